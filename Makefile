@@ -1,0 +1,62 @@
+# Wrapper over the CMake presets. Everything builds in one optimised build with assertions on
+# (build/release); the sanitizer build lives in build/asan.
+JOBS     ?= $(shell nproc)
+BUILD    := build/release
+ASAN     := build/asan
+FRAMES   ?= 3600
+OUT      ?= out
+
+# Debian packages the build needs; installed when missing. SDL2 is optional (the window).
+REQUIRED_PKGS := cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev zlib1g-dev
+OPTIONAL_PKGS := ccache libsdl2-dev
+
+.PHONY: all deps build run play test asan-test bench disc clean format
+
+all: build
+
+deps:
+	@missing=""; for p in $(REQUIRED_PKGS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+	if [ -n "$$missing" ]; then \
+	  echo "Installing:$$missing"; \
+	  (apt-get update -qq || true) && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
+	fi; \
+	opt=""; for p in $(OPTIONAL_PKGS); do dpkg -s $$p >/dev/null 2>&1 || opt="$$opt $$p"; done; \
+	if [ -n "$$opt" ]; then \
+	  echo "Installing optional:$$opt"; \
+	  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$opt >/dev/null 2>&1 || \
+	  { (apt-get update -qq || true) && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$opt >/dev/null 2>&1; } || \
+	  echo "Optional packages not installed:$$opt (no window, no ccache)"; \
+	fi
+
+$(BUILD)/CMakeCache.txt: | deps
+	cmake --preset release
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j$(JOBS)
+
+disc: build
+
+run: build
+	mkdir -p $(OUT)
+	$(BUILD)/qz --out $(OUT) --frames $(FRAMES) --png-every 60 --wav $(OUT)/sound.wav
+	@echo "Frames and sound are in $(OUT)/"
+
+play: build
+	$(BUILD)/qz --window --realtime
+
+test: build
+	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+asan-test: deps
+	cmake --preset asan
+	cmake --build $(ASAN) -j$(JOBS)
+	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j$(JOBS)
+
+bench: build
+	$(BUILD)/qz_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+
+clean:
+	rm -rf build out
+
+format:
+	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i

@@ -1,0 +1,37 @@
+#include "console/mem/addr.h"
+
+#include <sys/mman.h>
+
+namespace console {
+namespace {
+void* g_arenaBase = nullptr;
+size_t g_arenaSize = 0;
+}  // namespace
+
+void* ArenaMap(size_t bytes) {
+    if (g_arenaBase) return g_arenaBase;
+    const size_t page = 4096;
+    bytes = (bytes + page - 1) & ~(page - 1);
+    // NORESERVE: only pages the game touches cost memory.
+    const int flags = MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE;
+    void* p = mmap(reinterpret_cast<void*>(kArenaPreferredBase), bytes, PROT_READ | PROT_WRITE,
+                   flags | MAP_FIXED_NOREPLACE, -1, 0);
+    if (p == MAP_FAILED || p != reinterpret_cast<void*>(kArenaPreferredBase)) {
+        if (p != MAP_FAILED) munmap(p, bytes);
+        // Some tools (valgrind) place mappings themselves; any place below 2 GB will do.
+        p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, flags | MAP_32BIT, -1, 0);
+        if (p == MAP_FAILED) return nullptr;
+    }
+    if (reinterpret_cast<uintptr_t>(p) + bytes > kAddrLimit) {
+        munmap(p, bytes);
+        return nullptr;
+    }
+    g_arenaBase = p;
+    g_arenaSize = bytes;
+    return p;
+}
+
+void* ArenaBase() { return g_arenaBase; }
+size_t ArenaSize() { return g_arenaSize; }
+
+}  // namespace console

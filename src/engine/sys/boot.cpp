@@ -1,0 +1,63 @@
+#include "engine/sys/boot.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "console/cd/cd.h"
+#include "console/iop/iop.h"
+#include "engine/sys/files.h"
+
+char HostPrefix[64];
+const char* IrxPath = "\\SYSTEM\\";
+int PS2CDInit = 0;
+int LastKnownMediaType = 0xFF;
+
+void x_BuildHostPrefix() { std::snprintf(HostPrefix, sizeof HostPrefix, "%s", "cdrom0:"); }
+
+void PS2CD_Boot() {
+    sceSifInitRpc(0);
+    sceCdInit(0);
+    sceCdMmode(1);
+    while (sceSifRebootIop("cdrom0:\\SYSTEM\\IOPRP22.IMG;1") == 0) {
+    }
+    while (sceSifSyncIop() == 0) {
+    }
+    sceSifInitRpc(0);
+    sceCdInit(0);
+    sceCdMmode(1);
+    sceFsReset();
+}
+
+int PS2CD_GetMediaType() {
+    if (!PS2CDInit) return 0xFF;
+    LastKnownMediaType = sceCdGetDiskType();
+    return LastKnownMediaType;
+}
+
+void PS2CD_Init() {
+    PS2CDInit = 1;
+    PS2CD_GetMediaType();
+    PS2CD_ResetFiles();
+}
+
+void x_HardwareLoadModule(const char* name) {
+    char path[256];
+    int n = std::snprintf(path, sizeof path, "%s%s%s", HostPrefix, IrxPath, name ? name : "");
+    int result = n < 0 || n >= static_cast<int>(sizeof path) ? -1 : sceSifLoadModule(path, 0, nullptr);
+    if (result < 0) {
+        std::printf("x_HardwareLoadModule: ERROR LOADING MODULE %s\n", path);
+        std::fflush(stdout);
+        // The console simply stopped here; on the host a missing module is an error the caller must see.
+        std::exit(1);
+    }
+}
+
+void x_HardwareBootSystem() {
+    PS2CD_Boot();
+    PS2CD_Init();
+    sceSifInitIopHeap();
+    static const char* const kModules[] = {"SIO2MAN.IRX", "MTAPMAN.IRX", "PADMAN.IRX", "MCMAN.IRX",
+                                           "MCSERV.IRX",  "LIBSD.IRX",   "SDRDRV.IRX"};
+    for (const char* module : kModules) x_HardwareLoadModule(module);
+}

@@ -1,0 +1,103 @@
+// The engine heap: a best-fit allocator over one region, 32-byte block headers, power-of-two size
+// buckets, 16-byte aligned user memory. Every dynamic allocation of the program comes from it (global
+// operator new and delete forward here), so every address the game hands to the console fits 32 bits.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// Returned for a zero-byte request; never dereferenced, ignored by x_free.
+inline constexpr uint32_t kHeapZeroSizeSentinel = 0xFFFFFFF0u;
+inline constexpr int kHeapCount = 8;
+inline constexpr int kHeapBuckets = 21;
+inline constexpr uint32_t kHeapAlign = 16;
+inline constexpr uint32_t kMemBlockSize = 32;
+
+// Block header, placed right before the user memory. Links are 32-bit addresses so the header keeps its
+// 32 bytes (and the dump its figures) on a 64-bit host.
+struct MemBlock {
+    uint32_t localNext;   // used list of its heap, or free list of its bucket
+    uint32_t localPrev;
+    uint32_t globalNext;  // address order
+    uint32_t globalPrev;
+    uint32_t address;     // start of the block's memory (differs from the header with front waste)
+    uint32_t bSize;       // whole block: header, user memory, waste
+    uint32_t uSize;       // bytes the caller asked for
+    uint16_t state;       // 1 free, 0 used
+    uint16_t heapIndex;
+};
+static_assert(sizeof(MemBlock) == 32, "MemBlock must stay 32 bytes");
+
+// Size of the region the heap takes on first use, in bytes. Call before anything allocates (the host
+// does, from --heap-mb); returns -1 when the heap is already set up.
+int x_SetHeapRegionSize(size_t bytes);
+size_t x_HeapRegionSize();
+
+void x_MemoryInit();
+void x_DonateHeapSpace();
+void x_DonateBlock(void* address, uint32_t size);
+
+void* x_fn_malloc(uint32_t size, const char* file, int line);
+void* x_fn_hmalloc(int heap, uint32_t size, const char* file, int line);
+void x_free(void* p);
+
+int x_TotalMemory();
+int x_TotalMemoryFree();
+uint32_t x_LargestBlockFree();
+void x_DumpHeapInfo(const char* fileName);
+
+// Size bucket of a block size: floor(log2 size), capped at 20.
+int CompFreeHash(uint32_t size);
+
+// Allocation with a larger alignment (a power of two of at least 16); global aligned operator new.
+void* x_fn_amalloc(uint32_t size, uint32_t alignment);
+
+// Walk every block in address order (for tests and the dump).
+struct HeapBlockInfo {
+    uint32_t header;
+    uint32_t address;
+    uint32_t bSize;
+    uint32_t uSize;
+    bool free;
+    int heapIndex;
+};
+int x_HeapBlockCount();
+bool x_HeapBlockAt(int index, HeapBlockInfo* out);
+
+// The allocator itself. The x_ functions work on one global instance; tests build private instances
+// (the instance and the memory it manages must both be in 32-bit reach, so allocate them from the heap).
+struct HeapLinks {
+    uint32_t next;
+    uint32_t prev;
+};
+
+class EngineHeap {
+public:
+    void reset();
+    bool initialised() const { return initialised_; }
+    void markInitialised() { initialised_ = true; }
+    void donate(void* address, uint32_t size);
+    void* allocate(int heap, uint32_t size, uint32_t alignment);
+    void release(void* p);
+    int totalUsed() const;
+    int totalFree() const;
+    uint32_t largestFree() const;
+    void dump(const char* fileName) const;
+    int blockCount() const;
+    bool blockAt(int index, HeapBlockInfo* out) const;
+
+private:
+    MemBlock* findAligned(uint32_t size, uint32_t alignment, uint32_t* userOut);
+    void allocateBlock(MemBlock* block, uint32_t user, uint32_t size, int heap);
+    MemBlock* mergeNeighbours(MemBlock* b);
+    void insertFree(MemBlock* b);
+    void linkGlobalBefore(MemBlock* b, MemBlock* next);
+    void linkGlobalAfter(MemBlock* b, MemBlock* prev);
+
+    bool initialised_;
+    uint32_t globalHead_;
+    HeapLinks heapHead_[kHeapCount];
+    HeapLinks heapTail_[kHeapCount];
+    HeapLinks freeHead_[kHeapBuckets];
+    HeapLinks freeTail_[kHeapBuckets];
+};

@@ -1,0 +1,15 @@
+// The life of the program: start-up, then the loop between the front end and a race.
+#pragma once
+
+#include "game/core/game_options.h"
+
+extern GameState gameState;
+extern CGameOptions gameOptions;
+extern unsigned char inCareer;
+
+// Start-up: boot, engine and sound limits, default options, and the common-objects master file.
+// Returns the loaded common-objects image, or null when it could not be loaded.
+void* qzStartUp(int argc, char** argv);
+
+// The whole program as the console ran it. Returns the program's exit code.
+int qzMain(int argc, char** argv);

@@ -1,0 +1,80 @@
+#include "host/options.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+const char kHostUsage[] =
+    "usage: qz [--disc DIR] [--out DIR] [--frames N] [--window] [--realtime] [--png-every N] [--wav FILE]\n"
+    "          [--pad1 FILE] [--pad2 FILE] [--heap-mb N]\n";
+
+namespace {
+
+bool ParseCount(const char* text, long min, long max, long* out) {
+    if (!text || !*text) return false;
+    errno = 0;
+    char* end = nullptr;
+    long v = std::strtol(text, &end, 10);
+    if (errno != 0 || *end != 0 || v < min || v > max) return false;
+    *out = v;
+    return true;
+}
+
+}  // namespace
+
+bool ParseHostOptions(int argc, char** argv, const char* defaultDisc, HostOptions* out, char* error,
+                      size_t errorSize) {
+    *out = HostOptions{defaultDisc, ".", 0, false, false, 0, nullptr, {nullptr, nullptr}, 192};
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
+        auto needValue = [&](const char* what) {
+            if (value) return true;
+            std::snprintf(error, errorSize, "qz: %s needs %s", arg, what);
+            return false;
+        };
+        auto badValue = [&]() {
+            std::snprintf(error, errorSize, "qz: bad value for %s: '%s'", arg, value);
+            return false;
+        };
+        if (!std::strcmp(arg, "--disc")) {
+            if (!needValue("a directory")) return false;
+            out->discDir = value;
+            ++i;
+        } else if (!std::strcmp(arg, "--out")) {
+            if (!needValue("a directory")) return false;
+            out->outDir = value;
+            ++i;
+        } else if (!std::strcmp(arg, "--frames")) {
+            if (!needValue("a number")) return false;
+            if (!ParseCount(value, 1, 100000000, &out->frames)) return badValue();
+            ++i;
+        } else if (!std::strcmp(arg, "--png-every")) {
+            if (!needValue("a number")) return false;
+            if (!ParseCount(value, 1, 100000000, &out->pngEvery)) return badValue();
+            ++i;
+        } else if (!std::strcmp(arg, "--heap-mb")) {
+            if (!needValue("a number")) return false;
+            // The arena must stay below 2 GB together with the program.
+            if (!ParseCount(value, 16, 1536, &out->heapMb)) return badValue();
+            ++i;
+        } else if (!std::strcmp(arg, "--wav")) {
+            if (!needValue("a file name")) return false;
+            out->wavPath = value;
+            ++i;
+        } else if (!std::strcmp(arg, "--pad1") || !std::strcmp(arg, "--pad2")) {
+            if (!needValue("a file name")) return false;
+            out->padScript[arg[5] - '1'] = value;
+            ++i;
+        } else if (!std::strcmp(arg, "--window")) {
+            out->window = true;
+        } else if (!std::strcmp(arg, "--realtime")) {
+            out->realtime = true;
+        } else {
+            std::snprintf(error, errorSize, "qz: unknown option '%s'", arg);
+            return false;
+        }
+    }
+    return true;
+}
