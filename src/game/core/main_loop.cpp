@@ -39,8 +39,8 @@ void* qzStartUp(int argc, char** argv) {
     veSoundInit();
     x_HardwareLoadModule("BRNX_AMM.IRX");
 
-    // The options record is a static object: built now that the heap exists, then given its defaults.
-    new (&gameOptions) CGameOptions();
+    // The options record is a static object (its constructor allocates nothing, so it can be built
+    // before the heap); start-up gives it its defaults.
     gameOptions.rider[0] = 0;
     gameOptions.rider[1] = 1;
     gameOptions.bike[0] = 0;

@@ -1,0 +1,67 @@
+#include "engine/sys/boot.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <string>
+
+#include "console/cd/cd.h"
+#include "console/iop/iop.h"
+#include "engine/sys/files.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+const char* const kBootModules[] = {"SIO2MAN.IRX", "MTAPMAN.IRX", "PADMAN.IRX", "MCMAN.IRX",
+                                    "MCSERV.IRX",  "LIBSD.IRX",   "SDRDRV.IRX"};
+
+void WriteSystem(const testsupport::TempDir& disc, const char* skip = nullptr) {
+    disc.write("SYSTEM/IOPRP22.IMG", std::string("image"));
+    for (const char* m : kBootModules)
+        if (!skip || std::string(m) != skip) disc.write(std::string("SYSTEM/") + m, std::string("module"));
+}
+
+TEST(Boot, MediaTypeBeforeInitDoesNotTouchTheDrive) {
+    PS2CDInit = 0;
+    LastKnownMediaType = 0xFF;
+    EXPECT_EQ(PS2CD_GetMediaType(), 0xFF);
+    EXPECT_EQ(LastKnownMediaType, 0xFF);
+}
+
+TEST(Boot, LoadsEveryModuleInOrderAndResetsTheFiles) {
+    testsupport::TempDir disc;
+    WriteSystem(disc);
+    ASSERT_TRUE(console::CdMount(disc.path().c_str()));
+    x_InitSTDIO();
+    x_BuildHostPrefix();
+    EXPECT_STREQ(HostPrefix, "cdrom0:");
+    x_HardwareBootSystem();
+    EXPECT_EQ(console::IopLoadedModuleCount(), 7);
+    for (const char* m : kBootModules) EXPECT_TRUE(console::IopModuleLoaded(m)) << m;
+    EXPECT_EQ(PS2CDInit, 1);
+    EXPECT_EQ(PS2CD_GetMediaType(), SCECdDVD);
+    for (int i = 0; i < kPs2FileCount; ++i) {
+        EXPECT_EQ(PS2CD_FileRecord(i)->inUse, 0);
+        EXPECT_EQ(PS2CD_FileRecord(i)->index, i);
+    }
+    EXPECT_EQ(PS2CD_LRUBuffer(), 0);
+    console::CdUnmount();
+}
+
+TEST(BootDeathTest, MissingModuleEndsTheProgramWithItsPath) {
+    testsupport::TempDir disc;
+    WriteSystem(disc, "PADMAN.IRX");
+    ASSERT_TRUE(console::CdMount(disc.path().c_str()));
+    x_BuildHostPrefix();
+    // The message goes to the console log (stdout); send it where the death test looks.
+    EXPECT_EXIT(
+        {
+            dup2(2, 1);
+            x_HardwareBootSystem();
+        },
+        ::testing::ExitedWithCode(1), "x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\\\SYSTEM\\\\PADMAN.IRX");
+    // In this process nothing was loaded past the failure's predecessors.
+    console::CdUnmount();
+}
+
+}  // namespace

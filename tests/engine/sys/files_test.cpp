@@ -1,0 +1,249 @@
+#include "engine/sys/files.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/cd/cd.h"
+#include "console/cd/host_output.h"
+#include "engine/sys/heap.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+std::string g_log;
+void CaptureLog(const char* text) { g_log += text; }
+
+// A disc with a few files of known contents, mounted fresh for every test.
+class CdFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        big_ = testsupport::Pattern(200000, 7);
+        small_ = testsupport::Pattern(100, 3);
+        disc_.write("COMMON/qz02dat.bin", big_);
+        disc_.write("A", small_);
+        disc_.write("FRONTEND/Sound/Move_L.snd", testsupport::Pattern(5000, 9));
+        ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+        x_InitSTDIO();
+        PS2CD_ResetFiles();
+        savedPrint_ = x_GetIODriver()->FnPrint;
+        x_GetIODriver()->FnPrint = CaptureLog;
+        g_log.clear();
+    }
+    void TearDown() override {
+        x_GetIODriver()->FnPrint = savedPrint_;
+        for (int i = 0; i < kPs2FileCount; ++i)
+            if (PS2CD_FileRecord(i)->inUse) x_fclose(reinterpret_cast<X_FILE*>(const_cast<PS2File*>(PS2CD_FileRecord(i))));
+        console::CdUnmount();
+    }
+
+    testsupport::TempDir disc_;
+    std::vector<uint8_t> big_, small_;
+    void (*savedPrint_)(const char*) = nullptr;
+};
+
+TEST_F(CdFiles, NamesAreMappedToTheDiscForm) {
+    X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
+    ASSERT_NE(f, nullptr);
+    EXPECT_STREQ(PS2CD_FileRecord(0)->path, "cdrom0:\\COMMON\\QZ02DAT.BIN;1");
+    EXPECT_EQ(PS2CD_FileRecord(0)->entry.size, big_.size());
+    X_FILE* a = x_fopen("//A", "rb");
+    ASSERT_NE(a, nullptr);
+    EXPECT_STREQ(PS2CD_FileRecord(1)->path, "cdrom0:\\A;1");
+    // Mixed case on the host and in the request both match.
+    EXPECT_NE(x_fopen("frontend\\sound\\move_l.snd", "rb"), nullptr);
+    EXPECT_EQ(x_fopen("COMMON\\missing.bin", "rb"), nullptr);
+}
+
+TEST_F(CdFiles, NinthOpenFails) {
+    for (int i = 0; i < 8; ++i) ASSERT_NE(x_fopen("A", "rb"), nullptr) << i;
+    EXPECT_EQ(x_fopen("A", "rb"), nullptr);
+    x_fclose(reinterpret_cast<X_FILE*>(const_cast<PS2File*>(PS2CD_FileRecord(3))));
+    EXPECT_NE(x_fopen("A", "rb"), nullptr);
+}
+
+TEST_F(CdFiles, ReadsAcrossASectorBoundary) {
+    X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
+    ASSERT_NE(f, nullptr);
+    x_fseek(f, 2040, 0);
+    uint8_t buf[10];
+    EXPECT_EQ(x_fread(buf, 1, 10, f), 10);
+    EXPECT_EQ(0, std::memcmp(buf, &big_[2040], 10));
+    EXPECT_EQ(x_ftell(f), 2050);
+}
+
+TEST_F(CdFiles, SecondReadOfTheSameBytesIsAFullCacheHit) {
+    X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
+    ASSERT_NE(f, nullptr);
+    uint8_t buf[100];
+    x_fseek(f, 5000, 0);
+    ASSERT_EQ(x_fread(buf, 1, 100, f), 100);
+    uint64_t reads = console::CdReadCount();
+    g_log.clear();
+    x_fseek(f, 5000, 0);
+    std::memset(buf, 0, sizeof buf);
+    ASSERT_EQ(x_fread(buf, 1, 100, f), 100);
+    EXPECT_EQ(g_log, "PS2CD: Full cache hit\n");
+    EXPECT_EQ(console::CdReadCount(), reads);
+    EXPECT_EQ(0, std::memcmp(buf, &big_[5000], 100));
+}
+
+TEST_F(CdFiles, PartialCacheHitContinuesFromTheDrive) {
+    X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
+    ASSERT_NE(f, nullptr);
+    uint8_t buf[100];
+    ASSERT_EQ(x_fread(buf, 1, 100, f), 100);  // buffer 0 now holds sectors 0..15 of the file
+    std::vector<uint8_t> out(40000);
+    x_fseek(f, 30000, 0);
+    g_log.clear();
+    ASSERT_EQ(x_fread(out.data(), 1, 40000, f), 40000);
+    EXPECT_NE(g_log.find("PS2CD: Partial cache hit [2768 of 40000]\n"), std::string::npos) << g_log;
+    EXPECT_EQ(0, std::memcmp(out.data(), &big_[30000], out.size()));
+}
+
+TEST_F(CdFiles, LongUnalignedAndAlignedReadsMatchTheFile) {
+    X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<uint8_t> out(big_.size() + 64);
+    uint8_t* dst = out.data() + 1;  // not 64-aligned: the buffered path
+    x_fseek(f, 777, 0);
+    ASSERT_EQ(x_fread(dst, 1, 150000, f), 150000);
+    EXPECT_EQ(0, std::memcmp(dst, &big_[777], 150000));
+    // A whole-sector read into 64-aligned memory goes straight to the destination.
+    auto* aligned = static_cast<uint8_t*>(x_fn_amalloc(4096 * 3, 64));
+    ASSERT_NE(aligned, nullptr);
+    x_fseek(f, 4096, 0);
+    g_log.clear();
+    ASSERT_EQ(x_fread(aligned, 2048, 6, f), 6);
+    EXPECT_EQ(g_log, " (pure aligned read)\n");
+    EXPECT_EQ(0, std::memcmp(aligned, &big_[4096], 4096 * 3));
+    x_free(aligned);
+}
+
+TEST_F(CdFiles, EndOfFileAndWholeItems) {
+    X_FILE* f = x_fopen("A", "rb");
+    ASSERT_NE(f, nullptr);
+    x_fseek(f, 0, 2);
+    EXPECT_EQ(x_ftell(f), 100);
+    EXPECT_EQ(x_feof(f), 1);
+    uint8_t buf[64];
+    EXPECT_EQ(x_fread(buf, 1, 10, f), 0);
+    // whence 2 counts back from the end.
+    x_fseek(f, 10, 2);
+    EXPECT_EQ(x_ftell(f), 90);
+    EXPECT_EQ(x_feof(f), 0);
+    EXPECT_EQ(x_fread(buf, 4, 5, f), 2);  // 10 bytes remain: two whole 4-byte items
+    EXPECT_EQ(0, std::memcmp(buf, &small_[90], 8));
+    EXPECT_EQ(x_ftell(f), 100);
+    // Size 0 never reaches the driver.
+    x_fseek(f, 0, 0);
+    EXPECT_EQ(x_fread(buf, 0, 5, f), 0);
+    EXPECT_EQ(x_ftell(f), 0);
+}
+
+TEST_F(CdFiles, NegativePositionsReadNothing) {
+    X_FILE* f = x_fopen("FRONTEND\\SOUND\\MOVE_L.SND", "rb");
+    ASSERT_NE(f, nullptr);
+    x_fseek(f, -100, 0);
+    uint8_t buf[16];
+    EXPECT_EQ(x_fread(buf, 1, 16, f), 0);
+    x_fseek(f, 200, 1);
+    EXPECT_EQ(x_fread(buf, 1, 16, f), 16);
+}
+
+TEST_F(CdFiles, NullFilesAreHarmless) {
+    uint8_t buf[4];
+    EXPECT_EQ(x_fread(buf, 1, 4, nullptr), 0);
+    EXPECT_EQ(x_fwrite(buf, 1, 4, nullptr), 0);
+    EXPECT_EQ(x_fseek(nullptr, 0, 0), 0);
+    EXPECT_EQ(x_ftell(nullptr), 0);
+    x_fclose(nullptr);
+}
+
+TEST_F(CdFiles, FailedSectorReadLeavesPositionAndLoadFails) {
+    X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
+    ASSERT_NE(f, nullptr);
+    x_fseek(f, 100000, 0);
+    uint8_t buf[100];
+    console::CdInjectReadErrors(1);
+    EXPECT_EQ(x_fread(buf, 1, 100, f), 0);
+    EXPECT_EQ(x_ftell(f), 100000);
+    EXPECT_NE(PS2CD_LastCDError(), 0);
+    EXPECT_EQ(x_fread(buf, 1, 100, f), 100);
+    x_fclose(f);
+
+    int used = x_TotalMemory();
+    console::CdInjectReadErrors(1);
+    int length = -1;
+    EXPECT_EQ(x_LoadFileLength("COMMON\\qz02dat.bin", &length), nullptr);
+    EXPECT_EQ(x_TotalMemory(), used);  // the buffer went back to the heap
+    void* image = x_LoadFileLength("COMMON\\qz02dat.bin", &length);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(length, static_cast<int>(big_.size()));
+    EXPECT_EQ(0, std::memcmp(image, big_.data(), big_.size()));
+    x_free(image);
+    EXPECT_EQ(x_LoadFile("nothere.bin"), nullptr);
+}
+
+TEST_F(CdFiles, WritesGoToTheOutputDirectory) {
+    testsupport::TempDir out;
+    X_FILE* none = x_fopen("memfail.txt", "wt");
+    EXPECT_EQ(none, nullptr);  // no output directory set
+    console::SetOutputDirectory(out.path().c_str());
+    X_FILE* f = x_fopen("memfail.txt", "wt");
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(x_fprintf(f, "value %d\n", 42), 9);
+    x_fclose(f);
+    console::SetOutputDirectory("");
+    EXPECT_EQ(testsupport::ReadText(out.file("memfail.txt")), "value 42\n");
+    // The disc itself stays read-only.
+    X_FILE* cd = x_fopen("A", "rb");
+    EXPECT_EQ(x_fwrite("xx", 1, 2, cd), 0);
+}
+
+TEST_F(CdFiles, ConsoleTextIsCutToTheBuffer) {
+    std::string longText(2000, 'x');
+    int n = x_printf("%s", longText.c_str());
+    EXPECT_EQ(n, kConsoleBufSize - 1);
+    EXPECT_EQ(g_log.size(), static_cast<size_t>(kConsoleBufSize - 1));
+    EXPECT_STREQ(fs("%d-%s", 7, "ok"), "7-ok");
+    char dst[32];
+    EXPECT_EQ(x_sprintf(dst, "%05d", 42), 5);
+    EXPECT_STREQ(dst, "00042");
+}
+
+TEST_F(CdFiles, OverlongNamesAreRefused) {
+    std::string name(300, 'N');
+    EXPECT_EQ(x_fopen(name.c_str(), "rb"), nullptr);
+    std::string huge(5000, 'N');
+    EXPECT_EQ(x_fopen(huge.c_str(), "rb"), nullptr);
+    EXPECT_FALSE(PS2CD_FileRecord(0)->inUse);
+}
+
+TEST(CdDrive, SectorsPastAFileReadTheNextFileOrZeros) {
+    testsupport::TempDir disc;
+    auto a = testsupport::Pattern(3000, 1);
+    auto b = testsupport::Pattern(2048, 2);
+    disc.write("A.BIN", a);
+    disc.write("B.BIN", b);
+    ASSERT_TRUE(console::CdMount(disc.path().c_str()));
+    sceCdlFILE ea, eb;
+    ASSERT_EQ(sceCdSearchFile(&ea, "\\A.BIN;1"), 1);
+    ASSERT_EQ(sceCdSearchFile(&eb, "\\b.bin"), 1);
+    EXPECT_EQ(eb.lsn, ea.lsn + 2);  // laid out in name order, each in whole sectors
+    std::vector<uint8_t> buf(4 * 2048, 0xAA);
+    ASSERT_EQ(sceCdRead(ea.lsn, 4, buf.data(), nullptr), 1);
+    EXPECT_EQ(sceCdSync(0), 0);
+    EXPECT_EQ(0, std::memcmp(buf.data(), a.data(), a.size()));
+    for (size_t i = a.size(); i < 4096; ++i) ASSERT_EQ(buf[i], 0) << i;
+    EXPECT_EQ(0, std::memcmp(buf.data() + 4096, b.data(), b.size()));
+    for (size_t i = 6144; i < buf.size(); ++i) ASSERT_EQ(buf[i], 0) << i;
+    EXPECT_EQ(sceCdSearchFile(&ea, "\\C.BIN;1"), 0);
+    console::CdUnmount();
+    EXPECT_EQ(sceCdSearchFile(&ea, "\\A.BIN;1"), 0);
+    EXPECT_FALSE(console::CdMount((disc.path() + "/nope").c_str()));
+}
+
+}  // namespace

@@ -1,0 +1,65 @@
+#include "host/options.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Args {
+    explicit Args(std::vector<std::string> a) : strings(std::move(a)) {
+        strings.insert(strings.begin(), "qz");
+        for (auto& s : strings) ptrs.push_back(s.data());
+    }
+    int argc() const { return static_cast<int>(ptrs.size()); }
+    char** argv() { return ptrs.data(); }
+    std::vector<std::string> strings;
+    std::vector<char*> ptrs;
+};
+
+bool Parse(std::vector<std::string> a, HostOptions* o, std::string* err = nullptr) {
+    Args args(std::move(a));
+    char buf[256] = "";
+    bool ok = ParseHostOptions(args.argc(), args.argv(), "default-disc", o, buf, sizeof buf);
+    if (err) *err = buf;
+    return ok;
+}
+
+TEST(HostOptions, DefaultsAndValues) {
+    HostOptions o;
+    ASSERT_TRUE(Parse({}, &o));
+    EXPECT_STREQ(o.discDir, "default-disc");
+    EXPECT_EQ(o.frames, 0);
+    EXPECT_EQ(o.heapMb, 192);
+    EXPECT_FALSE(o.window);
+    ASSERT_TRUE(Parse({"--disc", "d", "--out", "o", "--frames", "60", "--png-every", "10", "--wav", "s.wav",
+                       "--pad1", "p1", "--pad2", "p2", "--heap-mb", "64", "--realtime"},
+                      &o));
+    EXPECT_STREQ(o.discDir, "d");
+    EXPECT_STREQ(o.outDir, "o");
+    EXPECT_EQ(o.frames, 60);
+    EXPECT_EQ(o.pngEvery, 10);
+    EXPECT_STREQ(o.wavPath, "s.wav");
+    EXPECT_STREQ(o.padScript[0], "p1");
+    EXPECT_STREQ(o.padScript[1], "p2");
+    EXPECT_EQ(o.heapMb, 64);
+    EXPECT_TRUE(o.realtime);
+}
+
+TEST(HostOptions, BadCommandLinesSayWhy) {
+    HostOptions o;
+    std::string err;
+    EXPECT_FALSE(Parse({"--fast"}, &o, &err));
+    EXPECT_EQ(err, "qz: unknown option '--fast'");
+    EXPECT_FALSE(Parse({"--frames"}, &o, &err));
+    EXPECT_EQ(err, "qz: --frames needs a number");
+    EXPECT_FALSE(Parse({"--frames", "ten"}, &o, &err));
+    EXPECT_EQ(err, "qz: bad value for --frames: 'ten'");
+    EXPECT_FALSE(Parse({"--frames", "-3"}, &o, &err));
+    EXPECT_FALSE(Parse({"--heap-mb", "4"}, &o, &err));
+    EXPECT_FALSE(Parse({"--heap-mb", "99999999999999999999"}, &o, &err));
+    EXPECT_FALSE(Parse({"--disc"}, &o, &err));
+}
+
+}  // namespace

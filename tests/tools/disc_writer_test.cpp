@@ -1,0 +1,59 @@
+#include "mkdisc/disc_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "console/cd/cd.h"
+#include "engine/sys/files.h"
+#include "engine/sys/heap.h"
+#include "game/files/file_manager.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
+    testsupport::TempDir dir;
+    ASSERT_TRUE(WriteSampleDisc(dir.path()));
+    ASSERT_TRUE(console::CdMount(dir.path().c_str()));
+    x_InitSTDIO();
+    PS2CD_ResetFiles();
+    sceCdlFILE entry;
+    for (const char* name : {"\\SYSTEM\\IOPRP22.IMG;1", "\\SYSTEM\\SIO2MAN.IRX", "\\SYSTEM\\MTAPMAN.IRX",
+                             "\\SYSTEM\\PADMAN.IRX", "\\SYSTEM\\MCMAN.IRX", "\\SYSTEM\\MCSERV.IRX",
+                             "\\SYSTEM\\LIBSD.IRX", "\\SYSTEM\\SDRDRV.IRX", "\\SYSTEM\\BRNX_AMM.IRX",
+                             "\\AUDIO\\SOUND.TXT"})
+        EXPECT_EQ(sceCdSearchFile(&entry, name), 1) << name;
+    CFileManager fm;
+    void* common = fm.loadFile("COMMON\\qz02dat.bin");
+    ASSERT_NE(common, nullptr);
+    EXPECT_GE(fm.getSubFileCount(common), 213);
+    x_free(common);
+    // sound.txt: ten volumes and frequencies, three group limits, within the reader's 256 bytes.
+    int len = 0;
+    void* text = x_LoadFileLength("AUDIO\\sound.txt", &len);
+    ASSERT_NE(text, nullptr);
+    EXPECT_LE(len, 256);
+    float v[10];
+    int g[3];
+    std::string s(static_cast<const char*>(text), static_cast<size_t>(len));
+    EXPECT_EQ(std::sscanf(s.c_str(), "%f %f %f %f %f %f %f %f %f %f %d %d %d", &v[0], &v[1], &v[2], &v[3], &v[4],
+                          &v[5], &v[6], &v[7], &v[8], &v[9], &g[0], &g[1], &g[2]),
+              13);
+    x_free(text);
+    console::CdUnmount();
+}
+
+TEST(SampleDisc, IsTheSameOnEveryRun) {
+    testsupport::TempDir a, b;
+    ASSERT_TRUE(WriteSampleDisc(a.path()));
+    ASSERT_TRUE(WriteSampleDisc(b.path()));
+    std::string cmd = "diff -r '" + a.path() + "' '" + b.path() + "' >/dev/null";
+    EXPECT_EQ(std::system(cmd.c_str()), 0);
+}
+
+TEST(SampleDisc, UnwritableDirectoryFails) {
+    EXPECT_FALSE(WriteSampleDisc("/proc/qz-no-such-dir/disc"));
+}
+
+}  // namespace
