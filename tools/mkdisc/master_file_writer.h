@@ -1,6 +1,7 @@
 // Builds a packed master file in memory (layout in game/files/master_file_format.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

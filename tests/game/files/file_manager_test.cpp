@@ -141,6 +141,7 @@ protected:
         saved_ = x_GetIODriver()->FnPrint;
         x_GetIODriver()->FnPrint = CaptureLog;
         g_log.clear();
+        g_log.reserve(8192);  // the log must not move heap figures under test
     }
     void TearDown() override {
         x_GetIODriver()->FnPrint = saved_;

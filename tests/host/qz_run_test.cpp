@@ -1,0 +1,104 @@
+// Runs the real program on a disc directory and checks what it logs and how it ends.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "mkdisc/disc_writer.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+struct QzResult {
+    std::string out;
+    int exitCode;
+};
+
+QzResult RunQz(const std::string& args) {
+    std::string cmd = std::string(QZ_BUILD_DIR) + "/qz " + args + " 2>&1";
+    QzResult r{"", -1};
+    std::FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return r;
+}
+
+TEST(QzRun, BootsAndLoadsTheCommonObjectsFile) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(WriteSampleDisc(disc.path()));
+    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    size_t name = r.out.find("filename COMMON\\qz02dat.bin\n");
+    size_t mem = r.out.find("fileMem ");
+    size_t front = r.out.find("Before Frontend Used Mem = ");
+    ASSERT_NE(name, std::string::npos) << r.out;
+    ASSERT_NE(mem, std::string::npos);
+    ASSERT_NE(front, std::string::npos);
+    EXPECT_LT(name, mem);
+    EXPECT_LT(mem, front);
+    EXPECT_EQ(r.out.find("WARNING"), std::string::npos) << r.out;
+    int used = -1, freeK = -1, largest = -1;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + front, "Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk",
+                          &used, &freeK, &largest),
+              3);
+    EXPECT_GT(used, 0);
+    EXPECT_GE(freeK, largest);
+    EXPECT_GT(largest, 100 * 1024);  // the default arena is 192 MB
+    // The same disc gives the same log.
+    EXPECT_EQ(RunQz("--disc " + disc.path() + " --out " + out.path()).out, r.out);
+}
+
+TEST(QzRun, HeapSizeFollowsTheOption) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(WriteSampleDisc(disc.path()));
+    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --heap-mb 32");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    size_t front = r.out.find("Before Frontend Used Mem = ");
+    ASSERT_NE(front, std::string::npos);
+    int used = -1, freeK = -1, largest = -1;
+    ASSERT_EQ(std::sscanf(r.out.c_str() + front, "Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk",
+                          &used, &freeK, &largest),
+              3);
+    EXPECT_LT(used + freeK, 32 * 1024 + 1);
+    EXPECT_GT(used + freeK, 32 * 1024 - 16);
+}
+
+TEST(QzRun, MissingModuleEndsWithItsMessage) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(WriteSampleDisc(disc.path()));
+    std::remove(disc.file("SYSTEM/LIBSD.IRX").c_str());
+    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path());
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\SYSTEM\\LIBSD.IRX\n"), std::string::npos)
+        << r.out;
+    EXPECT_EQ(r.out.find("filename"), std::string::npos);  // nothing after the failed module ran
+}
+
+TEST(QzRun, MissingOrCorruptCommonFileIsAnError) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(WriteSampleDisc(disc.path()));
+    disc.write("COMMON/qz02dat.bin", std::string("\xff\xff\xff\x7f junk", 9));
+    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path());
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("is not a valid master file"), std::string::npos) << r.out;
+    std::remove(disc.file("COMMON/qz02dat.bin").c_str());
+    r = RunQz("--disc " + disc.path() + " --out " + out.path());
+    EXPECT_NE(r.exitCode, 0);
+    EXPECT_NE(r.out.find("FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"), std::string::npos) << r.out;
+}
+
+TEST(QzRun, BadCommandLinesExitTwo) {
+    EXPECT_EQ(RunQz("--no-such-option").exitCode, 2);
+    QzResult r = RunQz("--disc /nonexistent/qz-disc");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.out.find("disc directory '/nonexistent/qz-disc' not found"), std::string::npos) << r.out;
+    testsupport::TempDir disc;
+    EXPECT_EQ(RunQz("--disc " + disc.path() + " --out /nonexistent/qz-out").exitCode, 2);
+}
+
+}  // namespace
