@@ -1,0 +1,61 @@
+#include "engine/sys/clock.h"
+
+#include <gtest/gtest.h>
+
+#include "console/kernel/clock.h"
+#include "console/kernel/perf_counter.h"
+
+namespace {
+
+class EngineClockTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        console::ClockReset();
+        console::PcReset();
+        veClockReset();
+    }
+    void TearDown() override { SetUp(); }
+};
+
+TEST_F(EngineClockTest, Speed) {
+    EXPECT_EQ(veClockGetCPUClockSpeed(), 294912000.0f);
+}
+
+TEST_F(EngineClockTest, NothingCountsBeforeTheFirstMaintenance) {
+    console::ClockTickVblank();
+    EXPECT_EQ(veClockGetCycles(), 0u);
+    EXPECT_EQ(veClockGetFrameCycles(), 0u);
+    EXPECT_EQ(x_GetTime(), 0.0f);
+}
+
+TEST_F(EngineClockTest, AccumulatesAtEachBlank) {
+    veClockMaintenance();  // starts the counter
+    EXPECT_TRUE(console::PcRunning());
+    EXPECT_EQ(veClockGetCycles(), 0u);
+    console::ClockAdvanceCycles(1000);
+    EXPECT_EQ(veClockGetFrameCycles(), 1000u);  // within the frame
+    EXPECT_EQ(veClockGetCycles(), 1000u);
+    // 60 blanks, each followed by the handler: one second in total.
+    for (int i = 0; i < 60; ++i) {
+        console::ClockTickVblank();
+        veClockMaintenance();
+        EXPECT_EQ(veClockGetFrameCycles(), 0u);  // restarted
+    }
+    EXPECT_EQ(veClockGetCycles(), 294912000u + 1000u);
+    EXPECT_NEAR(veClockGetSeconds(), 1.0f + 1000.0f / 294912000.0f, 1e-6f);
+    EXPECT_EQ(x_GetTime(), veClockGetSeconds());
+    console::ClockAdvanceCycles(294912000 / 2);  // half a second into the next frame
+    EXPECT_NEAR(veClockGetSeconds(), 1.5f, 1e-5f);
+}
+
+TEST_F(EngineClockTest, LongGapBetweenBlanksRunsBackwards) {
+    // The counter is added as a signed 32-bit value: a gap of more than 2^31 cycles (about 7.3 s)
+    // without a blank takes the clock backwards, which is why blanks must keep coming during loads.
+    veClockMaintenance();
+    console::ClockAdvanceCycles(3000000000ull);
+    EXPECT_NEAR(veClockGetSeconds(), 3000000000.0f / 294912000.0f, 1e-3f);  // read as unsigned
+    veClockMaintenance();
+    EXPECT_EQ(veClockGetCycles(), static_cast<uint64_t>(3000000000ll - 4294967296ll));
+}
+
+}  // namespace
