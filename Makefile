@@ -10,7 +10,7 @@ OUT      ?= out
 REQUIRED_PKGS := cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev zlib1g-dev
 OPTIONAL_PKGS := ccache libsdl2-dev
 
-.PHONY: all deps build run play test asan-test bench disc clean format
+.PHONY: all deps build run play test asan-test bench disc clean format fuzz
 
 all: build
 
@@ -60,3 +60,10 @@ clean:
 
 format:
 	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+
+# Builds every libFuzzer target with clang and runs each for FUZZ_SECONDS.
+FUZZ_SECONDS ?= 20
+fuzz: deps
+	cmake --preset fuzz
+	cmake --build build/fuzz -j$(JOBS)
+	for f in build/fuzz/*_fuzz; do echo "== $$f"; $$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 || exit 1; done
