@@ -1,0 +1,7 @@
+#include "kinetic/collide/collidable.h"
+
+namespace Kinetic {
+
+uint32_t Collidable::m_nextFreeID = 0;
+
+}  // namespace Kinetic
