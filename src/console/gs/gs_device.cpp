@@ -1,0 +1,629 @@
+#include "console/gs/gs_device.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "console/gs/gs_log.h"
+
+namespace console::gs {
+namespace {
+
+float FloatBits(uint32_t bits) {
+    float f;
+    std::memcpy(&f, &bits, 4);
+    return f;
+}
+
+bool IsPaletted(uint32_t psm) { return psm == kPsmT8 || psm == kPsmT4; }
+
+// Bytes one pixel takes in an image stream (host-to-local and back); 0 for 4-bit pixels.
+int StreamBytes(uint32_t psm) {
+    switch (psm) {
+        case kPsmCt32: case kPsmZ32: return 4;
+        case kPsmCt24: case kPsmZ24: return 3;
+        case kPsmCt16: case kPsmCt16S: case kPsmZ16: case kPsmZ16S: return 2;
+        case kPsmT8: return 1;
+        case kPsmT4: return 0;
+        default: return -1;
+    }
+}
+
+// Palette positions of an 8-bit CLUT in CSM1 order: entries 8-15 of every 32 live at 16-23 and the
+// other way round.
+uint32_t Csm1Position(uint32_t index) { return (index & 0xE7u) | ((index & 0x08u) << 1) | ((index & 0x10u) >> 1); }
+
+}  // namespace
+
+GsDevice& Gs() {
+    static GsDevice device;
+    return device;
+}
+
+GsDevice::GsDevice() : rast_(mem_) { Reset(true); }
+
+void GsDevice::Reset(bool clearMemory) {
+    if (clearMemory) mem_.Clear();
+    std::memset(ctx_, 0, sizeof(ctx_));
+    prim_ = {};
+    prmode_ = {};
+    prmodecont_ = RegFrom<GsPrmodecont>(1);
+    rgbaq_ = RegFrom<GsRgbaq>(uint64_t(0x3F800000) << 32);  // Q = 1.0
+    st_ = {};
+    uv_ = {};
+    fog_ = {};
+    texa_ = {};
+    fogcol_ = {};
+    texclut_ = {};
+    dthe_ = {};
+    colclamp_ = RegFrom<GsColclamp>(1);
+    pabe_ = {};
+    bitbltbuf_ = {};
+    trxpos_ = {};
+    trxreg_ = {};
+    trxdir_ = RegFrom<GsTrxdir>(kXdirNone);
+    scanmsk_ = dimx_ = texflush_ = 0;
+    queued_ = 0;
+    stateDirty_ = true;
+    std::memset(clut_, 0, sizeof(clut_));
+    clutPending_ = false;
+    hostToLocal_ = Transfer{};
+    localToHost_ = Transfer{};
+    discardImage_ = false;
+    pmode_ = smode1_ = smode2_ = bgcolor_ = imr_ = 0;
+    dispfb_[0] = dispfb_[1] = display_[0] = display_[1] = 0;
+    csr_ = 0;
+}
+
+// --- General registers ----------------------------------------------------------------------------
+
+void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
+    switch (addr) {
+        case kRegPrim:
+            prim_ = RegFrom<GsPrim>(value);
+            queued_ = 0;
+            stateDirty_ = true;
+            return;
+        case kRegRgbaq: rgbaq_ = RegFrom<GsRgbaq>(value); return;
+        case kRegSt: st_ = RegFrom<GsSt>(value); return;
+        case kRegUv: uv_ = RegFrom<GsUv>(value); return;
+        case kRegFog: fog_ = RegFrom<GsFog>(value); return;
+        case kRegXyz2: case kRegXyz3: case kRegXyzf2: case kRegXyzf3: {
+            const bool fogged = addr == kRegXyzf2 || addr == kRegXyzf3;
+            const bool useAc = prmodecont_.AC != 0;
+            const uint32_t ctxt = useAc ? uint32_t(prim_.CTXT) : uint32_t(prmode_.CTXT);
+            const Context& c = ctx_[ctxt];
+            GsVertex v{};
+            v.x = int32_t(value & 0xFFFF) - int32_t(c.xyoffset.OFX);
+            v.y = int32_t((value >> 16) & 0xFFFF) - int32_t(c.xyoffset.OFY);
+            if (fogged) {
+                v.z = uint32_t((value >> 32) & 0xFFFFFF);
+                v.fog = uint8_t(value >> 56);
+            } else {
+                v.z = uint32_t(value >> 32);
+                v.fog = uint8_t(fog_.F);
+            }
+            v.r = uint8_t(rgbaq_.R);
+            v.g = uint8_t(rgbaq_.G);
+            v.b = uint8_t(rgbaq_.B);
+            v.a = uint8_t(rgbaq_.A);
+            v.q = FloatBits(uint32_t(rgbaq_.Q));
+            v.s = FloatBits(uint32_t(st_.S));
+            v.t = FloatBits(uint32_t(st_.T));
+            v.u = uint32_t(uv_.U);
+            v.v = uint32_t(uv_.V);
+            queue_[queued_++] = v;
+            Kick(addr == kRegXyz2 || addr == kRegXyzf2);
+            return;
+        }
+        case kRegTex0_1: case kRegTex0_2: {
+            GsTex0& t = ctx_[addr - kRegTex0_1].tex0;
+            t = RegFrom<GsTex0>(value);
+            if (t.CLD != 0 && IsPaletted(t.PSM)) {
+                clutPending_ = true;
+                clutTex0_ = t;
+            }
+            stateDirty_ = true;
+            return;
+        }
+        case kRegTex2_1: case kRegTex2_2: {
+            // TEX2 replaces the format and palette fields of TEX0 only.
+            GsTex0& t = ctx_[addr - kRegTex2_1].tex0;
+            const uint64_t keep = 0x3FFFull | (0x3Full << 14) | (0xFFull << 26) | (0x7ull << 34);
+            t = RegFrom<GsTex0>((RegBits(t) & keep) | (value & ~keep));
+            if (t.CLD != 0 && IsPaletted(t.PSM)) {
+                clutPending_ = true;
+                clutTex0_ = t;
+            }
+            stateDirty_ = true;
+            return;
+        }
+        case kRegClamp_1: case kRegClamp_2: ctx_[addr - kRegClamp_1].clamp = RegFrom<GsClamp>(value); break;
+        case kRegTex1_1: case kRegTex1_2: ctx_[addr - kRegTex1_1].tex1 = RegFrom<GsTex1>(value); break;
+        case kRegXyoffset_1: case kRegXyoffset_2:
+            ctx_[addr - kRegXyoffset_1].xyoffset = RegFrom<GsXyoffset>(value);
+            break;
+        case kRegScissor_1: case kRegScissor_2:
+            ctx_[addr - kRegScissor_1].scissor = RegFrom<GsScissor>(value);
+            break;
+        case kRegAlpha_1: case kRegAlpha_2: ctx_[addr - kRegAlpha_1].alpha = RegFrom<GsAlpha>(value); break;
+        case kRegTest_1: case kRegTest_2: ctx_[addr - kRegTest_1].test = RegFrom<GsTest>(value); break;
+        case kRegFba_1: case kRegFba_2: ctx_[addr - kRegFba_1].fba = RegFrom<GsFba>(value); break;
+        case kRegFrame_1: case kRegFrame_2: ctx_[addr - kRegFrame_1].frame = RegFrom<GsFrame>(value); break;
+        case kRegZbuf_1: case kRegZbuf_2: ctx_[addr - kRegZbuf_1].zbuf = RegFrom<GsZbuf>(value); break;
+        case kRegMiptbp1_1: case kRegMiptbp1_2: ctx_[addr - kRegMiptbp1_1].miptbp1 = value; break;
+        case kRegMiptbp2_1: case kRegMiptbp2_2: ctx_[addr - kRegMiptbp2_1].miptbp2 = value; break;
+        case kRegPrmodecont: prmodecont_ = RegFrom<GsPrmodecont>(value); break;
+        case kRegPrmode: prmode_ = RegFrom<GsPrmode>(value); break;
+        case kRegTexclut: texclut_ = RegFrom<GsTexclut>(value); break;
+        case kRegScanmsk: scanmsk_ = value; break;
+        case kRegTexa: texa_ = RegFrom<GsTexa>(value); break;
+        case kRegFogcol: fogcol_ = RegFrom<GsFogcol>(value); break;
+        case kRegTexflush: texflush_ = value; return;  // textures are always read from memory: nothing to flush
+        case kRegDimx: dimx_ = value; return;
+        case kRegDthe: dthe_ = RegFrom<GsDthe>(value); return;  // dithering is not reproduced
+        case kRegColclamp: colclamp_ = RegFrom<GsColclamp>(value); break;
+        case kRegPabe: pabe_ = RegFrom<GsPabe>(value); break;
+        case kRegBitbltbuf: bitbltbuf_ = RegFrom<GsBitbltbuf>(value); return;
+        case kRegTrxpos: trxpos_ = RegFrom<GsTrxpos>(value); return;
+        case kRegTrxreg: trxreg_ = RegFrom<GsTrxreg>(value); return;
+        case kRegTrxdir:
+            trxdir_ = RegFrom<GsTrxdir>(value);
+            StartTransfer();
+            return;
+        case kRegHwreg: {
+            uint8_t bytes[8];
+            std::memcpy(bytes, &value, 8);
+            WriteImage(bytes, 8);
+            return;
+        }
+        case kRegSignal: case kRegFinish: case kRegLabel: return;  // no interrupts to raise: drawing is synchronous
+        default:
+            GsLogf("GS: unknown register 0x%02X (value 0x%016llX) ignored\n", addr, static_cast<unsigned long long>(value));
+            return;
+    }
+    stateDirty_ = true;
+}
+
+uint64_t GsDevice::ReadReg(uint32_t addr) const {
+    switch (addr) {
+        case kRegPrim: return RegBits(prim_);
+        case kRegRgbaq: return RegBits(rgbaq_);
+        case kRegSt: return RegBits(st_);
+        case kRegUv: return RegBits(uv_);
+        case kRegTex0_1: case kRegTex0_2: return RegBits(ctx_[addr - kRegTex0_1].tex0);
+        case kRegClamp_1: case kRegClamp_2: return RegBits(ctx_[addr - kRegClamp_1].clamp);
+        case kRegTex1_1: case kRegTex1_2: return RegBits(ctx_[addr - kRegTex1_1].tex1);
+        case kRegXyoffset_1: case kRegXyoffset_2: return RegBits(ctx_[addr - kRegXyoffset_1].xyoffset);
+        case kRegScissor_1: case kRegScissor_2: return RegBits(ctx_[addr - kRegScissor_1].scissor);
+        case kRegAlpha_1: case kRegAlpha_2: return RegBits(ctx_[addr - kRegAlpha_1].alpha);
+        case kRegTest_1: case kRegTest_2: return RegBits(ctx_[addr - kRegTest_1].test);
+        case kRegFba_1: case kRegFba_2: return RegBits(ctx_[addr - kRegFba_1].fba);
+        case kRegFrame_1: case kRegFrame_2: return RegBits(ctx_[addr - kRegFrame_1].frame);
+        case kRegZbuf_1: case kRegZbuf_2: return RegBits(ctx_[addr - kRegZbuf_1].zbuf);
+        case kRegPrmodecont: return RegBits(prmodecont_);
+        case kRegPrmode: return RegBits(prmode_);
+        case kRegTexa: return RegBits(texa_);
+        case kRegFogcol: return RegBits(fogcol_);
+        case kRegColclamp: return RegBits(colclamp_);
+        case kRegDthe: return RegBits(dthe_);
+        case kRegPabe: return RegBits(pabe_);
+        case kRegBitbltbuf: return RegBits(bitbltbuf_);
+        case kRegTrxpos: return RegBits(trxpos_);
+        case kRegTrxreg: return RegBits(trxreg_);
+        case kRegTrxdir: return RegBits(trxdir_);
+        default: return 0;
+    }
+}
+
+// --- Primitives -----------------------------------------------------------------------------------
+
+void GsDevice::Kick(bool draw) {
+    static constexpr int kNeeded[8] = {1, 2, 2, 3, 3, 3, 2, 1};
+    const uint32_t type = prim_.PRIM;
+    if (queued_ < kNeeded[type]) return;
+    if (type == 7) {
+        // Reserved primitive type: vertices are dropped.
+        queued_ = 0;
+        return;
+    }
+    if (draw) Draw();
+    switch (type) {
+        case kPrimLineStrip:
+            queue_[0] = queue_[1];
+            queued_ = 1;
+            break;
+        case kPrimTriangleStrip:
+            queue_[0] = queue_[1];
+            queue_[1] = queue_[2];
+            queued_ = 2;
+            break;
+        case kPrimTriangleFan:
+            queue_[1] = queue_[2];
+            queued_ = 2;
+            break;
+        default: queued_ = 0; break;
+    }
+}
+
+void GsDevice::BuildState() {
+    const bool useAc = prmodecont_.AC != 0;
+    const uint64_t attrs = useAc ? RegBits(prim_) : RegBits(prmode_);
+    const GsPrim a = RegFrom<GsPrim>(attrs);
+    const Context& c = ctx_[a.CTXT];
+    DrawState& s = state_;
+    s = DrawState{};
+    s.gouraud = a.IIP != 0;
+    s.textured = a.TME != 0;
+    s.fogging = a.FGE != 0;
+    s.blending = a.ABE != 0;
+    s.uvTexels = a.FST != 0;
+
+    s.fbBase = uint32_t(c.frame.FBP) * LocalMemory::kPageBytes;
+    s.fbw = uint32_t(c.frame.FBW);
+    s.fpsm = uint32_t(c.frame.PSM);
+    if (s.fpsm != kPsmCt32 && s.fpsm != kPsmCt24 && s.fpsm != kPsmCt16 && s.fpsm != kPsmCt16S) s.fpsm = kPsmCt32;
+    s.fbmsk = uint32_t(c.frame.FBMSK);
+    s.zBase = uint32_t(c.zbuf.ZBP) * LocalMemory::kPageBytes;
+    s.zpsm = 0x30u | uint32_t(c.zbuf.PSM);
+    if (s.zpsm != kPsmZ32 && s.zpsm != kPsmZ24 && s.zpsm != kPsmZ16 && s.zpsm != kPsmZ16S) s.zpsm = kPsmZ32;
+    s.zmsk = c.zbuf.ZMSK != 0;
+    s.zte = c.test.ZTE != 0;
+    s.ztst = uint32_t(c.test.ZTST);
+    s.ate = c.test.ATE != 0;
+    s.atst = uint32_t(c.test.ATST);
+    s.aref = uint32_t(c.test.AREF);
+    s.afail = uint32_t(c.test.AFAIL);
+    s.date = c.test.DATE != 0;
+    s.datm = c.test.DATM != 0;
+    s.alphaA = uint32_t(c.alpha.A);
+    s.alphaB = uint32_t(c.alpha.B);
+    s.alphaC = uint32_t(c.alpha.C);
+    s.alphaD = uint32_t(c.alpha.D);
+    s.fix = uint32_t(c.alpha.FIX);
+    s.pabe = pabe_.PABE != 0;
+    s.fba = c.fba.FBA != 0;
+    s.colclamp = colclamp_.CLAMP != 0;
+    s.scx0 = int32_t(c.scissor.SCAX0);
+    s.scx1 = int32_t(c.scissor.SCAX1);
+    s.scy0 = int32_t(c.scissor.SCAY0);
+    s.scy1 = int32_t(c.scissor.SCAY1);
+
+    s.tBase = uint32_t(c.tex0.TBP0) * LocalMemory::kBlockBytes;
+    s.tbw = uint32_t(c.tex0.TBW);
+    s.tpsm = uint32_t(c.tex0.PSM);
+    s.tw = std::min<uint32_t>(uint32_t(c.tex0.TW), 10);
+    s.th = std::min<uint32_t>(uint32_t(c.tex0.TH), 10);
+    s.tcc = c.tex0.TCC != 0;
+    s.tfx = uint32_t(c.tex0.TFX);
+    // Without mipmaps the level of detail only says whether the texture is magnified or minified; with a
+    // fixed LOD (LCM 1) K decides, otherwise the magnification filter is taken.
+    const int32_t k = int32_t(uint32_t(c.tex1.K) << 20) >> 20;
+    const bool minified = c.tex1.LCM != 0 && k > 0;
+    const uint32_t mmin = uint32_t(c.tex1.MMIN);
+    s.bilinearMag = minified ? (mmin == 1 || mmin == 3 || mmin == 5) : (c.tex1.MMAG != 0);
+    s.bilinearMin = s.bilinearMag;
+    s.wms = uint32_t(c.clamp.WMS);
+    s.wmt = uint32_t(c.clamp.WMT);
+    s.minu = uint32_t(c.clamp.MINU);
+    s.maxu = uint32_t(c.clamp.MAXU);
+    s.minv = uint32_t(c.clamp.MINV);
+    s.maxv = uint32_t(c.clamp.MAXV);
+    s.ta0 = uint32_t(texa_.TA0);
+    s.ta1 = uint32_t(texa_.TA1);
+    s.aem = texa_.AEM != 0;
+    s.clut = clut_ + (s.tpsm == kPsmT4 ? uint32_t(c.tex0.CSA) * 16u : 0u);
+    s.fogR = uint32_t(fogcol_.FCR);
+    s.fogG = uint32_t(fogcol_.FCG);
+    s.fogB = uint32_t(fogcol_.FCB);
+    stateDirty_ = false;
+}
+
+void GsDevice::LoadClut() {
+    clutPending_ = false;
+    const GsTex0& t = clutTex0_;
+    const uint32_t base = uint32_t(t.CBP) * LocalMemory::kBlockBytes;
+    const bool eightBit = t.PSM == kPsmT8;
+    const uint32_t count = eightBit ? 256 : 16;
+    const uint32_t first = eightBit ? 0 : uint32_t(t.CSA) * 16u;
+    const bool bits16 = t.CPSM == kPsmCt16 || t.CPSM == kPsmCt16S;
+    for (uint32_t i = 0; i < count; ++i) {
+        const uint32_t pos = (eightBit && t.CSM == 0) ? Csm1Position(i) : i;
+        uint32_t c;
+        if (bits16) {
+            const uint32_t raw = mem_.Read16(base + pos * 2);
+            const uint32_t rgb = Expand16(raw) & 0xFFFFFFu;
+            const uint32_t a = (raw & 0x8000) ? uint32_t(texa_.TA1) : ((texa_.AEM && rgb == 0) ? 0 : uint32_t(texa_.TA0));
+            c = rgb | (a << 24);
+        } else {
+            c = mem_.Read32(base + pos * 4);
+        }
+        clut_[first + i] = c;
+    }
+}
+
+void GsDevice::Draw() {
+    if (stateDirty_) BuildState();
+    if (clutPending_ && state_.textured && IsPaletted(state_.tpsm)) LoadClut();
+    ++prims_;
+    switch (prim_.PRIM) {
+        case kPrimPoint: rast_.DrawPoint(state_, queue_[0]); break;
+        case kPrimLine: case kPrimLineStrip: rast_.DrawLine(state_, queue_[0], queue_[1]); break;
+        case kPrimTriangle: case kPrimTriangleStrip: case kPrimTriangleFan:
+            rast_.DrawTriangle(state_, queue_[0], queue_[1], queue_[2], queue_[2]);
+            break;
+        case kPrimSprite: rast_.DrawSprite(state_, queue_[0], queue_[1]); break;
+        default: break;
+    }
+}
+
+// --- Transfers ------------------------------------------------------------------------------------
+
+bool GsDevice::RectInside(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
+                          uint32_t* stride) const {
+    const int bytes = PsmBytes(psm);
+    if (bytes < 0) return false;
+    // A buffer width of 0 packs the rectangle's rows back to back (palettes are uploaded that way).
+    *stride = bw ? bw * 64u : w;
+    const uint64_t lastIndex = uint64_t(y + h - 1) * *stride + x + w;  // one past the last pixel
+    const uint64_t endByte = uint64_t(bp) * LocalMemory::kBlockBytes + (bytes ? lastIndex * uint64_t(bytes) : (lastIndex + 1) / 2);
+    return endByte <= LocalMemory::kSize;
+}
+
+void GsDevice::StartTransfer() {
+    const uint32_t dir = uint32_t(trxdir_.XDIR);
+    const uint32_t w = uint32_t(trxreg_.RRW), h = uint32_t(trxreg_.RRH);
+    if (dir == kXdirNone) {
+        hostToLocal_.active = false;
+        localToHost_.active = false;
+        return;
+    }
+    if (dir == kXdirHostToLocal) {
+        Transfer& t = hostToLocal_;
+        t = Transfer{};
+        discardImage_ = true;  // whatever happens, the IMAGE data that follows belongs to this transfer
+        if (w == 0 || h == 0) return;
+        t.base = uint32_t(bitbltbuf_.DBP) * LocalMemory::kBlockBytes;
+        t.psm = uint32_t(bitbltbuf_.DPSM);
+        t.x0 = uint32_t(trxpos_.DSAX);
+        t.y0 = uint32_t(trxpos_.DSAY);
+        t.w = w;
+        t.h = h;
+        if (StreamBytes(t.psm) < 0 ||
+            !RectInside(uint32_t(bitbltbuf_.DBP), uint32_t(bitbltbuf_.DBW), t.psm, t.x0, t.y0, w, h, &t.stride)) {
+            GsLogf("GS: host-to-local transfer outside local memory (DBP 0x%X DBW %u PSM 0x%X, %ux%u at %u,%u) ignored\n",
+                   unsigned(bitbltbuf_.DBP), unsigned(bitbltbuf_.DBW), t.psm, w, h, t.x0, t.y0);
+            return;
+        }
+        t.active = true;
+        return;
+    }
+    if (dir == kXdirLocalToHost) {
+        Transfer& t = localToHost_;
+        t = Transfer{};
+        if (w == 0 || h == 0) return;
+        t.base = uint32_t(bitbltbuf_.SBP) * LocalMemory::kBlockBytes;
+        t.psm = uint32_t(bitbltbuf_.SPSM);
+        t.x0 = uint32_t(trxpos_.SSAX);
+        t.y0 = uint32_t(trxpos_.SSAY);
+        t.w = w;
+        t.h = h;
+        if (StreamBytes(t.psm) < 0 ||
+            !RectInside(uint32_t(bitbltbuf_.SBP), uint32_t(bitbltbuf_.SBW), t.psm, t.x0, t.y0, w, h, &t.stride)) {
+            GsLogf("GS: local-to-host transfer outside local memory (SBP 0x%X SBW %u PSM 0x%X, %ux%u at %u,%u) ignored\n",
+                   unsigned(bitbltbuf_.SBP), unsigned(bitbltbuf_.SBW), t.psm, w, h, t.x0, t.y0);
+            return;
+        }
+        t.active = true;
+        return;
+    }
+    LocalToLocal();
+}
+
+void GsDevice::LocalToLocal() {
+    const uint32_t w = uint32_t(trxreg_.RRW), h = uint32_t(trxreg_.RRH);
+    if (w == 0 || h == 0) return;
+    const uint32_t spsm = uint32_t(bitbltbuf_.SPSM), dpsm = uint32_t(bitbltbuf_.DPSM);
+    uint32_t sstride = 0, dstride = 0;
+    const bool ok = PsmBytes(spsm) == PsmBytes(dpsm) &&
+                    RectInside(uint32_t(bitbltbuf_.SBP), uint32_t(bitbltbuf_.SBW), spsm, uint32_t(trxpos_.SSAX),
+                               uint32_t(trxpos_.SSAY), w, h, &sstride) &&
+                    RectInside(uint32_t(bitbltbuf_.DBP), uint32_t(bitbltbuf_.DBW), dpsm, uint32_t(trxpos_.DSAX),
+                               uint32_t(trxpos_.DSAY), w, h, &dstride);
+    if (!ok) {
+        GsLogf("GS: local-to-local transfer outside local memory or between formats 0x%X/0x%X ignored\n", spsm, dpsm);
+        return;
+    }
+    // Rows packed back to back when a width is 0, as for the other directions.
+    const uint32_t sbp = uint32_t(bitbltbuf_.SBP), dbp = uint32_t(bitbltbuf_.DBP);
+    const uint32_t sbw = sstride / 64u, dbw = dstride / 64u;
+    for (uint32_t y = 0; y < h; ++y) {
+        for (uint32_t x = 0; x < w; ++x) {
+            const uint32_t sx = uint32_t(trxpos_.SSAX) + x, sy = uint32_t(trxpos_.SSAY) + y;
+            const uint32_t dx = uint32_t(trxpos_.DSAX) + x, dy = uint32_t(trxpos_.DSAY) + y;
+            uint32_t v;
+            if (sstride % 64 == 0) {
+                v = mem_.ReadPixel(sbp, sbw, spsm, sx, sy);
+            } else {
+                v = mem_.ReadPixel(sbp, 0, spsm, sy * sstride + sx, 0);
+            }
+            if (dstride % 64 == 0) {
+                mem_.WritePixel(dbp, dbw, dpsm, dx, dy, v);
+            } else {
+                mem_.WritePixel(dbp, 0, dpsm, dy * dstride + dx, 0, v);
+            }
+        }
+    }
+}
+
+void GsDevice::PutPixelFromStream(const uint8_t* src) {
+    Transfer& t = hostToLocal_;
+    const uint32_t index = (t.y0 + t.y) * t.stride + t.x0 + t.x;
+    const int bytes = PsmBytes(t.psm);
+    const uint32_t a = t.base + index * uint32_t(bytes);
+    switch (t.psm) {
+        case kPsmCt32: case kPsmZ32: mem_.Write32(a, uint32_t(src[0]) | (src[1] << 8) | (src[2] << 16) | (uint32_t(src[3]) << 24)); break;
+        case kPsmCt24: case kPsmZ24:
+            mem_.Write32(a, (mem_.Read32(a) & 0xFF000000u) | src[0] | (src[1] << 8) | (src[2] << 16));
+            break;
+        default: mem_.Write16(a, uint16_t(src[0] | (src[1] << 8))); break;
+    }
+}
+
+void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
+    Transfer& t = hostToLocal_;
+    if (!t.active) {
+        if (!discardImage_) GsLogf("GIF: %zu bytes of IMAGE data with no host-to-local transfer ignored\n", bytes);
+        return;
+    }
+    const int sb = StreamBytes(t.psm);
+    size_t i = 0;
+    while (i < bytes && t.active) {
+        if (t.psm == kPsmT4) {
+            // Two pixels a byte, the first in the low nibble.
+            const uint8_t b = data[i++];
+            for (int half = 0; half < 2 && t.active; ++half) {
+                const uint32_t index = (t.y0 + t.y) * t.stride + t.x0 + t.x;
+                const uint32_t a = t.base + (index >> 1);
+                const uint8_t nib = half ? uint8_t(b >> 4) : uint8_t(b & 0xF);
+                const uint8_t old = mem_.Read8(a);
+                mem_.Write8(a, (index & 1) ? uint8_t((old & 0x0F) | (nib << 4)) : uint8_t((old & 0xF0) | nib));
+                if (++t.x == t.w) {
+                    t.x = 0;
+                    if (++t.y == t.h) t.active = false;
+                }
+            }
+            continue;
+        }
+        if (t.carryBytes == 0 && (sb == 4 || sb == 2 || sb == 1) && bytes - i >= size_t(sb)) {
+            // Whole pixels in a row: the stream and memory hold them alike.
+            const uint32_t pixels = uint32_t(std::min<size_t>((bytes - i) / size_t(sb), t.w - t.x));
+            const uint32_t index = (t.y0 + t.y) * t.stride + t.x0 + t.x;
+            std::memcpy(mem_.Data() + ((t.base + index * uint32_t(sb)) & LocalMemory::kMask), data + i,
+                        size_t(pixels) * size_t(sb));
+            i += size_t(pixels) * size_t(sb);
+            t.x += pixels;
+        } else {
+            t.carry[t.carryBytes++] = data[i++];
+            if (t.carryBytes < uint32_t(sb)) continue;
+            t.carryBytes = 0;
+            PutPixelFromStream(t.carry);
+            ++t.x;
+        }
+        if (t.x == t.w) {
+            t.x = 0;
+            if (++t.y == t.h) t.active = false;
+        }
+    }
+}
+
+size_t GsDevice::ReadImage(uint8_t* dst, size_t bytes) {
+    Transfer& t = localToHost_;
+    size_t out = 0;
+    const int sb = StreamBytes(t.psm);
+    while (t.active && out < bytes) {
+        const uint32_t index = (t.y0 + t.y) * t.stride + t.x0 + t.x;
+        if (t.psm == kPsmT4) {
+            // Pairs of pixels per byte; an odd last pixel fills the low nibble.
+            const uint32_t lo = mem_.Read8(t.base + (index >> 1)) >> ((index & 1) * 4) & 0xF;
+            uint32_t hi = 0;
+            ++t.x;
+            if (t.x == t.w) {
+                t.x = 0;
+                if (++t.y == t.h) t.active = false;
+            }
+            if (t.active) {
+                const uint32_t i2 = (t.y0 + t.y) * t.stride + t.x0 + t.x;
+                hi = mem_.Read8(t.base + (i2 >> 1)) >> ((i2 & 1) * 4) & 0xF;
+                if (++t.x == t.w) {
+                    t.x = 0;
+                    if (++t.y == t.h) t.active = false;
+                }
+            }
+            dst[out++] = uint8_t(lo | (hi << 4));
+            continue;
+        }
+        if (bytes - out < size_t(sb)) break;
+        const uint32_t a = t.base + index * uint32_t(PsmBytes(t.psm));
+        const uint32_t v = sb == 1 ? mem_.Read8(a) : (sb == 2 ? mem_.Read16(a) : mem_.Read32(a));
+        for (int k = 0; k < sb; ++k) dst[out++] = uint8_t(v >> (8 * k));
+        if (++t.x == t.w) {
+            t.x = 0;
+            if (++t.y == t.h) t.active = false;
+        }
+    }
+    return out;
+}
+
+// --- Privileged registers and display -------------------------------------------------------------
+
+void GsDevice::WritePriv(uint32_t addr, uint64_t value) {
+    switch (addr) {
+        case kPrivPmode: pmode_ = value; break;
+        case kPrivSmode1: smode1_ = value; break;
+        case kPrivSmode2: smode2_ = value; break;
+        case kPrivDispfb1: dispfb_[0] = value; break;
+        case kPrivDisplay1: display_[0] = value; break;
+        case kPrivDispfb2: dispfb_[1] = value; break;
+        case kPrivDisplay2: display_[1] = value; break;
+        case kPrivBgcolor: bgcolor_ = value; break;
+        case kPrivCsr:
+            // Bit 9 resets the drawing side; the field bit belongs to the video timing and is read-only.
+            if (value & (1u << 9)) Reset(false);
+            break;
+        case kPrivImr: imr_ = value; break;
+        default: break;  // timing registers of the video output: nothing to model
+    }
+}
+
+uint64_t GsDevice::ReadPriv(uint32_t addr) const {
+    switch (addr) {
+        case kPrivPmode: return pmode_;
+        case kPrivSmode1: return smode1_;
+        case kPrivSmode2: return smode2_;
+        case kPrivDispfb1: return dispfb_[0];
+        case kPrivDisplay1: return display_[0];
+        case kPrivDispfb2: return dispfb_[1];
+        case kPrivDisplay2: return display_[1];
+        case kPrivBgcolor: return bgcolor_;
+        case kPrivCsr: return csr_;
+        case kPrivImr: return imr_;
+        default: return 0;
+    }
+}
+
+void GsDevice::ToggleField() { csr_ ^= kCsrFieldBit; }
+
+bool GsDevice::ReadDisplay(uint8_t* rgba) const {
+    const GsPmode pm = RegFrom<GsPmode>(pmode_);
+    int circuit = -1;
+    if (pm.EN1) {
+        circuit = 0;
+    } else if (pm.EN2) {
+        circuit = 1;
+    }
+    const size_t total = size_t(kDisplayWidth) * kDisplayHeight;
+    if (circuit < 0) {
+        for (size_t i = 0; i < total; ++i) {
+            rgba[i * 4 + 0] = rgba[i * 4 + 1] = rgba[i * 4 + 2] = 0;
+            rgba[i * 4 + 3] = 255;
+        }
+        return false;
+    }
+    const GsDispfb fb = RegFrom<GsDispfb>(dispfb_[circuit]);
+    const uint32_t bp = uint32_t(fb.FBP) * (LocalMemory::kPageBytes / LocalMemory::kBlockBytes);
+    uint32_t psm = uint32_t(fb.PSM);
+    if (psm != kPsmCt32 && psm != kPsmCt24 && psm != kPsmCt16 && psm != kPsmCt16S) psm = kPsmCt32;
+    for (int y = 0; y < kDisplayHeight; ++y) {
+        for (int x = 0; x < kDisplayWidth; ++x) {
+            const uint32_t c = mem_.ReadPixel(bp, uint32_t(fb.FBW), psm, uint32_t(x), uint32_t(y));
+            uint8_t* o = rgba + (size_t(y) * kDisplayWidth + size_t(x)) * 4;
+            o[0] = uint8_t(c);
+            o[1] = uint8_t(c >> 8);
+            o[2] = uint8_t(c >> 16);
+            o[3] = 255;
+        }
+    }
+    return true;
+}
+
+}  // namespace console::gs

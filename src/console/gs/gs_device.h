@@ -1,0 +1,133 @@
+// The graphics synthesizer stand-in: general registers of both drawing contexts, the vertex queue that
+// turns XYZ writes into primitives, image transfers between the host and local memory, the privileged
+// (display) registers and the readout of the displayed picture. Packets reach it through the GIF
+// interpreter; the library calls (sceGs*) and the kernel's vertical blank use it directly.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "console/gs/gs_registers.h"
+#include "console/gs/local_memory.h"
+#include "console/gs/rasterizer.h"
+
+namespace console::gs {
+
+class GsDevice {
+public:
+    static constexpr int kDisplayWidth = 640;
+    static constexpr int kDisplayHeight = 448;
+
+    GsDevice();
+
+    // Registers and privileged registers back to their power-on values; local memory cleared when asked.
+    void Reset(bool clearMemory);
+
+    // One general-register write (an A+D pair). Unknown addresses are logged and ignored.
+    void WriteReg(uint32_t addr, uint64_t value);
+    uint64_t ReadReg(uint32_t addr) const;
+
+    // IMAGE data for the active host-to-local transfer. Data past the transfer's rectangle is discarded.
+    void WriteImage(const uint8_t* data, size_t bytes);
+    // The GIF calls this when an IMAGE packet ends: later IMAGE data needs a new transfer.
+    void EndImagePacket() { discardImage_ = false; }
+    // Local-to-host: copies up to `bytes` of the active local-to-host transfer into dst, returns the count.
+    size_t ReadImage(uint8_t* dst, size_t bytes);
+
+    // Privileged registers by console address (0x12000000..0x12001FFF).
+    void WritePriv(uint32_t addr, uint64_t value);
+    uint64_t ReadPriv(uint32_t addr) const;
+    // The vertical blank flips the field bit of CSR.
+    void ToggleField();
+    bool FieldBit() const { return (csr_ & kCsrFieldBit) != 0; }
+
+    // The displayed picture: 640 x 448 RGBA bytes (R first), alpha forced to 255, from the enabled read
+    // circuit's DISPFB (circuit 1 first). A progressive presentation: the field row offset is ignored.
+    // Returns false (and writes black) when no circuit is enabled.
+    bool ReadDisplay(uint8_t* rgba) const;
+
+    LocalMemory& Memory() { return mem_; }
+    const LocalMemory& Memory() const { return mem_; }
+    uint64_t PixelsProcessed() const { return rast_.PixelsProcessed(); }
+    uint64_t PrimitivesDrawn() const { return prims_; }
+
+private:
+    struct Context {
+        GsTex0 tex0;
+        GsClamp clamp;
+        GsTex1 tex1;
+        GsXyoffset xyoffset;
+        GsScissor scissor;
+        GsAlpha alpha;
+        GsTest test;
+        GsFba fba;
+        GsFrame frame;
+        GsZbuf zbuf;
+        uint64_t miptbp1, miptbp2;
+    };
+    struct Transfer {
+        bool active = false;
+        uint32_t base = 0, stride = 0, psm = 0;
+        uint32_t x0 = 0, y0 = 0, w = 0, h = 0;
+        uint32_t x = 0, y = 0;  // next pixel, relative
+        uint8_t carry[4] = {};
+        uint32_t carryBytes = 0;
+    };
+
+    void Kick(bool draw);
+    void Draw();
+    void BuildState();
+    void LoadClut();
+    void StartTransfer();
+    void LocalToLocal();
+    bool RectInside(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
+                    uint32_t* stride) const;
+    void PutPixelFromStream(const uint8_t* src);
+
+    LocalMemory mem_;
+    Rasterizer rast_;
+    Context ctx_[2];
+    GsPrim prim_;
+    GsPrmode prmode_;
+    GsPrmodecont prmodecont_;
+    GsRgbaq rgbaq_;
+    GsSt st_;
+    GsUv uv_;
+    GsFog fog_;
+    GsTexa texa_;
+    GsFogcol fogcol_;
+    GsTexclut texclut_;
+    GsDthe dthe_;
+    GsColclamp colclamp_;
+    GsPabe pabe_;
+    GsBitbltbuf bitbltbuf_;
+    GsTrxpos trxpos_;
+    GsTrxreg trxreg_;
+    GsTrxdir trxdir_;
+    uint64_t scanmsk_ = 0, dimx_ = 0, texflush_ = 0;
+
+    GsVertex queue_[3];
+    int queued_ = 0;
+    uint64_t prims_ = 0;
+
+    DrawState state_;
+    bool stateDirty_ = true;
+
+    // The CLUT buffer: loaded from local memory at the first draw after a TEX0 write asked for it.
+    uint32_t clut_[512];
+    bool clutPending_ = false;
+    GsTex0 clutTex0_{};
+
+    Transfer hostToLocal_;
+    Transfer localToHost_;
+    bool discardImage_ = false;  // IMAGE data after a started transfer's rectangle is dropped without a word
+
+    // Privileged registers.
+    uint64_t pmode_ = 0, smode1_ = 0, smode2_ = 0, dispfb_[2] = {}, display_[2] = {}, bgcolor_ = 0;
+    uint64_t csr_ = 0, imr_ = 0;
+};
+
+// The console's one graphics synthesizer.
+GsDevice& Gs();
+
+}  // namespace console::gs

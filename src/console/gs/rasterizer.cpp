@@ -1,0 +1,636 @@
+#include "console/gs/rasterizer.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "console/gs/gs_registers.h"
+
+namespace console::gs {
+namespace {
+
+constexpr uint32_t kMask = LocalMemory::kMask;
+
+int64_t FloorDiv(int64_t a, int64_t b) {
+    int64_t q = a / b;
+    if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
+    return q;
+}
+int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+
+// Plane through three (x, y, value) points, positions in pixels.
+Rasterizer::Plane PlaneOf(double x0, double y0, double a0, double x1, double y1, double a1, double x2, double y2,
+                          double a2) {
+    const double det = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
+    Rasterizer::Plane p{};
+    p.dx = ((a1 - a0) * (y2 - y0) - (a2 - a0) * (y1 - y0)) / det;
+    p.dy = ((a2 - a0) * (x1 - x0) - (a1 - a0) * (x2 - x0)) / det;
+    p.c = a0 - p.dx * x0 - p.dy * y0;
+    return p;
+}
+Rasterizer::Plane ConstPlane(double v) { return Rasterizer::Plane{v, 0.0, 0.0}; }
+
+double Clampd(double v, double lo, double hi) {
+    if (!(v >= lo)) return lo;  // NaN goes low
+    if (v > hi) return hi;
+    return v;
+}
+
+uint32_t ZMax(uint32_t zpsm) {
+    switch (zpsm) {
+        case kPsmZ32: return 0xFFFFFFFFu;
+        case kPsmZ16: case kPsmZ16S: return 0xFFFFu;
+        default: return 0xFFFFFFu;
+    }
+}
+
+// Float texel coordinate -> fixed point with 8 fraction bits, bounded so the conversion is always defined.
+inline int32_t ToFix8(float u) {
+    if (!(u >= -16384.0f)) u = -16384.0f;
+    if (!(u <= 16384.0f)) u = 16384.0f;
+    return static_cast<int32_t>(u * 256.0f + 8388608.0f) - 8388608;
+}
+
+inline int WrapCoord(int c, uint32_t mode, uint32_t size, uint32_t mn, uint32_t mx) {
+    switch (mode) {
+        case 0: return c & int(size - 1);
+        case 1: return c < 0 ? 0 : (c >= int(size) ? int(size) - 1 : c);
+        case 2: return c < int(mn) ? int(mn) : (c > int(mx) ? int(mx) : c);
+        default: return (c & int(mn)) | int(mx);
+    }
+}
+
+inline uint32_t Load32(const uint8_t* m, uint32_t a) {
+    uint32_t v;
+    std::memcpy(&v, m + (a & kMask), 4);
+    return v;
+}
+inline void Store32(uint8_t* m, uint32_t a, uint32_t v) { std::memcpy(m + (a & kMask), &v, 4); }
+inline uint32_t Load16(const uint8_t* m, uint32_t a) {
+    uint16_t v;
+    std::memcpy(&v, m + (a & kMask), 2);
+    return v;
+}
+inline void Store16(uint8_t* m, uint32_t a, uint32_t v) {
+    const uint16_t w = uint16_t(v);
+    std::memcpy(m + (a & kMask), &w, 2);
+}
+
+inline uint32_t Min255(uint32_t v) { return v > 255 ? 255 : v; }
+
+// One blend input: 0 source, 1 destination, 2 zero.
+inline int Pick(uint32_t sel, int cs, int cd) { return sel == 0 ? cs : (sel == 1 ? cd : 0); }
+
+}  // namespace
+
+// --- Texture sampling -------------------------------------------------------------------------------
+
+uint32_t Rasterizer::Texel(const DrawState& st, int u, int v) const {
+    const uint32_t w = 1u << st.tw, h = 1u << st.th;
+    u = WrapCoord(u, st.wms, w, st.minu, st.maxu);
+    v = WrapCoord(v, st.wmt, h, st.minv, st.maxv);
+    const uint32_t index = uint32_t(v) * st.tbw * 64u + uint32_t(u);
+    const uint8_t* m = mem_.Data();
+    switch (st.tpsm) {
+        case kPsmCt32: return Load32(m, st.tBase + index * 4);
+        case kPsmCt24: {
+            const uint32_t c = Load32(m, st.tBase + index * 4) & 0xFFFFFFu;
+            const uint32_t a = (st.aem && c == 0) ? 0 : st.ta0;
+            return c | (a << 24);
+        }
+        case kPsmCt16: case kPsmCt16S: {
+            const uint32_t c = Load16(m, st.tBase + index * 2);
+            const uint32_t rgb = Expand16(c) & 0xFFFFFFu;
+            const uint32_t a = (c & 0x8000) ? st.ta1 : ((st.aem && rgb == 0) ? 0 : st.ta0);
+            return rgb | (a << 24);
+        }
+        case kPsmT8: return st.clut[m[(st.tBase + index) & kMask]];
+        case kPsmT4: {
+            const uint8_t b = m[(st.tBase + (index >> 1)) & kMask];
+            return st.clut[(index & 1) ? (b >> 4) : (b & 0xF)];
+        }
+        default: return 0;
+    }
+}
+
+uint32_t Rasterizer::SampleTexture(const DrawState& st, float u, float v) const {
+    if (!st.bilinearMag) {
+        return Texel(st, ToFix8(u) >> 8, ToFix8(v) >> 8);
+    }
+    const int32_t uf = ToFix8(u - 0.5f), vf = ToFix8(v - 0.5f);
+    const int u0 = uf >> 8, v0 = vf >> 8;
+    const uint32_t fu = uint32_t(uf & 255), fv = uint32_t(vf & 255);
+    const uint32_t c00 = Texel(st, u0, v0), c10 = Texel(st, u0 + 1, v0);
+    const uint32_t c01 = Texel(st, u0, v0 + 1), c11 = Texel(st, u0 + 1, v0 + 1);
+    uint32_t out = 0;
+    for (int sh = 0; sh < 32; sh += 8) {
+        const uint32_t top = ((c00 >> sh) & 255) * (256 - fu) + ((c10 >> sh) & 255) * fu;
+        const uint32_t bot = ((c01 >> sh) & 255) * (256 - fu) + ((c11 >> sh) & 255) * fu;
+        out |= (((top * (256 - fv) + bot * fv) >> 16) & 255) << sh;
+    }
+    return out;
+}
+
+// --- Spans ----------------------------------------------------------------------------------------
+
+namespace {
+
+// Fixed-point interpolation of one attribute over a span: exact at both ends, clamped to its range.
+struct Lerp {
+    int64_t v = 0, d = 0;
+    void Setup(double a0, double a1, int n, double lo, double hi, double scale) {
+        const int64_t s = static_cast<int64_t>(Clampd(a0, lo, hi) * scale);
+        const int64_t e = static_cast<int64_t>(Clampd(a1, lo, hi) * scale);
+        v = s;
+        d = n > 1 ? (e - s) / (n - 1) : 0;
+    }
+};
+
+}  // namespace
+
+template <bool kTex, bool kGouraud>
+void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1) {
+    const int n = x1 - x0 + 1;
+    const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
+    Lerp z, r, g, b, a, f;
+    if (p.flatZ) {
+        z.v = int64_t(p.fz) << 8;
+        z.d = 0;
+    } else {
+        z.Setup(p.z.At(pa, py), p.z.At(pb, py), n, 0.0, double(ZMax(st.zpsm)), 256.0);
+    }
+    if (kGouraud) {
+        r.Setup(p.r.At(pa, py), p.r.At(pb, py), n, 0.0, 255.0, 65536.0);
+        g.Setup(p.g.At(pa, py), p.g.At(pb, py), n, 0.0, 255.0, 65536.0);
+        b.Setup(p.b.At(pa, py), p.b.At(pb, py), n, 0.0, 255.0, 65536.0);
+        a.Setup(p.a.At(pa, py), p.a.At(pb, py), n, 0.0, 255.0, 65536.0);
+    }
+    if (st.fogging) f.Setup(p.f.At(pa, py), p.f.At(pb, py), n, 0.0, 255.0, 65536.0);
+    float s = 0, t = 0, q = 0, ds = 0, dt = 0, dq = 0;
+    if (kTex) {
+        s = float(p.s.At(pa, py));
+        t = float(p.t.At(pa, py));
+        q = float(p.q.At(pa, py));
+        ds = float(p.s.dx);
+        dt = float(p.t.dx);
+        dq = float(p.q.dx);
+    }
+    uint8_t* m = mem_.Data();
+    const uint32_t row = uint32_t(y) * st.fbw * 64u;
+    const int fbBytes = st.fpsm == kPsmCt32 || st.fpsm == kPsmCt24 ? 4 : 2;
+    const int zBytes = st.zpsm == kPsmZ16 || st.zpsm == kPsmZ16S ? 2 : 4;
+    const float tw = float(1u << st.tw), th = float(1u << st.th);
+    pixels_ += uint64_t(n);
+
+    for (int x = x0; x <= x1;
+         ++x, z.v += z.d, r.v += r.d, g.v += g.d, b.v += b.d, a.v += a.d, f.v += f.d, s += ds, t += dt, q += dq) {
+        const uint32_t fa = st.fbBase + (row + uint32_t(x)) * uint32_t(fbBytes);
+        const uint32_t za = st.zBase + (row + uint32_t(x)) * uint32_t(zBytes);
+        const uint32_t zv = uint32_t(uint64_t(z.v) >> 8);
+        // Depth test first: a failing pixel changes nothing whatever the other tests say.
+        uint32_t zb = 0;
+        if (st.zte) {
+            zb = zBytes == 4 ? Load32(m, za) : Load16(m, za);
+            if (st.zpsm == kPsmZ24) zb &= 0xFFFFFFu;
+            if (st.ztst == kZtstNever) continue;
+            if (st.ztst == kZtstGequal && zv < zb) continue;
+            if (st.ztst == kZtstGreater && zv <= zb) continue;
+        }
+        uint32_t dst = 0;
+        bool haveDst = false;
+        auto readDst = [&]() {
+            if (!haveDst) {
+                dst = fbBytes == 4 ? Load32(m, fa) : Expand16(Load16(m, fa));
+                if (st.fpsm == kPsmCt24) dst = (dst & 0xFFFFFFu) | 0x80000000u;
+                haveDst = true;
+            }
+            return dst;
+        };
+        if (st.date && st.fpsm != kPsmCt24) {
+            const bool bit = (readDst() >> 31) != 0;
+            if (bit != st.datm) continue;
+        }
+        int cr, cg, cb, ca;
+        if (kGouraud) {
+            cr = int(r.v >> 16);
+            cg = int(g.v >> 16);
+            cb = int(b.v >> 16);
+            ca = int(a.v >> 16);
+        } else {
+            cr = p.fr;
+            cg = p.fg;
+            cb = p.fb;
+            ca = p.fa;
+        }
+        if (kTex) {
+            float u, v;
+            if (st.uvTexels) {
+                u = s;
+                v = t;
+            } else {
+                const float iq = q != 0.0f ? 1.0f / q : 0.0f;
+                u = s * iq * tw;
+                v = t * iq * th;
+            }
+            const uint32_t tc = SampleTexture(st, u, v);
+            const int tr = int(tc & 255), tg = int((tc >> 8) & 255), tb = int((tc >> 16) & 255), ta = int(tc >> 24);
+            switch (st.tfx) {
+                case kTfxModulate:
+                    cr = int(Min255(uint32_t(tr * cr) >> 7));
+                    cg = int(Min255(uint32_t(tg * cg) >> 7));
+                    cb = int(Min255(uint32_t(tb * cb) >> 7));
+                    if (st.tcc) ca = int(Min255(uint32_t(ta * ca) >> 7));
+                    break;
+                case kTfxDecal:
+                    cr = tr;
+                    cg = tg;
+                    cb = tb;
+                    if (st.tcc) ca = ta;
+                    break;
+                default: {
+                    cr = int(Min255((uint32_t(tr * cr) >> 7) + uint32_t(ca)));
+                    cg = int(Min255((uint32_t(tg * cg) >> 7) + uint32_t(ca)));
+                    cb = int(Min255((uint32_t(tb * cb) >> 7) + uint32_t(ca)));
+                    if (st.tcc) ca = st.tfx == kTfxHighlight ? int(Min255(uint32_t(ta + ca))) : ta;
+                    break;
+                }
+            }
+        }
+        if (st.fogging) {
+            const int fv = int(f.v >> 16);
+            cr = (fv * cr + (255 - fv) * int(st.fogR)) >> 8;
+            cg = (fv * cg + (255 - fv) * int(st.fogG)) >> 8;
+            cb = (fv * cb + (255 - fv) * int(st.fogB)) >> 8;
+        }
+        bool writeColour = true, writeAlpha = true, writeZ = st.zte && !st.zmsk;
+        if (st.ate) {
+            bool pass;
+            const uint32_t av = uint32_t(ca);
+            switch (st.atst) {
+                case 0: pass = false; break;
+                case 1: pass = true; break;
+                case 2: pass = av < st.aref; break;
+                case 3: pass = av <= st.aref; break;
+                case 4: pass = av == st.aref; break;
+                case 5: pass = av >= st.aref; break;
+                case 6: pass = av > st.aref; break;
+                default: pass = av != st.aref; break;
+            }
+            if (!pass) {
+                switch (st.afail) {
+                    case 0: continue;
+                    case 1: writeZ = false; break;
+                    case 2: writeColour = false; writeAlpha = false; break;
+                    default: writeZ = false; writeAlpha = false; break;
+                }
+            }
+        }
+        if (writeColour) {
+            if (st.blending && !(st.pabe && ca < 0x80)) {
+                const uint32_t d = readDst();
+                const int dr = int(d & 255), dg = int((d >> 8) & 255), db = int((d >> 16) & 255), da = int(d >> 24);
+                const int c = st.alphaC == 0 ? ca : (st.alphaC == 1 ? da : int(st.fix));
+                int nr = ((Pick(st.alphaA, cr, dr) - Pick(st.alphaB, cr, dr)) * c >> 7) + Pick(st.alphaD, cr, dr);
+                int ng = ((Pick(st.alphaA, cg, dg) - Pick(st.alphaB, cg, dg)) * c >> 7) + Pick(st.alphaD, cg, dg);
+                int nb = ((Pick(st.alphaA, cb, db) - Pick(st.alphaB, cb, db)) * c >> 7) + Pick(st.alphaD, cb, db);
+                if (st.colclamp) {
+                    nr = std::clamp(nr, 0, 255);
+                    ng = std::clamp(ng, 0, 255);
+                    nb = std::clamp(nb, 0, 255);
+                } else {
+                    nr &= 255;
+                    ng &= 255;
+                    nb &= 255;
+                }
+                cr = nr;
+                cg = ng;
+                cb = nb;
+            }
+            uint32_t out = uint32_t(cr) | (uint32_t(cg) << 8) | (uint32_t(cb) << 16) |
+                           (uint32_t(ca | (st.fba ? 0x80 : 0)) << 24);
+            uint32_t keep = st.fbmsk;
+            if (!writeAlpha) keep |= 0xFF000000u;
+            if (st.fpsm == kPsmCt24) keep |= 0xFF000000u;
+            if (keep) out = (out & ~keep) | (((fbBytes == 4) ? Load32(m, fa) : Expand16(Load16(m, fa))) & keep);
+            if (fbBytes == 4) {
+                Store32(m, fa, out);
+            } else {
+                Store16(m, fa, Pack16(out));
+            }
+        }
+        if (writeZ) {
+            if (zBytes == 2) {
+                Store16(m, za, zv);
+            } else if (st.zpsm == kPsmZ24) {
+                Store32(m, za, (Load32(m, za) & 0xFF000000u) | zv);
+            } else {
+                Store32(m, za, zv);
+            }
+        }
+    }
+}
+
+// Flat colour, no texture/blend/tests, 32-bit frame, 24-bit Z: four pixels at a time. Returns false when
+// the state needs the general path.
+bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
+    if (st.gouraud || st.textured || st.fogging || st.blending || st.ate || st.date || st.fba) return false;
+    if (st.fpsm != kPsmCt32 || st.fbmsk != 0) return false;
+    if (st.zte && (st.zpsm != kPsmZ24 || st.ztst == kZtstNever)) return false;
+    const int n = x1 - x0 + 1;
+    const uint32_t row = uint32_t(y) * st.fbw * 64u;
+    const uint32_t fa = st.fbBase + (row + uint32_t(x0)) * 4u;
+    const uint32_t za = st.zBase + (row + uint32_t(x0)) * 4u;
+    // Spans that would wrap around the end of local memory take the general path.
+    if ((fa & kMask) + uint32_t(n) * 4u > LocalMemory::kSize) return false;
+    if (st.zte && (za & kMask) + uint32_t(n) * 4u > LocalMemory::kSize) return false;
+    uint8_t* m = mem_.Data();
+    uint32_t* fp = reinterpret_cast<uint32_t*>(m + (fa & kMask));
+    const uint32_t colour = uint32_t(p.fr) | (uint32_t(p.fg) << 8) | (uint32_t(p.fb) << 16) | (uint32_t(p.fa) << 24);
+    pixels_ += uint64_t(n);
+    if (!st.zte) {
+        std::fill(fp, fp + n, colour);
+        return true;
+    }
+    uint32_t* zp = reinterpret_cast<uint32_t*>(m + (za & kMask));
+    Lerp z;
+    const double py = y + 0.5;
+    if (p.flatZ) {
+        z.v = int64_t(p.fz) << 8;
+        z.d = 0;
+    } else {
+        z.Setup(p.z.At(x0 + 0.5, py), p.z.At(x1 + 0.5, py), n, 0.0, double(0xFFFFFF), 256.0);
+    }
+    // z fits 32 bits with 8 fraction bits; the steps are exact modulo 2^32.
+    uint32_t zc = uint32_t(z.v);
+    const uint32_t dz = uint32_t(z.d);
+    const bool always = st.ztst == kZtstAlways, gequal = st.ztst == kZtstGequal, writeZ = !st.zmsk;
+    int i = 0;
+    if (n >= 4) {
+        const __m128i vcol = _mm_set1_epi32(int(colour));
+        const __m128i low24 = _mm_set1_epi32(0xFFFFFF);
+        const __m128i hi8 = _mm_set1_epi32(int(0xFF000000u));
+        __m128i vz = _mm_setr_epi32(int(zc), int(zc + dz), int(zc + 2 * dz), int(zc + 3 * dz));
+        const __m128i vdz = _mm_set1_epi32(int(dz * 4));
+        for (; i + 4 <= n; i += 4) {
+            const __m128i z24 = _mm_srli_epi32(vz, 8);
+            const __m128i zbFull = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
+            const __m128i zb = _mm_and_si128(zbFull, low24);
+            __m128i pass;
+            if (always) {
+                pass = _mm_set1_epi32(-1);
+            } else {
+                pass = _mm_cmpgt_epi32(z24, zb);
+                if (gequal) pass = _mm_or_si128(pass, _mm_cmpeq_epi32(z24, zb));
+            }
+            const __m128i oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
+                             _mm_or_si128(_mm_and_si128(pass, vcol), _mm_andnot_si128(pass, oldc)));
+            if (writeZ) {
+                const __m128i nz = _mm_or_si128(_mm_and_si128(zbFull, hi8), z24);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
+                                 _mm_or_si128(_mm_and_si128(pass, nz), _mm_andnot_si128(pass, zbFull)));
+            }
+            vz = _mm_add_epi32(vz, vdz);
+        }
+        zc += uint32_t(i) * dz;
+    }
+    for (; i < n; ++i, zc += dz) {
+        const uint32_t z24 = zc >> 8;
+        const uint32_t zb = zp[i] & 0xFFFFFFu;
+        if (!always && (gequal ? z24 < zb : z24 <= zb)) continue;
+        fp[i] = colour;
+        if (writeZ) zp[i] = (zp[i] & 0xFF000000u) | z24;
+    }
+    return true;
+}
+
+void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {
+    if (x0 > x1) return;
+    if (st.textured) {
+        if (st.gouraud) {
+            SpanGeneric<true, true>(st, p, y, x0, x1);
+        } else {
+            SpanGeneric<true, false>(st, p, y, x0, x1);
+        }
+    } else if (st.gouraud) {
+        SpanGeneric<false, true>(st, p, y, x0, x1);
+    } else if (!SpanFlatFast(st, p, y, x0, x1)) {
+        SpanGeneric<false, false>(st, p, y, x0, x1);
+    }
+}
+
+// --- Primitives -----------------------------------------------------------------------------------
+
+void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
+                              const GsVertex& flat) {
+    const GsVertex* v[3] = {&va, &vb, &vc};
+    int64_t area = int64_t(v[1]->x - v[0]->x) * (v[2]->y - v[0]->y) - int64_t(v[2]->x - v[0]->x) * (v[1]->y - v[0]->y);
+    if (area == 0) return;
+    if (area < 0) std::swap(v[1], v[2]);
+
+    struct Edge {
+        int64_t A, B, C;
+        int64_t bias;
+    } e[3];
+    for (int i = 0; i < 3; ++i) {
+        const GsVertex& p0 = *v[i];
+        const GsVertex& p1 = *v[(i + 1) % 3];
+        e[i].A = int64_t(p0.y) - p1.y;
+        e[i].B = int64_t(p1.x) - p0.x;
+        e[i].C = -(e[i].A * p0.x + e[i].B * p0.y);
+        const bool topLeft = e[i].A > 0 || (e[i].A == 0 && e[i].B > 0);
+        e[i].bias = topLeft ? 0 : -1;
+    }
+    const int32_t minY = std::min({v[0]->y, v[1]->y, v[2]->y}), maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
+    const int32_t minX = std::min({v[0]->x, v[1]->x, v[2]->x}), maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
+    // Rows and columns whose centres can be inside.
+    int y0 = int(CeilDiv(int64_t(minY) - 8, 16)), y1 = int(FloorDiv(int64_t(maxY) - 8, 16));
+    int bx0 = int(CeilDiv(int64_t(minX) - 8, 16)), bx1 = int(FloorDiv(int64_t(maxX) - 8, 16));
+    y0 = std::max(y0, st.scy0);
+    y1 = std::min(y1, st.scy1);
+    bx0 = std::max(bx0, st.scx0);
+    bx1 = std::min(bx1, st.scx1);
+    if (y0 > y1 || bx0 > bx1) return;
+
+    Planes p{};
+    const double X[3] = {v[0]->x / 16.0, v[1]->x / 16.0, v[2]->x / 16.0};
+    const double Y[3] = {v[0]->y / 16.0, v[1]->y / 16.0, v[2]->y / 16.0};
+    auto plane = [&](auto get) {
+        return PlaneOf(X[0], Y[0], get(*v[0]), X[1], Y[1], get(*v[1]), X[2], Y[2], get(*v[2]));
+    };
+    p.z = plane([](const GsVertex& q) { return double(q.z); });
+    p.flatZ = false;
+    if (st.gouraud) {
+        p.r = plane([](const GsVertex& q) { return double(q.r); });
+        p.g = plane([](const GsVertex& q) { return double(q.g); });
+        p.b = plane([](const GsVertex& q) { return double(q.b); });
+        p.a = plane([](const GsVertex& q) { return double(q.a); });
+    }
+    p.fr = flat.r;
+    p.fg = flat.g;
+    p.fb = flat.b;
+    p.fa = flat.a;
+    if (st.fogging) p.f = plane([](const GsVertex& q) { return double(q.fog); });
+    if (st.textured) {
+        if (st.uvTexels) {
+            p.s = plane([](const GsVertex& q) { return q.u / 16.0; });
+            p.t = plane([](const GsVertex& q) { return q.v / 16.0; });
+            p.q = ConstPlane(1.0);
+        } else {
+            p.s = plane([](const GsVertex& q) { return double(q.s); });
+            p.t = plane([](const GsVertex& q) { return double(q.t); });
+            p.q = plane([](const GsVertex& q) { return double(q.q); });
+        }
+    }
+
+    for (int y = y0; y <= y1; ++y) {
+        const int64_t py = int64_t(y) * 16 + 8;
+        int64_t lo = bx0, hi = bx1;
+        for (const Edge& ed : e) {
+            // A * (16x + 8) + B * py + C + bias >= 0
+            const int64_t R = -(ed.B * py + ed.C + ed.bias + 8 * ed.A);
+            const int64_t K = 16 * ed.A;
+            if (K > 0) {
+                lo = std::max(lo, CeilDiv(R, K));
+            } else if (K < 0) {
+                hi = std::min(hi, FloorDiv(R, K));
+            } else if (R > 0) {
+                hi = lo - 1;
+            }
+        }
+        if (lo <= hi) Span(st, p, y, int(lo), int(hi));
+    }
+}
+
+void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVertex& b) {
+    const GsVertex& lx = a.x <= b.x ? a : b;
+    const GsVertex& hx = a.x <= b.x ? b : a;
+    const GsVertex& ly = a.y <= b.y ? a : b;
+    const GsVertex& hy = a.y <= b.y ? b : a;
+    if (lx.x == hx.x || ly.y == hy.y) return;
+    // Pixels whose centres lie in [x0, x1) x [y0, y1).
+    int x0 = int(CeilDiv(int64_t(lx.x) - 8, 16)), x1 = int(CeilDiv(int64_t(hx.x) - 8, 16)) - 1;
+    int y0 = int(CeilDiv(int64_t(ly.y) - 8, 16)), y1 = int(CeilDiv(int64_t(hy.y) - 8, 16)) - 1;
+    x0 = std::max(x0, st.scx0);
+    x1 = std::min(x1, st.scx1);
+    y0 = std::max(y0, st.scy0);
+    y1 = std::min(y1, st.scy1);
+    if (x0 > x1 || y0 > y1) return;
+
+    Planes p{};
+    p.fr = b.r;
+    p.fg = b.g;
+    p.fb = b.b;
+    p.fa = b.a;
+    p.flatZ = true;
+    p.fz = std::min(b.z, ZMax(st.zpsm));
+    p.f = ConstPlane(b.fog);
+    p.r = ConstPlane(b.r);
+    p.g = ConstPlane(b.g);
+    p.b = ConstPlane(b.b);
+    p.a = ConstPlane(b.a);
+    if (st.textured) {
+        // Texture coordinates run linearly along each axis between the two corners.
+        const double xa = lx.x / 16.0, xb = hx.x / 16.0, ya = ly.y / 16.0, yb = hy.y / 16.0;
+        double su0, su1, tv0, tv1;
+        if (st.uvTexels) {
+            su0 = lx.u / 16.0;
+            su1 = hx.u / 16.0;
+            tv0 = ly.v / 16.0;
+            tv1 = hy.v / 16.0;
+        } else {
+            auto div = [](float num, float q) { return q != 0.0f ? double(num) / double(q) : 0.0; };
+            su0 = div(lx.s, lx.q);
+            su1 = div(hx.s, hx.q);
+            tv0 = div(ly.t, ly.q);
+            tv1 = div(hy.t, hy.q);
+        }
+        p.s.dx = (su1 - su0) / (xb - xa);
+        p.s.dy = 0;
+        p.s.c = su0 - p.s.dx * xa;
+        p.t.dx = 0;
+        p.t.dy = (tv1 - tv0) / (yb - ya);
+        p.t.c = tv0 - p.t.dy * ya;
+        p.q = ConstPlane(1.0);
+    }
+    // s and t hold coordinates already divided by q (q is 1), scaled to texels in the span.
+    DrawState s2 = st;
+    s2.gouraud = false;
+    for (int y = y0; y <= y1; ++y) Span(s2, p, y, x0, x1);
+}
+
+void Rasterizer::DrawLine(const DrawState& st, const GsVertex& a, const GsVertex& b) {
+    const int64_t dx = int64_t(b.x) - a.x, dy = int64_t(b.y) - a.y;
+    if (dx == 0 && dy == 0) return;
+    const bool xMajor = (dx < 0 ? -dx : dx) >= (dy < 0 ? -dy : dy);
+    const int64_t from = xMajor ? a.x : a.y, to = xMajor ? b.x : b.y;
+    const int64_t lo = std::min(from, to), hi = std::max(from, to);
+    // Cells along the major axis whose centres lie between the ends, the far end excluded.
+    int64_t c0, c1;
+    if (to > from) {
+        c0 = CeilDiv(lo - 8, 16);
+        c1 = CeilDiv(hi - 8, 16) - 1;
+    } else {
+        c0 = FloorDiv(lo - 8, 16) + 1;
+        c1 = FloorDiv(hi - 8, 16);
+    }
+    for (int64_t c = c0; c <= c1; ++c) {
+        const double t = (double(c * 16 + 8) - double(from)) / double(to - from);
+        const double minor = xMajor ? a.y + t * double(dy) : a.x + t * double(dx);
+        const int64_t mc = FloorDiv(int64_t(std::floor(minor)), 16);
+        const int px = int(xMajor ? c : mc), py = int(xMajor ? mc : c);
+        if (px < st.scx0 || px > st.scx1 || py < st.scy0 || py > st.scy1) continue;
+        auto lerp = [t](double u, double w) { return u + (w - u) * t; };
+        GsVertex m{};
+        m.x = px * 16 + 8;
+        m.y = py * 16 + 8;
+        m.z = uint32_t(Clampd(lerp(a.z, b.z), 0.0, double(ZMax(st.zpsm))));
+        if (st.gouraud) {
+            m.r = uint8_t(Clampd(lerp(a.r, b.r), 0, 255));
+            m.g = uint8_t(Clampd(lerp(a.g, b.g), 0, 255));
+            m.b = uint8_t(Clampd(lerp(a.b, b.b), 0, 255));
+            m.a = uint8_t(Clampd(lerp(a.a, b.a), 0, 255));
+        } else {
+            m.r = b.r;
+            m.g = b.g;
+            m.b = b.b;
+            m.a = b.a;
+        }
+        m.fog = uint8_t(Clampd(lerp(a.fog, b.fog), 0, 255));
+        m.s = float(lerp(a.s, b.s));
+        m.t = float(lerp(a.t, b.t));
+        m.q = float(lerp(a.q, b.q));
+        m.u = uint32_t(Clampd(lerp(a.u, b.u), 0, 16383));
+        m.v = uint32_t(Clampd(lerp(a.v, b.v), 0, 16383));
+        DrawPoint(st, m);
+    }
+}
+
+void Rasterizer::DrawPoint(const DrawState& st, const GsVertex& v) {
+    const int px = int(FloorDiv(v.x, 16)), py = int(FloorDiv(v.y, 16));
+    if (px < st.scx0 || px > st.scx1 || py < st.scy0 || py > st.scy1) return;
+    Planes p{};
+    p.fr = v.r;
+    p.fg = v.g;
+    p.fb = v.b;
+    p.fa = v.a;
+    p.flatZ = true;
+    p.fz = std::min(v.z, ZMax(st.zpsm));
+    p.f = ConstPlane(v.fog);
+    if (st.uvTexels) {
+        p.s = ConstPlane(v.u / 16.0);
+        p.t = ConstPlane(v.v / 16.0);
+        p.q = ConstPlane(1.0);
+    } else {
+        p.s = ConstPlane(v.s);
+        p.t = ConstPlane(v.t);
+        p.q = ConstPlane(v.q);
+    }
+    DrawState s2 = st;
+    s2.gouraud = false;
+    Span(s2, p, py, px, px);
+}
+
+}  // namespace console::gs

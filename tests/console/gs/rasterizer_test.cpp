@@ -1,0 +1,337 @@
+// Pixel-exact tests of drawing: packets in, local memory out.
+#include <gtest/gtest.h>
+
+#include "gs_test_util.h"
+
+namespace gstest {
+namespace {
+
+uint32_t Red(uint32_t c) { return c & 255; }
+
+TEST(GsRasterizer, SpriteFillsExactlyItsHalfOpenRectangleAndWritesDepth) {
+    Fixture f;
+    AdPacket p;
+    f.Sprite(p, 2, 3, 6, 5, 0x80402010u, 0x123456);
+    f.Send(p);
+    for (int y = 0; y < 8; ++y) {
+        for (int x = 0; x < 8; ++x) {
+            const bool inside = x >= 2 && x < 6 && y >= 3 && y < 5;
+            EXPECT_EQ(f.Pixel(x, y), inside ? 0x80402010u : 0u) << x << "," << y;
+            EXPECT_EQ(f.Depth(x, y), inside ? 0x123456u : 0u) << x << "," << y;
+        }
+    }
+}
+
+TEST(GsRasterizer, GouraudTriangleInterpolatesAtPixelCentres) {
+    // Red runs 0..255 across x = 0..255 (red(x) = x at the vertices), so the pixel centre x + 0.5 gives
+    // x after truncation; green is constant.
+    Fixture f;
+    AdPacket p;
+    p.Set(kRegScissor_1, Scissor(0, 63, 0, 63))
+        .Set(kRegPrim, Prim(kPrimTriangle, true))
+        .Set(kRegRgbaq, Rgbaq(0, 50, 0, 128))
+        .Set(kRegXyz2, Xyz(0, 0, 0))
+        .Set(kRegRgbaq, Rgbaq(255, 50, 0, 128))
+        .Set(kRegXyz2, Xyz(255 * 16, 0, 0))
+        .Set(kRegRgbaq, Rgbaq(0, 50, 0, 128))
+        .Set(kRegXyz2, Xyz(0, 255 * 16, 0));
+    f.Send(p);
+    for (int y = 0; y < 64; y += 7) {
+        for (int x = 0; x < 64; x += 5) {
+            if (x + y > 252) continue;
+            const uint32_t c = f.Pixel(x, y);
+            EXPECT_EQ(Red(c), uint32_t(x)) << x << "," << y;
+            EXPECT_EQ((c >> 8) & 255, 50u);
+            EXPECT_EQ(c >> 24, 128u);
+        }
+    }
+}
+
+TEST(GsRasterizer, FlatTriangleTakesTheLastVertexColour) {
+    Fixture f;
+    AdPacket p;
+    p.Set(kRegPrim, Prim(kPrimTriangle))
+        .Set(kRegRgbaq, Rgbaq(1, 1, 1, 1))
+        .Set(kRegXyz2, Xyz(0, 0, 0))
+        .Set(kRegRgbaq, Rgbaq(2, 2, 2, 2))
+        .Set(kRegXyz2, Xyz(32 * 16, 0, 0))
+        .Set(kRegRgbaq, Rgbaq(9, 8, 7, 6))
+        .Set(kRegXyz2, Xyz(0, 32 * 16, 0));
+    f.Send(p);
+    EXPECT_EQ(f.Pixel(3, 3), 0x06070809u);
+}
+
+// Counts how often each pixel is drawn: additive blend (Cs - 0) * FIX + Cd with FIX 128 and colour 1.
+void SetAdditive(AdPacket& p) { p.Set(kRegAlpha_1, 0x8000000000ull | (0u) | (2u << 2) | (2u << 4) | (1u << 6)); }
+
+TEST(GsRasterizer, TrianglesSharingAnEdgeDrawEveryPixelExactlyOnce) {
+    // Vertices at fractional positions so pixel centres fall exactly on edges: (8 in 12.4 = half a pixel).
+    Fixture f;
+    AdPacket p;
+    SetAdditive(p);
+    const int ax = 8, ay = 8, bx = 40 * 16 + 8, by = 8, cx = 40 * 16 + 8, cy = 30 * 16 + 8, dx = 8, dy = 30 * 16 + 8;
+    p.Set(kRegPrim, Prim(kPrimTriangle, false, false, false, true)).Set(kRegRgbaq, Rgbaq(1, 0, 0, 128));
+    p.Set(kRegXyz2, Xyz(ax, ay, 0)).Set(kRegXyz2, Xyz(bx, by, 0)).Set(kRegXyz2, Xyz(cx, cy, 0));
+    p.Set(kRegXyz2, Xyz(ax, ay, 0)).Set(kRegXyz2, Xyz(cx, cy, 0)).Set(kRegXyz2, Xyz(dx, dy, 0));
+    // A second pair along a steep diagonal, in the other winding.
+    const int ex = 44 * 16, ey = 0, gx = 60 * 16 + 3, gy = 63 * 16, hx = 44 * 16, hy = 63 * 16;
+    const int ix = 63 * 16, iy = 5;
+    p.Set(kRegXyz2, Xyz(ex, ey, 0)).Set(kRegXyz2, Xyz(hx, hy, 0)).Set(kRegXyz2, Xyz(gx, gy, 0));
+    p.Set(kRegXyz2, Xyz(ex, ey, 0)).Set(kRegXyz2, Xyz(gx, gy, 0)).Set(kRegXyz2, Xyz(ix, iy, 0));
+    f.Send(p);
+    int covered = 0;
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const uint32_t r = Red(f.Pixel(x, y));
+            ASSERT_LE(r, 1u) << "pixel drawn twice at " << x << "," << y;
+            covered += int(r);
+        }
+    }
+    // The first quad's corners sit on pixel centres: top and left edges are in, bottom and right out,
+    // so it covers columns 0..39 and rows 0..29 exactly.
+    for (int y = 0; y < 30; ++y)
+        for (int x = 0; x < 40; ++x) ASSERT_EQ(Red(f.Pixel(x, y)), 1u) << x << "," << y;
+    for (int y = 0; y < 31; ++y) EXPECT_EQ(Red(f.Pixel(40, y)), 0u);
+    for (int x = 0; x < 41; ++x) EXPECT_EQ(Red(f.Pixel(x, 30)), 0u);
+    EXPECT_GT(covered, 1200);
+}
+
+TEST(GsRasterizer, StripAndFanCoverAQuadWithoutOverlap) {
+    for (uint32_t type : {uint32_t(kPrimTriangleStrip), uint32_t(kPrimTriangleFan)}) {
+        Fixture f;
+        AdPacket p;
+        SetAdditive(p);
+        p.Set(kRegPrim, Prim(type, false, false, false, true)).Set(kRegRgbaq, Rgbaq(1, 0, 0, 128));
+        if (type == kPrimTriangleStrip) {
+            p.Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegXyz2, Xyz(0, 160, 0)).Set(kRegXyz2, Xyz(160, 0, 0));
+            p.Set(kRegXyz2, Xyz(160, 160, 0));
+        } else {
+            p.Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegXyz2, Xyz(160, 0, 0)).Set(kRegXyz2, Xyz(160, 160, 0));
+            p.Set(kRegXyz2, Xyz(0, 160, 0));
+        }
+        f.Send(p);
+        for (int y = 0; y < 12; ++y)
+            for (int x = 0; x < 12; ++x)
+                EXPECT_EQ(Red(f.Pixel(x, y)), (x < 10 && y < 10) ? 1u : 0u) << type << ":" << x << "," << y;
+    }
+}
+
+TEST(GsRasterizer, XyoffsetMovesPrimitivesIntoTheWindow) {
+    Fixture f;
+    AdPacket p;
+    p.Set(kRegXyoffset_1, (uint64_t(2000 * 16) << 32) | (1000 * 16));
+    f.Sprite(p, 1001, 2002, 1003, 2003, 0xFFu, 1);
+    f.Send(p);
+    EXPECT_EQ(f.Pixel(1, 2), 0xFFu);
+    EXPECT_EQ(f.Pixel(2, 2), 0xFFu);
+    EXPECT_EQ(f.Pixel(3, 2), 0u);
+    EXPECT_EQ(f.Pixel(1, 3), 0u);
+}
+
+TEST(GsRasterizer, ScissorClipsEveryPrimitiveKind) {
+    Fixture f;
+    AdPacket p;
+    p.Set(kRegScissor_1, Scissor(10, 19, 5, 14));
+    f.Sprite(p, 0, 0, 64, 64, 0x11u, 0);
+    p.Set(kRegPrim, Prim(kPrimTriangle)).Set(kRegRgbaq, Rgbaq(0x22, 0, 0, 0));
+    p.Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegXyz2, Xyz(64 * 16, 0, 0)).Set(kRegXyz2, Xyz(0, 64 * 16, 0));
+    f.Send(p);
+    for (int y = 0; y < 64; ++y) {
+        for (int x = 0; x < 64; ++x) {
+            const bool inside = x >= 10 && x <= 19 && y >= 5 && y <= 14;
+            const uint32_t expect = !inside ? 0u : (x + y < 63 ? 0x22u : 0x11u);
+            ASSERT_EQ(f.Pixel(x, y), expect) << x << "," << y;
+        }
+    }
+}
+
+struct DepthCase {
+    uint32_t ztst;
+    bool drawnBelow, drawnEqual, drawnAbove;
+};
+
+TEST(GsRasterizer, DepthTestModesCompareLargerAsNearer) {
+    const DepthCase cases[] = {
+        {kZtstNever, false, false, false},
+        {kZtstAlways, true, true, true},
+        {kZtstGequal, false, true, true},
+        {kZtstGreater, false, false, true},
+    };
+    for (const DepthCase& c : cases) {
+        Fixture f;
+        AdPacket p;
+        f.Sprite(p, 0, 0, 3, 1, 0x01u, 1000);  // depth 1000 everywhere
+        p.Set(kRegTest_1, TestReg(true, c.ztst));
+        f.Sprite(p, 0, 0, 1, 1, 0x02u, 999);
+        f.Sprite(p, 1, 0, 2, 1, 0x03u, 1000);
+        f.Sprite(p, 2, 0, 3, 1, 0x04u, 1001);
+        f.Send(p);
+        EXPECT_EQ(f.Pixel(0, 0), c.drawnBelow ? 0x02u : 0x01u) << c.ztst;
+        EXPECT_EQ(f.Pixel(1, 0), c.drawnEqual ? 0x03u : 0x01u) << c.ztst;
+        EXPECT_EQ(f.Pixel(2, 0), c.drawnAbove ? 0x04u : 0x01u) << c.ztst;
+        EXPECT_EQ(f.Depth(0, 0), c.drawnBelow ? 999u : 1000u);
+        EXPECT_EQ(f.Depth(2, 0), c.drawnAbove ? 1001u : 1000u);
+    }
+}
+
+TEST(GsRasterizer, DepthMaskKeepsDepthAndTriangleDepthIsTestedPerPixel) {
+    Fixture f;
+    AdPacket p;
+    f.Sprite(p, 0, 0, 64, 64, 0u, 500);
+    p.Set(kRegZbuf_1, Zbuf(2, kPsmZ24, true)).Set(kRegTest_1, TestReg(true, kZtstGequal));
+    // Depth rises from 0 at x = 0 to 1000 at x = 64: only the right half (z >= 500) passes.
+    p.Set(kRegPrim, Prim(kPrimTriangle)).Set(kRegRgbaq, Rgbaq(7, 0, 0, 0));
+    p.Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegXyz2, Xyz(64 * 16, 0, 1000)).Set(kRegXyz2, Xyz(0, 64 * 16, 0));
+    p.Set(kRegXyz2, Xyz(64 * 16, 0, 1000)).Set(kRegXyz2, Xyz(64 * 16, 64 * 16, 1000)).Set(kRegXyz2, Xyz(0, 64 * 16, 0));
+    f.Send(p);
+    EXPECT_EQ(Red(f.Pixel(10, 2)), 0u);
+    EXPECT_EQ(Red(f.Pixel(40, 2)), 7u);
+    EXPECT_EQ(Red(f.Pixel(31, 2)), 0u);  // centre 31.5 -> z 492
+    EXPECT_EQ(Red(f.Pixel(32, 2)), 7u);  // centre 32.5 -> z 507
+    EXPECT_EQ(f.Depth(40, 2), 500u);     // masked: unchanged
+}
+
+struct BlendCase {
+    uint64_t alpha;
+    uint32_t fix;
+    uint32_t cs, as, cd;
+    bool clamp;
+    uint32_t expect;
+};
+
+TEST(GsRasterizer, AlphaBlendFormulasOfTheEngine) {
+    const BlendCase cases[] = {
+        // 0x44: (Cs - Cd) * As / 128 + Cd.  (100 - 200) * 64 >> 7 = -50.
+        {0x44, 0, 100, 64, 200, true, 150},
+        {0x44, 0, 200, 128, 10, true, 200},  // As 128 = 1.0 gives the source
+        {0x44, 0, 200, 0, 10, true, 10},     // As 0 keeps the destination
+        // 0x62: Cd - Cs * FIX / 128.  200 - 40 * 64 / 128 = 180.
+        {0x62, 64, 40, 0, 200, true, 180},
+        // 0x42: Cd - Cs * As / 128.  200 - 40 = 160; 10 - 100 clamps to 0, or wraps to 166 without clamping.
+        {0x42, 0, 40, 128, 200, true, 160},
+        {0x42, 0, 100, 128, 10, true, 0},
+        {0x42, 0, 100, 128, 10, false, 166},
+    };
+    for (const BlendCase& c : cases) {
+        Fixture f;
+        AdPacket p;
+        f.Sprite(p, 0, 0, 1, 1, c.cd | (c.cd << 8) | (c.cd << 16), 0);
+        p.Set(kRegAlpha_1, c.alpha | (uint64_t(c.fix) << 32)).Set(kRegColclamp, c.clamp ? 1 : 0);
+        f.Sprite(p, 0, 0, 1, 1, c.cs | (c.cs << 8) | (c.cs << 16) | (c.as << 24), 0, true);
+        f.Send(p);
+        const uint32_t px = f.Pixel(0, 0);
+        EXPECT_EQ(Red(px), c.expect) << std::hex << c.alpha << " cs " << std::dec << c.cs << " cd " << c.cd;
+        EXPECT_EQ((px >> 16) & 255, c.expect);
+        EXPECT_EQ(px >> 24, c.as) << "alpha is written from the source";
+    }
+}
+
+TEST(GsRasterizer, AlphaTestFailModesAndPabe) {
+    Fixture f;
+    AdPacket p;
+    f.Sprite(p, 0, 0, 4, 1, 0x10101010u, 100);
+    // ATE on, GEQUAL 0x40: alpha 0x20 fails. AFAIL KEEP / FB_ONLY / ZB_ONLY / RGB_ONLY on four pixels.
+    for (int mode = 0; mode < 4; ++mode) {
+        p.Set(kRegTest_1, 1u | (5u << 1) | (0x40u << 4) | (uint64_t(mode) << 12) | TestReg(true, kZtstAlways));
+        f.Sprite(p, mode, 0, mode + 1, 1, 0x20AABBCCu, 200);
+    }
+    f.Send(p);
+    EXPECT_EQ(f.Pixel(0, 0), 0x10101010u);
+    EXPECT_EQ(f.Depth(0, 0), 100u);
+    EXPECT_EQ(f.Pixel(1, 0), 0x20AABBCCu);
+    EXPECT_EQ(f.Depth(1, 0), 100u);
+    EXPECT_EQ(f.Pixel(2, 0), 0x10101010u);
+    EXPECT_EQ(f.Depth(2, 0), 200u);
+    EXPECT_EQ(f.Pixel(3, 0), 0x10AABBCCu);
+    EXPECT_EQ(f.Depth(3, 0), 100u);
+
+    // PABE: sources with alpha below 0x80 are written unblended.
+    AdPacket q;
+    q.Set(kRegTest_1, TestReg(true, kZtstAlways)).Set(kRegPabe, 1).Set(kRegAlpha_1, 0x42);
+    f.Sprite(q, 0, 0, 1, 1, 0x7F000005u, 0, true);
+    f.Sprite(q, 1, 0, 2, 1, 0x80000005u, 0, true);
+    f.Send(q);
+    EXPECT_EQ(f.Pixel(0, 0), 0x7F000005u);
+    EXPECT_EQ(Red(f.Pixel(1, 0)), 0xCCu - 5u);
+}
+
+TEST(GsRasterizer, DestinationAlphaTestFrameMaskAndFba) {
+    Fixture f;
+    AdPacket p;
+    f.Sprite(p, 0, 0, 1, 1, 0x80000000u, 0);  // destination alpha bit set
+    f.Sprite(p, 1, 0, 2, 1, 0x00000000u, 0);  // clear
+    p.Set(kRegTest_1, (1u << 14) | TestReg(true, kZtstAlways));  // DATE, DATM 0: only alpha-bit-clear pixels pass
+    f.Sprite(p, 0, 0, 2, 1, 0x00000055u, 0);
+    f.Send(p);
+    EXPECT_EQ(f.Pixel(0, 0), 0x80000000u);
+    EXPECT_EQ(f.Pixel(1, 0), 0x00000055u);
+
+    AdPacket q;
+    q.Set(kRegTest_1, TestReg(true, kZtstAlways)).Set(kRegFrame_1, Frame(0, 1, kPsmCt32, 0xFF00FF00u)).Set(kRegFba_1, 1);
+    f.Sprite(q, 2, 0, 3, 1, 0x11223344u, 0);
+    f.Send(q);
+    EXPECT_EQ(f.Pixel(2, 0), 0x00220044u) << "masked bytes keep the old zeroes; FBA sets alpha bit 7 (masked here)";
+}
+
+TEST(GsRasterizer, FlatFastPathMatchesTheGeneralPath) {
+    // The same Z-tested flat triangles through the vector path and (with an always-passing alpha test,
+    // which forces the general path) through the scalar path must give the same bits.
+    auto draw = [](bool general) {
+        Fixture f;
+        AdPacket p;
+        f.Sprite(p, 0, 0, 64, 64, 0, 3000);
+        p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstGequal));
+        uint32_t seed = 12345;
+        auto rnd = [&seed](uint32_t m) {
+            seed = seed * 1103515245u + 12345u;
+            return (seed >> 8) % m;
+        };
+        for (int i = 0; i < 40; ++i) {
+            p.Set(kRegPrim, Prim(kPrimTriangle)).Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), 128));
+            for (int v = 0; v < 3; ++v) p.Set(kRegXyz2, Xyz(int(rnd(70 * 16)) - 40, int(rnd(70 * 16)) - 40, rnd(6000)));
+        }
+        f.Send(p);
+        std::vector<uint32_t> out;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                out.push_back(f.Pixel(x, y));
+                out.push_back(f.Depth(x, y));
+            }
+        return out;
+    };
+    EXPECT_EQ(draw(false), draw(true));
+}
+
+TEST(GsRasterizer, LinesDrawTheirStartButNotTheirEnd) {
+    Fixture f;
+    AdPacket p;
+    p.Set(kRegPrim, Prim(kPrimLineStrip)).Set(kRegRgbaq, Rgbaq(9, 0, 0, 0));
+    p.Set(kRegXyz2, Xyz(2 * 16 + 8, 1 * 16 + 8, 0)).Set(kRegXyz2, Xyz(6 * 16 + 8, 1 * 16 + 8, 0));
+    p.Set(kRegXyz2, Xyz(6 * 16 + 8, 4 * 16 + 8, 0));
+    f.Send(p);
+    for (int x = 0; x < 8; ++x) EXPECT_EQ(Red(f.Pixel(x, 1)), (x >= 2 && x <= 6) ? 9u : 0u) << x;
+    for (int y = 2; y < 6; ++y) EXPECT_EQ(Red(f.Pixel(6, y)), y <= 3 ? 9u : 0u) << y;
+}
+
+TEST(GsRasterizer, PointsAndFogAndSixteenBitFrame) {
+    Fixture f;
+    AdPacket p;
+    p.Set(kRegFogcol, 0x0000FFu);
+    p.Set(kRegPrim, Prim(kPrimPoint, false, false, true)).Set(kRegRgbaq, Rgbaq(0, 0, 255, 0));
+    // XYZF2: fog 0 gives the fog colour, 255 the primitive colour (almost: (255 * c) >> 8).
+    p.Set(kRegXyzf2, uint64_t(5 * 16) | (uint64_t(5 * 16) << 16) | (uint64_t(0) << 56));
+    p.Set(kRegXyzf2, uint64_t(6 * 16) | (uint64_t(5 * 16) << 16) | (uint64_t(255) << 56));
+    f.Send(p);
+    EXPECT_EQ(f.Pixel(5, 5) & 0xFFFFFFu, 0x0000FEu);
+    EXPECT_EQ(f.Pixel(6, 5) & 0xFFFFFFu, 0xFE0000u);
+
+    AdPacket q;
+    q.Set(kRegFrame_1, Frame(4, 1, kPsmCt16));
+    f.Sprite(q, 0, 0, 2, 1, 0x80F80818u, 0);
+    f.Send(q);
+    // 5:5:5:1 packing: R 0x18 -> 3, G 0x08 -> 1, B 0xF8 -> 31, alpha bit from bit 7 of A.
+    EXPECT_EQ(f.gs->Memory().Read16(4 * 8192), uint16_t(3 | (1 << 5) | (31 << 10) | 0x8000));
+}
+
+}  // namespace
+}  // namespace gstest
