@@ -17,7 +17,12 @@ struct SeedRandom {
     SeedRandom() { std::srand(367); }
 } g_seedRandom;
 
-inline bool inside(const Vector3& p, const Vector3& c, float r) { return (p - c).lengthSqrd() <= r * r; }
+// Inclusive containment on squared distances. Radii come out of a square root, so a point exactly on the
+// sphere (four co-circular corners of a square) can miss by one rounding step; a relative slack of a few
+// ulps keeps such points inside.
+inline bool inside(const Vector3& p, const Vector3& c, float r) {
+    return (p - c).lengthSqrd() <= r * r * (1.0f + 4e-7f);
+}
 
 // Linear congruential step shared by the shuffle and the jitter.
 inline uint32_t nextLcg(uint32_t s) { return s * 1664525u + 1013904223u; }

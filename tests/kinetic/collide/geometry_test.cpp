@@ -1,0 +1,207 @@
+// Meshes, enclosing spheres, covariance, the point-in-mesh test and line-triangle intersection.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+#include "kinetic/collide/geometry.h"
+#include "kinetic/collide/geometry_util.h"
+#include "kinetic/collide/triangle_util.h"
+
+using namespace Kinetic;
+
+namespace {
+
+// Unit cube [0,1]^3 with outward winding.
+Geometry* makeCube() {
+    auto* g = new Geometry();
+    const Vector3 v[8] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(1, 1, 0), Vector3(0, 1, 0),
+                          Vector3(0, 0, 1), Vector3(1, 0, 1), Vector3(1, 1, 1), Vector3(0, 1, 1)};
+    g->addVertices(v, 8);
+    const TriangleIndices t[12] = {{{0, 2, 1}}, {{0, 3, 2}}, {{4, 5, 6}}, {{4, 6, 7}}, {{0, 1, 5}}, {{0, 5, 4}},
+                                   {{3, 6, 2}}, {{3, 7, 6}}, {{0, 4, 7}}, {{0, 7, 3}}, {{1, 2, 6}}, {{1, 6, 5}}};
+    EXPECT_EQ(g->addTriangles(t, 12), 0);
+    return g;
+}
+
+bool enclosesAll(const std::vector<Vector3>& pts, const Vector3& c, float r) {
+    for (const Vector3& p : pts)
+        if ((p - c).length() > r * 1.0001f + 1e-5f) return false;
+    return true;
+}
+
+}  // namespace
+
+TEST(GeometryTest, AppendingAndOwnership) {
+    Geometry g;
+    const Vector3 v[4] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
+    EXPECT_EQ(g.addVertices(v, 4), 0);
+    EXPECT_EQ(g.addVertices(v, 2), 4);
+    EXPECT_EQ(g.getNumVertices(), 6);
+    EXPECT_EQ(g.getVertex(5).x, 1.0f);
+    const TriangleIndices t[2] = {{{0, 1, 2}}, {{3, 4, 5}}};
+    EXPECT_EQ(g.addTriangles(t, 2), 0);
+    EXPECT_EQ(g.addTriangles(t, 1), 2);
+    EXPECT_EQ(g.getNumTriangles(), 3);
+
+    Geometry borrowed;
+    borrowed.m_internal_vertex_array = 0;
+    borrowed.m_internal_triangle_array = 0;
+    EXPECT_EQ(borrowed.addVertices(v, 1), -1);
+    EXPECT_EQ(borrowed.addTriangles(t, 1), -1);
+    EXPECT_EQ(borrowed.getNumVertices(), 0);
+}
+
+TEST(GeometryTest, TrianglesNamingMissingVerticesAreRefused) {
+    Geometry g;
+    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
+    g.addVertices(v, 3);
+    const TriangleIndices bad[2] = {{{0, 1, 2}}, {{0, 1, 3}}};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(g.addTriangles(bad, 2), -1);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("*** WARNING ["), std::string::npos);
+    EXPECT_NE(err.find("names vertex 3 of 3"), std::string::npos);
+    EXPECT_EQ(g.getNumTriangles(), 0);  // nothing of the batch is kept
+    Geometry empty;
+    const TriangleIndices zero[1] = {{{0, 0, 0}}};
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(empty.addTriangles(zero, 1), -1);  // a mesh without vertices takes no triangles
+    testing::internal::GetCapturedStderr();
+}
+
+TEST(GeometryUtilTest, SphereBuildingBlocks) {
+    Vector3 c;
+    float r;
+    // Unit square: the circle through three corners holds the fourth.
+    MinimalSphere4(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(1, 1, 0), Vector3(0, 1, 0), c, r);
+    EXPECT_NEAR(c.x, 0.5f, 1e-5f);
+    EXPECT_NEAR(c.y, 0.5f, 1e-5f);
+    EXPECT_NEAR(c.z, 0.0f, 1e-5f);
+    EXPECT_NEAR(r, std::sqrt(2.0f) / 2, 1e-5f);
+    // Collinear points: no circle; the sphere on the two outer points.
+    MinimalSphere3(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(4, 0, 0), c, r);
+    EXPECT_NEAR(c.x, 2.0f, 1e-6f);
+    EXPECT_NEAR(r, 2.0f, 1e-6f);
+    PlanarCircumscribe3(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0), c, r);
+    EXPECT_EQ(r, FLT_MAX);
+    // Regular tetrahedron: the circumsphere.
+    const float s = 1.0f / std::sqrt(2.0f);
+    Circumscribe4(Vector3(1, 0, -s), Vector3(-1, 0, -s), Vector3(0, 1, s), Vector3(0, -1, s), c, r);
+    EXPECT_NEAR(c.length(), 0.0f, 1e-5f);
+    EXPECT_NEAR(r, std::sqrt(1.5f), 1e-5f);
+}
+
+TEST(GeometryUtilTest, MinSphereSmallCountsAndNoPoints) {
+    Vector3 c(9, 9, 9);
+    float r = 5;
+    GeometryUtil::minSphere(nullptr, 0, c, r);  // must not read a first point
+    EXPECT_EQ(c.lengthSqrd(), 0.0f);
+    EXPECT_EQ(r, 0.0f);
+    const Vector3 two[2] = {Vector3(1, 1, 1), Vector3(3, 1, 1)};
+    GeometryUtil::minSphere(two, 1, c, r);
+    EXPECT_EQ(c.x, 1.0f);
+    EXPECT_EQ(r, 0.0f);
+    GeometryUtil::minSphere(two, 2, c, r);
+    EXPECT_FLOAT_EQ(c.x, 2.0f);
+    EXPECT_FLOAT_EQ(r, 1.0f);
+}
+
+TEST(GeometryUtilTest, MinSphereEnclosesPointSetsDeterministically) {
+    std::vector<Vector3> pts;
+    uint32_t s = 99;
+    for (int i = 0; i < 200; ++i) {
+        s = s * 1103515245u + 12345u;
+        float x = static_cast<float>((s >> 8) & 0xFFFF) / 65535.0f;
+        s = s * 1103515245u + 12345u;
+        float y = static_cast<float>((s >> 8) & 0xFFFF) / 65535.0f;
+        s = s * 1103515245u + 12345u;
+        float z = static_cast<float>((s >> 8) & 0xFFFF) / 65535.0f;
+        pts.emplace_back(x * 4 - 2, y * 2, z - 0.5f);
+    }
+    Vector3 c1, c2;
+    float r1, r2;
+    GeometryUtil::minSphere(pts.data(), static_cast<int>(pts.size()), c1, r1);
+    GeometryUtil::minSphere(pts.data(), static_cast<int>(pts.size()), c2, r2);
+    EXPECT_EQ(r1, r2);
+    EXPECT_EQ(c1.x, c2.x);
+    EXPECT_TRUE(enclosesAll(pts, c1, r1));
+    // Not far from optimal: the box half-diagonal bounds it.
+    EXPECT_LE(r1, std::sqrt(4.0f + 1.0f + 0.25f) * 1.01f);
+    // The eight corners of the unit cube: the circumsphere.
+    Geometry* cube = makeCube();
+    GeometryUtil::minSphere(cube->getVertices(), 8, c1, r1);
+    EXPECT_NEAR(r1, std::sqrt(3.0f) / 2, 1e-4f);
+    EXPECT_NEAR(c1.x, 0.5f, 1e-4f);
+    delete cube;
+}
+
+TEST(GeometryUtilTest, MeanAndCovariance) {
+    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
+    const TriangleIndices t[1] = {{{0, 1, 2}}};
+    Matrix3 cov;
+    Vector3 mean;
+    GeometryUtil::getMeanAndCovariance(v, t, 1, cov, mean, false);
+    EXPECT_NEAR(mean.x, 1.0f / 3, 1e-6f);
+    EXPECT_NEAR(mean.y, 1.0f / 3, 1e-6f);
+    EXPECT_NEAR(mean.z, 0.0f, 1e-6f);
+    EXPECT_NEAR(cov(0, 1), cov(1, 0), 1e-7f);
+    EXPECT_NEAR(cov(2, 2), 0.0f, 1e-7f);  // flat in z
+    // Zero-area triangles yield the identity and a zero mean, never a division by zero.
+    const Vector3 line[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0)};
+    GeometryUtil::getMeanAndCovariance(line, t, 1, cov, mean, false);
+    EXPECT_EQ(mean.lengthSqrd(), 0.0f);
+    EXPECT_EQ(cov(0, 0), 1.0f);
+    EXPECT_EQ(cov(0, 1), 0.0f);
+    GeometryUtil::getMeanAndCovariance(line, t, 0, cov, mean, false);
+    EXPECT_EQ(cov(2, 2), 1.0f);
+    // Jitter moves the result only slightly and repeatably.
+    Matrix3 j1, j2;
+    GeometryUtil::getMeanAndCovariance(v, t, 1, j1, mean, true);
+    GeometryUtil::getMeanAndCovariance(v, t, 1, j2, mean, true);
+    EXPECT_EQ(j1(0, 0), j2(0, 0));
+}
+
+TEST(TriangleUtilTest, RayIntersectWithAndWithoutCull) {
+    const Vector3 o(0.25f, 0.25f, 1), d(0, 0, -1);
+    const Vector3 a(0, 0, 0), b(1, 0, 0), c(0, 1, 0);
+    float t, u, v;
+    for (bool cull : {false, true}) {
+        ASSERT_TRUE(TriangleUtil::rayIntersect(t, u, v, o, d, a, b, c, cull));
+        EXPECT_FLOAT_EQ(t, 1.0f);
+        EXPECT_FLOAT_EQ(u, 0.25f);
+        EXPECT_FLOAT_EQ(v, 0.25f);
+    }
+    ASSERT_TRUE(TriangleUtil::rayIntersect(t, u, v, o, d, a, c, b, false));
+    EXPECT_FLOAT_EQ(t, 1.0f);
+    EXPECT_FALSE(TriangleUtil::rayIntersect(t, u, v, o, d, a, c, b, true));
+    // Behind the origin still hits (the whole line counts); outside the triangle misses.
+    ASSERT_TRUE(TriangleUtil::rayIntersect(t, u, v, Vector3(0.25f, 0.25f, -2), d, a, b, c, false));
+    EXPECT_FLOAT_EQ(t, -2.0f);
+    EXPECT_FALSE(TriangleUtil::rayIntersect(t, u, v, Vector3(0.8f, 0.8f, 1), d, a, b, c, false));
+    // Parallel line.
+    EXPECT_FALSE(TriangleUtil::rayIntersect(t, u, v, o, Vector3(1, 0, 0), a, b, c, false));
+}
+
+TEST(GeometryUtilTest, PointInsideClosedMesh) {
+    Geometry* cube = makeCube();
+    const Vector3 dir(1, 0, 0);
+    EXPECT_TRUE(GeometryUtil::isPointInside(cube, Vector3(0.5f, 0.4f, 0.3f), dir, false));
+    // Outside along the cast line: only one side hit.
+    EXPECT_FALSE(GeometryUtil::isPointInside(cube, Vector3(-1, 0.4f, 0.3f), dir, false));
+    EXPECT_FALSE(GeometryUtil::isPointInside(cube, Vector3(-1, 0.4f, 0.3f), dir, true));
+    EXPECT_FALSE(GeometryUtil::isPointInside(cube, Vector3(2, 0.4f, 0.3f), dir, false));
+    // Off the cast line entirely: no hit at all.
+    EXPECT_FALSE(GeometryUtil::isPointInside(cube, Vector3(0.5f, 3, 0.3f), dir, true));
+    delete cube;
+    // An open mesh (one face): one-sided answer only when accepted.
+    Geometry face;
+    const Vector3 v[3] = {Vector3(1, -1, -1), Vector3(1, 2, -1), Vector3(1, -1, 2)};
+    face.addVertices(v, 3);
+    const TriangleIndices t[1] = {{{0, 1, 2}}};
+    face.addTriangles(t, 1);
+    const bool vote = GeometryUtil::isPointInside(&face, Vector3(0, 0, 0), dir, true);
+    EXPECT_FALSE(GeometryUtil::isPointInside(&face, Vector3(0, 0, 0), dir, false));
+    const Vector3 n = (v[2] - v[1]).cross(v[0] - v[1]);
+    EXPECT_EQ(vote, (Vector3(0, 0, 0) - v[0]).dot(n) <= 0);
+}
