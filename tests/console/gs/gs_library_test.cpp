@@ -1,0 +1,155 @@
+// The sceGs* calls on the console's own graphics synthesizer: environments, the clear, the display and
+// the field bit.
+#include <gtest/gtest.h>
+
+#include "console/gs/gs_library.h"
+#include "gs_test_util.h"
+
+namespace gstest {
+namespace {
+
+// The frame environment the engine sends: a PACKED A+D tag, 8 drawing registers and 6 clear registers.
+struct FrameEnv {
+    sceGifTag tag;
+    sceGsDrawEnv1 draw;
+    sceGsClear clear;
+};
+static_assert(sizeof(FrameEnv) == 16 * 15, "tag + 14 A+D quadwords");
+
+class GsLibrary : public ::testing::Test {
+protected:
+    void SetUp() override { sceGsResetGraph(0, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD); }
+    void TearDown() override { sceGsResetGraph(0, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD); }
+    static uint32_t Pixel(uint32_t fbp, int x, int y) {
+        return Gs().Memory().ReadPixel(fbp * 32, 10, kPsmCt32, uint32_t(x), uint32_t(y));
+    }
+};
+
+TEST_F(GsLibrary, DefaultDrawEnvironmentCentresTheBufferAt2048) {
+    sceGsDrawEnv1 env;
+    EXPECT_EQ(sceGsSetDefDrawEnv(&env, kPsmCt32, 640, 448, kZtstGequal, kPsmZ24), 8);
+    EXPECT_EQ(env.frame1.FBW, 10u);
+    EXPECT_EQ(env.frame1.PSM, uint64_t(kPsmCt32));
+    EXPECT_EQ(env.frame1addr, uint64_t(kRegFrame_1));
+    EXPECT_EQ(env.xyoffset1.OFX, uint64_t((2048 - 320) * 16));
+    EXPECT_EQ(env.xyoffset1.OFY, uint64_t((2048 - 224) * 16));
+    EXPECT_EQ(env.scissor1.SCAX1, 639u);
+    EXPECT_EQ(env.scissor1.SCAY1, 447u);
+    EXPECT_EQ(env.zbuf1.PSM, 1u);
+    EXPECT_EQ(env.zbuf1.ZMSK, 0u);
+    EXPECT_EQ(env.zbuf1.ZBP, 0x8Cu) << "640 x 448 x 4 bytes = 140 pages";
+    EXPECT_EQ(env.test1.ZTE, 1u);
+    EXPECT_EQ(env.test1.ZTST, uint64_t(kZtstGequal));
+    EXPECT_EQ(env.prmodecont.AC, 1u);
+    EXPECT_EQ(env.colclamp.CLAMP, 1u);
+
+    sceGsDrawEnv2 env2;
+    sceGsSetDefDrawEnv2(&env2, kPsmCt32, 128, 128, 0, 0);
+    EXPECT_EQ(env2.frame2addr, uint64_t(kRegFrame_2));
+    EXPECT_EQ(env2.test2addr, uint64_t(kRegTest_2));
+    EXPECT_EQ(env2.zbuf2.ZMSK, 1u) << "no Z format: depth writes masked";
+    EXPECT_EQ(env2.test2.ZTST, uint64_t(kZtstAlways));
+}
+
+TEST_F(GsLibrary, FrameEnvironmentClearsTheWholeBufferWhateverTheDepth) {
+    // Depth far in front everywhere, then the clear with Z 0 and the restored GEQUAL test.
+    Gs().Memory().Clear();
+    for (uint32_t i = 0; i < 640 * 448; ++i) Gs().Memory().Write32(0x8C * 8192 + i * 4, 0xFFFFFF);
+    alignas(16) FrameEnv fe;
+    fe.tag = MakeGifTag(14, true, console::gif::kFlgPacked, 1, 0xE);
+    sceGsSetDefDrawEnv(&fe.draw, kPsmCt32, 640, 448, kZtstGequal, kPsmZ24);
+    EXPECT_EQ(sceGsSetDefClear(&fe.clear, kZtstGequal, 2048 - 320, 2048 - 224, 640, 448, 0, 0, 128, 0, 0), 6);
+    EXPECT_EQ(sceGsPutDrawEnv(&fe.tag), 0);
+    EXPECT_EQ(sceGsSyncPath(0, 0), 0);
+    for (int y : {0, 1, 223, 447})
+        for (int x : {0, 1, 320, 639}) {
+            EXPECT_EQ(Pixel(0, x, y), 0x00800000u) << x << "," << y;
+            EXPECT_EQ(Gs().Memory().ReadPixel(0x8C * 32, 10, kPsmZ24, uint32_t(x), uint32_t(y)), 0u);
+        }
+    EXPECT_EQ(Pixel(0, 0, 448), 0u) << "nothing below the rectangle";
+    EXPECT_EQ(Gs().ReadReg(kRegTest_1), RegBits(fe.clear.testb)) << "the caller's test is back";
+}
+
+TEST_F(GsLibrary, HalfOffsetAddsHalfAPixelOnOddFields) {
+    sceGsDrawEnv1 e1;
+    sceGsDrawEnv2 e2;
+    sceGsSetDefDrawEnv(&e1, kPsmCt32, 640, 448, 1, kPsmZ24);
+    sceGsSetDefDrawEnv2(&e2, kPsmCt32, 640, 448, 1, kPsmZ24);
+    sceGsSetHalfOffset(&e1, 2048, 2048, 0);
+    sceGsSetHalfOffset2(&e2, 2048, 2048, 1);
+    EXPECT_EQ(e1.xyoffset1.OFX, uint64_t(1728 * 16));
+    EXPECT_EQ(e1.xyoffset1.OFY, uint64_t(1824 * 16));
+    EXPECT_EQ(e2.xyoffset2.OFX, uint64_t(1728 * 16));
+    EXPECT_EQ(e2.xyoffset2.OFY, uint64_t(1824 * 16 + 8));
+}
+
+TEST_F(GsLibrary, DisplayShowsTheBufferAtDispfbAsOpaqueRgba) {
+    sceGsDispEnv disp;
+    sceGsSetDefDispEnv(&disp, kPsmCt32, 640, 448, 0, 0);
+    disp.dispfb.FBP = 0x118;
+    EXPECT_EQ(disp.display.DH, 447u);
+    EXPECT_EQ(disp.dispfb.FBW, 10u);
+    sceGsPutDispEnv(&disp);
+    EXPECT_EQ(RegFrom<GsDispfb>(Gs().ReadPriv(kPrivDispfb1)).FBP, 0x118u);
+    // Display row 160 is block 0x2940 (the engine reads it back as a texture there).
+    Gs().Memory().Write32(0x2940 * 256 + 5 * 4, 0x00332211u);
+    Gs().Memory().Write32(0x118 * 8192, 0x7F0000FFu);
+    std::vector<uint8_t> rgba(640 * 448 * 4);
+    ASSERT_TRUE(Gs().ReadDisplay(rgba.data()));
+    EXPECT_EQ(rgba[0], 0xFF);
+    EXPECT_EQ(rgba[3], 255) << "alpha is ignored";
+    const size_t at = (160 * 640 + 5) * 4;
+    EXPECT_EQ(rgba[at + 0], 0x11);
+    EXPECT_EQ(rgba[at + 1], 0x22);
+    EXPECT_EQ(rgba[at + 2], 0x33);
+    EXPECT_EQ(rgba[at + 3], 255);
+}
+
+TEST_F(GsLibrary, ResetGraphModeOneKeepsMemoryModeZeroClearsIt) {
+    Gs().Memory().Write32(0x1000, 0xABCDEF01u);
+    Gs().WriteReg(kRegTexa, 0x80);
+    sceGsResetGraph(1, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD);
+    EXPECT_EQ(Gs().Memory().Read32(0x1000), 0xABCDEF01u);
+    EXPECT_EQ(Gs().ReadReg(kRegTexa), 0u);
+    sceGsResetGraph(0, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD);
+    EXPECT_EQ(Gs().Memory().Read32(0x1000), 0u);
+}
+
+TEST_F(GsLibrary, FieldBitTogglesPerVerticalBlank) {
+    const bool first = Gs().FieldBit();
+    Gs().ToggleField();
+    EXPECT_NE(Gs().FieldBit(), first);
+    EXPECT_EQ((Gs().ReadPriv(kPrivCsr) & kCsrFieldBit) != 0, Gs().FieldBit());
+    Gs().ToggleField();
+    EXPECT_EQ(Gs().FieldBit(), first);
+}
+
+TEST_F(GsLibrary, DownSampleSpriteCopiesTheFrameIntoTheDisplayBuffer) {
+    // The filtered copy the vertical blank sends on an even field: bilinear sprite, TEX0 = the frame at
+    // block 0, UV 0..640 x 0..448 onto the display buffer. With centre sampling it is an exact copy.
+    for (uint32_t y = 0; y < 448; ++y)
+        for (uint32_t x = 0; x < 640; ++x)
+            Gs().Memory().Write32((y * 640 + x) * 4, (x * 7) ^ (y * 131) ^ 0x00404040u);
+    struct Env {
+        sceGifTag tag;
+        sceGsDrawEnv1 draw;
+        uint64_t regs[18];
+    };
+    alignas(16) Env e{};
+    e.tag = MakeGifTag(17, true, console::gif::kFlgPacked, 1, 0xE);
+    sceGsSetDefDrawEnv(&e.draw, kPsmCt32, 640, 448, kZtstAlways, kPsmZ24);
+    e.draw.frame1.FBP = 0x118;
+    e.draw.zbuf1.ZMSK = 1;
+    sceGsSetHalfOffset(&e.draw, 2048, 2048, 0);
+    const uint64_t regs[18] = {0x30000,     kRegTest_1, 0xEA8028000ull,        kRegTex0_1, 0x100000261ull, kRegTex1_1,
+                               0x116,       kRegPrim,   Uv(0, 0),              kRegUv,     Rgbaq(0, 0, 0, 128), kRegRgbaq,
+                               Xyz(1728 * 16, 1824 * 16, 10000), kRegXyz2, Uv(640 * 16, 448 * 16), kRegUv,
+                               Xyz(2368 * 16, 2272 * 16, 10000), kRegXyz2};
+    std::memcpy(e.regs, regs, sizeof(regs));
+    sceGsPutDrawEnv(&e.tag);
+    for (int y : {0, 1, 100, 447})
+        for (int x : {0, 1, 333, 639}) EXPECT_EQ(Pixel(0x118, x, y), Pixel(0, x, y)) << x << "," << y;
+}
+
+}  // namespace
+}  // namespace gstest
