@@ -1,0 +1,146 @@
+// Sphere, plane and height-field primitives on rigid bodies: ids, boxes, mass properties, clones.
+#include <gtest/gtest.h>
+
+#include <cfloat>
+#include <cmath>
+#include <memory>
+
+#include "kinetic/collide/height_field_primitive.h"
+#include "kinetic/collide/planar_primitive.h"
+#include "kinetic/collide/spherical_primitive.h"
+#include "kinetic/dynamics/rigid_body.h"
+
+using namespace Kinetic;
+
+namespace {
+
+class FlatField : public HeightField {
+public:
+    FlatField() {
+        m_size = Vector3(10, 2, 20);
+        m_resolution_x = 11;
+        m_resolution_z = 21;
+    }
+    float getHeightAt(float, float) const override { return 0.0f; }
+    bool getHeightAndNormalAt(float, float, float& h, Vector3& n) const override {
+        h = 0.0f;
+        n = Vector3(0, -1, 0);
+        return true;
+    }
+    bool collidePoints(const Vector3*, int, float, float*, Vector3*) const override { return false; }
+    void polygonizeRegion(const AABB&, std::vector<TriangleIndices>&, std::vector<Vector3>&) const override {}
+    void getRowHeights(int, float*) const override {}
+};
+
+SphericalPrimitiveBlueprint sphere(float r, float mass, const Vector3& at) {
+    SphericalPrimitiveBlueprint bp;
+    bp.m_radius = r;
+    bp.m_mass = mass;
+    bp.m_offsetTransform.setTranslation(at);
+    return bp;
+}
+
+}  // namespace
+
+TEST(PrimitiveTest, IdsAreConsecutiveAndClonesGetNewOnes) {
+    RigidBody body;
+    Primitive* a = body.addPrimitive(sphere(1, 1, Vector3_Zero));
+    Primitive* b = body.addPrimitive(sphere(1, 1, Vector3(3, 0, 0)));
+    EXPECT_EQ(b->m_ID, a->m_ID + 1);
+    a->m_collisionGroups = 6;
+    a->m_isPhantom = 1;
+    std::unique_ptr<Primitive> c(a->clone(&body));
+    EXPECT_EQ(c->m_ID, b->m_ID + 1);
+    EXPECT_EQ(c->m_collisionGroups, 6u);
+    EXPECT_EQ(c->m_isPhantom, 1);
+}
+
+TEST(PrimitiveTest, SphereMassPropertiesAndInsideTest) {
+    RigidBody body;
+    Primitive* p = body.addPrimitive(sphere(2, 3, Vector3_Zero));
+    Vector3 com;
+    Matrix3 inertia;
+    float volume = 0;
+    ASSERT_TRUE(p->getMassProperties(com, inertia, volume));
+    EXPECT_NEAR(volume, 33.51f, 0.01f);
+    EXPECT_NEAR(inertia(0, 0), 4.8f, 1e-4f);
+    EXPECT_NEAR(inertia(2, 2), 4.8f, 1e-4f);
+    EXPECT_EQ(inertia(0, 1), 0.0f);
+    EXPECT_TRUE(p->insideBody(Vector3(1.8f, 0, 0)));
+    EXPECT_FALSE(p->insideBody(Vector3(0, 2.0f, 0)));
+    AABB local = p->computeLocalAABB();
+    EXPECT_EQ(local.m_min.x, -2.0f);
+    EXPECT_EQ(local.m_max.z, 2.0f);
+}
+
+TEST(PrimitiveTest, SphereBoxFollowsBody) {
+    RigidBody body;
+    auto* p = static_cast<SphericalPrimitive*>(body.addPrimitive(sphere(1, 1, Vector3_Zero)));
+    body.setDisplayToWorldTransform(Vector3(5, 0, 0), Quaternion_Zero);
+    p->precomputeCDinfo(0.2f);
+    EXPECT_FLOAT_EQ(p->m_AABB.m_min.x, 5.0f - 1.05f);
+    EXPECT_FLOAT_EQ(p->m_AABB.m_max.y, 1.05f);
+    body.setDisplayToWorldTransform(Vector3(5, -3, 0), Quaternion(0.0f, 0.0f, 1.0f, 0.0f));
+    EXPECT_FLOAT_EQ(p->m_AABB.m_max.y, -3.0f + 1.05f);
+    EXPECT_FLOAT_EQ(p->m_AABB.m_max.x - p->m_AABB.m_min.x, 2.1f);
+    const Vector3 s = p->getSupportingVertex(Vector3(0, 0, 3));
+    EXPECT_NEAR(s.z, 1.0f, 1e-6f);
+    EXPECT_NEAR(s.y, -3.0f, 1e-6f);
+    // A body that has blown up keeps its old box and is put to sleep.
+    const AABB before = p->m_AABB;
+    body.m_position = Vector3(NAN, 0, 0);
+    body.recomputeTransform();
+    body.recomputeBoundingVolumes();
+    EXPECT_EQ(p->m_AABB.m_min.y, before.m_min.y);
+    EXPECT_FALSE(body.isActive());
+}
+
+TEST(PrimitiveTest, PlaneBoxes) {
+    RigidBody ground;
+    PlanarPrimitiveBlueprint bp;
+    bp.m_normal = Vector3(0, 2, 0);  // normalised by the primitive
+    bp.m_distance = 5.0f;
+    auto* up = static_cast<PlanarPrimitive*>(ground.addPrimitive(bp));
+    EXPECT_TRUE(ground.isFixed());
+    EXPECT_EQ(up->m_normal.y, 1.0f);
+    up->precomputeCDinfo(0.2f);
+    EXPECT_FLOAT_EQ(up->m_AABB.m_max.y, 5.1f);
+    EXPECT_EQ(up->m_AABB.m_min.y, -FLT_MAX);
+    EXPECT_EQ(up->m_AABB.m_max.x, FLT_MAX);
+    bp.m_normal = Vector3(0, -1, 0);
+    bp.m_distance = -5.0f;
+    auto* down = static_cast<PlanarPrimitive*>(ground.addPrimitive(bp));
+    down->precomputeCDinfo(0.2f);
+    EXPECT_FLOAT_EQ(down->m_AABB.m_min.y, 4.9f);
+    EXPECT_EQ(down->m_AABB.m_max.y, FLT_MAX);
+    bp.m_normal = Vector3(0, 1, 1);
+    auto* tilted = static_cast<PlanarPrimitive*>(ground.addPrimitive(bp));
+    tilted->precomputeCDinfo(0.2f);
+    EXPECT_EQ(tilted->m_AABB.m_max.y, FLT_MAX);
+    EXPECT_EQ(tilted->m_AABB.m_min.z, -FLT_MAX);
+    EXPECT_EQ(up->computeLocalAABB().m_max.y, FLT_MIN);
+    Vector3 c;
+    Matrix3 i;
+    float v;
+    EXPECT_FALSE(up->getMassProperties(c, i, v));
+}
+
+TEST(PrimitiveTest, HeightFieldPlacementAndClone) {
+    FlatField field;
+    RigidBody terrain;
+    HeightFieldPrimitiveBlueprint bp;
+    bp.m_heightField = &field;
+    bp.m_optimisedCD = 1;
+    bp.m_offsetTransform.setTranslation(Vector3(-5, 0, -10));
+    auto* p = static_cast<HeightFieldPrimitive*>(terrain.addPrimitive(bp));
+    EXPECT_TRUE(terrain.isFixed());
+    EXPECT_EQ(p->m_fastCD, 1);
+    p->precomputeCDinfo(0.2f);
+    EXPECT_FLOAT_EQ(p->m_AABB.m_min.x, -5.1f);
+    EXPECT_FLOAT_EQ(p->m_AABB.m_max.z, 10.1f);
+    EXPECT_EQ(p->computeLocalAABB().m_max.y, 2.0f);
+    std::unique_ptr<HeightFieldPrimitive> c(static_cast<HeightFieldPrimitive*>(p->clone(&terrain)));
+    EXPECT_EQ(c->m_fastCD, 0);
+    EXPECT_EQ(c->m_bodyToLocalTransform.getTranslation().x, 0.0f);
+    EXPECT_FALSE(c->insideBody(Vector3(0, 1, 0)));
+}
