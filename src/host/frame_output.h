@@ -1,0 +1,42 @@
+// What the host does with each shown frame: takes the displayed 640 x 448 picture from the graphics
+// synthesizer and, every N frames, writes it as PNG into the output directory ("frame_000060.png").
+// The pixels of the last frame and a hash of them stay available (determinism checks, the window).
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace host {
+
+class FrameOutput {
+public:
+    static constexpr int kWidth = 640;
+    static constexpr int kHeight = 448;
+
+    // pngEvery 0: no files. The directory must exist.
+    FrameOutput(std::string outDir, long pngEvery);
+
+    // Call once after every shown frame. Returns false when a PNG could not be written (the reason is in
+    // LastError(); later frames are still tried).
+    bool OnFrameShown();
+
+    // Name of the PNG for shown frame `n` (1-based), without the directory.
+    static std::string FrameFileName(uint64_t n);
+
+    uint64_t FramesShown() const { return frames_; }
+    uint64_t PngsWritten() const { return written_; }
+    const std::vector<uint8_t>& Pixels() const { return rgba_; }  // RGBA, alpha 255
+    uint64_t PixelHash() const;  // FNV-1a over the RGB bytes of the last frame
+    const std::string& LastError() const { return error_; }
+
+private:
+    std::string outDir_;
+    long pngEvery_;
+    uint64_t frames_ = 0;
+    uint64_t written_ = 0;
+    std::vector<uint8_t> rgba_;
+    std::string error_;
+};
+
+}  // namespace host

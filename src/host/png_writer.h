@@ -1,0 +1,15 @@
+// Writes 8-bit RGB or RGBA pixel rows to a PNG file (libpng).
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace host {
+
+// `pixels` holds `height` rows of `width` pixels, `channels` (3 = RGB, 4 = RGBA) bytes each, top row first.
+// With `dropAlpha` an RGBA buffer is written as RGB. Returns false and sets `error` when the arguments are
+// invalid or the file cannot be written (a partial file is removed).
+bool WritePng(const std::string& path, const unsigned char* pixels, int width, int height, int channels,
+              bool dropAlpha, std::string* error);
+
+}  // namespace host

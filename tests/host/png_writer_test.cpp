@@ -1,0 +1,107 @@
+// PNG output read back with libpng, and the per-frame output of the displayed picture.
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <cstdio>
+#include <vector>
+
+#include "console/gs/gs_device.h"
+#include "console/gs/gs_library.h"
+#include "host/frame_output.h"
+#include "host/png_writer.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+struct Decoded {
+    bool ok = false;
+    int width = 0, height = 0, channels = 0;
+    std::vector<unsigned char> pixels;
+};
+
+Decoded ReadPng(const std::string& path) {
+    Decoded d;
+    png_image img{};
+    img.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&img, path.c_str())) return d;
+    d.channels = (img.format & PNG_FORMAT_FLAG_ALPHA) ? 4 : 3;
+    img.format = d.channels == 4 ? PNG_FORMAT_RGBA : PNG_FORMAT_RGB;
+    d.width = int(img.width);
+    d.height = int(img.height);
+    d.pixels.resize(PNG_IMAGE_SIZE(img));
+    d.ok = png_image_finish_read(&img, nullptr, d.pixels.data(), 0, nullptr) != 0;
+    return d;
+}
+
+TEST(PngWriter, RgbAndRgbaRoundTripExactly) {
+    testsupport::TempDir dir;
+    const int w = 37, h = 5;
+    std::vector<unsigned char> rgba(size_t(w) * h * 4);
+    for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<unsigned char>(i * 31 + 7);
+    std::string err;
+    ASSERT_TRUE(host::WritePng(dir.path() + "/a.png", rgba.data(), w, h, 4, false, &err)) << err;
+    Decoded a = ReadPng(dir.path() + "/a.png");
+    ASSERT_TRUE(a.ok);
+    EXPECT_EQ(a.width, w);
+    EXPECT_EQ(a.height, h);
+    EXPECT_EQ(a.channels, 4);
+    EXPECT_EQ(a.pixels, rgba);
+
+    ASSERT_TRUE(host::WritePng(dir.path() + "/b.png", rgba.data(), w, h, 4, true, &err)) << err;
+    Decoded b = ReadPng(dir.path() + "/b.png");
+    ASSERT_TRUE(b.ok);
+    EXPECT_EQ(b.channels, 3);
+    for (int i = 0; i < w * h; ++i)
+        for (int c = 0; c < 3; ++c) ASSERT_EQ(b.pixels[size_t(i) * 3 + c], rgba[size_t(i) * 4 + c]);
+}
+
+TEST(PngWriter, BadArgumentsAndUnwritablePathsFailWithAMessage) {
+    unsigned char px[12] = {};
+    std::string err;
+    EXPECT_FALSE(host::WritePng("/nonexistent-dir/x.png", px, 2, 2, 3, false, &err));
+    EXPECT_NE(err.find("cannot open"), std::string::npos);
+    EXPECT_FALSE(host::WritePng("/tmp/x.png", px, 0, 2, 3, false, &err));
+    EXPECT_FALSE(host::WritePng("/tmp/x.png", px, 2, 2, 2, false, &err));
+    EXPECT_FALSE(host::WritePng("/tmp/x.png", nullptr, 2, 2, 3, false, &err));
+}
+
+TEST(FrameOutput, WritesEveryNthShownFrameFromTheDisplayBuffer) {
+    testsupport::TempDir dir;
+    sceGsResetGraph(0, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD);
+    sceGsDispEnv disp;
+    sceGsSetDefDispEnv(&disp, 0, 640, 448, 0, 0);
+    disp.dispfb.FBP = 0x118;
+    sceGsPutDispEnv(&disp);
+    auto& mem = console::gs::Gs().Memory();
+    mem.Write32(0x118 * 8192 + (447 * 640 + 639) * 4, 0x00C0B0A0u);
+
+    host::FrameOutput out(dir.path(), 2);
+    EXPECT_TRUE(out.OnFrameShown());
+    EXPECT_EQ(out.PngsWritten(), 0u);
+    const uint64_t h1 = out.PixelHash();
+    EXPECT_TRUE(out.OnFrameShown());
+    EXPECT_EQ(out.PngsWritten(), 1u);
+    EXPECT_EQ(out.PixelHash(), h1) << "same picture, same hash";
+    EXPECT_EQ(host::FrameOutput::FrameFileName(2), "frame_000002.png");
+    Decoded d = ReadPng(dir.path() + "/frame_000002.png");
+    ASSERT_TRUE(d.ok);
+    ASSERT_EQ(d.width, 640);
+    ASSERT_EQ(d.height, 448);
+    ASSERT_EQ(d.channels, 3);
+    const size_t last = (size_t(447) * 640 + 639) * 3;
+    EXPECT_EQ(d.pixels[last + 0], 0xA0);
+    EXPECT_EQ(d.pixels[last + 1], 0xB0);
+    EXPECT_EQ(d.pixels[last + 2], 0xC0);
+    EXPECT_EQ(d.pixels[0], 0);
+
+    mem.Write32(0x118 * 8192, 0x000000FFu);
+    out.OnFrameShown();
+    EXPECT_NE(out.PixelHash(), h1);
+
+    host::FrameOutput bad("/nonexistent-dir", 1);
+    EXPECT_FALSE(bad.OnFrameShown());
+    EXPECT_NE(bad.LastError().find("cannot open"), std::string::npos);
+    sceGsResetGraph(0, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD);
+}
+
+}  // namespace
