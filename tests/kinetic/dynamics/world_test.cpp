@@ -279,8 +279,6 @@ TEST(SubspaceTest, CollectionsResolverAndDeathNotices) {
     EXPECT_FLOAT_EQ(fast.tryStep(0.25f), 0.25f);
     EXPECT_FLOAT_EQ(c.getLastRefresh(), 0.25f);
     EXPECT_EQ(fast.tryStep(0.1f), 0.25f);
-    c.removeAllDependancy(&fast);
-    fast.onNotify(&c, Subspace::REF_COLLECTION, ReferenceObject::MSG_DEATH);
 }
 
 TEST(RigidBodyMonitorTest, ReportsQuantitiesInsideTheBand) {
