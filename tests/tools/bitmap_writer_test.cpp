@@ -16,7 +16,9 @@
 namespace {
 
 std::string g_log;
-void CaptureLog(const char* text) { g_log += text; }
+void CaptureLog(const char* text) {
+    g_log += text;
+}
 
 BitmapImage Checker(uint32_t w, uint32_t h, uint16_t bits, uint32_t colors) {
     BitmapImage img;

@@ -11,10 +11,10 @@ struct BitmapImage {
     uint32_t width = 0;
     uint32_t height = 0;
     uint16_t bitsPerPixel = 8;
-    std::vector<uint8_t> pixels;    // exactly the image's pixel bytes (two pixels a byte at 4 bits)
-    std::vector<uint32_t> palette;  // entries as 0xAABBGGRR (bytes r, g, b, a); empty: no palette
-    std::string texName;            // at most 15 characters are kept
-    std::vector<uint8_t> extension; // optional extension block, at most 128 bytes
+    std::vector<uint8_t> pixels;     // exactly the image's pixel bytes (two pixels a byte at 4 bits)
+    std::vector<uint32_t> palette;   // entries as 0xAABBGGRR (bytes r, g, b, a); empty: no palette
+    std::string texName;             // at most 15 characters are kept
+    std::vector<uint8_t> extension;  // optional extension block, at most 128 bytes
 };
 
 // The file: header, extension block, pixels padded to 16 bytes when a palette follows, palette.

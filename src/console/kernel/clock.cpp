@@ -41,7 +41,9 @@ void ClockSetMode(ClockMode mode) {
     g_mode.store(mode);
 }
 
-ClockMode ClockGetMode() { return g_mode.load(); }
+ClockMode ClockGetMode() {
+    return g_mode.load();
+}
 
 uint64_t ClockCycles() {
     return g_mode.load() == ClockMode::Deterministic ? g_virtualCycles.load() : RealCycles();
@@ -63,7 +65,9 @@ uint64_t ClockWaitVblank() {
     return ClockTickVblank();
 }
 
-uint64_t ClockVblankCount() { return g_vblanks.load(); }
+uint64_t ClockVblankCount() {
+    return g_vblanks.load();
+}
 
 void ClockAdvanceCycles(uint64_t cycles) {
     if (g_mode.load() == ClockMode::Deterministic) g_virtualCycles.fetch_add(cycles);

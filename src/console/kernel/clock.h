@@ -18,7 +18,7 @@ inline constexpr uint64_t kCyclesPerVblank = kCpuCyclesPerSecond / kVblanksPerSe
 
 enum class ClockMode { Deterministic, RealTime };
 
-// Switches mode; the cycle count carries on from where it was (it never runs backwards).
+// Switches mode (before any thread reads the clock); the cycle count carries on from where it was.
 void ClockSetMode(ClockMode mode);
 ClockMode ClockGetMode();
 

@@ -9,9 +9,13 @@ namespace {
 
 constexpr uint32_t kHeaderBytes = sizeof(_FS_BITMAP);
 
-bool KnownDepth(uint32_t bits) { return bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32; }
+bool KnownDepth(uint32_t bits) {
+    return bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
+}
 
-uint64_t RoundUp16(uint64_t v) { return (v + 15) & ~uint64_t{15}; }
+uint64_t RoundUp16(uint64_t v) {
+    return (v + 15) & ~uint64_t{15};
+}
 
 // Logs why a graphics file was refused; the magic messages are the game's own.
 void Report(FsBitmapResult r, const char* name, const _FS_BITMAP* h, uint64_t fileLength) {
@@ -58,8 +62,8 @@ uint64_t fsBitmapPixelBytes(const _FS_BITMAP* h) {
 FsBitmapResult fsBitmapLayout(const _FS_BITMAP* h, uint64_t fileLength, FsBitmapLayout* layout) {
     if (std::memcmp(h->id, kBitmapOldMagic, 15) == 0) return FS_BITMAP_OLD_STYLE;
     if (std::memcmp(h->id, kBitmapMagic, kBitmapMagicCheckLength) != 0) return FS_BITMAP_NOT_VALID;
-    if (h->width == 0 || h->height == 0 || h->width > kBitmapMaxDimension || h->height > kBitmapMaxDimension ||
-        !KnownDepth(h->bitsPerPixel)) {
+    if (h->width == 0 || h->height == 0 || h->width > kBitmapMaxDimension ||
+        h->height > kBitmapMaxDimension || !KnownDepth(h->bitsPerPixel)) {
         return FS_BITMAP_BAD_SIZE;
     }
     const uint64_t p = fsBitmapPixelBytes(h);
@@ -154,14 +158,17 @@ FsBitmapResult fsLoadBitmapFromMemory(_FS_BITMAP* header, const void* data, size
         Report(r, name, length >= kHeaderBytes ? header : nullptr, length);
         return r;
     }
-    std::memcpy(header->Pixels(), static_cast<const uint8_t*>(data) + kHeaderBytes + l.extensionBytes, l.dataBytes);
+    std::memcpy(header->Pixels(), static_cast<const uint8_t*>(data) + kHeaderBytes + l.extensionBytes,
+                l.dataBytes);
     return r;
 }
 
-void BMP_InitInstance(BMP_INSTANCE* bmp) { std::memset(bmp, 0, sizeof *bmp); }
+void BMP_InitInstance(BMP_INSTANCE* bmp) {
+    std::memset(bmp, 0, sizeof *bmp);
+}
 
-void BMP_SetupBitmap(BMP_INSTANCE* bmp, int a2, int a3, int a4, int a5, int a6, int a7, uint32_t a8, uint32_t a9,
-                     int a10, uint32_t a11, uint32_t a12, int a13) {
+void BMP_SetupBitmap(BMP_INSTANCE* bmp, int a2, int a3, int a4, int a5, int a6, int a7, uint32_t a8,
+                     uint32_t a9, int a10, uint32_t a11, uint32_t a12, int a13) {
     BMP_InitInstance(bmp);
     bmp->format = static_cast<uint8_t>(a2);
     bmp->count = static_cast<uint16_t>(a13);

@@ -24,7 +24,7 @@ struct _FS_BITMAP {
     uint32_t numColors;
     uint16_t bitsPerPixel;
     uint16_t palettized;
-    char id[16];       // "BRANNOX ENT.INC"
+    char id[16];  // "BRANNOX ENT.INC"
     char texName[16];
     uint32_t pixdata;  // file: length of the extension block; memory: address of the pixels
     uint32_t coldata;  // memory: address of the palette
@@ -40,7 +40,7 @@ static_assert(offsetof(_FS_BITMAP, deviceInfo) == 56);
 
 inline constexpr char kBitmapMagic[] = "BRANNOX ENT.INC";
 inline constexpr char kBitmapOldMagic[] = "BRANNOX STUDIOS";
-inline constexpr int kBitmapMagicCheckLength = 7;  // "BRANNOX": enough to accept a file
+inline constexpr int kBitmapMagicCheckLength = 7;     // "BRANNOX": enough to accept a file
 inline constexpr uint32_t kBitmapMaxExtension = 128;  // what writers produce; readers skip any length
 inline constexpr uint32_t kBitmapMaxDimension = 16384;
 
@@ -87,10 +87,10 @@ FsBitmapResult fsLoadBitmapFromMemory(_FS_BITMAP* header, const void* data, size
 // business; these functions only place them.
 struct BMP_INSTANCE {
     uint8_t format;
-    uint8_t flags;       // bit 0 and bit 1
-    uint16_t count;      // colour count
-    uint16_t dims[4];    // width, height, line length, fourth value
-    uint32_t words[4];   // pixels, palette size, palette, fourth value
+    uint8_t flags;      // bit 0 and bit 1
+    uint16_t count;     // colour count
+    uint16_t dims[4];   // width, height, line length, fourth value
+    uint32_t words[4];  // pixels, palette size, palette, fourth value
     uint8_t zero[4];
 };
 static_assert(sizeof(BMP_INSTANCE) == 32, "the bitmap descriptor is 32 bytes");
@@ -98,5 +98,5 @@ static_assert(sizeof(BMP_INSTANCE) == 32, "the bitmap descriptor is 32 bytes");
 void BMP_InitInstance(BMP_INSTANCE* bmp);
 // Clears the descriptor, then: format = a2; count = a13; dims = a3, a4, a5, a6; words = a8, a11, a12,
 // a9; flags bit 0 when a7 is non-zero, bit 1 when a10 is non-zero.
-void BMP_SetupBitmap(BMP_INSTANCE* bmp, int a2, int a3, int a4, int a5, int a6, int a7, uint32_t a8, uint32_t a9,
-                     int a10, uint32_t a11, uint32_t a12, int a13);
+void BMP_SetupBitmap(BMP_INSTANCE* bmp, int a2, int a3, int a4, int a5, int a6, int a7, uint32_t a8,
+                     uint32_t a9, int a10, uint32_t a11, uint32_t a12, int a13);

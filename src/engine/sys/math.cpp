@@ -38,7 +38,9 @@ float x_asin(float x) {
     return x < 0.0f ? -r : r;
 }
 
-float x_acos(float x) { return X_HALF_PI - x_asin(x); }
+float x_acos(float x) {
+    return X_HALF_PI - x_asin(x);
+}
 
 float x_atan(float x) {
     const float a = x_fabs(x);
@@ -113,8 +115,12 @@ double x_exp(double x) {
 }
 
 namespace {
-bool IsIntegral(double y) { return std::floor(y) == y; }
-bool IsOddIntegral(double y) { return IsIntegral(y) && std::fmod(y, 2.0) != 0.0; }
+bool IsIntegral(double y) {
+    return std::floor(y) == y;
+}
+bool IsOddIntegral(double y) {
+    return IsIntegral(y) && std::fmod(y, 2.0) != 0.0;
+}
 // 1/y an odd integer, allowing for the rounding of y itself (y = 1/3 is not exactly a third).
 bool IsOddRoot(double y) {
     const double r = 1.0 / y;
@@ -232,7 +238,9 @@ void M4_Mult(_matrix4* out, const _matrix4* a, const _matrix4* b) {
     *out = r;
 }
 
-void M4_PreMultOn(_matrix4* m, const _matrix4* x) { M4_Mult(m, x, m); }
+void M4_PreMultOn(_matrix4* m, const _matrix4* x) {
+    M4_Mult(m, x, m);
+}
 
 void M4_TranslateBy(_matrix4* m, const _vector3d* v) {
     _matrix4 t;
@@ -314,7 +322,9 @@ void M4_SetScale(_matrix4* m, const _vector3d* s) {
     m->M[10] = s->z;
 }
 
-void M4_SetUniScale(_matrix4* m, float s) { m->M[0] = m->M[5] = m->M[10] = s; }
+void M4_SetUniScale(_matrix4* m, float s) {
+    m->M[0] = m->M[5] = m->M[10] = s;
+}
 
 void M4_SetTranslation(_matrix4* m, const _vector3d* t) {
     m->M[12] = t->x;
@@ -327,7 +337,9 @@ void M4_GetTranslation(const _matrix4* m, _vector3d* t) {
     *t = r;
 }
 
-void M4_ClearTranslations(_matrix4* m) { m->M[12] = m->M[13] = m->M[14] = 0.0f; }
+void M4_ClearTranslations(_matrix4* m) {
+    m->M[12] = m->M[13] = m->M[14] = 0.0f;
+}
 
 void M4_SetRows(_matrix4* m, const _vector3d* a, const _vector3d* b, const _vector3d* c) {
     const _vector3d va = *a, vb = *b, vc = *c;
@@ -399,7 +411,9 @@ void Q_Set(_quaternion* q, float x, float y, float z, float s) {
     q->Axis.z = z;
 }
 
-void Q_Identity(_quaternion* q) { Q_Set(q, 0.0f, 0.0f, 0.0f, 1.0f); }
+void Q_Identity(_quaternion* q) {
+    Q_Set(q, 0.0f, 0.0f, 0.0f, 1.0f);
+}
 
 void Q_Add(_quaternion* out, const _quaternion* a, const _quaternion* b) {
     Q_Set(out, a->Axis.x + b->Axis.x, a->Axis.y + b->Axis.y, a->Axis.z + b->Axis.z, a->S + b->S);
@@ -409,9 +423,13 @@ void Q_Scale(_quaternion* out, const _quaternion* a, float s) {
     Q_Set(out, a->Axis.x * s, a->Axis.y * s, a->Axis.z * s, a->S * s);
 }
 
-void Q_Negate(_quaternion* out, const _quaternion* a) { Q_Set(out, -a->Axis.x, -a->Axis.y, -a->Axis.z, -a->S); }
+void Q_Negate(_quaternion* out, const _quaternion* a) {
+    Q_Set(out, -a->Axis.x, -a->Axis.y, -a->Axis.z, -a->S);
+}
 
-void Q_NegateX(_quaternion* out, const _quaternion* a) { Q_Set(out, -a->Axis.x, a->Axis.y, a->Axis.z, -a->S); }
+void Q_NegateX(_quaternion* out, const _quaternion* a) {
+    Q_Set(out, -a->Axis.x, a->Axis.y, a->Axis.z, -a->S);
+}
 
 void Q_Mult(_quaternion* out, const _quaternion* a, const _quaternion* b) {
     const _quaternion qa = *a, qb = *b;
@@ -423,7 +441,9 @@ void Q_Mult(_quaternion* out, const _quaternion* a, const _quaternion* b) {
     out->Axis.z = qa.S * qb.Axis.z + qb.S * qa.Axis.z + cross.z;
 }
 
-void Q_PostMultOn(_quaternion* q, const _quaternion* r) { Q_Mult(q, q, r); }
+void Q_PostMultOn(_quaternion* q, const _quaternion* r) {
+    Q_Mult(q, q, r);
+}
 
 void Q_TransformVect(const _quaternion* q, _vector3d* out, const _vector3d* v) {
     const _vector3d A = q->Axis;

@@ -40,19 +40,31 @@ void x_InitMATH();
 
 // ---- scalar ----------------------------------------------------------------------------------------
 
-inline float x_fabs(float x) { return std::fabs(x); }
-inline int x_abs(int x) { return x < 0 ? -x : x; }
+inline float x_fabs(float x) {
+    return std::fabs(x);
+}
+inline int x_abs(int x) {
+    return x < 0 ? -x : x;
+}
 
 // Square root of the magnitude: a negative argument yields the root of its absolute value.
-inline float veMathSqrt(float x) { return std::sqrt(std::fabs(x)); }
-inline float x_sqrt(float x) { return veMathSqrt(x); }
+inline float veMathSqrt(float x) {
+    return std::sqrt(std::fabs(x));
+}
+inline float x_sqrt(float x) {
+    return veMathSqrt(x);
+}
 
 // 0.9999999 as the float it is stored as (0.99999988).
 inline constexpr float kFloorBias = 0.99999988f;
 
 // Truncation used by floor and ceil; std::trunc keeps values beyond the int range defined.
-inline float x_floor(float x) { return x < 0.0f ? std::trunc(x - kFloorBias) : std::trunc(x); }
-inline float x_ceil(float x) { return x_floor(x + kFloorBias); }
+inline float x_floor(float x) {
+    return x < 0.0f ? std::trunc(x - kFloorBias) : std::trunc(x);
+}
+inline float x_ceil(float x) {
+    return x_floor(x + kFloorBias);
+}
 float x_fmod(float x, float y);
 
 // Table index of an angle: truncate(x * 4096 / 2pi). Products beyond the int range (and NaN) read
@@ -62,8 +74,12 @@ inline int x_SinIndex(float x) {
     const float t = x * kSinIndexScale;
     return (t > -2147483648.0f && t < 2147483648.0f) ? static_cast<int>(t) : 0;
 }
-inline float x_sin(float x) { return x_SinTable[x_SinIndex(x) & 4095] * 3.125e-5f; }
-inline float x_cos(float x) { return x_SinTable[(x_SinIndex(x) + 1024) & 4095] * 3.125e-5f; }
+inline float x_sin(float x) {
+    return x_SinTable[x_SinIndex(x) & 4095] * 3.125e-5f;
+}
+inline float x_cos(float x) {
+    return x_SinTable[(x_SinIndex(x) + 1024) & 4095] * 3.125e-5f;
+}
 inline void x_sincos(float x, float* s, float* c) {
     const int i = x_SinIndex(x);
     *s = x_SinTable[i & 4095] * 3.125e-5f;
@@ -71,10 +87,18 @@ inline void x_sincos(float x, float* s, float* c) {
 }
 
 // The C library's single-precision sine and cosine.
-inline float veMathSin(float x) { return std::sin(x); }
-inline float veMathCos(float x) { return std::cos(x); }
-inline float x_accurateSin(float x) { return veMathSin(x); }
-inline float x_accurateCos(float x) { return veMathCos(x); }
+inline float veMathSin(float x) {
+    return std::sin(x);
+}
+inline float veMathCos(float x) {
+    return std::cos(x);
+}
+inline float x_accurateSin(float x) {
+    return veMathSin(x);
+}
+inline float x_accurateCos(float x) {
+    return veMathCos(x);
+}
 inline void x_accurateSincos(float x, float* s, float* c) {
     *s = veMathSin(x);
     *c = veMathCos(x);
@@ -93,13 +117,17 @@ double x_frexp(double x, int* exponent);
 
 // ---- vectors ---------------------------------------------------------------------------------------
 
-inline void V3_Zero(_vector3d* v) { v->x = v->y = v->z = 0.0f; }
+inline void V3_Zero(_vector3d* v) {
+    v->x = v->y = v->z = 0.0f;
+}
 inline void V3_Set(_vector3d* v, float x, float y, float z) {
     v->x = x;
     v->y = y;
     v->z = z;
 }
-inline void V3_Copy(_vector3d* dst, const _vector3d* src) { *dst = *src; }
+inline void V3_Copy(_vector3d* dst, const _vector3d* src) {
+    *dst = *src;
+}
 inline void V3_Add(_vector3d* out, const _vector3d* a, const _vector3d* b) {
     const _vector3d r = {a->x + b->x, a->y + b->y, a->z + b->z};
     *out = r;
@@ -112,7 +140,9 @@ inline void V3_Scale(_vector3d* out, const _vector3d* a, float s) {
     const _vector3d r = {a->x * s, a->y * s, a->z * s};
     *out = r;
 }
-inline float V3_Dot(const _vector3d* a, const _vector3d* b) { return a->x * b->x + a->y * b->y + a->z * b->z; }
+inline float V3_Dot(const _vector3d* a, const _vector3d* b) {
+    return a->x * b->x + a->y * b->y + a->z * b->z;
+}
 inline float V3_Distance(const _vector3d* a, const _vector3d* b) {
     const float dx = a->x - b->x, dy = a->y - b->y, dz = a->z - b->z;
     return x_sqrt(dx * dx + dy * dy + dz * dz);
@@ -130,7 +160,9 @@ void V3_ZToVecRot(const _vector3d* dir, float* angleX, float* angleY);
 // ---- matrices --------------------------------------------------------------------------------------
 
 void M4_Identity(_matrix4* m);
-inline void M4_Copy(_matrix4* dst, const _matrix4* src) { *dst = *src; }
+inline void M4_Copy(_matrix4* dst, const _matrix4* src) {
+    *dst = *src;
+}
 // out = b * a: a point goes through b first, then a. out may be a or b.
 void M4_Mult(_matrix4* out, const _matrix4* a, const _matrix4* b);
 // m = m * x: the existing transform first, then x.
@@ -159,7 +191,9 @@ int M4_Invert(_matrix4* out, const _matrix4* in);
 
 void Q_Set(_quaternion* q, float x, float y, float z, float s);
 void Q_Identity(_quaternion* q);
-inline void Q_Copy(_quaternion* dst, const _quaternion* src) { *dst = *src; }
+inline void Q_Copy(_quaternion* dst, const _quaternion* src) {
+    *dst = *src;
+}
 void Q_Add(_quaternion* out, const _quaternion* a, const _quaternion* b);
 void Q_Scale(_quaternion* out, const _quaternion* a, float s);
 void Q_Negate(_quaternion* out, const _quaternion* a);

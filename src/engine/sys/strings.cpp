@@ -62,8 +62,12 @@ void* veMemSet(void* dst, int value, uint32_t n) {
     return static_cast<uint8_t*>(dst) + n;
 }
 
-void* veMemSet16(void* dst, int value, uint32_t n) { return veMemSet(dst, value, n); }
-void* veMemSet8(void* dst, int value, uint32_t n) { return veMemSet(dst, value, n); }
+void* veMemSet16(void* dst, int value, uint32_t n) {
+    return veMemSet(dst, value, n);
+}
+void* veMemSet8(void* dst, int value, uint32_t n) {
+    return veMemSet(dst, value, n);
+}
 
 void* veMemCpy(void* dst, const void* src, uint32_t n) {
     // memmove: an overlapping copy gets a defined result instead of undefined behaviour.

@@ -12,7 +12,9 @@
 namespace {
 
 std::string g_log;
-void CaptureLog(const char* text) { g_log += text; }
+void CaptureLog(const char* text) {
+    g_log += text;
+}
 
 class BitmapTest : public ::testing::Test {
 protected:
@@ -47,7 +49,8 @@ std::vector<uint8_t> Image(const _FS_BITMAP& h, size_t pixelBytes, size_t palett
     uint8_t* p = v.data() + 64 + h.pixdata;
     for (size_t i = 0; i < pixelBytes; ++i) p[i] = static_cast<uint8_t>(i * 3);
     for (size_t i = pixelBytes; i < paletteOffset; ++i) p[i] = 0;
-    for (size_t i = 0; h.palettized && i < h.numColors * 4; ++i) p[paletteOffset + i] = static_cast<uint8_t>(200 - i);
+    for (size_t i = 0; h.palettized && i < h.numColors * 4; ++i)
+        p[paletteOffset + i] = static_cast<uint8_t>(200 - i);
     return v;
 }
 

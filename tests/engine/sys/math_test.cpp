@@ -143,7 +143,7 @@ TEST(MathScalar, LogExpPow) {
     EXPECT_NEAR(x_pow(-2.0, 3.0), -8.0, 1e-6);  // odd integral exponent keeps the sign
     EXPECT_NEAR(x_pow(-2.0, 2.0), 4.0, 1e-6);
     EXPECT_NEAR(x_pow(-8.0, 1.0 / 3.0), -2.0, 1e-6);  // an odd root
-    EXPECT_EQ(x_pow(-2.0, 0.5), -1.797693e38);       // no real result
+    EXPECT_EQ(x_pow(-2.0, 0.5), -1.797693e38);        // no real result
 }
 
 TEST(MathScalar, LdexpFrexpOnBitFields) {
@@ -257,7 +257,8 @@ TEST(MathMatrix, PreMultTranslateAndRotateOn) {
 }
 
 TEST(MathMatrix, SetRotationsXYZMatchesStepwiseAndQuaternion) {
-    const float angles[][3] = {{0.4f, 0, 0}, {0, -1.2f, 0}, {0.3f, 0.5f, 0}, {0.2f, -0.9f, 2.5f}, {-3, 1, 0.1f}};
+    const float angles[][3] = {
+        {0.4f, 0, 0}, {0, -1.2f, 0}, {0.3f, 0.5f, 0}, {0.2f, -0.9f, 2.5f}, {-3, 1, 0.1f}};
     for (const auto& a : angles) {
         _matrix4 m, s;
         M4_SetRotationsXYZ(&m, a[0], a[1], a[2]);
@@ -391,7 +392,8 @@ TEST(MathQuaternion, NormalizeNegateFixed) {
 }
 
 TEST(MathQuaternion, FromMatrixRoundTrip) {
-    const float angles[][3] = {{0.1f, 0.2f, 0.3f}, {3.0f, 0.0f, 0.0f}, {0.0f, 3.1f, 0.2f}, {1.0f, -2.0f, 3.0f}};
+    const float angles[][3] = {
+        {0.1f, 0.2f, 0.3f}, {3.0f, 0.0f, 0.0f}, {0.0f, 3.1f, 0.2f}, {1.0f, -2.0f, 3.0f}};
     for (const auto& a : angles) {
         _quaternion q, back;
         Q_SetupFromAngles(&q, a[0], a[1], a[2]);

@@ -38,8 +38,8 @@ TEST(Strings, CompareAsUnsignedBytes) {
     EXPECT_EQ(x_strcmp("abc", "abc"), 0);
     EXPECT_LT(x_strcmp("abc", "abd"), 0);
     EXPECT_GT(x_strcmp("abcd", "abc"), 0);
-    EXPECT_EQ(x_strcmp("b", "a"), 1);           // the difference of the bytes
-    EXPECT_GT(x_strcmp("\xE9", "z"), 0);        // 0xE9 sorts after 'z' (0x7A)
+    EXPECT_EQ(x_strcmp("b", "a"), 1);     // the difference of the bytes
+    EXPECT_GT(x_strcmp("\xE9", "z"), 0);  // 0xE9 sorts after 'z' (0x7A)
     EXPECT_EQ(x_strcmp("\xE9", "z"), 0xE9 - 0x7A);
     EXPECT_EQ(x_strncmp("abcX", "abcY", 3), 0);
     EXPECT_LT(x_strncmp("abcX", "abcY", 4), 0);
@@ -105,11 +105,21 @@ TEST(Sort, SortsAllSizesAndPatterns) {
             std::vector<int> v(n);
             for (int i = 0; i < n; ++i) {
                 switch (pattern) {
-                    case 0: v[i] = static_cast<int>(rng() % 1000); break;
-                    case 1: v[i] = i; break;
-                    case 2: v[i] = n - i; break;
-                    case 3: v[i] = static_cast<int>(rng() % 3); break;  // many duplicates
-                    default: v[i] = 5; break;
+                    case 0:
+                        v[i] = static_cast<int>(rng() % 1000);
+                        break;
+                    case 1:
+                        v[i] = i;
+                        break;
+                    case 2:
+                        v[i] = n - i;
+                        break;
+                    case 3:
+                        v[i] = static_cast<int>(rng() % 3);
+                        break;  // many duplicates
+                    default:
+                        v[i] = 5;
+                        break;
                 }
             }
             std::vector<int> expect = v;
@@ -137,7 +147,8 @@ struct Glyph {  // 24-byte records sorted by a 16-bit code, as the text batching
 };
 
 int CompareGlyph(const void* a, const void* b) {
-    return static_cast<int>(static_cast<const Glyph*>(a)->code) - static_cast<int>(static_cast<const Glyph*>(b)->code);
+    return static_cast<int>(static_cast<const Glyph*>(a)->code) -
+           static_cast<int>(static_cast<const Glyph*>(b)->code);
 }
 
 TEST(Sort, WideRecordsKeepTheirBytes) {
@@ -157,7 +168,9 @@ TEST(Sort, WideRecordsKeepTheirBytes) {
 }
 
 int g_flip = 0;
-int Inconsistent(const void*, const void*) { return (g_flip++ % 3) - 1; }
+int Inconsistent(const void*, const void*) {
+    return (g_flip++ % 3) - 1;
+}
 
 TEST(Sort, InconsistentCompareStaysInsideTheArray) {
     // A broken compare gives no useful order, but must not read or write outside the array

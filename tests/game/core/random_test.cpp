@@ -42,7 +42,8 @@ TEST_F(RandomTest, FirstStepComposition) {
     GetRandom32Bits();
     const uint8_t* T = random_table;
     const uint32_t rn = T[17] | T[23] << 8 | T[29] << 16 | uint32_t(T[37]) << 24;
-    const uint32_t acc = T[(19 + 23) & 255] * 16605227u + T[19] + T[(19 + 37) & 255] * 257u + T[(19 + 29) & 255] * 59617u;
+    const uint32_t acc =
+        T[(19 + 23) & 255] * 16605227u + T[19] + T[(19 + 37) & 255] * 257u + T[(19 + 29) & 255] * 59617u;
     EXPECT_EQ(Randomizer, acc);
     EXPECT_EQ(RandomNumber, rn ^ acc);
 }
