@@ -315,6 +315,7 @@ void GsDevice::BuildState() {
     s.fogR = uint32_t(fogcol_.FCR);
     s.fogG = uint32_t(fogcol_.FCG);
     s.fogB = uint32_t(fogcol_.FCB);
+    s.texFast = Rasterizer::TexFastApplies(s);
     stateDirty_ = false;
 }
 

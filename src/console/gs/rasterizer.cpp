@@ -83,6 +83,16 @@ inline uint32_t Min255(uint32_t v) { return v > 255 ? 255 : v; }
 // One blend input: 0 source, 1 destination, 2 zero.
 inline int Pick(uint32_t sel, int cs, int cd) { return sel == 0 ? cs : (sel == 1 ? cd : 0); }
 
+// Bilinear blend of four RGBA texels with 8-bit weights, two channels at a time in 16-bit lanes.
+inline uint32_t Bilerp(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fu, uint32_t fv) {
+    auto spread = [](uint32_t c) { return uint64_t(c & 0x00FF00FFu) | (uint64_t(c & 0xFF00FF00u) << 24); };
+    const uint64_t mask8 = 0x00FF00FF00FF00FFull;
+    const uint64_t top = (spread(c00) * (256 - fu) + spread(c10) * fu) >> 8 & mask8;
+    const uint64_t bot = (spread(c01) * (256 - fu) + spread(c11) * fu) >> 8 & mask8;
+    const uint64_t mix = ((top * (256 - fv) + bot * fv) >> 8) & mask8;
+    return uint32_t(mix & 0x00FF00FFu) | uint32_t((mix >> 24) & 0xFF00FF00u);
+}
+
 }  // namespace
 
 // --- Texture sampling -------------------------------------------------------------------------------
@@ -122,15 +132,7 @@ uint32_t Rasterizer::SampleTexture(const DrawState& st, float u, float v) const 
     const int32_t uf = ToFix8(u - 0.5f), vf = ToFix8(v - 0.5f);
     const int u0 = uf >> 8, v0 = vf >> 8;
     const uint32_t fu = uint32_t(uf & 255), fv = uint32_t(vf & 255);
-    const uint32_t c00 = Texel(st, u0, v0), c10 = Texel(st, u0 + 1, v0);
-    const uint32_t c01 = Texel(st, u0, v0 + 1), c11 = Texel(st, u0 + 1, v0 + 1);
-    uint32_t out = 0;
-    for (int sh = 0; sh < 32; sh += 8) {
-        const uint32_t top = ((c00 >> sh) & 255) * (256 - fu) + ((c10 >> sh) & 255) * fu;
-        const uint32_t bot = ((c01 >> sh) & 255) * (256 - fu) + ((c11 >> sh) & 255) * fu;
-        out |= (((top * (256 - fv) + bot * fv) >> 16) & 255) << sh;
-    }
-    return out;
+    return Bilerp(Texel(st, u0, v0), Texel(st, u0 + 1, v0), Texel(st, u0, v0 + 1), Texel(st, u0 + 1, v0 + 1), fu, fv);
 }
 
 // --- Spans ----------------------------------------------------------------------------------------
@@ -140,15 +142,117 @@ namespace {
 // Fixed-point interpolation of one attribute over a span: exact at both ends, clamped to its range.
 struct Lerp {
     int64_t v = 0, d = 0;
-    void Setup(double a0, double a1, int n, double lo, double hi, double scale) {
-        const int64_t s = static_cast<int64_t>(Clampd(a0, lo, hi) * scale);
-        const int64_t e = static_cast<int64_t>(Clampd(a1, lo, hi) * scale);
-        v = s;
-        d = n > 1 ? (e - s) / (n - 1) : 0;
+    // The attribute from pixel centre pa to pb on row py, in fixed point, clamped to [lo, hi]. The plane's
+    // own gradient is used when the span stays in range (the usual case); otherwise the ends are clamped
+    // and the step recomputed so no pixel leaves the range.
+    void Setup(const Rasterizer::Plane& p, double pa, double pb, double py, int n, double lo, double hi, double scale) {
+        v = static_cast<int64_t>(Clampd(p.At(pa, py), lo, hi) * scale);
+        d = static_cast<int64_t>(p.dx * scale);
+        if (n <= 1) {
+            d = 0;
+            return;
+        }
+        const int64_t end = v + d * (n - 1);
+        if (end >= static_cast<int64_t>(lo * scale) && end <= static_cast<int64_t>(hi * scale)) return;
+        const int64_t e = static_cast<int64_t>(Clampd(p.At(pb, py), lo, hi) * scale);
+        d = (e - v) / (n - 1);
     }
 };
 
 }  // namespace
+
+// Textured, MODULATE with RGBA texture alpha, optional 0x44 blend, 32-bit frame, optional 24-bit Z test,
+// 32-bit or 8-bit-palette textures with repeat/clamp: the common case of the game's geometry.
+template <bool kBilinear, bool kBlend, bool kPersp>
+void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
+    const int n = x1 - x0 + 1;
+    const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
+    Lerp z, r, g, b, a;
+    if (p.flatZ) {
+        z.v = int64_t(p.fz) << 8;
+    } else {
+        z.Setup(p.z, pa, pb, py, n, 0.0, double(0xFFFFFF), 256.0);
+    }
+    if (st.gouraud) {
+        r.Setup(p.r, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        g.Setup(p.g, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        b.Setup(p.b, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        a.Setup(p.a, pa, pb, py, n, 0.0, 255.0, 65536.0);
+    } else {
+        r.v = int64_t(p.fr) << 16;
+        g.v = int64_t(p.fg) << 16;
+        b.v = int64_t(p.fb) << 16;
+        a.v = int64_t(p.fa) << 16;
+    }
+    float s = float(p.s.At(pa, py)), t = float(p.t.At(pa, py)), q = float(p.q.At(pa, py));
+    const float ds = float(p.s.dx), dt = float(p.t.dx), dq = float(p.q.dx);
+    const float tw = kPersp ? float(1u << st.tw) : 1.0f, th = kPersp ? float(1u << st.th) : 1.0f;
+    // Repeat and clamp as one clamp-then-mask step.
+    const int uw = int(1u << st.tw), vh = int(1u << st.th);
+    const int umin = st.wms ? 0 : INT32_MIN, umax = st.wms ? uw - 1 : INT32_MAX, umask = st.wms ? -1 : uw - 1;
+    const int vmin = st.wmt ? 0 : INT32_MIN, vmax = st.wmt ? vh - 1 : INT32_MAX, vmask = st.wmt ? -1 : vh - 1;
+    const uint32_t tstride = st.tbw * 64u;
+    const bool t8 = st.tpsm == kPsmT8;
+    uint8_t* m = mem_.Data();
+    const uint32_t row = uint32_t(y) * st.fbw * 64u;
+    const uint32_t fa0 = st.fbBase + (row + uint32_t(x0)) * 4u, za0 = st.zBase + (row + uint32_t(x0)) * 4u;
+    const bool zte = st.zte, zwrite = st.zte && !st.zmsk, gequal = st.ztst == kZtstGequal,
+               always = st.ztst == kZtstAlways;
+    pixels_ += uint64_t(n);
+
+    auto texel = [&](int u, int v) -> uint32_t {
+        u = std::min(std::max(u, umin), umax) & umask;
+        v = std::min(std::max(v, vmin), vmax) & vmask;
+        const uint32_t idx = uint32_t(v) * tstride + uint32_t(u);
+        return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
+    };
+    uint32_t zc = uint32_t(z.v);
+    const uint32_t dzc = uint32_t(z.d);
+    int32_t rc = int32_t(r.v), gc = int32_t(g.v), bc = int32_t(b.v), ac = int32_t(a.v);
+    const int32_t dr = int32_t(r.d), dg = int32_t(g.d), db = int32_t(b.d), da = int32_t(a.d);
+    for (int i = 0; i < n; ++i, zc += dzc, rc += dr, gc += dg, bc += db, ac += da, s += ds, t += dt, q += dq) {
+        const uint32_t fa = fa0 + uint32_t(i) * 4u, za = za0 + uint32_t(i) * 4u;
+        const uint32_t z24 = zc >> 8;
+        uint32_t zold = 0;
+        if (zte) {
+            zold = Load32(m, za);
+            const uint32_t zb = zold & 0xFFFFFFu;
+            if (!always && (gequal ? z24 < zb : z24 <= zb)) continue;
+        }
+        float u = s, v = t;
+        if (kPersp) {
+            const float iq = q != 0.0f ? 1.0f / q : 0.0f;
+            u = s * iq * tw;
+            v = t * iq * th;
+        }
+        uint32_t tc;
+        if (kBilinear) {
+            const int32_t uf = ToFix8(u - 0.5f), vf = ToFix8(v - 0.5f);
+            const int u0 = uf >> 8, v0 = vf >> 8;
+            const uint32_t fu = uint32_t(uf & 255), fv = uint32_t(vf & 255);
+            const uint32_t c00 = texel(u0, v0), c10 = texel(u0 + 1, v0), c01 = texel(u0, v0 + 1),
+                           c11 = texel(u0 + 1, v0 + 1);
+            tc = Bilerp(c00, c10, c01, c11, fu, fv);
+        } else {
+            tc = texel(ToFix8(u) >> 8, ToFix8(v) >> 8);
+        }
+        // MODULATE: texel * fragment / 128, clamped.
+        uint32_t cr = Min255(((tc & 255) * uint32_t(rc >> 16)) >> 7);
+        uint32_t cg = Min255((((tc >> 8) & 255) * uint32_t(gc >> 16)) >> 7);
+        uint32_t cb = Min255((((tc >> 16) & 255) * uint32_t(bc >> 16)) >> 7);
+        const uint32_t ca = Min255(((tc >> 24) * uint32_t(ac >> 16)) >> 7);
+        if (kBlend) {
+            // (Cs - Cd) * As / 128 + Cd
+            const uint32_t d = Load32(m, fa);
+            const int ia = int(ca);
+            cr = uint32_t(std::clamp(((int(cr) - int(d & 255)) * ia >> 7) + int(d & 255), 0, 255));
+            cg = uint32_t(std::clamp(((int(cg) - int((d >> 8) & 255)) * ia >> 7) + int((d >> 8) & 255), 0, 255));
+            cb = uint32_t(std::clamp(((int(cb) - int((d >> 16) & 255)) * ia >> 7) + int((d >> 16) & 255), 0, 255));
+        }
+        Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
+        if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
+    }
+}
 
 template <bool kTex, bool kGouraud>
 void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1) {
@@ -159,15 +263,15 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
         z.v = int64_t(p.fz) << 8;
         z.d = 0;
     } else {
-        z.Setup(p.z.At(pa, py), p.z.At(pb, py), n, 0.0, double(ZMax(st.zpsm)), 256.0);
+        z.Setup(p.z, pa, pb, py, n, 0.0, double(ZMax(st.zpsm)), 256.0);
     }
     if (kGouraud) {
-        r.Setup(p.r.At(pa, py), p.r.At(pb, py), n, 0.0, 255.0, 65536.0);
-        g.Setup(p.g.At(pa, py), p.g.At(pb, py), n, 0.0, 255.0, 65536.0);
-        b.Setup(p.b.At(pa, py), p.b.At(pb, py), n, 0.0, 255.0, 65536.0);
-        a.Setup(p.a.At(pa, py), p.a.At(pb, py), n, 0.0, 255.0, 65536.0);
+        r.Setup(p.r, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        g.Setup(p.g, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        b.Setup(p.b, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        a.Setup(p.a, pa, pb, py, n, 0.0, 255.0, 65536.0);
     }
-    if (st.fogging) f.Setup(p.f.At(pa, py), p.f.At(pb, py), n, 0.0, 255.0, 65536.0);
+    if (st.fogging) f.Setup(p.f, pa, pb, py, n, 0.0, 255.0, 65536.0);
     float s = 0, t = 0, q = 0, ds = 0, dt = 0, dq = 0;
     if (kTex) {
         s = float(p.s.At(pa, py));
@@ -360,7 +464,7 @@ bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x
         z.v = int64_t(p.fz) << 8;
         z.d = 0;
     } else {
-        z.Setup(p.z.At(x0 + 0.5, py), p.z.At(x1 + 0.5, py), n, 0.0, double(0xFFFFFF), 256.0);
+        z.Setup(p.z, x0 + 0.5, x1 + 0.5, py, n, 0.0, double(0xFFFFFF), 256.0);
     }
     // z fits 32 bits with 8 fraction bits; the steps are exact modulo 2^32.
     uint32_t zc = uint32_t(z.v);
@@ -384,13 +488,20 @@ bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x
                 pass = _mm_cmpgt_epi32(z24, zb);
                 if (gequal) pass = _mm_or_si128(pass, _mm_cmpeq_epi32(z24, zb));
             }
-            const __m128i oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
-                             _mm_or_si128(_mm_and_si128(pass, vcol), _mm_andnot_si128(pass, oldc)));
-            if (writeZ) {
-                const __m128i nz = _mm_or_si128(_mm_and_si128(zbFull, hi8), z24);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
-                                 _mm_or_si128(_mm_and_si128(pass, nz), _mm_andnot_si128(pass, zbFull)));
+            const int bits = _mm_movemask_epi8(pass);
+            const __m128i nz = _mm_or_si128(_mm_and_si128(zbFull, hi8), z24);
+            if (bits == 0xFFFF) {
+                // All four pass (the usual case): no need to read the old colours.
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), vcol);
+                if (writeZ) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
+            } else if (bits != 0) {
+                const __m128i oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
+                                 _mm_or_si128(_mm_and_si128(pass, vcol), _mm_andnot_si128(pass, oldc)));
+                if (writeZ) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
+                                     _mm_or_si128(_mm_and_si128(pass, nz), _mm_andnot_si128(pass, zbFull)));
+                }
             }
             vz = _mm_add_epi32(vz, vdz);
         }
@@ -409,6 +520,25 @@ bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x
 void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     if (x0 > x1) return;
     if (st.textured) {
+        if (st.texFast) {
+            const int n = x1 - x0 + 1;
+            const uint32_t row = uint32_t(y) * st.fbw * 64u;
+            const bool inside = ((st.fbBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize &&
+                                ((st.zBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize;
+            if (inside) {
+                const int key = (st.bilinearMag ? 4 : 0) | (st.blending ? 2 : 0) | (st.uvTexels ? 0 : 1);
+                switch (key) {
+                    case 0: SpanTexFast<false, false, false>(st, p, y, x0, x1); return;
+                    case 1: SpanTexFast<false, false, true>(st, p, y, x0, x1); return;
+                    case 2: SpanTexFast<false, true, false>(st, p, y, x0, x1); return;
+                    case 3: SpanTexFast<false, true, true>(st, p, y, x0, x1); return;
+                    case 4: SpanTexFast<true, false, false>(st, p, y, x0, x1); return;
+                    case 5: SpanTexFast<true, false, true>(st, p, y, x0, x1); return;
+                    case 6: SpanTexFast<true, true, false>(st, p, y, x0, x1); return;
+                    default: SpanTexFast<true, true, true>(st, p, y, x0, x1); return;
+                }
+            }
+        }
         if (st.gouraud) {
             SpanGeneric<true, true>(st, p, y, x0, x1);
         } else {
@@ -419,6 +549,16 @@ void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x
     } else if (!SpanFlatFast(st, p, y, x0, x1)) {
         SpanGeneric<false, false>(st, p, y, x0, x1);
     }
+}
+
+// Whether the specialised textured span applies to a state.
+bool Rasterizer::TexFastApplies(const DrawState& st) {
+    return st.textured && st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.ate && !st.date && !st.fba &&
+           (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
+           (st.tpsm == kPsmCt32 || (st.tpsm == kPsmT8 && st.clut)) && st.wms <= 1 && st.wmt <= 1 &&
+           st.tfx == kTfxModulate && st.tcc &&
+           (!st.blending || (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1 && !st.pabe &&
+                             st.colclamp));
 }
 
 // --- Primitives -----------------------------------------------------------------------------------
@@ -485,19 +625,62 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
         }
     }
 
+    // Each edge bounds the covered columns of a row: A * (16x + 8) + B * py + C + bias >= 0. The bound
+    // moves by a fixed rational step per row, walked as quotient and remainder (no division per row).
+    struct Walk {
+        int kind;      // 1: lower bound on x, -1: upper bound, 0: the whole row or nothing
+        int64_t q, r;  // bound = q, with remainder r in [0, k)
+        int64_t k, dq, dr;
+        int64_t R, D;  // for kind 0: row is empty when R > 0
+    } w[3];
+    const int64_t py0 = int64_t(y0) * 16 + 8;
+    for (int i = 0; i < 3; ++i) {
+        const Edge& ed = e[i];
+        const int64_t R = -(ed.B * py0 + ed.C + ed.bias + 8 * ed.A);
+        const int64_t D = -16 * ed.B;  // change of R per row
+        const int64_t K = 16 * ed.A;
+        Walk& wk = w[i];
+        if (K > 0) {
+            // x >= ceil(R / K) = floor((R + K - 1) / K)
+            wk.kind = 1;
+            wk.k = K;
+            wk.q = FloorDiv(R + K - 1, K);
+            wk.r = (R + K - 1) - wk.q * K;
+            wk.dq = FloorDiv(D, K);
+            wk.dr = D - wk.dq * K;
+        } else if (K < 0) {
+            // x <= floor(R / K) = floor(-R / -K)
+            wk.kind = -1;
+            wk.k = -K;
+            wk.q = FloorDiv(-R, -K);
+            wk.r = -R - wk.q * (-K);
+            wk.dq = FloorDiv(-D, -K);
+            wk.dr = -D - wk.dq * (-K);
+        } else {
+            wk.kind = 0;
+            wk.R = R;
+            wk.D = D;
+        }
+    }
     for (int y = y0; y <= y1; ++y) {
-        const int64_t py = int64_t(y) * 16 + 8;
         int64_t lo = bx0, hi = bx1;
-        for (const Edge& ed : e) {
-            // A * (16x + 8) + B * py + C + bias >= 0
-            const int64_t R = -(ed.B * py + ed.C + ed.bias + 8 * ed.A);
-            const int64_t K = 16 * ed.A;
-            if (K > 0) {
-                lo = std::max(lo, CeilDiv(R, K));
-            } else if (K < 0) {
-                hi = std::min(hi, FloorDiv(R, K));
-            } else if (R > 0) {
+        for (Walk& wk : w) {
+            if (wk.kind == 1) {
+                lo = std::max(lo, wk.q);
+            } else if (wk.kind == -1) {
+                hi = std::min(hi, wk.q);
+            } else if (wk.R > 0) {
                 hi = lo - 1;
+            }
+            if (wk.kind != 0) {
+                wk.q += wk.dq;
+                wk.r += wk.dr;
+                if (wk.r >= wk.k) {
+                    wk.r -= wk.k;
+                    ++wk.q;
+                }
+            } else {
+                wk.R += wk.D;
             }
         }
         if (lo <= hi) Span(st, p, y, int(lo), int(hi));

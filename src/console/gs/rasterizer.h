@@ -47,6 +47,7 @@ struct DrawState {
     uint32_t ta0 = 0, ta1 = 0x80;
     bool aem = false;
     const uint32_t* clut = nullptr;  // 256 RGBA entries in index order (CSM1 order already undone)
+    bool texFast = false;            // set by the device from Rasterizer::TexFastApplies
     // Fog colour.
     uint32_t fogR = 0, fogG = 0, fogB = 0;
 };
@@ -65,6 +66,8 @@ public:
     // Pixels the pipeline has processed (covered and inside the scissor) since construction.
     uint64_t PixelsProcessed() const { return pixels_; }
 
+    static bool TexFastApplies(const DrawState& st);
+
     struct Plane {
         double c, dx, dy;  // value at window pixel position (px, py) = c + dx * px + dy * py
         double At(double px, double py) const { return c + dx * px + dy * py; }
@@ -80,6 +83,8 @@ private:
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
     template <bool kTex, bool kGouraud>
     void SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    template <bool kBilinear, bool kBlend, bool kPersp>
+    void SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     uint32_t SampleTexture(const DrawState& st, float u, float v) const;
     uint32_t Texel(const DrawState& st, int u, int v) const;
