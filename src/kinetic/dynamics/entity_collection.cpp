@@ -67,6 +67,8 @@ void EntityCollection::deallocatePreviousStates() {
 }
 
 void EntityCollection::evaluateActions(float t) {
+    // Gravity and actions belong to a subspace; a collection not yet in one has nothing to evaluate.
+    if (!m_parent) return;
     applyGravity(m_parent->getGravity());
     for (size_t i = 0; i < m_actionList.size(); ++i) {
         Action* a = m_actionList[i].m_action;

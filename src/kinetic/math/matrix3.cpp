@@ -2,14 +2,8 @@
 
 #include <cmath>
 
-#include "kinetic/math/transform.h"
 
 namespace Kinetic {
-
-Matrix3::Matrix3(const Transform& t) {
-    for (int c = 0; c < 3; ++c)
-        for (int r = 0; r < 4; ++r) m_elt[c][r] = t.m_element[c][r];
-}
 
 void Matrix3::makeIdentity() { *this = Matrix3_Identity; }
 
@@ -17,12 +11,6 @@ void Matrix3::makeZero() { *this = Matrix3_Zero; }
 
 void Matrix3::makeSkewSymetric(const Vector3& v) {
     *this = Matrix3(0.0f, -v.z, v.y, v.z, 0.0f, -v.x, -v.y, v.x, 0.0f);
-}
-
-Matrix3 Matrix3::operator*(const Matrix3& b) const {
-    Matrix3 r;
-    for (int c = 0; c < 3; ++c) r.setCol(c, *this * b.getCol(c));
-    return r;
 }
 
 Matrix3 Matrix3::operator+(const Matrix3& b) const {
@@ -36,13 +24,6 @@ Matrix3 Matrix3::operator*(float s) const {
     Matrix3 r;
     for (int c = 0; c < 3; ++c)
         for (int i = 0; i < 3; ++i) r.m_elt[c][i] = m_elt[c][i] * s;
-    return r;
-}
-
-Matrix3 Matrix3::transposed() const {
-    Matrix3 r;
-    for (int c = 0; c < 3; ++c)
-        for (int i = 0; i < 3; ++i) r.m_elt[c][i] = m_elt[i][c];
     return r;
 }
 

@@ -51,13 +51,25 @@ public:
     }
     static void assignMul(Vector3& out, const Matrix3& m, const Vector3& v) { out = m * v; }
 
-    Matrix3 operator*(const Matrix3& b) const;
+    Matrix3 operator*(const Matrix3& b) const {
+        Matrix3 r;
+        for (int c = 0; c < 3; ++c) {
+            const float x = b.m_elt[c][0], y = b.m_elt[c][1], z = b.m_elt[c][2];
+            for (int i = 0; i < 3; ++i) r.m_elt[c][i] = m_elt[0][i] * x + m_elt[1][i] * y + m_elt[2][i] * z;
+        }
+        return r;
+    }
     Matrix3 operator+(const Matrix3& b) const;
     Matrix3 operator*(float s) const;
     // One reciprocal, nine multiplications.
     Matrix3 operator/(float s) const { return *this * (1.0f / s); }
 
-    Matrix3 transposed() const;
+    Matrix3 transposed() const {
+        Matrix3 r;
+        for (int c = 0; c < 3; ++c)
+            for (int i = 0; i < 3; ++i) r.m_elt[c][i] = m_elt[i][c];
+        return r;
+    }
     // Adjugate over determinant; the matrix must be invertible (no singularity test).
     Matrix3 getInverse() const;
     void makeInverse() { *this = getInverse(); }

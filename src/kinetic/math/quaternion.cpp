@@ -7,22 +7,6 @@
 
 namespace Kinetic {
 
-Quaternion Quaternion::operator*(const Quaternion& q) const {
-    const float r1 = m_real, x1 = m_imag.x, y1 = m_imag.y, z1 = m_imag.z;
-    const float r2 = q.m_real, x2 = q.m_imag.x, y2 = q.m_imag.y, z2 = q.m_imag.z;
-    // Eight-multiplication form of the Hamilton product.
-    const float a = (r1 + x1) * (r2 + x2);
-    const float b = (z1 - y1) * (y2 - z2);
-    const float c = (r1 - x1) * (y2 + z2);
-    const float d = (y1 + z1) * (r2 - x2);
-    const float e = (x1 + z1) * (x2 + y2);
-    const float f = (x1 - z1) * (x2 - y2);
-    const float g = (r1 + y1) * (r2 - z2);
-    const float h = (r1 - y1) * (r2 + z2);
-    return Quaternion(b + (-e - f + g + h) * 0.5f, a - (e + f + g + h) * 0.5f, c + (e - f + g - h) * 0.5f,
-                      d + (e - f - g + h) * 0.5f);
-}
-
 Vector3 Quaternion::getRotatedPos(const Vector3& v) const {
     const float r = m_real;
     Vector3 out = v * (2.0f * r * r - 1.0f) + m_imag * (2.0f * m_imag.dot(v)) + m_imag.cross(v) * (2.0f * r);

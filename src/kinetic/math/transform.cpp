@@ -35,23 +35,4 @@ Transform Transform::getInverse() const {
     return Transform(rt, -(rt * getTranslation()));
 }
 
-Matrix3 Transform::getTransformedMatrix(const Matrix3& m) const {
-    Matrix3 r(*this);
-    return r * m * r.transposed();
-}
-
-void Transform::setRotation(const Quaternion& q) {
-    const float r = q.m_real, x = q.m_imag.x, y = q.m_imag.y, z = q.m_imag.z;
-    Transform& t = *this;
-    t(0, 0) = 1.0f - 2.0f * y * y - 2.0f * z * z;
-    t(0, 1) = 2.0f * x * y - 2.0f * r * z;
-    t(0, 2) = 2.0f * x * z + 2.0f * r * y;
-    t(1, 0) = 2.0f * x * y + 2.0f * r * z;
-    t(1, 1) = 1.0f - 2.0f * x * x - 2.0f * z * z;
-    t(1, 2) = 2.0f * y * z - 2.0f * r * x;
-    t(2, 0) = 2.0f * x * z - 2.0f * r * y;
-    t(2, 1) = 2.0f * y * z + 2.0f * r * x;
-    t(2, 2) = 1.0f - 2.0f * x * x - 2.0f * y * y;
-}
-
 }  // namespace Kinetic

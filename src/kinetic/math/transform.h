@@ -52,10 +52,30 @@ public:
     // Valid for rigid transforms only.
     Transform getInverse() const;
     // R.m.R^T: a tensor given in this transform's frame expressed in the outer frame.
-    Matrix3 getTransformedMatrix(const Matrix3& m) const;
+    Matrix3 getTransformedMatrix(const Matrix3& m) const {
+        const Matrix3 r(*this);
+        return r * m * r.transposed();
+    }
     // Rotation columns from a unit quaternion; the translation stays.
-    void setRotation(const Quaternion& q);
+    void setRotation(const Quaternion& q) {
+        const float r = q.m_real, x = q.m_imag.x, y = q.m_imag.y, z = q.m_imag.z;
+        Transform& t = *this;
+        t(0, 0) = 1.0f - 2.0f * y * y - 2.0f * z * z;
+        t(0, 1) = 2.0f * x * y - 2.0f * r * z;
+        t(0, 2) = 2.0f * x * z + 2.0f * r * y;
+        t(1, 0) = 2.0f * x * y + 2.0f * r * z;
+        t(1, 1) = 1.0f - 2.0f * x * x - 2.0f * z * z;
+        t(1, 2) = 2.0f * y * z - 2.0f * r * x;
+        t(2, 0) = 2.0f * x * z - 2.0f * r * y;
+        t(2, 1) = 2.0f * y * z + 2.0f * r * x;
+        t(2, 2) = 1.0f - 2.0f * x * x - 2.0f * y * y;
+    }
 };
+
+inline Matrix3::Matrix3(const Transform& t) {
+    for (int c = 0; c < 3; ++c)
+        for (int r = 0; r < 4; ++r) m_elt[c][r] = t.m_element[c][r];
+}
 
 inline constexpr Transform Transform_Identity{};
 
