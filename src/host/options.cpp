@@ -1,5 +1,7 @@
 #include "host/options.h"
 
+#include "console/mem/addr.h"
+
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -56,8 +58,9 @@ bool ParseHostOptions(int argc, char** argv, const char* defaultDisc, HostOption
             ++i;
         } else if (!std::strcmp(arg, "--heap-mb")) {
             if (!needValue("a number")) return false;
-            // The arena must stay below 2 GB together with the program.
-            if (!ParseCount(value, 16, 1536, &out->heapMb)) return badValue();
+            // The arena must end below 2 GB.
+            if (!ParseCount(value, 16, static_cast<long>(console::kArenaMaxBytes >> 20), &out->heapMb))
+                return badValue();
             ++i;
         } else if (!std::strcmp(arg, "--wav")) {
             if (!needValue("a file name")) return false;

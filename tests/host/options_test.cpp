@@ -58,6 +58,8 @@ TEST(HostOptions, BadCommandLinesSayWhy) {
     EXPECT_EQ(err, "qz: bad value for --frames: 'ten'");
     EXPECT_FALSE(Parse({"--frames", "-3"}, &o, &err));
     EXPECT_FALSE(Parse({"--heap-mb", "4"}, &o, &err));
+    EXPECT_FALSE(Parse({"--heap-mb", "897"}, &o, &err));  // would reach past 2 GB
+    EXPECT_TRUE(Parse({"--heap-mb", "896"}, &o, &err));
     EXPECT_FALSE(Parse({"--heap-mb", "99999999999999999999"}, &o, &err));
     EXPECT_FALSE(Parse({"--disc"}, &o, &err));
 }

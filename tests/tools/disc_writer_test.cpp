@@ -5,6 +5,7 @@
 #include <string>
 
 #include "console/cd/cd.h"
+#include "engine/sys/bitmap.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
@@ -28,6 +29,16 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
     void* common = fm.loadFile("COMMON\\qz02dat.bin");
     ASSERT_NE(common, nullptr);
     EXPECT_GE(fm.getSubFileCount(common), 213);
+    // The texture slots hold graphics files that the bitmap reader accepts whole.
+    for (int slot : {76, 77, 101, 125, 127, 129, 133, 138, 161, 169, 170, 194, 197}) {
+        FsBitmapLayout layout;
+        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
+        ASSERT_GT(len, 64) << slot;
+        EXPECT_EQ(fsCheckBitmap(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len), &layout),
+                  FS_BITMAP_OK)
+            << slot;
+        EXPECT_EQ(layout.fileBytes, static_cast<uint32_t>(len)) << slot;
+    }
     x_free(common);
     // sound.txt: ten volumes and frequencies, three group limits, within the reader's 256 bytes.
     int len = 0;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "mkdisc/bitmap_writer.h"
 #include "mkdisc/master_file_writer.h"
 
 namespace {
@@ -63,6 +64,45 @@ bool WriteSoundTuning(const std::string& dir) {
                      "1.000000 1.000000 8 8 8\n");
 }
 
+// Sub-files of the common-objects master file that hold graphics files (textures of the race's objects,
+// HUD and pause images).
+bool IsCommonGraphic(int i) {
+    return (i >= 76 && i <= 125) || i == 127 || i == 129 || (i >= 133 && i <= 138) || i == 161 || i == 169 ||
+           i == 170 || (i >= 194 && i <= 197);
+}
+
+// A small palettised texture: a checker of two colours that differ from slot to slot, with an alpha
+// ramp in the palette so blending shows. Even slots use 4 bits, odd slots 8 bits.
+std::vector<uint8_t> CommonTexture(int slot) {
+    BitmapImage img;
+    img.width = 32;
+    img.height = 32;
+    img.bitsPerPixel = slot % 2 ? 8 : 4;
+    const uint32_t colours = img.bitsPerPixel == 4 ? 16 : 256;
+    for (uint32_t c = 0; c < colours; ++c) {
+        uint8_t r = static_cast<uint8_t>((slot * 53 + c * 7) & 0xFF);
+        uint8_t g = static_cast<uint8_t>((slot * 97 + c * 3) & 0xFF);
+        uint8_t b = static_cast<uint8_t>((slot * 29 + c * 11) & 0xFF);
+        uint8_t a = static_cast<uint8_t>(0x80 * (c + 1) / colours);
+        img.palette.push_back(r | (g << 8) | (b << 16) | (static_cast<uint32_t>(a) << 24));
+    }
+    const uint32_t count = img.width * img.height;
+    img.pixels.assign(img.bitsPerPixel == 4 ? count / 2 : count, 0);
+    for (uint32_t y = 0; y < img.height; ++y)
+        for (uint32_t x = 0; x < img.width; ++x) {
+            uint32_t index = ((x / 8 + y / 8) % 2) ? colours - 1 : (x + y) % colours;
+            uint32_t i = y * img.width + x;
+            if (img.bitsPerPixel == 8)
+                img.pixels[i] = static_cast<uint8_t>(index);
+            else
+                img.pixels[i / 2] |= static_cast<uint8_t>((index & 15) << (i % 2 ? 4 : 0));
+        }
+    char name[16];
+    std::snprintf(name, sizeof name, "common%03d", slot);
+    img.texName = name;
+    return WriteBitmap(img);
+}
+
 // The common-objects master file. Its sub-files are filled in as the readers of each kind exist;
 // until then a slot holds a short tagged placeholder.
 bool WriteCommonObjects(const std::string& dir) {
@@ -70,6 +110,15 @@ bool WriteCommonObjects(const std::string& dir) {
     w.beginLabel();
     const int kCommonSubFiles = 213;
     for (int i = 0; i < kCommonSubFiles; ++i) {
+        if (IsCommonGraphic(i)) {
+            std::vector<uint8_t> texture = CommonTexture(i);
+            if (texture.empty()) {
+                std::fprintf(stderr, "mkdisc: texture %d could not be built\n", i);
+                return false;
+            }
+            w.add(texture);
+            continue;
+        }
         char tag[32];
         int n = std::snprintf(tag, sizeof tag, "qz common %03d", i);
         w.add(tag, static_cast<size_t>(n));

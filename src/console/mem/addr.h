@@ -13,7 +13,10 @@ namespace console {
 inline constexpr uint64_t kAddrLimit = 0x80000000ull;
 
 // Where the arena is asked to go. Nothing may depend on the numeric value (hashes, ordering).
-inline constexpr uintptr_t kArenaPreferredBase = 0x08000000u;
+// The C runtime's own heap starts at a random place up to 1 GB above the program image, so the arena
+// sits above that range; it must still end below 2 GB.
+inline constexpr uintptr_t kArenaPreferredBase = 0x48000000u;
+inline constexpr size_t kArenaMaxBytes = kAddrLimit - kArenaPreferredBase;
 
 // Maps the arena of `bytes` (rounded up to whole pages) on first call; later calls return the same
 // mapping and ignore `bytes`. Returns null when no mapping below 2 GB could be made.
