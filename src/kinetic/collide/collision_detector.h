@@ -16,6 +16,8 @@ class RigidBody;
 class CollisionDetector : public KineticObject {
 public:
     explicit CollisionDetector(float tolerance) : m_impl(new InternalCollide(tolerance)) {}
+    // Takes ownership of a given implementation.
+    explicit CollisionDetector(InternalCollide* impl) : m_impl(impl) {}
     ~CollisionDetector() override { delete m_impl; }
 
     float getTolerance() const { return m_impl->m_tolerance; }

@@ -30,7 +30,8 @@ public:
     void activateEntity(Entity* entity);
     void deactivateEntity(Entity* entity);
     void resetCollisionLists();
-    void collide(bool flag);
+    // One detection pass into the result lists (virtual so that a test can script what a pass finds).
+    virtual void collide(bool flag);
     void rebuildInactivePhantomPairs() {}
     void firePhantomEvents() {}
     void handleNewInterpenetrations() {}
