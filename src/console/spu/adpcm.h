@@ -1,0 +1,59 @@
+// The sound processor's 4-bit ADPCM, defined once here for the decoder (the voices) and the encoder
+// (the disc writer) alike.
+//
+// Sound data is a run of 16-byte blocks, each holding 28 samples:
+//   byte 0      low nibble: shift (0..12), high nibble: filter (0..4)
+//   byte 1      flags: bit 0 loop end, bit 1 repeat, bit 2 loop start
+//   bytes 2-15  28 signed 4-bit samples, the low nibble of each byte first
+// A sample s decodes as  (s << 12 >> shift) + (h1 * kAdpcmFilterPos[f] + h2 * kAdpcmFilterNeg[f] + 32) / 64
+// (the filter term rounded by an arithmetic shift), clamped to 16 bits, where h1 and h2 are the two
+// previously decoded samples of the voice.
+//
+// Flags: a block with loop start marks where a repeat jumps back to. After the 28 samples of a block
+// with loop end the voice raises its end flag and then either jumps back to the loop start (repeat set)
+// or stops (repeat clear). A one-shot sample therefore ends with a block of flags 0x01; a looping
+// sample starts with a block of flags 0x04 and ends with one of flags 0x03.
+//
+// Out-of-range headers (shift 13..15, filter 5..15) never come from our encoder; the decoder clamps them
+// to shift 12 and filter 4 so that any bytes decode to something bounded.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr int kAdpcmBlockBytes = 16;
+inline constexpr int kAdpcmBlockSamples = 28;
+
+inline constexpr uint8_t kAdpcmFlagLoopEnd = 0x01;
+inline constexpr uint8_t kAdpcmFlagRepeat = 0x02;
+inline constexpr uint8_t kAdpcmFlagLoopStart = 0x04;
+
+inline constexpr int kAdpcmMaxShift = 12;
+inline constexpr int kAdpcmFilterCount = 5;
+inline constexpr int kAdpcmFilterPos[kAdpcmFilterCount] = {0, 60, 115, 98, 122};
+inline constexpr int kAdpcmFilterNeg[kAdpcmFilterCount] = {0, 0, -52, -55, -60};
+
+inline int AdpcmShift(uint8_t header) {
+    int s = header & 0x0F;
+    return s > kAdpcmMaxShift ? kAdpcmMaxShift : s;
+}
+inline int AdpcmFilter(uint8_t header) {
+    int f = header >> 4;
+    return f >= kAdpcmFilterCount ? kAdpcmFilterCount - 1 : f;
+}
+inline bool AdpcmHeaderValid(uint8_t header) {
+    return (header & 0x0F) <= kAdpcmMaxShift && (header >> 4) < kAdpcmFilterCount;
+}
+
+// One decoding step: nibble (0..15, two's complement) to a 16-bit sample; updates the history.
+inline int16_t AdpcmDecodeNibble(int nibble, int shift, int filter, int32_t* h1, int32_t* h2) {
+    int32_t s = static_cast<int16_t>(static_cast<uint16_t>(nibble << 12)) >> shift;
+    s += (*h1 * kAdpcmFilterPos[filter] + *h2 * kAdpcmFilterNeg[filter] + 32) >> 6;
+    if (s > 32767) s = 32767;
+    if (s < -32768) s = -32768;
+    *h2 = *h1;
+    *h1 = s;
+    return static_cast<int16_t>(s);
+}
+
+// Decodes one 16-byte block into 28 samples; returns the block's flags.
+uint8_t AdpcmDecodeBlock(const uint8_t* block, int16_t* out, int32_t* h1, int32_t* h2);

@@ -1,0 +1,68 @@
+#include "console/spu/adpcm.h"
+
+#include <gtest/gtest.h>
+
+#include "console/spu/driver_modules_fixture.h"
+
+namespace {
+
+using testsupport::RawBlock;
+
+TEST(Adpcm, ShiftScalesTheNibbleAndFilterZeroHasNoHistory) {
+    int v[28] = {7, -8, 1, -1, 0};
+    int32_t h1 = 1000, h2 = -1000;  // filter 0 ignores them
+    int16_t out[28];
+    uint8_t flags = AdpcmDecodeBlock(RawBlock(v, 12, 0x05).data(), out, &h1, &h2);
+    EXPECT_EQ(flags, 0x05);
+    EXPECT_EQ(out[0], 7);
+    EXPECT_EQ(out[1], -8);
+    EXPECT_EQ(out[2], 1);
+    EXPECT_EQ(out[3], -1);
+    EXPECT_EQ(out[4], 0);
+    h1 = h2 = 0;
+    AdpcmDecodeBlock(RawBlock(v, 4, 0).data(), out, &h1, &h2);
+    EXPECT_EQ(out[0], 7 << 8);
+    EXPECT_EQ(out[1], -8 << 8);
+    // The history is the last two decoded samples.
+    EXPECT_EQ(h1, out[27]);
+    EXPECT_EQ(h2, out[26]);
+}
+
+TEST(Adpcm, FiltersPredictFromTheLastTwoSamples) {
+    // Filter 1: s + h1 * 60 / 64.  h1 = 640 -> 600 for a zero nibble, and it decays from there.
+    int32_t h1 = 640, h2 = 0;
+    EXPECT_EQ(AdpcmDecodeNibble(0, 12, 1, &h1, &h2), 600);
+    EXPECT_EQ(h1, 600);
+    EXPECT_EQ(h2, 640);
+    // Filter 2: (h1 * 115 - h2 * 52 + 32) >> 6 with h1 = 600, h2 = 640: (69000 - 33280 + 32) >> 6 = 558.
+    EXPECT_EQ(AdpcmDecodeNibble(0, 12, 2, &h1, &h2), 558);
+    // Filter 4 with a negative prediction rounds by an arithmetic shift: (-64 * 122 + 32) >> 6 = -122.
+    h1 = -64;
+    h2 = 0;
+    EXPECT_EQ(AdpcmDecodeNibble(0, 12, 4, &h1, &h2), -122);
+}
+
+TEST(Adpcm, OutOfRangeHeadersAreClampedAndOutputSaturates) {
+    EXPECT_TRUE(AdpcmHeaderValid(0x4C));
+    EXPECT_FALSE(AdpcmHeaderValid(0x0D));  // shift 13
+    EXPECT_FALSE(AdpcmHeaderValid(0x50));  // filter 5
+    EXPECT_EQ(AdpcmShift(0x0F), 12);
+    EXPECT_EQ(AdpcmFilter(0xF0), 4);
+    // A block with shift 15 decodes exactly like shift 12.
+    int v[28];
+    for (int i = 0; i < 28; ++i) v[i] = (i % 16) - 8;
+    int16_t a[28], b[28];
+    int32_t h1 = 0, h2 = 0, g1 = 0, g2 = 0;
+    AdpcmDecodeBlock(RawBlock(v, 15, 0).data(), a, &h1, &h2);
+    AdpcmDecodeBlock(RawBlock(v, 12, 0).data(), b, &g1, &g2);
+    for (int i = 0; i < 28; ++i) EXPECT_EQ(a[i], b[i]) << i;
+    // Filter 4 feeding a full-scale step runs into the 16-bit limit instead of wrapping.
+    h1 = 28672;
+    h2 = 0;
+    EXPECT_EQ(AdpcmDecodeNibble(7, 0, 4, &h1, &h2), 32767);
+    h1 = -32768;
+    h2 = 0;
+    EXPECT_EQ(AdpcmDecodeNibble(8, 0, 4, &h1, &h2), -32768);
+}
+
+}  // namespace

@@ -1,0 +1,258 @@
+#include "console/spu/spu.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "console/kernel/clock.h"
+#include "console/spu/driver_modules_fixture.h"
+
+namespace {
+
+using namespace console;
+using testsupport::ConstantBlock;
+using testsupport::MeasureFrequency;
+using testsupport::PeakAbs;
+using testsupport::SquareBlock;
+
+constexpr uint32_t kAddr = 0x20000;
+
+uint32_t E(uint32_t code, int voice, int core) { return code | static_cast<uint32_t>(voice) << 1 | static_cast<uint32_t>(core); }
+
+class Spu : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ClockReset();
+        SpuReset();
+        for (int core = 0; core < 2; ++core) {
+            SpuWriteParam(kSdMasterVolL | core, 0x3FFF);
+            SpuWriteParam(kSdMasterVolR | core, 0x3FFF);
+        }
+    }
+    void Put(uint32_t addr, const std::vector<std::vector<uint8_t>>& blocks) {
+        for (const auto& b : blocks) {
+            ASSERT_TRUE(SpuWriteMemory(addr, b.data(), static_cast<uint32_t>(b.size())));
+            addr += static_cast<uint32_t>(b.size());
+        }
+    }
+    // A voice set up to play from `addr`: full volume both sides, envelope with instant attack.
+    void Voice(int core, int v, uint32_t addr, uint16_t pitch, uint16_t volL = 0x3FFF, uint16_t volR = 0x3FFF,
+               uint16_t adsr2 = 0x0040) {
+        ASSERT_TRUE(SpuWriteAddress(E(kSdStartAddr, v, core), addr));
+        ASSERT_TRUE(SpuWriteParam(E(kSdPitch, v, core), pitch));
+        ASSERT_TRUE(SpuWriteParam(E(kSdVolL, v, core), volL));
+        ASSERT_TRUE(SpuWriteParam(E(kSdVolR, v, core), volR));
+        ASSERT_TRUE(SpuWriteParam(E(kSdAdsr1, v, core), 0x000F));
+        ASSERT_TRUE(SpuWriteParam(E(kSdAdsr2, v, core), adsr2));
+    }
+    static std::vector<int16_t> Mix(int frames) {
+        std::vector<int16_t> out(2 * static_cast<size_t>(frames));
+        SpuMix(out.data(), frames);
+        return out;
+    }
+    static uint32_t EndFlags(int core) { return static_cast<uint32_t>(SpuReadSwitch(kSdEndFlags | core)); }
+};
+
+TEST_F(Spu, VoicesNeverKeyedOnReadEndedAndSilent) {
+    EXPECT_EQ(EndFlags(0), 0xFFFFFFu);
+    EXPECT_EQ(EndFlags(1), 0xFFFFFFu);
+    auto out = Mix(1000);
+    EXPECT_EQ(PeakAbs(out, 0), 0);
+    EXPECT_EQ(PeakAbs(out, 1), 0);
+}
+
+TEST_F(Spu, PitchSetsTheFrequencyOfALoopedSample) {
+    // One looping block holding one period of a square wave: 28 source samples per cycle.
+    Put(kAddr, {SquareBlock(2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+    Voice(0, 3, kAddr, 0x1000);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 3));
+    EXPECT_EQ(EndFlags(0) & (1u << 3), 0u);
+    auto out = Mix(48000);
+    EXPECT_NEAR(MeasureFrequency(out, 0, 48000), 48000.0 / 28, 0.5);
+    EXPECT_NEAR(MeasureFrequency(out, 1, 48000), 48000.0 / 28, 0.5);
+    // Half the pitch, half the frequency; 44.1 kHz material at pitch 3763 plays 44100/28 Hz.
+    ASSERT_TRUE(SpuWriteParam(E(kSdPitch, 3, 0), 0x800));
+    out = Mix(48000);
+    EXPECT_NEAR(MeasureFrequency(out, 0, 48000), 24000.0 / 28, 0.5);
+    ASSERT_TRUE(SpuWriteParam(E(kSdPitch, 3, 0), 3763));
+    out = Mix(48000);
+    EXPECT_NEAR(MeasureFrequency(out, 0, 48000), 44100.0 / 28, 1.0);
+}
+
+TEST_F(Spu, VolumesScaleEachSideAndMasterVolumeScalesTheCore) {
+    // A constant level of 7 << 10 = 7168 held by a looping block.
+    Put(kAddr, {ConstantBlock(7, 2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+    Voice(1, 0, kAddr, 0x1000, 0x3FFF, 0);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn | 1, 1));
+    auto out = Mix(2000);
+    EXPECT_NEAR(out[2 * 1000], 7168, 2);  // left at unity
+    EXPECT_EQ(PeakAbs(out, 1), 0);        // right volume 0
+    ASSERT_TRUE(SpuWriteParam(E(kSdVolL, 0, 1), 0x2000));
+    ASSERT_TRUE(SpuWriteParam(E(kSdVolR, 0, 1), 0x1000));
+    out = Mix(100);
+    EXPECT_NEAR(out[2 * 50], 3584, 2);
+    EXPECT_NEAR(out[2 * 50 + 1], 1792, 2);
+    // Core 1's master at half: both sides halve; core 0's master does not touch core 1.
+    ASSERT_TRUE(SpuWriteParam(kSdMasterVolL | 1, 0x2000));
+    ASSERT_TRUE(SpuWriteParam(kSdMasterVolL, 0));
+    out = Mix(100);
+    EXPECT_NEAR(out[2 * 50], 1792, 2);
+    EXPECT_NEAR(out[2 * 50 + 1], 1792, 2);
+    // Values above 0x3FFF play at 0x3FFF.
+    ASSERT_TRUE(SpuWriteParam(kSdMasterVolL | 1, 0x7FFF));
+    ASSERT_TRUE(SpuWriteParam(E(kSdVolL, 0, 1), 0x7FFF));
+    out = Mix(100);
+    EXPECT_NEAR(out[2 * 50], 7168, 2);
+}
+
+TEST_F(Spu, OneShotSampleEndsAtItsEndFlagAndRaisesEndx) {
+    // Two blocks of level 7168, the second flagged loop end without repeat: 56 samples at pitch 0x1000.
+    Put(kAddr, {ConstantBlock(7, 2, 0), ConstantBlock(7, 2, kAdpcmFlagLoopEnd)});
+    Voice(0, 5, kAddr, 0x1000);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 5));
+    auto out = Mix(50);
+    EXPECT_EQ(EndFlags(0) & (1u << 5), 0u);  // still inside the sample
+    EXPECT_GT(out[2 * 40], 7000);
+    out = Mix(50);
+    EXPECT_NE(EndFlags(0) & (1u << 5), 0u);
+    EXPECT_FALSE(SpuGetVoice(0, 5).sounding());
+    EXPECT_EQ(PeakAbs(out, 0, 10), 0);  // silent after the end
+    // A key-on restarts it and clears the flag again.
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 5));
+    EXPECT_EQ(EndFlags(0) & (1u << 5), 0u);
+    EXPECT_TRUE(SpuGetVoice(0, 5).sounding());
+}
+
+TEST_F(Spu, LoopedSampleRepeatsFromItsLoopStartBlock) {
+    // Intro block +7168 once, then a loop of a 0 block (loop start) and a -8192 block (loop end, repeat).
+    Put(kAddr, {ConstantBlock(7, 2, 0), ConstantBlock(0, 2, kAdpcmFlagLoopStart),
+                ConstantBlock(-8, 2, kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+    Voice(0, 0, kAddr, 0x1000);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1));
+    auto out = Mix(28 * 10);
+    // Sample k of the output is source sample k - 1 (interpolation looks one sample back).
+    auto at = [&](int k) { return out[2 * k]; };
+    EXPECT_GT(at(14), 7000);                    // intro
+    EXPECT_EQ(at(28 + 14), 0);                  // loop start block
+    EXPECT_LT(at(56 + 14), -8000);              // loop end block
+    EXPECT_EQ(at(84 + 14), 0);                  // back to the loop start, not the intro
+    EXPECT_LT(at(112 + 14), -8000);
+    EXPECT_EQ(at(140 + 14), 0);
+    EXPECT_TRUE(SpuGetVoice(0, 0).sounding());
+    EXPECT_EQ(SpuGetVoice(0, 0).loopAddress(), kAddr + 16);
+}
+
+TEST_F(Spu, KeyOffReleasesAtTheEnvelopesRateThenTheVoiceEnds) {
+    Put(kAddr, {ConstantBlock(7, 2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+    // Voice 0 with the slow release (ADSR2 0x0010: 1024 samples), voice 1 with the fast one (0x0040: 4).
+    Voice(0, 0, kAddr, 0x1000, 0x3FFF, 0, 0x0010);
+    Voice(0, 1, kAddr, 0x1000, 0, 0x3FFF, 0x0040);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 3));
+    Mix(100);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOff, 3));
+    EXPECT_EQ(SpuGetVoice(0, 0).phase(), SpuEnvelopePhase::Release);
+    auto out = Mix(2000);
+    // Fast release: silent within a few samples. Slow release: falls steadily, half way at ~512.
+    EXPECT_EQ(PeakAbs(out, 1, 8), 0);
+    EXPECT_NEAR(out[2 * 512], 7168 / 2, 200);
+    EXPECT_GT(out[2 * 100], out[2 * 400]);
+    EXPECT_EQ(PeakAbs(out, 0, 1030), 0);
+    EXPECT_FALSE(SpuGetVoice(0, 0).sounding());
+    EXPECT_EQ(EndFlags(0) & 3u, 3u);  // voices that stopped sounding read ended
+}
+
+TEST_F(Spu, VoicesSumAndTheOutputClamps) {
+    Put(kAddr, {ConstantBlock(7, 0, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});  // 28672
+    Voice(0, 0, kAddr, 0x1000);
+    Voice(1, 7, kAddr, 0x1000, 0x1000, 0x1000);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1));
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn | 1, 1u << 7));
+    auto out = Mix(100);
+    EXPECT_EQ(out[2 * 50], 32767);  // 28672 + 7168 clamps
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOff, 1));
+    out = Mix(100);
+    EXPECT_NEAR(out[2 * 50], 7168, 2);
+}
+
+TEST_F(Spu, DataRunningOffTheEndOfMemoryStopsThere) {
+    // Blocks without any end flag at the top of sound memory: the voice must stop at the last block.
+    const uint32_t top = kSpuMemSize - 32;
+    Put(top, {ConstantBlock(7, 2, 0), ConstantBlock(7, 2, 0)});
+    Voice(0, 2, top, 0x3FFF);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 2));
+    Mix(200);
+    EXPECT_FALSE(SpuGetVoice(0, 2).sounding());
+    EXPECT_NE(EndFlags(0) & (1u << 2), 0u);
+    // A start address past the end is taken modulo the memory size and block-aligned.
+    ASSERT_TRUE(SpuWriteAddress(E(kSdStartAddr, 2, 0), kSpuMemSize + 0x1237));
+    EXPECT_EQ(SpuGetVoice(0, 2).startAddr, 0x1237u);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 2));
+    EXPECT_EQ(SpuGetVoice(0, 2).currentAddress(), 0x1230u);
+}
+
+TEST_F(Spu, RegisterEntriesThatNameNothingAreRefused) {
+    EXPECT_FALSE(SpuWriteParam(E(kSdPitch, 24, 0), 0x1000));  // voice 24 of a core does not exist
+    EXPECT_FALSE(SpuWriteParam(0x0500, 1));
+    EXPECT_FALSE(SpuWriteSwitch(0x1800, 1));
+    EXPECT_EQ(SpuReadSwitch(0x1800), -1);
+    EXPECT_FALSE(SpuWriteAddress(E(kSdPitch, 0, 0), 0x100));
+    EXPECT_FALSE(SpuWriteAttribute(0x000C, 0x80));
+    EXPECT_TRUE(SpuWriteAttribute(kSdCoreAttr, 0x80));
+    EXPECT_EQ(SpuCoreAttribute(0), 0x80u);
+    EXPECT_FALSE(SpuWriteMemory(kSpuMemSize - 8, nullptr, 16));
+    EXPECT_TRUE(SpuWriteMemory(kSpuMemSize, nullptr, 0));
+}
+
+TEST_F(Spu, InitialisationSilencesVoicesButKeepsSoundMemory) {
+    Put(kAddr, {ConstantBlock(7, 2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+    Voice(0, 0, kAddr, 0x1000);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1));
+    SpuInitVoices();
+    EXPECT_FALSE(SpuGetVoice(0, 0).sounding());
+    EXPECT_EQ(EndFlags(0), 0xFFFFFFu);
+    EXPECT_EQ(SpuMasterVolume(0, 0), 0);
+    EXPECT_EQ(SpuMemory()[kAddr + 1], kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat);
+}
+
+TEST_F(Spu, CatchUpMixesEightHundredFramesPerVblankIntoTheSink) {
+    struct Capture {
+        std::vector<int16_t> samples;
+    } cap;
+    SpuSetSink([](const int16_t* s, int n, void* u) {
+        auto* c = static_cast<Capture*>(u);
+        c->samples.insert(c->samples.end(), s, s + 2 * n);
+    }, &cap);
+    EXPECT_EQ(SpuCatchUp(), 0);  // no time has passed
+    ClockTickVblank();
+    EXPECT_EQ(SpuCatchUp(), 800);
+    ClockTickVblank();
+    ClockTickVblank();
+    EXPECT_EQ(SpuCatchUp(), 1600);
+    EXPECT_EQ(cap.samples.size(), 2u * 2400);
+    EXPECT_EQ(SpuMixedFrames(), 2400u);
+    SpuSetSink(nullptr, nullptr);
+}
+
+// Same register writes, same samples: the output depends on nothing else.
+TEST_F(Spu, SameInputGivesTheSameSamples) {
+    auto run = [&]() {
+        SetUp();
+        Put(kAddr, {SquareBlock(2, kAdpcmFlagLoopStart), ConstantBlock(3, 3, 0),
+                    SquareBlock(1, kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+        for (int v = 0; v < 24; ++v) Voice(v & 1, v, kAddr, static_cast<uint16_t>(0x300 + v * 0x123), 0x3FFF - v * 100, v * 300);
+        SpuWriteSwitch(kSdKeyOn, 0xFFFFFF);
+        SpuWriteSwitch(kSdKeyOn | 1, 0xFFFFFF);
+        std::vector<int16_t> out = Mix(4000);
+        SpuWriteSwitch(kSdKeyOff, 0x00FF00);
+        std::vector<int16_t> more = Mix(4000);
+        out.insert(out.end(), more.begin(), more.end());
+        return out;
+    };
+    const auto a = run();
+    const auto b = run();
+    EXPECT_EQ(a, b);
+    EXPECT_GT(PeakAbs(a, 0), 1000);
+}
+
+}  // namespace
