@@ -206,43 +206,55 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         const uint32_t idx = uint32_t(v) * tstride + uint32_t(u);
         return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
     };
-    uint32_t zc = uint32_t(z.v);
-    const uint32_t dzc = uint32_t(z.d);
-    int32_t rc = int32_t(r.v), gc = int32_t(g.v), bc = int32_t(b.v), ac = int32_t(a.v);
+    const uint32_t zc0 = uint32_t(z.v), dzc = uint32_t(z.d);
+    const int32_t r0 = int32_t(r.v), g0 = int32_t(g.v), b0 = int32_t(b.v), a0 = int32_t(a.v);
     const int32_t dr = int32_t(r.d), dg = int32_t(g.d), db = int32_t(b.d), da = int32_t(a.d);
-    for (int i = 0; i < n; ++i, zc += dzc, rc += dr, gc += dg, bc += db, ac += da, s += ds, t += dt, q += dq) {
+
+    // Texel of pixel i from its texture coordinates (the same arithmetic in the vector and scalar paths).
+    // u, v in 8-bit fixed point, already moved by half a texel for bilinear filtering.
+    auto fetchFixed = [&](int32_t uf, int32_t vf) -> uint32_t {
+        if (kBilinear) {
+            const int iu = uf >> 8, iv = vf >> 8;
+            return Bilerp(texel(iu, iv), texel(iu + 1, iv), texel(iu, iv + 1), texel(iu + 1, iv + 1),
+                          uint32_t(uf & 255), uint32_t(vf & 255));
+        }
+        return texel(uf >> 8, vf >> 8);
+    };
+    const float half = kBilinear ? 0.5f : 0.0f;
+    auto fetch = [&](float u, float v) -> uint32_t { return fetchFixed(ToFix8(u - half), ToFix8(v - half)); };
+    auto coords = [&](int i, float* u, float* v) {
+        const float fi = float(i);
+        const float si = s + fi * ds, ti = t + fi * dt;
+        if (kPersp) {
+            const float qi = q + fi * dq;
+            const float iq = qi != 0.0f ? 1.0f / qi : 0.0f;
+            *u = si * iq * tw;
+            *v = ti * iq * th;
+        } else {
+            *u = si;
+            *v = ti;
+        }
+    };
+    // One pixel, scalar: the tail of a span and spans shorter than four.
+    auto shadeOne = [&](int i) {
         const uint32_t fa = fa0 + uint32_t(i) * 4u, za = za0 + uint32_t(i) * 4u;
-        const uint32_t z24 = zc >> 8;
+        const uint32_t z24 = (zc0 + uint32_t(i) * dzc) >> 8;
         uint32_t zold = 0;
         if (zte) {
             zold = Load32(m, za);
             const uint32_t zb = zold & 0xFFFFFFu;
-            if (!always && (gequal ? z24 < zb : z24 <= zb)) continue;
+            if (!always && (gequal ? z24 < zb : z24 <= zb)) return;
         }
-        float u = s, v = t;
-        if (kPersp) {
-            const float iq = q != 0.0f ? 1.0f / q : 0.0f;
-            u = s * iq * tw;
-            v = t * iq * th;
-        }
-        uint32_t tc;
-        if (kBilinear) {
-            const int32_t uf = ToFix8(u - 0.5f), vf = ToFix8(v - 0.5f);
-            const int u0 = uf >> 8, v0 = vf >> 8;
-            const uint32_t fu = uint32_t(uf & 255), fv = uint32_t(vf & 255);
-            const uint32_t c00 = texel(u0, v0), c10 = texel(u0 + 1, v0), c01 = texel(u0, v0 + 1),
-                           c11 = texel(u0 + 1, v0 + 1);
-            tc = Bilerp(c00, c10, c01, c11, fu, fv);
-        } else {
-            tc = texel(ToFix8(u) >> 8, ToFix8(v) >> 8);
-        }
-        // MODULATE: texel * fragment / 128, clamped.
-        uint32_t cr = Min255(((tc & 255) * uint32_t(rc >> 16)) >> 7);
-        uint32_t cg = Min255((((tc >> 8) & 255) * uint32_t(gc >> 16)) >> 7);
-        uint32_t cb = Min255((((tc >> 16) & 255) * uint32_t(bc >> 16)) >> 7);
-        const uint32_t ca = Min255(((tc >> 24) * uint32_t(ac >> 16)) >> 7);
+        float u, v;
+        coords(i, &u, &v);
+        const uint32_t tc = fetch(u, v);
+        const uint32_t fr = uint32_t((r0 + i * dr) >> 16), fg = uint32_t((g0 + i * dg) >> 16),
+                       fb = uint32_t((b0 + i * db) >> 16), fal = uint32_t((a0 + i * da) >> 16);
+        uint32_t cr = Min255(((tc & 255) * fr) >> 7);
+        uint32_t cg = Min255((((tc >> 8) & 255) * fg) >> 7);
+        uint32_t cb = Min255((((tc >> 16) & 255) * fb) >> 7);
+        const uint32_t ca = Min255(((tc >> 24) * fal) >> 7);
         if (kBlend) {
-            // (Cs - Cd) * As / 128 + Cd
             const uint32_t d = Load32(m, fa);
             const int ia = int(ca);
             cr = uint32_t(std::clamp(((int(cr) - int(d & 255)) * ia >> 7) + int(d & 255), 0, 255));
@@ -251,7 +263,98 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         }
         Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
         if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
+    };
+
+    int i = 0;
+    uint32_t* fp = reinterpret_cast<uint32_t*>(m + (fa0 & kMask));
+    uint32_t* zp = reinterpret_cast<uint32_t*>(m + (za0 & kMask));
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i low24 = _mm_set1_epi32(0xFFFFFF), hi8 = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i max255 = _mm_set1_epi16(255);
+    const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+    for (; i + 4 <= n; i += 4) {
+        // Depth of the four pixels, exactly zc0 + k * dzc modulo 2^32 as in the scalar path.
+        const __m128i zi = _mm_add_epi32(_mm_set1_epi32(int(zc0 + uint32_t(i) * dzc)),
+                                         _mm_setr_epi32(0, int(dzc), int(2 * dzc), int(3 * dzc)));
+        const __m128i z24 = _mm_srli_epi32(zi, 8);
+        __m128i zold = zero, pass = _mm_set1_epi32(-1);
+        if (zte) {
+            zold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
+            const __m128i zb = _mm_and_si128(zold, low24);
+            if (!always) {
+                pass = _mm_cmpgt_epi32(z24, zb);
+                if (gequal) pass = _mm_or_si128(pass, _mm_cmpeq_epi32(z24, zb));
+            }
+        }
+        const int passBits = _mm_movemask_epi8(pass);
+        if (passBits == 0) continue;
+        // Texture coordinates of the four pixels: the scalar formulas, lane by lane.
+        alignas(16) int32_t ufix[4], vfix[4];
+        {
+            const __m128 fi = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(i), _mm_setr_epi32(0, 1, 2, 3)));
+            __m128 u = _mm_add_ps(_mm_set1_ps(s), _mm_mul_ps(fi, _mm_set1_ps(ds)));
+            __m128 v = _mm_add_ps(_mm_set1_ps(t), _mm_mul_ps(fi, _mm_set1_ps(dt)));
+            if (kPersp) {
+                const __m128 qi = _mm_add_ps(_mm_set1_ps(q), _mm_mul_ps(fi, _mm_set1_ps(dq)));
+                const __m128 iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
+                u = _mm_mul_ps(_mm_mul_ps(u, iq), _mm_set1_ps(tw));
+                v = _mm_mul_ps(_mm_mul_ps(v, iq), _mm_set1_ps(th));
+            }
+            auto toFix8 = [](__m128 x) {
+                x = _mm_max_ps(x, _mm_set1_ps(-16384.0f));  // NaN takes the lower bound, as in ToFix8
+                x = _mm_min_ps(x, _mm_set1_ps(16384.0f));
+                const __m128 biased = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(256.0f)), _mm_set1_ps(8388608.0f));
+                return _mm_sub_epi32(_mm_cvttps_epi32(biased), _mm_set1_epi32(8388608));
+            };
+            _mm_store_si128(reinterpret_cast<__m128i*>(ufix), toFix8(_mm_sub_ps(u, _mm_set1_ps(half))));
+            _mm_store_si128(reinterpret_cast<__m128i*>(vfix), toFix8(_mm_sub_ps(v, _mm_set1_ps(half))));
+        }
+        alignas(16) uint32_t tex[4];
+        for (int k = 0; k < 4; ++k) tex[k] = fetchFixed(ufix[k], vfix[k]);
+        // Fragment colours: 16.16 Gouraud values, exactly c0 + k * dc.
+        auto chan = [&](int32_t c0, int32_t dc) {
+            return _mm_srai_epi32(_mm_add_epi32(_mm_set1_epi32(c0 + i * dc),
+                                                _mm_setr_epi32(0, dc, 2 * dc, 3 * dc)), 16);
+        };
+        const __m128i frag = _mm_or_si128(_mm_or_si128(chan(r0, dr), _mm_slli_epi32(chan(g0, dg), 8)),
+                                          _mm_or_si128(_mm_slli_epi32(chan(b0, db), 16), _mm_slli_epi32(chan(a0, da), 24)));
+        const __m128i tv = _mm_load_si128(reinterpret_cast<const __m128i*>(tex));
+        // MODULATE in 16-bit lanes, two pixels per register.
+        __m128i lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(tv, zero), _mm_unpacklo_epi8(frag, zero)), 7), max255);
+        __m128i hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(tv, zero), _mm_unpackhi_epi8(frag, zero)), 7), max255);
+        __m128i oldc = zero;
+        const bool needOld = kBlend || passBits != 0xFFFF;
+        if (needOld) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
+        if (kBlend) {
+            // (Cs - Cd) * As >> 7 + Cd with 32-bit products, then saturating packs clamp to 0..255.
+            auto blend = [&](__m128i cs, __m128i cd) {
+                const __m128i as = _mm_shufflehi_epi16(_mm_shufflelo_epi16(cs, 0xFF), 0xFF);
+                const __m128i diff = _mm_sub_epi16(cs, cd);
+                const __m128i pl = _mm_mullo_epi16(diff, as), ph = _mm_mulhi_epi16(diff, as);
+                const __m128i p0 = _mm_add_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(pl, ph), 7), _mm_unpacklo_epi16(cd, zero));
+                const __m128i p1 = _mm_add_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(pl, ph), 7), _mm_unpackhi_epi16(cd, zero));
+                const __m128i mixed = _mm_packs_epi32(p0, p1);
+                // The written alpha is the source alpha.
+                return _mm_or_si128(_mm_andnot_si128(alphaLanes, mixed), _mm_and_si128(alphaLanes, cs));
+            };
+            lo = blend(lo, _mm_unpacklo_epi8(oldc, zero));
+            hi = blend(hi, _mm_unpackhi_epi8(oldc, zero));
+        }
+        const __m128i out = _mm_packus_epi16(lo, hi);
+        if (passBits == 0xFFFF) {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
+            if (zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), _mm_or_si128(_mm_and_si128(zold, hi8), z24));
+        } else {
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
+                             _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, oldc)));
+            if (zwrite) {
+                const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
+                                 _mm_or_si128(_mm_and_si128(pass, nz), _mm_andnot_si128(pass, zold)));
+            }
+        }
     }
+    for (; i < n; ++i) shadeOne(i);
 }
 
 template <bool kTex, bool kGouraud>
@@ -289,7 +392,7 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
     pixels_ += uint64_t(n);
 
     for (int x = x0; x <= x1;
-         ++x, z.v += z.d, r.v += r.d, g.v += g.d, b.v += b.d, a.v += a.d, f.v += f.d, s += ds, t += dt, q += dq) {
+         ++x, z.v += z.d, r.v += r.d, g.v += g.d, b.v += b.d, a.v += a.d, f.v += f.d) {
         const uint32_t fa = st.fbBase + (row + uint32_t(x)) * uint32_t(fbBytes);
         const uint32_t za = st.zBase + (row + uint32_t(x)) * uint32_t(zBytes);
         const uint32_t zv = uint32_t(uint64_t(z.v) >> 8);
@@ -329,14 +432,18 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
             ca = p.fa;
         }
         if (kTex) {
+            // Coordinates from the span start, as the specialised paths compute them.
+            const float fi = float(x - x0);
+            const float si = s + fi * ds, ti = t + fi * dt;
             float u, v;
             if (st.uvTexels) {
-                u = s;
-                v = t;
+                u = si;
+                v = ti;
             } else {
-                const float iq = q != 0.0f ? 1.0f / q : 0.0f;
-                u = s * iq * tw;
-                v = t * iq * th;
+                const float qi = q + fi * dq;
+                const float iq = qi != 0.0f ? 1.0f / qi : 0.0f;
+                u = si * iq * tw;
+                v = ti * iq * th;
             }
             const uint32_t tc = SampleTexture(st, u, v);
             const int tr = int(tc & 255), tg = int((tc >> 8) & 255), tb = int((tc >> 16) & 255), ta = int(tc >> 24);
