@@ -1,0 +1,55 @@
+#include "console/kernel/hw_registers.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "console/gs/gs_device.h"
+
+namespace console {
+namespace {
+std::atomic<uint32_t> g_dstat{0};
+std::atomic<uint32_t> g_gifMode{0};
+std::atomic<uint32_t> g_vif1Fbrst{0};
+}  // namespace
+
+uint32_t HwRead32(uint32_t addr) {
+    switch (addr) {
+        case kRegDStat: return g_dstat.load();
+        case kRegGifMode: return g_gifMode.load();
+        case kRegVif1Fbrst: return 0;  // the reset/stall bits read back as 0
+        case kRegGsCsr: return static_cast<uint32_t>(gs::Gs().ReadPriv(gs::kPrivCsr));
+        default:
+            std::printf("hw: read of unknown register 0x%08X\n", addr);
+            return 0;
+    }
+}
+
+void HwWrite32(uint32_t addr, uint32_t value) {
+    switch (addr) {
+        case kRegDStat: {
+            // Status bits are cleared by writing 1, mask bits are toggled by writing 1.
+            uint32_t v = g_dstat.load();
+            v &= ~(value & 0xFFFFu);
+            v ^= (value & 0xFFFF0000u);
+            g_dstat.store(v);
+            break;
+        }
+        case kRegGifMode: g_gifMode.store(value); break;
+        case kRegVif1Fbrst: g_vif1Fbrst.store(value); break;
+        case kRegGsCsr: gs::Gs().WritePriv(gs::kPrivCsr, value); break;
+        default: std::printf("hw: write of 0x%08X to unknown register 0x%08X ignored\n", value, addr); break;
+    }
+}
+
+uint64_t HwRead64(uint32_t addr) {
+    if (addr >= gs::kPrivBase && addr < gs::kPrivBase + 0x2000) return gs::Gs().ReadPriv(addr);
+    return HwRead32(addr);
+}
+
+void HwRegistersReset() {
+    g_dstat.store(0);
+    g_gifMode.store(0);
+    g_vif1Fbrst.store(0);
+}
+
+}  // namespace console
