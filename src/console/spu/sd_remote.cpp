@@ -9,6 +9,7 @@ namespace console {
 namespace {
 
 bool g_bound = false;
+uint64_t g_voiceTransfers = 0;
 
 bool IopRange(uint32_t addr, uint32_t size) { return addr <= kIopMemSize && size <= kIopMemSize - addr; }
 
@@ -42,10 +43,12 @@ int ProcessBatch(uint32_t iopAddr, uint32_t count) {
 
 void SdRemoteReset() {
     g_bound = false;
+    g_voiceTransfers = 0;
     SpuReset();
 }
 
 bool SdRemoteBound() { return g_bound; }
+uint64_t SdRemoteVoiceTransferCount() { return g_voiceTransfers; }
 
 }  // namespace console
 
@@ -70,8 +73,9 @@ int sceSdRemote(int, int command, uint32_t a1, uint32_t a2, uint32_t a3, uint32_
         }
         case kSdCmdProcBatch: return ProcessBatch(a1, a3);
         case kSdCmdVoiceTrans:
-            if (a1 > 1 || !IopRange(a3, a5)) return -1;
-            return SpuWriteMemory(a4, IopMemory() + a3, a5) ? 0 : -1;
+            if (a1 > 1 || !IopRange(a3, a5) || !SpuWriteMemory(a4, IopMemory() + a3, a5)) return -1;
+            ++g_voiceTransfers;
+            return 0;
         case kSdCmdVoiceTransStatus: return a1 > 1 ? -1 : 1;
         default: return -1;
     }

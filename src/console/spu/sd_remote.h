@@ -44,4 +44,6 @@ namespace console {
 // Back to power-on: unbound, and the sound processor reset.
 void SdRemoteReset();
 bool SdRemoteBound();
+// Voice transfers (0x80D0) that copied data since the last reset: how often sample data was sent.
+uint64_t SdRemoteVoiceTransferCount();
 }  // namespace console
