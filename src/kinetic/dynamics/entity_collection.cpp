@@ -28,16 +28,20 @@ ReferenceObject* EntityCollection::getReference(int i) const {
 
 int EntityCollection::onNotify(ReferenceObject* sender, int id, Message message) {
     if (message != MSG_DEATH) return 0;
+    // The notice may come from a base destructor, so the sender is matched by address only.
+    auto same = [sender](const ReferenceObject* p) { return p == sender; };
     if (id == REF_ENTITY) {
-        auto* e = static_cast<Entity*>(sender);
-        auto it = std::find(m_entities.begin(), m_entities.end(), e);
+        auto it = std::find_if(m_entities.begin(), m_entities.end(), same);
         if (it != m_entities.end()) m_entities.erase(it);
-        auto at = std::find(m_activeEntities.begin(), m_activeEntities.end(), e);
+        auto at = std::find_if(m_activeEntities.begin(), m_activeEntities.end(), same);
         if (at != m_activeEntities.end()) m_activeEntities.erase(at);
         init();
         sender->removeAllDependancy(this);
     } else if (id == REF_ACTION) {
-        removeAction(static_cast<Action*>(sender));
+        auto it = std::find_if(m_actionList.begin(), m_actionList.end(),
+                               [sender](const ActionItem& item) { return item.m_action == sender; });
+        if (it != m_actionList.end()) m_actionList.erase(it);
+        sender->removeAllDependancy(this);
     }
     return 0;
 }

@@ -68,10 +68,11 @@ TEST(OBBTest, FitAlongPrincipalAxes) {
     // A long thin box 4 x 1 x 0.5 rotated about z by 30 degrees and moved.
     Geometry g;
     const Transform place = rotation(Vector3(0, 0, 1), 0.5235988f, Vector3(3, -1, 2));
-    for (int c = 0; c < 8; ++c)
-        g.addVertices(new Vector3(place.getTransformedPos(Vector3((c & 1) ? 2 : -2, (c & 2) ? 0.5f : -0.5f,
-                                                                  (c & 4) ? 0.25f : -0.25f))),
-                      1);
+    for (int c = 0; c < 8; ++c) {
+        const Vector3 corner =
+            place.getTransformedPos(Vector3((c & 1) ? 2 : -2, (c & 2) ? 0.5f : -0.5f, (c & 4) ? 0.25f : -0.25f));
+        g.addVertices(&corner, 1);
+    }
     const TriangleIndices t[12] = {{{0, 2, 1}}, {{1, 2, 3}}, {{4, 5, 6}}, {{5, 7, 6}}, {{0, 1, 4}}, {{1, 5, 4}},
                                    {{2, 6, 3}}, {{3, 6, 7}}, {{0, 4, 2}}, {{2, 4, 6}}, {{1, 3, 5}}, {{3, 7, 5}}};
     g.addTriangles(t, 12);

@@ -56,8 +56,8 @@ TEST(ReferenceObjectTest, DependantRegisteredTwiceIsNotifiedTwice) {
 
 TEST(ReferenceObjectTest, SelfRemovalDuringPassStillNotifiesEveryRemainingEntryOnce) {
     std::vector<std::string> log;
-    KineticObject subject;
     Recorder a(&log, "a"), b(&log, "b"), c(&log, "c"), d(&log, "d");
+    KineticObject subject;  // dies first: its death notice reaches only live dependants
     subject.addDependant(&a, 0);
     subject.addDependant(&b, 1);
     subject.addDependant(&c, 2);
@@ -71,8 +71,8 @@ TEST(ReferenceObjectTest, SelfRemovalDuringPassStillNotifiesEveryRemainingEntryO
 
 TEST(ReferenceObjectTest, OtherMessagesKeepListAndClearFlags) {
     std::vector<std::string> log;
-    KineticObject subject;
     Recorder a(&log, "a"), b(&log, "b");
+    KineticObject subject;
     a.m_answer = 7;
     subject.addDependant(&a, 1);
     subject.addDependant(&b, -2);  // 24-bit signed id comes back sign-extended
@@ -103,6 +103,7 @@ TEST(ReferenceObjectTest, CheckCycleAndDestroyReferences) {
     ASSERT_EQ(leaf.getDependants().size(), 2u);  // top references mid directly, not leaf
     leaf.removeAllDependancy(&top);
     EXPECT_EQ(leaf.getDependants()[0].dependant, &stranger);
+    leaf.removeAllDependancy(&stranger);  // stranger dies first
 }
 
 TEST(KineticObjectCleanupTest, NotifiesThenDeletesInRememberOrder) {

@@ -41,7 +41,6 @@ struct Rig {
         sub.addEntityCollection(&coll, false);
         sub.setGravity(Vector3_Zero);
     }
-    ~Rig() { coll.removeAllDependancy(&sub); }
     Subspace sub;
     RigidCollection coll;
 };
