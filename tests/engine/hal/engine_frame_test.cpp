@@ -1,0 +1,152 @@
+#include <gtest/gtest.h>
+
+#include "engine/hal/dma_tasks.h"
+#include "engine_fixture.h"
+
+namespace {
+
+using enginetest::EngineTest;
+
+// A chain of one END tag with no data.
+alignas(16) const uint64_t kEmptyChain[2] = {7ull << 28, 0};
+
+TEST_F(EngineTest, StartUpShowsAnEmptyFrameOfTheBackColour) {
+    // Start-up waited for blanks (the odd field) with the status words ready and an empty, finished
+    // list: the first blank showed an empty frame and released the first begin of frame.
+    EXPECT_GE(veDisplayShownFrames(), 1u);
+    EXPECT_EQ(veDisplayFrameRenderDone.load(), 1u);
+    EXPECT_EQ(veDmaTasksAreComplete(), 1);
+    const uint64_t blanks = console::VsyncCount();
+    veEngineBeginFrame();
+    EXPECT_EQ(console::VsyncCount(), blanks);
+    for (int f = 0; f < 4; ++f) {
+        veEngineEndFrame();
+        veEngineBeginFrame();
+    }
+    // The display buffer holds the frame buffer's clear colour (0, 0, 128) everywhere the copy samples
+    // the frame buffer only (the odd field's filter reads two and a half rows lower: the last rows blend
+    // with the memory after the frame buffer).
+    for (int y = 0; y < 444; y += 5)
+        for (int x = 0; x < 640; x += 7) ASSERT_EQ(Rgb(DisplayPixel(x, y)), 0x800000u) << x << "," << y;
+    std::vector<uint8_t> rgba(640 * 448 * 4);
+    ASSERT_TRUE(console::gs::Gs().ReadDisplay(rgba.data()));
+    EXPECT_EQ(rgba[0], 0);
+    EXPECT_EQ(rgba[1], 0);
+    EXPECT_EQ(rgba[2], 128);
+}
+
+TEST_F(EngineTest, BackColourChangesTheClear) {
+    veDisplaySetBackColor(10, 20, 30);
+    for (int f = 0; f < 3; ++f) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
+    EXPECT_EQ(Rgb(DisplayPixel(100, 100)), 10u | (20u << 8) | (30u << 16));
+    EXPECT_EQ(veDisplayBackColorB, 30);
+}
+
+TEST_F(EngineTest, FrameLimitOneShowsThirtyFramesPerSecondOfVirtualTime) {
+    veEngineSetMaxFPS(1);
+    const uint64_t cycles0 = console::ClockCycles();
+    const uint64_t shown0 = veDisplayShownFrames();
+    // Two seconds of frames.
+    while (console::ClockCycles() - cycles0 < 2 * console::kCpuCyclesPerSecond) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
+    const uint64_t shown = veDisplayShownFrames() - shown0;
+    EXPECT_GE(shown, 59u);
+    EXPECT_LE(shown, 61u);
+    EXPECT_EQ(veEngineGetFPS(), 30u);
+}
+
+TEST_F(EngineTest, NoFrameLimitShowsSixtyAndAFrozenDisplayDropsToZero) {
+    for (int f = 0; f < 70; ++f) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
+    EXPECT_EQ(veEngineGetFPS(), 60u);
+    veDisplayDisableDisplay();
+    const uint64_t shown = veDisplayShownFrames();
+    for (int f = 0; f < 70; ++f) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
+    // Frames are still released (the loop did not hang) but none reaches the display.
+    EXPECT_EQ(veDisplayShownFrames(), shown);
+    EXPECT_EQ(veEngineGetFPS(), 0u);
+    veDisplayEnableDisplay();
+    for (int f = 0; f < 3; ++f) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
+    EXPECT_GT(veDisplayShownFrames(), shown);
+}
+
+TEST_F(EngineTest, EndWithoutBeginDoesNothingAndTwoBeginsCloseTheFirstFrame) {
+    const uint64_t frame = veEngineFrame.load();
+    veEngineEndFrame();
+    EXPECT_EQ(veEngineFrame.load(), frame);
+    veEngineBeginFrame();
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 1u);
+    veEngineBeginFrame();  // closes the first: counted
+    EXPECT_EQ(veEngineFrame.load(), frame + 1);
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 1u);
+    veEngineEndFrame();
+    EXPECT_EQ(veEngineFrame.load(), frame + 2);
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 0u);
+}
+
+TEST_F(EngineTest, CpuAndDmaTimesAreCyclesOverTheClockRate) {
+    veEngineBeginFrame();
+    veEngineEndFrame();
+    veEngineBeginFrame();
+    // 2,949,120 cycles of work between two begins: 10 ms.
+    console::ClockAdvanceCycles(2949120);
+    veEngineEndFrame();
+    veEngineBeginFrame();
+    EXPECT_EQ(veCpuNumCycles, 2949120u);
+    EXPECT_FLOAT_EQ(veEngineGetCpuTime(), 0.01f);
+    // Transfers run synchronously: the list takes no virtual time.
+    EXPECT_EQ(veEngineGetDmaTime(), 0.0f);
+    veEngineEndFrame();
+}
+
+TEST_F(EngineTest, StatisticsPrintOnlyWhenDebugTimingsAreOn) {
+    for (int f = 0; f < 3; ++f) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
+    EXPECT_EQ(enginetest::g_printAt, "");
+    veDisplaySetDebugTimings(1);
+    for (int f = 0; f < 61; ++f) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
+    enginetest::g_printAt.clear();
+    veEngineBeginFrame();
+    veEngineEndFrame();
+    EXPECT_EQ(enginetest::g_printAt, "8,10:FPS=60\n|8,20:CPU=0.00|8,30:DMA=0.00|");
+    veEngineDisableDebugTimings();
+    enginetest::g_printAt.clear();
+    veEngineBeginFrame();
+    veEngineEndFrame();
+    EXPECT_EQ(enginetest::g_printAt, "");
+}
+
+TEST_F(EngineTest, TaskListsRunInQueueOrderAndRefuseTheTaskAfterTheLast) {
+    veEngineBeginFrame();
+    for (int i = 0; i < kDmaMaxTasks; ++i) veDmaAddDmaTask(kEmptyChain, 1, 0);
+    EXPECT_EQ(veDmaBuild->numTasks, kDmaMaxTasks);
+    veDmaAddDmaTask(kEmptyChain, 1, 0);
+    EXPECT_EQ(veDmaBuild->numTasks, kDmaMaxTasks);
+    EXPECT_EQ(veDmaRefusedTasks(), 1u);
+    EXPECT_NE(enginetest::g_log.find("more than 4096 DMA tasks"), std::string::npos);
+    veEngineEndFrame();
+    veEngineBeginFrame();
+    EXPECT_EQ(veDmaTasksAreComplete(), 1);
+    EXPECT_EQ(veDmaExecute->currentId, kDmaMaxTasks);
+    veEngineEndFrame();
+}
+
+}  // namespace
