@@ -15,10 +15,12 @@ namespace Kinetic {
 
 namespace {
 
+// A collection may have been added twice; after its death no entry may be left pointing at it.
 template <typename T>
-void eraseFirst(std::vector<T*>& list, const ReferenceObject* obj) {
-    auto it = std::find_if(list.begin(), list.end(), [obj](T* p) { return static_cast<const ReferenceObject*>(p) == obj; });
-    if (it != list.end()) list.erase(it);
+void eraseAll(std::vector<T*>& list, const ReferenceObject* obj) {
+    list.erase(std::remove_if(list.begin(), list.end(),
+                              [obj](T* p) { return static_cast<const ReferenceObject*>(p) == obj; }),
+               list.end());
 }
 
 }  // namespace
@@ -68,11 +70,11 @@ ReferenceObject* Subspace::getReference(int i) const {
 int Subspace::onNotify(ReferenceObject* sender, int id, Message message) {
     if (message != MSG_DEATH) return 0;
     if (id == REF_COLLECTION)
-        eraseFirst(m_entityCollections, sender);
+        eraseAll(m_entityCollections, sender);
     else if (id == REF_ZORDER)
-        eraseFirst(m_zOrderActions, sender);
+        eraseAll(m_zOrderActions, sender);
     else if (id == REF_STEP_ACTION)
-        eraseFirst(m_stepActions, sender);
+        eraseAll(m_stepActions, sender);
     else
         return 0;
     sender->removeAllDependancy(this);

@@ -111,8 +111,13 @@ TEST(EntityCollectionTest, ActionsRunByPriorityAndEqualPrioritiesKeepInsertionOr
     {
         LogAction dying(&order, 9);
         rig.coll.addAction(&dying, 1);
-    }  // its death takes it off the list
+        rig.coll.addAction(&dying, 7);  // the same action twice
+        EXPECT_EQ(rig.coll.getActions().size(), 5u);
+    }  // its death takes every item holding it off the list
     EXPECT_EQ(rig.coll.getActions().size(), 3u);
+    order.clear();
+    rig.coll.evaluateActions(3.0f);
+    EXPECT_EQ(order, (std::vector<int>{-1, 200, 5}));
 }
 
 TEST(EntityCollectionTest, UnknownSolverTypeKeepsTheInstalledSolver) {

@@ -257,7 +257,9 @@ TEST(SubspaceTest, CollectionsResolverAndDeathNotices) {
         RigidCollection a, b;
         fast.addEntityCollection(&a, false);
         fast.addEntityCollection(&b, true);
+        fast.addEntityCollection(&a, false);  // added twice: both entries must go with it
         EXPECT_EQ(fast.getEntityCollection(0), &b);
+        EXPECT_EQ(fast.getNumEntityCollections(), 3);
         EXPECT_TRUE(b.isFastUpdate());
     }
     EXPECT_EQ(fast.getNumEntityCollections(), 0);  // their deaths took them off the list
