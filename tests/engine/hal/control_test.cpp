@@ -1,0 +1,226 @@
+#include "engine/hal/control.h"
+
+#include <gtest/gtest.h>
+
+#include "console/kernel/clock.h"
+#include "console/pad/mtap.h"
+#include "console/pad/pad.h"
+#include "console/spu/driver_modules_fixture.h"
+#include "engine/sys/math.h"
+
+namespace {
+
+using console::PadInput;
+
+class Control : public ::testing::Test {
+protected:
+    void SetUp() override {
+        console::ClockReset();
+        console::PadReset();
+        console::MtapReset();
+        veControlReset();
+        x_InitMATH();
+        veControlInit();
+    }
+    void TearDown() override {
+        veControlReset();
+        console::PadReset();
+        console::MtapReset();
+    }
+    // Pad 0 with these sticks (right X, right Y, left X, left Y), read once.
+    static void Sticks(uint8_t rx, uint8_t ry, uint8_t lx = 128, uint8_t ly = 128) {
+        PadInput in = console::PadIdle();
+        in.sticks[0] = rx;
+        in.sticks[1] = ry;
+        in.sticks[2] = lx;
+        in.sticks[3] = ly;
+        console::PadSetInput(0, 0, in);
+        veControlMaintenance();
+    }
+    static int Analog(int control) { return veControlGetPhysicalControlAnalogState(0, control); }
+    testsupport::DriverModules modules_;
+};
+
+TEST_F(Control, InitOpensEveryPadAndSetsUpTheConnectedOne) {
+    EXPECT_EQ(console::ClockVblankCount(), 90u);  // 90 reads, a vertical blank after each
+    EXPECT_EQ(veControlGetNumPhysicalPads(), 8);
+    EXPECT_EQ(veControlGetNumPhysicalControls(), 20);
+    EXPECT_EQ(veControlGetPhysicalPadConnectionBits(), 1u);
+    const _RAW_DATA* r = veControlGetRawData(0);
+    EXPECT_EQ(r->currentState, 6);
+    EXPECT_EQ(r->currentMode, 7);
+    EXPECT_EQ(r->isAnalog, 1);
+    EXPECT_EQ(r->isModeSet, 1);
+    EXPECT_EQ(r->isActuatorSet, 1);
+    EXPECT_EQ(r->isPressureSet, 0);
+    EXPECT_EQ(r->idTable[0], 4);
+    EXPECT_EQ(r->idTable[1], 7);
+    EXPECT_EQ(r->idTable[2], 0);
+    EXPECT_EQ(r->alignment[0], 0);
+    EXPECT_EQ(r->alignment[1], 1);
+    EXPECT_EQ(r->alignment[2], 0xFF);
+    for (int n = 0; n < 8; ++n) {
+        EXPECT_EQ(veControlGetRawData(n)->isOpen, 1) << n;
+        EXPECT_EQ(veControlGetRawData(n)->port, n / 4);
+        EXPECT_EQ(veControlGetRawData(n)->slot, n % 4);
+    }
+    EXPECT_EQ(veControlGetRawData(5)->currentState, 0);
+    const __CONTROL* table = veControlGetPhysicalPadAddress();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table[0].type, 5);   // L2
+    EXPECT_EQ(table[8].type, 1);   // SELECT
+    EXPECT_EQ(table[19].type, 2);  // left stick Y
+    EXPECT_EQ(table[20 * 7 + 12].type, 5);
+}
+
+TEST_F(Control, StickDeadZoneAndScale) {
+    Sticks(128, 128);
+    EXPECT_EQ(Analog(kControlRightStickX), 0);
+    EXPECT_EQ(Analog(kControlRightStickY), 0);
+    Sticks(150, 140);  // radius 25: inside the dead zone
+    EXPECT_EQ(Analog(kControlRightStickX), 0);
+    EXPECT_EQ(Analog(kControlRightStickY), 0);
+    Sticks(0, 0);  // a pad that sent zeros
+    EXPECT_EQ(Analog(kControlRightStickX), 0);
+    EXPECT_EQ(Analog(kControlRightStickY), 0);
+    Sticks(255, 128);
+    EXPECT_EQ(Analog(kControlRightStickX), 127);
+    EXPECT_EQ(Analog(kControlRightStickY), 0);
+    Sticks(128, 0);  // up: positive Y at full deflection
+    EXPECT_EQ(Analog(kControlRightStickX), 0);
+    EXPECT_GE(Analog(kControlRightStickY), 126);
+    Sticks(198, 128);  // radius 70: 40 beyond the dead zone of 80 -> 63.5, truncated
+    EXPECT_EQ(Analog(kControlRightStickX), 63);
+    Sticks(58, 128);
+    EXPECT_EQ(Analog(kControlRightStickX), -63);
+    Sticks(128, 255);  // down
+    EXPECT_LE(Analog(kControlRightStickY), -126);
+    // The left stick goes to controls 18 and 19; non-zero sticks set digital bits 16..19.
+    Sticks(128, 128, 255, 128);
+    EXPECT_EQ(Analog(kControlLeftStickX), 127);
+    EXPECT_EQ(Analog(kControlRightStickX), 0);
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), 1u << 18);
+    Sticks(255, 0, 0, 255);
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), 0xFu << 16);
+    EXPECT_EQ(veControlGetPhysicalControlAnalogState(0, 20), 0);
+    EXPECT_EQ(veControlGetPhysicalControlAnalogState(8, 0), 0);
+}
+
+TEST_F(Control, ButtonTimesCountFramesSinceTheLastChange) {
+    PadInput in = console::PadIdle();
+    in.buttons = console::kPadCross | console::kPadStart;
+    console::PadSetInput(0, 0, in);
+    for (int i = 0; i < 3; ++i) veControlMaintenance();
+    const __CONTROL* cross = &veControlGetPhysicalPadAddress()[kControlCross];
+    EXPECT_EQ(cross->currentDigitalState, 1);
+    EXPECT_EQ(cross->currentDigitalTime, 3);
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), (1u << kControlCross) | (1u << kControlStart));
+    console::PadSetInput(0, 0, console::PadIdle());
+    veControlMaintenance();
+    EXPECT_EQ(cross->currentDigitalState, 0);
+    EXPECT_EQ(cross->previousDigitalState, 1);
+    EXPECT_EQ(cross->previousDigitalTime, 3);
+    EXPECT_EQ(cross->currentDigitalTime, 1);
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), 0u);
+}
+
+TEST_F(Control, FindPhysicalPads) {
+    EXPECT_EQ(veControlFindFirstPhysicalPad(0), -1);
+    EXPECT_EQ(veControlFindFirstPhysicalPad(0x0A), 1);
+    EXPECT_EQ(veControlFindNextPhysicalPad(0x0A, 1), 3);
+    EXPECT_EQ(veControlFindNextPhysicalPad(0x0A, 3), -1);
+    EXPECT_EQ(veControlFindNextPhysicalPad(0xFFFFFFFFu, 31), -1);
+    EXPECT_EQ(veControlFindNextPhysicalPad(0xFFFFFFFFu, 30), 31);
+    EXPECT_EQ(veControlFindNextPhysicalPad(0x0A, -1), -1);
+    EXPECT_EQ(veControlFindNextPhysicalPad(0, 0), -1);
+}
+
+TEST_F(Control, VirtualPadsFollowTheirBoundPhysicalPad) {
+    veControlCreateVirtualPads(21, 0, nullptr);
+    veControlMapSimpleVirtualControl(0, 0, kControlCross);  // ignored: not bound yet
+    EXPECT_EQ(veControlGetVirtualControl(0, 0)->type, 0);
+    veControlMapVirtualPadToPhysicalPad(0, 0);
+    veControlMapSimpleVirtualControl(0, 0, kControlCross);
+    veControlMapSimpleVirtualControl(0, 1, kControlLeftStickX);
+    veControlMapSimpleVirtualControl(0, 2, kControlStart);
+    veControlMapSimpleVirtualControl(0, 21, kControlStart);  // beyond the pad's 21 controls: ignored
+    PadInput in = console::PadIdle();
+    in.buttons = 0xFFFF;  // everything held
+    in.sticks[2] = 0;
+    console::PadSetInput(0, 0, in);
+    veControlMaintenance();
+    EXPECT_EQ(veControlGetVirtualPadDigitalBits(0), 0x7u);  // the dummy controls 3..20 read 0
+    EXPECT_EQ(veControlGetVirtualControlAnalogState(0, 1), -127);
+    EXPECT_EQ(veControlGetVirtualControlAnalogState(0, 2), 0);  // START has no analog value
+    EXPECT_EQ(veControlGetVirtualControlAnalogState(0, 5), 0);  // dummy
+    EXPECT_TRUE(veControlGetIsVirtualPadConnected(0));
+    EXPECT_FALSE(veControlGetIsVirtualPadConnected(1));  // not bound
+    // Binding again points every control back at the dummy.
+    veControlMapVirtualPadToPhysicalPad(0, 0);
+    veControlMaintenance();
+    EXPECT_EQ(veControlGetVirtualPadDigitalBits(0), 0u);
+    veControlDestroyVirtualPads();
+    EXPECT_EQ(veControlGetVirtualPadDigitalBits(0), 0u);
+    EXPECT_EQ(veControlGetVirtualControl(0, 0), nullptr);
+}
+
+TEST_F(Control, UnpluggingClearsConnectionBitsAndValues) {
+    veControlCreateVirtualPads(21, 0, nullptr);
+    veControlMapVirtualPadToPhysicalPad(0, 0);
+    veControlMapSimpleVirtualControl(0, 0, kControlCross);
+    PadInput in = console::PadIdle();
+    in.buttons = console::kPadCross;
+    in.sticks[0] = 255;
+    console::PadSetInput(0, 0, in);
+    veControlMaintenance();
+    ASSERT_EQ(veControlGetPhysicalPadConnectionBits(), 1u);
+    ASSERT_TRUE(veControlGetIsVirtualPadConnected(0));
+    ASSERT_EQ(Analog(kControlRightStickX), 127);
+    in.connected = false;
+    console::PadSetInput(0, 0, in);
+    veControlMaintenance();
+    EXPECT_EQ(veControlGetPhysicalPadConnectionBits(), 0u);
+    EXPECT_FALSE(veControlGetIsVirtualPadConnected(0));
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), 0u);
+    EXPECT_EQ(veControlGetVirtualPadDigitalBits(0), 0u);
+    EXPECT_EQ(Analog(kControlRightStickX), 0);
+    EXPECT_EQ(veControlGetRawData(0)->isModeSet, 0);
+    veControlUpdatePhysicalConnectionBits();
+    EXPECT_EQ(veControlGetPhysicalPadConnectionBits(), 0u);
+    // Plugged in again: set up again, and a pad behind the multitap shows up too.
+    console::PadSetInput(0, 0, console::PadIdle());
+    console::PadSetInput(1, 2, console::PadIdle());
+    veControlMaintenance();
+    EXPECT_EQ(veControlGetPhysicalPadConnectionBits(), (1u << 0) | (1u << 6));
+    EXPECT_EQ(veControlGetRawData(0)->isModeSet, 1);
+    EXPECT_TRUE(veControlGetIsVirtualPadConnected(0));
+}
+
+TEST_F(Control, PressureBytesGoToTheButtonsAnalogValues) {
+    PadInput in = console::PadIdle();
+    in.connected = false;
+    console::PadSetInput(0, 0, in);
+    veControlMaintenance();
+    in = console::PadIdle();
+    in.hasPressure = true;
+    in.buttons = console::kPadR2 | console::kPadUp;
+    console::PadSetInput(0, 0, in);
+    veControlMaintenance();
+    EXPECT_EQ(veControlGetRawData(0)->isPressureSet, 1);
+    veControlMaintenance();
+    EXPECT_EQ(Analog(kControlR2), -1);  // 255 as a signed byte, unchanged
+    EXPECT_EQ(Analog(kControlUp), -1);
+    EXPECT_EQ(Analog(kControlL2), 0);
+}
+
+TEST_F(Control, RumbleIsSentWhenChanged) {
+    // The engine's rumble flag is set by the game through the raw record.
+    _RAW_DATA* r = const_cast<_RAW_DATA*>(veControlGetRawData(0));
+    r->direct[1] = 180;
+    r->rumbleChanged = 1;
+    veControlMaintenance();
+    EXPECT_EQ(console::PadActuator(0, 0, 1), 180);
+    EXPECT_EQ(r->rumbleChanged, 0);
+}
+
+}  // namespace
