@@ -49,12 +49,27 @@ void stepBodies(benchmark::State& state, int simulationType, ODESolverType solve
     state.SetItemsProcessed(state.iterations() * kBodies);
 }
 
-void BM_KineticFreeBodies_FastEuler(benchmark::State& state) { stepBodies(state, 1, EULER); }
-void BM_KineticFreeBodies_SolverEuler(benchmark::State& state) { stepBodies(state, 0, EULER); }
-void BM_KineticFreeBodies_SolverRK45(benchmark::State& state) { stepBodies(state, 0, RK45); }
+void BM_KineticFreeBodies_FastEuler(benchmark::State& state) {
+    stepBodies(state, 1, EULER);
+}
+void BM_KineticFreeBodies_SolverEuler(benchmark::State& state) {
+    stepBodies(state, 0, EULER);
+}
+void BM_KineticFreeBodies_SolverRK45(benchmark::State& state) {
+    stepBodies(state, 0, RK45);
+}
 
 }  // namespace
 
-BENCHMARK(BM_KineticFreeBodies_FastEuler)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_KineticFreeBodies_SolverEuler)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
-BENCHMARK(BM_KineticFreeBodies_SolverRK45)->Repetitions(9)->ReportAggregatesOnly(true)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KineticFreeBodies_FastEuler)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KineticFreeBodies_SolverEuler)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_KineticFreeBodies_SolverRK45)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMicrosecond);

@@ -33,8 +33,9 @@ int Geometry::addTriangles(const TriangleIndices* t, unsigned int n) {
         for (int k = 0; k < 3; ++k) {
             if (t[i].m_verts[k] >= m_vertex_count) {
                 g_pGlobalErrorHandler->warning("Geometry::addTriangles: triangle " + std::to_string(i) +
-                                                   " names vertex " + std::to_string(t[i].m_verts[k]) + " of " +
-                                                   std::to_string(m_vertex_count) + "; triangles refused",
+                                                   " names vertex " + std::to_string(t[i].m_verts[k]) +
+                                                   " of " + std::to_string(m_vertex_count) +
+                                                   "; triangles refused",
                                                1);
                 return -1;
             }

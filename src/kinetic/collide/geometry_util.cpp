@@ -25,11 +25,14 @@ inline bool inside(const Vector3& p, const Vector3& c, float r) {
 }
 
 // Linear congruential step shared by the shuffle and the jitter.
-inline uint32_t nextLcg(uint32_t s) { return s * 1664525u + 1013904223u; }
+inline uint32_t nextLcg(uint32_t s) {
+    return s * 1664525u + 1013904223u;
+}
 
 }  // namespace
 
-void PlanarCircumscribe3(const Vector3& a, const Vector3& b, const Vector3& c, Vector3& centre, float& radius) {
+void PlanarCircumscribe3(const Vector3& a, const Vector3& b, const Vector3& c, Vector3& centre,
+                         float& radius) {
     const Vector3 u = a - c;
     const Vector3 v = b - c;
     const float uu = u.dot(u), uv = u.dot(v), vv = v.dot(v);
@@ -113,7 +116,8 @@ void MinimalSphere4(const Vector3& a, const Vector3& b, const Vector3& c, const 
     }
 }
 
-void MinFix2(int m, const Vector3* const* P, const Vector3& q, const Vector3& p, Vector3& centre, float& radius) {
+void MinFix2(int m, const Vector3* const* P, const Vector3& q, const Vector3& p, Vector3& centre,
+             float& radius) {
     MinimalSphere4(*P[0], *P[1], q, p, centre, radius);
     for (int k = 2; k < m; ++k) {
         if (inside(*P[k], centre, radius)) continue;
@@ -163,8 +167,8 @@ void GeometryUtil::minSphere(const Vector3* points, int n, Vector3& centre, floa
     }
 }
 
-void GeometryUtil::getMeanAndCovariance(const Vector3* vertices, const TriangleIndices* triangles, unsigned int n,
-                                        Matrix3& covariance, Vector3& mean, bool jitter) {
+void GeometryUtil::getMeanAndCovariance(const Vector3* vertices, const TriangleIndices* triangles,
+                                        unsigned int n, Matrix3& covariance, Vector3& mean, bool jitter) {
     Vector3 m;
     float area = 0.0f;
     float C[3][3] = {{0, 0, 0}, {0, 0, 0}, {0, 0, 0}};

@@ -10,7 +10,8 @@
 namespace Kinetic {
 
 // Building blocks of the sphere search; each writes a centre and a radius.
-void PlanarCircumscribe3(const Vector3& a, const Vector3& b, const Vector3& c, Vector3& centre, float& radius);
+void PlanarCircumscribe3(const Vector3& a, const Vector3& b, const Vector3& c, Vector3& centre,
+                         float& radius);
 void MinimalSphere3(const Vector3& a, const Vector3& b, const Vector3& c, Vector3& centre, float& radius);
 void Circumscribe4(const Vector3& a, const Vector3& b, const Vector3& c, const Vector3& d, Vector3& centre,
                    float& radius);
@@ -26,8 +27,8 @@ public:
     static void minSphere(const Vector3* points, int n, Vector3& centre, float& radius);
     // Area-weighted mean and covariance (scaled by the total area) of n triangles; a mesh without area
     // gives mean 0 and the identity.
-    static void getMeanAndCovariance(const Vector3* vertices, const TriangleIndices* triangles, unsigned int n,
-                                     Matrix3& covariance, Vector3& mean, bool jitter);
+    static void getMeanAndCovariance(const Vector3* vertices, const TriangleIndices* triangles,
+                                     unsigned int n, Matrix3& covariance, Vector3& mean, bool jitter);
     // Casts one line through the point and lets the nearest hits on either side vote.
     static bool isPointInside(const Geometry* g, const Vector3& point, const Vector3& direction,
                               bool acceptOneSided);

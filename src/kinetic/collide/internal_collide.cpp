@@ -46,16 +46,21 @@ void InternalCollide::addRigidBody(RigidBody* body) {
     }
 }
 
-void InternalCollide::moveEntity(Entity* entity, std::vector<Collidable*>& from, std::vector<Collidable*>& to) {
+void InternalCollide::moveEntity(Entity* entity, std::vector<Collidable*>& from,
+                                 std::vector<Collidable*>& to) {
     std::vector<Collidable*> list;
     entity->getCollidableList(list);
     for (Collidable* c : list)
         if (eraseFrom(from, c)) to.push_back(c);
 }
 
-void InternalCollide::activateEntity(Entity* entity) { moveEntity(entity, m_inactiveList, m_activeList); }
+void InternalCollide::activateEntity(Entity* entity) {
+    moveEntity(entity, m_inactiveList, m_activeList);
+}
 
-void InternalCollide::deactivateEntity(Entity* entity) { moveEntity(entity, m_activeList, m_inactiveList); }
+void InternalCollide::deactivateEntity(Entity* entity) {
+    moveEntity(entity, m_activeList, m_inactiveList);
+}
 
 void InternalCollide::resetCollisionLists() {
     m_RRCollisionList.clear();

@@ -8,8 +8,8 @@
 namespace Kinetic {
 
 const Vector3 KDop14::axes[KDop14::numAxes] = {
-    Vector3(1, 0, 0).getNormalized(),  Vector3(0, 1, 0).getNormalized(),   Vector3(0, 0, 1).getNormalized(),
-    Vector3(1, 1, 1).getNormalized(),  Vector3(1, -1, 1).getNormalized(),  Vector3(1, 1, -1).getNormalized(),
+    Vector3(1, 0, 0).getNormalized(),   Vector3(0, 1, 0).getNormalized(),  Vector3(0, 0, 1).getNormalized(),
+    Vector3(1, 1, 1).getNormalized(),   Vector3(1, -1, 1).getNormalized(), Vector3(1, 1, -1).getNormalized(),
     Vector3(1, -1, -1).getNormalized(),
 };
 

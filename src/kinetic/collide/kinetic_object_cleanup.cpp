@@ -4,16 +4,22 @@
 
 namespace Kinetic {
 
-KineticObjectCleanup::~KineticObjectCleanup() { cleanup(); }
+KineticObjectCleanup::~KineticObjectCleanup() {
+    cleanup();
+}
 
 void KineticObjectCleanup::remember(KineticObject* obj) {
     if (m_referencedObjects.count(obj)) return;
     m_referencedObjects.emplace(obj, m_nextSequence++);
 }
 
-void KineticObjectCleanup::forget(KineticObject* obj) { m_referencedObjects.erase(obj); }
+void KineticObjectCleanup::forget(KineticObject* obj) {
+    m_referencedObjects.erase(obj);
+}
 
-bool KineticObjectCleanup::contains(const KineticObject* obj) const { return m_referencedObjects.count(obj) != 0; }
+bool KineticObjectCleanup::contains(const KineticObject* obj) const {
+    return m_referencedObjects.count(obj) != 0;
+}
 
 void KineticObjectCleanup::cleanup() {
     std::map<uint64_t, KineticObject*> ordered;

@@ -60,8 +60,9 @@ bool OBB::getAxesFromCovariance(Matrix3& covariance, Vector3& axis0, Vector3& ax
     return ok;
 }
 
-void OBB::makeOBBUsingAxes(const Vector3* vertices, const TriangleIndices* triangles, unsigned int triangleCount,
-                           const Vector3& axis0, const Vector3& axis1, const Vector3& axis2) {
+void OBB::makeOBBUsingAxes(const Vector3* vertices, const TriangleIndices* triangles,
+                           unsigned int triangleCount, const Vector3& axis0, const Vector3& axis1,
+                           const Vector3& axis2) {
     const Vector3 ax[3] = {axis0, axis1, axis2};
     for (int c = 0; c < 3; ++c) {
         m_BVToBodyTransform(0, c) = ax[c].x;
@@ -92,10 +93,12 @@ void OBB::makeOBBUsingAxes(const Vector3* vertices, const TriangleIndices* trian
 }
 
 void OBB::makeOBBOfHull(const Geometry* geometry) {
-    makeOBBOfHull(geometry->m_vertices, geometry->m_triangles, static_cast<unsigned int>(geometry->m_triangle_count));
+    makeOBBOfHull(geometry->m_vertices, geometry->m_triangles,
+                  static_cast<unsigned int>(geometry->m_triangle_count));
 }
 
-void OBB::makeOBBOfHull(const Vector3* vertices, const TriangleIndices* triangles, unsigned int triangleCount) {
+void OBB::makeOBBOfHull(const Vector3* vertices, const TriangleIndices* triangles,
+                        unsigned int triangleCount) {
     Matrix3 covariance;
     Vector3 mean;
     GeometryUtil::getMeanAndCovariance(vertices, triangles, triangleCount, covariance, mean, false);

@@ -14,8 +14,9 @@ public:
     // Eigenvectors of the covariance as a right-handed frame; returns whether the eigen-solver converged.
     static bool getAxesFromCovariance(Matrix3& covariance, Vector3& axis0, Vector3& axis1, Vector3& axis2);
     // Fits the box to the triangles along the given axes. No triangles: a point box at the origin.
-    void makeOBBUsingAxes(const Vector3* vertices, const TriangleIndices* triangles, unsigned int triangleCount,
-                          const Vector3& axis0, const Vector3& axis1, const Vector3& axis2);
+    void makeOBBUsingAxes(const Vector3* vertices, const TriangleIndices* triangles,
+                          unsigned int triangleCount, const Vector3& axis0, const Vector3& axis1,
+                          const Vector3& axis2);
     void makeOBBOfHull(const Geometry* geometry);
     void makeOBBOfHull(const Vector3* vertices, const TriangleIndices* triangles, unsigned int triangleCount);
 

@@ -11,9 +11,13 @@ Primitive::Primitive(CDType type, RigidBody* body, const Transform& bodyToLocal,
     recomputeLocalTransforms();
 }
 
-Primitive::~Primitive() { notifyDependants(MSG_DEATH); }
+Primitive::~Primitive() {
+    notifyDependants(MSG_DEATH);
+}
 
-RigidBody* Primitive::getBody() const { return static_cast<RigidBody*>(m_entity); }
+RigidBody* Primitive::getBody() const {
+    return static_cast<RigidBody*>(m_entity);
+}
 
 bool Primitive::getMassProperties(Vector3& centreOfMass, Matrix3& inertia, float& volume) {
     if (!m_massPropertiesCalculated) {

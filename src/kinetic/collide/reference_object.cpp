@@ -4,7 +4,9 @@
 
 namespace Kinetic {
 
-ReferenceObject::~ReferenceObject() { notifyDependants(MSG_DEATH); }
+ReferenceObject::~ReferenceObject() {
+    notifyDependants(MSG_DEATH);
+}
 
 void ReferenceObject::destroyReferences() {
     for (int i = 0; i < getNumReferences(); ++i) {

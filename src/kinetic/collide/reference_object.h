@@ -2,8 +2,8 @@
 // object goes away) and the queries that list what an object holds.
 #pragma once
 
-#include <cstdint>
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 namespace Kinetic {

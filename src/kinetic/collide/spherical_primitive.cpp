@@ -2,7 +2,8 @@
 
 namespace Kinetic {
 
-SphericalPrimitive::SphericalPrimitive(RigidBody* body, float radius, const Transform& bodyToLocal, float mass)
+SphericalPrimitive::SphericalPrimitive(RigidBody* body, float radius, const Transform& bodyToLocal,
+                                       float mass)
     : CXImplicitPrimitive(body, bodyToLocal, mass), m_radius(radius) {
     m_AABB = AABB(Vector3(-radius, -radius, -radius), Vector3(radius, radius, radius));
 }

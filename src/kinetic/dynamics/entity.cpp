@@ -11,7 +11,8 @@ void Entity::setActive(bool active, bool notify) {
         m_flags |= ACTIVE;
     else
         m_flags &= ~ACTIVE;
-    if (notify && m_collection && m_collection->getSubspace()) m_collection->getSubspace()->setEntityActive(this, active);
+    if (notify && m_collection && m_collection->getSubspace())
+        m_collection->getSubspace()->setEntityActive(this, active);
 }
 
 void Entity::setFixed() {

@@ -40,9 +40,10 @@ int EntityCollection::onNotify(ReferenceObject* sender, int id, Message message)
     } else if (id == REF_ACTION) {
         // An action added twice is registered twice but the first notice unregisters both entries, so
         // every item holding it goes now; none may be left pointing at a dead action.
-        m_actionList.erase(std::remove_if(m_actionList.begin(), m_actionList.end(),
-                                          [sender](const ActionItem& item) { return item.m_action == sender; }),
-                           m_actionList.end());
+        m_actionList.erase(
+            std::remove_if(m_actionList.begin(), m_actionList.end(),
+                           [sender](const ActionItem& item) { return item.m_action == sender; }),
+            m_actionList.end());
         sender->removeAllDependancy(this);
     }
     return 0;

@@ -6,7 +6,9 @@ namespace Kinetic {
 
 const float kn_groupDeactivatorDefaults[4] = {0.01f, 0.005f, 0.1f, 0.2f};
 
-GroupDeactivator::GroupDeactivator() { setDeactivationThreshold(1.0f); }
+GroupDeactivator::GroupDeactivator() {
+    setDeactivationThreshold(1.0f);
+}
 
 void GroupDeactivator::setDeactivationThreshold(float scale) {
     for (int i = 0; i < 4; ++i) m_thresholds[i] = scale * kn_groupDeactivatorDefaults[i];

@@ -11,8 +11,8 @@ enum ODESolverType { EULER = 0, RK45 = 1 };
 class ODESolver {
 public:
     virtual ~ODESolver() = default;
-    virtual void step(float t, float h, const VectorN& x, const VectorN& dx, Differentiable* system, VectorN& out,
-                      int n) = 0;
+    virtual void step(float t, float h, const VectorN& x, const VectorN& dx, Differentiable* system,
+                      VectorN& out, int n) = 0;
     virtual ODESolverType getType() const = 0;
 };
 

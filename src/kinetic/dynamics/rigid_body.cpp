@@ -36,7 +36,9 @@ Matrix3 diagonalReciprocal(const Matrix3& m) {
 
 }  // namespace
 
-RigidBody::RigidBody() { resetSamples(); }
+RigidBody::RigidBody() {
+    resetSamples();
+}
 
 RigidBody::~RigidBody() {
     notifyDependants(MSG_DEATH);
@@ -273,7 +275,9 @@ void RigidBody::setTransform(const Transform& t) {
     ++m_serialNumber;
 }
 
-void RigidBody::recomputeTransform() { rebuildTransform(); }
+void RigidBody::recomputeTransform() {
+    rebuildTransform();
+}
 
 void RigidBody::getDisplayToWorldTransform(Vector3& pos, Quaternion& rot) const {
     pos = m_position - m_rotation.getRotatedPos(m_local_to_display_translation);
@@ -354,9 +358,11 @@ bool RigidBody::shouldDeactivate(float t, bool checkShort, bool checkLong, const
     }
     auto rests = [&](const Sample& s, float posThreshold, float rotThreshold) {
         const Vector3 dp = s.refPosition - m_position;
-        const float dq = (s.refOrientation.m_real - m_rotation.m_real) * (s.refOrientation.m_real - m_rotation.m_real) +
-                         (s.refOrientation.m_imag - m_rotation.m_imag).lengthSqrd();
-        return dp.lengthSqrd() < posThreshold * posThreshold && m_radiusSqrd * dq < rotThreshold * rotThreshold;
+        const float dq =
+            (s.refOrientation.m_real - m_rotation.m_real) * (s.refOrientation.m_real - m_rotation.m_real) +
+            (s.refOrientation.m_imag - m_rotation.m_imag).lengthSqrd();
+        return dp.lengthSqrd() < posThreshold * posThreshold &&
+               m_radiusSqrd * dq < rotThreshold * rotThreshold;
     };
     if (checkShort) {
         if (rests(m_shortFreq, th[0], th[1])) return true;

@@ -24,10 +24,18 @@ void RigidBodyMonitor::stepApply(Subspace& subspace, float t) {
         const RigidBody* b = r.event.body;
         float value = -1.0f;
         switch (r.event.monitoring) {
-            case RigidBodySensorEvent::LINEAR_VELOCITY: value = b->m_linearVelocity.length(); break;
-            case RigidBodySensorEvent::ANGULAR_VELOCITY: value = b->m_angularVelocity.length(); break;
-            case RigidBodySensorEvent::TORQUE: value = b->m_torqueAccum.length(); break;
-            case RigidBodySensorEvent::FORCE: value = b->m_forceAccum.length(); break;
+            case RigidBodySensorEvent::LINEAR_VELOCITY:
+                value = b->m_linearVelocity.length();
+                break;
+            case RigidBodySensorEvent::ANGULAR_VELOCITY:
+                value = b->m_angularVelocity.length();
+                break;
+            case RigidBodySensorEvent::TORQUE:
+                value = b->m_torqueAccum.length();
+                break;
+            case RigidBodySensorEvent::FORCE:
+                value = b->m_forceAccum.length();
+                break;
         }
         if (r.event.m_min <= value && value <= r.event.m_max && t > r.lastShout + r.period) {
             r.lastShout = t;

@@ -6,7 +6,9 @@
 
 namespace Kinetic {
 
-RigidCollection::RigidCollection() : EntityCollection(RIGIDBODY) { setODESolver(EULER); }
+RigidCollection::RigidCollection() : EntityCollection(RIGIDBODY) {
+    setODESolver(EULER);
+}
 
 RigidCollection::~RigidCollection() {
     delete m_ODESolver;

@@ -85,7 +85,8 @@ void Subspace::addEntityCollection(EntityCollection* c, bool atFront) {
     c->setSubspace(this);
     m_entityCollections.push_back(c);
     c->addDependant(this, REF_COLLECTION);
-    if (atFront) std::rotate(m_entityCollections.begin(), m_entityCollections.end() - 1, m_entityCollections.end());
+    if (atFront)
+        std::rotate(m_entityCollections.begin(), m_entityCollections.end() - 1, m_entityCollections.end());
 }
 
 void Subspace::addStepAction(StepAction* a) {

@@ -29,7 +29,9 @@ Toolkit::Toolkit(SimulationType type) {
     m_defaultCleanup->remember(m_defaultMonitor);
 }
 
-Toolkit::~Toolkit() { delete m_defaultCleanup; }
+Toolkit::~Toolkit() {
+    delete m_defaultCleanup;
+}
 
 void Toolkit::addRigidBody(RigidBody* body, const Vector3& position, const Quaternion& orientation) {
     const float l = std::sqrt(orientation.lengthSqrd());

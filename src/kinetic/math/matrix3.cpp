@@ -2,12 +2,15 @@
 
 #include <cmath>
 
-
 namespace Kinetic {
 
-void Matrix3::makeIdentity() { *this = Matrix3_Identity; }
+void Matrix3::makeIdentity() {
+    *this = Matrix3_Identity;
+}
 
-void Matrix3::makeZero() { *this = Matrix3_Zero; }
+void Matrix3::makeZero() {
+    *this = Matrix3_Zero;
+}
 
 void Matrix3::makeSkewSymetric(const Vector3& v) {
     *this = Matrix3(0.0f, -v.z, v.y, v.z, 0.0f, -v.x, -v.y, v.x, 0.0f);
@@ -67,9 +70,15 @@ bool Matrix3::makeEigenvectors() {
         e[0] = a01;
         e[1] = a12;
         e[2] = 0.0f;
-        q(0, 0) = 1; q(0, 1) = 0; q(0, 2) = 0;
-        q(1, 0) = 0; q(1, 1) = 1; q(1, 2) = 0;
-        q(2, 0) = 0; q(2, 1) = 0; q(2, 2) = 1;
+        q(0, 0) = 1;
+        q(0, 1) = 0;
+        q(0, 2) = 0;
+        q(1, 0) = 0;
+        q(1, 1) = 1;
+        q(1, 2) = 0;
+        q(2, 0) = 0;
+        q(2, 1) = 0;
+        q(2, 2) = 1;
     } else {
         float l = static_cast<float>(std::sqrt(static_cast<double>(a01 * a01 + a02 * a02)));
         float u = a01 / l;
@@ -81,9 +90,15 @@ bool Matrix3::makeEigenvectors() {
         e[0] = l;
         e[1] = a12 - u * qq;
         e[2] = 0.0f;
-        q(0, 0) = 1; q(0, 1) = 0; q(0, 2) = 0;
-        q(1, 0) = 0; q(1, 1) = u; q(1, 2) = v;
-        q(2, 0) = 0; q(2, 1) = v; q(2, 2) = -u;
+        q(0, 0) = 1;
+        q(0, 1) = 0;
+        q(0, 2) = 0;
+        q(1, 0) = 0;
+        q(1, 1) = u;
+        q(1, 2) = v;
+        q(2, 0) = 0;
+        q(2, 1) = v;
+        q(2, 2) = -u;
     }
 
     // Implicit QL with shifts on the tridiagonal matrix, rotations accumulated into q.

@@ -14,9 +14,7 @@ public:
     float m_elt[3][4];  // [column][row]
 
     // Leaves the nine elements unset (callers fill them); only the padding floats are written.
-    Matrix3() {
-        m_elt[0][3] = m_elt[1][3] = m_elt[2][3] = 1.0f;
-    }
+    Matrix3() { m_elt[0][3] = m_elt[1][3] = m_elt[2][3] = 1.0f; }
     // Element order is row by row, as matrices are written on paper.
     constexpr Matrix3(float a00, float a01, float a02, float a10, float a11, float a12, float a20, float a21,
                       float a22)
@@ -80,7 +78,9 @@ public:
     bool makeEigenvectors();
 };
 
-inline Matrix3 operator*(float s, const Matrix3& m) { return m * s; }
+inline Matrix3 operator*(float s, const Matrix3& m) {
+    return m * s;
+}
 
 inline constexpr Matrix3 Matrix3_Zero{0, 0, 0, 0, 0, 0, 0, 0, 0};
 inline constexpr Matrix3 Matrix3_Identity{1, 0, 0, 0, 1, 0, 0, 0, 1};

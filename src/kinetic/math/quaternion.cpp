@@ -40,6 +40,8 @@ void Quaternion::set(const Matrix3& m) {
     imag[k] = (m(k, i) + m(i, k)) * h;
 }
 
-void Quaternion::set(const Transform& t) { set(Matrix3(t)); }
+void Quaternion::set(const Transform& t) {
+    set(Matrix3(t));
+}
 
 }  // namespace Kinetic

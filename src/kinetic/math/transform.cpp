@@ -13,7 +13,9 @@ Transform::Transform(const Matrix3& r, const Vector3& t) {
     m_element[3][3] = 1.0f;
 }
 
-void Transform::makeIdentity() { *this = Transform_Identity; }
+void Transform::makeIdentity() {
+    *this = Transform_Identity;
+}
 
 Transform Transform::operator*(const Transform& b) const {
     Transform r;

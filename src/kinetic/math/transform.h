@@ -12,8 +12,7 @@ class alignas(16) Transform {
 public:
     float m_element[4][4];  // [column][row]
 
-    constexpr Transform()
-        : m_element{{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {0, 0, 0, 1}} {}
+    constexpr Transform() : m_element{{1, 0, 0, 1}, {0, 1, 0, 1}, {0, 0, 1, 1}, {0, 0, 0, 1}} {}
     constexpr Transform(const Transform&) = default;
     constexpr Transform& operator=(const Transform&) = default;
     Transform(const Matrix3& r, const Vector3& t);
@@ -32,9 +31,10 @@ public:
     Vector3 getCol(int i) const { return Vector3(m_element[i][0], m_element[i][1], m_element[i][2]); }
 
     Vector3 getTransformedPos(const Vector3& p) const {
-        return Vector3(m_element[0][0] * p.x + m_element[1][0] * p.y + m_element[2][0] * p.z + m_element[3][0],
-                       m_element[0][1] * p.x + m_element[1][1] * p.y + m_element[2][1] * p.z + m_element[3][1],
-                       m_element[0][2] * p.x + m_element[1][2] * p.y + m_element[2][2] * p.z + m_element[3][2]);
+        return Vector3(
+            m_element[0][0] * p.x + m_element[1][0] * p.y + m_element[2][0] * p.z + m_element[3][0],
+            m_element[0][1] * p.x + m_element[1][1] * p.y + m_element[2][1] * p.z + m_element[3][1],
+            m_element[0][2] * p.x + m_element[1][2] * p.y + m_element[2][2] * p.z + m_element[3][2]);
     }
     Vector3 getRotatedPos(const Vector3& v) const {
         return Vector3(m_element[0][0] * v.x + m_element[1][0] * v.y + m_element[2][0] * v.z,

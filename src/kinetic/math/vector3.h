@@ -26,13 +26,35 @@ public:
     Vector3 operator*(float s) const { return with(x * s, y * s, z * s); }
     Vector3 operator/(float s) const { return Vector3(x / s, y / s, z / s); }
 
-    Vector3& operator+=(const Vector3& b) { x += b.x; y += b.y; z += b.z; return *this; }
-    Vector3& operator-=(const Vector3& b) { x -= b.x; y -= b.y; z -= b.z; return *this; }
-    Vector3& operator*=(float s) { x *= s; y *= s; z *= s; return *this; }
-    Vector3& operator/=(float s) { x /= s; y /= s; z /= s; return *this; }
+    Vector3& operator+=(const Vector3& b) {
+        x += b.x;
+        y += b.y;
+        z += b.z;
+        return *this;
+    }
+    Vector3& operator-=(const Vector3& b) {
+        x -= b.x;
+        y -= b.y;
+        z -= b.z;
+        return *this;
+    }
+    Vector3& operator*=(float s) {
+        x *= s;
+        y *= s;
+        z *= s;
+        return *this;
+    }
+    Vector3& operator/=(float s) {
+        x /= s;
+        y /= s;
+        z /= s;
+        return *this;
+    }
 
     float dot(const Vector3& b) const { return x * b.x + y * b.y + z * b.z; }
-    Vector3 cross(const Vector3& b) const { return with(y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x); }
+    Vector3 cross(const Vector3& b) const {
+        return with(y * b.z - z * b.y, z * b.x - x * b.z, x * b.y - y * b.x);
+    }
     float lengthSqrd() const { return x * x + y * y + z * z; }
     float length() const { return std::sqrt(lengthSqrd()); }
 
@@ -66,7 +88,9 @@ private:
     }
 };
 
-inline Vector3 operator*(float s, const Vector3& v) { return v * s; }
+inline Vector3 operator*(float s, const Vector3& v) {
+    return v * s;
+}
 
 inline constexpr Vector3 Vector3_Zero{0.0f, 0.0f, 0.0f};
 

@@ -54,8 +54,8 @@ TEST(KDop14Test, SphereAndBoxConstructors) {
 TEST(KDop14Test, SegmentSlabClipping) {
     KDop14 k(Vector3(0, 0, 0), 1.0f, 0.0f);
     EXPECT_TRUE(k.intersects(Segment(Vector3(-5, 0, 0), Vector3(1, 0, 0), 10)));
-    EXPECT_FALSE(k.intersects(Segment(Vector3(-5, 0, 0), Vector3(1, 0, 0), 3)));    // entry beyond the length
-    EXPECT_FALSE(k.intersects(Segment(Vector3(5, 0, 0), Vector3(1, 0, 0), 10)));    // exit behind the start
+    EXPECT_FALSE(k.intersects(Segment(Vector3(-5, 0, 0), Vector3(1, 0, 0), 3)));  // entry beyond the length
+    EXPECT_FALSE(k.intersects(Segment(Vector3(5, 0, 0), Vector3(1, 0, 0), 10)));  // exit behind the start
     // Parallel to the x slab: inside it, clipped by the others only; outside it, rejected.
     EXPECT_TRUE(k.intersects(Segment(Vector3(0.5f, -5, 0), Vector3(0, 1, 0), 10)));
     EXPECT_FALSE(k.intersects(Segment(Vector3(1.5f, -5, 0), Vector3(0, 1, 0), 10)));
@@ -69,12 +69,13 @@ TEST(OBBTest, FitAlongPrincipalAxes) {
     Geometry g;
     const Transform place = rotation(Vector3(0, 0, 1), 0.5235988f, Vector3(3, -1, 2));
     for (int c = 0; c < 8; ++c) {
-        const Vector3 corner =
-            place.getTransformedPos(Vector3((c & 1) ? 2 : -2, (c & 2) ? 0.5f : -0.5f, (c & 4) ? 0.25f : -0.25f));
+        const Vector3 corner = place.getTransformedPos(
+            Vector3((c & 1) ? 2 : -2, (c & 2) ? 0.5f : -0.5f, (c & 4) ? 0.25f : -0.25f));
         g.addVertices(&corner, 1);
     }
-    const TriangleIndices t[12] = {{{0, 2, 1}}, {{1, 2, 3}}, {{4, 5, 6}}, {{5, 7, 6}}, {{0, 1, 4}}, {{1, 5, 4}},
-                                   {{2, 6, 3}}, {{3, 6, 7}}, {{0, 4, 2}}, {{2, 4, 6}}, {{1, 3, 5}}, {{3, 7, 5}}};
+    const TriangleIndices t[12] = {{{0, 2, 1}}, {{1, 2, 3}}, {{4, 5, 6}}, {{5, 7, 6}},
+                                   {{0, 1, 4}}, {{1, 5, 4}}, {{2, 6, 3}}, {{3, 6, 7}},
+                                   {{0, 4, 2}}, {{2, 4, 6}}, {{1, 3, 5}}, {{3, 7, 5}}};
     g.addTriangles(t, 12);
     OBB obb;
     obb.makeOBBOfHull(&g);

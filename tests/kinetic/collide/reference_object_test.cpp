@@ -15,7 +15,8 @@ namespace {
 // Records every notification; optionally removes entries from the sender while being notified.
 class Recorder : public KineticObject {
 public:
-    explicit Recorder(std::vector<std::string>* log, std::string name) : m_log(log), m_name(std::move(name)) {}
+    explicit Recorder(std::vector<std::string>* log, std::string name)
+        : m_log(log), m_name(std::move(name)) {}
     int onNotify(ReferenceObject* sender, int id, Message message) override {
         m_log->push_back(m_name + ":" + std::to_string(id) + ":" + std::to_string(message));
         if (m_removeOnNotify) {
@@ -143,5 +144,6 @@ TEST(ErrorTest, WarningWritesBannerThenMessage) {
 }
 
 TEST(ErrorDeathTest, FatalExitsWithCode) {
-    EXPECT_EXIT(ErrorHandler.fatal("broken", 3), testing::ExitedWithCode(3), "\\*\\*\\* FATAL ERROR \\[3\\] \\*\\*\\*\nbroken");
+    EXPECT_EXIT(ErrorHandler.fatal("broken", 3), testing::ExitedWithCode(3),
+                "\\*\\*\\* FATAL ERROR \\[3\\] \\*\\*\\*\nbroken");
 }

@@ -49,7 +49,10 @@ TEST(SpatialDeactivatorTest, RestingBodySleepsAtTheSecondShortCheckAndWakesOnReq
     EXPECT_FLOAT_EQ(d->m_longPeriod, 10.0f);
 
     int step = 0;
-    auto stepOnce = [&] { ++step; kit.m_defaultWorld->stepTo(step / 60.0f, 1); };
+    auto stepOnce = [&] {
+        ++step;
+        kit.m_defaultWorld->stepTo(step / 60.0f, 1);
+    };
     for (int i = 0; i < 12; ++i) stepOnce();
     EXPECT_EQ(resting->m_radiusSqrd, -1.0f);  // t = 0.2 is not beyond the period yet
     stepOnce();
@@ -83,7 +86,7 @@ TEST(SpatialDeactivatorTest, FallingAndInactiveBodiesAreLeftAlone) {
     SpatialDeactivator* d = kit.m_defaultSubspace->getDeactivator();
     for (int k = 1; k <= 620; ++k) kit.m_defaultWorld->stepTo(k / 60.0f, 1);
     EXPECT_TRUE(falling->isActive());
-    EXPECT_EQ(asleep->m_radiusSqrd, -1.0f);  // never examined
+    EXPECT_EQ(asleep->m_radiusSqrd, -1.0f);         // never examined
     EXPECT_GT(d->m_lastLongFrequencyCheck, 10.0f);  // the long period came due once past 10 s
     EXPECT_LT(d->m_lastLongFrequencyCheck, 10.1f);
     d->setEnabled(false);

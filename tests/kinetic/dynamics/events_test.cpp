@@ -91,8 +91,8 @@ TEST(CollisionEventFilterTest, RegisteredAsBIsReportedAsAWithNormalNegated) {
 
 TEST(CollisionEventFilterTest, SpeedLimitPartnerAndChainedRegistrations) {
     Scene s;
-    s.bodyB.m_linearVelocity = Vector3(0, 3, 0);  // B approaches along the normal at 3
-    s.filter.registerInterest(s.a, s.c, 0.0f, 0.0f, 40);     // only against c
+    s.bodyB.m_linearVelocity = Vector3(0, 3, 0);              // B approaches along the normal at 3
+    s.filter.registerInterest(s.a, s.c, 0.0f, 0.0f, 40);      // only against c
     s.filter.registerInterest(s.a, nullptr, 0.0f, 5.0f, 41);  // too fast a limit for this contact
     s.filter.registerInterest(s.a, nullptr, 0.0f, 1.0f, 42);
     CollisionEvent e = s.event(s.a, s.b);

@@ -143,9 +143,9 @@ TEST(RigidBodyTest, EulerIntegrateUsesVelocitiesBeforeForces) {
     b.m_forceAccum = Vector3(0, 4, 0);
     b.m_torqueAccum = Vector3(0, 0, 1);
     b.eulerIntegrate(0.5f);
-    expectVec(b.m_position, 0.5f, 0, 0);          // old velocity
-    expectVec(b.m_linearVelocity, 1, 1, 0);       // + dt F / m
-    EXPECT_EQ(b.m_rotation.m_real, 1.0f);         // old angular velocity was zero
+    expectVec(b.m_position, 0.5f, 0, 0);     // old velocity
+    expectVec(b.m_linearVelocity, 1, 1, 0);  // + dt F / m
+    EXPECT_EQ(b.m_rotation.m_real, 1.0f);    // old angular velocity was zero
     EXPECT_NEAR(b.m_angularVelocity.z, 0.5f * b.m_inertiaInv(2, 2), 1e-6f);
     EXPECT_EQ(b.m_forceAccum.lengthSqrd(), 0.0f);
     EXPECT_EQ(b.m_torqueAccum.lengthSqrd(), 0.0f);

@@ -317,7 +317,8 @@ namespace {
 // a threshold, and record the step lengths tried.
 class ScriptedCollide : public InternalCollide {
 public:
-    ScriptedCollide(Subspace* s, RigidBody* a, RigidBody* b) : InternalCollide(0.1f), m_subspace(s), m_a(a), m_b(b) {}
+    ScriptedCollide(Subspace* s, RigidBody* a, RigidBody* b)
+        : InternalCollide(0.1f), m_subspace(s), m_a(a), m_b(b) {}
     void collide(bool) override {
         ++m_passes;
         m_allowed.push_back(m_allowedPenetration);

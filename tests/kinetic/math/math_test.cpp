@@ -111,7 +111,8 @@ TEST(Matrix3Test, EigenvectorsOfDiagonalAndGeneralMatrices) {
     expectMat(d, Matrix3_Identity);
 
     // a02 = 0 skips the Householder step; the vectors must still diagonalise the matrix.
-    const Matrix3 sym[] = {Matrix3(4, 1, 0, 1, 3, 2, 0, 2, 5), Matrix3(2, -1, 0.5f, -1, 3, 0.25f, 0.5f, 0.25f, 1),
+    const Matrix3 sym[] = {Matrix3(4, 1, 0, 1, 3, 2, 0, 2, 5),
+                           Matrix3(2, -1, 0.5f, -1, 3, 0.25f, 0.5f, 0.25f, 1),
                            Matrix3(1, 1, 1, 1, 1, 1, 1, 1, 1)};
     for (const Matrix3& a : sym) {
         Matrix3 q = a;
