@@ -1,0 +1,84 @@
+#include "mkdisc/adpcm_encoder.h"
+
+#include <cstring>
+
+#include "console/spu/adpcm.h"
+
+namespace {
+
+struct BlockChoice {
+    int filter = 0;
+    int shift = 0;
+    uint64_t error = UINT64_MAX;
+};
+
+int Nibble(int32_t residual, int shift) {
+    // residual * 2^shift / 4096, rounded to nearest, then held to 4 bits.
+    const int64_t scaled = static_cast<int64_t>(residual) * (int64_t{1} << shift);
+    int64_t n = scaled >= 0 ? (scaled + 2048) / 4096 : -((-scaled + 2048) / 4096);
+    if (n > 7) n = 7;
+    if (n < -8) n = -8;
+    return static_cast<int>(n) & 0x0F;
+}
+
+// Runs the decoder over one block with this filter and shift; returns the squared error and, when
+// `out` is given, the nibbles.
+uint64_t TryBlock(const int16_t* x, int filter, int shift, int32_t h1, int32_t h2, uint8_t* nibbles) {
+    uint64_t err = 0;
+    for (int i = 0; i < kAdpcmBlockSamples; ++i) {
+        const int32_t predict = (h1 * kAdpcmFilterPos[filter] + h2 * kAdpcmFilterNeg[filter] + 32) >> 6;
+        const int nib = Nibble(x[i] - predict, shift);
+        const int16_t d = AdpcmDecodeNibble(nib, shift, filter, &h1, &h2);
+        const int64_t e = static_cast<int64_t>(x[i]) - d;
+        err += static_cast<uint64_t>(e * e);
+        if (nibbles) nibbles[i] = static_cast<uint8_t>(nib);
+    }
+    return err;
+}
+
+}  // namespace
+
+std::vector<uint8_t> AdpcmEncode(const int16_t* pcm, size_t count, bool loop) {
+    const size_t blocks = count == 0 ? 1 : (count + kAdpcmBlockSamples - 1) / kAdpcmBlockSamples;
+    std::vector<uint8_t> out(blocks * kAdpcmBlockBytes, 0);
+    int32_t h1 = 0, h2 = 0;
+    for (size_t b = 0; b < blocks; ++b) {
+        int16_t x[kAdpcmBlockSamples] = {};
+        for (int i = 0; i < kAdpcmBlockSamples; ++i) {
+            const size_t k = b * kAdpcmBlockSamples + static_cast<size_t>(i);
+            if (k < count) x[i] = pcm[k];
+        }
+        BlockChoice best;
+        for (int f = 0; f < kAdpcmFilterCount; ++f) {
+            for (int s = 0; s <= kAdpcmMaxShift; ++s) {
+                const uint64_t e = TryBlock(x, f, s, h1, h2, nullptr);
+                if (e < best.error) best = {f, s, e};
+            }
+        }
+        uint8_t nib[kAdpcmBlockSamples];
+        TryBlock(x, best.filter, best.shift, h1, h2, nib);
+        uint8_t* block = &out[b * kAdpcmBlockBytes];
+        block[0] = static_cast<uint8_t>(best.filter << 4 | best.shift);
+        uint8_t flags = 0;
+        if (loop && b == 0) flags |= kAdpcmFlagLoopStart;
+        if (b + 1 == blocks) flags |= loop ? (kAdpcmFlagLoopEnd | kAdpcmFlagRepeat) : kAdpcmFlagLoopEnd;
+        block[1] = flags;
+        for (int i = 0; i < kAdpcmBlockSamples / 2; ++i) block[2 + i] = static_cast<uint8_t>(nib[2 * i] | nib[2 * i + 1] << 4);
+        // Carry the decoder's history into the next block.
+        int16_t decoded[kAdpcmBlockSamples];
+        AdpcmDecodeBlock(block, decoded, &h1, &h2);
+    }
+    return out;
+}
+
+std::vector<int16_t> AdpcmDecodeAll(const uint8_t* data, size_t size) {
+    std::vector<int16_t> out;
+    int32_t h1 = 0, h2 = 0;
+    for (size_t off = 0; off + kAdpcmBlockBytes <= size; off += kAdpcmBlockBytes) {
+        int16_t s[kAdpcmBlockSamples];
+        const uint8_t flags = AdpcmDecodeBlock(data + off, s, &h1, &h2);
+        out.insert(out.end(), s, s + kAdpcmBlockSamples);
+        if (flags & kAdpcmFlagLoopEnd) break;
+    }
+    return out;
+}
