@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "console/kernel/clock.h"
+#include "console/kernel/vsync.h"
 #include "console/pad/mtap.h"
 #include "console/pad/pad.h"
 #include "engine/sys/heap.h"
@@ -130,7 +130,7 @@ void veControlInit() {
     // Pads present at power-on are stable before the first frame.
     for (int i = 0; i < kInitReads; ++i) {
         veControlReadPhysicalPads();
-        console::ClockWaitVblank();
+        console::VsyncWait();
     }
 }
 

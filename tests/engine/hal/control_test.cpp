@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/kernel/clock.h"
+#include "console/kernel/vsync.h"
 #include "console/pad/mtap.h"
 #include "console/pad/pad.h"
 #include "console/spu/driver_modules_fixture.h"
@@ -16,6 +17,7 @@ class Control : public ::testing::Test {
 protected:
     void SetUp() override {
         console::ClockReset();
+        console::VsyncReset();
         console::PadReset();
         console::MtapReset();
         veControlReset();
@@ -42,7 +44,8 @@ protected:
 };
 
 TEST_F(Control, InitOpensEveryPadAndSetsUpTheConnectedOne) {
-    EXPECT_EQ(console::ClockVblankCount(), 90u);  // 90 reads, a vertical blank after each
+    EXPECT_EQ(console::VsyncCount(), 90u);  // 90 reads, a vertical blank after each
+    EXPECT_EQ(console::ClockVblankCount(), 90u);
     EXPECT_EQ(veControlGetNumPhysicalPads(), 8);
     EXPECT_EQ(veControlGetNumPhysicalControls(), 20);
     EXPECT_EQ(veControlGetPhysicalPadConnectionBits(), 1u);
