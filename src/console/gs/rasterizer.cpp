@@ -272,7 +272,12 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
     const __m128i low24 = _mm_set1_epi32(0xFFFFFF), hi8 = _mm_set1_epi32(int(0xFF000000u));
     const __m128i max255 = _mm_set1_epi16(255);
     const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
-    for (; i + 4 <= n; i += 4) {
+    // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
+    // (lanes past the span end rewrite their old values).
+    const bool maskedTail = ((fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
+                            ((za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
+    const int groupEnd = maskedTail ? n : (n & ~3);
+    for (; i < groupEnd; i += 4) {
         // Depth of the four pixels, exactly zc0 + k * dzc modulo 2^32 as in the scalar path.
         const __m128i zi = _mm_add_epi32(_mm_set1_epi32(int(zc0 + uint32_t(i) * dzc)),
                                          _mm_setr_epi32(0, int(dzc), int(2 * dzc), int(3 * dzc)));
@@ -286,6 +291,7 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
                 if (gequal) pass = _mm_or_si128(pass, _mm_cmpeq_epi32(z24, zb));
             }
         }
+        if (n - i < 4) pass = _mm_and_si128(pass, _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(n - i)));
         const int passBits = _mm_movemask_epi8(pass);
         if (passBits == 0) continue;
         // Texture coordinates of the four pixels: the scalar formulas, lane by lane.
@@ -309,8 +315,9 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
             _mm_store_si128(reinterpret_cast<__m128i*>(ufix), toFix8(_mm_sub_ps(u, _mm_set1_ps(half))));
             _mm_store_si128(reinterpret_cast<__m128i*>(vfix), toFix8(_mm_sub_ps(v, _mm_set1_ps(half))));
         }
-        alignas(16) uint32_t tex[4];
-        for (int k = 0; k < 4; ++k) tex[k] = fetchFixed(ufix[k], vfix[k]);
+        // Built from registers: four small stores read back as one vector would stall on store forwarding.
+        const uint32_t t0 = fetchFixed(ufix[0], vfix[0]), t1 = fetchFixed(ufix[1], vfix[1]);
+        const uint32_t t2 = fetchFixed(ufix[2], vfix[2]), t3 = fetchFixed(ufix[3], vfix[3]);
         // Fragment colours: 16.16 Gouraud values, exactly c0 + k * dc.
         auto chan = [&](int32_t c0, int32_t dc) {
             return _mm_srai_epi32(_mm_add_epi32(_mm_set1_epi32(c0 + i * dc),
@@ -318,7 +325,7 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         };
         const __m128i frag = _mm_or_si128(_mm_or_si128(chan(r0, dr), _mm_slli_epi32(chan(g0, dg), 8)),
                                           _mm_or_si128(_mm_slli_epi32(chan(b0, db), 16), _mm_slli_epi32(chan(a0, da), 24)));
-        const __m128i tv = _mm_load_si128(reinterpret_cast<const __m128i*>(tex));
+        const __m128i tv = _mm_setr_epi32(int(t0), int(t1), int(t2), int(t3));
         // MODULATE in 16-bit lanes, two pixels per register.
         __m128i lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(tv, zero), _mm_unpacklo_epi8(frag, zero)), 7), max255);
         __m128i hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(tv, zero), _mm_unpackhi_epi8(frag, zero)), 7), max255);
@@ -578,13 +585,16 @@ bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x
     const uint32_t dz = uint32_t(z.d);
     const bool always = st.ztst == kZtstAlways, gequal = st.ztst == kZtstGequal, writeZ = !st.zmsk;
     int i = 0;
-    if (n >= 4) {
+    const bool maskedTail = ((fa & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
+                            ((za & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
+    const int groupEnd = maskedTail ? n : (n & ~3);
+    if (groupEnd > 0) {
         const __m128i vcol = _mm_set1_epi32(int(colour));
         const __m128i low24 = _mm_set1_epi32(0xFFFFFF);
         const __m128i hi8 = _mm_set1_epi32(int(0xFF000000u));
         __m128i vz = _mm_setr_epi32(int(zc), int(zc + dz), int(zc + 2 * dz), int(zc + 3 * dz));
         const __m128i vdz = _mm_set1_epi32(int(dz * 4));
-        for (; i + 4 <= n; i += 4) {
+        for (; i < groupEnd; i += 4) {
             const __m128i z24 = _mm_srli_epi32(vz, 8);
             const __m128i zbFull = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
             const __m128i zb = _mm_and_si128(zbFull, low24);
@@ -595,6 +605,7 @@ bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x
                 pass = _mm_cmpgt_epi32(z24, zb);
                 if (gequal) pass = _mm_or_si128(pass, _mm_cmpeq_epi32(z24, zb));
             }
+            if (n - i < 4) pass = _mm_and_si128(pass, _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(n - i)));
             const int bits = _mm_movemask_epi8(pass);
             const __m128i nz = _mm_or_si128(_mm_and_si128(zbFull, hi8), z24);
             if (bits == 0xFFFF) {
@@ -614,6 +625,7 @@ bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x
         }
         zc += uint32_t(i) * dz;
     }
+    if (i > n) return true;
     for (; i < n; ++i, zc += dz) {
         const uint32_t z24 = zc >> 8;
         const uint32_t zb = zp[i] & 0xFFFFFFu;
