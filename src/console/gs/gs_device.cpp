@@ -615,6 +615,14 @@ bool GsDevice::ReadDisplay(uint8_t* rgba) const {
     uint32_t psm = uint32_t(fb.PSM);
     if (psm != kPsmCt32 && psm != kPsmCt24 && psm != kPsmCt16 && psm != kPsmCt16S) psm = kPsmCt32;
     for (int y = 0; y < kDisplayHeight; ++y) {
+        const uint32_t rowAddr = LocalMemory::PixelAddress(bp, uint32_t(fb.FBW), psm, 0, uint32_t(y));
+        if (psm == kPsmCt32 && rowAddr + uint32_t(kDisplayWidth) * 4u <= LocalMemory::kSize) {
+            // The usual case: whole rows straight out of memory, alpha made opaque.
+            uint8_t* o = rgba + size_t(y) * kDisplayWidth * 4;
+            std::memcpy(o, mem_.Data() + rowAddr, size_t(kDisplayWidth) * 4);
+            for (int x = 0; x < kDisplayWidth; ++x) o[x * 4 + 3] = 255;
+            continue;
+        }
         for (int x = 0; x < kDisplayWidth; ++x) {
             const uint32_t c = mem_.ReadPixel(bp, uint32_t(fb.FBW), psm, uint32_t(x), uint32_t(y));
             uint8_t* o = rgba + (size_t(y) * kDisplayWidth + size_t(x)) * 4;
