@@ -1,5 +1,6 @@
 #include "console/gif/gif_interpreter.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "console/gs/gs_device.h"
@@ -145,13 +146,19 @@ void GifInterpreter::Write(int path, const void* data, size_t qwc) {
                     }
                 }
                 break;
-            case kFlgImage:
-                gs_.WriteImage(qw, 16);
-                if (--p.loopsLeft == 0) {
+            case kFlgImage: {
+                // All of the packet's data that arrived in this delivery goes over in one piece.
+                const size_t run = std::min<size_t>(p.loopsLeft, qwc - i);
+                gs_.WriteImage(qw, run * 16);
+                p.loopsLeft -= uint32_t(run);
+                i += run - 1;
+                qw += (run - 1) * 16;
+                if (p.loopsLeft == 0) {
                     p.inPacket = false;
                     gs_.EndImagePacket();
                 }
                 break;
+            }
             default:
                 // FLG 3 (disabled): the data is skipped.
                 if (--p.loopsLeft == 0) p.inPacket = false;

@@ -69,9 +69,12 @@ TEST(GsTexture, HighlightAddsFragmentAlphaAndTccZeroKeepsFragmentAlpha) {
     p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegUv, Uv(16, 16)).Set(kRegXyz2, Xyz(16, 16, 0));
     p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 3, 3, false, kTfxDecal));
     p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(16, 0, 0)).Set(kRegUv, Uv(16, 16)).Set(kRegXyz2, Xyz(32, 16, 0));
+    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 3, 3, true, kTfxHighlight2));
+    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(32, 0, 0)).Set(kRegUv, Uv(16, 16)).Set(kRegXyz2, Xyz(48, 16, 0));
     f.Send(p);
     EXPECT_EQ(f.Pixel(0, 0), 0x30606060u);  // 0x40 + 0x20 per colour, alpha 0x10 + 0x20
     EXPECT_EQ(f.Pixel(1, 0), 0x20404040u);  // DECAL with TCC 0: fragment alpha
+    EXPECT_EQ(f.Pixel(2, 0), 0x10606060u);  // HIGHLIGHT2: colour as HIGHLIGHT, texture alpha
 }
 
 TEST(GsTexture, EightBitClutUsesCsm1Order) {
@@ -147,11 +150,19 @@ TEST(GsTexture, RepeatAndClampWrapModes) {
     p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegUv, Uv(8 * 16, 16)).Set(kRegXyz2, Xyz(8 * 16, 16, 0));
     p.Set(kRegClamp_1, 5);  // clamp
     p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 16, 0)).Set(kRegUv, Uv(8 * 16, 16)).Set(kRegXyz2, Xyz(8 * 16, 32, 0));
+    // Region clamp to texels 1..2; region repeat with MINU (mask) 1 and MAXU (or) 2: u -> (u & 1) | 2.
+    p.Set(kRegClamp_1, 2 | (2 << 2) | (1 << 4) | (2 << 14));
+    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 32, 0)).Set(kRegUv, Uv(8 * 16, 16)).Set(kRegXyz2, Xyz(8 * 16, 48, 0));
+    p.Set(kRegClamp_1, 3 | (3 << 2) | (1 << 4) | (2 << 14));
+    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 48, 0)).Set(kRegUv, Uv(8 * 16, 16)).Set(kRegXyz2, Xyz(8 * 16, 64, 0));
     f.Send(p);
     const uint32_t rep[8] = {10, 20, 30, 40, 10, 20, 30, 40}, clm[8] = {10, 20, 30, 40, 40, 40, 40, 40};
+    const uint32_t rcl[8] = {20, 20, 30, 30, 30, 30, 30, 30}, rrp[8] = {30, 40, 30, 40, 30, 40, 30, 40};
     for (int x = 0; x < 8; ++x) {
         EXPECT_EQ(f.Pixel(x, 0), rep[x]) << x;
         EXPECT_EQ(f.Pixel(x, 1), clm[x]) << x;
+        EXPECT_EQ(f.Pixel(x, 2), rcl[x]) << x;
+        EXPECT_EQ(f.Pixel(x, 3), rrp[x]) << x;
     }
 }
 
