@@ -1,0 +1,171 @@
+#include "console/vif/vif.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "console/gs/gs_device.h"
+#include "console/gs/gs_registers.h"
+#include "console/vu/microprogram.h"
+
+namespace {
+
+using console::vif::Vif1;
+using console::vu::Vu1Memory;
+
+class VifTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        Vif1().Reset();
+        console::vif::Vif0().Reset();
+        Vu1Memory().Clear();
+        console::vu::Vu0Memory().Clear();
+    }
+    static void Feed(const std::vector<uint32_t>& w) { Vif1().Write(w.data(), w.size()); }
+};
+
+TEST_F(VifTest, UnpackV4_32CopiesQuadwordsToTheAddress) {
+    Feed({0x6C020005, 1, 2, 3, 4, 5, 6, 7, 8});
+    EXPECT_EQ(Vu1Memory().Qw(5)[0], 1u);
+    EXPECT_EQ(Vu1Memory().Qw(6)[3], 8u);
+}
+
+TEST_F(VifTest, UnpackV4_16SignOrZeroExtendsByTheUsnBit) {
+    // Two elements of four 16-bit values: 0xFFFF, 2, 0x8000, 4 and 5, 6, 7, 8.
+    Feed({0x6D020010, 0x0002FFFF, 0x00048000, 0x00060005, 0x00080007});
+    EXPECT_EQ(Vu1Memory().Qw(16)[0], 0xFFFFFFFFu);
+    EXPECT_EQ(Vu1Memory().Qw(16)[2], 0xFFFF8000u);
+    EXPECT_EQ(Vu1Memory().Qw(17)[3], 8u);
+    Feed({0x6D014020, 0x0002FFFF, 0x00048000});  // USN
+    EXPECT_EQ(Vu1Memory().Qw(32)[0], 0xFFFFu);
+    EXPECT_EQ(Vu1Memory().Qw(32)[2], 0x8000u);
+}
+
+TEST_F(VifTest, UnpackV4_8AndTheTopsFlag) {
+    // FLG: the address is relative to TOPS (60 by default).
+    Feed({0x6E018002, 0x7F80FF01});
+    const uint32_t* q = Vu1Memory().Qw(62);
+    EXPECT_EQ(q[0], 1u);
+    EXPECT_EQ(q[1], 0xFFFFFFFFu);
+    EXPECT_EQ(q[2], 0xFFFFFF80u);
+    EXPECT_EQ(q[3], 0x7Fu);
+    EXPECT_EQ(Vif1().Tops(), 60u);
+    Feed({0x03000100});  // BASE 256
+    Feed({0x6E01C000, 0x7F80FF01});  // FLG + USN
+    EXPECT_EQ(Vu1Memory().Qw(256)[2], 0x80u);
+}
+
+TEST_F(VifTest, CodesAndDataMayArriveInPieces) {
+    const uint32_t w[] = {0x6C020040, 1, 2, 3, 4, 5, 6, 7, 8};
+    for (uint32_t x : w) Vif1().Write(&x, 1);
+    EXPECT_EQ(Vu1Memory().Qw(64)[0], 1u);
+    EXPECT_EQ(Vu1Memory().Qw(65)[3], 8u);
+}
+
+TEST_F(VifTest, SkippingCycleWritesEveryOtherQuadword) {
+    Feed({0x01000102});  // STCYCL CL 2, WL 1
+    Feed({0x6C030070, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3});
+    EXPECT_EQ(Vu1Memory().Qw(0x70)[0], 1u);
+    EXPECT_EQ(Vu1Memory().Qw(0x71)[0], 0u);
+    EXPECT_EQ(Vu1Memory().Qw(0x72)[0], 2u);
+    EXPECT_EQ(Vu1Memory().Qw(0x74)[0], 3u);
+}
+
+TEST_F(VifTest, RowRegisterAddsInOffsetModeAndMaskSelectsRow) {
+    Feed({0x30000000, 10, 20, 30, 40});  // STROW
+    Feed({0x05000001});                  // STMOD offset
+    Feed({0x6C010080, 1, 2, 3, 4});
+    EXPECT_EQ(Vu1Memory().Qw(0x80)[0], 11u);
+    EXPECT_EQ(Vu1Memory().Qw(0x80)[3], 44u);
+    Feed({0x05000000, 0x20000000, 0x000000C4});  // mode normal; mask: x data, y row, z data, w protect
+    Vu1Memory().Qw(0x81)[3] = 777;
+    Feed({0x7C010081, 1, 2, 3, 4});  // UNPACK V4-32 with the mask bit
+    EXPECT_EQ(Vu1Memory().Qw(0x81)[0], 1u);
+    EXPECT_EQ(Vu1Memory().Qw(0x81)[1], 20u);
+    EXPECT_EQ(Vu1Memory().Qw(0x81)[2], 3u);
+    EXPECT_EQ(Vu1Memory().Qw(0x81)[3], 777u);
+}
+
+TEST_F(VifTest, DirectGoesToTheGs) {
+    // DIRECT 2: a GIF tag (NLOOP 1, EOP, PACKED, A+D) and a write of TEST_1.
+    const uint64_t tag[2] = {1 | (1ull << 15) | (1ull << 60), 0xE};
+    const uint64_t ad[2] = {0x30000, console::gs::kRegTest_1};
+    std::vector<uint32_t> w = {0, 0, 0, 0x50000002};
+    const uint32_t* t = reinterpret_cast<const uint32_t*>(tag);
+    const uint32_t* a = reinterpret_cast<const uint32_t*>(ad);
+    w.insert(w.end(), t, t + 4);
+    w.insert(w.end(), a, a + 4);
+    Feed(w);
+    EXPECT_EQ(console::gs::Gs().ReadReg(console::gs::kRegTest_1), 0x30000u);
+}
+
+struct CountingProgram : console::vu::Microprogram {
+    const char* Name() const override { return "counting"; }
+    void Call(console::vu::VuState& vu, uint32_t entry) override {
+        ++calls;
+        lastEntry = entry;
+        lastTops = vu.tops;
+        vu.mem->Qw(0)[0] = 0xC0DE;
+    }
+    void Continue(console::vu::VuState& vu) override {
+        ++continues;
+        lastTops = vu.tops;
+    }
+    int calls = 0, continues = 0;
+    uint32_t lastEntry = 0, lastTops = 0;
+};
+
+TEST_F(VifTest, MpgNamesTheProgramThatMscalAndMscntRun) {
+    static CountingProgram prog;
+    ASSERT_TRUE(console::vu::RegisterMicroprogram(0x7777, &prog));
+    const uint64_t errors = Vif1().Errors();
+    Feed({0x14000000});  // MSCAL with nothing resident: logged, counted
+    EXPECT_EQ(Vif1().Errors(), errors + 1);
+    Feed({0x4A010000, 0x7777, 0});  // MPG of one instruction: the id
+    EXPECT_EQ(Vif1().ResidentProgram(), 0x7777u);
+    Feed({0x14000001, 0x17000000});
+    EXPECT_EQ(prog.calls, 1);
+    EXPECT_EQ(prog.lastEntry, 1u);
+    EXPECT_EQ(prog.continues, 1);
+    EXPECT_EQ(prog.lastTops, 60u);
+    EXPECT_EQ(Vu1Memory().Qw(0)[0], 0xC0DEu);
+    Feed({0x4A010000, 0x5555, 0, 0x14000000});  // an unknown program
+    EXPECT_EQ(Vif1().Errors(), errors + 2);
+}
+
+TEST_F(VifTest, UnknownCodeDropsTheRestOfTheTransfer) {
+    const uint64_t errors = Vif1().Errors();
+    Feed({0x00000000, 0x12000000, 0x6C010000, 1, 2, 3, 4});  // NOP, then code 0x12 (none)
+    EXPECT_EQ(Vif1().Errors(), errors + 1);
+    EXPECT_EQ(Vu1Memory().Qw(0)[0], 0u);
+    Vif1().EndTransfer();
+    Feed({0x6C010000, 1, 2, 3, 4});  // the next transfer is read again
+    EXPECT_EQ(Vu1Memory().Qw(0)[0], 1u);
+}
+
+TEST_F(VifTest, TransferEndingInsideACodeIsDropped) {
+    const uint64_t errors = Vif1().Errors();
+    Feed({0x6C020000, 1, 2, 3});
+    Vif1().EndTransfer();
+    EXPECT_EQ(Vif1().Errors(), errors + 1);
+    Feed({0x6C010001, 9, 9, 9, 9});
+    EXPECT_EQ(Vu1Memory().Qw(1)[0], 9u);
+}
+
+TEST_F(VifTest, Vif0UnpacksIntoVu0AndRefusesDirect) {
+    const uint32_t w[] = {0x6C010003, 5, 6, 7, 8};
+    console::vif::Vif0().Write(w, 5);
+    EXPECT_EQ(console::vu::Vu0Memory().Qw(3)[1], 6u);
+    const uint64_t errors = console::vif::Vif0().Errors();
+    const uint32_t d[] = {0x50000001, 0, 0, 0, 0};
+    console::vif::Vif0().Write(d, 5);
+    EXPECT_EQ(console::vif::Vif0().Errors(), errors + 1);
+    // Addresses wrap inside VU0's 256 quadwords.
+    const uint32_t wrap[] = {0x6C010105, 1, 1, 1, 1};
+    console::vif::Vif0().EndTransfer();
+    console::vif::Vif0().Write(wrap, 5);
+    EXPECT_EQ(console::vu::Vu0Memory().Qw(5)[0], 1u);
+}
+
+}  // namespace
