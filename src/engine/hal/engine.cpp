@@ -4,6 +4,7 @@
 
 #include "console/kernel/vsync.h"
 #include "console/mem/scratchpad.h"
+#include "engine/hal/control.h"
 #include "engine/hal/display.h"
 #include "engine/hal/display_hw.h"
 #include "engine/hal/display_sync.h"
@@ -211,6 +212,7 @@ int veEngineInit(int argc, char** argv) {
     for (int i = 0; i < kEngineBoneCount; ++i) M4_Identity(&veEngineBoneArray[i]);
     vePrimInitSystem();
     veRenderEnvironmentInit();
+    veControlInit();
     return 1;
 }
 
