@@ -272,6 +272,14 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
     const __m128i low24 = _mm_set1_epi32(0xFFFFFF), hi8 = _mm_set1_epi32(int(0xFF000000u));
     const __m128i max255 = _mm_set1_epi16(255);
     const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+    // Wrap bounds as 16-bit lanes (u in 0-3, v in 4-7), as `texel` applies them.
+    auto b16 = [](int x) { return short(std::clamp(x, -32768, 32767)); };
+    const __m128i wrapMin = _mm_setr_epi16(b16(umin), b16(umin), b16(umin), b16(umin), b16(vmin), b16(vmin), b16(vmin), b16(vmin));
+    const __m128i wrapMax = _mm_setr_epi16(b16(umax), b16(umax), b16(umax), b16(umax), b16(vmax), b16(vmax), b16(vmax), b16(vmax));
+    const __m128i wrapMask = _mm_setr_epi16(short(umask), short(umask), short(umask), short(umask), short(vmask), short(vmask),
+                                            short(vmask), short(vmask));
+    const __m128i strideLanes = _mm_set1_epi32(int(tstride & 0xFFFF));
+    const __m128i baseLanes = _mm_set1_epi32(int(st.tBase)), maskLanes = _mm_set1_epi32(int(kMask));
     // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
     // (lanes past the span end rewrite their old values).
     const bool maskedTail = ((fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
@@ -312,12 +320,42 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
                 const __m128 biased = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(256.0f)), _mm_set1_ps(8388608.0f));
                 return _mm_sub_epi32(_mm_cvttps_epi32(biased), _mm_set1_epi32(8388608));
             };
-            _mm_store_si128(reinterpret_cast<__m128i*>(ufix), toFix8(_mm_sub_ps(u, _mm_set1_ps(half))));
-            _mm_store_si128(reinterpret_cast<__m128i*>(vfix), toFix8(_mm_sub_ps(v, _mm_set1_ps(half))));
+            const __m128i uq = toFix8(_mm_sub_ps(u, _mm_set1_ps(half)));
+            const __m128i vq = toFix8(_mm_sub_ps(v, _mm_set1_ps(half)));
+            if (kBilinear) {
+                _mm_store_si128(reinterpret_cast<__m128i*>(ufix), uq);
+                _mm_store_si128(reinterpret_cast<__m128i*>(vfix), vq);
+            } else {
+                // Nearest: wrap and address in vector lanes. Texel coordinates fit 16 bits (|u| <= 16384),
+                // so the clamp-then-mask of `texel` runs on 16-bit lanes, u in 0-3 and v in 4-7.
+                __m128i uv = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq, 8));
+                uv = _mm_and_si128(_mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax), wrapMask);
+                const __m128i iu = _mm_unpacklo_epi16(uv, _mm_setzero_si128());
+                const __m128i iv = _mm_unpackhi_epi16(uv, _mm_setzero_si128());
+                // v * stride + u (v < 1024, stride < 4096: a 16-bit multiply-add gives it exactly).
+                const __m128i idx = _mm_add_epi32(_mm_madd_epi16(iv, strideLanes), iu);
+                const __m128i addr = _mm_and_si128(_mm_add_epi32(t8 ? idx : _mm_slli_epi32(idx, 2), baseLanes), maskLanes);
+                _mm_store_si128(reinterpret_cast<__m128i*>(ufix), addr);
+            }
         }
         // Built from registers: four small stores read back as one vector would stall on store forwarding.
-        const uint32_t t0 = fetchFixed(ufix[0], vfix[0]), t1 = fetchFixed(ufix[1], vfix[1]);
-        const uint32_t t2 = fetchFixed(ufix[2], vfix[2]), t3 = fetchFixed(ufix[3], vfix[3]);
+        uint32_t t0, t1, t2, t3;
+        if (kBilinear) {
+            t0 = fetchFixed(ufix[0], vfix[0]);
+            t1 = fetchFixed(ufix[1], vfix[1]);
+            t2 = fetchFixed(ufix[2], vfix[2]);
+            t3 = fetchFixed(ufix[3], vfix[3]);
+        } else if (t8) {
+            t0 = st.clut[m[ufix[0]]];
+            t1 = st.clut[m[ufix[1]]];
+            t2 = st.clut[m[ufix[2]]];
+            t3 = st.clut[m[ufix[3]]];
+        } else {
+            std::memcpy(&t0, m + ufix[0], 4);
+            std::memcpy(&t1, m + ufix[1], 4);
+            std::memcpy(&t2, m + ufix[2], 4);
+            std::memcpy(&t3, m + ufix[3], 4);
+        }
         // Fragment colours: 16.16 Gouraud values, exactly c0 + k * dc.
         auto chan = [&](int32_t c0, int32_t dc) {
             return _mm_srai_epi32(_mm_add_epi32(_mm_set1_epi32(c0 + i * dc),
