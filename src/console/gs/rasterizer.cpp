@@ -302,8 +302,9 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         if (n - i < 4) pass = _mm_and_si128(pass, _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(n - i)));
         const int passBits = _mm_movemask_epi8(pass);
         if (passBits == 0) continue;
-        // Texture coordinates of the four pixels: the scalar formulas, lane by lane.
-        alignas(16) int32_t ufix[4], vfix[4];
+        // Texture coordinates of the four pixels: the scalar formulas, lane by lane; texels as 16-bit
+        // channel lanes, pixels 0-1 in tlo and 2-3 in thi.
+        __m128i tlo, thi;
         {
             const __m128 fi = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(i), _mm_setr_epi32(0, 1, 2, 3)));
             __m128 u = _mm_add_ps(_mm_set1_ps(s), _mm_mul_ps(fi, _mm_set1_ps(ds)));
@@ -322,39 +323,62 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
             };
             const __m128i uq = toFix8(_mm_sub_ps(u, _mm_set1_ps(half)));
             const __m128i vq = toFix8(_mm_sub_ps(v, _mm_set1_ps(half)));
-            if (kBilinear) {
-                _mm_store_si128(reinterpret_cast<__m128i*>(ufix), uq);
-                _mm_store_si128(reinterpret_cast<__m128i*>(vfix), vq);
-            } else {
-                // Nearest: wrap and address in vector lanes. Texel coordinates fit 16 bits (|u| <= 16384),
-                // so the clamp-then-mask of `texel` runs on 16-bit lanes, u in 0-3 and v in 4-7.
-                __m128i uv = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq, 8));
-                uv = _mm_and_si128(_mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax), wrapMask);
-                const __m128i iu = _mm_unpacklo_epi16(uv, _mm_setzero_si128());
-                const __m128i iv = _mm_unpackhi_epi16(uv, _mm_setzero_si128());
+            // Wrap and address in vector lanes. Texel coordinates fit 16 bits (|u| <= 16385), so the
+            // clamp-then-mask of `texel` runs on 16-bit lanes, u in 0-3 and v in 4-7.
+            auto wrap = [&](__m128i uv) { return _mm_and_si128(_mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax), wrapMask); };
+            auto gather = [&](__m128i uvw) {
+                const __m128i iu = _mm_unpacklo_epi16(uvw, zero), iv = _mm_unpackhi_epi16(uvw, zero);
                 // v * stride + u (v < 1024, stride < 4096: a 16-bit multiply-add gives it exactly).
                 const __m128i idx = _mm_add_epi32(_mm_madd_epi16(iv, strideLanes), iu);
-                const __m128i addr = _mm_and_si128(_mm_add_epi32(t8 ? idx : _mm_slli_epi32(idx, 2), baseLanes), maskLanes);
-                _mm_store_si128(reinterpret_cast<__m128i*>(ufix), addr);
+                alignas(16) uint32_t at[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                                _mm_and_si128(_mm_add_epi32(t8 ? idx : _mm_slli_epi32(idx, 2), baseLanes), maskLanes));
+                // Built from registers: four small stores read back as one vector would stall.
+                uint32_t c0, c1, c2, c3;
+                if (t8) {
+                    c0 = st.clut[m[at[0]]];
+                    c1 = st.clut[m[at[1]]];
+                    c2 = st.clut[m[at[2]]];
+                    c3 = st.clut[m[at[3]]];
+                } else {
+                    std::memcpy(&c0, m + at[0], 4);
+                    std::memcpy(&c1, m + at[1], 4);
+                    std::memcpy(&c2, m + at[2], 4);
+                    std::memcpy(&c3, m + at[3], 4);
+                }
+                return _mm_setr_epi32(int(c0), int(c1), int(c2), int(c3));
+            };
+            const __m128i uv0 = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq, 8));
+            if (!kBilinear) {
+                const __m128i tv = gather(wrap(uv0));
+                tlo = _mm_unpacklo_epi8(tv, zero);
+                thi = _mm_unpackhi_epi8(tv, zero);
+            } else {
+                const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, _mm_set1_epi16(1)));
+                const __m128i c00 = gather(w0), c11 = gather(w1);
+                const __m128i c10 = gather(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8)));  // u + 1, v
+                const __m128i c01 = gather(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8)));  // u, v + 1
+                // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
+                auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) {
+                    const __m128i f16 = _mm_packs_epi32(f32, f32);
+                    const __m128i x = _mm_unpacklo_epi16(f16, f16);
+                    *lo = _mm_unpacklo_epi32(x, x);
+                    *hi = _mm_unpackhi_epi32(x, x);
+                };
+                __m128i fuLo, fuHi, fvLo, fvHi;
+                const __m128i m255 = _mm_set1_epi32(255);
+                spread(_mm_and_si128(uq, m255), &fuLo, &fuHi);
+                spread(_mm_and_si128(vq, m255), &fvLo, &fvHi);
+                const __m128i w256 = _mm_set1_epi16(256);
+                // (a * (256 - f) + b * f) >> 8: both products and the sum stay below 65536.
+                auto lerp = [&](__m128i a, __m128i b, __m128i f) {
+                    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(w256, f)), _mm_mullo_epi16(b, f)), 8);
+                };
+                tlo = lerp(lerp(_mm_unpacklo_epi8(c00, zero), _mm_unpacklo_epi8(c10, zero), fuLo),
+                           lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo), fvLo);
+                thi = lerp(lerp(_mm_unpackhi_epi8(c00, zero), _mm_unpackhi_epi8(c10, zero), fuHi),
+                           lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi), fvHi);
             }
-        }
-        // Built from registers: four small stores read back as one vector would stall on store forwarding.
-        uint32_t t0, t1, t2, t3;
-        if (kBilinear) {
-            t0 = fetchFixed(ufix[0], vfix[0]);
-            t1 = fetchFixed(ufix[1], vfix[1]);
-            t2 = fetchFixed(ufix[2], vfix[2]);
-            t3 = fetchFixed(ufix[3], vfix[3]);
-        } else if (t8) {
-            t0 = st.clut[m[ufix[0]]];
-            t1 = st.clut[m[ufix[1]]];
-            t2 = st.clut[m[ufix[2]]];
-            t3 = st.clut[m[ufix[3]]];
-        } else {
-            std::memcpy(&t0, m + ufix[0], 4);
-            std::memcpy(&t1, m + ufix[1], 4);
-            std::memcpy(&t2, m + ufix[2], 4);
-            std::memcpy(&t3, m + ufix[3], 4);
         }
         // Fragment colours: 16.16 Gouraud values, exactly c0 + k * dc.
         auto chan = [&](int32_t c0, int32_t dc) {
@@ -363,10 +387,9 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         };
         const __m128i frag = _mm_or_si128(_mm_or_si128(chan(r0, dr), _mm_slli_epi32(chan(g0, dg), 8)),
                                           _mm_or_si128(_mm_slli_epi32(chan(b0, db), 16), _mm_slli_epi32(chan(a0, da), 24)));
-        const __m128i tv = _mm_setr_epi32(int(t0), int(t1), int(t2), int(t3));
         // MODULATE in 16-bit lanes, two pixels per register.
-        __m128i lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpacklo_epi8(tv, zero), _mm_unpacklo_epi8(frag, zero)), 7), max255);
-        __m128i hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(_mm_unpackhi_epi8(tv, zero), _mm_unpackhi_epi8(frag, zero)), 7), max255);
+        __m128i lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, _mm_unpacklo_epi8(frag, zero)), 7), max255);
+        __m128i hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, _mm_unpackhi_epi8(frag, zero)), 7), max255);
         __m128i oldc = zero;
         const bool needOld = kBlend || passBits != 0xFFFF;
         if (needOld) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
