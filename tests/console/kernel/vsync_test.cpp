@@ -72,6 +72,21 @@ TEST_F(VsyncTest, RealTimeWaitsFollowTheWallClock) {
     EXPECT_GE(console::VsyncCount(), 3u);
 }
 
+TEST_F(VsyncTest, RealTimeDeliversTheBlanksMissedWhileBusy) {
+    sceGsSyncVCallback(CountBlank);
+    console::ClockSetMode(console::ClockMode::RealTime);
+    console::VsyncWait();
+    const int before = g_calls;
+    // Busy for about five sixtieths of a second: the next wait hands over the missed blanks at once.
+    const uint64_t until = console::ClockCycles() + 5 * console::kCyclesPerVblank + console::kCyclesPerVblank / 2;
+    while (console::ClockCycles() < until) {
+    }
+    console::VsyncWait();
+    console::ClockSetMode(console::ClockMode::Deterministic);
+    EXPECT_GE(g_calls - before, 5);
+    EXPECT_LE(g_calls - before, 7);
+}
+
 std::vector<int> g_order;
 int First(int ch) {
     g_order.push_back(10 + ch);
