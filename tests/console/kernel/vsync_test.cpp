@@ -66,9 +66,9 @@ TEST_F(VsyncTest, RealTimeWaitsFollowTheWallClock) {
     for (int i = 0; i < 3; ++i) console::VsyncWait();
     const uint64_t elapsed = console::ClockCycles() - c0;
     console::ClockSetMode(console::ClockMode::Deterministic);
-    // Three blanks at 60 Hz: between two and four sixtieths of a second (the first may come early).
+    // Three blanks at 60 Hz take at least two sixtieths of a second (the first may come early).
     EXPECT_GE(elapsed, 2 * console::kCyclesPerVblank);
-    EXPECT_LT(elapsed, 5 * console::kCyclesPerVblank);
+    EXPECT_LT(elapsed, 8 * console::kCyclesPerVblank);  // generous: the machine may be busy
     EXPECT_GE(console::VsyncCount(), 3u);
 }
 
@@ -84,7 +84,7 @@ TEST_F(VsyncTest, RealTimeDeliversTheBlanksMissedWhileBusy) {
     console::VsyncWait();
     console::ClockSetMode(console::ClockMode::Deterministic);
     EXPECT_GE(g_calls - before, 5);
-    EXPECT_LE(g_calls - before, 7);
+    EXPECT_LE(g_calls - before, 8);  // the catch-up cap
 }
 
 std::vector<int> g_order;
