@@ -276,3 +276,51 @@ TEST_F(PrimTest, AFullBufferDropsPrimitivesAndTheFrameGoesOn) {
 }
 
 }  // namespace
+
+namespace {
+
+// A 16 x 16 32-bit texture in the texture pool whose texels all differ.
+constexpr uint32_t kTexBlock = 0x3480;
+uint32_t Texel(int x, int y) { return uint32_t(8 * x + 4) | (uint32_t(8 * y + 4) << 8) | (200u << 16) | (128u << 24); }
+
+class TexturedPrimTest : public PrimTest {
+protected:
+    void SetUp() override {
+        PrimTest::SetUp();
+        for (int y = 0; y < 16; ++y)
+            for (int x = 0; x < 16; ++x)
+                console::gs::Gs().Memory().WritePixel(kTexBlock, 1, console::gs::kPsmCt32, x, y, Texel(x, y));
+    }
+    void DrawTextured(uint32_t colour) {
+        DrawAndRun([&] {
+            veDisplayActivateView(&view2d_);
+            veRenderSetTexture(kTexBlock, 1, console::gs::kPsmCt32, 4, 4, 0);
+            veRenderContextEnable(kRenderTexture);
+            _ve_quad q{Vertex(100, 100, 0, colour, colour, colour, 128), Vertex(116, 100, 0, colour, colour, colour, 128),
+                       Vertex(116, 116, 0, colour, colour, colour, 128), Vertex(100, 116, 0, colour, colour, colour, 128)};
+            q.v2.s = 1.0f;
+            q.v3.s = 1.0f;
+            q.v3.t = 1.0f;
+            q.v4.t = 1.0f;
+            vePrimDrawQuad(&q);
+        });
+    }
+};
+
+TEST_F(TexturedPrimTest, VertexColour128ShowsTheTextureUnchanged) {
+    DrawTextured(128);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) ASSERT_EQ(Rgb(FramePixel(100 + x, 100 + y)), Rgb(Texel(x, y))) << x << "," << y;
+}
+
+TEST_F(TexturedPrimTest, VertexColour64HalvesTheTexture) {
+    DrawTextured(64);
+    for (int y = 0; y < 16; y += 3)
+        for (int x = 0; x < 16; x += 3) {
+            const uint32_t t = Texel(x, y);
+            const uint32_t half = ((t & 0xFF) >> 1) | ((((t >> 8) & 0xFF) >> 1) << 8) | ((((t >> 16) & 0xFF) >> 1) << 16);
+            ASSERT_EQ(Rgb(FramePixel(100 + x, 100 + y)), half) << x << "," << y;
+        }
+}
+
+}  // namespace
