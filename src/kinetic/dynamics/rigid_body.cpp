@@ -3,6 +3,8 @@
 #include <cfloat>
 #include <cmath>
 
+#include "kinetic/collide/error.h"
+#include "kinetic/collide/geometric_primitive.h"
 #include "kinetic/collide/height_field_primitive.h"
 #include "kinetic/collide/planar_primitive.h"
 #include "kinetic/collide/primitive.h"
@@ -138,8 +140,25 @@ Primitive* RigidBody::addPrimitive(const PrimitiveBlueprint& blueprint) {
             setMass(0.0f);
             return p;
         }
+        case GEOMETRIC_PRIMITIVE: {
+            const auto& bp = static_cast<const GeometricPrimitiveBlueprint&>(blueprint);
+            if (!GeometricPrimitive::isUsableGeometry(bp.m_geometry)) {
+                g_pGlobalErrorHandler->warning(
+                    "RigidBody::addPrimitive: mesh missing or with a triangle naming a vertex it lacks; "
+                    "primitive refused",
+                    1);
+                return nullptr;
+            }
+            auto* p = new GeometricPrimitive(this, bp.m_geometry, toDisplay * bp.m_offsetTransform, bp.m_mass,
+                                             bp.m_isConvex ? CD_CXGEOMETRIC : CD_GEOMETRIC);
+            m_primitives.push_back(p);
+            if (bp.m_mass == 0.0f)
+                setMass(0.0f);
+            else
+                computeMassProperties();
+            return p;
+        }
         default:
-            // Mesh primitives arrive with the collision detector's mesh support.
             return nullptr;
     }
 }

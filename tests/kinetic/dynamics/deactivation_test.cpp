@@ -62,12 +62,14 @@ TEST(SpatialDeactivatorTest, RestingBodySleepsAtTheSecondShortCheckAndWakesOnReq
     while (resting->isActive() && step < 40) stepOnce();
     EXPECT_EQ(step, 26);  // next check beyond 0.2 s after the first
     EXPECT_TRUE(moving->isActive());
-    // Sleeping bodies leave the detector's active list and are no longer integrated.
-    EXPECT_EQ(detector->m_activeList.size(), 1u);
-    EXPECT_EQ(detector->m_inactiveList.size(), 1u);
+    // Sleeping bodies are no longer integrated; the detector moves their shapes to its inactive list at
+    // its next pass.
+    EXPECT_EQ(detector->m_activeList.size(), 2u);
     resting->m_linearVelocity = Vector3(1, 0, 0);
     stepOnce();
     EXPECT_EQ(resting->m_position.x, 0.0f);
+    EXPECT_EQ(detector->m_activeList.size(), 1u);
+    EXPECT_EQ(detector->m_inactiveList.size(), 1u);
     resting->setActive(true, true);
     EXPECT_EQ(detector->m_activeList.size(), 2u);
     stepOnce();

@@ -1,0 +1,31 @@
+// Queries of one box against an OBB tree. The query box sits at the origin of its own frame, axes along
+// that frame's; only its extent is read, so callers fold its placement into bodyToQuery.
+#pragma once
+
+#include <vector>
+
+#include "kinetic/collide/aabb.h"
+#include "kinetic/collide/bv_tree.h"
+#include "kinetic/collide/obb.h"
+#include "kinetic/collide/triangle_indices.h"
+#include "kinetic/math/transform.h"
+
+namespace Kinetic {
+
+template <typename BV>
+class BVTreeIntersect;
+
+template <>
+class BVTreeIntersect<OBB> {
+public:
+    static void SINGLE_find_intersections(const OBB& query, const BVTree<OBB>* tree, const Transform& bodyToQuery,
+                                          std::vector<const TriangleIndices*>& out, float tolerance);
+    // The box's half sizes with an identity orientation; its position plays no part.
+    static void SINGLE_find_intersections(const AABB& query, const BVTree<OBB>* tree, const Transform& bodyToQuery,
+                                          std::vector<const TriangleIndices*>& out, float tolerance);
+    static void SINGLE_find_intersections_recurse(const OBB& query, const BVNode<OBB>* node,
+                                                  const Transform& nodeToQuery,
+                                                  std::vector<const TriangleIndices*>& out, float tolerance);
+};
+
+}  // namespace Kinetic

@@ -1,0 +1,198 @@
+// Mass properties of closed meshes against closed forms: a cube, tetrahedra, an inside-out cube, and the
+// fall-back of a mesh that encloses nothing.
+#include <gtest/gtest.h>
+
+#include "kinetic/collide/geometric_primitive.h"
+#include "kinetic/collide/geometry.h"
+#include "kinetic/dynamics/inertial_tensor_computer.h"
+#include "kinetic/dynamics/rigid_body.h"
+
+using namespace Kinetic;
+
+namespace {
+
+// Unit cube [0,1]^3, 12 triangles wound counter-clockwise seen from outside.
+void cube(Geometry& g, bool reversed = false, float lo = 0.0f, float hi = 1.0f) {
+    Vector3 v[8];
+    for (int i = 0; i < 8; ++i) v[i] = Vector3(i & 1 ? hi : lo, i & 2 ? hi : lo, i & 4 ? hi : lo);
+    g.addVertices(v, 8);
+    const uint16_t f[12][3] = {{0, 2, 1}, {1, 2, 3}, {4, 5, 6}, {5, 7, 6}, {0, 1, 4}, {1, 5, 4},
+                               {2, 6, 3}, {3, 6, 7}, {0, 4, 2}, {2, 4, 6}, {1, 3, 5}, {3, 7, 5}};
+    TriangleIndices t[12];
+    for (int i = 0; i < 12; ++i) {
+        t[i].m_verts[0] = f[i][0];
+        t[i].m_verts[1] = reversed ? f[i][2] : f[i][1];
+        t[i].m_verts[2] = reversed ? f[i][1] : f[i][2];
+    }
+    g.addTriangles(t, 12);
+}
+
+void tetra(Geometry& g, const Vector3 (&p)[4]) {
+    g.addVertices(p, 4);
+    // Orient every face away from the centroid.
+    const Vector3 c = (p[0] + p[1] + p[2] + p[3]) * 0.25f;
+    const uint16_t f[4][3] = {{0, 1, 2}, {0, 1, 3}, {0, 2, 3}, {1, 2, 3}};
+    TriangleIndices t[4];
+    for (int i = 0; i < 4; ++i) {
+        const Vector3 n = (p[f[i][1]] - p[f[i][0]]).cross(p[f[i][2]] - p[f[i][1]]);
+        const bool out = n.dot(p[f[i][0]] - c) > 0;
+        t[i].m_verts[0] = f[i][0];
+        t[i].m_verts[1] = out ? f[i][1] : f[i][2];
+        t[i].m_verts[2] = out ? f[i][2] : f[i][1];
+    }
+    g.addTriangles(t, 4);
+}
+
+struct Result {
+    Vector3 com;
+    Matrix3 J;
+    float volume = 0;
+};
+
+Result compute(Geometry& g, float mass = 1.0f) {
+    GeometricPrimitive prim(nullptr, &g, Transform_Identity, mass, CD_CXGEOMETRIC);
+    Result r;
+    InertialTensorComputer::computeInertialTensorM(prim, mass, r.com, r.J, r.volume);
+    return r;
+}
+
+}  // namespace
+
+TEST(InertialTensorComputerTest, UnitCube) {
+    Geometry g;
+    cube(g);
+    const Result r = compute(g);
+    EXPECT_NEAR(r.volume, 1.0f, 1e-5f);
+    EXPECT_NEAR(r.com.x, 0.5f, 1e-5f);
+    EXPECT_NEAR(r.com.y, 0.5f, 1e-5f);
+    EXPECT_NEAR(r.com.z, 0.5f, 1e-5f);
+    for (int i = 0; i < 3; ++i)
+        for (int j = 0; j < 3; ++j) EXPECT_NEAR(r.J(i, j), i == j ? 1.0f / 6.0f : 0.0f, 1e-5f) << i << j;
+}
+
+TEST(InertialTensorComputerTest, BoxOfOtherSizeAndMassMatchesTheClosedForm) {
+    // 2 x 2 x 2 box centred at the origin, mass 3: I = m (b^2 + c^2) / 12 = 3 * 8 / 12 = 2.
+    Geometry g;
+    cube(g, false, -1.0f, 1.0f);
+    const Result r = compute(g, 3.0f);
+    EXPECT_NEAR(r.volume, 8.0f, 1e-4f);
+    EXPECT_NEAR(r.com.lengthSqrd(), 0.0f, 1e-8f);
+    EXPECT_NEAR(r.J(0, 0), 2.0f, 1e-4f);
+    EXPECT_NEAR(r.J(2, 2), 2.0f, 1e-4f);
+    EXPECT_NEAR(r.J(0, 1), 0.0f, 1e-5f);
+}
+
+TEST(InertialTensorComputerTest, Tetrahedra) {
+    {
+        Geometry g;
+        const Vector3 p[4] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(1, 1, 0), Vector3(1, 1, 1)};
+        tetra(g, p);
+        const Result r = compute(g);
+        EXPECT_NEAR(r.volume, 1.0f / 6.0f, 1e-6f);
+        EXPECT_NEAR(r.com.x, 0.75f, 1e-5f);
+        EXPECT_NEAR(r.com.y, 0.5f, 1e-5f);
+        EXPECT_NEAR(r.com.z, 0.25f, 1e-5f);
+    }
+    {
+        // Corner tetrahedron: volume 1/6, centroid 1/4; about the origin, Ixx = m (y^2 + z^2 mean) =
+        // 2 * (1/10), moved to the centroid: 1/5 - (1/16 + 1/16) = 0.075; Ixy = -(1/20 - 1/16) = 0.0125.
+        Geometry g;
+        const Vector3 p[4] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
+        tetra(g, p);
+        const Result r = compute(g);
+        EXPECT_NEAR(r.volume, 1.0f / 6.0f, 1e-6f);
+        EXPECT_NEAR(r.com.x, 0.25f, 1e-5f);
+        EXPECT_NEAR(r.com.z, 0.25f, 1e-5f);
+        EXPECT_NEAR(r.J(0, 0), 0.075f, 1e-5f);
+        EXPECT_NEAR(r.J(0, 1), 0.0125f, 1e-5f);
+        EXPECT_NEAR(r.J(1, 2), 0.0125f, 1e-5f);
+    }
+}
+
+TEST(InertialTensorComputerTest, InsideOutCubeGivesNegativeVolumeAndTheSameTensor) {
+    Geometry g;
+    cube(g, true);
+    const Result r = compute(g);
+    EXPECT_NEAR(r.volume, -1.0f, 1e-5f);
+    EXPECT_NEAR(r.com.x, 0.5f, 1e-5f);
+    EXPECT_NEAR(r.J(1, 1), 1.0f / 6.0f, 1e-5f);
+    EXPECT_NEAR(r.J(0, 2), 0.0f, 1e-5f);
+}
+
+TEST(InertialTensorComputerTest, ZeroAreaTrianglesAddNothingAndMakeNoNaN) {
+    Geometry g;
+    cube(g);
+    // A degenerate triangle on existing vertices (two corners the same).
+    TriangleIndices sliver;
+    sliver.m_verts[0] = 0;
+    sliver.m_verts[1] = 0;
+    sliver.m_verts[2] = 7;
+    g.addTriangles(&sliver, 1);
+    const Result r = compute(g);
+    EXPECT_NEAR(r.volume, 1.0f, 1e-5f);
+    EXPECT_NEAR(r.com.y, 0.5f, 1e-5f);
+    EXPECT_NEAR(r.J(2, 2), 1.0f / 6.0f, 1e-5f);
+}
+
+TEST(InertialTensorComputerTest, MeshPrimitiveFallsBackForAnOpenMesh) {
+    // One triangle encloses no volume: the primitive reports centre 0 and 16/3 times the identity.
+    Geometry g;
+    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
+    g.addVertices(v, 3);
+    TriangleIndices t;
+    t.m_verts[0] = 0;
+    t.m_verts[1] = 1;
+    t.m_verts[2] = 2;
+    g.addTriangles(&t, 1);
+    GeometricPrimitive prim(nullptr, &g, Transform_Identity, 2.0f, CD_GEOMETRIC);
+    Vector3 com(9, 9, 9);
+    Matrix3 J;
+    float vol = -1;
+    EXPECT_TRUE(prim.getMassProperties(com, J, vol));
+    EXPECT_EQ(com.lengthSqrd(), 0.0f);
+    EXPECT_FLOAT_EQ(J(0, 0), 2.0f * 5.3333335f);
+    EXPECT_EQ(J(0, 1), 0.0f);
+}
+
+TEST(InertialTensorComputerTest, RigidBodyTakesAMeshsMassProperties) {
+    Geometry g;
+    cube(g, false, -0.5f, 0.5f);
+    RigidBody body;
+    GeometricPrimitiveBlueprint bp;
+    bp.m_geometry = &g;
+    bp.m_mass = 6.0f;
+    bp.m_isConvex = 1;
+    ASSERT_NE(body.addPrimitive(bp), nullptr);
+    EXPECT_FLOAT_EQ(body.m_mass, 6.0f);
+    // Unit cube of mass 6: I = 6 * 2 / 12 = 1 on the diagonal.
+    EXPECT_NEAR(body.m_inertia(0, 0), 1.0f, 1e-4f);
+    EXPECT_NEAR(body.m_inertia(1, 1), 1.0f, 1e-4f);
+    EXPECT_NEAR(body.m_volume, 1.0f, 1e-5f);
+}
+
+TEST(InertialTensorComputerTest, MeshWithABadTriangleIndexIsRefused) {
+    // A mesh whose arrays were filled directly (as a loader might) with an index beyond its vertices.
+    Geometry g;
+    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
+    g.addVertices(v, 3);
+    auto* tris = new TriangleIndices[1];
+    tris[0].m_verts[0] = 0;
+    tris[0].m_verts[1] = 1;
+    tris[0].m_verts[2] = 3;
+    g.m_triangles = tris;
+    g.m_triangle_count = 1;
+    EXPECT_FALSE(GeometricPrimitive::isUsableGeometry(&g));
+    RigidBody body;
+    GeometricPrimitiveBlueprint bp;
+    bp.m_geometry = &g;
+    bp.m_mass = 1.0f;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(body.addPrimitive(bp), nullptr);
+    const std::string err = testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("primitive refused"), std::string::npos);
+    EXPECT_TRUE(body.getPrimitives().empty());
+    bp.m_geometry = nullptr;
+    testing::internal::CaptureStderr();
+    EXPECT_EQ(body.addPrimitive(bp), nullptr);
+    testing::internal::GetCapturedStderr();
+}
