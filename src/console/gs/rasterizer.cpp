@@ -330,9 +330,10 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
                 const __m128i iu = _mm_unpacklo_epi16(uvw, zero), iv = _mm_unpackhi_epi16(uvw, zero);
                 // v * stride + u (v < 1024, stride < 4096: a 16-bit multiply-add gives it exactly).
                 const __m128i idx = _mm_add_epi32(_mm_madd_epi16(iv, strideLanes), iu);
-                alignas(16) uint32_t at[4];
-                _mm_store_si128(reinterpret_cast<__m128i*>(at),
-                                _mm_and_si128(_mm_add_epi32(t8 ? idx : _mm_slli_epi32(idx, 2), baseLanes), maskLanes));
+                const __m128i av = _mm_and_si128(_mm_add_epi32(t8 ? idx : _mm_slli_epi32(idx, 2), baseLanes), maskLanes);
+                const uint32_t at[4] = {uint32_t(_mm_cvtsi128_si32(av)), uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(av, 4))),
+                                        uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(av, 8))),
+                                        uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(av, 12)))};
                 // Built from registers: four small stores read back as one vector would stall.
                 uint32_t c0, c1, c2, c3;
                 if (t8) {
@@ -743,6 +744,17 @@ bool Rasterizer::TexFastApplies(const DrawState& st) {
 
 // --- Primitives -----------------------------------------------------------------------------------
 
+void Rasterizer::Prefetch(const DrawState& st, int y, int x0, int x1) const {
+    const uint32_t row = uint32_t(y) * st.fbw * 64u;
+    const uint8_t* m = mem_.Data();
+    const uint32_t bpp = st.fpsm == kPsmCt32 || st.fpsm == kPsmCt24 ? 4u : 2u;
+    const uint32_t fa = (st.fbBase + (row + uint32_t(x0)) * bpp) & kMask, fe = (st.fbBase + (row + uint32_t(x1)) * bpp) & kMask;
+    for (uint32_t a = fa & ~63u; a <= fe && a < LocalMemory::kSize; a += 64) _mm_prefetch(reinterpret_cast<const char*>(m + a), _MM_HINT_T0);
+    if (!st.zte) return;
+    const uint32_t za = (st.zBase + (row + uint32_t(x0)) * 4u) & kMask, ze = (st.zBase + (row + uint32_t(x1)) * 4u) & kMask;
+    for (uint32_t a = za & ~63u; a <= ze && a < LocalMemory::kSize; a += 64) _mm_prefetch(reinterpret_cast<const char*>(m + a), _MM_HINT_T0);
+}
+
 void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
                               const GsVertex& flat) {
     const GsVertex* v[3] = {&va, &vb, &vc};
@@ -863,7 +875,11 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
                 wk.R += wk.D;
             }
         }
-        if (lo <= hi) Span(st, p, y, int(lo), int(hi));
+        if (lo <= hi) {
+            // The next row's pixels are usually right below: fetch their lines while this row is shaded.
+            if (y < y1) Prefetch(st, y + 1, int(lo), int(hi));
+            Span(st, p, y, int(lo), int(hi));
+        }
     }
 }
 

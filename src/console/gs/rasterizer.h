@@ -81,6 +81,8 @@ public:
 
 private:
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    // Hints the cache about the frame and depth lines of a row's span (no effect on results).
+    void Prefetch(const DrawState& st, int y, int x0, int x1) const;
     template <bool kTex, bool kGouraud>
     void SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1);
     template <bool kBilinear, bool kBlend, bool kPersp>
