@@ -48,8 +48,8 @@ inline bool AdpcmHeaderValid(uint8_t header) {
 inline int16_t AdpcmDecodeNibble(int nibble, int shift, int filter, int32_t* h1, int32_t* h2) {
     int32_t s = static_cast<int16_t>(static_cast<uint16_t>(nibble << 12)) >> shift;
     s += (*h1 * kAdpcmFilterPos[filter] + *h2 * kAdpcmFilterNeg[filter] + 32) >> 6;
-    if (s > 32767) s = 32767;
-    if (s < -32768) s = -32768;
+    // Rarely taken: as a predicted branch the limit stays off the sample-to-sample dependency chain.
+    if (__builtin_expect(s != static_cast<int16_t>(s), 0)) s = s > 0 ? 32767 : -32768;
     *h2 = *h1;
     *h1 = s;
     return static_cast<int16_t>(s);

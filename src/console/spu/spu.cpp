@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "console/kernel/clock.h"
+#include "console/spu/block_cache.h"
 
 namespace console {
 namespace {
@@ -23,7 +24,7 @@ SpuSink g_sink = nullptr;
 void* g_sinkUser = nullptr;
 uint64_t g_mixedFrames = 0;
 
-constexpr int kMixChunk = 256;
+constexpr int kMixChunk = kSpuMixMaxFrames;
 
 uint32_t Code(uint32_t entry) { return entry & 0xFFC0u; }
 int Core(uint32_t entry) { return static_cast<int>(entry & 1u); }
@@ -37,7 +38,7 @@ uint64_t ClockFrames() { return ClockCycles() / kCpuCyclesPerOutputFrame; }
 
 }  // namespace
 
-uint8_t* SpuMemory() { return g_spuMemory; }
+const uint8_t* SpuMemory() { return g_spuMemory; }
 
 void SpuInitVoices() {
     for (SpuCore& c : g_cores) {
@@ -50,6 +51,7 @@ void SpuInitVoices() {
 
 void SpuReset() {
     std::memset(g_spuMemory, 0, sizeof g_spuMemory);
+    SpuDecodedBlocks().invalidate();
     SpuInitVoices();
     g_sink = nullptr;
     g_sinkUser = nullptr;
@@ -133,7 +135,10 @@ bool SpuWriteAttribute(uint32_t entry, uint32_t value) {
 
 bool SpuWriteMemory(uint32_t spuAddr, const uint8_t* src, uint32_t size) {
     if (spuAddr > kSpuMemSize || size > kSpuMemSize - spuAddr) return false;
-    if (size) std::memmove(g_spuMemory + spuAddr, src, size);
+    if (size) {
+        std::memmove(g_spuMemory + spuAddr, src, size);
+        SpuDecodedBlocks().invalidate();
+    }
     return true;
 }
 

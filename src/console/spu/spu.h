@@ -35,7 +35,8 @@ inline constexpr uint32_t kSdEndFlags = 0x1700;
 inline constexpr uint32_t kSdStartAddr = 0x2040;
 inline constexpr uint32_t kSdCoreAttr = 0x000A;
 
-uint8_t* SpuMemory();
+// Read-only: writes go through SpuWriteMemory, which keeps the decoded-block cache honest.
+const uint8_t* SpuMemory();
 
 // Power-on: memory cleared, voices silent with their end flags set, all registers 0.
 void SpuReset();

@@ -21,6 +21,8 @@ inline constexpr uint32_t kSpuMemSize = 2 * 1024 * 1024;
 inline constexpr uint16_t kSpuMaxPitch = 0x3FFF;
 inline constexpr uint16_t kSpuMaxVolume = 0x3FFF;
 inline constexpr int32_t kSpuEnvelopeFull = 0x8000;
+// Most frames one mix call handles (the mixer works in chunks of this size).
+inline constexpr int kSpuMixMaxFrames = 256;
 
 enum class SpuEnvelopePhase : uint8_t { Off, Attack, Sustain, Release };
 
@@ -52,9 +54,17 @@ public:
     uint32_t startAddr = 0;
 
 private:
+    // Blocks a steady stretch of one mix call can pass: 256 samples at the highest pitch.
+    static constexpr int kWindowBlocks = (kSpuMixMaxFrames * kSpuMaxPitch / 4096) / kAdpcmBlockSamples + 2;
+
     void loadBlock(const uint8_t* mem, uint32_t addr);
-    // Moves on after the current block's 28 samples; false when the voice stopped.
+    void decodeBlock(const uint8_t* mem, uint32_t addr, int16_t* out);
+    // Moves on after the current block's 28 samples, decoding the next into `out`; false when the voice
+    // stopped (end without repeat, or the end of memory).
+    bool advance(const uint8_t* mem, int16_t* out);
     bool nextBlock(const uint8_t* mem);
+    int mixSustain(const uint8_t* mem, int32_t* accL, int32_t* accR, int frames, int32_t masterL, int32_t masterR,
+                   uint32_t step);
     void stop();
 
     SpuEnvelopePhase phase_ = SpuEnvelopePhase::Off;

@@ -94,7 +94,8 @@ TEST_F(SdRemote, TransfersStayInsideBothMemories) {
     EXPECT_LT(sceSdTransToIOP(data.data(), kIopMemSize - 100, 4096, 1), 0);
     EXPECT_LT(sceSdTransToIOP(data.data(), 0xFFFFFF00u, 4096, 1), 0);
     EXPECT_EQ(sceSdRemote(1, kSdCmdVoiceTrans, 0, 0, kIopMemSize - 100, 0x15010, 4096), -1);
-    std::memset(SpuMemory() + kSpuMemSize - 16, 0xAB, 16);
+    const std::vector<uint8_t> fill(16, 0xAB);
+    SpuWriteMemory(kSpuMemSize - 16, fill.data(), 16);
     EXPECT_EQ(sceSdRemote(1, kSdCmdVoiceTrans, 0, 0, 0x100000, kSpuMemSize - 16, 4096), -1);
     EXPECT_EQ(SpuMemory()[kSpuMemSize - 1], 0xAB);
     EXPECT_EQ(sceSdRemote(1, kSdCmdVoiceTrans, 0, 0, 0x100000, 0xFFFFFFF0u, 4096), -1);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "console/kernel/clock.h"
+#include "console/spu/block_cache.h"
 #include "console/spu/driver_modules_fixture.h"
 
 namespace {
@@ -232,6 +233,21 @@ TEST_F(Spu, CatchUpMixesEightHundredFramesPerVblankIntoTheSink) {
     EXPECT_EQ(cap.samples.size(), 2u * 2400);
     EXPECT_EQ(SpuMixedFrames(), 2400u);
     SpuSetSink(nullptr, nullptr);
+}
+
+// Decoded blocks are remembered for looping sounds, but never outlive a change to sound memory.
+TEST_F(Spu, DecodedBlocksFollowSoundMemory) {
+    Put(kAddr, {ConstantBlock(7, 2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+    Voice(0, 0, kAddr, 0x1000);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1));
+    const uint64_t misses = SpuDecodedBlocks().misses();
+    auto out = Mix(28 * 20);
+    EXPECT_NEAR(out[2 * 500], 7168, 2);
+    EXPECT_GT(SpuDecodedBlocks().hits(), 0u);
+    EXPECT_LE(SpuDecodedBlocks().misses() - misses, 3u);  // the loop's history settles at once
+    Put(kAddr, {ConstantBlock(-4, 2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+    out = Mix(28 * 2);
+    EXPECT_NEAR(out[2 * 50], -4096, 2);
 }
 
 // Same register writes, same samples: the output depends on nothing else.

@@ -191,7 +191,8 @@ TEST_F(SoundHardware, DownloadGoesThroughStagingAndRefusesWhatItCannotDo) {
     EXPECT_EQ(console::IopHeapUsed(), heapBefore);  // the staging block is freed again
     // No sound-memory block: nothing is written at address 0.
     s.soundRam = 0;
-    std::memset(console::SpuMemory(), 0x11, 256);
+    const std::vector<uint8_t> fill(256, 0x11);
+    console::SpuWriteMemory(0, fill.data(), 256);
     EXPECT_EQ(veSoundHardwareDownloadSample(&s, Addr32(data.data())), -1);
     EXPECT_EQ(console::SpuMemory()[0], 0x11);
     // The staging allocation fails when the I/O processor's heap is full.

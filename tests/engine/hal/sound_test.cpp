@@ -188,7 +188,8 @@ TEST_F(Sound, StorageZeroSampleIsSentAtCreationAndStaysResident) {
 // A storage-0 sample that gets no sound memory is refused rather than written at address 0.
 TEST_F(Sound, StorageZeroWithoutMemoryIsRefused) {
     ASSERT_NE(veSoundAllocMem(0x1EAFF0 - 8), 0u);
-    std::memset(console::SpuMemory(), 0x5A, 64);
+    const std::vector<uint8_t> fill(64, 0x5A);
+    console::SpuWriteMemory(0, fill.data(), 64);
     const std::vector<uint8_t> img = LoopedSquare(48000);
     EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0), nullptr);
     EXPECT_EQ(samples[0].status, 0);  // the slot is free again
@@ -203,7 +204,8 @@ TEST_F(Sound, StartWithoutMemoryDoesNotKeyOn) {
     ASSERT_NE(veSoundAllocMem(0x1EAFF0 - 8), 0u);
     _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
     ASSERT_NE(in, nullptr);
-    std::memset(console::SpuMemory(), 0x5A, 64);
+    const std::vector<uint8_t> fill(64, 0x5A);
+    console::SpuWriteMemory(0, fill.data(), 64);
     veSoundStartSampleInstance(in);
     EXPECT_FALSE(veSoundHardwareKeyOnQueued(in->channel));
     EXPECT_EQ(s->soundRam, 0u);
