@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "console/kernel/clock.h"
+#include "console/spu/block_cache.h"
 #include "console/spu/spu.h"
 #include "mkdisc/adpcm_encoder.h"
 #include "mkdisc/sample_writer.h"
@@ -47,5 +48,20 @@ void BM_SpuMix48VoicesOneSecond(benchmark::State& state) {
     state.counters["voices"] = sounding;
 }
 BENCHMARK(BM_SpuMix48VoicesOneSecond)->Unit(benchmark::kMillisecond);
+
+// The same with the decoded-block cache emptied before every 256-frame chunk: the cost when no block
+// is ever reused (sounds that do not loop).
+void BM_SpuMix48VoicesOneSecondDecodingEveryBlock(benchmark::State& state) {
+    SetUpVoices();
+    std::vector<int16_t> out(2 * 256);
+    for (auto _ : state) {
+        for (int done = 0; done < 48000; done += 256) {
+            console::SpuDecodedBlocks().invalidate();
+            console::SpuMix(out.data(), 48000 - done < 256 ? 48000 - done : 256);
+        }
+        benchmark::DoNotOptimize(out.data());
+    }
+}
+BENCHMARK(BM_SpuMix48VoicesOneSecondDecodingEveryBlock)->Unit(benchmark::kMillisecond);
 
 }  // namespace
