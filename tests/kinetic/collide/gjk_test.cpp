@@ -1,0 +1,219 @@
+// The distance kernel: convex hull distances against hand-worked gaps (separated, touching, penetrating,
+// rotated), Johnson's sub-algorithm on known simplices, support ties, the plane test and the storage
+// rule of the kept contact points.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "kinetic/collide/gjk.h"
+#include "test_shapes.h"
+
+using namespace Kinetic;
+using namespace Kinetic::testing_shapes;
+
+namespace {
+
+struct BoxPair {
+    std::unique_ptr<Geometry> g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
+    std::unique_ptr<RigidBody> a, b;
+    BoxPair(const Vector3& pa, const Vector3& pb, const Quaternion& qa = Quaternion_Zero) {
+        a.reset(meshBody(g.get(), 1, true, pa, qa));
+        b.reset(meshBody(g.get(), 1, true, pb));
+        prim(a.get())->precomputeCDinfo(0.2f);
+        prim(b.get())->precomputeCDinfo(0.2f);
+    }
+    static GeometricPrimitive* prim(RigidBody* r) { return static_cast<GeometricPrimitive*>(r->getPrimitives()[0]); }
+    float run(ContactPoint& out, GJKCache& cache) {
+        GJK_HillConvex sa(prim(a.get())), sb(prim(b.get()));
+        return GJK(sa, sb, out, &cache);
+    }
+};
+
+}  // namespace
+
+TEST(GJKTest, SeparatedBoxesGiveTheGapTheAxisNormalAndTheMidpoint) {
+    BoxPair p(Vector3(1.3f, 0, 0), Vector3(0, 0, 0));
+    ContactPoint out;
+    GJKCache cache;
+    const float d = p.run(out, cache);
+    EXPECT_NEAR(d, 0.3f, 1e-5f);
+    EXPECT_NEAR(out.m_distance, 0.3f, 1e-5f);
+    EXPECT_NEAR(out.m_normal.x, 1.0f, 1e-5f);  // from the second box towards the first
+    EXPECT_NEAR(out.m_normal.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(out.m_position.x, 0.65f, 1e-5f);  // midway between the faces at 0.5 and 0.8
+    // The points on each shape are in that shape's own frame: on A's face x = -0.5, on B's x = +0.5.
+    EXPECT_NEAR(out.m_pointA.x, -0.5f, 1e-5f);
+    EXPECT_NEAR(out.m_pointB.x, 0.5f, 1e-5f);
+    // Along another axis, and with the roles exchanged the normal flips.
+    BoxPair q(Vector3(0, 0, 0), Vector3(0, -1.75f, 0));
+    EXPECT_NEAR(q.run(out, cache), 0.75f, 1e-5f);
+    EXPECT_NEAR(out.m_normal.y, 1.0f, 1e-5f);
+}
+
+TEST(GJKTest, RotatedBoxGapFollowsItsCorner) {
+    // A turned 45 degrees about y reaches 0.5*sqrt(2) towards B along x.
+    BoxPair p(Vector3(2, 0, 0), Vector3(0, 0, 0), aboutY(0.78539816f));
+    ContactPoint out;
+    GJKCache cache;
+    EXPECT_NEAR(p.run(out, cache), 2.0f - 0.70710678f - 0.5f, 1e-4f);
+    EXPECT_NEAR(out.m_normal.x, 1.0f, 1e-4f);
+}
+
+TEST(GJKTest, TouchingOverlappingAndNearlyTouchingBoxesReturnMinusOneAndLeaveOutAlone) {
+    for (float x : {1.0f, 0.7f, 1.000001f, 0.0f}) {
+        BoxPair p(Vector3(x, 0, 0), Vector3(0, 0, 0));
+        ContactPoint out;
+        out.m_distance = 123.0f;
+        out.m_normal = Vector3(7, 7, 7);
+        GJKCache cache;
+        EXPECT_EQ(p.run(out, cache), -1.0f) << x;
+        EXPECT_EQ(out.m_distance, 123.0f);
+        EXPECT_EQ(out.m_normal.x, 7.0f);
+    }
+}
+
+TEST(GJKTest, SphereAgainstBoxThroughTheImplicitKernel) {
+    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
+    std::unique_ptr<RigidBody> box(meshBody(g.get(), 1, true, Vector3(0, 0, 0)));
+    std::unique_ptr<RigidBody> ball(sphereBody(0.5f, 1, Vector3(0.2f, -2.0f, 0.1f)));
+    auto* gp = static_cast<GeometricPrimitive*>(box->getPrimitives()[0]);
+    gp->precomputeCDinfo(0.2f);
+    GJK_Implicit sa(static_cast<CXImplicitPrimitive*>(ball->getPrimitives()[0]));
+    GJK_HillConvex sb(gp);
+    ContactPoint out;
+    GJKCache cache;
+    const float d = GJKImplicit(sa, sb, out, &cache);
+    // Exact gap 1.0; the kernel may report the distance from one update before the last.
+    EXPECT_GE(d, 1.0f - 1e-5f);
+    EXPECT_NEAR(d, 1.0f, 2e-2f);
+    EXPECT_NEAR(out.m_normal.y, -1.0f, 1e-2f);
+}
+
+TEST(GJKTest, JohnsonFindsTheClosestFeatureAndReordersSlots) {
+    GJKCache cache;
+    const Vector3 pts[4] = {Vector3(5, 5, 5), Vector3(6, 6, 6), Vector3(1, -1, 2), Vector3(9, 9, 9)};
+    for (int i = 0; i < 4; ++i) cache.m_verticesA[i] = cache.m_verticesB[i] = &pts[i];
+    // Three points of which vertex 2 is nearest and alone: it moves to slot 0.
+    Vector3 W[4] = {Vector3(5, 5, 5), Vector3(6, 6, 6), Vector3(1, -1, 2), Vector3()};
+    float lambda[4] = {0, 0, 0, 0};
+    cache.m_size = 3;
+    ASSERT_TRUE(JSD(W, &cache, lambda));
+    EXPECT_EQ(cache.m_size, 1);
+    EXPECT_EQ(W[0].x, 1.0f);
+    EXPECT_EQ(cache.m_verticesA[0], &pts[2]);
+    EXPECT_EQ(lambda[0], 1.0f);
+    // An edge whose inside is nearest: weights along it.
+    Vector3 E[4] = {Vector3(-1, 1, 0), Vector3(3, 1, 0), Vector3(), Vector3()};
+    cache.m_size = 2;
+    ASSERT_TRUE(JSD(E, &cache, lambda));
+    EXPECT_EQ(cache.m_size, 2);
+    EXPECT_NEAR(lambda[0], 0.75f, 1e-6f);
+    EXPECT_NEAR(lambda[1], 0.25f, 1e-6f);
+    // A tetrahedron that encloses the origin.
+    Vector3 T[4] = {Vector3(1, 1, 1), Vector3(-1, -1, 1), Vector3(-1, 1, -1), Vector3(1, -1, -1)};
+    cache.m_size = 4;
+    EXPECT_FALSE(JSD(T, &cache, lambda));
+    // Face {1,2,3} of a tetrahedron nearest: kept in the exchanged order W1, W2, W3 -> slots 0..2 after
+    // slot 0 takes slot 3 (the rule: each dropped low slot takes the next kept high slot).
+    const Vector3 f1(1, -1, 1), f2(-1, -1, 1), f3(0, 1, 1);
+    Vector3 Q[4] = {Vector3(0, 0, 5), f1, f2, f3};
+    cache.m_size = 4;
+    ASSERT_TRUE(JSD(Q, &cache, lambda));
+    EXPECT_EQ(cache.m_size, 3);
+    EXPECT_EQ(Q[0].x, f3.x);
+    EXPECT_EQ(Q[0].y, f3.y);
+    EXPECT_EQ(Q[1].x, f1.x);
+    EXPECT_EQ(Q[2].x, f2.x);
+    const Vector3 v = Q[0] * lambda[0] + Q[1] * lambda[1] + Q[2] * lambda[2];
+    EXPECT_NEAR(v.x, 0.0f, 1e-5f);
+    EXPECT_NEAR(v.y, 0.0f, 1e-5f);
+    EXPECT_NEAR(v.z, 1.0f, 1e-5f);
+}
+
+TEST(GJKTest, SupportTiesPickTheHighestTrianglePointAndTheFirstArrayVertex) {
+    const Vector3 t[3] = {Vector3(1, 0, 0), Vector3(1, 0, 1), Vector3(0, 0, 0)};
+    GJK_Triangle tri(t);
+    EXPECT_EQ(tri.getSupportingVertex(Vector3(1, 0, 0)), &t[1]);
+    const Vector3 v[3] = {Vector3(0, 2, 0), Vector3(1, 2, 0), Vector3(0, 1, 0)};
+    EXPECT_EQ(GJK_HillConvex::scan(v, 3, Vector3(0, 1, 0)), &v[0]);
+}
+
+TEST(GJKTest, HillClimbingReachesTheSameSupportAsAScan) {
+    auto g = boxGeometry(Vector3(1, 2, 3));
+    std::unique_ptr<RigidBody> body(meshBody(g.get(), 1, true, Vector3(4, 5, 6), aboutZ(0.3f)));
+    auto* gp = static_cast<GeometricPrimitive*>(body->getPrimitives()[0]);
+    gp->precomputeCDinfo(0.2f);
+    ASSERT_NE(gp->m_connectivity, nullptr);
+    GJK_HillConvex climb(gp);
+    GJK_Convex scan(gp);
+    for (int i = 0; i < 26; ++i) {
+        const Vector3 d(static_cast<float>(i % 3) - 1.0f, static_cast<float>((i / 3) % 3) - 1.0f,
+                        static_cast<float>(i / 9) - 1.0f + 0.01f);
+        const Vector3 a = climb.toWorld(climb.getSupportingVertex(d));
+        const Vector3 b = scan.toWorld(scan.getSupportingVertex(d));
+        EXPECT_NEAR(d.dot(a), d.dot(b), 1e-5f) << i;
+    }
+}
+
+TEST(GJKTest, PlaneTestWritesOnlyForShapesOnOrAboveThePlane) {
+    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
+    // Plane y = 0 with normal -y: the solid side is +y (below, in the engine's y-down frame).
+    std::unique_ptr<RigidBody> ground(planeBody(Vector3(0, -1, 0), 0.0f));
+    auto* plane = static_cast<PlanarPrimitive*>(ground->getPrimitives()[0]);
+    for (float y : {-0.5f, -0.6f, -0.4f}) {
+        std::unique_ptr<RigidBody> box(meshBody(g.get(), 1, true, Vector3(0, y, 0)));
+        GJK_Convex s(static_cast<GeometricPrimitive*>(box->getPrimitives()[0]));
+        ContactPoint out;
+        const float d = GJK_Planar(s, *plane, out);
+        if (y > -0.5f) {
+            EXPECT_EQ(d, -1.0f);
+            EXPECT_EQ(out.m_distance, 0.0f);
+        } else {
+            EXPECT_NEAR(d, -0.5f - y, 1e-6f);
+            EXPECT_NEAR(out.m_normal.y, -1.0f, 1e-6f);
+            EXPECT_NEAR(out.m_pointB.y, -1.0f, 1e-6f);  // the plane's world normal
+            EXPECT_NEAR(out.m_position.y, -d / 2.0f, 1e-6f);
+        }
+    }
+}
+
+TEST(GJKTest, OnePointSimplexContactIsNeverStored) {
+    BoxPair p(Vector3(1.1f, 1.1f, 1.1f), Vector3(0, 0, 0));  // corner against corner
+    GJK_HillConvex sa(BoxPair::prim(p.a.get())), sb(BoxPair::prim(p.b.get()));
+    GJKCache cache;
+    ContactPoint out;
+    const float d = GJK(sa, sb, out, &cache);
+    EXPECT_NEAR(d, std::sqrt(3.0f) * 0.1f, 1e-5f);
+    EXPECT_EQ(cache.m_size, 1);
+    std::vector<CollisionDetails> details(1);
+    details[0].m_contact = out;
+    ValidatePoints(sa, sb, cache, details, 0.2f);
+    EXPECT_TRUE(cache.m_points.empty());
+    EXPECT_EQ(details.size(), 1u);
+}
+
+TEST(GJKTest, KeptPointsSurviveWithinToleranceAndDieBeyond) {
+    BoxPair p(Vector3(0, -1.05f, 0), Vector3(0, 0, 0));  // face on face, gap 0.05
+    GJK_HillConvex sa(BoxPair::prim(p.a.get())), sb(BoxPair::prim(p.b.get()));
+    GJKCache cache;
+    ContactPoint stored;
+    // A point kept from an earlier pass, at a corner of the faces, 1 unit away from any new contact.
+    stored.m_pointA = Vector3(0.5f, 0.5f, 0.5f);
+    stored.m_pointB = Vector3(0.5f, -0.5f, 0.5f);
+    cache.m_points.push_back(stored);
+    std::vector<CollisionDetails> details(1);
+    details[0].m_contact.m_position = Vector3(-0.5f, -0.525f, -0.5f);
+    cache.m_size = 1;
+    ValidatePoints(sa, sb, cache, details, 0.2f);
+    ASSERT_EQ(details.size(), 2u);
+    EXPECT_NEAR(details[1].m_contact.m_distance, 0.05f, 1e-5f);
+    EXPECT_NEAR(details[1].m_contact.m_position.y, -0.525f, 1e-5f);
+    EXPECT_EQ(cache.m_points.size(), 1u);
+    // The bodies part by 0.3: the kept point's gap reaches the tolerance and it is removed.
+    place(p.a.get(), Vector3(0, -1.3f, 0));
+    details.resize(1);
+    ValidatePoints(sa, sb, cache, details, 0.2f);
+    EXPECT_EQ(details.size(), 1u);
+    EXPECT_TRUE(cache.m_points.empty());
+}
