@@ -10,6 +10,10 @@
 //   0x0200-0x02FF  skinned and instanced geometry
 //   0x0300-0x03FF  terrain
 //   0x0400-0x04FF  VU0 programs (skin deformation)
+//
+// VU1 data memory as the engine's packets use it: 0-11 the primitive program's three matrices, 0-19 the
+// unskinned view record, 0-59 the skinned one; TOPS (60 unless a BASE code moves it) is where each
+// program's input packet starts; instanced geometry is unpacked to fixed addresses from 0x20A.
 #pragma once
 
 #include <cstddef>
