@@ -161,7 +161,7 @@ struct Lerp {
 
 }  // namespace
 
-// Textured, MODULATE with RGBA texture alpha, optional 0x44 blend, 32-bit frame, optional 24-bit Z test,
+// Textured, MODULATE or DECAL, optional 0x44 blend, 32-bit frame, optional 24-bit Z test,
 // 32-bit or 8-bit-palette textures with repeat/clamp: the common case of the game's geometry.
 template <bool kBilinear, bool kBlend, bool kPersp>
 void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
@@ -193,6 +193,7 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
     const int vmin = st.wmt ? 0 : INT32_MIN, vmax = st.wmt ? vh - 1 : INT32_MAX, vmask = st.wmt ? -1 : vh - 1;
     const uint32_t tstride = st.tbw * 64u;
     const bool t8 = st.tpsm == kPsmT8;
+    const bool decal = st.tfx == kTfxDecal;
     uint8_t* m = mem_.Data();
     const uint32_t row = uint32_t(y) * st.fbw * 64u;
     const uint32_t fa0 = st.fbBase + (row + uint32_t(x0)) * 4u, za0 = st.zBase + (row + uint32_t(x0)) * 4u;
@@ -250,10 +251,19 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         const uint32_t tc = fetch(u, v);
         const uint32_t fr = uint32_t((r0 + i * dr) >> 16), fg = uint32_t((g0 + i * dg) >> 16),
                        fb = uint32_t((b0 + i * db) >> 16), fal = uint32_t((a0 + i * da) >> 16);
-        uint32_t cr = Min255(((tc & 255) * fr) >> 7);
-        uint32_t cg = Min255((((tc >> 8) & 255) * fg) >> 7);
-        uint32_t cb = Min255((((tc >> 16) & 255) * fb) >> 7);
-        const uint32_t ca = Min255(((tc >> 24) * fal) >> 7);
+        uint32_t cr, cg, cb, ca;
+        if (decal) {
+            cr = tc & 255;
+            cg = (tc >> 8) & 255;
+            cb = (tc >> 16) & 255;
+            ca = tc >> 24;
+        } else {
+            cr = Min255(((tc & 255) * fr) >> 7);
+            cg = Min255((((tc >> 8) & 255) * fg) >> 7);
+            cb = Min255((((tc >> 16) & 255) * fb) >> 7);
+            ca = Min255(((tc >> 24) * fal) >> 7);
+        }
+        if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
         if (kBlend) {
             const uint32_t d = Load32(m, fa);
             const int ia = int(ca);
@@ -388,9 +398,14 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         };
         const __m128i frag = _mm_or_si128(_mm_or_si128(chan(r0, dr), _mm_slli_epi32(chan(g0, dg), 8)),
                                           _mm_or_si128(_mm_slli_epi32(chan(b0, db), 16), _mm_slli_epi32(chan(a0, da), 24)));
-        // MODULATE in 16-bit lanes, two pixels per register.
-        __m128i lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, _mm_unpacklo_epi8(frag, zero)), 7), max255);
-        __m128i hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, _mm_unpackhi_epi8(frag, zero)), 7), max255);
+        // MODULATE (or DECAL) in 16-bit lanes, two pixels per register.
+        const __m128i flo = _mm_unpacklo_epi8(frag, zero), fhi = _mm_unpackhi_epi8(frag, zero);
+        __m128i lo = decal ? tlo : _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
+        __m128i hi = decal ? thi : _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
+        if (!st.tcc) {
+            lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
+            hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
+        }
         __m128i oldc = zero;
         const bool needOld = kBlend || passBits != 0xFFFF;
         if (needOld) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
@@ -737,7 +752,7 @@ bool Rasterizer::TexFastApplies(const DrawState& st) {
     return st.textured && st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.ate && !st.date && !st.fba &&
            (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
            (st.tpsm == kPsmCt32 || (st.tpsm == kPsmT8 && st.clut)) && st.wms <= 1 && st.wmt <= 1 &&
-           st.tfx == kTfxModulate && st.tcc &&
+           (st.tfx == kTfxModulate || st.tfx == kTfxDecal) &&
            (!st.blending || (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1 && !st.pabe &&
                              st.colclamp));
 }

@@ -223,7 +223,8 @@ namespace {
 // Random textured, Gouraud, blended, Z-tested triangles: the specialised span and (with an always-passing
 // alpha test, which the specialised span does not take) the general one must give the same bits, for
 // nearest and bilinear, STQ and UV, 32-bit and 8-bit palette textures.
-std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bool t8) {
+std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bool t8, uint32_t tfx = kTfxModulate,
+                                        bool tcc = true) {
     Fixture f;
     std::vector<uint32_t> tex(32 * 32);
     for (uint32_t i = 0; i < tex.size(); ++i) tex[i] = Pattern(i) | 0x40000000u;
@@ -240,7 +241,7 @@ std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bo
     AdPacket p;
     f.Sprite(p, 0, 0, 64, 64, 0x20406080u, 2000);
     p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstGequal));
-    p.Set(kRegTex0_1, Tex0(0x100, 1, t8 ? kPsmT8 : kPsmCt32, 5, 5, true, kTfxModulate, 0x180, kPsmCt32, 0, 0, 1));
+    p.Set(kRegTex0_1, Tex0(0x100, 1, t8 ? kPsmT8 : kPsmCt32, 5, 5, tcc, tfx, 0x180, kPsmCt32, 0, 0, 1));
     p.Set(kRegTex1_1, bilinear ? 0x60 : 0).Set(kRegClamp_1, 0).Set(kRegAlpha_1, 0x44);
     uint32_t seed = 99;
     auto rnd = [&seed](uint32_t m) {
@@ -283,6 +284,15 @@ TEST(GsTexture, SpecialisedTexturedSpanMatchesTheGeneralPath) {
         for (size_t i = 0; i < fast.size(); i += 2) changed += fast[i] != 0x20406080u;
         EXPECT_GT(changed, 500);
     }
+    // DECAL and RGB-only textures (TCC 0) take the specialised span too.
+    for (int mode = 0; mode < 4; ++mode) {
+        const bool bilinear = mode & 1, decal = mode & 2;
+        const uint32_t tfx = decal ? kTfxDecal : kTfxModulate;
+        EXPECT_EQ(DrawTexturedScene(false, bilinear, false, false, tfx, false),
+                  DrawTexturedScene(true, bilinear, false, false, tfx, false))
+            << "bilinear " << bilinear << " decal " << decal;
+    }
+    EXPECT_EQ(DrawTexturedScene(false, true, true, true, kTfxDecal, true), DrawTexturedScene(true, true, true, true, kTfxDecal, true));
 }
 
 }  // namespace
