@@ -219,3 +219,34 @@ TEST(GsGif, ReglistPrePackedStqAndPathsInterleave) {
 
 }  // namespace
 }  // namespace gstest
+
+namespace gstest {
+namespace {
+
+TEST(GsGif, PacketsArriveInPiecesAndPathsKeepTheirOwnPlace) {
+    // As a texture upload chain delivers it: the IMAGE tag in one transfer, its data in the next. A PATH2
+    // packet arriving in between does not disturb PATH3's half-read packet.
+    Fixture f;
+    AdPacket setup;
+    setup.Set(kRegBitbltbuf, Bitbltbuf(0, 0, 0, 0x40, 1, kPsmCt32))
+        .Set(kRegTrxpos, 0)
+        .Set(kRegTrxreg, Trxreg(4, 2))
+        .Set(kRegTrxdir, kXdirHostToLocal);
+    f.Send(setup);
+    uint32_t pixels[8] = {1, 2, 3, 4, 5, 6, 7, 8};
+    const std::vector<Qw> image = ImagePacket(pixels, sizeof(pixels));  // tag + 2 quadwords
+    f.gif.Write(3, image.data(), 1);
+    EXPECT_TRUE(f.gif.InPacket(3));
+    AdPacket other;
+    f.Sprite(other, 0, 0, 1, 1, 0x55u, 0);
+    const std::vector<Qw> o = other.Build();
+    f.gif.Write(2, o.data(), o.size());
+    f.gif.Write(3, image.data() + 1, 1);
+    f.gif.Write(3, image.data() + 2, 1);
+    EXPECT_FALSE(f.gif.InPacket(3));
+    EXPECT_EQ(f.Pixel(0, 0), 0x55u);
+    for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(f.gs->Memory().ReadPixel(0x40, 1, kPsmCt32, i % 4, i / 4), i + 1);
+}
+
+}  // namespace
+}  // namespace gstest
