@@ -212,6 +212,11 @@ void Vif::FinishUnpack() {
     const uint8_t* bytes = reinterpret_cast<const uint8_t*>(buf_);
     const uint32_t cl = cl_ ? cl_ : 1, wl = wl_ ? wl_ : 1;
     const bool fill = wl > cl;
+    // The common case, whole quadwords written one after another unchanged, is a copy.
+    if (vl == 0 && vn == 3 && !masked && mode_ == 0 && cl == wl) {
+        for (uint32_t i = 0; i < num; ++i) std::memcpy(mem_->Qw(addr + i), buf_ + i * 4, 16);
+        return;
+    }
 
     for (uint32_t i = 0; i < num; ++i) {
         uint32_t dest, j, elem = 0;
