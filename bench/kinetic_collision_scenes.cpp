@@ -1,0 +1,174 @@
+// The physics benchmark scenes that exercise collision detection: S1 (N convex boxes dropped on the
+// height field, N = 16, 64, 256, 600 steps) and S2 (16 convex boxes crossing a field of 500 fixed convex
+// boxes on the height field, 300 steps), with the race's settings: fast subspace, Euler, gravity
+// (0, 15.1074, 0) with +y down, tolerance 0.2, deactivation off, one 1/60 s step per call.
+//
+// Each benchmark iteration runs the whole scene once and times every step; the counters give the median
+// and the maximum per step (microseconds) and the step count. Two variants hold the bodies where
+// detection has the most to do: S1 resting (no gravity, every box 0.12 to 0.2 above the surface,
+// so each step finds its contacts) and S2 level (no gravity, the movers glide through the field at their start height).
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <cfloat>
+#include <chrono>
+#include <functional>
+#include <cmath>
+#include <memory>
+#include <vector>
+
+#include "../tests/kinetic/collide/grid_height_field.h"
+#include "../tests/kinetic/collide/test_shapes.h"
+#include "kinetic/collide/collision_detector.h"
+#include "kinetic/dynamics/fast_subspace.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "kinetic/dynamics/rigid_collection.h"
+#include "kinetic/dynamics/spatial_deactivator.h"
+#include "kinetic/dynamics/toolkit.h"
+#include "kinetic/dynamics/world.h"
+
+namespace {
+
+using namespace Kinetic;
+using namespace Kinetic::testing_shapes;
+
+// Upward height of the ground at (x, z); the surface is at y = -h in the engine's frame.
+float groundHeight(float x, float z) {
+    return 2.0f * std::sin(x / 17.0f) * std::cos(z / 23.0f) + 1.0f * std::sin((x + 2.0f * z) / 31.0f);
+}
+
+// The grid stores heights raised by this much (its box runs from its origin upwards), and its body sits
+// this much lower, so the surface lands at y = -h.
+constexpr float kLift = 4.0f;
+
+struct SceneWorld {
+    SceneWorld(bool gravity)
+        : field(257, 257, 1.0f, [](float x, float z) { return groundHeight(x, z) + kLift; }),
+          kit(1),
+          unitBox(boxGeometry(Vector3(0.5f, 0.5f, 0.5f))),
+          postBox(boxGeometry(Vector3(0.5f, 1.0f, 0.5f))) {
+        kit.m_defaultRigidCollection->setODESolver(EULER);
+        kit.m_defaultSubspace->setGravity(gravity ? Vector3(0.0f, 15.1074f, 0.0f) : Vector3_Zero);
+        kit.m_defaultSubspace->getDeactivator()->setEnabled(false);
+        // The race replaces the default detector by one of tolerance 0.2.
+        detector = new CollisionDetector(0.2f);
+        kit.m_defaultSubspace->m_collisionDetector = detector;
+        kit.m_defaultCollisionDetector = detector;
+        kit.m_defaultCleanup->remember(detector);
+        auto* ground = new RigidBody();
+        HeightFieldPrimitiveBlueprint bp;
+        bp.m_heightField = &field;
+        bp.m_optimisedCD = 1;
+        ground->addPrimitive(bp);
+        ground->m_friction = 0.8f;
+        ground->m_restitution = 0.1f;
+        kit.addRigidBody(ground, Vector3(0.0f, kLift, 0.0f), Quaternion_Zero);
+    }
+    RigidBody* box(Geometry* g, float mass, const Vector3& p) {
+        auto* b = new RigidBody();
+        GeometricPrimitiveBlueprint bp;
+        bp.m_geometry = g;
+        bp.m_mass = mass;
+        bp.m_isConvex = 1;
+        b->addPrimitive(bp);
+        b->m_friction = 0.8f;
+        b->m_restitution = 0.1f;
+        kit.addRigidBody(b, p, Quaternion_Zero);
+        return b;
+    }
+
+    GridHeightField field;
+    Toolkit kit;
+    std::unique_ptr<Geometry> unitBox;
+    std::unique_ptr<Geometry> postBox;
+    CollisionDetector* detector = nullptr;
+};
+
+// Runs steps, timing each; reports median and maximum per step.
+void runScene(benchmark::State& state, bool gravity, int steps,
+              const std::function<void(SceneWorld&)>& build) {
+    std::vector<double> all;
+    double contacts = 0, interpenetrations = 0;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto world = std::make_unique<SceneWorld>(gravity);
+        build(*world);
+        std::vector<double> times;
+        times.reserve(static_cast<size_t>(steps));
+        state.ResumeTiming();
+        for (int s = 1; s <= steps; ++s) {
+            const auto t0 = std::chrono::steady_clock::now();
+            world->kit.m_defaultWorld->stepTo(static_cast<float>(s) / 60.0f, 1);
+            const auto t1 = std::chrono::steady_clock::now();
+            times.push_back(std::chrono::duration<double, std::micro>(t1 - t0).count());
+            contacts += static_cast<double>(world->detector->getRRCollisionList().size());
+            interpenetrations += static_cast<double>(world->detector->getInterpenetrations().size());
+        }
+        state.PauseTiming();
+        all.insert(all.end(), times.begin(), times.end());
+        world.reset();
+        state.ResumeTiming();
+    }
+    std::sort(all.begin(), all.end());
+    const double runs = static_cast<double>(state.iterations());
+    state.counters["step_median_us"] = all[all.size() / 2];
+    state.counters["step_max_us"] = all.back();
+    state.counters["steps"] = static_cast<double>(steps);
+    state.counters["contacts_per_step"] = contacts / (runs * steps);
+    state.counters["interpenetrations_per_step"] = interpenetrations / (runs * steps);
+}
+
+void buildS1(SceneWorld& w, int n, bool standard) {
+    for (int i = 0; i < n; ++i) {
+        const float x = 100.0f + 2.5f * static_cast<float>(i % 16);
+        const float z = 100.0f + 2.5f * static_cast<float>(i / 16);
+        float y = -groundHeight(x, z) - (4.0f + 1.5f * static_cast<float>(i % 3));
+        if (!standard) {
+            // The highest ground under the four bottom corners, then 0.12 of clearance (a contact nearer
+            // than half the tolerance counts as an interpenetration).
+            float top = FLT_MAX;
+            for (int c = 0; c < 4; ++c)
+                top = std::min(top, -groundHeight(x + (c & 1 ? 0.5f : -0.5f), z + (c & 2 ? 0.5f : -0.5f)));
+            y = top - 0.5f - 0.12f;
+        }
+        w.box(w.unitBox.get(), 1.0f, Vector3(x, y, z));
+    }
+}
+
+void BM_KineticS1Drop(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    runScene(state, true, 600, [n](SceneWorld& w) { buildS1(w, n, true); });
+}
+
+void BM_KineticS1Resting(benchmark::State& state) {
+    const int n = static_cast<int>(state.range(0));
+    runScene(state, false, 600, [n](SceneWorld& w) { buildS1(w, n, false); });
+}
+
+void buildS2(SceneWorld& w) {
+    for (int a = 0; a < 25; ++a)
+        for (int b = 0; b < 20; ++b) {
+            const float x = 50.0f + 6.0f * static_cast<float>(a), z = 50.0f + 6.0f * static_cast<float>(b);
+            w.box(w.postBox.get(), 0.0f, Vector3(x, -groundHeight(x, z) - 1.0f, z));
+        }
+    for (int k = 0; k < 16; ++k) {
+        const float x = 40.0f, z = 50.0f + 7.0f * static_cast<float>(k);
+        RigidBody* b = w.box(w.unitBox.get(), 1.0f, Vector3(x, -groundHeight(x, z) - 1.5f, z));
+        b->m_linearVelocity = Vector3(20.0f, 0.0f, 0.0f);
+    }
+}
+
+void BM_KineticS2Crossing(benchmark::State& state) {
+    runScene(state, true, 300, buildS2);
+}
+
+void BM_KineticS2Level(benchmark::State& state) {
+    runScene(state, false, 300, buildS2);
+}
+
+}  // namespace
+
+BENCHMARK(BM_KineticS1Drop)->Arg(16)->Arg(64)->Arg(256)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KineticS1Resting)->Arg(16)->Arg(64)->Arg(256)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KineticS2Crossing)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KineticS2Level)->Iterations(3)->Unit(benchmark::kMillisecond);
