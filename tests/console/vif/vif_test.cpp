@@ -87,6 +87,21 @@ TEST_F(VifTest, RowRegisterAddsInOffsetModeAndMaskSelectsRow) {
     EXPECT_EQ(Vu1Memory().Qw(0x81)[3], 777u);
 }
 
+TEST_F(VifTest, UnpackV4_5ExpandsColoursAndColumnsFillMaskedFields) {
+    // 16-bit colour: r 31, g 0, b 16, a 1.
+    Feed({0x6F0100A0, 0x0000C01F});
+    const uint32_t* q = Vu1Memory().Qw(0xA0);
+    EXPECT_EQ(q[0], 0xF8u);
+    EXPECT_EQ(q[1], 0u);
+    EXPECT_EQ(q[2], 0x80u);
+    EXPECT_EQ(q[3], 0x80u);
+    // STCOL, then a mask taking field w of the first cycle row from the column register.
+    Feed({0x31000000, 100, 200, 300, 400, 0x20000000, 0x00000080});
+    Feed({0x7C0100A1, 1, 2, 3, 4});
+    EXPECT_EQ(Vu1Memory().Qw(0xA1)[2], 3u);
+    EXPECT_EQ(Vu1Memory().Qw(0xA1)[3], 100u);
+}
+
 TEST_F(VifTest, DirectGoesToTheGs) {
     // DIRECT 2: a GIF tag (NLOOP 1, EOP, PACKED, A+D) and a write of TEST_1.
     const uint64_t tag[2] = {1 | (1ull << 15) | (1ull << 60), 0xE};

@@ -150,3 +150,55 @@ TEST_F(EngineTest, TaskListsRunInQueueOrderAndRefuseTheTaskAfterTheLast) {
 }
 
 }  // namespace
+
+#include "console/dma/dma.h"
+#include "console/vif/vif.h"
+#include "console/vu/microprogram.h"
+#include "engine/hal/microcode.h"
+
+namespace {
+
+TEST_F(EngineTest, EachShownFieldPutsItsDisplayEnvironment) {
+    // Show frames until both fields have been used; the odd field reads one row lower with 4 fewer
+    // lines and the record keeps its own height afterwards.
+    bool sawOdd = false, sawEven = false;
+    for (int f = 0; f < 6; ++f) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+        const auto fb = console::gs::RegFrom<console::gs::GsDispfb>(
+            console::gs::Gs().ReadPriv(console::gs::kPrivDispfb1));
+        const auto disp = console::gs::RegFrom<console::gs::GsDisplay>(
+            console::gs::Gs().ReadPriv(console::gs::kPrivDisplay1));
+        EXPECT_EQ(fb.FBP, 0x118u);
+        if (console::VsyncOddField()) {
+            sawOdd = true;
+            EXPECT_EQ(fb.DBY, 1u);
+            EXPECT_EQ(disp.DH, veDisplayEnv[1].disp.display.DH - 4);
+        } else {
+            sawEven = true;
+            EXPECT_EQ(fb.DBY, 0u);
+            EXPECT_EQ(disp.DH, veDisplayEnv[0].disp.display.DH);
+        }
+    }
+    EXPECT_TRUE(sawOdd && sawEven);
+    EXPECT_EQ(veDisplayEnv[1].disp.display.DH, 447u);
+}
+
+TEST_F(EngineTest, MicrocodeChainsNameTheirProgramAndResetTheVifRegisters) {
+    console::vif::Vif1().Reset();
+    sceDmaChan* ch = sceDmaGetChan(1);
+    ch->chcr.TTE = 1;
+    // Registers the chain must reset.
+    const uint32_t stcycl[] = {0x01000201, 0x05000002};
+    console::vif::Vif1().Write(stcycl, 2);
+    ASSERT_EQ(sceDmaSend(ch, &primitiveMicroCode), 0);
+    EXPECT_EQ(console::vif::Vif1().ResidentProgram(), console::vu::kProgPrimitive);
+    EXPECT_EQ(console::vif::Vif1().CycleCl(), 4u);
+    EXPECT_EQ(console::vif::Vif1().CycleWl(), 4u);
+    EXPECT_EQ(console::vif::Vif1().Mode(), 0u);
+    EXPECT_EQ(console::vif::Vif1().Mask(), 0u);
+    sceDmaSend(ch, &vuPreLit16);
+    EXPECT_EQ(console::vif::Vif1().ResidentProgram(), 1u);
+}
+
+}  // namespace
