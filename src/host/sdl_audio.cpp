@@ -1,0 +1,59 @@
+#include "host/sdl_audio.h"
+
+#ifdef QZ_HAVE_SDL2
+
+#include <cstdio>
+
+namespace host {
+namespace {
+constexpr int kRate = 48000;
+constexpr int kBytesPerFrame = 4;
+constexpr int kMinBuffer = 512;
+constexpr int kMaxBuffer = 1024;
+// Queue at most this many device buffers ahead.
+constexpr uint32_t kMaxBuffersQueued = 4;
+}  // namespace
+
+SdlAudio::~SdlAudio() { close(); }
+
+bool SdlAudio::open(int bufferFrames, char* error, int errorSize) {
+    close();
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
+        std::snprintf(error, errorSize, "SDL audio: %s", SDL_GetError());
+        return false;
+    }
+    if (bufferFrames < kMinBuffer) bufferFrames = kMinBuffer;
+    if (bufferFrames > kMaxBuffer) bufferFrames = kMaxBuffer;
+    SDL_AudioSpec want = {};
+    want.freq = kRate;
+    want.format = AUDIO_S16LSB;
+    want.channels = 2;
+    want.samples = static_cast<Uint16>(bufferFrames);
+    SDL_AudioSpec have = {};
+    // No changes allowed: the mixer produces exactly this format.
+    device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+    if (device_ == 0) {
+        std::snprintf(error, errorSize, "SDL audio: %s", SDL_GetError());
+        return false;
+    }
+    maxQueuedBytes_ = kMaxBuffersQueued * static_cast<uint32_t>(have.samples) * kBytesPerFrame;
+    SDL_PauseAudioDevice(device_, 0);
+    return true;
+}
+
+void SdlAudio::close() {
+    if (device_ != 0) SDL_CloseAudioDevice(device_);
+    device_ = 0;
+}
+
+void SdlAudio::queue(const int16_t* stereo, int frames) {
+    if (device_ == 0 || frames <= 0) return;
+    if (SDL_GetQueuedAudioSize(device_) > maxQueuedBytes_) SDL_ClearQueuedAudio(device_);
+    SDL_QueueAudio(device_, stereo, static_cast<Uint32>(frames) * kBytesPerFrame);
+}
+
+void SdlAudio::Sink(const int16_t* stereo, int frames, void* user) { static_cast<SdlAudio*>(user)->queue(stereo, frames); }
+
+}  // namespace host
+
+#endif

@@ -1,0 +1,37 @@
+// Plays the mixed sound through SDL2 in a window run: 48 kHz stereo 16-bit, a device buffer of 512-1024
+// frames. The mixer's output is queued as it is produced (console::SpuSetSink(&SdlAudio::Sink, &audio));
+// with the clock in real time production keeps pace with the device, and a queue that grows past a few
+// buffers (a stall) is cut back so sound never lags far behind the picture.
+#pragma once
+
+#ifdef QZ_HAVE_SDL2
+
+#include <SDL.h>
+
+#include <cstdint>
+
+namespace host {
+
+class SdlAudio {
+public:
+    SdlAudio() = default;
+    ~SdlAudio();
+    SdlAudio(const SdlAudio&) = delete;
+    SdlAudio& operator=(const SdlAudio&) = delete;
+
+    // Opens the default output device; false (reason in error) when there is none.
+    bool open(int bufferFrames, char* error, int errorSize);
+    void close();
+    bool isOpen() const { return device_ != 0; }
+    void queue(const int16_t* stereo, int frames);
+
+    static void Sink(const int16_t* stereo, int frames, void* user);
+
+private:
+    SDL_AudioDeviceID device_ = 0;
+    uint32_t maxQueuedBytes_ = 0;
+};
+
+}  // namespace host
+
+#endif

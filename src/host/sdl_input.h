@@ -1,0 +1,51 @@
+// Keyboard and game controllers drive pads 1 and 2 in a window run.
+//
+// Pad 1 (port 0): the keyboard and the first game controller together; pad 2 (port 1): the second
+// controller (connected only while there is one). Keyboard: arrows = d-pad and left stick, Return = START, Tab = SELECT,
+// Space or Z = cross, X = circle, C = square, V = triangle, Q = L1, E = R1, 1 = L2, 3 = R2; I J K L =
+// right stick. Controllers: the usual layout (A cross, B circle, X square, Y triangle, shoulders L1/R1,
+// triggers L2/R2, stick clicks L3/R3, back SELECT, start START, d-pad, both sticks). Rumble levels the
+// game sends to a pad are played on its controller.
+#pragma once
+
+#ifdef QZ_HAVE_SDL2
+
+#include <SDL.h>
+
+#include <cstdint>
+
+#include "console/pad/pad.h"
+
+namespace host {
+
+class SdlInput {
+public:
+    SdlInput() = default;
+    ~SdlInput();
+    SdlInput(const SdlInput&) = delete;
+    SdlInput& operator=(const SdlInput&) = delete;
+
+    // Starts SDL's game-controller support and opens the controllers already plugged in.
+    bool init(char* error, int errorSize);
+    // Controller plug and unplug events; everything else is ignored.
+    void handleEvent(const SDL_Event& event);
+    // Reads the keyboard and controllers and hands pads 1 and 2 to the pad stand-in; call once a frame.
+    void update();
+
+    // The pad state the keyboard alone gives (for tests of the mapping).
+    static console::PadInput FromKeyboard(const Uint8* keys);
+    // The pad state one controller gives.
+    static console::PadInput FromController(SDL_GameController* controller);
+
+private:
+    void openController(int index);
+    void closeController(SDL_JoystickID id);
+    void rumble(int pad, SDL_GameController* controller);
+
+    SDL_GameController* controllers_[2] = {};
+    uint8_t lastRumble_[2][2] = {};
+};
+
+}  // namespace host
+
+#endif
