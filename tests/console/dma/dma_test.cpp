@@ -95,6 +95,21 @@ TEST_F(DmaTest, RefeEndsTheChainAfterItsData) {
     EXPECT_EQ(Vu1Memory().Qw(21)[0], 0u);
 }
 
+TEST_F(DmaTest, InterruptBitStopsTheChainOnlyWhenTieIsSet) {
+    uint64_t* q = g_mem;
+    PutTag(q, Tag(1, 1, 0, true), 0, Unpack(1, 24));
+    PutQw(q + 2, 1, 0, 0, 0);
+    PutTag(q + 4, Tag(7, 1), 0, Unpack(1, 25));
+    PutQw(q + 6, 2, 0, 0, 0);
+    ch1_->chcr.TIE = 1;
+    sceDmaSend(ch1_, q);
+    EXPECT_EQ(Vu1Memory().Qw(24)[0], 1u);
+    EXPECT_EQ(Vu1Memory().Qw(25)[0], 0u);
+    ch1_->chcr.TIE = 0;
+    sceDmaSend(ch1_, q);
+    EXPECT_EQ(Vu1Memory().Qw(25)[0], 2u);
+}
+
 TEST_F(DmaTest, WithoutTteTheTagWordsAreNotVifCodes) {
     ch1_->chcr.TTE = 0;
     uint64_t* q = g_mem;
