@@ -41,6 +41,13 @@ void ResetList(_ve_dma_tasks* l) {
 void veDmaAddDmaTask(const void* chain, int channel, uint32_t chcr) {
     _ve_dma_tasks* l = veDmaBuild;
     if (!l) return;
+    // Only the VIF1 and GIF channels raise the interrupt that moves the list on: a task on any other
+    // channel would stall the list, and with it every later frame.
+    if (channel != 1 && channel != 2) {
+        x_printf("veDmaAddDmaTask: channel %d is not VIF1 or GIF; task dropped\n", channel);
+        ++g_refused;
+        return;
+    }
     if (l->numTasks >= kDmaMaxTasks) {
         ++g_refused;
         if (!g_refusedLogged) {

@@ -32,7 +32,8 @@ extern sceDmaChan* VIF1_DMA;
 extern sceDmaChan* GIF_DMA;
 extern int veDmaVif1IntHandlerID;
 
-// Appends a task; a list already holding 4096 tasks refuses it with a log line (once per frame).
+// Appends a task; a list already holding 4096 tasks refuses it with a log line (once per frame), and so
+// does a channel other than 1 (VIF1) or 2 (GIF).
 void veDmaAddDmaTask(const void* chain, int channel, uint32_t chcr);
 void veDmaSendVuMicroCode(const void* chain);
 void veDmaExecuteTasks();

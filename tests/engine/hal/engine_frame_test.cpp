@@ -146,6 +146,13 @@ TEST_F(EngineTest, TaskListsRunInQueueOrderAndRefuseTheTaskAfterTheLast) {
     veEngineBeginFrame();
     EXPECT_EQ(veDmaTasksAreComplete(), 1);
     EXPECT_EQ(veDmaExecute->currentId, kDmaMaxTasks);
+    // A channel without the list's end interrupt would stall every later frame: refused.
+    veDmaAddDmaTask(kEmptyChain, 0, 0);
+    EXPECT_EQ(veDmaBuild->numTasks, 0);
+    EXPECT_EQ(veDmaRefusedTasks(), 2u);
+    veEngineEndFrame();
+    veEngineBeginFrame();
+    EXPECT_EQ(veDmaTasksAreComplete(), 1);
     veEngineEndFrame();
 }
 
