@@ -3,6 +3,7 @@
 #ifdef QZ_HAVE_SDL2
 
 #include <cstdio>
+#include <vector>
 
 namespace host {
 namespace {
@@ -10,8 +11,10 @@ constexpr int kRate = 48000;
 constexpr int kBytesPerFrame = 4;
 constexpr int kMinBuffer = 512;
 constexpr int kMaxBuffer = 1024;
-// Queue at most this many device buffers ahead.
-constexpr uint32_t kMaxBuffersQueued = 4;
+// Queue at most this many device buffers ahead; start with a little silence queued so the frame-sized
+// pieces the mixer delivers never leave the device empty.
+constexpr uint32_t kMaxBuffersQueued = 8;
+constexpr int kPrimeBuffers = 2;
 }  // namespace
 
 SdlAudio::~SdlAudio() { close(); }
@@ -37,6 +40,8 @@ bool SdlAudio::open(int bufferFrames, char* error, int errorSize) {
         return false;
     }
     maxQueuedBytes_ = kMaxBuffersQueued * static_cast<uint32_t>(have.samples) * kBytesPerFrame;
+    const std::vector<uint8_t> silence(static_cast<size_t>(kPrimeBuffers) * have.samples * kBytesPerFrame, 0);
+    SDL_QueueAudio(device_, silence.data(), static_cast<Uint32>(silence.size()));
     SDL_PauseAudioDevice(device_, 0);
     return true;
 }
