@@ -254,7 +254,12 @@ _Sample* veSoundCreateSampleFromPointer(const void* header, const void* data, in
                 }
             }
             s->iopRam = iop;
-            if (data) veSoundHardwareDownloadSampleToIOP(s, Addr32(data));
+            if (data && veSoundHardwareDownloadSampleToIOP(s, Addr32(data)) < 0) {
+                x_printf("veSoundCreateSampleFromPointer: sample data could not be copied\n");
+                if (!(s->status & kSampleIopRamGiven)) veSoundFreeIopRam(iop);
+                std::memset(s, 0, sizeof *s);
+                return nullptr;
+            }
             s->status &= ~(kSampleSoundRamGiven | kSamplePermanent | kSampleSent);
             s->soundRam = 0;
             break;
@@ -280,7 +285,13 @@ _Sample* veSoundCreateSampleFromPointer(const void* header, const void* data, in
                 }
             }
             s->soundRam = spu;
-            if (data) veSoundHardwareDownloadSample(s, Addr32(data));
+            if (data && veSoundHardwareDownloadSample(s, Addr32(data)) < 0) {
+                // A permanent sample whose data never arrived would play whatever was there before.
+                x_printf("veSoundCreateSampleFromPointer: sample data could not be sent\n");
+                if (!(s->status & kSampleSoundRamGiven)) veSoundFreeMem(spu);
+                std::memset(s, 0, sizeof *s);
+                return nullptr;
+            }
             s->status |= kSampleSent;
             break;
         }

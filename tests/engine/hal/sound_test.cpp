@@ -6,6 +6,7 @@
 #include <cstring>
 #include <vector>
 
+#include "console/iop/iop.h"
 #include "console/kernel/clock.h"
 #include "console/spu/driver_modules_fixture.h"
 #include "console/spu/sd_remote.h"
@@ -194,6 +195,21 @@ TEST_F(Sound, StorageZeroWithoutMemoryIsRefused) {
     EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0), nullptr);
     EXPECT_EQ(samples[0].status, 0);  // the slot is free again
     EXPECT_EQ(console::SpuMemory()[0], 0x5A);
+}
+
+// Data that cannot reach sound memory (no I/O-processor memory to stage it in) refuses the sample and
+// gives its sound memory back.
+TEST_F(Sound, StorageZeroWhoseDataCannotBeSentIsRefused) {
+    std::vector<void*> blocks;
+    while (void* p = sceSifAllocIopHeap(64 * 1024)) blocks.push_back(p);
+    while (void* p = sceSifAllocIopHeap(64)) blocks.push_back(p);
+    const std::vector<uint8_t> img = LoopedSquare(48000);
+    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0), nullptr);
+    EXPECT_EQ(samples[0].status, 0);
+    EXPECT_EQ(usedMCB->size, 0x1EAFF0u);
+    EXPECT_EQ(usedMCB->status, 0u);
+    for (void* p : blocks) sceSifFreeIopHeap(p);
+    EXPECT_NE(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0), nullptr);
 }
 
 // A start with no sound memory does not key the voice on; the instance goes at the next maintenance.
