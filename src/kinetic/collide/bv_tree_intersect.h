@@ -6,6 +6,7 @@
 
 #include "kinetic/collide/aabb.h"
 #include "kinetic/collide/bv_tree.h"
+#include "kinetic/collide/kdop_tree.h"
 #include "kinetic/collide/obb.h"
 #include "kinetic/collide/triangle_indices.h"
 #include "kinetic/math/transform.h"
@@ -26,6 +27,23 @@ public:
     static void SINGLE_find_intersections_recurse(const OBB& query, const BVNode<OBB>* node,
                                                   const Transform& nodeToQuery,
                                                   std::vector<const TriangleIndices*>& out, float tolerance);
+
+    // Candidate triangle pairs of two trees, appended in step to outA and outB. bToA maps B's body
+    // frame into A's; the k-DOP volumes are in A's body frame and B's boxes grow by the tolerance.
+    static void all_intersect(const KDOPTree* a, const BVTree<OBB>* b, const Transform& bToA,
+                              std::vector<const TriangleIndices*>& outA, std::vector<const TriangleIndices*>& outB,
+                              float tolerance);
+    static void all_intersect(const KDOPNode* a, const BVNode<OBB>* b, const Transform& bToA,
+                              std::vector<const TriangleIndices*>& outA, std::vector<const TriangleIndices*>& outB,
+                              float tolerance);
+    // Box against box, each grown by the tolerance; first * second is nodeB's box frame in nodeA's.
+    static void FAST_find_intersections(const BVTree<OBB>* a, const BVTree<OBB>* b, const Transform& bToA,
+                                        std::vector<const TriangleIndices*>& outA,
+                                        std::vector<const TriangleIndices*>& outB, float tolerance);
+    static void FAST_find_intersections_recurse(const BVTree<OBB>* a, const BVTree<OBB>* b, const BVNode<OBB>* nodeA,
+                                                const BVNode<OBB>* nodeB, const Transform& first,
+                                                const Transform& second, std::vector<const TriangleIndices*>& outA,
+                                                std::vector<const TriangleIndices*>& outB, float tolerance);
 };
 
 }  // namespace Kinetic

@@ -1,6 +1,7 @@
 // Pair dispatch and the narrowphase pair tests of the detector.
 #include <algorithm>
 
+#include "kinetic/collide/bv_tree_detect.h"
 #include "kinetic/collide/bv_tree_intersect.h"
 #include "kinetic/collide/geometric_primitive.h"
 #include "kinetic/collide/gjk.h"
@@ -98,12 +99,14 @@ void InternalCollide::pairDispatch(Collidable& a, Collidable& b, PairList& inter
 
 void InternalCollide::GeometricGeometric(GeometricPrimitive& a, GeometricPrimitive& b, PairList& inter,
                                          PairList& phantoms, std::vector<CollisionDetails>& details) {
-    // Mesh against mesh needs the tree-against-tree search, which the game never exercises.
-    (void)a;
-    (void)b;
-    (void)inter;
+    // Phantoms are not considered here: the tree search lists interpenetrations and contacts only.
     (void)phantoms;
-    (void)details;
+    if (a.m_OBBTree && b.m_OBBTree)
+        BVTreeDetect::FindAllCollisionsUsingBVTree(&a, &b, inter, details, m_tolerance);
+    else if (a.m_KDOPTree && b.m_OBBTree)
+        BVTreeDetect::FindAllKDOPtoOBBCollisions(&a, &b, inter, details, m_tolerance);
+    else if (b.m_KDOPTree && a.m_OBBTree)
+        BVTreeDetect::FindAllKDOPtoOBBCollisions(&b, &a, inter, details, m_tolerance);
 }
 
 void InternalCollide::ImplicitGeometric(PlanarPrimitive& a, GeometricPrimitive& b, PairList& inter,

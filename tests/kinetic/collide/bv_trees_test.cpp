@@ -1,0 +1,318 @@
+// Shared bounding data per mesh, the two trees and their queries, the mesh-against-mesh search, and a
+// segment against a mesh culled by the k-DOP tree.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cfloat>
+#include <memory>
+#include <set>
+
+#include "kinetic/collide/bv_data_registry.h"
+#include "kinetic/collide/bv_tree_detect.h"
+#include "kinetic/collide/bv_tree_intersect.h"
+#include "kinetic/collide/internal_collide.h"
+#include "kinetic/collide/triangle_util.h"
+#include "test_shapes.h"
+
+using namespace Kinetic;
+using namespace Kinetic::testing_shapes;
+
+namespace {
+
+// A bumpy n x n grid of quads (two triangles each) in the x-z plane, heights from a fixed pattern.
+std::unique_ptr<Geometry> bumpyGrid(int n, float spacing) {
+    auto g = std::make_unique<Geometry>();
+    std::vector<Vector3> v;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            v.emplace_back(spacing * static_cast<float>(i), 0.3f * std::sin(0.7f * static_cast<float>(i * j)),
+                           spacing * static_cast<float>(j));
+    g->addVertices(v.data(), static_cast<unsigned>(v.size()));
+    std::vector<TriangleIndices> t;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i;
+            t.push_back(tri(a, a + n + 1, a + 1));
+            t.push_back(tri(a + 1, a + n + 1, a + n + 2));
+        }
+    g->addTriangles(t.data(), static_cast<unsigned>(t.size()));
+    return g;
+}
+
+int leaves(const KDOPNode* n) {
+    if (!n) return 0;
+    return n->m_left ? leaves(n->m_left) + leaves(n->m_right) : 1;
+}
+int leaves(const BVNode<OBB>* n) {
+    if (!n) return 0;
+    return n->m_left ? leaves(n->m_left) + leaves(n->m_right) : 1;
+}
+
+}  // namespace
+
+TEST(BVDataRegistryTest, PrimitivesShareOneTreeAndTheLastReleaseDestroysIt) {
+    BVDataRegistry& r = BVDataRegistry::getInstance();
+    auto g = bumpyGrid(4, 1.0f);
+    EXPECT_EQ(r.getOBBTreeRef(g.get()), nullptr);  // before any build: nothing, and no entry made
+    EXPECT_FALSE(r.hasEntry(g.get()));
+    {
+        GeometricPrimitive a(nullptr, g.get(), Transform_Identity, 1, CD_GEOMETRIC);
+        GeometricPrimitive b(nullptr, g.get(), Transform_Identity, 1, CD_GEOMETRIC);
+        a.precomputeCDinfo(0.1f);  // no entity: movable, so the OBB tree
+        b.precomputeCDinfo(0.1f);
+        ASSERT_NE(a.m_OBBTree, nullptr);
+        EXPECT_EQ(a.m_OBBTree, b.m_OBBTree);
+        EXPECT_EQ(r.getData(g.get())->m_OBBTreeRefs, 2);
+        {
+            Primitive* c = a.clone(nullptr);
+            EXPECT_EQ(static_cast<GeometricPrimitive*>(c)->m_OBBTree, a.m_OBBTree);
+            EXPECT_EQ(r.getData(g.get())->m_OBBTreeRefs, 3);
+            delete c;
+        }
+        EXPECT_EQ(r.getData(g.get())->m_OBBTreeRefs, 2);
+    }
+    EXPECT_FALSE(r.hasEntry(g.get()));
+}
+
+TEST(BVDataRegistryTest, GeometryDeathDestroysBuiltButUnheldData) {
+    BVDataRegistry& r = BVDataRegistry::getInstance();
+    auto g = bumpyGrid(2, 1.0f);
+    r.buildKDOPTree(g.get());
+    r.buildConnectivity(g.get());
+    ASSERT_TRUE(r.hasEntry(g.get()));
+    EXPECT_EQ(r.onNotify(g.get(), 0, 3), 0);  // other messages change nothing
+    EXPECT_NE(r.getData(g.get())->m_KDOPTree, nullptr);
+    g.reset();  // its death notice reaches the registry
+    // A new mesh may take the same address; it must get fresh data, not the dead one's.
+    auto h = bumpyGrid(1, 2.0f);
+    r.buildOBB(h.get());
+    ASSERT_NE(r.getData(h.get()), nullptr);
+    EXPECT_EQ(r.getData(h.get())->m_KDOPTree, nullptr);
+    OBB* box = r.getOBBRef(h.get());
+    ASSERT_NE(box, nullptr);
+    const Transform toBox = box->m_BVToBodyTransform.getInverse();
+    for (int i = 0; i < h->m_vertex_count; ++i) {
+        const Vector3 p = toBox.getTransformedPos(h->m_vertices[i]);
+        EXPECT_LE(std::fabs(p.x), box->m_extent.x + 1e-5f);
+        EXPECT_LE(std::fabs(p.y), box->m_extent.y + 1e-5f);
+        EXPECT_LE(std::fabs(p.z), box->m_extent.z + 1e-5f);
+    }
+    r.releaseOBBRef(h.get());
+    EXPECT_FALSE(r.hasEntry(h.get()));
+}
+
+TEST(BVDataRegistryTest, ConnectivityOfOneTriangleAndOfABox) {
+    Geometry g;
+    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
+    g.addVertices(v, 3);
+    const TriangleIndices t = tri(0, 1, 2);
+    g.addTriangles(&t, 1);
+    std::unique_ptr<Connectivity> c(BVDataRegistry::makeConnectivity(&g));
+    EXPECT_EQ((*c)[0], std::vector<uint16_t>({2, 1}));
+    EXPECT_EQ((*c)[1], std::vector<uint16_t>({0, 2}));
+    EXPECT_EQ((*c)[2], std::vector<uint16_t>({1, 0}));
+    auto box = boxGeometry(Vector3(1, 1, 1));
+    std::unique_ptr<Connectivity> cb(BVDataRegistry::makeConnectivity(box.get()));
+    for (const auto& list : *cb) {
+        EXPECT_GE(list.size(), 3u);  // every corner of a triangulated box has 3 to 6 neighbours
+        EXPECT_LE(list.size(), 6u);
+        EXPECT_EQ(std::set<uint16_t>(list.begin(), list.end()).size(), list.size());  // no repeats
+    }
+}
+
+TEST(BVTreeTest, TreesHaveOneLeafPerTriangleAndDegenerateMeshesStillEnd) {
+    auto g = bumpyGrid(5, 1.0f);
+    KDOPTree k(g->m_vertices, g->m_triangles, g->m_triangle_count);
+    BVTree<OBB> o(g->m_vertices, g->m_triangles, g->m_triangle_count);
+    EXPECT_EQ(leaves(k.getRoot()), 50);
+    EXPECT_EQ(leaves(o.getRoot()), 50);
+    // The root k-DOP holds every vertex.
+    for (int i = 0; i < g->m_vertex_count; ++i) {
+        KDop14 p;
+        p.include(g->m_vertices[i]);
+        EXPECT_TRUE(k.getRoot()->m_volume.intersects(p));
+    }
+    // One triangle: a single leaf.
+    KDOPTree one(g->m_vertices, g->m_triangles, 1);
+    EXPECT_EQ(one.getRoot()->m_left, nullptr);
+    EXPECT_EQ(one.getRoot()->m_triangle, &g->m_triangles[0]);
+    // Forty copies of one triangle (equal centroids): a chain, still one leaf each.
+    std::vector<TriangleIndices> same(40, g->m_triangles[3]);
+    KDOPTree chain(g->m_vertices, same.data(), 40);
+    EXPECT_EQ(leaves(chain.getRoot()), 40);
+    BVTree<OBB> chainO(g->m_vertices, same.data(), 40);
+    EXPECT_EQ(leaves(chainO.getRoot()), 40);
+    // Empty: no root.
+    KDOPTree none(g->m_vertices, g->m_triangles, 0);
+    EXPECT_EQ(none.getRoot(), nullptr);
+}
+
+TEST(BVTreeTest, EqualLargestVariancesOfXAndYSplitAlongZ) {
+    // Centroids spread equally along x and y, less along z: the split must use z.
+    Geometry g;
+    std::vector<Vector3> v;
+    for (int i = 0; i < 4; ++i) {
+        const float s = static_cast<float>(i);
+        const float z = i < 2 ? 0.0f : 0.1f;
+        v.emplace_back(s, s, z);
+        v.emplace_back(s + 0.01f, s, z);
+        v.emplace_back(s, s + 0.01f, z);
+    }
+    g.addVertices(v.data(), static_cast<unsigned>(v.size()));
+    std::vector<TriangleIndices> t;
+    for (int i = 0; i < 4; ++i) t.push_back(tri(3 * i, 3 * i + 1, 3 * i + 2));
+    g.addTriangles(t.data(), 4);
+    KDOPTree k(g.m_vertices, g.m_triangles, 4);
+    // Split on z: the first two triangles (z = 0) go left, the other two right.
+    std::vector<const TriangleIndices*> leftLeaves;
+    KDop14 everything;
+    for (const Vector3& p : v) everything.include(p);
+    k.intersect(everything, leftLeaves, k.getRoot()->m_left);
+    EXPECT_EQ(std::set<const TriangleIndices*>(leftLeaves.begin(), leftLeaves.end()),
+              std::set<const TriangleIndices*>({&g.m_triangles[0], &g.m_triangles[1]}));
+}
+
+TEST(BVTreeTest, BoxQueriesAgainstTheOBBTreeMatchABruteForceAndIgnoreTheBoxPosition) {
+    auto g = bumpyGrid(6, 1.0f);
+    BVTree<OBB> tree(g->m_vertices, g->m_triangles, g->m_triangle_count);
+    const AABB q(Vector3(2.2f, -0.5f, 2.2f), Vector3(3.1f, 0.5f, 3.3f));
+    const AABB moved(Vector3(102.2f, -0.5f, 2.2f), Vector3(103.1f, 0.5f, 3.3f));
+    // The query box sits at the origin of its frame: the transform carries the placement.
+    Transform bodyToQuery;
+    bodyToQuery.setTranslation(-(q.m_min + q.m_max) * 0.5f);
+    std::vector<const TriangleIndices*> out, out2;
+    BVTreeIntersect<OBB>::SINGLE_find_intersections(q, &tree, bodyToQuery, out, 0.0f);
+    BVTreeIntersect<OBB>::SINGLE_find_intersections(moved, &tree, bodyToQuery, out2, 0.0f);
+    EXPECT_EQ(out, out2);
+    // Every triangle with a corner inside the query is found (the tree may add near misses).
+    std::set<const TriangleIndices*> found(out.begin(), out.end());
+    int inside = 0;
+    for (int i = 0; i < g->m_triangle_count; ++i) {
+        bool corner = false;
+        for (int k = 0; k < 3; ++k) {
+            AABB point;
+            point.include(g->m_vertices[g->m_triangles[i].m_verts[k]]);
+            corner |= point.overlaps(q);
+        }
+        if (corner) {
+            ++inside;
+            EXPECT_EQ(found.count(&g->m_triangles[i]), 1u) << i;
+        }
+    }
+    EXPECT_GT(inside, 0);
+    EXPECT_LT(out.size(), 20u);  // and it does cull
+}
+
+TEST(BVTreeTest, SegmentAgainstMeshCulledByTheKDopTreeFindsTheNearestHit) {
+    auto g = bumpyGrid(8, 1.0f);
+    KDOPTree tree(g->m_vertices, g->m_triangles, g->m_triangle_count);
+    for (float x : {0.5f, 2.25f, 3.7f, 6.1f}) {
+        const float z = 7.9f - x;
+        const Vector3 start(x, 5, z), dir(0, -1, 0);
+        KDop14 seg;
+        seg.include(start);
+        seg.include(start + dir * 10.0f);
+        std::vector<const TriangleIndices*> cand;
+        tree.intersect(seg, cand, tree.getRoot());
+        auto nearest = [&](const std::vector<const TriangleIndices*>& list) {
+            float best = FLT_MAX;
+            for (const TriangleIndices* t : list) {
+                float d, u, v;
+                const Vector3* p = g->m_vertices;
+                if (TriangleUtil::rayIntersect(d, u, v, start, dir, p[t->m_verts[0]], p[t->m_verts[1]],
+                                               p[t->m_verts[2]], false) &&
+                    d >= 0 && d <= 10 && u >= 0 && v >= 0 && u + v <= 1)
+                    best = std::min(best, d);
+            }
+            return best;
+        };
+        std::vector<const TriangleIndices*> all;
+        for (int i = 0; i < g->m_triangle_count; ++i) all.push_back(&g->m_triangles[i]);
+        const float culled = nearest(cand), brute = nearest(all);
+        EXPECT_EQ(culled, brute) << x;
+        EXPECT_LT(brute, 10.0f);
+        EXPECT_NEAR(brute, 5.0f, 0.31f);  // the surface stays within 0.3 of y = 0
+        EXPECT_LT(cand.size(), all.size() / 4);
+    }
+}
+
+TEST(MeshMeshTest, MovingMeshAboveAFixedMeshAndTwoMovingMeshes) {
+    auto ground = groundGeometry(3.0f);
+    auto plate = bumpyGrid(2, 0.5f);  // 1 x 1, heights within 0.3 of its plane
+    std::unique_ptr<RigidBody> fixedGround(meshBody(ground.get(), 0, false, Vector3(0, 0, 0)));
+    std::unique_ptr<RigidBody> mover(meshBody(plate.get(), 1, false, Vector3(0, -1, 0)));
+    InternalCollide d(0.2f);
+    d.addRigidBody(fixedGround.get());
+    d.addRigidBody(mover.get());
+    auto* pg = static_cast<GeometricPrimitive*>(fixedGround->getPrimitives()[0]);
+    auto* pm = static_cast<GeometricPrimitive*>(mover->getPrimitives()[0]);
+    ASSERT_NE(pg->m_KDOPTree, nullptr);
+    ASSERT_NE(pm->m_OBBTree, nullptr);
+    // Far apart: nothing.
+    std::vector<CollisionDetails> contacts;
+    PairList inter;
+    BVTreeDetect::FindAllKDOPtoOBBCollisions(pg, pm, inter, contacts, 0.2f);
+    EXPECT_TRUE(contacts.empty());
+    EXPECT_TRUE(inter.empty());
+    // The plate's lowest vertex (y offset from the bumps) 0.1 above the ground.
+    float lowest = -FLT_MAX;
+    for (int i = 0; i < plate->m_vertex_count; ++i) lowest = std::max(lowest, plate->m_vertices[i].y);
+    place(mover.get(), Vector3(0.1f, -lowest - 0.1f, 0.2f));
+    mover->recomputeBoundingVolumes();
+    BVTreeDetect::FindAllKDOPtoOBBCollisions(pg, pm, inter, contacts, 0.2f);
+    ASSERT_FALSE(contacts.empty());
+    float minD = FLT_MAX;
+    for (const CollisionDetails& c : contacts) {
+        minD = std::min(minD, c.m_contact.m_distance);
+        EXPECT_LT(c.m_contact.m_distance, 0.2f);
+        for (const CollisionDetails& o : contacts)
+            if (&o != &c) {
+                EXPECT_GE((o.m_contact.m_position - c.m_contact.m_position).lengthSqrd(), 0.001f * 0.04f);
+            }
+    }
+    EXPECT_NEAR(minD, 0.1f, 1e-4f);
+    // Through the detector: the same pair dispatches to this search.
+    d.resetCollisionLists();
+    d.collide(false);
+    EXPECT_EQ(d.m_RRCollisionList.size(), contacts.size());
+    // Sunk into the ground: one interpenetration ends the call.
+    place(mover.get(), Vector3(0.1f, 0.0f, 0.2f));
+    mover->recomputeBoundingVolumes();
+    contacts.clear();
+    BVTreeDetect::FindAllKDOPtoOBBCollisions(pg, pm, inter, contacts, 0.2f);
+    EXPECT_EQ(inter.size(), 1u);
+    // Two moving meshes, OBB tree against OBB tree.
+    std::unique_ptr<RigidBody> other(meshBody(plate.get(), 1, false, Vector3(0.1f, -2.0f, 0.2f)));
+    auto* po = static_cast<GeometricPrimitive*>(other->getPrimitives()[0]);
+    po->precomputeCDinfo(0.2f);
+    place(mover.get(), Vector3(0.1f, -2.0f - 0.8f, 0.2f));  // 0.8 apart in y: beyond the tolerance
+    contacts.clear();
+    inter.clear();
+    BVTreeDetect::FindAllCollisionsUsingBVTree(pm, po, inter, contacts, 0.2f);
+    EXPECT_TRUE(contacts.empty());
+    EXPECT_TRUE(inter.empty());
+    place(mover.get(), Vector3(0.1f, -2.0f - 0.15f, 0.2f));  // the same shape 0.15 higher
+    BVTreeDetect::FindAllCollisionsUsingBVTree(pm, po, inter, contacts, 0.2f);
+    EXPECT_TRUE(inter.empty());
+    ASSERT_FALSE(contacts.empty());
+    for (const CollisionDetails& c : contacts) EXPECT_LT(c.m_contact.m_distance, 0.2f);
+}
+
+TEST(MeshMeshTest, DetectWritesTheClosestPointsAndCallsTouchingAnInterpenetration) {
+    Geometry g;
+    const Vector3 v[6] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 0, 1),
+                          Vector3(0, -0.3f, 0), Vector3(1, -0.3f, 0), Vector3(0, -0.3f, 1)};
+    g.addVertices(v, 6);
+    const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
+    g.addTriangles(t, 2);
+    CollisionDetails r;
+    EXPECT_NEAR(BVTreeDetect::detect(r, g.m_vertices, &g.m_triangles[1], g.m_vertices, &g.m_triangles[0],
+                                     Transform_Identity, Transform_Identity),
+                0.3f, 1e-6f);
+    EXPECT_NEAR(r.m_contact.m_normal.y, -1.0f, 1e-6f);  // from the second triangle to the first
+    EXPECT_NEAR(r.m_contact.m_position.y, -0.3f, 1e-6f);
+    EXPECT_EQ(BVTreeDetect::detect(r, g.m_vertices, &g.m_triangles[0], g.m_vertices, &g.m_triangles[0],
+                                   Transform_Identity, Transform_Identity),
+              -1.0f);
+}
