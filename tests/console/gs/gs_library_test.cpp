@@ -68,6 +68,16 @@ TEST_F(GsLibrary, FrameEnvironmentClearsTheWholeBufferWhateverTheDepth) {
         }
     EXPECT_EQ(Pixel(0, 0, 448), 0u) << "nothing below the rectangle";
     EXPECT_EQ(Gs().ReadReg(kRegTest_1), RegBits(fe.clear.testb)) << "the caller's test is back";
+
+    // A render-target clear without depth passes Z test 0: afterwards drawing must still pass (ALWAYS),
+    // not stop (NEVER); the clear itself always overwrites.
+    sceGsClear c2;
+    sceGsSetDefClear2(&c2, 0, 2048 - 64, 2048 - 64, 128, 128, 0, 0, 0, 0, 0);
+    EXPECT_EQ(c2.testa.ZTST, uint64_t(kZtstAlways));
+    EXPECT_EQ(c2.testb.ZTST, uint64_t(kZtstAlways));
+    EXPECT_EQ(c2.testbaddr, uint64_t(kRegTest_2));
+    EXPECT_EQ(c2.prim.CTXT, 1u);
+    EXPECT_EQ(c2.xyz2b.X, uint64_t((2048 + 64) * 16));
 }
 
 TEST_F(GsLibrary, HalfOffsetAddsHalfAPixelOnOddFields) {
