@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "kinetic/collide/bv_data_registry.h"
+#include "kinetic/collide/error.h"
 #include "kinetic/collide/geometry_util.h"
 #include "kinetic/dynamics/inertial_tensor_computer.h"
 #include "kinetic/dynamics/rigid_body.h"
@@ -32,6 +33,13 @@ bool GeometricPrimitive::isUsableGeometry(const Geometry* g) {
 }
 
 void GeometricPrimitive::precomputeCDinfo(float tolerance) {
+    if (!isUsableGeometry(m_geometry)) {
+        // Built around a mesh that names vertices it lacks: keep the empty box, which meets nothing,
+        // and build no bounding data over it.
+        g_pGlobalErrorHandler->warning("GeometricPrimitive::precomputeCDinfo: unusable mesh; shape ignored", 1);
+        m_AABB = AABB();
+        return;
+    }
     const Transform& toWorld = getBodyToWorldTransform();
     const bool fixed = m_entity && m_entity->isFixed();
     if (fixed) {

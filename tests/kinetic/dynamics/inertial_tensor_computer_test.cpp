@@ -195,4 +195,11 @@ TEST(InertialTensorComputerTest, MeshWithABadTriangleIndexIsRefused) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(body.addPrimitive(bp), nullptr);
     testing::internal::GetCapturedStderr();
+    // A primitive built around it directly is ignored by the detector instead of read out of bounds.
+    GeometricPrimitive direct(&body, &g, Transform_Identity, 1.0f, CD_GEOMETRIC);
+    testing::internal::CaptureStderr();
+    direct.precomputeCDinfo(0.1f);
+    EXPECT_NE(testing::internal::GetCapturedStderr().find("unusable mesh"), std::string::npos);
+    EXPECT_EQ(direct.m_OBBTree, nullptr);
+    EXPECT_FALSE(direct.m_AABB.overlaps(AABB(Vector3(-1e30f, -1e30f, -1e30f), Vector3(1e30f, 1e30f, 1e30f))));
 }
