@@ -161,7 +161,7 @@ struct Lerp {
 
 }  // namespace
 
-// Textured, MODULATE or DECAL, optional 0x44 blend, 32-bit frame, optional 24-bit Z test,
+// Textured, MODULATE or DECAL, optional blend (any formula, clamped), 32-bit frame, optional 24-bit Z test,
 // 32-bit or 8-bit-palette textures with repeat/clamp: the common case of the game's geometry.
 template <bool kBilinear, bool kBlend, bool kPersp>
 void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
@@ -264,12 +264,17 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
             ca = Min255(((tc >> 24) * fal) >> 7);
         }
         if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
-        if (kBlend) {
+        if (kBlend && !(st.pabe && ca < 0x80)) {
+            // ((A - B) * C >> 7) + D, clamped.
             const uint32_t d = Load32(m, fa);
-            const int ia = int(ca);
-            cr = uint32_t(std::clamp(((int(cr) - int(d & 255)) * ia >> 7) + int(d & 255), 0, 255));
-            cg = uint32_t(std::clamp(((int(cg) - int((d >> 8) & 255)) * ia >> 7) + int((d >> 8) & 255), 0, 255));
-            cb = uint32_t(std::clamp(((int(cb) - int((d >> 16) & 255)) * ia >> 7) + int((d >> 16) & 255), 0, 255));
+            const int dr = int(d & 255), dg = int((d >> 8) & 255), db = int((d >> 16) & 255), dal = int(d >> 24);
+            const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? dal : int(st.fix));
+            auto mix = [&](int cs, int cd) {
+                return uint32_t(std::clamp(((Pick(st.alphaA, cs, cd) - Pick(st.alphaB, cs, cd)) * c >> 7) + Pick(st.alphaD, cs, cd), 0, 255));
+            };
+            cr = mix(int(cr), dr);
+            cg = mix(int(cg), dg);
+            cb = mix(int(cb), db);
         }
         Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
         if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
@@ -410,14 +415,24 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         const bool needOld = kBlend || passBits != 0xFFFF;
         if (needOld) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
         if (kBlend) {
-            // (Cs - Cd) * As >> 7 + Cd with 32-bit products, then saturating packs clamp to 0..255.
+            // ((A - B) * C >> 7) + D with 32-bit products, then saturating packs clamp to 0..255.
             auto blend = [&](__m128i cs, __m128i cd) {
+                auto pick = [&](uint32_t sel) { return sel == 0 ? cs : (sel == 1 ? cd : zero); };
                 const __m128i as = _mm_shufflehi_epi16(_mm_shufflelo_epi16(cs, 0xFF), 0xFF);
-                const __m128i diff = _mm_sub_epi16(cs, cd);
-                const __m128i pl = _mm_mullo_epi16(diff, as), ph = _mm_mulhi_epi16(diff, as);
-                const __m128i p0 = _mm_add_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(pl, ph), 7), _mm_unpacklo_epi16(cd, zero));
-                const __m128i p1 = _mm_add_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(pl, ph), 7), _mm_unpackhi_epi16(cd, zero));
-                const __m128i mixed = _mm_packs_epi32(p0, p1);
+                const __m128i c = st.alphaC == 0 ? as
+                                  : st.alphaC == 1 ? _mm_shufflehi_epi16(_mm_shufflelo_epi16(cd, 0xFF), 0xFF)
+                                                   : _mm_set1_epi16(short(st.fix));
+                const __m128i dv = pick(st.alphaD);
+                const __m128i diff = _mm_sub_epi16(pick(st.alphaA), pick(st.alphaB));
+                const __m128i pl = _mm_mullo_epi16(diff, c), ph = _mm_mulhi_epi16(diff, c);
+                const __m128i p0 = _mm_add_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(pl, ph), 7), _mm_unpacklo_epi16(dv, zero));
+                const __m128i p1 = _mm_add_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(pl, ph), 7), _mm_unpackhi_epi16(dv, zero));
+                __m128i mixed = _mm_packs_epi32(p0, p1);
+                if (st.pabe) {
+                    // Sources with alpha below 0x80 are written as they are.
+                    const __m128i plain = _mm_cmplt_epi16(as, _mm_set1_epi16(0x80));
+                    mixed = _mm_or_si128(_mm_and_si128(plain, cs), _mm_andnot_si128(plain, mixed));
+                }
                 // The written alpha is the source alpha.
                 return _mm_or_si128(_mm_andnot_si128(alphaLanes, mixed), _mm_and_si128(alphaLanes, cs));
             };
@@ -753,8 +768,7 @@ bool Rasterizer::TexFastApplies(const DrawState& st) {
            (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
            (st.tpsm == kPsmCt32 || (st.tpsm == kPsmT8 && st.clut)) && st.wms <= 1 && st.wmt <= 1 &&
            (st.tfx == kTfxModulate || st.tfx == kTfxDecal) &&
-           (!st.blending || (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1 && !st.pabe &&
-                             st.colclamp));
+           (!st.blending || st.colclamp);
 }
 
 // --- Primitives -----------------------------------------------------------------------------------

@@ -224,7 +224,7 @@ namespace {
 // alpha test, which the specialised span does not take) the general one must give the same bits, for
 // nearest and bilinear, STQ and UV, 32-bit and 8-bit palette textures.
 std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bool t8, uint32_t tfx = kTfxModulate,
-                                        bool tcc = true) {
+                                        bool tcc = true, uint64_t alpha = 0x44, bool pabe = false) {
     Fixture f;
     std::vector<uint32_t> tex(32 * 32);
     for (uint32_t i = 0; i < tex.size(); ++i) tex[i] = Pattern(i) | 0x40000000u;
@@ -242,7 +242,7 @@ std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bo
     f.Sprite(p, 0, 0, 64, 64, 0x20406080u, 2000);
     p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstGequal));
     p.Set(kRegTex0_1, Tex0(0x100, 1, t8 ? kPsmT8 : kPsmCt32, 5, 5, tcc, tfx, 0x180, kPsmCt32, 0, 0, 1));
-    p.Set(kRegTex1_1, bilinear ? 0x60 : 0).Set(kRegClamp_1, 0).Set(kRegAlpha_1, 0x44);
+    p.Set(kRegTex1_1, bilinear ? 0x60 : 0).Set(kRegClamp_1, 0).Set(kRegAlpha_1, alpha).Set(kRegPabe, pabe ? 1 : 0);
     uint32_t seed = 99;
     auto rnd = [&seed](uint32_t m) {
         seed = seed * 1103515245u + 12345u;
@@ -293,6 +293,15 @@ TEST(GsTexture, SpecialisedTexturedSpanMatchesTheGeneralPath) {
             << "bilinear " << bilinear << " decal " << decal;
     }
     EXPECT_EQ(DrawTexturedScene(false, true, true, true, kTfxDecal, true), DrawTexturedScene(true, true, true, true, kTfxDecal, true));
+    // The terrain layers' blends (0x62 with FIX 64, 0x42), destination alpha as C, and PABE.
+    const uint64_t blends[] = {0x62 | (64ull << 32), 0x42, 0x54 /* (Cs - Cd) * Ad + Cd */, 0x48 | (100ull << 32)};
+    for (uint64_t a : blends) {
+        EXPECT_EQ(DrawTexturedScene(false, true, false, false, kTfxModulate, true, a),
+                  DrawTexturedScene(true, true, false, false, kTfxModulate, true, a))
+            << std::hex << a;
+    }
+    EXPECT_EQ(DrawTexturedScene(false, false, false, false, kTfxModulate, true, 0x44, true),
+              DrawTexturedScene(true, false, false, false, kTfxModulate, true, 0x44, true));
 }
 
 }  // namespace
