@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <vector>
 
@@ -248,6 +249,105 @@ TEST_F(Spu, DecodedBlocksFollowSoundMemory) {
     Put(kAddr, {ConstantBlock(-4, 2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
     out = Mix(28 * 2);
     EXPECT_NEAR(out[2 * 50], -4096, 2);
+}
+
+// A plain model of one voice at full level: walk the blocks by their flags, decode each in turn, and
+// interpolate output j from the source stream at j * pitch / 4096 (one sample back), silent once the
+// sound has stopped. Returns the voice's samples before volume.
+std::vector<int32_t> ReferenceVoice(const uint8_t* mem, uint32_t start, uint32_t pitch, int frames) {
+    std::vector<int32_t> stream;  // stream[i]: source sample i - 1; stream[0] = 0
+    stream.push_back(0);
+    uint32_t addr = start, loop = start;
+    int32_t h1 = 0, h2 = 0;
+    bool stopped = false;
+    const uint64_t need = (static_cast<uint64_t>(frames) * pitch >> 12) + 2;
+    while (!stopped && stream.size() < need + 1) {
+        int16_t s[28];
+        const uint8_t flags = AdpcmDecodeBlock(mem + addr, s, &h1, &h2);
+        if (flags & kAdpcmFlagLoopStart) loop = addr;
+        stream.insert(stream.end(), s, s + 28);
+        uint32_t next = addr + 16;
+        if (flags & kAdpcmFlagLoopEnd) {
+            if (!(flags & kAdpcmFlagRepeat)) stopped = true;
+            next = loop;
+        }
+        if (next > kSpuMemSize - 16) stopped = true;
+        addr = next;
+    }
+    std::vector<int32_t> out(static_cast<size_t>(frames), 0);
+    for (int j = 0; j < frames; ++j) {
+        const uint64_t p = static_cast<uint64_t>(j) * pitch;
+        const uint64_t idx = p >> 12;
+        if (idx + 1 >= stream.size()) break;  // stopped: silence from here
+        const int32_t a = stream[idx];
+        out[static_cast<size_t>(j)] = a + (((stream[idx + 1] - a) * static_cast<int32_t>(p & 0xFFF)) >> 12);
+    }
+    return out;
+}
+
+TEST_F(Spu, MixerMatchesAPlainModelOfTheVoices) {
+    uint32_t seed = 12345;
+    auto rnd = [&]() {
+        seed = seed * 1664525u + 1013904223u;
+        return seed >> 8;
+    };
+    auto randomBlocks = [&](int n) {
+        std::vector<std::vector<uint8_t>> blocks;
+        for (int b = 0; b < n; ++b) {
+            std::vector<uint8_t> blk(16);
+            for (auto& x : blk) x = static_cast<uint8_t>(rnd());
+            blk[0] = static_cast<uint8_t>((rnd() % 5) << 4 | (4 + rnd() % 9));
+            blk[1] = 0;
+            blocks.push_back(blk);
+        }
+        return blocks;
+    };
+    // Voice 0: intro of 3 blocks, then 7 looping. Voice 1: a 40-block one-shot. Voice 2 (core 1): runs
+    // to the top of memory with no end flag at all.
+    auto loopSample = randomBlocks(10);
+    loopSample[3][1] = kAdpcmFlagLoopStart;
+    loopSample[9][1] = kAdpcmFlagLoopEnd | kAdpcmFlagRepeat;
+    auto oneShot = randomBlocks(40);
+    oneShot[39][1] = kAdpcmFlagLoopEnd;
+    auto runaway = randomBlocks(30);
+    const uint32_t topAddr = kSpuMemSize - 30 * 16;
+    Put(kAddr, loopSample);
+    Put(kAddr + 0x1000, oneShot);
+    Put(topAddr, runaway);
+    const uint16_t pitches[3] = {0x0F37, 0x2A11, 0x3FFF};
+    const uint32_t starts[3] = {kAddr, kAddr + 0x1000, topAddr};
+    Voice(0, 0, starts[0], pitches[0], 0x3FFF, 0);
+    Voice(0, 1, starts[1], pitches[1], 0x3FFF, 0);
+    Voice(1, 9, starts[2], pitches[2], 0, 0x3FFF);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 3));
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn | 1, 1u << 9));
+    const int frames = 3000;
+    // Uneven pieces, across the mixer's own chunks.
+    std::vector<int16_t> got;
+    for (int piece : {1, 255, 256, 257, 700, 1531}) {
+        auto part = Mix(piece);
+        got.insert(got.end(), part.begin(), part.end());
+    }
+    ASSERT_EQ(got.size(), 2u * frames);
+    const int32_t g = (((kSpuEnvelopeFull * 0x3FFF + 0x4000) >> 15) * 0x3FFF + 0x2000) >> 14;
+    std::vector<int32_t> left(frames, 0), right(frames, 0);
+    for (int v = 0; v < 3; ++v) {
+        const auto ref = ReferenceVoice(SpuMemory(), starts[v], pitches[v], frames);
+        for (int j = 0; j < frames; ++j) (v < 2 ? left : right)[static_cast<size_t>(j)] += (ref[static_cast<size_t>(j)] * g) >> 14;
+    }
+    int mismatches = 0;
+    for (int j = 0; j < frames; ++j) {
+        const int16_t l = static_cast<int16_t>(std::clamp(left[static_cast<size_t>(j)], -32768, 32767));
+        const int16_t r = static_cast<int16_t>(std::clamp(right[static_cast<size_t>(j)], -32768, 32767));
+        if (got[2 * static_cast<size_t>(j)] != l || got[2 * static_cast<size_t>(j) + 1] != r) {
+            if (++mismatches <= 5) ADD_FAILURE() << "frame " << j << ": " << got[2 * j] << "," << got[2 * j + 1] << " vs " << l << "," << r;
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_TRUE(SpuGetVoice(0, 0).sounding());
+    EXPECT_FALSE(SpuGetVoice(0, 1).sounding());
+    EXPECT_FALSE(SpuGetVoice(1, 9).sounding());
+    EXPECT_EQ(EndFlags(0) & 3u, 3u);  // the loop has passed its end block; the one-shot has ended
 }
 
 // Same register writes, same samples: the output depends on nothing else.
