@@ -50,13 +50,13 @@ TEST(QzRun, BootsAndLoadsTheCommonObjectsFile) {
     EXPECT_GE(freeK, largest);
     EXPECT_GT(largest, 100 * 1024);  // the default arena is 192 MB
     // The same disc gives the same log.
-    EXPECT_EQ(RunQz("--disc " + disc.path() + " --out " + out.path()).out, r.out);
+    EXPECT_EQ(RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1").out, r.out);
 }
 
 TEST(QzRun, HeapSizeFollowsTheOption) {
     testsupport::TempDir disc, out;
     ASSERT_TRUE(WriteSampleDisc(disc.path()));
-    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --heap-mb 32");
+    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --heap-mb 32 --frames 1");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     size_t front = r.out.find("Before Frontend Used Mem = ");
     ASSERT_NE(front, std::string::npos);
@@ -66,6 +66,20 @@ TEST(QzRun, HeapSizeFollowsTheOption) {
               3);
     EXPECT_LT(used + freeK, 32 * 1024 + 1);
     EXPECT_GT(used + freeK, 32 * 1024 - 16);
+}
+
+TEST(QzRun, ShowsFramesAndWritesEveryNthAsPng) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(WriteSampleDisc(disc.path()));
+    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 25 --png-every 10");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_FALSE(testsupport::ReadText(out.file("frame_000010.png")).empty());
+    EXPECT_FALSE(testsupport::ReadText(out.file("frame_000020.png")).empty());
+    EXPECT_TRUE(testsupport::ReadText(out.file("frame_000030.png")).empty());
+    // A fresh output directory is made when its parent exists.
+    QzResult fresh = RunQz("--disc " + disc.path() + " --out " + out.file("sub") + " --frames 1 --png-every 1");
+    EXPECT_EQ(fresh.exitCode, 0) << fresh.out;
+    EXPECT_FALSE(testsupport::ReadText(out.file("sub/frame_000001.png")).empty());
 }
 
 TEST(QzRun, MissingModuleEndsWithItsMessage) {
@@ -98,7 +112,7 @@ TEST(QzRun, BadCommandLinesExitTwo) {
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.out.find("disc directory '/nonexistent/qz-disc' not found"), std::string::npos) << r.out;
     testsupport::TempDir disc;
-    EXPECT_EQ(RunQz("--disc " + disc.path() + " --out /nonexistent/qz-out").exitCode, 2);
+    EXPECT_EQ(RunQz("--disc " + disc.path() + " --out /nonexistent/qz-out").exitCode, 2);  // parent missing
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 GameState gameState = GAMESTATE_FRONTEND;
 CGameOptions gameOptions;
 unsigned char inCareer = 0;
+volatile bool qzQuitRequested = false;
 
 namespace {
 const char kCommonObjectsFile[] = "COMMON\\qz02dat.bin";
@@ -61,9 +62,13 @@ void* qzStartUp(int argc, char** argv) {
 int qzMain(int argc, char** argv) {
     void* common = qzStartUp(argc, argv);
     if (!common) return 1;
-    // The front end comes next; until it exists the run ends after start-up.
     PrintSeparator();
     PrintMemoryLine("Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
     PrintSeparator();
+    // The front end is not built yet: until it is, the engine shows empty frames.
+    while (!qzQuitRequested) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
     return 0;
 }

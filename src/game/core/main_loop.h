@@ -13,3 +13,7 @@ void* qzStartUp(int argc, char** argv);
 
 // The whole program as the console ran it. Returns the program's exit code.
 int qzMain(int argc, char** argv);
+
+// Set by the host (for example after the number of frames it was asked to show); the loop ends at the
+// next frame boundary and qzMain returns 0. The console version never ended.
+extern volatile bool qzQuitRequested;
