@@ -163,7 +163,7 @@ struct Lerp {
 
 // Textured, MODULATE or DECAL, optional blend (any formula, clamped), 32-bit frame, optional 24-bit Z test,
 // 32-bit or 8-bit-palette textures with repeat/clamp: the common case of the game's geometry.
-template <bool kBilinear, bool kBlend, bool kPersp>
+template <bool kTexture, bool kBilinear, bool kBlend, bool kPersp>
 void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     const int n = x1 - x0 + 1;
     const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
@@ -193,7 +193,8 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
     const int vmin = st.wmt ? 0 : INT32_MIN, vmax = st.wmt ? vh - 1 : INT32_MAX, vmask = st.wmt ? -1 : vh - 1;
     const uint32_t tstride = st.tbw * 64u;
     const bool t8 = st.tpsm == kPsmT8;
-    const bool decal = st.tfx == kTfxDecal;
+    // Without a texture the fragment colour goes through as a DECAL texel would.
+    const bool decal = !kTexture || st.tfx == kTfxDecal;
     uint8_t* m = mem_.Data();
     const uint32_t row = uint32_t(y) * st.fbw * 64u;
     const uint32_t fa0 = st.fbBase + (row + uint32_t(x0)) * 4u, za0 = st.zBase + (row + uint32_t(x0)) * 4u;
@@ -246,11 +247,14 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
             const uint32_t zb = zold & 0xFFFFFFu;
             if (!always && (gequal ? z24 < zb : z24 <= zb)) return;
         }
-        float u, v;
-        coords(i, &u, &v);
-        const uint32_t tc = fetch(u, v);
         const uint32_t fr = uint32_t((r0 + i * dr) >> 16), fg = uint32_t((g0 + i * dg) >> 16),
                        fb = uint32_t((b0 + i * db) >> 16), fal = uint32_t((a0 + i * da) >> 16);
+        uint32_t tc = fr | (fg << 8) | (fb << 16) | (fal << 24);
+        if (kTexture) {
+            float u, v;
+            coords(i, &u, &v);
+            tc = fetch(u, v);
+        }
         uint32_t cr, cg, cb, ca;
         if (decal) {
             cr = tc & 255;
@@ -319,8 +323,8 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         if (passBits == 0) continue;
         // Texture coordinates of the four pixels: the scalar formulas, lane by lane; texels as 16-bit
         // channel lanes, pixels 0-1 in tlo and 2-3 in thi.
-        __m128i tlo, thi;
-        {
+        __m128i tlo = zero, thi = zero;
+        if constexpr (kTexture) {
             const __m128 fi = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(i), _mm_setr_epi32(0, 1, 2, 3)));
             __m128 u = _mm_add_ps(_mm_set1_ps(s), _mm_mul_ps(fi, _mm_set1_ps(ds)));
             __m128 v = _mm_add_ps(_mm_set1_ps(t), _mm_mul_ps(fi, _mm_set1_ps(dt)));
@@ -405,6 +409,10 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
                                           _mm_or_si128(_mm_slli_epi32(chan(b0, db), 16), _mm_slli_epi32(chan(a0, da), 24)));
         // MODULATE (or DECAL) in 16-bit lanes, two pixels per register.
         const __m128i flo = _mm_unpacklo_epi8(frag, zero), fhi = _mm_unpackhi_epi8(frag, zero);
+        if constexpr (!kTexture) {
+            tlo = flo;
+            thi = fhi;
+        }
         __m128i lo = decal ? tlo : _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
         __m128i hi = decal ? thi : _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
         if (!st.tcc) {
@@ -728,25 +736,29 @@ bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x
     return true;
 }
 
+// The vector spans address the frame and depth rows directly: they must not wrap around the memory end.
+bool Rasterizer::SpanInside(const DrawState& st, int y, int x0, int x1) {
+    const int n = x1 - x0 + 1;
+    const uint32_t row = uint32_t(y) * st.fbw * 64u;
+    return ((st.fbBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize &&
+           ((st.zBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize;
+}
+
 void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     if (x0 > x1) return;
     if (st.textured) {
         if (st.texFast) {
-            const int n = x1 - x0 + 1;
-            const uint32_t row = uint32_t(y) * st.fbw * 64u;
-            const bool inside = ((st.fbBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize &&
-                                ((st.zBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize;
-            if (inside) {
+            if (SpanInside(st, y, x0, x1)) {
                 const int key = (st.bilinearMag ? 4 : 0) | (st.blending ? 2 : 0) | (st.uvTexels ? 0 : 1);
                 switch (key) {
-                    case 0: SpanTexFast<false, false, false>(st, p, y, x0, x1); return;
-                    case 1: SpanTexFast<false, false, true>(st, p, y, x0, x1); return;
-                    case 2: SpanTexFast<false, true, false>(st, p, y, x0, x1); return;
-                    case 3: SpanTexFast<false, true, true>(st, p, y, x0, x1); return;
-                    case 4: SpanTexFast<true, false, false>(st, p, y, x0, x1); return;
-                    case 5: SpanTexFast<true, false, true>(st, p, y, x0, x1); return;
-                    case 6: SpanTexFast<true, true, false>(st, p, y, x0, x1); return;
-                    default: SpanTexFast<true, true, true>(st, p, y, x0, x1); return;
+                    case 0: SpanTexFast<true, false, false, false>(st, p, y, x0, x1); return;
+                    case 1: SpanTexFast<true, false, false, true>(st, p, y, x0, x1); return;
+                    case 2: SpanTexFast<true, false, true, false>(st, p, y, x0, x1); return;
+                    case 3: SpanTexFast<true, false, true, true>(st, p, y, x0, x1); return;
+                    case 4: SpanTexFast<true, true, false, false>(st, p, y, x0, x1); return;
+                    case 5: SpanTexFast<true, true, false, true>(st, p, y, x0, x1); return;
+                    case 6: SpanTexFast<true, true, true, false>(st, p, y, x0, x1); return;
+                    default: SpanTexFast<true, true, true, true>(st, p, y, x0, x1); return;
                 }
             }
         }
@@ -755,6 +767,13 @@ void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x
         } else {
             SpanGeneric<true, false>(st, p, y, x0, x1);
         }
+    } else if (st.texFast && SpanInside(st, y, x0, x1)) {
+        // Gouraud or blended without a texture.
+        if (st.blending) {
+            SpanTexFast<false, false, true, false>(st, p, y, x0, x1);
+        } else {
+            SpanTexFast<false, false, false, false>(st, p, y, x0, x1);
+        }
     } else if (st.gouraud) {
         SpanGeneric<false, true>(st, p, y, x0, x1);
     } else if (!SpanFlatFast(st, p, y, x0, x1)) {
@@ -762,13 +781,15 @@ void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x
     }
 }
 
-// Whether the specialised textured span applies to a state.
+// Whether the vector span applies to a state: textured, or untextured with Gouraud shading or blending
+// (flat unblended fills have their own path).
 bool Rasterizer::TexFastApplies(const DrawState& st) {
-    return st.textured && st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.ate && !st.date && !st.fba &&
-           (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
-           (st.tpsm == kPsmCt32 || (st.tpsm == kPsmT8 && st.clut)) && st.wms <= 1 && st.wmt <= 1 &&
-           (st.tfx == kTfxModulate || st.tfx == kTfxDecal) &&
-           (!st.blending || st.colclamp);
+    const bool common = st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.ate && !st.date && !st.fba &&
+                        (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) && (!st.blending || st.colclamp);
+    if (!common) return false;
+    if (!st.textured) return st.gouraud || st.blending;
+    return (st.tpsm == kPsmCt32 || (st.tpsm == kPsmT8 && st.clut)) && st.wms <= 1 && st.wmt <= 1 &&
+           (st.tfx == kTfxModulate || st.tfx == kTfxDecal);
 }
 
 // --- Primitives -----------------------------------------------------------------------------------

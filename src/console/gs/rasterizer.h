@@ -47,7 +47,7 @@ struct DrawState {
     uint32_t ta0 = 0, ta1 = 0x80;
     bool aem = false;
     const uint32_t* clut = nullptr;  // 256 RGBA entries in index order (CSM1 order already undone)
-    bool texFast = false;            // set by the device from Rasterizer::TexFastApplies
+    bool texFast = false;            // the vector span applies (set by the device from TexFastApplies)
     // Fog colour.
     uint32_t fogR = 0, fogG = 0, fogB = 0;
 };
@@ -85,7 +85,8 @@ private:
     void Prefetch(const DrawState& st, int y, int x0, int x1) const;
     template <bool kTex, bool kGouraud>
     void SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1);
-    template <bool kBilinear, bool kBlend, bool kPersp>
+    static bool SpanInside(const DrawState& st, int y, int x0, int x1);
+    template <bool kTexture, bool kBilinear, bool kBlend, bool kPersp>
     void SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     uint32_t SampleTexture(const DrawState& st, float u, float v) const;

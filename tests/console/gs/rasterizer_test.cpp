@@ -275,22 +275,26 @@ TEST(GsRasterizer, DestinationAlphaTestFrameMaskAndFba) {
     EXPECT_EQ(f.Pixel(2, 0), 0x00220044u) << "masked bytes keep the old zeroes; FBA sets alpha bit 7 (masked here)";
 }
 
-TEST(GsRasterizer, FlatFastPathMatchesTheGeneralPath) {
-    // The same Z-tested flat triangles through the vector path and (with an always-passing alpha test,
-    // which forces the general path) through the scalar path must give the same bits.
-    auto draw = [](bool general) {
+TEST(GsRasterizer, VectorPathsMatchTheGeneralPath) {
+    // The same Z-tested untextured triangles (flat or Gouraud, blended or not) through the vector paths and
+    // (with an always-passing alpha test, which forces the general path) through the scalar path must
+    // give the same bits.
+    auto draw = [](bool general, bool gouraud, bool blend) {
         Fixture f;
         AdPacket p;
-        f.Sprite(p, 0, 0, 64, 64, 0, 3000);
-        p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstGequal));
+        f.Sprite(p, 0, 0, 64, 64, 0x40608020u, 3000);
+        p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstGequal)).Set(kRegAlpha_1, 0x44);
         uint32_t seed = 12345;
         auto rnd = [&seed](uint32_t m) {
             seed = seed * 1103515245u + 12345u;
             return (seed >> 8) % m;
         };
         for (int i = 0; i < 40; ++i) {
-            p.Set(kRegPrim, Prim(kPrimTriangle)).Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), 128));
-            for (int v = 0; v < 3; ++v) p.Set(kRegXyz2, Xyz(int(rnd(70 * 16)) - 40, int(rnd(70 * 16)) - 40, rnd(6000)));
+            p.Set(kRegPrim, Prim(kPrimTriangle, gouraud, false, false, blend));
+            for (int v = 0; v < 3; ++v) {
+                p.Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)));
+                p.Set(kRegXyz2, Xyz(int(rnd(70 * 16)) - 40, int(rnd(70 * 16)) - 40, rnd(6000)));
+            }
         }
         f.Send(p);
         std::vector<uint32_t> out;
@@ -301,7 +305,10 @@ TEST(GsRasterizer, FlatFastPathMatchesTheGeneralPath) {
             }
         return out;
     };
-    EXPECT_EQ(draw(false), draw(true));
+    for (int mode = 0; mode < 4; ++mode) {
+        const bool gouraud = mode & 1, blend = mode & 2;
+        EXPECT_EQ(draw(false, gouraud, blend), draw(true, gouraud, blend)) << "gouraud " << gouraud << " blend " << blend;
+    }
 }
 
 TEST(GsRasterizer, LinesDrawTheirStartButNotTheirEnd) {
