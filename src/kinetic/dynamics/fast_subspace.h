@@ -11,8 +11,8 @@ public:
     // Only rigid-body collections are taken (and switched to their fast mode); others are ignored.
     void addEntityCollection(EntityCollection* c, bool atFront) override;
     float tryStep(float t) override;
-    // Moves interpenetrating bodies back along their last step. Nothing to do until the detector reports
-    // interpenetrations.
+    // Moves interpenetrating bodies back along their last step. Not built yet: the back-off comes with the
+    // collision response, so interpenetrating bodies are left where the step put them.
     void resolveInterpenetrations() {}
 };
 

@@ -1,8 +1,8 @@
 // Rigid-rigid collision resolver: works on the contacts of the last detection pass and raises one
 // collision event per contact on its event pipe.
 //
-// This build has no contact-producing pair tests yet, so the resolver only keeps its kind and its pipe;
-// the impulse solvers of the four kinds come with the collision response.
+// This build only keeps the resolver's kind and its pipe: the contacts are found, but the impulse solvers
+// of the four kinds come with the collision response.
 #pragma once
 
 #include <vector>
