@@ -3,10 +3,12 @@
 // rule of the kept contact points.
 #include <gtest/gtest.h>
 
+#include <cfloat>
 #include <cmath>
 #include <memory>
 
 #include "kinetic/collide/gjk.h"
+#include "kinetic/collide/tt_intersection.h"
 #include "test_shapes.h"
 
 using namespace Kinetic;
@@ -216,4 +218,57 @@ TEST(GJKTest, KeptPointsSurviveWithinToleranceAndDieBeyond) {
     ValidatePoints(sa, sb, cache, details, 0.2f);
     EXPECT_EQ(details.size(), 1u);
     EXPECT_TRUE(cache.m_points.empty());
+}
+
+TEST(GJKTest, RandomlyTurnedHullsMatchTheClosestTrianglePairs) {
+    // The distance of two disjoint hulls is the least distance of any triangle of one to any of the
+    // other, which the triangle routine gives exactly.
+    auto ga = boxGeometry(Vector3(0.5f, 0.3f, 0.8f));
+    auto gb = boxGeometry(Vector3(0.4f, 0.9f, 0.2f));
+    uint32_t s = 2024;
+    auto rnd = [&s] {
+        s = s * 1103515245u + 12345u;
+        return static_cast<float>((s >> 8) & 0xFFFF) / 65536.0f;
+    };
+    int checked = 0;
+    for (int trial = 0; trial < 40; ++trial) {
+        Quaternion qa(rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f);
+        Quaternion qb(rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f, rnd() - 0.5f);
+        auto unit = [](Quaternion q) {
+            const float l = std::sqrt(q.lengthSqrd());
+            return Quaternion(q.m_real / l, q.m_imag.x / l, q.m_imag.y / l, q.m_imag.z / l);
+        };
+        const Vector3 pa(3 * rnd(), 3 * rnd(), 3 * rnd());
+        std::unique_ptr<RigidBody> a(meshBody(ga.get(), 1, true, pa, unit(qa)));
+        std::unique_ptr<RigidBody> b(meshBody(gb.get(), 1, true, Vector3(0, 0, 0), unit(qb)));
+        auto* pa_ = static_cast<GeometricPrimitive*>(a->getPrimitives()[0]);
+        auto* pb_ = static_cast<GeometricPrimitive*>(b->getPrimitives()[0]);
+        pa_->precomputeCDinfo(0.1f);
+        pb_->precomputeCDinfo(0.1f);
+        float best = FLT_MAX;
+        for (int i = 0; i < 12; ++i)
+            for (int j = 0; j < 12; ++j) {
+                Vector3 s1[3], s2[3], p, q;
+                for (int k = 0; k < 3; ++k) {
+                    s1[k] = pa_->getWorldFaceVertex(i, k);
+                    s2[k] = pb_->getWorldFaceVertex(j, k);
+                }
+                best = std::min(best, TTintersection::closestTriTri(s1, s2, p, q));
+            }
+        GJK_HillConvex sa(pa_), sb(pb_);
+        GJKCache cache;
+        ContactPoint out;
+        const float d = GJK(sa, sb, out, &cache);
+        if (best < 1e-3f) {
+            continue;  // touching or overlapping (a hull inside the other shows no crossing triangles)
+        }
+        ++checked;
+        EXPECT_NEAR(d, best, 2e-4f) << trial;
+        // The reported points are that far apart along the normal.
+        const Vector3 wa = pa_->getBodyToWorldTransform().getTransformedPos(out.m_pointA);
+        const Vector3 wb = pb_->getBodyToWorldTransform().getTransformedPos(out.m_pointB);
+        EXPECT_NEAR((wa - wb).length(), d, 2e-4f);
+        EXPECT_NEAR((wa - wb).dot(out.m_normal), d, 2e-4f);
+    }
+    EXPECT_GT(checked, 20);
 }
