@@ -301,7 +301,6 @@ void GsDevice::BuildState() {
     const bool minified = c.tex1.LCM != 0 && k > 0;
     const uint32_t mmin = uint32_t(c.tex1.MMIN);
     s.bilinearMag = minified ? (mmin == 1 || mmin == 3 || mmin == 5) : (c.tex1.MMAG != 0);
-    s.bilinearMin = s.bilinearMag;
     s.wms = uint32_t(c.clamp.WMS);
     s.wmt = uint32_t(c.clamp.WMT);
     s.minu = uint32_t(c.clamp.MINU);

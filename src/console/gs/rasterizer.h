@@ -42,7 +42,7 @@ struct DrawState {
     int32_t scx0 = 0, scx1 = 0, scy0 = 0, scy1 = 0;
     // Texture.
     uint32_t tBase = 0, tbw = 1, tpsm = 0, tw = 0, th = 0, tfx = 0;
-    bool tcc = true, bilinearMag = false, bilinearMin = false;
+    bool tcc = true, bilinearMag = false;  // bilinear filtering for this primitive
     uint32_t wms = 0, wmt = 0, minu = 0, maxu = 0, minv = 0, maxv = 0;
     uint32_t ta0 = 0, ta1 = 0x80;
     bool aem = false;
