@@ -69,13 +69,14 @@ struct SceneWorld {
         ground->m_restitution = 0.1f;
         kit.addRigidBody(ground, Vector3(0.0f, kLift, 0.0f), Quaternion_Zero);
     }
-    RigidBody* box(Geometry* g, float mass, const Vector3& p) {
+    RigidBody* box(Geometry* g, float mass, const Vector3& p, bool pinned = false) {
         auto* b = new RigidBody();
         GeometricPrimitiveBlueprint bp;
         bp.m_geometry = g;
         bp.m_mass = mass;
         bp.m_isConvex = 1;
         b->addPrimitive(bp);
+        if (pinned) b->setPinned(true);
         b->m_friction = 0.8f;
         b->m_restitution = 0.1f;
         kit.addRigidBody(b, p, Quaternion_Zero);
@@ -150,11 +151,13 @@ void BM_KineticS1Resting(benchmark::State& state) {
     runScene(state, false, static_cast<int>(state.range(1)), 600, [n](SceneWorld& w) { buildS1(w, n, false); });
 }
 
-void buildS2(SceneWorld& w) {
+// The 500 boxes are fixed as the scene gives them, or pinned as the game's simple track objects are
+// (pinned bodies sit in the detector's inactive list instead of its fixed list).
+void buildS2(SceneWorld& w, bool pinned) {
     for (int a = 0; a < 25; ++a)
         for (int b = 0; b < 20; ++b) {
             const float x = 50.0f + 6.0f * static_cast<float>(a), z = 50.0f + 6.0f * static_cast<float>(b);
-            w.box(w.postBox.get(), 0.0f, Vector3(x, -groundHeight(x, z) - 1.0f, z));
+            w.box(w.postBox.get(), pinned ? 1.0f : 0.0f, Vector3(x, -groundHeight(x, z) - 1.0f, z), pinned);
         }
     for (int k = 0; k < 16; ++k) {
         const float x = 40.0f, z = 50.0f + 7.0f * static_cast<float>(k);
@@ -164,11 +167,15 @@ void buildS2(SceneWorld& w) {
 }
 
 void BM_KineticS2Crossing(benchmark::State& state) {
-    runScene(state, true, 257, 300, buildS2);
+    runScene(state, true, 257, 300, [](SceneWorld& w) { buildS2(w, false); });
 }
 
 void BM_KineticS2Level(benchmark::State& state) {
-    runScene(state, false, 257, 300, buildS2);
+    runScene(state, false, 257, 300, [](SceneWorld& w) { buildS2(w, false); });
+}
+
+void BM_KineticS2LevelPinned(benchmark::State& state) {
+    runScene(state, false, 257, 300, [](SceneWorld& w) { buildS2(w, true); });
 }
 
 }  // namespace
@@ -183,3 +190,4 @@ BENCHMARK(BM_KineticS1Resting)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KineticS2Crossing)->Iterations(3)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_KineticS2Level)->Iterations(3)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_KineticS2LevelPinned)->Iterations(3)->Unit(benchmark::kMillisecond);

@@ -47,12 +47,14 @@ public:
         for (int i = 0; i < count; ++i) {
             float h = 0.0f;
             Vector3 n = normals[i];
-            sample(points[i].x, points[i].z, h, n);
+            // The normal is only worked out for points that will use it.
+            sample(points[i].x, points[i].z, h, n, false);
             const float d = h - points[i].y;
             if (d <= 0.0f) return true;
             if (d >= tolerance) {
                 distances[i] = FLT_MAX;
             } else {
+                sample(points[i].x, points[i].z, h, n, true);
                 distances[i] = d;
                 normals[i] = n;
             }
@@ -105,7 +107,7 @@ private:
     }
 
     // Bilinear height (surface y) and the unit normal pointing out of the ground (towards -y).
-    bool sample(float x, float z, float& height, Vector3& normal) const {
+    bool sample(float x, float z, float& height, Vector3& normal, bool withNormal = true) const {
         if (!(x >= 0.0f && z >= 0.0f && x <= m_size.x && z <= m_size.z)) {
             height = 0.0f;
             return false;
@@ -118,6 +120,7 @@ private:
         const float y00 = m_y[index(i, j)], y10 = m_y[index(i + 1, j)];
         const float y01 = m_y[index(i, j + 1)], y11 = m_y[index(i + 1, j + 1)];
         height = (y00 * (1 - u) + y10 * u) * (1 - v) + (y01 * (1 - u) + y11 * u) * v;
+        if (!withNormal) return true;
         const float dydx = ((y10 - y00) * (1 - v) + (y11 - y01) * v) / m_spacing;
         const float dydz = ((y01 - y00) * (1 - u) + (y11 - y10) * u) / m_spacing;
         normal = Vector3(dydx, -1.0f, dydz);
