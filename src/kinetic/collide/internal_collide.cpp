@@ -206,12 +206,16 @@ void InternalCollide::sweep(const std::vector<Collidable*>& set) {
         for (size_t j = ac; j < na && m_activeExtents[j].m_min <= a.m_max; ++j)
             if (!listed(set, m_activeExtents[j].m_collidable))
                 possible(a.m_collidable, m_activeExtents[j].m_collidable);
+        // Members of the set are paired by the first scan already; meeting a resting member again here
+        // would test the pair twice and report its contacts twice.
         while (ic < ni && m_inactiveExtents[ic].m_max < a.m_min) ++ic;
         for (size_t j = ic; j < ni && m_inactiveExtents[j].m_min < a.m_max; ++j)
-            possible(a.m_collidable, m_inactiveExtents[j].m_collidable);
+            if (!listed(set, m_inactiveExtents[j].m_collidable))
+                possible(a.m_collidable, m_inactiveExtents[j].m_collidable);
         while (fc < nf && m_fixedExtents[fc].m_max < a.m_min) ++fc;
         for (size_t j = fc; j < nf && m_fixedExtents[j].m_min < a.m_max; ++j)
-            possible(a.m_collidable, m_fixedExtents[j].m_collidable);
+            if (!listed(set, m_fixedExtents[j].m_collidable))
+                possible(a.m_collidable, m_fixedExtents[j].m_collidable);
     }
 }
 
