@@ -10,14 +10,15 @@
 // Each benchmark iteration runs the whole scene once and times every step; the counters give the median
 // and the maximum per step (microseconds) and the step count. Two variants hold the bodies where
 // detection has the most to do: S1 resting (no gravity, every box 0.12 to 0.2 above the surface,
-// so each step finds its contacts) and S2 level (no gravity, the movers glide through the field at their start height).
+// so each step finds its contacts) and S2 level (no gravity, the movers glide through the field at their
+// start height).
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
 #include <cfloat>
 #include <chrono>
-#include <functional>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -148,7 +149,8 @@ void BM_KineticS1Drop(benchmark::State& state) {
 
 void BM_KineticS1Resting(benchmark::State& state) {
     const int n = static_cast<int>(state.range(0));
-    runScene(state, false, static_cast<int>(state.range(1)), 600, [n](SceneWorld& w) { buildS1(w, n, false); });
+    runScene(state, false, static_cast<int>(state.range(1)), 600,
+             [n](SceneWorld& w) { buildS1(w, n, false); });
 }
 
 // The 500 boxes are fixed as the scene gives them, or pinned as the game's simple track objects are

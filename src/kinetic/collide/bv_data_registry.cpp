@@ -182,7 +182,8 @@ uint32_t getGeometryID(const Geometry* g) {
         const float f[3] = {g->m_vertices[i].x, g->m_vertices[i].y, g->m_vertices[i].z};
         unsigned char bytes[12];
         std::memcpy(bytes, f, sizeof bytes);
-        for (unsigned char b : bytes) h = (h * 33u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(b)))) % 100000007u;
+        for (unsigned char b : bytes)
+            h = (h * 33u + static_cast<uint32_t>(static_cast<int32_t>(static_cast<int8_t>(b)))) % 100000007u;
     }
     return h;
 }

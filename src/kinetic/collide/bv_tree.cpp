@@ -19,7 +19,8 @@ void BVTree<OBB>::calcVariance(const Vector3* vertices, const std::vector<const 
 }
 
 void BVTree<OBB>::split(const Vector3* vertices, std::vector<const TriangleIndices*>& triangles,
-                        std::vector<const TriangleIndices*>& upper, std::vector<const TriangleIndices*>& lower) {
+                        std::vector<const TriangleIndices*>& upper,
+                        std::vector<const TriangleIndices*>& lower) {
     Vector3 mean, var;
     calcVariance(vertices, triangles, mean, var);
     const int axis = (var.x > var.y && var.x > var.z) ? 0 : (var.y > var.x && var.y > var.z) ? 1 : 2;
@@ -39,8 +40,9 @@ BVNode<OBB>* BVTree<OBB>::buildTree(const Vector3* vertices, std::vector<const T
     std::vector<TriangleIndices> copy(triangles.size());
     for (size_t i = 0; i < triangles.size(); ++i) copy[i] = *triangles[i];
     node->m_box.makeOBBOfHull(vertices, copy.data(), static_cast<unsigned int>(copy.size()));
-    node->m_relativeTransform = parent ? parent->m_box.m_BVToBodyTransform.getInverse() * node->m_box.m_BVToBodyTransform
-                                       : node->m_box.m_BVToBodyTransform;
+    node->m_relativeTransform =
+        parent ? parent->m_box.m_BVToBodyTransform.getInverse() * node->m_box.m_BVToBodyTransform
+               : node->m_box.m_BVToBodyTransform;
     if (triangles.size() == 1) {
         node->m_triangle = triangles[0];
         return node;

@@ -17,7 +17,7 @@ struct BVNode {
     BVNode* m_right = nullptr;
     BV m_box;
     const TriangleIndices* m_triangle = nullptr;  // leaves only
-    Transform m_relativeTransform;                 // box frame in the parent's box frame
+    Transform m_relativeTransform;                // box frame in the parent's box frame
 };
 
 template <typename BV>

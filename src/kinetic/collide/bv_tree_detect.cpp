@@ -7,9 +7,11 @@ namespace Kinetic {
 
 namespace {
 
-void contactsFrom(GeometricPrimitive* a, GeometricPrimitive* b, const std::vector<const TriangleIndices*>& listA,
-                  const std::vector<const TriangleIndices*>& listB, std::vector<Pair<Collidable*>>& interpenetrating,
-                  std::vector<CollisionDetails>& contacts, float tolerance) {
+void contactsFrom(GeometricPrimitive* a, GeometricPrimitive* b,
+                  const std::vector<const TriangleIndices*>& listA,
+                  const std::vector<const TriangleIndices*>& listB,
+                  std::vector<Pair<Collidable*>>& interpenetrating, std::vector<CollisionDetails>& contacts,
+                  float tolerance) {
     CollisionDetails record;
     record.m_objectA = a;
     record.m_objectB = b;
@@ -18,8 +20,8 @@ void contactsFrom(GeometricPrimitive* a, GeometricPrimitive* b, const std::vecto
     const bool phantom = a->m_isPhantom || b->m_isPhantom;
     const float near2 = 0.001f * tolerance * tolerance;
     for (size_t i = 0; i < listA.size(); ++i) {
-        const float d = BVTreeDetect::detect(record, a->m_geometry->m_vertices, listA[i], b->m_geometry->m_vertices,
-                                             listB[i], aToWorld, bToWorld);
+        const float d = BVTreeDetect::detect(record, a->m_geometry->m_vertices, listA[i],
+                                             b->m_geometry->m_vertices, listB[i], aToWorld, bToWorld);
         if (d == -1.0f) {
             interpenetrating.emplace_back(a, b);
             return;
@@ -38,8 +40,9 @@ void contactsFrom(GeometricPrimitive* a, GeometricPrimitive* b, const std::vecto
 
 }  // namespace
 
-float BVTreeDetect::detect(CollisionDetails& record, const Vector3* verticesA, const TriangleIndices* triangleA,
-                           const Vector3* verticesB, const TriangleIndices* triangleB, const Transform& aToWorld,
+float BVTreeDetect::detect(CollisionDetails& record, const Vector3* verticesA,
+                           const TriangleIndices* triangleA, const Vector3* verticesB,
+                           const TriangleIndices* triangleB, const Transform& aToWorld,
                            const Transform& bToWorld) {
     Vector3 sa[3], sb[3];
     for (int k = 0; k < 3; ++k) {
@@ -62,7 +65,8 @@ void BVTreeDetect::FindAllCollisionsUsingBVTree(GeometricPrimitive* a, Geometric
     if (!a->m_OBBTree || !b->m_OBBTree) return;
     const Transform bToA = a->getBodyToWorldTransform().getInverse() * b->getBodyToWorldTransform();
     std::vector<const TriangleIndices*> listA, listB;
-    BVTreeIntersect<OBB>::FAST_find_intersections(a->m_OBBTree, b->m_OBBTree, bToA, listA, listB, 0.5f * tolerance);
+    BVTreeIntersect<OBB>::FAST_find_intersections(a->m_OBBTree, b->m_OBBTree, bToA, listA, listB,
+                                                  0.5f * tolerance);
     contactsFrom(a, b, listA, listB, interpenetrating, contacts, tolerance);
 }
 

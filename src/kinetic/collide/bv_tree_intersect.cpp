@@ -4,15 +4,17 @@ namespace Kinetic {
 
 void BVTreeIntersect<OBB>::SINGLE_find_intersections(const OBB& query, const BVTree<OBB>* tree,
                                                      const Transform& bodyToQuery,
-                                                     std::vector<const TriangleIndices*>& out, float tolerance) {
+                                                     std::vector<const TriangleIndices*>& out,
+                                                     float tolerance) {
     if (!tree || !tree->getRoot()) return;
-    SINGLE_find_intersections_recurse(query, tree->getRoot(), bodyToQuery * tree->getRoot()->m_relativeTransform,
-                                      out, tolerance);
+    SINGLE_find_intersections_recurse(query, tree->getRoot(),
+                                      bodyToQuery * tree->getRoot()->m_relativeTransform, out, tolerance);
 }
 
 void BVTreeIntersect<OBB>::SINGLE_find_intersections(const AABB& query, const BVTree<OBB>* tree,
                                                      const Transform& bodyToQuery,
-                                                     std::vector<const TriangleIndices*>& out, float tolerance) {
+                                                     std::vector<const TriangleIndices*>& out,
+                                                     float tolerance) {
     OBB box;
     box.m_extent = (query.m_max - query.m_min) * 0.5f;
     box.m_BVToBodyTransform = Transform_Identity;
@@ -28,10 +30,10 @@ void BVTreeIntersect<OBB>::SINGLE_find_intersections_recurse(const OBB& query, c
         out.push_back(node->m_triangle);
         return;
     }
-    SINGLE_find_intersections_recurse(query, node->m_left, nodeToQuery * node->m_left->m_relativeTransform, out,
-                                      tolerance);
-    SINGLE_find_intersections_recurse(query, node->m_right, nodeToQuery * node->m_right->m_relativeTransform, out,
-                                      tolerance);
+    SINGLE_find_intersections_recurse(query, node->m_left, nodeToQuery * node->m_left->m_relativeTransform,
+                                      out, tolerance);
+    SINGLE_find_intersections_recurse(query, node->m_right, nodeToQuery * node->m_right->m_relativeTransform,
+                                      out, tolerance);
 }
 
 void BVTreeIntersect<OBB>::all_intersect(const KDOPTree* a, const BVTree<OBB>* b, const Transform& bToA,
@@ -65,9 +67,11 @@ void BVTreeIntersect<OBB>::all_intersect(const KDOPNode* a, const BVNode<OBB>* b
     }
 }
 
-void BVTreeIntersect<OBB>::FAST_find_intersections(const BVTree<OBB>* a, const BVTree<OBB>* b, const Transform& bToA,
+void BVTreeIntersect<OBB>::FAST_find_intersections(const BVTree<OBB>* a, const BVTree<OBB>* b,
+                                                   const Transform& bToA,
                                                    std::vector<const TriangleIndices*>& outA,
-                                                   std::vector<const TriangleIndices*>& outB, float tolerance) {
+                                                   std::vector<const TriangleIndices*>& outB,
+                                                   float tolerance) {
     if (!a || !b || !a->getRoot() || !b->getRoot()) return;
     FAST_find_intersections_recurse(a, b, a->getRoot(), b->getRoot(),
                                     a->getRoot()->m_relativeTransform.getInverse() * bToA,
@@ -81,7 +85,8 @@ void BVTreeIntersect<OBB>::FAST_find_intersections_recurse(const BVTree<OBB>* a,
                                                            std::vector<const TriangleIndices*>& outB,
                                                            float tolerance) {
     Transform product;
-    if (nodeA->m_box.isDisjointFrom(first, second, product, nodeA->m_box.m_extent, nodeB->m_box.m_extent, tolerance))
+    if (nodeA->m_box.isDisjointFrom(first, second, product, nodeA->m_box.m_extent, nodeB->m_box.m_extent,
+                                    tolerance))
         return;
     const bool leafA = !nodeA->m_left, leafB = !nodeB->m_left;
     if (leafA && leafB) {
@@ -95,11 +100,13 @@ void BVTreeIntersect<OBB>::FAST_find_intersections_recurse(const BVTree<OBB>* a,
     if (leafB || (!leafA && volA > volB)) {
         for (const BVNode<OBB>* c : {nodeA->m_left, nodeA->m_right})
             if (c)
-                FAST_find_intersections_recurse(a, b, c, nodeB, c->m_relativeTransform.getInverse(), product, outA, outB,
-                                                tolerance);
+                FAST_find_intersections_recurse(a, b, c, nodeB, c->m_relativeTransform.getInverse(), product,
+                                                outA, outB, tolerance);
     } else {
         for (const BVNode<OBB>* d : {nodeB->m_left, nodeB->m_right})
-            if (d) FAST_find_intersections_recurse(a, b, nodeA, d, product, d->m_relativeTransform, outA, outB, tolerance);
+            if (d)
+                FAST_find_intersections_recurse(a, b, nodeA, d, product, d->m_relativeTransform, outA, outB,
+                                                tolerance);
     }
 }
 

@@ -19,10 +19,12 @@ class BVTreeIntersect;
 template <>
 class BVTreeIntersect<OBB> {
 public:
-    static void SINGLE_find_intersections(const OBB& query, const BVTree<OBB>* tree, const Transform& bodyToQuery,
+    static void SINGLE_find_intersections(const OBB& query, const BVTree<OBB>* tree,
+                                          const Transform& bodyToQuery,
                                           std::vector<const TriangleIndices*>& out, float tolerance);
     // The box's half sizes with an identity orientation; its position plays no part.
-    static void SINGLE_find_intersections(const AABB& query, const BVTree<OBB>* tree, const Transform& bodyToQuery,
+    static void SINGLE_find_intersections(const AABB& query, const BVTree<OBB>* tree,
+                                          const Transform& bodyToQuery,
                                           std::vector<const TriangleIndices*>& out, float tolerance);
     static void SINGLE_find_intersections_recurse(const OBB& query, const BVNode<OBB>* node,
                                                   const Transform& nodeToQuery,
@@ -31,18 +33,19 @@ public:
     // Candidate triangle pairs of two trees, appended in step to outA and outB. bToA maps B's body
     // frame into A's; the k-DOP volumes are in A's body frame and B's boxes grow by the tolerance.
     static void all_intersect(const KDOPTree* a, const BVTree<OBB>* b, const Transform& bToA,
-                              std::vector<const TriangleIndices*>& outA, std::vector<const TriangleIndices*>& outB,
-                              float tolerance);
+                              std::vector<const TriangleIndices*>& outA,
+                              std::vector<const TriangleIndices*>& outB, float tolerance);
     static void all_intersect(const KDOPNode* a, const BVNode<OBB>* b, const Transform& bToA,
-                              std::vector<const TriangleIndices*>& outA, std::vector<const TriangleIndices*>& outB,
-                              float tolerance);
+                              std::vector<const TriangleIndices*>& outA,
+                              std::vector<const TriangleIndices*>& outB, float tolerance);
     // Box against box, each grown by the tolerance; first * second is nodeB's box frame in nodeA's.
     static void FAST_find_intersections(const BVTree<OBB>* a, const BVTree<OBB>* b, const Transform& bToA,
                                         std::vector<const TriangleIndices*>& outA,
                                         std::vector<const TriangleIndices*>& outB, float tolerance);
-    static void FAST_find_intersections_recurse(const BVTree<OBB>* a, const BVTree<OBB>* b, const BVNode<OBB>* nodeA,
-                                                const BVNode<OBB>* nodeB, const Transform& first,
-                                                const Transform& second, std::vector<const TriangleIndices*>& outA,
+    static void FAST_find_intersections_recurse(const BVTree<OBB>* a, const BVTree<OBB>* b,
+                                                const BVNode<OBB>* nodeA, const BVNode<OBB>* nodeB,
+                                                const Transform& first, const Transform& second,
+                                                std::vector<const TriangleIndices*>& outA,
                                                 std::vector<const TriangleIndices*>& outB, float tolerance);
 };
 

@@ -36,7 +36,8 @@ void GeometricPrimitive::precomputeCDinfo(float tolerance) {
     if (!isUsableGeometry(m_geometry)) {
         // Built around a mesh that names vertices it lacks: keep the empty box, which meets nothing,
         // and build no bounding data over it.
-        g_pGlobalErrorHandler->warning("GeometricPrimitive::precomputeCDinfo: unusable mesh; shape ignored", 1);
+        g_pGlobalErrorHandler->warning("GeometricPrimitive::precomputeCDinfo: unusable mesh; shape ignored",
+                                       1);
         m_AABB = AABB();
         return;
     }
@@ -44,7 +45,8 @@ void GeometricPrimitive::precomputeCDinfo(float tolerance) {
     const bool fixed = m_entity && m_entity->isFixed();
     if (fixed) {
         AABB box;
-        for (int i = 0; i < m_geometry->m_vertex_count; ++i) box.include(toWorld.getTransformedPos(m_geometry->m_vertices[i]));
+        for (int i = 0; i < m_geometry->m_vertex_count; ++i)
+            box.include(toWorld.getTransformedPos(m_geometry->m_vertices[i]));
         const Vector3 g(tolerance / 2.0f, tolerance / 2.0f, tolerance / 2.0f);
         m_AABB = AABB(box.m_min - g, box.m_max + g);
         setCentreFromBox();
@@ -69,8 +71,8 @@ void GeometricPrimitive::precomputeCDinfo(float tolerance) {
 }
 
 bool GeometricPrimitive::insideBody(const Vector3& p) const {
-    return GeometryUtil::isPointInside(m_geometry, m_localToBodyTransform.getTransformedPos(p), Vector3(1, 0, 0),
-                                       false);
+    return GeometryUtil::isPointInside(m_geometry, m_localToBodyTransform.getTransformedPos(p),
+                                       Vector3(1, 0, 0), false);
 }
 
 AABB GeometricPrimitive::computeLocalAABB() const {
@@ -92,7 +94,8 @@ Primitive* GeometricPrimitive::clone(RigidBody* body) const {
 
 bool GeometricPrimitive::computeMassProperties() {
     InertialTensorComputer::computeInertialTensorM(*this, 1.0f, m_centreOfMass, m_unitInertia, m_volume);
-    if (!std::isfinite(m_centreOfMass.x) || !std::isfinite(m_centreOfMass.y) || !std::isfinite(m_centreOfMass.z)) {
+    if (!std::isfinite(m_centreOfMass.x) || !std::isfinite(m_centreOfMass.y) ||
+        !std::isfinite(m_centreOfMass.z)) {
         // An open or flat mesh encloses no volume: fall back to a plausible solid.
         m_centreOfMass = Vector3_Zero;
         const float d = 5.3333335f;

@@ -13,7 +13,8 @@ namespace Kinetic {
 
 class GeometricPrimitive : public Primitive {
 public:
-    GeometricPrimitive(RigidBody* body, Geometry* geometry, const Transform& bodyToLocal, float mass, CDType type);
+    GeometricPrimitive(RigidBody* body, Geometry* geometry, const Transform& bodyToLocal, float mass,
+                       CDType type);
     ~GeometricPrimitive() override;
 
     // Mesh data comes from disc files: a triangle naming a vertex the mesh lacks would be read out of

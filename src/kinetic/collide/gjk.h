@@ -119,7 +119,8 @@ float GJK_Planar(S& shape, const PlanarPrimitive& plane, ContactPoint& out) {
     const Vector3 n = plane.getBodyToWorldTransform().getRotatedDir(plane.m_normal);
     const Vector3* p = shape.getSupportingVertex(-n, 0);
     const Vector3 pw = shape.toWorld(p);
-    const float d = plane.getWorldToBodyTransform().getTransformedPos(pw).dot(plane.m_normal) - plane.m_distance;
+    const float d =
+        plane.getWorldToBodyTransform().getTransformedPos(pw).dot(plane.m_normal) - plane.m_distance;
     if (d < 0.0f) return -1.0f;
     out.m_distance = d;
     out.m_normal = n;
@@ -137,7 +138,8 @@ void ValidatePoints(S1& a, S2& b, GJKCache& cache, std::vector<CollisionDetails>
     const Vector3 r = fresh.m_contact.m_position;
     bool offered = false;
     if (cache.m_size == 2) {
-        offered = !(cache.m_verticesA[0] == cache.m_verticesA[1] && cache.m_verticesB[0] == cache.m_verticesB[1]);
+        offered =
+            !(cache.m_verticesA[0] == cache.m_verticesA[1] && cache.m_verticesB[0] == cache.m_verticesB[1]);
     } else if (cache.m_size == 3) {
         const Vector3* const* A = cache.m_verticesA;
         const Vector3* const* B = cache.m_verticesB;

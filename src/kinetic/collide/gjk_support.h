@@ -40,7 +40,9 @@ public:
         }
         return &v[m_current];
     }
-    Vector3 toWorld(const Vector3* p) const { return m_primitive->getBodyToWorldTransform().getTransformedPos(*p); }
+    Vector3 toWorld(const Vector3* p) const {
+        return m_primitive->getBodyToWorldTransform().getTransformedPos(*p);
+    }
     Vector3 startPoint() const { return m_primitive->getBodyToWorldTransform().getTranslation(); }
 
     // Of equal maxima the first in the array wins.
@@ -72,7 +74,9 @@ public:
         return GJK_HillConvex::scan(m_vertices, m_count,
                                     m_primitive->getWorldToBodyTransform().getRotatedDir(d));
     }
-    Vector3 toWorld(const Vector3* p) const { return m_primitive->getBodyToWorldTransform().getTransformedPos(*p); }
+    Vector3 toWorld(const Vector3* p) const {
+        return m_primitive->getBodyToWorldTransform().getTransformedPos(*p);
+    }
     Vector3 startPoint() const { return m_primitive->getBodyToWorldTransform().getTranslation(); }
 
     const GeometricPrimitive* m_primitive;

@@ -100,14 +100,15 @@ void InternalCollide::remove(Collidable* c) {
         eraseAll(m_deactivatedEntities, c->m_entity);
     }
     for (auto* ext : {&m_fixedExtents, &m_activeExtents, &m_inactiveExtents})
-        ext->erase(std::remove_if(ext->begin(), ext->end(), [c](const Extent& x) { return x.m_collidable == c; }),
-                   ext->end());
-    m_RRCollisionList.erase(std::remove_if(m_RRCollisionList.begin(), m_RRCollisionList.end(),
-                                           [c](const CollisionDetails& d) {
-                                               return d.m_objectA == c || d.m_objectB == c;
-                                           }),
-                            m_RRCollisionList.end());
-    for (PairList* l : {&m_interpenetrations, &m_phantomPenetrations, &m_previousPhantoms, &m_inactivePhantoms})
+        ext->erase(
+            std::remove_if(ext->begin(), ext->end(), [c](const Extent& x) { return x.m_collidable == c; }),
+            ext->end());
+    m_RRCollisionList.erase(
+        std::remove_if(m_RRCollisionList.begin(), m_RRCollisionList.end(),
+                       [c](const CollisionDetails& d) { return d.m_objectA == c || d.m_objectB == c; }),
+        m_RRCollisionList.end());
+    for (PairList* l :
+         {&m_interpenetrations, &m_phantomPenetrations, &m_previousPhantoms, &m_inactivePhantoms})
         erasePairsHolding(*l, c);
     c->removeAllDependancy(this);
 }
@@ -201,7 +202,8 @@ void InternalCollide::sweep(const std::vector<Collidable*>& set) {
     size_t ac = 0, ic = 0, fc = 0;
     for (size_t i = 0; i < ns; ++i) {
         const Extent& a = local[i];
-        for (size_t j = i + 1; j < ns && local[j].m_min <= a.m_max; ++j) possible(a.m_collidable, local[j].m_collidable);
+        for (size_t j = i + 1; j < ns && local[j].m_min <= a.m_max; ++j)
+            possible(a.m_collidable, local[j].m_collidable);
         while (ac < na && m_activeExtents[ac].m_max < a.m_min) ++ac;
         for (size_t j = ac; j < na && m_activeExtents[j].m_min <= a.m_max; ++j)
             if (!listed(set, m_activeExtents[j].m_collidable))
@@ -238,9 +240,11 @@ bool InternalCollide::isPossibleCollision(Collidable* a, Collidable* b) const {
         const auto* ga = static_cast<const GeometricPrimitive*>(a);
         const auto* gb = static_cast<const GeometricPrimitive*>(b);
         if (ga->m_OBB && gb->m_OBB) {
-            const Transform bToA = ga->m_OBB->m_BVToBodyTransform.getInverse() * ga->getWorldToBodyTransform() *
-                                   gb->getBodyToWorldTransform() * gb->m_OBB->m_BVToBodyTransform;
-            if (ga->m_OBB->isDisjointFrom(bToA, ga->m_OBB->m_extent, gb->m_OBB->m_extent, m_tolerance)) return false;
+            const Transform bToA = ga->m_OBB->m_BVToBodyTransform.getInverse() *
+                                   ga->getWorldToBodyTransform() * gb->getBodyToWorldTransform() *
+                                   gb->m_OBB->m_BVToBodyTransform;
+            if (ga->m_OBB->isDisjointFrom(bToA, ga->m_OBB->m_extent, gb->m_OBB->m_extent, m_tolerance))
+                return false;
         }
     }
     if (a->m_collisionGroups != 0 && b->m_collisionGroups != 0 &&
@@ -489,7 +493,8 @@ void InternalCollide::rebuildInactivePhantomPairs() {
 
 void InternalCollide::firePhantomEvents() {
     if (!m_penetrationEventPipe) return;
-    m_phantomPenetrations.insert(m_phantomPenetrations.end(), m_inactivePhantoms.begin(), m_inactivePhantoms.end());
+    m_phantomPenetrations.insert(m_phantomPenetrations.end(), m_inactivePhantoms.begin(),
+                                 m_inactivePhantoms.end());
     auto byKey = [](const CollidablePair& a, const CollidablePair& b) { return a.getKey() < b.getKey(); };
     std::stable_sort(m_phantomPenetrations.begin(), m_phantomPenetrations.end(), byKey);
     auto raise = [this](const CollidablePair& p, int state) {

@@ -136,26 +136,26 @@ private:
                             std::vector<CollisionDetails>& details);
     void ImplicitGeometric(PlanarPrimitive& a, GeometricPrimitive& b, PairList& inter, PairList& phantoms,
                            std::vector<CollisionDetails>& details);
-    void CXGeometricGeometric(GeometricPrimitive& a, GeometricPrimitive& b, PairList& inter, PairList& phantoms,
-                              std::vector<CollisionDetails>& details);
+    void CXGeometricGeometric(GeometricPrimitive& a, GeometricPrimitive& b, PairList& inter,
+                              PairList& phantoms, std::vector<CollisionDetails>& details);
     void CXGeometricImplicit(GeometricPrimitive& a, PlanarPrimitive& b, PairList& inter, PairList& phantoms,
                              std::vector<CollisionDetails>& details);
     void CXGeometricHeightField(GeometricPrimitive& a, HeightFieldPrimitive& b, PairList& inter,
                                 PairList& phantoms, std::vector<CollisionDetails>& details);
     void FastCXGeometricHeightField(GeometricPrimitive& a, HeightFieldPrimitive& b, PairList& inter,
                                     PairList& phantoms, std::vector<CollisionDetails>& details);
-    void CXGeometricCXGeometric(GeometricPrimitive& a, GeometricPrimitive& b, PairList& inter, PairList& phantoms,
-                                std::vector<CollisionDetails>& details);
-    void CXImplicitGeometric(CXImplicitPrimitive& a, GeometricPrimitive& b, PairList& inter, PairList& phantoms,
-                             std::vector<CollisionDetails>& details);
+    void CXGeometricCXGeometric(GeometricPrimitive& a, GeometricPrimitive& b, PairList& inter,
+                                PairList& phantoms, std::vector<CollisionDetails>& details);
+    void CXImplicitGeometric(CXImplicitPrimitive& a, GeometricPrimitive& b, PairList& inter,
+                             PairList& phantoms, std::vector<CollisionDetails>& details);
     void CXImplicitSphereGeometric(CXImplicitPrimitive& a, GeometricPrimitive& b, PairList& inter,
                                    PairList& phantoms, std::vector<CollisionDetails>& details);
     void CXImplicitImplicit(CXImplicitPrimitive& a, PlanarPrimitive& b, PairList& inter, PairList& phantoms,
                             std::vector<CollisionDetails>& details);
-    void CXImplicitCXGeometric(CXImplicitPrimitive& a, GeometricPrimitive& b, PairList& inter, PairList& phantoms,
-                               std::vector<CollisionDetails>& details);
-    void CXImplicitCXImplicit(CXImplicitPrimitive& a, CXImplicitPrimitive& b, PairList& inter, PairList& phantoms,
-                              std::vector<CollisionDetails>& details);
+    void CXImplicitCXGeometric(CXImplicitPrimitive& a, GeometricPrimitive& b, PairList& inter,
+                               PairList& phantoms, std::vector<CollisionDetails>& details);
+    void CXImplicitCXImplicit(CXImplicitPrimitive& a, CXImplicitPrimitive& b, PairList& inter,
+                              PairList& phantoms, std::vector<CollisionDetails>& details);
     // Convex mesh against world-space triangles (three points each), with the pair's manifold.
     void convexMeshTriangles(GeometricPrimitive& a, Collidable& b, const std::vector<Vector3>& triangles,
                              const Transform* bWorldToBody, PairList& inter, PairList& phantoms,

@@ -35,7 +35,8 @@ bool isFixed(const Collidable& c) {
 
 }  // namespace
 
-bool InternalCollide::outcome(float d, Collidable& a, Collidable& b, PairList& inter, PairList& phantoms) const {
+bool InternalCollide::outcome(float d, Collidable& a, Collidable& b, PairList& inter,
+                              PairList& phantoms) const {
     if (d >= m_tolerance) return false;
     if (d < 0.0f) {
         (eitherPhantom(a, b) ? phantoms : inter).emplace_back(&a, &b);
@@ -48,16 +49,16 @@ void InternalCollide::pairDispatch(Collidable& a, Collidable& b, PairList& inter
                                    std::vector<CollisionDetails>& details) {
     switch (static_cast<uint32_t>(a.m_type) + static_cast<uint32_t>(b.m_type)) {
         case CD_GEOMETRIC + CD_GEOMETRIC:
-            GeometricGeometric(static_cast<GeometricPrimitive&>(a), static_cast<GeometricPrimitive&>(b), inter,
-                               phantoms, details);
+            GeometricGeometric(static_cast<GeometricPrimitive&>(a), static_cast<GeometricPrimitive&>(b),
+                               inter, phantoms, details);
             break;
         case CD_IMPLICIT + CD_GEOMETRIC:
-            ImplicitGeometric(static_cast<PlanarPrimitive&>(a), static_cast<GeometricPrimitive&>(b), inter, phantoms,
-                              details);
+            ImplicitGeometric(static_cast<PlanarPrimitive&>(a), static_cast<GeometricPrimitive&>(b), inter,
+                              phantoms, details);
             break;
         case CD_CXGEOMETRIC + CD_GEOMETRIC:
-            CXGeometricGeometric(static_cast<GeometricPrimitive&>(a), static_cast<GeometricPrimitive&>(b), inter,
-                                 phantoms, details);
+            CXGeometricGeometric(static_cast<GeometricPrimitive&>(a), static_cast<GeometricPrimitive&>(b),
+                                 inter, phantoms, details);
             break;
         case CD_CXGEOMETRIC + CD_IMPLICIT:
             CXGeometricImplicit(static_cast<GeometricPrimitive&>(a), static_cast<PlanarPrimitive&>(b), inter,
@@ -72,24 +73,24 @@ void InternalCollide::pairDispatch(Collidable& a, Collidable& b, PairList& inter
             break;
         }
         case CD_CXGEOMETRIC + CD_CXGEOMETRIC:
-            CXGeometricCXGeometric(static_cast<GeometricPrimitive&>(a), static_cast<GeometricPrimitive&>(b), inter,
-                                   phantoms, details);
+            CXGeometricCXGeometric(static_cast<GeometricPrimitive&>(a), static_cast<GeometricPrimitive&>(b),
+                                   inter, phantoms, details);
             break;
         case CD_CXIMPLICIT + CD_GEOMETRIC:
-            CXImplicitGeometric(static_cast<CXImplicitPrimitive&>(a), static_cast<GeometricPrimitive&>(b), inter,
-                                phantoms, details);
+            CXImplicitGeometric(static_cast<CXImplicitPrimitive&>(a), static_cast<GeometricPrimitive&>(b),
+                                inter, phantoms, details);
             break;
         case CD_CXIMPLICIT + CD_IMPLICIT:
             CXImplicitImplicit(static_cast<CXImplicitPrimitive&>(a), static_cast<PlanarPrimitive&>(b), inter,
                                phantoms, details);
             break;
         case CD_CXIMPLICIT + CD_CXGEOMETRIC:
-            CXImplicitCXGeometric(static_cast<CXImplicitPrimitive&>(a), static_cast<GeometricPrimitive&>(b), inter,
-                                  phantoms, details);
+            CXImplicitCXGeometric(static_cast<CXImplicitPrimitive&>(a), static_cast<GeometricPrimitive&>(b),
+                                  inter, phantoms, details);
             break;
         case CD_CXIMPLICIT + CD_CXIMPLICIT:
-            CXImplicitCXImplicit(static_cast<CXImplicitPrimitive&>(a), static_cast<CXImplicitPrimitive&>(b), inter,
-                                 phantoms, details);
+            CXImplicitCXImplicit(static_cast<CXImplicitPrimitive&>(a), static_cast<CXImplicitPrimitive&>(b),
+                                 inter, phantoms, details);
             break;
         default:
             // Height fields against anything but convex meshes, and unknown kinds, have no test.
@@ -206,14 +207,16 @@ void InternalCollide::CXImplicitGeometric(CXImplicitPrimitive& a, GeometricPrimi
     if (a.getSubType() == 0) CXImplicitSphereGeometric(a, b, inter, phantoms, details);
 }
 
-void InternalCollide::CXImplicitSphereGeometric(CXImplicitPrimitive& a, GeometricPrimitive& b, PairList& inter,
-                                                PairList& phantoms, std::vector<CollisionDetails>& details) {
+void InternalCollide::CXImplicitSphereGeometric(CXImplicitPrimitive& a, GeometricPrimitive& b,
+                                                PairList& inter, PairList& phantoms,
+                                                std::vector<CollisionDetails>& details) {
     const float radius = static_cast<SphericalPrimitive&>(a).m_radius;
     const Geometry* g = b.m_geometry;
     std::vector<const TriangleIndices*> candidates;
     if (isFixed(b)) {
         if (!b.m_KDOPTree) return;
-        const Vector3 centre = b.getWorldToBodyTransform().getTransformedPos((a.m_AABB.m_min + a.m_AABB.m_max) * 0.5f);
+        const Vector3 centre =
+            b.getWorldToBodyTransform().getTransformedPos((a.m_AABB.m_min + a.m_AABB.m_max) * 0.5f);
         b.m_KDOPTree->intersect(KDop14(centre, radius, m_tolerance), candidates, b.m_KDOPTree->getRoot());
     } else if (b.m_OBBTree) {
         const Transform t = a.getWorldToBodyTransform() * b.getBodyToWorldTransform();
@@ -255,12 +258,14 @@ void InternalCollide::CXGeometricGeometric(GeometricPrimitive& a, GeometricPrimi
         b.m_KDOPTree->intersect(KDop14(*a.m_OBB, aToB, m_tolerance), candidates, b.m_KDOPTree->getRoot());
     } else if (b.m_OBBTree) {
         if (a.m_OBB) {
-            const Transform t =
-                a.m_OBB->m_BVToBodyTransform.getInverse() * a.getWorldToBodyTransform() * b.getBodyToWorldTransform();
-            BVTreeIntersect<OBB>::SINGLE_find_intersections(*a.m_OBB, b.m_OBBTree, t, candidates, m_tolerance);
+            const Transform t = a.m_OBB->m_BVToBodyTransform.getInverse() * a.getWorldToBodyTransform() *
+                                b.getBodyToWorldTransform();
+            BVTreeIntersect<OBB>::SINGLE_find_intersections(*a.m_OBB, b.m_OBBTree, t, candidates,
+                                                            m_tolerance);
         } else {
             const Transform t = a.getWorldToBodyTransform() * b.getBodyToWorldTransform();
-            BVTreeIntersect<OBB>::SINGLE_find_intersections(a.m_AABB, b.m_OBBTree, t, candidates, m_tolerance);
+            BVTreeIntersect<OBB>::SINGLE_find_intersections(a.m_AABB, b.m_OBBTree, t, candidates,
+                                                            m_tolerance);
         }
     } else {
         return;
@@ -270,7 +275,8 @@ void InternalCollide::CXGeometricGeometric(GeometricPrimitive& a, GeometricPrimi
     std::vector<Vector3> tris;
     tris.reserve(candidates.size() * 3);
     for (const TriangleIndices* t : candidates)
-        for (int k = 0; k < 3; ++k) tris.push_back(toWorld.getTransformedPos(b.m_geometry->m_vertices[t->m_verts[k]]));
+        for (int k = 0; k < 3; ++k)
+            tris.push_back(toWorld.getTransformedPos(b.m_geometry->m_vertices[t->m_verts[k]]));
     const Transform worldToB = b.getWorldToBodyTransform();
     convexMeshTriangles(a, b, tris, &worldToB, inter, phantoms, details);
 }
@@ -288,7 +294,8 @@ void InternalCollide::CXGeometricHeightField(GeometricPrimitive& a, HeightFieldP
     tris.reserve(triangles.size() * 3);
     for (const TriangleIndices& t : triangles) {
         // The field is application code: a triangle naming a vertex it did not give is skipped.
-        if (t.m_verts[0] >= vertices.size() || t.m_verts[1] >= vertices.size() || t.m_verts[2] >= vertices.size())
+        if (t.m_verts[0] >= vertices.size() || t.m_verts[1] >= vertices.size() ||
+            t.m_verts[2] >= vertices.size())
             continue;
         for (int k = 0; k < 3; ++k) tris.push_back(toWorld.getTransformedPos(vertices[t.m_verts[k]]));
     }
@@ -296,8 +303,9 @@ void InternalCollide::CXGeometricHeightField(GeometricPrimitive& a, HeightFieldP
     convexMeshTriangles(a, b, tris, nullptr, inter, phantoms, details);
 }
 
-void InternalCollide::convexMeshTriangles(GeometricPrimitive& a, Collidable& b, const std::vector<Vector3>& tris,
-                                          const Transform* bWorldToBody, PairList& inter, PairList& phantoms,
+void InternalCollide::convexMeshTriangles(GeometricPrimitive& a, Collidable& b,
+                                          const std::vector<Vector3>& tris, const Transform* bWorldToBody,
+                                          PairList& inter, PairList& phantoms,
                                           std::vector<CollisionDetails>& details) {
     const float tol = m_tolerance;
     bool found = false;
@@ -370,17 +378,20 @@ void InternalCollide::convexMeshTriangles(GeometricPrimitive& a, Collidable& b, 
     for (const ContactPoint& p : pts) details.push_back(record(a, b, p));
 }
 
-void InternalCollide::FastCXGeometricHeightField(GeometricPrimitive& a, HeightFieldPrimitive& b, PairList& inter,
-                                                 PairList& phantoms, std::vector<CollisionDetails>& details) {
+void InternalCollide::FastCXGeometricHeightField(GeometricPrimitive& a, HeightFieldPrimitive& b,
+                                                 PairList& inter, PairList& phantoms,
+                                                 std::vector<CollisionDetails>& details) {
     const Geometry* g = a.m_geometry;
     const int n = g->m_vertex_count;
     if (n <= 0) return;
     const Transform aToField = b.getWorldToBodyTransform() * a.getBodyToWorldTransform();
     m_hfPoints.resize(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) m_hfPoints[static_cast<size_t>(i)] = aToField.getTransformedPos(g->m_vertices[i]);
+    for (int i = 0; i < n; ++i)
+        m_hfPoints[static_cast<size_t>(i)] = aToField.getTransformedPos(g->m_vertices[i]);
     m_hfDepths.assign(static_cast<size_t>(n), 0.0f);
     m_hfNormals.resize(static_cast<size_t>(n));
-    if (b.m_heightfield->collidePoints(m_hfPoints.data(), n, m_tolerance, m_hfDepths.data(), m_hfNormals.data())) {
+    if (b.m_heightfield->collidePoints(m_hfPoints.data(), n, m_tolerance, m_hfDepths.data(),
+                                       m_hfNormals.data())) {
         outcome(-1.0f, a, b, inter, phantoms);
         return;
     }

@@ -4,8 +4,8 @@
 
 namespace Kinetic {
 
-float InternalCollideUtil::triSphere(const Triangle& t, const Vector3& centre, float radius, ContactPoint& out,
-                                     int& feature, float tolerance) {
+float InternalCollideUtil::triSphere(const Triangle& t, const Vector3& centre, float radius,
+                                     ContactPoint& out, int& feature, float tolerance) {
     Vector3 q;
     const float d = TTintersection::closestPointTri(centre, t.m_points, q, feature) - radius;
     if (d < 1e-05f) return -1.0f;

@@ -19,11 +19,12 @@ class InternalCollideUtil {
 public:
     // Separation of sphere and triangle; -1 (out untouched) below 1e-5; out written only when the
     // separation is within the tolerance.
-    static float triSphere(const Triangle& t, const Vector3& centre, float radius, ContactPoint& out, int& feature,
-                           float tolerance);
+    static float triSphere(const Triangle& t, const Vector3& centre, float radius, ContactPoint& out,
+                           int& feature, float tolerance);
     static bool isValidTriContact(const CollisionDetails& contact, const TriangleIndices* triangle,
                                   const Vector3* vertices, int feature,
-                                  const std::vector<const TriangleIndices*>& triangles, const Transform& meshToWorld);
+                                  const std::vector<const TriangleIndices*>& triangles,
+                                  const Transform& meshToWorld);
 };
 
 }  // namespace Kinetic

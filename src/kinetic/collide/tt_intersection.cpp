@@ -43,7 +43,7 @@ float TTintersection::closestPointTri(Vector3 p, const Vector3* t, Vector3& resu
             keptCode = code;
             const float side = (opposite - q).dot(p - q);
             if (side < 0.0f) return std::sqrt(d2);  // beyond this edge, seen from the opposite vertex
-            usable = side < d2;  // the mark belongs to the point just remembered
+            usable = side < d2;                     // the mark belongs to the point just remembered
         }
     }
     const Vector3 n = e[0].cross(e[1]);

@@ -119,12 +119,13 @@ void InertialTensorComputer::compFaceIntegrals(FACE* f) {
     Fcc = k3 * (nA * nA * Paa + 2 * nA * nB * Pab + nB * nB * Pbb + w * (2 * (nA * Pa + nB * Pb) + w * P1));
     Faaa = k1 * Paaa;
     Fbbb = k1 * Pbbb;
-    Fccc = -k4 * (nA * nA * nA * Paaa + 3 * nA * nA * nB * Paab + 3 * nA * nB * nB * Pabb + nB * nB * nB * Pbbb +
-                  3 * w * (nA * nA * Paa + 2 * nA * nB * Pab + nB * nB * Pbb) +
+    Fccc = -k4 * (nA * nA * nA * Paaa + 3 * nA * nA * nB * Paab + 3 * nA * nB * nB * Pabb +
+                  nB * nB * nB * Pbbb + 3 * w * (nA * nA * Paa + 2 * nA * nB * Pab + nB * nB * Pbb) +
                   w * w * (3 * (nA * Pa + nB * Pb) + w * P1));
     Faab = k1 * Paab;
     Fbbc = -k2 * (nA * Pabb + nB * Pbbb + w * Pbb);
-    Fcca = k3 * (nA * nA * Paaa + 2 * nA * nB * Paab + nB * nB * Pabb + w * (2 * (nA * Paa + nB * Pab) + w * Pa));
+    Fcca = k3 *
+           (nA * nA * Paaa + 2 * nA * nB * Paab + nB * nB * Pabb + w * (2 * (nA * Paa + nB * Pab) + w * Pa));
 }
 
 void InertialTensorComputer::compVolumeIntegrals(POLYHEDRON* p) {

@@ -3,8 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cmath>
 #include <cfloat>
+#include <cmath>
 #include <memory>
 #include <set>
 
@@ -301,7 +301,7 @@ TEST(MeshMeshTest, MovingMeshAboveAFixedMeshAndTwoMovingMeshes) {
 
 TEST(MeshMeshTest, DetectWritesTheClosestPointsAndCallsTouchingAnInterpenetration) {
     Geometry g;
-    const Vector3 v[6] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 0, 1),
+    const Vector3 v[6] = {Vector3(0, 0, 0),     Vector3(1, 0, 0),     Vector3(0, 0, 1),
                           Vector3(0, -0.3f, 0), Vector3(1, -0.3f, 0), Vector3(0, -0.3f, 1)};
     g.addVertices(v, 6);
     const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};

@@ -77,7 +77,8 @@ bool bruteForce(const InternalCollide& d, const Collidable* a, const Collidable*
             std::fabs(ca.z - cb.z) > ea.z + eb.z + t)
             return false;
     }
-    if (a->m_collisionGroups && b->m_collisionGroups && !d.areInteracting(a->m_collisionGroups, b->m_collisionGroups))
+    if (a->m_collisionGroups && b->m_collisionGroups &&
+        !d.areInteracting(a->m_collisionGroups, b->m_collisionGroups))
         return false;
     return true;
 }
@@ -126,7 +127,8 @@ TEST(BroadphaseTest, FindsExactlyTheBruteForcePairsOnRandomScenes) {
                     place(b, p);
                 }
             } else {
-                meshes.push_back(boxGeometry(Vector3(0.2f + rng.next(), 0.2f + rng.next(), 0.2f + rng.next())));
+                meshes.push_back(
+                    boxGeometry(Vector3(0.2f + rng.next(), 0.2f + rng.next(), 0.2f + rng.next())));
                 b = meshBody(meshes.back().get(), fixed ? 0.0f : 1.0f, true, p);
             }
             if (!fixed && state < 0.45f) b->setActive(false, false);
@@ -141,7 +143,8 @@ TEST(BroadphaseTest, FindsExactlyTheBruteForcePairsOnRandomScenes) {
         PairList expected;
         for (size_t i = 0; i < all.size(); ++i)
             for (size_t j = i + 1; j < all.size(); ++j)
-                if (bruteForce(s.detector, all[i], all[j])) expected.push_back(InternalCollide::canonical(all[i], all[j]));
+                if (bruteForce(s.detector, all[i], all[j]))
+                    expected.push_back(InternalCollide::canonical(all[i], all[j]));
         EXPECT_EQ(found.size(), expected.size()) << "seed " << seed;
         EXPECT_EQ(keys(found), keys(expected)) << "seed " << seed;
         EXPECT_GT(expected.size(), 10u);  // the scene is dense enough to mean something
@@ -158,7 +161,9 @@ TEST(BroadphaseTest, FindsExactlyTheBruteForcePairsOnRandomScenes) {
             set.push_back(s.bodies[i].get());
             s.bodies[i]->getCollidableList(inSet);
         }
-        auto member = [&inSet](const Collidable* c) { return std::find(inSet.begin(), inSet.end(), c) != inSet.end(); };
+        auto member = [&inSet](const Collidable* c) {
+            return std::find(inSet.begin(), inSet.end(), c) != inSet.end();
+        };
         PairList inter, phantoms;
         std::vector<CollisionDetails> details;
         s.detector.collideSet(set, inter, details, phantoms);
@@ -245,9 +250,9 @@ TEST(BroadphaseTest, CollisionGroups) {
 TEST(DetectorTest, StopAtNewPenetrationStopsOnTheFirstNewPairAndSkipsKnownOnes) {
     Scene s(0.1f);
     RigidBody* a = s.add(sphereBody(1, 1, Vector3(0, 0, 0)));
-    RigidBody* b = s.add(sphereBody(1, 1, Vector3(1, 0, 0)));      // overlaps a
+    RigidBody* b = s.add(sphereBody(1, 1, Vector3(1, 0, 0)));  // overlaps a
     RigidBody* c = s.add(sphereBody(1, 1, Vector3(30, 0, 0)));
-    RigidBody* e = s.add(sphereBody(1, 1, Vector3(31, 0, 0)));     // overlaps c
+    RigidBody* e = s.add(sphereBody(1, 1, Vector3(31, 0, 0)));  // overlaps c
     s.detector.resetCollisionLists();
     s.detector.collide(true);
     ASSERT_EQ(s.detector.m_interpenetrations.size(), 1u);

@@ -60,17 +60,20 @@ TEST(GeometricPrimitiveTest, FixedMeshGetsItsTightBoxAndMovingMeshASphereCube) {
 
 TEST(DeterminismTest, TheSameSceneTwiceGivesBitIdenticalContacts) {
     auto run = [] {
-        GridHeightField field(33, 33, 1.0f, [](float x, float z) { return 1.0f + 0.3f * std::sin(x / 3) * std::cos(z / 5); });
+        GridHeightField field(
+            33, 33, 1.0f, [](float x, float z) { return 1.0f + 0.3f * std::sin(x / 3) * std::cos(z / 5); });
         auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
         std::vector<std::unique_ptr<RigidBody>> bodies;
         InternalCollide d(0.2f);
         bodies.emplace_back(fieldBody(&field, true));
         d.addRigidBody(bodies.back().get());
         for (int i = 0; i < 30; ++i) {
-            const float x = 3.0f + 0.9f * static_cast<float>(i % 6) * 4.0f, z = 3.0f + 4.0f * static_cast<float>(i / 6);
+            const float x = 3.0f + 0.9f * static_cast<float>(i % 6) * 4.0f,
+                        z = 3.0f + 4.0f * static_cast<float>(i / 6);
             // Centre 0.62 above the surface (y is down): corners come within the tolerance or under it.
             const float y = field.getHeightAt(x, z) - 0.62f;
-            bodies.emplace_back(meshBody(g.get(), 1, true, Vector3(x, y, z), aboutY(0.1f * static_cast<float>(i))));
+            bodies.emplace_back(
+                meshBody(g.get(), 1, true, Vector3(x, y, z), aboutY(0.1f * static_cast<float>(i))));
             d.addRigidBody(bodies.back().get());
         }
         d.collide(false);

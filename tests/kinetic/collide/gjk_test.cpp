@@ -25,7 +25,9 @@ struct BoxPair {
         prim(a.get())->precomputeCDinfo(0.2f);
         prim(b.get())->precomputeCDinfo(0.2f);
     }
-    static GeometricPrimitive* prim(RigidBody* r) { return static_cast<GeometricPrimitive*>(r->getPrimitives()[0]); }
+    static GeometricPrimitive* prim(RigidBody* r) {
+        return static_cast<GeometricPrimitive*>(r->getPrimitives()[0]);
+    }
     float run(ContactPoint& out, GJKCache& cache) {
         GJK_HillConvex sa(prim(a.get())), sb(prim(b.get()));
         return GJK(sa, sb, out, &cache);

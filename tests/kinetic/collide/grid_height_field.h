@@ -24,7 +24,8 @@ public:
         m_resolution_z = nz;
         m_size = Vector3(spacing * static_cast<float>(nx - 1), 0.0f, spacing * static_cast<float>(nz - 1));
         for (int j = 0; j < nz; ++j)
-            for (int i = 0; i < nx; ++i) m_y[index(i, j)] = -up(spacing * static_cast<float>(i), spacing * static_cast<float>(j));
+            for (int i = 0; i < nx; ++i)
+                m_y[index(i, j)] = -up(spacing * static_cast<float>(i), spacing * static_cast<float>(j));
         float top = 0.0f;
         for (float y : m_y) top = y < top ? y : top;
         m_size.y = top;
@@ -69,7 +70,9 @@ public:
         const int i1 = clampCell(std::floor(region.m_max.x / m_spacing), m_resolution_x);
         const int j0 = clampCell(std::floor(region.m_min.z / m_spacing), m_resolution_z);
         const int j1 = clampCell(std::floor(region.m_max.z / m_spacing), m_resolution_z);
-        if (region.m_max.x < 0 || region.m_max.z < 0 || region.m_min.x > m_size.x || region.m_min.z > m_size.z) return;
+        if (region.m_max.x < 0 || region.m_max.z < 0 || region.m_min.x > m_size.x ||
+            region.m_min.z > m_size.z)
+            return;
         for (int j = j0; j <= j1; ++j) {
             for (int i = i0; i <= i1; ++i) {
                 const auto base = static_cast<uint16_t>(vertices.size());

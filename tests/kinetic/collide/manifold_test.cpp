@@ -24,7 +24,8 @@ public:
         return true;
     }
     bool collidePoints(const Vector3*, int, float, float*, Vector3*) const override { return false; }
-    void polygonizeRegion(const AABB&, std::vector<TriangleIndices>& t, std::vector<Vector3>& v) const override {
+    void polygonizeRegion(const AABB&, std::vector<TriangleIndices>& t,
+                          std::vector<Vector3>& v) const override {
         for (size_t i = 0; i < m_points.size(); ++i) v.push_back(m_points[i]);
         for (size_t i = 0; i + 2 < m_points.size(); i += 3) t.push_back(tri(int(i), int(i + 1), int(i + 2)));
     }
@@ -33,7 +34,8 @@ public:
     void addTilted(const Vector3& p, float angle) {
         const float c = std::cos(angle), s = std::sin(angle);
         const Vector3 local[3] = {Vector3(-0.2f, 0, -0.2f), Vector3(0.2f, 0, -0.2f), Vector3(0, 0, 0.25f)};
-        for (const Vector3& q : local) m_points.push_back(p + Vector3(c * q.x - s * q.y, s * q.x + c * q.y, q.z));
+        for (const Vector3& q : local)
+            m_points.push_back(p + Vector3(c * q.x - s * q.y, s * q.x + c * q.y, q.z));
     }
     std::vector<Vector3> m_points;
 };
@@ -79,8 +81,8 @@ TEST(ManifoldTest, NearbyContactsMergeAt10DegreesAndStayApartAt40) {
 TEST(ManifoldTest, ZeroAreaTrianglesGiveNoNaN) {
     TriangleField field;
     // A collapsed triangle and a sliver of three collinear points under the box.
-    for (const Vector3& p : {Vector3(5, 0.55f, 5), Vector3(5, 0.55f, 5), Vector3(5, 0.55f, 5), Vector3(4.8f, 0.56f, 5),
-                             Vector3(5, 0.56f, 5), Vector3(5.2f, 0.56f, 5)})
+    for (const Vector3& p : {Vector3(5, 0.55f, 5), Vector3(5, 0.55f, 5), Vector3(5, 0.55f, 5),
+                             Vector3(4.8f, 0.56f, 5), Vector3(5, 0.56f, 5), Vector3(5.2f, 0.56f, 5)})
         field.m_points.push_back(p);
     auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
     std::unique_ptr<RigidBody> ground(fieldBody(&field, false, Vector3_Zero));
@@ -94,7 +96,8 @@ TEST(ManifoldTest, ZeroAreaTrianglesGiveNoNaN) {
     for (const CollisionDetails& c : d.m_RRCollisionList) {
         EXPECT_TRUE(std::isfinite(c.m_contact.m_distance));
         EXPECT_TRUE(std::isfinite(c.m_contact.m_normal.x + c.m_contact.m_normal.y + c.m_contact.m_normal.z));
-        EXPECT_TRUE(std::isfinite(c.m_contact.m_position.x + c.m_contact.m_position.y + c.m_contact.m_position.z));
+        EXPECT_TRUE(
+            std::isfinite(c.m_contact.m_position.x + c.m_contact.m_position.y + c.m_contact.m_position.z));
         EXPECT_NEAR(c.m_contact.m_distance, 0.05f, 0.011f);
     }
     // A sphere against a moving mesh made of the same degenerate triangles (the full-scan path).

@@ -27,8 +27,9 @@ inline std::unique_ptr<Geometry> boxGeometry(const Vector3& h) {
     Vector3 v[8];
     for (int i = 0; i < 8; ++i) v[i] = Vector3(i & 1 ? h.x : -h.x, i & 2 ? h.y : -h.y, i & 4 ? h.z : -h.z);
     g->addVertices(v, 8);
-    const TriangleIndices t[12] = {tri(0, 2, 1), tri(1, 2, 3), tri(4, 5, 6), tri(5, 7, 6), tri(0, 1, 4), tri(1, 5, 4),
-                                   tri(2, 6, 3), tri(3, 6, 7), tri(0, 4, 2), tri(2, 4, 6), tri(1, 3, 5), tri(3, 7, 5)};
+    const TriangleIndices t[12] = {tri(0, 2, 1), tri(1, 2, 3), tri(4, 5, 6), tri(5, 7, 6),
+                                   tri(0, 1, 4), tri(1, 5, 4), tri(2, 6, 3), tri(3, 6, 7),
+                                   tri(0, 4, 2), tri(2, 4, 6), tri(1, 3, 5), tri(3, 7, 5)};
     g->addTriangles(t, 12);
     return g;
 }

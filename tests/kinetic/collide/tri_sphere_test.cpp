@@ -16,7 +16,8 @@ TEST(TriSphereTest, WritesOnlyWithinTheToleranceAndRefusesTouching) {
     ContactPoint out;
     int feature = -1;
     // Centre 1.05 above the face, radius 1: separation 0.05.
-    EXPECT_NEAR(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.05f, 0.5f), 1.0f, out, feature, 0.1f), 0.05f, 1e-5f);
+    EXPECT_NEAR(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.05f, 0.5f), 1.0f, out, feature, 0.1f),
+                0.05f, 1e-5f);
     EXPECT_EQ(feature, 2);
     EXPECT_NEAR(out.m_normal.y, -1.0f, 1e-6f);
     EXPECT_NEAR(out.m_pointA.y, -0.05f, 1e-5f);  // the sphere's surface point
@@ -24,10 +25,12 @@ TEST(TriSphereTest, WritesOnlyWithinTheToleranceAndRefusesTouching) {
     EXPECT_NEAR(out.m_position.y, -0.025f, 1e-5f);
     // Beyond the tolerance: the separation, nothing written.
     out.m_distance = 9;
-    EXPECT_NEAR(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.5f, 0.5f), 1.0f, out, feature, 0.1f), 0.5f, 1e-5f);
+    EXPECT_NEAR(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.5f, 0.5f), 1.0f, out, feature, 0.1f), 0.5f,
+                1e-5f);
     EXPECT_EQ(out.m_distance, 9.0f);
     // Touching or overlapping: -1, nothing written.
-    EXPECT_EQ(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.000001f, 0.5f), 1.0f, out, feature, 0.1f), -1.0f);
+    EXPECT_EQ(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.000001f, 0.5f), 1.0f, out, feature, 0.1f),
+              -1.0f);
     EXPECT_EQ(InternalCollideUtil::triSphere(t, Vector3(0.5f, -0.5f, 0.5f), 1.0f, out, feature, 0.1f), -1.0f);
     EXPECT_EQ(out.m_distance, 9.0f);
 }
