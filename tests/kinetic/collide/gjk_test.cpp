@@ -274,3 +274,14 @@ TEST(GJKTest, RandomlyTurnedHullsMatchTheClosestTrianglePairs) {
     }
     EXPECT_GT(checked, 20);
 }
+
+TEST(GJKTest, NonFinitePoseEndsAtOnceWithNoContact) {
+    // A body that blew up numerically must neither hang the kernel nor make a contact.
+    BoxPair p(Vector3(1.3f, 0, 0), Vector3(0, 0, 0));
+    const float nan = std::nanf("");
+    place(p.a.get(), Vector3(nan, 0, 0));
+    ContactPoint out;
+    GJKCache cache;
+    const float d = p.run(out, cache);
+    EXPECT_FALSE(d >= 0.0f && d < 1e30f);  // never a finite separation within any tolerance
+}
