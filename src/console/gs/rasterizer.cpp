@@ -161,8 +161,10 @@ struct Lerp {
 
 }  // namespace
 
-// Textured, MODULATE or DECAL, optional blend (any formula, clamped), 32-bit frame, optional 24-bit Z test,
-// 32-bit or 8-bit-palette textures with repeat/clamp: the common case of the game's geometry.
+// Four pixels per step: textured (MODULATE or DECAL, 32-bit or 8-bit-palette textures, repeat/clamp,
+// nearest or bilinear) or untextured Gouraud, optional blend (any formula, clamped), 32-bit frame, optional
+// 24-bit Z test: the common cases of the game's drawing. The scalar tail uses the same arithmetic, so a
+// pixel's value does not depend on where it falls in its span.
 template <bool kTexture, bool kBilinear, bool kBlend, bool kPersp>
 void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     const int n = x1 - x0 + 1;
@@ -271,14 +273,13 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         if (kBlend && !(st.pabe && ca < 0x80)) {
             // ((A - B) * C >> 7) + D, clamped.
             const uint32_t d = Load32(m, fa);
-            const int dr = int(d & 255), dg = int((d >> 8) & 255), db = int((d >> 16) & 255), dal = int(d >> 24);
-            const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? dal : int(st.fix));
+            const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? int(d >> 24) : int(st.fix));
             auto mix = [&](int cs, int cd) {
                 return uint32_t(std::clamp(((Pick(st.alphaA, cs, cd) - Pick(st.alphaB, cs, cd)) * c >> 7) + Pick(st.alphaD, cs, cd), 0, 255));
             };
-            cr = mix(int(cr), dr);
-            cg = mix(int(cg), dg);
-            cb = mix(int(cb), db);
+            cr = mix(int(cr), int(d & 255));
+            cg = mix(int(cg), int((d >> 8) & 255));
+            cb = mix(int(cb), int((d >> 16) & 255));
         }
         Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
         if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
