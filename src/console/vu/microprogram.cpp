@@ -3,6 +3,7 @@
 #include <map>
 
 #include "console/gif/gif_interpreter.h"
+#include "console/vu/geometry_programs.h"
 #include "console/vu/primitive_program.h"
 
 namespace console::vu {
@@ -15,6 +16,7 @@ std::map<uint32_t, Microprogram*>& Registry() {
         builtins = true;
         static PrimitiveProgram primitive;
         programs[kProgPrimitive] = &primitive;
+        RegisterGeometryPrograms();
     }
     return programs;
 }

@@ -1,6 +1,8 @@
 #include "engine/hal/microcode.h"
 
+#include "console/vu/geometry_programs.h"
 #include "console/vu/microprogram.h"
+#include "engine/hal/display.h"
 #include "engine/hal/dma_tasks.h"
 
 namespace {
@@ -17,21 +19,73 @@ constexpr _ve_microcode Chain(uint32_t id) {
     }};
 }
 
-// Program id of the pre-lit batches of 16 (unskinned geometry family).
-constexpr uint32_t kProgPreLit16 = 0x0001;
+using namespace console::vu;
 
 }  // namespace
 
-const _ve_microcode primitiveMicroCode = Chain(console::vu::kProgPrimitive);
 const _ve_microcode vuPreLit16 = Chain(kProgPreLit16);
-const _ve_microcode* veEngineCurrentMicroCode = nullptr;
+const _ve_microcode vuPreLitSCull16 = Chain(kProgPreLitSCull16);
+const _ve_microcode vuPreLitTCull16 = Chain(kProgPreLitTCull16);
+const _ve_microcode vuPreLitTClip16 = Chain(kProgPreLitTClip16);
+const _ve_microcode vuRGBAOverWrite16ObjectCull = Chain(kProgRGBAOverWrite16);
+const _ve_microcode vuRGBAScale16ObjectCull = Chain(kProgRGBAScale16);
+const _ve_microcode vuLit16 = Chain(kProgLit16);
+const _ve_microcode vuLitTCull16 = Chain(kProgLitTCull16);
+const _ve_microcode vu1TransNoLightNoClipNoCull = Chain(kProgPreLit32);
+const _ve_microcode vuPreLitTClip32 = Chain(kProgPreLitTClip32);
+const _ve_microcode vu1TransLightNoClipNoCull32 = Chain(kProgLit32);
+const _ve_microcode vuIPreLit16 = Chain(0x0201);
+const _ve_microcode vuIPreLitTCull16 = Chain(0x0202);
+const _ve_microcode vu1VertexCacheMicroCode = Chain(0x0203);
+const _ve_microcode vertexCacheLit16 = Chain(0x0204);
+const _ve_microcode vu1VertexCacheInst = Chain(0x0205);
+const _ve_microcode primitiveMicroCode = Chain(kProgPrimitive);
 
-void veEngineHardwareSetMicroCode(const _ve_microcode* code) {
-    if (!code || code == veEngineCurrentMicroCode) return;
+const _ve_microcode* veEngineCurrentMicroCode = nullptr;
+uint32_t veEngineMicroCodeFlags = 0;
+int veEngineMicroCodeFlagsValid = 0;
+
+const _ve_microcode* veEngineChooseMicroCode(uint32_t f, int cull) {
+    auto has = [f](uint32_t bits) { return (f & bits) == bits; };
+    if (has(0x8000 | 0x800 | 0x80000)) return &vu1VertexCacheInst;
+    if (has(0x8000 | 0x800)) return &vu1VertexCacheMicroCode;
+    if (has(0x8000)) return &vertexCacheLit16;
+    if (has(0x10000)) return &primitiveMicroCode;
+    if (cull && has(0x800 | 0x20000)) return &vuPreLitSCull16;
+    if (cull && has(0x800 | 0x40000)) return &vuPreLitTCull16;
+    if (cull && has(0x800 | 0x80000)) return &vuPreLitTClip16;
+    if (has(0x800 | 0x800000)) return &vuRGBAOverWrite16ObjectCull;
+    if (has(0x800 | 0x400000)) return &vuRGBAScale16ObjectCull;
+    if (has(0x800)) return &vuPreLit16;
+    if (cull && has(0x1000 | 0x80000)) return &vuPreLitTClip32;
+    if (has(0x1000)) return &vu1TransNoLightNoClipNoCull;
+    if (has(0x2000 | 0x40000)) return &vuLitTCull16;
+    if (has(0x2000)) return &vuLit16;
+    if (has(0x4000)) return &vu1TransLightNoClipNoCull32;
+    if (has(0x20000)) return &vuIPreLitTCull16;
+    if (has(0x40000)) return &vuIPreLit16;
+    return nullptr;
+}
+
+void veEngineHardwareSetMicroCode(uint32_t flags, int cull) {
+    if (veEngineMicroCodeFlagsValid && flags == veEngineMicroCodeFlags) return;
+    veEngineMicroCodeFlags = flags;
+    veEngineMicroCodeFlagsValid = 1;
+    const _ve_microcode* code = veEngineChooseMicroCode(flags, cull);
+    if (!code) return;
     veEngineCurrentMicroCode = code;
     veDmaSendVuMicroCode(code);
 }
 
-void veEngineSetPrimitiveMicroCode() { veEngineHardwareSetMicroCode(&primitiveMicroCode); }
-void veEngineHardwareSetDefaultMicroCode() { veEngineHardwareSetMicroCode(&vuPreLit16); }
-void veEngineResetMicroCode() { veEngineCurrentMicroCode = nullptr; }
+void veEngineSetMicroCode(uint32_t base, int cull) {
+    const uint32_t flags = cull ? (base | (veDisplayGetMode() & 0xF0000)) : base;
+    veEngineHardwareSetMicroCode(flags, cull);
+}
+
+void veEngineSetPrimitiveMicroCode() { veEngineHardwareSetMicroCode(kMicroPrimitive, 0); }
+void veEngineHardwareSetDefaultMicroCode() { veEngineSetMicroCode(kMicroPreLit16, 0); }
+
+void veEngineResetMicroCode() {
+    veEngineCurrentMicroCode = nullptr;
+    veEngineMicroCodeFlagsValid = 0;
+}

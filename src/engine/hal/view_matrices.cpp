@@ -3,7 +3,11 @@
 #include <cstring>
 
 #include "engine/hal/display.h"
+#include "console/mem/addr.h"
+#include "engine/hal/dma_tasks.h"
 #include "engine/hal/engine.h"
+#include "engine/hal/lights.h"
+#include "engine/sys/files.h"
 #include "engine/hal/prim.h"
 
 uint32_t veEngineViewBuildFlag = 0;
@@ -84,6 +88,103 @@ _matrix4* veEngineGetClipToScreen() { return veEngineClipToScreen; }
 void veEngineSetLocalToWorld(const _matrix4* m) {
     *veEngineLocalToWorld = *m;
     defaultEngineView.veViewLocalToWorld = *m;
+    // The next draw has to rebuild local-to-screen and local-to-clip with the new matrix.
+    veEngineViewBuildFlag = 1;
 }
 
-void veEngineReSetLocalToWorld() { *veEngineLocalToWorld = defaultEngineView.veViewLocalToWorld; }
+void veEngineReSetLocalToWorld() {
+    *veEngineLocalToWorld = defaultEngineView.veViewLocalToWorld;
+    veEngineViewBuildFlag = 1;
+}
+
+namespace {
+
+bool g_viewTableLogged = false;
+
+// Room for one more record of `bytes` in the current half of a per-frame table of `limit` records.
+bool TableRoom(uint8_t* const tables[2], const uint8_t* ptr, uint32_t limit, uint32_t bytes) {
+    const uint8_t* base = tables[veEngineFrame.load() & 1];
+    if (!base || !ptr || ptr < base) return false;
+    return static_cast<size_t>(ptr - base) + bytes <= size_t(limit) * bytes;
+}
+
+int QueueView(const void* record, uint32_t qwc) {
+    uint8_t* tag = veEngineDmaTagPtr;
+    // ID 0 (REFE): the record and nothing after it.
+    const uint64_t t[2] = {uint64_t(qwc) | (uint64_t(Addr32(record)) << 32), 0};
+    std::memcpy(tag, t, 16);
+    veEngineDmaTagPtr += 16;
+    veDmaAddDmaTask(tag, 1, 1);
+    return 0;
+}
+
+_ve_vu_view2* NextView2() {
+    if (!TableRoom(veNonBonedEngineViews, veNonBonedEngineViewsPtr, veEngineNonBonedViewMatrixLimit,
+                   kVuView2Bytes) ||
+        veEngineDmaTagRoom() < 16) {
+        if (!g_viewTableLogged) {
+            x_printf("veEngineHardwareDownloadMatrices: the frame's view table is full\n");
+            g_viewTableLogged = true;
+        }
+        return nullptr;
+    }
+    auto* v = reinterpret_cast<_ve_vu_view2*>(veNonBonedEngineViewsPtr);
+    veNonBonedEngineViewsPtr += kVuView2Bytes;
+    std::memcpy(v->vifCommand1, vc1b, 16);
+    v->vuMats[0] = *veEngineLocalToScreen;
+    v->vuMats[1] = *veEngineLocalToClip;
+    v->vuMats[2] = *veEngineClipToScreen;
+    v->vuMats[3] = *veLightGetLightMatrix();
+    v->vuMats[4] = *veLightGetColorMatrix();
+    std::memcpy(v->vifCommand2, vc2, 16);
+    return v;
+}
+
+}  // namespace
+
+int veEngineHardwareDownloadMatrices() {
+    if (veDisplayGetMode() & 0x200) {
+        if (!TableRoom(veBonedEngineViews, veBonedEngineViewsPtr, veEngineBonedViewMatrixLimit, kVuViewBytes) ||
+            veEngineDmaTagRoom() < 16)
+            return -1;
+        auto* v = reinterpret_cast<_ve_vu_view*>(veBonedEngineViewsPtr);
+        veBonedEngineViewsPtr += kVuViewBytes;
+        std::memcpy(v->vifCommand1, vc1a, 16);
+        v->vuMats[0] = *veEngineLocalToScreen;
+        v->vuMats[1] = *veLightGetLightMatrix();
+        v->vuMats[2] = *veLightGetColorMatrix();
+        for (int i = 0; i < 12; ++i) v->vuBones[i] = veEngineBoneArray[i];
+        std::memcpy(v->vifCommand2, vc2, 16);
+        return QueueView(v, 62);
+    }
+    _ve_vu_view2* v = NextView2();
+    if (!v) return -1;
+    return QueueView(v, 22);
+}
+
+int veEngineHardwareDownLoadNonBonedPreLitMatrices() {
+    _ve_vu_view2* v = NextView2();
+    if (!v) return -1;
+    const _ve_vector3d& c = (veDisplayGetMode() & (0x100000 | 0x400000)) ? veEngineGeoRGBAScale : veEngineGeoRGBAOverWrite;
+    const float row[4] = {c.x, c.y, c.z, c.w};
+    std::memcpy(&v->vuMats[4].M[0], row, sizeof row);
+    return QueueView(v, 22);
+}
+
+void veEngineDmaViewMatrices() {
+    _ve_view* v = veDisplayGetActiveView();
+    if (!v || !(v->sytemFlags & kView3D)) return;
+    veEngineBuildView(v);
+    veEngineHardwareDownloadMatrices();
+}
+
+void veMathMatrixMultiply(_matrix4* out, const _matrix4* a, const _matrix4* b) { Then(out, b, a); }
+void veMathSetIdentityMatrix(_matrix4* m) { M4_Identity(m); }
+void veMathUniScaleZeroTranslation(_matrix4* m, const float* s) {
+    for (int i = 0; i < 12; ++i) m->M[i] *= *s;
+}
+void veMathMatrixCopy(_matrix4* dst, const _matrix4* src) { std::memcpy(dst, src, sizeof *dst); }
+void* veMemCpyQuadWord(void* dst, const void* src, int n) {
+    if (n > 0) std::memcpy(dst, src, size_t(n) * 16);
+    return dst;
+}
