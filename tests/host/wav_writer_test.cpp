@@ -83,12 +83,12 @@ std::string PlayToWav(const std::string& path) {
     char err[256];
     EXPECT_TRUE(w.open(path.c_str(), 48000, err, sizeof err));
     console::SpuSetSink(&host::WavWriter::Sink, &w);
-    SampleSpec spec;
-    spec.sampleRate = 22050;
-    spec.looped = true;
-    spec.pan = {1.0f, 0.0f, 1.0f, 0.0f, 0.0f};  // right only
+    SampleParams params;
+    params.sampleRate = 22050;
+    params.looped = true;
+    params.pan = {1.0f, 0.0f, 1.0f, 0.0f, 0.0f};  // right only
     const std::vector<int16_t> tone = SynthTone(500.0, 22050, 22050, 12000, true);
-    const std::vector<uint8_t> img = EncodeSampleImage(spec, tone);
+    const std::vector<uint8_t> img = EncodeSampleImage(params, tone);
     _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0);
     EXPECT_NE(s, nullptr);
     // Played at 44100 Hz: an octave up.

@@ -19,13 +19,13 @@ double Frequency(const std::vector<int16_t>& v, int rate) {
 }
 
 TEST(SampleWriter, ImageRoundTripsThroughTheEngineReader) {
-    SampleSpec spec;
-    spec.sampleRate = 32000;
-    spec.looped = true;
-    spec.envelope = 1;
-    spec.pan = {-0.5f, 0.25f, 0.75f, 0.0f, 0.1f};
+    SampleParams params;
+    params.sampleRate = 32000;
+    params.looped = true;
+    params.envelope = 1;
+    params.pan = {-0.5f, 0.25f, 0.75f, 0.0f, 0.1f};
     const std::vector<int16_t> pcm = SynthTone(440.0, 32000, 3200, 12000, true);
-    const std::vector<uint8_t> img = EncodeSampleImage(spec, pcm);
+    const std::vector<uint8_t> img = EncodeSampleImage(params, pcm);
     ASSERT_EQ(img.size(), 64 + pcm.size() / 28 * 16);
     _SampleHeaderRam h;
     ASSERT_EQ(veSoundCheckSampleImage(img.data(), static_cast<uint32_t>(img.size()), &h), 0);
@@ -39,8 +39,8 @@ TEST(SampleWriter, ImageRoundTripsThroughTheEngineReader) {
     EXPECT_FLOAT_EQ(h.pan.lfeVolume, 0.1f);
     for (int i = 36; i < 64; ++i) EXPECT_EQ(img[static_cast<size_t>(i)], 0) << i;  // pad
     // One-shot images are accepted too; truncating the image is not.
-    spec.looped = false;
-    const std::vector<uint8_t> shot = EncodeSampleImage(spec, SynthNoiseBurst(32000, 1000, 9000, 7));
+    params.looped = false;
+    const std::vector<uint8_t> shot = EncodeSampleImage(params, SynthNoiseBurst(32000, 1000, 9000, 7));
     EXPECT_EQ(veSoundCheckSampleImage(shot.data(), static_cast<uint32_t>(shot.size()), nullptr), 0);
     EXPECT_EQ(veSoundCheckSampleImage(shot.data(), static_cast<uint32_t>(shot.size() - 1), nullptr), -1);
 }

@@ -28,22 +28,22 @@ int16_t Clamp16(double v) {
 
 }  // namespace
 
-std::vector<uint8_t> BuildSampleImage(const SampleSpec& spec, const std::vector<uint8_t>& adpcm) {
+std::vector<uint8_t> BuildSampleImage(const SampleParams& params, const std::vector<uint8_t>& adpcm) {
     _SampleHeaderDisc h;
     std::memset(&h, 0, sizeof h);
     h.length = static_cast<int32_t>(adpcm.size());
-    h.looped = spec.looped ? 1 : 0;
-    h.sampleRate = spec.sampleRate;
-    h.envelope = spec.envelope;
-    h.pan = spec.pan;
+    h.looped = params.looped ? 1 : 0;
+    h.sampleRate = params.sampleRate;
+    h.envelope = params.envelope;
+    h.pan = params.pan;
     std::vector<uint8_t> out(sizeof h + adpcm.size());
     std::memcpy(out.data(), &h, sizeof h);
     if (!adpcm.empty()) std::memcpy(out.data() + sizeof h, adpcm.data(), adpcm.size());
     return out;
 }
 
-std::vector<uint8_t> EncodeSampleImage(const SampleSpec& spec, const std::vector<int16_t>& pcm) {
-    return BuildSampleImage(spec, AdpcmEncode(pcm.data(), pcm.size(), spec.looped));
+std::vector<uint8_t> EncodeSampleImage(const SampleParams& params, const std::vector<int16_t>& pcm) {
+    return BuildSampleImage(params, AdpcmEncode(pcm.data(), pcm.size(), params.looped));
 }
 
 std::vector<int16_t> SynthTone(double frequency, int32_t sampleRate, int frames, int amplitude, bool loop) {

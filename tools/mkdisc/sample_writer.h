@@ -7,7 +7,7 @@
 
 #include "engine/hal/sound.h"
 
-struct SampleSpec {
+struct SampleParams {
     int32_t sampleRate = 22050;
     bool looped = false;
     uint32_t envelope = 0;
@@ -15,9 +15,9 @@ struct SampleSpec {
 };
 
 // Header (length = the data's size) then the data.
-std::vector<uint8_t> BuildSampleImage(const SampleSpec& spec, const std::vector<uint8_t>& adpcm);
+std::vector<uint8_t> BuildSampleImage(const SampleParams& params, const std::vector<uint8_t>& adpcm);
 // Encodes PCM and builds the image.
-std::vector<uint8_t> EncodeSampleImage(const SampleSpec& spec, const std::vector<int16_t>& pcm);
+std::vector<uint8_t> EncodeSampleImage(const SampleParams& params, const std::vector<int16_t>& pcm);
 
 // Synthesised sounds, all deterministic.
 // A sine of `frequency` Hz. Looped tones are a whole number of blocks long and the frequency is moved
