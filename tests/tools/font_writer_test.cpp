@@ -1,0 +1,187 @@
+#include "mkdisc/font_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <utility>
+
+#include "engine/font/font.h"
+#include "engine/hal/engine_fixture.h"
+#include "engine/hal/texture_manager.h"
+#include "engine/sys/heap.h"
+
+namespace {
+
+using enginetest::EngineTest;
+
+// A font file copied into engine memory (16-byte aligned, as master-file sub-files are).
+_font_data* InMemory(const std::vector<uint8_t>& file) {
+    auto* p = static_cast<_font_data*>(x_fn_malloc(static_cast<uint32_t>(file.size()), "", 0));
+    std::memcpy(p, file.data(), file.size());
+    return p;
+}
+
+TEST(FontWriter, HeaderMetricsAndGlyphCells) {
+    const std::vector<uint8_t> f = WriteFont({2, 0x80FFFFFF, 2});
+    ASSERT_GE(f.size(), kFontHeaderBytes);
+    _font_data h;
+    std::memcpy(&h, f.data(), sizeof h);
+    EXPECT_EQ(h.bitmapType, 1);
+    EXPECT_EQ(h.ascent, 14);  // 7 rows of 2 pixels
+    EXPECT_EQ(h.height, 18);
+    EXPECT_EQ(h.spacing, 2);
+    EXPECT_EQ(h.clutSize, 1024u);
+    EXPECT_EQ(f.size(), kFontHeaderBytes + size_t(h.bitmapWidth) * h.bitmapHeight + h.clutSize);
+    EXPECT_EQ(h.charData[' '].defined, 0);
+    EXPECT_EQ(h.charData[0].defined, 0);
+    EXPECT_EQ(h.charData[127].defined, 0);
+    // Every printable character has a 10 x 14 cell inside the bitmap, cells not overlapping.
+    for (int c = 33; c <= 126; ++c) {
+        const _char_data& cd = h.charData[c];
+        ASSERT_EQ(cd.defined, 1) << c;
+        EXPECT_EQ(cd.bounds.botRight.x - cd.bounds.topLeft.x, 10);
+        EXPECT_EQ(cd.bounds.botRight.y - cd.bounds.topLeft.y, 14);
+        EXPECT_LE(cd.bounds.botRight.x, h.bitmapWidth);
+        EXPECT_LE(cd.bounds.botRight.y, h.bitmapHeight);
+        if (c > 33) {
+            const _char_data& prev = h.charData[c - 1];
+            EXPECT_TRUE(prev.bounds.topLeft.y != cd.bounds.topLeft.y || prev.bounds.botRight.x < cd.bounds.topLeft.x);
+        }
+    }
+    // Top row of 'T' is five set cells, scaled: ten pixels of index 1.
+    const _char_data& t = h.charData['T'];
+    const uint8_t* bits = f.data() + kFontHeaderBytes;
+    for (int x = 0; x < 10; ++x) EXPECT_EQ(bits[size_t(t.bounds.topLeft.y) * h.bitmapWidth + t.bounds.topLeft.x + x], 1) << x;
+    // Colour index 1 is the style's colour; 0 is transparent.
+    uint32_t pal[2];
+    std::memcpy(pal, f.data() + kFontHeaderBytes + size_t(h.bitmapWidth) * h.bitmapHeight, 8);
+    EXPECT_EQ(pal[0], 0u);
+    EXPECT_EQ(pal[1], 0x80FFFFFFu);
+    EXPECT_EQ(veFontCheckImage(f.data(), f.size()), 1);
+}
+
+TEST(FontWriter, NamedFontsAndRefusals) {
+    for (const char* n : {"debug.fnt", "uni18.fnt", "uni18yel.fnt", "uni25.fnt", "uni25yel.fnt", "unism.fnt", "digital.fnt",
+                          "highligh.fnt"}) {
+        const std::vector<uint8_t> f = WriteNamedFont(n);
+        ASSERT_FALSE(f.empty()) << n;
+        EXPECT_EQ(veFontCheckImage(f.data(), f.size()), 1) << n;
+    }
+    EXPECT_TRUE(WriteNamedFont("nothing.fnt").empty());
+    EXPECT_TRUE(WriteFont({0, 0, 0}).empty());
+    EXPECT_TRUE(WriteFont({5, 0, 0}).empty());
+}
+
+class FontDrawing : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        veDisplayCreateView2D(&view_, 0, 0, 640, 448, kViewAspectFromViewport, 0.5f);
+        image_ = InMemory(WriteFont({2, 0x80FFFFFF, 2}));
+        font_ = veFontCreateFromPointer("uni18.fnt", image_, WriteFont({2, 0x80FFFFFF, 2}).size(), 0, 0);
+        ASSERT_NE(font_, nullptr);
+    }
+    void TearDown() override {
+        veFontDestroy(font_);
+        x_free(image_);
+        EngineTest::TearDown();
+    }
+    template <typename F>
+    void Draw(F f) {
+        DrawAndRun([&] {
+            veDisplayActivateView(&view_);
+            f();
+        });
+    }
+    // Pixels touched by a glyph (the background is (0, 0, 128)) and pixels wholly white.
+    static bool Lit(int x, int y) { return Rgb(FramePixel(x, y)) != 0x800000u; }
+    static bool Full(int x, int y) { return Rgb(FramePixel(x, y)) == 0xFFFFFFu; }
+
+    _ve_view view_{};
+    _font_data* image_ = nullptr;
+    _font* font_ = nullptr;
+};
+
+// The immediate-mode environment filters textures bilinearly, and the glyph quads put texel centres on
+// pixel edges: a pixel whose two neighbouring texels are both set is fully lit, a pixel on a glyph's
+// edge is partly lit.
+TEST_F(FontDrawing, GlyphLandsAtThePenInItsColour) {
+    // 'I' is .###. on its top and bottom rows and ..#.. between; scale 2 doubles every cell.
+    Draw([&] { veFontPrintfXY(font_, 100, 50, "I"); });
+    for (int x = 102; x <= 106; ++x) {
+        EXPECT_TRUE(Full(x, 50)) << x;
+        EXPECT_TRUE(Full(x, 62)) << x;
+    }
+    EXPECT_TRUE(Full(104, 56));
+    for (auto [x, y] : {std::pair{101, 50}, {107, 50}, {103, 56}, {105, 56}}) {
+        EXPECT_TRUE(Lit(x, y)) << x << "," << y;
+        EXPECT_FALSE(Full(x, y)) << x << "," << y;
+    }
+    for (auto [x, y] : {std::pair{100, 50}, {108, 50}, {104, 49}, {104, 64}, {102, 56}, {106, 56}})
+        EXPECT_FALSE(Lit(x, y)) << x << "," << y;
+    // The pen advanced by the width (10) plus the spacing (2).
+    EXPECT_EQ(cursorX, 112);
+}
+
+TEST_F(FontDrawing, ColourModulatesTheGlyph) {
+    Draw([&] {
+        veFontSetColor(font_, 0x80004080u);  // r 128, g 64, b 0
+        veFontPrintfXY(font_, 100, 50, "I");
+    });
+    const uint32_t c = Rgb(FramePixel(104, 50));
+    EXPECT_EQ(c & 0xFF, 255u);
+    EXPECT_NEAR(double((c >> 8) & 0xFF), 127.0, 1.0);
+    EXPECT_EQ(c >> 16, 0u);
+}
+
+TEST_F(FontDrawing, AdvancesSpacesAndAlignment) {
+    // "I I": the second glyph starts at 100 + (10 + 2) + (6 + 2) = 120 (space advance = wordSpacing 6).
+    Draw([&] { veFontPrintfXY(font_, 100, 50, "I I"); });
+    for (int x = 122; x <= 126; ++x) EXPECT_TRUE(Full(x, 50)) << x;
+    EXPECT_FALSE(Lit(120, 50));
+    for (int x = 110; x < 120; ++x) EXPECT_FALSE(Lit(x, 56)) << x;
+    EXPECT_EQ(veFontGetStrWidth(font_, "I I"), 10 + 2 + 6 + 2 + 10);
+
+    // Right alignment: the string ends at x; centred: half its width (10 >> 1) to the left.
+    Draw([&] {
+        veFontSetHorizontalAlignment(font_, 2);
+        veFontPrintfXY(font_, 300, 50, "I");
+        veFontSetHorizontalAlignment(font_, 1);
+        veFontPrintfXY(font_, 400, 50, "I");
+    });
+    EXPECT_TRUE(Full(292, 50));
+    EXPECT_TRUE(Full(296, 50));
+    EXPECT_FALSE(Lit(298, 50));
+    EXPECT_FALSE(Lit(290, 50));
+    EXPECT_TRUE(Full(397, 50));
+    EXPECT_TRUE(Full(401, 50));
+    EXPECT_FALSE(Lit(395, 50));
+    EXPECT_FALSE(Lit(403, 50));
+
+    // Baseline alignment: the glyph's 14 rows end just above y.
+    Draw([&] {
+        veFontSetHorizontalAlignment(font_, 0);
+        veFontSetVerticalAlignment(font_, 2);
+        veFontPrintfXY(font_, 100, 200, "I");
+    });
+    EXPECT_TRUE(Full(104, 186));
+    EXPECT_FALSE(Lit(104, 185));
+    EXPECT_TRUE(Full(104, 198));
+    EXPECT_FALSE(Lit(104, 200));
+}
+
+TEST_F(FontDrawing, PrintfHookDrawsWithTheDebugFont) {
+    Draw([&] {
+        veFontSetDebugFont(font_);
+        EXPECT_EQ(veFontGetColor(font_), 0xFFFFFFFFu);
+        EXPECT_EQ(font_->monoSpacing, 12);
+        x_printfxy(100, 200, "%c", 'I');
+    });
+    // Vertical alignment 2 puts the baseline at y.
+    EXPECT_TRUE(Lit(105, 198));
+    EXPECT_FALSE(Lit(105, 200));
+    EXPECT_FALSE(Lit(105, 185));
+    veFontSetDebugFont(nullptr);
+}
+
+}  // namespace
