@@ -1,34 +1,43 @@
-// Rigid-rigid collision resolver: works on the contacts of the last detection pass and raises one
-// collision event per contact on its event pipe.
-//
-// This build only keeps the resolver's kind and its pipe: the contacts are found, but the impulse solvers
-// of the four kinds come with the collision response.
+// Rigid-rigid collision resolver: raises one collision event per contact of the last detection pass, then
+// splits the contacts into groups of touching bodies and hands each group to the kind's own solver.
 #pragma once
 
 #include <vector>
 
 #include "kinetic/collide/collision_details.h"
-#include "kinetic/collide/kinetic_object.h"
+#include "kinetic/dynamics/resolver.h"
+#include "kinetic/math/vector3.h"
 
 namespace Kinetic {
 
-class EventPipe;
+class RigidBody;
 
-class RRResolver : public KineticObject {
+class RRResolver : public Resolver {
 public:
     // Same numbering as Subspace::RRResolverType.
     explicit RRResolver(int kind) : m_kind(kind) {}
-    virtual void resolve(std::vector<CollisionDetails>& contacts, float tolerance) {
-        (void)contacts;
-        (void)tolerance;
-    }
-    void setEventPipe(EventPipe* pipe) { m_eventPipe = pipe; }
-    EventPipe* getEventPipe() const { return m_eventPipe; }
+
+    // Called once per sub-step with the detector's list, before integration.
+    void resolve(std::vector<CollisionDetails>& list, float tolerance);
+    // One group of connected contacts; m_group of each record is its index in the group.
+    virtual void resolve(std::vector<CollisionDetails>& group) = 0;
+
+    void raiseCollisionEvents(std::vector<CollisionDetails>& list);
+    // J to A's body, -J to B's; fixed and pinned bodies take nothing.
+    static void applyImpulsePair(const Vector3& impulse, const CollisionDetails& contact);
     int getKind() const { return m_kind; }
 
 protected:
     int m_kind;
-    EventPipe* m_eventPipe = nullptr;
 };
+
+// The body owning a contact's collidable (null for a collidable without one).
+RigidBody* bodyOf(const Collidable* c);
+// True for a body that takes no impulse (missing, fixed or pinned).
+bool isExcluded(const RigidBody* b);
+// Velocity of A's body at the contact point minus that of B's; a fixed body contributes nothing.
+Vector3 relativeVelocity(const CollisionDetails& contact);
+// Pushes an already separating pair that sits inside 0.9 of the tolerance slightly further apart.
+void applyDrivingImpulse(const CollisionDetails& contact, float tolerance);
 
 }  // namespace Kinetic

@@ -7,7 +7,10 @@
 #include "kinetic/dynamics/action.h"
 #include "kinetic/dynamics/entity_collection.h"
 #include "kinetic/dynamics/event_delegator.h"
+#include "kinetic/dynamics/complex_friction_rr_resolver.h"
+#include "kinetic/dynamics/naive_resolver.h"
 #include "kinetic/dynamics/rr_resolver.h"
+#include "kinetic/dynamics/simple_friction_rr_resolver.h"
 #include "kinetic/dynamics/spatial_deactivator.h"
 #include "kinetic/dynamics/step_action.h"
 
@@ -110,7 +113,22 @@ void Subspace::setPenetrationEventPipe(EventPipe* pipe) {
 
 void Subspace::setRRResolverType(RRResolverType type) {
     if (type < NAIVE || type > COMPLEXFRICTION) return;
-    RRResolver* fresh = new RRResolver(type);
+    RRResolver* fresh = nullptr;
+    switch (type) {
+        case NAIVE:
+            fresh = new NaiveResolver();
+            break;
+        case FRICTIONLESS:
+            fresh = new FrictionlessRRResolver();
+            break;
+        case SIMPLEFRICTION:
+            fresh = new SimpleFrictionRRResolver();
+            break;
+        default:
+            fresh = new ComplexFrictionRRResolver();
+            break;
+    }
+    m_RRResolverType = type;
     delete m_RRResolver;
     m_RRResolver = fresh;
 }

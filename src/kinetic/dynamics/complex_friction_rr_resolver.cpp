@@ -1,0 +1,188 @@
+#include "kinetic/dynamics/complex_friction_rr_resolver.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "kinetic/dynamics/rigid_body.h"
+
+namespace Kinetic {
+
+namespace {
+
+// Below this r2 . d the integration would divide by (nearly) zero or reverse the normal impulse.
+constexpr float kMinDirectionalMass = 1e-6f;
+
+Vector3 row(const Matrix3& m, int r) {
+    return Vector3(m(r, 0), m(r, 1), m(r, 2));
+}
+
+// Friction opposes the sliding velocity (tx, ty) of speed s; unit normal impulse.
+Vector3 slidingDirection(float mu, float tx, float ty, float s) {
+    return Vector3(-mu * tx / s, -mu * ty / s, 1.0f);
+}
+
+bool insideCone(const Matrix3& Kinv, float mu) {
+    const float a = Kinv(0, 2), b = Kinv(1, 2), c = mu * Kinv(2, 2);
+    return a * a + b * b <= c * c;
+}
+
+}  // namespace
+
+void calculateCacheItem(const CollisionDetails& contact, Item& item) {
+    const Vector3& n = contact.m_contact.m_normal;
+    Vector3 t1 = std::fabs(n.x) < 0.57f ? n.cross(Vector3(1, 0, 0)) : n.cross(Vector3(0, 1, 0));
+    t1.normalize();
+    Vector3 t0 = t1.cross(n);
+    t0.normalize();
+    Matrix3 f(t0.x, t0.y, t0.z, t1.x, t1.y, t1.z, n.x, n.y, n.z);
+    item.contactFrame = f;
+    const Vector3& p = contact.m_contact.m_position;
+    Matrix3 k = Matrix3_Zero;
+    const RigidBody* a = bodyOf(contact.m_objectA);
+    const RigidBody* b = bodyOf(contact.m_objectB);
+    if (!isExcluded(a)) k = k + f * a->getCollisionMatrix(p) * f.transposed();
+    if (!isExcluded(b)) k = k + f * b->getCollisionMatrix(p) * f.transposed();
+    item.collisionMatrix = k;
+    // Both bodies excluded: a zero matrix has no inverse, and no impulse would reach them anyway.
+    item.usable = !k.isExactlyZero();
+    item.inverseCollisionMatrix = item.usable ? k.getInverse() : Matrix3_Zero;
+    if (item.usable) {
+        for (int c = 0; c < 3; ++c)
+            for (int r = 0; r < 3; ++r)
+                if (!std::isfinite(item.inverseCollisionMatrix(r, c))) item.usable = false;
+    }
+}
+
+bool doCompressionIntegration(const Matrix3& K, const Matrix3& Kinv, const Vector3& startVelocity, float mu,
+                              float target, int steps, float stickThreshold, Vector3& endVelocity, float& work) {
+    const Vector3 r0 = row(K, 0), r1 = row(K, 1), r2 = row(K, 2);
+    float tx = startVelocity.x, ty = startVelocity.y, vz = startVelocity.z;
+    float w = 0.0f;
+    const float step = (target - vz) / static_cast<float>(steps);
+    bool early = false;
+    for (int i = 0; i < steps; ++i) {
+        const float s = std::sqrt(tx * tx + ty * ty);
+        if (s < stickThreshold) {
+            early = true;
+            break;
+        }
+        const Vector3 d = slidingDirection(mu, tx, ty, s);
+        const float r2d = r2.dot(d);
+        if (!(r2d > kMinDirectionalMass)) return false;
+        const float dPn = step / r2d;
+        tx += dPn * r0.dot(d);
+        ty += dPn * r1.dot(d);
+        w += dPn * vz;
+        vz += step;
+    }
+    if (early) {
+        if (insideCone(Kinv, mu)) {
+            tx = ty = 0.0f;
+            w += 0.5f * Kinv(2, 2) * (target * target - vz * vz);
+            vz = target;
+        } else {
+            float s = std::sqrt(tx * tx + ty * ty);
+            if (s == 0.0f) s = 1.0f;
+            const Vector3 d = slidingDirection(mu, tx, ty, s);
+            const float r2d = r2.dot(d);
+            if (!(r2d > kMinDirectionalMass)) return false;
+            tx += (target - vz) * r0.dot(d) / r2d;
+            ty += (target - vz) * r1.dot(d) / r2d;
+            w += (target * target - vz * vz) / (2.0f * r2d);
+            vz = target;
+        }
+    }
+    endVelocity = Vector3(tx, ty, vz);
+    work = w;
+    return true;
+}
+
+bool doRestitutionIntegration(const Matrix3& K, const Matrix3& Kinv, const Vector3& startVelocity, float mu,
+                              float startWork, float targetWork, int steps, float stickThreshold,
+                              Vector3& endVelocity) {
+    const Vector3 r0 = row(K, 0), r1 = row(K, 1), r2 = row(K, 2);
+    Vector3 u = startVelocity;
+    float w = startWork;
+    const float step = (targetWork - startWork) / static_cast<float>(steps);
+    bool early = false;
+    for (int i = 0; i < steps; ++i) {
+        const float s = std::sqrt(u.x * u.x + u.y * u.y);
+        if (s < stickThreshold) {
+            early = true;
+            break;
+        }
+        // The normal speed grows from a positive separation speed; a zero one cannot carry the work.
+        if (!(u.z > kMinDirectionalMass)) return false;
+        const Vector3 d = slidingDirection(mu, u.x, u.y, s);
+        const float dPn = step / u.z;
+        u += (K * d) * dPn;
+        w += step;
+    }
+    if (early) {
+        if (insideCone(Kinv, mu)) {
+            u.x = u.y = 0.0f;
+            u.z = std::sqrt(std::max(0.0f, u.z * u.z + 2.0f * (targetWork - w) / Kinv(2, 2)));
+        } else {
+            float s = std::sqrt(u.x * u.x + u.y * u.y);
+            if (s == 0.0f) s = 1.0f;
+            const Vector3 d = slidingDirection(mu, u.x, u.y, s);
+            const float r2d = r2.dot(d);
+            if (!(r2d > kMinDirectionalMass)) return false;
+            const float vz = std::sqrt(std::max(0.0f, u.z * u.z + 2.0f * r2d * (targetWork - w)));
+            const float dPn = (vz - u.z) / r2d;
+            u.x += dPn * r0.dot(d);
+            u.y += dPn * r1.dot(d);
+            u.z = vz;
+        }
+    }
+    endVelocity = Vector3(u.x, u.y, u.z);
+    return true;
+}
+
+void ComplexFrictionRRResolver::resolve(std::vector<CollisionDetails>& group) {
+    m_items->resize(group.size());
+    for (size_t i = 0; i < group.size(); ++i) {
+        calculateCacheItem(group[i], (*m_items)[i]);
+        group[i].m_group = static_cast<int>(i);
+    }
+    PointRRResolver::resolve(group);
+}
+
+Vector3 ComplexFrictionRRResolver::resolveSingleContact(const CollisionDetails& contact,
+                                                        const ResolverDetails& details) {
+    const Item& item = (*m_items)[static_cast<size_t>(contact.m_group)];
+    if (!item.usable) return Vector3_Zero;
+    const RigidBody* a = bodyOf(contact.m_objectA);
+    const RigidBody* b = bodyOf(contact.m_objectB);
+    const Matrix3& K = item.collisionMatrix;
+    const Matrix3& Kinv = item.inverseCollisionMatrix;
+    const Matrix3& F = item.contactFrame;
+    const Vector3 uL = F * details.relativeVelocity;
+    const float mu = m_useMinimumFriction ? std::min(a->m_friction, b->m_friction)
+                                          : std::sqrt(a->m_friction * b->m_friction);
+    // Late in a crowded group: one damped impulse that stops the normal motion and most of the sliding.
+    const Vector3 damped = Kinv * Vector3(-mu * uL.x, -mu * uL.y, -uL.z);
+    Vector3 p = damped;
+    if (!details.lateIteration) {
+        const float e = a->m_restitution * b->m_restitution;
+        Vector3 vComp;
+        float wc = 0.0f;
+        bool ok = doCompressionIntegration(K, Kinv, uL, mu, 0.0f, 20, m_stickThreshold, vComp, wc);
+        Vector3 vEnd = vComp;
+        if (ok) {
+            const float wr = -e * e * wc;
+            const float rad = 2.0f * wr * (K(2, 2) - mu * std::sqrt(K(2, 0) * K(2, 0) + K(2, 1) * K(2, 1)));
+            const float vs = std::sqrt(std::fabs(rad));
+            if (vs > 1e-5f) {
+                Vector3 vRest;
+                float w2 = 0.0f;
+                ok = doCompressionIntegration(K, Kinv, vComp, mu, vs, 5, m_stickThreshold, vRest, w2) &&
+                     doRestitutionIntegration(K, Kinv, vRest, mu, w2, wr, 10, m_stickThreshold, vEnd);
+            }
+        }
+        if (ok) p = Kinv * (vEnd - uL);
+    }
+    return F.transposed() * p;  // p.x t0 + p.y t1 + p.z n
+}
+
+}  // namespace Kinetic
