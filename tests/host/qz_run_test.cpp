@@ -82,6 +82,34 @@ TEST(QzRun, ShowsFramesAndWritesEveryNthAsPng) {
     EXPECT_FALSE(testsupport::ReadText(out.file("sub/frame_000001.png")).empty());
 }
 
+TEST(QzRun, RecordsSoundAndReadsPadScripts) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(WriteSampleDisc(disc.path()));
+    out.write("pad1.txt", std::string("# start pressed for a moment\n0-59 IDLE\n60-65 START\n"));
+    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 30 --wav " + out.file("s.wav") +
+                       " --pad1 " + out.file("pad1.txt"));
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    std::string wav = testsupport::ReadText(out.file("s.wav"));
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ(wav.substr(0, 4), "RIFF");
+    EXPECT_EQ(wav.substr(8, 4), "WAVE");
+    // 48 kHz stereo 16-bit: 800 frames of 4 bytes for every vertical blank since power-on.
+    EXPECT_EQ((wav.size() - 44) % (800 * 4), 0u);
+    EXPECT_GE(wav.size() - 44, 30u * 800 * 4);
+    // The same run records the same sound.
+    QzResult again = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 30 --wav " +
+                           out.file("t.wav") + " --pad1 " + out.file("pad1.txt"));
+    ASSERT_EQ(again.exitCode, 0);
+    EXPECT_EQ(testsupport::ReadText(out.file("t.wav")), wav);
+
+    out.write("bad.txt", std::string("10 JUMP\n"));
+    r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1 --pad2 " + out.file("bad.txt"));
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.out.find("bad.txt:1:"), std::string::npos) << r.out;
+    r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1 --wav /nonexistent/dir/s.wav");
+    EXPECT_EQ(r.exitCode, 2);
+}
+
 TEST(QzRun, MissingModuleEndsWithItsMessage) {
     testsupport::TempDir disc, out;
     ASSERT_TRUE(WriteSampleDisc(disc.path()));

@@ -97,7 +97,7 @@ std::vector<uint8_t> CommonTexture(int slot) {
             else
                 img.pixels[i / 2] |= static_cast<uint8_t>((index & 15) << (i % 2 ? 4 : 0));
         }
-    char name[16];
+    char name[32];
     std::snprintf(name, sizeof name, "common%03d", slot);
     img.texName = name;
     return WriteBitmap(img);
