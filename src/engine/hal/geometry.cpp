@@ -127,7 +127,7 @@ int ClipJudgement(const _matrix4& m, const float c[4]) {
 bool QueueRef(const void* addr, uint32_t qwc, uint32_t vif0, uint32_t vif1) {
     if (veEngineDmaTagRoom() < 16) return false;
     uint8_t* tag = veEngineDmaTagPtr;
-    const uint64_t t[2] = {uint64_t(qwc) | (uint64_t(Addr32(addr) & 0x0FFFFFFFu) << 32),
+    const uint64_t t[2] = {uint64_t(qwc) | (uint64_t(PhysAddr(Addr32(addr))) << 32),
                            uint64_t(vif0) | (uint64_t(vif1) << 32)};
     std::memcpy(tag, t, 16);
     veEngineDmaTagPtr += 16;

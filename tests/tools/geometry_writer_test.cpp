@@ -1,0 +1,330 @@
+#include "mkdisc/geometry_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "console/vu/geometry_programs.h"
+#include "engine/hal/dma_tasks.h"
+#include "engine/hal/engine_fixture.h"
+#include "engine/hal/geometry.h"
+#include "engine/hal/lights.h"
+#include "engine/hal/microcode.h"
+#include "engine/hal/view_matrices.h"
+#include "engine/sys/heap.h"
+
+namespace {
+
+using enginetest::EngineTest;
+
+// A one-colour 8-bit texture.
+BitmapImage Solid(uint32_t rgba) { return CheckerTexture(8, 8, rgba, rgba); }
+
+// A block copied into engine memory and initialised.
+struct Block {
+    explicit Block(const std::vector<uint8_t>& image) : size(image.size()) {
+        p = static_cast<_FS_GEO_HEADER*>(x_fn_malloc(static_cast<uint32_t>(image.size()), "", 0));
+        std::memcpy(p, image.data(), image.size());
+    }
+    ~Block() { x_free(p); }
+    _FS_GEO_HEADER* p;
+    size_t size;
+};
+
+TEST(GeometryWriter, BlockRecordsFollowThePacketConvention) {
+    GeoMesh mesh;
+    mesh.materials.push_back(MakeBox(1, 1, 1, 2, 0x80808080, Solid(0x80102030)));  // 48 triangles
+    mesh.materials.push_back(MakeGroundPlane(4, 4, 1, 0x80808080, CheckerTexture(16, 4, 0x80FFFFFF, 0x80000000)));
+    const std::vector<uint8_t> img = WriteGeometry(mesh);
+    ASSERT_FALSE(img.empty());
+    Block b(img);
+    ASSERT_EQ(veEngineCheckGeo(b.p, b.size), 1);
+    EXPECT_EQ(b.p->numMaterials, 2);
+    EXPECT_EQ(b.p->numTriangles, 48 + 2);
+    // The box's 48 triangles go in batches of 16: three subpackets of 48 vertices.
+    auto* mat = reinterpret_cast<_FS_GEO_MATERIAL*>(reinterpret_cast<uint8_t*>(b.p) + 160);
+    EXPECT_EQ(mat->numPackets, 3u);
+    EXPECT_EQ(mat->numVerts, 144u);
+    _FS_SUBPACKETINFO info;
+    std::memcpy(&info, mat + 1, 16);
+    EXPECT_EQ(info.offsetToNextSubPacket, 80 + 48 * 48);
+    EXPECT_EQ(info.offsetToSubPacketGeometry, 64);
+    EXPECT_EQ(info.offsetToExecuteVifCommand, 64 + 48 * 48);
+    EXPECT_EQ(mat->packetLength, 3u * (16 + 80 + 48 * 48) / 16);
+    const auto* data = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(mat + 1) + 16);
+    EXPECT_EQ(data[3], 0x6C028000u);                       // header unpack with FLG at data + 12
+    EXPECT_EQ(data[4], 48u);                               // vertex count
+    EXPECT_EQ(data[15], 0x6C008002u | (144u << 16));       // the geometry's unpack just before it
+    EXPECT_EQ(data[(64 + 48 * 48) / 4], 0x17000000u);      // MSCNT
+    // The bounding box covers both materials: the box (y -1..1) and the 4 x 4 plane (x, z -2..2).
+    EXPECT_FLOAT_EQ(b.p->bBox.corner[0][0], -2.0f);
+    EXPECT_FLOAT_EQ(b.p->bBox.corner[0][1], -1.0f);
+    EXPECT_FLOAT_EQ(b.p->bBox.corner[6][1], 1.0f);
+    EXPECT_FLOAT_EQ(b.p->bBox.corner[6][2], 2.0f);
+
+    // Initialisation turns the table into addresses of the bitmaps, whose pixels and palettes follow.
+    veEngineInitGeo(b.p);
+    const uint32_t* slots = veEngineGetGeoMaterialTbl(b.p);
+    const auto* bmp0 = Ptr<_FS_BITMAP>(slots[0]);
+    const auto* bmp1 = Ptr<_FS_BITMAP>(slots[1]);
+    EXPECT_EQ(slots[0], Addr32(b.p) + b.p->materialOffset + 16);  // two slots rounded up to four
+    EXPECT_EQ(bmp0->pixdata, slots[0] + 64);
+    EXPECT_EQ(bmp0->coldata, bmp0->pixdata + 64);
+    EXPECT_EQ(slots[1], bmp0->coldata + 1024);
+    EXPECT_EQ(bmp1->width, 16u);
+    EXPECT_EQ(bmp0->Palette()[0], 0x80102030u);
+    EXPECT_EQ(bmp1->Pixels()[5], 1u);  // x 5 of the first row: the second checker cell
+    EXPECT_EQ(bmp1->coldata + 1024, Addr32(b.p) + b.size);
+    EXPECT_EQ(b.p->vertexInfoOffset, Addr32(b.p));
+}
+
+TEST(GeometryWriter, MeshesAreClosedAndWoundOutwards) {
+    // For a closed mesh wound outwards the signed volume is positive and equals the solid's volume.
+    auto volume = [](const GeoMaterial& m) {
+        double v = 0;
+        for (size_t i = 0; i < m.triangles.size(); i += 3) {
+            const GeoVertex &a = m.triangles[i], &b = m.triangles[i + 1], &c = m.triangles[i + 2];
+            v += (a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x)) / 6.0;
+        }
+        return v;
+    };
+    const BitmapImage t = Solid(0x80808080);
+    EXPECT_NEAR(volume(MakeBox(1, 2, 3, 3, 0, t)), 2 * 4 * 6, 1e-3);
+    EXPECT_NEAR(volume(MakeCylinder(1, 2, 64, 0, t)), 3.14159 * 2, 0.02);
+    // Each triangle's normal agrees with its winding.
+    for (const GeoMaterial& m : {MakeBox(1, 1, 1, 1, 0, t), MakeCylinder(1, 1, 8, 0, t), MakeGroundPlane(2, 2, 2, 0, t)})
+        for (size_t i = 0; i < m.triangles.size(); i += 3) {
+            const GeoVertex &a = m.triangles[i], &b = m.triangles[i + 1], &c = m.triangles[i + 2];
+            const float e1[3] = {b.x - a.x, b.y - a.y, b.z - a.z}, e2[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
+            const float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+            EXPECT_GT(n[0] * a.nx + n[1] * a.ny + n[2] * a.nz, 0.0f) << i;
+        }
+    // The ground plane faces -y.
+    EXPECT_FLOAT_EQ(MakeGroundPlane(2, 2, 1, 0, t).triangles[0].ny, -1.0f);
+}
+
+TEST(GeometryWriter, CommonObjectsAreValidBlocks) {
+    for (int i : {0, 1, 2, 6, 7, 8, 9, 10}) {
+        const std::vector<uint8_t> img = WriteCommonGeometry(i);
+        ASSERT_FALSE(img.empty()) << i;
+        Block b(img);
+        EXPECT_EQ(veEngineCheckGeo(b.p, b.size), 1) << i;
+    }
+    EXPECT_TRUE(WriteCommonGeometry(3).empty());
+    EXPECT_EQ(WriteCommonGeometry(0), WriteCommonGeometry(0));  // deterministic
+}
+
+TEST(GeometryWriter, RefusesMeshesItCannotWrite) {
+    GeoMesh mesh;
+    EXPECT_TRUE(WriteGeometry(mesh).empty());
+    GeoMaterial m = MakeBox(1, 1, 1, 1, 0, Solid(0));
+    m.triangles.pop_back();
+    mesh.materials.push_back(m);
+    EXPECT_TRUE(WriteGeometry(mesh).empty());
+    mesh.materials[0] = MakeBox(1, 1, 1, 1, 0, Solid(0));
+    mesh.materials[0].texture.pixels.pop_back();
+    EXPECT_TRUE(WriteGeometry(mesh).empty());
+}
+
+// ---- drawing -----------------------------------------------------------------------------------------
+
+// A 640 x 448 3D view, centred, aspect 1:1, camera at the origin looking down +z (x right, y down):
+// a point (x, y, z) lands on pixel (320 + 512 x / z, 224 + 512 y / z).
+class GeometryDrawing : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred | kViewAspectFromViewport, 1.0f, 65535.0f);
+        M4_Identity(&view_.cameraMatrix);
+        veLightReset();
+    }
+    void TearDown() override {
+        veDisplaySetMode(0);
+        veLightReset();
+        EngineTest::TearDown();
+    }
+    // Draws `b` at `translation` with display mode `mode`; the frame's DMA then runs.
+    void DrawAt(Block& b, float x, float y, float z, uint32_t mode = 0) {
+        DrawAndRun([&] {
+            veDisplaySetMode(mode);
+            veDisplayActivateView(&view_);
+            _matrix4 m;
+            M4_Identity(&m);
+            m.M[12] = x;
+            m.M[13] = y;
+            m.M[14] = z;
+            veEngineSetLocalToWorld(&m);
+            veEngineDrawGeometry(b.p);
+        });
+    }
+    static Block Make(const GeoMesh& mesh) {
+        Block b(WriteGeometry(mesh));
+        EXPECT_EQ(veEngineLoadGeo(b.p, b.size), 1);
+        return b;
+    }
+    static constexpr uint32_t kBack = 0x800000u;
+    _ve_view view_{};
+};
+
+TEST_F(GeometryDrawing, TexturedBoxLandsWhereTheCameraProjectsIt) {
+    GeoMesh mesh;
+    mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, Solid(0x80326496)));
+    Block b = Make(mesh);
+    // Near face at z = 9: x from 320 - 512/9 = 263.1 to 376.9, y from 167.1 to 280.9.
+    DrawAt(b, 0, 0, 10);
+    const uint32_t tex = 0x326496u;  // r 0x96, g 0x64, b 0x32 as read back (r in the low byte)
+    EXPECT_EQ(Rgb(FramePixel(320, 224)), tex);
+    EXPECT_EQ(Rgb(FramePixel(265, 170)), tex);
+    EXPECT_EQ(Rgb(FramePixel(375, 279)), tex);
+    EXPECT_EQ(Rgb(FramePixel(261, 224)), kBack);
+    EXPECT_EQ(Rgb(FramePixel(379, 224)), kBack);
+    EXPECT_EQ(Rgb(FramePixel(320, 165)), kBack);
+    EXPECT_EQ(Rgb(FramePixel(320, 283)), kBack);
+
+    // Moved 3 to the right: the near face spans 320 + 512 * 2/9 = 433.8 to 320 + 512 * 4/9 = 547.6, and
+    // the box's left face shows from 320 + 512 * 2/11 = 413.1 to the near face.
+    DrawAt(b, 3, 0, 10);
+    EXPECT_EQ(Rgb(FramePixel(320, 224)), kBack);
+    EXPECT_EQ(Rgb(FramePixel(436, 224)), tex);
+    EXPECT_EQ(Rgb(FramePixel(545, 224)), tex);
+    EXPECT_EQ(Rgb(FramePixel(420, 224)), tex);
+    EXPECT_EQ(Rgb(FramePixel(411, 224)), kBack);
+    EXPECT_EQ(Rgb(FramePixel(550, 224)), kBack);
+}
+
+TEST_F(GeometryDrawing, TextureTexelsFollowTheFace) {
+    // A 16 x 16 checker of 8-pixel cells on the near face: the face's left half (s < 0.5) is colour A on
+    // its top half, colour B on its bottom half.
+    GeoMesh mesh;
+    mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, CheckerTexture(16, 8, 0x800000C8, 0x8000C800)));
+    Block b = Make(mesh);
+    DrawAt(b, 0, 0, 10);
+    // The -z face runs u along y and v along x: s = (y + 1) / 2, t = (x + 1) / 2.
+    EXPECT_EQ(Rgb(FramePixel(290, 195)), 0x0000C8u);  // s < .5, t < .5: cell (0, 0), colour A
+    EXPECT_EQ(Rgb(FramePixel(350, 195)), 0x00C800u);  // t > .5
+    EXPECT_EQ(Rgb(FramePixel(290, 255)), 0x00C800u);  // s > .5
+    EXPECT_EQ(Rgb(FramePixel(350, 255)), 0x0000C8u);
+}
+
+TEST_F(GeometryDrawing, LightingFollowsTheLightDirection) {
+    GeoMesh mesh;
+    mesh.geoType = kGeoFamily16;  // lit
+    mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0, Solid(0x80808080)));
+    Block b = Make(mesh);
+    const _ve_vector3d red = {128, 0, 0, 0}, none = {0, 0, 0, 0}, blue = {0, 0, 32, 0};
+    veLightSetColor(0, &red);
+    veLightSetColor(1, &none);
+    veLightSetColor(2, &none);
+    veLightSetAmbient(&blue);
+    veLightCreateLightColorMatrix();
+    _matrix4 n;
+    M4_Identity(&n);
+    auto light = [&](float x, float y, float z) {
+        const _ve_vector3d d = {x, y, z, 0};
+        veLightSetLightDirection(0, &d);
+        veLightCreateNormalizedLightMatrix(&n);
+    };
+    // Light travelling away from the camera (+z) falls on the face that looks at the camera.
+    light(0, 0, 1);
+    DrawAt(b, 0, 0, 10);
+    EXPECT_EQ(Rgb(FramePixel(320, 224)), 0x200080u);  // red 128 + ambient blue 32
+    // From behind: only the ambient term.
+    light(0, 0, -1);
+    DrawAt(b, 0, 0, 10);
+    EXPECT_EQ(Rgb(FramePixel(320, 224)), 0x200000u);
+    // At 60 degrees to the face's normal: half the light.
+    light(0.8660254f, 0, 0.5f);
+    DrawAt(b, 0, 0, 10);
+    EXPECT_NEAR(double(Rgb(FramePixel(320, 224)) & 0xFF), 64.0, 1.0);
+    // Moved to the left, the box shows its +x face, lit by a light travelling along -x.
+    light(-1, 0, 0);
+    DrawAt(b, -4, 0, 10);
+    // The +x face spans x from 320 - 512 * 3/9 = 149.3 to 320 - 512 * 3/11 = 180.4 on screen.
+    EXPECT_EQ(Rgb(FramePixel(165, 224)), 0x200080u);
+    EXPECT_EQ(Rgb(FramePixel(120, 224)), 0x200000u);  // its near (-z) face, unlit
+}
+
+TEST_F(GeometryDrawing, BackFacesAreCulledByTheCullingPrograms) {
+    // One triangle facing the camera (counter-clockwise on screen) and one facing away, side by side.
+    GeoMaterial m;
+    m.texture = Solid(0x80808080);
+    auto v = [](float x, float y) {
+        GeoVertex g;
+        g.x = x, g.y = y, g.z = 0;
+        g.rgba = 0x80808080;
+        return g;
+    };
+    m.triangles = {v(-3, -1), v(-3, 1), v(-1, -1), v(1, -1), v(3, -1), v(1, 1)};
+    GeoMesh mesh;
+    mesh.geoType = kGeoFamily16 | kGeoPreLit | kGeoAlwaysCull;
+    mesh.materials.push_back(m);
+    Block b = Make(mesh);
+    // Plain program: both drawn.
+    DrawAt(b, 0, 0, 10);
+    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLit16);
+    EXPECT_NE(Rgb(FramePixel(320 - 128, 224 - 40)), kBack);
+    EXPECT_NE(Rgb(FramePixel(320 + 128, 224 - 40)), kBack);
+    // Triangle-cull mode: the one facing away is gone.
+    const uint64_t culled = console::vu::GeometryProgram::TrianglesCulled();
+    DrawAt(b, 0, 0, 10, 0x40000);
+    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTCull16);
+    EXPECT_NE(Rgb(FramePixel(320 - 128, 224 - 40)), kBack);
+    EXPECT_EQ(Rgb(FramePixel(320 + 128, 224 - 40)), kBack);
+    EXPECT_EQ(console::vu::GeometryProgram::TrianglesCulled(), culled + 1);
+}
+
+TEST_F(GeometryDrawing, GeometryThroughTheNearPlaneIsClippedNotSmeared) {
+    // A ground plane 2 below the eye from z = -20 to 40: part of it lies behind the camera.
+    GeoMesh mesh;
+    mesh.geoType = kGeoFamily16 | kGeoPreLit | kGeoAlwaysCull;
+    mesh.materials.push_back(MakeGroundPlane(8, 60, 6, 0x80808080, Solid(0x80C0C0C0)));
+    Block b = Make(mesh);
+    auto countLit = [](int y0, int y1) {
+        int n = 0;
+        for (int y = y0; y < y1; ++y)
+            for (int x = 0; x < 640; x += 4) n += Rgb(FramePixel(x, y)) != kBack;
+        return n;
+    };
+    // Clipping program: the plane appears below the horizon (224) and nothing above it. Its far edge,
+    // z = 40, is at y = 224 + 512 * 2/40 = 249.6; near the screen's bottom (y 440 is z = 4.7) it is
+    // 320 +- 512 * 4/4.7 wide, wider than the screen.
+    DrawAt(b, 0, 2, 10, 0x80000);
+    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTClip16);
+    EXPECT_EQ(countLit(0, 248), 0);
+    EXPECT_EQ(Rgb(FramePixel(320, 300)), 0xC0C0C0u);
+    EXPECT_EQ(Rgb(FramePixel(2, 440)), 0xC0C0C0u);
+    EXPECT_EQ(Rgb(FramePixel(637, 440)), 0xC0C0C0u);
+    // Without clipping, triangles reaching behind the eye are dropped whole: still nothing above the
+    // horizon, and what is drawn lies where the plane is.
+    DrawAt(b, 0, 2, 10);
+    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLit16);
+    EXPECT_EQ(countLit(0, 248), 0);
+    EXPECT_EQ(Rgb(FramePixel(320, 255)), 0xC0C0C0u);  // z = 33, a tile wholly in front
+}
+
+TEST_F(GeometryDrawing, BlocksOutsideTheFrustumQueueNothing) {
+    GeoMesh mesh;
+    mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, Solid(0x80808080)));
+    Block b = Make(mesh);
+    veEngineBeginFrame();
+    veDisplayActivateView(&view_);
+    _matrix4 m;
+    M4_Identity(&m);
+    m.M[14] = -10;  // behind the camera
+    veEngineSetLocalToWorld(&m);
+    veEngineBuildView(&view_);
+    EXPECT_EQ(veEngineGeoOutsideFrustum(b.p) & 0x3F, 0x20);  // all corners beyond -z
+    const int tasks = veDmaBuild->numTasks;
+    veEngineDrawGeometry(b.p);
+    EXPECT_EQ(veDmaBuild->numTasks, tasks);
+    // Straddling the right side plane: crossing, but no plane has all corners outside.
+    m.M[12] = 512.0f * 0 + 2047.0f * 10 / 512.0f;
+    m.M[14] = 10;
+    veEngineSetLocalToWorld(&m);
+    veEngineBuildView(&view_);
+    EXPECT_EQ(veEngineGeoOutsideFrustum(b.p), 0x8000);
+    veEngineEndFrame();
+}
+
+}  // namespace
