@@ -31,6 +31,7 @@ protected:
         savedPrint_ = x_GetIODriver()->FnPrint;
         x_GetIODriver()->FnPrint = CaptureLog;
         g_log.clear();
+        g_log.reserve(16384);  // the log must not move heap figures under test
     }
     void TearDown() override {
         x_GetIODriver()->FnPrint = savedPrint_;
