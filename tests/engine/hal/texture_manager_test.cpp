@@ -1,0 +1,252 @@
+#include "engine/hal/texture_manager.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "console/mem/addr.h"
+#include "engine/hal/dma_tasks.h"
+#include "engine/sys/bitmap.h"
+#include "engine/sys/heap.h"
+#include "engine_fixture.h"
+
+namespace {
+
+using enginetest::EngineTest;
+
+TEST(TextureConfigure, TableSizesAndPalettes) {
+    _ve_texture_configure c{};
+    c.bitsPerPixel = 8, c.width = 256, c.height = 256;
+    ASSERT_EQ(veTextureConfigure(&c), 1);
+    EXPECT_EQ(c.pixelMode, 0x13u);
+    EXPECT_EQ(c.blockSize, 256u + 4u);
+    EXPECT_EQ(c.paletteOffset, 256u);
+    EXPECT_EQ(c.pagesWide, 4u);
+    EXPECT_EQ(c.numDma, 1u);
+    EXPECT_EQ(c.dmaSize, 65536u);
+
+    c = {};
+    c.bitsPerPixel = 32, c.width = 64, c.height = 32;
+    ASSERT_EQ(veTextureConfigure(&c), 1);
+    EXPECT_EQ(c.blockSize, 32u);
+    EXPECT_EQ(c.pixelMode, 0u);
+
+    c = {};
+    c.bitsPerPixel = 4, c.width = 64, c.height = 64;
+    ASSERT_EQ(veTextureConfigure(&c), 1);
+    EXPECT_EQ(c.pixelMode, 0x14u);
+    EXPECT_EQ(c.blockSize, 64u * 128 / 512 + 2);  // height raised to the 128 step
+    EXPECT_EQ(c.paletteOffset, 16u);
+
+    // Render buffer: 128 x 128 at 32 bits with Z: 256 blocks of image, Z from 256, 512 in all.
+    c = {};
+    c.bitsPerPixel = 32, c.bitsPerPixelZ = 32, c.width = 128, c.height = 128;
+    ASSERT_EQ(veTextureConfigure(&c), 1);
+    EXPECT_EQ(c.zbufferOffset, 256u);
+    EXPECT_EQ(c.blockSize, 512u);
+
+    // A 1024 x 1024 32-bit image needs 16384 blocks and five chunks would not do: refused.
+    c = {};
+    c.bitsPerPixel = 32, c.width = 1024, c.height = 1024;
+    EXPECT_EQ(veTextureConfigure(&c), 0);
+    c = {};
+    c.bitsPerPixel = 12, c.width = 16, c.height = 16;
+    EXPECT_EQ(veTextureConfigure(&c), 0);
+}
+
+TEST(TextureConfigure, NarrowTallImagesGetTheRowsTheyTake) {
+    // 16 x 256 at 8 bits: rows are stored 64 pixels apart, 256 rows take 64 blocks (the table's
+    // formula alone would give 16).
+    _ve_texture_configure c{};
+    c.bitsPerPixel = 8, c.width = 16, c.height = 256;
+    ASSERT_EQ(veTextureConfigure(&c), 1);
+    EXPECT_GE(c.paletteOffset, 64u);
+    // 128 x 56 at 8 bits: the image takes 28 blocks, so the palette cannot go in the last 8 of 32.
+    c = {};
+    c.bitsPerPixel = 8, c.width = 128, c.height = 56;
+    ASSERT_EQ(veTextureConfigure(&c), 1);
+    EXPECT_GE(c.paletteOffset, 28u);
+    // 128 x 16: room to spare, the palette sits in the tail as usual.
+    c = {};
+    c.bitsPerPixel = 8, c.width = 128, c.height = 16;
+    ASSERT_EQ(veTextureConfigure(&c), 1);
+    EXPECT_EQ(c.paletteOffset, 32u - 8u);
+    EXPECT_EQ(c.blockSize, 32u);
+}
+
+// Bitmaps in engine memory: pixels and palette in one heap block.
+struct Bitmap {
+    Bitmap(uint32_t w, uint32_t h, uint16_t bpp, uint32_t colours) {
+        std::memset(&b, 0, sizeof b);
+        b.width = w, b.height = h, b.bitsPerPixel = bpp, b.numColors = colours, b.palettized = colours ? 1 : 0;
+        const uint32_t px = bpp == 4 ? w * h / 2 : w * h * bpp / 8;
+        mem = static_cast<uint8_t*>(x_fn_malloc(px + 4 * colours + 16, "", 0));
+        std::memset(mem, 0, px + 4 * colours);
+        b.pixdata = Addr32(mem);
+        b.coldata = colours ? b.pixdata + px : 0;
+    }
+    ~Bitmap() { x_free(mem); }
+    void Fill32(uint32_t rgba) {
+        for (uint32_t i = 0; i < b.width * b.height; ++i) std::memcpy(mem + 4 * i, &rgba, 4);
+    }
+    _FS_BITMAP b;
+    uint8_t* mem;
+};
+
+uint64_t Word(const void* rec, int byteOffset) {
+    uint64_t v;
+    std::memcpy(&v, static_cast<const uint8_t*>(rec) + byteOffset, 8);
+    return v;
+}
+
+TEST_F(EngineTest, LoadBuildsTheUploadRecordAndHandle) {
+    veEngineBeginFrame();
+    Bitmap bm(256, 256, 8, 256);
+    const int tasks = veDmaBuild->numTasks;
+    const uint32_t base = veTextureBasePtr;
+    ve_texture_handle* h = veTextureLoadTextureMem(&bm.b);
+    ASSERT_NE(h, nullptr);
+    EXPECT_EQ(h->texAdr, base);
+    EXPECT_EQ(h->palAdr, base + 256);
+    EXPECT_EQ(h->bufWidth, 4u);
+    EXPECT_EQ(h->width2, 8);
+    EXPECT_EQ(h->height2, 8);
+    EXPECT_EQ(h->texType, 0x13);
+    EXPECT_EQ(h->texData, bm.b.pixdata);
+    EXPECT_EQ(bm.b.deviceInfo[0], 8u);
+    EXPECT_EQ(veTextureBasePtr, base + 260);
+    ASSERT_EQ(veDmaBuild->numTasks, tasks + 2);  // image, then palette
+    const auto* rec = reinterpret_cast<const uint8_t*>(h) - 448;
+    EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(rec));
+    EXPECT_EQ(veDmaBuild->dma[tasks].channel, 2);
+    EXPECT_EQ(veDmaBuild->dma[tasks + 1].dmaAdr, Addr32(rec + 320));
+    EXPECT_EQ(Word(rec, 0) & 0xFFFF, 6u);                          // CNT 6
+    EXPECT_EQ((Word(rec, 32) >> 32) & 0x3FFF, base);                // BITBLTBUF DBP
+    EXPECT_EQ(Word(rec, 64), 256u | (256ull << 32));                // TRXREG
+    EXPECT_EQ(Word(rec, 96) & 0x7FFF, 65536u / 16);                  // IMAGE NLOOP, one chunk
+    EXPECT_EQ((Word(rec, 112) >> 28) & 7, 0u);                       // REFE
+    EXPECT_EQ(Word(rec, 112) >> 32, bm.b.pixdata);
+    EXPECT_EQ(Word(rec, 384), 16u | (16ull << 32));                  // palette 16 x 16
+    EXPECT_EQ(Word(rec, 416) & 0x7FFF, 64u);
+    veEngineEndFrame();
+}
+
+TEST_F(EngineTest, PaletteUploadIsCappedToThePaletteThatExists) {
+    veEngineBeginFrame();
+    // Fonts describe their palette with a colour count far beyond 256: only the CLUT rectangle is sent.
+    Bitmap big(64, 64, 8, 256);
+    big.b.numColors = 0x10000;
+    ve_texture_handle* h = veTextureLoadTextureMem(&big.b);
+    ASSERT_NE(h, nullptr);
+    const auto* rec = reinterpret_cast<const uint8_t*>(h) - 448;
+    EXPECT_EQ(Word(rec, 416) & 0x7FFF, 64u);
+    EXPECT_EQ(Word(rec, 432) & 0xFFFF, 64u);
+    // A 4-bit image with 16 colours: 4 quadwords in an 8 x 2 rectangle; a 12-colour palette: 3.
+    Bitmap small(32, 32, 4, 12);
+    h = veTextureLoadTextureMem(&small.b);
+    ASSERT_NE(h, nullptr);
+    rec = reinterpret_cast<const uint8_t*>(h) - 448;
+    EXPECT_EQ(Word(rec, 384), 8u | (2ull << 32));
+    EXPECT_EQ(Word(rec, 416) & 0x7FFF, 3u);
+    veEngineEndFrame();
+}
+
+TEST_F(EngineTest, CacheFindsTheSameBitmapOnlyWhileOn) {
+    veEngineBeginFrame();
+    Bitmap bm(64, 32, 32, 0);
+    veTextureEnableCache();
+    const int tasks = veDmaBuild->numTasks;
+    ve_texture_handle* a = veTextureLoadTextureMem(&bm.b);
+    ve_texture_handle* b = veTextureLoadTextureMem(&bm.b);
+    EXPECT_EQ(a, b);
+    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1);
+    veTextureDisableCache();
+    ve_texture_handle* c = veTextureLoadTextureMem(&bm.b);
+    EXPECT_NE(c, a);
+    EXPECT_EQ(c->texAdr, a->texAdr + 32);
+    EXPECT_EQ(veDmaBuild->numTasks, tasks + 2);
+    veTextureEnableCache();
+    veEngineEndFrame();
+    // The next frame uploads again.
+    veEngineBeginFrame();
+    const int t2 = veDmaBuild->numTasks;
+    veTextureLoadTextureMem(&bm.b);
+    EXPECT_EQ(veDmaBuild->numTasks, t2 + 1);
+    veEngineEndFrame();
+}
+
+TEST_F(EngineTest, RenderBufferStartsOnAPageWithItsZBuffer) {
+    veEngineBeginFrame();
+    Bitmap bm(64, 32, 32, 0);
+    veTextureLoadTextureMem(&bm.b);  // 32 blocks: the base is on a page boundary again
+    Bitmap bm2(16, 16, 32, 0);
+    veTextureLoadTextureMem(&bm2.b);  // 16 rows of 64 pixels: 16 blocks, the base is off the boundary
+    ve_texture_handle* r = veTextureCreateRenderBuffer(128, 128, 32, 1);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->texAdr % 32, 0u);
+    EXPECT_EQ(r->texAdr, kTextureMemBottom + 64);
+    EXPECT_EQ(r->zBuffAddr, r->texAdr + 256);
+    EXPECT_EQ(r->texData, 0u);
+    EXPECT_EQ(veTextureBasePtr, r->texAdr + 512);
+    ve_texture_handle* d = veTextureDisplayBuffer();
+    EXPECT_EQ(d->width, 512);
+    EXPECT_EQ(d->bufWidth, 10u);
+    veEngineEndFrame();
+}
+
+TEST_F(EngineTest, RefusedBitmapsQueueNothing) {
+    veEngineBeginFrame();
+    enginetest::g_log.clear();
+    Bitmap odd(16, 16, 12, 0);
+    const int tasks = veDmaBuild->numTasks;
+    EXPECT_EQ(veTextureLoadTextureMem(&odd.b), nullptr);
+    _FS_BITMAP none{};
+    EXPECT_EQ(veTextureLoadTextureMem(&none), nullptr);
+    EXPECT_EQ(veDmaBuild->numTasks, tasks);
+    EXPECT_NE(enginetest::g_log.find("12 bits per pixel"), std::string::npos);
+    veEngineEndFrame();
+}
+
+// More textures than the pool holds, each drawn right after its load: the pool wraps, the oldest
+// uploads lose their data, and every quad still shows its own texture's colour.
+TEST_F(EngineTest, PoolWrapsOverTheOldestAndDrawingShowsTheRightTexels) {
+    constexpr int kCount = 14;  // 128 x 128 x 32 bits = 256 blocks; the pool holds 11
+    std::vector<Bitmap*> bms;
+    for (int i = 0; i < kCount; ++i) {
+        bms.push_back(new Bitmap(128, 128, 32, 0));
+        bms.back()->Fill32(0x80000000u | uint32_t(i * 17 + 10) | (uint32_t(200 - i * 9) << 8) | (uint32_t(i * 5) << 16));
+    }
+    _ve_view view{};
+    veDisplayCreateView2D(&view, 0, 0, 640, 448, kViewAspectFromViewport, 0.5f);
+    std::vector<ve_texture_handle*> handles;
+    DrawAndRun([&] {
+        veDisplayActivateView(&view);
+        veRenderContextEnable(kRenderTexture);
+        for (int i = 0; i < kCount; ++i) {
+            ve_texture_handle* h = veTextureLoadTextureMem(&bms[i]->b);
+            ASSERT_NE(h, nullptr);
+            handles.push_back(h);
+            veDisplaySetActiveTexture(h);
+            const float x = float(10 + 40 * i);
+            _ve_quad q{enginetest::Vertex(x, 100, 0, 128, 128, 128), enginetest::Vertex(x + 32, 100, 0, 128, 128, 128),
+                       enginetest::Vertex(x + 32, 132, 0, 128, 128, 128), enginetest::Vertex(x, 132, 0, 128, 128, 128)};
+            q.v2.s = q.v3.s = 1.0f;
+            q.v3.t = q.v4.t = 1.0f;
+            vePrimDrawQuad(&q);
+            vePrimSendBuffers();
+        }
+    });
+    // Texture 11 wrapped to the bottom over texture 0, 12 over 1, 13 over 2.
+    EXPECT_EQ(handles[11]->texAdr, kTextureMemBottom);
+    EXPECT_EQ(handles[13]->texAdr, kTextureMemBottom + 512);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(handles[i]->texData, 0u) << i;
+    for (int i = 3; i < kCount; ++i) EXPECT_EQ(handles[i]->texData, bms[i]->b.pixdata) << i;
+    for (int i = 0; i < kCount; ++i) {
+        const uint32_t want = uint32_t(i * 17 + 10) | (uint32_t(200 - i * 9) << 8) | (uint32_t(i * 5) << 16);
+        EXPECT_EQ(Rgb(FramePixel(10 + 40 * i + 16, 116)), want) << i;
+    }
+    for (Bitmap* b : bms) delete b;
+}
+
+}  // namespace
