@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "kinetic/collide/kdop_tree.h"
+#include "kinetic/collide/segment_intersection.h"
 
 namespace Kinetic {
 
@@ -72,6 +73,25 @@ void BVTree<OBB>::destroy(BVNode<OBB>* node) {
         if (n->m_right) stack.push_back(n->m_right);
         delete n;
     }
+}
+
+}  // namespace Kinetic
+
+namespace Kinetic {
+
+bool BVTree<OBB>::intersect(const Segment& segment, std::vector<const TriangleIndices*>& out,
+                            BVNode<OBB>* node) const {
+    if (!node) return false;
+    const Segment local = segment.transformed(node->m_box.m_BVToBodyTransform.getInverse());
+    const Vector3& e = node->m_box.m_extent;
+    if (!AABBSegmentIntersectionTest(local, AABB(-e, e))) return false;
+    if (!node->m_left && !node->m_right) {
+        out.push_back(node->m_triangle);
+        return true;
+    }
+    const bool left = intersect(segment, out, node->m_left);
+    const bool right = intersect(segment, out, node->m_right);
+    return left || right;
 }
 
 }  // namespace Kinetic

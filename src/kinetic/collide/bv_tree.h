@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kinetic/collide/obb.h"
+#include "kinetic/collide/segment.h"
 #include "kinetic/collide/triangle_indices.h"
 #include "kinetic/math/transform.h"
 #include "kinetic/math/vector3.h"
@@ -32,6 +33,11 @@ public:
     BVTree& operator=(const BVTree&) = delete;
 
     BVNode<OBB>* getRoot() const { return m_root; }
+    // Appends the leaf triangles whose boxes the segment (body frame) may cross.
+    bool intersect(const Segment& segment, std::vector<const TriangleIndices*>& out) const {
+        return intersect(segment, out, m_root);
+    }
+    bool intersect(const Segment& segment, std::vector<const TriangleIndices*>& out, BVNode<OBB>* node) const;
     static BVNode<OBB>* buildTree(const Vector3* vertices, std::vector<const TriangleIndices*>& triangles,
                                   BVNode<OBB>* parent);
     // Triangles whose centroid is on or above the mean go to upper, the others to lower.

@@ -22,6 +22,7 @@ public:
     static bool isUsableGeometry(const Geometry* g);
 
     void precomputeCDinfo(float tolerance) override;
+    bool intersectionTest(SegmentTest& test) const override;
     bool insideBody(const Vector3& p) const override;
     AABB computeLocalAABB() const override;
     Primitive* clone(RigidBody* body) const override;

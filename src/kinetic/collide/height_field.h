@@ -6,6 +6,8 @@
 
 #include "kinetic/collide/aabb.h"
 #include "kinetic/collide/kinetic_object.h"
+#include "kinetic/collide/segment.h"
+#include "kinetic/collide/simple_hit.h"
 #include "kinetic/collide/triangle_indices.h"
 #include "kinetic/math/vector3.h"
 
@@ -24,6 +26,9 @@ public:
     virtual void polygonizeRegion(const AABB& region, std::vector<TriangleIndices>& triangles,
                                   std::vector<Vector3>& vertices) const = 0;
     virtual void getRowHeights(int row, float* heights) const = 0;
+
+    // Crossing of a segment (field frame) with the surface; writes only the hit's distance and normal.
+    bool intersectSegment(const Segment& segment, SimpleHit& hit) const;
 
     Vector3 m_size;
     int m_resolution_x = 0;

@@ -13,6 +13,7 @@ public:
     HeightFieldPrimitive(RigidBody* body, HeightField* field);
 
     void precomputeCDinfo(float tolerance) override;
+    bool intersectionTest(SegmentTest& test) const override;
     bool insideBody(const Vector3& p) const override {
         (void)p;
         return false;

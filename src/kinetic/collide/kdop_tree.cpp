@@ -112,3 +112,19 @@ bool KDOPTree::intersect(const KDop14& query, std::vector<const TriangleIndices*
 }
 
 }  // namespace Kinetic
+
+namespace Kinetic {
+
+bool KDOPTree::intersect(const Segment& segment, std::vector<const TriangleIndices*>& out,
+                         const KDOPNode* node) const {
+    if (!node || !node->m_volume.intersects(segment)) return false;
+    if (!node->m_left && !node->m_right) {
+        out.push_back(node->m_triangle);
+        return true;
+    }
+    const bool left = intersect(segment, out, node->m_left);
+    const bool right = intersect(segment, out, node->m_right);
+    return left || right;
+}
+
+}  // namespace Kinetic

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "kinetic/collide/kdop14.h"
+#include "kinetic/collide/segment.h"
 #include "kinetic/collide/triangle_indices.h"
 #include "kinetic/math/vector3.h"
 
@@ -34,6 +35,9 @@ public:
     static void destroy(KDOPNode* node);
     // Appends, left to right, every leaf triangle whose volume and ancestors' volumes overlap the query.
     bool intersect(const KDop14& query, std::vector<const TriangleIndices*>& out, const KDOPNode* node) const;
+    // Appends the leaf triangles whose volumes (and ancestors' volumes) the segment crosses; both children
+    // of a crossed node are always searched.
+    bool intersect(const Segment& segment, std::vector<const TriangleIndices*>& out, const KDOPNode* node) const;
 
     KDOPNode* getRoot() const { return m_root; }
     KDOPNode* m_root = nullptr;

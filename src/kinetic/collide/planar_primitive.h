@@ -10,6 +10,7 @@ public:
     PlanarPrimitive(RigidBody* body, const Vector3& normal, float distance);
 
     void precomputeCDinfo(float tolerance) override;
+    bool intersectionTest(SegmentTest& test) const override;
     bool insideBody(const Vector3& p) const override {
         (void)p;
         return false;

@@ -10,6 +10,7 @@ public:
     SphericalPrimitive(RigidBody* body, float radius, const Transform& bodyToLocal, float mass);
 
     void precomputeCDinfo(float tolerance) override;
+    bool intersectionTest(SegmentTest& test) const override;
     bool insideBody(const Vector3& p) const override;
     AABB computeLocalAABB() const override;
     Primitive* clone(RigidBody* body) const override;

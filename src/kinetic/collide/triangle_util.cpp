@@ -35,3 +35,13 @@ bool TriangleUtil::rayIntersect(float& t, float& u, float& v, const Vector3& ori
 }
 
 }  // namespace Kinetic
+
+namespace Kinetic {
+
+float TriangleUtil::calcPlaneConstant(const Vector3& a, const Vector3& b, const Vector3& c) {
+    Vector3 n = (c - b).cross(a - b);
+    n.normalize();
+    return n.dot(a);
+}
+
+}  // namespace Kinetic

@@ -1,0 +1,216 @@
+// Segment queries: the per-kind tests (height field, plane, sphere, mesh), the closest-hit and group
+// queries, the solver's body list, the slab test and the degenerate triangles that must not give NaN.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "grid_height_field.h"
+#include "kinetic/collide/group_segment_test.h"
+#include "kinetic/collide/intersection_solver.h"
+#include "kinetic/collide/segment_intersection.h"
+#include "kinetic/collide/segment_test.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "kinetic/dynamics/rigid_collection.h"
+#include "kinetic/dynamics/toolkit.h"
+#include "test_shapes.h"
+
+using namespace Kinetic;
+using namespace Kinetic::testing_shapes;
+
+namespace {
+
+// A flat field whose surface is at y = level in its own frame.
+GridHeightField flatAt(float level) {
+    return GridHeightField(9, 9, 1.0f, [level](float, float) { return -level; });
+}
+
+Segment down(float x, float z, float fromY, float toY) {
+    return Segment::between(Vector3(x, fromY, z), Vector3(x, toY, z));
+}
+
+}  // namespace
+
+TEST(HeightFieldSegmentTest, VerticalSegmentsAgainstAFlatSurface) {
+    GridHeightField f = flatAt(4.0f);
+    SimpleHit hit;
+    ASSERT_TRUE(f.intersectSegment(down(3, 3, 0, 10), hit));  // direction +y
+    EXPECT_FLOAT_EQ(hit.m_distance, 4.0f);
+    EXPECT_NEAR(hit.m_normal.y, -1.0f, 1e-6f);  // out of the ground, towards -y
+    ASSERT_TRUE(f.intersectSegment(down(3, 3, 10, 0), hit));  // direction -y
+    EXPECT_FLOAT_EQ(hit.m_distance, 6.0f);
+    SimpleHit none;
+    none.m_distance = 42.0f;
+    EXPECT_FALSE(f.intersectSegment(down(3, 3, 0, 3), none));  // ends short of the surface
+    EXPECT_FLOAT_EQ(none.m_distance, 42.0f);
+    EXPECT_EQ(none.m_friction, -1.0f);  // the field never writes the friction
+}
+
+TEST(HeightFieldSegmentTest, SlantedSegmentsCrossOnlyWhenTheEndsAreOnBothSides) {
+    // A bump of height 3 in the middle of a flat field at 0 (surface y = -up).
+    GridHeightField f(9, 9, 1.0f, [](float x, float) { return x == 4.0f ? 3.0f : 0.0f; });
+    SimpleHit hit;
+    // Both ends above the ground (y -1), passing through the bump between them: nothing.
+    EXPECT_FALSE(f.intersectSegment(Segment::between(Vector3(1, -1, 4), Vector3(7, -1, 4)), hit));
+    // From y -1 to y 1 over flat ground: the crossing of the straight line between the two heights.
+    const Segment s = Segment::between(Vector3(1, -1, 2), Vector3(3, 1, 2));
+    ASSERT_TRUE(f.intersectSegment(s, hit));
+    EXPECT_NEAR(hit.m_distance, 0.5f * s.m_length, 1e-5f);
+}
+
+TEST(PrimitiveSegmentTest, PlaneFromEitherSideAndNeverInItsPlane) {
+    std::unique_ptr<RigidBody> b(planeBody(Vector3(0, -1, 0), 0.0f));  // y = 0
+    b->m_friction = 0.7f;
+    const Primitive* p = b->getPrimitives()[0];
+    for (float from : {-2.0f, 2.0f}) {
+        ClosestHitSegmentTest t(down(1, 1, from, -from));
+        EXPECT_TRUE(p->intersectionTest(t));
+        EXPECT_FLOAT_EQ(t.m_hit.m_distance, 2.0f);
+        EXPECT_FLOAT_EQ(t.m_hit.m_friction, 0.7f);
+        EXPECT_EQ(t.m_hit.m_primitive, p);
+        EXPECT_FLOAT_EQ(t.m_currentSegment.m_length, 2.0f);
+    }
+    ClosestHitSegmentTest above(down(1, 1, -3, -1));
+    EXPECT_FALSE(p->intersectionTest(above));
+    ClosestHitSegmentTest inPlane(Segment::between(Vector3(0, 0, 0), Vector3(5, 0, 0)));
+    EXPECT_FALSE(p->intersectionTest(inPlane));  // 0/0: no hit, no NaN
+    EXPECT_FALSE(inPlane.m_isTestValid);
+}
+
+TEST(PrimitiveSegmentTest, SphereReportsTheEntryWithTheOutwardNormal) {
+    std::unique_ptr<RigidBody> b(sphereBody(1.0f, 1.0f, Vector3(5, 0, 0)));
+    Primitive* p = b->getPrimitives()[0];
+    p->precomputeCDinfo(0.0f);
+    ClosestHitSegmentTest through(Segment::between(Vector3(0, 0, 0), Vector3(10, 0, 0)));
+    ASSERT_TRUE(p->intersectionTest(through));
+    EXPECT_NEAR(through.m_hit.m_distance, 4.0f, 1e-5f);
+    EXPECT_NEAR(through.m_hit.m_normal.x, -1.0f, 1e-5f);
+    ClosestHitSegmentTest inside(Segment::between(Vector3(5, 0, 0), Vector3(10, 0, 0)));
+    EXPECT_FALSE(p->intersectionTest(inside));
+    ClosestHitSegmentTest shortOf(Segment::between(Vector3(0, 0, 0), Vector3(3.9f, 0, 0)));
+    EXPECT_FALSE(p->intersectionTest(shortOf));
+}
+
+TEST(PrimitiveSegmentTest, ConvexBoxEntryFaceAndEarlyExit) {
+    auto g = boxGeometry(Vector3(1, 1, 1));
+    std::unique_ptr<RigidBody> b(meshBody(g.get(), 1.0f, true, Vector3(0, 0, 0), aboutY(0.0f)));
+    const Primitive* p = b->getPrimitives()[0];
+    ClosestHitSegmentTest through(Segment::between(Vector3(-5, 0.2f, 0.3f), Vector3(5, 0.2f, 0.3f)));
+    ASSERT_TRUE(p->intersectionTest(through));
+    EXPECT_NEAR(through.m_hit.m_distance, 4.0f, 1e-5f);
+    EXPECT_NEAR(through.m_hit.m_normal.x, -1.0f, 1e-5f);  // the face it entered
+    ClosestHitSegmentTest miss(Segment::between(Vector3(-5, 3, 0), Vector3(5, 3, 0)));
+    EXPECT_FALSE(p->intersectionTest(miss));
+}
+
+TEST(PrimitiveSegmentTest, ClosestHitKeepsTheNearerOfStackedTrianglesWhicheverComesFirst) {
+    for (int order = 0; order < 2; ++order) {
+        auto g = std::make_unique<Geometry>();
+        const float y0 = order == 0 ? 1.0f : 2.0f, y1 = order == 0 ? 2.0f : 1.0f;
+        const Vector3 v[6] = {Vector3(-1, y0, -1), Vector3(1, y0, -1), Vector3(0, y0, 1),
+                              Vector3(-1, y1, -1), Vector3(1, y1, -1), Vector3(0, y1, 1)};
+        g->addVertices(v, 6);
+        const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
+        g->addTriangles(t, 2);
+        std::unique_ptr<RigidBody> b(meshBody(g.get(), 0.0f, false, Vector3(0, 0, 0)));
+        ClosestHitSegmentTest q(down(0, 0, 5, -5));
+        ASSERT_TRUE(b->getPrimitives()[0]->intersectionTest(q));
+        EXPECT_NEAR(q.m_hit.m_distance, 3.0f, 1e-5f) << order;  // y 2 is met first coming from y 5
+    }
+}
+
+TEST(PrimitiveSegmentTest, ZeroAreaTrianglesAndSegmentsInATrianglesPlaneGiveNoNaN) {
+    auto g = std::make_unique<Geometry>();
+    const Vector3 v[6] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0),  // collinear: zero area
+                          Vector3(-1, 1, -1), Vector3(1, 1, -1), Vector3(0, 1, 1)};
+    g->addVertices(v, 6);
+    const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
+    g->addTriangles(t, 2);
+    std::unique_ptr<RigidBody> b(meshBody(g.get(), 0.0f, false, Vector3(0, 0, 0)));
+    const Primitive* p = b->getPrimitives()[0];
+    ClosestHitSegmentTest along(Segment::between(Vector3(-1, 0, 0), Vector3(3, 0, 0)));
+    EXPECT_FALSE(p->intersectionTest(along));
+    ClosestHitSegmentTest inPlane(Segment::between(Vector3(-0.5f, 1, 0), Vector3(0.5f, 1, 0)));
+    EXPECT_FALSE(p->intersectionTest(inPlane));
+    EXPECT_FALSE(std::isnan(inPlane.m_currentSegment.m_length));
+    ClosestHitSegmentTest real(down(0, 0, 3, -3));
+    ASSERT_TRUE(p->intersectionTest(real));
+    EXPECT_NEAR(real.m_hit.m_distance, 2.0f, 1e-5f);
+}
+
+TEST(SegmentSlabTest, ParallelAxesAndTheSegmentsOwnBox) {
+    const AABB box(Vector3(0, 0, 0), Vector3(1, 1, 1));
+    // Along x, parallel to y and z (tiny components of either sign): decided by the start's y and z.
+    EXPECT_TRUE(AABBSegmentIntersectionTest(Segment(Vector3(-1, 0.5f, 0.5f), Vector3(1, 5e-5f, -5e-5f), 3), box));
+    EXPECT_FALSE(AABBSegmentIntersectionTest(Segment(Vector3(-1, 1.5f, 0.5f), Vector3(1, -5e-5f, 0), 3), box));
+    // Its own box misses: rejected whatever the slabs say.
+    EXPECT_FALSE(AABBSegmentIntersectionTest(Segment(Vector3(-3, 0.5f, 0.5f), Vector3(1, 0, 0), 1), box));
+    // The halved parameters: the far plane is reached at 4 along, the near one at 1 with length 1.5.
+    EXPECT_TRUE(AABBSegmentIntersectionTest(Segment(Vector3(-1, 0.5f, 0.5f), Vector3(1, 0, 0), 1.5f), box));
+    // Behind the start.
+    EXPECT_FALSE(AABBSegmentIntersectionTest(Segment(Vector3(2, 0.5f, 0.5f), Vector3(1, 0, 0), 3), box));
+}
+
+TEST(IntersectionSolverTest, BodiesFromTheSubspaceDeathsAndTheSolversOwnDeath) {
+    Toolkit kit(1);
+    auto* fixedA = planeBody(Vector3(0, -1, 0), 0.0f);
+    auto* moving = sphereBody(0.5f, 1.0f, Vector3(0, -3, 0));
+    auto* fixedB = planeBody(Vector3(1, 0, 0), 10.0f);
+    kit.addRigidBody(fixedA, Vector3_Zero, Quaternion_Zero);
+    kit.addRigidBody(moving, Vector3(0, -3, 0), Quaternion_Zero);
+    kit.addRigidBody(fixedB, Vector3_Zero, Quaternion_Zero);
+    {
+        IntersectionSolver all;
+        all.addBodiesFromSubspace(kit.m_defaultSubspace, false);
+        EXPECT_EQ(all.m_rigid_bodies.size(), 3u);
+    }
+    for (const auto& d : moving->getDependants()) EXPECT_NE(d.dependant, nullptr);
+    auto solver = std::make_unique<IntersectionSolver>();
+    solver->addBodiesFromSubspace(kit.m_defaultSubspace, true);
+    ASSERT_EQ(solver->m_rigid_bodies.size(), 2u);
+    EXPECT_EQ(solver->m_rigid_bodies[0], fixedA);
+    EXPECT_EQ(solver->m_rigid_bodies[1], fixedB);
+    ClosestHitSegmentTest q(down(1, 1, -5, 5));
+    EXPECT_TRUE(solver->solveSingleTest(q));
+    EXPECT_FLOAT_EQ(q.m_hit.m_distance, 5.0f);
+    kit.removeRigidBody(fixedA);
+    delete fixedA;  // its death takes it off the list
+    ASSERT_EQ(solver->m_rigid_bodies.size(), 1u);
+    EXPECT_EQ(solver->m_rigid_bodies[0], fixedB);
+    const size_t before = fixedB->getDependants().size();
+    solver.reset();  // and the solver's death leaves no entry behind
+    EXPECT_EQ(fixedB->getDependants().size(), before - 1);
+    for (const auto& d : fixedB->getDependants()) EXPECT_NE(d.dependant, static_cast<ReferenceObject*>(nullptr));
+}
+
+TEST(IntersectionSolverTest, GroupTestShrinksItsBoxAndMissesCleanly) {
+    // The field's box runs from its origin to its size, so its surface lies above it: y = -4.
+    GridHeightField field = flatAt(-4.0f);
+    std::unique_ptr<RigidBody> ground(fieldBody(&field, false));
+    ground->m_friction = 0.6f;
+    ground->getPrimitives()[0]->precomputeCDinfo(0.0f);
+    IntersectionSolver solver;
+    solver.addRigidBody(ground.get());
+    {
+        GroupSegmentTest group;
+        group.addTest(new ClosestHitSegmentTest(down(2, 2, -10, 0)));
+        group.updateAABB();
+        group.addTest(new ClosestHitSegmentTest(down(6, 6, -9, -2)));
+        group.updateAABB();
+        EXPECT_FLOAT_EQ(group.m_AABB.m_max.y, 0.0f);
+        EXPECT_TRUE(solver.solveGroupTest(group));
+        auto* a = static_cast<ClosestHitSegmentTest*>(group.m_tests[0]);
+        auto* b = static_cast<ClosestHitSegmentTest*>(group.m_tests[1]);
+        ASSERT_TRUE(a->m_isTestValid && b->m_isTestValid);
+        EXPECT_FLOAT_EQ(a->m_hit.m_distance, 6.0f);
+        EXPECT_FLOAT_EQ(b->m_hit.m_distance, 5.0f);
+        EXPECT_FLOAT_EQ(b->m_hit.m_friction, 0.6f);
+        EXPECT_FLOAT_EQ(group.m_AABB.m_max.y, -4.0f);  // shrunk to the shortened segments
+        EXPECT_FLOAT_EQ(a->m_originalSegment.m_length, 10.0f);
+    }
+    GroupSegmentTest far;
+    far.addTest(new ClosestHitSegmentTest(down(100, 100, -10, 0)));
+    far.updateAABB();
+    EXPECT_FALSE(solver.solveGroupTest(far));
+    EXPECT_FALSE(far.m_tests[0]->m_isTestValid);
+}
