@@ -3,8 +3,10 @@
 #include <emmintrin.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "console/gs/gs_registers.h"
 
@@ -12,6 +14,9 @@ namespace console::gs {
 namespace {
 
 constexpr uint32_t kMask = LocalMemory::kMask;
+
+// The vector span's helpers must fold into its loop: a call would spill every vector register.
+#define QZ_INLINE __attribute__((always_inline))
 
 int64_t FloorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
@@ -164,8 +169,9 @@ struct Lerp {
 // Four pixels per step: textured (MODULATE or DECAL, 32-bit or 8-bit-palette textures, repeat/clamp,
 // nearest or bilinear) or untextured Gouraud, optional blend (any formula, clamped), 32-bit frame, optional
 // 24-bit Z test: the common cases of the game's drawing. The scalar tail uses the same arithmetic, so a
-// pixel's value does not depend on where it falls in its span.
-template <bool kTexture, bool kBilinear, bool kBlend, bool kPersp>
+// pixel's value does not depend on where it falls in its span. kBlend: 0 none, 1 any formula,
+// 2 (Cs - Cd) * As + Cd (the usual transparency, worth its own code).
+template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
 void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     const int n = x1 - x0 + 1;
     const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
@@ -175,7 +181,7 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
     } else {
         z.Setup(p.z, pa, pb, py, n, 0.0, double(0xFFFFFF), 256.0);
     }
-    if (st.gouraud) {
+    if (kGouraud) {
         r.Setup(p.r, pa, pb, py, n, 0.0, 255.0, 65536.0);
         g.Setup(p.g, pa, pb, py, n, 0.0, 255.0, 65536.0);
         b.Setup(p.b, pa, pb, py, n, 0.0, 255.0, 65536.0);
@@ -186,8 +192,15 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         b.v = int64_t(p.fb) << 16;
         a.v = int64_t(p.fa) << 16;
     }
-    float s = float(p.s.At(pa, py)), t = float(p.t.At(pa, py)), q = float(p.q.At(pa, py));
-    const float ds = float(p.s.dx), dt = float(p.t.dx), dq = float(p.q.dx);
+    float s = 0, t = 0, q = 0, ds = 0, dt = 0, dq = 0;
+    if (kTexture) {
+        s = float(p.s.At(pa, py));
+        t = float(p.t.At(pa, py));
+        q = float(p.q.At(pa, py));
+        ds = float(p.s.dx);
+        dt = float(p.t.dx);
+        dq = float(p.q.dx);
+    }
     const float tw = kPersp ? float(1u << st.tw) : 1.0f, th = kPersp ? float(1u << st.th) : 1.0f;
     // Repeat and clamp as one clamp-then-mask step.
     const int uw = int(1u << st.tw), vh = int(1u << st.th);
@@ -239,7 +252,7 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
             *v = ti;
         }
     };
-    // One pixel, scalar: the tail of a span and spans shorter than four.
+    // One pixel, scalar: the tail of a span whose last group cannot be read as a whole.
     auto shadeOne = [&](int i) {
         const uint32_t fa = fa0 + uint32_t(i) * 4u, za = za0 + uint32_t(i) * 4u;
         const uint32_t z24 = (zc0 + uint32_t(i) * dzc) >> 8;
@@ -270,7 +283,7 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
             ca = Min255(((tc >> 24) * fal) >> 7);
         }
         if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
-        if (kBlend && !(st.pabe && ca < 0x80)) {
+        if (kBlend != 0 && !(st.pabe && ca < 0x80)) {
             // ((A - B) * C >> 7) + D, clamped.
             const uint32_t d = Load32(m, fa);
             const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? int(d >> 24) : int(st.fix));
@@ -285,180 +298,263 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
     };
 
-    int i = 0;
     uint32_t* fp = reinterpret_cast<uint32_t*>(m + (fa0 & kMask));
     uint32_t* zp = reinterpret_cast<uint32_t*>(m + (za0 & kMask));
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i low24 = _mm_set1_epi32(0xFFFFFF), hi8 = _mm_set1_epi32(int(0xFF000000u));
-    const __m128i max255 = _mm_set1_epi16(255);
-    const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
-    // Wrap bounds as 16-bit lanes (u in 0-3, v in 4-7), as `texel` applies them.
-    auto b16 = [](int x) { return short(std::clamp(x, -32768, 32767)); };
-    const __m128i wrapMin = _mm_setr_epi16(b16(umin), b16(umin), b16(umin), b16(umin), b16(vmin), b16(vmin), b16(vmin), b16(vmin));
-    const __m128i wrapMax = _mm_setr_epi16(b16(umax), b16(umax), b16(umax), b16(umax), b16(vmax), b16(vmax), b16(vmax), b16(vmax));
-    const __m128i wrapMask = _mm_setr_epi16(short(umask), short(umask), short(umask), short(umask), short(vmask), short(vmask),
-                                            short(vmask), short(vmask));
-    const __m128i strideLanes = _mm_set1_epi32(int(tstride & 0xFFFF));
-    const __m128i baseLanes = _mm_set1_epi32(int(st.tBase)), maskLanes = _mm_set1_epi32(int(kMask));
     // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
     // (lanes past the span end rewrite their old values).
     const bool maskedTail = ((fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
                             ((za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
     const int groupEnd = maskedTail ? n : (n & ~3);
-    for (; i < groupEnd; i += 4) {
-        // Depth of the four pixels, exactly zc0 + k * dzc modulo 2^32 as in the scalar path.
-        const __m128i zi = _mm_add_epi32(_mm_set1_epi32(int(zc0 + uint32_t(i) * dzc)),
-                                         _mm_setr_epi32(0, int(dzc), int(2 * dzc), int(3 * dzc)));
-        const __m128i z24 = _mm_srli_epi32(zi, 8);
-        __m128i zold = zero, pass = _mm_set1_epi32(-1);
-        if (zte) {
-            zold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
-            const __m128i zb = _mm_and_si128(zold, low24);
-            if (!always) {
-                pass = _mm_cmpgt_epi32(z24, zb);
-                if (gequal) pass = _mm_or_si128(pass, _mm_cmpeq_epi32(z24, zb));
-            }
-        }
-        if (n - i < 4) pass = _mm_and_si128(pass, _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(n - i)));
-        const int passBits = _mm_movemask_epi8(pass);
-        if (passBits == 0) continue;
-        // Texture coordinates of the four pixels: the scalar formulas, lane by lane; texels as 16-bit
-        // channel lanes, pixels 0-1 in tlo and 2-3 in thi.
-        __m128i tlo = zero, thi = zero;
-        if constexpr (kTexture) {
-            const __m128 fi = _mm_cvtepi32_ps(_mm_add_epi32(_mm_set1_epi32(i), _mm_setr_epi32(0, 1, 2, 3)));
-            __m128 u = _mm_add_ps(_mm_set1_ps(s), _mm_mul_ps(fi, _mm_set1_ps(ds)));
-            __m128 v = _mm_add_ps(_mm_set1_ps(t), _mm_mul_ps(fi, _mm_set1_ps(dt)));
-            if (kPersp) {
-                const __m128 qi = _mm_add_ps(_mm_set1_ps(q), _mm_mul_ps(fi, _mm_set1_ps(dq)));
-                const __m128 iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
-                u = _mm_mul_ps(_mm_mul_ps(u, iq), _mm_set1_ps(tw));
-                v = _mm_mul_ps(_mm_mul_ps(v, iq), _mm_set1_ps(th));
-            }
-            auto toFix8 = [](__m128 x) {
-                x = _mm_max_ps(x, _mm_set1_ps(-16384.0f));  // NaN takes the lower bound, as in ToFix8
-                x = _mm_min_ps(x, _mm_set1_ps(16384.0f));
-                const __m128 biased = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(256.0f)), _mm_set1_ps(8388608.0f));
-                return _mm_sub_epi32(_mm_cvttps_epi32(biased), _mm_set1_epi32(8388608));
-            };
-            const __m128i uq = toFix8(_mm_sub_ps(u, _mm_set1_ps(half)));
-            const __m128i vq = toFix8(_mm_sub_ps(v, _mm_set1_ps(half)));
-            // Wrap and address in vector lanes. Texel coordinates fit 16 bits (|u| <= 16385), so the
-            // clamp-then-mask of `texel` runs on 16-bit lanes, u in 0-3 and v in 4-7.
-            auto wrap = [&](__m128i uv) { return _mm_and_si128(_mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax), wrapMask); };
-            auto gather = [&](__m128i uvw) {
-                const __m128i iu = _mm_unpacklo_epi16(uvw, zero), iv = _mm_unpackhi_epi16(uvw, zero);
-                // v * stride + u (v < 1024, stride < 4096: a 16-bit multiply-add gives it exactly).
-                const __m128i idx = _mm_add_epi32(_mm_madd_epi16(iv, strideLanes), iu);
-                const __m128i av = _mm_and_si128(_mm_add_epi32(t8 ? idx : _mm_slli_epi32(idx, 2), baseLanes), maskLanes);
-                const uint32_t at[4] = {uint32_t(_mm_cvtsi128_si32(av)), uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(av, 4))),
-                                        uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(av, 8))),
-                                        uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(av, 12)))};
-                // Built from registers: four small stores read back as one vector would stall.
-                uint32_t c0, c1, c2, c3;
-                if (t8) {
-                    c0 = st.clut[m[at[0]]];
-                    c1 = st.clut[m[at[1]]];
-                    c2 = st.clut[m[at[2]]];
-                    c3 = st.clut[m[at[3]]];
-                } else {
-                    std::memcpy(&c0, m + at[0], 4);
-                    std::memcpy(&c1, m + at[1], 4);
-                    std::memcpy(&c2, m + at[2], 4);
-                    std::memcpy(&c3, m + at[3], 4);
-                }
-                return _mm_setr_epi32(int(c0), int(c1), int(c2), int(c3));
-            };
-            const __m128i uv0 = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq, 8));
-            if (!kBilinear) {
-                const __m128i tv = gather(wrap(uv0));
-                tlo = _mm_unpacklo_epi8(tv, zero);
-                thi = _mm_unpackhi_epi8(tv, zero);
-            } else {
-                const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, _mm_set1_epi16(1)));
-                const __m128i c00 = gather(w0), c11 = gather(w1);
-                const __m128i c10 = gather(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8)));  // u + 1, v
-                const __m128i c01 = gather(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8)));  // u, v + 1
-                // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
-                auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) {
-                    const __m128i f16 = _mm_packs_epi32(f32, f32);
-                    const __m128i x = _mm_unpacklo_epi16(f16, f16);
-                    *lo = _mm_unpacklo_epi32(x, x);
-                    *hi = _mm_unpackhi_epi32(x, x);
-                };
-                __m128i fuLo, fuHi, fvLo, fvHi;
-                const __m128i m255 = _mm_set1_epi32(255);
-                spread(_mm_and_si128(uq, m255), &fuLo, &fuHi);
-                spread(_mm_and_si128(vq, m255), &fvLo, &fvHi);
-                const __m128i w256 = _mm_set1_epi16(256);
-                // (a * (256 - f) + b * f) >> 8: both products and the sum stay below 65536.
-                auto lerp = [&](__m128i a, __m128i b, __m128i f) {
-                    return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, _mm_sub_epi16(w256, f)), _mm_mullo_epi16(b, f)), 8);
-                };
-                tlo = lerp(lerp(_mm_unpacklo_epi8(c00, zero), _mm_unpacklo_epi8(c10, zero), fuLo),
-                           lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo), fvLo);
-                thi = lerp(lerp(_mm_unpackhi_epi8(c00, zero), _mm_unpackhi_epi8(c10, zero), fuHi),
-                           lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi), fvHi);
-            }
-        }
-        // Fragment colours: 16.16 Gouraud values, exactly c0 + k * dc.
-        auto chan = [&](int32_t c0, int32_t dc) {
-            return _mm_srai_epi32(_mm_add_epi32(_mm_set1_epi32(c0 + i * dc),
-                                                _mm_setr_epi32(0, dc, 2 * dc, 3 * dc)), 16);
+    int i = 0;
+    if (groupEnd > 0) {
+        const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi32(-1);
+        const __m128i low24 = _mm_set1_epi32(0xFFFFFF), hi8 = _mm_set1_epi32(int(0xFF000000u));
+        const __m128i max255 = _mm_set1_epi16(255);
+        const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+        const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
+        // Wrap bounds as 16-bit lanes (u in 0-3, v in 4-7), as `texel` applies them. Texel coordinates
+        // fit 16 bits (|u| <= 16385), so the clamp-then-mask runs on 16-bit lanes; repeat on both axes
+        // needs only the mask.
+        auto b16 = [](int x) { return short(std::clamp(x, -32768, 32767)); };
+        const __m128i wrapMin = _mm_setr_epi16(b16(umin), b16(umin), b16(umin), b16(umin), b16(vmin), b16(vmin), b16(vmin), b16(vmin));
+        const __m128i wrapMax = _mm_setr_epi16(b16(umax), b16(umax), b16(umax), b16(umax), b16(vmax), b16(vmax), b16(vmax), b16(vmax));
+        const __m128i wrapMask = _mm_setr_epi16(short(umask), short(umask), short(umask), short(umask), short(vmask),
+                                                short(vmask), short(vmask), short(vmask));
+        const bool clampUV = st.wms != 0 || st.wmt != 0;
+        // (u, v) pairs times (1, stride) give the texel index in one multiply-add (u, v < 1024 and the
+        // stride < 4096, so every product and sum is exact).
+        const __m128i strideOne = _mm_set1_epi32(int(1u | ((tstride & 0xFFFFu) << 16)));
+        // Texels addressed straight from the texture base when no wrapped coordinate can reach past the
+        // end of local memory; otherwise each address wraps.
+        const uint64_t texEnd = uint64_t(st.tBase) + (uint64_t(vh - 1) * tstride + uint64_t(uw)) * (t8 ? 1u : 4u);
+        const bool texDirect = texEnd <= LocalMemory::kSize;
+        const uint8_t* texBytes = m + (st.tBase & kMask);
+
+        // Per-lane state, stepped by four pixels: depth (exactly zc0 + k * dzc modulo 2^32), the 16.16
+        // fragment colours of each pixel (one register per pixel, channels r g b a), and the lane indices
+        // as floats for the texture coordinates.
+        __m128i vz = _mm_setr_epi32(int(zc0), int(zc0 + dzc), int(zc0 + 2 * dzc), int(zc0 + 3 * dzc));
+        const __m128i vdz = _mm_set1_epi32(int(4 * dzc));
+        auto pixelColour = [&](uint32_t k) QZ_INLINE {
+            return _mm_setr_epi32(int(uint32_t(r0) + k * uint32_t(dr)), int(uint32_t(g0) + k * uint32_t(dg)),
+                                  int(uint32_t(b0) + k * uint32_t(db)), int(uint32_t(a0) + k * uint32_t(da)));
         };
-        const __m128i frag = _mm_or_si128(_mm_or_si128(chan(r0, dr), _mm_slli_epi32(chan(g0, dg), 8)),
-                                          _mm_or_si128(_mm_slli_epi32(chan(b0, db), 16), _mm_slli_epi32(chan(a0, da), 24)));
-        // MODULATE (or DECAL) in 16-bit lanes, two pixels per register.
-        const __m128i flo = _mm_unpacklo_epi8(frag, zero), fhi = _mm_unpackhi_epi8(frag, zero);
-        if constexpr (!kTexture) {
-            tlo = flo;
-            thi = fhi;
-        }
-        __m128i lo = decal ? tlo : _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
-        __m128i hi = decal ? thi : _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
-        if (!st.tcc) {
-            lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
-            hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
-        }
-        __m128i oldc = zero;
-        const bool needOld = kBlend || passBits != 0xFFFF;
-        if (needOld) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
-        if (kBlend) {
-            // ((A - B) * C >> 7) + D with 32-bit products, then saturating packs clamp to 0..255.
-            auto blend = [&](__m128i cs, __m128i cd) {
-                auto pick = [&](uint32_t sel) { return sel == 0 ? cs : (sel == 1 ? cd : zero); };
-                const __m128i as = _mm_shufflehi_epi16(_mm_shufflelo_epi16(cs, 0xFF), 0xFF);
-                const __m128i c = st.alphaC == 0 ? as
-                                  : st.alphaC == 1 ? _mm_shufflehi_epi16(_mm_shufflelo_epi16(cd, 0xFF), 0xFF)
-                                                   : _mm_set1_epi16(short(st.fix));
-                const __m128i dv = pick(st.alphaD);
-                const __m128i diff = _mm_sub_epi16(pick(st.alphaA), pick(st.alphaB));
-                const __m128i pl = _mm_mullo_epi16(diff, c), ph = _mm_mulhi_epi16(diff, c);
-                const __m128i p0 = _mm_add_epi32(_mm_srai_epi32(_mm_unpacklo_epi16(pl, ph), 7), _mm_unpacklo_epi16(dv, zero));
-                const __m128i p1 = _mm_add_epi32(_mm_srai_epi32(_mm_unpackhi_epi16(pl, ph), 7), _mm_unpackhi_epi16(dv, zero));
-                __m128i mixed = _mm_packs_epi32(p0, p1);
-                if (st.pabe) {
-                    // Sources with alpha below 0x80 are written as they are.
-                    const __m128i plain = _mm_cmplt_epi16(as, _mm_set1_epi16(0x80));
-                    mixed = _mm_or_si128(_mm_and_si128(plain, cs), _mm_andnot_si128(plain, mixed));
+        __m128i col0 = pixelColour(0), col1 = pixelColour(1), col2 = pixelColour(2), col3 = pixelColour(3);
+        const __m128i dcol = _mm_setr_epi32(int(4u * uint32_t(dr)), int(4u * uint32_t(dg)), int(4u * uint32_t(db)),
+                                            int(4u * uint32_t(da)));
+        const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col0, 16), _mm_srai_epi32(col0, 16));
+        __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
+        const __m128 four = _mm_set1_ps(4.0f);
+        const __m128 vs = _mm_set1_ps(s), vt = _mm_set1_ps(t), vq = _mm_set1_ps(q);
+        const __m128 vds = _mm_set1_ps(ds), vdt = _mm_set1_ps(dt), vdq = _mm_set1_ps(dq);
+        const __m128 vtw = _mm_set1_ps(tw), vth = _mm_set1_ps(th);
+        // q constant along the row (dq is zero): q + i * dq is q for every pixel, so 1 / q is too.
+        const bool qConst = dq == 0.0f;
+        const __m128 viq = _mm_set1_ps(q != 0.0f ? 1.0f / q : 0.0f);
+
+        auto toFix8 = [](__m128 x) QZ_INLINE {
+            x = _mm_max_ps(x, _mm_set1_ps(-16384.0f));  // NaN takes the lower bound, as in ToFix8
+            x = _mm_min_ps(x, _mm_set1_ps(16384.0f));
+            const __m128 biased = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(256.0f)), _mm_set1_ps(8388608.0f));
+            return _mm_sub_epi32(_mm_cvttps_epi32(biased), _mm_set1_epi32(8388608));
+        };
+        auto wrap = [&](__m128i uv) QZ_INLINE {
+            if (clampUV) uv = _mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax);
+            return _mm_and_si128(uv, wrapMask);
+        };
+        // Texel indices of four pixels from wrapped (u 0-3, v 4-7) lanes.
+        auto indexOf = [&](__m128i uvw) QZ_INLINE { return _mm_madd_epi16(_mm_unpacklo_epi16(uvw, _mm_srli_si128(uvw, 8)), strideOne); };
+        // Texels at four indices, built from registers: four small stores read back as one vector would stall.
+        auto gather = [&](__m128i idx) QZ_INLINE {
+            const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)), hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+            const uint32_t i0 = uint32_t(lo), i1 = uint32_t(lo >> 32), i2 = uint32_t(hi), i3 = uint32_t(hi >> 32);
+            uint32_t c0, c1, c2, c3;
+            if (texDirect) {
+                if (t8) {
+                    c0 = st.clut[texBytes[i0]];
+                    c1 = st.clut[texBytes[i1]];
+                    c2 = st.clut[texBytes[i2]];
+                    c3 = st.clut[texBytes[i3]];
+                } else {
+                    std::memcpy(&c0, texBytes + size_t(i0) * 4, 4);
+                    std::memcpy(&c1, texBytes + size_t(i1) * 4, 4);
+                    std::memcpy(&c2, texBytes + size_t(i2) * 4, 4);
+                    std::memcpy(&c3, texBytes + size_t(i3) * 4, 4);
                 }
-                // The written alpha is the source alpha.
-                return _mm_or_si128(_mm_andnot_si128(alphaLanes, mixed), _mm_and_si128(alphaLanes, cs));
-            };
-            lo = blend(lo, _mm_unpacklo_epi8(oldc, zero));
-            hi = blend(hi, _mm_unpackhi_epi8(oldc, zero));
-        }
-        const __m128i out = _mm_packus_epi16(lo, hi);
-        if (passBits == 0xFFFF) {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
-            if (zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), _mm_or_si128(_mm_and_si128(zold, hi8), z24));
-        } else {
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
-                             _mm_or_si128(_mm_and_si128(pass, out), _mm_andnot_si128(pass, oldc)));
-            if (zwrite) {
-                const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
-                                 _mm_or_si128(_mm_and_si128(pass, nz), _mm_andnot_si128(pass, zold)));
+            } else if (t8) {
+                c0 = st.clut[m[(st.tBase + i0) & kMask]];
+                c1 = st.clut[m[(st.tBase + i1) & kMask]];
+                c2 = st.clut[m[(st.tBase + i2) & kMask]];
+                c3 = st.clut[m[(st.tBase + i3) & kMask]];
+            } else {
+                c0 = Load32(m, st.tBase + i0 * 4u);
+                c1 = Load32(m, st.tBase + i1 * 4u);
+                c2 = Load32(m, st.tBase + i2 * 4u);
+                c3 = Load32(m, st.tBase + i3 * 4u);
+            }
+            return _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(c0)), _mm_cvtsi32_si128(int(c1))),
+                                      _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(c2)), _mm_cvtsi32_si128(int(c3))));
+        };
+        // Blend inputs picked once per span: masks selecting source or destination for A, B and D, with
+        // the alpha lanes fixed to A = As, B = Ad, D = Ad and C = 1 (see `blend`).
+        auto selMask = [](uint32_t sel, uint32_t want, bool alpha) QZ_INLINE {
+            const short c = sel == want ? -1 : 0, a = alpha ? -1 : 0;
+            return _mm_setr_epi16(c, c, c, a, c, c, c, a);
+        };
+        const __m128i aS = selMask(st.alphaA, 0, true), aD = selMask(st.alphaA, 1, false);
+        const __m128i bS = selMask(st.alphaB, 0, false), bD = selMask(st.alphaB, 1, true);
+        const __m128i dS = selMask(st.alphaD, 0, false), dD = selMask(st.alphaD, 1, true);
+        const __m128i cSrc = _mm_set1_epi16(st.alphaC == 0 ? -1 : 0), cDst = _mm_set1_epi16(st.alphaC == 1 ? -1 : 0);
+        const __m128i cFix = _mm_set1_epi16(st.alphaC >= 2 ? short(st.fix << 7) : short(0));
+        const __m128i rgbLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+        const __m128i unitAlpha = _mm_setr_epi16(0, 0, 0, 128 << 7, 0, 0, 0, 128 << 7);
+        const __m128i x80 = _mm_set1_epi16(0x80);
+        auto alphaOf = [](__m128i c) QZ_INLINE { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF); };
+        // ((A - B) * C >> 7) + D on two pixels in 16-bit lanes. A - B lies in [-255, 255] and C in [0, 255],
+        // so the high half of (A - B) * 4 times C * 128 is exactly (A - B) * C >> 7. The alpha lanes take
+        // (As - Ad) * 1 + Ad, the source alpha, which is what is written. The saturating pack that follows
+        // clamps to 0..255.
+        auto blend = [&](__m128i cs, __m128i cd) QZ_INLINE {
+            __m128i diff, c7, dv;
+            const __m128i as = alphaOf(cs);
+            if (kBlend == 2) {
+                diff = _mm_sub_epi16(cs, cd);
+                c7 = _mm_slli_epi16(as, 7);
+                dv = cd;
+            } else {
+                auto pick = [&](__m128i s0, __m128i d0) QZ_INLINE { return _mm_or_si128(_mm_and_si128(cs, s0), _mm_and_si128(cd, d0)); };
+                diff = _mm_sub_epi16(pick(aS, aD), pick(bS, bD));
+                c7 = _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_slli_epi16(as, 7), cSrc),
+                                               _mm_and_si128(_mm_slli_epi16(alphaOf(cd), 7), cDst)),
+                                  cFix);
+                dv = pick(dS, dD);
+            }
+            c7 = _mm_or_si128(_mm_and_si128(c7, rgbLanes), unitAlpha);
+            __m128i mixed = _mm_add_epi16(_mm_mulhi_epi16(_mm_slli_epi16(diff, 2), c7), dv);
+            if (st.pabe) {
+                // Sources with alpha below 0x80 are written as they are.
+                const __m128i plain = _mm_cmplt_epi16(as, x80);
+                mixed = _mm_or_si128(_mm_and_si128(plain, cs), _mm_andnot_si128(plain, mixed));
+            }
+            return mixed;
+        };
+
+        const bool gequalOnly = zte && !always && gequal;
+        for (; i < groupEnd; i += 4) {
+            const __m128i z24 = _mm_srli_epi32(vz, 8);
+            vz = _mm_add_epi32(vz, vdz);
+            __m128 fi = vfi;
+            if (kTexture) vfi = _mm_add_ps(vfi, four);
+            __m128i c0 = col0, c1 = col1, c2 = col2, c3 = col3;
+            if (kGouraud) {
+                col0 = _mm_add_epi32(col0, dcol);
+                col1 = _mm_add_epi32(col1, dcol);
+                col2 = _mm_add_epi32(col2, dcol);
+                col3 = _mm_add_epi32(col3, dcol);
+            }
+            // keep: lanes whose pixel stays as it is (depth test failed, or past the span end).
+            __m128i zold = zero, keep = zero;
+            if (zte) {
+                zold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
+                const __m128i zb = _mm_and_si128(zold, low24);
+                if (gequalOnly) {
+                    keep = _mm_cmpgt_epi32(zb, z24);
+                } else if (!always) {
+                    keep = _mm_xor_si128(_mm_cmpgt_epi32(z24, zb), ones);
+                }
+            }
+            if (n - i < 4) keep = _mm_or_si128(keep, _mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(n - i - 1)));
+            const int keepBits = _mm_movemask_ps(_mm_castsi128_ps(keep));
+            if (keepBits == 15) continue;
+            // Texels as 16-bit channel lanes, pixels 0-1 in tlo and 2-3 in thi.
+            __m128i tlo = zero, thi = zero;
+            if constexpr (kTexture) {
+                __m128 u = _mm_add_ps(vs, _mm_mul_ps(fi, vds));
+                __m128 v = _mm_add_ps(vt, _mm_mul_ps(fi, vdt));
+                if (kPersp) {
+                    __m128 iq = viq;
+                    if (!qConst) {
+                        const __m128 qi = _mm_add_ps(vq, _mm_mul_ps(fi, vdq));
+                        iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
+                    }
+                    u = _mm_mul_ps(_mm_mul_ps(u, iq), vtw);
+                    v = _mm_mul_ps(_mm_mul_ps(v, iq), vth);
+                }
+                if (kBilinear) {
+                    u = _mm_sub_ps(u, _mm_set1_ps(0.5f));
+                    v = _mm_sub_ps(v, _mm_set1_ps(0.5f));
+                }
+                const __m128i uq = toFix8(u), vq8 = toFix8(v);
+                const __m128i uv0 = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq8, 8));
+                if (!kBilinear) {
+                    const __m128i tv = gather(indexOf(wrap(uv0)));
+                    tlo = _mm_unpacklo_epi8(tv, zero);
+                    thi = _mm_unpackhi_epi8(tv, zero);
+                } else {
+                    const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, _mm_set1_epi16(1)));
+                    const __m128i c00 = gather(indexOf(w0)), c11 = gather(indexOf(w1));
+                    const __m128i c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))));  // u + 1, v
+                    const __m128i c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))));  // u, v + 1
+                    // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
+                    auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) QZ_INLINE {
+                        const __m128i f16 = _mm_packs_epi32(f32, f32);
+                        const __m128i x = _mm_unpacklo_epi16(f16, f16);
+                        *lo = _mm_unpacklo_epi32(x, x);
+                        *hi = _mm_unpackhi_epi32(x, x);
+                    };
+                    __m128i fuLo, fuHi, fvLo, fvHi;
+                    const __m128i m255 = _mm_set1_epi32(255);
+                    spread(_mm_and_si128(uq, m255), &fuLo, &fuHi);
+                    spread(_mm_and_si128(vq8, m255), &fvLo, &fvHi);
+                    const __m128i w256 = _mm_set1_epi16(256);
+                    // (a * (256 - f) + b * f) >> 8: both products and the sum stay below 65536.
+                    auto lerp = [&](__m128i a0v, __m128i b0v, __m128i f) QZ_INLINE {
+                        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a0v, _mm_sub_epi16(w256, f)), _mm_mullo_epi16(b0v, f)), 8);
+                    };
+                    tlo = lerp(lerp(_mm_unpacklo_epi8(c00, zero), _mm_unpacklo_epi8(c10, zero), fuLo),
+                               lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo), fvLo);
+                    thi = lerp(lerp(_mm_unpackhi_epi8(c00, zero), _mm_unpackhi_epi8(c10, zero), fuHi),
+                               lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi), fvHi);
+                }
+            }
+            // Fragment colours in 16-bit lanes: the 16.16 values' integer parts.
+            __m128i flo = flatFrag, fhi = flatFrag;
+            if (kGouraud) {
+                flo = _mm_packs_epi32(_mm_srai_epi32(c0, 16), _mm_srai_epi32(c1, 16));
+                fhi = _mm_packs_epi32(_mm_srai_epi32(c2, 16), _mm_srai_epi32(c3, 16));
+            }
+            if constexpr (!kTexture) {
+                tlo = flo;
+                thi = fhi;
+            }
+            // MODULATE (or DECAL).
+            __m128i lo = tlo, hi = thi;
+            if (!decal) {
+                lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
+                hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
+            }
+            if (!st.tcc) {
+                lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
+                hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
+            }
+            __m128i oldc = zero;
+            if (kBlend != 0 || keepBits != 0) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
+            if (kBlend != 0) {
+                lo = blend(lo, _mm_unpacklo_epi8(oldc, zero));
+                hi = blend(hi, _mm_unpackhi_epi8(oldc, zero));
+            }
+            const __m128i out = _mm_packus_epi16(lo, hi);
+            const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
+            if (keepBits == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
+                if (zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
+            } else {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
+                                 _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, oldc)));
+                if (zwrite) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
+                                     _mm_or_si128(_mm_andnot_si128(keep, nz), _mm_and_si128(keep, zold)));
+                }
             }
         }
     }
@@ -747,33 +843,34 @@ bool Rasterizer::SpanInside(const DrawState& st, int y, int x0, int x1) {
 
 void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     if (x0 > x1) return;
-    if (st.textured) {
-        if (st.texFast) {
-            if (SpanInside(st, y, x0, x1)) {
-                const int key = (st.bilinearMag ? 4 : 0) | (st.blending ? 2 : 0) | (st.uvTexels ? 0 : 1);
-                switch (key) {
-                    case 0: SpanTexFast<true, false, false, false>(st, p, y, x0, x1); return;
-                    case 1: SpanTexFast<true, false, false, true>(st, p, y, x0, x1); return;
-                    case 2: SpanTexFast<true, false, true, false>(st, p, y, x0, x1); return;
-                    case 3: SpanTexFast<true, false, true, true>(st, p, y, x0, x1); return;
-                    case 4: SpanTexFast<true, true, false, false>(st, p, y, x0, x1); return;
-                    case 5: SpanTexFast<true, true, false, true>(st, p, y, x0, x1); return;
-                    case 6: SpanTexFast<true, true, true, false>(st, p, y, x0, x1); return;
-                    default: SpanTexFast<true, true, true, true>(st, p, y, x0, x1); return;
-                }
-            }
+    using SpanFn = void (Rasterizer::*)(const DrawState&, const Planes&, int, int, int);
+    // Vector spans by key: bit 0 Gouraud, bit 1 perspective (STQ), bits 2-3 blend kind, bit 4 bilinear;
+    // untextured ones by Gouraud and blend kind.
+    static constexpr auto kTexSpans = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<SpanFn, sizeof...(I)>{
+            {&Rasterizer::SpanTexFast<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3), ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
+    }(std::make_index_sequence<32>{});
+    static constexpr auto kColourSpans = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<SpanFn, sizeof...(I)>{{&Rasterizer::SpanTexFast<false, false, int(I >> 1), false, (I & 1) != 0>...}};
+    }(std::make_index_sequence<6>{});
+    if (st.texFast && SpanInside(st, y, x0, x1)) {
+        const int blendKind = !st.blending ? 0
+                              : (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1) ? 2
+                                                                                                         : 1;
+        if (st.textured) {
+            const int key = (st.bilinearMag ? 16 : 0) | (blendKind << 2) | (st.uvTexels ? 0 : 2) | (st.gouraud ? 1 : 0);
+            (this->*kTexSpans[size_t(key)])(st, p, y, x0, x1);
+        } else {
+            // Gouraud or blended without a texture.
+            (this->*kColourSpans[size_t(blendKind * 2 + (st.gouraud ? 1 : 0))])(st, p, y, x0, x1);
         }
+        return;
+    }
+    if (st.textured) {
         if (st.gouraud) {
             SpanGeneric<true, true>(st, p, y, x0, x1);
         } else {
             SpanGeneric<true, false>(st, p, y, x0, x1);
-        }
-    } else if (st.texFast && SpanInside(st, y, x0, x1)) {
-        // Gouraud or blended without a texture.
-        if (st.blending) {
-            SpanTexFast<false, false, true, false>(st, p, y, x0, x1);
-        } else {
-            SpanTexFast<false, false, false, false>(st, p, y, x0, x1);
         }
     } else if (st.gouraud) {
         SpanGeneric<false, true>(st, p, y, x0, x1);

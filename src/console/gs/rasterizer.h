@@ -86,7 +86,7 @@ private:
     template <bool kTex, bool kGouraud>
     void SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1);
     static bool SpanInside(const DrawState& st, int y, int x0, int x1);
-    template <bool kTexture, bool kBilinear, bool kBlend, bool kPersp>
+    template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
     void SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     uint32_t SampleTexture(const DrawState& st, float u, float v) const;
