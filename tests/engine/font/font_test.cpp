@@ -1,0 +1,250 @@
+#include "engine/font/font.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/cd/cd.h"
+#include "engine/hal/engine_fixture.h"
+#include "engine/hal/prim.h"
+#include "engine/sys/heap.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using enginetest::EngineTest;
+
+// A 16 x 16 8-bit font with 'A' (advance 10) and 'B' (advance 12), spacing 1, maxWidth 14.
+std::vector<uint8_t> SmallFont(uint8_t wordSpacing = 4) {
+    _font_data h;
+    std::memset(&h, 0, sizeof h);
+    h.charData['A'] = {{{0, 0}, {8, 10}}, 9, 0, 10, 1};
+    h.charData['B'] = {{{8, 0}, {16, 12}}, 10, 0, 12, 1};
+    h.bitmapWidth = 16;
+    h.bitmapHeight = 16;
+    h.bitmapType = 1;
+    h.maxWidth = 14;
+    h.height = 14;
+    h.ascent = 11;
+    h.descent = 3;
+    h.spacing = 1;
+    h.leading = 2;
+    h.wordSpacing = wordSpacing;
+    h.clutSize = 1024;
+    std::vector<uint8_t> out(sizeof h + 256 + 1024, 1);
+    std::memcpy(out.data(), &h, sizeof h);
+    return out;
+}
+
+_font_data* InMemory(const std::vector<uint8_t>& file) {
+    auto* p = static_cast<_font_data*>(x_fn_malloc(static_cast<uint32_t>(file.size()), "", 0));
+    std::memcpy(p, file.data(), file.size());
+    return p;
+}
+
+class Fonts : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+        PS2CD_ResetFiles();
+    }
+    void TearDown() override {
+        while (usedfonts) veFontDestroy(usedfonts);
+        for (_font_data* d : images_) x_free(d);
+        console::CdUnmount();
+        EngineTest::TearDown();
+    }
+    void WriteFile(const std::string& name, const std::vector<uint8_t>& bytes) {
+        disc_.write("FONTS/" + name, bytes);
+        console::CdUnmount();
+        ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+        PS2CD_ResetFiles();
+    }
+    _font* FromMemory(const char* name, const std::vector<uint8_t>& bytes = SmallFont()) {
+        images_.push_back(InMemory(bytes));
+        return veFontCreateFromPointer(name, images_.back(), bytes.size(), 0, 0);
+    }
+    testsupport::TempDir disc_;
+    std::vector<_font_data*> images_;
+};
+
+TEST_F(Fonts, FileFontsShareTheirImageByName) {
+    WriteFile("SMALL.FNT", SmallFont());
+    _font* a = veFontCreateFromFile("FONTS\\SMALL.FNT", 0);
+    ASSERT_NE(a, nullptr);
+    ASSERT_NE(a->data, nullptr);
+    EXPECT_EQ(a->data->useCount, 1);
+    EXPECT_EQ(a->data->memStatus, 3);
+    EXPECT_EQ(a->data->colData, a->data->bitmapData + 256);
+    _font* b = veFontCreateFromFile("FONTS\\SMALL.FNT", 0);
+    ASSERT_NE(b, nullptr);
+    EXPECT_NE(a, b);
+    EXPECT_EQ(a->data, b->data);
+    EXPECT_EQ(a->data->useCount, 2);
+    _font_data* shared = a->data;
+    veFontDestroy(a);
+    EXPECT_EQ(b->data, shared);
+    EXPECT_EQ(shared->useCount, 1);
+    EXPECT_EQ(b->fsBitmap.pixdata, shared->bitmapData);
+    // The texture descriptor names the palette the image has (256 entries), not 65536.
+    EXPECT_EQ(b->fsBitmap.numColors, 256u);
+    EXPECT_EQ(b->fsBitmap.bitsPerPixel, 8);
+    EXPECT_EQ(b->fsBitmap.palettized, 1);
+    EXPECT_EQ(b->rgba, 0x80808080u);
+    EXPECT_EQ(b->vAlignAdjust, 11);
+}
+
+TEST_F(Fonts, MissingShortAndCorruptFilesGiveNull) {
+    const int before = [] {
+        int n = 0;
+        for (_font* f = freefonts; f; f = f->next) ++n;
+        return n;
+    }();
+    EXPECT_EQ(veFontCreateFromFile("FONTS\\NONE.FNT", 0), nullptr);
+    std::vector<uint8_t> f = SmallFont();
+    f.resize(f.size() - 100);
+    WriteFile("SHORT.FNT", f);
+    enginetest::g_log.clear();
+    EXPECT_EQ(veFontCreateFromFile("FONTS\\SHORT.FNT", 0), nullptr);
+    EXPECT_NE(enginetest::g_log.find("shorter than its bitmap"), std::string::npos) << enginetest::g_log;
+    f = SmallFont();
+    f[0x614] = 7;  // bytes per pixel
+    WriteFile("BAD.FNT", f);
+    enginetest::g_log.clear();
+    EXPECT_EQ(veFontCreateFromFile("FONTS\\BAD.FNT", 0), nullptr);
+    EXPECT_NE(enginetest::g_log.find("7 bytes per pixel"), std::string::npos);
+    int after = 0;
+    for (_font* x = freefonts; x; x = x->next) ++after;
+    EXPECT_EQ(after, before);  // every record went back to the pool
+    for (int i = 0; i < kPs2FileCount; ++i) EXPECT_FALSE(PS2CD_FileRecord(i)->inUse) << i;
+}
+
+TEST_F(Fonts, CorruptImagesInMemoryAreRefused) {
+    auto refused = [](std::vector<uint8_t> f, const char* why) {
+        enginetest::g_log.clear();
+        EXPECT_EQ(veFontCheckImage(f.data(), f.size()), 0) << why;
+        EXPECT_NE(enginetest::g_log.find(why), std::string::npos) << enginetest::g_log;
+    };
+    std::vector<uint8_t> f = SmallFont();
+    EXPECT_EQ(veFontCheckImage(f.data(), f.size()), 1);
+    refused(std::vector<uint8_t>(f.begin(), f.begin() + 0x600), "shorter than its header");
+    refused(std::vector<uint8_t>(f.begin(), f.end() - 1), "needs");
+    f = SmallFont();
+    f[0x620] = 0, f[0x621] = 0x10;  // clutSize 4096
+    refused(f, "palette of 4096 bytes");
+    f = SmallFont();
+    const int16_t far = 40;
+    std::memcpy(&f[12 * 'B' + 4], &far, 2);  // 'B' reaches past the 16-pixel bitmap
+    refused(f, "cell 66");
+    f = SmallFont();
+    f[0x60E] = 0;
+    refused(f, "bitmap of 16 pixels");  // width 0 (the larger side is reported)
+    f = SmallFont();
+    f[0x60E] = 17, f[0x610] = 15;  // 255 bytes of bitmap: the palette would not start on a quadword
+    refused(f, "whole number of quadwords");
+    EXPECT_EQ(FromMemory("bad", std::vector<uint8_t>(100, 0)), nullptr);
+}
+
+TEST_F(Fonts, SeventeenthFontIsRefused) {
+    std::vector<_font*> made;
+    for (int i = 0; i < numFonts; ++i) {
+        made.push_back(FromMemory(("font" + std::to_string(i)).c_str()));
+        ASSERT_NE(made.back(), nullptr) << i;
+    }
+    EXPECT_EQ(FromMemory("one too many"), nullptr);
+    veFontDestroy(made[3]);
+    EXPECT_NE(FromMemory("fits again"), nullptr);
+}
+
+TEST_F(Fonts, ImageInMemoryReplacesTheImageOfFontsWithItsName) {
+    _font* a = FromMemory("hud");
+    ASSERT_NE(a, nullptr);
+    veFontSetColor(a, 0x11223344);
+    _font_data* first = a->data;
+    std::vector<uint8_t> other = SmallFont();
+    other[0x619] = 5;  // spacing
+    _font* b = FromMemory("hud", other);
+    EXPECT_EQ(a, b);
+    EXPECT_NE(b->data, first);
+    EXPECT_EQ(b->data->useCount, 1);
+    EXPECT_EQ(b->spacing, 5);
+    EXPECT_EQ(b->rgba, 0x11223344u);
+    EXPECT_EQ(first->useCount, 0);
+    EXPECT_EQ(b->data->memStatus, 0);  // not owned: never freed by the font
+}
+
+TEST_F(Fonts, WidthsSpacesMonospacingAndAlignmentTables) {
+    _font* f = FromMemory("w", SmallFont(0));
+    ASSERT_NE(f, nullptr);
+    EXPECT_EQ(veFontGetStrWidth(f, "AB"), 10 + 1 + 12);
+    EXPECT_EQ(veFontGetStrWidth(f, ""), -1);
+    // A space of word spacing 0 adds nothing to the width...
+    EXPECT_EQ(veFontGetStrWidth(f, "A B"), 23);
+    // ...but the spacing to the pen when drawn; undefined and high codes are skipped without advance.
+    veEngineBeginFrame();
+    cursorX = 100;
+    veFontDrawStr(f, "A B\x01\xC1");
+    EXPECT_EQ(cursorX, 100 + 11 + 1 + 13);
+    // Centred "AB" starts 11 pixels left (23 >> 1).
+    veFontSetHorizontalAlignment(f, 1);
+    cursorX = 100;
+    veFontDrawStr(f, "AB");
+    EXPECT_EQ(cursorX, 100 - 11 + 11 + 13);
+    veEngineEndFrame();
+
+    veFontSetVerticalAlignment(f, 1);
+    EXPECT_EQ(f->vAlignAdjust, 11 - 7);
+    veFontSetVerticalAlignment(f, 2);
+    EXPECT_EQ(f->vAlignAdjust, 0);
+    veFontSetVerticalAlignment(f, 3);
+    EXPECT_EQ(f->vAlignAdjust, -3);
+    veFontSetVerticalAlignment(f, 9);
+    EXPECT_EQ(f->vAlignAdjust, 0);
+
+    veFontSetMonoSpacing(f);
+    EXPECT_EQ(f->monoSpacing, 14);
+    EXPECT_EQ(veFontGetSpacing(f), 0);
+    EXPECT_EQ(veFontGetStrWidth(f, "AB"), 28);
+    EXPECT_EQ(veFontGetStrWidth(f, "A B"), 42);
+}
+
+TEST_F(Fonts, CharacterQuadTakesItsCellAndCentresInAMonospacedCell) {
+    _font* f = FromMemory("q");
+    ASSERT_NE(f, nullptr);
+    veFontSetVerticalAlignment(f, 0);  // vAlignAdjust = ascent 11
+    cursorX = 40;
+    cursorY = 20;
+    _ve_quad q;
+    veFontSetupQuad(f, &q);
+    EXPECT_EQ(q.v1.r, 0x80u);
+    veFontSetupPrim(f, &f->data->charData['B'], &q);
+    // B: cell (8, 0)-(16, 12), baseline 10.
+    EXPECT_FLOAT_EQ(q.v1.x, 40.0f);
+    EXPECT_FLOAT_EQ(q.v2.x, 40.0f + 8.5f);
+    EXPECT_FLOAT_EQ(q.v1.y, 20.0f + 11 - 10);
+    EXPECT_FLOAT_EQ(q.v4.y, 21.0f + 12.5f);
+    EXPECT_FLOAT_EQ(q.v1.s, 8.5f / 16);
+    EXPECT_FLOAT_EQ(q.v2.s, 8.5f / 16 + 8.5f / 16);
+    EXPECT_FLOAT_EQ(q.v1.t, 0.5f / 16);
+    EXPECT_FLOAT_EQ(q.v3.t, 0.5f / 16 + 12.5f / 16);
+    EXPECT_FLOAT_EQ(q.v3.z, 512.0f);
+    veFontSetMonoSpacing(f);
+    veFontSetupPrim(f, &f->data->charData['B'], &q);
+    EXPECT_FLOAT_EQ(q.v1.x, 40.0f + (14 - 8.5f) / 2);
+}
+
+TEST_F(Fonts, LongFormattedTextIsCutToTheBuffer) {
+    _font* f = FromMemory("p");
+    ASSERT_NE(f, nullptr);
+    const std::string longText(600, 'A');
+    veEngineBeginFrame();
+    veFontPrintfXY(f, 0, 0, "%s", longText.c_str());
+    EXPECT_EQ(std::strlen(printfBuffer), 255u);
+    EXPECT_EQ(cursorX, 255 * 11);
+    veEngineEndFrame();
+}
+
+}  // namespace
