@@ -1,0 +1,33 @@
+#include "kinetic/vehicle/wheels_component.h"
+
+#include <algorithm>
+
+#include "kinetic/dynamics/rigid_body.h"
+
+namespace Kinetic {
+
+WheelsComponent::WheelsComponent(const knWheelsComponentBP& bp) : m_numWheels(bp.m_numWheels) {
+    reinitializeInternal(bp);
+}
+
+void WheelsComponent::reinitializeInternal(const knWheelsComponentBP& bp) {
+    m_numWheels = bp.m_numWheels;
+    m_wheelsAxle = bp.m_wheelsAxle;
+    m_wheelsRadius = bp.m_wheelsRadius;
+    m_wheelsWidth = bp.m_wheelsWidth;
+    m_wheelsFriction = bp.m_wheelsFriction;
+    m_wheelsViscosityFriction = bp.m_wheelsViscosityFriction;
+    m_wheelsInfo.resize(m_numWheels);
+    for (unsigned i = 0; i < m_numWheels; ++i) m_wheelsInfo[i].m_mass = bp.m_wheelsMass[i];
+    m_numAxles = 0;
+    for (unsigned a : m_wheelsAxle) m_numAxles = std::max(m_numAxles, a + 1);
+    m_numWheelsPerAxle.assign(m_numAxles, 0);
+    for (unsigned a : m_wheelsAxle) ++m_numWheelsPerAxle[a];
+}
+
+void DefaultWheels::postUpdateWheels() {
+    for (unsigned i = 0; i < m_numWheels && i < m_wheelsRigidBody.size(); ++i)
+        if (m_wheelsRigidBody[i]) m_wheelsRigidBody[i]->setTransform(m_wheelsInfo[i].m_transform);
+}
+
+}  // namespace Kinetic
