@@ -1,0 +1,55 @@
+// The model: the table of every simulated thing of a race (an object's id is its index; a removed
+// object leaves a null slot so ids never shift), the physics world the dynamic ones move in, delivery of
+// input packets to the objects they name, and forwarding of collision events to both objects involved.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "game/model/packet.h"
+#include "kinetic/dynamics/event_callback_proxy.h"
+
+class CModelObject;
+namespace Kinetic {
+class Event;
+class EventPipe;
+class Toolkit;
+class World;
+}  // namespace Kinetic
+
+class CModel {
+public:
+    static CModel* modelPtr;
+    // A newly made model; stores nothing (see GetModel).
+    static CModel* newModelPtr();
+
+    CModel();
+    virtual ~CModel();
+    CModel(const CModel&) = delete;
+    CModel& operator=(const CModel&) = delete;
+
+    virtual void processActionPacket(const CPacket& packet, float dt);
+
+    // Delivers the action packets in list order; the caller empties the list.
+    void processPackets(std::vector<CPacket>& packets, float dt);
+    // Steps physics to the absolute game time `time` (unless paused), then updates the objects.
+    void update(float time);
+    // Empties every slot holding `obj` after its cleanup; the object is not deleted.
+    void removeObject(CModelObject* obj);
+
+    void onCollide(Kinetic::Event& event);
+    void onPhantomCollide(Kinetic::Event& event);
+
+    std::vector<CModelObject*> objects;
+    Kinetic::World* kineticWorld;
+    Kinetic::Toolkit* kineticToolkit;
+    int32_t worldId;
+
+private:
+    // Common body of the two event handlers; `phantom` picks the handler.
+    void forwardEvent(Kinetic::Event& event, bool phantom);
+    CModelObject* objectAt(int id, const char* what) const;
+};
+
+// The model, made on first use.
+CModel* GetModel();

@@ -1,0 +1,335 @@
+// The model: packets reach the object they name, bad ids are refused with a log line, collision events
+// reach both objects' handlers (none when a collidable is in group 1), pause, removal and teardown.
+#include "game/model/model.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "game/model/dynamic_object.h"
+#include "game/model/intersection.h"
+#include "game/model/pause_state.h"
+#include "game/model/timer.h"
+#include "kinetic/collide/collidable.h"
+#include "kinetic/collide/collision_detector.h"
+#include "kinetic/collide/spherical_primitive.h"
+#include "kinetic/dynamics/collision_event.h"
+#include "kinetic/dynamics/collision_event_filter.h"
+#include "kinetic/dynamics/event_delegator.h"
+#include "kinetic/dynamics/phantom_penetration_event.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "kinetic/dynamics/rr_resolver.h"
+#include "kinetic/dynamics/subspace.h"
+#include "kinetic/dynamics/toolkit.h"
+#include "kinetic/dynamics/world.h"
+#include "log_capture.h"
+
+namespace {
+
+using gametest::LogCapture;
+
+// A dynamic object that records what reaches it.
+struct Recorder : CDynamicObject {
+    explicit Recorder(std::vector<std::string>* log, std::string name) : log_(log), name_(std::move(name)) {}
+    ~Recorder() override { log_->push_back(name_ + ":deleted"); }
+    void doAction(const CPacket& p, float) override {
+        log_->push_back(name_ + ":action " + std::to_string(p._action) + " parm " + std::to_string(p._parms[0]));
+    }
+    void collisionHandler(CModelObject* other, const Kinetic::CollisionEvent&) override {
+        log_->push_back(name_ + ":collide with " + Name(other));
+    }
+    void phantomCollisionHandler(CModelObject* other, const Kinetic::CollisionEvent&) override {
+        log_->push_back(name_ + ":phantom with " + Name(other));
+    }
+    void update(float t) override { log_->push_back(name_ + ":update " + std::to_string(static_cast<int>(t * 60))); }
+    void cleanup() override { log_->push_back(name_ + ":cleanup"); }
+    static std::string Name(CModelObject* o) {
+        auto* r = dynamic_cast<Recorder*>(o);
+        return r ? r->name_ : std::string("null");
+    }
+    std::vector<std::string>* log_;
+    std::string name_;
+};
+
+// A plain model object: not dynamic, so it takes no packets.
+struct Plain : CModelObject {
+    explicit Plain(int* updates) : updates_(updates) {}
+    void update(float) override { ++*updates_; }
+    int* updates_;
+};
+
+// A collidable without shape, standing for one side of an event.
+struct Side : Kinetic::Collidable {
+    Side(Kinetic::Entity* e, uint32_t groups) : Collidable(Kinetic::CD_IMPLICIT, e) { m_collisionGroups = groups; }
+    void precomputeCDinfo(float) override {}
+};
+
+class ModelTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        CPauseState::pauseSwitch = 0;
+        CPauseState::pauseDraw = 0;
+        CPauseState::selfPauseObject = nullptr;
+        model = GetModel();
+    }
+    void TearDown() override {
+        delete CModel::modelPtr;
+        delete CTimer::timerPtr;
+        CPauseState::pauseSwitch = 0;
+    }
+    int add(CModelObject* o) {
+        model->objects.push_back(o);
+        return static_cast<int>(model->objects.size()) - 1;
+    }
+    CModel* model = nullptr;
+    std::vector<std::string> log;
+};
+
+TEST(PacketTest, SerialNumbersFollowOneAnotherAndParametersAreCopied) {
+    const unsigned char parms[10] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10};
+    CPacket a(3, PKT_ACTION, 0x12, parms);
+    CPacket b(4, PKT_UPDATE, 7, static_cast<unsigned char>(200));
+    EXPECT_EQ(b._packetID, a._packetID + 1);
+    EXPECT_EQ(CPacket::next_id, b._packetID + 1);
+    EXPECT_EQ(a._affectedObject, 3);
+    EXPECT_EQ(a._type, PKT_ACTION);
+    EXPECT_EQ(a._action, 0x12);
+    for (int i = 0; i < 10; ++i) EXPECT_EQ(a._parms[i], i + 1);
+    EXPECT_EQ(b._parms[0], 200);
+    for (int i = 1; i < 10; ++i) EXPECT_EQ(b._parms[i], 0);
+}
+
+TEST_F(ModelTest, SingletonIsMadeOnceAndClearedByItsDestructor) {
+    EXPECT_EQ(CModel::modelPtr, model);
+    EXPECT_EQ(GetModel(), model);
+    CModel* other = CModel::newModelPtr();  // stores nothing
+    EXPECT_EQ(CModel::modelPtr, model);
+    delete other;  // a model that is not the singleton leaves the pointer alone
+    EXPECT_EQ(CModel::modelPtr, model);
+    delete model;
+    EXPECT_EQ(CModel::modelPtr, nullptr);
+}
+
+TEST_F(ModelTest, PhysicsSetUpFollowsTheRace) {
+    Kinetic::Toolkit* kit = model->kineticToolkit;
+    ASSERT_NE(kit, nullptr);
+    EXPECT_EQ(model->kineticWorld, kit->m_defaultWorld);
+    EXPECT_FLOAT_EQ(kit->m_defaultCollisionDetector->getTolerance(), 0.2f);
+    EXPECT_EQ(kit->m_defaultSubspace->m_collisionDetector, kit->m_defaultCollisionDetector);
+    EXPECT_TRUE(kit->m_defaultCleanup->contains(kit->m_defaultCollisionDetector));
+    EXPECT_FLOAT_EQ(kit->m_defaultSubspace->getGravity().y, 15.1074f);
+    EXPECT_EQ(kit->m_defaultSubspace->getGravity().x, 0.0f);
+    auto* filter = dynamic_cast<Kinetic::CollisionEventFilter*>(kit->m_defaultSubspace->getRRResolver()->getEventPipe());
+    ASSERT_NE(filter, nullptr);
+    EXPECT_EQ(filter->m_childPipe, kit->m_defaultSubspace->getEventDelegator());
+}
+
+TEST_F(ModelTest, ActionPacketsReachTheObjectTheyNameInListOrder) {
+    add(new Recorder(&log, "a"));
+    add(new Recorder(&log, "b"));
+    std::vector<CPacket> packets;
+    packets.emplace_back(1, PKT_ACTION, 5, static_cast<unsigned char>(9));
+    packets.emplace_back(0, PKT_UPDATE, 6, static_cast<unsigned char>(0));  // not acted on
+    packets.emplace_back(0, PKT_ACTION, 7, static_cast<unsigned char>(1));
+    model->processPackets(packets, 0.0f);
+    EXPECT_EQ(log, (std::vector<std::string>{"b:action 5 parm 9", "a:action 7 parm 1"}));
+    EXPECT_EQ(packets.size(), 3u);  // the caller empties the list
+}
+
+TEST_F(ModelTest, BadIdsAreRefusedWithALogLine) {
+    LogCapture capture;
+    int plainUpdates = 0;
+    add(new Recorder(&log, "a"));
+    CModelObject* removed = new Recorder(&log, "r");
+    const int removedId = add(removed);
+    add(new Plain(&plainUpdates));
+    model->removeObject(removed);
+    log.clear();
+    std::vector<CPacket> packets;
+    for (int id : {-1, 3, 1000000, removedId, 2})
+        packets.emplace_back(id, PKT_ACTION, 1, static_cast<unsigned char>(0));
+    model->processPackets(packets, 0.0f);
+    EXPECT_TRUE(log.empty());
+    EXPECT_EQ(capture.count("packet for object -1 refused: no such object"), 1);
+    EXPECT_EQ(capture.count("packet for object 3 refused: no such object"), 1);
+    EXPECT_EQ(capture.count("packet for object 1000000 refused: no such object"), 1);
+    EXPECT_EQ(capture.count("packet for object 1 refused: the object was removed"), 1);
+    // A plain model object is simply not dynamic: no complaint, no action.
+    EXPECT_EQ(capture.count("object 2"), 0);
+    delete removed;
+}
+
+TEST_F(ModelTest, CollisionReachesBothHandlersAThenB) {
+    Kinetic::RigidBody bodyA, bodyB;
+    Recorder* a = new Recorder(&log, "a");
+    Recorder* b = new Recorder(&log, "b");
+    add(a);
+    add(b);
+    bodyA.m_userInfo = static_cast<CModelObject*>(a);
+    bodyB.m_userInfo = static_cast<CModelObject*>(b);
+    Side sa(&bodyA, 1u << 6), sb(&bodyB, 1u << 1);
+    Kinetic::CollisionEvent e;
+    e.m_objectA = &sa;
+    e.m_objectB = &sb;
+    // Through the subspace's delegator, as the resolver's filter hands it on.
+    model->kineticToolkit->m_defaultSubspace->getEventDelegator()->raiseEvent(e);
+    EXPECT_EQ(log, (std::vector<std::string>{"a:collide with b", "b:collide with a"}));
+    log.clear();
+    Kinetic::PhantomPenetrationEvent pe;
+    pe.m_objectA = &sb;
+    pe.m_objectB = &sa;
+    model->kineticToolkit->m_defaultSubspace->getEventDelegator()->raiseEvent(pe);
+    EXPECT_EQ(log, (std::vector<std::string>{"b:phantom with a", "a:phantom with b"}));
+}
+
+TEST_F(ModelTest, GroupOneOnEitherSideSilencesTheEvent) {
+    Kinetic::RigidBody bodyA, bodyB;
+    Recorder* a = new Recorder(&log, "a");
+    Recorder* b = new Recorder(&log, "b");
+    add(a);
+    add(b);
+    bodyA.m_userInfo = static_cast<CModelObject*>(a);
+    bodyB.m_userInfo = static_cast<CModelObject*>(b);
+    Side ground(&bodyA, 1u), bike(&bodyB, 1u << 6), both(&bodyB, 1u | (1u << 6));
+    for (auto pair : {std::pair<Side*, Side*>{&ground, &bike}, {&bike, &ground}, {&bike, &both}}) {
+        Kinetic::CollisionEvent e;
+        e.m_objectA = pair.first;
+        e.m_objectB = pair.second;
+        model->onCollide(e);
+        Kinetic::PhantomPenetrationEvent pe;
+        pe.m_objectA = pair.first;
+        pe.m_objectB = pair.second;
+        model->onPhantomCollide(pe);
+    }
+    EXPECT_TRUE(log.empty());
+}
+
+TEST_F(ModelTest, ASideWithoutGameObjectIsSkippedAndPassedAsNull) {
+    Kinetic::RigidBody bodyA, bodyB;
+    Recorder* b = new Recorder(&log, "b");
+    add(b);
+    bodyB.m_userInfo = static_cast<CModelObject*>(b);
+    Side sa(&bodyA, 2), sb(&bodyB, 2);
+    Kinetic::CollisionEvent e;
+    e.m_objectA = &sa;
+    e.m_objectB = &sb;
+    model->onCollide(e);
+    EXPECT_EQ(log, (std::vector<std::string>{"b:collide with null"}));
+}
+
+TEST_F(ModelTest, APhysicalContactReachesTheHandlersThroughTheWorldStep) {
+    Kinetic::Toolkit* kit = model->kineticToolkit;
+    Recorder* a = new Recorder(&log, "falling");
+    Recorder* b = new Recorder(&log, "ground");
+    add(a);
+    add(b);
+    auto ball = [](float radius, float mass) {
+        auto* body = new Kinetic::RigidBody();
+        Kinetic::SphericalPrimitiveBlueprint bp;
+        bp.m_radius = radius;
+        bp.m_mass = mass;
+        body->addPrimitive(bp);
+        return body;
+    };
+    Kinetic::RigidBody* falling = ball(0.5f, 1.0f);
+    Kinetic::RigidBody* ground = ball(2.0f, 100.0f);
+    falling->m_userInfo = static_cast<CModelObject*>(a);
+    ground->m_userInfo = static_cast<CModelObject*>(b);
+    kit->addRigidBody(ground, Kinetic::Vector3(0, 0, 0), Kinetic::Quaternion(1, 0, 0, 0));
+    ground->setFixed();
+    // +y is down: the small ball starts above the big one and falls onto it.
+    kit->addRigidBody(falling, Kinetic::Vector3(0, -3.0f, 0), Kinetic::Quaternion(1, 0, 0, 0));
+    auto* filter = static_cast<Kinetic::CollisionEventFilter*>(kit->m_defaultSubspace->getRRResolver()->getEventPipe());
+    filter->registerInterest(falling->getPrimitives()[0], nullptr, 0.0f, 0.0f, Kinetic::CollisionEvent::defaultID);
+    for (int k = 1; k <= 60 && log.size() < 2; ++k) {
+        log.clear();
+        model->update(k / 60.0f);
+        // the object pass runs after the step: drop its entries to keep only the handlers
+        std::vector<std::string> handlers;
+        for (auto& s : log)
+            if (s.find(":update") == std::string::npos) handlers.push_back(s);
+        log = handlers;
+    }
+    EXPECT_EQ(log, (std::vector<std::string>{"falling:collide with ground", "ground:collide with falling"}));
+}
+
+TEST_F(ModelTest, UpdateStepsPhysicsAndEveryObjectInIdOrder) {
+    add(new Recorder(&log, "a"));
+    add(nullptr);
+    add(new Recorder(&log, "b"));
+    EXPECT_EQ(CTimer::timerPtr, nullptr);
+    model->update(2.0f);
+    EXPECT_NE(CTimer::timerPtr, nullptr);
+    EXPECT_FLOAT_EQ(model->kineticWorld->m_currentTime, 2.0f);
+    EXPECT_EQ(log, (std::vector<std::string>{"a:update 120", "b:update 120"}));
+}
+
+TEST_F(ModelTest, WhilePausedOnlyThePauseObjectUpdatesAndPhysicsTimeStands) {
+    Recorder* pause = new Recorder(&log, "pause");
+    add(new Recorder(&log, "a"));
+    add(pause);
+    model->update(1.0f);
+    log.clear();
+    CPauseState::pauseSwitch = 1;
+    CPauseState::pauseDraw = 1;
+    CPauseState::selfPauseObject = pause;
+    model->update(1.5f);
+    EXPECT_FLOAT_EQ(model->kineticWorld->m_currentTime, 1.0f);
+    EXPECT_EQ(log, (std::vector<std::string>{"pause:update 90"}));
+}
+
+// An object whose update appends another: the walk reads the count afresh and reaches it.
+struct Spawner : CModelObject {
+    explicit Spawner(std::vector<std::string>* log) : log_(log) {}
+    void update(float) override {
+        if (!spawned) {
+            spawned = true;
+            CModel::modelPtr->objects.push_back(new Recorder(log_, "spawned"));
+        }
+    }
+    std::vector<std::string>* log_;
+    bool spawned = false;
+};
+
+TEST_F(ModelTest, ObjectsAddedDuringTheWalkAreUpdatedInTheSameWalk) {
+    add(new Spawner(&log));
+    model->update(1.0f);
+    EXPECT_EQ(log, (std::vector<std::string>{"spawned:update 60"}));
+}
+
+TEST_F(ModelTest, RemoveObjectEmptiesEverySlotHoldingItAndKeepsOtherIds) {
+    Recorder* a = new Recorder(&log, "a");
+    Recorder* b = new Recorder(&log, "b");
+    Recorder* c = new Recorder(&log, "c");
+    add(a);
+    add(b);
+    add(c);
+    add(b);  // the same object in two slots
+    model->removeObject(b);
+    EXPECT_EQ(log, (std::vector<std::string>{"b:cleanup", "b:cleanup"}));
+    ASSERT_EQ(model->objects.size(), 4u);
+    EXPECT_EQ(model->objects[0], a);
+    EXPECT_EQ(model->objects[1], nullptr);
+    EXPECT_EQ(model->objects[2], c);
+    EXPECT_EQ(model->objects[3], nullptr);
+    delete b;  // removal leaves the object to its owner
+    log.clear();
+    delete model;
+    EXPECT_EQ(log, (std::vector<std::string>{"a:deleted", "c:deleted"}));
+}
+
+TEST(SingletonTest, TimerAndIntersectionAreMadeOnFirstUseAndClearedByTheirDestructors) {
+    EXPECT_EQ(CTimer::timerPtr, nullptr);
+    CTimer* t = GetTimer();
+    EXPECT_EQ(GetTimer(), t);
+    delete t;
+    EXPECT_EQ(CTimer::timerPtr, nullptr);
+    EXPECT_EQ(CIntersection::intersectionPtr, nullptr);
+    CIntersection* i = GetIntersection();
+    EXPECT_EQ(GetIntersection(), i);
+    delete i;
+    EXPECT_EQ(CIntersection::intersectionPtr, nullptr);
+}
+
+}  // namespace

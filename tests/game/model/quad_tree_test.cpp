@@ -1,0 +1,220 @@
+// The quad tree: containment moves subtrees down, overlaps become containers, walks visit exactly what
+// the policy finds of interest (checked against a brute-force scan), deletion is post-order and once.
+#include "game/model/quad_tree.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <set>
+#include <vector>
+
+#include "game/model/bounding_model_object.h"
+
+namespace {
+
+struct Rect {
+    float x0, z0, x1, z1;
+};
+
+// The world's policy over XZ boxes: containment with half a unit of tolerance (widening the
+// container's height), quadrants by the object's low corner against the container's middle, containers
+// the smallest grid-aligned square holding both, overlap by corner intersection; visibility is a query
+// rectangle standing for the frustum's footprint.
+struct BoxPolicy {
+    static Rect Of(CModelObject* o) {
+        CBoundingBox* b = o->getBounds();
+        return {b->minX, b->minZ, b->maxX, b->maxZ};
+    }
+    bool IsContained(CModelObject* a, CModelObject* b) {
+        calls.push_back('C');
+        CBoundingBox* c = a->getBounds();
+        CBoundingBox* o = b->getBounds();
+        if (!(o->minX >= c->minX - 0.5f && o->minZ >= c->minZ - 0.5f && o->maxX <= c->maxX + 0.5f &&
+              o->maxZ <= c->maxZ + 0.5f))
+            return false;
+        c->setBoundingBox(c->minX, std::min(c->minY, o->minY), c->minZ, c->maxX, std::max(c->maxY, o->maxY), c->maxZ);
+        return true;
+    }
+    bool IsOverlapped(CModelObject* a, CModelObject* b) {
+        calls.push_back('O');
+        return a->getBounds()->intersects(b->getBounds()) != 0;
+    }
+    bool ResolveOverlap(CModelObject*, CModelObject*) {
+        calls.push_back('R');
+        return true;
+    }
+    int WhichChild(CModelObject* a, CModelObject* b) {
+        calls.push_back('W');
+        const Rect c = Of(a), o = Of(b);
+        const float half = (c.x1 - c.x0) / 2;
+        return (o.x0 - c.x0 + 0.5f > half ? 1 : 0) + (o.z0 - c.z0 + 0.5f > half ? 2 : 0);
+    }
+    CModelObject* MakeContainer(CModelObject* a, CModelObject* b) {
+        calls.push_back('M');
+        const Rect ra = Of(a), rb = Of(b);
+        const float wa = ra.x1 - ra.x0, wb = rb.x1 - rb.x0;
+        float size = 2 * std::max(wa, wb);
+        float x0, z0;
+        for (;;) {
+            x0 = std::trunc((std::min(ra.x0, rb.x0) + 0.5f) / size) * size;
+            z0 = std::trunc((std::min(ra.z0, rb.z0) + 0.5f) / size) * size;
+            const float xe = x0 + size + 0.5f, ze = z0 + size + 0.5f;
+            if (ra.x0 + wa <= xe && rb.x0 + wb <= xe && ra.z0 + wa <= ze && rb.z0 + wb <= ze) break;
+            size *= 2;
+        }
+        auto* c = new CBoundingModelObject();
+        c->bBox.setBoundingBox(x0, 0, z0, x0 + size, 1, z0 + size);
+        containers.insert(c);
+        return c;
+    }
+    bool IsIntersecting(CModelObject* a) {
+        const Rect r = Of(a);
+        return r.x0 <= query.x1 && query.x0 <= r.x1 && r.z0 <= query.z1 && query.z0 <= r.z1;
+    }
+    bool DoIt(CModelObject* a) {
+        visited.push_back(a);
+        return containers.count(a) == 0;
+    }
+    void DestroyData(CModelObject* a) {
+        destroyed.push_back(a);
+        delete a;
+    }
+    std::vector<char> calls;
+    std::set<CModelObject*> containers;
+    Rect query{0, 0, 0, 0};
+    std::vector<CModelObject*> visited;
+    std::vector<CModelObject*> destroyed;
+};
+
+CBoundingModelObject* Box(float x0, float z0, float x1, float z1) {
+    auto* o = new CBoundingModelObject();
+    o->bBox.setBoundingBox(x0, 0, z0, x1, 1, z1);
+    return o;
+}
+
+using Tree = CQuadTree<CModelObject*, BoxPolicy>;
+
+TEST(QuadTreeTest, ContainersAreGridAlignedSquaresHoldingBoth) {
+    BoxPolicy p;
+    CModelObject* a = Box(0, 0, 56, 56);
+    CModelObject* b = Box(56, 0, 112, 56);
+    CModelObject* c = p.MakeContainer(a, b);
+    EXPECT_EQ(BoxPolicy::Of(c).x1, 112.0f);
+    EXPECT_EQ(BoxPolicy::Of(c).z1, 112.0f);
+    CModelObject* d = Box(112, 0, 168, 56);
+    CModelObject* e = p.MakeContainer(b, d);
+    EXPECT_EQ(BoxPolicy::Of(e).x0, 0.0f);
+    EXPECT_EQ(BoxPolicy::Of(e).x1, 224.0f);
+    CModelObject* q1 = Box(111.6f, 0, 112.6f, 1);
+    CModelObject* q0 = Box(111.4f, 0, 112.4f, 1);
+    EXPECT_EQ(p.WhichChild(e, q1), 1);
+    EXPECT_EQ(p.WhichChild(e, q0), 0);
+    for (CModelObject* o : {a, b, c, d, e, q1, q0}) delete o;
+}
+
+TEST(QuadTreeTest, AnObjectContainingTheRootsTakesItsPlace) {
+    BoxPolicy p;
+    CModelObject* small = Box(0, 0, 56, 56);
+    CModelObject* child = Box(0, 0, 28, 28);
+    CModelObject* big = Box(0, 0, 224, 224);
+    Tree* root = new Tree(small);
+    root->Add(child, p);
+    ASSERT_NE(root->m_Children[0], nullptr);
+    p.calls.clear();
+    root->Add(big, p);
+    // IsContained(root, new) fails, IsContained(new, root) holds, then the quadrant of the old root.
+    EXPECT_EQ(p.calls, (std::vector<char>{'C', 'C', 'W'}));
+    EXPECT_EQ(root->m_Data, big);
+    Tree* moved = root->m_Children[0];
+    ASSERT_NE(moved, nullptr);
+    EXPECT_EQ(moved->m_Data, small);
+    ASSERT_NE(moved->m_Children[0], nullptr);
+    EXPECT_EQ(moved->m_Children[0]->m_Data, child);
+    for (int q = 1; q < 4; ++q) EXPECT_EQ(root->m_Children[q], nullptr);
+    Tree::DelTree(root, p);
+    EXPECT_EQ(p.destroyed, (std::vector<CModelObject*>{child, small, big}));  // post-order
+}
+
+TEST(QuadTreeTest, TwoOverlappingObjectsUnderALeafBecomeAContainersChildren) {
+    BoxPolicy p;
+    CModelObject* a = Box(0, 0, 56, 56);
+    CModelObject* b = Box(56, 0, 112, 56);  // touching: the corner test counts it as overlapping
+    Tree* root = new Tree(a);
+    p.calls.clear();
+    root->Add(b, p);
+    ASSERT_EQ(p.containers.size(), 1u);
+    CModelObject* container = *p.containers.begin();
+    EXPECT_EQ(root->m_Data, container);
+    EXPECT_EQ(container->getBounds()->maxX, 112.0f);
+    EXPECT_EQ(root->m_Children[0] ? root->m_Children[0]->m_Data : nullptr, a);
+    EXPECT_EQ(root->m_Children[1] ? root->m_Children[1]->m_Data : nullptr, b);
+    EXPECT_EQ(p.calls[0], 'C');
+    EXPECT_EQ(p.calls[1], 'C');
+    EXPECT_EQ(p.calls[2], 'O');
+    EXPECT_EQ(p.calls[3], 'R');
+    EXPECT_EQ(p.calls[4], 'M');
+    Tree::DelTree(root, p);
+    EXPECT_EQ(p.destroyed.size(), 3u);
+}
+
+TEST(QuadTreeTest, AWalkWhoseRootIsNotOfInterestVisitsNothing) {
+    BoxPolicy p;
+    Tree* root = new Tree(Box(0, 0, 112, 112));
+    root->Add(Box(0, 0, 56, 56), p);
+    p.query = {500, 500, 600, 600};
+    EXPECT_FALSE(root->DoIt(p));
+    EXPECT_TRUE(p.visited.empty());
+    Tree::DelTree(root, p);
+}
+
+TEST(QuadTreeTest, DeletingOneNodeDestroysItsDataOnce) {
+    BoxPolicy p;
+    CModelObject* only = Box(0, 0, 1, 1);
+    Tree::DelTree(new Tree(only), p);
+    EXPECT_EQ(p.destroyed, (std::vector<CModelObject*>{only}));
+}
+
+// Deterministic pseudo-random numbers for the scenes.
+uint32_t Next(uint32_t& s) {
+    s = s * 1664525u + 1013904223u;
+    return s >> 8;
+}
+
+TEST(QuadTreeTest, WalkVisitsExactlyTheObjectsThatABruteForceScanFinds) {
+    uint32_t seed = 12345;
+    for (int scene = 0; scene < 20; ++scene) {
+        BoxPolicy p;
+        // A random part of a 16 x 16 grid of 56-unit subtiles, inserted in random order.
+        std::vector<int> cells;
+        for (int i = 0; i < 256; ++i)
+            if (Next(seed) % 3 != 0) cells.push_back(i);
+        for (size_t i = cells.size(); i > 1; --i) std::swap(cells[i - 1], cells[Next(seed) % i]);
+        std::vector<CModelObject*> objects;
+        for (int cell : cells) {
+            const float x = static_cast<float>(cell % 16) * 56, z = static_cast<float>(cell / 16) * 56;
+            objects.push_back(Box(x, z, x + 56, z + 56));
+        }
+        Tree* root = new Tree(objects[0]);
+        for (size_t i = 1; i < objects.size(); ++i) ASSERT_TRUE(root->Add(objects[i], p));
+        for (int q = 0; q < 10; ++q) {
+            const float x = static_cast<float>(Next(seed) % 1000) - 50, z = static_cast<float>(Next(seed) % 1000) - 50;
+            p.query = {x, z, x + static_cast<float>(Next(seed) % 300), z + static_cast<float>(Next(seed) % 300)};
+            p.visited.clear();
+            const bool any = root->DoIt(p);
+            std::multiset<CModelObject*> walked;
+            for (CModelObject* v : p.visited)
+                if (!p.containers.count(v)) walked.insert(v);
+            std::multiset<CModelObject*> expected;
+            for (CModelObject* o : objects)
+                if (p.IsIntersecting(o)) expected.insert(o);
+            EXPECT_EQ(walked, expected) << "scene " << scene << " query " << q;
+            EXPECT_EQ(any, !expected.empty());
+        }
+        Tree::DelTree(root, p);
+        EXPECT_EQ(p.destroyed.size(), objects.size() + p.containers.size());
+    }
+}
+
+}  // namespace
