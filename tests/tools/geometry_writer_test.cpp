@@ -303,6 +303,27 @@ TEST_F(GeometryDrawing, GeometryThroughTheNearPlaneIsClippedNotSmeared) {
     EXPECT_EQ(Rgb(FramePixel(320, 255)), 0xC0C0C0u);  // z = 33, a tile wholly in front
 }
 
+TEST_F(GeometryDrawing, RgbaScaleAndOverwriteModesRecolourPreLitBlocks) {
+    GeoMesh mesh;
+    mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, Solid(0x80C8C8C8)));
+    Block b = Make(mesh);
+    const _RGBA_GEO scale = {0.5f, 1.0f, 0.25f, 1.0f}, over = {64, 128, 32, 128};
+    veEngineSetGeoRGBAScale(&scale);
+    veEngineSetGeoRGBAOverWrite(&over);
+    // Scale mode: the vertex colour 128 becomes (64, 128, 32), which halves red and quarters blue of the
+    // texel 200 (the texture is modulated by the vertex colour, 128 = 1.0).
+    DrawAt(b, 0, 0, 10, 0x400000);
+    EXPECT_EQ(veEngineCurrentMicroCode, &vuRGBAScale16ObjectCull);
+    EXPECT_EQ(Rgb(FramePixel(320, 224)), 100u | (200u << 8) | (50u << 16));
+    // Overwrite mode: every vertex takes the colour (64, 128, 32) itself.
+    DrawAt(b, 0, 0, 10, 0x800000);
+    EXPECT_EQ(veEngineCurrentMicroCode, &vuRGBAOverWrite16ObjectCull);
+    EXPECT_EQ(Rgb(FramePixel(320, 224)), 100u | (200u << 8) | (50u << 16));
+    const _RGBA_GEO one = {1, 1, 1, 1}, full = {128, 128, 128, 128};
+    veEngineSetGeoRGBAScale(&one);
+    veEngineSetGeoRGBAOverWrite(&full);
+}
+
 TEST_F(GeometryDrawing, BlocksOutsideTheFrustumQueueNothing) {
     GeoMesh mesh;
     mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, Solid(0x80808080)));

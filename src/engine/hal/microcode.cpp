@@ -78,7 +78,9 @@ void veEngineHardwareSetMicroCode(uint32_t flags, int cull) {
 }
 
 void veEngineSetMicroCode(uint32_t base, int cull) {
-    const uint32_t flags = cull ? (base | (veDisplayGetMode() & 0xF0000)) : base;
+    const uint32_t mode = veDisplayGetMode();
+    uint32_t flags = base | (mode & 0xC00000);
+    if (cull) flags |= mode & 0xF0000;
     veEngineHardwareSetMicroCode(flags, cull);
 }
 

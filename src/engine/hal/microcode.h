@@ -49,7 +49,9 @@ const _ve_microcode* veEngineChooseMicroCode(uint32_t flags, int cull);
 // Selects by flag word: nothing happens when the flags equal the last selection's; otherwise the flags
 // are remembered and the chosen program, if any, is queued.
 void veEngineHardwareSetMicroCode(uint32_t flags, int cull);
-// flags = base, with the display mode's bits 0xF0000 when cull is non-zero.
+// flags = base with the display mode's RGBA bits (0x400000 scale, 0x800000 overwrite: those modes draw
+// through the RGBA programs whether or not the block crosses the frustum), and with the mode's bits
+// 0xF0000 (screen cull, triangle cull, clip) when cull is non-zero.
 void veEngineSetMicroCode(uint32_t base, int cull);
 void veEngineSetPrimitiveMicroCode();
 void veEngineHardwareSetDefaultMicroCode();

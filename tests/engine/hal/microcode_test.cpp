@@ -58,6 +58,13 @@ TEST_F(EngineTest, SelectionUploadsOnlyWhenTheFlagsChange) {
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 3);
     veEngineSetMicroCode(0x800, 1);  // differs from 0x100 again: uploads
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 4);
+    // The RGBA modes reach their programs without cull too; the cull bits need cull.
+    veDisplaySetMode(0x400000 | 0x40000);
+    veEngineSetMicroCode(0x800, 0);
+    EXPECT_EQ(veEngineMicroCodeFlags, 0x400800u);
+    EXPECT_EQ(veEngineCurrentMicroCode, &vuRGBAScale16ObjectCull);
+    veEngineSetMicroCode(0x800, 1);
+    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTCull16);
     veDisplaySetMode(0);
     veEngineEndFrame();
 }
