@@ -1,0 +1,18 @@
+// Checks that make file data safe to animate with. Skeletons come from geometry files and animation
+// blocks from motion files; both are input. A block or skeleton that fails is reported on the console
+// with one line saying why and must not be used; the decoders and pose functions trust what passed.
+#pragma once
+
+#include <cstdint>
+
+#include "engine/anim/anim_format.h"
+#include "engine/anim/skeleton.h"
+
+// 0 when the skeleton has 1..40 bones, every parent precedes its child and every mirror twin is a bone of
+// the skeleton; -1 with a log line otherwise.
+int veAnimCheckSkeleton(const _skeleton* skel);
+
+// 0 when the `size` bytes at `anim` are a block of a known encoding that can be sampled for this (valid)
+// skeleton at any time without reading outside the block: counts, offsets, key counts, frame counts,
+// routed bones and time order are tested. -1 with a log line otherwise.
+int veAnimCheckAnimation(const _animation* anim, uint32_t size, const _skeleton* skel);
