@@ -1,0 +1,228 @@
+// Constraints and their layer: the roll constraint's passes, angle resets, the solver's life with its
+// constraints, the body rows, the 2 x 2 inverse and the 16-bit array.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "../collide/test_shapes.h"
+#include "kinetic/dynamics/angular_constraint_1d.h"
+#include "kinetic/dynamics/fast_constraint_solver.h"
+#include "kinetic/dynamics/fast_subspace.h"
+#include "kinetic/dynamics/group_deactivator.h"
+#include "kinetic/dynamics/kn_bike_roll_constraint.h"
+#include "kinetic/dynamics/kn_dense_matrix_util.h"
+#include "kinetic/dynamics/kn_local_constraint_system.h"
+#include "kinetic/dynamics/kn_rigid_body_core.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "kinetic/dynamics/rigid_collection.h"
+
+using namespace Kinetic;
+using namespace Kinetic::testing_shapes;
+
+namespace {
+
+// A body leaning by 0.25 rad about z, so that its x axis rises out of the horizontal.
+std::unique_ptr<RigidBody> leaningBody() {
+    std::unique_ptr<RigidBody> b(sphereBody(1.0f, 2.0f, Vector3(0, 0, 0)));
+    b->setInertia(Matrix3(2, 0, 0, 0, 3, 0, 0, 0, 4));
+    place(b.get(), Vector3(0, 0, 0), aboutZ(0.25f));
+    return b;
+}
+
+kn_Bike_Roll_BP rollBP() {
+    kn_Bike_Roll_BP bp;
+    bp.m_tau = 1.0f;
+    bp.m_strength = 1.0f;
+    bp.m_dir0 = kn_Vector3(0, 0, 1);  // the row: spin about the body's z axis
+    bp.m_dir1 = kn_Vector3(1, 0, 0);
+    bp.m_up = kn_Vector3(0, -1, 0);
+    return bp;
+}
+
+kn_PSI_Info psi60() {
+    kn_PSI_Info p;
+    p.m_delta_time = 1.0f / 60.0f;
+    p.m_inv_delta_time = 60.0f;
+    return p;
+}
+
+}  // namespace
+
+TEST(RollConstraintTest, SetupPassSetsTheSpinAndLaterPassesBlend) {
+    auto b = leaningBody();
+    b->m_angularVelocity = Vector3(0.3f, -0.2f, 5.0f);
+    kn_Local_Constraint_System system;
+    auto* c = new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
+    c->set_roll_angle(0.1f);
+    const Vector3 a = b->m_transformation.getRotatedDir(Vector3(0, 0, 1));
+    const Vector3 x = b->m_transformation.getRotatedDir(Vector3(1, 0, 0));
+    const float error = Vector3(0, -1, 0).dot(x) - std::sin(0.1f);
+    EXPECT_NEAR(error, -std::sin(0.25f) - std::sin(0.1f), 1e-6f);
+    kn_PSI_Info psi = psi60();
+    alignas(16) unsigned char storage[kn_Bike_Roll_Constraint::kStorageSize];
+    EXPECT_EQ(c->setup_and_step_constraint(psi, storage, 1.0f, 1.0f), 224);
+    EXPECT_NEAR(a.dot(b->m_angularVelocity), error * 60.0f, 1e-3f);  // whatever it was before
+    // A pass of 0.8 from another spin keeps a fifth of it.
+    b->m_angularVelocity = a * 2.0f;
+    c->step_constraint(psi, storage, 0.8f, 0.8f);
+    EXPECT_NEAR(a.dot(b->m_angularVelocity), 0.2f * 2.0f + 0.8f * error * 60.0f, 1e-3f);
+}
+
+TEST(RollConstraintTest, UprightBodyAtAngleZeroGetsNoImpulse) {
+    std::unique_ptr<RigidBody> b(sphereBody(1.0f, 2.0f, Vector3(0, 0, 0)));
+    b->m_angularVelocity = Vector3(0.5f, 0.25f, 0.0f);  // nothing about the row's axis
+    kn_Local_Constraint_System system;
+    new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
+    kn_PSI_Info psi = psi60();
+    system.apply_effector_PSI(psi);
+    EXPECT_FLOAT_EQ(b->m_angularVelocity.x, 0.5f);
+    EXPECT_FLOAT_EQ(b->m_angularVelocity.y, 0.25f);
+    EXPECT_FLOAT_EQ(b->m_angularVelocity.z, 0.0f);
+}
+
+TEST(RollConstraintTest, BodyWithoutInertiaIsSkippedNotDividedByZero) {
+    auto b = leaningBody();
+    b->setInertia(Matrix3_Zero);  // e.g. a body without primitives
+    b->m_angularVelocity = Vector3(0, 0, 1);
+    kn_Local_Constraint_System system;
+    new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
+    kn_PSI_Info psi = psi60();
+    system.apply_effector_PSI(psi);
+    EXPECT_FLOAT_EQ(b->m_angularVelocity.z, 1.0f);
+    EXPECT_FALSE(std::isnan(b->m_angularVelocity.x));
+}
+
+TEST(RollConstraintTest, SetAxisResetsTheAngleUntilTheNextSetAngle) {
+    auto b = leaningBody();
+    AngularConstraint1D c(b.get());
+    EXPECT_EQ(c.m_type, KN_CONSTRAINT_HINGE);
+    EXPECT_FLOAT_EQ(c.m_dir_os[0].x, 1.0f);
+    FastConstraintSolver solver;
+    solver.addConstraint(&c);
+    ASSERT_NE(c.getRollConstraint(), nullptr);
+    c.setAngle(0.3f);
+    EXPECT_FLOAT_EQ(c.getRollConstraint()->get_roll_angle(), 0.3f);
+    c.setAxis(Vector3(0, -1, 0), Vector3(0, 0, 1), Vector3(1, 0, 0));
+    EXPECT_FLOAT_EQ(c.getRollConstraint()->get_roll_angle(), 0.0f);
+    EXPECT_FLOAT_EQ(c.getRollConstraint()->m_dir0.z, 1.0f);
+    c.setAngle(0.2f);
+    EXPECT_FLOAT_EQ(c.getRollConstraint()->get_roll_angle(), 0.2f);
+    EXPECT_EQ(b->m_neverDeactivate, 1);
+    solver.removeConstraint(&c);
+    EXPECT_EQ(b->m_neverDeactivate, 0);
+    EXPECT_EQ(c.getRollConstraint(), nullptr);
+}
+
+TEST(FastConstraintSolverTest, DiesWithItsLastConstraintAndLeavesItsCollection) {
+    auto b = leaningBody();
+    RigidCollection collection;
+    auto* solver = new FastConstraintSolver();
+    auto c1 = std::make_unique<AngularConstraint1D>(b.get());
+    auto c2 = std::make_unique<AngularConstraint1D>(b.get());
+    solver->addConstraint(c1.get());
+    solver->addConstraint(c2.get());
+    collection.addAction(solver, 0);
+    ASSERT_EQ(collection.getActions().size(), 1u);
+    c1.reset();
+    EXPECT_EQ(solver->getNumConstraints(), 1);
+    EXPECT_EQ(collection.getActions().size(), 1u);
+    c2.reset();  // the last one: the solver announces its own death
+    EXPECT_EQ(solver->getNumConstraints(), 0);
+    EXPECT_EQ(collection.getActions().size(), 0u);
+    delete solver;
+}
+
+TEST(FastConstraintSolverTest, SolvesOnlyWhileItsGroupIsAwake) {
+    auto b = leaningBody();
+    FastSubspace space;
+    space.m_deltaT = 1.0f / 60.0f;
+    AngularConstraint1D c(b.get());
+    c.m_tau = 1.0f;
+    c.setAxis(Vector3(0, -1, 0), Vector3(0, 0, 1), Vector3(1, 0, 0));
+    FastConstraintSolver solver;
+    solver.addConstraint(&c);
+    const size_t before = space.getStepActions().size();
+    solver.apply(space, 0.0f);
+    solver.apply(space, 0.0f);
+    EXPECT_EQ(space.getStepActions().size(), before + 1);  // its group deactivator, once
+    const Vector3 a = b->m_transformation.getRotatedDir(Vector3(0, 0, 1));
+    EXPECT_NEAR(a.dot(b->m_angularVelocity), -std::sin(0.25f) * 60.0f, 1e-2f);
+    solver.m_impl->m_deactivator->m_active = 0;
+    b->m_angularVelocity = Vector3(0, 0, 0);
+    solver.apply(space, 0.0f);
+    EXPECT_EQ(b->m_angularVelocity.lengthSqrd(), 0.0f);
+}
+
+TEST(RigidBodyCoreTest, RowsMassMatrixAndImpulses) {
+    std::unique_ptr<RigidBody> b(sphereBody(1.0f, 2.0f, Vector3(0, 0, 0)));
+    b->setInertia(Matrix3(2, 0, 0, 0, 4, 0, 0, 0, 8));
+    b->m_linearVelocity = Vector3(1, 2, 3);
+    b->m_angularVelocity = Vector3(0, 0, 1);
+    kn_VMQ_Storage<2> st;
+    st.m_rows[0].m_linear = kn_Vector3(1, 0, 0);
+    st.m_rows[0].m_angular = kn_Vector3(0, 0, 1);
+    st.m_rows[0].m_index = 0;
+    st.m_rows[1].m_linear = kn_Vector3(0, 1, 0);
+    st.m_rows[1].m_angular = kn_Vector3(0, 0, 2);
+    st.m_rows[1].m_index = 1;
+    kn_Core_VMQ_Input in = st.input();
+    kn_Dense_Matrix m = st.matrix();
+    m.makeZero();
+    st.clear_velocities();
+    kn_Rigid_Body_Core core(b.get());
+    core.add_to_mass_matrix_inv(in, m, st.m_velocities);
+    EXPECT_FLOAT_EQ(st.m_velocities[0], 1.0f + 1.0f);
+    EXPECT_FLOAT_EQ(st.m_velocities[1], 2.0f + 2.0f);
+    EXPECT_FLOAT_EQ(m(0, 0), 0.5f + 1.0f / 8.0f);
+    EXPECT_FLOAT_EQ(m(1, 1), 0.5f + 4.0f / 8.0f);
+    EXPECT_FLOAT_EQ(m(0, 1), 2.0f / 8.0f);  // only the angular parts couple
+    EXPECT_FLOAT_EQ(m(1, 0), m(0, 1));
+    const float impulses[2] = {2.0f, -1.0f};
+    core.apply_impulses(in, impulses);
+    EXPECT_FLOAT_EQ(b->m_linearVelocity.x, 1.0f + 1.0f);
+    EXPECT_FLOAT_EQ(b->m_linearVelocity.y, 2.0f - 0.5f);
+    EXPECT_FLOAT_EQ(b->m_angularVelocity.z, 1.0f + (2.0f - 2.0f) / 8.0f);
+    // A pinned body takes part in nothing.
+    b->setPinned(true);
+    float v[2] = {0, 0};
+    core.add_to_velocities(in, v);
+    EXPECT_EQ(v[0], 0.0f);
+}
+
+TEST(DenseMatrixTest, InvertTwoByTwoAndProduct) {
+    float e[8] = {2, 0, 0, 0, 0, 2, 0, 0};
+    float o[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    kn_Dense_Matrix m(e, 2, 2, 4), out(o, 2, 2, 4);
+    EXPECT_EQ(kn_Dense_Matrix_Util::invert_2x2(m, out, 0.0f), 0);
+    EXPECT_FLOAT_EQ(out(0, 0), 0.5f);
+    EXPECT_FLOAT_EQ(out(1, 1), 0.5f);
+    EXPECT_FLOAT_EQ(out(0, 1), 0.0f);
+    float g[8] = {1e-3f, 0, 0, 0, 0, 1e-3f, 0, 0};  // det 1e-6
+    kn_Dense_Matrix small(g, 2, 2, 4);
+    float o2[8] = {9, 9, 9, 9, 9, 9, 9, 9};
+    kn_Dense_Matrix out2(o2, 2, 2, 4);
+    EXPECT_EQ(kn_Dense_Matrix_Util::invert_2x2(small, out2, 1e-3f), 1);
+    EXPECT_EQ(out2(0, 0), 9.0f);  // untouched
+    float a[8] = {1, 2, 0, 0, 3, 4, 0, 0};
+    kn_Dense_Matrix n(a, 2, 2, 4);
+    const float x[2] = {1, 1};
+    float y[2];
+    kn_Dense_Matrix_Util::mult(n, x, y);
+    EXPECT_FLOAT_EQ(y[0], 1 + 3);  // column sums: y[j] = sum_i M(i, j) x[i]
+    EXPECT_FLOAT_EQ(y[1], 2 + 4);
+}
+
+TEST(KnArrayTest, CapacityDoublesFromTwo) {
+    kn_Array<int> a;
+    EXPECT_EQ(a.capacity(), 0);
+    a.add(1);
+    EXPECT_EQ(a.capacity(), 2);
+    a.add(2);
+    a.add(3);
+    EXPECT_EQ(a.capacity(), 4);
+    a.remove_at(0);
+    EXPECT_EQ(a.length(), 2);
+    EXPECT_EQ(a[0], 2);
+    EXPECT_EQ(a.index_of(3), 1);
+}
