@@ -216,6 +216,11 @@ _font* veFontCreateFromFile(const char* name, int32_t ownView) {
 
 _font* veFontCreateFromPointer(const char* name, _font_data* image, size_t length, int32_t owned, int32_t ownView) {
     if (!veFontCheckImage(image, length)) return nullptr;
+    // The bitmap is sent to the GS by DMA straight from the image.
+    if (reinterpret_cast<uintptr_t>(image) % 16 != 0) {
+        x_printf("veFont: \"%s\": image not on a 16-byte boundary; font refused\n", name ? name : "");
+        return nullptr;
+    }
     const uint8_t mem = owned ? 1 : 0;
     auto prepare = [&]() {
         image->bitmapData = Addr32(reinterpret_cast<uint8_t*>(image) + kFontHeaderBytes);

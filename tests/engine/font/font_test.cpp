@@ -146,6 +146,14 @@ TEST_F(Fonts, CorruptImagesInMemoryAreRefused) {
     f[0x60E] = 17, f[0x610] = 15;  // 255 bytes of bitmap: the palette would not start on a quadword
     refused(f, "whole number of quadwords");
     EXPECT_EQ(FromMemory("bad", std::vector<uint8_t>(100, 0)), nullptr);
+    // A good image off a 16-byte boundary cannot be sent by DMA.
+    f = SmallFont();
+    auto* raw = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(f.size() + 16), "", 0));
+    std::memcpy(raw + 4, f.data(), f.size());
+    enginetest::g_log.clear();
+    EXPECT_EQ(veFontCreateFromPointer("odd", reinterpret_cast<_font_data*>(raw + 4), f.size(), 0, 0), nullptr);
+    EXPECT_NE(enginetest::g_log.find("16-byte boundary"), std::string::npos);
+    x_free(raw);
 }
 
 TEST_F(Fonts, SeventeenthFontIsRefused) {
