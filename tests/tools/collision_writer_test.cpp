@@ -1,0 +1,116 @@
+// Collision data blocks: written parts read back exactly, with the documented offsets and padding;
+// the reader refuses truncated, oversized and corrupted blocks.
+#include "mkdisc/collision_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "engine/sys/heap.h"
+#include "game/files/collision_data.h"
+
+namespace {
+
+using collisiondata::CheckBlock;
+using collisiondata::Part;
+
+// Sub-files are used in place in heap memory (16-aligned), so blocks are checked there.
+struct HeapBlock {
+    explicit HeapBlock(const std::vector<uint8_t>& b, size_t length = SIZE_MAX)
+        : size(std::min(length, b.size())), p(x_fn_malloc(static_cast<uint32_t>(std::max<size_t>(b.size(), 16)), "", 0)) {
+        if (!b.empty()) std::memcpy(p, b.data(), b.size());
+    }
+    ~HeapBlock() { x_free(p); }
+    size_t size;
+    void* p;
+};
+
+CollisionPart Triangle() {
+    CollisionPart p;
+    p.vertices = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    p.triangles = {{0, 1, 2}};
+    return p;
+}
+
+TEST(CollisionWriterTest, TwoPartsLandAtTheDocumentedOffsets) {
+    const auto bytes = WriteCollisionBlock({Triangle(), CollisionBox(-1, -2, -3, 1, 2, 3)});
+    // First part at 16, its vertices at 32, its 6 index bytes at 80 padded to 8, the next part at 96.
+    ASSERT_EQ(bytes.size(), 96u + collisiondata::PartBytes(8, 12));
+    HeapBlock b(bytes);
+    Part parts[2];
+    ASSERT_EQ(CheckBlock(b.p, b.size, parts, 2), 2);
+    EXPECT_EQ(parts[0].offset, 16u);
+    EXPECT_EQ(reinterpret_cast<const uint8_t*>(parts[0].vertexData) - static_cast<uint8_t*>(b.p), 32);
+    EXPECT_EQ(reinterpret_cast<const uint8_t*>(parts[0].triangleData) - static_cast<uint8_t*>(b.p), 80);
+    EXPECT_EQ(parts[1].offset, 96u);
+    EXPECT_EQ(parts[1].vertices, 8u);
+    EXPECT_EQ(parts[1].triangles, 12u);
+    EXPECT_EQ(parts[0].triangleData[1], 1);
+    EXPECT_EQ(parts[1].vertexData[4 * 6 + 0], 1.0f);  // vertex 6 = (x1, y1, z1)
+    EXPECT_EQ(parts[1].vertexData[4 * 6 + 1], 2.0f);
+    EXPECT_EQ(parts[1].vertexData[4 * 6 + 2], 3.0f);
+    EXPECT_EQ(parts[1].triangleData[3 * 11 + 2], 5);
+    // The box's far corner is sqrt(1 + 4 + 9) metres out; the radius is in world units.
+    EXPECT_FLOAT_EQ(collisiondata::BlockRadius(b.p, b.size), 100.0f * std::sqrt(14.0f));
+}
+
+TEST(CollisionWriterTest, PaddingOfTriangleRecords) {
+    EXPECT_EQ(collisiondata::TriangleBytes(1), 8u);   // 6 bytes, word-padded
+    EXPECT_EQ(collisiondata::TriangleBytes(2), 12u);  // already whole words
+    EXPECT_EQ(collisiondata::PartBytes(3, 1), 80u);   // 16 + 48 + 8 = 72, to the next 16
+    EXPECT_EQ(collisiondata::PartBytes(0, 0), 16u);
+}
+
+TEST(CollisionWriterTest, AnEmptyBlockHasNoPartsAndNoRadius) {
+    const auto bytes = WriteCollisionBlock({});
+    ASSERT_EQ(bytes.size(), 16u);
+    HeapBlock b(bytes);
+    EXPECT_EQ(CheckBlock(b.p, b.size), 0);
+    EXPECT_EQ(collisiondata::BlockRadius(b.p, b.size), 0.0f);
+}
+
+TEST(CollisionWriterTest, TheWriterRefusesTrianglesNamingMissingVertices) {
+    CollisionPart bad = Triangle();
+    bad.triangles[0][2] = 3;
+    EXPECT_TRUE(WriteCollisionBlock({bad}).empty());
+}
+
+TEST(CollisionReaderTest, RefusesTruncatedBlocksAtEveryLength) {
+    const auto bytes = WriteCollisionBlock({Triangle(), CollisionBox(0, 0, 0, 1, 1, 1)});
+    // The last part's trailing padding is not needed, so the exact end of its records is enough.
+    const size_t needed = 96 + 16 + 8 * 16 + 12 * 6;
+    for (size_t n = 0; n < bytes.size(); ++n) {
+        HeapBlock b(bytes, n);
+        EXPECT_EQ(CheckBlock(b.p, n) >= 0, n >= needed) << n << " bytes";
+    }
+    EXPECT_EQ(CheckBlock(nullptr, 64), -1);
+}
+
+TEST(CollisionReaderTest, RefusesCorruptCountsAndIndices) {
+    auto bytes = WriteCollisionBlock({Triangle()});
+    auto put = [&](size_t at, uint32_t v) {
+        auto copy = bytes;
+        std::memcpy(copy.data() + at, &v, 4);
+        HeapBlock b(copy);
+        return CheckBlock(b.p, b.size);
+    };
+    EXPECT_EQ(put(0, 2), -1);            // a second part past the end
+    EXPECT_EQ(put(0, 0xFFFFFFFFu), -1);  // absurd part count
+    EXPECT_EQ(put(16, 0x40000000u), -1); // vertex count whose size would wrap 32 bits
+    EXPECT_EQ(put(20, 0xFFFFFFFFu), -1); // triangle count likewise
+    auto copy = bytes;
+    const uint16_t far = 3;
+    std::memcpy(copy.data() + 80 + 4, &far, 2);  // third index of the triangle
+    HeapBlock b(copy);
+    EXPECT_EQ(CheckBlock(b.p, b.size), -1);
+    // A block that is not word-aligned cannot be read in place.
+    std::vector<uint8_t> shifted(bytes.size() + 1);
+    std::memcpy(shifted.data() + 1, bytes.data(), bytes.size());
+    HeapBlock s(shifted);
+    EXPECT_EQ(CheckBlock(static_cast<uint8_t*>(s.p) + 1, bytes.size()), -1);
+}
+
+}  // namespace
