@@ -22,74 +22,11 @@
 #include <memory>
 #include <vector>
 
-#include "../tests/kinetic/collide/grid_height_field.h"
-#include "../tests/kinetic/collide/test_shapes.h"
-#include "kinetic/collide/collision_detector.h"
-#include "kinetic/dynamics/fast_subspace.h"
-#include "kinetic/dynamics/rigid_body.h"
-#include "kinetic/dynamics/rigid_collection.h"
-#include "kinetic/dynamics/spatial_deactivator.h"
-#include "kinetic/dynamics/toolkit.h"
-#include "kinetic/dynamics/world.h"
+#include "kinetic_scene_world.h"
 
 namespace {
 
-using namespace Kinetic;
-using namespace Kinetic::testing_shapes;
-
-// Upward height of the ground at (x, z); the surface is at y = -h in the engine's frame.
-float groundHeight(float x, float z) {
-    return 2.0f * std::sin(x / 17.0f) * std::cos(z / 23.0f) + 1.0f * std::sin((x + 2.0f * z) / 31.0f);
-}
-
-// The grid stores heights raised by this much (its box runs from its origin upwards), and its body sits
-// this much lower, so the surface lands at y = -h.
-constexpr float kLift = 4.0f;
-
-struct SceneWorld {
-    SceneWorld(bool gravity, int samples)
-        : field(samples, samples, 256.0f / static_cast<float>(samples - 1),
-                [](float x, float z) { return groundHeight(x, z) + kLift; }),
-          kit(1),
-          unitBox(boxGeometry(Vector3(0.5f, 0.5f, 0.5f))),
-          postBox(boxGeometry(Vector3(0.5f, 1.0f, 0.5f))) {
-        kit.m_defaultRigidCollection->setODESolver(EULER);
-        kit.m_defaultSubspace->setGravity(gravity ? Vector3(0.0f, 15.1074f, 0.0f) : Vector3_Zero);
-        kit.m_defaultSubspace->getDeactivator()->setEnabled(false);
-        // The race replaces the default detector by one of tolerance 0.2.
-        detector = new CollisionDetector(0.2f);
-        kit.m_defaultSubspace->m_collisionDetector = detector;
-        kit.m_defaultCollisionDetector = detector;
-        kit.m_defaultCleanup->remember(detector);
-        auto* ground = new RigidBody();
-        HeightFieldPrimitiveBlueprint bp;
-        bp.m_heightField = &field;
-        bp.m_optimisedCD = 1;
-        ground->addPrimitive(bp);
-        ground->m_friction = 0.8f;
-        ground->m_restitution = 0.1f;
-        kit.addRigidBody(ground, Vector3(0.0f, kLift, 0.0f), Quaternion_Zero);
-    }
-    RigidBody* box(Geometry* g, float mass, const Vector3& p, bool pinned = false) {
-        auto* b = new RigidBody();
-        GeometricPrimitiveBlueprint bp;
-        bp.m_geometry = g;
-        bp.m_mass = mass;
-        bp.m_isConvex = 1;
-        b->addPrimitive(bp);
-        if (pinned) b->setPinned(true);
-        b->m_friction = 0.8f;
-        b->m_restitution = 0.1f;
-        kit.addRigidBody(b, p, Quaternion_Zero);
-        return b;
-    }
-
-    GridHeightField field;
-    Toolkit kit;
-    std::unique_ptr<Geometry> unitBox;
-    std::unique_ptr<Geometry> postBox;
-    CollisionDetector* detector = nullptr;
-};
+using namespace kinetic_bench;
 
 // Runs steps, timing each; reports median and maximum per step.
 void runScene(benchmark::State& state, bool gravity, int samples, int steps,
@@ -156,11 +93,7 @@ void BM_KineticS1Resting(benchmark::State& state) {
 // The 500 boxes are fixed as the scene gives them, or pinned as the game's simple track objects are
 // (pinned bodies sit in the detector's inactive list instead of its fixed list).
 void buildS2(SceneWorld& w, bool pinned) {
-    for (int a = 0; a < 25; ++a)
-        for (int b = 0; b < 20; ++b) {
-            const float x = 50.0f + 6.0f * static_cast<float>(a), z = 50.0f + 6.0f * static_cast<float>(b);
-            w.box(w.postBox.get(), pinned ? 1.0f : 0.0f, Vector3(x, -groundHeight(x, z) - 1.0f, z), pinned);
-        }
+    addPostGrid(w, pinned);
     for (int k = 0; k < 16; ++k) {
         const float x = 40.0f, z = 50.0f + 7.0f * static_cast<float>(k);
         RigidBody* b = w.box(w.unitBox.get(), 1.0f, Vector3(x, -groundHeight(x, z) - 1.5f, z));
