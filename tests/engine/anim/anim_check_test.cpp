@@ -1,0 +1,276 @@
+#include "engine/anim/anim_check.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "engine/anim/anim_pose.h"
+#include "engine/anim/anim_test_support.h"
+
+namespace {
+
+using namespace animtest;
+
+class AnimCheckTest : public LogTest {
+protected:
+    // Refused with a line holding `why`.
+    void ExpectRefused(const std::vector<uint8_t>& img, const _skeleton* s, const std::string& why) {
+        g_log.clear();
+        GuardedBlock g(img);
+        EXPECT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s), -1) << why;
+        EXPECT_NE(g_log.find("veAnimCheckAnimation: " + why), std::string::npos) << g_log;
+        EXPECT_NE(g_log.find("; animation refused\n"), std::string::npos) << g_log;
+    }
+    void ExpectSkeletonRefused(const _skeleton* s, const std::string& why) {
+        g_log.clear();
+        EXPECT_EQ(veAnimCheckSkeleton(s), -1) << why;
+        EXPECT_NE(g_log.find("veAnimCheckSkeleton: " + why + "; skeleton refused"), std::string::npos) << g_log;
+    }
+};
+
+std::vector<uint8_t> Sampled(uint16_t version, uint32_t frames, uint32_t bones) {
+    std::vector<uint8_t> v;
+    PutAt(v, 0, _animation{version, 0, 0, float(frames) / 60.0f});
+    const uint32_t q = version == 1 ? 16 : 8;
+    v.resize(8 + size_t(frames) * (12 + q * bones), 0);
+    return v;
+}
+
+std::vector<uint8_t> Hermite(uint32_t channels, uint32_t keys) {
+    std::vector<uint8_t> v;
+    PutAt(v, 0, _animation{3, 0, 0, 1.0f});
+    PutAt(v, 8, AnimHermiteHeader{channels, 0, 20});
+    const size_t keysAt = 20 + 8 * size_t(channels);
+    for (uint32_t c = 0; c < channels; ++c) {
+        PutAt(v, 20 + 8 * c, AnimHermiteChannel{keys, uint32_t(keysAt + 28 * keys * c)});
+        for (uint32_t k = 0; k < keys; ++k)
+            PutAt(v, keysAt + 28 * (keys * c + k), AnimHermiteKey{0.1f * k, {0.1f, 0, 0}, {0, 0, 0}});
+    }
+    return v;
+}
+
+std::vector<uint8_t> Dvo(uint8_t rev, uint8_t sub) {
+    const bool packed = rev == 1 && sub == 1;
+    const std::vector<uint8_t> key = packed ? std::vector<uint8_t>{0, 0, 0x40, 0x06, 0, 0, 0, 0, 0, 0}
+                                            : KeyBytes(RawKey(10, 20, 30, 1, 2, 3, 4));
+    return DvoBlock(rev, sub, 1000, {{0, {10, 20}, {key, key, key}}, {11, {5}, {key, key}}, {25, {20}, {key, key}}});
+}
+
+TEST_F(AnimCheckTest, Skeletons) {
+    TestSkeleton s(40);
+    s.bones[3].parentID = 0;
+    s.bones[9].mirrorID = 39;
+    EXPECT_EQ(veAnimCheckSkeleton(s.get()), 0);
+    EXPECT_EQ(g_log, "");
+    ExpectSkeletonRefused(nullptr, "no skeleton");
+    _skeleton empty{0, s.bones.data()}, many{41, s.bones.data()}, none{3, nullptr};
+    ExpectSkeletonRefused(&empty, "bone count 0, 1 to 40");
+    ExpectSkeletonRefused(&many, "bone count 41, 1 to 40");
+    ExpectSkeletonRefused(&none, "no bones");
+    TestSkeleton selfParent(4);
+    selfParent.bones[2].parentID = 2;
+    ExpectSkeletonRefused(selfParent.get(), "bone 2 has parent 2, not an earlier bone");
+    TestSkeleton later(4);
+    later.bones[1].parentID = 3;
+    ExpectSkeletonRefused(later.get(), "bone 1 has parent 3, not an earlier bone");
+    TestSkeleton twin(4);
+    twin.bones[0].mirrorID = 4;
+    ExpectSkeletonRefused(twin.get(), "bone 0 has mirror twin 4, outside the skeleton");
+    TestSkeleton nan(4);
+    nan.bones[3].parentToBone.y = NAN;
+    ExpectSkeletonRefused(nan.get(), "bone 3 offset is not a number");
+    // A bad skeleton refuses any block checked against it.
+    g_log.clear();
+    const std::vector<uint8_t> img = Sampled(1, 2, 4);
+    EXPECT_EQ(veAnimCheckAnimation(reinterpret_cast<const _animation*>(img.data()), uint32_t(img.size()), later.get()), -1);
+    EXPECT_NE(g_log.find("veAnimCheckSkeleton"), std::string::npos);
+}
+
+TEST_F(AnimCheckTest, SampledBlocksMustHoldExactlyTheirFramesForTheSkeleton) {
+    TestSkeleton s(5);
+    for (uint16_t v : {uint16_t(1), uint16_t(2)}) {
+        std::vector<uint8_t> img = Sampled(v, 30, 5);
+        GuardedBlock ok(img);
+        EXPECT_EQ(veAnimCheckAnimation(ok.anim(), ok.size(), s.get()), 0) << g_log;
+        img.resize(img.size() + 15);  // sub-file padding
+        GuardedBlock padded(img);
+        EXPECT_EQ(veAnimCheckAnimation(padded.anim(), padded.size(), s.get()), 0) << g_log;
+        const uint32_t frame = 12 + (v == 1 ? 16 : 8) * 5;
+        const uint32_t need = 8 + 30 * frame;
+        ExpectRefused(std::vector<uint8_t>(img.begin(), img.begin() + need - 1), s.get(),
+                      "30 frames need " + std::to_string(need) + " bytes, past the end");
+        // Written for another bone count.
+        ExpectRefused(Sampled(v, 30, 6), s.get(), "");
+        EXPECT_NE(g_log.find("not made for 5 bones"), std::string::npos) << g_log;
+        ExpectRefused(Sampled(v, 30, 4), s.get(), "");
+        EXPECT_NE(g_log.find("past the end"), std::string::npos) << g_log;
+        for (float len : {0.0f, -1.0f, NAN, INFINITY}) {
+            std::vector<uint8_t> bad = Sampled(v, 30, 5);
+            PutAt(bad, 4, len);
+            ExpectRefused(bad, s.get(), "length is not a positive number of seconds");
+        }
+        std::vector<uint8_t> huge = Sampled(v, 30, 5);
+        PutAt(huge, 4, 1e30f);
+        ExpectRefused(huge, s.get(), "16777216 frames need");
+    }
+    std::vector<uint8_t> nan = Sampled(1, 30, 5);
+    PutAt(nan, 8 + 3 * (12 + 80) + 12 + 16 * 2 + 4, NAN);
+    ExpectRefused(nan, s.get(), "value at offset " + std::to_string(8 + 3 * 92 + 12 + 32 + 4) + " is not a number");
+    std::vector<uint8_t> nanRoot = Sampled(2, 30, 5);
+    PutAt(nanRoot, 8 + 7 * (12 + 40) + 8, INFINITY);
+    ExpectRefused(nanRoot, s.get(), "frame 7 root position is not a number");
+}
+
+TEST_F(AnimCheckTest, HermiteCountsOffsetsKeysAndBones) {
+    TestSkeleton s(34);
+    {
+        const std::vector<uint8_t> img = Hermite(30, 3);
+        GuardedBlock g(img);
+        EXPECT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0) << g_log;
+    }
+    std::vector<uint8_t> img = Hermite(30, 3);
+    PutAt(img, 8, uint32_t(31));
+    ExpectRefused(img, s.get(), "31 channels, at most 30");
+    img = Hermite(4, 3);
+    PutAt(img, 16, uint32_t(img.size() - 31));
+    ExpectRefused(img, s.get(), "channel directory at " + std::to_string(img.size() - 31) + " past the end");
+    img = Hermite(4, 3);
+    PutAt(img, 20 + 8 * 2 + 4, uint32_t(img.size() - 3 * 28 + 1));
+    ExpectRefused(img, s.get(), "channel 2 keys at " + std::to_string(img.size() - 3 * 28 + 1) + " past the end");
+    img = Hermite(4, 3);
+    PutAt(img, 20 + 8 * 3, uint32_t(1));
+    ExpectRefused(img, s.get(), "channel 3 has 1 keys, at least 2");
+    img = Hermite(4, 3);
+    PutAt(img, 20 + 8 * 3, uint32_t(0x40000000));  // a count whose key bytes wrap 32 bits
+    ExpectRefused(img, s.get(), "channel 3 keys at");
+    img = Hermite(4, 3);
+    PutAt(img, 20 + 32 + 28 * 5, 0.05f);  // channel 1 key 2 before key 1
+    ExpectRefused(img, s.get(), "channel 1 key 2 goes back in time");
+    img = Hermite(4, 3);
+    PutAt(img, 20 + 32 + 28 * 5 + 8, NAN);
+    ExpectRefused(img, s.get(), "channel 1 key 2 is not a number");
+    img = Hermite(4, 3);
+    PutAt(img, 4, NAN);
+    ExpectRefused(img, s.get(), "length is not a number");
+    img = Hermite(4, 3);
+    img.resize(19);
+    ExpectRefused(img, s.get(), "header past the end");
+    // Channel 20 drives bone 29: not in a 27-bone skeleton.
+    TestSkeleton small(27);
+    ExpectRefused(Hermite(21, 2), small.get(), "channel 20 drives bone 29, outside the skeleton");
+    GuardedBlock fits(Hermite(20, 2));
+    EXPECT_EQ(veAnimCheckAnimation(fits.anim(), fits.size(), small.get()), 0) << g_log;
+}
+
+TEST_F(AnimCheckTest, PackedHermiteTablesAndChannels) {
+    TestSkeleton s(33);
+    for (auto [rev, sub] : {std::pair<uint8_t, uint8_t>{1, 0}, {1, 1}, {2, 0}, {2, 1}}) {
+        SCOPED_TRACE(std::to_string(rev) + "." + std::to_string(sub));
+        const bool packed = rev == 1 && sub == 1;
+        const uint32_t ks = packed ? 10 : 16, ts = packed ? 1 : 2;
+        const std::vector<uint8_t> good = Dvo(rev, sub);
+        {
+            GuardedBlock g(good);
+            EXPECT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0) << g_log;
+        }
+        AnimDvoHeader h;
+        std::memcpy(&h, good.data(), sizeof h);
+        ExpectRefused(std::vector<uint8_t>(good.begin(), good.end() - 1), s.get(), "channel 25 keys (2) past the end");
+        std::vector<uint8_t> img = good;
+        PutAt(img, 16 + 2 * 25, kDvoChannelAbsent);
+        ExpectRefused(img, s.get(), "root position channel absent");
+        img = good;
+        PutAt(img, 16 + 2 * 25, uint16_t(3000));
+        ExpectRefused(img, s.get(), "channel 25 time entry 3000 past the end");
+        img = good;
+        if (packed)
+            img[h.timeTableOffset + 3] = 1;
+        else
+            PutAt(img, h.timeTableOffset + 2 * 3, uint16_t(1));
+        ExpectRefused(img, s.get(), "channel 11 has 1 keys, at least 2");
+        img = good;
+        if (packed)
+            img[h.timeTableOffset + 3] = 200;
+        else
+            PutAt(img, h.timeTableOffset + 2 * 3, uint16_t(200));
+        ExpectRefused(img, s.get(), "channel 11 times (200 keys) past the end");
+        img = good;
+        if (packed)
+            img[h.timeTableOffset + 2] = 5;
+        else
+            PutAt(img, h.timeTableOffset + 2 * 2, uint16_t(5));
+        ExpectRefused(img, s.get(), "channel 0 key 2 goes back in time");
+        img = good;
+        PutAt(img, 10, uint16_t(h.keyTableOffset + ks));
+        ExpectRefused(img, s.get(), "channel 25 keys (2) past the end");
+        img = good;
+        PutAt(img, 6, uint16_t(good.size() - ts));
+        ExpectRefused(img, s.get(), "channel 0 ");
+        // Channel 17 drives bone 29: fine in 33 bones, outside 29.
+        img = good;
+        PutAt(img, 16 + 2 * 17, uint16_t(0));
+        GuardedBlock g(img);
+        EXPECT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0) << g_log;
+        TestSkeleton small(29);
+        ExpectRefused(img, small.get(), "channel 17 drives bone 29, outside the skeleton");
+    }
+    std::vector<uint8_t> img = Dvo(1, 0);
+    img[2] = 3;
+    ExpectRefused(img, s.get(), "revision 3.0 not known");
+    img[2] = 1;
+    img[3] = 2;
+    ExpectRefused(img, s.get(), "revision 1.2 not known");
+    ExpectRefused(std::vector<uint8_t>(img.begin(), img.begin() + 67), s.get(), "header past the end");
+}
+
+TEST_F(AnimCheckTest, ShortAndUnknownBlocks) {
+    TestSkeleton s(4);
+    ExpectRefused({1, 0, 0, 0, 0, 0, 0}, s.get(), "block of 7 bytes is shorter than its header");
+    ExpectRefused({}, s.get(), "block of 0 bytes is shorter than its header");
+    for (uint16_t v : {0, 4, 5, 7, 0xFFFF}) {
+        std::vector<uint8_t> img = Sampled(1, 2, 4);
+        PutAt(img, 0, v);
+        ExpectRefused(img, s.get(), "version " + std::to_string(v) + " not known");
+    }
+    g_log.clear();
+    EXPECT_EQ(veAnimCheckAnimation(nullptr, 100, s.get()), -1);
+    EXPECT_NE(g_log.find("shorter than its header"), std::string::npos);
+}
+
+// Every prefix and many single-byte corruptions of valid blocks: the check either refuses or the block
+// can be sampled at any time, mirrored or not, without a read past its end (the guard page faults).
+TEST_F(AnimCheckTest, CutAndCorruptedBlocksAreRefusedOrSafe) {
+    TestSkeleton s(34);
+    s.bones[9].mirrorID = 16;
+    s.bones[16].mirrorID = 9;
+    std::vector<std::vector<uint8_t>> blocks = {Sampled(1, 6, 34), Sampled(2, 6, 34), Hermite(25, 3),
+                                                Dvo(1, 0),         Dvo(1, 1),         Dvo(2, 0)};
+    std::vector<uint8_t> poseBytes(16 + 16 * 34);
+    auto* pose = reinterpret_cast<_angle_array*>(poseBytes.data());
+    const float times[] = {-1.0f, 0.0f, 0.013f, 0.05f, 0.09f, 0.5f, 3.0f, 1e9f, NAN};
+    int accepted = 0, refused = 0;
+    const auto tryBlock = [&](const std::vector<uint8_t>& img) {
+        GuardedBlock g(img);
+        if (veAnimCheckAnimation(g.anim(), g.size(), s.get()) != 0) {
+            ++refused;
+            return;
+        }
+        ++accepted;
+        for (float t : times)
+            for (int mirror : {0, 1}) veAnimGetAngle(pose, g.anim(), s.get(), mirror, t);
+        veAnimGetAnimationLength(g.anim());
+    };
+    for (const auto& b : blocks) {
+        for (size_t n = 0; n <= b.size(); ++n) tryBlock(std::vector<uint8_t>(b.begin(), b.begin() + n));
+        for (size_t i = 0; i < b.size() && i < 400; ++i)
+            for (uint8_t x : {uint8_t(0x00), uint8_t(0xFF), uint8_t(0x80), uint8_t(0x01)}) {
+                std::vector<uint8_t> c = b;
+                c[i] = static_cast<uint8_t>(x == 0x01 ? c[i] + 1 : x);
+                tryBlock(c);
+            }
+    }
+    EXPECT_GT(accepted, 100);
+    EXPECT_GT(refused, 100);
+}
+
+}  // namespace
