@@ -3,6 +3,7 @@
 // only its table: the race's teardown disposes of the objects.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 

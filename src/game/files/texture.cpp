@@ -54,5 +54,16 @@ CTexture* LoadTexture(void* image, int length, int subFile) {
         x_printf("texture sub-file %d refused (%d)\n", subFile, static_cast<int>(r));
         return nullptr;
     }
+    // In place the palette sits on the first 16-byte boundary after the pixels, which is not where the
+    // file puts it when the pixels do not start on a boundary: it must still lie inside the sub-file.
+    const _FS_BITMAP* h = static_cast<const _FS_BITMAP*>(image);
+    if (h->palettized && (h->bitsPerPixel == 4 || h->bitsPerPixel == 8)) {
+        const uint64_t pixels = reinterpret_cast<uintptr_t>(image) + sizeof(_FS_BITMAP) + h->pixdata;
+        const uint64_t palette = (pixels + layout.pixelBytes + 15) & ~15ull;
+        if (palette + layout.paletteBytes > reinterpret_cast<uintptr_t>(image) + static_cast<uint64_t>(length)) {
+            x_printf("texture sub-file %d: palette past the end\n", subFile);
+            return nullptr;
+        }
+    }
     return new CTexture(static_cast<_FS_BITMAP*>(image));
 }
