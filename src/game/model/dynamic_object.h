@@ -17,6 +17,7 @@ public:
     virtual void doAction(const CPacket& packet, float dt) = 0;
     // `other` is the partner's game object, null when its body has none.
     virtual void collisionHandler(CModelObject* other, const Kinetic::CollisionEvent& event);
+    // A phantom handler's event carries the began/stopped state (CPhantomEvent::StateOf).
     virtual void phantomCollisionHandler(CModelObject* other, const Kinetic::CollisionEvent& event);
 
     qzVector3d linearVelocity;

@@ -1,9 +1,12 @@
 #include "game/model/model.h"
 
+#include <optional>
+
 #include "engine/sys/files.h"
 #include "game/model/dynamic_object.h"
 #include "game/model/model_object.h"
 #include "game/model/pause_state.h"
+#include "game/model/phantom_event.h"
 #include "game/model/timer.h"
 #include "game/view/util.h"
 #include "kinetic/collide/collidable.h"
@@ -92,46 +95,36 @@ CModel::~CModel() {
 }
 
 void CModel::forwardEvent(Kinetic::Event& event, bool phantom) {
-    // Both event kinds carry the two collidables in the same place.
-    Kinetic::Collidable* ca;
-    Kinetic::Collidable* cb;
-    if (phantom) {
-        auto& e = static_cast<Kinetic::InterpenetrationEvent&>(event);
-        ca = e.m_objectA;
-        cb = e.m_objectB;
-    } else {
-        auto& e = static_cast<Kinetic::CollisionEvent&>(event);
-        ca = e.m_objectA;
-        cb = e.m_objectB;
-    }
-    if ((ca && (ca->m_collisionGroups & 1u)) || (cb && (cb->m_collisionGroups & 1u))) return;
-    auto owner = [](Kinetic::Collidable* c) -> CModelObject* {
-        if (!c || !c->m_entity) return nullptr;
-        return static_cast<CModelObject*>(c->m_entity->m_userInfo);
-    };
-    CModelObject* a = owner(ca);
-    CModelObject* b = owner(cb);
-    // The handlers take a collision event; a phantom event is handed over as one with the same pair.
-    Kinetic::CollisionEvent asCollision;
-    const Kinetic::CollisionEvent* ev;
-    if (phantom) {
-        asCollision.m_objectA = ca;
-        asCollision.m_objectB = cb;
-        ev = &asCollision;
-    } else {
+    // Both event kinds carry the two collidables; the handlers take a collision event, so a phantom
+    // event is handed over as one that also carries its began/stopped state.
+    std::optional<CPhantomEvent> asCollision;
+    Kinetic::CollisionEvent* ev;
+    if (phantom)
+        ev = &asCollision.emplace(static_cast<Kinetic::PhantomPenetrationEvent&>(event));
+    else
         ev = &static_cast<Kinetic::CollisionEvent&>(event);
-    }
-    if (auto* da = dynamic_cast<CDynamicObject*>(a)) {
-        if (phantom)
-            da->phantomCollisionHandler(b, *ev);
-        else
-            da->collisionHandler(b, *ev);
-    }
-    if (auto* db = dynamic_cast<CDynamicObject*>(b)) {
-        if (phantom)
-            db->phantomCollisionHandler(a, *ev);
-        else
-            db->collisionHandler(a, *ev);
+    Kinetic::Collidable* ca = ev->m_objectA;
+    Kinetic::Collidable* cb = ev->m_objectB;
+    const bool silenced = (ca && (ca->m_collisionGroups & 1u)) || (cb && (cb->m_collisionGroups & 1u));
+    if (!silenced) {
+        auto owner = [](Kinetic::Collidable* c) -> CModelObject* {
+            if (!c || !c->m_entity) return nullptr;
+            return static_cast<CModelObject*>(c->m_entity->m_userInfo);
+        };
+        CModelObject* a = owner(ca);
+        CModelObject* b = owner(cb);
+        if (auto* da = dynamic_cast<CDynamicObject*>(a)) {
+            if (phantom)
+                da->phantomCollisionHandler(b, *ev);
+            else
+                da->collisionHandler(b, *ev);
+        }
+        if (auto* db = dynamic_cast<CDynamicObject*>(b)) {
+            if (phantom)
+                db->phantomCollisionHandler(a, *ev);
+            else
+                db->collisionHandler(a, *ev);
+        }
     }
 }
 

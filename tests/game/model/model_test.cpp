@@ -10,6 +10,7 @@
 #include "game/model/dynamic_object.h"
 #include "game/model/intersection.h"
 #include "game/model/pause_state.h"
+#include "game/model/phantom_event.h"
 #include "game/model/timer.h"
 #include "kinetic/collide/collidable.h"
 #include "kinetic/collide/collision_detector.h"
@@ -39,8 +40,8 @@ struct Recorder : CDynamicObject {
     void collisionHandler(CModelObject* other, const Kinetic::CollisionEvent&) override {
         log_->push_back(name_ + ":collide with " + Name(other));
     }
-    void phantomCollisionHandler(CModelObject* other, const Kinetic::CollisionEvent&) override {
-        log_->push_back(name_ + ":phantom with " + Name(other));
+    void phantomCollisionHandler(CModelObject* other, const Kinetic::CollisionEvent& e) override {
+        log_->push_back(name_ + ":phantom with " + Name(other) + " state " + std::to_string(CPhantomEvent::StateOf(e)));
     }
     void update(float t) override { log_->push_back(name_ + ":update " + std::to_string(static_cast<int>(t * 60))); }
     void cleanup() override { log_->push_back(name_ + ":cleanup"); }
@@ -179,8 +180,14 @@ TEST_F(ModelTest, CollisionReachesBothHandlersAThenB) {
     Kinetic::PhantomPenetrationEvent pe;
     pe.m_objectA = &sb;
     pe.m_objectB = &sa;
+    pe.m_state = Kinetic::PhantomPenetrationEvent::ENDED;
     model->kineticToolkit->m_defaultSubspace->getEventDelegator()->raiseEvent(pe);
-    EXPECT_EQ(log, (std::vector<std::string>{"b:phantom with a", "a:phantom with b"}));
+    EXPECT_EQ(log, (std::vector<std::string>{"b:phantom with a state 1", "a:phantom with b state 1"}));
+    log.clear();
+    pe.m_state = Kinetic::PhantomPenetrationEvent::BEGAN;
+    model->onPhantomCollide(pe);
+    EXPECT_EQ(log, (std::vector<std::string>{"b:phantom with a state 0", "a:phantom with b state 0"}));
+    EXPECT_EQ(CPhantomEvent::StateOf(e), 0);  // a plain collision event
 }
 
 TEST_F(ModelTest, GroupOneOnEitherSideSilencesTheEvent) {
