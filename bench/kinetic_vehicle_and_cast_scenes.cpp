@@ -104,7 +104,8 @@ void castAll(benchmark::State& state, bool grouped) {
         for (int i = 0; i < 10000; ++i) {
             const float x = 10.0f + 236.0f * lcg.next(), z = 10.0f + 236.0f * lcg.next();
             const float surface = -groundHeight(x, z);
-            const Segment seg = Segment::between(Vector3(x, surface - 50.0f, z), Vector3(x, surface + 50.0f, z));
+            const Segment seg =
+                Segment::between(Vector3(x, surface - 50.0f, z), Vector3(x, surface + 50.0f, z));
             if (grouped) {
                 GroupSegmentTest group;
                 auto* t = new ClosestHitSegmentTest(seg);

@@ -37,7 +37,8 @@ public:
     bool intersect(const KDop14& query, std::vector<const TriangleIndices*>& out, const KDOPNode* node) const;
     // Appends the leaf triangles whose volumes (and ancestors' volumes) the segment crosses; both children
     // of a crossed node are always searched.
-    bool intersect(const Segment& segment, std::vector<const TriangleIndices*>& out, const KDOPNode* node) const;
+    bool intersect(const Segment& segment, std::vector<const TriangleIndices*>& out,
+                   const KDOPNode* node) const;
 
     KDOPNode* getRoot() const { return m_root; }
     KDOPNode* m_root = nullptr;

@@ -54,7 +54,8 @@ void calculateCacheItem(const CollisionDetails& contact, Item& item) {
 }
 
 bool doCompressionIntegration(const Matrix3& K, const Matrix3& Kinv, const Vector3& startVelocity, float mu,
-                              float target, int steps, float stickThreshold, Vector3& endVelocity, float& work) {
+                              float target, int steps, float stickThreshold, Vector3& endVelocity,
+                              float& work) {
     const Vector3 r0 = row(K, 0), r1 = row(K, 1), r2 = row(K, 2);
     float tx = startVelocity.x, ty = startVelocity.y, vz = startVelocity.z;
     float w = 0.0f;

@@ -34,8 +34,8 @@ void calculateCacheItem(const CollisionDetails& contact, Item& item);
 // Both return false when the normal impulse per unit of the friction-weighted direction (r2 . d) is not
 // positive: the integration cannot go on and the caller falls back to a damped single impulse.
 bool doCompressionIntegration(const Matrix3& K, const Matrix3& Kinv, const Vector3& startVelocity, float mu,
-                              float targetNormalVelocity, int steps, float stickThreshold, Vector3& endVelocity,
-                              float& work);
+                              float targetNormalVelocity, int steps, float stickThreshold,
+                              Vector3& endVelocity, float& work);
 bool doRestitutionIntegration(const Matrix3& K, const Matrix3& Kinv, const Vector3& startVelocity, float mu,
                               float startWork, float targetWork, int steps, float stickThreshold,
                               Vector3& endVelocity);

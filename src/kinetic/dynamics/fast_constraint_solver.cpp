@@ -10,7 +10,8 @@
 
 namespace Kinetic {
 
-FastConstraintSolver::FastConstraintSolver() : m_impl(new Impl{new kn_Local_Constraint_System(), new GroupDeactivator()}) {
+FastConstraintSolver::FastConstraintSolver()
+    : m_impl(new Impl{new kn_Local_Constraint_System(), new GroupDeactivator()}) {
     m_impl->m_deactivator->setDeactivationThreshold(10.0f);
     m_lastRefresh = -1.0f;
 }

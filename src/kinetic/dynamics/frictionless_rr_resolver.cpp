@@ -23,8 +23,8 @@ void FrictionlessRRResolver::resolve(std::vector<CollisionDetails>& group) {
         const RigidBody* b = bodyOf(c.m_objectB);
         const Vector3& p = c.m_contact.m_position;
         const Vector3& n = c.m_contact.m_normal;
-        m_normalDenominator[i] = (a ? a->m_massInv : 0.0f) + (b ? b->m_massInv : 0.0f) + angularTerm(a, p, n) +
-                                 angularTerm(b, p, n);
+        m_normalDenominator[i] = (a ? a->m_massInv : 0.0f) + (b ? b->m_massInv : 0.0f) +
+                                 angularTerm(a, p, n) + angularTerm(b, p, n);
     }
     PointRRResolver::resolve(group);
 }

@@ -15,20 +15,22 @@ struct RollStorage {
     float error;
     bool usable;  // false: no rotational response about the row's axis, nothing to solve
 };
-static_assert(sizeof(RollStorage) <= kn_Bike_Roll_Constraint::kStorageSize, "roll storage fits its 224 bytes");
+static_assert(sizeof(RollStorage) <= kn_Bike_Roll_Constraint::kStorageSize,
+              "roll storage fits its 224 bytes");
 
 void impulseStep(const kn_Rigid_Body_Core& core, RollStorage& s, float tau, float strength, float invDt,
                  float tauFactor, float dampFactor) {
     kn_Dense_Matrix m = s.rows.matrix();
-    const float impulse = m(0, 0) * (s.error * tauFactor * tau * invDt - s.rows.m_velocities[0] * dampFactor * strength);
+    const float impulse =
+        m(0, 0) * (s.error * tauFactor * tau * invDt - s.rows.m_velocities[0] * dampFactor * strength);
     kn_Core_VMQ_Input in = s.rows.input();
     core.apply_impulses(in, &impulse);
 }
 
 }  // namespace
 
-kn_Bike_Roll_Constraint::kn_Bike_Roll_Constraint(kn_Local_Constraint_System* system, const kn_Bike_Roll_BP& bp,
-                                                 RigidBody* body)
+kn_Bike_Roll_Constraint::kn_Bike_Roll_Constraint(kn_Local_Constraint_System* system,
+                                                 const kn_Bike_Roll_BP& bp, RigidBody* body)
     : kn_Constraint(system, body, nullptr, kStorageSize),
       m_tau(bp.m_tau),
       m_strength(bp.m_strength),
@@ -47,7 +49,7 @@ void kn_Bike_Roll_Constraint::init_constraint(const void* blueprint) {
 }
 
 int kn_Bike_Roll_Constraint::setup_and_step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor,
-                                                        float dampFactor) {
+                                                       float dampFactor) {
     auto* s = new (storage) RollStorage();
     const kn_Rigid_Body_Core core(m_entity[0]);
     const Matrix3 r(core.get_cached_transform());
@@ -72,7 +74,8 @@ int kn_Bike_Roll_Constraint::setup_and_step_constraint(kn_PSI_Info& psi, void* s
     return kStorageSize;
 }
 
-int kn_Bike_Roll_Constraint::step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor, float dampFactor) {
+int kn_Bike_Roll_Constraint::step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor,
+                                             float dampFactor) {
     auto* s = static_cast<RollStorage*>(storage);
     if (!s->usable) return kStorageSize;
     const kn_Rigid_Body_Core core(m_entity[0]);

@@ -21,7 +21,8 @@ public:
     kn_Bike_Roll_Constraint(kn_Local_Constraint_System* system, const kn_Bike_Roll_BP& bp, RigidBody* body);
 
     int get_vmq_storage_size() const override { return kStorageSize; }
-    int setup_and_step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor, float dampFactor) override;
+    int setup_and_step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor,
+                                  float dampFactor) override;
     int step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor, float dampFactor) override;
     // Copies the blueprint and resets the roll angle to 0.
     void init_constraint(const void* blueprint) override;

@@ -22,13 +22,15 @@ public:
 class kn_Constraint : public kn_Effector {
 public:
     // Registers with the system, which then owns it.
-    kn_Constraint(kn_Local_Constraint_System* system, RigidBody* entity0, RigidBody* entity1, int storageSize);
+    kn_Constraint(kn_Local_Constraint_System* system, RigidBody* entity0, RigidBody* entity1,
+                  int storageSize);
     // Leaves the system.
     ~kn_Constraint() override;
 
     virtual int get_vmq_storage_size() const = 0;
     // Both return the storage bytes used.
-    virtual int setup_and_step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor, float dampFactor) = 0;
+    virtual int setup_and_step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor,
+                                          float dampFactor) = 0;
     virtual int step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor, float dampFactor) = 0;
     virtual void init_constraint(const void* blueprint) = 0;
 

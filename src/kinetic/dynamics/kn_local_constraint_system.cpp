@@ -27,7 +27,8 @@ void kn_Local_Constraint_System::constraint_deletion_event(kn_Constraint* c) {
 
 void kn_Local_Constraint_System::recalc_storage_size() {
     m_total_storage_size = 0;
-    for (int i = 0; i < m_constraints.length(); ++i) m_total_storage_size += m_constraints[i]->get_vmq_storage_size();
+    for (int i = 0; i < m_constraints.length(); ++i)
+        m_total_storage_size += m_constraints[i]->get_vmq_storage_size();
 }
 
 void kn_Local_Constraint_System::apply_effector_PSI(kn_PSI_Info& psi) {

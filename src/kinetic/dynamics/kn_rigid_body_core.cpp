@@ -12,7 +12,8 @@ void kn_Rigid_Body_Core::add_to_velocities(const kn_Core_VMQ_Input& in, float* v
     if (!takesPart()) return;
     for (int i = 0; i < in.m_n_rows; ++i) {
         const kn_VMQ_Row& r = in.m_rows[i];
-        vel[r.m_index] += r.m_angular.dot(m_body->m_angularVelocity) + r.m_linear.dot(m_body->m_linearVelocity);
+        vel[r.m_index] +=
+            r.m_angular.dot(m_body->m_angularVelocity) + r.m_linear.dot(m_body->m_linearVelocity);
     }
 }
 

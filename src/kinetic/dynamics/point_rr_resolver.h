@@ -20,8 +20,8 @@ public:
     public:
         // True with the next contact whose normal velocity is below the threshold; the cursor is left
         // behind it. At most one full cycle is examined.
-        bool getNextCollision(std::vector<CollisionDetails>& group, float threshold, CollisionDetails** contact,
-                              ResolverDetails** details, int& index);
+        bool getNextCollision(std::vector<CollisionDetails>& group, float threshold,
+                              CollisionDetails** contact, ResolverDetails** details, int& index);
 
         int m_budgetBase = 100;
         int m_cursor = 0;

@@ -11,7 +11,9 @@ namespace Kinetic {
 class BrakeComponent : public VehicleComponent {
 public:
     explicit BrakeComponent(const knBrakeComponentBP& bp)
-        : m_wheelsBrakingTorque(bp.m_numWheels, 0.0f), m_wheelsIsFixed(bp.m_numWheels, false), m_numWheels(bp.m_numWheels) {}
+        : m_wheelsBrakingTorque(bp.m_numWheels, 0.0f),
+          m_wheelsIsFixed(bp.m_numWheels, false),
+          m_numWheels(bp.m_numWheels) {}
 
     std::vector<float> m_wheelsBrakingTorque;
     std::vector<bool> m_wheelsIsFixed;

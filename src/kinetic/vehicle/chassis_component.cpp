@@ -2,7 +2,8 @@
 
 namespace Kinetic {
 
-ChassisComponent::ChassisComponent(const knChassisComponentBP& bp) : m_coordinateSystem(bp.m_coordinateSystem) {
+ChassisComponent::ChassisComponent(const knChassisComponentBP& bp)
+    : m_coordinateSystem(bp.m_coordinateSystem) {
     // forward = up x right
     switch (bp.m_coordinateSystem) {
         case CCS_Z_UP_X_RIGHT:

@@ -12,8 +12,8 @@ void DefaultAerodynamics::updateComponent() {
     const float k = 0.5f * m_bp.m_airDensity * m_bp.m_frontalArea;
     const float s = v.dot(ci.m_transform.getRotatedDir(c.m_forwardDirCS));
     const Vector3 up = ci.m_transform.getRotatedDir(c.m_upDirCS);
-    m_totalForceWS = v * (-k * m_bp.m_dragCoefficient * v.length()) + up * (k * m_bp.m_liftCoefficient * s * s) +
-                     m_bp.m_extraGravity * ci.m_mass;
+    m_totalForceWS = v * (-k * m_bp.m_dragCoefficient * v.length()) +
+                     up * (k * m_bp.m_liftCoefficient * s * s) + m_bp.m_extraGravity * ci.m_mass;
     m_totalTorqueWS = Vector3(0.0f, 0.0f, 0.0f);
 }
 

@@ -23,7 +23,8 @@ void DefaultBrake::updateComponent() {
             m_blockTimer[i] += v.m_timeInfo.m_deltaTime;
         else
             m_blockTimer[i] = 0.0f;
-        const bool blocked = pedal >= m_wheelsMinPedalInputToBlock[i] && m_blockTimer[i] >= m_wheelsMinTimeToBlock[i];
+        const bool blocked =
+            pedal >= m_wheelsMinPedalInputToBlock[i] && m_blockTimer[i] >= m_wheelsMinTimeToBlock[i];
         const bool handbrake = v.m_driverInput->m_handbrakeOn && m_wheelsIsConnectedToHandbrake[i];
         m_wheelsIsFixed[i] = blocked || handbrake;
     }

@@ -27,7 +27,8 @@ void DefaultEngine::updateComponent() {
     const float wanted = m_vehicle->m_transmission->m_transmissionRPM;
     m_engineRPM = std::clamp(wanted, m_bp.m_minRPM, m_bp.m_maxRPM);
     const float pedal = m_vehicle->m_driverInput->m_acceleratorPedalInput;
-    const float factor = shape(m_engineRPM, m_bp, m_bp.m_torqueFactorAtMinRPM, 1.0f, m_bp.m_torqueFactorAtMaxRPM);
+    const float factor =
+        shape(m_engineRPM, m_bp, m_bp.m_torqueFactorAtMinRPM, 1.0f, m_bp.m_torqueFactorAtMaxRPM);
     const float resistance = shape(m_engineRPM, m_bp, m_bp.m_resistanceFactorAtMinRPM,
                                    m_bp.m_resistanceFactorAtOptRPM, m_bp.m_resistanceFactorAtMaxRPM);
     // Past the maximum RPM the engine gives nothing more.

@@ -13,7 +13,8 @@ void DefaultSteering::updateComponent() {
     float angle = v.m_driverInput->m_steeringWheelInput * m_maxSteeringAngle;
     if (m_maxSpeedFullSteeringAngle > 0.0f) {
         const BodyInfo& ci = v.m_chassis->m_chassisInfo;
-        const float speed = std::fabs(ci.m_linVelWS.dot(ci.m_transform.getRotatedDir(v.m_chassis->m_forwardDirCS)));
+        const float speed =
+            std::fabs(ci.m_linVelWS.dot(ci.m_transform.getRotatedDir(v.m_chassis->m_forwardDirCS)));
         if (speed > m_maxSpeedFullSteeringAngle) angle *= m_maxSpeedFullSteeringAngle / speed;
     }
     m_mainSteeringAngle = angle;

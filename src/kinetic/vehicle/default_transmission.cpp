@@ -26,7 +26,8 @@ void DefaultTransmission::updateComponent() {
     if (m_clutchTimer > 0.0f) m_clutchTimer -= v.m_timeInfo.m_deltaTime;
     float ratio = m_isReversing ? -m_reverseGearRatio : 0.0f;
     if (!m_isReversing && !m_gearsRatio.empty()) {
-        if (m_currentGear >= m_gearsRatio.size()) m_currentGear = static_cast<uint32_t>(m_gearsRatio.size() - 1);
+        if (m_currentGear >= m_gearsRatio.size())
+            m_currentGear = static_cast<uint32_t>(m_gearsRatio.size() - 1);
         const float rpm = wheelRPM * m_gearsRatio[m_currentGear] * m_primaryTransmissionRatio;
         if (rpm > m_upshiftRPM && m_currentGear + 1 < m_gearsRatio.size()) {
             ++m_currentGear;

@@ -22,8 +22,8 @@ KineticVehicle::KineticVehicle(const knKineticVehicleBP& bp)
       m_brake(bp.m_brake),
       m_suspension(bp.m_suspension),
       m_aerodynamics(bp.m_aerodynamics) {
-    VehicleComponent* all[9] = {m_chassis, m_wheels, m_driverInput, m_steering, m_engine,
-                                m_transmission, m_brake, m_suspension, m_aerodynamics};
+    VehicleComponent* all[9] = {m_chassis,      m_wheels, m_driverInput, m_steering,    m_engine,
+                                m_transmission, m_brake,  m_suspension,  m_aerodynamics};
     for (VehicleComponent* c : all)
         if (c) c->m_vehicle = this;
 }

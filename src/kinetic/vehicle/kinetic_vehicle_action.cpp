@@ -20,8 +20,8 @@ void KineticVehicleAction::apply(Subspace& subspace, float t) {
     v.m_timeInfo.m_deltaTime = t - subspace.m_lastTime;
     v.m_timeInfo.m_deltaTimeInv = 1.0f / v.m_timeInfo.m_deltaTime;
     v.updateBodiesInfo();
-    VehicleComponent* order[9] = {v.m_chassis, v.m_wheels, v.m_driverInput, v.m_steering, v.m_engine,
-                                  v.m_transmission, v.m_brake, v.m_suspension, v.m_aerodynamics};
+    VehicleComponent* order[9] = {v.m_chassis,      v.m_wheels, v.m_driverInput, v.m_steering,    v.m_engine,
+                                  v.m_transmission, v.m_brake,  v.m_suspension,  v.m_aerodynamics};
     for (VehicleComponent* c : order)
         if (c) c->updateComponent();
     v.doSimulationStep();

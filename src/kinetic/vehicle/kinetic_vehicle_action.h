@@ -10,7 +10,9 @@ class KineticVehicle;
 
 class KineticVehicleAction : public Action {
 public:
-    explicit KineticVehicleAction(KineticVehicle* vehicle) : m_kineticVehicle(vehicle) { m_lastRefresh = -1.0f; }
+    explicit KineticVehicleAction(KineticVehicle* vehicle) : m_kineticVehicle(vehicle) {
+        m_lastRefresh = -1.0f;
+    }
     void apply(Subspace& subspace, float t) override;
 
     KineticVehicle* m_kineticVehicle;  // not owned

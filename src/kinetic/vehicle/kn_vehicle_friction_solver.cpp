@@ -33,9 +33,9 @@ void scaleComponent(Vector3& v, unsigned i, float s) {
 
 }  // namespace
 
-bool kn_Vehicle_Friction_Solver::calc_force(const kn_Vehicle_Friction_Params& p, const kn_Axis_Friction_Params& a,
-                                            kn_Vehicle_Friction_Axis_Tmp& t, kn_Axis_Friction_Status& s,
-                                            float sideImpulse) {
+bool kn_Vehicle_Friction_Solver::calc_force(const kn_Vehicle_Friction_Params& p,
+                                            const kn_Axis_Friction_Params& a, kn_Vehicle_Friction_Axis_Tmp& t,
+                                            kn_Axis_Friction_Status& s, float sideImpulse) {
     const float dt = m_psi->m_delta_time;
     const float invDt = m_psi->m_inv_delta_time;
     const float vf = t.m_forward_velocity, vs = t.m_side_velocity;
@@ -53,7 +53,8 @@ bool kn_Vehicle_Friction_Solver::calc_force(const kn_Vehicle_Friction_Params& p,
         side = sideImpulse;
         sliding = std::sqrt(s.m_forward_slip_velocity * s.m_forward_slip_velocity + vs * vs);
     }
-    const float limit = (a.m_frictionCoefficient + sliding * a.m_viscosityFrictionCoefficient) * t.m_normal_force * dt;
+    const float limit =
+        (a.m_frictionCoefficient + sliding * a.m_viscosityFrictionCoefficient) * t.m_normal_force * dt;
     const float sq = forward * forward + side * side;
     bool slides;
     if (sq <= limit * limit) {
@@ -75,7 +76,8 @@ bool kn_Vehicle_Friction_Solver::calc_force(const kn_Vehicle_Friction_Params& p,
     return slides;
 }
 
-void kn_Vehicle_Friction_Solver::apply_vehicle_friction(const kn_PSI_Info& psi, const kn_Vehicle_Friction_Params& p,
+void kn_Vehicle_Friction_Solver::apply_vehicle_friction(const kn_PSI_Info& psi,
+                                                        const kn_Vehicle_Friction_Params& p,
                                                         kn_Vehicle_Friction_Status& st) {
     m_psi = &psi;
     m_reSolved = false;
@@ -91,8 +93,8 @@ void kn_Vehicle_Friction_Solver::apply_vehicle_friction(const kn_PSI_Info& psi, 
     for (int a = 0; a < 2; ++a) {
         const kn_Axis_Friction_Params& ap = p.m_axis[a];
         kn_Vehicle_Friction_Axis_Tmp& t = m_axis[a];
-        setRow(t.m_chassis_forward.m_rows[0], ap.m_forwardDirWS, (ap.m_contactPointWS - cpos) * p.m_torquePitchFactor,
-               0);
+        setRow(t.m_chassis_forward.m_rows[0], ap.m_forwardDirWS,
+               (ap.m_contactPointWS - cpos) * p.m_torquePitchFactor, 0);
         fwdC[a] = t.m_chassis_forward.input();
         kn_Dense_Matrix m = t.m_chassis_forward.matrix();
         m.makeZero();
@@ -139,8 +141,8 @@ void kn_Vehicle_Friction_Solver::apply_vehicle_friction(const kn_PSI_Info& psi, 
         m_axis[a].m_local_arm.set_rotated_inv_dir(rot, arm[a]);
         setRow(m_chassis_side.m_rows[a], p.m_axis[a].m_constraintNormalWS, arm[a], a);
         if (p.m_ground)
-            setRow(m_ground_side.m_rows[a], -p.m_axis[a].m_constraintNormalWS, p.m_axis[a].m_contactPointWS - gpos,
-                   a);
+            setRow(m_ground_side.m_rows[a], -p.m_axis[a].m_constraintNormalWS,
+                   p.m_axis[a].m_contactPointWS - gpos, a);
     }
     kn_Dense_Matrix M(m_side_matrix, 2, 2, 4);
     M.makeZero();

@@ -10,7 +10,8 @@ namespace Kinetic {
 RaycastFrictionSolver::RaycastFrictionSolver(const unsigned int& numAxles) {
     if (numAxles != 2)
         g_pGlobalErrorHandler->fatal(
-            "RaycastFrictionSolver: a raycast vehicle needs exactly two axles, not " + std::to_string(numAxles),
+            "RaycastFrictionSolver: a raycast vehicle needs exactly two axles, not " +
+                std::to_string(numAxles),
             1);
     m_params.m_numAxles = numAxles;
     m_params.m_axleParams = new RaycastFrictionSolverAxleParams[numAxles];

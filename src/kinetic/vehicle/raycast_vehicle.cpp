@@ -1,8 +1,8 @@
 #include "kinetic/vehicle/raycast_vehicle.h"
 
 #include <cfloat>
-#include <cstdlib>
 #include <cmath>
+#include <cstdlib>
 #include <string>
 
 #include "kinetic/collide/error.h"
@@ -50,14 +50,16 @@ unsigned RaycastVehicle::checkedAxleCount(const knRaycastVehicleBP& bp) {
     if (bp.m_steering->m_numWheels != n || bp.m_steering->m_wheelsSteeringAngle.size() < n ||
         bp.m_transmission->m_numWheels != n || bp.m_transmission->m_wheelsTransmittedTorque.size() < n ||
         bp.m_brake->m_numWheels != n || bp.m_brake->m_wheelsBrakingTorque.size() < n ||
-        bp.m_brake->m_wheelsIsFixed.size() < n || s.m_numWheels != n || s.m_wheelsSuspensionForce.size() < n ||
-        s.m_wheelsHardpointCS.size() < n || s.m_wheelsDirectionCS.size() < n || s.m_wheelsLength.size() < n)
+        bp.m_brake->m_wheelsIsFixed.size() < n || s.m_numWheels != n ||
+        s.m_wheelsSuspensionForce.size() < n || s.m_wheelsHardpointCS.size() < n ||
+        s.m_wheelsDirectionCS.size() < n || s.m_wheelsLength.size() < n)
         refuse("the components disagree on the wheel count (" + std::to_string(n) + " wheels)");
     for (unsigned i = 0; i < n; ++i) {
         if (w.m_wheelsAxle[i] >= w.m_numAxles) refuse("wheel " + std::to_string(i) + " names a missing axle");
         if (!(w.m_wheelsRadius[i] > 0.0f)) refuse("wheel " + std::to_string(i) + " has no radius");
     }
-    if (w.m_numAxles != 2) refuse("the wheel friction needs exactly two axles, not " + std::to_string(w.m_numAxles));
+    if (w.m_numAxles != 2)
+        refuse("the wheel friction needs exactly two axles, not " + std::to_string(w.m_numAxles));
     return w.m_numAxles;
 }
 
@@ -121,8 +123,8 @@ void RaycastVehicle::updateBodiesInfo() {
         const Vector3& h = m_suspension->m_wheelsHardpointCS[i];
         const Vector3& d = m_suspension->m_wheelsDirectionCS[i];
         const float reach = m_suspension->m_wheelsLength[i] + m_wheels->m_wheelsRadius[i];
-        const Segment s =
-            Segment::between(ci.m_transform.getTransformedPos(h), ci.m_transform.getTransformedPos(h + d * reach));
+        const Segment s = Segment::between(ci.m_transform.getTransformedPos(h),
+                                           ci.m_transform.getTransformedPos(h + d * reach));
         group.addTest(new ClosestHitSegmentTest(s));
         group.updateAABB();
     }
@@ -209,7 +211,8 @@ void RaycastVehicle::doSimulationStep() {
             }
         }
         const float r = m_wheels->m_wheelsRadius[i];
-        const float forwardForce = (m_brake->m_wheelsBrakingTorque[i] + m_transmission->m_wheelsTransmittedTorque[i]) / r;
+        const float forwardForce =
+            (m_brake->m_wheelsBrakingTorque[i] + m_transmission->m_wheelsTransmittedTorque[i]) / r;
         Vector3 fwd = w.m_contactNormalWS.cross(axle);
         fwd.normalize();
         const Vector3 side = fwd.cross(w.m_contactNormalWS);
@@ -228,7 +231,8 @@ void RaycastVehicle::doSimulationStep() {
         RaycastFrictionSolverAxleParams& ap = p.m_axleParams[a];
         ap.m_constraintNormalWS.normalize();
         ap.m_forwardDirWS.normalize();
-        const float k = 1.0f / (ap.m_wheelDownForce + 0.01f * static_cast<float>(m_wheels->m_numWheelsPerAxle[a]));
+        const float k =
+            1.0f / (ap.m_wheelDownForce + 0.01f * static_cast<float>(m_wheels->m_numWheelsPerAxle[a]));
         ap.m_contactPointWS *= k;
         ap.m_frictionCoefficient *= k;
         ap.m_viscosityFrictionCoefficient *= k;

@@ -77,7 +77,10 @@ struct knDefaultEngineBP {
 
 struct knTransmissionComponentBP {
     knTransmissionComponentBP(unsigned n, unsigned gears)
-        : m_numWheels(n), m_numGears(gears), m_gearsRatio(gears, 1.0f), m_wheelsTorqueRatio(n, n ? 1.0f / n : 0.0f) {}
+        : m_numWheels(n),
+          m_numGears(gears),
+          m_gearsRatio(gears, 1.0f),
+          m_wheelsTorqueRatio(n, n ? 1.0f / n : 0.0f) {}
     unsigned m_numWheels;
     unsigned m_numGears;
     std::vector<float> m_gearsRatio;
@@ -149,7 +152,8 @@ struct knKineticVehicleBP {
 };
 
 struct knRaycastVehicleBP : knKineticVehicleBP {
-    explicit knRaycastVehicleBP(unsigned n) : m_numExternalVehicleControllers(n), m_externalVehicleControllers(n) {}
+    explicit knRaycastVehicleBP(unsigned n)
+        : m_numExternalVehicleControllers(n), m_externalVehicleControllers(n) {}
     unsigned m_numExternalVehicleControllers;
     RigidBody* m_chassisRigidBody = nullptr;
     IntersectionSolver* m_intersectionSolver = nullptr;

@@ -31,7 +31,8 @@ public:
 // Wheels whose optional display bodies follow the wheels after every step.
 class DefaultWheels : public WheelsComponent {
 public:
-    explicit DefaultWheels(const knDefaultWheelsBP& bp) : WheelsComponent(bp), m_wheelsRigidBody(bp.m_wheelsRigidBody) {}
+    explicit DefaultWheels(const knDefaultWheelsBP& bp)
+        : WheelsComponent(bp), m_wheelsRigidBody(bp.m_wheelsRigidBody) {}
     void postUpdateWheels() override;
 
     std::vector<RigidBody*> m_wheelsRigidBody;  // not owned; entries may be null

@@ -36,7 +36,7 @@ TEST(HeightFieldSegmentTest, VerticalSegmentsAgainstAFlatSurface) {
     SimpleHit hit;
     ASSERT_TRUE(f.intersectSegment(down(3, 3, 0, 10), hit));  // direction +y
     EXPECT_FLOAT_EQ(hit.m_distance, 4.0f);
-    EXPECT_NEAR(hit.m_normal.y, -1.0f, 1e-6f);  // out of the ground, towards -y
+    EXPECT_NEAR(hit.m_normal.y, -1.0f, 1e-6f);                // out of the ground, towards -y
     ASSERT_TRUE(f.intersectSegment(down(3, 3, 10, 0), hit));  // direction -y
     EXPECT_FLOAT_EQ(hit.m_distance, 6.0f);
     SimpleHit none;
@@ -121,7 +121,7 @@ TEST(PrimitiveSegmentTest, ClosestHitKeepsTheNearerOfStackedTrianglesWhicheverCo
 
 TEST(PrimitiveSegmentTest, ZeroAreaTrianglesAndSegmentsInATrianglesPlaneGiveNoNaN) {
     auto g = std::make_unique<Geometry>();
-    const Vector3 v[6] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0),  // collinear: zero area
+    const Vector3 v[6] = {Vector3(0, 0, 0),   Vector3(1, 0, 0),  Vector3(2, 0, 0),  // collinear: zero area
                           Vector3(-1, 1, -1), Vector3(1, 1, -1), Vector3(0, 1, 1)};
     g->addVertices(v, 6);
     const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
@@ -141,8 +141,10 @@ TEST(PrimitiveSegmentTest, ZeroAreaTrianglesAndSegmentsInATrianglesPlaneGiveNoNa
 TEST(SegmentSlabTest, ParallelAxesAndTheSegmentsOwnBox) {
     const AABB box(Vector3(0, 0, 0), Vector3(1, 1, 1));
     // Along x, parallel to y and z (tiny components of either sign): decided by the start's y and z.
-    EXPECT_TRUE(AABBSegmentIntersectionTest(Segment(Vector3(-1, 0.5f, 0.5f), Vector3(1, 5e-5f, -5e-5f), 3), box));
-    EXPECT_FALSE(AABBSegmentIntersectionTest(Segment(Vector3(-1, 1.5f, 0.5f), Vector3(1, -5e-5f, 0), 3), box));
+    EXPECT_TRUE(
+        AABBSegmentIntersectionTest(Segment(Vector3(-1, 0.5f, 0.5f), Vector3(1, 5e-5f, -5e-5f), 3), box));
+    EXPECT_FALSE(
+        AABBSegmentIntersectionTest(Segment(Vector3(-1, 1.5f, 0.5f), Vector3(1, -5e-5f, 0), 3), box));
     // Its own box misses: rejected whatever the slabs say.
     EXPECT_FALSE(AABBSegmentIntersectionTest(Segment(Vector3(-3, 0.5f, 0.5f), Vector3(1, 0, 0), 1), box));
     // The halved parameters: the far plane is reached at 4 along, the near one at 1 with length 1.5.
@@ -180,7 +182,8 @@ TEST(IntersectionSolverTest, BodiesFromTheSubspaceDeathsAndTheSolversOwnDeath) {
     const size_t before = fixedB->getDependants().size();
     solver.reset();  // and the solver's death leaves no entry behind
     EXPECT_EQ(fixedB->getDependants().size(), before - 1);
-    for (const auto& d : fixedB->getDependants()) EXPECT_NE(d.dependant, static_cast<ReferenceObject*>(nullptr));
+    for (const auto& d : fixedB->getDependants())
+        EXPECT_NE(d.dependant, static_cast<ReferenceObject*>(nullptr));
 }
 
 TEST(IntersectionSolverTest, GroupTestShrinksItsBoxAndMissesCleanly) {

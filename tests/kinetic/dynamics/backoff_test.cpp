@@ -21,7 +21,10 @@ namespace {
 // A unit box over a flat field whose surface is at y = 0 (+y down), in a fast subspace with a detector of
 // tolerance 0.2 and the in-step allowed penetration of 0.1.
 struct BackOffScene {
-    BackOffScene() : field(9, 9, 1.0f, [](float, float) { return 4.0f; }), kit(1), geom(boxGeometry(Vector3(0.5f, 0.5f, 0.5f))) {
+    BackOffScene()
+        : field(9, 9, 1.0f, [](float, float) { return 4.0f; }),
+          kit(1),
+          geom(boxGeometry(Vector3(0.5f, 0.5f, 0.5f))) {
         detector = new CollisionDetector(0.2f);
         kit.m_defaultSubspace->m_collisionDetector = detector;
         kit.m_defaultCollisionDetector = detector;
@@ -72,7 +75,7 @@ TEST(BackOffTest, BisectsBackToWhereThePairIsWithinTheToleranceButApart) {
 
 TEST(BackOffTest, PairAlreadyApartAtTheFirstProbeIsLeftAlone) {
     BackOffScene s;
-    s.stepBox(-1.0f, -0.65f);  // ends 0.15 clear
+    s.stepBox(-1.0f, -0.65f);      // ends 0.15 clear
     s.box->m_stepPosition = 0.5f;  // behind the ground in time: the one-body search probes first
     const int calls = s.field.m_collideCalls;
     s.space->findPairCollision(s.pair());

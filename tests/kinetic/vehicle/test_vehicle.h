@@ -2,8 +2,9 @@
 // benchmark: a convex box chassis (half extents 0.3 wide, 0.5 high, 1.0 long), wheels of radius 0.35 on
 // the centre line 0.75 ahead of and behind the centre, suspension rest length 0.5, spring 4000 N/m and
 // damping 300 N s/m, hardpoints 0.3 below the centre (0.2 above the chassis floor); rear wheel driven,
-// front wheel steered; side friction yaws the chassis through its full arm. The chassis uses the z-up, x-right, y-forward coordinate system; in the engine's
-// frame (+y down) it is turned so that forward is +z and up is -y.
+// front wheel steered; side friction yaws the chassis through its full arm. The chassis uses the z-up,
+// x-right, y-forward coordinate system; in the engine's frame (+y down) it is turned so that forward is +z
+// and up is -y.
 #pragma once
 
 #include <cmath>

@@ -22,7 +22,8 @@ namespace {
 // Flat ground at y = 0 (the field stores heights raised by 4 and sits 4 lower).
 struct DriveScene {
     explicit DriveScene(bool roll = true, float bump = 0.0f, const Quaternion& lean = Quaternion_Zero)
-        : field(129, 129, 1.0f, [bump](float x, float z) { return 4.0f + bump * std::sin(x / 9.0f) * std::cos(z / 13.0f); }),
+        : field(129, 129, 1.0f,
+                [bump](float x, float z) { return 4.0f + bump * std::sin(x / 9.0f) * std::cos(z / 13.0f); }),
           kit(1),
           box(boxGeometry(Vector3(0.3f, 1.0f, 0.5f))) {
         kit.m_defaultRigidCollection->setODESolver(EULER);
@@ -68,7 +69,6 @@ struct DriveScene {
 
 }  // namespace
 
-
 namespace {
 
 // A turn about the world's +z axis (the vehicle's forward direction at the start): a lean.
@@ -89,7 +89,8 @@ TEST(VehicleDriveTest, ThrottleAcceleratesThroughTheGearsWithWheelSpinAtTheStart
         s.run(1);
         const WheelInfo& rear = r.wheels().m_wheelsInfo[1];
         // The rear wheel turns faster than the ground goes by when the drive exceeds the grip.
-        if (rear.m_spinVelocity * 0.35f > r.forwardSpeed() + 1.0f && rear.m_skidEnergyDensity > 0.0f) spun = true;
+        if (rear.m_spinVelocity * 0.35f > r.forwardSpeed() + 1.0f && rear.m_skidEnergyDensity > 0.0f)
+            spun = true;
         ASSERT_GE(r.transmission().m_currentGear, gear);  // only up while accelerating
         ASSERT_LE(r.transmission().m_currentGear, gear + 1);
         gear = r.transmission().m_currentGear;

@@ -8,6 +8,7 @@
 
 #include "../collide/test_shapes.h"
 #include "kinetic/collide/intersection_solver.h"
+#include "kinetic/dynamics/fast_subspace.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/vehicle/aerodynamics_component.h"
 #include "kinetic/vehicle/brake_component.h"
@@ -21,7 +22,6 @@
 #include "kinetic/vehicle/suspension_component.h"
 #include "kinetic/vehicle/transmission_component.h"
 #include "kinetic/vehicle/wheels_component.h"
-#include "kinetic/dynamics/fast_subspace.h"
 
 using namespace Kinetic;
 using namespace Kinetic::testing_shapes;
@@ -76,7 +76,8 @@ struct Parts {
             bp.m_driverInput = new Logged<DriverInputComponent>("driverInput");
             bp.m_steering = new Logged<SteeringComponent>("steering", knSteeringComponentBP(n));
             bp.m_engine = new Logged<EngineComponent>("engine");
-            bp.m_transmission = new Logged<TransmissionComponent>("transmission", knTransmissionComponentBP(n, 1));
+            bp.m_transmission =
+                new Logged<TransmissionComponent>("transmission", knTransmissionComponentBP(n, 1));
             bp.m_brake = new Logged<BrakeComponent>("brake", knBrakeComponentBP(n));
             bp.m_suspension = new Logged<SuspensionComponent>("suspension", sbp);
             bp.m_aerodynamics = new Logged<AerodynamicsComponent>("aerodynamics");
@@ -151,10 +152,9 @@ TEST(VehicleFrameworkTest, ComponentsRunInTheirFixedOrderBetweenTheVehiclesOwnSt
     LoggedVehicle v(parts.blueprint(chassis.get(), &solver, true));
     g_log.clear();
     step(v);
-    const std::vector<std::string> expected = {"updateBodiesInfo", "chassis",      "wheels",
-                                               "driverInput",      "steering",     "engine",
-                                               "transmission",     "brake",        "suspension",
-                                               "aerodynamics",     "doSimulationStep", "postUpdateWheels"};
+    const std::vector<std::string> expected = {
+        "updateBodiesInfo", "chassis", "wheels",     "driverInput",  "steering",         "engine",
+        "transmission",     "brake",   "suspension", "aerodynamics", "doSimulationStep", "postUpdateWheels"};
     EXPECT_EQ(g_log, expected);
     EXPECT_NEAR(v.m_timeInfo.m_deltaTime, 1.0f / 60.0f, 1e-6f);
     EXPECT_FLOAT_EQ(v.m_timeInfo.m_currentTime, 1.0f + 1.0f / 60.0f);
