@@ -9,7 +9,6 @@
 #include "kinetic/collide/segment_intersection.h"
 #include "kinetic/collide/segment_test.h"
 #include "kinetic/collide/spherical_primitive.h"
-#include "kinetic/collide/triangle_util.h"
 #include "kinetic/dynamics/rigid_body.h"
 
 namespace Kinetic {
@@ -89,10 +88,12 @@ bool GeometricPrimitive::intersectionTest(SegmentTest& test) const {
         const Vector3& A = v[tri.m_verts[0]];
         const Vector3& B = v[tri.m_verts[1]];
         const Vector3& C = v[tri.m_verts[2]];
+        // The side tests and the crossing parameter do not depend on the normal's length, so it is
+        // normalised only for a hit.
         Vector3 n = (C - B).cross(A - B);
         // Zero-area triangles (possible in disc data) have no plane: skip them instead of a NaN crossing.
-        if (n.normalize() == 0.0f) return;
-        const float d = convex ? n.dot(A) : TriangleUtil::calcPlaneConstant(A, B, C);
+        if (n.lengthSqrd() == 0.0f) return;
+        const float d = n.dot(A);
         const float a = n.dot(local.m_start) - d;
         const float b = n.dot(local.m_end) - d;
         if (a * b > 0.0f) {
@@ -106,6 +107,7 @@ bool GeometricPrimitive::intersectionTest(SegmentTest& test) const {
         if (!pointInsideTriangle(p, v, tri)) return;
         SimpleHit hit;
         hit.m_distance = dist;
+        n.normalize();
         hit.m_normal = getBodyToWorldTransform().getRotatedDir(n);
         hit.m_primitive = this;
         hit.m_friction = bodyFriction(*this);

@@ -10,6 +10,7 @@
 #include "kinetic/collide/intersection_solver.h"
 #include "kinetic/collide/segment_intersection.h"
 #include "kinetic/collide/segment_test.h"
+#include "kinetic/collide/triangle_util.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/dynamics/rigid_collection.h"
 #include "kinetic/dynamics/toolkit.h"
@@ -136,6 +137,17 @@ TEST(PrimitiveSegmentTest, ZeroAreaTrianglesAndSegmentsInATrianglesPlaneGiveNoNa
     ClosestHitSegmentTest real(down(0, 0, 3, -3));
     ASSERT_TRUE(p->intersectionTest(real));
     EXPECT_NEAR(real.m_hit.m_distance, 2.0f, 1e-5f);
+}
+
+TEST(SegmentSlabTest, PlaneConstantAndPointInTriangle) {
+    // Normal (C - B) x (A - B) = (0, -1, 0) for this triangle at y = 2: n . A = -2.
+    const Vector3 v[3] = {Vector3(0, 2, 0), Vector3(1, 2, 0), Vector3(0, 2, 1)};
+    EXPECT_FLOAT_EQ(TriangleUtil::calcPlaneConstant(v[0], v[1], v[2]), -2.0f);
+    EXPECT_EQ(TriangleUtil::calcPlaneConstant(v[0], v[0], v[1]), 0.0f);  // zero area: zero normal
+    const TriangleIndices t = tri(0, 1, 2);
+    EXPECT_TRUE(pointInsideTriangle(Vector3(0.2f, 2, 0.2f), v, t));
+    EXPECT_TRUE(pointInsideTriangle(Vector3(0.5f, 2, 0.0f), v, t));  // on an edge
+    EXPECT_FALSE(pointInsideTriangle(Vector3(0.8f, 2, 0.8f), v, t));
 }
 
 TEST(SegmentSlabTest, ParallelAxesAndTheSegmentsOwnBox) {
