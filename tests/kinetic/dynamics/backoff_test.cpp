@@ -84,6 +84,22 @@ TEST(BackOffTest, PairAlreadyApartAtTheFirstProbeIsLeftAlone) {
     EXPECT_FALSE(s.bad());
 }
 
+TEST(BackOffTest, CloseStepPositionsProbeOnlyAtTheEarlierOne) {
+    BackOffScene s;
+    // A very fast step (2000 per step) ending 0.05 clear, inside the allowed 0.1: one ten-thousandth of
+    // a step earlier the box was 0.25 clear, out of reach of the tolerance.
+    s.stepBox(-2000.55f, -0.55f);
+    s.ground->m_stepPosition = 0.9999f;
+    const int calls = s.field.m_collideCalls;
+    s.space->findPairCollision(s.pair());
+    // The probe at entry, the probe at the ground's step position, and no bisection (half the gap is
+    // not above 1e-4): the box is left at the earlier position.
+    EXPECT_EQ(s.field.m_collideCalls, calls + 2);
+    EXPECT_FLOAT_EQ(s.box->m_stepPosition, 0.9999f);
+    EXPECT_NEAR(s.box->m_position.y, -0.75f, 2e-3f);
+    EXPECT_FALSE(s.bad());
+}
+
 TEST(BackOffTest, TinyStepPositionsGoStraightToTheBadList) {
     BackOffScene s;
     s.stepBox(-0.6f, -0.45f);  // sunk 0.05 into the ground
