@@ -3,10 +3,10 @@
 // velocity rows a constraint hands to a body.
 #pragma once
 
-#include <cassert>
 #include <cstdint>
 #include <cstring>
 
+#include "kinetic/collide/error.h"
 #include "kinetic/math/matrix3.h"
 #include "kinetic/math/transform.h"
 #include "kinetic/math/vector3.h"
@@ -36,8 +36,8 @@ public:
     kn_Array& operator=(const kn_Array&) = delete;
 
     void grow_mem() {
-        // The counts are 16 bits: doubling past 32 768 elements would wrap.
-        assert(m_capacity <= 0x7FFF);
+        // The counts are 16 bits: doubling past 32 768 elements would wrap to nothing.
+        if (m_capacity > 0x7FFF) g_pGlobalErrorHandler->fatal("kn_Array: more than 32768 elements", 1);
         const uint16_t cap = m_capacity == 0 ? 2 : static_cast<uint16_t>(2 * m_capacity);
         T* fresh = new T[cap];
         for (uint16_t i = 0; i < m_size; ++i) fresh[i] = m_elems[i];

@@ -169,12 +169,12 @@ void kn_Vehicle_Friction_Solver::apply_vehicle_friction(const kn_PSI_Info& psi,
     // Normal forces: the measured ones, or blended with a static lever-rule share.
     const float f0 = p.m_axis[0].m_wheelDownForce, f1 = p.m_axis[1].m_wheelDownForce, f = f0 + f1;
     const float e = p.m_frictionEqualizer;
-    if (e == 0.0f) {
+    // Without a wheel base the lever rule has nothing to divide by: the measured forces stand.
+    if (e == 0.0f || st.m_wheel_base == 0.0f) {
         m_axis[0].m_normal_force = f0;
         m_axis[1].m_normal_force = f1;
     } else {
         const float l = st.m_wheel_base;
-        assert(l != 0.0f);  // data precondition: two distinct axles
         const float x0 = component(m_axis[0].m_local_arm, p.m_forwardAxisIndex);
         const float x1 = component(m_axis[1].m_local_arm, p.m_forwardAxisIndex);
         m_axis[0].m_normal_force = e * (-f * x1 / l) + (1.0f - e) * f0;

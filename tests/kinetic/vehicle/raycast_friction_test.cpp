@@ -145,3 +145,28 @@ TEST(RaycastFrictionDeathTest, OnlyTwoAxles) {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
     EXPECT_DEATH({ RaycastFrictionSolver s(3u); }, "exactly two axles");
 }
+
+TEST(RaycastFrictionTest, EqualizerSharesTheLoadByTheLeverRule) {
+    // Axles 1.0 ahead and 0.5 behind the centre: the static shares of 1510 are 1510 x 0.5 / 1.5 in front
+    // and 1510 x 1.0 / 1.5 behind. Locked axles sliding at 5 take mu N dt each.
+    Rig r;
+    r.solver.m_params.m_frictionEqualizer = 1.0f;
+    r.axle(0).m_contactPointWS.z = 1.0f;
+    r.axle(1).m_contactPointWS.z = -0.5f;
+    r.axle(0).m_wheelFixed = r.axle(1).m_wheelFixed = true;
+    r.chassis->m_linearVelocity = Vector3(0, 0, 5);
+    r.solver.solveRaycastFriction(kDt);
+    EXPECT_NEAR(r.status(0).m_forward_impulse, -0.8f * 1510.0f * 0.5f / 1.5f * kDt, 1e-3f);
+    EXPECT_NEAR(r.status(1).m_forward_impulse, -0.8f * 1510.0f * 1.0f / 1.5f * kDt, 1e-3f);
+    EXPECT_FLOAT_EQ(r.solver.m_implementation->m_status.m_wheel_base, 1.5f);
+    // Both axles at one place: no wheel base to divide by, the measured forces stand.
+    Rig same;
+    same.solver.m_params.m_frictionEqualizer = 1.0f;
+    same.axle(0).m_contactPointWS.z = same.axle(1).m_contactPointWS.z = 0.0f;
+    same.axle(0).m_wheelFixed = same.axle(1).m_wheelFixed = true;
+    same.axle(1).m_wheelDownForce = 100.0f;
+    same.chassis->m_linearVelocity = Vector3(0, 0, 5);
+    same.solver.solveRaycastFriction(kDt);
+    EXPECT_NEAR(same.status(0).m_forward_impulse, -0.8f * 755.0f * kDt, 1e-3f);
+    EXPECT_NEAR(same.status(1).m_forward_impulse, -0.8f * 100.0f * kDt, 1e-3f);
+}
