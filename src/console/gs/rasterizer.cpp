@@ -173,6 +173,19 @@ struct Lerp {
 // 2 (Cs - Cd) * As + Cd (the usual transparency, worth its own code).
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
 void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
+    SpanTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, y, x0, x1);
+}
+
+// The same span with three-operand (VEX) encodings, for processors that have them: the same operations,
+// so the same bits, with fewer register copies.
+template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
+__attribute__((target("avx2"))) void Rasterizer::SpanTexFastAvx2(const DrawState& st, const Planes& p, int y, int x0,
+                                                                 int x1) {
+    SpanTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, y, x0, x1);
+}
+
+template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
+QZ_INLINE inline void Rasterizer::SpanTexFastBody(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     const int n = x1 - x0 + 1;
     const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
     Lerp z, r, g, b, a;
@@ -312,36 +325,21 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
         const __m128i max255 = _mm_set1_epi16(255);
         const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
         const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
-        // Wrap bounds as 16-bit lanes (u in 0-3, v in 4-7), as `texel` applies them. Texel coordinates
-        // fit 16 bits (|u| <= 16385), so the clamp-then-mask runs on 16-bit lanes; repeat on both axes
-        // needs only the mask.
-        auto b16 = [](int x) { return short(std::clamp(x, -32768, 32767)); };
-        const __m128i wrapMin = _mm_setr_epi16(b16(umin), b16(umin), b16(umin), b16(umin), b16(vmin), b16(vmin), b16(vmin), b16(vmin));
-        const __m128i wrapMax = _mm_setr_epi16(b16(umax), b16(umax), b16(umax), b16(umax), b16(vmax), b16(vmax), b16(vmax), b16(vmax));
-        const __m128i wrapMask = _mm_setr_epi16(short(umask), short(umask), short(umask), short(umask), short(vmask),
-                                                short(vmask), short(vmask), short(vmask));
-        const bool clampUV = st.wms != 0 || st.wmt != 0;
-        // (u, v) pairs times (1, stride) give the texel index in one multiply-add (u, v < 1024 and the
-        // stride < 4096, so every product and sum is exact).
-        const __m128i strideOne = _mm_set1_epi32(int(1u | ((tstride & 0xFFFFu) << 16)));
-        // Texels addressed straight from the texture base when no wrapped coordinate can reach past the
-        // end of local memory; otherwise each address wraps.
-        const uint64_t texEnd = uint64_t(st.tBase) + (uint64_t(vh - 1) * tstride + uint64_t(uw)) * (t8 ? 1u : 4u);
-        const bool texDirect = texEnd <= LocalMemory::kSize;
+        auto lanes = [](const int16_t* c) QZ_INLINE { return _mm_load_si128(reinterpret_cast<const __m128i*>(c)); };
+        const __m128i wrapMin = lanes(sc_.wrapMin), wrapMax = lanes(sc_.wrapMax), wrapMask = lanes(sc_.wrapMask);
+        const bool clampUV = sc_.clampUV, texDirect = sc_.texDirect;
+        const __m128i strideOne = _mm_set1_epi32(sc_.strideOne);
         const uint8_t* texBytes = m + (st.tBase & kMask);
 
         // Per-lane state, stepped by four pixels: depth (exactly zc0 + k * dzc modulo 2^32), the 16.16
         // fragment colours of each pixel (one register per pixel, channels r g b a), and the lane indices
         // as floats for the texture coordinates.
-        __m128i vz = _mm_setr_epi32(int(zc0), int(zc0 + dzc), int(zc0 + 2 * dzc), int(zc0 + 3 * dzc));
+        __m128i vz = _mm_add_epi32(_mm_set1_epi32(int(zc0)), _mm_setr_epi32(0, int(dzc), int(2 * dzc), int(3 * dzc)));
         const __m128i vdz = _mm_set1_epi32(int(4 * dzc));
-        auto pixelColour = [&](uint32_t k) QZ_INLINE {
-            return _mm_setr_epi32(int(uint32_t(r0) + k * uint32_t(dr)), int(uint32_t(g0) + k * uint32_t(dg)),
-                                  int(uint32_t(b0) + k * uint32_t(db)), int(uint32_t(a0) + k * uint32_t(da)));
-        };
-        __m128i col0 = pixelColour(0), col1 = pixelColour(1), col2 = pixelColour(2), col3 = pixelColour(3);
-        const __m128i dcol = _mm_setr_epi32(int(4u * uint32_t(dr)), int(4u * uint32_t(dg)), int(4u * uint32_t(db)),
-                                            int(4u * uint32_t(da)));
+        // Colour steps modulo 2^32 as in the scalar path: pixel k + 1 is pixel k plus one step.
+        __m128i col0 = _mm_setr_epi32(r0, g0, b0, a0);
+        const __m128i dcol1 = _mm_setr_epi32(dr, dg, db, da), dcol = _mm_slli_epi32(dcol1, 2);
+        __m128i col1 = _mm_add_epi32(col0, dcol1), col2 = _mm_add_epi32(col1, dcol1), col3 = _mm_add_epi32(col2, dcol1);
         const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col0, 16), _mm_srai_epi32(col0, 16));
         __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
         const __m128 four = _mm_set1_ps(4.0f);
@@ -395,17 +393,9 @@ void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0
             return _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(c0)), _mm_cvtsi32_si128(int(c1))),
                                       _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(c2)), _mm_cvtsi32_si128(int(c3))));
         };
-        // Blend inputs picked once per span: masks selecting source or destination for A, B and D, with
-        // the alpha lanes fixed to A = As, B = Ad, D = Ad and C = 1 (see `blend`).
-        auto selMask = [](uint32_t sel, uint32_t want, bool alpha) QZ_INLINE {
-            const short c = sel == want ? -1 : 0, a = alpha ? -1 : 0;
-            return _mm_setr_epi16(c, c, c, a, c, c, c, a);
-        };
-        const __m128i aS = selMask(st.alphaA, 0, true), aD = selMask(st.alphaA, 1, false);
-        const __m128i bS = selMask(st.alphaB, 0, false), bD = selMask(st.alphaB, 1, true);
-        const __m128i dS = selMask(st.alphaD, 0, false), dD = selMask(st.alphaD, 1, true);
-        const __m128i cSrc = _mm_set1_epi16(st.alphaC == 0 ? -1 : 0), cDst = _mm_set1_epi16(st.alphaC == 1 ? -1 : 0);
-        const __m128i cFix = _mm_set1_epi16(st.alphaC >= 2 ? short(st.fix << 7) : short(0));
+        const __m128i aS = lanes(sc_.aS), aD = lanes(sc_.aD), bS = lanes(sc_.bS), bD = lanes(sc_.bD);
+        const __m128i dS = lanes(sc_.dS), dD = lanes(sc_.dD), cSrc = lanes(sc_.cSrc), cDst = lanes(sc_.cDst);
+        const __m128i cFix = lanes(sc_.cFix);
         const __m128i rgbLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
         const __m128i unitAlpha = _mm_setr_epi16(0, 0, 0, 128 << 7, 0, 0, 0, 128 << 7);
         const __m128i x80 = _mm_set1_epi16(0x80);
@@ -841,29 +831,78 @@ bool Rasterizer::SpanInside(const DrawState& st, int y, int x0, int x1) {
            ((st.zBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize;
 }
 
-void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {
-    if (x0 > x1) return;
-    using SpanFn = void (Rasterizer::*)(const DrawState&, const Planes&, int, int, int);
+void Rasterizer::PrepareSpans(const DrawState& st) {
+    SpanConsts& k = sc_;
+    k.fn = nullptr;
+    if (!st.texFast) return;
+    // Wrap bounds as 16-bit lanes (u in 0-3, v in 4-7), as the span's scalar `texel` applies them. Texel
+    // coordinates fit 16 bits (|u| <= 16385), so the clamp-then-mask runs on 16-bit lanes.
+    const int uw = int(1u << st.tw), vh = int(1u << st.th);
+    const int umin = st.wms ? 0 : INT32_MIN, umax = st.wms ? uw - 1 : INT32_MAX, umask = st.wms ? -1 : uw - 1;
+    const int vmin = st.wmt ? 0 : INT32_MIN, vmax = st.wmt ? vh - 1 : INT32_MAX, vmask = st.wmt ? -1 : vh - 1;
+    auto b16 = [](int x) { return int16_t(std::clamp(x, -32768, 32767)); };
+    for (int i = 0; i < 8; ++i) {
+        k.wrapMin[i] = b16(i < 4 ? umin : vmin);
+        k.wrapMax[i] = b16(i < 4 ? umax : vmax);
+        k.wrapMask[i] = int16_t(i < 4 ? umask : vmask);
+    }
+    k.clampUV = st.wms != 0 || st.wmt != 0;
+    // (u, v) pairs times (1, stride) give the texel index in one multiply-add (u, v < 1024 and the stride
+    // < 4096, so every product and sum is exact).
+    const uint32_t tstride = st.tbw * 64u;
+    k.strideOne = int32_t(1u | ((tstride & 0xFFFFu) << 16));
+    const uint64_t texEnd = uint64_t(st.tBase) + (uint64_t(vh - 1) * tstride + uint64_t(uw)) * (st.tpsm == kPsmT8 ? 1u : 4u);
+    k.texDirect = texEnd <= LocalMemory::kSize;
+    // Blend selection: masks picking source or destination for A, B and D, with the alpha lanes fixed to
+    // A = As, B = Ad, D = Ad (the span makes C = 1 there, so the written alpha is the source's).
+    auto sel = [](int16_t* out, uint32_t s, uint32_t want, bool alpha) {
+        for (int i = 0; i < 8; ++i) out[i] = int16_t((i & 3) == 3 ? (alpha ? -1 : 0) : (s == want ? -1 : 0));
+    };
+    sel(k.aS, st.alphaA, 0, true);
+    sel(k.aD, st.alphaA, 1, false);
+    sel(k.bS, st.alphaB, 0, false);
+    sel(k.bD, st.alphaB, 1, true);
+    sel(k.dS, st.alphaD, 0, false);
+    sel(k.dD, st.alphaD, 1, true);
+    for (int i = 0; i < 8; ++i) {
+        k.cSrc[i] = int16_t(st.alphaC == 0 ? -1 : 0);
+        k.cDst[i] = int16_t(st.alphaC == 1 ? -1 : 0);
+        k.cFix[i] = int16_t(st.alphaC >= 2 ? st.fix << 7 : 0);
+    }
+
     // Vector spans by key: bit 0 Gouraud, bit 1 perspective (STQ), bits 2-3 blend kind, bit 4 bilinear;
-    // untextured ones by Gouraud and blend kind.
+    // untextured ones by Gouraud and blend kind. Blend kind 3 does not occur.
     static constexpr auto kTexSpans = []<size_t... I>(std::index_sequence<I...>) {
         return std::array<SpanFn, sizeof...(I)>{
-            {&Rasterizer::SpanTexFast<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3), ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
+            {&Rasterizer::SpanTexFast<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
     }(std::make_index_sequence<32>{});
     static constexpr auto kColourSpans = []<size_t... I>(std::index_sequence<I...>) {
         return std::array<SpanFn, sizeof...(I)>{{&Rasterizer::SpanTexFast<false, false, int(I >> 1), false, (I & 1) != 0>...}};
     }(std::make_index_sequence<6>{});
-    if (st.texFast && SpanInside(st, y, x0, x1)) {
-        const int blendKind = !st.blending ? 0
-                              : (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1) ? 2
-                                                                                                         : 1;
-        if (st.textured) {
-            const int key = (st.bilinearMag ? 16 : 0) | (blendKind << 2) | (st.uvTexels ? 0 : 2) | (st.gouraud ? 1 : 0);
-            (this->*kTexSpans[size_t(key)])(st, p, y, x0, x1);
-        } else {
-            // Gouraud or blended without a texture.
-            (this->*kColourSpans[size_t(blendKind * 2 + (st.gouraud ? 1 : 0))])(st, p, y, x0, x1);
-        }
+    static constexpr auto kTexSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<SpanFn, sizeof...(I)>{
+            {&Rasterizer::SpanTexFastAvx2<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
+    }(std::make_index_sequence<32>{});
+    static constexpr auto kColourSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<SpanFn, sizeof...(I)>{{&Rasterizer::SpanTexFastAvx2<false, false, int(I >> 1), false, (I & 1) != 0>...}};
+    }(std::make_index_sequence<6>{});
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const int blendKind = !st.blending ? 0
+                          : (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1) ? 2
+                                                                                                     : 1;
+    if (st.textured) {
+        const int key = (st.bilinearMag ? 16 : 0) | (blendKind << 2) | (st.uvTexels ? 0 : 2) | (st.gouraud ? 1 : 0);
+        k.fn = (avx2 ? kTexSpansAvx2 : kTexSpans)[size_t(key)];
+    } else {
+        // Gouraud or blended without a texture.
+        k.fn = (avx2 ? kColourSpansAvx2 : kColourSpans)[size_t(blendKind * 2 + (st.gouraud ? 1 : 0))];
+    }
+}
+
+void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {
+    if (x0 > x1) return;
+    if (sc_.fn && SpanInside(st, y, x0, x1)) {
+        (this->*sc_.fn)(st, p, y, x0, x1);
         return;
     }
     if (st.textured) {
@@ -903,6 +942,9 @@ void Rasterizer::Prefetch(const DrawState& st, int y, int x0, int x1) const {
     for (uint32_t a = za & ~63u; a <= ze && a < LocalMemory::kSize; a += 64) _mm_prefetch(reinterpret_cast<const char*>(m + a), _MM_HINT_T0);
 }
 
+// How many rows ahead of the shaded row a triangle fetches frame and depth lines.
+constexpr int kPrefetchRows = 2;
+
 void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
                               const GsVertex& flat) {
     const GsVertex* v[3] = {&va, &vb, &vc};
@@ -934,6 +976,7 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     bx1 = std::min(bx1, st.scx1);
     if (y0 > y1 || bx0 > bx1) return;
 
+    PrepareSpans(st);
     Planes p{};
     const double X[3] = {v[0]->x / 16.0, v[1]->x / 16.0, v[2]->x / 16.0};
     const double Y[3] = {v[0]->y / 16.0, v[1]->y / 16.0, v[2]->y / 16.0};
@@ -1024,8 +1067,12 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
             }
         }
         if (lo <= hi) {
-            // The next row's pixels are usually right below: fetch their lines while this row is shaded.
-            if (y < y1) Prefetch(st, y + 1, int(lo), int(hi));
+            // The rows below usually cover about the same columns: fetch their lines a few rows ahead, so
+            // that they arrive while this row and the next ones are shaded.
+            if (y == y0) {
+                for (int ahead = 1; ahead < kPrefetchRows && y + ahead <= y1; ++ahead) Prefetch(st, y + ahead, int(lo), int(hi));
+            }
+            if (y + kPrefetchRows <= y1) Prefetch(st, y + kPrefetchRows, int(lo), int(hi));
             Span(st, p, y, int(lo), int(hi));
         }
     }
@@ -1085,6 +1132,7 @@ void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVert
     // s and t hold coordinates already divided by q (q is 1), scaled to texels in the span.
     DrawState s2 = st;
     s2.gouraud = false;
+    PrepareSpans(s2);
     for (int y = y0; y <= y1; ++y) Span(s2, p, y, x0, x1);
 }
 
@@ -1157,6 +1205,7 @@ void Rasterizer::DrawPoint(const DrawState& st, const GsVertex& v) {
     }
     DrawState s2 = st;
     s2.gouraud = false;
+    PrepareSpans(s2);
     Span(s2, p, py, px, px);
 }
 

@@ -80,6 +80,19 @@ public:
     };
 
 private:
+    using SpanFn = void (Rasterizer::*)(const DrawState&, const Planes&, int, int, int);
+    // What the vector span takes from the drawing state, worked out once per primitive rather than on
+    // every row: 16-bit lane constants for texture wrapping and blend selection, and the span itself.
+    struct SpanConsts {
+        alignas(16) int16_t wrapMin[8], wrapMax[8], wrapMask[8];
+        alignas(16) int16_t aS[8], aD[8], bS[8], bD[8], dS[8], dD[8], cSrc[8], cDst[8], cFix[8];
+        int32_t strideOne = 0;                // (1, stride) as a 16-bit pair
+        bool clampUV = false;                 // a clamp on either texture axis (repeat needs only the mask)
+        bool texDirect = false;               // no wrapped texel address reaches past the end of local memory
+        SpanFn fn = nullptr;                  // the vector span of the state; null: the general path
+    };
+    // Sets up sc_ for the primitives drawn with `st` until the next call.
+    void PrepareSpans(const DrawState& st);
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // Hints the cache about the frame and depth lines of a row's span (no effect on results).
     void Prefetch(const DrawState& st, int y, int x0, int x1) const;
@@ -88,12 +101,17 @@ private:
     static bool SpanInside(const DrawState& st, int y, int x0, int x1);
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
     void SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
+    void SpanTexFastAvx2(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
+    void SpanTexFastBody(const DrawState& st, const Planes& p, int y, int x0, int x1);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     uint32_t SampleTexture(const DrawState& st, float u, float v) const;
     uint32_t Texel(const DrawState& st, int u, int v) const;
 
     LocalMemory& mem_;
     uint64_t pixels_ = 0;
+    SpanConsts sc_{};
 };
 
 }  // namespace console::gs
