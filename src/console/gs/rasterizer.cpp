@@ -831,6 +831,16 @@ bool Rasterizer::SpanInside(const DrawState& st, int y, int x0, int x1) {
            ((st.zBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize;
 }
 
+namespace {
+bool allowVex = true;
+}  // namespace
+
+bool Rasterizer::AllowVexSpans(bool allow) {
+    const bool old = allowVex;
+    allowVex = allow;
+    return old;
+}
+
 void Rasterizer::PrepareSpans(const DrawState& st) {
     SpanConsts& k = sc_;
     k.fn = nullptr;
@@ -886,7 +896,7 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
     static constexpr auto kColourSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
         return std::array<SpanFn, sizeof...(I)>{{&Rasterizer::SpanTexFastAvx2<false, false, int(I >> 1), false, (I & 1) != 0>...}};
     }(std::make_index_sequence<6>{});
-    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const bool avx2 = allowVex && __builtin_cpu_supports("avx2");
     const int blendKind = !st.blending ? 0
                           : (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1) ? 2
                                                                                                      : 1;

@@ -67,6 +67,9 @@ public:
     uint64_t PixelsProcessed() const { return pixels_; }
 
     static bool TexFastApplies(const DrawState& st);
+    // Whether the vector spans may use the VEX-encoded copy (when the processor has AVX2). Both copies give
+    // the same bits; tests switch it off to check the baseline copy too. Returns the previous setting.
+    static bool AllowVexSpans(bool allow);
 
     struct Plane {
         double c, dx, dy;  // value at window pixel position (px, py) = c + dx * px + dy * py

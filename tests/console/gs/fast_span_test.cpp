@@ -117,7 +117,7 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
     return out;
 }
 
-TEST(GsFastSpan, RandomStatesMatchTheGeneralPath) {
+void CheckRandomStates() {
     Rng rnd{2024};
     int differentFromBackground = 0;
     for (int scene = 0; scene < 160; ++scene) {
@@ -135,6 +135,15 @@ TEST(GsFastSpan, RandomStatesMatchTheGeneralPath) {
     }
     // The scenes draw something (compared with a scene of only the background).
     EXPECT_GT(differentFromBackground, 150);
+}
+
+TEST(GsFastSpan, RandomStatesMatchTheGeneralPath) { CheckRandomStates(); }
+
+TEST(GsFastSpan, BaselineEncodingMatchesTheGeneralPath) {
+    // The copy for processors without AVX2 (the one above may be the VEX-encoded copy).
+    const bool old = Rasterizer::AllowVexSpans(false);
+    CheckRandomStates();
+    Rasterizer::AllowVexSpans(old);
 }
 
 }  // namespace
