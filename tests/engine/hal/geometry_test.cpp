@@ -10,6 +10,7 @@
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/draw_env.h"
 #include "engine/hal/microcode.h"
+#include "engine/hal/prim.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
@@ -234,6 +235,26 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     const int t3 = veDmaBuild->numTasks;
     veEngineDrawGeometry(m.h());
     EXPECT_EQ(veDmaBuild->numTasks, t3);
+    veDisplaySetMode(0);
+    veEngineEndFrame();
+}
+
+TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
+    Mem m(TinyBlock(1));
+    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    veEngineBeginFrame();
+    Place(10);
+    vePrimSendBuffers();
+    const uint8_t* before = vePrimBuild->ptr;
+    veDisplaySetMode(0x2000000);
+    veEngineDrawGeometry(m.h());
+    // Each edge is one line packet: unpack, two header quadwords, the GIF tag, the vertex unpack, two
+    // vertices of three quadwords, the call; the render environment, the projection and a packet tag
+    // may come ahead of them (at most three 208-byte records).
+    const size_t linePacket = 16 * (5 + 6);
+    const size_t grown = static_cast<size_t>(vePrimBuild->ptr - before);
+    EXPECT_GE(grown, 12 * linePacket);
+    EXPECT_LE(grown, 12 * linePacket + 3 * 208);
     veDisplaySetMode(0);
     veEngineEndFrame();
 }
