@@ -1,5 +1,6 @@
 #include "engine/hal/view_matrices.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "engine/hal/display.h"
@@ -187,4 +188,13 @@ void veMathMatrixCopy(_matrix4* dst, const _matrix4* src) { std::memcpy(dst, src
 void* veMemCpyQuadWord(void* dst, const void* src, int n) {
     if (n > 0) std::memcpy(dst, src, size_t(n) * 16);
     return dst;
+}
+void* veMemCpyQuadWord4(void* dst, const void* src) { return veMemCpyQuadWord(dst, src, 4); }
+void veMathQuaternionCopy(void* dst, const void* src) { std::memcpy(dst, src, 16); }
+void veMathQuaternionOneOverSin(const float* q, float* out) { *out = 1.0f / std::sqrt(1.0f - q[0] * q[0]); }
+int32_t f32_to_s32(float x) {
+    // Out-of-range values saturate rather than being undefined.
+    if (!(x > -2147483648.0f)) return x != x ? 0 : INT32_MIN;
+    if (x >= 2147483648.0f) return INT32_MAX;
+    return static_cast<int32_t>(x);
 }

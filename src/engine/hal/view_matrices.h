@@ -58,4 +58,9 @@ void veMathMatrixMultiply(_matrix4* out, const _matrix4* a, const _matrix4* b); 
 void veMathSetIdentityMatrix(_matrix4* m);
 void veMathUniScaleZeroTranslation(_matrix4* m, const float* s);
 void veMathMatrixCopy(_matrix4* dst, const _matrix4* src);
-void* veMemCpyQuadWord(void* dst, const void* src, int n);
+void* veMemCpyQuadWord(void* dst, const void* src, int n);  // n >= 1 quadwords; returns dst
+void* veMemCpyQuadWord4(void* dst, const void* src);
+void veMathQuaternionCopy(void* dst, const void* src);  // 16 bytes
+// *out = 1 / sqrt(1 - q[0]^2), q[0] the scalar component.
+void veMathQuaternionOneOverSin(const float* q, float* out);
+int32_t f32_to_s32(float x);  // toward zero

@@ -149,4 +149,22 @@ TEST(ViewMath, MultiplyAppliesTheSecondMatrixFirst) {
     EXPECT_FLOAT_EQ(b.M[12], 3.0f);
 }
 
+TEST(ViewMath, InlineRoutines) {
+    EXPECT_EQ(f32_to_s32(-2.9f), -2);
+    EXPECT_EQ(f32_to_s32(2.9f), 2);
+    EXPECT_EQ(f32_to_s32(1e20f), INT32_MAX);
+    EXPECT_EQ(f32_to_s32(-1e20f), INT32_MIN);
+    const float q[4] = {0.6f, 0.8f, 0, 0};
+    float r;
+    veMathQuaternionOneOverSin(q, &r);
+    EXPECT_FLOAT_EQ(r, 1.25f);
+    alignas(16) float src[16], dst[16] = {};
+    for (int i = 0; i < 16; ++i) src[i] = float(i);
+    EXPECT_EQ(veMemCpyQuadWord4(dst, src), dst);
+    EXPECT_FLOAT_EQ(dst[15], 15.0f);
+    float d2[4] = {};
+    veMathQuaternionCopy(d2, q);
+    EXPECT_FLOAT_EQ(d2[1], 0.8f);
+}
+
 }  // namespace
