@@ -18,6 +18,9 @@ constexpr uint32_t kMask = LocalMemory::kMask;
 // The vector span's helpers must fold into its loop: a call would spill every vector register.
 #define QZ_INLINE __attribute__((always_inline))
 
+// How many rows ahead of the shaded row the vector spans fetch frame and depth lines.
+constexpr size_t kPrefetchRows = 2;
+
 int64_t FloorDiv(int64_t a, int64_t b) {
     int64_t q = a / b;
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
@@ -172,44 +175,23 @@ struct Lerp {
 // pixel's value does not depend on where it falls in its span. kBlend: 0 none, 1 any formula,
 // 2 (Cs - Cd) * As + Cd (the usual transparency, worth its own code).
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-void Rasterizer::SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
-    SpanTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, y, x0, x1);
+void Rasterizer::RowsTexFast(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
+    RowsTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, rows, count);
 }
 
-// The same span with three-operand (VEX) encodings, for processors that have them: the same operations,
+// The same code with three-operand (VEX) encodings, for processors that have them: the same operations,
 // so the same bits, with fewer register copies.
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-__attribute__((target("avx2"))) void Rasterizer::SpanTexFastAvx2(const DrawState& st, const Planes& p, int y, int x0,
-                                                                 int x1) {
-    SpanTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, y, x0, x1);
+__attribute__((target("avx2"))) void Rasterizer::RowsTexFastAvx2(const DrawState& st, const Planes& p, const SpanRow* rows,
+                                                                 size_t count) {
+    RowsTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, rows, count);
 }
 
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-QZ_INLINE inline void Rasterizer::SpanTexFastBody(const DrawState& st, const Planes& p, int y, int x0, int x1) {
-    const int n = x1 - x0 + 1;
-    const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
-    Lerp z, r, g, b, a;
-    if (p.flatZ) {
-        z.v = int64_t(p.fz) << 8;
-    } else {
-        z.Setup(p.z, pa, pb, py, n, 0.0, double(0xFFFFFF), 256.0);
-    }
-    if (kGouraud) {
-        r.Setup(p.r, pa, pb, py, n, 0.0, 255.0, 65536.0);
-        g.Setup(p.g, pa, pb, py, n, 0.0, 255.0, 65536.0);
-        b.Setup(p.b, pa, pb, py, n, 0.0, 255.0, 65536.0);
-        a.Setup(p.a, pa, pb, py, n, 0.0, 255.0, 65536.0);
-    } else {
-        r.v = int64_t(p.fr) << 16;
-        g.v = int64_t(p.fg) << 16;
-        b.v = int64_t(p.fb) << 16;
-        a.v = int64_t(p.fa) << 16;
-    }
-    float s = 0, t = 0, q = 0, ds = 0, dt = 0, dq = 0;
+QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
+    // What depends only on the state and the primitive, worked out once for all its rows.
+    float ds = 0, dt = 0, dq = 0;
     if (kTexture) {
-        s = float(p.s.At(pa, py));
-        t = float(p.t.At(pa, py));
-        q = float(p.q.At(pa, py));
         ds = float(p.s.dx);
         dt = float(p.t.dx);
         dq = float(p.q.dx);
@@ -224,331 +206,374 @@ QZ_INLINE inline void Rasterizer::SpanTexFastBody(const DrawState& st, const Pla
     // Without a texture the fragment colour goes through as a DECAL texel would.
     const bool decal = !kTexture || st.tfx == kTfxDecal;
     uint8_t* m = mem_.Data();
-    const uint32_t row = uint32_t(y) * st.fbw * 64u;
-    const uint32_t fa0 = st.fbBase + (row + uint32_t(x0)) * 4u, za0 = st.zBase + (row + uint32_t(x0)) * 4u;
     const bool zte = st.zte, zwrite = st.zte && !st.zmsk, gequal = st.ztst == kZtstGequal,
                always = st.ztst == kZtstAlways;
-    pixels_ += uint64_t(n);
+    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi32(-1);
+    const __m128i low24 = _mm_set1_epi32(0xFFFFFF), hi8 = _mm_set1_epi32(int(0xFF000000u));
+    const __m128i max255 = _mm_set1_epi16(255);
+    const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+    const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
+    auto lanes = [](const int16_t* c) QZ_INLINE { return _mm_load_si128(reinterpret_cast<const __m128i*>(c)); };
+    const __m128i wrapMin = lanes(sc_.wrapMin), wrapMax = lanes(sc_.wrapMax), wrapMask = lanes(sc_.wrapMask);
+    const bool clampUV = sc_.clampUV, texDirect = sc_.texDirect;
+    const __m128i strideOne = _mm_set1_epi32(sc_.strideOne);
+    const uint8_t* texBytes = m + (st.tBase & kMask);
 
-    auto texel = [&](int u, int v) -> uint32_t {
-        u = std::min(std::max(u, umin), umax) & umask;
-        v = std::min(std::max(v, vmin), vmax) & vmask;
-        const uint32_t idx = uint32_t(v) * tstride + uint32_t(u);
-        return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
+    const __m128 four = _mm_set1_ps(4.0f);
+    const __m128 vds = _mm_set1_ps(ds), vdt = _mm_set1_ps(dt), vdq = _mm_set1_ps(dq);
+    const __m128 vtw = _mm_set1_ps(tw), vth = _mm_set1_ps(th);
+    // q constant along the rows (dq is zero): q + i * dq is q for every pixel of a row, so 1 / q is too.
+    const bool qConst = dq == 0.0f;
+    auto toFix8 = [](__m128 x) QZ_INLINE {
+        x = _mm_max_ps(x, _mm_set1_ps(-16384.0f));  // NaN takes the lower bound, as in ToFix8
+        x = _mm_min_ps(x, _mm_set1_ps(16384.0f));
+        const __m128 biased = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(256.0f)), _mm_set1_ps(8388608.0f));
+        return _mm_sub_epi32(_mm_cvttps_epi32(biased), _mm_set1_epi32(8388608));
     };
-    const uint32_t zc0 = uint32_t(z.v), dzc = uint32_t(z.d);
-    const int32_t r0 = int32_t(r.v), g0 = int32_t(g.v), b0 = int32_t(b.v), a0 = int32_t(a.v);
-    const int32_t dr = int32_t(r.d), dg = int32_t(g.d), db = int32_t(b.d), da = int32_t(a.d);
-
-    // Texel of pixel i from its texture coordinates (the same arithmetic in the vector and scalar paths).
-    // u, v in 8-bit fixed point, already moved by half a texel for bilinear filtering.
-    auto fetchFixed = [&](int32_t uf, int32_t vf) -> uint32_t {
-        if (kBilinear) {
-            const int iu = uf >> 8, iv = vf >> 8;
-            return Bilerp(texel(iu, iv), texel(iu + 1, iv), texel(iu, iv + 1), texel(iu + 1, iv + 1),
-                          uint32_t(uf & 255), uint32_t(vf & 255));
-        }
-        return texel(uf >> 8, vf >> 8);
+    auto wrap = [&](__m128i uv) QZ_INLINE {
+        if (clampUV) uv = _mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax);
+        return _mm_and_si128(uv, wrapMask);
     };
-    const float half = kBilinear ? 0.5f : 0.0f;
-    auto fetch = [&](float u, float v) -> uint32_t { return fetchFixed(ToFix8(u - half), ToFix8(v - half)); };
-    auto coords = [&](int i, float* u, float* v) {
-        const float fi = float(i);
-        const float si = s + fi * ds, ti = t + fi * dt;
-        if (kPersp) {
-            const float qi = q + fi * dq;
-            const float iq = qi != 0.0f ? 1.0f / qi : 0.0f;
-            *u = si * iq * tw;
-            *v = ti * iq * th;
+    // Texel indices of four pixels from wrapped (u 0-3, v 4-7) lanes.
+    auto indexOf = [&](__m128i uvw) QZ_INLINE { return _mm_madd_epi16(_mm_unpacklo_epi16(uvw, _mm_srli_si128(uvw, 8)), strideOne); };
+    // Texels at four indices, built from registers: four small stores read back as one vector would stall.
+    auto gather = [&](__m128i idx) QZ_INLINE {
+        const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)), hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+        const uint32_t i0 = uint32_t(lo), i1 = uint32_t(lo >> 32), i2 = uint32_t(hi), i3 = uint32_t(hi >> 32);
+        uint32_t c0, c1, c2, c3;
+        if (texDirect) {
+            if (t8) {
+                c0 = st.clut[texBytes[i0]];
+                c1 = st.clut[texBytes[i1]];
+                c2 = st.clut[texBytes[i2]];
+                c3 = st.clut[texBytes[i3]];
+            } else {
+                std::memcpy(&c0, texBytes + size_t(i0) * 4, 4);
+                std::memcpy(&c1, texBytes + size_t(i1) * 4, 4);
+                std::memcpy(&c2, texBytes + size_t(i2) * 4, 4);
+                std::memcpy(&c3, texBytes + size_t(i3) * 4, 4);
+            }
+        } else if (t8) {
+            c0 = st.clut[m[(st.tBase + i0) & kMask]];
+            c1 = st.clut[m[(st.tBase + i1) & kMask]];
+            c2 = st.clut[m[(st.tBase + i2) & kMask]];
+            c3 = st.clut[m[(st.tBase + i3) & kMask]];
         } else {
-            *u = si;
-            *v = ti;
+            c0 = Load32(m, st.tBase + i0 * 4u);
+            c1 = Load32(m, st.tBase + i1 * 4u);
+            c2 = Load32(m, st.tBase + i2 * 4u);
+            c3 = Load32(m, st.tBase + i3 * 4u);
         }
+        return _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(c0)), _mm_cvtsi32_si128(int(c1))),
+                                  _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(c2)), _mm_cvtsi32_si128(int(c3))));
     };
-    // One pixel, scalar: the tail of a span whose last group cannot be read as a whole.
-    auto shadeOne = [&](int i) {
-        const uint32_t fa = fa0 + uint32_t(i) * 4u, za = za0 + uint32_t(i) * 4u;
-        const uint32_t z24 = (zc0 + uint32_t(i) * dzc) >> 8;
-        uint32_t zold = 0;
-        if (zte) {
-            zold = Load32(m, za);
-            const uint32_t zb = zold & 0xFFFFFFu;
-            if (!always && (gequal ? z24 < zb : z24 <= zb)) return;
+    const __m128i aS = lanes(sc_.aS), aD = lanes(sc_.aD), bS = lanes(sc_.bS), bD = lanes(sc_.bD);
+    const __m128i dS = lanes(sc_.dS), dD = lanes(sc_.dD), cSrc = lanes(sc_.cSrc), cDst = lanes(sc_.cDst);
+    const __m128i cFix = lanes(sc_.cFix);
+    const __m128i rgbLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
+    const __m128i unitAlpha = _mm_setr_epi16(0, 0, 0, 128 << 7, 0, 0, 0, 128 << 7);
+    const __m128i x80 = _mm_set1_epi16(0x80);
+    auto alphaOf = [](__m128i c) QZ_INLINE { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF); };
+    // ((A - B) * C >> 7) + D on two pixels in 16-bit lanes. A - B lies in [-255, 255] and C in [0, 255],
+    // so the high half of (A - B) * 4 times C * 128 is exactly (A - B) * C >> 7. The alpha lanes take
+    // (As - Ad) * 1 + Ad, the source alpha, which is what is written. The saturating pack that follows
+    // clamps to 0..255.
+    auto blend = [&](__m128i cs, __m128i cd) QZ_INLINE {
+        __m128i diff, c7, dv;
+        const __m128i as = alphaOf(cs);
+        if (kBlend == 2) {
+            diff = _mm_sub_epi16(cs, cd);
+            c7 = _mm_slli_epi16(as, 7);
+            dv = cd;
+        } else {
+            auto pick = [&](__m128i s0, __m128i d0) QZ_INLINE { return _mm_or_si128(_mm_and_si128(cs, s0), _mm_and_si128(cd, d0)); };
+            diff = _mm_sub_epi16(pick(aS, aD), pick(bS, bD));
+            c7 = _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_slli_epi16(as, 7), cSrc),
+                                           _mm_and_si128(_mm_slli_epi16(alphaOf(cd), 7), cDst)),
+                              cFix);
+            dv = pick(dS, dD);
         }
-        const uint32_t fr = uint32_t((r0 + i * dr) >> 16), fg = uint32_t((g0 + i * dg) >> 16),
-                       fb = uint32_t((b0 + i * db) >> 16), fal = uint32_t((a0 + i * da) >> 16);
-        uint32_t tc = fr | (fg << 8) | (fb << 16) | (fal << 24);
+        c7 = _mm_or_si128(_mm_and_si128(c7, rgbLanes), unitAlpha);
+        __m128i mixed = _mm_add_epi16(_mm_mulhi_epi16(_mm_slli_epi16(diff, 2), c7), dv);
+        if (st.pabe) {
+            // Sources with alpha below 0x80 are written as they are.
+            const __m128i plain = _mm_cmplt_epi16(as, x80);
+            mixed = _mm_or_si128(_mm_and_si128(plain, cs), _mm_andnot_si128(plain, mixed));
+        }
+        return mixed;
+    };
+
+    const bool gequalOnly = zte && !always && gequal;
+
+    // One row: per-row attribute values, then four pixels per step.
+    auto shadeRow = [&](int y, int x0, int x1) QZ_INLINE {
+        const int n = x1 - x0 + 1;
+        const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
+        Lerp z, r, g, b, a;
+        if (p.flatZ) {
+            z.v = int64_t(p.fz) << 8;
+        } else {
+            z.Setup(p.z, pa, pb, py, n, 0.0, double(0xFFFFFF), 256.0);
+        }
+        if (kGouraud) {
+            r.Setup(p.r, pa, pb, py, n, 0.0, 255.0, 65536.0);
+            g.Setup(p.g, pa, pb, py, n, 0.0, 255.0, 65536.0);
+            b.Setup(p.b, pa, pb, py, n, 0.0, 255.0, 65536.0);
+            a.Setup(p.a, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        } else {
+            r.v = int64_t(p.fr) << 16;
+            g.v = int64_t(p.fg) << 16;
+            b.v = int64_t(p.fb) << 16;
+            a.v = int64_t(p.fa) << 16;
+        }
+        float s = 0, t = 0, q = 0;
         if (kTexture) {
-            float u, v;
-            coords(i, &u, &v);
-            tc = fetch(u, v);
+            s = float(p.s.At(pa, py));
+            t = float(p.t.At(pa, py));
+            q = float(p.q.At(pa, py));
         }
-        uint32_t cr, cg, cb, ca;
-        if (decal) {
-            cr = tc & 255;
-            cg = (tc >> 8) & 255;
-            cb = (tc >> 16) & 255;
-            ca = tc >> 24;
-        } else {
-            cr = Min255(((tc & 255) * fr) >> 7);
-            cg = Min255((((tc >> 8) & 255) * fg) >> 7);
-            cb = Min255((((tc >> 16) & 255) * fb) >> 7);
-            ca = Min255(((tc >> 24) * fal) >> 7);
+        const uint32_t row = uint32_t(y) * st.fbw * 64u;
+        const uint32_t fa0 = st.fbBase + (row + uint32_t(x0)) * 4u, za0 = st.zBase + (row + uint32_t(x0)) * 4u;
+        pixels_ += uint64_t(n);
+
+        auto texel = [&](int u, int v) -> uint32_t {
+            u = std::min(std::max(u, umin), umax) & umask;
+            v = std::min(std::max(v, vmin), vmax) & vmask;
+            const uint32_t idx = uint32_t(v) * tstride + uint32_t(u);
+            return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
+        };
+        const uint32_t zc0 = uint32_t(z.v), dzc = uint32_t(z.d);
+        const int32_t r0 = int32_t(r.v), g0 = int32_t(g.v), b0 = int32_t(b.v), a0 = int32_t(a.v);
+        const int32_t dr = int32_t(r.d), dg = int32_t(g.d), db = int32_t(b.d), da = int32_t(a.d);
+
+        // Texel of pixel i from its texture coordinates (the same arithmetic in the vector and scalar paths).
+        // u, v in 8-bit fixed point, already moved by half a texel for bilinear filtering.
+        auto fetchFixed = [&](int32_t uf, int32_t vf) -> uint32_t {
+            if (kBilinear) {
+                const int iu = uf >> 8, iv = vf >> 8;
+                return Bilerp(texel(iu, iv), texel(iu + 1, iv), texel(iu, iv + 1), texel(iu + 1, iv + 1),
+                              uint32_t(uf & 255), uint32_t(vf & 255));
+            }
+            return texel(uf >> 8, vf >> 8);
+        };
+        const float half = kBilinear ? 0.5f : 0.0f;
+        auto fetch = [&](float u, float v) -> uint32_t { return fetchFixed(ToFix8(u - half), ToFix8(v - half)); };
+        auto coords = [&](int i, float* u, float* v) {
+            const float fi = float(i);
+            const float si = s + fi * ds, ti = t + fi * dt;
+            if (kPersp) {
+                const float qi = q + fi * dq;
+                const float iq = qi != 0.0f ? 1.0f / qi : 0.0f;
+                *u = si * iq * tw;
+                *v = ti * iq * th;
+            } else {
+                *u = si;
+                *v = ti;
+            }
+        };
+        // One pixel, scalar: the tail of a span whose last group cannot be read as a whole.
+        auto shadeOne = [&](int i) {
+            const uint32_t fa = fa0 + uint32_t(i) * 4u, za = za0 + uint32_t(i) * 4u;
+            const uint32_t z24 = (zc0 + uint32_t(i) * dzc) >> 8;
+            uint32_t zold = 0;
+            if (zte) {
+                zold = Load32(m, za);
+                const uint32_t zb = zold & 0xFFFFFFu;
+                if (!always && (gequal ? z24 < zb : z24 <= zb)) return;
+            }
+            const uint32_t fr = uint32_t((r0 + i * dr) >> 16), fg = uint32_t((g0 + i * dg) >> 16),
+                           fb = uint32_t((b0 + i * db) >> 16), fal = uint32_t((a0 + i * da) >> 16);
+            uint32_t tc = fr | (fg << 8) | (fb << 16) | (fal << 24);
+            if (kTexture) {
+                float u, v;
+                coords(i, &u, &v);
+                tc = fetch(u, v);
+            }
+            uint32_t cr, cg, cb, ca;
+            if (decal) {
+                cr = tc & 255;
+                cg = (tc >> 8) & 255;
+                cb = (tc >> 16) & 255;
+                ca = tc >> 24;
+            } else {
+                cr = Min255(((tc & 255) * fr) >> 7);
+                cg = Min255((((tc >> 8) & 255) * fg) >> 7);
+                cb = Min255((((tc >> 16) & 255) * fb) >> 7);
+                ca = Min255(((tc >> 24) * fal) >> 7);
+            }
+            if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
+            if (kBlend != 0 && !(st.pabe && ca < 0x80)) {
+                // ((A - B) * C >> 7) + D, clamped.
+                const uint32_t d = Load32(m, fa);
+                const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? int(d >> 24) : int(st.fix));
+                auto mix = [&](int cs, int cd) {
+                    return uint32_t(std::clamp(((Pick(st.alphaA, cs, cd) - Pick(st.alphaB, cs, cd)) * c >> 7) + Pick(st.alphaD, cs, cd), 0, 255));
+                };
+                cr = mix(int(cr), int(d & 255));
+                cg = mix(int(cg), int((d >> 8) & 255));
+                cb = mix(int(cb), int((d >> 16) & 255));
+            }
+            Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
+            if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
+        };
+
+        uint32_t* fp = reinterpret_cast<uint32_t*>(m + (fa0 & kMask));
+        uint32_t* zp = reinterpret_cast<uint32_t*>(m + (za0 & kMask));
+        // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
+        // (lanes past the span end rewrite their old values).
+        const bool maskedTail = ((fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
+                                ((za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
+        const int groupEnd = maskedTail ? n : (n & ~3);
+        int i = 0;
+        if (groupEnd > 0) {
+            // Per-lane state, stepped by four pixels: depth (exactly zc0 + k * dzc modulo 2^32), the 16.16
+            // fragment colours of each pixel (one register per pixel, channels r g b a), and the lane indices
+            // as floats for the texture coordinates.
+            __m128i vz = _mm_add_epi32(_mm_set1_epi32(int(zc0)), _mm_setr_epi32(0, int(dzc), int(2 * dzc), int(3 * dzc)));
+            const __m128i vdz = _mm_set1_epi32(int(4 * dzc));
+            // Colour steps modulo 2^32 as in the scalar path: pixel k + 1 is pixel k plus one step.
+            // Only the group's first pixel is kept from step to step; the others add one to three steps.
+            __m128i col = _mm_setr_epi32(r0, g0, b0, a0);
+            const __m128i dcol1 = _mm_setr_epi32(dr, dg, db, da), dcol2 = _mm_slli_epi32(dcol1, 1),
+                          dcol3 = _mm_add_epi32(dcol2, dcol1), dcol = _mm_slli_epi32(dcol1, 2);
+            const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col, 16), _mm_srai_epi32(col, 16));
+            __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
+            const __m128 vs = _mm_set1_ps(s), vt = _mm_set1_ps(t), vq = _mm_set1_ps(q);
+            const __m128 viq = _mm_set1_ps(q != 0.0f ? 1.0f / q : 0.0f);
+
+            for (; i < groupEnd; i += 4) {
+                const __m128i z24 = _mm_srli_epi32(vz, 8);
+                vz = _mm_add_epi32(vz, vdz);
+                __m128 fi = vfi;
+                if (kTexture) vfi = _mm_add_ps(vfi, four);
+                const __m128i c0 = col;
+                if (kGouraud) col = _mm_add_epi32(col, dcol);
+                // keep: lanes whose pixel stays as it is (depth test failed, or past the span end).
+                __m128i zold = zero, keep = zero;
+                if (zte) {
+                    zold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
+                    const __m128i zb = _mm_and_si128(zold, low24);
+                    if (gequalOnly) {
+                        keep = _mm_cmpgt_epi32(zb, z24);
+                    } else if (!always) {
+                        keep = _mm_xor_si128(_mm_cmpgt_epi32(z24, zb), ones);
+                    }
+                }
+                if (n - i < 4) keep = _mm_or_si128(keep, _mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(n - i - 1)));
+                const int keepBits = _mm_movemask_ps(_mm_castsi128_ps(keep));
+                if (keepBits == 15) continue;
+                // Texels as 16-bit channel lanes, pixels 0-1 in tlo and 2-3 in thi.
+                __m128i tlo = zero, thi = zero;
+                if constexpr (kTexture) {
+                    __m128 u = _mm_add_ps(vs, _mm_mul_ps(fi, vds));
+                    __m128 v = _mm_add_ps(vt, _mm_mul_ps(fi, vdt));
+                    if (kPersp) {
+                        __m128 iq = viq;
+                        if (!qConst) {
+                            const __m128 qi = _mm_add_ps(vq, _mm_mul_ps(fi, vdq));
+                            iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
+                        }
+                        u = _mm_mul_ps(_mm_mul_ps(u, iq), vtw);
+                        v = _mm_mul_ps(_mm_mul_ps(v, iq), vth);
+                    }
+                    if (kBilinear) {
+                        u = _mm_sub_ps(u, _mm_set1_ps(0.5f));
+                        v = _mm_sub_ps(v, _mm_set1_ps(0.5f));
+                    }
+                    const __m128i uq = toFix8(u), vq8 = toFix8(v);
+                    const __m128i uv0 = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq8, 8));
+                    if (!kBilinear) {
+                        const __m128i tv = gather(indexOf(wrap(uv0)));
+                        tlo = _mm_unpacklo_epi8(tv, zero);
+                        thi = _mm_unpackhi_epi8(tv, zero);
+                    } else {
+                        const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, _mm_set1_epi16(1)));
+                        const __m128i c00 = gather(indexOf(w0)), c11 = gather(indexOf(w1));
+                        const __m128i c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))));  // u + 1, v
+                        const __m128i c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))));  // u, v + 1
+                        // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
+                        auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) QZ_INLINE {
+                            const __m128i f16 = _mm_packs_epi32(f32, f32);
+                            const __m128i x = _mm_unpacklo_epi16(f16, f16);
+                            *lo = _mm_unpacklo_epi32(x, x);
+                            *hi = _mm_unpackhi_epi32(x, x);
+                        };
+                        __m128i fuLo, fuHi, fvLo, fvHi;
+                        const __m128i m255 = _mm_set1_epi32(255);
+                        spread(_mm_and_si128(uq, m255), &fuLo, &fuHi);
+                        spread(_mm_and_si128(vq8, m255), &fvLo, &fvHi);
+                        const __m128i w256 = _mm_set1_epi16(256);
+                        // (a * (256 - f) + b * f) >> 8: both products and the sum stay below 65536.
+                        auto lerp = [&](__m128i a0v, __m128i b0v, __m128i f) QZ_INLINE {
+                            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a0v, _mm_sub_epi16(w256, f)), _mm_mullo_epi16(b0v, f)), 8);
+                        };
+                        tlo = lerp(lerp(_mm_unpacklo_epi8(c00, zero), _mm_unpacklo_epi8(c10, zero), fuLo),
+                                   lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo), fvLo);
+                        thi = lerp(lerp(_mm_unpackhi_epi8(c00, zero), _mm_unpackhi_epi8(c10, zero), fuHi),
+                                   lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi), fvHi);
+                    }
+                }
+                // Fragment colours in 16-bit lanes: the 16.16 values' integer parts.
+                __m128i flo = flatFrag, fhi = flatFrag;
+                if (kGouraud) {
+                    flo = _mm_packs_epi32(_mm_srai_epi32(c0, 16), _mm_srai_epi32(_mm_add_epi32(c0, dcol1), 16));
+                    fhi = _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(c0, dcol2), 16),
+                                          _mm_srai_epi32(_mm_add_epi32(c0, dcol3), 16));
+                }
+                if constexpr (!kTexture) {
+                    tlo = flo;
+                    thi = fhi;
+                }
+                // MODULATE (or DECAL).
+                __m128i lo = tlo, hi = thi;
+                if (!decal) {
+                    lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
+                    hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
+                }
+                if (!st.tcc) {
+                    lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
+                    hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
+                }
+                __m128i oldc = zero;
+                if (kBlend != 0 || keepBits != 0) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
+                if (kBlend != 0) {
+                    lo = blend(lo, _mm_unpacklo_epi8(oldc, zero));
+                    hi = blend(hi, _mm_unpackhi_epi8(oldc, zero));
+                }
+                const __m128i out = _mm_packus_epi16(lo, hi);
+                const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
+                if (keepBits == 0) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
+                    if (zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
+                } else {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
+                                     _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, oldc)));
+                    if (zwrite) {
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
+                                         _mm_or_si128(_mm_andnot_si128(keep, nz), _mm_and_si128(keep, zold)));
+                    }
+                }
+            }
         }
-        if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
-        if (kBlend != 0 && !(st.pabe && ca < 0x80)) {
-            // ((A - B) * C >> 7) + D, clamped.
-            const uint32_t d = Load32(m, fa);
-            const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? int(d >> 24) : int(st.fix));
-            auto mix = [&](int cs, int cd) {
-                return uint32_t(std::clamp(((Pick(st.alphaA, cs, cd) - Pick(st.alphaB, cs, cd)) * c >> 7) + Pick(st.alphaD, cs, cd), 0, 255));
-            };
-            cr = mix(int(cr), int(d & 255));
-            cg = mix(int(cg), int((d >> 8) & 255));
-            cb = mix(int(cb), int((d >> 16) & 255));
-        }
-        Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
-        if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
+        for (; i < n; ++i) shadeOne(i);
     };
 
-    uint32_t* fp = reinterpret_cast<uint32_t*>(m + (fa0 & kMask));
-    uint32_t* zp = reinterpret_cast<uint32_t*>(m + (za0 & kMask));
-    // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
-    // (lanes past the span end rewrite their old values).
-    const bool maskedTail = ((fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                            ((za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
-    const int groupEnd = maskedTail ? n : (n & ~3);
-    int i = 0;
-    if (groupEnd > 0) {
-        const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi32(-1);
-        const __m128i low24 = _mm_set1_epi32(0xFFFFFF), hi8 = _mm_set1_epi32(int(0xFF000000u));
-        const __m128i max255 = _mm_set1_epi16(255);
-        const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
-        const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
-        auto lanes = [](const int16_t* c) QZ_INLINE { return _mm_load_si128(reinterpret_cast<const __m128i*>(c)); };
-        const __m128i wrapMin = lanes(sc_.wrapMin), wrapMax = lanes(sc_.wrapMax), wrapMask = lanes(sc_.wrapMask);
-        const bool clampUV = sc_.clampUV, texDirect = sc_.texDirect;
-        const __m128i strideOne = _mm_set1_epi32(sc_.strideOne);
-        const uint8_t* texBytes = m + (st.tBase & kMask);
-
-        // Per-lane state, stepped by four pixels: depth (exactly zc0 + k * dzc modulo 2^32), the 16.16
-        // fragment colours of each pixel (one register per pixel, channels r g b a), and the lane indices
-        // as floats for the texture coordinates.
-        __m128i vz = _mm_add_epi32(_mm_set1_epi32(int(zc0)), _mm_setr_epi32(0, int(dzc), int(2 * dzc), int(3 * dzc)));
-        const __m128i vdz = _mm_set1_epi32(int(4 * dzc));
-        // Colour steps modulo 2^32 as in the scalar path: pixel k + 1 is pixel k plus one step.
-        __m128i col0 = _mm_setr_epi32(r0, g0, b0, a0);
-        const __m128i dcol1 = _mm_setr_epi32(dr, dg, db, da), dcol = _mm_slli_epi32(dcol1, 2);
-        __m128i col1 = _mm_add_epi32(col0, dcol1), col2 = _mm_add_epi32(col1, dcol1), col3 = _mm_add_epi32(col2, dcol1);
-        const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col0, 16), _mm_srai_epi32(col0, 16));
-        __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
-        const __m128 four = _mm_set1_ps(4.0f);
-        const __m128 vs = _mm_set1_ps(s), vt = _mm_set1_ps(t), vq = _mm_set1_ps(q);
-        const __m128 vds = _mm_set1_ps(ds), vdt = _mm_set1_ps(dt), vdq = _mm_set1_ps(dq);
-        const __m128 vtw = _mm_set1_ps(tw), vth = _mm_set1_ps(th);
-        // q constant along the row (dq is zero): q + i * dq is q for every pixel, so 1 / q is too.
-        const bool qConst = dq == 0.0f;
-        const __m128 viq = _mm_set1_ps(q != 0.0f ? 1.0f / q : 0.0f);
-
-        auto toFix8 = [](__m128 x) QZ_INLINE {
-            x = _mm_max_ps(x, _mm_set1_ps(-16384.0f));  // NaN takes the lower bound, as in ToFix8
-            x = _mm_min_ps(x, _mm_set1_ps(16384.0f));
-            const __m128 biased = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(256.0f)), _mm_set1_ps(8388608.0f));
-            return _mm_sub_epi32(_mm_cvttps_epi32(biased), _mm_set1_epi32(8388608));
-        };
-        auto wrap = [&](__m128i uv) QZ_INLINE {
-            if (clampUV) uv = _mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax);
-            return _mm_and_si128(uv, wrapMask);
-        };
-        // Texel indices of four pixels from wrapped (u 0-3, v 4-7) lanes.
-        auto indexOf = [&](__m128i uvw) QZ_INLINE { return _mm_madd_epi16(_mm_unpacklo_epi16(uvw, _mm_srli_si128(uvw, 8)), strideOne); };
-        // Texels at four indices, built from registers: four small stores read back as one vector would stall.
-        auto gather = [&](__m128i idx) QZ_INLINE {
-            const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)), hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
-            const uint32_t i0 = uint32_t(lo), i1 = uint32_t(lo >> 32), i2 = uint32_t(hi), i3 = uint32_t(hi >> 32);
-            uint32_t c0, c1, c2, c3;
-            if (texDirect) {
-                if (t8) {
-                    c0 = st.clut[texBytes[i0]];
-                    c1 = st.clut[texBytes[i1]];
-                    c2 = st.clut[texBytes[i2]];
-                    c3 = st.clut[texBytes[i3]];
-                } else {
-                    std::memcpy(&c0, texBytes + size_t(i0) * 4, 4);
-                    std::memcpy(&c1, texBytes + size_t(i1) * 4, 4);
-                    std::memcpy(&c2, texBytes + size_t(i2) * 4, 4);
-                    std::memcpy(&c3, texBytes + size_t(i3) * 4, 4);
-                }
-            } else if (t8) {
-                c0 = st.clut[m[(st.tBase + i0) & kMask]];
-                c1 = st.clut[m[(st.tBase + i1) & kMask]];
-                c2 = st.clut[m[(st.tBase + i2) & kMask]];
-                c3 = st.clut[m[(st.tBase + i3) & kMask]];
-            } else {
-                c0 = Load32(m, st.tBase + i0 * 4u);
-                c1 = Load32(m, st.tBase + i1 * 4u);
-                c2 = Load32(m, st.tBase + i2 * 4u);
-                c3 = Load32(m, st.tBase + i3 * 4u);
-            }
-            return _mm_unpacklo_epi64(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(c0)), _mm_cvtsi32_si128(int(c1))),
-                                      _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(c2)), _mm_cvtsi32_si128(int(c3))));
-        };
-        const __m128i aS = lanes(sc_.aS), aD = lanes(sc_.aD), bS = lanes(sc_.bS), bD = lanes(sc_.bD);
-        const __m128i dS = lanes(sc_.dS), dD = lanes(sc_.dD), cSrc = lanes(sc_.cSrc), cDst = lanes(sc_.cDst);
-        const __m128i cFix = lanes(sc_.cFix);
-        const __m128i rgbLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
-        const __m128i unitAlpha = _mm_setr_epi16(0, 0, 0, 128 << 7, 0, 0, 0, 128 << 7);
-        const __m128i x80 = _mm_set1_epi16(0x80);
-        auto alphaOf = [](__m128i c) QZ_INLINE { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF); };
-        // ((A - B) * C >> 7) + D on two pixels in 16-bit lanes. A - B lies in [-255, 255] and C in [0, 255],
-        // so the high half of (A - B) * 4 times C * 128 is exactly (A - B) * C >> 7. The alpha lanes take
-        // (As - Ad) * 1 + Ad, the source alpha, which is what is written. The saturating pack that follows
-        // clamps to 0..255.
-        auto blend = [&](__m128i cs, __m128i cd) QZ_INLINE {
-            __m128i diff, c7, dv;
-            const __m128i as = alphaOf(cs);
-            if (kBlend == 2) {
-                diff = _mm_sub_epi16(cs, cd);
-                c7 = _mm_slli_epi16(as, 7);
-                dv = cd;
-            } else {
-                auto pick = [&](__m128i s0, __m128i d0) QZ_INLINE { return _mm_or_si128(_mm_and_si128(cs, s0), _mm_and_si128(cd, d0)); };
-                diff = _mm_sub_epi16(pick(aS, aD), pick(bS, bD));
-                c7 = _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_slli_epi16(as, 7), cSrc),
-                                               _mm_and_si128(_mm_slli_epi16(alphaOf(cd), 7), cDst)),
-                                  cFix);
-                dv = pick(dS, dD);
-            }
-            c7 = _mm_or_si128(_mm_and_si128(c7, rgbLanes), unitAlpha);
-            __m128i mixed = _mm_add_epi16(_mm_mulhi_epi16(_mm_slli_epi16(diff, 2), c7), dv);
-            if (st.pabe) {
-                // Sources with alpha below 0x80 are written as they are.
-                const __m128i plain = _mm_cmplt_epi16(as, x80);
-                mixed = _mm_or_si128(_mm_and_si128(plain, cs), _mm_andnot_si128(plain, mixed));
-            }
-            return mixed;
-        };
-
-        const bool gequalOnly = zte && !always && gequal;
-        for (; i < groupEnd; i += 4) {
-            const __m128i z24 = _mm_srli_epi32(vz, 8);
-            vz = _mm_add_epi32(vz, vdz);
-            __m128 fi = vfi;
-            if (kTexture) vfi = _mm_add_ps(vfi, four);
-            __m128i c0 = col0, c1 = col1, c2 = col2, c3 = col3;
-            if (kGouraud) {
-                col0 = _mm_add_epi32(col0, dcol);
-                col1 = _mm_add_epi32(col1, dcol);
-                col2 = _mm_add_epi32(col2, dcol);
-                col3 = _mm_add_epi32(col3, dcol);
-            }
-            // keep: lanes whose pixel stays as it is (depth test failed, or past the span end).
-            __m128i zold = zero, keep = zero;
-            if (zte) {
-                zold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
-                const __m128i zb = _mm_and_si128(zold, low24);
-                if (gequalOnly) {
-                    keep = _mm_cmpgt_epi32(zb, z24);
-                } else if (!always) {
-                    keep = _mm_xor_si128(_mm_cmpgt_epi32(z24, zb), ones);
-                }
-            }
-            if (n - i < 4) keep = _mm_or_si128(keep, _mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(n - i - 1)));
-            const int keepBits = _mm_movemask_ps(_mm_castsi128_ps(keep));
-            if (keepBits == 15) continue;
-            // Texels as 16-bit channel lanes, pixels 0-1 in tlo and 2-3 in thi.
-            __m128i tlo = zero, thi = zero;
-            if constexpr (kTexture) {
-                __m128 u = _mm_add_ps(vs, _mm_mul_ps(fi, vds));
-                __m128 v = _mm_add_ps(vt, _mm_mul_ps(fi, vdt));
-                if (kPersp) {
-                    __m128 iq = viq;
-                    if (!qConst) {
-                        const __m128 qi = _mm_add_ps(vq, _mm_mul_ps(fi, vdq));
-                        iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
-                    }
-                    u = _mm_mul_ps(_mm_mul_ps(u, iq), vtw);
-                    v = _mm_mul_ps(_mm_mul_ps(v, iq), vth);
-                }
-                if (kBilinear) {
-                    u = _mm_sub_ps(u, _mm_set1_ps(0.5f));
-                    v = _mm_sub_ps(v, _mm_set1_ps(0.5f));
-                }
-                const __m128i uq = toFix8(u), vq8 = toFix8(v);
-                const __m128i uv0 = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq8, 8));
-                if (!kBilinear) {
-                    const __m128i tv = gather(indexOf(wrap(uv0)));
-                    tlo = _mm_unpacklo_epi8(tv, zero);
-                    thi = _mm_unpackhi_epi8(tv, zero);
-                } else {
-                    const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, _mm_set1_epi16(1)));
-                    const __m128i c00 = gather(indexOf(w0)), c11 = gather(indexOf(w1));
-                    const __m128i c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))));  // u + 1, v
-                    const __m128i c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))));  // u, v + 1
-                    // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
-                    auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) QZ_INLINE {
-                        const __m128i f16 = _mm_packs_epi32(f32, f32);
-                        const __m128i x = _mm_unpacklo_epi16(f16, f16);
-                        *lo = _mm_unpacklo_epi32(x, x);
-                        *hi = _mm_unpackhi_epi32(x, x);
-                    };
-                    __m128i fuLo, fuHi, fvLo, fvHi;
-                    const __m128i m255 = _mm_set1_epi32(255);
-                    spread(_mm_and_si128(uq, m255), &fuLo, &fuHi);
-                    spread(_mm_and_si128(vq8, m255), &fvLo, &fvHi);
-                    const __m128i w256 = _mm_set1_epi16(256);
-                    // (a * (256 - f) + b * f) >> 8: both products and the sum stay below 65536.
-                    auto lerp = [&](__m128i a0v, __m128i b0v, __m128i f) QZ_INLINE {
-                        return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a0v, _mm_sub_epi16(w256, f)), _mm_mullo_epi16(b0v, f)), 8);
-                    };
-                    tlo = lerp(lerp(_mm_unpacklo_epi8(c00, zero), _mm_unpacklo_epi8(c10, zero), fuLo),
-                               lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo), fvLo);
-                    thi = lerp(lerp(_mm_unpackhi_epi8(c00, zero), _mm_unpackhi_epi8(c10, zero), fuHi),
-                               lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi), fvHi);
-                }
-            }
-            // Fragment colours in 16-bit lanes: the 16.16 values' integer parts.
-            __m128i flo = flatFrag, fhi = flatFrag;
-            if (kGouraud) {
-                flo = _mm_packs_epi32(_mm_srai_epi32(c0, 16), _mm_srai_epi32(c1, 16));
-                fhi = _mm_packs_epi32(_mm_srai_epi32(c2, 16), _mm_srai_epi32(c3, 16));
-            }
-            if constexpr (!kTexture) {
-                tlo = flo;
-                thi = fhi;
-            }
-            // MODULATE (or DECAL).
-            __m128i lo = tlo, hi = thi;
-            if (!decal) {
-                lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
-                hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
-            }
-            if (!st.tcc) {
-                lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
-                hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
-            }
-            __m128i oldc = zero;
-            if (kBlend != 0 || keepBits != 0) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
-            if (kBlend != 0) {
-                lo = blend(lo, _mm_unpacklo_epi8(oldc, zero));
-                hi = blend(hi, _mm_unpackhi_epi8(oldc, zero));
-            }
-            const __m128i out = _mm_packus_epi16(lo, hi);
-            const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
-            if (keepBits == 0) {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
-                if (zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
-            } else {
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
-                                 _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, oldc)));
-                if (zwrite) {
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
-                                     _mm_or_si128(_mm_andnot_si128(keep, nz), _mm_and_si128(keep, zold)));
-                }
-            }
+    for (size_t j = 1; j < kPrefetchRows && j < count; ++j) Prefetch(st, rows[j].y, rows[j].x0, rows[j].x1);
+    for (size_t j = 0; j < count; ++j) {
+        const SpanRow& sr = rows[j];
+        // Lines of a row a few rows further down, so that they arrive while the rows between are shaded.
+        if (j + kPrefetchRows < count) {
+            const SpanRow& ahead = rows[j + kPrefetchRows];
+            Prefetch(st, ahead.y, ahead.x0, ahead.x1);
         }
+        // The vector code addresses the frame and depth rows directly: a row that wraps around the end of
+        // local memory takes the general path.
+        if (!SpanInside(st, sr.y, sr.x0, sr.x1)) {
+            SpanGeneral(st, p, sr.y, sr.x0, sr.x1);
+            continue;
+        }
+        shadeRow(sr.y, sr.x0, sr.x1);
     }
-    for (; i < n; ++i) shadeOne(i);
 }
 
 template <bool kTex, bool kGouraud>
@@ -883,18 +908,18 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
     // Vector spans by key: bit 0 Gouraud, bit 1 perspective (STQ), bits 2-3 blend kind, bit 4 bilinear;
     // untextured ones by Gouraud and blend kind. Blend kind 3 does not occur.
     static constexpr auto kTexSpans = []<size_t... I>(std::index_sequence<I...>) {
-        return std::array<SpanFn, sizeof...(I)>{
-            {&Rasterizer::SpanTexFast<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
+        return std::array<RowsFn, sizeof...(I)>{
+            {&Rasterizer::RowsTexFast<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
     }(std::make_index_sequence<32>{});
     static constexpr auto kColourSpans = []<size_t... I>(std::index_sequence<I...>) {
-        return std::array<SpanFn, sizeof...(I)>{{&Rasterizer::SpanTexFast<false, false, int(I >> 1), false, (I & 1) != 0>...}};
+        return std::array<RowsFn, sizeof...(I)>{{&Rasterizer::RowsTexFast<false, false, int(I >> 1), false, (I & 1) != 0>...}};
     }(std::make_index_sequence<6>{});
     static constexpr auto kTexSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
-        return std::array<SpanFn, sizeof...(I)>{
-            {&Rasterizer::SpanTexFastAvx2<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
+        return std::array<RowsFn, sizeof...(I)>{
+            {&Rasterizer::RowsTexFastAvx2<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
     }(std::make_index_sequence<32>{});
     static constexpr auto kColourSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
-        return std::array<SpanFn, sizeof...(I)>{{&Rasterizer::SpanTexFastAvx2<false, false, int(I >> 1), false, (I & 1) != 0>...}};
+        return std::array<RowsFn, sizeof...(I)>{{&Rasterizer::RowsTexFastAvx2<false, false, int(I >> 1), false, (I & 1) != 0>...}};
     }(std::make_index_sequence<6>{});
     const bool avx2 = allowVex && __builtin_cpu_supports("avx2");
     const int blendKind = !st.blending ? 0
@@ -911,10 +936,27 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
 
 void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     if (x0 > x1) return;
-    if (sc_.fn && SpanInside(st, y, x0, x1)) {
-        (this->*sc_.fn)(st, p, y, x0, x1);
+    if (sc_.fn) {
+        const SpanRow row{y, x0, x1};
+        (this->*sc_.fn)(st, p, &row, 1);
         return;
     }
+    SpanGeneral(st, p, y, x0, x1);
+}
+
+void Rasterizer::Spans(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
+    if (sc_.fn) {
+        (this->*sc_.fn)(st, p, rows, count);
+        return;
+    }
+    for (size_t j = 0; j < count; ++j) {
+        // The next row's pixels are usually right below: fetch their lines while this row is shaded.
+        if (j + 1 < count) Prefetch(st, rows[j + 1].y, rows[j + 1].x0, rows[j + 1].x1);
+        SpanGeneral(st, p, rows[j].y, rows[j].x0, rows[j].x1);
+    }
+}
+
+void Rasterizer::SpanGeneral(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     if (st.textured) {
         if (st.gouraud) {
             SpanGeneric<true, true>(st, p, y, x0, x1);
@@ -951,9 +993,6 @@ void Rasterizer::Prefetch(const DrawState& st, int y, int x0, int x1) const {
     const uint32_t za = (st.zBase + (row + uint32_t(x0)) * 4u) & kMask, ze = (st.zBase + (row + uint32_t(x1)) * 4u) & kMask;
     for (uint32_t a = za & ~63u; a <= ze && a < LocalMemory::kSize; a += 64) _mm_prefetch(reinterpret_cast<const char*>(m + a), _MM_HINT_T0);
 }
-
-// How many rows ahead of the shaded row a triangle fetches frame and depth lines.
-constexpr int kPrefetchRows = 2;
 
 void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
                               const GsVertex& flat) {
@@ -1055,6 +1094,7 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
             wk.D = D;
         }
     }
+    rows_.clear();
     for (int y = y0; y <= y1; ++y) {
         int64_t lo = bx0, hi = bx1;
         for (Walk& wk : w) {
@@ -1076,16 +1116,9 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
                 wk.R += wk.D;
             }
         }
-        if (lo <= hi) {
-            // The rows below usually cover about the same columns: fetch their lines a few rows ahead, so
-            // that they arrive while this row and the next ones are shaded.
-            if (y == y0) {
-                for (int ahead = 1; ahead < kPrefetchRows && y + ahead <= y1; ++ahead) Prefetch(st, y + ahead, int(lo), int(hi));
-            }
-            if (y + kPrefetchRows <= y1) Prefetch(st, y + kPrefetchRows, int(lo), int(hi));
-            Span(st, p, y, int(lo), int(hi));
-        }
+        if (lo <= hi) rows_.push_back(SpanRow{y, int(lo), int(hi)});
     }
+    Spans(st, p, rows_.data(), rows_.size());
 }
 
 void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVertex& b) {
@@ -1143,7 +1176,9 @@ void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVert
     DrawState s2 = st;
     s2.gouraud = false;
     PrepareSpans(s2);
-    for (int y = y0; y <= y1; ++y) Span(s2, p, y, x0, x1);
+    rows_.clear();
+    for (int y = y0; y <= y1; ++y) rows_.push_back(SpanRow{y, x0, x1});
+    Spans(s2, p, rows_.data(), rows_.size());
 }
 
 void Rasterizer::DrawLine(const DrawState& st, const GsVertex& a, const GsVertex& b) {

@@ -5,7 +5,9 @@
 // same pixels on every run.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "console/gs/local_memory.h"
 
@@ -83,7 +85,11 @@ public:
     };
 
 private:
-    using SpanFn = void (Rasterizer::*)(const DrawState&, const Planes&, int, int, int);
+    // One row of a primitive: pixels x0..x1 (inclusive) of row y.
+    struct SpanRow {
+        int y, x0, x1;
+    };
+    using RowsFn = void (Rasterizer::*)(const DrawState&, const Planes&, const SpanRow*, size_t);
     // What the vector span takes from the drawing state, worked out once per primitive rather than on
     // every row: 16-bit lane constants for texture wrapping and blend selection, and the span itself.
     struct SpanConsts {
@@ -92,22 +98,28 @@ private:
         int32_t strideOne = 0;                // (1, stride) as a 16-bit pair
         bool clampUV = false;                 // a clamp on either texture axis (repeat needs only the mask)
         bool texDirect = false;               // no wrapped texel address reaches past the end of local memory
-        SpanFn fn = nullptr;                  // the vector span of the state; null: the general path
+        RowsFn fn = nullptr;                  // the vector spans of the state; null: the general path
     };
     // Sets up sc_ for the primitives drawn with `st` until the next call.
     void PrepareSpans(const DrawState& st);
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    // The rows of one primitive, in order (sc_ prepared for `st`).
+    void Spans(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
+    // A row through the scalar pipeline (or the flat fill).
+    void SpanGeneral(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // Hints the cache about the frame and depth lines of a row's span (no effect on results).
     void Prefetch(const DrawState& st, int y, int x0, int x1) const;
     template <bool kTex, bool kGouraud>
     void SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1);
     static bool SpanInside(const DrawState& st, int y, int x0, int x1);
+    // The vector spans: every row of a primitive with the state decoded once. kBlend: 0 none, 1 any
+    // formula, 2 (Cs - Cd) * As + Cd.
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-    void SpanTexFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    void RowsTexFast(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-    void SpanTexFastAvx2(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    void RowsTexFastAvx2(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-    void SpanTexFastBody(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    void RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     uint32_t SampleTexture(const DrawState& st, float u, float v) const;
     uint32_t Texel(const DrawState& st, int u, int v) const;
@@ -115,6 +127,7 @@ private:
     LocalMemory& mem_;
     uint64_t pixels_ = 0;
     SpanConsts sc_{};
+    std::vector<SpanRow> rows_;  // the rows of the primitive being drawn (kept to avoid reallocation)
 };
 
 }  // namespace console::gs
