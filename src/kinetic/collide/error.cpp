@@ -20,7 +20,10 @@ void Error::fatal(const std::string& message, int code) {
     std::fflush(stderr);
     std::fprintf(stderr, "%s\n", message.c_str());
     std::fflush(stderr);
-    std::exit(code);
+    std::fflush(stdout);
+    // Straight out: the state that led here is broken, so no static destructor or exit handler (which
+    // would walk that state, or report it as leaked) runs.
+    std::_Exit(code);
 }
 
 }  // namespace Kinetic
