@@ -154,8 +154,13 @@ struct Lerp {
     // own gradient is used when the span stays in range (the usual case); otherwise the ends are clamped
     // and the step recomputed so no pixel leaves the range.
     void Setup(const Rasterizer::Plane& p, double pa, double pb, double py, int n, double lo, double hi, double scale) {
+        SetupWithStep(p, static_cast<int64_t>(p.dx * scale), pa, pb, py, n, lo, hi, scale);
+    }
+    // The same with the plane's step (p.dx * scale, the same for every row) worked out by the caller.
+    void SetupWithStep(const Rasterizer::Plane& p, int64_t step, double pa, double pb, double py, int n, double lo,
+                       double hi, double scale) {
         v = static_cast<int64_t>(Clampd(p.At(pa, py), lo, hi) * scale);
-        d = static_cast<int64_t>(p.dx * scale);
+        d = step;
         if (n <= 1) {
             d = 0;
             return;
@@ -305,6 +310,16 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
 
     const bool gequalOnly = zte && !always && gequal;
 
+    // Fixed-point steps of the interpolated attributes, the same on every row.
+    const int64_t zStep = p.flatZ ? 0 : static_cast<int64_t>(p.z.dx * 256.0);
+    int64_t rStep = 0, gStep = 0, bStep = 0, aStep = 0;
+    if (kGouraud) {
+        rStep = static_cast<int64_t>(p.r.dx * 65536.0);
+        gStep = static_cast<int64_t>(p.g.dx * 65536.0);
+        bStep = static_cast<int64_t>(p.b.dx * 65536.0);
+        aStep = static_cast<int64_t>(p.a.dx * 65536.0);
+    }
+
     // One row: per-row attribute values, then four pixels per step.
     auto shadeRow = [&](int y, int x0, int x1) QZ_INLINE {
         const int n = x1 - x0 + 1;
@@ -313,13 +328,13 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
         if (p.flatZ) {
             z.v = int64_t(p.fz) << 8;
         } else {
-            z.Setup(p.z, pa, pb, py, n, 0.0, double(0xFFFFFF), 256.0);
+            z.SetupWithStep(p.z, zStep, pa, pb, py, n, 0.0, double(0xFFFFFF), 256.0);
         }
         if (kGouraud) {
-            r.Setup(p.r, pa, pb, py, n, 0.0, 255.0, 65536.0);
-            g.Setup(p.g, pa, pb, py, n, 0.0, 255.0, 65536.0);
-            b.Setup(p.b, pa, pb, py, n, 0.0, 255.0, 65536.0);
-            a.Setup(p.a, pa, pb, py, n, 0.0, 255.0, 65536.0);
+            r.SetupWithStep(p.r, rStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+            g.SetupWithStep(p.g, gStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+            b.SetupWithStep(p.b, bStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+            a.SetupWithStep(p.a, aStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
         } else {
             r.v = int64_t(p.fr) << 16;
             g.v = int64_t(p.fg) << 16;
