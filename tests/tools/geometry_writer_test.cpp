@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -113,6 +115,40 @@ TEST(GeometryWriter, CommonObjectsAreValidBlocks) {
     }
     EXPECT_TRUE(WriteCommonGeometry(3).empty());
     EXPECT_EQ(WriteCommonGeometry(0), WriteCommonGeometry(0));  // deterministic
+    // Finer levels of detail carry more triangles; the bike stands on the ground (largest y is 0), the
+    // rider sits on it with the feet on the pegs.
+    auto tris = [](int i) {
+        _FS_GEO_HEADER h;
+        std::memcpy(&h, WriteCommonGeometry(i).data(), sizeof h);
+        return h.numTriangles;
+    };
+    EXPECT_GT(tris(0), tris(1));
+    EXPECT_GT(tris(1), tris(2));
+    EXPECT_GT(tris(9), tris(8));
+    EXPECT_GT(tris(8), tris(7));
+    _FS_GEO_HEADER bike, rider;
+    std::memcpy(&bike, WriteCommonGeometry(0).data(), sizeof bike);
+    std::memcpy(&rider, WriteCommonGeometry(9).data(), sizeof rider);
+    EXPECT_NEAR(bike.bBox.corner[6][1], 0.0f, 1e-5);
+    EXPECT_LT(bike.bBox.corner[0][1], -0.9f);
+    EXPECT_NEAR(rider.bBox.corner[6][1], -0.38f, 1e-5);
+    EXPECT_LT(rider.bBox.corner[0][1], -1.7f);
+}
+
+TEST(GeometryWriter, PlacedPartsTurnAndMoveWithTheirNormals) {
+    const float quarterZ[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};  // x -> y, y -> -x
+    const GeoMaterial m = Placed(MakeBox(1, 2, 3, 1, 0, Solid(0)), quarterZ, 10, 0, 0);
+    float lo = 1e9f, hi = -1e9f;
+    for (const GeoVertex& v : m.triangles) lo = std::min(lo, v.x), hi = std::max(hi, v.x);
+    EXPECT_FLOAT_EQ(lo, 8.0f);  // the box's y extent (2) now runs along x, around 10
+    EXPECT_FLOAT_EQ(hi, 12.0f);
+    for (const GeoVertex& v : m.triangles) {
+        const float len = std::sqrt(v.nx * v.nx + v.ny * v.ny + v.nz * v.nz);
+        EXPECT_NEAR(len, 1.0f, 1e-6);
+    }
+    GeoMaterial a = MakeBox(1, 1, 1, 1, 0, Solid(0));
+    Append(a, MakeBox(1, 1, 1, 1, 0, Solid(0)));
+    EXPECT_EQ(a.triangles.size(), 72u);
 }
 
 TEST(GeometryWriter, RefusesMeshesItCannotWrite) {

@@ -45,5 +45,12 @@ GeoMaterial MakeCylinder(float radius, float height, int segments, uint32_t rgba
 // A ground plane in x-z at y = 0, facing -y (up on a screen whose y grows downwards), tiles x tiles.
 GeoMaterial MakeGroundPlane(float width, float depth, int tiles, uint32_t rgba, const BitmapImage& texture);
 
-// The common objects the sample disc carries: geometry sub-files 0-2 and 6-10 (index -> block).
+// A copy of `m` turned by the row-major 3 x 3 rotation `rot` (row vectors: p' = p rot) and moved by t.
+GeoMaterial Placed(const GeoMaterial& m, const float rot[9], float tx, float ty, float tz);
+// Adds the triangles of `part` to `into` (the texture of `into` is kept).
+void Append(GeoMaterial& into, const GeoMaterial& part);
+
+// The geometry sub-files of the common-objects master file (index -> block): 0-2 the bike's three
+// levels of detail (finest first), 6 the bike's shadow, 9, 8, 7 the rider's levels (finest first),
+// 10 the rider's shadow. Models stand on y = 0 with -y up and face +z. Empty for other indices.
 std::vector<uint8_t> WriteCommonGeometry(int index);
