@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -275,8 +276,9 @@ float groundUp(float x, float z) {
 }
 
 struct DropScene {
-    explicit DropScene(Subspace::RRResolverType type = Subspace::COMPLEXFRICTION)
-        : field(33, 33, 1.0f, groundUp), kit(1), box(boxGeometry(Vector3(0.5f, 0.5f, 0.5f))) {
+    explicit DropScene(Subspace::RRResolverType type = Subspace::COMPLEXFRICTION,
+                       const std::function<float(float, float)>& up = groundUp)
+        : field(33, 33, 1.0f, up), kit(1), box(boxGeometry(Vector3(0.5f, 0.5f, 0.5f))) {
         kit.m_defaultRigidCollection->setODESolver(EULER);
         kit.m_defaultSubspace->setGravity(Vector3(0.0f, 15.1074f, 0.0f));
         kit.m_defaultSubspace->getDeactivator()->setEnabled(false);
@@ -385,4 +387,29 @@ TEST(SettleTest, RestitutionChangesTheFirstBounce) {
     // With 0 only the driving impulse (at most 10 x tolerance = 2) separates it.
     EXPECT_LT(peak[0], 2.0f);
     EXPECT_GT(peak[1], 4.0f);
+}
+
+TEST(SettleTest, FrictionHoldsABoxOnASlopeThatItSlidesDownWithout) {
+    // A slope of 0.3 (about 17 degrees) rising along +x; the friction of 0.8 on both sides is well above
+    // its tangent.
+    float moved[2] = {0, 0};
+    for (int k = 0; k < 2; ++k) {
+        const float mu = k == 0 ? 0.0f : 0.8f;
+        DropScene s(Subspace::COMPLEXFRICTION, [](float x, float) { return 1.0f + 0.3f * x; });
+        s.ground->m_friction = mu;
+        // Turned to lie flat on the slope (its surface y = -(1 + 0.3 x) falls with x), just clear of it.
+        const float tilt = std::atan(0.3f);
+        RigidBody* b = s.drop(16.0f, 16.0f, 0.5f / std::cos(tilt) + 0.15f, aboutZ(-tilt));
+        b->m_friction = mu;
+        s.run(30);
+        const Vector3 start = b->m_position;
+        s.run(60);
+        moved[k] = (b->m_position - start).length();
+        // Down the slope is towards -x; the held box only jitters by a few hundredths.
+        EXPECT_LT(b->m_position.x, start.x + 0.05f) << mu;
+        if (mu == 0.0f) EXPECT_LT(b->m_position.x, start.x - 1.0f);
+    }
+    // Without friction: down the slope at g sin(17 deg), about 2.2 in a second; with it, held.
+    EXPECT_GT(moved[0], 1.5f);
+    EXPECT_LT(moved[1], 0.1f);
 }
