@@ -407,7 +407,9 @@ TEST(SettleTest, FrictionHoldsABoxOnASlopeThatItSlidesDownWithout) {
         moved[k] = (b->m_position - start).length();
         // Down the slope is towards -x; the held box only jitters by a few hundredths.
         EXPECT_LT(b->m_position.x, start.x + 0.05f) << mu;
-        if (mu == 0.0f) EXPECT_LT(b->m_position.x, start.x - 1.0f);
+        if (mu == 0.0f) {
+            EXPECT_LT(b->m_position.x, start.x - 1.0f);
+        }
     }
     // Without friction: down the slope at g sin(17 deg), about 2.2 in a second; with it, held.
     EXPECT_GT(moved[0], 1.5f);
