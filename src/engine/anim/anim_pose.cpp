@@ -18,7 +18,7 @@ void LocalMatrix(_matrix4* m, const _quaternion* q, const _vector3d* t) {
 
 }  // namespace
 
-uint32_t veAnimGetNumBones(const _skeleton* skel) { return skel->boneCount; }
+uint32_t veAnimGetNumBones(const _skeleton* skel) { return skel ? skel->boneCount : 0; }
 
 _angle_array* veAnimAllocAngleArray(const _skeleton* skel) {
     const uint32_t bones = PoseBones(skel);
