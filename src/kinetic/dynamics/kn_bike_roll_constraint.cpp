@@ -85,7 +85,8 @@ int kn_Bike_Roll_Constraint::step_constraint(kn_PSI_Info& psi, void* storage, fl
     return kStorageSize;
 }
 
-void kn_Bike_Roll_Constraint::apply_effector_PSI(kn_PSI_Info& psi) {
+void kn_Bike_Roll_Constraint::apply_effector_PSI(kn_PSI_Info& psi, kn_Array<kn_Entity*>* entities) {
+    (void)entities;
     alignas(16) unsigned char storage[kStorageSize];
     setup_and_step_constraint(psi, storage, 1.0f, 1.0f);
 }

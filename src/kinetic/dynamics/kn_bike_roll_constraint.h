@@ -27,7 +27,7 @@ public:
     // Copies the blueprint and resets the roll angle to 0.
     void init_constraint(const void* blueprint) override;
     // Setup and one step on storage of its own.
-    void apply_effector_PSI(kn_PSI_Info& psi) override;
+    void apply_effector_PSI(kn_PSI_Info& psi, kn_Array<kn_Entity*>* entities) override;
     void set_roll_angle(float angle) { m_roll_angle = angle; }
     float get_roll_angle() const { return m_roll_angle; }
 

@@ -4,9 +4,9 @@
 
 namespace Kinetic {
 
-kn_Constraint::kn_Constraint(kn_Local_Constraint_System* system, RigidBody* entity0, RigidBody* entity1,
+kn_Constraint::kn_Constraint(kn_Local_Constraint_System* system, kn_Entity* entity0, kn_Entity* entity1,
                              int storageSize)
-    : m_entity{entity0, entity1}, m_system(system) {
+    : kn_Rigid_Body_Binary_EF(nullptr, entity0, entity1), m_system(system) {
     if (m_system) m_system->add_constraint(this, storageSize);
 }
 

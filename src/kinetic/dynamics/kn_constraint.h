@@ -1,28 +1,16 @@
-// The constraint layer's effector chain, reduced to what its constraints need: an effector with its
-// default operations, and a constraint that registers with a local constraint system and acts on up to
-// two bodies.
+// A constraint of the layer: a rigid-body effector that registers with a local constraint system (which
+// then owns it) and is solved in that system's passes over its own part of the storage buffer.
 #pragma once
 
-#include "kinetic/dynamics/kn_types.h"
+#include "kinetic/dynamics/kn_effector.h"
 
 namespace Kinetic {
 
-class RigidBody;
 class kn_Local_Constraint_System;
 
-class kn_Effector {
+class kn_Constraint : public kn_Rigid_Body_Binary_EF {
 public:
-    virtual ~kn_Effector() = default;
-    virtual int get_effector_priority() const { return 1; }
-    virtual float get_minimum_simulation_frequency() const { return 255.0f; }
-    virtual void apply_effector_PSI(kn_PSI_Info& psi) = 0;
-    virtual void reset_effector_time(float t) { (void)t; }
-};
-
-class kn_Constraint : public kn_Effector {
-public:
-    // Registers with the system, which then owns it.
-    kn_Constraint(kn_Local_Constraint_System* system, RigidBody* entity0, RigidBody* entity1,
+    kn_Constraint(kn_Local_Constraint_System* system, kn_Entity* entity0, kn_Entity* entity1,
                   int storageSize);
     // Leaves the system.
     ~kn_Constraint() override;
@@ -34,7 +22,6 @@ public:
     virtual int step_constraint(kn_PSI_Info& psi, void* storage, float tauFactor, float dampFactor) = 0;
     virtual void init_constraint(const void* blueprint) = 0;
 
-    RigidBody* m_entity[2];
     kn_Local_Constraint_System* m_system;
 };
 

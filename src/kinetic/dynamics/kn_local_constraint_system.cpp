@@ -31,7 +31,8 @@ void kn_Local_Constraint_System::recalc_storage_size() {
         m_total_storage_size += m_constraints[i]->get_vmq_storage_size();
 }
 
-void kn_Local_Constraint_System::apply_effector_PSI(kn_PSI_Info& psi) {
+void kn_Local_Constraint_System::apply_effector_PSI(kn_PSI_Info& psi, kn_Array<RigidBody*>* entities) {
+    (void)entities;
     m_storage.resize(static_cast<size_t>(m_total_storage_size + 15) / 16);
     auto* base = reinterpret_cast<unsigned char*>(m_storage.data());
     std::vector<unsigned char*> parts(static_cast<size_t>(m_constraints.length()));

@@ -93,6 +93,22 @@ TEST(RollConstraintTest, BodyWithoutInertiaIsSkippedNotDividedByZero) {
     EXPECT_FALSE(std::isnan(b->m_angularVelocity.x));
 }
 
+TEST(RollConstraintTest, ConstraintsLeaveTheirSystemWhenTheyGo) {
+    auto b = leaningBody();
+    kn_Local_Constraint_System system;
+    auto* first = new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
+    auto* second = new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
+    EXPECT_EQ(system.m_constraints.length(), 2);
+    EXPECT_EQ(system.m_entities.length(), 1);  // the one body, listed once
+    EXPECT_EQ(system.m_total_storage_size, 448);
+    EXPECT_EQ(first->get_effector_priority(), 1);
+    first->entity_deletion_event(b.get());  // a binary effector goes with an entity
+    ASSERT_EQ(system.m_constraints.length(), 1);
+    EXPECT_EQ(system.m_constraints[0], second);
+    EXPECT_EQ(system.m_total_storage_size, 224);
+    EXPECT_EQ(system.get_effector_priority(), 0);
+}
+
 TEST(RollConstraintTest, SetAxisResetsTheAngleUntilTheNextSetAngle) {
     auto b = leaningBody();
     AngularConstraint1D c(b.get());
