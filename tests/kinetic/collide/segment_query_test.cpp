@@ -2,10 +2,13 @@
 // queries, the solver's body list, the slab test and the degenerate triangles that must not give NaN.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <memory>
+#include <vector>
 
 #include "grid_height_field.h"
+#include "kinetic/collide/geometric_primitive.h"
 #include "kinetic/collide/group_segment_test.h"
 #include "kinetic/collide/intersection_solver.h"
 #include "kinetic/collide/segment_intersection.h"
@@ -228,4 +231,70 @@ TEST(IntersectionSolverTest, GroupTestShrinksItsBoxAndMissesCleanly) {
     far.updateAABB();
     EXPECT_FALSE(solver.solveGroupTest(far));
     EXPECT_FALSE(far.m_tests[0]->m_isTestValid);
+}
+
+namespace {
+
+std::unique_ptr<Geometry> wavyGrid(int n) {
+    auto g = std::make_unique<Geometry>();
+    std::vector<Vector3> v;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            v.emplace_back(static_cast<float>(i), 0.3f * std::sin(0.7f * static_cast<float>(i * j)),
+                           static_cast<float>(j));
+    g->addVertices(v.data(), static_cast<unsigned>(v.size()));
+    std::vector<TriangleIndices> t;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i;
+            t.push_back(tri(a, a + n + 1, a + 1));
+            t.push_back(tri(a + 1, a + n + 1, a + n + 2));
+        }
+    g->addTriangles(t.data(), static_cast<unsigned>(t.size()));
+    return g;
+}
+
+// Nearest crossing of the vertical segment through every triangle, by brute force.
+float nearestByScan(const Geometry& g, const Vector3& offset, float x, float z) {
+    float best = 1e9f;
+    for (int i = 0; i < g.m_triangle_count; ++i) {
+        float d, u, w;
+        const TriangleIndices& t = g.m_triangles[i];
+        if (TriangleUtil::rayIntersect(d, u, w, Vector3(x, -5, z) - offset, Vector3(0, 1, 0),
+                                       g.m_vertices[t.m_verts[0]], g.m_vertices[t.m_verts[1]],
+                                       g.m_vertices[t.m_verts[2]], false) &&
+            d >= 0 && d <= 10 && u >= 0 && w >= 0 && u + w <= 1)
+            best = std::min(best, d);
+    }
+    return best;
+}
+
+}  // namespace
+
+TEST(PrimitiveSegmentTest, MeshTreesFindTheSameNearestHitAsAFullScan) {
+    auto g = wavyGrid(12);
+    // Fixed: searched through its k-DOP tree; movable: through its OBB tree.
+    for (int fixed = 0; fixed < 2; ++fixed) {
+        const Vector3 offset(1.0f, 0.5f, -2.0f);
+        std::unique_ptr<RigidBody> b(meshBody(g.get(), fixed ? 0.0f : 1.0f, false, offset));
+        auto* p = static_cast<GeometricPrimitive*>(b->getPrimitives()[0]);
+        p->precomputeCDinfo(0.2f);
+        if (fixed)
+            ASSERT_NE(p->m_KDOPTree, nullptr);
+        else
+            ASSERT_NE(p->m_OBBTree, nullptr);
+        int hits = 0;
+        for (float x : {1.3f, 2.9f, 5.5f, 8.25f, 11.6f, 14.0f})
+            for (float z : {-1.5f, 0.4f, 3.3f, 7.7f, 9.95f}) {
+                ClosestHitSegmentTest q(down(x, z, -5, 5));
+                const bool hit = p->intersectionTest(q);
+                const float expected = nearestByScan(*g, offset, x, z);
+                ASSERT_EQ(hit, expected < 1e8f) << x << " " << z;
+                if (!hit) continue;
+                ++hits;
+                EXPECT_NEAR(q.m_hit.m_distance, expected, 1e-4f) << x << " " << z;
+                EXPECT_GT(q.m_hit.m_normal.y, 0.0f);  // (C - B) x (A - B) of this winding faces +y
+            }
+        EXPECT_GT(hits, 10);
+    }
 }
