@@ -502,10 +502,33 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                         tlo = _mm_unpacklo_epi8(tv, zero);
                         thi = _mm_unpackhi_epi8(tv, zero);
                     } else {
-                        const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, _mm_set1_epi16(1)));
-                        const __m128i c00 = gather(indexOf(w0)), c11 = gather(indexOf(w1));
-                        const __m128i c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))));  // u + 1, v
-                        const __m128i c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))));  // u, v + 1
+                        const __m128i one16 = _mm_set1_epi16(1);
+                        const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, one16));
+                        __m128i c00, c10, c01, c11;
+                        // When u + 1 wraps to the next texel in memory for all four pixels (the usual case),
+                        // each pair of horizontal neighbours is one 8-byte load.
+                        const bool pairs = texDirect && !t8 &&
+                                           (_mm_movemask_epi8(_mm_cmpeq_epi16(w1, _mm_add_epi16(w0, one16))) & 0xFF) == 0xFF;
+                        if (pairs) {
+                            auto pairsAt = [&](__m128i idx, __m128i* left, __m128i* right) QZ_INLINE {
+                                const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)),
+                                               hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+                                auto at = [&](uint64_t k) QZ_INLINE {
+                                    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texBytes + size_t(k) * 4));
+                                };
+                                const __m128 x = _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(lo)), at(lo >> 32)));
+                                const __m128 y = _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(hi)), at(hi >> 32)));
+                                *left = _mm_castps_si128(_mm_shuffle_ps(x, y, _MM_SHUFFLE(2, 0, 2, 0)));
+                                *right = _mm_castps_si128(_mm_shuffle_ps(x, y, _MM_SHUFFLE(3, 1, 3, 1)));
+                            };
+                            pairsAt(indexOf(w0), &c00, &c10);
+                            pairsAt(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))), &c01, &c11);  // u, v + 1
+                        } else {
+                            c00 = gather(indexOf(w0));
+                            c11 = gather(indexOf(w1));
+                            c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))));  // u + 1, v
+                            c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))));  // u, v + 1
+                        }
                         // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
                         auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) QZ_INLINE {
                             const __m128i f16 = _mm_packs_epi32(f32, f32);
