@@ -802,10 +802,30 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
 
 // Flat colour, no texture/blend/tests, 32-bit frame, 24-bit Z: four pixels at a time. Returns false when
 // the state needs the general path.
-bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
+bool Rasterizer::FlatFastApplies(const DrawState& st) {
     if (st.gouraud || st.textured || st.fogging || st.blending || st.ate || st.date || st.fba) return false;
     if (st.fpsm != kPsmCt32 || st.fbmsk != 0) return false;
-    if (st.zte && (st.zpsm != kPsmZ24 || st.ztst == kZtstNever)) return false;
+    return !(st.zte && (st.zpsm != kPsmZ24 || st.ztst == kZtstNever));
+}
+
+// Flat fills of a primitive's rows: the state checked once, lines fetched a few rows ahead.
+void Rasterizer::RowsFlat(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
+    for (size_t j = 1; j < kPrefetchRows && j < count; ++j) Prefetch(st, rows[j].y, rows[j].x0, rows[j].x1);
+    for (size_t j = 0; j < count; ++j) {
+        if (j + kPrefetchRows < count) {
+            const SpanRow& ahead = rows[j + kPrefetchRows];
+            Prefetch(st, ahead.y, ahead.x0, ahead.x1);
+        }
+        const SpanRow& sr = rows[j];
+        if (!SpanFlat(st, p, sr.y, sr.x0, sr.x1)) SpanGeneric<false, false>(st, p, sr.y, sr.x0, sr.x1);
+    }
+}
+
+bool Rasterizer::SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1) {
+    return FlatFastApplies(st) && SpanFlat(st, p, y, x0, x1);
+}
+
+inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     const int n = x1 - x0 + 1;
     const uint32_t row = uint32_t(y) * st.fbw * 64u;
     const uint32_t fa = st.fbBase + (row + uint32_t(x0)) * 4u;
@@ -907,7 +927,10 @@ bool Rasterizer::AllowVexSpans(bool allow) {
 void Rasterizer::PrepareSpans(const DrawState& st) {
     SpanConsts& k = sc_;
     k.fn = nullptr;
-    if (!st.texFast) return;
+    if (!st.texFast) {
+        if (FlatFastApplies(st)) k.fn = &Rasterizer::RowsFlat;
+        return;
+    }
     // Wrap bounds as 16-bit lanes (u in 0-3, v in 4-7), as the span's scalar `texel` applies them. Texel
     // coordinates fit 16 bits (|u| <= 16385), so the clamp-then-mask runs on 16-bit lanes.
     const int uw = int(1u << st.tw), vh = int(1u << st.th);

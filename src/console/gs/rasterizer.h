@@ -121,6 +121,11 @@ private:
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
     void RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    // Flat colour, no texture, blend or tests but depth, 32-bit frame: the vector fill applies.
+    static bool FlatFastApplies(const DrawState& st);
+    // One row of it; false when the row wraps around the end of local memory.
+    bool SpanFlat(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    void RowsFlat(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     uint32_t SampleTexture(const DrawState& st, float u, float v) const;
     uint32_t Texel(const DrawState& st, int u, int v) const;
 
