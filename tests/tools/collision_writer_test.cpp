@@ -20,7 +20,8 @@ using collisiondata::Part;
 // Sub-files are used in place in heap memory (16-aligned), so blocks are checked there.
 struct HeapBlock {
     explicit HeapBlock(const std::vector<uint8_t>& b, size_t length = SIZE_MAX)
-        : size(std::min(length, b.size())), p(x_fn_malloc(static_cast<uint32_t>(std::max<size_t>(b.size(), 16)), "", 0)) {
+        : size(std::min(length, b.size())),
+          p(x_fn_malloc(static_cast<uint32_t>(std::max<size_t>(b.size(), 16)), "", 0)) {
         if (!b.empty()) std::memcpy(p, b.data(), b.size());
     }
     ~HeapBlock() { x_free(p); }
@@ -97,10 +98,10 @@ TEST(CollisionReaderTest, RefusesCorruptCountsAndIndices) {
         HeapBlock b(copy);
         return CheckBlock(b.p, b.size);
     };
-    EXPECT_EQ(put(0, 2), -1);            // a second part past the end
-    EXPECT_EQ(put(0, 0xFFFFFFFFu), -1);  // absurd part count
-    EXPECT_EQ(put(16, 0x40000000u), -1); // vertex count whose size would wrap 32 bits
-    EXPECT_EQ(put(20, 0xFFFFFFFFu), -1); // triangle count likewise
+    EXPECT_EQ(put(0, 2), -1);             // a second part past the end
+    EXPECT_EQ(put(0, 0xFFFFFFFFu), -1);   // absurd part count
+    EXPECT_EQ(put(16, 0x40000000u), -1);  // vertex count whose size would wrap 32 bits
+    EXPECT_EQ(put(20, 0xFFFFFFFFu), -1);  // triangle count likewise
     auto copy = bytes;
     const uint16_t far = 3;
     std::memcpy(copy.data() + 80 + 4, &far, 2);  // third index of the triangle

@@ -19,7 +19,8 @@
 namespace {
 
 struct HeapImage {
-    explicit HeapImage(const std::vector<uint8_t>& b) : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)) {
+    explicit HeapImage(const std::vector<uint8_t>& b)
+        : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)) {
         std::memcpy(p, b.data(), b.size());
     }
     ~HeapImage() { x_free(p); }
@@ -28,7 +29,8 @@ struct HeapImage {
 
 std::vector<uint8_t> Block(float size) {
     GeoMesh mesh;
-    mesh.materials.push_back(MakeBox(size, size, size, 1, 0x80808080, CheckerTexture(16, 4, 0xFF0000FF, 0xFFFFFFFF)));
+    mesh.materials.push_back(
+        MakeBox(size, size, size, 1, 0x80808080, CheckerTexture(16, 4, 0xFF0000FF, 0xFFFFFFFF)));
     return WriteGeometry(mesh);
 }
 
@@ -41,7 +43,8 @@ protected:
 };
 
 TEST_F(DescriptionWriterTest, TypeRecordsRoundTrip) {
-    const std::vector<_Info> records = {MakeTypeRecord(1, 29, 2, 0.8f, 0.25f, 500, 3), MakeTypeRecord(3, 6, 0, 1.0f, 0.5f, 40)};
+    const std::vector<_Info> records = {MakeTypeRecord(1, 29, 2, 0.8f, 0.25f, 500, 3),
+                                        MakeTypeRecord(3, 6, 0, 1.0f, 0.5f, 40)};
     const auto table = WriteObjectTypeTable(records);
     ASSERT_EQ(table.size(), 32u);
     EXPECT_EQ(CheckObjectTypeTable(table.data(), static_cast<int>(table.size())), 2);
@@ -91,8 +94,9 @@ TEST_F(DescriptionWriterTest, DescriptionsReadBackWithTheirLevelsAndCollision) {
     EXPECT_EQ(fm->getSubfileCountForLabel(image.p, 2), 1);
     EXPECT_EQ(fm->getSubfileCountForLabel(image.p, 4), 0);
     const int at = fm->getLabelIndex(image.p, 2);
-    EXPECT_EQ(collisiondata::CheckBlock(fm->loadSubFile(image.p, static_cast<unsigned>(at)),
-                                        static_cast<size_t>(fm->getSubFileLength(image.p, static_cast<unsigned>(at)))),
+    EXPECT_EQ(collisiondata::CheckBlock(
+                  fm->loadSubFile(image.p, static_cast<unsigned>(at)),
+                  static_cast<size_t>(fm->getSubFileLength(image.p, static_cast<unsigned>(at)))),
               1);
     // The box of a bounding object on the first description is the big geometry's.
     CGeometry* g = CResourceStorage<CGeometry>::instance().get(a->geometryIdList[0]);

@@ -6,7 +6,9 @@
 
 namespace {
 
-void PutU32(std::vector<uint8_t>& out, size_t at, uint32_t v) { std::memcpy(out.data() + at, &v, 4); }
+void PutU32(std::vector<uint8_t>& out, size_t at, uint32_t v) {
+    std::memcpy(out.data() + at, &v, 4);
+}
 
 }  // namespace
 
@@ -19,7 +21,8 @@ std::vector<uint8_t> WriteCollisionBlock(const std::vector<CollisionPart>& parts
         for (const auto& t : p.triangles)
             for (uint16_t i : t)
                 if (i >= p.vertices.size()) return {};
-        total += PartBytes(static_cast<uint32_t>(p.vertices.size()), static_cast<uint32_t>(p.triangles.size()));
+        total +=
+            PartBytes(static_cast<uint32_t>(p.vertices.size()), static_cast<uint32_t>(p.triangles.size()));
     }
     std::vector<uint8_t> out(total, 0);
     PutU32(out, 0, static_cast<uint32_t>(parts.size()));

@@ -28,7 +28,9 @@ inline constexpr uint32_t kMaxVertices = 65536;  // indices are 16-bit
 inline constexpr uint32_t kMaxTriangles = 1u << 20;
 
 // Bytes of a part's triangle records with their word padding: 4 * floor((3T + 1) / 2).
-inline uint32_t TriangleBytes(uint32_t triangles) { return 4u * ((3u * triangles + 1u) / 2u); }
+inline uint32_t TriangleBytes(uint32_t triangles) {
+    return 4u * ((3u * triangles + 1u) / 2u);
+}
 // Bytes from a part's start to the next part's.
 inline uint32_t PartBytes(uint32_t vertices, uint32_t triangles) {
     const uint32_t end = kPartHeaderBytes + kVertexBytes * vertices + TriangleBytes(triangles);
@@ -39,8 +41,8 @@ struct Part {
     uint32_t offset;  // from the block start
     uint32_t vertices;
     uint32_t triangles;
-    const float* vertexData;        // V records of four floats (x, y, z, unused)
-    const uint16_t* triangleData;   // 3T indices
+    const float* vertexData;       // V records of four floats (x, y, z, unused)
+    const uint16_t* triangleData;  // 3T indices
 };
 
 // Checks a block of `length` bytes: the part count, every part's counts and extent, and every triangle

@@ -4,7 +4,9 @@
 #include "engine/sys/files.h"
 #include "game/files/texture.h"
 
-CGeometry::CGeometry(void* data) : geo(static_cast<_FS_GEO_HEADER*>(data)) { veEngineInitGeo(geo); }
+CGeometry::CGeometry(void* data) : geo(static_cast<_FS_GEO_HEADER*>(data)) {
+    veEngineInitGeo(geo);
+}
 
 void CGeometry::replaceTextures(const std::vector<int>* ids) {
     if (!ids || ids->empty() || !geo) return;

@@ -7,14 +7,14 @@
 #include <cstdint>
 
 struct _Info {
-    uint8_t objNum;       // 1-based number of the first description of the run
-    uint8_t objType;      // object kind
+    uint8_t objNum;   // 1-based number of the first description of the run
+    uint8_t objType;  // object kind
     uint8_t hitSoundId;
-    uint8_t ambSoundId;   // world sound index, 0: none
+    uint8_t ambSoundId;  // world sound index, 0: none
     float friction;
     float elasticity;
     uint16_t massInKg;
-    uint8_t numberOf;     // descriptions covered; 0 counts as 1
+    uint8_t numberOf;  // descriptions covered; 0 counts as 1
     uint8_t flags;
 };
 static_assert(sizeof(_Info) == 16, "type records are 16 bytes");

@@ -43,7 +43,8 @@ int AddDescriptionFromLabel(void* image, unsigned int label, _Info* typeInfo) {
     }
     bool padded = false;
     while (d->geometryIdList.size() < 3) {
-        if (!padded && std::find(d->geometryIdList.begin(), d->geometryIdList.end(), -1) == d->geometryIdList.end())
+        if (!padded &&
+            std::find(d->geometryIdList.begin(), d->geometryIdList.end(), -1) == d->geometryIdList.end())
             d->numUniqueGeometry += 1;
         padded = true;
         d->geometryIdList.push_back(-1);

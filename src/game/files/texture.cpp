@@ -21,7 +21,8 @@ CTexture::CTexture(_FS_BITMAP* image) {
 
 CPixelColor CTexture::getPixelColor(float u, float v) const {
     CPixelColor c{0.0f, 0.0f, 0.0f, 0.0f};
-    if (fsBitmap.bitsPerPixel != 8 || fsBitmap.width == 0 || fsBitmap.height == 0 || !fsBitmap.coldata) return c;
+    if (fsBitmap.bitsPerPixel != 8 || fsBitmap.width == 0 || fsBitmap.height == 0 || !fsBitmap.coldata)
+        return c;
     // Truncation toward zero as the ground-colour sampling expects, then kept inside the bitmap: u or v
     // of 1.0 (or a stray negative) would otherwise index past the pixels.
     auto clampIndex = [](float f, uint32_t size) -> uint32_t {
@@ -60,7 +61,8 @@ CTexture* LoadTexture(void* image, int length, int subFile) {
     if (h->palettized && (h->bitsPerPixel == 4 || h->bitsPerPixel == 8)) {
         const uint64_t pixels = reinterpret_cast<uintptr_t>(image) + sizeof(_FS_BITMAP) + h->pixdata;
         const uint64_t palette = (pixels + layout.pixelBytes + 15) & ~15ull;
-        if (palette + layout.paletteBytes > reinterpret_cast<uintptr_t>(image) + static_cast<uint64_t>(length)) {
+        if (palette + layout.paletteBytes >
+            reinterpret_cast<uintptr_t>(image) + static_cast<uint64_t>(length)) {
             x_printf("texture sub-file %d: palette past the end\n", subFile);
             return nullptr;
         }

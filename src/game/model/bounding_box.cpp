@@ -78,13 +78,15 @@ void CBoundingBox::expand(CBoundingBox* o) {
 }
 
 int CBoundingBox::isContainedXZ(CBoundingBox* o) {
-    return minX >= o->minX - 0.5f && minZ >= o->minZ - 0.5f && maxX <= o->maxX + 0.5f && maxZ <= o->maxZ + 0.5f;
+    return minX >= o->minX - 0.5f && minZ >= o->minZ - 0.5f && maxX <= o->maxX + 0.5f &&
+           maxZ <= o->maxZ + 0.5f;
 }
 
 int CBoundingBox::intersects(CBoundingBox* o) {
     if (!o->b) return 0;
     for (const auto& c : o->b->corner) {
-        if (minX <= c[0] && c[0] <= maxX && minY <= c[1] && c[1] <= maxY && minZ <= c[2] && c[2] <= maxZ) return 1;
+        if (minX <= c[0] && c[0] <= maxX && minY <= c[1] && c[1] <= maxY && minZ <= c[2] && c[2] <= maxZ)
+            return 1;
     }
     return 0;
 }

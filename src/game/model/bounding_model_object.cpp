@@ -9,7 +9,9 @@ CBoundingModelObject::CBoundingModelObject(int id) : CModelObject(id) {
     if (id != -1) setBoundingBox(id);
 }
 
-CBoundingBox* CBoundingModelObject::getBounds() { return &bBox; }
+CBoundingBox* CBoundingModelObject::getBounds() {
+    return &bBox;
+}
 
 void CBoundingModelObject::setBoundingBox(int id) {
     if (id == -1) return;

@@ -25,7 +25,9 @@
 
 CModel* CModel::modelPtr = nullptr;
 
-CModel* CModel::newModelPtr() { return new CModel(); }
+CModel* CModel::newModelPtr() {
+    return new CModel();
+}
 
 CModel* GetModel() {
     if (!CModel::modelPtr) CModel::modelPtr = CModel::newModelPtr();
@@ -128,9 +130,13 @@ void CModel::forwardEvent(Kinetic::Event& event, bool phantom) {
     }
 }
 
-void CModel::onCollide(Kinetic::Event& event) { forwardEvent(event, false); }
+void CModel::onCollide(Kinetic::Event& event) {
+    forwardEvent(event, false);
+}
 
-void CModel::onPhantomCollide(Kinetic::Event& event) { forwardEvent(event, true); }
+void CModel::onPhantomCollide(Kinetic::Event& event) {
+    forwardEvent(event, true);
+}
 
 CModelObject* CModel::objectAt(int id, const char* what) const {
     if (id < 0 || static_cast<size_t>(id) >= objects.size()) {

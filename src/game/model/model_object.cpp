@@ -9,7 +9,9 @@ CModelObject::CModelObject(int id) : descriptionId(id) {
 
 CModelObject::~CModelObject() = default;
 
-CBoundingBox* CModelObject::getBounds() { return nullptr; }
+CBoundingBox* CModelObject::getBounds() {
+    return nullptr;
+}
 
 void CModelObject::update(float) {}
 

@@ -7,7 +7,7 @@
 class CModelObject;
 
 struct CPauseState {
-    static int32_t pauseSwitch;              // 1 while the race is paused
-    static int32_t pauseDraw;                // 1 while the pause menu holds the picture
-    static CModelObject* selfPauseObject;    // the one object still updated while paused
+    static int32_t pauseSwitch;            // 1 while the race is paused
+    static int32_t pauseDraw;              // 1 while the pause menu holds the picture
+    static CModelObject* selfPauseObject;  // the one object still updated while paused
 };

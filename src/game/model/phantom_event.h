@@ -17,8 +17,9 @@ public:
     // The phantom event's state carried by a collision event given to a phantom handler (a collision
     // event that did not come from a phantom counts as a beginning).
     static int StateOf(const Kinetic::CollisionEvent& e) {
-        return e.m_eventID == Kinetic::PhantomPenetrationEvent::defaultID ? static_cast<const CPhantomEvent&>(e).m_state
-                                                                            : Kinetic::PhantomPenetrationEvent::BEGAN;
+        return e.m_eventID == Kinetic::PhantomPenetrationEvent::defaultID
+                   ? static_cast<const CPhantomEvent&>(e).m_state
+                   : Kinetic::PhantomPenetrationEvent::BEGAN;
     }
 
     int m_state;

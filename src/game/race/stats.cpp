@@ -202,11 +202,14 @@ float CStats::difficultyScale() const {
     }
 }
 
-float CStats::advantageScale() const { return bike ? bike->attributes.stuntAdvantageScale : 1.0f; }
+float CStats::advantageScale() const {
+    return bike ? bike->attributes.stuntAdvantageScale : 1.0f;
+}
 
 void CStats::updateStuntAdvantage() {
     if (stuntAdvantageLevel < 0 || stuntAdvantageLevel >= kMaxStuntAdvantageLevel) return;
-    const float need = static_cast<float>(stuntAdvantagePointsNecessary[stuntAdvantageLevel]) * advantageScale();
+    const float need =
+        static_cast<float>(stuntAdvantagePointsNecessary[stuntAdvantageLevel]) * advantageScale();
     if (difficultyScale() * static_cast<float>(stuntScore) < need) return;
     if (bike) {
         bike->flags |= 1u << BIKE_NITRO_EARNED;
@@ -219,12 +222,16 @@ int CStats::getPercentOfNextStuntAdvantage() const {
     // Past the last level there is no next threshold: the bar is full.
     if (stuntAdvantageLevel < 0 || stuntAdvantageLevel >= kMaxStuntAdvantageLevel) return 100;
     const float s = advantageScale();
-    const int prev = stuntAdvantageLevel == 0
-                         ? 0
-                         : static_cast<int>(static_cast<float>(stuntAdvantagePointsNecessary[stuntAdvantageLevel - 1]) * s);
-    const int next = static_cast<int>(static_cast<float>(stuntAdvantagePointsNecessary[stuntAdvantageLevel]) * s);
+    const int prev =
+        stuntAdvantageLevel == 0
+            ? 0
+            : static_cast<int>(static_cast<float>(stuntAdvantagePointsNecessary[stuntAdvantageLevel - 1]) *
+                               s);
+    const int next =
+        static_cast<int>(static_cast<float>(stuntAdvantagePointsNecessary[stuntAdvantageLevel]) * s);
     // A zero (or negative) span is reached by any score.
     if (next - prev <= 0) return 100;
-    const int have = static_cast<int>(difficultyScale() * static_cast<float>(stuntScore) - static_cast<float>(prev));
+    const int have =
+        static_cast<int>(difficultyScale() * static_cast<float>(stuntScore) - static_cast<float>(prev));
     return 100 * have / (next - prev);
 }

@@ -12,9 +12,12 @@ int (*CTrackBonus::pickupIconCount)() = nullptr;
 CTrackBonus::CTrackBonus() : currentBonusAwarded(-1), awardRecieved(0), allAwardsRecieved(0) {}
 
 // The first bike destroyed at race end empties the table.
-CTrackBonus::~CTrackBonus() { numTrackBonuses = 0; }
+CTrackBonus::~CTrackBonus() {
+    numTrackBonuses = 0;
+}
 
-int CTrackBonus::addTrackBonusAward(TRACK_BONUS_TYPE type, float value, const char* text, const char* receivedText) {
+int CTrackBonus::addTrackBonusAward(TRACK_BONUS_TYPE type, float value, const char* text,
+                                    const char* receivedText) {
     if (type == TRACK_BONUS_NONE) return -1;
     if (numTrackBonuses < 0) numTrackBonuses = 0;
     // The table holds five awards; further ones are ignored.
@@ -31,7 +34,9 @@ int CTrackBonus::addTrackBonusAward(TRACK_BONUS_TYPE type, float value, const ch
     return numTrackBonuses++;
 }
 
-int CTrackBonus::getNumTrackBonusAwards() { return numTrackBonuses; }
+int CTrackBonus::getNumTrackBonusAwards() {
+    return numTrackBonuses;
+}
 
 TRACK_BONUS_TYPE CTrackBonus::getTrackBonusType(int i) {
     if (i < 0 || i >= numTrackBonuses || i >= kMaxAwards) return TRACK_BONUS_NONE;
@@ -41,7 +46,9 @@ TRACK_BONUS_TYPE CTrackBonus::getTrackBonusType(int i) {
 namespace {
 
 // count >= int(value), the value truncated toward zero (a value from the world file may be anything).
-bool AtLeast(int32_t count, float value) { return static_cast<double>(count) >= std::trunc(static_cast<double>(value)); }
+bool AtLeast(int32_t count, float value) {
+    return static_cast<double>(count) >= std::trunc(static_cast<double>(value));
+}
 
 bool Achieved(const _TrackBonusAward& a, const CStats& s) {
     const float v = a.bonusValue;

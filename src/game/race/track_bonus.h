@@ -41,7 +41,8 @@ public:
     ~CTrackBonus();
 
     // Returns the new award's index, or -1 when nothing was added (no type, or the table is full).
-    static int addTrackBonusAward(TRACK_BONUS_TYPE type, float value, const char* text, const char* receivedText);
+    static int addTrackBonusAward(TRACK_BONUS_TYPE type, float value, const char* text,
+                                  const char* receivedText);
     static int getNumTrackBonusAwards();
     // The type of award i; TRACK_BONUS_NONE outside the table.
     static TRACK_BONUS_TYPE getTrackBonusType(int i);

@@ -36,7 +36,9 @@ public:
     void addView(CView<T>* view) {
         if (std::find(_views.begin(), _views.end(), view) == _views.end()) _views.push_back(view);
     }
-    void dropView(CView<T>* view) { _views.erase(std::remove(_views.begin(), _views.end(), view), _views.end()); }
+    void dropView(CView<T>* view) {
+        _views.erase(std::remove(_views.begin(), _views.end(), view), _views.end());
+    }
 
     std::vector<CViewObject<T>*> _objects;
 

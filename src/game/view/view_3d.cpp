@@ -7,7 +7,8 @@
 CRecycleBin<C3DView>* C3DView::_recycleBin = nullptr;
 void (*C3DView::setupCamera)(CModelObject*, C3DView*) = nullptr;
 
-C3DView::C3DView(unsigned int v, unsigned int n) : _view3d{}, _view2d{}, _backView2d{}, viewNum(static_cast<int32_t>(v)) {
+C3DView::C3DView(unsigned int v, unsigned int n)
+    : _view3d{}, _view2d{}, _backView2d{}, viewNum(static_cast<int32_t>(v)) {
     if (n == 0) n = 1;
     const unsigned int height = 448 / n;
     const unsigned int y = v * height;
@@ -15,7 +16,8 @@ C3DView::C3DView(unsigned int v, unsigned int n) : _view3d{}, _view2d{}, _backVi
                           n == 2 ? 17 : 1, 1.0f, 131072.0f);
     veDisplayCreateView2D(&_backView2d, 0, static_cast<uint16_t>(y), 640, static_cast<uint16_t>(height), 1,
                           0.999999f);
-    veDisplayCreateView2D(&_view2d, 0, static_cast<uint16_t>(y), 640, static_cast<uint16_t>(height), 1, 0.001f);
+    veDisplayCreateView2D(&_view2d, 0, static_cast<uint16_t>(y), 640, static_cast<uint16_t>(height), 1,
+                          0.001f);
     veDisplaySetActiveView(&_view3d);
     if (!_recycleBin) _recycleBin = new CRecycleBin<C3DView>();
 }

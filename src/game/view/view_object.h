@@ -8,7 +8,8 @@ template <typename T>
 class CViewObject {
 public:
     CViewObject() = default;
-    CViewObject(int modelObjectId_, int descriptionId_) : descriptionId(descriptionId_), modelObjectId(modelObjectId_) {}
+    CViewObject(int modelObjectId_, int descriptionId_)
+        : descriptionId(descriptionId_), modelObjectId(modelObjectId_) {}
     virtual ~CViewObject() = default;
 
     virtual void render(T* view) = 0;

@@ -27,7 +27,8 @@ CModelObject* ModelObject(int id) {
 
 }  // namespace
 
-C3DViewObject::C3DViewObject() : LOD(0), depth(0), drawWithClipping(CLIP_NONE), clipType(CLIP_TYPE_OBJECTCULL) {}
+C3DViewObject::C3DViewObject()
+    : LOD(0), depth(0), drawWithClipping(CLIP_NONE), clipType(CLIP_TYPE_OBJECTCULL) {}
 
 C3DViewObject::C3DViewObject(int modelObjectId_, int descriptionId_)
     : CViewObject<C3DView>(modelObjectId_, descriptionId_),
@@ -36,7 +37,9 @@ C3DViewObject::C3DViewObject(int modelObjectId_, int descriptionId_)
       drawWithClipping(CLIP_NONE),
       clipType(CLIP_TYPE_OBJECTCULL) {}
 
-void C3DViewObject::update(C3DView* view, float) { modelObjectRemoved(view); }
+void C3DViewObject::update(C3DView* view, float) {
+    modelObjectRemoved(view);
+}
 
 void C3DViewObject::modelObjectRemoved(C3DView* view) {
     if (modelObjectId == -1) view->removeObject(this);

@@ -22,10 +22,13 @@
 namespace {
 
 std::string g_log;
-void CaptureLog(const char* text) { g_log += text; }
+void CaptureLog(const char* text) {
+    g_log += text;
+}
 
 struct HeapImage {
-    explicit HeapImage(const std::vector<uint8_t>& b) : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)), size(b.size()) {
+    explicit HeapImage(const std::vector<uint8_t>& b)
+        : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)), size(b.size()) {
         std::memcpy(p, b.data(), b.size());
     }
     ~HeapImage() { x_free(p); }
@@ -101,9 +104,9 @@ TEST_F(StoreTest, PixelColoursComeFromThePaletteAndStayInsideTheBitmap) {
     EXPECT_EQ(c.g, 20.0f);
     EXPECT_EQ(c.b, 30.0f);
     EXPECT_EQ(c.a, 40.0f);
-    EXPECT_EQ(t->getPixelColor(1.0f, 1.0f).r, 4.0f);   // clamped to (15, 15)
+    EXPECT_EQ(t->getPixelColor(1.0f, 1.0f).r, 4.0f);  // clamped to (15, 15)
     EXPECT_EQ(t->getPixelColor(7.0f, 3.5f).r, 4.0f);
-    EXPECT_EQ(t->getPixelColor(-0.5f, -3.0f).r, 8.0f); // clamped to (0, 0)
+    EXPECT_EQ(t->getPixelColor(-0.5f, -3.0f).r, 8.0f);  // clamped to (0, 0)
     delete t;
 }
 
@@ -143,7 +146,8 @@ TEST_F(StoreTest, BadGraphicsSubFilesAreRefused) {
 
 std::vector<uint8_t> TwoMaterialBlock() {
     GeoMesh mesh;
-    mesh.materials.push_back(MakeBox(10, 10, 10, 1, 0x80808080, CheckerTexture(16, 4, 0xFF0000FF, 0xFF00FF00)));
+    mesh.materials.push_back(
+        MakeBox(10, 10, 10, 1, 0x80808080, CheckerTexture(16, 4, 0xFF0000FF, 0xFF00FF00)));
     mesh.materials.push_back(MakeBox(5, 5, 5, 1, 0x80808080, CheckerTexture(16, 4, 0xFFFF0000, 0xFF00FF00)));
     return WriteGeometry(mesh);
 }

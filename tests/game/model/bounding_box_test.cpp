@@ -6,8 +6,8 @@
 
 #include <cstring>
 
-#include "game/model/bounding_model_object.h"
 #include "game/files/geometry.h"
+#include "game/model/bounding_model_object.h"
 #include "game/model/object_description.h"
 
 namespace {

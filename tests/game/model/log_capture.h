@@ -8,7 +8,9 @@
 namespace gametest {
 
 inline std::string g_log;
-inline void CaptureLog(const char* text) { g_log += text; }
+inline void CaptureLog(const char* text) {
+    g_log += text;
+}
 
 class LogCapture {
 public:

@@ -35,15 +35,19 @@ struct Recorder : CDynamicObject {
     explicit Recorder(std::vector<std::string>* log, std::string name) : log_(log), name_(std::move(name)) {}
     ~Recorder() override { log_->push_back(name_ + ":deleted"); }
     void doAction(const CPacket& p, float) override {
-        log_->push_back(name_ + ":action " + std::to_string(p._action) + " parm " + std::to_string(p._parms[0]));
+        log_->push_back(name_ + ":action " + std::to_string(p._action) + " parm " +
+                        std::to_string(p._parms[0]));
     }
     void collisionHandler(CModelObject* other, const Kinetic::CollisionEvent&) override {
         log_->push_back(name_ + ":collide with " + Name(other));
     }
     void phantomCollisionHandler(CModelObject* other, const Kinetic::CollisionEvent& e) override {
-        log_->push_back(name_ + ":phantom with " + Name(other) + " state " + std::to_string(CPhantomEvent::StateOf(e)));
+        log_->push_back(name_ + ":phantom with " + Name(other) + " state " +
+                        std::to_string(CPhantomEvent::StateOf(e)));
     }
-    void update(float t) override { log_->push_back(name_ + ":update " + std::to_string(static_cast<int>(t * 60))); }
+    void update(float t) override {
+        log_->push_back(name_ + ":update " + std::to_string(static_cast<int>(t * 60)));
+    }
     void cleanup() override { log_->push_back(name_ + ":cleanup"); }
     static std::string Name(CModelObject* o) {
         auto* r = dynamic_cast<Recorder*>(o);
@@ -62,7 +66,9 @@ struct Plain : CModelObject {
 
 // A collidable without shape, standing for one side of an event.
 struct Side : Kinetic::Collidable {
-    Side(Kinetic::Entity* e, uint32_t groups) : Collidable(Kinetic::CD_IMPLICIT, e) { m_collisionGroups = groups; }
+    Side(Kinetic::Entity* e, uint32_t groups) : Collidable(Kinetic::CD_IMPLICIT, e) {
+        m_collisionGroups = groups;
+    }
     void precomputeCDinfo(float) override {}
 };
 
@@ -121,7 +127,8 @@ TEST_F(ModelTest, PhysicsSetUpFollowsTheRace) {
     EXPECT_TRUE(kit->m_defaultCleanup->contains(kit->m_defaultCollisionDetector));
     EXPECT_FLOAT_EQ(kit->m_defaultSubspace->getGravity().y, 15.1074f);
     EXPECT_EQ(kit->m_defaultSubspace->getGravity().x, 0.0f);
-    auto* filter = dynamic_cast<Kinetic::CollisionEventFilter*>(kit->m_defaultSubspace->getRRResolver()->getEventPipe());
+    auto* filter =
+        dynamic_cast<Kinetic::CollisionEventFilter*>(kit->m_defaultSubspace->getRRResolver()->getEventPipe());
     ASSERT_NE(filter, nullptr);
     EXPECT_EQ(filter->m_childPipe, kit->m_defaultSubspace->getEventDelegator());
 }
@@ -247,8 +254,10 @@ TEST_F(ModelTest, APhysicalContactReachesTheHandlersThroughTheWorldStep) {
     ground->setFixed();
     // +y is down: the small ball starts above the big one and falls onto it.
     kit->addRigidBody(falling, Kinetic::Vector3(0, -3.0f, 0), Kinetic::Quaternion(1, 0, 0, 0));
-    auto* filter = static_cast<Kinetic::CollisionEventFilter*>(kit->m_defaultSubspace->getRRResolver()->getEventPipe());
-    filter->registerInterest(falling->getPrimitives()[0], nullptr, 0.0f, 0.0f, Kinetic::CollisionEvent::defaultID);
+    auto* filter =
+        static_cast<Kinetic::CollisionEventFilter*>(kit->m_defaultSubspace->getRRResolver()->getEventPipe());
+    filter->registerInterest(falling->getPrimitives()[0], nullptr, 0.0f, 0.0f,
+                             Kinetic::CollisionEvent::defaultID);
     for (int k = 1; k <= 60 && log.size() < 2; ++k) {
         log.clear();
         model->update(k / 60.0f);

@@ -34,7 +34,8 @@ struct BoxPolicy {
         if (!(o->minX >= c->minX - 0.5f && o->minZ >= c->minZ - 0.5f && o->maxX <= c->maxX + 0.5f &&
               o->maxZ <= c->maxZ + 0.5f))
             return false;
-        c->setBoundingBox(c->minX, std::min(c->minY, o->minY), c->minZ, c->maxX, std::max(c->maxY, o->maxY), c->maxZ);
+        c->setBoundingBox(c->minX, std::min(c->minY, o->minY), c->minZ, c->maxX, std::max(c->maxY, o->maxY),
+                          c->maxZ);
         return true;
     }
     bool IsOverlapped(CModelObject* a, CModelObject* b) {
@@ -199,8 +200,10 @@ TEST(QuadTreeTest, WalkVisitsExactlyTheObjectsThatABruteForceScanFinds) {
         Tree* root = new Tree(objects[0]);
         for (size_t i = 1; i < objects.size(); ++i) ASSERT_TRUE(root->Add(objects[i], p));
         for (int q = 0; q < 10; ++q) {
-            const float x = static_cast<float>(Next(seed) % 1000) - 50, z = static_cast<float>(Next(seed) % 1000) - 50;
-            p.query = {x, z, x + static_cast<float>(Next(seed) % 300), z + static_cast<float>(Next(seed) % 300)};
+            const float x = static_cast<float>(Next(seed) % 1000) - 50,
+                        z = static_cast<float>(Next(seed) % 1000) - 50;
+            p.query = {x, z, x + static_cast<float>(Next(seed) % 300),
+                       z + static_cast<float>(Next(seed) % 300)};
             p.visited.clear();
             const bool any = root->DoIt(p);
             std::multiset<CModelObject*> walked;

@@ -71,7 +71,7 @@ TEST_F(StatsTest, ANinthRacerGetsNoPlaceInTheTable) {
     for (int i = 0; i < 9; ++i) bike();
     EXPECT_EQ(CStats::racerCount, 9);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(CStats::racePositions[i], &bikes[i]->bikeStats);
-    CStats::updateRacePosition();  // sorts only the eight that fit
+    CStats::updateRacePosition();                         // sorts only the eight that fit
     EXPECT_EQ(bikes[8]->bikeStats.getRacePosition(), 1);  // not found
 }
 
@@ -140,7 +140,9 @@ TEST_F(StatsTest, LapSlotsStopAt49) {
 }
 
 int g_terrain = 0;
-int TerrainAt(float, float) { return g_terrain; }
+int TerrainAt(float, float) {
+    return g_terrain;
+}
 
 TEST_F(StatsTest, OneHoleShotPerRaceToTheFirstOnItsTerrain) {
     TestBike* a = bike();
@@ -204,7 +206,7 @@ TEST_F(StatsTest, RepeatsCost100EachDownTo100AndHoldAddsPerFrame) {
     EXPECT_EQ(s._stuntsToHudStuntRepeatScores[0], 300);
     EXPECT_EQ(s._stuntsToHudStuntRepeatScores[1], 100);
     EXPECT_EQ(s._stuntsToHudStuntScores[0], 500);
-    EXPECT_EQ(s._stuntsToHudStuntScores[1], 200);  // base + hold, truncated
+    EXPECT_EQ(s._stuntsToHudStuntScores[1], 200);                                  // base + hold, truncated
     EXPECT_STREQ(s._stuntsToHudStuntStrings[0], "Superman Seat Grab With A Ver");  // 29 characters
     EXPECT_EQ(s._stuntsToHudStuntMultiplier, 2);
     EXPECT_EQ(s._stuntsToHudTotalScoreThisJump, 700);
@@ -227,7 +229,7 @@ TEST_F(StatsTest, LandingTheLastStuntAddsOneToTheMultiplier) {
 
 TEST_F(StatsTest, StuntListsFromTheRiderAreKeptInBounds) {
     CStats& s = bike()->bikeStats;
-    Stunt(s, 40, 300);   // not a stunt number: scored, but no repeat table entry
+    Stunt(s, 40, 300);  // not a stunt number: scored, but no repeat table entry
     Stunt(s, -2, 300);
     s.numStuntsThisJump = 12;  // more than a jump can hold: only eight count
     for (int i = 2; i < 8; ++i) {

@@ -25,7 +25,9 @@ protected:
         CTrackBonus::pickupIconCount = nullptr;
     }
     static bool Flag(const KineticBike& b, BikeFlags f) { return (b.flags & (1u << f)) != 0; }
-    static int Add(TRACK_BONUS_TYPE t, float v) { return CTrackBonus::addTrackBonusAward(t, v, "text", "got it"); }
+    static int Add(TRACK_BONUS_TYPE t, float v) {
+        return CTrackBonus::addTrackBonusAward(t, v, "text", "got it");
+    }
 };
 
 TEST_F(TrackBonusTest, NoBonusesMeansAllReceivedAtTheFirstUpdate) {
@@ -97,7 +99,8 @@ TEST_F(TrackBonusTest, StuntConditions) {
     s.biggestStuntCombo = 2;
     s.stuntScore = 5000;
     b.trackBonus.update(&b);
-    EXPECT_EQ(b.trackBonus.awardRecieved, (1u << STUNT_SPECIFIC) | (1u << STUNT_NUMBER) | (1u << STUNT_SCORE));
+    EXPECT_EQ(b.trackBonus.awardRecieved,
+              (1u << STUNT_SPECIFIC) | (1u << STUNT_NUMBER) | (1u << STUNT_SCORE));
     s.biggestStuntCombo = 3;
     s.targetJumpCompleted = 1;
     b.trackBonus.update(&b);
@@ -114,7 +117,9 @@ TEST_F(TrackBonusTest, ATrickNumberOutsideTheStuntTableIsNeverAchieved) {
     EXPECT_EQ(b.trackBonus.awardRecieved, 0u);
 }
 
-int Icons() { return 4; }
+int Icons() {
+    return 4;
+}
 
 TEST_F(TrackBonusTest, PickupAwardTakesTheTracksIconCountAndWantsThemAll) {
     CTrackBonus::pickupIconCount = Icons;
@@ -133,7 +138,8 @@ TEST_F(TrackBonusTest, PickupAwardTakesTheTracksIconCountAndWantsThemAll) {
 TEST_F(TrackBonusTest, TheTableHoldsFiveAndTextsAreAlwaysTerminated) {
     EXPECT_EQ(CTrackBonus::addTrackBonusAward(TRACK_BONUS_NONE, 1.0f, "x", "y"), -1);
     const std::string longText(300, 'A');
-    for (int i = 0; i < 5; ++i) EXPECT_EQ(CTrackBonus::addTrackBonusAward(STUNT_COMBO, 1.0f, longText.c_str(), "r"), i);
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(CTrackBonus::addTrackBonusAward(STUNT_COMBO, 1.0f, longText.c_str(), "r"), i);
     EXPECT_EQ(CTrackBonus::addTrackBonusAward(JUMP_OVER, 1.0f, "sixth", "r"), -1);
     EXPECT_EQ(CTrackBonus::getNumTrackBonusAwards(), 5);
     EXPECT_EQ(std::strlen(CTrackBonus::trackBonusAwards[4].bonusFlavorText), 99u);
@@ -141,9 +147,7 @@ TEST_F(TrackBonusTest, TheTableHoldsFiveAndTextsAreAlwaysTerminated) {
     EXPECT_EQ(CTrackBonus::getTrackBonusType(4), STUNT_COMBO);
     EXPECT_EQ(CTrackBonus::getTrackBonusType(5), TRACK_BONUS_NONE);
     EXPECT_EQ(CTrackBonus::getTrackBonusType(-1), TRACK_BONUS_NONE);
-    {
-        CTrackBonus gone;
-    }  // the first record destroyed empties the table
+    { CTrackBonus gone; }  // the first record destroyed empties the table
     EXPECT_EQ(CTrackBonus::getNumTrackBonusAwards(), 0);
 }
 

@@ -45,7 +45,8 @@ protected:
 
 TEST_F(DebugDrawTest, OneTriangleDrawsExactlyThreeLines) {
     Kinetic::Geometry g;
-    const Kinetic::Vector3 v[3] = {Kinetic::Vector3(0, 0, 1), Kinetic::Vector3(1, 0, 1), Kinetic::Vector3(0, 1, 1)};
+    const Kinetic::Vector3 v[3] = {Kinetic::Vector3(0, 0, 1), Kinetic::Vector3(1, 0, 1),
+                                   Kinetic::Vector3(0, 1, 1)};
     const Kinetic::TriangleIndices t[1] = {{0, 1, 2}};
     g.addVertices(v, 3);
     g.addTriangles(t, 1);

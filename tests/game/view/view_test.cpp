@@ -50,7 +50,8 @@ struct Probe : C3DViewObject {
 
 // A heap copy of a byte image (sub-files live in heap memory, 16-aligned).
 struct HeapBytes {
-    explicit HeapBytes(const std::vector<uint8_t>& b) : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)), size(b.size()) {
+    explicit HeapBytes(const std::vector<uint8_t>& b)
+        : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)), size(b.size()) {
         std::memcpy(p, b.data(), b.size());
     }
     ~HeapBytes() { x_free(p); }
@@ -269,7 +270,8 @@ TEST_F(ViewTest, ClippingAgainstTheFrustum) {
 
 TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     GeoMesh mesh;
-    mesh.materials.push_back(MakeBox(10, 10, 10, 1, 0x80808080, CheckerTexture(16, 4, 0xFF0000FF, 0xFF00FF00)));
+    mesh.materials.push_back(
+        MakeBox(10, 10, 10, 1, 0x80808080, CheckerTexture(16, 4, 0xFF0000FF, 0xFF00FF00)));
     mesh.materials.push_back(MakeBox(5, 5, 5, 1, 0x80808080, CheckerTexture(16, 4, 0xFFFF0000, 0xFF00FF00)));
     HeapBytes block(WriteGeometry(mesh));
     ASSERT_GT(block.size, 0u);
@@ -277,7 +279,8 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     ASSERT_NE(g, nullptr);
     const int geometryId = CResourceStorage<CGeometry>::instance().add(g);
     HeapBytes image(WriteBitmap(CheckerTexture(16, 4, 0xFF123456, 0xFF654321)));
-    const int textureId = CResourceStorage<CTexture>::instance().add(LoadTexture(image.p, static_cast<int>(image.size), 0));
+    const int textureId =
+        CResourceStorage<CTexture>::instance().add(LoadTexture(image.p, static_cast<int>(image.size), 0));
     auto* d = new CObjectDescription();
     d->geometryIdList = {geometryId, geometryId};  // two levels only
     d->textureIdList[0] = {textureId, 99};         // 99 is not a texture: the slot is emptied
@@ -350,7 +353,10 @@ TEST_F(ViewTest, RenderLetsTheCameraSetUpTheViewFirst) {
     auto* camera = new CountingCamera();
     view._cameraID = addObject(camera);
     static CountingCamera* seen = nullptr;
-    C3DView::setupCamera = [](CModelObject* c, C3DView*) { seen = static_cast<CountingCamera*>(c); ++seen->setups; };
+    C3DView::setupCamera = [](CModelObject* c, C3DView*) {
+        seen = static_cast<CountingCamera*>(c);
+        ++seen->setups;
+    };
     view.render();
     C3DView::setupCamera = nullptr;
     EXPECT_EQ(camera->setups, 1);
