@@ -89,7 +89,8 @@ extern char printfBuffer[256];
 // Returns 1, or 0 with a log line.
 int veFontCheckImage(const void* image, size_t length);
 
-_font* veFontCreateFromFile(const char* fileName, int32_t ownView);
+// ownView 0 (the default): the font draws in whatever view is active.
+_font* veFontCreateFromFile(const char* fileName, int32_t ownView = 0);
 // `owned`: free the image with the font. The image must have passed veFontCheckImage (its length is
 // given so that it is checked here again); null when it does not.
 _font* veFontCreateFromPointer(const char* fileName, _font_data* image, size_t length, int32_t owned,
