@@ -227,6 +227,9 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     const __m128 four = _mm_set1_ps(4.0f);
     const __m128 vds = _mm_set1_ps(ds), vdt = _mm_set1_ps(dt), vdq = _mm_set1_ps(dq);
     const __m128 vtw = _mm_set1_ps(tw), vth = _mm_set1_ps(th);
+    // The texture sizes and 256 are powers of two: (x * size) clamped to +-16384 then times 256 is x times
+    // (size * 256) clamped to +-16384 * 256, bit for bit (no rounding either way, overflow and NaN alike).
+    const __m128 vtw256 = _mm_set1_ps(tw * 256.0f), vth256 = _mm_set1_ps(th * 256.0f);
     // q constant along the rows (dq is zero): q + i * dq is q for every pixel of a row, so 1 / q is too.
     const bool qConst = dq == 0.0f;
     auto toFix8 = [](__m128 x) QZ_INLINE {
@@ -234,6 +237,12 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
         x = _mm_min_ps(x, _mm_set1_ps(16384.0f));
         const __m128 biased = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(256.0f)), _mm_set1_ps(8388608.0f));
         return _mm_sub_epi32(_mm_cvttps_epi32(biased), _mm_set1_epi32(8388608));
+    };
+    // toFix8 of x / 256 for x already scaled by 256.
+    auto toFix8Scaled = [](__m128 x) QZ_INLINE {
+        x = _mm_max_ps(x, _mm_set1_ps(-16384.0f * 256.0f));  // NaN takes the lower bound, as in ToFix8
+        x = _mm_min_ps(x, _mm_set1_ps(16384.0f * 256.0f));
+        return _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(x, _mm_set1_ps(8388608.0f))), _mm_set1_epi32(8388608));
     };
     auto wrap = [&](__m128i uv) QZ_INLINE {
         if (clampUV) uv = _mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax);
@@ -454,7 +463,10 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
             const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col, 16), _mm_srai_epi32(col, 16));
             __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
             const __m128 vs = _mm_set1_ps(s), vt = _mm_set1_ps(t), vq = _mm_set1_ps(q);
-            const __m128 viq = _mm_set1_ps(q != 0.0f ? 1.0f / q : 0.0f);
+            const float iqRow = q != 0.0f ? 1.0f / q : 0.0f;
+            const __m128 viq = _mm_set1_ps(iqRow);
+            // x * 1 is x.
+            const bool iqOne = qConst && iqRow == 1.0f;
 
             for (; i < groupEnd; i += 4) {
                 const __m128i z24 = _mm_srli_epi32(vz, 8);
@@ -482,20 +494,35 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                 if constexpr (kTexture) {
                     __m128 u = _mm_add_ps(vs, _mm_mul_ps(fi, vds));
                     __m128 v = _mm_add_ps(vt, _mm_mul_ps(fi, vdt));
+                    __m128i uq, vq8;
                     if (kPersp) {
                         __m128 iq = viq;
                         if (!qConst) {
                             const __m128 qi = _mm_add_ps(vq, _mm_mul_ps(fi, vdq));
                             iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
                         }
-                        u = _mm_mul_ps(_mm_mul_ps(u, iq), vtw);
-                        v = _mm_mul_ps(_mm_mul_ps(v, iq), vth);
+                        if (!iqOne) {
+                            u = _mm_mul_ps(u, iq);
+                            v = _mm_mul_ps(v, iq);
+                        }
+                        if (kBilinear) {
+                            u = _mm_sub_ps(_mm_mul_ps(u, vtw), _mm_set1_ps(0.5f));
+                            v = _mm_sub_ps(_mm_mul_ps(v, vth), _mm_set1_ps(0.5f));
+                            uq = toFix8(u);
+                            vq8 = toFix8(v);
+                        } else {
+                            // Nearest: the texture size and the 256 of the fixed point in one multiply.
+                            uq = toFix8Scaled(_mm_mul_ps(u, vtw256));
+                            vq8 = toFix8Scaled(_mm_mul_ps(v, vth256));
+                        }
+                    } else {
+                        if (kBilinear) {
+                            u = _mm_sub_ps(u, _mm_set1_ps(0.5f));
+                            v = _mm_sub_ps(v, _mm_set1_ps(0.5f));
+                        }
+                        uq = toFix8(u);
+                        vq8 = toFix8(v);
                     }
-                    if (kBilinear) {
-                        u = _mm_sub_ps(u, _mm_set1_ps(0.5f));
-                        v = _mm_sub_ps(v, _mm_set1_ps(0.5f));
-                    }
-                    const __m128i uq = toFix8(u), vq8 = toFix8(v);
                     const __m128i uv0 = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq8, 8));
                     if (!kBilinear) {
                         const __m128i tv = gather(indexOf(wrap(uv0)));

@@ -1,10 +1,12 @@
 // The vector spans against the general path on random states and primitives: every combination the vector
 // spans take (flat or Gouraud, textured or not, any blend formula with or without PABE, every depth test,
-// masked depth, repeat or clamp, textures that wrap around the end of local memory) must give the same
-// bits as the scalar pipeline, which an always-passing alpha test forces.
+// masked depth, repeat or clamp, constant or varying q, coordinates far outside the texture, textures that
+// wrap around the end of local memory) must give the same bits as the scalar pipeline, which an
+// always-passing alpha test forces.
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <limits>
 
 #include "gs_test_util.h"
 
@@ -22,6 +24,8 @@ struct Rng {
 struct SceneState {
     bool textured, gouraud, blend, uv, bilinear, t8, pabe, tcc, decal, zmsk, endOfMemory, frameAtEnd;
     uint32_t alpha, fix, ztst, clamp;
+    uint32_t qMode;  // 0 q per vertex, 1 q = 1 everywhere, 2 one q for the whole primitive
+    bool wild;       // coordinates far outside the texture, infinite or not a number now and then
 };
 
 SceneState RandomState(Rng& rnd) {
@@ -44,6 +48,8 @@ SceneState RandomState(Rng& rnd) {
     const uint32_t ztsts[] = {kZtstAlways, kZtstGequal, kZtstGreater};
     s.ztst = ztsts[rnd(3)];
     s.clamp = rnd(4);  // WMS and WMT: repeat or clamp each
+    s.qMode = rnd(3);
+    s.wild = rnd(5) == 0;
     return s;
 }
 
@@ -94,14 +100,22 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
     for (int i = 0; i < prims; ++i) {
         const bool sprite = rnd(4) == 0;
         p.Set(kRegPrim, Prim(sprite ? kPrimSprite : kPrimTriangle, s.gouraud, s.textured, false, s.blend, s.uv));
+        const float primQ = s.qMode == 1 ? 1.0f : 0.25f + float(rnd(100)) / 25.0f;
         for (int v = 0; v < (sprite ? 2 : 3); ++v) {
-            const float q = rnd(3) == 0 ? 1.0f : 0.5f + float(rnd(100)) / 50.0f;
+            const float q = s.qMode == 0 ? (rnd(3) == 0 ? 1.0f : 0.5f + float(rnd(100)) / 50.0f) : primQ;
             uint32_t qb;
             std::memcpy(&qb, &q, 4);
             if (s.uv) {
                 p.Set(kRegUv, Uv(rnd(80 * 16) - 8 * 16, rnd(80 * 16) - 8 * 16));
             } else {
-                p.Set(kRegSt, St((float(rnd(400)) / 100.0f - 0.5f) * q, (float(rnd(400)) / 100.0f - 0.5f) * q));
+                float sv = (float(rnd(400)) / 100.0f - 0.5f) * q, tv = (float(rnd(400)) / 100.0f - 0.5f) * q;
+                if (s.wild) {
+                    const float odd[] = {1e6f, -3e9f, 1e38f, std::numeric_limits<float>::infinity(),
+                                         std::numeric_limits<float>::quiet_NaN(), 1e-40f};
+                    if (rnd(2)) sv = odd[rnd(6)];
+                    if (rnd(2)) tv = odd[rnd(6)] * 0.5f;
+                }
+                p.Set(kRegSt, St(sv, tv));
             }
             p.Set(kRegRgbaq, (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)) & 0xFFFFFFFFu) | (uint64_t(qb) << 32));
             p.Set(kRegXyz2, Xyz(int(rnd(76 * 16)) - 96, int(rnd(76 * 16)) - 96, rnd(4200)));
@@ -130,7 +144,8 @@ void CheckRandomStates() {
                                  << " fix " << s.fix << " pabe " << s.pabe << " uv " << s.uv << " bilinear "
                                  << s.bilinear << " t8 " << s.t8 << " tcc " << s.tcc << " decal " << s.decal
                                  << " ztst " << s.ztst << " zmsk " << s.zmsk << " clamp " << s.clamp
-                                 << " end of memory " << s.endOfMemory << " frame at end " << s.frameAtEnd;
+                                 << " end of memory " << s.endOfMemory << " frame at end " << s.frameAtEnd << " q mode "
+                                 << s.qMode << " wild " << s.wild;
         differentFromBackground += fast != DrawScene(s, seed, true, 0);
     }
     // The scenes draw something (compared with a scene of only the background).
