@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
+
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/render_context.h"
@@ -55,7 +57,24 @@ TEST_F(DebugDrawTest, OneTriangleDrawsExactlyThreeLines) {
     bp.m_geometry = &g;
     bp.m_mass = 1.0f;
     ASSERT_NE(body.addPrimitive(bp), nullptr);
+    const uint8_t* start = vePrimBuild->ptr;
     EXPECT_EQ(Bytes([&] { CUtil::drawDebugRigidBody(&body, &view_, 0, 255, 0); }), 3 * lineBytes_);
+    // Each line's two vertices sit just before its closing quadword: the edges 0-1, 1-2, 2-0 of the face
+    // in render units (physics x 100), in the given colour with alpha 255.
+    const float corner[3][3] = {{0, 0, 100}, {100, 0, 100}, {0, 100, 100}};
+    for (int k = 0; k < 3; ++k) {
+        _ve_vertex v[2];
+        std::memcpy(v, start + (k + 1) * lineBytes_ - 16 - sizeof v, sizeof v);
+        for (int e = 0; e < 2; ++e) {
+            const float* c = corner[(k + e) % 3];
+            EXPECT_EQ(v[e].x, c[0]) << "line " << k;
+            EXPECT_EQ(v[e].y, c[1]) << "line " << k;
+            EXPECT_EQ(v[e].z, c[2]) << "line " << k;
+            EXPECT_EQ(v[e].r, 0u);
+            EXPECT_EQ(v[e].g, 255u);
+            EXPECT_EQ(v[e].a, 255u);
+        }
+    }
     bp.m_isConvex = 1;  // convex meshes are drawn the same way
     ASSERT_NE(body.addPrimitive(bp), nullptr);
     EXPECT_EQ(Bytes([&] { CUtil::drawDebugRigidBody(&body, &view_, 0, 255, 0); }), 6 * lineBytes_);
