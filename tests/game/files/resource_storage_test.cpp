@@ -178,6 +178,18 @@ TEST_F(StoreTest, ReplaceTexturesStopsAtTheShorterOfListAndMaterials) {
     delete g;
 }
 
+TEST_F(StoreTest, ABlockIsPreparedOnceAndASecondWrapIsRefused) {
+    HeapImage block(TwoMaterialBlock());
+    CGeometry* first = LoadGeometry(block.p, static_cast<int>(block.size), 4);
+    ASSERT_NE(first, nullptr);
+    const uint32_t vertexInfo = first->geo->vertexInfoOffset;
+    // Preparing it again would move its addresses a second time.
+    EXPECT_EQ(LoadGeometry(block.p, static_cast<int>(block.size), 4), nullptr);
+    EXPECT_NE(g_log.find("geometry sub-file 4 refused"), std::string::npos);
+    EXPECT_EQ(first->geo->vertexInfoOffset, vertexInfo);
+    delete first;
+}
+
 TEST_F(StoreTest, StoresFillFromAMasterFileAndRefuseBadSubFiles) {
     MasterFileWriter w;
     w.beginLabel();

@@ -323,6 +323,39 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     (void)before[1];
 }
 
+// Another kind of view (as the sound view is) with a bin of its own, owned by the view.
+struct OtherView : CView<OtherView> {
+    CRecycleBin<OtherView>* getRecycleBin() override { return &bin; }
+    CRecycleBin<OtherView> bin;
+};
+
+struct OtherObject : CViewObject<OtherView> {
+    explicit OtherObject(int* deletions) : CViewObject<OtherView>(-1, -1), deletions_(deletions) {}
+    ~OtherObject() override { ++*deletions_; }
+    void render(OtherView*) override {}
+    void update(OtherView* v, float) override { v->removeObject(this); }
+    void modelObjectRemoved(OtherView*) override {}
+    int* deletions_;
+};
+
+TEST_F(ViewTest, EachKindOfViewHasItsOwnBin) {
+    int deletions = 0;
+    C3DView view3d(0, 1);
+    {
+        OtherView other;
+        auto* o = new OtherObject(&deletions);
+        EXPECT_EQ(other.insertObject(o), 0);
+        other.insertObject(o);  // twice in one view: two slots, one bin entry
+        EXPECT_EQ(other.bin._objects.size(), 1u);
+        EXPECT_TRUE(C3DView::_recycleBin->_objects.empty());
+        other.update(0.0f);  // removes itself from both slots; the walk goes on safely
+        EXPECT_EQ(other._objects[0], nullptr);
+        EXPECT_EQ(other._objects[1], nullptr);
+        EXPECT_EQ(deletions, 0);
+    }
+    EXPECT_EQ(deletions, 1);
+}
+
 // A camera object that counts its updates and its set-ups.
 struct CountingCamera : CModelObject {
     void update(float) override { ++updates; }
