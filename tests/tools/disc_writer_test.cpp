@@ -5,6 +5,8 @@
 #include <string>
 
 #include "console/cd/cd.h"
+#include "engine/font/font.h"
+#include "engine/hal/geometry.h"
 #include "engine/sys/bitmap.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
@@ -39,7 +41,25 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
             << slot;
         EXPECT_EQ(layout.fileBytes, static_cast<uint32_t>(len)) << slot;
     }
+    // Geometry blocks and fonts pass their readers' checks where the game loads them (in place).
+    for (int slot : {0, 1, 2, 6, 7, 8, 9, 10}) {
+        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
+        EXPECT_EQ(veEngineCheckGeo(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)), 1)
+            << slot;
+    }
+    for (int slot : {139, 143, 147, 148}) {
+        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
+        EXPECT_EQ(veFontCheckImage(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)), 1)
+            << slot;
+    }
     x_free(common);
+    for (const char* name : {"frontend\\uni18.fnt", "frontend\\highligh.fnt"}) {
+        int flen = 0;
+        void* font = x_LoadFileLength(name, &flen);
+        ASSERT_NE(font, nullptr) << name;
+        EXPECT_EQ(veFontCheckImage(font, static_cast<size_t>(flen)), 1) << name;
+        x_free(font);
+    }
     // sound.txt: ten volumes and frequencies, three group limits, within the reader's 256 bytes.
     int len = 0;
     void* text = x_LoadFileLength("AUDIO\\sound.txt", &len);

@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "mkdisc/bitmap_writer.h"
+#include "mkdisc/font_writer.h"
+#include "mkdisc/geometry_writer.h"
 #include "mkdisc/master_file_writer.h"
 
 namespace {
@@ -86,6 +88,8 @@ std::vector<uint8_t> CommonTexture(int slot) {
         uint8_t a = static_cast<uint8_t>(0x80 * (c + 1) / colours);
         img.palette.push_back(r | (g << 8) | (b << 16) | (static_cast<uint32_t>(a) << 24));
     }
+    // 256-colour palettes are stored in the order the graphics hardware reads them.
+    if (colours == 256) img.palette = Csm1Palette(img.palette);
     const uint32_t count = img.width * img.height;
     img.pixels.assign(img.bitsPerPixel == 4 ? count / 2 : count, 0);
     for (uint32_t y = 0; y < img.height; ++y)
@@ -103,28 +107,56 @@ std::vector<uint8_t> CommonTexture(int slot) {
     return WriteBitmap(img);
 }
 
-// The common-objects master file. Its sub-files are filled in as the readers of each kind exist;
-// until then a slot holds a short tagged placeholder.
+// Sub-files that are fonts, by name.
+const char* CommonFontName(int i) {
+    switch (i) {
+        case 139: return "debug.fnt";
+        case 143: return "uni18.fnt";
+        case 147: return "uni18yel.fnt";
+        case 148: return "uni25yel.fnt";
+        default: return nullptr;
+    }
+}
+
+// Bike detail levels (0-2) and shadow (6), rider detail levels (9, 8, 7) and shadow (10).
+bool IsCommonGeometry(int i) { return (i >= 0 && i <= 2) || (i >= 6 && i <= 10); }
+
+// The common-objects master file. Sub-files whose readers do not exist yet hold a short tagged
+// placeholder.
 bool WriteCommonObjects(const std::string& dir) {
     MasterFileWriter w;
     w.beginLabel();
     const int kCommonSubFiles = 213;
     for (int i = 0; i < kCommonSubFiles; ++i) {
-        if (IsCommonGraphic(i)) {
-            std::vector<uint8_t> texture = CommonTexture(i);
-            if (texture.empty()) {
-                std::fprintf(stderr, "mkdisc: texture %d could not be built\n", i);
-                return false;
-            }
-            w.add(texture);
-            continue;
+        std::vector<uint8_t> sub;
+        if (IsCommonGraphic(i))
+            sub = CommonTexture(i);
+        else if (IsCommonGeometry(i))
+            sub = WriteCommonGeometry(i);
+        else if (const char* font = CommonFontName(i))
+            sub = WriteNamedFont(font);
+        else {
+            char tag[32];
+            int n = std::snprintf(tag, sizeof tag, "qz common %03d", i);
+            sub.assign(tag, tag + n);
         }
-        char tag[32];
-        int n = std::snprintf(tag, sizeof tag, "qz common %03d", i);
-        w.add(tag, static_cast<size_t>(n));
+        if (sub.empty()) {
+            std::fprintf(stderr, "mkdisc: common sub-file %d could not be built\n", i);
+            return false;
+        }
+        w.add(sub);
     }
     std::vector<uint8_t> image = w.build();
     return WriteFile(dir, "COMMON/qz02dat.bin", image.data(), image.size());
+}
+
+// Font files the front end opens by name.
+bool WriteFrontEndFonts(const std::string& dir) {
+    for (const char* name : {"uni18.fnt", "highligh.fnt"}) {
+        std::vector<uint8_t> font = WriteNamedFont(name);
+        if (font.empty() || !WriteFile(dir, std::string("frontend/") + name, font.data(), font.size())) return false;
+    }
+    return true;
 }
 
 }  // namespace
@@ -134,5 +166,5 @@ bool WriteSampleDisc(const std::string& dir) {
         std::fprintf(stderr, "mkdisc: cannot create %s\n", dir.c_str());
         return false;
     }
-    return WriteSystemFiles(dir) && WriteSoundTuning(dir) && WriteCommonObjects(dir);
+    return WriteSystemFiles(dir) && WriteSoundTuning(dir) && WriteCommonObjects(dir) && WriteFrontEndFonts(dir);
 }
