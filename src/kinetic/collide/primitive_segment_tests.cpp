@@ -104,7 +104,11 @@ bool GeometricPrimitive::intersectionTest(SegmentTest& test) const {
         if (a == b) return;  // the segment lies in the triangle's plane
         const float dist = a / (a - b) * local.m_length;
         const Vector3 p = local.m_start + local.m_direction * dist;
-        if (!pointInsideTriangle(p, v, tri)) return;
+        // The three edge tests against the unnormalised normal (their signs do not depend on its length);
+        // points on an edge count as inside.
+        if ((A - p).cross(B - p).dot(n) < 0.0f || (B - p).cross(C - p).dot(n) < 0.0f ||
+            (C - p).cross(A - p).dot(n) < 0.0f)
+            return;
         SimpleHit hit;
         hit.m_distance = dist;
         n.normalize();
