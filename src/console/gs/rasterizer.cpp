@@ -6,6 +6,7 @@
 #include <array>
 #include <cmath>
 #include <cstring>
+#include <type_traits>
 #include <utility>
 
 #include "console/gs/gs_registers.h"
@@ -251,12 +252,14 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     // Texel indices of four pixels from wrapped (u 0-3, v 4-7) lanes.
     auto indexOf = [&](__m128i uvw) QZ_INLINE { return _mm_madd_epi16(_mm_unpacklo_epi16(uvw, _mm_srli_si128(uvw, 8)), strideOne); };
     // Texels at four indices, built from registers: four small stores read back as one vector would stall.
-    auto gather = [&](__m128i idx) QZ_INLINE {
+    // `common`: std::true_type when the state is known to be the common one (see below).
+    auto gather = [&](__m128i idx, auto common) QZ_INLINE {
+        constexpr bool kC = decltype(common)::value;
         const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)), hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
         const uint32_t i0 = uint32_t(lo), i1 = uint32_t(lo >> 32), i2 = uint32_t(hi), i3 = uint32_t(hi >> 32);
         uint32_t c0, c1, c2, c3;
-        if (texDirect) {
-            if (t8) {
+        if (kC || texDirect) {
+            if (!kC && t8) {
                 c0 = st.clut[texBytes[i0]];
                 c1 = st.clut[texBytes[i1]];
                 c2 = st.clut[texBytes[i2]];
@@ -292,7 +295,7 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     // so the high half of (A - B) * 4 times C * 128 is exactly (A - B) * C >> 7. The alpha lanes take
     // (As - Ad) * 1 + Ad, the source alpha, which is what is written. The saturating pack that follows
     // clamps to 0..255.
-    auto blend = [&](__m128i cs, __m128i cd) QZ_INLINE {
+    auto blend = [&](__m128i cs, __m128i cd, auto common) QZ_INLINE {
         __m128i diff, c7, dv;
         const __m128i as = alphaOf(cs);
         if (kBlend == 2) {
@@ -309,7 +312,7 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
         }
         c7 = _mm_or_si128(_mm_and_si128(c7, rgbLanes), unitAlpha);
         __m128i mixed = _mm_add_epi16(_mm_mulhi_epi16(_mm_slli_epi16(diff, 2), c7), dv);
-        if (st.pabe) {
+        if (!decltype(common)::value && st.pabe) {
             // Sources with alpha below 0x80 are written as they are.
             const __m128i plain = _mm_cmplt_epi16(as, x80);
             mixed = _mm_or_si128(_mm_and_si128(plain, cs), _mm_andnot_si128(plain, mixed));
@@ -318,6 +321,9 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     };
 
     const bool gequalOnly = zte && !always && gequal;
+    // The common state gets a loop of its own with these settings fixed: depth tested GEQUAL and written,
+    // 32-bit texels addressed directly, texture alpha, no PABE.
+    const bool commonState = zte && gequalOnly && zwrite && (!kTexture || (texDirect && !t8)) && st.tcc && !st.pabe;
 
     // Fixed-point steps of the interpolated attributes, the same on every row.
     const int64_t zStep = p.flatZ ? 0 : static_cast<int64_t>(p.z.dx * 256.0);
@@ -468,156 +474,164 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
             // x * 1 is x.
             const bool iqOne = qConst && iqRow == 1.0f;
 
-            for (; i < groupEnd; i += 4) {
-                const __m128i z24 = _mm_srli_epi32(vz, 8);
-                vz = _mm_add_epi32(vz, vdz);
-                __m128 fi = vfi;
-                if (kTexture) vfi = _mm_add_ps(vfi, four);
-                const __m128i c0 = col;
-                if (kGouraud) col = _mm_add_epi32(col, dcol);
-                // keep: lanes whose pixel stays as it is (depth test failed, or past the span end).
-                __m128i zold = zero, keep = zero;
-                if (zte) {
-                    zold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
-                    const __m128i zb = _mm_and_si128(zold, low24);
-                    if (gequalOnly) {
-                        keep = _mm_cmpgt_epi32(zb, z24);
-                    } else if (!always) {
-                        keep = _mm_xor_si128(_mm_cmpgt_epi32(z24, zb), ones);
+            auto groups = [&](auto common) QZ_INLINE {
+                constexpr bool kC = decltype(common)::value;
+                for (; i < groupEnd; i += 4) {
+                    const __m128i z24 = _mm_srli_epi32(vz, 8);
+                    vz = _mm_add_epi32(vz, vdz);
+                    __m128 fi = vfi;
+                    if (kTexture) vfi = _mm_add_ps(vfi, four);
+                    const __m128i c0 = col;
+                    if (kGouraud) col = _mm_add_epi32(col, dcol);
+                    // keep: lanes whose pixel stays as it is (depth test failed, or past the span end).
+                    __m128i zold = zero, keep = zero;
+                    if (kC || zte) {
+                        zold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
+                        const __m128i zb = _mm_and_si128(zold, low24);
+                        if (kC || gequalOnly) {
+                            keep = _mm_cmpgt_epi32(zb, z24);
+                        } else if (!always) {
+                            keep = _mm_xor_si128(_mm_cmpgt_epi32(z24, zb), ones);
+                        }
                     }
-                }
-                if (n - i < 4) keep = _mm_or_si128(keep, _mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(n - i - 1)));
-                const int keepBits = _mm_movemask_ps(_mm_castsi128_ps(keep));
-                if (keepBits == 15) continue;
-                // Texels as 16-bit channel lanes, pixels 0-1 in tlo and 2-3 in thi.
-                __m128i tlo = zero, thi = zero;
-                if constexpr (kTexture) {
-                    __m128 u = _mm_add_ps(vs, _mm_mul_ps(fi, vds));
-                    __m128 v = _mm_add_ps(vt, _mm_mul_ps(fi, vdt));
-                    __m128i uq, vq8;
-                    if (kPersp) {
-                        __m128 iq = viq;
-                        if (!qConst) {
-                            const __m128 qi = _mm_add_ps(vq, _mm_mul_ps(fi, vdq));
-                            iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
-                        }
-                        if (!iqOne) {
-                            u = _mm_mul_ps(u, iq);
-                            v = _mm_mul_ps(v, iq);
-                        }
-                        if (kBilinear) {
-                            u = _mm_sub_ps(_mm_mul_ps(u, vtw), _mm_set1_ps(0.5f));
-                            v = _mm_sub_ps(_mm_mul_ps(v, vth), _mm_set1_ps(0.5f));
+                    if (n - i < 4) keep = _mm_or_si128(keep, _mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(n - i - 1)));
+                    const int keepBits = _mm_movemask_ps(_mm_castsi128_ps(keep));
+                    if (keepBits == 15) continue;
+                    // Texels as 16-bit channel lanes, pixels 0-1 in tlo and 2-3 in thi.
+                    __m128i tlo = zero, thi = zero;
+                    if constexpr (kTexture) {
+                        __m128 u = _mm_add_ps(vs, _mm_mul_ps(fi, vds));
+                        __m128 v = _mm_add_ps(vt, _mm_mul_ps(fi, vdt));
+                        __m128i uq, vq8;
+                        if (kPersp) {
+                            __m128 iq = viq;
+                            if (!qConst) {
+                                const __m128 qi = _mm_add_ps(vq, _mm_mul_ps(fi, vdq));
+                                iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
+                            }
+                            if (!iqOne) {
+                                u = _mm_mul_ps(u, iq);
+                                v = _mm_mul_ps(v, iq);
+                            }
+                            if (kBilinear) {
+                                u = _mm_sub_ps(_mm_mul_ps(u, vtw), _mm_set1_ps(0.5f));
+                                v = _mm_sub_ps(_mm_mul_ps(v, vth), _mm_set1_ps(0.5f));
+                                uq = toFix8(u);
+                                vq8 = toFix8(v);
+                            } else {
+                                // Nearest: the texture size and the 256 of the fixed point in one multiply.
+                                uq = toFix8Scaled(_mm_mul_ps(u, vtw256));
+                                vq8 = toFix8Scaled(_mm_mul_ps(v, vth256));
+                            }
+                        } else {
+                            if (kBilinear) {
+                                u = _mm_sub_ps(u, _mm_set1_ps(0.5f));
+                                v = _mm_sub_ps(v, _mm_set1_ps(0.5f));
+                            }
                             uq = toFix8(u);
                             vq8 = toFix8(v);
+                        }
+                        const __m128i uv0 = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq8, 8));
+                        if (!kBilinear) {
+                            const __m128i tv = gather(indexOf(wrap(uv0)), common);
+                            tlo = _mm_unpacklo_epi8(tv, zero);
+                            thi = _mm_unpackhi_epi8(tv, zero);
                         } else {
-                            // Nearest: the texture size and the 256 of the fixed point in one multiply.
-                            uq = toFix8Scaled(_mm_mul_ps(u, vtw256));
-                            vq8 = toFix8Scaled(_mm_mul_ps(v, vth256));
-                        }
-                    } else {
-                        if (kBilinear) {
-                            u = _mm_sub_ps(u, _mm_set1_ps(0.5f));
-                            v = _mm_sub_ps(v, _mm_set1_ps(0.5f));
-                        }
-                        uq = toFix8(u);
-                        vq8 = toFix8(v);
-                    }
-                    const __m128i uv0 = _mm_packs_epi32(_mm_srai_epi32(uq, 8), _mm_srai_epi32(vq8, 8));
-                    if (!kBilinear) {
-                        const __m128i tv = gather(indexOf(wrap(uv0)));
-                        tlo = _mm_unpacklo_epi8(tv, zero);
-                        thi = _mm_unpackhi_epi8(tv, zero);
-                    } else {
-                        const __m128i one16 = _mm_set1_epi16(1);
-                        const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, one16));
-                        __m128i c00, c10, c01, c11;
-                        // When u + 1 wraps to the next texel in memory for all four pixels (the usual case),
-                        // each pair of horizontal neighbours is one 8-byte load.
-                        const bool pairs = texDirect && !t8 &&
-                                           (_mm_movemask_epi8(_mm_cmpeq_epi16(w1, _mm_add_epi16(w0, one16))) & 0xFF) == 0xFF;
-                        if (pairs) {
-                            auto pairsAt = [&](__m128i idx, __m128i* left, __m128i* right) QZ_INLINE {
-                                const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)),
-                                               hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
-                                auto at = [&](uint64_t k) QZ_INLINE {
-                                    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texBytes + size_t(k) * 4));
+                            const __m128i one16 = _mm_set1_epi16(1);
+                            const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, one16));
+                            __m128i c00, c10, c01, c11;
+                            // When u + 1 wraps to the next texel in memory for all four pixels (the usual case),
+                            // each pair of horizontal neighbours is one 8-byte load.
+                            const bool pairs = (kC || (texDirect && !t8)) &&
+                                               (_mm_movemask_epi8(_mm_cmpeq_epi16(w1, _mm_add_epi16(w0, one16))) & 0xFF) == 0xFF;
+                            if (pairs) {
+                                auto pairsAt = [&](__m128i idx, __m128i* left, __m128i* right) QZ_INLINE {
+                                    const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)),
+                                                   hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+                                    auto at = [&](uint64_t k) QZ_INLINE {
+                                        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texBytes + size_t(k) * 4));
+                                    };
+                                    const __m128 x = _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(lo)), at(lo >> 32)));
+                                    const __m128 y = _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(hi)), at(hi >> 32)));
+                                    *left = _mm_castps_si128(_mm_shuffle_ps(x, y, _MM_SHUFFLE(2, 0, 2, 0)));
+                                    *right = _mm_castps_si128(_mm_shuffle_ps(x, y, _MM_SHUFFLE(3, 1, 3, 1)));
                                 };
-                                const __m128 x = _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(lo)), at(lo >> 32)));
-                                const __m128 y = _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(hi)), at(hi >> 32)));
-                                *left = _mm_castps_si128(_mm_shuffle_ps(x, y, _MM_SHUFFLE(2, 0, 2, 0)));
-                                *right = _mm_castps_si128(_mm_shuffle_ps(x, y, _MM_SHUFFLE(3, 1, 3, 1)));
+                                pairsAt(indexOf(w0), &c00, &c10);
+                                pairsAt(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))), &c01, &c11);  // u, v + 1
+                            } else {
+                                c00 = gather(indexOf(w0), common);
+                                c11 = gather(indexOf(w1), common);
+                                c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))), common);  // u + 1, v
+                                c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))), common);  // u, v + 1
+                            }
+                            // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
+                            auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) QZ_INLINE {
+                                const __m128i f16 = _mm_packs_epi32(f32, f32);
+                                const __m128i x = _mm_unpacklo_epi16(f16, f16);
+                                *lo = _mm_unpacklo_epi32(x, x);
+                                *hi = _mm_unpackhi_epi32(x, x);
                             };
-                            pairsAt(indexOf(w0), &c00, &c10);
-                            pairsAt(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))), &c01, &c11);  // u, v + 1
-                        } else {
-                            c00 = gather(indexOf(w0));
-                            c11 = gather(indexOf(w1));
-                            c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))));  // u + 1, v
-                            c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))));  // u, v + 1
+                            __m128i fuLo, fuHi, fvLo, fvHi;
+                            const __m128i m255 = _mm_set1_epi32(255);
+                            spread(_mm_and_si128(uq, m255), &fuLo, &fuHi);
+                            spread(_mm_and_si128(vq8, m255), &fvLo, &fvHi);
+                            const __m128i w256 = _mm_set1_epi16(256);
+                            // (a * (256 - f) + b * f) >> 8: both products and the sum stay below 65536.
+                            auto lerp = [&](__m128i a0v, __m128i b0v, __m128i f) QZ_INLINE {
+                                return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a0v, _mm_sub_epi16(w256, f)), _mm_mullo_epi16(b0v, f)), 8);
+                            };
+                            tlo = lerp(lerp(_mm_unpacklo_epi8(c00, zero), _mm_unpacklo_epi8(c10, zero), fuLo),
+                                       lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo), fvLo);
+                            thi = lerp(lerp(_mm_unpackhi_epi8(c00, zero), _mm_unpackhi_epi8(c10, zero), fuHi),
+                                       lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi), fvHi);
                         }
-                        // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
-                        auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) QZ_INLINE {
-                            const __m128i f16 = _mm_packs_epi32(f32, f32);
-                            const __m128i x = _mm_unpacklo_epi16(f16, f16);
-                            *lo = _mm_unpacklo_epi32(x, x);
-                            *hi = _mm_unpackhi_epi32(x, x);
-                        };
-                        __m128i fuLo, fuHi, fvLo, fvHi;
-                        const __m128i m255 = _mm_set1_epi32(255);
-                        spread(_mm_and_si128(uq, m255), &fuLo, &fuHi);
-                        spread(_mm_and_si128(vq8, m255), &fvLo, &fvHi);
-                        const __m128i w256 = _mm_set1_epi16(256);
-                        // (a * (256 - f) + b * f) >> 8: both products and the sum stay below 65536.
-                        auto lerp = [&](__m128i a0v, __m128i b0v, __m128i f) QZ_INLINE {
-                            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a0v, _mm_sub_epi16(w256, f)), _mm_mullo_epi16(b0v, f)), 8);
-                        };
-                        tlo = lerp(lerp(_mm_unpacklo_epi8(c00, zero), _mm_unpacklo_epi8(c10, zero), fuLo),
-                                   lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo), fvLo);
-                        thi = lerp(lerp(_mm_unpackhi_epi8(c00, zero), _mm_unpackhi_epi8(c10, zero), fuHi),
-                                   lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi), fvHi);
+                    }
+                    // Fragment colours in 16-bit lanes: the 16.16 values' integer parts.
+                    __m128i flo = flatFrag, fhi = flatFrag;
+                    if (kGouraud) {
+                        flo = _mm_packs_epi32(_mm_srai_epi32(c0, 16), _mm_srai_epi32(_mm_add_epi32(c0, dcol1), 16));
+                        fhi = _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(c0, dcol2), 16),
+                                              _mm_srai_epi32(_mm_add_epi32(c0, dcol3), 16));
+                    }
+                    if constexpr (!kTexture) {
+                        tlo = flo;
+                        thi = fhi;
+                    }
+                    // MODULATE (or DECAL).
+                    __m128i lo = tlo, hi = thi;
+                    if (!decal) {
+                        lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
+                        hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
+                    }
+                    if (!kC && !st.tcc) {
+                        lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
+                        hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
+                    }
+                    __m128i oldc = zero;
+                    if (kBlend != 0 || keepBits != 0) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
+                    if (kBlend != 0) {
+                        lo = blend(lo, _mm_unpacklo_epi8(oldc, zero), common);
+                        hi = blend(hi, _mm_unpackhi_epi8(oldc, zero), common);
+                    }
+                    const __m128i out = _mm_packus_epi16(lo, hi);
+                    const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
+                    if (keepBits == 0) {
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
+                        if (kC || zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
+                    } else {
+                        _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
+                                         _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, oldc)));
+                        if (kC || zwrite) {
+                            _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
+                                             _mm_or_si128(_mm_andnot_si128(keep, nz), _mm_and_si128(keep, zold)));
+                        }
                     }
                 }
-                // Fragment colours in 16-bit lanes: the 16.16 values' integer parts.
-                __m128i flo = flatFrag, fhi = flatFrag;
-                if (kGouraud) {
-                    flo = _mm_packs_epi32(_mm_srai_epi32(c0, 16), _mm_srai_epi32(_mm_add_epi32(c0, dcol1), 16));
-                    fhi = _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(c0, dcol2), 16),
-                                          _mm_srai_epi32(_mm_add_epi32(c0, dcol3), 16));
-                }
-                if constexpr (!kTexture) {
-                    tlo = flo;
-                    thi = fhi;
-                }
-                // MODULATE (or DECAL).
-                __m128i lo = tlo, hi = thi;
-                if (!decal) {
-                    lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
-                    hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
-                }
-                if (!st.tcc) {
-                    lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
-                    hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
-                }
-                __m128i oldc = zero;
-                if (kBlend != 0 || keepBits != 0) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
-                if (kBlend != 0) {
-                    lo = blend(lo, _mm_unpacklo_epi8(oldc, zero));
-                    hi = blend(hi, _mm_unpackhi_epi8(oldc, zero));
-                }
-                const __m128i out = _mm_packus_epi16(lo, hi);
-                const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
-                if (keepBits == 0) {
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
-                    if (zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
-                } else {
-                    _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
-                                     _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, oldc)));
-                    if (zwrite) {
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
-                                         _mm_or_si128(_mm_andnot_si128(keep, nz), _mm_and_si128(keep, zold)));
-                    }
-                }
+            };
+            if (commonState) {
+                groups(std::true_type{});
+            } else {
+                groups(std::false_type{});
             }
         }
         for (; i < n; ++i) shadeOne(i);
