@@ -17,6 +17,9 @@ FastConstraintSolver::FastConstraintSolver()
 }
 
 FastConstraintSolver::~FastConstraintSolver() {
+    // The system deletes the working constraints: constraints that outlive the solver must forget theirs
+    // rather than keep a dangling pointer.
+    for (Constraint* c : m_constraints) c->internalDeInit();
     delete m_impl->m_system;
     delete m_impl->m_deactivator;
     delete m_impl;

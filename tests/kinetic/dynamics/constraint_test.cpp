@@ -149,6 +149,20 @@ TEST(FastConstraintSolverTest, DiesWithItsLastConstraintAndLeavesItsCollection) 
     delete solver;
 }
 
+TEST(FastConstraintSolverTest, ConstraintsOutlivingTheirSolverForgetTheirWorkingPart) {
+    auto b = leaningBody();
+    AngularConstraint1D c(b.get());
+    {
+        FastConstraintSolver solver;
+        solver.addConstraint(&c);
+        ASSERT_NE(c.getRollConstraint(), nullptr);
+    }
+    EXPECT_EQ(c.getRollConstraint(), nullptr);
+    c.setAngle(0.2f);  // nothing to set, and nothing freed is touched
+    c.applyChanges();
+    EXPECT_EQ(c.getDependants().size(), 0u);
+}
+
 TEST(FastConstraintSolverTest, SolvesOnlyWhileItsGroupIsAwake) {
     auto b = leaningBody();
     FastSubspace space;
