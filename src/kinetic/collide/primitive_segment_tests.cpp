@@ -6,7 +6,6 @@
 #include "kinetic/collide/geometric_primitive.h"
 #include "kinetic/collide/height_field_primitive.h"
 #include "kinetic/collide/planar_primitive.h"
-#include "kinetic/collide/segment_intersection.h"
 #include "kinetic/collide/segment_test.h"
 #include "kinetic/collide/spherical_primitive.h"
 #include "kinetic/dynamics/rigid_body.h"
