@@ -175,10 +175,11 @@ struct Lerp {
 
 }  // namespace
 
-// Four pixels per step: textured (MODULATE or DECAL, 32-bit or 8-bit-palette textures, repeat/clamp,
-// nearest or bilinear) or untextured Gouraud, optional blend (any formula, clamped), 32-bit frame, optional
-// 24-bit Z test: the common cases of the game's drawing. The scalar tail uses the same arithmetic, so a
-// pixel's value does not depend on where it falls in its span. kBlend: 0 none, 1 any formula,
+// The vector spans, all rows of a primitive in one call, four pixels per step: textured (MODULATE or DECAL,
+// 32-bit or 8-bit-palette textures, repeat/clamp, nearest or bilinear) or untextured Gouraud, optional
+// blend (any formula, clamped), 32-bit frame, optional 24-bit Z test: the common cases of the game's
+// drawing. Every pixel gets exactly the arithmetic of the general path (the scalar tail too), so a pixel's
+// value does not depend on the path or on where it falls in its span. kBlend: 0 none, 1 any formula,
 // 2 (Cs - Cd) * As + Cd (the usual transparency, worth its own code).
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
 void Rasterizer::RowsTexFast(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
