@@ -10,6 +10,7 @@
 #include "engine/sys/bitmap.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
 #include "support/temp_dir.h"
 
@@ -45,6 +46,12 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
     for (int slot : {0, 1, 2, 6, 7, 8, 9, 10}) {
         int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
         EXPECT_EQ(veEngineCheckGeo(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)), 1)
+            << slot;
+    }
+    for (int slot : {3, 4, 5, 11}) {
+        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
+        EXPECT_GT(collisiondata::CheckBlock(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)),
+                  0)
             << slot;
     }
     for (int slot : {139, 143, 147, 148}) {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "mkdisc/bitmap_writer.h"
+#include "mkdisc/collision_writer.h"
 #include "mkdisc/font_writer.h"
 #include "mkdisc/geometry_writer.h"
 #include "mkdisc/master_file_writer.h"
@@ -121,6 +122,18 @@ const char* CommonFontName(int i) {
 // Bike detail levels (0-2) and shadow (6), rider detail levels (9, 8, 7) and shadow (10).
 bool IsCommonGeometry(int i) { return (i >= 0 && i <= 2) || (i >= 6 && i <= 10); }
 
+// Collision shapes of the bike and rider (metres, +y down): a body box, and for the bike a second box for
+// the wheels' span.
+bool IsCommonCollision(int i) { return (i >= 3 && i <= 5) || i == 11; }
+
+std::vector<uint8_t> CommonCollision(int i) {
+    if (i == 3)
+        return WriteCollisionBlock({CollisionBox(-0.25f, -0.55f, -0.75f, 0.25f, 0.05f, 0.75f),
+                                    CollisionBox(-0.1f, 0.05f, -0.7f, 0.1f, 0.35f, 0.7f)});
+    if (i == 11) return WriteCollisionBlock({CollisionBox(-0.2f, -0.9f, -0.25f, 0.2f, 0.0f, 0.25f)});
+    return WriteCollisionBlock({CollisionBox(-0.2f, -0.4f, -0.3f, 0.2f, 0.0f, 0.3f)});
+}
+
 // The common-objects master file. Sub-files whose readers do not exist yet hold a short tagged
 // placeholder.
 bool WriteCommonObjects(const std::string& dir) {
@@ -133,6 +146,8 @@ bool WriteCommonObjects(const std::string& dir) {
             sub = CommonTexture(i);
         else if (IsCommonGeometry(i))
             sub = WriteCommonGeometry(i);
+        else if (IsCommonCollision(i))
+            sub = CommonCollision(i);
         else if (const char* font = CommonFontName(i))
             sub = WriteNamedFont(font);
         else {
