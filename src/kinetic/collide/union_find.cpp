@@ -22,6 +22,7 @@ void UnionFind::setEdges(const std::vector<std::pair<int, int>>& edges, int node
     }
     collapseTree();
     m_cursor = 0;
+    m_grouped = false;
 }
 
 int UnionFind::findRootOfNode(int node) {
@@ -52,24 +53,32 @@ void UnionFind::collapseTree() {
 }
 
 bool UnionFind::getNextGroup(std::vector<int>& out) {
-    const int n = static_cast<int>(m_edgeRoots.size());
-    int i = m_cursor;
-    while (i < n && m_edgeRoots[i] == -1) ++i;
-    if (i >= n) {
-        m_cursor = n;
-        return false;
-    }
-    const int root = m_edgeRoots[i];
-    out.clear();
-    out.push_back(i);
-    m_cursor = i + 1;
-    m_edgeRoots[i] = -1;
-    for (int j = i + 1; j < n; ++j) {
-        if (m_edgeRoots[j] == root) {
-            out.push_back(j);
-            m_edgeRoots[j] = -1;
+    if (!m_grouped) {
+        // Bucket the edges once, groups in the order of their first edge and edges ascending within a
+        // group, instead of rescanning every edge for every group.
+        std::vector<int> groupOfRoot(m_nodes.size(), -1);
+        std::vector<int> edgeGroup(m_edgeRoots.size());
+        int groups = 0;
+        for (size_t i = 0; i < m_edgeRoots.size(); ++i) {
+            int& g = groupOfRoot[static_cast<size_t>(m_edgeRoots[i])];
+            if (g < 0) g = groups++;
+            edgeGroup[i] = g;
         }
+        m_groupStart.assign(static_cast<size_t>(groups) + 1, 0);
+        for (int g : edgeGroup) ++m_groupStart[static_cast<size_t>(g) + 1];
+        for (size_t g = 1; g < m_groupStart.size(); ++g) m_groupStart[g] += m_groupStart[g - 1];
+        m_groupEdges.resize(m_edgeRoots.size());
+        std::vector<int> fill(m_groupStart.begin(), m_groupStart.end() - 1);
+        for (size_t i = 0; i < edgeGroup.size(); ++i)
+            m_groupEdges[static_cast<size_t>(fill[static_cast<size_t>(edgeGroup[i])]++)] =
+                static_cast<int>(i);
+        m_grouped = true;
+        m_cursor = 0;
     }
+    if (m_cursor + 1 >= static_cast<int>(m_groupStart.size())) return false;
+    out.assign(m_groupEdges.begin() + m_groupStart[static_cast<size_t>(m_cursor)],
+               m_groupEdges.begin() + m_groupStart[static_cast<size_t>(m_cursor) + 1]);
+    ++m_cursor;
     return true;
 }
 

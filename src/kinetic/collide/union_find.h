@@ -19,9 +19,12 @@ public:
     bool getNextGroup(std::vector<int>& out);
 
 private:
-    std::vector<int> m_nodes;      // negative: root with -size; otherwise the parent
-    std::vector<int> m_edgeRoots;  // per edge: its set, or -1 once handed out
-    int m_cursor = 0;
+    std::vector<int> m_nodes;       // negative: root with -size; otherwise the parent
+    std::vector<int> m_edgeRoots;   // per edge: the root of its set
+    int m_cursor = 0;               // next group to hand out
+    bool m_grouped = false;         // the buckets below are built for the current edges
+    std::vector<int> m_groupStart;  // group g's edges are m_groupEdges[start[g] .. start[g + 1])
+    std::vector<int> m_groupEdges;
 };
 
 }  // namespace Kinetic
