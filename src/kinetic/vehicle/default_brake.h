@@ -18,7 +18,13 @@ public:
           m_wheelsMinPedalInputToBlock(bp.m_wheelsMinPedalInputToBlock),
           m_wheelsMinTimeToBlock(bp.m_wheelsMinTimeToBlock),
           m_wheelsIsConnectedToHandbrake(bp.m_wheelsIsConnectedToHandbrake),
-          m_blockTimer(bp.m_numWheels, 0.0f) {}
+          m_blockTimer(bp.m_numWheels, 0.0f) {
+        // Shortened blueprint arrays: the missing wheels get no brake.
+        m_wheelsMaxBrakingTorque.resize(m_numWheels, 0.0f);
+        m_wheelsMinPedalInputToBlock.resize(m_numWheels, 1.1f);
+        m_wheelsMinTimeToBlock.resize(m_numWheels, 0.0f);
+        m_wheelsIsConnectedToHandbrake.resize(m_numWheels, false);
+    }
     void updateComponent() override;
 
     std::vector<float> m_wheelsMaxBrakingTorque;

@@ -13,7 +13,12 @@ public:
         : SuspensionComponent(bp),
           m_wheelsStrength(bp.m_wheelsStrength),
           m_wheelsDampingCompression(bp.m_wheelsDampingCompression),
-          m_wheelsDampingRelaxation(bp.m_wheelsDampingRelaxation) {}
+          m_wheelsDampingRelaxation(bp.m_wheelsDampingRelaxation) {
+        // Shortened blueprint arrays: the missing wheels get no spring.
+        m_wheelsStrength.resize(m_numWheels, 0.0f);
+        m_wheelsDampingCompression.resize(m_numWheels, 0.0f);
+        m_wheelsDampingRelaxation.resize(m_numWheels, 0.0f);
+    }
     void updateComponent() override;
 
     std::vector<float> m_wheelsStrength;

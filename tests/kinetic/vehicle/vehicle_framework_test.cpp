@@ -125,6 +125,15 @@ TEST(VehicleFrameworkTest, BlueprintDefaults) {
     EXPECT_EQ(w.m_wheelsRadius[1], 0.5f);
     EXPECT_EQ(w.m_wheelsMass[1], 3.0f);
     EXPECT_EQ(w.m_wheelsRigidBody[1], nullptr);
+    // Arrays replaced by shorter ones: the missing wheels take the defaults.
+    knWheelsComponentBP shortBP(3);
+    shortBP.m_wheelsRadius = {0.4f};
+    shortBP.m_wheelsMass = {};
+    const WheelsComponent shortWheels(shortBP);
+    EXPECT_EQ(shortWheels.m_wheelsRadius.size(), 3u);
+    EXPECT_EQ(shortWheels.m_wheelsRadius[0], 0.4f);
+    EXPECT_EQ(shortWheels.m_wheelsRadius[2], 0.5f);
+    EXPECT_EQ(shortWheels.m_wheelsInfo[2].m_mass, 3.0f);
     const knDefaultTransmissionBP t(4, 3);
     EXPECT_FLOAT_EQ(t.m_wheelsTorqueRatio[3], 0.25f);
     EXPECT_EQ(knDefaultBrakeBP(1).m_wheelsMinPedalInputToBlock[0], 1.1f);
