@@ -238,7 +238,7 @@ float veAnimGetAnimationLength_DVO(const _animation* anim) {
 }
 
 float veAnimGetAnimationLength(const _animation* anim) {
-    if (anim->versionID == 6) return veAnimGetAnimationLength_DVO(anim);
+    if (AnimHeader(anim).versionID == 6) return veAnimGetAnimationLength_DVO(anim);
     return Read<float>(Bytes(anim) + 4);
 }
 

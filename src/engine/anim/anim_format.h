@@ -16,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 struct _animation {
     uint16_t versionID;
@@ -24,6 +25,13 @@ struct _animation {
     float length;  // versions 1 to 3; version 6 keeps a u16 length and the time-table offset here
 };
 static_assert(sizeof(_animation) == 8);
+
+// The header read byte-wise: a block handed in from outside need not be aligned.
+inline _animation AnimHeader(const _animation* a) {
+    _animation h;
+    std::memcpy(&h, a, sizeof h);
+    return h;
+}
 
 inline constexpr uint32_t kAnimFramesPerSecond = 60;
 inline constexpr uint32_t kAnimMaxBones = 40;  // the engine's bone array holds 40 matrices

@@ -50,7 +50,7 @@ _matrix4* veAnimAllocBonePalette(const _skeleton* skel) {
 void veAnimFreeBonePalette(_matrix4* palette) { x_free(palette); }
 
 void veAnimInitAnimation(_animation* anim) {
-    switch (anim->versionID) {
+    switch (AnimHeader(anim).versionID) {
         case 1:
         case 2: veAnimQtnInitAnimation(anim); break;
         case 3:
@@ -60,7 +60,7 @@ void veAnimInitAnimation(_animation* anim) {
 }
 
 void veAnimAllocWorkingAnimation(_animation* anim) {
-    switch (anim->versionID) {
+    switch (AnimHeader(anim).versionID) {
         case 1:
         case 2: veAnimQtnAllocWorkingAnimation(anim); break;
         case 3:
@@ -70,16 +70,17 @@ void veAnimAllocWorkingAnimation(_animation* anim) {
 }
 
 void veAnimGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, int mirror, float t) {
-    switch (anim->versionID) {
+    const _animation h = AnimHeader(anim);
+    switch (h.versionID) {
         case 1: veAnimQtnGetAngle(pose, anim, skel, t); break;
         case 2: veAnimCompressedQtnGetAngle(pose, anim, skel, t); break;
         case 3: veAnimHermiteGetAngle(pose, anim, skel, t); break;
         case 6:
-            if (anim->revisionID == 1 && anim->subRevisionID == 0)
+            if (h.revisionID == 1 && h.subRevisionID == 0)
                 veAnimHermiteGetAngle_DVO_1(pose, anim, skel, mirror, t);
-            else if (anim->revisionID == 1 && anim->subRevisionID == 1)
+            else if (h.revisionID == 1 && h.subRevisionID == 1)
                 veAnimHermiteGetAngle_DVO_1_1(pose, anim, skel, mirror, t);
-            else if (anim->revisionID == 2)
+            else if (h.revisionID == 2)
                 veAnimHermiteGetAngle_DVO_2_Intro(pose, anim, skel, mirror, t);
             break;
         default: break;

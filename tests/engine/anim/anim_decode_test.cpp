@@ -118,25 +118,6 @@ TEST(AnimSampled, CompressedQuaternionsAreSixteenBitFixedPoint) {
     EXPECT_EQ(p->rootPosition.x, 39.0f);
 }
 
-TEST(AnimHermite, BasisWeights) {
-    float w[4];
-    veAnimHermiteBasis(0.0f, w);
-    EXPECT_EQ(w[0], 1.0f);
-    EXPECT_EQ(w[1], 0.0f);
-    EXPECT_EQ(w[2], 0.0f);
-    EXPECT_EQ(w[3], 0.0f);
-    veAnimHermiteBasis(1.0f, w);
-    EXPECT_EQ(w[0], 0.0f);
-    EXPECT_EQ(w[1], 1.0f);
-    EXPECT_EQ(w[2], 0.0f);
-    EXPECT_EQ(w[3], 0.0f);
-    veAnimHermiteBasis(0.5f, w);
-    EXPECT_EQ(w[0], 0.5f);
-    EXPECT_EQ(w[1], 0.5f);
-    EXPECT_EQ(w[2], 0.125f);
-    EXPECT_EQ(w[3], -0.125f);
-}
-
 // Version 3 with the given channels (each a list of keys).
 std::vector<uint8_t> V3Block(const std::vector<std::vector<AnimHermiteKey>>& channels) {
     std::vector<uint8_t> v;
