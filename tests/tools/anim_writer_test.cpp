@@ -218,7 +218,7 @@ TEST_F(AnimWriterTest, HermiteRoundTrip) {
 }
 
 TEST_F(AnimWriterTest, DvoKeysQuantiseAndPack) {
-    const DvoKeySpec k{0.0f, {0.9765625f, -3.0f, 100.0f}, {0.001f, -40000.0f, 0.0f}, 5};
+    const DvoKeyValues k{0.0f, {0.9765625f, -3.0f, 100.0f}, {0.001f, -40000.0f, 0.0f}, 5};
     const AnimDvoKey e = EncodeDvoKey(k);
     EXPECT_EQ(e.flags, 5);
     EXPECT_EQ(Component(e, 0), 0.9765625f);
@@ -230,20 +230,20 @@ TEST_F(AnimWriterTest, DvoKeysQuantiseAndPack) {
     EXPECT_EQ(Component(e, 5), 0.0f);
 
     uint8_t packed[10];
-    const DvoKeySpec r{0.0f, {-25.0f, 1.5f, 0.99609375f}, {-7.0f, 2.0f, -1.0f}, 3};
+    const DvoKeyValues r{0.0f, {-25.0f, 1.5f, 0.99609375f}, {-7.0f, 2.0f, -1.0f}, 3};
     ASSERT_TRUE(PackRotationKey(r, packed));
     const AnimDvoKey u = veAnimUnpackRotationKey(packed);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(Component(u, i), i < 3 ? r.value[i] : r.tangent[i - 3]) << i;
     EXPECT_EQ(u.flags, 3);
-    const DvoKeySpec tooBig{0.0f, {200.0f, 0, 0}, {0, 0, 0}, 0};
+    const DvoKeyValues tooBig{0.0f, {200.0f, 0, 0}, {0, 0, 0}, 0};
     EXPECT_FALSE(PackRotationKey(tooBig, packed));
 
-    const DvoKeySpec pos{0.0f, {-2.0f, 0.0f, -1.0f}, {-5.0f, -4.5f, 3.0f}, 0};
+    const DvoKeyValues pos{0.0f, {-2.0f, 0.0f, -1.0f}, {-5.0f, -4.5f, 3.0f}, 0};
     ASSERT_TRUE(PackPositionKey(pos, packed));
     EXPECT_EQ(packed[2] | ((packed[3] & 0x3F) << 8), 1600);  // y 0 is stored as 1600
     const AnimDvoKey pu = veAnimUnpackPositionKey(packed);
     for (int i = 0; i < 6; ++i) EXPECT_EQ(Component(pu, i), i < 3 ? pos.value[i] : pos.tangent[i - 3]) << i;
-    const DvoKeySpec far{0.0f, {600.0f, 0, 0}, {0, 0, 0}, 0}, deep{0.0f, {0, -101.0f, 0}, {0, 0, 0}, 0};
+    const DvoKeyValues far{0.0f, {600.0f, 0, 0}, {0, 0, 0}, 0}, deep{0.0f, {0, -101.0f, 0}, {0, 0, 0}, 0};
     EXPECT_FALSE(PackPositionKey(far, packed));
     EXPECT_FALSE(PackPositionKey(deep, packed));
 }

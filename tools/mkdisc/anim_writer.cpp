@@ -147,7 +147,7 @@ std::vector<uint8_t> WriteHermiteAnimation(float length, const std::vector<std::
     return out;
 }
 
-AnimDvoKey EncodeDvoKey(const DvoKeySpec& key) {
+AnimDvoKey EncodeDvoKey(const DvoKeyValues& key) {
     AnimDvoKey k{};
     k.flags = key.longWay & 7;
     for (int i = 0; i < 6; ++i) {
@@ -161,7 +161,7 @@ AnimDvoKey EncodeDvoKey(const DvoKeySpec& key) {
     return k;
 }
 
-bool PackRotationKey(const DvoKeySpec& key, uint8_t out[kDvoPackedKeyBytes]) {
+bool PackRotationKey(const DvoKeyValues& key, uint8_t out[kDvoPackedKeyBytes]) {
     uint8_t vx, vy, vz, tx, ty, tz, mvx, mvy, mvz, mtx, mty, mtz;
     if (!PackComponent(key.value[0], 1, &vx, &mvx) || !PackComponent(key.value[1], 1, &vy, &mvy) ||
         !PackComponent(key.value[2], 1, &vz, &mvz) || !PackComponent(key.tangent[0], 0, &tx, &mtx) ||
@@ -180,7 +180,7 @@ bool PackRotationKey(const DvoKeySpec& key, uint8_t out[kDvoPackedKeyBytes]) {
     return true;
 }
 
-bool PackPositionKey(const DvoKeySpec& key, uint8_t out[kDvoPackedKeyBytes]) {
+bool PackPositionKey(const DvoKeyValues& key, uint8_t out[kDvoPackedKeyBytes]) {
     const long x = std::lround(double(key.value[0]) * 16.0);
     const long y = std::lround((double(key.value[1]) + 100.0) * 16.0);
     const long z = std::lround(double(key.value[2]) * 16.0);
@@ -226,7 +226,7 @@ std::vector<uint8_t> WriteDvoAnimation(const DvoMotion& m) {
         h.channelStart[c] = static_cast<uint16_t>(times.size());
         times.push_back(static_cast<uint16_t>(ch.size()));
         for (size_t k = 1; k < ch.size(); ++k) times.push_back(TimeUnits(ch[k].time, m, &ok));
-        for (const DvoKeySpec& k : ch) {
+        for (const DvoKeyValues& k : ch) {
             if (!packed) {
                 const AnimDvoKey e = EncodeDvoKey(k);
                 keys.insert(keys.end(), reinterpret_cast<const uint8_t*>(&e), reinterpret_cast<const uint8_t*>(&e) + 16);

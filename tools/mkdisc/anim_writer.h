@@ -27,7 +27,7 @@ std::vector<uint8_t> WriteSampledAnimation(uint16_t version, const std::vector<S
 std::vector<uint8_t> WriteHermiteAnimation(float length, const std::vector<std::vector<AnimHermiteKey>>& channels);
 
 // A version 6 key before quantisation.
-struct DvoKeySpec {
+struct DvoKeyValues {
     float time;        // seconds; the first key of a channel is at 0
     float value[3];    // radians, or the root position
     float tangent[3];  // per second
@@ -38,7 +38,7 @@ struct DvoMotion {
     uint8_t revision = 1;     // 1 or 2
     uint8_t subRevision = 0;  // 0 or 1 with revision 1
     float length = 0.0f;      // seconds
-    std::array<std::vector<DvoKeySpec>, kDvoChannels> channels;  // empty = absent
+    std::array<std::vector<DvoKeyValues>, kDvoChannels> channels;  // empty = absent
 };
 
 // Version 6. Empty when something cannot be encoded: an unknown revision, a channel with one key or a
@@ -47,10 +47,10 @@ struct DvoMotion {
 std::vector<uint8_t> WriteDvoAnimation(const DvoMotion& motion);
 
 // The 16-byte key: each component with the largest exponent (0..15) that keeps it in an s16.
-AnimDvoKey EncodeDvoKey(const DvoKeySpec& key);
+AnimDvoKey EncodeDvoKey(const DvoKeyValues& key);
 // The 10-byte keys of revision 1 / sub-revision 1; false when a component does not fit.
-bool PackRotationKey(const DvoKeySpec& key, uint8_t out[kDvoPackedKeyBytes]);
-bool PackPositionKey(const DvoKeySpec& key, uint8_t out[kDvoPackedKeyBytes]);
+bool PackRotationKey(const DvoKeyValues& key, uint8_t out[kDvoPackedKeyBytes]);
+bool PackPositionKey(const DvoKeyValues& key, uint8_t out[kDvoPackedKeyBytes]);
 
 // ---- sample content ----------------------------------------------------------------------------------
 

@@ -250,7 +250,7 @@ uint32_t veAnimSampledFrameCount(const _animation* anim) {
     return n > 16777216.0 ? 16777216u : static_cast<uint32_t>(n);
 }
 
-// ---- shared pieces -----------------------------------------------------------------------------------
+// ---- shared helpers ----------------------------------------------------------------------------------
 
 void veAnimHermiteBasis(float u, float w[4]) {
     const float u2 = u * u, u3 = u2 * u;
