@@ -1,5 +1,7 @@
 #include "engine/hal/geometry.h"
 
+#include "engine/hal/geometry_skinned.h"
+
 #include <cmath>
 #include <cstring>
 
@@ -285,8 +287,14 @@ void veEngineShowBBox(_FS_GEO_HEADER* b) {
 }
 
 void veEngineHardwareDrawGeometry(_FS_GEO_HEADER* b) {
-    // The skinned paths have their own drawing code.
-    if (b->geoType & (kGeoSkinnedVu0 | kGeoSkinnedVu1)) return;
+    if (b->geoType & kGeoSkinnedVu0) {
+        engineHardwareDrawStripMotionVU0(b);
+        return;
+    }
+    if (b->geoType & kGeoSkinnedVu1) {
+        engineHardwareDrawStripMotion(b);
+        return;
+    }
     veEngineBuildView(veDisplayGetActiveView());
     const uint32_t mode = veDisplayGetMode();
     if (mode & 0x2000000) veEngineShowBBox(b);

@@ -1,0 +1,69 @@
+#include "console/vu/instanced_programs.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "console/vu/geometry_programs.h"
+#include "console/vu/triangle_out.h"
+
+namespace console::vu {
+namespace {
+
+uint64_t g_instances = 0, g_refused = 0;
+
+void ReadMatrix(const VuMemory& mem, uint32_t qw, float m[16]) {
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c) m[r * 4 + c] = mem.QwFloat(qw + r, c);
+}
+
+float AsFloat(uint32_t u) {
+    float f;
+    std::memcpy(&f, &u, 4);
+    return f;
+}
+
+}  // namespace
+
+uint64_t InstancedProgram::InstancesDrawn() { return g_instances; }
+uint64_t InstancedProgram::PacketsRefused() { return g_refused; }
+
+void InstancedProgram::Continue(VuState& vu) {
+    const VuMemory& mem = *vu.mem;
+    const uint32_t count = mem.Qw(0)[0];
+    const uint32_t perInstance = mem.Qw(0)[1] == 2 ? 2 : 1;
+    const uint32_t n = mem.Qw(kInstBatchAt)[0];
+    const uint32_t* vert = nullptr;
+    if (count > kInstMaxInstances || kInstMatricesAt + 4 * perInstance * count > kInstBatchAt || n == 0 ||
+        n % 3 != 0 || n > kGeoMaxBatchVertices || !mem.Span(kInstBatchAt + 2, 3 * n, &vert)) {
+        std::printf("vu1: %s: %u instances of a %u-vertex batch refused\n", name_, count, n);
+        ++g_refused;
+        return;
+    }
+    gif::GifTag tmpl;
+    std::memcpy(&tmpl, mem.Qw(kInstBatchAt + 1), sizeof tmpl);
+    TriangleOut out(tmpl);
+    OutVertex vs[kGeoMaxBatchVertices];
+    for (uint32_t k = 0; k < count; ++k) {
+        float l2s[16], l2c[16];
+        const uint32_t at = kInstMatricesAt + 4 * perInstance * k;
+        ReadMatrix(mem, at, l2s);
+        const bool clip = perInstance == 2;
+        if (clip) ReadMatrix(mem, at + 4, l2c);
+        float colour[4];
+        for (int c = 0; c < 4; ++c) colour[c] = mem.QwFloat(kInstColoursAt + k, c) / 128.0f;
+        const uint32_t* v = vert;
+        for (uint32_t i = 0; i < n; ++i, v += 12) {
+            const float p[4] = {AsFloat(v[0]), AsFloat(v[1]), AsFloat(v[2]), 1.0f};
+            TransformRow(l2s, p, vs[i].h);
+            if (clip) TransformRow(l2c, p, vs[i].c);
+            vs[i].s = AsFloat(v[4]);
+            vs[i].t = AsFloat(v[5]);
+            for (int c = 0; c < 4; ++c) vs[i].rgba[c] = static_cast<float>(v[8 + c] > 255 ? 255 : v[8 + c]) * colour[c];
+        }
+        for (uint32_t t = 0; t < n; t += 3) out.Triangle(vs[t], vs[t + 1], vs[t + 2], clip, cull_);
+        ++g_instances;
+    }
+    out.Flush();
+}
+
+}  // namespace console::vu

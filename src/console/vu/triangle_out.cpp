@@ -1,0 +1,130 @@
+#include "console/vu/triangle_out.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "console/vu/microprogram.h"
+
+namespace console::vu {
+namespace {
+
+constexpr float kMaxZ = 16777215.0f;
+
+uint32_t Bits(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+uint32_t Clamp255(float v) {
+    if (!(v > 0.0f)) return 0;
+    if (v >= 255.0f) return 255;
+    return static_cast<uint32_t>(v);
+}
+
+OutVertex Lerp(const OutVertex& a, const OutVertex& b, float t) {
+    OutVertex r;
+    for (int i = 0; i < 4; ++i) {
+        r.h[i] = a.h[i] + (b.h[i] - a.h[i]) * t;
+        r.c[i] = a.c[i] + (b.c[i] - a.c[i]) * t;
+        r.rgba[i] = a.rgba[i] + (b.rgba[i] - a.rgba[i]) * t;
+    }
+    r.s = a.s + (b.s - a.s) * t;
+    r.t = a.t + (b.t - a.t) * t;
+    return r;
+}
+
+// >= 0 inside plane k: w - x, w + x, w - y, w + y, w - z, w + z.
+float PlaneDist(const OutVertex& v, int k) {
+    const float c = v.c[k >> 1];
+    return (k & 1) ? v.c[3] + c : v.c[3] - c;
+}
+
+int ClipPolygon(OutVertex* poly, int n) {
+    OutVertex tmp[9];
+    for (int k = 0; k < 6 && n > 0; ++k) {
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const OutVertex& a = poly[i];
+            const OutVertex& b = poly[(i + 1) % n];
+            const float da = PlaneDist(a, k), db = PlaneDist(b, k);
+            if (da >= 0.0f && m < 9) tmp[m++] = a;
+            if ((da >= 0.0f) != (db >= 0.0f) && m < 9) tmp[m++] = Lerp(a, b, da / (da - db));
+        }
+        n = m;
+        std::copy(tmp, tmp + n, poly);
+    }
+    return n;
+}
+
+}  // namespace
+
+bool TriangleOut::Emit(const OutVertex& v) {
+    if (!(v.h[3] > 0.0f)) return false;
+    const float inv = 1.0f / v.h[3];
+    const float fx = std::nearbyint(v.h[0] * inv * 16.0f), fy = std::nearbyint(v.h[1] * inv * 16.0f);
+    if (!(fx >= 0.0f && fx <= 65535.0f && fy >= 0.0f && fy <= 65535.0f)) return false;
+    float z = v.h[2] * inv;
+    if (!(z >= 0.0f)) z = 0.0f;
+    if (z > kMaxZ) z = kMaxZ;
+    uint32_t* o = buf_ + 4 + n_ * 12;
+    o[0] = Bits(v.s * inv);
+    o[1] = Bits(v.t * inv);
+    o[2] = Bits(inv);
+    o[3] = 0;
+    for (int i = 0; i < 4; ++i) o[4 + i] = Clamp255(v.rgba[i]);
+    o[8] = static_cast<uint32_t>(fx);
+    o[9] = static_cast<uint32_t>(fy);
+    o[10] = static_cast<uint32_t>(z);
+    o[11] = 0;
+    ++n_;
+    return true;
+}
+
+void TriangleOut::Triangle(const OutVertex& a, const OutVertex& b, const OutVertex& c, bool clip, bool cull) {
+    if (n_ >= kCapacity) Flush();
+    if (cull && a.h[3] > 0 && b.h[3] > 0 && c.h[3] > 0) {
+        const float ax = a.h[0] / a.h[3], ay = a.h[1] / a.h[3];
+        const float area = (b.h[0] / b.h[3] - ax) * (c.h[1] / c.h[3] - ay) - (b.h[1] / b.h[3] - ay) * (c.h[0] / c.h[3] - ax);
+        if (area >= 0.0f) {
+            ++dropped_;
+            return;
+        }
+    }
+    const uint32_t before = n_;
+    bool ok = true;
+    if (clip) {
+        OutVertex poly[9] = {a, b, c};
+        const int corners = ClipPolygon(poly, 3);
+        if (corners < 3) {
+            ++dropped_;
+            return;
+        }
+        for (int k = 1; k + 1 < corners && ok; ++k) ok = Emit(poly[0]) && Emit(poly[k]) && Emit(poly[k + 1]);
+    } else {
+        ok = Emit(a) && Emit(b) && Emit(c);
+    }
+    if (!ok) {
+        n_ = before;
+        ++dropped_;
+        return;
+    }
+    drawn_ += (n_ - before) / 3;
+}
+
+void TriangleOut::Flush() {
+    if (n_ == 0) return;
+    gif::GifTag tag = tmpl_;
+    tag.NLOOP = n_;
+    tag.EOP = 1;
+    tag.PRE = 1;
+    tag.FLG = gif::kFlgPacked;
+    tag.NREG = 3;
+    tag.REGS = 0x512;
+    std::memcpy(buf_, &tag, sizeof tag);
+    KickPath1(buf_, 1 + 3 * n_);
+    n_ = 0;
+}
+
+}  // namespace console::vu
