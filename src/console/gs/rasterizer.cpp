@@ -367,86 +367,9 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
         const uint32_t fa0 = st.fbBase + (row + uint32_t(x0)) * 4u, za0 = st.zBase + (row + uint32_t(x0)) * 4u;
         pixels_ += uint64_t(n);
 
-        auto texel = [&](int u, int v) -> uint32_t {
-            u = std::min(std::max(u, umin), umax) & umask;
-            v = std::min(std::max(v, vmin), vmax) & vmask;
-            const uint32_t idx = uint32_t(v) * tstride + uint32_t(u);
-            return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
-        };
         const uint32_t zc0 = uint32_t(z.v), dzc = uint32_t(z.d);
         const int32_t r0 = int32_t(r.v), g0 = int32_t(g.v), b0 = int32_t(b.v), a0 = int32_t(a.v);
         const int32_t dr = int32_t(r.d), dg = int32_t(g.d), db = int32_t(b.d), da = int32_t(a.d);
-
-        // Texel of pixel i from its texture coordinates (the same arithmetic in the vector and scalar paths).
-        // u, v in 8-bit fixed point, already moved by half a texel for bilinear filtering.
-        auto fetchFixed = [&](int32_t uf, int32_t vf) -> uint32_t {
-            if (kBilinear) {
-                const int iu = uf >> 8, iv = vf >> 8;
-                return Bilerp(texel(iu, iv), texel(iu + 1, iv), texel(iu, iv + 1), texel(iu + 1, iv + 1),
-                              uint32_t(uf & 255), uint32_t(vf & 255));
-            }
-            return texel(uf >> 8, vf >> 8);
-        };
-        const float half = kBilinear ? 0.5f : 0.0f;
-        auto fetch = [&](float u, float v) -> uint32_t { return fetchFixed(ToFix8(u - half), ToFix8(v - half)); };
-        auto coords = [&](int i, float* u, float* v) {
-            const float fi = float(i);
-            const float si = s + fi * ds, ti = t + fi * dt;
-            if (kPersp) {
-                const float qi = q + fi * dq;
-                const float iq = qi != 0.0f ? 1.0f / qi : 0.0f;
-                *u = si * iq * tw;
-                *v = ti * iq * th;
-            } else {
-                *u = si;
-                *v = ti;
-            }
-        };
-        // One pixel, scalar: the tail of a span whose last group cannot be read as a whole.
-        auto shadeOne = [&](int i) {
-            const uint32_t fa = fa0 + uint32_t(i) * 4u, za = za0 + uint32_t(i) * 4u;
-            const uint32_t z24 = (zc0 + uint32_t(i) * dzc) >> 8;
-            uint32_t zold = 0;
-            if (zte) {
-                zold = Load32(m, za);
-                const uint32_t zb = zold & 0xFFFFFFu;
-                if (!always && (gequal ? z24 < zb : z24 <= zb)) return;
-            }
-            const uint32_t fr = uint32_t((r0 + i * dr) >> 16), fg = uint32_t((g0 + i * dg) >> 16),
-                           fb = uint32_t((b0 + i * db) >> 16), fal = uint32_t((a0 + i * da) >> 16);
-            uint32_t tc = fr | (fg << 8) | (fb << 16) | (fal << 24);
-            if (kTexture) {
-                float u, v;
-                coords(i, &u, &v);
-                tc = fetch(u, v);
-            }
-            uint32_t cr, cg, cb, ca;
-            if (decal) {
-                cr = tc & 255;
-                cg = (tc >> 8) & 255;
-                cb = (tc >> 16) & 255;
-                ca = tc >> 24;
-            } else {
-                cr = Min255(((tc & 255) * fr) >> 7);
-                cg = Min255((((tc >> 8) & 255) * fg) >> 7);
-                cb = Min255((((tc >> 16) & 255) * fb) >> 7);
-                ca = Min255(((tc >> 24) * fal) >> 7);
-            }
-            if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
-            if (kBlend != 0 && !(st.pabe && ca < 0x80)) {
-                // ((A - B) * C >> 7) + D, clamped.
-                const uint32_t d = Load32(m, fa);
-                const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? int(d >> 24) : int(st.fix));
-                auto mix = [&](int cs, int cd) {
-                    return uint32_t(std::clamp(((Pick(st.alphaA, cs, cd) - Pick(st.alphaB, cs, cd)) * c >> 7) + Pick(st.alphaD, cs, cd), 0, 255));
-                };
-                cr = mix(int(cr), int(d & 255));
-                cg = mix(int(cg), int((d >> 8) & 255));
-                cb = mix(int(cb), int((d >> 16) & 255));
-            }
-            Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
-            if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
-        };
 
         uint32_t* fp = reinterpret_cast<uint32_t*>(m + (fa0 & kMask));
         uint32_t* zp = reinterpret_cast<uint32_t*>(m + (za0 & kMask));
@@ -635,7 +558,87 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                 groups(std::false_type{});
             }
         }
-        for (; i < n; ++i) shadeOne(i);
+        if (i < n) {
+            // The scalar pipeline for the pixels left (only when the last group cannot be read whole).
+            auto texel = [&](int u, int v) -> uint32_t {
+                u = std::min(std::max(u, umin), umax) & umask;
+                v = std::min(std::max(v, vmin), vmax) & vmask;
+                const uint32_t idx = uint32_t(v) * tstride + uint32_t(u);
+                return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
+            };
+
+            // Texel of pixel i from its texture coordinates (the same arithmetic in the vector and scalar paths).
+            // u, v in 8-bit fixed point, already moved by half a texel for bilinear filtering.
+            auto fetchFixed = [&](int32_t uf, int32_t vf) -> uint32_t {
+                if (kBilinear) {
+                    const int iu = uf >> 8, iv = vf >> 8;
+                    return Bilerp(texel(iu, iv), texel(iu + 1, iv), texel(iu, iv + 1), texel(iu + 1, iv + 1),
+                                  uint32_t(uf & 255), uint32_t(vf & 255));
+                }
+                return texel(uf >> 8, vf >> 8);
+            };
+            const float half = kBilinear ? 0.5f : 0.0f;
+            auto fetch = [&](float u, float v) -> uint32_t { return fetchFixed(ToFix8(u - half), ToFix8(v - half)); };
+            auto coords = [&](int i, float* u, float* v) {
+                const float fi = float(i);
+                const float si = s + fi * ds, ti = t + fi * dt;
+                if (kPersp) {
+                    const float qi = q + fi * dq;
+                    const float iq = qi != 0.0f ? 1.0f / qi : 0.0f;
+                    *u = si * iq * tw;
+                    *v = ti * iq * th;
+                } else {
+                    *u = si;
+                    *v = ti;
+                }
+            };
+            // One pixel, scalar: the tail of a span whose last group cannot be read as a whole.
+            auto shadeOne = [&](int i) {
+                const uint32_t fa = fa0 + uint32_t(i) * 4u, za = za0 + uint32_t(i) * 4u;
+                const uint32_t z24 = (zc0 + uint32_t(i) * dzc) >> 8;
+                uint32_t zold = 0;
+                if (zte) {
+                    zold = Load32(m, za);
+                    const uint32_t zb = zold & 0xFFFFFFu;
+                    if (!always && (gequal ? z24 < zb : z24 <= zb)) return;
+                }
+                const uint32_t fr = uint32_t((r0 + i * dr) >> 16), fg = uint32_t((g0 + i * dg) >> 16),
+                               fb = uint32_t((b0 + i * db) >> 16), fal = uint32_t((a0 + i * da) >> 16);
+                uint32_t tc = fr | (fg << 8) | (fb << 16) | (fal << 24);
+                if (kTexture) {
+                    float u, v;
+                    coords(i, &u, &v);
+                    tc = fetch(u, v);
+                }
+                uint32_t cr, cg, cb, ca;
+                if (decal) {
+                    cr = tc & 255;
+                    cg = (tc >> 8) & 255;
+                    cb = (tc >> 16) & 255;
+                    ca = tc >> 24;
+                } else {
+                    cr = Min255(((tc & 255) * fr) >> 7);
+                    cg = Min255((((tc >> 8) & 255) * fg) >> 7);
+                    cb = Min255((((tc >> 16) & 255) * fb) >> 7);
+                    ca = Min255(((tc >> 24) * fal) >> 7);
+                }
+                if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
+                if (kBlend != 0 && !(st.pabe && ca < 0x80)) {
+                    // ((A - B) * C >> 7) + D, clamped.
+                    const uint32_t d = Load32(m, fa);
+                    const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? int(d >> 24) : int(st.fix));
+                    auto mix = [&](int cs, int cd) {
+                        return uint32_t(std::clamp(((Pick(st.alphaA, cs, cd) - Pick(st.alphaB, cs, cd)) * c >> 7) + Pick(st.alphaD, cs, cd), 0, 255));
+                    };
+                    cr = mix(int(cr), int(d & 255));
+                    cg = mix(int(cg), int((d >> 8) & 255));
+                    cb = mix(int(cb), int((d >> 16) & 255));
+                }
+                Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
+                if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
+            };
+            for (; i < n; ++i) shadeOne(i);
+        }
     };
 
     for (size_t j = 1; j < kPrefetchRows && j < count; ++j) Prefetch(st, rows[j].y, rows[j].x0, rows[j].x1);
