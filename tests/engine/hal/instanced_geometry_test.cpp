@@ -1,0 +1,271 @@
+#include "engine/hal/geometry_instanced.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/mem/addr.h"
+#include "engine/hal/dma_tasks.h"
+#include "engine/hal/geometry_terrain.h"
+#include "engine/hal/microcode.h"
+#include "engine/hal/view_matrices.h"
+#include "engine/sys/heap.h"
+#include "engine_fixture.h"
+
+namespace {
+
+using enginetest::EngineTest;
+
+void Put(std::vector<uint8_t>& out, const void* p, size_t n) {
+    const auto* b = static_cast<const uint8_t*>(p);
+    out.insert(out.end(), b, b + n);
+}
+void Put4(std::vector<uint8_t>& out, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
+    const uint32_t w[4] = {a, b, c, d};
+    Put(out, w, 16);
+}
+uint32_t F(float f) {
+    uint32_t u;
+    std::memcpy(&u, &f, 4);
+    return u;
+}
+
+// An unskinned pre-lit block of `materials` materials, each one subpacket: a square of side 4 around the
+// origin in the x-y plane, wound to face the camera, vertex colour (100, 60, 200, 128), untextured.
+std::vector<uint8_t> Square(int materials = 1) {
+    std::vector<uint8_t> out(160);
+    const uint32_t n = 6;
+    for (int m = 0; m < materials; ++m) {
+        _FS_GEO_MATERIAL rec{m, 2, 1, n, (16 + 80 + 48 * n) / 16, {}};
+        Put(out, &rec, sizeof rec);
+        Put4(out, 80 + 48 * n, 64, 64 + 48 * n, 0);
+        Put4(out, 0, 0, 0, 0x6C028000);
+        Put4(out, n, 0, 0, 0);
+        const uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
+        Put(out, tag, 16);
+        Put4(out, 0, 0, 0, 0x6C008002u | ((3 * n) << 16));
+        const float c[4][2] = {{-2, -2}, {2, -2}, {2, 2}, {-2, 2}};
+        for (int k : {0, 2, 1, 0, 3, 2}) {
+            Put4(out, F(c[k][0]), F(c[k][1]), F(0), F(1));
+            Put4(out, F(0), F(0), F(1), 0);
+            Put4(out, 100, 60, 200, 128);
+        }
+        Put4(out, 0x17000000, 0, 0, 0);
+    }
+    _FS_GEO_HEADER h{};
+    h.geoType = kGeoFamily16 | kGeoPreLit;
+    h.numMaterials = materials;
+    h.numTriangles = 2 * materials;
+    h.scaleXYZ = 2.0f;
+    h.materialOffset = static_cast<uint32_t>(out.size());
+    for (int c = 0; c < 8; ++c) {
+        h.bBox.corner[c][0] = (c & 1) ? 2.0f : -2.0f;
+        h.bBox.corner[c][1] = (c & 2) ? 2.0f : -2.0f;
+        h.bBox.corner[c][2] = (c & 4) ? 0.5f : -0.5f;
+        h.bBox.corner[c][3] = 1.0f;
+    }
+    std::memcpy(out.data(), &h, sizeof h);
+    out.resize(out.size() + 4 * ((materials + 3) / 4 * 4), 0);
+    for (int m = 0; m < materials; ++m) {
+        _FS_BITMAP b{};
+        b.width = b.height = 8;
+        b.bitsPerPixel = 8;
+        b.palettized = 1;
+        b.numColors = 16;
+        Put(out, &b, sizeof b);
+        out.resize(out.size() + 64 + 64, 0);
+    }
+    return out;
+}
+
+struct Mem {
+    explicit Mem(const std::vector<uint8_t>& v) : size(v.size()) {
+        p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(v.size()), "", 0));
+        std::memcpy(p, v.data(), v.size());
+    }
+    ~Mem() { x_free(p); }
+    _FS_GEO_HEADER* h() { return reinterpret_cast<_FS_GEO_HEADER*>(p); }
+    uint8_t* p;
+    size_t size;
+};
+
+_matrix4 At(float x, float y, float z) {
+    _matrix4 m;
+    M4_Identity(&m);
+    m.M[12] = x;
+    m.M[13] = y;
+    m.M[14] = z;
+    return m;
+}
+
+class InstancedDraw : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
+        M4_Identity(&view_.cameraMatrix);
+        ASSERT_EQ(veEngineLoadGeo(m_.h(), m_.size), 1) << enginetest::g_log;
+    }
+    // Screen x of a world point (the camera is the identity).
+    double ScreenX(float x, float z) {
+        Activate();
+        veEngineBuildView(veDisplayGetActiveView());
+        const float* m = veEngineLocalToScreen->M;
+        return (x * m[0] + z * m[8] + m[12]) / (x * m[3] + z * m[11] + m[15]);
+    }
+    // Each frame starts with no active view.
+    void Activate() {
+        veDisplayActivateView(&view_);
+        const _matrix4 l2w = At(0, 0, 0);
+        veEngineSetLocalToWorld(&l2w);
+    }
+    _ve_view view_{};
+    Mem m_{Square()};
+};
+
+// Instances inside, behind the eye and across the left edge of the view (x = -z Fx / d there).
+std::vector<_matrix4> ThreeInstances() { return {At(0, 0, 100), At(0, 0, -100), At(-399.8f, 0, 100)}; }
+
+TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
+    const std::vector<_matrix4> mats = ThreeInstances();
+    veEngineBeginFrame();
+    Activate();
+    veDisplaySetMode(0x1000000);
+    _matrixInfoTable* t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 3, veDisplayGetMode());
+    ASSERT_NE(t, nullptr);
+    // Without the clip mode the crossing instance is dropped as well as the one behind.
+    EXPECT_EQ(t->matPacket.matCount, 1u);
+    EXPECT_EQ(t->matrixCountPerPacket, 4u);
+    EXPECT_EQ(t->numMatrixPackets, 1u);
+    EXPECT_EQ(t->matPacket.vifCommand2[3], 0x6C040037u);
+    uint32_t closing[4];
+    std::memcpy(closing, &t->matPacket.matrixList[1], 16);
+    EXPECT_EQ(closing[2], 0x17000000u);
+    EXPECT_EQ(closing[3], 0x11000000u);
+    // The default colour is the vertex colour unchanged.
+    EXPECT_EQ(t->matPacket.colorList[0].r, 128.0f);
+    // In mode 0x40000 the crossing instance is kept with its local-to-clip after its local-to-screen.
+    t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 3, 0x40000);
+    EXPECT_EQ(t->matPacket.matCount, 2u);
+    EXPECT_EQ(t->matrixCountPerPacket, 16u);
+    EXPECT_EQ(t->matPacket.matricesPerInstance, 2u);
+    EXPECT_FLOAT_EQ(t->matPacket.matrixList[3].M[12], -399.8f * veEngineClip->M[0]);
+    veEngineEndFrame();
+    veDisplaySetMode(0);
+}
+
+TEST_F(InstancedDraw, AllCulledAddsNoTaskAndKeepsTheProgram) {
+    const _matrix4 behind[2] = {At(0, 0, -50), At(0, 0, -500)};
+    veEngineBeginFrame();
+    Activate();
+    veDisplaySetMode(0x40000);
+    veEngineHardwareSetMicroCode(0x800, 0);
+    const uint32_t flags = veEngineMicroCodeFlags;
+    const int tasks = veDmaBuild->numTasks;
+    uint8_t* table = veInstanceTablePtr;
+    veEngineDrawInstanceGeometry(m_.h(), behind, nullptr, 2);
+    EXPECT_EQ(veDmaBuild->numTasks, tasks);
+    EXPECT_EQ(veEngineMicroCodeFlags, flags);
+    EXPECT_EQ(veInstanceTablePtr, table);
+    veEngineEndFrame();
+    veDisplaySetMode(0);
+}
+
+TEST_F(InstancedDraw, EachInstanceGetsItsColourAndAlpha) {
+    const _matrix4 mats[2] = {At(-20, 0, 100), At(20, 0, 100)};
+    const _RGBA_GEO colours[2] = {{128, 128, 128, 128}, {64, 128, 32, 64}};
+    DrawAndRun([&] {
+        Activate();
+        veDisplaySetMode(0x40000);
+        veEngineDrawInstanceGeometry(m_.h(), mats, colours, 2);
+        veDisplaySetMode(0);
+    });
+    const int y = 224;
+    const int left = static_cast<int>(ScreenX(-20, 100) - 2048 + 320 + 0.5);
+    const int right = static_cast<int>(ScreenX(20, 100) - 2048 + 320 + 0.5);
+    // The first keeps the vertex colour; the second is scaled per channel (100 * 64/128, 60, 200 * 32/128).
+    EXPECT_EQ(FramePixel(left, y) & 0xFFFFFF, 100u | (60u << 8) | (200u << 16)) << enginetest::g_log;
+    EXPECT_EQ(FramePixel(right, y) & 0xFFFFFF, 50u | (60u << 8) | (50u << 16));
+    // Alpha is scaled too (128 * 64 / 128) and written with the colour.
+    EXPECT_EQ(FramePixel(left, y) >> 24, 128u);
+    EXPECT_EQ(FramePixel(right, y) >> 24, 64u);
+}
+
+TEST_F(InstancedDraw, PacketHoldsAtMostItsRoom) {
+    std::vector<_matrix4> mats;
+    for (int i = 0; i < 60; ++i) mats.push_back(At(float(i % 10) - 5, float(i / 10) - 3, 400));
+    veEngineBeginFrame();
+    Activate();
+    enginetest::g_log.clear();
+    _matrixInfoTable* t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 60, 0);
+    EXPECT_EQ(t->matPacket.matCount, 54u);
+    EXPECT_EQ(t->matrixCountPerPacket, 216u);
+    EXPECT_NE(enginetest::g_log.find("more than 54 instances"), std::string::npos) << enginetest::g_log;
+    t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 60, 0x40000);
+    EXPECT_EQ(t->matPacket.matCount, 27u);
+    EXPECT_EQ(t->matrixCountPerPacket, 216u);
+    veEngineEndFrame();
+}
+
+TEST_F(InstancedDraw, FirstDrawPatchesTheBlockForInstancing) {
+    const _matrix4 one = At(0, 0, 100);
+    veEngineBeginFrame();
+    Activate();
+    veDisplaySetMode(0x40000);
+    const uint32_t before = 0x6C008002u | (18u << 16);
+    uint32_t w;
+    std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
+    ASSERT_EQ(w, before);
+    veEngineDrawInstanceGeometry(m_.h(), &one, nullptr, 1);
+    std::memcpy(&w, m_.p + 160 + 32 + 16 + 12, 4);
+    EXPECT_EQ(w, 0x6C02020Au);
+    std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
+    EXPECT_EQ(w, (before & 0xFFFF0000u) | 0x20C);
+    std::memcpy(&w, m_.p + 160 + 32 + 16 + 64 + 48 * 6, 4);
+    EXPECT_EQ(w, 0u);
+    // A second draw leaves the patched codes as they are.
+    veEngineDrawInstanceGeometry(m_.h(), &one, nullptr, 1);
+    std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
+    EXPECT_EQ(w, (before & 0xFFFF0000u) | 0x20C);
+    EXPECT_EQ(veEngineMicroCodeFlags, 0x20000u);
+    veEngineEndFrame();
+    veDisplaySetMode(0);
+}
+
+TEST_F(InstancedDraw, UniformScaleLeavesTranslations) {
+    _matrix4 mats[2] = {At(1, 2, 3), At(4, 5, 6)};
+    veEngineSetUniScaleInstanceGeo(m_.h(), mats, 2);
+    EXPECT_EQ(mats[1].M[0], 2.0f);
+    EXPECT_EQ(mats[1].M[5], 2.0f);
+    EXPECT_EQ(mats[1].M[10], 2.0f);
+    EXPECT_EQ(mats[1].M[12], 4.0f);
+    EXPECT_EQ(mats[1].M[15], 1.0f);
+}
+
+TEST_F(EngineTest, TerrainChainsEveryRecordAsOneTask) {
+    Mem m(Square(3));
+    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    veEngineBeginFrame();
+    const int tasks = veDmaBuild->numTasks;
+    ASSERT_EQ(veEngineDrawTerrain(m.h()), 0);
+    ASSERT_EQ(veDmaBuild->numTasks, tasks + 1);
+    const uint8_t* chain = Ptr<uint8_t>(veDmaBuild->dma[tasks].dmaAdr);
+    const uint32_t rec = 16 + 80 + 48 * 6;
+    for (int k = 0; k < 3; ++k) {
+        uint64_t t[2];
+        std::memcpy(t, chain + 16 * k, 16);
+        EXPECT_EQ((t[0] >> 28) & 7, k == 2 ? 0u : 4u) << k;
+        EXPECT_EQ(t[0] & 0xFFFF, rec / 16);
+        EXPECT_EQ(uint32_t(t[0] >> 32), Addr32(m.p + 160 + 32 + (32 + rec) * k));
+        EXPECT_EQ(t[1], 0u);
+    }
+    // No record: nothing to chain.
+    _FS_GEO_HEADER none{};
+    EXPECT_EQ(veEngineDrawTerrain(&none), -1);
+    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1);
+    veEngineEndFrame();
+}
+
+}  // namespace
