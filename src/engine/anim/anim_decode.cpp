@@ -101,7 +101,7 @@ DvoFormat Revision2() { return {false, 1.0f / 4096.0f}; }
 
 struct DvoChannel {
     const uint8_t* block;
-    AnimDvoHeader h;
+    const AnimDvoHeader& h;
     DvoFormat fmt;
     uint32_t start;  // first entry
     uint32_t keys;   // key count
@@ -120,11 +120,8 @@ struct DvoChannel {
     }
 };
 
-// A present channel with at least two keys.
-bool OpenChannel(DvoChannel* ch, const _animation* anim, const DvoFormat& fmt, uint32_t c) {
-    ch->block = Bytes(anim);
-    ch->h = Read<AnimDvoHeader>(ch->block);
-    ch->fmt = fmt;
+// Channel c of the block; false when it is absent or has fewer than two keys.
+bool OpenChannel(DvoChannel* ch, uint32_t c) {
     ch->start = ch->h.channelStart[c];
     if (ch->start == kDvoChannelAbsent) return false;
     ch->keys = ch->Entry(ch->start);
@@ -181,8 +178,9 @@ void DvoJointAngles(float out[3], const AnimDvoKey* a, const AnimDvoKey* b, int 
 }
 
 bool DvoPositionAt(_vector3d* out, const _animation* anim, const DvoFormat& fmt, float t) {
-    DvoChannel ch;
-    if (!OpenChannel(&ch, anim, fmt, kDvoPositionChannel)) return false;
+    const AnimDvoHeader h = Read<AnimDvoHeader>(Bytes(anim));
+    DvoChannel ch{Bytes(anim), h, fmt, 0, 0};
+    if (!OpenChannel(&ch, kDvoPositionChannel)) return false;
     const Segment s = FindSegment(ch, t);
     const AnimDvoKey a = ch.Key(s.k, true), b = ch.Key(s.k + 1, true);
     float w[4];
@@ -213,9 +211,10 @@ void DvoGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* sk
     const uint32_t bones = PoseBones(skel);
     if (!bones) return;
     IdentityBones(pose, bones);
+    const AnimDvoHeader h = Read<AnimDvoHeader>(Bytes(anim));
     for (uint32_t c = 0; c < kDvoRotationChannels; ++c) {
-        DvoChannel ch;
-        if (!OpenChannel(&ch, anim, fmt, c)) continue;
+        DvoChannel ch{Bytes(anim), h, fmt, 0, 0};
+        if (!OpenChannel(&ch, c)) continue;
         const Segment s = FindSegment(ch, t);
         const AnimDvoKey a = ch.Key(s.k, false), b = ch.Key(s.k + 1, false);
         if (c == kDvoOrientationChannel) {

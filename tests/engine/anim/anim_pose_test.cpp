@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 
 #include "engine/anim/anim_test_support.h"
+#include "engine/hal/geometry.h"
 #include "engine/sys/heap.h"
 
 namespace {
@@ -281,3 +283,10 @@ concept TimeBeforeFlagCompiles = requires(P p) { veAnimGetAngle(p, nullptr, null
 static_assert(!TimeBeforeFlagCompiles<_angle_array*>);
 
 }  // namespace
+
+// Views copy a geometry's skeleton into their own bone records byte for byte: the layouts must agree.
+static_assert(sizeof(_bone) == sizeof(_geo_bone));
+static_assert(offsetof(_bone, parentToBone) == offsetof(_geo_bone, parentToBone));
+static_assert(offsetof(_bone, globalPos) == offsetof(_geo_bone, globalPos));
+static_assert(offsetof(_bone, parentID) == offsetof(_geo_bone, parentID));
+static_assert(offsetof(_bone, mirrorID) == offsetof(_geo_bone, mirrorID));
