@@ -1,0 +1,90 @@
+#include "console/vu/vu0_deform.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "console/vu/skinned_programs.h"
+#include "console/vu/vu_memory.h"
+
+namespace {
+
+using console::vu::VuMemory;
+
+void PutFloats(VuMemory& m, uint32_t qw, float a, float b, float c, float d) {
+    const float f[4] = {a, b, c, d};
+    std::memcpy(m.Qw(qw), f, 16);
+}
+float Get(const VuMemory& m, uint32_t qw, int lane) { return m.QwFloat(qw, lane); }
+
+class Vu0DeformTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        // Bone 0: translation (10, 0, 0). Bone 1: a quarter turn about z (x goes to y).
+        const float b0[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 10, 0, 0, 1};
+        const float b1[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+        for (int r = 0; r < 4; ++r) {
+            PutFloats(mem_, r, b0[r * 4], b0[r * 4 + 1], b0[r * 4 + 2], b0[r * 4 + 3]);
+            PutFloats(mem_, 4 + r, b1[r * 4], b1[r * 4 + 1], b1[r * 4 + 2], b1[r * 4 + 3]);
+        }
+        for (int b = 2; b < 12; ++b)
+            for (int r = 0; r < 4; ++r) PutFloats(mem_, 4 * b + r, r == 0, r == 1, r == 2, r == 3);
+    }
+    void Input(uint32_t i, float x, float y, float z, float w, uint32_t sa, uint32_t sb) {
+        const uint32_t at = console::vu::kVu0ResultsAt + 4 * i;
+        PutFloats(mem_, at, x, y, z, 1);
+        PutFloats(mem_, at + 1, 1, 0, 0, 0);
+        PutFloats(mem_, at + 2, 0.25f, 0.75f, 0, 0);
+        PutFloats(mem_, at + 3, w, 0, 0, 0);
+        mem_.Qw(at + 3)[2] = sa;
+        mem_.Qw(at + 3)[3] = sb;
+    }
+    void Run(int n) {
+        console::vu::VuState st{};
+        st.unit = 0;
+        st.mem = &mem_;
+        st.vi[1] = n;
+        prog_.Call(st, 0);
+    }
+    VuMemory mem_{console::vu::kVu0Qwords};
+    console::vu::Vu0DeformProgram prog_;
+};
+
+TEST_F(Vu0DeformTest, BlendsPositionsAndNormalsAndUnbindsTheResult) {
+    Input(0, 1, 2, 3, 0.25f, 0, 1);
+    Input(1, 1, 2, 3, 1.0f, 0, console::vu::kSkinNoBone);
+    Run(2);
+    const uint32_t r = console::vu::kVu0ResultsAt;
+    // 0.25 (11, 2, 3) + 0.75 (-2, 1, 3)
+    EXPECT_FLOAT_EQ(Get(mem_, r, 0), 1.25f);
+    EXPECT_FLOAT_EQ(Get(mem_, r, 1), 1.25f);
+    EXPECT_FLOAT_EQ(Get(mem_, r, 2), 3.0f);
+    EXPECT_FLOAT_EQ(Get(mem_, r, 3), 1.0f);
+    // Texture kept, slots now "no bone".
+    EXPECT_FLOAT_EQ(Get(mem_, r + 1, 0), 0.25f);
+    EXPECT_FLOAT_EQ(Get(mem_, r + 1, 1), 0.75f);
+    EXPECT_EQ(mem_.Qw(r + 1)[2], console::vu::kSkinNoBone);
+    EXPECT_EQ(mem_.Qw(r + 1)[3], console::vu::kSkinNoBone);
+    // The normal is turned, not moved: 0.25 (1, 0, 0) + 0.75 (0, 1, 0).
+    EXPECT_FLOAT_EQ(Get(mem_, r + 2, 0), 0.25f);
+    EXPECT_FLOAT_EQ(Get(mem_, r + 2, 1), 0.75f);
+    EXPECT_FLOAT_EQ(Get(mem_, r + 2, 3), 0.0f);
+    // The second vertex, read after the first result overwrote part of the input: bone 0 only.
+    EXPECT_FLOAT_EQ(Get(mem_, r + 3, 0), 11.0f);
+    EXPECT_FLOAT_EQ(Get(mem_, r + 3, 1), 2.0f);
+}
+
+TEST_F(Vu0DeformTest, BadCountsAndSlotsAreRefusedUntouched) {
+    Input(0, 1, 2, 3, 0.5f, 0, 12);
+    const uint64_t refused = console::vu::Vu0DeformProgram::StripsRefused();
+    Run(1);
+    EXPECT_EQ(console::vu::Vu0DeformProgram::StripsRefused(), refused + 1);
+    Input(0, 1, 2, 3, 0.5f, 0, 1);
+    Run(0);
+    Run(-3);
+    Run(console::vu::kVu0MaxVertices + 1);
+    EXPECT_EQ(console::vu::Vu0DeformProgram::StripsRefused(), refused + 4);
+    EXPECT_FLOAT_EQ(Get(mem_, console::vu::kVu0ResultsAt, 0), 1.0f);  // input left as it was
+}
+
+}  // namespace
