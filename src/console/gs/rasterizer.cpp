@@ -335,27 +335,63 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
         bStep = static_cast<int64_t>(p.b.dx * 65536.0);
         aStep = static_cast<int64_t>(p.a.dx * 65536.0);
     }
+    // The colour planes two channels per register for the rows' start values (see shadeRow), and whether
+    // every step is small enough for the row-end check in doubles.
+    const __m128d cRG = _mm_setr_pd(p.r.c, p.g.c), dxRG = _mm_setr_pd(p.r.dx, p.g.dx), dyRG = _mm_setr_pd(p.r.dy, p.g.dy);
+    const __m128d cBA = _mm_setr_pd(p.b.c, p.a.c), dxBA = _mm_setr_pd(p.b.dx, p.a.dx), dyBA = _mm_setr_pd(p.b.dy, p.a.dy);
+    const __m128d stepRG = _mm_setr_pd(double(rStep), double(gStep)), stepBA = _mm_setr_pd(double(bStep), double(aStep));
+    auto small = [](int64_t v) { return v >= -(int64_t(1) << 40) && v <= (int64_t(1) << 40); };
+    const bool smallSteps = small(rStep) && small(gStep) && small(bStep) && small(aStep);
+    const __m128i colSteps = _mm_setr_epi32(int32_t(rStep), int32_t(gStep), int32_t(bStep), int32_t(aStep));
 
     // One row: per-row attribute values, then four pixels per step.
     auto shadeRow = [&](int y, int x0, int x1) QZ_INLINE {
         const int n = x1 - x0 + 1;
         const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
-        Lerp z, r, g, b, a;
+        Lerp z;
         if (p.flatZ) {
             z.v = int64_t(p.fz) << 8;
         } else {
             z.SetupWithStep(p.z, zStep, pa, pb, py, n, 0.0, double(0xFFFFFF), 256.0);
         }
+        // Fragment colour at the row start and its step, 16.16 fixed point, channels r g b a.
+        __m128i colStart, colStep1;
         if (kGouraud) {
-            r.SetupWithStep(p.r, rStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
-            g.SetupWithStep(p.g, gStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
-            b.SetupWithStep(p.b, bStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
-            a.SetupWithStep(p.a, aStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+            bool done = false;
+            if (smallSteps && n > 1) {
+                // Lerp::Setup for the four channels, two per register with the same double arithmetic:
+                // c + dx * pa + dy * py, clamped (NaN to 0), times 65536, truncated. The end of the row,
+                // v + step * (n - 1), is exact in doubles here (|step| <= 2^40, n <= 4096).
+                const __m128d vpa = _mm_set1_pd(pa), vpy = _mm_set1_pd(py);
+                auto startOf = [&](__m128d c, __m128d dx, __m128d dy) QZ_INLINE {
+                    __m128d at = _mm_add_pd(_mm_add_pd(c, _mm_mul_pd(dx, vpa)), _mm_mul_pd(dy, vpy));
+                    at = _mm_min_pd(_mm_max_pd(at, _mm_setzero_pd()), _mm_set1_pd(255.0));
+                    return _mm_cvttpd_epi32(_mm_mul_pd(at, _mm_set1_pd(65536.0)));
+                };
+                const __m128i vRG = startOf(cRG, dxRG, dyRG), vBA = startOf(cBA, dxBA, dyBA);
+                const __m128d n1 = _mm_set1_pd(double(n - 1)), top = _mm_set1_pd(255.0 * 65536.0);
+                const __m128d eRG = _mm_add_pd(_mm_cvtepi32_pd(vRG), _mm_mul_pd(stepRG, n1));
+                const __m128d eBA = _mm_add_pd(_mm_cvtepi32_pd(vBA), _mm_mul_pd(stepBA, n1));
+                const __m128d out = _mm_or_pd(_mm_or_pd(_mm_cmplt_pd(eRG, _mm_setzero_pd()), _mm_cmpgt_pd(eRG, top)),
+                                              _mm_or_pd(_mm_cmplt_pd(eBA, _mm_setzero_pd()), _mm_cmpgt_pd(eBA, top)));
+                if (_mm_movemask_pd(out) == 0) {
+                    colStart = _mm_unpacklo_epi64(vRG, vBA);
+                    colStep1 = colSteps;
+                    done = true;
+                }
+            }
+            if (!done) {
+                Lerp r, g, b, a;
+                r.SetupWithStep(p.r, rStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+                g.SetupWithStep(p.g, gStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+                b.SetupWithStep(p.b, bStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+                a.SetupWithStep(p.a, aStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+                colStart = _mm_setr_epi32(int32_t(r.v), int32_t(g.v), int32_t(b.v), int32_t(a.v));
+                colStep1 = _mm_setr_epi32(int32_t(r.d), int32_t(g.d), int32_t(b.d), int32_t(a.d));
+            }
         } else {
-            r.v = int64_t(p.fr) << 16;
-            g.v = int64_t(p.fg) << 16;
-            b.v = int64_t(p.fb) << 16;
-            a.v = int64_t(p.fa) << 16;
+            colStart = _mm_setr_epi32(int32_t(p.fr) << 16, int32_t(p.fg) << 16, int32_t(p.fb) << 16, int32_t(p.fa) << 16);
+            colStep1 = _mm_setzero_si128();
         }
         float s = 0, t = 0, q = 0;
         if (kTexture) {
@@ -368,8 +404,6 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
         pixels_ += uint64_t(n);
 
         const uint32_t zc0 = uint32_t(z.v), dzc = uint32_t(z.d);
-        const int32_t r0 = int32_t(r.v), g0 = int32_t(g.v), b0 = int32_t(b.v), a0 = int32_t(a.v);
-        const int32_t dr = int32_t(r.d), dg = int32_t(g.d), db = int32_t(b.d), da = int32_t(a.d);
 
         uint32_t* fp = reinterpret_cast<uint32_t*>(m + (fa0 & kMask));
         uint32_t* zp = reinterpret_cast<uint32_t*>(m + (za0 & kMask));
@@ -387,8 +421,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
             const __m128i vdz = _mm_set1_epi32(int(4 * dzc));
             // Colour steps modulo 2^32 as in the scalar path: pixel k + 1 is pixel k plus one step.
             // Only the group's first pixel is kept from step to step; the others add one to three steps.
-            __m128i col = _mm_setr_epi32(r0, g0, b0, a0);
-            const __m128i dcol1 = _mm_setr_epi32(dr, dg, db, da), dcol2 = _mm_slli_epi32(dcol1, 1),
+            __m128i col = colStart;
+            const __m128i dcol1 = colStep1, dcol2 = _mm_slli_epi32(dcol1, 1),
                           dcol3 = _mm_add_epi32(dcol2, dcol1), dcol = _mm_slli_epi32(dcol1, 2);
             const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col, 16), _mm_srai_epi32(col, 16));
             __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
@@ -560,6 +594,11 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
         }
         if (i < n) {
             // The scalar pipeline for the pixels left (only when the last group cannot be read whole).
+            alignas(16) int32_t c0s[4], dcs[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(c0s), colStart);
+            _mm_store_si128(reinterpret_cast<__m128i*>(dcs), colStep1);
+            const int32_t r0 = c0s[0], g0 = c0s[1], b0 = c0s[2], a0 = c0s[3];
+            const int32_t dr = dcs[0], dg = dcs[1], db = dcs[2], da = dcs[3];
             auto texel = [&](int u, int v) -> uint32_t {
                 u = std::min(std::max(u, umin), umax) & umask;
                 v = std::min(std::max(v, vmin), vmax) & vmask;

@@ -152,7 +152,48 @@ void CheckRandomStates() {
     EXPECT_GT(differentFromBackground, 150);
 }
 
+// Slivers: nearly collinear vertices give steep colour and depth gradients whose values at the row ends
+// leave 0..255 by rounding or more, which the vector span must clamp as the general path does.
+std::vector<uint32_t> DrawSlivers(bool general, bool textured, uint32_t seed) {
+    Fixture f;
+    AdPacket p;
+    p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstAlways)).Set(kRegAlpha_1, 0x44);
+    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 5, 5, true, kTfxModulate)).Set(kRegTex1_1, 0).Set(kRegClamp_1, 0);
+    Rng rnd{seed};
+    for (uint32_t i = 0; i < 32 * 64; ++i) f.gs->Memory().Write32(0x100 * 256 + i * 4, rnd(1u << 24) * 0x9E3779B1u);
+    for (int i = 0; i < 120; ++i) {
+        p.Set(kRegPrim, Prim(kPrimTriangle, true, textured, false, rnd(2) != 0, true));
+        const int ax = int(rnd(64 * 16)), ay = int(rnd(64 * 16)), bx = int(rnd(64 * 16)), by = int(rnd(64 * 16));
+        // The third vertex a few sixteenths of a pixel off the middle of the first two.
+        const int cx = (ax + bx) / 2 + int(rnd(9)) - 4, cy = (ay + by) / 2 + int(rnd(9)) - 4;
+        const int xs[3] = {ax, bx, cx}, ys[3] = {ay, by, cy};
+        for (int v = 0; v < 3; ++v) {
+            const uint32_t c = v == 2 ? 255 * rnd(2) : rnd(256);
+            p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)));
+            p.Set(kRegRgbaq, Rgbaq(c, 255 - c, rnd(256), v == 2 ? 255 - c : rnd(256)));
+            p.Set(kRegXyz2, Xyz(xs[v], ys[v], rnd(1u << 24)));
+        }
+    }
+    f.Send(p);
+    std::vector<uint32_t> out;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            out.push_back(f.Pixel(x, y));
+            out.push_back(f.Depth(x, y));
+        }
+    return out;
+}
+
 TEST(GsFastSpan, RandomStatesMatchTheGeneralPath) { CheckRandomStates(); }
+
+TEST(GsFastSpan, SliverTrianglesMatchTheGeneralPath) {
+    for (uint32_t seed = 1; seed <= 6; ++seed) {
+        for (bool textured : {false, true}) {
+            EXPECT_EQ(DrawSlivers(false, textured, seed), DrawSlivers(true, textured, seed))
+                << "seed " << seed << " textured " << textured;
+        }
+    }
+}
 
 TEST(GsFastSpan, BaselineEncodingMatchesTheGeneralPath) {
     // The copy for processors without AVX2 (the one above may be the VEX-encoded copy).
