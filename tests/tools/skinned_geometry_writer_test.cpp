@@ -1,0 +1,170 @@
+#include "mkdisc/skinned_geometry_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <vector>
+
+#include "../engine/hal/engine_fixture.h"
+#include "console/vu/skinned_programs.h"
+#include "engine/anim/anim_decode.h"
+#include "engine/anim/anim_pose.h"
+#include "engine/hal/geometry_skinned.h"
+#include "engine/hal/view_matrices.h"
+#include "engine/sys/heap.h"
+#include "mkdisc/anim_writer.h"
+
+namespace {
+
+using enginetest::EngineTest;
+
+uint32_t U32(const uint8_t* p) {
+    uint32_t v;
+    std::memcpy(&v, p, 4);
+    return v;
+}
+uint16_t U16(const uint8_t* p) {
+    uint16_t v;
+    std::memcpy(&v, p, 2);
+    return v;
+}
+
+struct Mem {
+    explicit Mem(const std::vector<uint8_t>& v) : size(v.size()) {
+        p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(v.size()), "", 0));
+        std::memcpy(p, v.data(), v.size());
+    }
+    ~Mem() { x_free(p); }
+    _FS_GEO_HEADER* h() { return reinterpret_cast<_FS_GEO_HEADER*>(p); }
+    uint8_t* p;
+    size_t size;
+};
+
+TEST_F(EngineTest, SampleModelsPassTheChecksAndCarryTheAnimationSkeletons) {
+    const std::vector<_bone> rider = RiderSkeletonBones();
+    for (bool vu0 : {false, true}) {
+        const std::vector<uint8_t> img = WriteRiderSkinnedGeometry(vu0);
+        ASSERT_FALSE(img.empty());
+        Mem m(img);
+        EXPECT_EQ(veEngineCheckSkinnedGeo(m.p, m.size), 1) << enginetest::g_log;
+        ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1) << enginetest::g_log;
+        EXPECT_EQ(m.h()->geoType & (kGeoSkinnedVu0 | kGeoSkinnedVu1), vu0 ? kGeoSkinnedVu0 : kGeoSkinnedVu1);
+        _geo_skeleton s;
+        ASSERT_EQ(veEngineGetSkeleton(m.h(), &s), 1);
+        ASSERT_EQ(s.boneCount, int32_t(rider.size()));
+        for (size_t i = 0; i < rider.size(); ++i) {
+            EXPECT_STREQ(s.bones[i].name, rider[i].name);
+            EXPECT_EQ(s.bones[i].globalPos[1], rider[i].globalPos.y);
+            EXPECT_EQ(s.bones[i].boneID, i);
+        }
+        // One box (12 triangles) per bone, in groups of 12 bones: 12 + 12 + 3.
+        EXPECT_EQ(m.h()->numTriangles, int32_t(12 * rider.size()));
+        const uint8_t* rec = m.p + 160 + 16 + 64 * rider.size();
+        ASSERT_EQ(U32(rec + 8), 3u);
+        const uint8_t* info = rec + 16;
+        const uint8_t* data = info + 16;
+        EXPECT_EQ(U16(data + 2), 12u);
+        for (uint16_t k = 0; k < 12; ++k) EXPECT_EQ(U16(data + 4 + 2 * k), k);
+        // 144 triangles in strips of at most 16.
+        EXPECT_EQ(U16(data), 9u);
+        EXPECT_EQ(U32(info + 8), 48u + 48 * 48);
+    }
+    Mem bike(WriteBikeSkinnedGeometry(true));
+    EXPECT_EQ(veEngineLoadGeo(bike.h(), bike.size), 1) << enginetest::g_log;
+}
+
+TEST(SkinnedGeometryWriter, RefusesMeshesItCannotWrite) {
+    SkinMesh good = RiderSkinMesh(false);
+    ASSERT_FALSE(WriteSkinnedGeometry(good).empty());
+    SkinMesh m = good;
+    m.materials[0].triangles[5].boneB = 27;  // past the skeleton
+    EXPECT_TRUE(WriteSkinnedGeometry(m).empty());
+    m = good;
+    m.materials[0].triangles.pop_back();
+    EXPECT_TRUE(WriteSkinnedGeometry(m).empty());
+    m = good;
+    m.skeleton.resize(41, m.skeleton.back());
+    EXPECT_TRUE(WriteSkinnedGeometry(m).empty());
+    m = good;
+    m.skeleton.clear();
+    EXPECT_TRUE(WriteSkinnedGeometry(m).empty());
+}
+
+class PosedModel : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
+        M4_Identity(&view_.cameraMatrix);
+    }
+    void Draw(_FS_GEO_HEADER* b, const _matrix4* palette, const _skeleton& skel) {
+        veDisplayActivateView(&view_);
+        _matrix4 t;
+        M4_Identity(&t);
+        t.M[14] = 250.0f;
+        veEngineSetLocalToWorld(&t);
+        _geo_skeleton gs{int32_t(skel.boneCount), nullptr};
+        veEngineSetBoneArray(palette, &gs);
+        veEngineDrawGeometry(b);
+        veEngineBuildView(&view_);
+    }
+    // The pixel a model point lands on.
+    static bool PixelOf(const _vector3d& p, int* x, int* y) {
+        const float* m = veEngineLocalToScreen->M;
+        const float w = p.x * m[3] + p.y * m[7] + p.z * m[11] + m[15];
+        if (!(w > 0)) return false;
+        *x = int(std::lround((p.x * m[0] + p.y * m[4] + p.z * m[8] + m[12]) / w - 2048 + 320));
+        *y = int(std::lround((p.x * m[1] + p.y * m[5] + p.z * m[9] + m[13]) / w - 2048 + 224));
+        return *x >= 0 && *x < 640 && *y >= 0 && *y < 448;
+    }
+    _ve_view view_{};
+};
+
+// The bike in the last frame of its lean: every bone's box is drawn around where the decoded pose puts
+// the bone, and the picture differs from the bind pose's.
+TEST_F(PosedModel, BoxesFollowTheDecodedPose) {
+    const std::vector<_bone> bones = BikeSkeletonBones();
+    const _skeleton skel{uint32_t(bones.size()), const_cast<_bone*>(bones.data())};
+    const std::vector<uint8_t> motion = WriteBikeMotion(MotionKind::LeanLeft);
+    const auto* anim = reinterpret_cast<const _animation*>(motion.data());
+    Mem m(WriteBikeSkinnedGeometry(false));
+    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1) << enginetest::g_log;
+    _angle_array* pose = veAnimAllocAngleArray(&skel);
+    _matrix4* palette = veAnimAllocBonePalette(&skel);
+    ASSERT_TRUE(pose && palette);
+
+    // Bind pose first: the identity pose rebuilt by the palette code.
+    std::vector<uint32_t> bind(640 * 448), posed(640 * 448);
+    pose->rootPosition = bones[0].globalPos;
+    veAnimGetMatriciesFast(palette, pose, &skel, nullptr);
+    DrawAndRun([&] { Draw(m.h(), palette, skel); });
+    for (int y = 0; y < 448; ++y)
+        for (int x = 0; x < 640; ++x) bind[y * 640 + x] = FramePixel(x, y);
+
+    veAnimGetAngle(pose, anim, &skel, 0, veAnimGetAnimationLength(anim));
+    veAnimGetMatriciesFast(palette, pose, &skel, nullptr);
+    std::vector<_vector3d> at(bones.size());
+    for (uint16_t b = 0; b < bones.size(); ++b) veAnimGetBonePositionFast(&at[b], palette, &skel, b);
+    DrawAndRun([&] { Draw(m.h(), palette, skel); });
+    const uint32_t background = FramePixel(0, 0);
+    int moved = 0;
+    for (int y = 0; y < 448; ++y)
+        for (int x = 0; x < 640; ++x) {
+            posed[y * 640 + x] = FramePixel(x, y);
+            moved += posed[y * 640 + x] != bind[y * 640 + x];
+        }
+    EXPECT_GT(moved, 100);
+    int seen = 0;
+    for (size_t b = 0; b < bones.size(); ++b) {
+        int x, y;
+        if (!PixelOf(at[b], &x, &y)) continue;
+        ++seen;
+        EXPECT_NE(posed[y * 640 + x], background) << "bone " << b << " at " << x << "," << y;
+    }
+    EXPECT_EQ(seen, int(bones.size()));
+    veAnimFreeAngleArray(pose);
+    veAnimFreeBonePalette(palette);
+}
+
+}  // namespace
