@@ -55,8 +55,18 @@ struct Model {
 
 void BM_EngineFrameSkinnedAndInstanced(benchmark::State& state) {
     Boot();
-    Model models[2] = {{Load(WriteRiderSkinnedGeometry(false)), RiderSkeletonBones(), {}, WriteRiderMotion(MotionKind::Jump), nullptr, nullptr},
-                       {Load(WriteBikeSkinnedGeometry(false)), BikeSkeletonBones(), {}, WriteBikeMotion(MotionKind::LeanLeft), nullptr, nullptr}};
+    Model models[2] = {{Load(WriteRiderSkinnedGeometry(false)),
+                        RiderSkeletonBones(),
+                        {},
+                        WriteRiderMotion(MotionKind::Jump),
+                        nullptr,
+                        nullptr},
+                       {Load(WriteBikeSkinnedGeometry(false)),
+                        BikeSkeletonBones(),
+                        {},
+                        WriteBikeMotion(MotionKind::LeanLeft),
+                        nullptr,
+                        nullptr}};
     for (Model& m : models) {
         m.skel = {uint32_t(m.bones.size()), m.bones.data()};
         m.pose = veAnimAllocAngleArray(&m.skel);
@@ -122,9 +132,14 @@ void BM_EngineFrameSkinnedAndInstanced(benchmark::State& state) {
         if (t > 0.7f) t = 0.0f;
     }
     // What reached the GS per frame, as a check that the frame did its work.
-    state.counters["skinned_tris"] = double(console::vu::SkinnedProgram::TrianglesDrawn() - tris0) / double(frames);
-    state.counters["instances_drawn"] = double(console::vu::InstancedProgram::InstancesDrawn() - inst0) / double(frames);
+    state.counters["skinned_tris"] =
+        double(console::vu::SkinnedProgram::TrianglesDrawn() - tris0) / double(frames);
+    state.counters["instances_drawn"] =
+        double(console::vu::InstancedProgram::InstancesDrawn() - inst0) / double(frames);
 }
-BENCHMARK(BM_EngineFrameSkinnedAndInstanced)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_EngineFrameSkinnedAndInstanced)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace

@@ -28,8 +28,8 @@ uint32_t Bits(float f) {
 constexpr uint32_t kStripTriangles = console::vu::kSkinMaxStripVertices / 3;
 
 struct Group {
-    std::vector<uint16_t> bones;      // skeleton indices, slot = position
-    std::vector<size_t> triangles;    // first vertex of each triangle
+    std::vector<uint16_t> bones;    // skeleton indices, slot = position
+    std::vector<size_t> triangles;  // first vertex of each triangle
     uint32_t Slot(uint16_t bone) const {
         return uint32_t(std::find(bones.begin(), bones.end(), bone) - bones.begin());
     }
@@ -83,7 +83,9 @@ void PutStrip(std::vector<uint8_t>& out, const SkinMaterial& m, const Group& g, 
     const uint64_t prim = 3 | (1u << 3) | (1u << 4) | (uint64_t(context) << 9);
     const uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (prim << 47) | (3ull << 60), 0x512};
     Put(out, tag, 16);
-    auto vertex = [&](size_t i) -> const SkinVertex& { return m.triangles[g.triangles[firstTri + i / 3] + i % 3]; };
+    auto vertex = [&](size_t i) -> const SkinVertex& {
+        return m.triangles[g.triangles[firstTri + i / 3] + i % 3];
+    };
     for (uint32_t i = 0; i < n; ++i) {
         const SkinVertex& s = vertex(i);
         Put32(out, Bits(s.v.x), Bits(s.v.y), Bits(s.v.z), Bits(s.weightA));
@@ -119,7 +121,8 @@ bool PutBitmap(std::vector<uint8_t>& out, const BitmapImage& img) {
     return true;
 }
 
-SkinMesh BoxPerBone(const std::vector<_bone>& bones, float half, uint32_t rgba, bool vu0, uint32_t a, uint32_t b) {
+SkinMesh BoxPerBone(const std::vector<_bone>& bones, float half, uint32_t rgba, bool vu0, uint32_t a,
+                    uint32_t b) {
     SkinMesh mesh;
     mesh.vu0 = vu0;
     mesh.preLit = !vu0;
@@ -150,8 +153,8 @@ std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh) {
         return {};
     const bool lit = mesh.vu0 || !mesh.preLit;
     _FS_GEO_HEADER h{};
-    h.geoType = static_cast<uint16_t>((mesh.vu0 ? kGeoSkinnedVu0 : kGeoSkinnedVu1) | kGeoSkeleton | kGeoFamily16 |
-                                      (lit ? 0 : kGeoPreLit));
+    h.geoType = static_cast<uint16_t>((mesh.vu0 ? kGeoSkinnedVu0 : kGeoSkinnedVu1) | kGeoSkeleton |
+                                      kGeoFamily16 | (lit ? 0 : kGeoPreLit));
     h.numMeshes = 1;
     h.numMaterials = static_cast<int32_t>(mesh.materials.size());
     h.scaleXYZ = mesh.scale;
@@ -178,10 +181,11 @@ std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh) {
         std::vector<Group> groups;
         if (!MakeGroups(m, groups)) return {};
         const int32_t tris = static_cast<int32_t>(m.triangles.size() / 3);
-        Put32(body, static_cast<uint32_t>(m.materialId), static_cast<uint32_t>(tris), static_cast<uint32_t>(groups.size()),
-              static_cast<uint32_t>(m.triangles.size()));
+        Put32(body, static_cast<uint32_t>(m.materialId), static_cast<uint32_t>(tris),
+              static_cast<uint32_t>(groups.size()), static_cast<uint32_t>(m.triangles.size()));
         for (const Group& g : groups) {
-            const uint32_t strips = static_cast<uint32_t>((g.triangles.size() + kStripTriangles - 1) / kStripTriangles);
+            const uint32_t strips =
+                static_cast<uint32_t>((g.triangles.size() + kStripTriangles - 1) / kStripTriangles);
             if (strips > 0xFFFF) return {};
             for (uint32_t s = 0; s < strips; ++s) {
                 const size_t first = size_t(s) * kStripTriangles;
@@ -193,8 +197,9 @@ std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh) {
     }
     // The box is widened so that a model posed near its bind pose stays inside it.
     const float margin = 0.25f * std::max({hi[0] - lo[0], hi[1] - lo[1], hi[2] - lo[2]});
-    const float box[8][3] = {{lo[0], lo[1], lo[2]}, {hi[0], lo[1], lo[2]}, {hi[0], hi[1], lo[2]}, {lo[0], hi[1], lo[2]},
-                             {lo[0], lo[1], hi[2]}, {hi[0], lo[1], hi[2]}, {hi[0], hi[1], hi[2]}, {lo[0], hi[1], hi[2]}};
+    const float box[8][3] = {{lo[0], lo[1], lo[2]}, {hi[0], lo[1], lo[2]}, {hi[0], hi[1], lo[2]},
+                             {lo[0], hi[1], lo[2]}, {lo[0], lo[1], hi[2]}, {hi[0], lo[1], hi[2]},
+                             {hi[0], hi[1], hi[2]}, {lo[0], hi[1], hi[2]}};
     for (int c = 0; c < 8; ++c) {
         for (int k = 0; k < 3; ++k) {
             const float mid = (lo[k] + hi[k]) / 2;
@@ -212,7 +217,15 @@ std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh) {
     return out;
 }
 
-SkinMesh RiderSkinMesh(bool vu0) { return BoxPerBone(RiderSkeletonBones(), 3.0f, 0x80A06040u, vu0, 0xFF2040C0u, 0xFFE0E0E0u); }
-SkinMesh BikeSkinMesh(bool vu0) { return BoxPerBone(BikeSkeletonBones(), 5.0f, 0x804060C0u, vu0, 0xFF20C0E0u, 0xFF303030u); }
-std::vector<uint8_t> WriteRiderSkinnedGeometry(bool vu0) { return WriteSkinnedGeometry(RiderSkinMesh(vu0)); }
-std::vector<uint8_t> WriteBikeSkinnedGeometry(bool vu0) { return WriteSkinnedGeometry(BikeSkinMesh(vu0)); }
+SkinMesh RiderSkinMesh(bool vu0) {
+    return BoxPerBone(RiderSkeletonBones(), 3.0f, 0x80A06040u, vu0, 0xFF2040C0u, 0xFFE0E0E0u);
+}
+SkinMesh BikeSkinMesh(bool vu0) {
+    return BoxPerBone(BikeSkeletonBones(), 5.0f, 0x804060C0u, vu0, 0xFF20C0E0u, 0xFF303030u);
+}
+std::vector<uint8_t> WriteRiderSkinnedGeometry(bool vu0) {
+    return WriteSkinnedGeometry(RiderSkinMesh(vu0));
+}
+std::vector<uint8_t> WriteBikeSkinnedGeometry(bool vu0) {
+    return WriteSkinnedGeometry(BikeSkinMesh(vu0));
+}

@@ -11,10 +11,10 @@
 #include "mkdisc/geometry_writer.h"
 
 struct SkinVertex {
-    GeoVertex v;             // bind-pose position in model space, texture, normal or colour
-    uint16_t boneA = 0;      // skeleton indices
+    GeoVertex v;         // bind-pose position in model space, texture, normal or colour
+    uint16_t boneA = 0;  // skeleton indices
     uint16_t boneB = 0;
-    float weightA = 1.0f;    // weight of bone a; bone b gets the rest
+    float weightA = 1.0f;  // weight of bone a; bone b gets the rest
 };
 
 struct SkinMaterial {
@@ -24,8 +24,8 @@ struct SkinMaterial {
 };
 
 struct SkinMesh {
-    bool vu0 = false;      // deformed on VU0 (lit) instead of on VU1
-    bool preLit = true;    // VU1 blocks only
+    bool vu0 = false;    // deformed on VU0 (lit) instead of on VU1
+    bool preLit = true;  // VU1 blocks only
     float scale = 1.0f;
     std::vector<_bone> skeleton;  // 1..40 bones, parents first
     std::vector<SkinMaterial> materials;

@@ -24,8 +24,12 @@ float AsFloat(uint32_t u) {
 
 }  // namespace
 
-uint64_t InstancedProgram::InstancesDrawn() { return g_instances; }
-uint64_t InstancedProgram::PacketsRefused() { return g_refused; }
+uint64_t InstancedProgram::InstancesDrawn() {
+    return g_instances;
+}
+uint64_t InstancedProgram::PacketsRefused() {
+    return g_refused;
+}
 
 void InstancedProgram::Continue(VuState& vu) {
     const VuMemory& mem = *vu.mem;
@@ -58,7 +62,8 @@ void InstancedProgram::Continue(VuState& vu) {
             if (clip) TransformRow(l2c, p, vs[i].c);
             vs[i].s = AsFloat(v[4]);
             vs[i].t = AsFloat(v[5]);
-            for (int c = 0; c < 4; ++c) vs[i].rgba[c] = static_cast<float>(v[8 + c] > 255 ? 255 : v[8 + c]) * colour[c];
+            for (int c = 0; c < 4; ++c)
+                vs[i].rgba[c] = static_cast<float>(v[8 + c] > 255 ? 255 : v[8 + c]) * colour[c];
         }
         for (uint32_t t = 0; t < n; t += 3) out.Triangle(vs[t], vs[t + 1], vs[t + 2], clip, cull_);
         ++g_instances;

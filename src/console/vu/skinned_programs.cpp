@@ -26,10 +26,16 @@ float AsFloat(uint32_t u) {
 
 }  // namespace
 
-uint64_t SkinnedProgram::StripsRefused() { return g_refused; }
-uint64_t SkinnedProgram::TrianglesDrawn() { return g_drawn; }
+uint64_t SkinnedProgram::StripsRefused() {
+    return g_refused;
+}
+uint64_t SkinnedProgram::TrianglesDrawn() {
+    return g_drawn;
+}
 
-void SkinnedProgram::Call(VuState&, uint32_t) { clip_ = false; }
+void SkinnedProgram::Call(VuState&, uint32_t) {
+    clip_ = false;
+}
 
 void SkinnedProgram::Continue(VuState& vu) {
     const VuMemory& mem = *vu.mem;
@@ -93,7 +99,8 @@ void SkinnedProgram::Continue(VuState& vu) {
             const float inv = len > 0.0f ? 1.0f / len : 0.0f;
             for (int c = 0; c < 3; ++c) v.rgba[c] = colour[12 + c];
             for (int k = 0; k < 3; ++k) {
-                const float d = (nrm[0] * light[k * 4] + nrm[1] * light[k * 4 + 1] + nrm[2] * light[k * 4 + 2]) * inv;
+                const float d =
+                    (nrm[0] * light[k * 4] + nrm[1] * light[k * 4 + 1] + nrm[2] * light[k * 4 + 2]) * inv;
                 if (d > 0.0f)
                     for (int c = 0; c < 3; ++c) v.rgba[c] += colour[k * 4 + c] * d;
             }

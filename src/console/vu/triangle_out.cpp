@@ -86,7 +86,8 @@ void TriangleOut::Triangle(const OutVertex& a, const OutVertex& b, const OutVert
     if (n_ >= kCapacity) Flush();
     if (cull && a.h[3] > 0 && b.h[3] > 0 && c.h[3] > 0) {
         const float ax = a.h[0] / a.h[3], ay = a.h[1] / a.h[3];
-        const float area = (b.h[0] / b.h[3] - ax) * (c.h[1] / c.h[3] - ay) - (b.h[1] / b.h[3] - ay) * (c.h[0] / c.h[3] - ax);
+        const float area =
+            (b.h[0] / b.h[3] - ax) * (c.h[1] / c.h[3] - ay) - (b.h[1] / b.h[3] - ay) * (c.h[0] / c.h[3] - ax);
         if (area >= 0.0f) {
             ++dropped_;
             return;

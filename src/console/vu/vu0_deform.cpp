@@ -25,7 +25,9 @@ uint32_t Bits(float f) {
 
 }  // namespace
 
-uint64_t Vu0DeformProgram::StripsRefused() { return g_refused; }
+uint64_t Vu0DeformProgram::StripsRefused() {
+    return g_refused;
+}
 
 void Vu0DeformProgram::Call(VuState& vu, uint32_t) {
     VuMemory& mem = *vu.mem;

@@ -1,7 +1,5 @@
 #include "engine/hal/geometry.h"
 
-#include "engine/hal/geometry_skinned.h"
-
 #include <cmath>
 #include <cstring>
 
@@ -10,6 +8,7 @@
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/draw_env.h"
 #include "engine/hal/engine.h"
+#include "engine/hal/geometry_skinned.h"
 #include "engine/hal/microcode.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/texture_manager.h"

@@ -26,7 +26,9 @@ uint32_t U32(const uint8_t* p) {
     std::memcpy(&v, p, 4);
     return v;
 }
-void Put32(uint8_t* p, uint32_t v) { std::memcpy(p, &v, 4); }
+void Put32(uint8_t* p, uint32_t v) {
+    std::memcpy(p, &v, 4);
+}
 
 // Moves a subpacket's unpacks to the instancing area and clears its program call (once).
 void PatchSubpacket(uint8_t* data, const _FS_SUBPACKETINFO& info) {
@@ -45,7 +47,8 @@ bool Tag(uint8_t** last, uint32_t id, const void* addr, uint32_t qwc) {
         return false;
     }
     *last = veEngineDmaTagPtr;
-    const uint64_t t[2] = {uint64_t(qwc) | (uint64_t(id) << 28) | (uint64_t(PhysAddr(Addr32(addr))) << 32), 0};
+    const uint64_t t[2] = {uint64_t(qwc) | (uint64_t(id) << 28) | (uint64_t(PhysAddr(Addr32(addr))) << 32),
+                           0};
     std::memcpy(*last, t, 16);
     veEngineDmaTagPtr += 16;
     return true;
@@ -58,12 +61,13 @@ void veEngineSetUniScaleInstanceGeo(const _FS_GEO_HEADER* b, _matrix4* matrices,
     for (int i = 0; i < count; ++i) veMathUniScaleZeroTranslation(&matrices[i], &b->scaleXYZ);
 }
 
-_matrixInfoTable* veBuildMatrixList(_FS_GEO_HEADER* b, const _matrix4* matrices, const _RGBA_GEO* colours, int count,
-                                    uint32_t mode) {
+_matrixInfoTable* veBuildMatrixList(_FS_GEO_HEADER* b, const _matrix4* matrices, const _RGBA_GEO* colours,
+                                    int count, uint32_t mode) {
     veEngineBuildView(veDisplayGetActiveView());
     const uint8_t* base = veInstanceTable[veEngineFrame.load() & 1];
     if (!base || veInstanceTablePtr < base ||
-        size_t(veInstanceTablePtr - base) + kMatrixInfoBytes > size_t(veEngineInstancedObjectLimit) * kMatrixInfoBytes) {
+        size_t(veInstanceTablePtr - base) + kMatrixInfoBytes >
+            size_t(veEngineInstancedObjectLimit) * kMatrixInfoBytes) {
         if (!g_logged) x_printf("veBuildMatrixList: the frame's instance tables are used up\n");
         g_logged = true;
         return nullptr;
@@ -81,7 +85,8 @@ _matrixInfoTable* veBuildMatrixList(_FS_GEO_HEADER* b, const _matrix4* matrices,
     bool full = false;
     for (int i = 0; i < count && matrices; ++i) {
         _matrix4 l2s, l2c;
-        veMathCreateLocalToScreenLocalToClip(&l2s, &l2c, &matrices[i], veEnginePerspective, veEngineClip, veEngineCamera);
+        veMathCreateLocalToScreenLocalToClip(&l2s, &l2c, &matrices[i], veEnginePerspective, veEngineClip,
+                                             veEngineCamera);
         *veEngineLocalToClip = l2c;
         const int r = veEngineGeoOutsideFrustum(b);
         if (r & 0x3F) continue;
@@ -101,18 +106,22 @@ _matrixInfoTable* veBuildMatrixList(_FS_GEO_HEADER* b, const _matrix4* matrices,
         t->matrixCountPerPacket += 4 * per;
     }
     *veEngineLocalToClip = saved;
-    if (full) x_printf("veBuildMatrixList: more than %u instances in one draw; the rest are not drawn\n", kInstanceMaxMatrices / per);
+    if (full)
+        x_printf("veBuildMatrixList: more than %u instances in one draw; the rest are not drawn\n",
+                 kInstanceMaxMatrices / per);
     if (pk.matCount > 0) {
         std::memcpy(pk.vifCommand1, gVifCommand2, 16);
         std::memcpy(pk.vifCommand2, gVifCommand3, 16);
         pk.vifCommand2[3] = 0x6C000037u | (t->matrixCountPerPacket << 16);
-        std::memcpy(reinterpret_cast<uint8_t*>(pk.matrixList) + 16 * t->matrixCountPerPacket, gVifCommand, 16);
+        std::memcpy(reinterpret_cast<uint8_t*>(pk.matrixList) + 16 * t->matrixCountPerPacket, gVifCommand,
+                    16);
         t->numMatrixPackets = 1;
     }
     return t;
 }
 
-void veEngineHardwareDrawInstancedGeo(_FS_GEO_HEADER* b, const _matrix4* matrices, const _RGBA_GEO* colours, int count) {
+void veEngineHardwareDrawInstancedGeo(_FS_GEO_HEADER* b, const _matrix4* matrices, const _RGBA_GEO* colours,
+                                      int count) {
     if (!b || (b->geoType & (kGeoSkinnedVu0 | kGeoSkinnedVu1))) return;
     const uint32_t mode = veDisplayGetMode();
     _matrixInfoTable* t = veBuildMatrixList(b, matrices, colours, count, mode);
@@ -123,7 +132,9 @@ void veEngineHardwareDrawInstancedGeo(_FS_GEO_HEADER* b, const _matrix4* matrice
         veEngineHardwareSetMicroCode(0x20000, 0);
     else if (mode & 0x1000000)
         veEngineHardwareSetMicroCode(0x40000, 0);
+    // The records follow the header, or the skeleton when the block has one.
     uint8_t* rec = reinterpret_cast<uint8_t*>(b) + sizeof(_FS_GEO_HEADER);
+    if (b->geoType & kGeoSkeleton) rec += 16 + 64 * size_t(U32(rec));
     for (int32_t m = 0; m < b->numMaterials; ++m) {
         auto* mat = reinterpret_cast<_FS_GEO_MATERIAL*>(rec);
         const uint32_t slot = veEngineGetGeoMaterialTbl(b)[m];

@@ -10,7 +10,7 @@
 #include "engine/hal/geometry.h"
 #include "engine/sys/math.h"
 
-inline constexpr uint32_t gVifCommand[4] = {0, 0, 0x17000000, 0x11000000};           // MSCNT, FLUSH
+inline constexpr uint32_t gVifCommand[4] = {0, 0, 0x17000000, 0x11000000};            // MSCNT, FLUSH
 inline constexpr uint32_t gVifCommand2[4] = {0x14000000, 0, 0x10000000, 0x6C370000};  // MSCAL 0, unpack 55
 inline constexpr uint32_t gVifCommand3[4] = {0, 0, 0x10000000, 0x6C370000};
 
@@ -38,9 +38,9 @@ void veEngineSetUniScaleInstanceGeo(const _FS_GEO_HEADER* block, _matrix4* matri
 // used up). Instances beyond the packet's room (54, or 27 with clip matrices) are dropped with a log line.
 _matrixInfoTable* veBuildMatrixList(_FS_GEO_HEADER* block, const _matrix4* matrices, const _RGBA_GEO* colours,
                                     int count, uint32_t mode);
-void veEngineHardwareDrawInstancedGeo(_FS_GEO_HEADER* block, const _matrix4* matrices, const _RGBA_GEO* colours,
-                                      int count);
-inline void veEngineDrawInstanceGeometry(_FS_GEO_HEADER* block, const _matrix4* matrices, const _RGBA_GEO* colours,
-                                         int count) {
+void veEngineHardwareDrawInstancedGeo(_FS_GEO_HEADER* block, const _matrix4* matrices,
+                                      const _RGBA_GEO* colours, int count);
+inline void veEngineDrawInstanceGeometry(_FS_GEO_HEADER* block, const _matrix4* matrices,
+                                         const _RGBA_GEO* colours, int count) {
     veEngineHardwareDrawInstancedGeo(block, matrices, colours, count);
 }

@@ -33,7 +33,9 @@ constexpr uint32_t kVifMscal = 0x14000000;
 uint64_t g_groupsDrawn = 0;
 bool g_roomLogged = false;
 
-uint8_t* Bytes(_FS_GEO_HEADER* b) { return reinterpret_cast<uint8_t*>(b); }
+uint8_t* Bytes(_FS_GEO_HEADER* b) {
+    return reinterpret_cast<uint8_t*>(b);
+}
 
 uint32_t U32(const uint8_t* p) {
     uint32_t v;
@@ -62,34 +64,41 @@ bool Refuse(const char* what, uint64_t a = 0, uint64_t b = 0, uint64_t c = 0) {
     return false;
 }
 
-bool SlotOk(uint32_t s) { return s < 12 || s == kSkinNoBone; }
+bool SlotOk(uint32_t s) {
+    return s < 12 || s == kSkinNoBone;
+}
 
 // One strip of a subpacket whose data starts at `data`: sizes, unpack code, count, execute command,
 // vertex bone slots and, in a VU0 block, the input block.
 bool CheckStrip(const uint8_t* data, uint32_t next, uint32_t geo, uint32_t vsize, uint32_t esize, bool vu0,
                 uint64_t m) {
-    if (vsize < 48 || geo + uint64_t(vsize) + esize > next) return Refuse("material %llu strip of %llu bytes does not fit", m, vsize);
+    if (vsize < 48 || geo + uint64_t(vsize) + esize > next)
+        return Refuse("material %llu strip of %llu bytes does not fit", m, vsize);
     const uint8_t* v = data + geo;
     const uint32_t n = U32(v + 16);
     if (n == 0 || n % 3 != 0 || n > kSkinMaxStripVertices || vsize != 48 + 48 * n)
         return Refuse("material %llu strip of %llu vertices in %llu bytes", m, n, vsize);
     if (U32(v + 12) != (kVifUnpackStrip | ((2 + 3 * n) << 16)))
         return Refuse("material %llu strip unpack code 0x%llx is not the strip's", m, U32(v + 12));
-    if (esize != 16 || U32(v + vsize) != kVifMscnt) return Refuse("material %llu strip has no execute command", m);
+    if (esize != 16 || U32(v + vsize) != kVifMscnt)
+        return Refuse("material %llu strip has no execute command", m);
     for (uint32_t i = 0; i < n; ++i) {
         const uint8_t* q = v + 48 + 48 * i;
         if (!SlotOk(U32(q + 24)) || !SlotOk(U32(q + 28)))
-            return Refuse("material %llu vertex %llu names bone slot %llu", m, i, SlotOk(U32(q + 24)) ? U32(q + 28) : U32(q + 24));
+            return Refuse("material %llu vertex %llu names bone slot %llu", m, i,
+                          SlotOk(U32(q + 24)) ? U32(q + 28) : U32(q + 24));
     }
     if (!vu0) return true;
     const uint32_t at = geo + vsize + esize;
-    if (next - at != 32 + 64 * n) return Refuse("material %llu VU0 block of %llu bytes for %llu vertices", m, next - at, n);
+    if (next - at != 32 + 64 * n)
+        return Refuse("material %llu VU0 block of %llu bytes for %llu vertices", m, next - at, n);
     const uint8_t* blk = data + at;
     if (U32(blk + 12) != (kVifUnpackVu0 | ((4 * n) << 16)) || U32(blk + 16 + 64 * n) != kVifMscal)
         return Refuse("material %llu VU0 block codes are not the deform program's", m);
     for (uint32_t i = 0; i < n; ++i) {
         const uint8_t* q = blk + 16 + 64 * i;
-        if (!SlotOk(U32(q + 56)) || !SlotOk(U32(q + 60))) return Refuse("material %llu VU0 vertex %llu names a bad bone slot", m, i);
+        if (!SlotOk(U32(q + 56)) || !SlotOk(U32(q + 60)))
+            return Refuse("material %llu VU0 vertex %llu names a bad bone slot", m, i);
     }
     return true;
 }
@@ -175,7 +184,9 @@ void NormalMatrix(_matrix4* n) {
 }
 
 // Scratchpad work area after the bone array.
-_matrix4* WorkNormalMatrix() { return veEngineBoneArray + kEngineBoneCount; }
+_matrix4* WorkNormalMatrix() {
+    return veEngineBoneArray + kEngineBoneCount;
+}
 
 const void* g_lastRefused = nullptr;
 
@@ -205,7 +216,8 @@ bool Prepare(_FS_GEO_HEADER* b, bool vu0, int* rOut) {
 
 _motionInstanceData* ClipRecord() {
     if (!(veDisplayGetMode() & 0x4000000)) return nullptr;
-    if (!TableRoom(veMotionInstanceTable, veMotionInstanceTablePtr, veEngineInstancedMotionLimit, kMotionInstanceBytes))
+    if (!TableRoom(veMotionInstanceTable, veMotionInstanceTablePtr, veEngineInstancedMotionLimit,
+                   kMotionInstanceBytes))
         return nullptr;
     auto* rec = reinterpret_cast<_motionInstanceData*>(veMotionInstanceTablePtr);
     veMotionInstanceTablePtr += kMotionInstanceBytes;
@@ -219,7 +231,8 @@ _motionInstanceData* ClipRecord() {
 // The view packet of one group into the boned table; null when the table is full.
 _ve_vu_view* GroupView(const uint8_t* groupData) {
     if (!TableRoom(veBonedEngineViews, veBonedEngineViewsPtr, veEngineBonedViewMatrixLimit, kVuViewBytes)) {
-        if (!g_roomLogged) x_printf("engineHardwareDrawStripMotion: the frame's skinned view table is full\n");
+        if (!g_roomLogged)
+            x_printf("engineHardwareDrawStripMotion: the frame's skinned view table is full\n");
         g_roomLogged = true;
         return nullptr;
     }
@@ -246,14 +259,17 @@ int veEngineCheckSkinnedGeo(const void* block, size_t length) {
     if (h.geoType & kGeoSkeleton) {
         if (length < kHeaderBytes + 16) return Refuse("skeleton header past the end");
         bones = U32(p + kHeaderBytes);
-        if (bones == 0 || bones > uint32_t(kEngineBoneCount)) return Refuse("bone count %llu out of range", bones);
+        if (bones == 0 || bones > uint32_t(kEngineBoneCount))
+            return Refuse("bone count %llu out of range", bones);
         if (kHeaderBytes + 16 + 64ull * bones > length) return Refuse("%llu bones past the end", bones);
         for (uint32_t i = 0; i < bones; ++i) {
             _geo_bone bone;
             std::memcpy(&bone, p + kHeaderBytes + 16 + 64 * i, sizeof bone);
             if (bone.boneID != i) return Refuse("bone %llu carries id %llu", i, bone.boneID);
-            if (i > 0 && bone.parentID >= i) return Refuse("bone %llu has parent %llu, not an earlier bone", i, bone.parentID);
-            if (bone.mirrorID >= bones) return Refuse("bone %llu mirrors bone %llu of %llu", i, bone.mirrorID, bones);
+            if (i > 0 && bone.parentID >= i)
+                return Refuse("bone %llu has parent %llu, not an earlier bone", i, bone.parentID);
+            if (bone.mirrorID >= bones)
+                return Refuse("bone %llu mirrors bone %llu of %llu", i, bone.mirrorID, bones);
         }
     }
     if (h.numMaterials < 0 || h.numMaterials > kGeoMaxMaterials)
@@ -262,26 +278,32 @@ int veEngineCheckSkinnedGeo(const void* block, size_t length) {
     for (int32_t m = 0; m < h.numMaterials; ++m) {
         if (at + 16 > length) return Refuse("material %llu record at %llu past the end", m, at);
         const uint32_t groups = U32(p + at + 8);
-        if (groups == 0 || groups > length / 16) return Refuse("material %llu has %llu strip groups", m, groups);
+        if (groups == 0 || groups > length / 16)
+            return Refuse("material %llu has %llu strip groups", m, groups);
         uint64_t sp = at + 16;
         for (uint32_t g = 0; g < groups; ++g) {
             uint32_t count = 1;
             for (uint32_t s = 0; s < count; ++s) {
                 if (sp + 16 > length) return Refuse("material %llu group %llu info past the end", m, g);
-                const uint32_t next = U32(p + sp), geo = U32(p + sp + 4), vsize = U32(p + sp + 8), esize = U32(p + sp + 12);
+                const uint32_t next = U32(p + sp), geo = U32(p + sp + 4), vsize = U32(p + sp + 8),
+                               esize = U32(p + sp + 12);
                 const uint64_t data = sp + 16;
                 if (next == 0 || next % 16 || geo % 16 || vsize % 16 || esize % 16 || data + next > length)
-                    return Refuse("material %llu group %llu subpacket of %llu bytes does not fit", m, g, next);
+                    return Refuse("material %llu group %llu subpacket of %llu bytes does not fit", m, g,
+                                  next);
                 if (s == 0) {
                     if (next < 4) return Refuse("material %llu group %llu has no header", m, g);
                     count = U16(p + data);
                     const uint32_t nb = U16(p + data + 2);
                     if (count == 0) return Refuse("material %llu group %llu has no subpackets", m, g);
-                    if (nb > uint32_t(kSkinGroupBones)) return Refuse("material %llu group %llu names %llu bones", m, g, nb);
-                    if (geo < 4 + 2 * nb) return Refuse("material %llu group %llu strip overlaps its bone list", m, g);
+                    if (nb > uint32_t(kSkinGroupBones))
+                        return Refuse("material %llu group %llu names %llu bones", m, g, nb);
+                    if (geo < 4 + 2 * nb)
+                        return Refuse("material %llu group %llu strip overlaps its bone list", m, g);
                     for (uint32_t k = 0; k < nb; ++k) {
                         const uint32_t idx = U16(p + data + 4 + 2 * k);
-                        if (idx >= bones) return Refuse("material %llu group %llu bone index %llu out of range", m, g, idx);
+                        if (idx >= bones)
+                            return Refuse("material %llu group %llu bone index %llu out of range", m, g, idx);
                     }
                 }
                 if (!CheckStrip(p + data, next, geo, vsize, esize, vu0, m)) return 0;
@@ -290,7 +312,8 @@ int veEngineCheckSkinnedGeo(const void* block, size_t length) {
         }
         at = sp;
     }
-    if (h.materialOffset < at) return Refuse("material table at %llu overlaps the records ending at %llu", h.materialOffset, at);
+    if (h.materialOffset < at)
+        return Refuse("material table at %llu overlaps the records ending at %llu", h.materialOffset, at);
     return 1;
 }
 
@@ -300,7 +323,9 @@ void veEngineSetBoneArray(const _matrix4* bones, const _geo_skeleton* skeleton) 
     std::memcpy(veEngineBoneArray, bones, sizeof(_matrix4) * size_t(n));
 }
 
-uint64_t veEngineSkinnedGroupsDrawn() { return g_groupsDrawn; }
+uint64_t veEngineSkinnedGroupsDrawn() {
+    return g_groupsDrawn;
+}
 
 void engineHardwareDrawStripMotion(_FS_GEO_HEADER* b) {
     int r = 0;
@@ -387,7 +412,8 @@ void engineHardwareDrawStripMotionVU0(_FS_GEO_HEADER* b) {
             sceDmaSendN(VIF0_DMA, bonePacket, 50);
             if (g == 0) {
                 // The unskinned part of the view: local-to-screen, light and colour matrices to VU1 0-11.
-                if (!TableRoom(veBonedEngineViews, veBonedEngineViewsPtr, veEngineBonedViewMatrixLimit, kVuViewBytes)) {
+                if (!TableRoom(veBonedEngineViews, veBonedEngineViewsPtr, veEngineBonedViewMatrixLimit,
+                               kVuViewBytes)) {
                     ok = false;
                     break;
                 }

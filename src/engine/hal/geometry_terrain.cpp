@@ -13,11 +13,8 @@ namespace {
 // row, the MPG naming the program, END.
 constexpr _ve_microcode Chain(uint32_t id) {
     return _ve_microcode{{
-        3 | (1u << 28), 0, 0x00000000, 0x01000404,
-        0x20000000, 0, 0x05000000, 0x30000000,
-        0, 0, 0, 0,
-        0x4A010000, id, 0, 0x00000000,
-        (7u << 28), 0, 0, 0,
+        3 | (1u << 28), 0,  0x00000000, 0x01000404, 0x20000000, 0, 0x05000000, 0x30000000, 0, 0, 0, 0,
+        0x4A010000,     id, 0,          0x00000000, (7u << 28), 0, 0,          0,
     }};
 }
 
@@ -47,7 +44,9 @@ int veEngineHardwareDrawTerrain(_FS_GEO_HEADER* b) {
         _FS_GEO_MATERIAL mat;
         std::memcpy(&mat, rec, sizeof mat);
         const uint32_t id = m + 1 == b->numMaterials ? 0 : 4;
-        const uint64_t t[2] = {uint64_t(mat.packetLength) | (uint64_t(id) << 28) | (uint64_t(PhysAddr(Addr32(rec + 32))) << 32), 0};
+        const uint64_t t[2] = {
+            uint64_t(mat.packetLength) | (uint64_t(id) << 28) | (uint64_t(PhysAddr(Addr32(rec + 32))) << 32),
+            0};
         std::memcpy(veEngineDmaTagPtr, t, 16);
         veEngineDmaTagPtr += 16;
         rec += 32 + 16 * size_t(mat.packetLength);

@@ -19,4 +19,6 @@ extern const _ve_microcode vu1TerrainStitchingMultiTexture;
 
 // Returns 0, or -1 when the block has no material record or the frame's tags are used up (nothing queued).
 int veEngineHardwareDrawTerrain(_FS_GEO_HEADER* block);
-inline int veEngineDrawTerrain(_FS_GEO_HEADER* block) { return veEngineHardwareDrawTerrain(block); }
+inline int veEngineDrawTerrain(_FS_GEO_HEADER* block) {
+    return veEngineHardwareDrawTerrain(block);
+}

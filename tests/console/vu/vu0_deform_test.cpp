@@ -15,7 +15,9 @@ void PutFloats(VuMemory& m, uint32_t qw, float a, float b, float c, float d) {
     const float f[4] = {a, b, c, d};
     std::memcpy(m.Qw(qw), f, 16);
 }
-float Get(const VuMemory& m, uint32_t qw, int lane) { return m.QwFloat(qw, lane); }
+float Get(const VuMemory& m, uint32_t qw, int lane) {
+    return m.QwFloat(qw, lane);
+}
 
 class Vu0DeformTest : public ::testing::Test {
 protected:

@@ -126,7 +126,9 @@ protected:
 };
 
 // Instances inside, behind the eye and across the left edge of the view (x = -z Fx / d there).
-std::vector<_matrix4> ThreeInstances() { return {At(0, 0, 100), At(0, 0, -100), At(-399.8f, 0, 100)}; }
+std::vector<_matrix4> ThreeInstances() {
+    return {At(0, 0, 100), At(0, 0, -100), At(-399.8f, 0, 100)};
+}
 
 TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
     const std::vector<_matrix4> mats = ThreeInstances();

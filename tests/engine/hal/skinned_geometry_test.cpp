@@ -99,7 +99,8 @@ std::vector<uint8_t> Block(const Spec& s = {}) {
         Put4(out, 0x14000000, 0, 0, 0);
     }
     _FS_GEO_HEADER h{};
-    h.geoType = static_cast<uint16_t>((s.vu0 ? kGeoSkinnedVu0 : kGeoSkinnedVu1 | kGeoPreLit) | kGeoSkeleton | kGeoFamily16);
+    h.geoType = static_cast<uint16_t>((s.vu0 ? kGeoSkinnedVu0 : kGeoSkinnedVu1 | kGeoPreLit) | kGeoSkeleton |
+                                      kGeoFamily16);
     h.numMaterials = 1;
     h.numTriangles = 4;
     h.scaleXYZ = 1.0f;
@@ -175,7 +176,8 @@ protected:
     // Screen x, y of a model point through local-to-screen.
     static void Project(float x, float y, double* sx, double* sy) {
         const float* m = veEngineLocalToScreen->M;
-        const float h[4] = {x * m[0] + y * m[4] + m[12], x * m[1] + y * m[5] + m[13], 0, x * m[3] + y * m[7] + m[15]};
+        const float h[4] = {x * m[0] + y * m[4] + m[12], x * m[1] + y * m[5] + m[13], 0,
+                            x * m[3] + y * m[7] + m[15]};
         *sx = h[0] / h[3];
         *sy = h[1] / h[3];
     }
@@ -245,7 +247,8 @@ TEST_F(SkinnedDraw, GroupViewCarriesTheNamedBonesThenIdentities) {
     EXPECT_FLOAT_EQ(v->vuBones[1].M[12], 5.0f);
     EXPECT_FLOAT_EQ(v->vuBones[0].M[12], 0.0f);
     for (int k = 2; k < 12; ++k)
-        for (int i = 0; i < 16; ++i) EXPECT_EQ(v->vuBones[k].M[i], (i % 5 == 0) ? 1.0f : 0.0f) << k << " " << i;
+        for (int i = 0; i < 16; ++i)
+            EXPECT_EQ(v->vuBones[k].M[i], (i % 5 == 0) ? 1.0f : 0.0f) << k << " " << i;
     // The chain: environment reference, then ID 4 tags, the last ended (ID 0).
     const uint8_t* chain = Ptr<uint8_t>(veDmaBuild->dma[tasks + 3].dmaAdr);
     uint64_t t[2];
