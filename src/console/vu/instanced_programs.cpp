@@ -37,8 +37,9 @@ void InstancedProgram::Continue(VuState& vu) {
     const uint32_t perInstance = mem.Qw(0)[1] == 2 ? 2 : 1;
     const uint32_t n = mem.Qw(kInstBatchAt)[0];
     const uint32_t* vert = nullptr;
-    if (count > kInstMaxInstances || kInstMatricesAt + 4 * perInstance * count > kInstBatchAt || n == 0 ||
-        n % 3 != 0 || n > kGeoMaxBatchVertices || !mem.Span(kInstBatchAt + 2, 3 * n, &vert)) {
+    // The packet holds 54 matrices: 54 instances, or 27 with their clip matrices.
+    if (count > kInstMaxInstances || count * perInstance > kInstMaxInstances || n == 0 || n % 3 != 0 ||
+        n > kGeoMaxBatchVertices || !mem.Span(kInstBatchAt + 2, 3 * n, &vert)) {
         std::printf("vu1: %s: %u instances of a %u-vertex batch refused\n", name_, count, n);
         ++g_refused;
         return;
