@@ -1,3 +1,4 @@
+#include "mkdisc/anim_writer.h"
 #include "mkdisc/disc_writer.h"
 
 #include <gtest/gtest.h>
@@ -5,6 +6,7 @@
 #include <string>
 
 #include "console/cd/cd.h"
+#include "engine/anim/anim_check.h"
 #include "engine/font/font.h"
 #include "engine/hal/geometry.h"
 #include "engine/sys/bitmap.h"
@@ -51,6 +53,24 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
     for (int slot : {3, 4, 5, 11}) {
         int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
         EXPECT_GT(collisiondata::CheckBlock(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)),
+                  0)
+            << slot;
+    }
+    // Motions fit the skeletons they were made for.
+    std::vector<_bone> riderBones = RiderSkeletonBones(), bikeBones = BikeSkeletonBones();
+    const _skeleton rider{static_cast<uint32_t>(riderBones.size()), riderBones.data()};
+    const _skeleton bike{static_cast<uint32_t>(bikeBones.size()), bikeBones.data()};
+    for (int slot : {12, 15, 24, 74}) {
+        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
+        EXPECT_EQ(veAnimCheckAnimation(static_cast<const _animation*>(fm.loadSubFile(common, static_cast<unsigned>(slot))),
+                                       static_cast<uint32_t>(len), &rider),
+                  0)
+            << slot;
+    }
+    for (int slot : {14, 20, 69, 75}) {
+        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
+        EXPECT_EQ(veAnimCheckAnimation(static_cast<const _animation*>(fm.loadSubFile(common, static_cast<unsigned>(slot))),
+                                       static_cast<uint32_t>(len), &bike),
                   0)
             << slot;
     }

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "mkdisc/anim_writer.h"
 #include "mkdisc/bitmap_writer.h"
 #include "mkdisc/collision_writer.h"
 #include "mkdisc/font_writer.h"
@@ -134,27 +135,44 @@ std::vector<uint8_t> CommonCollision(int i) {
     return WriteCollisionBlock({CollisionBox(-0.2f, -0.4f, -0.3f, 0.2f, 0.0f, 0.3f)});
 }
 
-// The common-objects master file. Sub-files whose readers do not exist yet hold a short tagged
+// Motions of the rider and the bike. The views mirror the right-hand moves themselves, so the sample
+// disc carries idle, lean-left and jump motions in the slots of the moves they stand for.
+std::vector<uint8_t> CommonMotion(int i) {
+    auto in = [i](std::initializer_list<int> slots) {
+        for (int s : slots)
+            if (s == i) return true;
+        return false;
+    };
+    if (in({12, 13, 22, 33})) return WriteRiderMotion(MotionKind::Idle);
+    if (in({15, 17, 19, 21, 31, 70})) return WriteRiderMotion(MotionKind::LeanLeft);
+    if ((i >= 24 && i <= 27) || i == 29 || (i >= 35 && i <= 68) || i == 74) return WriteRiderMotion(MotionKind::Jump);
+    if (in({14, 30, 34})) return WriteBikeMotion(MotionKind::Idle);
+    if (in({20, 32, 71})) return WriteBikeMotion(MotionKind::LeanLeft);
+    if (in({69, 75})) return WriteBikeMotion(MotionKind::Jump);
+    return {};
+}
+
+// One sub-file of the common-objects file; sub-files whose readers do not exist yet hold a short tagged
 // placeholder.
+std::vector<uint8_t> CommonSubFile(int i) {
+    if (IsCommonGraphic(i)) return CommonTexture(i);
+    if (IsCommonGeometry(i)) return WriteCommonGeometry(i);
+    if (IsCommonCollision(i)) return CommonCollision(i);
+    if (const char* font = CommonFontName(i)) return WriteNamedFont(font);
+    std::vector<uint8_t> motion = CommonMotion(i);
+    if (!motion.empty()) return motion;
+    char tag[32];
+    int n = std::snprintf(tag, sizeof tag, "qz common %03d", i);
+    return std::vector<uint8_t>(tag, tag + n);
+}
+
+// The common-objects master file.
 bool WriteCommonObjects(const std::string& dir) {
     MasterFileWriter w;
     w.beginLabel();
     const int kCommonSubFiles = 213;
     for (int i = 0; i < kCommonSubFiles; ++i) {
-        std::vector<uint8_t> sub;
-        if (IsCommonGraphic(i))
-            sub = CommonTexture(i);
-        else if (IsCommonGeometry(i))
-            sub = WriteCommonGeometry(i);
-        else if (IsCommonCollision(i))
-            sub = CommonCollision(i);
-        else if (const char* font = CommonFontName(i))
-            sub = WriteNamedFont(font);
-        else {
-            char tag[32];
-            int n = std::snprintf(tag, sizeof tag, "qz common %03d", i);
-            sub.assign(tag, tag + n);
-        }
+        std::vector<uint8_t> sub = CommonSubFile(i);
         if (sub.empty()) {
             std::fprintf(stderr, "mkdisc: common sub-file %d could not be built\n", i);
             return false;
