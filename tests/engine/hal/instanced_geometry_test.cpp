@@ -8,7 +8,6 @@
 
 #include "console/mem/addr.h"
 #include "engine/hal/dma_tasks.h"
-#include "engine/hal/geometry_terrain.h"
 #include "engine/hal/microcode.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
@@ -244,30 +243,6 @@ TEST_F(InstancedDraw, UniformScaleLeavesTranslations) {
     EXPECT_EQ(mats[1].M[10], 2.0f);
     EXPECT_EQ(mats[1].M[12], 4.0f);
     EXPECT_EQ(mats[1].M[15], 1.0f);
-}
-
-TEST_F(EngineTest, TerrainChainsEveryRecordAsOneTask) {
-    Mem m(Square(3));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
-    veEngineBeginFrame();
-    const int tasks = veDmaBuild->numTasks;
-    ASSERT_EQ(veEngineDrawTerrain(m.h()), 0);
-    ASSERT_EQ(veDmaBuild->numTasks, tasks + 1);
-    const uint8_t* chain = Ptr<uint8_t>(veDmaBuild->dma[tasks].dmaAdr);
-    const uint32_t rec = 16 + 80 + 48 * 6;
-    for (int k = 0; k < 3; ++k) {
-        uint64_t t[2];
-        std::memcpy(t, chain + 16 * k, 16);
-        EXPECT_EQ((t[0] >> 28) & 7, k == 2 ? 0u : 4u) << k;
-        EXPECT_EQ(t[0] & 0xFFFF, rec / 16);
-        EXPECT_EQ(uint32_t(t[0] >> 32), Addr32(m.p + 160 + 32 + (32 + rec) * k));
-        EXPECT_EQ(t[1], 0u);
-    }
-    // No record: nothing to chain.
-    _FS_GEO_HEADER none{};
-    EXPECT_EQ(veEngineDrawTerrain(&none), -1);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1);
-    veEngineEndFrame();
 }
 
 }  // namespace

@@ -1,0 +1,80 @@
+#include "engine/hal/geometry_terrain.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "console/mem/addr.h"
+#include "engine/hal/dma_tasks.h"
+#include "engine/sys/heap.h"
+#include "engine_fixture.h"
+
+namespace {
+
+using enginetest::EngineTest;
+
+// Header and `lengths.size()` material records with packets of the given quadword counts (the terrain
+// path reads nothing else).
+uint8_t* Records(const std::vector<uint32_t>& lengths) {
+    size_t bytes = 160;
+    for (uint32_t l : lengths) bytes += 32 + 16 * size_t(l);
+    auto* p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(bytes), "", 0));
+    std::memset(p, 0, bytes);
+    _FS_GEO_HEADER h{};
+    h.numMaterials = static_cast<int32_t>(lengths.size());
+    std::memcpy(p, &h, sizeof h);
+    size_t at = 160;
+    for (uint32_t l : lengths) {
+        _FS_GEO_MATERIAL rec{};
+        rec.packetLength = l;
+        std::memcpy(p + at, &rec, sizeof rec);
+        at += 32 + 16 * size_t(l);
+    }
+    return p;
+}
+
+TEST_F(EngineTest, TerrainChainsEveryRecordAsOneTask) {
+    uint8_t* p = Records({3, 10, 1});
+    auto* b = reinterpret_cast<_FS_GEO_HEADER*>(p);
+    veEngineBeginFrame();
+    const int tasks = veDmaBuild->numTasks;
+    ASSERT_EQ(veEngineDrawTerrain(b), 0);
+    ASSERT_EQ(veDmaBuild->numTasks, tasks + 1);
+    const uint8_t* chain = Ptr<uint8_t>(veDmaBuild->dma[tasks].dmaAdr);
+    const uint32_t lengths[3] = {3, 10, 1};
+    const uint32_t at[3] = {160 + 32, 160 + 32 + 80, 160 + 32 + 80 + 192};
+    for (int k = 0; k < 3; ++k) {
+        uint64_t t[2];
+        std::memcpy(t, chain + 16 * k, 16);
+        // Reference tags, the last one ending the chain; no VIF codes.
+        EXPECT_EQ((t[0] >> 28) & 7, k == 2 ? 0u : 4u) << k;
+        EXPECT_EQ(t[0] & 0xFFFF, lengths[k]);
+        EXPECT_EQ(uint32_t(t[0] >> 32), Addr32(p + at[k]));
+        EXPECT_EQ(t[1], 0u);
+    }
+    // A block without records has nothing to end the chain with: nothing is queued.
+    uint8_t* none = Records({});
+    EXPECT_EQ(veEngineDrawTerrain(reinterpret_cast<_FS_GEO_HEADER*>(none)), -1);
+    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1);
+    EXPECT_NE(enginetest::g_log.find("veEngineHardwareDrawTerrain: block without material records"),
+              std::string::npos);
+    veEngineEndFrame();
+    x_free(p);
+    x_free(none);
+}
+
+TEST(TerrainPrograms, SlotsNameTheirProgramsInOrder) {
+    const _ve_microcode* slots[] = {&vu1TerrainStitching0,    &vu1TerrainLod0ClipNew,
+                                    &vu1TerrainLod0New,       &vu1TerrainLod1New,
+                                    &vu1TerrainLod1CullNew,   &vu1TerrainLod1ClipNew,
+                                    &vu1TerrainLod1Clip,      &vu1TerrainLod1ClipMultiTexture,
+                                    &vu1TerrainStitchingCull, &vu1TerrainStitchingMultiTexture};
+    for (uint32_t i = 0; i < 10; ++i) {
+        // The MPG code and the program id it carries (the fourth quadword).
+        EXPECT_EQ(slots[i]->words[12], 0x4A010000u);
+        EXPECT_EQ(slots[i]->words[13], 0x0301u + i);
+    }
+}
+
+}  // namespace
