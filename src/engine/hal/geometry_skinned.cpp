@@ -403,7 +403,7 @@ void engineHardwareDrawStripMotionVU0(_FS_GEO_HEADER* b) {
             const uint32_t count = U16(p + 16);
             // The group's bones go to VU0 0-47 (50 qw: codes, 48 qw, a quadword of no-operations).
             // A static buffer: the DMA controller reads only console-visible memory.
-            static uint8_t bonePacket[50 * 16] alignas(16);
+            alignas(16) static uint8_t bonePacket[50 * 16];
             std::memset(bonePacket, 0, sizeof bonePacket);
             const uint32_t unpack = 0x6C300000;
             std::memcpy(bonePacket + 12, &unpack, 4);
