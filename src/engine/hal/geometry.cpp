@@ -187,8 +187,12 @@ int veEngineCheckGeo(const void* block, size_t length) {
         if (bones > kGeoMaxBones) return Refuse("bone count %llu out of range", bones);
         if (kBonesAt + 64ull * bones > length) return Refuse("%llu bones past the end", bones);
     }
-    // Skinned material records are read by the skinning paths; only the shared parts are checked here.
-    if (!(h.geoType & (kGeoSkinnedVu1 | kGeoSkinnedVu0)) && !CheckMaterials(p, length, h)) return 0;
+    // Skinned blocks keep their material records in the skinning layout, which has its own check.
+    if (h.geoType & (kGeoSkinnedVu1 | kGeoSkinnedVu0)) {
+        if (!veEngineCheckSkinnedGeo(block, length)) return 0;
+    } else if (!CheckMaterials(p, length, h)) {
+        return 0;
+    }
     if (!CheckTable(p, length, h)) return 0;
     return 1;
 }
