@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -18,8 +19,11 @@ struct Args {
     std::vector<char*> ptrs;
 };
 
+// The parsed options point into the arguments, so they are kept alive for the whole test.
 bool Parse(std::vector<std::string> a, HostOptions* o, std::string* err = nullptr) {
-    Args args(std::move(a));
+    static std::vector<std::unique_ptr<Args>> kept;
+    kept.push_back(std::make_unique<Args>(std::move(a)));
+    Args& args = *kept.back();
     char buf[256] = "";
     bool ok = ParseHostOptions(args.argc(), args.argv(), "default-disc", o, buf, sizeof buf);
     if (err) *err = buf;

@@ -98,12 +98,14 @@ TEST_F(Fonts, FileFontsShareTheirImageByName) {
 }
 
 TEST_F(Fonts, MissingShortAndCorruptFilesGiveNull) {
+    // The pool is made by the first allocation, which a missing file also makes (and gives back).
+    EXPECT_EQ(veFontCreateFromFile("FONTS\\NONE.FNT", 0), nullptr);
     const int before = [] {
         int n = 0;
         for (_font* f = freefonts; f; f = f->next) ++n;
         return n;
     }();
-    EXPECT_EQ(veFontCreateFromFile("FONTS\\NONE.FNT", 0), nullptr);
+    EXPECT_GT(before, 0);
     std::vector<uint8_t> f = SmallFont();
     f.resize(f.size() - 100);
     WriteFile("SHORT.FNT", f);
