@@ -77,6 +77,13 @@ bool doCompressionIntegration(const Matrix3& K, const Matrix3& Kinv, const Vecto
         vz += step;
     }
     if (early) {
+        // Why a resting box creeps: a contact that barely slides sticks only when the impulse that holds
+        // it still lies inside the friction cone. At a box's corner that impulse leans well away from the
+        // normal (for a cube, holding it needs friction 0.6 sqrt(2) = 0.849). Below that, the branch after
+        // this one takes out the normal speed along the old sliding direction, which is zero or tiny for
+        // a resting corner. So the corner gets little or no friction and leaves sliding at about half its
+        // approach speed. A box resting on its corners at friction 0.8 therefore slides a few centimetres
+        // per second, every step. The rule is kept as it is; friction above the corner's value stops it.
         if (insideCone(Kinv, mu)) {
             tx = ty = 0.0f;
             w += 0.5f * Kinv(2, 2) * (target * target - vz * vz);

@@ -239,6 +239,33 @@ TEST(ResolverKindsTest, LimitedFrictionOnlySlowsTheSliding) {
     EXPECT_NEAR(s.ball->m_linearVelocity.x, 2.9f, 1e-3f);
 }
 
+TEST(ResolverKindsTest, CornerOfACubeSticksOnlyAboveItsCriticalFriction) {
+    // A unit cube of mass 1 (inverse inertia 6) resting on a corner r = (0.5, 0.5, -0.5) in the contact
+    // frame (rows t0, t1, n): K = 5.5 I - 6 r r^T. Its inverse's normal column is (-0.2727, -0.2727,
+    // 0.4545): holding the corner still takes a tangential impulse 0.6 sqrt(2) = 0.849 times the normal
+    // one. The corner approaches at 0.25 without sliding, so the integration stops at once (sliding speed
+    // 0, below the stick threshold).
+    const Matrix3 k(4.0f, -1.5f, 1.5f, -1.5f, 4.0f, 1.5f, 1.5f, 1.5f, 4.0f);
+    const Matrix3 kinv = k.getInverse();
+    EXPECT_NEAR(kinv(0, 2), -0.27273f, 1e-4f);
+    EXPECT_NEAR(kinv(2, 2), 0.45455f, 1e-4f);
+    Vector3 end;
+    float w = 0.0f;
+    // Friction 0.85: the holding impulse lies in the cone, the corner sticks.
+    ASSERT_TRUE(doCompressionIntegration(k, kinv, Vector3(0, 0, -0.25f), 0.85f, 0.0f, 20, 0.1f, end, w));
+    EXPECT_FLOAT_EQ(end.x, 0.0f);
+    EXPECT_FLOAT_EQ(end.y, 0.0f);
+    EXPECT_NEAR(end.z, 0.0f, 1e-6f);
+    // Friction 0.8: outside the cone. There is no sliding direction to oppose, so the normal speed is
+    // taken out with no friction at all, and the corner leaves sliding at 0.25 x 1.5 / 4 per tangent
+    // axis (0.133 in all) - more than the stick threshold. This is what makes a resting box creep.
+    ASSERT_TRUE(doCompressionIntegration(k, kinv, Vector3(0, 0, -0.25f), 0.8f, 0.0f, 20, 0.1f, end, w));
+    EXPECT_NEAR(end.x, 0.09375f, 1e-6f);
+    EXPECT_NEAR(end.y, 0.09375f, 1e-6f);
+    EXPECT_NEAR(end.z, 0.0f, 1e-6f);
+    EXPECT_NEAR(w, -0.0625f / 8.0f, 1e-6f);  // (0 - 0.25^2) / (2 r2 . d) with r2 . d = 4
+}
+
 TEST(ResolverFaultsTest, NonPositiveDirectionalMassFallsBackInsteadOfDividing) {
     // An off-centre collision matrix with large friction: r2 . d = K22 - mu K20 tx / s = 1 - 2 * 0.9 < 0.
     const Matrix3 k(1, 0, 0.9f, 0, 1, 0, 0.9f, 0, 1);
@@ -361,11 +388,33 @@ TEST(SettleTest, BoxesDroppedOnAHeightFieldComeToRestWithinTheContactDistance) {
         EXPECT_GT(c, 0.15f);
         EXPECT_LE(c, 0.2f);
         // At rest: each step's resolve takes back the one step of gravity (15.1074 / 60) the integration
-        // adds, so the velocity read between steps is that much, but the box no longer moves.
-        // Half a second later it has crept by under 0.05 (at the speed one step of gravity gives, 0.25,
-        // it would have dropped 0.126).
-        EXPECT_LT((b->m_position - before[i]).length(), 0.05f);
+        // adds, so the velocity read between steps is that much, but the box no longer moves vertically.
+        // With friction 0.8 it still creeps sideways, by 0.01 to 0.03 in half a second: 0.8 is below the
+        // 0.849 a cube's corner needs to stick (see CornerOfACubeSticksOnlyAboveItsCriticalFriction).
+        EXPECT_LT((b->m_position - before[i]).length(), 0.04f);
         EXPECT_LT(b->m_linearVelocity.length(), 0.3f);
+    }
+}
+
+TEST(SettleTest, BoxesWithFrictionAboveTheCornerCriticalValueDoNotCreep) {
+    // The same drop with friction 1 on both sides: every corner sticks, and half a second after settling
+    // each box has moved by at most a couple of millimetres.
+    DropScene s;
+    s.ground->m_friction = 1.0f;
+    std::vector<RigidBody*> boxes;
+    for (int i = 0; i < 4; ++i) {
+        boxes.push_back(s.drop(8.0f + 4.0f * i, 10.0f + 3.0f * i, 2.0f + 0.5f * i, aboutY(0.3f * i)));
+        boxes.back()->m_friction = 1.0f;
+    }
+    s.run(210);
+    std::vector<Vector3> before;
+    for (RigidBody* b : boxes) before.push_back(b->m_position);
+    s.run(30);
+    for (size_t i = 0; i < boxes.size(); ++i) {
+        EXPECT_LT((boxes[i]->m_position - before[i]).length(), 0.005f) << i;
+        const float c = s.clearance(boxes[i]);
+        EXPECT_GT(c, 0.15f);
+        EXPECT_LE(c, 0.2f);
     }
 }
 
