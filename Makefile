@@ -10,7 +10,7 @@ OUT      ?= out
 REQUIRED_PKGS := cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev zlib1g-dev
 OPTIONAL_PKGS := ccache libsdl2-dev
 
-.PHONY: all deps build run play test asan-test bench disc clean format fuzz
+.PHONY: all deps build run play test asan-test bench disc clean format format-check fuzz
 
 all: build
 
@@ -59,7 +59,12 @@ clean:
 	rm -rf build out
 
 format:
-	find src tests tools bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	git ls-files '*.cpp' '*.h' | xargs clang-format -i
+
+# Fails when a tracked source file differs from .clang-format.
+format-check:
+	@command -v clang-format >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-format
+	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
 # Builds every libFuzzer target with clang and runs each for FUZZ_SECONDS.
 FUZZ_SECONDS ?= 20

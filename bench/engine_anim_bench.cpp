@@ -38,7 +38,8 @@ struct Figure {
 };
 
 Figure MakeFigure(_skeleton* s, _animation* a, _animation* b, float t, int mirror) {
-    return {s, a, b, veAnimAllocAngleArray(s), veAnimAllocAngleArray(s), veAnimAllocBonePalette(s), t, mirror};
+    return {s, a,     b, veAnimAllocAngleArray(s), veAnimAllocAngleArray(s), veAnimAllocBonePalette(s),
+            t, mirror};
 }
 
 void Step(Figure& f, uint16_t boneA, uint16_t boneB, benchmark::State& state) {
@@ -60,7 +61,8 @@ void BM_Anim16SampledSkeletons(benchmark::State& state) {
     static std::vector<_bone> riderBones = RiderSkeletonBones(), bikeBones = BikeSkeletonBones();
     static _skeleton rider{uint32_t(riderBones.size()), riderBones.data()};
     static _skeleton bike{uint32_t(bikeBones.size()), bikeBones.data()};
-    const MotionKind kinds[4] = {MotionKind::Idle, MotionKind::LeanLeft, MotionKind::LeanRight, MotionKind::Jump};
+    const MotionKind kinds[4] = {MotionKind::Idle, MotionKind::LeanLeft, MotionKind::LeanRight,
+                                 MotionKind::Jump};
     std::vector<Block> riderMotions, bikeMotions;
     for (MotionKind k : kinds) {
         riderMotions.emplace_back(WriteRiderMotion(k));
@@ -68,8 +70,10 @@ void BM_Anim16SampledSkeletons(benchmark::State& state) {
     }
     std::vector<Figure> figures;
     for (int i = 0; i < 8; ++i) {
-        figures.push_back(MakeFigure(&rider, riderMotions[i % 4].anim, riderMotions[(i + 1) % 4].anim, 0.05f * i, i & 1));
-        figures.push_back(MakeFigure(&bike, bikeMotions[i % 4].anim, bikeMotions[(i + 3) % 4].anim, 0.07f * i, i & 1));
+        figures.push_back(
+            MakeFigure(&rider, riderMotions[i % 4].anim, riderMotions[(i + 1) % 4].anim, 0.05f * i, i & 1));
+        figures.push_back(
+            MakeFigure(&bike, bikeMotions[i % 4].anim, bikeMotions[(i + 3) % 4].anim, 0.07f * i, i & 1));
     }
     for (auto _ : state)
         for (size_t i = 0; i < figures.size(); ++i) {
@@ -80,7 +84,10 @@ void BM_Anim16SampledSkeletons(benchmark::State& state) {
         }
     state.counters["skeletons"] = 16;
 }
-BENCHMARK(BM_Anim16SampledSkeletons)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Anim16SampledSkeletons)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
 
 void BM_Anim16PackedHermiteSkeletons(benchmark::State& state) {
     static std::vector<_bone> bones(33);
@@ -108,6 +115,9 @@ void BM_Anim16PackedHermiteSkeletons(benchmark::State& state) {
         for (Figure& f : figures) Step(f, 9, 16, state);
     state.counters["skeletons"] = 16;
 }
-BENCHMARK(BM_Anim16PackedHermiteSkeletons)->Unit(benchmark::kMicrosecond)->Repetitions(9)->ReportAggregatesOnly(true);
+BENCHMARK(BM_Anim16PackedHermiteSkeletons)
+    ->Unit(benchmark::kMicrosecond)
+    ->Repetitions(9)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace

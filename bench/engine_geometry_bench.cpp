@@ -70,6 +70,9 @@ void BM_EngineFrame500LitBlocks(benchmark::State& state) {
     state.counters["triangles"] = 500.0 * 192;
     x_free(block);
 }
-BENCHMARK(BM_EngineFrame500LitBlocks)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+BENCHMARK(BM_EngineFrame500LitBlocks)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace

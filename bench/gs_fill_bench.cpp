@@ -27,13 +27,14 @@ std::vector<Qw> BuildFrame(Scene scene, int cell) {
     std::vector<Qw> regs;
     auto ad = [&regs](uint32_t reg, uint64_t v) { regs.push_back(Qw{v, reg}); };
     const bool tex = scene != Scene::kFlatZ;
-    ad(kRegFrame_1, 0 | (10ull << 16));                           // 640 wide CT32 at page 0
-    ad(kRegZbuf_1, 0x8C | (1ull << 24));                          // Z24 at page 0x8C
+    ad(kRegFrame_1, 0 | (10ull << 16));   // 640 wide CT32 at page 0
+    ad(kRegZbuf_1, 0x8C | (1ull << 24));  // Z24 at page 0x8C
     ad(kRegXyoffset_1, (uint64_t(1728 * 16)) | (uint64_t(1824 * 16) << 32));
     ad(kRegScissor_1, 639ull << 16 | (447ull << 48));
     ad(kRegTest_1, (1ull << 16) | (uint64_t(kZtstGequal) << 17));
     ad(kRegAlpha_1, 0x44);
-    ad(kRegTex0_1, 0x3480ull | (1ull << 14) | (6ull << 26) | (6ull << 30) | (1ull << 34));  // 64 x 64 CT32, modulate
+    ad(kRegTex0_1,
+       0x3480ull | (1ull << 14) | (6ull << 26) | (6ull << 30) | (1ull << 34));  // 64 x 64 CT32, modulate
     ad(kRegTex1_1, scene == Scene::kTexturedBilinearBlendZ ? 0x60 : 0);
     ad(kRegClamp_1, 0);
     const uint64_t prim = kPrimTriangle | (tex ? (1u << 3) | (1u << 4) | (1u << 6) : 0);
@@ -77,7 +78,8 @@ void RunScene(benchmark::State& state, Scene scene) {
     auto gs = std::make_unique<GsDevice>();
     GifInterpreter gif(*gs);
     // A 64 x 64 texture in the texture pool.
-    for (uint32_t i = 0; i < 64 * 64; ++i) gs->Memory().Write32(0x3480 * 256 + i * 4, i * 0x01030507u | 0x80000000u);
+    for (uint32_t i = 0; i < 64 * 64; ++i)
+        gs->Memory().Write32(0x3480 * 256 + i * 4, i * 0x01030507u | 0x80000000u);
     const std::vector<Qw> frame = BuildFrame(scene, cell);
     const uint64_t before = gs->PixelsProcessed();
     gif.Write(3, frame.data(), frame.size());
@@ -91,8 +93,12 @@ void RunScene(benchmark::State& state, Scene scene) {
         benchmark::Counter(double(perFrame) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
-void BM_GsFillFlatZ(benchmark::State& state) { RunScene(state, Scene::kFlatZ); }
-void BM_GsFillTexturedModulateBlendZ(benchmark::State& state) { RunScene(state, Scene::kTexturedBlendZ); }
+void BM_GsFillFlatZ(benchmark::State& state) {
+    RunScene(state, Scene::kFlatZ);
+}
+void BM_GsFillTexturedModulateBlendZ(benchmark::State& state) {
+    RunScene(state, Scene::kTexturedBlendZ);
+}
 void BM_GsFillTexturedBilinearModulateBlendZ(benchmark::State& state) {
     RunScene(state, Scene::kTexturedBilinearBlendZ);
 }
@@ -138,7 +144,8 @@ void BM_GsDisplayCopySprite(benchmark::State& state) {
         gif.Write(3, pkt.data(), pkt.size());
         benchmark::ClobberMemory();
     }
-    state.counters["pixel_rate"] = benchmark::Counter(640.0 * 448.0 * double(state.iterations()), benchmark::Counter::kIsRate);
+    state.counters["pixel_rate"] =
+        benchmark::Counter(640.0 * 448.0 * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 BENCHMARK(BM_GsDisplayCopySprite)->Unit(benchmark::kMicrosecond);

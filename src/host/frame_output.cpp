@@ -8,7 +8,9 @@
 namespace host {
 
 FrameOutput::FrameOutput(std::string outDir, long pngEvery)
-    : outDir_(std::move(outDir)), pngEvery_(pngEvery < 0 ? 0 : pngEvery), rgba_(size_t(kWidth) * kHeight * 4, 0) {}
+    : outDir_(std::move(outDir)),
+      pngEvery_(pngEvery < 0 ? 0 : pngEvery),
+      rgba_(size_t(kWidth) * kHeight * 4, 0) {}
 
 std::string FrameOutput::FrameFileName(uint64_t n) {
     char name[40];

@@ -56,7 +56,8 @@ void OnFrameShown(void* user) {
     console::SpuCatchUp();
 #ifdef QZ_HAVE_SDL2
     if (sink->window && sink->window->IsOpen()) {
-        sink->window->Present(sink->output.Pixels().data(), host::FrameOutput::kWidth, host::FrameOutput::kHeight);
+        sink->window->Present(sink->output.Pixels().data(), host::FrameOutput::kWidth,
+                              host::FrameOutput::kHeight);
         // Closing the window ends the game like the frame count does.
         if (!sink->window->PumpEvents()) qzQuitRequested = true;
         if (sink->input) sink->input->update();
@@ -106,9 +107,14 @@ int main(int argc, char** argv) {
     // A window runs at the wall clock's pace; headless runs are deterministic unless asked otherwise.
     if (options.realtime || options.window) console::ClockSetMode(console::ClockMode::RealTime);
 
-    static FrameSink sink{host::FrameOutput(options.outDir, options.pngEvery), options.frames, false, {nullptr, nullptr}
+    static FrameSink sink{host::FrameOutput(options.outDir, options.pngEvery),
+                          options.frames,
+                          false,
+                          {nullptr, nullptr}
 #ifdef QZ_HAVE_SDL2
-                          , nullptr, nullptr
+                          ,
+                          nullptr,
+                          nullptr
 #endif
     };
 

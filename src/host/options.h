@@ -4,13 +4,13 @@
 #include <cstddef>
 
 struct HostOptions {
-    const char* discDir;   // directory standing in for the disc
-    const char* outDir;    // diagnostic files, frames and sound go here
-    long frames;           // stop after this many shown frames (0: run until the game ends)
+    const char* discDir;  // directory standing in for the disc
+    const char* outDir;   // diagnostic files, frames and sound go here
+    long frames;          // stop after this many shown frames (0: run until the game ends)
     bool window;
     bool realtime;
-    long pngEvery;         // 0: no PNG output
-    const char* wavPath;   // null: no WAV output
+    long pngEvery;        // 0: no PNG output
+    const char* wavPath;  // null: no WAV output
     const char* padScript[2];
     long heapMb;
 };

@@ -15,11 +15,21 @@ struct ButtonName {
     uint16_t bit;
 };
 constexpr ButtonName kButtons[] = {
-    {"L2", console::kPadL2},         {"R2", console::kPadR2},         {"L1", console::kPadL1},
-    {"R1", console::kPadR1},         {"TRIANGLE", console::kPadTriangle}, {"CIRCLE", console::kPadCircle},
-    {"CROSS", console::kPadCross},   {"SQUARE", console::kPadSquare}, {"SELECT", console::kPadSelect},
-    {"L3", console::kPadL3},         {"R3", console::kPadR3},         {"START", console::kPadStart},
-    {"UP", console::kPadUp},         {"RIGHT", console::kPadRight},   {"DOWN", console::kPadDown},
+    {"L2", console::kPadL2},
+    {"R2", console::kPadR2},
+    {"L1", console::kPadL1},
+    {"R1", console::kPadR1},
+    {"TRIANGLE", console::kPadTriangle},
+    {"CIRCLE", console::kPadCircle},
+    {"CROSS", console::kPadCross},
+    {"SQUARE", console::kPadSquare},
+    {"SELECT", console::kPadSelect},
+    {"L3", console::kPadL3},
+    {"R3", console::kPadR3},
+    {"START", console::kPadStart},
+    {"UP", console::kPadUp},
+    {"RIGHT", console::kPadRight},
+    {"DOWN", console::kPadDown},
     {"LEFT", console::kPadLeft},
 };
 // Stick words and their byte in PadInput::sticks (right X, right Y, left X, left Y).
@@ -54,7 +64,8 @@ bool ParseFrames(const std::string& w, uint64_t* first, uint64_t* last) {
         *last = *first;
         return true;
     }
-    return ParseUnsigned(s, dash, kLimit, first) && ParseUnsigned(dash + 1, end, kLimit, last) && *first <= *last;
+    return ParseUnsigned(s, dash, kLimit, first) && ParseUnsigned(dash + 1, end, kLimit, last) &&
+           *first <= *last;
 }
 
 bool ParseWord(const std::string& w, console::PadInput* in) {
@@ -144,6 +155,8 @@ console::PadInput PadScript::stateAt(uint64_t frame) const {
     return console::PadIdle();
 }
 
-void PadScript::apply(int port, int slot, uint64_t frame) const { console::PadSetInput(port, slot, stateAt(frame)); }
+void PadScript::apply(int port, int slot, uint64_t frame) const {
+    console::PadSetInput(port, slot, stateAt(frame));
+}
 
 }  // namespace host

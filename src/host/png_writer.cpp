@@ -55,8 +55,9 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
         return fail(std::string("PNG: ") + st.message + " writing " + path);
     }
     png_init_io(png, f);
-    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8, rgbaOut ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
-                 PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+    png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
+                 rgbaOut ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
+                 PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     // Fast compression: frames are written often during a run.
     png_set_compression_level(png, 3);
     png_write_info(png, info);

@@ -17,7 +17,9 @@ constexpr uint32_t kMaxBuffersQueued = 8;
 constexpr int kPrimeBuffers = 2;
 }  // namespace
 
-SdlAudio::~SdlAudio() { close(); }
+SdlAudio::~SdlAudio() {
+    close();
+}
 
 bool SdlAudio::open(int bufferFrames, char* error, int errorSize) {
     close();
@@ -57,7 +59,9 @@ void SdlAudio::queue(const int16_t* stereo, int frames) {
     SDL_QueueAudio(device_, stereo, static_cast<Uint32>(frames) * kBytesPerFrame);
 }
 
-void SdlAudio::Sink(const int16_t* stereo, int frames, void* user) { static_cast<SdlAudio*>(user)->queue(stereo, frames); }
+void SdlAudio::Sink(const int16_t* stereo, int frames, void* user) {
+    static_cast<SdlAudio*>(user)->queue(stereo, frames);
+}
 
 }  // namespace host
 

@@ -11,7 +11,9 @@ using namespace console;
 
 constexpr int16_t kTriggerThreshold = 8000;
 
-uint8_t StickByte(Sint16 v) { return static_cast<uint8_t>((v >> 8) + 128); }
+uint8_t StickByte(Sint16 v) {
+    return static_cast<uint8_t>((v >> 8) + 128);
+}
 
 // Pad 1 takes whatever is pushed further from the centre, keyboard or controller.
 uint8_t Stronger(uint8_t a, uint8_t b) {
@@ -73,11 +75,11 @@ PadInput SdlInput::FromKeyboard(const Uint8* keys) {
         uint16_t bit;
     };
     static const Key kKeys[] = {
-        {SDL_SCANCODE_UP, kPadUp},         {SDL_SCANCODE_DOWN, kPadDown},   {SDL_SCANCODE_LEFT, kPadLeft},
-        {SDL_SCANCODE_RIGHT, kPadRight},   {SDL_SCANCODE_RETURN, kPadStart}, {SDL_SCANCODE_TAB, kPadSelect},
-        {SDL_SCANCODE_SPACE, kPadCross},   {SDL_SCANCODE_Z, kPadCross},     {SDL_SCANCODE_X, kPadCircle},
-        {SDL_SCANCODE_C, kPadSquare},      {SDL_SCANCODE_V, kPadTriangle},  {SDL_SCANCODE_Q, kPadL1},
-        {SDL_SCANCODE_E, kPadR1},          {SDL_SCANCODE_1, kPadL2},        {SDL_SCANCODE_3, kPadR2},
+        {SDL_SCANCODE_UP, kPadUp},       {SDL_SCANCODE_DOWN, kPadDown},    {SDL_SCANCODE_LEFT, kPadLeft},
+        {SDL_SCANCODE_RIGHT, kPadRight}, {SDL_SCANCODE_RETURN, kPadStart}, {SDL_SCANCODE_TAB, kPadSelect},
+        {SDL_SCANCODE_SPACE, kPadCross}, {SDL_SCANCODE_Z, kPadCross},      {SDL_SCANCODE_X, kPadCircle},
+        {SDL_SCANCODE_C, kPadSquare},    {SDL_SCANCODE_V, kPadTriangle},   {SDL_SCANCODE_Q, kPadL1},
+        {SDL_SCANCODE_E, kPadR1},        {SDL_SCANCODE_1, kPadL2},         {SDL_SCANCODE_3, kPadR2},
     };
     for (const Key& k : kKeys)
         if (keys[k.code]) in.buttons |= k.bit;
@@ -100,18 +102,20 @@ PadInput SdlInput::FromController(SDL_GameController* c) {
         uint16_t bit;
     };
     static const Button kButtons[] = {
-        {SDL_CONTROLLER_BUTTON_A, kPadCross},           {SDL_CONTROLLER_BUTTON_B, kPadCircle},
-        {SDL_CONTROLLER_BUTTON_X, kPadSquare},          {SDL_CONTROLLER_BUTTON_Y, kPadTriangle},
-        {SDL_CONTROLLER_BUTTON_BACK, kPadSelect},       {SDL_CONTROLLER_BUTTON_START, kPadStart},
-        {SDL_CONTROLLER_BUTTON_LEFTSTICK, kPadL3},      {SDL_CONTROLLER_BUTTON_RIGHTSTICK, kPadR3},
-        {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, kPadL1},   {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, kPadR1},
-        {SDL_CONTROLLER_BUTTON_DPAD_UP, kPadUp},        {SDL_CONTROLLER_BUTTON_DPAD_DOWN, kPadDown},
-        {SDL_CONTROLLER_BUTTON_DPAD_LEFT, kPadLeft},    {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, kPadRight},
+        {SDL_CONTROLLER_BUTTON_A, kPadCross},         {SDL_CONTROLLER_BUTTON_B, kPadCircle},
+        {SDL_CONTROLLER_BUTTON_X, kPadSquare},        {SDL_CONTROLLER_BUTTON_Y, kPadTriangle},
+        {SDL_CONTROLLER_BUTTON_BACK, kPadSelect},     {SDL_CONTROLLER_BUTTON_START, kPadStart},
+        {SDL_CONTROLLER_BUTTON_LEFTSTICK, kPadL3},    {SDL_CONTROLLER_BUTTON_RIGHTSTICK, kPadR3},
+        {SDL_CONTROLLER_BUTTON_LEFTSHOULDER, kPadL1}, {SDL_CONTROLLER_BUTTON_RIGHTSHOULDER, kPadR1},
+        {SDL_CONTROLLER_BUTTON_DPAD_UP, kPadUp},      {SDL_CONTROLLER_BUTTON_DPAD_DOWN, kPadDown},
+        {SDL_CONTROLLER_BUTTON_DPAD_LEFT, kPadLeft},  {SDL_CONTROLLER_BUTTON_DPAD_RIGHT, kPadRight},
     };
     for (const Button& b : kButtons)
         if (SDL_GameControllerGetButton(c, b.button)) in.buttons |= b.bit;
-    if (SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERLEFT) > kTriggerThreshold) in.buttons |= kPadL2;
-    if (SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERRIGHT) > kTriggerThreshold) in.buttons |= kPadR2;
+    if (SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERLEFT) > kTriggerThreshold)
+        in.buttons |= kPadL2;
+    if (SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_TRIGGERRIGHT) > kTriggerThreshold)
+        in.buttons |= kPadR2;
     in.sticks[0] = StickByte(SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_RIGHTX));
     in.sticks[1] = StickByte(SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_RIGHTY));
     in.sticks[2] = StickByte(SDL_GameControllerGetAxis(c, SDL_CONTROLLER_AXIS_LEFTX));
@@ -126,7 +130,8 @@ void SdlInput::rumble(int pad, SDL_GameController* c) {
     if (small == lastRumble_[pad][0] && large == lastRumble_[pad][1]) return;
     lastRumble_[pad][0] = small;
     lastRumble_[pad][1] = large;
-    SDL_GameControllerRumble(c, small ? 0xFFFF : 0, static_cast<Uint16>(large * 257), small || large ? 1000 : 0);
+    SDL_GameControllerRumble(c, small ? 0xFFFF : 0, static_cast<Uint16>(large * 257),
+                             small || large ? 1000 : 0);
 }
 
 void SdlInput::update() {

@@ -1,9 +1,9 @@
 // Keyboard and game controllers drive pads 1 and 2 in a window run.
 //
 // Pad 1 (port 0): the keyboard and the first game controller together; pad 2 (port 1): the second
-// controller (connected only while there is one). Keyboard: arrows = d-pad and left stick, Return = START, Tab = SELECT,
-// Space or Z = cross, X = circle, C = square, V = triangle, Q = L1, E = R1, 1 = L2, 3 = R2; I J K L =
-// right stick. Controllers: the usual layout (A cross, B circle, X square, Y triangle, shoulders L1/R1,
+// controller (connected only while there is one). Keyboard: arrows = d-pad and left stick, Return = START,
+// Tab = SELECT, Space or Z = cross, X = circle, C = square, V = triangle, Q = L1, E = R1, 1 = L2, 3 = R2; I J
+// K L = right stick. Controllers: the usual layout (A cross, B circle, X square, Y triangle, shoulders L1/R1,
 // triggers L2/R2, stick clicks L3/R3, back SELECT, start START, d-pad, both sticks). Rumble levels the
 // game sends to a pad are played on its controller.
 #pragma once

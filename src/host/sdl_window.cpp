@@ -4,7 +4,9 @@
 
 namespace host {
 
-SdlWindow::~SdlWindow() { Close(); }
+SdlWindow::~SdlWindow() {
+    Close();
+}
 
 bool SdlWindow::Open(const char* title, int width, int height, std::string* error) {
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {

@@ -36,7 +36,9 @@ void Header(uint8_t* h, int rate, uint32_t dataBytes) {
 
 }  // namespace
 
-WavWriter::~WavWriter() { close(); }
+WavWriter::~WavWriter() {
+    close();
+}
 
 bool WavWriter::open(const char* path, int sampleRate, char* error, int errorSize) {
     close();
@@ -45,7 +47,8 @@ bool WavWriter::open(const char* path, int sampleRate, char* error, int errorSiz
     sampleRate_ = sampleRate;
     file_ = std::fopen(path, "wb");
     if (!file_) {
-        if (error && errorSize > 0) std::snprintf(error, errorSize, "cannot write %s: %s", path, std::strerror(errno));
+        if (error && errorSize > 0)
+            std::snprintf(error, errorSize, "cannot write %s: %s", path, std::strerror(errno));
         return false;
     }
     uint8_t h[44];
@@ -63,7 +66,8 @@ bool WavWriter::write(const int16_t* stereo, int frames) {
         const int n = frames - done < 1024 ? frames - done : 1024;
         for (int i = 0; i < n * kChannels; ++i)
             PutU16(buf + 2 * i, static_cast<uint16_t>(stereo[done * kChannels + i]));
-        if (std::fwrite(buf, kBytesPerFrame, static_cast<size_t>(n), file_) != static_cast<size_t>(n)) failed_ = true;
+        if (std::fwrite(buf, kBytesPerFrame, static_cast<size_t>(n), file_) != static_cast<size_t>(n))
+            failed_ = true;
         done += n;
     }
     frames_ += static_cast<uint64_t>(frames);

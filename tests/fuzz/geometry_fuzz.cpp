@@ -43,7 +43,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const uint64_t px = veEngineGeoBitmapPixelBytes(b);
             for (uint64_t i = 0; i < px; ++i) sink = sink + b->Pixels()[i];
             if (b->palettized)
-                for (uint32_t i = 0; i < b->numColors; ++i) sink = sink + static_cast<uint8_t>(b->Palette()[i]);
+                for (uint32_t i = 0; i < b->numColors; ++i)
+                    sink = sink + static_cast<uint8_t>(b->Palette()[i]);
         }
     }
     x_free(block);

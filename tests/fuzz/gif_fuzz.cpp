@@ -37,7 +37,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Read back whatever a transfer set up, and the display.
     uint8_t back[256];
     gs->ReadImage(back, sizeof(back));
-    static std::vector<uint8_t> display(size_t(console::gs::GsDevice::kDisplayWidth) * console::gs::GsDevice::kDisplayHeight * 4);
+    static std::vector<uint8_t> display(size_t(console::gs::GsDevice::kDisplayWidth) *
+                                        console::gs::GsDevice::kDisplayHeight * 4);
     if (size % 7 == 0) gs->ReadDisplay(display.data());
     return 0;
 }

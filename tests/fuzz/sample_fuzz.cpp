@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)once;
     _SampleHeaderRam h;
     if (veSoundCheckSampleImage(data, static_cast<uint32_t>(size), &h) == 0) {
-        console::SpuWriteMemory(kSoundMemBottom, data + kSampleHeaderDiscBytes, static_cast<uint32_t>(h.length));
+        console::SpuWriteMemory(kSoundMemBottom, data + kSampleHeaderDiscBytes,
+                                static_cast<uint32_t>(h.length));
         Play(kSoundMemBottom, static_cast<uint16_t>(veSoundHardwareRateToPitch(h.sampleRate)), 2000);
     }
     // Raw bytes, whole blocks, ending exactly at the top of sound memory; pitch from the first bytes.

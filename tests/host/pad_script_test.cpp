@@ -14,14 +14,15 @@ using namespace console;
 TEST(PadScript, RulesGiveEachFrameItsButtonsAndSticks) {
     host::PadScript s;
     char err[256] = "";
-    ASSERT_TRUE(s.parse("# attract, then into the menu\n"
-                        "0-119   IDLE\n"
-                        "120-125 start\n"
-                        "\n"
-                        "200     Cross  Up LX=0 ly=255   # hold\n"
-                        "300+    CROSS RY=10\n"
-                        "310     UNPLUGGED\n",
-                        "test", err, sizeof err))
+    ASSERT_TRUE(
+        s.parse("# attract, then into the menu\n"
+                "0-119   IDLE\n"
+                "120-125 start\n"
+                "\n"
+                "200     Cross  Up LX=0 ly=255   # hold\n"
+                "300+    CROSS RY=10\n"
+                "310     UNPLUGGED\n",
+                "test", err, sizeof err))
         << err;
     EXPECT_EQ(s.ruleCount(), 5u);
     PadInput in = s.stateAt(0);
@@ -47,9 +48,10 @@ TEST(PadScript, RulesGiveEachFrameItsButtonsAndSticks) {
 TEST(PadScript, EveryButtonNameMapsToItsBit) {
     host::PadScript s;
     char err[256];
-    ASSERT_TRUE(s.parse("0 L2\n1 R2\n2 L1\n3 R1\n4 TRIANGLE\n5 CIRCLE\n6 CROSS\n7 SQUARE\n8 SELECT\n9 L3\n10 R3\n"
-                        "11 START\n12 UP\n13 RIGHT\n14 DOWN\n15 LEFT\n",
-                        "names", err, sizeof err));
+    ASSERT_TRUE(
+        s.parse("0 L2\n1 R2\n2 L1\n3 R1\n4 TRIANGLE\n5 CIRCLE\n6 CROSS\n7 SQUARE\n8 SELECT\n9 L3\n10 R3\n"
+                "11 START\n12 UP\n13 RIGHT\n14 DOWN\n15 LEFT\n",
+                "names", err, sizeof err));
     for (int f = 0; f < 16; ++f) EXPECT_EQ(s.stateAt(static_cast<uint64_t>(f)).buttons, 1u << f) << f;
 }
 

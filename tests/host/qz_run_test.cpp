@@ -43,8 +43,9 @@ TEST(QzRun, BootsAndLoadsTheCommonObjectsFile) {
     EXPECT_LT(mem, front);
     EXPECT_EQ(r.out.find("WARNING"), std::string::npos) << r.out;
     int used = -1, freeK = -1, largest = -1;
-    ASSERT_EQ(std::sscanf(r.out.c_str() + front, "Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk",
-                          &used, &freeK, &largest),
+    ASSERT_EQ(std::sscanf(r.out.c_str() + front,
+                          "Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk", &used,
+                          &freeK, &largest),
               3);
     EXPECT_GT(used, 0);
     EXPECT_GE(freeK, largest);
@@ -61,8 +62,9 @@ TEST(QzRun, HeapSizeFollowsTheOption) {
     size_t front = r.out.find("Before Frontend Used Mem = ");
     ASSERT_NE(front, std::string::npos);
     int used = -1, freeK = -1, largest = -1;
-    ASSERT_EQ(std::sscanf(r.out.c_str() + front, "Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk",
-                          &used, &freeK, &largest),
+    ASSERT_EQ(std::sscanf(r.out.c_str() + front,
+                          "Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk", &used,
+                          &freeK, &largest),
               3);
     EXPECT_LT(used + freeK, 32 * 1024 + 1);
     EXPECT_GT(used + freeK, 32 * 1024 - 16);
@@ -77,7 +79,8 @@ TEST(QzRun, ShowsFramesAndWritesEveryNthAsPng) {
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000020.png")).empty());
     EXPECT_TRUE(testsupport::ReadText(out.file("frame_000030.png")).empty());
     // A fresh output directory is made when its parent exists.
-    QzResult fresh = RunQz("--disc " + disc.path() + " --out " + out.file("sub") + " --frames 1 --png-every 1");
+    QzResult fresh =
+        RunQz("--disc " + disc.path() + " --out " + out.file("sub") + " --frames 1 --png-every 1");
     EXPECT_EQ(fresh.exitCode, 0) << fresh.out;
     EXPECT_FALSE(testsupport::ReadText(out.file("sub/frame_000001.png")).empty());
 }
@@ -86,8 +89,8 @@ TEST(QzRun, RecordsSoundAndReadsPadScripts) {
     testsupport::TempDir disc, out;
     ASSERT_TRUE(WriteSampleDisc(disc.path()));
     out.write("pad1.txt", std::string("# start pressed for a moment\n0-59 IDLE\n60-65 START\n"));
-    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 30 --wav " + out.file("s.wav") +
-                       " --pad1 " + out.file("pad1.txt"));
+    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 30 --wav " +
+                       out.file("s.wav") + " --pad1 " + out.file("pad1.txt"));
     ASSERT_EQ(r.exitCode, 0) << r.out;
     std::string wav = testsupport::ReadText(out.file("s.wav"));
     ASSERT_GT(wav.size(), 44u);
@@ -116,7 +119,8 @@ TEST(QzRun, MissingModuleEndsWithItsMessage) {
     std::remove(disc.file("SYSTEM/LIBSD.IRX").c_str());
     QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path());
     EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.out.find("x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\SYSTEM\\LIBSD.IRX\n"), std::string::npos)
+    EXPECT_NE(r.out.find("x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\SYSTEM\\LIBSD.IRX\n"),
+              std::string::npos)
         << r.out;
     EXPECT_EQ(r.out.find("filename"), std::string::npos);  // nothing after the failed module ran
 }
@@ -131,7 +135,8 @@ TEST(QzRun, MissingOrCorruptCommonFileIsAnError) {
     std::remove(disc.file("COMMON/qz02dat.bin").c_str());
     r = RunQz("--disc " + disc.path() + " --out " + out.path());
     EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.out.find("FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"), std::string::npos)
+        << r.out;
 }
 
 TEST(QzRun, BadCommandLinesExitTwo) {

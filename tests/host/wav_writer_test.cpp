@@ -48,8 +48,8 @@ TEST(WavWriter, WritesAHeaderThatMatchesTheData) {
     EXPECT_EQ(U32(wav, 4), 36u + 16);
     EXPECT_EQ(wav.substr(8, 8), "WAVEfmt ");
     EXPECT_EQ(U32(wav, 16), 16u);
-    EXPECT_EQ(U16(wav, 20), 1);   // PCM
-    EXPECT_EQ(U16(wav, 22), 2);   // stereo
+    EXPECT_EQ(U16(wav, 20), 1);  // PCM
+    EXPECT_EQ(U16(wav, 22), 2);  // stereo
     EXPECT_EQ(U32(wav, 24), 48000u);
     EXPECT_EQ(U32(wav, 28), 192000u);
     EXPECT_EQ(U16(wav, 32), 4);

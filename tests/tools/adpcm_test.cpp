@@ -21,7 +21,9 @@ double SnrDb(const std::vector<int16_t>& ref, const std::vector<int16_t>& got) {
 
 std::vector<int16_t> Sine(double freq, int rate, int n, double amp) {
     std::vector<int16_t> v(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) v[static_cast<size_t>(i)] = static_cast<int16_t>(std::lround(amp * std::sin(2 * M_PI * freq * i / rate)));
+    for (int i = 0; i < n; ++i)
+        v[static_cast<size_t>(i)] =
+            static_cast<int16_t>(std::lround(amp * std::sin(2 * M_PI * freq * i / rate)));
     return v;
 }
 
@@ -52,7 +54,8 @@ TEST(AdpcmEncoder, FullScaleAndSilenceStayBounded) {
 TEST(AdpcmEncoder, ExactlyRepresentableInputDecodesExactly) {
     // Multiples of 256 in -8..7 steps are nibbles at shift 4 with no prediction.
     std::vector<int16_t> pcm(56);
-    for (size_t i = 0; i < pcm.size(); ++i) pcm[i] = static_cast<int16_t>(((static_cast<int>(i) % 16) - 8) * 256);
+    for (size_t i = 0; i < pcm.size(); ++i)
+        pcm[i] = static_cast<int16_t>(((static_cast<int>(i) % 16) - 8) * 256);
     const std::vector<uint8_t> enc = AdpcmEncode(pcm.data(), pcm.size(), false);
     const std::vector<int16_t> dec = AdpcmDecodeAll(enc.data(), enc.size());
     ASSERT_EQ(dec.size(), 56u);

@@ -13,7 +13,9 @@
 namespace {
 
 std::string g_log;
-void CaptureLog(const char* text) { g_log += text; }
+void CaptureLog(const char* text) {
+    g_log += text;
+}
 
 class AnimWriterTest : public ::testing::Test {
 protected:
@@ -27,8 +29,12 @@ protected:
     void (*saved_)(const char*) = nullptr;
 };
 
-const _animation* Anim(const std::vector<uint8_t>& v) { return reinterpret_cast<const _animation*>(v.data()); }
-uint32_t Size(const std::vector<uint8_t>& v) { return static_cast<uint32_t>(v.size()); }
+const _animation* Anim(const std::vector<uint8_t>& v) {
+    return reinterpret_cast<const _animation*>(v.data());
+}
+uint32_t Size(const std::vector<uint8_t>& v) {
+    return static_cast<uint32_t>(v.size());
+}
 
 struct Pose {
     std::vector<uint8_t> bytes;
@@ -103,7 +109,8 @@ TEST_F(AnimWriterTest, SampleMotionsCheckAndPlayBackTheirFrames) {
     const _skeleton bs{uint32_t(bike.size()), bike.data()};
     const float lengths[] = {1.0f, 0.5f, 0.5f, 0.75f};
     int kindIndex = 0;
-    for (MotionKind kind : {MotionKind::Idle, MotionKind::LeanLeft, MotionKind::LeanRight, MotionKind::Jump}) {
+    for (MotionKind kind :
+         {MotionKind::Idle, MotionKind::LeanLeft, MotionKind::LeanRight, MotionKind::Jump}) {
         SCOPED_TRACE(kindIndex);
         const std::vector<uint8_t> r = WriteRiderMotion(kind), b = WriteBikeMotion(kind);
         ASSERT_FALSE(r.empty());
@@ -146,8 +153,10 @@ TEST_F(AnimWriterTest, LeanRightIsLeanLeftMirrored) {
     std::vector<_bone> rider = RiderSkeletonBones(), bike = BikeSkeletonBones();
     const _skeleton rs{uint32_t(rider.size()), rider.data()};
     const _skeleton bs{uint32_t(bike.size()), bike.data()};
-    const std::vector<uint8_t> rl = WriteRiderMotion(MotionKind::LeanLeft), rr = WriteRiderMotion(MotionKind::LeanRight);
-    const std::vector<uint8_t> bl = WriteBikeMotion(MotionKind::LeanLeft), br = WriteBikeMotion(MotionKind::LeanRight);
+    const std::vector<uint8_t> rl = WriteRiderMotion(MotionKind::LeanLeft),
+                               rr = WriteRiderMotion(MotionKind::LeanRight);
+    const std::vector<uint8_t> bl = WriteBikeMotion(MotionKind::LeanLeft),
+                               br = WriteBikeMotion(MotionKind::LeanRight);
     for (float t : {0.0f, 0.1f, 0.2583f, 0.49f}) {
         Pose a(27), b(27);
         veAnimGetAngle(a.get(), Anim(rl), &rs, 0, t);
@@ -193,7 +202,8 @@ TEST_F(AnimWriterTest, SampledWriterRefusesWhatItCannotWrite) {
 TEST_F(AnimWriterTest, HermiteRoundTrip) {
     std::vector<std::vector<AnimHermiteKey>> chans(9);
     for (size_t c = 0; c < chans.size(); ++c)
-        chans[c] = {{0.0f, {0.1f * c, 0.2f, -0.3f}, {0, 0, 0}}, {0.4f, {0.5f, -0.1f * c, 0.0f}, {1, 0, 0}},
+        chans[c] = {{0.0f, {0.1f * c, 0.2f, -0.3f}, {0, 0, 0}},
+                    {0.4f, {0.5f, -0.1f * c, 0.0f}, {1, 0, 0}},
                     {0.9f, {-0.2f, 0.0f, 0.3f * c}, {0, 0, 0}}};
     const std::vector<uint8_t> v = WriteHermiteAnimation(0.9f, chans);
     ASSERT_FALSE(v.empty());
@@ -256,11 +266,13 @@ TEST_F(AnimWriterTest, DvoRoundTripInEveryRevision) {
     const _skeleton s{33, bones.data()};
     DvoMotion m;
     m.length = 1.0f;
-    m.channels[0] = {{0.0f, {0.1f, 0.2f, -0.3f}, {0.5f, 0, 0}, 0}, {0.5f, {0.4f, -0.25f, 0.5f}, {0, 1, 0}, 0},
+    m.channels[0] = {{0.0f, {0.1f, 0.2f, -0.3f}, {0.5f, 0, 0}, 0},
+                     {0.5f, {0.4f, -0.25f, 0.5f}, {0, 1, 0}, 0},
                      {1.0f, {-0.5f, 0.0f, 0.75f}, {0, 0, 0}, 0}};
     m.channels[11] = {{0.0f, {0.0f, 0.25f, 0.0f}, {0, 0, 0}, 0}, {1.0f, {0.0f, 0.75f, 0.0f}, {0, 0, 0}, 0}};
     m.channels[12] = {{0.0f, {3.0f, 0, 0}, {0, 0, 0}, 1}, {1.0f, {-3.0f, 0, 0}, {0, 0, 0}, 0}};
-    m.channels[25] = {{0.0f, {10.0f, 0.0f, -4.0f}, {0, 0, 0}, 0}, {0.5f, {20.0f, -5.0f, 8.0f}, {2, 0, 0}, 0},
+    m.channels[25] = {{0.0f, {10.0f, 0.0f, -4.0f}, {0, 0, 0}, 0},
+                      {0.5f, {20.0f, -5.0f, 8.0f}, {2, 0, 0}, 0},
                       {1.0f, {30.0f, 0.0f, 16.0f}, {0, 0, 0}, 0}};
     struct Rev {
         uint8_t rev, sub;
@@ -279,7 +291,8 @@ TEST_F(AnimWriterTest, DvoRoundTripInEveryRevision) {
         for (size_t k = 0; k < 3; ++k) {
             veAnimGetAngle(p.get(), Anim(v), &s, 0, m.channels[0][k].time);
             _quaternion want;
-            Q_SetupFromAngles(&want, m.channels[0][k].value[0], m.channels[0][k].value[1], m.channels[0][k].value[2]);
+            Q_SetupFromAngles(&want, m.channels[0][k].value[0], m.channels[0][k].value[1],
+                              m.channels[0][k].value[2]);
             EXPECT_NEAR(p->angles[0].S, want.S, r.tol) << k;
             EXPECT_NEAR(p->angles[0].Axis.x, want.Axis.x, r.tol) << k;
             EXPECT_NEAR(p->angles[0].Axis.z, want.Axis.z, r.tol) << k;
@@ -342,7 +355,8 @@ TEST_F(AnimWriterTest, MalformedWriterOutputIsRefused) {
     const std::vector<uint8_t> ok = WriteRiderMotion(MotionKind::Idle);
     g_log.clear();
     EXPECT_EQ(veAnimCheckAnimation(Anim(ok), Size(ok), &rs), -1);
-    EXPECT_NE(g_log.find("bone 20 has parent 25, not an earlier bone; skeleton refused"), std::string::npos) << g_log;
+    EXPECT_NE(g_log.find("bone 20 has parent 25, not an earlier bone; skeleton refused"), std::string::npos)
+        << g_log;
 }
 
 }  // namespace

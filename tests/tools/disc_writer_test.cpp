@@ -1,5 +1,5 @@
-#include "mkdisc/anim_writer.h"
 #include "mkdisc/disc_writer.h"
+#include "mkdisc/anim_writer.h"
 
 #include <gtest/gtest.h>
 
@@ -25,10 +25,10 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
     x_InitSTDIO();
     PS2CD_ResetFiles();
     sceCdlFILE entry;
-    for (const char* name : {"\\SYSTEM\\IOPRP22.IMG;1", "\\SYSTEM\\SIO2MAN.IRX", "\\SYSTEM\\MTAPMAN.IRX",
-                             "\\SYSTEM\\PADMAN.IRX", "\\SYSTEM\\MCMAN.IRX", "\\SYSTEM\\MCSERV.IRX",
-                             "\\SYSTEM\\LIBSD.IRX", "\\SYSTEM\\SDRDRV.IRX", "\\SYSTEM\\BRNX_AMM.IRX",
-                             "\\AUDIO\\SOUND.TXT"})
+    for (const char* name :
+         {"\\SYSTEM\\IOPRP22.IMG;1", "\\SYSTEM\\SIO2MAN.IRX", "\\SYSTEM\\MTAPMAN.IRX", "\\SYSTEM\\PADMAN.IRX",
+          "\\SYSTEM\\MCMAN.IRX", "\\SYSTEM\\MCSERV.IRX", "\\SYSTEM\\LIBSD.IRX", "\\SYSTEM\\SDRDRV.IRX",
+          "\\SYSTEM\\BRNX_AMM.IRX", "\\AUDIO\\SOUND.TXT"})
         EXPECT_EQ(sceCdSearchFile(&entry, name), 1) << name;
     CFileManager fm;
     void* common = fm.loadFile("COMMON\\qz02dat.bin");
@@ -39,7 +39,8 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
         FsBitmapLayout layout;
         int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
         ASSERT_GT(len, 64) << slot;
-        EXPECT_EQ(fsCheckBitmap(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len), &layout),
+        EXPECT_EQ(fsCheckBitmap(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len),
+                                &layout),
                   FS_BITMAP_OK)
             << slot;
         EXPECT_EQ(layout.fileBytes, static_cast<uint32_t>(len)) << slot;
@@ -47,12 +48,15 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
     // Geometry blocks and fonts pass their readers' checks where the game loads them (in place).
     for (int slot : {0, 1, 2, 6, 7, 8, 9, 10}) {
         int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_EQ(veEngineCheckGeo(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)), 1)
+        EXPECT_EQ(
+            veEngineCheckGeo(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)),
+            1)
             << slot;
     }
     for (int slot : {3, 4, 5, 11}) {
         int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_GT(collisiondata::CheckBlock(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)),
+        EXPECT_GT(collisiondata::CheckBlock(fm.loadSubFile(common, static_cast<unsigned>(slot)),
+                                            static_cast<size_t>(len)),
                   0)
             << slot;
     }
@@ -62,21 +66,25 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
     const _skeleton bike{static_cast<uint32_t>(bikeBones.size()), bikeBones.data()};
     for (int slot : {12, 15, 24, 74}) {
         int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_EQ(veAnimCheckAnimation(static_cast<const _animation*>(fm.loadSubFile(common, static_cast<unsigned>(slot))),
-                                       static_cast<uint32_t>(len), &rider),
+        EXPECT_EQ(veAnimCheckAnimation(
+                      static_cast<const _animation*>(fm.loadSubFile(common, static_cast<unsigned>(slot))),
+                      static_cast<uint32_t>(len), &rider),
                   0)
             << slot;
     }
     for (int slot : {14, 20, 69, 75}) {
         int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_EQ(veAnimCheckAnimation(static_cast<const _animation*>(fm.loadSubFile(common, static_cast<unsigned>(slot))),
-                                       static_cast<uint32_t>(len), &bike),
+        EXPECT_EQ(veAnimCheckAnimation(
+                      static_cast<const _animation*>(fm.loadSubFile(common, static_cast<unsigned>(slot))),
+                      static_cast<uint32_t>(len), &bike),
                   0)
             << slot;
     }
     for (int slot : {139, 143, 147, 148}) {
         int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_EQ(veFontCheckImage(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)), 1)
+        EXPECT_EQ(
+            veFontCheckImage(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)),
+            1)
             << slot;
     }
     x_free(common);
@@ -95,8 +103,8 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
     float v[10];
     int g[3];
     std::string s(static_cast<const char*>(text), static_cast<size_t>(len));
-    EXPECT_EQ(std::sscanf(s.c_str(), "%f %f %f %f %f %f %f %f %f %f %d %d %d", &v[0], &v[1], &v[2], &v[3], &v[4],
-                          &v[5], &v[6], &v[7], &v[8], &v[9], &g[0], &g[1], &g[2]),
+    EXPECT_EQ(std::sscanf(s.c_str(), "%f %f %f %f %f %f %f %f %f %f %d %d %d", &v[0], &v[1], &v[2], &v[3],
+                          &v[4], &v[5], &v[6], &v[7], &v[8], &v[9], &g[0], &g[1], &g[2]),
               13);
     x_free(text);
     console::CdUnmount();

@@ -45,13 +45,15 @@ TEST(FontWriter, HeaderMetricsAndGlyphCells) {
         EXPECT_LE(cd.bounds.botRight.y, h.bitmapHeight);
         if (c > 33) {
             const _char_data& prev = h.charData[c - 1];
-            EXPECT_TRUE(prev.bounds.topLeft.y != cd.bounds.topLeft.y || prev.bounds.botRight.x < cd.bounds.topLeft.x);
+            EXPECT_TRUE(prev.bounds.topLeft.y != cd.bounds.topLeft.y ||
+                        prev.bounds.botRight.x < cd.bounds.topLeft.x);
         }
     }
     // Top row of 'T' is five set cells, scaled: ten pixels of index 1.
     const _char_data& t = h.charData['T'];
     const uint8_t* bits = f.data() + kFontHeaderBytes;
-    for (int x = 0; x < 10; ++x) EXPECT_EQ(bits[size_t(t.bounds.topLeft.y) * h.bitmapWidth + t.bounds.topLeft.x + x], 1) << x;
+    for (int x = 0; x < 10; ++x)
+        EXPECT_EQ(bits[size_t(t.bounds.topLeft.y) * h.bitmapWidth + t.bounds.topLeft.x + x], 1) << x;
     // Colour index 1 is the style's colour; 0 is transparent.
     uint32_t pal[2];
     std::memcpy(pal, f.data() + kFontHeaderBytes + size_t(h.bitmapWidth) * h.bitmapHeight, 8);
@@ -61,8 +63,8 @@ TEST(FontWriter, HeaderMetricsAndGlyphCells) {
 }
 
 TEST(FontWriter, NamedFontsAndRefusals) {
-    for (const char* n : {"debug.fnt", "uni18.fnt", "uni18yel.fnt", "uni25.fnt", "uni25yel.fnt", "unism.fnt", "digital.fnt",
-                          "highligh.fnt"}) {
+    for (const char* n : {"debug.fnt", "uni18.fnt", "uni18yel.fnt", "uni25.fnt", "uni25yel.fnt", "unism.fnt",
+                          "digital.fnt", "highligh.fnt"}) {
         const std::vector<uint8_t> f = WriteNamedFont(n);
         ASSERT_FALSE(f.empty()) << n;
         EXPECT_EQ(veFontCheckImage(f.data(), f.size()), 1) << n;

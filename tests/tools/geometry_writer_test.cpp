@@ -21,7 +21,9 @@ namespace {
 using enginetest::EngineTest;
 
 // A one-colour 8-bit texture.
-BitmapImage Solid(uint32_t rgba) { return CheckerTexture(8, 8, rgba, rgba); }
+BitmapImage Solid(uint32_t rgba) {
+    return CheckerTexture(8, 8, rgba, rgba);
+}
 
 // A block copied into engine memory and initialised.
 struct Block {
@@ -37,7 +39,8 @@ struct Block {
 TEST(GeometryWriter, BlockRecordsFollowThePacketConvention) {
     GeoMesh mesh;
     mesh.materials.push_back(MakeBox(1, 1, 1, 2, 0x80808080, Solid(0x80102030)));  // 48 triangles
-    mesh.materials.push_back(MakeGroundPlane(4, 4, 1, 0x80808080, CheckerTexture(16, 4, 0x80FFFFFF, 0x80000000)));
+    mesh.materials.push_back(
+        MakeGroundPlane(4, 4, 1, 0x80808080, CheckerTexture(16, 4, 0x80FFFFFF, 0x80000000)));
     const std::vector<uint8_t> img = WriteGeometry(mesh);
     ASSERT_FALSE(img.empty());
     Block b(img);
@@ -55,10 +58,10 @@ TEST(GeometryWriter, BlockRecordsFollowThePacketConvention) {
     EXPECT_EQ(info.offsetToExecuteVifCommand, 64 + 48 * 48);
     EXPECT_EQ(mat->packetLength, 3u * (16 + 80 + 48 * 48) / 16);
     const auto* data = reinterpret_cast<const uint32_t*>(reinterpret_cast<const uint8_t*>(mat + 1) + 16);
-    EXPECT_EQ(data[3], 0x6C028000u);                       // header unpack with FLG at data + 12
-    EXPECT_EQ(data[4], 48u);                               // vertex count
-    EXPECT_EQ(data[15], 0x6C008002u | (144u << 16));       // the geometry's unpack just before it
-    EXPECT_EQ(data[(64 + 48 * 48) / 4], 0x17000000u);      // MSCNT
+    EXPECT_EQ(data[3], 0x6C028000u);                   // header unpack with FLG at data + 12
+    EXPECT_EQ(data[4], 48u);                           // vertex count
+    EXPECT_EQ(data[15], 0x6C008002u | (144u << 16));   // the geometry's unpack just before it
+    EXPECT_EQ(data[(64 + 48 * 48) / 4], 0x17000000u);  // MSCNT
     // The bounding box covers both materials: the box (y -1..1) and the 4 x 4 plane (x, z -2..2).
     EXPECT_FLOAT_EQ(b.p->bBox.corner[0][0], -2.0f);
     EXPECT_FLOAT_EQ(b.p->bBox.corner[0][1], -1.0f);
@@ -87,7 +90,9 @@ TEST(GeometryWriter, MeshesAreClosedAndWoundOutwards) {
         double v = 0;
         for (size_t i = 0; i < m.triangles.size(); i += 3) {
             const GeoVertex &a = m.triangles[i], &b = m.triangles[i + 1], &c = m.triangles[i + 2];
-            v += (a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) + a.z * (b.x * c.y - b.y * c.x)) / 6.0;
+            v += (a.x * (b.y * c.z - b.z * c.y) - a.y * (b.x * c.z - b.z * c.x) +
+                  a.z * (b.x * c.y - b.y * c.x)) /
+                 6.0;
         }
         return v;
     };
@@ -95,11 +100,13 @@ TEST(GeometryWriter, MeshesAreClosedAndWoundOutwards) {
     EXPECT_NEAR(volume(MakeBox(1, 2, 3, 3, 0, t)), 2 * 4 * 6, 1e-3);
     EXPECT_NEAR(volume(MakeCylinder(1, 2, 64, 0, t)), 3.14159 * 2, 0.02);
     // Each triangle's normal agrees with its winding.
-    for (const GeoMaterial& m : {MakeBox(1, 1, 1, 1, 0, t), MakeCylinder(1, 1, 8, 0, t), MakeGroundPlane(2, 2, 2, 0, t)})
+    for (const GeoMaterial& m :
+         {MakeBox(1, 1, 1, 1, 0, t), MakeCylinder(1, 1, 8, 0, t), MakeGroundPlane(2, 2, 2, 0, t)})
         for (size_t i = 0; i < m.triangles.size(); i += 3) {
             const GeoVertex &a = m.triangles[i], &b = m.triangles[i + 1], &c = m.triangles[i + 2];
             const float e1[3] = {b.x - a.x, b.y - a.y, b.z - a.z}, e2[3] = {c.x - a.x, c.y - a.y, c.z - a.z};
-            const float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2], e1[0] * e2[1] - e1[1] * e2[0]};
+            const float n[3] = {e1[1] * e2[2] - e1[2] * e2[1], e1[2] * e2[0] - e1[0] * e2[2],
+                                e1[0] * e2[1] - e1[1] * e2[0]};
             EXPECT_GT(n[0] * a.nx + n[1] * a.ny + n[2] * a.nz, 0.0f) << i;
         }
     // The ground plane faces -y.

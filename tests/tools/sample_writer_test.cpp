@@ -14,7 +14,8 @@ namespace {
 double Frequency(const std::vector<int16_t>& v, int rate) {
     std::vector<double> t;
     for (size_t i = 1; i < v.size(); ++i)
-        if (v[i - 1] < 0 && v[i] >= 0) t.push_back(static_cast<double>(i - 1) + static_cast<double>(-v[i - 1]) / (v[i] - v[i - 1]));
+        if (v[i - 1] < 0 && v[i] >= 0)
+            t.push_back(static_cast<double>(i - 1) + static_cast<double>(-v[i - 1]) / (v[i] - v[i - 1]));
     return t.size() < 2 ? 0 : (t.size() - 1) * static_cast<double>(rate) / (t.back() - t.front());
 }
 

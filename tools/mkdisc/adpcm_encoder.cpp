@@ -63,7 +63,8 @@ std::vector<uint8_t> AdpcmEncode(const int16_t* pcm, size_t count, bool loop) {
         if (loop && b == 0) flags |= kAdpcmFlagLoopStart;
         if (b + 1 == blocks) flags |= loop ? (kAdpcmFlagLoopEnd | kAdpcmFlagRepeat) : kAdpcmFlagLoopEnd;
         block[1] = flags;
-        for (int i = 0; i < kAdpcmBlockSamples / 2; ++i) block[2 + i] = static_cast<uint8_t>(nib[2 * i] | nib[2 * i + 1] << 4);
+        for (int i = 0; i < kAdpcmBlockSamples / 2; ++i)
+            block[2 + i] = static_cast<uint8_t>(nib[2 * i] | nib[2 * i + 1] << 4);
         // Carry the decoder's history into the next block.
         int16_t decoded[kAdpcmBlockSamples];
         AdpcmDecodeBlock(block, decoded, &h1, &h2);

@@ -25,7 +25,9 @@ int ExponentFor(float v, int lo, int hi, long maxMag) {
     return -1;
 }
 
-long Quantise(float v, int e) { return std::lround(double(v) * double(1 << e)); }
+long Quantise(float v, int e) {
+    return std::lround(double(v) * double(1 << e));
+}
 
 // Sign bit and 3-bit exponent field of a packed component; the magnitude byte goes to *mag.
 bool PackComponent(float v, int bias, uint8_t* field, uint8_t* mag) {
@@ -130,7 +132,8 @@ std::vector<uint8_t> WriteSampledAnimation(uint16_t version, const std::vector<S
     return out;
 }
 
-std::vector<uint8_t> WriteHermiteAnimation(float length, const std::vector<std::vector<AnimHermiteKey>>& channels) {
+std::vector<uint8_t> WriteHermiteAnimation(float length,
+                                           const std::vector<std::vector<AnimHermiteKey>>& channels) {
     if (channels.size() > kHermiteMaxChannels) return {};
     std::vector<uint8_t> out;
     Append(out, _animation{3, 0, 0, length});
@@ -229,7 +232,8 @@ std::vector<uint8_t> WriteDvoAnimation(const DvoMotion& m) {
         for (const DvoKeyValues& k : ch) {
             if (!packed) {
                 const AnimDvoKey e = EncodeDvoKey(k);
-                keys.insert(keys.end(), reinterpret_cast<const uint8_t*>(&e), reinterpret_cast<const uint8_t*>(&e) + 16);
+                keys.insert(keys.end(), reinterpret_cast<const uint8_t*>(&e),
+                            reinterpret_cast<const uint8_t*>(&e) + 16);
                 continue;
             }
             uint8_t p[kDvoPackedKeyBytes];
@@ -263,25 +267,32 @@ std::vector<uint8_t> WriteDvoAnimation(const DvoMotion& m) {
 
 std::vector<_bone> RiderSkeletonBones() {
     static const BoneDef kRider[] = {
-        {"pelvis", -1, {0, -95, 0}, 0},   {"waist", 0, {0, -10, 0}, 0},      {"spine", 1, {0, -15, 0}, 0},
-        {"chest", 2, {0, -15, 0}, 0},     {"neck", 3, {0, -15, 0}, 0},       {"l_clavicle", 3, {6, -12, 0}, 10},
-        {"l_shoulder", 5, {12, 0, 0}, 11}, {"l_elbow", 6, {4, 22, 12}, 12},  {"l_hand", 7, {0, 2, 26}, 13},
-        {"l_fingers", 8, {0, 0, 8}, 14},  {"r_clavicle", 3, {-6, -12, 0}, 5}, {"r_shoulder", 10, {-12, 0, 0}, 6},
-        {"r_elbow", 11, {-4, 22, 12}, 7}, {"r_hand", 12, {0, 2, 26}, 8},     {"r_fingers", 13, {0, 0, 8}, 9},
-        {"head", 4, {0, -14, 2}, 0},      {"hips", 0, {0, 4, 0}, 0},         {"l_hip", 16, {10, 0, 0}, 22},
-        {"l_thigh", 17, {0, 2, 0}, 23},   {"l_knee", 18, {0, 30, 28}, 24},   {"l_foot", 19, {0, 42, -12}, 25},
-        {"l_toe", 20, {0, 6, 12}, 26},    {"r_hip", 16, {-10, 0, 0}, 17},    {"r_thigh", 22, {0, 2, 0}, 18},
-        {"r_knee", 23, {0, 30, 28}, 19},  {"r_foot", 24, {0, 42, -12}, 20},  {"r_toe", 25, {0, 6, 12}, 21},
+        {"pelvis", -1, {0, -95, 0}, 0},     {"waist", 0, {0, -10, 0}, 0},
+        {"spine", 1, {0, -15, 0}, 0},       {"chest", 2, {0, -15, 0}, 0},
+        {"neck", 3, {0, -15, 0}, 0},        {"l_clavicle", 3, {6, -12, 0}, 10},
+        {"l_shoulder", 5, {12, 0, 0}, 11},  {"l_elbow", 6, {4, 22, 12}, 12},
+        {"l_hand", 7, {0, 2, 26}, 13},      {"l_fingers", 8, {0, 0, 8}, 14},
+        {"r_clavicle", 3, {-6, -12, 0}, 5}, {"r_shoulder", 10, {-12, 0, 0}, 6},
+        {"r_elbow", 11, {-4, 22, 12}, 7},   {"r_hand", 12, {0, 2, 26}, 8},
+        {"r_fingers", 13, {0, 0, 8}, 9},    {"head", 4, {0, -14, 2}, 0},
+        {"hips", 0, {0, 4, 0}, 0},          {"l_hip", 16, {10, 0, 0}, 22},
+        {"l_thigh", 17, {0, 2, 0}, 23},     {"l_knee", 18, {0, 30, 28}, 24},
+        {"l_foot", 19, {0, 42, -12}, 25},   {"l_toe", 20, {0, 6, 12}, 26},
+        {"r_hip", 16, {-10, 0, 0}, 17},     {"r_thigh", 22, {0, 2, 0}, 18},
+        {"r_knee", 23, {0, 30, 28}, 19},    {"r_foot", 24, {0, 42, -12}, 20},
+        {"r_toe", 25, {0, 6, 12}, 21},
     };
     return BuildBones(kRider, sizeof kRider / sizeof kRider[0]);
 }
 
 std::vector<_bone> BikeSkeletonBones() {
     static const BoneDef kBike[] = {
-        {"frame", -1, {0, -60, 0}, 0},      {"steering", 0, {0, -25, 45}, 0}, {"handlebar", 1, {0, -10, -5}, 0},
-        {"fork", 1, {0, 40, 20}, 0},        {"front_wheel", 3, {0, 15, 10}, 0}, {"seat", 0, {0, -20, -15}, 0},
-        {"l_peg", 0, {15, 10, 0}, 7},       {"r_peg", 0, {-15, 10, 0}, 6},    {"engine", 0, {0, 10, 10}, 0},
-        {"exhaust", 8, {-12, -5, -30}, 0},  {"swingarm", 0, {0, 10, -15}, 0}, {"rear_wheel", 10, {0, 15, -45}, 0},
+        {"frame", -1, {0, -60, 0}, 0},      {"steering", 0, {0, -25, 45}, 0},
+        {"handlebar", 1, {0, -10, -5}, 0},  {"fork", 1, {0, 40, 20}, 0},
+        {"front_wheel", 3, {0, 15, 10}, 0}, {"seat", 0, {0, -20, -15}, 0},
+        {"l_peg", 0, {15, 10, 0}, 7},       {"r_peg", 0, {-15, 10, 0}, 6},
+        {"engine", 0, {0, 10, 10}, 0},      {"exhaust", 8, {-12, -5, -30}, 0},
+        {"swingarm", 0, {0, 10, -15}, 0},   {"rear_wheel", 10, {0, 15, -45}, 0},
     };
     return BuildBones(kBike, sizeof kBike / sizeof kBike[0]);
 }
@@ -314,10 +325,10 @@ std::vector<SampledFrame> RiderMotionFrames(MotionKind kind) {
             }
             case MotionKind::LeanLeft: {
                 const float s = Smooth(float(i) / float(count - 1));
-                f.bones[0] = Euler(0, 0, 0.35f * s);    // the body rolls into the turn
-                f.bones[15] = Euler(0, 0, -0.2f * s);   // the head stays nearer level
+                f.bones[0] = Euler(0, 0, 0.35f * s);          // the body rolls into the turn
+                f.bones[15] = Euler(0, 0, -0.2f * s);         // the head stays nearer level
                 f.bones[19] = Euler(-0.2f - 0.4f * s, 0, 0);  // inside knee comes up
-                f.bones[18] = Euler(0, 0, 0.3f * s);    // and out
+                f.bones[18] = Euler(0, 0, 0.3f * s);          // and out
                 f.root.x += 4.0f * s;
                 break;
             }
@@ -334,7 +345,8 @@ std::vector<SampledFrame> RiderMotionFrames(MotionKind kind) {
                 f.bones[11] = Euler(0, 0, -0.3f * lift);
                 break;
             }
-            case MotionKind::LeanRight: break;
+            case MotionKind::LeanRight:
+                break;
         }
     }
     return frames;
@@ -374,12 +386,17 @@ std::vector<SampledFrame> BikeMotionFrames(MotionKind kind) {
                 f.bones[3] = Euler(0.1f * air, 0, 0);
                 break;
             }
-            case MotionKind::LeanRight: break;
+            case MotionKind::LeanRight:
+                break;
         }
     }
     return frames;
 }
 
-std::vector<uint8_t> WriteRiderMotion(MotionKind kind) { return WriteSampledAnimation(2, RiderMotionFrames(kind)); }
+std::vector<uint8_t> WriteRiderMotion(MotionKind kind) {
+    return WriteSampledAnimation(2, RiderMotionFrames(kind));
+}
 
-std::vector<uint8_t> WriteBikeMotion(MotionKind kind) { return WriteSampledAnimation(1, BikeMotionFrames(kind)); }
+std::vector<uint8_t> WriteBikeMotion(MotionKind kind) {
+    return WriteSampledAnimation(1, BikeMotionFrames(kind));
+}

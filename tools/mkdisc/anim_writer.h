@@ -24,7 +24,8 @@ struct SampledFrame {
 std::vector<uint8_t> WriteSampledAnimation(uint16_t version, const std::vector<SampledFrame>& frames);
 
 // Version 3: channel c drives bone remapArray[c]. Empty for more than 30 channels.
-std::vector<uint8_t> WriteHermiteAnimation(float length, const std::vector<std::vector<AnimHermiteKey>>& channels);
+std::vector<uint8_t> WriteHermiteAnimation(float length,
+                                           const std::vector<std::vector<AnimHermiteKey>>& channels);
 
 // A version 6 key before quantisation.
 struct DvoKeyValues {
@@ -35,9 +36,9 @@ struct DvoKeyValues {
 };
 
 struct DvoMotion {
-    uint8_t revision = 1;     // 1 or 2
-    uint8_t subRevision = 0;  // 0 or 1 with revision 1
-    float length = 0.0f;      // seconds
+    uint8_t revision = 1;                                          // 1 or 2
+    uint8_t subRevision = 0;                                       // 0 or 1 with revision 1
+    float length = 0.0f;                                           // seconds
     std::array<std::vector<DvoKeyValues>, kDvoChannels> channels;  // empty = absent
 };
 

@@ -2,8 +2,8 @@
 
 #include <sys/stat.h>
 
-#include <cstdio>
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -51,8 +51,9 @@ bool WriteText(const std::string& dir, const std::string& rel, const std::string
 
 // The I/O processor's modules: the stand-in only needs them present.
 bool WriteSystemFiles(const std::string& dir) {
-    static const char* const kFiles[] = {"IOPRP22.IMG", "SIO2MAN.IRX", "MTAPMAN.IRX", "PADMAN.IRX", "MCMAN.IRX",
-                                         "MCSERV.IRX",  "LIBSD.IRX",   "SDRDRV.IRX",  "BRNX_AMM.IRX"};
+    static const char* const kFiles[] = {"IOPRP22.IMG", "SIO2MAN.IRX", "MTAPMAN.IRX",
+                                         "PADMAN.IRX",  "MCMAN.IRX",   "MCSERV.IRX",
+                                         "LIBSD.IRX",   "SDRDRV.IRX",  "BRNX_AMM.IRX"};
     for (const char* name : kFiles) {
         std::string text = std::string("qz sample disc: I/O processor module ") + name + "\n";
         if (!WriteText(dir, std::string("SYSTEM/") + name, text)) return false;
@@ -112,20 +113,29 @@ std::vector<uint8_t> CommonTexture(int slot) {
 // Sub-files that are fonts, by name.
 const char* CommonFontName(int i) {
     switch (i) {
-        case 139: return "debug.fnt";
-        case 143: return "uni18.fnt";
-        case 147: return "uni18yel.fnt";
-        case 148: return "uni25yel.fnt";
-        default: return nullptr;
+        case 139:
+            return "debug.fnt";
+        case 143:
+            return "uni18.fnt";
+        case 147:
+            return "uni18yel.fnt";
+        case 148:
+            return "uni25yel.fnt";
+        default:
+            return nullptr;
     }
 }
 
 // Bike detail levels (0-2) and shadow (6), rider detail levels (9, 8, 7) and shadow (10).
-bool IsCommonGeometry(int i) { return (i >= 0 && i <= 2) || (i >= 6 && i <= 10); }
+bool IsCommonGeometry(int i) {
+    return (i >= 0 && i <= 2) || (i >= 6 && i <= 10);
+}
 
 // Collision shapes of the bike and rider (metres, +y down): a body box, and for the bike a second box for
 // the wheels' span.
-bool IsCommonCollision(int i) { return (i >= 3 && i <= 5) || i == 11; }
+bool IsCommonCollision(int i) {
+    return (i >= 3 && i <= 5) || i == 11;
+}
 
 std::vector<uint8_t> CommonCollision(int i) {
     if (i == 3)
@@ -145,7 +155,8 @@ std::vector<uint8_t> CommonMotion(int i) {
     };
     if (in({12, 13, 22, 33})) return WriteRiderMotion(MotionKind::Idle);
     if (in({15, 17, 19, 21, 31, 70})) return WriteRiderMotion(MotionKind::LeanLeft);
-    if ((i >= 24 && i <= 27) || i == 29 || (i >= 35 && i <= 68) || i == 74) return WriteRiderMotion(MotionKind::Jump);
+    if ((i >= 24 && i <= 27) || i == 29 || (i >= 35 && i <= 68) || i == 74)
+        return WriteRiderMotion(MotionKind::Jump);
     if (in({14, 30, 34})) return WriteBikeMotion(MotionKind::Idle);
     if (in({20, 32, 71})) return WriteBikeMotion(MotionKind::LeanLeft);
     if (in({69, 75})) return WriteBikeMotion(MotionKind::Jump);
@@ -187,7 +198,8 @@ bool WriteCommonObjects(const std::string& dir) {
 bool WriteFrontEndFonts(const std::string& dir) {
     for (const char* name : {"uni18.fnt", "highligh.fnt"}) {
         std::vector<uint8_t> font = WriteNamedFont(name);
-        if (font.empty() || !WriteFile(dir, std::string("frontend/") + name, font.data(), font.size())) return false;
+        if (font.empty() || !WriteFile(dir, std::string("frontend/") + name, font.data(), font.size()))
+            return false;
     }
     return true;
 }
@@ -199,5 +211,6 @@ bool WriteSampleDisc(const std::string& dir) {
         std::fprintf(stderr, "mkdisc: cannot create %s\n", dir.c_str());
         return false;
     }
-    return WriteSystemFiles(dir) && WriteSoundTuning(dir) && WriteCommonObjects(dir) && WriteFrontEndFonts(dir);
+    return WriteSystemFiles(dir) && WriteSoundTuning(dir) && WriteCommonObjects(dir) &&
+           WriteFrontEndFonts(dir);
 }

@@ -7,9 +7,9 @@
 #include <vector>
 
 struct FontStyle {
-    int scale = 1;                  // each glyph pixel becomes scale x scale pixels
-    uint32_t rgba = 0x80FFFFFF;     // colour of the glyph pixels (r in the low byte, alpha 0x80 = opaque)
-    uint8_t spacing = 1;            // extra pixels after each character
+    int scale = 1;               // each glyph pixel becomes scale x scale pixels
+    uint32_t rgba = 0x80FFFFFF;  // colour of the glyph pixels (r in the low byte, alpha 0x80 = opaque)
+    uint8_t spacing = 1;         // extra pixels after each character
 };
 
 // The font file; empty for a scale outside 1..4.

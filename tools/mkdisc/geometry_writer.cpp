@@ -23,15 +23,17 @@ void PutF(std::vector<uint8_t>& out, float a, float b, float c, float d) {
 }
 
 // The subpackets of one material: batches of the family's triangle count.
-std::vector<uint8_t> Packet(const GeoMaterial& m, bool lit, bool family32, int context, uint32_t* numPackets) {
+std::vector<uint8_t> Packet(const GeoMaterial& m, bool lit, bool family32, int context,
+                            uint32_t* numPackets) {
     std::vector<uint8_t> out;
-    const size_t perBatch = 3 * (family32 ? console::vu::kGeoBatchTriangles32 : console::vu::kGeoBatchTriangles16);
+    const size_t perBatch =
+        3 * (family32 ? console::vu::kGeoBatchTriangles32 : console::vu::kGeoBatchTriangles16);
     *numPackets = 0;
     for (size_t first = 0; first < m.triangles.size(); first += perBatch) {
         const uint32_t n = static_cast<uint32_t>(std::min(perBatch, m.triangles.size() - first));
         const uint32_t next = 80 + 48 * n;
         Put32(out, next, 64, 64 + 48 * n, 0);  // the info record
-        Put32(out, 0, 0, 0, 0x6C028000);        // UNPACK V4-32, 2 qw to TOPS + 0
+        Put32(out, 0, 0, 0, 0x6C028000);       // UNPACK V4-32, 2 qw to TOPS + 0
         Put32(out, n, 0, 0, 0);
         const uint64_t prim = 3 | (1u << 3) | (1u << 4) | (uint64_t(context) << 9);
         const uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (prim << 47) | (3ull << 60), 0x512};
@@ -66,8 +68,8 @@ bool PutBitmap(std::vector<uint8_t>& out, const BitmapImage& img) {
     return true;
 }
 
-void Quad(GeoMaterial& m, const float a[3], const float b[3], const float c[3], const float d[3], const float n[3],
-          uint32_t rgba, float s0, float t0, float s1, float t1) {
+void Quad(GeoMaterial& m, const float a[3], const float b[3], const float c[3], const float d[3],
+          const float n[3], uint32_t rgba, float s0, float t0, float s1, float t1) {
     auto v = [&](const float* p, float s, float t) {
         GeoVertex g;
         g.x = p[0], g.y = p[1], g.z = p[2];
@@ -77,7 +79,8 @@ void Quad(GeoMaterial& m, const float a[3], const float b[3], const float c[3], 
         return g;
     };
     // a b c d run around the quad so that (b - a) x (c - a) is the outward normal.
-    for (const GeoVertex& g : {v(a, s0, t0), v(b, s1, t0), v(c, s1, t1), v(a, s0, t0), v(c, s1, t1), v(d, s0, t1)})
+    for (const GeoVertex& g :
+         {v(a, s0, t0), v(b, s1, t0), v(c, s1, t1), v(a, s0, t0), v(c, s1, t1), v(d, s0, t1)})
         m.triangles.push_back(g);
 }
 
@@ -137,8 +140,9 @@ std::vector<uint8_t> WriteGeometry(const GeoMesh& mesh) {
         h.numTriangles += rec.numTriangles;
     }
     // Corners 1-4 are the near face (z low) in order around it, 5-8 the far face.
-    const float box[8][3] = {{lo[0], lo[1], lo[2]}, {hi[0], lo[1], lo[2]}, {hi[0], hi[1], lo[2]}, {lo[0], hi[1], lo[2]},
-                             {lo[0], lo[1], hi[2]}, {hi[0], lo[1], hi[2]}, {hi[0], hi[1], hi[2]}, {lo[0], hi[1], hi[2]}};
+    const float box[8][3] = {{lo[0], lo[1], lo[2]}, {hi[0], lo[1], lo[2]}, {hi[0], hi[1], lo[2]},
+                             {lo[0], hi[1], lo[2]}, {lo[0], lo[1], hi[2]}, {hi[0], lo[1], hi[2]},
+                             {hi[0], hi[1], hi[2]}, {lo[0], hi[1], hi[2]}};
     for (int c = 0; c < 8; ++c) {
         for (int k = 0; k < 3; ++k) h.bBox.corner[c][k] = box[c][k];
         h.bBox.corner[c][3] = 1.0f;
@@ -166,8 +170,9 @@ GeoMaterial MakeBox(float hx, float hy, float hz, int n, uint32_t rgba, const Bi
         float n[3], u[3], v[3];
     };
     static constexpr Face kFaces[6] = {
-        {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}},  {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}}, {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}},
-        {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}}, {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}},  {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}},
+        {{1, 0, 0}, {0, 1, 0}, {0, 0, 1}}, {{-1, 0, 0}, {0, 0, 1}, {0, 1, 0}},
+        {{0, 1, 0}, {0, 0, 1}, {1, 0, 0}}, {{0, -1, 0}, {1, 0, 0}, {0, 0, 1}},
+        {{0, 0, 1}, {1, 0, 0}, {0, 1, 0}}, {{0, 0, -1}, {0, 1, 0}, {1, 0, 0}},
     };
     const float ext[3] = {hx, hy, hz};
     for (const Face& f : kFaces) {
@@ -183,13 +188,15 @@ GeoMaterial MakeBox(float hx, float hy, float hz, int n, uint32_t rgba, const Bi
                 point(a1, b0, p1);
                 point(a1, b1, p2);
                 point(a0, b1, p3);
-                Quad(m, p0, p1, p2, p3, f.n, rgba, float(i) / n, float(j) / n, float(i + 1) / n, float(j + 1) / n);
+                Quad(m, p0, p1, p2, p3, f.n, rgba, float(i) / n, float(j) / n, float(i + 1) / n,
+                     float(j + 1) / n);
             }
     }
     return m;
 }
 
-GeoMaterial MakeCylinder(float radius, float height, int segments, uint32_t rgba, const BitmapImage& texture) {
+GeoMaterial MakeCylinder(float radius, float height, int segments, uint32_t rgba,
+                         const BitmapImage& texture) {
     GeoMaterial m;
     m.texture = texture;
     if (segments < 3) segments = 3;
@@ -280,7 +287,8 @@ GeoMesh Bike(int segments) {
     GeoMaterial wheels;
     wheels.texture = rubber;
     for (float z : {-0.70f, 0.70f})
-        Append(wheels, Placed(MakeCylinder(0.33f, 0.12f, segments, 0x80808080, rubber), kAxleX, 0, -0.33f, z));
+        Append(wheels,
+               Placed(MakeCylinder(0.33f, 0.12f, segments, 0x80808080, rubber), kAxleX, 0, -0.33f, z));
     GeoMesh mesh;
     mesh.materials = {body, wheels};
     return mesh;
@@ -293,15 +301,16 @@ GeoMesh Rider(int headSegments) {
     GeoMaterial body;
     body.texture = suit;
     for (float x : {-0.13f, 0.13f}) {
-        Append(body, Box(0.07f, 0.07f, 0.22f, x, -0.85f, -0.05f, suit));   // thigh
-        Append(body, Box(0.06f, 0.22f, 0.06f, x, -0.60f, 0.15f, suit));    // shin
+        Append(body, Box(0.07f, 0.07f, 0.22f, x, -0.85f, -0.05f, suit));        // thigh
+        Append(body, Box(0.06f, 0.22f, 0.06f, x, -0.60f, 0.15f, suit));         // shin
         Append(body, Box(0.05f, 0.05f, 0.22f, x * 1.7f, -1.30f, 0.30f, suit));  // arm
     }
     Append(body, Box(0.18f, 0.28f, 0.12f, 0, -1.18f, -0.05f, suit));  // torso
     GeoMaterial head;
     head.texture = helmet;
     if (headSegments >= 3)
-        Append(head, Placed(MakeCylinder(0.13f, 0.26f, headSegments, 0x80808080, helmet), kIdentity, 0, -1.62f, 0));
+        Append(head,
+               Placed(MakeCylinder(0.13f, 0.26f, headSegments, 0x80808080, helmet), kIdentity, 0, -1.62f, 0));
     else
         Append(head, Box(0.13f, 0.13f, 0.13f, 0, -1.62f, 0, helmet));
     GeoMesh mesh;
@@ -312,7 +321,8 @@ GeoMesh Rider(int headSegments) {
 // A soft dark oval-ish shadow: a small ground quad with a dark, half-transparent texture.
 GeoMesh Shadow(float width, float length) {
     GeoMesh mesh;
-    mesh.materials.push_back(MakeGroundPlane(width, length, 1, 0x80808080, CheckerTexture(8, 8, 0x40101010, 0x40101010)));
+    mesh.materials.push_back(
+        MakeGroundPlane(width, length, 1, 0x80808080, CheckerTexture(8, 8, 0x40101010, 0x40101010)));
     return mesh;
 }
 
@@ -320,14 +330,23 @@ GeoMesh Shadow(float width, float length) {
 
 std::vector<uint8_t> WriteCommonGeometry(int index) {
     switch (index) {
-        case 0: return WriteGeometry(Bike(16));  // bike, finest level of detail
-        case 1: return WriteGeometry(Bike(10));
-        case 2: return WriteGeometry(Bike(6));
-        case 6: return WriteGeometry(Shadow(0.6f, 1.8f));
-        case 7: return WriteGeometry(Rider(0));  // rider, coarsest level of detail
-        case 8: return WriteGeometry(Rider(6));
-        case 9: return WriteGeometry(Rider(12));
-        case 10: return WriteGeometry(Shadow(0.7f, 0.9f));
-        default: return {};
+        case 0:
+            return WriteGeometry(Bike(16));  // bike, finest level of detail
+        case 1:
+            return WriteGeometry(Bike(10));
+        case 2:
+            return WriteGeometry(Bike(6));
+        case 6:
+            return WriteGeometry(Shadow(0.6f, 1.8f));
+        case 7:
+            return WriteGeometry(Rider(0));  // rider, coarsest level of detail
+        case 8:
+            return WriteGeometry(Rider(6));
+        case 9:
+            return WriteGeometry(Rider(12));
+        case 10:
+            return WriteGeometry(Shadow(0.7f, 0.9f));
+        default:
+            return {};
     }
 }

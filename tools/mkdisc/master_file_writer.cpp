@@ -5,11 +5,17 @@
 #include "game/files/master_file_format.h"
 
 namespace {
-void PutU32(std::vector<uint8_t>& out, uint32_t offset, uint32_t v) { std::memcpy(out.data() + offset, &v, 4); }
-uint32_t Align16(uint32_t v) { return (v + 15) & ~15u; }
+void PutU32(std::vector<uint8_t>& out, uint32_t offset, uint32_t v) {
+    std::memcpy(out.data() + offset, &v, 4);
+}
+uint32_t Align16(uint32_t v) {
+    return (v + 15) & ~15u;
+}
 }  // namespace
 
-void MasterFileWriter::beginLabel() { labelFirst_.push_back(static_cast<uint32_t>(subFiles_.size())); }
+void MasterFileWriter::beginLabel() {
+    labelFirst_.push_back(static_cast<uint32_t>(subFiles_.size()));
+}
 
 int MasterFileWriter::add(const std::vector<uint8_t>& bytes) {
     subFiles_.push_back(bytes);

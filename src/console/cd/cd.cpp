@@ -135,10 +135,18 @@ void CdUnmount() {
     g_lastStatus = 0;
 }
 
-bool CdMounted() { return g_mounted; }
-const char* CdRoot() { return g_root.c_str(); }
-uint64_t CdReadCount() { return g_readCount; }
-void CdInjectReadErrors(int count) { g_injectedErrors = count; }
+bool CdMounted() {
+    return g_mounted;
+}
+const char* CdRoot() {
+    return g_root.c_str();
+}
+uint64_t CdReadCount() {
+    return g_readCount;
+}
+void CdInjectReadErrors(int count) {
+    g_injectedErrors = count;
+}
 
 bool CdHostPath(const char* discName, char* out, int outSize) {
     const DiscFile* f = Find(KeyOf(discName));
@@ -151,9 +159,15 @@ bool CdHostPath(const char* discName, char* out, int outSize) {
 
 using namespace console;
 
-int sceCdInit(int) { return 1; }
-int sceCdMmode(int) { return 1; }
-int sceCdDiskReady(int) { return 2; }  // complete: ready for commands
+int sceCdInit(int) {
+    return 1;
+}
+int sceCdMmode(int) {
+    return 1;
+}
+int sceCdDiskReady(int) {
+    return 2;
+}  // complete: ready for commands
 
 int sceCdSearchFile(sceCdlFILE* entry, const char* name) {
     if (!entry || !g_mounted) return 0;
@@ -184,5 +198,9 @@ int sceCdRead(uint32_t lsn, uint32_t sectors, void* buf, sceCdRMode*) {
     return 1;
 }
 
-int sceCdSync(int) { return g_lastStatus; }
-int sceCdGetDiskType() { return g_mounted ? SCECdDVD : 0; }
+int sceCdSync(int) {
+    return g_lastStatus;
+}
+int sceCdGetDiskType() {
+    return g_mounted ? SCECdDVD : 0;
+}

@@ -7,9 +7,13 @@ namespace {
 char g_outDir[512];
 }
 
-void SetOutputDirectory(const char* dir) { std::snprintf(g_outDir, sizeof g_outDir, "%s", dir ? dir : ""); }
+void SetOutputDirectory(const char* dir) {
+    std::snprintf(g_outDir, sizeof g_outDir, "%s", dir ? dir : "");
+}
 
-const char* OutputDirectory() { return g_outDir; }
+const char* OutputDirectory() {
+    return g_outDir;
+}
 
 std::FILE* OutputOpen(const char* name) {
     if (!name || !g_outDir[0]) return nullptr;

@@ -35,10 +35,17 @@ uint64_t g_dropped = 0, g_runs = 0;
 void Feed(int channel, const uint8_t* data, uint32_t qwc) {
     if (qwc == 0) return;
     switch (channel) {
-        case SCE_DMA_VIF0: vif::Vif0().Write(reinterpret_cast<const uint32_t*>(data), size_t(qwc) * 4); break;
-        case SCE_DMA_VIF1: vif::Vif1().Write(reinterpret_cast<const uint32_t*>(data), size_t(qwc) * 4); break;
-        case SCE_DMA_GIF: gif::Gif().Write(3, data, qwc); break;
-        default: break;
+        case SCE_DMA_VIF0:
+            vif::Vif0().Write(reinterpret_cast<const uint32_t*>(data), size_t(qwc) * 4);
+            break;
+        case SCE_DMA_VIF1:
+            vif::Vif1().Write(reinterpret_cast<const uint32_t*>(data), size_t(qwc) * 4);
+            break;
+        case SCE_DMA_GIF:
+            gif::Gif().Write(3, data, qwc);
+            break;
+        default:
+            break;
     }
 }
 
@@ -50,10 +57,17 @@ void FeedTagWords(int channel, const uint8_t* tag) {
 
 void EndTransfer(int channel) {
     switch (channel) {
-        case SCE_DMA_VIF0: vif::Vif0().EndTransfer(); break;
-        case SCE_DMA_VIF1: vif::Vif1().EndTransfer(); break;
-        case SCE_DMA_GIF: gif::Gif().EndTransfer(3); break;
-        default: break;
+        case SCE_DMA_VIF0:
+            vif::Vif0().EndTransfer();
+            break;
+        case SCE_DMA_VIF1:
+            vif::Vif1().EndTransfer();
+            break;
+        case SCE_DMA_GIF:
+            gif::Gif().EndTransfer(3);
+            break;
+        default:
+            break;
     }
 }
 
@@ -80,11 +94,21 @@ bool Walk(int channel, uint32_t tadr, bool tte, bool run) {
         uint32_t next = 0;
         bool end = false;
         switch (id) {
-            case 0: dataAddr = addr; end = true; break;
-            case 1: next = after + qwc * 16; break;
-            case 2: next = addr; break;
+            case 0:
+                dataAddr = addr;
+                end = true;
+                break;
+            case 1:
+                next = after + qwc * 16;
+                break;
+            case 2:
+                next = addr;
+                break;
             case 3:
-            case 4: dataAddr = addr; next = after; break;
+            case 4:
+                dataAddr = addr;
+                next = after;
+                break;
             case 5:
                 if (sp == 2) {
                     std::printf("dma%d: CALL deeper than two at 0x%08X; chain dropped\n", channel, tadr);
@@ -100,12 +124,14 @@ bool Walk(int channel, uint32_t tadr, bool tte, bool run) {
                     end = true;
                 }
                 break;
-            default: end = true; break;
+            default:
+                end = true;
+                break;
         }
         const uint8_t* data = qwc ? Resolve(dataAddr, size_t(qwc) * 16) : tag;
         if (!data) {
-            std::printf("dma%d: tag at 0x%08X names %u quadwords at 0x%08X outside memory; chain dropped\n", channel,
-                        tadr, qwc, dataAddr);
+            std::printf("dma%d: tag at 0x%08X names %u quadwords at 0x%08X outside memory; chain dropped\n",
+                        channel, tadr, qwc, dataAddr);
             return false;
         }
         if (run) {
@@ -138,7 +164,8 @@ void Execute(const Request& r) {
         if (data) {
             Feed(r.channel, data, r.qwc);
         } else {
-            std::printf("dma%d: %u quadwords at 0x%08X outside memory; transfer dropped\n", r.channel, r.qwc, r.addr);
+            std::printf("dma%d: %u quadwords at 0x%08X outside memory; transfer dropped\n", r.channel, r.qwc,
+                        r.addr);
             ++g_dropped;
         }
     }
@@ -182,8 +209,12 @@ int ChannelOf(const sceDmaChan* d) {
 
 }  // namespace
 
-uint64_t DroppedChains() { return g_dropped; }
-uint64_t TransfersRun() { return g_runs; }
+uint64_t DroppedChains() {
+    return g_dropped;
+}
+uint64_t TransfersRun() {
+    return g_runs;
+}
 
 void DmaReset() {
     for (int i = 0; i < kChannels; ++i) {
@@ -253,4 +284,6 @@ int sceDmaSendN(sceDmaChan* d, const void* addr, int qwc) {
     return Submit(Request{ch, a, static_cast<uint32_t>(qwc), false, false});
 }
 
-int sceDmaSync(sceDmaChan*, int, int) { return 0; }
+int sceDmaSync(sceDmaChan*, int, int) {
+    return 0;
+}

@@ -57,7 +57,9 @@ void Init() {
     g_heapStart = FindHeapStart();
 }
 
-bool Inside(uintptr_t a, size_t bytes, uintptr_t lo, uintptr_t hi) { return a >= lo && a <= hi && bytes <= hi - a; }
+bool Inside(uintptr_t a, size_t bytes, uintptr_t lo, uintptr_t hi) {
+    return a >= lo && a <= hi && bytes <= hi - a;
+}
 
 }  // namespace
 

@@ -34,14 +34,19 @@ void GifInterpreter::Reset() {
     q_ = 1.0f;
 }
 
-bool GifInterpreter::InPacket(int path) const { return path >= 1 && path <= 3 && paths_[path].inPacket; }
+bool GifInterpreter::InPacket(int path) const {
+    return path >= 1 && path <= 3 && paths_[path].inPacket;
+}
 
 size_t GifInterpreter::PacketQwords(const GifTag& tag) {
     const size_t nreg = tag.NREG ? tag.NREG : 16;
     switch (tag.FLG) {
-        case kFlgPacked: return 1 + size_t(tag.NLOOP) * nreg;
-        case kFlgReglist: return 1 + (size_t(tag.NLOOP) * nreg + 1) / 2;
-        default: return 1 + size_t(tag.NLOOP);
+        case kFlgPacked:
+            return 1 + size_t(tag.NLOOP) * nreg;
+        case kFlgReglist:
+            return 1 + (size_t(tag.NLOOP) * nreg + 1) / 2;
+        default:
+            return 1 + size_t(tag.NLOOP);
     }
 }
 
@@ -50,13 +55,16 @@ void GifInterpreter::StartTag(PathState& p, const uint8_t* qw) {
     p.loopsLeft = uint32_t(p.tag.NLOOP);
     p.nreg = p.tag.NREG ? uint32_t(p.tag.NREG) : 16u;
     p.reg = 0;
-    if (p.tag.PRE && p.tag.FLG != kFlgImage && p.tag.FLG != kFlgDisable) gs_.WriteReg(gs::kRegPrim, p.tag.PRIM);
+    if (p.tag.PRE && p.tag.FLG != kFlgImage && p.tag.FLG != kFlgDisable)
+        gs_.WriteReg(gs::kRegPrim, p.tag.PRIM);
     p.inPacket = p.loopsLeft != 0;
 }
 
 void GifInterpreter::Packed(const uint8_t* qw, uint32_t desc) {
     switch (desc) {
-        case kPackedPrim: gs_.WriteReg(gs::kRegPrim, Dword(qw, 0) & 0x7FF); return;
+        case kPackedPrim:
+            gs_.WriteReg(gs::kRegPrim, Dword(qw, 0) & 0x7FF);
+            return;
         case kPackedRgbaq: {
             uint32_t qbits;
             std::memcpy(&qbits, &q_, 4);
@@ -75,7 +83,8 @@ void GifInterpreter::Packed(const uint8_t* qw, uint32_t desc) {
         case kPackedUv:
             gs_.WriteReg(gs::kRegUv, uint64_t(Word(qw, 0) & 0x3FFF) | (uint64_t(Word(qw, 1) & 0x3FFF) << 16));
             return;
-        case kPackedXyzf2: case kPackedXyzf3: {
+        case kPackedXyzf2:
+        case kPackedXyzf3: {
             const bool noKick = desc == kPackedXyzf3 || ((Word(qw, 3) >> 15) & 1);
             const uint64_t v = uint64_t(Word(qw, 0) & 0xFFFF) | (uint64_t(Word(qw, 1) & 0xFFFF) << 16) |
                                (uint64_t((Word(qw, 2) >> 4) & 0xFFFFFF) << 32) |
@@ -83,21 +92,37 @@ void GifInterpreter::Packed(const uint8_t* qw, uint32_t desc) {
             gs_.WriteReg(noKick ? gs::kRegXyzf3 : gs::kRegXyzf2, v);
             return;
         }
-        case kPackedXyz2: case kPackedXyz3: {
+        case kPackedXyz2:
+        case kPackedXyz3: {
             const bool noKick = desc == kPackedXyz3 || ((Word(qw, 3) >> 15) & 1);
             const uint64_t v = uint64_t(Word(qw, 0) & 0xFFFF) | (uint64_t(Word(qw, 1) & 0xFFFF) << 16) |
                                (uint64_t(Word(qw, 2)) << 32);
             gs_.WriteReg(noKick ? gs::kRegXyz3 : gs::kRegXyz2, v);
             return;
         }
-        case kPackedTex0_1: gs_.WriteReg(gs::kRegTex0_1, Dword(qw, 0)); return;
-        case kPackedTex0_2: gs_.WriteReg(gs::kRegTex0_2, Dword(qw, 0)); return;
-        case kPackedClamp_1: gs_.WriteReg(gs::kRegClamp_1, Dword(qw, 0)); return;
-        case kPackedClamp_2: gs_.WriteReg(gs::kRegClamp_2, Dword(qw, 0)); return;
-        case kPackedFog: gs_.WriteReg(gs::kRegFog, uint64_t((Word(qw, 3) >> 4) & 0xFF) << 56); return;
-        case kPackedAd: gs_.WriteReg(uint32_t(Dword(qw, 1) & 0xFF), Dword(qw, 0)); return;
-        case kPackedNop: return;
-        default: gs::GsLogf("GIF: PACKED register descriptor 0x%X ignored\n", desc); return;
+        case kPackedTex0_1:
+            gs_.WriteReg(gs::kRegTex0_1, Dword(qw, 0));
+            return;
+        case kPackedTex0_2:
+            gs_.WriteReg(gs::kRegTex0_2, Dword(qw, 0));
+            return;
+        case kPackedClamp_1:
+            gs_.WriteReg(gs::kRegClamp_1, Dword(qw, 0));
+            return;
+        case kPackedClamp_2:
+            gs_.WriteReg(gs::kRegClamp_2, Dword(qw, 0));
+            return;
+        case kPackedFog:
+            gs_.WriteReg(gs::kRegFog, uint64_t((Word(qw, 3) >> 4) & 0xFF) << 56);
+            return;
+        case kPackedAd:
+            gs_.WriteReg(uint32_t(Dword(qw, 1) & 0xFF), Dword(qw, 0));
+            return;
+        case kPackedNop:
+            return;
+        default:
+            gs::GsLogf("GIF: PACKED register descriptor 0x%X ignored\n", desc);
+            return;
     }
 }
 
@@ -142,7 +167,8 @@ void GifInterpreter::Write(int path, const void* data, size_t qwc) {
                     Reglist(Dword(qw, half), desc);
                     if (++p.reg == p.nreg) {
                         p.reg = 0;
-                        if (--p.loopsLeft == 0) p.inPacket = false;  // an odd count leaves the upper half as padding
+                        if (--p.loopsLeft == 0)
+                            p.inPacket = false;  // an odd count leaves the upper half as padding
                     }
                 }
                 break;

@@ -37,7 +37,7 @@ private:
         bool inPacket = false;
         GifTag tag{};
         uint32_t loopsLeft = 0;
-        uint32_t reg = 0;       // next register descriptor of the current loop
+        uint32_t reg = 0;  // next register descriptor of the current loop
         uint32_t nreg = 16;
     };
 

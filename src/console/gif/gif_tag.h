@@ -33,8 +33,8 @@ struct GifTag {
 static_assert(sizeof(GifTag) == 16, "a GIF tag is one quadword");
 
 // Builds a tag from its fields (for packets made in code and in tests).
-inline GifTag MakeGifTag(uint32_t nloop, bool eop, uint32_t flg, uint32_t nreg, uint64_t regs, bool pre = false,
-                         uint32_t prim = 0) {
+inline GifTag MakeGifTag(uint32_t nloop, bool eop, uint32_t flg, uint32_t nreg, uint64_t regs,
+                         bool pre = false, uint32_t prim = 0) {
     GifTag t{};
     t.NLOOP = nloop & 0x7FFF;
     t.EOP = eop ? 1 : 0;

@@ -14,23 +14,38 @@ float FloatBits(uint32_t bits) {
     return f;
 }
 
-bool IsPaletted(uint32_t psm) { return psm == kPsmT8 || psm == kPsmT4; }
+bool IsPaletted(uint32_t psm) {
+    return psm == kPsmT8 || psm == kPsmT4;
+}
 
 // Bytes one pixel takes in an image stream (host-to-local and back); 0 for 4-bit pixels.
 int StreamBytes(uint32_t psm) {
     switch (psm) {
-        case kPsmCt32: case kPsmZ32: return 4;
-        case kPsmCt24: case kPsmZ24: return 3;
-        case kPsmCt16: case kPsmCt16S: case kPsmZ16: case kPsmZ16S: return 2;
-        case kPsmT8: return 1;
-        case kPsmT4: return 0;
-        default: return -1;
+        case kPsmCt32:
+        case kPsmZ32:
+            return 4;
+        case kPsmCt24:
+        case kPsmZ24:
+            return 3;
+        case kPsmCt16:
+        case kPsmCt16S:
+        case kPsmZ16:
+        case kPsmZ16S:
+            return 2;
+        case kPsmT8:
+            return 1;
+        case kPsmT4:
+            return 0;
+        default:
+            return -1;
     }
 }
 
 // Palette positions of an 8-bit CLUT in CSM1 order: entries 8-15 of every 32 live at 16-23 and the
 // other way round.
-uint32_t Csm1Position(uint32_t index) { return (index & 0xE7u) | ((index & 0x08u) << 1) | ((index & 0x10u) >> 1); }
+uint32_t Csm1Position(uint32_t index) {
+    return (index & 0xE7u) | ((index & 0x08u) << 1) | ((index & 0x10u) >> 1);
+}
 
 }  // namespace
 
@@ -39,7 +54,9 @@ GsDevice& Gs() {
     return device;
 }
 
-GsDevice::GsDevice() : rast_(mem_) { Reset(true); }
+GsDevice::GsDevice() : rast_(mem_) {
+    Reset(true);
+}
 
 void GsDevice::Reset(bool clearMemory) {
     if (clearMemory) mem_.Clear();
@@ -83,11 +100,22 @@ void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
             queued_ = 0;
             stateDirty_ = true;
             return;
-        case kRegRgbaq: rgbaq_ = RegFrom<GsRgbaq>(value); return;
-        case kRegSt: st_ = RegFrom<GsSt>(value); return;
-        case kRegUv: uv_ = RegFrom<GsUv>(value); return;
-        case kRegFog: fog_ = RegFrom<GsFog>(value); return;
-        case kRegXyz2: case kRegXyz3: case kRegXyzf2: case kRegXyzf3: {
+        case kRegRgbaq:
+            rgbaq_ = RegFrom<GsRgbaq>(value);
+            return;
+        case kRegSt:
+            st_ = RegFrom<GsSt>(value);
+            return;
+        case kRegUv:
+            uv_ = RegFrom<GsUv>(value);
+            return;
+        case kRegFog:
+            fog_ = RegFrom<GsFog>(value);
+            return;
+        case kRegXyz2:
+        case kRegXyz3:
+        case kRegXyzf2:
+        case kRegXyzf3: {
             const bool fogged = addr == kRegXyzf2 || addr == kRegXyzf3;
             const bool useAc = prmodecont_.AC != 0;
             const uint32_t ctxt = useAc ? uint32_t(prim_.CTXT) : uint32_t(prmode_.CTXT);
@@ -115,7 +143,8 @@ void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
             Kick(addr == kRegXyz2 || addr == kRegXyzf2);
             return;
         }
-        case kRegTex0_1: case kRegTex0_2: {
+        case kRegTex0_1:
+        case kRegTex0_2: {
             GsTex0& t = ctx_[addr - kRegTex0_1].tex0;
             t = RegFrom<GsTex0>(value);
             if (t.CLD != 0 && IsPaletted(t.PSM)) {
@@ -125,7 +154,8 @@ void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
             stateDirty_ = true;
             return;
         }
-        case kRegTex2_1: case kRegTex2_2: {
+        case kRegTex2_1:
+        case kRegTex2_2: {
             // TEX2 replaces the format and palette fields of TEX0 only.
             GsTex0& t = ctx_[addr - kRegTex2_1].tex0;
             const uint64_t keep = 0x3FFFull | (0x3Full << 14) | (0xFFull << 26) | (0x7ull << 34);
@@ -137,35 +167,92 @@ void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
             stateDirty_ = true;
             return;
         }
-        case kRegClamp_1: case kRegClamp_2: ctx_[addr - kRegClamp_1].clamp = RegFrom<GsClamp>(value); break;
-        case kRegTex1_1: case kRegTex1_2: ctx_[addr - kRegTex1_1].tex1 = RegFrom<GsTex1>(value); break;
-        case kRegXyoffset_1: case kRegXyoffset_2:
+        case kRegClamp_1:
+        case kRegClamp_2:
+            ctx_[addr - kRegClamp_1].clamp = RegFrom<GsClamp>(value);
+            break;
+        case kRegTex1_1:
+        case kRegTex1_2:
+            ctx_[addr - kRegTex1_1].tex1 = RegFrom<GsTex1>(value);
+            break;
+        case kRegXyoffset_1:
+        case kRegXyoffset_2:
             ctx_[addr - kRegXyoffset_1].xyoffset = RegFrom<GsXyoffset>(value);
             break;
-        case kRegScissor_1: case kRegScissor_2:
+        case kRegScissor_1:
+        case kRegScissor_2:
             ctx_[addr - kRegScissor_1].scissor = RegFrom<GsScissor>(value);
             break;
-        case kRegAlpha_1: case kRegAlpha_2: ctx_[addr - kRegAlpha_1].alpha = RegFrom<GsAlpha>(value); break;
-        case kRegTest_1: case kRegTest_2: ctx_[addr - kRegTest_1].test = RegFrom<GsTest>(value); break;
-        case kRegFba_1: case kRegFba_2: ctx_[addr - kRegFba_1].fba = RegFrom<GsFba>(value); break;
-        case kRegFrame_1: case kRegFrame_2: ctx_[addr - kRegFrame_1].frame = RegFrom<GsFrame>(value); break;
-        case kRegZbuf_1: case kRegZbuf_2: ctx_[addr - kRegZbuf_1].zbuf = RegFrom<GsZbuf>(value); break;
-        case kRegMiptbp1_1: case kRegMiptbp1_2: ctx_[addr - kRegMiptbp1_1].miptbp1 = value; break;
-        case kRegMiptbp2_1: case kRegMiptbp2_2: ctx_[addr - kRegMiptbp2_1].miptbp2 = value; break;
-        case kRegPrmodecont: prmodecont_ = RegFrom<GsPrmodecont>(value); break;
-        case kRegPrmode: prmode_ = RegFrom<GsPrmode>(value); break;
-        case kRegTexclut: texclut_ = RegFrom<GsTexclut>(value); break;
-        case kRegScanmsk: scanmsk_ = value; break;
-        case kRegTexa: texa_ = RegFrom<GsTexa>(value); break;
-        case kRegFogcol: fogcol_ = RegFrom<GsFogcol>(value); break;
-        case kRegTexflush: texflush_ = value; return;  // textures are always read from memory: nothing to flush
-        case kRegDimx: dimx_ = value; return;
-        case kRegDthe: dthe_ = RegFrom<GsDthe>(value); return;  // dithering is not reproduced
-        case kRegColclamp: colclamp_ = RegFrom<GsColclamp>(value); break;
-        case kRegPabe: pabe_ = RegFrom<GsPabe>(value); break;
-        case kRegBitbltbuf: bitbltbuf_ = RegFrom<GsBitbltbuf>(value); return;
-        case kRegTrxpos: trxpos_ = RegFrom<GsTrxpos>(value); return;
-        case kRegTrxreg: trxreg_ = RegFrom<GsTrxreg>(value); return;
+        case kRegAlpha_1:
+        case kRegAlpha_2:
+            ctx_[addr - kRegAlpha_1].alpha = RegFrom<GsAlpha>(value);
+            break;
+        case kRegTest_1:
+        case kRegTest_2:
+            ctx_[addr - kRegTest_1].test = RegFrom<GsTest>(value);
+            break;
+        case kRegFba_1:
+        case kRegFba_2:
+            ctx_[addr - kRegFba_1].fba = RegFrom<GsFba>(value);
+            break;
+        case kRegFrame_1:
+        case kRegFrame_2:
+            ctx_[addr - kRegFrame_1].frame = RegFrom<GsFrame>(value);
+            break;
+        case kRegZbuf_1:
+        case kRegZbuf_2:
+            ctx_[addr - kRegZbuf_1].zbuf = RegFrom<GsZbuf>(value);
+            break;
+        case kRegMiptbp1_1:
+        case kRegMiptbp1_2:
+            ctx_[addr - kRegMiptbp1_1].miptbp1 = value;
+            break;
+        case kRegMiptbp2_1:
+        case kRegMiptbp2_2:
+            ctx_[addr - kRegMiptbp2_1].miptbp2 = value;
+            break;
+        case kRegPrmodecont:
+            prmodecont_ = RegFrom<GsPrmodecont>(value);
+            break;
+        case kRegPrmode:
+            prmode_ = RegFrom<GsPrmode>(value);
+            break;
+        case kRegTexclut:
+            texclut_ = RegFrom<GsTexclut>(value);
+            break;
+        case kRegScanmsk:
+            scanmsk_ = value;
+            break;
+        case kRegTexa:
+            texa_ = RegFrom<GsTexa>(value);
+            break;
+        case kRegFogcol:
+            fogcol_ = RegFrom<GsFogcol>(value);
+            break;
+        case kRegTexflush:
+            texflush_ = value;
+            return;  // textures are always read from memory: nothing to flush
+        case kRegDimx:
+            dimx_ = value;
+            return;
+        case kRegDthe:
+            dthe_ = RegFrom<GsDthe>(value);
+            return;  // dithering is not reproduced
+        case kRegColclamp:
+            colclamp_ = RegFrom<GsColclamp>(value);
+            break;
+        case kRegPabe:
+            pabe_ = RegFrom<GsPabe>(value);
+            break;
+        case kRegBitbltbuf:
+            bitbltbuf_ = RegFrom<GsBitbltbuf>(value);
+            return;
+        case kRegTrxpos:
+            trxpos_ = RegFrom<GsTrxpos>(value);
+            return;
+        case kRegTrxreg:
+            trxreg_ = RegFrom<GsTrxreg>(value);
+            return;
         case kRegTrxdir:
             trxdir_ = RegFrom<GsTrxdir>(value);
             StartTransfer();
@@ -176,9 +263,13 @@ void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
             WriteImage(bytes, 8);
             return;
         }
-        case kRegSignal: case kRegFinish: case kRegLabel: return;  // no interrupts to raise: drawing is synchronous
+        case kRegSignal:
+        case kRegFinish:
+        case kRegLabel:
+            return;  // no interrupts to raise: drawing is synchronous
         default:
-            GsLogf("GS: unknown register 0x%02X (value 0x%016llX) ignored\n", addr, static_cast<unsigned long long>(value));
+            GsLogf("GS: unknown register 0x%02X (value 0x%016llX) ignored\n", addr,
+                   static_cast<unsigned long long>(value));
             return;
     }
     stateDirty_ = true;
@@ -186,32 +277,68 @@ void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
 
 uint64_t GsDevice::ReadReg(uint32_t addr) const {
     switch (addr) {
-        case kRegPrim: return RegBits(prim_);
-        case kRegRgbaq: return RegBits(rgbaq_);
-        case kRegSt: return RegBits(st_);
-        case kRegUv: return RegBits(uv_);
-        case kRegTex0_1: case kRegTex0_2: return RegBits(ctx_[addr - kRegTex0_1].tex0);
-        case kRegClamp_1: case kRegClamp_2: return RegBits(ctx_[addr - kRegClamp_1].clamp);
-        case kRegTex1_1: case kRegTex1_2: return RegBits(ctx_[addr - kRegTex1_1].tex1);
-        case kRegXyoffset_1: case kRegXyoffset_2: return RegBits(ctx_[addr - kRegXyoffset_1].xyoffset);
-        case kRegScissor_1: case kRegScissor_2: return RegBits(ctx_[addr - kRegScissor_1].scissor);
-        case kRegAlpha_1: case kRegAlpha_2: return RegBits(ctx_[addr - kRegAlpha_1].alpha);
-        case kRegTest_1: case kRegTest_2: return RegBits(ctx_[addr - kRegTest_1].test);
-        case kRegFba_1: case kRegFba_2: return RegBits(ctx_[addr - kRegFba_1].fba);
-        case kRegFrame_1: case kRegFrame_2: return RegBits(ctx_[addr - kRegFrame_1].frame);
-        case kRegZbuf_1: case kRegZbuf_2: return RegBits(ctx_[addr - kRegZbuf_1].zbuf);
-        case kRegPrmodecont: return RegBits(prmodecont_);
-        case kRegPrmode: return RegBits(prmode_);
-        case kRegTexa: return RegBits(texa_);
-        case kRegFogcol: return RegBits(fogcol_);
-        case kRegColclamp: return RegBits(colclamp_);
-        case kRegDthe: return RegBits(dthe_);
-        case kRegPabe: return RegBits(pabe_);
-        case kRegBitbltbuf: return RegBits(bitbltbuf_);
-        case kRegTrxpos: return RegBits(trxpos_);
-        case kRegTrxreg: return RegBits(trxreg_);
-        case kRegTrxdir: return RegBits(trxdir_);
-        default: return 0;
+        case kRegPrim:
+            return RegBits(prim_);
+        case kRegRgbaq:
+            return RegBits(rgbaq_);
+        case kRegSt:
+            return RegBits(st_);
+        case kRegUv:
+            return RegBits(uv_);
+        case kRegTex0_1:
+        case kRegTex0_2:
+            return RegBits(ctx_[addr - kRegTex0_1].tex0);
+        case kRegClamp_1:
+        case kRegClamp_2:
+            return RegBits(ctx_[addr - kRegClamp_1].clamp);
+        case kRegTex1_1:
+        case kRegTex1_2:
+            return RegBits(ctx_[addr - kRegTex1_1].tex1);
+        case kRegXyoffset_1:
+        case kRegXyoffset_2:
+            return RegBits(ctx_[addr - kRegXyoffset_1].xyoffset);
+        case kRegScissor_1:
+        case kRegScissor_2:
+            return RegBits(ctx_[addr - kRegScissor_1].scissor);
+        case kRegAlpha_1:
+        case kRegAlpha_2:
+            return RegBits(ctx_[addr - kRegAlpha_1].alpha);
+        case kRegTest_1:
+        case kRegTest_2:
+            return RegBits(ctx_[addr - kRegTest_1].test);
+        case kRegFba_1:
+        case kRegFba_2:
+            return RegBits(ctx_[addr - kRegFba_1].fba);
+        case kRegFrame_1:
+        case kRegFrame_2:
+            return RegBits(ctx_[addr - kRegFrame_1].frame);
+        case kRegZbuf_1:
+        case kRegZbuf_2:
+            return RegBits(ctx_[addr - kRegZbuf_1].zbuf);
+        case kRegPrmodecont:
+            return RegBits(prmodecont_);
+        case kRegPrmode:
+            return RegBits(prmode_);
+        case kRegTexa:
+            return RegBits(texa_);
+        case kRegFogcol:
+            return RegBits(fogcol_);
+        case kRegColclamp:
+            return RegBits(colclamp_);
+        case kRegDthe:
+            return RegBits(dthe_);
+        case kRegPabe:
+            return RegBits(pabe_);
+        case kRegBitbltbuf:
+            return RegBits(bitbltbuf_);
+        case kRegTrxpos:
+            return RegBits(trxpos_);
+        case kRegTrxreg:
+            return RegBits(trxreg_);
+        case kRegTrxdir:
+            return RegBits(trxdir_);
+        default:
+            return 0;
     }
 }
 
@@ -241,7 +368,9 @@ void GsDevice::Kick(bool draw) {
             queue_[1] = queue_[2];
             queued_ = 2;
             break;
-        default: queued_ = 0; break;
+        default:
+            queued_ = 0;
+            break;
     }
 }
 
@@ -261,7 +390,8 @@ void GsDevice::BuildState() {
     s.fbBase = uint32_t(c.frame.FBP) * LocalMemory::kPageBytes;
     s.fbw = uint32_t(c.frame.FBW);
     s.fpsm = uint32_t(c.frame.PSM);
-    if (s.fpsm != kPsmCt32 && s.fpsm != kPsmCt24 && s.fpsm != kPsmCt16 && s.fpsm != kPsmCt16S) s.fpsm = kPsmCt32;
+    if (s.fpsm != kPsmCt32 && s.fpsm != kPsmCt24 && s.fpsm != kPsmCt16 && s.fpsm != kPsmCt16S)
+        s.fpsm = kPsmCt32;
     s.fbmsk = uint32_t(c.frame.FBMSK);
     s.zBase = uint32_t(c.zbuf.ZBP) * LocalMemory::kPageBytes;
     s.zpsm = 0x30u | uint32_t(c.zbuf.PSM);
@@ -332,7 +462,8 @@ void GsDevice::LoadClut() {
         if (bits16) {
             const uint32_t raw = mem_.Read16(base + pos * 2);
             const uint32_t rgb = Expand16(raw) & 0xFFFFFFu;
-            const uint32_t a = (raw & 0x8000) ? uint32_t(texa_.TA1) : ((texa_.AEM && rgb == 0) ? 0 : uint32_t(texa_.TA0));
+            const uint32_t a =
+                (raw & 0x8000) ? uint32_t(texa_.TA1) : ((texa_.AEM && rgb == 0) ? 0 : uint32_t(texa_.TA0));
             c = rgb | (a << 24);
         } else {
             c = mem_.Read32(base + pos * 4);
@@ -346,26 +477,37 @@ void GsDevice::Draw() {
     if (clutPending_ && state_.textured && IsPaletted(state_.tpsm)) LoadClut();
     ++prims_;
     switch (prim_.PRIM) {
-        case kPrimPoint: rast_.DrawPoint(state_, queue_[0]); break;
-        case kPrimLine: case kPrimLineStrip: rast_.DrawLine(state_, queue_[0], queue_[1]); break;
-        case kPrimTriangle: case kPrimTriangleStrip: case kPrimTriangleFan:
+        case kPrimPoint:
+            rast_.DrawPoint(state_, queue_[0]);
+            break;
+        case kPrimLine:
+        case kPrimLineStrip:
+            rast_.DrawLine(state_, queue_[0], queue_[1]);
+            break;
+        case kPrimTriangle:
+        case kPrimTriangleStrip:
+        case kPrimTriangleFan:
             rast_.DrawTriangle(state_, queue_[0], queue_[1], queue_[2], queue_[2]);
             break;
-        case kPrimSprite: rast_.DrawSprite(state_, queue_[0], queue_[1]); break;
-        default: break;
+        case kPrimSprite:
+            rast_.DrawSprite(state_, queue_[0], queue_[1]);
+            break;
+        default:
+            break;
     }
 }
 
 // --- Transfers ------------------------------------------------------------------------------------
 
-bool GsDevice::RectInside(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
-                          uint32_t* stride) const {
+bool GsDevice::RectInside(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y, uint32_t w,
+                          uint32_t h, uint32_t* stride) const {
     const int bytes = PsmBytes(psm);
     if (bytes < 0) return false;
     // A buffer width of 0 packs the rectangle's rows back to back (palettes are uploaded that way).
     *stride = bw ? bw * 64u : w;
     const uint64_t lastIndex = uint64_t(y + h - 1) * *stride + x + w;  // one past the last pixel
-    const uint64_t endByte = uint64_t(bp) * LocalMemory::kBlockBytes + (bytes ? lastIndex * uint64_t(bytes) : (lastIndex + 1) / 2);
+    const uint64_t endByte =
+        uint64_t(bp) * LocalMemory::kBlockBytes + (bytes ? lastIndex * uint64_t(bytes) : (lastIndex + 1) / 2);
     return endByte <= LocalMemory::kSize;
 }
 
@@ -388,10 +530,12 @@ void GsDevice::StartTransfer() {
         t.y0 = uint32_t(trxpos_.DSAY);
         t.w = w;
         t.h = h;
-        if (StreamBytes(t.psm) < 0 ||
-            !RectInside(uint32_t(bitbltbuf_.DBP), uint32_t(bitbltbuf_.DBW), t.psm, t.x0, t.y0, w, h, &t.stride)) {
-            GsLogf("GS: host-to-local transfer outside local memory (DBP 0x%X DBW %u PSM 0x%X, %ux%u at %u,%u) ignored\n",
-                   unsigned(bitbltbuf_.DBP), unsigned(bitbltbuf_.DBW), t.psm, w, h, t.x0, t.y0);
+        if (StreamBytes(t.psm) < 0 || !RectInside(uint32_t(bitbltbuf_.DBP), uint32_t(bitbltbuf_.DBW), t.psm,
+                                                  t.x0, t.y0, w, h, &t.stride)) {
+            GsLogf(
+                "GS: host-to-local transfer outside local memory (DBP 0x%X DBW %u PSM 0x%X, %ux%u at %u,%u) "
+                "ignored\n",
+                unsigned(bitbltbuf_.DBP), unsigned(bitbltbuf_.DBW), t.psm, w, h, t.x0, t.y0);
             return;
         }
         t.active = true;
@@ -407,10 +551,12 @@ void GsDevice::StartTransfer() {
         t.y0 = uint32_t(trxpos_.SSAY);
         t.w = w;
         t.h = h;
-        if (StreamBytes(t.psm) < 0 ||
-            !RectInside(uint32_t(bitbltbuf_.SBP), uint32_t(bitbltbuf_.SBW), t.psm, t.x0, t.y0, w, h, &t.stride)) {
-            GsLogf("GS: local-to-host transfer outside local memory (SBP 0x%X SBW %u PSM 0x%X, %ux%u at %u,%u) ignored\n",
-                   unsigned(bitbltbuf_.SBP), unsigned(bitbltbuf_.SBW), t.psm, w, h, t.x0, t.y0);
+        if (StreamBytes(t.psm) < 0 || !RectInside(uint32_t(bitbltbuf_.SBP), uint32_t(bitbltbuf_.SBW), t.psm,
+                                                  t.x0, t.y0, w, h, &t.stride)) {
+            GsLogf(
+                "GS: local-to-host transfer outside local memory (SBP 0x%X SBW %u PSM 0x%X, %ux%u at %u,%u) "
+                "ignored\n",
+                unsigned(bitbltbuf_.SBP), unsigned(bitbltbuf_.SBW), t.psm, w, h, t.x0, t.y0);
             return;
         }
         t.active = true;
@@ -425,12 +571,13 @@ void GsDevice::LocalToLocal() {
     const uint32_t spsm = uint32_t(bitbltbuf_.SPSM), dpsm = uint32_t(bitbltbuf_.DPSM);
     uint32_t sstride = 0, dstride = 0;
     const bool ok = PsmBytes(spsm) == PsmBytes(dpsm) &&
-                    RectInside(uint32_t(bitbltbuf_.SBP), uint32_t(bitbltbuf_.SBW), spsm, uint32_t(trxpos_.SSAX),
-                               uint32_t(trxpos_.SSAY), w, h, &sstride) &&
-                    RectInside(uint32_t(bitbltbuf_.DBP), uint32_t(bitbltbuf_.DBW), dpsm, uint32_t(trxpos_.DSAX),
-                               uint32_t(trxpos_.DSAY), w, h, &dstride);
+                    RectInside(uint32_t(bitbltbuf_.SBP), uint32_t(bitbltbuf_.SBW), spsm,
+                               uint32_t(trxpos_.SSAX), uint32_t(trxpos_.SSAY), w, h, &sstride) &&
+                    RectInside(uint32_t(bitbltbuf_.DBP), uint32_t(bitbltbuf_.DBW), dpsm,
+                               uint32_t(trxpos_.DSAX), uint32_t(trxpos_.DSAY), w, h, &dstride);
     if (!ok) {
-        GsLogf("GS: local-to-local transfer outside local memory or between formats 0x%X/0x%X ignored\n", spsm, dpsm);
+        GsLogf("GS: local-to-local transfer outside local memory or between formats 0x%X/0x%X ignored\n",
+               spsm, dpsm);
         return;
     }
     // Rows packed back to back when a width is 0, as for the other directions.
@@ -461,18 +608,25 @@ void GsDevice::PutPixelFromStream(const uint8_t* src) {
     const int bytes = PsmBytes(t.psm);
     const uint32_t a = t.base + index * uint32_t(bytes);
     switch (t.psm) {
-        case kPsmCt32: case kPsmZ32: mem_.Write32(a, uint32_t(src[0]) | (src[1] << 8) | (src[2] << 16) | (uint32_t(src[3]) << 24)); break;
-        case kPsmCt24: case kPsmZ24:
+        case kPsmCt32:
+        case kPsmZ32:
+            mem_.Write32(a, uint32_t(src[0]) | (src[1] << 8) | (src[2] << 16) | (uint32_t(src[3]) << 24));
+            break;
+        case kPsmCt24:
+        case kPsmZ24:
             mem_.Write32(a, (mem_.Read32(a) & 0xFF000000u) | src[0] | (src[1] << 8) | (src[2] << 16));
             break;
-        default: mem_.Write16(a, uint16_t(src[0] | (src[1] << 8))); break;
+        default:
+            mem_.Write16(a, uint16_t(src[0] | (src[1] << 8)));
+            break;
     }
 }
 
 void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
     Transfer& t = hostToLocal_;
     if (!t.active) {
-        if (!discardImage_) GsLogf("GIF: %zu bytes of IMAGE data with no host-to-local transfer ignored\n", bytes);
+        if (!discardImage_)
+            GsLogf("GIF: %zu bytes of IMAGE data with no host-to-local transfer ignored\n", bytes);
         return;
     }
     const int sb = StreamBytes(t.psm);
@@ -486,7 +640,8 @@ void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
                 const uint32_t a = t.base + (index >> 1);
                 const uint8_t nib = half ? uint8_t(b >> 4) : uint8_t(b & 0xF);
                 const uint8_t old = mem_.Read8(a);
-                mem_.Write8(a, (index & 1) ? uint8_t((old & 0x0F) | (nib << 4)) : uint8_t((old & 0xF0) | nib));
+                mem_.Write8(a,
+                            (index & 1) ? uint8_t((old & 0x0F) | (nib << 4)) : uint8_t((old & 0xF0) | nib));
                 if (++t.x == t.w) {
                     t.x = 0;
                     if (++t.y == t.h) t.active = false;
@@ -558,40 +713,72 @@ size_t GsDevice::ReadImage(uint8_t* dst, size_t bytes) {
 
 void GsDevice::WritePriv(uint32_t addr, uint64_t value) {
     switch (addr) {
-        case kPrivPmode: pmode_ = value; break;
-        case kPrivSmode1: smode1_ = value; break;
-        case kPrivSmode2: smode2_ = value; break;
-        case kPrivDispfb1: dispfb_[0] = value; break;
-        case kPrivDisplay1: display_[0] = value; break;
-        case kPrivDispfb2: dispfb_[1] = value; break;
-        case kPrivDisplay2: display_[1] = value; break;
-        case kPrivBgcolor: bgcolor_ = value; break;
+        case kPrivPmode:
+            pmode_ = value;
+            break;
+        case kPrivSmode1:
+            smode1_ = value;
+            break;
+        case kPrivSmode2:
+            smode2_ = value;
+            break;
+        case kPrivDispfb1:
+            dispfb_[0] = value;
+            break;
+        case kPrivDisplay1:
+            display_[0] = value;
+            break;
+        case kPrivDispfb2:
+            dispfb_[1] = value;
+            break;
+        case kPrivDisplay2:
+            display_[1] = value;
+            break;
+        case kPrivBgcolor:
+            bgcolor_ = value;
+            break;
         case kPrivCsr:
             // Bit 9 resets the drawing side; the field bit belongs to the video timing and is read-only.
             if (value & (1u << 9)) Reset(false);
             break;
-        case kPrivImr: imr_ = value; break;
-        default: break;  // timing registers of the video output: nothing to model
+        case kPrivImr:
+            imr_ = value;
+            break;
+        default:
+            break;  // timing registers of the video output: nothing to model
     }
 }
 
 uint64_t GsDevice::ReadPriv(uint32_t addr) const {
     switch (addr) {
-        case kPrivPmode: return pmode_;
-        case kPrivSmode1: return smode1_;
-        case kPrivSmode2: return smode2_;
-        case kPrivDispfb1: return dispfb_[0];
-        case kPrivDisplay1: return display_[0];
-        case kPrivDispfb2: return dispfb_[1];
-        case kPrivDisplay2: return display_[1];
-        case kPrivBgcolor: return bgcolor_;
-        case kPrivCsr: return csr_;
-        case kPrivImr: return imr_;
-        default: return 0;
+        case kPrivPmode:
+            return pmode_;
+        case kPrivSmode1:
+            return smode1_;
+        case kPrivSmode2:
+            return smode2_;
+        case kPrivDispfb1:
+            return dispfb_[0];
+        case kPrivDisplay1:
+            return display_[0];
+        case kPrivDispfb2:
+            return dispfb_[1];
+        case kPrivDisplay2:
+            return display_[1];
+        case kPrivBgcolor:
+            return bgcolor_;
+        case kPrivCsr:
+            return csr_;
+        case kPrivImr:
+            return imr_;
+        default:
+            return 0;
     }
 }
 
-void GsDevice::ToggleField() { csr_ ^= kCsrFieldBit; }
+void GsDevice::ToggleField() {
+    csr_ ^= kCsrFieldBit;
+}
 
 bool GsDevice::ReadDisplay(uint8_t* rgba) const {
     const GsPmode pm = RegFrom<GsPmode>(pmode_);

@@ -12,13 +12,18 @@ namespace {
 // Interlace and field mode of the last reset, for the display environments built afterwards.
 GsSmode2 g_smode2{};
 
-uint32_t QBitsOne() { return 0x3F800000u; }
+uint32_t QBitsOne() {
+    return 0x3F800000u;
+}
 
-bool IsZFormat(short zpsm) { return (zpsm & 0x30) == 0x30 && (zpsm & 0xF) != 0xF; }
+bool IsZFormat(short zpsm) {
+    return (zpsm & 0x30) == 0x30 && (zpsm & 0xF) != 0xF;
+}
 
 template <typename Env>
-void FillDrawEnv(Env& env, uint64_t* addrs[8], int context, short psm, short w, short h, short ztest, short zpsm,
-                 GsFrame& frame, GsZbuf& zbuf, GsXyoffset& xyoffset, GsScissor& scissor, GsTest& test) {
+void FillDrawEnv(Env& env, uint64_t* addrs[8], int context, short psm, short w, short h, short ztest,
+                 short zpsm, GsFrame& frame, GsZbuf& zbuf, GsXyoffset& xyoffset, GsScissor& scissor,
+                 GsTest& test) {
     std::memset(&env, 0, sizeof(env));
     const uint32_t fbw = (uint32_t(w) + 63u) / 64u;
     frame.FBW = fbw;
@@ -43,14 +48,19 @@ void FillDrawEnv(Env& env, uint64_t* addrs[8], int context, short psm, short w, 
     env.dthe.DTHE = 0;
     test.ZTE = 1;
     test.ZTST = hasZ ? (uint32_t(ztest) & 3) : uint32_t(kZtstAlways);
-    const uint64_t regs[8] = {uint64_t(kRegFrame_1 + context), uint64_t(kRegZbuf_1 + context),
-                              uint64_t(kRegXyoffset_1 + context), uint64_t(kRegScissor_1 + context),
-                              kRegPrmodecont, kRegColclamp, kRegDthe, uint64_t(kRegTest_1 + context)};
+    const uint64_t regs[8] = {uint64_t(kRegFrame_1 + context),
+                              uint64_t(kRegZbuf_1 + context),
+                              uint64_t(kRegXyoffset_1 + context),
+                              uint64_t(kRegScissor_1 + context),
+                              kRegPrmodecont,
+                              kRegColclamp,
+                              kRegDthe,
+                              uint64_t(kRegTest_1 + context)};
     for (int i = 0; i < 8; ++i) *addrs[i] = regs[i];
 }
 
-void FillClear(sceGsClear* cp, int context, short ztest, short x, short y, short w, short h, uint8_t r, uint8_t g,
-               uint8_t b, uint8_t a, uint32_t z) {
+void FillClear(sceGsClear* cp, int context, short ztest, short x, short y, short w, short h, uint8_t r,
+               uint8_t g, uint8_t b, uint8_t a, uint32_t z) {
     std::memset(cp, 0, sizeof(*cp));
     cp->testa.ZTE = 1;
     cp->testa.ZTST = kZtstAlways;
@@ -95,15 +105,20 @@ int sceGsResetGraph(short mode, short inter, short omode, short ffmode) {
     return 0;
 }
 
-void sceGsResetPath() { console::gif::Gif().Reset(); }
+void sceGsResetPath() {
+    console::gif::Gif().Reset();
+}
 
-int sceGsSyncPath(int mode, uint16_t timeout) { return 0; }
+int sceGsSyncPath(int mode, uint16_t timeout) {
+    return 0;
+}
 
 int sceGsSetDefDrawEnv(sceGsDrawEnv1* draw, short psm, short w, short h, short ztest, short zpsm) {
     sceGsDrawEnv1 env;
     uint64_t* addrs[8] = {&env.frame1addr,     &env.zbuf1addr,    &env.xyoffset1addr, &env.scissor1addr,
                           &env.prmodecontaddr, &env.colclampaddr, &env.dtheaddr,      &env.test1addr};
-    FillDrawEnv(env, addrs, 0, psm, w, h, ztest, zpsm, env.frame1, env.zbuf1, env.xyoffset1, env.scissor1, env.test1);
+    FillDrawEnv(env, addrs, 0, psm, w, h, ztest, zpsm, env.frame1, env.zbuf1, env.xyoffset1, env.scissor1,
+                env.test1);
     *draw = env;
     return 8;
 }
@@ -112,19 +127,20 @@ int sceGsSetDefDrawEnv2(sceGsDrawEnv2* draw, short psm, short w, short h, short 
     sceGsDrawEnv2 env;
     uint64_t* addrs[8] = {&env.frame2addr,     &env.zbuf2addr,    &env.xyoffset2addr, &env.scissor2addr,
                           &env.prmodecontaddr, &env.colclampaddr, &env.dtheaddr,      &env.test2addr};
-    FillDrawEnv(env, addrs, 1, psm, w, h, ztest, zpsm, env.frame2, env.zbuf2, env.xyoffset2, env.scissor2, env.test2);
+    FillDrawEnv(env, addrs, 1, psm, w, h, ztest, zpsm, env.frame2, env.zbuf2, env.xyoffset2, env.scissor2,
+                env.test2);
     *draw = env;
     return 8;
 }
 
-int sceGsSetDefClear(sceGsClear* cp, short ztest, short x, short y, short w, short h, uint8_t r, uint8_t g, uint8_t b,
-                     uint8_t a, uint32_t z) {
+int sceGsSetDefClear(sceGsClear* cp, short ztest, short x, short y, short w, short h, uint8_t r, uint8_t g,
+                     uint8_t b, uint8_t a, uint32_t z) {
     FillClear(cp, 0, ztest, x, y, w, h, r, g, b, a, z);
     return 6;
 }
 
-int sceGsSetDefClear2(sceGsClear* cp, short ztest, short x, short y, short w, short h, uint8_t r, uint8_t g, uint8_t b,
-                      uint8_t a, uint32_t z) {
+int sceGsSetDefClear2(sceGsClear* cp, short ztest, short x, short y, short w, short h, uint8_t r, uint8_t g,
+                      uint8_t b, uint8_t a, uint32_t z) {
     FillClear(cp, 1, ztest, x, y, w, h, r, g, b, a, z);
     return 6;
 }
@@ -187,7 +203,8 @@ int sceGsPutDrawEnv(const sceGifTag* giftag) {
     return 0;
 }
 
-int sceGsSetDefStoreImage(sceGsStoreImage* sp, short sbp, short sbw, short spsm, short x, short y, short w, short h) {
+int sceGsSetDefStoreImage(sceGsStoreImage* sp, short sbp, short sbw, short spsm, short x, short y, short w,
+                          short h) {
     std::memset(sp, 0, sizeof(*sp));
     sp->bitbltbuf.SBP = uint32_t(sbp) & 0x3FFF;
     sp->bitbltbuf.SBW = uint32_t(sbw) & 0x3F;

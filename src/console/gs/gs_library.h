@@ -141,7 +141,8 @@ int sceGsSetHalfOffset2(sceGsDrawEnv2* draw, short centerx, short centery, short
 int sceGsPutDrawEnv(const sceGifTag* giftag);
 
 // Local-to-host copy of (x, y, w, h) from the buffer at block sbp, width sbw (64-pixel units), format spsm.
-int sceGsSetDefStoreImage(sceGsStoreImage* sp, short sbp, short sbw, short spsm, short x, short y, short w, short h);
+int sceGsSetDefStoreImage(sceGsStoreImage* sp, short sbp, short sbw, short spsm, short x, short y, short w,
+                          short h);
 // Copies the prepared rectangle into dstaddr, rows top to bottom, packed. Returns 0, or -1 when the
 // rectangle or format is invalid (nothing written then).
 int sceGsExecStoreImage(const sceGsStoreImage* sp, void* dstaddr);

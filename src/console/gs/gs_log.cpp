@@ -6,7 +6,9 @@
 namespace console::gs {
 namespace {
 
-void StderrSink(const char* line) { std::fputs(line, stderr); }
+void StderrSink(const char* line) {
+    std::fputs(line, stderr);
+}
 
 GsLogSink g_sink = &StderrSink;
 uint64_t g_count = 0;
@@ -30,6 +32,8 @@ void GsLogf(const char* fmt, ...) {
     g_sink(line);
 }
 
-uint64_t GsLogCount() { return g_count; }
+uint64_t GsLogCount() {
+    return g_count;
+}
 
 }  // namespace console::gs

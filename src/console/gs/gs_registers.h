@@ -143,11 +143,12 @@ struct GsFog {
     uint64_t pad : 56, F : 8;
 };
 struct GsTex0 {
-    uint64_t TBP0 : 14, TBW : 6, PSM : 6, TW : 4, TH : 4, TCC : 1, TFX : 2, CBP : 14, CPSM : 4, CSM : 1, CSA : 5,
-        CLD : 3;
+    uint64_t TBP0 : 14, TBW : 6, PSM : 6, TW : 4, TH : 4, TCC : 1, TFX : 2, CBP : 14, CPSM : 4, CSM : 1,
+        CSA : 5, CLD : 3;
 };
 struct GsTex1 {
-    uint64_t LCM : 1, pad0 : 1, MXL : 3, MMAG : 1, MMIN : 3, MTBA : 1, pad1 : 9, L : 2, pad2 : 11, K : 12, pad3 : 20;
+    uint64_t LCM : 1, pad0 : 1, MXL : 3, MMAG : 1, MMIN : 3, MTBA : 1, pad1 : 9, L : 2, pad2 : 11, K : 12,
+        pad3 : 20;
 };
 struct GsClamp {
     uint64_t WMS : 2, WMT : 2, MINU : 10, MAXU : 10, MINV : 10, MAXV : 10, pad : 20;
@@ -180,8 +181,8 @@ struct GsTexclut {
     uint64_t CBW : 6, COU : 6, COV : 10, pad : 42;
 };
 struct GsBitbltbuf {
-    uint64_t SBP : 14, pad0 : 2, SBW : 6, pad1 : 2, SPSM : 6, pad2 : 2, DBP : 14, pad3 : 2, DBW : 6, pad4 : 2, DPSM : 6,
-        pad5 : 2;
+    uint64_t SBP : 14, pad0 : 2, SBW : 6, pad1 : 2, SPSM : 6, pad2 : 2, DBP : 14, pad3 : 2, DBW : 6, pad4 : 2,
+        DPSM : 6, pad5 : 2;
 };
 struct GsTrxpos {
     uint64_t SSAX : 11, pad0 : 5, SSAY : 11, pad1 : 5, DSAX : 11, pad2 : 5, DSAY : 11, DIR : 2, pad3 : 3;
@@ -225,7 +226,8 @@ struct GsBgcolor {
     uint64_t R : 8, G : 8, B : 8, pad : 40;
 };
 
-static_assert(sizeof(GsTex0) == 8 && sizeof(GsBitbltbuf) == 8 && sizeof(GsDispfb) == 8 && sizeof(GsDisplay) == 8,
+static_assert(sizeof(GsTex0) == 8 && sizeof(GsBitbltbuf) == 8 && sizeof(GsDispfb) == 8 &&
+                  sizeof(GsDisplay) == 8,
               "register images are 64-bit");
 
 // Reinterprets a register image as its 64-bit value and back.
@@ -247,11 +249,22 @@ inline T RegFrom(uint64_t v) {
 // Bytes per pixel of a format in local memory; 0 for the 4-bit format (two pixels a byte).
 inline int PsmBytes(uint32_t psm) {
     switch (psm) {
-        case kPsmCt32: case kPsmCt24: case kPsmZ32: case kPsmZ24: return 4;
-        case kPsmCt16: case kPsmCt16S: case kPsmZ16: case kPsmZ16S: return 2;
-        case kPsmT8: return 1;
-        case kPsmT4: return 0;
-        default: return -1;
+        case kPsmCt32:
+        case kPsmCt24:
+        case kPsmZ32:
+        case kPsmZ24:
+            return 4;
+        case kPsmCt16:
+        case kPsmCt16S:
+        case kPsmZ16:
+        case kPsmZ16S:
+            return 2;
+        case kPsmT8:
+            return 1;
+        case kPsmT4:
+            return 0;
+        default:
+            return -1;
     }
 }
 

@@ -6,9 +6,13 @@
 
 namespace console::gs {
 
-LocalMemory::LocalMemory() { Clear(); }
+LocalMemory::LocalMemory() {
+    Clear();
+}
 
-void LocalMemory::Clear() { std::memset(bytes_, 0, sizeof(bytes_)); }
+void LocalMemory::Clear() {
+    std::memset(bytes_, 0, sizeof(bytes_));
+}
 
 uint32_t LocalMemory::PixelAddress(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y) {
     const uint32_t index = y * bw * 64u + x;
@@ -50,34 +54,60 @@ void LocalMemory::Write16(uint32_t addr, uint16_t v) {
 uint32_t LocalMemory::ReadPixel(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y) const {
     const uint32_t a = PixelAddress(bp, bw, psm, x, y);
     switch (psm) {
-        case kPsmCt32: case kPsmZ32: return Read32(a);
-        case kPsmCt24: case kPsmZ24: return Read32(a) & 0xFFFFFFu;
-        case kPsmCt16: case kPsmCt16S: return Expand16(Read16(a));
-        case kPsmZ16: case kPsmZ16S: return Read16(a);
-        case kPsmT8: return Read8(a);
+        case kPsmCt32:
+        case kPsmZ32:
+            return Read32(a);
+        case kPsmCt24:
+        case kPsmZ24:
+            return Read32(a) & 0xFFFFFFu;
+        case kPsmCt16:
+        case kPsmCt16S:
+            return Expand16(Read16(a));
+        case kPsmZ16:
+        case kPsmZ16S:
+            return Read16(a);
+        case kPsmT8:
+            return Read8(a);
         case kPsmT4: {
             const uint32_t index = y * bw * 64u + x;
             return (index & 1) ? (Read8(a) >> 4) : (Read8(a) & 0xF);
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
 void LocalMemory::WritePixel(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y, uint32_t value) {
     const uint32_t a = PixelAddress(bp, bw, psm, x, y);
     switch (psm) {
-        case kPsmCt32: case kPsmZ32: Write32(a, value); break;
-        case kPsmCt24: case kPsmZ24: Write32(a, (Read32(a) & 0xFF000000u) | (value & 0xFFFFFFu)); break;
-        case kPsmCt16: case kPsmCt16S: Write16(a, uint16_t(Pack16(value))); break;
-        case kPsmZ16: case kPsmZ16S: Write16(a, uint16_t(value)); break;
-        case kPsmT8: Write8(a, uint8_t(value)); break;
+        case kPsmCt32:
+        case kPsmZ32:
+            Write32(a, value);
+            break;
+        case kPsmCt24:
+        case kPsmZ24:
+            Write32(a, (Read32(a) & 0xFF000000u) | (value & 0xFFFFFFu));
+            break;
+        case kPsmCt16:
+        case kPsmCt16S:
+            Write16(a, uint16_t(Pack16(value)));
+            break;
+        case kPsmZ16:
+        case kPsmZ16S:
+            Write16(a, uint16_t(value));
+            break;
+        case kPsmT8:
+            Write8(a, uint8_t(value));
+            break;
         case kPsmT4: {
             const uint32_t index = y * bw * 64u + x;
             const uint8_t old = Read8(a);
-            Write8(a, (index & 1) ? uint8_t((old & 0x0F) | ((value & 0xF) << 4)) : uint8_t((old & 0xF0) | (value & 0xF)));
+            Write8(a, (index & 1) ? uint8_t((old & 0x0F) | ((value & 0xF) << 4))
+                                  : uint8_t((old & 0xF0) | (value & 0xF)));
             break;
         }
-        default: break;
+        default:
+            break;
     }
 }
 

@@ -27,11 +27,13 @@ int64_t FloorDiv(int64_t a, int64_t b) {
     if ((a % b != 0) && ((a < 0) != (b < 0))) --q;
     return q;
 }
-int64_t CeilDiv(int64_t a, int64_t b) { return -FloorDiv(-a, b); }
+int64_t CeilDiv(int64_t a, int64_t b) {
+    return -FloorDiv(-a, b);
+}
 
 // Plane through three (x, y, value) points, positions in pixels.
-Rasterizer::Plane PlaneOf(double x0, double y0, double a0, double x1, double y1, double a1, double x2, double y2,
-                          double a2) {
+Rasterizer::Plane PlaneOf(double x0, double y0, double a0, double x1, double y1, double a1, double x2,
+                          double y2, double a2) {
     const double det = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
     Rasterizer::Plane p{};
     p.dx = ((a1 - a0) * (y2 - y0) - (a2 - a0) * (y1 - y0)) / det;
@@ -39,7 +41,9 @@ Rasterizer::Plane PlaneOf(double x0, double y0, double a0, double x1, double y1,
     p.c = a0 - p.dx * x0 - p.dy * y0;
     return p;
 }
-Rasterizer::Plane ConstPlane(double v) { return Rasterizer::Plane{v, 0.0, 0.0}; }
+Rasterizer::Plane ConstPlane(double v) {
+    return Rasterizer::Plane{v, 0.0, 0.0};
+}
 
 double Clampd(double v, double lo, double hi) {
     if (!(v >= lo)) return lo;  // NaN goes low
@@ -49,9 +53,13 @@ double Clampd(double v, double lo, double hi) {
 
 uint32_t ZMax(uint32_t zpsm) {
     switch (zpsm) {
-        case kPsmZ32: return 0xFFFFFFFFu;
-        case kPsmZ16: case kPsmZ16S: return 0xFFFFu;
-        default: return 0xFFFFFFu;
+        case kPsmZ32:
+            return 0xFFFFFFFFu;
+        case kPsmZ16:
+        case kPsmZ16S:
+            return 0xFFFFu;
+        default:
+            return 0xFFFFFFu;
     }
 }
 
@@ -64,10 +72,14 @@ inline int32_t ToFix8(float u) {
 
 inline int WrapCoord(int c, uint32_t mode, uint32_t size, uint32_t mn, uint32_t mx) {
     switch (mode) {
-        case 0: return c & int(size - 1);
-        case 1: return c < 0 ? 0 : (c >= int(size) ? int(size) - 1 : c);
-        case 2: return c < int(mn) ? int(mn) : (c > int(mx) ? int(mx) : c);
-        default: return (c & int(mn)) | int(mx);
+        case 0:
+            return c & int(size - 1);
+        case 1:
+            return c < 0 ? 0 : (c >= int(size) ? int(size) - 1 : c);
+        case 2:
+            return c < int(mn) ? int(mn) : (c > int(mx) ? int(mx) : c);
+        default:
+            return (c & int(mn)) | int(mx);
     }
 }
 
@@ -76,7 +88,9 @@ inline uint32_t Load32(const uint8_t* m, uint32_t a) {
     std::memcpy(&v, m + (a & kMask), 4);
     return v;
 }
-inline void Store32(uint8_t* m, uint32_t a, uint32_t v) { std::memcpy(m + (a & kMask), &v, 4); }
+inline void Store32(uint8_t* m, uint32_t a, uint32_t v) {
+    std::memcpy(m + (a & kMask), &v, 4);
+}
 inline uint32_t Load16(const uint8_t* m, uint32_t a) {
     uint16_t v;
     std::memcpy(&v, m + (a & kMask), 2);
@@ -87,10 +101,14 @@ inline void Store16(uint8_t* m, uint32_t a, uint32_t v) {
     std::memcpy(m + (a & kMask), &w, 2);
 }
 
-inline uint32_t Min255(uint32_t v) { return v > 255 ? 255 : v; }
+inline uint32_t Min255(uint32_t v) {
+    return v > 255 ? 255 : v;
+}
 
 // One blend input: 0 source, 1 destination, 2 zero.
-inline int Pick(uint32_t sel, int cs, int cd) { return sel == 0 ? cs : (sel == 1 ? cd : 0); }
+inline int Pick(uint32_t sel, int cs, int cd) {
+    return sel == 0 ? cs : (sel == 1 ? cd : 0);
+}
 
 // Bilinear blend of four RGBA texels with 8-bit weights, two channels at a time in 16-bit lanes.
 inline uint32_t Bilerp(uint32_t c00, uint32_t c10, uint32_t c01, uint32_t c11, uint32_t fu, uint32_t fv) {
@@ -113,24 +131,28 @@ uint32_t Rasterizer::Texel(const DrawState& st, int u, int v) const {
     const uint32_t index = uint32_t(v) * st.tbw * 64u + uint32_t(u);
     const uint8_t* m = mem_.Data();
     switch (st.tpsm) {
-        case kPsmCt32: return Load32(m, st.tBase + index * 4);
+        case kPsmCt32:
+            return Load32(m, st.tBase + index * 4);
         case kPsmCt24: {
             const uint32_t c = Load32(m, st.tBase + index * 4) & 0xFFFFFFu;
             const uint32_t a = (st.aem && c == 0) ? 0 : st.ta0;
             return c | (a << 24);
         }
-        case kPsmCt16: case kPsmCt16S: {
+        case kPsmCt16:
+        case kPsmCt16S: {
             const uint32_t c = Load16(m, st.tBase + index * 2);
             const uint32_t rgb = Expand16(c) & 0xFFFFFFu;
             const uint32_t a = (c & 0x8000) ? st.ta1 : ((st.aem && rgb == 0) ? 0 : st.ta0);
             return rgb | (a << 24);
         }
-        case kPsmT8: return st.clut[m[(st.tBase + index) & kMask]];
+        case kPsmT8:
+            return st.clut[m[(st.tBase + index) & kMask]];
         case kPsmT4: {
             const uint8_t b = m[(st.tBase + (index >> 1)) & kMask];
             return st.clut[(index & 1) ? (b >> 4) : (b & 0xF)];
         }
-        default: return 0;
+        default:
+            return 0;
     }
 }
 
@@ -141,7 +163,8 @@ uint32_t Rasterizer::SampleTexture(const DrawState& st, float u, float v) const 
     const int32_t uf = ToFix8(u - 0.5f), vf = ToFix8(v - 0.5f);
     const int u0 = uf >> 8, v0 = vf >> 8;
     const uint32_t fu = uint32_t(uf & 255), fv = uint32_t(vf & 255);
-    return Bilerp(Texel(st, u0, v0), Texel(st, u0 + 1, v0), Texel(st, u0, v0 + 1), Texel(st, u0 + 1, v0 + 1), fu, fv);
+    return Bilerp(Texel(st, u0, v0), Texel(st, u0 + 1, v0), Texel(st, u0, v0 + 1), Texel(st, u0 + 1, v0 + 1),
+                  fu, fv);
 }
 
 // --- Spans ----------------------------------------------------------------------------------------
@@ -154,12 +177,13 @@ struct Lerp {
     // The attribute from pixel centre pa to pb on row py, in fixed point, clamped to [lo, hi]. The plane's
     // own gradient is used when the span stays in range (the usual case); otherwise the ends are clamped
     // and the step recomputed so no pixel leaves the range.
-    void Setup(const Rasterizer::Plane& p, double pa, double pb, double py, int n, double lo, double hi, double scale) {
+    void Setup(const Rasterizer::Plane& p, double pa, double pb, double py, int n, double lo, double hi,
+               double scale) {
         SetupWithStep(p, static_cast<int64_t>(p.dx * scale), pa, pb, py, n, lo, hi, scale);
     }
     // The same with the plane's step (p.dx * scale, the same for every row) worked out by the caller.
-    void SetupWithStep(const Rasterizer::Plane& p, int64_t step, double pa, double pb, double py, int n, double lo,
-                       double hi, double scale) {
+    void SetupWithStep(const Rasterizer::Plane& p, int64_t step, double pa, double pb, double py, int n,
+                       double lo, double hi, double scale) {
         v = static_cast<int64_t>(Clampd(p.At(pa, py), lo, hi) * scale);
         d = step;
         if (n <= 1) {
@@ -189,13 +213,14 @@ void Rasterizer::RowsTexFast(const DrawState& st, const Planes& p, const SpanRow
 // The same code with three-operand (VEX) encodings, for processors that have them: the same operations,
 // so the same bits, with fewer register copies.
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-__attribute__((target("avx2"))) void Rasterizer::RowsTexFastAvx2(const DrawState& st, const Planes& p, const SpanRow* rows,
-                                                                 size_t count) {
+__attribute__((target("avx2"))) void Rasterizer::RowsTexFastAvx2(const DrawState& st, const Planes& p,
+                                                                 const SpanRow* rows, size_t count) {
     RowsTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, rows, count);
 }
 
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
+QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows,
+                                                  size_t count) {
     // What depends only on the state and the primitive, worked out once for all its rows.
     float ds = 0, dt = 0, dq = 0;
     if (kTexture) {
@@ -220,7 +245,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     const __m128i max255 = _mm_set1_epi16(255);
     const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
     const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
-    auto lanes = [](const int16_t* c) QZ_INLINE { return _mm_load_si128(reinterpret_cast<const __m128i*>(c)); };
+    auto lanes = [](const int16_t* c)
+                     QZ_INLINE { return _mm_load_si128(reinterpret_cast<const __m128i*>(c)); };
     const __m128i wrapMin = lanes(sc_.wrapMin), wrapMax = lanes(sc_.wrapMax), wrapMask = lanes(sc_.wrapMask);
     const bool clampUV = sc_.clampUV, texDirect = sc_.texDirect;
     const __m128i strideOne = _mm_set1_epi32(sc_.strideOne);
@@ -244,19 +270,23 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     auto toFix8Scaled = [](__m128 x) QZ_INLINE {
         x = _mm_max_ps(x, _mm_set1_ps(-16384.0f * 256.0f));  // NaN takes the lower bound, as in ToFix8
         x = _mm_min_ps(x, _mm_set1_ps(16384.0f * 256.0f));
-        return _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(x, _mm_set1_ps(8388608.0f))), _mm_set1_epi32(8388608));
+        return _mm_sub_epi32(_mm_cvttps_epi32(_mm_add_ps(x, _mm_set1_ps(8388608.0f))),
+                             _mm_set1_epi32(8388608));
     };
     auto wrap = [&](__m128i uv) QZ_INLINE {
         if (clampUV) uv = _mm_min_epi16(_mm_max_epi16(uv, wrapMin), wrapMax);
         return _mm_and_si128(uv, wrapMask);
     };
     // Texel indices of four pixels from wrapped (u 0-3, v 4-7) lanes.
-    auto indexOf = [&](__m128i uvw) QZ_INLINE { return _mm_madd_epi16(_mm_unpacklo_epi16(uvw, _mm_srli_si128(uvw, 8)), strideOne); };
+    auto indexOf = [&](__m128i uvw) QZ_INLINE {
+        return _mm_madd_epi16(_mm_unpacklo_epi16(uvw, _mm_srli_si128(uvw, 8)), strideOne);
+    };
     // Texels at four indices, built from registers: four small stores read back as one vector would stall.
     // `common`: std::true_type when the state is known to be the common one (see below).
     auto gather = [&](__m128i idx, auto common) QZ_INLINE {
         constexpr bool kC = decltype(common)::value;
-        const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)), hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+        const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)),
+                       hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
         const uint32_t i0 = uint32_t(lo), i1 = uint32_t(lo >> 32), i2 = uint32_t(hi), i3 = uint32_t(hi >> 32);
         uint32_t c0, c1, c2, c3;
         if (kC || texDirect) {
@@ -291,7 +321,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     const __m128i rgbLanes = _mm_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0);
     const __m128i unitAlpha = _mm_setr_epi16(0, 0, 0, 128 << 7, 0, 0, 0, 128 << 7);
     const __m128i x80 = _mm_set1_epi16(0x80);
-    auto alphaOf = [](__m128i c) QZ_INLINE { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF); };
+    auto alphaOf = [](__m128i c)
+                       QZ_INLINE { return _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF); };
     // ((A - B) * C >> 7) + D on two pixels in 16-bit lanes. A - B lies in [-255, 255] and C in [0, 255],
     // so the high half of (A - B) * 4 times C * 128 is exactly (A - B) * C >> 7. The alpha lanes take
     // (As - Ad) * 1 + Ad, the source alpha, which is what is written. The saturating pack that follows
@@ -304,7 +335,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
             c7 = _mm_slli_epi16(as, 7);
             dv = cd;
         } else {
-            auto pick = [&](__m128i s0, __m128i d0) QZ_INLINE { return _mm_or_si128(_mm_and_si128(cs, s0), _mm_and_si128(cd, d0)); };
+            auto pick = [&](__m128i s0, __m128i d0)
+                            QZ_INLINE { return _mm_or_si128(_mm_and_si128(cs, s0), _mm_and_si128(cd, d0)); };
             diff = _mm_sub_epi16(pick(aS, aD), pick(bS, bD));
             c7 = _mm_or_si128(_mm_or_si128(_mm_and_si128(_mm_slli_epi16(as, 7), cSrc),
                                            _mm_and_si128(_mm_slli_epi16(alphaOf(cd), 7), cDst)),
@@ -324,7 +356,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     const bool gequalOnly = zte && !always && gequal;
     // The common state gets a loop of its own with these settings fixed: depth tested GEQUAL and written,
     // 32-bit texels addressed directly, texture alpha, no PABE.
-    const bool commonState = zte && gequalOnly && zwrite && (!kTexture || (texDirect && !t8)) && st.tcc && !st.pabe;
+    const bool commonState =
+        zte && gequalOnly && zwrite && (!kTexture || (texDirect && !t8)) && st.tcc && !st.pabe;
 
     // Fixed-point steps of the interpolated attributes, the same on every row.
     const int64_t zStep = p.flatZ ? 0 : static_cast<int64_t>(p.z.dx * 256.0);
@@ -337,9 +370,12 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
     }
     // The colour planes two channels per register for the rows' start values (see shadeRow), and whether
     // every step is small enough for the row-end check in doubles.
-    const __m128d cRG = _mm_setr_pd(p.r.c, p.g.c), dxRG = _mm_setr_pd(p.r.dx, p.g.dx), dyRG = _mm_setr_pd(p.r.dy, p.g.dy);
-    const __m128d cBA = _mm_setr_pd(p.b.c, p.a.c), dxBA = _mm_setr_pd(p.b.dx, p.a.dx), dyBA = _mm_setr_pd(p.b.dy, p.a.dy);
-    const __m128d stepRG = _mm_setr_pd(double(rStep), double(gStep)), stepBA = _mm_setr_pd(double(bStep), double(aStep));
+    const __m128d cRG = _mm_setr_pd(p.r.c, p.g.c), dxRG = _mm_setr_pd(p.r.dx, p.g.dx),
+                  dyRG = _mm_setr_pd(p.r.dy, p.g.dy);
+    const __m128d cBA = _mm_setr_pd(p.b.c, p.a.c), dxBA = _mm_setr_pd(p.b.dx, p.a.dx),
+                  dyBA = _mm_setr_pd(p.b.dy, p.a.dy);
+    const __m128d stepRG = _mm_setr_pd(double(rStep), double(gStep)),
+                  stepBA = _mm_setr_pd(double(bStep), double(aStep));
     auto small = [](int64_t v) { return v >= -(int64_t(1) << 40) && v <= (int64_t(1) << 40); };
     const bool smallSteps = small(rStep) && small(gStep) && small(bStep) && small(aStep);
     const __m128i colSteps = _mm_setr_epi32(int32_t(rStep), int32_t(gStep), int32_t(bStep), int32_t(aStep));
@@ -372,8 +408,9 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                 const __m128d n1 = _mm_set1_pd(double(n - 1)), top = _mm_set1_pd(255.0 * 65536.0);
                 const __m128d eRG = _mm_add_pd(_mm_cvtepi32_pd(vRG), _mm_mul_pd(stepRG, n1));
                 const __m128d eBA = _mm_add_pd(_mm_cvtepi32_pd(vBA), _mm_mul_pd(stepBA, n1));
-                const __m128d out = _mm_or_pd(_mm_or_pd(_mm_cmplt_pd(eRG, _mm_setzero_pd()), _mm_cmpgt_pd(eRG, top)),
-                                              _mm_or_pd(_mm_cmplt_pd(eBA, _mm_setzero_pd()), _mm_cmpgt_pd(eBA, top)));
+                const __m128d out =
+                    _mm_or_pd(_mm_or_pd(_mm_cmplt_pd(eRG, _mm_setzero_pd()), _mm_cmpgt_pd(eRG, top)),
+                              _mm_or_pd(_mm_cmplt_pd(eBA, _mm_setzero_pd()), _mm_cmpgt_pd(eBA, top)));
                 if (_mm_movemask_pd(out) == 0) {
                     colStart = _mm_unpacklo_epi64(vRG, vBA);
                     colStep1 = colSteps;
@@ -390,7 +427,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                 colStep1 = _mm_setr_epi32(int32_t(r.d), int32_t(g.d), int32_t(b.d), int32_t(a.d));
             }
         } else {
-            colStart = _mm_setr_epi32(int32_t(p.fr) << 16, int32_t(p.fg) << 16, int32_t(p.fb) << 16, int32_t(p.fa) << 16);
+            colStart = _mm_setr_epi32(int32_t(p.fr) << 16, int32_t(p.fg) << 16, int32_t(p.fb) << 16,
+                                      int32_t(p.fa) << 16);
             colStep1 = _mm_setzero_si128();
         }
         float s = 0, t = 0, q = 0;
@@ -400,7 +438,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
             q = float(p.q.At(pa, py));
         }
         const uint32_t row = uint32_t(y) * st.fbw * 64u;
-        const uint32_t fa0 = st.fbBase + (row + uint32_t(x0)) * 4u, za0 = st.zBase + (row + uint32_t(x0)) * 4u;
+        const uint32_t fa0 = st.fbBase + (row + uint32_t(x0)) * 4u,
+                       za0 = st.zBase + (row + uint32_t(x0)) * 4u;
         pixels_ += uint64_t(n);
 
         const uint32_t zc0 = uint32_t(z.v), dzc = uint32_t(z.d);
@@ -417,7 +456,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
             // Per-lane state, stepped by four pixels: depth (exactly zc0 + k * dzc modulo 2^32), the 16.16
             // fragment colours of each pixel (one register per pixel, channels r g b a), and the lane indices
             // as floats for the texture coordinates.
-            __m128i vz = _mm_add_epi32(_mm_set1_epi32(int(zc0)), _mm_setr_epi32(0, int(dzc), int(2 * dzc), int(3 * dzc)));
+            __m128i vz = _mm_add_epi32(_mm_set1_epi32(int(zc0)),
+                                       _mm_setr_epi32(0, int(dzc), int(2 * dzc), int(3 * dzc)));
             const __m128i vdz = _mm_set1_epi32(int(4 * dzc));
             // Colour steps modulo 2^32 as in the scalar path: pixel k + 1 is pixel k plus one step.
             // Only the group's first pixel is kept from step to step; the others add one to three steps.
@@ -452,7 +492,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                             keep = _mm_xor_si128(_mm_cmpgt_epi32(z24, zb), ones);
                         }
                     }
-                    if (n - i < 4) keep = _mm_or_si128(keep, _mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(n - i - 1)));
+                    if (n - i < 4)
+                        keep = _mm_or_si128(keep, _mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(n - i - 1)));
                     const int keepBits = _mm_movemask_ps(_mm_castsi128_ps(keep));
                     if (keepBits == 15) continue;
                     // Texels as 16-bit channel lanes, pixels 0-1 in tlo and 2-3 in thi.
@@ -465,7 +506,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                             __m128 iq = viq;
                             if (!qConst) {
                                 const __m128 qi = _mm_add_ps(vq, _mm_mul_ps(fi, vdq));
-                                iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()), _mm_div_ps(_mm_set1_ps(1.0f), qi));
+                                iq = _mm_and_ps(_mm_cmpneq_ps(qi, _mm_setzero_ps()),
+                                                _mm_div_ps(_mm_set1_ps(1.0f), qi));
                             }
                             if (!iqOne) {
                                 u = _mm_mul_ps(u, iq);
@@ -498,29 +540,38 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                             const __m128i one16 = _mm_set1_epi16(1);
                             const __m128i w0 = wrap(uv0), w1 = wrap(_mm_add_epi16(uv0, one16));
                             __m128i c00, c10, c01, c11;
-                            // When u + 1 wraps to the next texel in memory for all four pixels (the usual case),
-                            // each pair of horizontal neighbours is one 8-byte load.
-                            const bool pairs = (kC || (texDirect && !t8)) &&
-                                               (_mm_movemask_epi8(_mm_cmpeq_epi16(w1, _mm_add_epi16(w0, one16))) & 0xFF) == 0xFF;
+                            // When u + 1 wraps to the next texel in memory for all four pixels (the usual
+                            // case), each pair of horizontal neighbours is one 8-byte load.
+                            const bool pairs =
+                                (kC || (texDirect && !t8)) &&
+                                (_mm_movemask_epi8(_mm_cmpeq_epi16(w1, _mm_add_epi16(w0, one16))) & 0xFF) ==
+                                    0xFF;
                             if (pairs) {
                                 auto pairsAt = [&](__m128i idx, __m128i* left, __m128i* right) QZ_INLINE {
                                     const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)),
-                                                   hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+                                                   hi = uint64_t(
+                                                       _mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
                                     auto at = [&](uint64_t k) QZ_INLINE {
-                                        return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(texBytes + size_t(k) * 4));
+                                        return _mm_loadl_epi64(
+                                            reinterpret_cast<const __m128i*>(texBytes + size_t(k) * 4));
                                     };
-                                    const __m128 x = _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(lo)), at(lo >> 32)));
-                                    const __m128 y = _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(hi)), at(hi >> 32)));
+                                    const __m128 x =
+                                        _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(lo)), at(lo >> 32)));
+                                    const __m128 y =
+                                        _mm_castsi128_ps(_mm_unpacklo_epi64(at(uint32_t(hi)), at(hi >> 32)));
                                     *left = _mm_castps_si128(_mm_shuffle_ps(x, y, _MM_SHUFFLE(2, 0, 2, 0)));
                                     *right = _mm_castps_si128(_mm_shuffle_ps(x, y, _MM_SHUFFLE(3, 1, 3, 1)));
                                 };
                                 pairsAt(indexOf(w0), &c00, &c10);
-                                pairsAt(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))), &c01, &c11);  // u, v + 1
+                                pairsAt(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))), &c01,
+                                        &c11);  // u, v + 1
                             } else {
                                 c00 = gather(indexOf(w0), common);
                                 c11 = gather(indexOf(w1), common);
-                                c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))), common);  // u + 1, v
-                                c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))), common);  // u, v + 1
+                                c10 = gather(indexOf(_mm_unpacklo_epi64(w1, _mm_srli_si128(w0, 8))),
+                                             common);  // u + 1, v
+                                c01 = gather(indexOf(_mm_unpacklo_epi64(w0, _mm_srli_si128(w1, 8))),
+                                             common);  // u, v + 1
                             }
                             // Weights per pixel, spread over its four channel lanes: pixels 0-1 and 2-3.
                             auto spread = [](__m128i f32, __m128i* lo, __m128i* hi) QZ_INLINE {
@@ -536,18 +587,24 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                             const __m128i w256 = _mm_set1_epi16(256);
                             // (a * (256 - f) + b * f) >> 8: both products and the sum stay below 65536.
                             auto lerp = [&](__m128i a0v, __m128i b0v, __m128i f) QZ_INLINE {
-                                return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a0v, _mm_sub_epi16(w256, f)), _mm_mullo_epi16(b0v, f)), 8);
+                                return _mm_srli_epi16(
+                                    _mm_add_epi16(_mm_mullo_epi16(a0v, _mm_sub_epi16(w256, f)),
+                                                  _mm_mullo_epi16(b0v, f)),
+                                    8);
                             };
                             tlo = lerp(lerp(_mm_unpacklo_epi8(c00, zero), _mm_unpacklo_epi8(c10, zero), fuLo),
-                                       lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo), fvLo);
+                                       lerp(_mm_unpacklo_epi8(c01, zero), _mm_unpacklo_epi8(c11, zero), fuLo),
+                                       fvLo);
                             thi = lerp(lerp(_mm_unpackhi_epi8(c00, zero), _mm_unpackhi_epi8(c10, zero), fuHi),
-                                       lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi), fvHi);
+                                       lerp(_mm_unpackhi_epi8(c01, zero), _mm_unpackhi_epi8(c11, zero), fuHi),
+                                       fvHi);
                         }
                     }
                     // Fragment colours in 16-bit lanes: the 16.16 values' integer parts.
                     __m128i flo = flatFrag, fhi = flatFrag;
                     if (kGouraud) {
-                        flo = _mm_packs_epi32(_mm_srai_epi32(c0, 16), _mm_srai_epi32(_mm_add_epi32(c0, dcol1), 16));
+                        flo = _mm_packs_epi32(_mm_srai_epi32(c0, 16),
+                                              _mm_srai_epi32(_mm_add_epi32(c0, dcol1), 16));
                         fhi = _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(c0, dcol2), 16),
                                               _mm_srai_epi32(_mm_add_epi32(c0, dcol3), 16));
                     }
@@ -566,7 +623,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                         hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
                     }
                     __m128i oldc = zero;
-                    if (kBlend != 0 || keepBits != 0) oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
+                    if (kBlend != 0 || keepBits != 0)
+                        oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
                     if (kBlend != 0) {
                         lo = blend(lo, _mm_unpacklo_epi8(oldc, zero), common);
                         hi = blend(hi, _mm_unpackhi_epi8(oldc, zero), common);
@@ -577,11 +635,13 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                         _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
                         if (kC || zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
                     } else {
-                        _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
-                                         _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, oldc)));
+                        _mm_storeu_si128(
+                            reinterpret_cast<__m128i*>(fp + i),
+                            _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, oldc)));
                         if (kC || zwrite) {
-                            _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
-                                             _mm_or_si128(_mm_andnot_si128(keep, nz), _mm_and_si128(keep, zold)));
+                            _mm_storeu_si128(
+                                reinterpret_cast<__m128i*>(zp + i),
+                                _mm_or_si128(_mm_andnot_si128(keep, nz), _mm_and_si128(keep, zold)));
                         }
                     }
                 }
@@ -606,8 +666,8 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                 return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
             };
 
-            // Texel of pixel i from its texture coordinates (the same arithmetic in the vector and scalar paths).
-            // u, v in 8-bit fixed point, already moved by half a texel for bilinear filtering.
+            // Texel of pixel i from its texture coordinates (the same arithmetic in the vector and scalar
+            // paths). u, v in 8-bit fixed point, already moved by half a texel for bilinear filtering.
             auto fetchFixed = [&](int32_t uf, int32_t vf) -> uint32_t {
                 if (kBilinear) {
                     const int iu = uf >> 8, iv = vf >> 8;
@@ -617,7 +677,9 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                 return texel(uf >> 8, vf >> 8);
             };
             const float half = kBilinear ? 0.5f : 0.0f;
-            auto fetch = [&](float u, float v) -> uint32_t { return fetchFixed(ToFix8(u - half), ToFix8(v - half)); };
+            auto fetch = [&](float u, float v) -> uint32_t {
+                return fetchFixed(ToFix8(u - half), ToFix8(v - half));
+            };
             auto coords = [&](int i, float* u, float* v) {
                 const float fi = float(i);
                 const float si = s + fi * ds, ti = t + fi * dt;
@@ -667,7 +729,10 @@ QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Pla
                     const uint32_t d = Load32(m, fa);
                     const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? int(d >> 24) : int(st.fix));
                     auto mix = [&](int cs, int cd) {
-                        return uint32_t(std::clamp(((Pick(st.alphaA, cs, cd) - Pick(st.alphaB, cs, cd)) * c >> 7) + Pick(st.alphaD, cs, cd), 0, 255));
+                        return uint32_t(
+                            std::clamp(((Pick(st.alphaA, cs, cd) - Pick(st.alphaB, cs, cd)) * c >> 7) +
+                                           Pick(st.alphaD, cs, cd),
+                                       0, 255));
                     };
                     cr = mix(int(cr), int(d & 255));
                     cg = mix(int(cg), int((d >> 8) & 255));
@@ -732,8 +797,7 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
     const float tw = float(1u << st.tw), th = float(1u << st.th);
     pixels_ += uint64_t(n);
 
-    for (int x = x0; x <= x1;
-         ++x, z.v += z.d, r.v += r.d, g.v += g.d, b.v += b.d, a.v += a.d, f.v += f.d) {
+    for (int x = x0; x <= x1; ++x, z.v += z.d, r.v += r.d, g.v += g.d, b.v += b.d, a.v += a.d, f.v += f.d) {
         const uint32_t fa = st.fbBase + (row + uint32_t(x)) * uint32_t(fbBytes);
         const uint32_t za = st.zBase + (row + uint32_t(x)) * uint32_t(zBytes);
         const uint32_t zv = uint32_t(uint64_t(z.v) >> 8);
@@ -787,7 +851,8 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
                 v = ti * iq * th;
             }
             const uint32_t tc = SampleTexture(st, u, v);
-            const int tr = int(tc & 255), tg = int((tc >> 8) & 255), tb = int((tc >> 16) & 255), ta = int(tc >> 24);
+            const int tr = int(tc & 255), tg = int((tc >> 8) & 255), tb = int((tc >> 16) & 255),
+                      ta = int(tc >> 24);
             switch (st.tfx) {
                 case kTfxModulate:
                     cr = int(Min255(uint32_t(tr * cr) >> 7));
@@ -821,32 +886,61 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
             bool pass;
             const uint32_t av = uint32_t(ca);
             switch (st.atst) {
-                case 0: pass = false; break;
-                case 1: pass = true; break;
-                case 2: pass = av < st.aref; break;
-                case 3: pass = av <= st.aref; break;
-                case 4: pass = av == st.aref; break;
-                case 5: pass = av >= st.aref; break;
-                case 6: pass = av > st.aref; break;
-                default: pass = av != st.aref; break;
+                case 0:
+                    pass = false;
+                    break;
+                case 1:
+                    pass = true;
+                    break;
+                case 2:
+                    pass = av < st.aref;
+                    break;
+                case 3:
+                    pass = av <= st.aref;
+                    break;
+                case 4:
+                    pass = av == st.aref;
+                    break;
+                case 5:
+                    pass = av >= st.aref;
+                    break;
+                case 6:
+                    pass = av > st.aref;
+                    break;
+                default:
+                    pass = av != st.aref;
+                    break;
             }
             if (!pass) {
                 switch (st.afail) {
-                    case 0: continue;
-                    case 1: writeZ = false; break;
-                    case 2: writeColour = false; writeAlpha = false; break;
-                    default: writeZ = false; writeAlpha = false; break;
+                    case 0:
+                        continue;
+                    case 1:
+                        writeZ = false;
+                        break;
+                    case 2:
+                        writeColour = false;
+                        writeAlpha = false;
+                        break;
+                    default:
+                        writeZ = false;
+                        writeAlpha = false;
+                        break;
                 }
             }
         }
         if (writeColour) {
             if (st.blending && !(st.pabe && ca < 0x80)) {
                 const uint32_t d = readDst();
-                const int dr = int(d & 255), dg = int((d >> 8) & 255), db = int((d >> 16) & 255), da = int(d >> 24);
+                const int dr = int(d & 255), dg = int((d >> 8) & 255), db = int((d >> 16) & 255),
+                          da = int(d >> 24);
                 const int c = st.alphaC == 0 ? ca : (st.alphaC == 1 ? da : int(st.fix));
-                int nr = ((Pick(st.alphaA, cr, dr) - Pick(st.alphaB, cr, dr)) * c >> 7) + Pick(st.alphaD, cr, dr);
-                int ng = ((Pick(st.alphaA, cg, dg) - Pick(st.alphaB, cg, dg)) * c >> 7) + Pick(st.alphaD, cg, dg);
-                int nb = ((Pick(st.alphaA, cb, db) - Pick(st.alphaB, cb, db)) * c >> 7) + Pick(st.alphaD, cb, db);
+                int nr =
+                    ((Pick(st.alphaA, cr, dr) - Pick(st.alphaB, cr, dr)) * c >> 7) + Pick(st.alphaD, cr, dr);
+                int ng =
+                    ((Pick(st.alphaA, cg, dg) - Pick(st.alphaB, cg, dg)) * c >> 7) + Pick(st.alphaD, cg, dg);
+                int nb =
+                    ((Pick(st.alphaA, cb, db) - Pick(st.alphaB, cb, db)) * c >> 7) + Pick(st.alphaD, cb, db);
                 if (st.colclamp) {
                     nr = std::clamp(nr, 0, 255);
                     ng = std::clamp(ng, 0, 255);
@@ -865,7 +959,8 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
             uint32_t keep = st.fbmsk;
             if (!writeAlpha) keep |= 0xFF000000u;
             if (st.fpsm == kPsmCt24) keep |= 0xFF000000u;
-            if (keep) out = (out & ~keep) | (((fbBytes == 4) ? Load32(m, fa) : Expand16(Load16(m, fa))) & keep);
+            if (keep)
+                out = (out & ~keep) | (((fbBytes == 4) ? Load32(m, fa) : Expand16(Load16(m, fa))) & keep);
             if (fbBytes == 4) {
                 Store32(m, fa, out);
             } else {
@@ -919,7 +1014,8 @@ inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, in
     if (st.zte && (za & kMask) + uint32_t(n) * 4u > LocalMemory::kSize) return false;
     uint8_t* m = mem_.Data();
     uint32_t* fp = reinterpret_cast<uint32_t*>(m + (fa & kMask));
-    const uint32_t colour = uint32_t(p.fr) | (uint32_t(p.fg) << 8) | (uint32_t(p.fb) << 16) | (uint32_t(p.fa) << 24);
+    const uint32_t colour =
+        uint32_t(p.fr) | (uint32_t(p.fg) << 8) | (uint32_t(p.fb) << 16) | (uint32_t(p.fa) << 24);
     pixels_ += uint64_t(n);
     if (!st.zte) {
         std::fill(fp, fp + n, colour);
@@ -959,7 +1055,9 @@ inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, in
                 pass = _mm_cmpgt_epi32(z24, zb);
                 if (gequal) pass = _mm_or_si128(pass, _mm_cmpeq_epi32(z24, zb));
             }
-            if (n - i < 4) pass = _mm_and_si128(pass, _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(n - i)));
+            if (n - i < 4)
+                pass =
+                    _mm_and_si128(pass, _mm_cmplt_epi32(_mm_setr_epi32(0, 1, 2, 3), _mm_set1_epi32(n - i)));
             const int bits = _mm_movemask_epi8(pass);
             const __m128i nz = _mm_or_si128(_mm_and_si128(zbFull, hi8), z24);
             if (bits == 0xFFFF) {
@@ -1031,7 +1129,8 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
     // < 4096, so every product and sum is exact).
     const uint32_t tstride = st.tbw * 64u;
     k.strideOne = int32_t(1u | ((tstride & 0xFFFFu) << 16));
-    const uint64_t texEnd = uint64_t(st.tBase) + (uint64_t(vh - 1) * tstride + uint64_t(uw)) * (st.tpsm == kPsmT8 ? 1u : 4u);
+    const uint64_t texEnd =
+        uint64_t(st.tBase) + (uint64_t(vh - 1) * tstride + uint64_t(uw)) * (st.tpsm == kPsmT8 ? 1u : 4u);
     k.texDirect = texEnd <= LocalMemory::kSize;
     // Blend selection: masks picking source or destination for A, B and D, with the alpha lanes fixed to
     // A = As, B = Ad, D = Ad (the span makes C = 1 there, so the written alpha is the source's).
@@ -1054,24 +1153,33 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
     // untextured ones by Gouraud and blend kind. Blend kind 3 does not occur.
     static constexpr auto kTexSpans = []<size_t... I>(std::index_sequence<I...>) {
         return std::array<RowsFn, sizeof...(I)>{
-            {&Rasterizer::RowsTexFast<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
-    }(std::make_index_sequence<32>{});
+            {&Rasterizer::RowsTexFast<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0,
+                                      (I & 1) != 0>...}};
+    }
+    (std::make_index_sequence<32>{});
     static constexpr auto kColourSpans = []<size_t... I>(std::index_sequence<I...>) {
-        return std::array<RowsFn, sizeof...(I)>{{&Rasterizer::RowsTexFast<false, false, int(I >> 1), false, (I & 1) != 0>...}};
-    }(std::make_index_sequence<6>{});
+        return std::array<RowsFn, sizeof...(I)>{
+            {&Rasterizer::RowsTexFast<false, false, int(I >> 1), false, (I & 1) != 0>...}};
+    }
+    (std::make_index_sequence<6>{});
     static constexpr auto kTexSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
         return std::array<RowsFn, sizeof...(I)>{
-            {&Rasterizer::RowsTexFastAvx2<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
-    }(std::make_index_sequence<32>{});
+            {&Rasterizer::RowsTexFastAvx2<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3,
+                                          ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
+    }
+    (std::make_index_sequence<32>{});
     static constexpr auto kColourSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
-        return std::array<RowsFn, sizeof...(I)>{{&Rasterizer::RowsTexFastAvx2<false, false, int(I >> 1), false, (I & 1) != 0>...}};
-    }(std::make_index_sequence<6>{});
+        return std::array<RowsFn, sizeof...(I)>{
+            {&Rasterizer::RowsTexFastAvx2<false, false, int(I >> 1), false, (I & 1) != 0>...}};
+    }
+    (std::make_index_sequence<6>{});
     const bool avx2 = allowVex && __builtin_cpu_supports("avx2");
-    const int blendKind = !st.blending ? 0
+    const int blendKind = !st.blending                                                             ? 0
                           : (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1) ? 2
-                                                                                                     : 1;
+                                                                                                   : 1;
     if (st.textured) {
-        const int key = (st.bilinearMag ? 16 : 0) | (blendKind << 2) | (st.uvTexels ? 0 : 2) | (st.gouraud ? 1 : 0);
+        const int key =
+            (st.bilinearMag ? 16 : 0) | (blendKind << 2) | (st.uvTexels ? 0 : 2) | (st.gouraud ? 1 : 0);
         k.fn = (avx2 ? kTexSpansAvx2 : kTexSpans)[size_t(key)];
     } else {
         // Gouraud or blended without a texture.
@@ -1118,8 +1226,9 @@ void Rasterizer::SpanGeneral(const DrawState& st, const Planes& p, int y, int x0
 // Whether the vector span applies to a state: textured, or untextured with Gouraud shading or blending
 // (flat unblended fills have their own path).
 bool Rasterizer::TexFastApplies(const DrawState& st) {
-    const bool common = st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.ate && !st.date && !st.fba &&
-                        (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) && (!st.blending || st.colclamp);
+    const bool common = st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.ate && !st.date &&
+                        !st.fba && (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
+                        (!st.blending || st.colclamp);
     if (!common) return false;
     if (!st.textured) return st.gouraud || st.blending;
     return (st.tpsm == kPsmCt32 || (st.tpsm == kPsmT8 && st.clut)) && st.wms <= 1 && st.wmt <= 1 &&
@@ -1132,17 +1241,22 @@ void Rasterizer::Prefetch(const DrawState& st, int y, int x0, int x1) const {
     const uint32_t row = uint32_t(y) * st.fbw * 64u;
     const uint8_t* m = mem_.Data();
     const uint32_t bpp = st.fpsm == kPsmCt32 || st.fpsm == kPsmCt24 ? 4u : 2u;
-    const uint32_t fa = (st.fbBase + (row + uint32_t(x0)) * bpp) & kMask, fe = (st.fbBase + (row + uint32_t(x1)) * bpp) & kMask;
-    for (uint32_t a = fa & ~63u; a <= fe && a < LocalMemory::kSize; a += 64) _mm_prefetch(reinterpret_cast<const char*>(m + a), _MM_HINT_T0);
+    const uint32_t fa = (st.fbBase + (row + uint32_t(x0)) * bpp) & kMask,
+                   fe = (st.fbBase + (row + uint32_t(x1)) * bpp) & kMask;
+    for (uint32_t a = fa & ~63u; a <= fe && a < LocalMemory::kSize; a += 64)
+        _mm_prefetch(reinterpret_cast<const char*>(m + a), _MM_HINT_T0);
     if (!st.zte) return;
-    const uint32_t za = (st.zBase + (row + uint32_t(x0)) * 4u) & kMask, ze = (st.zBase + (row + uint32_t(x1)) * 4u) & kMask;
-    for (uint32_t a = za & ~63u; a <= ze && a < LocalMemory::kSize; a += 64) _mm_prefetch(reinterpret_cast<const char*>(m + a), _MM_HINT_T0);
+    const uint32_t za = (st.zBase + (row + uint32_t(x0)) * 4u) & kMask,
+                   ze = (st.zBase + (row + uint32_t(x1)) * 4u) & kMask;
+    for (uint32_t a = za & ~63u; a <= ze && a < LocalMemory::kSize; a += 64)
+        _mm_prefetch(reinterpret_cast<const char*>(m + a), _MM_HINT_T0);
 }
 
 void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
                               const GsVertex& flat) {
     const GsVertex* v[3] = {&va, &vb, &vc};
-    int64_t area = int64_t(v[1]->x - v[0]->x) * (v[2]->y - v[0]->y) - int64_t(v[2]->x - v[0]->x) * (v[1]->y - v[0]->y);
+    int64_t area =
+        int64_t(v[1]->x - v[0]->x) * (v[2]->y - v[0]->y) - int64_t(v[2]->x - v[0]->x) * (v[1]->y - v[0]->y);
     if (area == 0) return;
     if (area < 0) std::swap(v[1], v[2]);
 

@@ -95,10 +95,10 @@ private:
     struct SpanConsts {
         alignas(16) int16_t wrapMin[8], wrapMax[8], wrapMask[8];
         alignas(16) int16_t aS[8], aD[8], bS[8], bD[8], dS[8], dD[8], cSrc[8], cDst[8], cFix[8];
-        int32_t strideOne = 0;                // (1, stride) as a 16-bit pair
-        bool clampUV = false;                 // a clamp on either texture axis (repeat needs only the mask)
-        bool texDirect = false;               // no wrapped texel address reaches past the end of local memory
-        RowsFn fn = nullptr;                  // the vector spans of the state; null: the general path
+        int32_t strideOne = 0;   // (1, stride) as a 16-bit pair
+        bool clampUV = false;    // a clamp on either texture axis (repeat needs only the mask)
+        bool texDirect = false;  // no wrapped texel address reaches past the end of local memory
+        RowsFn fn = nullptr;     // the vector spans of the state; null: the general path
     };
     // Sets up sc_ for the primitives drawn with `st` until the next call.
     void PrepareSpans(const DrawState& st);

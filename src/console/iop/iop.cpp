@@ -36,7 +36,9 @@ const char* BaseName(const char* path) {
 
 }  // namespace
 
-uint8_t* IopMemory() { return g_iopMemory; }
+uint8_t* IopMemory() {
+    return g_iopMemory;
+}
 
 bool IopModuleLoaded(const char* fileName) {
     for (int i = 0; i < g_moduleCount; ++i)
@@ -44,7 +46,9 @@ bool IopModuleLoaded(const char* fileName) {
     return false;
 }
 
-int IopLoadedModuleCount() { return g_moduleCount; }
+int IopLoadedModuleCount() {
+    return g_moduleCount;
+}
 
 uint32_t IopHeapUsed() {
     uint32_t sum = 0;
@@ -61,7 +65,9 @@ void IopReset() {
 
 using namespace console;
 
-int sceSifInitRpc(unsigned int) { return 0; }
+int sceSifInitRpc(unsigned int) {
+    return 0;
+}
 
 int sceSifRebootIop(const char*) {
     // A reboot drops every module and the heap; the replacement image itself needs no emulation.
@@ -69,8 +75,12 @@ int sceSifRebootIop(const char*) {
     return 1;
 }
 
-int sceSifSyncIop() { return 1; }
-int sceFsReset() { return 0; }
+int sceSifSyncIop() {
+    return 1;
+}
+int sceFsReset() {
+    return 0;
+}
 
 int sceSifLoadModule(const char* path, int, const char*) {
     if (!path) return -1;
@@ -88,7 +98,9 @@ int sceSifLoadModule(const char* path, int, const char*) {
 }
 
 // Called on every entry to the front end: it must not drop what was allocated before.
-int sceSifInitIopHeap() { return 0; }
+int sceSifInitIopHeap() {
+    return 0;
+}
 
 void* sceSifAllocIopHeap(unsigned int size) {
     if (size == 0 || size > kIopMemSize || g_blockCount >= kMaxIopBlocks) return nullptr;

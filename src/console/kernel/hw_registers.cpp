@@ -14,10 +14,14 @@ std::atomic<uint32_t> g_vif1Fbrst{0};
 
 uint32_t HwRead32(uint32_t addr) {
     switch (addr) {
-        case kRegDStat: return g_dstat.load();
-        case kRegGifMode: return g_gifMode.load();
-        case kRegVif1Fbrst: return 0;  // the reset/stall bits read back as 0
-        case kRegGsCsr: return static_cast<uint32_t>(gs::Gs().ReadPriv(gs::kPrivCsr));
+        case kRegDStat:
+            return g_dstat.load();
+        case kRegGifMode:
+            return g_gifMode.load();
+        case kRegVif1Fbrst:
+            return 0;  // the reset/stall bits read back as 0
+        case kRegGsCsr:
+            return static_cast<uint32_t>(gs::Gs().ReadPriv(gs::kPrivCsr));
         default:
             std::printf("hw: read of unknown register 0x%08X\n", addr);
             return 0;
@@ -34,10 +38,18 @@ void HwWrite32(uint32_t addr, uint32_t value) {
             g_dstat.store(v);
             break;
         }
-        case kRegGifMode: g_gifMode.store(value); break;
-        case kRegVif1Fbrst: g_vif1Fbrst.store(value); break;
-        case kRegGsCsr: gs::Gs().WritePriv(gs::kPrivCsr, value); break;
-        default: std::printf("hw: write of 0x%08X to unknown register 0x%08X ignored\n", value, addr); break;
+        case kRegGifMode:
+            g_gifMode.store(value);
+            break;
+        case kRegVif1Fbrst:
+            g_vif1Fbrst.store(value);
+            break;
+        case kRegGsCsr:
+            gs::Gs().WritePriv(gs::kPrivCsr, value);
+            break;
+        default:
+            std::printf("hw: write of 0x%08X to unknown register 0x%08X ignored\n", value, addr);
+            break;
     }
 }
 

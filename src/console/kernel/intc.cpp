@@ -64,8 +64,12 @@ int DisableDmac(int channel) {
     return was ? 1 : 0;
 }
 
-void FlushCache(int) { std::atomic_thread_fence(std::memory_order_seq_cst); }
-void EeSync() { std::atomic_thread_fence(std::memory_order_seq_cst); }
+void FlushCache(int) {
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+}
+void EeSync() {
+    std::atomic_thread_fence(std::memory_order_seq_cst);
+}
 void EeEnableInterrupts() {}
 
 namespace console {

@@ -64,9 +64,13 @@ void VsyncWait() {
     VsyncDeliver();
 }
 
-uint64_t VsyncCount() { return g_delivered.load(); }
+uint64_t VsyncCount() {
+    return g_delivered.load();
+}
 
-bool VsyncOddField() { return !gs::Gs().FieldBit(); }
+bool VsyncOddField() {
+    return !gs::Gs().FieldBit();
+}
 
 void VsyncReset() {
     g_handler.store(nullptr);
@@ -82,4 +86,6 @@ int sceGsSyncV(int) {
     return console::VsyncOddField() ? 1 : 0;
 }
 
-VsyncHandlerFn sceGsSyncVCallback(VsyncHandlerFn handler) { return console::g_handler.exchange(handler); }
+VsyncHandlerFn sceGsSyncVCallback(VsyncHandlerFn handler) {
+    return console::g_handler.exchange(handler);
+}

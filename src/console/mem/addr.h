@@ -25,7 +25,9 @@ void* ArenaBase();
 size_t ArenaSize();
 
 // True when the pointer can be stored in a 32-bit console record.
-inline bool InAddrReach(const void* p) { return reinterpret_cast<uintptr_t>(p) < kAddrLimit; }
+inline bool InAddrReach(const void* p) {
+    return reinterpret_cast<uintptr_t>(p) < kAddrLimit;
+}
 
 }  // namespace console
 
@@ -47,5 +49,9 @@ template <typename T>
 inline T* Uncached(T* p) {
     return p;
 }
-inline uint32_t UncachedAddr(uint32_t a) { return a; }
-inline uint32_t PhysAddr(uint32_t a) { return a; }
+inline uint32_t UncachedAddr(uint32_t a) {
+    return a;
+}
+inline uint32_t PhysAddr(uint32_t a) {
+    return a;
+}

@@ -31,7 +31,11 @@ void* ArenaMap(size_t bytes) {
     return p;
 }
 
-void* ArenaBase() { return g_arenaBase; }
-size_t ArenaSize() { return g_arenaSize; }
+void* ArenaBase() {
+    return g_arenaBase;
+}
+size_t ArenaSize() {
+    return g_arenaSize;
+}
 
 }  // namespace console

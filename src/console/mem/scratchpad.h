@@ -12,6 +12,8 @@ inline constexpr uint32_t kDmaSprBit = 0x80000000u;
 alignas(64) extern uint8_t g_scratchpad[kScratchpadSize];
 
 // The scratchpad as the game addresses it: through globals, never through its console address.
-inline uint8_t* Scratchpad() { return g_scratchpad; }
+inline uint8_t* Scratchpad() {
+    return g_scratchpad;
+}
 
 }  // namespace console

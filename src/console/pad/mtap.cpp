@@ -8,7 +8,9 @@ bool g_init = false;
 bool g_open[4] = {};
 }  // namespace
 
-bool MtapPortOpen(int port) { return port >= 0 && port < 4 && g_open[port]; }
+bool MtapPortOpen(int port) {
+    return port >= 0 && port < 4 && g_open[port];
+}
 
 void MtapReset() {
     g_init = false;

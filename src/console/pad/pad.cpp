@@ -90,7 +90,9 @@ void PadReset() {
     g_pads[0][0].input = PadIdle();
 }
 
-uint16_t PadWireButtons(uint16_t buttons) { return static_cast<uint16_t>(~buttons); }
+uint16_t PadWireButtons(uint16_t buttons) {
+    return static_cast<uint16_t>(~buttons);
+}
 
 }  // namespace console
 
@@ -115,7 +117,9 @@ int scePadPortClose(int port, int slot) {
     return 1;
 }
 
-int scePadGetState(int port, int slot) { return Connected(port, slot) ? scePadStateStable : scePadStateDiscon; }
+int scePadGetState(int port, int slot) {
+    return Connected(port, slot) ? scePadStateStable : scePadStateDiscon;
+}
 
 int scePadRead(int port, int slot, unsigned char* data) {
     if (!data) return 0;
@@ -131,8 +135,9 @@ int scePadRead(int port, int slot, unsigned char* data) {
     data[3] = static_cast<unsigned char>(wire & 0xFF);
     for (int i = 0; i < 4; ++i) data[4 + i] = analog ? in.sticks[i] : 128;
     if (p->pressureOn) {
-        static const uint16_t kPressureOrder[12] = {kPadRight, kPadLeft,  kPadUp,    kPadDown, kPadTriangle, kPadCircle,
-                                                    kPadCross, kPadSquare, kPadL1,   kPadR1,   kPadL2,       kPadR2};
+        static const uint16_t kPressureOrder[12] = {kPadRight,    kPadLeft,   kPadUp,    kPadDown,
+                                                    kPadTriangle, kPadCircle, kPadCross, kPadSquare,
+                                                    kPadL1,       kPadR1,     kPadL2,    kPadR2};
         for (int i = 0; i < 12; ++i) data[8 + i] = (in.buttons & kPressureOrder[i]) ? 255 : 0;
     }
     return kReadBytes;

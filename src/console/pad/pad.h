@@ -60,9 +60,9 @@ enum PadButton : uint16_t {
 
 struct PadInput {
     bool connected = false;
-    uint16_t buttons = 0;                          // PadButton bits, 1 = pressed
-    uint8_t sticks[4] = {128, 128, 128, 128};      // right X, right Y, left X, left Y
-    bool hasPressure = false;                      // offers pressure mode
+    uint16_t buttons = 0;                      // PadButton bits, 1 = pressed
+    uint8_t sticks[4] = {128, 128, 128, 128};  // right X, right Y, left X, left Y
+    bool hasPressure = false;                  // offers pressure mode
 };
 
 // Connected and idle.

@@ -11,21 +11,30 @@ namespace {
 bool g_bound = false;
 uint64_t g_voiceTransfers = 0;
 
-bool IopRange(uint32_t addr, uint32_t size) { return addr <= kIopMemSize && size <= kIopMemSize - addr; }
+bool IopRange(uint32_t addr, uint32_t size) {
+    return addr <= kIopMemSize && size <= kIopMemSize - addr;
+}
 
 uint32_t ReadU32(const uint8_t* p) {
-    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 | static_cast<uint32_t>(p[2]) << 16 |
-           static_cast<uint32_t>(p[3]) << 24;
+    return static_cast<uint32_t>(p[0]) | static_cast<uint32_t>(p[1]) << 8 |
+           static_cast<uint32_t>(p[2]) << 16 | static_cast<uint32_t>(p[3]) << 24;
 }
-uint16_t ReadU16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+uint16_t ReadU16(const uint8_t* p) {
+    return static_cast<uint16_t>(p[0] | p[1] << 8);
+}
 
 bool ApplyBatchEntry(uint16_t command, uint32_t entry, uint32_t value) {
     switch (command) {
-        case kSdBatchParam: return SpuWriteParam(entry, value);
-        case kSdBatchSwitch: return SpuWriteSwitch(entry, value);
-        case kSdBatchAddress: return SpuWriteAddress(entry, value);
-        case kSdBatchAttribute: return SpuWriteAttribute(entry, value);
-        default: return false;
+        case kSdBatchParam:
+            return SpuWriteParam(entry, value);
+        case kSdBatchSwitch:
+            return SpuWriteSwitch(entry, value);
+        case kSdBatchAddress:
+            return SpuWriteAddress(entry, value);
+        case kSdBatchAttribute:
+            return SpuWriteAttribute(entry, value);
+        default:
+            return false;
     }
 }
 
@@ -47,8 +56,12 @@ void SdRemoteReset() {
     SpuReset();
 }
 
-bool SdRemoteBound() { return g_bound; }
-uint64_t SdRemoteVoiceTransferCount() { return g_voiceTransfers; }
+bool SdRemoteBound() {
+    return g_bound;
+}
+uint64_t SdRemoteVoiceTransferCount() {
+    return g_voiceTransfers;
+}
 
 }  // namespace console
 
@@ -64,20 +77,27 @@ int sceSdRemote(int, int command, uint32_t a1, uint32_t a2, uint32_t a3, uint32_
     // Whatever was due before this call is mixed with the registers as they were.
     SpuCatchUp();
     switch (command) {
-        case kSdCmdInit: SpuInitVoices(); return 0;
-        case kSdCmdSetParam: return SpuWriteParam(a1, a2) ? 0 : -1;
-        case kSdCmdSetSwitch: return SpuWriteSwitch(a1, a2) ? 0 : -1;
+        case kSdCmdInit:
+            SpuInitVoices();
+            return 0;
+        case kSdCmdSetParam:
+            return SpuWriteParam(a1, a2) ? 0 : -1;
+        case kSdCmdSetSwitch:
+            return SpuWriteSwitch(a1, a2) ? 0 : -1;
         case kSdCmdGetSwitch: {
             const int64_t v = SpuReadSwitch(a1);
             return v < 0 ? -1 : static_cast<int>(v);
         }
-        case kSdCmdProcBatch: return ProcessBatch(a1, a3);
+        case kSdCmdProcBatch:
+            return ProcessBatch(a1, a3);
         case kSdCmdVoiceTrans:
             if (a1 > 1 || !IopRange(a3, a5) || !SpuWriteMemory(a4, IopMemory() + a3, a5)) return -1;
             ++g_voiceTransfers;
             return 0;
-        case kSdCmdVoiceTransStatus: return a1 > 1 ? -1 : 1;
-        default: return -1;
+        case kSdCmdVoiceTransStatus:
+            return a1 > 1 ? -1 : 1;
+        default:
+            return -1;
     }
 }
 

@@ -14,7 +14,7 @@ struct SpuCore {
     uint16_t masterL = 0;
     uint16_t masterR = 0;
     uint32_t attr = 0;
-    uint32_t keyOn = 0;   // last values written, read back as the library does
+    uint32_t keyOn = 0;  // last values written, read back as the library does
     uint32_t keyOff = 0;
 };
 
@@ -26,19 +26,33 @@ uint64_t g_mixedFrames = 0;
 
 constexpr int kMixChunk = kSpuMixMaxFrames;
 
-uint32_t Code(uint32_t entry) { return entry & 0xFFC0u; }
-int Core(uint32_t entry) { return static_cast<int>(entry & 1u); }
-int VoiceOf(uint32_t entry) { return static_cast<int>((entry >> 1) & 0x1Fu); }
+uint32_t Code(uint32_t entry) {
+    return entry & 0xFFC0u;
+}
+int Core(uint32_t entry) {
+    return static_cast<int>(entry & 1u);
+}
+int VoiceOf(uint32_t entry) {
+    return static_cast<int>((entry >> 1) & 0x1Fu);
+}
 
 // Entries above 16 bits or naming voice 24..31 are not registers.
-bool VoiceEntry(uint32_t entry) { return entry <= 0xFFFFu && VoiceOf(entry) < kSpuVoicesPerCore; }
-bool CoreEntry(uint32_t entry, uint32_t code) { return (entry & ~1u) == code; }
+bool VoiceEntry(uint32_t entry) {
+    return entry <= 0xFFFFu && VoiceOf(entry) < kSpuVoicesPerCore;
+}
+bool CoreEntry(uint32_t entry, uint32_t code) {
+    return (entry & ~1u) == code;
+}
 
-uint64_t ClockFrames() { return ClockCycles() / kCpuCyclesPerOutputFrame; }
+uint64_t ClockFrames() {
+    return ClockCycles() / kCpuCyclesPerOutputFrame;
+}
 
 }  // namespace
 
-const uint8_t* SpuMemory() { return g_spuMemory; }
+const uint8_t* SpuMemory() {
+    return g_spuMemory;
+}
 
 void SpuInitVoices() {
     for (SpuCore& c : g_cores) {
@@ -73,12 +87,23 @@ bool SpuWriteParam(uint32_t entry, uint32_t value) {
     if (!VoiceEntry(entry)) return false;
     SpuVoice& voice = core.voices[VoiceOf(entry)];
     switch (Code(entry)) {
-        case kSdVolL: voice.volL = std::min<uint16_t>(v, kSpuMaxVolume); return true;
-        case kSdVolR: voice.volR = std::min<uint16_t>(v, kSpuMaxVolume); return true;
-        case kSdPitch: voice.pitch = std::min<uint16_t>(v, kSpuMaxPitch); return true;
-        case kSdAdsr1: voice.adsr1 = v; return true;
-        case kSdAdsr2: voice.adsr2 = v; return true;
-        default: return false;
+        case kSdVolL:
+            voice.volL = std::min<uint16_t>(v, kSpuMaxVolume);
+            return true;
+        case kSdVolR:
+            voice.volR = std::min<uint16_t>(v, kSpuMaxVolume);
+            return true;
+        case kSdPitch:
+            voice.pitch = std::min<uint16_t>(v, kSpuMaxPitch);
+            return true;
+        case kSdAdsr1:
+            voice.adsr1 = v;
+            return true;
+        case kSdAdsr2:
+            voice.adsr2 = v;
+            return true;
+        default:
+            return false;
     }
 }
 
@@ -185,14 +210,20 @@ int SpuCatchUp() {
     return total;
 }
 
-uint64_t SpuMixedFrames() { return g_mixedFrames; }
+uint64_t SpuMixedFrames() {
+    return g_mixedFrames;
+}
 
-const SpuVoice& SpuGetVoice(int core, int voice) { return g_cores[core & 1].voices[static_cast<unsigned>(voice) % kSpuVoicesPerCore]; }
+const SpuVoice& SpuGetVoice(int core, int voice) {
+    return g_cores[core & 1].voices[static_cast<unsigned>(voice) % kSpuVoicesPerCore];
+}
 
 uint16_t SpuMasterVolume(int core, int right) {
     return right ? g_cores[core & 1].masterR : g_cores[core & 1].masterL;
 }
 
-uint32_t SpuCoreAttribute(int core) { return g_cores[core & 1].attr; }
+uint32_t SpuCoreAttribute(int core) {
+    return g_cores[core & 1].attr;
+}
 
 }  // namespace console

@@ -12,7 +12,9 @@ namespace {
 
 constexpr uint32_t kBlockSpan = static_cast<uint32_t>(kAdpcmBlockSamples) << 12;
 
-int32_t StepFor(uint32_t samples) { return static_cast<int32_t>((kSpuEnvelopeFull + samples - 1) / samples); }
+int32_t StepFor(uint32_t samples) {
+    return static_cast<int32_t>((kSpuEnvelopeFull + samples - 1) / samples);
+}
 
 int32_t AttackStep(uint16_t adsr1) {
     const uint32_t rate = (adsr1 >> 8) & 0x7F;
@@ -98,7 +100,9 @@ const ResampleFn g_resample = __builtin_cpu_supports("avx2") ? ResampleAvx2 : Re
 
 }  // namespace
 
-void SpuVoice::reset() { *this = SpuVoice(); }
+void SpuVoice::reset() {
+    *this = SpuVoice();
+}
 
 void SpuVoice::stop() {
     phase_ = SpuEnvelopePhase::Off;
@@ -190,7 +194,8 @@ int SpuVoice::mixSustain(const uint8_t* mem, int32_t* accL, int32_t* accR, int f
     }
     int32_t mono[kSpuMixMaxFrames];
     g_resample(window, mono, n, pos_, step);
-    AddScaled(mono, accL, accR, n, Gain(kSpuEnvelopeFull, volL, masterL), Gain(kSpuEnvelopeFull, volR, masterR));
+    AddScaled(mono, accL, accR, n, Gain(kSpuEnvelopeFull, volL, masterL),
+              Gain(kSpuEnvelopeFull, volR, masterR));
     if (!stopped) {
         pos_ = static_cast<uint32_t>(posEnd - static_cast<uint64_t>(have) * kBlockSpan);
         std::memcpy(buf_, window + have * kAdpcmBlockSamples, sizeof buf_);

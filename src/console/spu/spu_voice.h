@@ -63,8 +63,8 @@ private:
     // stopped (end without repeat, or the end of memory).
     bool advance(const uint8_t* mem, int16_t* out);
     bool nextBlock(const uint8_t* mem);
-    int mixSustain(const uint8_t* mem, int32_t* accL, int32_t* accR, int frames, int32_t masterL, int32_t masterR,
-                   uint32_t step);
+    int mixSustain(const uint8_t* mem, int32_t* accL, int32_t* accR, int frames, int32_t masterL,
+                   int32_t masterR, uint32_t step);
     void stop();
 
     SpuEnvelopePhase phase_ = SpuEnvelopePhase::Off;

@@ -26,7 +26,9 @@ Vif& Vif1() {
     return v;
 }
 
-Vif::Vif(int unit) : unit_(unit), mem_(unit == 0 ? &vu::Vu0Memory() : &vu::Vu1Memory()) { Reset(); }
+Vif::Vif(int unit) : unit_(unit), mem_(unit == 0 ? &vu::Vu0Memory() : &vu::Vu1Memory()) {
+    Reset();
+}
 
 void Vif::Reset() {
     state_ = State::Command;
@@ -55,7 +57,9 @@ void Vif::Write(const uint32_t* w, size_t count) {
     size_t i = 0;
     while (i < count) {
         switch (state_) {
-            case State::Command: i += Command(w + i, count - i); break;
+            case State::Command:
+                i += Command(w + i, count - i);
+                break;
             case State::Stmask:
                 mask_ = w[i++];
                 state_ = State::Command;
@@ -120,7 +124,9 @@ void Vif::Write(const uint32_t* w, size_t count) {
                 }
                 break;
             }
-            case State::Drop: i = count; break;
+            case State::Drop:
+                i = count;
+                break;
         }
     }
 }
@@ -140,20 +146,37 @@ size_t Vif::Command(const uint32_t* w, size_t) {
         case kVifFlushe:
         case kVifFlush:
         case kVifFlusha:
-        case kVifMskpath3: break;
-        case kVifMark: mark_ = imm; break;
+        case kVifMskpath3:
+            break;
+        case kVifMark:
+            mark_ = imm;
+            break;
         case kVifStcycl:
             cl_ = imm & 0xFF;
             wl_ = (imm >> 8) & 0xFF;
             break;
-        case kVifOffset: ofst_ = imm & 0x3FF; break;
-        case kVifBase: base_ = imm & 0x3FF; break;
-        case kVifItop: itop_ = imm & 0x3FF; break;
-        case kVifStmod: mode_ = imm & 3; break;
+        case kVifOffset:
+            ofst_ = imm & 0x3FF;
+            break;
+        case kVifBase:
+            base_ = imm & 0x3FF;
+            break;
+        case kVifItop:
+            itop_ = imm & 0x3FF;
+            break;
+        case kVifStmod:
+            mode_ = imm & 3;
+            break;
         case kVifMscal:
-        case kVifMscalf: Run(false, imm); break;
-        case kVifMscnt: Run(true, 0); break;
-        case kVifStmask: state_ = State::Stmask; break;
+        case kVifMscalf:
+            Run(false, imm);
+            break;
+        case kVifMscnt:
+            Run(true, 0);
+            break;
+        case kVifStmask:
+            state_ = State::Stmask;
+            break;
         case kVifStrow:
             have_ = 0;
             state_ = State::Strow;
@@ -177,7 +200,9 @@ size_t Vif::Command(const uint32_t* w, size_t) {
             need_ = static_cast<size_t>(imm == 0 ? 65536 : imm) * 4;
             state_ = State::Direct;
             break;
-        default: Fail("unknown VIF code", code); break;
+        default:
+            Fail("unknown VIF code", code);
+            break;
     }
     return 1;
 }
@@ -283,9 +308,14 @@ void Vif::FinishUnpack() {
                     q[c] = v;
                     break;
                 }
-                case 1: q[c] = row_[c]; break;
-                case 2: q[c] = col_[r]; break;
-                default: break;
+                case 1:
+                    q[c] = row_[c];
+                    break;
+                case 2:
+                    q[c] = col_[r];
+                    break;
+                default:
+                    break;
             }
         }
     }
@@ -331,7 +361,15 @@ void Vif::EndTransfer() {
 
 }  // namespace console::vif
 
-void sceDevVif0Reset() { console::vif::Vif0().Reset(); }
-void sceDevVu0Reset() { console::vu::Vu0Memory().Clear(); }
-void sceDevVif1Reset() { console::vif::Vif1().Reset(); }
-void sceDevVu1Reset() { console::vu::Vu1Memory().Clear(); }
+void sceDevVif0Reset() {
+    console::vif::Vif0().Reset();
+}
+void sceDevVu0Reset() {
+    console::vu::Vu0Memory().Clear();
+}
+void sceDevVif1Reset() {
+    console::vif::Vif1().Reset();
+}
+void sceDevVu1Reset() {
+    console::vu::Vu1Memory().Clear();
+}

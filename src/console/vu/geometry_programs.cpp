@@ -28,7 +28,8 @@ Mat ReadMatrix(const VuMemory& mem, uint32_t qw) {
 }
 
 void Transform(const Mat& a, const float p[4], float out[4]) {
-    for (int c = 0; c < 4; ++c) out[c] = p[0] * a.m[c] + p[1] * a.m[4 + c] + p[2] * a.m[8 + c] + p[3] * a.m[12 + c];
+    for (int c = 0; c < 4; ++c)
+        out[c] = p[0] * a.m[c] + p[1] * a.m[4 + c] + p[2] * a.m[8 + c] + p[3] * a.m[12 + c];
 }
 
 uint32_t FloatBits(float f) {
@@ -45,9 +46,9 @@ uint32_t Clamp255(float v) {
 
 // A vertex on its way to the GS: clip-space or pre-divide screen position, texture and colour.
 struct V {
-    float p[4];   // homogeneous position (screen for the plain path, clip space for the clipping path)
-    float s, t;   // texture coordinates before the divide
-    float c[4];   // colour on the GS scale
+    float p[4];  // homogeneous position (screen for the plain path, clip space for the clipping path)
+    float s, t;  // texture coordinates before the divide
+    float c[4];  // colour on the GS scale
 };
 
 struct Out {
@@ -114,9 +115,15 @@ int ClipPolygon(V* poly, int n) {
 
 }  // namespace
 
-uint64_t GeometryProgram::TrianglesDrawn() { return g_drawn; }
-uint64_t GeometryProgram::TrianglesCulled() { return g_culled; }
-uint64_t GeometryProgram::PacketsRefused() { return g_refused; }
+uint64_t GeometryProgram::TrianglesDrawn() {
+    return g_drawn;
+}
+uint64_t GeometryProgram::TrianglesCulled() {
+    return g_culled;
+}
+uint64_t GeometryProgram::PacketsRefused() {
+    return g_refused;
+}
 
 void GeometryProgram::Call(VuState&, uint32_t) {}
 
@@ -156,7 +163,9 @@ void GeometryProgram::Continue(VuState& vu) {
             const float inv = len > 0.0f ? 1.0f / len : 0.0f;
             for (int c = 0; c < 3; ++c) v.c[c] = colour.m[12 + c];
             for (int k = 0; k < 3; ++k) {
-                const float d = (nrm[0] * light.m[k * 4] + nrm[1] * light.m[k * 4 + 1] + nrm[2] * light.m[k * 4 + 2]) * inv;
+                const float d =
+                    (nrm[0] * light.m[k * 4] + nrm[1] * light.m[k * 4 + 1] + nrm[2] * light.m[k * 4 + 2]) *
+                    inv;
                 if (d > 0.0f)
                     for (int c = 0; c < 3; ++c) v.c[c] += colour.m[k * 4 + c] * d;
             }
@@ -198,12 +207,14 @@ void GeometryProgram::Continue(VuState& vu) {
             float inv[9];
             for (int k = 0; k < corners; ++k) {
                 inv[k] = 1.0f / poly[k].p[3];
-                const float q[4] = {poly[k].p[0] * inv[k], poly[k].p[1] * inv[k], poly[k].p[2] * inv[k], 1.0f};
+                const float q[4] = {poly[k].p[0] * inv[k], poly[k].p[1] * inv[k], poly[k].p[2] * inv[k],
+                                    1.0f};
                 Transform(c2s, q, scr[k].p);
             }
             for (int k = 1; k + 1 < corners && ok; ++k) {
                 const int idx[3] = {0, k, k + 1};
-                for (int j : idx) ok = ok && Emit(out, scr[j].p[0], scr[j].p[1], scr[j].p[2], inv[j], poly[j]);
+                for (int j : idx)
+                    ok = ok && Emit(out, scr[j].p[0], scr[j].p[1], scr[j].p[2], inv[j], poly[j]);
             }
         } else {
             const V* tri[3] = {&vs[t], &vs[t + 1], &vs[t + 2]};

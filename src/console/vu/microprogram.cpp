@@ -35,6 +35,8 @@ bool RegisterMicroprogram(uint32_t id, Microprogram* program) {
     return true;
 }
 
-void KickPath1(const void* qwords, size_t qwc) { gif::Gif().Write(1, qwords, qwc); }
+void KickPath1(const void* qwords, size_t qwc) {
+    gif::Gif().Write(1, qwords, qwc);
+}
 
 }  // namespace console::vu

@@ -27,11 +27,11 @@ inline constexpr uint32_t kProgPrimitive = 0x0100;
 
 // What a program sees of its unit when it runs.
 struct VuState {
-    int unit;          // 0 or 1
-    VuMemory* mem;     // the unit's data memory
-    uint32_t tops;     // the VIF's TOPS at the time of the call (double-buffer base of the input)
-    uint32_t itop;     // the VIF's ITOP
-    int32_t vi[16];    // integer registers a host may preset (VU0 programs read counts from them)
+    int unit;        // 0 or 1
+    VuMemory* mem;   // the unit's data memory
+    uint32_t tops;   // the VIF's TOPS at the time of the call (double-buffer base of the input)
+    uint32_t itop;   // the VIF's ITOP
+    int32_t vi[16];  // integer registers a host may preset (VU0 programs read counts from them)
 };
 
 class Microprogram {

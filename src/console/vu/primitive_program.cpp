@@ -36,7 +36,9 @@ uint32_t FloatBits(float f) {
     return u;
 }
 
-uint32_t Colour(uint32_t c) { return c > 255 ? 255 : c; }
+uint32_t Colour(uint32_t c) {
+    return c > 255 ? 255 : c;
+}
 
 // Screen coordinate -> GS 12.4 fixed point; false when it falls outside the 16-bit range.
 bool Fixed(float v, uint32_t* out) {
@@ -48,7 +50,9 @@ bool Fixed(float v, uint32_t* out) {
 
 }  // namespace
 
-uint64_t PrimitiveProgram::Dropped() { return g_dropped; }
+uint64_t PrimitiveProgram::Dropped() {
+    return g_dropped;
+}
 
 void PrimitiveProgram::Call(VuState& vu, uint32_t) {
     const VuMemory& mem = *vu.mem;

@@ -31,7 +31,9 @@ bool Refuse(const char* why, ull a = 0, ull b = 0) {
     return false;
 }
 
-bool Finite(float v) { return std::isfinite(v); }
+bool Finite(float v) {
+    return std::isfinite(v);
+}
 
 bool CheckSampled(const uint8_t* p, uint32_t size, const _skeleton* skel, bool compressed) {
     const float length = Read<float>(p + 4);
@@ -41,8 +43,9 @@ bool CheckSampled(const uint8_t* p, uint32_t size, const _skeleton* skel, bool c
     const uint64_t need = sizeof(_animation) + frames * frameBytes;
     if (need > size) return Refuse("%llu frames need %llu bytes, past the end", frames, need);
     // A block sized for another bone count has whole frames over (or too few): the layout depends on it.
-    if (size - need >= 16) return Refuse("%llu bytes left after the frames: not made for %llu bones", size - need,
-                                          skel->boneCount);
+    if (size - need >= 16)
+        return Refuse("%llu bytes left after the frames: not made for %llu bones", size - need,
+                      skel->boneCount);
     if (compressed) {
         for (uint64_t f = 0; f < frames; ++f)
             for (int i = 0; i < 3; ++i)
@@ -72,7 +75,8 @@ bool CheckHermite(const uint8_t* p, uint32_t size, const _skeleton* skel) {
             return Refuse("channel %llu keys at %llu past the end", c, ch.keyOffset);
         float prev = -INFINITY;
         for (uint32_t k = 0; k < ch.keyCount; ++k) {
-            const AnimHermiteKey key = Read<AnimHermiteKey>(p + ch.keyOffset + size_t(k) * sizeof(AnimHermiteKey));
+            const AnimHermiteKey key =
+                Read<AnimHermiteKey>(p + ch.keyOffset + size_t(k) * sizeof(AnimHermiteKey));
             const float v[7] = {key.time,       key.value[0],   key.value[1],  key.value[2],
                                 key.tangent[0], key.tangent[1], key.tangent[2]};
             for (float f : v)
@@ -90,7 +94,8 @@ bool CheckDvo(const uint8_t* p, uint32_t size, const _skeleton* skel) {
     const bool packed = h.revision == 1 && h.subRevision == 1;
     if (!(h.revision == 2 || (h.revision == 1 && h.subRevision <= 1)))
         return Refuse("revision %llu.%llu not known", h.revision, h.subRevision);
-    if (h.channelStart[kDvoPositionChannel] == kDvoChannelAbsent) return Refuse("root position channel absent");
+    if (h.channelStart[kDvoPositionChannel] == kDvoChannelAbsent)
+        return Refuse("root position channel absent");
     const uint32_t timeBytes = packed ? 1 : 2;
     const uint32_t keyBytes = packed ? kDvoPackedKeyBytes : sizeof(AnimDvoKey);
     const auto entry = [&](uint32_t e) -> uint32_t {
@@ -149,11 +154,21 @@ int veAnimCheckAnimation(const _animation* anim, uint32_t size, const _skeleton*
     const uint16_t version = Read<uint16_t>(p);
     bool ok = false;
     switch (version) {
-        case 1: ok = CheckSampled(p, size, skel, false); break;
-        case 2: ok = CheckSampled(p, size, skel, true); break;
-        case 3: ok = CheckHermite(p, size, skel); break;
-        case 6: ok = CheckDvo(p, size, skel); break;
-        default: ok = Refuse("version %llu not known", version); break;
+        case 1:
+            ok = CheckSampled(p, size, skel, false);
+            break;
+        case 2:
+            ok = CheckSampled(p, size, skel, true);
+            break;
+        case 3:
+            ok = CheckHermite(p, size, skel);
+            break;
+        case 6:
+            ok = CheckDvo(p, size, skel);
+            break;
+        default:
+            ok = Refuse("version %llu not known", version);
+            break;
     }
     return ok ? 0 : -1;
 }

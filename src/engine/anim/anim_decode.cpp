@@ -5,7 +5,9 @@
 
 namespace {
 
-const uint8_t* Bytes(const _animation* a) { return reinterpret_cast<const uint8_t*>(a); }
+const uint8_t* Bytes(const _animation* a) {
+    return reinterpret_cast<const uint8_t*>(a);
+}
 
 template <typename T>
 T Read(const uint8_t* p) {
@@ -31,9 +33,9 @@ float Hermite(const float w[4], float a, float b, float ta, float tb, float d) {
 // ---- sampled -----------------------------------------------------------------------------------------
 
 struct FramePick {
-    uint32_t i;    // first frame
-    float a, b;    // weights of frames i and i + 1
-    bool exact;    // frame i alone
+    uint32_t i;  // first frame
+    float a, b;  // weights of frames i and i + 1
+    bool exact;  // frame i alone
 };
 
 // t is clamped to 0 .. the last frame: past it the last frame is held, so frame i + 1 always exists.
@@ -50,7 +52,8 @@ FramePick PickFrame(float t, uint32_t frames, bool floorMode) {
 _quaternion FrameQuat(const uint8_t* q, bool compressed) {
     _quaternion r;
     if (compressed) {
-        Q_SetupFromFixed(&r, Read<int16_t>(q), Read<int16_t>(q + 2), Read<int16_t>(q + 4), Read<int16_t>(q + 6));
+        Q_SetupFromFixed(&r, Read<int16_t>(q), Read<int16_t>(q + 2), Read<int16_t>(q + 4),
+                         Read<int16_t>(q + 6));
     } else {
         r.S = Read<float>(q);
         r.Axis.x = Read<float>(q + 4);
@@ -60,9 +63,12 @@ _quaternion FrameQuat(const uint8_t* q, bool compressed) {
     return r;
 }
 
-_vector3d FrameRoot(const uint8_t* f) { return {Read<float>(f), Read<float>(f + 4), Read<float>(f + 8)}; }
+_vector3d FrameRoot(const uint8_t* f) {
+    return {Read<float>(f), Read<float>(f + 4), Read<float>(f + 8)};
+}
 
-void SampledGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, float t, bool compressed) {
+void SampledGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, float t,
+                     bool compressed) {
     const uint32_t bones = PoseBones(skel);
     if (!bones) return;
     const uint32_t qb = compressed ? 8 : 16;
@@ -81,7 +87,8 @@ void SampledGetAngle(_angle_array* pose, const _animation* anim, const _skeleton
     V3_Add(&pose->rootPosition, &ri, &rj);
     // Component by component, neither normalised nor sign-matched: neighbouring frames are close.
     for (uint32_t b = 0; b < bones; ++b) {
-        _quaternion qi = FrameQuat(fi + 12 + qb * b, compressed), qj = FrameQuat(fj + 12 + qb * b, compressed);
+        _quaternion qi = FrameQuat(fi + 12 + qb * b, compressed),
+                    qj = FrameQuat(fj + 12 + qb * b, compressed);
         Q_Scale(&qi, &qi, pick.a);
         Q_Scale(&qj, &qj, pick.b);
         Q_Add(&pose->angles[b], &qi, &qj);
@@ -95,9 +102,15 @@ struct DvoFormat {
     float timeScale;  // seconds per time unit
 };
 
-DvoFormat Revision1() { return {false, 1.0f / 16384.0f}; }
-DvoFormat Revision1Packed() { return {true, 1.0f / 60.0f}; }
-DvoFormat Revision2() { return {false, 1.0f / 4096.0f}; }
+DvoFormat Revision1() {
+    return {false, 1.0f / 16384.0f};
+}
+DvoFormat Revision1Packed() {
+    return {true, 1.0f / 60.0f};
+}
+DvoFormat Revision2() {
+    return {false, 1.0f / 4096.0f};
+}
 
 struct DvoChannel {
     const uint8_t* block;
@@ -111,7 +124,9 @@ struct DvoChannel {
         return fmt.packed ? t[e] : Read<uint16_t>(t + 2 * size_t(e));
     }
     // Key k lies at time 0 for k = 0; time entry start + k otherwise.
-    float Time(uint32_t k) const { return k == 0 ? 0.0f : static_cast<float>(Entry(start + k)) * fmt.timeScale; }
+    float Time(uint32_t k) const {
+        return k == 0 ? 0.0f : static_cast<float>(Entry(start + k)) * fmt.timeScale;
+    }
     AnimDvoKey Key(uint32_t k, bool position) const {
         const uint32_t e = start + k;
         if (!fmt.packed) return Read<AnimDvoKey>(block + h.keyTableOffset + size_t(e) * sizeof(AnimDvoKey));
@@ -206,8 +221,8 @@ void DvoGetPosition(_angle_array* pose, const _animation* anim, const DvoFormat&
     pose->rootPosition = p;
 }
 
-void DvoGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, const DvoFormat& fmt, int mirror,
-                 float t) {
+void DvoGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, const DvoFormat& fmt,
+                 int mirror, float t) {
     const uint32_t bones = PoseBones(skel);
     if (!bones) return;
     IdentityBones(pose, bones);
@@ -241,7 +256,9 @@ float veAnimGetAnimationLength(const _animation* anim) {
     return Read<float>(Bytes(anim) + 4);
 }
 
-void* veAnimGetAnimationData(_animation* anim) { return reinterpret_cast<uint8_t*>(anim) + sizeof(_animation); }
+void* veAnimGetAnimationData(_animation* anim) {
+    return reinterpret_cast<uint8_t*>(anim) + sizeof(_animation);
+}
 
 uint32_t veAnimSampledFrameCount(const _animation* anim) {
     const double n = std::floor(60.0 * static_cast<double>(Read<float>(Bytes(anim) + 4)) + 0.5);
@@ -317,7 +334,8 @@ void veAnimHermiteGetAngleJoint(_quaternion* out, const AnimHermiteKey* a, const
     float w[4];
     veAnimHermiteBasis(u, w);
     float r[3];
-    for (int i = 0; i < 3; ++i) r[i] = Hermite(w, a->value[i], b->value[i], a->tangent[i], b->tangent[i], 1.0f);
+    for (int i = 0; i < 3; ++i)
+        r[i] = Hermite(w, a->value[i], b->value[i], a->tangent[i], b->tangent[i], 1.0f);
     Q_SetupFromAngles(out, r[0], r[1], r[2]);
 }
 
@@ -334,7 +352,9 @@ void veAnimHermiteGetAngle(_angle_array* pose, const _animation* anim, const _sk
         const uint32_t bone = remapArray[c];
         if (ch.keyCount < 2 || bone >= bones) continue;
         const uint8_t* keys = p + ch.keyOffset;
-        const auto key = [keys](uint32_t j) { return Read<AnimHermiteKey>(keys + size_t(j) * sizeof(AnimHermiteKey)); };
+        const auto key = [keys](uint32_t j) {
+            return Read<AnimHermiteKey>(keys + size_t(j) * sizeof(AnimHermiteKey));
+        };
         AnimHermiteKey ka = key(0), kb = key(1);
         float u = 0.0f;
         const AnimHermiteKey last = key(ch.keyCount - 1);
@@ -358,20 +378,20 @@ void veAnimHermiteGetAngle(_angle_array* pose, const _animation* anim, const _sk
     }
 }
 
-void veAnimHermiteGetAngleJoint_DVO_1(_quaternion* out, const AnimDvoKey* a, const AnimDvoKey* b, int mirror, float u,
-                                      float duration) {
+void veAnimHermiteGetAngleJoint_DVO_1(_quaternion* out, const AnimDvoKey* a, const AnimDvoKey* b, int mirror,
+                                      float u, float duration) {
     float r[3];
     DvoJointAngles(r, a, b, mirror, u, duration);
     Q_SetupFromAngles(out, r[0], r[1], r[2]);
 }
 
-void veAnimHermiteGetAngleJoint_DVO_2_Intro(_quaternion* out, const AnimDvoKey* a, const AnimDvoKey* b, int mirror,
-                                            float u, float duration) {
+void veAnimHermiteGetAngleJoint_DVO_2_Intro(_quaternion* out, const AnimDvoKey* a, const AnimDvoKey* b,
+                                            int mirror, float u, float duration) {
     veAnimHermiteGetAngleJoint_DVO_1(out, a, b, mirror, u, duration);
 }
 
-void veAnimHermiteGetOrientationJoint_DVO_1(float* out, const AnimDvoKey* a, const AnimDvoKey* b, int mirror, float u,
-                                            float duration) {
+void veAnimHermiteGetOrientationJoint_DVO_1(float* out, const AnimDvoKey* a, const AnimDvoKey* b, int mirror,
+                                            float u, float duration) {
     float r[3];
     DvoJointAngles(r, a, b, mirror, u, duration);
     _vector3d v = {0.0f, 0.0f, 1.0f};
@@ -393,12 +413,12 @@ void veAnimHermiteGetPosition_DVO_2_Intro(_angle_array* pose, const _animation* 
     DvoGetPosition(pose, anim, Revision2(), mirror, t);
 }
 
-void veAnimHermiteGetAngle_DVO_1(_angle_array* pose, const _animation* anim, const _skeleton* skel, int mirror,
-                                 float t) {
+void veAnimHermiteGetAngle_DVO_1(_angle_array* pose, const _animation* anim, const _skeleton* skel,
+                                 int mirror, float t) {
     DvoGetAngle(pose, anim, skel, Revision1(), mirror, t);
 }
-void veAnimHermiteGetAngle_DVO_1_1(_angle_array* pose, const _animation* anim, const _skeleton* skel, int mirror,
-                                   float t) {
+void veAnimHermiteGetAngle_DVO_1_1(_angle_array* pose, const _animation* anim, const _skeleton* skel,
+                                   int mirror, float t) {
     DvoGetAngle(pose, anim, skel, Revision1Packed(), mirror, t);
 }
 void veAnimHermiteGetAngle_DVO_2_Intro(_angle_array* pose, const _animation* anim, const _skeleton* skel,

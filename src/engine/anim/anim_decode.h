@@ -34,10 +34,10 @@ void veAnimCompressedQtnGetAngle(_angle_array* pose, const _animation* anim, con
 // Version 3: every bone identity, then the bones of its channels.
 void veAnimHermiteGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, float t);
 // Version 6, revision 1 / 0, revision 1 / 1 and revision 2: bones, root orientation, root position.
-void veAnimHermiteGetAngle_DVO_1(_angle_array* pose, const _animation* anim, const _skeleton* skel, int mirror,
-                                 float t);
-void veAnimHermiteGetAngle_DVO_1_1(_angle_array* pose, const _animation* anim, const _skeleton* skel, int mirror,
-                                   float t);
+void veAnimHermiteGetAngle_DVO_1(_angle_array* pose, const _animation* anim, const _skeleton* skel,
+                                 int mirror, float t);
+void veAnimHermiteGetAngle_DVO_1_1(_angle_array* pose, const _animation* anim, const _skeleton* skel,
+                                   int mirror, float t);
 void veAnimHermiteGetAngle_DVO_2_Intro(_angle_array* pose, const _animation* anim, const _skeleton* skel,
                                        int mirror, float t);
 

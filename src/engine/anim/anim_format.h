@@ -72,10 +72,10 @@ inline constexpr uint32_t kDvoPositionChannel = 25;
 inline constexpr uint16_t kDvoChannelAbsent = 0xFFFF;
 
 struct AnimDvoHeader {
-    uint16_t versionID;  // 6
-    uint8_t revision;    // 1 or 2
-    uint8_t subRevision; // 0 or 1 with revision 1
-    uint16_t length;     // seconds x 16384 (revision 1) or x 4096 (revision 2)
+    uint16_t versionID;   // 6
+    uint8_t revision;     // 1 or 2
+    uint8_t subRevision;  // 0 or 1 with revision 1
+    uint16_t length;      // seconds x 16384 (revision 1) or x 4096 (revision 2)
     uint16_t timeTableOffset;
     uint16_t unused0;
     uint16_t keyTableOffset;
@@ -87,9 +87,9 @@ static_assert(sizeof(AnimDvoHeader) == 68);
 // Key of revision 1 / sub-revision 0 and of revision 2; packed keys are unpacked into this form.
 // Component = s16 / 2^exponent.
 struct AnimDvoKey {
-    uint8_t flags;    // bits 0, 1, 2: take x, y, z the long way
-    uint8_t exp[3];   // nibbles: [0] value x | value y << 4, [1] value z | tangent x << 4,
-                      //          [2] tangent y | tangent z << 4
+    uint8_t flags;   // bits 0, 1, 2: take x, y, z the long way
+    uint8_t exp[3];  // nibbles: [0] value x | value y << 4, [1] value z | tangent x << 4,
+                     //          [2] tangent y | tangent z << 4
     int16_t value[3];
     int16_t tangent[3];
 };
@@ -97,16 +97,16 @@ static_assert(sizeof(AnimDvoKey) == 16);
 
 inline constexpr uint32_t kDvoPackedKeyBytes = 10;
 
-inline constexpr uint8_t v6remapArray[kDvoRotationChannels] = {0,  1,  2,  3,  4,  5,  6,  16, 17,
-                                                               18, 19, 20, 9,  10, 11, 12, 13, 29,
-                                                               30, 31, 32, 23, 24, 25, 26};
+inline constexpr uint8_t v6remapArray[kDvoRotationChannels] = {
+    0, 1, 2, 3, 4, 5, 6, 16, 17, 18, 19, 20, 9, 10, 11, 12, 13, 29, 30, 31, 32, 23, 24, 25, 26};
 // The same routing with the left and right limbs exchanged (bones 9..13 with 16..20, 23..26 with 29..32).
-inline constexpr int32_t mirrorMapArray[kDvoRotationChannels] = {0,  1,  2,  3,  4,  5,  6,  9,  10,
-                                                                 11, 12, 13, 16, 17, 18, 19, 20, 23,
-                                                                 24, 25, 26, 29, 30, 31, 32};
+inline constexpr int32_t mirrorMapArray[kDvoRotationChannels] = {
+    0, 1, 2, 3, 4, 5, 6, 9, 10, 11, 12, 13, 16, 17, 18, 19, 20, 23, 24, 25, 26, 29, 30, 31, 32};
 
 // Exponent nibble n of a key: 0 value x, 1 value y, 2 value z, 3 tangent x, 4 tangent y, 5 tangent z.
-inline int AnimDvoExponent(const AnimDvoKey& k, int n) { return (k.exp[n >> 1] >> ((n & 1) * 4)) & 15; }
+inline int AnimDvoExponent(const AnimDvoKey& k, int n) {
+    return (k.exp[n >> 1] >> ((n & 1) * 4)) & 15;
+}
 inline void AnimDvoSetExponent(AnimDvoKey* k, int n, int e) {
     const int shift = (n & 1) * 4;
     k->exp[n >> 1] = static_cast<uint8_t>((k->exp[n >> 1] & ~(15 << shift)) | ((e & 15) << shift));

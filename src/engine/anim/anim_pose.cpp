@@ -18,7 +18,9 @@ void LocalMatrix(_matrix4* m, const _quaternion* q, const _vector3d* t) {
 
 }  // namespace
 
-uint32_t veAnimGetNumBones(const _skeleton* skel) { return skel ? skel->boneCount : 0; }
+uint32_t veAnimGetNumBones(const _skeleton* skel) {
+    return skel ? skel->boneCount : 0;
+}
 
 _angle_array* veAnimAllocAngleArray(const _skeleton* skel) {
     const uint32_t bones = PoseBones(skel);
@@ -26,8 +28,8 @@ _angle_array* veAnimAllocAngleArray(const _skeleton* skel) {
         x_printf("veAnimAllocAngleArray: bone count %u, 1 to 40; no pose\n", skel ? skel->boneCount : 0u);
         return nullptr;
     }
-    auto* pose = static_cast<_angle_array*>(
-        x_fn_malloc(static_cast<uint32_t>(sizeof(_angle_array) + sizeof(_quaternion) * bones), __FILE__, __LINE__));
+    auto* pose = static_cast<_angle_array*>(x_fn_malloc(
+        static_cast<uint32_t>(sizeof(_angle_array) + sizeof(_quaternion) * bones), __FILE__, __LINE__));
     if (!pose) return nullptr;
     V3_Zero(&pose->rootPosition);
     // Only version 6 writes the heading; a defined value keeps poses of other encodings repeatable.
@@ -36,7 +38,9 @@ _angle_array* veAnimAllocAngleArray(const _skeleton* skel) {
     return pose;
 }
 
-void veAnimFreeAngleArray(_angle_array* pose) { x_free(pose); }
+void veAnimFreeAngleArray(_angle_array* pose) {
+    x_free(pose);
+}
 
 _matrix4* veAnimAllocBonePalette(const _skeleton* skel) {
     const uint32_t bones = PoseBones(skel);
@@ -44,37 +48,56 @@ _matrix4* veAnimAllocBonePalette(const _skeleton* skel) {
         x_printf("veAnimAllocBonePalette: bone count %u, 1 to 40; no palette\n", skel ? skel->boneCount : 0u);
         return nullptr;
     }
-    return static_cast<_matrix4*>(x_fn_malloc(static_cast<uint32_t>(sizeof(_matrix4) * bones), __FILE__, __LINE__));
+    return static_cast<_matrix4*>(
+        x_fn_malloc(static_cast<uint32_t>(sizeof(_matrix4) * bones), __FILE__, __LINE__));
 }
 
-void veAnimFreeBonePalette(_matrix4* palette) { x_free(palette); }
+void veAnimFreeBonePalette(_matrix4* palette) {
+    x_free(palette);
+}
 
 void veAnimInitAnimation(_animation* anim) {
     switch (AnimHeader(anim).versionID) {
         case 1:
-        case 2: veAnimQtnInitAnimation(anim); break;
+        case 2:
+            veAnimQtnInitAnimation(anim);
+            break;
         case 3:
-        case 6: veAnimHermiteInitAnimation(anim); break;
-        default: break;
+        case 6:
+            veAnimHermiteInitAnimation(anim);
+            break;
+        default:
+            break;
     }
 }
 
 void veAnimAllocWorkingAnimation(_animation* anim) {
     switch (AnimHeader(anim).versionID) {
         case 1:
-        case 2: veAnimQtnAllocWorkingAnimation(anim); break;
+        case 2:
+            veAnimQtnAllocWorkingAnimation(anim);
+            break;
         case 3:
-        case 6: veAnimHermiteAllocWorkingAnimation(anim); break;
-        default: break;
+        case 6:
+            veAnimHermiteAllocWorkingAnimation(anim);
+            break;
+        default:
+            break;
     }
 }
 
 void veAnimGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, int mirror, float t) {
     const _animation h = AnimHeader(anim);
     switch (h.versionID) {
-        case 1: veAnimQtnGetAngle(pose, anim, skel, t); break;
-        case 2: veAnimCompressedQtnGetAngle(pose, anim, skel, t); break;
-        case 3: veAnimHermiteGetAngle(pose, anim, skel, t); break;
+        case 1:
+            veAnimQtnGetAngle(pose, anim, skel, t);
+            break;
+        case 2:
+            veAnimCompressedQtnGetAngle(pose, anim, skel, t);
+            break;
+        case 3:
+            veAnimHermiteGetAngle(pose, anim, skel, t);
+            break;
         case 6:
             if (h.revisionID == 1 && h.subRevisionID == 0)
                 veAnimHermiteGetAngle_DVO_1(pose, anim, skel, mirror, t);
@@ -83,7 +106,8 @@ void veAnimGetAngle(_angle_array* pose, const _animation* anim, const _skeleton*
             else if (h.revisionID == 2)
                 veAnimHermiteGetAngle_DVO_2_Intro(pose, anim, skel, mirror, t);
             break;
-        default: break;
+        default:
+            break;
     }
 }
 
@@ -133,7 +157,8 @@ void veAnimGetMatriciesFast(_matrix4* palette, const _angle_array* pose, const _
     }
 }
 
-void veAnimGetBonePositionFast(_vector3d* out, const _matrix4* palette, const _skeleton* skel, uint16_t bone) {
+void veAnimGetBonePositionFast(_vector3d* out, const _matrix4* palette, const _skeleton* skel,
+                               uint16_t bone) {
     if (skel && bone >= skel->boneCount) {
         V3_Zero(out);
         return;

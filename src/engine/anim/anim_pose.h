@@ -31,7 +31,8 @@ void veAnimAllocWorkingAnimation(_animation* anim);
 void veAnimGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, int mirror, float t);
 // The mirror flag comes before the time: a call with the two swapped would turn the time into the flag
 // and read the animation at 0 s, so it does not compile.
-void veAnimGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, float t, int mirror) = delete;
+void veAnimGetAngle(_angle_array* pose, const _animation* anim, const _skeleton* skel, float t,
+                    int mirror) = delete;
 
 // out = (1 - w) a + w b for the root position, spherical interpolation per bone; the heading of out is
 // left as it is. out may be a or b.

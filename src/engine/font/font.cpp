@@ -21,7 +21,9 @@ namespace {
 
 _font* g_debugFont = nullptr;
 
-uint64_t PixelBytes(const _font_data& d) { return uint64_t(d.bitmapWidth) * d.bitmapHeight * d.bitmapType; }
+uint64_t PixelBytes(const _font_data& d) {
+    return uint64_t(d.bitmapWidth) * d.bitmapHeight * d.bitmapType;
+}
 
 // The header's own checks; `available` = bytes after the header (UINT64_MAX: not known yet).
 bool CheckHeader(const _font_data& d, uint64_t available, const char* name) {
@@ -33,9 +35,11 @@ bool CheckHeader(const _font_data& d, uint64_t available, const char* name) {
     };
     if (d.bitmapType < 1 || d.bitmapType > 4) return refuse("%u bytes per pixel", d.bitmapType);
     if (d.bitmapWidth == 0 || d.bitmapHeight == 0 || d.bitmapWidth > 1024 || d.bitmapHeight > 1024)
-        return refuse("bitmap of %u pixels in width or height", d.bitmapWidth > d.bitmapHeight ? d.bitmapWidth : d.bitmapHeight);
+        return refuse("bitmap of %u pixels in width or height",
+                      d.bitmapWidth > d.bitmapHeight ? d.bitmapWidth : d.bitmapHeight);
     // The palette follows the pixels and is sent by DMA: it has to start on a quadword.
-    if (PixelBytes(d) % 16 != 0) return refuse("bitmap of %u bytes is not a whole number of quadwords", unsigned(PixelBytes(d)));
+    if (PixelBytes(d) % 16 != 0)
+        return refuse("bitmap of %u bytes is not a whole number of quadwords", unsigned(PixelBytes(d)));
     if (d.bitmapType == 1 && (d.clutSize == 0 || d.clutSize > 1024 || d.clutSize % 16 != 0))
         return refuse("palette of %u bytes", d.clutSize);
     const uint64_t need = PixelBytes(d) + (d.bitmapType == 1 ? d.clutSize : 0);
@@ -55,10 +59,14 @@ int32_t VAlignAdjust(const _font* f) {
     const _font_data* d = f->data;
     if (!d) return 0;
     switch (f->vAlign) {
-        case 0: return d->ascent;
-        case 1: return int32_t(d->ascent) - (d->height >> 1);
-        case 3: return -int32_t(d->descent);
-        default: return 0;
+        case 0:
+            return d->ascent;
+        case 1:
+            return int32_t(d->ascent) - (d->height >> 1);
+        case 3:
+            return -int32_t(d->descent);
+        default:
+            return 0;
     }
 }
 
@@ -161,8 +169,10 @@ void veFontFree(_font* f) {
     if (f == g_debugFont) veFontSetDebugFont(nullptr);
     FreeImage(f->data);
     f->data = nullptr;
-    if (f->prev) f->prev->next = f->next;
-    else if (usedfonts == f) usedfonts = f->next;
+    if (f->prev)
+        f->prev->next = f->next;
+    else if (usedfonts == f)
+        usedfonts = f->next;
     if (f->next) f->next->prev = f->prev;
     f->prev = nullptr;
     f->next = freefonts;
@@ -170,7 +180,9 @@ void veFontFree(_font* f) {
     freefonts = f;
 }
 
-void veFontDestroy(_font* f) { veFontFree(f); }
+void veFontDestroy(_font* f) {
+    veFontFree(f);
+}
 
 _font* veFontCreateFromFile(const char* name, int32_t ownView) {
     _font* f = veFontAlloc(name);
@@ -214,7 +226,8 @@ _font* veFontCreateFromFile(const char* name, int32_t ownView) {
     return f;
 }
 
-_font* veFontCreateFromPointer(const char* name, _font_data* image, size_t length, int32_t owned, int32_t ownView) {
+_font* veFontCreateFromPointer(const char* name, _font_data* image, size_t length, int32_t owned,
+                               int32_t ownView) {
     if (!veFontCheckImage(image, length)) return nullptr;
     // The bitmap is sent to the GS by DMA straight from the image.
     if (reinterpret_cast<uintptr_t>(image) % 16 != 0) {
@@ -224,7 +237,8 @@ _font* veFontCreateFromPointer(const char* name, _font_data* image, size_t lengt
     const uint8_t mem = owned ? 1 : 0;
     auto prepare = [&]() {
         image->bitmapData = Addr32(reinterpret_cast<uint8_t*>(image) + kFontHeaderBytes);
-        image->colData = image->bitmapType == 1 ? image->bitmapData + static_cast<uint32_t>(PixelBytes(*image)) : 0;
+        image->colData =
+            image->bitmapType == 1 ? image->bitmapData + static_cast<uint32_t>(PixelBytes(*image)) : 0;
         image->memStatus = mem;
         image->texHandle = 0;
     };
@@ -267,17 +281,27 @@ _font* veFontCreateFromPointer(const char* name, _font_data* image, size_t lengt
     return f;
 }
 
-void veFontSetSpacing(_font* f, int8_t s) { f->spacing = s; }
-int8_t veFontGetSpacing(const _font* f) { return f->spacing; }
+void veFontSetSpacing(_font* f, int8_t s) {
+    f->spacing = s;
+}
+int8_t veFontGetSpacing(const _font* f) {
+    return f->spacing;
+}
 
 void veFontSetVerticalAlignment(_font* f, uint8_t a) {
     f->vAlign = a;
     f->vAlignAdjust = VAlignAdjust(f);
 }
 
-void veFontSetHorizontalAlignment(_font* f, uint8_t a) { f->hAlign = a; }
-void veFontSetColor(_font* f, uint32_t rgba) { f->rgba = rgba; }
-uint32_t veFontGetColor(const _font* f) { return f->rgba; }
+void veFontSetHorizontalAlignment(_font* f, uint8_t a) {
+    f->hAlign = a;
+}
+void veFontSetColor(_font* f, uint32_t rgba) {
+    f->rgba = rgba;
+}
+uint32_t veFontGetColor(const _font* f) {
+    return f->rgba;
+}
 
 void veFontSetMonoSpacing(_font* f) {
     f->monoSpacing = f->data ? f->data->maxWidth : 0;
@@ -341,8 +365,10 @@ void veFontDrawStr(_font* f, const char* text) {
     veRenderContextEnable(kRenderAlpha | kRenderTexture);
     _ve_quad q;
     veFontSetupQuad(f, &q);
-    if (f->hAlign == 1) cursorX -= veFontGetStrWidth(f, text) >> 1;
-    else if (f->hAlign == 2) cursorX -= veFontGetStrWidth(f, text);
+    if (f->hAlign == 1)
+        cursorX -= veFontGetStrWidth(f, text) >> 1;
+    else if (f->hAlign == 2)
+        cursorX -= veFontGetStrWidth(f, text);
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
         const unsigned char c = *p;
         if (c == ' ') {
@@ -378,4 +404,6 @@ void veFontSetDebugFont(_font* f) {
     x_GetIODriver()->FnPrintAt = f ? DebugPrint : nullptr;
 }
 
-_font* veFontGetDebugFont() { return g_debugFont; }
+_font* veFontGetDebugFont() {
+    return g_debugFont;
+}

@@ -22,11 +22,11 @@ struct _rect {
 };
 
 struct _char_data {
-    _rect bounds;        // the cell in the bitmap
-    int8_t baseline;     // rows from the cell's top to the baseline
-    int8_t leftAdjust;   // not used in drawing
-    int8_t width;        // advance in pixels
-    uint8_t defined;     // 0: no glyph
+    _rect bounds;       // the cell in the bitmap
+    int8_t baseline;    // rows from the cell's top to the baseline
+    int8_t leftAdjust;  // not used in drawing
+    int8_t width;       // advance in pixels
+    uint8_t defined;    // 0: no glyph
 };
 static_assert(sizeof(_char_data) == 12);
 
@@ -103,7 +103,8 @@ void veFontSetHorizontalAlignment(_font* font, uint8_t align);
 void veFontSetColor(_font* font, uint32_t rgba);
 uint32_t veFontGetColor(const _font* font);
 void veFontSetMonoSpacing(_font* font);
-void veFontPrintfXY(_font* font, int32_t x, int32_t y, const char* format, ...) __attribute__((format(printf, 4, 5)));
+void veFontPrintfXY(_font* font, int32_t x, int32_t y, const char* format, ...)
+    __attribute__((format(printf, 4, 5)));
 int32_t veFontGetStrWidth(const _font* font, const char* text);
 void veFontDrawStr(_font* font, const char* text);
 _font* veFontAlloc(const char* fileName);

@@ -17,7 +17,8 @@ constexpr int kAnalogModeId = 7;
 constexpr float kDeadZone = 30.0f;
 constexpr float kFullRange = 80.0f;  // full deflection 80 beyond the dead zone (radius 110)
 
-constexpr uint8_t kControlTypes[kNumPhysicalControls] = {5, 5, 5, 5, 5, 5, 5, 5, 1, 1, 1, 1, 5, 5, 5, 5, 2, 2, 2, 2};
+constexpr uint8_t kControlTypes[kNumPhysicalControls] = {5, 5, 5, 5, 5, 5, 5, 5, 1, 1,
+                                                         1, 1, 5, 5, 5, 5, 2, 2, 2, 2};
 // Where the 12 pressure bytes go: right, left, up, down, triangle, circle, cross, square, L1, R1, L2, R2.
 constexpr int kPressureControls[12] = {13, 15, 12, 14, 4, 5, 6, 7, 2, 3, 0, 1};
 
@@ -41,11 +42,19 @@ __CONTROL* g_complex = nullptr;
 int g_numComplex = 0;
 veControlComplexHandler g_complexHandler = nullptr;
 
-bool ValidPad(int pad) { return pad >= 0 && pad < kNumPhysicalPads; }
-bool ValidVirtualPad(int v) { return v >= 0 && v < g_numVirtualPads && g_virtualControls; }
-__CONTROL* Control(int pad, int control) { return &g_controls[pad * kNumPhysicalControls + control]; }
+bool ValidPad(int pad) {
+    return pad >= 0 && pad < kNumPhysicalPads;
+}
+bool ValidVirtualPad(int v) {
+    return v >= 0 && v < g_numVirtualPads && g_virtualControls;
+}
+__CONTROL* Control(int pad, int control) {
+    return &g_controls[pad * kNumPhysicalControls + control];
+}
 
-bool Live(uint8_t state) { return state == kStateStable || state == kStateFinding; }
+bool Live(uint8_t state) {
+    return state == kStateStable || state == kStateFinding;
+}
 
 template <typename T>
 T* Alloc(int count) {
@@ -165,13 +174,15 @@ void veControlUpdatePadState(_RAW_DATA* pad) {
                 pad->alignment[i] = i < n ? static_cast<uint8_t>(i) : 0xFF;
                 pad->direct[i] = 0;
             }
-            pad->isActuatorSet = static_cast<uint8_t>(scePadSetActAlign(pad->port, pad->slot, pad->alignment));
+            pad->isActuatorSet =
+                static_cast<uint8_t>(scePadSetActAlign(pad->port, pad->slot, pad->alignment));
             pad->currentState = static_cast<uint8_t>(scePadGetState(pad->port, pad->slot));
             pad->rumbleChanged = 0;
             if (pad->isActuatorSet) pad->hasModeChanged = 0;
         }
     }
-    if (pad->currentState == kStateStable && !pad->isPressureSet && scePadInfoPressMode(pad->port, pad->slot)) {
+    if (pad->currentState == kStateStable && !pad->isPressureSet &&
+        scePadInfoPressMode(pad->port, pad->slot)) {
         pad->isPressureSet = static_cast<uint8_t>(scePadEnterPressMode(pad->port, pad->slot));
         pad->currentState = static_cast<uint8_t>(scePadGetState(pad->port, pad->slot));
         if (pad->isPressureSet) pad->hasModeChanged = 0;
@@ -209,7 +220,8 @@ void veControlUpdatePhysicalPad(int pad) {
         for (int c = kControlRightStickX; c <= kControlLeftStickY; ++c) Control(pad, c)->analog = 0;
     }
     if (r.isPressureSet)
-        for (int i = 0; i < 12; ++i) Control(pad, kPressureControls[i])->analog = static_cast<int8_t>(r.pressureData[i]);
+        for (int i = 0; i < 12; ++i)
+            Control(pad, kPressureControls[i])->analog = static_cast<int8_t>(r.pressureData[i]);
 }
 
 uint32_t veControlReadPhysicalPads() {
@@ -280,17 +292,27 @@ void veControlUpdatePhysicalConnectionBits() {
         if (g_raw[n].isOpen && Live(g_raw[n].currentState)) g_physicalConnection |= 1u << n;
 }
 
-uint32_t veControlGetPhysicalPadConnectionBits() { return g_physicalConnection; }
-uint32_t veControlGetPhysicalPadDigitalBits(int pad) { return ValidPad(pad) ? g_physicalDigital[pad] : 0; }
+uint32_t veControlGetPhysicalPadConnectionBits() {
+    return g_physicalConnection;
+}
+uint32_t veControlGetPhysicalPadDigitalBits(int pad) {
+    return ValidPad(pad) ? g_physicalDigital[pad] : 0;
+}
 
 int8_t veControlGetPhysicalControlAnalogState(int pad, int control) {
     if (!g_controls || !ValidPad(pad) || control < 0 || control >= kNumPhysicalControls) return 0;
     return Control(pad, control)->analog;
 }
 
-int veControlGetNumPhysicalPads() { return g_numPhysicalPads; }
-int veControlGetNumPhysicalControls() { return g_numPhysicalControls; }
-__CONTROL* veControlGetPhysicalPadAddress() { return g_controls; }
+int veControlGetNumPhysicalPads() {
+    return g_numPhysicalPads;
+}
+int veControlGetNumPhysicalControls() {
+    return g_numPhysicalControls;
+}
+__CONTROL* veControlGetPhysicalPadAddress() {
+    return g_controls;
+}
 
 int veControlFindFirstPhysicalPad(uint32_t mask) {
     for (int i = 0; i < 32; ++i)
@@ -345,7 +367,8 @@ void veControlDestroyVirtualPads() {
 void veControlMapVirtualPadToPhysicalPad(int physicalPad, int virtualPad) {
     if (!ValidVirtualPad(virtualPad) || !ValidPad(physicalPad)) return;
     g_virtualMap[virtualPad] = physicalPad;
-    for (int c = 0; c < g_numVirtualControls; ++c) g_virtualControls[virtualPad * g_numVirtualControls + c] = &g_dummy;
+    for (int c = 0; c < g_numVirtualControls; ++c)
+        g_virtualControls[virtualPad * g_numVirtualControls + c] = &g_dummy;
 }
 
 void veControlMapSimpleVirtualControl(int virtualPad, int virtualControl, int physicalControl) {
@@ -379,10 +402,13 @@ bool veControlGetIsVirtualPadConnected(int virtualPad) {
     return virtualPad >= 0 && virtualPad < 32 && ((g_virtualConnection >> virtualPad) & 1u);
 }
 
-const _RAW_DATA* veControlGetRawData(int pad) { return ValidPad(pad) ? &g_raw[pad] : nullptr; }
+const _RAW_DATA* veControlGetRawData(int pad) {
+    return ValidPad(pad) ? &g_raw[pad] : nullptr;
+}
 
 const __CONTROL* veControlGetVirtualControl(int virtualPad, int virtualControl) {
-    if (!ValidVirtualPad(virtualPad) || virtualControl < 0 || virtualControl >= g_numVirtualControls) return nullptr;
+    if (!ValidVirtualPad(virtualPad) || virtualControl < 0 || virtualControl >= g_numVirtualControls)
+        return nullptr;
     return g_virtualControls[virtualPad * g_numVirtualControls + virtualControl];
 }
 

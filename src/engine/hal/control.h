@@ -12,8 +12,8 @@ struct __CONTROL {
     uint16_t previousDigitalTime;  // what currentDigitalTime was when the state last changed
     uint8_t currentDigitalState;   // 1 pressed
     uint8_t previousDigitalState;
-    int8_t analog;                 // stick -127..127 (0 centre, + right/up) or button pressure
-    uint8_t type;                  // bit 0 digital, bit 1 analog axis, bit 2 pressure
+    int8_t analog;  // stick -127..127 (0 centre, + right/up) or button pressure
+    uint8_t type;   // bit 0 digital, bit 1 analog axis, bit 2 pressure
 };
 
 inline constexpr uint8_t kControlTypeDigital = 1;
@@ -22,9 +22,26 @@ inline constexpr uint8_t kControlTypePressure = 4;
 
 // Physical control numbers; bits 0..15 of a pad's digital word follow the same order.
 enum PhysicalControl {
-    kControlL2, kControlR2, kControlL1, kControlR1, kControlTriangle, kControlCircle, kControlCross, kControlSquare,
-    kControlSelect, kControlL3, kControlR3, kControlStart, kControlUp, kControlRight, kControlDown, kControlLeft,
-    kControlRightStickX, kControlRightStickY, kControlLeftStickX, kControlLeftStickY,
+    kControlL2,
+    kControlR2,
+    kControlL1,
+    kControlR1,
+    kControlTriangle,
+    kControlCircle,
+    kControlCross,
+    kControlSquare,
+    kControlSelect,
+    kControlL3,
+    kControlR3,
+    kControlStart,
+    kControlUp,
+    kControlRight,
+    kControlDown,
+    kControlLeft,
+    kControlRightStickX,
+    kControlRightStickY,
+    kControlLeftStickX,
+    kControlLeftStickY,
 };
 
 inline constexpr int kNumPhysicalPads = 8;
@@ -34,9 +51,9 @@ inline constexpr int kMaxVirtualControls = 32;
 // Pad-library state per physical pad (pad n: port n / 4, slot n % 4).
 struct _RAW_DATA {
     alignas(64) uint8_t buffer[256];  // the pad library's per-pad buffer
-    uint8_t* analogData;               // buttonData + 4: right X, right Y, left X, left Y
-    uint8_t* pressureData;             // buttonData + 8: 12 pressure bytes
-    uint16_t currentDigital;           // 1 = pressed
+    uint8_t* analogData;              // buttonData + 4: right X, right Y, left X, left Y
+    uint8_t* pressureData;            // buttonData + 8: 12 pressure bytes
+    uint16_t currentDigital;          // 1 = pressed
     uint16_t previousDigital;
     uint8_t buttonData[32];
     uint8_t idTable[8];

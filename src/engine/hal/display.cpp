@@ -25,8 +25,10 @@ constexpr float kDegToRad = 0.0174533f;
 
 void AspectAndOffsets(_ve_view* v, uint16_t ox, uint16_t oy, uint16_t w, uint16_t h, uint16_t flags) {
     if (flags & kViewAspectFromViewport) {
-        v->veViewAspectRatioX = static_cast<float>(static_cast<uint32_t>(w)) / static_cast<float>(veDisplayXRes);
-        v->veViewAspectRatioY = static_cast<float>(static_cast<uint32_t>(h)) / static_cast<float>(veDisplayYRes);
+        v->veViewAspectRatioX =
+            static_cast<float>(static_cast<uint32_t>(w)) / static_cast<float>(veDisplayXRes);
+        v->veViewAspectRatioY =
+            static_cast<float>(static_cast<uint32_t>(h)) / static_cast<float>(veDisplayYRes);
     } else {
         v->veViewAspectRatioX = 1.0f;
         v->veViewAspectRatioY = 0.9f;
@@ -50,18 +52,26 @@ void veDisplayInit(uint16_t xres, uint16_t yres) {
     veDisplaySetResolution();
 }
 
-uint16_t veDisplayGetXRes() { return veDisplayXRes; }
-uint16_t veDisplayGetYRes() { return veDisplayYRes; }
-void veDisplaySetMode(uint32_t mode) { veDisplayMode = mode; }
-uint32_t veDisplayGetMode() { return veDisplayMode; }
+uint16_t veDisplayGetXRes() {
+    return veDisplayXRes;
+}
+uint16_t veDisplayGetYRes() {
+    return veDisplayYRes;
+}
+void veDisplaySetMode(uint32_t mode) {
+    veDisplayMode = mode;
+}
+uint32_t veDisplayGetMode() {
+    return veDisplayMode;
+}
 
 int veDisplaySetEngine2DZPlane(float z) {
     veDisplay2DZPlane = z;
     return 1;
 }
 
-void veDisplayCreateView3D(_ve_view* v, uint16_t ox, uint16_t oy, uint16_t w, uint16_t h, uint16_t flags, float n,
-                           float f) {
+void veDisplayCreateView3D(_ve_view* v, uint16_t ox, uint16_t oy, uint16_t w, uint16_t h, uint16_t flags,
+                           float n, float f) {
     AspectAndOffsets(v, ox, oy, w, h, flags);
     v->originX = ox;
     v->originY = oy;
@@ -74,7 +84,8 @@ void veDisplayCreateView3D(_ve_view* v, uint16_t ox, uint16_t oy, uint16_t w, ui
     v->veViewPlaneDist = 512.0f;
 }
 
-void veDisplayCreateView2D(_ve_view* v, uint16_t ox, uint16_t oy, uint16_t w, uint16_t h, uint16_t flags, float z) {
+void veDisplayCreateView2D(_ve_view* v, uint16_t ox, uint16_t oy, uint16_t w, uint16_t h, uint16_t flags,
+                           float z) {
     AspectAndOffsets(v, ox, oy, w, h, flags);
     v->originX = ox;
     v->originY = oy;
@@ -97,7 +108,9 @@ void veDisplaySetCameraPositionOrientation(_ve_view* v, const _ve_vector3d* pos,
     M4_RotateXOn(&v->cameraMatrix, rot->x * kDegToRad);
 }
 
-void veDisplaySetCameraMatrix(_ve_view* v, const _matrix4* m) { std::memcpy(&v->cameraMatrix, m, sizeof *m); }
+void veDisplaySetCameraMatrix(_ve_view* v, const _matrix4* m) {
+    std::memcpy(&v->cameraMatrix, m, sizeof *m);
+}
 
 void veDisplayActivateView(_ve_view* v) {
     if (!v) return;
@@ -121,8 +134,12 @@ void veDisplayActivateView(_ve_view* v) {
     veEngineSetViewBuildFlag();
 }
 
-void veDisplaySetActiveView(_ve_view* v) { veDisplayActiveView = v; }
-_ve_view* veDisplayGetActiveView() { return veDisplayActiveView; }
+void veDisplaySetActiveView(_ve_view* v) {
+    veDisplayActiveView = v;
+}
+_ve_view* veDisplayGetActiveView() {
+    return veDisplayActiveView;
+}
 
 void veDisplaySetActiveTexture(const ve_texture_handle* h) {
     veDisplayActiveTexture = h;
@@ -134,5 +151,9 @@ int veDisplayScreenDump() {
     return 0;
 }
 
-void veDisplayEnableDisplay() { veDisplayHardwareEnableDisplay(); }
-void veDisplayDisableDisplay() { veDisplayHardwareDisableDisplay(); }
+void veDisplayEnableDisplay() {
+    veDisplayHardwareEnableDisplay();
+}
+void veDisplayDisableDisplay() {
+    veDisplayHardwareDisableDisplay();
+}

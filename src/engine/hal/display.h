@@ -47,10 +47,10 @@ uint16_t veDisplayGetYRes();
 void veDisplaySetMode(uint32_t mode);
 uint32_t veDisplayGetMode();
 int veDisplaySetEngine2DZPlane(float z);
-void veDisplayCreateView3D(_ve_view* view, uint16_t originX, uint16_t originY, uint16_t width, uint16_t height,
-                           uint16_t flags, float nearPlane, float farPlane);
-void veDisplayCreateView2D(_ve_view* view, uint16_t originX, uint16_t originY, uint16_t width, uint16_t height,
-                           uint16_t flags, float z);
+void veDisplayCreateView3D(_ve_view* view, uint16_t originX, uint16_t originY, uint16_t width,
+                           uint16_t height, uint16_t flags, float nearPlane, float farPlane);
+void veDisplayCreateView2D(_ve_view* view, uint16_t originX, uint16_t originY, uint16_t width,
+                           uint16_t height, uint16_t flags, float z);
 void veDisplaySetCameraPositionOrientation(_ve_view* view, const _ve_vector3d* position,
                                            const _ve_vector3d* orientation);
 void veDisplaySetCameraMatrix(_ve_view* view, const _matrix4* m);

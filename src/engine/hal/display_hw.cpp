@@ -73,10 +73,10 @@ void veInitDrawEnv() {
     veFrameEnv.draw2.frame2.FBP = kFrameBufferPage;
     veFrameEnv.draw1.zbuf1.ZBP = kZBufferPage;
     veFrameEnv.draw2.zbuf2.ZBP = kZBufferPage;
-    sceGsSetDefClear(&veFrameEnv.clear1, kZtstGequal, 2048 - kWidth / 2, 2048 - kHeight / 2, kWidth, kHeight, 0, 0, 128,
-                     0, 0);
-    sceGsSetDefClear2(&veFrameEnv.clear2, kZtstGequal, 2048 - kWidth / 2, 2048 - kHeight / 2, kWidth, kHeight, 0, 0,
-                      128, 0, 0);
+    sceGsSetDefClear(&veFrameEnv.clear1, kZtstGequal, 2048 - kWidth / 2, 2048 - kHeight / 2, kWidth, kHeight,
+                     0, 0, 128, 0, 0);
+    sceGsSetDefClear2(&veFrameEnv.clear2, kZtstGequal, 2048 - kWidth / 2, 2048 - kHeight / 2, kWidth, kHeight,
+                      0, 0, 128, 0, 0);
     SetTag(&veFrameEnv.giftag1, 14);
     SetTag(&veFrameEnv.giftag2, 14);
 
@@ -188,14 +188,16 @@ void veDisplayClearFrameBuffer(_ve_view* view, int useZ) {
     const short w = static_cast<short>(view->viewPortWidth), h = static_cast<short>(view->viewPortHeight);
     const short x = static_cast<short>(2048 - w / 2), y = static_cast<short>(2048 - h / 2);
     if (ve_display_clear_context) {
-        sceGsSetDefDrawEnv2(&e->draw2, static_cast<short>(veFramePSM), w, h, 1, static_cast<short>(veZBufferPSM));
+        sceGsSetDefDrawEnv2(&e->draw2, static_cast<short>(veFramePSM), w, h, 1,
+                            static_cast<short>(veZBufferPSM));
         e->draw2.frame2.FBP = veFrameFBP;
         e->draw2.frame2.FBW = veFrameFBW;
         e->draw2.zbuf2.ZBP = veZBufferFBP;
         e->draw2.zbuf2.ZMSK = useZ ? 0 : 1;
         sceGsSetDefClear2(&e->clear, static_cast<short>(useZ), x, y, w, h, 0, 0, 0, 0, 0);
     } else {
-        sceGsSetDefDrawEnv(&e->draw1, static_cast<short>(veFramePSM), w, h, 1, static_cast<short>(veZBufferPSM));
+        sceGsSetDefDrawEnv(&e->draw1, static_cast<short>(veFramePSM), w, h, 1,
+                           static_cast<short>(veZBufferPSM));
         e->draw1.frame1.FBP = veFrameFBP;
         e->draw1.frame1.FBW = veFrameFBW;
         e->draw1.zbuf1.ZBP = veZBufferFBP;
@@ -220,7 +222,9 @@ void veConvertZviewport2D(_ve_view* view, float z) {
     view->zplane2d = view->zbump = 16777215.0f * (1.0f - z);
 }
 
-void veChangeZviewport2D(_ve_view* view) { view->zbump += 1.0f; }
+void veChangeZviewport2D(_ve_view* view) {
+    view->zbump += 1.0f;
+}
 
 int veDisplayHardWareScreenDump() {
     constexpr int kBand = 112;
@@ -230,14 +234,15 @@ int veDisplayHardWareScreenDump() {
     scePcStop();
     sceGsStoreImage store[4];
     for (int i = 0; i < 4; ++i) {
-        sceGsSetDefStoreImage(&store[i], kDisplayBufferBlock, 10, kPsmCt32, 0, static_cast<short>(i * kBand), kWidth,
-                              kBand);
+        sceGsSetDefStoreImage(&store[i], kDisplayBufferBlock, 10, kPsmCt32, 0, static_cast<short>(i * kBand),
+                              kWidth, kBand);
         FlushCache(0);
         console::VsyncWait();
     }
     uint8_t* image = static_cast<uint8_t*>(x_fn_malloc(kPixels * 4, "", 0));
     if (!image) {
-        x_printf("veDisplayHardWareScreenDump: no memory for the %u-byte image; no dump written\n", kPixels * 4);
+        x_printf("veDisplayHardWareScreenDump: no memory for the %u-byte image; no dump written\n",
+                 kPixels * 4);
         veDisplayVSyncNoUpdateEnabled.store(0);
         return 1;
     }

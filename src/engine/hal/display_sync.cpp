@@ -32,7 +32,9 @@ void PutDisplayEnv(int odd) {
     d.disp.display.DH = dh;
 }
 
-void Advance() { fpsIndex.store((fpsIndex.load() + 1) % 60); }
+void Advance() {
+    fpsIndex.store((fpsIndex.load() + 1) % 60);
+}
 }  // namespace
 
 void veDisplayResetStatusWords() {
@@ -84,7 +86,9 @@ int veVSyncIntHandler(int) {
     return 0;
 }
 
-void veDisplaySetMaxFPS(uint32_t n) { veDisplayFrameLimitMax.store(n); }
+void veDisplaySetMaxFPS(uint32_t n) {
+    veDisplayFrameLimitMax.store(n);
+}
 
 uint32_t veDisplayGetFPS() {
     uint32_t sum = 0;
@@ -113,11 +117,15 @@ void veDisplayHardwareEnableDisplay() {
     veDisplayVSyncNoUpdateEnabled.store(0);
 }
 
-void veDisplayHardwareDisableDisplay() { veDisplayVSyncNoUpdateEnabled.store(1); }
+void veDisplayHardwareDisableDisplay() {
+    veDisplayVSyncNoUpdateEnabled.store(1);
+}
 
 void veDisplaySetFrameShownCallback(veDisplayFrameShownFn fn, void* user) {
     g_shownFn = fn;
     g_shownUser = user;
 }
 
-uint64_t veDisplayShownFrames() { return g_shown.load(); }
+uint64_t veDisplayShownFrames() {
+    return g_shown.load();
+}

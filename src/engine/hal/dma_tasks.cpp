@@ -51,7 +51,8 @@ void veDmaAddDmaTask(const void* chain, int channel, uint32_t chcr) {
     if (l->numTasks >= kDmaMaxTasks) {
         ++g_refused;
         if (!g_refusedLogged) {
-            x_printf("veDmaAddDmaTask: more than %d DMA tasks in one frame; the rest are dropped\n", kDmaMaxTasks);
+            x_printf("veDmaAddDmaTask: more than %d DMA tasks in one frame; the rest are dropped\n",
+                     kDmaMaxTasks);
             g_refusedLogged = true;
         }
         return;
@@ -62,9 +63,13 @@ void veDmaAddDmaTask(const void* chain, int channel, uint32_t chcr) {
     t.channel = channel;
 }
 
-void veDmaSendVuMicroCode(const void* chain) { veDmaAddDmaTask(chain, 1, 1); }
+void veDmaSendVuMicroCode(const void* chain) {
+    veDmaAddDmaTask(chain, 1, 1);
+}
 
-uint32_t veDmaRefusedTasks() { return g_refused; }
+uint32_t veDmaRefusedTasks() {
+    return g_refused;
+}
 
 void veDmaExecuteTasks() {
     veDmaBuild->currentId = 0;
@@ -88,7 +93,9 @@ void veDmaExecuteTasks() {
     }
 }
 
-int veDmaTasksAreComplete() { return veDmaExecute && veDmaExecute->status.load() == 2 ? 1 : 0; }
+int veDmaTasksAreComplete() {
+    return veDmaExecute && veDmaExecute->status.load() == 2 ? 1 : 0;
+}
 
 void veDmaStartDmaTransfer(_ve_dma_task* task, int channel) {
     if (channel < 0 || channel > 9 || !veDmaChannels[channel]) {
@@ -161,4 +168,6 @@ int veDmaHardwareInit() {
     return 1;
 }
 
-float veDmaGetTime() { return static_cast<float>(veDmaNumCycles.load()) / veClockGetCPUClockSpeed(); }
+float veDmaGetTime() {
+    return static_cast<float>(veDmaNumCycles.load()) / veClockGetCPUClockSpeed();
+}

@@ -11,9 +11,9 @@ struct sceDmaChan;
 inline constexpr int kDmaMaxTasks = 4096;
 
 struct _ve_dma_task {
-    uint32_t dmaAdr;   // first DMA tag of the chain
-    uint32_t chcr;     // the caller's channel control word (not read by the transfer)
-    int32_t channel;   // 1 VIF1, 2 GIF
+    uint32_t dmaAdr;  // first DMA tag of the chain
+    uint32_t chcr;    // the caller's channel control word (not read by the transfer)
+    int32_t channel;  // 1 VIF1, 2 GIF
 };
 
 struct _ve_dma_tasks {

@@ -162,8 +162,12 @@ void veSetDefaultDrawEnv2() {
     veCopyDefaultDrawEnv2();
 }
 
-void veCopyDefaultDrawEnv1() { *drawEnvPtr1 = defaultEnv1; }
-void veCopyDefaultDrawEnv2() { *drawEnvPtr2 = defaultEnv2; }
+void veCopyDefaultDrawEnv1() {
+    *drawEnvPtr1 = defaultEnv1;
+}
+void veCopyDefaultDrawEnv2() {
+    *drawEnvPtr2 = defaultEnv2;
+}
 
 void veSwitchToRenderBuffer(const ve_texture_handle* h, int ztest, int bpp) {
     if (!h) return;
@@ -230,8 +234,12 @@ void veSetDefaultMinMagFilter2(int minFilter, int magFilter) {
     veCopyDefaultDrawEnv2();
 }
 
-void veSetDrawEnv1Texture(const ve_texture_handle* h) { SetTexture(drawEnvPtr1, h); }
-void veSetDrawEnv2Texture(const ve_texture_handle* h) { SetTexture(drawEnvPtr2, h); }
+void veSetDrawEnv1Texture(const ve_texture_handle* h) {
+    SetTexture(drawEnvPtr1, h);
+}
+void veSetDrawEnv2Texture(const ve_texture_handle* h) {
+    SetTexture(drawEnvPtr2, h);
+}
 
 void veSetTextureEnv2Wrap(int mode) {
     GsClamp c{};
@@ -255,8 +263,12 @@ void veSetAlphaEnv2(int mode, int percentage) {
     drawEnvPtr2->gs_alpha.alpha1 = a;
 }
 
-int veSendDrawEnv1() { return Send(drawEnvPtr1, drawenv1, defaultEnv1); }
-int veSendDrawEnv2() { return Send(drawEnvPtr2, drawenv2, defaultEnv2); }
+int veSendDrawEnv1() {
+    return Send(drawEnvPtr1, drawenv1, defaultEnv1);
+}
+int veSendDrawEnv2() {
+    return Send(drawEnvPtr2, drawenv2, defaultEnv2);
+}
 
 void veSyncEnv2() {
     if (SlotFull(drawEnvPtr2, &drawenv2[g_parity][0])) return;

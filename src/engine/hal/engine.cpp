@@ -88,10 +88,18 @@ uint8_t* Table(uint8_t* old, uint32_t bytes) {
 
 }  // namespace
 
-void veEngineSetDMACountLimit(uint32_t n) { veEngineDMACountLimit = n; }
-void veEngineSetNonBonedViewMatrixLimit(uint32_t n) { veEngineNonBonedViewMatrixLimit = n; }
-void veEngineSetBonedViewMatrixLimit(uint32_t n) { veEngineBonedViewMatrixLimit = n; }
-void veEngineSetInstancedObjectLimit(uint32_t n) { veEngineInstancedObjectLimit = n; }
+void veEngineSetDMACountLimit(uint32_t n) {
+    veEngineDMACountLimit = n;
+}
+void veEngineSetNonBonedViewMatrixLimit(uint32_t n) {
+    veEngineNonBonedViewMatrixLimit = n;
+}
+void veEngineSetBonedViewMatrixLimit(uint32_t n) {
+    veEngineBonedViewMatrixLimit = n;
+}
+void veEngineSetInstancedObjectLimit(uint32_t n) {
+    veEngineInstancedObjectLimit = n;
+}
 
 void veEngineSetPrimBufferLimit(uint32_t bytes) {
     veEnginePrimBufferLimit = bytes;
@@ -106,8 +114,12 @@ uint32_t veEngineDmaTagRoom() {
     return static_cast<uint32_t>(end - veEngineDmaTagPtr);
 }
 
-void veEngineSetNearPlane(float f) { veEngineNearPlane = f; }
-void veEngineSetFarPlane(float f) { veEngineFarPlane = f; }
+void veEngineSetNearPlane(float f) {
+    veEngineNearPlane = f;
+}
+void veEngineSetFarPlane(float f) {
+    veEngineFarPlane = f;
+}
 void veEngineSetScreenOffsetXY(float x, float y) {
     veEngineScreenOffsetX = x;
     veEngineScreenOffsetY = y;
@@ -128,10 +140,12 @@ void veEngineSetAspectXY(float x, float y) {
 void veEngineAllocateDynamicVariables() {
     for (int i = 0; i < 2; ++i) {
         veEngineDmaTags[i] = Table(veEngineDmaTags[i], veEngineDMACountLimit * 16);
-        veNonBonedEngineViews[i] = Table(veNonBonedEngineViews[i], veEngineNonBonedViewMatrixLimit * kVuView2Bytes);
+        veNonBonedEngineViews[i] =
+            Table(veNonBonedEngineViews[i], veEngineNonBonedViewMatrixLimit * kVuView2Bytes);
         veBonedEngineViews[i] = Table(veBonedEngineViews[i], veEngineBonedViewMatrixLimit * kVuViewBytes);
         veInstanceTable[i] = Table(veInstanceTable[i], veEngineInstancedObjectLimit * kMatrixInfoBytes);
-        veMotionInstanceTable[i] = Table(veMotionInstanceTable[i], veEngineInstancedMotionLimit * kMotionInstanceBytes);
+        veMotionInstanceTable[i] =
+            Table(veMotionInstanceTable[i], veEngineInstancedMotionLimit * kMotionInstanceBytes);
     }
     vePrimAllocateBuffers();
     veDisplayClearAllocateBuffers();
@@ -160,7 +174,8 @@ void veEngineHardwareAllocateMatrices() {
         p += sizeof(_ve_vector3d);
     }
     veEngineBoneArray = reinterpret_cast<_matrix4*>(p);
-    std::memset(console::Scratchpad(), 0, static_cast<size_t>(p - console::Scratchpad()) + kEngineBoneCount * 64);
+    std::memset(console::Scratchpad(), 0,
+                static_cast<size_t>(p - console::Scratchpad()) + kEngineBoneCount * 64);
 }
 
 void veEngineHardwareInit() {
@@ -198,9 +213,10 @@ int veEngineInit(int argc, char** argv) {
     veEngineSetMinMaxZ(1.0f, 16777215.0f);
     veEngineSetAspectXY(1.0f, 0.9f);
     std::memset(&defaultEngineView, 0, sizeof defaultEngineView);
-    veDisplayCreateView3D(&defaultEngineView, 0, 0, veDisplayGetXRes(), veDisplayGetYRes(), kViewCentred, 1.0f,
-                          65535.0f);
-    veDisplaySetCameraPositionOrientation(&defaultEngineView, &defaultEngineCameraPos, &defaultEngineCameraRot);
+    veDisplayCreateView3D(&defaultEngineView, 0, 0, veDisplayGetXRes(), veDisplayGetYRes(), kViewCentred,
+                          1.0f, 65535.0f);
+    veDisplaySetCameraPositionOrientation(&defaultEngineView, &defaultEngineCameraPos,
+                                          &defaultEngineCameraRot);
     M4_Identity(&veEngineDefaultLocalToWorld);
     *veEngineLocalToWorld = veEngineDefaultLocalToWorld;
     defaultEngineView.veViewLocalToWorld = veEngineDefaultLocalToWorld;
@@ -216,8 +232,12 @@ int veEngineInit(int argc, char** argv) {
     return 1;
 }
 
-void veEngineBeginFrame() { veEngineHardwareBeginFrame(); }
-void veEngineEndFrame() { veEngineHardwareEndFrame(); }
+void veEngineBeginFrame() {
+    veEngineHardwareBeginFrame();
+}
+void veEngineEndFrame() {
+    veEngineHardwareEndFrame();
+}
 
 void veEngineHardwareBeginFrame() {
     if (veEngineBeginFrameOccured.load()) veEngineHardwareEndFrame();
@@ -254,9 +274,21 @@ void veEngineHardwareWaitOdd() {
     }
 }
 
-void veEngineSetMaxFPS(uint32_t n) { veDisplaySetMaxFPS(n); }
-uint32_t veEngineGetFPS() { return veDisplayGetFPS(); }
-float veEngineHardwareGetCpuTime() { return static_cast<float>(veCpuNumCycles) / veClockGetCPUClockSpeed(); }
-float veEngineGetCpuTime() { return veEngineHardwareGetCpuTime(); }
-float veEngineGetDmaTime() { return veDmaGetTime(); }
-void veEngineDisableDebugTimings() { veDisplaySetDebugTimings(0); }
+void veEngineSetMaxFPS(uint32_t n) {
+    veDisplaySetMaxFPS(n);
+}
+uint32_t veEngineGetFPS() {
+    return veDisplayGetFPS();
+}
+float veEngineHardwareGetCpuTime() {
+    return static_cast<float>(veCpuNumCycles) / veClockGetCPUClockSpeed();
+}
+float veEngineGetCpuTime() {
+    return veEngineHardwareGetCpuTime();
+}
+float veEngineGetDmaTime() {
+    return veDmaGetTime();
+}
+void veEngineDisableDebugTimings() {
+    veDisplaySetDebugTimings(0);
+}

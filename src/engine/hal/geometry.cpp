@@ -20,7 +20,9 @@ namespace {
 constexpr uint32_t kHeaderBytes = sizeof(_FS_GEO_HEADER);
 constexpr uint32_t kBonesAt = kHeaderBytes + 16;
 
-uint8_t* Bytes(_FS_GEO_HEADER* b) { return reinterpret_cast<uint8_t*>(b); }
+uint8_t* Bytes(_FS_GEO_HEADER* b) {
+    return reinterpret_cast<uint8_t*>(b);
+}
 
 // The first material record follows the header, or the skeleton when there is one.
 uint32_t FirstMaterialOffset(const uint8_t* block) {
@@ -32,7 +34,9 @@ uint32_t FirstMaterialOffset(const uint8_t* block) {
     return kBonesAt + 64 * count;
 }
 
-uint32_t SlotCount(int32_t numMaterials) { return (static_cast<uint32_t>(numMaterials) + 3) & ~3u; }
+uint32_t SlotCount(int32_t numMaterials) {
+    return (static_cast<uint32_t>(numMaterials) + 3) & ~3u;
+}
 
 bool Refuse(const char* what, uint64_t a = 0, uint64_t b = 0) {
     x_printf("veEngineCheckGeo: ");
@@ -42,7 +46,8 @@ bool Refuse(const char* what, uint64_t a = 0, uint64_t b = 0) {
 }
 
 bool TopByteClear(const _FS_SUBPACKETINFO& s) {
-    const int32_t w[4] = {s.offsetToNextSubPacket, s.offsetToSubPacketGeometry, s.offsetToExecuteVifCommand, s.pad2};
+    const int32_t w[4] = {s.offsetToNextSubPacket, s.offsetToSubPacketGeometry, s.offsetToExecuteVifCommand,
+                          s.pad2};
     for (int32_t v : w)
         if (static_cast<uint32_t>(v) >> 24) return false;
     return true;
@@ -51,12 +56,14 @@ bool TopByteClear(const _FS_SUBPACKETINFO& s) {
 bool CheckMaterials(const uint8_t* p, size_t length, const _FS_GEO_HEADER& h) {
     uint64_t at = FirstMaterialOffset(p);
     for (int32_t m = 0; m < h.numMaterials; ++m) {
-        if (at + sizeof(_FS_GEO_MATERIAL) > length) return Refuse("material %llu record at %llu past the end", m, at);
+        if (at + sizeof(_FS_GEO_MATERIAL) > length)
+            return Refuse("material %llu record at %llu past the end", m, at);
         _FS_GEO_MATERIAL mat;
         std::memcpy(&mat, p + at, sizeof mat);
         const uint64_t data = at + sizeof mat;
         const uint64_t end = data + uint64_t(mat.packetLength) * 16;
-        if (end > length) return Refuse("material %llu packet of %llu quadwords past the end", m, mat.packetLength);
+        if (end > length)
+            return Refuse("material %llu packet of %llu quadwords past the end", m, mat.packetLength);
         if (mat.numPackets > mat.packetLength)
             return Refuse("material %llu claims %llu subpackets", m, mat.numPackets);
         uint64_t sp = data;
@@ -64,42 +71,50 @@ bool CheckMaterials(const uint8_t* p, size_t length, const _FS_GEO_HEADER& h) {
             if (sp + 16 > end) return Refuse("material %llu subpacket %llu info past its packet", m, k);
             _FS_SUBPACKETINFO s;
             std::memcpy(&s, p + sp, sizeof s);
-            if (!TopByteClear(s)) return Refuse("material %llu subpacket %llu info is not VIF no-operations", m, k);
+            if (!TopByteClear(s))
+                return Refuse("material %llu subpacket %llu info is not VIF no-operations", m, k);
             const uint64_t next = static_cast<uint32_t>(s.offsetToNextSubPacket);
             if (next == 0 || next % 16 != 0 || sp + 16 + next > end)
                 return Refuse("material %llu subpacket %llu length %llu does not fit its packet", m, next);
-            if (s.offsetToSubPacketGeometry < 16 || static_cast<uint64_t>(s.offsetToSubPacketGeometry) >= next ||
+            if (s.offsetToSubPacketGeometry < 16 ||
+                static_cast<uint64_t>(s.offsetToSubPacketGeometry) >= next ||
                 s.offsetToSubPacketGeometry % 16 != 0)
                 return Refuse("material %llu geometry offset %llu outside its subpacket", m,
                               static_cast<uint32_t>(s.offsetToSubPacketGeometry));
-            if (static_cast<uint64_t>(s.offsetToExecuteVifCommand) + 4 > next || s.offsetToExecuteVifCommand % 4 != 0)
+            if (static_cast<uint64_t>(s.offsetToExecuteVifCommand) + 4 > next ||
+                s.offsetToExecuteVifCommand % 4 != 0)
                 return Refuse("material %llu execute offset %llu outside its subpacket", m,
                               static_cast<uint32_t>(s.offsetToExecuteVifCommand));
             sp += 16 + next;
         }
         at = end;
     }
-    if (h.materialOffset < at) return Refuse("material table at %llu overlaps the records ending at %llu", h.materialOffset, at);
+    if (h.materialOffset < at)
+        return Refuse("material table at %llu overlaps the records ending at %llu", h.materialOffset, at);
     return true;
 }
 
 bool CheckTable(const uint8_t* p, size_t length, const _FS_GEO_HEADER& h) {
     uint64_t at = uint64_t(h.materialOffset) + 4ull * SlotCount(h.numMaterials);
-    if (h.materialOffset % 4 != 0 || at > length) return Refuse("material table at %llu past the end", h.materialOffset);
+    if (h.materialOffset % 4 != 0 || at > length)
+        return Refuse("material table at %llu past the end", h.materialOffset);
     for (int32_t m = 0; m < h.numMaterials; ++m) {
-        if (at % 4 != 0 || at + sizeof(_FS_BITMAP) > length) return Refuse("bitmap %llu header at %llu past the end", m, at);
+        if (at % 4 != 0 || at + sizeof(_FS_BITMAP) > length)
+            return Refuse("bitmap %llu header at %llu past the end", m, at);
         _FS_BITMAP b;
         std::memcpy(&b, p + at, sizeof b);
         const uint32_t bpp = b.bitsPerPixel;
         if (bpp != 4 && bpp != 8 && bpp != 16 && bpp != 24 && bpp != 32)
             return Refuse("bitmap %llu has %llu bits per pixel", m, bpp);
         if (b.width == 0 || b.height == 0 || b.width > 2048 || b.height > 2048)
-            return Refuse("bitmap %llu is %llu pixels wide or high, out of range", m, b.width > b.height ? b.width : b.height);
+            return Refuse("bitmap %llu is %llu pixels wide or high, out of range", m,
+                          b.width > b.height ? b.width : b.height);
         if (b.pixdata >= 128) return Refuse("bitmap %llu pixel offset %llu is not an offset", m, b.pixdata);
         const uint64_t pixels = at + 64 + b.pixdata;
         uint64_t next = pixels + veEngineGeoBitmapPixelBytes(&b);
         if (b.palettized) {
-            if (b.numColors == 0 || b.numColors > 256) return Refuse("bitmap %llu has %llu colours", m, b.numColors);
+            if (b.numColors == 0 || b.numColors > 256)
+                return Refuse("bitmap %llu has %llu colours", m, b.numColors);
             next += 4ull * b.numColors;
         }
         if (next > length) return Refuse("bitmap %llu data past the end (%llu bytes)", m, next);
@@ -169,13 +184,15 @@ uint64_t veEngineGeoBitmapPixelBytes(const _FS_BITMAP* b) {
 int veEngineCheckGeo(const void* block, size_t length) {
     const auto* p = static_cast<const uint8_t*>(block);
     if (!p || length < kHeaderBytes) return Refuse("block of %llu bytes is shorter than its header", length);
-    if (reinterpret_cast<uintptr_t>(p) % 16 != 0) return Refuse("block at %llu is not 16-byte aligned", Addr32(p));
+    if (reinterpret_cast<uintptr_t>(p) % 16 != 0)
+        return Refuse("block at %llu is not 16-byte aligned", Addr32(p));
     _FS_GEO_HEADER h;
     std::memcpy(&h, p, sizeof h);
     if (h.numMaterials < 0 || h.numMaterials > kGeoMaxMaterials)
         return Refuse("material count %llu out of range", static_cast<uint32_t>(h.numMaterials));
     if (h.vertexInfoOffset > length || h.vertexInfoSize > length - h.vertexInfoOffset)
-        return Refuse("vertex information at %llu, %llu bytes, past the end", h.vertexInfoOffset, h.vertexInfoSize);
+        return Refuse("vertex information at %llu, %llu bytes, past the end", h.vertexInfoOffset,
+                      h.vertexInfoSize);
     if (!std::isfinite(h.scaleXYZ)) return Refuse("scale is not a number");
     for (const auto& c : h.bBox.corner)
         for (float v : c)
@@ -212,7 +229,8 @@ void veEngineInitGeo(_FS_GEO_HEADER* b) {
         slots[m] = Addr32(bmp);
         if (bmp->pixdata < 128) bmp->pixdata += Addr32(next + 64);
         if (bmp->palettized) {
-            const uint32_t px = bmp->bitsPerPixel == 4 ? bmp->width * bmp->height / 2 : bmp->width * bmp->height;
+            const uint32_t px =
+                bmp->bitsPerPixel == 4 ? bmp->width * bmp->height / 2 : bmp->width * bmp->height;
             bmp->coldata = bmp->pixdata + px;
             next = Ptr<uint8_t>(bmp->coldata + 4 * bmp->numColors);
         } else {
@@ -221,9 +239,15 @@ void veEngineInitGeo(_FS_GEO_HEADER* b) {
     }
 }
 
-uint32_t* veEngineGetGeoMaterialTbl(_FS_GEO_HEADER* b) { return reinterpret_cast<uint32_t*>(Bytes(b) + b->materialOffset); }
-int veEngineGetGeoNumMaterials(const _FS_GEO_HEADER* b) { return b->numMaterials; }
-_BBOX* veEngineGetGeoBoundingBox(_FS_GEO_HEADER* b) { return &b->bBox; }
+uint32_t* veEngineGetGeoMaterialTbl(_FS_GEO_HEADER* b) {
+    return reinterpret_cast<uint32_t*>(Bytes(b) + b->materialOffset);
+}
+int veEngineGetGeoNumMaterials(const _FS_GEO_HEADER* b) {
+    return b->numMaterials;
+}
+_BBOX* veEngineGetGeoBoundingBox(_FS_GEO_HEADER* b) {
+    return &b->bBox;
+}
 
 int veEngineGetSkeleton(_FS_GEO_HEADER* b, _geo_skeleton* s) {
     if (!(b->geoType & kGeoSkeleton)) return 0;
@@ -240,7 +264,8 @@ void veEngineInitBoneArray(_FS_GEO_HEADER* b) {
             _matrix4 bind;
             M4_Identity(&bind);
             M4_SetUniScale(&bind, b->scaleXYZ);
-            const _vector3d t = {-s.bones[i].globalPos[0], -s.bones[i].globalPos[1], -s.bones[i].globalPos[2]};
+            const _vector3d t = {-s.bones[i].globalPos[0], -s.bones[i].globalPos[1],
+                                 -s.bones[i].globalPos[2]};
             M4_SetTranslation(&bind, &t);
             M4_Mult(&veEngineBoneArray[i], &veEngineBoneArray[i], &bind);
         }
@@ -267,8 +292,12 @@ int veEngineHardwareBBoxOutsideFrustum(const _BBOX* box) {
     return all | (any ? 0x8000 : 0);
 }
 
-int veEngineBBoxOutsideFrustum(const _BBOX* box) { return veEngineHardwareBBoxOutsideFrustum(box); }
-int veEngineGeoOutsideFrustum(_FS_GEO_HEADER* b) { return veEngineHardwareBBoxOutsideFrustum(&b->bBox); }
+int veEngineBBoxOutsideFrustum(const _BBOX* box) {
+    return veEngineHardwareBBoxOutsideFrustum(box);
+}
+int veEngineGeoOutsideFrustum(_FS_GEO_HEADER* b) {
+    return veEngineHardwareBBoxOutsideFrustum(&b->bBox);
+}
 
 void veEngineShowBBox(_FS_GEO_HEADER* b) {
     static constexpr int kEdges[12][2] = {{0, 1}, {1, 2}, {2, 3}, {3, 0}, {4, 5}, {5, 6},
@@ -329,8 +358,9 @@ void veEngineHardwareDrawGeometry(_FS_GEO_HEADER* b) {
 
 void veChainGeo(_FS_GEO_HEADER* b) {
     const uint32_t mode = veDisplayGetMode();
-    const int sent = (mode & (0x100000 | 0x200000 | 0x400000 | 0x800000)) ? veEngineHardwareDownLoadNonBonedPreLitMatrices()
-                                                                          : veActivateView();
+    const int sent = (mode & (0x100000 | 0x200000 | 0x400000 | 0x800000))
+                         ? veEngineHardwareDownLoadNonBonedPreLitMatrices()
+                         : veActivateView();
     if (sent != 0) return;
     uint8_t* rec = Bytes(b) + FirstMaterialOffset(Bytes(b));
     for (int32_t m = 0; m < b->numMaterials; ++m) {
@@ -348,7 +378,15 @@ void veChainGeo(_FS_GEO_HEADER* b) {
     if (b->numMaterials & 1) veSyncEnv2();
 }
 
-void veEngineGetGeoRGBAScale(_RGBA_GEO* out) { std::memcpy(out, &veEngineGeoRGBAScale, 16); }
-void veEngineSetGeoRGBAScale(const _RGBA_GEO* in) { std::memcpy(&veEngineGeoRGBAScale, in, 16); }
-void veEngineSetGeoRGBAOverWrite(const _RGBA_GEO* in) { std::memcpy(&veEngineGeoRGBAOverWrite, in, 16); }
-void veEngineGetGeoRGBAOverWrite(_RGBA_GEO* out) { std::memcpy(out, &veEngineGeoRGBAOverWrite, 16); }
+void veEngineGetGeoRGBAScale(_RGBA_GEO* out) {
+    std::memcpy(out, &veEngineGeoRGBAScale, 16);
+}
+void veEngineSetGeoRGBAScale(const _RGBA_GEO* in) {
+    std::memcpy(&veEngineGeoRGBAScale, in, 16);
+}
+void veEngineSetGeoRGBAOverWrite(const _RGBA_GEO* in) {
+    std::memcpy(&veEngineGeoRGBAOverWrite, in, 16);
+}
+void veEngineGetGeoRGBAOverWrite(_RGBA_GEO* out) {
+    std::memcpy(out, &veEngineGeoRGBAOverWrite, 16);
+}

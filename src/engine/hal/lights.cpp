@@ -15,8 +15,12 @@ _matrix4 colorMatrix;
 
 namespace {
 
-_ve_vector3d* Light(int i) { return i == 0 ? &light0 : i == 1 ? &light1 : i == 2 ? &light2 : nullptr; }
-_ve_vector3d* Colour(int i) { return i == 0 ? &color0 : i == 1 ? &color1 : i == 2 ? &color2 : nullptr; }
+_ve_vector3d* Light(int i) {
+    return i == 0 ? &light0 : i == 1 ? &light1 : i == 2 ? &light2 : nullptr;
+}
+_ve_vector3d* Colour(int i) {
+    return i == 0 ? &color0 : i == 1 ? &color1 : i == 2 ? &color2 : nullptr;
+}
 
 void Row(_matrix4* m, int row, const _ve_vector3d& v) {
     const float r[4] = {v.x, v.y, v.z, v.w};
@@ -50,13 +54,15 @@ void veLightCreateNormalizedLightMatrix(const _matrix4* n) {
     for (int k = 0; k < 3; ++k) {
         const _ve_vector3d& l = *lights[k];
         float c[3];
-        for (int i = 0; i < 3; ++i) c[i] = l.x * n->M[i * 4 + 0] + l.y * n->M[i * 4 + 1] + l.z * n->M[i * 4 + 2];
+        for (int i = 0; i < 3; ++i)
+            c[i] = l.x * n->M[i * 4 + 0] + l.y * n->M[i * 4 + 1] + l.z * n->M[i * 4 + 2];
         d[k] = {c[0], c[1], c[2], 0.0f};
     }
     sceVu0NormalLightMatrix(&lightMatrix, &d[0], &d[1], &d[2]);
 }
 
-void sceVu0NormalLightMatrix(_matrix4* out, const _ve_vector3d* d0, const _ve_vector3d* d1, const _ve_vector3d* d2) {
+void sceVu0NormalLightMatrix(_matrix4* out, const _ve_vector3d* d0, const _ve_vector3d* d1,
+                             const _ve_vector3d* d2) {
     std::memset(out, 0, sizeof *out);
     const _ve_vector3d* d[3] = {d0, d1, d2};
     for (int k = 0; k < 3; ++k) {
@@ -66,8 +72,12 @@ void sceVu0NormalLightMatrix(_matrix4* out, const _ve_vector3d* d0, const _ve_ve
     }
 }
 
-_matrix4* veLightGetLightMatrix() { return &lightMatrix; }
-_matrix4* veLightGetColorMatrix() { return &colorMatrix; }
+_matrix4* veLightGetLightMatrix() {
+    return &lightMatrix;
+}
+_matrix4* veLightGetColorMatrix() {
+    return &colorMatrix;
+}
 
 void veLightReset() {
     light0 = {0.0f, 0.5f, 0.5f, 0.0f};

@@ -30,4 +30,5 @@ _matrix4* veLightGetColorMatrix();
 void veLightReset();
 
 // Normalises d0, d1 and d2 and lays them out as the light matrix described above.
-void sceVu0NormalLightMatrix(_matrix4* out, const _ve_vector3d* d0, const _ve_vector3d* d1, const _ve_vector3d* d2);
+void sceVu0NormalLightMatrix(_matrix4* out, const _ve_vector3d* d0, const _ve_vector3d* d1,
+                             const _ve_vector3d* d2);

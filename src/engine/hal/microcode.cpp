@@ -11,11 +11,8 @@ namespace {
 // instruction at micro address 0 whose first word is the program id; then END.
 constexpr _ve_microcode Chain(uint32_t id) {
     return _ve_microcode{{
-        3 | (1u << 28), 0, 0x00000000, 0x01000404,
-        0x20000000, 0, 0x05000000, 0x30000000,
-        0, 0, 0, 0,
-        0x4A010000, id, 0, 0x00000000,
-        (7u << 28), 0, 0, 0,
+        3 | (1u << 28), 0,  0x00000000, 0x01000404, 0x20000000, 0, 0x05000000, 0x30000000, 0, 0, 0, 0,
+        0x4A010000,     id, 0,          0x00000000, (7u << 28), 0, 0,          0,
     }};
 }
 
@@ -84,8 +81,12 @@ void veEngineSetMicroCode(uint32_t base, int cull) {
     veEngineHardwareSetMicroCode(flags, cull);
 }
 
-void veEngineSetPrimitiveMicroCode() { veEngineHardwareSetMicroCode(kMicroPrimitive, 0); }
-void veEngineHardwareSetDefaultMicroCode() { veEngineSetMicroCode(kMicroPreLit16, 0); }
+void veEngineSetPrimitiveMicroCode() {
+    veEngineHardwareSetMicroCode(kMicroPrimitive, 0);
+}
+void veEngineHardwareSetDefaultMicroCode() {
+    veEngineSetMicroCode(kMicroPreLit16, 0);
+}
 
 void veEngineResetMicroCode() {
     veEngineCurrentMicroCode = nullptr;

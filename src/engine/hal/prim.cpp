@@ -47,7 +47,8 @@ void ClosePacket(_ve_prim_header* h) {
     if (!h || !h->dirty) return;
     veEngineSetPrimitiveMicroCode();
     const uint32_t qwc = static_cast<uint32_t>((h->ptr - (h->bufCur + 16)) / 16);
-    const uint64_t tag[2] = {uint64_t(qwc) | (7ull << 28) | (uint64_t(PhysAddr(Addr32(h->bufCur + 16))) << 32), 0};
+    const uint64_t tag[2] = {
+        uint64_t(qwc) | (7ull << 28) | (uint64_t(PhysAddr(Addr32(h->bufCur + 16))) << 32), 0};
     std::memcpy(h->bufCur, tag, 16);
     veDmaAddDmaTask(h->bufCur, 1, 0);
     h->bufCur = h->ptr;
@@ -95,7 +96,8 @@ void Draw(_ve_vertex* v, uint32_t n, uint32_t primType) {
     Put32(p, 2 * n, 0, 0, 0);
     const uint64_t prim = uint64_t(primType) | (uint64_t(g_shading) << 3) | (uint64_t(g_texturing) << 4) |
                           (uint64_t(g_fog) << 5) | (uint64_t(g_alpha) << 6) | (uint64_t(g_context) << 9);
-    const uint64_t giftag[2] = {uint64_t(n) | (1ull << 15) | (1ull << 46) | (prim << 47) | (3ull << 60), 0x512};
+    const uint64_t giftag[2] = {uint64_t(n) | (1ull << 15) | (1ull << 46) | (prim << 47) | (3ull << 60),
+                                0x512};
     std::memcpy(p, giftag, 16);
     p += 16;
     Put32(p, 0, 0, 0, 0x6C008003u | ((3 * n) << 16));  // UNPACK V4-32, 3n qw to TOPS + 3
@@ -142,11 +144,19 @@ void vePrimInitSystem() {
     vePrimBuild = &vePrimHeaders[1];
 }
 
-void vePrimDrawLine(_ve_line* l) { Draw(&l->v1, 2, 1); }
-void vePrimDrawTri(_ve_triangle* t) { Draw(&t->v1, 3, 3); }
-void vePrimDrawQuad(_ve_quad* q) { Draw(&q->v1, 4, 5); }
+void vePrimDrawLine(_ve_line* l) {
+    Draw(&l->v1, 2, 1);
+}
+void vePrimDrawTri(_ve_triangle* t) {
+    Draw(&t->v1, 3, 3);
+}
+void vePrimDrawQuad(_ve_quad* q) {
+    Draw(&q->v1, 4, 5);
+}
 
-void vePrimSendBuffers() { ClosePacket(vePrimBuild); }
+void vePrimSendBuffers() {
+    ClosePacket(vePrimBuild);
+}
 
 void vePrimFlushBuffers() {
     _ve_prim_header* h = vePrimBuild;
@@ -161,11 +171,21 @@ void vePrimFlipBuffers() {
     vePrimExecute = t;
 }
 
-void vePrimSetProjectionReady() { g_projectionNeeded = 1; }
-void vePrimFlipContext() { g_context ^= 1; }
-int vePrimGetContext() { return g_context; }
-void vePrimSetNewDrawEnvironment() { g_newEnvironment = 1; }
-void vePrimClearNewDrawEnvironment() { g_newEnvironment = 0; }
+void vePrimSetProjectionReady() {
+    g_projectionNeeded = 1;
+}
+void vePrimFlipContext() {
+    g_context ^= 1;
+}
+int vePrimGetContext() {
+    return g_context;
+}
+void vePrimSetNewDrawEnvironment() {
+    g_newEnvironment = 1;
+}
+void vePrimClearNewDrawEnvironment() {
+    g_newEnvironment = 0;
+}
 
 void vePrimAddDrawEnvironment(const _ve_render_environment_header* header) {
     _ve_prim_header* h = vePrimBuild;
@@ -179,9 +199,19 @@ void vePrimAddDrawEnvironment(const _ve_render_environment_header* header) {
     }
 }
 
-void vePrimSetTexturing(uint32_t on) { g_texturing = on ? 1 : 0; }
-void vePrimSetShading(uint32_t on) { g_shading = on ? 1 : 0; }
-void vePrimSetFog(uint32_t on) { g_fog = on ? 1 : 0; }
-void vePrimSetAlpha(uint32_t on) { g_alpha = on ? 1 : 0; }
+void vePrimSetTexturing(uint32_t on) {
+    g_texturing = on ? 1 : 0;
+}
+void vePrimSetShading(uint32_t on) {
+    g_shading = on ? 1 : 0;
+}
+void vePrimSetFog(uint32_t on) {
+    g_fog = on ? 1 : 0;
+}
+void vePrimSetAlpha(uint32_t on) {
+    g_alpha = on ? 1 : 0;
+}
 
-uint32_t vePrimDropped() { return g_dropped; }
+uint32_t vePrimDropped() {
+    return g_dropped;
+}

@@ -30,7 +30,7 @@ struct _ve_prim_header {
     uint8_t* bufStart;
     uint8_t* bufCur;  // the open packet's DMA tag
     uint8_t* bufEnd;
-    uint8_t* ptr;     // first free byte
+    uint8_t* ptr;  // first free byte
     uint32_t dirty;
 };
 

@@ -34,11 +34,20 @@ void RebuildZbuf() {
 void RebuildTest() {
     int method;
     switch (veRenderContext.zTestFunc) {
-        case NEVER: method = kZtstNever; break;
-        case ALWAYS: method = kZtstAlways; break;
-        case GEQUAL: method = kZtstGequal; break;
-        case GREATER: method = kZtstGreater; break;
-        default: return;  // no GS depth method: TEST stays as it is
+        case NEVER:
+            method = kZtstNever;
+            break;
+        case ALWAYS:
+            method = kZtstAlways;
+            break;
+        case GEQUAL:
+            method = kZtstGequal;
+            break;
+        case GREATER:
+            method = kZtstGreater;
+            break;
+        default:
+            return;  // no GS depth method: TEST stays as it is
     }
     GsTest t{};
     t.ZTE = (veRenderContext.flags & 0x10) ? 1 : 0;
@@ -81,8 +90,12 @@ void Apply(uint32_t mask, bool on) {
 
 }  // namespace
 
-void veRenderContextEnable(uint32_t mask) { Apply(mask, true); }
-void veRenderContextDisable(uint32_t mask) { Apply(mask, false); }
+void veRenderContextEnable(uint32_t mask) {
+    Apply(mask, true);
+}
+void veRenderContextDisable(uint32_t mask) {
+    Apply(mask, false);
+}
 
 void veRenderContextSetFunc(uint32_t mask, _ve_render_function f) {
     if (mask & kRenderZBuffer) {
@@ -155,8 +168,8 @@ void veRenderEnvironmentInit() {
 }
 
 void veRenderSetScissor(int x0, int y0, int x1, int y1) {
-    const uint64_t v = uint64_t(uint32_t(x0)) + (uint64_t(uint32_t(x1)) << 16) + (uint64_t(uint32_t(y0)) << 32) +
-                       (uint64_t(uint32_t(y1)) << 48);
+    const uint64_t v = uint64_t(uint32_t(x0)) + (uint64_t(uint32_t(x1)) << 16) +
+                       (uint64_t(uint32_t(y0)) << 32) + (uint64_t(uint32_t(y1)) << 48);
     SetBoth(&_ve_render_environment::scissor, v);
     vePrimSetNewDrawEnvironment();
 }

@@ -30,7 +30,9 @@ void ClearInstance(_SampleInstance* in) {
     in->channel = channel;
 }
 
-bool InstanceInUse(const _SampleInstance* in) { return in && (in->status & kInstanceInUse); }
+bool InstanceInUse(const _SampleInstance* in) {
+    return in && (in->status & kInstanceInUse);
+}
 
 bool PanFinite(const _Pan5Dot1& p) {
     return std::isfinite(p.panLR) && std::isfinite(p.panFB) && std::isfinite(p.panVolume) &&
@@ -40,7 +42,8 @@ bool PanFinite(const _Pan5Dot1& p) {
 // The parameters every sample must have before any of it reaches the hardware.
 const char* HeaderProblem(const _SampleHeaderRam& h) {
     if (h.length <= 0) return "length is not positive";
-    if (static_cast<uint32_t>(h.length) > kSoundMemTop - kSoundMemBottom + 1) return "length exceeds sound memory";
+    if (static_cast<uint32_t>(h.length) > kSoundMemTop - kSoundMemBottom + 1)
+        return "length exceeds sound memory";
     if (h.length % kAdpcmBlockBytes != 0) return "length is not whole 16-byte blocks";
     if (h.sampleRate <= 0 || h.sampleRate > kMaxSampleRate) return "sample rate out of range";
     if (h.envelope > 1) return "envelope is not 0 or 1";
@@ -48,7 +51,9 @@ const char* HeaderProblem(const _SampleHeaderRam& h) {
     return nullptr;
 }
 
-void SendPan(_SampleInstance* in) { veSoundHardwareSetChannelPan(in->channel, &in->currentPan); }
+void SendPan(_SampleInstance* in) {
+    veSoundHardwareSetChannelPan(in->channel, &in->currentPan);
+}
 
 }  // namespace
 
@@ -58,10 +63,18 @@ void veSoundSetMaxSamples(int count) {
     numMCBS = count + 20;
 }
 
-void veSoundSetSpeakerConfig(int config) { speakerConfig = config & 0xF; }
-int veSoundGetMaxSamples() { return maxSamples; }
-int veSoundGetSpeakerConfig() { return speakerConfig; }
-void veSoundSetMasterVolume(float volume) { masterVolume = volume; }
+void veSoundSetSpeakerConfig(int config) {
+    speakerConfig = config & 0xF;
+}
+int veSoundGetMaxSamples() {
+    return maxSamples;
+}
+int veSoundGetSpeakerConfig() {
+    return speakerConfig;
+}
+void veSoundSetMasterVolume(float volume) {
+    masterVolume = volume;
+}
 
 int veSoundInit() {
     if (soundSystemInitialized) return 0;
@@ -207,8 +220,8 @@ int veSoundCheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* 
     const uint8_t lastFlags = data[(blocks - 1) * kAdpcmBlockBytes + 1];
     const bool repeats = (lastFlags & kAdpcmFlagRepeat) != 0;
     if (!(lastFlags & kAdpcmFlagLoopEnd) || repeats != (h.looped != 0)) {
-        x_printf("veSound: sample data does not end as its header says (looped %d, last flags 0x%02x)\n", h.looped,
-                 lastFlags);
+        x_printf("veSound: sample data does not end as its header says (looped %d, last flags 0x%02x)\n",
+                 h.looped, lastFlags);
         return -1;
     }
     if (out) *out = h;
@@ -224,7 +237,8 @@ _Sample* veSoundCreateSampleFromPointer(const void* header, const void* data, in
         return nullptr;
     }
     if ((storage == kSampleStorageSoundRam || storage == kSampleStorageIopRam ||
-         storage == kSampleStorageMainRam) && !data && !(storage == kSampleStorageSoundRam && address) &&
+         storage == kSampleStorageMainRam) &&
+        !data && !(storage == kSampleStorageSoundRam && address) &&
         !(storage == kSampleStorageIopRam && address)) {
         x_printf("veSoundCreateSampleFromPointer: no sample data\n");
         return nullptr;
@@ -248,7 +262,8 @@ _Sample* veSoundCreateSampleFromPointer(const void* header, const void* data, in
             } else {
                 iop = veSoundAllocIopRam(length);
                 if (iop == 0) {
-                    x_printf("veSoundCreateSampleFromPointer: no I/O processor memory for %u bytes\n", length);
+                    x_printf("veSoundCreateSampleFromPointer: no I/O processor memory for %u bytes\n",
+                             length);
                     std::memset(s, 0, sizeof *s);
                     return nullptr;
                 }
@@ -295,7 +310,8 @@ _Sample* veSoundCreateSampleFromPointer(const void* header, const void* data, in
             s->status |= kSampleSent;
             break;
         }
-        default: break;
+        default:
+            break;
     }
     return s;
 }
@@ -320,14 +336,21 @@ void veSoundDestroySample(_Sample* sample, int clear) {
     if (clear) std::memset(sample, 0, sizeof *sample);
 }
 
-int32_t veSoundGetSampleRate(const _Sample* sample) { return sample ? sample->header.sampleRate : 0; }
-uint32_t veSoundGetSampleEnvelope(const _Sample* sample) { return sample ? sample->header.envelope : 0; }
-int32_t veSoundGetSampleLength(const _Sample* sample) { return sample ? sample->header.length : 0; }
+int32_t veSoundGetSampleRate(const _Sample* sample) {
+    return sample ? sample->header.sampleRate : 0;
+}
+uint32_t veSoundGetSampleEnvelope(const _Sample* sample) {
+    return sample ? sample->header.envelope : 0;
+}
+int32_t veSoundGetSampleLength(const _Sample* sample) {
+    return sample ? sample->header.length : 0;
+}
 void veSoundGetSamplePan(const _Sample* sample, _Pan5Dot1* out) {
     if (sample && out) *out = sample->header.pan;
 }
 
-_SampleInstance* veSoundCreateSampleInstance(_Sample* sample, int32_t rate, uint32_t envelope, const _Pan5Dot1* pan) {
+_SampleInstance* veSoundCreateSampleInstance(_Sample* sample, int32_t rate, uint32_t envelope,
+                                             const _Pan5Dot1* pan) {
     if (!sample || !(sample->status & kSampleInUse)) return nullptr;
     _SampleInstance* in = nullptr;
     for (int i = 0; i < kSoundVoices && !in; ++i)
@@ -416,7 +439,8 @@ void veSoundSetSampleInstanceRate(_SampleInstance* in, int32_t rate, int32_t tic
     if (ticks < 2) ticks = 1;
     in->desiredSampleRate = rate;
     if (in->status & kInstancePlaying) {
-        in->deltaSampleRate = static_cast<int32_t>((static_cast<int64_t>(rate) - in->currentSampleRate) / ticks);
+        in->deltaSampleRate =
+            static_cast<int32_t>((static_cast<int64_t>(rate) - in->currentSampleRate) / ticks);
         in->sampleRateTicks = ticks;
     } else {
         in->currentSampleRate = rate;
@@ -447,7 +471,8 @@ void veSoundMaintenance() {
     veSoundHardwareMaintenance();
     for (_SampleInstance& in : instances) {
         if (!(in.status & kInstanceInUse)) continue;
-        if (!(in.status & (kInstancePlaying | kInstanceStopPending | kInstancePauseRequested | kInstancePaused)))
+        if (!(in.status &
+              (kInstancePlaying | kInstanceStopPending | kInstancePauseRequested | kInstancePaused)))
             continue;
         if (in.status & kInstanceStopPending) {
             veSoundDestroySampleInstance(&in);

@@ -136,7 +136,8 @@ uint32_t veSoundGetSampleEnvelope(const _Sample* sample);
 int32_t veSoundGetSampleLength(const _Sample* sample);
 void veSoundGetSamplePan(const _Sample* sample, _Pan5Dot1* out);
 
-_SampleInstance* veSoundCreateSampleInstance(_Sample* sample, int32_t rate, uint32_t envelope, const _Pan5Dot1* pan);
+_SampleInstance* veSoundCreateSampleInstance(_Sample* sample, int32_t rate, uint32_t envelope,
+                                             const _Pan5Dot1* pan);
 void veSoundStartSampleInstance(_SampleInstance* instance);
 void veSoundStopSampleInstance(_SampleInstance* instance);
 void veSoundDestroySampleInstance(_SampleInstance* instance);

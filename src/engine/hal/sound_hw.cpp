@@ -34,9 +34,15 @@ constexpr uint16_t kRegStartAddr = 0x2040;
 constexpr uint16_t kRegCoreAttr = 0x000A;
 constexpr int kVoicesPerCore = 24;
 
-int CoreOf(int voice) { return voice < kVoicesPerCore ? 0 : 1; }
-int VoiceInCore(int voice) { return voice < kVoicesPerCore ? voice : voice - kVoicesPerCore; }
-bool ValidVoice(int voice) { return voice >= 0 && voice < kSoundVoices; }
+int CoreOf(int voice) {
+    return voice < kVoicesPerCore ? 0 : 1;
+}
+int VoiceInCore(int voice) {
+    return voice < kVoicesPerCore ? voice : voice - kVoicesPerCore;
+}
+bool ValidVoice(int voice) {
+    return voice >= 0 && voice < kSoundVoices;
+}
 uint16_t Entry(uint16_t code, int voice) {
     return static_cast<uint16_t>(code | VoiceInCore(voice) << 1 | CoreOf(voice));
 }
@@ -99,7 +105,8 @@ int veSoundHardwareInit() {
     if (sceSdRemoteInit() < 0) return -1;
     if (sceSdRemote(1, kSdCmdInit, 0) < 0) return -1;
     if (sceSifInitIopHeap() < 0) return -1;
-    const uint32_t iop = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(sceSifAllocIopHeap(kSoundBatchOnIopBytes)));
+    const uint32_t iop =
+        static_cast<uint32_t>(reinterpret_cast<uintptr_t>(sceSifAllocIopHeap(kSoundBatchOnIopBytes)));
     if (iop == 0) return -1;
     BatchOnIOP = iop;
     for (_SoundBatch& b : Batch) b.count = 0;
@@ -119,7 +126,9 @@ int veSoundHardwareInitMemory() {
     return 0;
 }
 
-int veSoundHardwareInitChannel(_SampleInstance*) { return 0; }
+int veSoundHardwareInitChannel(_SampleInstance*) {
+    return 0;
+}
 
 int veSoundHardwareSetChannelAddress(int voice, uint32_t address, int) {
     if (!ValidVoice(voice)) return -1;
@@ -134,7 +143,8 @@ int veSoundHardwareStartChannel(int voice, int) {
 
 int veSoundHardwareStopChannel(int voice) {
     if (!ValidVoice(voice)) return -1;
-    instances[voice].status = (instances[voice].status & ~(kInstancePlaying | kInstanceStarted)) | kInstanceStopPending;
+    instances[voice].status =
+        (instances[voice].status & ~(kInstancePlaying | kInstanceStarted)) | kInstanceStopPending;
     return veSoundHardwareAddToBatch(0, kSoundBatchCommandSwitch, kRegKeyOff | CoreOf(voice),
                                      1u << VoiceInCore(voice));
 }
@@ -152,7 +162,8 @@ int veSoundHardwareSetChannelEnvelope(int voice, uint32_t envelope) {
     // Only two envelopes exist; anything else would index past the tables.
     if (!ValidVoice(voice) || envelope > 1) return -1;
     int r = veSoundHardwareAddToBatch(0, kSoundBatchCommandParam, Entry(kRegAdsr1, voice), adsr1[envelope]);
-    if (veSoundHardwareAddToBatch(0, kSoundBatchCommandParam, Entry(kRegAdsr2, voice), adsr2[envelope]) < 0) r = -1;
+    if (veSoundHardwareAddToBatch(0, kSoundBatchCommandParam, Entry(kRegAdsr2, voice), adsr2[envelope]) < 0)
+        r = -1;
     return r;
 }
 
@@ -236,7 +247,8 @@ int veSoundHardwareDownloadSample(_Sample* sample, uint32_t data) {
 
 int veSoundHardwareDownloadSampleToIOP(_Sample* sample, uint32_t data) {
     if (!sample || sample->iopRam == 0 || data == 0 || sample->header.length <= 0) return -1;
-    return sceSdTransToIOP(Ptr<const void>(data), sample->iopRam, static_cast<uint32_t>(sample->header.length), 1) < 0
+    return sceSdTransToIOP(Ptr<const void>(data), sample->iopRam,
+                           static_cast<uint32_t>(sample->header.length), 1) < 0
                ? -1
                : 0;
 }
@@ -278,7 +290,8 @@ int veSoundHardwareMaintenance() {
             _SampleInstance& in = instances[voice];
             const bool ended = (static_cast<uint32_t>(flags) >> k) & 1u;
             if (in.status & kInstanceStopPending) continue;
-            if ((in.status & kInstanceInUse) && SampleInTable(in.sample) && (in.sample->status & kSampleLoops)) {
+            if ((in.status & kInstanceInUse) && SampleInTable(in.sample) &&
+                (in.sample->status & kSampleLoops)) {
                 in.status = (in.status | kInstancePlaying) & ~kInstanceStarted;
                 continue;
             }
@@ -293,7 +306,8 @@ int veSoundHardwareMaintenance() {
                 continue;
             }
             if (ended) {
-                if (in.status & kInstancePlaying) in.status = (in.status & ~kInstancePlaying) | kInstanceStopPending;
+                if (in.status & kInstancePlaying)
+                    in.status = (in.status & ~kInstancePlaying) | kInstanceStopPending;
             } else {
                 in.status |= kInstancePlaying;
             }
@@ -302,7 +316,9 @@ int veSoundHardwareMaintenance() {
     return result;
 }
 
-int veSoundHardwareFinishMaintenance() { return veSoundHardwareSendBatch(); }
+int veSoundHardwareFinishMaintenance() {
+    return veSoundHardwareSendBatch();
+}
 
 void veSoundHardwareReset() {
     for (_SoundBatch& b : Batch) b.count = 0;

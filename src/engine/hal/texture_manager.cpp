@@ -14,8 +14,8 @@
 //   0 tag0 CNT 6 | 16 giftag0 A+D x4 | 32 BITBLTBUF | 48 TRXPOS | 64 TRXREG | 80 TRXDIR | 96 giftag1 IMAGE
 //   112 tag1 REF/REFE chunk 1 | 128 tag12 CNT 1 | 144 giftag2 | 160 tag2 | 176 tag13 | 192 giftag3 | 208 tag3
 //   224 tag14 | 240 giftag4 | 256 tag4 | 272 tag15 | 288 giftag5 | 304 tag5
-//   320 ptag0 CNT 6 | 336 pgiftag0 | 352 BITBLTBUF | 368 TRXPOS | 384 TRXREG | 400 TRXDIR | 416 pgiftag1 IMAGE
-//   432 ptag1 REFE palette | 448 texture handle
+//   320 ptag0 CNT 6 | 336 pgiftag0 | 352 BITBLTBUF | 368 TRXPOS | 384 TRXREG | 400 TRXDIR | 416 pgiftag1
+//   IMAGE 432 ptag1 REFE palette | 448 texture handle
 
 uint32_t textureMemBottom = kTextureMemBottom, textureMemTop = kTextureMemTop;
 int textureCacheEnabled = 1;
@@ -36,13 +36,21 @@ constexpr uint64_t kDmaCnt = 1, kDmaRefe = 0, kDmaRef = 3;
 constexpr uint64_t kRegBitbltbuf = 0x50, kRegTrxpos = 0x51, kRegTrxreg = 0x52, kRegTrxdir = 0x53;
 constexpr uint64_t kRegAd = 0xE;
 
-uint64_t Tag(uint64_t id, uint64_t qwc, uint32_t addr) { return qwc | (id << 28) | (uint64_t(addr) << 32); }
+uint64_t Tag(uint64_t id, uint64_t qwc, uint32_t addr) {
+    return qwc | (id << 28) | (uint64_t(addr) << 32);
+}
 // PACKED A+D tag with NLOOP n, or an IMAGE tag.
-uint64_t AdTag(uint64_t n) { return n | (1ull << 60); }
-uint64_t ImageTag(uint64_t n, bool eop) { return n | (eop ? 1ull << 15 : 0) | (2ull << 58); }
+uint64_t AdTag(uint64_t n) {
+    return n | (1ull << 60);
+}
+uint64_t ImageTag(uint64_t n, bool eop) {
+    return n | (eop ? 1ull << 15 : 0) | (2ull << 58);
+}
 
 // Byte offset -> index into the record's 64-bit words.
-constexpr int W(int byteOffset) { return byteOffset / 8; }
+constexpr int W(int byteOffset) {
+    return byteOffset / 8;
+}
 
 void BuildConstantParts(_ve_texture_setup* r) {
     std::memset(r, 0, sizeof *r);
@@ -116,7 +124,8 @@ void veTextureResetTextureMemory() {
         veTextureFreeMCB = &g_mcbs[i];
     }
     veTextureUsedMCB = &g_mcbs[0];
-    *veTextureUsedMCB = _VramMCB{textureMemBottom, 0, textureMemTop - textureMemBottom + 1, nullptr, 0, nullptr};
+    *veTextureUsedMCB =
+        _VramMCB{textureMemBottom, 0, textureMemTop - textureMemBottom + 1, nullptr, 0, nullptr};
     veTextureCurrentMCB = veTextureUsedMCB;
 }
 
@@ -198,11 +207,21 @@ int veTextureConfigure(_ve_texture_configure* c) {
     uint64_t dmaSize;
     const uint64_t w = c->width, h = c->height;
     switch (c->bitsPerPixel) {
-        case 4: psm = 0x14, dmaSize = w * h / 2, heightStep = 128, pageWidth = 128, pixelsPerBlock = 512; break;
-        case 8: psm = 0x13, dmaSize = w * h, heightStep = 64, pageWidth = 128, pixelsPerBlock = 256; break;
-        case 16: psm = 2, dmaSize = w * h * 2, heightStep = 64, pageWidth = 64, pixelsPerBlock = 128; break;
-        case 24: psm = 1, dmaSize = w * h * 3, heightStep = 32, pageWidth = 64, pixelsPerBlock = 64; break;
-        case 32: psm = 0, dmaSize = w * h * 4, heightStep = 32, pageWidth = 64, pixelsPerBlock = 64; break;
+        case 4:
+            psm = 0x14, dmaSize = w * h / 2, heightStep = 128, pageWidth = 128, pixelsPerBlock = 512;
+            break;
+        case 8:
+            psm = 0x13, dmaSize = w * h, heightStep = 64, pageWidth = 128, pixelsPerBlock = 256;
+            break;
+        case 16:
+            psm = 2, dmaSize = w * h * 2, heightStep = 64, pageWidth = 64, pixelsPerBlock = 128;
+            break;
+        case 24:
+            psm = 1, dmaSize = w * h * 3, heightStep = 32, pageWidth = 64, pixelsPerBlock = 64;
+            break;
+        case 32:
+            psm = 0, dmaSize = w * h * 4, heightStep = 32, pageWidth = 64, pixelsPerBlock = 64;
+            break;
         default:
             x_printf("veTextureConfigure: %u bits per pixel cannot be uploaded\n", c->bitsPerPixel);
             return 0;
@@ -253,8 +272,12 @@ int veTextureConfigure(_ve_texture_configure* c) {
     return 1;
 }
 
-void veTextureEnableCache() { textureCacheEnabled = 1; }
-void veTextureDisableCache() { textureCacheEnabled = 0; }
+void veTextureEnableCache() {
+    textureCacheEnabled = 1;
+}
+void veTextureDisableCache() {
+    textureCacheEnabled = 0;
+}
 
 ve_texture_handle* veTextureLoadTextureMem(_FS_BITMAP* bmp) {
     if (!bmp || bmp->pixdata == 0) {
@@ -380,4 +403,6 @@ ve_texture_handle* veTextureDisplayBuffer() {
     return &t;
 }
 
-uint32_t veTextureUploadCount() { return g_uploads; }
+uint32_t veTextureUploadCount() {
+    return g_uploads;
+}

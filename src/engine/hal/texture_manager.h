@@ -15,14 +15,14 @@ struct _FS_BITMAP;
 // A texture resident in graphics memory for the current frame (32 bytes: it lives inside a DMA record).
 struct ve_texture_handle {
     uint16_t width, height;
-    uint32_t texAdr;     // GS block of the image
-    uint32_t zBuffAddr;  // GS block of a render buffer's Z buffer, 0 otherwise
-    uint32_t palAdr;     // GS block of the palette, 0 if none
-    uint32_t bufWidth;   // buffer width in 64-pixel units
+    uint32_t texAdr;           // GS block of the image
+    uint32_t zBuffAddr;        // GS block of a render buffer's Z buffer, 0 otherwise
+    uint32_t palAdr;           // GS block of the palette, 0 if none
+    uint32_t bufWidth;         // buffer width in 64-pixel units
     uint16_t width2, height2;  // log2 of width and height
-    uint16_t texType;    // pixel format
+    uint16_t texType;          // pixel format
     uint16_t flags;
-    uint32_t texData;    // address of the bitmap's pixels; 0 once overwritten and for render buffers
+    uint32_t texData;  // address of the bitmap's pixels; 0 once overwritten and for render buffers
 };
 static_assert(sizeof(ve_texture_handle) == 32);
 
@@ -41,12 +41,12 @@ struct _VramMCB {
     uint32_t mainAddress;  // the pixels uploaded there (the cache key); 0 = none
     uint32_t size;         // blocks
     _VramMCB* next;
-    uint32_t status;       // 1 used, 0 free
+    uint32_t status;  // 1 used, 0 free
     ve_texture_handle* textureHandle;
 };
 
 struct _ve_texture_configure {
-    uint32_t bitsPerPixel, bitsPerPixelZ, width, height;  // inputs
+    uint32_t bitsPerPixel, bitsPerPixelZ, width, height;                                      // inputs
     uint32_t pagesWide, blockSize, paletteOffset, zbufferOffset, pixelMode, dmaSize, numDma;  // outputs
 };
 

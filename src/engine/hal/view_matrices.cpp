@@ -3,20 +3,20 @@
 #include <cmath>
 #include <cstring>
 
-#include "engine/hal/display.h"
 #include "console/mem/addr.h"
+#include "engine/hal/display.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/engine.h"
 #include "engine/hal/lights.h"
-#include "engine/sys/files.h"
 #include "engine/hal/prim.h"
+#include "engine/sys/files.h"
 
 uint32_t veEngineViewBuildFlag = 0;
 
 namespace {
 
-void Rows(_matrix4* m, float a0, float a1, float a2, float a3, float b0, float b1, float b2, float b3, float c0,
-          float c1, float c2, float c3, float d0, float d1, float d2, float d3) {
+void Rows(_matrix4* m, float a0, float a1, float a2, float a3, float b0, float b1, float b2, float b3,
+          float c0, float c1, float c2, float c3, float d0, float d1, float d2, float d3) {
     const float v[16] = {a0, a1, a2, a3, b0, b1, b2, b3, c0, c1, c2, c3, d0, d1, d2, d3};
     std::memcpy(m->M, v, sizeof v);
 }
@@ -69,7 +69,8 @@ void veEngineBuildViewMatricesf(float d) {
     const float b = (zmin * f - zmax * n) / (f - n);
     Rows(&s, ax, 0, 0, 0, 0, ay, 0, 0, 0, 0, a, 0, ox, oy, b, 1);
     Then(veEnginePerspective, &p, &s);
-    Rows(veEngineClip, d / fx, 0, 0, 0, 0, d / fy, 0, 0, 0, 0, (f + n) / (f - n), 1, 0, 0, -2.0f * f * n / (f - n), 0);
+    Rows(veEngineClip, d / fx, 0, 0, 0, 0, d / fy, 0, 0, 0, 0, (f + n) / (f - n), 1, 0, 0,
+         -2.0f * f * n / (f - n), 0);
     Rows(veEngineClipToScreen, fx * ax, 0, 0, 0, 0, fy * ay, 0, 0, 0, 0, (zmin - zmax) / 2, 0, ox, oy,
          (zmin + zmax) / 2, 1);
     std::memset(veEngineLocalToClip, 0, sizeof(_matrix4));
@@ -82,9 +83,15 @@ void veEngineConcatenateView(const _matrix4* camera) {
     Then(veEngineLocalToClip, veEngineTempMatrix, veEngineClip);
 }
 
-_matrix4* veEngineGetLocalToScreen() { return veEngineLocalToScreen; }
-_matrix4* veEngineGetLocalToClip() { return veEngineLocalToClip; }
-_matrix4* veEngineGetClipToScreen() { return veEngineClipToScreen; }
+_matrix4* veEngineGetLocalToScreen() {
+    return veEngineLocalToScreen;
+}
+_matrix4* veEngineGetLocalToClip() {
+    return veEngineLocalToClip;
+}
+_matrix4* veEngineGetClipToScreen() {
+    return veEngineClipToScreen;
+}
 
 void veEngineSetLocalToWorld(const _matrix4* m) {
     *veEngineLocalToWorld = *m;
@@ -145,7 +152,8 @@ _ve_vu_view2* NextView2() {
 
 int veEngineHardwareDownloadMatrices() {
     if (veDisplayGetMode() & 0x200) {
-        if (!TableRoom(veBonedEngineViews, veBonedEngineViewsPtr, veEngineBonedViewMatrixLimit, kVuViewBytes) ||
+        if (!TableRoom(veBonedEngineViews, veBonedEngineViewsPtr, veEngineBonedViewMatrixLimit,
+                       kVuViewBytes) ||
             veEngineDmaTagRoom() < 16)
             return -1;
         auto* v = reinterpret_cast<_ve_vu_view*>(veBonedEngineViewsPtr);
@@ -166,7 +174,8 @@ int veEngineHardwareDownloadMatrices() {
 int veEngineHardwareDownLoadNonBonedPreLitMatrices() {
     _ve_vu_view2* v = NextView2();
     if (!v) return -1;
-    const _ve_vector3d& c = (veDisplayGetMode() & (0x100000 | 0x400000)) ? veEngineGeoRGBAScale : veEngineGeoRGBAOverWrite;
+    const _ve_vector3d& c =
+        (veDisplayGetMode() & (0x100000 | 0x400000)) ? veEngineGeoRGBAScale : veEngineGeoRGBAOverWrite;
     const float row[4] = {c.x, c.y, c.z, c.w};
     std::memcpy(&v->vuMats[4].M[0], row, sizeof row);
     return QueueView(v, 22);
@@ -179,19 +188,31 @@ void veEngineDmaViewMatrices() {
     veEngineHardwareDownloadMatrices();
 }
 
-void veMathMatrixMultiply(_matrix4* out, const _matrix4* a, const _matrix4* b) { Then(out, b, a); }
-void veMathSetIdentityMatrix(_matrix4* m) { M4_Identity(m); }
+void veMathMatrixMultiply(_matrix4* out, const _matrix4* a, const _matrix4* b) {
+    Then(out, b, a);
+}
+void veMathSetIdentityMatrix(_matrix4* m) {
+    M4_Identity(m);
+}
 void veMathUniScaleZeroTranslation(_matrix4* m, const float* s) {
     for (int i = 0; i < 12; ++i) m->M[i] *= *s;
 }
-void veMathMatrixCopy(_matrix4* dst, const _matrix4* src) { std::memcpy(dst, src, sizeof *dst); }
+void veMathMatrixCopy(_matrix4* dst, const _matrix4* src) {
+    std::memcpy(dst, src, sizeof *dst);
+}
 void* veMemCpyQuadWord(void* dst, const void* src, int n) {
     if (n > 0) std::memcpy(dst, src, size_t(n) * 16);
     return dst;
 }
-void* veMemCpyQuadWord4(void* dst, const void* src) { return veMemCpyQuadWord(dst, src, 4); }
-void veMathQuaternionCopy(void* dst, const void* src) { std::memcpy(dst, src, 16); }
-void veMathQuaternionOneOverSin(const float* q, float* out) { *out = 1.0f / std::sqrt(1.0f - q[0] * q[0]); }
+void* veMemCpyQuadWord4(void* dst, const void* src) {
+    return veMemCpyQuadWord(dst, src, 4);
+}
+void veMathQuaternionCopy(void* dst, const void* src) {
+    std::memcpy(dst, src, 16);
+}
+void veMathQuaternionOneOverSin(const float* q, float* out) {
+    *out = 1.0f / std::sqrt(1.0f - q[0] * q[0]);
+}
 int32_t f32_to_s32(float x) {
     // Out-of-range values saturate rather than being undefined.
     if (!(x > -2147483648.0f)) return x != x ? 0 : INT32_MIN;

@@ -47,7 +47,9 @@ static_assert(sizeof(_ve_vu_view) == 62 * 16);
 // Queues the view packet for the next draws (the skinned one in display mode 0x200). Returns 0, or -1
 // when the frame's view table or tag buffer is full (nothing is queued then).
 int veEngineHardwareDownloadMatrices();
-inline int veActivateView() { return veEngineHardwareDownloadMatrices(); }
+inline int veActivateView() {
+    return veEngineHardwareDownloadMatrices();
+}
 // The unskinned packet with the geometry colour (scale or overwrite) in the colour matrix's first row.
 int veEngineHardwareDownLoadNonBonedPreLitMatrices();
 // For a 3D active view: build the matrices and queue the view packet.

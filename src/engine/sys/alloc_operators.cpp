@@ -11,8 +11,8 @@ namespace {
 [[noreturn]] void OutOfMemory(size_t size) {
     // The heap has written its dump ("memfail.txt") already. A C++ new may not return null, so the
     // program cannot go on.
-    std::fprintf(stderr, "qz: out of engine heap memory (request of %zu bytes, largest free block %u)\n", size,
-                 x_LargestBlockFree());
+    std::fprintf(stderr, "qz: out of engine heap memory (request of %zu bytes, largest free block %u)\n",
+                 size, x_LargestBlockFree());
     std::fflush(stdout);
     std::abort();
 }
@@ -35,22 +35,46 @@ void* AllocateAligned(size_t size, std::align_val_t align) {
 
 }  // namespace
 
-void* operator new(size_t size) { return Allocate(size); }
-void* operator new[](size_t size) { return Allocate(size); }
+void* operator new(size_t size) {
+    return Allocate(size);
+}
+void* operator new[](size_t size) {
+    return Allocate(size);
+}
 void* operator new(size_t size, const std::nothrow_t&) noexcept {
     return size <= 0xFFFF0000u ? x_fn_malloc(static_cast<uint32_t>(size ? size : 1), "", 0) : nullptr;
 }
 void* operator new[](size_t size, const std::nothrow_t&) noexcept {
     return size <= 0xFFFF0000u ? x_fn_malloc(static_cast<uint32_t>(size ? size : 1), "", 0) : nullptr;
 }
-void* operator new(size_t size, std::align_val_t align) { return AllocateAligned(size, align); }
-void* operator new[](size_t size, std::align_val_t align) { return AllocateAligned(size, align); }
+void* operator new(size_t size, std::align_val_t align) {
+    return AllocateAligned(size, align);
+}
+void* operator new[](size_t size, std::align_val_t align) {
+    return AllocateAligned(size, align);
+}
 
-void operator delete(void* p) noexcept { x_free(p); }
-void operator delete[](void* p) noexcept { x_free(p); }
-void operator delete(void* p, size_t) noexcept { x_free(p); }
-void operator delete[](void* p, size_t) noexcept { x_free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { x_free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { x_free(p); }
-void operator delete(void* p, size_t, std::align_val_t) noexcept { x_free(p); }
-void operator delete[](void* p, size_t, std::align_val_t) noexcept { x_free(p); }
+void operator delete(void* p) noexcept {
+    x_free(p);
+}
+void operator delete[](void* p) noexcept {
+    x_free(p);
+}
+void operator delete(void* p, size_t) noexcept {
+    x_free(p);
+}
+void operator delete[](void* p, size_t) noexcept {
+    x_free(p);
+}
+void operator delete(void* p, std::align_val_t) noexcept {
+    x_free(p);
+}
+void operator delete[](void* p, std::align_val_t) noexcept {
+    x_free(p);
+}
+void operator delete(void* p, size_t, std::align_val_t) noexcept {
+    x_free(p);
+}
+void operator delete[](void* p, size_t, std::align_val_t) noexcept {
+    x_free(p);
+}

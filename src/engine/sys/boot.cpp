@@ -13,7 +13,9 @@ const char* IrxPath = "\\SYSTEM\\";
 int PS2CDInit = 0;
 int LastKnownMediaType = 0xFF;
 
-void x_BuildHostPrefix() { std::snprintf(HostPrefix, sizeof HostPrefix, "%s", "cdrom0:"); }
+void x_BuildHostPrefix() {
+    std::snprintf(HostPrefix, sizeof HostPrefix, "%s", "cdrom0:");
+}
 
 void PS2CD_Boot() {
     sceSifInitRpc(0);

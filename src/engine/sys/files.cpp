@@ -72,7 +72,8 @@ sceCdRMode ReadMode() {
 
 bool ReadChunk(int buffer, int64_t lsn, sceCdRMode* mode) {
     *ReadBufferSector[buffer] = kNoSector;
-    if (sceCdRead(static_cast<uint32_t>(lsn), kReadBufferSectors, ReadBuffer[buffer], mode) != 1) return false;
+    if (sceCdRead(static_cast<uint32_t>(lsn), kReadBufferSectors, ReadBuffer[buffer], mode) != 1)
+        return false;
     LastCDError = sceCdSync(0);
     if (LastCDError != 0) return false;
     *ReadBufferSector[buffer] = lsn;
@@ -88,7 +89,8 @@ bool ReadSectorsBuffered(int64_t first, int64_t count, uint8_t* dst, sceCdRMode*
     const int lastBytes = endRemainder ? endRemainder : 2048;
     if ((reinterpret_cast<uintptr_t>(dst) & 63) == 0 && firstBytes == 2048 && endRemainder == 0) {
         x_printf(" (pure aligned read)\n");
-        if (sceCdRead(static_cast<uint32_t>(first), static_cast<uint32_t>(count), dst, mode) != 1) return false;
+        if (sceCdRead(static_cast<uint32_t>(first), static_cast<uint32_t>(count), dst, mode) != 1)
+            return false;
         LastCDError = sceCdSync(0);
         return LastCDError == 0;
     }
@@ -209,7 +211,8 @@ int PS2CD_Read(void* dst, int size, int count, X_FILE* f) {
         const int64_t k = kReadBufferSectors - (F - B);
         const int64_t copied = k * 2048 - O;
         std::memcpy(out, src, static_cast<size_t>(copied));
-        x_printf("PS2CD: Partial cache hit [%ld of %ld]\n", static_cast<long>(copied), static_cast<long>(bytes));
+        x_printf("PS2CD: Partial cache hit [%ld of %ld]\n", static_cast<long>(copied),
+                 static_cast<long>(bytes));
         out += copied;
         F = B + kReadBufferSectors;
         O = 0;
@@ -225,7 +228,9 @@ int PS2CD_Read(void* dst, int size, int count, X_FILE* f) {
     return static_cast<int>(bytes / size);
 }
 
-int PS2CD_Write(const void*, int, int, X_FILE*) { return 0; }
+int PS2CD_Write(const void*, int, int, X_FILE*) {
+    return 0;
+}
 
 int PS2CD_Seek(X_FILE* f, int offset, int whence) {
     PS2File* rec = AsCd(f);
@@ -252,9 +257,15 @@ int PS2CD_EOF(X_FILE* f) {
 const PS2File* PS2CD_FileRecord(int index) {
     return index >= 0 && index < kPs2FileCount ? &g_files[index] : nullptr;
 }
-int PS2CD_LRUBuffer() { return LRUBuffer; }
-int64_t PS2CD_BufferSector(int buffer) { return buffer == 0 ? RBufASector : RBufBSector; }
-int PS2CD_LastCDError() { return LastCDError; }
+int PS2CD_LRUBuffer() {
+    return LRUBuffer;
+}
+int64_t PS2CD_BufferSector(int buffer) {
+    return buffer == 0 ? RBufASector : RBufBSector;
+}
+int PS2CD_LastCDError() {
+    return LastCDError;
+}
 
 // ---- the stdio layer ----
 
@@ -271,7 +282,9 @@ void x_InitSTDIO() {
     g_driver.FnEOF = PS2CD_EOF;
 }
 
-XIODriver* x_GetIODriver() { return &g_driver; }
+XIODriver* x_GetIODriver() {
+    return &g_driver;
+}
 
 X_FILE* x_fopen(const char* name, const char* mode) {
     if (mode && (std::strchr(mode, 'w') || std::strchr(mode, 'a'))) {
@@ -308,7 +321,8 @@ int x_fwrite(const void* src, int size, int count, X_FILE* f) {
     if (!f || !src || size <= 0 || count <= 0) return 0;
     if (OutFile* o = AsOut(f)) {
         if (!o->inUse || !o->fp) return 0;
-        return static_cast<int>(std::fwrite(src, static_cast<size_t>(size), static_cast<size_t>(count), o->fp));
+        return static_cast<int>(
+            std::fwrite(src, static_cast<size_t>(size), static_cast<size_t>(count), o->fp));
     }
     return g_driver.FnWrite ? g_driver.FnWrite(src, size, count, f) : 0;
 }
@@ -355,7 +369,9 @@ void* x_LoadFileLength(const char* name, int* length) {
     return buffer;
 }
 
-void* x_LoadFile(const char* name) { return x_LoadFileLength(name, nullptr); }
+void* x_LoadFile(const char* name) {
+    return x_LoadFileLength(name, nullptr);
+}
 
 int x_printf(const char* format, ...) {
     va_list args;
@@ -375,7 +391,9 @@ int x_printfxy(int x, int y, const char* format, ...) {
     return n;
 }
 
-int x_vsprintf(char* dst, const char* format, va_list args) { return std::vsprintf(dst, format, args); }
+int x_vsprintf(char* dst, const char* format, va_list args) {
+    return std::vsprintf(dst, format, args);
+}
 
 int x_sprintf(char* dst, const char* format, ...) {
     va_list args;
@@ -403,4 +421,6 @@ char* fs(const char* format, ...) {
 }
 
 void x_DebugFontInit() {}
-void* x_DebugFontGet() { return nullptr; }
+void* x_DebugFontGet() {
+    return nullptr;
+}

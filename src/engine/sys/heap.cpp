@@ -23,10 +23,18 @@ constexpr size_t kDefaultRegionBytes = 192u * 1024u * 1024u;
 EngineHeap g_heap;
 size_t g_regionBytes = kDefaultRegionBytes;
 
-inline MemBlock* B(uint32_t a) { return Ptr<MemBlock>(a); }
-inline HeapLinks* L(uint32_t a) { return Ptr<HeapLinks>(a); }
-inline uint32_t A(const void* p) { return Addr32(p); }
-inline uint32_t AlignUp(uint32_t v, uint32_t a) { return (v + a - 1) & ~(a - 1); }
+inline MemBlock* B(uint32_t a) {
+    return Ptr<MemBlock>(a);
+}
+inline HeapLinks* L(uint32_t a) {
+    return Ptr<HeapLinks>(a);
+}
+inline uint32_t A(const void* p) {
+    return Addr32(p);
+}
+inline uint32_t AlignUp(uint32_t v, uint32_t a) {
+    return (v + a - 1) & ~(a - 1);
+}
 
 void InitBlock(MemBlock* b, uint32_t size, uint32_t address) {
     b->localNext = b->localPrev = b->globalNext = b->globalPrev = 0;
@@ -78,7 +86,9 @@ void EngineHeap::reset() {
     initialised_ = true;
 }
 
-void EngineHeap::insertFree(MemBlock* b) { LinkLocalBlock(&freeHead_[CompFreeHash(b->bSize)], b); }
+void EngineHeap::insertFree(MemBlock* b) {
+    LinkLocalBlock(&freeHead_[CompFreeHash(b->bSize)], b);
+}
 
 void EngineHeap::linkGlobalBefore(MemBlock* b, MemBlock* next) {
     b->globalNext = A(next);
@@ -320,13 +330,13 @@ void EngineHeap::dump(const char* fileName) const {
         const MemBlock* b = B(cur);
         const char* brk = b->address != prevEnd ? "B" : ".";
         if (b->state == 1) {
-            x_fprintf(f, "%s.. | 0x%8.8X | %7d | %7d | FFFFFFFF | %2d |\n", brk, b->address, b->bSize, b->uSize,
-                      CompFreeHash(b->bSize));
+            x_fprintf(f, "%s.. | 0x%8.8X | %7d | %7d | FFFFFFFF | %2d |\n", brk, b->address, b->bSize,
+                      b->uSize, CompFreeHash(b->bSize));
         } else {
             const char* fr = b->address != cur ? "F" : ".";
             bool rearWaste = b->address + b->bSize != cur + kMemBlockSize + AlignUp(b->uSize, kHeapAlign);
-            x_fprintf(f, "%s%s%s 0x%8.8X | %7d | %7d | AAAAAAAA | %2d |\n", brk, fr, rearWaste ? "R |" : ". |",
-                      b->address, b->bSize, b->uSize, b->heapIndex);
+            x_fprintf(f, "%s%s%s 0x%8.8X | %7d | %7d | AAAAAAAA | %2d |\n", brk, fr,
+                      rearWaste ? "R |" : ". |", b->address, b->bSize, b->uSize, b->heapIndex);
         }
         prevEnd = b->address + b->bSize;
     }
@@ -342,7 +352,9 @@ int x_SetHeapRegionSize(size_t bytes) {
     return 0;
 }
 
-size_t x_HeapRegionSize() { return g_regionBytes; }
+size_t x_HeapRegionSize() {
+    return g_regionBytes;
+}
 
 void x_MemoryInit() {
     // The heap sets itself up on the first allocation, which can come from static constructors before
@@ -373,7 +385,9 @@ void* x_fn_hmalloc(int heap, uint32_t size, const char* file, int line) {
     return g_heap.allocate(heap, size, kHeapAlign);
 }
 
-void* x_fn_malloc(uint32_t size, const char* file, int line) { return x_fn_hmalloc(0, size, file, line); }
+void* x_fn_malloc(uint32_t size, const char* file, int line) {
+    return x_fn_hmalloc(0, size, file, line);
+}
 
 void* x_fn_amalloc(uint32_t size, uint32_t alignment) {
     if (!g_heap.initialised()) x_MemoryInit();
@@ -387,11 +401,21 @@ void x_free(void* p) {
     g_heap.release(p);
 }
 
-int x_TotalMemory() { return g_heap.initialised() ? g_heap.totalUsed() : 0; }
-int x_TotalMemoryFree() { return g_heap.initialised() ? g_heap.totalFree() : 0; }
-uint32_t x_LargestBlockFree() { return g_heap.initialised() ? g_heap.largestFree() : 0; }
+int x_TotalMemory() {
+    return g_heap.initialised() ? g_heap.totalUsed() : 0;
+}
+int x_TotalMemoryFree() {
+    return g_heap.initialised() ? g_heap.totalFree() : 0;
+}
+uint32_t x_LargestBlockFree() {
+    return g_heap.initialised() ? g_heap.largestFree() : 0;
+}
 void x_DumpHeapInfo(const char* fileName) {
     if (g_heap.initialised()) g_heap.dump(fileName);
 }
-int x_HeapBlockCount() { return g_heap.initialised() ? g_heap.blockCount() : 0; }
-bool x_HeapBlockAt(int index, HeapBlockInfo* out) { return g_heap.initialised() && g_heap.blockAt(index, out); }
+int x_HeapBlockCount() {
+    return g_heap.initialised() ? g_heap.blockCount() : 0;
+}
+bool x_HeapBlockAt(int index, HeapBlockInfo* out) {
+    return g_heap.initialised() && g_heap.blockAt(index, out);
+}

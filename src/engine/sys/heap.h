@@ -16,14 +16,14 @@ inline constexpr uint32_t kMemBlockSize = 32;
 // Block header, placed right before the user memory. Links are 32-bit addresses so the header keeps its
 // 32 bytes (and the dump its figures) on a 64-bit host.
 struct MemBlock {
-    uint32_t localNext;   // used list of its heap, or free list of its bucket
+    uint32_t localNext;  // used list of its heap, or free list of its bucket
     uint32_t localPrev;
     uint32_t globalNext;  // address order
     uint32_t globalPrev;
-    uint32_t address;     // start of the block's memory (differs from the header with front waste)
-    uint32_t bSize;       // whole block: header, user memory, waste
-    uint32_t uSize;       // bytes the caller asked for
-    uint16_t state;       // 1 free, 0 used
+    uint32_t address;  // start of the block's memory (differs from the header with front waste)
+    uint32_t bSize;    // whole block: header, user memory, waste
+    uint32_t uSize;    // bytes the caller asked for
+    uint16_t state;    // 1 free, 0 used
     uint16_t heapIndex;
 };
 static_assert(sizeof(MemBlock) == 32, "MemBlock must stay 32 bytes");

@@ -46,18 +46,22 @@ void* CFileManager::loadFile(const char* name) {
     return image;
 }
 
-int CFileManager::getSubFileCount(const void* image) { return image ? static_cast<int>(ReadU32(image, 0)) : 0; }
+int CFileManager::getSubFileCount(const void* image) {
+    return image ? static_cast<int>(ReadU32(image, 0)) : 0;
+}
 
 void* CFileManager::loadSubFile(void* image, unsigned int index) {
     if (!image || index >= ReadU32(image, 0)) return nullptr;
-    return static_cast<uint8_t*>(image) + (ReadU32(image, masterfile::EntryOffset(index)) & masterfile::kOffsetMask);
+    return static_cast<uint8_t*>(image) +
+           (ReadU32(image, masterfile::EntryOffset(index)) & masterfile::kOffsetMask);
 }
 
 int CFileManager::getSubFileLength(const void* image, unsigned int index) {
     if (!image || index >= ReadU32(image, 0)) return -1;
     const uint32_t e = ReadU32(image, masterfile::EntryOffset(index));
     const uint32_t next = ReadU32(image, masterfile::EntryOffset(index + 1));
-    return static_cast<int>((next & masterfile::kOffsetMask) - (e & masterfile::kOffsetMask) - (e & masterfile::kPadMask));
+    return static_cast<int>((next & masterfile::kOffsetMask) - (e & masterfile::kOffsetMask) -
+                            (e & masterfile::kPadMask));
 }
 
 int CFileManager::getLabelIndex(const void* image, unsigned int label) {

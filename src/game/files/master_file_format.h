@@ -30,8 +30,12 @@ inline uint32_t ReadU32(const void* image, uint32_t byteOffset) {
     return v;
 }
 
-inline uint32_t EntryOffset(uint32_t index) { return 4 + 4 * index; }
-inline uint32_t LabelTableOffset(uint32_t subFileCount) { return 8 + 4 * subFileCount; }
+inline uint32_t EntryOffset(uint32_t index) {
+    return 4 + 4 * index;
+}
+inline uint32_t LabelTableOffset(uint32_t subFileCount) {
+    return 8 + 4 * subFileCount;
+}
 
 // Result of checking an image against its length. On failure `why` names the first fault found.
 struct Check {

@@ -22,7 +22,8 @@ TEST(DmaRobustnessTest, AddressesOutsideMappedMemoryAreRefused) {
     console::dma::DmaReset();
     sceDmaChan* ch = sceDmaGetChan(1);
     // Beyond the break heap's end, in the last page below 2 GB and in the first page.
-    const uint32_t beyondHeap = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(sbrk(0)) + 0x100000u) & ~15u;
+    const uint32_t beyondHeap =
+        static_cast<uint32_t>(reinterpret_cast<uintptr_t>(sbrk(0)) + 0x100000u) & ~15u;
     const uint32_t holes[] = {beyondHeap, 0x7FFFF000u, 0x00001000u};
     for (uint32_t a : holes) sceDmaSendAddr(ch, a);
     EXPECT_EQ(console::dma::DroppedChains(), 3u);
@@ -65,7 +66,8 @@ TEST(VifRobustnessTest, RandomStreamsNeverCrash) {
         for (uint32_t& w : words) w = rng();
         // Bias towards real commands so that data paths run.
         for (int i = 0; i < 512; i += 7) {
-            static const uint32_t cmds[] = {0x01, 0x05, 0x20, 0x30, 0x31, 0x6C, 0x6D, 0x6E, 0x6F, 0x60, 0x64, 0x68, 0x7C};
+            static const uint32_t cmds[] = {0x01, 0x05, 0x20, 0x30, 0x31, 0x6C, 0x6D,
+                                            0x6E, 0x6F, 0x60, 0x64, 0x68, 0x7C};
             words[i] = (cmds[rng() % 13] << 24) | (rng() & 0x00FFFFFF);
         }
         console::vif::Vif1().Write(words, 512);

@@ -24,10 +24,14 @@ uint64_t Tag(uint32_t id, uint32_t qwc, uint32_t addr = 0, bool irq = false) {
     return uint64_t(qwc) | (uint64_t(id) << 28) | (irq ? 1ull << 31 : 0) | (uint64_t(addr) << 32);
 }
 
-uint32_t A(const void* p) { return Addr32(p); }
+uint32_t A(const void* p) {
+    return Addr32(p);
+}
 
 // VIF1 code: UNPACK V4-32 of n quadwords to VU1 address `at`.
-uint32_t Unpack(uint32_t n, uint32_t at) { return 0x6C000000u | (n << 16) | at; }
+uint32_t Unpack(uint32_t n, uint32_t at) {
+    return 0x6C000000u | (n << 16) | at;
+}
 
 void PutTag(uint64_t* at, uint64_t tag, uint32_t vif0 = 0, uint32_t vif1 = 0) {
     at[0] = tag;
@@ -71,8 +75,8 @@ TEST_F(DmaTest, ChainOfEveryKindFeedsVif1InOrder) {
     PutTag(q + 6, Tag(5, 0, A(q + 200)), 0, 0);
     PutTag(q + 200, Tag(6, 1), 0, Unpack(1, 12));  // RET carries one quadword
     PutQw(q + 202, 9, 10, 11, 12);
-    PutTag(q + 8, Tag(2, 0, A(q + 300)), 0, 0);     // NEXT skips q + 10
-    PutTag(q + 10, Tag(7, 0), 0, Unpack(1, 13));    // never reached
+    PutTag(q + 8, Tag(2, 0, A(q + 300)), 0, 0);   // NEXT skips q + 10
+    PutTag(q + 10, Tag(7, 0), 0, Unpack(1, 13));  // never reached
     PutTag(q + 300, Tag(7, 1), 0, Unpack(1, 14));
     PutQw(q + 302, 13, 14, 15, 16);
     ASSERT_EQ(sceDmaSend(ch1_, q), 0);
@@ -196,8 +200,8 @@ TEST_F(DmaTest, GifChannelSendsPackedRegisterWrites) {
     uint64_t* q = g_mem;
     PutTag(q, Tag(7, 2));
     q[2] = 1 | (1ull << 15) | (1ull << 60);  // NLOOP 1, EOP, PACKED, NREG 1
-    q[3] = 0xE;                               // A+D
-    q[4] = 0x123456;                          // FRAME_1 value
+    q[3] = 0xE;                              // A+D
+    q[4] = 0x123456;                         // FRAME_1 value
     q[5] = console::gs::kRegFrame_1;
     sceDmaSend(sceDmaGetChan(2), q);
     EXPECT_EQ(console::gs::Gs().ReadReg(console::gs::kRegFrame_1) & 0xFFFFFFFF, 0x123456u);

@@ -88,18 +88,20 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
     p.Set(kRegFrame_1, Frame(fbp, 1, kPsmCt32));
     // A background with varied colours and depths so that every test outcome and blend input occurs.
     for (int y = 0; y < 64; y += 8) {
-        for (int x = 0; x < 64; x += 8) f.Sprite(p, x, y, x + 8, y + 8, rnd(1u << 31) * 2 + rnd(2), rnd(4000));
+        for (int x = 0; x < 64; x += 8)
+            f.Sprite(p, x, y, x + 8, y + 8, rnd(1u << 31) * 2 + rnd(2), rnd(4000));
     }
     p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, s.ztst));
     p.Set(kRegZbuf_1, Zbuf(2, kPsmZ24, s.zmsk));
-    p.Set(kRegTex0_1, Tex0(tbp, 1, s.t8 ? kPsmT8 : kPsmCt32, 5, 5, s.tcc, s.decal ? kTfxDecal : kTfxModulate, 0x180,
-                           kPsmCt32, 0, 0, 1));
+    p.Set(kRegTex0_1, Tex0(tbp, 1, s.t8 ? kPsmT8 : kPsmCt32, 5, 5, s.tcc, s.decal ? kTfxDecal : kTfxModulate,
+                           0x180, kPsmCt32, 0, 0, 1));
     p.Set(kRegTex1_1, s.bilinear ? 0x60 : 0);
     p.Set(kRegClamp_1, (s.clamp & 1) | ((s.clamp >> 1) << 2));
     p.Set(kRegAlpha_1, s.alpha | (uint64_t(s.fix) << 32)).Set(kRegPabe, s.pabe ? 1 : 0);
     for (int i = 0; i < prims; ++i) {
         const bool sprite = rnd(4) == 0;
-        p.Set(kRegPrim, Prim(sprite ? kPrimSprite : kPrimTriangle, s.gouraud, s.textured, false, s.blend, s.uv));
+        p.Set(kRegPrim,
+              Prim(sprite ? kPrimSprite : kPrimTriangle, s.gouraud, s.textured, false, s.blend, s.uv));
         const float primQ = s.qMode == 1 ? 1.0f : 0.25f + float(rnd(100)) / 25.0f;
         for (int v = 0; v < (sprite ? 2 : 3); ++v) {
             const float q = s.qMode == 0 ? (rnd(3) == 0 ? 1.0f : 0.5f + float(rnd(100)) / 50.0f) : primQ;
@@ -110,14 +112,19 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
             } else {
                 float sv = (float(rnd(400)) / 100.0f - 0.5f) * q, tv = (float(rnd(400)) / 100.0f - 0.5f) * q;
                 if (s.wild) {
-                    const float odd[] = {1e6f, -3e9f, 1e38f, std::numeric_limits<float>::infinity(),
-                                         std::numeric_limits<float>::quiet_NaN(), 1e-40f};
+                    const float odd[] = {1e6f,
+                                         -3e9f,
+                                         1e38f,
+                                         std::numeric_limits<float>::infinity(),
+                                         std::numeric_limits<float>::quiet_NaN(),
+                                         1e-40f};
                     if (rnd(2)) sv = odd[rnd(6)];
                     if (rnd(2)) tv = odd[rnd(6)] * 0.5f;
                 }
                 p.Set(kRegSt, St(sv, tv));
             }
-            p.Set(kRegRgbaq, (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)) & 0xFFFFFFFFu) | (uint64_t(qb) << 32));
+            p.Set(kRegRgbaq,
+                  (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)) & 0xFFFFFFFFu) | (uint64_t(qb) << 32));
             p.Set(kRegXyz2, Xyz(int(rnd(76 * 16)) - 96, int(rnd(76 * 16)) - 96, rnd(4200)));
         }
     }
@@ -139,13 +146,14 @@ void CheckRandomStates() {
         const uint32_t seed = rnd(1u << 30);
         const auto fast = DrawScene(s, seed, false);
         const auto general = DrawScene(s, seed, true);
-        ASSERT_EQ(fast, general) << "scene " << scene << " textured " << s.textured << " gouraud " << s.gouraud
-                                 << " blend " << s.blend << std::hex << " alpha 0x" << s.alpha << std::dec
-                                 << " fix " << s.fix << " pabe " << s.pabe << " uv " << s.uv << " bilinear "
-                                 << s.bilinear << " t8 " << s.t8 << " tcc " << s.tcc << " decal " << s.decal
-                                 << " ztst " << s.ztst << " zmsk " << s.zmsk << " clamp " << s.clamp
-                                 << " end of memory " << s.endOfMemory << " frame at end " << s.frameAtEnd << " q mode "
-                                 << s.qMode << " wild " << s.wild;
+        ASSERT_EQ(fast, general) << "scene " << scene << " textured " << s.textured << " gouraud "
+                                 << s.gouraud << " blend " << s.blend << std::hex << " alpha 0x" << s.alpha
+                                 << std::dec << " fix " << s.fix << " pabe " << s.pabe << " uv " << s.uv
+                                 << " bilinear " << s.bilinear << " t8 " << s.t8 << " tcc " << s.tcc
+                                 << " decal " << s.decal << " ztst " << s.ztst << " zmsk " << s.zmsk
+                                 << " clamp " << s.clamp << " end of memory " << s.endOfMemory
+                                 << " frame at end " << s.frameAtEnd << " q mode " << s.qMode << " wild "
+                                 << s.wild;
         differentFromBackground += fast != DrawScene(s, seed, true, 0);
     }
     // The scenes draw something (compared with a scene of only the background).
@@ -158,12 +166,16 @@ std::vector<uint32_t> DrawSlivers(bool general, bool textured, uint32_t seed) {
     Fixture f;
     AdPacket p;
     p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstAlways)).Set(kRegAlpha_1, 0x44);
-    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 5, 5, true, kTfxModulate)).Set(kRegTex1_1, 0).Set(kRegClamp_1, 0);
+    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 5, 5, true, kTfxModulate))
+        .Set(kRegTex1_1, 0)
+        .Set(kRegClamp_1, 0);
     Rng rnd{seed};
-    for (uint32_t i = 0; i < 32 * 64; ++i) f.gs->Memory().Write32(0x100 * 256 + i * 4, rnd(1u << 24) * 0x9E3779B1u);
+    for (uint32_t i = 0; i < 32 * 64; ++i)
+        f.gs->Memory().Write32(0x100 * 256 + i * 4, rnd(1u << 24) * 0x9E3779B1u);
     for (int i = 0; i < 120; ++i) {
         p.Set(kRegPrim, Prim(kPrimTriangle, true, textured, false, rnd(2) != 0, true));
-        const int ax = int(rnd(64 * 16)), ay = int(rnd(64 * 16)), bx = int(rnd(64 * 16)), by = int(rnd(64 * 16));
+        const int ax = int(rnd(64 * 16)), ay = int(rnd(64 * 16)), bx = int(rnd(64 * 16)),
+                  by = int(rnd(64 * 16));
         // The third vertex a few sixteenths of a pixel off the middle of the first two.
         const int cx = (ax + bx) / 2 + int(rnd(9)) - 4, cy = (ay + by) / 2 + int(rnd(9)) - 4;
         const int xs[3] = {ax, bx, cx}, ys[3] = {ay, by, cy};
@@ -184,7 +196,9 @@ std::vector<uint32_t> DrawSlivers(bool general, bool textured, uint32_t seed) {
     return out;
 }
 
-TEST(GsFastSpan, RandomStatesMatchTheGeneralPath) { CheckRandomStates(); }
+TEST(GsFastSpan, RandomStatesMatchTheGeneralPath) {
+    CheckRandomStates();
+}
 
 TEST(GsFastSpan, SliverTrianglesMatchTheGeneralPath) {
     for (uint32_t seed = 1; seed <= 6; ++seed) {

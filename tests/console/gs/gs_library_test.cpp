@@ -151,10 +151,24 @@ TEST_F(GsLibrary, DownSampleSpriteCopiesTheFrameIntoTheDisplayBuffer) {
     e.draw.frame1.FBP = 0x118;
     e.draw.zbuf1.ZMSK = 1;
     sceGsSetHalfOffset(&e.draw, 2048, 2048, 0);
-    const uint64_t regs[18] = {0x30000,     kRegTest_1, 0xEA8028000ull,        kRegTex0_1, 0x100000261ull, kRegTex1_1,
-                               0x116,       kRegPrim,   Uv(0, 0),              kRegUv,     Rgbaq(0, 0, 0, 128), kRegRgbaq,
-                               Xyz(1728 * 16, 1824 * 16, 10000), kRegXyz2, Uv(640 * 16, 448 * 16), kRegUv,
-                               Xyz(2368 * 16, 2272 * 16, 10000), kRegXyz2};
+    const uint64_t regs[18] = {0x30000,
+                               kRegTest_1,
+                               0xEA8028000ull,
+                               kRegTex0_1,
+                               0x100000261ull,
+                               kRegTex1_1,
+                               0x116,
+                               kRegPrim,
+                               Uv(0, 0),
+                               kRegUv,
+                               Rgbaq(0, 0, 0, 128),
+                               kRegRgbaq,
+                               Xyz(1728 * 16, 1824 * 16, 10000),
+                               kRegXyz2,
+                               Uv(640 * 16, 448 * 16),
+                               kRegUv,
+                               Xyz(2368 * 16, 2272 * 16, 10000),
+                               kRegXyz2};
     std::memcpy(e.regs, regs, sizeof(regs));
     sceGsPutDrawEnv(&e.tag);
     for (int y : {0, 1, 100, 447})

@@ -65,7 +65,9 @@ inline uint64_t Xyz(int x, int y, uint32_t z) {
 inline uint64_t Rgbaq(uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
     return r | (g << 8) | (b << 16) | (uint64_t(a) << 24) | (uint64_t(0x3F800000u) << 32);
 }
-inline uint64_t Uv(uint32_t u16, uint32_t v16) { return (u16 & 0x3FFF) | (uint64_t(v16 & 0x3FFF) << 16); }
+inline uint64_t Uv(uint32_t u16, uint32_t v16) {
+    return (u16 & 0x3FFF) | (uint64_t(v16 & 0x3FFF) << 16);
+}
 inline uint64_t St(float s, float t) {
     uint32_t a, b;
     std::memcpy(&a, &s, 4);
@@ -86,21 +88,27 @@ inline uint64_t Zbuf(uint32_t zbp, uint32_t psm, bool zmsk) {
 inline uint64_t Scissor(uint32_t x0, uint32_t x1, uint32_t y0, uint32_t y1) {
     return x0 | (uint64_t(x1) << 16) | (uint64_t(y0) << 32) | (uint64_t(y1) << 48);
 }
-inline uint64_t TestReg(bool zte, uint32_t ztst) { return (uint64_t(zte) << 16) | (uint64_t(ztst) << 17); }
-inline uint64_t Tex0(uint32_t tbp, uint32_t tbw, uint32_t psm, uint32_t tw, uint32_t th, bool tcc, uint32_t tfx,
-                     uint32_t cbp = 0, uint32_t cpsm = 0, uint32_t csm = 0, uint32_t csa = 0, uint32_t cld = 0) {
+inline uint64_t TestReg(bool zte, uint32_t ztst) {
+    return (uint64_t(zte) << 16) | (uint64_t(ztst) << 17);
+}
+inline uint64_t Tex0(uint32_t tbp, uint32_t tbw, uint32_t psm, uint32_t tw, uint32_t th, bool tcc,
+                     uint32_t tfx, uint32_t cbp = 0, uint32_t cpsm = 0, uint32_t csm = 0, uint32_t csa = 0,
+                     uint32_t cld = 0) {
     return tbp | (uint64_t(tbw) << 14) | (uint64_t(psm) << 20) | (uint64_t(tw) << 26) | (uint64_t(th) << 30) |
            (uint64_t(tcc) << 34) | (uint64_t(tfx) << 35) | (uint64_t(cbp) << 37) | (uint64_t(cpsm) << 51) |
            (uint64_t(csm) << 55) | (uint64_t(csa) << 56) | (uint64_t(cld) << 61);
 }
-inline uint64_t Bitbltbuf(uint32_t sbp, uint32_t sbw, uint32_t spsm, uint32_t dbp, uint32_t dbw, uint32_t dpsm) {
-    return sbp | (uint64_t(sbw) << 16) | (uint64_t(spsm) << 24) | (uint64_t(dbp) << 32) | (uint64_t(dbw) << 48) |
-           (uint64_t(dpsm) << 56);
+inline uint64_t Bitbltbuf(uint32_t sbp, uint32_t sbw, uint32_t spsm, uint32_t dbp, uint32_t dbw,
+                          uint32_t dpsm) {
+    return sbp | (uint64_t(sbw) << 16) | (uint64_t(spsm) << 24) | (uint64_t(dbp) << 32) |
+           (uint64_t(dbw) << 48) | (uint64_t(dpsm) << 56);
 }
 inline uint64_t Trxpos(uint32_t sx, uint32_t sy, uint32_t dx, uint32_t dy) {
     return sx | (uint64_t(sy) << 16) | (uint64_t(dx) << 32) | (uint64_t(dy) << 48);
 }
-inline uint64_t Trxreg(uint32_t w, uint32_t h) { return w | (uint64_t(h) << 32); }
+inline uint64_t Trxreg(uint32_t w, uint32_t h) {
+    return w | (uint64_t(h) << 32);
+}
 
 // Captures GS/GIF log lines for the lifetime of the object.
 class LogCapture {
@@ -143,7 +151,9 @@ public:
     uint32_t Pixel(int x, int y, uint32_t fbp = 0, uint32_t fbw = 1) const {
         return gs->Memory().ReadPixel(fbp * 32, fbw, kPsmCt32, uint32_t(x), uint32_t(y));
     }
-    uint32_t Depth(int x, int y) const { return gs->Memory().ReadPixel(2 * 32, 1, kPsmZ24, uint32_t(x), uint32_t(y)); }
+    uint32_t Depth(int x, int y) const {
+        return gs->Memory().ReadPixel(2 * 32, 1, kPsmZ24, uint32_t(x), uint32_t(y));
+    }
     // A flat sprite over pixels [x0, x1) x [y0, y1).
     void Sprite(AdPacket& p, int x0, int y0, int x1, int y1, uint32_t rgba, uint32_t z, bool abe = false) {
         p.Set(kRegPrim, Prim(kPrimSprite, false, false, false, abe))

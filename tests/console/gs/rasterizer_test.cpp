@@ -8,7 +8,9 @@
 namespace gstest {
 namespace {
 
-uint32_t Red(uint32_t c) { return c & 255; }
+uint32_t Red(uint32_t c) {
+    return c & 255;
+}
 
 TEST(GsRasterizer, SpriteFillsExactlyItsHalfOpenRectangleAndWritesDepth) {
     Fixture f;
@@ -64,14 +66,17 @@ TEST(GsRasterizer, FlatTriangleTakesTheLastVertexColour) {
 }
 
 // Counts how often each pixel is drawn: additive blend (Cs - 0) * FIX + Cd with FIX 128 and colour 1.
-void SetAdditive(AdPacket& p) { p.Set(kRegAlpha_1, 0x8000000000ull | (0u) | (2u << 2) | (2u << 4) | (1u << 6)); }
+void SetAdditive(AdPacket& p) {
+    p.Set(kRegAlpha_1, 0x8000000000ull | (0u) | (2u << 2) | (2u << 4) | (1u << 6));
+}
 
 TEST(GsRasterizer, TrianglesSharingAnEdgeDrawEveryPixelExactlyOnce) {
     // Vertices at fractional positions so pixel centres fall exactly on edges: (8 in 12.4 = half a pixel).
     Fixture f;
     AdPacket p;
     SetAdditive(p);
-    const int ax = 8, ay = 8, bx = 40 * 16 + 8, by = 8, cx = 40 * 16 + 8, cy = 30 * 16 + 8, dx = 8, dy = 30 * 16 + 8;
+    const int ax = 8, ay = 8, bx = 40 * 16 + 8, by = 8, cx = 40 * 16 + 8, cy = 30 * 16 + 8, dx = 8,
+              dy = 30 * 16 + 8;
     p.Set(kRegPrim, Prim(kPrimTriangle, false, false, false, true)).Set(kRegRgbaq, Rgbaq(1, 0, 0, 128));
     p.Set(kRegXyz2, Xyz(ax, ay, 0)).Set(kRegXyz2, Xyz(bx, by, 0)).Set(kRegXyz2, Xyz(cx, cy, 0));
     p.Set(kRegXyz2, Xyz(ax, ay, 0)).Set(kRegXyz2, Xyz(cx, cy, 0)).Set(kRegXyz2, Xyz(dx, dy, 0));
@@ -184,7 +189,9 @@ TEST(GsRasterizer, DepthMaskKeepsDepthAndTriangleDepthIsTestedPerPixel) {
     // Depth rises from 0 at x = 0 to 1000 at x = 64: only the right half (z >= 500) passes.
     p.Set(kRegPrim, Prim(kPrimTriangle)).Set(kRegRgbaq, Rgbaq(7, 0, 0, 0));
     p.Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegXyz2, Xyz(64 * 16, 0, 1000)).Set(kRegXyz2, Xyz(0, 64 * 16, 0));
-    p.Set(kRegXyz2, Xyz(64 * 16, 0, 1000)).Set(kRegXyz2, Xyz(64 * 16, 64 * 16, 1000)).Set(kRegXyz2, Xyz(0, 64 * 16, 0));
+    p.Set(kRegXyz2, Xyz(64 * 16, 0, 1000))
+        .Set(kRegXyz2, Xyz(64 * 16, 64 * 16, 1000))
+        .Set(kRegXyz2, Xyz(0, 64 * 16, 0));
     f.Send(p);
     EXPECT_EQ(Red(f.Pixel(10, 2)), 0u);
     EXPECT_EQ(Red(f.Pixel(40, 2)), 7u);
@@ -234,7 +241,8 @@ TEST(GsRasterizer, AlphaTestFailModesAndPabe) {
     f.Sprite(p, 0, 0, 4, 1, 0x10101010u, 100);
     // ATE on, GEQUAL 0x40: alpha 0x20 fails. AFAIL KEEP / FB_ONLY / ZB_ONLY / RGB_ONLY on four pixels.
     for (int mode = 0; mode < 4; ++mode) {
-        p.Set(kRegTest_1, 1u | (5u << 1) | (0x40u << 4) | (uint64_t(mode) << 12) | TestReg(true, kZtstAlways));
+        p.Set(kRegTest_1,
+              1u | (5u << 1) | (0x40u << 4) | (uint64_t(mode) << 12) | TestReg(true, kZtstAlways));
         f.Sprite(p, mode, 0, mode + 1, 1, 0x20AABBCCu, 200);
     }
     f.Send(p);
@@ -262,17 +270,21 @@ TEST(GsRasterizer, DestinationAlphaTestFrameMaskAndFba) {
     AdPacket p;
     f.Sprite(p, 0, 0, 1, 1, 0x80000000u, 0);  // destination alpha bit set
     f.Sprite(p, 1, 0, 2, 1, 0x00000000u, 0);  // clear
-    p.Set(kRegTest_1, (1u << 14) | TestReg(true, kZtstAlways));  // DATE, DATM 0: only alpha-bit-clear pixels pass
+    p.Set(kRegTest_1,
+          (1u << 14) | TestReg(true, kZtstAlways));  // DATE, DATM 0: only alpha-bit-clear pixels pass
     f.Sprite(p, 0, 0, 2, 1, 0x00000055u, 0);
     f.Send(p);
     EXPECT_EQ(f.Pixel(0, 0), 0x80000000u);
     EXPECT_EQ(f.Pixel(1, 0), 0x00000055u);
 
     AdPacket q;
-    q.Set(kRegTest_1, TestReg(true, kZtstAlways)).Set(kRegFrame_1, Frame(0, 1, kPsmCt32, 0xFF00FF00u)).Set(kRegFba_1, 1);
+    q.Set(kRegTest_1, TestReg(true, kZtstAlways))
+        .Set(kRegFrame_1, Frame(0, 1, kPsmCt32, 0xFF00FF00u))
+        .Set(kRegFba_1, 1);
     f.Sprite(q, 2, 0, 3, 1, 0x11223344u, 0);
     f.Send(q);
-    EXPECT_EQ(f.Pixel(2, 0), 0x00220044u) << "masked bytes keep the old zeroes; FBA sets alpha bit 7 (masked here)";
+    EXPECT_EQ(f.Pixel(2, 0), 0x00220044u)
+        << "masked bytes keep the old zeroes; FBA sets alpha bit 7 (masked here)";
 }
 
 TEST(GsRasterizer, VectorPathsMatchTheGeneralPath) {
@@ -283,7 +295,8 @@ TEST(GsRasterizer, VectorPathsMatchTheGeneralPath) {
         Fixture f;
         AdPacket p;
         f.Sprite(p, 0, 0, 64, 64, 0x40608020u, 3000);
-        p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstGequal)).Set(kRegAlpha_1, 0x44);
+        p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstGequal))
+            .Set(kRegAlpha_1, 0x44);
         uint32_t seed = 12345;
         auto rnd = [&seed](uint32_t m) {
             seed = seed * 1103515245u + 12345u;
@@ -307,7 +320,8 @@ TEST(GsRasterizer, VectorPathsMatchTheGeneralPath) {
     };
     for (int mode = 0; mode < 4; ++mode) {
         const bool gouraud = mode & 1, blend = mode & 2;
-        EXPECT_EQ(draw(false, gouraud, blend), draw(true, gouraud, blend)) << "gouraud " << gouraud << " blend " << blend;
+        EXPECT_EQ(draw(false, gouraud, blend), draw(true, gouraud, blend))
+            << "gouraud " << gouraud << " blend " << blend;
     }
 }
 
@@ -365,8 +379,8 @@ TEST(GsRasterizer, SameScenesGiveTheSameBitsOnEveryRun) {
             p.Set(kRegPrim, Prim(type, rnd(2), false, rnd(2), rnd(2)));
             for (int v = 0; v < 3; ++v) {
                 p.Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)));
-                p.Set(kRegXyzf2, uint64_t(rnd(64 * 16)) | (uint64_t(rnd(64 * 16)) << 16) | (uint64_t(rnd(1 << 24)) << 32) |
-                                     (uint64_t(rnd(256)) << 56));
+                p.Set(kRegXyzf2, uint64_t(rnd(64 * 16)) | (uint64_t(rnd(64 * 16)) << 16) |
+                                     (uint64_t(rnd(1 << 24)) << 32) | (uint64_t(rnd(256)) << 56));
             }
         }
         f.Send(p);

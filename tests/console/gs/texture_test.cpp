@@ -19,7 +19,9 @@ void Upload(Fixture& f, uint32_t dbp, uint32_t dbw, uint32_t psm, uint32_t w, ui
 }
 
 // Texel colours nobody would produce by accident.
-uint32_t Pattern(uint32_t i) { return (i * 0x9E3779B1u) ^ 0x5A5A5A5Au; }
+uint32_t Pattern(uint32_t i) {
+    return (i * 0x9E3779B1u) ^ 0x5A5A5A5Au;
+}
 
 TEST(GsTexture, DecalSpriteCopiesTheTextureExactly) {
     Fixture f;
@@ -40,7 +42,8 @@ TEST(GsTexture, DecalSpriteCopiesTheTextureExactly) {
         f.Send(p);
         const int ox = uv ? 20 : 40;
         for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x) ASSERT_EQ(f.Pixel(ox + x, y), tex[y * 16 + x]) << uv << " " << x << "," << y;
+            for (int x = 0; x < 16; ++x)
+                ASSERT_EQ(f.Pixel(ox + x, y), tex[y * 16 + x]) << uv << " " << x << "," << y;
         EXPECT_EQ(f.Pixel(ox + 16, 0), 0u);
     }
 }
@@ -52,8 +55,12 @@ TEST(GsTexture, ModulateScalesBy128AndClamps) {
     Upload(f, 0x100, 1, kPsmCt32, 8, 8, tex.data(), tex.size() * 4);
     AdPacket p;
     p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 3, 3, true, kTfxModulate)).Set(kRegTex1_1, 0);
-    p.Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true)).Set(kRegRgbaq, Rgbaq(128, 64, 255, 64));
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegUv, Uv(128, 128)).Set(kRegXyz2, Xyz(128, 128, 0));
+    p.Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true))
+        .Set(kRegRgbaq, Rgbaq(128, 64, 255, 64));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 0, 0))
+        .Set(kRegUv, Uv(128, 128))
+        .Set(kRegXyz2, Xyz(128, 128, 0));
     f.Send(p);
     // R 0x20*128>>7 = 0x20; G 0x40*64>>7 = 0x20; B 0xFF*255>>7 = 508 -> 255; A 0x80*64>>7 = 0x40.
     EXPECT_EQ(f.Pixel(3, 3), 0x40FF2020u);
@@ -65,12 +72,19 @@ TEST(GsTexture, HighlightAddsFragmentAlphaAndTccZeroKeepsFragmentAlpha) {
     Upload(f, 0x100, 1, kPsmCt32, 8, 8, tex.data(), tex.size() * 4);
     AdPacket p;
     p.Set(kRegTex1_1, 0).Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true));
-    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 3, 3, true, kTfxHighlight)).Set(kRegRgbaq, Rgbaq(128, 128, 128, 0x20));
+    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 3, 3, true, kTfxHighlight))
+        .Set(kRegRgbaq, Rgbaq(128, 128, 128, 0x20));
     p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegUv, Uv(16, 16)).Set(kRegXyz2, Xyz(16, 16, 0));
     p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 3, 3, false, kTfxDecal));
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(16, 0, 0)).Set(kRegUv, Uv(16, 16)).Set(kRegXyz2, Xyz(32, 16, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(16, 0, 0))
+        .Set(kRegUv, Uv(16, 16))
+        .Set(kRegXyz2, Xyz(32, 16, 0));
     p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 3, 3, true, kTfxHighlight2));
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(32, 0, 0)).Set(kRegUv, Uv(16, 16)).Set(kRegXyz2, Xyz(48, 16, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(32, 0, 0))
+        .Set(kRegUv, Uv(16, 16))
+        .Set(kRegXyz2, Xyz(48, 16, 0));
     f.Send(p);
     EXPECT_EQ(f.Pixel(0, 0), 0x30606060u);  // 0x40 + 0x20 per colour, alpha 0x10 + 0x20
     EXPECT_EQ(f.Pixel(1, 0), 0x20404040u);  // DECAL with TCC 0: fragment alpha
@@ -88,9 +102,13 @@ TEST(GsTexture, EightBitClutUsesCsm1Order) {
     for (uint32_t i = 0; i < 256; ++i) pal[i] = Pattern(1000 + i);
     Upload(f, 0x300, 0, kPsmCt32, 16, 16, pal.data(), pal.size() * 4);
     AdPacket p;
-    p.Set(kRegTex0_1, Tex0(0x200, 1, kPsmT8, 4, 4, true, kTfxDecal, 0x300, kPsmCt32, 0, 0, 1)).Set(kRegTex1_1, 0);
+    p.Set(kRegTex0_1, Tex0(0x200, 1, kPsmT8, 4, 4, true, kTfxDecal, 0x300, kPsmCt32, 0, 0, 1))
+        .Set(kRegTex1_1, 0);
     p.Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true));
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegUv, Uv(256, 256)).Set(kRegXyz2, Xyz(256, 256, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 0, 0))
+        .Set(kRegUv, Uv(256, 256))
+        .Set(kRegXyz2, Xyz(256, 256, 0));
     f.Send(p);
     auto colourOfIndex = [&](int i) { return f.Pixel(i % 16, i / 16); };
     EXPECT_EQ(colourOfIndex(0), pal[0]);
@@ -115,9 +133,13 @@ TEST(GsTexture, FourBitClutWithSixteenBitColoursAndTexa) {
     Upload(f, 0x300, 0, kPsmCt16, 8, 2, pal, sizeof(pal));
     AdPacket p;
     p.Set(kRegTexa, 0x20u | (uint64_t(0x70) << 32));
-    p.Set(kRegTex0_1, Tex0(0x200, 1, kPsmT4, 3, 1, true, kTfxDecal, 0x300, kPsmCt16, 0, 0, 1)).Set(kRegTex1_1, 0);
+    p.Set(kRegTex0_1, Tex0(0x200, 1, kPsmT4, 3, 1, true, kTfxDecal, 0x300, kPsmCt16, 0, 0, 1))
+        .Set(kRegTex1_1, 0);
     p.Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true));
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegUv, Uv(128, 32)).Set(kRegXyz2, Xyz(128, 32, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 0, 0))
+        .Set(kRegUv, Uv(128, 32))
+        .Set(kRegXyz2, Xyz(128, 32, 0));
     f.Send(p);
     for (int i = 0; i < 16; ++i) {
         const uint32_t a = (i % 2) ? 0x70u : 0x20u;  // TA1 for alpha-bit colours, TA0 otherwise
@@ -147,14 +169,26 @@ TEST(GsTexture, RepeatAndClampWrapModes) {
     p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 2, 0, true, kTfxDecal)).Set(kRegTex1_1, 0);
     p.Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true));
     p.Set(kRegClamp_1, 0);  // repeat
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegUv, Uv(8 * 16, 16)).Set(kRegXyz2, Xyz(8 * 16, 16, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 0, 0))
+        .Set(kRegUv, Uv(8 * 16, 16))
+        .Set(kRegXyz2, Xyz(8 * 16, 16, 0));
     p.Set(kRegClamp_1, 5);  // clamp
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 16, 0)).Set(kRegUv, Uv(8 * 16, 16)).Set(kRegXyz2, Xyz(8 * 16, 32, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 16, 0))
+        .Set(kRegUv, Uv(8 * 16, 16))
+        .Set(kRegXyz2, Xyz(8 * 16, 32, 0));
     // Region clamp to texels 1..2; region repeat with MINU (mask) 1 and MAXU (or) 2: u -> (u & 1) | 2.
     p.Set(kRegClamp_1, 2 | (2 << 2) | (1 << 4) | (2 << 14));
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 32, 0)).Set(kRegUv, Uv(8 * 16, 16)).Set(kRegXyz2, Xyz(8 * 16, 48, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 32, 0))
+        .Set(kRegUv, Uv(8 * 16, 16))
+        .Set(kRegXyz2, Xyz(8 * 16, 48, 0));
     p.Set(kRegClamp_1, 3 | (3 << 2) | (1 << 4) | (2 << 14));
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 48, 0)).Set(kRegUv, Uv(8 * 16, 16)).Set(kRegXyz2, Xyz(8 * 16, 64, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 48, 0))
+        .Set(kRegUv, Uv(8 * 16, 16))
+        .Set(kRegXyz2, Xyz(8 * 16, 64, 0));
     f.Send(p);
     const uint32_t rep[8] = {10, 20, 30, 40, 10, 20, 30, 40}, clm[8] = {10, 20, 30, 40, 40, 40, 40, 40};
     const uint32_t rcl[8] = {20, 20, 30, 30, 30, 30, 30, 30}, rrp[8] = {30, 40, 30, 40, 30, 40, 30, 40};
@@ -171,10 +205,15 @@ TEST(GsTexture, BilinearMagnificationBlendsNeighbours) {
     uint32_t tex[2] = {0x00000000u, 0x00000080u};  // red 0 and 128
     Upload(f, 0x100, 1, kPsmCt32, 2, 1, tex, sizeof(tex));
     AdPacket p;
-    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 1, 0, true, kTfxDecal)).Set(kRegTex1_1, 0x60).Set(kRegClamp_1, 5);
+    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 1, 0, true, kTfxDecal))
+        .Set(kRegTex1_1, 0x60)
+        .Set(kRegClamp_1, 5);
     p.Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true));
     // 2 texels over 8 pixels: pixel x samples u = (x + 0.5) / 4; texel centres at 0.5 and 1.5.
-    p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(0, 0, 0)).Set(kRegUv, Uv(32, 16)).Set(kRegXyz2, Xyz(8 * 16, 16, 0));
+    p.Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 0, 0))
+        .Set(kRegUv, Uv(32, 16))
+        .Set(kRegXyz2, Xyz(8 * 16, 16, 0));
     f.Send(p);
     EXPECT_EQ(f.Pixel(0, 0) & 255, 0u);    // u 0.125: clamped to texel 0
     EXPECT_EQ(f.Pixel(1, 0) & 255, 0u);    // u 0.375: before the centre of texel 0
@@ -223,8 +262,9 @@ namespace {
 // Random textured, Gouraud, blended, Z-tested triangles: the specialised span and (with an always-passing
 // alpha test, which the specialised span does not take) the general one must give the same bits, for
 // nearest and bilinear, STQ and UV, 32-bit and 8-bit palette textures.
-std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bool t8, uint32_t tfx = kTfxModulate,
-                                        bool tcc = true, uint64_t alpha = 0x44, bool pabe = false) {
+std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bool t8,
+                                        uint32_t tfx = kTfxModulate, bool tcc = true, uint64_t alpha = 0x44,
+                                        bool pabe = false) {
     Fixture f;
     std::vector<uint32_t> tex(32 * 32);
     for (uint32_t i = 0; i < tex.size(); ++i) tex[i] = Pattern(i) | 0x40000000u;
@@ -242,7 +282,10 @@ std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bo
     f.Sprite(p, 0, 0, 64, 64, 0x20406080u, 2000);
     p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstGequal));
     p.Set(kRegTex0_1, Tex0(0x100, 1, t8 ? kPsmT8 : kPsmCt32, 5, 5, tcc, tfx, 0x180, kPsmCt32, 0, 0, 1));
-    p.Set(kRegTex1_1, bilinear ? 0x60 : 0).Set(kRegClamp_1, 0).Set(kRegAlpha_1, alpha).Set(kRegPabe, pabe ? 1 : 0);
+    p.Set(kRegTex1_1, bilinear ? 0x60 : 0)
+        .Set(kRegClamp_1, 0)
+        .Set(kRegAlpha_1, alpha)
+        .Set(kRegPabe, pabe ? 1 : 0);
     uint32_t seed = 99;
     auto rnd = [&seed](uint32_t m) {
         seed = seed * 1103515245u + 12345u;
@@ -258,7 +301,8 @@ std::vector<uint32_t> DrawTexturedScene(bool general, bool bilinear, bool uv, bo
                 uint32_t qb;
                 std::memcpy(&qb, &q, 4);
                 p.Set(kRegSt, St(float(rnd(300)) / 100.0f * q, float(rnd(300)) / 100.0f * q));
-                p.Set(kRegRgbaq, (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(160)) & 0xFFFFFFFFu) | (uint64_t(qb) << 32));
+                p.Set(kRegRgbaq,
+                      (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(160)) & 0xFFFFFFFFu) | (uint64_t(qb) << 32));
             }
             if (uv) p.Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(160)));
             p.Set(kRegXyz2, Xyz(int(rnd(72 * 16)) - 64, int(rnd(72 * 16)) - 64, rnd(4000)));
@@ -278,7 +322,8 @@ TEST(GsTexture, SpecialisedTexturedSpanMatchesTheGeneralPath) {
     for (int mode = 0; mode < 8; ++mode) {
         const bool bilinear = mode & 1, uv = mode & 2, t8 = mode & 4;
         const auto fast = DrawTexturedScene(false, bilinear, uv, t8);
-        EXPECT_EQ(fast, DrawTexturedScene(true, bilinear, uv, t8)) << "bilinear " << bilinear << " uv " << uv << " t8 " << t8;
+        EXPECT_EQ(fast, DrawTexturedScene(true, bilinear, uv, t8))
+            << "bilinear " << bilinear << " uv " << uv << " t8 " << t8;
         // Something was drawn over the background.
         int changed = 0;
         for (size_t i = 0; i < fast.size(); i += 2) changed += fast[i] != 0x20406080u;
@@ -292,9 +337,11 @@ TEST(GsTexture, SpecialisedTexturedSpanMatchesTheGeneralPath) {
                   DrawTexturedScene(true, bilinear, false, false, tfx, false))
             << "bilinear " << bilinear << " decal " << decal;
     }
-    EXPECT_EQ(DrawTexturedScene(false, true, true, true, kTfxDecal, true), DrawTexturedScene(true, true, true, true, kTfxDecal, true));
+    EXPECT_EQ(DrawTexturedScene(false, true, true, true, kTfxDecal, true),
+              DrawTexturedScene(true, true, true, true, kTfxDecal, true));
     // The terrain layers' blends (0x62 with FIX 64, 0x42), destination alpha as C, and PABE.
-    const uint64_t blends[] = {0x62 | (64ull << 32), 0x42, 0x54 /* (Cs - Cd) * Ad + Cd */, 0x48 | (100ull << 32)};
+    const uint64_t blends[] = {0x62 | (64ull << 32), 0x42, 0x54 /* (Cs - Cd) * Ad + Cd */,
+                               0x48 | (100ull << 32)};
     for (uint64_t a : blends) {
         EXPECT_EQ(DrawTexturedScene(false, true, false, false, kTfxModulate, true, a),
                   DrawTexturedScene(true, true, false, false, kTfxModulate, true, a))

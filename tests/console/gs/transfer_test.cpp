@@ -245,7 +245,8 @@ TEST(GsGif, PacketsArriveInPiecesAndPathsKeepTheirOwnPlace) {
     f.gif.Write(3, image.data() + 2, 1);
     EXPECT_FALSE(f.gif.InPacket(3));
     EXPECT_EQ(f.Pixel(0, 0), 0x55u);
-    for (uint32_t i = 0; i < 8; ++i) EXPECT_EQ(f.gs->Memory().ReadPixel(0x40, 1, kPsmCt32, i % 4, i / 4), i + 1);
+    for (uint32_t i = 0; i < 8; ++i)
+        EXPECT_EQ(f.gs->Memory().ReadPixel(0x40, 1, kPsmCt32, i % 4, i / 4), i + 1);
 }
 
 }  // namespace

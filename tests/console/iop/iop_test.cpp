@@ -7,7 +7,9 @@
 
 namespace {
 
-uint32_t A(void* p) { return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p)); }
+uint32_t A(void* p) {
+    return static_cast<uint32_t>(reinterpret_cast<uintptr_t>(p));
+}
 
 TEST(IopHeap, AllocatesInsideIopMemoryAndReusesFreedSpace) {
     console::IopReset();

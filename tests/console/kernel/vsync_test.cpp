@@ -78,7 +78,8 @@ TEST_F(VsyncTest, RealTimeDeliversTheBlanksMissedWhileBusy) {
     console::VsyncWait();
     const int before = g_calls;
     // Busy for about five sixtieths of a second: the next wait hands over the missed blanks at once.
-    const uint64_t until = console::ClockCycles() + 5 * console::kCyclesPerVblank + console::kCyclesPerVblank / 2;
+    const uint64_t until =
+        console::ClockCycles() + 5 * console::kCyclesPerVblank + console::kCyclesPerVblank / 2;
     while (console::ClockCycles() < until) {
     }
     console::VsyncWait();

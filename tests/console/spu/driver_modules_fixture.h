@@ -16,11 +16,14 @@ namespace testsupport {
 class DriverModules {
 public:
     DriverModules() {
-        static const char* const kModules[] = {"SIO2MAN.IRX", "MTAPMAN.IRX", "PADMAN.IRX", "LIBSD.IRX", "SDRDRV.IRX"};
+        static const char* const kModules[] = {"SIO2MAN.IRX", "MTAPMAN.IRX", "PADMAN.IRX", "LIBSD.IRX",
+                                               "SDRDRV.IRX"};
         for (const char* m : kModules) dir_.write(std::string("SYSTEM/") + m, std::string("module"));
         console::CdMount(dir_.path().c_str());
         console::IopReset();
-        for (const char* m : kModules) loaded_ += sceSifLoadModule((std::string("cdrom0:\\SYSTEM\\") + m + ";1").c_str(), 0, nullptr) >= 0;
+        for (const char* m : kModules)
+            loaded_ +=
+                sceSifLoadModule((std::string("cdrom0:\\SYSTEM\\") + m + ";1").c_str(), 0, nullptr) >= 0;
     }
     ~DriverModules() {
         console::IopReset();
@@ -49,7 +52,8 @@ inline double MeasureFrequency(const std::vector<int16_t>& stereo, int channel, 
 
 inline int PeakAbs(const std::vector<int16_t>& stereo, int channel, size_t from = 0, size_t to = SIZE_MAX) {
     int peak = 0;
-    for (size_t i = from; i < stereo.size() / 2 && i < to; ++i) peak = std::max(peak, std::abs(int{stereo[2 * i + channel]}));
+    for (size_t i = from; i < stereo.size() / 2 && i < to; ++i)
+        peak = std::max(peak, std::abs(int{stereo[2 * i + channel]}));
     return peak;
 }
 

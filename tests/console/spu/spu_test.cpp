@@ -20,7 +20,9 @@ using testsupport::SquareBlock;
 
 constexpr uint32_t kAddr = 0x20000;
 
-uint32_t E(uint32_t code, int voice, int core) { return code | static_cast<uint32_t>(voice) << 1 | static_cast<uint32_t>(core); }
+uint32_t E(uint32_t code, int voice, int core) {
+    return code | static_cast<uint32_t>(voice) << 1 | static_cast<uint32_t>(core);
+}
 
 class Spu : public ::testing::Test {
 protected:
@@ -135,10 +137,10 @@ TEST_F(Spu, LoopedSampleRepeatsFromItsLoopStartBlock) {
     auto out = Mix(28 * 10);
     // Sample k of the output is source sample k - 1 (interpolation looks one sample back).
     auto at = [&](int k) { return out[2 * k]; };
-    EXPECT_GT(at(14), 7000);                    // intro
-    EXPECT_EQ(at(28 + 14), 0);                  // loop start block
-    EXPECT_LT(at(56 + 14), -8000);              // loop end block
-    EXPECT_EQ(at(84 + 14), 0);                  // back to the loop start, not the intro
+    EXPECT_GT(at(14), 7000);        // intro
+    EXPECT_EQ(at(28 + 14), 0);      // loop start block
+    EXPECT_LT(at(56 + 14), -8000);  // loop end block
+    EXPECT_EQ(at(84 + 14), 0);      // back to the loop start, not the intro
     EXPECT_LT(at(112 + 14), -8000);
     EXPECT_EQ(at(140 + 14), 0);
     EXPECT_TRUE(SpuGetVoice(0, 0).sounding());
@@ -221,10 +223,12 @@ TEST_F(Spu, CatchUpMixesEightHundredFramesPerVblankIntoTheSink) {
     struct Capture {
         std::vector<int16_t> samples;
     } cap;
-    SpuSetSink([](const int16_t* s, int n, void* u) {
-        auto* c = static_cast<Capture*>(u);
-        c->samples.insert(c->samples.end(), s, s + 2 * n);
-    }, &cap);
+    SpuSetSink(
+        [](const int16_t* s, int n, void* u) {
+            auto* c = static_cast<Capture*>(u);
+            c->samples.insert(c->samples.end(), s, s + 2 * n);
+        },
+        &cap);
     EXPECT_EQ(SpuCatchUp(), 0);  // no time has passed
     ClockTickVblank();
     EXPECT_EQ(SpuCatchUp(), 800);
@@ -333,14 +337,17 @@ TEST_F(Spu, MixerMatchesAPlainModelOfTheVoices) {
     std::vector<int32_t> left(frames, 0), right(frames, 0);
     for (int v = 0; v < 3; ++v) {
         const auto ref = ReferenceVoice(SpuMemory(), starts[v], pitches[v], frames);
-        for (int j = 0; j < frames; ++j) (v < 2 ? left : right)[static_cast<size_t>(j)] += (ref[static_cast<size_t>(j)] * g) >> 14;
+        for (int j = 0; j < frames; ++j)
+            (v < 2 ? left : right)[static_cast<size_t>(j)] += (ref[static_cast<size_t>(j)] * g) >> 14;
     }
     int mismatches = 0;
     for (int j = 0; j < frames; ++j) {
         const int16_t l = static_cast<int16_t>(std::clamp(left[static_cast<size_t>(j)], -32768, 32767));
         const int16_t r = static_cast<int16_t>(std::clamp(right[static_cast<size_t>(j)], -32768, 32767));
         if (got[2 * static_cast<size_t>(j)] != l || got[2 * static_cast<size_t>(j) + 1] != r) {
-            if (++mismatches <= 5) ADD_FAILURE() << "frame " << j << ": " << got[2 * j] << "," << got[2 * j + 1] << " vs " << l << "," << r;
+            if (++mismatches <= 5)
+                ADD_FAILURE() << "frame " << j << ": " << got[2 * j] << "," << got[2 * j + 1] << " vs " << l
+                              << "," << r;
         }
     }
     EXPECT_EQ(mismatches, 0);
@@ -356,7 +363,8 @@ TEST_F(Spu, SameInputGivesTheSameSamples) {
         SetUp();
         Put(kAddr, {SquareBlock(2, kAdpcmFlagLoopStart), ConstantBlock(3, 3, 0),
                     SquareBlock(1, kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
-        for (int v = 0; v < 24; ++v) Voice(v & 1, v, kAddr, static_cast<uint16_t>(0x300 + v * 0x123), 0x3FFF - v * 100, v * 300);
+        for (int v = 0; v < 24; ++v)
+            Voice(v & 1, v, kAddr, static_cast<uint16_t>(0x300 + v * 0x123), 0x3FFF - v * 100, v * 300);
         SpuWriteSwitch(kSdKeyOn, 0xFFFFFF);
         SpuWriteSwitch(kSdKeyOn | 1, 0xFFFFFF);
         std::vector<int16_t> out = Mix(4000);

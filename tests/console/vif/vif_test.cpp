@@ -51,7 +51,7 @@ TEST_F(VifTest, UnpackV4_8AndTheTopsFlag) {
     EXPECT_EQ(q[2], 0xFFFFFF80u);
     EXPECT_EQ(q[3], 0x7Fu);
     EXPECT_EQ(Vif1().Tops(), 60u);
-    Feed({0x03000100});  // BASE 256
+    Feed({0x03000100});              // BASE 256
     Feed({0x6E01C000, 0x7F80FF01});  // FLG + USN
     EXPECT_EQ(Vu1Memory().Qw(256)[2], 0x80u);
 }

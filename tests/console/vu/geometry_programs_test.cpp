@@ -55,7 +55,9 @@ protected:
         PutFloats(kTops + 3 + 3 * i, 0, 0, 1.0f, 0);
         PutInts(kTops + 4 + 3 * i, r, g, b, 128);
     }
-    static void Normal(uint32_t i, float nx, float ny, float nz) { PutFloats(kTops + 4 + 3 * i, nx, ny, nz, 0); }
+    static void Normal(uint32_t i, float nx, float ny, float nz) {
+        PutFloats(kTops + 4 + 3 * i, nx, ny, nz, 0);
+    }
     static void Run(uint32_t id) {
         console::vu::VuState st{};
         st.unit = 1;

@@ -38,7 +38,8 @@ protected:
         for (int i = 0; i < 8; ++i) Gs().WriteReg(static_cast<uint32_t>(ad[i * 2 + 1]), ad[i * 2]);
     }
     static void Tag(uint32_t n, uint32_t prim) {
-        const uint64_t t[2] = {n | (1ull << 15) | (1ull << 46) | (uint64_t(prim) << 47) | (3ull << 60), 0x512};
+        const uint64_t t[2] = {n | (1ull << 15) | (1ull << 46) | (uint64_t(prim) << 47) | (3ull << 60),
+                               0x512};
         std::memcpy(Vu1Memory().Qw(kTops + 2), t, 16);
         PutInts(kTops, 2, 1, 0, 0);
         PutInts(kTops + 1, 2 * n, 0, 0, 0);

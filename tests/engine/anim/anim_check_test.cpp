@@ -24,7 +24,8 @@ protected:
     void ExpectSkeletonRefused(const _skeleton* s, const std::string& why) {
         g_log.clear();
         EXPECT_EQ(veAnimCheckSkeleton(s), -1) << why;
-        EXPECT_NE(g_log.find("veAnimCheckSkeleton: " + why + "; skeleton refused"), std::string::npos) << g_log;
+        EXPECT_NE(g_log.find("veAnimCheckSkeleton: " + why + "; skeleton refused"), std::string::npos)
+            << g_log;
     }
 };
 
@@ -53,7 +54,8 @@ std::vector<uint8_t> Dvo(uint8_t rev, uint8_t sub) {
     const bool packed = rev == 1 && sub == 1;
     const std::vector<uint8_t> key = packed ? std::vector<uint8_t>{0, 0, 0x40, 0x06, 0, 0, 0, 0, 0, 0}
                                             : KeyBytes(RawKey(10, 20, 30, 1, 2, 3, 4));
-    return DvoBlock(rev, sub, 1000, {{0, {10, 20}, {key, key, key}}, {11, {5}, {key, key}}, {25, {20}, {key, key}}});
+    return DvoBlock(rev, sub, 1000,
+                    {{0, {10, 20}, {key, key, key}}, {11, {5}, {key, key}}, {25, {20}, {key, key}}});
 }
 
 TEST_F(AnimCheckTest, Skeletons) {
@@ -82,7 +84,9 @@ TEST_F(AnimCheckTest, Skeletons) {
     // A bad skeleton refuses any block checked against it.
     g_log.clear();
     const std::vector<uint8_t> img = Sampled(1, 2, 4);
-    EXPECT_EQ(veAnimCheckAnimation(reinterpret_cast<const _animation*>(img.data()), uint32_t(img.size()), later.get()), -1);
+    EXPECT_EQ(veAnimCheckAnimation(reinterpret_cast<const _animation*>(img.data()), uint32_t(img.size()),
+                                   later.get()),
+              -1);
     EXPECT_NE(g_log.find("veAnimCheckSkeleton"), std::string::npos);
 }
 
@@ -115,7 +119,8 @@ TEST_F(AnimCheckTest, SampledBlocksMustHoldExactlyTheirFramesForTheSkeleton) {
     }
     std::vector<uint8_t> nan = Sampled(1, 30, 5);
     PutAt(nan, 8 + 3 * (12 + 80) + 12 + 16 * 2 + 4, NAN);
-    ExpectRefused(nan, s.get(), "value at offset " + std::to_string(8 + 3 * 92 + 12 + 32 + 4) + " is not a number");
+    ExpectRefused(nan, s.get(),
+                  "value at offset " + std::to_string(8 + 3 * 92 + 12 + 32 + 4) + " is not a number");
     std::vector<uint8_t> nanRoot = Sampled(2, 30, 5);
     PutAt(nanRoot, 8 + 7 * (12 + 40) + 8, INFINITY);
     ExpectRefused(nanRoot, s.get(), "frame 7 root position is not a number");
@@ -136,7 +141,8 @@ TEST_F(AnimCheckTest, HermiteCountsOffsetsKeysAndBones) {
     ExpectRefused(img, s.get(), "channel directory at " + std::to_string(img.size() - 31) + " past the end");
     img = Hermite(4, 3);
     PutAt(img, 20 + 8 * 2 + 4, uint32_t(img.size() - 3 * 28 + 1));
-    ExpectRefused(img, s.get(), "channel 2 keys at " + std::to_string(img.size() - 3 * 28 + 1) + " past the end");
+    ExpectRefused(img, s.get(),
+                  "channel 2 keys at " + std::to_string(img.size() - 3 * 28 + 1) + " past the end");
     img = Hermite(4, 3);
     PutAt(img, 20 + 8 * 3, uint32_t(1));
     ExpectRefused(img, s.get(), "channel 3 has 1 keys, at least 2");
@@ -175,7 +181,8 @@ TEST_F(AnimCheckTest, PackedHermiteTablesAndChannels) {
         }
         AnimDvoHeader h;
         std::memcpy(&h, good.data(), sizeof h);
-        ExpectRefused(std::vector<uint8_t>(good.begin(), good.end() - 1), s.get(), "channel 25 keys (2) past the end");
+        ExpectRefused(std::vector<uint8_t>(good.begin(), good.end() - 1), s.get(),
+                      "channel 25 keys (2) past the end");
         std::vector<uint8_t> img = good;
         PutAt(img, 16 + 2 * 25, kDvoChannelAbsent);
         ExpectRefused(img, s.get(), "root position channel absent");

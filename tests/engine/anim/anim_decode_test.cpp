@@ -216,7 +216,8 @@ TEST(AnimDvo, PackedKeysUnpackIntoTheSixteenByteForm) {
     const AnimDvoKey r = veAnimUnpackRotationKey(rot);
     const float want[6] = {-25.0f, 1.5f, 255.0f / 256.0f, -7.0f, 2.0f, -1.0f};
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(veAnimDvoComponent(i < 3 ? r.value[i] : r.tangent[i - 3], AnimDvoExponent(r, i)), want[i]) << i;
+        EXPECT_EQ(veAnimDvoComponent(i < 3 ? r.value[i] : r.tangent[i - 3], AnimDvoExponent(r, i)), want[i])
+            << i;
     EXPECT_EQ(r.flags, 3);
 
     // Position: bytes 2-3 = 1600 is y 0; z = 0x7FF0 as 15-bit two's complement = -16 (-1.0);
@@ -226,7 +227,8 @@ TEST(AnimDvo, PackedKeysUnpackIntoTheSixteenByteForm) {
     const AnimDvoKey p = veAnimUnpackPositionKey(pos);
     const float wantP[6] = {-2.0f, 0.0f, -1.0f, -5.0f, -4.5f, 3.0f};
     for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(veAnimDvoComponent(i < 3 ? p.value[i] : p.tangent[i - 3], AnimDvoExponent(p, i)), wantP[i]) << i;
+        EXPECT_EQ(veAnimDvoComponent(i < 3 ? p.value[i] : p.tangent[i - 3], AnimDvoExponent(p, i)), wantP[i])
+            << i;
     EXPECT_EQ(p.flags, 0);
     const uint8_t high[10] = {0x00, 0x00, 0xFF, 0x3F, 0x00, 0x00, 0, 0, 0, 0};
     const AnimDvoKey h = veAnimUnpackPositionKey(high);
@@ -236,8 +238,9 @@ TEST(AnimDvo, PackedKeysUnpackIntoTheSixteenByteForm) {
 // A one-channel rotation block plus a still root position channel.
 std::vector<uint8_t> OneChannel(uint32_t channel, const AnimDvoKey& a, const AnimDvoKey& b, uint16_t t1) {
     const AnimDvoKey still = RawKey(0, 0, 0, 0, 0, 0, 4);
-    return DvoBlock(1, 0, 0x4000,
-                    {{channel, {t1}, {KeyBytes(a), KeyBytes(b)}}, {25, {t1}, {KeyBytes(still), KeyBytes(still)}}});
+    return DvoBlock(
+        1, 0, 0x4000,
+        {{channel, {t1}, {KeyBytes(a), KeyBytes(b)}}, {25, {t1}, {KeyBytes(still), KeyBytes(still)}}});
 }
 
 TEST(AnimDvo, MirrorRoutesToTheTwinBoneAndNegatesYAndZ) {
@@ -287,12 +290,13 @@ TEST(AnimDvo, SegmentsFollowTheTimeTableOfEachRevision) {
         GuardedBlock g(img);
         ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0) << int(c.rev) << int(c.sub);
         Pose p;
-        const float probes[][2] = {{-1.0f, 0.0f}, {0.0f, 0.0f}, {0.25f, 0.25f}, {0.5f, 0.5f},
+        const float probes[][2] = {{-1.0f, 0.0f},  {0.0f, 0.0f}, {0.25f, 0.25f}, {0.5f, 0.5f},
                                    {0.75f, 0.75f}, {1.0f, 1.0f}, {3.0f, 1.0f}};
         for (const auto& pr : probes) {
             veAnimGetAngle(p.get(), g.anim(), s.get(), 0, pr[0]);
             // Zero tangents and symmetric keys: halfway through a segment is halfway in value.
-            EXPECT_NEAR(XAngle(p->angles[0]), pr[1], 1e-5f) << int(c.rev) << "." << int(c.sub) << " t " << pr[0];
+            EXPECT_NEAR(XAngle(p->angles[0]), pr[1], 1e-5f)
+                << int(c.rev) << "." << int(c.sub) << " t " << pr[0];
             EXPECT_EQ(p->rootPosition.y, 0.0f);
         }
     }
@@ -303,9 +307,9 @@ TEST(AnimDvo, RootHeadingAndMirroredPosition) {
     const AnimDvoKey heading = RawKey(0, 2048, 0, 0, 0, 0, 12);  // y 0.5 rad
     // Root from (10, 0, 0) to (30, 5, 2) over 1 s, zero tangents.
     const AnimDvoKey p0 = RawKey(160, 0, 0, 0, 0, 0, 4), p1 = RawKey(480, 80, 32, 0, 0, 0, 4);
-    const std::vector<uint8_t> img =
-        DvoBlock(1, 0, 0x4000,
-                 {{11, {0x4000}, {KeyBytes(heading), KeyBytes(heading)}}, {25, {0x4000}, {KeyBytes(p0), KeyBytes(p1)}}});
+    const std::vector<uint8_t> img = DvoBlock(1, 0, 0x4000,
+                                              {{11, {0x4000}, {KeyBytes(heading), KeyBytes(heading)}},
+                                               {25, {0x4000}, {KeyBytes(p0), KeyBytes(p1)}}});
     GuardedBlock g(img);
     ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0);
     Pose p;

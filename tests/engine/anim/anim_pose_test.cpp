@@ -21,7 +21,8 @@ _angle_array* VariedPose(const _skeleton* s) {
     _angle_array* p = veAnimAllocAngleArray(s);
     p->rootPosition = {3.0f, -4.0f, 5.0f};
     p->rootOrientation = 0.25f;
-    for (uint32_t i = 0; i < s->boneCount; ++i) Q_SetupFromAngles(&p->angles[i], 0.1f * i, -0.05f * i, 0.02f * i + 0.3f);
+    for (uint32_t i = 0; i < s->boneCount; ++i)
+        Q_SetupFromAngles(&p->angles[i], 0.1f * i, -0.05f * i, 0.02f * i + 0.3f);
     return p;
 }
 
@@ -246,8 +247,9 @@ TEST_F(AnimPoseTest, FrameSequenceIsRepeatable) {
             PutAt(v1, at + 12 + 16 * b, q);
         }
     const AnimDvoKey k0 = RawKey(100, -200, 300, 50, 0, -50, 10), k1 = RawKey(-400, 250, 0, 0, 60, 0, 10);
-    const std::vector<uint8_t> v6 = DvoBlock(2, 0, 4096, {{0, {2048, 4096}, {KeyBytes(k0), KeyBytes(k1), KeyBytes(k0)}},
-                                                          {25, {4096}, {KeyBytes(k1), KeyBytes(k0)}}});
+    const std::vector<uint8_t> v6 = DvoBlock(2, 0, 4096,
+                                             {{0, {2048, 4096}, {KeyBytes(k0), KeyBytes(k1), KeyBytes(k0)}},
+                                              {25, {4096}, {KeyBytes(k1), KeyBytes(k0)}}});
     const auto run = [&]() {
         std::vector<uint8_t> out;
         _angle_array* a = veAnimAllocAngleArray(s.get());
@@ -279,7 +281,9 @@ TEST_F(AnimPoseTest, FrameSequenceIsRepeatable) {
 
 // Passing the time where the mirror flag goes must not compile: it would sample at 0 s with a flag.
 template <typename P>
-concept TimeBeforeFlagCompiles = requires(P p) { veAnimGetAngle(p, nullptr, nullptr, 0.5f, 0); };
+concept TimeBeforeFlagCompiles = requires(P p) {
+    veAnimGetAngle(p, nullptr, nullptr, 0.5f, 0);
+};
 static_assert(!TimeBeforeFlagCompiles<_angle_array*>);
 
 }  // namespace

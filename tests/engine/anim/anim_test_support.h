@@ -8,8 +8,8 @@
 
 #include <cmath>
 #include <cstring>
-#include <utility>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/anim/anim_format.h"
@@ -19,7 +19,9 @@
 namespace animtest {
 
 inline std::string g_log;
-inline void CaptureLog(const char* text) { g_log += text; }
+inline void CaptureLog(const char* text) {
+    g_log += text;
+}
 
 class LogTest : public ::testing::Test {
 protected:
@@ -56,7 +58,8 @@ public:
     explicit GuardedBlock(const std::vector<uint8_t>& bytes) {
         const size_t page = size_t(sysconf(_SC_PAGESIZE));
         pages_ = (bytes.size() + page - 1) / page + 1;
-        base_ = static_cast<uint8_t*>(mmap(nullptr, pages_ * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        base_ = static_cast<uint8_t*>(
+            mmap(nullptr, pages_ * page, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         mprotect(base_ + (pages_ - 1) * page, page, PROT_NONE);
         data_ = base_ + (pages_ - 1) * page - bytes.size();
         if (!bytes.empty()) std::memcpy(data_, bytes.data(), bytes.size());
@@ -83,8 +86,8 @@ void PutAt(std::vector<uint8_t>& v, size_t at, const T& x) {
 // A version 6 channel as raw table entries: the key times in table units (key 1 on) and the key images.
 struct DvoChannelImage {
     uint32_t channel;
-    std::vector<uint16_t> times;               // n - 1 entries
-    std::vector<std::vector<uint8_t>> keys;    // n entries of 16 or 10 bytes
+    std::vector<uint16_t> times;             // n - 1 entries
+    std::vector<std::vector<uint8_t>> keys;  // n entries of 16 or 10 bytes
 };
 
 inline std::vector<uint8_t> KeyBytes(const AnimDvoKey& k) {
@@ -141,7 +144,9 @@ inline AnimDvoKey RawKey(int16_t vx, int16_t vy, int16_t vz, int16_t tx, int16_t
 }
 
 // Rotation about X by a: the angle back from a pure-X quaternion.
-inline float XAngle(const _quaternion& q) { return 2.0f * std::atan2(q.Axis.x, q.S); }
+inline float XAngle(const _quaternion& q) {
+    return 2.0f * std::atan2(q.Axis.x, q.S);
+}
 
 inline void ExpectQuatNear(const _quaternion& a, const _quaternion& b, float tol) {
     EXPECT_NEAR(a.S, b.S, tol);

@@ -153,7 +153,8 @@ TEST_F(Fonts, CorruptImagesInMemoryAreRefused) {
     auto* raw = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(f.size() + 16), "", 0));
     std::memcpy(raw + 4, f.data(), f.size());
     enginetest::g_log.clear();
-    EXPECT_EQ(veFontCreateFromPointer("odd", reinterpret_cast<_font_data*>(raw + 4), f.size(), 0, 0), nullptr);
+    EXPECT_EQ(veFontCreateFromPointer("odd", reinterpret_cast<_font_data*>(raw + 4), f.size(), 0, 0),
+              nullptr);
     EXPECT_NE(enginetest::g_log.find("16-byte boundary"), std::string::npos);
     x_free(raw);
 }

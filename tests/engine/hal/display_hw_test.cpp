@@ -46,8 +46,8 @@ TEST_F(ScreenDumpTest, WritesTheDisplayBufferAsRgbRowsTopToBottom) {
         veEngineBeginFrame();
         veDisplayActivateView(&v);
         veRenderContextDisable(kRenderTexture);
-        _ve_quad q{Vertex(0, 100, 0, 200, 0, 0), Vertex(320, 100, 0, 200, 0, 0), Vertex(320, 200, 0, 200, 0, 0),
-                   Vertex(0, 200, 0, 200, 0, 0)};
+        _ve_quad q{Vertex(0, 100, 0, 200, 0, 0), Vertex(320, 100, 0, 200, 0, 0),
+                   Vertex(320, 200, 0, 200, 0, 0), Vertex(0, 200, 0, 200, 0, 0)};
         vePrimDrawQuad(&q);
         veEngineEndFrame();
     }
@@ -153,13 +153,14 @@ TEST_F(EngineTest, ViewportClearRunsTheViewsClearPacket) {
     d[3] = 0x50000009;  // DIRECT 9
     const uint64_t gif[2] = {8 | (1ull << 15) | (1ull << 60), 0xE};
     std::memcpy(d + 4, gif, 16);
-    const uint64_t regs[8][2] = {
-        {0x30000, 0x47},                                                 // TEST_1: Z ALWAYS
-        {6, 0x00},                                                       // PRIM sprite
-        {5 | (6 << 8) | (7 << 16), 0x01},                                // RGBAQ
-        {uint64_t(1728 * 16) | (uint64_t(1824 * 16) << 16), 0x05},       // XYZ2
-        {uint64_t(2368 * 16) | (uint64_t(2272 * 16) << 16), 0x05},       // XYZ2
-        {0x50000, 0x47}, {0, 0x3F}, {0, 0x3F}};
+    const uint64_t regs[8][2] = {{0x30000, 0x47},                   // TEST_1: Z ALWAYS
+                                 {6, 0x00},                         // PRIM sprite
+                                 {5 | (6 << 8) | (7 << 16), 0x01},  // RGBAQ
+                                 {uint64_t(1728 * 16) | (uint64_t(1824 * 16) << 16), 0x05},  // XYZ2
+                                 {uint64_t(2368 * 16) | (uint64_t(2272 * 16) << 16), 0x05},  // XYZ2
+                                 {0x50000, 0x47},
+                                 {0, 0x3F},
+                                 {0, 0x3F}};
     std::memcpy(d + 8, regs, sizeof regs);
     _ve_view v{};
     veDisplayCreateView2D(&v, 0, 0, 640, 448, kViewClear, 0.0f);

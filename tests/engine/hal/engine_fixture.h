@@ -23,7 +23,9 @@ namespace enginetest {
 
 inline std::string g_log;
 inline std::string g_printAt;
-inline void CaptureLog(const char* text) { g_log += text; }
+inline void CaptureLog(const char* text) {
+    g_log += text;
+}
 inline void CapturePrintAt(const char* text, int x, int y) {
     g_printAt += std::to_string(x) + "," + std::to_string(y) + ":" + text + "|";
 }

@@ -37,8 +37,9 @@ std::vector<uint8_t> TinyBlock(int materials, uint16_t geoType = kGeoFamily16 | 
         put4(80 + 48 * 3, 64, 64 + 48 * 3, 0);
         put4(0, 0, 0, 0x6C028000);
         put4(3, 0, 0, 0);
-        const uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 16 | ((m & 1) << 9)) << 47) | (3ull << 60),
-                                 0x512};
+        const uint64_t tag[2] = {
+            (1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 16 | ((m & 1) << 9)) << 47) | (3ull << 60),
+            0x512};
         put(tag, 16);
         put4(0, 0, 0, 0x6C098002);
         for (int v = 0; v < 3; ++v) {

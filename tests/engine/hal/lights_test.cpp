@@ -60,8 +60,8 @@ TEST_F(Lights, LightMatrixHoldsUnitVectorsTowardsTheLightsInObjectSpace) {
     M4_Identity(&r);
     r.M[0] = 0, r.M[1] = 1, r.M[4] = -1, r.M[5] = 0;
     veLightCreateNormalizedLightMatrix(&r);
-    EXPECT_NEAR(m[4], 0.0f, 1e-6);   // light . row 0 = 0
-    EXPECT_NEAR(m[5], 1.0f, 1e-6);   // -(light . row 1) / 2 = 1
+    EXPECT_NEAR(m[4], 0.0f, 1e-6);  // light . row 0 = 0
+    EXPECT_NEAR(m[5], 1.0f, 1e-6);  // -(light . row 1) / 2 = 1
     EXPECT_NEAR(m[6], 0.0f, 1e-6);
 }
 

@@ -70,15 +70,27 @@ TEST_F(EngineTest, SelectionUploadsOnlyWhenTheFlagsChange) {
 }
 
 TEST_F(EngineTest, EveryGeometryChainNamesARegisteredProgram) {
-    const _ve_microcode* chains[] = {&vuPreLit16,        &vuPreLitSCull16,          &vuPreLitTCull16,
-                                     &vuPreLitTClip16,   &vuRGBAOverWrite16ObjectCull, &vuRGBAScale16ObjectCull,
-                                     &vuLit16,           &vuLitTCull16,             &vu1TransNoLightNoClipNoCull,
-                                     &vuPreLitTClip32,   &vu1TransLightNoClipNoCull32};
-    const char* names[] = {"vuPreLit16",      "vuPreLitSCull16",
-                           "vuPreLitTCull16", "vuPreLitTClip16",
-                           "vuRGBAOverWrite16ObjectCull", "vuRGBAScale16ObjectCull",
-                           "vuLit16",         "vuLitTCull16",
-                           "vu1TransNoLightNoClipNoCull", "vuPreLitTClip32",
+    const _ve_microcode* chains[] = {&vuPreLit16,
+                                     &vuPreLitSCull16,
+                                     &vuPreLitTCull16,
+                                     &vuPreLitTClip16,
+                                     &vuRGBAOverWrite16ObjectCull,
+                                     &vuRGBAScale16ObjectCull,
+                                     &vuLit16,
+                                     &vuLitTCull16,
+                                     &vu1TransNoLightNoClipNoCull,
+                                     &vuPreLitTClip32,
+                                     &vu1TransLightNoClipNoCull32};
+    const char* names[] = {"vuPreLit16",
+                           "vuPreLitSCull16",
+                           "vuPreLitTCull16",
+                           "vuPreLitTClip16",
+                           "vuRGBAOverWrite16ObjectCull",
+                           "vuRGBAScale16ObjectCull",
+                           "vuLit16",
+                           "vuLitTCull16",
+                           "vu1TransNoLightNoClipNoCull",
+                           "vuPreLitTClip32",
                            "vu1TransLightNoClipNoCull32"};
     sceDmaChan* ch = sceDmaGetChan(1);
     ch->chcr.TTE = 1;

@@ -35,8 +35,8 @@ constexpr uint32_t kBack = 0x800000u;  // (0, 0, 128)
 TEST_F(PrimTest, QuadCoversExactlyItsPixelsInItsColour) {
     DrawAndRun([&] {
         Begin2D();
-        _ve_quad q{Vertex(10, 20, 0, 128, 64, 32), Vertex(30, 20, 0, 128, 64, 32), Vertex(30, 40, 0, 128, 64, 32),
-                   Vertex(10, 40, 0, 128, 64, 32)};
+        _ve_quad q{Vertex(10, 20, 0, 128, 64, 32), Vertex(30, 20, 0, 128, 64, 32),
+                   Vertex(30, 40, 0, 128, 64, 32), Vertex(10, 40, 0, 128, 64, 32)};
         vePrimDrawQuad(&q);
     });
     const uint32_t c = 128u | (64u << 8) | (32u << 16);
@@ -57,7 +57,8 @@ TEST_F(PrimTest, TriangleAndLineLandWhereTheirVerticesSay) {
     DrawAndRun([&] {
         Begin2D();
         // Right triangle with the right angle at (100, 100), legs of 40 pixels.
-        _ve_triangle t{Vertex(100, 100, 0, 0, 255, 0), Vertex(140, 100, 0, 0, 255, 0), Vertex(100, 140, 0, 0, 255, 0)};
+        _ve_triangle t{Vertex(100, 100, 0, 0, 255, 0), Vertex(140, 100, 0, 0, 255, 0),
+                       Vertex(100, 140, 0, 0, 255, 0)};
         vePrimDrawTri(&t);
         _ve_line l{Vertex(200, 50, 0, 255, 255, 255), Vertex(260, 50, 0, 255, 255, 255)};
         vePrimDrawLine(&l);
@@ -126,7 +127,8 @@ TEST_F(PrimTest, ThreeDTriangleProjectsThroughTheCamera) {
     DrawAndRun([&] {
         veDisplayActivateView(&v);
         veRenderContextDisable(kRenderTexture);
-        _ve_triangle t{Vertex(0, 0, 0, 0, 0, 255), Vertex(100, 0, 0, 0, 0, 255), Vertex(0, 100, 0, 0, 0, 255)};
+        _ve_triangle t{Vertex(0, 0, 0, 0, 0, 255), Vertex(100, 0, 0, 0, 0, 255),
+                       Vertex(0, 100, 0, 0, 0, 255)};
         vePrimDrawTri(&t);
     });
     const uint32_t blue = 255u << 16;
@@ -142,8 +144,8 @@ TEST_F(PrimTest, ThreeDTriangleProjectsThroughTheCamera) {
     // Depth: a point at the near plane maps to the top of the range, farther points lower.
     const auto& mem = console::gs::Gs().Memory();
     const uint32_t z = mem.ReadPixel(kZBufferPage * 32, 10, console::gs::kPsmZ24, 330, 230);
-    const double expected = 1.0 * 65535.0 * (16777215.0 - 1.0) / 65534.0 / 512.0 +
-                            (1.0 * 65535.0 - 16777215.0 * 1.0) / 65534.0;
+    const double expected =
+        1.0 * 65535.0 * (16777215.0 - 1.0) / 65534.0 / 512.0 + (1.0 * 65535.0 - 16777215.0 * 1.0) / 65534.0;
     EXPECT_NEAR(static_cast<double>(z), expected, 2.0);
 }
 
@@ -156,7 +158,8 @@ TEST_F(PrimTest, PrimitiveBehindTheEyeIsDroppedNotSmeared) {
     DrawAndRun([&] {
         veDisplayActivateView(&v);
         veRenderContextDisable(kRenderTexture);
-        _ve_triangle t{Vertex(0, 0, -10, 255, 0, 0), Vertex(100, 0, 10, 255, 0, 0), Vertex(0, 100, 10, 255, 0, 0)};
+        _ve_triangle t{Vertex(0, 0, -10, 255, 0, 0), Vertex(100, 0, 10, 255, 0, 0),
+                       Vertex(0, 100, 10, 255, 0, 0)};
         vePrimDrawTri(&t);
     });
     EXPECT_EQ(console::vu::PrimitiveProgram::Dropped(), dropped + 1);
@@ -168,7 +171,8 @@ TEST_F(PrimTest, PrimitiveBehindTheEyeIsDroppedNotSmeared) {
 TEST_F(PrimTest, QuadsShareATaskUntilAnEnableSplitsThemWithTheEnvironmentFirst) {
     veEngineBeginFrame();
     Begin2D();
-    _ve_quad q{Vertex(0, 0, 0, 1, 2, 3), Vertex(4, 0, 0, 1, 2, 3), Vertex(4, 4, 0, 1, 2, 3), Vertex(0, 4, 0, 1, 2, 3)};
+    _ve_quad q{Vertex(0, 0, 0, 1, 2, 3), Vertex(4, 0, 0, 1, 2, 3), Vertex(4, 4, 0, 1, 2, 3),
+               Vertex(0, 4, 0, 1, 2, 3)};
     vePrimDrawQuad(&q);  // environment (from Begin2D) + projection + quad
     const int tasks0 = veDmaBuild->numTasks;
     vePrimDrawQuad(&q);
@@ -265,7 +269,8 @@ TEST_F(PrimTest, AFullBufferDropsPrimitivesAndTheFrameGoesOn) {
     veEngineBeginFrame();
     Begin2D();
     const uint32_t dropped = vePrimDropped();
-    _ve_quad q{Vertex(0, 0, 0, 9, 9, 9), Vertex(8, 0, 0, 9, 9, 9), Vertex(8, 8, 0, 9, 9, 9), Vertex(0, 8, 0, 9, 9, 9)};
+    _ve_quad q{Vertex(0, 0, 0, 9, 9, 9), Vertex(8, 0, 0, 9, 9, 9), Vertex(8, 8, 0, 9, 9, 9),
+               Vertex(0, 8, 0, 9, 9, 9)};
     for (int i = 0; i < 10; ++i) vePrimDrawQuad(&q);
     EXPECT_GT(vePrimDropped(), dropped);
     veEngineEndFrame();
@@ -281,7 +286,9 @@ namespace {
 
 // A 16 x 16 32-bit texture in the texture pool whose texels all differ.
 constexpr uint32_t kTexBlock = 0x3480;
-uint32_t Texel(int x, int y) { return uint32_t(8 * x + 4) | (uint32_t(8 * y + 4) << 8) | (200u << 16) | (128u << 24); }
+uint32_t Texel(int x, int y) {
+    return uint32_t(8 * x + 4) | (uint32_t(8 * y + 4) << 8) | (200u << 16) | (128u << 24);
+}
 
 class TexturedPrimTest : public PrimTest {
 protected:
@@ -296,8 +303,10 @@ protected:
             veDisplayActivateView(&view2d_);
             veRenderSetTexture(kTexBlock, 1, console::gs::kPsmCt32, 4, 4, 0);
             veRenderContextEnable(kRenderTexture);
-            _ve_quad q{Vertex(100, 100, 0, colour, colour, colour, 128), Vertex(116, 100, 0, colour, colour, colour, 128),
-                       Vertex(116, 116, 0, colour, colour, colour, 128), Vertex(100, 116, 0, colour, colour, colour, 128)};
+            _ve_quad q{Vertex(100, 100, 0, colour, colour, colour, 128),
+                       Vertex(116, 100, 0, colour, colour, colour, 128),
+                       Vertex(116, 116, 0, colour, colour, colour, 128),
+                       Vertex(100, 116, 0, colour, colour, colour, 128)};
             q.v2.s = 1.0f;
             q.v3.s = 1.0f;
             q.v3.t = 1.0f;
@@ -310,7 +319,8 @@ protected:
 TEST_F(TexturedPrimTest, VertexColour128ShowsTheTextureUnchanged) {
     DrawTextured(128);
     for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) ASSERT_EQ(Rgb(FramePixel(100 + x, 100 + y)), Rgb(Texel(x, y))) << x << "," << y;
+        for (int x = 0; x < 16; ++x)
+            ASSERT_EQ(Rgb(FramePixel(100 + x, 100 + y)), Rgb(Texel(x, y))) << x << "," << y;
 }
 
 TEST_F(TexturedPrimTest, VertexColour64HalvesTheTexture) {
@@ -318,7 +328,8 @@ TEST_F(TexturedPrimTest, VertexColour64HalvesTheTexture) {
     for (int y = 0; y < 16; y += 3)
         for (int x = 0; x < 16; x += 3) {
             const uint32_t t = Texel(x, y);
-            const uint32_t half = ((t & 0xFF) >> 1) | ((((t >> 8) & 0xFF) >> 1) << 8) | ((((t >> 16) & 0xFF) >> 1) << 16);
+            const uint32_t half =
+                ((t & 0xFF) >> 1) | ((((t >> 8) & 0xFF) >> 1) << 8) | ((((t >> 16) & 0xFF) >> 1) << 16);
             ASSERT_EQ(Rgb(FramePixel(100 + x, 100 + y)), half) << x << "," << y;
         }
 }

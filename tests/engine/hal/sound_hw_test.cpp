@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "console/iop/iop.h"
-#include "console/mem/addr.h"
 #include "console/kernel/clock.h"
+#include "console/mem/addr.h"
 #include "console/spu/driver_modules_fixture.h"
 #include "console/spu/sd_remote.h"
 #include "console/spu/spu.h"
@@ -31,7 +31,8 @@ protected:
     void TearDown() override { veSoundReset(); }
     static const _SoundBatchEntry* Find(uint16_t command, uint16_t entry) {
         for (uint32_t i = 0; i < Batch[0].count; ++i)
-            if (Batch[0].entries[i].command == command && Batch[0].entries[i].entry == entry) return &Batch[0].entries[i];
+            if (Batch[0].entries[i].command == command && Batch[0].entries[i].entry == entry)
+                return &Batch[0].entries[i];
         return nullptr;
     }
     testsupport::DriverModules modules_;
@@ -233,7 +234,7 @@ TEST_F(SoundHardware, EndFlagsMaintainPlayingAndStopPending) {
     Slot(2, kInstanceInUse);  // looped sample: playing whatever the flag says
     instances[2].sample = &table[1];
     Slot(3, kInstanceInUse | kInstanceStopPending);  // left alone
-    Slot(4, kInstanceInUse);  // ended and never playing: left alone
+    Slot(4, kInstanceInUse);                         // ended and never playing: left alone
     instances[4].sample = &table[0];
     EXPECT_EQ(veSoundHardwareMaintenance(), 0);
     EXPECT_EQ(instances[0].status, kInstanceInUse | kInstanceStopPending);

@@ -19,7 +19,8 @@ using testsupport::ConstantBlock;
 using testsupport::SquareBlock;
 
 // A sample image: 64-byte header, then the blocks.
-std::vector<uint8_t> Image(int32_t rate, bool looped, uint32_t envelope, const std::vector<std::vector<uint8_t>>& blocks,
+std::vector<uint8_t> Image(int32_t rate, bool looped, uint32_t envelope,
+                           const std::vector<std::vector<uint8_t>>& blocks,
                            _Pan5Dot1 pan = {0.0f, -1.0f, 1.0f, 0.0f, 0.0f}) {
     _SampleHeaderDisc h = {};
     for (const auto& b : blocks) h.length += static_cast<int32_t>(b.size());
@@ -95,7 +96,7 @@ TEST_F(Sound, FirstFitAllocatorSplitsAndMerges) {
     EXPECT_EQ(b, 0x15074u);
     EXPECT_EQ(veSoundFreeMem(a + 4), -1);  // inside a block, not its start
     EXPECT_EQ(veSoundFreeMem(a), 0);
-    EXPECT_EQ(veSoundFreeMem(a), -1);  // already free
+    EXPECT_EQ(veSoundFreeMem(a), -1);   // already free
     EXPECT_EQ(veSoundAllocMem(60), a);  // first fit reuses the hole
     EXPECT_EQ(veSoundFreeMem(a), 0);
     EXPECT_EQ(veSoundFreeMem(b), 0);
@@ -122,7 +123,8 @@ TEST_F(Sound, ExactFitNeedsNoControlBlockAndAnEmptyPoolRefusesSplits) {
 }
 
 TEST_F(Sound, CheckSampleImageRefusesBadHeadersAndData) {
-    const std::vector<uint8_t> good = Image(22050, false, 0, {ConstantBlock(1, 4, 0), ConstantBlock(1, 4, kAdpcmFlagLoopEnd)});
+    const std::vector<uint8_t> good =
+        Image(22050, false, 0, {ConstantBlock(1, 4, 0), ConstantBlock(1, 4, kAdpcmFlagLoopEnd)});
     _SampleHeaderRam h;
     ASSERT_EQ(veSoundCheckSampleImage(good.data(), static_cast<uint32_t>(good.size()), &h), 0);
     EXPECT_EQ(h.length, 32);
@@ -136,16 +138,16 @@ TEST_F(Sound, CheckSampleImageRefusesBadHeadersAndData) {
         std::memcpy(img.data() + offset, &value, 4);
         return img;
     };
-    EXPECT_TRUE(refused(good, 63));                                   // no room for the header
-    EXPECT_TRUE(refused(good, 64 + 16));                              // data runs past the end
-    EXPECT_TRUE(refused(field(0, 0x7FFFFFF0), 96));                   // length past the end (and memory)
-    EXPECT_TRUE(refused(field(0, -16), 96));                          // negative length
-    EXPECT_TRUE(refused(field(0, 24), 96));                           // not whole blocks
-    EXPECT_TRUE(refused(field(8, 0), 96));                            // rate 0
-    EXPECT_TRUE(refused(field(8, 1000000), 96));                      // rate beyond the pitch register
-    EXPECT_TRUE(refused(field(12, 2), 96));                           // no envelope 2
-    EXPECT_TRUE(refused(field(16, 0x7FC00000), 96));                  // NaN pan
-    EXPECT_TRUE(refused(field(4, 1), 96));                            // says looped, data does not repeat
+    EXPECT_TRUE(refused(good, 63));                   // no room for the header
+    EXPECT_TRUE(refused(good, 64 + 16));              // data runs past the end
+    EXPECT_TRUE(refused(field(0, 0x7FFFFFF0), 96));   // length past the end (and memory)
+    EXPECT_TRUE(refused(field(0, -16), 96));          // negative length
+    EXPECT_TRUE(refused(field(0, 24), 96));           // not whole blocks
+    EXPECT_TRUE(refused(field(8, 0), 96));            // rate 0
+    EXPECT_TRUE(refused(field(8, 1000000), 96));      // rate beyond the pitch register
+    EXPECT_TRUE(refused(field(12, 2), 96));           // no envelope 2
+    EXPECT_TRUE(refused(field(16, 0x7FC00000), 96));  // NaN pan
+    EXPECT_TRUE(refused(field(4, 1), 96));            // says looped, data does not repeat
     std::vector<uint8_t> img = good;
     img[64] = 0x0D;  // shift 13
     EXPECT_TRUE(refused(img, 96));
@@ -192,7 +194,8 @@ TEST_F(Sound, StorageZeroWithoutMemoryIsRefused) {
     const std::vector<uint8_t> fill(64, 0x5A);
     console::SpuWriteMemory(0, fill.data(), 64);
     const std::vector<uint8_t> img = LoopedSquare(48000);
-    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0), nullptr);
+    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
+              nullptr);
     EXPECT_EQ(samples[0].status, 0);  // the slot is free again
     EXPECT_EQ(console::SpuMemory()[0], 0x5A);
 }
@@ -204,12 +207,14 @@ TEST_F(Sound, StorageZeroWhoseDataCannotBeSentIsRefused) {
     while (void* p = sceSifAllocIopHeap(64 * 1024)) blocks.push_back(p);
     while (void* p = sceSifAllocIopHeap(64)) blocks.push_back(p);
     const std::vector<uint8_t> img = LoopedSquare(48000);
-    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0), nullptr);
+    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
+              nullptr);
     EXPECT_EQ(samples[0].status, 0);
     EXPECT_EQ(usedMCB->size, 0x1EAFF0u);
     EXPECT_EQ(usedMCB->status, 0u);
     for (void* p : blocks) sceSifFreeIopHeap(p);
-    EXPECT_NE(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0), nullptr);
+    EXPECT_NE(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
+              nullptr);
 }
 
 // A start with no sound memory does not key the voice on; the instance goes at the next maintenance.
@@ -276,7 +281,8 @@ TEST_F(Sound, TheFortyNinthInstanceIsRefusedAndSlotsAreReused) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
     _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0);
     std::vector<_SampleInstance*> all;
-    for (int i = 0; i < 48; ++i) all.push_back(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr));
+    for (int i = 0; i < 48; ++i)
+        all.push_back(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr));
     for (int i = 0; i < 48; ++i) ASSERT_EQ(all[i], &instances[i]);
     EXPECT_EQ(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr), nullptr);
     veSoundDestroySampleInstance(all[17]);
@@ -370,7 +376,8 @@ TEST_F(Sound, StartedSampleSoundsAtItsPitchPanAndVolume) {
 // A one-shot sample shorter than a frame still frees its voice: the maintenance after its key-on sees
 // its end flag set, makes it stop pending and frees the slot.
 TEST_F(Sound, ShortOneShotSampleIsReclaimed) {
-    const std::vector<uint8_t> img = Image(48000, false, 1, {ConstantBlock(5, 4, 0), ConstantBlock(5, 4, kAdpcmFlagLoopEnd)});
+    const std::vector<uint8_t> img =
+        Image(48000, false, 1, {ConstantBlock(5, 4, 0), ConstantBlock(5, 4, kAdpcmFlagLoopEnd)});
     _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageMainRam, 0);
     _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
     veSoundStartSampleInstance(in);

@@ -79,7 +79,8 @@ TEST(TextureConfigure, NarrowTallImagesGetTheRowsTheyTake) {
 struct Bitmap {
     Bitmap(uint32_t w, uint32_t h, uint16_t bpp, uint32_t colours) {
         std::memset(&b, 0, sizeof b);
-        b.width = w, b.height = h, b.bitsPerPixel = bpp, b.numColors = colours, b.palettized = colours ? 1 : 0;
+        b.width = w, b.height = h, b.bitsPerPixel = bpp, b.numColors = colours,
+        b.palettized = colours ? 1 : 0;
         const uint32_t px = bpp == 4 ? w * h / 2 : w * h * bpp / 8;
         mem = static_cast<uint8_t*>(x_fn_malloc(px + 4 * colours + 16, "", 0));
         std::memset(mem, 0, px + 4 * colours);
@@ -121,13 +122,13 @@ TEST_F(EngineTest, LoadBuildsTheUploadRecordAndHandle) {
     EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(rec));
     EXPECT_EQ(veDmaBuild->dma[tasks].channel, 2);
     EXPECT_EQ(veDmaBuild->dma[tasks + 1].dmaAdr, Addr32(rec + 320));
-    EXPECT_EQ(Word(rec, 0) & 0xFFFF, 6u);                          // CNT 6
-    EXPECT_EQ((Word(rec, 32) >> 32) & 0x3FFF, base);                // BITBLTBUF DBP
-    EXPECT_EQ(Word(rec, 64), 256u | (256ull << 32));                // TRXREG
-    EXPECT_EQ(Word(rec, 96) & 0x7FFF, 65536u / 16);                  // IMAGE NLOOP, one chunk
-    EXPECT_EQ((Word(rec, 112) >> 28) & 7, 0u);                       // REFE
+    EXPECT_EQ(Word(rec, 0) & 0xFFFF, 6u);             // CNT 6
+    EXPECT_EQ((Word(rec, 32) >> 32) & 0x3FFF, base);  // BITBLTBUF DBP
+    EXPECT_EQ(Word(rec, 64), 256u | (256ull << 32));  // TRXREG
+    EXPECT_EQ(Word(rec, 96) & 0x7FFF, 65536u / 16);   // IMAGE NLOOP, one chunk
+    EXPECT_EQ((Word(rec, 112) >> 28) & 7, 0u);        // REFE
     EXPECT_EQ(Word(rec, 112) >> 32, bm.b.pixdata);
-    EXPECT_EQ(Word(rec, 384), 16u | (16ull << 32));                  // palette 16 x 16
+    EXPECT_EQ(Word(rec, 384), 16u | (16ull << 32));  // palette 16 x 16
     EXPECT_EQ(Word(rec, 416) & 0x7FFF, 64u);
     veEngineEndFrame();
 }
@@ -215,7 +216,8 @@ TEST_F(EngineTest, PoolWrapsOverTheOldestAndDrawingShowsTheRightTexels) {
     std::vector<Bitmap*> bms;
     for (int i = 0; i < kCount; ++i) {
         bms.push_back(new Bitmap(128, 128, 32, 0));
-        bms.back()->Fill32(0x80000000u | uint32_t(i * 17 + 10) | (uint32_t(200 - i * 9) << 8) | (uint32_t(i * 5) << 16));
+        bms.back()->Fill32(0x80000000u | uint32_t(i * 17 + 10) | (uint32_t(200 - i * 9) << 8) |
+                           (uint32_t(i * 5) << 16));
     }
     _ve_view view{};
     veDisplayCreateView2D(&view, 0, 0, 640, 448, kViewAspectFromViewport, 0.5f);
@@ -229,8 +231,10 @@ TEST_F(EngineTest, PoolWrapsOverTheOldestAndDrawingShowsTheRightTexels) {
             handles.push_back(h);
             veDisplaySetActiveTexture(h);
             const float x = float(10 + 40 * i);
-            _ve_quad q{enginetest::Vertex(x, 100, 0, 128, 128, 128), enginetest::Vertex(x + 32, 100, 0, 128, 128, 128),
-                       enginetest::Vertex(x + 32, 132, 0, 128, 128, 128), enginetest::Vertex(x, 132, 0, 128, 128, 128)};
+            _ve_quad q{enginetest::Vertex(x, 100, 0, 128, 128, 128),
+                       enginetest::Vertex(x + 32, 100, 0, 128, 128, 128),
+                       enginetest::Vertex(x + 32, 132, 0, 128, 128, 128),
+                       enginetest::Vertex(x, 132, 0, 128, 128, 128)};
             q.v2.s = q.v3.s = 1.0f;
             q.v3.t = q.v4.t = 1.0f;
             vePrimDrawQuad(&q);

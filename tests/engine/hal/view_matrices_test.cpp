@@ -95,7 +95,8 @@ TEST_F(ViewMatrices, UnskinnedPacketCarriesFiveMatricesThenTheCall) {
     EXPECT_FLOAT_EQ(s->vuMats[4].M[4], 76.8f);
     veDisplaySetMode(0x800000);
     ASSERT_EQ(veEngineHardwareDownLoadNonBonedPreLitMatrices(), 0);
-    EXPECT_FLOAT_EQ(reinterpret_cast<const _ve_vu_view2*>(rec + 44 * 16)->vuMats[4].M[0], 128.0f);  // overwrite
+    EXPECT_FLOAT_EQ(reinterpret_cast<const _ve_vu_view2*>(rec + 44 * 16)->vuMats[4].M[0],
+                    128.0f);  // overwrite
     veDisplaySetMode(0);
     veEngineEndFrame();
 }
@@ -138,8 +139,8 @@ TEST(ViewMath, MultiplyAppliesTheSecondMatrixFirst) {
     _matrix4 a, b, out;
     M4_Identity(&a);
     M4_Identity(&b);
-    a.M[0] = 2;    // scale x by 2
-    b.M[12] = 3;   // translate x by 3
+    a.M[0] = 2;   // scale x by 2
+    b.M[12] = 3;  // translate x by 3
     veMathMatrixMultiply(&out, &a, &b);
     // (1, 0, 0): translated to 4, then scaled to 8.
     EXPECT_FLOAT_EQ(1 * out.M[0] + out.M[12], 8.0f);

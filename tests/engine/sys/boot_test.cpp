@@ -59,7 +59,8 @@ TEST(BootDeathTest, MissingModuleEndsTheProgramWithItsPath) {
             dup2(2, 1);
             x_HardwareBootSystem();
         },
-        ::testing::ExitedWithCode(1), "x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\\\SYSTEM\\\\PADMAN.IRX");
+        ::testing::ExitedWithCode(1),
+        "x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\\\SYSTEM\\\\PADMAN.IRX");
     // In this process nothing was loaded past the failure's predecessors.
     console::CdUnmount();
 }

@@ -14,7 +14,9 @@
 namespace {
 
 std::string g_log;
-void CaptureLog(const char* text) { g_log += text; }
+void CaptureLog(const char* text) {
+    g_log += text;
+}
 
 // A disc with a few files of known contents, mounted fresh for every test.
 class CdFiles : public ::testing::Test {
@@ -36,7 +38,8 @@ protected:
     void TearDown() override {
         x_GetIODriver()->FnPrint = savedPrint_;
         for (int i = 0; i < kPs2FileCount; ++i)
-            if (PS2CD_FileRecord(i)->inUse) x_fclose(reinterpret_cast<X_FILE*>(const_cast<PS2File*>(PS2CD_FileRecord(i))));
+            if (PS2CD_FileRecord(i)->inUse)
+                x_fclose(reinterpret_cast<X_FILE*>(const_cast<PS2File*>(PS2CD_FileRecord(i))));
         console::CdUnmount();
     }
 

@@ -196,13 +196,14 @@ TEST_F(PrivateHeap, DumpLayout) {
     std::string rule(93, '-');
     char used[128], freeLine[128];
     std::snprintf(used, sizeof used, "B.. | 0x%8.8X |     144 |     100 | AAAAAAAA |  0 |\n", base);
-    std::snprintf(freeLine, sizeof freeLine, "... | 0x%8.8X |    1904 |       0 | FFFFFFFF | 10 |\n", base + 144);
-    std::string expected = "\nB: Break   F: Front waste   R: Rear waste   HI: Heap Index\n" + rule + "\n\n" +
-                           "Total Allocated Memory : 144 \nTotal Free Memory      : 1904 \n\n" +
-                           std::string(23, ' ') + "/" + std::string(34, '-') + "\\\n" + std::string(23, ' ') +
-                           "|       BLOCKS IN GLOBAL HEAP      |\n" + rule + "\n" +
-                           "BFR |  Address   |  BSize  |  USize  |  State   | HI | SeqNum | LNum | FileName\n" +
-                           rule + "\n" + used + freeLine + rule + "\n";
+    std::snprintf(freeLine, sizeof freeLine, "... | 0x%8.8X |    1904 |       0 | FFFFFFFF | 10 |\n",
+                  base + 144);
+    std::string expected =
+        "\nB: Break   F: Front waste   R: Rear waste   HI: Heap Index\n" + rule + "\n\n" +
+        "Total Allocated Memory : 144 \nTotal Free Memory      : 1904 \n\n" + std::string(23, ' ') + "/" +
+        std::string(34, '-') + "\\\n" + std::string(23, ' ') + "|       BLOCKS IN GLOBAL HEAP      |\n" +
+        rule + "\n" + "BFR |  Address   |  BSize  |  USize  |  State   | HI | SeqNum | LNum | FileName\n" +
+        rule + "\n" + used + freeLine + rule + "\n";
     EXPECT_EQ(testsupport::ReadText(out.file("memfail.txt")), expected);
 }
 
@@ -263,7 +264,8 @@ TEST_F(PrivateHeap, ExhaustionReturnsNull) {
     EXPECT_EQ(heap_->allocate(0, 1024, 16), nullptr);
     EXPECT_NE(heap_->allocate(0, 1024 - 32, 16), nullptr);
     EXPECT_EQ(heap_->allocate(0, 1, 16), nullptr);
-    EXPECT_NE(testsupport::ReadText(out.file("memfail.txt")).find("BLOCKS IN GLOBAL HEAP"), std::string::npos);
+    EXPECT_NE(testsupport::ReadText(out.file("memfail.txt")).find("BLOCKS IN GLOBAL HEAP"),
+              std::string::npos);
     console::SetOutputDirectory("");
 }
 

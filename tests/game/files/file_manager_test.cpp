@@ -16,13 +16,18 @@
 namespace {
 
 std::string g_log;
-void CaptureLog(const char* text) { g_log += text; }
+void CaptureLog(const char* text) {
+    g_log += text;
+}
 
-void PutU32(std::vector<uint8_t>& v, size_t at, uint32_t x) { std::memcpy(v.data() + at, &x, 4); }
+void PutU32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
+    std::memcpy(v.data() + at, &x, 4);
+}
 
 // The image in heap memory (16-aligned, as the game loads it).
 struct HeapImage {
-    explicit HeapImage(const std::vector<uint8_t>& bytes) : p(x_fn_malloc(static_cast<uint32_t>(bytes.size()), "", 0)) {
+    explicit HeapImage(const std::vector<uint8_t>& bytes)
+        : p(x_fn_malloc(static_cast<uint32_t>(bytes.size()), "", 0)) {
         std::memcpy(p, bytes.data(), bytes.size());
     }
     ~HeapImage() { x_free(p); }
@@ -155,7 +160,9 @@ TEST_F(MasterFileOnDisc, MissingFileWarnsAndGivesNull) {
     ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
     CFileManager fm;
     EXPECT_EQ(fm.loadFile("COMMON\\nothere.bin"), nullptr);
-    EXPECT_EQ(g_log, "filename COMMON\\nothere.bin\nfileMem 0\nFileManager: WARNING: COMMON\\nothere.bin does not exist!\n");
+    EXPECT_EQ(g_log,
+              "filename COMMON\\nothere.bin\nfileMem 0\nFileManager: WARNING: COMMON\\nothere.bin does not "
+              "exist!\n");
 }
 
 TEST_F(MasterFileOnDisc, LoadsAValidFileAndRefusesACorruptOne) {
@@ -175,7 +182,8 @@ TEST_F(MasterFileOnDisc, LoadsAValidFileAndRefusesACorruptOne) {
     x_free(img);
     g_log.clear();
     EXPECT_EQ(fm.loadFile("COMMON\\bad.bin"), nullptr);
-    EXPECT_NE(g_log.find("FileManager: ERROR: COMMON\\bad.bin is not a valid master file"), std::string::npos) << g_log;
+    EXPECT_NE(g_log.find("FileManager: ERROR: COMMON\\bad.bin is not a valid master file"), std::string::npos)
+        << g_log;
     EXPECT_NE(g_log.find("FileManager: WARNING: COMMON\\bad.bin does not exist!\n"), std::string::npos);
     EXPECT_EQ(x_TotalMemory(), used);
 }
