@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -89,6 +90,22 @@ struct Lcg {
     }
 };
 
+// Folds a cast's outcome (hit or not, distance, normal, kind of shape) into a running hash, so that two
+// builds can be compared hit for hit.
+uint64_t foldHit(uint64_t h, const ClosestHitSegmentTest& t) {
+    auto mix = [&h](uint32_t v) { h = (h ^ v) * 1099511628211ull; };
+    mix(t.m_isTestValid);
+    if (!t.m_isTestValid) return h;
+    const float f[4] = {t.m_hit.m_distance, t.m_hit.m_normal.x, t.m_hit.m_normal.y, t.m_hit.m_normal.z};
+    for (float x : f) {
+        uint32_t bits;
+        std::memcpy(&bits, &x, sizeof bits);
+        mix(bits);
+    }
+    mix(static_cast<uint32_t>(t.m_hit.m_primitive->getType()));
+    return h;
+}
+
 void castAll(benchmark::State& state, bool grouped) {
     SceneWorld world(false, 257);
     addPostGrid(world, false);
@@ -97,9 +114,15 @@ void castAll(benchmark::State& state, bool grouped) {
     solver.addBodiesFromSubspace(world.kit.m_defaultSubspace, true);
     std::vector<double> all;
     int hits = 0, boxHits = 0;
+    uint64_t hash = 0;
+    // Grouped casts keep one group and its query from cast to cast, as the wheels do.
+    GroupSegmentTest group;
+    group.addTest(new ClosestHitSegmentTest(Segment()));
+    auto* t = static_cast<ClosestHitSegmentTest*>(group.m_tests[0]);
     for (auto _ : state) {
         Lcg lcg;
         hits = boxHits = 0;
+        hash = 14695981039346656037ull;
         const auto t0 = Clock::now();
         for (int i = 0; i < 10000; ++i) {
             const float x = 10.0f + 236.0f * lcg.next(), z = 10.0f + 236.0f * lcg.next();
@@ -107,17 +130,17 @@ void castAll(benchmark::State& state, bool grouped) {
             const Segment seg =
                 Segment::between(Vector3(x, surface - 50.0f, z), Vector3(x, surface + 50.0f, z));
             if (grouped) {
-                GroupSegmentTest group;
-                auto* t = new ClosestHitSegmentTest(seg);
-                group.addTest(t);
-                group.updateAABB();
+                t->restart(seg);
+                group.restart();
                 solver.solveGroupTest(group);
                 hits += t->m_isTestValid;
+                hash = foldHit(hash, *t);
                 boxHits += t->m_isTestValid && t->m_hit.m_primitive->getType() == CD_CXGEOMETRIC;
             } else {
                 ClosestHitSegmentTest t(seg);
                 solver.solveSingleTest(t);
                 hits += t.m_isTestValid;
+                hash = foldHit(hash, t);
                 boxHits += t.m_isTestValid && t.m_hit.m_primitive->getType() == CD_CXGEOMETRIC;
             }
         }
@@ -128,6 +151,8 @@ void castAll(benchmark::State& state, bool grouped) {
     state.counters["all_casts_max_us"] = all.back();
     state.counters["hits"] = hits;
     state.counters["box_hits"] = boxHits;
+    state.counters["hit_hash_low24"] = static_cast<double>(hash & 0xFFFFFF);
+    state.counters["hit_hash_high24"] = static_cast<double>((hash >> 40) & 0xFFFFFF);
 }
 
 void BM_KineticS4Casts(benchmark::State& state) {

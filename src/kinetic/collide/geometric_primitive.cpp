@@ -33,6 +33,7 @@ bool GeometricPrimitive::isUsableGeometry(const Geometry* g) {
 }
 
 void GeometricPrimitive::precomputeCDinfo(float tolerance) {
+    boxesChanged();
     if (!isUsableGeometry(m_geometry)) {
         // Built around a mesh that names vertices it lacks: keep the empty box, which meets nothing,
         // and build no bounding data over it.

@@ -3,7 +3,13 @@
 namespace Kinetic {
 
 GroupSegmentTest::~GroupSegmentTest() {
+    clear();
+}
+
+void GroupSegmentTest::clear() {
     for (SegmentTest* t : m_tests) delete t;
+    m_tests.clear();
+    m_active_tests.clear();
 }
 
 const AABB& GroupSegmentTest::updateAABB() {

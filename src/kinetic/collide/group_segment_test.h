@@ -22,6 +22,15 @@ public:
         m_tests.push_back(t);
         m_active_tests.push_back(t);
     }
+    // Lists every query as active again (after each was restarted on its new segment) and takes the box
+    // around them all; nothing is allocated.
+    const AABB& restart() {
+        m_active_tests.assign(m_tests.begin(), m_tests.end());
+        m_is_finished = 0;
+        return updateAABB();
+    }
+    // Deletes every query.
+    void clear();
     // Drops finished queries from the active list; the box becomes the one around the remaining current
     // segments (left as it was when none remains).
     const AABB& updateAABB();

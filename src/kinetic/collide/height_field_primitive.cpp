@@ -6,6 +6,7 @@ HeightFieldPrimitive::HeightFieldPrimitive(RigidBody* body, HeightField* field)
     : Primitive(CD_HEIGHTFIELD, body, Transform_Identity, 0.0f), m_heightfield(field) {}
 
 void HeightFieldPrimitive::precomputeCDinfo(float tolerance) {
+    boxesChanged();
     AABB box(Vector3_Zero, m_heightfield->m_size);
     box.transformBy(getBodyToWorldTransform());
     const Vector3 g(tolerance / 2.0f, tolerance / 2.0f, tolerance / 2.0f);

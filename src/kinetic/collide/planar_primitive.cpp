@@ -10,6 +10,7 @@ PlanarPrimitive::PlanarPrimitive(RigidBody* body, const Vector3& normal, float d
 }
 
 void PlanarPrimitive::precomputeCDinfo(float tolerance) {
+    boxesChanged();
     const Vector3 n = getBodyToWorldTransform().getRotatedDir(m_normal);
     const float s = m_normal.dot(getWorldToBodyTransform().getTransformedPos(Vector3_Zero)) - m_distance;
     const Vector3 f = n * -s;

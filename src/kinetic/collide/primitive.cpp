@@ -8,10 +8,12 @@ namespace Kinetic {
 
 Primitive::Primitive(CDType type, RigidBody* body, const Transform& bodyToLocal, float mass)
     : Collidable(type, body), m_bodyToLocalTransform(bodyToLocal), m_mass(mass) {
+    boxesChanged();
     recomputeLocalTransforms();
 }
 
 Primitive::~Primitive() {
+    boxesChanged();
     notifyDependants(MSG_DEATH);
 }
 
@@ -62,6 +64,7 @@ void Primitive::translateWithinLocalSpace(const Vector3& offset) {
 }
 
 void Primitive::setParentBody(RigidBody* body) {
+    boxesChanged();
     m_entity = body;
     m_localToWorldTransform = body ? &body->m_transformation : nullptr;
     if (body && body->m_serialNumber != m_worldSerialNumber) recomputeWorldTransforms();
@@ -77,6 +80,7 @@ void Primitive::recomputeBoundingVolumes() {
         m_entity->setActive(false, true);
         return;
     }
+    boxesChanged();
     const Vector3 h = (m_AABB.m_max - m_AABB.m_min) * 0.5f;
     m_AABB.m_min = c - h;
     m_AABB.m_max = c + h;

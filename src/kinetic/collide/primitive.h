@@ -16,6 +16,12 @@ class RigidBody;
 
 class Primitive : public Collidable {
 public:
+    // Counts every change that can move a primitive's box or add or remove a primitive (made, deleted,
+    // moved to another body, its box computed or re-centred). Segment-query solvers that index boxes
+    // re-check them only when it has changed.
+    static uint64_t boxEpoch() { return s_boxEpoch; }
+    static void boxesChanged() { ++s_boxEpoch; }
+
     Primitive(CDType type, RigidBody* body, const Transform& bodyToLocal, float mass);
     ~Primitive() override;
 
@@ -63,6 +69,7 @@ public:
     void* m_userInfo = nullptr;
 
 protected:
+    static inline uint64_t s_boxEpoch = 0;
     // Sets m_centre from a world box: its centre taken into the rigid body's frame.
     void setCentreFromBox();
     void copyCollisionSettings(const Primitive* source);

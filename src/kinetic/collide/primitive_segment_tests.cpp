@@ -76,6 +76,8 @@ bool HeightFieldPrimitive::intersectionTest(SegmentTest& test) const {
 bool GeometricPrimitive::intersectionTest(SegmentTest& test) const {
     const Geometry* g = m_geometry;
     if (!g || g->m_triangle_count == 0) return false;
+    // Every triangle lies in the primitive's box: a segment whose box misses it meets none of them.
+    if (!m_AABB.overlaps(test.m_currentSegment.m_AABB)) return false;
     const Vector3* v = g->m_vertices;
     const RigidBody* owner = getBody();
     const bool ownerFixed = owner && owner->isFixed();
@@ -127,18 +129,26 @@ bool GeometricPrimitive::intersectionTest(SegmentTest& test) const {
         for (int i = 0; i < g->m_triangle_count && !stop; ++i) tryTriangle(g->m_triangles[i], true, stop);
         return result;
     }
-    std::vector<const TriangleIndices*> candidates;
+    // The candidate list is kept from cast to cast so that a cast allocates nothing once it has grown; it
+    // is taken out while in use, so a cast started from inside a hit callback gets a list of its own.
+    static thread_local std::vector<const TriangleIndices*> kept;
+    std::vector<const TriangleIndices*> candidates = std::move(kept);
+    candidates.clear();
+    bool any = true;
     if (ownerFixed && m_KDOPTree) {
-        if (!m_KDOPTree->intersect(local, candidates, m_KDOPTree->getRoot())) return false;
+        any = m_KDOPTree->intersect(local, candidates, m_KDOPTree->getRoot());
     } else if (m_OBBTree) {
-        if (!m_OBBTree->intersect(local, candidates)) return false;
+        any = m_OBBTree->intersect(local, candidates);
     } else {
         for (int i = 0; i < g->m_triangle_count; ++i) candidates.push_back(&g->m_triangles[i]);
     }
-    for (const TriangleIndices* t : candidates) {
-        tryTriangle(*t, false, stop);
-        if (stop) break;
+    if (any) {
+        for (const TriangleIndices* t : candidates) {
+            tryTriangle(*t, false, stop);
+            if (stop) break;
+        }
     }
+    kept = std::move(candidates);
     return result;
 }
 

@@ -15,6 +15,13 @@ public:
     virtual ~SegmentTest() = default;
     // True when the query changed its current segment (the caller re-derives what it computed from it).
     virtual bool newHitFound(const SimpleHit& hit) = 0;
+    // Makes the query new again for another segment, so a caller casting every step keeps its queries.
+    virtual void restart(const Segment& s) {
+        m_originalSegment = s;
+        m_currentSegment = s;
+        m_isFinished = 0;
+        m_isTestValid = 0;
+    }
 
     Segment m_originalSegment;
     Segment m_currentSegment;
@@ -34,6 +41,10 @@ public:
         m_currentSegment.updateAABB();
         m_isTestValid = 1;
         return true;
+    }
+    void restart(const Segment& s) override {
+        SegmentTest::restart(s);
+        m_hit = SimpleHit();
     }
 
     SimpleHit m_hit;

@@ -9,6 +9,7 @@ SphericalPrimitive::SphericalPrimitive(RigidBody* body, float radius, const Tran
 }
 
 void SphericalPrimitive::precomputeCDinfo(float tolerance) {
+    boxesChanged();
     const Vector3 w = getBodyToWorldTransform().getTranslation();
     // A sphere pads by a quarter of the tolerance where a mesh pads by half.
     const float h = m_radius + tolerance / 4.0f;

@@ -116,18 +116,20 @@ void RaycastVehicle::updateBodiesInfo() {
     ci.m_mass = body->m_mass;
 
     const unsigned n = m_wheels->m_numWheels;
-    GroupSegmentTest group;
-    group.m_tests.reserve(4);
-    group.m_active_tests.reserve(4);
+    GroupSegmentTest& group = m_wheelCasts;
+    if (group.m_tests.size() != n) {
+        group.clear();
+        for (unsigned i = 0; i < n; ++i) group.addTest(new ClosestHitSegmentTest(Segment()));
+    }
     for (unsigned i = 0; i < n; ++i) {
         const Vector3& h = m_suspension->m_wheelsHardpointCS[i];
         const Vector3& d = m_suspension->m_wheelsDirectionCS[i];
         const float reach = m_suspension->m_wheelsLength[i] + m_wheels->m_wheelsRadius[i];
         const Segment s = Segment::between(ci.m_transform.getTransformedPos(h),
                                            ci.m_transform.getTransformedPos(h + d * reach));
-        group.addTest(new ClosestHitSegmentTest(s));
-        group.updateAABB();
+        group.m_tests[i]->restart(s);
     }
+    group.restart();
     m_intersectionSolver->solveGroupTest(group);
 
     for (unsigned i = 0; i < n; ++i) {

@@ -4,6 +4,7 @@
 
 #include <vector>
 
+#include "kinetic/collide/group_segment_test.h"
 #include "kinetic/vehicle/kinetic_vehicle.h"
 #include "kinetic/vehicle/raycast_friction_solver.h"
 
@@ -32,6 +33,9 @@ public:
     bool m_frictionSolverEnabled = true;
 
 private:
+    // One nearest-hit cast per wheel, kept from step to step.
+    GroupSegmentTest m_wheelCasts;
+
     static unsigned checkedAxleCount(const knRaycastVehicleBP& bp);
 };
 

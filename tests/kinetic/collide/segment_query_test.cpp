@@ -98,7 +98,8 @@ TEST(PrimitiveSegmentTest, SphereReportsTheEntryWithTheOutwardNormal) {
 TEST(PrimitiveSegmentTest, ConvexBoxEntryFaceAndEarlyExit) {
     auto g = boxGeometry(Vector3(1, 1, 1));
     std::unique_ptr<RigidBody> b(meshBody(g.get(), 1.0f, true, Vector3(0, 0, 0), aboutY(0.0f)));
-    const Primitive* p = b->getPrimitives()[0];
+    Primitive* p = b->getPrimitives()[0];
+    p->precomputeCDinfo(0.0f);  // a mesh is only cast against once it has its box
     ClosestHitSegmentTest through(Segment::between(Vector3(-5, 0.2f, 0.3f), Vector3(5, 0.2f, 0.3f)));
     ASSERT_TRUE(p->intersectionTest(through));
     EXPECT_NEAR(through.m_hit.m_distance, 4.0f, 1e-5f);
@@ -117,6 +118,7 @@ TEST(PrimitiveSegmentTest, ClosestHitKeepsTheNearerOfStackedTrianglesWhicheverCo
         const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
         g->addTriangles(t, 2);
         std::unique_ptr<RigidBody> b(meshBody(g.get(), 0.0f, false, Vector3(0, 0, 0)));
+        b->getPrimitives()[0]->precomputeCDinfo(0.0f);
         ClosestHitSegmentTest q(down(0, 0, 5, -5));
         ASSERT_TRUE(b->getPrimitives()[0]->intersectionTest(q));
         EXPECT_NEAR(q.m_hit.m_distance, 3.0f, 1e-5f) << order;  // y 2 is met first coming from y 5
@@ -131,7 +133,8 @@ TEST(PrimitiveSegmentTest, ZeroAreaTrianglesAndSegmentsInATrianglesPlaneGiveNoNa
     const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
     g->addTriangles(t, 2);
     std::unique_ptr<RigidBody> b(meshBody(g.get(), 0.0f, false, Vector3(0, 0, 0)));
-    const Primitive* p = b->getPrimitives()[0];
+    Primitive* p = b->getPrimitives()[0];
+    p->precomputeCDinfo(0.0f);
     ClosestHitSegmentTest along(Segment::between(Vector3(-1, 0, 0), Vector3(3, 0, 0)));
     EXPECT_FALSE(p->intersectionTest(along));
     ClosestHitSegmentTest inPlane(Segment::between(Vector3(-0.5f, 1, 0), Vector3(0.5f, 1, 0)));
