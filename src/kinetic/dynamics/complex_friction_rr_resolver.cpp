@@ -1,6 +1,7 @@
 #include "kinetic/dynamics/complex_friction_rr_resolver.h"
 
 #include <algorithm>
+#include <cfloat>
 #include <cmath>
 
 #include "kinetic/dynamics/rigid_body.h"
@@ -24,6 +25,25 @@ Vector3 slidingDirection(float mu, float tx, float ty, float s) {
 bool insideCone(const Matrix3& Kinv, float mu) {
     const float a = Kinv(0, 2), b = Kinv(1, 2), c = mu * Kinv(2, 2);
     return a * a + b * b <= c * c;
+}
+
+// The normal impulse after which friction, changing the sliding velocity (tx, ty) by (gx, gy) per unit,
+// brings it to its slowest; a very large value when friction does not slow it.
+float stopsSlidingAfter(float tx, float ty, float gx, float gy) {
+    const float tg = tx * gx + ty * gy, gg = gx * gx + gy * gy;
+    return tg < 0.0f ? -tg / gg : FLT_MAX;
+}
+
+// A resting contact (sliding below the stick threshold) whose approach lies inside the friction cone, as
+// on a slope shallower than the friction angle. One corner of a body resting on several leans its holding
+// impulse away from the normal (for a cube's corner the impulse needs friction 0.849), because a single
+// impulse there must also stop the body turning about that corner; resting on its other corners, the body
+// gets that turn stopped by them. So the contact is held when its approach is inside the cone and its
+// holding impulse is within twice the cone. Holding is a perfectly inelastic stop: it adds no energy.
+bool holdsAtRest(const Matrix3& Kinv, float tx, float ty, float approach, float mu) {
+    if (!(mu > 0.0f) || !(approach > 0.0f) || tx * tx + ty * ty > mu * mu * approach * approach) return false;
+    const Vector3 p = Kinv * Vector3(-tx, -ty, approach);
+    return p.z > 0.0f && p.x * p.x + p.y * p.y <= 4.0f * mu * mu * p.z * p.z;
 }
 
 }  // namespace
@@ -71,20 +91,29 @@ bool doCompressionIntegration(const Matrix3& K, const Matrix3& Kinv, const Vecto
         const float r2d = r2.dot(d);
         if (!(r2d > kMinDirectionalMass)) return false;
         const float dPn = step / r2d;
-        tx += dPn * r0.dot(d);
-        ty += dPn * r1.dot(d);
+        const float gx = r0.dot(d), gy = r1.dot(d);
+        const float part = stopsSlidingAfter(tx, ty, gx, gy);
+        if (part < dPn) {
+            // Friction would carry the sliding past its slowest point within this step, reversing it
+            // (and, with a large friction, speeding it up): go only that far and decide there.
+            tx += part * gx;
+            ty += part * gy;
+            w += part * vz;
+            vz += part * r2d;
+            early = true;
+            break;
+        }
+        tx += dPn * gx;
+        ty += dPn * gy;
         w += dPn * vz;
         vz += step;
     }
     if (early) {
-        // Why a resting box creeps: a contact that barely slides sticks only when the impulse that holds
-        // it still lies inside the friction cone. At a box's corner that impulse leans well away from the
-        // normal (for a cube, holding it needs friction 0.6 sqrt(2) = 0.849). Below that, the branch after
-        // this one takes out the normal speed along the old sliding direction, which is zero or tiny for
-        // a resting corner. So the corner gets little or no friction and leaves sliding at about half its
-        // approach speed. A box resting on its corners at friction 0.8 therefore slides a few centimetres
-        // per second, every step. The rule is kept as it is; friction above the corner's value stops it.
-        if (insideCone(Kinv, mu)) {
+        // A contact that barely slides sticks when the impulse that holds it lies inside the friction
+        // cone, or when it is held at rest (see holdsAtRest: a box's corner leans its holding impulse
+        // away from the normal, and without that rule a box resting on its corners at friction 0.8
+        // would creep by centimetres per second).
+        if (insideCone(Kinv, mu) || holdsAtRest(Kinv, tx, ty, target - vz, mu)) {
             tx = ty = 0.0f;
             w += 0.5f * Kinv(2, 2) * (target * target - vz * vz);
             vz = target;
@@ -123,7 +152,15 @@ bool doRestitutionIntegration(const Matrix3& K, const Matrix3& Kinv, const Vecto
         if (!(u.z > kMinDirectionalMass)) return false;
         const Vector3 d = slidingDirection(mu, u.x, u.y, s);
         const float dPn = step / u.z;
-        u += (K * d) * dPn;
+        const Vector3 du = K * d;
+        const float part = stopsSlidingAfter(u.x, u.y, du.x, du.y);
+        if (part < dPn) {  // as in the compression: no sliding carried past its slowest point
+            w += part * u.z;
+            u += du * part;
+            early = true;
+            break;
+        }
+        u += du * dPn;
         w += step;
     }
     if (early) {
@@ -168,11 +205,13 @@ Vector3 ComplexFrictionRRResolver::resolveSingleContact(const CollisionDetails& 
     const Vector3 uL = F * details.relativeVelocity;
     const float mu = m_useMinimumFriction ? std::min(a->m_friction, b->m_friction)
                                           : std::sqrt(a->m_friction * b->m_friction);
-    // Late in a crowded group: one damped impulse that stops the normal motion and most of the sliding.
-    const Vector3 damped = Kinv * Vector3(-mu * uL.x, -mu * uL.y, -uL.z);
+    // Late in a crowded group: one damped impulse that stops the normal motion and most of the sliding
+    // (all of it from friction 1 up: more would reverse the sliding).
+    const float muDamped = std::min(mu, 1.0f);
+    const Vector3 damped = Kinv * Vector3(-muDamped * uL.x, -muDamped * uL.y, -uL.z);
     Vector3 p = damped;
+    const float e = details.lateIteration ? 0.0f : a->m_restitution * b->m_restitution;
     if (!details.lateIteration) {
-        const float e = a->m_restitution * b->m_restitution;
         Vector3 vComp;
         float wc = 0.0f;
         bool ok = doCompressionIntegration(K, Kinv, uL, mu, 0.0f, 20, m_stickThreshold, vComp, wc);
@@ -190,6 +229,11 @@ Vector3 ComplexFrictionRRResolver::resolveSingleContact(const CollisionDetails& 
         }
         if (ok) p = Kinv * (vEnd - uL);
     }
+    // The integrations and the damped impulse can still add a little energy (the steps' work is summed
+    // from each step's start, and stopping the normal motion exactly may take a tangential push): where
+    // they would, blend towards the frictionless bounce until they do not.
+    const Vector3 bounce(0.0f, 0.0f, K(2, 2) > 0.0f ? -(1.0f + e) * uL.z / K(2, 2) : 0.0f);
+    p = keepEnergy(K, uL, p, bounce);
     return F.transposed() * p;  // p.x t0 + p.y t1 + p.z n
 }
 

@@ -1,5 +1,8 @@
 #include "kinetic/dynamics/rr_resolver.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include "kinetic/collide/collidable.h"
 #include "kinetic/dynamics/collision_event.h"
 #include "kinetic/dynamics/collision_group.h"
@@ -64,6 +67,24 @@ void RRResolver::applyImpulsePair(const Vector3& impulse, const CollisionDetails
         b->m_linearVelocity += j * b->m_massInv;
         b->m_angularVelocity += b->m_worldInertiaInv * (p - b->m_position).cross(j);
     }
+}
+
+Vector3 keepEnergy(const Matrix3& K, const Vector3& u, const Vector3& p, const Vector3& fallback) {
+    const float gain = p.dot(u) + 0.5f * p.dot(K * p);
+    if (gain <= 0.0f) return p;
+    if (!std::isfinite(gain)) return fallback;
+    // Energy change along the blend: a s^2 + b s + c with c <= 0; take the larger root, a little short.
+    const Vector3 q = p - fallback;
+    const float a = 0.5f * q.dot(K * q);
+    const float b = q.dot(u + K * fallback);
+    const float c = std::min(0.0f, fallback.dot(u) + 0.5f * fallback.dot(K * fallback));
+    float s = 0.0f;
+    if (a > 0.0f)
+        s = (-b + std::sqrt(std::max(0.0f, b * b - 4.0f * a * c))) / (2.0f * a);
+    else if (b > 0.0f)
+        s = -c / b;
+    s = s > 0.0f ? std::min(0.999f * s, 1.0f) : 0.0f;  // NaN gives 0
+    return fallback + q * s;
 }
 
 void applyDrivingImpulse(const CollisionDetails& contact, float tolerance) {

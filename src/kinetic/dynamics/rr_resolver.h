@@ -6,6 +6,7 @@
 
 #include "kinetic/collide/collision_details.h"
 #include "kinetic/dynamics/resolver.h"
+#include "kinetic/math/matrix3.h"
 #include "kinetic/math/vector3.h"
 
 namespace Kinetic {
@@ -37,6 +38,11 @@ RigidBody* bodyOf(const Collidable* c);
 bool isExcluded(const RigidBody* b);
 // Velocity of A's body at the contact point minus that of B's; a fixed body contributes nothing.
 Vector3 relativeVelocity(const CollisionDetails& contact);
+// An impulse p changes the pair's kinetic energy by p . u + p . K p / 2, where u is the contact's relative
+// velocity and K the pair's collision matrix (both in one frame). When p would add energy, the largest
+// blend fallback + s (p - fallback), s in [0, 1], that adds none is returned instead; fallback must itself
+// add none (a frictionless bounce with restitution at most 1 does not). Otherwise p comes back unchanged.
+Vector3 keepEnergy(const Matrix3& K, const Vector3& u, const Vector3& p, const Vector3& fallback);
 // Pushes an already separating pair that sits inside 0.9 of the tolerance slightly further apart.
 void applyDrivingImpulse(const CollisionDetails& contact, float tolerance);
 

@@ -16,6 +16,7 @@ public:
     void resolve(std::vector<CollisionDetails>& group) override;
     Vector3 resolveSingleContact(const CollisionDetails& contact, const ResolverDetails& details) override;
 
+    std::vector<Matrix3> m_matrices;  // the pair's collision matrix per contact (world frame)
     std::vector<Matrix3> m_inverseMatrices;
 };
 
