@@ -1,4 +1,4 @@
-#include "mkdisc/anim_writer.h"
+#include "engine/anim/anim_format.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "engine/anim/anim_check.h"
 #include "engine/anim/anim_pose.h"
 #include "engine/sys/files.h"
+#include "mkdisc/motions.h"
 
 namespace {
 

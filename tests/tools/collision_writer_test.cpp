@@ -1,6 +1,6 @@
 // Collision data blocks: written parts read back exactly, with the documented offsets and padding;
 // the reader refuses truncated, oversized and corrupted blocks.
-#include "mkdisc/collision_writer.h"
+#include "game/files/collision_format.h"
 
 #include <gtest/gtest.h>
 

@@ -1,20 +1,20 @@
 // Object descriptions in a master file: the type table and the per-description labels read back into
 // the description and geometry stores.
-#include "mkdisc/description_writer.h"
+#include "game/files/object_description_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "engine/hal/geometry_format.h"
 #include "engine/sys/heap.h"
 #include "game/files/collision_data.h"
+#include "game/files/collision_format.h"
 #include "game/files/file_manager.h"
 #include "game/files/geometry.h"
 #include "game/files/resource_loader.h"
 #include "game/model/object_description.h"
-#include "mkdisc/collision_writer.h"
-#include "mkdisc/geometry_writer.h"
 
 namespace {
 

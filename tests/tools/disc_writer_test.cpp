@@ -1,5 +1,5 @@
 #include "mkdisc/disc_writer.h"
-#include "mkdisc/anim_writer.h"
+#include "engine/anim/anim_format.h"
 
 #include <gtest/gtest.h>
 
@@ -14,6 +14,7 @@
 #include "engine/sys/heap.h"
 #include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
+#include "mkdisc/motions.h"
 #include "support/temp_dir.h"
 
 namespace {

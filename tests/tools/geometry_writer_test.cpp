@@ -1,4 +1,4 @@
-#include "mkdisc/geometry_writer.h"
+#include "engine/hal/geometry_format.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "engine/hal/microcode.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
+#include "mkdisc/models.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mkdisc/skinned_geometry_writer.h"
+#include "engine/hal/geometry_skinned_format.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,14 @@
 #include "../engine/hal/engine_fixture.h"
 #include "console/vu/skinned_programs.h"
 #include "engine/anim/anim_decode.h"
+#include "engine/anim/anim_format.h"
 #include "engine/anim/anim_pose.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/geometry_skinned.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
-#include "mkdisc/anim_writer.h"
+#include "mkdisc/models.h"
+#include "mkdisc/motions.h"
 
 namespace {
 

@@ -10,7 +10,6 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/master_file_format.h"
-#include "mkdisc/master_file_writer.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -10,14 +10,14 @@
 #include <vector>
 
 #include "console/mem/addr.h"
+#include "engine/hal/geometry_format.h"
+#include "engine/sys/bitmap_format.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
 #include "game/files/geometry.h"
+#include "game/files/master_file_format.h"
 #include "game/files/resource_loader.h"
 #include "game/files/texture.h"
-#include "mkdisc/bitmap_writer.h"
-#include "mkdisc/geometry_writer.h"
-#include "mkdisc/master_file_writer.h"
 
 namespace {
 
