@@ -15,17 +15,11 @@
 #include "game/files/geometry.h"
 #include "game/files/resource_loader.h"
 #include "game/model/object_description.h"
+#include "support/heap_image.h"
 
 namespace {
 
-struct HeapImage {
-    explicit HeapImage(const std::vector<uint8_t>& b)
-        : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)) {
-        std::memcpy(p, b.data(), b.size());
-    }
-    ~HeapImage() { x_free(p); }
-    void* p;
-};
+using testsupport::HeapImage;
 
 std::vector<uint8_t> Block(float size) {
     GeoMesh mesh;

@@ -14,6 +14,7 @@
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
+#include "support/heap_image.h"
 
 namespace {
 
@@ -75,16 +76,7 @@ std::vector<uint8_t> TinyBlock(int materials, uint16_t geoType = kGeoFamily16 | 
     return out;
 }
 
-struct Mem {
-    explicit Mem(const std::vector<uint8_t>& v) : size(v.size()) {
-        p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(v.size()), "", 0));
-        std::memcpy(p, v.data(), v.size());
-    }
-    ~Mem() { x_free(p); }
-    _FS_GEO_HEADER* h() { return reinterpret_cast<_FS_GEO_HEADER*>(p); }
-    uint8_t* p;
-    size_t size;
-};
+using Mem = testsupport::HeapImage;
 
 template <typename T>
 void Poke(std::vector<uint8_t>& v, size_t at, T value) {
@@ -146,16 +138,16 @@ TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
         EXPECT_NE(enginetest::g_log.find(c.what), std::string::npos) << c.what << ": " << enginetest::g_log;
         EXPECT_NE(enginetest::g_log.find("refused"), std::string::npos) << c.what;
         // Refused blocks are left as they were.
-        EXPECT_EQ(veEngineLoadGeo(m.h(), m.size), 0);
+        EXPECT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 0);
         EXPECT_EQ(std::memcmp(m.p, c.image.data(), m.size), 0) << c.what;
     }
 }
 
 TEST_F(EngineTest, InitialisationRelocatesOnceAndTwiceIsHarmlessForBitmaps) {
     Mem m(TinyBlock(3));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
-    uint32_t* slots = veEngineGetGeoMaterialTbl(m.h());
-    EXPECT_EQ(veEngineGetGeoNumMaterials(m.h()), 3);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
+    uint32_t* slots = veEngineGetGeoMaterialTbl(m.as<_FS_GEO_HEADER>());
+    EXPECT_EQ(veEngineGetGeoNumMaterials(m.as<_FS_GEO_HEADER>()), 3);
     const auto* b0 = Ptr<_FS_BITMAP>(slots[0]);
     EXPECT_EQ(slots[0], Addr32(slots + 4));
     EXPECT_EQ(b0->pixdata, slots[0] + 64);
@@ -164,10 +156,10 @@ TEST_F(EngineTest, InitialisationRelocatesOnceAndTwiceIsHarmlessForBitmaps) {
     EXPECT_EQ(slots[2], slots[1] + 192);
     EXPECT_EQ(Ptr<_FS_BITMAP>(slots[2])->Pixels()[0], 2u);
     const uint32_t pix = b0->pixdata;
-    veEngineInitGeo(m.h());
+    veEngineInitGeo(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(Ptr<_FS_BITMAP>(slots[0])->pixdata, pix);
-    EXPECT_EQ(m.h()->vertexInfoOffset, 2 * Addr32(m.p));
-    EXPECT_EQ(veEngineGetGeoBoundingBox(m.h()), &m.h()->bBox);
+    EXPECT_EQ(m.as<_FS_GEO_HEADER>()->vertexInfoOffset, 2 * Addr32(m.p));
+    EXPECT_EQ(veEngineGetGeoBoundingBox(m.as<_FS_GEO_HEADER>()), &m.as<_FS_GEO_HEADER>()->bBox);
 }
 
 class GeometryQueue : public EngineTest {
@@ -189,13 +181,13 @@ protected:
 
 TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     Mem m(TinyBlock(3));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     veEngineBeginFrame();
     Place(10);
     veEngineResetMicroCode();
     const int tasks = veDmaBuild->numTasks;
     _DrawEnv2* env2 = drawEnvPtr2;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     // Program, view, then per material: texture image + palette (GIF), environment, packet.
     ASSERT_EQ(veDmaBuild->numTasks, tasks + 2 + 3 * 4) << enginetest::g_log;
     EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(&vuPreLit16));
@@ -209,26 +201,26 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     // Drawing again with the same flags does not upload the program again, and the texture cache finds
     // this frame's uploads: the view, then environment and packet per material.
     const int before = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, before + 1 + 3 * 2);
     veEngineEndFrame();
 }
 
 TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     Mem m(TinyBlock(2, kGeoFamily16 | kGeoPreLit | kGeoKeepProgram));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     veEngineBeginFrame();
     Place(10);
     veEngineSetPrimitiveMicroCode();
     const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veEngineCurrentMicroCode, &primitiveMicroCode);
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 1 + 2 * 4);
     // Mode 0x40000 takes the chain path: one tag per subpacket, without the info record (the textures
     // are found in the cache: view, then environment and subpacket per material).
     veDisplaySetMode(0x40000);
     const int t2 = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     ASSERT_EQ(veDmaBuild->numTasks, t2 + 1 + 2 * 2);
     uint64_t tag[2];
     std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[t2 + 2].dmaAdr), 16);
@@ -239,7 +231,7 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     veDisplaySetMode(0x1000000);
     Place(0.5f);  // the box reaches in front of the near plane
     const int t3 = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, t3);
     veDisplaySetMode(0);
     veEngineEndFrame();
@@ -247,13 +239,13 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
 
 TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
     Mem m(TinyBlock(1));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     veEngineBeginFrame();
     Place(10);
     vePrimSendBuffers();
     const uint8_t* before = vePrimBuild->ptr;
     veDisplaySetMode(0x2000000);
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     // Each edge is one line packet: unpack, two header quadwords, the GIF tag, the vertex unpack, two
     // vertices of three quadwords, the call; the render environment, the projection and a packet tag
     // may come ahead of them (at most three 208-byte records).
@@ -267,11 +259,11 @@ TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
 
 TEST_F(GeometryQueue, FamilySixteenScalesTheLocalToWorldUntilReset) {
     Mem m(TinyBlock(1));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
-    m.h()->scaleXYZ = 2.0f;
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
+    m.as<_FS_GEO_HEADER>()->scaleXYZ = 2.0f;
     veEngineBeginFrame();
     Place(10);
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[0], 2.0f);
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[14], 10.0f);
     veEngineReSetLocalToWorld();
@@ -291,17 +283,17 @@ TEST_F(GeometryQueue, SkeletonIsReportedAndBindsTheBones) {
     std::memcpy(&mo, img.data() + 12, 4);
     Poke<uint32_t>(img, 12, mo + 144);
     Mem m(img);
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     _geo_skeleton s;
-    ASSERT_EQ(veEngineGetSkeleton(m.h(), &s), 1);
+    ASSERT_EQ(veEngineGetSkeleton(m.as<_FS_GEO_HEADER>(), &s), 1);
     EXPECT_EQ(s.boneCount, 2);
     EXPECT_FLOAT_EQ(s.bones[1].globalPos[1], 3.0f);
     for (int i = 0; i < 2; ++i) M4_Identity(&veEngineBoneArray[i]);
-    veEngineInitBoneArray(m.h());
+    veEngineInitBoneArray(m.as<_FS_GEO_HEADER>());
     EXPECT_FLOAT_EQ(veEngineBoneArray[1].M[13], -3.0f);
     EXPECT_FLOAT_EQ(veEngineBoneArray[0].M[13], 0.0f);
     Mem plain(TinyBlock(1));
-    EXPECT_EQ(veEngineGetSkeleton(plain.h(), &s), 0);
+    EXPECT_EQ(veEngineGetSkeleton(plain.as<_FS_GEO_HEADER>(), &s), 0);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
+#include "support/heap_image.h"
 
 namespace {
 
@@ -79,16 +80,7 @@ std::vector<uint8_t> Square(int materials = 1) {
     return out;
 }
 
-struct Mem {
-    explicit Mem(const std::vector<uint8_t>& v) : size(v.size()) {
-        p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(v.size()), "", 0));
-        std::memcpy(p, v.data(), v.size());
-    }
-    ~Mem() { x_free(p); }
-    _FS_GEO_HEADER* h() { return reinterpret_cast<_FS_GEO_HEADER*>(p); }
-    uint8_t* p;
-    size_t size;
-};
+using Mem = testsupport::HeapImage;
 
 _matrix4 At(float x, float y, float z) {
     _matrix4 m;
@@ -105,7 +97,7 @@ protected:
         EngineTest::SetUp();
         veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
         M4_Identity(&view_.cameraMatrix);
-        ASSERT_EQ(veEngineLoadGeo(m_.h(), m_.size), 1) << enginetest::g_log;
+        ASSERT_EQ(veEngineLoadGeo(m_.as<_FS_GEO_HEADER>(), m_.size), 1) << enginetest::g_log;
     }
     // Screen x of a world point (the camera is the identity).
     double ScreenX(float x, float z) {
@@ -134,7 +126,8 @@ TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
     veEngineBeginFrame();
     Activate();
     veDisplaySetMode(0x1000000);
-    _matrixInfoTable* t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 3, veDisplayGetMode());
+    _matrixInfoTable* t =
+        veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 3, veDisplayGetMode());
     ASSERT_NE(t, nullptr);
     // Without the clip mode the crossing instance is dropped as well as the one behind.
     EXPECT_EQ(t->matPacket.matCount, 1u);
@@ -148,7 +141,7 @@ TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
     // The default colour is the vertex colour unchanged.
     EXPECT_EQ(t->matPacket.colorList[0].r, 128.0f);
     // In mode 0x40000 the crossing instance is kept with its local-to-clip after its local-to-screen.
-    t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 3, 0x40000);
+    t = veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 3, 0x40000);
     EXPECT_EQ(t->matPacket.matCount, 2u);
     EXPECT_EQ(t->matrixCountPerPacket, 16u);
     EXPECT_EQ(t->matPacket.matricesPerInstance, 2u);
@@ -166,7 +159,7 @@ TEST_F(InstancedDraw, AllCulledAddsNoTaskAndKeepsTheProgram) {
     const uint32_t flags = veEngineMicroCodeFlags;
     const int tasks = veDmaBuild->numTasks;
     uint8_t* table = veInstanceTablePtr;
-    veEngineDrawInstanceGeometry(m_.h(), behind, nullptr, 2);
+    veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), behind, nullptr, 2);
     EXPECT_EQ(veDmaBuild->numTasks, tasks);
     EXPECT_EQ(veEngineMicroCodeFlags, flags);
     EXPECT_EQ(veInstanceTablePtr, table);
@@ -180,7 +173,7 @@ TEST_F(InstancedDraw, EachInstanceGetsItsColourAndAlpha) {
     DrawAndRun([&] {
         Activate();
         veDisplaySetMode(0x40000);
-        veEngineDrawInstanceGeometry(m_.h(), mats, colours, 2);
+        veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), mats, colours, 2);
         veDisplaySetMode(0);
     });
     const int y = 224;
@@ -200,11 +193,11 @@ TEST_F(InstancedDraw, PacketHoldsAtMostItsRoom) {
     veEngineBeginFrame();
     Activate();
     enginetest::g_log.clear();
-    _matrixInfoTable* t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 60, 0);
+    _matrixInfoTable* t = veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 60, 0);
     EXPECT_EQ(t->matPacket.matCount, 54u);
     EXPECT_EQ(t->matrixCountPerPacket, 216u);
     EXPECT_NE(enginetest::g_log.find("more than 54 instances"), std::string::npos) << enginetest::g_log;
-    t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 60, 0x40000);
+    t = veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 60, 0x40000);
     EXPECT_EQ(t->matPacket.matCount, 27u);
     EXPECT_EQ(t->matrixCountPerPacket, 216u);
     veEngineEndFrame();
@@ -219,7 +212,7 @@ TEST_F(InstancedDraw, FirstDrawPatchesTheBlockForInstancing) {
     uint32_t w;
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
     ASSERT_EQ(w, before);
-    veEngineDrawInstanceGeometry(m_.h(), &one, nullptr, 1);
+    veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), &one, nullptr, 1);
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 12, 4);
     EXPECT_EQ(w, 0x6C02020Au);
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
@@ -227,7 +220,7 @@ TEST_F(InstancedDraw, FirstDrawPatchesTheBlockForInstancing) {
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 64 + 48 * 6, 4);
     EXPECT_EQ(w, 0u);
     // A second draw leaves the patched codes as they are.
-    veEngineDrawInstanceGeometry(m_.h(), &one, nullptr, 1);
+    veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), &one, nullptr, 1);
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
     EXPECT_EQ(w, (before & 0xFFFF0000u) | 0x20C);
     EXPECT_EQ(veEngineMicroCodeFlags, 0x20000u);
@@ -237,7 +230,7 @@ TEST_F(InstancedDraw, FirstDrawPatchesTheBlockForInstancing) {
 
 TEST_F(InstancedDraw, UniformScaleLeavesTranslations) {
     _matrix4 mats[2] = {At(1, 2, 3), At(4, 5, 6)};
-    veEngineSetUniScaleInstanceGeo(m_.h(), mats, 2);
+    veEngineSetUniScaleInstanceGeo(m_.as<_FS_GEO_HEADER>(), mats, 2);
     EXPECT_EQ(mats[1].M[0], 2.0f);
     EXPECT_EQ(mats[1].M[5], 2.0f);
     EXPECT_EQ(mats[1].M[10], 2.0f);
