@@ -15,7 +15,6 @@
 #include "engine/hal/microcode.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
-#include "mkdisc/models.h"
 #include "support/heap_image.h"
 
 namespace {
@@ -106,35 +105,6 @@ TEST(GeometryWriter, MeshesAreClosedAndWoundOutwards) {
         }
     // The ground plane faces -y.
     EXPECT_FLOAT_EQ(MakeGroundPlane(2, 2, 1, 0, t).triangles[0].ny, -1.0f);
-}
-
-TEST(GeometryWriter, CommonObjectsAreValidBlocks) {
-    for (int i : {0, 1, 2, 6, 7, 8, 9, 10}) {
-        const std::vector<uint8_t> img = WriteCommonGeometry(i);
-        ASSERT_FALSE(img.empty()) << i;
-        Block b(img);
-        EXPECT_EQ(veEngineCheckGeo(b.as<_FS_GEO_HEADER>(), b.size), 1) << i;
-    }
-    EXPECT_TRUE(WriteCommonGeometry(3).empty());
-    EXPECT_EQ(WriteCommonGeometry(0), WriteCommonGeometry(0));  // deterministic
-    // Finer levels of detail carry more triangles; the bike stands on the ground (largest y is 0), the
-    // rider sits on it with the feet on the pegs.
-    auto tris = [](int i) {
-        _FS_GEO_HEADER h;
-        std::memcpy(&h, WriteCommonGeometry(i).data(), sizeof h);
-        return h.numTriangles;
-    };
-    EXPECT_GT(tris(0), tris(1));
-    EXPECT_GT(tris(1), tris(2));
-    EXPECT_GT(tris(9), tris(8));
-    EXPECT_GT(tris(8), tris(7));
-    _FS_GEO_HEADER bike, rider;
-    std::memcpy(&bike, WriteCommonGeometry(0).data(), sizeof bike);
-    std::memcpy(&rider, WriteCommonGeometry(9).data(), sizeof rider);
-    EXPECT_NEAR(bike.bBox.corner[6][1], 0.0f, 1e-5);
-    EXPECT_LT(bike.bBox.corner[0][1], -0.9f);
-    EXPECT_NEAR(rider.bBox.corner[6][1], -0.38f, 1e-5);
-    EXPECT_LT(rider.bBox.corner[0][1], -1.7f);
 }
 
 TEST(GeometryWriter, PlacedPartsTurnAndMoveWithTheirNormals) {
