@@ -9,6 +9,7 @@
 #include "console/mem/addr.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/draw_env.h"
+#include "engine/hal/geometry_format.h"
 #include "engine/hal/microcode.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/view_matrices.h"
@@ -20,60 +21,21 @@ namespace {
 
 using enginetest::EngineTest;
 
-// A block of `materials` materials, each one subpacket of one triangle (pre-lit, family 16) and an
-// 8 x 8 8-bit texture with a 16-colour palette, laid out as the geometry writer lays it out.
+// A block of `materials` materials, each one pre-lit triangle and an 8 x 8 8-bit texture with a
+// 16-colour palette whose bytes are all the material's number.
 std::vector<uint8_t> TinyBlock(int materials, uint16_t geoType = kGeoFamily16 | kGeoPreLit) {
-    std::vector<uint8_t> out(160);
-    auto put = [&out](const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        out.insert(out.end(), b, b + n);
-    };
-    auto put4 = [&put](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-        const uint32_t w[4] = {a, b, c, d};
-        put(w, 16);
-    };
+    GeoMesh mesh;
+    mesh.geoType = geoType;
     for (int m = 0; m < materials; ++m) {
-        _FS_GEO_MATERIAL rec{m, 1, 1, 3, (16 + 80 + 48 * 3) / 16, {}};
-        put(&rec, sizeof rec);
-        put4(80 + 48 * 3, 64, 64 + 48 * 3, 0);
-        put4(0, 0, 0, 0x6C028000);
-        put4(3, 0, 0, 0);
-        const uint64_t tag[2] = {
-            (1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 16 | ((m & 1) << 9)) << 47) | (3ull << 60),
-            0x512};
-        put(tag, 16);
-        put4(0, 0, 0, 0x6C098002);
-        for (int v = 0; v < 3; ++v) {
-            const float p[8] = {float(v == 1), float(v == 2), 0, 1, 0, 0, 1, 0};
-            put(p, 32);
-            put4(128, 128, 128, 128);
-        }
-        put4(0x17000000, 0, 0, 0);
+        GeoMaterial mat;
+        mat.materialId = m;
+        for (int v = 0; v < 3; ++v) mat.triangles.push_back({float(v == 1), float(v == 2)});
+        mat.texture.width = mat.texture.height = 8;
+        mat.texture.pixels.assign(64, static_cast<uint8_t>(m));
+        mat.texture.palette.assign(16, 0x01010101u * static_cast<uint32_t>(m));
+        mesh.materials.push_back(mat);
     }
-    _FS_GEO_HEADER h{};
-    h.geoType = geoType;
-    h.numMaterials = materials;
-    h.numTriangles = materials;
-    h.scaleXYZ = 1.0f;
-    h.materialOffset = static_cast<uint32_t>(out.size());
-    for (int c = 0; c < 8; ++c) {
-        h.bBox.corner[c][0] = (c == 1 || c == 2 || c == 5 || c == 6) ? 1.0f : 0.0f;
-        h.bBox.corner[c][1] = (c == 2 || c == 3 || c == 6 || c == 7) ? 1.0f : 0.0f;
-        h.bBox.corner[c][2] = c >= 4 ? 0.5f : 0.0f;
-        h.bBox.corner[c][3] = 1.0f;
-    }
-    std::memcpy(out.data(), &h, sizeof h);
-    out.resize(out.size() + 4 * ((materials + 3) / 4 * 4), 0);
-    for (int m = 0; m < materials; ++m) {
-        _FS_BITMAP b{};
-        b.width = b.height = 8;
-        b.bitsPerPixel = 8;
-        b.palettized = 1;
-        b.numColors = 16;
-        put(&b, sizeof b);
-        out.resize(out.size() + 64 + 64, static_cast<uint8_t>(m));
-    }
-    return out;
+    return WriteGeometry(mesh);
 }
 
 using Mem = testsupport::HeapImage;
@@ -282,6 +244,7 @@ TEST_F(GeometryQueue, SkeletonIsReportedAndBindsTheBones) {
     uint32_t mo;
     std::memcpy(&mo, img.data() + 12, 4);
     Poke<uint32_t>(img, 12, mo + 144);
+    Poke<uint16_t>(img, 0, kGeoFamily16 | kGeoSkeleton);
     Mem m(img);
     ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     _geo_skeleton s;
