@@ -8,6 +8,7 @@
 
 #include "console/mem/addr.h"
 #include "engine/hal/dma_tasks.h"
+#include "engine/hal/geometry_format.h"
 #include "engine/hal/microcode.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
@@ -18,66 +19,29 @@ namespace {
 
 using enginetest::EngineTest;
 
-void Put(std::vector<uint8_t>& out, const void* p, size_t n) {
-    const auto* b = static_cast<const uint8_t*>(p);
-    out.insert(out.end(), b, b + n);
-}
-void Put4(std::vector<uint8_t>& out, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    const uint32_t w[4] = {a, b, c, d};
-    Put(out, w, 16);
-}
-uint32_t F(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
-
-// An unskinned pre-lit block of `materials` materials, each one subpacket: a square of side 4 around the
-// origin in the x-y plane, wound to face the camera, vertex colour (100, 60, 200, 128), untextured.
+// A pre-lit block of `materials` materials: a square of side 4 around the origin in the x-y plane,
+// wound to face the camera, vertex colour (100, 60, 200, 128), with an 8 x 8 texture of 1.0 (the colour shows
+// as it is); scale 2.
 std::vector<uint8_t> Square(int materials = 1) {
-    std::vector<uint8_t> out(160);
-    const uint32_t n = 6;
+    GeoMesh mesh;
+    mesh.scale = 2.0f;
+    const float c[4][2] = {{-2, -2}, {2, -2}, {2, 2}, {-2, 2}};
     for (int m = 0; m < materials; ++m) {
-        _FS_GEO_MATERIAL rec{m, 2, 1, n, (16 + 80 + 48 * n) / 16, {}};
-        Put(out, &rec, sizeof rec);
-        Put4(out, 80 + 48 * n, 64, 64 + 48 * n, 0);
-        Put4(out, 0, 0, 0, 0x6C028000);
-        Put4(out, n, 0, 0, 0);
-        const uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
-        Put(out, tag, 16);
-        Put4(out, 0, 0, 0, 0x6C008002u | ((3 * n) << 16));
-        const float c[4][2] = {{-2, -2}, {2, -2}, {2, 2}, {-2, 2}};
+        GeoMaterial mat;
+        mat.materialId = m;
         for (int k : {0, 2, 1, 0, 3, 2}) {
-            Put4(out, F(c[k][0]), F(c[k][1]), F(0), F(1));
-            Put4(out, F(0), F(0), F(1), 0);
-            Put4(out, 100, 60, 200, 128);
+            GeoVertex v;
+            v.x = c[k][0];
+            v.y = c[k][1];
+            v.rgba = 100 | 60 << 8 | 200 << 16 | 128u << 24;
+            mat.triangles.push_back(v);
         }
-        Put4(out, 0x17000000, 0, 0, 0);
+        mat.texture.width = mat.texture.height = 8;
+        mat.texture.pixels.assign(64, 0);
+        mat.texture.palette.assign(16, 0x80808080u);  // modulates by 1
+        mesh.materials.push_back(mat);
     }
-    _FS_GEO_HEADER h{};
-    h.geoType = kGeoFamily16 | kGeoPreLit;
-    h.numMaterials = materials;
-    h.numTriangles = 2 * materials;
-    h.scaleXYZ = 2.0f;
-    h.materialOffset = static_cast<uint32_t>(out.size());
-    for (int c = 0; c < 8; ++c) {
-        h.bBox.corner[c][0] = (c & 1) ? 2.0f : -2.0f;
-        h.bBox.corner[c][1] = (c & 2) ? 2.0f : -2.0f;
-        h.bBox.corner[c][2] = (c & 4) ? 0.5f : -0.5f;
-        h.bBox.corner[c][3] = 1.0f;
-    }
-    std::memcpy(out.data(), &h, sizeof h);
-    out.resize(out.size() + 4 * ((materials + 3) / 4 * 4), 0);
-    for (int m = 0; m < materials; ++m) {
-        _FS_BITMAP b{};
-        b.width = b.height = 8;
-        b.bitsPerPixel = 8;
-        b.palettized = 1;
-        b.numColors = 16;
-        Put(out, &b, sizeof b);
-        out.resize(out.size() + 64 + 64, 0);
-    }
-    return out;
+    return WriteGeometry(mesh);
 }
 
 using Mem = testsupport::HeapImage;
