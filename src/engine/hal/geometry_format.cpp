@@ -54,20 +54,6 @@ std::vector<uint8_t> Packet(const GeoMaterial& m, bool lit, bool family32, int c
     return out;
 }
 
-// Bitmap header, pixels, palette, as the material table holds them (pixdata 0: the pixels follow).
-bool PutBitmap(std::vector<uint8_t>& out, const BitmapImage& img) {
-    _FS_BITMAP h = MakeBitmapHeader(img);
-    h.pixdata = 0;
-    h.coldata = 0;
-    const uint64_t px = veEngineGeoBitmapPixelBytes(&h);
-    if (img.pixels.size() != px || px % 16 != 0) return false;
-    if (h.palettized && (h.numColors == 0 || h.numColors > 256 || h.numColors % 4 != 0)) return false;
-    Put(out, &h, sizeof h);
-    Put(out, img.pixels.data(), img.pixels.size());
-    for (uint32_t c : img.palette) Put(out, &c, 4);
-    return true;
-}
-
 void Quad(GeoMaterial& m, const float a[3], const float b[3], const float c[3], const float d[3],
           const float n[3], uint32_t rgba, float s0, float t0, float s1, float t1) {
     auto v = [&](const float* p, float s, float t) {
@@ -85,6 +71,19 @@ void Quad(GeoMaterial& m, const float a[3], const float b[3], const float c[3], 
 }
 
 }  // namespace
+
+bool AppendGeoBitmap(std::vector<uint8_t>& out, const BitmapImage& img) {
+    _FS_BITMAP h = MakeBitmapHeader(img);
+    h.pixdata = 0;
+    h.coldata = 0;
+    const uint64_t px = veEngineGeoBitmapPixelBytes(&h);
+    if (img.pixels.size() != px || px % 16 != 0) return false;
+    if (h.palettized && (h.numColors == 0 || h.numColors > 256 || h.numColors % 4 != 0)) return false;
+    Put(out, &h, sizeof h);
+    Put(out, img.pixels.data(), img.pixels.size());
+    for (uint32_t c : img.palette) Put(out, &c, 4);
+    return true;
+}
 
 std::vector<uint32_t> Csm1Palette(const std::vector<uint32_t>& p) {
     std::vector<uint32_t> out(p.size());
@@ -157,7 +156,7 @@ std::vector<uint8_t> WriteGeometry(const GeoMesh& mesh) {
     out.insert(out.end(), records.begin(), records.end());
     out.resize(out.size() + 4 * slots, 0);
     for (const GeoMaterial& m : mesh.materials)
-        if (!PutBitmap(out, m.texture)) return {};
+        if (!AppendGeoBitmap(out, m.texture)) return {};
     return out;
 }
 

@@ -31,6 +31,9 @@ struct GeoMesh {
 // multiple of 3, a texture the table cannot hold with 16-byte alignment).
 std::vector<uint8_t> WriteGeometry(const GeoMesh& mesh);
 
+// Appends a bitmap as a block's material table holds it: header (pixdata 0: the pixels follow), pixels,
+// palette. False when the pixels are not whole quadwords or the palette not whole quadwords of 1..256.
+bool AppendGeoBitmap(std::vector<uint8_t>& out, const BitmapImage& image);
 // Palette order the GS reads 8-bit palettes in: entries 8-15 and 16-23 of every 32 swapped.
 std::vector<uint32_t> Csm1Palette(const std::vector<uint32_t>& palette);
 

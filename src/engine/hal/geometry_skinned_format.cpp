@@ -108,19 +108,6 @@ void PutStrip(std::vector<uint8_t>& out, const SkinMaterial& m, const Group& g, 
     Put32(out, 0x14000000, 0, 0, 0);  // MSCAL 0
 }
 
-bool PutBitmap(std::vector<uint8_t>& out, const BitmapImage& img) {
-    _FS_BITMAP h = MakeBitmapHeader(img);
-    h.pixdata = 0;
-    h.coldata = 0;
-    const uint64_t px = veEngineGeoBitmapPixelBytes(&h);
-    if (img.pixels.size() != px || px % 16 != 0) return false;
-    if (h.palettized && (h.numColors == 0 || h.numColors > 256 || h.numColors % 4 != 0)) return false;
-    Put(out, &h, sizeof h);
-    Put(out, img.pixels.data(), img.pixels.size());
-    for (uint32_t c : img.palette) Put(out, &c, 4);
-    return true;
-}
-
 }  // namespace
 
 std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh) {
@@ -190,6 +177,6 @@ std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh) {
     out.insert(out.end(), body.begin(), body.end());
     out.resize(out.size() + 4 * ((mesh.materials.size() + 3) & ~size_t(3)), 0);
     for (const SkinMaterial& m : mesh.materials)
-        if (!PutBitmap(out, m.texture)) return {};
+        if (!AppendGeoBitmap(out, m.texture)) return {};
     return out;
 }
