@@ -49,11 +49,6 @@ std::vector<uint8_t> Image(const _FS_BITMAP& h, size_t pixelBytes, size_t palett
     return v;
 }
 
-TEST(BitmapLayout, RecordLayout) {
-    EXPECT_EQ(sizeof(_FS_BITMAP), 64u);
-    EXPECT_EQ(sizeof(BMP_INSTANCE), 32u);
-}
-
 TEST(BitmapLayout, SizesOfTheUsualImages) {
     FsBitmapLayout l;
     _FS_BITMAP a = Header(64, 64, 4, 16);  // P = 64*64/2 = 2048, palette 64 bytes
