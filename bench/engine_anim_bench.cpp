@@ -11,9 +11,10 @@
 #include <vector>
 
 #include "engine/anim/anim_check.h"
+#include "engine/anim/anim_format.h"
 #include "engine/anim/anim_pose.h"
 #include "engine/sys/heap.h"
-#include "mkdisc/anim_writer.h"
+#include "mkdisc/motions.h"
 
 namespace {
 

@@ -12,12 +12,12 @@
 #include "engine/hal/display.h"
 #include "engine/hal/engine.h"
 #include "engine/hal/geometry.h"
+#include "engine/hal/geometry_format.h"
 #include "engine/hal/lights.h"
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/clock.h"
 #include "engine/sys/heap.h"
-#include "mkdisc/geometry_writer.h"
 
 namespace {
 

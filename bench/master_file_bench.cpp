@@ -11,7 +11,7 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
-#include "mkdisc/master_file_writer.h"
+#include "game/files/master_file_format.h"
 
 namespace {
 

@@ -5,10 +5,11 @@
 #include <vector>
 
 #include "console/kernel/clock.h"
+#include "console/spu/adpcm_encoder.h"
 #include "console/spu/block_cache.h"
 #include "console/spu/spu.h"
-#include "mkdisc/adpcm_encoder.h"
-#include "mkdisc/sample_writer.h"
+#include "engine/hal/sound_format.h"
+#include "mkdisc/sounds.h"
 
 namespace {
 

@@ -11,7 +11,8 @@
 #include "console/spu/sd_remote.h"
 #include "console/spu/spu.h"
 #include "engine/hal/sound.h"
-#include "mkdisc/sample_writer.h"
+#include "engine/hal/sound_format.h"
+#include "mkdisc/sounds.h"
 #include "support/temp_dir.h"
 
 namespace {

@@ -1,4 +1,4 @@
-#include "mkdisc/anim_writer.h"
+#include "engine/anim/anim_format.h"
 
 #include <gtest/gtest.h>
 
@@ -9,24 +9,20 @@
 #include "engine/anim/anim_check.h"
 #include "engine/anim/anim_pose.h"
 #include "engine/sys/files.h"
+#include "mkdisc/motions.h"
+#include "support/log_capture.h"
 
 namespace {
 
-std::string g_log;
-void CaptureLog(const char* text) {
-    g_log += text;
-}
+using testsupport::g_log;
 
 class AnimWriterTest : public ::testing::Test {
 protected:
     void SetUp() override {
         x_InitSTDIO();
-        saved_ = x_GetIODriver()->FnPrint;
-        x_GetIODriver()->FnPrint = CaptureLog;
-        g_log.clear();
+        log_.attach();
     }
-    void TearDown() override { x_GetIODriver()->FnPrint = saved_; }
-    void (*saved_)(const char*) = nullptr;
+    testsupport::LogCapture log_;
 };
 
 const _animation* Anim(const std::vector<uint8_t>& v) {

@@ -1,10 +1,10 @@
 #include "mkdisc/disc_writer.h"
-#include "mkdisc/anim_writer.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
+#include "audio/sound_tuning_format.h"
 #include "console/cd/cd.h"
 #include "engine/anim/anim_check.h"
 #include "engine/font/font.h"
@@ -13,7 +13,10 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/collision_data.h"
+#include "game/files/common_objects.h"
 #include "game/files/file_manager.h"
+#include "mkdisc/models.h"
+#include "mkdisc/motions.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -31,61 +34,31 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
           "\\SYSTEM\\BRNX_AMM.IRX", "\\AUDIO\\SOUND.TXT"})
         EXPECT_EQ(sceCdSearchFile(&entry, name), 1) << name;
     CFileManager fm;
-    void* common = fm.loadFile("COMMON\\qz02dat.bin");
+    void* common = fm.loadFile(common::kFile);
     ASSERT_NE(common, nullptr);
-    EXPECT_GE(fm.getSubFileCount(common), 213);
-    // The texture slots hold graphics files that the bitmap reader accepts whole.
-    for (int slot : {76, 77, 101, 125, 127, 129, 133, 138, 161, 169, 170, 194, 197}) {
-        FsBitmapLayout layout;
-        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        ASSERT_GT(len, 64) << slot;
-        EXPECT_EQ(fsCheckBitmap(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len),
-                                &layout),
-                  FS_BITMAP_OK)
-            << slot;
-        EXPECT_EQ(layout.fileBytes, static_cast<uint32_t>(len)) << slot;
-    }
-    // Geometry blocks and fonts pass their readers' checks where the game loads them (in place).
-    for (int slot : {0, 1, 2, 6, 7, 8, 9, 10}) {
-        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_EQ(
-            veEngineCheckGeo(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)),
-            1)
-            << slot;
-    }
-    for (int slot : {3, 4, 5, 11}) {
-        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_GT(collisiondata::CheckBlock(fm.loadSubFile(common, static_cast<unsigned>(slot)),
-                                            static_cast<size_t>(len)),
-                  0)
-            << slot;
-    }
-    // Motions fit the skeletons they were made for.
+    EXPECT_EQ(fm.getSubFileCount(common), common::kSubFiles);
+    // Every sub-file passes its reader's check where the game loads it (in place); motions fit the
+    // skeleton they were made for.
     std::vector<_bone> riderBones = RiderSkeletonBones(), bikeBones = BikeSkeletonBones();
     const _skeleton rider{static_cast<uint32_t>(riderBones.size()), riderBones.data()};
     const _skeleton bike{static_cast<uint32_t>(bikeBones.size()), bikeBones.data()};
-    for (int slot : {12, 15, 24, 74}) {
-        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_EQ(veAnimCheckAnimation(
-                      static_cast<const _animation*>(fm.loadSubFile(common, static_cast<unsigned>(slot))),
-                      static_cast<uint32_t>(len), &rider),
-                  0)
-            << slot;
-    }
-    for (int slot : {14, 20, 69, 75}) {
-        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_EQ(veAnimCheckAnimation(
-                      static_cast<const _animation*>(fm.loadSubFile(common, static_cast<unsigned>(slot))),
-                      static_cast<uint32_t>(len), &bike),
-                  0)
-            << slot;
-    }
-    for (int slot : {139, 143, 147, 148}) {
-        int len = fm.getSubFileLength(common, static_cast<unsigned>(slot));
-        EXPECT_EQ(
-            veFontCheckImage(fm.loadSubFile(common, static_cast<unsigned>(slot)), static_cast<size_t>(len)),
-            1)
-            << slot;
+    for (int i = 0; i < common::kSubFiles; ++i) {
+        void* data = fm.loadSubFile(common, static_cast<unsigned>(i));
+        const int len = fm.getSubFileLength(common, static_cast<unsigned>(i));
+        FsBitmapLayout layout;
+        if (common::IsGraphic(i)) {
+            EXPECT_EQ(fsCheckBitmap(data, static_cast<size_t>(len), &layout), FS_BITMAP_OK) << i;
+            EXPECT_EQ(layout.fileBytes, static_cast<uint32_t>(len)) << i;
+        }
+        const size_t n = static_cast<size_t>(len);
+        EXPECT_TRUE(!common::IsGeometry(i) || veEngineCheckGeo(data, n) == 1) << i;
+        EXPECT_TRUE(!common::IsCollision(i) || collisiondata::CheckBlock(data, n) > 0) << i;
+        EXPECT_TRUE(!common::FontName(i) || veFontCheckImage(data, n) == 1) << i;
+        const _skeleton* skeleton = nullptr;
+        for (int r : {12, 15, 24, 74}) skeleton = r == i ? &rider : skeleton;
+        for (int b : {14, 20, 69, 75}) skeleton = b == i ? &bike : skeleton;
+        EXPECT_TRUE(!skeleton || veAnimCheckAnimation(static_cast<const _animation*>(data), n, skeleton) == 0)
+            << i;
     }
     x_free(common);
     for (const char* name : {"frontend\\uni18.fnt", "frontend\\highligh.fnt"}) {
@@ -95,17 +68,11 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
         EXPECT_EQ(veFontCheckImage(font, static_cast<size_t>(flen)), 1) << name;
         x_free(font);
     }
-    // sound.txt: ten volumes and frequencies, three group limits, within the reader's 256 bytes.
     int len = 0;
-    void* text = x_LoadFileLength("AUDIO\\sound.txt", &len);
+    void* text = x_LoadFileLength(kSoundTuningFile, &len);
     ASSERT_NE(text, nullptr);
-    EXPECT_LE(len, 256);
-    float v[10];
-    int g[3];
-    std::string s(static_cast<const char*>(text), static_cast<size_t>(len));
-    EXPECT_EQ(std::sscanf(s.c_str(), "%f %f %f %f %f %f %f %f %f %f %d %d %d", &v[0], &v[1], &v[2], &v[3],
-                          &v[4], &v[5], &v[6], &v[7], &v[8], &v[9], &g[0], &g[1], &g[2]),
-              13);
+    SoundTuning tuning;
+    EXPECT_TRUE(ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(len), &tuning));
     x_free(text);
     console::CdUnmount();
 }
@@ -123,3 +90,22 @@ TEST(SampleDisc, UnwritableDirectoryFails) {
 }
 
 }  // namespace
+
+// Finer levels of detail carry more triangles; the bike stands on the ground (largest y is 0), the rider
+// sits on it with the feet on the pegs.
+TEST(SampleDisc, ModelsStandOnTheGroundWithFinerLevelsOfDetailFirst) {
+    auto header = [](int i) {
+        _FS_GEO_HEADER h;
+        std::memcpy(&h, WriteCommonGeometry(i).data(), sizeof h);
+        return h;
+    };
+    EXPECT_GT(header(0).numTriangles, header(1).numTriangles);
+    EXPECT_GT(header(1).numTriangles, header(2).numTriangles);
+    EXPECT_GT(header(9).numTriangles, header(8).numTriangles);
+    EXPECT_GT(header(8).numTriangles, header(7).numTriangles);
+    const _FS_GEO_HEADER bike = header(0), rider = header(9);
+    EXPECT_NEAR(bike.bBox.corner[6][1], 0.0f, 1e-5);
+    EXPECT_LT(bike.bBox.corner[0][1], -0.9f);
+    EXPECT_NEAR(rider.bBox.corner[6][1], -0.38f, 1e-5);
+    EXPECT_LT(rider.bBox.corner[0][1], -1.7f);
+}

@@ -1,4 +1,4 @@
-#include "mkdisc/font_writer.h"
+#include "engine/font/font_format.h"
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/texture_manager.h"
 #include "engine/sys/heap.h"
+#include "mkdisc/fonts.h"
 
 namespace {
 
@@ -22,7 +23,7 @@ _font_data* InMemory(const std::vector<uint8_t>& file) {
 }
 
 TEST(FontWriter, HeaderMetricsAndGlyphCells) {
-    const std::vector<uint8_t> f = WriteFont({2, 0x80FFFFFF, 2});
+    const std::vector<uint8_t> f = WriteFont({2, 0x80FFFFFF, 2}, kSampleGlyphs);
     ASSERT_GE(f.size(), kFontHeaderBytes);
     _font_data h;
     std::memcpy(&h, f.data(), sizeof h);
@@ -70,8 +71,8 @@ TEST(FontWriter, NamedFontsAndRefusals) {
         EXPECT_EQ(veFontCheckImage(f.data(), f.size()), 1) << n;
     }
     EXPECT_TRUE(WriteNamedFont("nothing.fnt").empty());
-    EXPECT_TRUE(WriteFont({0, 0, 0}).empty());
-    EXPECT_TRUE(WriteFont({5, 0, 0}).empty());
+    EXPECT_TRUE(WriteFont({0, 0, 0}, kSampleGlyphs).empty());
+    EXPECT_TRUE(WriteFont({5, 0, 0}, kSampleGlyphs).empty());
 }
 
 class FontDrawing : public EngineTest {
@@ -79,8 +80,9 @@ protected:
     void SetUp() override {
         EngineTest::SetUp();
         veDisplayCreateView2D(&view_, 0, 0, 640, 448, kViewAspectFromViewport, 0.5f);
-        image_ = InMemory(WriteFont({2, 0x80FFFFFF, 2}));
-        font_ = veFontCreateFromPointer("uni18.fnt", image_, WriteFont({2, 0x80FFFFFF, 2}).size(), 0, 0);
+        image_ = InMemory(WriteFont({2, 0x80FFFFFF, 2}, kSampleGlyphs));
+        font_ = veFontCreateFromPointer("uni18.fnt", image_,
+                                        WriteFont({2, 0x80FFFFFF, 2}, kSampleGlyphs).size(), 0, 0);
         ASSERT_NE(font_, nullptr);
     }
     void TearDown() override {

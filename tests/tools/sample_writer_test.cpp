@@ -1,4 +1,5 @@
-#include "mkdisc/sample_writer.h"
+#include "engine/hal/sound_format.h"
+#include "mkdisc/sounds.h"
 
 #include <gtest/gtest.h>
 
@@ -6,7 +7,7 @@
 #include <cstring>
 
 #include "console/spu/adpcm.h"
-#include "mkdisc/adpcm_encoder.h"
+#include "console/spu/adpcm_encoder.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "mkdisc/skinned_geometry_writer.h"
+#include "engine/hal/geometry_skinned_format.h"
 
 #include <gtest/gtest.h>
 
@@ -9,12 +9,15 @@
 #include "../engine/hal/engine_fixture.h"
 #include "console/vu/skinned_programs.h"
 #include "engine/anim/anim_decode.h"
+#include "engine/anim/anim_format.h"
 #include "engine/anim/anim_pose.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/geometry_skinned.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
-#include "mkdisc/anim_writer.h"
+#include "mkdisc/models.h"
+#include "mkdisc/motions.h"
+#include "support/heap_image.h"
 
 namespace {
 
@@ -31,16 +34,7 @@ uint16_t U16(const uint8_t* p) {
     return v;
 }
 
-struct Mem {
-    explicit Mem(const std::vector<uint8_t>& v) : size(v.size()) {
-        p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(v.size()), "", 0));
-        std::memcpy(p, v.data(), v.size());
-    }
-    ~Mem() { x_free(p); }
-    _FS_GEO_HEADER* h() { return reinterpret_cast<_FS_GEO_HEADER*>(p); }
-    uint8_t* p;
-    size_t size;
-};
+using Mem = testsupport::HeapImage;
 
 TEST_F(EngineTest, SampleModelsPassTheChecksAndCarryTheAnimationSkeletons) {
     const std::vector<_bone> rider = RiderSkeletonBones();
@@ -49,10 +43,11 @@ TEST_F(EngineTest, SampleModelsPassTheChecksAndCarryTheAnimationSkeletons) {
         ASSERT_FALSE(img.empty());
         Mem m(img);
         EXPECT_EQ(veEngineCheckSkinnedGeo(m.p, m.size), 1) << enginetest::g_log;
-        ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1) << enginetest::g_log;
-        EXPECT_EQ(m.h()->geoType & (kGeoSkinnedVu0 | kGeoSkinnedVu1), vu0 ? kGeoSkinnedVu0 : kGeoSkinnedVu1);
+        ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1) << enginetest::g_log;
+        EXPECT_EQ(m.as<_FS_GEO_HEADER>()->geoType & (kGeoSkinnedVu0 | kGeoSkinnedVu1),
+                  vu0 ? kGeoSkinnedVu0 : kGeoSkinnedVu1);
         _geo_skeleton s;
-        ASSERT_EQ(veEngineGetSkeleton(m.h(), &s), 1);
+        ASSERT_EQ(veEngineGetSkeleton(m.as<_FS_GEO_HEADER>(), &s), 1);
         ASSERT_EQ(s.boneCount, int32_t(rider.size()));
         for (size_t i = 0; i < rider.size(); ++i) {
             EXPECT_STREQ(s.bones[i].name, rider[i].name);
@@ -60,7 +55,7 @@ TEST_F(EngineTest, SampleModelsPassTheChecksAndCarryTheAnimationSkeletons) {
             EXPECT_EQ(s.bones[i].boneID, i);
         }
         // One box (12 triangles) per bone, in groups of 12 bones: 12 + 12 + 3.
-        EXPECT_EQ(m.h()->numTriangles, int32_t(12 * rider.size()));
+        EXPECT_EQ(m.as<_FS_GEO_HEADER>()->numTriangles, int32_t(12 * rider.size()));
         const uint8_t* rec = m.p + 160 + 16 + 64 * rider.size();
         ASSERT_EQ(U32(rec + 8), 3u);
         const uint8_t* info = rec + 16;
@@ -72,7 +67,7 @@ TEST_F(EngineTest, SampleModelsPassTheChecksAndCarryTheAnimationSkeletons) {
         EXPECT_EQ(U32(info + 8), 48u + 48 * 48);
     }
     Mem bike(WriteBikeSkinnedGeometry(true));
-    EXPECT_EQ(veEngineLoadGeo(bike.h(), bike.size), 1) << enginetest::g_log;
+    EXPECT_EQ(veEngineLoadGeo(bike.as<_FS_GEO_HEADER>(), bike.size), 1) << enginetest::g_log;
 }
 
 TEST(SkinnedGeometryWriter, RefusesMeshesItCannotWrite) {
@@ -119,13 +114,14 @@ TEST_F(EngineTest, CorruptedSkinnedImagesAreRefusedOrDrawnSafely) {
         t.M[14] = 300.0f;
         veEngineSetLocalToWorld(&t);
         const int tasks = veDmaBuild->numTasks;
-        const bool ok = veEngineLoadGeo(m.h(), m.size) && veEngineCheckSkinnedGeo(m.p, m.size);
+        const bool ok =
+            veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size) && veEngineCheckSkinnedGeo(m.p, m.size);
         if (ok) {
             ++accepted;
-            veEngineDrawGeometry(m.h());
+            veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
         } else {
             ++refused;
-            veEngineHardwareDrawGeometry(m.h());
+            veEngineHardwareDrawGeometry(m.as<_FS_GEO_HEADER>());
             EXPECT_EQ(veDmaBuild->numTasks, tasks);
         }
         veEngineEndFrame();
@@ -175,7 +171,7 @@ TEST_F(PosedModel, BoxesFollowTheDecodedPose) {
     const std::vector<uint8_t> motion = WriteBikeMotion(MotionKind::LeanLeft);
     const auto* anim = reinterpret_cast<const _animation*>(motion.data());
     Mem m(WriteBikeSkinnedGeometry(false));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1) << enginetest::g_log;
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1) << enginetest::g_log;
     _angle_array* pose = veAnimAllocAngleArray(&skel);
     _matrix4* palette = veAnimAllocBonePalette(&skel);
     ASSERT_TRUE(pose && palette);
@@ -184,7 +180,7 @@ TEST_F(PosedModel, BoxesFollowTheDecodedPose) {
     std::vector<uint32_t> bind(640 * 448), posed(640 * 448);
     pose->rootPosition = bones[0].globalPos;
     veAnimGetMatriciesFast(palette, pose, &skel, nullptr);
-    DrawAndRun([&] { Draw(m.h(), palette, skel); });
+    DrawAndRun([&] { Draw(m.as<_FS_GEO_HEADER>(), palette, skel); });
     for (int y = 0; y < 448; ++y)
         for (int x = 0; x < 640; ++x) bind[y * 640 + x] = FramePixel(x, y);
 
@@ -192,7 +188,7 @@ TEST_F(PosedModel, BoxesFollowTheDecodedPose) {
     veAnimGetMatriciesFast(palette, pose, &skel, nullptr);
     std::vector<_vector3d> at(bones.size());
     for (uint16_t b = 0; b < bones.size(); ++b) veAnimGetBonePositionFast(&at[b], palette, &skel, b);
-    DrawAndRun([&] { Draw(m.h(), palette, skel); });
+    DrawAndRun([&] { Draw(m.as<_FS_GEO_HEADER>(), palette, skel); });
     const uint32_t background = FramePixel(0, 0);
     int moved = 0;
     for (int y = 0; y < 448; ++y)

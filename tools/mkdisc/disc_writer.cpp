@@ -7,12 +7,17 @@
 #include <cstring>
 #include <vector>
 
-#include "mkdisc/anim_writer.h"
-#include "mkdisc/bitmap_writer.h"
-#include "mkdisc/collision_writer.h"
-#include "mkdisc/font_writer.h"
-#include "mkdisc/geometry_writer.h"
-#include "mkdisc/master_file_writer.h"
+#include "audio/sound_tuning_format.h"
+#include "engine/anim/anim_format.h"
+#include "engine/font/font_format.h"
+#include "engine/hal/geometry_format.h"
+#include "engine/sys/bitmap_format.h"
+#include "game/files/collision_format.h"
+#include "game/files/common_objects.h"
+#include "game/files/master_file_format.h"
+#include "mkdisc/fonts.h"
+#include "mkdisc/models.h"
+#include "mkdisc/motions.h"
 
 namespace {
 
@@ -61,19 +66,9 @@ bool WriteSystemFiles(const std::string& dir) {
     return true;
 }
 
-// Volumes (music a, music b, engine, checkpoint, collision, landing, announcer, crowd), announcer and
-// crowd frequencies, then the three group limits.
-bool WriteSoundTuning(const std::string& dir) {
-    return WriteText(dir, "AUDIO/sound.txt",
-                     "1.000000 1.000000 1.000000 1.000000 1.000000 1.000000 1.000000 1.000000 "
-                     "1.000000 1.000000 8 8 8\n");
-}
-
-// Sub-files of the common-objects master file that hold graphics files (textures of the race's objects,
-// HUD and pause images).
-bool IsCommonGraphic(int i) {
-    return (i >= 76 && i <= 125) || i == 127 || i == 129 || (i >= 133 && i <= 138) || i == 161 || i == 169 ||
-           i == 170 || (i >= 194 && i <= 197);
+// Every volume and frequency at 1, every group limit 8.
+bool WriteSoundTuningFile(const std::string& dir) {
+    return WriteText(dir, "AUDIO/sound.txt", WriteSoundTuning(SoundTuning{}));
 }
 
 // A small palettised texture: a checker of two colours that differ from slot to slot, with an alpha
@@ -110,38 +105,14 @@ std::vector<uint8_t> CommonTexture(int slot) {
     return WriteBitmap(img);
 }
 
-// Sub-files that are fonts, by name.
-const char* CommonFontName(int i) {
-    switch (i) {
-        case 139:
-            return "debug.fnt";
-        case 143:
-            return "uni18.fnt";
-        case 147:
-            return "uni18yel.fnt";
-        case 148:
-            return "uni25yel.fnt";
-        default:
-            return nullptr;
-    }
-}
-
-// Bike detail levels (0-2) and shadow (6), rider detail levels (9, 8, 7) and shadow (10).
-bool IsCommonGeometry(int i) {
-    return (i >= 0 && i <= 2) || (i >= 6 && i <= 10);
-}
-
 // Collision shapes of the bike and rider (metres, +y down): a body box, and for the bike a second box for
 // the wheels' span.
-bool IsCommonCollision(int i) {
-    return (i >= 3 && i <= 5) || i == 11;
-}
-
 std::vector<uint8_t> CommonCollision(int i) {
-    if (i == 3)
+    if (i == common::kBikeCollision)
         return WriteCollisionBlock({CollisionBox(-0.25f, -0.55f, -0.75f, 0.25f, 0.05f, 0.75f),
                                     CollisionBox(-0.1f, 0.05f, -0.7f, 0.1f, 0.35f, 0.7f)});
-    if (i == 11) return WriteCollisionBlock({CollisionBox(-0.2f, -0.9f, -0.25f, 0.2f, 0.0f, 0.25f)});
+    if (i == common::kRiderCollision)
+        return WriteCollisionBlock({CollisionBox(-0.2f, -0.9f, -0.25f, 0.2f, 0.0f, 0.25f)});
     return WriteCollisionBlock({CollisionBox(-0.2f, -0.4f, -0.3f, 0.2f, 0.0f, 0.3f)});
 }
 
@@ -166,10 +137,10 @@ std::vector<uint8_t> CommonMotion(int i) {
 // One sub-file of the common-objects file; sub-files whose readers do not exist yet hold a short tagged
 // placeholder.
 std::vector<uint8_t> CommonSubFile(int i) {
-    if (IsCommonGraphic(i)) return CommonTexture(i);
-    if (IsCommonGeometry(i)) return WriteCommonGeometry(i);
-    if (IsCommonCollision(i)) return CommonCollision(i);
-    if (const char* font = CommonFontName(i)) return WriteNamedFont(font);
+    if (common::IsGraphic(i)) return CommonTexture(i);
+    if (common::IsGeometry(i)) return WriteCommonGeometry(i);
+    if (common::IsCollision(i)) return CommonCollision(i);
+    if (const char* font = common::FontName(i)) return WriteNamedFont(font);
     std::vector<uint8_t> motion = CommonMotion(i);
     if (!motion.empty()) return motion;
     char tag[32];
@@ -181,8 +152,7 @@ std::vector<uint8_t> CommonSubFile(int i) {
 bool WriteCommonObjects(const std::string& dir) {
     MasterFileWriter w;
     w.beginLabel();
-    const int kCommonSubFiles = 213;
-    for (int i = 0; i < kCommonSubFiles; ++i) {
+    for (int i = 0; i < common::kSubFiles; ++i) {
         std::vector<uint8_t> sub = CommonSubFile(i);
         if (sub.empty()) {
             std::fprintf(stderr, "mkdisc: common sub-file %d could not be built\n", i);
@@ -211,6 +181,6 @@ bool WriteSampleDisc(const std::string& dir) {
         std::fprintf(stderr, "mkdisc: cannot create %s\n", dir.c_str());
         return false;
     }
-    return WriteSystemFiles(dir) && WriteSoundTuning(dir) && WriteCommonObjects(dir) &&
+    return WriteSystemFiles(dir) && WriteSoundTuningFile(dir) && WriteCommonObjects(dir) &&
            WriteFrontEndFonts(dir);
 }

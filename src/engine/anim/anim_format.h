@@ -15,8 +15,12 @@
 //      16-byte keys. Revision 1 / sub-revision 1: u8 times / 60 s, 10-byte packed keys.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include "engine/anim/skeleton.h"
 
 struct _animation {
     uint16_t versionID;
@@ -111,3 +115,45 @@ inline void AnimDvoSetExponent(AnimDvoKey* k, int n, int e) {
     const int shift = (n & 1) * 4;
     k->exp[n >> 1] = static_cast<uint8_t>((k->exp[n >> 1] & ~(15 << shift)) | ((e & 15) << shift));
 }
+
+// ---- writer: every encoding the engine reads ----------------------------------------------------
+
+// One frame of a sampled motion.
+struct SampledFrame {
+    _vector3d root;
+    std::vector<_quaternion> bones;
+};
+
+// Version 1 (float) or 2 (16-bit) with length = frames / 60 s. Empty for another version, no frames,
+// frames of different bone counts, or a 16-bit component outside -2..2.
+std::vector<uint8_t> WriteSampledAnimation(uint16_t version, const std::vector<SampledFrame>& frames);
+
+// Version 3: channel c drives bone remapArray[c]. Empty for more than 30 channels.
+std::vector<uint8_t> WriteHermiteAnimation(float length,
+                                           const std::vector<std::vector<AnimHermiteKey>>& channels);
+
+// A version 6 key before quantisation.
+struct DvoKeyValues {
+    float time;        // seconds; the first key of a channel is at 0
+    float value[3];    // radians, or the root position
+    float tangent[3];  // per second
+    uint8_t longWay;   // bits 0, 1, 2: x, y, z
+};
+
+struct DvoMotion {
+    uint8_t revision = 1;                                          // 1 or 2
+    uint8_t subRevision = 0;                                       // 0 or 1 with revision 1
+    float length = 0.0f;                                           // seconds
+    std::array<std::vector<DvoKeyValues>, kDvoChannels> channels;  // empty = absent
+};
+
+// Version 6. Empty when something cannot be encoded: an unknown revision, a channel with one key or a
+// first key not at 0, a time or length beyond the revision's range, a component too large for its field,
+// or tables beyond the 16-bit offsets.
+std::vector<uint8_t> WriteDvoAnimation(const DvoMotion& motion);
+
+// The 16-byte key: each component with the largest exponent (0..15) that keeps it in an s16.
+AnimDvoKey EncodeDvoKey(const DvoKeyValues& key);
+// The 10-byte keys of revision 1 / sub-revision 1; false when a component does not fit.
+bool PackRotationKey(const DvoKeyValues& key, uint8_t out[kDvoPackedKeyBytes]);
+bool PackPositionKey(const DvoKeyValues& key, uint8_t out[kDvoPackedKeyBytes]);

@@ -110,14 +110,22 @@ bool CheckTable(const uint8_t* p, size_t length, const _FS_GEO_HEADER& h) {
             return Refuse("bitmap %llu is %llu pixels wide or high, out of range", m,
                           b.width > b.height ? b.width : b.height);
         if (b.pixdata >= 128) return Refuse("bitmap %llu pixel offset %llu is not an offset", m, b.pixdata);
+        // The upload reads whole quadwords of pixels and of palette: that is what must lie inside.
         const uint64_t pixels = at + 64 + b.pixdata;
-        uint64_t next = pixels + veEngineGeoBitmapPixelBytes(&b);
+        const uint64_t pixelBytes = veEngineGeoBitmapPixelBytes(&b);
+        uint64_t next = pixels + pixelBytes;
+        uint64_t read = pixels + (pixelBytes + 15) / 16 * 16;
         if (b.palettized) {
             if (b.numColors == 0 || b.numColors > 256)
                 return Refuse("bitmap %llu has %llu colours", m, b.numColors);
+            if (next % 4 != 0) return Refuse("bitmap %llu palette at %llu is not 4-byte aligned", m, next);
+            const uint64_t palette = next;
             next += 4ull * b.numColors;
+            const uint64_t paletteRead = palette + (uint64_t(b.numColors) + 3) / 4 * 16;
+            if (paletteRead > read) read = paletteRead;
         }
-        if (next > length) return Refuse("bitmap %llu data past the end (%llu bytes)", m, next);
+        if (next > read) read = next;
+        if (read > length) return Refuse("bitmap %llu data past the end (%llu bytes)", m, read);
         at = next;
     }
     return true;
@@ -177,8 +185,7 @@ void MaterialEnvironment(_FS_GEO_HEADER* block, int m) {
 
 uint64_t veEngineGeoBitmapPixelBytes(const _FS_BITMAP* b) {
     const uint64_t px = uint64_t(b->width) * b->height;
-    if (b->palettized) return b->bitsPerPixel == 4 ? px / 2 : px;
-    return px * (b->bitsPerPixel / 8u);
+    return b->bitsPerPixel == 4 ? px / 2 : px * (b->bitsPerPixel / 8u);
 }
 
 int veEngineCheckGeo(const void* block, size_t length) {
@@ -228,13 +235,12 @@ void veEngineInitGeo(_FS_GEO_HEADER* b) {
         auto* bmp = reinterpret_cast<_FS_BITMAP*>(next);
         slots[m] = Addr32(bmp);
         if (bmp->pixdata < 128) bmp->pixdata += Addr32(next + 64);
+        const uint32_t px = static_cast<uint32_t>(veEngineGeoBitmapPixelBytes(bmp));
         if (bmp->palettized) {
-            const uint32_t px =
-                bmp->bitsPerPixel == 4 ? bmp->width * bmp->height / 2 : bmp->width * bmp->height;
             bmp->coldata = bmp->pixdata + px;
             next = Ptr<uint8_t>(bmp->coldata + 4 * bmp->numColors);
         } else {
-            next = Ptr<uint8_t>(bmp->pixdata + veEngineGeoBitmapPixelBytes(bmp));
+            next = Ptr<uint8_t>(bmp->pixdata + px);
         }
     }
 }

@@ -89,8 +89,8 @@ inline constexpr uint16_t kGeoSkinnedVu0 = 0x0200;
 inline constexpr int32_t kGeoMaxMaterials = 1024;
 inline constexpr int32_t kGeoMaxBones = 40;
 
-// The pixel bytes of a bitmap inside a geometry block (4-bit palettised: w*h/2; other palettised: w*h;
-// else w*h*bpp/8).
+// The pixel bytes of a bitmap inside a geometry block, as the upload reads them: w*h*bpp/8 (4-bit:
+// w*h/2), palettised or not.
 uint64_t veEngineGeoBitmapPixelBytes(const _FS_BITMAP* b);
 
 // Checks a block image of `length` bytes before initialisation: header, skeleton, material records,

@@ -10,11 +10,12 @@
 //   sub-file data, each slot 16-aligned
 //
 // All fields are little-endian. The number of labels is not stored: the label table runs from
-// 8 + 4N up to the first sub-file. Shared by the reader (CFileManager) and the disc writer.
+// 8 + 4N up to the first sub-file. The reader is CFileManager; MasterFileWriter builds images.
 #pragma once
 
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace masterfile {
 
@@ -49,3 +50,19 @@ struct Check {
 Check Validate(const void* image, uint32_t length);
 
 }  // namespace masterfile
+
+// Builds a packed master file in memory.
+class MasterFileWriter {
+public:
+    // Starts a new label: the sub-files added from now on belong to it.
+    void beginLabel();
+    // Appends a sub-file; returns its index.
+    int add(const std::vector<uint8_t>& bytes);
+    int add(const void* data, size_t size);
+    int subFileCount() const { return static_cast<int>(subFiles_.size()); }
+    std::vector<uint8_t> build() const;
+
+private:
+    std::vector<std::vector<uint8_t>> subFiles_;
+    std::vector<uint32_t> labelFirst_;
+};

@@ -15,24 +15,19 @@
 #include "engine/anim/anim_format.h"
 #include "engine/anim/skeleton.h"
 #include "engine/sys/files.h"
+#include "support/log_capture.h"
 
 namespace animtest {
 
-inline std::string g_log;
-inline void CaptureLog(const char* text) {
-    g_log += text;
-}
+using testsupport::g_log;
 
 class LogTest : public ::testing::Test {
 protected:
     void SetUp() override {
         x_InitSTDIO();
-        saved_ = x_GetIODriver()->FnPrint;
-        x_GetIODriver()->FnPrint = CaptureLog;
-        g_log.clear();
+        log_.attach();
     }
-    void TearDown() override { x_GetIODriver()->FnPrint = saved_; }
-    void (*saved_)(const char*) = nullptr;
+    testsupport::LogCapture log_;
 };
 
 // A chain-free skeleton of n bones: bone i hangs on bone parent[i] (default i - 1) with offset (i, 2i, 3i).

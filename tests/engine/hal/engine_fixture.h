@@ -18,14 +18,13 @@
 #include "engine/hal/render_context.h"
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
+#include "support/log_capture.h"
 
 namespace enginetest {
 
-inline std::string g_log;
+using testsupport::CaptureLog;
+using testsupport::g_log;
 inline std::string g_printAt;
-inline void CaptureLog(const char* text) {
-    g_log += text;
-}
 inline void CapturePrintAt(const char* text, int x, int y) {
     g_printAt += std::to_string(x) + "," + std::to_string(y) + ":" + text + "|";
 }

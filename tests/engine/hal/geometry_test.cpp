@@ -9,82 +9,36 @@
 #include "console/mem/addr.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/draw_env.h"
+#include "engine/hal/geometry_format.h"
 #include "engine/hal/microcode.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
+#include "support/heap_image.h"
 
 namespace {
 
 using enginetest::EngineTest;
 
-// A block of `materials` materials, each one subpacket of one triangle (pre-lit, family 16) and an
-// 8 x 8 8-bit texture with a 16-colour palette, laid out as the geometry writer lays it out.
+// A block of `materials` materials, each one pre-lit triangle and an 8 x 8 8-bit texture with a
+// 16-colour palette whose bytes are all the material's number.
 std::vector<uint8_t> TinyBlock(int materials, uint16_t geoType = kGeoFamily16 | kGeoPreLit) {
-    std::vector<uint8_t> out(160);
-    auto put = [&out](const void* p, size_t n) {
-        const auto* b = static_cast<const uint8_t*>(p);
-        out.insert(out.end(), b, b + n);
-    };
-    auto put4 = [&put](uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-        const uint32_t w[4] = {a, b, c, d};
-        put(w, 16);
-    };
+    GeoMesh mesh;
+    mesh.geoType = geoType;
     for (int m = 0; m < materials; ++m) {
-        _FS_GEO_MATERIAL rec{m, 1, 1, 3, (16 + 80 + 48 * 3) / 16, {}};
-        put(&rec, sizeof rec);
-        put4(80 + 48 * 3, 64, 64 + 48 * 3, 0);
-        put4(0, 0, 0, 0x6C028000);
-        put4(3, 0, 0, 0);
-        const uint64_t tag[2] = {
-            (1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 16 | ((m & 1) << 9)) << 47) | (3ull << 60),
-            0x512};
-        put(tag, 16);
-        put4(0, 0, 0, 0x6C098002);
-        for (int v = 0; v < 3; ++v) {
-            const float p[8] = {float(v == 1), float(v == 2), 0, 1, 0, 0, 1, 0};
-            put(p, 32);
-            put4(128, 128, 128, 128);
-        }
-        put4(0x17000000, 0, 0, 0);
+        GeoMaterial mat;
+        mat.materialId = m;
+        for (int v = 0; v < 3; ++v) mat.triangles.push_back({float(v == 1), float(v == 2)});
+        mat.texture.width = mat.texture.height = 8;
+        mat.texture.pixels.assign(64, static_cast<uint8_t>(m));
+        mat.texture.palette.assign(16, 0x01010101u * static_cast<uint32_t>(m));
+        mesh.materials.push_back(mat);
     }
-    _FS_GEO_HEADER h{};
-    h.geoType = geoType;
-    h.numMaterials = materials;
-    h.numTriangles = materials;
-    h.scaleXYZ = 1.0f;
-    h.materialOffset = static_cast<uint32_t>(out.size());
-    for (int c = 0; c < 8; ++c) {
-        h.bBox.corner[c][0] = (c == 1 || c == 2 || c == 5 || c == 6) ? 1.0f : 0.0f;
-        h.bBox.corner[c][1] = (c == 2 || c == 3 || c == 6 || c == 7) ? 1.0f : 0.0f;
-        h.bBox.corner[c][2] = c >= 4 ? 0.5f : 0.0f;
-        h.bBox.corner[c][3] = 1.0f;
-    }
-    std::memcpy(out.data(), &h, sizeof h);
-    out.resize(out.size() + 4 * ((materials + 3) / 4 * 4), 0);
-    for (int m = 0; m < materials; ++m) {
-        _FS_BITMAP b{};
-        b.width = b.height = 8;
-        b.bitsPerPixel = 8;
-        b.palettized = 1;
-        b.numColors = 16;
-        put(&b, sizeof b);
-        out.resize(out.size() + 64 + 64, static_cast<uint8_t>(m));
-    }
-    return out;
+    return WriteGeometry(mesh);
 }
 
-struct Mem {
-    explicit Mem(const std::vector<uint8_t>& v) : size(v.size()) {
-        p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(v.size()), "", 0));
-        std::memcpy(p, v.data(), v.size());
-    }
-    ~Mem() { x_free(p); }
-    _FS_GEO_HEADER* h() { return reinterpret_cast<_FS_GEO_HEADER*>(p); }
-    uint8_t* p;
-    size_t size;
-};
+using Mem = testsupport::HeapImage;
 
 template <typename T>
 void Poke(std::vector<uint8_t>& v, size_t at, T value) {
@@ -126,6 +80,11 @@ TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
     with("out of range", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16, 100000); });
     with("colours", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 8, 300); });
     with("data past the end", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 4, 512); });
+    // The last bitmap: palettised pixels of 16 bits are two bytes each, so they no longer fit; a pixel
+    // offset of 2 puts the palette off a 4-byte boundary.
+    const size_t lastBitmap = good.size() - (64 + 64 + 64);
+    with("data past the end", [&](auto& v) { Poke<uint16_t>(v, lastBitmap + 12, 16); });
+    with("not 4-byte aligned", [&](auto& v) { Poke<uint32_t>(v, lastBitmap + 48, 2); });
     with("not an offset", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 48, 0x48000000); });
     with("vertex information", [](auto& v) { Poke<uint32_t>(v, 24, 0x7FFFFFF0); });
     with("not a number", [](auto& v) { Poke<float>(v, 40, __builtin_nanf("")); });
@@ -141,16 +100,16 @@ TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
         EXPECT_NE(enginetest::g_log.find(c.what), std::string::npos) << c.what << ": " << enginetest::g_log;
         EXPECT_NE(enginetest::g_log.find("refused"), std::string::npos) << c.what;
         // Refused blocks are left as they were.
-        EXPECT_EQ(veEngineLoadGeo(m.h(), m.size), 0);
+        EXPECT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 0);
         EXPECT_EQ(std::memcmp(m.p, c.image.data(), m.size), 0) << c.what;
     }
 }
 
 TEST_F(EngineTest, InitialisationRelocatesOnceAndTwiceIsHarmlessForBitmaps) {
     Mem m(TinyBlock(3));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
-    uint32_t* slots = veEngineGetGeoMaterialTbl(m.h());
-    EXPECT_EQ(veEngineGetGeoNumMaterials(m.h()), 3);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
+    uint32_t* slots = veEngineGetGeoMaterialTbl(m.as<_FS_GEO_HEADER>());
+    EXPECT_EQ(veEngineGetGeoNumMaterials(m.as<_FS_GEO_HEADER>()), 3);
     const auto* b0 = Ptr<_FS_BITMAP>(slots[0]);
     EXPECT_EQ(slots[0], Addr32(slots + 4));
     EXPECT_EQ(b0->pixdata, slots[0] + 64);
@@ -159,10 +118,10 @@ TEST_F(EngineTest, InitialisationRelocatesOnceAndTwiceIsHarmlessForBitmaps) {
     EXPECT_EQ(slots[2], slots[1] + 192);
     EXPECT_EQ(Ptr<_FS_BITMAP>(slots[2])->Pixels()[0], 2u);
     const uint32_t pix = b0->pixdata;
-    veEngineInitGeo(m.h());
+    veEngineInitGeo(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(Ptr<_FS_BITMAP>(slots[0])->pixdata, pix);
-    EXPECT_EQ(m.h()->vertexInfoOffset, 2 * Addr32(m.p));
-    EXPECT_EQ(veEngineGetGeoBoundingBox(m.h()), &m.h()->bBox);
+    EXPECT_EQ(m.as<_FS_GEO_HEADER>()->vertexInfoOffset, 2 * Addr32(m.p));
+    EXPECT_EQ(veEngineGetGeoBoundingBox(m.as<_FS_GEO_HEADER>()), &m.as<_FS_GEO_HEADER>()->bBox);
 }
 
 class GeometryQueue : public EngineTest {
@@ -184,13 +143,13 @@ protected:
 
 TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     Mem m(TinyBlock(3));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     veEngineBeginFrame();
     Place(10);
     veEngineResetMicroCode();
     const int tasks = veDmaBuild->numTasks;
     _DrawEnv2* env2 = drawEnvPtr2;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     // Program, view, then per material: texture image + palette (GIF), environment, packet.
     ASSERT_EQ(veDmaBuild->numTasks, tasks + 2 + 3 * 4) << enginetest::g_log;
     EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(&vuPreLit16));
@@ -204,26 +163,26 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     // Drawing again with the same flags does not upload the program again, and the texture cache finds
     // this frame's uploads: the view, then environment and packet per material.
     const int before = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, before + 1 + 3 * 2);
     veEngineEndFrame();
 }
 
 TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     Mem m(TinyBlock(2, kGeoFamily16 | kGeoPreLit | kGeoKeepProgram));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     veEngineBeginFrame();
     Place(10);
     veEngineSetPrimitiveMicroCode();
     const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veEngineCurrentMicroCode, &primitiveMicroCode);
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 1 + 2 * 4);
     // Mode 0x40000 takes the chain path: one tag per subpacket, without the info record (the textures
     // are found in the cache: view, then environment and subpacket per material).
     veDisplaySetMode(0x40000);
     const int t2 = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     ASSERT_EQ(veDmaBuild->numTasks, t2 + 1 + 2 * 2);
     uint64_t tag[2];
     std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[t2 + 2].dmaAdr), 16);
@@ -234,7 +193,7 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     veDisplaySetMode(0x1000000);
     Place(0.5f);  // the box reaches in front of the near plane
     const int t3 = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, t3);
     veDisplaySetMode(0);
     veEngineEndFrame();
@@ -242,13 +201,13 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
 
 TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
     Mem m(TinyBlock(1));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     veEngineBeginFrame();
     Place(10);
     vePrimSendBuffers();
     const uint8_t* before = vePrimBuild->ptr;
     veDisplaySetMode(0x2000000);
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     // Each edge is one line packet: unpack, two header quadwords, the GIF tag, the vertex unpack, two
     // vertices of three quadwords, the call; the render environment, the projection and a packet tag
     // may come ahead of them (at most three 208-byte records).
@@ -262,11 +221,11 @@ TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
 
 TEST_F(GeometryQueue, FamilySixteenScalesTheLocalToWorldUntilReset) {
     Mem m(TinyBlock(1));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
-    m.h()->scaleXYZ = 2.0f;
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
+    m.as<_FS_GEO_HEADER>()->scaleXYZ = 2.0f;
     veEngineBeginFrame();
     Place(10);
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[0], 2.0f);
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[14], 10.0f);
     veEngineReSetLocalToWorld();
@@ -285,18 +244,19 @@ TEST_F(GeometryQueue, SkeletonIsReportedAndBindsTheBones) {
     uint32_t mo;
     std::memcpy(&mo, img.data() + 12, 4);
     Poke<uint32_t>(img, 12, mo + 144);
+    Poke<uint16_t>(img, 0, kGeoFamily16 | kGeoSkeleton);
     Mem m(img);
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     _geo_skeleton s;
-    ASSERT_EQ(veEngineGetSkeleton(m.h(), &s), 1);
+    ASSERT_EQ(veEngineGetSkeleton(m.as<_FS_GEO_HEADER>(), &s), 1);
     EXPECT_EQ(s.boneCount, 2);
     EXPECT_FLOAT_EQ(s.bones[1].globalPos[1], 3.0f);
     for (int i = 0; i < 2; ++i) M4_Identity(&veEngineBoneArray[i]);
-    veEngineInitBoneArray(m.h());
+    veEngineInitBoneArray(m.as<_FS_GEO_HEADER>());
     EXPECT_FLOAT_EQ(veEngineBoneArray[1].M[13], -3.0f);
     EXPECT_FLOAT_EQ(veEngineBoneArray[0].M[13], 0.0f);
     Mem plain(TinyBlock(1));
-    EXPECT_EQ(veEngineGetSkeleton(plain.h(), &s), 0);
+    EXPECT_EQ(veEngineGetSkeleton(plain.as<_FS_GEO_HEADER>(), &s), 0);
 }
 
 }  // namespace

@@ -8,87 +8,43 @@
 
 #include "console/mem/addr.h"
 #include "engine/hal/dma_tasks.h"
+#include "engine/hal/geometry_format.h"
 #include "engine/hal/microcode.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
+#include "support/heap_image.h"
 
 namespace {
 
 using enginetest::EngineTest;
 
-void Put(std::vector<uint8_t>& out, const void* p, size_t n) {
-    const auto* b = static_cast<const uint8_t*>(p);
-    out.insert(out.end(), b, b + n);
-}
-void Put4(std::vector<uint8_t>& out, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    const uint32_t w[4] = {a, b, c, d};
-    Put(out, w, 16);
-}
-uint32_t F(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
-
-// An unskinned pre-lit block of `materials` materials, each one subpacket: a square of side 4 around the
-// origin in the x-y plane, wound to face the camera, vertex colour (100, 60, 200, 128), untextured.
+// A pre-lit block of `materials` materials: a square of side 4 around the origin in the x-y plane,
+// wound to face the camera, vertex colour (100, 60, 200, 128), with an 8 x 8 texture of 1.0 (the colour shows
+// as it is); scale 2.
 std::vector<uint8_t> Square(int materials = 1) {
-    std::vector<uint8_t> out(160);
-    const uint32_t n = 6;
+    GeoMesh mesh;
+    mesh.scale = 2.0f;
+    const float c[4][2] = {{-2, -2}, {2, -2}, {2, 2}, {-2, 2}};
     for (int m = 0; m < materials; ++m) {
-        _FS_GEO_MATERIAL rec{m, 2, 1, n, (16 + 80 + 48 * n) / 16, {}};
-        Put(out, &rec, sizeof rec);
-        Put4(out, 80 + 48 * n, 64, 64 + 48 * n, 0);
-        Put4(out, 0, 0, 0, 0x6C028000);
-        Put4(out, n, 0, 0, 0);
-        const uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
-        Put(out, tag, 16);
-        Put4(out, 0, 0, 0, 0x6C008002u | ((3 * n) << 16));
-        const float c[4][2] = {{-2, -2}, {2, -2}, {2, 2}, {-2, 2}};
+        GeoMaterial mat;
+        mat.materialId = m;
         for (int k : {0, 2, 1, 0, 3, 2}) {
-            Put4(out, F(c[k][0]), F(c[k][1]), F(0), F(1));
-            Put4(out, F(0), F(0), F(1), 0);
-            Put4(out, 100, 60, 200, 128);
+            GeoVertex v;
+            v.x = c[k][0];
+            v.y = c[k][1];
+            v.rgba = 100 | 60 << 8 | 200 << 16 | 128u << 24;
+            mat.triangles.push_back(v);
         }
-        Put4(out, 0x17000000, 0, 0, 0);
+        mat.texture.width = mat.texture.height = 8;
+        mat.texture.pixels.assign(64, 0);
+        mat.texture.palette.assign(16, 0x80808080u);  // modulates by 1
+        mesh.materials.push_back(mat);
     }
-    _FS_GEO_HEADER h{};
-    h.geoType = kGeoFamily16 | kGeoPreLit;
-    h.numMaterials = materials;
-    h.numTriangles = 2 * materials;
-    h.scaleXYZ = 2.0f;
-    h.materialOffset = static_cast<uint32_t>(out.size());
-    for (int c = 0; c < 8; ++c) {
-        h.bBox.corner[c][0] = (c & 1) ? 2.0f : -2.0f;
-        h.bBox.corner[c][1] = (c & 2) ? 2.0f : -2.0f;
-        h.bBox.corner[c][2] = (c & 4) ? 0.5f : -0.5f;
-        h.bBox.corner[c][3] = 1.0f;
-    }
-    std::memcpy(out.data(), &h, sizeof h);
-    out.resize(out.size() + 4 * ((materials + 3) / 4 * 4), 0);
-    for (int m = 0; m < materials; ++m) {
-        _FS_BITMAP b{};
-        b.width = b.height = 8;
-        b.bitsPerPixel = 8;
-        b.palettized = 1;
-        b.numColors = 16;
-        Put(out, &b, sizeof b);
-        out.resize(out.size() + 64 + 64, 0);
-    }
-    return out;
+    return WriteGeometry(mesh);
 }
 
-struct Mem {
-    explicit Mem(const std::vector<uint8_t>& v) : size(v.size()) {
-        p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(v.size()), "", 0));
-        std::memcpy(p, v.data(), v.size());
-    }
-    ~Mem() { x_free(p); }
-    _FS_GEO_HEADER* h() { return reinterpret_cast<_FS_GEO_HEADER*>(p); }
-    uint8_t* p;
-    size_t size;
-};
+using Mem = testsupport::HeapImage;
 
 _matrix4 At(float x, float y, float z) {
     _matrix4 m;
@@ -105,7 +61,7 @@ protected:
         EngineTest::SetUp();
         veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
         M4_Identity(&view_.cameraMatrix);
-        ASSERT_EQ(veEngineLoadGeo(m_.h(), m_.size), 1) << enginetest::g_log;
+        ASSERT_EQ(veEngineLoadGeo(m_.as<_FS_GEO_HEADER>(), m_.size), 1) << enginetest::g_log;
     }
     // Screen x of a world point (the camera is the identity).
     double ScreenX(float x, float z) {
@@ -134,7 +90,8 @@ TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
     veEngineBeginFrame();
     Activate();
     veDisplaySetMode(0x1000000);
-    _matrixInfoTable* t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 3, veDisplayGetMode());
+    _matrixInfoTable* t =
+        veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 3, veDisplayGetMode());
     ASSERT_NE(t, nullptr);
     // Without the clip mode the crossing instance is dropped as well as the one behind.
     EXPECT_EQ(t->matPacket.matCount, 1u);
@@ -148,7 +105,7 @@ TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
     // The default colour is the vertex colour unchanged.
     EXPECT_EQ(t->matPacket.colorList[0].r, 128.0f);
     // In mode 0x40000 the crossing instance is kept with its local-to-clip after its local-to-screen.
-    t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 3, 0x40000);
+    t = veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 3, 0x40000);
     EXPECT_EQ(t->matPacket.matCount, 2u);
     EXPECT_EQ(t->matrixCountPerPacket, 16u);
     EXPECT_EQ(t->matPacket.matricesPerInstance, 2u);
@@ -166,7 +123,7 @@ TEST_F(InstancedDraw, AllCulledAddsNoTaskAndKeepsTheProgram) {
     const uint32_t flags = veEngineMicroCodeFlags;
     const int tasks = veDmaBuild->numTasks;
     uint8_t* table = veInstanceTablePtr;
-    veEngineDrawInstanceGeometry(m_.h(), behind, nullptr, 2);
+    veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), behind, nullptr, 2);
     EXPECT_EQ(veDmaBuild->numTasks, tasks);
     EXPECT_EQ(veEngineMicroCodeFlags, flags);
     EXPECT_EQ(veInstanceTablePtr, table);
@@ -180,7 +137,7 @@ TEST_F(InstancedDraw, EachInstanceGetsItsColourAndAlpha) {
     DrawAndRun([&] {
         Activate();
         veDisplaySetMode(0x40000);
-        veEngineDrawInstanceGeometry(m_.h(), mats, colours, 2);
+        veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), mats, colours, 2);
         veDisplaySetMode(0);
     });
     const int y = 224;
@@ -200,11 +157,11 @@ TEST_F(InstancedDraw, PacketHoldsAtMostItsRoom) {
     veEngineBeginFrame();
     Activate();
     enginetest::g_log.clear();
-    _matrixInfoTable* t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 60, 0);
+    _matrixInfoTable* t = veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 60, 0);
     EXPECT_EQ(t->matPacket.matCount, 54u);
     EXPECT_EQ(t->matrixCountPerPacket, 216u);
     EXPECT_NE(enginetest::g_log.find("more than 54 instances"), std::string::npos) << enginetest::g_log;
-    t = veBuildMatrixList(m_.h(), mats.data(), nullptr, 60, 0x40000);
+    t = veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 60, 0x40000);
     EXPECT_EQ(t->matPacket.matCount, 27u);
     EXPECT_EQ(t->matrixCountPerPacket, 216u);
     veEngineEndFrame();
@@ -219,7 +176,7 @@ TEST_F(InstancedDraw, FirstDrawPatchesTheBlockForInstancing) {
     uint32_t w;
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
     ASSERT_EQ(w, before);
-    veEngineDrawInstanceGeometry(m_.h(), &one, nullptr, 1);
+    veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), &one, nullptr, 1);
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 12, 4);
     EXPECT_EQ(w, 0x6C02020Au);
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
@@ -227,7 +184,7 @@ TEST_F(InstancedDraw, FirstDrawPatchesTheBlockForInstancing) {
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 64 + 48 * 6, 4);
     EXPECT_EQ(w, 0u);
     // A second draw leaves the patched codes as they are.
-    veEngineDrawInstanceGeometry(m_.h(), &one, nullptr, 1);
+    veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), &one, nullptr, 1);
     std::memcpy(&w, m_.p + 160 + 32 + 16 + 48 + 12, 4);
     EXPECT_EQ(w, (before & 0xFFFF0000u) | 0x20C);
     EXPECT_EQ(veEngineMicroCodeFlags, 0x20000u);
@@ -237,7 +194,7 @@ TEST_F(InstancedDraw, FirstDrawPatchesTheBlockForInstancing) {
 
 TEST_F(InstancedDraw, UniformScaleLeavesTranslations) {
     _matrix4 mats[2] = {At(1, 2, 3), At(4, 5, 6)};
-    veEngineSetUniScaleInstanceGeo(m_.h(), mats, 2);
+    veEngineSetUniScaleInstanceGeo(m_.as<_FS_GEO_HEADER>(), mats, 2);
     EXPECT_EQ(mats[1].M[0], 2.0f);
     EXPECT_EQ(mats[1].M[5], 2.0f);
     EXPECT_EQ(mats[1].M[10], 2.0f);

@@ -13,6 +13,7 @@
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
+#include "support/heap_image.h"
 
 namespace {
 
@@ -123,16 +124,7 @@ std::vector<uint8_t> Block(const Spec& s = {}) {
     return out;
 }
 
-struct Mem {
-    explicit Mem(const std::vector<uint8_t>& v) : size(v.size()) {
-        p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(v.size()), "", 0));
-        std::memcpy(p, v.data(), v.size());
-    }
-    ~Mem() { x_free(p); }
-    _FS_GEO_HEADER* h() { return reinterpret_cast<_FS_GEO_HEADER*>(p); }
-    uint8_t* p;
-    size_t size;
-};
+using Mem = testsupport::HeapImage;
 
 class SkinnedDraw : public EngineTest {
 protected:
@@ -189,13 +181,13 @@ constexpr uint32_t kRed = 200, kGreen = 200 << 8;
 TEST_F(SkinnedDraw, VerticesFollowTheirBones) {
     Mem m(Block());
     ASSERT_EQ(veEngineCheckSkinnedGeo(m.p, m.size), 1) << enginetest::g_log;
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1) << enginetest::g_log;
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1) << enginetest::g_log;
     double rx0, ry0, gx0, gy0, rx1, ry1, gx1, gy1, px0, py0, px1, py1;
     int rn, gn;
     DrawAndRun([&] {
         Place();
         SetPalette(0, 0);
-        veEngineDrawGeometry(m.h());
+        veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     });
     Centroid(kRed, &rx0, &ry0, &rn);
     ASSERT_GT(rn, 20) << enginetest::g_log;
@@ -211,7 +203,7 @@ TEST_F(SkinnedDraw, VerticesFollowTheirBones) {
     DrawAndRun([&] {
         Place();
         SetPalette(6, -8);
-        veEngineDrawGeometry(m.h());
+        veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     });
     Centroid(kRed, &rx1, &ry1, &rn);
     Centroid(kGreen, &gx1, &gy1, &gn);
@@ -227,14 +219,14 @@ TEST_F(SkinnedDraw, VerticesFollowTheirBones) {
 
 TEST_F(SkinnedDraw, GroupViewCarriesTheNamedBonesThenIdentities) {
     Mem m(Block());
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     veEngineBeginFrame();
     Place();
     SetPalette(5, 0);
     veEngineResetMicroCode();
     uint8_t* views = veBonedEngineViewsPtr;
     const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     ASSERT_EQ(veBonedEngineViewsPtr, views + kVuViewBytes);
     // Program upload, the texture's image and palette, then one task for the material (environment,
     // view, strip, execute).
@@ -266,7 +258,7 @@ TEST_F(SkinnedDraw, GroupViewCarriesTheNamedBonesThenIdentities) {
 
 TEST_F(SkinnedDraw, ClipModeSendsTheClipRecordBeforeEachExecute) {
     Mem m(Block());
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1);
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
     double rx, ry;
     int rn;
     DrawAndRun([&] {
@@ -274,7 +266,7 @@ TEST_F(SkinnedDraw, ClipModeSendsTheClipRecordBeforeEachExecute) {
         Place();
         SetPalette(0, 0);
         uint8_t* rec = veMotionInstanceTablePtr;
-        veEngineDrawGeometry(m.h());
+        veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
         ASSERT_EQ(veMotionInstanceTablePtr, rec + kMotionInstanceBytes);
         const auto* mi = reinterpret_cast<const _motionInstanceData*>(rec);
         EXPECT_EQ(mi->vifCommand0[0], 0x6D018000u);
@@ -292,11 +284,11 @@ TEST_F(SkinnedDraw, Vu0PathDeformsTheBlockInPlace) {
     Spec s;
     s.vu0 = true;
     Mem m(Block(s));
-    ASSERT_EQ(veEngineLoadGeo(m.h(), m.size), 1) << enginetest::g_log;
+    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1) << enginetest::g_log;
     veEngineBeginFrame();
     Place();
     SetPalette(7, 3);
-    veEngineDrawGeometry(m.h());
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     // The strip's vertex data now holds the deformed positions, bound to no bone: green vertex 6 (the
     // first of the second square, (8, -2)) moved by (7, 3).
     const uint8_t* vert = m.p + 160 + 16 + 128 + 16 + 16 + 16 + 48 + 48 * 6;
@@ -357,8 +349,8 @@ TEST_F(EngineTest, BadSkinnedDataIsRefusedWithALogLine) {
         veEngineBeginFrame();
         const int tasks = veDmaBuild->numTasks;
         enginetest::g_log.clear();
-        veEngineHardwareDrawGeometry(m.h());
-        veEngineHardwareDrawGeometry(m.h());
+        veEngineHardwareDrawGeometry(m.as<_FS_GEO_HEADER>());
+        veEngineHardwareDrawGeometry(m.as<_FS_GEO_HEADER>());
         EXPECT_EQ(veDmaBuild->numTasks, tasks) << c.what;
         EXPECT_EQ(enginetest::g_log.find("refused"), enginetest::g_log.rfind("refused")) << c.what;
         veEngineEndFrame();
@@ -394,8 +386,8 @@ TEST_F(EngineTest, BoneArrayCopyStopsAtFortyAndNoSkeletonLeavesItAlone) {
     std::memcpy(img.data(), &h, sizeof h);
     Mem m(img);
     _geo_skeleton out{};
-    EXPECT_EQ(veEngineGetSkeleton(m.h(), &out), 0);
-    veEngineInitBoneArray(m.h());
+    EXPECT_EQ(veEngineGetSkeleton(m.as<_FS_GEO_HEADER>(), &out), 0);
+    veEngineInitBoneArray(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veEngineBoneArray[39].M[12], 39.0f);
     EXPECT_EQ(veEngineBoneArray[5].M[12], 5.0f);
 }

@@ -1,4 +1,5 @@
 #include "engine/hal/sound.h"
+#include "engine/hal/sound_format.h"
 
 #include <gtest/gtest.h>
 
@@ -22,16 +23,9 @@ using testsupport::SquareBlock;
 std::vector<uint8_t> Image(int32_t rate, bool looped, uint32_t envelope,
                            const std::vector<std::vector<uint8_t>>& blocks,
                            _Pan5Dot1 pan = {0.0f, -1.0f, 1.0f, 0.0f, 0.0f}) {
-    _SampleHeaderDisc h = {};
-    for (const auto& b : blocks) h.length += static_cast<int32_t>(b.size());
-    h.looped = looped;
-    h.sampleRate = rate;
-    h.envelope = envelope;
-    h.pan = pan;
-    std::vector<uint8_t> out(64);
-    std::memcpy(out.data(), &h, 64);
-    for (const auto& b : blocks) out.insert(out.end(), b.begin(), b.end());
-    return out;
+    std::vector<uint8_t> data;
+    for (const auto& b : blocks) data.insert(data.end(), b.begin(), b.end());
+    return BuildSampleImage({rate, looped, envelope, pan}, data);
 }
 
 std::vector<uint8_t> LoopedSquare(int32_t rate) {

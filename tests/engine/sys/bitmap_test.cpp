@@ -8,24 +8,19 @@
 
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "support/log_capture.h"
 
 namespace {
 
-std::string g_log;
-void CaptureLog(const char* text) {
-    g_log += text;
-}
+using testsupport::g_log;
 
 class BitmapTest : public ::testing::Test {
 protected:
     void SetUp() override {
         x_InitSTDIO();
-        saved_ = x_GetIODriver()->FnPrint;
-        x_GetIODriver()->FnPrint = CaptureLog;
-        g_log.clear();
+        log_.attach();
     }
-    void TearDown() override { x_GetIODriver()->FnPrint = saved_; }
-    void (*saved_)(const char*) = nullptr;
+    testsupport::LogCapture log_;
 };
 
 _FS_BITMAP Header(uint32_t w, uint32_t h, uint16_t bits, uint32_t colors, uint32_t ext = 0) {
@@ -52,11 +47,6 @@ std::vector<uint8_t> Image(const _FS_BITMAP& h, size_t pixelBytes, size_t palett
     for (size_t i = 0; h.palettized && i < h.numColors * 4; ++i)
         p[paletteOffset + i] = static_cast<uint8_t>(200 - i);
     return v;
-}
-
-TEST(BitmapLayout, RecordLayout) {
-    EXPECT_EQ(sizeof(_FS_BITMAP), 64u);
-    EXPECT_EQ(sizeof(BMP_INSTANCE), 32u);
 }
 
 TEST(BitmapLayout, SizesOfTheUsualImages) {

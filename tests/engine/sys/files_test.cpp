@@ -9,14 +9,12 @@
 #include "console/cd/cd.h"
 #include "console/cd/host_output.h"
 #include "engine/sys/heap.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-std::string g_log;
-void CaptureLog(const char* text) {
-    g_log += text;
-}
+using testsupport::g_log;
 
 // A disc with a few files of known contents, mounted fresh for every test.
 class CdFiles : public ::testing::Test {
@@ -30,13 +28,10 @@ protected:
         ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
         x_InitSTDIO();
         PS2CD_ResetFiles();
-        savedPrint_ = x_GetIODriver()->FnPrint;
-        x_GetIODriver()->FnPrint = CaptureLog;
-        g_log.clear();
+        log_.attach();
         g_log.reserve(16384);  // the log must not move heap figures under test
     }
     void TearDown() override {
-        x_GetIODriver()->FnPrint = savedPrint_;
         for (int i = 0; i < kPs2FileCount; ++i)
             if (PS2CD_FileRecord(i)->inUse)
                 x_fclose(reinterpret_cast<X_FILE*>(const_cast<PS2File*>(PS2CD_FileRecord(i))));
@@ -45,7 +40,7 @@ protected:
 
     testsupport::TempDir disc_;
     std::vector<uint8_t> big_, small_;
-    void (*savedPrint_)(const char*) = nullptr;
+    testsupport::LogCapture log_;
 };
 
 TEST_F(CdFiles, NamesAreMappedToTheDiscForm) {

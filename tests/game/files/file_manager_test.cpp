@@ -10,29 +10,20 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/master_file_format.h"
-#include "mkdisc/master_file_writer.h"
+#include "support/heap_image.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-std::string g_log;
-void CaptureLog(const char* text) {
-    g_log += text;
-}
+using testsupport::g_log;
 
 void PutU32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     std::memcpy(v.data() + at, &x, 4);
 }
 
 // The image in heap memory (16-aligned, as the game loads it).
-struct HeapImage {
-    explicit HeapImage(const std::vector<uint8_t>& bytes)
-        : p(x_fn_malloc(static_cast<uint32_t>(bytes.size()), "", 0)) {
-        std::memcpy(p, bytes.data(), bytes.size());
-    }
-    ~HeapImage() { x_free(p); }
-    void* p;
-};
+using testsupport::HeapImage;
 
 std::vector<uint8_t> HandMadeImage() {
     // N = 3, entries 0x20, 0x43, 0x60, 0x80; labels {0, 1, 3} and one slack word.
@@ -143,16 +134,11 @@ protected:
     void SetUp() override {
         x_InitSTDIO();
         PS2CD_ResetFiles();
-        saved_ = x_GetIODriver()->FnPrint;
-        x_GetIODriver()->FnPrint = CaptureLog;
-        g_log.clear();
+        log_.attach();
         g_log.reserve(8192);  // the log must not move heap figures under test
     }
-    void TearDown() override {
-        x_GetIODriver()->FnPrint = saved_;
-        console::CdUnmount();
-    }
-    void (*saved_)(const char*) = nullptr;
+    void TearDown() override { console::CdUnmount(); }
+    testsupport::LogCapture log_;
     testsupport::TempDir disc_;
 };
 

@@ -10,45 +10,30 @@
 #include <vector>
 
 #include "console/mem/addr.h"
+#include "engine/hal/geometry_format.h"
+#include "engine/sys/bitmap_format.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
 #include "game/files/geometry.h"
+#include "game/files/master_file_format.h"
 #include "game/files/resource_loader.h"
 #include "game/files/texture.h"
-#include "mkdisc/bitmap_writer.h"
-#include "mkdisc/geometry_writer.h"
-#include "mkdisc/master_file_writer.h"
+#include "support/heap_image.h"
+#include "support/log_capture.h"
 
 namespace {
 
-std::string g_log;
-void CaptureLog(const char* text) {
-    g_log += text;
-}
+using testsupport::g_log;
 
-struct HeapImage {
-    explicit HeapImage(const std::vector<uint8_t>& b)
-        : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)), size(b.size()) {
-        std::memcpy(p, b.data(), b.size());
-    }
-    ~HeapImage() { x_free(p); }
-    void* p;
-    size_t size;
-};
+using testsupport::HeapImage;
 
 class StoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        saved_ = x_GetIODriver()->FnPrint;
-        x_GetIODriver()->FnPrint = CaptureLog;
-        g_log.clear();
-    }
     void TearDown() override {
-        x_GetIODriver()->FnPrint = saved_;
         CResourceStorage<CGeometry>::instance().deleteAll();
         CResourceStorage<CTexture>::instance().deleteAll();
     }
-    void (*saved_)(const char*) = nullptr;
+    testsupport::LogCapture log_;
 };
 
 // A 16 x 16 8-bit image whose header says its pixels start `offset` bytes after the header.
@@ -85,13 +70,13 @@ TEST_F(StoreTest, IdsAreIndicesAndBadIdsGiveNull) {
 
 TEST_F(StoreTest, PaletteFollowsThePixelsOnTheNext16ByteBoundary) {
     HeapImage image(EightBit(8));  // pixels end 64 + 8 + 256 bytes in: an address ending in 8
-    CTexture t(static_cast<_FS_BITMAP*>(image.p));
+    CTexture t(image.as<_FS_BITMAP>());
     const uint32_t base = Addr32(image.p);
     EXPECT_EQ(t.fsBitmap.pixdata, base + 64 + 8);
     EXPECT_EQ((t.fsBitmap.pixdata + 256) % 16, 8u);
     EXPECT_EQ(t.fsBitmap.coldata, t.fsBitmap.pixdata + 256 + 8);
     HeapImage aligned(EightBit(0));
-    CTexture u(static_cast<_FS_BITMAP*>(aligned.p));
+    CTexture u(aligned.as<_FS_BITMAP>());
     EXPECT_EQ(u.fsBitmap.coldata, u.fsBitmap.pixdata + 256);  // already on a boundary
 }
 

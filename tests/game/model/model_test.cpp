@@ -24,11 +24,11 @@
 #include "kinetic/dynamics/subspace.h"
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/dynamics/world.h"
-#include "log_capture.h"
+#include "support/log_capture.h"
 
 namespace {
 
-using gametest::LogCapture;
+using testsupport::LogCapture;
 
 // A dynamic object that records what reaches it.
 struct Recorder : CDynamicObject {

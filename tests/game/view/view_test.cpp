@@ -8,7 +8,9 @@
 #include <vector>
 
 #include "engine/hal/engine_fixture.h"
+#include "engine/hal/geometry_format.h"
 #include "engine/hal/view_matrices.h"
+#include "engine/sys/bitmap_format.h"
 #include "engine/sys/heap.h"
 #include "game/files/geometry.h"
 #include "game/files/texture.h"
@@ -19,8 +21,6 @@
 #include "game/model/timer.h"
 #include "game/view/util.h"
 #include "game/view/view_object_3d.h"
-#include "mkdisc/bitmap_writer.h"
-#include "mkdisc/geometry_writer.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engine/hal/geometry.h"
-#include "mkdisc/bitmap_writer.h"
+#include "engine/sys/bitmap_format.h"
 
 struct GeoVertex {
     float x = 0, y = 0, z = 0;
@@ -31,6 +31,9 @@ struct GeoMesh {
 // multiple of 3, a texture the table cannot hold with 16-byte alignment).
 std::vector<uint8_t> WriteGeometry(const GeoMesh& mesh);
 
+// Appends a bitmap as a block's material table holds it: header (pixdata 0: the pixels follow), pixels,
+// palette. False when the pixels are not whole quadwords or the palette not whole quadwords of 1..256.
+bool AppendGeoBitmap(std::vector<uint8_t>& out, const BitmapImage& image);
 // Palette order the GS reads 8-bit palettes in: entries 8-15 and 16-23 of every 32 swapped.
 std::vector<uint32_t> Csm1Palette(const std::vector<uint32_t>& palette);
 
@@ -49,8 +52,3 @@ GeoMaterial MakeGroundPlane(float width, float depth, int tiles, uint32_t rgba, 
 GeoMaterial Placed(const GeoMaterial& m, const float rot[9], float tx, float ty, float tz);
 // Adds the triangles of `part` to `into` (the texture of `into` is kept).
 void Append(GeoMaterial& into, const GeoMaterial& part);
-
-// The geometry sub-files of the common-objects master file (index -> block): 0-2 the bike's three
-// levels of detail (finest first), 6 the bike's shadow, 9, 8, 7 the rider's levels (finest first),
-// 10 the rider's shadow. Models stand on y = 0 with -y up and face +z. Empty for other indices.
-std::vector<uint8_t> WriteCommonGeometry(int index);

@@ -1,4 +1,4 @@
-#include "mkdisc/geometry_writer.h"
+#include "engine/hal/geometry_format.h"
 
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "engine/hal/microcode.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
+#include "support/heap_image.h"
 
 namespace {
 
@@ -26,15 +27,7 @@ BitmapImage Solid(uint32_t rgba) {
 }
 
 // A block copied into engine memory and initialised.
-struct Block {
-    explicit Block(const std::vector<uint8_t>& image) : size(image.size()) {
-        p = static_cast<_FS_GEO_HEADER*>(x_fn_malloc(static_cast<uint32_t>(image.size()), "", 0));
-        std::memcpy(p, image.data(), image.size());
-    }
-    ~Block() { x_free(p); }
-    _FS_GEO_HEADER* p;
-    size_t size;
-};
+using Block = testsupport::HeapImage;
 
 TEST(GeometryWriter, BlockRecordsFollowThePacketConvention) {
     GeoMesh mesh;
@@ -44,11 +37,11 @@ TEST(GeometryWriter, BlockRecordsFollowThePacketConvention) {
     const std::vector<uint8_t> img = WriteGeometry(mesh);
     ASSERT_FALSE(img.empty());
     Block b(img);
-    ASSERT_EQ(veEngineCheckGeo(b.p, b.size), 1);
-    EXPECT_EQ(b.p->numMaterials, 2);
-    EXPECT_EQ(b.p->numTriangles, 48 + 2);
+    ASSERT_EQ(veEngineCheckGeo(b.as<_FS_GEO_HEADER>(), b.size), 1);
+    EXPECT_EQ(b.as<_FS_GEO_HEADER>()->numMaterials, 2);
+    EXPECT_EQ(b.as<_FS_GEO_HEADER>()->numTriangles, 48 + 2);
     // The box's 48 triangles go in batches of 16: three subpackets of 48 vertices.
-    auto* mat = reinterpret_cast<_FS_GEO_MATERIAL*>(reinterpret_cast<uint8_t*>(b.p) + 160);
+    auto* mat = reinterpret_cast<_FS_GEO_MATERIAL*>(reinterpret_cast<uint8_t*>(b.as<_FS_GEO_HEADER>()) + 160);
     EXPECT_EQ(mat->numPackets, 3u);
     EXPECT_EQ(mat->numVerts, 144u);
     _FS_SUBPACKETINFO info;
@@ -63,25 +56,26 @@ TEST(GeometryWriter, BlockRecordsFollowThePacketConvention) {
     EXPECT_EQ(data[15], 0x6C008002u | (144u << 16));   // the geometry's unpack just before it
     EXPECT_EQ(data[(64 + 48 * 48) / 4], 0x17000000u);  // MSCNT
     // The bounding box covers both materials: the box (y -1..1) and the 4 x 4 plane (x, z -2..2).
-    EXPECT_FLOAT_EQ(b.p->bBox.corner[0][0], -2.0f);
-    EXPECT_FLOAT_EQ(b.p->bBox.corner[0][1], -1.0f);
-    EXPECT_FLOAT_EQ(b.p->bBox.corner[6][1], 1.0f);
-    EXPECT_FLOAT_EQ(b.p->bBox.corner[6][2], 2.0f);
+    EXPECT_FLOAT_EQ(b.as<_FS_GEO_HEADER>()->bBox.corner[0][0], -2.0f);
+    EXPECT_FLOAT_EQ(b.as<_FS_GEO_HEADER>()->bBox.corner[0][1], -1.0f);
+    EXPECT_FLOAT_EQ(b.as<_FS_GEO_HEADER>()->bBox.corner[6][1], 1.0f);
+    EXPECT_FLOAT_EQ(b.as<_FS_GEO_HEADER>()->bBox.corner[6][2], 2.0f);
 
     // Initialisation turns the table into addresses of the bitmaps, whose pixels and palettes follow.
-    veEngineInitGeo(b.p);
-    const uint32_t* slots = veEngineGetGeoMaterialTbl(b.p);
+    veEngineInitGeo(b.as<_FS_GEO_HEADER>());
+    const uint32_t* slots = veEngineGetGeoMaterialTbl(b.as<_FS_GEO_HEADER>());
     const auto* bmp0 = Ptr<_FS_BITMAP>(slots[0]);
     const auto* bmp1 = Ptr<_FS_BITMAP>(slots[1]);
-    EXPECT_EQ(slots[0], Addr32(b.p) + b.p->materialOffset + 16);  // two slots rounded up to four
+    EXPECT_EQ(slots[0], Addr32(b.as<_FS_GEO_HEADER>()) + b.as<_FS_GEO_HEADER>()->materialOffset +
+                            16);  // two slots rounded up to four
     EXPECT_EQ(bmp0->pixdata, slots[0] + 64);
     EXPECT_EQ(bmp0->coldata, bmp0->pixdata + 64);
     EXPECT_EQ(slots[1], bmp0->coldata + 1024);
     EXPECT_EQ(bmp1->width, 16u);
     EXPECT_EQ(bmp0->Palette()[0], 0x80102030u);
     EXPECT_EQ(bmp1->Pixels()[5], 1u);  // x 5 of the first row: the second checker cell
-    EXPECT_EQ(bmp1->coldata + 1024, Addr32(b.p) + b.size);
-    EXPECT_EQ(b.p->vertexInfoOffset, Addr32(b.p));
+    EXPECT_EQ(bmp1->coldata + 1024, Addr32(b.as<_FS_GEO_HEADER>()) + b.size);
+    EXPECT_EQ(b.as<_FS_GEO_HEADER>()->vertexInfoOffset, Addr32(b.as<_FS_GEO_HEADER>()));
 }
 
 TEST(GeometryWriter, MeshesAreClosedAndWoundOutwards) {
@@ -111,35 +105,6 @@ TEST(GeometryWriter, MeshesAreClosedAndWoundOutwards) {
         }
     // The ground plane faces -y.
     EXPECT_FLOAT_EQ(MakeGroundPlane(2, 2, 1, 0, t).triangles[0].ny, -1.0f);
-}
-
-TEST(GeometryWriter, CommonObjectsAreValidBlocks) {
-    for (int i : {0, 1, 2, 6, 7, 8, 9, 10}) {
-        const std::vector<uint8_t> img = WriteCommonGeometry(i);
-        ASSERT_FALSE(img.empty()) << i;
-        Block b(img);
-        EXPECT_EQ(veEngineCheckGeo(b.p, b.size), 1) << i;
-    }
-    EXPECT_TRUE(WriteCommonGeometry(3).empty());
-    EXPECT_EQ(WriteCommonGeometry(0), WriteCommonGeometry(0));  // deterministic
-    // Finer levels of detail carry more triangles; the bike stands on the ground (largest y is 0), the
-    // rider sits on it with the feet on the pegs.
-    auto tris = [](int i) {
-        _FS_GEO_HEADER h;
-        std::memcpy(&h, WriteCommonGeometry(i).data(), sizeof h);
-        return h.numTriangles;
-    };
-    EXPECT_GT(tris(0), tris(1));
-    EXPECT_GT(tris(1), tris(2));
-    EXPECT_GT(tris(9), tris(8));
-    EXPECT_GT(tris(8), tris(7));
-    _FS_GEO_HEADER bike, rider;
-    std::memcpy(&bike, WriteCommonGeometry(0).data(), sizeof bike);
-    std::memcpy(&rider, WriteCommonGeometry(9).data(), sizeof rider);
-    EXPECT_NEAR(bike.bBox.corner[6][1], 0.0f, 1e-5);
-    EXPECT_LT(bike.bBox.corner[0][1], -0.9f);
-    EXPECT_NEAR(rider.bBox.corner[6][1], -0.38f, 1e-5);
-    EXPECT_LT(rider.bBox.corner[0][1], -1.7f);
 }
 
 TEST(GeometryWriter, PlacedPartsTurnAndMoveWithTheirNormals) {
@@ -198,12 +163,12 @@ protected:
             m.M[13] = y;
             m.M[14] = z;
             veEngineSetLocalToWorld(&m);
-            veEngineDrawGeometry(b.p);
+            veEngineDrawGeometry(b.as<_FS_GEO_HEADER>());
         });
     }
     static Block Make(const GeoMesh& mesh) {
         Block b(WriteGeometry(mesh));
-        EXPECT_EQ(veEngineLoadGeo(b.p, b.size), 1);
+        EXPECT_EQ(veEngineLoadGeo(b.as<_FS_GEO_HEADER>(), b.size), 1);
         return b;
     }
     static constexpr uint32_t kBack = 0x800000u;
@@ -378,16 +343,16 @@ TEST_F(GeometryDrawing, BlocksOutsideTheFrustumQueueNothing) {
     m.M[14] = -10;  // behind the camera
     veEngineSetLocalToWorld(&m);
     veEngineBuildView(&view_);
-    EXPECT_EQ(veEngineGeoOutsideFrustum(b.p) & 0x3F, 0x20);  // all corners beyond -z
+    EXPECT_EQ(veEngineGeoOutsideFrustum(b.as<_FS_GEO_HEADER>()) & 0x3F, 0x20);  // all corners beyond -z
     const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(b.p);
+    veEngineDrawGeometry(b.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, tasks);
     // Straddling the right side plane: crossing, but no plane has all corners outside.
     m.M[12] = 512.0f * 0 + 2047.0f * 10 / 512.0f;
     m.M[14] = 10;
     veEngineSetLocalToWorld(&m);
     veEngineBuildView(&view_);
-    EXPECT_EQ(veEngineGeoOutsideFrustum(b.p), 0x8000);
+    EXPECT_EQ(veEngineGeoOutsideFrustum(b.as<_FS_GEO_HEADER>()), 0x8000);
     veEngineEndFrame();
 }
 

@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "game/files/master_file_format.h"
 #include "game/files/object_type_table.h"
-#include "mkdisc/master_file_writer.h"
 
 struct DescriptionData {
     std::vector<std::vector<uint8_t>> geometries;  // geometry blocks, most detailed first

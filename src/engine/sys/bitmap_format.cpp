@@ -1,4 +1,4 @@
-#include "mkdisc/bitmap_writer.h"
+#include "engine/sys/bitmap_format.h"
 
 #include <cstring>
 

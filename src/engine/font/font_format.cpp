@@ -1,20 +1,16 @@
-#include "mkdisc/font_writer.h"
+#include "engine/font/font_format.h"
 
 #include <cstring>
 
 #include "engine/font/font.h"
-#include "mkdisc/geometry_writer.h"
+#include "engine/hal/geometry_format.h"
 
 namespace {
 
-const char* const kGlyphs[95] = {
-#include "mkdisc/glyphs_5x7.inc"
-};
-
 // Whether cell (x, y) of the 5 x 7 glyph for code c is set.
-bool GlyphBit(int c, int x, int y) {
+bool GlyphBit(const char* const* glyphs, int c, int x, int y) {
     if (c < 32 || c > 126) return false;
-    const char* g = kGlyphs[c - 32];
+    const char* g = glyphs[c - 32];
     int row = 0, col = 0;
     for (const char* p = g; *p; ++p) {
         if (*p == '/') {
@@ -36,7 +32,7 @@ uint32_t Pow2AtLeast(uint32_t v) {
 
 }  // namespace
 
-std::vector<uint8_t> WriteFont(const FontStyle& st) {
+std::vector<uint8_t> WriteFont(const FontStyle& st, const char* const glyphs[kFontGlyphs]) {
     if (st.scale < 1 || st.scale > 4) return {};
     const int s = st.scale;
     const int cw = 5 * s, ch = 7 * s;
@@ -58,7 +54,7 @@ std::vector<uint8_t> WriteFont(const FontStyle& st) {
         cd.defined = 1;
         for (int y = 0; y < ch; ++y)
             for (int x = 0; x < cw; ++x)
-                if (GlyphBit(c, x / s, y / s)) pixels[size_t(y0 + y) * width + size_t(x0 + x)] = 1;
+                if (GlyphBit(glyphs, c, x / s, y / s)) pixels[size_t(y0 + y) * width + size_t(x0 + x)] = 1;
     }
     h.bitmapWidth = static_cast<uint16_t>(width);
     h.bitmapHeight = static_cast<uint16_t>(height);
@@ -82,16 +78,4 @@ std::vector<uint8_t> WriteFont(const FontStyle& st) {
     const auto* pb = reinterpret_cast<const uint8_t*>(pal.data());
     out.insert(out.end(), pb, pb + pal.size() * 4);
     return out;
-}
-
-std::vector<uint8_t> WriteNamedFont(const std::string& name) {
-    constexpr uint32_t kWhite = 0x80FFFFFF, kYellow = 0x8000E0FF, kGreen = 0x8040FF40;
-    if (name == "debug.fnt") return WriteFont({1, kWhite, 1});
-    if (name == "unism.fnt") return WriteFont({1, kWhite, 1});
-    if (name == "uni18.fnt") return WriteFont({2, kWhite, 2});
-    if (name == "uni18yel.fnt" || name == "highligh.fnt") return WriteFont({2, kYellow, 2});
-    if (name == "uni25.fnt") return WriteFont({3, kWhite, 3});
-    if (name == "uni25yel.fnt") return WriteFont({3, kYellow, 3});
-    if (name == "digital.fnt") return WriteFont({2, kGreen, 2});
-    return {};
 }

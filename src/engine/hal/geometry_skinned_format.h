@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "engine/anim/skeleton.h"
-#include "mkdisc/geometry_writer.h"
+#include "engine/hal/geometry_format.h"
 
 struct SkinVertex {
     GeoVertex v;         // bind-pose position in model space, texture, normal or colour
@@ -35,9 +35,3 @@ struct SkinMesh {
 // skeleton, an empty material or a count not a multiple of 3, a triangle naming more bones than fit a
 // group, a texture the table cannot hold).
 std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh);
-
-// The sample models: a box around each bone, bound to it.
-SkinMesh RiderSkinMesh(bool vu0);
-SkinMesh BikeSkinMesh(bool vu0);
-std::vector<uint8_t> WriteRiderSkinnedGeometry(bool vu0);
-std::vector<uint8_t> WriteBikeSkinnedGeometry(bool vu0);

@@ -1,4 +1,4 @@
-#include "mkdisc/skinned_geometry_writer.h"
+#include "engine/hal/geometry_skinned_format.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -6,8 +6,8 @@
 #include <map>
 
 #include "console/vu/skinned_programs.h"
+#include "engine/anim/anim_format.h"
 #include "engine/hal/geometry_skinned.h"
-#include "mkdisc/anim_writer.h"
 
 namespace {
 
@@ -108,42 +108,6 @@ void PutStrip(std::vector<uint8_t>& out, const SkinMaterial& m, const Group& g, 
     Put32(out, 0x14000000, 0, 0, 0);  // MSCAL 0
 }
 
-bool PutBitmap(std::vector<uint8_t>& out, const BitmapImage& img) {
-    _FS_BITMAP h = MakeBitmapHeader(img);
-    h.pixdata = 0;
-    h.coldata = 0;
-    const uint64_t px = veEngineGeoBitmapPixelBytes(&h);
-    if (img.pixels.size() != px || px % 16 != 0) return false;
-    if (h.palettized && (h.numColors == 0 || h.numColors > 256 || h.numColors % 4 != 0)) return false;
-    Put(out, &h, sizeof h);
-    Put(out, img.pixels.data(), img.pixels.size());
-    for (uint32_t c : img.palette) Put(out, &c, 4);
-    return true;
-}
-
-SkinMesh BoxPerBone(const std::vector<_bone>& bones, float half, uint32_t rgba, bool vu0, uint32_t a,
-                    uint32_t b) {
-    SkinMesh mesh;
-    mesh.vu0 = vu0;
-    mesh.preLit = !vu0;
-    mesh.skeleton = bones;
-    SkinMaterial mat;
-    mat.texture = CheckerTexture(16, 4, a, b);
-    for (size_t i = 0; i < bones.size(); ++i) {
-        static const float kId[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-        const _vector3d& p = bones[i].globalPos;
-        const GeoMaterial box = Placed(MakeBox(half, half, half, 1, rgba, mat.texture), kId, p.x, p.y, p.z);
-        for (const GeoVertex& v : box.triangles) {
-            SkinVertex s;
-            s.v = v;
-            s.boneA = s.boneB = static_cast<uint16_t>(i);
-            mat.triangles.push_back(s);
-        }
-    }
-    mesh.materials.push_back(std::move(mat));
-    return mesh;
-}
-
 }  // namespace
 
 std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh) {
@@ -213,19 +177,6 @@ std::vector<uint8_t> WriteSkinnedGeometry(const SkinMesh& mesh) {
     out.insert(out.end(), body.begin(), body.end());
     out.resize(out.size() + 4 * ((mesh.materials.size() + 3) & ~size_t(3)), 0);
     for (const SkinMaterial& m : mesh.materials)
-        if (!PutBitmap(out, m.texture)) return {};
+        if (!AppendGeoBitmap(out, m.texture)) return {};
     return out;
-}
-
-SkinMesh RiderSkinMesh(bool vu0) {
-    return BoxPerBone(RiderSkeletonBones(), 3.0f, 0x80A06040u, vu0, 0xFF2040C0u, 0xFFE0E0E0u);
-}
-SkinMesh BikeSkinMesh(bool vu0) {
-    return BoxPerBone(BikeSkeletonBones(), 5.0f, 0x804060C0u, vu0, 0xFF20C0E0u, 0xFF303030u);
-}
-std::vector<uint8_t> WriteRiderSkinnedGeometry(bool vu0) {
-    return WriteSkinnedGeometry(RiderSkinMesh(vu0));
-}
-std::vector<uint8_t> WriteBikeSkinnedGeometry(bool vu0) {
-    return WriteSkinnedGeometry(BikeSkinMesh(vu0));
 }

@@ -1,4 +1,4 @@
-#include "mkdisc/geometry_writer.h"
+#include "engine/hal/geometry_format.h"
 
 #include <algorithm>
 #include <cfloat>
@@ -54,20 +54,6 @@ std::vector<uint8_t> Packet(const GeoMaterial& m, bool lit, bool family32, int c
     return out;
 }
 
-// Bitmap header, pixels, palette, as the material table holds them (pixdata 0: the pixels follow).
-bool PutBitmap(std::vector<uint8_t>& out, const BitmapImage& img) {
-    _FS_BITMAP h = MakeBitmapHeader(img);
-    h.pixdata = 0;
-    h.coldata = 0;
-    const uint64_t px = veEngineGeoBitmapPixelBytes(&h);
-    if (img.pixels.size() != px || px % 16 != 0) return false;
-    if (h.palettized && (h.numColors == 0 || h.numColors > 256 || h.numColors % 4 != 0)) return false;
-    Put(out, &h, sizeof h);
-    Put(out, img.pixels.data(), img.pixels.size());
-    for (uint32_t c : img.palette) Put(out, &c, 4);
-    return true;
-}
-
 void Quad(GeoMaterial& m, const float a[3], const float b[3], const float c[3], const float d[3],
           const float n[3], uint32_t rgba, float s0, float t0, float s1, float t1) {
     auto v = [&](const float* p, float s, float t) {
@@ -85,6 +71,19 @@ void Quad(GeoMaterial& m, const float a[3], const float b[3], const float c[3], 
 }
 
 }  // namespace
+
+bool AppendGeoBitmap(std::vector<uint8_t>& out, const BitmapImage& img) {
+    _FS_BITMAP h = MakeBitmapHeader(img);
+    h.pixdata = 0;
+    h.coldata = 0;
+    const uint64_t px = veEngineGeoBitmapPixelBytes(&h);
+    if (img.pixels.size() != px || px % 16 != 0) return false;
+    if (h.palettized && (h.numColors == 0 || h.numColors > 256 || h.numColors % 4 != 0)) return false;
+    Put(out, &h, sizeof h);
+    Put(out, img.pixels.data(), img.pixels.size());
+    for (uint32_t c : img.palette) Put(out, &c, 4);
+    return true;
+}
 
 std::vector<uint32_t> Csm1Palette(const std::vector<uint32_t>& p) {
     std::vector<uint32_t> out(p.size());
@@ -157,7 +156,7 @@ std::vector<uint8_t> WriteGeometry(const GeoMesh& mesh) {
     out.insert(out.end(), records.begin(), records.end());
     out.resize(out.size() + 4 * slots, 0);
     for (const GeoMaterial& m : mesh.materials)
-        if (!PutBitmap(out, m.texture)) return {};
+        if (!AppendGeoBitmap(out, m.texture)) return {};
     return out;
 }
 
@@ -260,93 +259,4 @@ GeoMaterial Placed(const GeoMaterial& m, const float rot[9], float tx, float ty,
 
 void Append(GeoMaterial& into, const GeoMaterial& part) {
     into.triangles.insert(into.triangles.end(), part.triangles.begin(), part.triangles.end());
-}
-
-namespace {
-
-constexpr float kIdentity[9] = {1, 0, 0, 0, 1, 0, 0, 0, 1};
-// Cylinder axis (y) turned onto x: a wheel's axle.
-constexpr float kAxleX[9] = {0, 1, 0, -1, 0, 0, 0, 0, 1};
-
-GeoMaterial Box(float hx, float hy, float hz, float x, float y, float z, const BitmapImage& t) {
-    return Placed(MakeBox(hx, hy, hz, 1, 0x80808080, t), kIdentity, x, y, z);
-}
-
-// A motorbike along +z with its wheels on the ground (y = 0, up is -y): body and wheels as two
-// materials; `segments` sets the wheels' roundness (the levels of detail differ in it).
-GeoMesh Bike(int segments) {
-    const BitmapImage paint = CheckerTexture(16, 8, 0x802020E0, 0x801818B0);
-    const BitmapImage rubber = CheckerTexture(16, 4, 0x80282828, 0x80383838);
-    GeoMaterial body;
-    body.texture = paint;
-    Append(body, Box(0.08f, 0.12f, 0.50f, 0, -0.60f, 0, paint));       // frame and tank
-    Append(body, Box(0.12f, 0.04f, 0.25f, 0, -0.78f, -0.25f, paint));  // seat
-    Append(body, Box(0.03f, 0.25f, 0.03f, 0, -0.58f, 0.62f, paint));   // fork
-    Append(body, Box(0.35f, 0.02f, 0.02f, 0, -0.90f, 0.55f, paint));   // handlebar
-    Append(body, Box(0.10f, 0.04f, 0.20f, 0, -0.70f, 0.72f, paint));   // front mudguard
-    GeoMaterial wheels;
-    wheels.texture = rubber;
-    for (float z : {-0.70f, 0.70f})
-        Append(wheels,
-               Placed(MakeCylinder(0.33f, 0.12f, segments, 0x80808080, rubber), kAxleX, 0, -0.33f, z));
-    GeoMesh mesh;
-    mesh.materials = {body, wheels};
-    return mesh;
-}
-
-// A seated rider over the bike's seat: legs, torso, arms to the handlebar, helmet.
-GeoMesh Rider(int headSegments) {
-    const BitmapImage suit = CheckerTexture(16, 8, 0x80E0E0E0, 0x8040A0F0);
-    const BitmapImage helmet = CheckerTexture(16, 8, 0x8000C0F0, 0x80202020);
-    GeoMaterial body;
-    body.texture = suit;
-    for (float x : {-0.13f, 0.13f}) {
-        Append(body, Box(0.07f, 0.07f, 0.22f, x, -0.85f, -0.05f, suit));        // thigh
-        Append(body, Box(0.06f, 0.22f, 0.06f, x, -0.60f, 0.15f, suit));         // shin
-        Append(body, Box(0.05f, 0.05f, 0.22f, x * 1.7f, -1.30f, 0.30f, suit));  // arm
-    }
-    Append(body, Box(0.18f, 0.28f, 0.12f, 0, -1.18f, -0.05f, suit));  // torso
-    GeoMaterial head;
-    head.texture = helmet;
-    if (headSegments >= 3)
-        Append(head,
-               Placed(MakeCylinder(0.13f, 0.26f, headSegments, 0x80808080, helmet), kIdentity, 0, -1.62f, 0));
-    else
-        Append(head, Box(0.13f, 0.13f, 0.13f, 0, -1.62f, 0, helmet));
-    GeoMesh mesh;
-    mesh.materials = {body, head};
-    return mesh;
-}
-
-// A soft dark oval-ish shadow: a small ground quad with a dark, half-transparent texture.
-GeoMesh Shadow(float width, float length) {
-    GeoMesh mesh;
-    mesh.materials.push_back(
-        MakeGroundPlane(width, length, 1, 0x80808080, CheckerTexture(8, 8, 0x40101010, 0x40101010)));
-    return mesh;
-}
-
-}  // namespace
-
-std::vector<uint8_t> WriteCommonGeometry(int index) {
-    switch (index) {
-        case 0:
-            return WriteGeometry(Bike(16));  // bike, finest level of detail
-        case 1:
-            return WriteGeometry(Bike(10));
-        case 2:
-            return WriteGeometry(Bike(6));
-        case 6:
-            return WriteGeometry(Shadow(0.6f, 1.8f));
-        case 7:
-            return WriteGeometry(Rider(0));  // rider, coarsest level of detail
-        case 8:
-            return WriteGeometry(Rider(6));
-        case 9:
-            return WriteGeometry(Rider(12));
-        case 10:
-            return WriteGeometry(Shadow(0.7f, 0.9f));
-        default:
-            return {};
-    }
 }

@@ -1,4 +1,4 @@
-#include "mkdisc/adpcm_encoder.h"
+#include "console/spu/adpcm_encoder.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "mkdisc/description_writer.h"
+#include "game/files/object_description_format.h"
 
 #include <cstring>
 

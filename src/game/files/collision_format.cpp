@@ -1,4 +1,4 @@
-#include "mkdisc/collision_writer.h"
+#include "game/files/collision_format.h"
 
 #include <cstring>
 

@@ -1,4 +1,4 @@
-#include "mkdisc/bitmap_writer.h"
+#include "engine/sys/bitmap_format.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -11,14 +11,12 @@
 #include "engine/sys/bitmap.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-std::string g_log;
-void CaptureLog(const char* text) {
-    g_log += text;
-}
+using testsupport::g_log;
 
 BitmapImage Checker(uint32_t w, uint32_t h, uint16_t bits, uint32_t colors) {
     BitmapImage img;
@@ -40,12 +38,9 @@ protected:
         ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
         x_InitSTDIO();
         PS2CD_ResetFiles();
-        saved_ = x_GetIODriver()->FnPrint;
-        x_GetIODriver()->FnPrint = CaptureLog;
-        g_log.clear();
+        log_.attach();
     }
     void TearDown() override {
-        x_GetIODriver()->FnPrint = saved_;
         // Every outcome closes the file.
         for (int i = 0; i < kPs2FileCount; ++i) EXPECT_FALSE(PS2CD_FileRecord(i)->inUse) << i;
         console::CdUnmount();
@@ -61,7 +56,7 @@ protected:
     }
 
     testsupport::TempDir disc_;
-    void (*saved_)(const char*) = nullptr;
+    testsupport::LogCapture log_;
 };
 
 TEST_F(BitmapFiles, FourBitSixteenColours) {

@@ -1,4 +1,4 @@
-// Builds font files (engine/font/font.h) from our own 5 x 7 glyph set, scaled up by whole pixels, on an
+// Builds font files (engine/font/font.h) from a 5 x 7 glyph set, scaled up by whole pixels, on an
 // 8-bit palettised bitmap: index 0 transparent, index 1 the font's colour.
 #pragma once
 
@@ -12,10 +12,7 @@ struct FontStyle {
     uint8_t spacing = 1;         // extra pixels after each character
 };
 
+// Glyphs for codes 32..126, each 5 x 7 cells as rows of '#' (set) and '.' separated by '/'.
+inline constexpr int kFontGlyphs = 95;
 // The font file; empty for a scale outside 1..4.
-std::vector<uint8_t> WriteFont(const FontStyle& style);
-
-// The styles of the fonts the game loads, by file name without directory ("debug.fnt", "uni18.fnt",
-// "uni18yel.fnt", "uni25.fnt", "uni25yel.fnt", "unism.fnt", "digital.fnt", "highligh.fnt"); the file for
-// any other name is empty.
-std::vector<uint8_t> WriteNamedFont(const std::string& name);
+std::vector<uint8_t> WriteFont(const FontStyle& style, const char* const glyphs[kFontGlyphs]);

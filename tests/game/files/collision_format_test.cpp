@@ -1,6 +1,6 @@
 // Collision data blocks: written parts read back exactly, with the documented offsets and padding;
 // the reader refuses truncated, oversized and corrupted blocks.
-#include "mkdisc/collision_writer.h"
+#include "game/files/collision_format.h"
 
 #include <gtest/gtest.h>
 
@@ -11,23 +11,14 @@
 
 #include "engine/sys/heap.h"
 #include "game/files/collision_data.h"
+#include "support/heap_image.h"
 
 namespace {
 
 using collisiondata::CheckBlock;
 using collisiondata::Part;
 
-// Sub-files are used in place in heap memory (16-aligned), so blocks are checked there.
-struct HeapBlock {
-    explicit HeapBlock(const std::vector<uint8_t>& b, size_t length = SIZE_MAX)
-        : size(std::min(length, b.size())),
-          p(x_fn_malloc(static_cast<uint32_t>(std::max<size_t>(b.size(), 16)), "", 0)) {
-        if (!b.empty()) std::memcpy(p, b.data(), b.size());
-    }
-    ~HeapBlock() { x_free(p); }
-    size_t size;
-    void* p;
-};
+using HeapBlock = testsupport::HeapImage;
 
 CollisionPart Triangle() {
     CollisionPart p;

@@ -1,31 +1,25 @@
 // Object descriptions in a master file: the type table and the per-description labels read back into
 // the description and geometry stores.
-#include "mkdisc/description_writer.h"
+#include "game/files/object_description_format.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <vector>
 
+#include "engine/hal/geometry_format.h"
 #include "engine/sys/heap.h"
 #include "game/files/collision_data.h"
+#include "game/files/collision_format.h"
 #include "game/files/file_manager.h"
 #include "game/files/geometry.h"
 #include "game/files/resource_loader.h"
 #include "game/model/object_description.h"
-#include "mkdisc/collision_writer.h"
-#include "mkdisc/geometry_writer.h"
+#include "support/heap_image.h"
 
 namespace {
 
-struct HeapImage {
-    explicit HeapImage(const std::vector<uint8_t>& b)
-        : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)) {
-        std::memcpy(p, b.data(), b.size());
-    }
-    ~HeapImage() { x_free(p); }
-    void* p;
-};
+using testsupport::HeapImage;
 
 std::vector<uint8_t> Block(float size) {
     GeoMesh mesh;
