@@ -7,13 +7,13 @@
 #include <vector>
 
 #include "../engine/hal/engine_fixture.h"
-#include "console/vu/skinned_programs.h"
 #include "engine/anim/anim_decode.h"
 #include "engine/anim/anim_pose.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/geometry_skinned.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
+#include "engine/vu1/skinned_programs.h"
 #include "mkdisc/anim_writer.h"
 
 namespace {

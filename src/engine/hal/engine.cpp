@@ -19,6 +19,7 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "engine/sys/xinit.h"
+#include "engine/vu1/programs.h"
 
 uint32_t veEngineDMACountLimit = 10000;
 uint32_t veEngineNonBonedViewMatrixLimit = 1000;
@@ -179,6 +180,7 @@ void veEngineHardwareAllocateMatrices() {
 }
 
 void veEngineHardwareInit() {
+    engine::vu1::RegisterEnginePrograms();
     veEngineDmaTagPtr = veEngineDmaTags[0];
     veNonBonedEngineViewsPtr = veNonBonedEngineViews[0];
     veBonedEngineViewsPtr = veBonedEngineViews[0];

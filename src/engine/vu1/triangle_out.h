@@ -6,9 +6,9 @@
 
 #include <cstdint>
 
-#include "console/gif/gif_tag.h"
+#include "engine/vu1/programs.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 
 struct OutVertex {
     float h[4];     // homogeneous screen position (before the divide)
@@ -47,4 +47,4 @@ inline void TransformRow(const float* m, const float p[4], float out[4]) {
     for (int c = 0; c < 4; ++c) out[c] = p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + p[3] * m[12 + c];
 }
 
-}  // namespace console::vu
+}  // namespace engine::vu1

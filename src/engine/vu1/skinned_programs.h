@@ -26,9 +26,9 @@
 
 #include <cstdint>
 
-#include "console/vu/microprogram.h"
+#include "engine/vu1/programs.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 
 inline constexpr uint32_t kProgIPreLit16 = 0x0201;
 inline constexpr uint32_t kProgIPreLitTCull16 = 0x0202;
@@ -60,7 +60,4 @@ private:
     float l2c_[16] = {};
 };
 
-// Registers the skinned and instanced VU1 programs and vu0deform16 (idempotent).
-void RegisterSkinnedPrograms();
-
-}  // namespace console::vu
+}  // namespace engine::vu1

@@ -1,4 +1,4 @@
-#include "console/vu/geometry_programs.h"
+#include "engine/vu1/geometry_programs.h"
 
 #include <algorithm>
 #include <cmath>
@@ -7,7 +7,7 @@
 
 #include "console/gif/gif_tag.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 constexpr float kMaxZ = 16777215.0f;
@@ -261,24 +261,4 @@ void GeometryProgram::Continue(VuState& vu) {
     KickPath1(buf, 1 + 3 * out.n);
 }
 
-void RegisterGeometryPrograms() {
-    static GeometryProgram programs[] = {
-        GeometryProgram({"vuPreLit16", false, false, false, false, 0}),
-        GeometryProgram({"vuPreLitSCull16", false, true, false, false, 0}),
-        GeometryProgram({"vuPreLitTCull16", false, false, true, false, 0}),
-        GeometryProgram({"vuPreLitTClip16", false, false, false, true, 0}),
-        GeometryProgram({"vuRGBAOverWrite16ObjectCull", false, false, false, false, 2}),
-        GeometryProgram({"vuRGBAScale16ObjectCull", false, false, false, false, 1}),
-        GeometryProgram({"vuLit16", true, false, false, false, 0}),
-        GeometryProgram({"vuLitTCull16", true, false, true, false, 0}),
-        GeometryProgram({"vu1TransNoLightNoClipNoCull", false, false, false, false, 0}),
-        GeometryProgram({"vuPreLitTClip32", false, false, false, true, 0}),
-        GeometryProgram({"vu1TransLightNoClipNoCull32", true, false, false, false, 0}),
-    };
-    const uint32_t ids[] = {kProgPreLit16,        kProgPreLitSCull16, kProgPreLitTCull16, kProgPreLitTClip16,
-                            kProgRGBAOverWrite16, kProgRGBAScale16,   kProgLit16,         kProgLitTCull16,
-                            kProgPreLit32,        kProgPreLitTClip32, kProgLit32};
-    for (size_t i = 0; i < sizeof ids / sizeof ids[0]; ++i) RegisterMicroprogram(ids[i], &programs[i]);
-}
-
-}  // namespace console::vu
+}  // namespace engine::vu1

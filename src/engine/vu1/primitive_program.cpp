@@ -1,4 +1,4 @@
-#include "console/vu/primitive_program.h"
+#include "engine/vu1/primitive_program.h"
 
 #include <cmath>
 #include <cstdio>
@@ -6,7 +6,7 @@
 
 #include "console/gif/gif_tag.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 constexpr uint32_t kMaxVertices = 64;
@@ -123,4 +123,4 @@ void PrimitiveProgram::Call(VuState& vu, uint32_t) {
     KickPath1(out, 1 + 3 * n);
 }
 
-}  // namespace console::vu
+}  // namespace engine::vu1

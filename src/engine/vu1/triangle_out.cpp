@@ -1,12 +1,10 @@
-#include "console/vu/triangle_out.h"
+#include "engine/vu1/triangle_out.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "console/vu/microprogram.h"
-
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 constexpr float kMaxZ = 16777215.0f;
@@ -128,4 +126,4 @@ void TriangleOut::Flush() {
     n_ = 0;
 }
 
-}  // namespace console::vu
+}  // namespace engine::vu1

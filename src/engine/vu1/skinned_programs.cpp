@@ -1,14 +1,12 @@
-#include "console/vu/skinned_programs.h"
+#include "engine/vu1/skinned_programs.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "console/vu/instanced_programs.h"
-#include "console/vu/triangle_out.h"
-#include "console/vu/vu0_deform.h"
+#include "engine/vu1/triangle_out.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 uint64_t g_refused = 0, g_drawn = 0;
@@ -115,22 +113,4 @@ void SkinnedProgram::Continue(VuState& vu) {
     g_drawn += out.Drawn();
 }
 
-void RegisterSkinnedPrograms() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    static SkinnedProgram preLit("vu1VertexCacheMicroCode", false);
-    static SkinnedProgram lit("vertexCacheLit16", true);
-    static SkinnedProgram inst("vu1VertexCacheInst", false);
-    static InstancedProgram iPreLit("vuIPreLit16", false);
-    static InstancedProgram iPreLitCull("vuIPreLitTCull16", true);
-    static Vu0DeformProgram deform;
-    RegisterMicroprogram(kProgVertexCache, &preLit);
-    RegisterMicroprogram(kProgVertexCacheLit16, &lit);
-    RegisterMicroprogram(kProgVertexCacheInst, &inst);
-    RegisterMicroprogram(kProgIPreLit16, &iPreLit);
-    RegisterMicroprogram(kProgIPreLitTCull16, &iPreLitCull);
-    RegisterMicroprogram(kProgVu0Deform16, &deform);
-}
-
-}  // namespace console::vu
+}  // namespace engine::vu1

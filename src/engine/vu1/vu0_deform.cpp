@@ -1,13 +1,13 @@
-#include "console/vu/vu0_deform.h"
+#include "engine/vu1/vu0_deform.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "console/vu/skinned_programs.h"
-#include "console/vu/triangle_out.h"
+#include "engine/vu1/skinned_programs.h"
+#include "engine/vu1/triangle_out.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 uint64_t g_refused = 0;
@@ -79,4 +79,4 @@ void Vu0DeformProgram::Call(VuState& vu, uint32_t) {
     }
 }
 
-}  // namespace console::vu
+}  // namespace engine::vu1
