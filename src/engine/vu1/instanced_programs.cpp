@@ -5,22 +5,12 @@
 
 #include "engine/vu1/geometry_programs.h"
 #include "engine/vu1/triangle_out.h"
+#include "engine/vu1/vu_data.h"
 
 namespace engine::vu1 {
 namespace {
 
 uint64_t g_instances = 0, g_refused = 0;
-
-void ReadMatrix(const VuMemory& mem, uint32_t qw, float m[16]) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r * 4 + c] = mem.QwFloat(qw + r, c);
-}
-
-float AsFloat(uint32_t u) {
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
 
 }  // namespace
 

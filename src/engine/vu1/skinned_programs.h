@@ -42,6 +42,10 @@ inline constexpr uint32_t kSkinClipMarker = 8;
 // Where a strip's header lands relative to TOPS (clear of the clip packet at TOPS+0..5).
 inline constexpr uint32_t kSkinStripAt = 6;
 
+// The 12 bone matrices at qw .. qw + 47 into bones[0-11], and the identity into bones[12], the matrix a
+// vertex uses for bone slot kSkinNoBone.
+void ReadBones(const VuMemory& mem, uint32_t qw, float bones[13][16]);
+
 class SkinnedProgram : public Microprogram {
 public:
     SkinnedProgram(const char* name, bool lit) : name_(name), lit_(lit) {}

@@ -1,7 +1,8 @@
-// Triangle output shared by the skinned, instanced and VU0-fed programs: vertices arrive as homogeneous
-// screen positions (and clip-space positions when clipping), are divided by w, optionally clipped against
-// |x|, |y|, |z| <= w or culled as back faces, and leave as PACKED GIF packets (ST, RGBAQ, XYZ2) on PATH1
-// under the packet's tag template.
+// Triangle output shared by every geometry program: vertices leave as PACKED GIF packets (ST, RGBAQ,
+// XYZ2) on PATH1 under the packet's tag template. A vertex arrives as a homogeneous screen position (and
+// a clip-space position when clipping); the output divides by w, can clip against |x|, |y|, |z| <= w in
+// clip space (Sutherland-Hodgman, every attribute interpolated) and cull back faces, and refuses a
+// vertex outside the GS coordinate range.
 #pragma once
 
 #include <cstdint>
@@ -17,15 +18,34 @@ struct OutVertex {
     float rgba[4];  // colour on the GS scale (128 = 1.0)
 };
 
+// Clips a convex polygon in clip space (OutVertex::c) against the six planes; poly has room for 9
+// corners. Returns the number of corners left.
+int ClipPolygon(OutVertex* poly, int n);
+
 class TriangleOut {
 public:
+    // Vertices one output packet can hold: the unskinned programs' largest batch, every triangle clipped
+    // to a fan of seven.
+    static constexpr uint32_t kMaxVertices = 28 * 7 * 3;
+
     explicit TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {}
     ~TriangleOut() { Flush(); }
 
     // One triangle. Without clipping a triangle with a vertex at or behind the eye, or outside the GS
     // coordinate range, is dropped whole. With `cull`, triangles running clockwise on the screen (y down)
-    // are dropped as back faces.
+    // are dropped as back faces. Sends the buffer first when it holds 64 triangles or more.
     void Triangle(const OutVertex& a, const OutVertex& b, const OutVertex& c, bool clip, bool cull);
+
+    // Appends one vertex at screen position (sx, sy, sz), already divided by w (invW = 1 / w); false
+    // (nothing appended) when it falls outside the GS coordinate range. The caller keeps within
+    // kMaxVertices.
+    bool EmitScreen(float sx, float sy, float sz, float invW, const OutVertex& v);
+    // Appends one vertex from its homogeneous screen position; false at or behind the eye or off range.
+    bool Emit(const OutVertex& v);
+    // Vertices buffered, and dropping the ones after the first n (a triangle that failed half way).
+    uint32_t Buffered() const { return n_; }
+    void Truncate(uint32_t n) { n_ = n; }
+
     // Sends what is buffered.
     void Flush();
 
@@ -33,18 +53,12 @@ public:
     uint32_t Dropped() const { return dropped_; }
 
 private:
-    bool Emit(const OutVertex& v);
-
-    static constexpr uint32_t kCapacity = 3 * 64;
+    static constexpr uint32_t kFlushAt = 3 * 64;
+    static_assert(kMaxVertices >= kFlushAt + 21, "a clipped triangle must fit after the flush point");
     gif::GifTag tmpl_;
-    alignas(16) uint32_t buf_[(1 + 3 * (kCapacity + 21)) * 4];
+    alignas(16) uint32_t buf_[(1 + 3 * kMaxVertices) * 4];
     uint32_t n_ = 0;
     uint32_t drawn_ = 0, dropped_ = 0;
 };
-
-// Row-vector transform: out = p0 row0 + p1 row1 + p2 row2 + p3 row3 of a 16-float row-major matrix.
-inline void TransformRow(const float* m, const float p[4], float out[4]) {
-    for (int c = 0; c < 4; ++c) out[c] = p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + p[3] * m[12 + c];
-}
 
 }  // namespace engine::vu1
