@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "console/spu/adpcm.h"
+#include "engine/hal/adpcm.h"
 #include "mkdisc/adpcm_encoder.h"
 
 namespace {
