@@ -21,6 +21,9 @@
 #include "engine/sys/xinit.h"
 #include "engine/vu1/programs.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
 uint32_t veEngineDMACountLimit = 10000;
 uint32_t veEngineNonBonedViewMatrixLimit = 1000;
 uint32_t veEngineBonedViewMatrixLimit = 200;

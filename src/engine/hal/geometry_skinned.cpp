@@ -19,6 +19,9 @@
 #include "engine/vu1/skinned_programs.h"
 #include "engine/vu1/vu0_deform.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
 namespace {
 
 using engine::vu1::kSkinMaxStripVertices;
