@@ -9,8 +9,6 @@
 
 #include "console/kernel/clock.h"
 #include "console/kernel/vsync.h"
-#include "console/vu/instanced_programs.h"
-#include "console/vu/skinned_programs.h"
 #include "engine/anim/anim_decode.h"
 #include "engine/anim/anim_format.h"
 #include "engine/anim/anim_pose.h"
@@ -25,6 +23,8 @@
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/clock.h"
 #include "engine/sys/heap.h"
+#include "engine/vu1/instanced_programs.h"
+#include "engine/vu1/skinned_programs.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
 
@@ -95,8 +95,8 @@ void BM_EngineFrameSkinnedAndInstanced(benchmark::State& state) {
     veDisplayCreateView3D(&view, 0, 0, 640, 448, kViewCentred | kViewAspectFromViewport, 1.0f, 65535.0f);
     M4_Identity(&view.cameraMatrix);
     float t = 0.0f;
-    const uint64_t tris0 = console::vu::SkinnedProgram::TrianglesDrawn();
-    const uint64_t inst0 = console::vu::InstancedProgram::InstancesDrawn();
+    const uint64_t tris0 = engine::vu1::SkinnedProgram::TrianglesDrawn();
+    const uint64_t inst0 = engine::vu1::InstancedProgram::InstancesDrawn();
     uint64_t frames = 0;
     for (auto _ : state) {
         ++frames;
@@ -135,9 +135,9 @@ void BM_EngineFrameSkinnedAndInstanced(benchmark::State& state) {
     }
     // What reached the GS per frame, as a check that the frame did its work.
     state.counters["skinned_tris"] =
-        double(console::vu::SkinnedProgram::TrianglesDrawn() - tris0) / double(frames);
+        double(engine::vu1::SkinnedProgram::TrianglesDrawn() - tris0) / double(frames);
     state.counters["instances_drawn"] =
-        double(console::vu::InstancedProgram::InstancesDrawn() - inst0) / double(frames);
+        double(engine::vu1::InstancedProgram::InstancesDrawn() - inst0) / double(frames);
 }
 BENCHMARK(BM_EngineFrameSkinnedAndInstanced)
     ->Unit(benchmark::kMillisecond)

@@ -124,7 +124,7 @@ TEST_F(FontDrawing, GlyphLandsAtThePenInItsColour) {
     for (auto [x, y] : {std::pair{100, 50}, {108, 50}, {104, 49}, {104, 64}, {102, 56}, {106, 56}})
         EXPECT_FALSE(Lit(x, y)) << x << "," << y;
     // The pen advanced by the width (10) plus the spacing (2).
-    EXPECT_EQ(cursorX, 112);
+    EXPECT_EQ(engine::cursorX, 112);
 }
 
 TEST_F(FontDrawing, ColourModulatesTheGlyph) {

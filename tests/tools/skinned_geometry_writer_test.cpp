@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "../engine/hal/engine_fixture.h"
-#include "console/vu/skinned_programs.h"
 #include "engine/anim/anim_decode.h"
 #include "engine/anim/anim_format.h"
 #include "engine/anim/anim_pose.h"
@@ -15,6 +14,7 @@
 #include "engine/hal/geometry_skinned.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
+#include "engine/vu1/skinned_programs.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
 #include "support/heap_image.h"

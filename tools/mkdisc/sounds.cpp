@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "console/spu/adpcm.h"
+#include "engine/hal/adpcm.h"
 
 namespace {
 

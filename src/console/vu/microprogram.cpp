@@ -1,37 +1,39 @@
 #include "console/vu/microprogram.h"
 
-#include <map>
-
 #include "console/gif/gif_interpreter.h"
-#include "console/vu/geometry_programs.h"
-#include "console/vu/primitive_program.h"
 
 namespace console::vu {
 namespace {
 
-std::map<uint32_t, Microprogram*>& Registry() {
-    static std::map<uint32_t, Microprogram*> programs;
-    static bool builtins = false;
-    if (!builtins) {
-        builtins = true;
-        static PrimitiveProgram primitive;
-        programs[kProgPrimitive] = &primitive;
-        RegisterGeometryPrograms();
-    }
-    return programs;
+// A fixed table: the registry takes nothing from the engine heap, whenever programs are registered.
+struct Entry {
+    uint32_t id;
+    Microprogram* program;
+};
+Entry g_programs[kMaxMicroprograms];
+size_t g_count = 0;
+
+Entry* Lookup(uint32_t id) {
+    for (size_t i = 0; i < g_count; ++i)
+        if (g_programs[i].id == id) return &g_programs[i];
+    return nullptr;
 }
 
 }  // namespace
 
 Microprogram* FindMicroprogram(uint32_t id) {
-    auto& r = Registry();
-    auto it = r.find(id);
-    return it == r.end() ? nullptr : it->second;
+    const Entry* e = id ? Lookup(id) : nullptr;
+    return e ? e->program : nullptr;
 }
 
 bool RegisterMicroprogram(uint32_t id, Microprogram* program) {
     if (id == 0 || !program) return false;
-    Registry()[id] = program;
+    if (Entry* e = Lookup(id)) {
+        e->program = program;
+        return true;
+    }
+    if (g_count == kMaxMicroprograms) return false;
+    g_programs[g_count++] = {id, program};
     return true;
 }
 

@@ -11,11 +11,16 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
+namespace engine {
 _font* fonts = nullptr;
 _font* freefonts = nullptr;
 _font* usedfonts = nullptr;
 int32_t cursorX = 0, cursorY = 0;
 char printfBuffer[256];
+}  // namespace engine
 
 namespace {
 

@@ -79,11 +79,13 @@ struct _font {
 };
 
 inline constexpr int numFonts = 16;
+namespace engine {
 extern _font* fonts;
 extern _font* freefonts;
 extern _font* usedfonts;
 extern int32_t cursorX, cursorY;
 extern char printfBuffer[256];
+}  // namespace engine
 
 // Checks a font image of `length` bytes (header, bitmap and palette sizes, cells inside the bitmap).
 // Returns 1, or 0 with a log line.

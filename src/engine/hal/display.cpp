@@ -15,9 +15,11 @@ const ve_texture_handle* veDisplayActiveTexture = nullptr;
 float veDisplay2DZPlane = 16777215.0f;
 uint16_t veDisplayXRes = 640, veDisplayYRes = 448;
 
+namespace engine {
 _ve_view defaultEngineView;
 _ve_vector3d defaultEngineCameraPos = {0.0f, 0.0f, 0.0f, 1.0f};
 _ve_vector3d defaultEngineCameraRot = {0.0f, 0.0f, 0.0f, 1.0f};
+}  // namespace engine
 
 namespace {
 

@@ -63,6 +63,8 @@ void veDisplayEnableDisplay();
 void veDisplayDisableDisplay();
 
 // The engine's default view (640 x 448, centred, camera at the origin).
+namespace engine {
 extern _ve_view defaultEngineView;
 extern _ve_vector3d defaultEngineCameraPos;
 extern _ve_vector3d defaultEngineCameraRot;
+}  // namespace engine

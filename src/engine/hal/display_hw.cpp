@@ -16,6 +16,9 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
 using namespace console::gs;
 
 alignas(16) _ve_frame_env veFrameEnv;
@@ -24,7 +27,9 @@ _ve_display_env veDisplayEnv[2];
 uint8_t veDisplayBackColorR = 0, veDisplayBackColorG = 0, veDisplayBackColorB = 128;
 _ve_clearframe_env* veClearFrameEnv[2] = {nullptr, nullptr};
 _ve_clearframe_env* veClearFramePtr = nullptr;
+namespace engine {
 int clearCount = 0;
+}  // namespace engine
 int ve_display_clear_context = 0;
 uint32_t veDumpCount = 0;
 

@@ -75,7 +75,9 @@ extern _ve_display_env veDisplayEnv[2];
 extern uint8_t veDisplayBackColorR, veDisplayBackColorG, veDisplayBackColorB;
 extern _ve_clearframe_env* veClearFrameEnv[2];
 extern _ve_clearframe_env* veClearFramePtr;
+namespace engine {
 extern int clearCount;
+}  // namespace engine
 extern int ve_display_clear_context;
 extern uint32_t veDumpCount;
 

@@ -9,13 +9,18 @@
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
 std::atomic<uint32_t> veDisplayReadyToRender{1};
 std::atomic<uint32_t> veDisplayFrameRenderDone{0};
 std::atomic<uint32_t> veDisplayFrameLimitCount{0};
 std::atomic<uint32_t> veDisplayFrameLimitMax{0};
 std::atomic<uint32_t> veDisplayVSyncNoUpdateEnabled{0};
+namespace engine {
 std::atomic<uint32_t> fpsData[60];
 std::atomic<uint32_t> fpsIndex{0};
+}  // namespace engine
 _ve_debug_timing veDisplayDebugTimings[3] = {{0, 8, 10}, {0, 8, 20}, {0, 8, 30}};
 
 namespace {

@@ -11,8 +11,10 @@ extern std::atomic<uint32_t> veDisplayFrameRenderDone;
 extern std::atomic<uint32_t> veDisplayFrameLimitCount;
 extern std::atomic<uint32_t> veDisplayFrameLimitMax;
 extern std::atomic<uint32_t> veDisplayVSyncNoUpdateEnabled;
+namespace engine {
 extern std::atomic<uint32_t> fpsData[60];
 extern std::atomic<uint32_t> fpsIndex;
+}  // namespace engine
 
 struct _ve_debug_timing {
     uint32_t status;

@@ -11,13 +11,18 @@
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
 _ve_dma_tasks veDmaTaskArray[2];
 _ve_dma_tasks* veDmaBuild = nullptr;
 _ve_dma_tasks* veDmaExecute = nullptr;
 sceDmaChan* veDmaChannels[10];
+namespace engine {
 sceDmaChan* VIF0_DMA = nullptr;
 sceDmaChan* VIF1_DMA = nullptr;
 sceDmaChan* GIF_DMA = nullptr;
+}  // namespace engine
 int veDmaVif1IntHandlerID = -1;
 
 namespace {

@@ -27,9 +27,11 @@ extern _ve_dma_tasks veDmaTaskArray[2];
 extern _ve_dma_tasks* veDmaBuild;
 extern _ve_dma_tasks* veDmaExecute;
 extern sceDmaChan* veDmaChannels[10];
+namespace engine {
 extern sceDmaChan* VIF0_DMA;
 extern sceDmaChan* VIF1_DMA;
 extern sceDmaChan* GIF_DMA;
+}  // namespace engine
 extern int veDmaVif1IntHandlerID;
 
 // Appends a task; a list already holding 4096 tasks refuses it with a log line (once per frame), and so

@@ -10,14 +10,19 @@
 #include "engine/hal/texture_manager.h"
 #include "engine/sys/files.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
 using namespace console::gs;
 
+namespace engine {
 _DrawEnv1 defaultEnv1;
 _DrawEnv2 defaultEnv2;
 _DrawEnv1 drawenv1[2][kDrawEnvSlots];
 _DrawEnv2 drawenv2[2][kDrawEnvSlots];
 _DrawEnv1* drawEnvPtr1 = &drawenv1[0][0];
 _DrawEnv2* drawEnvPtr2 = &drawenv2[0][0];
+}  // namespace engine
 int veTextureContextCount = 0;
 
 namespace {

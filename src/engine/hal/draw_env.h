@@ -32,12 +32,14 @@ static_assert(sizeof(_DrawEnv1) == 288 && sizeof(_DrawEnv2) == 288);
 
 inline constexpr int kDrawEnvSlots = 2048;
 
+namespace engine {
 extern _DrawEnv1 defaultEnv1;
 extern _DrawEnv2 defaultEnv2;
 extern _DrawEnv1 drawenv1[2][kDrawEnvSlots];
 extern _DrawEnv2 drawenv2[2][kDrawEnvSlots];
 extern _DrawEnv1* drawEnvPtr1;
 extern _DrawEnv2* drawEnvPtr2;
+}  // namespace engine
 extern int veTextureContextCount;
 
 // Points both current pointers at the start of the half for `parity` and zeroes the counter.

@@ -19,6 +19,10 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "engine/sys/xinit.h"
+#include "engine/vu1/programs.h"
+
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
 
 uint32_t veEngineDMACountLimit = 10000;
 uint32_t veEngineNonBonedViewMatrixLimit = 1000;
@@ -179,6 +183,7 @@ void veEngineHardwareAllocateMatrices() {
 }
 
 void veEngineHardwareInit() {
+    engine::vu1::RegisterEnginePrograms();
     veEngineDmaTagPtr = veEngineDmaTags[0];
     veNonBonedEngineViewsPtr = veNonBonedEngineViews[0];
     veBonedEngineViewsPtr = veBonedEngineViews[0];

@@ -1,6 +1,6 @@
 // Geometry blocks: models prepared offline for VU1. A block is a fixed header with a bounding box, an
 // optional skeleton, one record per material holding a ready-made VIF1 packet (vertex data unpacked into
-// VU1 memory and a program call; the packet convention is described in console/vu/geometry_programs.h),
+// VU1 memory and a program call; the packet convention is described in engine/vu1/geometry_programs.h),
 // and a table of the materials' bitmaps. Drawing tests the box against the view frustum, selects the
 // VU1 program from the block's type flags and the display mode, queues the view matrices, and for each
 // material a GS draw environment and the material's packet, by reference, as DMA tasks.

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "console/vu/geometry_programs.h"
+#include "engine/vu1/geometry_programs.h"
 
 namespace {
 
@@ -27,7 +27,7 @@ std::vector<uint8_t> Packet(const GeoMaterial& m, bool lit, bool family32, int c
                             uint32_t* numPackets) {
     std::vector<uint8_t> out;
     const size_t perBatch =
-        3 * (family32 ? console::vu::kGeoBatchTriangles32 : console::vu::kGeoBatchTriangles16);
+        3 * (family32 ? engine::vu1::kGeoBatchTriangles32 : engine::vu1::kGeoBatchTriangles16);
     *numPackets = 0;
     for (size_t first = 0; first < m.triangles.size(); first += perBatch) {
         const uint32_t n = static_cast<uint32_t>(std::min(perBatch, m.triangles.size() - first));

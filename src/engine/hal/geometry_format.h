@@ -1,5 +1,5 @@
 // Builds geometry blocks (engine/hal/geometry.h) from simple meshes: triangle lists per material, each
-// material with its texture, packed into VU1 subpackets as console/vu/geometry_programs.h describes.
+// material with its texture, packed into VU1 subpackets as engine/vu1/geometry_programs.h describes.
 #pragma once
 
 #include <cstdint>

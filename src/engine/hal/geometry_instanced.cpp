@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "console/mem/addr.h"
-#include "console/vu/skinned_programs.h"
 #include "engine/hal/display.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/draw_env.h"
@@ -12,6 +11,7 @@
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/files.h"
+#include "engine/vu1/skinned_programs.h"
 
 static_assert(sizeof(_matrixInfoTable) <= kMatrixInfoBytes);
 
@@ -127,7 +127,7 @@ void veEngineHardwareDrawInstancedGeo(_FS_GEO_HEADER* b, const _matrix4* matrice
     _matrixInfoTable* t = veBuildMatrixList(b, matrices, colours, count, mode);
     if (!t || t->numMatrixPackets == 0) return;
     veInstanceTablePtr += kMatrixInfoBytes;
-    console::vu::RegisterSkinnedPrograms();
+    engine::vu1::RegisterEnginePrograms();
     if (mode & 0x40000)
         veEngineHardwareSetMicroCode(0x20000, 0);
     else if (mode & 0x1000000)

@@ -6,8 +6,6 @@
 #include "console/kernel/intc.h"
 #include "console/mem/addr.h"
 #include "console/vif/vif.h"
-#include "console/vu/skinned_programs.h"
-#include "console/vu/vu0_deform.h"
 #include "console/vu/vu_memory.h"
 #include "engine/hal/display.h"
 #include "engine/hal/dma_tasks.h"
@@ -18,11 +16,16 @@
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/files.h"
+#include "engine/vu1/skinned_programs.h"
+#include "engine/vu1/vu0_deform.h"
+
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
 
 namespace {
 
-using console::vu::kSkinMaxStripVertices;
-using console::vu::kSkinNoBone;
+using engine::vu1::kSkinMaxStripVertices;
+using engine::vu1::kSkinNoBone;
 
 constexpr uint32_t kHeaderBytes = sizeof(_FS_GEO_HEADER);
 constexpr uint32_t kVifUnpackStrip = 0x6C008006;  // UNPACK V4-32 to TOPS+6 with FLG (NUM added)
@@ -210,7 +213,7 @@ bool Prepare(_FS_GEO_HEADER* b, bool vu0, int* rOut) {
     if (r & 0x3F) return false;
     if ((mode & 0x1000000) && (r & 0x8000)) return false;
     *rOut = r;
-    console::vu::RegisterSkinnedPrograms();
+    engine::vu1::RegisterEnginePrograms();
     return true;
 }
 
@@ -366,7 +369,7 @@ namespace {
 
 // vu0deform16's upload: CNT of one quadword (MPG of the program id), then END.
 alignas(16) const uint32_t kVu0DeformChain[12] = {
-    1 | (1u << 28), 0, 0, 0, 0x4A010000, console::vu::kProgVu0Deform16, 0, 0, (7u << 28), 0, 0, 0,
+    1 | (1u << 28), 0, 0, 0, 0x4A010000, engine::vu1::kProgVu0Deform16, 0, 0, (7u << 28), 0, 0, 0,
 };
 
 // Quadwords [kVu0ResultsAt, + qwc) of VU0 data memory, read in blocks of 8.
@@ -376,7 +379,7 @@ void transferFromVu0Memory(uint32_t qwc, void* out) {
     for (uint32_t q = 0; q < qwc; q += 8) {
         const uint32_t k = qwc - q < 8 ? qwc - q : 8;
         const uint32_t* src = nullptr;
-        if (!mem.Span(console::vu::kVu0ResultsAt + q, k, &src)) return;
+        if (!mem.Span(engine::vu1::kVu0ResultsAt + q, k, &src)) return;
         std::memcpy(o + 16 * q, src, 16 * k);
     }
 }

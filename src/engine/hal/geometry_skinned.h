@@ -7,8 +7,8 @@
 // are: bytes from the end of the info to the next info; bytes from the end of the info to the strip's
 // vertex data; bytes of vertex data; bytes of the execute command that follows the vertex data. The data
 // of a group's first subpacket begins with u16 subpacket count, u16 bone-index count (at most 12) and
-// that many u16 indices into the bone array. The strip data is laid out as console/vu/skinned_programs.h
-// describes. In a VU0 block each strip's VU0 input block (console/vu/vu0_deform.h) follows its execute
+// that many u16 indices into the bone array. The strip data is laid out as engine/vu1/skinned_programs.h
+// describes. In a VU0 block each strip's VU0 input block (engine/vu1/vu0_deform.h) follows its execute
 // command and runs to the next info.
 #pragma once
 

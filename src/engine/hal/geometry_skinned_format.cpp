@@ -5,9 +5,9 @@
 #include <cstring>
 #include <map>
 
-#include "console/vu/skinned_programs.h"
 #include "engine/anim/anim_format.h"
 #include "engine/hal/geometry_skinned.h"
+#include "engine/vu1/skinned_programs.h"
 
 namespace {
 
@@ -25,7 +25,7 @@ uint32_t Bits(float f) {
     return u;
 }
 
-constexpr uint32_t kStripTriangles = console::vu::kSkinMaxStripVertices / 3;
+constexpr uint32_t kStripTriangles = engine::vu1::kSkinMaxStripVertices / 3;
 
 struct Group {
     std::vector<uint16_t> bones;    // skeleton indices, slot = position

@@ -1,4 +1,4 @@
-// Writes skinned geometry blocks (engine/hal/geometry_skinned.h, console/vu/skinned_programs.h): a
+// Writes skinned geometry blocks (engine/hal/geometry_skinned.h, engine/vu1/skinned_programs.h): a
 // skeleton, then per material strip groups of at most 12 bones each, in strips of at most 16 triangles;
 // for VU0 blocks each strip also carries its VU0 input block. The sample rider and bike are one box per
 // bone, bound rigidly to it, on the animation writer's skeletons.

@@ -6,6 +6,7 @@
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
+#include "engine/vu1/programs.h"
 
 namespace {
 
@@ -20,16 +21,16 @@ constexpr _ve_microcode Chain(uint32_t id) {
 
 }  // namespace
 
-const _ve_microcode vu1TerrainStitching0 = Chain(0x0301);
-const _ve_microcode vu1TerrainLod0ClipNew = Chain(0x0302);
-const _ve_microcode vu1TerrainLod0New = Chain(0x0303);
-const _ve_microcode vu1TerrainLod1New = Chain(0x0304);
-const _ve_microcode vu1TerrainLod1CullNew = Chain(0x0305);
-const _ve_microcode vu1TerrainLod1ClipNew = Chain(0x0306);
-const _ve_microcode vu1TerrainLod1Clip = Chain(0x0307);
-const _ve_microcode vu1TerrainLod1ClipMultiTexture = Chain(0x0308);
-const _ve_microcode vu1TerrainStitchingCull = Chain(0x0309);
-const _ve_microcode vu1TerrainStitchingMultiTexture = Chain(0x030A);
+const _ve_microcode vu1TerrainStitching0 = Chain(engine::vu1::kProgTerrainStitching0);
+const _ve_microcode vu1TerrainLod0ClipNew = Chain(engine::vu1::kProgTerrainLod0ClipNew);
+const _ve_microcode vu1TerrainLod0New = Chain(engine::vu1::kProgTerrainLod0New);
+const _ve_microcode vu1TerrainLod1New = Chain(engine::vu1::kProgTerrainLod1New);
+const _ve_microcode vu1TerrainLod1CullNew = Chain(engine::vu1::kProgTerrainLod1CullNew);
+const _ve_microcode vu1TerrainLod1ClipNew = Chain(engine::vu1::kProgTerrainLod1ClipNew);
+const _ve_microcode vu1TerrainLod1Clip = Chain(engine::vu1::kProgTerrainLod1Clip);
+const _ve_microcode vu1TerrainLod1ClipMultiTexture = Chain(engine::vu1::kProgTerrainLod1ClipMultiTexture);
+const _ve_microcode vu1TerrainStitchingCull = Chain(engine::vu1::kProgTerrainStitchingCull);
+const _ve_microcode vu1TerrainStitchingMultiTexture = Chain(engine::vu1::kProgTerrainStitchingMultiTexture);
 
 int veEngineHardwareDrawTerrain(_FS_GEO_HEADER* b) {
     // The chain needs at least one record to end with.

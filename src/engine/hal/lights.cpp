@@ -3,6 +3,10 @@
 #include <cmath>
 #include <cstring>
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
+namespace engine {
 _ve_vector3d light0 = {0.0f, 0.5f, 0.5f, 0.0f};
 _ve_vector3d light1 = {0.0f, 0.0f, 0.0f, 0.0f};
 _ve_vector3d light2 = {0.0f, 0.0f, 0.0f, 0.0f};
@@ -12,6 +16,7 @@ _ve_vector3d color2 = {0.0f, 128.0f, 0.0f, 0.0f};
 _ve_vector3d ambient = {19.2f, 19.2f, 19.2f, 0.0f};
 _matrix4 lightMatrix;
 _matrix4 colorMatrix;
+}  // namespace engine
 
 namespace {
 

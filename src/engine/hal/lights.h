@@ -11,11 +11,13 @@
 #include "engine/hal/engine.h"
 #include "engine/sys/math.h"
 
+namespace engine {
 extern _ve_vector3d light0, light1, light2;
 extern _ve_vector3d color0, color1, color2;
 extern _ve_vector3d ambient;
 extern _matrix4 lightMatrix;
 extern _matrix4 colorMatrix;
+}  // namespace engine
 
 // Index 0..2; any other index is ignored.
 void veLightSetLightDirection(int index, const _ve_vector3d* direction);

@@ -1,9 +1,10 @@
 #include "engine/hal/microcode.h"
 
-#include "console/vu/geometry_programs.h"
-#include "console/vu/microprogram.h"
 #include "engine/hal/display.h"
 #include "engine/hal/dma_tasks.h"
+#include "engine/vu1/geometry_programs.h"
+#include "engine/vu1/instanced_programs.h"
+#include "engine/vu1/skinned_programs.h"
 
 namespace {
 
@@ -16,7 +17,7 @@ constexpr _ve_microcode Chain(uint32_t id) {
     }};
 }
 
-using namespace console::vu;
+using namespace engine::vu1;
 
 }  // namespace
 
@@ -31,11 +32,11 @@ const _ve_microcode vuLitTCull16 = Chain(kProgLitTCull16);
 const _ve_microcode vu1TransNoLightNoClipNoCull = Chain(kProgPreLit32);
 const _ve_microcode vuPreLitTClip32 = Chain(kProgPreLitTClip32);
 const _ve_microcode vu1TransLightNoClipNoCull32 = Chain(kProgLit32);
-const _ve_microcode vuIPreLit16 = Chain(0x0201);
-const _ve_microcode vuIPreLitTCull16 = Chain(0x0202);
-const _ve_microcode vu1VertexCacheMicroCode = Chain(0x0203);
-const _ve_microcode vertexCacheLit16 = Chain(0x0204);
-const _ve_microcode vu1VertexCacheInst = Chain(0x0205);
+const _ve_microcode vuIPreLit16 = Chain(kProgIPreLit16);
+const _ve_microcode vuIPreLitTCull16 = Chain(kProgIPreLitTCull16);
+const _ve_microcode vu1VertexCacheMicroCode = Chain(kProgVertexCache);
+const _ve_microcode vertexCacheLit16 = Chain(kProgVertexCacheLit16);
+const _ve_microcode vu1VertexCacheInst = Chain(kProgVertexCacheInst);
 const _ve_microcode primitiveMicroCode = Chain(kProgPrimitive);
 
 const _ve_microcode* veEngineCurrentMicroCode = nullptr;
@@ -65,6 +66,7 @@ const _ve_microcode* veEngineChooseMicroCode(uint32_t f, int cull) {
 }
 
 void veEngineHardwareSetMicroCode(uint32_t flags, int cull) {
+    engine::vu1::RegisterEnginePrograms();
     if (veEngineMicroCodeFlagsValid && flags == veEngineMicroCodeFlags) return;
     veEngineMicroCodeFlags = flags;
     veEngineMicroCodeFlagsValid = 1;

@@ -9,6 +9,10 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
+namespace engine {
 int32_t maxSamples = 50;
 int32_t numMCBS = 70;
 float masterVolume = 1.0f;
@@ -19,6 +23,7 @@ _SoundMCB* mcbs = nullptr;
 _SoundMCB* freeMCB = nullptr;
 _SoundMCB* usedMCB = nullptr;
 int soundSystemInitialized = 0;
+}  // namespace engine
 
 namespace {
 

@@ -97,6 +97,7 @@ struct _SoundMCB {
 inline constexpr int kSoundVoices = 48;
 
 // Settings (before veSoundInit) and tables.
+namespace engine {
 extern int32_t maxSamples;
 extern int32_t numMCBS;
 extern float masterVolume;
@@ -107,6 +108,7 @@ extern _SoundMCB* mcbs;
 extern _SoundMCB* freeMCB;
 extern _SoundMCB* usedMCB;
 extern int soundSystemInitialized;
+}  // namespace engine
 
 int veSoundInit();
 void veSoundSetMaxSamples(int count);

@@ -8,15 +8,22 @@
 #include "console/spu/sd_remote.h"
 #include "engine/sys/files.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
+namespace engine {
 _SoundBatch Batch[1];
 int nBatches = 1;
 uint32_t BatchOnIOP = 0;
+}  // namespace engine
 // Envelope 0 and 1: near-instant attack to full level; envelope 0 releases more slowly.
 const uint16_t adsr1[2] = {0x000F, 0x0001};
 const uint16_t adsr2[2] = {0x0010, 0x0040};
+namespace engine {
 uint32_t soundMemBottom = kSoundMemBottom;
 uint32_t soundMemTop = kSoundMemTop;
 int soundHardwareInitialized = 0;
+}  // namespace engine
 
 namespace {
 

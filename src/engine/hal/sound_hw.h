@@ -35,14 +35,18 @@ inline constexpr int kSoundBatchCommandAttribute = 4;
 inline constexpr uint32_t kSoundMemBottom = 0x15010;
 inline constexpr uint32_t kSoundMemTop = 0x1FFFFF;
 
+namespace engine {
 extern _SoundBatch Batch[1];
 extern int nBatches;
 extern uint32_t BatchOnIOP;
+}  // namespace engine
 extern const uint16_t adsr1[2];
 extern const uint16_t adsr2[2];
+namespace engine {
 extern uint32_t soundMemBottom;
 extern uint32_t soundMemTop;
 extern int soundHardwareInitialized;
+}  // namespace engine
 
 // 1 on success; -1 on any failure or when already initialised.
 int veSoundHardwareInit();

@@ -10,6 +10,9 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
 // Upload record layout (byte offsets; each GS register write is a value and a register address, A+D):
 //   0 tag0 CNT 6 | 16 giftag0 A+D x4 | 32 BITBLTBUF | 48 TRXPOS | 64 TRXREG | 80 TRXDIR | 96 giftag1 IMAGE
 //   112 tag1 REF/REFE chunk 1 | 128 tag12 CNT 1 | 144 giftag2 | 160 tag2 | 176 tag13 | 192 giftag3 | 208 tag3
@@ -17,8 +20,10 @@
 //   320 ptag0 CNT 6 | 336 pgiftag0 | 352 BITBLTBUF | 368 TRXPOS | 384 TRXREG | 400 TRXDIR | 416 pgiftag1
 //   IMAGE 432 ptag1 REFE palette | 448 texture handle
 
+namespace engine {
 uint32_t textureMemBottom = kTextureMemBottom, textureMemTop = kTextureMemTop;
 int textureCacheEnabled = 1;
+}  // namespace engine
 _VramMCB* veTextureFreeMCB = nullptr;
 _VramMCB* veTextureUsedMCB = nullptr;
 _VramMCB* veTextureCurrentMCB = nullptr;

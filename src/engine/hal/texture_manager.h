@@ -66,8 +66,10 @@ struct _ve_texture_node {
     int32_t totalTexCount;
 };
 
+namespace engine {
 extern uint32_t textureMemBottom, textureMemTop;
 extern int textureCacheEnabled;
+}  // namespace engine
 // The free list, the used list (address order) and the block the next claim starts at (the sound
 // module has blocks of the same names, hence the prefix).
 extern _VramMCB* veTextureFreeMCB;

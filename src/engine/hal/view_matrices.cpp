@@ -11,6 +11,9 @@
 #include "engine/hal/prim.h"
 #include "engine/sys/files.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
 uint32_t veEngineViewBuildFlag = 0;
 
 namespace {

@@ -8,10 +8,15 @@
 #include "console/iop/iop.h"
 #include "engine/sys/files.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
+namespace engine {
 char HostPrefix[64];
 const char* IrxPath = "\\SYSTEM\\";
 int PS2CDInit = 0;
 int LastKnownMediaType = 0xFF;
+}  // namespace engine
 
 void x_BuildHostPrefix() {
     std::snprintf(HostPrefix, sizeof HostPrefix, "%s", "cdrom0:");

@@ -2,10 +2,12 @@
 // the driver modules are loaded from the disc's system directory.
 #pragma once
 
+namespace engine {
 extern char HostPrefix[64];
 extern const char* IrxPath;
 extern int PS2CDInit;
 extern int LastKnownMediaType;
+}  // namespace engine
 
 void x_BuildHostPrefix();
 void x_HardwareBootSystem();

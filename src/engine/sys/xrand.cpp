@@ -1,6 +1,11 @@
 #include "engine/sys/xrand.h"
 
+// The engine's internal state (namespace engine) is used here unqualified.
+using namespace engine;
+
+namespace engine {
 uint64_t LastRand = 1;
+}  // namespace engine
 
 int x_rand() {
     LastRand = LastRand * 214013u + 2531011u;

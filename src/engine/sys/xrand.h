@@ -5,7 +5,9 @@
 #include <cstdint>
 
 // Generator state; starts at 1 and is never reseeded by the game (tests set it back).
+namespace engine {
 extern uint64_t LastRand;
+}  // namespace engine
 
 // 0..32767.
 int x_rand();

@@ -52,7 +52,7 @@ protected:
         PS2CD_ResetFiles();
     }
     void TearDown() override {
-        while (usedfonts) veFontDestroy(usedfonts);
+        while (engine::usedfonts) veFontDestroy(engine::usedfonts);
         for (_font_data* d : images_) x_free(d);
         console::CdUnmount();
         EngineTest::TearDown();
@@ -102,7 +102,7 @@ TEST_F(Fonts, MissingShortAndCorruptFilesGiveNull) {
     EXPECT_EQ(veFontCreateFromFile("FONTS\\NONE.FNT", 0), nullptr);
     const int before = [] {
         int n = 0;
-        for (_font* f = freefonts; f; f = f->next) ++n;
+        for (_font* f = engine::freefonts; f; f = f->next) ++n;
         return n;
     }();
     EXPECT_GT(before, 0);
@@ -119,7 +119,7 @@ TEST_F(Fonts, MissingShortAndCorruptFilesGiveNull) {
     EXPECT_EQ(veFontCreateFromFile("FONTS\\BAD.FNT", 0), nullptr);
     EXPECT_NE(enginetest::g_log.find("7 bytes per pixel"), std::string::npos);
     int after = 0;
-    for (_font* x = freefonts; x; x = x->next) ++after;
+    for (_font* x = engine::freefonts; x; x = x->next) ++after;
     EXPECT_EQ(after, before);  // every record went back to the pool
     for (int i = 0; i < kPs2FileCount; ++i) EXPECT_FALSE(PS2CD_FileRecord(i)->inUse) << i;
 }
@@ -196,14 +196,14 @@ TEST_F(Fonts, WidthsSpacesMonospacingAndAlignmentTables) {
     EXPECT_EQ(veFontGetStrWidth(f, "A B"), 23);
     // ...but the spacing to the pen when drawn; undefined and high codes are skipped without advance.
     veEngineBeginFrame();
-    cursorX = 100;
+    engine::cursorX = 100;
     veFontDrawStr(f, "A B\x01\xC1");
-    EXPECT_EQ(cursorX, 100 + 11 + 1 + 13);
+    EXPECT_EQ(engine::cursorX, 100 + 11 + 1 + 13);
     // Centred "AB" starts 11 pixels left (23 >> 1).
     veFontSetHorizontalAlignment(f, 1);
-    cursorX = 100;
+    engine::cursorX = 100;
     veFontDrawStr(f, "AB");
-    EXPECT_EQ(cursorX, 100 - 11 + 11 + 13);
+    EXPECT_EQ(engine::cursorX, 100 - 11 + 11 + 13);
     veEngineEndFrame();
 
     veFontSetVerticalAlignment(f, 1);
@@ -226,8 +226,8 @@ TEST_F(Fonts, CharacterQuadTakesItsCellAndCentresInAMonospacedCell) {
     _font* f = FromMemory("q");
     ASSERT_NE(f, nullptr);
     veFontSetVerticalAlignment(f, 0);  // vAlignAdjust = ascent 11
-    cursorX = 40;
-    cursorY = 20;
+    engine::cursorX = 40;
+    engine::cursorY = 20;
     _ve_quad q;
     veFontSetupQuad(f, &q);
     EXPECT_EQ(q.v1.r, 0x80u);
@@ -253,8 +253,8 @@ TEST_F(Fonts, LongFormattedTextIsCutToTheBuffer) {
     const std::string longText(600, 'A');
     veEngineBeginFrame();
     veFontPrintfXY(f, 0, 0, "%s", longText.c_str());
-    EXPECT_EQ(std::strlen(printfBuffer), 255u);
-    EXPECT_EQ(cursorX, 255 * 11);
+    EXPECT_EQ(std::strlen(engine::printfBuffer), 255u);
+    EXPECT_EQ(engine::cursorX, 255 * 11);
     veEngineEndFrame();
 }
 

@@ -136,10 +136,10 @@ TEST_F(EngineTest, RenderTargetClearsAlternateContextsAndStopAtTheLimit) {
     const _ve_clearframe_env* rec = veClearFramePtr - 2;
     EXPECT_NE(rec[0].draw1.frame1addr, rec[1].draw1.frame1addr);
     EXPECT_EQ(rec[0].vif[3], 0x5000000Fu);
-    EXPECT_EQ(clearCount, 2);
+    EXPECT_EQ(engine::clearCount, 2);
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 2);
     for (int i = 0; i < 40; ++i) veDisplayClearFrameBuffer(&v, 1);
-    EXPECT_EQ(clearCount, 32);
+    EXPECT_EQ(engine::clearCount, 32);
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 32);
     EXPECT_NE(enginetest::g_log.find("more than 32 clears"), std::string::npos);
     veEngineEndFrame();

@@ -66,17 +66,17 @@ TEST_F(EngineTest, ReactivatingTheActiveViewLeavesOffsetsAndScissorsAlone) {
     EXPECT_EQ(veEngineScreenOffsetX, a.offsetX);
     const uint64_t scissor = veRenderEnvironment[0].scissor;
     EXPECT_EQ(scissor, 10u | (109ull << 16) | (20ull << 32) | (69ull << 48));
-    EXPECT_EQ(defaultEnv1.gs_draw.scissor1.SCAX1, 109u);
+    EXPECT_EQ(engine::defaultEnv1.gs_draw.scissor1.SCAX1, 109u);
     // Someone changes the engine offsets and the default scissor; re-activating the same view restores
     // only the current draw environments (copies of the defaults).
     veEngineSetScreenOffsetXY(1.0f, 2.0f);
     veSetDefaultScissorEnv1(0, 0, 5, 5);
-    drawEnvPtr1->gs_draw.scissor1.SCAX1 = 99;
+    engine::drawEnvPtr1->gs_draw.scissor1.SCAX1 = 99;
     veDisplayActivateView(&a);
     EXPECT_EQ(veEngineScreenOffsetX, 1.0f);
     EXPECT_EQ(veRenderEnvironment[0].scissor, scissor);
-    EXPECT_EQ(defaultEnv1.gs_draw.scissor1.SCAX1, 5u);
-    EXPECT_EQ(drawEnvPtr1->gs_draw.scissor1.SCAX1, 5u);
+    EXPECT_EQ(engine::defaultEnv1.gs_draw.scissor1.SCAX1, 5u);
+    EXPECT_EQ(engine::drawEnvPtr1->gs_draw.scissor1.SCAX1, 5u);
     EXPECT_EQ(veEngineViewBuildFlag, 1u);
 }
 

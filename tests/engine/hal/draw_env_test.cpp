@@ -15,27 +15,27 @@ using enginetest::EngineTest;
 TEST_F(EngineTest, AlphaOfContextTwoFromModeAndPercentage) {
     veEngineBeginFrame();
     veSetAlphaEnv2(2, 50);
-    EXPECT_EQ(drawEnvPtr2->gs_alpha.alpha1.FIX, 64u);
-    EXPECT_EQ(console::gs::RegBits(drawEnvPtr2->gs_alpha.alpha1) & 0xFF, 0x62u);
+    EXPECT_EQ(engine::drawEnvPtr2->gs_alpha.alpha1.FIX, 64u);
+    EXPECT_EQ(console::gs::RegBits(engine::drawEnvPtr2->gs_alpha.alpha1) & 0xFF, 0x62u);
     veSetAlphaEnv2(3, 100);
-    EXPECT_EQ(console::gs::RegBits(drawEnvPtr2->gs_alpha.alpha1), 0x42u);
+    EXPECT_EQ(console::gs::RegBits(engine::drawEnvPtr2->gs_alpha.alpha1), 0x42u);
     veSetAlphaEnv2(1, 30);
-    EXPECT_EQ(console::gs::RegBits(drawEnvPtr2->gs_alpha.alpha1), 0x44u);
+    EXPECT_EQ(console::gs::RegBits(engine::drawEnvPtr2->gs_alpha.alpha1), 0x44u);
     veEngineEndFrame();
 }
 
 TEST_F(EngineTest, WrapModeSevenClamps) {
     veEngineBeginFrame();
     veSetTextureEnv2Wrap(7);
-    EXPECT_EQ(drawEnvPtr2->gs_tex.clamp.value, 5u);
+    EXPECT_EQ(engine::drawEnvPtr2->gs_tex.clamp.value, 5u);
     veSetTextureEnv2Wrap(0);
-    EXPECT_EQ(drawEnvPtr2->gs_tex.clamp.value, 0u);
+    EXPECT_EQ(engine::drawEnvPtr2->gs_tex.clamp.value, 0u);
     veEngineEndFrame();
 }
 
 TEST_F(EngineTest, SendsAdvanceSlotsAndCountAndReferenceWhatWasEdited) {
     veEngineBeginFrame();
-    _DrawEnv1* first = drawEnvPtr1;
+    _DrawEnv1* first = engine::drawEnvPtr1;
     uint8_t* tags = veEngineDmaTagPtr;
     ve_texture_handle h{};
     h.texAdr = 0x3500;
@@ -49,7 +49,7 @@ TEST_F(EngineTest, SendsAdvanceSlotsAndCountAndReferenceWhatWasEdited) {
     EXPECT_EQ(veSendDrawEnv1(), 0);
     EXPECT_EQ(veSendDrawEnv1(), 0);
     EXPECT_EQ(veSendDrawEnv1(), 0);
-    EXPECT_EQ(drawEnvPtr1, first + 3);
+    EXPECT_EQ(engine::drawEnvPtr1, first + 3);
     EXPECT_EQ(veTextureContextCount, 3);
     EXPECT_EQ(veEngineDmaTagPtr, tags + 48);
     uint64_t tag[2];
@@ -63,7 +63,7 @@ TEST_F(EngineTest, SendsAdvanceSlotsAndCountAndReferenceWhatWasEdited) {
     EXPECT_EQ(t0.CBP, 0x3600u);
     EXPECT_EQ(t0.CLD, 1u);
     // The new current slot is a copy of the default.
-    EXPECT_EQ(std::memcmp(drawEnvPtr1, &defaultEnv1, sizeof defaultEnv1), 0);
+    EXPECT_EQ(std::memcmp(engine::drawEnvPtr1, &engine::defaultEnv1, sizeof engine::defaultEnv1), 0);
     veEngineEndFrame();
 }
 
@@ -82,7 +82,7 @@ TEST_F(EngineTest, SlotsOfAFrameAreBoundedAndRefusedBeyond) {
 
 TEST_F(EngineTest, DefaultTestPacking) {
     veSetDefaultTestEnv1(1, 2, 3, 1, 1, 1, 1, 3);
-    const uint64_t v = console::gs::RegBits(defaultEnv1.gs_draw.test1);
+    const uint64_t v = console::gs::RegBits(engine::defaultEnv1.gs_draw.test1);
     EXPECT_EQ(v, 1u + (2u << 1) + (3u << 4) + (1u << 12) + (1u << 14) + (1u << 15) + (1u << 16) + (3u << 17));
 }
 
@@ -90,7 +90,7 @@ TEST_F(EngineTest, DefaultEnvironmentFollowsTheFrameAndTheView) {
     veEngineBeginFrame();
     veEngineEndFrame();
     veEngineBeginFrame();
-    const _DrawEnv1& d = defaultEnv1;
+    const _DrawEnv1& d = engine::defaultEnv1;
     EXPECT_EQ(d.vif[3], 0x50000011u);
     EXPECT_EQ(d.giftag.NLOOP, 16u);
     EXPECT_EQ(d.gs_draw.frame1.FBP, 0u);
@@ -101,8 +101,8 @@ TEST_F(EngineTest, DefaultEnvironmentFollowsTheFrameAndTheView) {
     EXPECT_EQ(d.gs_draw.test1.ZTST, 3u);
     EXPECT_EQ(d.gs_tex.clamp.value, 5u);
     EXPECT_EQ(d.gs_tex.tex0.addr, 0x06u);
-    EXPECT_EQ(defaultEnv2.gs_tex.tex0.addr, 0x07u);
-    EXPECT_EQ(defaultEnv2.gs_alpha.alpha1addr, 0x43u);
+    EXPECT_EQ(engine::defaultEnv2.gs_tex.tex0.addr, 0x07u);
+    EXPECT_EQ(engine::defaultEnv2.gs_alpha.alpha1addr, 0x43u);
     veEngineEndFrame();
 }
 
@@ -115,15 +115,15 @@ TEST_F(EngineTest, RenderBufferSwitchRedirectsBothContextsAndBack) {
     h.bufWidth = 2;
     h.texType = 0;
     veSwitchToRenderBuffer(&h, 1, 32);
-    EXPECT_EQ(defaultEnv1.gs_draw.frame1.FBP, h.texAdr / 32);
-    EXPECT_EQ(defaultEnv2.gs_draw.zbuf2.ZBP, h.zBuffAddr / 32);
-    EXPECT_EQ(defaultEnv2.gs_draw.zbuf2.PSM, 0u);  // 32-bit Z
-    EXPECT_EQ(defaultEnv1.gs_draw.test1.ZTST, 3u);
+    EXPECT_EQ(engine::defaultEnv1.gs_draw.frame1.FBP, h.texAdr / 32);
+    EXPECT_EQ(engine::defaultEnv2.gs_draw.zbuf2.ZBP, h.zBuffAddr / 32);
+    EXPECT_EQ(engine::defaultEnv2.gs_draw.zbuf2.PSM, 0u);  // 32-bit Z
+    EXPECT_EQ(engine::defaultEnv1.gs_draw.test1.ZTST, 3u);
     EXPECT_EQ(veFrameFBP, h.texAdr / 32);
     veSwitchToFrameBuffer();
     EXPECT_EQ(veFrameFBP, 0u);
-    EXPECT_EQ(defaultEnv1.gs_draw.frame1.FBP, 0u);
-    EXPECT_EQ(defaultEnv1.gs_draw.zbuf1.ZBP, 0x8Cu);
+    EXPECT_EQ(engine::defaultEnv1.gs_draw.frame1.FBP, 0u);
+    EXPECT_EQ(engine::defaultEnv1.gs_draw.zbuf1.ZBP, 0x8Cu);
 }
 
 }  // namespace

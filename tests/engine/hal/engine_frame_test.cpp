@@ -160,8 +160,8 @@ TEST_F(EngineTest, TaskListsRunInQueueOrderAndRefuseTheTaskAfterTheLast) {
 
 #include "console/dma/dma.h"
 #include "console/vif/vif.h"
-#include "console/vu/microprogram.h"
 #include "engine/hal/microcode.h"
+#include "engine/vu1/programs.h"
 
 namespace {
 
@@ -199,7 +199,7 @@ TEST_F(EngineTest, MicrocodeChainsNameTheirProgramAndResetTheVifRegisters) {
     const uint32_t stcycl[] = {0x01000201, 0x05000002};
     console::vif::Vif1().Write(stcycl, 2);
     ASSERT_EQ(sceDmaSend(ch, &primitiveMicroCode), 0);
-    EXPECT_EQ(console::vif::Vif1().ResidentProgram(), console::vu::kProgPrimitive);
+    EXPECT_EQ(console::vif::Vif1().ResidentProgram(), engine::vu1::kProgPrimitive);
     EXPECT_EQ(console::vif::Vif1().CycleCl(), 4u);
     EXPECT_EQ(console::vif::Vif1().CycleWl(), 4u);
     EXPECT_EQ(console::vif::Vif1().Mode(), 0u);

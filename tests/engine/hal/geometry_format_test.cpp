@@ -7,7 +7,6 @@
 #include <cstring>
 #include <string>
 
-#include "console/vu/geometry_programs.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/geometry.h"
@@ -15,6 +14,7 @@
 #include "engine/hal/microcode.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
+#include "engine/vu1/geometry_programs.h"
 #include "support/heap_image.h"
 
 namespace {
@@ -274,12 +274,12 @@ TEST_F(GeometryDrawing, BackFacesAreCulledByTheCullingPrograms) {
     EXPECT_NE(Rgb(FramePixel(320 - 128, 224 - 40)), kBack);
     EXPECT_NE(Rgb(FramePixel(320 + 128, 224 - 40)), kBack);
     // Triangle-cull mode: the one facing away is gone.
-    const uint64_t culled = console::vu::GeometryProgram::TrianglesCulled();
+    const uint64_t culled = engine::vu1::GeometryProgram::TrianglesCulled();
     DrawAt(b, 0, 0, 10, 0x40000);
     EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTCull16);
     EXPECT_NE(Rgb(FramePixel(320 - 128, 224 - 40)), kBack);
     EXPECT_EQ(Rgb(FramePixel(320 + 128, 224 - 40)), kBack);
-    EXPECT_EQ(console::vu::GeometryProgram::TrianglesCulled(), culled + 1);
+    EXPECT_EQ(engine::vu1::GeometryProgram::TrianglesCulled(), culled + 1);
 }
 
 TEST_F(GeometryDrawing, GeometryThroughTheNearPlaneIsClippedNotSmeared) {

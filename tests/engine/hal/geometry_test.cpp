@@ -148,7 +148,7 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     Place(10);
     veEngineResetMicroCode();
     const int tasks = veDmaBuild->numTasks;
-    _DrawEnv2* env2 = drawEnvPtr2;
+    _DrawEnv2* env2 = engine::drawEnvPtr2;
     veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     // Program, view, then per material: texture image + palette (GIF), environment, packet.
     ASSERT_EQ(veDmaBuild->numTasks, tasks + 2 + 3 * 4) << enginetest::g_log;
@@ -159,7 +159,7 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     EXPECT_EQ(uint32_t(tag[0] >> 32), Addr32(m.p + 160 + 32));
     EXPECT_EQ(uint32_t(tag[1]), 0x10000000u);  // FLUSHE
     // Three materials: two context-1 environments, one context-2, and the odd count synchronises 2.
-    EXPECT_EQ(drawEnvPtr2, env2 + 2);
+    EXPECT_EQ(engine::drawEnvPtr2, env2 + 2);
     // Drawing again with the same flags does not upload the program again, and the texture cache finds
     // this frame's uploads: the view, then environment and packet per material.
     const int before = veDmaBuild->numTasks;

@@ -34,11 +34,11 @@ TEST_F(Lights, IndexThreeChangesNothing) {
     veLightSetLightDirection(3, &d);
     veLightSetColor(3, &d);
     veLightSetLightDirection(-1, &d);
-    EXPECT_FLOAT_EQ(light0.y, 0.5f);
-    EXPECT_FLOAT_EQ(light1.x, 0.0f);
-    EXPECT_FLOAT_EQ(light2.x, 0.0f);
-    EXPECT_FLOAT_EQ(color0.x, 102.4f);
-    EXPECT_FLOAT_EQ(color2.y, 128.0f);
+    EXPECT_FLOAT_EQ(engine::light0.y, 0.5f);
+    EXPECT_FLOAT_EQ(engine::light1.x, 0.0f);
+    EXPECT_FLOAT_EQ(engine::light2.x, 0.0f);
+    EXPECT_FLOAT_EQ(engine::color0.x, 102.4f);
+    EXPECT_FLOAT_EQ(engine::color2.y, 128.0f);
 }
 
 TEST_F(Lights, LightMatrixHoldsUnitVectorsTowardsTheLightsInObjectSpace) {

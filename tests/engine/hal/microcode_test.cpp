@@ -5,8 +5,8 @@
 #include "console/dma/dma.h"
 #include "console/mem/addr.h"
 #include "console/vif/vif.h"
-#include "console/vu/geometry_programs.h"
 #include "engine/hal/dma_tasks.h"
+#include "engine/vu1/geometry_programs.h"
 #include "engine_fixture.h"
 
 namespace {

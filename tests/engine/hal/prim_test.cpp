@@ -5,9 +5,9 @@
 #include <cstring>
 
 #include "console/mem/addr.h"
-#include "console/vu/primitive_program.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/microcode.h"
+#include "engine/vu1/primitive_program.h"
 #include "engine_fixture.h"
 
 namespace {
@@ -154,7 +154,7 @@ TEST_F(PrimTest, PrimitiveBehindTheEyeIsDroppedNotSmeared) {
     veDisplayCreateView3D(&v, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
     const _ve_vector3d pos = {0, 0, 0, 1}, rot = {0, 0, 0, 1};
     veDisplaySetCameraPositionOrientation(&v, &pos, &rot);
-    const uint64_t dropped = console::vu::PrimitiveProgram::Dropped();
+    const uint64_t dropped = engine::vu1::PrimitiveProgram::Dropped();
     DrawAndRun([&] {
         veDisplayActivateView(&v);
         veRenderContextDisable(kRenderTexture);
@@ -162,7 +162,7 @@ TEST_F(PrimTest, PrimitiveBehindTheEyeIsDroppedNotSmeared) {
                        Vertex(0, 100, 10, 255, 0, 0)};
         vePrimDrawTri(&t);
     });
-    EXPECT_EQ(console::vu::PrimitiveProgram::Dropped(), dropped + 1);
+    EXPECT_EQ(engine::vu1::PrimitiveProgram::Dropped(), dropped + 1);
     for (int y = 0; y < 448; y += 16)
         for (int x = 0; x < 640; x += 16) ASSERT_EQ(Rgb(FramePixel(x, y)), kBack);
 }

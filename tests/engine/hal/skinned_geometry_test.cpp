@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "console/vu/skinned_programs.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/microcode.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
+#include "engine/vu1/skinned_programs.h"
 #include "engine_fixture.h"
 #include "support/heap_image.h"
 
@@ -298,7 +298,7 @@ TEST_F(SkinnedDraw, Vu0PathDeformsTheBlockInPlace) {
     std::memcpy(slots, vert + 24, 8);
     EXPECT_FLOAT_EQ(p[0], 15.0f);
     EXPECT_FLOAT_EQ(p[1], 1.0f);
-    EXPECT_EQ(slots[0], console::vu::kSkinNoBone);
+    EXPECT_EQ(slots[0], engine::vu1::kSkinNoBone);
     std::memcpy(p, m.p + 160 + 16 + 128 + 16 + 16 + 16 + 48, 16);
     EXPECT_FLOAT_EQ(p[0], -2.0f);  // red vertex 0 stays with bone 0
     veEngineEndFrame();

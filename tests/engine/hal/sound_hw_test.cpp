@@ -15,9 +15,9 @@
 namespace {
 
 void Slot(int voice, int32_t status) {
-    instances[voice] = _SampleInstance();
-    instances[voice].status = status;
-    instances[voice].channel = voice;
+    engine::instances[voice] = _SampleInstance();
+    engine::instances[voice].status = status;
+    engine::instances[voice].channel = voice;
 }
 
 class SoundHardware : public ::testing::Test {
@@ -30,9 +30,9 @@ protected:
     }
     void TearDown() override { veSoundReset(); }
     static const _SoundBatchEntry* Find(uint16_t command, uint16_t entry) {
-        for (uint32_t i = 0; i < Batch[0].count; ++i)
-            if (Batch[0].entries[i].command == command && Batch[0].entries[i].entry == entry)
-                return &Batch[0].entries[i];
+        for (uint32_t i = 0; i < engine::Batch[0].count; ++i)
+            if (engine::Batch[0].entries[i].command == command && engine::Batch[0].entries[i].entry == entry)
+                return &engine::Batch[0].entries[i];
         return nullptr;
     }
     testsupport::DriverModules modules_;
@@ -40,16 +40,16 @@ protected:
 
 TEST_F(SoundHardware, InitialisesOnceAndSetsMasterVolumesAndAttribute) {
     EXPECT_EQ(veSoundHardwareInit(), -1);
-    EXPECT_EQ(Batch[0].count, 0u);  // sent
-    EXPECT_NE(BatchOnIOP, 0u);
+    EXPECT_EQ(engine::Batch[0].count, 0u);  // sent
+    EXPECT_NE(engine::BatchOnIOP, 0u);
     for (int core = 0; core < 2; ++core) {
         EXPECT_EQ(console::SpuMasterVolume(core, 0), 0x3FFF);
         EXPECT_EQ(console::SpuMasterVolume(core, 1), 0x3FFF);
     }
     EXPECT_EQ(console::SpuCoreAttribute(0), 0x80u);
     EXPECT_EQ(veSoundHardwareInitMemory(), 0);
-    EXPECT_EQ(soundMemBottom, 0x15010u);
-    EXPECT_EQ(soundMemTop, 0x1FFFFFu);
+    EXPECT_EQ(engine::soundMemBottom, 0x15010u);
+    EXPECT_EQ(engine::soundMemTop, 0x1FFFFFu);
 }
 
 TEST(SoundHardwareInit, FailsWithoutTheSoundDriver) {
@@ -57,16 +57,16 @@ TEST(SoundHardwareInit, FailsWithoutTheSoundDriver) {
     veSoundReset();
     console::IopReset();
     EXPECT_EQ(veSoundHardwareInit(), -1);
-    EXPECT_EQ(soundHardwareInitialized, 0);
+    EXPECT_EQ(engine::soundHardwareInitialized, 0);
 }
 
 TEST_F(SoundHardware, KeyOnsOfOneCoreShareOneEntry) {
     EXPECT_EQ(veSoundHardwareStartChannel(3, 0), 0);
     EXPECT_EQ(veSoundHardwareStartChannel(5, 1), 0);
-    ASSERT_EQ(Batch[0].count, 1u);
-    EXPECT_EQ(Batch[0].entries[0].command, 2);
-    EXPECT_EQ(Batch[0].entries[0].entry, 0x1500);
-    EXPECT_EQ(Batch[0].entries[0].value, 0x28u);
+    ASSERT_EQ(engine::Batch[0].count, 1u);
+    EXPECT_EQ(engine::Batch[0].entries[0].command, 2);
+    EXPECT_EQ(engine::Batch[0].entries[0].entry, 0x1500);
+    EXPECT_EQ(engine::Batch[0].entries[0].value, 0x28u);
     EXPECT_TRUE(veSoundHardwareKeyOnQueued(3));
     EXPECT_FALSE(veSoundHardwareKeyOnQueued(4));
     // Core 1's voice 24 is voice 0 of entry 0x1501.
@@ -96,22 +96,22 @@ TEST_F(SoundHardware, VoiceRegistersAndPitch) {
     EXPECT_EQ(veSoundHardwareSetChannelEnvelope(0, 1), 0);
     EXPECT_EQ(Find(1, 0x0300)->value, 0x0001u);
     EXPECT_EQ(Find(1, 0x0400)->value, 0x0040u);
-    const uint32_t before = Batch[0].count;
+    const uint32_t before = engine::Batch[0].count;
     EXPECT_EQ(veSoundHardwareSetChannelEnvelope(0, 2), -1);  // no third envelope
-    EXPECT_EQ(Batch[0].count, before);
+    EXPECT_EQ(engine::Batch[0].count, before);
 }
 
 TEST_F(SoundHardware, PanToVolumes) {
     uint32_t l, r;
     _Pan5Dot1 pan = {-1.0f, 0.0f, 1.0f, 0.0f, 0.0f};
-    speakerConfig = 1;
+    engine::speakerConfig = 1;
     veSoundHardwarePanToVolumes(&pan, &l, &r);
     EXPECT_EQ(l, 0x3FFFu);
     EXPECT_EQ(r, 0u);
     // Only the low-frequency volume, any configuration: p = 0.5, x = 4095, 2x - x*x/16383 = 7167.
     pan = {0.7f, 0.3f, 0.0f, 0.0f, 0.5f};
     for (int config : {0, 1, 3}) {
-        speakerConfig = config;
+        engine::speakerConfig = config;
         veSoundHardwarePanToVolumes(&pan, &l, &r);
         EXPECT_EQ(l, 7167u);
         EXPECT_EQ(r, 7167u);
@@ -122,7 +122,7 @@ TEST_F(SoundHardware, PanToVolumes) {
     EXPECT_EQ(r, 0u);
     // Configuration 3: a sound at the back is silent on these outputs; at the front it is as in
     // configuration 1.
-    speakerConfig = 3;
+    engine::speakerConfig = 3;
     pan = {0.25f, 1.0f, 1.0f, 0.0f, 0.0f};
     veSoundHardwarePanToVolumes(&pan, &l, &r);
     EXPECT_EQ(l, 0u);
@@ -130,20 +130,20 @@ TEST_F(SoundHardware, PanToVolumes) {
     pan.panFB = -1.0f;
     uint32_t l3, r3;
     veSoundHardwarePanToVolumes(&pan, &l3, &r3);
-    speakerConfig = 1;
+    engine::speakerConfig = 1;
     veSoundHardwarePanToVolumes(&pan, &l, &r);
     EXPECT_EQ(l3, l);
     EXPECT_EQ(r3, r);
     EXPECT_GT(r, l);
     // Master volume beyond 0..1 and non-finite pans stay inside the register's range.
-    masterVolume = 4.0f;
+    engine::masterVolume = 4.0f;
     pan = {0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
     veSoundHardwarePanToVolumes(&pan, &l, &r);
     EXPECT_EQ(l, 0x3FFFu);
-    masterVolume = -1.0f;
+    engine::masterVolume = -1.0f;
     veSoundHardwarePanToVolumes(&pan, &l, &r);
     EXPECT_EQ(l, 0u);
-    masterVolume = 1.0f;
+    engine::masterVolume = 1.0f;
     pan = {__builtin_nanf(""), __builtin_inff(), 1.0f, 0.0f, 0.0f};
     veSoundHardwarePanToVolumes(&pan, &l, &r);
     EXPECT_LE(l, 0x3FFFu);
@@ -153,7 +153,7 @@ TEST_F(SoundHardware, PanToVolumes) {
     veSoundHardwareSetChannelPan(25, &pan);
     EXPECT_EQ(Find(1, 0x0003)->value, 0x3FFFu);
     EXPECT_EQ(Find(1, 0x0103)->value, 0u);
-    speakerConfig = 0;
+    engine::speakerConfig = 0;
 }
 
 TEST_F(SoundHardware, FullBatchRefusesNewRegistersButTakesRepeats) {
@@ -163,20 +163,20 @@ TEST_F(SoundHardware, FullBatchRefusesNewRegistersButTakesRepeats) {
     ASSERT_EQ(accepted, 512);
     EXPECT_EQ(veSoundHardwareAddToBatch(0, 1, 0x7000, 1), -1);  // the 513th
     EXPECT_EQ(veSoundHardwareAddToBatch(0, 1, 0x4000, 9), 0);   // already there
-    EXPECT_EQ(Batch[0].entries[0].value, 9u);
+    EXPECT_EQ(engine::Batch[0].entries[0].value, 9u);
     EXPECT_EQ(veSoundHardwareAddToBatch(1, 1, 0x4000, 9), -1);  // no batch 1
-    Batch[0].count = 0;
+    engine::Batch[0].count = 0;
 }
 
 TEST_F(SoundHardware, FailedBatchTransferKeepsTheBatch) {
     veSoundHardwareStartChannel(0, 0);
-    const uint32_t saved = BatchOnIOP;
-    BatchOnIOP = console::kIopMemSize - 4;  // the entries would not fit
+    const uint32_t saved = engine::BatchOnIOP;
+    engine::BatchOnIOP = console::kIopMemSize - 4;  // the entries would not fit
     EXPECT_EQ(veSoundHardwareSendBatch(), -1);
-    EXPECT_EQ(Batch[0].count, 1u);
-    BatchOnIOP = saved;
+    EXPECT_EQ(engine::Batch[0].count, 1u);
+    engine::BatchOnIOP = saved;
     EXPECT_EQ(veSoundHardwareSendBatch(), 0);
-    EXPECT_EQ(Batch[0].count, 0u);
+    EXPECT_EQ(engine::Batch[0].count, 0u);
     EXPECT_TRUE(console::SpuGetVoice(0, 0).sounding());
 }
 
@@ -223,37 +223,37 @@ TEST_F(SoundHardware, EndFlagsMaintainPlayingAndStopPending) {
     veSoundHardwareStartChannel(1, 1);
     veSoundHardwareSendBatch();
     _Sample table[2] = {};
-    samples = table;
-    maxSamples = 2;
+    engine::samples = table;
+    engine::maxSamples = 2;
     table[0].status = kSampleInUse;
     table[1].status = kSampleInUse | kSampleLoops;
     Slot(0, kInstanceInUse | kInstancePlaying);  // ended one-shot: stop pending
-    instances[0].sample = &table[0];
+    engine::instances[0].sample = &table[0];
     Slot(1, kInstanceInUse);  // voice sounding: playing
-    instances[1].sample = &table[0];
+    engine::instances[1].sample = &table[0];
     Slot(2, kInstanceInUse);  // looped sample: playing whatever the flag says
-    instances[2].sample = &table[1];
+    engine::instances[2].sample = &table[1];
     Slot(3, kInstanceInUse | kInstanceStopPending);  // left alone
     Slot(4, kInstanceInUse);                         // ended and never playing: left alone
-    instances[4].sample = &table[0];
+    engine::instances[4].sample = &table[0];
     EXPECT_EQ(veSoundHardwareMaintenance(), 0);
-    EXPECT_EQ(instances[0].status, kInstanceInUse | kInstanceStopPending);
-    EXPECT_EQ(instances[1].status, kInstanceInUse | kInstancePlaying);
-    EXPECT_EQ(instances[2].status, kInstanceInUse | kInstancePlaying);
-    EXPECT_EQ(instances[3].status, kInstanceInUse | kInstanceStopPending);
-    EXPECT_EQ(instances[4].status, kInstanceInUse);
+    EXPECT_EQ(engine::instances[0].status, kInstanceInUse | kInstanceStopPending);
+    EXPECT_EQ(engine::instances[1].status, kInstanceInUse | kInstancePlaying);
+    EXPECT_EQ(engine::instances[2].status, kInstanceInUse | kInstancePlaying);
+    EXPECT_EQ(engine::instances[3].status, kInstanceInUse | kInstanceStopPending);
+    EXPECT_EQ(engine::instances[4].status, kInstanceInUse);
     // A started instance whose key-on is still in the batch waits; once sent, an ended voice makes it
     // stop pending even though it was never seen playing.
     Slot(5, kInstanceInUse | kInstanceStarted);
-    instances[5].sample = &table[0];
+    engine::instances[5].sample = &table[0];
     veSoundHardwareStartChannel(5, 0);
     veSoundHardwareMaintenance();
-    EXPECT_EQ(instances[5].status, kInstanceInUse | kInstanceStarted);
-    Batch[0].count = 0;  // as if the voice had already run out
+    EXPECT_EQ(engine::instances[5].status, kInstanceInUse | kInstanceStarted);
+    engine::Batch[0].count = 0;  // as if the voice had already run out
     veSoundHardwareMaintenance();
-    EXPECT_EQ(instances[5].status, kInstanceInUse | kInstanceStopPending);
-    samples = nullptr;
-    maxSamples = 50;
+    EXPECT_EQ(engine::instances[5].status, kInstanceInUse | kInstanceStopPending);
+    engine::samples = nullptr;
+    engine::maxSamples = 50;
 }
 
 TEST_F(SoundHardware, StopAllKeysEveryVoiceOffAtOnce) {
@@ -266,13 +266,13 @@ TEST_F(SoundHardware, StopAllKeysEveryVoiceOffAtOnce) {
     }
     veSoundHardwareSendBatch();
     ASSERT_TRUE(console::SpuGetVoice(1, 6).sounding());
-    instances[7].status = kInstanceInUse | kInstancePlaying;
+    engine::instances[7].status = kInstanceInUse | kInstancePlaying;
     EXPECT_EQ(veSoundHardwareStopAllChannels(), 0);
-    EXPECT_EQ(Batch[0].count, 0u);  // not batched
+    EXPECT_EQ(engine::Batch[0].count, 0u);  // not batched
     EXPECT_EQ(console::SpuGetVoice(0, 0).phase(), console::SpuEnvelopePhase::Release);
     EXPECT_EQ(console::SpuGetVoice(1, 6).phase(), console::SpuEnvelopePhase::Release);
-    for (const _SampleInstance& in : instances) EXPECT_TRUE(in.status & kInstanceStopPending);
-    EXPECT_FALSE(instances[7].status & kInstancePlaying);
+    for (const _SampleInstance& in : engine::instances) EXPECT_TRUE(in.status & kInstanceStopPending);
+    EXPECT_FALSE(engine::instances[7].status & kInstancePlaying);
     EXPECT_EQ(veSoundHardwareStopChannel(48), -1);
 }
 

@@ -34,7 +34,7 @@ std::vector<uint8_t> LoopedSquare(int32_t rate) {
 
 int FreeMcbCount() {
     int n = 0;
-    for (_SoundMCB* m = freeMCB; m; m = m->next) ++n;
+    for (_SoundMCB* m = engine::freeMCB; m; m = m->next) ++n;
     return n;
 }
 
@@ -68,19 +68,19 @@ protected:
 };
 
 TEST_F(Sound, SettingsAndTables) {
-    EXPECT_EQ(maxSamples, 120);
-    EXPECT_EQ(numMCBS, 140);
-    EXPECT_EQ(speakerConfig, 3);
+    EXPECT_EQ(engine::maxSamples, 120);
+    EXPECT_EQ(engine::numMCBS, 140);
+    EXPECT_EQ(engine::speakerConfig, 3);
     veSoundSetSpeakerConfig(0x13);
-    EXPECT_EQ(speakerConfig, 3);
+    EXPECT_EQ(engine::speakerConfig, 3);
     veSoundSetMaxSamples(10);  // too late: the table is sized
-    EXPECT_EQ(maxSamples, 120);
-    for (int i = 0; i < kSoundVoices; ++i) EXPECT_EQ(instances[i].channel, i);
+    EXPECT_EQ(engine::maxSamples, 120);
+    for (int i = 0; i < kSoundVoices; ++i) EXPECT_EQ(engine::instances[i].channel, i);
     EXPECT_EQ(FreeMcbCount(), 139);
     veSoundReset();
-    EXPECT_EQ(maxSamples, 50);
-    EXPECT_EQ(numMCBS, 70);
-    EXPECT_FLOAT_EQ(masterVolume, 1.0f);
+    EXPECT_EQ(engine::maxSamples, 50);
+    EXPECT_EQ(engine::numMCBS, 70);
+    EXPECT_FLOAT_EQ(engine::masterVolume, 1.0f);
 }
 
 TEST_F(Sound, FirstFitAllocatorSplitsAndMerges) {
@@ -94,11 +94,11 @@ TEST_F(Sound, FirstFitAllocatorSplitsAndMerges) {
     EXPECT_EQ(veSoundAllocMem(60), a);  // first fit reuses the hole
     EXPECT_EQ(veSoundFreeMem(a), 0);
     EXPECT_EQ(veSoundFreeMem(b), 0);
-    ASSERT_NE(usedMCB, nullptr);
-    EXPECT_EQ(usedMCB->next, nullptr);
-    EXPECT_EQ(usedMCB->address, 0x15010u);
-    EXPECT_EQ(usedMCB->size, 0x1EAFF0u);
-    EXPECT_EQ(usedMCB->status, 0u);
+    ASSERT_NE(engine::usedMCB, nullptr);
+    EXPECT_EQ(engine::usedMCB->next, nullptr);
+    EXPECT_EQ(engine::usedMCB->address, 0x15010u);
+    EXPECT_EQ(engine::usedMCB->size, 0x1EAFF0u);
+    EXPECT_EQ(engine::usedMCB->status, 0u);
     EXPECT_EQ(FreeMcbCount(), 139);
     EXPECT_EQ(veSoundAllocMem(0), 0u);
     EXPECT_EQ(veSoundAllocMem(0x1EAFF1), 0u);
@@ -157,7 +157,7 @@ TEST_F(Sound, CheckSampleImageRefusesBadHeadersAndData) {
     EXPECT_EQ(veSoundCreateSampleFromPointer(bad.data(), bad.data() + 64, 1, 0), nullptr);
     bad = field(0, 0);
     EXPECT_EQ(veSoundCreateSampleFromPointer(bad.data(), bad.data() + 64, 0, 0), nullptr);
-    EXPECT_EQ(samples[0].status, 0);
+    EXPECT_EQ(engine::samples[0].status, 0);
 }
 
 TEST_F(Sound, StorageZeroSampleIsSentAtCreationAndStaysResident) {
@@ -179,7 +179,7 @@ TEST_F(Sound, StorageZeroSampleIsSentAtCreationAndStaysResident) {
     EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);
     veSoundDestroySample(s, 1);
     EXPECT_EQ(s->status, 0);
-    EXPECT_EQ(usedMCB->size, 0x1EAFF0u);  // memory back
+    EXPECT_EQ(engine::usedMCB->size, 0x1EAFF0u);  // memory back
 }
 
 // A storage-0 sample that gets no sound memory is refused rather than written at address 0.
@@ -190,7 +190,7 @@ TEST_F(Sound, StorageZeroWithoutMemoryIsRefused) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
     EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
               nullptr);
-    EXPECT_EQ(samples[0].status, 0);  // the slot is free again
+    EXPECT_EQ(engine::samples[0].status, 0);  // the slot is free again
     EXPECT_EQ(console::SpuMemory()[0], 0x5A);
 }
 
@@ -203,9 +203,9 @@ TEST_F(Sound, StorageZeroWhoseDataCannotBeSentIsRefused) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
     EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
               nullptr);
-    EXPECT_EQ(samples[0].status, 0);
-    EXPECT_EQ(usedMCB->size, 0x1EAFF0u);
-    EXPECT_EQ(usedMCB->status, 0u);
+    EXPECT_EQ(engine::samples[0].status, 0);
+    EXPECT_EQ(engine::usedMCB->size, 0x1EAFF0u);
+    EXPECT_EQ(engine::usedMCB->status, 0u);
     for (void* p : blocks) sceSifFreeIopHeap(p);
     EXPECT_NE(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
               nullptr);
@@ -227,7 +227,7 @@ TEST_F(Sound, StartWithoutMemoryDoesNotKeyOn) {
     EXPECT_EQ(console::SpuMemory()[0], 0x5A);
     Frame();
     EXPECT_FALSE(console::SpuGetVoice(0, 0).sounding());
-    EXPECT_EQ(instances[0].status, 0);
+    EXPECT_EQ(engine::instances[0].status, 0);
     EXPECT_EQ(s->useCount, 0u);
 }
 
@@ -277,10 +277,10 @@ TEST_F(Sound, TheFortyNinthInstanceIsRefusedAndSlotsAreReused) {
     std::vector<_SampleInstance*> all;
     for (int i = 0; i < 48; ++i)
         all.push_back(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr));
-    for (int i = 0; i < 48; ++i) ASSERT_EQ(all[i], &instances[i]);
+    for (int i = 0; i < 48; ++i) ASSERT_EQ(all[i], &engine::instances[i]);
     EXPECT_EQ(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr), nullptr);
     veSoundDestroySampleInstance(all[17]);
-    EXPECT_EQ(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr), &instances[17]);
+    EXPECT_EQ(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr), &engine::instances[17]);
     EXPECT_EQ(veSoundCreateSampleInstance(nullptr, -1, 0, nullptr), nullptr);
 }
 
@@ -377,13 +377,13 @@ TEST_F(Sound, ShortOneShotSampleIsReclaimed) {
     veSoundStartSampleInstance(in);
     EXPECT_TRUE(in->status & kInstanceStarted);
     Frame();  // key-on sent; 56 samples play and end within the frame
-    EXPECT_EQ(instances[0].status, kInstanceInUse | kInstanceStarted);
+    EXPECT_EQ(engine::instances[0].status, kInstanceInUse | kInstanceStarted);
     EXPECT_NE(console::SpuReadSwitch(0x1700) & 1, 0);
     EXPECT_GT(testsupport::PeakAbs(out_, 0), 900);  // it did sound (1280 at the centre pan's 0.75)
     veSoundHardwareMaintenance();
-    EXPECT_EQ(instances[0].status, kInstanceInUse | kInstanceStopPending);
+    EXPECT_EQ(engine::instances[0].status, kInstanceInUse | kInstanceStopPending);
     Frame();
-    EXPECT_EQ(instances[0].status, 0);
+    EXPECT_EQ(engine::instances[0].status, 0);
     EXPECT_EQ(s->soundRam, 0u);  // last instance gone: sound memory freed
 }
 
@@ -405,7 +405,7 @@ TEST_F(Sound, LongOneShotPlaysThenEndsAndKeyOffReleases) {
     EXPECT_EQ(in->status, kInstanceInUse | kInstancePlaying);
     EXPECT_NE(console::SpuReadSwitch(0x1700) & 1, 0);
     Frame();
-    EXPECT_EQ(instances[0].status, 0);
+    EXPECT_EQ(engine::instances[0].status, 0);
     // Key-off of a looping sound: released over envelope 0's release, then silent.
     const std::vector<uint8_t> loop = Image(48000, true, 0, {ConstantBlock(5, 4, 7)});
     _Sample* l = veSoundCreateSampleFromPointer(loop.data(), loop.data() + 64, kSampleStorageSoundRam, 0);
@@ -420,7 +420,7 @@ TEST_F(Sound, LongOneShotPlaysThenEndsAndKeyOffReleases) {
     Frame();  // destroys the instance and sends the key-off
     Frame();
     Frame();
-    EXPECT_EQ(instances[0].status, 0);
+    EXPECT_EQ(engine::instances[0].status, 0);
     EXPECT_FALSE(console::SpuGetVoice(0, 0).sounding());
     EXPECT_EQ(testsupport::PeakAbs(out_, 0, 800 + 1100), 0);  // released within ~1024 samples
 }

@@ -22,10 +22,10 @@ void WriteSystem(const testsupport::TempDir& disc, const char* skip = nullptr) {
 }
 
 TEST(Boot, MediaTypeBeforeInitDoesNotTouchTheDrive) {
-    PS2CDInit = 0;
-    LastKnownMediaType = 0xFF;
+    engine::PS2CDInit = 0;
+    engine::LastKnownMediaType = 0xFF;
     EXPECT_EQ(PS2CD_GetMediaType(), 0xFF);
-    EXPECT_EQ(LastKnownMediaType, 0xFF);
+    EXPECT_EQ(engine::LastKnownMediaType, 0xFF);
 }
 
 TEST(Boot, LoadsEveryModuleInOrderAndResetsTheFiles) {
@@ -34,11 +34,11 @@ TEST(Boot, LoadsEveryModuleInOrderAndResetsTheFiles) {
     ASSERT_TRUE(console::CdMount(disc.path().c_str()));
     x_InitSTDIO();
     x_BuildHostPrefix();
-    EXPECT_STREQ(HostPrefix, "cdrom0:");
+    EXPECT_STREQ(engine::HostPrefix, "cdrom0:");
     x_HardwareBootSystem();
     EXPECT_EQ(console::IopLoadedModuleCount(), 7);
     for (const char* m : kBootModules) EXPECT_TRUE(console::IopModuleLoaded(m)) << m;
-    EXPECT_EQ(PS2CDInit, 1);
+    EXPECT_EQ(engine::PS2CDInit, 1);
     EXPECT_EQ(PS2CD_GetMediaType(), SCECdDVD);
     for (int i = 0; i < kPs2FileCount; ++i) {
         EXPECT_EQ(PS2CD_FileRecord(i)->inUse, 0);

@@ -7,7 +7,7 @@
 namespace {
 
 TEST(XRand, SequenceFromTheStartState) {
-    LastRand = 1;
+    engine::LastRand = 1;
     // state = state * 214013 + 2531011; result bits 16..30. First: 2745024 >> 16 = 41.
     EXPECT_EQ(x_rand(), 41);
     EXPECT_EQ(x_rand(), 18467);
@@ -17,24 +17,24 @@ TEST(XRand, SequenceFromTheStartState) {
 }
 
 TEST(XRand, RangeAndSixtyFourBitState) {
-    LastRand = 1;
+    engine::LastRand = 1;
     for (int i = 0; i < 100000; ++i) {
         const int r = x_rand();
         ASSERT_GE(r, 0);
         ASSERT_LE(r, 32767);
     }
-    EXPECT_GT(LastRand, 0xFFFFFFFFull);  // the state is not truncated to 32 bits
+    EXPECT_GT(engine::LastRand, 0xFFFFFFFFull);  // the state is not truncated to 32 bits
     // Only the low 31 bits reach the result: a state differing above them gives the same next value.
-    const uint64_t s = LastRand;
+    const uint64_t s = engine::LastRand;
     const int a = x_rand();
-    LastRand = s ^ (1ull << 40);
+    engine::LastRand = s ^ (1ull << 40);
     EXPECT_EQ(x_rand(), a);
 }
 
 TEST(XRand, IntRange) {
-    LastRand = 1;
+    engine::LastRand = 1;
     for (int i = 0; i < 100; ++i) EXPECT_EQ(x_rand_int(5, 5), 5);
-    LastRand = 1;
+    engine::LastRand = 1;
     EXPECT_EQ(x_rand_int(9, 16), 9 + 41 % 8);
     for (int i = 0; i < 1000; ++i) {
         const int r = x_rand_int(-3, 3);

@@ -1,4 +1,4 @@
-#include "console/vu/skinned_programs.h"
+#include "engine/vu1/skinned_programs.h"
 
 #include <gtest/gtest.h>
 
@@ -7,18 +7,18 @@
 #include "console/gs/gs_device.h"
 #include "console/gs/gs_library.h"
 #include "console/gs/gs_registers.h"
-#include "console/vu/instanced_programs.h"
 #include "console/vu/vu_memory.h"
+#include "engine/vu1/instanced_programs.h"
 
 namespace {
 
 using namespace console::gs;
 using console::vu::FindMicroprogram;
-using console::vu::SkinnedProgram;
 using console::vu::Vu1Memory;
+using engine::vu1::SkinnedProgram;
 
 constexpr uint32_t kTops = 60;
-constexpr uint32_t kStrip = kTops + console::vu::kSkinStripAt;
+constexpr uint32_t kStrip = kTops + engine::vu1::kSkinStripAt;
 
 void PutFloats(uint32_t qw, float a, float b, float c, float d) {
     const float f[4] = {a, b, c, d};
@@ -39,7 +39,7 @@ void Translation(uint32_t qw, float x, float y) {
 class SkinnedProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        console::vu::RegisterSkinnedPrograms();
+        engine::vu1::RegisterEnginePrograms();
         sceGsResetGraph(0, 1, 2, 0);
         Vu1Memory().Clear();
         sceGsDrawEnv1 env;
@@ -83,7 +83,7 @@ protected:
 };
 
 TEST_F(SkinnedProgramTest, VerticesAreBlendedBetweenTheirTwoBones) {
-    Run(console::vu::kProgVertexCache);
+    Run(engine::vu1::kProgVertexCache);
     // Half of (100, 0) plus half of (0, 50): the triangle is drawn 50 right and 25 down.
     EXPECT_EQ(Pixel(80, 50), 200u);
     EXPECT_EQ(Pixel(30, 28), 0u);
@@ -92,9 +92,9 @@ TEST_F(SkinnedProgramTest, VerticesAreBlendedBetweenTheirTwoBones) {
     SetUp();
     for (uint32_t i = 0; i < 3; ++i) {
         const float p[3][2] = {{20, 20}, {40, 20}, {30, 40}};
-        Vertex(i, p[i][0], p[i][1], 1.0f, 0, console::vu::kSkinNoBone);
+        Vertex(i, p[i][0], p[i][1], 1.0f, 0, engine::vu1::kSkinNoBone);
     }
-    Run(console::vu::kProgVertexCache);
+    Run(engine::vu1::kProgVertexCache);
     EXPECT_EQ(Pixel(130, 28), 200u);
     EXPECT_EQ(Pixel(80, 50), 0u);
 }
@@ -102,36 +102,36 @@ TEST_F(SkinnedProgramTest, VerticesAreBlendedBetweenTheirTwoBones) {
 TEST_F(SkinnedProgramTest, BadStripsAreRefused) {
     const uint64_t refused = SkinnedProgram::StripsRefused();
     Vertex(1, 40, 20, 0.5f, 12, 0);  // slot 12 is not a bone
-    Run(console::vu::kProgVertexCacheLit16);
+    Run(engine::vu1::kProgVertexCacheLit16);
     EXPECT_EQ(SkinnedProgram::StripsRefused(), refused + 1);
     PutInts(kStrip, 4, 0, 0, 0);  // not whole triangles
-    Run(console::vu::kProgVertexCache);
+    Run(engine::vu1::kProgVertexCache);
     PutInts(kStrip, 51, 0, 0, 0);  // more than a strip may hold
-    Run(console::vu::kProgVertexCache);
+    Run(engine::vu1::kProgVertexCache);
     EXPECT_EQ(SkinnedProgram::StripsRefused(), refused + 3);
     EXPECT_EQ(Pixel(80, 50), 0u);
 }
 
 TEST_F(SkinnedProgramTest, ClipPacketClipsTheNextStripOnly) {
     // A clip matrix that puts everything far beyond +x: the clipped strip draws nothing.
-    PutInts(kTops, console::vu::kSkinClipMarker, 0, 0, 0);
+    PutInts(kTops, engine::vu1::kSkinClipMarker, 0, 0, 0);
     const float l2c[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 0, 5000, 0, 0, 1};
     PutMatrix(kTops + 1, l2c);
     const uint64_t drawn = SkinnedProgram::TrianglesDrawn();
-    Run(console::vu::kProgVertexCache);  // the clip packet's MSCNT only latches
+    Run(engine::vu1::kProgVertexCache);  // the clip packet's MSCNT only latches
     EXPECT_EQ(SkinnedProgram::TrianglesDrawn(), drawn);
     EXPECT_EQ(Vu1Memory().Qw(kTops)[0], 0u);
-    Run(console::vu::kProgVertexCache);  // the strip: clipped away
+    Run(engine::vu1::kProgVertexCache);  // the strip: clipped away
     EXPECT_EQ(SkinnedProgram::TrianglesDrawn(), drawn);
     EXPECT_EQ(Pixel(80, 50), 0u);
-    Run(console::vu::kProgVertexCache);  // no clip packet this time: drawn
+    Run(engine::vu1::kProgVertexCache);  // no clip packet this time: drawn
     EXPECT_EQ(SkinnedProgram::TrianglesDrawn(), drawn + 1);
     EXPECT_EQ(Pixel(80, 50), 200u);
     // A view packet's MSCAL forgets a latched clip matrix.
-    PutInts(kTops, console::vu::kSkinClipMarker, 0, 0, 0);
-    Run(console::vu::kProgVertexCache);
-    Run(console::vu::kProgVertexCache, true);
-    Run(console::vu::kProgVertexCache);
+    PutInts(kTops, engine::vu1::kSkinClipMarker, 0, 0, 0);
+    Run(engine::vu1::kProgVertexCache);
+    Run(engine::vu1::kProgVertexCache, true);
+    Run(engine::vu1::kProgVertexCache);
     EXPECT_EQ(SkinnedProgram::TrianglesDrawn(), drawn + 2);
 }
 
@@ -150,23 +150,23 @@ TEST_F(SkinnedProgramTest, LitProgramTurnsNormalsWithTheBones) {
         Vertex(i, p[i][0], p[i][1], 1.0f, 15, 15);
         PutFloats(kStrip + 4 + 3 * i, 0, 0, -1, 0);  // facing the light
     }
-    Run(console::vu::kProgVertexCacheLit16);
+    Run(engine::vu1::kProgVertexCacheLit16);
     EXPECT_EQ(Pixel(30, 28), 110u | (60u << 8) | (30u << 16));
     // Bound to the turned bone the same triangle faces away (mirrored in x about 100): ambient only.
     for (uint32_t i = 0; i < 3; ++i) {
         Vertex(i, p[i][0], p[i][1], 1.0f, 2, 2);
         PutFloats(kStrip + 4 + 3 * i, 0, 0, -1, 0);
     }
-    Run(console::vu::kProgVertexCacheLit16);
+    Run(engine::vu1::kProgVertexCacheLit16);
     EXPECT_EQ(Pixel(70, 28), 10u | (10u << 8) | (10u << 16));
 }
 
 TEST_F(SkinnedProgramTest, ProgramsAreRegisteredUnderTheirIds) {
-    EXPECT_STREQ(FindMicroprogram(console::vu::kProgVertexCache)->Name(), "vu1VertexCacheMicroCode");
-    EXPECT_STREQ(FindMicroprogram(console::vu::kProgVertexCacheLit16)->Name(), "vertexCacheLit16");
-    EXPECT_STREQ(FindMicroprogram(console::vu::kProgVertexCacheInst)->Name(), "vu1VertexCacheInst");
-    EXPECT_STREQ(FindMicroprogram(console::vu::kProgIPreLit16)->Name(), "vuIPreLit16");
-    EXPECT_STREQ(FindMicroprogram(console::vu::kProgIPreLitTCull16)->Name(), "vuIPreLitTCull16");
+    EXPECT_STREQ(FindMicroprogram(engine::vu1::kProgVertexCache)->Name(), "vu1VertexCacheMicroCode");
+    EXPECT_STREQ(FindMicroprogram(engine::vu1::kProgVertexCacheLit16)->Name(), "vertexCacheLit16");
+    EXPECT_STREQ(FindMicroprogram(engine::vu1::kProgVertexCacheInst)->Name(), "vu1VertexCacheInst");
+    EXPECT_STREQ(FindMicroprogram(engine::vu1::kProgIPreLit16)->Name(), "vuIPreLit16");
+    EXPECT_STREQ(FindMicroprogram(engine::vu1::kProgIPreLitTCull16)->Name(), "vuIPreLitTCull16");
     EXPECT_STREQ(FindMicroprogram(0x0401)->Name(), "vu0deform16");
 }
 

@@ -1,26 +1,16 @@
-#include "console/vu/instanced_programs.h"
+#include "engine/vu1/instanced_programs.h"
 
 #include <cstdio>
 #include <cstring>
 
-#include "console/vu/geometry_programs.h"
-#include "console/vu/triangle_out.h"
+#include "engine/vu1/geometry_programs.h"
+#include "engine/vu1/triangle_out.h"
+#include "engine/vu1/vu_data.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 uint64_t g_instances = 0, g_refused = 0;
-
-void ReadMatrix(const VuMemory& mem, uint32_t qw, float m[16]) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r * 4 + c] = mem.QwFloat(qw + r, c);
-}
-
-float AsFloat(uint32_t u) {
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
 
 }  // namespace
 
@@ -48,11 +38,12 @@ void InstancedProgram::Continue(VuState& vu) {
     std::memcpy(&tmpl, mem.Qw(kInstBatchAt + 1), sizeof tmpl);
     TriangleOut out(tmpl);
     OutVertex vs[kGeoMaxBatchVertices];
+    const bool clip = perInstance == 2;
     for (uint32_t k = 0; k < count; ++k) {
-        float l2s[16], l2c[16];
+        // l2c is read only when clipping; zeroed so that no path sees it unset.
+        float l2s[16], l2c[16] = {};
         const uint32_t at = kInstMatricesAt + 4 * perInstance * k;
         ReadMatrix(mem, at, l2s);
-        const bool clip = perInstance == 2;
         if (clip) ReadMatrix(mem, at + 4, l2c);
         float colour[4];
         for (int c = 0; c < 4; ++c) colour[c] = mem.QwFloat(kInstColoursAt + k, c) / 128.0f;
@@ -72,4 +63,4 @@ void InstancedProgram::Continue(VuState& vu) {
     out.Flush();
 }
 
-}  // namespace console::vu
+}  // namespace engine::vu1

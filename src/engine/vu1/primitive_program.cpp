@@ -1,39 +1,22 @@
-#include "console/vu/primitive_program.h"
+#include "engine/vu1/primitive_program.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "console/gif/gif_tag.h"
+#include "engine/vu1/vu_data.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 constexpr uint32_t kMaxVertices = 64;
 constexpr float kMaxZ = 16777215.0f;
 uint64_t g_dropped = 0;
 
-struct Mat {
-    float m[16];
-};
-
-Mat ReadMatrix(const VuMemory& mem, uint32_t qw) {
-    Mat r;
-    for (int row = 0; row < 4; ++row)
-        for (int c = 0; c < 4; ++c) r.m[row * 4 + c] = mem.QwFloat(qw + row, c);
-    return r;
-}
-
-bool IsZero(const Mat& a) {
-    for (float v : a.m)
+bool IsZero(const float (&m)[16]) {
+    for (float v : m)
         if (v != 0.0f) return false;
     return true;
-}
-
-uint32_t FloatBits(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
 }
 
 uint32_t Colour(uint32_t c) {
@@ -66,8 +49,10 @@ void PrimitiveProgram::Call(VuState& vu, uint32_t) {
         ++g_dropped;
         return;
     }
-    const Mat l2s = ReadMatrix(mem, 0);
-    const bool is2d = IsZero(ReadMatrix(mem, 4));
+    float l2s[16], l2c[16];
+    ReadMatrix(mem, 0, l2s);
+    ReadMatrix(mem, 4, l2c);
+    const bool is2d = IsZero(l2c);
 
     alignas(16) uint32_t out[(1 + 3 * kMaxVertices) * 4];
     std::memcpy(out, &tag, sizeof tag);
@@ -78,15 +63,15 @@ void PrimitiveProgram::Call(VuState& vu, uint32_t) {
         std::memcpy(st, vert + 4, 16);
         float sx, sy, sz, q;
         if (is2d) {
-            sx = p[0] * l2s.m[0] + p[1] * l2s.m[4] + l2s.m[12];
-            sy = p[0] * l2s.m[1] + p[1] * l2s.m[5] + l2s.m[13];
+            sx = p[0] * l2s[0] + p[1] * l2s[4] + l2s[12];
+            sy = p[0] * l2s[1] + p[1] * l2s[5] + l2s[13];
             sz = p[2];
             q = 1.0f;
         } else {
-            const float x = p[0] * l2s.m[0] + p[1] * l2s.m[4] + p[2] * l2s.m[8] + l2s.m[12];
-            const float y = p[0] * l2s.m[1] + p[1] * l2s.m[5] + p[2] * l2s.m[9] + l2s.m[13];
-            const float z = p[0] * l2s.m[2] + p[1] * l2s.m[6] + p[2] * l2s.m[10] + l2s.m[14];
-            const float w = p[0] * l2s.m[3] + p[1] * l2s.m[7] + p[2] * l2s.m[11] + l2s.m[15];
+            const float x = p[0] * l2s[0] + p[1] * l2s[4] + p[2] * l2s[8] + l2s[12];
+            const float y = p[0] * l2s[1] + p[1] * l2s[5] + p[2] * l2s[9] + l2s[13];
+            const float z = p[0] * l2s[2] + p[1] * l2s[6] + p[2] * l2s[10] + l2s[14];
+            const float w = p[0] * l2s[3] + p[1] * l2s[7] + p[2] * l2s[11] + l2s[15];
             if (!(w > 0.0f)) {
                 ++g_dropped;
                 return;
@@ -123,4 +108,4 @@ void PrimitiveProgram::Call(VuState& vu, uint32_t) {
     KickPath1(out, 1 + 3 * n);
 }
 
-}  // namespace console::vu
+}  // namespace engine::vu1

@@ -26,9 +26,9 @@
 
 #include <cstdint>
 
-#include "console/vu/microprogram.h"
+#include "engine/vu1/programs.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 
 inline constexpr uint32_t kProgIPreLit16 = 0x0201;
 inline constexpr uint32_t kProgIPreLitTCull16 = 0x0202;
@@ -41,6 +41,10 @@ inline constexpr uint32_t kSkinNoBone = 15;
 inline constexpr uint32_t kSkinClipMarker = 8;
 // Where a strip's header lands relative to TOPS (clear of the clip packet at TOPS+0..5).
 inline constexpr uint32_t kSkinStripAt = 6;
+
+// The 12 bone matrices at qw .. qw + 47 into bones[0-11], and the identity into bones[12], the matrix a
+// vertex uses for bone slot kSkinNoBone.
+void ReadBones(const VuMemory& mem, uint32_t qw, float bones[13][16]);
 
 class SkinnedProgram : public Microprogram {
 public:
@@ -60,7 +64,4 @@ private:
     float l2c_[16] = {};
 };
 
-// Registers the skinned and instanced VU1 programs and vu0deform16 (idempotent).
-void RegisterSkinnedPrograms();
-
-}  // namespace console::vu
+}  // namespace engine::vu1

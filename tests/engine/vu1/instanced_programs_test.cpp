@@ -1,4 +1,4 @@
-#include "console/vu/instanced_programs.h"
+#include "engine/vu1/instanced_programs.h"
 
 #include <gtest/gtest.h>
 
@@ -7,14 +7,14 @@
 #include "console/gs/gs_device.h"
 #include "console/gs/gs_library.h"
 #include "console/gs/gs_registers.h"
-#include "console/vu/skinned_programs.h"
 #include "console/vu/vu_memory.h"
+#include "engine/vu1/skinned_programs.h"
 
 namespace {
 
 using namespace console::gs;
-using console::vu::InstancedProgram;
 using console::vu::Vu1Memory;
+using engine::vu1::InstancedProgram;
 
 void PutFloats(uint32_t qw, float a, float b, float c, float d) {
     const float f[4] = {a, b, c, d};
@@ -35,7 +35,7 @@ void Screen(uint32_t qw, float dx, float dy) {
 class InstancedProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        console::vu::RegisterSkinnedPrograms();
+        engine::vu1::RegisterEnginePrograms();
         sceGsResetGraph(0, 1, 2, 0);
         Vu1Memory().Clear();
         sceGsDrawEnv1 env;
@@ -43,7 +43,7 @@ protected:
         const uint64_t* ad = reinterpret_cast<const uint64_t*>(&env);
         for (int i = 0; i < 8; ++i) Gs().WriteReg(static_cast<uint32_t>(ad[i * 2 + 1]), ad[i * 2]);
         // The batch: two triangles of a square (10..30), one running each way on the screen.
-        const uint32_t at = console::vu::kInstBatchAt;
+        const uint32_t at = engine::vu1::kInstBatchAt;
         PutInts(at, 6, 0, 0, 0);
         const uint64_t t[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
         std::memcpy(Vu1Memory().Qw(at + 1), t, 16);
@@ -72,7 +72,7 @@ TEST_F(InstancedProgramTest, EveryInstanceIsDrawnWithItsMatrixAndColour) {
     PutFloats(2, 64, 0, 128, 128);
     Screen(0x37, 0, 0);
     Screen(0x37 + 4, 100, 0);
-    Run(console::vu::kProgIPreLit16);
+    Run(engine::vu1::kProgIPreLit16);
     EXPECT_EQ(Pixel(14, 14), 200u | (100u << 8) | (40u << 16));
     EXPECT_EQ(Pixel(26, 26), 200u | (100u << 8) | (40u << 16));
     EXPECT_EQ(Pixel(114, 14), 100u | (0u << 8) | (40u << 16));
@@ -82,7 +82,7 @@ TEST_F(InstancedProgramTest, TriangleCullDropsBackFacesAndClipMatricesClip) {
     PutInts(0, 1, 1, 0, 0);
     PutFloats(1, 128, 128, 128, 128);
     Screen(0x37, 0, 0);
-    Run(console::vu::kProgIPreLitTCull16);
+    Run(engine::vu1::kProgIPreLitTCull16);
     EXPECT_NE(Pixel(14, 14), 0u);
     EXPECT_EQ(Pixel(26, 26), 0u);  // the clockwise half is a back face
     // With a clip matrix per instance: one that keeps x <= 20 only (clip x = x - 20 + w... |x'| <= w).
@@ -91,7 +91,7 @@ TEST_F(InstancedProgramTest, TriangleCullDropsBackFacesAndClipMatricesClip) {
     const float l2c[16] = {0.1f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, -1.0f, 0, 0, 1};
     for (int r = 0; r < 4; ++r)
         PutFloats(0x37 + 4 + r, l2c[r * 4], l2c[r * 4 + 1], l2c[r * 4 + 2], l2c[r * 4 + 3]);
-    Run(console::vu::kProgIPreLit16);
+    Run(engine::vu1::kProgIPreLit16);
     // x' = 0.1 x - 1 lies in [-1, 1] for x in [0, 20]: the square is cut at x = 20.
     EXPECT_NE(Pixel(212, 12), 0u);
     EXPECT_EQ(Pixel(226, 12), 0u);
@@ -100,14 +100,14 @@ TEST_F(InstancedProgramTest, TriangleCullDropsBackFacesAndClipMatricesClip) {
 TEST_F(InstancedProgramTest, CountsBeyondTheRoomAreRefused) {
     const uint64_t refused = InstancedProgram::PacketsRefused();
     PutInts(0, 55, 1, 0, 0);
-    Run(console::vu::kProgIPreLit16);
+    Run(engine::vu1::kProgIPreLit16);
     PutInts(0, 28, 2, 0, 0);  // 28 instances with clip matrices do not fit below the batch
-    Run(console::vu::kProgIPreLit16);
+    Run(engine::vu1::kProgIPreLit16);
     PutInts(0, 0x80000000u, 2, 0, 0);  // a count whose doubled value wraps to 0
-    Run(console::vu::kProgIPreLit16);
+    Run(engine::vu1::kProgIPreLit16);
     PutInts(0, 1, 1, 0, 0);
-    PutInts(console::vu::kInstBatchAt, 5, 0, 0, 0);
-    Run(console::vu::kProgIPreLit16);
+    PutInts(engine::vu1::kInstBatchAt, 5, 0, 0, 0);
+    Run(engine::vu1::kProgIPreLit16);
     EXPECT_EQ(InstancedProgram::PacketsRefused(), refused + 4);
     EXPECT_EQ(Pixel(14, 14), 0u);
 }

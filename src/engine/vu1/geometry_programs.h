@@ -37,9 +37,9 @@
 
 #include <cstdint>
 
-#include "console/vu/microprogram.h"
+#include "engine/vu1/programs.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 
 // Program ids of the unskinned family (first word of the MPG payload).
 inline constexpr uint32_t kProgPreLit16 = 0x0001;
@@ -85,7 +85,4 @@ private:
     GeometryProgramConfig c_;
 };
 
-// Registers the unskinned programs (done by the registry on first use).
-void RegisterGeometryPrograms();
-
-}  // namespace console::vu
+}  // namespace engine::vu1

@@ -1,27 +1,16 @@
-#include "console/vu/vu0_deform.h"
+#include "engine/vu1/vu0_deform.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "console/vu/skinned_programs.h"
-#include "console/vu/triangle_out.h"
+#include "engine/vu1/skinned_programs.h"
+#include "engine/vu1/vu_data.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 uint64_t g_refused = 0;
-
-float AsFloat(uint32_t u) {
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
-uint32_t Bits(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
 
 }  // namespace
 
@@ -39,11 +28,7 @@ void Vu0DeformProgram::Call(VuState& vu, uint32_t) {
         return;
     }
     float bones[13][16];
-    for (int b = 0; b < 12; ++b)
-        for (int r = 0; r < 4; ++r)
-            for (int c = 0; c < 4; ++c) bones[b][r * 4 + c] = mem.QwFloat(4 * b + r, c);
-    std::memset(bones[12], 0, sizeof bones[12]);
-    bones[12][0] = bones[12][5] = bones[12][10] = bones[12][15] = 1.0f;
+    ReadBones(mem, 0, bones);
     // The input is read whole before the results overwrite it in place.
     uint32_t input[kVu0MaxVertices * 16];
     std::memcpy(input, in, size_t(n) * 64);
@@ -68,15 +53,15 @@ void Vu0DeformProgram::Call(VuState& vu, uint32_t) {
         TransformRow(ba, nn, na);
         TransformRow(bb, nn, nb);
         uint32_t* o = mem.Qw(kVu0ResultsAt + 3 * i);
-        for (int c = 0; c < 3; ++c) o[c] = Bits(wa * pa[c] + (1.0f - wa) * pb[c]);
-        o[3] = Bits(1.0f);
+        for (int c = 0; c < 3; ++c) o[c] = FloatBits(wa * pa[c] + (1.0f - wa) * pb[c]);
+        o[3] = FloatBits(1.0f);
         o[4] = v[8];
         o[5] = v[9];
         o[6] = kSkinNoBone;
         o[7] = kSkinNoBone;
-        for (int c = 0; c < 3; ++c) o[8 + c] = Bits(wa * na[c] + (1.0f - wa) * nb[c]);
+        for (int c = 0; c < 3; ++c) o[8 + c] = FloatBits(wa * na[c] + (1.0f - wa) * nb[c]);
         o[11] = 0;
     }
 }
 
-}  // namespace console::vu
+}  // namespace engine::vu1

@@ -1,21 +1,15 @@
-#include "console/vu/triangle_out.h"
+#include "engine/vu1/triangle_out.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 
-#include "console/vu/microprogram.h"
+#include "engine/vu1/vu_data.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 constexpr float kMaxZ = 16777215.0f;
-
-uint32_t Bits(float f) {
-    uint32_t u;
-    std::memcpy(&u, &f, 4);
-    return u;
-}
 
 uint32_t Clamp255(float v) {
     if (!(v > 0.0f)) return 0;
@@ -41,6 +35,8 @@ float PlaneDist(const OutVertex& v, int k) {
     return (k & 1) ? v.c[3] + c : v.c[3] - c;
 }
 
+}  // namespace
+
 int ClipPolygon(OutVertex* poly, int n) {
     OutVertex tmp[9];
     for (int k = 0; k < 6 && n > 0; ++k) {
@@ -58,32 +54,33 @@ int ClipPolygon(OutVertex* poly, int n) {
     return n;
 }
 
-}  // namespace
-
-bool TriangleOut::Emit(const OutVertex& v) {
-    if (!(v.h[3] > 0.0f)) return false;
-    const float inv = 1.0f / v.h[3];
-    const float fx = std::nearbyint(v.h[0] * inv * 16.0f), fy = std::nearbyint(v.h[1] * inv * 16.0f);
+bool TriangleOut::EmitScreen(float sx, float sy, float sz, float invW, const OutVertex& v) {
+    const float fx = std::nearbyint(sx * 16.0f), fy = std::nearbyint(sy * 16.0f);
     if (!(fx >= 0.0f && fx <= 65535.0f && fy >= 0.0f && fy <= 65535.0f)) return false;
-    float z = v.h[2] * inv;
-    if (!(z >= 0.0f)) z = 0.0f;
-    if (z > kMaxZ) z = kMaxZ;
+    if (!(sz >= 0.0f)) sz = 0.0f;
+    if (sz > kMaxZ) sz = kMaxZ;
     uint32_t* o = buf_ + 4 + n_ * 12;
-    o[0] = Bits(v.s * inv);
-    o[1] = Bits(v.t * inv);
-    o[2] = Bits(inv);
+    o[0] = FloatBits(v.s * invW);
+    o[1] = FloatBits(v.t * invW);
+    o[2] = FloatBits(invW);
     o[3] = 0;
     for (int i = 0; i < 4; ++i) o[4 + i] = Clamp255(v.rgba[i]);
     o[8] = static_cast<uint32_t>(fx);
     o[9] = static_cast<uint32_t>(fy);
-    o[10] = static_cast<uint32_t>(z);
+    o[10] = static_cast<uint32_t>(sz);
     o[11] = 0;
     ++n_;
     return true;
 }
 
+bool TriangleOut::Emit(const OutVertex& v) {
+    if (!(v.h[3] > 0.0f)) return false;
+    const float inv = 1.0f / v.h[3];
+    return EmitScreen(v.h[0] * inv, v.h[1] * inv, v.h[2] * inv, inv, v);
+}
+
 void TriangleOut::Triangle(const OutVertex& a, const OutVertex& b, const OutVertex& c, bool clip, bool cull) {
-    if (n_ >= kCapacity) Flush();
+    if (n_ >= kFlushAt) Flush();
     if (cull && a.h[3] > 0 && b.h[3] > 0 && c.h[3] > 0) {
         const float ax = a.h[0] / a.h[3], ay = a.h[1] / a.h[3];
         const float area =
@@ -128,4 +125,4 @@ void TriangleOut::Flush() {
     n_ = 0;
 }
 
-}  // namespace console::vu
+}  // namespace engine::vu1

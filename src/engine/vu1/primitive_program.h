@@ -16,9 +16,9 @@
 // Colours are on the GS scale (128 = 1.0) and clamped to 255.
 #pragma once
 
-#include "console/vu/microprogram.h"
+#include "engine/vu1/programs.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 
 class PrimitiveProgram : public Microprogram {
 public:
@@ -30,4 +30,4 @@ public:
     static uint64_t Dropped();
 };
 
-}  // namespace console::vu
+}  // namespace engine::vu1

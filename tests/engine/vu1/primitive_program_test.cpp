@@ -1,4 +1,4 @@
-#include "console/vu/primitive_program.h"
+#include "engine/vu1/primitive_program.h"
 
 #include <gtest/gtest.h>
 
@@ -54,7 +54,7 @@ protected:
         st.unit = 1;
         st.mem = &Vu1Memory();
         st.tops = kTops;
-        console::vu::PrimitiveProgram().Call(st, 0);
+        engine::vu1::PrimitiveProgram().Call(st, 0);
     }
     static uint32_t Pixel(int x, int y) { return Gs().Memory().ReadPixel(0, 10, kPsmCt32, x, y) & 0xFFFFFF; }
 };
@@ -96,7 +96,7 @@ TEST_F(PrimitiveProgramTest, ThreeDDividesByW) {
 }
 
 TEST_F(PrimitiveProgramTest, BadVertexCountsAndOutOfRangePointsAreDropped) {
-    const uint64_t before = console::vu::PrimitiveProgram::Dropped();
+    const uint64_t before = engine::vu1::PrimitiveProgram::Dropped();
     Tag(0, kPrimTriangle);
     Run();
     Tag(400, kPrimTriangle);
@@ -111,7 +111,7 @@ TEST_F(PrimitiveProgramTest, BadVertexCountsAndOutOfRangePointsAreDropped) {
     Vertex(1, 90000, 0, 1, 255, 255, 255);
     Vertex(2, 0, 10, 1, 255, 255, 255);
     Run();
-    EXPECT_EQ(console::vu::PrimitiveProgram::Dropped(), before + 3);
+    EXPECT_EQ(engine::vu1::PrimitiveProgram::Dropped(), before + 3);
     EXPECT_EQ(Pixel(1, 1), 0u);
 }
 

@@ -1,4 +1,4 @@
-#include "console/vu/geometry_programs.h"
+#include "engine/vu1/geometry_programs.h"
 
 #include <gtest/gtest.h>
 
@@ -13,8 +13,8 @@ namespace {
 
 using namespace console::gs;
 using console::vu::FindMicroprogram;
-using console::vu::GeometryProgram;
 using console::vu::Vu1Memory;
+using engine::vu1::GeometryProgram;
 
 constexpr uint32_t kTops = 60;
 
@@ -34,6 +34,7 @@ void PutMatrix(uint32_t qw, const float (&m)[16]) {
 class GeometryProgramTest : public ::testing::Test {
 protected:
     void SetUp() override {
+        engine::vu1::RegisterEnginePrograms();
         sceGsResetGraph(0, 1, 2, 0);
         Vu1Memory().Clear();
         sceGsDrawEnv1 env;
@@ -75,7 +76,7 @@ TEST_F(GeometryProgramTest, BadVertexCountsAreRefused) {
     const uint64_t refused = GeometryProgram::PacketsRefused();
     for (uint32_t n : {0u, 4u, 87u, 0xFFFFFFFFu}) {
         Header(n);
-        Run(console::vu::kProgPreLit16);
+        Run(engine::vu1::kProgPreLit16);
     }
     EXPECT_EQ(GeometryProgram::PacketsRefused(), refused + 4);
     EXPECT_EQ(Pixel(10, 10), 0u);
@@ -86,7 +87,7 @@ TEST_F(GeometryProgramTest, PreLitTrianglesInTheirColours) {
     Vertex(0, 10, 10, 200, 100, 50);
     Vertex(1, 10, 50, 200, 100, 50);
     Vertex(2, 50, 10, 200, 100, 50);
-    Run(console::vu::kProgPreLit16);
+    Run(engine::vu1::kProgPreLit16);
     EXPECT_EQ(Pixel(15, 15), 0x3264C8u);
     EXPECT_EQ(Pixel(45, 45), 0u);
 }
@@ -101,11 +102,11 @@ TEST_F(GeometryProgramTest, TriangleCullDropsClockwiseTriangles) {
     Vertex(4, 150, 10, 0, 255, 0);
     Vertex(5, 110, 50, 0, 255, 0);
     const uint64_t culled = GeometryProgram::TrianglesCulled();
-    Run(console::vu::kProgPreLitTCull16);
+    Run(engine::vu1::kProgPreLitTCull16);
     EXPECT_EQ(Pixel(15, 15), 0x0000FFu);
     EXPECT_EQ(Pixel(115, 15), 0u);
     EXPECT_EQ(GeometryProgram::TrianglesCulled(), culled + 1);
-    Run(console::vu::kProgPreLit16);  // the plain program draws both
+    Run(engine::vu1::kProgPreLit16);  // the plain program draws both
     EXPECT_EQ(Pixel(115, 15), 0x00FF00u);
 }
 
@@ -116,8 +117,8 @@ TEST_F(GeometryProgramTest, ScreenCullAndOutOfRangeTriangles) {
     Vertex(1, -1800, 50, 255, 255, 255);
     Vertex(2, -1760, 10, 255, 255, 255);
     const uint64_t drawn = GeometryProgram::TrianglesDrawn();
-    Run(console::vu::kProgPreLitSCull16);
-    Run(console::vu::kProgPreLit16);
+    Run(engine::vu1::kProgPreLitSCull16);
+    Run(engine::vu1::kProgPreLit16);
     EXPECT_EQ(GeometryProgram::TrianglesDrawn(), drawn);
     for (int x = 0; x < 640; x += 8) EXPECT_EQ(Pixel(x, 20), 0u) << x;
 }
@@ -128,10 +129,10 @@ TEST_F(GeometryProgramTest, RgbaScaleAndOverwriteReadTheColourRow) {
     Vertex(0, 10, 10, 100, 100, 100);
     Vertex(1, 10, 50, 100, 100, 100);
     Vertex(2, 50, 10, 100, 100, 100);
-    Run(console::vu::kProgRGBAScale16);
+    Run(engine::vu1::kProgRGBAScale16);
     EXPECT_EQ(Pixel(15, 15), 0xC86432u);
     PutFloats(16, 7, 8, 9, 128);
-    Run(console::vu::kProgRGBAOverWrite16);
+    Run(engine::vu1::kProgRGBAOverWrite16);
     EXPECT_EQ(Pixel(15, 15), 0x090807u);
 }
 
@@ -148,7 +149,7 @@ TEST_F(GeometryProgramTest, LitColourIsAmbientPlusFacingLights) {
     Vertex(1, 10, 50, 0, 0, 0);
     Vertex(2, 50, 10, 0, 0, 0);
     for (uint32_t i = 0; i < 3; ++i) Normal(i, 0, 0, -2);  // normalised by the program
-    Run(console::vu::kProgLit16);
+    Run(engine::vu1::kProgLit16);
     EXPECT_EQ(Pixel(15, 15), 0x140064u);
 }
 
@@ -164,7 +165,7 @@ TEST_F(GeometryProgramTest, ClippingCutsAtThePlanesInsteadOfDropping) {
     Vertex(0, -50, -50, 255, 255, 255);
     Vertex(1, -50, 50, 255, 255, 255);
     Vertex(2, 300, -50, 255, 255, 255);
-    Run(console::vu::kProgPreLitTClip16);
+    Run(engine::vu1::kProgPreLitTClip16);
     EXPECT_EQ(Pixel(280, 180), 0xFFFFFFu);
     EXPECT_EQ(Pixel(418, 176), 0xFFFFFFu);
     EXPECT_EQ(Pixel(422, 176), 0u);
@@ -180,7 +181,7 @@ TEST_F(GeometryProgramTest, VerticesBehindTheEyeDropTheirTriangle) {
     Vertex(1, 0, 1, 255, 255, 255, 1);
     Vertex(2, 1, 0, 255, 255, 255, -1);
     const uint64_t drawn = GeometryProgram::TrianglesDrawn();
-    Run(console::vu::kProgPreLit16);
+    Run(engine::vu1::kProgPreLit16);
     EXPECT_EQ(GeometryProgram::TrianglesDrawn(), drawn);
     for (int y = 0; y < 448; y += 8)
         for (int x = 0; x < 640; x += 8) ASSERT_EQ(Pixel(x, y), 0u) << x << "," << y;

@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
-#include "console/vu/microprogram.h"
+#include "engine/vu1/programs.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 
 inline constexpr uint32_t kProgVu0Deform16 = 0x0401;
 inline constexpr uint32_t kVu0BonesQw = 48;
@@ -26,4 +26,4 @@ public:
     static uint64_t StripsRefused();
 };
 
-}  // namespace console::vu
+}  // namespace engine::vu1

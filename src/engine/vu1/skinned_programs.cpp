@@ -1,30 +1,24 @@
-#include "console/vu/skinned_programs.h"
+#include "engine/vu1/skinned_programs.h"
 
 #include <cmath>
 #include <cstdio>
 #include <cstring>
 
-#include "console/vu/instanced_programs.h"
-#include "console/vu/triangle_out.h"
-#include "console/vu/vu0_deform.h"
+#include "engine/vu1/triangle_out.h"
+#include "engine/vu1/vu_data.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 namespace {
 
 uint64_t g_refused = 0, g_drawn = 0;
 
-void ReadMatrix(const VuMemory& mem, uint32_t qw, float m[16]) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r * 4 + c] = mem.QwFloat(qw + r, c);
-}
-
-float AsFloat(uint32_t u) {
-    float f;
-    std::memcpy(&f, &u, 4);
-    return f;
-}
-
 }  // namespace
+
+void ReadBones(const VuMemory& mem, uint32_t qw, float bones[13][16]) {
+    for (int b = 0; b < 12; ++b) ReadMatrix(mem, qw + 4 * b, bones[b]);
+    std::memset(bones[12], 0, sizeof bones[12]);
+    bones[12][0] = bones[12][5] = bones[12][10] = bones[12][15] = 1.0f;
+}
 
 uint64_t SkinnedProgram::StripsRefused() {
     return g_refused;
@@ -61,9 +55,7 @@ void SkinnedProgram::Continue(VuState& vu) {
     ReadMatrix(mem, 0, l2s);
     ReadMatrix(mem, 4, light);
     ReadMatrix(mem, 8, colour);
-    for (int b = 0; b < 12; ++b) ReadMatrix(mem, 12 + 4 * b, bones[b]);
-    std::memset(bones[12], 0, sizeof bones[12]);
-    bones[12][0] = bones[12][5] = bones[12][10] = bones[12][15] = 1.0f;
+    ReadBones(mem, 12, bones);
 
     OutVertex vs[kSkinMaxStripVertices];
     for (uint32_t i = 0; i < n; ++i, vert += 12) {
@@ -115,22 +107,4 @@ void SkinnedProgram::Continue(VuState& vu) {
     g_drawn += out.Drawn();
 }
 
-void RegisterSkinnedPrograms() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    static SkinnedProgram preLit("vu1VertexCacheMicroCode", false);
-    static SkinnedProgram lit("vertexCacheLit16", true);
-    static SkinnedProgram inst("vu1VertexCacheInst", false);
-    static InstancedProgram iPreLit("vuIPreLit16", false);
-    static InstancedProgram iPreLitCull("vuIPreLitTCull16", true);
-    static Vu0DeformProgram deform;
-    RegisterMicroprogram(kProgVertexCache, &preLit);
-    RegisterMicroprogram(kProgVertexCacheLit16, &lit);
-    RegisterMicroprogram(kProgVertexCacheInst, &inst);
-    RegisterMicroprogram(kProgIPreLit16, &iPreLit);
-    RegisterMicroprogram(kProgIPreLitTCull16, &iPreLitCull);
-    RegisterMicroprogram(kProgVu0Deform16, &deform);
-}
-
-}  // namespace console::vu
+}  // namespace engine::vu1

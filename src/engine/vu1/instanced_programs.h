@@ -14,9 +14,9 @@
 
 #include <cstdint>
 
-#include "console/vu/microprogram.h"
+#include "engine/vu1/programs.h"
 
-namespace console::vu {
+namespace engine::vu1 {
 
 inline constexpr uint32_t kInstBatchAt = 0x20A;
 inline constexpr uint32_t kInstColoursAt = 1;
@@ -38,4 +38,4 @@ private:
     bool cull_;
 };
 
-}  // namespace console::vu
+}  // namespace engine::vu1

@@ -1,11 +1,11 @@
-#include "console/vu/vu0_deform.h"
+#include "engine/vu1/vu0_deform.h"
 
 #include <gtest/gtest.h>
 
 #include <cstring>
 
-#include "console/vu/skinned_programs.h"
 #include "console/vu/vu_memory.h"
+#include "engine/vu1/skinned_programs.h"
 
 namespace {
 
@@ -33,7 +33,7 @@ protected:
             for (int r = 0; r < 4; ++r) PutFloats(mem_, 4 * b + r, r == 0, r == 1, r == 2, r == 3);
     }
     void Input(uint32_t i, float x, float y, float z, float w, uint32_t sa, uint32_t sb) {
-        const uint32_t at = console::vu::kVu0ResultsAt + 4 * i;
+        const uint32_t at = engine::vu1::kVu0ResultsAt + 4 * i;
         PutFloats(mem_, at, x, y, z, 1);
         PutFloats(mem_, at + 1, 1, 0, 0, 0);
         PutFloats(mem_, at + 2, 0.25f, 0.75f, 0, 0);
@@ -49,14 +49,14 @@ protected:
         prog_.Call(st, 0);
     }
     VuMemory mem_{console::vu::kVu0Qwords};
-    console::vu::Vu0DeformProgram prog_;
+    engine::vu1::Vu0DeformProgram prog_;
 };
 
 TEST_F(Vu0DeformTest, BlendsPositionsAndNormalsAndUnbindsTheResult) {
     Input(0, 1, 2, 3, 0.25f, 0, 1);
-    Input(1, 1, 2, 3, 1.0f, 0, console::vu::kSkinNoBone);
+    Input(1, 1, 2, 3, 1.0f, 0, engine::vu1::kSkinNoBone);
     Run(2);
-    const uint32_t r = console::vu::kVu0ResultsAt;
+    const uint32_t r = engine::vu1::kVu0ResultsAt;
     // 0.25 (11, 2, 3) + 0.75 (-2, 1, 3)
     EXPECT_FLOAT_EQ(Get(mem_, r, 0), 1.25f);
     EXPECT_FLOAT_EQ(Get(mem_, r, 1), 1.25f);
@@ -65,8 +65,8 @@ TEST_F(Vu0DeformTest, BlendsPositionsAndNormalsAndUnbindsTheResult) {
     // Texture kept, slots now "no bone".
     EXPECT_FLOAT_EQ(Get(mem_, r + 1, 0), 0.25f);
     EXPECT_FLOAT_EQ(Get(mem_, r + 1, 1), 0.75f);
-    EXPECT_EQ(mem_.Qw(r + 1)[2], console::vu::kSkinNoBone);
-    EXPECT_EQ(mem_.Qw(r + 1)[3], console::vu::kSkinNoBone);
+    EXPECT_EQ(mem_.Qw(r + 1)[2], engine::vu1::kSkinNoBone);
+    EXPECT_EQ(mem_.Qw(r + 1)[3], engine::vu1::kSkinNoBone);
     // The normal is turned, not moved: 0.25 (1, 0, 0) + 0.75 (0, 1, 0).
     EXPECT_FLOAT_EQ(Get(mem_, r + 2, 0), 0.25f);
     EXPECT_FLOAT_EQ(Get(mem_, r + 2, 1), 0.75f);
@@ -78,15 +78,15 @@ TEST_F(Vu0DeformTest, BlendsPositionsAndNormalsAndUnbindsTheResult) {
 
 TEST_F(Vu0DeformTest, BadCountsAndSlotsAreRefusedUntouched) {
     Input(0, 1, 2, 3, 0.5f, 0, 12);
-    const uint64_t refused = console::vu::Vu0DeformProgram::StripsRefused();
+    const uint64_t refused = engine::vu1::Vu0DeformProgram::StripsRefused();
     Run(1);
-    EXPECT_EQ(console::vu::Vu0DeformProgram::StripsRefused(), refused + 1);
+    EXPECT_EQ(engine::vu1::Vu0DeformProgram::StripsRefused(), refused + 1);
     Input(0, 1, 2, 3, 0.5f, 0, 1);
     Run(0);
     Run(-3);
-    Run(console::vu::kVu0MaxVertices + 1);
-    EXPECT_EQ(console::vu::Vu0DeformProgram::StripsRefused(), refused + 4);
-    EXPECT_FLOAT_EQ(Get(mem_, console::vu::kVu0ResultsAt, 0), 1.0f);  // input left as it was
+    Run(engine::vu1::kVu0MaxVertices + 1);
+    EXPECT_EQ(engine::vu1::Vu0DeformProgram::StripsRefused(), refused + 4);
+    EXPECT_FLOAT_EQ(Get(mem_, engine::vu1::kVu0ResultsAt, 0), 1.0f);  // input left as it was
 }
 
 }  // namespace
