@@ -166,7 +166,9 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
         // Stops at the first failed write: of 300 frames asked for, far fewer are shown (checked below).
         {base + " --frames 300 --png-every 1 --wav /dev/full", "", 1, "cannot write the sound to /dev/full"},
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer's own shadow memory does not fit such a limit
-        {base + " --frames 1", "ulimit -v 230000; ", 1, "arena of 192 MB could not be mapped"},
+        {base + " --frames 1", "ulimit -v 150000; ", 1, "arena of 192 MB could not be mapped"},
+        {base + " --frames 1 --heap-mb 32", "ulimit -v 150000; ", 0,
+         "Before Frontend Used Mem"},  // the advice works
 #endif
     };
     for (const Case& c : cases) {
