@@ -1,10 +1,14 @@
 #include "host/sdl_window.h"
 
+#include <SDL_syswm.h>
 #include <dlfcn.h>
+#include <poll.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <thread>
 
 #include "host/display_fit.h"
 
@@ -22,8 +26,22 @@ int OnDisplayLost(void*) {
     _exit(1);
 }
 
+// Watches the X server's socket from a thread of its own: a game frame can take a while, and the end of
+// the connection must end the program within a second whatever the game is doing.
+std::atomic<bool> g_watching{false};
+
+void WatchSocket(int fd) {
+    while (g_watching) {
+        pollfd p{fd, POLLRDHUP, 0};
+        // Woken now and then to see whether the window was closed on purpose.
+        const int ready = poll(&p, 1, 100);
+        if (!g_watching) return;
+        if (ready > 0 && (p.revents & (POLLHUP | POLLERR | POLLRDHUP | POLLNVAL))) OnDisplayLost(nullptr);
+    }
+}
+
 // SDL loads Xlib itself; reach it through the library SDL has already loaded.
-void WatchForLostDisplay() {
+void WatchForLostDisplay(SDL_Window* window) {
     const char* driver = SDL_GetCurrentVideoDriver();
     if (!driver || std::strcmp(driver, "x11") != 0) return;
     void* xlib = dlopen("libX11.so.6", RTLD_LAZY | RTLD_NOLOAD);
@@ -32,6 +50,14 @@ void WatchForLostDisplay() {
     using SetHandler = Handler (*)(Handler);
     auto set = reinterpret_cast<SetHandler>(dlsym(xlib, "XSetIOErrorHandler"));
     if (set) set(&OnDisplayLost);
+    using ConnectionNumber = int (*)(void*);
+    auto connection = reinterpret_cast<ConnectionNumber>(dlsym(xlib, "XConnectionNumber"));
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (connection && SDL_GetWindowWMInfo(window, &info) && info.subsystem == SDL_SYSWM_X11) {
+        g_watching = true;
+        std::thread(WatchSocket, connection(info.info.x11.display)).detach();
+    }
     dlclose(xlib);
 }
 
@@ -59,7 +85,6 @@ bool SdlWindow::Open(const char* title, int width, int height, Error* error) {
         return error->Set(
             "--window found no display (DISPLAY is not set); set DISPLAY or run without --window");
     }
-    WatchForLostDisplay();
     SDL_Rect usable{0, 0, width, height};
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = SDL_Rect{0, 0, width, height};
     const int scale = WholeScale(usable.w, usable.h, width, height);
@@ -76,6 +101,7 @@ bool SdlWindow::Open(const char* title, int width, int height, Error* error) {
         Close();
         return false;
     }
+    WatchForLostDisplay(window_);
     return true;
 }
 
@@ -106,6 +132,7 @@ bool SdlWindow::IsCloseEvent(const SDL_Event& event) const {
 }
 
 void SdlWindow::Close() {
+    g_watching = false;  // the connection is about to end on purpose
     if (texture_) SDL_DestroyTexture(texture_);
     if (renderer_) SDL_DestroyRenderer(renderer_);
     if (window_) SDL_DestroyWindow(window_);
