@@ -50,7 +50,7 @@ test: build
 asan-test: deps
 	cmake --preset asan
 	cmake --build $(ASAN) -j$(JOBS)
-	cd $(ASAN) && ASAN_OPTIONS=detect_leaks=0 ctest --output-on-failure -j$(JOBS)
+	cd $(ASAN) && ctest --output-on-failure -j$(JOBS)
 
 bench: build
 	$(BUILD)/qz_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true

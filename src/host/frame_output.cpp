@@ -18,15 +18,12 @@ std::string FrameOutput::FrameFileName(uint64_t n) {
     return name;
 }
 
-bool FrameOutput::OnFrameShown() {
+bool FrameOutput::OnFrameShown(Error* error) {
     ++frames_;
     console::gs::Gs().ReadDisplay(rgba_.data());
     if (pngEvery_ == 0 || frames_ % uint64_t(pngEvery_) != 0) return true;
     std::string path = outDir_.empty() ? FrameFileName(frames_) : outDir_ + "/" + FrameFileName(frames_);
-    if (!WritePng(path, rgba_.data(), kWidth, kHeight, 4, true, &error_)) {
-        std::fprintf(stderr, "%s\n", error_.c_str());
-        return false;
-    }
+    if (!WritePng(path, rgba_.data(), kWidth, kHeight, 4, true, error)) return false;
     ++written_;
     return true;
 }

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "host/error.h"
+
 namespace host {
 
 class FrameOutput {
@@ -17,9 +19,9 @@ public:
     // pngEvery 0: no files. The directory must exist.
     FrameOutput(std::string outDir, long pngEvery);
 
-    // Call once after every shown frame. Returns false when a PNG could not be written (the reason is in
-    // LastError(); later frames are still tried).
-    bool OnFrameShown();
+    // Call once after every shown frame. Returns false when a PNG could not be written (later frames are
+    // still tried).
+    bool OnFrameShown(Error* error);
 
     // Name of the PNG for shown frame `n` (1-based), without the directory.
     static std::string FrameFileName(uint64_t n);
@@ -28,7 +30,6 @@ public:
     uint64_t PngsWritten() const { return written_; }
     const std::vector<uint8_t>& Pixels() const { return rgba_; }  // RGBA, alpha 255
     uint64_t PixelHash() const;  // FNV-1a over the RGB bytes of the last frame
-    const std::string& LastError() const { return error_; }
 
 private:
     std::string outDir_;
@@ -36,7 +37,6 @@ private:
     uint64_t frames_ = 0;
     uint64_t written_ = 0;
     std::vector<uint8_t> rgba_;
-    std::string error_;
 };
 
 }  // namespace host

@@ -1,8 +1,10 @@
-// The host program: reads the command line, mounts the disc directory and runs the game.
+// The host program: reads the command line, mounts the disc directory and runs the game on the platform
+// asked for (headless, or a window).
 #include <sys/stat.h>
 
 #include <cstdio>
-#include <string>
+#include <cstdlib>
+#include <memory>
 
 #include "console/cd/cd.h"
 #include "console/cd/host_output.h"
@@ -14,14 +16,8 @@
 #include "host/frame_output.h"
 #include "host/options.h"
 #include "host/pad_script.h"
+#include "host/platform.h"
 #include "host/wav_writer.h"
-#ifdef QZ_HAVE_SDL2
-#include <SDL.h>
-
-#include "host/sdl_audio.h"
-#include "host/sdl_input.h"
-#include "host/sdl_window.h"
-#endif
 
 #ifndef QZ_DEFAULT_DISC
 #define QZ_DEFAULT_DISC "disc"
@@ -29,65 +25,83 @@
 
 namespace {
 
-// Every shown frame goes to the frame output; after the frame count asked for, the game is told to end.
-struct FrameSink {
-    host::FrameOutput output;
-    long frameLimit;
-    bool failed;
-    host::PadScript* scripts[2];  // null: that pad keeps its own state
-#ifdef QZ_HAVE_SDL2
-    host::SdlWindow* window;
-    host::SdlInput* input;
-#endif
+// Where the run's frames, sound and pad states come from and go to.
+struct Run {
+    host::Platform* platform = nullptr;
+    host::FrameOutput* output = nullptr;
+    long frameLimit = 0;
+    host::PadScript* scripts[2] = {};  // null: that pad keeps its own state
+    host::WavWriter* wav = nullptr;    // null: sound goes to the platform
+    int status = 0;                    // non-zero once the run cannot do what was asked
 };
 
+Run g_run;
+
+void Fail(const host::Error& error) {
+    std::fflush(stdout);
+    std::fprintf(stderr, "qz: %s\n", error.Text());
+}
+
 // Pad n is port n, slot 0.
-void ApplyPads(FrameSink* sink, uint64_t frame) {
+void ApplyPads(uint64_t frame) {
     for (int pad = 0; pad < 2; ++pad)
-        if (sink->scripts[pad]) sink->scripts[pad]->apply(pad, 0, frame);
+        if (g_run.scripts[pad]) g_run.scripts[pad]->Apply(pad, 0, frame);
 }
 
-void OnFrameShown(void* user) {
-    auto* sink = static_cast<FrameSink*>(user);
-    if (!sink->output.OnFrameShown()) sink->failed = true;
-    if (sink->frameLimit > 0 && sink->output.FramesShown() >= static_cast<uint64_t>(sink->frameLimit))
-        qzQuitRequested = true;
-    ApplyPads(sink, sink->output.FramesShown());
-    console::SpuCatchUp();
-#ifdef QZ_HAVE_SDL2
-    if (sink->window && sink->window->IsOpen()) {
-        sink->window->Present(sink->output.Pixels().data(), host::FrameOutput::kWidth,
-                              host::FrameOutput::kHeight);
-        // Closing the window ends the game like the frame count does.
-        if (!sink->window->PumpEvents()) qzQuitRequested = true;
-        if (sink->input) sink->input->update();
+void OnSound(const int16_t* stereo, int frames, void*) {
+    if (!g_run.wav) {
+        g_run.platform->QueueSound(stereo, frames);
+        return;
     }
-#endif
+    host::Error error;
+    if (g_run.status == 0 && !g_run.wav->Write(stereo, frames, &error)) {
+        // A recording with a hole is no recording: stop now rather than after the whole run.
+        Fail(error);
+        g_run.status = 1;
+        qzQuitRequested = true;
+    }
 }
 
-#ifdef QZ_HAVE_SDL2
-void OnWindowEvent(const void* event, void* user) {
-    static_cast<host::SdlInput*>(user)->handleEvent(*static_cast<const SDL_Event*>(event));
+void OnFrameShown(void*) {
+    host::Error error;
+    if (!g_run.output->OnFrameShown(&error)) {
+        Fail(error);
+        g_run.status = 1;
+    }
+    if (g_run.frameLimit > 0 && g_run.output->FramesShown() >= static_cast<uint64_t>(g_run.frameLimit))
+        qzQuitRequested = true;
+    ApplyPads(g_run.output->FramesShown());
+    console::SpuCatchUp();
+    g_run.platform->PresentFrame(g_run.output->Pixels().data(), host::FrameOutput::kWidth,
+                                 host::FrameOutput::kHeight);
+    // Closing the window ends the game like the frame count does.
+    if (g_run.platform->PollQuit()) qzQuitRequested = true;
+    g_run.platform->ReadInput();
 }
-#endif
+
+// The game may end the process itself; the platform is still closed on the way out.
+void ClosePlatform() {
+    if (g_run.platform) g_run.platform->Close();
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-    HostOptions options;
-    char error[256];
-    if (!ParseHostOptions(argc, argv, QZ_DEFAULT_DISC, &options, error, sizeof error)) {
-        std::fprintf(stderr, "%s\n%s", error, kHostUsage);
+    host::Options options;
+    host::Error error;
+    if (!host::ParseOptions(argc, argv, QZ_DEFAULT_DISC, &options, &error)) {
+        std::fprintf(stderr, "qz: %s\n%s", error.Text(), host::kUsage);
         return 2;
     }
-#ifndef QZ_HAVE_SDL2
-    if (options.window) {
-        std::fprintf(stderr, "qz: --window needs SDL2, which this build was made without\n");
-        return 2;
-    }
-#endif
     if (x_SetHeapRegionSize(static_cast<size_t>(options.heapMb) * 1024 * 1024) != 0) {
         std::fprintf(stderr, "qz: the heap was set up before --heap-mb could be applied\n");
+        return 2;
+    }
+    struct stat st;
+    if (stat(options.discDir, &st) == 0 && !S_ISDIR(st.st_mode)) {
+        std::fprintf(stderr,
+                     "qz: --disc '%s' is a file, not a directory (give the directory 'make disc' wrote)\n",
+                     options.discDir);
         return 2;
     }
     if (!console::CdMount(options.discDir)) {
@@ -95,7 +109,6 @@ int main(int argc, char** argv) {
                      options.discDir);
         return 2;
     }
-    struct stat st;
     if (stat(options.outDir, &st) != 0) mkdir(options.outDir, 0755);
     if (stat(options.outDir, &st) != 0 || !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr, "qz: output directory '%s' cannot be created\n", options.outDir);
@@ -104,82 +117,62 @@ int main(int argc, char** argv) {
     console::SetOutputDirectory(options.outDir);
     // The game's console log is line-oriented; keep it in order with anything written to stderr.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
+
+    // Pad scripts drive the pads from the first frame, so start-up's pad reads already see frame 0.
+    host::PadScript scripts[2];
+    for (int pad = 0; pad < 2; ++pad) {
+        if (!options.padScript[pad]) continue;
+        if (!scripts[pad].Load(options.padScript[pad], &error)) {
+            std::fprintf(stderr, "qz: %s\n", error.Text());
+            return 2;
+        }
+        g_run.scripts[pad] = &scripts[pad];
+    }
+    ApplyPads(0);
+
+    static host::WavWriter wav;  // static: a game that ends the process still gets its header finished
+    if (options.wavPath) {
+        if (!wav.Open(options.wavPath, 48000, &error)) {
+            std::fprintf(stderr, "qz: %s\n", error.Text());
+            return 2;
+        }
+        g_run.wav = &wav;
+    }
+
+    std::unique_ptr<host::Platform> platform;
+    if (options.window) {
+        // Sound is played unless it is recorded; keyboard and gamepads drive the pads no script drives.
+        const host::WindowSetup setup{host::FrameOutput::kWidth, host::FrameOutput::kHeight, !options.wavPath,
+                                      !options.padScript[0] && !options.padScript[1]};
+        platform = host::OpenWindowPlatform(setup, &error);
+        if (!platform) {
+            std::fprintf(stderr, "qz: %s\n", error.Text());
+            return 2;
+        }
+        std::atexit(ClosePlatform);
+    } else {
+        platform = host::MakeHeadlessPlatform();
+    }
+    g_run.platform = platform.get();
     // A window runs at the wall clock's pace; headless runs are deterministic unless asked otherwise.
     if (options.realtime || options.window) console::ClockSetMode(console::ClockMode::RealTime);
 
-    static FrameSink sink{host::FrameOutput(options.outDir, options.pngEvery),
-                          options.frames,
-                          false,
-                          {nullptr, nullptr}
-#ifdef QZ_HAVE_SDL2
-                          ,
-                          nullptr,
-                          nullptr
-#endif
-    };
-
-    // Pad scripts drive the pads from the first frame, so start-up's pad reads already see frame 0.
-    static host::PadScript scripts[2];
-    for (int pad = 0; pad < 2; ++pad) {
-        if (!options.padScript[pad]) continue;
-        if (!scripts[pad].load(options.padScript[pad], error, sizeof error)) {
-            std::fprintf(stderr, "qz: %s\n", error);
-            return 2;
-        }
-        sink.scripts[pad] = &scripts[pad];
-    }
-    ApplyPads(&sink, 0);
-
-    static host::WavWriter wav;
-    if (options.wavPath) {
-        if (!wav.open(options.wavPath, 48000, error, sizeof error)) {
-            std::fprintf(stderr, "qz: %s\n", error);
-            return 2;
-        }
-        console::SpuSetSink(&host::WavWriter::Sink, &wav);
-    }
-
-#ifdef QZ_HAVE_SDL2
-    static host::SdlWindow window;
-    static host::SdlAudio audio;
-    static host::SdlInput input;
-    if (options.window) {
-        std::string why;
-        if (!window.Open("qz", 1280, 960, &why)) {
-            std::fprintf(stderr, "qz: cannot open a window: %s\n", why.c_str());
-            return 2;
-        }
-        sink.window = &window;
-        // Sound goes to the speakers unless it is being recorded; a machine without audio still plays.
-        if (!options.wavPath) {
-            if (audio.open(1024, error, sizeof error))
-                console::SpuSetSink(&host::SdlAudio::Sink, &audio);
-            else
-                std::fprintf(stderr, "qz: no sound: %s\n", error);
-        }
-        // Keyboard and gamepads drive the pads that no script drives.
-        if (!options.padScript[0] && !options.padScript[1]) {
-            if (input.init(error, sizeof error)) {
-                sink.input = &input;
-                window.SetEventHook(OnWindowEvent, &input);
-            } else {
-                std::fprintf(stderr, "qz: no keyboard or gamepad input: %s\n", error);
-            }
-        }
-    }
-#endif
-    veDisplaySetFrameShownCallback(OnFrameShown, &sink);
+    host::FrameOutput output(options.outDir, options.pngEvery);
+    g_run.output = &output;
+    g_run.frameLimit = options.frames;
+    console::SpuSetSink(&OnSound, nullptr);
+    veDisplaySetFrameShownCallback(OnFrameShown, nullptr);
 
     int rc = qzMain(argc, argv);
     std::fflush(stdout);
     console::SpuCatchUp();
-    if (wav.isOpen() && !wav.close()) {
-        std::fprintf(stderr, "qz: error writing %s\n", options.wavPath);
-        if (rc == 0) rc = 1;
+    veDisplaySetFrameShownCallback(nullptr, nullptr);
+    console::SpuSetSink(nullptr, nullptr);
+    platform->Close();
+    g_run.platform = nullptr;
+    if (wav.IsOpen() && !wav.Close(&error) && g_run.status == 0) {
+        Fail(error);
+        g_run.status = 1;
     }
-    if (rc == 0 && sink.failed) {
-        std::fprintf(stderr, "qz: %s\n", sink.output.LastError().c_str());
-        return 1;
-    }
-    return rc;
+    return rc != 0 ? rc : g_run.status;
 }

@@ -7,7 +7,9 @@
 #include <cstdlib>
 #include <cstring>
 
-const char kHostUsage[] =
+namespace host {
+
+const char kUsage[] =
     "usage: qz [--disc DIR] [--out DIR] [--frames N] [--window] [--realtime] [--png-every N] [--wav FILE]\n"
     "          [--pad1 FILE] [--pad2 FILE] [--heap-mb N]\n";
 
@@ -25,21 +27,16 @@ bool ParseCount(const char* text, long min, long max, long* out) {
 
 }  // namespace
 
-bool ParseHostOptions(int argc, char** argv, const char* defaultDisc, HostOptions* out, char* error,
-                      size_t errorSize) {
-    *out = HostOptions{defaultDisc, ".", 0, false, false, 0, nullptr, {nullptr, nullptr}, 192};
+bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, Error* error) {
+    *out = Options{defaultDisc, ".", 0, false, false, 0, nullptr, {nullptr, nullptr}, 192};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
         auto needValue = [&](const char* what) {
             if (value) return true;
-            std::snprintf(error, errorSize, "qz: %s needs %s", arg, what);
-            return false;
+            return error->Set("%s needs %s", arg, what);
         };
-        auto badValue = [&]() {
-            std::snprintf(error, errorSize, "qz: bad value for %s: '%s'", arg, value);
-            return false;
-        };
+        auto badValue = [&]() { return error->Set("bad value for %s: '%s'", arg, value); };
         if (!std::strcmp(arg, "--disc")) {
             if (!needValue("a directory")) return false;
             out->discDir = value;
@@ -75,9 +72,10 @@ bool ParseHostOptions(int argc, char** argv, const char* defaultDisc, HostOption
         } else if (!std::strcmp(arg, "--realtime")) {
             out->realtime = true;
         } else {
-            std::snprintf(error, errorSize, "qz: unknown option '%s'", arg);
-            return false;
+            return error->Set("unknown option '%s'", arg);
         }
     }
     return true;
 }
+
+}  // namespace host

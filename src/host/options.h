@@ -1,9 +1,11 @@
 // Command line of the host program.
 #pragma once
 
-#include <cstddef>
+#include "host/error.h"
 
-struct HostOptions {
+namespace host {
+
+struct Options {
     const char* discDir;  // directory standing in for the disc
     const char* outDir;   // diagnostic files, frames and sound go here
     long frames;          // stop after this many shown frames (0: run until the game ends)
@@ -15,9 +17,10 @@ struct HostOptions {
     long heapMb;
 };
 
-// Fills `out` from the arguments, defaults first. Returns false with a one-line message in `error`
-// for an unknown option or a bad value. Allocates nothing (the heap may not be set up yet).
-bool ParseHostOptions(int argc, char** argv, const char* defaultDisc, HostOptions* out, char* error,
-                      size_t errorSize);
+// Fills `out` from the arguments, defaults first. False for an unknown option or a bad value.
+// Allocates nothing (the heap may not be set up yet).
+bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, Error* error);
 
-extern const char kHostUsage[];
+extern const char kUsage[];
+
+}  // namespace host

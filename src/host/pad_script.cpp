@@ -1,6 +1,7 @@
 #include "host/pad_script.h"
 
 #include <strings.h>
+#include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
@@ -95,7 +96,7 @@ bool ParseWord(const std::string& w, console::PadInput* in) {
 
 }  // namespace
 
-bool PadScript::parse(const std::string& text, const char* name, char* error, int errorSize) {
+bool PadScript::Parse(const std::string& text, const char* name, Error* error) {
     rules_.clear();
     int lineNo = 0;
     size_t pos = 0;
@@ -120,13 +121,11 @@ bool PadScript::parse(const std::string& text, const char* name, char* error, in
         Rule r;
         r.input = console::PadIdle();
         if (!ParseFrames(words[0], &r.first, &r.last)) {
-            std::snprintf(error, errorSize, "%s:%d: bad frame range '%s'", name, lineNo, words[0].c_str());
-            return false;
+            return error->Set("%s:%d: bad frame range '%s'", name, lineNo, words[0].c_str());
         }
         for (size_t k = 1; k < words.size(); ++k) {
             if (!ParseWord(words[k], &r.input)) {
-                std::snprintf(error, errorSize, "%s:%d: unknown word '%s'", name, lineNo, words[k].c_str());
-                return false;
+                return error->Set("%s:%d: unknown word '%s'", name, lineNo, words[k].c_str());
             }
         }
         rules_.push_back(r);
@@ -134,29 +133,29 @@ bool PadScript::parse(const std::string& text, const char* name, char* error, in
     return true;
 }
 
-bool PadScript::load(const char* path, char* error, int errorSize) {
+bool PadScript::Load(const char* path, Error* error) {
+    struct stat st;
+    if (stat(path, &st) == 0 && !S_ISREG(st.st_mode))
+        return error->Set("%s: is not a file; --pad1 and --pad2 take a pad script file", path);
     std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        std::snprintf(error, errorSize, "%s: cannot read: %s", path, std::strerror(errno));
-        return false;
-    }
+    if (!f) return error->Set("%s: cannot read the pad script: %s", path, std::strerror(errno));
     std::string text;
     char buf[4096];
     size_t n;
     // Scripts are short; a huge file is a mistake, not a script.
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() < (16u << 20)) text.append(buf, n);
     std::fclose(f);
-    return parse(text, path, error, errorSize);
+    return Parse(text, path, error);
 }
 
-console::PadInput PadScript::stateAt(uint64_t frame) const {
+console::PadInput PadScript::StateAt(uint64_t frame) const {
     for (size_t i = rules_.size(); i-- > 0;)
         if (frame >= rules_[i].first && frame <= rules_[i].last) return rules_[i].input;
     return console::PadIdle();
 }
 
-void PadScript::apply(int port, int slot, uint64_t frame) const {
-    console::PadSetInput(port, slot, stateAt(frame));
+void PadScript::Apply(int port, int slot, uint64_t frame) const {
+    console::PadSetInput(port, slot, StateAt(frame));
 }
 
 }  // namespace host

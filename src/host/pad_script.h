@@ -19,19 +19,20 @@
 #include <vector>
 
 #include "console/pad/pad.h"
+#include "host/error.h"
 
 namespace host {
 
 class PadScript {
 public:
     // False with "FILE:LINE: reason" in error on an unreadable file or a bad line.
-    bool load(const char* path, char* error, int errorSize);
-    bool parse(const std::string& text, const char* name, char* error, int errorSize);
+    bool Load(const char* path, Error* error);
+    bool Parse(const std::string& text, const char* name, Error* error);
 
-    console::PadInput stateAt(uint64_t frame) const;
+    console::PadInput StateAt(uint64_t frame) const;
     // Hands the frame's state to the pad stand-in.
-    void apply(int port, int slot, uint64_t frame) const;
-    size_t ruleCount() const { return rules_.size(); }
+    void Apply(int port, int slot, uint64_t frame) const;
+    size_t RuleCount() const { return rules_.size(); }
 
 private:
     struct Rule {

@@ -2,8 +2,10 @@
 
 #include <png.h>
 
+#include <cerrno>
 #include <csetjmp>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace host {
@@ -23,18 +25,13 @@ void OnPngWarning(png_structp, png_const_charp) {}
 }  // namespace
 
 bool WritePng(const std::string& path, const unsigned char* pixels, int width, int height, int channels,
-              bool dropAlpha, std::string* error) {
-    auto fail = [error](const std::string& m) {
-        if (error) *error = m;
-        return false;
-    };
+              bool dropAlpha, Error* error) {
     if (!pixels || width <= 0 || height <= 0 || (channels != 3 && channels != 4) || width > 1 << 16 ||
         height > 1 << 16) {
-        return fail("PNG: invalid image " + std::to_string(width) + "x" + std::to_string(height) + "x" +
-                    std::to_string(channels));
+        return error->Set("PNG: invalid image %dx%dx%d", width, height, channels);
     }
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return fail("PNG: cannot open " + path + " for writing");
+    if (!f) return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(errno));
 
     PngErrorState st{};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &st, OnPngError, OnPngWarning);
@@ -43,7 +40,7 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
         png_destroy_write_struct(&png, &info);
         std::fclose(f);
         std::remove(path.c_str());
-        return fail("PNG: out of memory");
+        return error->Set("PNG: out of memory writing %s", path.c_str());
     }
     const bool rgbaOut = channels == 4 && !dropAlpha;
     // Rows are converted before the jump point so nothing allocated after it can leak.
@@ -52,7 +49,7 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
         png_destroy_write_struct(&png, &info);
         std::fclose(f);
         std::remove(path.c_str());
-        return fail(std::string("PNG: ") + st.message + " writing " + path);
+        return error->Set("cannot write the frame to %s: %s", path.c_str(), st.message);
     }
     png_init_io(png, f);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
@@ -78,7 +75,7 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
     png_destroy_write_struct(&png, &info);
     if (std::fclose(f) != 0) {
         std::remove(path.c_str());
-        return fail("PNG: cannot finish " + path);
+        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(errno));
     }
     return true;
 }

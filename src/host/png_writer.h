@@ -4,12 +4,14 @@
 #include <cstddef>
 #include <string>
 
+#include "host/error.h"
+
 namespace host {
 
 // `pixels` holds `height` rows of `width` pixels, `channels` (3 = RGB, 4 = RGBA) bytes each, top row first.
-// With `dropAlpha` an RGBA buffer is written as RGB. Returns false and sets `error` when the arguments are
+// With `dropAlpha` an RGBA buffer is written as RGB. Returns false when the arguments are
 // invalid or the file cannot be written (a partial file is removed).
 bool WritePng(const std::string& path, const unsigned char* pixels, int width, int height, int channels,
-              bool dropAlpha, std::string* error);
+              bool dropAlpha, Error* error);
 
 }  // namespace host

@@ -1,8 +1,5 @@
 #include "host/sdl_audio.h"
 
-#ifdef QZ_HAVE_SDL2
-
-#include <cstdio>
 #include <vector>
 
 namespace host {
@@ -18,15 +15,13 @@ constexpr int kPrimeBuffers = 2;
 }  // namespace
 
 SdlAudio::~SdlAudio() {
-    close();
+    Close();
 }
 
-bool SdlAudio::open(int bufferFrames, char* error, int errorSize) {
-    close();
-    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) {
-        std::snprintf(error, errorSize, "SDL audio: %s", SDL_GetError());
-        return false;
-    }
+bool SdlAudio::Open(int bufferFrames, Error* error) {
+    Close();
+    if (!SDL_WasInit(SDL_INIT_AUDIO) && SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+        return error->Set("no sound device (%s)", SDL_GetError());
     if (bufferFrames < kMinBuffer) bufferFrames = kMinBuffer;
     if (bufferFrames > kMaxBuffer) bufferFrames = kMaxBuffer;
     SDL_AudioSpec want = {};
@@ -37,10 +32,7 @@ bool SdlAudio::open(int bufferFrames, char* error, int errorSize) {
     SDL_AudioSpec have = {};
     // No changes allowed: the mixer produces exactly this format.
     device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-    if (device_ == 0) {
-        std::snprintf(error, errorSize, "SDL audio: %s", SDL_GetError());
-        return false;
-    }
+    if (device_ == 0) return error->Set("no sound device (%s)", SDL_GetError());
     maxQueuedBytes_ = kMaxBuffersQueued * static_cast<uint32_t>(have.samples) * kBytesPerFrame;
     const std::vector<uint8_t> silence(static_cast<size_t>(kPrimeBuffers) * have.samples * kBytesPerFrame, 0);
     SDL_QueueAudio(device_, silence.data(), static_cast<Uint32>(silence.size()));
@@ -48,21 +40,16 @@ bool SdlAudio::open(int bufferFrames, char* error, int errorSize) {
     return true;
 }
 
-void SdlAudio::close() {
+void SdlAudio::Close() {
     if (device_ != 0) SDL_CloseAudioDevice(device_);
     device_ = 0;
+    if (SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
 }
 
-void SdlAudio::queue(const int16_t* stereo, int frames) {
+void SdlAudio::Queue(const int16_t* stereo, int frames) {
     if (device_ == 0 || frames <= 0) return;
     if (SDL_GetQueuedAudioSize(device_) > maxQueuedBytes_) SDL_ClearQueuedAudio(device_);
     SDL_QueueAudio(device_, stereo, static_cast<Uint32>(frames) * kBytesPerFrame);
 }
 
-void SdlAudio::Sink(const int16_t* stereo, int frames, void* user) {
-    static_cast<SdlAudio*>(user)->queue(stereo, frames);
-}
-
 }  // namespace host
-
-#endif

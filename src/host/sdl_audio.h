@@ -1,14 +1,14 @@
 // Plays the mixed sound through SDL2 in a window run: 48 kHz stereo 16-bit, a device buffer of 512-1024
-// frames. The mixer's output is queued as it is produced (console::SpuSetSink(&SdlAudio::Sink, &audio));
+// frames. The mixer's output is queued as it is produced (the window platform's QueueSound);
 // with the clock in real time production keeps pace with the device, and a queue that grows past a few
 // buffers (a stall) is cut back so sound never lags far behind the picture.
 #pragma once
 
-#ifdef QZ_HAVE_SDL2
-
 #include <SDL.h>
 
 #include <cstdint>
+
+#include "host/error.h"
 
 namespace host {
 
@@ -19,13 +19,11 @@ public:
     SdlAudio(const SdlAudio&) = delete;
     SdlAudio& operator=(const SdlAudio&) = delete;
 
-    // Opens the default output device; false (reason in error) when there is none.
-    bool open(int bufferFrames, char* error, int errorSize);
-    void close();
-    bool isOpen() const { return device_ != 0; }
-    void queue(const int16_t* stereo, int frames);
-
-    static void Sink(const int16_t* stereo, int frames, void* user);
+    // Opens the default output device; false when there is none.
+    bool Open(int bufferFrames, Error* error);
+    void Close();
+    bool IsOpen() const { return device_ != 0; }
+    void Queue(const int16_t* stereo, int frames);
 
 private:
     SDL_AudioDeviceID device_ = 0;
@@ -33,5 +31,3 @@ private:
 };
 
 }  // namespace host
-
-#endif

@@ -1,9 +1,5 @@
 #include "host/sdl_input.h"
 
-#ifdef QZ_HAVE_SDL2
-
-#include <cstdio>
-
 namespace host {
 namespace {
 
@@ -25,22 +21,25 @@ uint8_t Stronger(uint8_t a, uint8_t b) {
 }  // namespace
 
 SdlInput::~SdlInput() {
+    Close();
+}
+
+void SdlInput::Close() {
     for (SDL_GameController*& c : controllers_) {
         if (c) SDL_GameControllerClose(c);
         c = nullptr;
     }
+    if (SDL_WasInit(SDL_INIT_GAMECONTROLLER)) SDL_QuitSubSystem(SDL_INIT_GAMECONTROLLER);
 }
 
-bool SdlInput::init(char* error, int errorSize) {
-    if (!SDL_WasInit(SDL_INIT_GAMECONTROLLER) && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0) {
-        std::snprintf(error, errorSize, "SDL controllers: %s", SDL_GetError());
-        return false;
-    }
-    for (int i = 0; i < SDL_NumJoysticks(); ++i) openController(i);
+bool SdlInput::Init(Error* error) {
+    if (!SDL_WasInit(SDL_INIT_GAMECONTROLLER) && SDL_InitSubSystem(SDL_INIT_GAMECONTROLLER) != 0)
+        return error->Set("no gamepad support (%s)", SDL_GetError());
+    for (int i = 0; i < SDL_NumJoysticks(); ++i) OpenController(i);
     return true;
 }
 
-void SdlInput::openController(int index) {
+void SdlInput::OpenController(int index) {
     if (!SDL_IsGameController(index)) return;
     for (SDL_GameController*& c : controllers_) {
         if (c) continue;
@@ -49,7 +48,7 @@ void SdlInput::openController(int index) {
     }
 }
 
-void SdlInput::closeController(SDL_JoystickID id) {
+void SdlInput::CloseController(SDL_JoystickID id) {
     for (SDL_GameController*& c : controllers_) {
         if (c && SDL_JoystickInstanceID(SDL_GameControllerGetJoystick(c)) == id) {
             SDL_GameControllerClose(c);
@@ -63,9 +62,9 @@ void SdlInput::closeController(SDL_JoystickID id) {
     }
 }
 
-void SdlInput::handleEvent(const SDL_Event& event) {
-    if (event.type == SDL_CONTROLLERDEVICEADDED) openController(event.cdevice.which);
-    if (event.type == SDL_CONTROLLERDEVICEREMOVED) closeController(event.cdevice.which);
+void SdlInput::HandleEvent(const SDL_Event& event) {
+    if (event.type == SDL_CONTROLLERDEVICEADDED) OpenController(event.cdevice.which);
+    if (event.type == SDL_CONTROLLERDEVICEREMOVED) CloseController(event.cdevice.which);
 }
 
 PadInput SdlInput::FromKeyboard(const Uint8* keys) {
@@ -123,7 +122,7 @@ PadInput SdlInput::FromController(SDL_GameController* c) {
     return in;
 }
 
-void SdlInput::rumble(int pad, SDL_GameController* c) {
+void SdlInput::Rumble(int pad, SDL_GameController* c) {
     // Actuator 0 is the small motor (on/off), actuator 1 the large one (0..255).
     const uint8_t small = PadActuator(pad, 0, 0);
     const uint8_t large = PadActuator(pad, 0, 1);
@@ -134,13 +133,13 @@ void SdlInput::rumble(int pad, SDL_GameController* c) {
                              small || large ? 1000 : 0);
 }
 
-void SdlInput::update() {
+void SdlInput::Update() {
     PadInput pad1 = FromKeyboard(SDL_GetKeyboardState(nullptr));
     if (controllers_[0]) {
         const PadInput c = FromController(controllers_[0]);
         pad1.buttons |= c.buttons;
         for (int i = 0; i < 4; ++i) pad1.sticks[i] = Stronger(pad1.sticks[i], c.sticks[i]);
-        rumble(0, controllers_[0]);
+        Rumble(0, controllers_[0]);
     }
     // Pads 1 and 2 are the two controller ports (slot 0 of each).
     PadSetInput(0, 0, pad1);
@@ -148,11 +147,9 @@ void SdlInput::update() {
     pad2.connected = false;
     if (controllers_[1]) {
         pad2 = FromController(controllers_[1]);
-        rumble(1, controllers_[1]);
+        Rumble(1, controllers_[1]);
     }
     PadSetInput(1, 0, pad2);
 }
 
 }  // namespace host
-
-#endif

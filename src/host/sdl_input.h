@@ -8,13 +8,12 @@
 // game sends to a pad are played on its controller.
 #pragma once
 
-#ifdef QZ_HAVE_SDL2
-
 #include <SDL.h>
 
 #include <cstdint>
 
 #include "console/pad/pad.h"
+#include "host/error.h"
 
 namespace host {
 
@@ -26,11 +25,12 @@ public:
     SdlInput& operator=(const SdlInput&) = delete;
 
     // Starts SDL's game-controller support and opens the controllers already plugged in.
-    bool init(char* error, int errorSize);
+    bool Init(Error* error);
+    void Close();
     // Controller plug and unplug events; everything else is ignored.
-    void handleEvent(const SDL_Event& event);
+    void HandleEvent(const SDL_Event& event);
     // Reads the keyboard and controllers and hands pads 1 and 2 to the pad stand-in; call once a frame.
-    void update();
+    void Update();
 
     // The pad state the keyboard alone gives (for tests of the mapping).
     static console::PadInput FromKeyboard(const Uint8* keys);
@@ -38,14 +38,12 @@ public:
     static console::PadInput FromController(SDL_GameController* controller);
 
 private:
-    void openController(int index);
-    void closeController(SDL_JoystickID id);
-    void rumble(int pad, SDL_GameController* controller);
+    void OpenController(int index);
+    void CloseController(SDL_JoystickID id);
+    void Rumble(int pad, SDL_GameController* controller);
 
     SDL_GameController* controllers_[2] = {};
     uint8_t lastRumble_[2][2] = {};
 };
 
 }  // namespace host
-
-#endif

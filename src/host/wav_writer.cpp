@@ -1,6 +1,7 @@
 #include "host/wav_writer.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
 namespace host {
@@ -37,55 +38,62 @@ void Header(uint8_t* h, int rate, uint32_t dataBytes) {
 }  // namespace
 
 WavWriter::~WavWriter() {
-    close();
+    Error ignored;
+    Close(&ignored);
 }
 
-bool WavWriter::open(const char* path, int sampleRate, char* error, int errorSize) {
-    close();
+bool WavWriter::Open(const char* path, int sampleRate, Error* error) {
+    Close(error);
     frames_ = 0;
-    failed_ = false;
+    errno_ = 0;
     sampleRate_ = sampleRate;
+    path_ = path;
     file_ = std::fopen(path, "wb");
-    if (!file_) {
-        if (error && errorSize > 0)
-            std::snprintf(error, errorSize, "cannot write %s: %s", path, std::strerror(errno));
-        return false;
-    }
+    if (!file_) return error->Set("cannot write the sound to %s: %s", path, std::strerror(errno));
     uint8_t h[44];
     Header(h, sampleRate, 0);
-    if (std::fwrite(h, 1, sizeof h, file_) != sizeof h) failed_ = true;
+    if (std::fwrite(h, 1, sizeof h, file_) != sizeof h) errno_ = errno ? errno : EIO;
     return true;
 }
 
-bool WavWriter::write(const int16_t* stereo, int frames) {
-    if (!file_ || frames <= 0) return file_ != nullptr;
-    if ((frames_ + static_cast<uint64_t>(frames)) * kBytesPerFrame > kMaxDataBytes) return false;
+bool WavWriter::Write(const int16_t* stereo, int frames, Error* error) {
+    if (!file_) return error->Set("the sound file is not open");
+    if (frames <= 0) return true;
+    if ((frames_ + static_cast<uint64_t>(frames)) * kBytesPerFrame > kMaxDataBytes)
+        return error->Set("the sound in %s has reached the 4 GB a WAV file can hold", path_.c_str());
     uint8_t buf[4096];
     int done = 0;
-    while (done < frames) {
+    while (done < frames && errno_ == 0) {
         const int n = frames - done < 1024 ? frames - done : 1024;
         for (int i = 0; i < n * kChannels; ++i)
             PutU16(buf + 2 * i, static_cast<uint16_t>(stereo[done * kChannels + i]));
         if (std::fwrite(buf, kBytesPerFrame, static_cast<size_t>(n), file_) != static_cast<size_t>(n))
-            failed_ = true;
+            errno_ = errno ? errno : EIO;
         done += n;
     }
     frames_ += static_cast<uint64_t>(frames);
-    return !failed_;
+    if (errno_ != 0)
+        return error->Set("cannot write the sound to %s: %s", path_.c_str(), std::strerror(errno_));
+    return true;
 }
 
-bool WavWriter::close() {
-    if (!file_) return !failed_;
+bool WavWriter::Close(Error* error) {
+    if (!file_) return true;
     uint8_t h[44];
     Header(h, sampleRate_, static_cast<uint32_t>(frames_ * kBytesPerFrame));
-    if (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(h, 1, sizeof h, file_) != sizeof h) failed_ = true;
-    if (std::fclose(file_) != 0) failed_ = true;
+    if (errno_ == 0 &&
+        (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(h, 1, sizeof h, file_) != sizeof h))
+        errno_ = errno ? errno : EIO;
+    if (std::fclose(file_) != 0 && errno_ == 0) errno_ = errno ? errno : EIO;
     file_ = nullptr;
-    return !failed_;
+    if (errno_ != 0)
+        return error->Set("cannot write the sound to %s: %s", path_.c_str(), std::strerror(errno_));
+    return true;
 }
 
 void WavWriter::Sink(const int16_t* stereo, int frames, void* user) {
-    static_cast<WavWriter*>(user)->write(stereo, frames);
+    Error ignored;
+    static_cast<WavWriter*>(user)->Write(stereo, frames, &ignored);
 }
 
 }  // namespace host

@@ -4,6 +4,9 @@
 
 #include <cstdint>
 #include <cstdio>
+#include <string>
+
+#include "host/error.h"
 
 namespace host {
 
@@ -14,15 +17,15 @@ public:
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    // Creates the file; false (with the reason in error) when it cannot be written.
-    bool open(const char* path, int sampleRate, char* error, int errorSize);
-    // Appends interleaved left/right frames.
-    bool write(const int16_t* stereo, int frames);
+    // Creates the file; false when it cannot be written.
+    bool Open(const char* path, int sampleRate, Error* error);
+    // Appends interleaved left/right frames; false from the first write that fails.
+    bool Write(const int16_t* stereo, int frames, Error* error);
     // Finishes the header and closes; false on a write error.
-    bool close();
+    bool Close(Error* error);
 
-    bool isOpen() const { return file_ != nullptr; }
-    uint64_t frames() const { return frames_; }
+    bool IsOpen() const { return file_ != nullptr; }
+    uint64_t Frames() const { return frames_; }
 
     // A console::SpuSink that feeds the writer given as `user`.
     static void Sink(const int16_t* stereo, int frames, void* user);
@@ -31,7 +34,8 @@ private:
     std::FILE* file_ = nullptr;
     uint64_t frames_ = 0;
     int sampleRate_ = 0;
-    bool failed_ = false;
+    std::string path_;
+    int errno_ = 0;  // of the first failed write; 0 while all went well
 };
 
 }  // namespace host

@@ -20,18 +20,18 @@ struct Args {
 };
 
 // The parsed options point into the arguments, so they are kept alive for the whole test.
-bool Parse(std::vector<std::string> a, HostOptions* o, std::string* err = nullptr) {
+bool Parse(std::vector<std::string> a, host::Options* o, std::string* err = nullptr) {
     static std::vector<std::unique_ptr<Args>> kept;
     kept.push_back(std::make_unique<Args>(std::move(a)));
     Args& args = *kept.back();
-    char buf[256] = "";
-    bool ok = ParseHostOptions(args.argc(), args.argv(), "default-disc", o, buf, sizeof buf);
-    if (err) *err = buf;
+    host::Error error;
+    bool ok = host::ParseOptions(args.argc(), args.argv(), "default-disc", o, &error);
+    if (err) *err = error.Text();
     return ok;
 }
 
 TEST(HostOptions, DefaultsAndValues) {
-    HostOptions o;
+    host::Options o;
     ASSERT_TRUE(Parse({}, &o));
     EXPECT_STREQ(o.discDir, "default-disc");
     EXPECT_EQ(o.frames, 0);
@@ -52,14 +52,14 @@ TEST(HostOptions, DefaultsAndValues) {
 }
 
 TEST(HostOptions, BadCommandLinesSayWhy) {
-    HostOptions o;
+    host::Options o;
     std::string err;
     EXPECT_FALSE(Parse({"--fast"}, &o, &err));
-    EXPECT_EQ(err, "qz: unknown option '--fast'");
+    EXPECT_EQ(err, "unknown option '--fast'");
     EXPECT_FALSE(Parse({"--frames"}, &o, &err));
-    EXPECT_EQ(err, "qz: --frames needs a number");
+    EXPECT_EQ(err, "--frames needs a number");
     EXPECT_FALSE(Parse({"--frames", "ten"}, &o, &err));
-    EXPECT_EQ(err, "qz: bad value for --frames: 'ten'");
+    EXPECT_EQ(err, "bad value for --frames: 'ten'");
     EXPECT_FALSE(Parse({"--frames", "-3"}, &o, &err));
     EXPECT_FALSE(Parse({"--heap-mb", "4"}, &o, &err));
     EXPECT_FALSE(Parse({"--heap-mb", "897"}, &o, &err));  // would reach past 2 GB

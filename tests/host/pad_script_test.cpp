@@ -13,74 +13,74 @@ using namespace console;
 
 TEST(PadScript, RulesGiveEachFrameItsButtonsAndSticks) {
     host::PadScript s;
-    char err[256] = "";
+    host::Error err;
     ASSERT_TRUE(
-        s.parse("# attract, then into the menu\n"
+        s.Parse("# attract, then into the menu\n"
                 "0-119   IDLE\n"
                 "120-125 start\n"
                 "\n"
                 "200     Cross  Up LX=0 ly=255   # hold\n"
                 "300+    CROSS RY=10\n"
                 "310     UNPLUGGED\n",
-                "test", err, sizeof err))
-        << err;
-    EXPECT_EQ(s.ruleCount(), 5u);
-    PadInput in = s.stateAt(0);
+                "test", &err))
+        << err.Text();
+    EXPECT_EQ(s.RuleCount(), 5u);
+    PadInput in = s.StateAt(0);
     EXPECT_TRUE(in.connected);
     EXPECT_EQ(in.buttons, 0);
     EXPECT_EQ(in.sticks[0], 128);
-    EXPECT_EQ(s.stateAt(120).buttons, kPadStart);
-    EXPECT_EQ(s.stateAt(125).buttons, kPadStart);
-    EXPECT_EQ(s.stateAt(126).buttons, 0);  // no rule: connected and idle
-    EXPECT_TRUE(s.stateAt(126).connected);
-    in = s.stateAt(200);
+    EXPECT_EQ(s.StateAt(120).buttons, kPadStart);
+    EXPECT_EQ(s.StateAt(125).buttons, kPadStart);
+    EXPECT_EQ(s.StateAt(126).buttons, 0);  // no rule: connected and idle
+    EXPECT_TRUE(s.StateAt(126).connected);
+    in = s.StateAt(200);
     EXPECT_EQ(in.buttons, kPadCross | kPadUp);
     EXPECT_EQ(in.sticks[2], 0);
     EXPECT_EQ(in.sticks[3], 255);
     EXPECT_EQ(in.sticks[0], 128);
-    in = s.stateAt(1000000);
+    in = s.StateAt(1000000);
     EXPECT_EQ(in.buttons, kPadCross);
     EXPECT_EQ(in.sticks[1], 10);
-    EXPECT_FALSE(s.stateAt(310).connected);  // the later rule wins
-    EXPECT_TRUE(s.stateAt(311).connected);
+    EXPECT_FALSE(s.StateAt(310).connected);  // the later rule wins
+    EXPECT_TRUE(s.StateAt(311).connected);
 }
 
 TEST(PadScript, EveryButtonNameMapsToItsBit) {
     host::PadScript s;
-    char err[256];
+    host::Error err;
     ASSERT_TRUE(
-        s.parse("0 L2\n1 R2\n2 L1\n3 R1\n4 TRIANGLE\n5 CIRCLE\n6 CROSS\n7 SQUARE\n8 SELECT\n9 L3\n10 R3\n"
+        s.Parse("0 L2\n1 R2\n2 L1\n3 R1\n4 TRIANGLE\n5 CIRCLE\n6 CROSS\n7 SQUARE\n8 SELECT\n9 L3\n10 R3\n"
                 "11 START\n12 UP\n13 RIGHT\n14 DOWN\n15 LEFT\n",
-                "names", err, sizeof err));
-    for (int f = 0; f < 16; ++f) EXPECT_EQ(s.stateAt(static_cast<uint64_t>(f)).buttons, 1u << f) << f;
+                "names", &err));
+    for (int f = 0; f < 16; ++f) EXPECT_EQ(s.StateAt(static_cast<uint64_t>(f)).buttons, 1u << f) << f;
 }
 
 TEST(PadScript, BadLinesAreReportedWithTheirLineNumber) {
     host::PadScript s;
-    char err[256] = "";
-    EXPECT_FALSE(s.parse("0 IDLE\n5-3 CROSS\n", "p1.txt", err, sizeof err));
-    EXPECT_EQ(std::string(err), "p1.txt:2: bad frame range '5-3'");
-    EXPECT_FALSE(s.parse("0 JUMP\n", "p1.txt", err, sizeof err));
-    EXPECT_EQ(std::string(err), "p1.txt:1: unknown word 'JUMP'");
-    EXPECT_FALSE(s.parse("0 LX=256\n", "p", err, sizeof err));
-    EXPECT_FALSE(s.parse("0 LX=\n", "p", err, sizeof err));
-    EXPECT_FALSE(s.parse("x CROSS\n", "p", err, sizeof err));
-    EXPECT_FALSE(s.parse("+ CROSS\n", "p", err, sizeof err));
-    EXPECT_FALSE(s.parse("99999999999999999999 CROSS\n", "p", err, sizeof err));
-    EXPECT_FALSE(s.load("/nonexistent/pad.txt", err, sizeof err));
-    EXPECT_NE(std::string(err).find("/nonexistent/pad.txt"), std::string::npos);
+    host::Error err;
+    EXPECT_FALSE(s.Parse("0 IDLE\n5-3 CROSS\n", "p1.txt", &err));
+    EXPECT_EQ(std::string(err.Text()), "p1.txt:2: bad frame range '5-3'");
+    EXPECT_FALSE(s.Parse("0 JUMP\n", "p1.txt", &err));
+    EXPECT_EQ(std::string(err.Text()), "p1.txt:1: unknown word 'JUMP'");
+    EXPECT_FALSE(s.Parse("0 LX=256\n", "p", &err));
+    EXPECT_FALSE(s.Parse("0 LX=\n", "p", &err));
+    EXPECT_FALSE(s.Parse("x CROSS\n", "p", &err));
+    EXPECT_FALSE(s.Parse("+ CROSS\n", "p", &err));
+    EXPECT_FALSE(s.Parse("99999999999999999999 CROSS\n", "p", &err));
+    EXPECT_FALSE(s.Load("/nonexistent/pad.txt", &err));
+    EXPECT_NE(std::string(err.Text()).find("/nonexistent/pad.txt"), std::string::npos);
 }
 
 TEST(PadScript, LoadsAFileAndFeedsThePadStandIn) {
     testsupport::TempDir dir;
     dir.write("pad2.txt", std::string("0-9 UNPLUGGED\r\n10+ SQUARE RX=255\r\n"));
     host::PadScript s;
-    char err[256] = "";
-    ASSERT_TRUE(s.load(dir.file("pad2.txt").c_str(), err, sizeof err)) << err;
+    host::Error err;
+    ASSERT_TRUE(s.Load(dir.file("pad2.txt").c_str(), &err)) << err.Text();
     PadReset();
-    s.apply(0, 1, 5);
+    s.Apply(0, 1, 5);
     EXPECT_FALSE(PadGetInput(0, 1).connected);
-    s.apply(0, 1, 10);
+    s.Apply(0, 1, 10);
     EXPECT_TRUE(PadGetInput(0, 1).connected);
     EXPECT_EQ(PadGetInput(0, 1).buttons, kPadSquare);
     EXPECT_EQ(PadGetInput(0, 1).sticks[0], 255);

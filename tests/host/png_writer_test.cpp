@@ -38,8 +38,8 @@ TEST(PngWriter, RgbAndRgbaRoundTripExactly) {
     const int w = 37, h = 5;
     std::vector<unsigned char> rgba(size_t(w) * h * 4);
     for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<unsigned char>(i * 31 + 7);
-    std::string err;
-    ASSERT_TRUE(host::WritePng(dir.path() + "/a.png", rgba.data(), w, h, 4, false, &err)) << err;
+    host::Error err;
+    ASSERT_TRUE(host::WritePng(dir.path() + "/a.png", rgba.data(), w, h, 4, false, &err)) << err.Text();
     Decoded a = ReadPng(dir.path() + "/a.png");
     ASSERT_TRUE(a.ok);
     EXPECT_EQ(a.width, w);
@@ -47,7 +47,7 @@ TEST(PngWriter, RgbAndRgbaRoundTripExactly) {
     EXPECT_EQ(a.channels, 4);
     EXPECT_EQ(a.pixels, rgba);
 
-    ASSERT_TRUE(host::WritePng(dir.path() + "/b.png", rgba.data(), w, h, 4, true, &err)) << err;
+    ASSERT_TRUE(host::WritePng(dir.path() + "/b.png", rgba.data(), w, h, 4, true, &err)) << err.Text();
     Decoded b = ReadPng(dir.path() + "/b.png");
     ASSERT_TRUE(b.ok);
     EXPECT_EQ(b.channels, 3);
@@ -57,9 +57,9 @@ TEST(PngWriter, RgbAndRgbaRoundTripExactly) {
 
 TEST(PngWriter, BadArgumentsAndUnwritablePathsFailWithAMessage) {
     unsigned char px[12] = {};
-    std::string err;
+    host::Error err;
     EXPECT_FALSE(host::WritePng("/nonexistent-dir/x.png", px, 2, 2, 3, false, &err));
-    EXPECT_NE(err.find("cannot open"), std::string::npos);
+    EXPECT_NE(std::string(err.Text()).find("/nonexistent-dir/x.png"), std::string::npos);
     EXPECT_FALSE(host::WritePng("/tmp/x.png", px, 0, 2, 3, false, &err));
     EXPECT_FALSE(host::WritePng("/tmp/x.png", px, 2, 2, 2, false, &err));
     EXPECT_FALSE(host::WritePng("/tmp/x.png", nullptr, 2, 2, 3, false, &err));
@@ -75,11 +75,12 @@ TEST(FrameOutput, WritesEveryNthShownFrameFromTheDisplayBuffer) {
     auto& mem = console::gs::Gs().Memory();
     mem.Write32(0x118 * 8192 + (447 * 640 + 639) * 4, 0x00C0B0A0u);
 
+    host::Error err;
     host::FrameOutput out(dir.path(), 2);
-    EXPECT_TRUE(out.OnFrameShown());
+    EXPECT_TRUE(out.OnFrameShown(&err));
     EXPECT_EQ(out.PngsWritten(), 0u);
     const uint64_t h1 = out.PixelHash();
-    EXPECT_TRUE(out.OnFrameShown());
+    EXPECT_TRUE(out.OnFrameShown(&err));
     EXPECT_EQ(out.PngsWritten(), 1u);
     EXPECT_EQ(out.PixelHash(), h1) << "same picture, same hash";
     EXPECT_EQ(host::FrameOutput::FrameFileName(2), "frame_000002.png");
@@ -95,12 +96,12 @@ TEST(FrameOutput, WritesEveryNthShownFrameFromTheDisplayBuffer) {
     EXPECT_EQ(d.pixels[0], 0);
 
     mem.Write32(0x118 * 8192, 0x000000FFu);
-    out.OnFrameShown();
+    out.OnFrameShown(&err);
     EXPECT_NE(out.PixelHash(), h1);
 
     host::FrameOutput bad("/nonexistent-dir", 1);
-    EXPECT_FALSE(bad.OnFrameShown());
-    EXPECT_NE(bad.LastError().find("cannot open"), std::string::npos);
+    EXPECT_FALSE(bad.OnFrameShown(&err));
+    EXPECT_NE(std::string(err.Text()).find("/nonexistent-dir/frame_000001.png"), std::string::npos);
     sceGsResetGraph(0, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD);
 }
 

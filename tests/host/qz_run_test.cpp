@@ -15,8 +15,9 @@ struct QzResult {
     int exitCode;
 };
 
-QzResult RunQz(const std::string& args) {
-    std::string cmd = std::string(QZ_BUILD_DIR) + "/qz " + args + " 2>&1";
+// `shell` runs before qz in the same shell (limits, environment).
+QzResult RunQz(const std::string& args, const std::string& shell = "") {
+    std::string cmd = shell + std::string(QZ_BUILD_DIR) + "/qz " + args + " 2>&1";
     QzResult r{"", -1};
     std::FILE* p = popen(cmd.c_str(), "r");
     if (!p) return r;
@@ -146,6 +147,37 @@ TEST(QzRun, BadCommandLinesExitTwo) {
     EXPECT_NE(r.out.find("disc directory '/nonexistent/qz-disc' not found"), std::string::npos) << r.out;
     testsupport::TempDir disc;
     EXPECT_EQ(RunQz("--disc " + disc.path() + " --out /nonexistent/qz-out").exitCode, 2);  // parent missing
+}
+
+// What a user meets when a run cannot do what was asked: the reason and what to do, and a non-zero exit.
+TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(WriteSampleDisc(disc.path()));
+    const std::string base = "--disc " + disc.path() + " --out " + out.path();
+    struct Case {
+        std::string args, shell;
+        int exitCode;
+        const char* message;
+    } cases[] = {
+        {"--disc " + disc.file("SYSTEM/LIBSD.IRX"), "", 2, "is a file, not a directory"},
+        {base + " --frames 1 --pad1 " + disc.path(), "", 2,
+         "is not a file; --pad1 and --pad2 take a pad script"},
+        {base + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ", 2, "--window"},
+        // Stops at the first failed write: of 300 frames asked for, far fewer are shown (checked below).
+        {base + " --frames 300 --png-every 1 --wav /dev/full", "", 1, "cannot write the sound to /dev/full"},
+#ifndef __SANITIZE_ADDRESS__  // the sanitizer's own shadow memory does not fit such a limit
+        {base + " --frames 1", "ulimit -v 150000; ", 1, "arena of 192 MB could not be mapped"},
+        {base + " --frames 1 --heap-mb 32", "ulimit -v 150000; ", 0,
+         "Before Frontend Used Mem"},  // the advice works
+#endif
+    };
+    for (const Case& c : cases) {
+        const QzResult r = RunQz(c.args, c.shell);
+        EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.out;
+        EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
+    }
+    EXPECT_FALSE(testsupport::ReadText(out.file("frame_000001.png")).empty());
+    EXPECT_TRUE(testsupport::ReadText(out.file("frame_000030.png")).empty());
 }
 
 }  // namespace

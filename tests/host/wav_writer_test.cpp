@@ -35,14 +35,14 @@ std::vector<int16_t> Samples(const std::string& wav) {
 TEST(WavWriter, WritesAHeaderThatMatchesTheData) {
     testsupport::TempDir dir;
     host::WavWriter w;
-    char err[256] = "";
-    ASSERT_TRUE(w.open(dir.file("a.wav").c_str(), 48000, err, sizeof err)) << err;
+    host::Error err;
+    ASSERT_TRUE(w.Open(dir.file("a.wav").c_str(), 48000, &err)) << err.Text();
     const int16_t frames[6] = {1, -1, 32767, -32768, 256, -256};
-    EXPECT_TRUE(w.write(frames, 3));
+    EXPECT_TRUE(w.Write(frames, 3, &err));
     host::WavWriter::Sink(frames, 1, &w);
-    EXPECT_EQ(w.frames(), 4u);
-    EXPECT_TRUE(w.close());
-    EXPECT_FALSE(w.isOpen());
+    EXPECT_EQ(w.Frames(), 4u);
+    EXPECT_TRUE(w.Close(&err));
+    EXPECT_FALSE(w.IsOpen());
     const std::string wav = testsupport::ReadText(dir.file("a.wav"));
     ASSERT_EQ(wav.size(), 44u + 16);
     EXPECT_EQ(wav.substr(0, 4), "RIFF");
@@ -63,10 +63,10 @@ TEST(WavWriter, WritesAHeaderThatMatchesTheData) {
 
 TEST(WavWriter, ReportsAFileItCannotCreate) {
     host::WavWriter w;
-    char err[256] = "";
-    EXPECT_FALSE(w.open("/nonexistent-dir/x.wav", 48000, err, sizeof err));
-    EXPECT_NE(std::string(err).find("/nonexistent-dir/x.wav"), std::string::npos);
-    EXPECT_FALSE(w.write(nullptr, 0));
+    host::Error err;
+    EXPECT_FALSE(w.Open("/nonexistent-dir/x.wav", 48000, &err));
+    EXPECT_NE(std::string(err.Text()).find("/nonexistent-dir/x.wav"), std::string::npos);
+    EXPECT_FALSE(w.Write(nullptr, 0, &err));
 }
 
 // The whole path: a sample made by the disc writer, played by the engine, mixed by the sound
@@ -81,8 +81,8 @@ std::string PlayToWav(const std::string& path) {
     veSoundSetSpeakerConfig(1);
     EXPECT_EQ(veSoundInit(), 0);
     host::WavWriter w;
-    char err[256];
-    EXPECT_TRUE(w.open(path.c_str(), 48000, err, sizeof err));
+    host::Error err;
+    EXPECT_TRUE(w.Open(path.c_str(), 48000, &err));
     console::SpuSetSink(&host::WavWriter::Sink, &w);
     SampleParams params;
     params.sampleRate = 22050;
@@ -101,7 +101,7 @@ std::string PlayToWav(const std::string& path) {
         console::SpuCatchUp();
     }
     console::SpuSetSink(nullptr, nullptr);
-    EXPECT_TRUE(w.close());
+    EXPECT_TRUE(w.Close(&err));
     veSoundReset();
     return testsupport::ReadText(path);
 }

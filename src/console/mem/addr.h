@@ -19,7 +19,7 @@ inline constexpr uintptr_t kArenaPreferredBase = 0x48000000u;
 inline constexpr size_t kArenaMaxBytes = kAddrLimit - kArenaPreferredBase;
 
 // Maps the arena of `bytes` (rounded up to whole pages) on first call; later calls return the same
-// mapping and ignore `bytes`. Returns null when no mapping below 2 GB could be made.
+// mapping and ignore `bytes`. Ends the program with a message when no mapping below 2 GB can be made.
 void* ArenaMap(size_t bytes);
 void* ArenaBase();
 size_t ArenaSize();

@@ -2,10 +2,25 @@
 
 #include <sys/mman.h>
 
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
 namespace console {
 namespace {
 void* g_arenaBase = nullptr;
 size_t g_arenaSize = 0;
+
+// Without its arena the program has no heap at all, so it stops here and says what to change.
+[[noreturn]] void CannotMap(size_t bytes, int error) {
+    std::fflush(stdout);
+    std::fprintf(stderr,
+                 "qz: the engine heap's arena of %zu MB could not be mapped below 2 GB (%s); give a smaller "
+                 "--heap-mb or raise the memory limit (ulimit -v)\n",
+                 bytes >> 20, std::strerror(error));
+    std::exit(1);
+}
 }  // namespace
 
 void* ArenaMap(size_t bytes) {
@@ -20,11 +35,11 @@ void* ArenaMap(size_t bytes) {
         if (p != MAP_FAILED) munmap(p, bytes);
         // Some tools (valgrind) place mappings themselves; any place below 2 GB will do.
         p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, flags | MAP_32BIT, -1, 0);
-        if (p == MAP_FAILED) return nullptr;
+        if (p == MAP_FAILED) CannotMap(bytes, errno);
     }
     if (reinterpret_cast<uintptr_t>(p) + bytes > kAddrLimit) {
         munmap(p, bytes);
-        return nullptr;
+        CannotMap(bytes, ENOMEM);
     }
     g_arenaBase = p;
     g_arenaSize = bytes;

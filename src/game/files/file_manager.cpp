@@ -33,6 +33,7 @@ void* CFileManager::loadFile(const char* name) {
     x_printf("filename %s\n", name);
     int length = 0;
     void* image = x_LoadFileLength(name, &length);
+    const bool found = image != nullptr;
     if (image) {
         masterfile::Check check = masterfile::Validate(image, static_cast<uint32_t>(length));
         if (!check.ok) {
@@ -42,7 +43,7 @@ void* CFileManager::loadFile(const char* name) {
         }
     }
     x_printf("fileMem %d\n", image ? static_cast<int>(Addr32(image)) : 0);
-    if (!image) x_printf("FileManager: WARNING: %s does not exist!\n", name);
+    if (!found) x_printf("FileManager: WARNING: %s does not exist!\n", name);
     return image;
 }
 
