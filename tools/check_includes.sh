@@ -1,18 +1,21 @@
-#!/ usr / bin / env bash
-#Fails when a source file includes a header from a layer above its own.Calls go downwards only:
-#host->game code(game, bike, world, audio, frontend)->kinetic, engine->console
-#with these limits:
-#console includes only console
-#engine includes engine and console
-#kinetic includes kinetic and, of the console, only console / mem(addresses, scratchpad)
-#game code includes game code, kinetic, engine and console
-#host includes anything but tools
-#tools include the engine 's and the game' s format modules, console / mem and their own headers
-#Usage : tools / check_includes.sh[repository root](prints every offending line, exit 1 if any)
-set - euo pipefail cd "${1:-$(dirname " $0 ")/..}"
-#The layer a file or an include path belongs to.
-    layer_of_path() {
-    case "$1" in src / console/* | console/*) echo console ;;
+#!/usr/bin/env bash
+# Fails when a source file includes a header from a layer above its own. Calls go downwards only:
+#   host -> game code (game, bike, world, audio, frontend) -> kinetic, engine -> console
+# with these limits:
+#   console   includes only console
+#   engine    includes engine and console
+#   kinetic   includes kinetic and, of the console, only console/mem (addresses, scratchpad)
+#   game code includes game code, kinetic, engine and console
+#   host      includes anything but tools
+#   tools     include the engine's and the game's format modules, console/mem and their own headers
+# Usage: tools/check_includes.sh [repository root]   (prints every offending line, exit 1 if any)
+set -euo pipefail
+cd "${1:-$(dirname "$0")/..}"
+
+# The layer a file or an include path belongs to.
+layer_of_path() {
+    case "$1" in
+    src/console/* | console/*) echo console ;;
     src/engine/* | engine/*) echo engine ;;
     src/kinetic/* | kinetic/*) echo kinetic ;;
     src/game/* | src/bike/* | src/world/* | src/audio/* | src/frontend/*) echo game ;;
