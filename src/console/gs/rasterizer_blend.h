@@ -15,7 +15,7 @@ inline int Pick(uint32_t sel, int cs, int cd) {
 }
 
 // Whether alpha `av` passes the state's alpha test.
-inline bool AlphaPasses(const DrawState& st, uint32_t av) {
+QZ_INLINE inline bool AlphaPasses(const DrawState& st, uint32_t av) {
     switch (st.atst) {
         case 0:
             return false;
@@ -43,7 +43,7 @@ inline int BlendChannel(const DrawState& st, int cs, int cd, int c) {
 
 // Blends the source colour (cr, cg, cb, alpha ca) over the destination d in place, clamped or wrapped to
 // 8 bits as the state says.
-inline void BlendPixel(const DrawState& st, uint32_t d, int& cr, int& cg, int& cb, int ca) {
+QZ_INLINE inline void BlendPixel(const DrawState& st, uint32_t d, int& cr, int& cg, int& cb, int ca) {
     const int dr = int(d & 255), dg = int((d >> 8) & 255), db = int((d >> 16) & 255), da = int(d >> 24);
     const int c = st.alphaC == 0 ? ca : (st.alphaC == 1 ? da : int(st.fix));
     int nr = BlendChannel(st, cr, dr, c);

@@ -77,7 +77,8 @@ inline uint32_t SampleTexture(const uint8_t* m, const DrawState& st, float u, fl
 }
 
 // The texture function: the texel tc combined with the fragment colour (cr, cg, cb, ca).
-inline void ApplyTextureFunction(const DrawState& st, uint32_t tc, int& cr, int& cg, int& cb, int& ca) {
+QZ_INLINE inline void ApplyTextureFunction(const DrawState& st, uint32_t tc, int& cr, int& cg, int& cb,
+                                           int& ca) {
     const int tr = int(tc & 255), tg = int((tc >> 8) & 255), tb = int((tc >> 16) & 255), ta = int(tc >> 24);
     switch (st.tfx) {
         case kTfxModulate:
