@@ -3,6 +3,10 @@
 // attribute interpolation and the pixel pipeline (texture, fog, alpha test, depth test, destination alpha
 // test, blend, colour clamp, frame mask). All arithmetic is deterministic: the same primitives give the
 // same pixels on every run.
+//
+// By stage: rasterizer_setup.cpp (primitives to rows and attribute planes), rasterizer_spans.cpp (span
+// dispatch, the flat fill and the general per-pixel path), rasterizer_vector.cpp (the vector spans), with
+// texturing and blending in rasterizer_texture.h and rasterizer_blend.h so they fold into the span loops.
 #pragma once
 
 #include <cstddef>

@@ -15,6 +15,39 @@ namespace console::gs {
 
 using namespace raster;
 
+namespace {
+
+// The general path's frame write: the colour with FBA, the frame mask and (unless writeAlpha) the old
+// alpha kept, in the frame's format.
+QZ_INLINE inline void WriteColour(uint8_t* m, const DrawState& st, uint32_t fa, int fbBytes, int cr, int cg,
+                                  int cb, int ca, bool writeAlpha) {
+    uint32_t out = uint32_t(cr) | (uint32_t(cg) << 8) | (uint32_t(cb) << 16) |
+                   (uint32_t(ca | (st.fba ? 0x80 : 0)) << 24);
+    uint32_t keep = st.fbmsk;
+    if (!writeAlpha) keep |= 0xFF000000u;
+    if (st.fpsm == kPsmCt24) keep |= 0xFF000000u;
+    if (keep) out = (out & ~keep) | (((fbBytes == 4) ? Load32(m, fa) : Expand16(Load16(m, fa))) & keep);
+    if (fbBytes == 4) {
+        Store32(m, fa, out);
+    } else {
+        Store16(m, fa, Pack16(out));
+    }
+}
+
+// The general path's depth write, in the depth buffer's format (Z24 keeps the top byte).
+QZ_INLINE inline void WriteDepth(uint8_t* m, const DrawState& st, uint32_t za, int zBytes, uint32_t zv) {
+    if (zBytes == 2) {
+        Store16(m, za, zv);
+    } else if (st.zpsm == kPsmZ24) {
+        Store32(m, za, (Load32(m, za) & 0xFF000000u) | zv);
+    } else {
+        Store32(m, za, zv);
+    }
+}
+
+}  // namespace
+
+// The general path: one row through the scalar pipeline, for every state the device accepts.
 template <bool kTex, bool kGouraud>
 void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     const int n = x1 - x0 + 1;
@@ -111,52 +144,30 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
             cb = (fv * cb + (255 - fv) * int(st.fogB)) >> 8;
         }
         bool writeColour = true, writeAlpha = true, writeZ = st.zte && !st.zmsk;
-        if (st.ate) {
-            const bool pass = AlphaPasses(st, uint32_t(ca));
-            if (!pass) {
-                switch (st.afail) {
-                    case 0:
-                        continue;
-                    case 1:
-                        writeZ = false;
-                        break;
-                    case 2:
-                        writeColour = false;
-                        writeAlpha = false;
-                        break;
-                    default:
-                        writeZ = false;
-                        writeAlpha = false;
-                        break;
-                }
+        if (st.ate && !AlphaPasses(st, uint32_t(ca))) {
+            switch (st.afail) {
+                case 0:
+                    continue;
+                case 1:
+                    writeZ = false;
+                    break;
+                case 2:
+                    writeColour = false;
+                    writeAlpha = false;
+                    break;
+                default:
+                    writeZ = false;
+                    writeAlpha = false;
+                    break;
             }
         }
         if (writeColour) {
             if (st.blending && !(st.pabe && ca < 0x80)) {
                 BlendPixel(st, readDst(), cr, cg, cb, ca);
             }
-            uint32_t out = uint32_t(cr) | (uint32_t(cg) << 8) | (uint32_t(cb) << 16) |
-                           (uint32_t(ca | (st.fba ? 0x80 : 0)) << 24);
-            uint32_t keep = st.fbmsk;
-            if (!writeAlpha) keep |= 0xFF000000u;
-            if (st.fpsm == kPsmCt24) keep |= 0xFF000000u;
-            if (keep)
-                out = (out & ~keep) | (((fbBytes == 4) ? Load32(m, fa) : Expand16(Load16(m, fa))) & keep);
-            if (fbBytes == 4) {
-                Store32(m, fa, out);
-            } else {
-                Store16(m, fa, Pack16(out));
-            }
+            WriteColour(m, st, fa, fbBytes, cr, cg, cb, ca, writeAlpha);
         }
-        if (writeZ) {
-            if (zBytes == 2) {
-                Store16(m, za, zv);
-            } else if (st.zpsm == kPsmZ24) {
-                Store32(m, za, (Load32(m, za) & 0xFF000000u) | zv);
-            } else {
-                Store32(m, za, zv);
-            }
-        }
+        if (writeZ) WriteDepth(m, st, za, zBytes, zv);
     }
 }
 
