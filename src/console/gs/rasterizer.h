@@ -3,6 +3,10 @@
 // attribute interpolation and the pixel pipeline (texture, fog, alpha test, depth test, destination alpha
 // test, blend, colour clamp, frame mask). All arithmetic is deterministic: the same primitives give the
 // same pixels on every run.
+//
+// By stage: rasterizer_setup.cpp (primitives to rows and attribute planes), rasterizer_spans.cpp (span
+// dispatch, the flat fill and the general per-pixel path), rasterizer_vector.cpp (the vector spans), with
+// texturing and blending in rasterizer_texture.h and rasterizer_blend.h so they fold into the span loops.
 #pragma once
 
 #include <cstddef>
@@ -107,11 +111,8 @@ private:
     void Spans(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     // A row through the scalar pipeline (or the flat fill).
     void SpanGeneral(const DrawState& st, const Planes& p, int y, int x0, int x1);
-    // Hints the cache about the frame and depth lines of a row's span (no effect on results).
-    void Prefetch(const DrawState& st, int y, int x0, int x1) const;
     template <bool kTex, bool kGouraud>
     void SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1);
-    static bool SpanInside(const DrawState& st, int y, int x0, int x1);
     // The vector spans: every row of a primitive with the state decoded once. kBlend: 0 none, 1 any
     // formula, 2 (Cs - Cd) * As + Cd.
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
@@ -120,14 +121,14 @@ private:
     void RowsTexFastAvx2(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
     void RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
+    // The vector spans for a state (the VEX-encoded copy when `avx2`).
+    static RowsFn VectorSpansFor(const DrawState& st, bool avx2);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // Flat colour, no texture, blend or tests but depth, 32-bit frame: the vector fill applies.
     static bool FlatFastApplies(const DrawState& st);
     // One row of it; false when the row wraps around the end of local memory.
     bool SpanFlat(const DrawState& st, const Planes& p, int y, int x0, int x1);
     void RowsFlat(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
-    uint32_t SampleTexture(const DrawState& st, float u, float v) const;
-    uint32_t Texel(const DrawState& st, int u, int v) const;
 
     LocalMemory& mem_;
     uint64_t pixels_ = 0;

@@ -1,0 +1,400 @@
+// The vector spans, all rows of a primitive in one call, four pixels per step: textured (MODULATE or DECAL,
+// 32-bit or 8-bit-palette textures, repeat/clamp, nearest or bilinear) or untextured Gouraud, optional
+// blend (any formula, clamped), 32-bit frame, optional 24-bit Z test: the common cases of the game's
+// drawing. Every pixel gets exactly the arithmetic of the general path (the scalar tail too), so a pixel's
+// value does not depend on the path or on where it falls in its span.
+#include <algorithm>
+#include <array>
+#include <type_traits>
+#include <utility>
+
+#include "console/gs/rasterizer.h"
+#include "console/gs/rasterizer_blend.h"
+#include "console/gs/rasterizer_internal.h"
+#include "console/gs/rasterizer_texture.h"
+
+namespace console::gs {
+namespace {
+
+using namespace raster;
+
+// One primitive's vector span: what depends only on the state and the primitive, worked out once for all
+// its rows, then each row. kBlend: 0 none, 1 any formula, 2 (Cs - Cd) * As + Cd (the usual transparency,
+// worth its own code).
+template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
+struct VectorSpan {
+    const DrawState& st;
+    const Rasterizer::Planes& p;
+    uint8_t* m;
+    VectorTexture<kTexture, kBilinear, kPersp> tex;
+    VectorBlend<kBlend> blend;
+    // Without a texture the fragment colour goes through as a DECAL texel would.
+    bool decal, zte, zwrite, gequal, always, gequalOnly, commonState, smallSteps;
+    // Fixed-point steps of the interpolated attributes, the same on every row.
+    int64_t zStep, rStep = 0, gStep = 0, bStep = 0, aStep = 0;
+    // The colour planes two channels per register for the rows' start values (see RowColour).
+    __m128d cRG, dxRG, dyRG, cBA, dxBA, dyBA, stepRG, stepBA;
+    __m128i colSteps;
+
+    // A row's start values: its pixel count, depth (24.8) and fragment colour (16.16, r g b a) at its first
+    // pixel and their steps, texture coordinates and frame and depth addresses.
+    struct Row {
+        int n;
+        uint32_t zc0, dzc, fa0, za0;
+        uint32_t* fp;
+        uint32_t* zp;
+        __m128i colStart, colStep1;
+        float s = 0, t = 0, q = 0;
+    };
+
+    template <class Consts>
+    QZ_INLINE VectorSpan(const DrawState& state, const Rasterizer::Planes& planes, uint8_t* mem,
+                         const Consts& sc)
+        : st(state),
+          p(planes),
+          m(mem),
+          tex(state, planes, mem, sc.wrapMin, sc.wrapMax, sc.wrapMask, sc.strideOne, sc.clampUV,
+              sc.texDirect),
+          blend(state, sc.aS, sc.aD, sc.bS, sc.bD, sc.dS, sc.dD, sc.cSrc, sc.cDst, sc.cFix) {
+        decal = !kTexture || st.tfx == kTfxDecal;
+        zte = st.zte;
+        zwrite = st.zte && !st.zmsk;
+        gequal = st.ztst == kZtstGequal;
+        always = st.ztst == kZtstAlways;
+        gequalOnly = zte && !always && gequal;
+        // The common state gets a loop of its own with these settings fixed: depth tested GEQUAL and
+        // written, 32-bit texels addressed directly, texture alpha, no PABE.
+        commonState =
+            zte && gequalOnly && zwrite && (!kTexture || (tex.texDirect && !tex.t8)) && st.tcc && !st.pabe;
+        zStep = p.flatZ ? 0 : static_cast<int64_t>(p.z.dx * 256.0);
+        if (kGouraud) {
+            rStep = static_cast<int64_t>(p.r.dx * 65536.0);
+            gStep = static_cast<int64_t>(p.g.dx * 65536.0);
+            bStep = static_cast<int64_t>(p.b.dx * 65536.0);
+            aStep = static_cast<int64_t>(p.a.dx * 65536.0);
+        }
+        cRG = _mm_setr_pd(p.r.c, p.g.c);
+        dxRG = _mm_setr_pd(p.r.dx, p.g.dx);
+        dyRG = _mm_setr_pd(p.r.dy, p.g.dy);
+        cBA = _mm_setr_pd(p.b.c, p.a.c);
+        dxBA = _mm_setr_pd(p.b.dx, p.a.dx);
+        dyBA = _mm_setr_pd(p.b.dy, p.a.dy);
+        stepRG = _mm_setr_pd(double(rStep), double(gStep));
+        stepBA = _mm_setr_pd(double(bStep), double(aStep));
+        // Whether every step is small enough for the row-end check in doubles.
+        auto small = [](int64_t v) { return v >= -(int64_t(1) << 40) && v <= (int64_t(1) << 40); };
+        smallSteps = small(rStep) && small(gStep) && small(bStep) && small(aStep);
+        colSteps = _mm_setr_epi32(int32_t(rStep), int32_t(gStep), int32_t(bStep), int32_t(aStep));
+    }
+
+    // The fragment colour at the row start and its step, 16.16 fixed point, channels r g b a.
+    QZ_INLINE void RowColour(int n, double pa, double pb, double py, Row& r) const {
+        if (!kGouraud) {
+            r.colStart = _mm_setr_epi32(int32_t(p.fr) << 16, int32_t(p.fg) << 16, int32_t(p.fb) << 16,
+                                        int32_t(p.fa) << 16);
+            r.colStep1 = _mm_setzero_si128();
+            return;
+        }
+        if (smallSteps && n > 1) {
+            // Lerp::Setup for the four channels, two per register with the same double arithmetic:
+            // c + dx * pa + dy * py, clamped (NaN to 0), times 65536, truncated. The end of the row,
+            // v + step * (n - 1), is exact in doubles here (|step| <= 2^40, n <= 4096).
+            const __m128d vpa = _mm_set1_pd(pa), vpy = _mm_set1_pd(py);
+            auto startOf = [&](__m128d c, __m128d dx, __m128d dy) QZ_INLINE {
+                __m128d at = _mm_add_pd(_mm_add_pd(c, _mm_mul_pd(dx, vpa)), _mm_mul_pd(dy, vpy));
+                at = _mm_min_pd(_mm_max_pd(at, _mm_setzero_pd()), _mm_set1_pd(255.0));
+                return _mm_cvttpd_epi32(_mm_mul_pd(at, _mm_set1_pd(65536.0)));
+            };
+            const __m128i vRG = startOf(cRG, dxRG, dyRG), vBA = startOf(cBA, dxBA, dyBA);
+            const __m128d n1 = _mm_set1_pd(double(n - 1)), top = _mm_set1_pd(255.0 * 65536.0);
+            const __m128d eRG = _mm_add_pd(_mm_cvtepi32_pd(vRG), _mm_mul_pd(stepRG, n1));
+            const __m128d eBA = _mm_add_pd(_mm_cvtepi32_pd(vBA), _mm_mul_pd(stepBA, n1));
+            const __m128d out =
+                _mm_or_pd(_mm_or_pd(_mm_cmplt_pd(eRG, _mm_setzero_pd()), _mm_cmpgt_pd(eRG, top)),
+                          _mm_or_pd(_mm_cmplt_pd(eBA, _mm_setzero_pd()), _mm_cmpgt_pd(eBA, top)));
+            if (_mm_movemask_pd(out) == 0) {
+                r.colStart = _mm_unpacklo_epi64(vRG, vBA);
+                r.colStep1 = colSteps;
+                return;
+            }
+        }
+        Lerp cr, cg, cb, ca;
+        cr.SetupWithStep(p.r, rStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        cg.SetupWithStep(p.g, gStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        cb.SetupWithStep(p.b, bStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        ca.SetupWithStep(p.a, aStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        r.colStart = _mm_setr_epi32(int32_t(cr.v), int32_t(cg.v), int32_t(cb.v), int32_t(ca.v));
+        r.colStep1 = _mm_setr_epi32(int32_t(cr.d), int32_t(cg.d), int32_t(cb.d), int32_t(ca.d));
+    }
+
+    // Per-row attribute values of pixels x0..x1 of row y.
+    QZ_INLINE Row StartRow(int y, int x0, int x1) const {
+        Row r;
+        r.n = x1 - x0 + 1;
+        const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
+        Lerp z;
+        if (p.flatZ) {
+            z.v = int64_t(p.fz) << 8;
+        } else {
+            z.SetupWithStep(p.z, zStep, pa, pb, py, r.n, 0.0, double(0xFFFFFF), 256.0);
+        }
+        RowColour(r.n, pa, pb, py, r);
+        if (kTexture) {
+            r.s = float(p.s.At(pa, py));
+            r.t = float(p.t.At(pa, py));
+            r.q = float(p.q.At(pa, py));
+        }
+        const uint32_t row = uint32_t(y) * st.fbw * 64u;
+        r.fa0 = st.fbBase + (row + uint32_t(x0)) * 4u;
+        r.za0 = st.zBase + (row + uint32_t(x0)) * 4u;
+        r.zc0 = uint32_t(z.v);
+        r.dzc = uint32_t(z.d);
+        r.fp = reinterpret_cast<uint32_t*>(m + (r.fa0 & kMask));
+        r.zp = reinterpret_cast<uint32_t*>(m + (r.za0 & kMask));
+        return r;
+    }
+
+    // Pixels i.. of the row four at a time up to groupEnd (lanes past the row end keep their old values).
+    // kC: the common state (see commonState).
+    template <bool kC>
+    QZ_INLINE void Groups(const Row& r, int& i, int groupEnd) const {
+        const int n = r.n;
+        uint32_t* const fp = r.fp;
+        uint32_t* const zp = r.zp;
+        const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi32(-1);
+        const __m128i low24 = _mm_set1_epi32(0xFFFFFF), hi8 = _mm_set1_epi32(int(0xFF000000u));
+        const __m128i max255 = _mm_set1_epi16(255);
+        const __m128i alphaLanes = _mm_setr_epi16(0, 0, 0, -1, 0, 0, 0, -1);
+        const __m128i laneIndex = _mm_setr_epi32(0, 1, 2, 3);
+        const __m128 four = _mm_set1_ps(4.0f);
+        // Per-lane state, stepped by four pixels: depth (exactly zc0 + k * dzc modulo 2^32), the 16.16
+        // fragment colours of each pixel (one register per pixel, channels r g b a), and the lane indices
+        // as floats for the texture coordinates.
+        __m128i vz = _mm_add_epi32(_mm_set1_epi32(int(r.zc0)),
+                                   _mm_setr_epi32(0, int(r.dzc), int(2 * r.dzc), int(3 * r.dzc)));
+        const __m128i vdz = _mm_set1_epi32(int(4 * r.dzc));
+        // Colour steps modulo 2^32 as in the scalar path: pixel k + 1 is pixel k plus one step.
+        // Only the group's first pixel is kept from step to step; the others add one to three steps.
+        __m128i col = r.colStart;
+        const __m128i dcol1 = r.colStep1, dcol2 = _mm_slli_epi32(dcol1, 1),
+                      dcol3 = _mm_add_epi32(dcol2, dcol1), dcol = _mm_slli_epi32(dcol1, 2);
+        const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col, 16), _mm_srai_epi32(col, 16));
+        __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
+        const auto texRow = tex.AtRow(r.s, r.t, r.q);
+
+        for (; i < groupEnd; i += 4) {
+            const __m128i z24 = _mm_srli_epi32(vz, 8);
+            vz = _mm_add_epi32(vz, vdz);
+            const __m128 fi = vfi;
+            if (kTexture) vfi = _mm_add_ps(vfi, four);
+            const __m128i c0 = col;
+            if (kGouraud) col = _mm_add_epi32(col, dcol);
+            // keep: lanes whose pixel stays as it is (depth test failed, or past the span end).
+            __m128i zold = zero, keep = zero;
+            if (kC || zte) {
+                zold = _mm_loadu_si128(reinterpret_cast<const __m128i*>(zp + i));
+                const __m128i zb = _mm_and_si128(zold, low24);
+                if (kC || gequalOnly) {
+                    keep = _mm_cmpgt_epi32(zb, z24);
+                } else if (!always) {
+                    keep = _mm_xor_si128(_mm_cmpgt_epi32(z24, zb), ones);
+                }
+            }
+            if (n - i < 4) keep = _mm_or_si128(keep, _mm_cmpgt_epi32(laneIndex, _mm_set1_epi32(n - i - 1)));
+            const int keepBits = _mm_movemask_ps(_mm_castsi128_ps(keep));
+            if (keepBits == 15) continue;
+            // Texels as 16-bit channel lanes, pixels 0-1 in tlo and 2-3 in thi.
+            __m128i tlo = zero, thi = zero;
+            if constexpr (kTexture) tex.template Texels<kC>(texRow, fi, &tlo, &thi);
+            // Fragment colours in 16-bit lanes: the 16.16 values' integer parts.
+            __m128i flo = flatFrag, fhi = flatFrag;
+            if (kGouraud) {
+                flo = _mm_packs_epi32(_mm_srai_epi32(c0, 16), _mm_srai_epi32(_mm_add_epi32(c0, dcol1), 16));
+                fhi = _mm_packs_epi32(_mm_srai_epi32(_mm_add_epi32(c0, dcol2), 16),
+                                      _mm_srai_epi32(_mm_add_epi32(c0, dcol3), 16));
+            }
+            if constexpr (!kTexture) {
+                tlo = flo;
+                thi = fhi;
+            }
+            // MODULATE (or DECAL).
+            __m128i lo = tlo, hi = thi;
+            if (!decal) {
+                lo = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(tlo, flo), 7), max255);
+                hi = _mm_min_epi16(_mm_srli_epi16(_mm_mullo_epi16(thi, fhi), 7), max255);
+            }
+            if (!kC && !st.tcc) {
+                lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
+                hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
+            }
+            __m128i oldc = zero;
+            if (kBlend != 0 || keepBits != 0)
+                oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
+            if constexpr (kBlend != 0) {
+                lo = blend.template operator()<kC>(lo, _mm_unpacklo_epi8(oldc, zero));
+                hi = blend.template operator()<kC>(hi, _mm_unpackhi_epi8(oldc, zero));
+            }
+            const __m128i out = _mm_packus_epi16(lo, hi);
+            const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
+            if (keepBits == 0) {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
+                if (kC || zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
+            } else {
+                _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i),
+                                 _mm_or_si128(_mm_andnot_si128(keep, out), _mm_and_si128(keep, oldc)));
+                if (kC || zwrite) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i),
+                                     _mm_or_si128(_mm_andnot_si128(keep, nz), _mm_and_si128(keep, zold)));
+                }
+            }
+        }
+    }
+
+    // Pixel i of the row through the scalar pipeline: the tail of a span whose last group cannot be read as
+    // a whole. The same arithmetic as a lane of Groups.
+    QZ_INLINE void ShadeOne(const Row& r, const int32_t* c0s, const int32_t* dcs, int i) const {
+        const uint32_t fa = r.fa0 + uint32_t(i) * 4u, za = r.za0 + uint32_t(i) * 4u;
+        const uint32_t z24 = (r.zc0 + uint32_t(i) * r.dzc) >> 8;
+        uint32_t zold = 0;
+        if (zte) {
+            zold = Load32(m, za);
+            const uint32_t zb = zold & 0xFFFFFFu;
+            if (!always && (gequal ? z24 < zb : z24 <= zb)) return;
+        }
+        const uint32_t fr = uint32_t((c0s[0] + i * dcs[0]) >> 16), fg = uint32_t((c0s[1] + i * dcs[1]) >> 16),
+                       fb = uint32_t((c0s[2] + i * dcs[2]) >> 16),
+                       fal = uint32_t((c0s[3] + i * dcs[3]) >> 16);
+        uint32_t tc = fr | (fg << 8) | (fb << 16) | (fal << 24);
+        if (kTexture) tc = tex.FetchScalar(r.s, r.t, r.q, i);
+        uint32_t cr, cg, cb, ca;
+        if (decal) {
+            cr = tc & 255;
+            cg = (tc >> 8) & 255;
+            cb = (tc >> 16) & 255;
+            ca = tc >> 24;
+        } else {
+            cr = Min255(((tc & 255) * fr) >> 7);
+            cg = Min255((((tc >> 8) & 255) * fg) >> 7);
+            cb = Min255((((tc >> 16) & 255) * fb) >> 7);
+            ca = Min255(((tc >> 24) * fal) >> 7);
+        }
+        if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
+        if (kBlend != 0 && !(st.pabe && ca < 0x80)) {
+            // ((A - B) * C >> 7) + D, clamped.
+            const uint32_t d = Load32(m, fa);
+            const int c = st.alphaC == 0 ? int(ca) : (st.alphaC == 1 ? int(d >> 24) : int(st.fix));
+            auto mix = [&](int cs, int cd) {
+                return uint32_t(std::clamp(BlendChannel(st, cs, cd, c), 0, 255));
+            };
+            cr = mix(int(cr), int(d & 255));
+            cg = mix(int(cg), int((d >> 8) & 255));
+            cb = mix(int(cb), int((d >> 16) & 255));
+        }
+        Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
+        if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
+    }
+
+    // One row: per-row attribute values, then four pixels per step, then the scalar tail if any. Returns
+    // the row's pixel count.
+    QZ_INLINE int Shade(int y, int x0, int x1) const {
+        const Row r = StartRow(y, x0, x1);
+        const int n = r.n;
+        // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
+        // (lanes past the span end rewrite their old values).
+        const bool maskedTail = ((r.fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
+                                ((r.za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
+        const int groupEnd = maskedTail ? n : (n & ~3);
+        int i = 0;
+        if (groupEnd > 0) {
+            if (commonState) {
+                Groups<true>(r, i, groupEnd);
+            } else {
+                Groups<false>(r, i, groupEnd);
+            }
+        }
+        if (i < n) {
+            alignas(16) int32_t c0s[4], dcs[4];
+            _mm_store_si128(reinterpret_cast<__m128i*>(c0s), r.colStart);
+            _mm_store_si128(reinterpret_cast<__m128i*>(dcs), r.colStep1);
+            for (; i < n; ++i) ShadeOne(r, c0s, dcs, i);
+        }
+        return n;
+    }
+};
+
+}  // namespace
+
+template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
+void Rasterizer::RowsTexFast(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
+    RowsTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, rows, count);
+}
+
+// The same code with three-operand (VEX) encodings, for processors that have them: the same operations,
+// so the same bits, with fewer register copies.
+template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
+__attribute__((target("avx2"))) void Rasterizer::RowsTexFastAvx2(const DrawState& st, const Planes& p,
+                                                                 const SpanRow* rows, size_t count) {
+    RowsTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, rows, count);
+}
+
+template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
+QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows,
+                                                  size_t count) {
+    const VectorSpan<kTexture, kBilinear, kBlend, kPersp, kGouraud> span(st, p, mem_.Data(), sc_);
+    for (size_t j = 1; j < kPrefetchRows && j < count; ++j)
+        PrefetchRow(mem_.Data(), st, rows[j].y, rows[j].x0, rows[j].x1);
+    for (size_t j = 0; j < count; ++j) {
+        const SpanRow& sr = rows[j];
+        // Lines of a row a few rows further down, so that they arrive while the rows between are shaded.
+        if (j + kPrefetchRows < count) {
+            const SpanRow& ahead = rows[j + kPrefetchRows];
+            PrefetchRow(mem_.Data(), st, ahead.y, ahead.x0, ahead.x1);
+        }
+        // The vector code addresses the frame and depth rows directly: a row that wraps around the end of
+        // local memory takes the general path.
+        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
+            SpanGeneral(st, p, sr.y, sr.x0, sr.x1);
+            continue;
+        }
+        pixels_ += uint64_t(span.Shade(sr.y, sr.x0, sr.x1));
+    }
+}
+
+// The vector spans of a state: by key, bit 0 Gouraud, bit 1 perspective (STQ), bits 2-3 blend kind, bit 4
+// bilinear; untextured ones by Gouraud and blend kind. Blend kind 3 does not occur.
+Rasterizer::RowsFn Rasterizer::VectorSpansFor(const DrawState& st, bool avx2) {
+    static constexpr auto kTexSpans = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<RowsFn, sizeof...(I)>{
+            {&Rasterizer::RowsTexFast<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3, ((I >> 1) & 1) != 0,
+                                      (I & 1) != 0>...}};
+    }
+    (std::make_index_sequence<32>{});
+    static constexpr auto kColourSpans = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<RowsFn, sizeof...(I)>{
+            {&Rasterizer::RowsTexFast<false, false, int(I >> 1), false, (I & 1) != 0>...}};
+    }
+    (std::make_index_sequence<6>{});
+    static constexpr auto kTexSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<RowsFn, sizeof...(I)>{
+            {&Rasterizer::RowsTexFastAvx2<true, ((I >> 4) & 1) != 0, int((I >> 2) & 3) % 3,
+                                          ((I >> 1) & 1) != 0, (I & 1) != 0>...}};
+    }
+    (std::make_index_sequence<32>{});
+    static constexpr auto kColourSpansAvx2 = []<size_t... I>(std::index_sequence<I...>) {
+        return std::array<RowsFn, sizeof...(I)>{
+            {&Rasterizer::RowsTexFastAvx2<false, false, int(I >> 1), false, (I & 1) != 0>...}};
+    }
+    (std::make_index_sequence<6>{});
+    const int blendKind = !st.blending                                                             ? 0
+                          : (st.alphaA == 0 && st.alphaB == 1 && st.alphaC == 0 && st.alphaD == 1) ? 2
+                                                                                                   : 1;
+    if (st.textured) {
+        const int key =
+            (st.bilinearMag ? 16 : 0) | (blendKind << 2) | (st.uvTexels ? 0 : 2) | (st.gouraud ? 1 : 0);
+        return (avx2 ? kTexSpansAvx2 : kTexSpans)[size_t(key)];
+    }
+    // Gouraud or blended without a texture.
+    return (avx2 ? kColourSpansAvx2 : kColourSpans)[size_t(blendKind * 2 + (st.gouraud ? 1 : 0))];
+}
+
+}  // namespace console::gs
