@@ -238,25 +238,6 @@ TEST(IntersectionSolverTest, GroupTestShrinksItsBoxAndMissesCleanly) {
 
 namespace {
 
-std::unique_ptr<Geometry> wavyGrid(int n) {
-    auto g = std::make_unique<Geometry>();
-    std::vector<Vector3> v;
-    for (int j = 0; j <= n; ++j)
-        for (int i = 0; i <= n; ++i)
-            v.emplace_back(static_cast<float>(i), 0.3f * std::sin(0.7f * static_cast<float>(i * j)),
-                           static_cast<float>(j));
-    g->addVertices(v.data(), static_cast<unsigned>(v.size()));
-    std::vector<TriangleIndices> t;
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-            const int a = j * (n + 1) + i;
-            t.push_back(tri(a, a + n + 1, a + 1));
-            t.push_back(tri(a + 1, a + n + 1, a + n + 2));
-        }
-    g->addTriangles(t.data(), static_cast<unsigned>(t.size()));
-    return g;
-}
-
 // Nearest crossing of the vertical segment through every triangle, by brute force.
 float nearestByScan(const Geometry& g, const Vector3& offset, float x, float z) {
     float best = 1e9f;
@@ -275,7 +256,7 @@ float nearestByScan(const Geometry& g, const Vector3& offset, float x, float z) 
 }  // namespace
 
 TEST(PrimitiveSegmentTest, MeshTreesFindTheSameNearestHitAsAFullScan) {
-    auto g = wavyGrid(12);
+    auto g = bumpyGrid(12, 1.0f);
     // Fixed: searched through its k-DOP tree; movable: through its OBB tree.
     for (int fixed = 0; fixed < 2; ++fixed) {
         const Vector3 offset(1.0f, 0.5f, -2.0f);
