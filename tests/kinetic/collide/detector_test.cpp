@@ -29,28 +29,11 @@ struct Lcg {
     }
 };
 
-struct Scene {
-    explicit Scene(float tol) : detector(tol) {}
-    ~Scene() {
-        for (auto& b : bodies) b.reset();
-    }
-    RigidBody* add(RigidBody* b) {
-        bodies.emplace_back(b);
-        detector.addRigidBody(b);
-        return b;
-    }
-    void pass() {
-        detector.resetCollisionLists();
-        detector.collide(false);
-    }
-    const PairList& sweep() {
-        detector.m_pairList.clear();
-        detector.aabbSweep();
-        return detector.getPairList();
-    }
-    InternalCollide detector;
-    std::vector<std::unique_ptr<RigidBody>> bodies;
-};
+const PairList& sweep(DetectorScene& s) {
+    s.detector.m_pairList.clear();
+    s.detector.aabbSweep();
+    return s.detector.getPairList();
+}
 
 bool activeEntity(const Collidable* c) {
     return c->m_entity && c->m_entity->isActive();
@@ -106,7 +89,7 @@ public:
 TEST(BroadphaseTest, FindsExactlyTheBruteForcePairsOnRandomScenes) {
     std::vector<std::unique_ptr<Geometry>> meshes;
     for (uint32_t seed : {1u, 7u, 42u, 1234u, 99991u}) {
-        Scene s(0.2f);
+        DetectorScene s(0.2f);
         s.detector.enableCollisionGroups(1, 2);
         s.detector.enableCollisionGroups(3, 3);
         Lcg rng{seed};
@@ -184,10 +167,9 @@ TEST(BroadphaseTest, FindsExactlyTheBruteForcePairsOnRandomScenes) {
 }
 
 TEST(BroadphaseTest, SameBodySleepingPairsAndTouchingIntervals) {
-    Scene s(0.0f);
+    DetectorScene s(0.0f);
     // Two shapes of one body overlap: never paired.
-    RigidBody* twin = s.add(sphereBody(1.0f, 1, Vector3(0, 0, 0)));
-    (void)twin;
+    s.add(sphereBody(1.0f, 1, Vector3(0, 0, 0)));
     // Two sleeping bodies that overlap: not paired by the sweep.
     RigidBody* sleepA = sphereBody(1.0f, 1, Vector3(10, 0, 0));
     RigidBody* sleepB = sphereBody(1.0f, 1, Vector3(10.5f, 0, 0));
@@ -195,22 +177,18 @@ TEST(BroadphaseTest, SameBodySleepingPairsAndTouchingIntervals) {
     sleepB->setActive(false, false);
     s.add(sleepA);
     s.add(sleepB);
-    EXPECT_TRUE(s.sweep().empty());
+    EXPECT_TRUE(sweep(s).empty());
     // Active against active touching on x (boxes of half side 1 at 20 and 22): offered.
-    RigidBody* a1 = s.add(sphereBody(1.0f, 1, Vector3(20, 0, 0)));
-    RigidBody* a2 = s.add(sphereBody(1.0f, 1, Vector3(22, 0, 0)));
-    EXPECT_EQ(s.sweep().size(), 1u);
+    s.add(sphereBody(1.0f, 1, Vector3(20, 0, 0)));
+    s.add(sphereBody(1.0f, 1, Vector3(22, 0, 0)));
+    EXPECT_EQ(sweep(s).size(), 1u);
     // Active against fixed touching on x (the fixed one to the right): not offered.
     s.add(sphereBody(1.0f, 0, Vector3(24, 0, 0)));
-    EXPECT_EQ(s.sweep().size(), 1u);
+    EXPECT_EQ(sweep(s).size(), 1u);
     // Boxes touching only on y pass the box test.
-    RigidBody* b1 = s.add(sphereBody(1.0f, 1, Vector3(40, 0, 0)));
-    RigidBody* b2 = s.add(sphereBody(1.0f, 1, Vector3(40.5f, 2, 0)));
-    EXPECT_EQ(s.sweep().size(), 2u);
-    (void)a1;
-    (void)a2;
-    (void)b1;
-    (void)b2;
+    s.add(sphereBody(1.0f, 1, Vector3(40, 0, 0)));
+    s.add(sphereBody(1.0f, 1, Vector3(40.5f, 2, 0)));
+    EXPECT_EQ(sweep(s).size(), 2u);
 }
 
 TEST(BroadphaseTest, CollisionGroups) {
@@ -228,27 +206,10 @@ TEST(BroadphaseTest, CollisionGroups) {
     EXPECT_TRUE(std::equal(before, before + 32, d.m_groupMasks));
     d.disableCollisionGroups(2, 1);
     EXPECT_FALSE(d.areInteracting(1u << 0, 1u << 1));
-    // Through a pass: a group-less shape meets both, group 1 meets 2 but not 3.
-    Scene s(0.1f);
-    s.detector.enableCollisionGroups(1, 2);
-    RigidBody* g1 = s.add(sphereBody(1, 1, Vector3(0, 0, 0)));
-    RigidBody* g2 = s.add(sphereBody(1, 1, Vector3(1, 0, 0)));
-    RigidBody* g3 = s.add(sphereBody(1, 1, Vector3(0, 1, 0)));
-    RigidBody* none = s.add(sphereBody(1, 1, Vector3(0, 0, 1)));
-    g1->getPrimitives()[0]->m_collisionGroups = 1u << 0;
-    g2->getPrimitives()[0]->m_collisionGroups = 1u << 1;
-    g3->getPrimitives()[0]->m_collisionGroups = 1u << 2;
-    auto* p1 = g1->getPrimitives()[0];
-    auto* p3 = g3->getPrimitives()[0];
-    auto* pn = none->getPrimitives()[0];
-    EXPECT_TRUE(s.detector.isPossibleCollision(p1, g2->getPrimitives()[0]));
-    EXPECT_FALSE(s.detector.isPossibleCollision(p1, p3));
-    EXPECT_TRUE(s.detector.isPossibleCollision(pn, p1));
-    EXPECT_TRUE(s.detector.isPossibleCollision(pn, p3));
 }
 
 TEST(DetectorTest, StopAtNewPenetrationStopsOnTheFirstNewPairAndSkipsKnownOnes) {
-    Scene s(0.1f);
+    DetectorScene s(0.1f);
     RigidBody* a = s.add(sphereBody(1, 1, Vector3(0, 0, 0)));
     RigidBody* b = s.add(sphereBody(1, 1, Vector3(1, 0, 0)));  // overlaps a
     RigidBody* c = s.add(sphereBody(1, 1, Vector3(30, 0, 0)));
@@ -270,10 +231,8 @@ TEST(DetectorTest, StopAtNewPenetrationStopsOnTheFirstNewPairAndSkipsKnownOnes) 
     ASSERT_EQ(s.detector.m_interpenetrations.size(), 1u);
     EXPECT_EQ(s.detector.m_badList.size(), 1u);
     // Once a and b part and the pass finds no interpenetration, the known pair leaves the bad list.
-    place(b, Vector3(5, 0, 0));
-    place(e, Vector3(40, 0, 0));
-    b->recomputeBoundingVolumes();
-    e->recomputeBoundingVolumes();
+    DetectorScene::move(b, Vector3(5, 0, 0));
+    DetectorScene::move(e, Vector3(40, 0, 0));
     s.detector.resetCollisionLists();
     s.detector.collide(false);
     EXPECT_TRUE(s.detector.m_interpenetrations.empty());
@@ -281,7 +240,7 @@ TEST(DetectorTest, StopAtNewPenetrationStopsOnTheFirstNewPairAndSkipsKnownOnes) 
 }
 
 TEST(DetectorTest, AContactWakesASleepingBodyAndItsSleepingNeighbours) {
-    Scene s(0.1f);
+    DetectorScene s(0.1f);
     RigidBody* mover = s.add(sphereBody(1, 1, Vector3(0, 0, 0)));
     // Gaps of 0.03: within the tolerance, and the spheres' boxes (padded by a quarter of it) overlap.
     RigidBody* sleeper = sphereBody(1, 1, Vector3(2.03f, 0, 0));
@@ -295,15 +254,13 @@ TEST(DetectorTest, AContactWakesASleepingBodyAndItsSleepingNeighbours) {
         s.detector.deactivateEntity(r);
     }
     EXPECT_EQ(s.detector.m_sleepingPairs.size(), 1u);
-    place(mover, Vector3(-10, 0, 0));
-    mover->recomputeBoundingVolumes();
+    DetectorScene::move(mover, Vector3(-10, 0, 0));
     s.pass();  // the lists follow the flags
     EXPECT_EQ(s.detector.m_activeList.size(), 1u);
     EXPECT_EQ(s.detector.m_inactiveList.size(), 2u);
     // The mover comes within the tolerance of the sleeper: both sleepers wake in the same pass and
     // their pair is tested in the second dispatch.
-    place(mover, Vector3(0, 0, 0));
-    mover->recomputeBoundingVolumes();
+    DetectorScene::move(mover, Vector3(0, 0, 0));
     s.pass();
     EXPECT_TRUE(sleeper->isActive());
     EXPECT_TRUE(neighbour->isActive());
@@ -313,7 +270,7 @@ TEST(DetectorTest, AContactWakesASleepingBodyAndItsSleepingNeighbours) {
 }
 
 TEST(DetectorTest, PhantomOverlapRaisesOneBeganAndOneEnded) {
-    Scene s(0.1f);
+    DetectorScene s(0.1f);
     RecordingPipe pipe;
     s.detector.setPenetrationEventPipe(&pipe);
     RigidBody* ghost = s.add(sphereBody(1, 1, Vector3(0, 0, 0)));
@@ -326,14 +283,12 @@ TEST(DetectorTest, PhantomOverlapRaisesOneBeganAndOneEnded) {
     };
     for (int i = 0; i < 3; ++i) step();
     EXPECT_EQ(pipe.phantomStates, std::vector<int>({PhantomPenetrationEvent::BEGAN}));
-    place(solid, Vector3(10, 0, 0));
-    solid->recomputeBoundingVolumes();
+    DetectorScene::move(solid, Vector3(10, 0, 0));
     step();
     EXPECT_EQ(pipe.phantomStates,
               std::vector<int>({PhantomPenetrationEvent::BEGAN, PhantomPenetrationEvent::ENDED}));
     // Overlapping again, then both fall asleep: the overlap is carried over and no ended is raised.
-    place(solid, Vector3(1, 0, 0));
-    solid->recomputeBoundingVolumes();
+    DetectorScene::move(solid, Vector3(1, 0, 0));
     step();
     ghost->setActive(false, false);
     solid->setActive(false, false);
@@ -343,7 +298,7 @@ TEST(DetectorTest, PhantomOverlapRaisesOneBeganAndOneEnded) {
 }
 
 TEST(DetectorTest, InterpenetrationsBecomeEventsAndKnownPairs) {
-    Scene s(0.1f);
+    DetectorScene s(0.1f);
     RecordingPipe pipe;
     s.detector.setPenetrationEventPipe(&pipe);
     s.add(sphereBody(1, 1, Vector3(0, 0, 0)));
@@ -357,7 +312,7 @@ TEST(DetectorTest, InterpenetrationsBecomeEventsAndKnownPairs) {
 }
 
 TEST(DetectorTest, RemovingAShapeLeavesNoTraceEvenIfItsBodyWasMadeFixedAfterwards) {
-    Scene s(0.1f);
+    DetectorScene s(0.1f);
     RigidBody* a = s.add(sphereBody(1, 1, Vector3(0, 0, 0)));
     RigidBody* b = s.add(sphereBody(1, 1, Vector3(2.05f, 0, 0)));
     s.pass();

@@ -7,21 +7,16 @@
 #include "kinetic/collide/geometry.h"
 #include "kinetic/collide/geometry_util.h"
 #include "kinetic/collide/triangle_util.h"
+#include "test_shapes.h"
 
 using namespace Kinetic;
 
 namespace {
 
 // Unit cube [0,1]^3 with outward winding.
-Geometry* makeCube() {
-    auto* g = new Geometry();
-    const Vector3 v[8] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(1, 1, 0), Vector3(0, 1, 0),
-                          Vector3(0, 0, 1), Vector3(1, 0, 1), Vector3(1, 1, 1), Vector3(0, 1, 1)};
-    g->addVertices(v, 8);
-    const TriangleIndices t[12] = {{{0, 2, 1}}, {{0, 3, 2}}, {{4, 5, 6}}, {{4, 6, 7}},
-                                   {{0, 1, 5}}, {{0, 5, 4}}, {{3, 6, 2}}, {{3, 7, 6}},
-                                   {{0, 4, 7}}, {{0, 7, 3}}, {{1, 2, 6}}, {{1, 6, 5}}};
-    EXPECT_EQ(g->addTriangles(t, 12), 0);
+std::unique_ptr<Geometry> makeCube() {
+    auto g = testing_shapes::boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
+    for (int i = 0; i < 8; ++i) g->m_vertices[i] = g->m_vertices[i] + Vector3(0.5f, 0.5f, 0.5f);
     return g;
 }
 
@@ -93,7 +88,7 @@ TEST(GeometryUtilTest, SphereBuildingBlocks) {
     EXPECT_NEAR(r, std::sqrt(1.5f), 1e-5f);
 }
 
-TEST(GeometryUtilTest, MinSphereSmallCountsAndNoPoints) {
+TEST(GeometryUtilTest, MinSphereOfNoneFewAndManyPoints) {
     Vector3 c(9, 9, 9);
     float r = 5;
     GeometryUtil::minSphere(nullptr, 0, c, r);  // must not read a first point
@@ -106,18 +101,14 @@ TEST(GeometryUtilTest, MinSphereSmallCountsAndNoPoints) {
     GeometryUtil::minSphere(two, 2, c, r);
     EXPECT_FLOAT_EQ(c.x, 2.0f);
     EXPECT_FLOAT_EQ(r, 1.0f);
-}
-
-TEST(GeometryUtilTest, MinSphereEnclosesPointSetsDeterministically) {
     std::vector<Vector3> pts;
     uint32_t s = 99;
+    auto rnd = [&s] {
+        s = s * 1103515245u + 12345u;
+        return static_cast<float>((s >> 8) & 0xFFFF) / 65535.0f;
+    };
     for (int i = 0; i < 200; ++i) {
-        s = s * 1103515245u + 12345u;
-        float x = static_cast<float>((s >> 8) & 0xFFFF) / 65535.0f;
-        s = s * 1103515245u + 12345u;
-        float y = static_cast<float>((s >> 8) & 0xFFFF) / 65535.0f;
-        s = s * 1103515245u + 12345u;
-        float z = static_cast<float>((s >> 8) & 0xFFFF) / 65535.0f;
+        const float x = rnd(), y = rnd(), z = rnd();
         pts.emplace_back(x * 4 - 2, y * 2, z - 0.5f);
     }
     Vector3 c1, c2;
@@ -130,11 +121,9 @@ TEST(GeometryUtilTest, MinSphereEnclosesPointSetsDeterministically) {
     // Not far from optimal: the box half-diagonal bounds it.
     EXPECT_LE(r1, std::sqrt(4.0f + 1.0f + 0.25f) * 1.01f);
     // The eight corners of the unit cube: the circumsphere.
-    Geometry* cube = makeCube();
-    GeometryUtil::minSphere(cube->getVertices(), 8, c1, r1);
+    GeometryUtil::minSphere(makeCube()->getVertices(), 8, c1, r1);
     EXPECT_NEAR(r1, std::sqrt(3.0f) / 2, 1e-4f);
     EXPECT_NEAR(c1.x, 0.5f, 1e-4f);
-    delete cube;
 }
 
 TEST(GeometryUtilTest, MeanAndCovariance) {
@@ -185,16 +174,15 @@ TEST(TriangleUtilTest, RayIntersectWithAndWithoutCull) {
 }
 
 TEST(GeometryUtilTest, PointInsideClosedMesh) {
-    Geometry* cube = makeCube();
+    const auto cube = makeCube();
     const Vector3 dir(1, 0, 0);
-    EXPECT_TRUE(GeometryUtil::isPointInside(cube, Vector3(0.5f, 0.4f, 0.3f), dir, false));
+    EXPECT_TRUE(GeometryUtil::isPointInside(cube.get(), Vector3(0.5f, 0.4f, 0.3f), dir, false));
     // Outside along the cast line: only one side hit.
-    EXPECT_FALSE(GeometryUtil::isPointInside(cube, Vector3(-1, 0.4f, 0.3f), dir, false));
-    EXPECT_FALSE(GeometryUtil::isPointInside(cube, Vector3(-1, 0.4f, 0.3f), dir, true));
-    EXPECT_FALSE(GeometryUtil::isPointInside(cube, Vector3(2, 0.4f, 0.3f), dir, false));
+    EXPECT_FALSE(GeometryUtil::isPointInside(cube.get(), Vector3(-1, 0.4f, 0.3f), dir, false));
+    EXPECT_FALSE(GeometryUtil::isPointInside(cube.get(), Vector3(-1, 0.4f, 0.3f), dir, true));
+    EXPECT_FALSE(GeometryUtil::isPointInside(cube.get(), Vector3(2, 0.4f, 0.3f), dir, false));
     // Off the cast line entirely: no hit at all.
-    EXPECT_FALSE(GeometryUtil::isPointInside(cube, Vector3(0.5f, 3, 0.3f), dir, true));
-    delete cube;
+    EXPECT_FALSE(GeometryUtil::isPointInside(cube.get(), Vector3(0.5f, 3, 0.3f), dir, true));
     // An open mesh (one face): one-sided answer only when accepted.
     Geometry face;
     const Vector3 v[3] = {Vector3(1, -1, -1), Vector3(1, 2, -1), Vector3(1, -1, 2)};

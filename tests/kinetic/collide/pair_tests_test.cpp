@@ -4,11 +4,11 @@
 
 #include <cfloat>
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
 #include "grid_height_field.h"
-#include "kinetic/collide/internal_collide.h"
 #include "test_shapes.h"
 
 using namespace Kinetic;
@@ -16,28 +16,26 @@ using namespace Kinetic::testing_shapes;
 
 namespace {
 
-// Owns bodies and one detector over them.
-struct Scene {
-    explicit Scene(float tol) : detector(tol) {}
-    ~Scene() {
-        for (auto& b : bodies) b.reset();  // shapes die first and leave the detector
-    }
-    RigidBody* add(RigidBody* b) {
-        bodies.emplace_back(b);
-        detector.addRigidBody(b);
-        return b;
-    }
-    void pass() {
-        detector.resetCollisionLists();
-        detector.collide(false);
-    }
-    InternalCollide detector;
-    std::vector<std::unique_ptr<RigidBody>> bodies;
-};
-
 GridHeightField flatField(float height) {
     return GridHeightField(11, 11, 1.0f, [height](float, float) { return height; });
 }
+
+enum class Ground { FastField, TriField, FastSlope, Box, Sphere, Plane, Mesh };
+enum class Mover { Box, Sphere, Phantom };
+
+struct PairCase {
+    const char* name;
+    Ground ground;
+    Mover mover;
+    Vector3 at;
+    float tol;
+    int records;  // -1: at least one
+    float distance;
+    Vector3 normal;
+    int interpenetrations, phantoms;
+    std::function<void(const CollisionDetails&)> extra = nullptr;
+    bool fromPrevious = false;  // moved here after a pass at the previous case's pose
+};
 
 }  // namespace
 
@@ -63,212 +61,128 @@ TEST(HeightFieldContractTest, CollidePointsWritesDepthsUntilAPointReachesTheSurf
     EXPECT_EQ(n.x, 0.25f);
 }
 
-TEST(PairTest, BoxAboveFastHeightFieldMakesOneRecordPerNearVertex) {
-    GridHeightField field = flatField(0.0f);
-    Scene s(0.1f);
-    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
-    s.add(fieldBody(&field, true));
-    RigidBody* box = s.add(meshBody(g.get(), 1, true, Vector3(5, -0.52f, 5)));
-    s.pass();
-    ASSERT_EQ(s.detector.m_RRCollisionList.size(), 4u);  // the four bottom corners
-    for (const CollisionDetails& d : s.detector.m_RRCollisionList) {
-        EXPECT_EQ(d.m_objectA, box->getPrimitives()[0]);
-        EXPECT_NEAR(d.m_contact.m_distance, 0.02f, 1e-5f);
-        EXPECT_NEAR(d.m_contact.m_normal.y, -1.0f, 1e-6f);  // from the field up to the box
-        EXPECT_NEAR(d.m_contact.m_position.y, -0.01f, 1e-5f);
+// One ground shape (created first) and one moving shape: the records, their gap and normal (from the ground
+// up to the mover, which is always A), and the interpenetrations and phantom overlaps of a pass.
+TEST(PairTest, OutcomeOfEachPairKind) {
+    const Vector3 up(0, -1, 0);
+    const Vector3 slope = Vector3(-0.25f, -1.0f, 0.0f).getNormalized();
+    auto midY = [](float y) {
+        return [y](const CollisionDetails& d) { EXPECT_NEAR(d.m_contact.m_position.y, y, 1e-5f); };
+    };
+    const PairCase cases[] = {
+        // The four bottom corners of a box over a flat field, contact midway across the gap.
+        {"box over fast field", Ground::FastField, Mover::Box, Vector3(5, -0.52f, 5), 0.1f, 4, 0.02f, up, 0,
+         0, midY(-0.01f)},
+        {"box beyond the tolerance", Ground::FastField, Mover::Box, Vector3(5, -0.65f, 5), 0.1f, 0, 0, up, 0,
+         0},
+        {"box touching fast field", Ground::FastField, Mover::Box, Vector3(5, -0.49f, 5), 0.1f, 0, 0, up, 1,
+         0, nullptr, true},
+        // Bottom face at y = -1.55 over a surface rising 0.25 per x: only the corners on the high edge
+        // x = 5.5 (clearance 0.175) are within the tolerance; x = 4.5 has 0.425.
+        {"box over sloped field", Ground::FastSlope, Mover::Box, Vector3(5, -2.05f, 5), 0.2f, 2, 0.175f,
+         slope, 0, 0},
+        {"box over triangulated field", Ground::TriField, Mover::Box, Vector3(5.5f, -0.53f, 5.5f), 0.1f, -1,
+         0.03f, up, 0, 0},
+        {"box in triangulated field", Ground::TriField, Mover::Box, Vector3(5.5f, -0.45f, 5.5f), 0.1f, 0, 0,
+         up, 1, 0, nullptr, true},
+        {"stacked boxes", Ground::Box, Mover::Box, Vector3(0.2f, -1.05f, 0.1f), 0.2f, 1, 0.05f, up, 0, 0,
+         midY(-0.525f)},
+        {"overlapping boxes", Ground::Box, Mover::Box, Vector3(0.2f, -0.9f, 0.1f), 0.2f, 0, 0, up, 1, 0,
+         nullptr, true},
+        {"spheres", Ground::Sphere, Mover::Sphere, Vector3(2.05f, 0, 0), 0.1f, 1, 0.05f, Vector3(1, 0, 0), 0,
+         0,
+         [](const CollisionDetails& d) {
+             EXPECT_NEAR(d.m_contact.m_position.x, 1.025f, 1e-5f);
+             EXPECT_EQ(d.m_contact.m_pointA.lengthSqrd(), 0.0f);
+         }},
+        {"spheres at one centre", Ground::Sphere, Mover::Sphere, Vector3(0, 0, 0), 0.1f, 0, 0, up, 1, 0,
+         nullptr, true},
+        {"phantom over plane", Ground::Plane, Mover::Phantom, Vector3(0, -0.55f, 0), 0.1f, 0, 0, up, 0, 0},
+        {"phantom in plane", Ground::Plane, Mover::Phantom, Vector3(0, -0.45f, 0), 0.1f, 0, 0, up, 0, 1,
+         nullptr, true},
+        {"sphere over plane", Ground::Plane, Mover::Sphere, Vector3(0, -0.55f, 0), 0.1f, 1, 0.05f, up, 0, 0},
+        // The first pass over a box on a plane knows one point.
+        {"box over plane", Ground::Plane, Mover::Box, Vector3(0, -0.54f, 0), 0.1f, 1, 0.04f, up, 0, 0},
+        {"sphere sunk in field", Ground::FastField, Mover::Sphere, Vector3(5, -0.4f, 5), 0.1f, 0, 0, up, 0,
+         0},
+        {"box over ground mesh", Ground::Mesh, Mover::Box, Vector3(1, -0.56f, 1), 0.1f, -1, 0.06f, up, 0, 0},
+        // One face, not the shared diagonal's second triangle too; the closest point of the triangle.
+        {"sphere over ground mesh", Ground::Mesh, Mover::Sphere, Vector3(-2, -0.57f, -1), 0.1f, 1, 0.07f, up,
+         0, 0, [](const CollisionDetails& d) { EXPECT_NEAR(d.m_contact.m_pointB.y, 0.0f, 1e-6f); }},
+        // The diagonal of the square runs from (5, 0, -5) to (-5, 0, 5) through the origin.
+        {"sphere over shared edge", Ground::Mesh, Mover::Sphere, Vector3(0, -0.56f, 0), 0.1f, -1, 0.06f, up,
+         0, 0},
+    };
+    GridHeightField flat = flatField(0.0f);
+    GridHeightField sloped(11, 11, 1.0f, [](float x, float) { return 0.25f * x; });
+    auto box = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
+    auto square = groundGeometry(5.0f);
+    const PairCase* previous = nullptr;
+    for (const PairCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        DetectorScene s(c.tol);
+        switch (c.ground) {
+            case Ground::FastField:
+                s.add(fieldBody(&flat, true));
+                break;
+            case Ground::TriField:
+                s.add(fieldBody(&flat, false));
+                break;
+            case Ground::FastSlope:
+                s.add(fieldBody(&sloped, true));
+                break;
+            case Ground::Box:
+                s.add(meshBody(box.get(), 1, true, Vector3_Zero));
+                break;
+            case Ground::Sphere:
+                s.add(sphereBody(1.0f, 1, Vector3_Zero));
+                break;
+            case Ground::Plane:
+                s.add(planeBody(up, 0.0f));
+                break;  // ground y = 0, solid below (+y)
+            case Ground::Mesh:
+                s.add(meshBody(square.get(), 0, false, Vector3_Zero));
+                break;
+        }
+        const Vector3 start = c.fromPrevious ? previous->at : c.at;
+        RigidBody* m = s.add(c.mover == Mover::Box        ? meshBody(box.get(), 1, true, start)
+                             : c.ground == Ground::Sphere ? sphereBody(1.0f, 1, start)
+                                                          : sphereBody(0.5f, 1, start));
+        const Primitive* mp = m->getPrimitives()[0];
+        m->getPrimitives()[0]->m_isPhantom = c.mover == Mover::Phantom ? 1 : 0;
+        s.pass();
+        if (c.fromPrevious) {
+            DetectorScene::move(m, c.at);
+            s.pass();
+        }
+        previous = &c;
+        const auto& list = s.detector.m_RRCollisionList;
+        EXPECT_EQ(c.records < 0 ? !list.empty() : list.size() == static_cast<size_t>(c.records), true)
+            << list.size() << " records";
+        for (const CollisionDetails& d : list) {
+            EXPECT_EQ(d.m_objectA, mp);
+            EXPECT_NEAR(d.m_contact.m_distance, c.distance, 1e-5f);
+            EXPECT_NEAR((d.m_contact.m_normal - c.normal).length(), 0.0f, 1e-5f);
+            if (c.extra) c.extra(d);
+        }
+        ASSERT_EQ(s.detector.m_interpenetrations.size(), static_cast<size_t>(c.interpenetrations));
+        for (const CollidablePair& p : s.detector.m_interpenetrations) EXPECT_EQ(p.m_first, mp);
+        EXPECT_EQ(s.detector.m_phantomPenetrations.size(), static_cast<size_t>(c.phantoms));
+        // A second pass over the same pose reports the same contacts (a manifold refreshes in place).
+        if (c.ground == Ground::TriField) {
+            const size_t n = list.size();
+            s.pass();
+            EXPECT_EQ(list.size(), n);
+        }
     }
-    EXPECT_TRUE(s.detector.m_interpenetrations.empty());
-    // Beyond the tolerance: nothing; touching the surface: an interpenetration.
-    place(box, Vector3(5, -0.65f, 5));
-    box->recomputeBoundingVolumes();
-    s.pass();
-    EXPECT_TRUE(s.detector.m_RRCollisionList.empty());
-    place(box, Vector3(5, -0.49f, 5));
-    box->recomputeBoundingVolumes();
-    s.pass();
-    EXPECT_TRUE(s.detector.m_RRCollisionList.empty());
-    ASSERT_EQ(s.detector.m_interpenetrations.size(), 1u);
-    EXPECT_EQ(s.detector.m_interpenetrations[0].m_first, box->getPrimitives()[0]);
-}
-
-TEST(PairTest, TiltedBoxOnSlopedFieldGetsTheSurfaceNormal) {
-    // Surface rising along x with slope 0.25 (upward height = 0.25 x).
-    GridHeightField field(11, 11, 1.0f, [](float x, float) { return 0.25f * x; });
-    Scene s(0.2f);
-    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
-    s.add(fieldBody(&field, true));
-    // Bottom face at y = -1.55; the surface is at -1.375 under the high edge x = 5.5 (clearance 0.175)
-    // and at -1.125 under x = 4.5 (clearance 0.425, beyond the tolerance).
-    s.add(meshBody(g.get(), 1, true, Vector3(5, -2.05f, 5)));
-    s.pass();
-    ASSERT_EQ(s.detector.m_RRCollisionList.size(), 2u);  // both corners on the high edge
-    const float inv = 1.0f / std::sqrt(0.25f * 0.25f + 1.0f);
-    for (const CollisionDetails& d : s.detector.m_RRCollisionList) {
-        EXPECT_NEAR(d.m_contact.m_distance, 0.175f, 1e-5f);
-        EXPECT_NEAR(d.m_contact.m_normal.x, -0.25f * inv, 1e-5f);
-        EXPECT_NEAR(d.m_contact.m_normal.y, -inv, 1e-5f);
-    }
-}
-
-TEST(PairTest, BoxAboveTriangulatedHeightFieldKeepsAManifold) {
-    GridHeightField field = flatField(0.0f);
-    Scene s(0.1f);
-    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
-    s.add(fieldBody(&field, false));
-    RigidBody* box = s.add(meshBody(g.get(), 1, true, Vector3(5.5f, -0.53f, 5.5f)));
-    s.pass();
-    const auto& list = s.detector.m_RRCollisionList;
-    ASSERT_FALSE(list.empty());
-    for (const CollisionDetails& d : list) {
-        EXPECT_NEAR(d.m_contact.m_distance, 0.03f, 1e-5f);
-        EXPECT_NEAR(d.m_contact.m_normal.y, -1.0f, 1e-5f);
-    }
-    // A second pass over the same pose reports the same contacts (the manifold refreshes in place).
-    const size_t n = list.size();
-    s.pass();
-    EXPECT_EQ(list.size(), n);
-    // Pushed into the ground: the first penetrating triangle lists the pair and drops its records.
-    place(box, Vector3(5.5f, -0.45f, 5.5f));
-    box->recomputeBoundingVolumes();
-    s.pass();
-    EXPECT_TRUE(list.empty());
-    EXPECT_EQ(s.detector.m_interpenetrations.size(), 1u);
-}
-
-TEST(PairTest, StackedBoxesMakeContactsAtTheGap) {
-    Scene s(0.2f);
-    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
-    RigidBody* lower = s.add(meshBody(g.get(), 1, true, Vector3(0, 0, 0)));
-    RigidBody* upper = s.add(meshBody(g.get(), 1, true, Vector3(0.2f, -1.05f, 0.1f)));
-    s.pass();
-    const auto& list = s.detector.m_RRCollisionList;
-    ASSERT_EQ(list.size(), 1u);
-    // Equal types: the greater id comes first, so the upper box (created second) is A.
-    EXPECT_EQ(list[0].m_objectA, upper->getPrimitives()[0]);
-    EXPECT_EQ(list[0].m_objectB, lower->getPrimitives()[0]);
-    EXPECT_NEAR(list[0].m_contact.m_distance, 0.05f, 1e-5f);
-    EXPECT_NEAR(list[0].m_contact.m_normal.y, -1.0f, 1e-5f);
-    EXPECT_NEAR(list[0].m_contact.m_position.y, -0.525f, 1e-5f);
-    // Overlapping boxes interpenetrate and make no record.
-    place(upper, Vector3(0.2f, -0.9f, 0.1f));
-    upper->recomputeBoundingVolumes();
-    s.pass();
-    EXPECT_TRUE(list.empty());
-    ASSERT_EQ(s.detector.m_interpenetrations.size(), 1u);
 }
 
 TEST(PairTest, BoxesWhoseBoundingBoxesOverlapButOrientedBoxesDoNotAreNotTested) {
-    Scene s(0.05f);
+    DetectorScene s(0.05f);
     auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
     s.add(meshBody(g.get(), 1, true, Vector3(0, 0, 0)));
     s.add(meshBody(g.get(), 1, true, Vector3(1.3f, 0, 0)));
     s.detector.aabbSweep();
     // The sphere-sized world boxes (half side 0.866 + 0.025) overlap, the boxes themselves are 0.3 apart.
     EXPECT_TRUE(s.detector.getPairList().empty());
-    s.pass();
-    EXPECT_TRUE(s.detector.m_RRCollisionList.empty());
-}
-
-TEST(PairTest, SpheresByTheAnalyticTest) {
-    Scene s(0.1f);
-    RigidBody* a = s.add(sphereBody(1.0f, 1, Vector3(0, 0, 0)));
-    RigidBody* b = s.add(sphereBody(1.0f, 1, Vector3(2.05f, 0, 0)));
-    s.pass();
-    const auto& list = s.detector.m_RRCollisionList;
-    ASSERT_EQ(list.size(), 1u);
-    // The second sphere has the greater id, so it is A and the normal points from the first to it.
-    EXPECT_EQ(list[0].m_objectA, b->getPrimitives()[0]);
-    EXPECT_NEAR(list[0].m_contact.m_distance, 0.05f, 1e-5f);
-    EXPECT_NEAR(list[0].m_contact.m_normal.x, 1.0f, 1e-6f);
-    EXPECT_NEAR(list[0].m_contact.m_position.x, 1.025f, 1e-5f);
-    EXPECT_EQ(list[0].m_contact.m_pointA.lengthSqrd(), 0.0f);
-    // Same centre: an interpenetration, no record.
-    place(b, Vector3(0, 0, 0));
-    b->recomputeBoundingVolumes();
-    s.pass();
-    EXPECT_TRUE(list.empty());
-    ASSERT_EQ(s.detector.m_interpenetrations.size(), 1u);
-    (void)a;
-}
-
-TEST(PairTest, PhantomSphereAgainstPlaneReportsOverlapOnly) {
-    Scene s(0.1f);
-    s.add(planeBody(Vector3(0, -1, 0), 0.0f));  // ground y = 0, solid below (+y)
-    RigidBody* ball = s.add(sphereBody(0.5f, 1, Vector3(0, -0.55f, 0)));
-    ball->getPrimitives()[0]->m_isPhantom = 1;
-    s.pass();
-    EXPECT_TRUE(s.detector.m_RRCollisionList.empty());
-    EXPECT_TRUE(s.detector.m_phantomPenetrations.empty());
-    place(ball, Vector3(0, -0.45f, 0));
-    ball->recomputeBoundingVolumes();
-    s.pass();
-    EXPECT_TRUE(s.detector.m_RRCollisionList.empty());
-    EXPECT_TRUE(s.detector.m_interpenetrations.empty());
-    EXPECT_EQ(s.detector.m_phantomPenetrations.size(), 1u);
-    // Not a phantom: the same sphere 0.05 above makes one record with the plane's normal.
-    ball->getPrimitives()[0]->m_isPhantom = 0;
-    place(ball, Vector3(0, -0.55f, 0));
-    ball->recomputeBoundingVolumes();
-    s.pass();
-    ASSERT_EQ(s.detector.m_RRCollisionList.size(), 1u);
-    EXPECT_NEAR(s.detector.m_RRCollisionList[0].m_contact.m_distance, 0.05f, 1e-5f);
-    EXPECT_NEAR(s.detector.m_RRCollisionList[0].m_contact.m_normal.y, -1.0f, 1e-6f);
-}
-
-TEST(PairTest, BoxOnPlaneKeepsItsPoints) {
-    Scene s(0.1f);
-    s.add(planeBody(Vector3(0, -1, 0), 0.0f));
-    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
-    s.add(meshBody(g.get(), 1, true, Vector3(0, -0.54f, 0)));
-    s.pass();
-    ASSERT_EQ(s.detector.m_RRCollisionList.size(), 1u);  // the first pass knows one point
-    EXPECT_NEAR(s.detector.m_RRCollisionList[0].m_contact.m_distance, 0.04f, 1e-5f);
-    EXPECT_NEAR(s.detector.m_RRCollisionList[0].m_contact.m_normal.y, -1.0f, 1e-6f);
-}
-
-TEST(PairTest, SphereAndHeightFieldOrHeightFieldAndPlaneMakeNothing) {
-    GridHeightField field = flatField(0.0f);
-    Scene s(0.1f);
-    s.add(fieldBody(&field, true));
-    s.add(sphereBody(0.5f, 1, Vector3(5, -0.4f, 5)));  // even sunk into it
-    s.pass();
-    EXPECT_TRUE(s.detector.m_RRCollisionList.empty());
-    EXPECT_TRUE(s.detector.m_interpenetrations.empty());
-}
-
-TEST(PairTest, BoxAndSphereOverFixedGroundMesh) {
-    Scene s(0.1f);
-    auto ground = groundGeometry(5.0f);
-    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
-    s.add(meshBody(ground.get(), 0, false, Vector3(0, 0, 0)));
-    RigidBody* box = s.add(meshBody(g.get(), 1, true, Vector3(1, -0.56f, 1)));
-    RigidBody* ball = s.add(sphereBody(0.5f, 1, Vector3(-2, -0.57f, -1)));
-    s.pass();
-    int boxRecords = 0, ballRecords = 0;
-    for (const CollisionDetails& d : s.detector.m_RRCollisionList) {
-        if (d.m_objectA == box->getPrimitives()[0]) {
-            ++boxRecords;
-            EXPECT_NEAR(d.m_contact.m_distance, 0.06f, 1e-5f);
-        } else if (d.m_objectA == ball->getPrimitives()[0]) {
-            ++ballRecords;
-            EXPECT_NEAR(d.m_contact.m_distance, 0.07f, 1e-5f);
-            EXPECT_NEAR(d.m_contact.m_normal.y, -1.0f, 1e-5f);
-            EXPECT_NEAR(d.m_contact.m_pointB.y, 0.0f, 1e-6f);  // the closest point of the triangle
-        }
-        EXPECT_NEAR(d.m_contact.m_normal.y, -1.0f, 1e-5f);
-    }
-    EXPECT_GE(boxRecords, 1);
-    EXPECT_EQ(ballRecords, 1);  // one face, not the shared diagonal's second triangle too
-}
-
-TEST(PairTest, SphereOverTheSharedEdgeOfTwoTrianglesIsNotCountedTwice) {
-    Scene s(0.1f);
-    auto ground = groundGeometry(5.0f);
-    s.add(meshBody(ground.get(), 0, false, Vector3(0, 0, 0)));
-    // The diagonal of the square runs from (5, 0, -5) to (-5, 0, 5); (0, 0, 0) lies on it.
-    s.add(sphereBody(0.5f, 1, Vector3(0, -0.56f, 0)));
-    s.pass();
-    ASSERT_GE(s.detector.m_RRCollisionList.size(), 1u);
-    for (const CollisionDetails& d : s.detector.m_RRCollisionList)
-        EXPECT_NEAR(d.m_contact.m_distance, 0.06f, 1e-5f);
 }

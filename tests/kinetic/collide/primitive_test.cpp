@@ -5,6 +5,7 @@
 #include <cmath>
 #include <memory>
 
+#include "grid_height_field.h"
 #include "kinetic/collide/height_field_primitive.h"
 #include "kinetic/collide/planar_primitive.h"
 #include "kinetic/collide/spherical_primitive.h"
@@ -13,24 +14,6 @@
 using namespace Kinetic;
 
 namespace {
-
-class FlatField : public HeightField {
-public:
-    FlatField() {
-        m_size = Vector3(10, 2, 20);
-        m_resolution_x = 11;
-        m_resolution_z = 21;
-    }
-    float getHeightAt(float, float) const override { return 0.0f; }
-    bool getHeightAndNormalAt(float, float, float& h, Vector3& n) const override {
-        h = 0.0f;
-        n = Vector3(0, -1, 0);
-        return true;
-    }
-    bool collidePoints(const Vector3*, int, float, float*, Vector3*) const override { return false; }
-    void polygonizeRegion(const AABB&, std::vector<TriangleIndices>&, std::vector<Vector3>&) const override {}
-    void getRowHeights(int, float*) const override {}
-};
 
 SphericalPrimitiveBlueprint sphere(float r, float mass, const Vector3& at) {
     SphericalPrimitiveBlueprint bp;
@@ -126,7 +109,8 @@ TEST(PrimitiveTest, PlaneBoxes) {
 }
 
 TEST(PrimitiveTest, HeightFieldPlacementAndClone) {
-    FlatField field;
+    GridHeightField field(11, 21, 1.0f, [](float, float) { return 0.0f; });  // 10 x 20
+    field.m_size.y = 2.0f;
     RigidBody terrain;
     HeightFieldPrimitiveBlueprint bp;
     bp.m_heightField = &field;

@@ -62,50 +62,52 @@ TEST(HeightFieldSegmentTest, SlantedSegmentsCrossOnlyWhenTheEndsAreOnBothSides) 
     EXPECT_NEAR(hit.m_distance, 0.5f * s.m_length, 1e-5f);
 }
 
-TEST(PrimitiveSegmentTest, PlaneFromEitherSideAndNeverInItsPlane) {
-    std::unique_ptr<RigidBody> b(planeBody(Vector3(0, -1, 0), 0.0f));  // y = 0
-    b->m_friction = 0.7f;
-    const Primitive* p = b->getPrimitives()[0];
-    for (float from : {-2.0f, 2.0f}) {
-        ClosestHitSegmentTest t(down(1, 1, from, -from));
-        EXPECT_TRUE(p->intersectionTest(t));
-        EXPECT_FLOAT_EQ(t.m_hit.m_distance, 2.0f);
-        EXPECT_FLOAT_EQ(t.m_hit.m_friction, 0.7f);
-        EXPECT_EQ(t.m_hit.m_primitive, p);
-        EXPECT_FLOAT_EQ(t.m_currentSegment.m_length, 2.0f);
-    }
-    ClosestHitSegmentTest above(down(1, 1, -3, -1));
-    EXPECT_FALSE(p->intersectionTest(above));
-    ClosestHitSegmentTest inPlane(Segment::between(Vector3(0, 0, 0), Vector3(5, 0, 0)));
-    EXPECT_FALSE(p->intersectionTest(inPlane));  // 0/0: no hit, no NaN
-    EXPECT_FALSE(inPlane.m_isTestValid);
-}
-
-TEST(PrimitiveSegmentTest, SphereReportsTheEntryWithTheOutwardNormal) {
-    std::unique_ptr<RigidBody> b(sphereBody(1.0f, 1.0f, Vector3(5, 0, 0)));
-    Primitive* p = b->getPrimitives()[0];
-    p->precomputeCDinfo(0.0f);
-    ClosestHitSegmentTest through(Segment::between(Vector3(0, 0, 0), Vector3(10, 0, 0)));
-    ASSERT_TRUE(p->intersectionTest(through));
-    EXPECT_NEAR(through.m_hit.m_distance, 4.0f, 1e-5f);
-    EXPECT_NEAR(through.m_hit.m_normal.x, -1.0f, 1e-5f);
-    ClosestHitSegmentTest inside(Segment::between(Vector3(5, 0, 0), Vector3(10, 0, 0)));
-    EXPECT_FALSE(p->intersectionTest(inside));
-    ClosestHitSegmentTest shortOf(Segment::between(Vector3(0, 0, 0), Vector3(3.9f, 0, 0)));
-    EXPECT_FALSE(p->intersectionTest(shortOf));
-}
-
-TEST(PrimitiveSegmentTest, ConvexBoxEntryFaceAndEarlyExit) {
+// Plane, sphere and convex box: the entry distance and outward normal of the closest hit, which also
+// shortens the query to it; no hit (and no NaN) from inside, short of the shape or within a plane.
+TEST(PrimitiveSegmentTest, PlaneSphereAndBoxEntries) {
+    std::unique_ptr<RigidBody> plane(planeBody(Vector3(0, -1, 0), 0.0f));  // y = 0
+    plane->m_friction = 0.7f;
+    std::unique_ptr<RigidBody> ball(sphereBody(1.0f, 1.0f, Vector3(5, 0, 0)));
     auto g = boxGeometry(Vector3(1, 1, 1));
-    std::unique_ptr<RigidBody> b(meshBody(g.get(), 1.0f, true, Vector3(0, 0, 0), aboutY(0.0f)));
-    Primitive* p = b->getPrimitives()[0];
-    p->precomputeCDinfo(0.0f);  // a mesh is only cast against once it has its box
-    ClosestHitSegmentTest through(Segment::between(Vector3(-5, 0.2f, 0.3f), Vector3(5, 0.2f, 0.3f)));
-    ASSERT_TRUE(p->intersectionTest(through));
-    EXPECT_NEAR(through.m_hit.m_distance, 4.0f, 1e-5f);
-    EXPECT_NEAR(through.m_hit.m_normal.x, -1.0f, 1e-5f);  // the face it entered
-    ClosestHitSegmentTest miss(Segment::between(Vector3(-5, 3, 0), Vector3(5, 3, 0)));
-    EXPECT_FALSE(p->intersectionTest(miss));
+    std::unique_ptr<RigidBody> box(meshBody(g.get(), 1.0f, true, Vector3(0, 0, 0)));
+    ball->getPrimitives()[0]->precomputeCDinfo(0.0f);
+    box->getPrimitives()[0]->precomputeCDinfo(0.0f);  // a mesh is only cast against once it has its box
+    const float kAny = NAN;
+    const struct {
+        RigidBody* body;
+        Vector3 from, to;
+        float distance;  // NaN: no hit
+        float normalX;   // NaN: not checked
+    } cases[] = {
+        {plane.get(), Vector3(1, -2, 1), Vector3(1, 2, 1), 2.0f, kAny},
+        {plane.get(), Vector3(1, 2, 1), Vector3(1, -2, 1), 2.0f, kAny},
+        {plane.get(), Vector3(1, -3, 1), Vector3(1, -1, 1), kAny, kAny},
+        {plane.get(), Vector3(0, 0, 0), Vector3(5, 0, 0), kAny, kAny},  // 0/0 in the plane
+        {ball.get(), Vector3(0, 0, 0), Vector3(10, 0, 0), 4.0f, -1.0f},
+        {ball.get(), Vector3(5, 0, 0), Vector3(10, 0, 0), kAny, kAny},  // from the centre
+        {ball.get(), Vector3(0, 0, 0), Vector3(3.9f, 0, 0), kAny, kAny},
+        {box.get(), Vector3(-5, 0.2f, 0.3f), Vector3(5, 0.2f, 0.3f), 4.0f, -1.0f},  // the face it entered
+        {box.get(), Vector3(-5, 3, 0), Vector3(5, 3, 0), kAny, kAny},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.from.x << "," << c.from.y << " to " << c.to.x << "," << c.to.y);
+        const Primitive* p = c.body->getPrimitives()[0];
+        ClosestHitSegmentTest t(Segment::between(c.from, c.to));
+        const bool hit = p->intersectionTest(t);
+        EXPECT_EQ(hit, !std::isnan(c.distance));
+        EXPECT_FALSE(std::isnan(t.m_currentSegment.m_length));
+        if (!hit) {
+            EXPECT_FALSE(t.m_isTestValid);
+            continue;
+        }
+        EXPECT_NEAR(t.m_hit.m_distance, c.distance, 1e-5f);
+        EXPECT_NEAR(t.m_currentSegment.m_length, c.distance, 1e-5f);
+        EXPECT_EQ(t.m_hit.m_primitive, p);
+        EXPECT_FLOAT_EQ(t.m_hit.m_friction, c.body->m_friction);
+        if (!std::isnan(c.normalX)) {
+            EXPECT_NEAR(t.m_hit.m_normal.x, c.normalX, 1e-5f);
+        }
+    }
 }
 
 TEST(PrimitiveSegmentTest, ClosestHitKeepsTheNearerOfStackedTrianglesWhicheverComesFirst) {
@@ -238,25 +240,6 @@ TEST(IntersectionSolverTest, GroupTestShrinksItsBoxAndMissesCleanly) {
 
 namespace {
 
-std::unique_ptr<Geometry> wavyGrid(int n) {
-    auto g = std::make_unique<Geometry>();
-    std::vector<Vector3> v;
-    for (int j = 0; j <= n; ++j)
-        for (int i = 0; i <= n; ++i)
-            v.emplace_back(static_cast<float>(i), 0.3f * std::sin(0.7f * static_cast<float>(i * j)),
-                           static_cast<float>(j));
-    g->addVertices(v.data(), static_cast<unsigned>(v.size()));
-    std::vector<TriangleIndices> t;
-    for (int j = 0; j < n; ++j)
-        for (int i = 0; i < n; ++i) {
-            const int a = j * (n + 1) + i;
-            t.push_back(tri(a, a + n + 1, a + 1));
-            t.push_back(tri(a + 1, a + n + 1, a + n + 2));
-        }
-    g->addTriangles(t.data(), static_cast<unsigned>(t.size()));
-    return g;
-}
-
 // Nearest crossing of the vertical segment through every triangle, by brute force.
 float nearestByScan(const Geometry& g, const Vector3& offset, float x, float z) {
     float best = 1e9f;
@@ -275,7 +258,7 @@ float nearestByScan(const Geometry& g, const Vector3& offset, float x, float z) 
 }  // namespace
 
 TEST(PrimitiveSegmentTest, MeshTreesFindTheSameNearestHitAsAFullScan) {
-    auto g = wavyGrid(12);
+    auto g = bumpyGrid(12, 1.0f);
     // Fixed: searched through its k-DOP tree; movable: through its OBB tree.
     for (int fixed = 0; fixed < 2; ++fixed) {
         const Vector3 offset(1.0f, 0.5f, -2.0f);

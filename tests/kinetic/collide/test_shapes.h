@@ -1,11 +1,14 @@
 // Shapes and bodies for the collision tests: box meshes, flat ground meshes, and bodies placed at a pose.
 #pragma once
 
+#include <cmath>
 #include <memory>
+#include <vector>
 
 #include "kinetic/collide/geometric_primitive.h"
 #include "kinetic/collide/geometry.h"
 #include "kinetic/collide/height_field_primitive.h"
+#include "kinetic/collide/internal_collide.h"
 #include "kinetic/collide/planar_primitive.h"
 #include "kinetic/collide/spherical_primitive.h"
 #include "kinetic/dynamics/rigid_body.h"
@@ -41,6 +44,26 @@ inline std::unique_ptr<Geometry> groundGeometry(float s) {
     g->addVertices(v, 4);
     const TriangleIndices t[2] = {tri(0, 2, 1), tri(1, 2, 3)};
     g->addTriangles(t, 2);
+    return g;
+}
+
+// A bumpy n x n grid of quads (two triangles each) in the x-z plane, heights within 0.3 of y = 0.
+inline std::unique_ptr<Geometry> bumpyGrid(int n, float spacing) {
+    auto g = std::make_unique<Geometry>();
+    std::vector<Vector3> v;
+    for (int j = 0; j <= n; ++j)
+        for (int i = 0; i <= n; ++i)
+            v.emplace_back(spacing * static_cast<float>(i), 0.3f * std::sin(0.7f * static_cast<float>(i * j)),
+                           spacing * static_cast<float>(j));
+    g->addVertices(v.data(), static_cast<unsigned>(v.size()));
+    std::vector<TriangleIndices> t;
+    for (int j = 0; j < n; ++j)
+        for (int i = 0; i < n; ++i) {
+            const int a = j * (n + 1) + i;
+            t.push_back(tri(a, a + n + 1, a + 1));
+            t.push_back(tri(a + 1, a + n + 1, a + n + 2));
+        }
+    g->addTriangles(t.data(), static_cast<unsigned>(t.size()));
     return g;
 }
 
@@ -88,6 +111,30 @@ inline RigidBody* fieldBody(HeightField* f, bool fast, const Vector3& p = Vector
     place(b, p);
     return b;
 }
+
+// Owns bodies and one detector over them; the bodies (and so their shapes) die before the detector.
+struct DetectorScene {
+    explicit DetectorScene(float tol) : detector(tol) {}
+    ~DetectorScene() {
+        for (auto& b : bodies) b.reset();
+    }
+    RigidBody* add(RigidBody* b) {
+        bodies.emplace_back(b);
+        detector.addRigidBody(b);
+        return b;
+    }
+    void pass() {
+        detector.resetCollisionLists();
+        detector.collide(false);
+    }
+    // Moves a body and refreshes its boxes, as a step would.
+    static void move(RigidBody* b, const Vector3& p) {
+        place(b, p);
+        b->recomputeBoundingVolumes();
+    }
+    InternalCollide detector;
+    std::vector<std::unique_ptr<RigidBody>> bodies;
+};
 
 inline Quaternion aboutY(float angle) {
     return Quaternion(std::cos(angle / 2), 0.0f, std::sin(angle / 2), 0.0f);

@@ -1,130 +1,104 @@
 // Closest points of a point and a triangle, and of two triangles, against hand-worked answers.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "kinetic/collide/tt_intersection.h"
 
 using namespace Kinetic;
 
 namespace {
 
-const Vector3 kTri[3] = {Vector3(0, 0, 0), Vector3(3, 0, 0), Vector3(0, 3, 0)};
-
-void expectVec(const Vector3& v, float x, float y, float z) {
-    EXPECT_NEAR(v.x, x, 1e-5f);
-    EXPECT_NEAR(v.y, y, 1e-5f);
-    EXPECT_NEAR(v.z, z, 1e-5f);
+void expectVec(const Vector3& v, const Vector3& e) {
+    EXPECT_NEAR(v.x, e.x, 1e-5f);
+    EXPECT_NEAR(v.y, e.y, 1e-5f);
+    EXPECT_NEAR(v.z, e.z, 1e-5f);
 }
 
 }  // namespace
 
-TEST(ClosestPointTriTest, PointAboveTheFaceGivesItsFootAndTheFaceCode) {
-    Vector3 r;
-    int code = -1;
-    EXPECT_NEAR(TTintersection::closestPointTri(Vector3(1, 1, 2), kTri, r, code), 2.0f, 1e-6f);
-    expectVec(r, 1, 1, 0);
-    EXPECT_EQ(code, 2);
-    // Below the face works the same way.
-    EXPECT_NEAR(TTintersection::closestPointTri(Vector3(1, 1, -0.5f), kTri, r, code), 0.5f, 1e-6f);
-    EXPECT_EQ(code, 2);
-}
-
-TEST(ClosestPointTriTest, PointsBeyondCornersAndEdgesGiveThoseFeatures) {
-    Vector3 r;
-    int code = -1;
-    // Beyond each corner: that corner, codes 0, 3, 6.
-    EXPECT_NEAR(TTintersection::closestPointTri(Vector3(-1, -1, 0), kTri, r, code), std::sqrt(2.0f), 1e-5f);
-    expectVec(r, 0, 0, 0);
-    EXPECT_EQ(code, 0);
-    TTintersection::closestPointTri(Vector3(5, -1, 1), kTri, r, code);
-    expectVec(r, 3, 0, 0);
-    EXPECT_EQ(code, 3);
-    TTintersection::closestPointTri(Vector3(-1, 5, 0), kTri, r, code);
-    expectVec(r, 0, 3, 0);
-    EXPECT_EQ(code, 6);
-    // Beside an edge: the foot on it, codes 10 (edge 0), 22 (edge 1), 7 (edge 2).
-    EXPECT_NEAR(TTintersection::closestPointTri(Vector3(1, -2, 0), kTri, r, code), 2.0f, 1e-5f);
-    expectVec(r, 1, 0, 0);
-    EXPECT_EQ(code, 10);
-    TTintersection::closestPointTri(Vector3(3, 3, 0), kTri, r, code);
-    expectVec(r, 1.5f, 1.5f, 0);
-    EXPECT_EQ(code, 22);
-    TTintersection::closestPointTri(Vector3(-2, 1, 0), kTri, r, code);
-    expectVec(r, 0, 1, 0);
-    EXPECT_EQ(code, 7);
-}
-
-TEST(ClosestPointTriTest, PointOnAnEdgeGivesZeroWithEdgeTwosPoint) {
-    Vector3 r;
-    int code = -1;
-    // On edge 0: distance 0, but the point reported is edge 2's closest point (the sphere test discards
-    // contacts this close, so only the distance matters).
-    EXPECT_EQ(TTintersection::closestPointTri(Vector3(1, 0, 0), kTri, r, code), 0.0f);
-    expectVec(r, 0, 0, 0);
-    EXPECT_EQ(code, 7);  // the end of edge 2 at parameter exactly 1 still counts as the edge
-    // On edge 2 the reported point is right.
-    EXPECT_EQ(TTintersection::closestPointTri(Vector3(0, 1, 0), kTri, r, code), 0.0f);
-    expectVec(r, 0, 1, 0);
-}
-
-TEST(ClosestPointTriTest, CollapsedTriangleGivesItsPointAndNoNaN) {
+TEST(ClosestPointTriTest, EachRegionGivesItsFeatureCodeAndFoot) {
+    const Vector3 tri[3] = {Vector3(0, 0, 0), Vector3(3, 0, 0), Vector3(0, 3, 0)};
+    struct Case {
+        Vector3 p;
+        float distance;
+        Vector3 foot;
+        int code;
+    } cases[] = {
+        // Over or under the face: code 2.
+        {Vector3(1, 1, 2), 2.0f, Vector3(1, 1, 0), 2},
+        {Vector3(1, 1, -0.5f), 0.5f, Vector3(1, 1, 0), 2},
+        // Beyond each corner: codes 0, 3, 6.
+        {Vector3(-1, -1, 0), std::sqrt(2.0f), Vector3(0, 0, 0), 0},
+        {Vector3(5, -1, 1), std::sqrt(6.0f), Vector3(3, 0, 0), 3},
+        {Vector3(-1, 5, 0), std::sqrt(5.0f), Vector3(0, 3, 0), 6},
+        // Beside an edge: codes 10 (edge 0), 22 (edge 1), 7 (edge 2).
+        {Vector3(1, -2, 0), 2.0f, Vector3(1, 0, 0), 10},
+        {Vector3(3, 3, 0), 1.5f * std::sqrt(2.0f), Vector3(1.5f, 1.5f, 0), 22},
+        {Vector3(-2, 1, 0), 2.0f, Vector3(0, 1, 0), 7},
+        // On edge 0: distance 0, but the point reported is edge 2's closest point (the sphere test discards
+        // contacts this close, so only the distance matters); the end of edge 2 at parameter exactly 1
+        // still counts as the edge.
+        {Vector3(1, 0, 0), 0.0f, Vector3(0, 0, 0), 7},
+        {Vector3(0, 1, 0), 0.0f, Vector3(0, 1, 0), 7},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.p.x << "," << c.p.y << "," << c.p.z);
+        Vector3 r;
+        int code = -1;
+        EXPECT_NEAR(TTintersection::closestPointTri(c.p, tri, r, code), c.distance, 1e-5f);
+        expectVec(r, c.foot);
+        EXPECT_EQ(code, c.code);
+    }
+    // A collapsed triangle gives its point; a zero-area sliver a finite answer.
     const Vector3 p(2, 2, 2);
-    const Vector3 t[3] = {p, p, p};
+    const Vector3 dot[3] = {p, p, p};
+    const Vector3 line[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0)};
     Vector3 r;
     int code = -1;
-    const float d = TTintersection::closestPointTri(Vector3(2, 2, 5), t, r, code);
-    EXPECT_NEAR(d, 3.0f, 1e-6f);
-    expectVec(r, 2, 2, 2);
-    // A zero-area sliver (three collinear points) gives a finite answer too.
-    const Vector3 line[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0)};
-    const float d2 = TTintersection::closestPointTri(Vector3(1, 1, 0), line, r, code);
-    EXPECT_TRUE(std::isfinite(d2));
-    EXPECT_NEAR(d2, 1.0f, 1e-6f);
+    EXPECT_NEAR(TTintersection::closestPointTri(Vector3(2, 2, 5), dot, r, code), 3.0f, 1e-6f);
+    expectVec(r, p);
+    EXPECT_NEAR(TTintersection::closestPointTri(Vector3(1, 1, 0), line, r, code), 1.0f, 1e-6f);
 }
 
-TEST(ClosestTriTriTest, ParallelStackedTrianglesGiveThePerpendicularDistance) {
-    const Vector3 s[3] = {Vector3(0, 0, 0), Vector3(4, 0, 0), Vector3(0, 4, 0)};
-    const Vector3 t[3] = {Vector3(0.5f, 0.5f, 1.5f), Vector3(1.5f, 0.5f, 1.5f), Vector3(0.5f, 1.5f, 1.5f)};
+TEST(ClosestTriTriTest, DistancesAndClosestPoints) {
+    const Vector3 big[3] = {Vector3(0, 0, 0), Vector3(4, 0, 0), Vector3(0, 4, 0)};
+    const Vector3 unit[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
+    const Vector3 stacked[3] = {Vector3(0.5f, 0.5f, 1.5f), Vector3(1.5f, 0.5f, 1.5f),
+                                Vector3(0.5f, 1.5f, 1.5f)};
+    const Vector3 wide[3] = {Vector3(-1, -1, 0), Vector3(2, -1, 0), Vector3(-1, 2, 0)};
+    const Vector3 crossing[3] = {Vector3(0, 0, -1), Vector3(0, 0, 1), Vector3(0.2f, 0.2f, 1)};
+    const Vector3 sharing[3] = {Vector3(0, 0, 0), Vector3(-1, 0, 1), Vector3(0, -1, 1)};
+    const Vector3 pointing[3] = {Vector3(1, 1, 0.25f), Vector3(0, 2, 3), Vector3(2, 0, 3)};  // a vertex down
+    const Vector3 edgeX[3] = {Vector3(-1, 0, 0), Vector3(1, 0, 0), Vector3(0, 0, -1)};
+    const Vector3 edgeY[3] = {Vector3(0, -1, 2), Vector3(0, 1, 2), Vector3(0, 0, 3)};
+    const float kAny = NAN;
+    struct Case {
+        const char* name;
+        const Vector3* s;
+        const Vector3* t;
+        float distance;
+        Vector3 p, q;  // x NaN: not checked
+    } cases[] = {
+        {"parallel stacked", big, stacked, 1.5f, Vector3(kAny, 0, 0), Vector3()},
+        {"crossing", wide, crossing, 0.0f, Vector3(kAny, 0, 0), Vector3()},
+        {"shared vertex", unit, sharing, 0.0f, Vector3(0, 0, 0), Vector3(0, 0, 0)},
+        {"vertex over the face", big, pointing, 0.25f, Vector3(1, 1, 0), Vector3(1, 1, 0.25f)},
+        {"face under the vertex", pointing, big, 0.25f, Vector3(1, 1, 0.25f), Vector3(1, 1, 0)},
+        {"skew edges", edgeX, edgeY, 2.0f, Vector3(0, 0, 0), Vector3(0, 0, 2)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Vector3 p, q;
+        EXPECT_NEAR(TTintersection::closestTriTri(c.s, c.t, p, q), c.distance, 1e-5f);
+        if (!std::isnan(c.p.x)) {
+            expectVec(p, c.p);
+            expectVec(q, c.q);
+        }
+    }
+    // Parallel triangles: the points lie on each plane, one perpendicular apart.
     Vector3 p, q;
-    EXPECT_NEAR(TTintersection::closestTriTri(s, t, p, q), 1.5f, 1e-5f);
-    EXPECT_NEAR((q - p).z, 1.5f, 1e-5f);
+    TTintersection::closestTriTri(big, stacked, p, q);
     EXPECT_NEAR(p.z, 0.0f, 1e-6f);
-}
-
-TEST(ClosestTriTriTest, CrossingTrianglesGiveZero) {
-    const Vector3 s[3] = {Vector3(-1, -1, 0), Vector3(2, -1, 0), Vector3(-1, 2, 0)};
-    const Vector3 t[3] = {Vector3(0, 0, -1), Vector3(0, 0, 1), Vector3(0.2f, 0.2f, 1)};
-    Vector3 p, q;
-    EXPECT_EQ(TTintersection::closestTriTri(s, t, p, q), 0.0f);
-}
-
-TEST(ClosestTriTriTest, SharedVertexGivesZeroAtThatVertex) {
-    const Vector3 s[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
-    const Vector3 t[3] = {Vector3(0, 0, 0), Vector3(-1, 0, 1), Vector3(0, -1, 1)};
-    Vector3 p, q;
-    EXPECT_NEAR(TTintersection::closestTriTri(s, t, p, q), 0.0f, 1e-6f);
-    expectVec(p, 0, 0, 0);
-    expectVec(q, 0, 0, 0);
-}
-
-TEST(ClosestTriTriTest, VertexOverTheFaceGivesItsFoot) {
-    const Vector3 s[3] = {Vector3(0, 0, 0), Vector3(4, 0, 0), Vector3(0, 4, 0)};
-    // T points down at S's inside with one vertex.
-    const Vector3 t[3] = {Vector3(1, 1, 0.25f), Vector3(0, 2, 3), Vector3(2, 0, 3)};
-    Vector3 p, q;
-    EXPECT_NEAR(TTintersection::closestTriTri(s, t, p, q), 0.25f, 1e-5f);
-    expectVec(p, 1, 1, 0);
-    expectVec(q, 1, 1, 0.25f);
-    // Roles exchanged: the vertex of the first triangle over the second's face.
-    EXPECT_NEAR(TTintersection::closestTriTri(t, s, p, q), 0.25f, 1e-5f);
-    expectVec(p, 1, 1, 0.25f);
-    expectVec(q, 1, 1, 0);
-}
-
-TEST(ClosestTriTriTest, SkewEdgesGiveTheirCommonPerpendicular) {
-    const Vector3 s[3] = {Vector3(-1, 0, 0), Vector3(1, 0, 0), Vector3(0, 0, -1)};
-    const Vector3 t[3] = {Vector3(0, -1, 2), Vector3(0, 1, 2), Vector3(0, 0, 3)};
-    Vector3 p, q;
-    EXPECT_NEAR(TTintersection::closestTriTri(s, t, p, q), 2.0f, 1e-5f);
-    expectVec(p, 0, 0, 0);
-    expectVec(q, 0, 0, 2);
+    EXPECT_NEAR((q - p).z, 1.5f, 1e-5f);
 }

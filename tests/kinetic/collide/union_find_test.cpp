@@ -9,39 +9,37 @@ using namespace Kinetic;
 
 namespace {
 
-std::vector<std::vector<int>> allGroups(UnionFind& uf) {
-    std::vector<std::vector<int>> groups;
+using Groups = std::vector<std::vector<int>>;
+
+Groups allGroups(UnionFind& uf) {
+    Groups groups;
     std::vector<int> g;
     while (uf.getNextGroup(g)) groups.push_back(g);
+    EXPECT_FALSE(uf.getNextGroup(g));  // stays exhausted
     return groups;
 }
 
 }  // namespace
 
-TEST(UnionFindTest, GroupsFollowConnectivity) {
-    UnionFind uf;
-    uf.setEdges({}, 3);
-    std::vector<int> g;
-    EXPECT_FALSE(uf.getNextGroup(g));
-
-    uf.setEdges({{0, 1}, {2, 3}, {1, 2}}, 4);
-    EXPECT_EQ(allGroups(uf), (std::vector<std::vector<int>>{{0, 1, 2}}));
-
-    uf.setEdges({{0, 1}, {2, 3}, {0, 1}}, 4);
-    EXPECT_EQ(allGroups(uf), (std::vector<std::vector<int>>{{0, 2}, {1}}));
-    EXPECT_FALSE(uf.getNextGroup(g));
-}
-
-TEST(UnionFindTest, SelfEdgesAndRestart) {
-    UnionFind uf;
-    uf.setEdges({{2, 2}, {0, 1}}, 3);
-    EXPECT_EQ(allGroups(uf), (std::vector<std::vector<int>>{{0}, {1}}));
-    // A self-edge joins the group of its node when other edges connect it.
-    uf.setEdges({{2, 2}, {1, 2}, {4, 3}, {0, 4}, {3, 1}}, 5);
-    EXPECT_EQ(allGroups(uf), (std::vector<std::vector<int>>{{0, 1, 2, 3, 4}}));
-    // setEdges starts afresh.
-    uf.setEdges({{3, 4}}, 5);
-    EXPECT_EQ(allGroups(uf), (std::vector<std::vector<int>>{{0}}));
+TEST(UnionFindTest, GroupsOfEdgeIndicesFollowConnectivity) {
+    const struct {
+        std::vector<std::pair<int, int>> edges;
+        int nodes;
+        Groups groups;
+    } cases[] = {
+        {{}, 3, {}},
+        {{{0, 1}, {2, 3}, {1, 2}}, 4, {{0, 1, 2}}},
+        {{{0, 1}, {2, 3}, {0, 1}}, 4, {{0, 2}, {1}}},
+        {{{2, 2}, {0, 1}}, 3, {{0}, {1}}},
+        // A self-edge joins the group of its node when other edges connect it.
+        {{{2, 2}, {1, 2}, {4, 3}, {0, 4}, {3, 1}}, 5, {{0, 1, 2, 3, 4}}},
+        {{{3, 4}}, 5, {{0}}},
+    };
+    UnionFind uf;  // one instance throughout: setEdges starts afresh
+    for (const auto& c : cases) {
+        uf.setEdges(c.edges, c.nodes);
+        EXPECT_EQ(allGroups(uf), c.groups) << c.edges.size() << " edges";
+    }
 }
 
 TEST(UnionFindTest, UnionBySizeAndPathCompression) {
