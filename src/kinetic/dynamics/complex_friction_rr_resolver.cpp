@@ -193,6 +193,21 @@ void ComplexFrictionRRResolver::resolve(std::vector<CollisionDetails>& group) {
     PointRRResolver::resolve(group);
 }
 
+float ComplexFrictionRRResolver::pairFriction(const RigidBody* a, const RigidBody* b) const {
+    return m_useMinimumFriction ? std::min(a->m_friction, b->m_friction)
+                                : std::sqrt(a->m_friction * b->m_friction);
+}
+
+bool ComplexFrictionRRResolver::getRestingContact(const CollisionDetails& contact, RestingContact& out) {
+    const Item& item = (*m_items)[static_cast<size_t>(contact.m_group)];
+    if (!item.usable) return false;
+    out.K = item.collisionMatrix;
+    out.Kinv = item.inverseCollisionMatrix;
+    out.F = item.contactFrame;
+    out.mu = pairFriction(bodyOf(contact.m_objectA), bodyOf(contact.m_objectB));
+    return true;
+}
+
 Vector3 ComplexFrictionRRResolver::resolveSingleContact(const CollisionDetails& contact,
                                                         const ResolverDetails& details) {
     const Item& item = (*m_items)[static_cast<size_t>(contact.m_group)];
@@ -203,8 +218,7 @@ Vector3 ComplexFrictionRRResolver::resolveSingleContact(const CollisionDetails& 
     const Matrix3& Kinv = item.inverseCollisionMatrix;
     const Matrix3& F = item.contactFrame;
     const Vector3 uL = F * details.relativeVelocity;
-    const float mu = m_useMinimumFriction ? std::min(a->m_friction, b->m_friction)
-                                          : std::sqrt(a->m_friction * b->m_friction);
+    const float mu = pairFriction(a, b);
     // Late in a crowded group: one damped impulse that stops the normal motion and most of the sliding
     // (all of it from friction 1 up: more would reverse the sliding).
     const float muDamped = std::min(mu, 1.0f);
