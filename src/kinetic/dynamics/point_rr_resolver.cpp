@@ -2,7 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <functional>
+#include <cstdint>
 
 #include "kinetic/dynamics/rigid_body.h"
 
@@ -54,10 +54,6 @@ RigidBody* movable(const Collidable* c) {
     return isExcluded(b) ? nullptr : b;
 }
 
-bool pairBefore(const Collidable* a0, const Collidable* b0, const Collidable* a1, const Collidable* b1) {
-    return std::less<const Collidable*>()(a0, a1) || (a0 == a1 && std::less<const Collidable*>()(b0, b1));
-}
-
 // Cuts the impulse d (contact frame) where it would add energy to a contact moving at u: d . u + d . K d / 2
 // is the change; the best step along d is taken instead, or none.
 bool keepsEnergy(const Matrix3& K, const Vector3& u, Vector3& d) {
@@ -80,13 +76,57 @@ Vector3 insideCone(Vector3 p, float mu) {
     return p;
 }
 
+size_t pairHash(const Collidable* a, const Collidable* b) {
+    const uint64_t h = reinterpret_cast<uintptr_t>(a) * 0x9E3779B97F4A7C15ull ^
+                       reinterpret_cast<uintptr_t>(b) * 0xC2B2AE3D27D4EB4Full;
+    return static_cast<size_t>(h >> 32);
+}
+
 }  // namespace
 
 void PointRRResolver::startList() {
     m_lastHeld.swap(m_held);
     m_held.clear();
-    std::sort(m_lastHeld.begin(), m_lastHeld.end(),
-              [](const HeldImpulse& x, const HeldImpulse& y) { return pairBefore(x.a, x.b, y.a, y.b); });
+    // An open table of the last list's pairs, each slot the head of its pair's chain of impulses.
+    size_t size = 16;
+    while (size < 2 * m_lastHeld.size()) size *= 2;
+    m_heldTable.assign(size, -1);
+    for (size_t i = 0; i < m_lastHeld.size(); ++i) {
+        HeldImpulse& e = m_lastHeld[i];
+        size_t slot = pairHash(e.a, e.b) & (size - 1);
+        while (m_heldTable[slot] >= 0) {
+            const HeldImpulse& o = m_lastHeld[static_cast<size_t>(m_heldTable[slot])];
+            if (o.a == e.a && o.b == e.b) break;
+            slot = (slot + 1) & (size - 1);
+        }
+        e.next = m_heldTable[slot];
+        m_heldTable[slot] = static_cast<int>(i);
+    }
+}
+
+const PointRRResolver::HeldImpulse* PointRRResolver::lastHeld(const CollisionDetails& c) const {
+    constexpr float kSamePoint = 0.02f;  // a resting contact barely moves from one list to the next
+    if (m_lastHeld.empty()) return nullptr;
+    const size_t mask = m_heldTable.size() - 1;
+    size_t slot = pairHash(c.m_objectA, c.m_objectB) & mask;
+    int i = m_heldTable[slot];
+    while (i >= 0) {
+        const HeldImpulse& o = m_lastHeld[static_cast<size_t>(i)];
+        if (o.a == c.m_objectA && o.b == c.m_objectB) break;
+        slot = (slot + 1) & mask;
+        i = m_heldTable[slot];
+    }
+    const HeldImpulse* best = nullptr;
+    float nearest = kSamePoint * kSamePoint;
+    for (; i >= 0; i = m_lastHeld[static_cast<size_t>(i)].next) {
+        const HeldImpulse& o = m_lastHeld[static_cast<size_t>(i)];
+        const float d2 = (o.position - c.m_contact.m_position).lengthSqrd();
+        if (d2 < nearest) {
+            nearest = d2;
+            best = &o;
+        }
+    }
+    return best;
 }
 
 // Why resting boxes walked: one impulse at a time, each stopping its own corner outright, the first
@@ -120,22 +160,8 @@ void PointRRResolver::holdRestingContacts(std::vector<CollisionDetails>& group) 
     }
     // Each contact starts from the impulse that held it in the last list, if it was held there (a resting
     // contact barely moves): the sweeps then only refine it, and across steps they converge.
-    constexpr float kSamePoint = 0.02f;
     for (RestingContact& h : m_resting) {
-        const CollisionDetails& c = group[h.index];
-        auto it = std::lower_bound(m_lastHeld.begin(), m_lastHeld.end(), c,
-                                   [](const HeldImpulse& x, const CollisionDetails& y) {
-                                       return pairBefore(x.a, x.b, y.m_objectA, y.m_objectB);
-                                   });
-        const HeldImpulse* best = nullptr;
-        float nearest = kSamePoint * kSamePoint;
-        for (; it != m_lastHeld.end() && it->a == c.m_objectA && it->b == c.m_objectB; ++it) {
-            const float d2 = (it->position - c.m_contact.m_position).lengthSqrd();
-            if (d2 < nearest) {
-                nearest = d2;
-                best = &*it;
-            }
-        }
+        const HeldImpulse* best = lastHeld(group[h.index]);
         if (!best) continue;
         const Vector3 u = h.F * (pointVelocity(h.a, h.ra) - pointVelocity(h.b, h.rb));
         Vector3 d = insideCone(h.F * best->impulse, h.mu);
@@ -149,8 +175,13 @@ void PointRRResolver::holdRestingContacts(std::vector<CollisionDetails>& group) 
             const Vector3 u = h.F * (pointVelocity(h.a, h.ra) - pointVelocity(h.b, h.rb));
             // Stops the contact, within the cone; where the cone's clipping would add energy, only the best
             // step towards that.
-            Vector3 d = insideCone(h.impulse - h.Kinv * u, h.mu) - h.impulse;
-            if (!keepsEnergy(h.K, u, d)) continue;
+            const Vector3 stop = h.impulse - h.Kinv * u;
+            const Vector3 held = insideCone(stop, h.mu);
+            Vector3 d = held - h.impulse;
+            // The whole stop, -Kinv u, changes the energy by -u . Kinv u / 2: only a clipped one can add
+            // some.
+            if (!(held.x == stop.x && held.y == stop.y && held.z == stop.z) && !keepsEnergy(h.K, u, d))
+                continue;
             h.impulse += d;
             apply(h, d);
             largest = std::max(largest, d.lengthSqrd());
@@ -160,7 +191,8 @@ void PointRRResolver::holdRestingContacts(std::vector<CollisionDetails>& group) 
     for (const RestingContact& h : m_resting) {
         if (!(h.impulse.z > 0.0f)) continue;
         const CollisionDetails& c = group[h.index];
-        m_held.push_back({c.m_objectA, c.m_objectB, c.m_contact.m_position, h.F.transposed() * h.impulse});
+        m_held.push_back(
+            {c.m_objectA, c.m_objectB, c.m_contact.m_position, h.F.transposed() * h.impulse, -1});
         // A pressed pair that sits too close moves apart along the normal, at the driving speed, without
         // spin: a push through the contact point would turn the body and slide its other corners.
         const float speed = drivingSpeed(c, m_tolerance);

@@ -80,9 +80,13 @@ protected:
         const Collidable* b;
         Vector3 position;  // of the contact
         Vector3 impulse;   // world frame
+        int next;          // the pair's next impulse in the last list (-1: none)
     };
+    // The impulse that held a contact nearest this one, of the same pair, in the last list (null: none).
+    const HeldImpulse* lastHeld(const CollisionDetails& contact) const;
     std::vector<HeldImpulse> m_lastHeld;
     std::vector<HeldImpulse> m_held;
+    std::vector<int> m_heldTable;  // pair hash -> first of its impulses in m_lastHeld
 };
 
 }  // namespace Kinetic

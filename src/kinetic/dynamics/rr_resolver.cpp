@@ -35,7 +35,7 @@ void RRResolver::resolve(std::vector<CollisionDetails>& list, float tolerance) {
     if (list.empty()) return;
     raiseCollisionEvents(list);
     CollisionGroup groups(list);
-    std::vector<CollisionDetails> group;
+    std::vector<CollisionDetails>& group = m_group;  // kept from list to list: no allocation once grown
     while (groups.getNextGroup(group)) {
         for (size_t i = 0; i < group.size(); ++i) group[i].m_group = static_cast<int>(i);
         resolve(group);

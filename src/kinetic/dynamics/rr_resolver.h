@@ -32,6 +32,7 @@ public:
 
 protected:
     int m_kind;
+    std::vector<CollisionDetails> m_group;  // the group being resolved
 };
 
 // The body owning a contact's collidable (null for a collidable without one).
