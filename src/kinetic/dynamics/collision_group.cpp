@@ -1,6 +1,6 @@
 #include "kinetic/dynamics/collision_group.h"
 
-#include <unordered_map>
+#include <cstdint>
 #include <utility>
 
 #include "kinetic/dynamics/rigid_body.h"
@@ -9,12 +9,18 @@
 namespace Kinetic {
 
 CollisionGroup::CollisionGroup(std::vector<CollisionDetails>& list) : m_list(list) {
-    // Bodies are numbered by first appearance in the list, never by address, so grouping repeats exactly.
-    std::unordered_map<const RigidBody*, int> number;
-    auto node = [&number, this](const RigidBody* b) {
-        auto it = number.find(b);
-        if (it != number.end()) return it->second;
-        number.emplace(b, m_numBodies);
+    // Bodies are numbered by first appearance in the list, never by address, so grouping repeats exactly
+    // (the table below only finds a body's number). An open table: at most two bodies per contact.
+    size_t size = 16;
+    while (size < 4 * list.size()) size *= 2;
+    std::vector<std::pair<const RigidBody*, int>> table(size, {nullptr, -1});
+    auto node = [&table, size, this](const RigidBody* b) {
+        size_t slot = (reinterpret_cast<uintptr_t>(b) * 0x9E3779B97F4A7C15ull >> 32) & (size - 1);
+        while (table[slot].second >= 0) {
+            if (table[slot].first == b) return table[slot].second;
+            slot = (slot + 1) & (size - 1);
+        }
+        table[slot] = {b, m_numBodies};
         return m_numBodies++;
     };
     std::vector<std::pair<int, int>> edges;

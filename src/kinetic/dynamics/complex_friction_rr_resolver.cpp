@@ -46,22 +46,43 @@ bool holdsAtRest(const Matrix3& Kinv, float tx, float ty, float approach, float 
     return p.z > 0.0f && p.x * p.x + p.y * p.y <= 4.0f * mu * mu * p.z * p.z;
 }
 
+// v scaled to length 1 (the frame's axes are never zero: n is a unit normal, crossed with the axis it is
+// least aligned with).
+Vector3 unit(const Vector3& v) {
+    const float k = 1.0f / std::sqrt(v.lengthSqrd());
+    return Vector3(v.x * k, v.y * k, v.z * k);
+}
+
+// Adds a body's collision matrix at p (the velocity change there per unit impulse) seen in the frame of
+// the given axes: with c_i = r x axis_i, element (i, j) is 1/m [i == j] + c_i . Iw^-1 c_j.
+void addCollisionMatrix(const RigidBody& body, const Vector3& p, const Vector3 (&axes)[3], Matrix3& k) {
+    const Vector3 r = p - body.m_position;
+    const Vector3 c[3] = {r.cross(axes[0]), r.cross(axes[1]), r.cross(axes[2])};
+    for (int j = 0; j < 3; ++j) {
+        const Vector3 wc = body.m_worldInertiaInv * c[j];
+        k(j, j) += body.m_massInv + c[j].dot(wc);
+        for (int i = 0; i < j; ++i) {
+            const float e = c[i].dot(wc);
+            k(i, j) += e;
+            k(j, i) += e;
+        }
+    }
+}
+
 }  // namespace
 
 void calculateCacheItem(const CollisionDetails& contact, Item& item) {
     const Vector3& n = contact.m_contact.m_normal;
-    Vector3 t1 = std::fabs(n.x) < 0.57f ? n.cross(Vector3(1, 0, 0)) : n.cross(Vector3(0, 1, 0));
-    t1.normalize();
-    Vector3 t0 = t1.cross(n);
-    t0.normalize();
-    Matrix3 f(t0.x, t0.y, t0.z, t1.x, t1.y, t1.z, n.x, n.y, n.z);
-    item.contactFrame = f;
+    const Vector3 t1 = unit(std::fabs(n.x) < 0.57f ? n.cross(Vector3(1, 0, 0)) : n.cross(Vector3(0, 1, 0)));
+    const Vector3 t0 = unit(t1.cross(n));
+    item.contactFrame = Matrix3(t0.x, t0.y, t0.z, t1.x, t1.y, t1.z, n.x, n.y, n.z);
     const Vector3& p = contact.m_contact.m_position;
+    const Vector3 axes[3] = {t0, t1, n};
     Matrix3 k = Matrix3_Zero;
     const RigidBody* a = bodyOf(contact.m_objectA);
     const RigidBody* b = bodyOf(contact.m_objectB);
-    if (!isExcluded(a)) k = k + f * a->getCollisionMatrix(p) * f.transposed();
-    if (!isExcluded(b)) k = k + f * b->getCollisionMatrix(p) * f.transposed();
+    if (!isExcluded(a)) addCollisionMatrix(*a, p, axes, k);
+    if (!isExcluded(b)) addCollisionMatrix(*b, p, axes, k);
     item.collisionMatrix = k;
     // Both bodies excluded: a zero matrix has no inverse, and no impulse would reach them anyway.
     item.usable = !k.isExactlyZero();
@@ -193,6 +214,21 @@ void ComplexFrictionRRResolver::resolve(std::vector<CollisionDetails>& group) {
     PointRRResolver::resolve(group);
 }
 
+float ComplexFrictionRRResolver::pairFriction(const RigidBody* a, const RigidBody* b) const {
+    return m_useMinimumFriction ? std::min(a->m_friction, b->m_friction)
+                                : std::sqrt(a->m_friction * b->m_friction);
+}
+
+bool ComplexFrictionRRResolver::getRestingContact(const CollisionDetails& contact, RestingContact& out) {
+    const Item& item = (*m_items)[static_cast<size_t>(contact.m_group)];
+    if (!item.usable) return false;
+    out.K = item.collisionMatrix;
+    out.Kinv = item.inverseCollisionMatrix;
+    out.F = item.contactFrame;
+    out.mu = pairFriction(bodyOf(contact.m_objectA), bodyOf(contact.m_objectB));
+    return true;
+}
+
 Vector3 ComplexFrictionRRResolver::resolveSingleContact(const CollisionDetails& contact,
                                                         const ResolverDetails& details) {
     const Item& item = (*m_items)[static_cast<size_t>(contact.m_group)];
@@ -203,8 +239,7 @@ Vector3 ComplexFrictionRRResolver::resolveSingleContact(const CollisionDetails& 
     const Matrix3& Kinv = item.inverseCollisionMatrix;
     const Matrix3& F = item.contactFrame;
     const Vector3 uL = F * details.relativeVelocity;
-    const float mu = m_useMinimumFriction ? std::min(a->m_friction, b->m_friction)
-                                          : std::sqrt(a->m_friction * b->m_friction);
+    const float mu = pairFriction(a, b);
     // Late in a crowded group: one damped impulse that stops the normal motion and most of the sliding
     // (all of it from friction 1 up: more would reverse the sliding).
     const float muDamped = std::min(mu, 1.0f);

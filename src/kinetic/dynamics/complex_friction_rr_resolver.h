@@ -25,6 +25,11 @@ public:
     void resolve(std::vector<CollisionDetails>& group) override;
     Vector3 resolveSingleContact(const CollisionDetails& contact, const ResolverDetails& details) override;
 
+protected:
+    bool getRestingContact(const CollisionDetails& contact, RestingContact& out) override;
+    float pairFriction(const RigidBody* a, const RigidBody* b) const;
+
+public:
     float m_stickThreshold = 0.1f;
     bool m_useMinimumFriction = false;
     std::vector<Item>* m_items;

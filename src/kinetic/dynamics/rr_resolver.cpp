@@ -31,10 +31,11 @@ Vector3 relativeVelocity(const CollisionDetails& contact) {
 
 void RRResolver::resolve(std::vector<CollisionDetails>& list, float tolerance) {
     m_tolerance = tolerance;
+    startList();
     if (list.empty()) return;
     raiseCollisionEvents(list);
     CollisionGroup groups(list);
-    std::vector<CollisionDetails> group;
+    std::vector<CollisionDetails>& group = m_group;  // kept from list to list: no allocation once grown
     while (groups.getNextGroup(group)) {
         for (size_t i = 0; i < group.size(); ++i) group[i].m_group = static_cast<int>(i);
         resolve(group);
@@ -87,14 +88,19 @@ Vector3 keepEnergy(const Matrix3& K, const Vector3& u, const Vector3& p, const V
     return fallback + q * s;
 }
 
-void applyDrivingImpulse(const CollisionDetails& contact, float tolerance) {
+float drivingSpeed(const CollisionDetails& contact, float tolerance) {
     const float band = 0.9f * tolerance;
-    if (!(band > 0.0f)) return;
+    if (!(band > 0.0f)) return 0.0f;
     const float x = (band - contact.m_contact.m_distance) / band;
-    if (!(x > 0.0f && x < 1.0f)) return;
+    return x > 0.0f && x < 1.0f ? 10.0f * tolerance * x * x : 0.0f;
+}
+
+void applyDrivingImpulse(const CollisionDetails& contact, float tolerance) {
+    const float speed = drivingSpeed(contact, tolerance);
+    if (!(speed > 0.0f)) return;
     const Vector3& n = contact.m_contact.m_normal;
     if (!(relativeVelocity(contact).dot(n) > 0.0f)) return;
-    const Vector3 j = n * (10.0f * tolerance * x * x);
+    const Vector3 j = n * speed;
     const Vector3& p = contact.m_contact.m_position;
     // Scaled by each body's own mass: both gain the same linear velocity change whatever they weigh.
     RigidBody* a = bodyOf(contact.m_objectA);

@@ -22,6 +22,8 @@ public:
     void resolve(std::vector<CollisionDetails>& list, float tolerance);
     // One group of connected contacts; m_group of each record is its index in the group.
     virtual void resolve(std::vector<CollisionDetails>& group) = 0;
+    // Called at the start of every resolve of a detector's list, before its groups (even for an empty list).
+    virtual void startList() {}
 
     void raiseCollisionEvents(std::vector<CollisionDetails>& list);
     // J to A's body, -J to B's; fixed and pinned bodies take nothing.
@@ -30,6 +32,7 @@ public:
 
 protected:
     int m_kind;
+    std::vector<CollisionDetails> m_group;  // the group being resolved
 };
 
 // The body owning a contact's collidable (null for a collidable without one).
@@ -43,6 +46,8 @@ Vector3 relativeVelocity(const CollisionDetails& contact);
 // blend fallback + s (p - fallback), s in [0, 1], that adds none is returned instead; fallback must itself
 // add none (a frictionless bounce with restitution at most 1 does not). Otherwise p comes back unchanged.
 Vector3 keepEnergy(const Matrix3& K, const Vector3& u, const Vector3& p, const Vector3& fallback);
+// The speed at which a pair inside 0.9 of the tolerance is pushed apart (0 outside it).
+float drivingSpeed(const CollisionDetails& contact, float tolerance);
 // Pushes an already separating pair that sits inside 0.9 of the tolerance slightly further apart.
 void applyDrivingImpulse(const CollisionDetails& contact, float tolerance);
 
