@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <list>
 #include <string>
 #include <vector>
 
@@ -11,6 +12,7 @@
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/prim.h"
 #include "engine/sys/heap.h"
+#include "support/heap_image.h"
 #include "support/image_patch.h"
 #include "support/temp_dir.h"
 
@@ -37,12 +39,6 @@ const _font_data& Header(const std::vector<uint8_t>& f) {
     return *reinterpret_cast<const _font_data*>(f.data());
 }
 
-_font_data* InMemory(const std::vector<uint8_t>& file) {
-    auto* p = static_cast<_font_data*>(x_fn_malloc(static_cast<uint32_t>(file.size()), "", 0));
-    std::memcpy(p, file.data(), file.size());
-    return p;
-}
-
 class Fonts : public EngineTest {
 protected:
     void SetUp() override {
@@ -52,7 +48,7 @@ protected:
     }
     void TearDown() override {
         while (engine::usedfonts) veFontDestroy(engine::usedfonts);
-        for (_font_data* d : images_) x_free(d);
+        images_.clear();
         console::CdUnmount();
         EngineTest::TearDown();
     }
@@ -63,11 +59,11 @@ protected:
         PS2CD_ResetFiles();
     }
     _font* FromMemory(const char* name, const std::vector<uint8_t>& bytes = SmallFont()) {
-        images_.push_back(InMemory(bytes));
-        return veFontCreateFromPointer(name, images_.back(), bytes.size(), 0, 0);
+        images_.emplace_back(bytes);
+        return veFontCreateFromPointer(name, images_.back().as<_font_data>(), bytes.size(), 0, 0);
     }
     testsupport::TempDir disc_;
-    std::vector<_font_data*> images_;
+    std::list<testsupport::HeapImage> images_;
 };
 
 TEST_F(Fonts, FileFontsShareTheirImageByName) {
