@@ -3,45 +3,40 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <list>
 #include <string>
 #include <vector>
 
 #include "console/cd/cd.h"
+#include "engine/font/font_format.h"
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/prim.h"
 #include "engine/sys/heap.h"
+#include "support/heap_image.h"
+#include "support/image_patch.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using enginetest::EngineTest;
+using testsupport::Poke;
 
-// A 16 x 16 8-bit font with 'A' (advance 10) and 'B' (advance 12), spacing 1, maxWidth 14.
-std::vector<uint8_t> SmallFont(uint8_t wordSpacing = 4) {
-    _font_data h;
-    std::memset(&h, 0, sizeof h);
-    h.charData['A'] = {{{0, 0}, {8, 10}}, 9, 0, 10, 1};
-    h.charData['B'] = {{{8, 0}, {16, 12}}, 10, 0, 12, 1};
-    h.bitmapWidth = 16;
-    h.bitmapHeight = 16;
-    h.bitmapType = 1;
-    h.maxWidth = 14;
-    h.height = 14;
-    h.ascent = 11;
-    h.descent = 3;
-    h.spacing = 1;
-    h.leading = 2;
-    h.wordSpacing = wordSpacing;
-    h.clutSize = 1024;
-    std::vector<uint8_t> out(sizeof h + 256 + 1024, 1);
-    std::memcpy(out.data(), &h, sizeof h);
-    return out;
+// A font from the writer (every glyph a full 5 x 7 cell, advance 5, spacing 1) with 'B' patched to
+// advance 7 and the given word spacing.
+constexpr size_t CharField(int c, size_t field) {
+    return offsetof(_font_data, charData) + c * sizeof(_char_data) + field;
 }
-
-_font_data* InMemory(const std::vector<uint8_t>& file) {
-    auto* p = static_cast<_font_data*>(x_fn_malloc(static_cast<uint32_t>(file.size()), "", 0));
-    std::memcpy(p, file.data(), file.size());
-    return p;
+std::vector<uint8_t> SmallFont(uint8_t wordSpacing = 4) {
+    static const char* const kFull = "#####/#####/#####/#####/#####/#####/#####";
+    const char* glyphs[kFontGlyphs];
+    for (const char*& g : glyphs) g = kFull;
+    std::vector<uint8_t> f = WriteFont(FontStyle{}, glyphs);
+    Poke(f, CharField('B', offsetof(_char_data, width)), int8_t(7));
+    Poke(f, offsetof(_font_data, wordSpacing), wordSpacing);
+    return f;
+}
+const _font_data& Header(const std::vector<uint8_t>& f) {
+    return *reinterpret_cast<const _font_data*>(f.data());
 }
 
 class Fonts : public EngineTest {
@@ -53,7 +48,7 @@ protected:
     }
     void TearDown() override {
         while (engine::usedfonts) veFontDestroy(engine::usedfonts);
-        for (_font_data* d : images_) x_free(d);
+        images_.clear();
         console::CdUnmount();
         EngineTest::TearDown();
     }
@@ -64,11 +59,11 @@ protected:
         PS2CD_ResetFiles();
     }
     _font* FromMemory(const char* name, const std::vector<uint8_t>& bytes = SmallFont()) {
-        images_.push_back(InMemory(bytes));
-        return veFontCreateFromPointer(name, images_.back(), bytes.size(), 0, 0);
+        images_.emplace_back(bytes);
+        return veFontCreateFromPointer(name, images_.back().as<_font_data>(), bytes.size(), 0, 0);
     }
     testsupport::TempDir disc_;
-    std::vector<_font_data*> images_;
+    std::list<testsupport::HeapImage> images_;
 };
 
 TEST_F(Fonts, FileFontsShareTheirImageByName) {
@@ -78,7 +73,7 @@ TEST_F(Fonts, FileFontsShareTheirImageByName) {
     ASSERT_NE(a->data, nullptr);
     EXPECT_EQ(a->data->useCount, 1);
     EXPECT_EQ(a->data->memStatus, 3);
-    EXPECT_EQ(a->data->colData, a->data->bitmapData + 256);
+    EXPECT_EQ(a->data->colData, a->data->bitmapData + a->data->bitmapWidth * a->data->bitmapHeight);
     _font* b = veFontCreateFromFile("FONTS\\SMALL.FNT", 0);
     ASSERT_NE(b, nullptr);
     EXPECT_NE(a, b);
@@ -94,7 +89,7 @@ TEST_F(Fonts, FileFontsShareTheirImageByName) {
     EXPECT_EQ(b->fsBitmap.bitsPerPixel, 8);
     EXPECT_EQ(b->fsBitmap.palettized, 1);
     EXPECT_EQ(b->rgba, 0x80808080u);
-    EXPECT_EQ(b->vAlignAdjust, 11);
+    EXPECT_EQ(b->vAlignAdjust, shared->ascent);
 }
 
 TEST_F(Fonts, MissingShortAndCorruptFilesGiveNull) {
@@ -113,7 +108,7 @@ TEST_F(Fonts, MissingShortAndCorruptFilesGiveNull) {
     EXPECT_EQ(veFontCreateFromFile("FONTS\\SHORT.FNT", 0), nullptr);
     EXPECT_NE(enginetest::g_log.find("shorter than its bitmap"), std::string::npos) << enginetest::g_log;
     f = SmallFont();
-    f[0x614] = 7;  // bytes per pixel
+    Poke(f, offsetof(_font_data, bitmapType), uint8_t(7));
     WriteFile("BAD.FNT", f);
     enginetest::g_log.clear();
     EXPECT_EQ(veFontCreateFromFile("FONTS\\BAD.FNT", 0), nullptr);
@@ -132,20 +127,22 @@ TEST_F(Fonts, CorruptImagesInMemoryAreRefused) {
     };
     std::vector<uint8_t> f = SmallFont();
     EXPECT_EQ(veFontCheckImage(f.data(), f.size()), 1);
-    refused(std::vector<uint8_t>(f.begin(), f.begin() + 0x600), "shorter than its header");
+    refused(std::vector<uint8_t>(f.begin(), f.begin() + kFontHeaderBytes - 1), "shorter than its header");
     refused(std::vector<uint8_t>(f.begin(), f.end() - 1), "needs");
     f = SmallFont();
-    f[0x620] = 0, f[0x621] = 0x10;  // clutSize 4096
+    Poke(f, offsetof(_font_data, clutSize), uint32_t(4096));
     refused(f, "palette of 4096 bytes");
     f = SmallFont();
-    const int16_t far = 40;
-    std::memcpy(&f[12 * 'B' + 4], &far, 2);  // 'B' reaches past the 16-pixel bitmap
+    // 'B' reaches past the 128-pixel bitmap
+    Poke(f, CharField('B', offsetof(_char_data, bounds.botRight.x)), int16_t(130));
     refused(f, "cell 66");
     f = SmallFont();
-    f[0x60E] = 0;
-    refused(f, "bitmap of 16 pixels");  // width 0 (the larger side is reported)
+    Poke(f, offsetof(_font_data, bitmapWidth), uint16_t(0));
+    refused(f, "bitmap of 64 pixels");  // width 0 (the larger side is reported)
     f = SmallFont();
-    f[0x60E] = 17, f[0x610] = 15;  // 255 bytes of bitmap: the palette would not start on a quadword
+    // 127 x 63 bytes of bitmap: the palette would not start on a quadword
+    Poke(f, offsetof(_font_data, bitmapWidth), uint16_t(127));
+    Poke(f, offsetof(_font_data, bitmapHeight), uint16_t(63));
     refused(f, "whole number of quadwords");
     EXPECT_EQ(FromMemory("bad", std::vector<uint8_t>(100, 0)), nullptr);
     // A good image off a 16-byte boundary cannot be sent by DMA.
@@ -176,7 +173,7 @@ TEST_F(Fonts, ImageInMemoryReplacesTheImageOfFontsWithItsName) {
     veFontSetColor(a, 0x11223344);
     _font_data* first = a->data;
     std::vector<uint8_t> other = SmallFont();
-    other[0x619] = 5;  // spacing
+    Poke(other, offsetof(_font_data, spacing), uint8_t(5));
     _font* b = FromMemory("hud", other);
     EXPECT_EQ(a, b);
     EXPECT_NE(b->data, first);
@@ -188,63 +185,69 @@ TEST_F(Fonts, ImageInMemoryReplacesTheImageOfFontsWithItsName) {
 }
 
 TEST_F(Fonts, WidthsSpacesMonospacingAndAlignmentTables) {
-    _font* f = FromMemory("w", SmallFont(0));
+    const std::vector<uint8_t> image = SmallFont(0);
+    const _font_data& h = Header(image);
+    const int a = h.charData['A'].width, b = h.charData['B'].width, sp = h.spacing;
+    ASSERT_NE(a, b);
+    _font* f = FromMemory("w", image);
     ASSERT_NE(f, nullptr);
-    EXPECT_EQ(veFontGetStrWidth(f, "AB"), 10 + 1 + 12);
+    EXPECT_EQ(veFontGetStrWidth(f, "AB"), a + sp + b);
     EXPECT_EQ(veFontGetStrWidth(f, ""), -1);
     // A space of word spacing 0 adds nothing to the width...
-    EXPECT_EQ(veFontGetStrWidth(f, "A B"), 23);
+    EXPECT_EQ(veFontGetStrWidth(f, "A B"), a + sp + b);
     // ...but the spacing to the pen when drawn; undefined and high codes are skipped without advance.
     veEngineBeginFrame();
     engine::cursorX = 100;
     veFontDrawStr(f, "A B\x01\xC1");
-    EXPECT_EQ(engine::cursorX, 100 + 11 + 1 + 13);
-    // Centred "AB" starts 11 pixels left (23 >> 1).
+    EXPECT_EQ(engine::cursorX, 100 + (a + sp) + sp + (b + sp));
+    // Centred "AB" starts half its width (rounded down) left.
     veFontSetHorizontalAlignment(f, 1);
     engine::cursorX = 100;
     veFontDrawStr(f, "AB");
-    EXPECT_EQ(engine::cursorX, 100 - 11 + 11 + 13);
+    EXPECT_EQ(engine::cursorX, 100 - (a + sp + b) / 2 + (a + sp) + (b + sp));
     veEngineEndFrame();
 
-    veFontSetVerticalAlignment(f, 1);
-    EXPECT_EQ(f->vAlignAdjust, 11 - 7);
-    veFontSetVerticalAlignment(f, 2);
-    EXPECT_EQ(f->vAlignAdjust, 0);
-    veFontSetVerticalAlignment(f, 3);
-    EXPECT_EQ(f->vAlignAdjust, -3);
-    veFontSetVerticalAlignment(f, 9);
-    EXPECT_EQ(f->vAlignAdjust, 0);
+    const std::pair<int, int> aligns[] = {{1, h.ascent - h.height / 2}, {2, 0}, {3, -h.descent}, {9, 0}};
+    for (const auto& [align, adjust] : aligns) {
+        veFontSetVerticalAlignment(f, align);
+        EXPECT_EQ(f->vAlignAdjust, adjust) << align;
+    }
 
     veFontSetMonoSpacing(f);
-    EXPECT_EQ(f->monoSpacing, 14);
+    EXPECT_EQ(f->monoSpacing, h.maxWidth);
     EXPECT_EQ(veFontGetSpacing(f), 0);
-    EXPECT_EQ(veFontGetStrWidth(f, "AB"), 28);
-    EXPECT_EQ(veFontGetStrWidth(f, "A B"), 42);
+    EXPECT_EQ(veFontGetStrWidth(f, "AB"), 2 * h.maxWidth);
+    EXPECT_EQ(veFontGetStrWidth(f, "A B"), 3 * h.maxWidth);
 }
 
 TEST_F(Fonts, CharacterQuadTakesItsCellAndCentresInAMonospacedCell) {
     _font* f = FromMemory("q");
     ASSERT_NE(f, nullptr);
-    veFontSetVerticalAlignment(f, 0);  // vAlignAdjust = ascent 11
+    const _font_data& h = *f->data;
+    const _char_data& c = h.charData['B'];
+    const float x0 = c.bounds.topLeft.x, y0 = c.bounds.topLeft.y, w = c.bounds.botRight.x - x0,
+                ht = c.bounds.botRight.y - y0, bw = h.bitmapWidth, bh = h.bitmapHeight;
+    ASSERT_GT(x0, 0);
+    ASSERT_GT(y0, 0);
+    veFontSetVerticalAlignment(f, 0);  // vAlignAdjust = ascent
     engine::cursorX = 40;
     engine::cursorY = 20;
     _ve_quad q;
     veFontSetupQuad(f, &q);
     EXPECT_EQ(q.v1.r, 0x80u);
-    veFontSetupPrim(f, &f->data->charData['B'], &q);
-    // B: cell (8, 0)-(16, 12), baseline 10.
+    veFontSetupPrim(f, &c, &q);
     EXPECT_FLOAT_EQ(q.v1.x, 40.0f);
-    EXPECT_FLOAT_EQ(q.v2.x, 40.0f + 8.5f);
-    EXPECT_FLOAT_EQ(q.v1.y, 20.0f + 11 - 10);
-    EXPECT_FLOAT_EQ(q.v4.y, 21.0f + 12.5f);
-    EXPECT_FLOAT_EQ(q.v1.s, 8.5f / 16);
-    EXPECT_FLOAT_EQ(q.v2.s, 8.5f / 16 + 8.5f / 16);
-    EXPECT_FLOAT_EQ(q.v1.t, 0.5f / 16);
-    EXPECT_FLOAT_EQ(q.v3.t, 0.5f / 16 + 12.5f / 16);
+    EXPECT_FLOAT_EQ(q.v2.x, 40.0f + w + 0.5f);
+    EXPECT_FLOAT_EQ(q.v1.y, 20.0f + h.ascent - c.baseline);
+    EXPECT_FLOAT_EQ(q.v4.y, q.v1.y + ht + 0.5f);
+    EXPECT_FLOAT_EQ(q.v1.s, (x0 + 0.5f) / bw);
+    EXPECT_FLOAT_EQ(q.v2.s, (x0 + 0.5f) / bw + (w + 0.5f) / bw);
+    EXPECT_FLOAT_EQ(q.v1.t, (y0 + 0.5f) / bh);
+    EXPECT_FLOAT_EQ(q.v3.t, (y0 + 0.5f) / bh + (ht + 0.5f) / bh);
     EXPECT_FLOAT_EQ(q.v3.z, 512.0f);
     veFontSetMonoSpacing(f);
-    veFontSetupPrim(f, &f->data->charData['B'], &q);
-    EXPECT_FLOAT_EQ(q.v1.x, 40.0f + (14 - 8.5f) / 2);
+    veFontSetupPrim(f, &c, &q);
+    EXPECT_FLOAT_EQ(q.v1.x, 40.0f + (h.maxWidth - (w + 0.5f)) / 2);
 }
 
 TEST_F(Fonts, LongFormattedTextIsCutToTheBuffer) {
@@ -254,7 +257,7 @@ TEST_F(Fonts, LongFormattedTextIsCutToTheBuffer) {
     veEngineBeginFrame();
     veFontPrintfXY(f, 0, 0, "%s", longText.c_str());
     EXPECT_EQ(std::strlen(engine::printfBuffer), 255u);
-    EXPECT_EQ(engine::cursorX, 255 * 11);
+    EXPECT_EQ(engine::cursorX, 255 * (f->data->charData['A'].width + f->spacing));
     veEngineEndFrame();
 }
 

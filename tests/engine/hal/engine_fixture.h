@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <optional>
 #include <string>
 
 #include "console/gs/gs_device.h"
@@ -22,7 +23,6 @@
 
 namespace enginetest {
 
-using testsupport::CaptureLog;
 using testsupport::g_log;
 inline std::string g_printAt;
 inline void CapturePrintAt(const char* text, int x, int y) {
@@ -34,8 +34,8 @@ protected:
     void SetUp() override { Boot(); }
     void TearDown() override {
         veDisplaySetFrameShownCallback(nullptr, nullptr);
-        x_GetIODriver()->FnPrint = savedPrint_;
         x_GetIODriver()->FnPrintAt = savedPrintAt_;
+        log_.reset();
     }
 
     void Boot() {
@@ -43,16 +43,14 @@ protected:
         console::VsyncReset();
         veClockReset();
         x_InitSTDIO();
-        savedPrint_ = x_GetIODriver()->FnPrint;
         savedPrintAt_ = x_GetIODriver()->FnPrintAt;
-        x_GetIODriver()->FnPrint = CaptureLog;
+        log_.emplace();
         x_GetIODriver()->FnPrintAt = CapturePrintAt;
-        g_log.clear();
         g_printAt.clear();
         veEngineSetPrimBufferLimit(0x80000);
         ASSERT_EQ(veEngineInit(0, nullptr), 1);
         // start-up reinstalls the stdio driver
-        x_GetIODriver()->FnPrint = CaptureLog;
+        log_->attach();
         x_GetIODriver()->FnPrintAt = CapturePrintAt;
     }
 
@@ -73,7 +71,7 @@ protected:
         veEngineBeginFrame();
     }
 
-    void (*savedPrint_)(const char*) = nullptr;
+    std::optional<testsupport::LogCapture> log_;
     void (*savedPrintAt_)(const char*, int, int) = nullptr;
 };
 

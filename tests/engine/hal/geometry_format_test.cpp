@@ -253,80 +253,39 @@ TEST_F(GeometryDrawing, LightingFollowsTheLightDirection) {
     EXPECT_EQ(Rgb(FramePixel(120, 224)), 0x200000u);  // its near (-z) face, unlit
 }
 
-TEST_F(GeometryDrawing, BackFacesAreCulledByTheCullingPrograms) {
-    // One triangle facing the camera (counter-clockwise on screen) and one facing away, side by side.
-    GeoMaterial m;
-    m.texture = Solid(0x80808080);
-    auto v = [](float x, float y) {
-        GeoVertex g;
-        g.x = x, g.y = y, g.z = 0;
-        g.rgba = 0x80808080;
-        return g;
-    };
-    m.triangles = {v(-3, -1), v(-3, 1), v(-1, -1), v(1, -1), v(3, -1), v(1, 1)};
+// Display modes pick the culling, clipping and recolouring programs (what each program draws is
+// tested in engine/vu1); the colour row the engine sends reaches the program.
+TEST_F(GeometryDrawing, DisplayModesSelectTheirPrograms) {
     GeoMesh mesh;
     mesh.geoType = kGeoFamily16 | kGeoPreLit | kGeoAlwaysCull;
-    mesh.materials.push_back(m);
-    Block b = Make(mesh);
-    // Plain program: both drawn.
-    DrawAt(b, 0, 0, 10);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLit16);
-    EXPECT_NE(Rgb(FramePixel(320 - 128, 224 - 40)), kBack);
-    EXPECT_NE(Rgb(FramePixel(320 + 128, 224 - 40)), kBack);
-    // Triangle-cull mode: the one facing away is gone.
-    const uint64_t culled = engine::vu1::GeometryProgram::TrianglesCulled();
-    DrawAt(b, 0, 0, 10, 0x40000);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTCull16);
-    EXPECT_NE(Rgb(FramePixel(320 - 128, 224 - 40)), kBack);
-    EXPECT_EQ(Rgb(FramePixel(320 + 128, 224 - 40)), kBack);
-    EXPECT_EQ(engine::vu1::GeometryProgram::TrianglesCulled(), culled + 1);
-}
-
-TEST_F(GeometryDrawing, GeometryThroughTheNearPlaneIsClippedNotSmeared) {
-    // A ground plane 2 below the eye from z = -20 to 40: part of it lies behind the camera.
-    GeoMesh mesh;
-    mesh.geoType = kGeoFamily16 | kGeoPreLit | kGeoAlwaysCull;
-    mesh.materials.push_back(MakeGroundPlane(8, 60, 6, 0x80808080, Solid(0x80C0C0C0)));
-    Block b = Make(mesh);
-    auto countLit = [](int y0, int y1) {
-        int n = 0;
-        for (int y = y0; y < y1; ++y)
-            for (int x = 0; x < 640; x += 4) n += Rgb(FramePixel(x, y)) != kBack;
-        return n;
-    };
-    // Clipping program: the plane appears below the horizon (224) and nothing above it. Its far edge,
-    // z = 40, is at y = 224 + 512 * 2/40 = 249.6; near the screen's bottom (y 440 is z = 4.7) it is
-    // 320 +- 512 * 4/4.7 wide, wider than the screen.
-    DrawAt(b, 0, 2, 10, 0x80000);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTClip16);
-    EXPECT_EQ(countLit(0, 248), 0);
-    EXPECT_EQ(Rgb(FramePixel(320, 300)), 0xC0C0C0u);
-    EXPECT_EQ(Rgb(FramePixel(2, 440)), 0xC0C0C0u);
-    EXPECT_EQ(Rgb(FramePixel(637, 440)), 0xC0C0C0u);
-    // Without clipping, triangles reaching behind the eye are dropped whole: still nothing above the
-    // horizon, and what is drawn lies where the plane is.
-    DrawAt(b, 0, 2, 10);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLit16);
-    EXPECT_EQ(countLit(0, 248), 0);
-    EXPECT_EQ(Rgb(FramePixel(320, 255)), 0xC0C0C0u);  // z = 33, a tile wholly in front
-}
-
-TEST_F(GeometryDrawing, RgbaScaleAndOverwriteModesRecolourPreLitBlocks) {
-    GeoMesh mesh;
     mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, Solid(0x80C8C8C8)));
-    Block b = Make(mesh);
+    Block culled = Make(mesh);
+    mesh.geoType = kGeoFamily16 | kGeoPreLit;
+    Block plain = Make(mesh);
     const _RGBA_GEO scale = {0.5f, 1.0f, 0.25f, 1.0f}, over = {64, 128, 32, 128};
     veEngineSetGeoRGBAScale(&scale);
     veEngineSetGeoRGBAOverWrite(&over);
-    // Scale mode: the vertex colour 128 becomes (64, 128, 32), which halves red and quarters blue of the
-    // texel 200 (the texture is modulated by the vertex colour, 128 = 1.0).
-    DrawAt(b, 0, 0, 10, 0x400000);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuRGBAScale16ObjectCull);
-    EXPECT_EQ(Rgb(FramePixel(320, 224)), 100u | (200u << 8) | (50u << 16));
-    // Overwrite mode: every vertex takes the colour (64, 128, 32) itself.
-    DrawAt(b, 0, 0, 10, 0x800000);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuRGBAOverWrite16ObjectCull);
-    EXPECT_EQ(Rgb(FramePixel(320, 224)), 100u | (200u << 8) | (50u << 16));
+    struct Case {
+        Block* block;
+        uint32_t mode;
+        const void* program;
+        uint32_t centre;
+    };
+    // Scale mode makes the vertex colour 128 (64, 128, 32), which halves red and quarters blue of the
+    // texel 200; overwrite mode gives every vertex that colour itself.
+    const uint32_t recoloured = 100u | (200u << 8) | (50u << 16), texel = 0xC8C8C8u;
+    const Case cases[] = {
+        {&culled, 0, &vuPreLit16, texel},
+        {&culled, 0x40000, &vuPreLitTCull16, texel},
+        {&culled, 0x80000, &vuPreLitTClip16, texel},
+        {&plain, 0x400000, &vuRGBAScale16ObjectCull, recoloured},
+        {&plain, 0x800000, &vuRGBAOverWrite16ObjectCull, recoloured},
+    };
+    for (const Case& c : cases) {
+        DrawAt(*c.block, 0, 0, 10, c.mode);
+        EXPECT_EQ(veEngineCurrentMicroCode, c.program) << std::hex << c.mode;
+        EXPECT_EQ(Rgb(FramePixel(320, 224)), c.centre) << std::hex << c.mode;
+    }
     const _RGBA_GEO one = {1, 1, 1, 1}, full = {128, 128, 128, 128};
     veEngineSetGeoRGBAScale(&one);
     veEngineSetGeoRGBAOverWrite(&full);

@@ -9,6 +9,7 @@
 #include "engine/hal/dma_tasks.h"
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
+#include "support/heap_image.h"
 
 namespace {
 
@@ -16,11 +17,11 @@ using enginetest::EngineTest;
 
 // Header and `lengths.size()` material records with packets of the given quadword counts (the terrain
 // path reads nothing else).
-uint8_t* Records(const std::vector<uint32_t>& lengths) {
+testsupport::HeapImage Records(const std::vector<uint32_t>& lengths) {
     size_t bytes = 160;
     for (uint32_t l : lengths) bytes += 32 + 16 * size_t(l);
-    auto* p = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(bytes), "", 0));
-    std::memset(p, 0, bytes);
+    std::vector<uint8_t> img(bytes, 0);
+    uint8_t* p = img.data();
     _FS_GEO_HEADER h{};
     h.numMaterials = static_cast<int32_t>(lengths.size());
     std::memcpy(p, &h, sizeof h);
@@ -31,11 +32,12 @@ uint8_t* Records(const std::vector<uint32_t>& lengths) {
         std::memcpy(p + at, &rec, sizeof rec);
         at += 32 + 16 * size_t(l);
     }
-    return p;
+    return testsupport::HeapImage(img);
 }
 
 TEST_F(EngineTest, TerrainChainsEveryRecordAsOneTask) {
-    uint8_t* p = Records({3, 10, 1});
+    testsupport::HeapImage image = Records({3, 10, 1});
+    uint8_t* p = image.p;
     auto* b = reinterpret_cast<_FS_GEO_HEADER*>(p);
     veEngineBeginFrame();
     const int tasks = veDmaBuild->numTasks;
@@ -54,14 +56,13 @@ TEST_F(EngineTest, TerrainChainsEveryRecordAsOneTask) {
         EXPECT_EQ(t[1], 0u);
     }
     // A block without records has nothing to end the chain with: nothing is queued.
-    uint8_t* none = Records({});
+    testsupport::HeapImage noneImage = Records({});
+    uint8_t* none = noneImage.p;
     EXPECT_EQ(veEngineDrawTerrain(reinterpret_cast<_FS_GEO_HEADER*>(none)), -1);
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 1);
     EXPECT_NE(enginetest::g_log.find("veEngineHardwareDrawTerrain: block without material records"),
               std::string::npos);
     veEngineEndFrame();
-    x_free(p);
-    x_free(none);
 }
 
 TEST(TerrainPrograms, SlotsNameTheirProgramsInOrder) {

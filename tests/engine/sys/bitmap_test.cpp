@@ -1,159 +1,284 @@
 #include "engine/sys/bitmap.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "console/cd/cd.h"
+#include "engine/sys/bitmap_format.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "support/image_patch.h"
 #include "support/log_capture.h"
+#include "support/temp_dir.h"
 
 namespace {
 
 using testsupport::g_log;
+using testsupport::Poke;
 
-class BitmapTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        x_InitSTDIO();
-        log_.attach();
-    }
-    testsupport::LogCapture log_;
-};
+BitmapImage Checker(uint32_t w, uint32_t h, uint16_t bits, uint32_t colors) {
+    BitmapImage img;
+    img.width = w;
+    img.height = h;
+    img.bitsPerPixel = bits;
+    img.texName = "checker";
+    const size_t bytes = bits == 4 ? (size_t(w) * h + 1) / 2 : size_t(w) * h * (bits / 8);
+    img.pixels.resize(bytes);
+    for (size_t i = 0; i < bytes; ++i) img.pixels[i] = static_cast<uint8_t>(i * 31 + 7);
+    for (uint32_t c = 0; c < colors; ++c) img.palette.push_back(0x80000000u | (c * 0x010203u));
+    return img;
+}
 
+// A header as the writer makes it, with fields then changed by the case.
 _FS_BITMAP Header(uint32_t w, uint32_t h, uint16_t bits, uint32_t colors, uint32_t ext = 0) {
-    _FS_BITMAP b;
-    std::memset(&b, 0, sizeof b);
+    _FS_BITMAP b = MakeBitmapHeader(Checker(1, 1, 8, 0));
     b.width = w;
     b.height = h;
     b.bitsPerPixel = bits;
     b.numColors = colors;
     b.palettized = colors ? 1 : 0;
-    std::memcpy(b.id, "BRANNOX ENT.INC", 16);
-    std::memcpy(b.texName, "test", 5);
     b.pixdata = ext;
     return b;
 }
 
-// A file image built by hand: header, extension, pixels (byte i = i * 3), padding, palette.
-std::vector<uint8_t> Image(const _FS_BITMAP& h, size_t pixelBytes, size_t paletteOffset) {
-    std::vector<uint8_t> v(64 + h.pixdata + paletteOffset + (h.palettized ? h.numColors * 4 : 0), 0xEE);
-    std::memcpy(v.data(), &h, 64);
-    uint8_t* p = v.data() + 64 + h.pixdata;
-    for (size_t i = 0; i < pixelBytes; ++i) p[i] = static_cast<uint8_t>(i * 3);
-    for (size_t i = pixelBytes; i < paletteOffset; ++i) p[i] = 0;
-    for (size_t i = 0; h.palettized && i < h.numColors * 4; ++i)
-        p[paletteOffset + i] = static_cast<uint8_t>(200 - i);
-    return v;
+TEST(BitmapLayout, SizesAndRefusals) {
+    struct Case {
+        _FS_BITMAP h;
+        uint64_t fileLength;
+        FsBitmapResult result;
+        uint64_t pixelBytes = 0, paletteOffset = 0, dataBytes = 0;
+    };
+    const uint64_t big = UINT64_MAX;
+    const Case cases[] = {
+        {Header(64, 64, 4, 16), 1u << 20, FS_BITMAP_OK, 2048, 2048, 2112},
+        {Header(32, 32, 32, 0), 1u << 20, FS_BITMAP_OK, 4096, 4096, 4096},
+        {Header(10, 3, 8, 256), 1u << 20, FS_BITMAP_OK, 30, 32, 32 + 1024},  // palette raised to 16
+        {Header(3, 3, 4, 16), 1u << 20, FS_BITMAP_OK, 4, 16, 16 + 64},       // 9 pixels: 4 whole bytes
+        {Header(0, 8, 8, 0), big, FS_BITMAP_BAD_SIZE},                       // no pixels
+        {Header(1, 1, 4, 16), big, FS_BITMAP_BAD_SIZE},                      // half a byte
+        {Header(8, 8, 12, 0), big, FS_BITMAP_BAD_SIZE},                      // unknown depth
+        {Header(0x80000000u, 0x80000000u, 32, 0), big, FS_BITMAP_BAD_SIZE},  // overflowing product
+        {Header(16384, 16384, 32, 0), 1u << 20, FS_BITMAP_TRUNCATED},        // 1 GiB from a 1 MiB file
+        {Header(16385, 1, 32, 0), big, FS_BITMAP_BAD_SIZE},                  // wider than the hardware
+        {Header(8, 8, 8, 0xFFFFFFFFu), big, FS_BITMAP_BAD_SIZE},             // palette size overflows
+        {Header(8, 8, 8, 0, 0xFFFFFFF0u), big, FS_BITMAP_BAD_SIZE},          // extension past any file
+    };
+    for (const Case& c : cases) {
+        FsBitmapLayout l{};
+        const std::string what = std::to_string(c.h.width) + "x" + std::to_string(c.h.height) + "x" +
+                                 std::to_string(c.h.bitsPerPixel);
+        ASSERT_EQ(fsBitmapLayout(&c.h, c.fileLength, &l), c.result) << what;
+        if (c.result != FS_BITMAP_OK) continue;
+        EXPECT_EQ(l.pixelBytes, c.pixelBytes) << what;
+        EXPECT_EQ(l.paletteOffset, c.paletteOffset) << what;
+        EXPECT_EQ(l.dataBytes, c.dataBytes) << what;
+        EXPECT_EQ(l.fileBytes, 64 + c.dataBytes) << what;
+    }
+    // Only the first 7 characters of the magic count; the old studio's files are told apart.
+    const std::pair<const char*, FsBitmapResult> magics[] = {{"BRANNOX STUDIOS", FS_BITMAP_OLD_STYLE},
+                                                             {"BRANNOX-whatever", FS_BITMAP_OK},
+                                                             {"BRANNO", FS_BITMAP_NOT_VALID}};
+    for (const auto& [id, result] : magics) {
+        _FS_BITMAP h = Header(8, 8, 8, 0);
+        std::memset(h.id, 0, sizeof h.id);
+        std::memcpy(h.id, id, std::min(std::strlen(id), sizeof h.id));
+        EXPECT_EQ(fsBitmapLayout(&h, 1u << 20, nullptr), result) << id;
+    }
 }
 
-TEST(BitmapLayout, SizesOfTheUsualImages) {
-    FsBitmapLayout l;
-    _FS_BITMAP a = Header(64, 64, 4, 16);  // P = 64*64/2 = 2048, palette 64 bytes
-    ASSERT_EQ(fsBitmapLayout(&a, 1u << 20, &l), FS_BITMAP_OK);
-    EXPECT_EQ(l.pixelBytes, 2048u);
-    EXPECT_EQ(l.paletteOffset, 2048u);
-    EXPECT_EQ(l.dataBytes, 2112u);
-    EXPECT_EQ(l.fileBytes, 64u + 2112u);
-    _FS_BITMAP b = Header(32, 32, 32, 0);  // P = 32*32*4 = 4096, no palette
-    ASSERT_EQ(fsBitmapLayout(&b, 1u << 20, &l), FS_BITMAP_OK);
-    EXPECT_EQ(l.pixelBytes, 4096u);
-    EXPECT_EQ(l.paletteBytes, 0u);
-    EXPECT_EQ(l.dataBytes, 4096u);
-    _FS_BITMAP c = Header(10, 3, 8, 256);  // P = 30: palette raised to 32
-    ASSERT_EQ(fsBitmapLayout(&c, 1u << 20, &l), FS_BITMAP_OK);
-    EXPECT_EQ(l.pixelBytes, 30u);
-    EXPECT_EQ(l.paletteOffset, 32u);
-    EXPECT_EQ(l.dataBytes, 32u + 1024u);
-    _FS_BITMAP d = Header(3, 3, 4, 16);  // 9 pixels at 4 bits: 4 whole bytes
-    ASSERT_EQ(fsBitmapLayout(&d, 1u << 20, &l), FS_BITMAP_OK);
-    EXPECT_EQ(l.pixelBytes, 4u);
+// Graphics files written to a disc directory and read back through the file layer.
+class BitmapFiles : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+        x_InitSTDIO();
+        PS2CD_ResetFiles();
+        log_.attach();
+    }
+    void TearDown() override {
+        // Every outcome closes the file.
+        for (int i = 0; i < kPs2FileCount; ++i) EXPECT_FALSE(PS2CD_FileRecord(i)->inUse) << i;
+        console::CdUnmount();
+    }
+    // Writes the bytes as TEX\<name>, mounts the disc again (its layout is fixed at mount) and loads.
+    FsBitmapResult Load(const std::string& name, const std::vector<uint8_t>& bytes, _FS_BITMAP* out) {
+        disc_.write("TEX/" + name, bytes);
+        console::CdUnmount();
+        EXPECT_TRUE(console::CdMount(disc_.path().c_str()));
+        PS2CD_ResetFiles();  // sectors cached from the old layout are stale
+        g_log.clear();
+        return fsLoadBitmap(out, ("TEX\\" + name).c_str());
+    }
+    // Pixels and palette of a loaded image against the image written.
+    static void ExpectLoaded(const _FS_BITMAP& b, const BitmapImage& img, uint32_t paletteOffset) {
+        EXPECT_EQ(b.pixdata % 16, 0u);
+        EXPECT_EQ(std::memcmp(b.Pixels(), img.pixels.data(), img.pixels.size()), 0);
+        if (img.palette.empty()) {
+            EXPECT_EQ(b.coldata, 0u);
+        } else {
+            EXPECT_EQ(b.coldata, b.pixdata + paletteOffset);
+            EXPECT_EQ(std::memcmp(b.Palette(), img.palette.data(), img.palette.size() * 4), 0);
+        }
+    }
+
+    testsupport::TempDir disc_;
+    testsupport::LogCapture log_;
+};
+
+TEST_F(BitmapFiles, WrittenImagesLoadWithPixelsAndPalette) {
+    struct Case {
+        const char* name;
+        BitmapImage img;
+        size_t extension, fileBytes;
+        uint32_t paletteOffset;
+    };
+    const Case cases[] = {
+        {"CHECK4.BMP", Checker(64, 64, 4, 16), 0, 64 + 2048 + 64, 2048},
+        {"TRUE.BMP", Checker(32, 32, 32, 0), 0, 64 + 4096, 0},
+        {"EXT12.BMP", Checker(16, 16, 8, 256), 12, 64 + 12 + 256 + 1024, 256},  // extension skipped
+        {"ODD.BMP", Checker(10, 3, 8, 4), 0, 64 + 32 + 16, 32},                 // palette on sixteen
+    };
+    for (Case c : cases) {
+        c.img.extension.assign(c.extension, 0xAA);
+        const std::vector<uint8_t> file = WriteBitmap(c.img);
+        ASSERT_EQ(file.size(), c.fileBytes) << c.name;
+        _FS_BITMAP b;
+        ASSERT_EQ(Load(c.name, file, &b), FS_BITMAP_OK) << c.name;
+        EXPECT_EQ(b.width, c.img.width);
+        EXPECT_EQ(b.numColors, c.img.palette.size());
+        EXPECT_STREQ(b.texName, "checker");
+        ExpectLoaded(b, c.img, c.paletteOffset);
+        EXPECT_EQ(g_log.find("fsLoadBitmap"), std::string::npos);
+        x_free(b.Pixels());
+        // The same image from memory gives the same pixels and palette.
+        ASSERT_EQ(fsLoadBitmapFromMemory(&b, file.data(), file.size(), "mem"), FS_BITMAP_OK) << c.name;
+        ExpectLoaded(b, c.img, c.paletteOffset);
+        x_free(b.Pixels());
+    }
+    // Palette entries are bytes r, g, b, a: entry 1 = 0x80010203.
+    const BitmapImage img = Checker(16, 16, 8, 4);
+    _FS_BITMAP b;
+    ASSERT_EQ(Load("PAL.BMP", WriteBitmap(img), &b), FS_BITMAP_OK);
+    const uint8_t* pal = reinterpret_cast<const uint8_t*>(b.Palette());
+    EXPECT_EQ(pal[4], 3);
+    EXPECT_EQ(pal[7], 0x80);
+    x_free(b.Pixels());
+
+    // An extension longer than 128 bytes (more than the reader's old buffer): skipped, nothing overrun.
+    std::vector<uint8_t> file = WriteBitmap(Checker(16, 16, 8, 256));
+    file.insert(file.begin() + sizeof(_FS_BITMAP), 300, 0x55);
+    Poke(file, offsetof(_FS_BITMAP, pixdata), uint32_t(300));
+    ASSERT_EQ(Load("EXT300.BMP", file, &b), FS_BITMAP_OK);
+    EXPECT_EQ(std::memcmp(b.Pixels(), Checker(16, 16, 8, 256).pixels.data(), 256), 0);
+    x_free(b.Pixels());
 }
 
-TEST(BitmapLayout, MagicChecks) {
-    _FS_BITMAP h = Header(8, 8, 8, 0);
-    std::memcpy(h.id, "BRANNOX STUDIOS", 16);
-    EXPECT_EQ(fsBitmapLayout(&h, 1u << 20, nullptr), FS_BITMAP_OLD_STYLE);
-    std::memcpy(h.id, "BRANNOX-whatever", 16);  // the first 7 characters are enough
-    EXPECT_EQ(fsBitmapLayout(&h, 1u << 20, nullptr), FS_BITMAP_OK);
-    std::memcpy(h.id, "BRANNO", 7);
-    EXPECT_EQ(fsBitmapLayout(&h, 1u << 20, nullptr), FS_BITMAP_NOT_VALID);
+TEST_F(BitmapFiles, OldStyleAndForeignFilesLoadNothing) {
+    for (bool fromFile : {true, false}) {
+        std::vector<uint8_t> file = WriteBitmap(Checker(8, 8, 8, 0));
+        std::memcpy(file.data() + offsetof(_FS_BITMAP, id), kBitmapOldMagic, sizeof kBitmapOldMagic);
+        _FS_BITMAP b;
+        b.pixdata = 0x1234;
+        g_log.clear();
+        EXPECT_EQ(fromFile ? Load("OLD.BMP", file, &b)
+                           : fsLoadBitmapFromMemory(&b, file.data(), file.size(), "TEX\\OLD.BMP"),
+                  FS_BITMAP_OLD_STYLE);
+        EXPECT_EQ(g_log, "File ->TEX\\OLD.BMP.. is an old-style Brannox Studios Graphics File.\n");
+        EXPECT_EQ(b.pixdata, 0u);
+        EXPECT_EQ(b.width, 8u);  // the header read is kept
+        std::memcpy(file.data() + offsetof(_FS_BITMAP, id), "GIF89a", 7);
+        g_log.clear();
+        EXPECT_EQ(fromFile ? Load("GIF.BMP", file, &b)
+                           : fsLoadBitmapFromMemory(&b, file.data(), file.size(), "TEX\\GIF.BMP"),
+                  FS_BITMAP_NOT_VALID);
+        EXPECT_EQ(g_log, "File ->TEX\\GIF.BMP.. is not a valid Brannox Studios Graphics File.....\n");
+    }
 }
 
-TEST(BitmapLayout, RefusesBadSizes) {
-    const uint32_t big = 0xFFFFFFFFu;
-    _FS_BITMAP h = Header(0, 8, 8, 0);
-    EXPECT_EQ(fsBitmapLayout(&h, big, nullptr), FS_BITMAP_BAD_SIZE);  // no pixels
-    h = Header(1, 1, 4, 16);
-    EXPECT_EQ(fsBitmapLayout(&h, big, nullptr), FS_BITMAP_BAD_SIZE);  // half a byte
-    h = Header(8, 8, 12, 0);
-    EXPECT_EQ(fsBitmapLayout(&h, big, nullptr), FS_BITMAP_BAD_SIZE);  // unknown depth
-    h = Header(0x80000000u, 0x80000000u, 32, 0);  // the product overflows 32 (and nearly 64) bits
-    EXPECT_EQ(fsBitmapLayout(&h, UINT64_MAX, nullptr), FS_BITMAP_BAD_SIZE);
-    h = Header(16384, 16384, 32, 0);  // 1 GiB of pixels: allowed, but not from a 1 MiB file
-    EXPECT_EQ(fsBitmapLayout(&h, 1u << 20, nullptr), FS_BITMAP_TRUNCATED);
-    h = Header(16385, 1, 32, 0);  // wider than any image the hardware can use
-    EXPECT_EQ(fsBitmapLayout(&h, UINT64_MAX, nullptr), FS_BITMAP_BAD_SIZE);
-    h = Header(8, 8, 8, 0xFFFFFFFFu);  // the palette size overflows 32 bits
-    EXPECT_EQ(fsBitmapLayout(&h, UINT64_MAX, nullptr), FS_BITMAP_BAD_SIZE);
-    h = Header(8, 8, 8, 0, 0xFFFFFFF0u);  // an extension block past any file
-    EXPECT_EQ(fsBitmapLayout(&h, UINT64_MAX, nullptr), FS_BITMAP_BAD_SIZE);
-}
-
-TEST_F(BitmapTest, LoadFromMemoryPlacesPixelsAndPalette) {
-    const _FS_BITMAP h = Header(64, 64, 4, 16, 12);  // with a 12-byte extension block
-    const std::vector<uint8_t> img = Image(h, 2048, 2048);
-    _FS_BITMAP out;
-    ASSERT_EQ(fsLoadBitmapFromMemory(&out, img.data(), img.size(), "mem"), FS_BITMAP_OK);
-    EXPECT_EQ(out.width, 64u);
-    EXPECT_EQ(std::strcmp(out.texName, "test"), 0);
-    ASSERT_NE(out.pixdata, 0u);
-    EXPECT_EQ(out.pixdata % 16, 0u);
-    EXPECT_EQ(out.coldata, out.pixdata + 2048);
-    EXPECT_EQ(std::memcmp(out.Pixels(), img.data() + 64 + 12, 2048), 0);  // extension skipped
-    EXPECT_EQ(std::memcmp(out.Palette(), img.data() + 64 + 12 + 2048, 64), 0);
-    EXPECT_TRUE(g_log.empty());
-    x_free(out.Pixels());
-}
-
-TEST_F(BitmapTest, PaletteOfAnOddSizedImageSitsOnSixteen) {
-    const _FS_BITMAP h = Header(10, 3, 8, 4);
-    const std::vector<uint8_t> img = Image(h, 30, 32);
-    _FS_BITMAP out;
-    ASSERT_EQ(fsLoadBitmapFromMemory(&out, img.data(), img.size(), "odd"), FS_BITMAP_OK);
-    EXPECT_EQ(out.coldata, out.pixdata + 32);
-    // The whole palette lies inside the block: the last entry reads back intact.
-    EXPECT_EQ(std::memcmp(out.Palette() + 3, img.data() + 64 + 32 + 12, 4), 0);
-    x_free(out.Pixels());
-}
-
-TEST_F(BitmapTest, RefusalsClearThePointersAndLog) {
-    _FS_BITMAP h = Header(16, 16, 8, 256);
-    std::vector<uint8_t> img = Image(h, 256, 256);
-    _FS_BITMAP out;
-    out.pixdata = 0x1234;
-    // Palette past the end.
-    EXPECT_EQ(fsLoadBitmapFromMemory(&out, img.data(), img.size() - 1, "short.bmp"), FS_BITMAP_TRUNCATED);
-    EXPECT_EQ(out.pixdata, 0u);
-    EXPECT_EQ(out.coldata, 0u);
-    EXPECT_NE(g_log.find("short.bmp"), std::string::npos);
-    // Shorter than a header.
-    g_log.clear();
-    EXPECT_EQ(fsLoadBitmapFromMemory(&out, img.data(), 40, "tiny"), FS_BITMAP_TRUNCATED);
-    EXPECT_NE(g_log.find("tiny"), std::string::npos);
+TEST_F(BitmapFiles, TruncatedAndOversizedFilesAreRefused) {
+    const std::vector<uint8_t> good = WriteBitmap(Checker(16, 16, 8, 256));
+    _FS_BITMAP b;
+    // Cut anywhere: header, pixels or palette; from a file or from memory.
+    for (size_t cut : {size_t(0), size_t(10), size_t(63), size_t(64), size_t(200), good.size() - 1}) {
+        std::vector<uint8_t> f(good.begin(), good.begin() + cut);
+        EXPECT_NE(Load("CUT.BMP", f, &b), FS_BITMAP_OK) << cut;
+        EXPECT_EQ(b.pixdata, 0u);
+        EXPECT_NE(g_log.find("CUT.BMP"), std::string::npos) << cut;
+        b.pixdata = b.coldata = 0x1234;
+        g_log.clear();
+        EXPECT_EQ(fsLoadBitmapFromMemory(&b, good.data(), cut, "short.bmp"), FS_BITMAP_TRUNCATED) << cut;
+        EXPECT_EQ(b.pixdata, 0u);
+        EXPECT_EQ(b.coldata, 0u);
+        EXPECT_NE(g_log.find("short.bmp"), std::string::npos) << cut;
+    }
     EXPECT_EQ(fsCheckBitmap(nullptr, 0, nullptr), FS_BITMAP_TRUNCATED);
-    // Old style: the game's own message, nothing loaded.
-    g_log.clear();
-    std::memcpy(img.data() + 16, "BRANNOX STUDIOS", 16);
-    EXPECT_EQ(fsLoadBitmapFromMemory(&out, img.data(), img.size(), "old.bmp"), FS_BITMAP_OLD_STYLE);
-    EXPECT_EQ(g_log, "File ->old.bmp.. is an old-style Brannox Studios Graphics File.\n");
-    EXPECT_EQ(out.pixdata, 0u);
-    g_log.clear();
-    std::memcpy(img.data() + 16, "PICTURE", 8);
-    EXPECT_EQ(fsLoadBitmapFromMemory(&out, img.data(), img.size(), "x.bmp"), FS_BITMAP_NOT_VALID);
-    EXPECT_EQ(g_log, "File ->x.bmp.. is not a valid Brannox Studios Graphics File.....\n");
+    struct Patch {
+        size_t offset;
+        uint32_t value;
+        FsBitmapResult result;
+    };
+    const Patch patches[] = {
+        {offsetof(_FS_BITMAP, width), 0x10000, FS_BITMAP_BAD_SIZE},      // with the height: products overflow
+        {offsetof(_FS_BITMAP, numColors), 1000, FS_BITMAP_TRUNCATED},    // palette past the end
+        {offsetof(_FS_BITMAP, pixdata), 0x100000, FS_BITMAP_TRUNCATED},  // extension longer than the file
+        {offsetof(_FS_BITMAP, pixdata), 0xFFFFFF00, FS_BITMAP_BAD_SIZE},  // past any file position
+    };
+    for (const Patch& p : patches) {
+        std::vector<uint8_t> f = good;
+        Poke(f, p.offset, p.value);
+        if (p.offset == offsetof(_FS_BITMAP, width)) Poke(f, offsetof(_FS_BITMAP, height), p.value);
+        EXPECT_EQ(Load("BAD.BMP", f, &b), p.result) << p.offset << " " << p.value;
+        EXPECT_EQ(b.coldata, 0u);
+    }
+}
+
+TEST_F(BitmapFiles, MissingFileAndNoMemoryLoadNothing) {
+    _FS_BITMAP b;
+    std::memset(&b, 0, sizeof b);
+    b.width = 77;
+    b.pixdata = 0x1234;
+    EXPECT_EQ(fsLoadBitmap(&b, "TEX\\NONE.BMP"), FS_BITMAP_CANNOT_OPEN);
+    EXPECT_EQ(b.width, 77u);
+    EXPECT_EQ(b.pixdata, 0u);
+    EXPECT_NE(g_log.find("NONE.BMP"), std::string::npos);
+    // A file claiming more pixels than the heap can give: the allocation fails, nothing is read.
+    const uint32_t side = 8192;  // 256 MiB at 32 bits
+    const uint64_t bytes = uint64_t(side) * side * 4;
+    if (bytes <= x_LargestBlockFree()) GTEST_SKIP() << "heap large enough to hold the image";
+    std::vector<uint8_t> f = WriteBitmap(Checker(16, 16, 32, 0));
+    Poke(f, offsetof(_FS_BITMAP, width), side);
+    Poke(f, offsetof(_FS_BITMAP, height), side);
+    disc_.write("TEX/BIG.BMP", f);
+    // Extend the file without writing it (sparse): the reader checks the length before allocating.
+    ASSERT_EQ(truncate(disc_.file("TEX/BIG.BMP").c_str(), static_cast<off_t>(64 + bytes)), 0);
+    console::CdUnmount();
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    PS2CD_ResetFiles();
+    EXPECT_EQ(fsLoadBitmap(&b, "TEX\\BIG.BMP"), FS_BITMAP_NO_MEMORY);
+    EXPECT_EQ(b.pixdata, 0u);
+    EXPECT_NE(g_log.find("no memory for TEX\\BIG.BMP"), std::string::npos);
+}
+
+TEST(BitmapWriter, RefusesInconsistentImages) {
+    BitmapImage img = Checker(8, 8, 8, 0);
+    img.pixels.pop_back();
+    EXPECT_TRUE(WriteBitmap(img).empty());
+    img = Checker(8, 8, 8, 0);
+    img.extension.assign(129, 0);
+    EXPECT_TRUE(WriteBitmap(img).empty());
+    img = Checker(8, 8, 8, 0);
+    img.bitsPerPixel = 7;
+    EXPECT_TRUE(WriteBitmap(img).empty());
+    img = Checker(8, 8, 8, 0);
+    img.texName = "a-name-that-is-far-too-long";
+    const _FS_BITMAP h = MakeBitmapHeader(img);
+    EXPECT_EQ(h.texName[15], 0);  // cut to 15 characters and terminated
+    EXPECT_STREQ(h.id, kBitmapMagic);
 }
 
 TEST(BitmapDescriptor, SetupPlacesTheArguments) {
@@ -163,14 +288,10 @@ TEST(BitmapDescriptor, SetupPlacesTheArguments) {
     EXPECT_EQ(b.format, 0x13);
     EXPECT_EQ(b.flags, 1);  // a7 set, a10 clear
     EXPECT_EQ(b.count, 256);
-    EXPECT_EQ(b.dims[0], 64);
-    EXPECT_EQ(b.dims[1], 32);
-    EXPECT_EQ(b.dims[2], 128);
-    EXPECT_EQ(b.dims[3], 5);
-    EXPECT_EQ(b.words[0], 0x08001000u);  // a8
-    EXPECT_EQ(b.words[1], 1024u);        // a11
-    EXPECT_EQ(b.words[2], 0x08002000u);  // a12
-    EXPECT_EQ(b.words[3], 0xBEEFu);      // a9
+    const uint16_t dims[4] = {64, 32, 128, 5};
+    EXPECT_EQ(std::memcmp(b.dims, dims, sizeof dims), 0);
+    const uint32_t words[4] = {0x08001000u, 1024u, 0x08002000u, 0xBEEFu};  // a8, a11, a12, a9
+    EXPECT_EQ(std::memcmp(b.words, words, sizeof words), 0);
     for (uint8_t z : b.zero) EXPECT_EQ(z, 0);
     BMP_SetupBitmap(&b, 0, 0, 0, 0, 0, 0, 0, 0, 7, 0, 0, 0);
     EXPECT_EQ(b.flags, 2);
