@@ -23,83 +23,53 @@ protected:
         console::vu::Vu0Memory().Clear();
     }
     static void Feed(const std::vector<uint32_t>& w) { Vif1().Write(w.data(), w.size()); }
+    // The four words of a VU1 quadword.
+    static std::vector<uint32_t> Qw(uint32_t at) { return {Vu1Memory().Qw(at), Vu1Memory().Qw(at) + 4}; }
+    using W = std::vector<uint32_t>;
 };
 
-TEST_F(VifTest, UnpackV4_32CopiesQuadwordsToTheAddress) {
-    Feed({0x6C020005, 1, 2, 3, 4, 5, 6, 7, 8});
-    EXPECT_EQ(Vu1Memory().Qw(5)[0], 1u);
-    EXPECT_EQ(Vu1Memory().Qw(6)[3], 8u);
-}
-
-TEST_F(VifTest, UnpackV4_16SignOrZeroExtendsByTheUsnBit) {
-    // Two elements of four 16-bit values: 0xFFFF, 2, 0x8000, 4 and 5, 6, 7, 8.
-    Feed({0x6D020010, 0x0002FFFF, 0x00048000, 0x00060005, 0x00080007});
-    EXPECT_EQ(Vu1Memory().Qw(16)[0], 0xFFFFFFFFu);
-    EXPECT_EQ(Vu1Memory().Qw(16)[2], 0xFFFF8000u);
-    EXPECT_EQ(Vu1Memory().Qw(17)[3], 8u);
+// UNPACK in each width: sign or zero extension by the USN bit, TOPS-relative addresses with FLG, V4-5
+// colours; a code and its data may arrive a word at a time.
+TEST_F(VifTest, UnpackWidthsExtendAndAddressAsTheCodeSays) {
+    Feed({0x6C020005, 1, 2, 3, 4, 5, 6, 7, 8});  // V4-32
+    EXPECT_EQ(Qw(5), (W{1, 2, 3, 4}));
+    EXPECT_EQ(Qw(6), (W{5, 6, 7, 8}));
+    Feed({0x6D020010, 0x0002FFFF, 0x00048000, 0x00060005, 0x00080007});  // V4-16, signed
+    EXPECT_EQ(Qw(16), (W{0xFFFFFFFF, 2, 0xFFFF8000, 4}));
+    EXPECT_EQ(Qw(17), (W{5, 6, 7, 8}));
     Feed({0x6D014020, 0x0002FFFF, 0x00048000});  // USN
-    EXPECT_EQ(Vu1Memory().Qw(32)[0], 0xFFFFu);
-    EXPECT_EQ(Vu1Memory().Qw(32)[2], 0x8000u);
-}
-
-TEST_F(VifTest, UnpackV4_8AndTheTopsFlag) {
-    // FLG: the address is relative to TOPS (60 by default).
-    Feed({0x6E018002, 0x7F80FF01});
-    const uint32_t* q = Vu1Memory().Qw(62);
-    EXPECT_EQ(q[0], 1u);
-    EXPECT_EQ(q[1], 0xFFFFFFFFu);
-    EXPECT_EQ(q[2], 0xFFFFFF80u);
-    EXPECT_EQ(q[3], 0x7Fu);
+    EXPECT_EQ(Qw(32), (W{0xFFFF, 2, 0x8000, 4}));
     EXPECT_EQ(Vif1().Tops(), 60u);
-    Feed({0x03000100});              // BASE 256
-    Feed({0x6E01C000, 0x7F80FF01});  // FLG + USN
-    EXPECT_EQ(Vu1Memory().Qw(256)[2], 0x80u);
-}
-
-TEST_F(VifTest, CodesAndDataMayArriveInPieces) {
-    const uint32_t w[] = {0x6C020040, 1, 2, 3, 4, 5, 6, 7, 8};
-    for (uint32_t x : w) Vif1().Write(&x, 1);
-    EXPECT_EQ(Vu1Memory().Qw(64)[0], 1u);
-    EXPECT_EQ(Vu1Memory().Qw(65)[3], 8u);
+    Feed({0x6E018002, 0x7F80FF01});  // V4-8 with FLG: the address is relative to TOPS (60)
+    EXPECT_EQ(Qw(62), (W{1, 0xFFFFFFFF, 0xFFFFFF80, 0x7F}));
+    Feed({0x03000100, 0x6E01C000, 0x7F80FF01});  // BASE 256; FLG + USN
+    EXPECT_EQ(Qw(256), (W{1, 0xFF, 0x80, 0x7F}));
+    Feed({0x6F0100A0, 0x0000C01F});  // V4-5: r 31, g 0, b 16, a 1
+    EXPECT_EQ(Qw(0xA0), (W{0xF8, 0, 0x80, 0x80}));
+    for (uint32_t x : {0x6C020040u, 1u, 2u, 3u, 4u, 5u, 6u, 7u, 8u}) Vif1().Write(&x, 1);
+    EXPECT_EQ(Qw(64), (W{1, 2, 3, 4}));
+    EXPECT_EQ(Qw(65), (W{5, 6, 7, 8}));
 }
 
 TEST_F(VifTest, SkippingCycleWritesEveryOtherQuadword) {
     Feed({0x01000102});  // STCYCL CL 2, WL 1
     Feed({0x6C030070, 1, 1, 1, 1, 2, 2, 2, 2, 3, 3, 3, 3});
-    EXPECT_EQ(Vu1Memory().Qw(0x70)[0], 1u);
-    EXPECT_EQ(Vu1Memory().Qw(0x71)[0], 0u);
-    EXPECT_EQ(Vu1Memory().Qw(0x72)[0], 2u);
-    EXPECT_EQ(Vu1Memory().Qw(0x74)[0], 3u);
+    EXPECT_EQ((W{Qw(0x70)[0], Qw(0x71)[0], Qw(0x72)[0], Qw(0x73)[0], Qw(0x74)[0]}), (W{1, 0, 2, 0, 3}));
 }
 
-TEST_F(VifTest, RowRegisterAddsInOffsetModeAndMaskSelectsRow) {
+TEST_F(VifTest, RowRegisterAddsInOffsetModeAndMaskSelectsRowColumnOrProtection) {
     Feed({0x30000000, 10, 20, 30, 40});  // STROW
     Feed({0x05000001});                  // STMOD offset
     Feed({0x6C010080, 1, 2, 3, 4});
-    EXPECT_EQ(Vu1Memory().Qw(0x80)[0], 11u);
-    EXPECT_EQ(Vu1Memory().Qw(0x80)[3], 44u);
+    EXPECT_EQ(Qw(0x80), (W{11, 22, 33, 44}));
     Feed({0x05000000, 0x20000000, 0x000000C4});  // mode normal; mask: x data, y row, z data, w protect
     Vu1Memory().Qw(0x81)[3] = 777;
     Feed({0x7C010081, 1, 2, 3, 4});  // UNPACK V4-32 with the mask bit
-    EXPECT_EQ(Vu1Memory().Qw(0x81)[0], 1u);
-    EXPECT_EQ(Vu1Memory().Qw(0x81)[1], 20u);
-    EXPECT_EQ(Vu1Memory().Qw(0x81)[2], 3u);
-    EXPECT_EQ(Vu1Memory().Qw(0x81)[3], 777u);
-}
-
-TEST_F(VifTest, UnpackV4_5ExpandsColoursAndColumnsFillMaskedFields) {
-    // 16-bit colour: r 31, g 0, b 16, a 1.
-    Feed({0x6F0100A0, 0x0000C01F});
-    const uint32_t* q = Vu1Memory().Qw(0xA0);
-    EXPECT_EQ(q[0], 0xF8u);
-    EXPECT_EQ(q[1], 0u);
-    EXPECT_EQ(q[2], 0x80u);
-    EXPECT_EQ(q[3], 0x80u);
+    EXPECT_EQ(Qw(0x81), (W{1, 20, 3, 777}));
     // STCOL, then a mask taking field w of the first cycle row from the column register.
     Feed({0x31000000, 100, 200, 300, 400, 0x20000000, 0x00000080});
     Feed({0x7C0100A1, 1, 2, 3, 4});
-    EXPECT_EQ(Vu1Memory().Qw(0xA1)[2], 3u);
-    EXPECT_EQ(Vu1Memory().Qw(0xA1)[3], 100u);
+    EXPECT_EQ(Qw(0xA1), (W{1, 2, 3, 100}));
 }
 
 TEST_F(VifTest, DirectGoesToTheGs) {
@@ -149,23 +119,19 @@ TEST_F(VifTest, MpgNamesTheProgramThatMscalAndMscntRun) {
     EXPECT_EQ(Vif1().Errors(), errors + 2);
 }
 
-TEST_F(VifTest, UnknownCodeDropsTheRestOfTheTransfer) {
+TEST_F(VifTest, UnknownCodesAndCutCodesDropTheRestOfTheTransfer) {
     const uint64_t errors = Vif1().Errors();
     Feed({0x00000000, 0x12000000, 0x6C010000, 1, 2, 3, 4});  // NOP, then code 0x12 (none)
     EXPECT_EQ(Vif1().Errors(), errors + 1);
-    EXPECT_EQ(Vu1Memory().Qw(0)[0], 0u);
+    EXPECT_EQ(Qw(0)[0], 0u);
     Vif1().EndTransfer();
     Feed({0x6C010000, 1, 2, 3, 4});  // the next transfer is read again
-    EXPECT_EQ(Vu1Memory().Qw(0)[0], 1u);
-}
-
-TEST_F(VifTest, TransferEndingInsideACodeIsDropped) {
-    const uint64_t errors = Vif1().Errors();
-    Feed({0x6C020000, 1, 2, 3});
+    EXPECT_EQ(Qw(0)[0], 1u);
+    Feed({0x6C020000, 1, 2, 3});  // a transfer ending inside a code
     Vif1().EndTransfer();
-    EXPECT_EQ(Vif1().Errors(), errors + 1);
+    EXPECT_EQ(Vif1().Errors(), errors + 2);
     Feed({0x6C010001, 9, 9, 9, 9});
-    EXPECT_EQ(Vu1Memory().Qw(1)[0], 9u);
+    EXPECT_EQ(Qw(1)[0], 9u);
 }
 
 TEST_F(VifTest, Vif0UnpacksIntoVu0AndRefusesDirect) {

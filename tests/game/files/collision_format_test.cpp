@@ -49,13 +49,6 @@ TEST(CollisionWriterTest, TwoPartsLandAtTheDocumentedOffsets) {
     EXPECT_FLOAT_EQ(collisiondata::BlockRadius(b.p, b.size), 100.0f * std::sqrt(14.0f));
 }
 
-TEST(CollisionWriterTest, PaddingOfTriangleRecords) {
-    EXPECT_EQ(collisiondata::TriangleBytes(1), 8u);   // 6 bytes, word-padded
-    EXPECT_EQ(collisiondata::TriangleBytes(2), 12u);  // already whole words
-    EXPECT_EQ(collisiondata::PartBytes(3, 1), 80u);   // 16 + 48 + 8 = 72, to the next 16
-    EXPECT_EQ(collisiondata::PartBytes(0, 0), 16u);
-}
-
 TEST(CollisionWriterTest, AnEmptyBlockHasNoPartsAndNoRadius) {
     const auto bytes = WriteCollisionBlock({});
     ASSERT_EQ(bytes.size(), 16u);
@@ -82,22 +75,23 @@ TEST(CollisionReaderTest, RefusesTruncatedBlocksAtEveryLength) {
 }
 
 TEST(CollisionReaderTest, RefusesCorruptCountsAndIndices) {
-    auto bytes = WriteCollisionBlock({Triangle()});
-    auto put = [&](size_t at, uint32_t v) {
+    using namespace collisiondata;
+    const auto bytes = WriteCollisionBlock({Triangle()});
+    const uint32_t part = kHeaderBytes, firstIndices = part + kPartHeaderBytes + 3 * kVertexBytes;
+    const struct {
+        uint32_t at, value, size;
+        const char* what;
+    } cases[] = {{0, 2, 4, "a second part past the end"},
+                 {0, 0xFFFFFFFFu, 4, "absurd part count"},
+                 {part, 0x40000000u, 4, "vertex count whose size would wrap 32 bits"},
+                 {part + 4, 0xFFFFFFFFu, 4, "triangle count likewise"},
+                 {firstIndices + 4, 3, 2, "third index of the triangle past the vertices"}};
+    for (const auto& c : cases) {
         auto copy = bytes;
-        std::memcpy(copy.data() + at, &v, 4);
+        std::memcpy(copy.data() + c.at, &c.value, c.size);
         HeapBlock b(copy);
-        return CheckBlock(b.p, b.size);
-    };
-    EXPECT_EQ(put(0, 2), -1);             // a second part past the end
-    EXPECT_EQ(put(0, 0xFFFFFFFFu), -1);   // absurd part count
-    EXPECT_EQ(put(16, 0x40000000u), -1);  // vertex count whose size would wrap 32 bits
-    EXPECT_EQ(put(20, 0xFFFFFFFFu), -1);  // triangle count likewise
-    auto copy = bytes;
-    const uint16_t far = 3;
-    std::memcpy(copy.data() + 80 + 4, &far, 2);  // third index of the triangle
-    HeapBlock b(copy);
-    EXPECT_EQ(CheckBlock(b.p, b.size), -1);
+        EXPECT_EQ(CheckBlock(b.p, b.size), -1) << c.what;
+    }
     // A block that is not word-aligned cannot be read in place.
     std::vector<uint8_t> shifted(bytes.size() + 1);
     std::memcpy(shifted.data() + 1, bytes.data(), bytes.size());

@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/cd/cd.h"
@@ -16,42 +18,42 @@
 
 namespace {
 
+using masterfile::EntryOffset;
+using masterfile::LabelTableOffset;
 using testsupport::g_log;
+using testsupport::HeapImage;
 
 void PutU32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
     std::memcpy(v.data() + at, &x, 4);
 }
 
-// The image in heap memory (16-aligned, as the game loads it).
-using testsupport::HeapImage;
-
-std::vector<uint8_t> HandMadeImage() {
-    // N = 3, entries 0x20, 0x43, 0x60, 0x80; labels {0, 1, 3} and one slack word.
-    std::vector<uint8_t> v(0x80, 0);
-    PutU32(v, 0, 3);
-    PutU32(v, 4, 0x20);
-    PutU32(v, 8, 0x43);
-    PutU32(v, 12, 0x60);
-    PutU32(v, 16, 0x80);
-    PutU32(v, 20, 0);
-    PutU32(v, 24, 1);
-    PutU32(v, 28, 3);
-    return v;
+// Label 0: one 32-byte sub-file; label 1: a 29-byte one (3 pad bytes) and a 32-byte one. Sub-files at
+// 0x20, 0x40 and 0x60; the label table {0, 1, 3} fills the index exactly.
+std::vector<uint8_t> ThreeSubFiles() {
+    MasterFileWriter w;
+    w.beginLabel();
+    w.add(testsupport::Pattern(32, 1));
+    w.beginLabel();
+    w.add(testsupport::Pattern(29, 2));
+    w.add(testsupport::Pattern(32, 3));
+    return w.build();
 }
 
-TEST(MasterFile, SubFilesComeFromTheOffsetTable) {
-    auto bytes = HandMadeImage();
+TEST(MasterFile, SubFilesAndLabelsComeFromTheIndex) {
+    auto bytes = ThreeSubFiles();
+    ASSERT_EQ(bytes.size(), 0x80u);
     ASSERT_TRUE(masterfile::Validate(bytes.data(), static_cast<uint32_t>(bytes.size())).ok);
     HeapImage img(bytes);
     CFileManager fm;
-    auto* base = static_cast<uint8_t*>(img.p);
+    auto* base = img.p;
     EXPECT_EQ(fm.getSubFileCount(img.p), 3);
-    EXPECT_EQ(fm.loadSubFile(img.p, 0), base + 0x20);
-    EXPECT_EQ(fm.getSubFileLength(img.p, 0), 32);
-    EXPECT_EQ(fm.loadSubFile(img.p, 1), base + 0x40);
-    EXPECT_EQ(fm.getSubFileLength(img.p, 1), 29);
-    EXPECT_EQ(fm.loadSubFile(img.p, 2), base + 0x60);
-    EXPECT_EQ(fm.getSubFileLength(img.p, 2), 32);
+    const struct { int at, length; } subFiles[] = {{0x20, 32}, {0x40, 29}, {0x60, 32}};
+    for (unsigned i = 0; i < 3; ++i) {
+        EXPECT_EQ(fm.loadSubFile(img.p, i), base + subFiles[i].at) << i;
+        EXPECT_EQ(fm.getSubFileLength(img.p, i), subFiles[i].length) << i;
+        EXPECT_EQ(0, std::memcmp(fm.loadSubFile(img.p, i),
+                                 testsupport::Pattern(subFiles[i].length, i + 1).data(), subFiles[i].length));
+    }
     EXPECT_EQ(fm.getLabelIndex(img.p, 1), 1);
     EXPECT_EQ(fm.getSubfileCountForLabel(img.p, 0), 1);
     EXPECT_EQ(fm.getSubfileCountForLabel(img.p, 1), 2);
@@ -60,14 +62,14 @@ TEST(MasterFile, SubFilesComeFromTheOffsetTable) {
     EXPECT_EQ(fm.loadSubFile(img.p, 3), nullptr);
     EXPECT_LT(fm.getSubFileLength(img.p, 3), 0);
     EXPECT_EQ(fm.loadSubFileLabel(img.p, 1, 2), nullptr);
-    EXPECT_EQ(fm.getSubfileCountForLabel(img.p, 2), 0);  // slack after the last label
+    EXPECT_EQ(fm.getSubfileCountForLabel(img.p, 2), 0);  // the closing entry reads as an empty label
     EXPECT_EQ(fm.getSubfileCountForLabel(img.p, 99), 0);
     EXPECT_EQ(fm.getLabelIndex(img.p, 99), -1);
     EXPECT_EQ(fm.getSubFileCount(nullptr), 0);
     EXPECT_EQ(fm.loadSubFile(nullptr, 0), nullptr);
 }
 
-TEST(MasterFile, WriterRoundTripWithEmptyLabels) {
+TEST(MasterFile, EmptyLabelsAndSubFilesKeepEverySlotAligned) {
     MasterFileWriter w;
     w.beginLabel();
     w.add(std::vector<uint8_t>{1, 2, 3});
@@ -82,51 +84,45 @@ TEST(MasterFile, WriterRoundTripWithEmptyLabels) {
     HeapImage img(bytes);
     CFileManager fm;
     EXPECT_EQ(fm.getSubFileCount(img.p), 4);
-    EXPECT_EQ(fm.getSubFileLength(img.p, 0), 3);
-    EXPECT_EQ(fm.getSubFileLength(img.p, 1), 16);
-    EXPECT_EQ(fm.getSubFileLength(img.p, 2), 0);
-    EXPECT_EQ(fm.getSubFileLength(img.p, 3), 1000);
-    EXPECT_EQ(fm.getSubfileCountForLabel(img.p, 0), 2);
-    EXPECT_EQ(fm.getSubfileCountForLabel(img.p, 1), 0);
-    EXPECT_EQ(fm.getSubfileCountForLabel(img.p, 2), 2);
+    const int lengths[] = {3, 16, 0, 1000}, perLabel[] = {2, 0, 2};
+    for (unsigned i = 0; i < 4; ++i) {
+        EXPECT_EQ(fm.getSubFileLength(img.p, i), lengths[i]) << i;
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(fm.loadSubFile(img.p, i)) % 16, 0u) << i;
+    }
+    for (int l = 0; l < 3; ++l) EXPECT_EQ(fm.getSubfileCountForLabel(img.p, l), perLabel[l]) << l;
     EXPECT_EQ(0, std::memcmp(fm.loadSubFileLabel(img.p, 2, 1), testsupport::Pattern(1000).data(), 1000));
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(reinterpret_cast<uintptr_t>(fm.loadSubFile(img.p, i)) % 16, 0u);
 }
 
 TEST(MasterFile, MalformedImagesAreRefused) {
-    auto good = HandMadeImage();
-    auto refuse = [](std::vector<uint8_t> v, const char* what) {
-        auto c = masterfile::Validate(v.data(), static_cast<uint32_t>(v.size()));
-        EXPECT_FALSE(c.ok) << what;
-        EXPECT_STRNE(c.why, "") << what;
+    const auto good = ThreeSubFiles();
+    const uint32_t labels = LabelTableOffset(3);
+    const struct {
+        const char* what;
+        std::vector<std::pair<uint32_t, uint32_t>> patches;  // (offset, value)
+        size_t keep;                                         // bytes kept of the image
+    } cases[] = {
+        {"shorter than a header", {}, 8},
+        {"truncated inside the last sub-file", {}, 0x70},
+        {"empty", {}, 0},
+        {"count far past the file", {{0, 0x40000000}}, SIZE_MAX},
+        {"count whose table runs past the first sub-file", {{0, 30}}, SIZE_MAX},
+        {"offset past the end", {{EntryOffset(2), 0x1000}}, SIZE_MAX},
+        {"offsets out of order", {{EntryOffset(1), 0x70}}, SIZE_MAX},
+        {"first sub-file over the index", {{EntryOffset(0), 0x10}}, SIZE_MAX},
+        {"label naming a missing sub-file", {{labels + 8, 9}}, SIZE_MAX},
+        // 15 pad bytes in sub-file 0's 32-byte slot are fine, but not once its slot is empty.
+        {"padding larger than the slot", {{EntryOffset(0), 0x2F}, {EntryOffset(1), 0x20}}, SIZE_MAX},
     };
-    refuse(std::vector<uint8_t>(good.begin(), good.begin() + 8), "shorter than a header");
-    refuse(std::vector<uint8_t>(good.begin(), good.begin() + 0x70), "truncated inside the last sub-file");
-    auto v = good;
-    PutU32(v, 0, 0x40000000);
-    refuse(v, "count far past the file");
-    v = good;
-    PutU32(v, 0, 30);
-    refuse(v, "count whose table runs past the first sub-file");
-    v = good;
-    PutU32(v, 12, 0x1000);
-    refuse(v, "offset past the end");
-    v = good;
-    PutU32(v, 8, 0x70);
-    PutU32(v, 12, 0x60);
-    refuse(v, "offsets out of order");
-    v = good;
-    PutU32(v, 4, 0x10);
-    refuse(v, "first sub-file over the index");
-    v = good;
-    PutU32(v, 28, 9);
-    refuse(v, "label naming a missing sub-file");
-    v = good;
-    PutU32(v, 4, 0x2F);  // 15 pad bytes in sub-file 0's 32-byte slot are fine...
-    EXPECT_TRUE(masterfile::Validate(v.data(), static_cast<uint32_t>(v.size())).ok);
-    PutU32(v, 8, 0x20);  // ...but not once its slot is empty
-    refuse(v, "padding larger than the slot");
-    refuse({}, "empty");
+    for (const auto& c : cases) {
+        std::vector<uint8_t> v(good.begin(), good.begin() + static_cast<long>(std::min(c.keep, good.size())));
+        for (auto [at, value] : c.patches) PutU32(v, at, value);
+        auto check = masterfile::Validate(v.data(), static_cast<uint32_t>(v.size()));
+        EXPECT_FALSE(check.ok) << c.what;
+        EXPECT_STRNE(check.why, "") << c.what;
+    }
+    auto padded = good;
+    PutU32(padded, EntryOffset(0), 0x2F);
+    EXPECT_TRUE(masterfile::Validate(padded.data(), static_cast<uint32_t>(padded.size())).ok);
 }
 
 class MasterFileOnDisc : public ::testing::Test {
@@ -142,35 +138,30 @@ protected:
     testsupport::TempDir disc_;
 };
 
-TEST_F(MasterFileOnDisc, MissingFileWarnsAndGivesNull) {
+TEST_F(MasterFileOnDisc, LoadsAValidFileAndRefusesCorruptAndMissingOnes) {
+    disc_.write("COMMON/good.bin", ThreeSubFiles());
+    auto bad = ThreeSubFiles();
+    PutU32(bad, EntryOffset(2), 0x2000);
+    disc_.write("COMMON/bad.bin", bad);
     ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
     CFileManager fm;
     EXPECT_EQ(fm.loadFile("COMMON\\nothere.bin"), nullptr);
     EXPECT_EQ(g_log,
               "filename COMMON\\nothere.bin\nfileMem 0\nFileManager: WARNING: COMMON\\nothere.bin does not "
               "exist!\n");
-}
-
-TEST_F(MasterFileOnDisc, LoadsAValidFileAndRefusesACorruptOne) {
-    disc_.write("COMMON/good.bin", HandMadeImage());
-    auto bad = HandMadeImage();
-    PutU32(bad, 12, 0x2000);
-    disc_.write("COMMON/bad.bin", bad);
-    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
-    CFileManager fm;
+    g_log.clear();
     int used = x_TotalMemory();
     void* img = fm.loadFile("COMMON\\good.bin");
     ASSERT_NE(img, nullptr);
     EXPECT_EQ(fm.getSubFileLength(img, 1), 29);
-    char expect[64];
-    std::snprintf(expect, sizeof expect, "fileMem %d\n", static_cast<int>(reinterpret_cast<uintptr_t>(img)));
-    EXPECT_NE(g_log.find(expect), std::string::npos) << g_log;
+    EXPECT_TRUE(
+        log_.has("fileMem " + std::to_string(static_cast<int>(reinterpret_cast<uintptr_t>(img))) + "\n"))
+        << g_log;
     x_free(img);
     g_log.clear();
     EXPECT_EQ(fm.loadFile("COMMON\\bad.bin"), nullptr);
-    EXPECT_NE(g_log.find("FileManager: ERROR: COMMON\\bad.bin is not a valid master file"), std::string::npos)
-        << g_log;
-    EXPECT_EQ(g_log.find("does not exist"), std::string::npos) << g_log;  // it exists; it is corrupt
+    EXPECT_TRUE(log_.has("FileManager: ERROR: COMMON\\bad.bin is not a valid master file")) << g_log;
+    EXPECT_FALSE(log_.has("does not exist")) << g_log;  // it exists; it is corrupt
     EXPECT_EQ(x_TotalMemory(), used);
 }
 

@@ -1,5 +1,6 @@
 // The quad tree: containment moves subtrees down, overlaps become containers, walks visit exactly what
-// the policy finds of interest (checked against a brute-force scan), deletion is post-order and once.
+// the policy finds of interest (checked against a brute-force scan, over query rectangles and through the
+// engine's frustum test), deletion is post-order and once.
 #include "game/model/quad_tree.h"
 
 #include <gtest/gtest.h>
@@ -7,9 +8,14 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <set>
+#include <string>
 #include <vector>
 
+#include "engine/hal/engine_fixture.h"
+#include "engine/hal/geometry.h"
+#include "engine/hal/view_matrices.h"
 #include "game/model/bounding_model_object.h"
 
 namespace {
@@ -18,10 +24,10 @@ struct Rect {
     float x0, z0, x1, z1;
 };
 
-// The world's policy over XZ boxes: containment with half a unit of tolerance (widening the
-// container's height), quadrants by the object's low corner against the container's middle, containers
-// the smallest grid-aligned square holding both, overlap by corner intersection; visibility is a query
-// rectangle standing for the frustum's footprint.
+// The world's policy over boxes: XZ containment with half a unit of tolerance (widening the container's
+// height), quadrants by the object's low corner against the container's middle, containers the smallest
+// grid-aligned square holding both, overlap by corner intersection. Of interest is what `visible` says
+// (by default: overlapping the query rectangle, standing for the frustum's footprint).
 struct BoxPolicy {
     static Rect Of(CModelObject* o) {
         CBoundingBox* b = o->getBounds();
@@ -66,11 +72,14 @@ struct BoxPolicy {
             size *= 2;
         }
         auto* c = new CBoundingModelObject();
-        c->bBox.setBoundingBox(x0, 0, z0, x0 + size, 1, z0 + size);
+        CBoundingBox *ba = a->getBounds(), *bb = b->getBounds();
+        c->bBox.setBoundingBox(x0, std::min(ba->minY, bb->minY), z0, x0 + size, std::max(ba->maxY, bb->maxY),
+                               z0 + size);
         containers.insert(c);
         return c;
     }
     bool IsIntersecting(CModelObject* a) {
+        if (visible) return visible(a);
         const Rect r = Of(a);
         return r.x0 <= query.x1 && query.x0 <= r.x1 && r.z0 <= query.z1 && query.z0 <= r.z1;
     }
@@ -82,16 +91,24 @@ struct BoxPolicy {
         destroyed.push_back(a);
         delete a;
     }
+    // What the last walk visited, containers left out.
+    std::multiset<CModelObject*> Walked() const {
+        std::multiset<CModelObject*> out;
+        for (CModelObject* v : visited)
+            if (!containers.count(v)) out.insert(v);
+        return out;
+    }
     std::vector<char> calls;
     std::set<CModelObject*> containers;
     Rect query{0, 0, 0, 0};
+    std::function<bool(CModelObject*)> visible;
     std::vector<CModelObject*> visited;
     std::vector<CModelObject*> destroyed;
 };
 
-CBoundingModelObject* Box(float x0, float z0, float x1, float z1) {
+CBoundingModelObject* Box(float x0, float z0, float x1, float z1, float y0 = 0, float y1 = 1) {
     auto* o = new CBoundingModelObject();
-    o->bBox.setBoundingBox(x0, 0, z0, x1, 1, z1);
+    o->bBox.setBoundingBox(x0, y0, z0, x1, y1, z1);
     return o;
 }
 
@@ -126,7 +143,7 @@ TEST(QuadTreeTest, AnObjectContainingTheRootsTakesItsPlace) {
     p.calls.clear();
     root->Add(big, p);
     // IsContained(root, new) fails, IsContained(new, root) holds, then the quadrant of the old root.
-    EXPECT_EQ(p.calls, (std::vector<char>{'C', 'C', 'W'}));
+    EXPECT_EQ(std::string(p.calls.begin(), p.calls.end()), "CCW");
     EXPECT_EQ(root->m_Data, big);
     Tree* moved = root->m_Children[0];
     ASSERT_NE(moved, nullptr);
@@ -151,16 +168,12 @@ TEST(QuadTreeTest, TwoOverlappingObjectsUnderALeafBecomeAContainersChildren) {
     EXPECT_EQ(container->getBounds()->maxX, 112.0f);
     EXPECT_EQ(root->m_Children[0] ? root->m_Children[0]->m_Data : nullptr, a);
     EXPECT_EQ(root->m_Children[1] ? root->m_Children[1]->m_Data : nullptr, b);
-    EXPECT_EQ(p.calls[0], 'C');
-    EXPECT_EQ(p.calls[1], 'C');
-    EXPECT_EQ(p.calls[2], 'O');
-    EXPECT_EQ(p.calls[3], 'R');
-    EXPECT_EQ(p.calls[4], 'M');
+    EXPECT_EQ(std::string(p.calls.begin(), p.calls.begin() + 5), "CCORM");
     Tree::DelTree(root, p);
     EXPECT_EQ(p.destroyed.size(), 3u);
 }
 
-TEST(QuadTreeTest, AWalkWhoseRootIsNotOfInterestVisitsNothing) {
+TEST(QuadTreeTest, AWalkWhoseRootIsNotOfInterestVisitsNothingAndALeafIsDestroyedOnce) {
     BoxPolicy p;
     Tree* root = new Tree(Box(0, 0, 112, 112));
     root->Add(Box(0, 0, 56, 56), p);
@@ -168,10 +181,7 @@ TEST(QuadTreeTest, AWalkWhoseRootIsNotOfInterestVisitsNothing) {
     EXPECT_FALSE(root->DoIt(p));
     EXPECT_TRUE(p.visited.empty());
     Tree::DelTree(root, p);
-}
-
-TEST(QuadTreeTest, DeletingOneNodeDestroysItsDataOnce) {
-    BoxPolicy p;
+    p.destroyed.clear();
     CModelObject* only = Box(0, 0, 1, 1);
     Tree::DelTree(new Tree(only), p);
     EXPECT_EQ(p.destroyed, (std::vector<CModelObject*>{only}));
@@ -206,9 +216,7 @@ TEST(QuadTreeTest, WalkVisitsExactlyTheObjectsThatABruteForceScanFinds) {
                        z + static_cast<float>(Next(seed) % 300)};
             p.visited.clear();
             const bool any = root->DoIt(p);
-            std::multiset<CModelObject*> walked;
-            for (CModelObject* v : p.visited)
-                if (!p.containers.count(v)) walked.insert(v);
+            const std::multiset<CModelObject*> walked = p.Walked();
             std::multiset<CModelObject*> expected;
             for (CModelObject* o : objects)
                 if (p.IsIntersecting(o)) expected.insert(o);
@@ -218,6 +226,53 @@ TEST(QuadTreeTest, WalkVisitsExactlyTheObjectsThatABruteForceScanFinds) {
         Tree::DelTree(root, p);
         EXPECT_EQ(p.destroyed.size(), objects.size() + p.containers.size());
     }
+}
+
+// A 16 x 16 world of 56-unit subtiles with uneven heights (+y is down), walked with the engine's frustum
+// test: the walk finds exactly the subtiles a test of every subtile finds, for cameras all over the world.
+using QuadTreeInTheEngine = enginetest::EngineTest;
+
+TEST_F(QuadTreeInTheEngine, WorldQuadTreeWalkFindsExactlyTheSubtilesInTheFrustum) {
+    BoxPolicy p;
+    p.visible = [](CModelObject* a) { return (veEngineBBoxOutsideFrustum(a->getBounds()->b) & 0x3F) == 0; };
+    std::vector<CModelObject*> subtiles;
+    for (int row = 0; row < 16; ++row)
+        for (int col = 0; col < 16; ++col) {
+            const float x = col * 56.0f, z = row * 56.0f;
+            subtiles.push_back(Box(x, z, x + 56, z + 56, -static_cast<float>((row * 7 + col * 13) % 40), 5));
+        }
+    Tree* root = new Tree(subtiles[0]);
+    for (size_t i = 1; i < subtiles.size(); ++i) ASSERT_TRUE(root->Add(subtiles[i], p));
+    _ve_view view{};
+    veDisplayCreateView3D(&view, 0, 0, 640, 448, 1, 1.0f, 2000.0f);
+    _matrix4 identity;
+    M4_Identity(&identity);
+    int cameras = 0, someVisible = 0, none = 0;
+    veEngineBeginFrame();
+    for (float yaw = 0; yaw < 360; yaw += 45)
+        for (float pitch : {-30.0f, 0.0f, 20.0f})
+            for (float cx : {-100.0f, 300.0f, 700.0f}) {
+                const _ve_vector3d pos{cx, -80.0f, 448.0f, 1.0f};
+                const _ve_vector3d rot{pitch, yaw, 0.0f, 1.0f};
+                veDisplaySetCameraPositionOrientation(&view, &pos, &rot);
+                veEngineSetLocalToWorld(&identity);
+                veDisplayActivateView(&view);
+                veEngineBuildView(&view);
+                p.visited.clear();
+                root->DoIt(p);
+                std::multiset<CModelObject*> expected;
+                for (CModelObject* s : subtiles)
+                    if (p.visible(s)) expected.insert(s);
+                EXPECT_EQ(p.Walked(), expected) << "yaw " << yaw << " pitch " << pitch << " x " << cx;
+                ++cameras;
+                someVisible += !expected.empty() && expected.size() < subtiles.size();
+                none += expected.empty();
+            }
+    veEngineEndFrame();
+    // Many cameras see part of the world (not all of it, not nothing), where pruning matters.
+    EXPECT_GT(someVisible, cameras / 4);
+    EXPECT_GT(none, 0);
+    Tree::DelTree(root, p);
 }
 
 }  // namespace

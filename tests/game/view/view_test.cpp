@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -21,6 +22,7 @@
 #include "game/model/timer.h"
 #include "game/view/util.h"
 #include "game/view/view_object_3d.h"
+#include "support/heap_image.h"
 
 namespace {
 
@@ -48,16 +50,7 @@ struct Probe : C3DViewObject {
     bool removeSelf = false;
 };
 
-// A heap copy of a byte image (sub-files live in heap memory, 16-aligned).
-struct HeapBytes {
-    explicit HeapBytes(const std::vector<uint8_t>& b)
-        : p(x_fn_malloc(static_cast<uint32_t>(b.size()), "", 0)), size(b.size()) {
-        std::memcpy(p, b.data(), b.size());
-    }
-    ~HeapBytes() { x_free(p); }
-    void* p;
-    size_t size;
-};
+using HeapBytes = testsupport::HeapImage;
 
 class ViewTest : public EngineTest {
 protected:
@@ -85,20 +78,18 @@ protected:
 
 TEST_F(ViewTest, ViewportsStackFromTheTop) {
     C3DView full(0, 1);
-    EXPECT_EQ(full._view3d.originY, 0);
-    EXPECT_EQ(full._view3d.viewPortWidth, 640);
-    EXPECT_EQ(full._view3d.viewPortHeight, 448);
-    EXPECT_EQ(full._view3d.sytemFlags & 0x13, 1);
-    EXPECT_EQ(full._view3d.nearPlane, 1.0f);
-    EXPECT_EQ(full._view3d.farPlane, 131072.0f);
+    const _ve_view& f = full._view3d;
+    EXPECT_EQ((std::array<int, 4>{f.originY, f.viewPortWidth, f.viewPortHeight, int(f.sytemFlags & 0x13)}),
+              (std::array<int, 4>{0, 640, 448, 1}));
+    EXPECT_EQ(f.nearPlane, 1.0f);
+    EXPECT_EQ(f.farPlane, 131072.0f);
     EXPECT_EQ(full._view2d.zplane2d, (1.0f - 0.001f) * 16777215.0f);
     EXPECT_EQ(full._backView2d.zplane2d, (1.0f - 0.999999f) * 16777215.0f);
-    C3DView bottom(1, 2);
-    EXPECT_EQ(bottom._view3d.originY, 224);  // rows 224 to 447
-    EXPECT_EQ(bottom._view3d.viewPortHeight, 224);
-    EXPECT_EQ(bottom._view3d.sytemFlags & 0x13, 17);
+    C3DView bottom(1, 2);  // rows 224 to 447
+    const _ve_view& b = bottom._view3d;
+    EXPECT_EQ((std::array<int, 4>{b.originY, b.viewPortWidth, b.viewPortHeight, int(b.sytemFlags & 0x13)}),
+              (std::array<int, 4>{224, 640, 224, 17}));
     EXPECT_EQ(bottom._backView2d.originY, 224);
-    EXPECT_EQ(bottom.viewNum, 1);
     EXPECT_EQ(veDisplayGetActiveView(), &bottom._view3d);
     bottom.setFarPlane(300000.0f);
     EXPECT_EQ(bottom._view3d.farPlane, 300000.0f);
@@ -204,29 +195,27 @@ TEST_F(ViewTest, LevelOfDetailFromTheSquaredDistance) {
     C3DViewObject::objectFarClipDepthSquared = 900;
     C3DViewObject vo(1, -1);
     camera->position = qzVector3d(5, 7, 9);
-    auto at = [&](float d) {
-        thing->position = qzVector3d(5 + d, 7, 9);
+    // Distance; the depth (squared distance / 10000) and level, and the clip flag, left as it was until
+    // the object is past the far clip.
+    const struct {
+        float d;
+        uint32_t depth;
+        int lod;
+        int clip;
+    } cases[] = {{1000.0f, 100, 0, CLIP_NONE},  // depth exactly the first threshold
+                 {1005.0f, 101, 1, CLIP_NONE},
+                 {2000.0f, 400, 1, CLIP_NONE},
+                 {2003.0f, 401, 2, CLIP_NONE},
+                 {3000.0f, 900, 2, CLIP_NONE},
+                 {3002.0f, 901, -1, CLIP_OFFSCREEN},
+                 {1.0e20f, 0xFFFFFFFFu, -1, CLIP_OFFSCREEN}};  // far beyond the 32-bit range of depths
+    for (const auto& c : cases) {
+        thing->position = qzVector3d(5 + c.d, 7, 9);
         vo.calculateLodDepth(&view, thing);
-    };
-    at(1000.0f);  // depth exactly the first threshold
-    EXPECT_EQ(vo.depth, 100u);
-    EXPECT_EQ(vo.LOD, 0);
-    at(1005.0f);  // 1010025 / 10000 = 101
-    EXPECT_EQ(vo.depth, 101u);
-    EXPECT_EQ(vo.LOD, 1);
-    at(2000.0f);
-    EXPECT_EQ(vo.LOD, 1);
-    at(2003.0f);
-    EXPECT_EQ(vo.LOD, 2);
-    EXPECT_EQ(vo.drawWithClipping, CLIP_NONE);  // left as it was
-    at(3000.0f);
-    EXPECT_EQ(vo.LOD, 2);
-    at(3002.0f);
-    EXPECT_EQ(vo.LOD, -1);
-    EXPECT_EQ(vo.drawWithClipping, CLIP_OFFSCREEN);
-    at(1.0e20f);  // far beyond the 32-bit range of depths
-    EXPECT_EQ(vo.LOD, -1);
-    EXPECT_EQ(vo.depth, 0xFFFFFFFFu);
+        EXPECT_EQ(vo.depth, c.depth) << c.d;
+        EXPECT_EQ(vo.LOD, c.lod) << c.d;
+        EXPECT_EQ(vo.drawWithClipping, c.clip) << c.d;
+    }
 }
 
 TEST_F(ViewTest, ClippingAgainstTheFrustum) {
@@ -294,7 +283,7 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     _ve_view elsewhere{};
     veDisplayCreateView3D(&elsewhere, 0, 0, 64, 64, 1, 1.0f, 1000.0f);
     uint32_t* slots = veEngineGetGeoMaterialTbl(g->geo);
-    const uint32_t before[2] = {slots[0], slots[1]};
+    const uint32_t before = slots[0];
 
     veEngineBeginFrame();
     C3DViewObject vo(thingId, descriptionId);
@@ -303,7 +292,7 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     vo.LOD = 2;  // the description has no third level: nothing is drawn
     vo.render(&view);
     EXPECT_EQ(veDisplayGetActiveView(), &elsewhere);
-    EXPECT_EQ(slots[0], before[0]);
+    EXPECT_EQ(slots[0], before);
     EXPECT_EQ(veDisplayGetMode() & 0x80000, 0x80000u);
     vo.LOD = -1;
     vo.render(&view);
@@ -320,7 +309,6 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     unknown.render(&view);
     EXPECT_EQ(veDisplayGetActiveView(), &elsewhere);
     veEngineEndFrame();
-    (void)before[1];
 }
 
 // Another kind of view (as the sound view is) with a bin of its own, owned by the view.
@@ -363,7 +351,7 @@ struct CountingCamera : CModelObject {
     int setups = 0;
 };
 
-TEST_F(ViewTest, TheFirstViewsCameraMovesWhilePausedWithoutThePauseMenu) {
+TEST_F(ViewTest, TheFirstViewsCameraMovesWhilePausedWithoutThePauseMenuAndSetsUpTheView) {
     C3DView view(0, 1);
     auto* camera = new CountingCamera();
     view._cameraID = addObject(camera);
@@ -379,12 +367,7 @@ TEST_F(ViewTest, TheFirstViewsCameraMovesWhilePausedWithoutThePauseMenu) {
     CPauseState::pauseSwitch = 0;
     CModel::modelPtr->update(1.0f);
     EXPECT_EQ(camera->updates, 2);  // the ordinary walk
-}
-
-TEST_F(ViewTest, RenderLetsTheCameraSetUpTheViewFirst) {
-    C3DView view(0, 1);
-    auto* camera = new CountingCamera();
-    view._cameraID = addObject(camera);
+    // Rendering lets the camera set up the view first.
     static CountingCamera* seen = nullptr;
     C3DView::setupCamera = [](CModelObject* c, C3DView*) {
         seen = static_cast<CountingCamera*>(c);
