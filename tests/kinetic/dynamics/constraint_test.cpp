@@ -1,5 +1,5 @@
 // Constraints and their layer: the roll constraint's passes, angle resets, the solver's life with its
-// constraints, the body rows, the 2 x 2 inverse and the 16-bit array.
+// constraints, the body rows and the 2 x 2 inverse.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -69,28 +69,22 @@ TEST(RollConstraintTest, SetupPassSetsTheSpinAndLaterPassesBlend) {
     EXPECT_NEAR(a.dot(b->m_angularVelocity), 0.2f * 2.0f + 0.8f * error * 60.0f, 1e-3f);
 }
 
-TEST(RollConstraintTest, UprightBodyAtAngleZeroGetsNoImpulse) {
-    std::unique_ptr<RigidBody> b(sphereBody(1.0f, 2.0f, Vector3(0, 0, 0)));
-    b->m_angularVelocity = Vector3(0.5f, 0.25f, 0.0f);  // nothing about the row's axis
-    kn_Local_Constraint_System system;
-    new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
-    kn_PSI_Info psi = psi60();
-    system.apply_effector_PSI(psi);
-    EXPECT_FLOAT_EQ(b->m_angularVelocity.x, 0.5f);
-    EXPECT_FLOAT_EQ(b->m_angularVelocity.y, 0.25f);
-    EXPECT_FLOAT_EQ(b->m_angularVelocity.z, 0.0f);
-}
-
-TEST(RollConstraintTest, BodyWithoutInertiaIsSkippedNotDividedByZero) {
-    auto b = leaningBody();
-    b->setInertia(Matrix3_Zero);  // e.g. a body without primitives
-    b->m_angularVelocity = Vector3(0, 0, 1);
-    kn_Local_Constraint_System system;
-    new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
-    kn_PSI_Info psi = psi60();
-    system.apply_effector_PSI(psi);
-    EXPECT_FLOAT_EQ(b->m_angularVelocity.z, 1.0f);
-    EXPECT_FALSE(std::isnan(b->m_angularVelocity.x));
+TEST(RollConstraintTest, UprightOrInertialessBodiesGetNoImpulse) {
+    // Upright at angle 0 there is nothing to correct; a body without inertia (e.g. without primitives) is
+    // skipped rather than divided by zero.
+    for (bool inertialess : {false, true}) {
+        std::unique_ptr<RigidBody> b =
+            inertialess ? leaningBody() : std::unique_ptr<RigidBody>(sphereBody(1, 2, Vector3_Zero));
+        if (inertialess) b->setInertia(Matrix3_Zero);
+        const Vector3 w =
+            inertialess ? Vector3(0, 0, 1) : Vector3(0.5f, 0.25f, 0.0f);  // none about the row's axis
+        b->m_angularVelocity = w;
+        kn_Local_Constraint_System system;
+        new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
+        kn_PSI_Info psi = psi60();
+        system.apply_effector_PSI(psi);
+        EXPECT_EQ((b->m_angularVelocity - w).lengthSqrd(), 0.0f) << inertialess;
+    }
 }
 
 TEST(RollConstraintTest, ConstraintsLeaveTheirSystemWhenTheyGo) {
@@ -130,7 +124,7 @@ TEST(RollConstraintTest, SetAxisResetsTheAngleUntilTheNextSetAngle) {
     EXPECT_EQ(c.getRollConstraint(), nullptr);
 }
 
-TEST(FastConstraintSolverTest, DiesWithItsLastConstraintAndLeavesItsCollection) {
+TEST(FastConstraintSolverTest, DiesWithItsLastConstraintAndConstraintsOutlivingItForgetIt) {
     auto b = leaningBody();
     RigidCollection collection;
     auto* solver = new FastConstraintSolver();
@@ -139,22 +133,16 @@ TEST(FastConstraintSolverTest, DiesWithItsLastConstraintAndLeavesItsCollection) 
     solver->addConstraint(c1.get());
     solver->addConstraint(c2.get());
     collection.addAction(solver, 0);
-    ASSERT_EQ(collection.getActions().size(), 1u);
     c1.reset();
     EXPECT_EQ(solver->getNumConstraints(), 1);
     EXPECT_EQ(collection.getActions().size(), 1u);
     c2.reset();  // the last one: the solver announces its own death
-    EXPECT_EQ(solver->getNumConstraints(), 0);
     EXPECT_EQ(collection.getActions().size(), 0u);
     delete solver;
-}
-
-TEST(FastConstraintSolverTest, ConstraintsOutlivingTheirSolverForgetTheirWorkingPart) {
-    auto b = leaningBody();
     AngularConstraint1D c(b.get());
     {
-        FastConstraintSolver solver;
-        solver.addConstraint(&c);
+        FastConstraintSolver short_lived;
+        short_lived.addConstraint(&c);
         ASSERT_NE(c.getRollConstraint(), nullptr);
     }
     EXPECT_EQ(c.getRollConstraint(), nullptr);
@@ -241,18 +229,4 @@ TEST(DenseMatrixTest, InvertTwoByTwoAndProduct) {
     kn_Dense_Matrix_Util::mult(n, x, y);
     EXPECT_FLOAT_EQ(y[0], 1 + 3);  // column sums: y[j] = sum_i M(i, j) x[i]
     EXPECT_FLOAT_EQ(y[1], 2 + 4);
-}
-
-TEST(KnArrayTest, CapacityDoublesFromTwo) {
-    kn_Array<int> a;
-    EXPECT_EQ(a.capacity(), 0);
-    a.add(1);
-    EXPECT_EQ(a.capacity(), 2);
-    a.add(2);
-    a.add(3);
-    EXPECT_EQ(a.capacity(), 4);
-    a.remove_at(0);
-    EXPECT_EQ(a.length(), 2);
-    EXPECT_EQ(a[0], 2);
-    EXPECT_EQ(a.index_of(3), 1);
 }

@@ -34,7 +34,7 @@ public:
 
 }  // namespace
 
-TEST(SpatialDeactivatorTest, RestingBodySleepsAtTheSecondShortCheckAndWakesOnRequest) {
+TEST(SpatialDeactivatorTest, RestingBodySleepsAtTheSecondShortCheckUnlessNeverDeactivatedAndWakesOnRequest) {
     Toolkit kit(1);
     kit.m_defaultRigidCollection->setODESolver(EULER);
     kit.m_defaultSubspace->setGravity(Vector3_Zero);
@@ -42,7 +42,7 @@ TEST(SpatialDeactivatorTest, RestingBodySleepsAtTheSecondShortCheckAndWakesOnReq
     RigidBody* moving = makeBall();
     kit.addRigidBody(resting, Vector3(0, 0, 0), Quaternion_Zero);
     kit.addRigidBody(moving, Vector3(5, 0, 0), Quaternion_Zero);
-    moving->m_linearVelocity = Vector3(0, 0, 1);
+    moving->setNeverDeactivate(true);  // as still, but kept awake
     InternalCollide* detector = kit.m_defaultCollisionDetector->getImpl();
     SpatialDeactivator* d = kit.m_defaultSubspace->getDeactivator();
     EXPECT_FLOAT_EQ(d->m_shortPeriod, 0.2f);
@@ -97,29 +97,14 @@ TEST(SpatialDeactivatorTest, FallingAndInactiveBodiesAreLeftAlone) {
     EXPECT_EQ(d->m_lastShortFrequencyCheck, last);
 }
 
-TEST(SpatialDeactivatorTest, NeverDeactivateKeepsABodyAwake) {
-    Toolkit kit(1);
-    kit.m_defaultSubspace->setGravity(Vector3_Zero);
-    RigidBody* b = makeBall();
-    kit.addRigidBody(b, Vector3_Zero, Quaternion_Zero);
-    b->setNeverDeactivate(true);
-    for (int k = 1; k <= 120; ++k) kit.m_defaultWorld->stepTo(k / 60.0f, 1);
-    EXPECT_TRUE(b->isActive());
-}
-
-TEST(GroupDeactivatorTest, ThresholdScaling) {
+TEST(GroupDeactivatorTest, ThresholdScalingAndTheEmptyGroup) {
     GroupDeactivator g;
     g.setDeactivationThreshold(10.0f);
+    for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(g.m_thresholds[i], 10.0f * kn_groupDeactivatorDefaults[i]);
     EXPECT_FLOAT_EQ(g.m_thresholds[0], 0.1f);
-    EXPECT_FLOAT_EQ(g.m_thresholds[1], 0.05f);
-    EXPECT_FLOAT_EQ(g.m_thresholds[2], 1.0f);
-    EXPECT_FLOAT_EQ(g.m_thresholds[3], 2.0f);
     g.setDeactivationThreshold(1.0f);
     for (int i = 0; i < 4; ++i) EXPECT_EQ(g.m_thresholds[i], kn_groupDeactivatorDefaults[i]);
-}
-
-TEST(GroupDeactivatorTest, EmptyGroupSleepsAtFirstDueCheckForever) {
-    GroupDeactivator g;
+    // An empty group sleeps at its first due check, for good.
     EXPECT_FALSE(g.tryDeactivateGroup(0.1f));
     EXPECT_TRUE(g.tryDeactivateGroup(0.25f));
     EXPECT_FALSE(g.isActive());

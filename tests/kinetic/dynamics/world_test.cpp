@@ -5,6 +5,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "kinetic/collide/collision_detector.h"
@@ -123,39 +125,28 @@ uint64_t runFiftyBodies() {
 
 }  // namespace
 
-TEST(ToolkitTest, BuildsTheDefaultSimulation) {
-    Toolkit fast(1);
-    EXPECT_NE(dynamic_cast<FastSubspace*>(fast.m_defaultSubspace), nullptr);
-    EXPECT_EQ(fast.m_defaultWorld->m_subspaces.size(), 1u);
-    EXPECT_EQ(fast.m_defaultSubspace->getNumEntityCollections(), 1);
-    EXPECT_TRUE(fast.m_defaultRigidCollection->isFastUpdate());
-    EXPECT_EQ(fast.m_defaultSubspace->m_collisionDetector, fast.m_defaultCollisionDetector);
-    EXPECT_FLOAT_EQ(fast.m_defaultCollisionDetector->getTolerance(), 0.1f);
-    // The deactivator is the first step action, the monitor the second.
-    ASSERT_EQ(fast.m_defaultSubspace->getStepActions().size(), 2u);
-    EXPECT_EQ(fast.m_defaultSubspace->getStepActions()[0], fast.m_defaultSubspace->getDeactivator());
-    EXPECT_EQ(fast.m_defaultSubspace->getGravity().y, -9.8f);
+TEST(ToolkitTest, BuildsTheDefaultSimulationAndAddsAndRemovesBodies) {
     Toolkit plain(0);
     EXPECT_EQ(dynamic_cast<FastSubspace*>(plain.m_defaultSubspace), nullptr);
     EXPECT_FALSE(plain.m_defaultRigidCollection->isFastUpdate());
-}
-
-TEST(ToolkitTest, AddAndRemoveBodies) {
     Toolkit kit(1);
+    EXPECT_NE(dynamic_cast<FastSubspace*>(kit.m_defaultSubspace), nullptr);
+    EXPECT_TRUE(kit.m_defaultRigidCollection->isFastUpdate());
+    EXPECT_EQ(kit.m_defaultSubspace->m_collisionDetector, kit.m_defaultCollisionDetector);
+    // The deactivator is the first step action, the monitor the second.
+    ASSERT_EQ(kit.m_defaultSubspace->getStepActions().size(), 2u);
+    EXPECT_EQ(kit.m_defaultSubspace->getStepActions()[0], kit.m_defaultSubspace->getDeactivator());
     RigidBody* b = makeBall(0.5f, 2.0f);
     kit.addRigidBody(b, Vector3(1, 2, 3), Quaternion(2.0f, 0.0f, 0.0f, 0.0f));  // normalised on the way in
     EXPECT_FLOAT_EQ(b->m_rotation.m_real, 1.0f);
-    EXPECT_EQ(b->m_position.y, 2.0f);
     EXPECT_EQ(kit.m_defaultRigidCollection->getNumEntities(), 1);
-    EXPECT_EQ(kit.m_defaultCollisionDetector->getImpl()->m_activeList.size(), 1u);
-    EXPECT_FLOAT_EQ(b->getPrimitives()[0]->m_AABB.m_max.y, 2.0f + 0.5f + 0.025f);
+    EXPECT_FLOAT_EQ(b->getPrimitives()[0]->m_AABB.m_max.y, 2.0f + 0.5f + 0.025f);  // tolerance 0.1 / 4
     kit.removeRigidBody(b);
     EXPECT_EQ(kit.m_defaultRigidCollection->getNumEntities(), 0);
     // Shapes stay registered with the detector until the body goes away.
     EXPECT_EQ(kit.m_defaultCollisionDetector->getImpl()->m_activeList.size(), 1u);
     delete b;
     EXPECT_TRUE(kit.m_defaultCollisionDetector->getImpl()->m_activeList.empty());
-    kit.m_defaultWorld->stepTo(1.0f / 60, 1);
 }
 
 TEST(WorldStepTest, FallingBodyMatchesEulerClosedFormEachStep) {
@@ -202,50 +193,46 @@ TEST(WorldStepTest, RungeKuttaTracksASpinningBodyFarBetterThanEuler) {
     EXPECT_LT(rkError, eulerError / 20);
 }
 
-TEST(WorldStepTest, PhaseOrderInAFastStep) {
+TEST(WorldStepTest, PhaseOrderStepActionsAndTimers) {
     Toolkit kit(1);
     raceSettings(kit);
     std::vector<std::string> log;
     PhaseLog action(&log, "action"), zorder(&log, "zorder");
     kit.m_defaultRigidCollection->addAction(&action, 0);
     kit.m_defaultSubspace->addZOrderAction(&zorder);
+    CountingStepAction counter;
+    kit.m_defaultSubspace->addStepAction(&counter);
+    kit.m_defaultSubspace->addStepAction(&counter);  // kept once
     kit.m_defaultWorld->stepTo(0.1f, 2);
     EXPECT_EQ(log, (std::vector<std::string>{"zorder", "action", "zorder", "action"}));
     EXPECT_FLOAT_EQ(kit.m_defaultSubspace->m_deltaT, 0.05f);
     EXPECT_EQ(kit.m_defaultCollisionDetector->getImpl()->m_allowedPenetration, 0.0f);
-}
-
-TEST(WorldStepTest, StepActionsRunOncePerStepTo) {
-    Toolkit kit(1);
-    CountingStepAction counter;
-    kit.m_defaultSubspace->addStepAction(&counter);
-    kit.m_defaultSubspace->addStepAction(&counter);  // kept once
-    kit.m_defaultWorld->stepTo(0.5f, 5);
-    EXPECT_EQ(counter.m_calls, 1);
-    EXPECT_FLOAT_EQ(counter.m_lastT, 0.5f);
-    // Same time again: nothing moves but the step actions still run.
+    EXPECT_EQ(counter.m_calls, 1);  // once per stepTo
+    EXPECT_FLOAT_EQ(counter.m_lastT, 0.1f);
+    // Same time again, or no sub-step at all: nothing moves but the step actions still run.
     RigidBody* b = makeBall(0.5f, 1);
     kit.addRigidBody(b, Vector3_Zero, Quaternion_Zero);
     b->m_linearVelocity = Vector3(1, 0, 0);
-    kit.m_defaultWorld->stepTo(0.5f, 1);
-    EXPECT_EQ(counter.m_calls, 2);
-    EXPECT_EQ(b->m_position.x, 0.0f);
-    kit.m_defaultWorld->stepTo(0.7f, 0);  // no sub-step at all
+    kit.m_defaultWorld->stepTo(0.1f, 1);
+    kit.m_defaultWorld->stepTo(0.7f, 0);
     EXPECT_EQ(counter.m_calls, 3);
-    EXPECT_EQ(kit.m_defaultSubspace->m_lastTime, 0.5f);
-    EXPECT_EQ(b->m_position.x, 0.0f);
-}
-
-TEST(WorldStepTest, InactiveSubspaceOnlyMovesTheClock) {
-    Toolkit kit(1);
-    RigidBody* b = makeBall(0.5f, 1);
-    kit.addRigidBody(b, Vector3_Zero, Quaternion_Zero);
-    b->m_linearVelocity = Vector3(1, 0, 0);
+    EXPECT_EQ(kit.m_defaultSubspace->m_lastTime, 0.1f);
+    // An inactive subspace only moves the clock.
     kit.m_defaultSubspace->m_active = 0;
     kit.m_defaultWorld->stepTo(1.0f, 1);
     EXPECT_EQ(b->m_position.x, 0.0f);
     EXPECT_EQ(kit.m_defaultSubspace->m_lastTime, 1.0f);
     EXPECT_EQ(kit.m_defaultRigidCollection->getLastRefresh(), 1.0f);
+    ITimerBank& bank = ITimerBank::getInstance();
+    int found = 0;
+    for (int i = 0; i < bank.size(); ++i) {
+        const std::string name = bank.get(i).m_name;
+        if (name == "Total" || name == "Dynamics" || name == "Detection") {
+            ++found;
+            EXPECT_GT(bank.get(i).m_timer.getIntervals(), 0) << name;
+        }
+    }
+    EXPECT_EQ(found, 3);
 }
 
 TEST(SubspaceTest, CollectionsResolverAndDeathNotices) {
@@ -314,96 +301,70 @@ TEST(DeterminismTest, FiftyFreeBodiesSixHundredSteps) {
 namespace {
 
 // A detector whose passes report one interpenetration while the subspace's step is still longer than
-// a threshold, and record the step lengths tried.
+// a limit, and record the step lengths tried, over two balls in a plain subspace.
 class ScriptedCollide : public InternalCollide {
 public:
-    ScriptedCollide(Subspace* s, RigidBody* a, RigidBody* b)
-        : InternalCollide(0.1f), m_subspace(s), m_a(a), m_b(b) {}
+    ScriptedCollide(RigidBody* a, RigidBody* b) : InternalCollide(0.1f), m_a(a), m_b(b) {}
     void collide(bool) override {
         ++m_passes;
         m_allowed.push_back(m_allowedPenetration);
         m_times.push_back(m_a->m_timestep);
-        if (m_interpenetrateAlways || m_a->m_timestep > m_limit)
+        if (m_a->m_timestep > m_limit)
             m_interpenetrations.emplace_back(m_a->getPrimitives()[0], m_b->getPrimitives()[0]);
     }
-    Subspace* m_subspace;
     RigidBody* m_a;
     RigidBody* m_b;
     float m_limit = 0.0f;
-    bool m_interpenetrateAlways = false;
     int m_passes = 0;
     std::vector<float> m_allowed;
     std::vector<float> m_times;
 };
 
+struct RollBackScene {
+    RollBackScene()
+        : a(makeBall(0.5f, 1)),
+          b(makeBall(0.5f, 1)),
+          impl(new ScriptedCollide(a.get(), b.get())),
+          detector(impl) {
+        sub.setGravity(Vector3_Zero);
+        sub.addEntityCollection(&coll, false);
+        coll.addEntity(a.get());
+        coll.addEntity(b.get());
+        sub.m_collisionDetector = &detector;
+    }
+    ~RollBackScene() { sub.m_collisionDetector = nullptr; }
+    Subspace sub;
+    RigidCollection coll;
+    std::unique_ptr<RigidBody> a, b;
+    ScriptedCollide* impl;
+    CollisionDetector detector;
+};
+
 }  // namespace
 
 TEST(SubspaceRollBackTest, HalvesTheStepUntilClearThenFinishesTheInterval) {
-    Subspace sub;
-    sub.setGravity(Vector3_Zero);
-    RigidCollection coll;
-    sub.addEntityCollection(&coll, false);
-    RigidBody* a = makeBall(0.5f, 1);
-    RigidBody* b = makeBall(0.5f, 1);
-    a->m_linearVelocity = Vector3(1, 0, 0);
-    coll.addEntity(a);
-    coll.addEntity(b);
-    auto* impl = new ScriptedCollide(&sub, a, b);
-    CollisionDetector detector(impl);
-    sub.m_collisionDetector = &detector;
-    impl->m_limit = 0.3f;  // steps longer than 0.3 s interpenetrate
-    EXPECT_FLOAT_EQ(sub.tryStep(1.0f), 1.0f);
-    // 1.0 rolls back to 0.5, then 0.25 passes; the remainder 0.75 continues from there the same way.
-    ASSERT_GE(impl->m_times.size(), 3u);
-    EXPECT_FLOAT_EQ(impl->m_times[0], 1.0f);
-    EXPECT_FLOAT_EQ(impl->m_times[1], 0.5f);
-    EXPECT_FLOAT_EQ(impl->m_times[2], 0.25f);
-    // The allowed penetration halves with every attempt and continuation: tolerance/2, /4, /8, ...
-    EXPECT_FLOAT_EQ(impl->m_allowed[0], 0.05f);
-    EXPECT_FLOAT_EQ(impl->m_allowed[1], 0.025f);
-    EXPECT_NEAR(a->m_position.x, 1.0f, 1e-5f);  // rolled-back attempts leave no trace
-    delete a;
-    delete b;
-    sub.m_collisionDetector = nullptr;
+    RollBackScene s;
+    s.a->m_linearVelocity = Vector3(1, 0, 0);
+    s.impl->m_limit = 0.3f;  // steps longer than 0.3 s interpenetrate
+    EXPECT_FLOAT_EQ(s.sub.tryStep(1.0f), 1.0f);
+    // 1.0 rolls back to 0.5, then 0.25 passes; the remainder 0.75 continues from there the same way. The
+    // allowed penetration halves with every attempt and continuation: tolerance/2, /4, /8, ...
+    ASSERT_GE(s.impl->m_times.size(), 3u);
+    EXPECT_EQ(std::vector<float>(s.impl->m_times.begin(), s.impl->m_times.begin() + 3),
+              (std::vector<float>{1.0f, 0.5f, 0.25f}));
+    EXPECT_FLOAT_EQ(s.impl->m_allowed[0], 0.05f);
+    EXPECT_FLOAT_EQ(s.impl->m_allowed[1], 0.025f);
+    EXPECT_NEAR(s.a->m_position.x, 1.0f, 1e-5f);  // rolled-back attempts leave no trace
 }
 
 TEST(SubspaceRollBackTest, TinyStepIsAcceptedAfterOneHalving) {
-    Subspace sub;
-    sub.setGravity(Vector3_Zero);
-    RigidCollection coll;
-    sub.addEntityCollection(&coll, false);
-    RigidBody* a = makeBall(0.5f, 1);
-    RigidBody* b = makeBall(0.5f, 1);
-    coll.addEntity(a);
-    coll.addEntity(b);
-    auto* impl = new ScriptedCollide(&sub, a, b);
-    CollisionDetector detector(impl);
-    sub.m_collisionDetector = &detector;
-    impl->m_interpenetrateAlways = true;
-    sub.tryStep(2e-5f);
+    RollBackScene s;
+    s.sub.tryStep(2e-5f);  // always interpenetrating
     // An attempt at 2e-5 s, one at 1e-5 s, then acceptance and the extra detection pass for the bad list;
     // the remaining 1e-5 s gets one attempt of its own and is accepted the same way.
-    ASSERT_GE(impl->m_times.size(), 3u);
-    EXPECT_FLOAT_EQ(impl->m_times[0], 2e-5f);
-    EXPECT_FLOAT_EQ(impl->m_times[1], 1e-5f);
-    EXPECT_FLOAT_EQ(sub.m_lastTime, 2e-5f);
-    EXPECT_LE(impl->m_passes, 6);
-    delete a;
-    delete b;
-    sub.m_collisionDetector = nullptr;
-}
-
-TEST(WorldStepTest, PhaseTimersAccumulate) {
-    Toolkit kit(1);
-    kit.m_defaultWorld->stepTo(1.0f / 60, 1);
-    ITimerBank& bank = ITimerBank::getInstance();
-    int found = 0;
-    for (int i = 0; i < bank.size(); ++i) {
-        const std::string name = bank.get(i).m_name;
-        if (name == "Total" || name == "Dynamics" || name == "Detection") {
-            ++found;
-            EXPECT_GT(bank.get(i).m_timer.getIntervals(), 0) << name;
-        }
-    }
-    EXPECT_EQ(found, 3);
+    ASSERT_GE(s.impl->m_times.size(), 3u);
+    EXPECT_FLOAT_EQ(s.impl->m_times[0], 2e-5f);
+    EXPECT_FLOAT_EQ(s.impl->m_times[1], 1e-5f);
+    EXPECT_FLOAT_EQ(s.sub.m_lastTime, 2e-5f);
+    EXPECT_LE(s.impl->m_passes, 6);
 }
