@@ -98,12 +98,8 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
             } else {
                 float sv = (float(rnd(400)) / 100.0f - 0.5f) * q, tv = (float(rnd(400)) / 100.0f - 0.5f) * q;
                 if (s.wild) {
-                    const float odd[] = {1e6f,
-                                         -3e9f,
-                                         1e38f,
-                                         std::numeric_limits<float>::infinity(),
-                                         std::numeric_limits<float>::quiet_NaN(),
-                                         1e-40f};
+                    using L = std::numeric_limits<float>;
+                    const float odd[] = {1e6f, -3e9f, 1e38f, L::infinity(), L::quiet_NaN(), 1e-40f};
                     if (rnd(2)) sv = odd[rnd(6)];
                     if (rnd(2)) tv = odd[rnd(6)] * 0.5f;
                 }
