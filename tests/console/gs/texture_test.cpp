@@ -26,12 +26,12 @@ TEST(GsTexture, DecalSpriteCopiesTheTextureExactly) {
     for (bool uv : {true, false}) {
         AdPacket p;
         p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 4, 4, true, kTfxDecal)).Set(kRegTex1_1, 0);
-        p.Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, uv));
         if (uv) {
-            p.Set(kRegUv, Uv(0, 0)).Set(kRegXyz2, Xyz(20 * 16, 0, 0));
-            p.Set(kRegUv, Uv(16 * 16, 16 * 16)).Set(kRegXyz2, Xyz(36 * 16, 16 * 16, 0));
+            TexSprite(p, 20, 0, 36, 16, 0, 0, 16, 16);
         } else {
-            p.Set(kRegSt, St(0, 0)).Set(kRegXyz2, Xyz(40 * 16, 0, 0));
+            p.Set(kRegPrim, Prim(kPrimSprite, false, true))
+                .Set(kRegSt, St(0, 0))
+                .Set(kRegXyz2, Xyz(40 * 16, 0, 0));
             p.Set(kRegSt, St(1, 1)).Set(kRegXyz2, Xyz(56 * 16, 16 * 16, 0));
         }
         f.Send(p);
