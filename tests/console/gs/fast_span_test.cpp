@@ -13,14 +13,6 @@
 namespace gstest {
 namespace {
 
-struct Rng {
-    uint32_t seed;
-    uint32_t operator()(uint32_t m) {
-        seed = seed * 1103515245u + 12345u;
-        return (seed >> 8) % m;
-    }
-};
-
 struct SceneState {
     bool textured, gouraud, blend, uv, bilinear, t8, pabe, tcc, decal, zmsk, endOfMemory, frameAtEnd;
     uint32_t alpha, fix, ztst, clamp;
@@ -73,13 +65,7 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
     }
     std::vector<uint32_t> pal(256);
     for (uint32_t i = 0; i < 256; ++i) pal[i] = (i * 0x01020305u) ^ 0x3C5A7E81u;
-    AdPacket up;
-    up.Set(kRegBitbltbuf, Bitbltbuf(0, 0, 0, 0x180, 0, kPsmCt32))
-        .Set(kRegTrxpos, Trxpos(0, 0, 0, 0))
-        .Set(kRegTrxreg, Trxreg(16, 16))
-        .Set(kRegTrxdir, kXdirHostToLocal);
-    f.Send(up);
-    f.Send(ImagePacket(pal.data(), pal.size() * 4));
+    f.Upload(0x180, 0, kPsmCt32, 16, 16, pal.data(), pal.size() * 4);
 
     AdPacket p;
     // The frame at page 4, or in the last two pages, where its last row ends exactly at the end of local
@@ -91,7 +77,7 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
         for (int x = 0; x < 64; x += 8)
             f.Sprite(p, x, y, x + 8, y + 8, rnd(1u << 31) * 2 + rnd(2), rnd(4000));
     }
-    p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, s.ztst));
+    p.Set(kRegTest_1, ForceGeneral(general) | TestReg(true, s.ztst));
     p.Set(kRegZbuf_1, Zbuf(2, kPsmZ24, s.zmsk));
     p.Set(kRegTex0_1, Tex0(tbp, 1, s.t8 ? kPsmT8 : kPsmCt32, 5, 5, s.tcc, s.decal ? kTfxDecal : kTfxModulate,
                            0x180, kPsmCt32, 0, 0, 1));
@@ -112,12 +98,8 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
             } else {
                 float sv = (float(rnd(400)) / 100.0f - 0.5f) * q, tv = (float(rnd(400)) / 100.0f - 0.5f) * q;
                 if (s.wild) {
-                    const float odd[] = {1e6f,
-                                         -3e9f,
-                                         1e38f,
-                                         std::numeric_limits<float>::infinity(),
-                                         std::numeric_limits<float>::quiet_NaN(),
-                                         1e-40f};
+                    using L = std::numeric_limits<float>;
+                    const float odd[] = {1e6f, -3e9f, 1e38f, L::infinity(), L::quiet_NaN(), 1e-40f};
                     if (rnd(2)) sv = odd[rnd(6)];
                     if (rnd(2)) tv = odd[rnd(6)] * 0.5f;
                 }
@@ -129,13 +111,7 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
         }
     }
     f.Send(p);
-    std::vector<uint32_t> out;
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            out.push_back(f.Pixel(x, y, fbp));
-            out.push_back(f.Depth(x, y));
-        }
-    return out;
+    return f.Snapshot(fbp);
 }
 
 void CheckRandomStates() {
@@ -146,18 +122,17 @@ void CheckRandomStates() {
         const uint32_t seed = rnd(1u << 30);
         const auto fast = DrawScene(s, seed, false);
         const auto general = DrawScene(s, seed, true);
-        ASSERT_EQ(fast, general) << "scene " << scene << " textured " << s.textured << " gouraud "
-                                 << s.gouraud << " blend " << s.blend << std::hex << " alpha 0x" << s.alpha
-                                 << std::dec << " fix " << s.fix << " pabe " << s.pabe << " uv " << s.uv
-                                 << " bilinear " << s.bilinear << " t8 " << s.t8 << " tcc " << s.tcc
-                                 << " decal " << s.decal << " ztst " << s.ztst << " zmsk " << s.zmsk
-                                 << " clamp " << s.clamp << " end of memory " << s.endOfMemory
-                                 << " frame at end " << s.frameAtEnd << " q mode " << s.qMode << " wild "
-                                 << s.wild;
+        ASSERT_EQ(fast, general) << "scene " << scene;  // rerun with a breakpoint here to see its state
         differentFromBackground += fast != DrawScene(s, seed, true, 0);
     }
     // The scenes draw something (compared with a scene of only the background).
     EXPECT_GT(differentFromBackground, 150);
+    // Untextured flat unblended primitives fill through a path of their own, under every depth test.
+    for (const uint32_t ztst : {kZtstAlways, kZtstGequal, kZtstGreater}) {
+        SceneState s{};
+        s.ztst = ztst;
+        EXPECT_EQ(DrawScene(s, ztst, false), DrawScene(s, ztst, true)) << "flat fill, ztst " << ztst;
+    }
 }
 
 // Slivers: nearly collinear vertices give steep colour and depth gradients whose values at the row ends
@@ -165,7 +140,7 @@ void CheckRandomStates() {
 std::vector<uint32_t> DrawSlivers(bool general, bool textured, uint32_t seed) {
     Fixture f;
     AdPacket p;
-    p.Set(kRegTest_1, (general ? (1u | (1u << 1)) : 0u) | TestReg(true, kZtstAlways)).Set(kRegAlpha_1, 0x44);
+    p.Set(kRegTest_1, ForceGeneral(general) | TestReg(true, kZtstAlways)).Set(kRegAlpha_1, 0x44);
     p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 5, 5, true, kTfxModulate))
         .Set(kRegTex1_1, 0)
         .Set(kRegClamp_1, 0);
@@ -187,13 +162,7 @@ std::vector<uint32_t> DrawSlivers(bool general, bool textured, uint32_t seed) {
         }
     }
     f.Send(p);
-    std::vector<uint32_t> out;
-    for (int y = 0; y < 64; ++y)
-        for (int x = 0; x < 64; ++x) {
-            out.push_back(f.Pixel(x, y));
-            out.push_back(f.Depth(x, y));
-        }
-    return out;
+    return f.Snapshot();
 }
 
 TEST(GsFastSpan, RandomStatesMatchTheGeneralPath) {

@@ -110,6 +110,20 @@ inline uint64_t Trxreg(uint32_t w, uint32_t h) {
     return w | (uint64_t(h) << 32);
 }
 
+// A small deterministic generator for random scenes.
+struct Rng {
+    uint32_t seed;
+    uint32_t operator()(uint32_t m) {
+        seed = seed * 1103515245u + 12345u;
+        return (seed >> 8) % m;
+    }
+};
+
+// TEST bits of an always-passing alpha test, which sends every pixel through the general (scalar) path.
+inline uint64_t ForceGeneral(bool general) {
+    return general ? (1u | (1u << 1)) : 0u;
+}
+
 // Captures GS/GIF log lines for the lifetime of the object.
 class LogCapture {
 public:
@@ -153,6 +167,31 @@ public:
     }
     uint32_t Depth(int x, int y) const {
         return gs->Memory().ReadPixel(2 * 32, 1, kPsmZ24, uint32_t(x), uint32_t(y));
+    }
+    // Starts a host-to-local transfer of a w x h rectangle at (x, y) of a buffer at block `dbp`.
+    void StartUpload(uint32_t dbp, uint32_t dbw, uint32_t psm, uint32_t w, uint32_t h, uint32_t x = 0,
+                     uint32_t y = 0) {
+        AdPacket p;
+        p.Set(kRegBitbltbuf, Bitbltbuf(0, 0, 0, dbp, dbw, psm))
+            .Set(kRegTrxpos, Trxpos(0, 0, x, y))
+            .Set(kRegTrxreg, Trxreg(w, h))
+            .Set(kRegTrxdir, kXdirHostToLocal);
+        Send(p);
+    }
+    void Upload(uint32_t dbp, uint32_t dbw, uint32_t psm, uint32_t w, uint32_t h, const void* data,
+                size_t bytes) {
+        StartUpload(dbp, dbw, psm, w, h);
+        Send(ImagePacket(data, bytes));
+    }
+    // The 64 x 64 frame at `fbp` and the depth buffer, interleaved, for comparing whole scenes.
+    std::vector<uint32_t> Snapshot(uint32_t fbp = 0) const {
+        std::vector<uint32_t> out;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x) {
+                out.push_back(Pixel(x, y, fbp));
+                out.push_back(Depth(x, y));
+            }
+        return out;
     }
     // A flat sprite over pixels [x0, x1) x [y0, y1).
     void Sprite(AdPacket& p, int x0, int y0, int x1, int y1, uint32_t rgba, uint32_t z, bool abe = false) {

@@ -18,23 +18,13 @@ uint64_t HashMemory(const LocalMemory& m) {
     return h;
 }
 
-void StartUpload(Fixture& f, uint32_t dbp, uint32_t dbw, uint32_t psm, uint32_t x, uint32_t y, uint32_t w,
-                 uint32_t h) {
-    AdPacket p;
-    p.Set(kRegBitbltbuf, Bitbltbuf(0, 0, 0, dbp, dbw, psm))
-        .Set(kRegTrxpos, Trxpos(0, 0, x, y))
-        .Set(kRegTrxreg, Trxreg(w, h))
-        .Set(kRegTrxdir, kXdirHostToLocal);
-    f.Send(p);
-}
-
 TEST(GsTransfer, UploadLandsAtItsRectangleAndDiscardsTheRest) {
     Fixture f;
     // A 4 x 2 rectangle at (3, 5) of a buffer 64 pixels wide, fed 64 pixels: the extra 56 go nowhere (as
     // with a palette upload that sends more colours than its 16 x 16 rectangle).
     std::vector<uint32_t> data(64);
     for (uint32_t i = 0; i < 64; ++i) data[i] = 0xA0000000u + i;
-    StartUpload(f, 0x40, 1, kPsmCt32, 3, 5, 4, 2);
+    f.StartUpload(0x40, 1, kPsmCt32, 4, 2, 3, 5);
     LogCapture log;
     f.Send(ImagePacket(data.data(), data.size() * 4));
     EXPECT_TRUE(log.lines().empty());
@@ -54,7 +44,7 @@ TEST(GsTransfer, UploadSplitAcrossPacketsAndOddSizes) {
     // 5 x 3 of 24-bit: 45 bytes arrive in three IMAGE packets of 16, 16 and 16 bytes.
     std::vector<uint8_t> rgb(48);
     for (int i = 0; i < 48; ++i) rgb[i] = uint8_t(i + 1);
-    StartUpload(f, 0x40, 1, kPsmCt24, 0, 0, 5, 3);
+    f.StartUpload(0x40, 1, kPsmCt24, 5, 3);
     for (int k = 0; k < 3; ++k) f.Send(ImagePacket(rgb.data() + 16 * k, 16));
     const LocalMemory& m = f.gs->Memory();
     for (uint32_t i = 0; i < 15; ++i) {
@@ -103,13 +93,13 @@ TEST(GsMalformed, TransferOutsideLocalMemoryIsLoggedAndWritesNothing) {
     const uint64_t before = HashMemory(f.gs->Memory());
     LogCapture log;
     // Block 0x3FF0 is 4 KB before the end; 64 x 64 pixels of 32 bits need 16 KB.
-    StartUpload(f, 0x3FF0, 1, kPsmCt32, 0, 0, 64, 64);
+    f.StartUpload(0x3FF0, 1, kPsmCt32, 64, 64);
     std::vector<uint32_t> data(64 * 64, 0xFFFFFFFFu);
     f.Send(ImagePacket(data.data(), data.size() * 4));
     EXPECT_TRUE(log.Contains("host-to-local transfer outside local memory"));
     EXPECT_EQ(log.lines().size(), 1u) << "the data of the refused transfer is dropped quietly";
     // Coordinates far down a wide buffer.
-    StartUpload(f, 0, 63, kPsmCt32, 2000, 2000, 47, 47);
+    f.StartUpload(0, 63, kPsmCt32, 47, 47, 2000, 2000);
     f.Send(ImagePacket(data.data(), 64));
     EXPECT_EQ(log.lines().size(), 2u);
     EXPECT_EQ(HashMemory(f.gs->Memory()), before);
@@ -134,7 +124,7 @@ TEST(GsMalformed, DrawingNearTheEndOfMemoryWrapsInsideIt) {
     EXPECT_EQ(f.gs->Memory().Read32(0), 0xCAFEBABEu);
 }
 
-TEST(GsMalformed, UnknownRegistersAndDescriptorsAreLoggedAndSkipped) {
+TEST(GsMalformed, BadPacketsAreLoggedAndSkipped) {
     Fixture f;
     LogCapture log;
     AdPacket p;
@@ -144,40 +134,28 @@ TEST(GsMalformed, UnknownRegistersAndDescriptorsAreLoggedAndSkipped) {
     EXPECT_TRUE(log.Contains("unknown register 0x7E"));
     EXPECT_EQ(f.Pixel(0, 0), 0x42u) << "the rest of the packet still runs";
     // PACKED descriptor 0xB is reserved.
-    std::vector<Qw> q(2);
-    const GifTag tag = MakeGifTag(1, true, console::gif::kFlgPacked, 1, 0xB);
-    std::memcpy(&q[0], &tag, 16);
-    f.Send(q);
+    std::vector<Qw> q(4, Qw{0, kRegTexflush});
+    const GifTag reserved = MakeGifTag(1, true, console::gif::kFlgPacked, 1, 0xB);
+    std::memcpy(&q[0], &reserved, 16);
+    f.Send(std::vector<Qw>(q.begin(), q.begin() + 2));
     EXPECT_TRUE(log.Contains("descriptor 0xB"));
-}
-
-TEST(GsMalformed, PacketCutShortIsDroppedAndTheNextOneRuns) {
-    Fixture f;
-    LogCapture log;
-    // NLOOP 100 but only 3 quadwords follow.
-    std::vector<Qw> q(4, Qw{0, 0});
-    const GifTag tag = MakeGifTag(100, true, console::gif::kFlgPacked, 1, 0xE);
-    std::memcpy(&q[0], &tag, 16);
-    for (int i = 1; i < 4; ++i) q[i] = Qw{0, kRegTexflush};
-    f.gif.Write(3, q.data(), q.size());
-    EXPECT_TRUE(f.gif.InPacket(3));
-    f.gif.EndTransfer(3);
-    EXPECT_FALSE(f.gif.InPacket(3));
-    EXPECT_TRUE(log.Contains("packet cut short"));
-    AdPacket p;
-    f.Sprite(p, 0, 0, 1, 1, 0x99u, 0);
-    f.Send(p);
-    EXPECT_EQ(f.Pixel(0, 0), 0x99u);
-}
-
-TEST(GsMalformed, ImageWithoutTransferAndBadPathsAreLogged) {
-    Fixture f;
-    LogCapture log;
     uint32_t data[4] = {1, 2, 3, 4};
     f.Send(ImagePacket(data, sizeof(data)));
     EXPECT_TRUE(log.Contains("IMAGE data with no host-to-local transfer"));
     f.gif.Write(7, data, 1);
     EXPECT_TRUE(log.Contains("unknown path 7"));
+    // NLOOP 100 but only 3 quadwords follow: dropped at the end of the transfer, and the next packet runs.
+    const GifTag tag = MakeGifTag(100, true, console::gif::kFlgPacked, 1, 0xE);
+    std::memcpy(&q[0], &tag, 16);
+    f.gif.Write(3, q.data(), q.size());
+    EXPECT_TRUE(f.gif.InPacket(3));
+    f.gif.EndTransfer(3);
+    EXPECT_FALSE(f.gif.InPacket(3));
+    EXPECT_TRUE(log.Contains("packet cut short"));
+    AdPacket next;
+    f.Sprite(next, 0, 0, 1, 1, 0x99u, 0);
+    f.Send(next);
+    EXPECT_EQ(f.Pixel(0, 0), 0x99u);
 }
 
 TEST(GsGif, ReglistPrePackedStqAndPathsInterleave) {
@@ -217,22 +195,11 @@ TEST(GsGif, ReglistPrePackedStqAndPathsInterleave) {
     for (int i = 19; i < 26; ++i) EXPECT_EQ(f.Pixel(i, i), 0u) << i;
 }
 
-}  // namespace
-}  // namespace gstest
-
-namespace gstest {
-namespace {
-
 TEST(GsGif, PacketsArriveInPiecesAndPathsKeepTheirOwnPlace) {
     // As a texture upload chain delivers it: the IMAGE tag in one transfer, its data in the next. A PATH2
     // packet arriving in between does not disturb PATH3's half-read packet.
     Fixture f;
-    AdPacket setup;
-    setup.Set(kRegBitbltbuf, Bitbltbuf(0, 0, 0, 0x40, 1, kPsmCt32))
-        .Set(kRegTrxpos, 0)
-        .Set(kRegTrxreg, Trxreg(4, 2))
-        .Set(kRegTrxdir, kXdirHostToLocal);
-    f.Send(setup);
+    f.StartUpload(0x40, 1, kPsmCt32, 4, 2);
     uint32_t pixels[8] = {1, 2, 3, 4, 5, 6, 7, 8};
     const std::vector<Qw> image = ImagePacket(pixels, sizeof(pixels));  // tag + 2 quadwords
     f.gif.Write(3, image.data(), 1);
