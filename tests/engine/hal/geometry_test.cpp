@@ -126,6 +126,11 @@ TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
     with("out of range", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16, 100000); });
     with("colours", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 8, 300); });
     with("data past the end", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 4, 512); });
+    with("palettised at 16 bits", [&](auto& v) { Poke<uint16_t>(v, tableAt + 16 + 12, 16); });
+    with("not on a 4-byte boundary", [&](auto& v) {  // 3 x 1 pixels: the palette would start at byte 3
+        Poke<uint32_t>(v, tableAt + 16, 3);
+        Poke<uint32_t>(v, tableAt + 16 + 4, 1);
+    });
     with("not an offset", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 48, 0x48000000); });
     with("vertex information", [](auto& v) { Poke<uint32_t>(v, 24, 0x7FFFFFF0); });
     with("not a number", [](auto& v) { Poke<float>(v, 40, __builtin_nanf("")); });
