@@ -2,7 +2,10 @@
 // disc's own writers produce. It writes the sample disc into <dir>/disc, splits the common-objects master
 // file into its sub-files and files each one under every target whose reader accepts it (so no sub-file
 // index is written down here); samples come from the sample writer, GIF packets upload a disc texture.
+// Master-file seeds are small files packed from those sub-files: the whole common file (about 1 MB)
+// would make libFuzzer's in-memory corpus outgrow the engine heap that serves its allocations.
 #include <sys/stat.h>
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -22,7 +25,9 @@
 #include "game/files/file_manager.h"
 #include "game/files/master_file_format.h"
 #include "mkdisc/anim_writer.h"
+#include "mkdisc/description_writer.h"
 #include "mkdisc/disc_writer.h"
+#include "mkdisc/master_file_writer.h"
 #include "mkdisc/sample_writer.h"
 
 namespace {
@@ -121,6 +126,36 @@ void GifSeeds(const Bytes& bitmap) {
     Add("gif", s);
 }
 
+// Small master files: a world-style one with a type table and two object descriptions built from the
+// smallest disc geometries and a collision block, and the first sub-files of the common file in two labels.
+void MasterFiles(void* common, int n) {
+    CFileManager fm;
+    auto sub = [&](int i) {
+        const auto* p = static_cast<const uint8_t*>(fm.loadSubFile(common, unsigned(i)));
+        return Bytes(p, p + fm.getSubFileLength(common, unsigned(i)));
+    };
+    std::vector<Bytes> geometries(g_seeds["geometry"].begin(), g_seeds["geometry"].end());
+    std::sort(geometries.begin(), geometries.end(),
+              [](const Bytes& a, const Bytes& b) { return a.size() < b.size(); });
+    const Bytes collision = g_seeds["collision"].empty() ? Bytes{} : *g_seeds["collision"].begin();
+    if (geometries.size() >= 2) {
+        MasterFileWriter w;
+        w.beginLabel();
+        w.add(WriteObjectTypeTable({MakeTypeRecord(1, 29, 2, 1.0f, 0.25f, 100)}));
+        AddDescriptionLabels(w, {{{geometries[0], geometries[1]}, collision}, {{geometries[0]}, {}}});
+        const Bytes world = w.build();
+        Add("description", world);
+        Add("master_file", world);
+    }
+    MasterFileWriter w;
+    for (int i = 0; i < n && i < 16; ++i) {
+        if (i % 8 == 0) w.beginLabel();
+        const Bytes b = sub(i);
+        if (b.size() <= 8192) w.add(b);
+    }
+    Add("master_file", w.build());
+}
+
 bool WriteAll(const std::string& dir) {
     for (const auto& [target, seeds] : g_seeds) {
         const std::string sub = dir + "/" + target;
@@ -157,8 +192,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "fuzz_seeds: the sample disc's master file does not check\n");
         return 1;
     }
-    Add("master_file", common);
-    Add("description", common);
     HeapCopy image(common);
     CFileManager fm;
     const int n = fm.getSubFileCount(image.p);
@@ -174,6 +207,7 @@ int main(int argc, char** argv) {
             layout.pixelBytes == 1024)
             firstBitmap = sub;
     }
+    MasterFiles(image.p, n);
     for (const char* font : {"uni18.fnt", "highligh.fnt"})
         Add("font", ReadFile(dir + "/disc/frontend/" + font));
     GifSeeds(firstBitmap);
