@@ -66,9 +66,14 @@ format-check:
 	@command -v clang-format >/dev/null || DEBIAN_FRONTEND=noninteractive apt-get install -y -qq clang-format
 	git ls-files '*.cpp' '*.h' | xargs clang-format --dry-run -Werror
 
-# Builds every libFuzzer target with clang and runs each for FUZZ_SECONDS.
+# Builds every libFuzzer target with clang (ASan and UBSan), writes the seed corpus the disc's writers
+# produce (build/fuzz/corpus/<target>), and runs each target from it for FUZZ_SECONDS.
 FUZZ_SECONDS ?= 20
+FUZZ_CORPUS  := build/fuzz/corpus
 fuzz: deps
 	cmake --preset fuzz
 	cmake --build build/fuzz -j$(JOBS)
-	for f in build/fuzz/*_fuzz; do echo "== $$f"; $$f -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 || exit 1; done
+	mkdir -p $(FUZZ_CORPUS)
+	build/fuzz/fuzz_seeds $(FUZZ_CORPUS)
+	for f in build/fuzz/*_fuzz; do n=$$(basename $$f _fuzz); mkdir -p $(FUZZ_CORPUS)/$$n; echo "== $$f"; \
+	  $$f $(FUZZ_CORPUS)/$$n -max_total_time=$(FUZZ_SECONDS) -rss_limit_mb=4096 || exit 1; done

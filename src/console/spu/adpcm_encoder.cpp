@@ -26,8 +26,21 @@ int Nibble(int32_t residual, int shift) {
 uint64_t TryBlock(const int16_t* x, int filter, int shift, int32_t h1, int32_t h2, uint8_t* nibbles) {
     uint64_t err = 0;
     for (int i = 0; i < kAdpcmBlockSamples; ++i) {
-        const int32_t predict = (h1 * kAdpcmFilterPos[filter] + h2 * kAdpcmFilterNeg[filter] + 32) >> 6;
-        const int nib = Nibble(x[i] - predict, shift);
+        // The decoder's own prediction (console/spu/adpcm.h), so the encoder tracks exactly what plays.
+        int nib = Nibble(x[i] - AdpcmPredict(filter, h1, h2), shift);
+        // A nibble that clips decodes differently in decoders that keep the unclamped sum as history:
+        // take the nearest one that stays within 16 bits, if there is one.
+        const int32_t sum = AdpcmUnclamped(nib, shift, filter, h1, h2);
+        if (sum != static_cast<int16_t>(sum)) {
+            const int step = sum > 0 ? -1 : 1;
+            for (int n = static_cast<int8_t>(nib << 4) >> 4; n >= -8 && n <= 7; n += step) {
+                const int32_t t = AdpcmUnclamped(n & 0x0F, shift, filter, h1, h2);
+                if (t == static_cast<int16_t>(t)) {
+                    nib = n & 0x0F;
+                    break;
+                }
+            }
+        }
         const int16_t d = AdpcmDecodeNibble(nib, shift, filter, &h1, &h2);
         const int64_t e = static_cast<int64_t>(x[i]) - d;
         err += static_cast<uint64_t>(e * e);

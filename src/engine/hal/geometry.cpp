@@ -118,6 +118,10 @@ bool CheckTable(const uint8_t* p, size_t length, const _FS_GEO_HEADER& h) {
         if (b.palettized) {
             if (b.numColors == 0 || b.numColors > 256)
                 return Refuse("bitmap %llu has %llu colours", m, b.numColors);
+            // Only 4- and 8-bit pixels index a palette (the pixel count above assumes one of them), and
+            // the palette is read in 32-bit words.
+            if (bpp != 4 && bpp != 8)
+                return Refuse("bitmap %llu is palettised at %llu bits per pixel", m, bpp);
             if (next % 4 != 0) return Refuse("bitmap %llu palette at %llu is not 4-byte aligned", m, next);
             const uint64_t palette = next;
             next += 4ull * b.numColors;

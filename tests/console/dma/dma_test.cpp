@@ -88,6 +88,25 @@ TEST_F(DmaTest, ChainOfEveryKindFeedsVif1InOrder) {
     EXPECT_EQ(console::dma::DroppedChains(), 0u);
 }
 
+TEST_F(DmaTest, CallSendsItsOwnDataBeforeTheJumpAndReturnsPastIt) {
+    // Each transfer overlaps the next one's first quadword, so the final contents show the order:
+    // the CALL's two quadwords, then the subchain's RET data, then the tag after the CALL's data.
+    uint64_t* q = g_mem;
+    PutTag(q + 0, Tag(5, 2, A(q + 200)), 0, Unpack(2, 40));
+    PutQw(q + 2, 1, 2, 3, 4);
+    PutQw(q + 4, 5, 6, 7, 8);
+    PutTag(q + 200, Tag(6, 2), 0, Unpack(2, 41));
+    PutQw(q + 202, 9, 10, 11, 12);
+    PutQw(q + 204, 13, 14, 15, 16);
+    PutTag(q + 6, Tag(7, 1), 0, Unpack(1, 42));  // the return address: just past the CALL's data
+    PutQw(q + 8, 17, 18, 19, 20);
+    ASSERT_EQ(sceDmaSend(ch1_, q), 0);
+    const uint32_t want[3][4] = {{1, 2, 3, 4}, {9, 10, 11, 12}, {17, 18, 19, 20}};
+    for (int i = 0; i < 3; ++i)
+        for (int w = 0; w < 4; ++w) EXPECT_EQ(Vu1Memory().Qw(40 + i)[w], want[i][w]) << i << "," << w;
+    EXPECT_EQ(console::dma::DroppedChains(), 0u);
+}
+
 TEST_F(DmaTest, RefeEndsTheChainAfterItsData) {
     uint64_t* q = g_mem;
     PutTag(q, Tag(0, 1, A(q + 50)), 0, Unpack(1, 20));

@@ -46,6 +46,17 @@ TEST(AdpcmEncoder, FullScaleAndSilenceStayBounded) {
     // Away from the edges the levels come back close (no wrap-around to the other sign).
     EXPECT_GT(dec[25], 30000);
     EXPECT_LT(dec[75], -30000);
+    // No nibble clips, so a decoder that keeps the unclamped sum as history plays the same samples.
+    int32_t h1 = 0, h2 = 0;
+    for (size_t i = 0; i < square.size(); ++i) {
+        const uint8_t* block = &enc[i / 28 * 16];
+        const int k = static_cast<int>(i % 28);
+        const int32_t sum = AdpcmUnclamped(block[2 + k / 2] >> (k % 2 * 4) & 0x0F, AdpcmShift(block[0]),
+                                           AdpcmFilter(block[0]), h1, h2);
+        ASSERT_EQ(sum, dec[i]) << i;
+        h2 = h1;
+        h1 = sum;
+    }
     const std::vector<int16_t> zeros(100, 0);
     const std::vector<uint8_t> z = AdpcmEncode(zeros.data(), zeros.size(), false);
     for (int16_t s : AdpcmDecodeAll(z.data(), z.size())) EXPECT_EQ(s, 0);

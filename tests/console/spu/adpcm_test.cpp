@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
 #include "console/spu/driver_modules_fixture.h"
 
 namespace {
@@ -34,12 +38,40 @@ TEST(Adpcm, FiltersPredictFromTheLastTwoSamples) {
     EXPECT_EQ(AdpcmDecodeNibble(0, 12, 1, &h1, &h2), 600);
     EXPECT_EQ(h1, 600);
     EXPECT_EQ(h2, 640);
-    // Filter 2: (h1 * 115 - h2 * 52 + 32) >> 6 with h1 = 600, h2 = 640: (69000 - 33280 + 32) >> 6 = 558.
+    // Filter 2: (h1 * 115 - h2 * 52) >> 6 with h1 = 600, h2 = 640: (69000 - 33280) >> 6 = 558.
     EXPECT_EQ(AdpcmDecodeNibble(0, 12, 2, &h1, &h2), 558);
-    // Filter 4 with a negative prediction rounds by an arithmetic shift: (-64 * 122 + 32) >> 6 = -122.
-    h1 = -64;
-    h2 = 0;
-    EXPECT_EQ(AdpcmDecodeNibble(0, 12, 4, &h1, &h2), -122);
+}
+
+// A block whose filter terms are mostly not multiples of 64, both signs, and one sample that clips:
+// rounding the term, truncating it toward zero, or keeping the unclamped sum as history would each
+// give other samples. The expected output is worked out here from the formula with floor division.
+TEST(Adpcm, FilterTermIsTruncatedDownAndTheClampedSampleIsTheHistory) {
+    const int nibbles[28] = {7, 0, -3, 0, 0, -8, 0, 0, 1, 0, 0, 0, 0, 0,
+                             7, 7, 0,  0, 0, 0,  0, 0, 0, 0, 0, 0, 0, 0};
+    const int kShift = 0, kFilter = 4;  // 122 / 64 and -60 / 64
+    std::vector<uint8_t> block = RawBlock(nibbles, kShift, 0);
+    block[0] |= kFilter << 4;
+    int32_t h1 = 0, h2 = 0;
+    int16_t out[28];
+    AdpcmDecodeBlock(block.data(), out, &h1, &h2);
+
+    double e1 = 0, e2 = 0;  // the expected history
+    bool rounds = false, clips = false;
+    for (int i = 0; i < 28; ++i) {
+        const double term = e1 * 122.0 - e2 * 60.0;
+        const double sum = nibbles[i] * 4096.0 + std::floor(term / 64.0);
+        rounds |= std::floor(term / 64.0) != std::floor((term + 32.0) / 64.0);
+        clips |= sum > 32767.0 || sum < -32768.0;
+        const double expect = std::clamp(sum, -32768.0, 32767.0);
+        EXPECT_EQ(out[i], expect) << "sample " << i;
+        e2 = e1;
+        e1 = expect;
+    }
+    EXPECT_EQ(h1, e1);
+    EXPECT_EQ(h2, e2);
+    // The block does tell the rules apart.
+    EXPECT_TRUE(rounds);
+    EXPECT_TRUE(clips);
 }
 
 TEST(Adpcm, OutOfRangeHeadersAreClampedAndOutputSaturates) {

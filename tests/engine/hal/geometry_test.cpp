@@ -80,10 +80,10 @@ TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
     with("out of range", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16, 100000); });
     with("colours", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 8, 300); });
     with("data past the end", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 4, 512); });
-    // The last bitmap: palettised pixels of 16 bits are two bytes each, so they no longer fit; a pixel
-    // offset of 2 puts the palette off a 4-byte boundary.
+    // The last bitmap: palettised pixels must be 4 or 8 bits; a pixel offset of 2 puts the palette off a
+    // 4-byte boundary.
     const size_t lastBitmap = good.size() - (64 + 64 + 64);
-    with("data past the end", [&](auto& v) { Poke<uint16_t>(v, lastBitmap + 12, 16); });
+    with("palettised at 16 bits", [&](auto& v) { Poke<uint16_t>(v, lastBitmap + 12, 16); });
     with("not 4-byte aligned", [&](auto& v) { Poke<uint32_t>(v, lastBitmap + 48, 2); });
     with("not an offset", [&](auto& v) { Poke<uint32_t>(v, tableAt + 16 + 48, 0x48000000); });
     with("vertex information", [](auto& v) { Poke<uint32_t>(v, 24, 0x7FFFFFF0); });

@@ -1,10 +1,6 @@
-// Profiling timers on the monotonic clock and the scratchpad copy.
+// Profiling timers on the monotonic clock.
 #include <gtest/gtest.h>
 
-#include <cstring>
-
-#include "console/mem/scratchpad.h"
-#include "kinetic/collide/dma_controller.h"
 #include "kinetic/collide/kn_ps2_timer.h"
 #include "kinetic/collide/performance_timer.h"
 #include "kinetic/collide/timer_bank.h"
@@ -49,16 +45,4 @@ TEST(TimerTest, BankHandsOutConsecutiveIndices) {
     bank.stop(first + 10);
     EXPECT_EQ(bank.get(first + 10).m_timer.getIntervals(), 1);
     EXPECT_STREQ(bank.get(first).m_name, "t");
-}
-
-TEST(DMAControllerTest, CopiesIntoScratchpad) {
-    alignas(16) unsigned char src[64];
-    for (int i = 0; i < 64; ++i) src[i] = static_cast<unsigned char>(i * 3);
-    uint8_t* dst = console::Scratchpad() + 256;
-    Kinetic::DMAController::sendToSPR(src, dst, 4);
-    Kinetic::DMAController::waitForChannel(9);
-    EXPECT_EQ(std::memcmp(dst, src, 64), 0);
-    // A copy running off the end of the area is cut at the end, not written past it.
-    Kinetic::DMAController::sendToSPR(src, console::Scratchpad() + console::kScratchpadSize - 16, 4);
-    EXPECT_EQ(std::memcmp(console::Scratchpad() + console::kScratchpadSize - 16, src, 16), 0);
 }

@@ -1,0 +1,227 @@
+// Writes a seed corpus for every fuzz target: fuzz_seeds <dir> makes <dir>/<target>/ with inputs the
+// disc's own writers produce. It writes the sample disc into <dir>/disc, splits the common-objects master
+// file into its sub-files and files each one under every target whose reader accepts it (so no sub-file
+// index is written down here); samples come from the sample writer, GIF packets upload a disc texture.
+// Master-file seeds are small files packed from those sub-files: the whole common file (about 1 MB)
+// would make libFuzzer's in-memory corpus outgrow the engine heap that serves its allocations.
+#include <sys/stat.h>
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "engine/anim/anim_check.h"
+#include "engine/font/font.h"
+#include "engine/hal/geometry.h"
+#include "engine/hal/sound_format.h"
+#include "engine/sys/bitmap.h"
+#include "engine/sys/heap.h"
+#include "game/files/collision_data.h"
+#include "game/files/file_manager.h"
+#include "game/files/master_file_format.h"
+#include "game/files/object_description_format.h"
+#include "mkdisc/disc_writer.h"
+#include "mkdisc/motions.h"
+#include "mkdisc/sounds.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kMaxSeedsPerTarget = 12;
+
+std::map<std::string, std::set<Bytes>> g_seeds;
+
+void Add(const std::string& target, const Bytes& b) {
+    auto& s = g_seeds[target];
+    if (s.size() < kMaxSeedsPerTarget) s.insert(b);
+}
+
+Bytes ReadFile(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+}
+
+// A heap copy, as the game's loaders hold the data (some checks also initialise it in place).
+struct HeapCopy {
+    explicit HeapCopy(const Bytes& b)
+        : p(static_cast<uint8_t*>(x_fn_malloc(uint32_t(b.size() + 16), "", 0))) {
+        std::memcpy(p, b.data(), b.size());
+    }
+    ~HeapCopy() { x_free(p); }
+    uint8_t* p;
+};
+
+void Classify(const Bytes& sub) {
+    const std::vector<_bone> skeletons[] = {RiderSkeletonBones(), BikeSkeletonBones()};
+    {
+        FsBitmapLayout layout;
+        if (fsCheckBitmap(sub.data(), sub.size(), &layout) == FS_BITMAP_OK) Add("bitmap", sub);
+    }
+    if (veFontCheckImage(sub.data(), sub.size())) Add("font", sub);
+    {
+        HeapCopy c(sub);
+        if (collisiondata::CheckBlock(c.p, sub.size()) > 0) Add("collision", sub);
+    }
+    {
+        HeapCopy c(sub);
+        if (veEngineLoadGeo(reinterpret_cast<_FS_GEO_HEADER*>(c.p), sub.size())) Add("geometry", sub);
+    }
+    for (uint8_t k = 0; k < 2; ++k) {
+        const _skeleton skel{static_cast<uint32_t>(skeletons[k].size()),
+                             const_cast<_bone*>(skeletons[k].data())};
+        HeapCopy c(sub);
+        if (veAnimCheckAnimation(reinterpret_cast<const _animation*>(c.p), uint32_t(sub.size()), &skel) ==
+            0) {
+            Bytes in{k};  // the target's first byte picks the skeleton
+            in.insert(in.end(), sub.begin(), sub.end());
+            Add("anim", in);
+        }
+    }
+}
+
+void PutU64(Bytes& b, uint64_t v) {
+    for (int i = 0; i < 8; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+// A+D register write: data, then the register number in the next word.
+void PutAd(Bytes& b, uint64_t data, uint8_t reg) {
+    PutU64(b, data);
+    PutU64(b, reg);
+}
+
+// GIF seeds: path and chunk bytes, then a texture upload of a disc bitmap's pixels and a sprite.
+void GifSeeds(const Bytes& bitmap) {
+    FsBitmapLayout layout;
+    if (fsCheckBitmap(bitmap.data(), bitmap.size(), &layout) != FS_BITMAP_OK) return;
+    const uint32_t qwc = layout.pixelBytes / 16;
+    Bytes b{1, 8};
+    PutU64(b, 4ull | 1ull << 60);  // PACKED, 4 loops of one A+D register
+    PutU64(b, 0xE);
+    PutAd(b, 0x13ull << 56 | 1ull << 48 | 0x100ull << 32, 0x50);  // BITBLTBUF: 8-bit, width 64, page 0x100
+    PutAd(b, 0, 0x51);                                            // TRXPOS
+    PutAd(b, 32ull | 32ull << 32, 0x52);                          // TRXREG 32 x 32
+    PutAd(b, 0, 0x53);                                            // TRXDIR: host to local
+    PutU64(b, qwc | 1ull << 15 | 2ull << 58);                     // IMAGE, end of packet
+    PutU64(b, 0);
+    const size_t pixelsAt = 64 + layout.extensionBytes;
+    b.insert(b.end(), bitmap.begin() + long(pixelsAt), bitmap.begin() + long(pixelsAt + qwc * 16));
+    Add("gif", b);
+
+    Bytes s{2, 3};
+    PutU64(s, 1ull | 1ull << 15 | 1ull << 46 | 6ull << 47 | 3ull << 60);  // PACKED sprite, PRIM preset
+    PutU64(s, 0x551);                                                     // RGBAQ, XYZ2, XYZ2
+    PutU64(s, 0x80ull | 0x40ull << 32);                                   // R, G
+    PutU64(s, 0x20ull | 0x80ull << 32);                                   // B, A
+    PutU64(s, 0x8000ull | 0x8000ull << 32);                               // X, Y
+    PutU64(s, 0);
+    PutU64(s, 0x8400ull | 0x8200ull << 32);
+    PutU64(s, 1);
+    Add("gif", s);
+}
+
+// Small master files: a world-style one with a type table and two object descriptions built from the
+// smallest disc geometries and a collision block, and the first sub-files of the common file in two labels.
+void MasterFiles(void* common, int n) {
+    CFileManager fm;
+    auto sub = [&](int i) {
+        const auto* p = static_cast<const uint8_t*>(fm.loadSubFile(common, unsigned(i)));
+        return Bytes(p, p + fm.getSubFileLength(common, unsigned(i)));
+    };
+    std::vector<Bytes> geometries(g_seeds["geometry"].begin(), g_seeds["geometry"].end());
+    std::sort(geometries.begin(), geometries.end(),
+              [](const Bytes& a, const Bytes& b) { return a.size() < b.size(); });
+    const Bytes collision = g_seeds["collision"].empty() ? Bytes{} : *g_seeds["collision"].begin();
+    if (geometries.size() >= 2) {
+        MasterFileWriter w;
+        w.beginLabel();
+        w.add(WriteObjectTypeTable({MakeTypeRecord(1, 29, 2, 1.0f, 0.25f, 100)}));
+        AddDescriptionLabels(w, {{{geometries[0], geometries[1]}, collision}, {{geometries[0]}, {}}});
+        const Bytes world = w.build();
+        Add("description", world);
+        Add("master_file", world);
+    }
+    MasterFileWriter w;
+    for (int i = 0; i < n && i < 16; ++i) {
+        if (i % 8 == 0) w.beginLabel();
+        const Bytes b = sub(i);
+        if (b.size() <= 8192) w.add(b);
+    }
+    Add("master_file", w.build());
+}
+
+bool WriteAll(const std::string& dir) {
+    for (const auto& [target, seeds] : g_seeds) {
+        const std::string sub = dir + "/" + target;
+        mkdir(sub.c_str(), 0755);
+        int n = 0;
+        for (const Bytes& b : seeds) {
+            const std::string path = sub + "/seed" + std::to_string(n++);
+            std::FILE* f = std::fopen(path.c_str(), "wb");
+            if (!f || std::fwrite(b.data(), 1, b.size(), f) != b.size()) {
+                std::fprintf(stderr, "fuzz_seeds: cannot write %s\n", path.c_str());
+                if (f) std::fclose(f);
+                return false;
+            }
+            std::fclose(f);
+        }
+        std::printf("%-12s %d seeds\n", target.c_str(), n);
+    }
+    return true;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: fuzz_seeds <dir>\n");
+        return 2;
+    }
+    const std::string dir = argv[1];
+    mkdir(dir.c_str(), 0755);
+    if (!WriteSampleDisc(dir + "/disc")) return 1;
+
+    const Bytes common = ReadFile(dir + "/disc/COMMON/qz02dat.bin");
+    if (!masterfile::Validate(common.data(), uint32_t(common.size())).ok) {
+        std::fprintf(stderr, "fuzz_seeds: the sample disc's master file does not check\n");
+        return 1;
+    }
+    HeapCopy image(common);
+    CFileManager fm;
+    const int n = fm.getSubFileCount(image.p);
+    Bytes firstBitmap;
+    for (int i = 0; i < n; ++i) {
+        const auto* p = static_cast<const uint8_t*>(fm.loadSubFile(image.p, unsigned(i)));
+        const int len = fm.getSubFileLength(image.p, unsigned(i));
+        if (!p || len <= 0) continue;
+        const Bytes sub(p, p + len);
+        Classify(sub);
+        FsBitmapLayout layout;
+        if (firstBitmap.empty() && fsCheckBitmap(sub.data(), sub.size(), &layout) == FS_BITMAP_OK &&
+            layout.pixelBytes == 1024)
+            firstBitmap = sub;
+    }
+    MasterFiles(image.p, n);
+    for (const char* font : {"uni18.fnt", "highligh.fnt"})
+        Add("font", ReadFile(dir + "/disc/frontend/" + font));
+    GifSeeds(firstBitmap);
+
+    SampleParams oneShot;
+    Add("sample", EncodeSampleImage(oneShot, SynthNoiseBurst(22050, 300, 12000, 7)));
+    SampleParams looped;
+    looped.looped = true;
+    looped.sampleRate = 44100;
+    Add("sample", EncodeSampleImage(looped, SynthTone(440.0, 44100, 280, 20000, true)));
+    Add("sample", EncodeSampleImage(looped, SynthEngine(90.0, 44100, 560, 16000)));
+
+    for (const char* target :
+         {"anim", "bitmap", "collision", "description", "font", "geometry", "gif", "master_file", "sample"})
+        if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
+    return WriteAll(dir) ? 0 : 1;
+}
