@@ -70,18 +70,23 @@ TEST_F(AnimCheckTest, Skeletons) {
     ExpectSkeletonRefused(&empty, "bone count 0, 1 to 40");
     ExpectSkeletonRefused(&many, "bone count 41, 1 to 40");
     ExpectSkeletonRefused(&none, "no bones");
-    TestSkeleton selfParent(4);
-    selfParent.bones[2].parentID = 2;
-    ExpectSkeletonRefused(selfParent.get(), "bone 2 has parent 2, not an earlier bone");
+    // One broken link or value in a 4-bone chain.
+    const struct {
+        void (*breakIt)(TestSkeleton&);
+        const char* why;
+    } cases[] = {
+        {[](TestSkeleton& t) { t.bones[2].parentID = 2; }, "bone 2 has parent 2, not an earlier bone"},
+        {[](TestSkeleton& t) { t.bones[1].parentID = 3; }, "bone 1 has parent 3, not an earlier bone"},
+        {[](TestSkeleton& t) { t.bones[0].mirrorID = 4; }, "bone 0 has mirror twin 4, outside the skeleton"},
+        {[](TestSkeleton& t) { t.bones[3].parentToBone.y = NAN; }, "bone 3 offset is not a number"},
+    };
+    for (const auto& c : cases) {
+        TestSkeleton bad(4);
+        c.breakIt(bad);
+        ExpectSkeletonRefused(bad.get(), c.why);
+    }
     TestSkeleton later(4);
     later.bones[1].parentID = 3;
-    ExpectSkeletonRefused(later.get(), "bone 1 has parent 3, not an earlier bone");
-    TestSkeleton twin(4);
-    twin.bones[0].mirrorID = 4;
-    ExpectSkeletonRefused(twin.get(), "bone 0 has mirror twin 4, outside the skeleton");
-    TestSkeleton nan(4);
-    nan.bones[3].parentToBone.y = NAN;
-    ExpectSkeletonRefused(nan.get(), "bone 3 offset is not a number");
     // A bad skeleton refuses any block checked against it.
     g_log.clear();
     const std::vector<uint8_t> img = Sampled(1, 2, 4);
