@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 
 #include "engine/anim/anim_pose.h"
@@ -69,18 +70,23 @@ TEST_F(AnimCheckTest, Skeletons) {
     ExpectSkeletonRefused(&empty, "bone count 0, 1 to 40");
     ExpectSkeletonRefused(&many, "bone count 41, 1 to 40");
     ExpectSkeletonRefused(&none, "no bones");
-    TestSkeleton selfParent(4);
-    selfParent.bones[2].parentID = 2;
-    ExpectSkeletonRefused(selfParent.get(), "bone 2 has parent 2, not an earlier bone");
+    // One broken link or value in a 4-bone chain.
+    const struct {
+        void (*breakIt)(TestSkeleton&);
+        const char* why;
+    } cases[] = {
+        {[](TestSkeleton& t) { t.bones[2].parentID = 2; }, "bone 2 has parent 2, not an earlier bone"},
+        {[](TestSkeleton& t) { t.bones[1].parentID = 3; }, "bone 1 has parent 3, not an earlier bone"},
+        {[](TestSkeleton& t) { t.bones[0].mirrorID = 4; }, "bone 0 has mirror twin 4, outside the skeleton"},
+        {[](TestSkeleton& t) { t.bones[3].parentToBone.y = NAN; }, "bone 3 offset is not a number"},
+    };
+    for (const auto& c : cases) {
+        TestSkeleton bad(4);
+        c.breakIt(bad);
+        ExpectSkeletonRefused(bad.get(), c.why);
+    }
     TestSkeleton later(4);
     later.bones[1].parentID = 3;
-    ExpectSkeletonRefused(later.get(), "bone 1 has parent 3, not an earlier bone");
-    TestSkeleton twin(4);
-    twin.bones[0].mirrorID = 4;
-    ExpectSkeletonRefused(twin.get(), "bone 0 has mirror twin 4, outside the skeleton");
-    TestSkeleton nan(4);
-    nan.bones[3].parentToBone.y = NAN;
-    ExpectSkeletonRefused(nan.get(), "bone 3 offset is not a number");
     // A bad skeleton refuses any block checked against it.
     g_log.clear();
     const std::vector<uint8_t> img = Sampled(1, 2, 4);
@@ -129,36 +135,33 @@ TEST_F(AnimCheckTest, SampledBlocksMustHoldExactlyTheirFramesForTheSkeleton) {
 TEST_F(AnimCheckTest, HermiteCountsOffsetsKeysAndBones) {
     TestSkeleton s(34);
     {
-        const std::vector<uint8_t> img = Hermite(30, 3);
-        GuardedBlock g(img);
+        GuardedBlock g(Hermite(30, 3));
         EXPECT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0) << g_log;
     }
     std::vector<uint8_t> img = Hermite(30, 3);
     PutAt(img, 8, uint32_t(31));
     ExpectRefused(img, s.get(), "31 channels, at most 30");
-    img = Hermite(4, 3);
-    PutAt(img, 16, uint32_t(img.size() - 31));
-    ExpectRefused(img, s.get(), "channel directory at " + std::to_string(img.size() - 31) + " past the end");
-    img = Hermite(4, 3);
-    PutAt(img, 20 + 8 * 2 + 4, uint32_t(img.size() - 3 * 28 + 1));
-    ExpectRefused(img, s.get(),
-                  "channel 2 keys at " + std::to_string(img.size() - 3 * 28 + 1) + " past the end");
-    img = Hermite(4, 3);
-    PutAt(img, 20 + 8 * 3, uint32_t(1));
-    ExpectRefused(img, s.get(), "channel 3 has 1 keys, at least 2");
-    img = Hermite(4, 3);
-    PutAt(img, 20 + 8 * 3, uint32_t(0x40000000));  // a count whose key bytes wrap 32 bits
-    ExpectRefused(img, s.get(), "channel 3 keys at");
-    img = Hermite(4, 3);
-    PutAt(img, 20 + 32 + 28 * 5, 0.05f);  // channel 1 key 2 before key 1
-    ExpectRefused(img, s.get(), "channel 1 key 2 goes back in time");
-    img = Hermite(4, 3);
-    PutAt(img, 20 + 32 + 28 * 5 + 8, NAN);
-    ExpectRefused(img, s.get(), "channel 1 key 2 is not a number");
-    img = Hermite(4, 3);
-    PutAt(img, 4, NAN);
-    ExpectRefused(img, s.get(), "length is not a number");
-    img = Hermite(4, 3);
+    // Faults in a 4-channel block of 3 keys each (channel 1's keys at 20 + 32 + 28 * 3).
+    const size_t size = Hermite(4, 3).size(), ch1key2 = 20 + 32 + 28 * 5;
+    const struct {
+        size_t at;
+        uint32_t value;
+        std::string why;
+    } cases[] = {
+        {16, uint32_t(size - 31), "channel directory at " + std::to_string(size - 31) + " past the end"},
+        {20 + 8 * 2 + 4, uint32_t(size - 3 * 28 + 1),
+         "channel 2 keys at " + std::to_string(size - 3 * 28 + 1) + " past the end"},
+        {20 + 8 * 3, 1, "channel 3 has 1 keys, at least 2"},
+        {20 + 8 * 3, 0x40000000, "channel 3 keys at"},  // a count whose key bytes wrap 32 bits
+        {ch1key2, std::bit_cast<uint32_t>(0.05f), "channel 1 key 2 goes back in time"},
+        {ch1key2 + 8, std::bit_cast<uint32_t>(NAN), "channel 1 key 2 is not a number"},
+        {4, std::bit_cast<uint32_t>(NAN), "length is not a number"},
+    };
+    for (const auto& c : cases) {
+        img = Hermite(4, 3);
+        PutAt(img, c.at, c.value);
+        ExpectRefused(img, s.get(), c.why);
+    }
     img.resize(19);
     ExpectRefused(img, s.get(), "header past the end");
     // Channel 20 drives bone 29: not in a 27-bone skeleton.
@@ -183,38 +186,31 @@ TEST_F(AnimCheckTest, PackedHermiteTablesAndChannels) {
         std::memcpy(&h, good.data(), sizeof h);
         ExpectRefused(std::vector<uint8_t>(good.begin(), good.end() - 1), s.get(),
                       "channel 25 keys (2) past the end");
-        std::vector<uint8_t> img = good;
-        PutAt(img, 16 + 2 * 25, kDvoChannelAbsent);
-        ExpectRefused(img, s.get(), "root position channel absent");
-        img = good;
-        PutAt(img, 16 + 2 * 25, uint16_t(3000));
-        ExpectRefused(img, s.get(), "channel 25 time entry 3000 past the end");
-        img = good;
-        if (packed)
-            img[h.timeTableOffset + 3] = 1;
-        else
-            PutAt(img, h.timeTableOffset + 2 * 3, uint16_t(1));
-        ExpectRefused(img, s.get(), "channel 11 has 1 keys, at least 2");
-        img = good;
-        if (packed)
-            img[h.timeTableOffset + 3] = 200;
-        else
-            PutAt(img, h.timeTableOffset + 2 * 3, uint16_t(200));
-        ExpectRefused(img, s.get(), "channel 11 times (200 keys) past the end");
-        img = good;
-        if (packed)
-            img[h.timeTableOffset + 2] = 5;
-        else
-            PutAt(img, h.timeTableOffset + 2 * 2, uint16_t(5));
-        ExpectRefused(img, s.get(), "channel 0 key 2 goes back in time");
-        img = good;
-        PutAt(img, 10, uint16_t(h.keyTableOffset + ks));
-        ExpectRefused(img, s.get(), "channel 25 keys (2) past the end");
-        img = good;
-        PutAt(img, 6, uint16_t(good.size() - ts));
-        ExpectRefused(img, s.get(), "channel 0 ");
+        // Each case patches one 16-bit field (table entries are bytes when packed).
+        const auto timeAt = [&](int entry) { return size_t(h.timeTableOffset + ts * entry); };
+        const struct {
+            size_t at;
+            uint16_t value;
+            const char* why;
+        } cases[] = {
+            {16 + 2 * 25, kDvoChannelAbsent, "root position channel absent"},
+            {16 + 2 * 25, 3000, "channel 25 time entry 3000 past the end"},
+            {timeAt(3), 1, "channel 11 has 1 keys, at least 2"},
+            {timeAt(3), 200, "channel 11 times (200 keys) past the end"},
+            {timeAt(2), 5, "channel 0 key 2 goes back in time"},
+            {10, uint16_t(h.keyTableOffset + ks), "channel 25 keys (2) past the end"},
+            {6, uint16_t(good.size() - ts), "channel 0 "},
+        };
+        for (const auto& c : cases) {
+            std::vector<uint8_t> img = good;
+            if (packed && c.at >= h.timeTableOffset)
+                img[c.at] = uint8_t(c.value);
+            else
+                PutAt(img, c.at, c.value);
+            ExpectRefused(img, s.get(), c.why);
+        }
         // Channel 17 drives bone 29: fine in 33 bones, outside 29.
-        img = good;
+        std::vector<uint8_t> img = good;
         PutAt(img, 16 + 2 * 17, uint16_t(0));
         GuardedBlock g(img);
         EXPECT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0) << g_log;

@@ -52,69 +52,45 @@ std::vector<uint8_t> V2Block(uint32_t frames, uint32_t bones) {
     return v;
 }
 
-TEST(AnimSampled, HalfSecondIsFrameThirtyAndBetweenFramesBlendsLinearly) {
-    TestSkeleton s(2);
-    const std::vector<uint8_t> img = V1Block(40, 2);
-    GuardedBlock g(img);
-    ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0);
+TEST(AnimSampled, FramesAtSixtyHertzBlendLinearlyAndClampAtTheEnds) {
+    TestSkeleton s(4);
+    const std::vector<uint8_t> v1 = V1Block(40, 4), v2 = V2Block(40, 4);  // 0.67 s
+    GuardedBlock g1(v1), g2(v2);
+    ASSERT_EQ(veAnimCheckAnimation(g1.anim(), g1.size(), s.get()), 0);
+    ASSERT_EQ(veAnimCheckAnimation(g2.anim(), g2.size(), s.get()), 0);
     Pose p;
-    veAnimQtnGetAngle(p.get(), g.anim(), s.get(), 0.5f);
+    veAnimQtnGetAngle(p.get(), g1.anim(), s.get(), 0.5f);  // frame 30
     EXPECT_EQ(p->rootPosition.x, 30.0f);
     EXPECT_EQ(p->rootPosition.y, 60.0f);
     EXPECT_EQ(p->rootPosition.z, -30.0f);
     EXPECT_TRUE(QuatEq(p->angles[1], _quaternion{31.0f, {300.0f, -30.0f, 0.5f}}));
     EXPECT_EQ(p->rootOrientation, 7.0f);  // sampled versions leave the heading alone
-
     // 0.505 s is frame 30.3: weights 0.7 on frame 30 and 0.3 on frame 31, not normalised.
-    veAnimQtnGetAngle(p.get(), g.anim(), s.get(), 0.505f);
+    veAnimQtnGetAngle(p.get(), g1.anim(), s.get(), 0.505f);
     EXPECT_NEAR(p->rootPosition.x, 30.3f, 1e-4f);
     EXPECT_NEAR(p->rootPosition.y, 60.6f, 1e-4f);
-    EXPECT_NEAR(p->angles[0].S, 0.7f * 30 + 0.3f * 31, 1e-4f);
-    EXPECT_NEAR(p->angles[0].Axis.x, 0.7f * 300 + 0.3f * 310, 1e-3f);
+    EXPECT_NEAR(p->angles[0].S, 30.3f, 1e-4f);
+    EXPECT_NEAR(p->angles[0].Axis.x, 303.0f, 1e-3f);
     EXPECT_NEAR(p->angles[1].Axis.z, 0.5f, 1e-6f);
-
     // The same through the version dispatch.
     Pose q;
-    veAnimGetAngle(q.get(), g.anim(), s.get(), 0, 0.505f);
-    EXPECT_EQ(std::memcmp(p.bytes, q.bytes, 16 + 2 * 16), 0);
-}
-
-TEST(AnimSampled, TimesOutsideTheFramesHoldTheFirstOrLastFrame) {
-    TestSkeleton s(3);
-    const std::vector<uint8_t> img = V1Block(12, 3);  // 0.2 s
-    GuardedBlock g(img);
-    ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0);
-    const float times[] = {0.2f, 11.0f / 60.0f + 0.001f, 1e9f, INFINITY};
-    for (float t : times) {
-        Pose p;
-        veAnimQtnGetAngle(p.get(), g.anim(), s.get(), t);
-        EXPECT_EQ(p->rootPosition.x, 11.0f) << t;
-        EXPECT_TRUE(QuatEq(p->angles[2], _quaternion{13.0f, {110.0f, -11.0f, 1.0f}})) << t;
+    veAnimGetAngle(q.get(), g1.anim(), s.get(), 0, 0.505f);
+    EXPECT_EQ(std::memcmp(p.bytes, q.bytes, 16 + 4 * 16), 0);
+    // Times outside the frames hold the first or last frame.
+    for (float t : {40.0f / 60.0f, 39.0f / 60.0f + 0.001f, 1e9f, INFINITY, -0.5f, -INFINITY, NAN}) {
+        const float k = t > 0 ? 39.0f : 0.0f;
+        veAnimQtnGetAngle(p.get(), g1.anim(), s.get(), t);
+        EXPECT_EQ(p->rootPosition.x, k) << t;
+        EXPECT_TRUE(QuatEq(p->angles[2], _quaternion{k + 2, {10 * k, -k, 1.0f}})) << t;
     }
-    for (float t : {-0.5f, -INFINITY, NAN}) {
-        Pose p;
-        veAnimQtnGetAngle(p.get(), g.anim(), s.get(), t);
-        EXPECT_EQ(p->rootPosition.x, 0.0f) << t;
-        EXPECT_TRUE(QuatEq(p->angles[2], _quaternion{2.0f, {0.0f, 0.0f, 1.0f}})) << t;
-    }
-}
-
-TEST(AnimSampled, CompressedQuaternionsAreSixteenBitFixedPoint) {
-    TestSkeleton s(4);
-    const std::vector<uint8_t> img = V2Block(40, 4);
-    GuardedBlock g(img);
-    ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0);
-    Pose p;
-    veAnimCompressedQtnGetAngle(p.get(), g.anim(), s.get(), 0.5f);
+    // Version 2 quaternions are 16-bit fixed point.
+    veAnimCompressedQtnGetAngle(p.get(), g2.anim(), s.get(), 0.5f);
     EXPECT_EQ(p->rootPosition.x, 30.0f);
-    EXPECT_EQ(p->angles[3].S, 1.0f);
-    EXPECT_EQ(p->angles[3].Axis.x, 3000.0f / 16384.0f);
-    EXPECT_EQ(p->angles[3].Axis.y, -3000.0f / 16384.0f);
-    EXPECT_EQ(p->angles[3].Axis.z, 24.0f / 16384.0f);
-    veAnimCompressedQtnGetAngle(p.get(), g.anim(), s.get(), 0.505f);
+    EXPECT_TRUE(QuatEq(p->angles[3], _quaternion{1.0f, {3000.0f / 16384, -3000.0f / 16384, 24.0f / 16384}}));
+    veAnimCompressedQtnGetAngle(p.get(), g2.anim(), s.get(), 0.505f);
     EXPECT_NEAR(p->angles[3].Axis.x, 3030.0f / 16384.0f, 1e-5f);
     EXPECT_NEAR(p->rootPosition.x, 30.3f, 1e-4f);
-    veAnimCompressedQtnGetAngle(p.get(), g.anim(), s.get(), 5.0f);
+    veAnimCompressedQtnGetAngle(p.get(), g2.anim(), s.get(), 5.0f);
     EXPECT_EQ(p->rootPosition.x, 39.0f);
 }
 
@@ -327,7 +303,7 @@ TEST(AnimDvo, RootHeadingAndMirroredPosition) {
     EXPECT_EQ(p->rootPosition.x, 10.0f - 10.0f);  // halfway at 20, reflected to 0
 }
 
-TEST(AnimDvo, UnknownRevisionsAndVersionsLeaveThePose) {
+TEST(AnimDvo, UnknownRevisionsAndBonesBeyondTheSkeletonLeaveThePose) {
     TestSkeleton s(33);
     const AnimDvoKey k = RawKey(1024, 0, 0, 0, 0, 0, 10);
     std::vector<uint8_t> img = OneChannel(0, k, k, 100);
@@ -345,17 +321,13 @@ TEST(AnimDvo, UnknownRevisionsAndVersionsLeaveThePose) {
     Pose p;
     veAnimGetAngle(p.get(), reinterpret_cast<const _animation*>(img.data()), s.get(), 0, 0.1f);
     EXPECT_EQ(p->angles[0].S, 7.0f);
-}
-
-// Routed bones beyond a small skeleton are skipped even when the caller never checked the block.
-TEST(AnimDvo, ChannelsBeyondTheSkeletonAreSkipped) {
-    TestSkeleton s(5);
-    const AnimDvoKey k = RawKey(1024, 0, 0, 0, 0, 0, 10);
-    const std::vector<uint8_t> img = OneChannel(24, k, k, 100);  // bone 26
-    Pose p;
-    veAnimGetAngle(p.get(), reinterpret_cast<const _animation*>(img.data()), s.get(), 0, 0.0f);
+    // Routed bones beyond a small skeleton are skipped even when the caller never checked the block;
+    // nothing is written past the skeleton's bones.
+    TestSkeleton small(5);
+    const std::vector<uint8_t> far = OneChannel(24, k, k, 100);  // bone 26
+    veAnimGetAngle(p.get(), reinterpret_cast<const _animation*>(far.data()), small.get(), 0, 0.0f);
     for (int i = 0; i < 5; ++i) EXPECT_TRUE(QuatEq(p->angles[i], _quaternion{1, {0, 0, 0}}));
-    EXPECT_EQ(p->angles[5].S, 7.0f);  // nothing written past the skeleton's bones
+    EXPECT_EQ(p->angles[5].S, 7.0f);
 }
 
 }  // namespace

@@ -102,55 +102,50 @@ TEST_F(SoundHardware, VoiceRegistersAndPitch) {
 }
 
 TEST_F(SoundHardware, PanToVolumes) {
+    // Pan (LR, FB, main, -, low frequency) to left and right volumes.
+    const struct {
+        int config;
+        float master;
+        _Pan5Dot1 pan;
+        uint32_t l, r;
+    } cases[] = {
+        {1, 1.0f, {-1.0f, 0.0f, 1.0f, 0.0f, 0.0f}, 0x3FFF, 0},
+        // Only the low-frequency volume, any configuration: p = 0.5, x = 4095, 2x - x*x/16383 = 7167.
+        {0, 1.0f, {0.7f, 0.3f, 0.0f, 0.0f, 0.5f}, 7167, 7167},
+        {1, 1.0f, {0.7f, 0.3f, 0.0f, 0.0f, 0.5f}, 7167, 7167},
+        {3, 1.0f, {0.7f, 0.3f, 0.0f, 0.0f, 0.5f}, 7167, 7167},
+        {3, 1.0f, {0.5f, 0.0f, 0.0f, 0.0f, 0.0f}, 0, 0},
+        {3, 1.0f, {0.25f, 1.0f, 1.0f, 0.0f, 0.0f}, 0, 0},  // configuration 3: at the back, silent here
+        // Master volume beyond 0..1 stays inside the register's range.
+        {1, 4.0f, {0.0f, 0.0f, 1.0f, 0.0f, 0.0f}, 0x3FFF, 0x3FFF},
+        {1, -1.0f, {0.0f, 0.0f, 1.0f, 0.0f, 0.0f}, 0, 0},
+    };
     uint32_t l, r;
-    _Pan5Dot1 pan = {-1.0f, 0.0f, 1.0f, 0.0f, 0.0f};
-    engine::speakerConfig = 1;
-    veSoundHardwarePanToVolumes(&pan, &l, &r);
-    EXPECT_EQ(l, 0x3FFFu);
-    EXPECT_EQ(r, 0u);
-    // Only the low-frequency volume, any configuration: p = 0.5, x = 4095, 2x - x*x/16383 = 7167.
-    pan = {0.7f, 0.3f, 0.0f, 0.0f, 0.5f};
-    for (int config : {0, 1, 3}) {
-        engine::speakerConfig = config;
-        veSoundHardwarePanToVolumes(&pan, &l, &r);
-        EXPECT_EQ(l, 7167u);
-        EXPECT_EQ(r, 7167u);
+    for (const auto& c : cases) {
+        engine::speakerConfig = c.config;
+        engine::masterVolume = c.master;
+        veSoundHardwarePanToVolumes(&c.pan, &l, &r);
+        EXPECT_EQ(l, c.l) << c.config << " " << c.pan.panLR << " " << c.master;
+        EXPECT_EQ(r, c.r) << c.config << " " << c.pan.panLR << " " << c.master;
     }
-    pan = {0.5f, 0.0f, 0.0f, 0.0f, 0.0f};
-    veSoundHardwarePanToVolumes(&pan, &l, &r);
-    EXPECT_EQ(l, 0u);
-    EXPECT_EQ(r, 0u);
-    // Configuration 3: a sound at the back is silent on these outputs; at the front it is as in
-    // configuration 1.
-    engine::speakerConfig = 3;
-    pan = {0.25f, 1.0f, 1.0f, 0.0f, 0.0f};
-    veSoundHardwarePanToVolumes(&pan, &l, &r);
-    EXPECT_EQ(l, 0u);
-    EXPECT_EQ(r, 0u);
-    pan.panFB = -1.0f;
+    engine::masterVolume = 1.0f;
+    // At the front, configuration 3 gives what configuration 1 gives.
+    const _Pan5Dot1 front = {0.25f, -1.0f, 1.0f, 0.0f, 0.0f};
     uint32_t l3, r3;
-    veSoundHardwarePanToVolumes(&pan, &l3, &r3);
+    engine::speakerConfig = 3;
+    veSoundHardwarePanToVolumes(&front, &l3, &r3);
     engine::speakerConfig = 1;
-    veSoundHardwarePanToVolumes(&pan, &l, &r);
+    veSoundHardwarePanToVolumes(&front, &l, &r);
     EXPECT_EQ(l3, l);
     EXPECT_EQ(r3, r);
     EXPECT_GT(r, l);
-    // Master volume beyond 0..1 and non-finite pans stay inside the register's range.
-    engine::masterVolume = 4.0f;
-    pan = {0.0f, 0.0f, 1.0f, 0.0f, 0.0f};
-    veSoundHardwarePanToVolumes(&pan, &l, &r);
-    EXPECT_EQ(l, 0x3FFFu);
-    engine::masterVolume = -1.0f;
-    veSoundHardwarePanToVolumes(&pan, &l, &r);
-    EXPECT_EQ(l, 0u);
-    engine::masterVolume = 1.0f;
-    pan = {__builtin_nanf(""), __builtin_inff(), 1.0f, 0.0f, 0.0f};
-    veSoundHardwarePanToVolumes(&pan, &l, &r);
+    const _Pan5Dot1 bad = {__builtin_nanf(""), __builtin_inff(), 1.0f, 0.0f, 0.0f};
+    veSoundHardwarePanToVolumes(&bad, &l, &r);
     EXPECT_LE(l, 0x3FFFu);
     EXPECT_LE(r, 0x3FFFu);
     // What SetChannelPan writes is what PanToVolumes gives.
-    pan = {-1.0f, 0.0f, 1.0f, 0.0f, 0.0f};
-    veSoundHardwareSetChannelPan(25, &pan);
+    const _Pan5Dot1 left = {-1.0f, 0.0f, 1.0f, 0.0f, 0.0f};
+    veSoundHardwareSetChannelPan(25, &left);
     EXPECT_EQ(Find(1, 0x0003)->value, 0x3FFFu);
     EXPECT_EQ(Find(1, 0x0103)->value, 0u);
     engine::speakerConfig = 0;

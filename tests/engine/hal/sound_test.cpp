@@ -21,15 +21,22 @@ using testsupport::SquareBlock;
 
 // A sample image: 64-byte header, then the blocks.
 std::vector<uint8_t> Image(int32_t rate, bool looped, uint32_t envelope,
-                           const std::vector<std::vector<uint8_t>>& blocks,
-                           _Pan5Dot1 pan = {0.0f, -1.0f, 1.0f, 0.0f, 0.0f}) {
+                           const std::vector<std::vector<uint8_t>>& blocks) {
     std::vector<uint8_t> data;
     for (const auto& b : blocks) data.insert(data.end(), b.begin(), b.end());
-    return BuildSampleImage({rate, looped, envelope, pan}, data);
+    return BuildSampleImage({rate, looped, envelope, {0.0f, -1.0f, 1.0f, 0.0f, 0.0f}}, data);
 }
 
 std::vector<uint8_t> LoopedSquare(int32_t rate) {
     return Image(rate, true, 1, {SquareBlock(2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+}
+
+_Sample* Create(const std::vector<uint8_t>& img, int storage) {
+    return veSoundCreateSampleFromPointer(img.data(), img.data() + 64, storage, 0);
+}
+
+_SampleInstance* Instance(_Sample* s, const _Pan5Dot1* pan = nullptr) {
+    return veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), pan);
 }
 
 int FreeMcbCount() {
@@ -38,14 +45,23 @@ int FreeMcbCount() {
     return n;
 }
 
+// Fills the I/O processor's heap; returns the blocks to give back.
+std::vector<void*> FillIopHeap() {
+    std::vector<void*> blocks;
+    while (void* p = sceSifAllocIopHeap(64 * 1024)) blocks.push_back(p);
+    while (void* p = sceSifAllocIopHeap(64)) blocks.push_back(p);
+    return blocks;
+}
+
 class Sound : public ::testing::Test {
 protected:
-    void SetUp() override {
+    void SetUp() override { Init(3); }
+    void Init(int speakers, int maxSamples = 120) {
         console::ClockReset();
         console::SdRemoteReset();
         veSoundReset();
-        veSoundSetMaxSamples(120);
-        veSoundSetSpeakerConfig(3);
+        veSoundSetMaxSamples(maxSamples);
+        veSoundSetSpeakerConfig(speakers);
         ASSERT_EQ(veSoundInit(), 0);
         console::SpuSetSink(&Sound::Capture, this);
     }
@@ -58,19 +74,27 @@ protected:
         out.insert(out.end(), s, s + 2 * n);
     }
     // One game frame: the game's calls, then the sound maintenance, then a vertical blank.
-    void Frame() {
-        veSoundMaintenance();
-        console::ClockTickVblank();
-        console::SpuCatchUp();
+    void Frame(int n = 1) {
+        for (int i = 0; i < n; ++i) {
+            veSoundMaintenance();
+            console::ClockTickVblank();
+            console::SpuCatchUp();
+        }
+    }
+    // Sound memory is one free block again.
+    static void ExpectMemoryFree() {
+        ASSERT_NE(engine::usedMCB, nullptr);
+        EXPECT_EQ(engine::usedMCB->next, nullptr);
+        EXPECT_EQ(engine::usedMCB->address, 0x15010u);
+        EXPECT_EQ(engine::usedMCB->size, 0x1EAFF0u);
+        EXPECT_EQ(engine::usedMCB->status, 0u);
     }
     testsupport::DriverModules modules_;
     std::vector<int16_t> out_;
 };
 
 TEST_F(Sound, SettingsAndTables) {
-    EXPECT_EQ(engine::maxSamples, 120);
     EXPECT_EQ(engine::numMCBS, 140);
-    EXPECT_EQ(engine::speakerConfig, 3);
     veSoundSetSpeakerConfig(0x13);
     EXPECT_EQ(engine::speakerConfig, 3);
     veSoundSetMaxSamples(10);  // too late: the table is sized
@@ -80,10 +104,9 @@ TEST_F(Sound, SettingsAndTables) {
     veSoundReset();
     EXPECT_EQ(engine::maxSamples, 50);
     EXPECT_EQ(engine::numMCBS, 70);
-    EXPECT_FLOAT_EQ(engine::masterVolume, 1.0f);
 }
 
-TEST_F(Sound, FirstFitAllocatorSplitsAndMerges) {
+TEST_F(Sound, FirstFitAllocatorSplitsMergesAndNeedsControlBlocksToSplit) {
     const uint32_t a = veSoundAllocMem(100);
     const uint32_t b = veSoundAllocMem(100);
     EXPECT_EQ(a, 0x15010u);
@@ -94,22 +117,14 @@ TEST_F(Sound, FirstFitAllocatorSplitsAndMerges) {
     EXPECT_EQ(veSoundAllocMem(60), a);  // first fit reuses the hole
     EXPECT_EQ(veSoundFreeMem(a), 0);
     EXPECT_EQ(veSoundFreeMem(b), 0);
-    ASSERT_NE(engine::usedMCB, nullptr);
-    EXPECT_EQ(engine::usedMCB->next, nullptr);
-    EXPECT_EQ(engine::usedMCB->address, 0x15010u);
-    EXPECT_EQ(engine::usedMCB->size, 0x1EAFF0u);
-    EXPECT_EQ(engine::usedMCB->status, 0u);
+    ExpectMemoryFree();
     EXPECT_EQ(FreeMcbCount(), 139);
     EXPECT_EQ(veSoundAllocMem(0), 0u);
     EXPECT_EQ(veSoundAllocMem(0x1EAFF1), 0u);
-}
-
-TEST_F(Sound, ExactFitNeedsNoControlBlockAndAnEmptyPoolRefusesSplits) {
-    const int before = FreeMcbCount();
+    // An exact fit takes no control block; with the pool empty, memory is free but cannot be split.
     EXPECT_EQ(veSoundAllocMem(0x1EAFF0), 0x15010u);
-    EXPECT_EQ(FreeMcbCount(), before);
+    EXPECT_EQ(FreeMcbCount(), 139);
     EXPECT_EQ(veSoundFreeMem(0x15010), 0);
-    // Take every control block out of the pool: memory is free but cannot be split.
     while (veSoundAllocMCB()) {
     }
     EXPECT_EQ(veSoundAllocMem(100), 0u);
@@ -124,45 +139,46 @@ TEST_F(Sound, CheckSampleImageRefusesBadHeadersAndData) {
     EXPECT_EQ(h.length, 32);
     EXPECT_EQ(h.sampleRate, 22050);
     EXPECT_EQ(veSoundCheckSampleImage(LoopedSquare(48000).data(), 80, nullptr), 0);
-    auto refused = [](std::vector<uint8_t> img, uint32_t size) {
-        return veSoundCheckSampleImage(img.data(), size, nullptr) == -1;
-    };
-    auto field = [&](int offset, int32_t value) {
-        std::vector<uint8_t> img = good;
-        std::memcpy(img.data() + offset, &value, 4);
-        return img;
-    };
-    EXPECT_TRUE(refused(good, 63));                   // no room for the header
-    EXPECT_TRUE(refused(good, 64 + 16));              // data runs past the end
-    EXPECT_TRUE(refused(field(0, 0x7FFFFFF0), 96));   // length past the end (and memory)
-    EXPECT_TRUE(refused(field(0, -16), 96));          // negative length
-    EXPECT_TRUE(refused(field(0, 24), 96));           // not whole blocks
-    EXPECT_TRUE(refused(field(8, 0), 96));            // rate 0
-    EXPECT_TRUE(refused(field(8, 1000000), 96));      // rate beyond the pitch register
-    EXPECT_TRUE(refused(field(12, 2), 96));           // no envelope 2
-    EXPECT_TRUE(refused(field(16, 0x7FC00000), 96));  // NaN pan
-    EXPECT_TRUE(refused(field(4, 1), 96));            // says looped, data does not repeat
-    std::vector<uint8_t> img = good;
-    img[64] = 0x0D;  // shift 13
-    EXPECT_TRUE(refused(img, 96));
-    img = good;
-    img[64 + 16] = 0x5C;  // filter 5
-    EXPECT_TRUE(refused(img, 96));
-    img = good;
-    img[64 + 16 + 1] = 0;  // last block does not end the sound
-    EXPECT_TRUE(refused(img, 96));
     EXPECT_EQ(veSoundCheckSampleImage(nullptr, 100, nullptr), -1);
+    EXPECT_EQ(veSoundCheckSampleImage(good.data(), 63, nullptr), -1);       // no room for the header
+    EXPECT_EQ(veSoundCheckSampleImage(good.data(), 64 + 16, nullptr), -1);  // data runs past the end
+    struct Patch {
+        int offset;
+        int32_t value;
+    };
+    const Patch fields[] = {
+        {0, 0x7FFFFFF0},   // length past the end (and memory)
+        {0, -16},          // negative length
+        {0, 24},           // not whole blocks
+        {8, 0},            // rate 0
+        {8, 1000000},      // rate beyond the pitch register
+        {12, 2},           // no envelope 2
+        {16, 0x7FC00000},  // NaN pan
+        {4, 1},            // says looped, data does not repeat
+    };
+    for (const Patch& p : fields) {
+        std::vector<uint8_t> img = good;
+        std::memcpy(img.data() + p.offset, &p.value, 4);
+        EXPECT_EQ(veSoundCheckSampleImage(img.data(), 96, nullptr), -1) << p.offset << " " << p.value;
+    }
+    // Shift 13, filter 5, last block not ending the sound.
+    for (auto [at, byte] : {std::pair{64, 0x0D}, {64 + 16, 0x5C}, {64 + 16 + 1, 0}}) {
+        std::vector<uint8_t> img = good;
+        img[at] = uint8_t(byte);
+        EXPECT_EQ(veSoundCheckSampleImage(img.data(), 96, nullptr), -1) << at;
+    }
     // Creation refuses the same header faults even without the image size.
-    std::vector<uint8_t> bad = field(12, 7);
-    EXPECT_EQ(veSoundCreateSampleFromPointer(bad.data(), bad.data() + 64, 1, 0), nullptr);
-    bad = field(0, 0);
-    EXPECT_EQ(veSoundCreateSampleFromPointer(bad.data(), bad.data() + 64, 0, 0), nullptr);
+    for (const Patch& p : {Patch{12, 7}, Patch{0, 0}}) {
+        std::vector<uint8_t> bad = good;
+        std::memcpy(bad.data() + p.offset, &p.value, 4);
+        EXPECT_EQ(Create(bad, p.offset ? 1 : 0), nullptr);
+    }
     EXPECT_EQ(engine::samples[0].status, 0);
 }
 
 TEST_F(Sound, StorageZeroSampleIsSentAtCreationAndStaysResident) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0);
+    _Sample* s = Create(img, kSampleStorageSoundRam);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->status, kSampleInUse | kSamplePermanent | kSampleSent | kSampleLoops);
     EXPECT_EQ(s->soundRam, 0x15010u);
@@ -170,75 +186,53 @@ TEST_F(Sound, StorageZeroSampleIsSentAtCreationAndStaysResident) {
     EXPECT_EQ(veSoundGetSampleRate(s), 48000);
     EXPECT_EQ(veSoundGetSampleLength(s), 16);
     EXPECT_EQ(veSoundGetSampleEnvelope(s), 1u);
-    _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
+    _SampleInstance* in = Instance(s);
     ASSERT_NE(in, nullptr);
     veSoundStartSampleInstance(in);
     Frame();
     veSoundDestroySampleInstance(in);
     EXPECT_EQ(s->soundRam, 0x15010u);  // permanent: still resident with no instance
-    EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);
     veSoundDestroySample(s, 1);
     EXPECT_EQ(s->status, 0);
-    EXPECT_EQ(engine::usedMCB->size, 0x1EAFF0u);  // memory back
+    ExpectMemoryFree();
 }
 
-// A storage-0 sample that gets no sound memory is refused rather than written at address 0.
-TEST_F(Sound, StorageZeroWithoutMemoryIsRefused) {
-    ASSERT_NE(veSoundAllocMem(0x1EAFF0 - 8), 0u);
-    const std::vector<uint8_t> fill(64, 0x5A);
-    console::SpuWriteMemory(0, fill.data(), 64);
+// Without sound memory, or without I/O-processor memory to stage the data in, a storage-0 sample is
+// refused (not written at address 0, its memory given back) and a start does not key the voice on.
+TEST_F(Sound, WithoutMemoryNothingIsWrittenOrKeyedOn) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
-    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
-              nullptr);
-    EXPECT_EQ(engine::samples[0].status, 0);  // the slot is free again
-    EXPECT_EQ(console::SpuMemory()[0], 0x5A);
-}
-
-// Data that cannot reach sound memory (no I/O-processor memory to stage it in) refuses the sample and
-// gives its sound memory back.
-TEST_F(Sound, StorageZeroWhoseDataCannotBeSentIsRefused) {
-    std::vector<void*> blocks;
-    while (void* p = sceSifAllocIopHeap(64 * 1024)) blocks.push_back(p);
-    while (void* p = sceSifAllocIopHeap(64)) blocks.push_back(p);
-    const std::vector<uint8_t> img = LoopedSquare(48000);
-    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
-              nullptr);
+    std::vector<void*> blocks = FillIopHeap();
+    EXPECT_EQ(Create(img, kSampleStorageSoundRam), nullptr);
     EXPECT_EQ(engine::samples[0].status, 0);
-    EXPECT_EQ(engine::usedMCB->size, 0x1EAFF0u);
-    EXPECT_EQ(engine::usedMCB->status, 0u);
+    ExpectMemoryFree();
     for (void* p : blocks) sceSifFreeIopHeap(p);
-    EXPECT_NE(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0),
-              nullptr);
-}
 
-// A start with no sound memory does not key the voice on; the instance goes at the next maintenance.
-TEST_F(Sound, StartWithoutMemoryDoesNotKeyOn) {
-    const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageMainRam, 0);
+    _Sample* s = Create(img, kSampleStorageMainRam);
     ASSERT_NE(s, nullptr);
     ASSERT_NE(veSoundAllocMem(0x1EAFF0 - 8), 0u);
-    _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
-    ASSERT_NE(in, nullptr);
     const std::vector<uint8_t> fill(64, 0x5A);
     console::SpuWriteMemory(0, fill.data(), 64);
+    EXPECT_EQ(Create(img, kSampleStorageSoundRam), nullptr);
+    EXPECT_EQ(engine::samples[1].status, 0);  // the slot is free again
+    _SampleInstance* in = Instance(s);
+    ASSERT_NE(in, nullptr);
     veSoundStartSampleInstance(in);
     EXPECT_FALSE(veSoundHardwareKeyOnQueued(in->channel));
     EXPECT_EQ(s->soundRam, 0u);
     EXPECT_EQ(console::SpuMemory()[0], 0x5A);
-    Frame();
+    Frame();  // the instance goes at the next maintenance
     EXPECT_FALSE(console::SpuGetVoice(0, 0).sounding());
     EXPECT_EQ(engine::instances[0].status, 0);
     EXPECT_EQ(s->useCount, 0u);
 }
 
-TEST_F(Sound, MainMemorySampleIsSentOnceForOverlappingInstances) {
+TEST_F(Sound, MainMemorySampleIsSentOnceForOverlappingInstancesAndDestroyKeepsOrFreesItsSlot) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageMainRam, 0);
+    _Sample* s = Create(img, kSampleStorageMainRam);
     ASSERT_NE(s, nullptr);
     EXPECT_EQ(s->soundRam, 0u);
-    EXPECT_EQ(console::SdRemoteVoiceTransferCount(), 0u);
-    _SampleInstance* a = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
-    _SampleInstance* b = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
+    _SampleInstance* a = Instance(s);
+    _SampleInstance* b = Instance(s);
     ASSERT_NE(b, nullptr);
     EXPECT_EQ(b->channel, 1);
     EXPECT_EQ(s->useCount, 2u);
@@ -251,19 +245,31 @@ TEST_F(Sound, MainMemorySampleIsSentOnceForOverlappingInstances) {
     veSoundDestroySampleInstance(b);
     EXPECT_EQ(s->soundRam, 0u);
     EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);  // kept in the table
-    a = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
+    a = Instance(s);
     veSoundStartSampleInstance(a);
     EXPECT_EQ(console::SdRemoteVoiceTransferCount(), 2u);
+    // Destroyed with clear 0: instances and memory go, the slot stays.
+    veSoundDestroySample(s, 0);
+    EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);
+    EXPECT_EQ(s->useCount, 0u);
+    EXPECT_EQ(s->soundRam, 0u);
+    EXPECT_EQ(a->status, 0);
+    // Started again, it is sent anew; with clear 1 the slot goes to the next sample.
+    veSoundStartSampleInstance(Instance(s));
+    EXPECT_NE(s->soundRam, 0u);
+    veSoundDestroySample(s, 1);
+    EXPECT_EQ(s->status, 0);
+    EXPECT_EQ(Create(img, kSampleStorageMainRam), s);
 }
 
 TEST_F(Sound, IopSampleIsCopiedThereAndFreedWithItsLastInstance) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
     const uint32_t heapBefore = console::IopHeapUsed();
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageIopRam, 0);
+    _Sample* s = Create(img, kSampleStorageIopRam);
     ASSERT_NE(s, nullptr);
     ASSERT_NE(s->iopRam, 0u);
     EXPECT_EQ(std::memcmp(console::IopMemory() + s->iopRam, img.data() + 64, 16), 0);
-    _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
+    _SampleInstance* in = Instance(s);
     veSoundStartSampleInstance(in);
     EXPECT_EQ(std::memcmp(console::SpuMemory() + s->soundRam, img.data() + 64, 16), 0);
     veSoundDestroySampleInstance(in);
@@ -271,86 +277,73 @@ TEST_F(Sound, IopSampleIsCopiedThereAndFreedWithItsLastInstance) {
     EXPECT_EQ(console::IopHeapUsed(), heapBefore);
 }
 
-TEST_F(Sound, TheFortyNinthInstanceIsRefusedAndSlotsAreReused) {
+TEST_F(Sound, FullInstanceAndSampleTablesRefuseAndSlotsAreReused) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0);
-    std::vector<_SampleInstance*> all;
-    for (int i = 0; i < 48; ++i)
-        all.push_back(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr));
-    for (int i = 0; i < 48; ++i) ASSERT_EQ(all[i], &engine::instances[i]);
-    EXPECT_EQ(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr), nullptr);
-    veSoundDestroySampleInstance(all[17]);
-    EXPECT_EQ(veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr), &engine::instances[17]);
-    EXPECT_EQ(veSoundCreateSampleInstance(nullptr, -1, 0, nullptr), nullptr);
+    _Sample* s = Create(img, kSampleStorageSoundRam);
+    for (int i = 0; i < 48; ++i) ASSERT_EQ(Instance(s), &engine::instances[i]);
+    EXPECT_EQ(Instance(s), nullptr);
+    veSoundDestroySampleInstance(&engine::instances[17]);
+    EXPECT_EQ(Instance(s), &engine::instances[17]);
+    EXPECT_EQ(Instance(nullptr), nullptr);
+    Init(3, 2);
+    EXPECT_NE(Create(img, 1), nullptr);
+    EXPECT_NE(Create(img, 1), nullptr);
+    EXPECT_EQ(Create(img, 1), nullptr);
 }
 
-TEST_F(Sound, RateRampStepsAndLandsExactly) {
+TEST_F(Sound, RateAndPanRampStepAndLandExactlyAndPauseSilences) {
     const std::vector<uint8_t> img = LoopedSquare(22050);
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0);
-    _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
+    _Sample* s = Create(img, kSampleStorageSoundRam);
+    const _Pan5Dot1 left = {-1.0f, -1.0f, 1.0f, 0.0f, 0.0f};
+    const _Pan5Dot1 right = {1.0f, -1.0f, 1.0f, 0.0f, 0.0f};
+    _SampleInstance* in = Instance(s, &left);
     // Not playing yet: the rate applies at once with a counter of 1.
     veSoundSetSampleInstanceRate(in, 30000, 10);
     EXPECT_EQ(in->currentSampleRate, 30000);
     EXPECT_EQ(in->sampleRateTicks, 1);
     veSoundSetSampleInstanceRate(in, 22050, 1);
     veSoundStartSampleInstance(in);
-    Frame();  // key-on sent
-    Frame();  // playing
+    Frame(2);  // key-on sent, then playing
     ASSERT_TRUE(in->status & kInstancePlaying);
-    EXPECT_EQ(console::SpuGetVoice(0, 0).pitch, 1881);
+    const console::SpuVoice& v = console::SpuGetVoice(0, 0);
+    EXPECT_EQ(v.pitch, 1881);
+    EXPECT_EQ(v.volL, 0x3FFF);
+    EXPECT_EQ(v.volR, 0);
     veSoundSetSampleInstanceRate(in, 44100, 10);
     EXPECT_EQ(in->deltaSampleRate, 2205);
+    veSoundSetSampleInstancePan(in, &right, 4);
+    EXPECT_FLOAT_EQ(in->deltaPan.panLR, 0.5f);
     for (int tick = 1; tick <= 10; ++tick) {
         Frame();
         const int expected = tick < 10 ? 22050 + 2205 * tick : 44100;
         EXPECT_EQ(in->currentSampleRate, expected) << tick;
-        EXPECT_EQ(console::SpuGetVoice(0, 0).pitch, veSoundHardwareRateToPitch(expected)) << tick;
+        EXPECT_EQ(v.pitch, veSoundHardwareRateToPitch(expected)) << tick;
     }
     EXPECT_EQ(in->sampleRateTicks, 0);
-    EXPECT_EQ(console::SpuGetVoice(0, 0).pitch, 3763);
-    // Rate and pan on a free slot do nothing.
+    EXPECT_EQ(v.pitch, 3763);
+    EXPECT_FLOAT_EQ(in->currentPan.panLR, 1.0f);
+    EXPECT_EQ(v.volL, 0);
+    EXPECT_EQ(v.volR, 0x3FFF);
+    in->status |= kInstancePauseRequested;
+    Frame();
+    EXPECT_TRUE(in->status & kInstancePaused);
+    EXPECT_EQ(v.pitch, 0);
+    // Rate on a free slot does nothing.
     veSoundDestroySampleInstance(in);
     veSoundSetSampleInstanceRate(in, 1000, 1);
     EXPECT_EQ(in->desiredSampleRate, 0);
 }
 
-TEST_F(Sound, PanRampReachesTheTargetAndPauseSilences) {
-    const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0);
-    const _Pan5Dot1 left = {-1.0f, -1.0f, 1.0f, 0.0f, 0.0f};
-    const _Pan5Dot1 right = {1.0f, -1.0f, 1.0f, 0.0f, 0.0f};
-    _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), &left);
-    veSoundStartSampleInstance(in);
-    Frame();
-    EXPECT_EQ(console::SpuGetVoice(0, 0).volL, 0x3FFF);
-    EXPECT_EQ(console::SpuGetVoice(0, 0).volR, 0);
-    Frame();
-    veSoundSetSampleInstancePan(in, &right, 4);
-    EXPECT_FLOAT_EQ(in->deltaPan.panLR, 0.5f);
-    for (int i = 0; i < 4; ++i) Frame();
-    EXPECT_FLOAT_EQ(in->currentPan.panLR, 1.0f);
-    EXPECT_EQ(console::SpuGetVoice(0, 0).volL, 0);
-    EXPECT_EQ(console::SpuGetVoice(0, 0).volR, 0x3FFF);
-    in->status |= kInstancePauseRequested;
-    Frame();
-    EXPECT_TRUE(in->status & kInstancePaused);
-    EXPECT_EQ(console::SpuGetVoice(0, 0).pitch, 0);
-}
-
 // End to end: a sample started through the engine comes out of the mixer at its rate's pitch, on the
 // side its pan gives, at the volume the pan curve gives.
 TEST_F(Sound, StartedSampleSoundsAtItsPitchPanAndVolume) {
-    veSoundReset();
-    veSoundSetMaxSamples(120);
-    veSoundSetSpeakerConfig(1);
-    ASSERT_EQ(veSoundInit(), 0);
+    Init(1);
     const _Pan5Dot1 left = {-1.0f, 0.0f, 1.0f, 0.0f, 0.0f};
     const std::vector<uint8_t> img = LoopedSquare(24000);  // 24 kHz: 24000 / 28 Hz
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0);
-    _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), &left);
+    _SampleInstance* in = Instance(Create(img, kSampleStorageSoundRam), &left);
     veSoundStartSampleInstance(in);
     out_.clear();
-    for (int i = 0; i < 60; ++i) Frame();
+    Frame(60);
     ASSERT_EQ(out_.size(), 2u * 48000);
     EXPECT_NEAR(testsupport::MeasureFrequency(out_, 0, 48000), 24000.0 / 28, 0.5);
     EXPECT_EQ(testsupport::PeakAbs(out_, 1), 0);
@@ -361,7 +354,7 @@ TEST_F(Sound, StartedSampleSoundsAtItsPitchPanAndVolume) {
     veSoundSetSampleInstancePan(in, &centre, 1);
     Frame();
     out_.clear();
-    for (int i = 0; i < 10; ++i) Frame();
+    Frame(10);
     const double gain = 7167.0 / 16383.0;
     EXPECT_NEAR(testsupport::PeakAbs(out_, 0), 8192 * gain, 8);
     EXPECT_NEAR(testsupport::PeakAbs(out_, 1), 8192 * gain, 8);
@@ -372,8 +365,8 @@ TEST_F(Sound, StartedSampleSoundsAtItsPitchPanAndVolume) {
 TEST_F(Sound, ShortOneShotSampleIsReclaimed) {
     const std::vector<uint8_t> img =
         Image(48000, false, 1, {ConstantBlock(5, 4, 0), ConstantBlock(5, 4, kAdpcmFlagLoopEnd)});
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageMainRam, 0);
-    _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
+    _Sample* s = Create(img, kSampleStorageMainRam);
+    _SampleInstance* in = Instance(s);
     veSoundStartSampleInstance(in);
     EXPECT_TRUE(in->status & kInstanceStarted);
     Frame();  // key-on sent; 56 samples play and end within the frame
@@ -391,67 +384,28 @@ TEST_F(Sound, LongOneShotPlaysThenEndsAndKeyOffReleases) {
     // 100 blocks of a constant at 48 kHz: 2800 samples, 3.5 frames.
     std::vector<std::vector<uint8_t>> blocks(100, ConstantBlock(5, 4, 0));
     blocks.back()[1] = kAdpcmFlagLoopEnd;
-    const std::vector<uint8_t> img = Image(48000, false, 0, blocks);
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageSoundRam, 0);
-    _SampleInstance* in = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
+    _SampleInstance* in = Instance(Create(Image(48000, false, 0, blocks), kSampleStorageSoundRam));
     veSoundStartSampleInstance(in);
-    Frame();
-    Frame();
+    Frame(3);
     EXPECT_EQ(in->status, kInstanceInUse | kInstancePlaying);
-    EXPECT_EQ(console::SpuReadSwitch(0x1700) & 1, 0);  // sounding: end flag clear
-    Frame();
-    EXPECT_EQ(console::SpuReadSwitch(0x1700) & 1, 0);  // 2400 samples played
+    EXPECT_EQ(console::SpuReadSwitch(0x1700) & 1, 0);  // 2400 samples played: end flag clear
     Frame();  // ends at 2800: the next maintenance makes it stop pending and frees it
     EXPECT_EQ(in->status, kInstanceInUse | kInstancePlaying);
     EXPECT_NE(console::SpuReadSwitch(0x1700) & 1, 0);
     Frame();
     EXPECT_EQ(engine::instances[0].status, 0);
     // Key-off of a looping sound: released over envelope 0's release, then silent.
-    const std::vector<uint8_t> loop = Image(48000, true, 0, {ConstantBlock(5, 4, 7)});
-    _Sample* l = veSoundCreateSampleFromPointer(loop.data(), loop.data() + 64, kSampleStorageSoundRam, 0);
-    in = veSoundCreateSampleInstance(l, -1, static_cast<uint32_t>(-1), nullptr);
+    in = Instance(Create(Image(48000, true, 0, {ConstantBlock(5, 4, 7)}), kSampleStorageSoundRam));
     veSoundStartSampleInstance(in);
-    Frame();
-    Frame();
+    Frame(2);
     EXPECT_TRUE(console::SpuGetVoice(0, 0).sounding());
     veSoundStopSampleInstance(in);
     EXPECT_TRUE(in->status & kInstanceStopPending);
     out_.clear();
-    Frame();  // destroys the instance and sends the key-off
-    Frame();
-    Frame();
+    Frame(3);  // destroys the instance and sends the key-off
     EXPECT_EQ(engine::instances[0].status, 0);
     EXPECT_FALSE(console::SpuGetVoice(0, 0).sounding());
     EXPECT_EQ(testsupport::PeakAbs(out_, 0, 800 + 1100), 0);  // released within ~1024 samples
-}
-
-TEST_F(Sound, DestroyingASampleKeepsOrFreesItsSlot) {
-    const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageMainRam, 0);
-    _SampleInstance* a = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
-    veSoundStartSampleInstance(a);
-    veSoundDestroySample(s, 0);
-    EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);
-    EXPECT_EQ(s->useCount, 0u);
-    EXPECT_EQ(s->soundRam, 0u);
-    EXPECT_EQ(a->status, 0);
-    // Started again, it is sent anew; with clear 1 the slot goes to the next sample.
-    a = veSoundCreateSampleInstance(s, -1, static_cast<uint32_t>(-1), nullptr);
-    veSoundStartSampleInstance(a);
-    EXPECT_NE(s->soundRam, 0u);
-    veSoundDestroySample(s, 1);
-    EXPECT_EQ(s->status, 0);
-    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, kSampleStorageMainRam, 0), s);
-}
-
-TEST_F(Sound, FullSampleTableReturnsNull) {
-    veSoundReset();
-    veSoundSetMaxSamples(2);
-    ASSERT_EQ(veSoundInit(), 0);
-    const std::vector<uint8_t> img = LoopedSquare(48000);
-    EXPECT_NE(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, 1, 0), nullptr);
-    EXPECT_NE(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, 1, 0), nullptr);
-    EXPECT_EQ(veSoundCreateSampleFromPointer(img.data(), img.data() + 64, 1, 0), nullptr);
 }
 
 }  // namespace

@@ -43,7 +43,7 @@ protected:
     testsupport::LogCapture log_;
 };
 
-TEST_F(CdFiles, NamesAreMappedToTheDiscForm) {
+TEST_F(CdFiles, NamesAreMappedToTheDiscFormAndEightOpenAtOnce) {
     X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
     ASSERT_NE(f, nullptr);
     EXPECT_STREQ(PS2CD_FileRecord(0)->path, "cdrom0:\\COMMON\\QZ02DAT.BIN;1");
@@ -54,46 +54,30 @@ TEST_F(CdFiles, NamesAreMappedToTheDiscForm) {
     // Mixed case on the host and in the request both match.
     EXPECT_NE(x_fopen("frontend\\sound\\move_l.snd", "rb"), nullptr);
     EXPECT_EQ(x_fopen("COMMON\\missing.bin", "rb"), nullptr);
-}
-
-TEST_F(CdFiles, NinthOpenFails) {
-    for (int i = 0; i < 8; ++i) ASSERT_NE(x_fopen("A", "rb"), nullptr) << i;
+    EXPECT_EQ(x_fopen(std::string(300, 'N').c_str(), "rb"), nullptr);  // overlong names
+    EXPECT_EQ(x_fopen(std::string(5000, 'N').c_str(), "rb"), nullptr);
+    // Eight files at most; a closed record is reused.
+    for (int i = 3; i < 8; ++i) ASSERT_NE(x_fopen("A", "rb"), nullptr) << i;
     EXPECT_EQ(x_fopen("A", "rb"), nullptr);
     x_fclose(reinterpret_cast<X_FILE*>(const_cast<PS2File*>(PS2CD_FileRecord(3))));
     EXPECT_NE(x_fopen("A", "rb"), nullptr);
 }
 
-TEST_F(CdFiles, ReadsAcrossASectorBoundary) {
-    X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
-    ASSERT_NE(f, nullptr);
-    x_fseek(f, 2040, 0);
-    uint8_t buf[10];
-    EXPECT_EQ(x_fread(buf, 1, 10, f), 10);
-    EXPECT_EQ(0, std::memcmp(buf, &big_[2040], 10));
-    EXPECT_EQ(x_ftell(f), 2050);
-}
-
-TEST_F(CdFiles, SecondReadOfTheSameBytesIsAFullCacheHit) {
+TEST_F(CdFiles, CacheHitsFullAndPartial) {
     X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
     ASSERT_NE(f, nullptr);
     uint8_t buf[100];
-    x_fseek(f, 5000, 0);
+    x_fseek(f, 2040, 0);  // across a sector boundary; buffer 0 now holds sectors 0..15 of the file
     ASSERT_EQ(x_fread(buf, 1, 100, f), 100);
-    uint64_t reads = console::CdReadCount();
+    EXPECT_EQ(x_ftell(f), 2140);
+    const uint64_t reads = console::CdReadCount();
     g_log.clear();
-    x_fseek(f, 5000, 0);
+    x_fseek(f, 2040, 0);
     std::memset(buf, 0, sizeof buf);
     ASSERT_EQ(x_fread(buf, 1, 100, f), 100);
     EXPECT_EQ(g_log, "PS2CD: Full cache hit\n");
     EXPECT_EQ(console::CdReadCount(), reads);
-    EXPECT_EQ(0, std::memcmp(buf, &big_[5000], 100));
-}
-
-TEST_F(CdFiles, PartialCacheHitContinuesFromTheDrive) {
-    X_FILE* f = x_fopen("COMMON\\qz02dat.bin", "rb");
-    ASSERT_NE(f, nullptr);
-    uint8_t buf[100];
-    ASSERT_EQ(x_fread(buf, 1, 100, f), 100);  // buffer 0 now holds sectors 0..15 of the file
+    EXPECT_EQ(0, std::memcmp(buf, &big_[2040], 100));
     std::vector<uint8_t> out(40000);
     x_fseek(f, 30000, 0);
     g_log.clear();
@@ -121,7 +105,7 @@ TEST_F(CdFiles, LongUnalignedAndAlignedReadsMatchTheFile) {
     x_free(aligned);
 }
 
-TEST_F(CdFiles, EndOfFileAndWholeItems) {
+TEST_F(CdFiles, EndOfFileWholeItemsAndBadPositions) {
     X_FILE* f = x_fopen("A", "rb");
     ASSERT_NE(f, nullptr);
     x_fseek(f, 0, 2);
@@ -140,20 +124,12 @@ TEST_F(CdFiles, EndOfFileAndWholeItems) {
     x_fseek(f, 0, 0);
     EXPECT_EQ(x_fread(buf, 0, 5, f), 0);
     EXPECT_EQ(x_ftell(f), 0);
-}
-
-TEST_F(CdFiles, NegativePositionsReadNothing) {
-    X_FILE* f = x_fopen("FRONTEND\\SOUND\\MOVE_L.SND", "rb");
-    ASSERT_NE(f, nullptr);
+    // Negative positions read nothing; null files are harmless.
+    f = x_fopen("FRONTEND\\SOUND\\MOVE_L.SND", "rb");
     x_fseek(f, -100, 0);
-    uint8_t buf[16];
     EXPECT_EQ(x_fread(buf, 1, 16, f), 0);
     x_fseek(f, 200, 1);
     EXPECT_EQ(x_fread(buf, 1, 16, f), 16);
-}
-
-TEST_F(CdFiles, NullFilesAreHarmless) {
-    uint8_t buf[4];
     EXPECT_EQ(x_fread(buf, 1, 4, nullptr), 0);
     EXPECT_EQ(x_fwrite(buf, 1, 4, nullptr), 0);
     EXPECT_EQ(x_fseek(nullptr, 0, 0), 0);
@@ -211,14 +187,6 @@ TEST_F(CdFiles, ConsoleTextIsCutToTheBuffer) {
     char dst[32];
     EXPECT_EQ(x_sprintf(dst, "%05d", 42), 5);
     EXPECT_STREQ(dst, "00042");
-}
-
-TEST_F(CdFiles, OverlongNamesAreRefused) {
-    std::string name(300, 'N');
-    EXPECT_EQ(x_fopen(name.c_str(), "rb"), nullptr);
-    std::string huge(5000, 'N');
-    EXPECT_EQ(x_fopen(huge.c_str(), "rb"), nullptr);
-    EXPECT_FALSE(PS2CD_FileRecord(0)->inUse);
 }
 
 TEST(CdDrive, SectorsPastAFileReadTheNextFileOrZeros) {

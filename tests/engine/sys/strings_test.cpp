@@ -9,82 +9,93 @@
 
 namespace {
 
-TEST(Strings, LengthCopyConcatenate) {
+TEST(Strings, LengthCopyConcatenateUpper) {
     EXPECT_EQ(x_strlen(""), 0);
     EXPECT_EQ(x_strlen("motocross"), 9);
     char buf[32];
     EXPECT_EQ(x_strcpy(buf, "dirt"), buf);
-    EXPECT_STREQ(buf, "dirt");
     EXPECT_EQ(x_strcat(buf, " bike"), buf);
     EXPECT_STREQ(buf, "dirt bike");
-}
-
-TEST(Strings, StrncpyPadsOrLeavesUnterminated) {
-    char buf[8];
-    std::memset(buf, 'X', sizeof buf);
-    x_strncpy(buf, "ab", 5);  // two characters and three NULs, nothing beyond n
-    EXPECT_EQ(std::memcmp(buf, "ab\0\0\0XXX", 8), 0);
-    std::memset(buf, 'X', sizeof buf);
-    x_strncpy(buf, "abcdef", 3);  // first three characters, no NUL
-    EXPECT_EQ(std::memcmp(buf, "abcXXXXX", 8), 0);
-    std::memset(buf, 'X', sizeof buf);
-    x_strncpy(buf, "abc", 3);  // exactly n: no NUL either
-    EXPECT_EQ(std::memcmp(buf, "abcXXXXX", 8), 0);
-    x_strncpy(buf, "q", 0);
-    EXPECT_EQ(buf[0], 'a');
-}
-
-TEST(Strings, CompareAsUnsignedBytes) {
-    EXPECT_EQ(x_strcmp("abc", "abc"), 0);
-    EXPECT_LT(x_strcmp("abc", "abd"), 0);
-    EXPECT_GT(x_strcmp("abcd", "abc"), 0);
-    EXPECT_EQ(x_strcmp("b", "a"), 1);     // the difference of the bytes
-    EXPECT_GT(x_strcmp("\xE9", "z"), 0);  // 0xE9 sorts after 'z' (0x7A)
-    EXPECT_EQ(x_strcmp("\xE9", "z"), 0xE9 - 0x7A);
-    EXPECT_EQ(x_strncmp("abcX", "abcY", 3), 0);
-    EXPECT_LT(x_strncmp("abcX", "abcY", 4), 0);
-    EXPECT_EQ(x_strncmp("abc", "xyz", 0), 0);
-    EXPECT_EQ(x_strncmp("ab", "ab", 10), 0);  // stops at the NUL
-    EXPECT_GT(x_strncmp("a\xFF", "a\x01", 2), 0);
-}
-
-TEST(Strings, ToUpper) {
     char s[] = "Baja-04 indoor \xE9z";
     EXPECT_EQ(x_strtoupper(s), s);
     EXPECT_STREQ(s, "BAJA-04 INDOOR \xE9Z");  // other bytes unchanged
     EXPECT_EQ(x_strtoupper(nullptr), nullptr);
 }
 
-TEST(Memory, FillsTouchExactlyTheirRange) {
-    alignas(16) uint8_t buf[96];
-    // Unaligned start, 40 bytes: head bytes, 16-byte blocks and tail all filled, nothing outside.
-    std::memset(buf, 0, sizeof buf);
-    uint8_t* end = static_cast<uint8_t*>(veMemSet(buf + 3, 0xAB, 40));
-    EXPECT_EQ(end, buf + 43);
-    for (int i = 0; i < 96; ++i) EXPECT_EQ(buf[i], (i >= 3 && i < 43) ? 0xAB : 0) << i;
-    std::memset(buf, 0, sizeof buf);
-    EXPECT_EQ(veMemSet16(buf + 16, 0x1FF, 32), buf + 48);  // only the low byte of the value
-    for (int i = 0; i < 96; ++i) EXPECT_EQ(buf[i], (i >= 16 && i < 48) ? 0xFF : 0) << i;
-    std::memset(buf, 0, sizeof buf);
-    EXPECT_EQ(veMemSet8(buf + 8, 7, 24), buf + 32);
-    for (int i = 0; i < 96; ++i) EXPECT_EQ(buf[i], (i >= 8 && i < 32) ? 7 : 0) << i;
-    std::memset(buf, 0, sizeof buf);
-    EXPECT_EQ(x_memset(buf + 1, 0x5A, 10), buf + 1);  // x_memset returns the destination
-    for (int i = 0; i < 96; ++i) EXPECT_EQ(buf[i], (i >= 1 && i < 11) ? 0x5A : 0) << i;
-    EXPECT_EQ(x_memset(buf, 1, 0), buf);
-    EXPECT_EQ(buf[0], 0);
+TEST(Strings, StrncpyPadsOrLeavesUnterminated) {
+    // Short source: characters then NULs up to n, nothing beyond; n or more characters: no NUL.
+    const struct {
+        const char* src;
+        int n;
+        const char* want;
+    } cases[] = {
+        {"ab", 5, "ab\0\0\0XXX"}, {"abcdef", 3, "abcXXXXX"}, {"abc", 3, "abcXXXXX"}, {"q", 0, "XXXXXXXX"}};
+    for (const auto& c : cases) {
+        char buf[8];
+        std::memset(buf, 'X', sizeof buf);
+        x_strncpy(buf, c.src, c.n);
+        EXPECT_EQ(std::memcmp(buf, c.want, 8), 0) << c.src << " " << c.n;
+    }
 }
 
-TEST(Memory, Copies) {
-    alignas(16) uint8_t src[64], dst[64];
-    for (int i = 0; i < 64; ++i) src[i] = static_cast<uint8_t>(i * 7);
-    std::memset(dst, 0, sizeof dst);
-    EXPECT_EQ(veMemCpy(dst + 1, src + 5, 37), dst + 38);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(dst[i], (i >= 1 && i < 38) ? src[i + 4] : 0) << i;
-    std::memset(dst, 0, sizeof dst);
-    EXPECT_EQ(x_memcpy(dst, src, 64), dst + 64);
-    EXPECT_EQ(std::memcmp(dst, src, 64), 0);
-    EXPECT_EQ(x_memcpy(dst, src, 0), dst);  // nothing copied, destination returned
+TEST(Strings, CompareAsUnsignedBytes) {
+    // The difference of the first differing bytes, as unsigned: 0xE9 sorts after 'z' (0x7A).
+    const struct {
+        const char *a, *b;
+        int n, want;  // n < 0: x_strcmp
+    } cases[] = {{"abc", "abc", -1, 0},          {"abc", "abd", -1, -1}, {"abcd", "abc", -1, 'd'},
+                 {"\xE9", "z", -1, 0xE9 - 0x7A}, {"abcX", "abcY", 3, 0}, {"abcX", "abcY", 4, -1},
+                 {"abc", "xyz", 0, 0},           {"ab", "ab", 10, 0},    {"a\xFF", "a\x01", 2, 0xFE}};
+    for (const auto& c : cases) {
+        const int r = c.n < 0 ? x_strcmp(c.a, c.b) : x_strncmp(c.a, c.b, c.n);
+        EXPECT_EQ(r > 0, c.want > 0) << c.a << " " << c.b << " " << c.n;
+        EXPECT_EQ(r < 0, c.want < 0) << c.a << " " << c.b << " " << c.n;
+        if (c.n < 0 && c.want > 1) {
+            EXPECT_EQ(r, c.want) << c.a;
+        }
+    }
+}
+
+TEST(Memory, FillsAndCopiesTouchExactlyTheirRange) {
+    alignas(16) uint8_t buf[96], src[96];
+    for (int i = 0; i < 96; ++i) src[i] = static_cast<uint8_t>(i * 7);
+    // Unaligned starts, head bytes, 16-byte blocks and tails; fills take only the low byte of the value.
+    const struct {
+        int op, from, n;
+        int value;
+        int returned;  // offset of the returned pointer
+    } cases[] = {{0, 3, 40, 0xAB, 43}, {1, 16, 32, 0x1FF, 48}, {2, 8, 24, 7, 32},  {3, 1, 10, 0x5A, 1},
+                 {3, 0, 0, 1, 0},      {4, 1, 37, -1, 38},     {5, 0, 64, -1, 64}, {5, 0, 0, -1, 0}};
+    for (const auto& c : cases) {
+        std::memset(buf, 0, sizeof buf);
+        void* r = nullptr;
+        switch (c.op) {
+            case 0:
+                r = veMemSet(buf + c.from, c.value, c.n);
+                break;
+            case 1:
+                r = veMemSet16(buf + c.from, c.value, c.n);
+                break;
+            case 2:
+                r = veMemSet8(buf + c.from, c.value, c.n);
+                break;
+            case 3:
+                r = x_memset(buf + c.from, c.value, c.n);
+                break;
+            case 4:
+                r = veMemCpy(buf + c.from, src + 5, c.n);
+                break;
+            default:
+                r = x_memcpy(buf + c.from, src, c.n);
+                break;
+        }
+        EXPECT_EQ(r, buf + c.returned) << c.op;
+        for (int i = 0; i < 96; ++i) {
+            const bool inside = i >= c.from && i < c.from + c.n;
+            const int want = !inside ? 0 : c.op == 4 ? src[i + 4] : c.op == 5 ? src[i] : (c.value & 0xFF);
+            ASSERT_EQ(buf[i], want) << c.op << " at " << i;
+        }
+    }
 }
 
 int CompareInt(const void* a, const void* b) {
@@ -104,23 +115,9 @@ TEST(Sort, SortsAllSizesAndPatterns) {
         for (int pattern = 0; pattern < 5; ++pattern) {
             std::vector<int> v(n);
             for (int i = 0; i < n; ++i) {
-                switch (pattern) {
-                    case 0:
-                        v[i] = static_cast<int>(rng() % 1000);
-                        break;
-                    case 1:
-                        v[i] = i;
-                        break;
-                    case 2:
-                        v[i] = n - i;
-                        break;
-                    case 3:
-                        v[i] = static_cast<int>(rng() % 3);
-                        break;  // many duplicates
-                    default:
-                        v[i] = 5;
-                        break;
-                }
+                const int random = static_cast<int>(rng() % 1000);
+                const int choices[] = {random, i, n - i, random % 3, 5};  // last two: many duplicates
+                v[i] = choices[pattern];
             }
             std::vector<int> expect = v;
             std::sort(expect.begin(), expect.end());
@@ -128,16 +125,10 @@ TEST(Sort, SortsAllSizesAndPatterns) {
             ASSERT_EQ(v, expect) << "n=" << n << " pattern=" << pattern;
         }
     }
-}
-
-TEST(Sort, ThreeElementsUseOnlyTheInsertionPass) {
     // Three elements: finding the sentinel takes 2 compares, inserting the other two at most 2 each.
     int v[3] = {3, 1, 2};
-    g_compares = 0;
     x_qsort(v, 3, sizeof(int), CountingCompare);
-    EXPECT_EQ(v[0], 1);
-    EXPECT_EQ(v[1], 2);
-    EXPECT_EQ(v[2], 3);
+    EXPECT_EQ(std::vector<int>(v, v + 3), (std::vector<int>{1, 2, 3}));
     EXPECT_LE(g_compares, 6);
 }
 
@@ -151,7 +142,12 @@ int CompareGlyph(const void* a, const void* b) {
            static_cast<int>(static_cast<const Glyph*>(b)->code);
 }
 
-TEST(Sort, WideRecordsKeepTheirBytes) {
+int g_flip = 0;
+int Inconsistent(const void*, const void*) {
+    return (g_flip++ % 3) - 1;
+}
+
+TEST(Sort, WideRecordsKeepTheirBytesAndABrokenCompareStaysInsideTheArray) {
     std::mt19937 rng(7);
     std::vector<Glyph> g(200);
     for (size_t i = 0; i < g.size(); ++i) {
@@ -165,14 +161,6 @@ TEST(Sort, WideRecordsKeepTheirBytes) {
         }
         for (int k = 0; k < 22; ++k) ASSERT_EQ(g[i].body[k], static_cast<uint8_t>(g[i].code * 3 + k));
     }
-}
-
-int g_flip = 0;
-int Inconsistent(const void*, const void*) {
-    return (g_flip++ % 3) - 1;
-}
-
-TEST(Sort, InconsistentCompareStaysInsideTheArray) {
     // A broken compare gives no useful order, but must not read or write outside the array
     // (checked by the sanitizer build) and keeps every element.
     std::vector<int> v(300);

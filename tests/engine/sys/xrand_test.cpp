@@ -9,11 +9,7 @@ namespace {
 TEST(XRand, SequenceFromTheStartState) {
     engine::LastRand = 1;
     // state = state * 214013 + 2531011; result bits 16..30. First: 2745024 >> 16 = 41.
-    EXPECT_EQ(x_rand(), 41);
-    EXPECT_EQ(x_rand(), 18467);
-    EXPECT_EQ(x_rand(), 6334);
-    EXPECT_EQ(x_rand(), 26500);
-    EXPECT_EQ(x_rand(), 19169);
+    for (int want : {41, 18467, 6334, 26500, 19169}) EXPECT_EQ(x_rand(), want);
 }
 
 TEST(XRand, RangeAndSixtyFourBitState) {
