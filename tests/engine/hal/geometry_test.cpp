@@ -48,10 +48,7 @@ void Poke(std::vector<uint8_t>& v, size_t at, T value) {
 // Each corrupted image is refused with a log line naming the fault.
 TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
     const std::vector<uint8_t> good = TinyBlock(2);
-    {
-        Mem m(good);
-        EXPECT_EQ(veEngineCheckGeo(m.p, m.size), 1);
-    }
+    EXPECT_EQ(veEngineCheckGeo(Mem(good).p, good.size()), 1);
     struct Case {
         const char* what;
         std::vector<uint8_t> image;
@@ -96,32 +93,12 @@ TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
         Mem m(c.image);
         enginetest::g_log.clear();
         EXPECT_EQ(veEngineCheckGeo(m.p, m.size), 0) << c.what;
-        EXPECT_NE(enginetest::g_log.find("veEngineCheckGeo"), std::string::npos) << c.what;
-        EXPECT_NE(enginetest::g_log.find(c.what), std::string::npos) << c.what << ": " << enginetest::g_log;
-        EXPECT_NE(enginetest::g_log.find("refused"), std::string::npos) << c.what;
+        for (const char* word : {"veEngineCheckGeo", c.what, "refused"})
+            EXPECT_NE(enginetest::g_log.find(word), std::string::npos) << word << ": " << enginetest::g_log;
         // Refused blocks are left as they were.
         EXPECT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 0);
         EXPECT_EQ(std::memcmp(m.p, c.image.data(), m.size), 0) << c.what;
     }
-}
-
-TEST_F(EngineTest, InitialisationRelocatesOnceAndTwiceIsHarmlessForBitmaps) {
-    Mem m(TinyBlock(3));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    uint32_t* slots = veEngineGetGeoMaterialTbl(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veEngineGetGeoNumMaterials(m.as<_FS_GEO_HEADER>()), 3);
-    const auto* b0 = Ptr<_FS_BITMAP>(slots[0]);
-    EXPECT_EQ(slots[0], Addr32(slots + 4));
-    EXPECT_EQ(b0->pixdata, slots[0] + 64);
-    EXPECT_EQ(b0->coldata, b0->pixdata + 64);
-    EXPECT_EQ(slots[1], b0->coldata + 64);
-    EXPECT_EQ(slots[2], slots[1] + 192);
-    EXPECT_EQ(Ptr<_FS_BITMAP>(slots[2])->Pixels()[0], 2u);
-    const uint32_t pix = b0->pixdata;
-    veEngineInitGeo(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(Ptr<_FS_BITMAP>(slots[0])->pixdata, pix);
-    EXPECT_EQ(m.as<_FS_GEO_HEADER>()->vertexInfoOffset, 2 * Addr32(m.p));
-    EXPECT_EQ(veEngineGetGeoBoundingBox(m.as<_FS_GEO_HEADER>()), &m.as<_FS_GEO_HEADER>()->bBox);
 }
 
 class GeometryQueue : public EngineTest {
@@ -130,6 +107,12 @@ protected:
         EngineTest::SetUp();
         veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
         M4_Identity(&view_.cameraMatrix);
+    }
+    // Loads `m` and starts a frame with it placed at z = 10.
+    void Start(Mem& m) {
+        ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
+        veEngineBeginFrame();
+        Place(10);
     }
     void Place(float z) {
         veDisplayActivateView(&view_);
@@ -143,9 +126,7 @@ protected:
 
 TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     Mem m(TinyBlock(3));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    veEngineBeginFrame();
-    Place(10);
+    Start(m);
     veEngineResetMicroCode();
     const int tasks = veDmaBuild->numTasks;
     _DrawEnv2* env2 = engine::drawEnvPtr2;
@@ -155,8 +136,8 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(&vuPreLit16));
     uint64_t tag[2];
     std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[tasks + 2 + 3].dmaAdr), 16);
-    EXPECT_EQ(tag[0] & 0xFFFF, (16u + 80 + 48 * 3) / 16);
-    EXPECT_EQ(uint32_t(tag[0] >> 32), Addr32(m.p + 160 + 32));
+    EXPECT_EQ(tag[0] & 0xFFFF'FFFF'0000'FFFF, (16u + 80 + 48 * 3) / 16 | uint64_t(Addr32(m.p + 160 + 32))
+                                                                             << 32);
     EXPECT_EQ(uint32_t(tag[1]), 0x10000000u);  // FLUSHE
     // Three materials: two context-1 environments, one context-2, and the odd count synchronises 2.
     EXPECT_EQ(engine::drawEnvPtr2, env2 + 2);
@@ -170,9 +151,7 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
 
 TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     Mem m(TinyBlock(2, kGeoFamily16 | kGeoPreLit | kGeoKeepProgram));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    veEngineBeginFrame();
-    Place(10);
+    Start(m);
     veEngineSetPrimitiveMicroCode();
     const int tasks = veDmaBuild->numTasks;
     veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
@@ -186,8 +165,8 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     ASSERT_EQ(veDmaBuild->numTasks, t2 + 1 + 2 * 2);
     uint64_t tag[2];
     std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[t2 + 2].dmaAdr), 16);
-    EXPECT_EQ(tag[0] & 0xFFFF, (80u + 48 * 3) / 16);
-    EXPECT_EQ(uint32_t(tag[0] >> 32), Addr32(m.p + 160 + 32 + 16));
+    EXPECT_EQ(tag[0] & 0xFFFF'FFFF'0000'FFFF, (80u + 48 * 3) / 16 | uint64_t(Addr32(m.p + 160 + 32 + 16))
+                                                                        << 32);
     EXPECT_EQ(tag[1], 0u);
     // Mode 0x1000000 draws nothing that crosses the frustum.
     veDisplaySetMode(0x1000000);
@@ -199,11 +178,10 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     veEngineEndFrame();
 }
 
-TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
+TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdgesAndScaleStaysUntilReset) {
     Mem m(TinyBlock(1));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    veEngineBeginFrame();
-    Place(10);
+    m.as<_FS_GEO_HEADER>()->scaleXYZ = 2.0f;
+    Start(m);
     vePrimSendBuffers();
     const uint8_t* before = vePrimBuild->ptr;
     veDisplaySetMode(0x2000000);
@@ -215,21 +193,12 @@ TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
     const size_t grown = static_cast<size_t>(vePrimBuild->ptr - before);
     EXPECT_GE(grown, 12 * linePacket);
     EXPECT_LE(grown, 12 * linePacket + 3 * 208);
-    veDisplaySetMode(0);
-    veEngineEndFrame();
-}
-
-TEST_F(GeometryQueue, FamilySixteenScalesTheLocalToWorldUntilReset) {
-    Mem m(TinyBlock(1));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    m.as<_FS_GEO_HEADER>()->scaleXYZ = 2.0f;
-    veEngineBeginFrame();
-    Place(10);
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
+    // Family 16 blocks scale the local-to-world until it is reset.
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[0], 2.0f);
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[14], 10.0f);
     veEngineReSetLocalToWorld();
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[0], 1.0f);
+    veDisplaySetMode(0);
     veEngineEndFrame();
 }
 
