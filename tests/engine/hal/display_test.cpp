@@ -90,22 +90,18 @@ void Project(float x, float y, float z, float out[3]) {
     for (int c = 0; c < 3; ++c) out[c] = v[c] / v[3];
 }
 
-class ViewMatrices : public EngineTest {
+class ViewMatrices : public enginetest::View3DTest {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
-        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65536.0f);
-        M4_Identity(&view_.cameraMatrix);
+        View3DTest::SetUp();
         veEngineBeginFrame();
         veDisplayActivateView(&view_);
         veEngineBuildView(&view_);
     }
     void TearDown() override {
-        veDisplaySetMode(0);
         veEngineEndFrame();
-        EngineTest::TearDown();
+        View3DTest::TearDown();
     }
-    _ve_view view_{};
 };
 
 TEST_F(ViewMatrices, DepthRunsFromZmaxAtTheNearPlaneToZminAtTheFar) {
@@ -169,10 +165,7 @@ TEST_F(ViewMatrices, ViewPacketsCarryTheMatricesThenTheCall) {
 }
 
 TEST_F(ViewMatrices, LocalToWorldChangesReachTheNextBuild) {
-    _matrix4 m;
-    M4_Identity(&m);
-    m.M[12] = 5;
-    veEngineSetLocalToWorld(&m);
+    Place(5, 0, 0);
     veEngineBuildView(&view_);
     float p[3];
     Project(0, 0, 10, p);

@@ -138,32 +138,21 @@ TEST(GeometryWriter, RefusesMeshesItCannotWrite) {
 
 // ---- drawing -----------------------------------------------------------------------------------------
 
-// A 640 x 448 3D view, centred, aspect 1:1, camera at the origin looking down +z (x right, y down):
-// a point (x, y, z) lands on pixel (320 + 512 x / z, 224 + 512 y / z).
-class GeometryDrawing : public EngineTest {
+class GeometryDrawing : public enginetest::View3DTest {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
-        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred | kViewAspectFromViewport, 1.0f, 65535.0f);
-        M4_Identity(&view_.cameraMatrix);
+        View3DTest::SetUp();
         veLightReset();
     }
     void TearDown() override {
-        veDisplaySetMode(0);
         veLightReset();
-        EngineTest::TearDown();
+        View3DTest::TearDown();
     }
-    // Draws `b` at `translation` with display mode `mode`; the frame's DMA then runs.
+    // Draws `b` at a translation with display mode `mode`; the frame's DMA then runs.
     void DrawAt(Block& b, float x, float y, float z, uint32_t mode = 0) {
         DrawAndRun([&] {
             veDisplaySetMode(mode);
-            veDisplayActivateView(&view_);
-            _matrix4 m;
-            M4_Identity(&m);
-            m.M[12] = x;
-            m.M[13] = y;
-            m.M[14] = z;
-            veEngineSetLocalToWorld(&m);
+            Place(x, y, z);
             veEngineDrawGeometry(b.as<_FS_GEO_HEADER>());
         });
     }
@@ -173,7 +162,6 @@ protected:
         return b;
     }
     static constexpr uint32_t kBack = 0x800000u;
-    _ve_view view_{};
 };
 
 TEST_F(GeometryDrawing, TexturedBoxLandsWhereTheCameraProjectsIt) {
@@ -279,20 +267,14 @@ TEST_F(GeometryDrawing, BlocksOutsideTheFrustumQueueNothing) {
     mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, Solid(0x80808080)));
     Block b = Make(mesh);
     veEngineBeginFrame();
-    veDisplayActivateView(&view_);
-    _matrix4 m;
-    M4_Identity(&m);
-    m.M[14] = -10;  // behind the camera
-    veEngineSetLocalToWorld(&m);
+    Place(0, 0, -10);  // behind the camera
     veEngineBuildView(&view_);
     EXPECT_EQ(veEngineGeoOutsideFrustum(b.as<_FS_GEO_HEADER>()) & 0x3F, 0x20);  // all corners beyond -z
     const int tasks = veDmaBuild->numTasks;
     veEngineDrawGeometry(b.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, tasks);
     // Straddling the right side plane: crossing, but no plane has all corners outside.
-    m.M[12] = 512.0f * 0 + 2047.0f * 10 / 512.0f;
-    m.M[14] = 10;
-    veEngineSetLocalToWorld(&m);
+    Place(2047.0f * 10 / 512.0f, 0, 10);
     veEngineBuildView(&view_);
     EXPECT_EQ(veEngineGeoOutsideFrustum(b.as<_FS_GEO_HEADER>()), 0x8000);
     veEngineEndFrame();

@@ -101,27 +101,14 @@ TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
     }
 }
 
-class GeometryQueue : public EngineTest {
+class GeometryQueue : public enginetest::View3DTest {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
-        M4_Identity(&view_.cameraMatrix);
-    }
     // Loads `m` and starts a frame with it placed at z = 10.
     void Start(Mem& m) {
         ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
         veEngineBeginFrame();
-        Place(10);
+        Place(0, 0, 10);
     }
-    void Place(float z) {
-        veDisplayActivateView(&view_);
-        _matrix4 t;
-        M4_Identity(&t);
-        t.M[14] = z;
-        veEngineSetLocalToWorld(&t);
-    }
-    _ve_view view_{};
 };
 
 TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
@@ -170,7 +157,7 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     EXPECT_EQ(tag[1], 0u);
     // Mode 0x1000000 draws nothing that crosses the frustum.
     veDisplaySetMode(0x1000000);
-    Place(0.5f);  // the box reaches in front of the near plane
+    Place(0, 0, 0.5f);  // the box reaches in front of the near plane
     const int t3 = veDmaBuild->numTasks;
     veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, t3);

@@ -46,21 +46,12 @@ std::vector<uint8_t> Square(int materials = 1) {
 
 using Mem = testsupport::HeapImage;
 
-_matrix4 At(float x, float y, float z) {
-    _matrix4 m;
-    M4_Identity(&m);
-    m.M[12] = x;
-    m.M[13] = y;
-    m.M[14] = z;
-    return m;
-}
+using enginetest::Translation;
 
-class InstancedDraw : public EngineTest {
+class InstancedDraw : public enginetest::View3DTest {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
-        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
-        M4_Identity(&view_.cameraMatrix);
+        View3DTest::SetUp();
         ASSERT_EQ(veEngineLoadGeo(m_.as<_FS_GEO_HEADER>(), m_.size), 1) << enginetest::g_log;
     }
     // Screen x of a world point (the camera is the identity).
@@ -70,10 +61,6 @@ protected:
         const float* m = veEngineLocalToScreen->M;
         return (x * m[0] + z * m[8] + m[12]) / (x * m[3] + z * m[11] + m[15]);
     }
-    void TearDown() override {
-        veDisplaySetMode(0);
-        EngineTest::TearDown();
-    }
     // Starts a frame with the view active in display mode `mode`.
     void Begin(uint32_t mode) {
         veEngineBeginFrame();
@@ -81,18 +68,13 @@ protected:
         veDisplaySetMode(mode);
     }
     // Each frame starts with no active view.
-    void Activate() {
-        veDisplayActivateView(&view_);
-        const _matrix4 l2w = At(0, 0, 0);
-        veEngineSetLocalToWorld(&l2w);
-    }
-    _ve_view view_{};
+    void Activate() { Place(0, 0, 0); }
     Mem m_{Square()};
 };
 
 // Instances inside, behind the eye and across the left edge of the view (x = -z Fx / d there).
 std::vector<_matrix4> ThreeInstances() {
-    return {At(0, 0, 100), At(0, 0, -100), At(-399.8f, 0, 100)};
+    return {Translation(0, 0, 100), Translation(0, 0, -100), Translation(-399.8f, 0, 100)};
 }
 
 TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
@@ -117,7 +99,7 @@ TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
 }
 
 TEST_F(InstancedDraw, AllCulledAddsNoTaskAndKeepsTheProgram) {
-    const _matrix4 behind[2] = {At(0, 0, -50), At(0, 0, -500)};
+    const _matrix4 behind[2] = {Translation(0, 0, -50), Translation(0, 0, -500)};
     Begin(0x40000);
     veEngineHardwareSetMicroCode(0x800, 0);
     const uint32_t flags = veEngineMicroCodeFlags;
@@ -131,7 +113,7 @@ TEST_F(InstancedDraw, AllCulledAddsNoTaskAndKeepsTheProgram) {
 }
 
 TEST_F(InstancedDraw, EachInstanceGetsItsColourAndAlpha) {
-    const _matrix4 mats[2] = {At(-20, 0, 100), At(20, 0, 100)};
+    const _matrix4 mats[2] = {Translation(-20, 0, 100), Translation(20, 0, 100)};
     const _RGBA_GEO colours[2] = {{128, 128, 128, 128}, {64, 128, 32, 64}};
     DrawAndRun([&] {
         Activate();
@@ -152,7 +134,7 @@ TEST_F(InstancedDraw, EachInstanceGetsItsColourAndAlpha) {
 
 TEST_F(InstancedDraw, PacketHoldsAtMostItsRoom) {
     std::vector<_matrix4> mats;
-    for (int i = 0; i < 60; ++i) mats.push_back(At(float(i % 10) - 5, float(i / 10) - 3, 400));
+    for (int i = 0; i < 60; ++i) mats.push_back(Translation(float(i % 10) - 5, float(i / 10) - 3, 400));
     Begin(0);
     enginetest::g_log.clear();
     _matrixInfoTable* t = veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 60, 0);
@@ -172,7 +154,7 @@ TEST_F(InstancedDraw, PacketHoldsAtMostItsRoom) {
 }
 
 TEST_F(InstancedDraw, FirstDrawPatchesTheBlockForInstancing) {
-    const _matrix4 one = At(0, 0, 100);
+    const _matrix4 one = Translation(0, 0, 100);
     Begin(0x40000);
     const uint32_t before = 0x6C008002u | (18u << 16);
     uint32_t w;

@@ -70,20 +70,9 @@ constexpr size_t VertexSlot(int k) {
 
 using Mem = testsupport::HeapImage;
 
-class SkinnedDraw : public EngineTest {
+class SkinnedDraw : public enginetest::View3DTest {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
-        M4_Identity(&view_.cameraMatrix);
-    }
-    void Place() {
-        veDisplayActivateView(&view_);
-        _matrix4 t;
-        M4_Identity(&t);
-        t.M[14] = 200.0f;
-        veEngineSetLocalToWorld(&t);
-    }
+    void Place() { View3DTest::Place(0, 0, 200); }
     // Palette: bone 0 identity, bone 1 at its bind place moved by (dx, dy).
     void SetPalette(float dx, float dy) {
         _matrix4 pal[2];
@@ -101,7 +90,6 @@ protected:
             for (int x = 0; x < 640; ++x) n += Rgb(FramePixel(x, y)) == rgb;
         return n;
     }
-    _ve_view view_{};
 };
 
 constexpr uint32_t kRed = 200;
@@ -165,7 +153,6 @@ TEST_F(SkinnedDraw, ClipModeSendsTheClipRecordBeforeEachExecute) {
     });
     // Clipped drawing still draws the squares, which lie well inside the frustum.
     EXPECT_GT(Count(kRed), 20) << enginetest::g_log;
-    veDisplaySetMode(0);
 }
 
 TEST_F(SkinnedDraw, Vu0PathDeformsTheBlockInPlace) {
