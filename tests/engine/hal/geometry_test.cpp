@@ -133,24 +133,11 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     const int before = veDmaBuild->numTasks;
     veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, before + 1 + 3 * 2);
-    veEngineEndFrame();
-}
-
-TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
-    Mem m(TinyBlock(2, kGeoFamily16 | kGeoPreLit | kGeoKeepProgram));
-    Start(m);
-    veEngineSetPrimitiveMicroCode();
-    const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veEngineCurrentMicroCode, &primitiveMicroCode);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1 + 2 * 4);
-    // Mode 0x40000 takes the chain path: one tag per subpacket, without the info record (the textures
-    // are found in the cache: view, then environment and subpacket per material).
+    // Mode 0x40000 takes the chain path: one tag per subpacket, without the info record.
     veDisplaySetMode(0x40000);
     const int t2 = veDmaBuild->numTasks;
     veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    ASSERT_EQ(veDmaBuild->numTasks, t2 + 1 + 2 * 2);
-    uint64_t tag[2];
+    ASSERT_EQ(veDmaBuild->numTasks, t2 + 1 + 3 * 2);
     std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[t2 + 2].dmaAdr), 16);
     EXPECT_EQ(tag[0] & 0xFFFF'FFFF'0000'FFFF, (80u + 48 * 3) / 16 | uint64_t(Addr32(m.p + 160 + 32 + 16))
                                                                         << 32);
@@ -161,7 +148,17 @@ TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
     const int t3 = veDmaBuild->numTasks;
     veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, t3);
-    veDisplaySetMode(0);
+    veEngineEndFrame();
+}
+
+TEST_F(GeometryQueue, KeepProgramFlagLeavesTheProgramAlone) {
+    Mem m(TinyBlock(2, kGeoFamily16 | kGeoPreLit | kGeoKeepProgram));
+    Start(m);
+    veEngineSetPrimitiveMicroCode();
+    const int tasks = veDmaBuild->numTasks;
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
+    EXPECT_EQ(veEngineCurrentMicroCode, &primitiveMicroCode);
+    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1 + 2 * 4);
     veEngineEndFrame();
 }
 
@@ -185,34 +182,7 @@ TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdgesAndScaleStaysUntilReset) {
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[14], 10.0f);
     veEngineReSetLocalToWorld();
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[0], 1.0f);
-    veDisplaySetMode(0);
     veEngineEndFrame();
-}
-
-TEST_F(GeometryQueue, SkeletonIsReportedAndBindsTheBones) {
-    // A rigid block may carry a skeleton too; skinned blocks have their own tests.
-    std::vector<uint8_t> img = TinyBlock(1, kGeoFamily16 | kGeoSkeleton);
-    // Insert a skeleton of 2 bones after the header; the table offset moves by 16 + 128.
-    std::vector<uint8_t> skel(16 + 128, 0);
-    Poke<uint32_t>(skel, 0, 2);
-    Poke<float>(skel, 16 + 64 + 32, 3.0f);  // bone 1 globalPos y
-    img.insert(img.begin() + 160, skel.begin(), skel.end());
-    uint32_t mo;
-    std::memcpy(&mo, img.data() + 12, 4);
-    Poke<uint32_t>(img, 12, mo + 144);
-    Poke<uint16_t>(img, 0, kGeoFamily16 | kGeoSkeleton);
-    Mem m(img);
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    _geo_skeleton s;
-    ASSERT_EQ(veEngineGetSkeleton(m.as<_FS_GEO_HEADER>(), &s), 1);
-    EXPECT_EQ(s.boneCount, 2);
-    EXPECT_FLOAT_EQ(s.bones[1].globalPos[1], 3.0f);
-    for (int i = 0; i < 2; ++i) M4_Identity(&veEngineBoneArray[i]);
-    veEngineInitBoneArray(m.as<_FS_GEO_HEADER>());
-    EXPECT_FLOAT_EQ(veEngineBoneArray[1].M[13], -3.0f);
-    EXPECT_FLOAT_EQ(veEngineBoneArray[0].M[13], 0.0f);
-    Mem plain(TinyBlock(1));
-    EXPECT_EQ(veEngineGetSkeleton(plain.as<_FS_GEO_HEADER>(), &s), 0);
 }
 
 }  // namespace

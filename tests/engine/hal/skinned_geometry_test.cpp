@@ -237,8 +237,19 @@ TEST_F(EngineTest, BoneArrayCopyStopsAtFortyAndNoSkeletonLeavesItAlone) {
     veEngineSetBoneArray(pal.data(), &s);
     EXPECT_EQ(veEngineBoneArray[39].M[12], 39.0f);
     EXPECT_EQ(std::memcmp(veEngineBoneArray + kEngineBoneCount, &sentinel, sizeof sentinel), 0);
-    // A block without a skeleton: no skeleton reported, the array untouched by the bind step.
+    // The block's skeleton binds the bones: bone 1 sits at (10, 0, 0).
     std::vector<uint8_t> img = Block();
+    {
+        Mem m(img);
+        ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
+        _geo_skeleton s;
+        ASSERT_EQ(veEngineGetSkeleton(m.as<_FS_GEO_HEADER>(), &s), 1);
+        EXPECT_EQ(s.boneCount, 2);
+        EXPECT_FLOAT_EQ(s.bones[1].globalPos[0], 10.0f);
+        veEngineInitBoneArray(m.as<_FS_GEO_HEADER>());
+        EXPECT_FLOAT_EQ(veEngineBoneArray[1].M[12], 1.0f - 10.0f);  // palette entry 1 with the bind applied
+    }
+    // A block without a skeleton: no skeleton reported, the array untouched by the bind step.
     testsupport::Poke(img, offsetof(_FS_GEO_HEADER, geoType), uint16_t(kGeoFamily32 | kGeoPreLit));
     Mem m(img);
     _geo_skeleton out{};
