@@ -2,8 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <vector>
 
 #include "console/cd/host_output.h"
@@ -18,14 +19,8 @@ using enginetest::EngineTest;
 using enginetest::Vertex;
 
 std::vector<uint8_t> ReadFile(const std::string& path) {
-    std::vector<uint8_t> bytes;
-    if (std::FILE* f = std::fopen(path.c_str(), "rb")) {
-        uint8_t buf[65536];
-        size_t n;
-        while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) bytes.insert(bytes.end(), buf, buf + n);
-        std::fclose(f);
-    }
-    return bytes;
+    std::ifstream f(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
 
 class ScreenDumpTest : public EngineTest {
@@ -68,10 +63,7 @@ TEST_F(ScreenDumpTest, WritesTheDisplayBufferAsRgbRowsTopToBottom) {
     // The display came back: frames are shown again afterwards.
     EXPECT_EQ(veDisplayVSyncNoUpdateEnabled.load(), 0u);
     const uint64_t shown = veDisplayShownFrames();
-    veEngineBeginFrame();
-    veEngineEndFrame();
-    veEngineBeginFrame();
-    veEngineEndFrame();
+    RunFrames(2);
     EXPECT_GT(veDisplayShownFrames(), shown);
 }
 
@@ -107,8 +99,6 @@ TEST_F(EngineTest, RenderTargetClearsAlternateContextsAndStopAtTheLimit) {
     // The first record names context 2 when the toggle became 1, else context 1: the two differ.
     const _ve_clearframe_env* rec = veClearFramePtr - 2;
     EXPECT_NE(rec[0].draw1.frame1addr, rec[1].draw1.frame1addr);
-    EXPECT_EQ(engine::clearCount, 2);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 2);
     for (int i = 0; i < 40; ++i) veDisplayClearFrameBuffer(&v, 1);
     EXPECT_EQ(engine::clearCount, 32);
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 32);

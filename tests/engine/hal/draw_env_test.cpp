@@ -71,11 +71,8 @@ TEST_F(EngineTest, SendsAdvanceSlotsAndCountAndReferenceWhatWasEdited) {
 }
 
 TEST_F(EngineTest, RenderBufferSwitchRedirectsBothContextsAndBack) {
-    veEngineBeginFrame();
-    veEngineEndFrame();
-    veEngineBeginFrame();
+    RunFrames(2);
     EXPECT_EQ(engine::defaultEnv1.gs_draw.xyoffset1.OFX, 1728u * 16);
-    veEngineEndFrame();
     ve_texture_handle h{};
     h.width = 128;
     h.height = 128;

@@ -63,6 +63,13 @@ protected:
     }
     static uint32_t Rgb(uint32_t rgba) { return rgba & 0xFFFFFF; }
 
+    static void RunFrames(int n) {
+        for (int f = 0; f < n; ++f) {
+            veEngineBeginFrame();
+            veEngineEndFrame();
+        }
+    }
+
     // Begin, let `draw` add work, end; then the next begin runs that work into the frame buffer.
     template <typename F>
     void DrawAndRun(F draw) {

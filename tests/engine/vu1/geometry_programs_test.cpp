@@ -23,12 +23,14 @@ protected:
         PutFloats(kTops + 3 + 3 * i, 0, 0, 1.0f, 0);
         PutInts(kTops + 4 + 3 * i, r, g, b, 128);
     }
+    // Triangle `t` of one colour from three points (x, y).
+    static void Triangle(uint32_t t, const float (&p)[6], uint32_t r, uint32_t g, uint32_t b) {
+        for (uint32_t i = 0; i < 3; ++i) Vertex(3 * t + i, p[2 * i], p[2 * i + 1], r, g, b);
+    }
     // One triangle (10,10) (10,50) (50,10), counter-clockwise on a y-down screen: a front face.
     static void Front(uint32_t r, uint32_t g, uint32_t b) {
         Header(3);
-        Vertex(0, 10, 10, r, g, b);
-        Vertex(1, 10, 50, r, g, b);
-        Vertex(2, 50, 10, r, g, b);
+        Triangle(0, {10, 10, 10, 50, 50, 10}, r, g, b);
     }
     // The view packet's call takes the matrices and draws nothing; the continuation draws.
     static void Run(uint32_t id) { Vu1Rig::Run(id, true, true); }
@@ -44,42 +46,38 @@ TEST_F(GeometryProgramTest, BadVertexCountsAreRefused) {
     EXPECT_EQ(Pixel(10, 10), 0u);
 }
 
-TEST_F(GeometryProgramTest, PreLitTrianglesInTheirColours) {
-    Front(200, 100, 50);
-    Run(engine::vu1::kProgPreLit16);
-    EXPECT_EQ(Pixel(15, 15), 0x3264C8u);
-    EXPECT_EQ(Pixel(45, 45), 0u);
-}
-
 TEST_F(GeometryProgramTest, TriangleCullDropsClockwiseTriangles) {
-    // (10,10) (10,50) (50,10) runs counter-clockwise on a y-down screen: front. Reversed: back.
+    // A front face in red; the same turned clockwise in green: a back face.
     Header(6);
-    Vertex(0, 10, 10, 255, 0, 0);
-    Vertex(1, 10, 50, 255, 0, 0);
-    Vertex(2, 50, 10, 255, 0, 0);
-    Vertex(3, 110, 10, 0, 255, 0);
-    Vertex(4, 150, 10, 0, 255, 0);
-    Vertex(5, 110, 50, 0, 255, 0);
+    Triangle(0, {10, 10, 10, 50, 50, 10}, 200, 100, 50);
+    Triangle(1, {110, 10, 150, 10, 110, 50}, 0, 255, 0);
     const uint64_t culled = GeometryProgram::TrianglesCulled();
     Run(engine::vu1::kProgPreLitTCull16);
-    EXPECT_EQ(Pixel(15, 15), 0x0000FFu);
+    EXPECT_EQ(Pixel(15, 15), 0x3264C8u);
+    EXPECT_EQ(Pixel(45, 45), 0u);
     EXPECT_EQ(Pixel(115, 15), 0u);
     EXPECT_EQ(GeometryProgram::TrianglesCulled(), culled + 1);
     Run(engine::vu1::kProgPreLit16);  // the plain program draws both
     EXPECT_EQ(Pixel(115, 15), 0x00FF00u);
 }
 
-TEST_F(GeometryProgramTest, ScreenCullAndOutOfRangeTriangles) {
+TEST_F(GeometryProgramTest, OffScreenAndBehindTheEyeTrianglesAreDropped) {
     // Wholly left of the GS range: culled by SCull; the plain program drops it too (no wrap).
     Header(3);
-    Vertex(0, -1800, 10, 255, 255, 255);
-    Vertex(1, -1800, 50, 255, 255, 255);
-    Vertex(2, -1760, 10, 255, 255, 255);
+    Triangle(0, {-1800, 10, -1800, 50, -1760, 10}, 255, 255, 255);
     const uint64_t drawn = GeometryProgram::TrianglesDrawn();
     Run(engine::vu1::kProgPreLitSCull16);
     Run(engine::vu1::kProgPreLit16);
+    // w = z: a vertex at z = -1 is behind the eye.
+    const float l2s[16] = {100, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 1, 2048, 2048, 0, 0};
+    PutMatrix(0, l2s);
+    Vertex(0, 0, 0, 255, 255, 255, 1);
+    Vertex(1, 0, 1, 255, 255, 255, 1);
+    Vertex(2, 1, 0, 255, 255, 255, -1);
+    Run(engine::vu1::kProgPreLit16);
     EXPECT_EQ(GeometryProgram::TrianglesDrawn(), drawn);
-    for (int x = 0; x < 640; x += 8) EXPECT_EQ(Pixel(x, 20), 0u) << x;
+    for (int y = 0; y < 448; y += 8)
+        for (int x = 0; x < 640; x += 8) ASSERT_EQ(Pixel(x, y), 0u) << x << "," << y;
 }
 
 TEST_F(GeometryProgramTest, RgbaScaleAndOverwriteReadTheColourRow) {
@@ -102,7 +100,7 @@ TEST_F(GeometryProgramTest, LitColourIsAmbientPlusFacingLights) {
     PutFloats(19, 0, 0, 20, 0);
     Front(0, 0, 0);
     for (uint32_t i = 0; i < 3; ++i)
-        PutFloats(kTops + 4 + 3 * i, 0, 0, -2, 0);  // the normals  // normalised by the program
+        PutFloats(kTops + 4 + 3 * i, 0, 0, -2, 0);  // the normals, normalised by the program
     Run(engine::vu1::kProgLit16);
     EXPECT_EQ(Pixel(15, 15), 0x140064u);
 }
@@ -116,29 +114,12 @@ TEST_F(GeometryProgramTest, ClippingCutsAtThePlanesInsteadOfDropping) {
     PutMatrix(8, c2s);
     // From x -50 to 300: the part beyond x = 100 is cut away.
     Header(3);
-    Vertex(0, -50, -50, 255, 255, 255);
-    Vertex(1, -50, 50, 255, 255, 255);
-    Vertex(2, 300, -50, 255, 255, 255);
+    Triangle(0, {-50, -50, -50, 50, 300, -50}, 255, 255, 255);
     Run(engine::vu1::kProgPreLitTClip16);
     EXPECT_EQ(Pixel(280, 180), 0xFFFFFFu);
     EXPECT_EQ(Pixel(418, 176), 0xFFFFFFu);
     EXPECT_EQ(Pixel(422, 176), 0u);
     EXPECT_EQ(Pixel(500, 176), 0u);
-}
-
-TEST_F(GeometryProgramTest, VerticesBehindTheEyeDropTheirTriangle) {
-    // w = z: a vertex at z = -1 is behind the eye.
-    const float l2s[16] = {100, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 1, 2048, 2048, 0, 0};
-    PutMatrix(0, l2s);
-    Header(3);
-    Vertex(0, 0, 0, 255, 255, 255, 1);
-    Vertex(1, 0, 1, 255, 255, 255, 1);
-    Vertex(2, 1, 0, 255, 255, 255, -1);
-    const uint64_t drawn = GeometryProgram::TrianglesDrawn();
-    Run(engine::vu1::kProgPreLit16);
-    EXPECT_EQ(GeometryProgram::TrianglesDrawn(), drawn);
-    for (int y = 0; y < 448; y += 8)
-        for (int x = 0; x < 640; x += 8) ASSERT_EQ(Pixel(x, y), 0u) << x << "," << y;
 }
 
 }  // namespace
