@@ -86,9 +86,7 @@ protected:
 inline _matrix4 Translation(float x, float y, float z) {
     _matrix4 m;
     M4_Identity(&m);
-    m.M[12] = x;
-    m.M[13] = y;
-    m.M[14] = z;
+    m.M[12] = x, m.M[13] = y, m.M[14] = z;
     return m;
 }
 
@@ -116,15 +114,8 @@ protected:
 
 inline _ve_vertex Vertex(float x, float y, float z, uint32_t r, uint32_t g, uint32_t b, uint32_t a = 128) {
     _ve_vertex v{};
-    v.x = x;
-    v.y = y;
-    v.z = z;
-    v.w = 1.0f;
-    v.q = 1.0f;
-    v.r = r;
-    v.g = g;
-    v.b = b;
-    v.a = a;
+    v.x = x, v.y = y, v.z = z, v.w = v.q = 1.0f;
+    v.r = r, v.g = g, v.b = b, v.a = a;
     return v;
 }
 

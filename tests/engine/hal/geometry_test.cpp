@@ -16,6 +16,7 @@
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
 #include "support/heap_image.h"
+#include "support/image_patch.h"
 
 namespace {
 
@@ -40,10 +41,7 @@ std::vector<uint8_t> TinyBlock(int materials, uint16_t geoType = kGeoFamily16 | 
 
 using Mem = testsupport::HeapImage;
 
-template <typename T>
-void Poke(std::vector<uint8_t>& v, size_t at, T value) {
-    std::memcpy(v.data() + at, &value, sizeof value);
-}
+using testsupport::Poke;
 
 // Each corrupted image is refused with a log line naming the fault.
 TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
