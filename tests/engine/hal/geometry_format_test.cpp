@@ -183,31 +183,30 @@ TEST_F(GeometryDrawing, LightingFollowsTheLightDirection) {
     veLightSetColor(2, &none);
     veLightSetAmbient(&blue);
     veLightCreateLightColorMatrix();
+    // Light travelling away from the camera (+z) falls on the face that looks at the camera (red 128 +
+    // ambient blue 32); from behind only the ambient shows; at 60 degrees to the normal, half the light.
+    // Moved left, the box shows its +x face (x 149.3 to 180.4 on screen), lit by a light along -x, next
+    // to its unlit near face.
+    const struct {
+        _ve_vector3d dir;
+        float at;
+        int x;
+        uint32_t rgb;
+    } cases[] = {{{0, 0, 1, 0}, 0, 320, 0x200080u},
+                 {{0, 0, -1, 0}, 0, 320, 0x200000u},
+                 {{0.8660254f, 0, 0.5f, 0}, 0, 320, 0x200040u},
+                 {{-1, 0, 0, 0}, -4, 165, 0x200080u},
+                 {{-1, 0, 0, 0}, -4, 120, 0x200000u}};
     _matrix4 n;
     M4_Identity(&n);
-    auto light = [&](float x, float y, float z) {
-        const _ve_vector3d d = {x, y, z, 0};
-        veLightSetLightDirection(0, &d);
+    for (const auto& c : cases) {
+        veLightSetLightDirection(0, &c.dir);
         veLightCreateNormalizedLightMatrix(&n);
-    };
-    // Light travelling away from the camera (+z) falls on the face that looks at the camera.
-    light(0, 0, 1);
-    DrawAt(b, 0, 0, 10);
-    EXPECT_EQ(Rgb(FramePixel(320, 224)), 0x200080u);  // red 128 + ambient blue 32
-    // From behind: only the ambient term.
-    light(0, 0, -1);
-    DrawAt(b, 0, 0, 10);
-    EXPECT_EQ(Rgb(FramePixel(320, 224)), 0x200000u);
-    // At 60 degrees to the face's normal: half the light.
-    light(0.8660254f, 0, 0.5f);
-    DrawAt(b, 0, 0, 10);
-    EXPECT_NEAR(double(Rgb(FramePixel(320, 224)) & 0xFF), 64.0, 1.0);
-    // Moved to the left, the box shows its +x face, lit by a light travelling along -x.
-    light(-1, 0, 0);
-    DrawAt(b, -4, 0, 10);
-    // The +x face spans x from 320 - 512 * 3/9 = 149.3 to 320 - 512 * 3/11 = 180.4 on screen.
-    EXPECT_EQ(Rgb(FramePixel(165, 224)), 0x200080u);
-    EXPECT_EQ(Rgb(FramePixel(120, 224)), 0x200000u);  // its near (-z) face, unlit
+        DrawAt(b, c.at, 0, 10);
+        const uint32_t got = Rgb(FramePixel(c.x, 224));
+        EXPECT_NEAR(double(got & 0xFF), double(c.rgb & 0xFF), 1.0) << c.dir.x << " " << c.x;
+        EXPECT_EQ(got & 0xFFFF00u, c.rgb & 0xFFFF00u) << c.dir.x << " " << c.x;
+    }
 }
 
 // Display modes pick the culling, clipping and recolouring programs (what each program draws is
