@@ -1,6 +1,5 @@
 #include "engine/vu1/skinned_programs.h"
 
-#include "engine/vu1/instanced_programs.h"
 #include "support/vu1_rig.h"
 
 namespace {
@@ -43,7 +42,6 @@ TEST_F(SkinnedProgramTest, VerticesAreBlendedBetweenTheirTwoBones) {
     EXPECT_EQ(Pixel(80, 50), 200u);
     EXPECT_EQ(Pixel(30, 28), 0u);
     // All weight on slot 0 and the no-bone slot: 100 right only.
-    Vu1Rig::SetUp();
     SetUp();
     Bind(1.0f, 0, engine::vu1::kSkinNoBone);
     Run(engine::vu1::kProgVertexCache);
@@ -107,18 +105,6 @@ TEST_F(SkinnedProgramTest, LitProgramTurnsNormalsWithTheBones) {
     bindFacingTheLight(2);
     Run(engine::vu1::kProgVertexCacheLit16);
     EXPECT_EQ(Pixel(70, 28), 10u | (10u << 8) | (10u << 16));
-}
-
-TEST_F(SkinnedProgramTest, ProgramsAreRegisteredUnderTheirIds) {
-    EXPECT_STREQ(console::vu::FindMicroprogram(engine::vu1::kProgVertexCache)->Name(),
-                 "vu1VertexCacheMicroCode");
-    EXPECT_STREQ(console::vu::FindMicroprogram(engine::vu1::kProgVertexCacheLit16)->Name(),
-                 "vertexCacheLit16");
-    EXPECT_STREQ(console::vu::FindMicroprogram(engine::vu1::kProgVertexCacheInst)->Name(),
-                 "vu1VertexCacheInst");
-    EXPECT_STREQ(console::vu::FindMicroprogram(engine::vu1::kProgIPreLit16)->Name(), "vuIPreLit16");
-    EXPECT_STREQ(console::vu::FindMicroprogram(engine::vu1::kProgIPreLitTCull16)->Name(), "vuIPreLitTCull16");
-    EXPECT_STREQ(console::vu::FindMicroprogram(0x0401)->Name(), "vu0deform16");
 }
 
 }  // namespace
