@@ -12,24 +12,23 @@ namespace {
 
 using enginetest::EngineTest;
 
-TEST_F(EngineTest, AlphaOfContextTwoFromModeAndPercentage) {
+TEST_F(EngineTest, ContextTwoAlphaWrapAndTestSetters) {
     veEngineBeginFrame();
-    veSetAlphaEnv2(2, 50);
-    EXPECT_EQ(engine::drawEnvPtr2->gs_alpha.alpha1.FIX, 64u);
-    EXPECT_EQ(console::gs::RegBits(engine::drawEnvPtr2->gs_alpha.alpha1) & 0xFF, 0x62u);
-    veSetAlphaEnv2(3, 100);
-    EXPECT_EQ(console::gs::RegBits(engine::drawEnvPtr2->gs_alpha.alpha1), 0x42u);
-    veSetAlphaEnv2(1, 30);
-    EXPECT_EQ(console::gs::RegBits(engine::drawEnvPtr2->gs_alpha.alpha1), 0x44u);
-    veEngineEndFrame();
-}
-
-TEST_F(EngineTest, WrapModeSevenClamps) {
-    veEngineBeginFrame();
+    struct Case {
+        int mode, percent;
+        uint64_t alpha;
+    };
+    for (const Case& c : {Case{2, 50, 0x62 | (64ull << 32)}, Case{3, 100, 0x42}, Case{1, 30, 0x44}}) {
+        veSetAlphaEnv2(c.mode, c.percent);
+        EXPECT_EQ(console::gs::RegBits(engine::drawEnvPtr2->gs_alpha.alpha1), c.alpha) << c.mode;
+    }
     veSetTextureEnv2Wrap(7);
     EXPECT_EQ(engine::drawEnvPtr2->gs_tex.clamp.value, 5u);
     veSetTextureEnv2Wrap(0);
     EXPECT_EQ(engine::drawEnvPtr2->gs_tex.clamp.value, 0u);
+    veSetDefaultTestEnv1(1, 2, 3, 1, 1, 1, 1, 3);
+    EXPECT_EQ(console::gs::RegBits(engine::defaultEnv1.gs_draw.test1),
+              1u + (2u << 1) + (3u << 4) + (1u << 12) + (1u << 14) + (1u << 15) + (1u << 16) + (3u << 17));
     veEngineEndFrame();
 }
 
@@ -45,80 +44,45 @@ TEST_F(EngineTest, SendsAdvanceSlotsAndCountAndReferenceWhatWasEdited) {
     h.height2 = 6;
     h.palAdr = 0x3600;
     veSetDrawEnv1Texture(&h);
-    EXPECT_EQ(first->vif[2], 0x13000000u);
-    EXPECT_EQ(veSendDrawEnv1(), 0);
-    EXPECT_EQ(veSendDrawEnv1(), 0);
-    EXPECT_EQ(veSendDrawEnv1(), 0);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(veSendDrawEnv1(), 0);
     EXPECT_EQ(engine::drawEnvPtr1, first + 3);
     EXPECT_EQ(veTextureContextCount, 3);
     EXPECT_EQ(veEngineDmaTagPtr, tags + 48);
     uint64_t tag[2];
     std::memcpy(tag, tags, 16);
-    EXPECT_EQ(tag[0] & 0xFFFF, 18u);
-    EXPECT_EQ((tag[0] >> 28) & 7, 3u);
-    EXPECT_EQ(static_cast<uint32_t>(tag[0] >> 32), Addr32(first));
+    EXPECT_EQ(tag[0], 18u | (3u << 28) | (uint64_t(Addr32(first)) << 32));
     EXPECT_EQ(tag[1], 0u);
-    const console::gs::GsTex0 t0 = console::gs::RegFrom<console::gs::GsTex0>(first->gs_tex.tex0.value);
+    const auto t0 = console::gs::RegFrom<console::gs::GsTex0>(first->gs_tex.tex0.value);
     EXPECT_EQ(t0.TBP0, 0x3500u);
     EXPECT_EQ(t0.CBP, 0x3600u);
     EXPECT_EQ(t0.CLD, 1u);
     // The new current slot is a copy of the default.
     EXPECT_EQ(std::memcmp(engine::drawEnvPtr1, &engine::defaultEnv1, sizeof engine::defaultEnv1), 0);
-    veEngineEndFrame();
-}
-
-TEST_F(EngineTest, SlotsOfAFrameAreBoundedAndRefusedBeyond) {
-    veEngineBeginFrame();
+    // The slots of a frame are bounded; a new frame starts over in the other half.
     int sent = 0;
     for (int i = 0; i < kDrawEnvSlots + 10; ++i) sent += veSendDrawEnv2() == 0;
     EXPECT_EQ(sent, kDrawEnvSlots - 1);
     EXPECT_NE(enginetest::g_log.find("draw environments in one frame"), std::string::npos);
     veEngineEndFrame();
-    veEngineBeginFrame();  // a new frame starts over in the other half
+    veEngineBeginFrame();
     EXPECT_EQ(veTextureContextCount, 0);
     EXPECT_EQ(veSendDrawEnv2(), 0);
     veEngineEndFrame();
 }
 
-TEST_F(EngineTest, DefaultTestPacking) {
-    veSetDefaultTestEnv1(1, 2, 3, 1, 1, 1, 1, 3);
-    const uint64_t v = console::gs::RegBits(engine::defaultEnv1.gs_draw.test1);
-    EXPECT_EQ(v, 1u + (2u << 1) + (3u << 4) + (1u << 12) + (1u << 14) + (1u << 15) + (1u << 16) + (3u << 17));
-}
-
-TEST_F(EngineTest, DefaultEnvironmentFollowsTheFrameAndTheView) {
-    veEngineBeginFrame();
-    veEngineEndFrame();
-    veEngineBeginFrame();
-    const _DrawEnv1& d = engine::defaultEnv1;
-    EXPECT_EQ(d.vif[3], 0x50000011u);
-    EXPECT_EQ(d.giftag.NLOOP, 16u);
-    EXPECT_EQ(d.gs_draw.frame1.FBP, 0u);
-    EXPECT_EQ(d.gs_draw.frame1.FBW, 10u);
-    EXPECT_EQ(d.gs_draw.zbuf1.ZBP, 0x8Cu);
-    EXPECT_EQ(d.gs_draw.zbuf1.ZMSK, 0u);
-    EXPECT_EQ(d.gs_draw.xyoffset1.OFX, 1728u * 16);
-    EXPECT_EQ(d.gs_draw.test1.ZTST, 3u);
-    EXPECT_EQ(d.gs_tex.clamp.value, 5u);
-    EXPECT_EQ(d.gs_tex.tex0.addr, 0x06u);
-    EXPECT_EQ(engine::defaultEnv2.gs_tex.tex0.addr, 0x07u);
-    EXPECT_EQ(engine::defaultEnv2.gs_alpha.alpha1addr, 0x43u);
-    veEngineEndFrame();
-}
-
 TEST_F(EngineTest, RenderBufferSwitchRedirectsBothContextsAndBack) {
+    RunFrames(2);
+    EXPECT_EQ(engine::defaultEnv1.gs_draw.xyoffset1.OFX, 1728u * 16);
     ve_texture_handle h{};
     h.width = 128;
     h.height = 128;
     h.texAdr = 0x3480 + 0x20;
     h.zBuffAddr = h.texAdr + 256;
     h.bufWidth = 2;
-    h.texType = 0;
     veSwitchToRenderBuffer(&h, 1, 32);
     EXPECT_EQ(engine::defaultEnv1.gs_draw.frame1.FBP, h.texAdr / 32);
     EXPECT_EQ(engine::defaultEnv2.gs_draw.zbuf2.ZBP, h.zBuffAddr / 32);
     EXPECT_EQ(engine::defaultEnv2.gs_draw.zbuf2.PSM, 0u);  // 32-bit Z
-    EXPECT_EQ(engine::defaultEnv1.gs_draw.test1.ZTST, 3u);
     EXPECT_EQ(veFrameFBP, h.texAdr / 32);
     veSwitchToFrameBuffer();
     EXPECT_EQ(veFrameFBP, 0u);

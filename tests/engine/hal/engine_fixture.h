@@ -17,6 +17,7 @@
 #include "engine/hal/engine.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/render_context.h"
+#include "engine/hal/view_matrices.h"
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "support/log_capture.h"
@@ -62,6 +63,13 @@ protected:
     }
     static uint32_t Rgb(uint32_t rgba) { return rgba & 0xFFFFFF; }
 
+    static void RunFrames(int n) {
+        for (int f = 0; f < n; ++f) {
+            veEngineBeginFrame();
+            veEngineEndFrame();
+        }
+    }
+
     // Begin, let `draw` add work, end; then the next begin runs that work into the frame buffer.
     template <typename F>
     void DrawAndRun(F draw) {
@@ -75,17 +83,39 @@ protected:
     void (*savedPrintAt_)(const char*, int, int) = nullptr;
 };
 
+inline _matrix4 Translation(float x, float y, float z) {
+    _matrix4 m;
+    M4_Identity(&m);
+    m.M[12] = x, m.M[13] = y, m.M[14] = z;
+    return m;
+}
+
+// A 640 x 448 3D view, centred, aspect 1:1, camera at the origin looking down +z (x right, y down): a
+// point (x, y, z) lands on pixel (320 + 512 x / z, 224 + 512 y / z). Display mode 0 again afterwards.
+class View3DTest : public EngineTest {
+protected:
+    void SetUp() override {
+        EngineTest::SetUp();
+        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred | kViewAspectFromViewport, 1.0f, 65535.0f);
+        M4_Identity(&view_.cameraMatrix);
+    }
+    void TearDown() override {
+        veDisplaySetMode(0);
+        EngineTest::TearDown();
+    }
+    // Activates the view with a translation as the local-to-world.
+    void Place(float x, float y, float z) {
+        veDisplayActivateView(&view_);
+        const _matrix4 t = Translation(x, y, z);
+        veEngineSetLocalToWorld(&t);
+    }
+    _ve_view view_{};
+};
+
 inline _ve_vertex Vertex(float x, float y, float z, uint32_t r, uint32_t g, uint32_t b, uint32_t a = 128) {
     _ve_vertex v{};
-    v.x = x;
-    v.y = y;
-    v.z = z;
-    v.w = 1.0f;
-    v.q = 1.0f;
-    v.r = r;
-    v.g = g;
-    v.b = b;
-    v.a = a;
+    v.x = x, v.y = y, v.z = z, v.w = v.q = 1.0f;
+    v.r = r, v.g = g, v.b = b, v.a = a;
     return v;
 }
 

@@ -16,6 +16,7 @@
 #include "engine/sys/heap.h"
 #include "engine_fixture.h"
 #include "support/heap_image.h"
+#include "support/image_patch.h"
 
 namespace {
 
@@ -40,18 +41,12 @@ std::vector<uint8_t> TinyBlock(int materials, uint16_t geoType = kGeoFamily16 | 
 
 using Mem = testsupport::HeapImage;
 
-template <typename T>
-void Poke(std::vector<uint8_t>& v, size_t at, T value) {
-    std::memcpy(v.data() + at, &value, sizeof value);
-}
+using testsupport::Poke;
 
 // Each corrupted image is refused with a log line naming the fault.
 TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
     const std::vector<uint8_t> good = TinyBlock(2);
-    {
-        Mem m(good);
-        EXPECT_EQ(veEngineCheckGeo(m.p, m.size), 1);
-    }
+    EXPECT_EQ(veEngineCheckGeo(Mem(good).p, good.size()), 1);
     struct Case {
         const char* what;
         std::vector<uint8_t> image;
@@ -96,56 +91,27 @@ TEST_F(EngineTest, CorruptBlocksAreRefusedWithALogLine) {
         Mem m(c.image);
         enginetest::g_log.clear();
         EXPECT_EQ(veEngineCheckGeo(m.p, m.size), 0) << c.what;
-        EXPECT_NE(enginetest::g_log.find("veEngineCheckGeo"), std::string::npos) << c.what;
-        EXPECT_NE(enginetest::g_log.find(c.what), std::string::npos) << c.what << ": " << enginetest::g_log;
-        EXPECT_NE(enginetest::g_log.find("refused"), std::string::npos) << c.what;
+        for (const char* word : {"veEngineCheckGeo", c.what, "refused"})
+            EXPECT_NE(enginetest::g_log.find(word), std::string::npos) << word << ": " << enginetest::g_log;
         // Refused blocks are left as they were.
         EXPECT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 0);
         EXPECT_EQ(std::memcmp(m.p, c.image.data(), m.size), 0) << c.what;
     }
 }
 
-TEST_F(EngineTest, InitialisationRelocatesOnceAndTwiceIsHarmlessForBitmaps) {
-    Mem m(TinyBlock(3));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    uint32_t* slots = veEngineGetGeoMaterialTbl(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veEngineGetGeoNumMaterials(m.as<_FS_GEO_HEADER>()), 3);
-    const auto* b0 = Ptr<_FS_BITMAP>(slots[0]);
-    EXPECT_EQ(slots[0], Addr32(slots + 4));
-    EXPECT_EQ(b0->pixdata, slots[0] + 64);
-    EXPECT_EQ(b0->coldata, b0->pixdata + 64);
-    EXPECT_EQ(slots[1], b0->coldata + 64);
-    EXPECT_EQ(slots[2], slots[1] + 192);
-    EXPECT_EQ(Ptr<_FS_BITMAP>(slots[2])->Pixels()[0], 2u);
-    const uint32_t pix = b0->pixdata;
-    veEngineInitGeo(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(Ptr<_FS_BITMAP>(slots[0])->pixdata, pix);
-    EXPECT_EQ(m.as<_FS_GEO_HEADER>()->vertexInfoOffset, 2 * Addr32(m.p));
-    EXPECT_EQ(veEngineGetGeoBoundingBox(m.as<_FS_GEO_HEADER>()), &m.as<_FS_GEO_HEADER>()->bBox);
-}
-
-class GeometryQueue : public EngineTest {
+class GeometryQueue : public enginetest::View3DTest {
 protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
-        M4_Identity(&view_.cameraMatrix);
+    // Loads `m` and starts a frame with it placed at z = 10.
+    void Start(Mem& m) {
+        ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
+        veEngineBeginFrame();
+        Place(0, 0, 10);
     }
-    void Place(float z) {
-        veDisplayActivateView(&view_);
-        _matrix4 t;
-        M4_Identity(&t);
-        t.M[14] = z;
-        veEngineSetLocalToWorld(&t);
-    }
-    _ve_view view_{};
 };
 
 TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     Mem m(TinyBlock(3));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    veEngineBeginFrame();
-    Place(10);
+    Start(m);
     veEngineResetMicroCode();
     const int tasks = veDmaBuild->numTasks;
     _DrawEnv2* env2 = engine::drawEnvPtr2;
@@ -155,8 +121,8 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(&vuPreLit16));
     uint64_t tag[2];
     std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[tasks + 2 + 3].dmaAdr), 16);
-    EXPECT_EQ(tag[0] & 0xFFFF, (16u + 80 + 48 * 3) / 16);
-    EXPECT_EQ(uint32_t(tag[0] >> 32), Addr32(m.p + 160 + 32));
+    EXPECT_EQ(tag[0] & 0xFFFF'FFFF'0000'FFFF, (16u + 80 + 48 * 3) / 16 | uint64_t(Addr32(m.p + 160 + 32))
+                                                                             << 32);
     EXPECT_EQ(uint32_t(tag[1]), 0x10000000u);  // FLUSHE
     // Three materials: two context-1 environments, one context-2, and the odd count synchronises 2.
     EXPECT_EQ(engine::drawEnvPtr2, env2 + 2);
@@ -165,45 +131,39 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     const int before = veDmaBuild->numTasks;
     veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veDmaBuild->numTasks, before + 1 + 3 * 2);
+    // Mode 0x40000 takes the chain path: one tag per subpacket, without the info record.
+    veDisplaySetMode(0x40000);
+    const int t2 = veDmaBuild->numTasks;
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
+    ASSERT_EQ(veDmaBuild->numTasks, t2 + 1 + 3 * 2);
+    std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[t2 + 2].dmaAdr), 16);
+    EXPECT_EQ(tag[0] & 0xFFFF'FFFF'0000'FFFF, (80u + 48 * 3) / 16 | uint64_t(Addr32(m.p + 160 + 32 + 16))
+                                                                        << 32);
+    EXPECT_EQ(tag[1], 0u);
+    // Mode 0x1000000 draws nothing that crosses the frustum.
+    veDisplaySetMode(0x1000000);
+    Place(0, 0, 0.5f);  // the box reaches in front of the near plane
+    const int t3 = veDmaBuild->numTasks;
+    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
+    EXPECT_EQ(veDmaBuild->numTasks, t3);
     veEngineEndFrame();
 }
 
-TEST_F(GeometryQueue, KeepProgramFlagAndChainPath) {
+TEST_F(GeometryQueue, KeepProgramFlagLeavesTheProgramAlone) {
     Mem m(TinyBlock(2, kGeoFamily16 | kGeoPreLit | kGeoKeepProgram));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    veEngineBeginFrame();
-    Place(10);
+    Start(m);
     veEngineSetPrimitiveMicroCode();
     const int tasks = veDmaBuild->numTasks;
     veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
     EXPECT_EQ(veEngineCurrentMicroCode, &primitiveMicroCode);
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 1 + 2 * 4);
-    // Mode 0x40000 takes the chain path: one tag per subpacket, without the info record (the textures
-    // are found in the cache: view, then environment and subpacket per material).
-    veDisplaySetMode(0x40000);
-    const int t2 = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    ASSERT_EQ(veDmaBuild->numTasks, t2 + 1 + 2 * 2);
-    uint64_t tag[2];
-    std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[t2 + 2].dmaAdr), 16);
-    EXPECT_EQ(tag[0] & 0xFFFF, (80u + 48 * 3) / 16);
-    EXPECT_EQ(uint32_t(tag[0] >> 32), Addr32(m.p + 160 + 32 + 16));
-    EXPECT_EQ(tag[1], 0u);
-    // Mode 0x1000000 draws nothing that crosses the frustum.
-    veDisplaySetMode(0x1000000);
-    Place(0.5f);  // the box reaches in front of the near plane
-    const int t3 = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veDmaBuild->numTasks, t3);
-    veDisplaySetMode(0);
     veEngineEndFrame();
 }
 
-TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
+TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdgesAndScaleStaysUntilReset) {
     Mem m(TinyBlock(1));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    veEngineBeginFrame();
-    Place(10);
+    m.as<_FS_GEO_HEADER>()->scaleXYZ = 2.0f;
+    Start(m);
     vePrimSendBuffers();
     const uint8_t* before = vePrimBuild->ptr;
     veDisplaySetMode(0x2000000);
@@ -215,48 +175,12 @@ TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdges) {
     const size_t grown = static_cast<size_t>(vePrimBuild->ptr - before);
     EXPECT_GE(grown, 12 * linePacket);
     EXPECT_LE(grown, 12 * linePacket + 3 * 208);
-    veDisplaySetMode(0);
-    veEngineEndFrame();
-}
-
-TEST_F(GeometryQueue, FamilySixteenScalesTheLocalToWorldUntilReset) {
-    Mem m(TinyBlock(1));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    m.as<_FS_GEO_HEADER>()->scaleXYZ = 2.0f;
-    veEngineBeginFrame();
-    Place(10);
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
+    // Family 16 blocks scale the local-to-world until it is reset.
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[0], 2.0f);
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[14], 10.0f);
     veEngineReSetLocalToWorld();
     EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[0], 1.0f);
     veEngineEndFrame();
-}
-
-TEST_F(GeometryQueue, SkeletonIsReportedAndBindsTheBones) {
-    // A rigid block may carry a skeleton too; skinned blocks have their own tests.
-    std::vector<uint8_t> img = TinyBlock(1, kGeoFamily16 | kGeoSkeleton);
-    // Insert a skeleton of 2 bones after the header; the table offset moves by 16 + 128.
-    std::vector<uint8_t> skel(16 + 128, 0);
-    Poke<uint32_t>(skel, 0, 2);
-    Poke<float>(skel, 16 + 64 + 32, 3.0f);  // bone 1 globalPos y
-    img.insert(img.begin() + 160, skel.begin(), skel.end());
-    uint32_t mo;
-    std::memcpy(&mo, img.data() + 12, 4);
-    Poke<uint32_t>(img, 12, mo + 144);
-    Poke<uint16_t>(img, 0, kGeoFamily16 | kGeoSkeleton);
-    Mem m(img);
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    _geo_skeleton s;
-    ASSERT_EQ(veEngineGetSkeleton(m.as<_FS_GEO_HEADER>(), &s), 1);
-    EXPECT_EQ(s.boneCount, 2);
-    EXPECT_FLOAT_EQ(s.bones[1].globalPos[1], 3.0f);
-    for (int i = 0; i < 2; ++i) M4_Identity(&veEngineBoneArray[i]);
-    veEngineInitBoneArray(m.as<_FS_GEO_HEADER>());
-    EXPECT_FLOAT_EQ(veEngineBoneArray[1].M[13], -3.0f);
-    EXPECT_FLOAT_EQ(veEngineBoneArray[0].M[13], 0.0f);
-    Mem plain(TinyBlock(1));
-    EXPECT_EQ(veEngineGetSkeleton(plain.as<_FS_GEO_HEADER>(), &s), 0);
 }
 
 }  // namespace

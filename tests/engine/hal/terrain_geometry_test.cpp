@@ -38,10 +38,9 @@ testsupport::HeapImage Records(const std::vector<uint32_t>& lengths) {
 TEST_F(EngineTest, TerrainChainsEveryRecordAsOneTask) {
     testsupport::HeapImage image = Records({3, 10, 1});
     uint8_t* p = image.p;
-    auto* b = reinterpret_cast<_FS_GEO_HEADER*>(p);
     veEngineBeginFrame();
     const int tasks = veDmaBuild->numTasks;
-    ASSERT_EQ(veEngineDrawTerrain(b), 0);
+    ASSERT_EQ(veEngineDrawTerrain(image.as<_FS_GEO_HEADER>()), 0);
     ASSERT_EQ(veDmaBuild->numTasks, tasks + 1);
     const uint8_t* chain = Ptr<uint8_t>(veDmaBuild->dma[tasks].dmaAdr);
     const uint32_t lengths[3] = {3, 10, 1};
@@ -50,32 +49,15 @@ TEST_F(EngineTest, TerrainChainsEveryRecordAsOneTask) {
         uint64_t t[2];
         std::memcpy(t, chain + 16 * k, 16);
         // Reference tags, the last one ending the chain; no VIF codes.
-        EXPECT_EQ((t[0] >> 28) & 7, k == 2 ? 0u : 4u) << k;
-        EXPECT_EQ(t[0] & 0xFFFF, lengths[k]);
-        EXPECT_EQ(uint32_t(t[0] >> 32), Addr32(p + at[k]));
+        EXPECT_EQ(t[0], lengths[k] | uint64_t(k == 2 ? 0 : 4) << 28 | uint64_t(Addr32(p + at[k])) << 32) << k;
         EXPECT_EQ(t[1], 0u);
     }
     // A block without records has nothing to end the chain with: nothing is queued.
-    testsupport::HeapImage noneImage = Records({});
-    uint8_t* none = noneImage.p;
-    EXPECT_EQ(veEngineDrawTerrain(reinterpret_cast<_FS_GEO_HEADER*>(none)), -1);
+    EXPECT_EQ(veEngineDrawTerrain(Records({}).as<_FS_GEO_HEADER>()), -1);
     EXPECT_EQ(veDmaBuild->numTasks, tasks + 1);
     EXPECT_NE(enginetest::g_log.find("veEngineHardwareDrawTerrain: block without material records"),
               std::string::npos);
     veEngineEndFrame();
-}
-
-TEST(TerrainPrograms, SlotsNameTheirProgramsInOrder) {
-    const _ve_microcode* slots[] = {&vu1TerrainStitching0,    &vu1TerrainLod0ClipNew,
-                                    &vu1TerrainLod0New,       &vu1TerrainLod1New,
-                                    &vu1TerrainLod1CullNew,   &vu1TerrainLod1ClipNew,
-                                    &vu1TerrainLod1Clip,      &vu1TerrainLod1ClipMultiTexture,
-                                    &vu1TerrainStitchingCull, &vu1TerrainStitchingMultiTexture};
-    for (uint32_t i = 0; i < 10; ++i) {
-        // The MPG code and the program id it carries (the fourth quadword).
-        EXPECT_EQ(slots[i]->words[12], 0x4A010000u);
-        EXPECT_EQ(slots[i]->words[13], 0x0301u + i);
-    }
 }
 
 }  // namespace

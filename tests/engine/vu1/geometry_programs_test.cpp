@@ -1,75 +1,39 @@
 #include "engine/vu1/geometry_programs.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-
-#include "console/gs/gs_device.h"
-#include "console/gs/gs_library.h"
-#include "console/gs/gs_registers.h"
-#include "console/vu/vu_memory.h"
+#include "support/vu1_rig.h"
 
 namespace {
 
-using namespace console::gs;
-using console::vu::FindMicroprogram;
-using console::vu::Vu1Memory;
+using namespace testsupport;
 using engine::vu1::GeometryProgram;
 
-constexpr uint32_t kTops = 60;
-
-void PutFloats(uint32_t qw, float a, float b, float c, float d) {
-    const float f[4] = {a, b, c, d};
-    std::memcpy(Vu1Memory().Qw(qw), f, 16);
-}
-void PutInts(uint32_t qw, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    const uint32_t w[4] = {a, b, c, d};
-    std::memcpy(Vu1Memory().Qw(qw), w, 16);
-}
-// Rows of a matrix at VU1 address qw.
-void PutMatrix(uint32_t qw, const float (&m)[16]) {
-    for (int r = 0; r < 4; ++r) PutFloats(qw + r, m[r * 4], m[r * 4 + 1], m[r * 4 + 2], m[r * 4 + 3]);
-}
-
-class GeometryProgramTest : public ::testing::Test {
+class GeometryProgramTest : public Vu1Rig {
 protected:
     void SetUp() override {
-        engine::vu1::RegisterEnginePrograms();
-        sceGsResetGraph(0, 1, 2, 0);
-        Vu1Memory().Clear();
-        sceGsDrawEnv1 env;
-        sceGsSetDefDrawEnv(&env, kPsmCt32, 640, 448, kZtstAlways, kPsmZ24);
-        const uint64_t* ad = reinterpret_cast<const uint64_t*>(&env);
-        for (int i = 0; i < 8; ++i) Gs().WriteReg(static_cast<uint32_t>(ad[i * 2 + 1]), ad[i * 2]);
-        // Local (x, y) -> pixel (x, y): the drawing area's origin is at (1728, 1824).
-        const float l2s[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1728, 1824, 100, 1};
-        PutMatrix(0, l2s);
+        Vu1Rig::SetUp();
+        PutScreen(0);  // local (x, y) -> pixel (x, y)
     }
     // Header and GIF tag template (untextured Gouraud triangles, context 1).
     static void Header(uint32_t n) {
         PutInts(kTops, n, 0, 0, 0);
-        const uint64_t t[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
-        std::memcpy(Vu1Memory().Qw(kTops + 1), t, 16);
+        PutTriangleTag(kTops + 1);
     }
     static void Vertex(uint32_t i, float x, float y, uint32_t r, uint32_t g, uint32_t b, float z = 0) {
         PutFloats(kTops + 2 + 3 * i, x, y, z, 1.0f);
         PutFloats(kTops + 3 + 3 * i, 0, 0, 1.0f, 0);
         PutInts(kTops + 4 + 3 * i, r, g, b, 128);
     }
-    static void Normal(uint32_t i, float nx, float ny, float nz) {
-        PutFloats(kTops + 4 + 3 * i, nx, ny, nz, 0);
+    // Triangle `t` of one colour from three points (x, y).
+    static void Triangle(uint32_t t, const float (&p)[6], uint32_t r, uint32_t g, uint32_t b) {
+        for (uint32_t i = 0; i < 3; ++i) Vertex(3 * t + i, p[2 * i], p[2 * i + 1], r, g, b);
     }
-    static void Run(uint32_t id) {
-        console::vu::VuState st{};
-        st.unit = 1;
-        st.mem = &Vu1Memory();
-        st.tops = kTops;
-        console::vu::Microprogram* p = FindMicroprogram(id);
-        ASSERT_NE(p, nullptr);
-        p->Call(st, 0);  // the view packet's call: takes the matrices, draws nothing
-        p->Continue(st);
+    // One triangle (10,10) (10,50) (50,10), counter-clockwise on a y-down screen: a front face.
+    static void Front(uint32_t r, uint32_t g, uint32_t b) {
+        Header(3);
+        Triangle(0, {10, 10, 10, 50, 50, 10}, r, g, b);
     }
-    static uint32_t Pixel(int x, int y) { return Gs().Memory().ReadPixel(0, 10, kPsmCt32, x, y) & 0xFFFFFF; }
+    // The view packet's call takes the matrices and draws nothing; the continuation draws.
+    static void Run(uint32_t id) { Vu1Rig::Run(id, true, true); }
 };
 
 TEST_F(GeometryProgramTest, BadVertexCountsAreRefused) {
@@ -82,53 +46,43 @@ TEST_F(GeometryProgramTest, BadVertexCountsAreRefused) {
     EXPECT_EQ(Pixel(10, 10), 0u);
 }
 
-TEST_F(GeometryProgramTest, PreLitTrianglesInTheirColours) {
-    Header(3);
-    Vertex(0, 10, 10, 200, 100, 50);
-    Vertex(1, 10, 50, 200, 100, 50);
-    Vertex(2, 50, 10, 200, 100, 50);
-    Run(engine::vu1::kProgPreLit16);
-    EXPECT_EQ(Pixel(15, 15), 0x3264C8u);
-    EXPECT_EQ(Pixel(45, 45), 0u);
-}
-
 TEST_F(GeometryProgramTest, TriangleCullDropsClockwiseTriangles) {
-    // (10,10) (10,50) (50,10) runs counter-clockwise on a y-down screen: front. Reversed: back.
+    // A front face in red; the same turned clockwise in green: a back face.
     Header(6);
-    Vertex(0, 10, 10, 255, 0, 0);
-    Vertex(1, 10, 50, 255, 0, 0);
-    Vertex(2, 50, 10, 255, 0, 0);
-    Vertex(3, 110, 10, 0, 255, 0);
-    Vertex(4, 150, 10, 0, 255, 0);
-    Vertex(5, 110, 50, 0, 255, 0);
+    Triangle(0, {10, 10, 10, 50, 50, 10}, 200, 100, 50);
+    Triangle(1, {110, 10, 150, 10, 110, 50}, 0, 255, 0);
     const uint64_t culled = GeometryProgram::TrianglesCulled();
     Run(engine::vu1::kProgPreLitTCull16);
-    EXPECT_EQ(Pixel(15, 15), 0x0000FFu);
+    EXPECT_EQ(Pixel(15, 15), 0x3264C8u);
+    EXPECT_EQ(Pixel(45, 45), 0u);
     EXPECT_EQ(Pixel(115, 15), 0u);
     EXPECT_EQ(GeometryProgram::TrianglesCulled(), culled + 1);
     Run(engine::vu1::kProgPreLit16);  // the plain program draws both
     EXPECT_EQ(Pixel(115, 15), 0x00FF00u);
 }
 
-TEST_F(GeometryProgramTest, ScreenCullAndOutOfRangeTriangles) {
+TEST_F(GeometryProgramTest, OffScreenAndBehindTheEyeTrianglesAreDropped) {
     // Wholly left of the GS range: culled by SCull; the plain program drops it too (no wrap).
     Header(3);
-    Vertex(0, -1800, 10, 255, 255, 255);
-    Vertex(1, -1800, 50, 255, 255, 255);
-    Vertex(2, -1760, 10, 255, 255, 255);
+    Triangle(0, {-1800, 10, -1800, 50, -1760, 10}, 255, 255, 255);
     const uint64_t drawn = GeometryProgram::TrianglesDrawn();
     Run(engine::vu1::kProgPreLitSCull16);
     Run(engine::vu1::kProgPreLit16);
+    // w = z: a vertex at z = -1 is behind the eye.
+    const float l2s[16] = {100, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 1, 2048, 2048, 0, 0};
+    PutMatrix(0, l2s);
+    Vertex(0, 0, 0, 255, 255, 255, 1);
+    Vertex(1, 0, 1, 255, 255, 255, 1);
+    Vertex(2, 1, 0, 255, 255, 255, -1);
+    Run(engine::vu1::kProgPreLit16);
     EXPECT_EQ(GeometryProgram::TrianglesDrawn(), drawn);
-    for (int x = 0; x < 640; x += 8) EXPECT_EQ(Pixel(x, 20), 0u) << x;
+    for (int y = 0; y < 448; y += 8)
+        for (int x = 0; x < 640; x += 8) ASSERT_EQ(Pixel(x, y), 0u) << x << "," << y;
 }
 
 TEST_F(GeometryProgramTest, RgbaScaleAndOverwriteReadTheColourRow) {
     PutFloats(16, 0.5f, 1.0f, 2.0f, 1.0f);
-    Header(3);
-    Vertex(0, 10, 10, 100, 100, 100);
-    Vertex(1, 10, 50, 100, 100, 100);
-    Vertex(2, 50, 10, 100, 100, 100);
+    Front(100, 100, 100);
     Run(engine::vu1::kProgRGBAScale16);
     EXPECT_EQ(Pixel(15, 15), 0xC86432u);
     PutFloats(16, 7, 8, 9, 128);
@@ -144,11 +98,9 @@ TEST_F(GeometryProgramTest, LitColourIsAmbientPlusFacingLights) {
     PutFloats(16, 100, 0, 0, 0);
     PutFloats(17, 0, 100, 0, 0);
     PutFloats(19, 0, 0, 20, 0);
-    Header(3);
-    Vertex(0, 10, 10, 0, 0, 0);
-    Vertex(1, 10, 50, 0, 0, 0);
-    Vertex(2, 50, 10, 0, 0, 0);
-    for (uint32_t i = 0; i < 3; ++i) Normal(i, 0, 0, -2);  // normalised by the program
+    Front(0, 0, 0);
+    for (uint32_t i = 0; i < 3; ++i)
+        PutFloats(kTops + 4 + 3 * i, 0, 0, -2, 0);  // the normals, normalised by the program
     Run(engine::vu1::kProgLit16);
     EXPECT_EQ(Pixel(15, 15), 0x140064u);
 }
@@ -162,29 +114,12 @@ TEST_F(GeometryProgramTest, ClippingCutsAtThePlanesInsteadOfDropping) {
     PutMatrix(8, c2s);
     // From x -50 to 300: the part beyond x = 100 is cut away.
     Header(3);
-    Vertex(0, -50, -50, 255, 255, 255);
-    Vertex(1, -50, 50, 255, 255, 255);
-    Vertex(2, 300, -50, 255, 255, 255);
+    Triangle(0, {-50, -50, -50, 50, 300, -50}, 255, 255, 255);
     Run(engine::vu1::kProgPreLitTClip16);
     EXPECT_EQ(Pixel(280, 180), 0xFFFFFFu);
     EXPECT_EQ(Pixel(418, 176), 0xFFFFFFu);
     EXPECT_EQ(Pixel(422, 176), 0u);
     EXPECT_EQ(Pixel(500, 176), 0u);
-}
-
-TEST_F(GeometryProgramTest, VerticesBehindTheEyeDropTheirTriangle) {
-    // w = z: a vertex at z = -1 is behind the eye.
-    const float l2s[16] = {100, 0, 0, 0, 0, 100, 0, 0, 0, 0, 0, 1, 2048, 2048, 0, 0};
-    PutMatrix(0, l2s);
-    Header(3);
-    Vertex(0, 0, 0, 255, 255, 255, 1);
-    Vertex(1, 0, 1, 255, 255, 255, 1);
-    Vertex(2, 1, 0, 255, 255, 255, -1);
-    const uint64_t drawn = GeometryProgram::TrianglesDrawn();
-    Run(engine::vu1::kProgPreLit16);
-    EXPECT_EQ(GeometryProgram::TrianglesDrawn(), drawn);
-    for (int y = 0; y < 448; y += 8)
-        for (int x = 0; x < 640; x += 8) ASSERT_EQ(Pixel(x, y), 0u) << x << "," << y;
 }
 
 }  // namespace

@@ -1,70 +1,34 @@
 #include "engine/vu1/primitive_program.h"
 
-#include <gtest/gtest.h>
-
-#include <cstring>
-
-#include "console/gs/gs_device.h"
-#include "console/gs/gs_library.h"
-#include "console/gs/gs_registers.h"
-#include "console/vu/vu_memory.h"
+#include "support/vu1_rig.h"
 
 namespace {
 
-using namespace console::gs;
-using console::vu::Vu1Memory;
+using namespace testsupport;
+using console::gs::kPrimLine;
+using console::gs::kPrimTriangle;
 
-constexpr uint32_t kTops = 60;
-
-void PutFloats(uint32_t qw, float a, float b, float c, float d) {
-    const float f[4] = {a, b, c, d};
-    std::memcpy(Vu1Memory().Qw(qw), f, 16);
-}
-
-void PutInts(uint32_t qw, uint32_t a, uint32_t b, uint32_t c, uint32_t d) {
-    const uint32_t w[4] = {a, b, c, d};
-    std::memcpy(Vu1Memory().Qw(qw), w, 16);
-}
-
-class PrimitiveProgramTest : public ::testing::Test {
+class PrimitiveProgramTest : public Vu1Rig {
 protected:
-    void SetUp() override {
-        sceGsResetGraph(0, 1, 2, 0);
-        Vu1Memory().Clear();
-        // Context 1 draws into a 640-wide frame at page 0, origin at (1728, 1824), Z test ALWAYS.
-        sceGsDrawEnv1 env;
-        sceGsSetDefDrawEnv(&env, kPsmCt32, 640, 448, kZtstAlways, kPsmZ24);
-        const uint64_t* ad = reinterpret_cast<const uint64_t*>(&env);
-        for (int i = 0; i < 8; ++i) Gs().WriteReg(static_cast<uint32_t>(ad[i * 2 + 1]), ad[i * 2]);
-    }
     static void Tag(uint32_t n, uint32_t prim) {
-        const uint64_t t[2] = {n | (1ull << 15) | (1ull << 46) | (uint64_t(prim) << 47) | (3ull << 60),
-                               0x512};
-        std::memcpy(Vu1Memory().Qw(kTops + 2), t, 16);
         PutInts(kTops, 2, 1, 0, 0);
         PutInts(kTops + 1, 2 * n, 0, 0, 0);
+        const uint64_t t[2] = {n | (1ull << 15) | (1ull << 46) | (uint64_t(prim) << 47) | (3ull << 60),
+                               0x512};
+        std::memcpy(console::vu::Vu1Memory().Qw(kTops + 2), t, 16);
     }
     static void Vertex(uint32_t i, float x, float y, float z, uint32_t r, uint32_t g, uint32_t b) {
         PutFloats(kTops + 3 + 3 * i, x, y, z, 1.0f);
         PutFloats(kTops + 4 + 3 * i, 0, 0, 1.0f, 0);
         PutInts(kTops + 5 + 3 * i, r, g, b, 128);
     }
-    static void Run() {
-        console::vu::VuState st{};
-        st.unit = 1;
-        st.mem = &Vu1Memory();
-        st.tops = kTops;
-        engine::vu1::PrimitiveProgram().Call(st, 0);
-    }
-    static uint32_t Pixel(int x, int y) { return Gs().Memory().ReadPixel(0, 10, kPsmCt32, x, y) & 0xFFFFFF; }
+    static void Run() { Vu1Rig::Run(engine::vu1::kProgPrimitive, true); }
 };
 
 TEST_F(PrimitiveProgramTest, TwoDScalesOffsetsAndClampsColours) {
     // 2D: local-to-clip zero; local-to-screen scales by (2, 1) and moves to (1728 + 100, 1824 + 50).
-    PutFloats(0, 2, 0, 0, 0);
-    PutFloats(1, 0, 1, 0, 0);
-    PutFloats(2, 0, 0, 1, 0);
-    PutFloats(3, 1828, 1874, 5, 1);
+    const float l2s[16] = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1828, 1874, 5, 1};
+    PutMatrix(0, l2s);
     Tag(3, kPrimTriangle);
     Vertex(0, 0, 0, 7, 300, 0, 0);
     Vertex(1, 20, 0, 7, 300, 0, 0);
@@ -76,15 +40,13 @@ TEST_F(PrimitiveProgramTest, TwoDScalesOffsetsAndClampsColours) {
     EXPECT_EQ(Pixel(99, 60), 0u);
     EXPECT_EQ(Pixel(101, 49), 0u);
     // Z is the vertex's own (7), not the matrix's plane added to it.
-    EXPECT_EQ(Gs().Memory().ReadPixel(0, 10, kPsmZ24, 0, 0), 0u);
+    EXPECT_EQ(console::gs::Gs().Memory().ReadPixel(0, 10, console::gs::kPsmZ24, 0, 0), 0u);
 }
 
 TEST_F(PrimitiveProgramTest, ThreeDDividesByW) {
     // Perspective: w = z; x' = 100 x + 2048 z, so after the divide x = 100 x / z + 2048.
-    PutFloats(0, 100, 0, 0, 0);
-    PutFloats(1, 0, 100, 0, 0);
-    PutFloats(2, 2048, 2048, 1000, 1);
-    PutFloats(3, 0, 0, 0, 0);
+    const float l2s[16] = {100, 0, 0, 0, 0, 100, 0, 0, 2048, 2048, 1000, 1, 0, 0, 0, 0};
+    PutMatrix(0, l2s);
     PutFloats(4, 1, 0, 0, 0);  // a non-zero clip matrix marks a 3D view
     Tag(2, kPrimLine);
     Vertex(0, 0, 0, 2, 0, 200, 0);
@@ -97,14 +59,12 @@ TEST_F(PrimitiveProgramTest, ThreeDDividesByW) {
 
 TEST_F(PrimitiveProgramTest, BadVertexCountsAndOutOfRangePointsAreDropped) {
     const uint64_t before = engine::vu1::PrimitiveProgram::Dropped();
-    Tag(0, kPrimTriangle);
-    Run();
-    Tag(400, kPrimTriangle);
-    Run();
+    for (uint32_t n : {0u, 400u}) {
+        Tag(n, kPrimTriangle);
+        Run();
+    }
     // A vertex far outside the GS coordinate range.
-    PutFloats(0, 1, 0, 0, 0);
-    PutFloats(1, 0, 1, 0, 0);
-    PutFloats(2, 0, 0, 1, 0);
+    PutScreen(0);
     PutFloats(3, 1728, 1824, 0, 1);
     Tag(3, kPrimTriangle);
     Vertex(0, 0, 0, 1, 255, 255, 255);
