@@ -24,22 +24,6 @@ Transform rotation(const Vector3& axis, float angle, const Vector3& t = Vector3_
 
 }  // namespace
 
-TEST(KDop14Test, AxesAreUnitAndTriangleBoundsAreTight) {
-    for (const Vector3& a : KDop14::axes) EXPECT_NEAR(a.length(), 1.0f, 1e-6f);
-    const Vector3 v[3] = {Vector3(0, 0, 5), Vector3(2, 0, 5), Vector3(0, 3, 5)};
-    const TriangleIndices t = {{0, 1, 2}};
-    KDop14 k(v, &t);
-    EXPECT_EQ(k.m_min[2], 5.0f);
-    EXPECT_EQ(k.m_max[2], 5.0f);
-    EXPECT_EQ(k.m_max[0], 2.0f);
-    // Touching k-DOPs intersect; separated ones do not.
-    const Vector3 w[3] = {Vector3(2, 0, 5), Vector3(4, 0, 5), Vector3(2, 1, 6)};
-    KDop14 touching(w, &t);
-    EXPECT_TRUE(k.intersects(touching));
-    const Vector3 f[3] = {Vector3(2.5f, 0, 5), Vector3(4, 0, 5), Vector3(2.5f, 1, 6)};
-    EXPECT_FALSE(k.intersects(KDop14(f, &t)));
-}
-
 TEST(KDop14Test, SphereAndBoxConstructors) {
     KDop14 s(Vector3(1, 2, 3), 1.0f, 0.5f);
     EXPECT_FLOAT_EQ(s.m_min[0], -0.5f);
@@ -137,17 +121,4 @@ TEST(OBBTest, SeparatingAxisTests) {
     EXPECT_EQ(product.getTranslation().x, 42.0f);
     EXPECT_FALSE(o.isDisjointFrom(Transform_Identity, t, product, unit, unit, 0.2f));
     EXPECT_NEAR(product.getTranslation().x, 2.3f, 1e-6f);
-}
-
-TEST(AABBTest, TransformBy) {
-    AABB box(Vector3(-1, -2, -1), Vector3(1, 2, 1));
-    AABB same = box;
-    same.transformBy(Transform_Identity);
-    EXPECT_EQ(same.m_min.y, -2.0f);
-    EXPECT_EQ(same.m_max.x, 1.0f);
-    box.transformBy(rotation(Vector3(0, 1, 0), 0.7853982f, Vector3(5, 0, 0)));
-    EXPECT_NEAR(box.m_max.x - 5.0f, std::sqrt(2.0f), 1e-5f);
-    EXPECT_NEAR(box.m_min.z, -std::sqrt(2.0f), 1e-5f);
-    EXPECT_NEAR(box.m_max.y, 2.0f, 1e-6f);
-    EXPECT_TRUE(AABB(Vector3(0, 0, 0), Vector3(1, 1, 1)).overlaps(AABB(Vector3(1, 1, 1), Vector3(2, 2, 2))));
 }

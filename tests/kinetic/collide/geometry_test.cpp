@@ -66,28 +66,6 @@ TEST(GeometryTest, TrianglesNamingMissingVerticesAreRefused) {
     testing::internal::GetCapturedStderr();
 }
 
-TEST(GeometryUtilTest, SphereBuildingBlocks) {
-    Vector3 c;
-    float r;
-    // Unit square: the circle through three corners holds the fourth.
-    MinimalSphere4(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(1, 1, 0), Vector3(0, 1, 0), c, r);
-    EXPECT_NEAR(c.x, 0.5f, 1e-5f);
-    EXPECT_NEAR(c.y, 0.5f, 1e-5f);
-    EXPECT_NEAR(c.z, 0.0f, 1e-5f);
-    EXPECT_NEAR(r, std::sqrt(2.0f) / 2, 1e-5f);
-    // Collinear points: no circle; the sphere on the two outer points.
-    MinimalSphere3(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(4, 0, 0), c, r);
-    EXPECT_NEAR(c.x, 2.0f, 1e-6f);
-    EXPECT_NEAR(r, 2.0f, 1e-6f);
-    PlanarCircumscribe3(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0), c, r);
-    EXPECT_EQ(r, FLT_MAX);
-    // Regular tetrahedron: the circumsphere.
-    const float s = 1.0f / std::sqrt(2.0f);
-    Circumscribe4(Vector3(1, 0, -s), Vector3(-1, 0, -s), Vector3(0, 1, s), Vector3(0, -1, s), c, r);
-    EXPECT_NEAR(c.length(), 0.0f, 1e-5f);
-    EXPECT_NEAR(r, std::sqrt(1.5f), 1e-5f);
-}
-
 TEST(GeometryUtilTest, MinSphereOfNoneFewAndManyPoints) {
     Vector3 c(9, 9, 9);
     float r = 5;

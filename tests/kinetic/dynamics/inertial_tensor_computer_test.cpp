@@ -135,22 +135,6 @@ TEST(InertialTensorComputerTest, MeshPrimitiveFallsBackForAnOpenMesh) {
     EXPECT_EQ(J(0, 1), 0.0f);
 }
 
-TEST(InertialTensorComputerTest, RigidBodyTakesAMeshsMassProperties) {
-    Geometry g;
-    cube(g, false, -0.5f, 0.5f);
-    RigidBody body;
-    GeometricPrimitiveBlueprint bp;
-    bp.m_geometry = &g;
-    bp.m_mass = 6.0f;
-    bp.m_isConvex = 1;
-    ASSERT_NE(body.addPrimitive(bp), nullptr);
-    EXPECT_FLOAT_EQ(body.m_mass, 6.0f);
-    // Unit cube of mass 6: I = 6 * 2 / 12 = 1 on the diagonal.
-    EXPECT_NEAR(body.m_inertia(0, 0), 1.0f, 1e-4f);
-    EXPECT_NEAR(body.m_inertia(1, 1), 1.0f, 1e-4f);
-    EXPECT_NEAR(body.m_volume, 1.0f, 1e-5f);
-}
-
 TEST(InertialTensorComputerTest, MeshWithABadTriangleIndexIsRefused) {
     // A mesh whose arrays were filled directly (as a loader might) with an index beyond its vertices.
     Geometry g;

@@ -192,25 +192,6 @@ TEST(RigidBodyTest, CollisionMatrixAndPointVelocity) {
     expectVec(kj, dv.x, dv.y, dv.z);
 }
 
-TEST(RigidBodyTest, ShouldDeactivateMeasuresFirstThenCompares) {
-    RigidBody b;
-    b.addPrimitive(sphere(1, 1, Vector3_Zero));
-    EXPECT_FALSE(b.shouldDeactivate(0, true, false));
-    EXPECT_FLOAT_EQ(b.m_radiusSqrd, 3.0f);  // half-diagonal of the 2x2x2 box
-    EXPECT_TRUE(b.shouldDeactivate(0, true, false));
-    b.m_position = Vector3(0.02f, 0, 0);  // beyond 0.01: resets the short sample
-    EXPECT_FALSE(b.shouldDeactivate(0, true, false));
-    EXPECT_TRUE(b.shouldDeactivate(0, true, false));
-    EXPECT_FALSE(b.shouldDeactivate(0, false, false));
-    // Waking with notice makes the next test fail against the reset samples.
-    b.setActive(true, true);
-    EXPECT_FALSE(b.shouldDeactivate(0, true, false));
-    b.setNeverDeactivate(true);
-    EXPECT_FALSE(b.shouldDeactivate(0, true, false));
-    const float loose[4] = {1, 1, 1, 1};
-    EXPECT_TRUE(b.shouldDeactivate(0, true, false, loose));  // explicit thresholds ignore the counter
-}
-
 TEST(RigidBodyTest, CloneCopiesStateButNotMotion) {
     RigidBody b;
     b.addPrimitive(sphere(1, 2, Vector3(0, 1, 0)));

@@ -219,28 +219,6 @@ TEST(VehicleFrameworkTest, HitNormalsFaceTheChassisAndGrazingHitsStopTheWheel) {
     EXPECT_EQ(g.m_linVelWS.lengthSqrd(), 0.0f);
 }
 
-TEST(VehicleFrameworkTest, BrakeFixedWheelKeepsItsAngleAndFixesItsAxle) {
-    auto chassis = chassisAt(Vector3(0, -50, 0));
-    IntersectionSolver solver;
-    Parts parts;
-    RaycastVehicle v(parts.blueprint(chassis.get(), &solver));
-    // Rolling forward (+y is forward in the default chassis frame).
-    chassis->m_linearVelocity = Vector3(0, 0, 0);
-    v.m_wheels->m_wheelsInfo[1].m_forwardSlipVelocity = 2.0f;
-    step(v);
-    const float angle = v.m_wheels->m_wheelsInfo[1].m_spinAngle;
-    EXPECT_NE(angle, 0.0f);
-    v.m_brake->m_wheelsIsFixed[1] = true;
-    v.m_wheels->m_wheelsInfo[1].m_forwardSlipVelocity = 2.0f;
-    v.m_timeInfo.m_deltaTime = 1.0f / 60.0f;
-    v.updateBodiesInfo();  // the brake's flag as left by the previous step
-    EXPECT_EQ(v.m_wheels->m_wheelsInfo[1].m_spinVelocity, 0.0f);
-    EXPECT_EQ(v.m_wheels->m_wheelsInfo[1].m_spinAngle, angle);
-    v.doSimulationStep();
-    EXPECT_TRUE(v.m_frictionSolver.m_params.m_axleParams[1].m_wheelFixed);
-    EXPECT_FALSE(v.m_frictionSolver.m_params.m_axleParams[0].m_wheelFixed);
-}
-
 // Vehicles the two-axle friction cannot carry, or whose components disagree, are refused with a fatal
 // error instead of being read out of bounds.
 TEST(VehicleFrameworkDeathTest, OtherThanTwoAxlesAndMismatchedComponentsAreRefused) {
