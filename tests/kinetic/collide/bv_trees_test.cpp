@@ -111,37 +111,6 @@ TEST(BVTreeTest, TreesHaveOneLeafPerTriangleAndDegenerateMeshesStillEnd) {
     EXPECT_EQ(none.getRoot(), nullptr);
 }
 
-TEST(BVTreeTest, BoxQueriesAgainstTheOBBTreeMatchABruteForceAndIgnoreTheBoxPosition) {
-    auto g = bumpyGrid(6, 1.0f);
-    BVTree<OBB> tree(g->m_vertices, g->m_triangles, g->m_triangle_count);
-    const AABB q(Vector3(2.2f, -0.5f, 2.2f), Vector3(3.1f, 0.5f, 3.3f));
-    const AABB moved(Vector3(102.2f, -0.5f, 2.2f), Vector3(103.1f, 0.5f, 3.3f));
-    // The query box sits at the origin of its frame: the transform carries the placement.
-    Transform bodyToQuery;
-    bodyToQuery.setTranslation(-(q.m_min + q.m_max) * 0.5f);
-    std::vector<const TriangleIndices*> out, out2;
-    BVTreeIntersect<OBB>::SINGLE_find_intersections(q, &tree, bodyToQuery, out, 0.0f);
-    BVTreeIntersect<OBB>::SINGLE_find_intersections(moved, &tree, bodyToQuery, out2, 0.0f);
-    EXPECT_EQ(out, out2);
-    // Every triangle with a corner inside the query is found (the tree may add near misses).
-    std::set<const TriangleIndices*> found(out.begin(), out.end());
-    int inside = 0;
-    for (int i = 0; i < g->m_triangle_count; ++i) {
-        bool corner = false;
-        for (int k = 0; k < 3; ++k) {
-            AABB point;
-            point.include(g->m_vertices[g->m_triangles[i].m_verts[k]]);
-            corner |= point.overlaps(q);
-        }
-        if (corner) {
-            ++inside;
-            EXPECT_EQ(found.count(&g->m_triangles[i]), 1u) << i;
-        }
-    }
-    EXPECT_GT(inside, 0);
-    EXPECT_LT(out.size(), 20u);  // and it does cull
-}
-
 TEST(MeshMeshTest, MovingMeshAboveAFixedMeshAndTwoMovingMeshes) {
     auto ground = groundGeometry(3.0f);
     auto plate = bumpyGrid(2, 0.5f);  // 1 x 1, heights within 0.3 of its plane

@@ -59,27 +59,6 @@ TEST(ReferenceObjectTest, SelfRemovalDuringPassStillNotifiesEveryRemainingEntryO
     EXPECT_EQ(log, (std::vector<std::string>{"a:0:3", "b:1:3", "d:3:3"}));
 }
 
-TEST(ReferenceObjectTest, CheckCycleAndDestroyReferences) {
-    Holder top, mid, leaf, stranger;
-    top.m_refs = {nullptr, &mid};
-    mid.m_refs = {&leaf};
-    EXPECT_TRUE(top.checkCycle(&top));
-    EXPECT_TRUE(top.checkCycle(&leaf));
-    EXPECT_FALSE(leaf.checkCycle(&stranger));
-    // Registration never closes a cycle: leaf may not hold top.
-    top.addDependant(&leaf, 0);
-    EXPECT_TRUE(top.getDependants().empty());
-    mid.addDependant(&top, 0);
-    leaf.addDependant(&top, 0);
-    leaf.addDependant(&stranger, 0);
-    top.destroyReferences();
-    EXPECT_TRUE(mid.getDependants().empty());
-    ASSERT_EQ(leaf.getDependants().size(), 2u);  // top references mid directly, not leaf
-    leaf.removeAllDependancy(&top);
-    EXPECT_EQ(leaf.getDependants()[0].dependant, &stranger);
-    leaf.removeAllDependancy(&stranger);  // stranger dies first
-}
-
 TEST(KineticObjectCleanupTest, NotifiesThenDeletesInRememberOrder) {
     static std::vector<std::string> deaths;
     deaths.clear();

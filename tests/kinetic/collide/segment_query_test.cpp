@@ -98,23 +98,6 @@ TEST(PrimitiveSegmentTest, PlaneSphereAndBoxEntries) {
     }
 }
 
-TEST(PrimitiveSegmentTest, ClosestHitKeepsTheNearerOfStackedTrianglesWhicheverComesFirst) {
-    for (int order = 0; order < 2; ++order) {
-        auto g = std::make_unique<Geometry>();
-        const float y0 = order == 0 ? 1.0f : 2.0f, y1 = order == 0 ? 2.0f : 1.0f;
-        const Vector3 v[6] = {Vector3(-1, y0, -1), Vector3(1, y0, -1), Vector3(0, y0, 1),
-                              Vector3(-1, y1, -1), Vector3(1, y1, -1), Vector3(0, y1, 1)};
-        g->addVertices(v, 6);
-        const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
-        g->addTriangles(t, 2);
-        std::unique_ptr<RigidBody> b(meshBody(g.get(), 0.0f, false, Vector3(0, 0, 0)));
-        b->getPrimitives()[0]->precomputeCDinfo(0.0f);
-        ClosestHitSegmentTest q(down(0, 0, 5, -5));
-        ASSERT_TRUE(b->getPrimitives()[0]->intersectionTest(q));
-        EXPECT_NEAR(q.m_hit.m_distance, 3.0f, 1e-5f) << order;  // y 2 is met first coming from y 5
-    }
-}
-
 TEST(PrimitiveSegmentTest, ZeroAreaTrianglesAndSegmentsInATrianglesPlaneGiveNoNaN) {
     auto g = std::make_unique<Geometry>();
     const Vector3 v[6] = {Vector3(0, 0, 0),   Vector3(1, 0, 0),  Vector3(2, 0, 0),  // collinear: zero area

@@ -115,26 +115,6 @@ TEST(InertialTensorComputerTest, ClosedMeshesMatchTheClosedForms) {
     }
 }
 
-TEST(InertialTensorComputerTest, MeshPrimitiveFallsBackForAnOpenMesh) {
-    // One triangle encloses no volume: the primitive reports centre 0 and 16/3 times the identity.
-    Geometry g;
-    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
-    g.addVertices(v, 3);
-    TriangleIndices t;
-    t.m_verts[0] = 0;
-    t.m_verts[1] = 1;
-    t.m_verts[2] = 2;
-    g.addTriangles(&t, 1);
-    GeometricPrimitive prim(nullptr, &g, Transform_Identity, 2.0f, CD_GEOMETRIC);
-    Vector3 com(9, 9, 9);
-    Matrix3 J;
-    float vol = -1;
-    EXPECT_TRUE(prim.getMassProperties(com, J, vol));
-    EXPECT_EQ(com.lengthSqrd(), 0.0f);
-    EXPECT_FLOAT_EQ(J(0, 0), 2.0f * 5.3333335f);
-    EXPECT_EQ(J(0, 1), 0.0f);
-}
-
 TEST(InertialTensorComputerTest, MeshWithABadTriangleIndexIsRefused) {
     // A mesh whose arrays were filled directly (as a loader might) with an index beyond its vertices.
     Geometry g;

@@ -155,32 +155,6 @@ TEST(VehicleFrameworkTest, ComponentsRunInTheirFixedOrderBetweenTheVehiclesOwnSt
     EXPECT_FLOAT_EQ(v.m_timeInfo.m_currentTime, 1.0f + 1.0f / 60.0f);
 }
 
-TEST(VehicleFrameworkTest, AirborneWheelsHangAtFullExtension) {
-    auto chassis = chassisAt(Vector3(3, -50, 2));
-    chassis->m_linearVelocity = Vector3(1, 2, 3);
-    IntersectionSolver solver;  // nothing to hit
-    Parts parts;
-    RaycastVehicle v(parts.blueprint(chassis.get(), &solver));
-    step(v);
-    for (int i = 0; i < 2; ++i) {
-        const WheelInfo& w = v.m_wheels->m_wheelsInfo[static_cast<size_t>(i)];
-        const float z = 2.0f + (i == 0 ? 0.75f : -0.75f);
-        EXPECT_FALSE(w.m_isInContact);
-        // The cast runs 0.5 + 0.5 along +y from the hardpoint; the wheel centre sits one radius short.
-        EXPECT_FLOAT_EQ(w.m_contactPointWS.y, -49.0f);
-        EXPECT_FLOAT_EQ(w.m_contactPointWS.z, z);
-        EXPECT_FLOAT_EQ(w.m_transform.getTranslation().y, -49.5f);
-        EXPECT_FLOAT_EQ(w.m_contactNormalWS.y, -1.0f);  // minus the cast direction
-        EXPECT_EQ(w.m_contactFriction, 0.0f);
-        EXPECT_FLOAT_EQ(w.m_linVelWS.z, 3.0f);  // moves with the chassis
-    }
-    // Each axle is weighted by 0.01 only: its contact point is its wheel's.
-    const RaycastFrictionSolverAxleParams& a = v.m_frictionSolver.m_params.m_axleParams[0];
-    EXPECT_FLOAT_EQ(a.m_contactPointWS.y, -49.0f);
-    EXPECT_EQ(a.m_wheelDownForce, 0.0f);
-    EXPECT_FLOAT_EQ(a.m_rotationInertia, 3.0f);
-}
-
 TEST(VehicleFrameworkTest, HitNormalsFaceTheChassisAndGrazingHitsStopTheWheel) {
     Parts parts;
     IntersectionSolver solver;
