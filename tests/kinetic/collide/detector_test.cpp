@@ -1,6 +1,5 @@
-// The detector's broadphase against a brute-force all-pairs check on random scenes, its filters (same
-// body, activity, touching intervals, groups), the bad list, waking through contacts, phantom events and
-// removal.
+// The detector's broadphase against a brute-force all-pairs check on random scenes (same body, activity,
+// touching intervals, groups), the bad list, waking through contacts, phantom events and removal.
 #include <gtest/gtest.h>
 
 #include <algorithm>

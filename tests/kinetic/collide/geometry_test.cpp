@@ -1,4 +1,4 @@
-// Meshes, enclosing spheres, covariance, the point-in-mesh test and line-triangle intersection.
+// Meshes refusing bad triangles, enclosing spheres, the point-in-mesh test and line-triangle intersection.
 #include <gtest/gtest.h>
 
 #include <cmath>

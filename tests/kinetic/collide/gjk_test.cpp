@@ -1,6 +1,5 @@
-// The distance kernel: convex hull distances against hand-worked gaps (separated, touching, penetrating,
-// turned), Johnson's sub-algorithm on known simplices, support ties, the plane test and the storage
-// rule of the kept contact points.
+// The distance kernel: convex hull distances against hand-worked gaps and against the closest triangle
+// pairs of turned hulls, hill-climbing supports, and the storage rule of the kept contact points.
 #include <gtest/gtest.h>
 
 #include <cfloat>

@@ -1,22 +1,17 @@
-// Segment queries: the per-kind tests (height field, plane, sphere, mesh), the closest-hit and group
-// queries, the solver's body list, the slab test and the degenerate triangles that must not give NaN.
+// Segment queries: the per-kind tests (height field, plane, sphere, mesh) against hand-worked hits and a
+// full scan, the slab test and the degenerate triangles that must not give NaN.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <vector>
 
 #include "grid_height_field.h"
 #include "kinetic/collide/geometric_primitive.h"
-#include "kinetic/collide/group_segment_test.h"
-#include "kinetic/collide/intersection_solver.h"
 #include "kinetic/collide/segment_intersection.h"
 #include "kinetic/collide/segment_test.h"
 #include "kinetic/collide/triangle_util.h"
 #include "kinetic/dynamics/rigid_body.h"
-#include "kinetic/dynamics/rigid_collection.h"
-#include "kinetic/dynamics/toolkit.h"
 #include "test_shapes.h"
 
 using namespace Kinetic;

@@ -1,4 +1,5 @@
-// Closest points of a point and a triangle, and of two triangles, against hand-worked answers.
+// Closest points of a point and a triangle against hand-worked answers (triangle pairs are checked
+// through the distance kernel's hull test).
 #include <gtest/gtest.h>
 
 #include <cmath>

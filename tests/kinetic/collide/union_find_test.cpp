@@ -1,4 +1,4 @@
-// Grouping of edges into connected sets, in the order the resolvers rely on.
+// Union-find as the resolvers use it: union by size and path compression.
 #include <gtest/gtest.h>
 
 #include <vector>

@@ -1,5 +1,5 @@
-// Constraints and their layer: the roll constraint's passes, angle resets, the solver's life with its
-// constraints, the body rows and the 2 x 2 inverse.
+// Constraints and their layer: the roll constraint's passes and angle resets, and the solver's life with
+// its constraints.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,11 +9,8 @@
 #include "kinetic/dynamics/angular_constraint_1d.h"
 #include "kinetic/dynamics/fast_constraint_solver.h"
 #include "kinetic/dynamics/fast_subspace.h"
-#include "kinetic/dynamics/group_deactivator.h"
 #include "kinetic/dynamics/kn_bike_roll_constraint.h"
-#include "kinetic/dynamics/kn_dense_matrix_util.h"
 #include "kinetic/dynamics/kn_local_constraint_system.h"
-#include "kinetic/dynamics/kn_rigid_body_core.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/dynamics/rigid_collection.h"
 

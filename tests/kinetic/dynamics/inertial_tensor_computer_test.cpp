@@ -1,5 +1,5 @@
-// Mass properties of closed meshes against closed forms: a cube, tetrahedra, an inside-out cube, and the
-// fall-back of a mesh that encloses nothing.
+// Mass properties of closed meshes against closed forms (a cube, tetrahedra, an inside-out cube) and the
+// refusal of a mesh with a bad triangle index.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,5 @@
-// Collision response: contact grouping, the impulse loop's threshold and budget, the driving impulse, the
-// resolver kinds' formulas, guarded degenerate cases, and boxes settling on a height field.
+// Collision response: the impulse loop's threshold and budget, the resolver kinds' formulas, guarded
+// degenerate cases, and boxes settling on a height field.
 #include <gtest/gtest.h>
 
 #include <cmath>

@@ -1,5 +1,5 @@
-// Rigid body: defaults, mass and inertia, placement by the display origin, integration, state arrays and
-// the resting test.
+// Rigid body: mass and inertia, placement by the display origin, integration, state arrays, the collision
+// matrix and clones.
 #include <gtest/gtest.h>
 
 #include <cmath>

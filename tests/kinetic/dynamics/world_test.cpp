@@ -1,5 +1,5 @@
-// The toolkit, world and subspace step: integration against closed forms, phase order, step actions and
-// a determinism hash over a fixed scene.
+// The world and subspace step: Runge-Kutta against Euler, phase order, step actions, roll-back and a
+// determinism hash over a fixed scene.
 #include <gtest/gtest.h>
 
 #include <cmath>

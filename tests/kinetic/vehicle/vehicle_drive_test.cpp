@@ -1,4 +1,4 @@
-// A two-wheel raycast vehicle driving on a height field: throttle through the gears, brakes, steering,
+// A two-wheel raycast vehicle driving on a height field: throttle through the gears, a locked rear wheel,
 // the roll constraint's hold on the lean, wheel spin, and a pinned final-state hash of a fixed scene.
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-// The vehicle framework's own rules: blueprint defaults, component order, airborne and oddly hit wheels,
-// brake-locked wheels, and the refusal of vehicles the wheel friction cannot handle.
+// The vehicle framework's own rules: blueprint defaults, component order, oddly hit wheels, and the
+// refusal of vehicles the wheel friction cannot handle.
 #include <gtest/gtest.h>
 
 #include <memory>
