@@ -24,22 +24,6 @@ Transform rotation(const Vector3& axis, float angle, const Vector3& t = Vector3_
 
 }  // namespace
 
-TEST(KDop14Test, AxesAreUnitAndTriangleBoundsAreTight) {
-    for (const Vector3& a : KDop14::axes) EXPECT_NEAR(a.length(), 1.0f, 1e-6f);
-    const Vector3 v[3] = {Vector3(0, 0, 5), Vector3(2, 0, 5), Vector3(0, 3, 5)};
-    const TriangleIndices t = {{0, 1, 2}};
-    KDop14 k(v, &t);
-    EXPECT_EQ(k.m_min[2], 5.0f);
-    EXPECT_EQ(k.m_max[2], 5.0f);
-    EXPECT_EQ(k.m_max[0], 2.0f);
-    // Touching k-DOPs intersect; separated ones do not.
-    const Vector3 w[3] = {Vector3(2, 0, 5), Vector3(4, 0, 5), Vector3(2, 1, 6)};
-    KDop14 touching(w, &t);
-    EXPECT_TRUE(k.intersects(touching));
-    const Vector3 f[3] = {Vector3(2.5f, 0, 5), Vector3(4, 0, 5), Vector3(2.5f, 1, 6)};
-    EXPECT_FALSE(k.intersects(KDop14(f, &t)));
-}
-
 TEST(KDop14Test, SphereAndBoxConstructors) {
     KDop14 s(Vector3(1, 2, 3), 1.0f, 0.5f);
     EXPECT_FLOAT_EQ(s.m_min[0], -0.5f);
@@ -51,19 +35,6 @@ TEST(KDop14Test, SphereAndBoxConstructors) {
     KDop14 k(box, rotation(Vector3(0, 1, 0), 0.0f, Vector3(10, 0, 0)), 0.1f);
     EXPECT_FLOAT_EQ(k.m_min[0], 8.9f);
     EXPECT_FLOAT_EQ(k.m_max[2], 3.1f);
-}
-
-TEST(KDop14Test, SegmentSlabClipping) {
-    KDop14 k(Vector3(0, 0, 0), 1.0f, 0.0f);
-    EXPECT_TRUE(k.intersects(Segment(Vector3(-5, 0, 0), Vector3(1, 0, 0), 10)));
-    EXPECT_FALSE(k.intersects(Segment(Vector3(-5, 0, 0), Vector3(1, 0, 0), 3)));  // entry beyond the length
-    EXPECT_FALSE(k.intersects(Segment(Vector3(5, 0, 0), Vector3(1, 0, 0), 10)));  // exit behind the start
-    // Parallel to the x slab: inside it, clipped by the others only; outside it, rejected.
-    EXPECT_TRUE(k.intersects(Segment(Vector3(0.5f, -5, 0), Vector3(0, 1, 0), 10)));
-    EXPECT_FALSE(k.intersects(Segment(Vector3(1.5f, -5, 0), Vector3(0, 1, 0), 10)));
-    Vector3 diag = Vector3(1, 1, 0).getNormalized();
-    EXPECT_TRUE(k.intersects(Segment(Vector3(-3, -3, 0), diag, 10)));
-    EXPECT_FALSE(k.intersects(Segment(Vector3(-3, -1, 0), diag, 10)));
 }
 
 TEST(OBBTest, FitAlongPrincipalAxes) {
@@ -97,57 +68,4 @@ TEST(OBBTest, CovarianceAxesAreRightHandedAndEmptyFitIsAPoint) {
     obb.makeOBBUsingAxes(nullptr, nullptr, 0, a0, a1, a2);
     EXPECT_EQ(obb.m_extent.lengthSqrd(), 0.0f);
     EXPECT_EQ(obb.m_BVToBodyTransform.getTranslation().lengthSqrd(), 0.0f);
-}
-
-TEST(OBBTest, SeparatingAxisTests) {
-    OBB o;
-    const Vector3 unit(1, 1, 1);
-    Transform t;
-    t.setTranslation(Vector3(2, 0, 0));  // faces touch exactly
-    EXPECT_FALSE(o.isDisjointFrom(t, unit, unit, 0.0f));
-    t.setTranslation(Vector3(2.3f, 0, 0));
-    EXPECT_TRUE(o.isDisjointFrom(t, unit, unit, 0.0f));
-    EXPECT_FALSE(o.isDisjointFrom(t, unit, unit, 0.2f));  // up to twice the tolerance apart
-    EXPECT_TRUE(o.isDisjointFrom(t, unit, unit, 0.1f));
-    // Rotated 45 degrees about z: corner reaches 1 + sqrt(2).
-    Transform r = rotation(Vector3(0, 0, 1), 0.7853982f, Vector3(2.3f, 0, 0));
-    EXPECT_FALSE(o.isDisjointFrom(r, unit, unit, 0.0f));
-    r = rotation(Vector3(0, 0, 1), 0.7853982f, Vector3(2.5f, 0, 0));
-    EXPECT_TRUE(o.isDisjointFrom(r, unit, unit, 0.0f));
-    // Only an edge-edge axis separates these.
-    Transform e = rotation(Vector3(1, 1, 0), 0.6154797f, Vector3(0, 0, 0));
-    e = rotation(Vector3(0, 0, 1), 0.7853982f) * e;
-    e.setTranslation(Vector3(1.9f, 1.9f, 0));
-    const bool sep = o.isDisjointFrom(e, unit, unit, 0.0f);
-    // The two-transform form agrees and touches product only when not disjoint.
-    Transform first = rotation(Vector3(0, 1, 0), 0.3f, Vector3(1, 0, 0));
-    Transform second = first.getInverse() * e;
-    Transform product;
-    product.setTranslation(Vector3(42, 42, 42));
-    EXPECT_EQ(o.isDisjointFrom(first, second, product, unit, unit, 0.0f), sep);
-    if (sep) {
-        EXPECT_EQ(product.getTranslation().x, 42.0f);
-    } else {
-        EXPECT_NEAR(product.getTranslation().x, 1.9f, 1e-5f);
-    }
-    Transform far;
-    far.setTranslation(Vector3(0, 5, 0));
-    product.setTranslation(Vector3(42, 42, 42));
-    EXPECT_TRUE(o.isDisjointFrom(Transform_Identity, far, product, unit, unit, 0.0f));
-    EXPECT_EQ(product.getTranslation().x, 42.0f);
-    EXPECT_FALSE(o.isDisjointFrom(Transform_Identity, t, product, unit, unit, 0.2f));
-    EXPECT_NEAR(product.getTranslation().x, 2.3f, 1e-6f);
-}
-
-TEST(AABBTest, TransformBy) {
-    AABB box(Vector3(-1, -2, -1), Vector3(1, 2, 1));
-    AABB same = box;
-    same.transformBy(Transform_Identity);
-    EXPECT_EQ(same.m_min.y, -2.0f);
-    EXPECT_EQ(same.m_max.x, 1.0f);
-    box.transformBy(rotation(Vector3(0, 1, 0), 0.7853982f, Vector3(5, 0, 0)));
-    EXPECT_NEAR(box.m_max.x - 5.0f, std::sqrt(2.0f), 1e-5f);
-    EXPECT_NEAR(box.m_min.z, -std::sqrt(2.0f), 1e-5f);
-    EXPECT_NEAR(box.m_max.y, 2.0f, 1e-6f);
-    EXPECT_TRUE(AABB(Vector3(0, 0, 0), Vector3(1, 1, 1)).overlaps(AABB(Vector3(1, 1, 1), Vector3(2, 2, 2))));
 }

@@ -78,25 +78,6 @@ TEST(BVDataRegistryTest, GeometryDeathDestroysBuiltButUnheldData) {
     EXPECT_FALSE(r.hasEntry(h.get()));
 }
 
-TEST(BVDataRegistryTest, ConnectivityOfOneTriangleAndOfABox) {
-    Geometry g;
-    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
-    g.addVertices(v, 3);
-    const TriangleIndices t = tri(0, 1, 2);
-    g.addTriangles(&t, 1);
-    std::unique_ptr<Connectivity> c(BVDataRegistry::makeConnectivity(&g));
-    EXPECT_EQ((*c)[0], std::vector<uint16_t>({2, 1}));
-    EXPECT_EQ((*c)[1], std::vector<uint16_t>({0, 2}));
-    EXPECT_EQ((*c)[2], std::vector<uint16_t>({1, 0}));
-    auto box = boxGeometry(Vector3(1, 1, 1));
-    std::unique_ptr<Connectivity> cb(BVDataRegistry::makeConnectivity(box.get()));
-    for (const auto& list : *cb) {
-        EXPECT_GE(list.size(), 3u);  // every corner of a triangulated box has 3 to 6 neighbours
-        EXPECT_LE(list.size(), 6u);
-        EXPECT_EQ(std::set<uint16_t>(list.begin(), list.end()).size(), list.size());  // no repeats
-    }
-}
-
 TEST(BVTreeTest, TreesHaveOneLeafPerTriangleAndDegenerateMeshesStillEnd) {
     auto g = bumpyGrid(5, 1.0f);
     KDOPTree k(g->m_vertices, g->m_triangles, g->m_triangle_count);
@@ -128,62 +109,6 @@ TEST(BVTreeTest, TreesHaveOneLeafPerTriangleAndDegenerateMeshesStillEnd) {
     // Empty: no root.
     KDOPTree none(g->m_vertices, g->m_triangles, 0);
     EXPECT_EQ(none.getRoot(), nullptr);
-}
-
-TEST(BVTreeTest, EqualLargestVariancesOfXAndYSplitAlongZ) {
-    // Centroids spread equally along x and y, less along z: the split must use z.
-    Geometry g;
-    std::vector<Vector3> v;
-    for (int i = 0; i < 4; ++i) {
-        const float s = static_cast<float>(i);
-        const float z = i < 2 ? 0.0f : 0.1f;
-        v.emplace_back(s, s, z);
-        v.emplace_back(s + 0.01f, s, z);
-        v.emplace_back(s, s + 0.01f, z);
-    }
-    g.addVertices(v.data(), static_cast<unsigned>(v.size()));
-    std::vector<TriangleIndices> t;
-    for (int i = 0; i < 4; ++i) t.push_back(tri(3 * i, 3 * i + 1, 3 * i + 2));
-    g.addTriangles(t.data(), 4);
-    KDOPTree k(g.m_vertices, g.m_triangles, 4);
-    // Split on z: the first two triangles (z = 0) go left, the other two right.
-    std::vector<const TriangleIndices*> leftLeaves;
-    KDop14 everything;
-    for (const Vector3& p : v) everything.include(p);
-    k.intersect(everything, leftLeaves, k.getRoot()->m_left);
-    EXPECT_EQ(std::set<const TriangleIndices*>(leftLeaves.begin(), leftLeaves.end()),
-              std::set<const TriangleIndices*>({&g.m_triangles[0], &g.m_triangles[1]}));
-}
-
-TEST(BVTreeTest, BoxQueriesAgainstTheOBBTreeMatchABruteForceAndIgnoreTheBoxPosition) {
-    auto g = bumpyGrid(6, 1.0f);
-    BVTree<OBB> tree(g->m_vertices, g->m_triangles, g->m_triangle_count);
-    const AABB q(Vector3(2.2f, -0.5f, 2.2f), Vector3(3.1f, 0.5f, 3.3f));
-    const AABB moved(Vector3(102.2f, -0.5f, 2.2f), Vector3(103.1f, 0.5f, 3.3f));
-    // The query box sits at the origin of its frame: the transform carries the placement.
-    Transform bodyToQuery;
-    bodyToQuery.setTranslation(-(q.m_min + q.m_max) * 0.5f);
-    std::vector<const TriangleIndices*> out, out2;
-    BVTreeIntersect<OBB>::SINGLE_find_intersections(q, &tree, bodyToQuery, out, 0.0f);
-    BVTreeIntersect<OBB>::SINGLE_find_intersections(moved, &tree, bodyToQuery, out2, 0.0f);
-    EXPECT_EQ(out, out2);
-    // Every triangle with a corner inside the query is found (the tree may add near misses).
-    std::set<const TriangleIndices*> found(out.begin(), out.end());
-    int inside = 0;
-    for (int i = 0; i < g->m_triangle_count; ++i) {
-        bool corner = false;
-        for (int k = 0; k < 3; ++k) {
-            AABB point;
-            point.include(g->m_vertices[g->m_triangles[i].m_verts[k]]);
-            corner |= point.overlaps(q);
-        }
-        if (corner) {
-            ++inside;
-            EXPECT_EQ(found.count(&g->m_triangles[i]), 1u) << i;
-        }
-    }
-    EXPECT_GT(inside, 0);
-    EXPECT_LT(out.size(), 20u);  // and it does cull
 }
 
 TEST(MeshMeshTest, MovingMeshAboveAFixedMeshAndTwoMovingMeshes) {
@@ -246,22 +171,4 @@ TEST(MeshMeshTest, MovingMeshAboveAFixedMeshAndTwoMovingMeshes) {
     EXPECT_TRUE(inter.empty());
     ASSERT_FALSE(contacts.empty());
     for (const CollisionDetails& c : contacts) EXPECT_LT(c.m_contact.m_distance, 0.2f);
-}
-
-TEST(MeshMeshTest, DetectWritesTheClosestPointsAndCallsTouchingAnInterpenetration) {
-    Geometry g;
-    const Vector3 v[6] = {Vector3(0, 0, 0),     Vector3(1, 0, 0),     Vector3(0, 0, 1),
-                          Vector3(0, -0.3f, 0), Vector3(1, -0.3f, 0), Vector3(0, -0.3f, 1)};
-    g.addVertices(v, 6);
-    const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
-    g.addTriangles(t, 2);
-    CollisionDetails r;
-    EXPECT_NEAR(BVTreeDetect::detect(r, g.m_vertices, &g.m_triangles[1], g.m_vertices, &g.m_triangles[0],
-                                     Transform_Identity, Transform_Identity),
-                0.3f, 1e-6f);
-    EXPECT_NEAR(r.m_contact.m_normal.y, -1.0f, 1e-6f);  // from the second triangle to the first
-    EXPECT_NEAR(r.m_contact.m_position.y, -0.3f, 1e-6f);
-    EXPECT_EQ(BVTreeDetect::detect(r, g.m_vertices, &g.m_triangles[0], g.m_vertices, &g.m_triangles[0],
-                                   Transform_Identity, Transform_Identity),
-              -1.0f);
 }

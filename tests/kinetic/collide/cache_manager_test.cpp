@@ -10,37 +10,6 @@
 
 using namespace Kinetic;
 
-TEST(CacheManagerTest, HundredTwentyNinthKeyEvictsTheLeastRecentlyFetchedLine) {
-    CacheManager<long long, ManifoldCache> cache(128);
-    bool found = false;
-    std::set<ManifoldCache*> lines;
-    for (long long k = 0; k < 128; ++k) {
-        ManifoldCache* line = cache.fetch(found, k);
-        EXPECT_FALSE(found);
-        line->m_mergeRadiusSqrd = static_cast<float>(k);
-        lines.insert(line);
-        cache.newStep();
-    }
-    EXPECT_EQ(lines.size(), 128u);  // 128 distinct lines
-    // Key 0 was fetched first (stamp 0); touch it again so that key 1 becomes the oldest.
-    cache.fetch(found, 0);
-    EXPECT_TRUE(found);
-    cache.newStep();
-    ManifoldCache* line = cache.fetch(found, 1000);
-    EXPECT_FALSE(found);
-    // The evicted line keeps what key 1 left in it: the caller resets a reused line.
-    EXPECT_EQ(line->m_mergeRadiusSqrd, 1.0f);
-    EXPECT_EQ(lines.count(line), 1u);
-    cache.fetch(found, 1);
-    EXPECT_FALSE(found);  // key 1 lost its line
-    cache.fetch(found, 0);
-    EXPECT_TRUE(found);
-    cache.fetch(found, 1000);
-    EXPECT_TRUE(found);
-    EXPECT_EQ(cache.fetch(found, 100)->m_mergeRadiusSqrd, 100.0f);  // a hit returns the line as left
-    EXPECT_TRUE(found);
-}
-
 TEST(CacheManagerTest, LineFetchedThisStepIsNotEvictedWhileAnOlderExists) {
     CacheManager<long long, GJKCache> cache(128);
     bool found = false;

@@ -1,6 +1,5 @@
-// The detector's broadphase against a brute-force all-pairs check on random scenes, its filters (same
-// body, activity, touching intervals, groups), the bad list, waking through contacts, phantom events and
-// removal.
+// The detector's broadphase against a brute-force all-pairs check on random scenes (same body, activity,
+// touching intervals, groups), the bad list, waking through contacts, phantom events and removal.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -28,12 +27,6 @@ struct Lcg {
         return static_cast<float>((s >> 8) & 0xFFFF) / 65536.0f;
     }
 };
-
-const PairList& sweep(DetectorScene& s) {
-    s.detector.m_pairList.clear();
-    s.detector.aabbSweep();
-    return s.detector.getPairList();
-}
 
 bool activeEntity(const Collidable* c) {
     return c->m_entity && c->m_entity->isActive();
@@ -164,31 +157,6 @@ TEST(BroadphaseTest, FindsExactlyTheBruteForcePairsOnRandomScenes) {
         EXPECT_EQ(keys(s.detector.getPairList()), keys(expectedSet)) << "seed " << seed;
         EXPECT_EQ(s.detector.getPairList().size(), expectedSet.size()) << "seed " << seed;
     }
-}
-
-TEST(BroadphaseTest, SameBodySleepingPairsAndTouchingIntervals) {
-    DetectorScene s(0.0f);
-    // Two shapes of one body overlap: never paired.
-    s.add(sphereBody(1.0f, 1, Vector3(0, 0, 0)));
-    // Two sleeping bodies that overlap: not paired by the sweep.
-    RigidBody* sleepA = sphereBody(1.0f, 1, Vector3(10, 0, 0));
-    RigidBody* sleepB = sphereBody(1.0f, 1, Vector3(10.5f, 0, 0));
-    sleepA->setActive(false, false);
-    sleepB->setActive(false, false);
-    s.add(sleepA);
-    s.add(sleepB);
-    EXPECT_TRUE(sweep(s).empty());
-    // Active against active touching on x (boxes of half side 1 at 20 and 22): offered.
-    s.add(sphereBody(1.0f, 1, Vector3(20, 0, 0)));
-    s.add(sphereBody(1.0f, 1, Vector3(22, 0, 0)));
-    EXPECT_EQ(sweep(s).size(), 1u);
-    // Active against fixed touching on x (the fixed one to the right): not offered.
-    s.add(sphereBody(1.0f, 0, Vector3(24, 0, 0)));
-    EXPECT_EQ(sweep(s).size(), 1u);
-    // Boxes touching only on y pass the box test.
-    s.add(sphereBody(1.0f, 1, Vector3(40, 0, 0)));
-    s.add(sphereBody(1.0f, 1, Vector3(40.5f, 2, 0)));
-    EXPECT_EQ(sweep(s).size(), 2u);
 }
 
 TEST(BroadphaseTest, CollisionGroups) {

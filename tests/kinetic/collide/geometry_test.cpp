@@ -1,4 +1,4 @@
-// Meshes, enclosing spheres, covariance, the point-in-mesh test and line-triangle intersection.
+// Meshes refusing bad triangles, enclosing spheres, the point-in-mesh test and line-triangle intersection.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -28,26 +28,6 @@ bool enclosesAll(const std::vector<Vector3>& pts, const Vector3& c, float r) {
 
 }  // namespace
 
-TEST(GeometryTest, AppendingAndOwnership) {
-    Geometry g;
-    const Vector3 v[4] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0), Vector3(0, 0, 1)};
-    EXPECT_EQ(g.addVertices(v, 4), 0);
-    EXPECT_EQ(g.addVertices(v, 2), 4);
-    EXPECT_EQ(g.getNumVertices(), 6);
-    EXPECT_EQ(g.getVertex(5).x, 1.0f);
-    const TriangleIndices t[2] = {{{0, 1, 2}}, {{3, 4, 5}}};
-    EXPECT_EQ(g.addTriangles(t, 2), 0);
-    EXPECT_EQ(g.addTriangles(t, 1), 2);
-    EXPECT_EQ(g.getNumTriangles(), 3);
-
-    Geometry borrowed;
-    borrowed.m_internal_vertex_array = 0;
-    borrowed.m_internal_triangle_array = 0;
-    EXPECT_EQ(borrowed.addVertices(v, 1), -1);
-    EXPECT_EQ(borrowed.addTriangles(t, 1), -1);
-    EXPECT_EQ(borrowed.getNumVertices(), 0);
-}
-
 TEST(GeometryTest, TrianglesNamingMissingVerticesAreRefused) {
     Geometry g;
     const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
@@ -64,28 +44,6 @@ TEST(GeometryTest, TrianglesNamingMissingVerticesAreRefused) {
     testing::internal::CaptureStderr();
     EXPECT_EQ(empty.addTriangles(zero, 1), -1);  // a mesh without vertices takes no triangles
     testing::internal::GetCapturedStderr();
-}
-
-TEST(GeometryUtilTest, SphereBuildingBlocks) {
-    Vector3 c;
-    float r;
-    // Unit square: the circle through three corners holds the fourth.
-    MinimalSphere4(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(1, 1, 0), Vector3(0, 1, 0), c, r);
-    EXPECT_NEAR(c.x, 0.5f, 1e-5f);
-    EXPECT_NEAR(c.y, 0.5f, 1e-5f);
-    EXPECT_NEAR(c.z, 0.0f, 1e-5f);
-    EXPECT_NEAR(r, std::sqrt(2.0f) / 2, 1e-5f);
-    // Collinear points: no circle; the sphere on the two outer points.
-    MinimalSphere3(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(4, 0, 0), c, r);
-    EXPECT_NEAR(c.x, 2.0f, 1e-6f);
-    EXPECT_NEAR(r, 2.0f, 1e-6f);
-    PlanarCircumscribe3(Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0), c, r);
-    EXPECT_EQ(r, FLT_MAX);
-    // Regular tetrahedron: the circumsphere.
-    const float s = 1.0f / std::sqrt(2.0f);
-    Circumscribe4(Vector3(1, 0, -s), Vector3(-1, 0, -s), Vector3(0, 1, s), Vector3(0, -1, s), c, r);
-    EXPECT_NEAR(c.length(), 0.0f, 1e-5f);
-    EXPECT_NEAR(r, std::sqrt(1.5f), 1e-5f);
 }
 
 TEST(GeometryUtilTest, MinSphereOfNoneFewAndManyPoints) {
@@ -124,32 +82,6 @@ TEST(GeometryUtilTest, MinSphereOfNoneFewAndManyPoints) {
     GeometryUtil::minSphere(makeCube()->getVertices(), 8, c1, r1);
     EXPECT_NEAR(r1, std::sqrt(3.0f) / 2, 1e-4f);
     EXPECT_NEAR(c1.x, 0.5f, 1e-4f);
-}
-
-TEST(GeometryUtilTest, MeanAndCovariance) {
-    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
-    const TriangleIndices t[1] = {{{0, 1, 2}}};
-    Matrix3 cov;
-    Vector3 mean;
-    GeometryUtil::getMeanAndCovariance(v, t, 1, cov, mean, false);
-    EXPECT_NEAR(mean.x, 1.0f / 3, 1e-6f);
-    EXPECT_NEAR(mean.y, 1.0f / 3, 1e-6f);
-    EXPECT_NEAR(mean.z, 0.0f, 1e-6f);
-    EXPECT_NEAR(cov(0, 1), cov(1, 0), 1e-7f);
-    EXPECT_NEAR(cov(2, 2), 0.0f, 1e-7f);  // flat in z
-    // Zero-area triangles yield the identity and a zero mean, never a division by zero.
-    const Vector3 line[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(2, 0, 0)};
-    GeometryUtil::getMeanAndCovariance(line, t, 1, cov, mean, false);
-    EXPECT_EQ(mean.lengthSqrd(), 0.0f);
-    EXPECT_EQ(cov(0, 0), 1.0f);
-    EXPECT_EQ(cov(0, 1), 0.0f);
-    GeometryUtil::getMeanAndCovariance(line, t, 0, cov, mean, false);
-    EXPECT_EQ(cov(2, 2), 1.0f);
-    // Jitter moves the result only slightly and repeatably.
-    Matrix3 j1, j2;
-    GeometryUtil::getMeanAndCovariance(v, t, 1, j1, mean, true);
-    GeometryUtil::getMeanAndCovariance(v, t, 1, j2, mean, true);
-    EXPECT_EQ(j1(0, 0), j2(0, 0));
 }
 
 TEST(TriangleUtilTest, RayIntersectWithAndWithoutCull) {

@@ -1,6 +1,5 @@
-// The distance kernel: convex hull distances against hand-worked gaps (separated, touching, penetrating,
-// turned), Johnson's sub-algorithm on known simplices, support ties, the plane test and the storage
-// rule of the kept contact points.
+// The distance kernel: convex hull distances against hand-worked gaps and against the closest triangle
+// pairs of turned hulls, hill-climbing supports, and the storage rule of the kept contact points.
 #include <gtest/gtest.h>
 
 #include <cfloat>
@@ -68,72 +67,6 @@ TEST(GJKTest, TouchingOverlappingAndNearlyTouchingBoxesReturnMinusOneAndLeaveOut
     }
 }
 
-TEST(GJKTest, SphereAgainstBoxThroughTheImplicitKernel) {
-    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
-    std::unique_ptr<RigidBody> box(meshBody(g.get(), 1, true, Vector3(0, 0, 0)));
-    std::unique_ptr<RigidBody> ball(sphereBody(0.5f, 1, Vector3(0.2f, -2.0f, 0.1f)));
-    auto* gp = static_cast<GeometricPrimitive*>(box->getPrimitives()[0]);
-    gp->precomputeCDinfo(0.2f);
-    GJK_Implicit sa(static_cast<CXImplicitPrimitive*>(ball->getPrimitives()[0]));
-    GJK_HillConvex sb(gp);
-    ContactPoint out;
-    GJKCache cache;
-    const float d = GJKImplicit(sa, sb, out, &cache);
-    // Exact gap 1.0; the kernel may report the distance from one update before the last.
-    EXPECT_GE(d, 1.0f - 1e-5f);
-    EXPECT_NEAR(d, 1.0f, 2e-2f);
-    EXPECT_NEAR(out.m_normal.y, -1.0f, 1e-2f);
-}
-
-TEST(GJKTest, JohnsonFindsTheClosestFeatureAndReordersSlots) {
-    GJKCache cache;
-    const Vector3 pts[4] = {Vector3(5, 5, 5), Vector3(6, 6, 6), Vector3(1, -1, 2), Vector3(9, 9, 9)};
-    for (int i = 0; i < 4; ++i) cache.m_verticesA[i] = cache.m_verticesB[i] = &pts[i];
-    // Three points of which vertex 2 is nearest and alone: it moves to slot 0.
-    Vector3 W[4] = {Vector3(5, 5, 5), Vector3(6, 6, 6), Vector3(1, -1, 2), Vector3()};
-    float lambda[4] = {0, 0, 0, 0};
-    cache.m_size = 3;
-    ASSERT_TRUE(JSD(W, &cache, lambda));
-    EXPECT_EQ(cache.m_size, 1);
-    EXPECT_EQ(W[0].x, 1.0f);
-    EXPECT_EQ(cache.m_verticesA[0], &pts[2]);
-    EXPECT_EQ(lambda[0], 1.0f);
-    // An edge whose inside is nearest: weights along it.
-    Vector3 E[4] = {Vector3(-1, 1, 0), Vector3(3, 1, 0), Vector3(), Vector3()};
-    cache.m_size = 2;
-    ASSERT_TRUE(JSD(E, &cache, lambda));
-    EXPECT_EQ(cache.m_size, 2);
-    EXPECT_NEAR(lambda[0], 0.75f, 1e-6f);
-    EXPECT_NEAR(lambda[1], 0.25f, 1e-6f);
-    // A tetrahedron that encloses the origin.
-    Vector3 T[4] = {Vector3(1, 1, 1), Vector3(-1, -1, 1), Vector3(-1, 1, -1), Vector3(1, -1, -1)};
-    cache.m_size = 4;
-    EXPECT_FALSE(JSD(T, &cache, lambda));
-    // Face {1,2,3} of a tetrahedron nearest: kept in the exchanged order W1, W2, W3 -> slots 0..2 after
-    // slot 0 takes slot 3 (the rule: each dropped low slot takes the next kept high slot).
-    const Vector3 f1(1, -1, 1), f2(-1, -1, 1), f3(0, 1, 1);
-    Vector3 Q[4] = {Vector3(0, 0, 5), f1, f2, f3};
-    cache.m_size = 4;
-    ASSERT_TRUE(JSD(Q, &cache, lambda));
-    EXPECT_EQ(cache.m_size, 3);
-    EXPECT_EQ(Q[0].x, f3.x);
-    EXPECT_EQ(Q[0].y, f3.y);
-    EXPECT_EQ(Q[1].x, f1.x);
-    EXPECT_EQ(Q[2].x, f2.x);
-    const Vector3 v = Q[0] * lambda[0] + Q[1] * lambda[1] + Q[2] * lambda[2];
-    EXPECT_NEAR(v.x, 0.0f, 1e-5f);
-    EXPECT_NEAR(v.y, 0.0f, 1e-5f);
-    EXPECT_NEAR(v.z, 1.0f, 1e-5f);
-}
-
-TEST(GJKTest, SupportTiesPickTheHighestTrianglePointAndTheFirstArrayVertex) {
-    const Vector3 t[3] = {Vector3(1, 0, 0), Vector3(1, 0, 1), Vector3(0, 0, 0)};
-    GJK_Triangle tri(t);
-    EXPECT_EQ(tri.getSupportingVertex(Vector3(1, 0, 0)), &t[1]);
-    const Vector3 v[3] = {Vector3(0, 2, 0), Vector3(1, 2, 0), Vector3(0, 1, 0)};
-    EXPECT_EQ(GJK_HillConvex::scan(v, 3, Vector3(0, 1, 0)), &v[0]);
-}
-
 TEST(GJKTest, HillClimbingReachesTheSameSupportAsAScan) {
     auto g = boxGeometry(Vector3(1, 2, 3));
     std::unique_ptr<RigidBody> body(meshBody(g.get(), 1, true, Vector3(4, 5, 6), aboutZ(0.3f)));
@@ -149,43 +82,6 @@ TEST(GJKTest, HillClimbingReachesTheSameSupportAsAScan) {
         const Vector3 b = scan.toWorld(scan.getSupportingVertex(d));
         EXPECT_NEAR(d.dot(a), d.dot(b), 1e-5f) << i;
     }
-}
-
-TEST(GJKTest, PlaneTestWritesOnlyForShapesOnOrAboveThePlane) {
-    auto g = boxGeometry(Vector3(0.5f, 0.5f, 0.5f));
-    // Plane y = 0 with normal -y: the solid side is +y (below, in the engine's y-down frame).
-    std::unique_ptr<RigidBody> ground(planeBody(Vector3(0, -1, 0), 0.0f));
-    auto* plane = static_cast<PlanarPrimitive*>(ground->getPrimitives()[0]);
-    for (float y : {-0.5f, -0.6f, -0.4f}) {
-        std::unique_ptr<RigidBody> box(meshBody(g.get(), 1, true, Vector3(0, y, 0)));
-        GJK_Convex s(static_cast<GeometricPrimitive*>(box->getPrimitives()[0]));
-        ContactPoint out;
-        const float d = GJK_Planar(s, *plane, out);
-        if (y > -0.5f) {
-            EXPECT_EQ(d, -1.0f);
-            EXPECT_EQ(out.m_distance, 0.0f);
-        } else {
-            EXPECT_NEAR(d, -0.5f - y, 1e-6f);
-            EXPECT_NEAR(out.m_normal.y, -1.0f, 1e-6f);
-            EXPECT_NEAR(out.m_pointB.y, -1.0f, 1e-6f);  // the plane's world normal
-            EXPECT_NEAR(out.m_position.y, -d / 2.0f, 1e-6f);
-        }
-    }
-}
-
-TEST(GJKTest, OnePointSimplexContactIsNeverStored) {
-    BoxPair p(Vector3(1.1f, 1.1f, 1.1f), Vector3(0, 0, 0));  // corner against corner
-    GJK_HillConvex sa(BoxPair::prim(p.a.get())), sb(BoxPair::prim(p.b.get()));
-    GJKCache cache;
-    ContactPoint out;
-    const float d = GJK(sa, sb, out, &cache);
-    EXPECT_NEAR(d, std::sqrt(3.0f) * 0.1f, 1e-5f);
-    EXPECT_EQ(cache.m_size, 1);
-    std::vector<CollisionDetails> details(1);
-    details[0].m_contact = out;
-    ValidatePoints(sa, sb, cache, details, 0.2f);
-    EXPECT_TRUE(cache.m_points.empty());
-    EXPECT_EQ(details.size(), 1u);
 }
 
 TEST(GJKTest, KeptPointsSurviveWithinToleranceAndDieBeyond) {

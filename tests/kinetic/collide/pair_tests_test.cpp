@@ -39,28 +39,6 @@ struct PairCase {
 
 }  // namespace
 
-TEST(HeightFieldContractTest, CollidePointsWritesDepthsUntilAPointReachesTheSurface) {
-    GridHeightField f = flatField(0.0f);  // surface at y = 0, air at y < 0
-    float depth[3] = {-1, -1, -1};
-    Vector3 normal[3];
-    const Vector3 p1[3] = {Vector3(1, -0.2f, 1), Vector3(2, -0.7f, 2), Vector3(3, -0.1f, 3)};
-    EXPECT_FALSE(f.collidePoints(p1, 3, 0.5f, depth, normal));
-    EXPECT_NEAR(depth[0], 0.2f, 1e-6f);
-    EXPECT_EQ(depth[1], FLT_MAX);
-    EXPECT_NEAR(depth[2], 0.1f, 1e-6f);
-    EXPECT_NEAR(normal[0].y, -1.0f, 1e-6f);
-    const Vector3 p2[3] = {Vector3(1, -0.2f, 1), Vector3(2, 0.1f, 2), Vector3(3, -0.3f, 3)};
-    depth[2] = -7.0f;
-    EXPECT_TRUE(f.collidePoints(p2, 3, 0.5f, depth, normal));
-    EXPECT_EQ(depth[2], -7.0f);  // not reached
-    // Off the map: height 0 and the normal untouched.
-    Vector3 n(0.25f, 0.5f, 0.75f);
-    float h = 9.0f;
-    EXPECT_FALSE(f.getHeightAndNormalAt(-3.0f, 4.0f, h, n));
-    EXPECT_EQ(h, 0.0f);
-    EXPECT_EQ(n.x, 0.25f);
-}
-
 // One ground shape (created first) and one moving shape: the records, their gap and normal (from the ground
 // up to the mover, which is always A), and the interpenetrations and phantom overlaps of a pass.
 TEST(PairTest, OutcomeOfEachPairKind) {

@@ -25,19 +25,6 @@ SphericalPrimitiveBlueprint sphere(float r, float mass, const Vector3& at) {
 
 }  // namespace
 
-TEST(PrimitiveTest, IdsAreConsecutiveAndClonesGetNewOnes) {
-    RigidBody body;
-    Primitive* a = body.addPrimitive(sphere(1, 1, Vector3_Zero));
-    Primitive* b = body.addPrimitive(sphere(1, 1, Vector3(3, 0, 0)));
-    EXPECT_EQ(b->m_ID, a->m_ID + 1);
-    a->m_collisionGroups = 6;
-    a->m_isPhantom = 1;
-    std::unique_ptr<Primitive> c(a->clone(&body));
-    EXPECT_EQ(c->m_ID, b->m_ID + 1);
-    EXPECT_EQ(c->m_collisionGroups, 6u);
-    EXPECT_EQ(c->m_isPhantom, 1);
-}
-
 TEST(PrimitiveTest, SphereMassPropertiesAndInsideTest) {
     RigidBody body;
     Primitive* p = body.addPrimitive(sphere(2, 3, Vector3_Zero));
@@ -54,28 +41,6 @@ TEST(PrimitiveTest, SphereMassPropertiesAndInsideTest) {
     AABB local = p->computeLocalAABB();
     EXPECT_EQ(local.m_min.x, -2.0f);
     EXPECT_EQ(local.m_max.z, 2.0f);
-}
-
-TEST(PrimitiveTest, SphereBoxFollowsBody) {
-    RigidBody body;
-    auto* p = static_cast<SphericalPrimitive*>(body.addPrimitive(sphere(1, 1, Vector3_Zero)));
-    body.setDisplayToWorldTransform(Vector3(5, 0, 0), Quaternion_Zero);
-    p->precomputeCDinfo(0.2f);
-    EXPECT_FLOAT_EQ(p->m_AABB.m_min.x, 5.0f - 1.05f);
-    EXPECT_FLOAT_EQ(p->m_AABB.m_max.y, 1.05f);
-    body.setDisplayToWorldTransform(Vector3(5, -3, 0), Quaternion(0.0f, 0.0f, 1.0f, 0.0f));
-    EXPECT_FLOAT_EQ(p->m_AABB.m_max.y, -3.0f + 1.05f);
-    EXPECT_FLOAT_EQ(p->m_AABB.m_max.x - p->m_AABB.m_min.x, 2.1f);
-    const Vector3 s = p->getSupportingVertex(Vector3(0, 0, 3));
-    EXPECT_NEAR(s.z, 1.0f, 1e-6f);
-    EXPECT_NEAR(s.y, -3.0f, 1e-6f);
-    // A body that has blown up keeps its old box and is put to sleep.
-    const AABB before = p->m_AABB;
-    body.m_position = Vector3(NAN, 0, 0);
-    body.recomputeTransform();
-    body.recomputeBoundingVolumes();
-    EXPECT_EQ(p->m_AABB.m_min.y, before.m_min.y);
-    EXPECT_FALSE(body.isActive());
 }
 
 TEST(PrimitiveTest, PlaneBoxes) {

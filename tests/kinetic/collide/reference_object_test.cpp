@@ -59,49 +59,6 @@ TEST(ReferenceObjectTest, SelfRemovalDuringPassStillNotifiesEveryRemainingEntryO
     EXPECT_EQ(log, (std::vector<std::string>{"a:0:3", "b:1:3", "d:3:3"}));
 }
 
-TEST(ReferenceObjectTest, OtherMessagesKeepTheListAndDeathEmptiesIt) {
-    std::vector<std::string> log;
-    Recorder a(&log, "a"), b(&log, "b");
-    KineticObject subject;
-    a.m_answer = 7;
-    subject.addDependant(&a, 1);
-    subject.addDependant(&b, -2);  // 24-bit signed id comes back sign-extended
-    EXPECT_EQ(subject.notifyDependants(2), 7);
-    ASSERT_EQ(subject.getDependants().size(), 2u);
-    for (const auto& e : subject.getDependants()) EXPECT_EQ(e.flags, 0u);
-    EXPECT_EQ(log.back(), "b:-2:2");
-    // A second pass notifies again (flags were cleared); a dependant registered twice hears twice, and the
-    // death notice empties the list.
-    subject.notifyDependants(2);
-    EXPECT_EQ(log.size(), 4u);
-    subject.addDependant(&a, 4);
-    log.clear();
-    EXPECT_EQ(subject.notifyDependants(ReferenceObject::MSG_DEATH), 7);
-    EXPECT_EQ(log, (std::vector<std::string>{"a:1:1", "b:-2:1", "a:4:1"}));
-    EXPECT_TRUE(subject.getDependants().empty());
-}
-
-TEST(ReferenceObjectTest, CheckCycleAndDestroyReferences) {
-    Holder top, mid, leaf, stranger;
-    top.m_refs = {nullptr, &mid};
-    mid.m_refs = {&leaf};
-    EXPECT_TRUE(top.checkCycle(&top));
-    EXPECT_TRUE(top.checkCycle(&leaf));
-    EXPECT_FALSE(leaf.checkCycle(&stranger));
-    // Registration never closes a cycle: leaf may not hold top.
-    top.addDependant(&leaf, 0);
-    EXPECT_TRUE(top.getDependants().empty());
-    mid.addDependant(&top, 0);
-    leaf.addDependant(&top, 0);
-    leaf.addDependant(&stranger, 0);
-    top.destroyReferences();
-    EXPECT_TRUE(mid.getDependants().empty());
-    ASSERT_EQ(leaf.getDependants().size(), 2u);  // top references mid directly, not leaf
-    leaf.removeAllDependancy(&top);
-    EXPECT_EQ(leaf.getDependants()[0].dependant, &stranger);
-    leaf.removeAllDependancy(&stranger);  // stranger dies first
-}
-
 TEST(KineticObjectCleanupTest, NotifiesThenDeletesInRememberOrder) {
     static std::vector<std::string> deaths;
     deaths.clear();

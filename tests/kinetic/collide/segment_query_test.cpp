@@ -1,22 +1,17 @@
-// Segment queries: the per-kind tests (height field, plane, sphere, mesh), the closest-hit and group
-// queries, the solver's body list, the slab test and the degenerate triangles that must not give NaN.
+// Segment queries: the per-kind tests (height field, plane, sphere, mesh) against hand-worked hits and a
+// full scan, the slab test and the degenerate triangles that must not give NaN.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <memory>
-#include <vector>
 
 #include "grid_height_field.h"
 #include "kinetic/collide/geometric_primitive.h"
-#include "kinetic/collide/group_segment_test.h"
-#include "kinetic/collide/intersection_solver.h"
 #include "kinetic/collide/segment_intersection.h"
 #include "kinetic/collide/segment_test.h"
 #include "kinetic/collide/triangle_util.h"
 #include "kinetic/dynamics/rigid_body.h"
-#include "kinetic/dynamics/rigid_collection.h"
-#include "kinetic/dynamics/toolkit.h"
 #include "test_shapes.h"
 
 using namespace Kinetic;
@@ -48,18 +43,6 @@ TEST(HeightFieldSegmentTest, VerticalSegmentsAgainstAFlatSurface) {
     EXPECT_FALSE(f.intersectSegment(down(3, 3, 0, 3), none));  // ends short of the surface
     EXPECT_FLOAT_EQ(none.m_distance, 42.0f);
     EXPECT_EQ(none.m_friction, -1.0f);  // the field never writes the friction
-}
-
-TEST(HeightFieldSegmentTest, SlantedSegmentsCrossOnlyWhenTheEndsAreOnBothSides) {
-    // A bump of height 3 in the middle of a flat field at 0 (surface y = -up).
-    GridHeightField f(9, 9, 1.0f, [](float x, float) { return x == 4.0f ? 3.0f : 0.0f; });
-    SimpleHit hit;
-    // Both ends above the ground (y -1), passing through the bump between them: nothing.
-    EXPECT_FALSE(f.intersectSegment(Segment::between(Vector3(1, -1, 4), Vector3(7, -1, 4)), hit));
-    // From y -1 to y 1 over flat ground: the crossing of the straight line between the two heights.
-    const Segment s = Segment::between(Vector3(1, -1, 2), Vector3(3, 1, 2));
-    ASSERT_TRUE(f.intersectSegment(s, hit));
-    EXPECT_NEAR(hit.m_distance, 0.5f * s.m_length, 1e-5f);
 }
 
 // Plane, sphere and convex box: the entry distance and outward normal of the closest hit, which also
@@ -110,23 +93,6 @@ TEST(PrimitiveSegmentTest, PlaneSphereAndBoxEntries) {
     }
 }
 
-TEST(PrimitiveSegmentTest, ClosestHitKeepsTheNearerOfStackedTrianglesWhicheverComesFirst) {
-    for (int order = 0; order < 2; ++order) {
-        auto g = std::make_unique<Geometry>();
-        const float y0 = order == 0 ? 1.0f : 2.0f, y1 = order == 0 ? 2.0f : 1.0f;
-        const Vector3 v[6] = {Vector3(-1, y0, -1), Vector3(1, y0, -1), Vector3(0, y0, 1),
-                              Vector3(-1, y1, -1), Vector3(1, y1, -1), Vector3(0, y1, 1)};
-        g->addVertices(v, 6);
-        const TriangleIndices t[2] = {tri(0, 1, 2), tri(3, 4, 5)};
-        g->addTriangles(t, 2);
-        std::unique_ptr<RigidBody> b(meshBody(g.get(), 0.0f, false, Vector3(0, 0, 0)));
-        b->getPrimitives()[0]->precomputeCDinfo(0.0f);
-        ClosestHitSegmentTest q(down(0, 0, 5, -5));
-        ASSERT_TRUE(b->getPrimitives()[0]->intersectionTest(q));
-        EXPECT_NEAR(q.m_hit.m_distance, 3.0f, 1e-5f) << order;  // y 2 is met first coming from y 5
-    }
-}
-
 TEST(PrimitiveSegmentTest, ZeroAreaTrianglesAndSegmentsInATrianglesPlaneGiveNoNaN) {
     auto g = std::make_unique<Geometry>();
     const Vector3 v[6] = {Vector3(0, 0, 0),   Vector3(1, 0, 0),  Vector3(2, 0, 0),  // collinear: zero area
@@ -171,71 +137,6 @@ TEST(SegmentSlabTest, ParallelAxesAndTheSegmentsOwnBox) {
     EXPECT_TRUE(AABBSegmentIntersectionTest(Segment(Vector3(-1, 0.5f, 0.5f), Vector3(1, 0, 0), 1.5f), box));
     // Behind the start.
     EXPECT_FALSE(AABBSegmentIntersectionTest(Segment(Vector3(2, 0.5f, 0.5f), Vector3(1, 0, 0), 3), box));
-}
-
-TEST(IntersectionSolverTest, BodiesFromTheSubspaceDeathsAndTheSolversOwnDeath) {
-    Toolkit kit(1);
-    auto* fixedA = planeBody(Vector3(0, -1, 0), 0.0f);
-    auto* moving = sphereBody(0.5f, 1.0f, Vector3(0, -3, 0));
-    auto* fixedB = planeBody(Vector3(1, 0, 0), 10.0f);
-    kit.addRigidBody(fixedA, Vector3_Zero, Quaternion_Zero);
-    kit.addRigidBody(moving, Vector3(0, -3, 0), Quaternion_Zero);
-    kit.addRigidBody(fixedB, Vector3_Zero, Quaternion_Zero);
-    {
-        IntersectionSolver all;
-        all.addBodiesFromSubspace(kit.m_defaultSubspace, false);
-        EXPECT_EQ(all.m_rigid_bodies.size(), 3u);
-    }
-    for (const auto& d : moving->getDependants()) EXPECT_NE(d.dependant, nullptr);
-    auto solver = std::make_unique<IntersectionSolver>();
-    solver->addBodiesFromSubspace(kit.m_defaultSubspace, true);
-    ASSERT_EQ(solver->m_rigid_bodies.size(), 2u);
-    EXPECT_EQ(solver->m_rigid_bodies[0], fixedA);
-    EXPECT_EQ(solver->m_rigid_bodies[1], fixedB);
-    ClosestHitSegmentTest q(down(1, 1, -5, 5));
-    EXPECT_TRUE(solver->solveSingleTest(q));
-    EXPECT_FLOAT_EQ(q.m_hit.m_distance, 5.0f);
-    kit.removeRigidBody(fixedA);
-    delete fixedA;  // its death takes it off the list
-    ASSERT_EQ(solver->m_rigid_bodies.size(), 1u);
-    EXPECT_EQ(solver->m_rigid_bodies[0], fixedB);
-    const size_t before = fixedB->getDependants().size();
-    solver.reset();  // and the solver's death leaves no entry behind
-    EXPECT_EQ(fixedB->getDependants().size(), before - 1);
-    for (const auto& d : fixedB->getDependants())
-        EXPECT_NE(d.dependant, static_cast<ReferenceObject*>(nullptr));
-}
-
-TEST(IntersectionSolverTest, GroupTestShrinksItsBoxAndMissesCleanly) {
-    // The field's box runs from its origin to its size, so its surface lies above it: y = -4.
-    GridHeightField field = flatAt(-4.0f);
-    std::unique_ptr<RigidBody> ground(fieldBody(&field, false));
-    ground->m_friction = 0.6f;
-    ground->getPrimitives()[0]->precomputeCDinfo(0.0f);
-    IntersectionSolver solver;
-    solver.addRigidBody(ground.get());
-    {
-        GroupSegmentTest group;
-        group.addTest(new ClosestHitSegmentTest(down(2, 2, -10, 0)));
-        group.updateAABB();
-        group.addTest(new ClosestHitSegmentTest(down(6, 6, -9, -2)));
-        group.updateAABB();
-        EXPECT_FLOAT_EQ(group.m_AABB.m_max.y, 0.0f);
-        EXPECT_TRUE(solver.solveGroupTest(group));
-        auto* a = static_cast<ClosestHitSegmentTest*>(group.m_tests[0]);
-        auto* b = static_cast<ClosestHitSegmentTest*>(group.m_tests[1]);
-        ASSERT_TRUE(a->m_isTestValid && b->m_isTestValid);
-        EXPECT_FLOAT_EQ(a->m_hit.m_distance, 6.0f);
-        EXPECT_FLOAT_EQ(b->m_hit.m_distance, 5.0f);
-        EXPECT_FLOAT_EQ(b->m_hit.m_friction, 0.6f);
-        EXPECT_FLOAT_EQ(group.m_AABB.m_max.y, -4.0f);  // shrunk to the shortened segments
-        EXPECT_FLOAT_EQ(a->m_originalSegment.m_length, 10.0f);
-    }
-    GroupSegmentTest far;
-    far.addTest(new ClosestHitSegmentTest(down(100, 100, -10, 0)));
-    far.updateAABB();
-    EXPECT_FALSE(solver.solveGroupTest(far));
-    EXPECT_FALSE(far.m_tests[0]->m_isTestValid);
 }
 
 namespace {

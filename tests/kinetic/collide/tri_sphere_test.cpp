@@ -11,30 +11,6 @@
 using namespace Kinetic;
 using namespace Kinetic::testing_shapes;
 
-TEST(TriSphereTest, WritesOnlyWithinTheToleranceAndRefusesTouching) {
-    Triangle t{{Vector3(0, 0, 0), Vector3(2, 0, 0), Vector3(0, 0, 2)}};
-    ContactPoint out;
-    int feature = -1;
-    // Centre 1.05 above the face, radius 1: separation 0.05.
-    EXPECT_NEAR(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.05f, 0.5f), 1.0f, out, feature, 0.1f),
-                0.05f, 1e-5f);
-    EXPECT_EQ(feature, 2);
-    EXPECT_NEAR(out.m_normal.y, -1.0f, 1e-6f);
-    EXPECT_NEAR(out.m_pointA.y, -0.05f, 1e-5f);  // the sphere's surface point
-    EXPECT_NEAR(out.m_pointB.y, 0.0f, 1e-6f);    // the triangle's
-    EXPECT_NEAR(out.m_position.y, -0.025f, 1e-5f);
-    // Beyond the tolerance: the separation, nothing written.
-    out.m_distance = 9;
-    EXPECT_NEAR(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.5f, 0.5f), 1.0f, out, feature, 0.1f), 0.5f,
-                1e-5f);
-    EXPECT_EQ(out.m_distance, 9.0f);
-    // Touching or overlapping: -1, nothing written.
-    EXPECT_EQ(InternalCollideUtil::triSphere(t, Vector3(0.5f, -1.000001f, 0.5f), 1.0f, out, feature, 0.1f),
-              -1.0f);
-    EXPECT_EQ(InternalCollideUtil::triSphere(t, Vector3(0.5f, -0.5f, 0.5f), 1.0f, out, feature, 0.1f), -1.0f);
-    EXPECT_EQ(out.m_distance, 9.0f);
-}
-
 TEST(TriSphereTest, ContactsOnInnerVerticesAndEdgesAreRejected) {
     // Two triangles folded along the edge (0,1) - (0,2): a valley whose far side rises (y is down, so
     // rising means smaller y).

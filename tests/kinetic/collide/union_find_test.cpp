@@ -1,4 +1,4 @@
-// Grouping of edges into connected sets, in the order the resolvers rely on.
+// Union-find as the resolvers use it: union by size and path compression.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -20,27 +20,6 @@ Groups allGroups(UnionFind& uf) {
 }
 
 }  // namespace
-
-TEST(UnionFindTest, GroupsOfEdgeIndicesFollowConnectivity) {
-    const struct {
-        std::vector<std::pair<int, int>> edges;
-        int nodes;
-        Groups groups;
-    } cases[] = {
-        {{}, 3, {}},
-        {{{0, 1}, {2, 3}, {1, 2}}, 4, {{0, 1, 2}}},
-        {{{0, 1}, {2, 3}, {0, 1}}, 4, {{0, 2}, {1}}},
-        {{{2, 2}, {0, 1}}, 3, {{0}, {1}}},
-        // A self-edge joins the group of its node when other edges connect it.
-        {{{2, 2}, {1, 2}, {4, 3}, {0, 4}, {3, 1}}, 5, {{0, 1, 2, 3, 4}}},
-        {{{3, 4}}, 5, {{0}}},
-    };
-    UnionFind uf;  // one instance throughout: setEdges starts afresh
-    for (const auto& c : cases) {
-        uf.setEdges(c.edges, c.nodes);
-        EXPECT_EQ(allGroups(uf), c.groups) << c.edges.size() << " edges";
-    }
-}
 
 TEST(UnionFindTest, UnionBySizeAndPathCompression) {
     UnionFind uf;

@@ -73,17 +73,6 @@ TEST(BackOffTest, BisectsBackToWhereThePairIsWithinTheToleranceButApart) {
     EXPECT_FALSE(s.bad());
 }
 
-TEST(BackOffTest, PairAlreadyApartAtTheFirstProbeIsLeftAlone) {
-    BackOffScene s;
-    s.stepBox(-1.0f, -0.65f);      // ends 0.15 clear
-    s.box->m_stepPosition = 0.5f;  // behind the ground in time: the one-body search probes first
-    const int calls = s.field.m_collideCalls;
-    s.space->findPairCollision(s.pair());
-    EXPECT_EQ(s.field.m_collideCalls, calls + 1);  // one probe
-    EXPECT_NEAR(s.box->m_position.y, -0.65f, 1e-6f);
-    EXPECT_FALSE(s.bad());
-}
-
 TEST(BackOffTest, CloseStepPositionsProbeOnlyAtTheEarlierOne) {
     BackOffScene s;
     // A very fast step (2000 per step) ending 0.05 clear, inside the allowed 0.1: one ten-thousandth of

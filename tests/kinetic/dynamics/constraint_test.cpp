@@ -1,5 +1,5 @@
-// Constraints and their layer: the roll constraint's passes, angle resets, the solver's life with its
-// constraints, the body rows and the 2 x 2 inverse.
+// Constraints and their layer: the roll constraint's passes and angle resets, and the solver's life with
+// its constraints.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -9,11 +9,8 @@
 #include "kinetic/dynamics/angular_constraint_1d.h"
 #include "kinetic/dynamics/fast_constraint_solver.h"
 #include "kinetic/dynamics/fast_subspace.h"
-#include "kinetic/dynamics/group_deactivator.h"
 #include "kinetic/dynamics/kn_bike_roll_constraint.h"
-#include "kinetic/dynamics/kn_dense_matrix_util.h"
 #include "kinetic/dynamics/kn_local_constraint_system.h"
-#include "kinetic/dynamics/kn_rigid_body_core.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/dynamics/rigid_collection.h"
 
@@ -67,24 +64,6 @@ TEST(RollConstraintTest, SetupPassSetsTheSpinAndLaterPassesBlend) {
     b->m_angularVelocity = a * 2.0f;
     c->step_constraint(psi, storage, 0.8f, 0.8f);
     EXPECT_NEAR(a.dot(b->m_angularVelocity), 0.2f * 2.0f + 0.8f * error * 60.0f, 1e-3f);
-}
-
-TEST(RollConstraintTest, UprightOrInertialessBodiesGetNoImpulse) {
-    // Upright at angle 0 there is nothing to correct; a body without inertia (e.g. without primitives) is
-    // skipped rather than divided by zero.
-    for (bool inertialess : {false, true}) {
-        std::unique_ptr<RigidBody> b =
-            inertialess ? leaningBody() : std::unique_ptr<RigidBody>(sphereBody(1, 2, Vector3_Zero));
-        if (inertialess) b->setInertia(Matrix3_Zero);
-        const Vector3 w =
-            inertialess ? Vector3(0, 0, 1) : Vector3(0.5f, 0.25f, 0.0f);  // none about the row's axis
-        b->m_angularVelocity = w;
-        kn_Local_Constraint_System system;
-        new kn_Bike_Roll_Constraint(&system, rollBP(), b.get());
-        kn_PSI_Info psi = psi60();
-        system.apply_effector_PSI(psi);
-        EXPECT_EQ((b->m_angularVelocity - w).lengthSqrd(), 0.0f) << inertialess;
-    }
 }
 
 TEST(RollConstraintTest, ConstraintsLeaveTheirSystemWhenTheyGo) {
@@ -149,84 +128,4 @@ TEST(FastConstraintSolverTest, DiesWithItsLastConstraintAndConstraintsOutlivingI
     c.setAngle(0.2f);  // nothing to set, and nothing freed is touched
     c.applyChanges();
     EXPECT_EQ(c.getDependants().size(), 0u);
-}
-
-TEST(FastConstraintSolverTest, SolvesOnlyWhileItsGroupIsAwake) {
-    auto b = leaningBody();
-    FastSubspace space;
-    space.m_deltaT = 1.0f / 60.0f;
-    AngularConstraint1D c(b.get());
-    c.m_tau = 1.0f;
-    c.setAxis(Vector3(0, -1, 0), Vector3(0, 0, 1), Vector3(1, 0, 0));
-    FastConstraintSolver solver;
-    solver.addConstraint(&c);
-    const size_t before = space.getStepActions().size();
-    solver.apply(space, 0.0f);
-    solver.apply(space, 0.0f);
-    EXPECT_EQ(space.getStepActions().size(), before + 1);  // its group deactivator, once
-    const Vector3 a = b->m_transformation.getRotatedDir(Vector3(0, 0, 1));
-    EXPECT_NEAR(a.dot(b->m_angularVelocity), -std::sin(0.25f) * 60.0f, 1e-2f);
-    solver.m_impl->m_deactivator->m_active = 0;
-    b->m_angularVelocity = Vector3(0, 0, 0);
-    solver.apply(space, 0.0f);
-    EXPECT_EQ(b->m_angularVelocity.lengthSqrd(), 0.0f);
-}
-
-TEST(RigidBodyCoreTest, RowsMassMatrixAndImpulses) {
-    std::unique_ptr<RigidBody> b(sphereBody(1.0f, 2.0f, Vector3(0, 0, 0)));
-    b->setInertia(Matrix3(2, 0, 0, 0, 4, 0, 0, 0, 8));
-    b->m_linearVelocity = Vector3(1, 2, 3);
-    b->m_angularVelocity = Vector3(0, 0, 1);
-    kn_VMQ_Storage<2> st;
-    st.m_rows[0].m_linear = kn_Vector3(1, 0, 0);
-    st.m_rows[0].m_angular = kn_Vector3(0, 0, 1);
-    st.m_rows[0].m_index = 0;
-    st.m_rows[1].m_linear = kn_Vector3(0, 1, 0);
-    st.m_rows[1].m_angular = kn_Vector3(0, 0, 2);
-    st.m_rows[1].m_index = 1;
-    kn_Core_VMQ_Input in = st.input();
-    kn_Dense_Matrix m = st.matrix();
-    m.makeZero();
-    st.clear_velocities();
-    kn_Rigid_Body_Core core(b.get());
-    core.add_to_mass_matrix_inv(in, m, st.m_velocities);
-    EXPECT_FLOAT_EQ(st.m_velocities[0], 1.0f + 1.0f);
-    EXPECT_FLOAT_EQ(st.m_velocities[1], 2.0f + 2.0f);
-    EXPECT_FLOAT_EQ(m(0, 0), 0.5f + 1.0f / 8.0f);
-    EXPECT_FLOAT_EQ(m(1, 1), 0.5f + 4.0f / 8.0f);
-    EXPECT_FLOAT_EQ(m(0, 1), 2.0f / 8.0f);  // only the angular parts couple
-    EXPECT_FLOAT_EQ(m(1, 0), m(0, 1));
-    const float impulses[2] = {2.0f, -1.0f};
-    core.apply_impulses(in, impulses);
-    EXPECT_FLOAT_EQ(b->m_linearVelocity.x, 1.0f + 1.0f);
-    EXPECT_FLOAT_EQ(b->m_linearVelocity.y, 2.0f - 0.5f);
-    EXPECT_FLOAT_EQ(b->m_angularVelocity.z, 1.0f + (2.0f - 2.0f) / 8.0f);
-    // A pinned body takes part in nothing.
-    b->setPinned(true);
-    float v[2] = {0, 0};
-    core.add_to_velocities(in, v);
-    EXPECT_EQ(v[0], 0.0f);
-}
-
-TEST(DenseMatrixTest, InvertTwoByTwoAndProduct) {
-    float e[8] = {2, 0, 0, 0, 0, 2, 0, 0};
-    float o[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    kn_Dense_Matrix m(e, 2, 2, 4), out(o, 2, 2, 4);
-    EXPECT_EQ(kn_Dense_Matrix_Util::invert_2x2(m, out, 0.0f), 0);
-    EXPECT_FLOAT_EQ(out(0, 0), 0.5f);
-    EXPECT_FLOAT_EQ(out(1, 1), 0.5f);
-    EXPECT_FLOAT_EQ(out(0, 1), 0.0f);
-    float g[8] = {1e-3f, 0, 0, 0, 0, 1e-3f, 0, 0};  // det 1e-6
-    kn_Dense_Matrix small(g, 2, 2, 4);
-    float o2[8] = {9, 9, 9, 9, 9, 9, 9, 9};
-    kn_Dense_Matrix out2(o2, 2, 2, 4);
-    EXPECT_EQ(kn_Dense_Matrix_Util::invert_2x2(small, out2, 1e-3f), 1);
-    EXPECT_EQ(out2(0, 0), 9.0f);  // untouched
-    float a[8] = {1, 2, 0, 0, 3, 4, 0, 0};
-    kn_Dense_Matrix n(a, 2, 2, 4);
-    const float x[2] = {1, 1};
-    float y[2];
-    kn_Dense_Matrix_Util::mult(n, x, y);
-    EXPECT_FLOAT_EQ(y[0], 1 + 3);  // column sums: y[j] = sum_i M(i, j) x[i]
-    EXPECT_FLOAT_EQ(y[1], 2 + 4);
 }

@@ -97,20 +97,6 @@ TEST(SpatialDeactivatorTest, FallingAndInactiveBodiesAreLeftAlone) {
     EXPECT_EQ(d->m_lastShortFrequencyCheck, last);
 }
 
-TEST(GroupDeactivatorTest, ThresholdScalingAndTheEmptyGroup) {
-    GroupDeactivator g;
-    g.setDeactivationThreshold(10.0f);
-    for (int i = 0; i < 4; ++i) EXPECT_FLOAT_EQ(g.m_thresholds[i], 10.0f * kn_groupDeactivatorDefaults[i]);
-    EXPECT_FLOAT_EQ(g.m_thresholds[0], 0.1f);
-    g.setDeactivationThreshold(1.0f);
-    for (int i = 0; i < 4; ++i) EXPECT_EQ(g.m_thresholds[i], kn_groupDeactivatorDefaults[i]);
-    // An empty group sleeps at its first due check, for good.
-    EXPECT_FALSE(g.tryDeactivateGroup(0.1f));
-    EXPECT_TRUE(g.tryDeactivateGroup(0.25f));
-    EXPECT_FALSE(g.isActive());
-    EXPECT_TRUE(g.tryDeactivateGroup(100.0f));
-}
-
 TEST(GroupDeactivatorTest, ConstrainedPairSleepsTogetherAndWakesTogether) {
     Toolkit kit(1);
     kit.m_defaultSubspace->setGravity(Vector3_Zero);

@@ -69,29 +69,6 @@ TEST(EntityTest, FlagsAndNeverDeactivateCounter) {
     EXPECT_FALSE(b.isActive());
 }
 
-TEST(EntityCollectionTest, MembershipAndDeath) {
-    Rig rig;
-    RigidBody* a = makeBall();
-    RigidBody* b = makeBall();
-    b->setActive(false, false);
-    rig.coll.addEntity(a);
-    rig.coll.addEntity(b);
-    rig.coll.addEntity(a);  // already present
-    EXPECT_EQ(rig.coll.getNumEntities(), 2);
-    EXPECT_EQ(rig.coll.getActiveEntities().size(), 1u);
-    EXPECT_EQ(b->m_collection, &rig.coll);
-    EXPECT_EQ(rig.coll.m_previousStates[0].size(), 26);
-    b->setActive(true, false);
-    rig.coll.rebuildActiveEntities();
-    EXPECT_EQ(rig.coll.getActiveEntities().size(), 2u);
-    delete a;  // its death removes it from the collection
-    EXPECT_EQ(rig.coll.getNumEntities(), 1);
-    EXPECT_EQ(rig.coll.getActiveEntities().size(), 1u);
-    EXPECT_EQ(rig.coll.m_previousStates[1].size(), 13);
-    delete b;
-    EXPECT_EQ(rig.coll.getNumEntities(), 0);
-}
-
 TEST(EntityCollectionTest, ActionsRunByPriorityAndEqualPrioritiesKeepInsertionOrder) {
     Rig rig;
     std::vector<int> order;

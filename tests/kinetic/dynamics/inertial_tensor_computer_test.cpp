@@ -1,5 +1,5 @@
-// Mass properties of closed meshes against closed forms: a cube, tetrahedra, an inside-out cube, and the
-// fall-back of a mesh that encloses nothing.
+// Mass properties of closed meshes against closed forms (a cube, tetrahedra, an inside-out cube) and the
+// refusal of a mesh with a bad triangle index.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -113,42 +113,6 @@ TEST(InertialTensorComputerTest, ClosedMeshesMatchTheClosedForms) {
             EXPECT_NEAR(r.J(0, 2), c.jyz, 1e-5f);
         }
     }
-}
-
-TEST(InertialTensorComputerTest, MeshPrimitiveFallsBackForAnOpenMesh) {
-    // One triangle encloses no volume: the primitive reports centre 0 and 16/3 times the identity.
-    Geometry g;
-    const Vector3 v[3] = {Vector3(0, 0, 0), Vector3(1, 0, 0), Vector3(0, 1, 0)};
-    g.addVertices(v, 3);
-    TriangleIndices t;
-    t.m_verts[0] = 0;
-    t.m_verts[1] = 1;
-    t.m_verts[2] = 2;
-    g.addTriangles(&t, 1);
-    GeometricPrimitive prim(nullptr, &g, Transform_Identity, 2.0f, CD_GEOMETRIC);
-    Vector3 com(9, 9, 9);
-    Matrix3 J;
-    float vol = -1;
-    EXPECT_TRUE(prim.getMassProperties(com, J, vol));
-    EXPECT_EQ(com.lengthSqrd(), 0.0f);
-    EXPECT_FLOAT_EQ(J(0, 0), 2.0f * 5.3333335f);
-    EXPECT_EQ(J(0, 1), 0.0f);
-}
-
-TEST(InertialTensorComputerTest, RigidBodyTakesAMeshsMassProperties) {
-    Geometry g;
-    cube(g, false, -0.5f, 0.5f);
-    RigidBody body;
-    GeometricPrimitiveBlueprint bp;
-    bp.m_geometry = &g;
-    bp.m_mass = 6.0f;
-    bp.m_isConvex = 1;
-    ASSERT_NE(body.addPrimitive(bp), nullptr);
-    EXPECT_FLOAT_EQ(body.m_mass, 6.0f);
-    // Unit cube of mass 6: I = 6 * 2 / 12 = 1 on the diagonal.
-    EXPECT_NEAR(body.m_inertia(0, 0), 1.0f, 1e-4f);
-    EXPECT_NEAR(body.m_inertia(1, 1), 1.0f, 1e-4f);
-    EXPECT_NEAR(body.m_volume, 1.0f, 1e-5f);
 }
 
 TEST(InertialTensorComputerTest, MeshWithABadTriangleIndexIsRefused) {

@@ -1,5 +1,5 @@
-// Rigid body: defaults, mass and inertia, placement by the display origin, integration, state arrays and
-// the resting test.
+// Rigid body: mass and inertia, placement by the display origin, integration, state arrays, the collision
+// matrix and clones.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -190,25 +190,6 @@ TEST(RigidBodyTest, CollisionMatrixAndPointVelocity) {
     const Vector3 dv = j * b.m_massInv + (b.m_worldInertiaInv * r.cross(j)).cross(r);
     const Vector3 kj = b.getCollisionMatrix(p) * j;
     expectVec(kj, dv.x, dv.y, dv.z);
-}
-
-TEST(RigidBodyTest, ShouldDeactivateMeasuresFirstThenCompares) {
-    RigidBody b;
-    b.addPrimitive(sphere(1, 1, Vector3_Zero));
-    EXPECT_FALSE(b.shouldDeactivate(0, true, false));
-    EXPECT_FLOAT_EQ(b.m_radiusSqrd, 3.0f);  // half-diagonal of the 2x2x2 box
-    EXPECT_TRUE(b.shouldDeactivate(0, true, false));
-    b.m_position = Vector3(0.02f, 0, 0);  // beyond 0.01: resets the short sample
-    EXPECT_FALSE(b.shouldDeactivate(0, true, false));
-    EXPECT_TRUE(b.shouldDeactivate(0, true, false));
-    EXPECT_FALSE(b.shouldDeactivate(0, false, false));
-    // Waking with notice makes the next test fail against the reset samples.
-    b.setActive(true, true);
-    EXPECT_FALSE(b.shouldDeactivate(0, true, false));
-    b.setNeverDeactivate(true);
-    EXPECT_FALSE(b.shouldDeactivate(0, true, false));
-    const float loose[4] = {1, 1, 1, 1};
-    EXPECT_TRUE(b.shouldDeactivate(0, true, false, loose));  // explicit thresholds ignore the counter
 }
 
 TEST(RigidBodyTest, CloneCopiesStateButNotMotion) {

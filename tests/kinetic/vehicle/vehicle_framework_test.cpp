@@ -1,5 +1,5 @@
-// The vehicle framework's own rules: blueprint defaults, component order, airborne and oddly hit wheels,
-// brake-locked wheels, and the refusal of vehicles the wheel friction cannot handle.
+// The vehicle framework's own rules: blueprint defaults, component order, oddly hit wheels, and the
+// refusal of vehicles the wheel friction cannot handle.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -155,32 +155,6 @@ TEST(VehicleFrameworkTest, ComponentsRunInTheirFixedOrderBetweenTheVehiclesOwnSt
     EXPECT_FLOAT_EQ(v.m_timeInfo.m_currentTime, 1.0f + 1.0f / 60.0f);
 }
 
-TEST(VehicleFrameworkTest, AirborneWheelsHangAtFullExtension) {
-    auto chassis = chassisAt(Vector3(3, -50, 2));
-    chassis->m_linearVelocity = Vector3(1, 2, 3);
-    IntersectionSolver solver;  // nothing to hit
-    Parts parts;
-    RaycastVehicle v(parts.blueprint(chassis.get(), &solver));
-    step(v);
-    for (int i = 0; i < 2; ++i) {
-        const WheelInfo& w = v.m_wheels->m_wheelsInfo[static_cast<size_t>(i)];
-        const float z = 2.0f + (i == 0 ? 0.75f : -0.75f);
-        EXPECT_FALSE(w.m_isInContact);
-        // The cast runs 0.5 + 0.5 along +y from the hardpoint; the wheel centre sits one radius short.
-        EXPECT_FLOAT_EQ(w.m_contactPointWS.y, -49.0f);
-        EXPECT_FLOAT_EQ(w.m_contactPointWS.z, z);
-        EXPECT_FLOAT_EQ(w.m_transform.getTranslation().y, -49.5f);
-        EXPECT_FLOAT_EQ(w.m_contactNormalWS.y, -1.0f);  // minus the cast direction
-        EXPECT_EQ(w.m_contactFriction, 0.0f);
-        EXPECT_FLOAT_EQ(w.m_linVelWS.z, 3.0f);  // moves with the chassis
-    }
-    // Each axle is weighted by 0.01 only: its contact point is its wheel's.
-    const RaycastFrictionSolverAxleParams& a = v.m_frictionSolver.m_params.m_axleParams[0];
-    EXPECT_FLOAT_EQ(a.m_contactPointWS.y, -49.0f);
-    EXPECT_EQ(a.m_wheelDownForce, 0.0f);
-    EXPECT_FLOAT_EQ(a.m_rotationInertia, 3.0f);
-}
-
 TEST(VehicleFrameworkTest, HitNormalsFaceTheChassisAndGrazingHitsStopTheWheel) {
     Parts parts;
     IntersectionSolver solver;
@@ -217,28 +191,6 @@ TEST(VehicleFrameworkTest, HitNormalsFaceTheChassisAndGrazingHitsStopTheWheel) {
     const WheelInfo& g = v2.m_wheels->m_wheelsInfo[0];
     ASSERT_TRUE(g.m_isInContact);
     EXPECT_EQ(g.m_linVelWS.lengthSqrd(), 0.0f);
-}
-
-TEST(VehicleFrameworkTest, BrakeFixedWheelKeepsItsAngleAndFixesItsAxle) {
-    auto chassis = chassisAt(Vector3(0, -50, 0));
-    IntersectionSolver solver;
-    Parts parts;
-    RaycastVehicle v(parts.blueprint(chassis.get(), &solver));
-    // Rolling forward (+y is forward in the default chassis frame).
-    chassis->m_linearVelocity = Vector3(0, 0, 0);
-    v.m_wheels->m_wheelsInfo[1].m_forwardSlipVelocity = 2.0f;
-    step(v);
-    const float angle = v.m_wheels->m_wheelsInfo[1].m_spinAngle;
-    EXPECT_NE(angle, 0.0f);
-    v.m_brake->m_wheelsIsFixed[1] = true;
-    v.m_wheels->m_wheelsInfo[1].m_forwardSlipVelocity = 2.0f;
-    v.m_timeInfo.m_deltaTime = 1.0f / 60.0f;
-    v.updateBodiesInfo();  // the brake's flag as left by the previous step
-    EXPECT_EQ(v.m_wheels->m_wheelsInfo[1].m_spinVelocity, 0.0f);
-    EXPECT_EQ(v.m_wheels->m_wheelsInfo[1].m_spinAngle, angle);
-    v.doSimulationStep();
-    EXPECT_TRUE(v.m_frictionSolver.m_params.m_axleParams[1].m_wheelFixed);
-    EXPECT_FALSE(v.m_frictionSolver.m_params.m_axleParams[0].m_wheelFixed);
 }
 
 // Vehicles the two-axle friction cannot carry, or whose components disagree, are refused with a fatal
