@@ -121,7 +121,7 @@ private:
 TEST(HeapFullWalk, RandomTracesTakeTheSameBlockAndLeaveTheSameDump) {
     testsupport::TempDir out;
     console::SetOutputDirectory(out.path().c_str());
-    const uint32_t regionSize = 2u << 20;
+    const uint32_t regionSize = 8u << 20;
     void* region = x_fn_malloc(regionSize, "", 0);
     for (uint32_t seed : {1u, 77u}) {
         EngineHeap* heap = new EngineHeap;
@@ -140,7 +140,7 @@ TEST(HeapFullWalk, RandomTracesTakeTheSameBlockAndLeaveTheSameDump) {
         for (int op = 0; op < 10000; ++op) {
             if (live.empty() || next() % 100 < 55) {
                 const uint32_t r = next();
-                const uint32_t size = r % 16 == 0 ? 1 + next() % 60000 : 1 + next() % (r % 3 ? 256 : 4000);
+                const uint32_t size = r % 16 == 0 ? 1 + next() % 200000 : 1 + next() % (r % 3 ? 256 : 4000);
                 const uint32_t align = kAligns[next() % 8];
                 const int h = static_cast<int>(next() % kHeapCount);
                 void* p = heap->allocate(h, size, align);
