@@ -1,5 +1,6 @@
 #include "engine/sys/heap.h"
 
+#include <bit>
 #include <cstring>
 
 #include "console/mem/addr.h"
@@ -60,6 +61,24 @@ void UnlinkLocalBlock(MemBlock* b) {
     b->localNext = b->localPrev = 0;
 }
 
+// Free-list slot of a block size, in size order (blocks of 2 GB or more sit apart: their bucket wraps to
+// 0, so only a request that large ever looks at them).
+constexpr uint32_t kExactSlotLimit = 1u << 16;
+constexpr int kExactSlots = static_cast<int>(kExactSlotLimit >> 4);
+constexpr int kHugeSlot = kHeapFreeSlots - 1;
+static_assert(kExactSlots + 5 * 64 == kHugeSlot, "64 slots for each bucket from 16 up");
+
+int FreeSlot(uint32_t size) {
+    if (size < kExactSlotLimit) return static_cast<int>(size >> 4);
+    if (size >= 0x80000000u) return kHugeSlot;
+    int bucket = 31 - std::countl_zero(size);
+    if (bucket >= 20) {
+        uint32_t mb = (size >> 20) - 1;
+        return kExactSlots + 4 * 64 + static_cast<int>(mb < 63 ? mb : 63);
+    }
+    return kExactSlots + (bucket - 16) * 64 + static_cast<int>((size - (1u << bucket)) >> (bucket - 6));
+}
+
 void EmptyList(HeapLinks* head, HeapLinks* tail) {
     head->next = A(tail);
     head->prev = 0;
@@ -82,12 +101,61 @@ int CompFreeHash(uint32_t size) {
 void EngineHeap::reset() {
     globalHead_ = 0;
     for (int i = 0; i < kHeapCount; ++i) EmptyList(&heapHead_[i], &heapTail_[i]);
-    for (int i = 0; i < kHeapBuckets; ++i) EmptyList(&freeHead_[i], &freeTail_[i]);
+    std::memset(freeFirst_, 0, sizeof freeFirst_);
+    std::memset(freeMask_, 0, sizeof freeMask_);
+    std::memset(freeSummary_, 0, sizeof freeSummary_);
     initialised_ = true;
 }
 
+static_assert((kHeapFreeSlots + 63) / 64 <= 2 * 64, "the summary covers every mask word");
+
+// Goes before the first block of its size or larger: ahead of every equal block freed earlier.
 void EngineHeap::insertFree(MemBlock* b) {
-    LinkLocalBlock(&freeHead_[CompFreeHash(b->bSize)], b);
+    int slot = FreeSlot(b->bSize);
+    uint32_t prev = 0;
+    uint32_t next = freeFirst_[slot];
+    while (next && B(next)->bSize < b->bSize) {
+        prev = next;
+        next = B(next)->localNext;
+    }
+    b->localPrev = prev;
+    b->localNext = next;
+    if (prev)
+        B(prev)->localNext = A(b);
+    else
+        freeFirst_[slot] = A(b);
+    if (next) B(next)->localPrev = A(b);
+    freeMask_[slot >> 6] |= uint64_t{1} << (slot & 63);
+    freeSummary_[slot >> 12] |= uint64_t{1} << ((slot >> 6) & 63);
+}
+
+void EngineHeap::unlinkFree(MemBlock* b) {
+    int slot = FreeSlot(b->bSize);
+    if (b->localPrev)
+        B(b->localPrev)->localNext = b->localNext;
+    else
+        freeFirst_[slot] = b->localNext;
+    if (b->localNext) B(b->localNext)->localPrev = b->localPrev;
+    b->localNext = b->localPrev = 0;
+    if (freeFirst_[slot]) return;
+    int word = slot >> 6;
+    freeMask_[word] &= ~(uint64_t{1} << (slot & 63));
+    if (!freeMask_[word]) freeSummary_[word >> 6] &= ~(uint64_t{1} << (word & 63));
+}
+
+// The first non-empty slot at or after `from`, or kHeapFreeSlots.
+int EngineHeap::nextFreeSlot(int from) const {
+    if (from >= kHeapFreeSlots) return kHeapFreeSlots;
+    int word = from >> 6;
+    uint64_t m = freeMask_[word] & (~uint64_t{0} << (from & 63));
+    if (m) return word * 64 + std::countr_zero(m);
+    for (int w = word + 1, s = w >> 6; s < 2; ++s, w = s * 64) {
+        uint64_t sm = freeSummary_[s] & (~uint64_t{0} << (w & 63));
+        if (!sm) continue;
+        int found = s * 64 + std::countr_zero(sm);
+        return found * 64 + std::countr_zero(freeMask_[found]);
+    }
+    return kHeapFreeSlots;
 }
 
 void EngineHeap::linkGlobalBefore(MemBlock* b, MemBlock* next) {
@@ -137,31 +205,30 @@ void EngineHeap::donate(void* address, uint32_t size) {
 
 MemBlock* EngineHeap::findAligned(uint32_t size, uint32_t alignment, uint32_t* userOut) {
     uint32_t a = AlignUp(size, kHeapAlign);
-    MemBlock* best = nullptr;
-    uint32_t bestUser = 0;
-    // Every bucket from the request's up is searched: a larger bucket can hold a block that fits with
-    // less waste only when alignment pushes the user pointer, so no early stop.
-    for (int bucket = CompFreeHash(a + kMemBlockSize); bucket < kHeapBuckets; ++bucket) {
-        uint32_t tail = A(&freeTail_[bucket]);
-        for (uint32_t cur = freeHead_[bucket].next; cur && cur != tail; cur = B(cur)->localNext) {
+    uint32_t need = a + kMemBlockSize;
+    // Best fit: the smallest block that fits, and of those the one freed last. Slots and the lists in
+    // them run in that order, so the first block that fits is the one. A request of 2 GB or more (its
+    // bucket wraps to 0) can only fit in the blocks that large; smaller requests never look at them.
+    int slot = need >= 0x80000000u ? kHugeSlot : FreeSlot(need);
+    int end = need >= 0x80000000u ? kHeapFreeSlots : kHugeSlot;
+    for (slot = nextFreeSlot(slot); slot < end; slot = nextFreeSlot(slot + 1)) {
+        for (uint32_t cur = freeFirst_[slot]; cur; cur = B(cur)->localNext) {
             MemBlock* blk = B(cur);
-            if (blk->bSize < kMemBlockSize || blk->bSize - kMemBlockSize < a) continue;
+            if (blk->bSize < need) continue;
             uint64_t user = AlignUp(cur + kMemBlockSize, alignment);
             if (user + a > static_cast<uint64_t>(blk->address) + blk->bSize) continue;
-            if (!best || blk->bSize < best->bSize) {
-                best = blk;
-                bestUser = static_cast<uint32_t>(user);
-            }
+            *userOut = static_cast<uint32_t>(user);
+            return blk;
         }
     }
-    *userOut = bestUser;
-    return best;
+    *userOut = 0;
+    return nullptr;
 }
 
 void EngineHeap::allocateBlock(MemBlock* block, uint32_t user, uint32_t size, int heap) {
     uint32_t a = AlignUp(size, kHeapAlign);
     uint32_t hAddr = user - kMemBlockSize;
-    UnlinkLocalBlock(block);
+    unlinkFree(block);
     // The new header may overlap the old one: read the old one whole first.
     const MemBlock old = *block;
     uint32_t front = hAddr - old.address;
@@ -208,7 +275,7 @@ MemBlock* EngineHeap::mergeNeighbours(MemBlock* b) {
     if (b->globalPrev) {
         MemBlock* prev = B(b->globalPrev);
         if (prev->state == 1 && prev->address + prev->bSize == b->address) {
-            UnlinkLocalBlock(prev);
+            unlinkFree(prev);
             prev->bSize += b->bSize;
             prev->globalNext = b->globalNext;
             if (b->globalNext) B(b->globalNext)->globalPrev = A(prev);
@@ -219,7 +286,7 @@ MemBlock* EngineHeap::mergeNeighbours(MemBlock* b) {
     if (b->globalNext) {
         MemBlock* next = B(b->globalNext);
         if (next->state == 1 && b->address + b->bSize == next->address) {
-            UnlinkLocalBlock(next);
+            unlinkFree(next);
             b->bSize += next->bSize;
             b->globalNext = next->globalNext;
             if (next->globalNext) B(next->globalNext)->globalPrev = A(b);

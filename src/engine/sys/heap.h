@@ -12,11 +12,14 @@ inline constexpr int kHeapCount = 8;
 inline constexpr int kHeapBuckets = 21;
 inline constexpr uint32_t kHeapAlign = 16;
 inline constexpr uint32_t kMemBlockSize = 32;
+// Free lists by size: one per 16-byte size below 64 KB, 64 per power of two from there to 1 MB, 64 of
+// 1 MB each above that, and one for blocks of 2 GB or more.
+inline constexpr int kHeapFreeSlots = 4096 + 5 * 64 + 1;
 
 // Block header, placed right before the user memory. Links are 32-bit addresses so the header keeps its
 // 32 bytes (and the dump its figures) on a 64-bit host.
 struct MemBlock {
-    uint32_t localNext;  // used list of its heap, or free list of its bucket
+    uint32_t localNext;  // used list of its heap, or free list of its size slot (smallest first)
     uint32_t localPrev;
     uint32_t globalNext;  // address order
     uint32_t globalPrev;
@@ -91,6 +94,8 @@ private:
     void allocateBlock(MemBlock* block, uint32_t user, uint32_t size, int heap);
     MemBlock* mergeNeighbours(MemBlock* b);
     void insertFree(MemBlock* b);
+    void unlinkFree(MemBlock* b);
+    int nextFreeSlot(int from) const;
     void linkGlobalBefore(MemBlock* b, MemBlock* next);
     void linkGlobalAfter(MemBlock* b, MemBlock* prev);
 
@@ -98,6 +103,10 @@ private:
     uint32_t globalHead_;
     HeapLinks heapHead_[kHeapCount];
     HeapLinks heapTail_[kHeapCount];
-    HeapLinks freeHead_[kHeapBuckets];
-    HeapLinks freeTail_[kHeapBuckets];
+    // Each slot's list runs from the smallest block up, and among equal sizes from the one freed last:
+    // the first block that fits, in slot order, is the best fit. A set bit marks a non-empty slot, and
+    // a bit of the summary a non-zero word of the mask.
+    uint32_t freeFirst_[kHeapFreeSlots];
+    uint64_t freeMask_[(kHeapFreeSlots + 63) / 64];
+    uint64_t freeSummary_[2];
 };
