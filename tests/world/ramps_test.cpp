@@ -101,6 +101,12 @@ TEST(RampsTest, LookupsTakeTheNearestPairAndTheTakeoffBox) {
     EXPECT_EQ(s.ramps->getCrashRampPair(qzVector3d(0.0f, -9000.0f, 0.0f)), &s.ramps->crashRampPairSets[0]);
     s.ramps->crashRampPairSets = {a, b, c};
     EXPECT_EQ(s.ramps->getCrashRampPair(qzVector3d(0.0f, -9000.0f, 0.0f)), &s.ramps->crashRampPairSets[2]);
+
+    // The next race's build starts with an empty store.
+    CRamps::resetStatics();
+    s.ramps = CRamps::getInstance();
+    EXPECT_TRUE(s.ramps->jumpRampPairSets.empty());
+    EXPECT_EQ(s.ramps->getCrashRampPair(qzVector3d()), nullptr);
 }
 
 // A 4 x 4-tile world of grid 8 with a square track (sides from 1000 to 6000, 320 units wide), ridden
