@@ -297,7 +297,7 @@ KindParams ParamsFor(TrackKind kind) {
             return {3, 100, 100, 600, 1650, 1200, 500, 700, 10, loam, offGrass, offGrass, 1000};
         case TrackKind::Freestyle:
         default:
-            return {2, 60, 60, 700, 1650, 600, 400, 0, 0, loam, offGrass, hardpack, 600};
+            return {2, 60, 60, 700, 1650, 600, 300, 0, 0, loam, offGrass, hardpack, 600};
     }
 }
 
@@ -645,7 +645,7 @@ void Generator::buildFeatures() {
                 const float up = h * 2.2f, gap = rng_.uniform(900, 1400), land = h * 5;
                 length = up + gap + land;
                 if (!placeFeature(length, maxCurv, 0, lap, &s0)) continue;
-                m.push_back({s0, up, 60, 120, h});
+                m.push_back({s0, up, 60, h * 1.3f, h});
                 m.push_back({s0 + up + gap - land * 0.35f, land * 0.35f, 200, land, h * 0.9f});
                 j.takeoff0 = s0 + up * 0.3f, j.takeoff1 = s0 + up * 0.95f;
                 const Mound& l = m.back();
