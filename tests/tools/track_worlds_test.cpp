@@ -1,6 +1,6 @@
 // The sample disc's 25 worlds, as the game reads them: each loads and passes the world checks, every
 // spline stays on the riding surface along its whole length, the checkpoints come in lap order, the
-// ramp store finds one pair for every jump built, and the start grid stands on the track.
+// ramp store finds one pair for every jump and crash zone built, and the start grid stands on the track.
 #include "mkdisc/tracks.h"
 
 #include <gtest/gtest.h>
@@ -142,6 +142,8 @@ TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
                 << d.jumps[j].shape;
             EXPECT_GT(std::hypot(pair.landing.x - pair.takeoff.x, pair.landing.z - pair.takeoff.z), 300.0f);
         }
+        ramps->preProcessCrashRamps();
+        EXPECT_EQ(ramps->crashRampPairSets.size(), d.crashZones.size());
         CRamps::resetStatics();
 
         // The start grid: eight riders side by side at spline time 0.1, all on the track.

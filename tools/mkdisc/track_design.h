@@ -99,6 +99,11 @@ struct TrackDesign {
 
     std::vector<Band> bands;  // sorted by s0, never overlapping
     std::vector<Jump> jumps;
+    struct CrashZone {
+        float begin,
+            end;  // the zone runs from the end of its crash_begin band to the end of its crash_end band
+    };
+    std::vector<CrashZone> crashZones;
     std::vector<float> checkpoints;  // s of checkpoint k's band centre, in lap order
     float holeShot = -1;             // s of the hole-shot band centre, -1 none
 

@@ -188,31 +188,54 @@ struct Hit {
     int seg = -1;
 };
 
-// A coarse grid over the world holding, for every cell within `radius` of the centre line, the nearest
-// centre-line segment; queries refine it on the neighbouring segments.
+// A coarse grid over the world holding, for every cell within reach of the centre line (its half width
+// plus `reach`), the nearest centre-line segment and its distance; queries refine it on the neighbouring
+// segments.
 class LapField {
 public:
-    LapField(const std::vector<CentrePoint>& c, float lap, float side, float cell, float radius)
-        : c_(c), lap_(lap), cell_(cell), n_(int(std::ceil(side / cell))), radius_(radius) {
-        index_.assign(size_t(n_) * size_t(n_), -1);
-        std::vector<float> best(index_.size(), radius * radius);
-        const int count = int(c.size());
-        for (int i = 0; i < count; ++i) {
+    LapField(const std::vector<CentrePoint>& c, float lap, float side, float cell, float reach)
+        : lap_(lap), cell_(cell), n_(int(std::ceil(side / cell))), count_(int(c.size())) {
+        for (int i = 0; i < count_; ++i) {
             const CentrePoint& a = c[size_t(i)];
-            const CentrePoint& b = c[size_t((i + 1) % count)];
-            const int x0 = std::max(0, int((std::min(a.x, b.x) - radius) / cell));
-            const int x1 = std::min(n_ - 1, int((std::max(a.x, b.x) + radius) / cell));
-            const int z0 = std::max(0, int((std::min(a.z, b.z) - radius) / cell));
-            const int z1 = std::min(n_ - 1, int((std::max(a.z, b.z) + radius) / cell));
+            const CentrePoint& b = c[size_t((i + 1) % count_)];
+            Segment g{};
+            g.ax = a.x, g.az = a.z, g.sx = b.x - a.x, g.sz = b.z - a.z;
+            g.invLen2 = 1.0f / (g.sx * g.sx + g.sz * g.sz);
+            g.invLen = std::sqrt(g.invLen2);
+            g.s0 = a.s, g.ds = (i + 1 == count_ ? lap : b.s) - a.s;
+            g.hw0 = a.halfWidth, g.dhw = b.halfWidth - a.halfWidth;
+            seg_.push_back(g);
+            maxHalfWidth_ = std::max(maxHalfWidth_, a.halfWidth);
+        }
+        radius_ = maxHalfWidth_ + reach;
+        span_ = 1 + int(std::ceil(cell * 0.75f / std::max(1.0f, lap / float(count_))));
+        index_.assign(size_t(n_) * size_t(n_), -1);
+        dist_.assign(index_.size(), 1e30f);
+        for (int i = 0; i < count_; ++i) {
+            const Segment& g = seg_[size_t(i)];
+            const float r = std::max(g.hw0, g.hw0 + g.dhw) + reach + cell;
+            const int x0 = std::max(0, int((std::min(g.ax, g.ax + g.sx) - r) / cell));
+            const int x1 = std::min(n_ - 1, int((std::max(g.ax, g.ax + g.sx) + r) / cell));
+            const int z0 = std::max(0, int((std::min(g.az, g.az + g.sz) - r) / cell));
+            const int z1 = std::min(n_ - 1, int((std::max(g.az, g.az + g.sz) + r) / cell));
             for (int gz = z0; gz <= z1; ++gz)
                 for (int gx = x0; gx <= x1; ++gx) {
-                    const float px = (float(gx) + 0.5f) * cell, pz = (float(gz) + 0.5f) * cell;
-                    const float d2 = SegmentDistance2(i, px, pz, nullptr);
+                    float t;
+                    const float d2 = Distance2(g, (float(gx) + 0.5f) * cell, (float(gz) + 0.5f) * cell, &t);
                     const size_t k = size_t(gz) * size_t(n_) + size_t(gx);
-                    if (d2 < best[k]) best[k] = d2, index_[k] = i;
+                    if (d2 < r * r && d2 < dist_[k]) dist_[k] = d2, index_[k] = i;
                 }
         }
+        for (float& d : dist_) d = d < 1e29f ? std::sqrt(d) : d;
     }
+
+    // A lower bound of the distance from (x, z) to the centre line (huge when out of reach).
+    float lowerBound(float x, float z) const {
+        const int gx = int(x / cell_), gz = int(z / cell_);
+        if (x < 0 || z < 0 || gx >= n_ || gz >= n_) return 1e30f;
+        return dist_[size_t(gz) * size_t(n_) + size_t(gx)] - cell_ * 0.7072f;
+    }
+    float maxHalfWidth() const { return maxHalfWidth_; }
 
     Hit query(float x, float z) const {
         Hit h;
@@ -220,45 +243,42 @@ public:
         if (x < 0 || z < 0 || gx >= n_ || gz >= n_) return h;
         const int i0 = index_[size_t(gz) * size_t(n_) + size_t(gx)];
         if (i0 < 0) return h;
-        const int count = int(c_.size());
         float best = 1e30f, bestT = 0;
         int bestI = i0;
-        for (int k = -3; k <= 3; ++k) {
-            const int i = (i0 + k + count) % count;
+        for (int k = -span_; k <= span_; ++k) {
+            const int i = (i0 + k + count_) % count_;
             float t;
-            const float d2 = SegmentDistance2(i, x, z, &t);
+            const float d2 = Distance2(seg_[size_t(i)], x, z, &t);
             if (d2 < best) best = d2, bestI = i, bestT = t;
         }
-        const CentrePoint& a = c_[size_t(bestI)];
-        const CentrePoint& b = c_[size_t((bestI + 1) % count)];
-        const float px = a.x + (b.x - a.x) * bestT, pz = a.z + (b.z - a.z) * bestT;
-        const float sx = b.x - a.x, sz = b.z - a.z, l = std::hypot(sx, sz);
-        h.d = ((x - px) * -sz + (z - pz) * sx) / l;
+        const Segment& g = seg_[size_t(bestI)];
+        const float px = g.ax + g.sx * bestT, pz = g.az + g.sz * bestT;
+        h.d = ((x - px) * -g.sz + (z - pz) * g.sx) * g.invLen;
         h.near = std::fabs(h.d) < radius_;
-        float bs = bestI + 1 == count ? lap_ : b.s;
-        h.s = a.s + (bs - a.s) * bestT;
-        h.hw = a.halfWidth + (b.halfWidth - a.halfWidth) * bestT;
+        h.s = g.s0 + g.ds * bestT;
+        h.hw = g.hw0 + g.dhw * bestT;
         h.seg = bestI;
         return h;
     }
 
 private:
-    float SegmentDistance2(int i, float x, float z, float* tOut) const {
-        const int count = int(c_.size());
-        const CentrePoint& a = c_[size_t(i)];
-        const CentrePoint& b = c_[size_t((i + 1) % count)];
-        const float sx = b.x - a.x, sz = b.z - a.z;
-        const float t = std::clamp(((x - a.x) * sx + (z - a.z) * sz) / (sx * sx + sz * sz), 0.0f, 1.0f);
-        const float dx = x - (a.x + sx * t), dz = z - (a.z + sz * t);
-        if (tOut) *tOut = t;
+    struct Segment {
+        float ax, az, sx, sz, invLen2, invLen, s0, ds, hw0, dhw;
+    };
+    static float Distance2(const Segment& g, float x, float z, float* tOut) {
+        const float t = std::clamp(((x - g.ax) * g.sx + (z - g.az) * g.sz) * g.invLen2, 0.0f, 1.0f);
+        const float dx = x - (g.ax + g.sx * t), dz = z - (g.az + g.sz * t);
+        *tOut = t;
         return dx * dx + dz * dz;
     }
 
-    const std::vector<CentrePoint>& c_;
+    std::vector<Segment> seg_;
     float lap_, cell_;
-    int n_;
-    float radius_;
+    int n_, count_;
+    int span_ = 3;
+    float radius_ = 0, maxHalfWidth_ = 0;
     std::vector<int> index_;
+    std::vector<float> dist_;
 };
 
 // ---- Features along the lap ---------------------------------------------------------------------
@@ -284,20 +304,21 @@ struct KindParams {
     float bandDepth;                  // checkpoint band depth
     int checkpoints;
     uint8_t surface, offSurface, floorSurface;
-    float featureGap;  // plain riding between features
+    float featureGap;              // plain riding between features
+    float bermHeight, bermRadius;  // the outside of a corner of radius bermRadius or less rises bermHeight
 };
 
 KindParams ParamsFor(TrackKind kind) {
     switch (kind) {
         case TrackKind::Baja:
-            return {4, 200, 200, 750, 1700, 2500, 1200, 1200, 12, loam, offSand, offSand, 1500};
+            return {4, 200, 200, 750, 1700, 2500, 1200, 1200, 12, loam, offSand, offSand, 1500, 0, 1};
         case TrackKind::Indoor:
-            return {2, 50, 50, 420, 1650, 350, 300, 350, 8, clay, offLoam, offCement, 600};
+            return {2, 50, 50, 420, 1650, 350, 300, 350, 8, clay, offLoam, offCement, 600, 90, 900};
         case TrackKind::Outdoor:
-            return {3, 100, 100, 600, 1650, 1200, 500, 700, 10, loam, offGrass, offGrass, 1000};
+            return {3, 100, 100, 600, 1650, 1200, 500, 700, 10, loam, offGrass, offGrass, 1000, 130, 2200};
         case TrackKind::Freestyle:
         default:
-            return {2, 60, 60, 700, 1650, 600, 300, 0, 0, loam, offGrass, hardpack, 600};
+            return {2, 60, 60, 700, 1650, 600, 300, 0, 0, loam, offGrass, hardpack, 600, 60, 2600};
     }
 }
 
@@ -661,9 +682,17 @@ void Generator::buildFeatures() {
 
 void Generator::buildBands() {
     std::vector<Band>& b = d_.bands;
+    const float bandGap = std::max(300.0f, 3.0f * float(d_.gridSize));
     for (const Jump& j : d_.jumps) {
         b.push_back({j.takeoff0, j.takeoff1, j.takeoffCode});
         b.push_back({j.landing0, j.landing1, j.landingCode});
+        // A rider who falls on a big jump is put back beyond its landing: a crash zone round it.
+        const std::string shape = j.shape;
+        if ((spec_.kind == TrackKind::Indoor || spec_.kind == TrackKind::Outdoor) && shape != "tabletop") {
+            b.push_back({j.takeoff0 - bandGap - 250, j.takeoff0 - bandGap, crash_begin});
+            b.push_back({j.landing1 + bandGap, j.landing1 + bandGap + 250, crash_end});
+            d_.crashZones.push_back({j.takeoff0 - bandGap, j.landing1 + bandGap + 250});
+        }
     }
     auto clear = [&](float s0, float s1) {
         const float gap = std::max(300.0f, 3.0f * float(d_.gridSize));
@@ -755,7 +784,12 @@ float Generator::trackBase(float s) const {
 float Generator::surfaceHeight(float x, float z, const Hit& h) const {
     const float b = base(x, z);
     if (!h.near) return b;
-    const float track = trackBase(h.s) + profile(h.s);
+    // Corners are bermed: the outside edge rises with the corner's tightness.
+    const CentrePoint& c = at(h.s);
+    const float outside = (c.curvature > 0 ? -h.d : h.d) / h.hw;
+    const float berm =
+        p_.bermHeight * std::min(1.0f, std::fabs(c.curvature) * p_.bermRadius) * Smooth(Clamp01(outside));
+    const float track = trackBase(h.s) + profile(h.s) + berm;
     const float out = std::fabs(h.d) - h.hw;
     if (out <= 0) return track;
     const float t = Smooth(Clamp01(out / p_.shoulder));
@@ -788,14 +822,16 @@ void Generator::buildHeights() {
     for (int r = 0; r < cells; ++r)
         for (int c = 0; c < cells; ++c) {
             const float x = float(c * d_.gridSize), z = float(r * d_.gridSize);
-            const float h = surfaceHeight(x, z, field_->query(x, z));
+            const float reach = field_->maxHalfWidth() + p_.shoulder;
+            const float h =
+                surfaceHeight(x, z, field_->lowerBound(x, z) > reach ? Hit{} : field_->query(x, z));
             d_.heights[size_t(r) * size_t(cells) + size_t(c)] =
                 uint16_t(std::clamp(std::lround(h / unitsPerSample), 0L, 65535L));
         }
 }
 
 uint8_t Generator::codeAt(float x, float z) const {
-    const Hit h = field_->query(x, z);
+    const Hit h = field_->lowerBound(x, z) > field_->maxHalfWidth() ? Hit{} : field_->query(x, z);
     if (h.near && std::fabs(h.d) <= h.hw) {
         const auto& b = d_.bands;
         auto it = std::upper_bound(b.begin(), b.end(), h.s, [](float s, const Band& x) { return s < x.s0; });
@@ -878,6 +914,12 @@ void Generator::buildColours() {
             break;
     }
     d_.colour.assign(size_t(16 * tiles * tiles), std::vector<uint8_t>(size_t(px * px)));
+    const float reach = field_->maxHalfWidth() + p_.shoulder;
+    const int cells = 224 * tiles;
+    auto sample = [&](int c, int r) {
+        c = std::clamp(c, 0, cells - 1), r = std::clamp(r, 0, cells - 1);
+        return float(d_.heights[size_t(r) * size_t(cells) + size_t(c)]) * d_.scaleY / 655.35f;
+    };
     for (int t = 0; t < tiles * tiles; ++t)
         for (int k = 0; k < 4; ++k)
             for (int j = 0; j < 4; ++j) {
@@ -888,7 +930,7 @@ void Generator::buildColours() {
                     for (int pxl = 0; pxl < px; ++pxl) {
                         const float x = x0 + (float(pxl) + 0.5f) * subtile / float(px);
                         const float z = z0 + (float(py) + 0.5f) * subtile / float(px);
-                        const Hit h = field_->query(x, z);
+                        const Hit h = field_->lowerBound(x, z) > reach ? Hit{} : field_->query(x, z);
                         const float jitter = float(Hash(int32_t(x), int32_t(z), seed) & 255) / 255.0f;
                         const float patch = Fbm(x / 3000, z / 3000, 2, seed + 17);
                         Material m;
@@ -919,8 +961,9 @@ void Generator::buildColours() {
                             }
                         }
                         // Shade by the slope of the ground (sun from the north-west, high).
-                        const float hx = d_.heightAt(x + g, z) - d_.heightAt(x - g, z);
-                        const float hz = d_.heightAt(x, z + g) - d_.heightAt(x, z - g);
+                        const int sc = int(x / g + 0.5f), sr = int(z / g + 0.5f);
+                        const float hx = sample(sc + 1, sr) - sample(sc - 1, sr);
+                        const float hz = sample(sc, sr + 1) - sample(sc, sr - 1);
                         float nx = -hx / (2 * g), nz = -hz / (2 * g), ny = 1;
                         const float len = std::sqrt(nx * nx + ny * ny + nz * nz);
                         nx /= len, ny /= len, nz /= len;
@@ -1152,8 +1195,7 @@ void Generator::run() {
     d_.floorX0 = x0 - room, d_.floorZ0 = z0 - room, d_.floorX1 = x1 + room, d_.floorZ1 = z1 + room;
     d_.arena = spec_.kind == TrackKind::Indoor;
 
-    LapField field(d_.centre, d_.lapLength, d_.side, std::max(d_.step, 100.0f),
-                   p_.startHalfWidth + p_.shoulder + 200);
+    LapField field(d_.centre, d_.lapLength, d_.side, std::max(d_.step, 100.0f), p_.shoulder + 200);
     field_ = &field;
     buildFeatures();
     buildBands();
