@@ -876,7 +876,7 @@ enum Material : uint8_t {
 
 std::vector<uint32_t> ColourPalette() {
     static const uint8_t kBase[16][3] = {{122, 84, 52}, {140, 92, 58},   {182, 152, 108}, {100, 70, 45},
-                                         {72, 118, 50}, {128, 134, 72},  {208, 184, 134}, {176, 148, 104},
+                                         {72, 118, 50}, {128, 134, 72},  {208, 184, 134}, {194, 168, 120},
                                          {58, 96, 56},  {128, 128, 124}, {236, 236, 236}, {156, 116, 78},
                                          {88, 60, 40},  {28, 28, 28},    {112, 106, 100}, {48, 70, 170}};
     std::vector<uint32_t> pal(256);
@@ -907,7 +907,7 @@ void Generator::buildColours() {
             track = kDirt, off = kGrass, floor = kGrass;
             break;
         case TrackKind::Baja:
-            track = kHardpack, off = kSand, floor = kSand;
+            track = kDirt, off = kSand, floor = kSand;
             break;
         case TrackKind::Freestyle:
             track = kPacked, off = kGrass, floor = kLooseDirt;
@@ -915,6 +915,7 @@ void Generator::buildColours() {
     }
     d_.colour.assign(size_t(16 * tiles * tiles), std::vector<uint8_t>(size_t(px * px)));
     const float reach = field_->maxHalfWidth() + p_.shoulder;
+    const float patchScale = d_.side / 24;
     const int cells = 224 * tiles;
     auto sample = [&](int c, int r) {
         c = std::clamp(c, 0, cells - 1), r = std::clamp(r, 0, cells - 1);
@@ -932,18 +933,18 @@ void Generator::buildColours() {
                         const float z = z0 + (float(py) + 0.5f) * subtile / float(px);
                         const Hit h = field_->lowerBound(x, z) > reach ? Hit{} : field_->query(x, z);
                         const float jitter = float(Hash(int32_t(x), int32_t(z), seed) & 255) / 255.0f;
-                        const float patch = Fbm(x / 3000, z / 3000, 2, seed + 17);
+                        const float patch = Fbm(x / patchScale, z / patchScale, 2, seed + 17);
                         Material m;
                         if (spec_.kind == TrackKind::Freestyle && !onFloor(x, z))
-                            m = patch > 0.55f ? kDryGrass : off;
+                            m = patch > 0.64f ? kDryGrass : off;
                         else if (spec_.kind == TrackKind::Freestyle)
                             m = floor;
                         else if (spec_.kind == TrackKind::Indoor)
                             m = onFloor(x, z) ? off : floor;
                         else if (spec_.kind == TrackKind::Baja)
-                            m = patch > 0.6f ? kDarkSand : (patch < 0.3f ? kRock : off);
+                            m = patch > 0.6f ? kDarkSand : (patch < 0.22f ? kRock : off);
                         else
-                            m = patch > 0.62f ? kDryGrass : off;
+                            m = patch > 0.64f ? kDryGrass : off;
                         if (h.near) {
                             const float out = std::fabs(h.d) - h.hw;
                             if (out <= 0) {
