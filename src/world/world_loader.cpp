@@ -5,7 +5,9 @@
 #include "game/files/file_manager.h"
 #include "game/files/master_file_format.h"
 #include "game/files/texture.h"
+#include "world/spline_format.h"
 #include "world/subtile_model.h"
+#include "world/terrain_map_format.h"
 #include "world/world_file_format.h"
 #include "world/world_model.h"
 #include "world/world_quad_tree.h"
@@ -16,7 +18,24 @@ void* LoadWorldFile(const char* name) {
     // The file manager checked the master file against the file's length: its end entry bounds it.
     const uint32_t n = masterfile::ReadU32(image, 0);
     const uint32_t length = masterfile::ReadU32(image, masterfile::EntryOffset(n)) & masterfile::kOffsetMask;
-    if (!ValidateWorldFile(image, length, name)) {
+    // One check of everything the race will read, each part by its own module: the container, then the
+    // spline section and the terrain map it locates. The first fault refuses the world with one line.
+    const WorldCheck c = CheckWorldFile(image, length);
+    bool ok = c.ok;
+    if (!ok) x_printf("world %s refused: %s\n", name, c.why);
+    CFileManager* fm = GetFileManager();
+    if (ok) {
+        const auto* main = static_cast<const uint8_t*>(fm->loadSubFileLabel(image, worldfile::kLabelMain, 0));
+        ok = ValidateSplineSection(main + c.layout.splineOffset, c.layout.splineLength,
+                                   static_cast<float>(c.layout.gridSize), name);
+    }
+    if (ok) {
+        const int map = fm->getLabelIndex(image, worldfile::kLabelTerrainMap);
+        ok = terrainmap::CheckMap(
+            fm->loadSubFile(image, static_cast<unsigned>(map)),
+            static_cast<size_t>(fm->getSubFileLength(image, static_cast<unsigned>(map))));
+    }
+    if (!ok) {
         x_free(image);
         return nullptr;
     }

@@ -8,7 +8,8 @@
 
 class CWorldModel;
 
-// The world file `name` loaded and checked; null (with one log line) when it is missing or refused.
+// The world file `name` loaded and checked whole (the container, its spline section and its terrain
+// map); null (with one log line) when it is missing or refused.
 // The caller frees the image with x_free after the race.
 void* LoadWorldFile(const char* name);
 

@@ -1,7 +1,7 @@
 // Feeds world images to the world checks and, when they pass, builds the world model and queries its
 // terrain. The input is either a whole image (first byte even) or byte edits of a small written world
 // (first byte odd: 5-byte records of u32 offset and new byte), so the checks past the container are
-// reached too.
+// reached too. The spline section it locates goes to the spline checks.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -9,6 +9,7 @@
 
 #include "engine/sys/bitmap_format.h"
 #include "engine/sys/heap.h"
+#include "world/spline_format.h"
 #include "world/subtile_model.h"
 #include "world/world_file_format.h"
 #include "world/world_loader.h"
@@ -42,7 +43,10 @@ std::vector<uint8_t> SeedWorld() {
     _TrackCameraRecord cam{};
     cam.type = 1;
     w.cameras = {cam};
-    w.splineSection.assign(32, 0);
+    SplineSection splines;
+    for (int i = 0; i < 4; ++i)
+        splines[0].points.push_back(SplinePointFromWorld(100.0f + 90 * i, 0, 200, 1, 3, 4));
+    w.splineSection = WriteSplineSection(splines);
     w.terrainMap.assign(32, 0);
     for (auto& t : w.bonuses.type) t = TRACK_BONUS_NONE;
     return WriteWorldFile(w);
@@ -67,7 +71,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     void* image = x_fn_malloc(static_cast<uint32_t>(bytes.empty() ? 1 : bytes.size()), "", 0);
     if (!image) return 0;
     std::memcpy(image, bytes.data(), bytes.size());
-    if (CheckWorldFile(image, static_cast<uint32_t>(bytes.size())).ok) {
+    const WorldCheck c = CheckWorldFile(image, static_cast<uint32_t>(bytes.size()));
+    if (c.ok) {
+        WorldImageMap map;
+        MapWorldImage(bytes, &map);
+        CheckSplineSection(static_cast<uint8_t*>(image) + map.main + c.layout.splineOffset,
+                           c.layout.splineLength, static_cast<float>(c.layout.gridSize));
         auto* model = new CWorldModel;
         BuildWorldModel(*model, image);
         volatile float sink = 0;

@@ -41,7 +41,7 @@ TEST(WorldFileFormat, WriterLayoutReadsBack) {
     // Placements follow the 80-byte header; the cameras the last block; the splines the ending record.
     EXPECT_EQ(l.camerasOffset, worldfile::kHeaderSize + 16 * BlockCount(l) + 5 * 32);
     EXPECT_EQ(l.splineOffset, l.camerasOffset + 3 * worldfile::kCameraSize);
-    EXPECT_EQ(l.splineLength, 64u);
+    EXPECT_EQ(l.splineLength, WriteSplineSection(SplineSection{}).size());
     const auto h = Peek<_wlb_file>(img, map.main);
     for (int t = 0; t < 16; ++t) {
         const bool used = t < 9;

@@ -1,6 +1,6 @@
 // Small worlds for the world tests, written by the world file writer: a height function over the world's
 // sample grid, one 8-bit colour bitmap per subtile, and placeholder spline and terrain-map sections (their
-// own modules check those).
+// own modules write those: nine empty splines, one surface everywhere).
 #pragma once
 
 #include <cstdint>
@@ -8,6 +8,8 @@
 #include <vector>
 
 #include "engine/sys/bitmap_format.h"
+#include "world/spline_format.h"
+#include "world/terrain_map_format.h"
 #include "world/world_file_format.h"
 
 namespace worldtest {
@@ -55,12 +57,14 @@ inline WorldDescription MakeWorld(int side, int grid, const HeightFn& height) {
     cam.pos[0] = 50.0f;
     cam.type = 1;
     w.cameras = {cam, cam};
-    w.splineSection.assign(64, 0);
+    w.splineSection = WriteSplineSection(SplineSection{});  // nine empty records
     for (uint32_t k = 0; k < worldfile::kBonusAwards; ++k) w.bonuses.type[k] = TRACK_BONUS_NONE;
     w.bonuses.type[0] = STAT_HOLE_SHOT;
     w.detailBitmap = PlainBitmap(128, 128, 128);
     w.colourBitmaps.assign(static_cast<size_t>(16 * side * side), PlainBitmap(120, 80, 40));
-    w.terrainMap.assign(64, 0);
+    static const std::vector<uint8_t> map =
+        terrainmap::WriteMap(std::vector<uint8_t>(terrainmap::kSide * terrainmap::kSide, 0));
+    w.terrainMap = map;
     return w;
 }
 

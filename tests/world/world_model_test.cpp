@@ -11,6 +11,8 @@
 #include "console/cd/cd.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "game/files/master_file_format.h"
+#include "support/image_patch.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "world/subtile_model.h"
@@ -66,15 +68,36 @@ protected:
 };
 
 TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
-    auto bad = worldtest::Flat(2, 0);
+    // A bad container, spline section or terrain map: refused with one line after the loader's two.
+    const auto good = worldtest::Flat(2, 0);
     WorldImageMap map;
-    ASSERT_TRUE(MapWorldImage(bad, &map));
-    bad[map.main + 4] = 5;  // second tile's column
-    disc_.write("WORLD/b01.bin", bad);
-    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
-    EXPECT_EQ(LoadWorldFile("WORLD\\b01.bin"), nullptr);
-    EXPECT_EQ(log_.count("refused"), 1) << log_.text();
-    EXPECT_TRUE(log_.has("world WORLD\\b01.bin refused: tile list not row by row and complete\n"));
+    ASSERT_TRUE(MapWorldImage(good, &map));
+    const uint32_t n = testsupport::Peek<uint32_t>(good, 0);
+    const uint32_t terrainEntry = masterfile::EntryOffset(
+        testsupport::Peek<uint32_t>(good, masterfile::LabelTableOffset(n) + 4 * worldfile::kLabelTerrainMap));
+    const uint32_t terrainMap = testsupport::Peek<uint32_t>(good, terrainEntry) & masterfile::kOffsetMask;
+    struct Case {
+        uint32_t at;
+        int16_t value;
+        const char* line;
+    };
+    const Case cases[] = {
+        {map.main + 4, 5, "world WORLD\\b01.bin refused: tile list not row by row and complete\n"},
+        {map.main + map.layout.splineOffset, 1, "world WORLD\\b01.bin refused: spline 0: "},
+        {terrainMap + 2, 0x7FFF, "terrain map: cell 0 row 0 starts at "},
+    };
+    for (const Case& c : cases) {
+        auto bad = good;
+        testsupport::Poke(bad, c.at, c.value);
+        disc_.write("WORLD/b01.bin", bad);
+        console::CdUnmount();
+        PS2CD_ResetFiles();
+        ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+        log_.clear();
+        EXPECT_EQ(LoadWorldFile("WORLD\\b01.bin"), nullptr) << c.line;
+        EXPECT_TRUE(log_.has(c.line)) << log_.text();
+        EXPECT_EQ(log_.count("\n"), 3) << log_.text();  // "filename", "fileMem", the refusal
+    }
 
     ASSERT_TRUE(Load(WriteWorldFile(worldtest::MakeWorld(3, kGrid, Bumpy))));
     EXPECT_EQ(model_->numTiles, 9);
