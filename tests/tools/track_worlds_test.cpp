@@ -1,4 +1,5 @@
-// The sample disc's 25 worlds, as the game reads them: each loads and passes the world checks, every
+// The sample disc's 25 worlds, as the game reads them: each loads and passes the world checks, its
+// models, collision blocks and radar map pass their readers' checks, every
 // spline stays on the riding surface along its whole length, the checkpoints come in lap order, the
 // ramp store finds one pair for every jump and crash zone built, and the start grid stands on the track.
 #include "mkdisc/tracks.h"
@@ -11,8 +12,11 @@
 #include <vector>
 
 #include "console/cd/cd.h"
+#include "engine/hal/geometry.h"
+#include "engine/sys/bitmap.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
@@ -75,6 +79,43 @@ TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
         const int numTiles = model->numTiles;
         ASSERT_EQ(numTiles, d.tilesPerSide * d.tilesPerSide);
         ASSERT_EQ(CSubtileModel::gridSize, d.gridSize);
+
+        // Sky, arena and every object description: geometry blocks and collision blocks the readers take;
+        // the radar map a graphics file.
+        const int numObjects = static_cast<const _wlb_file*>(fm.loadSubFileLabel(image, 0, 0))->numObjects;
+        auto checkLabel = [&](unsigned label, bool geometry) {
+            const int first = fm.getLabelIndex(image, label);
+            for (int k = 0; k < fm.getSubfileCountForLabel(image, label); ++k) {
+                const void* sub = fm.loadSubFile(image, unsigned(first + k));
+                const size_t len = size_t(fm.getSubFileLength(image, unsigned(first + k)));
+                EXPECT_TRUE(geometry ? veEngineCheckGeo(sub, len) == 1
+                                     : collisiondata::CheckBlock(sub, len) > 0)
+                    << "label " << label << " sub-file " << k;
+            }
+        };
+        EXPECT_EQ(
+            veEngineCheckGeo(fm.loadSubFileLabel(image, 2, 1),
+                             size_t(fm.getSubFileLength(image, unsigned(fm.getLabelIndex(image, 2) + 1)))),
+            1);
+        FsBitmapLayout radar;
+        EXPECT_EQ(fsCheckBitmap(fm.loadSubFileLabel(image, 2, 2),
+                                size_t(fm.getSubFileLength(image, unsigned(fm.getLabelIndex(image, 2) + 2))),
+                                &radar),
+                  FS_BITMAP_OK);
+        EXPECT_EQ(fm.getSubfileCountForLabel(image, worldfile::kLabelArena), d.arena ? 2 : 0);
+        if (d.arena) {
+            const int first = fm.getLabelIndex(image, worldfile::kLabelArena);
+            EXPECT_EQ(veEngineCheckGeo(fm.loadSubFile(image, unsigned(first)),
+                                       size_t(fm.getSubFileLength(image, unsigned(first)))),
+                      1);
+            EXPECT_GT(collisiondata::CheckBlock(fm.loadSubFile(image, unsigned(first + 1)),
+                                                size_t(fm.getSubFileLength(image, unsigned(first + 1)))),
+                      0);
+        }
+        for (int i = 0; i < numObjects; ++i) {
+            checkLabel(unsigned(worldfile::kLabelFirstDescription + 2 * i), true);
+            checkLabel(unsigned(worldfile::kLabelFirstDescription + 2 * i + 1), false);
+        }
 
         // Terrain types and splines attached as the race attaches them.
         void* map = fm.loadSubFileLabel(image, worldfile::kLabelTerrainMap, 0);
