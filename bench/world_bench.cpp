@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -14,7 +15,9 @@
 #include "engine/sys/bitmap_format.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "world/spline_format.h"
 #include "world/subtile_model.h"
+#include "world/terrain_map_format.h"
 #include "world/world_file_format.h"
 #include "world/world_loader.h"
 #include "world/world_model.h"
@@ -51,15 +54,31 @@ std::vector<uint8_t> LargestWorld() {
         p.record.z = 300.0f + 450.0f * i;
         w.placements.push_back(p);
     }
-    w.splineSection.assign(2048, 0);
-    w.terrainMap.assign(0x1C000 + 16 * 1024, 0);
+    // A waypoint loop around the middle; one surface code everywhere.
+    SplineSection splines;
+    for (int i = 0; i < 64; ++i) {
+        const float a = static_cast<float>(i) * 6.2831853f / 64.0f;
+        const float x = 8960.0f + 6000.0f * std::cos(a), z = 8960.0f + 6000.0f * std::sin(a);
+        splines[0].points.push_back(SplinePointFromWorld(x, -3000.0f, z, 1.0f, kGrid, 16));
+    }
+    w.splineSection = WriteSplineSection(splines);
+    w.terrainMap = terrainmap::WriteMap(std::vector<uint8_t>(terrainmap::kSide * terrainmap::kSide, 2));
     for (auto& t : w.bonuses.type) t = TRACK_BONUS_NONE;
     return WriteWorldFile(w);
 }
 
+std::string g_disc;
+
+// A disc directory holding WORLD/o01.bin, removed when the program ends.
 std::string MakeDisc() {
     char tmpl[] = "/tmp/qz-world-bench-XXXXXX";
     std::string dir = mkdtemp(tmpl);
+    g_disc = dir;
+    std::atexit([] {
+        std::remove((g_disc + "/WORLD/o01.bin").c_str());
+        std::remove((g_disc + "/WORLD").c_str());
+        std::remove(g_disc.c_str());
+    });
     mkdir((dir + "/WORLD").c_str(), 0755);
     const auto image = LargestWorld();
     std::FILE* f = std::fopen((dir + "/WORLD/o01.bin").c_str(), "wb");
