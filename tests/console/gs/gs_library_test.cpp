@@ -25,23 +25,6 @@ protected:
     }
 };
 
-TEST_F(GsLibrary, DefaultDrawEnvironmentCentresTheBufferAt2048) {
-    sceGsDrawEnv1 env;
-    EXPECT_EQ(sceGsSetDefDrawEnv(&env, kPsmCt32, 640, 448, kZtstGequal, kPsmZ24), 8);
-    // The rest is checked by drawing through it below.
-    EXPECT_EQ(env.xyoffset1.OFX, uint64_t((2048 - 320) * 16));
-    EXPECT_EQ(env.xyoffset1.OFY, uint64_t((2048 - 224) * 16));
-    EXPECT_EQ(env.zbuf1.ZBP, 0x8Cu) << "640 x 448 x 4 bytes = 140 pages";
-    EXPECT_EQ(env.prmodecont.AC, 1u);
-    EXPECT_EQ(env.colclamp.CLAMP, 1u);
-
-    sceGsDrawEnv2 env2;
-    sceGsSetDefDrawEnv2(&env2, kPsmCt32, 128, 128, 0, 0);
-    EXPECT_EQ(env2.test2addr, uint64_t(kRegTest_2));
-    EXPECT_EQ(env2.zbuf2.ZMSK, 1u) << "no Z format: depth writes masked";
-    EXPECT_EQ(env2.test2.ZTST, uint64_t(kZtstAlways));
-}
-
 TEST_F(GsLibrary, FrameEnvironmentClearsTheWholeBufferWhateverTheDepth) {
     // Depth far in front everywhere, then the clear with Z 0 and the restored GEQUAL test.
     Gs().Memory().Clear();
@@ -114,15 +97,6 @@ TEST_F(GsLibrary, ResetGraphModeOneKeepsMemoryModeZeroClearsIt) {
     EXPECT_EQ(Gs().ReadReg(kRegTexa), 0u);
     sceGsResetGraph(0, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD);
     EXPECT_EQ(Gs().Memory().Read32(0x1000), 0u);
-}
-
-TEST_F(GsLibrary, FieldBitTogglesPerVerticalBlankAndShowsInCsr) {
-    const bool first = Gs().FieldBit();
-    for (const bool expect : {!first, first}) {
-        Gs().ToggleField();
-        EXPECT_EQ(Gs().FieldBit(), expect);
-        EXPECT_EQ((Gs().ReadPriv(kPrivCsr) & kCsrFieldBit) != 0, expect);
-    }
 }
 
 TEST_F(GsLibrary, DownSampleSpriteCopiesTheFrameIntoTheDisplayBuffer) {
