@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <string>
 
@@ -38,19 +37,6 @@ struct Pose {
     _angle_array* get() { return reinterpret_cast<_angle_array*>(bytes.data()); }
     _angle_array* operator->() { return get(); }
 };
-
-// Equal values (a zero may differ in sign between the two ways of mirroring).
-void ExpectSamePose(const _angle_array* a, const _angle_array* b, uint32_t bones) {
-    EXPECT_EQ(a->rootPosition.x, b->rootPosition.x);
-    EXPECT_EQ(a->rootPosition.y, b->rootPosition.y);
-    EXPECT_EQ(a->rootPosition.z, b->rootPosition.z);
-    for (uint32_t i = 0; i < bones; ++i) {
-        EXPECT_EQ(a->angles[i].S, b->angles[i].S) << i;
-        EXPECT_EQ(a->angles[i].Axis.x, b->angles[i].Axis.x) << i;
-        EXPECT_EQ(a->angles[i].Axis.y, b->angles[i].Axis.y) << i;
-        EXPECT_EQ(a->angles[i].Axis.z, b->angles[i].Axis.z) << i;
-    }
-}
 
 TEST_F(AnimWriterTest, SkeletonsHoldTheBonesTheViewsUse) {
     const std::vector<_bone> rider = RiderSkeletonBones(), bike = BikeSkeletonBones();
@@ -124,37 +110,6 @@ TEST_F(AnimWriterTest, SampleMotionsCheckAndPlayBackTheirFrames) {
         }
         ++kindIndex;
     }
-}
-
-TEST_F(AnimWriterTest, LeanRightIsLeanLeftMirrored) {
-    std::vector<_bone> rider = RiderSkeletonBones(), bike = BikeSkeletonBones();
-    const _skeleton rs{uint32_t(rider.size()), rider.data()};
-    const _skeleton bs{uint32_t(bike.size()), bike.data()};
-    const std::vector<uint8_t> rl = WriteRiderMotion(MotionKind::LeanLeft),
-                               rr = WriteRiderMotion(MotionKind::LeanRight);
-    const std::vector<uint8_t> bl = WriteBikeMotion(MotionKind::LeanLeft),
-                               br = WriteBikeMotion(MotionKind::LeanRight);
-    for (float t : {0.0f, 0.1f, 0.2583f, 0.49f}) {
-        Pose a(27), b(27);
-        veAnimGetAngle(a.get(), Anim(rl), &rs, 0, t);
-        veAnimMirrorAnglesFast(a.get(), &rs);
-        veAnimGetAngle(b.get(), Anim(rr), &rs, 0, t);
-        ExpectSamePose(a.get(), b.get(), 27);
-        Pose c(12), d(12);
-        veAnimGetAngle(c.get(), Anim(bl), &bs, 0, t);
-        veAnimMirrorAnglesFast(c.get(), &bs);
-        veAnimGetAngle(d.get(), Anim(br), &bs, 0, t);
-        ExpectSamePose(c.get(), d.get(), 12);
-    }
-    // The lean really leans: at the end the left hand is lower than the right (+Y down, rolled left).
-    Pose p(27);
-    veAnimGetAngle(p.get(), Anim(rl), &rs, 0, 0.49f);
-    std::vector<_matrix4> pal(27);
-    veAnimGetMatriciesFast(pal.data(), p.get(), &rs, nullptr);
-    _vector3d lh, rh;
-    veAnimGetBonePositionFast(&lh, pal.data(), &rs, 8);
-    veAnimGetBonePositionFast(&rh, pal.data(), &rs, 13);
-    EXPECT_GT(std::fabs(lh.y - rh.y), 5.0f);
 }
 
 }  // namespace

@@ -131,24 +131,6 @@ TEST(QuadTreeTest, AnObjectContainingTheRootsTakesItsPlace) {
     EXPECT_EQ(p.destroyed, (std::vector<CModelObject*>{child, small, big}));  // post-order
 }
 
-TEST(QuadTreeTest, TwoOverlappingObjectsUnderALeafBecomeAContainersChildren) {
-    BoxPolicy p;
-    CModelObject* a = Box(0, 0, 56, 56);
-    CModelObject* b = Box(56, 0, 112, 56);  // touching: the corner test counts it as overlapping
-    Tree* root = new Tree(a);
-    p.calls.clear();
-    root->Add(b, p);
-    ASSERT_EQ(p.containers.size(), 1u);
-    CModelObject* container = *p.containers.begin();
-    EXPECT_EQ(root->m_Data, container);
-    EXPECT_EQ(container->getBounds()->maxX, 112.0f);
-    EXPECT_EQ(root->m_Children[0] ? root->m_Children[0]->m_Data : nullptr, a);
-    EXPECT_EQ(root->m_Children[1] ? root->m_Children[1]->m_Data : nullptr, b);
-    EXPECT_EQ(std::string(p.calls.begin(), p.calls.begin() + 5), "CCORM");
-    Tree::DelTree(root, p);
-    EXPECT_EQ(p.destroyed.size(), 3u);
-}
-
 // Deterministic pseudo-random numbers for the scenes.
 uint32_t Next(uint32_t& s) {
     s = s * 1664525u + 1013904223u;
