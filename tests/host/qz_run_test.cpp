@@ -51,22 +51,14 @@ TEST(QzRun, BootsAndLoadsTheCommonObjectsFile) {
     EXPECT_GT(used, 0);
     EXPECT_GE(freeK, largest);
     EXPECT_GT(largest, 100 * 1024);  // the default arena is 192 MB
-    // The same disc gives the same log.
+    // The same disc gives the same log; the arena follows --heap-mb.
     EXPECT_EQ(RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1").out, r.out);
-}
-
-TEST(QzRun, HeapSizeFollowsTheOption) {
-    testsupport::TempDir disc, out;
-    ASSERT_TRUE(WriteSampleDisc(disc.path()));
-    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --heap-mb 32 --frames 1");
-    ASSERT_EQ(r.exitCode, 0) << r.out;
-    size_t front = r.out.find("Before Frontend Used Mem = ");
-    ASSERT_NE(front, std::string::npos);
-    int used = -1, freeK = -1, largest = -1;
-    ASSERT_EQ(std::sscanf(r.out.c_str() + front,
-                          "Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk", &used,
-                          &freeK, &largest),
-              3);
+    r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --heap-mb 32 --frames 1");
+    front = r.out.find("Before Frontend Used Mem = ");
+    ASSERT_NE(front, std::string::npos) << r.out;
+    ASSERT_EQ(
+        std::sscanf(r.out.c_str() + front, "Before Frontend Used Mem = %dk   Free Mem = %dk", &used, &freeK),
+        2);
     EXPECT_LT(used + freeK, 32 * 1024 + 1);
     EXPECT_GT(used + freeK, 32 * 1024 - 16);
 }
@@ -114,52 +106,33 @@ TEST(QzRun, RecordsSoundAndReadsPadScripts) {
     EXPECT_EQ(r.exitCode, 2);
 }
 
-TEST(QzRun, MissingModuleEndsWithItsMessage) {
-    testsupport::TempDir disc, out;
-    ASSERT_TRUE(WriteSampleDisc(disc.path()));
-    std::remove(disc.file("SYSTEM/LIBSD.IRX").c_str());
-    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path());
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.out.find("x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\SYSTEM\\LIBSD.IRX\n"),
-              std::string::npos)
-        << r.out;
-    EXPECT_EQ(r.out.find("filename"), std::string::npos);  // nothing after the failed module ran
-}
-
-TEST(QzRun, MissingOrCorruptCommonFileIsAnError) {
-    testsupport::TempDir disc, out;
-    ASSERT_TRUE(WriteSampleDisc(disc.path()));
-    disc.write("COMMON/qz02dat.bin", std::string("\xff\xff\xff\x7f junk", 9));
-    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path());
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.out.find("is not a valid master file"), std::string::npos) << r.out;
-    std::remove(disc.file("COMMON/qz02dat.bin").c_str());
-    r = RunQz("--disc " + disc.path() + " --out " + out.path());
-    EXPECT_NE(r.exitCode, 0);
-    EXPECT_NE(r.out.find("FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"), std::string::npos)
-        << r.out;
-}
-
-TEST(QzRun, BadCommandLinesExitTwo) {
-    EXPECT_EQ(RunQz("--no-such-option").exitCode, 2);
-    QzResult r = RunQz("--disc /nonexistent/qz-disc");
-    EXPECT_EQ(r.exitCode, 2);
-    EXPECT_NE(r.out.find("disc directory '/nonexistent/qz-disc' not found"), std::string::npos) << r.out;
-    testsupport::TempDir disc;
-    EXPECT_EQ(RunQz("--disc " + disc.path() + " --out /nonexistent/qz-out").exitCode, 2);  // parent missing
-}
-
 // What a user meets when a run cannot do what was asked: the reason and what to do, and a non-zero exit.
 TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     testsupport::TempDir disc, out;
     ASSERT_TRUE(WriteSampleDisc(disc.path()));
     const std::string base = "--disc " + disc.path() + " --out " + out.path();
+    // Broken discs: a module missing, the common objects file corrupt or missing.
+    testsupport::TempDir noModule, junk, noCommon;
+    for (const testsupport::TempDir* d : {&noModule, &junk, &noCommon})
+        ASSERT_TRUE(WriteSampleDisc(d->path()));
+    std::remove(noModule.file("SYSTEM/LIBSD.IRX").c_str());
+    junk.write("COMMON/qz02dat.bin", std::string("\xff\xff\xff\x7f junk", 9));
+    std::remove(noCommon.file("COMMON/qz02dat.bin").c_str());
+    const std::string to = " --out " + out.path();
     struct Case {
         std::string args, shell;
         int exitCode;
         const char* message;
     } cases[] = {
+        {"--no-such-option", "", 2, "unknown option"},
+        {"--disc /nonexistent/qz-disc", "", 2, "disc directory '/nonexistent/qz-disc' not found"},
+        {"--disc " + disc.path() + " --out /nonexistent/qz-out", "", 2, "/nonexistent/qz-out"},
         {"--disc " + disc.file("SYSTEM/LIBSD.IRX"), "", 2, "is a file, not a directory"},
+        {"--disc " + noModule.path() + to, "", 1,
+         "x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\SYSTEM\\LIBSD.IRX\n"},
+        {"--disc " + junk.path() + to, "", 1, "is not a valid master file"},
+        {"--disc " + noCommon.path() + to, "", 1,
+         "FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"},
         {base + " --frames 1 --pad1 " + disc.path(), "", 2,
          "is not a file; --pad1 and --pad2 take a pad script"},
         {base + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ", 2, "--window"},
@@ -175,6 +148,9 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
         const QzResult r = RunQz(c.args, c.shell);
         EXPECT_EQ(r.exitCode, c.exitCode) << c.args << "\n" << r.out;
         EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
+        if (c.args.find(noModule.path()) != std::string::npos) {
+            EXPECT_EQ(r.out.find("filename"), std::string::npos);  // nothing after the failed module ran
+        }
     }
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000001.png")).empty());
     EXPECT_TRUE(testsupport::ReadText(out.file("frame_000030.png")).empty());
