@@ -5,10 +5,12 @@
 #include <cstdio>
 #include <string>
 
-#include "mkdisc/disc_writer.h"
 #include "support/temp_dir.h"
 
 namespace {
+
+// Runs that only read the disc use the one the build wrote.
+const std::string kDisc = QZ_DISC_DIR;
 
 struct QzResult {
     std::string out;
@@ -30,9 +32,8 @@ QzResult RunQz(const std::string& args, const std::string& shell = "") {
 }
 
 TEST(QzRun, BootsAndLoadsTheCommonObjectsFile) {
-    testsupport::TempDir disc, out;
-    ASSERT_TRUE(WriteSampleDisc(disc.path()));
-    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1");
+    testsupport::TempDir out;
+    QzResult r = RunQz("--disc " + kDisc + " --out " + out.path() + " --frames 1");
     EXPECT_EQ(r.exitCode, 0) << r.out;
     size_t name = r.out.find("filename COMMON\\qz02dat.bin\n");
     size_t mem = r.out.find("fileMem ");
@@ -52,8 +53,8 @@ TEST(QzRun, BootsAndLoadsTheCommonObjectsFile) {
     EXPECT_GE(freeK, largest);
     EXPECT_GT(largest, 100 * 1024);  // the default arena is 192 MB
     // The same disc gives the same log; the arena follows --heap-mb.
-    EXPECT_EQ(RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1").out, r.out);
-    r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --heap-mb 32 --frames 1");
+    EXPECT_EQ(RunQz("--disc " + kDisc + " --out " + out.path() + " --frames 1").out, r.out);
+    r = RunQz("--disc " + kDisc + " --out " + out.path() + " --heap-mb 32 --frames 1");
     front = r.out.find("Before Frontend Used Mem = ");
     ASSERT_NE(front, std::string::npos) << r.out;
     ASSERT_EQ(
@@ -64,25 +65,22 @@ TEST(QzRun, BootsAndLoadsTheCommonObjectsFile) {
 }
 
 TEST(QzRun, ShowsFramesAndWritesEveryNthAsPng) {
-    testsupport::TempDir disc, out;
-    ASSERT_TRUE(WriteSampleDisc(disc.path()));
-    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 25 --png-every 10");
+    testsupport::TempDir out;
+    QzResult r = RunQz("--disc " + kDisc + " --out " + out.path() + " --frames 25 --png-every 10");
     ASSERT_EQ(r.exitCode, 0) << r.out;
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000010.png")).empty());
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000020.png")).empty());
     EXPECT_TRUE(testsupport::ReadText(out.file("frame_000030.png")).empty());
     // A fresh output directory is made when its parent exists.
-    QzResult fresh =
-        RunQz("--disc " + disc.path() + " --out " + out.file("sub") + " --frames 1 --png-every 1");
+    QzResult fresh = RunQz("--disc " + kDisc + " --out " + out.file("sub") + " --frames 1 --png-every 1");
     EXPECT_EQ(fresh.exitCode, 0) << fresh.out;
     EXPECT_FALSE(testsupport::ReadText(out.file("sub/frame_000001.png")).empty());
 }
 
 TEST(QzRun, RecordsSoundAndReadsPadScripts) {
-    testsupport::TempDir disc, out;
-    ASSERT_TRUE(WriteSampleDisc(disc.path()));
+    testsupport::TempDir out;
     out.write("pad1.txt", std::string("# start pressed for a moment\n0-59 IDLE\n60-65 START\n"));
-    QzResult r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 30 --wav " +
+    QzResult r = RunQz("--disc " + kDisc + " --out " + out.path() + " --frames 30 --wav " +
                        out.file("s.wav") + " --pad1 " + out.file("pad1.txt"));
     ASSERT_EQ(r.exitCode, 0) << r.out;
     std::string wav = testsupport::ReadText(out.file("s.wav"));
@@ -93,28 +91,26 @@ TEST(QzRun, RecordsSoundAndReadsPadScripts) {
     EXPECT_EQ((wav.size() - 44) % (800 * 4), 0u);
     EXPECT_GE(wav.size() - 44, 30u * 800 * 4);
     // The same run records the same sound.
-    QzResult again = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 30 --wav " +
+    QzResult again = RunQz("--disc " + kDisc + " --out " + out.path() + " --frames 30 --wav " +
                            out.file("t.wav") + " --pad1 " + out.file("pad1.txt"));
     ASSERT_EQ(again.exitCode, 0);
     EXPECT_EQ(testsupport::ReadText(out.file("t.wav")), wav);
 
     out.write("bad.txt", std::string("10 JUMP\n"));
-    r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1 --pad2 " + out.file("bad.txt"));
+    r = RunQz("--disc " + kDisc + " --out " + out.path() + " --frames 1 --pad2 " + out.file("bad.txt"));
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.out.find("bad.txt:1:"), std::string::npos) << r.out;
-    r = RunQz("--disc " + disc.path() + " --out " + out.path() + " --frames 1 --wav /nonexistent/dir/s.wav");
+    r = RunQz("--disc " + kDisc + " --out " + out.path() + " --frames 1 --wav /nonexistent/dir/s.wav");
     EXPECT_EQ(r.exitCode, 2);
 }
 
 // What a user meets when a run cannot do what was asked: the reason and what to do, and a non-zero exit.
 TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
-    testsupport::TempDir disc, out;
-    ASSERT_TRUE(WriteSampleDisc(disc.path()));
-    const std::string base = "--disc " + disc.path() + " --out " + out.path();
+    testsupport::TempDir out;
+    const std::string base = "--disc " + kDisc + " --out " + out.path();
     // Broken discs: a module missing, the common objects file corrupt or missing.
     testsupport::TempDir noModule, junk, noCommon;
-    for (const testsupport::TempDir* d : {&noModule, &junk, &noCommon})
-        ASSERT_TRUE(WriteSampleDisc(d->path()));
+    for (const testsupport::TempDir* d : {&noModule, &junk, &noCommon}) ASSERT_TRUE(d->linkSampleDisc());
     std::remove(noModule.file("SYSTEM/LIBSD.IRX").c_str());
     junk.write("COMMON/qz02dat.bin", std::string("\xff\xff\xff\x7f junk", 9));
     std::remove(noCommon.file("COMMON/qz02dat.bin").c_str());
@@ -126,15 +122,14 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     } cases[] = {
         {"--no-such-option", "", 2, "unknown option"},
         {"--disc /nonexistent/qz-disc", "", 2, "disc directory '/nonexistent/qz-disc' not found"},
-        {"--disc " + disc.path() + " --out /nonexistent/qz-out", "", 2, "/nonexistent/qz-out"},
-        {"--disc " + disc.file("SYSTEM/LIBSD.IRX"), "", 2, "is a file, not a directory"},
+        {"--disc " + kDisc + " --out /nonexistent/qz-out", "", 2, "/nonexistent/qz-out"},
+        {"--disc " + kDisc + "/SYSTEM/LIBSD.IRX", "", 2, "is a file, not a directory"},
         {"--disc " + noModule.path() + to, "", 1,
          "x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\SYSTEM\\LIBSD.IRX\n"},
         {"--disc " + junk.path() + to, "", 1, "is not a valid master file"},
         {"--disc " + noCommon.path() + to, "", 1,
          "FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"},
-        {base + " --frames 1 --pad1 " + disc.path(), "", 2,
-         "is not a file; --pad1 and --pad2 take a pad script"},
+        {base + " --frames 1 --pad1 " + kDisc, "", 2, "is not a file; --pad1 and --pad2 take a pad script"},
         {base + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ", 2, "--window"},
         // Stops at the first failed write: of 300 frames asked for, far fewer are shown (checked below).
         {base + " --frames 300 --png-every 1 --wav /dev/full", "", 1, "cannot write the sound to /dev/full"},
