@@ -149,17 +149,6 @@ TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
     veEngineEndFrame();
 }
 
-TEST_F(GeometryQueue, KeepProgramFlagLeavesTheProgramAlone) {
-    Mem m(TinyBlock(2, kGeoFamily16 | kGeoPreLit | kGeoKeepProgram));
-    Start(m);
-    veEngineSetPrimitiveMicroCode();
-    const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veEngineCurrentMicroCode, &primitiveMicroCode);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1 + 2 * 4);
-    veEngineEndFrame();
-}
-
 TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdgesAndScaleStaysUntilReset) {
     Mem m(TinyBlock(1));
     m.as<_FS_GEO_HEADER>()->scaleXYZ = 2.0f;

@@ -98,20 +98,6 @@ TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
     veEngineEndFrame();
 }
 
-TEST_F(InstancedDraw, AllCulledAddsNoTaskAndKeepsTheProgram) {
-    const _matrix4 behind[2] = {Translation(0, 0, -50), Translation(0, 0, -500)};
-    Begin(0x40000);
-    veEngineHardwareSetMicroCode(0x800, 0);
-    const uint32_t flags = veEngineMicroCodeFlags;
-    const int tasks = veDmaBuild->numTasks;
-    uint8_t* table = veInstanceTablePtr;
-    veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), behind, nullptr, 2);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks);
-    EXPECT_EQ(veEngineMicroCodeFlags, flags);
-    EXPECT_EQ(veInstanceTablePtr, table);
-    veEngineEndFrame();
-}
-
 TEST_F(InstancedDraw, EachInstanceGetsItsColourAndAlpha) {
     const _matrix4 mats[2] = {Translation(-20, 0, 100), Translation(20, 0, 100)};
     const _RGBA_GEO colours[2] = {{128, 128, 128, 128}, {64, 128, 32, 64}};

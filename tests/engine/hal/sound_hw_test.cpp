@@ -14,12 +14,6 @@
 
 namespace {
 
-void Slot(int voice, int32_t status) {
-    engine::instances[voice] = _SampleInstance();
-    engine::instances[voice].status = status;
-    engine::instances[voice].channel = voice;
-}
-
 class SoundHardware : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -58,24 +52,6 @@ TEST(SoundHardwareInit, FailsWithoutTheSoundDriver) {
     console::IopReset();
     EXPECT_EQ(veSoundHardwareInit(), -1);
     EXPECT_EQ(engine::soundHardwareInitialized, 0);
-}
-
-TEST_F(SoundHardware, KeyOnsOfOneCoreShareOneEntry) {
-    EXPECT_EQ(veSoundHardwareStartChannel(3, 0), 0);
-    EXPECT_EQ(veSoundHardwareStartChannel(5, 1), 0);
-    ASSERT_EQ(engine::Batch[0].count, 1u);
-    EXPECT_EQ(engine::Batch[0].entries[0].command, 2);
-    EXPECT_EQ(engine::Batch[0].entries[0].entry, 0x1500);
-    EXPECT_EQ(engine::Batch[0].entries[0].value, 0x28u);
-    EXPECT_TRUE(veSoundHardwareKeyOnQueued(3));
-    EXPECT_FALSE(veSoundHardwareKeyOnQueued(4));
-    // Core 1's voice 24 is voice 0 of entry 0x1501.
-    EXPECT_EQ(veSoundHardwareStartChannel(24, 0), 0);
-    const _SoundBatchEntry* e = Find(2, 0x1501);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->value, 1u);
-    EXPECT_EQ(veSoundHardwareStartChannel(48, 0), -1);
-    EXPECT_EQ(veSoundHardwareStartChannel(-1, 0), -1);
 }
 
 TEST_F(SoundHardware, VoiceRegistersAndPitch) {
@@ -208,67 +184,6 @@ TEST_F(SoundHardware, DownloadGoesThroughStagingAndRefusesWhatItCannotDo) {
     EXPECT_EQ(console::SpuMemory()[0x30000 + 254], 255);
     EXPECT_EQ(veSoundFreeIopRam(s.iopRam), 0);
     EXPECT_EQ(veSoundFreeIopRam(s.iopRam), -1);
-}
-
-TEST_F(SoundHardware, EndFlagsMaintainPlayingAndStopPending) {
-    // Real voices: voice 1 keyed on a long looping block (sounding), the others never keyed on.
-    std::vector<uint8_t> block = testsupport::ConstantBlock(3, 4, 0x07);
-    console::SpuWriteMemory(0x20000, block.data(), 16);
-    veSoundHardwareSetChannelAddress(1, 0x20000, 16);
-    veSoundHardwareStartChannel(1, 1);
-    veSoundHardwareSendBatch();
-    _Sample table[2] = {};
-    engine::samples = table;
-    engine::maxSamples = 2;
-    table[0].status = kSampleInUse;
-    table[1].status = kSampleInUse | kSampleLoops;
-    Slot(0, kInstanceInUse | kInstancePlaying);  // ended one-shot: stop pending
-    engine::instances[0].sample = &table[0];
-    Slot(1, kInstanceInUse);  // voice sounding: playing
-    engine::instances[1].sample = &table[0];
-    Slot(2, kInstanceInUse);  // looped sample: playing whatever the flag says
-    engine::instances[2].sample = &table[1];
-    Slot(3, kInstanceInUse | kInstanceStopPending);  // left alone
-    Slot(4, kInstanceInUse);                         // ended and never playing: left alone
-    engine::instances[4].sample = &table[0];
-    EXPECT_EQ(veSoundHardwareMaintenance(), 0);
-    EXPECT_EQ(engine::instances[0].status, kInstanceInUse | kInstanceStopPending);
-    EXPECT_EQ(engine::instances[1].status, kInstanceInUse | kInstancePlaying);
-    EXPECT_EQ(engine::instances[2].status, kInstanceInUse | kInstancePlaying);
-    EXPECT_EQ(engine::instances[3].status, kInstanceInUse | kInstanceStopPending);
-    EXPECT_EQ(engine::instances[4].status, kInstanceInUse);
-    // A started instance whose key-on is still in the batch waits; once sent, an ended voice makes it
-    // stop pending even though it was never seen playing.
-    Slot(5, kInstanceInUse | kInstanceStarted);
-    engine::instances[5].sample = &table[0];
-    veSoundHardwareStartChannel(5, 0);
-    veSoundHardwareMaintenance();
-    EXPECT_EQ(engine::instances[5].status, kInstanceInUse | kInstanceStarted);
-    engine::Batch[0].count = 0;  // as if the voice had already run out
-    veSoundHardwareMaintenance();
-    EXPECT_EQ(engine::instances[5].status, kInstanceInUse | kInstanceStopPending);
-    engine::samples = nullptr;
-    engine::maxSamples = 50;
-}
-
-TEST_F(SoundHardware, StopAllKeysEveryVoiceOffAtOnce) {
-    std::vector<uint8_t> block = testsupport::ConstantBlock(3, 4, 0x07);
-    console::SpuWriteMemory(0x20000, block.data(), 16);
-    for (int v : {0, 30}) {
-        veSoundHardwareSetChannelAddress(v, 0x20000, 16);
-        veSoundHardwareSetChannelEnvelope(v, 1);
-        veSoundHardwareStartChannel(v, 1);
-    }
-    veSoundHardwareSendBatch();
-    ASSERT_TRUE(console::SpuGetVoice(1, 6).sounding());
-    engine::instances[7].status = kInstanceInUse | kInstancePlaying;
-    EXPECT_EQ(veSoundHardwareStopAllChannels(), 0);
-    EXPECT_EQ(engine::Batch[0].count, 0u);  // not batched
-    EXPECT_EQ(console::SpuGetVoice(0, 0).phase(), console::SpuEnvelopePhase::Release);
-    EXPECT_EQ(console::SpuGetVoice(1, 6).phase(), console::SpuEnvelopePhase::Release);
-    for (const _SampleInstance& in : engine::instances) EXPECT_TRUE(in.status & kInstanceStopPending);
-    EXPECT_FALSE(engine::instances[7].status & kInstancePlaying);
-    EXPECT_EQ(veSoundHardwareStopChannel(48), -1);
 }
 
 }  // namespace

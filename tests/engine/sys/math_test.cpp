@@ -175,19 +175,6 @@ TEST(MathVector, BasicsAndAliasing) {
     ExpectVecNear(r, {6, 6, 6}, 0);
 }
 
-TEST(MathVector, ZToVecRotPointsZAlongTheDirection) {
-    const _vector3d dirs[] = {{1, 0, 0}, {0, 0, -1}, {0.3f, 0.4f, 0.866f}, {-2, -1, 3}, {0.5f, -3, -0.5f}};
-    for (const _vector3d& d : dirs) {
-        float ax, ay;
-        V3_ZToVecRot(&d, &ax, &ay);
-        _vector3d v = {0, 0, 1};
-        V3_RotateX(&v, &v, ax);
-        V3_RotateY(&v, &v, ay);
-        const float len = std::sqrt(V3_Dot(&d, &d));
-        ExpectVecNear(v, {d.x / len, d.y / len, d.z / len}, 5e-3f);
-    }
-}
-
 TEST(MathMatrix, MultIsBTimesAEvenInPlace) {
     const _matrix4 A = Mat({1, 2, 0, 0, 0, 1, 3, 0, 4, 0, 1, 0, 1, 2, 3, 1});
     const _matrix4 B = Mat({2, 0, 1, 0, 1, 1, 0, 0, 0, 5, 1, 0, -1, 0, 2, 1});
@@ -408,18 +395,6 @@ TEST(MathQuaternion, BlendSpherical) {
     const float da = out.S * a.S + out.Axis.x * a.Axis.x + out.Axis.y * a.Axis.y + out.Axis.z * a.Axis.z;
     const float db = out.S * b.S + out.Axis.x * b.Axis.x + out.Axis.y * b.Axis.y + out.Axis.z * b.Axis.z;
     EXPECT_NEAR(da, db, 1e-5f);
-}
-
-TEST(MathEngine, LocalToScreenAndClip) {
-    const _matrix4 l2w = SomeAffine();
-    _matrix4 w2v;
-    M4_SetRotationsXYZ(&w2v, 0.0f, 0.5f, 0.0f);
-    const _matrix4 v2s = Mat({2, 0, 0, 0, 0, 3, 0, 0, 0, 0, 1, 1, 10, 20, 0, 0});
-    const _matrix4 v2c = Mat({1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 2, 1, 0, 0, -1, 0});
-    _matrix4 ls, lc;
-    veMathCreateLocalToScreenLocalToClip(&ls, &lc, &l2w, &v2s, &v2c, &w2v);
-    ExpectMatNear(ls, Product(Product(l2w, w2v), v2s), 1e-4f);
-    ExpectMatNear(lc, Product(Product(l2w, w2v), v2c), 1e-4f);
 }
 
 TEST(MathEngine, TriangleNormalAndHeight) {
