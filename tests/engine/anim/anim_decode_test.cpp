@@ -94,59 +94,6 @@ TEST(AnimSampled, FramesAtSixtyHertzBlendLinearlyAndClampAtTheEnds) {
     EXPECT_EQ(p->rootPosition.x, 39.0f);
 }
 
-// Version 3 with the given channels (each a list of keys).
-std::vector<uint8_t> V3Block(const std::vector<std::vector<AnimHermiteKey>>& channels) {
-    std::vector<uint8_t> v;
-    PutAt(v, 0, _animation{3, 0, 0, 1.0f});
-    PutAt(v, 8, AnimHermiteHeader{uint32_t(channels.size()), 0, 20});
-    size_t keyAt = 20 + 8 * channels.size();
-    for (size_t c = 0; c < channels.size(); ++c) {
-        PutAt(v, 20 + 8 * c, AnimHermiteChannel{uint32_t(channels[c].size()), uint32_t(keyAt)});
-        for (const AnimHermiteKey& k : channels[c]) {
-            PutAt(v, keyAt, k);
-            keyAt += sizeof k;
-        }
-    }
-    return v;
-}
-
-TEST(AnimHermite, ClampsToTheEndKeysAndInterpolatesBetween) {
-    TestSkeleton s(34);
-    const AnimHermiteKey k0{0.2f, {0.1f, 0.2f, 0.3f}, {1.0f, 0, 0}};
-    const AnimHermiteKey k1{0.6f, {0.5f, -0.2f, 0.0f}, {-1.0f, 0, 0}};
-    const AnimHermiteKey k2{1.0f, {0.9f, 0.4f, -0.3f}, {0, 0, 0}};
-    // Channel 8 drives bone 16, channel 24 bone 33.
-    std::vector<std::vector<AnimHermiteKey>> chans(25, std::vector<AnimHermiteKey>{k0, k2});
-    chans[8] = {k0, k1, k2};
-    const std::vector<uint8_t> img = V3Block(chans);
-    GuardedBlock g(img);
-    ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0);
-
-    _quaternion first, last, mid;
-    Q_SetupFromAngles(&first, 0.1f, 0.2f, 0.3f);
-    Q_SetupFromAngles(&last, 0.9f, 0.4f, -0.3f);
-    // Halfway between k0 and k1: 0.5 a + 0.5 b + 0.125 ta - 0.125 tb (d = 1).
-    Q_SetupFromAngles(&mid, 0.5f * 0.1f + 0.5f * 0.5f + 0.125f * 1.0f + 0.125f * 1.0f, 0.0f, 0.15f);
-
-    Pose p;
-    veAnimHermiteGetAngle(p.get(), g.anim(), s.get(), 0.0f);  // before the first key
-    ExpectQuatNear(p->angles[16], first, 1e-6f);
-    ExpectQuatNear(p->angles[33], first, 1e-6f);
-    EXPECT_TRUE(QuatEq(p->angles[15], _quaternion{1, {0, 0, 0}}));  // no channel: identity
-    EXPECT_TRUE(QuatEq(p->angles[8], _quaternion{1, {0, 0, 0}}));
-    EXPECT_EQ(p->rootPosition.x, 7.0f);  // root untouched
-
-    veAnimHermiteGetAngle(p.get(), g.anim(), s.get(), 2.0f);  // after the last key
-    ExpectQuatNear(p->angles[16], last, 1e-6f);
-    veAnimHermiteGetAngle(p.get(), g.anim(), s.get(), 0.4f);
-    ExpectQuatNear(p->angles[16], mid, 1e-6f);
-    // A key time itself starts the next segment at u = 0.
-    veAnimHermiteGetAngle(p.get(), g.anim(), s.get(), 0.6f);
-    _quaternion atK1;
-    Q_SetupFromAngles(&atK1, 0.5f, -0.2f, 0.0f);
-    ExpectQuatNear(p->angles[16], atK1, 1e-6f);
-}
-
 TEST(AnimDvo, ComponentsAndLengths) {
     EXPECT_EQ(veAnimDvoComponent(1000, 10), 0.9765625f);
     EXPECT_EQ(veAnimDvoComponent(-32768, 15), -1.0f);

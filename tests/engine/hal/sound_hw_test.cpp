@@ -54,29 +54,6 @@ TEST(SoundHardwareInit, FailsWithoutTheSoundDriver) {
     EXPECT_EQ(engine::soundHardwareInitialized, 0);
 }
 
-TEST_F(SoundHardware, VoiceRegistersAndPitch) {
-    EXPECT_EQ(veSoundHardwareSetChannelRate(30, 44100), 0);
-    const _SoundBatchEntry* e = Find(1, 0x020D);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->value, 3763u);
-    EXPECT_EQ(veSoundHardwareRateToPitch(22050), 1881u);
-    EXPECT_EQ(veSoundHardwareRateToPitch(48000), 0x1000u);
-    // Beyond the register: held at 0x3FFF, not wrapped (rate << 12 would overflow 32 bits here).
-    EXPECT_EQ(veSoundHardwareRateToPitch(1000000), 0x3FFFu);
-    EXPECT_EQ(veSoundHardwareRateToPitch(-5), 0u);
-    // The last write to a register in a frame wins.
-    veSoundHardwareSetChannelRate(30, 22050);
-    EXPECT_EQ(Find(1, 0x020D)->value, 1881u);
-    EXPECT_EQ(veSoundHardwareSetChannelAddress(1, 0x20000, 4096), 0);
-    EXPECT_EQ(Find(3, 0x2042)->value, 0x20000u);
-    EXPECT_EQ(veSoundHardwareSetChannelEnvelope(0, 1), 0);
-    EXPECT_EQ(Find(1, 0x0300)->value, 0x0001u);
-    EXPECT_EQ(Find(1, 0x0400)->value, 0x0040u);
-    const uint32_t before = engine::Batch[0].count;
-    EXPECT_EQ(veSoundHardwareSetChannelEnvelope(0, 2), -1);  // no third envelope
-    EXPECT_EQ(engine::Batch[0].count, before);
-}
-
 TEST_F(SoundHardware, PanToVolumes) {
     // Pan (LR, FB, main, -, low frequency) to left and right volumes.
     const struct {

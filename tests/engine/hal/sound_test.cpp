@@ -93,19 +93,6 @@ protected:
     std::vector<int16_t> out_;
 };
 
-TEST_F(Sound, SettingsAndTables) {
-    EXPECT_EQ(engine::numMCBS, 140);
-    veSoundSetSpeakerConfig(0x13);
-    EXPECT_EQ(engine::speakerConfig, 3);
-    veSoundSetMaxSamples(10);  // too late: the table is sized
-    EXPECT_EQ(engine::maxSamples, 120);
-    for (int i = 0; i < kSoundVoices; ++i) EXPECT_EQ(engine::instances[i].channel, i);
-    EXPECT_EQ(FreeMcbCount(), 139);
-    veSoundReset();
-    EXPECT_EQ(engine::maxSamples, 50);
-    EXPECT_EQ(engine::numMCBS, 70);
-}
-
 TEST_F(Sound, FirstFitAllocatorSplitsMergesAndNeedsControlBlocksToSplit) {
     const uint32_t a = veSoundAllocMem(100);
     const uint32_t b = veSoundAllocMem(100);
