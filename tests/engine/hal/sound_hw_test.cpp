@@ -32,20 +32,6 @@ protected:
     testsupport::DriverModules modules_;
 };
 
-TEST_F(SoundHardware, InitialisesOnceAndSetsMasterVolumesAndAttribute) {
-    EXPECT_EQ(veSoundHardwareInit(), -1);
-    EXPECT_EQ(engine::Batch[0].count, 0u);  // sent
-    EXPECT_NE(engine::BatchOnIOP, 0u);
-    for (int core = 0; core < 2; ++core) {
-        EXPECT_EQ(console::SpuMasterVolume(core, 0), 0x3FFF);
-        EXPECT_EQ(console::SpuMasterVolume(core, 1), 0x3FFF);
-    }
-    EXPECT_EQ(console::SpuCoreAttribute(0), 0x80u);
-    EXPECT_EQ(veSoundHardwareInitMemory(), 0);
-    EXPECT_EQ(engine::soundMemBottom, 0x15010u);
-    EXPECT_EQ(engine::soundMemTop, 0x1FFFFFu);
-}
-
 TEST(SoundHardwareInit, FailsWithoutTheSoundDriver) {
     console::SdRemoteReset();
     veSoundReset();
@@ -126,41 +112,6 @@ TEST_F(SoundHardware, FailedBatchTransferKeepsTheBatch) {
     EXPECT_EQ(veSoundHardwareSendBatch(), 0);
     EXPECT_EQ(engine::Batch[0].count, 0u);
     EXPECT_TRUE(console::SpuGetVoice(0, 0).sounding());
-}
-
-TEST_F(SoundHardware, DownloadGoesThroughStagingAndRefusesWhatItCannotDo) {
-    std::vector<uint8_t> data(256);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
-    _Sample s = {};
-    s.header.length = 256;
-    s.soundRam = 0x20000;
-    const uint32_t heapBefore = console::IopHeapUsed();
-    EXPECT_EQ(veSoundHardwareDownloadSample(&s, Addr32(data.data())), 0);
-    EXPECT_EQ(std::memcmp(console::SpuMemory() + 0x20000, data.data(), 256), 0);
-    EXPECT_EQ(console::IopHeapUsed(), heapBefore);  // the staging block is freed again
-    // No sound-memory block: nothing is written at address 0.
-    s.soundRam = 0;
-    const std::vector<uint8_t> fill(256, 0x11);
-    console::SpuWriteMemory(0, fill.data(), 256);
-    EXPECT_EQ(veSoundHardwareDownloadSample(&s, Addr32(data.data())), -1);
-    EXPECT_EQ(console::SpuMemory()[0], 0x11);
-    // The staging allocation fails when the I/O processor's heap is full.
-    s.soundRam = 0x30000;
-    std::vector<void*> blocks;
-    while (void* p = sceSifAllocIopHeap(64 * 1024)) blocks.push_back(p);
-    while (void* p = sceSifAllocIopHeap(64)) blocks.push_back(p);
-    EXPECT_EQ(veSoundHardwareDownloadSample(&s, Addr32(data.data())), -1);
-    EXPECT_EQ(console::SpuMemory()[0x30000], 0);
-    for (void* p : blocks) sceSifFreeIopHeap(p);
-    // From an I/O-processor copy: no staging.
-    s.iopRam = veSoundAllocIopRam(256);
-    ASSERT_NE(s.iopRam, 0u);
-    EXPECT_EQ(veSoundHardwareDownloadSampleToIOP(&s, Addr32(data.data())), 0);
-    EXPECT_EQ(veSoundHardwareDownloadSample(&s, 0), 0);
-    EXPECT_EQ(console::SpuMemory()[0x30000 + 255], 0);  // data[255] = 256 & 0xFF
-    EXPECT_EQ(console::SpuMemory()[0x30000 + 254], 255);
-    EXPECT_EQ(veSoundFreeIopRam(s.iopRam), 0);
-    EXPECT_EQ(veSoundFreeIopRam(s.iopRam), -1);
 }
 
 }  // namespace

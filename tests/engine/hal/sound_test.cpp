@@ -213,42 +213,6 @@ TEST_F(Sound, WithoutMemoryNothingIsWrittenOrKeyedOn) {
     EXPECT_EQ(s->useCount, 0u);
 }
 
-TEST_F(Sound, MainMemorySampleIsSentOnceForOverlappingInstancesAndDestroyKeepsOrFreesItsSlot) {
-    const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = Create(img, kSampleStorageMainRam);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->soundRam, 0u);
-    _SampleInstance* a = Instance(s);
-    _SampleInstance* b = Instance(s);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->channel, 1);
-    EXPECT_EQ(s->useCount, 2u);
-    veSoundStartSampleInstance(a);
-    veSoundStartSampleInstance(b);
-    EXPECT_EQ(console::SdRemoteVoiceTransferCount(), 1u);
-    Frame();
-    veSoundDestroySampleInstance(a);
-    EXPECT_NE(s->soundRam, 0u);  // b still plays it
-    veSoundDestroySampleInstance(b);
-    EXPECT_EQ(s->soundRam, 0u);
-    EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);  // kept in the table
-    a = Instance(s);
-    veSoundStartSampleInstance(a);
-    EXPECT_EQ(console::SdRemoteVoiceTransferCount(), 2u);
-    // Destroyed with clear 0: instances and memory go, the slot stays.
-    veSoundDestroySample(s, 0);
-    EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);
-    EXPECT_EQ(s->useCount, 0u);
-    EXPECT_EQ(s->soundRam, 0u);
-    EXPECT_EQ(a->status, 0);
-    // Started again, it is sent anew; with clear 1 the slot goes to the next sample.
-    veSoundStartSampleInstance(Instance(s));
-    EXPECT_NE(s->soundRam, 0u);
-    veSoundDestroySample(s, 1);
-    EXPECT_EQ(s->status, 0);
-    EXPECT_EQ(Create(img, kSampleStorageMainRam), s);
-}
-
 TEST_F(Sound, IopSampleIsCopiedThereAndFreedWithItsLastInstance) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
     const uint32_t heapBefore = console::IopHeapUsed();
