@@ -204,7 +204,7 @@ TEST_F(TrackObjects, ADynamicObjectIsPinnedOnItsSixtiethStillSubStep) {
     EXPECT_TRUE(body->isPinned());
 }
 
-TEST_F(TrackObjects, AFenceStopsABodyAndABaleIsPushed) {
+TEST_F(TrackObjects, AFenceAndAComplexObjectsPartsStopBodiesAndABaleIsPushed) {
     // Ground slab (+y is down), a fence across the first lane and a light bale in the second; a ball rolls
     // down each lane at 5 m/s. The bale, pushed, comes to rest and pins itself again.
     const _Info light = Record(6, 5, 0.2f, 0.3f);
@@ -215,9 +215,19 @@ TEST_F(TrackObjects, AFenceStopsABodyAndABaleIsPushed) {
     Other a, b;
     Kinetic::RigidBody* stopped = ball(&a, 8, 0, -0.5f, 0, Kinetic::Vector3(0, 0, 5));
     Kinetic::RigidBody* pusher = ball(&b, 8, 4, -0.5f, 0, Kinetic::Vector3(0, 0, 5));
+    // A complex object of two posts 2 m apart across lanes 3 and 4: a ball meeting a post stops, one
+    // rolling through the gap does not.
+    place(new CKineticComplexStaticRigidObject(
+              describe({CollisionBox(-2, -1, -0.1f, -1, 1, 0.1f), CollisionBox(1, -1, -0.1f, 2, 1, 0.1f)})),
+          10, -1.0f, 5);
+    Other c, d;
+    Kinetic::RigidBody* onPost = ball(&c, 8, 8.5f, -0.5f, 0, Kinetic::Vector3(0, 0, 5));
+    Kinetic::RigidBody* inGap = ball(&d, 8, 10, -0.5f, 0, Kinetic::Vector3(0, 0, 5));
     const float baleStart = bale->getRigidBody(0)->m_position.z;
     step(120);
     EXPECT_LT(stopped->m_position.z, fence->getRigidBody(0)->m_position.z);
+    EXPECT_LT(onPost->m_position.z, 5.0f);
+    EXPECT_GT(inGap->m_position.z, 5.6f);  // clear of the posts' line
     EXPECT_GT(bale->getRigidBody(0)->m_position.z, baleStart + 0.2f);
     EXPECT_NEAR(bale->position.z, 100.0f * bale->getRigidBody(0)->m_position.z, 1.0f);  // the model follows
     model->kineticToolkit->removeRigidBody(pusher);
