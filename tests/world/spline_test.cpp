@@ -1,0 +1,300 @@
+// Parametric and racing-line splines: knot order, evaluation and its hint, the curve build, point
+// refusals, times, look-ahead, binding, tweaks and the forward match search.
+#include <gtest/gtest.h>
+
+#include <array>
+#include <cmath>
+#include <vector>
+
+#include "world/parametric_spline.h"
+#include "world/qz_spline.h"
+
+namespace {
+
+struct Knot {
+    float value, parameter;
+};
+
+void Build(CParametricSpline& s, const std::vector<Knot>& knots, float s0 = 0.0f, float s1 = 0.0f) {
+    for (const Knot& k : knots) ASSERT_TRUE(s.AddPoint(k.value, k.parameter));
+    ASSERT_TRUE(s.MakeCurrentPointsIntoSpline(s0, s1, false, nullptr));
+}
+
+bool Eval(const CParametricSpline& s, float t, float* v) {
+    int index = 0;
+    float fraction = 0.0f;
+    return s.OptimizedGetPointOnSpline(t, *v, index, fraction);
+}
+
+// A racing line through world points (x, y, z) with w = 1.
+void Line(CQZSpline& s, const std::vector<std::array<float, 3>>& pts) {
+    ASSERT_TRUE(s.SetMaxNumPoints(int(pts.size())));
+    for (const auto& p : pts) ASSERT_TRUE(s.AddPoint(p[0], p[1], p[2], 1.0f));
+    ASSERT_TRUE(s.MakeCurrentPointsIntoSpline());
+}
+
+// Points every 50 units along x from x0 to x1 at depth z.
+std::vector<std::array<float, 3>> Straight(float x0, float x1, float z) {
+    std::vector<std::array<float, 3>> pts;
+    for (float x = x0; x <= x1 + 0.01f; x += 50.0f) pts.push_back({x, 0.0f, z});
+    return pts;
+}
+
+bool Open(float&, float&, float, float, int) {
+    return true;
+}
+bool Shut(float&, float&, float, float, int) {
+    return false;
+}
+
+TEST(ParametricSpline, KnotsKeepParameterOrderAndRefuseDuplicatesAndOverflow) {
+    CParametricSpline s;
+    EXPECT_TRUE(s.AddPoint(5, 2));
+    EXPECT_TRUE(s.AddPoint(7, 1));
+    EXPECT_TRUE(s.AddPoint(9, 3));
+    EXPECT_FALSE(s.AddPoint(0, 2));  // middle
+    EXPECT_FALSE(s.AddPoint(0, 3));  // end
+    ASSERT_EQ(s.count(), 3);
+    EXPECT_EQ(s.knot(0).parameter, 1.0f);
+    EXPECT_EQ(s.knot(0).value, 7.0f);
+    EXPECT_EQ(s.knot(1).parameter, 2.0f);
+    EXPECT_EQ(s.knot(2).parameter, 3.0f);
+
+    CParametricSpline full;
+    for (int i = 0; i < full.capacity(); ++i) ASSERT_TRUE(full.AddPoint(0, float(i)));
+    EXPECT_FALSE(full.AddPoint(0, 1000));
+    ASSERT_TRUE(full.SetMaxNumPoints(100));
+    EXPECT_EQ(full.count(), 64);  // knots kept across the growth
+    EXPECT_TRUE(full.AddPoint(0, 1000));
+    EXPECT_FALSE(full.SetMaxNumPoints(-1));
+}
+
+TEST(ParametricSpline, EvaluationRangeForTwoAndMoreKnots) {
+    struct Case {
+        std::vector<Knot> knots;
+        float t;
+        bool ok;
+        float value;  // checked when ok
+    } cases[] = {
+        {{{0, 0}, {10, 10}}, 0.0f, true, 0.0f},  // two knots: linear, both ends inside
+        {{{0, 0}, {10, 10}}, 10.0f, true, 10.0f},       {{{0, 0}, {10, 10}}, 2.5f, true, 2.5f},
+        {{{0, 0}, {10, 10}}, -0.1f, false, 0},          {{{0, 0}, {10, 10}}, 10.1f, false, 0},
+        {{{0, 0}, {4, 5}, {1, 10}}, 0.0f, false, 0},  // three knots: the first parameter is outside
+        {{{0, 0}, {4, 5}, {1, 10}}, 10.0f, true, 1.0f}, {{{0, 0}, {4, 5}, {1, 10}}, 5.0f, true, 4.0f},
+        {{{0, 0}, {4, 5}, {1, 10}}, 10.5f, false, 0},
+    };
+    for (const Case& c : cases) {
+        CParametricSpline s;
+        Build(s, c.knots);
+        float v = -99.0f;
+        EXPECT_EQ(Eval(s, c.t, &v), c.ok) << "t " << c.t << " knots " << c.knots.size();
+        if (c.ok) {
+            EXPECT_NEAR(v, c.value, 1e-5f) << "t " << c.t;
+        }
+    }
+    CParametricSpline one;
+    one.AddPoint(1, 1);
+    EXPECT_FALSE(one.MakeCurrentPointsIntoSpline(0, 0, false, nullptr));
+    float v;
+    EXPECT_FALSE(Eval(one, 1.0f, &v));
+}
+
+// Knot derivatives of the curve build, worked by hand from the elimination order (no division by the
+// previous pivot), unweighted and with unit interval weights; the curve meets every knot with them.
+TEST(ParametricSpline, BuildDerivativesFollowTheEliminationOrder) {
+    struct Case {
+        std::vector<Knot> knots;
+        float s0, s1;
+        bool weighted;
+        std::vector<float> D;
+    } cases[] = {
+        {{{0, 0}, {2, 1}, {2, 3}}, 3, 6, false, {3, -1, 6}},
+        {{{0, 0}, {1, 1}, {2, 2}, {3, 3}}, 1, 1, false, {1, 0.4f, 0.4f, 1}},
+        {{{0, 0}, {2, 1}, {2, 3}}, 3, 6, true, {3, -3, 6}},
+    };
+    for (const Case& c : cases) {
+        CParametricSpline s;
+        for (const Knot& k : c.knots) s.AddPoint(k.value, k.parameter);
+        const std::vector<float> weights(c.knots.size(), 1.0f);
+        ASSERT_TRUE(s.MakeCurrentPointsIntoSpline(c.s0, c.s1, false, c.weighted ? weights.data() : nullptr));
+        for (size_t i = 0; i < c.D.size(); ++i) EXPECT_NEAR(s.derivative(int(i)), c.D[i], 1e-6f) << i;
+        for (size_t i = 1; i < c.knots.size(); ++i) {
+            float v;
+            ASSERT_TRUE(Eval(s, c.knots[i].parameter, &v));
+            EXPECT_NEAR(v, c.knots[i].value, 1e-5f);
+        }
+    }
+}
+
+TEST(ParametricSpline, MonotonicBuildTakesTheSmallerSecant) {
+    CParametricSpline s;
+    for (Knot k : std::vector<Knot>{{0, 0}, {10, 1}, {12, 2}, {30, 3}}) s.AddPoint(k.value, k.parameter);
+    ASSERT_TRUE(s.MakeCurrentPointsIntoSpline(100, 100, true, nullptr));
+    EXPECT_EQ(s.derivative(0), 10.0f);
+    EXPECT_EQ(s.derivative(1), 2.0f);
+    EXPECT_EQ(s.derivative(2), 2.0f);
+    EXPECT_EQ(s.derivative(3), 18.0f);
+    float prev = 0.0f;
+    for (float t = 0.05f; t <= 3.0f; t += 0.05f) {
+        float v;
+        ASSERT_TRUE(Eval(s, t, &v));
+        EXPECT_GE(v, prev) << t;
+        prev = v;
+    }
+}
+
+TEST(ParametricSpline, HintBracketingTheParameterIsTrustedWithItsFraction) {
+    CParametricSpline s;
+    Build(s, {{0, 0}, {8, 4}, {2, 10}, {5, 20}});
+    float fresh;
+    int index = 0;
+    float fraction = 0.0f;
+    ASSERT_TRUE(s.OptimizedGetPointOnSpline(6.0f, fresh, index, fraction));
+    EXPECT_EQ(index, 2);
+    EXPECT_NEAR(fraction, (6.0f - 4.0f) / 6.0f, 1e-6f);
+
+    float stale;
+    int hint = 2;
+    float staleFraction = 0.9f;
+    ASSERT_TRUE(s.OptimizedGetPointOnSpline(6.0f, stale, hint, staleFraction));
+    EXPECT_NE(stale, fresh);  // the passed fraction, not one from t
+    hint = 2;
+    float same = fraction;
+    float v;
+    ASSERT_TRUE(s.OptimizedGetPointOnSpline(6.0f, v, hint, same));
+    EXPECT_EQ(v, fresh);
+    for (int bad : {0, 4, -3, 3}) {  // outside 1..n-1, or a segment that does not hold t
+        hint = bad;
+        float f = 0.9f;
+        ASSERT_TRUE(s.OptimizedGetPointOnSpline(6.0f, v, hint, f));
+        EXPECT_EQ(v, fresh) << bad;
+    }
+}
+
+TEST(RacingLine, PointRefusals) {
+    CQZSpline s;
+    ASSERT_TRUE(s.AddPoint(0, 0, 0, 1));
+    struct Case {
+        float x, y, z, w;
+    } refused[] = {{0.5f, 0.5f, 0.5f, 1}, {0, 0.99f, 0, 1}, {10, 0, 0, 0}, {10, 0, 0, -1}, {10, 0, 0, NAN}};
+    for (const Case& c : refused)
+        EXPECT_FALSE(s.AddPoint(c.x, c.y, c.z, c.w)) << c.x << " " << c.y << " " << c.w;
+    EXPECT_TRUE(s.AddPoint(0, 1, 0, 1));
+    for (int i = 2; i < s.capacity(); ++i) ASSERT_TRUE(s.AddPoint(0, float(i), 0, 1));
+    EXPECT_FALSE(s.AddPoint(0, 1000, 0, 1));
+    EXPECT_EQ(s.count(), 64);
+    CQZSpline single;
+    single.AddPoint(0, 0, 0, 1);
+    EXPECT_FALSE(single.MakeCurrentPointsIntoSpline());
+    EXPECT_EQ(single.GetPointTime(0), -1.0f);
+}
+
+TEST(RacingLine, TimesAreArcLengthAndTheCurvePassesThePoints) {
+    CQZSpline s;
+    Line(s, {{0, 0, 0}, {100, 0, 0}, {100, 0, 100}});
+    EXPECT_EQ(s.GetPointTime(0), 0.0f);
+    EXPECT_EQ(s.GetPointTime(1), 100.0f);
+    EXPECT_EQ(s.GetPointTime(2), 200.0f);
+    EXPECT_EQ(s.GetPointTime(64), -1.0f);
+    float x, y, z;
+    int index = -1;
+    ASSERT_TRUE(s.GetRawPointOnSpline(100.0f, x, y, z, &index));
+    EXPECT_NEAR(x, 100.0f, 1e-3f);
+    EXPECT_NEAR(z, 0.0f, 1e-3f);
+    EXPECT_EQ(index, 1);
+    ASSERT_TRUE(s.GetRawPointOnSpline(200.0f, x, y, z, &index));
+    EXPECT_NEAR(z, 100.0f, 1e-3f);
+    EXPECT_FALSE(s.GetRawPointOnSpline(200.5f, x, y, z, nullptr));
+
+    CQZSpline two;  // two points: time is distance over the mean w, and the line is straight
+    ASSERT_TRUE(two.AddPoint(0, 0, 0, 2));
+    ASSERT_TRUE(two.AddPoint(30, 0, 40, 2));
+    ASSERT_TRUE(two.MakeCurrentPointsIntoSpline());
+    EXPECT_EQ(two.GetPointTime(1), 25.0f);
+    ASSERT_TRUE(two.GetRawPointOnSpline(12.5f, x, y, z, nullptr));
+    EXPECT_NEAR(x, 15.0f, 1e-4f);
+    EXPECT_NEAR(z, 20.0f, 1e-4f);
+}
+
+TEST(RacingLine, LookAheadIsScaledByTheControlValueAndHalvedAtTheEnd) {
+    CQZSpline s;
+    ASSERT_TRUE(s.SetMaxNumPoints(21));
+    for (int i = 0; i <= 20; ++i) ASSERT_TRUE(s.AddPoint(50.0f * i, 0, 0, 2.0f));
+    ASSERT_TRUE(s.MakeCurrentPointsIntoSpline());
+    struct Case {
+        float t, ahead;
+    } cases[] = {{100, 30}, {990, 30}, {999.9f, 50}};
+    for (const Case& c : cases) {
+        float x, y, z, dx, dy, dz;
+        ASSERT_TRUE(s.GetVControlledPointNDir(c.t, c.ahead, x, y, z, dx, dy, dz)) << c.t;
+        EXPECT_NEAR(std::sqrt(dx * dx + dy * dy + dz * dz), 2.0f * c.ahead, 1e-3f) << c.t;
+        EXPECT_GT(dx, 0.0f);
+    }
+    float x, y, z, dx, dy, dz;
+    EXPECT_FALSE(s.GetVControlledPointNDir(1000.5f, 10, x, y, z, dx, dy, dz));
+}
+
+// A line 20 units to the side of the waypoint line and starting 30 units earlier runs 30 units of its own
+// time ahead of the waypoint time everywhere; the bind also sets the waypoint line's small step.
+TEST(RacingLine, BindMapsWaypointTimeToTheLinesTime) {
+    CQZSpline way, line;
+    Line(way, Straight(0, 1000, 0));
+    Line(line, Straight(-30, 970, 20));
+    ASSERT_TRUE(line.Bind(&way));
+    EXPECT_FLOAT_EQ(way.bindInterval(), 50.0f / 1000.0f);
+    for (float tc : {50.0f, 350.0f, 700.0f, 950.0f}) {  // the line's point nearest each waypoint
+        float x, y, z;
+        ASSERT_TRUE(line.GetRawPointOnSpline(line.GetMyTimeFromControl(tc), x, y, z, nullptr)) << tc;
+        EXPECT_NEAR(x, tc, 0.1f);
+        EXPECT_NEAR(z, 20.0f, 1e-3f);
+    }
+    const float mid = line.GetMyTimeFromControl(525.0f);  // between waypoints: in between
+    EXPECT_GT(mid, line.GetMyTimeFromControl(500.0f));
+    EXPECT_LT(mid, line.GetMyTimeFromControl(550.0f));
+    CQZSpline unbuilt;
+    EXPECT_FALSE(line.Bind(&unbuilt));
+    EXPECT_EQ(unbuilt.GetMyTimeFromControl(10.0f), -1.0f);
+}
+
+TEST(RacingLine, TweakTurnsTheTangentAtItsPointOnly) {
+    CQZSpline s;
+    Line(s, Straight(0, 500, 0));
+    float x, y, z;
+    ASSERT_TRUE(s.GetRawPointOnSpline(230.0f, x, y, z, nullptr));
+    EXPECT_NEAR(z, 0.0f, 1e-4f);
+    s.TweakPoint(5, 0.0f, 0.0f, 1.0f);  // point 5 at x 250
+    ASSERT_TRUE(s.GetRawPointOnSpline(250.0f, x, y, z, nullptr));
+    EXPECT_NEAR(z, 0.0f, 1e-4f);  // the point itself stays
+    ASSERT_TRUE(s.GetRawPointOnSpline(230.0f, x, y, z, nullptr));
+    EXPECT_LT(z, -0.5f);  // the curve now comes in across the line
+    ASSERT_TRUE(s.GetRawPointOnSpline(270.0f, x, y, z, nullptr));
+    EXPECT_GT(z, 0.5f);
+    ASSERT_TRUE(s.GetRawPointOnSpline(120.0f, x, y, z, nullptr));
+    EXPECT_NEAR(z, 0.0f, 1e-4f);  // segments away from point 5 keep their shape
+    s.TweakPoint(-1, 0, 0, 1);
+    s.TweakPoint(11, 0, 0, 1);  // outside: nothing
+}
+
+TEST(RacingLine, MatchSearchFollowsTheRacerAndHonoursTheGate) {
+    CQZSpline s;
+    Line(s, Straight(0, 1000, 0));
+    CQZSpline way;  // gives s its small step, as the waypoint line gets it from its racing lines
+    Line(way, Straight(0, 1000, 30));
+    ASSERT_TRUE(way.Bind(&s));
+
+    EXPECT_EQ(s.GetNewMatchTimeXZ(300.0f, 15.0f, 250.0f, 0.0f, Open, 0), 300.0f);  // behind its time
+    EXPECT_EQ(s.GetNewMatchTimeXZ(300.0f, 15.0f, 310.0f, 0.0f, Open, 0), 300.0f);  // short of one step
+    const float caught = s.GetNewMatchTimeXZ(105.0f, 15.0f, 140.0f, 5.0f, Open, 0);
+    EXPECT_LE(caught, 140.0f);
+    EXPECT_GT(caught, 125.0f);
+    EXPECT_EQ(s.GetNewMatchTimeXZ(105.0f, 15.0f, 140.0f, 5.0f, Shut, 0), 105.0f);
+    // Past the middle of the next segment: the time moves to the end of its own segment.
+    const float next = s.GetNewMatchTimeXZ(110.0f, 15.0f, 180.0f, 0.0f, Open, 0);
+    EXPECT_GE(next, 149.0f);
+    EXPECT_LE(next, 151.0f);
+    // Running off the end of a closed line wraps to the loop-connect point.
+    s.setLoopConnect(2);
+    EXPECT_EQ(s.GetNewMatchTimeXZ(990.0f, 15.0f, 1200.0f, 0.0f, Open, 0), 100.0f + 15.0f);
+}
+
+}  // namespace
