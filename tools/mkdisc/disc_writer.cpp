@@ -18,6 +18,7 @@
 #include "mkdisc/fonts.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
+#include "mkdisc/tracks.h"
 
 namespace {
 
@@ -180,6 +181,14 @@ bool WriteFrontEndFonts(const std::string& dir) {
     return true;
 }
 
+// The 25 world files.
+bool WriteWorlds(const std::string& dir) {
+    auto write = [](const std::string& name, const std::vector<uint8_t>& image, void* ctx) {
+        return WriteFile(*static_cast<const std::string*>(ctx), "WORLD/" + name, image.data(), image.size());
+    };
+    return BuildWorlds(write, const_cast<std::string*>(&dir));
+}
+
 }  // namespace
 
 bool WriteSampleDisc(const std::string& dir) {
@@ -188,7 +197,7 @@ bool WriteSampleDisc(const std::string& dir) {
         return false;
     }
     return WriteSystemFiles(dir) && WriteSoundTuningFile(dir) && WriteCommonObjects(dir) &&
-           WriteFrontEndFonts(dir);
+           WriteFrontEndFonts(dir) && WriteWorlds(dir);
 }
 
 std::vector<uint8_t> CommonCollisionBlock(int subFile) {

@@ -1,0 +1,208 @@
+// The sample disc's 25 worlds, as the game reads them: each loads and passes the world checks, its
+// models, collision blocks and radar map pass their readers' checks, every
+// spline stays on the riding surface along its whole length, the checkpoints come in lap order, the
+// ramp store finds one pair for every jump and crash zone built, and the start grid stands on the track.
+#include "mkdisc/tracks.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "console/cd/cd.h"
+#include "engine/hal/geometry.h"
+#include "engine/sys/bitmap.h"
+#include "engine/sys/files.h"
+#include "engine/sys/heap.h"
+#include "game/files/collision_data.h"
+#include "game/files/file_manager.h"
+#include "support/log_capture.h"
+#include "support/temp_dir.h"
+#include "world/ramps.h"
+#include "world/spline_format.h"
+#include "world/spline_manager.h"
+#include "world/subtile_model.h"
+#include "world/terrain_map_format.h"
+#include "world/terrain_type.h"
+#include "world/world_file_format.h"
+#include "world/world_loader.h"
+#include "world/world_model.h"
+
+namespace {
+
+// Codes a rider may stand on: surfaces, markers and checkpoints, but not the off-track codes, the
+// automatic crash areas or the outside.
+bool Rideable(TypeList code) {
+    return !(code >= offtrack && code <= 107) && code != autoCrash && code != outOfBounds;
+}
+
+class TrackWorlds : public ::testing::Test {
+protected:
+    void SetUp() override {
+        x_InitSTDIO();
+        log_.attach();
+    }
+    void TearDown() override {
+        CRamps::resetStatics();
+        CSplineManager::cleanUp();
+        CTerrainType::resetStatics();
+        CWorldModel::resetStatics();
+        CSubtileModel::resetStatics();
+        console::CdUnmount();
+    }
+    testsupport::LogCapture log_;
+};
+
+TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
+    testsupport::TempDir disc;
+    std::vector<TrackDesign> designs;
+    for (const TrackSpec& spec : TrackSpecs()) {
+        designs.push_back(DesignTrack(spec));
+        const std::vector<uint8_t> image = PackWorld(designs.back());
+        ASSERT_FALSE(image.empty()) << spec.name;
+        disc.write(std::string("WORLD/") + spec.name, image);
+    }
+    PS2CD_ResetFiles();
+    ASSERT_TRUE(console::CdMount(disc.path().c_str()));
+    ASSERT_EQ(designs.size(), 25u);
+
+    for (const TrackDesign& d : designs) {
+        SCOPED_TRACE(d.spec.name);
+        const bool laps = d.spec.kind != TrackKind::Freestyle;
+        void* image = LoadWorldFile((std::string("WORLD\\") + d.spec.name).c_str());
+        ASSERT_NE(image, nullptr) << log_.text();
+        CFileManager fm;
+        CWorldModel* model = new CWorldModel;
+        BuildWorldModel(*model, image);
+        const int numTiles = model->numTiles;
+        ASSERT_EQ(numTiles, d.tilesPerSide * d.tilesPerSide);
+        ASSERT_EQ(CSubtileModel::gridSize, d.gridSize);
+
+        // Sky, arena and every object description: geometry blocks and collision blocks the readers take;
+        // the radar map a graphics file.
+        const int numObjects = static_cast<const _wlb_file*>(fm.loadSubFileLabel(image, 0, 0))->numObjects;
+        auto checkLabel = [&](unsigned label, bool geometry) {
+            const int first = fm.getLabelIndex(image, label);
+            for (int k = 0; k < fm.getSubfileCountForLabel(image, label); ++k) {
+                const void* sub = fm.loadSubFile(image, unsigned(first + k));
+                const size_t len = size_t(fm.getSubFileLength(image, unsigned(first + k)));
+                EXPECT_TRUE(geometry ? veEngineCheckGeo(sub, len) == 1
+                                     : collisiondata::CheckBlock(sub, len) > 0)
+                    << "label " << label << " sub-file " << k;
+            }
+        };
+        EXPECT_EQ(
+            veEngineCheckGeo(fm.loadSubFileLabel(image, 2, 1),
+                             size_t(fm.getSubFileLength(image, unsigned(fm.getLabelIndex(image, 2) + 1)))),
+            1);
+        FsBitmapLayout radar;
+        EXPECT_EQ(fsCheckBitmap(fm.loadSubFileLabel(image, 2, 2),
+                                size_t(fm.getSubFileLength(image, unsigned(fm.getLabelIndex(image, 2) + 2))),
+                                &radar),
+                  FS_BITMAP_OK);
+        EXPECT_EQ(fm.getSubfileCountForLabel(image, worldfile::kLabelArena), d.arena ? 2 : 0);
+        if (d.arena) {
+            const int first = fm.getLabelIndex(image, worldfile::kLabelArena);
+            EXPECT_EQ(veEngineCheckGeo(fm.loadSubFile(image, unsigned(first)),
+                                       size_t(fm.getSubFileLength(image, unsigned(first)))),
+                      1);
+            EXPECT_GT(collisiondata::CheckBlock(fm.loadSubFile(image, unsigned(first + 1)),
+                                                size_t(fm.getSubFileLength(image, unsigned(first + 1)))),
+                      0);
+        }
+        for (int i = 0; i < numObjects; ++i) {
+            checkLabel(unsigned(worldfile::kLabelFirstDescription + 2 * i), true);
+            checkLabel(unsigned(worldfile::kLabelFirstDescription + 2 * i + 1), false);
+        }
+
+        // Terrain types and splines attached as the race attaches them.
+        void* map = fm.loadSubFileLabel(image, worldfile::kLabelTerrainMap, 0);
+        const int mapLen =
+            fm.getSubFileLength(image, uint32_t(fm.getLabelIndex(image, worldfile::kLabelTerrainMap)));
+        CTerrainType* types = CTerrainType::getInstance();
+        ASSERT_TRUE(types->setPointer(map, size_t(mapLen), numTiles, d.gridSize));
+        const auto* main = static_cast<const uint8_t*>(fm.loadSubFileLabel(image, worldfile::kLabelMain, 0));
+        const uint32_t mainLen = uint32_t(fm.getSubFileLength(image, 0));
+        uint32_t at = worldfile::kHeaderSize;  // walk the placement blocks and cameras to the splines
+        for (int b = 0; b < model->numTiles * 16 * int(main[72]); ++b) {
+            uint32_t n;
+            std::memcpy(&n, main + at, 4);
+            at += worldfile::kBlockHeaderSize + n * worldfile::kPlacementSize;
+        }
+        int cameras = 0;
+        for (uint32_t type; std::memcpy(&type, main + at + 32, 4), type != 0; at += worldfile::kCameraSize)
+            ++cameras;
+        at += worldfile::kCameraSize;
+        EXPECT_GE(cameras, 8);
+        ASSERT_TRUE(CheckSplineSection(main + at, mainLen - at, float(d.gridSize)).ok);
+        CSplineManager* splines = CSplineManager::getSplineManager();
+        splines->loadSplines(main + at, mainLen - at, float(d.gridSize), numTiles);
+
+        // Every spline, sampled every metre, lies on the riding surface, at the terrain's height.
+        for (int s = 0; s < CSplineManager::lastEntry; ++s) {
+            const CQZSpline& line = splines->spline(CSplineManager::SplineType(s));
+            ASSERT_TRUE(line.valid()) << "spline " << s;
+            const float end = line.GetPointTime(line.count() - 1);
+            int offTrack = 0;
+            float worstHeight = 0;
+            for (float t = 0.1f; t <= end; t += 100.0f) {
+                float x, y, z;
+                ASSERT_TRUE(line.GetRawPointOnSpline(t, x, y, z, nullptr));
+                if (!Rideable(types->getTypeAtPoint(x, z))) ++offTrack;
+                worstHeight = std::max(worstHeight, std::fabs(y - model->getHeightAt(x, z)));
+            }
+            EXPECT_EQ(offTrack, 0) << "spline " << s << " leaves the track";
+            EXPECT_LT(worstHeight, 150.0f) << "spline " << s;
+        }
+
+        // Checkpoints come one after another in lap order; their gates are the world's gates.
+        const CQZSpline& way = splines->spline(CSplineManager::WayPoint);
+        std::vector<unsigned> seen;
+        for (float t = 0.1f; t <= way.GetPointTime(way.count() - 1); t += 50.0f) {
+            float x, y, z;
+            way.GetRawPointOnSpline(t, x, y, z, nullptr);
+            const unsigned c = types->getCheckPoint(x, z);
+            if (c != 255 && (seen.empty() || seen.back() != c)) seen.push_back(c);
+        }
+        EXPECT_EQ(seen.size(), d.checkpoints.size());
+        for (size_t k = 0; k < seen.size(); ++k) EXPECT_EQ(seen[k], k);
+        EXPECT_EQ(laps, seen.size() >= 6);
+
+        // One ramp pair for every jump, its takeoff at the jump.
+        CRamps* ramps = CRamps::getInstance();
+        ramps->heightAt = [model](float x, float z) { return model->getHeightAt(x, z); };
+        ramps->preProcessJumpRamps();
+        ASSERT_EQ(ramps->jumpRampPairSets.size(), d.jumps.size());
+        for (size_t j = 0; j < d.jumps.size(); ++j) {
+            const RampPair& pair = ramps->jumpRampPairSets[j];
+            const float s = d.jumps[j].takeoff1;
+            const CentrePoint& c = d.centre[size_t(s / d.step) % d.centre.size()];
+            EXPECT_LT(std::hypot(pair.takeoff.x - c.x, pair.takeoff.z - c.z), 4.0f * float(d.gridSize) + 300)
+                << d.jumps[j].shape;
+            EXPECT_GT(std::hypot(pair.landing.x - pair.takeoff.x, pair.landing.z - pair.takeoff.z), 300.0f);
+        }
+        ramps->preProcessCrashRamps();
+        EXPECT_EQ(ramps->crashRampPairSets.size(), d.crashZones.size());
+        CRamps::resetStatics();
+
+        // The start grid: eight riders side by side at spline time 0.1, all on the track.
+        qzVector3d p, dir;
+        ASSERT_TRUE(splines->getPoint(0.1f, CSplineManager::WayPoint, p, dir));
+        const float len = std::hypot(dir.x, dir.z);
+        for (float offset : {0.0f, 300.0f, -300.0f, -600.0f, 600.0f, 900.0f, -900.0f, -1200.0f})
+            EXPECT_TRUE(
+                Rideable(types->getTypeAtPoint(p.x - dir.z / len * offset, p.z + dir.x / len * offset)))
+                << offset;
+
+        CSplineManager::cleanUp();
+        CTerrainType::resetStatics();
+        delete model;
+        CWorldModel::resetStatics();
+        CSubtileModel::resetStatics();
+        x_free(image);
+    }
+}
+
+}  // namespace

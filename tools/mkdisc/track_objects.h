@@ -1,0 +1,25 @@
+// Low-poly models of the tracks' objects (world units, standing on y = 0 with -y up, facing +z), their
+// collision blocks (metres, y down), and the worlds' shared pictures: sky, arena, detail bitmap.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "mkdisc/track_design.h"
+
+// Geometry block of a prop; `span` is the half width the start gate spans.
+std::vector<uint8_t> PropGeometry(Prop prop, float span);
+// Collision block of a prop; empty for scenery that bikes ride through.
+std::vector<uint8_t> PropCollision(Prop prop);
+// A checkpoint or finish gate: two posts `halfSpan` either side of the lap and a banner across.
+std::vector<uint8_t> GateGeometry(float halfSpan, bool finish);
+
+// The sky around a world of side `side`, centred on the world centre (night skies are dark).
+std::vector<uint8_t> SkyGeometry(float side, uint8_t worldType);
+// The stadium around an indoor floor: walls and stands, relative to the world centre; and the walls'
+// collision block.
+std::vector<uint8_t> ArenaGeometry(const TrackDesign& d);
+std::vector<uint8_t> ArenaCollision(const TrackDesign& d);
+
+// The detail bitmap shared by all subtiles (8-bit, 256-colour grey noise).
+std::vector<uint8_t> DetailBitmap(uint32_t seed);
