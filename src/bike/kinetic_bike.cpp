@@ -79,8 +79,8 @@ KineticBike::KineticBike(int descriptionId) : KineticVehicleObject(descriptionId
     bikeStats.bike = this;
 }
 
-KineticBike* KineticBike::create(int descriptionId, int cameraId, Kinetic::RigidCollection* rc, unsigned int isCPU,
-                                 unsigned int bikeIndex) {
+KineticBike* KineticBike::create(int descriptionId, int cameraId, Kinetic::RigidCollection* rc,
+                                 unsigned int isCPU, unsigned int bikeIndex) {
     if (bikeIndex >= kMaxRacers || numOfTotalRacers > kMaxRacers) {
         x_printf("KineticBike: racer %u of %u refused (at most %u racers)\n", bikeIndex, numOfTotalRacers,
                  kMaxRacers);
@@ -89,8 +89,8 @@ KineticBike* KineticBike::create(int descriptionId, int cameraId, Kinetic::Rigid
     return new KineticBike(descriptionId, cameraId, rc, isCPU, bikeIndex);
 }
 
-KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidCollection* rcArg, unsigned int isCPUArg,
-                         unsigned int bikeIndexArg)
+KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidCollection* rcArg,
+                         unsigned int isCPUArg, unsigned int bikeIndexArg)
     : KineticVehicleObject(descriptionId) {
     bikeStats.bike = this;
     isCPU = isCPUArg != 0;
@@ -176,10 +176,12 @@ void KineticBike::buildPhysics(int descriptionId, unsigned int cpu) {
     ebp.m_resistanceFactorAtOptRPM = 0.45f;
     ebp.m_resistanceFactorAtMaxRPM = 0.65f;
     bikePowerBand = new CPowerBands();
-    for (const PowerBand& p : {PowerBand{0, 0}, PowerBand{1000, 2600}, PowerBand{9000, 2600}, PowerBand{10000, 0}})
+    for (const PowerBand& p :
+         {PowerBand{0, 0}, PowerBand{1000, 2600}, PowerBand{9000, 2600}, PowerBand{10000, 0}})
         bikePowerBand->setTorque(p.rpm, p.torque);
     bikeSpeedBand = new CSpeedBands();
-    const float boosts[14] = {3.0f, 1.8f, 1.6f, 1.4f, 1.2f, 1.0f, 0.8f, 0.5f, 0.2f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
+    const float boosts[14] = {3.0f, 1.8f, 1.6f, 1.4f, 1.2f, 1.0f, 0.8f,
+                              0.5f, 0.2f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
     for (unsigned i = 0; i < 14; ++i) bikeSpeedBand->setBoost(10 * i, boosts[i]);
     m_engine = new CBikeEngine(ebp, bikePowerBand, bikeSpeedBand);
 
@@ -278,7 +280,8 @@ void KineticBike::buildPhysics(int descriptionId, unsigned int cpu) {
     speedometerFilter = CFilter{slow};
     jumpConsistencyExtraGravityFilter = CFilter{x_sin(kPi / 16.0f)};
     maxSpeedFilter = CFilter{cpu ? slow : fast};
-    for (CFilter* f : {&particalFilterR, &particalFilterG, &particalFilterB}) *f = CFilter{x_sin(kPi / 30.0f)};
+    for (CFilter* f : {&particalFilterR, &particalFilterG, &particalFilterB})
+        *f = CFilter{x_sin(kPi / 30.0f)};
 
     bikePacket = 0;
     suspendBikePacket = 0;
@@ -376,10 +379,17 @@ void KineticBike::setAttributes() {
     }
     Attributes& a = attributes;
     switch (bikeAttributes.topSpeed) {
-        case 1: a.maximumSpeed = 68.0f; break;
-        case 2: a.maximumSpeed = 70.0f; break;
-        case 3: a.maximumSpeed = 72.0f; break;
-        default: break;
+        case 1:
+            a.maximumSpeed = 68.0f;
+            break;
+        case 2:
+            a.maximumSpeed = 70.0f;
+            break;
+        case 3:
+            a.maximumSpeed = 72.0f;
+            break;
+        default:
+            break;
     }
     a.nitroMaximumSpeed = a.maximumSpeed + 30.0f;
     a.cpuMaximumSpeed = a.maximumSpeed + 30.0f;
@@ -494,8 +504,9 @@ void KineticBike::doAction(const CPacket& packet, float) {
         int both, brake;
         uint8_t byte;
     };
-    for (const Side& s : {Side{BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_LEFT_POWERSLIDE_BRAKE, b[2]},
-                          Side{BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_RIGHT_POWERSLIDE_BRAKE, b[3]}}) {
+    for (const Side& s :
+         {Side{BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_LEFT_POWERSLIDE_BRAKE, b[2]},
+          Side{BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_RIGHT_POWERSLIDE_BRAKE, b[3]}}) {
         if (has(s.both) && turn(s.both, s.byte)) {
             pressed[BIKEACTION_BRAKE] = b[5];
             set(s.brake);
@@ -586,7 +597,8 @@ void KineticBike::updateModelWorld() {
     if (bodiesInWorld) return;
     bodiesInWorld = true;
     Kinetic::RRResolver* resolver = kit->m_defaultSubspace->getRRResolver();
-    auto* filter = resolver ? dynamic_cast<Kinetic::CollisionEventFilter*>(resolver->getEventPipe()) : nullptr;
+    auto* filter =
+        resolver ? dynamic_cast<Kinetic::CollisionEventFilter*>(resolver->getEventPipe()) : nullptr;
     if (!filter) return;
     for (Kinetic::RigidBody* b : {chassis, crashBike})
         for (Kinetic::Primitive* p : b->getPrimitives())
@@ -596,7 +608,8 @@ void KineticBike::updateModelWorld() {
 void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     qzMath::qzMathVectorNormalize(&dir);
     float h1 = 0.0f, h2 = 0.0f;
-    if (WorldHeightAt(pos.x, pos.z, &h1) && WorldHeightAt(pos.x + dir.x * wheelBase, pos.z + dir.z * wheelBase, &h2)) {
+    if (WorldHeightAt(pos.x, pos.z, &h1) &&
+        WorldHeightAt(pos.x + dir.x * wheelBase, pos.z + dir.z * wheelBase, &h2)) {
         pos.y = (h1 < h2 ? h1 : h2) - 75.0f;
     } else {
         x_printf("KineticBike: no world model, start height kept\n");
@@ -635,13 +648,28 @@ void KineticBike::update(float) {
 void KineticBike::applyDriverInput() {
     if (!vehicle) return;
     auto amount = [this](int a) { return checkMessage(a) ? static_cast<float>(pressed[a]) / 255.0f : 0.0f; };
-    m_input->m_acceleratorPedalInput = amount(BIKEACTION_ACCEL) * throttleZero;
+    const float accel = amount(BIKEACTION_ACCEL) * throttleZero;
+    m_input->m_acceleratorPedalInput = accel;
     m_input->m_brakePedalInput = amount(BIKEACTION_BRAKE);
     m_input->m_steeringWheelInput = amount(BIKEACTION_RIGHT_TURN) - amount(BIKEACTION_LEFT_TURN);
     auto* steering = static_cast<Kinetic::CBikeSteering*>(m_steering);
     steering->setSteeringAnglePercent(0, 1.0f);
     steering->setSteeringAnglePercent(1, 0.0f);
-    static_cast<Kinetic::CBikeEngine*>(m_engine)->setVelocity(linearVelocityMag);
-    if (m_input->m_acceleratorPedalInput > 0.0f) flags |= 1u << BIKE_ACCEL;
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+    engine->setVelocity(linearVelocityMag);
+    // The engine's resistance sets (factors at minimum, optimum and maximum RPM): light while driven,
+    // heavy engine braking with the throttle cut, and a push forward while rolling backwards, which
+    // holds a bike at rest where it stands.
+    movingForward = forwardVelocityMag > 0.0f;
+    struct Set {
+        float min, opt, max;
+    };
+    const Set set = accel > 0.0f    ? Set{0.01f, 0.0275f, 0.065f}
+                    : movingForward ? Set{1.0f, 2.5f, 2.5f}
+                                    : Set{-1.75f, -1.75f, -1.75f};
+    engine->m_resistanceFactorAtMinRPM = set.min;
+    engine->m_resistanceFactorAtOptRPM = set.opt;
+    engine->m_resistanceFactorAtMaxRPM = set.max;
+    if (accel > 0.0f) flags |= 1u << BIKE_ACCEL;
     if (m_input->m_brakePedalInput > 0.0f) flags |= 1u << BIKE_BRAKING;
 }

@@ -129,8 +129,8 @@ public:
 
     // The race's way to build a racer: null, with a log line, for a racer index of 8 or more or a
     // racer count above 8.
-    static KineticBike* create(int descriptionId, int cameraId, Kinetic::RigidCollection* rc, unsigned int isCPU,
-                               unsigned int bikeIndex);
+    static KineticBike* create(int descriptionId, int cameraId, Kinetic::RigidCollection* rc,
+                               unsigned int isCPU, unsigned int bikeIndex);
 
     void update(float time) override;
     void doAction(const CPacket& packet, float time) override;
@@ -305,7 +305,8 @@ public:
     int32_t nitrosAvailable = 0;
     int32_t nitroCounter = 0;
     // rider displacement
-    qzVector3d riderRestPos, riderLastPos, riderCurrentPos, riderDelta, riderLastVelocity, riderVelocity, riderPos;
+    qzVector3d riderRestPos, riderLastPos, riderCurrentPos, riderDelta, riderLastVelocity, riderVelocity,
+        riderPos;
     // crash timing
     uint8_t movingForward = 0, stuntCrashFlag = 0;
     uint32_t crashCounter = 0, postCrashCounter = 0;
@@ -367,8 +368,10 @@ public:
     float heightAtWheel[2] = {};
     float terrainPitchAvg = 0.0f;
     float terrainPitch[2] = {};
-    float terrainRoll = 0.0f, bikePitch = 0.0f, bikeRoll = 0.0f, bikeRelativePitch = 0.0f, bikeRelativeRoll = 0.0f;
-    float lastBikePitch[5] = {}, lastBikeRoll[5] = {}, lastBikeRelativePitch[5] = {}, lastBikeRelativeRoll[5] = {};
+    float terrainRoll = 0.0f, bikePitch = 0.0f, bikeRoll = 0.0f, bikeRelativePitch = 0.0f,
+          bikeRelativeRoll = 0.0f;
+    float lastBikePitch[5] = {}, lastBikeRoll[5] = {}, lastBikeRelativePitch[5] = {},
+          lastBikeRelativeRoll[5] = {};
     int32_t lastBikePitchRollIndex = 0;
     // velocity history
     qzVector3d lastVelocity[30];
