@@ -27,7 +27,7 @@
 #include "mkdisc/disc_writer.h"
 #include "mkdisc/track_design.h"
 #include "mkdisc/tracks.h"
-#include "support/heap_image.h"
+#include "../support/heap_image.h"
 #include "world/qz_heightfield.h"
 #include "world/subtile_model.h"
 #include "world/world_loader.h"
