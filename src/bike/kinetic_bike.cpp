@@ -9,7 +9,6 @@
 #include "bike/components/bike_suspension.h"
 #include "bike/components/bike_transmission.h"
 #include "bike/kinetic_collide.h"
-#include "bike/world_height.h"
 #include "engine/sys/files.h"
 #include "engine/sys/math.h"
 #include "game/core/main_loop.h"
@@ -32,12 +31,23 @@
 #include "kinetic/vehicle/chassis_component.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
 #include "kinetic/vehicle/wheels_component.h"
+#include "world/world_model.h"
 
 const unsigned int KineticBike::bikeCollisionGroups[kMaxRacers] = {7, 9, 11, 13, 15, 17, 19, 21};
 const unsigned int KineticBike::riderCollisionGroups[kMaxRacers] = {8, 10, 12, 14, 16, 18, 20, 22};
 unsigned int KineticBike::numOfTotalRacers = 1;
 
 namespace {
+
+// The terrain y (world units) at (x, z) from the model's world model; false when it has none.
+bool worldHeightAt(float x, float z, float* height) {
+    CModel* model = GetModel();
+    if (model->worldId < 0 || static_cast<size_t>(model->worldId) >= model->objects.size()) return false;
+    auto* world = dynamic_cast<CWorldModel*>(model->objects[static_cast<size_t>(model->worldId)]);
+    if (!world) return false;
+    *height = world->getHeightAt(x, z);
+    return true;
+}
 
 constexpr float kPi = 3.14159265f;
 
@@ -608,8 +618,8 @@ void KineticBike::updateModelWorld() {
 void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     qzMath::qzMathVectorNormalize(&dir);
     float h1 = 0.0f, h2 = 0.0f;
-    if (WorldHeightAt(pos.x, pos.z, &h1) &&
-        WorldHeightAt(pos.x + dir.x * wheelBase, pos.z + dir.z * wheelBase, &h2)) {
+    if (worldHeightAt(pos.x, pos.z, &h1) &&
+        worldHeightAt(pos.x + dir.x * wheelBase, pos.z + dir.z * wheelBase, &h2)) {
         pos.y = (h1 < h2 ? h1 : h2) - 75.0f;
     } else {
         x_printf("KineticBike: no world model, start height kept\n");

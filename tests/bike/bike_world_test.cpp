@@ -142,9 +142,13 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
     bike_->chassis->getDisplayToWorldTransform(p, q);
     struct Case {
         float dx;  // physics units
+        uint32_t crashState;
         bool accepted;
     };
-    for (const Case& c : {Case{50.0f, false}, Case{49.99f, true}}) {
+    // During a world-edge crash (state 1) every pose is taken.
+    for (const Case& c : {Case{50.0f, 0, false}, Case{49.99f, 0, true}, Case{-100.0f, 1, true}}) {
+        bike_->lastValidPos = valid;
+        bike_->crashState = c.crashState;
         bike_->lastVelocityMag[7] = 3.0f;
         bike_->validPositionOrientationCheck(
             Kinetic::Vector3(valid.x * 0.01f + c.dx, valid.y * 0.01f, valid.z * 0.01f), q);
@@ -159,6 +163,7 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
         bike_->crashBike->getDisplayToWorldTransform(at, q);
         EXPECT_NEAR(at.x, valid.x * 0.01f, 1e-4f);
     }
+    bike_->crashState = 0;
 }
 
 }  // namespace
