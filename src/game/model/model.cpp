@@ -1,5 +1,6 @@
 #include "game/model/model.h"
 
+#include <algorithm>
 #include <optional>
 
 #include "engine/sys/files.h"
@@ -109,24 +110,28 @@ void CModel::forwardEvent(Kinetic::Event& event, bool phantom) {
     Kinetic::Collidable* cb = ev->m_objectB;
     const bool silenced = (ca && (ca->m_collisionGroups & 1u)) || (cb && (cb->m_collisionGroups & 1u));
     if (!silenced) {
+        beginDelivery();
         auto owner = [](Kinetic::Collidable* c) -> CModelObject* {
             if (!c || !c->m_entity) return nullptr;
             return static_cast<CModelObject*>(c->m_entity->m_userInfo);
         };
         CModelObject* a = owner(ca);
         CModelObject* b = owner(cb);
-        if (auto* da = dynamic_cast<CDynamicObject*>(a)) {
+        // An object waiting for its removal takes no part any more (a pickup touched twice in one step
+        // counts once); it is still handed to its partner as the other object.
+        if (auto* da = removalPending(a) ? nullptr : dynamic_cast<CDynamicObject*>(a)) {
             if (phantom)
                 da->phantomCollisionHandler(b, *ev);
             else
                 da->collisionHandler(b, *ev);
         }
-        if (auto* db = dynamic_cast<CDynamicObject*>(b)) {
+        if (auto* db = removalPending(b) ? nullptr : dynamic_cast<CDynamicObject*>(b)) {
             if (phantom)
                 db->phantomCollisionHandler(a, *ev);
             else
                 db->collisionHandler(a, *ev);
         }
+        endDelivery();
     }
 }
 
@@ -167,7 +172,10 @@ void CModel::update(float time) {
     const bool paused = CPauseState::pauseSwitch == 1;
     if (!paused) {
         GetTimer();
+        // The step delivers the collision events; removals they ask for happen after it.
+        beginDelivery();
         if (kineticWorld) kineticWorld->stepTo(time, 1);
+        endDelivery();
     } else if (CPauseState::pauseDraw == 0) {
         CUtil::UpdateCamera(time);
     }
@@ -180,8 +188,25 @@ void CModel::update(float time) {
     }
 }
 
+void CModel::endDelivery() {
+    if (--deliveryDepth > 0) return;
+    // Taken out first: a removal a cleanup asks for then happens at once.
+    std::vector<CModelObject*> pending;
+    pending.swap(pendingRemovals);
+    for (CModelObject* o : pending) removeObject(o);
+}
+
+bool CModel::removalPending(const CModelObject* obj) const {
+    return obj && std::find(pendingRemovals.begin(), pendingRemovals.end(), obj) != pendingRemovals.end();
+}
+
 void CModel::removeObject(CModelObject* obj) {
     if (!obj) return;
+    if (deliveryDepth > 0) {
+        // Inside event delivery the object, its bodies and the table stay as they are until it is over.
+        if (!removalPending(obj)) pendingRemovals.push_back(obj);
+        return;
+    }
     for (size_t i = 0; i < objects.size(); ++i) {
         if (objects[i] != obj) continue;
         obj->cleanup();

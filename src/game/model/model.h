@@ -34,7 +34,9 @@ public:
     void processPackets(std::vector<CPacket>& packets, float dt);
     // Steps physics to the absolute game time `time` (unless paused), then updates the objects.
     void update(float time);
-    // Empties every slot holding `obj` after its cleanup; the object is not deleted.
+    // Empties every slot holding `obj` after its cleanup; the object is not deleted. Asked while
+    // collision events are being delivered (from inside a physics step or an event handler), the removal
+    // waits until the delivery is over, and from then on the object hears no more events.
     void removeObject(CModelObject* obj);
 
     void onCollide(Kinetic::Event& event);
@@ -49,6 +51,13 @@ private:
     // Common body of the two event handlers; `phantom` picks the handler.
     void forwardEvent(Kinetic::Event& event, bool phantom);
     CModelObject* objectAt(int id, const char* what) const;
+    // Event delivery nesting: removals asked meanwhile wait in pendingRemovals until it ends.
+    void beginDelivery() { ++deliveryDepth; }
+    void endDelivery();
+    bool removalPending(const CModelObject* obj) const;
+
+    int deliveryDepth = 0;
+    std::vector<CModelObject*> pendingRemovals;
 };
 
 // The model, made on first use.

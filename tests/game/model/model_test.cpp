@@ -1,10 +1,12 @@
 // The model: packets reach the object they name, bad ids are refused with a log line, collision events
-// reach both objects' handlers (none when a collidable is in group 1), pause, removal and teardown.
+// reach both objects' handlers (none when a collidable is in group 1), pause, removal (held back while events
+// are being delivered) and teardown.
 #include "game/model/model.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/model/dynamic_object.h"
@@ -307,6 +309,39 @@ TEST_F(ModelTest, RemoveObjectEmptiesEverySlotHoldingItAndKeepsOtherIds) {
     log.clear();
     delete model;
     EXPECT_EQ(log, (std::vector<std::string>{"a:deleted", "c:deleted"}));
+}
+
+// Removes itself when it hears of a phantom event and, the first time, sets off a second delivery from
+// inside the first (as a step delivers several events).
+struct SelfRemover : Recorder {
+    SelfRemover(std::vector<std::string>* log, Kinetic::PhantomPenetrationEvent* again)
+        : Recorder(log, "r"), again_(again) {}
+    void phantomCollisionHandler(CModelObject* other, const Kinetic::CollisionEvent& e) override {
+        Recorder::phantomCollisionHandler(other, e);
+        CModel::modelPtr->removeObject(this);
+        if (auto* next = std::exchange(again_, nullptr)) CModel::modelPtr->onPhantomCollide(*next);
+    }
+    Kinetic::PhantomPenetrationEvent* again_;
+};
+
+TEST_F(ModelTest, ARemovalAskedDuringDeliveryWaitsForItsEndAndHearsNoMore) {
+    Kinetic::RigidBody bodyR, bodyB;
+    Kinetic::PhantomPenetrationEvent second;
+    auto* r = new SelfRemover(&log, &second);
+    Recorder* b = new Recorder(&log, "b");
+    add(b);
+    add(r);
+    bodyR.m_userInfo = static_cast<CModelObject*>(r);
+    bodyB.m_userInfo = static_cast<CModelObject*>(b);
+    Side sr(&bodyR, 2), sb(&bodyB, 2);
+    Kinetic::PhantomPenetrationEvent first;
+    first.m_objectA = second.m_objectA = &sr;
+    first.m_objectB = second.m_objectB = &sb;
+    model->kineticToolkit->m_defaultSubspace->getEventDelegator()->raiseEvent(first);
+    EXPECT_EQ(log, (std::vector<std::string>{"r:phantom with b state 0", "b:phantom with r state 0",
+                                             "b:phantom with r state 0", "r:cleanup"}));
+    EXPECT_EQ(model->objects, (std::vector<CModelObject*>{b, nullptr}));
+    delete r;
 }
 
 }  // namespace
