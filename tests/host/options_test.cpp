@@ -30,27 +30,6 @@ bool Parse(std::vector<std::string> a, host::Options* o, std::string* err = null
     return ok;
 }
 
-TEST(HostOptions, DefaultsAndValues) {
-    host::Options o;
-    ASSERT_TRUE(Parse({}, &o));
-    EXPECT_STREQ(o.discDir, "default-disc");
-    EXPECT_EQ(o.frames, 0);
-    EXPECT_EQ(o.heapMb, 192);
-    EXPECT_FALSE(o.window);
-    ASSERT_TRUE(Parse({"--disc", "d", "--out", "o", "--frames", "60", "--png-every", "10", "--wav", "s.wav",
-                       "--pad1", "p1", "--pad2", "p2", "--heap-mb", "64", "--realtime"},
-                      &o));
-    EXPECT_STREQ(o.discDir, "d");
-    EXPECT_STREQ(o.outDir, "o");
-    EXPECT_EQ(o.frames, 60);
-    EXPECT_EQ(o.pngEvery, 10);
-    EXPECT_STREQ(o.wavPath, "s.wav");
-    EXPECT_STREQ(o.padScript[0], "p1");
-    EXPECT_STREQ(o.padScript[1], "p2");
-    EXPECT_EQ(o.heapMb, 64);
-    EXPECT_TRUE(o.realtime);
-}
-
 TEST(HostOptions, BadCommandLinesSayWhy) {
     host::Options o;
     std::string err;

@@ -33,28 +33,6 @@ Decoded ReadPng(const std::string& path) {
     return d;
 }
 
-TEST(PngWriter, RgbAndRgbaRoundTripExactly) {
-    testsupport::TempDir dir;
-    const int w = 37, h = 5;
-    std::vector<unsigned char> rgba(size_t(w) * h * 4);
-    for (size_t i = 0; i < rgba.size(); ++i) rgba[i] = static_cast<unsigned char>(i * 31 + 7);
-    host::Error err;
-    ASSERT_TRUE(host::WritePng(dir.path() + "/a.png", rgba.data(), w, h, 4, false, &err)) << err.Text();
-    Decoded a = ReadPng(dir.path() + "/a.png");
-    ASSERT_TRUE(a.ok);
-    EXPECT_EQ(a.width, w);
-    EXPECT_EQ(a.height, h);
-    EXPECT_EQ(a.channels, 4);
-    EXPECT_EQ(a.pixels, rgba);
-
-    ASSERT_TRUE(host::WritePng(dir.path() + "/b.png", rgba.data(), w, h, 4, true, &err)) << err.Text();
-    Decoded b = ReadPng(dir.path() + "/b.png");
-    ASSERT_TRUE(b.ok);
-    EXPECT_EQ(b.channels, 3);
-    for (int i = 0; i < w * h; ++i)
-        for (int c = 0; c < 3; ++c) ASSERT_EQ(b.pixels[size_t(i) * 3 + c], rgba[size_t(i) * 4 + c]);
-}
-
 TEST(PngWriter, BadArgumentsAndUnwritablePathsFailWithAMessage) {
     unsigned char px[12] = {};
     host::Error err;

@@ -32,13 +32,26 @@ public:
     TempDir& operator=(const TempDir&) = delete;
 
     const std::string& path() const { return path_; }
-    std::string file(const std::string& rel) const { return path_ + "/" + rel; }
 
-    // Writes a file, creating its directories.
+#ifdef QZ_DISC_DIR
+    // Fills the directory with links to the sample disc the build wrote, for a test that damages a copy
+    // of it (remove or write() a file; both replace the link). Much cheaper than writing a new disc.
+    bool linkSampleDisc() const {
+        std::string cmd = "cp -rs '" + std::string(QZ_DISC_DIR) + "/.' '" + path_ + "'";
+        return std::system(cmd.c_str()) == 0;
+    }
+#endif
+    std::string file(const std::string& rel) const {
+        return path_ + "/" + rel;
+    }
+
+    // Writes a file, creating its directories. An existing file or link is replaced, never written
+    // through, so a linked sample disc (below) stays untouched.
     void write(const std::string& rel, const std::vector<uint8_t>& bytes) const {
         std::string full = file(rel);
         for (size_t i = path_.size() + 1; i < full.size(); ++i)
             if (full[i] == '/') mkdir(full.substr(0, i).c_str(), 0755);
+        std::remove(full.c_str());
         std::FILE* f = std::fopen(full.c_str(), "wb");
         if (!f) return;
         if (!bytes.empty()) std::fwrite(bytes.data(), 1, bytes.size(), f);

@@ -22,9 +22,8 @@
 namespace {
 
 TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
-    testsupport::TempDir dir;
-    ASSERT_TRUE(WriteSampleDisc(dir.path()));
-    ASSERT_TRUE(console::CdMount(dir.path().c_str()));
+    // The disc the build wrote with this same writer.
+    ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
     x_InitSTDIO();
     PS2CD_ResetFiles();
     sceCdlFILE entry;
@@ -78,10 +77,10 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
 }
 
 TEST(SampleDisc, IsTheSameOnEveryRun) {
-    testsupport::TempDir a, b;
+    // A fresh disc matches the one the build wrote.
+    testsupport::TempDir a;
     ASSERT_TRUE(WriteSampleDisc(a.path()));
-    ASSERT_TRUE(WriteSampleDisc(b.path()));
-    std::string cmd = "diff -r '" + a.path() + "' '" + b.path() + "' >/dev/null";
+    std::string cmd = "diff -r '" + a.path() + "' '" + QZ_DISC_DIR + "' >/dev/null";
     EXPECT_EQ(std::system(cmd.c_str()), 0);
 }
 

@@ -2,19 +2,15 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <cstring>
 #include <vector>
 
 #include "../engine/hal/engine_fixture.h"
-#include "engine/anim/anim_decode.h"
 #include "engine/anim/anim_format.h"
-#include "engine/anim/anim_pose.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/geometry_skinned.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
-#include "engine/vu1/skinned_programs.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
 #include "support/heap_image.h"
@@ -131,82 +127,6 @@ TEST_F(EngineTest, CorruptedSkinnedImagesAreRefusedOrDrawnSafely) {
     // Most single-byte damage lands in vertex data the checks cannot judge; some must be caught.
     EXPECT_GT(refused, 10);
     EXPECT_GT(accepted, 10);
-}
-
-class PosedModel : public EngineTest {
-protected:
-    void SetUp() override {
-        EngineTest::SetUp();
-        veDisplayCreateView3D(&view_, 0, 0, 640, 448, kViewCentred, 1.0f, 65535.0f);
-        M4_Identity(&view_.cameraMatrix);
-    }
-    void Draw(_FS_GEO_HEADER* b, const _matrix4* palette, const _skeleton& skel) {
-        veDisplayActivateView(&view_);
-        _matrix4 t;
-        M4_Identity(&t);
-        t.M[14] = 250.0f;
-        veEngineSetLocalToWorld(&t);
-        _geo_skeleton gs{int32_t(skel.boneCount), nullptr};
-        veEngineSetBoneArray(palette, &gs);
-        veEngineDrawGeometry(b);
-        veEngineBuildView(&view_);
-    }
-    // The pixel a model point lands on.
-    static bool PixelOf(const _vector3d& p, int* x, int* y) {
-        const float* m = veEngineLocalToScreen->M;
-        const float w = p.x * m[3] + p.y * m[7] + p.z * m[11] + m[15];
-        if (!(w > 0)) return false;
-        *x = int(std::lround((p.x * m[0] + p.y * m[4] + p.z * m[8] + m[12]) / w - 2048 + 320));
-        *y = int(std::lround((p.x * m[1] + p.y * m[5] + p.z * m[9] + m[13]) / w - 2048 + 224));
-        return *x >= 0 && *x < 640 && *y >= 0 && *y < 448;
-    }
-    _ve_view view_{};
-};
-
-// The bike in the last frame of its lean: every bone's box is drawn around where the decoded pose puts
-// the bone, and the picture differs from the bind pose's.
-TEST_F(PosedModel, BoxesFollowTheDecodedPose) {
-    const std::vector<_bone> bones = BikeSkeletonBones();
-    const _skeleton skel{uint32_t(bones.size()), const_cast<_bone*>(bones.data())};
-    const std::vector<uint8_t> motion = WriteBikeMotion(MotionKind::LeanLeft);
-    const auto* anim = reinterpret_cast<const _animation*>(motion.data());
-    Mem m(WriteBikeSkinnedGeometry(false));
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1) << enginetest::g_log;
-    _angle_array* pose = veAnimAllocAngleArray(&skel);
-    _matrix4* palette = veAnimAllocBonePalette(&skel);
-    ASSERT_TRUE(pose && palette);
-
-    // Bind pose first: the identity pose rebuilt by the palette code.
-    std::vector<uint32_t> bind(640 * 448), posed(640 * 448);
-    pose->rootPosition = bones[0].globalPos;
-    veAnimGetMatriciesFast(palette, pose, &skel, nullptr);
-    DrawAndRun([&] { Draw(m.as<_FS_GEO_HEADER>(), palette, skel); });
-    for (int y = 0; y < 448; ++y)
-        for (int x = 0; x < 640; ++x) bind[y * 640 + x] = FramePixel(x, y);
-
-    veAnimGetAngle(pose, anim, &skel, 0, veAnimGetAnimationLength(anim));
-    veAnimGetMatriciesFast(palette, pose, &skel, nullptr);
-    std::vector<_vector3d> at(bones.size());
-    for (uint16_t b = 0; b < bones.size(); ++b) veAnimGetBonePositionFast(&at[b], palette, &skel, b);
-    DrawAndRun([&] { Draw(m.as<_FS_GEO_HEADER>(), palette, skel); });
-    const uint32_t background = FramePixel(0, 0);
-    int moved = 0;
-    for (int y = 0; y < 448; ++y)
-        for (int x = 0; x < 640; ++x) {
-            posed[y * 640 + x] = FramePixel(x, y);
-            moved += posed[y * 640 + x] != bind[y * 640 + x];
-        }
-    EXPECT_GT(moved, 100);
-    int seen = 0;
-    for (size_t b = 0; b < bones.size(); ++b) {
-        int x, y;
-        if (!PixelOf(at[b], &x, &y)) continue;
-        ++seen;
-        EXPECT_NE(posed[y * 640 + x], background) << "bone " << b << " at " << x << "," << y;
-    }
-    EXPECT_EQ(seen, int(bones.size()));
-    veAnimFreeAngleArray(pose);
-    veAnimFreeBonePalette(palette);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// Random chains and VIF streams: whatever they say, the DMA controller and the VIFs must neither crash
-// nor touch memory outside what the chain names (the sanitizer build checks the latter).
+// Random chains and the VIF streams they carry: whatever they say, the DMA controller and the VIFs must
+// neither crash nor touch memory outside what the chain names (the sanitizer build checks the latter).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -57,26 +57,6 @@ TEST(DmaRobustnessTest, RandomChainsNeverCrashAndAlwaysEnd) {
         console::vif::Vif1().EndTransfer();
     }
     EXPECT_EQ(console::dma::TransfersRun(), 400u);
-}
-
-TEST(VifRobustnessTest, RandomStreamsNeverCrash) {
-    std::mt19937 rng(99);
-    for (int round = 0; round < 300; ++round) {
-        uint32_t words[512];
-        for (uint32_t& w : words) w = rng();
-        // Bias towards real commands so that data paths run.
-        for (int i = 0; i < 512; i += 7) {
-            static const uint32_t cmds[] = {0x01, 0x05, 0x20, 0x30, 0x31, 0x6C, 0x6D,
-                                            0x6E, 0x6F, 0x60, 0x64, 0x68, 0x7C};
-            words[i] = (cmds[rng() % 13] << 24) | (rng() & 0x00FFFFFF);
-        }
-        console::vif::Vif1().Write(words, 512);
-        console::vif::Vif1().EndTransfer();
-        console::vif::Vif0().Write(words, 512);
-        console::vif::Vif0().EndTransfer();
-    }
-    SUCCEED() << "streams survived";
-    EXPECT_GT(console::vif::Vif1().Errors() + console::vif::Vif0().Errors(), 0u);
 }
 
 }  // namespace

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "console/gs/gs_device.h"
-#include "console/gs/gs_registers.h"
 #include "console/kernel/intc.h"
 #include "console/mem/addr.h"
 #include "console/mem/scratchpad.h"
@@ -213,17 +211,6 @@ TEST_F(DmaTest, HandlersMayStartTransfersWithoutRecursion) {
     EXPECT_EQ(g_chained, 2);
     EXPECT_EQ(g_ends, (std::vector<int>{1, 1}));
     EXPECT_EQ(console::dma::TransfersRun(), 2u);
-}
-
-TEST_F(DmaTest, GifChannelSendsPackedRegisterWrites) {
-    uint64_t* q = g_mem;
-    PutTag(q, Tag(7, 2));
-    q[2] = 1 | (1ull << 15) | (1ull << 60);  // NLOOP 1, EOP, PACKED, NREG 1
-    q[3] = 0xE;                              // A+D
-    q[4] = 0x123456;                         // FRAME_1 value
-    q[5] = console::gs::kRegFrame_1;
-    sceDmaSend(sceDmaGetChan(2), q);
-    EXPECT_EQ(console::gs::Gs().ReadReg(console::gs::kRegFrame_1) & 0xFFFFFFFF, 0x123456u);
 }
 
 TEST_F(DmaTest, NormalModeSendsQuadwordsWithoutTags) {

@@ -1,5 +1,5 @@
 // The sceGs* calls on the console's own graphics synthesizer: environments, the clear, the display and
-// the field bit.
+// the reset.
 #include <gtest/gtest.h>
 
 #include "console/gs/gs_library.h"
@@ -24,23 +24,6 @@ protected:
         return Gs().Memory().ReadPixel(fbp * 32, 10, kPsmCt32, uint32_t(x), uint32_t(y));
     }
 };
-
-TEST_F(GsLibrary, DefaultDrawEnvironmentCentresTheBufferAt2048) {
-    sceGsDrawEnv1 env;
-    EXPECT_EQ(sceGsSetDefDrawEnv(&env, kPsmCt32, 640, 448, kZtstGequal, kPsmZ24), 8);
-    // The rest is checked by drawing through it below.
-    EXPECT_EQ(env.xyoffset1.OFX, uint64_t((2048 - 320) * 16));
-    EXPECT_EQ(env.xyoffset1.OFY, uint64_t((2048 - 224) * 16));
-    EXPECT_EQ(env.zbuf1.ZBP, 0x8Cu) << "640 x 448 x 4 bytes = 140 pages";
-    EXPECT_EQ(env.prmodecont.AC, 1u);
-    EXPECT_EQ(env.colclamp.CLAMP, 1u);
-
-    sceGsDrawEnv2 env2;
-    sceGsSetDefDrawEnv2(&env2, kPsmCt32, 128, 128, 0, 0);
-    EXPECT_EQ(env2.test2addr, uint64_t(kRegTest_2));
-    EXPECT_EQ(env2.zbuf2.ZMSK, 1u) << "no Z format: depth writes masked";
-    EXPECT_EQ(env2.test2.ZTST, uint64_t(kZtstAlways));
-}
 
 TEST_F(GsLibrary, FrameEnvironmentClearsTheWholeBufferWhateverTheDepth) {
     // Depth far in front everywhere, then the clear with Z 0 and the restored GEQUAL test.
@@ -114,57 +97,6 @@ TEST_F(GsLibrary, ResetGraphModeOneKeepsMemoryModeZeroClearsIt) {
     EXPECT_EQ(Gs().ReadReg(kRegTexa), 0u);
     sceGsResetGraph(0, SCE_GS_INTERLACE, SCE_GS_NTSC, SCE_GS_FIELD);
     EXPECT_EQ(Gs().Memory().Read32(0x1000), 0u);
-}
-
-TEST_F(GsLibrary, FieldBitTogglesPerVerticalBlankAndShowsInCsr) {
-    const bool first = Gs().FieldBit();
-    for (const bool expect : {!first, first}) {
-        Gs().ToggleField();
-        EXPECT_EQ(Gs().FieldBit(), expect);
-        EXPECT_EQ((Gs().ReadPriv(kPrivCsr) & kCsrFieldBit) != 0, expect);
-    }
-}
-
-TEST_F(GsLibrary, DownSampleSpriteCopiesTheFrameIntoTheDisplayBuffer) {
-    // The filtered copy the vertical blank sends on an even field: bilinear sprite, TEX0 = the frame at
-    // block 0, UV 0..640 x 0..448 onto the display buffer. With centre sampling it is an exact copy.
-    for (uint32_t y = 0; y < 448; ++y)
-        for (uint32_t x = 0; x < 640; ++x)
-            Gs().Memory().Write32((y * 640 + x) * 4, (x * 7) ^ (y * 131) ^ 0x00404040u);
-    struct Env {
-        sceGifTag tag;
-        sceGsDrawEnv1 draw;
-        uint64_t regs[18];
-    };
-    alignas(16) Env e{};
-    e.tag = MakeGifTag(17, true, console::gif::kFlgPacked, 1, 0xE);
-    sceGsSetDefDrawEnv(&e.draw, kPsmCt32, 640, 448, kZtstAlways, kPsmZ24);
-    e.draw.frame1.FBP = 0x118;
-    e.draw.zbuf1.ZMSK = 1;
-    sceGsSetHalfOffset(&e.draw, 2048, 2048, 0);
-    // TEST, TEX0 (the frame, bilinear TEX1), PRIM (textured UV sprite), then the two vertices.
-    const uint64_t regs[18] = {0x30000,
-                               kRegTest_1,
-                               0xEA8028000ull,
-                               kRegTex0_1,
-                               0x100000261ull,
-                               kRegTex1_1,
-                               0x116,
-                               kRegPrim,
-                               Uv(0, 0),
-                               kRegUv,
-                               Rgbaq(0, 0, 0, 128),
-                               kRegRgbaq,
-                               Xyz(1728 * 16, 1824 * 16, 10000),
-                               kRegXyz2,
-                               Uv(640 * 16, 448 * 16),
-                               kRegUv,
-                               Xyz(2368 * 16, 2272 * 16, 10000),
-                               kRegXyz2};
-    std::memcpy(e.regs, regs, sizeof(regs));
-    sceGsPutDrawEnv(&e.tag);
-    for (int y : {0, 1, 100, 447})
-        for (int x : {0, 1, 333, 639}) EXPECT_EQ(Pixel(0x118, x, y), Pixel(0, x, y)) << x << "," << y;
 }
 
 }  // namespace

@@ -12,21 +12,6 @@ uint32_t Red(uint32_t c) {
     return c & 255;
 }
 
-TEST(GsRasterizer, SpriteFillsItsHalfOpenRectangleMovedByXyoffsetAndWritesDepth) {
-    Fixture f;
-    AdPacket p;
-    p.Set(kRegXyoffset_1, (uint64_t(2000 * 16) << 32) | (1000 * 16));
-    f.Sprite(p, 1002, 2003, 1006, 2005, 0x80402010u, 0x123456);
-    f.Send(p);
-    for (int y = 0; y < 8; ++y) {
-        for (int x = 0; x < 8; ++x) {
-            const bool inside = x >= 2 && x < 6 && y >= 3 && y < 5;
-            EXPECT_EQ(f.Pixel(x, y), inside ? 0x80402010u : 0u) << x << "," << y;
-            EXPECT_EQ(f.Depth(x, y), inside ? 0x123456u : 0u) << x << "," << y;
-        }
-    }
-}
-
 TEST(GsRasterizer, GouraudInterpolatesAtPixelCentresAndFlatTakesTheLastVertex) {
     // Red runs 0..255 across x = 0..255 (red(x) = x at the vertices), so the pixel centre x + 0.5 gives
     // x after truncation; the same triangle flat takes the last vertex's colour.

@@ -42,13 +42,4 @@ TEST(IopHeap, RunsOutCleanly) {
     EXPECT_EQ(console::IopHeapUsed(), 0u);
 }
 
-TEST(IopModules, LoadOnlyWhatTheDiscHoldsAndRebootForgetsThem) {
-    console::IopReset();
-    // No disc mounted: nothing can load.
-    EXPECT_LT(sceSifLoadModule("cdrom0:\\SYSTEM\\PADMAN.IRX", 0, nullptr), 0);
-    EXPECT_FALSE(console::IopModuleLoaded("PADMAN.IRX"));
-    EXPECT_EQ(sceSifRebootIop("cdrom0:\\SYSTEM\\IOPRP22.IMG;1"), 1);
-    EXPECT_EQ(sceSifSyncIop(), 1);
-}
-
 }  // namespace

@@ -41,14 +41,6 @@ protected:
     alignas(64) static inline unsigned char buffer_[256];
 };
 
-TEST_F(Pad, LibraryNeedsItsModules) {
-    console::IopReset();
-    EXPECT_EQ(scePadInit(0), 0);
-    EXPECT_EQ(sceMtapInit(), 0);
-    EXPECT_EQ(scePadPortOpen(0, 0, buffer_), 0);
-    EXPECT_EQ(scePadGetState(0, 0), 0);
-}
-
 TEST_F(Pad, FirstPadIsIdleFromPowerOnAndReadsGiveActiveLowButtonsAndStickBytes) {
     testsupport::DriverModules modules;
     OpenAll();
@@ -72,7 +64,12 @@ TEST_F(Pad, FirstPadIsIdleFromPowerOnAndReadsGiveActiveLowButtonsAndStickBytes) 
     EXPECT_EQ(static_cast<uint16_t>(~(data[2] * 256 + data[3])), in.buttons);
 }
 
-TEST_F(Pad, SlotsBehindTheMultitapNeedItsPortOpen) {
+TEST_F(Pad, TheLibraryNeedsItsModulesAndSlotsBehindTheMultitapNeedItsPortOpen) {
+    console::IopReset();
+    EXPECT_EQ(scePadInit(0), 0);
+    EXPECT_EQ(sceMtapInit(), 0);
+    EXPECT_EQ(scePadPortOpen(0, 0, buffer_), 0);
+    EXPECT_EQ(scePadGetState(0, 0), 0);
     testsupport::DriverModules modules;
     ASSERT_EQ(scePadInit(0), 1);
     PadSetInput(0, 1, PadIdle());

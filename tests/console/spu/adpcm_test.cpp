@@ -12,26 +12,6 @@ namespace {
 
 using testsupport::RawBlock;
 
-TEST(Adpcm, ShiftScalesTheNibbleAndFilterZeroHasNoHistory) {
-    int v[28] = {7, -8, 1, -1, 0};
-    int32_t h1 = 1000, h2 = -1000;  // filter 0 ignores them
-    int16_t out[28];
-    uint8_t flags = AdpcmDecodeBlock(RawBlock(v, 12, 0x05).data(), out, &h1, &h2);
-    EXPECT_EQ(flags, 0x05);
-    EXPECT_EQ(out[0], 7);
-    EXPECT_EQ(out[1], -8);
-    EXPECT_EQ(out[2], 1);
-    EXPECT_EQ(out[3], -1);
-    EXPECT_EQ(out[4], 0);
-    h1 = h2 = 0;
-    AdpcmDecodeBlock(RawBlock(v, 4, 0).data(), out, &h1, &h2);
-    EXPECT_EQ(out[0], 7 << 8);
-    EXPECT_EQ(out[1], -8 << 8);
-    // The history is the last two decoded samples.
-    EXPECT_EQ(h1, out[27]);
-    EXPECT_EQ(h2, out[26]);
-}
-
 TEST(Adpcm, FiltersPredictFromTheLastTwoSamples) {
     // Filter 1: s + h1 * 60 / 64.  h1 = 640 -> 600 for a zero nibble, and it decays from there.
     int32_t h1 = 640, h2 = 0;

@@ -37,23 +37,11 @@ TEST_F(SdRemote, BindsOnlyWithTheSoundDriverLoaded) {
     EXPECT_EQ(sceSdRemoteInit(), 0);
     EXPECT_EQ(sceSdRemote(1, kSdCmdInit, 0), 0);
     EXPECT_EQ(sceSdRemote(1, 0x8123, 0), -1);  // unknown command
-}
-
-TEST_F(SdRemote, SetsParametersAndSwitchesAndReadsEndFlags) {
-    testsupport::DriverModules modules;
-    ASSERT_EQ(sceSdRemoteInit(), 0);
-    ASSERT_EQ(sceSdRemote(1, kSdCmdInit, 0), 0);
-    // The start-up sequence: master volumes of both cores.
-    EXPECT_EQ(sceSdRemote(1, kSdCmdSetParam, 0x0980, 0x3FFF), 0);
-    EXPECT_EQ(sceSdRemote(1, kSdCmdSetParam, 0x0A80, 0x3FFF), 0);
-    EXPECT_EQ(sceSdRemote(1, kSdCmdSetParam, 0x0981, 0x3FFF), 0);
-    EXPECT_EQ(sceSdRemote(1, kSdCmdSetParam, 0x0A81, 0x3FFF), 0);
-    EXPECT_EQ(SpuMasterVolume(1, 1), 0x3FFF);
-    EXPECT_EQ(sceSdRemote(1, kSdCmdGetSwitch, 0x1700), 0xFFFFFF);
-    EXPECT_EQ(sceSdRemote(1, kSdCmdSetSwitch, 0x1501, 1u << 4), 0);
-    EXPECT_EQ(sceSdRemote(1, kSdCmdGetSwitch, 0x1701), 0xFFFFFF & ~(1 << 4));
-    EXPECT_EQ(sceSdRemote(1, kSdCmdSetSwitch, 0x1601, 0xFFFFFF), 0);  // stop all of core 1
-    EXPECT_EQ(sceSdRemote(1, kSdCmdGetSwitch, 0x1999), -1);
+    // A call first mixes what was due before it changes any register.
+    ClockTickVblank();
+    EXPECT_EQ(SpuMixedFrames(), 0u);
+    sceSdRemote(1, kSdCmdGetSwitch, 0x1700);
+    EXPECT_EQ(SpuMixedFrames(), 800u);
 }
 
 TEST_F(SdRemote, BatchEntriesApplyInOrder) {
@@ -102,15 +90,6 @@ TEST_F(SdRemote, TransfersStayInsideBothMemories) {
     // A batch whose entries would run past I/O-processor memory is refused whole.
     EXPECT_EQ(sceSdRemote(1, kSdCmdProcBatch, kIopMemSize - 8, 0, 2), -1);
     EXPECT_EQ(sceSdRemote(1, kSdCmdProcBatch, 0, 0, 0x40000000u), -1);
-}
-
-TEST_F(SdRemote, CallsMixWhatWasDueBeforeChangingRegisters) {
-    testsupport::DriverModules modules;
-    ASSERT_EQ(sceSdRemoteInit(), 0);
-    ClockTickVblank();
-    EXPECT_EQ(SpuMixedFrames(), 0u);
-    sceSdRemote(1, kSdCmdGetSwitch, 0x1700);
-    EXPECT_EQ(SpuMixedFrames(), 800u);
 }
 
 }  // namespace

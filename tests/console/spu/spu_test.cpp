@@ -14,7 +14,6 @@ namespace {
 
 using namespace console;
 using testsupport::ConstantBlock;
-using testsupport::MeasureFrequency;
 using testsupport::PeakAbs;
 using testsupport::SquareBlock;
 
@@ -58,32 +57,6 @@ protected:
     static uint32_t EndFlags(int core) { return static_cast<uint32_t>(SpuReadSwitch(kSdEndFlags | core)); }
 };
 
-TEST_F(Spu, VoicesNeverKeyedOnReadEndedAndSilent) {
-    EXPECT_EQ(EndFlags(0), 0xFFFFFFu);
-    EXPECT_EQ(EndFlags(1), 0xFFFFFFu);
-    auto out = Mix(1000);
-    EXPECT_EQ(PeakAbs(out, 0), 0);
-    EXPECT_EQ(PeakAbs(out, 1), 0);
-}
-
-TEST_F(Spu, PitchSetsTheFrequencyOfALoopedSample) {
-    // One looping block holding one period of a square wave: 28 source samples per cycle.
-    Put(kAddr, {SquareBlock(2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
-    Voice(0, 3, kAddr, 0x1000);
-    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 3));
-    EXPECT_EQ(EndFlags(0) & (1u << 3), 0u);
-    auto out = Mix(48000);
-    EXPECT_NEAR(MeasureFrequency(out, 0, 48000), 48000.0 / 28, 0.5);
-    EXPECT_NEAR(MeasureFrequency(out, 1, 48000), 48000.0 / 28, 0.5);
-    // Half the pitch, half the frequency; 44.1 kHz material at pitch 3763 plays 44100/28 Hz.
-    ASSERT_TRUE(SpuWriteParam(E(kSdPitch, 3, 0), 0x800));
-    out = Mix(48000);
-    EXPECT_NEAR(MeasureFrequency(out, 0, 48000), 24000.0 / 28, 0.5);
-    ASSERT_TRUE(SpuWriteParam(E(kSdPitch, 3, 0), 3763));
-    out = Mix(48000);
-    EXPECT_NEAR(MeasureFrequency(out, 0, 48000), 44100.0 / 28, 1.0);
-}
-
 TEST_F(Spu, VolumesScaleEachSideAndMasterVolumeScalesTheCore) {
     // A constant level of 7 << 10 = 7168 held by a looping block.
     Put(kAddr, {ConstantBlock(7, 2, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
@@ -108,43 +81,6 @@ TEST_F(Spu, VolumesScaleEachSideAndMasterVolumeScalesTheCore) {
     ASSERT_TRUE(SpuWriteParam(E(kSdVolL, 0, 1), 0x7FFF));
     out = Mix(100);
     EXPECT_NEAR(out[2 * 50], 7168, 2);
-}
-
-TEST_F(Spu, OneShotSampleEndsAtItsEndFlagAndRaisesEndx) {
-    // Two blocks of level 7168, the second flagged loop end without repeat: 56 samples at pitch 0x1000.
-    Put(kAddr, {ConstantBlock(7, 2, 0), ConstantBlock(7, 2, kAdpcmFlagLoopEnd)});
-    Voice(0, 5, kAddr, 0x1000);
-    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 5));
-    auto out = Mix(50);
-    EXPECT_EQ(EndFlags(0) & (1u << 5), 0u);  // still inside the sample
-    EXPECT_GT(out[2 * 40], 7000);
-    out = Mix(50);
-    EXPECT_NE(EndFlags(0) & (1u << 5), 0u);
-    EXPECT_FALSE(SpuGetVoice(0, 5).sounding());
-    EXPECT_EQ(PeakAbs(out, 0, 10), 0);  // silent after the end
-    // A key-on restarts it and clears the flag again.
-    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 5));
-    EXPECT_EQ(EndFlags(0) & (1u << 5), 0u);
-    EXPECT_TRUE(SpuGetVoice(0, 5).sounding());
-}
-
-TEST_F(Spu, LoopedSampleRepeatsFromItsLoopStartBlock) {
-    // Intro block +7168 once, then a loop of a 0 block (loop start) and a -8192 block (loop end, repeat).
-    Put(kAddr, {ConstantBlock(7, 2, 0), ConstantBlock(0, 2, kAdpcmFlagLoopStart),
-                ConstantBlock(-8, 2, kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
-    Voice(0, 0, kAddr, 0x1000);
-    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1));
-    auto out = Mix(28 * 10);
-    // Sample k of the output is source sample k - 1 (interpolation looks one sample back).
-    auto at = [&](int k) { return out[2 * k]; };
-    EXPECT_GT(at(14), 7000);        // intro
-    EXPECT_EQ(at(28 + 14), 0);      // loop start block
-    EXPECT_LT(at(56 + 14), -8000);  // loop end block
-    EXPECT_EQ(at(84 + 14), 0);      // back to the loop start, not the intro
-    EXPECT_LT(at(112 + 14), -8000);
-    EXPECT_EQ(at(140 + 14), 0);
-    EXPECT_TRUE(SpuGetVoice(0, 0).sounding());
-    EXPECT_EQ(SpuGetVoice(0, 0).loopAddress(), kAddr + 16);
 }
 
 TEST_F(Spu, KeyOffReleasesAtTheEnvelopesRateThenTheVoiceEnds) {
@@ -179,22 +115,6 @@ TEST_F(Spu, VoicesSumAndTheOutputClamps) {
     EXPECT_NEAR(out[2 * 50], 7168, 2);
 }
 
-TEST_F(Spu, DataRunningOffTheEndOfMemoryStopsThere) {
-    // Blocks without any end flag at the top of sound memory: the voice must stop at the last block.
-    const uint32_t top = kSpuMemSize - 32;
-    Put(top, {ConstantBlock(7, 2, 0), ConstantBlock(7, 2, 0)});
-    Voice(0, 2, top, 0x3FFF);
-    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 2));
-    Mix(200);
-    EXPECT_FALSE(SpuGetVoice(0, 2).sounding());
-    EXPECT_NE(EndFlags(0) & (1u << 2), 0u);
-    // A start address past the end is taken modulo the memory size and block-aligned.
-    ASSERT_TRUE(SpuWriteAddress(E(kSdStartAddr, 2, 0), kSpuMemSize + 0x1237));
-    EXPECT_EQ(SpuGetVoice(0, 2).startAddr, 0x1237u);
-    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 2));
-    EXPECT_EQ(SpuGetVoice(0, 2).currentAddress(), 0x1230u);
-}
-
 TEST_F(Spu, RegisterEntriesThatNameNothingAreRefused) {
     EXPECT_FALSE(SpuWriteParam(E(kSdPitch, 24, 0), 0x1000));  // voice 24 of a core does not exist
     EXPECT_FALSE(SpuWriteParam(0x0500, 1));
@@ -206,6 +126,11 @@ TEST_F(Spu, RegisterEntriesThatNameNothingAreRefused) {
     EXPECT_EQ(SpuCoreAttribute(0), 0x80u);
     EXPECT_FALSE(SpuWriteMemory(kSpuMemSize - 8, nullptr, 16));
     EXPECT_TRUE(SpuWriteMemory(kSpuMemSize, nullptr, 0));
+    // A start address past the end is taken modulo the memory size and block-aligned.
+    ASSERT_TRUE(SpuWriteAddress(E(kSdStartAddr, 2, 0), kSpuMemSize + 0x1237));
+    EXPECT_EQ(SpuGetVoice(0, 2).startAddr, 0x1237u);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1u << 2));
+    EXPECT_EQ(SpuGetVoice(0, 2).currentAddress(), 0x1230u);
 }
 
 TEST_F(Spu, InitialisationSilencesVoicesButKeepsSoundMemory) {
@@ -217,27 +142,6 @@ TEST_F(Spu, InitialisationSilencesVoicesButKeepsSoundMemory) {
     EXPECT_EQ(EndFlags(0), 0xFFFFFFu);
     EXPECT_EQ(SpuMasterVolume(0, 0), 0);
     EXPECT_EQ(SpuMemory()[kAddr + 1], kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat);
-}
-
-TEST_F(Spu, CatchUpMixesEightHundredFramesPerVblankIntoTheSink) {
-    struct Capture {
-        std::vector<int16_t> samples;
-    } cap;
-    SpuSetSink(
-        [](const int16_t* s, int n, void* u) {
-            auto* c = static_cast<Capture*>(u);
-            c->samples.insert(c->samples.end(), s, s + 2 * n);
-        },
-        &cap);
-    EXPECT_EQ(SpuCatchUp(), 0);  // no time has passed
-    ClockTickVblank();
-    EXPECT_EQ(SpuCatchUp(), 800);
-    ClockTickVblank();
-    ClockTickVblank();
-    EXPECT_EQ(SpuCatchUp(), 1600);
-    EXPECT_EQ(cap.samples.size(), 2u * 2400);
-    EXPECT_EQ(SpuMixedFrames(), 2400u);
-    SpuSetSink(nullptr, nullptr);
 }
 
 // Decoded blocks are remembered for looping sounds, but never outlive a change to sound memory.

@@ -5,8 +5,6 @@
 #include <cstring>
 #include <vector>
 
-#include "console/gs/gs_device.h"
-#include "console/gs/gs_registers.h"
 #include "console/vu/microprogram.h"
 
 namespace {
@@ -70,19 +68,6 @@ TEST_F(VifTest, RowRegisterAddsInOffsetModeAndMaskSelectsRowColumnOrProtection) 
     Feed({0x31000000, 100, 200, 300, 400, 0x20000000, 0x00000080});
     Feed({0x7C0100A1, 1, 2, 3, 4});
     EXPECT_EQ(Qw(0xA1), (W{1, 2, 3, 100}));
-}
-
-TEST_F(VifTest, DirectGoesToTheGs) {
-    // DIRECT 2: a GIF tag (NLOOP 1, EOP, PACKED, A+D) and a write of TEST_1.
-    const uint64_t tag[2] = {1 | (1ull << 15) | (1ull << 60), 0xE};
-    const uint64_t ad[2] = {0x30000, console::gs::kRegTest_1};
-    std::vector<uint32_t> w = {0, 0, 0, 0x50000002};
-    const uint32_t* t = reinterpret_cast<const uint32_t*>(tag);
-    const uint32_t* a = reinterpret_cast<const uint32_t*>(ad);
-    w.insert(w.end(), t, t + 4);
-    w.insert(w.end(), a, a + 4);
-    Feed(w);
-    EXPECT_EQ(console::gs::Gs().ReadReg(console::gs::kRegTest_1), 0x30000u);
 }
 
 struct CountingProgram : console::vu::Microprogram {

@@ -226,20 +226,6 @@ TEST_F(AnimCheckTest, PackedHermiteTablesAndChannels) {
     ExpectRefused(std::vector<uint8_t>(img.begin(), img.begin() + 67), s.get(), "header past the end");
 }
 
-TEST_F(AnimCheckTest, ShortAndUnknownBlocks) {
-    TestSkeleton s(4);
-    ExpectRefused({1, 0, 0, 0, 0, 0, 0}, s.get(), "block of 7 bytes is shorter than its header");
-    ExpectRefused({}, s.get(), "block of 0 bytes is shorter than its header");
-    for (uint16_t v : {0, 4, 5, 7, 0xFFFF}) {
-        std::vector<uint8_t> img = Sampled(1, 2, 4);
-        PutAt(img, 0, v);
-        ExpectRefused(img, s.get(), "version " + std::to_string(v) + " not known");
-    }
-    g_log.clear();
-    EXPECT_EQ(veAnimCheckAnimation(nullptr, 100, s.get()), -1);
-    EXPECT_NE(g_log.find("shorter than its header"), std::string::npos);
-}
-
 // Every prefix and many single-byte corruptions of valid blocks: the check either refuses or the block
 // can be sampled at any time, mirrored or not, without a read past its end (the guard page faults).
 TEST_F(AnimCheckTest, CutAndCorruptedBlocksAreRefusedOrSafe) {

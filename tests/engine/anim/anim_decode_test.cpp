@@ -94,59 +94,6 @@ TEST(AnimSampled, FramesAtSixtyHertzBlendLinearlyAndClampAtTheEnds) {
     EXPECT_EQ(p->rootPosition.x, 39.0f);
 }
 
-// Version 3 with the given channels (each a list of keys).
-std::vector<uint8_t> V3Block(const std::vector<std::vector<AnimHermiteKey>>& channels) {
-    std::vector<uint8_t> v;
-    PutAt(v, 0, _animation{3, 0, 0, 1.0f});
-    PutAt(v, 8, AnimHermiteHeader{uint32_t(channels.size()), 0, 20});
-    size_t keyAt = 20 + 8 * channels.size();
-    for (size_t c = 0; c < channels.size(); ++c) {
-        PutAt(v, 20 + 8 * c, AnimHermiteChannel{uint32_t(channels[c].size()), uint32_t(keyAt)});
-        for (const AnimHermiteKey& k : channels[c]) {
-            PutAt(v, keyAt, k);
-            keyAt += sizeof k;
-        }
-    }
-    return v;
-}
-
-TEST(AnimHermite, ClampsToTheEndKeysAndInterpolatesBetween) {
-    TestSkeleton s(34);
-    const AnimHermiteKey k0{0.2f, {0.1f, 0.2f, 0.3f}, {1.0f, 0, 0}};
-    const AnimHermiteKey k1{0.6f, {0.5f, -0.2f, 0.0f}, {-1.0f, 0, 0}};
-    const AnimHermiteKey k2{1.0f, {0.9f, 0.4f, -0.3f}, {0, 0, 0}};
-    // Channel 8 drives bone 16, channel 24 bone 33.
-    std::vector<std::vector<AnimHermiteKey>> chans(25, std::vector<AnimHermiteKey>{k0, k2});
-    chans[8] = {k0, k1, k2};
-    const std::vector<uint8_t> img = V3Block(chans);
-    GuardedBlock g(img);
-    ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0);
-
-    _quaternion first, last, mid;
-    Q_SetupFromAngles(&first, 0.1f, 0.2f, 0.3f);
-    Q_SetupFromAngles(&last, 0.9f, 0.4f, -0.3f);
-    // Halfway between k0 and k1: 0.5 a + 0.5 b + 0.125 ta - 0.125 tb (d = 1).
-    Q_SetupFromAngles(&mid, 0.5f * 0.1f + 0.5f * 0.5f + 0.125f * 1.0f + 0.125f * 1.0f, 0.0f, 0.15f);
-
-    Pose p;
-    veAnimHermiteGetAngle(p.get(), g.anim(), s.get(), 0.0f);  // before the first key
-    ExpectQuatNear(p->angles[16], first, 1e-6f);
-    ExpectQuatNear(p->angles[33], first, 1e-6f);
-    EXPECT_TRUE(QuatEq(p->angles[15], _quaternion{1, {0, 0, 0}}));  // no channel: identity
-    EXPECT_TRUE(QuatEq(p->angles[8], _quaternion{1, {0, 0, 0}}));
-    EXPECT_EQ(p->rootPosition.x, 7.0f);  // root untouched
-
-    veAnimHermiteGetAngle(p.get(), g.anim(), s.get(), 2.0f);  // after the last key
-    ExpectQuatNear(p->angles[16], last, 1e-6f);
-    veAnimHermiteGetAngle(p.get(), g.anim(), s.get(), 0.4f);
-    ExpectQuatNear(p->angles[16], mid, 1e-6f);
-    // A key time itself starts the next segment at u = 0.
-    veAnimHermiteGetAngle(p.get(), g.anim(), s.get(), 0.6f);
-    _quaternion atK1;
-    Q_SetupFromAngles(&atK1, 0.5f, -0.2f, 0.0f);
-    ExpectQuatNear(p->angles[16], atK1, 1e-6f);
-}
-
 TEST(AnimDvo, ComponentsAndLengths) {
     EXPECT_EQ(veAnimDvoComponent(1000, 10), 0.9765625f);
     EXPECT_EQ(veAnimDvoComponent(-32768, 15), -1.0f);
@@ -186,121 +133,12 @@ TEST(AnimDvo, LongWayFlagChoosesTheTurnThroughZeroNearestOtherwise) {
     EXPECT_NEAR(XAngle(q), 0.25f, 1e-6f);
 }
 
-TEST(AnimDvo, PackedKeysUnpackIntoTheSixteenByteForm) {
-    // Rotation: value x -200/2^3, y 3/2^1, z 255/2^8; tangent x -7/2^0, y 64/2^5, z -128/2^7; x, y long.
-    const uint8_t rot[10] = {0x5F, 0x78, 0xA0, 0x06, 200, 3, 255, 7, 64, 128};
-    const AnimDvoKey r = veAnimUnpackRotationKey(rot);
-    const float want[6] = {-25.0f, 1.5f, 255.0f / 256.0f, -7.0f, 2.0f, -1.0f};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(veAnimDvoComponent(i < 3 ? r.value[i] : r.tangent[i - 3], AnimDvoExponent(r, i)), want[i])
-            << i;
-    EXPECT_EQ(r.flags, 3);
-
-    // Position: bytes 2-3 = 1600 is y 0; z = 0x7FF0 as 15-bit two's complement = -16 (-1.0);
-    // |x| 32/16 with the sign bit; tangent x 40/2^3 negated, y -(9/2^1), z 12/2^2.
-    uint8_t pos[10] = {0xF0, 0x7F, 0x40, 0x06, 0x20, 0x60, 0x92, 40, 9, 12};
-    pos[3] |= 0x40 | 0x80;  // sign of x, sign of tangent x
-    const AnimDvoKey p = veAnimUnpackPositionKey(pos);
-    const float wantP[6] = {-2.0f, 0.0f, -1.0f, -5.0f, -4.5f, 3.0f};
-    for (int i = 0; i < 6; ++i)
-        EXPECT_EQ(veAnimDvoComponent(i < 3 ? p.value[i] : p.tangent[i - 3], AnimDvoExponent(p, i)), wantP[i])
-            << i;
-    EXPECT_EQ(p.flags, 0);
-    const uint8_t high[10] = {0x00, 0x00, 0xFF, 0x3F, 0x00, 0x00, 0, 0, 0, 0};
-    const AnimDvoKey h = veAnimUnpackPositionKey(high);
-    EXPECT_EQ(veAnimDvoComponent(h.value[1], AnimDvoExponent(h, 1)), 16383.0f / 16.0f - 100.0f);
-}
-
 // A one-channel rotation block plus a still root position channel.
 std::vector<uint8_t> OneChannel(uint32_t channel, const AnimDvoKey& a, const AnimDvoKey& b, uint16_t t1) {
     const AnimDvoKey still = RawKey(0, 0, 0, 0, 0, 0, 4);
     return DvoBlock(
         1, 0, 0x4000,
         {{channel, {t1}, {KeyBytes(a), KeyBytes(b)}}, {25, {t1}, {KeyBytes(still), KeyBytes(still)}}});
-}
-
-TEST(AnimDvo, MirrorRoutesToTheTwinBoneAndNegatesYAndZ) {
-    TestSkeleton s(33);
-    const AnimDvoKey k = RawKey(1024, 2048, 3072, 0, 0, 0, 14);  // (1/16, 1/8, 3/16) rad
-    const std::vector<uint8_t> img = OneChannel(12, k, k, 0x4000);
-    GuardedBlock g(img);
-    ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0);
-    _quaternion plain, mirrored;
-    Q_SetupFromAngles(&plain, 0.0625f, 0.125f, 0.1875f);
-    Q_SetupFromAngles(&mirrored, 0.0625f, -0.125f, -0.1875f);
-    Pose p;
-    veAnimGetAngle(p.get(), g.anim(), s.get(), 0, 0.5f);
-    ExpectQuatNear(p->angles[9], plain, 1e-6f);
-    EXPECT_TRUE(QuatEq(p->angles[16], _quaternion{1, {0, 0, 0}}));
-    veAnimGetAngle(p.get(), g.anim(), s.get(), 1, 0.5f);
-    ExpectQuatNear(p->angles[16], mirrored, 1e-6f);
-    EXPECT_TRUE(QuatEq(p->angles[9], _quaternion{1, {0, 0, 0}}));
-}
-
-TEST(AnimDvo, SegmentsFollowTheTimeTableOfEachRevision) {
-    TestSkeleton s(33);
-    // Channel 0: x = 0 at 0 s, 0.5 at key 1, 1.0 at key 2, zero tangents; in the three time scales.
-    const AnimDvoKey k0 = RawKey(0, 0, 0, 0, 0, 0, 12), k1 = RawKey(2048, 0, 0, 0, 0, 0, 12),
-                     k2 = RawKey(4096, 0, 0, 0, 0, 0, 12);
-    const AnimDvoKey still = RawKey(0, 0, 0, 0, 0, 0, 4);
-    struct Case {
-        uint8_t rev, sub;
-        uint16_t t1, t2;  // 0.5 s and 1.0 s in table units
-    };
-    for (const Case& c : {Case{1, 0, 8192, 16384}, Case{2, 0, 2048, 4096}, Case{1, 1, 30, 60}}) {
-        std::vector<uint8_t> kb0, kb1, kb2, sb;
-        if (c.sub == 1) {
-            // x = 0, 0.5 (128/2^8), 1.0 (128/2^7); exponents of y and z 1.
-            kb0 = {0, 0, 0x00, 0, 0, 0, 0, 0, 0, 0};
-            kb1 = {0, 0, 0x70, 0, 128, 0, 0, 0, 0, 0};
-            kb2 = {0, 0, 0x60, 0, 128, 0, 0, 0, 0, 0};
-            sb = {0, 0, 0x40, 0x06, 0, 0, 0, 0, 0, 0};  // y = 0
-        } else {
-            kb0 = KeyBytes(k0);
-            kb1 = KeyBytes(k1);
-            kb2 = KeyBytes(k2);
-            sb = KeyBytes(still);
-        }
-        const std::vector<uint8_t> img =
-            DvoBlock(c.rev, c.sub, 100, {{0, {c.t1, c.t2}, {kb0, kb1, kb2}}, {25, {c.t2}, {sb, sb}}});
-        GuardedBlock g(img);
-        ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0) << int(c.rev) << int(c.sub);
-        Pose p;
-        const float probes[][2] = {{-1.0f, 0.0f},  {0.0f, 0.0f}, {0.25f, 0.25f}, {0.5f, 0.5f},
-                                   {0.75f, 0.75f}, {1.0f, 1.0f}, {3.0f, 1.0f}};
-        for (const auto& pr : probes) {
-            veAnimGetAngle(p.get(), g.anim(), s.get(), 0, pr[0]);
-            // Zero tangents and symmetric keys: halfway through a segment is halfway in value.
-            EXPECT_NEAR(XAngle(p->angles[0]), pr[1], 1e-5f)
-                << int(c.rev) << "." << int(c.sub) << " t " << pr[0];
-            EXPECT_EQ(p->rootPosition.y, 0.0f);
-        }
-    }
-}
-
-TEST(AnimDvo, RootHeadingAndMirroredPosition) {
-    TestSkeleton s(33);
-    const AnimDvoKey heading = RawKey(0, 2048, 0, 0, 0, 0, 12);  // y 0.5 rad
-    // Root from (10, 0, 0) to (30, 5, 2) over 1 s, zero tangents.
-    const AnimDvoKey p0 = RawKey(160, 0, 0, 0, 0, 0, 4), p1 = RawKey(480, 80, 32, 0, 0, 0, 4);
-    const std::vector<uint8_t> img = DvoBlock(1, 0, 0x4000,
-                                              {{11, {0x4000}, {KeyBytes(heading), KeyBytes(heading)}},
-                                               {25, {0x4000}, {KeyBytes(p0), KeyBytes(p1)}}});
-    GuardedBlock g(img);
-    ASSERT_EQ(veAnimCheckAnimation(g.anim(), g.size(), s.get()), 0);
-    Pose p;
-    veAnimGetAngle(p.get(), g.anim(), s.get(), 0, 1.0f);
-    EXPECT_NEAR(p->rootOrientation, 0.5f, 3e-3f);  // through the table sine
-    EXPECT_EQ(p->rootPosition.x, 30.0f);
-    EXPECT_EQ(p->rootPosition.y, 5.0f);
-    EXPECT_EQ(p->rootPosition.z, 2.0f);
-    veAnimGetAngle(p.get(), g.anim(), s.get(), 1, 1.0f);
-    EXPECT_NEAR(p->rootOrientation, -0.5f, 3e-3f);
-    EXPECT_EQ(p->rootPosition.x, -10.0f);  // reflected about the start x = 10
-    EXPECT_EQ(p->rootPosition.y, 5.0f);
-    EXPECT_EQ(p->rootPosition.z, 2.0f);
-    veAnimGetAngle(p.get(), g.anim(), s.get(), 1, 0.5f);
-    EXPECT_EQ(p->rootPosition.x, 10.0f - 10.0f);  // halfway at 20, reflected to 0
 }
 
 TEST(AnimDvo, UnknownRevisionsAndBonesBeyondTheSkeletonLeaveThePose) {

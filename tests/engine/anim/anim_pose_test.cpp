@@ -121,26 +121,6 @@ TEST_F(AnimPoseTest, BlendingEndsSelfAndHalfway) {
     veAnimFreeAngleArray(out);
 }
 
-TEST_F(AnimPoseTest, IdentityPoseGivesTheSummedOffsets) {
-    // A branching skeleton: 0 <- 1 <- 2, 0 <- 3 <- 4, 1 <- 5.
-    TestSkeleton s(6);
-    const uint32_t parents[6] = {0, 0, 1, 0, 3, 1};
-    for (int i = 0; i < 6; ++i) s.bones[i].parentID = parents[i];
-    _angle_array* p = veAnimAllocAngleArray(s.get());
-    _matrix4* pal = veAnimAllocBonePalette(s.get());
-    veAnimGetMatriciesFast(pal, p, s.get(), nullptr);
-    for (int i = 0; i < 6; ++i) {
-        _vector3d sum = {0, 0, 0};
-        for (int b = i; b != 0; b = int(parents[b])) V3_Add(&sum, &sum, &s.bones[b].parentToBone);
-        _matrix4 want;
-        M4_Identity(&want);
-        M4_SetTranslation(&want, &sum);
-        for (int e = 0; e < 16; ++e) EXPECT_EQ(pal[i].M[e], want.M[e]) << "bone " << i << " element " << e;
-    }
-    veAnimFreeBonePalette(pal);
-    veAnimFreeAngleArray(p);
-}
-
 TEST_F(AnimPoseTest, PaletteCarriesChildrenByTheirParentsAndTheBase) {
     TestSkeleton s(3);  // chain; bone 1 offset (1, 2, 3), bone 2 (2, 4, 6)
     _angle_array* p = veAnimAllocAngleArray(s.get());

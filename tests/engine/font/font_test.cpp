@@ -215,32 +215,4 @@ TEST_F(Fonts, WidthsSpacesMonospacingAndAlignmentTables) {
     EXPECT_EQ(veFontGetStrWidth(f, "A B"), 3 * h.maxWidth);
 }
 
-TEST_F(Fonts, CharacterQuadTakesItsCellAndCentresInAMonospacedCell) {
-    _font* f = FromMemory("q");
-    ASSERT_NE(f, nullptr);
-    const _font_data& h = *f->data;
-    const _char_data& c = h.charData['B'];
-    const float x0 = c.bounds.topLeft.x, y0 = c.bounds.topLeft.y, w = c.bounds.botRight.x - x0,
-                ht = c.bounds.botRight.y - y0, bw = h.bitmapWidth, bh = h.bitmapHeight;
-    ASSERT_GT(x0, 0);
-    ASSERT_GT(y0, 0);
-    veFontSetVerticalAlignment(f, 0);  // vAlignAdjust = ascent
-    engine::cursorX = 40;
-    engine::cursorY = 20;
-    _ve_quad q;
-    veFontSetupQuad(f, &q);
-    EXPECT_EQ(q.v1.r, 0x80u);
-    veFontSetupPrim(f, &c, &q);
-    EXPECT_FLOAT_EQ(q.v1.x, 40.0f);
-    EXPECT_FLOAT_EQ(q.v2.x, 40.0f + w + 0.5f);
-    EXPECT_FLOAT_EQ(q.v1.y, 20.0f + h.ascent - c.baseline);
-    EXPECT_FLOAT_EQ(q.v4.y, q.v1.y + ht + 0.5f);
-    EXPECT_FLOAT_EQ(q.v1.s, (x0 + 0.5f) / bw);
-    EXPECT_FLOAT_EQ(q.v2.s, (x0 + 0.5f) / bw + (w + 0.5f) / bw);
-    EXPECT_FLOAT_EQ(q.v3.t, (y0 + 0.5f) / bh + (ht + 0.5f) / bh);
-    veFontSetMonoSpacing(f);
-    veFontSetupPrim(f, &c, &q);
-    EXPECT_FLOAT_EQ(q.v1.x, 40.0f + (h.maxWidth - (w + 0.5f)) / 2);
-}
-
 }  // namespace

@@ -58,28 +58,6 @@ TEST_F(EngineTest, CameraMatrixIsTranslationThenZYXRotationsInDegrees) {
     for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(v.cameraMatrix.M[i], expected.M[i]) << i;
 }
 
-TEST_F(EngineTest, ReactivatingTheActiveViewLeavesOffsetsAndScissorsAlone) {
-    _ve_view a{};
-    veDisplayCreateView2D(&a, 10, 20, 100, 50, 0, 0.0f);
-    veDisplayActivateView(&a);
-    EXPECT_EQ(veDisplayGetActiveView(), &a);
-    EXPECT_EQ(veEngineScreenOffsetX, a.offsetX);
-    const uint64_t scissor = veRenderEnvironment[0].scissor;
-    EXPECT_EQ(scissor, 10u | (109ull << 16) | (20ull << 32) | (69ull << 48));
-    EXPECT_EQ(engine::defaultEnv1.gs_draw.scissor1.SCAX1, 109u);
-    // Someone changes the engine offsets and the default scissor; re-activating the same view restores
-    // only the current draw environments (copies of the defaults).
-    veEngineSetScreenOffsetXY(1.0f, 2.0f);
-    veSetDefaultScissorEnv1(0, 0, 5, 5);
-    engine::drawEnvPtr1->gs_draw.scissor1.SCAX1 = 99;
-    veDisplayActivateView(&a);
-    EXPECT_EQ(veEngineScreenOffsetX, 1.0f);
-    EXPECT_EQ(veRenderEnvironment[0].scissor, scissor);
-    EXPECT_EQ(engine::defaultEnv1.gs_draw.scissor1.SCAX1, 5u);
-    EXPECT_EQ(engine::drawEnvPtr1->gs_draw.scissor1.SCAX1, 5u);
-    EXPECT_EQ(veEngineViewBuildFlag, 1u);
-}
-
 // ---- view matrices ------------------------------------------------------------------------------------
 
 // A point through local-to-screen, divided by w.

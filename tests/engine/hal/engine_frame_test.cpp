@@ -118,29 +118,4 @@ TEST_F(EngineTest, TaskListsRunInQueueOrderAndRefuseTheTaskAfterTheLast) {
     veEngineEndFrame();
 }
 
-TEST_F(EngineTest, EachShownFieldPutsItsDisplayEnvironment) {
-    // Show frames until both fields have been used; the odd field reads one row lower with 4 fewer
-    // lines and the record keeps its own height afterwards.
-    bool sawOdd = false, sawEven = false;
-    for (int f = 0; f < 6; ++f) {
-        RunFrames(1);
-        const auto fb = console::gs::RegFrom<console::gs::GsDispfb>(
-            console::gs::Gs().ReadPriv(console::gs::kPrivDispfb1));
-        const auto disp = console::gs::RegFrom<console::gs::GsDisplay>(
-            console::gs::Gs().ReadPriv(console::gs::kPrivDisplay1));
-        EXPECT_EQ(fb.FBP, 0x118u);
-        if (console::VsyncOddField()) {
-            sawOdd = true;
-            EXPECT_EQ(fb.DBY, 1u);
-            EXPECT_EQ(disp.DH, veDisplayEnv[1].disp.display.DH - 4);
-        } else {
-            sawEven = true;
-            EXPECT_EQ(fb.DBY, 0u);
-            EXPECT_EQ(disp.DH, veDisplayEnv[0].disp.display.DH);
-        }
-    }
-    EXPECT_TRUE(sawOdd && sawEven);
-    EXPECT_EQ(veDisplayEnv[1].disp.display.DH, 447u);
-}
-
 }  // namespace

@@ -150,28 +150,6 @@ protected:
     static constexpr uint32_t kBack = 0x800000u;
 };
 
-TEST_F(GeometryDrawing, TexturedBoxLandsWhereTheCameraProjectsIt) {
-    // A 16 x 16 checker of 8-pixel cells; the -z face runs u along y and v along x: s = (y + 1) / 2,
-    // t = (x + 1) / 2, so its top left quarter is colour A (r 0xC8), its top right colour B (g 0xC8).
-    GeoMesh mesh;
-    mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, CheckerTexture(16, 8, 0x800000C8, 0x8000C800)));
-    Block b = Make(mesh);
-    // Near face at z = 9: x from 320 - 512/9 = 263.1 to 376.9, y from 167.1 to 280.9.
-    DrawAt(b, 0, 0, 10);
-    const uint32_t A = 0x0000C8u, B = 0x00C800u;
-    const struct {
-        int x, y;
-        uint32_t rgb;
-    } centred[] = {{265, 170, A},     {290, 195, A},     {350, 195, B},     {290, 255, B},    {375, 279, A},
-                   {261, 224, kBack}, {379, 224, kBack}, {320, 165, kBack}, {320, 283, kBack}};
-    for (const auto& c : centred) EXPECT_EQ(Rgb(FramePixel(c.x, c.y)), c.rgb) << c.x << "," << c.y;
-    // Moved 3 to the right: the near face spans 320 + 512 * 2/9 = 433.8 to 320 + 512 * 4/9 = 547.6, and
-    // the box's left face shows from 320 + 512 * 2/11 = 413.1 to the near face.
-    DrawAt(b, 3, 0, 10);
-    for (int x : {320, 411, 550}) EXPECT_EQ(Rgb(FramePixel(x, 224)), kBack) << x;
-    for (int x : {420, 436, 545}) EXPECT_NE(Rgb(FramePixel(x, 224)), kBack) << x;
-}
-
 TEST_F(GeometryDrawing, LightingFollowsTheLightDirection) {
     GeoMesh mesh;
     mesh.geoType = kGeoFamily16;  // lit

@@ -109,57 +109,6 @@ protected:
     }
 };
 
-TEST_F(GeometryQueue, DirectPathQueuesViewEnvironmentsAndPackets) {
-    Mem m(TinyBlock(3));
-    Start(m);
-    veEngineResetMicroCode();
-    const int tasks = veDmaBuild->numTasks;
-    _DrawEnv2* env2 = engine::drawEnvPtr2;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    // Program, view, then per material: texture image + palette (GIF), environment, packet.
-    ASSERT_EQ(veDmaBuild->numTasks, tasks + 2 + 3 * 4) << enginetest::g_log;
-    EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(&vuPreLit16));
-    uint64_t tag[2];
-    std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[tasks + 2 + 3].dmaAdr), 16);
-    EXPECT_EQ(tag[0] & 0xFFFF'FFFF'0000'FFFF, (16u + 80 + 48 * 3) / 16 | uint64_t(Addr32(m.p + 160 + 32))
-                                                                             << 32);
-    EXPECT_EQ(uint32_t(tag[1]), 0x10000000u);  // FLUSHE
-    // Three materials: two context-1 environments, one context-2, and the odd count synchronises 2.
-    EXPECT_EQ(engine::drawEnvPtr2, env2 + 2);
-    // Drawing again with the same flags does not upload the program again, and the texture cache finds
-    // this frame's uploads: the view, then environment and packet per material.
-    const int before = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veDmaBuild->numTasks, before + 1 + 3 * 2);
-    // Mode 0x40000 takes the chain path: one tag per subpacket, without the info record.
-    veDisplaySetMode(0x40000);
-    const int t2 = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    ASSERT_EQ(veDmaBuild->numTasks, t2 + 1 + 3 * 2);
-    std::memcpy(tag, Ptr<uint8_t>(veDmaBuild->dma[t2 + 2].dmaAdr), 16);
-    EXPECT_EQ(tag[0] & 0xFFFF'FFFF'0000'FFFF, (80u + 48 * 3) / 16 | uint64_t(Addr32(m.p + 160 + 32 + 16))
-                                                                        << 32);
-    EXPECT_EQ(tag[1], 0u);
-    // Mode 0x1000000 draws nothing that crosses the frustum.
-    veDisplaySetMode(0x1000000);
-    Place(0, 0, 0.5f);  // the box reaches in front of the near plane
-    const int t3 = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veDmaBuild->numTasks, t3);
-    veEngineEndFrame();
-}
-
-TEST_F(GeometryQueue, KeepProgramFlagLeavesTheProgramAlone) {
-    Mem m(TinyBlock(2, kGeoFamily16 | kGeoPreLit | kGeoKeepProgram));
-    Start(m);
-    veEngineSetPrimitiveMicroCode();
-    const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veEngineCurrentMicroCode, &primitiveMicroCode);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1 + 2 * 4);
-    veEngineEndFrame();
-}
-
 TEST_F(GeometryQueue, BoundingBoxModeDrawsTwelveEdgesAndScaleStaysUntilReset) {
     Mem m(TinyBlock(1));
     m.as<_FS_GEO_HEADER>()->scaleXYZ = 2.0f;

@@ -72,46 +72,6 @@ protected:
     Mem m_{Square()};
 };
 
-// Instances inside, behind the eye and across the left edge of the view (x = -z Fx / d there).
-std::vector<_matrix4> ThreeInstances() {
-    return {Translation(0, 0, 100), Translation(0, 0, -100), Translation(-399.8f, 0, 100)};
-}
-
-TEST_F(InstancedDraw, InstancesAreCulledOneByOne) {
-    const std::vector<_matrix4> mats = ThreeInstances();
-    Begin(0x1000000);
-    _matrixInfoTable* t =
-        veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 3, veDisplayGetMode());
-    ASSERT_NE(t, nullptr);
-    // Without the clip mode the crossing instance is dropped as well as the one behind.
-    EXPECT_EQ(t->matPacket.matCount, 1u);
-    EXPECT_EQ(t->matrixCountPerPacket, 4u);
-    EXPECT_EQ(t->numMatrixPackets, 1u);
-    // The default colour is the vertex colour unchanged.
-    EXPECT_EQ(t->matPacket.colorList[0].r, 128.0f);
-    // In mode 0x40000 the crossing instance is kept with its local-to-clip after its local-to-screen.
-    t = veBuildMatrixList(m_.as<_FS_GEO_HEADER>(), mats.data(), nullptr, 3, 0x40000);
-    EXPECT_EQ(t->matPacket.matCount, 2u);
-    EXPECT_EQ(t->matrixCountPerPacket, 16u);
-    EXPECT_EQ(t->matPacket.matricesPerInstance, 2u);
-    EXPECT_FLOAT_EQ(t->matPacket.matrixList[3].M[12], -399.8f * veEngineClip->M[0]);
-    veEngineEndFrame();
-}
-
-TEST_F(InstancedDraw, AllCulledAddsNoTaskAndKeepsTheProgram) {
-    const _matrix4 behind[2] = {Translation(0, 0, -50), Translation(0, 0, -500)};
-    Begin(0x40000);
-    veEngineHardwareSetMicroCode(0x800, 0);
-    const uint32_t flags = veEngineMicroCodeFlags;
-    const int tasks = veDmaBuild->numTasks;
-    uint8_t* table = veInstanceTablePtr;
-    veEngineDrawInstanceGeometry(m_.as<_FS_GEO_HEADER>(), behind, nullptr, 2);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks);
-    EXPECT_EQ(veEngineMicroCodeFlags, flags);
-    EXPECT_EQ(veInstanceTablePtr, table);
-    veEngineEndFrame();
-}
-
 TEST_F(InstancedDraw, EachInstanceGetsItsColourAndAlpha) {
     const _matrix4 mats[2] = {Translation(-20, 0, 100), Translation(20, 0, 100)};
     const _RGBA_GEO colours[2] = {{128, 128, 128, 128}, {64, 128, 32, 64}};

@@ -34,27 +34,4 @@ TEST_F(Lights, ColourMatrixRowsAreTheColoursThenAmbientAndIndexThreeChangesNothi
     EXPECT_FLOAT_EQ(m[7], 4.0f);
 }
 
-TEST_F(Lights, LightMatrixHoldsUnitVectorsTowardsTheLightsInObjectSpace) {
-    // Default light 0 travels along (0, .5, .5): the row points back along it, unit length.
-    _matrix4 n;
-    M4_Identity(&n);
-    veLightCreateNormalizedLightMatrix(&n);
-    const float* m = veLightGetLightMatrix()->M;
-    EXPECT_NEAR(m[0], 0.0f, 1e-6);
-    EXPECT_NEAR(m[1], -std::sqrt(0.5f), 1e-6);
-    EXPECT_NEAR(m[2], -std::sqrt(0.5f), 1e-6);
-    for (int i = 3; i < 16; ++i) EXPECT_FLOAT_EQ(m[i], 0.0f) << i;  // lights 1, 2 off; row 3 zero
-    // An object turned 90 degrees about z: its normal matrix (the cofactors of a rotation are the
-    // rotation) takes the world light (1, 0, 0) to d.i = light . row i.
-    const _ve_vector3d l = {2, 0, 0, 0};
-    veLightSetLightDirection(1, &l);
-    _matrix4 r;
-    M4_Identity(&r);
-    r.M[0] = 0, r.M[1] = 1, r.M[4] = -1, r.M[5] = 0;
-    veLightCreateNormalizedLightMatrix(&r);
-    EXPECT_NEAR(m[4], 0.0f, 1e-6);  // light . row 0 = 0
-    EXPECT_NEAR(m[5], 1.0f, 1e-6);  // -(light . row 1) / 2 = 1
-    EXPECT_NEAR(m[6], 0.0f, 1e-6);
-}
-
 }  // namespace

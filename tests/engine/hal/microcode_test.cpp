@@ -43,41 +43,6 @@ TEST(MicrocodeTable, FirstMatchingRowWins) {
         EXPECT_EQ(veEngineChooseMicroCode(r.flags, r.cull), r.program) << std::hex << r.flags;
 }
 
-TEST_F(EngineTest, SelectionUploadsOnlyWhenTheFlagsChange) {
-    veEngineBeginFrame();
-    veEngineResetMicroCode();
-    const int tasks = veDmaBuild->numTasks;
-    veEngineSetMicroCode(0x800, 0);
-    veEngineSetMicroCode(0x800, 0);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1);
-    EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(&vuPreLit16));
-    veEngineResetMicroCode();
-    veEngineSetMicroCode(0x800, 0);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 2);
-    // Cull brings in the display mode's bits 0xF0000.
-    veDisplaySetMode(0x80000);
-    veEngineSetMicroCode(0x800, 1);
-    EXPECT_EQ(veEngineMicroCodeFlags, 0x80800u);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTClip16);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 3);
-    // A word with no program bits uploads nothing but is remembered.
-    veEngineHardwareSetMicroCode(0x100, 0);
-    EXPECT_EQ(veEngineMicroCodeFlags, 0x100u);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTClip16);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 3);
-    veEngineSetMicroCode(0x800, 1);  // differs from 0x100 again: uploads
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 4);
-    // The RGBA modes reach their programs without cull too; the cull bits need cull.
-    veDisplaySetMode(0x400000 | 0x40000);
-    veEngineSetMicroCode(0x800, 0);
-    EXPECT_EQ(veEngineMicroCodeFlags, 0x400800u);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuRGBAScale16ObjectCull);
-    veEngineSetMicroCode(0x800, 1);
-    EXPECT_EQ(veEngineCurrentMicroCode, &vuPreLitTCull16);
-    veDisplaySetMode(0);
-    veEngineEndFrame();
-}
-
 // Each chain uploads its program and resets the VIF registers the drawing relies on.
 TEST_F(EngineTest, EveryChainNamesARegisteredProgramAndResetsTheVif) {
     const struct {

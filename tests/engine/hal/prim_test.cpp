@@ -213,29 +213,6 @@ TEST_F(PrimTest, QuadsShareATaskUntilAnEnableSplitsThemWithTheEnvironmentFirst) 
     veEngineEndFrame();
 }
 
-TEST_F(PrimTest, ProgramUploadedOnlyWhenTheSelectionChangesAndEmptyFlushesQueueNothing) {
-    veEngineBeginFrame();
-    int tasks = veDmaBuild->numTasks;
-    vePrimSendBuffers();
-    vePrimFlushBuffers();
-    EXPECT_EQ(veDmaBuild->numTasks, tasks);
-    Begin();
-    _ve_quad q{};
-    vePrimDrawQuad(&q);
-    vePrimSendBuffers();
-    EXPECT_EQ(veEngineCurrentMicroCode, &primitiveMicroCode);
-    tasks = veDmaBuild->numTasks;
-    vePrimDrawQuad(&q);
-    vePrimSendBuffers();
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 1);  // the packet only
-    veEngineResetMicroCode();
-    vePrimDrawQuad(&q);
-    vePrimSendBuffers();
-    EXPECT_EQ(veDmaBuild->numTasks, tasks + 3);  // upload, then the packet
-    EXPECT_EQ(veDmaBuild->dma[tasks + 1].dmaAdr, Addr32(&primitiveMicroCode));
-    veEngineEndFrame();
-}
-
 TEST_F(PrimTest, AFullBufferDropsPrimitivesAndTheFrameGoesOn) {
     veEngineSetPrimBufferLimit(1024);
     veEngineBeginFrame();
@@ -249,36 +226,6 @@ TEST_F(PrimTest, AFullBufferDropsPrimitivesAndTheFrameGoesOn) {
     EXPECT_EQ(Rgb(FramePixel(4, 4)), 0x090909u);
     veEngineEndFrame();
     veEngineSetPrimBufferLimit(0x80000);
-}
-
-// A 16 x 16 32-bit texture in the texture pool whose texels all differ, modulated by the vertex colour:
-// 128 shows it unchanged, 64 halves it.
-TEST_F(PrimTest, TexturedQuadIsModulatedByTheVertexColour) {
-    constexpr uint32_t kTexBlock = 0x3480;
-    const auto texel = [](int x, int y) {
-        return uint32_t(8 * x + 4) | (uint32_t(8 * y + 4) << 8) | (200u << 16) | (128u << 24);
-    };
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x)
-            console::gs::Gs().Memory().WritePixel(kTexBlock, 1, console::gs::kPsmCt32, x, y, texel(x, y));
-    for (uint32_t colour : {128u, 64u}) {
-        DrawAndRun([&] {
-            veDisplayActivateView(&view2d_);
-            veRenderSetTexture(kTexBlock, 1, console::gs::kPsmCt32, 4, 4, 0);
-            veRenderContextEnable(kRenderTexture);
-            _ve_quad q = Quad(100, 100, 116, 116, colour, colour, colour);
-            q.v2.s = q.v3.s = q.v3.t = q.v4.t = 1.0f;
-            vePrimDrawQuad(&q);
-        });
-        const int shift = colour == 128 ? 0 : 1;
-        for (int y = 0; y < 16; ++y)
-            for (int x = 0; x < 16; ++x) {
-                const uint32_t t = texel(x, y);
-                const uint32_t want = (((t & 0xFF) >> shift) | ((((t >> 8) & 0xFF) >> shift) << 8) |
-                                       ((((t >> 16) & 0xFF) >> shift) << 16));
-                ASSERT_EQ(Rgb(FramePixel(100 + x, 100 + y)), want) << colour << " " << x << "," << y;
-            }
-    }
 }
 
 }  // namespace

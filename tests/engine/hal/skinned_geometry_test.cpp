@@ -94,33 +94,6 @@ protected:
 
 constexpr uint32_t kRed = 200;
 
-// How the programs blend vertices between bones is tested in engine/vu1; here, what the engine hands
-// them: the group's bones with their bind matrices applied, then identities.
-TEST_F(SkinnedDraw, GroupViewCarriesTheNamedBonesThenIdentities) {
-    Mem m(Block());
-    ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);
-    veEngineBeginFrame();
-    Place();
-    SetPalette(5, 0);
-    veEngineResetMicroCode();
-    uint8_t* views = veBonedEngineViewsPtr;
-    const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(m.as<_FS_GEO_HEADER>());
-    ASSERT_EQ(veBonedEngineViewsPtr, views + kVuViewBytes);
-    // Program upload, the texture's image and palette, then one task for the material (environment,
-    // view, strip, execute).
-    ASSERT_EQ(veDmaBuild->numTasks, tasks + 4);
-    EXPECT_EQ(veDmaBuild->dma[tasks].dmaAdr, Addr32(&vu1VertexCacheMicroCode));
-    const auto* v = reinterpret_cast<const _ve_vu_view*>(views);
-    // Bone 1 is its palette entry with the bind matrix applied: translation 10 + 5 - 10.
-    EXPECT_FLOAT_EQ(v->vuBones[1].M[12], 5.0f);
-    EXPECT_FLOAT_EQ(v->vuBones[0].M[12], 0.0f);
-    for (int k = 2; k < 12; ++k)
-        for (int i = 0; i < 16; ++i)
-            EXPECT_EQ(v->vuBones[k].M[i], (i % 5 == 0) ? 1.0f : 0.0f) << k << " " << i;
-    veEngineEndFrame();
-}
-
 TEST_F(SkinnedDraw, ClipModeSendsTheClipRecordBeforeEachExecute) {
     Mem m(Block());
     ASSERT_EQ(veEngineLoadGeo(m.as<_FS_GEO_HEADER>(), m.size), 1);

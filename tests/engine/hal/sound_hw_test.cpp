@@ -14,12 +14,6 @@
 
 namespace {
 
-void Slot(int voice, int32_t status) {
-    engine::instances[voice] = _SampleInstance();
-    engine::instances[voice].status = status;
-    engine::instances[voice].channel = voice;
-}
-
 class SoundHardware : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -38,67 +32,12 @@ protected:
     testsupport::DriverModules modules_;
 };
 
-TEST_F(SoundHardware, InitialisesOnceAndSetsMasterVolumesAndAttribute) {
-    EXPECT_EQ(veSoundHardwareInit(), -1);
-    EXPECT_EQ(engine::Batch[0].count, 0u);  // sent
-    EXPECT_NE(engine::BatchOnIOP, 0u);
-    for (int core = 0; core < 2; ++core) {
-        EXPECT_EQ(console::SpuMasterVolume(core, 0), 0x3FFF);
-        EXPECT_EQ(console::SpuMasterVolume(core, 1), 0x3FFF);
-    }
-    EXPECT_EQ(console::SpuCoreAttribute(0), 0x80u);
-    EXPECT_EQ(veSoundHardwareInitMemory(), 0);
-    EXPECT_EQ(engine::soundMemBottom, 0x15010u);
-    EXPECT_EQ(engine::soundMemTop, 0x1FFFFFu);
-}
-
 TEST(SoundHardwareInit, FailsWithoutTheSoundDriver) {
     console::SdRemoteReset();
     veSoundReset();
     console::IopReset();
     EXPECT_EQ(veSoundHardwareInit(), -1);
     EXPECT_EQ(engine::soundHardwareInitialized, 0);
-}
-
-TEST_F(SoundHardware, KeyOnsOfOneCoreShareOneEntry) {
-    EXPECT_EQ(veSoundHardwareStartChannel(3, 0), 0);
-    EXPECT_EQ(veSoundHardwareStartChannel(5, 1), 0);
-    ASSERT_EQ(engine::Batch[0].count, 1u);
-    EXPECT_EQ(engine::Batch[0].entries[0].command, 2);
-    EXPECT_EQ(engine::Batch[0].entries[0].entry, 0x1500);
-    EXPECT_EQ(engine::Batch[0].entries[0].value, 0x28u);
-    EXPECT_TRUE(veSoundHardwareKeyOnQueued(3));
-    EXPECT_FALSE(veSoundHardwareKeyOnQueued(4));
-    // Core 1's voice 24 is voice 0 of entry 0x1501.
-    EXPECT_EQ(veSoundHardwareStartChannel(24, 0), 0);
-    const _SoundBatchEntry* e = Find(2, 0x1501);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->value, 1u);
-    EXPECT_EQ(veSoundHardwareStartChannel(48, 0), -1);
-    EXPECT_EQ(veSoundHardwareStartChannel(-1, 0), -1);
-}
-
-TEST_F(SoundHardware, VoiceRegistersAndPitch) {
-    EXPECT_EQ(veSoundHardwareSetChannelRate(30, 44100), 0);
-    const _SoundBatchEntry* e = Find(1, 0x020D);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->value, 3763u);
-    EXPECT_EQ(veSoundHardwareRateToPitch(22050), 1881u);
-    EXPECT_EQ(veSoundHardwareRateToPitch(48000), 0x1000u);
-    // Beyond the register: held at 0x3FFF, not wrapped (rate << 12 would overflow 32 bits here).
-    EXPECT_EQ(veSoundHardwareRateToPitch(1000000), 0x3FFFu);
-    EXPECT_EQ(veSoundHardwareRateToPitch(-5), 0u);
-    // The last write to a register in a frame wins.
-    veSoundHardwareSetChannelRate(30, 22050);
-    EXPECT_EQ(Find(1, 0x020D)->value, 1881u);
-    EXPECT_EQ(veSoundHardwareSetChannelAddress(1, 0x20000, 4096), 0);
-    EXPECT_EQ(Find(3, 0x2042)->value, 0x20000u);
-    EXPECT_EQ(veSoundHardwareSetChannelEnvelope(0, 1), 0);
-    EXPECT_EQ(Find(1, 0x0300)->value, 0x0001u);
-    EXPECT_EQ(Find(1, 0x0400)->value, 0x0040u);
-    const uint32_t before = engine::Batch[0].count;
-    EXPECT_EQ(veSoundHardwareSetChannelEnvelope(0, 2), -1);  // no third envelope
-    EXPECT_EQ(engine::Batch[0].count, before);
 }
 
 TEST_F(SoundHardware, PanToVolumes) {
@@ -173,102 +112,6 @@ TEST_F(SoundHardware, FailedBatchTransferKeepsTheBatch) {
     EXPECT_EQ(veSoundHardwareSendBatch(), 0);
     EXPECT_EQ(engine::Batch[0].count, 0u);
     EXPECT_TRUE(console::SpuGetVoice(0, 0).sounding());
-}
-
-TEST_F(SoundHardware, DownloadGoesThroughStagingAndRefusesWhatItCannotDo) {
-    std::vector<uint8_t> data(256);
-    for (size_t i = 0; i < data.size(); ++i) data[i] = static_cast<uint8_t>(i + 1);
-    _Sample s = {};
-    s.header.length = 256;
-    s.soundRam = 0x20000;
-    const uint32_t heapBefore = console::IopHeapUsed();
-    EXPECT_EQ(veSoundHardwareDownloadSample(&s, Addr32(data.data())), 0);
-    EXPECT_EQ(std::memcmp(console::SpuMemory() + 0x20000, data.data(), 256), 0);
-    EXPECT_EQ(console::IopHeapUsed(), heapBefore);  // the staging block is freed again
-    // No sound-memory block: nothing is written at address 0.
-    s.soundRam = 0;
-    const std::vector<uint8_t> fill(256, 0x11);
-    console::SpuWriteMemory(0, fill.data(), 256);
-    EXPECT_EQ(veSoundHardwareDownloadSample(&s, Addr32(data.data())), -1);
-    EXPECT_EQ(console::SpuMemory()[0], 0x11);
-    // The staging allocation fails when the I/O processor's heap is full.
-    s.soundRam = 0x30000;
-    std::vector<void*> blocks;
-    while (void* p = sceSifAllocIopHeap(64 * 1024)) blocks.push_back(p);
-    while (void* p = sceSifAllocIopHeap(64)) blocks.push_back(p);
-    EXPECT_EQ(veSoundHardwareDownloadSample(&s, Addr32(data.data())), -1);
-    EXPECT_EQ(console::SpuMemory()[0x30000], 0);
-    for (void* p : blocks) sceSifFreeIopHeap(p);
-    // From an I/O-processor copy: no staging.
-    s.iopRam = veSoundAllocIopRam(256);
-    ASSERT_NE(s.iopRam, 0u);
-    EXPECT_EQ(veSoundHardwareDownloadSampleToIOP(&s, Addr32(data.data())), 0);
-    EXPECT_EQ(veSoundHardwareDownloadSample(&s, 0), 0);
-    EXPECT_EQ(console::SpuMemory()[0x30000 + 255], 0);  // data[255] = 256 & 0xFF
-    EXPECT_EQ(console::SpuMemory()[0x30000 + 254], 255);
-    EXPECT_EQ(veSoundFreeIopRam(s.iopRam), 0);
-    EXPECT_EQ(veSoundFreeIopRam(s.iopRam), -1);
-}
-
-TEST_F(SoundHardware, EndFlagsMaintainPlayingAndStopPending) {
-    // Real voices: voice 1 keyed on a long looping block (sounding), the others never keyed on.
-    std::vector<uint8_t> block = testsupport::ConstantBlock(3, 4, 0x07);
-    console::SpuWriteMemory(0x20000, block.data(), 16);
-    veSoundHardwareSetChannelAddress(1, 0x20000, 16);
-    veSoundHardwareStartChannel(1, 1);
-    veSoundHardwareSendBatch();
-    _Sample table[2] = {};
-    engine::samples = table;
-    engine::maxSamples = 2;
-    table[0].status = kSampleInUse;
-    table[1].status = kSampleInUse | kSampleLoops;
-    Slot(0, kInstanceInUse | kInstancePlaying);  // ended one-shot: stop pending
-    engine::instances[0].sample = &table[0];
-    Slot(1, kInstanceInUse);  // voice sounding: playing
-    engine::instances[1].sample = &table[0];
-    Slot(2, kInstanceInUse);  // looped sample: playing whatever the flag says
-    engine::instances[2].sample = &table[1];
-    Slot(3, kInstanceInUse | kInstanceStopPending);  // left alone
-    Slot(4, kInstanceInUse);                         // ended and never playing: left alone
-    engine::instances[4].sample = &table[0];
-    EXPECT_EQ(veSoundHardwareMaintenance(), 0);
-    EXPECT_EQ(engine::instances[0].status, kInstanceInUse | kInstanceStopPending);
-    EXPECT_EQ(engine::instances[1].status, kInstanceInUse | kInstancePlaying);
-    EXPECT_EQ(engine::instances[2].status, kInstanceInUse | kInstancePlaying);
-    EXPECT_EQ(engine::instances[3].status, kInstanceInUse | kInstanceStopPending);
-    EXPECT_EQ(engine::instances[4].status, kInstanceInUse);
-    // A started instance whose key-on is still in the batch waits; once sent, an ended voice makes it
-    // stop pending even though it was never seen playing.
-    Slot(5, kInstanceInUse | kInstanceStarted);
-    engine::instances[5].sample = &table[0];
-    veSoundHardwareStartChannel(5, 0);
-    veSoundHardwareMaintenance();
-    EXPECT_EQ(engine::instances[5].status, kInstanceInUse | kInstanceStarted);
-    engine::Batch[0].count = 0;  // as if the voice had already run out
-    veSoundHardwareMaintenance();
-    EXPECT_EQ(engine::instances[5].status, kInstanceInUse | kInstanceStopPending);
-    engine::samples = nullptr;
-    engine::maxSamples = 50;
-}
-
-TEST_F(SoundHardware, StopAllKeysEveryVoiceOffAtOnce) {
-    std::vector<uint8_t> block = testsupport::ConstantBlock(3, 4, 0x07);
-    console::SpuWriteMemory(0x20000, block.data(), 16);
-    for (int v : {0, 30}) {
-        veSoundHardwareSetChannelAddress(v, 0x20000, 16);
-        veSoundHardwareSetChannelEnvelope(v, 1);
-        veSoundHardwareStartChannel(v, 1);
-    }
-    veSoundHardwareSendBatch();
-    ASSERT_TRUE(console::SpuGetVoice(1, 6).sounding());
-    engine::instances[7].status = kInstanceInUse | kInstancePlaying;
-    EXPECT_EQ(veSoundHardwareStopAllChannels(), 0);
-    EXPECT_EQ(engine::Batch[0].count, 0u);  // not batched
-    EXPECT_EQ(console::SpuGetVoice(0, 0).phase(), console::SpuEnvelopePhase::Release);
-    EXPECT_EQ(console::SpuGetVoice(1, 6).phase(), console::SpuEnvelopePhase::Release);
-    for (const _SampleInstance& in : engine::instances) EXPECT_TRUE(in.status & kInstanceStopPending);
-    EXPECT_FALSE(engine::instances[7].status & kInstancePlaying);
-    EXPECT_EQ(veSoundHardwareStopChannel(48), -1);
 }
 
 }  // namespace

@@ -93,19 +93,6 @@ protected:
     std::vector<int16_t> out_;
 };
 
-TEST_F(Sound, SettingsAndTables) {
-    EXPECT_EQ(engine::numMCBS, 140);
-    veSoundSetSpeakerConfig(0x13);
-    EXPECT_EQ(engine::speakerConfig, 3);
-    veSoundSetMaxSamples(10);  // too late: the table is sized
-    EXPECT_EQ(engine::maxSamples, 120);
-    for (int i = 0; i < kSoundVoices; ++i) EXPECT_EQ(engine::instances[i].channel, i);
-    EXPECT_EQ(FreeMcbCount(), 139);
-    veSoundReset();
-    EXPECT_EQ(engine::maxSamples, 50);
-    EXPECT_EQ(engine::numMCBS, 70);
-}
-
 TEST_F(Sound, FirstFitAllocatorSplitsMergesAndNeedsControlBlocksToSplit) {
     const uint32_t a = veSoundAllocMem(100);
     const uint32_t b = veSoundAllocMem(100);
@@ -226,42 +213,6 @@ TEST_F(Sound, WithoutMemoryNothingIsWrittenOrKeyedOn) {
     EXPECT_EQ(s->useCount, 0u);
 }
 
-TEST_F(Sound, MainMemorySampleIsSentOnceForOverlappingInstancesAndDestroyKeepsOrFreesItsSlot) {
-    const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = Create(img, kSampleStorageMainRam);
-    ASSERT_NE(s, nullptr);
-    EXPECT_EQ(s->soundRam, 0u);
-    _SampleInstance* a = Instance(s);
-    _SampleInstance* b = Instance(s);
-    ASSERT_NE(b, nullptr);
-    EXPECT_EQ(b->channel, 1);
-    EXPECT_EQ(s->useCount, 2u);
-    veSoundStartSampleInstance(a);
-    veSoundStartSampleInstance(b);
-    EXPECT_EQ(console::SdRemoteVoiceTransferCount(), 1u);
-    Frame();
-    veSoundDestroySampleInstance(a);
-    EXPECT_NE(s->soundRam, 0u);  // b still plays it
-    veSoundDestroySampleInstance(b);
-    EXPECT_EQ(s->soundRam, 0u);
-    EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);  // kept in the table
-    a = Instance(s);
-    veSoundStartSampleInstance(a);
-    EXPECT_EQ(console::SdRemoteVoiceTransferCount(), 2u);
-    // Destroyed with clear 0: instances and memory go, the slot stays.
-    veSoundDestroySample(s, 0);
-    EXPECT_EQ(s->status & kSampleInUse, kSampleInUse);
-    EXPECT_EQ(s->useCount, 0u);
-    EXPECT_EQ(s->soundRam, 0u);
-    EXPECT_EQ(a->status, 0);
-    // Started again, it is sent anew; with clear 1 the slot goes to the next sample.
-    veSoundStartSampleInstance(Instance(s));
-    EXPECT_NE(s->soundRam, 0u);
-    veSoundDestroySample(s, 1);
-    EXPECT_EQ(s->status, 0);
-    EXPECT_EQ(Create(img, kSampleStorageMainRam), s);
-}
-
 TEST_F(Sound, IopSampleIsCopiedThereAndFreedWithItsLastInstance) {
     const std::vector<uint8_t> img = LoopedSquare(48000);
     const uint32_t heapBefore = console::IopHeapUsed();
@@ -334,32 +285,6 @@ TEST_F(Sound, RateAndPanRampStepAndLandExactlyAndPauseSilences) {
     EXPECT_EQ(in->desiredSampleRate, 0);
 }
 
-// End to end: a sample started through the engine comes out of the mixer at its rate's pitch, on the
-// side its pan gives, at the volume the pan curve gives.
-TEST_F(Sound, StartedSampleSoundsAtItsPitchPanAndVolume) {
-    Init(1);
-    const _Pan5Dot1 left = {-1.0f, 0.0f, 1.0f, 0.0f, 0.0f};
-    const std::vector<uint8_t> img = LoopedSquare(24000);  // 24 kHz: 24000 / 28 Hz
-    _SampleInstance* in = Instance(Create(img, kSampleStorageSoundRam), &left);
-    veSoundStartSampleInstance(in);
-    out_.clear();
-    Frame(60);
-    ASSERT_EQ(out_.size(), 2u * 48000);
-    EXPECT_NEAR(testsupport::MeasureFrequency(out_, 0, 48000), 24000.0 / 28, 0.5);
-    EXPECT_EQ(testsupport::PeakAbs(out_, 1), 0);
-    // Square levels 7168 / -8192 at full volume (0x3FFF).
-    EXPECT_NEAR(testsupport::PeakAbs(out_, 0), 8192, 8);
-    // Centred, main volume 0.5, configuration 1: x = trunc(16383 * 0.5 * 0.5) = 4095 -> 7167 each side.
-    const _Pan5Dot1 centre = {0.0f, 0.0f, 0.5f, 0.0f, 0.0f};
-    veSoundSetSampleInstancePan(in, &centre, 1);
-    Frame();
-    out_.clear();
-    Frame(10);
-    const double gain = 7167.0 / 16383.0;
-    EXPECT_NEAR(testsupport::PeakAbs(out_, 0), 8192 * gain, 8);
-    EXPECT_NEAR(testsupport::PeakAbs(out_, 1), 8192 * gain, 8);
-}
-
 // A one-shot sample shorter than a frame still frees its voice: the maintenance after its key-on sees
 // its end flag set, makes it stop pending and frees the slot.
 TEST_F(Sound, ShortOneShotSampleIsReclaimed) {
@@ -378,34 +303,6 @@ TEST_F(Sound, ShortOneShotSampleIsReclaimed) {
     Frame();
     EXPECT_EQ(engine::instances[0].status, 0);
     EXPECT_EQ(s->soundRam, 0u);  // last instance gone: sound memory freed
-}
-
-TEST_F(Sound, LongOneShotPlaysThenEndsAndKeyOffReleases) {
-    // 100 blocks of a constant at 48 kHz: 2800 samples, 3.5 frames.
-    std::vector<std::vector<uint8_t>> blocks(100, ConstantBlock(5, 4, 0));
-    blocks.back()[1] = kAdpcmFlagLoopEnd;
-    _SampleInstance* in = Instance(Create(Image(48000, false, 0, blocks), kSampleStorageSoundRam));
-    veSoundStartSampleInstance(in);
-    Frame(3);
-    EXPECT_EQ(in->status, kInstanceInUse | kInstancePlaying);
-    EXPECT_EQ(console::SpuReadSwitch(0x1700) & 1, 0);  // 2400 samples played: end flag clear
-    Frame();  // ends at 2800: the next maintenance makes it stop pending and frees it
-    EXPECT_EQ(in->status, kInstanceInUse | kInstancePlaying);
-    EXPECT_NE(console::SpuReadSwitch(0x1700) & 1, 0);
-    Frame();
-    EXPECT_EQ(engine::instances[0].status, 0);
-    // Key-off of a looping sound: released over envelope 0's release, then silent.
-    in = Instance(Create(Image(48000, true, 0, {ConstantBlock(5, 4, 7)}), kSampleStorageSoundRam));
-    veSoundStartSampleInstance(in);
-    Frame(2);
-    EXPECT_TRUE(console::SpuGetVoice(0, 0).sounding());
-    veSoundStopSampleInstance(in);
-    EXPECT_TRUE(in->status & kInstanceStopPending);
-    out_.clear();
-    Frame(3);  // destroys the instance and sends the key-off
-    EXPECT_EQ(engine::instances[0].status, 0);
-    EXPECT_FALSE(console::SpuGetVoice(0, 0).sounding());
-    EXPECT_EQ(testsupport::PeakAbs(out_, 0, 800 + 1100), 0);  // released within ~1024 samples
 }
 
 }  // namespace

@@ -189,28 +189,4 @@ TEST_F(CdFiles, ConsoleTextIsCutToTheBuffer) {
     EXPECT_STREQ(dst, "00042");
 }
 
-TEST(CdDrive, SectorsPastAFileReadTheNextFileOrZeros) {
-    testsupport::TempDir disc;
-    auto a = testsupport::Pattern(3000, 1);
-    auto b = testsupport::Pattern(2048, 2);
-    disc.write("A.BIN", a);
-    disc.write("B.BIN", b);
-    ASSERT_TRUE(console::CdMount(disc.path().c_str()));
-    sceCdlFILE ea, eb;
-    ASSERT_EQ(sceCdSearchFile(&ea, "\\A.BIN;1"), 1);
-    ASSERT_EQ(sceCdSearchFile(&eb, "\\b.bin"), 1);
-    EXPECT_EQ(eb.lsn, ea.lsn + 2);  // laid out in name order, each in whole sectors
-    std::vector<uint8_t> buf(4 * 2048, 0xAA);
-    ASSERT_EQ(sceCdRead(ea.lsn, 4, buf.data(), nullptr), 1);
-    EXPECT_EQ(sceCdSync(0), 0);
-    EXPECT_EQ(0, std::memcmp(buf.data(), a.data(), a.size()));
-    for (size_t i = a.size(); i < 4096; ++i) ASSERT_EQ(buf[i], 0) << i;
-    EXPECT_EQ(0, std::memcmp(buf.data() + 4096, b.data(), b.size()));
-    for (size_t i = 6144; i < buf.size(); ++i) ASSERT_EQ(buf[i], 0) << i;
-    EXPECT_EQ(sceCdSearchFile(&ea, "\\C.BIN;1"), 0);
-    console::CdUnmount();
-    EXPECT_EQ(sceCdSearchFile(&ea, "\\A.BIN;1"), 0);
-    EXPECT_FALSE(console::CdMount((disc.path() + "/nope").c_str()));
-}
-
 }  // namespace

@@ -103,12 +103,6 @@ int CompareInt(const void* a, const void* b) {
     return x < y ? -1 : (x > y ? 1 : 0);
 }
 
-int g_compares = 0;
-int CountingCompare(const void* a, const void* b) {
-    ++g_compares;
-    return CompareInt(a, b);
-}
-
 TEST(Sort, SortsAllSizesAndPatterns) {
     std::mt19937 rng(12345);
     for (int n = 0; n < 70; ++n) {
@@ -125,11 +119,6 @@ TEST(Sort, SortsAllSizesAndPatterns) {
             ASSERT_EQ(v, expect) << "n=" << n << " pattern=" << pattern;
         }
     }
-    // Three elements: finding the sentinel takes 2 compares, inserting the other two at most 2 each.
-    int v[3] = {3, 1, 2};
-    x_qsort(v, 3, sizeof(int), CountingCompare);
-    EXPECT_EQ(std::vector<int>(v, v + 3), (std::vector<int>{1, 2, 3}));
-    EXPECT_LE(g_compares, 6);
 }
 
 struct Glyph {  // 24-byte records sorted by a 16-bit code, as the text batching does

@@ -90,21 +90,6 @@ TEST_F(GeometryProgramTest, RgbaScaleAndOverwriteReadTheColourRow) {
     EXPECT_EQ(Pixel(15, 15), 0x090807u);
 }
 
-TEST_F(GeometryProgramTest, LitColourIsAmbientPlusFacingLights) {
-    // Light 0 lies towards -z (where the normals point), light 1 opposite; colours red and green,
-    // ambient blue.
-    PutFloats(12, 0, 0, -1, 0);
-    PutFloats(13, 0, 0, 1, 0);
-    PutFloats(16, 100, 0, 0, 0);
-    PutFloats(17, 0, 100, 0, 0);
-    PutFloats(19, 0, 0, 20, 0);
-    Front(0, 0, 0);
-    for (uint32_t i = 0; i < 3; ++i)
-        PutFloats(kTops + 4 + 3 * i, 0, 0, -2, 0);  // the normals, normalised by the program
-    Run(engine::vu1::kProgLit16);
-    EXPECT_EQ(Pixel(15, 15), 0x140064u);
-}
-
 TEST_F(GeometryProgramTest, ClippingCutsAtThePlanesInsteadOfDropping) {
     // Clip space: x_c = x / 100, y_c = y / 100, z_c = 0, w = 1; clip-to-screen puts x_c = 0 on pixel 320
     // and x_c = 1 on pixel 420 (y likewise around 224).

@@ -27,18 +27,6 @@ protected:
     static void Run(uint32_t id) { Vu1Rig::Run(id, true, true); }
 };
 
-TEST_F(InstancedProgramTest, EveryInstanceIsDrawnWithItsMatrixAndColour) {
-    PutInts(0, 2, 1, 0, 0);
-    PutFloats(1, 128, 128, 128, 128);
-    PutFloats(2, 64, 0, 128, 128);
-    PutScreen(0x37);
-    PutScreen(0x37 + 4, 100, 0);
-    Run(engine::vu1::kProgIPreLit16);
-    EXPECT_EQ(Pixel(14, 14), 200u | (100u << 8) | (40u << 16));
-    EXPECT_EQ(Pixel(26, 26), 200u | (100u << 8) | (40u << 16));
-    EXPECT_EQ(Pixel(114, 14), 100u | (0u << 8) | (40u << 16));
-}
-
 TEST_F(InstancedProgramTest, TriangleCullDropsBackFacesAndClipMatricesClip) {
     PutInts(0, 1, 1, 0, 0);
     PutFloats(1, 128, 128, 128, 128);

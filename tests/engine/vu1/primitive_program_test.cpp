@@ -25,38 +25,6 @@ protected:
     static void Run() { Vu1Rig::Run(engine::vu1::kProgPrimitive, true); }
 };
 
-TEST_F(PrimitiveProgramTest, TwoDScalesOffsetsAndClampsColours) {
-    // 2D: local-to-clip zero; local-to-screen scales by (2, 1) and moves to (1728 + 100, 1824 + 50).
-    const float l2s[16] = {2, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 1828, 1874, 5, 1};
-    PutMatrix(0, l2s);
-    Tag(3, kPrimTriangle);
-    Vertex(0, 0, 0, 7, 300, 0, 0);
-    Vertex(1, 20, 0, 7, 300, 0, 0);
-    Vertex(2, 0, 40, 7, 300, 0, 0);
-    Run();
-    // x 0..20 scaled by 2 lands on 100..140; y 50..90; colour 300 clamps to 255.
-    EXPECT_EQ(Pixel(101, 51), 0xFFu);
-    EXPECT_EQ(Pixel(135, 52), 0xFFu);
-    EXPECT_EQ(Pixel(99, 60), 0u);
-    EXPECT_EQ(Pixel(101, 49), 0u);
-    // Z is the vertex's own (7), not the matrix's plane added to it.
-    EXPECT_EQ(console::gs::Gs().Memory().ReadPixel(0, 10, console::gs::kPsmZ24, 0, 0), 0u);
-}
-
-TEST_F(PrimitiveProgramTest, ThreeDDividesByW) {
-    // Perspective: w = z; x' = 100 x + 2048 z, so after the divide x = 100 x / z + 2048.
-    const float l2s[16] = {100, 0, 0, 0, 0, 100, 0, 0, 2048, 2048, 1000, 1, 0, 0, 0, 0};
-    PutMatrix(0, l2s);
-    PutFloats(4, 1, 0, 0, 0);  // a non-zero clip matrix marks a 3D view
-    Tag(2, kPrimLine);
-    Vertex(0, 0, 0, 2, 0, 200, 0);
-    Vertex(1, 4, 0, 2, 0, 200, 0);  // x = 100 * 4 / 2 = 200 -> pixel 320 + 200
-    Run();
-    EXPECT_EQ(Pixel(320, 224), 200u << 8);
-    EXPECT_EQ(Pixel(500, 224), 200u << 8);
-    EXPECT_EQ(Pixel(521, 224), 0u);
-}
-
 TEST_F(PrimitiveProgramTest, BadVertexCountsAndOutOfRangePointsAreDropped) {
     const uint64_t before = engine::vu1::PrimitiveProgram::Dropped();
     for (uint32_t n : {0u, 400u}) {

@@ -53,25 +53,6 @@ protected:
     engine::vu1::Vu0DeformProgram prog_;
 };
 
-TEST_F(Vu0DeformTest, BlendsPositionsAndNormalsAndUnbindsTheResult) {
-    Input(0, 1, 2, 3, 0.25f, 0, 1);
-    Input(1, 1, 2, 3, 1.0f, 0, engine::vu1::kSkinNoBone);
-    Run(2);
-    const uint32_t r = engine::vu1::kVu0ResultsAt;
-    auto expect = [&](uint32_t qw, std::initializer_list<float> lanes) {
-        for (int lane = 0; lane < int(lanes.size()); ++lane)
-            EXPECT_FLOAT_EQ(Get(mem_, qw, lane), lanes.begin()[lane]) << qw << "." << lane;
-    };
-    expect(r, {1.25f, 1.25f, 3.0f, 1.0f});  // 0.25 (11, 2, 3) + 0.75 (-2, 1, 3)
-    expect(r + 1, {0.25f, 0.75f});          // texture kept, slots now "no bone"
-    EXPECT_EQ(mem_.Qw(r + 1)[2], engine::vu1::kSkinNoBone);
-    EXPECT_EQ(mem_.Qw(r + 1)[3], engine::vu1::kSkinNoBone);
-    expect(r + 2,
-           {0.25f, 0.75f, 0.0f, 0.0f});  // the normal turned, not moved: 0.25 (1, 0, 0) + 0.75 (0, 1, 0)
-    // The second vertex, read after the first result overwrote part of the input: bone 0 only.
-    expect(r + 3, {11.0f, 2.0f});
-}
-
 TEST_F(Vu0DeformTest, BadCountsAndSlotsAreRefusedUntouched) {
     Input(0, 1, 2, 3, 0.5f, 0, 12);
     const uint64_t refused = engine::vu1::Vu0DeformProgram::StripsRefused();

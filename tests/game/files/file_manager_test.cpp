@@ -4,23 +4,17 @@
 
 #include <algorithm>
 #include <cstring>
-#include <string>
 #include <utility>
 #include <vector>
 
-#include "console/cd/cd.h"
-#include "engine/sys/files.h"
-#include "engine/sys/heap.h"
 #include "game/files/master_file_format.h"
 #include "support/heap_image.h"
-#include "support/log_capture.h"
 #include "support/temp_dir.h"
 
 namespace {
 
 using masterfile::EntryOffset;
 using masterfile::LabelTableOffset;
-using testsupport::g_log;
 using testsupport::HeapImage;
 
 void PutU32(std::vector<uint8_t>& v, size_t at, uint32_t x) {
@@ -123,46 +117,6 @@ TEST(MasterFile, MalformedImagesAreRefused) {
     auto padded = good;
     PutU32(padded, EntryOffset(0), 0x2F);
     EXPECT_TRUE(masterfile::Validate(padded.data(), static_cast<uint32_t>(padded.size())).ok);
-}
-
-class MasterFileOnDisc : public ::testing::Test {
-protected:
-    void SetUp() override {
-        x_InitSTDIO();
-        PS2CD_ResetFiles();
-        log_.attach();
-        g_log.reserve(8192);  // the log must not move heap figures under test
-    }
-    void TearDown() override { console::CdUnmount(); }
-    testsupport::LogCapture log_;
-    testsupport::TempDir disc_;
-};
-
-TEST_F(MasterFileOnDisc, LoadsAValidFileAndRefusesCorruptAndMissingOnes) {
-    disc_.write("COMMON/good.bin", ThreeSubFiles());
-    auto bad = ThreeSubFiles();
-    PutU32(bad, EntryOffset(2), 0x2000);
-    disc_.write("COMMON/bad.bin", bad);
-    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
-    CFileManager fm;
-    EXPECT_EQ(fm.loadFile("COMMON\\nothere.bin"), nullptr);
-    EXPECT_EQ(g_log,
-              "filename COMMON\\nothere.bin\nfileMem 0\nFileManager: WARNING: COMMON\\nothere.bin does not "
-              "exist!\n");
-    g_log.clear();
-    int used = x_TotalMemory();
-    void* img = fm.loadFile("COMMON\\good.bin");
-    ASSERT_NE(img, nullptr);
-    EXPECT_EQ(fm.getSubFileLength(img, 1), 29);
-    EXPECT_TRUE(
-        log_.has("fileMem " + std::to_string(static_cast<int>(reinterpret_cast<uintptr_t>(img))) + "\n"))
-        << g_log;
-    x_free(img);
-    g_log.clear();
-    EXPECT_EQ(fm.loadFile("COMMON\\bad.bin"), nullptr);
-    EXPECT_TRUE(log_.has("FileManager: ERROR: COMMON\\bad.bin is not a valid master file")) << g_log;
-    EXPECT_FALSE(log_.has("does not exist")) << g_log;  // it exists; it is corrupt
-    EXPECT_EQ(x_TotalMemory(), used);
 }
 
 }  // namespace

@@ -16,7 +16,6 @@
 #include "game/model/timer.h"
 #include "kinetic/collide/collidable.h"
 #include "kinetic/collide/collision_detector.h"
-#include "kinetic/collide/spherical_primitive.h"
 #include "kinetic/dynamics/collision_event.h"
 #include "kinetic/dynamics/collision_event_filter.h"
 #include "kinetic/dynamics/event_delegator.h"
@@ -217,44 +216,6 @@ TEST_F(ModelTest, EventsReachBothHandlersUnlessASideIsInGroupOne) {
     model->onPhantomCollide(pe);
     EXPECT_EQ(log, (Log{"b:phantom with a state 0", "a:phantom with b state 0"}));
     EXPECT_EQ(CPhantomEvent::StateOf(Kinetic::CollisionEvent()), 0);  // a plain collision event
-}
-
-TEST_F(ModelTest, APhysicalContactReachesTheHandlersThroughTheWorldStep) {
-    Kinetic::Toolkit* kit = model->kineticToolkit;
-    Recorder* a = new Recorder(&log, "falling");
-    Recorder* b = new Recorder(&log, "ground");
-    add(a);
-    add(b);
-    auto ball = [](float radius, float mass) {
-        auto* body = new Kinetic::RigidBody();
-        Kinetic::SphericalPrimitiveBlueprint bp;
-        bp.m_radius = radius;
-        bp.m_mass = mass;
-        body->addPrimitive(bp);
-        return body;
-    };
-    Kinetic::RigidBody* falling = ball(0.5f, 1.0f);
-    Kinetic::RigidBody* ground = ball(2.0f, 100.0f);
-    falling->m_userInfo = static_cast<CModelObject*>(a);
-    ground->m_userInfo = static_cast<CModelObject*>(b);
-    kit->addRigidBody(ground, Kinetic::Vector3(0, 0, 0), Kinetic::Quaternion(1, 0, 0, 0));
-    ground->setFixed();
-    // +y is down: the small ball starts above the big one and falls onto it.
-    kit->addRigidBody(falling, Kinetic::Vector3(0, -3.0f, 0), Kinetic::Quaternion(1, 0, 0, 0));
-    auto* filter =
-        static_cast<Kinetic::CollisionEventFilter*>(kit->m_defaultSubspace->getRRResolver()->getEventPipe());
-    filter->registerInterest(falling->getPrimitives()[0], nullptr, 0.0f, 0.0f,
-                             Kinetic::CollisionEvent::defaultID);
-    for (int k = 1; k <= 60 && log.size() < 2; ++k) {
-        log.clear();
-        model->update(k / 60.0f);
-        // the object pass runs after the step: drop its entries to keep only the handlers
-        std::vector<std::string> handlers;
-        for (auto& s : log)
-            if (s.find(":update") == std::string::npos) handlers.push_back(s);
-        log = handlers;
-    }
-    EXPECT_EQ(log, (std::vector<std::string>{"falling:collide with ground", "ground:collide with falling"}));
 }
 
 // An object whose update appends another: the walk reads the count afresh and reaches it.

@@ -49,27 +49,19 @@ protected:
     int savedDifficulty_ = 0;
 };
 
-TEST_F(StatsTest, ConstructionFillsTheRaceTableAndDestructionClearsIt) {
-    TestBike* a = bike();
-    TestBike* b = bike();
-    EXPECT_EQ(CStats::racerCount, 2);
-    EXPECT_EQ(a->bikeStats.index, 0);
-    EXPECT_EQ(b->bikeStats.index, 1);
-    EXPECT_EQ(CStats::racePositions[1], &b->bikeStats);
-    EXPECT_EQ(a->bikeStats.finishTime, 1.0e8f);  // not finished: behind everyone who has
-    CStats::numLaps = 3;
-    bikes.pop_back();
-    EXPECT_EQ(CStats::racerCount, 0);
-    EXPECT_EQ(CStats::numLaps, 0);
-    EXPECT_EQ(CStats::racePositions[0], nullptr);
-}
-
-TEST_F(StatsTest, ANinthRacerGetsNoPlaceInTheTable) {
+TEST_F(StatsTest, ConstructionFillsTheRaceTableOfEightAndDestructionClearsIt) {
     for (int i = 0; i < 9; ++i) bike();
     EXPECT_EQ(CStats::racerCount, 9);
     for (int i = 0; i < 8; ++i) EXPECT_EQ(CStats::racePositions[i], &bikes[i]->bikeStats);
+    EXPECT_EQ(bikes[1]->bikeStats.index, 1);
+    EXPECT_EQ(bikes[0]->bikeStats.finishTime, 1.0e8f);    // not finished: behind everyone who has
     CStats::updateRacePosition();                         // sorts only the eight that fit
-    EXPECT_EQ(bikes[8]->bikeStats.getRacePosition(), 1);  // not found
+    EXPECT_EQ(bikes[8]->bikeStats.getRacePosition(), 1);  // a ninth racer gets no place: not found
+    CStats::numLaps = 3;
+    bikes.pop_back();  // the first racer destroyed empties the table
+    EXPECT_EQ(CStats::racerCount, 0);
+    EXPECT_EQ(CStats::numLaps, 0);
+    EXPECT_EQ(CStats::racePositions[0], nullptr);
 }
 
 TEST_F(StatsTest, RaceOrderFinishLapCheckpointThenWayTime) {
@@ -257,12 +249,7 @@ TEST_F(StatsTest, StuntAdvantageEarnsNitroAtTheScaledThreshold) {
     EXPECT_EQ(s.stuntAdvantageLevel, 10);
     EXPECT_EQ(b->nitrosAvailable, 5);
     EXPECT_EQ(s.getPercentOfNextStuntAdvantage(), 100);  // no level past the last
-}
-
-TEST_F(StatsTest, PercentageOfNextAdvantage) {
-    TestBike* b = bike();
-    CStats& s = b->bikeStats;
-    gameOptions.difficulty = 1;  // scale 1.5
+    gameOptions.difficulty = 1;                          // scale 1.5
     b->attributes.stuntAdvantageScale = 1.2f;
     s.stuntAdvantageLevel = 1;
     s.stuntScore = 4000;  // 6000 scaled; prev 3600, next 7200

@@ -96,28 +96,6 @@ TEST_F(ViewTest, ViewportsStackFromTheTop) {
     EXPECT_EQ(veEngineFarPlane, 300000.0f);
 }
 
-TEST_F(ViewTest, OneObjectInTwoSplitScreenViewsIsDeletedOnce) {
-    int deletions = 0;
-    auto* top = new C3DView(0, 2);
-    auto* bottom = new C3DView(1, 2);
-    auto* shared = new Probe(-1, &deletions);
-    auto* other = new Probe(-1, &deletions);
-    EXPECT_EQ(top->insertObject(other), 0);
-    EXPECT_EQ(top->insertObject(shared), 1);
-    EXPECT_EQ(bottom->insertObject(shared), 0);
-    ASSERT_EQ(C3DView::_recycleBin->_objects.size(), 2u);  // shared is held once
-    g_log.clear();
-    delete top;
-    EXPECT_EQ(deletions, 2);
-    EXPECT_EQ(Count(g_log, "C3DView Destructor\n"), 1);
-    EXPECT_EQ(Count(g_log, "CRecyclBin.inl Destructor\n"), 1);
-    EXPECT_EQ(C3DView::_recycleBin, nullptr);
-    EXPECT_EQ(bottom->_objects[0], nullptr);  // no dangling pointer left behind
-    delete bottom;
-    EXPECT_EQ(deletions, 2);
-    EXPECT_EQ(Count(g_log, "CRecyclBin.inl Destructor\n"), 1);
-}
-
 TEST_F(ViewTest, RemovalReachesEveryViewAndOnlyTheBinDeletes) {
     int deletions = 0;
     auto* top = new C3DView(0, 2);
@@ -309,39 +287,6 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     unknown.render(&view);
     EXPECT_EQ(veDisplayGetActiveView(), &elsewhere);
     veEngineEndFrame();
-}
-
-// Another kind of view (as the sound view is) with a bin of its own, owned by the view.
-struct OtherView : CView<OtherView> {
-    CRecycleBin<OtherView>* getRecycleBin() override { return &bin; }
-    CRecycleBin<OtherView> bin;
-};
-
-struct OtherObject : CViewObject<OtherView> {
-    explicit OtherObject(int* deletions) : CViewObject<OtherView>(-1, -1), deletions_(deletions) {}
-    ~OtherObject() override { ++*deletions_; }
-    void render(OtherView*) override {}
-    void update(OtherView* v, float) override { v->removeObject(this); }
-    void modelObjectRemoved(OtherView*) override {}
-    int* deletions_;
-};
-
-TEST_F(ViewTest, EachKindOfViewHasItsOwnBin) {
-    int deletions = 0;
-    C3DView view3d(0, 1);
-    {
-        OtherView other;
-        auto* o = new OtherObject(&deletions);
-        EXPECT_EQ(other.insertObject(o), 0);
-        other.insertObject(o);  // twice in one view: two slots, one bin entry
-        EXPECT_EQ(other.bin._objects.size(), 1u);
-        EXPECT_TRUE(C3DView::_recycleBin->_objects.empty());
-        other.update(0.0f);  // removes itself from both slots; the walk goes on safely
-        EXPECT_EQ(other._objects[0], nullptr);
-        EXPECT_EQ(other._objects[1], nullptr);
-        EXPECT_EQ(deletions, 0);
-    }
-    EXPECT_EQ(deletions, 1);
 }
 
 // A camera object that counts its updates and its set-ups.
