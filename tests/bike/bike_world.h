@@ -9,6 +9,7 @@
 #include <memory>
 #include <vector>
 
+#include "../support/heap_image.h"
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
 #include "game/files/collision_storage.h"
@@ -27,7 +28,6 @@
 #include "mkdisc/disc_writer.h"
 #include "mkdisc/track_design.h"
 #include "mkdisc/tracks.h"
-#include "../support/heap_image.h"
 #include "world/qz_heightfield.h"
 #include "world/subtile_model.h"
 #include "world/world_loader.h"
