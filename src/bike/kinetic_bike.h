@@ -1,16 +1,43 @@
-// One racer's motorbike: the fields the game core's statistics, track bonuses, race start and AI read
-// and write. The bike's handling (construction from its description, input, physics, crashes) is not
-// built yet, so the class stays abstract: it declares no doAction.
+// One racer's motorbike: a raycast vehicle of four bodies (chassis, front wheel, back wheel and a
+// separate crash body) with the bike's own nine components, a lean constraint, its tuning, its input
+// from action packets and the per-racer state its handling, jumps and crashes work on.
+//
+// The bike owns its four bodies, the lean constraint and its solver, and the vehicle (which owns the
+// components; the engine owns the power and speed bands). Its bodies join the physics world through
+// updateModelWorld, after the race has placed the bike.
 #pragma once
 
 #include <cstdint>
 
 #include "bike/attributes.h"
-#include "game/model/dynamic_object.h"
+#include "bike/kinetic_rigid_object.h"
 #include "game/race/bike_attributes.h"
 #include "game/race/rider_attributes.h"
 #include "game/race/stats.h"
 #include "game/race/track_bonus.h"
+#include "kinetic/math/quaternion.h"
+#include "kinetic/vehicle/vehicle_info.h"
+
+class CPowerBands;
+class CSpeedBands;
+class CRiderModel;
+struct RampPair;
+namespace Kinetic {
+class AngularConstraint1D;
+class AerodynamicsComponent;
+class BrakeComponent;
+class DefaultChassis;
+class DefaultWheels;
+class DriverInputComponent;
+class EngineComponent;
+class FastConstraintSolver;
+class Geometry;
+class RigidBody;
+class RigidCollection;
+class SteeringComponent;
+class SuspensionComponent;
+class TransmissionComponent;
+}  // namespace Kinetic
 
 // Bit numbers of the bike's flag words (a set bit is 1 << value).
 enum BikeFlags : uint32_t {
@@ -42,24 +69,346 @@ enum BikeFlags : uint32_t {
     BIKE_ALL_TRACK_BONUS_RECIEVED = 25,
 };
 
-class KineticBike : public CDynamicObject {
-public:
-    explicit KineticBike(int descriptionId = -1) : CDynamicObject(descriptionId) { bikeStats.bike = this; }
+// Action codes of a bike's packets; the packet's bit for action a is 1 << a.
+enum bikeActions : int32_t {
+    BIKEACTION_NOACTION = 0,
+    BIKEACTION_ACCEL = 1,
+    BIKEACTION_BRAKE = 2,
+    BIKEACTION_FORWARD = 3,
+    BIKEACTION_BACK = 4,
+    BIKEACTION_LEFT_TURN = 5,
+    BIKEACTION_RIGHT_TURN = 6,
+    BIKEACTION_LEFT_POWERSLIDE_ACCEL = 7,
+    BIKEACTION_RIGHT_POWERSLIDE_ACCEL = 8,
+    BIKEACTION_LEFT_POWERSLIDE_BRAKE = 9,
+    BIKEACTION_RIGHT_POWERSLIDE_BRAKE = 10,
+    BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE = 11,
+    BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE = 12,
+    BIKEACTION_WHEELIE = 13,
+    BIKEACTION_STOPPIE = 14,
+    BIKEACTION_PRELOAD = 15,
+    BIKEACTION_WHIP = 16,
+    BIKEACTION_STUNT = 17,
+    BIKEACTION_NITRO = 18,
+    BIKEACTION_NUM_STATES = 19,
+};
 
+enum PreLoadState : uint32_t {
+    PRELOAD_NO_ATTEMPT_PENDING = 0,
+    PRELOAD_PRE_WINDOW = 1,
+    PRELOAD_DURING_WINDOW = 2,
+    PRELOAD_POST_WINDOW = 3,
+};
+
+enum NitroState : uint32_t {
+    NO_NITRO = 0,
+    RAMP_UP_NITRO = 1,
+    MID_NITRO = 2,
+    RAMP_DOWN_NITRO = 3,
+    NUM_NITRO_STATES = 4,
+};
+
+class KineticBike : public KineticVehicleObject {
+public:
+    static constexpr unsigned kMaxRacers = 8;
+    static const unsigned int bikeCollisionGroups[kMaxRacers];
+    static const unsigned int riderCollisionGroups[kMaxRacers];
+    // The race's number of racers; the race sets it before its first bike is built.
+    static unsigned int numOfTotalRacers;
+
+    // A bike with no physics (no bodies, no vehicle): the statistics, bonuses and input alone.
+    explicit KineticBike(int descriptionId = -1);
+    // The racing bike. A bad description or collision id is logged and its bodies get no shapes; a
+    // racer index or racer count beyond the eight group pairs is logged and the bike takes no
+    // collision groups (use create, which refuses such a racer).
+    KineticBike(int descriptionId, int cameraId, Kinetic::RigidCollection* rc, unsigned int isCPU,
+                unsigned int bikeIndex);
+    ~KineticBike() override;
+    KineticBike(const KineticBike&) = delete;
+    KineticBike& operator=(const KineticBike&) = delete;
+
+    // The race's way to build a racer: null, with a log line, for a racer index of 8 or more or a
+    // racer count above 8.
+    static KineticBike* create(int descriptionId, int cameraId, Kinetic::RigidCollection* rc,
+                               unsigned int isCPU, unsigned int bikeIndex);
+
+    void update(float time) override;
+    void doAction(const CPacket& packet, float time) override;
+    void updateKineticFromModelObject() override;
+    void updateModelObjectFromKinetic() override;
+
+    bool checkMessage(int action) const;
+    qzVector3d getCameraForward();
+    void getBaseVectors();
+    void setAttributes();
+
+    void validPositionOrientationCheck(Kinetic::Vector3 pos, Kinetic::Quaternion q);
+    void updateModelWorld();
+    void setStartPos(qzVector3d pos, qzVector3d dir);
+
+    // The drive the packets ask for, handed to the driver input and the engine until the handling step
+    // takes this over: throttle, brake and steering from the pressed amounts, and the bike's speed.
+    void applyDriverInput();
+
+    // identity
+    uint8_t inStunt = 0;
     char playerName[20] = {};
+    // components (owned by the vehicle)
+    Kinetic::DefaultWheels* m_wheels = nullptr;
+    Kinetic::DefaultChassis* m_chassis = nullptr;
+    Kinetic::SteeringComponent* m_steering = nullptr;
+    Kinetic::EngineComponent* m_engine = nullptr;
+    Kinetic::TransmissionComponent* m_transmission = nullptr;
+    Kinetic::BrakeComponent* m_brakes = nullptr;
+    Kinetic::SuspensionComponent* m_suspension = nullptr;
+    Kinetic::AerodynamicsComponent* m_aerodynamics = nullptr;
+    Kinetic::DriverInputComponent* m_input = nullptr;
+    // bodies
+    Kinetic::RigidBody* frontWheel = nullptr;
+    Kinetic::RigidBody* backWheel = nullptr;
+    Kinetic::RigidBody* chassis = nullptr;
+    Kinetic::RigidBody* crashBike = nullptr;
+    // lean
+    Kinetic::AngularConstraint1D* constraint = nullptr;
+    Kinetic::FastConstraintSolver* csolver = nullptr;
+    Kinetic::RigidCollection* rc = nullptr;
+    Kinetic::Geometry* g = nullptr;
+    float leanRot = 0.0f;
+    uint8_t leanTargetEnabled = 0;
+    float leanTarget = 0.0f;
+    int32_t leanTargetSteps = 0;
+    float leanPercent = 0.0f;
+    qzQuaternion q;
+    // input
+    int32_t pressed[BIKEACTION_NUM_STATES] = {};
+    // frames
+    qzVector3d forwardDir, upDir, rightDir, lastForwardDir, lastUpDir, lastRightDir;
+    qzVector3d fForwardDir, fUpDir, fRightDir, lastFForwardDir, lastFUpDir, lastFRightDir;
+    qzVector3d crashUpDir, crashForwardDir, crashRightDir;
+    // handling
+    float throttle = 0.0f;
+    float turnStep = 0.0f;
+    int32_t turnCounter = 0;
+    uint8_t powerSlideEnd = 0;
+    int32_t powerSlideBrakeTurnCounter = 0, powerSlideAccelTurnCounter = 0;
+    float turnPressedPercent = 0.0f;
+    uint32_t lastFrameBikeState = 0, bikeState = 0, lastBikeState = 0;
+    int32_t bikeStateCounter[17] = {};
+    uint8_t bikeStateSuspended[17] = {};
+    int32_t bikeStateCounter2 = 0, bikeStateCounter3 = 0, lastBikeStateCounter = 0;
+    float brakingScale = 0.0f;
+    // preload
+    uint32_t preLoadPressedCounter = 0, preLoadWaitDelay = 0;
+    PreLoadState preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+    uint8_t preLoadJump = 0;
+    uint32_t preLoadJumpCounter = 0;
+    uint8_t preLoadJumpPending = 0;
+    uint32_t preLoadReportState = 0;
+    int32_t preLoadForceCounter = 0;
+    // centre of mass
+    uint32_t comShiftState = 0, lastComShiftState = 0;
+    // speeds
+    float linearVelocityMag = 0.0f, forwardVelocityMag = 0.0f;
+    qzVector3d lastLinearVelocity;
+    float lastLinearVelocityMag = 0.0f, inAirLinearVelocityMag = 0.0f;
+    qzVector3d eventStartVelocity;
+    float eventStartVelocityMag = 0.0f;
+    qzVector3d eventStartFRightDir;
+    // power slides
+    uint8_t powerSlideLeftGround = 0, powerSlideAccelBoostEligible = 0, powerSlideBrakeBoostEligible = 0;
+    float powerSlideAccelBoostVelocityMag = 0.0f, powerSlideBrakeBoostVelocityMag = 0.0f;
+    float eventStartAngle = 0.0f, eventDeltaAngle = 0.0f, eventFromStartAngle = 0.0f;
+    // throttle factor from the packet; 1.0 for a human
+    float throttleZero = 1.0f, lastThrottleZero = 1.0f;
+    // air
+    uint32_t framesInAir = 0, lastFramesInAir = 0, crashFramesInAir = 0;
+    uint8_t inAir = 0, crashLand = 0;
+    uint32_t changeInVelCounter = 0;
+    qzVector3d takeOffPos;
+    RampPair* rampPair = nullptr;
+    RampPair* crashRampPair = nullptr;
+    // jump consistency
+    int32_t jumpConsistencyPendingCounter = 0;
+    uint8_t jumpConsistencyPending = 0, jumpConsistencyAssist = 0;
+    float jumpConsistencyExtraGravity = 0.0f;
+    uint8_t jumpConsistencyOverHalf = 0;
+    int32_t jumpConsistencyAngleCounter = 0;
+    float jumpConsistencyAngleDelta = 0.0f, jumpConsistencyTargetAngle = 0.0f;
+    int32_t jumpConsistencyAngleDeltaCounter = 0;
+    qzVector3d jumpConsistencyDir;
+    float crashExtraGravity = 0.0f, preLoadExtraGravity = 0.0f, timeToLand = 0.0f, landingImpactScale = 0.0f;
+    // track progress
     float curWayTime = 0.0f;
     int32_t curLap = 0;
     uint32_t currentCheckPoint = 0;
     uint32_t canBoost = 0;
     uint32_t startRace = 0;
-    uint8_t isCPU = 0;
+    // racer
+    uint8_t isCPU = 0, flashWrong = 0, isOffTrack = 0;
+    // particles
+    int32_t dustCloudCounter = 0;
+    float numExhaustParticles = 0.0f, numTrailParticles = 0.0f, numMudParticles = 0.0f;
+    float numFrontDustParticles = 0.0f, numBackDustParticles = 0.0f, numDirtParticles = 0.0f;
+    uint32_t frameCountForMessage = 0;
+    qzVector3d lastPos;
+    // crash
+    uint8_t collided = 0;
+    uint32_t collidedCounter = 40;
+    uint8_t crashing = 0, recovering = 0, riderCrashing = 0;
+    qzVector3d crashPos, crashDir, crashResetPos, crashResetDir;
+    float crashSpeed = 0.0f;
+    uint32_t crashState = 0, crashType = 0, collisionType = 0, crashStartCounter = 0;
+    uint8_t willCrashFlag = 0, lockSuspension = 0;
+    qzVector3d lastValidCrashPos;
+    qzQuaternion lastValidCrashQzOrient;
+    Kinetic::Quaternion lastValidCrashKineticOrient;
+    qzVector3d lastValidCrashDir, lastValidCrashLinearVel, lastValidCrashAngularVel;
+    qzVector3d lastValidPos;
+    qzQuaternion lastValidQzOrient;
+    Kinetic::Quaternion lastValidKineticOrient;
+    // bonus
     CTrackBonus trackBonus;
+    int32_t wheelieCounter = 0;
+    // wheels: contact state of this and the previous update
+    Kinetic::WheelInfo wheelInfo[2];
+    Kinetic::WheelInfo lastWheelInfo[2];
+    // packet
+    uint32_t bikePacket = 0, suspendedBikePacket = 0;
+    uint8_t suspendBikePacket = 0;
+    int32_t suspendedPressed[BIKEACTION_NUM_STATES] = {};
+    // filters
+    uint8_t postCrashHitGround = 1;
+    CFilter filterSAV, leanFilter;
+    CFilter frictionFilter[2];
+    CFilter speedometerFilter, jumpConsistencyExtraGravityFilter, maxSpeedFilter;
+    CFilter particalFilterR, particalFilterG, particalFilterB;
+    // wheelie, turns
+    uint8_t throttleWheelie = 0;
+    int32_t throttleWheelieCounter = 0, throttleWheelieOffCounter = 0;
+    float throttleUp = 0.0f;
+    uint8_t throttleUpActive = 0;
+    uint32_t leftTurnType = 0, rightTurnType = 0;
+    int32_t sharpTurnCounter = 0, lastLeftTurnPressed = 0, lastRightTurnPressed = 0;
+    int32_t sharpRightTurnPressedCounter = 0, sharpLeftTurnPressedCounter = 0;
+    int32_t leftTurnBrakeCounter = 0, rightTurnBrakeCounter = 0;
+    // landing
+    int32_t landingSpeedCounter = 0;
+    float landingSpeedMag = 0.0f, landingSpeedScale = 0.0f, jumpSpeedTarget = 0.0f;
+    int32_t jumpSpeedCounter = 0;
+    // terrain
+    uint32_t terrainType = 0, lastTerrainType = 0, lastValidTerrainType = 0;
+    uint8_t jumpAssist = 0;
+    int32_t jumpAssistType = 0;
+    uint8_t wheelieCondition = 0, wheelieRequested = 0;
+    // nitro
+    NitroState nitroState = NO_NITRO;
     int32_t nitrosAvailable = 0;
+    int32_t nitroCounter = 0;
+    // rider displacement
+    qzVector3d riderRestPos, riderLastPos, riderCurrentPos, riderDelta, riderLastVelocity, riderVelocity,
+        riderPos;
+    // crash timing
+    uint8_t movingForward = 0, stuntCrashFlag = 0;
+    uint32_t crashCounter = 0, postCrashCounter = 0;
+    uint8_t crashEnabled = 0;
+    int32_t invulnerabilityCounter = 0;
+    // reset history
+    qzVector3d safeDir[30];
+    qzVector3d safePos[30];
+    // ground
+    float jumpRange = 0.0f;
+    uint8_t jumpRangePassed = 0;
+    float distToGround = 0.0f;
+    float distToGroundLevel[2] = {};
+    float minDistToGround = 0.0f, minDistToGroundLevel = 0.0f, maxDistToGroundLevel = 0.0f;
+    uint8_t levelGround = 0;
+    // collision groups
+    unsigned int bikeCollisionGroup = 0, riderCollisionGroup = 0, bikeIndex = 0;
+    // start
+    int32_t startBoostCounter = 0;
+    uint8_t frontWheelTurnLeft = 0, frontWheelTurnRight = 0;
+    float inAirWhipPercent = 0.0f;
+    int32_t bikeLandCounter = 0;
+    float jumpSpeedRightWay = 0.0f;
+    // geometry (model units)
+    qzVector3d wheelPos[2];
+    qzVector3d bikePos, preLoadSplineTangent;
+    // crash corners
+    uint8_t powerSlideBreakAway = 0, crashOnGround = 0, crashMoving = 0;
+    uint8_t crashCornerOnGround[8] = {};
+    qzVector3d cornerNormal[8];
+    qzVector3d crashCorner[8];
+    float crashCornerDistToGround[8] = {};
+    // chassis
+    qzVector3d centerOfMass;
+    // world edge
+    uint8_t worldEdgeCrashEnable = 0, worldEdgeCrash = 0;
+    uint32_t worldEdgeCrashState = 0;
+    int32_t worldEdgeCrashCounter = 0;
+    // speed limit
+    float terrainMaxSpeedPenalty = 0.0f, terrainMaxSpeedPenaltyTarget = 0.0f;
+    int32_t brakeAppliedCounter = 0;
+    float cpuCrashScale = 1.0f;
+    uint8_t jumpAssistFailed = 0, bikeRiderCollisionOn = 0, drivingOnObject = 0;
+    int32_t drivingOnObjectCounter = 0;
+    float drivingOnObjectVelMag = 0.0f, filteredMaxSpeed = 0.0f;
+    // start pose
+    qzVector3d startPosition;
+    qzQuaternion startOrientation;
+    qzVector3d startDir;
+    uint8_t validCrashRestPos = 0;
+    float crashDistToGround = 0.0f;
+    int32_t abruptVelocityChangeCounter = 0, sideOfSteepHillCounter = 0, collideCounterNoVelocity = 0;
+    // links
+    CRiderModel* rider = nullptr;          // not owned
+    CPowerBands* bikePowerBand = nullptr;  // owned by the engine component
+    CSpeedBands* bikeSpeedBand = nullptr;  // owned by the engine component
+    // terrain shape
+    qzVector3d wheelNormVec[2];
+    float heightAtWheel[2] = {};
+    float terrainPitchAvg = 0.0f;
+    float terrainPitch[2] = {};
+    float terrainRoll = 0.0f, bikePitch = 0.0f, bikeRoll = 0.0f, bikeRelativePitch = 0.0f,
+          bikeRelativeRoll = 0.0f;
+    float lastBikePitch[5] = {}, lastBikeRoll[5] = {}, lastBikeRelativePitch[5] = {},
+          lastBikeRelativeRoll[5] = {};
+    int32_t lastBikePitchRollIndex = 0;
+    // velocity history
+    qzVector3d lastVelocity[30];
+    float lastVelocityMag[30] = {};
+    int32_t lastVelocityMagIndex = 0;
+    qzVector3d preCrashVelocity;
+    // display
+    float speedScale = 1.0f;
+    int32_t cameraId = -1;
+    qzVector3d cameraLookAtPos, bikeCenterOfMassPos;
+    int32_t dustTexID = -1, mudTexID = -1, TrailTexID = -1, dirtTexID = -1;
+    uint32_t dustParticleBlockID = 0, dirtParticleBlockID = 0, dirt2ParticleBlockID = 0;
+    uint32_t mudParticleBlockID = 0, trailParticleBlockID = 0;
+    // statistics and tuning
     CStats bikeStats;
     CBikeAttributes bikeAttributes;
     CRiderAttributes riderAttributes;
+    TerrainFriction tFriction;
     Attributes attributes;
+    // HUD
+    uint32_t trackToHudWrongWay = 0, trackToHudOffTrack = 0, trackToHudMissedCheckPoint = 0;
+    // flags (BikeFlags bit sets)
     uint32_t flags = 0;
     uint32_t lastFlags = 0;
     uint32_t viewFlags = 0;
+    // collision
+    CModelObject* collisionObject = nullptr;
+    qzVector3d collisionObjectPos;
+    uint32_t collisionObjectCounter = 0;
+    qzVector3d collisionNormal;
+    float collisionStartTime = 0.0f;
+    // size (model units; 0 until the first update)
+    float wheelBase = 0.0f;
+    float bikeLength = 0.0f;
+
+private:
+    bool bodiesInWorld = false;
+    void buildPhysics(int descriptionId, unsigned int isCPU);
+    void setupCollisionGroups();
 };

@@ -31,6 +31,7 @@
 
 #include "game/files/object_description_format.h"
 #include "game/files/object_type_table.h"
+#include "game/race/track_bonus.h"  // TRACK_BONUS_TYPE
 
 namespace worldfile {
 
@@ -122,20 +123,6 @@ struct _TrackCameraRecord {
 };
 static_assert(sizeof(_TrackCameraRecord) == worldfile::kCameraSize);
 static_assert(offsetof(_TrackCameraRecord, type) == 32);
-
-enum TRACK_BONUS_TYPE : int32_t {
-    TRACK_BONUS_NONE = -1,
-    STAT_HOLE_SHOT = 0,
-    STAT_FASTEST_LAP,
-    STAT_FASTEST_RACE,
-    STAT_BIGGEST_AIR,
-    STUNT_SPECIFIC,
-    STUNT_NUMBER,
-    STUNT_COMBO,
-    STUNT_SCORE,
-    PICKUP_ICON,
-    JUMP_OVER,
-};
 
 struct _TrackBonusAwards {
     int32_t type[worldfile::kBonusAwards];  // TRACK_BONUS_TYPE

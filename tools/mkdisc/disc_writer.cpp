@@ -106,15 +106,21 @@ std::vector<uint8_t> CommonTexture(int slot) {
     return WriteBitmap(img);
 }
 
-// Collision shapes of the bike and rider (metres, +y down): a body box, and for the bike a second box for
-// the wheels' span.
+// Collision shapes of the bike and rider (metres). The bike's blocks are in its bodies' frame (x right,
+// y forward, z up; the raycast wheels of radius 0.36 hang from 0.84 ahead of and behind the centre):
+// 3 the chassis (frame and tank), 4 one wheel, 5 the crash body around the whole bike. The rider's
+// block is in its model frame (+y down).
 std::vector<uint8_t> CommonCollision(int i) {
     if (i == common::kBikeCollision)
-        return WriteCollisionBlock({CollisionBox(-0.25f, -0.55f, -0.75f, 0.25f, 0.05f, 0.75f),
-                                    CollisionBox(-0.1f, 0.05f, -0.7f, 0.1f, 0.35f, 0.7f)});
+        return WriteCollisionBlock({CollisionBox(-0.2f, -0.7f, -0.25f, 0.2f, 0.7f, 0.2f),
+                                    CollisionBox(-0.15f, -0.3f, 0.2f, 0.15f, 0.4f, 0.45f)});
+    if (i == common::kBikeCollision + 1)
+        return WriteCollisionBlock({CollisionBox(-0.1f, -0.36f, -0.36f, 0.1f, 0.36f, 0.36f)});
+    if (i == common::kBikeCollision + 2)
+        return WriteCollisionBlock({CollisionBox(-0.3f, -1.2f, -0.6f, 0.3f, 1.2f, 0.5f)});
     if (i == common::kRiderCollision)
         return WriteCollisionBlock({CollisionBox(-0.2f, -0.9f, -0.25f, 0.2f, 0.0f, 0.25f)});
-    return WriteCollisionBlock({CollisionBox(-0.2f, -0.4f, -0.3f, 0.2f, 0.0f, 0.3f)});
+    return {};
 }
 
 // Motions of the rider and the bike. The views mirror the right-hand moves themselves, so the sample
@@ -192,4 +198,8 @@ bool WriteSampleDisc(const std::string& dir) {
     }
     return WriteSystemFiles(dir) && WriteSoundTuningFile(dir) && WriteCommonObjects(dir) &&
            WriteFrontEndFonts(dir) && WriteWorlds(dir);
+}
+
+std::vector<uint8_t> CommonCollisionBlock(int subFile) {
+    return common::IsCollision(subFile) ? CommonCollision(subFile) : std::vector<uint8_t>();
 }

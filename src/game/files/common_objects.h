@@ -13,7 +13,8 @@ inline constexpr int kBikeGeometry[3] = {0, 1, 2};
 inline constexpr int kBikeShadow = 6;
 inline constexpr int kRiderGeometry[3] = {9, 8, 7};
 inline constexpr int kRiderShadow = 10;
-// Collision data blocks: the bike (body and wheel span), two more bike parts, and the rider.
+// Collision data blocks: the bike's chassis, wheel and crash body (kBikeCollision + 0, 1, 2), and the
+// rider.
 inline constexpr int kBikeCollision = 3;
 inline constexpr int kRiderCollision = 11;
 // Motions: sub-files 12 to 75.

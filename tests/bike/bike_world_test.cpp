@@ -1,0 +1,169 @@
+// The bike in the physics world: placement on the terrain, the validity check, standing at the grid,
+// and packets driving it through the gears, braking and steering, with the physics at 60 Hz on one of
+// the disc's generated worlds.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "bike/components/bike_transmission.h"
+#include "bike_world.h"
+#include "kinetic/vehicle/wheels_component.h"
+
+namespace {
+
+using biketest::BikeWorld;
+
+class BikeWorldTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() { world_ = new BikeWorld(biketest::FirstTrack(TrackKind::Outdoor), 1); }
+    static void TearDownTestSuite() {
+        delete world_;
+        world_ = nullptr;
+    }
+    // A fresh bike for each test, alone on the grid (the previous one is taken out of the race).
+    void SetUp() override { bike_ = world_->AddBike(0, false); }
+    void TearDown() override { world_->RemoveBike(bike_); }
+    // The chassis's tilt from upright, in degrees.
+    float Tilt() const {
+        bike_->getBaseVectors();
+        const qzVector3d& u = bike_->upDir;
+        return std::atan2(std::sqrt(u.x * u.x + u.z * u.z), -u.y) * 57.29578f;
+    }
+    float Speed() const { return bike_->chassis->m_linearVelocity.length(); }
+    float Heading() const {
+        bike_->getBaseVectors();
+        return std::atan2(bike_->forwardDir.x, bike_->forwardDir.z);
+    }
+    void Drive(int steps, std::initializer_list<int> actions, uint8_t left = 0, uint8_t right = 0) {
+        for (int i = 0; i < steps; ++i)
+            world_->Step({BikeWorld::Packet(bike_, actions, 255, 255, left, right)});
+    }
+
+    static BikeWorld* world_;
+    KineticBike* bike_ = nullptr;
+};
+BikeWorld* BikeWorldTest::world_ = nullptr;
+
+TEST_F(BikeWorldTest, StartPositionIsAboveTheHigherGroundPointFacingTheLap) {
+    const CentrePoint& c = world_->design.centre.front();
+    const qzVector3d p = bike_->position;
+    const float h1 = world_->world->getHeightAt(p.x, p.z);
+    const float h2 = world_->world->getHeightAt(p.x + c.dirX * 168.0f, p.z + c.dirZ * 168.0f);
+    EXPECT_FLOAT_EQ(p.y, std::fmin(h1, h2) - 75.0f);
+    EXPECT_NEAR(Heading(), std::atan2(c.dirX, c.dirZ), 1e-3f);
+    EXPECT_LT(Tilt(), 0.1f);
+}
+
+TEST_F(BikeWorldTest, StandsOnItsWheelsAtTheGridForTenSeconds) {
+    const qzVector3d start = bike_->position;
+    float worstTilt = 0.0f;
+    for (int i = 0; i < 600; ++i) {
+        world_->Step();
+        worstTilt = std::fmax(worstTilt, Tilt());
+    }
+    const auto& wheels = bike_->vehicle->m_wheels->m_wheelsInfo;
+    EXPECT_TRUE(wheels[0].m_isInContact && wheels[1].m_isInContact);
+    EXPECT_LT(Tilt(), 3.0f);
+    EXPECT_LT(worstTilt, 5.0f);
+    // The engine holds a bike at rest against the slope, rocking it by a few centimetres a second.
+    EXPECT_LT(Speed(), 0.5f);
+    float moved = 0.0f;
+    qzMath::qzMathVectorDistance(&moved, &start, &bike_->position);
+    EXPECT_LT(moved, 50.0f) << "world units";
+    RecordProperty("tilt_after_10s_deg", std::to_string(Tilt()));
+    RecordProperty("drift_world_units", std::to_string(moved));
+}
+
+TEST_F(BikeWorldTest, FullThrottleShiftsThroughTheFourGearsThenBrakingStops) {
+    auto* box = static_cast<Kinetic::CBikeTransmission*>(bike_->m_transmission);
+    // Forward speed at each upshift, then where the box reaches its 8000 RPM limit in top gear.
+    const float expected[4] = {7.14f, 9.53f, 14.29f, 23.3f};
+    float measured[4] = {0, 0, 0, 0};
+    unsigned gear = 0;
+    for (int i = 0; i < 60 * 30 && measured[3] == 0.0f; ++i) {
+        const float before = bike_->chassis->m_linearVelocity.dot(
+            bike_->chassis->m_transformation.getRotatedDir(Kinetic::Vector3(0, 1, 0)));
+        Drive(1, {BIKEACTION_ACCEL});
+        if (box->m_currentGear > gear) measured[gear++] = before;
+        if (gear == 3 && box->m_transmissionRPM >= 8000.0f) measured[3] = before;
+    }
+    for (int g = 0; g < 4; ++g) {
+        EXPECT_NEAR(measured[g], expected[g], 0.05f * expected[g]) << "shift " << g;
+        RecordProperty("shift_" + std::to_string(g), std::to_string(measured[g]));
+    }
+    // Full brakes, no throttle: the bike stops within a few seconds and the box drops back to first.
+    int stopSteps = 0;
+    while (Speed() > 0.3f && stopSteps < 60 * 10) {
+        Drive(1, {BIKEACTION_BRAKE});
+        ++stopSteps;
+    }
+    EXPECT_LT(Speed(), 0.3f);
+    EXPECT_EQ(box->m_currentGear, 0u);
+    RecordProperty("brake_stop_steps", stopSteps);
+}
+
+TEST_F(BikeWorldTest, SteeringTurnsTheBikeTheWayItIsAsked) {
+    struct Case {
+        int action;
+        float sign;  // of the heading change, radians towards +x from +z
+    };
+    int k = 0;
+    for (const Case& c : {Case{BIKEACTION_LEFT_TURN, -1.0f}, Case{BIKEACTION_RIGHT_TURN, 1.0f}}) {
+        if (k == 1) {
+            TearDown();
+            SetUp();
+        }
+        Drive(60, {BIKEACTION_ACCEL});
+        // The heading change summed step by step over half a second of turning.
+        float d = 0.0f;
+        for (int i = 0; i < 30; ++i) {
+            const float before = Heading();
+            Drive(1, {BIKEACTION_ACCEL, c.action}, 100, 100);
+            float step = Heading() - before;
+            if (step > 3.14159f) step -= 6.28318f;
+            if (step < -3.14159f) step += 6.28318f;
+            d += step;
+        }
+        RecordProperty("turn_" + std::to_string(k), std::to_string(d));
+        EXPECT_GT(d * c.sign, 0.2f) << c.action;
+        EXPECT_LT(Tilt(), 30.0f) << c.action;
+        ++k;
+    }
+}
+
+TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
+    for (int i = 0; i < 30; ++i) Drive(1, {BIKEACTION_ACCEL});
+    bike_->updateModelObjectFromKinetic();
+    // A last valid pose on whole physics units, so that the distances below are exact in floats.
+    bike_->lastValidPos = qzVector3d(30000.0f, -2000.0f, 50000.0f);
+    const qzVector3d valid = bike_->lastValidPos;
+    Kinetic::Vector3 p;
+    Kinetic::Quaternion q;
+    bike_->chassis->getDisplayToWorldTransform(p, q);
+    struct Case {
+        float dx;  // physics units
+        uint32_t crashState;
+        bool accepted;
+    };
+    // During a world-edge crash (state 1) every pose is taken.
+    for (const Case& c : {Case{50.0f, 0, false}, Case{49.99f, 0, true}, Case{-100.0f, 1, true}}) {
+        bike_->lastValidPos = valid;
+        bike_->crashState = c.crashState;
+        bike_->lastVelocityMag[7] = 3.0f;
+        bike_->validPositionOrientationCheck(
+            Kinetic::Vector3(valid.x * 0.01f + c.dx, valid.y * 0.01f, valid.z * 0.01f), q);
+        EXPECT_EQ(bike_->position.x != valid.x, c.accepted) << c.dx;
+        if (c.accepted) continue;
+        EXPECT_FLOAT_EQ(bike_->position.x, valid.x);
+        EXPECT_EQ(bike_->chassis->m_linearVelocity.length(), 0.0f);
+        EXPECT_EQ(bike_->crashBike->m_angularVelocity.length(), 0.0f);
+        EXPECT_EQ(bike_->lastVelocityMag[7], 0.0f);
+        EXPECT_EQ(bike_->linearVelocityMag, 0.0f);
+        Kinetic::Vector3 at;
+        bike_->crashBike->getDisplayToWorldTransform(at, q);
+        EXPECT_NEAR(at.x, valid.x * 0.01f, 1e-4f);
+    }
+    bike_->crashState = 0;
+}
+
+}  // namespace

@@ -1,0 +1,278 @@
+// The bike's construction (groups, flags, constants, refused data), its tuning and its packet input.
+#include "bike/kinetic_bike.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "bike/bands.h"
+#include "bike_world.h"
+#include "game/core/main_loop.h"
+#include "kinetic/collide/collision_detector.h"
+#include "kinetic/vehicle/raycast_vehicle.h"
+#include "support/log_capture.h"
+
+namespace {
+
+// A bike on its own: a fresh model, the disc's bike description, no world.
+class BikeTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        savedTrack_ = gameOptions.trackType;
+        gameOptions.trackType = TRACKTYPE_OUTDOOR;
+        GetModel();
+    }
+    void TearDown() override {
+        for (KineticBike* b : bikes_) delete b;
+        bikes_.clear();
+        delete CModel::modelPtr;
+        delete CIntersection::intersectionPtr;
+        KineticBike::numOfTotalRacers = 1;
+        gameOptions.trackType = savedTrack_;
+    }
+    KineticBike* Build(unsigned index, bool cpu = false, int description = biketest::BikeDescription()) {
+        KineticBike* b = KineticBike::create(
+            description, -1, GetModel()->kineticToolkit->m_defaultRigidCollection, cpu, index);
+        if (b) bikes_.push_back(b);
+        return b;
+    }
+    static uint32_t Partners(unsigned group) {
+        return CModel::modelPtr->kineticToolkit->m_defaultCollisionDetector->getImpl()
+            ->m_groupMasks[group - 1];
+    }
+    static uint32_t Bit(unsigned group) { return 1u << (group - 1); }
+
+    TrackType savedTrack_ = TRACKTYPE_OUTDOOR;
+    std::vector<KineticBike*> bikes_;
+};
+
+TEST_F(BikeTest, RacersTakeTheirOwnGroupsOnEveryPrimitive) {
+    struct Case {
+        unsigned index, bike, rider;
+    };
+    KineticBike::numOfTotalRacers = 8;
+    for (const Case& c : {Case{0, 7, 8}, Case{3, 13, 14}, Case{7, 21, 22}}) {
+        KineticBike* b = Build(c.index);
+        ASSERT_NE(b, nullptr);
+        EXPECT_EQ(b->bikeCollisionGroup, c.bike);
+        EXPECT_EQ(b->riderCollisionGroup, c.rider);
+        ASSERT_FALSE(b->chassis->getPrimitives().empty());
+        for (Kinetic::RigidBody* body : {b->chassis, b->crashBike})
+            for (Kinetic::Primitive* p : body->getPrimitives()) EXPECT_EQ(p->m_collisionGroups, Bit(c.bike));
+        for (Kinetic::RigidBody* wheel : {b->frontWheel, b->backWheel})
+            EXPECT_EQ(wheel->getPrimitives()[0]->m_collisionGroups, 0x20u);
+    }
+}
+
+TEST_F(BikeTest, BikePairsAreEnabledOnceByTheLowerIndexAndComputersSkipObjects) {
+    KineticBike::numOfTotalRacers = 4;
+    const uint32_t bikes = Bit(7) | Bit(9) | Bit(11) | Bit(13);
+    Build(3, true);
+    EXPECT_EQ(Partners(13) & bikes, 0u);  // the highest index enables no bike pair
+    EXPECT_EQ(Partners(13) & (Bit(2) | Bit(4)), 0u);
+    EXPECT_EQ(Partners(13) & (Bit(1) | Bit(3) | Bit(5)), Bit(1) | Bit(3) | Bit(5));
+    EXPECT_EQ(Partners(13) & (Bit(6) | Bit(14)), 0u);  // no wheels, never its own rider
+    Build(0, false);
+    EXPECT_EQ(Partners(7) & bikes, Bit(9) | Bit(11) | Bit(13));
+    EXPECT_EQ(Partners(7) & (Bit(2) | Bit(4)), Bit(2) | Bit(4));
+    EXPECT_EQ(Partners(8) & (Bit(2) | Bit(4)), Bit(2) | Bit(4));
+    Build(1);
+    Build(2);
+    for (unsigned g : {7u, 9u, 11u, 13u}) EXPECT_EQ(Partners(g) & bikes, bikes & ~Bit(g)) << g;
+}
+
+TEST_F(BikeTest, ConstructionStartsQuietWithTheRaisedPowerCurve) {
+    KineticBike* b = Build(0);
+    EXPECT_EQ(b->flags | b->lastFlags | b->viewFlags, 0u);
+    EXPECT_EQ(b->canBoost, 0u);
+    EXPECT_EQ(b->collidedCounter, 40u);
+    EXPECT_EQ(b->postCrashHitGround, 1);
+    struct Case {
+        unsigned rpm;
+        float torque;
+    };
+    for (const Case& c :
+         {Case{1000, 3000}, Case{9000, 3000}, Case{500, 1500}, Case{9500, 1500}, Case{12000, 0}})
+        EXPECT_FLOAT_EQ(b->bikePowerBand->getTorque(c.rpm), c.torque) << c.rpm;
+    // The speed band: 3 at a standstill, falling to 0 from key 90 (no turbo bands for a human at level 0).
+    for (const Case& c : {Case{0, 3.0f}, Case{15, 1.7f}, Case{200, 0.0f}})
+        EXPECT_NEAR(b->bikeSpeedBand->getBoost(c.rpm), c.torque, 1e-5f) << c.rpm;
+    // Built but not yet in the world: the bodies stand still and the chassis is the vehicle's.
+    EXPECT_EQ(b->vehicle->m_chassisRigidBody, b->chassis);
+    EXPECT_EQ(b->chassis->m_userInfo, b);
+    EXPECT_FLOAT_EQ(b->crashBike->m_mass, 1500.0f);
+}
+
+TEST_F(BikeTest, BadRacersAndBadCollisionDataAreRefused) {
+    testsupport::LogCapture log;
+    EXPECT_EQ(Build(8), nullptr);
+    EXPECT_TRUE(log.has("racer 8 of 1 refused"));
+    KineticBike::numOfTotalRacers = 9;
+    EXPECT_EQ(Build(0), nullptr);
+    KineticBike::numOfTotalRacers = 2;
+
+    // No description, a collision id naming nothing, and a refused block: bodies without shapes.
+    auto* d = new CObjectDescription();
+    static const uint8_t junk[16] = {0xff, 0xff, 0xff, 0xff};
+    const int refused =
+        CResourceStorage<CKineticCollide>::instance().add(new CKineticCollide(junk, sizeof junk));
+    d->collisionIdList = {9999, refused};
+    const int partial = CResourceStorage<CObjectDescription>::instance().add(d);
+    log.clear();
+    for (int description : {-1, 123456, partial}) {
+        KineticBike* b = Build(1, false, description);
+        ASSERT_NE(b, nullptr);
+        for (Kinetic::RigidBody* body : {b->chassis, b->frontWheel, b->backWheel, b->crashBike})
+            EXPECT_TRUE(body->getPrimitives().empty()) << description;
+    }
+    EXPECT_EQ(log.count("not loaded, bodies without shapes"), 2);
+    EXPECT_TRUE(log.has("collision id 9999 names no collision data"));
+}
+
+TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
+    gameOptions.trackType = TRACKTYPE_BAJA;
+    KineticBike* cpu = Build(0, true);
+    EXPECT_FLOAT_EQ(cpu->attributes.maximumSpeed, 75.0f);
+    EXPECT_FLOAT_EQ(cpu->attributes.cpuMaximumSpeed, 100.0f);
+    EXPECT_FLOAT_EQ(cpu->attributes.nitroMaximumSpeed, 100.0f);
+    EXPECT_FLOAT_EQ(cpu->attributes.stabilityChangeInVel, 4.0f);
+    EXPECT_FLOAT_EQ(cpu->maxSpeedFilter.lo0, 100.0f);
+    // Every call appends the turbo bands again; the first three decide.
+    EXPECT_EQ(cpu->bikeSpeedBand->turboBands.size(), 3u);
+    const float once = cpu->bikeSpeedBand->getBoost(30);
+    cpu->setAttributes();
+    EXPECT_EQ(cpu->bikeSpeedBand->turboBands.size(), 6u);
+    EXPECT_FLOAT_EQ(cpu->bikeSpeedBand->getBoost(30), once);
+
+    gameOptions.trackType = TRACKTYPE_OUTDOOR;
+    KineticBike* human = Build(1, false);
+    const Attributes before = human->attributes;
+    human->setAttributes();
+    EXPECT_FLOAT_EQ(human->attributes.maximumSpeed, before.maximumSpeed);
+    EXPECT_TRUE(human->bikeSpeedBand->turboBands.empty());
+    struct Case {
+        int top, suspension, traction, stability;
+        float maximumSpeed, recoveryJumps;
+        int tractionClass;
+        float changeInVel;
+    };
+    for (const Case& c : {Case{1, 1, 1, 1, 68, 0.75f, 0, 12}, Case{3, 2, 3, 6, 72, 0.87f, 2, 7}}) {
+        human->bikeAttributes.topSpeed = c.top;
+        human->bikeAttributes.suspension = c.suspension;
+        human->bikeAttributes.traction = c.traction;
+        human->riderAttributes.stability = c.stability;
+        human->setAttributes();
+        EXPECT_FLOAT_EQ(human->attributes.maximumSpeed, c.maximumSpeed);
+        EXPECT_FLOAT_EQ(human->attributes.landingSpeedRecoveryJumps, c.recoveryJumps);
+        EXPECT_EQ(human->attributes.traction, c.tractionClass);
+        EXPECT_FLOAT_EQ(human->attributes.stabilityChangeInVel, c.changeInVel);
+    }
+}
+
+TEST(BikeFilter, OutputTrailsTheInputByOneStep) {
+    CFilter f{0.5f};
+    struct Case {
+        float in, out;
+    };
+    // lo0 += 0.5 lo1; lo1 = x - lo0.
+    for (const Case& c : {Case{10, 0}, Case{10, 5}, Case{10, 7.5f}, Case{0, 8.75f}, Case{0, 4.375f}})
+        EXPECT_FLOAT_EQ(f.step(c.in), c.out);
+}
+
+// Input: a bike without physics answers packets alone.
+struct InputCase {
+    const char* name;
+    bool cpu;
+    std::initializer_list<int> actions;
+    uint8_t parms[10];
+    uint32_t bits;  // bikePacket after doAction
+    std::initializer_list<std::pair<int, int>> pressed;
+    float throttleZero;
+};
+
+TEST(BikeInput, PacketsBecomeBitsAndPressedAmounts) {
+    auto bit = [](std::initializer_list<int> a) {
+        uint32_t b = 0;
+        for (int x : a) b |= 1u << x;
+        return b;
+    };
+    const InputCase cases[] = {
+        {"dead zone", false, {BIKEACTION_LEFT_TURN}, {0, 0, 50}, 0, {{5, 0}}, 1.0f},
+        {"first turn step", false, {BIKEACTION_LEFT_TURN}, {0, 0, 51}, bit({5}), {{5, 91}}, 1.0f},
+        {"full turn", false, {BIKEACTION_RIGHT_TURN}, {0, 0, 0, 255}, bit({6}), {{6, 255}}, 1.0f},
+        {"left before right", false, {5, 6}, {0, 0, 200, 200}, bit({5, 6}), {{5, 210}, {6, -7}}, 1.0f},
+        {"forward before back", false, {3, 4}, {40, 60}, bit({3, 4}), {{3, 40}, {4, -7}}, 1.0f},
+        {"computer throttle", true, {BIKEACTION_ACCEL}, {0, 0, 0, 0, 80}, bit({1}), {{1, 255}}, 0.8f},
+        {"human throttle", false, {BIKEACTION_ACCEL}, {0, 0, 0, 0, 80}, bit({1}), {{1, 80}}, 1.0f},
+        {"slide with brake",
+         false,
+         {11},
+         {0, 0, 60, 0, 0, 99},
+         bit({9, 11}),
+         {{9, 98}, {11, 98}, {2, 99}},
+         1.0f},
+        {"slide in dead zone", false, {11}, {0, 0, 20, 0, 0, 99}, 0, {{11, 0}, {2, -7}}, 1.0f},
+        {"stunt negative",
+         false,
+         {BIKEACTION_STUNT},
+         {0, 0, 0, 0, 0, 0, 0, 0, 3, 1},
+         bit({17}),
+         {{17, -3}},
+         1.0f},
+    };
+    for (const InputCase& c : cases) {
+        KineticBike b;
+        b.isCPU = c.cpu;
+        for (int& p : b.pressed) p = -7;  // entries of absent actions keep their value
+        int bits = 0;
+        for (int a : c.actions) bits |= 1 << a;
+        b.doAction(CPacket(0, PKT_ACTION, bits, c.parms), 0.0f);
+        EXPECT_EQ(b.bikePacket, c.bits) << c.name;
+        for (auto [action, amount] : c.pressed)
+            EXPECT_EQ(b.pressed[action], amount) << c.name << " " << action;
+        EXPECT_FLOAT_EQ(b.throttleZero, c.throttleZero) << c.name;
+    }
+}
+
+TEST(BikeInput, StartBoostSuspensionAndMessages) {
+    KineticBike b;
+    const unsigned char parms[10] = {0, 0, 0, 0, 255};
+    const CPacket accel(0, PKT_ACTION, 1 << BIKEACTION_ACCEL, parms);
+    struct Case {
+        uint32_t before, after;
+    };
+    for (const Case& c : {Case{1, 2}, Case{0, 3}, Case{2, 2}, Case{4, 4}}) {
+        b.canBoost = c.before;
+        b.doAction(accel, 0.0f);
+        EXPECT_EQ(b.canBoost, c.after) << c.before;
+    }
+    EXPECT_TRUE(b.checkMessage(BIKEACTION_ACCEL));
+    for (int action : {-1, 19, 31, int(BIKEACTION_BRAKE)}) EXPECT_FALSE(b.checkMessage(action)) << action;
+
+    b.suspendBikePacket = 1;
+    b.doAction(accel, 0.0f);
+    EXPECT_EQ(b.bikePacket, 0u);
+    EXPECT_EQ(b.suspendedBikePacket, 1u << BIKEACTION_ACCEL);
+    EXPECT_EQ(b.suspendedPressed[BIKEACTION_ACCEL], 255);
+    for (int action = 0; action < BIKEACTION_NUM_STATES; ++action) EXPECT_FALSE(b.checkMessage(action));
+}
+
+TEST_F(BikeTest, CameraHeadingHoldsInTheAirAndWhileCrashing) {
+    KineticBike* b = Build(0);
+    b->forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
+    const qzVector3d ground = b->getCameraForward();
+    b->forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+    for (int state : {0, 1, 2}) {
+        b->flags = state == 0 ? 1u << BIKE_INAIR : 0u;
+        b->crashing = state == 1;
+        b->crashState = state == 2 ? 1 : 0;
+        const qzVector3d held = b->getCameraForward();
+        EXPECT_FLOAT_EQ(held.z, ground.z) << state;
+    }
+    b->flags = 0;
+    b->crashing = 0;
+    b->crashState = 0;
+    EXPECT_FLOAT_EQ(b->getCameraForward().x, 1.0f);
+}
+
+}  // namespace
