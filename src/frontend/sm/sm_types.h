@@ -113,9 +113,19 @@ struct _sm_instancenode {
 };
 static_assert(sizeof(_sm_instancenode) == 56);
 
-// The node a control's link block belongs to: the links of a screen root or control (flag 0x0010).
+// The link block of a screen root or control (flag 0x0010), or null.
 inline _sm_linkblock* SM_NodeLinks(_smdlhdr* node) {
     return (node->Flags & SM_FLAG_LINKS) ? reinterpret_cast<_sm_linkblock*>(node + 1) : nullptr;
+}
+// The procedure word of a screen root or control: after the link block, or straight after the link
+// screen word when the node has no link block.
+inline uint32_t* SM_NodeProcWord(_smdlhdr* node) {
+    auto* base = reinterpret_cast<uint8_t*>(node + 1);
+    return reinterpret_cast<uint32_t*>(base + ((node->Flags & SM_FLAG_LINKS) ? 20 : 4));
+}
+// A screen root's saved-focus word (the word after the procedure).
+inline uint32_t* SM_RootSavedFocus(_smdlhdr* root) {
+    return SM_NodeProcWord(root) + 1;
 }
 
 // ---- messages -------------------------------------------------------------------------------------
