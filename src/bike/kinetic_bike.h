@@ -209,6 +209,8 @@ public:
     uint32_t comShiftState = 0, lastComShiftState = 0;
     // speeds
     float linearVelocityMag = 0.0f, forwardVelocityMag = 0.0f;
+    qzVector3d holdPos;    // where the engine holds the bike at rest
+    bool holding = false;  // holdPos is set
     qzVector3d lastLinearVelocity;
     float lastLinearVelocityMag = 0.0f, inAirLinearVelocityMag = 0.0f;
     qzVector3d eventStartVelocity;
