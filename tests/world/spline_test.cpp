@@ -232,6 +232,7 @@ TEST(RacingLine, LookAheadIsScaledByTheControlValueAndHalvedAtTheEnd) {
     }
     float x, y, z, dx, dy, dz;
     EXPECT_FALSE(s.GetVControlledPointNDir(1000.5f, 10, x, y, z, dx, dy, dz));
+    EXPECT_FALSE(s.GetVControlledPointNDir(1000.0f, 10, x, y, z, dx, dy, dz));  // at the very end: no room
 }
 
 // A line 20 units to the side of the waypoint line and starting 30 units earlier runs 30 units of its own
