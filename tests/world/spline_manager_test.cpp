@@ -241,8 +241,9 @@ TEST_F(SplineWorld, PointLapAndControlQueries) {
     ASSERT_TRUE(m->getControlledPoint(990.0f, 50.0f, CSplineManager::BegOne, point, dir));
     EXPECT_NEAR(point.x, 100.0f, 1e-3f);  // off the end: its loop-connect point 2
     EXPECT_FALSE(m->getControlledPoint(100.0f, 0.0f, CSplineManager::ExtOne, point, dir));
-    CSplineManager::cleanUp();
+    CSplineManager::resetStatics();  // a new race starts without the old splines
     EXPECT_EQ(CSplineManager::getSplineManager()->wayTimeToPercent(10.0f), -1.0f);
+    EXPECT_FALSE(CSplineManager::getSplineManager()->getPoint(300.0f, CSplineManager::WayPoint, point, dir));
 }
 
 // The waypoint time does not move while its point lies in a checkpoint zone the racer still has to
