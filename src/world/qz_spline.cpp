@@ -309,7 +309,7 @@ float CQZSpline::GetNewMatchTimeXZ(float t, float step, float x, float z, Gate g
     if (!gate(ax, az, qx, qz, gateArg)) return t;
     const int n = m_curNumPoints;
     if (i < 0 || i >= n) i = 0;
-    const int j = i < n - 1 ? i + 1 : m_LoopConnect;
+    const int j = i < n - 1 ? i + 1 : loop;
     const float* K0 = point(i);
     const float* K1 = point(j);
     const float mx = (K0[0] + K1[0]) * 0.5f, mz = (K0[2] + K1[2]) * 0.5f;
