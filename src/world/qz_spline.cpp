@@ -12,6 +12,10 @@ float Length(float x, float y, float z) {
 // Interval weight of the x, y and z builds: every point counts the same.
 constexpr float kAxisWeight = 1.0f;
 
+// Small steps a bind may take along its line: a track line needs a few hundred thousand; a damaged one
+// (a huge line against a tiny waypoint step) stops here instead of stepping for minutes.
+constexpr long kMaxBindSteps = 1L << 21;
+
 }  // namespace
 
 CQZSpline::~CQZSpline() {
@@ -159,8 +163,11 @@ bool CQZSpline::GetVControlledPointNDir(float t, float ahead, float& x, float& y
     float t2 = t + a;
     float qx, qy, qz;
     while (!GetRawPointOnSpline(t2, qx, qy, qz, nullptr)) {
-        t2 = (t + t2) * 0.5f;
-        if (std::fabs(t2 - t) < 1e-5f) return false;
+        // Beyond a time of about 128 the float step exceeds 1e-5, so at the very end of a line the
+        // halving would stall one step past t: stop when it no longer moves.
+        const float half = (t + t2) * 0.5f;
+        if (half == t2 || std::fabs(half - t) < 1e-5f) return false;
+        t2 = half;
     }
     x = px;
     y = py;
@@ -192,7 +199,9 @@ bool CQZSpline::Bind(CQZSpline* control) {
     map.AddPoint(0.0f, 0.0f);
     // The own point at time tau; at the start of the line (where the curve has no interior) the first
     // point itself.
-    auto own = [this](float at, float& x, float& y, float& z) {
+    long budget = kMaxBindSteps;
+    auto own = [this, &budget](float at, float& x, float& y, float& z) {
+        if (--budget < 0) return false;
         if (GetRawPointOnSpline(at, x, y, z, nullptr)) return true;
         if (at > m_pTimeArray[0]) return false;
         x = m_pPointArray[0];
@@ -300,7 +309,7 @@ float CQZSpline::GetNewMatchTimeXZ(float t, float step, float x, float z, Gate g
     if (!gate(ax, az, qx, qz, gateArg)) return t;
     const int n = m_curNumPoints;
     if (i < 0 || i >= n) i = 0;
-    const int j = i < n - 1 ? i + 1 : m_LoopConnect;
+    const int j = i < n - 1 ? i + 1 : loop;
     const float* K0 = point(i);
     const float* K1 = point(j);
     const float mx = (K0[0] + K1[0]) * 0.5f, mz = (K0[2] + K1[2]) * 0.5f;

@@ -62,12 +62,16 @@ SplineCheck CheckSplineSection(const void* data, uint32_t length, float gridSpac
             if (!Finite(p.x, p.y, p.z) || !std::isfinite(p.w) || !Finite(t.x, t.y, t.z))
                 return Fail("point or tweak is not a finite number", i);
             if (!(p.w > 0.0f)) return Fail("point has a look-ahead scale w of 0 or less", i);
+            if (p.x < 0.0f || p.x > kMaxCells || p.z < 0.0f || p.z > kMaxCells || std::fabs(p.y) > kMaxHeight)
+                return Fail("point lies outside the world", i);
+            if (std::fabs(t.x) > kMaxTweak || std::fabs(t.y) > kMaxTweak || std::fabs(t.z) > kMaxTweak)
+                return Fail("tweak is out of range", i);
             if (k > 0) {
                 const auto q = Read<_SplinePoint>(points + (k - 1) * kPointSize);
                 const double dx = g * (double(p.x) - q.x), dy = 100.0 * (double(p.y) - q.y),
                              dz = g * (double(p.z) - q.z);
-                // The loader measures in single precision; leave a margin so both agree.
-                if (std::sqrt(dx * dx + dy * dy + dz * dz) < double(kMinPointSpacing) * 1.0001)
+                // The loader measures in single precision at world scale; the margin keeps both agreeing.
+                if (std::sqrt(dx * dx + dy * dy + dz * dz) < double(kMinPointSpacing) + 0.01)
                     return Fail("point lies closer than 1.0 to the previous one", i);
             }
         }

@@ -31,6 +31,9 @@ inline constexpr uint32_t kPointSize = 16;
 inline constexpr uint32_t kTweakSize = 12;
 inline constexpr float kMinPointSpacing = 1.0f;  // in world units, after conversion
 inline constexpr float kTweakThreshold = 0.5f;   // tweaks of this length or less are ignored
+inline constexpr float kMaxCells = 896.0f;       // file x and z lie in 0..896 (the largest world's side)
+inline constexpr float kMaxHeight = 65536.0f;    // and |file y| at most this
+inline constexpr float kMaxTweak = 64.0f;        // tweak components lie in -64..64
 
 // The world's side in grid cells for a tile count: 448 (4 tiles), 672 (9), else 896.
 float SideCells(int numTiles);
@@ -70,8 +73,11 @@ struct SplineCheck {
 // - the WayPoint record has at least 3 points when any record has points (progress and laps need
 //   arc-length time), and its lap waypoint is one of its points;
 // - the loop-connect index of every record with points is one of its points;
+// - points lie inside the world (file x and z in 0..896, |y| at most 65536) and tweak components in
+//   -64..64;
 // - points and tweaks are finite, every w is above 0 and every point lies at least 1.0 world unit from
-//   the previous one (the loader would drop a closer point and shift the tweaks after it).
+//   the previous one, with a margin of 0.01 for the loader's single precision (the loader would drop a
+//   closer point and shift the tweaks after it).
 SplineCheck CheckSplineSection(const void* data, uint32_t length, float gridSpacing);
 
 // CheckSplineSection, printing one log line "world <name> refused: spline <i>: <why>" when the section

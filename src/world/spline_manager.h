@@ -32,6 +32,8 @@ public:
 
     static CSplineManager* getSplineManager();
     static void cleanUp();
+    // The race build's reset of world statics: no splines of an earlier race survive.
+    static void resetStatics() { cleanUp(); }
 
     // Reads the spline section of `length` bytes (checked at load by CheckSplineSection) for grid
     // spacing g and a world of `numTiles` tiles. Stops at a record that does not fit.

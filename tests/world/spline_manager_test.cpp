@@ -22,8 +22,8 @@ using testsupport::Peek;
 using testsupport::Poke;
 using Points = std::vector<std::array<float, 3>>;
 
-constexpr int kTiles = 16;  // 896 x 896 world units at grid spacing 1: one map unit per world unit
-constexpr float kGrid = 1.0f;
+constexpr int kTiles = 16;  // 1792 x 1792 world units at grid spacing 2: one half-unit map position a unit
+constexpr float kGrid = 2.0f;
 
 // Points every 50 units along x from x0 to x1 at depth z (world units).
 Points Straight(float x0, float x1, float z) {
@@ -32,11 +32,12 @@ Points Straight(float x0, float x1, float z) {
     return pts;
 }
 
-SplineRecord Record(const Points& world, int loop = 0, int lap = 0, int grid = 1, int tiles = kTiles) {
+SplineRecord Record(const Points& world, int loop = 0, int lap = 0) {
     SplineRecord r;
     r.loopConnect = int16_t(loop);
     r.lapWaypoint = int16_t(lap);
-    for (const auto& p : world) r.points.push_back(SplinePointFromWorld(p[0], p[1], p[2], 1.0f, grid, tiles));
+    for (const auto& p : world)
+        r.points.push_back(SplinePointFromWorld(p[0], p[1], p[2], 1.0f, kGrid, kTiles));
     return r;
 }
 
@@ -69,8 +70,9 @@ protected:
     }
     // Paints world rectangle [x0, x1) x [z0, z1) with a terrain code.
     void Paint(float x0, float z0, float x1, float z1, uint8_t code) {
-        for (int z = int(2 * z0); z < int(2 * z1); ++z)
-            for (int x = int(2 * x0); x < int(2 * x1); ++x) codes_[size_t(z) * terrainmap::kSide + x] = code;
+        for (int z = int(2 * z0 / kGrid); z < int(2 * z1 / kGrid); ++z)
+            for (int x = int(2 * x0 / kGrid); x < int(2 * x1 / kGrid); ++x)
+                codes_[size_t(z) * terrainmap::kSide + x] = code;
     }
     CSplineManager* Load(const SplineSection& section, bool attachMap = true) {
         bytes_ = WriteSplineSection(section);
@@ -145,8 +147,10 @@ TEST(SplineSection, DamagedSectionsAreRefused) {
         {"lap waypoint < 0", [&](auto& b) { Poke(b, way + 4, int16_t(-2)); }, 0, "lap waypoint"},
         {"w = 0", [&](auto& b) { Poke(b, point1 + 12, 0.0f); }, 0, "look-ahead"},
         {"NaN tweak", [&](auto& b) { Poke(b, tweak0 + 4, NAN); }, 0, "finite"},
+        {"huge tweak", [&](auto& b) { Poke(b, tweak0 + 8, -65.0f); }, 0, "tweak is out of range"},
         {"infinite point", [&](auto& b) { Poke(b, point1, INFINITY); }, 0, "finite"},
-        {"points too close", [&](auto& b) { Poke(b, point1, Peek<float>(b, way + 8) + 0.9f); }, 0,
+        {"point off the world", [&](auto& b) { Poke(b, point1 + 8, 897.0f); }, 0, "outside the world"},
+        {"points too close", [&](auto& b) { Poke(b, point1, Peek<float>(b, way + 8) + 0.4f); }, 0,
          "closer than 1.0"},
     };
     for (const Case& c : cases) {
@@ -237,8 +241,9 @@ TEST_F(SplineWorld, PointLapAndControlQueries) {
     ASSERT_TRUE(m->getControlledPoint(990.0f, 50.0f, CSplineManager::BegOne, point, dir));
     EXPECT_NEAR(point.x, 100.0f, 1e-3f);  // off the end: its loop-connect point 2
     EXPECT_FALSE(m->getControlledPoint(100.0f, 0.0f, CSplineManager::ExtOne, point, dir));
-    CSplineManager::cleanUp();
+    CSplineManager::resetStatics();  // a new race starts without the old splines
     EXPECT_EQ(CSplineManager::getSplineManager()->wayTimeToPercent(10.0f), -1.0f);
+    EXPECT_FALSE(CSplineManager::getSplineManager()->getPoint(300.0f, CSplineManager::WayPoint, point, dir));
 }
 
 // The waypoint time does not move while its point lies in a checkpoint zone the racer still has to
@@ -258,13 +263,13 @@ TEST_F(SplineWorld, CheckpointsHoldTheWaypointTime) {
         float toX;
         int next;
         bool open;
-    } cases[] = {{650, 5, false}, {650, 4, false}, {650, 6, true}, {590, 5, true}, {500.3f, 5, true}};
+    } cases[] = {{650, 5, false}, {650, 4, false}, {650, 6, true}, {590, 5, true}, {500.6f, 5, true}};
     for (const Case& c : cases) {
         float x = 500, z = 400;
         EXPECT_EQ(CSplineManager::checkPointCheck(x, z, c.toX, 400, c.next), c.open)
             << c.toX << " " << c.next;
         if (c.open && c.toX - 500 > 0.5f) {
-            EXPECT_NEAR(x, c.toX, 0.5f);
+            EXPECT_NEAR(x, c.toX, kGrid / 2);
         }
     }
 }
@@ -281,7 +286,7 @@ TEST_F(SplineWorld, CrashSearchReportsLeavingACrashZone) {
     type = obsolete;
     EXPECT_EQ(m->findCrashRamps(x, z, 410, 400, type), obsolete);  // ends inside
     EXPECT_EQ(type, crash_begin);
-    EXPECT_EQ(m->findCrashRamps(x, z, x + 0.4f, z, type), obsolete);  // shorter than a step: no walk
+    EXPECT_EQ(m->findCrashRamps(x, z, x + 0.9f, z, type), obsolete);  // shorter than a step: no walk
 }
 
 // Walking along the track across a takeoff strip gives its marker and the strip's four corners; a landing
@@ -300,7 +305,7 @@ TEST_F(SplineWorld, JumpSearchReportsStripsAndTakeoffCorners) {
     // walk step along and one sideways scan step across.
     const float edgeX[4] = {420, 420, 400, 400}, edgeZ[4] = {350, 450, 350, 450};
     for (int k = 0; k < 4; ++k) {
-        EXPECT_NEAR(cx[k], edgeX[k], 0.6f) << k;
+        EXPECT_NEAR(cx[k], edgeX[k], kGrid / 2 + 0.01f) << k;
         EXPECT_NEAR(cz[k], edgeZ[k], 10.5f) << k;
     }
     for (int k = 0; k < 4; ++k) cx[k] = cz[k] = -1.0f;

@@ -232,6 +232,7 @@ TEST(RacingLine, LookAheadIsScaledByTheControlValueAndHalvedAtTheEnd) {
     }
     float x, y, z, dx, dy, dz;
     EXPECT_FALSE(s.GetVControlledPointNDir(1000.5f, 10, x, y, z, dx, dy, dz));
+    EXPECT_FALSE(s.GetVControlledPointNDir(1000.0f, 10, x, y, z, dx, dy, dz));  // at the very end: no room
 }
 
 // A line 20 units to the side of the waypoint line and starting 30 units earlier runs 30 units of its own
@@ -295,6 +296,9 @@ TEST(RacingLine, MatchSearchFollowsTheRacerAndHonoursTheGate) {
     // Running off the end of a closed line wraps to the loop-connect point.
     s.setLoopConnect(2);
     EXPECT_EQ(s.GetNewMatchTimeXZ(990.0f, 15.0f, 1200.0f, 0.0f, Open, 0), 100.0f + 15.0f);
+    s.setLoopConnect(99);  // not one of its points: the first point
+    EXPECT_EQ(s.GetNewMatchTimeXZ(990.0f, 15.0f, 1200.0f, 0.0f, Open, 0), 15.0f);
+    EXPECT_EQ(s.GetNewMatchTimeXZ(999.0f, 15.0f, 1200.0f, 0.0f, Open, 0), 15.0f);
 }
 
 }  // namespace
