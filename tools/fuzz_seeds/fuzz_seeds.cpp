@@ -29,6 +29,7 @@
 #include "mkdisc/disc_writer.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/sounds.h"
+#include "world/world_file_format.h"
 
 namespace {
 
@@ -176,6 +177,30 @@ bool WriteAll(const std::string& dir) {
     return true;
 }
 
+// World seeds: each world's spline section (after the byte that gives its size and grid spacing) and
+// terrain map. Whole worlds are a megabyte or more: the world target makes its own small world and takes
+// byte edits of it, so an edit list of one unchanged byte is its seed.
+void WorldSeeds(const std::string& disc) {
+    for (const char* name : {"i02.bin", "o01.bin", "f01.bin"}) {
+        const Bytes file = ReadFile(disc + "/WORLD/" + name);
+        HeapCopy image(file);
+        WorldImageMap map;
+        const WorldCheck check = CheckWorldFile(image.p, uint32_t(file.size()));
+        if (!check.ok || !MapWorldImage(file, &map)) continue;
+        const WorldLayout& l = check.layout;
+        const int sizeIndex = l.numTiles == 4 ? 0 : l.numTiles == 9 ? 1 : 2;
+        Bytes spline{static_cast<uint8_t>(sizeIndex | ((l.gridSize - 1) & 15) << 2)};
+        const auto* section = file.data() + map.main + l.splineOffset;
+        spline.insert(spline.end(), section, section + l.splineLength);
+        Add("spline", spline);
+        CFileManager fm;
+        const auto* terrain =
+            static_cast<const uint8_t*>(fm.loadSubFileLabel(image.p, worldfile::kLabelTerrainMap, 0));
+        if (terrain) Add("terrain_map", Bytes(terrain, terrain + l.terrainMapLength));
+    }
+    Add("world", Bytes{1, 0, 0, 0, 0, 0});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -220,8 +245,10 @@ int main(int argc, char** argv) {
     Add("sample", EncodeSampleImage(looped, SynthTone(440.0, 44100, 280, 20000, true)));
     Add("sample", EncodeSampleImage(looped, SynthEngine(90.0, 44100, 560, 16000)));
 
-    for (const char* target :
-         {"anim", "bitmap", "collision", "description", "font", "geometry", "gif", "master_file", "sample"})
+    WorldSeeds(dir + "/disc");
+
+    for (const char* target : {"anim", "bitmap", "collision", "description", "font", "geometry", "gif",
+                               "master_file", "sample", "spline", "terrain_map", "world"})
         if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
     return WriteAll(dir) ? 0 : 1;
 }
