@@ -16,6 +16,7 @@
 #include "game/files/common_objects.h"
 #include "game/files/master_file_format.h"
 #include "mkdisc/fonts.h"
+#include "mkdisc/frontend_art.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/tracks.h"
@@ -175,6 +176,18 @@ bool WriteFrontEndFonts(const std::string& dir) {
     return true;
 }
 
+// The loading screen's two pictures: the full-screen background and the bar's fill.
+bool WriteLoadingPictures(const std::string& dir) {
+    for (auto [name, image] :
+         {std::pair{"loadscrn.ps2", LoadingScreenImage()}, std::pair{"loadbar.ps2", LoadingBarImage()}}) {
+        std::vector<uint8_t> file = WriteBitmap(image);
+        if (file.empty() ||
+            !WriteFile(dir, std::string("frontend/loadscrn/") + name, file.data(), file.size()))
+            return false;
+    }
+    return true;
+}
+
 // The 25 world files.
 bool WriteWorlds(const std::string& dir) {
     auto write = [](const std::string& name, const std::vector<uint8_t>& image, void* ctx) {
@@ -191,5 +204,5 @@ bool WriteSampleDisc(const std::string& dir) {
         return false;
     }
     return WriteSystemFiles(dir) && WriteSoundTuningFile(dir) && WriteCommonObjects(dir) &&
-           WriteFrontEndFonts(dir) && WriteWorlds(dir);
+           WriteFrontEndFonts(dir) && WriteLoadingPictures(dir) && WriteWorlds(dir);
 }
