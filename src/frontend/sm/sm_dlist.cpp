@@ -4,6 +4,7 @@
 
 #include "console/mem/addr.h"
 #include "engine/font/font.h"
+#include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_draw.h"
 #include "frontend/sm/sm_resource.h"
 
@@ -12,7 +13,6 @@ int32_t DrawValid = 0;
 namespace {
 
 int32_t g_lastCol = 639, g_lastRow = 447;
-SM_DLControlRenderer g_controls = nullptr;
 
 _smdlhdr* Node(uint32_t addr) {
     return Ptr<_smdlhdr>(addr);
@@ -22,7 +22,7 @@ _smdlhdr* Node(uint32_t addr) {
 // cut is empty.
 template <typename F>
 void Clipped(const _smdlhdr* node, const _dl_bound& clip, F draw) {
-    if (!(node->Flags & SMDL_F_CLIP)) {
+    if (!(node->Flags & SM_FLAG_CLIP)) {
         draw();
         return;
     }
@@ -37,14 +37,10 @@ void Clipped(const _smdlhdr* node, const _dl_bound& clip, F draw) {
 
 // Which of three state variants a context selects: 2 disabled, 1 highlighted, 0 normal.
 int State(const _sm_dldc& dc) {
-    return (dc.Flags & SMDL_F_DISABLED) ? 2 : (dc.Flags & SMDL_F_HIGHLIGHT) ? 1 : 0;
+    return (dc.Flags & SM_FLAG_DISABLED) ? 2 : (dc.Flags & SM_FLAG_HIGHLIGHTED) ? 1 : 0;
 }
 
 }  // namespace
-
-void SM_DLSetControlRenderer(SM_DLControlRenderer fn) {
-    g_controls = fn;
-}
 
 void SM_InitDListModule(int32_t width, int32_t height) {
     g_lastCol = width - 1;
@@ -75,11 +71,11 @@ int SM_DLMergeBounds(_dl_bound* a, const _dl_bound* b) {
 }
 
 int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _sm_dldc* dc) {
-    if (!(dc->Flags & SMDL_F_NOINHERIT)) dc->Flags |= n->Flags & (SMDL_F_HIGHLIGHT | SMDL_F_DISABLED);
-    dc->Flags |= n->Flags & (SMDL_F_HALFALPHA | SMDL_F_VISIBLE | SMDL_F_CLIP | SMDL_F_CLIPOFFSET);
+    if (!(dc->Flags & SM_FLAG_NOINHERIT)) dc->Flags |= n->Flags & (SM_FLAG_HIGHLIGHTED | SM_FLAG_DISABLED);
+    dc->Flags |= n->Flags & (SM_FLAG_HALFALPHA | SM_FLAG_VISIBLE | SM_FLAG_CLIP | SM_FLAG_CLIPOFFSET);
     if (n->Alpha < 255) dc->Alpha = uint8_t(uint32_t(dc->Alpha) * n->Alpha / 255);
-    if (dc->Flags & SMDL_F_HALFALPHA) dc->Alpha = uint8_t(dc->Alpha / 2);
-    if (dc->Alpha == 0 || !(n->Flags & SMDL_F_VISIBLE)) return 0;
+    if (dc->Flags & SM_FLAG_HALFALPHA) dc->Alpha = uint8_t(dc->Alpha / 2);
+    if (dc->Alpha == 0 || !(n->Flags & SM_FLAG_VISIBLE)) return 0;
 
     const float oxs = dc->XScale, oys = dc->YScale;
     _dl_bound b;
@@ -101,7 +97,7 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _s
     }
 
     _dl_bound c;
-    const bool byOffset = n->Flags & SMDL_F_CLIPOFFSET, centred = n->Flags & SMDL_F_FIXEDUP;
+    const bool byOffset = n->Flags & SM_FLAG_CLIPOFFSET, centred = n->Flags & SM_FLAG_FIXEDUP;
     if (byOffset && centred) {
         c = b;
     } else if (!byOffset && !centred) {
@@ -136,39 +132,39 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _s
 }
 
 void SM_DrawDisplayList(_smdlhdr* node, const _sm_dldc* dc) {
-    if (!node || !(node->Flags & SMDL_F_VISIBLE)) return;
+    if (!node || !(node->Flags & SM_FLAG_VISIBLE)) return;
     DrawDisplayNode(node, dc);
 }
 
 void SM_DrawChildDisplayList(_smdlhdr* first, const _sm_dldc* dc) {
     for (_smdlhdr* n = first; n; n = Node(n->pNext))
-        if (n->Flags & SMDL_F_VISIBLE) DrawDisplayNode(n, dc);
+        if (n->Flags & SM_FLAG_VISIBLE) DrawDisplayNode(n, dc);
 }
 
 void DrawDisplayNode(_smdlhdr* node, const _sm_dldc* dc) {
     switch (node->Type) {
-        case SMDL_GROUP:
-        case SMDL_SCREEN:
+        case SM_TYPE_GROUP:
+        case SM_TYPE_SCREEN:
             SM_DLDrawScreen(node, dc);
             break;
-        case SMDL_SPRITE:
+        case SM_TYPE_SPRITE:
             SM_DLDrawSprite(node, dc);
             break;
-        case SMDL_TEXT:
+        case SM_TYPE_TEXT:
             SM_DLDrawTextString(node, dc);
             break;
-        case SMDL_GOURAUD:
+        case SM_TYPE_GOURAUD:
             SM_DLDrawGouraudRect(node, dc);
             break;
-        case SMDL_INSTANCE:
+        case SM_TYPE_INSTANCE:
             SM_DLDrawInstance(node, dc);
             break;
         default:
             DRAW_ClearMode();
             DrawValid = 0;
-            if (g_controls) {
+            {
                 _sm_dldc copy = *dc;
-                g_controls(node, &copy);
+                SM_RenderSMP(node, &copy);
             }
             DRAW_InvalidateState();
             DrawValid = 0;
@@ -177,7 +173,7 @@ void DrawDisplayNode(_smdlhdr* node, const _sm_dldc* dc) {
 }
 
 void SM_DLDrawScreen(_smdlhdr* node, const _sm_dldc* dc) {
-    if (node->Type == SMDL_SCREEN) DrawValid = 0;
+    if (node->Type == SM_TYPE_SCREEN) DrawValid = 0;
     _sm_dldc d = *dc;
     _dl_bound b, c;
     if (!SM_DLCombineWithDC(&b, &c, node, &d)) return;
@@ -188,7 +184,7 @@ void SM_DLDrawSprite(_smdlhdr* node, const _sm_dldc* dc) {
     _sm_dldc d = *dc;
     _dl_bound b, c;
     if (!SM_DLCombineWithDC(&b, &c, node, &d)) return;
-    const auto* s = reinterpret_cast<const _smdl_sprite*>(node);
+    const auto* s = reinterpret_cast<const _sm_spritenode*>(node);
     Clipped(node, c, [&] {
         SM_DLFlush();
         if (!DRAW_SetTexture(SM_GetSpriteImage(s->Sprite, 1))) return;
@@ -200,7 +196,7 @@ void SM_DLDrawGouraudRect(_smdlhdr* node, const _sm_dldc* dc) {
     _sm_dldc d = *dc;
     _dl_bound b, c;
     if (!SM_DLCombineWithDC(&b, &c, node, &d)) return;
-    const auto* g = reinterpret_cast<const _smdl_gouraud*>(node);
+    const auto* g = reinterpret_cast<const _sm_gouraudnode*>(node);
     if (((g->Colour[0] | g->Colour[1] | g->Colour[2] | g->Colour[3]) >> 24) == 0) return;
     uint32_t col[4];
     for (int i = 0; i < 4; ++i) {
@@ -214,14 +210,14 @@ void SM_DLDrawGouraudRect(_smdlhdr* node, const _sm_dldc* dc) {
 }
 
 void SM_DLDrawTextString(_smdlhdr* node, const _sm_dldc* dc) {
-    auto* t = reinterpret_cast<_smdl_text*>(node);
+    auto* t = reinterpret_cast<_sm_textnode*>(node);
     if (t->Font < 0 || t->Font >= Resource.nFonts) return;
     // Every font this build reads is an engine font.
     SM_DLDrawTextStringVemoFont(node, dc);
 }
 
 void SM_DLDrawTextStringVemoFont(_smdlhdr* node, const _sm_dldc* dc) {
-    auto* t = reinterpret_cast<_smdl_text*>(node);
+    auto* t = reinterpret_cast<_sm_textnode*>(node);
     if (!t->Text) {
         const char* s = SM_GetStringByID(t->StringID);
         if (!s) return;
@@ -268,7 +264,7 @@ void SM_DLDrawInstance(_smdlhdr* node, const _sm_dldc* dc) {
     _sm_dldc d = *dc;
     _dl_bound b, c;
     if (!SM_DLCombineWithDC(&b, &c, node, &d)) return;
-    const auto* in = reinterpret_cast<const _smdl_instance*>(node);
+    const auto* in = reinterpret_cast<const _sm_instancenode*>(node);
     _smdlhdr* target = Node(in->Ref[State(d)]);
     if (!target) return;
     d.ox -= int32_t(float(target->x) * d.XScale);
@@ -293,9 +289,9 @@ _smdlhdr* SM_DLFindObjectByID(_smdlhdr* node, int16_t id) {
 void SM_DLSetHighlighted(_smdlhdr* node, int on) {
     if (!node) return;
     if (on)
-        node->Flags |= SMDL_F_HIGHLIGHT;
+        node->Flags |= SM_FLAG_HIGHLIGHTED;
     else
-        node->Flags &= uint16_t(~SMDL_F_HIGHLIGHT);
+        node->Flags &= uint16_t(~SM_FLAG_HIGHLIGHTED);
 }
 
 int32_t SM_DLTextPixelWidth(int32_t font, const char* text, int32_t length) {

@@ -6,23 +6,6 @@
 
 #include "frontend/sm/sm_resource_format.h"
 
-struct _dl_bound {
-    int32_t L, R, T, B;  // inclusive pixels
-};
-
-struct _sm_dldc {
-    int32_t ox, oy;  // origin of the node's parent
-    uint32_t Flags;  // inherited node flags
-    float XScale, YScale;
-    uint8_t Alpha;  // 128 = opaque (the root value)
-    _dl_bound Rgn;
-};
-
-// Draws control types (0, 5, 7, 9 and above) through their registered render procedure; returns 1
-// when the type has one. The screen manager installs it.
-using SM_DLControlRenderer = int (*)(_smdlhdr* node, _sm_dldc* dc);
-void SM_DLSetControlRenderer(SM_DLControlRenderer fn);
-
 // The draw state cache: cleared by screens and by foreign render procedures.
 extern int32_t DrawValid;
 

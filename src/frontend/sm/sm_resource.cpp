@@ -6,6 +6,7 @@
 #include "engine/font/font.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_draw.h"
 #include "frontend/sm/sm_progress.h"
 
@@ -125,14 +126,14 @@ void FixupPointers(_smdlhdr* first, uint8_t* screen, int64_t base) {
         _smdlhdr* n = work.back();
         work.pop_back();
         for (; n;) {
-            if (n->Flags & SMDL_F_LINKS) {
-                auto* l = reinterpret_cast<_sm_links*>(n + 1);
+            if (n->Flags & SM_FLAG_LINKS) {
+                auto* l = reinterpret_cast<_sm_linkblock*>(n + 1);
                 for (uint32_t* v : {&l->Up, &l->Down, &l->Left, &l->Right})
                     if (*v) reloc(*v);
             }
             switch (n->Type) {
-                case SMDL_INSTANCE: {
-                    auto* in = reinterpret_cast<_smdl_instance*>(n);
+                case SM_TYPE_INSTANCE: {
+                    auto* in = reinterpret_cast<_sm_instancenode*>(n);
                     for (uint32_t& r : in->Ref) {
                         if (!r) continue;
                         const uint32_t s = r >> 16, ofs = r & 0xFFFF;
@@ -141,24 +142,24 @@ void FixupPointers(_smdlhdr* first, uint8_t* screen, int64_t base) {
                     }
                     break;
                 }
-                case SMDL_TEXT:
-                    reinterpret_cast<_smdl_text*>(n)->Text = 0;
+                case SM_TYPE_TEXT:
+                    reinterpret_cast<_sm_textnode*>(n)->Text = 0;
                     break;
-                case SMDL_SCREEN: {
-                    auto* sc = reinterpret_cast<_smdl_screen*>(n);
+                case SM_TYPE_SCREEN: {
+                    auto* sc = reinterpret_cast<_sm_screennode*>(n);
                     if (sc->SavedFocus) reloc(sc->SavedFocus);
-                    n->Flags |= SMDL_F_FIXEDUP;
+                    n->Flags |= SM_FLAG_FIXEDUP;
                     break;
                 }
-                case SMDL_SPRITE: {
-                    auto* sp = reinterpret_cast<_smdl_sprite*>(n);
+                case SM_TYPE_SPRITE: {
+                    auto* sp = reinterpret_cast<_sm_spritenode*>(n);
                     if (sp->Sprite < 0 || sp->Sprite >= Resource.nSprites) sp->Sprite = 0;
                     break;
                 }
                 default:
                     break;
             }
-            if (n->Type == SMDL_SCREEN && (n->pParent == 0 || (n->pNext == 0 && n->pChildren == 0)))
+            if (n->Type == SM_TYPE_SCREEN && (n->pParent == 0 || (n->pNext == 0 && n->pChildren == 0)))
                 n->pParent = 0;
             else
                 reloc(n->pParent);
@@ -173,6 +174,7 @@ void FixupPointers(_smdlhdr* first, uint8_t* screen, int64_t base) {
 }
 
 int SM_InitResourcePtr(const void* image, size_t length, uint32_t offset, _progressBar* bar) {
+    if (!SM_GetBackend()) SM_InstallResourceBackend();
     if (!Resource.Ready) SM_InitResourceModule();
     if (Resource.Loaded) SM_KillResource();
     if (!image || offset > length) {

@@ -98,3 +98,15 @@ int32_t SM_LogActiveResources();
 int32_t CalcPow2(int32_t n);
 int32_t GetBitmapFormat(int32_t colours, int32_t bpp);
 void LoadLanguagePtr(int32_t language);
+
+// Screen memory (preload mode: every screen stays in memory). Loading counts a use; the first use takes
+// a pristine copy of the fixed-up screen, and the last release copies it back.
+_smdlhdr* SM_ResLoadScreen(int32_t screen);
+void SM_ResReleaseScreen(int32_t screen);
+// Without force, screens held by an instance of another screen stay as they are.
+void SM_ResReleaseAllScreens(int32_t force);
+_smdlhdr* SM_ResPristineRoot(int32_t screen);
+
+// Installs the resource module, display lists and drawing back end as the screen manager's back end
+// (before SM_InitSystem; SM_InitResourcePtr installs it when none is).
+void SM_InstallResourceBackend();

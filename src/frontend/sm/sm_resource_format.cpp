@@ -8,20 +8,20 @@
 
 size_t SM_NodeSize(uint16_t type) {
     switch (type) {
-        case SMDL_GROUP:
+        case SM_TYPE_GROUP:
             return sizeof(_smdlhdr);
-        case SMDL_SCREEN:
-            return sizeof(_smdl_screen);
-        case SMDL_SPRITE:
-            return sizeof(_smdl_sprite);
-        case SMDL_TEXT:
-            return sizeof(_smdl_text);
-        case SMDL_GOURAUD:
-            return sizeof(_smdl_gouraud);
-        case SMDL_INSTANCE:
-            return sizeof(_smdl_instance);
-        case SMDL_BUTTON:
-            return sizeof(_smdl_button);
+        case SM_TYPE_SCREEN:
+            return sizeof(_sm_screennode);
+        case SM_TYPE_SPRITE:
+            return sizeof(_sm_spritenode);
+        case SM_TYPE_TEXT:
+            return sizeof(_sm_textnode);
+        case SM_TYPE_GOURAUD:
+            return sizeof(_sm_gouraudnode);
+        case SM_TYPE_INSTANCE:
+            return sizeof(_sm_instancenode);
+        case SM_TYPE_BUTTON:
+            return sizeof(_sm_buttonnode);
         default:
             return 0;
     }
@@ -187,13 +187,13 @@ struct Validator {
                 starts[k][size_t(at) / 4] = 1;
                 const auto n = Load<_smdlhdr>(s, uint64_t(at));
                 const size_t ns = SM_NodeSize(n.Type);
-                if (ns == 0 || (n.Type == SMDL_SCREEN) != (at == 0 && it.parent < 0))
+                if (ns == 0 || (n.Type == SM_TYPE_SCREEN) != (at == 0 && it.parent < 0))
                     return Fail("node of unknown or misplaced type", k, n.Type);
                 if (at + int64_t(ns) > int64_t(size)) return Fail("node runs past its screen", k, long(at));
-                const bool linked = n.Type == SMDL_SCREEN || n.Type == SMDL_BUTTON;
-                if (linked != bool(n.Flags & SMDL_F_LINKS))
+                const bool linked = n.Type == SM_TYPE_SCREEN || n.Type == SM_TYPE_BUTTON;
+                if (linked != bool(n.Flags & SM_FLAG_LINKS))
                     return Fail("link block flag does not suit the node", k, long(at));
-                if (n.Type == SMDL_SCREEN) {
+                if (n.Type == SM_TYPE_SCREEN) {
                     if (n.pParent != 0 || n.pNext != 0)
                         return Fail("screen root with a parent or sibling", k);
                     if (n.ID != int16_t(k)) return Fail("screen root id is not its number", k, n.ID);
@@ -220,25 +220,25 @@ struct Validator {
             if (!starts[k][slot]) continue;
             const uint64_t at = slot * 4;
             const auto n = Load<_smdlhdr>(s, at);
-            if (n.Flags & SMDL_F_LINKS) {
-                const auto l = Load<_sm_links>(s, at + sizeof n);
+            if (n.Flags & SM_FLAG_LINKS) {
+                const auto l = Load<_sm_linkblock>(s, at + sizeof n);
                 for (uint32_t v : {l.Up, l.Down, l.Left, l.Right})
                     if (v && Local(k, v) < 0) return Fail("link to no node of its screen", k, long(at));
             }
-            if (n.Type == SMDL_SCREEN) {
-                const auto r = Load<_smdl_screen>(s, at);
+            if (n.Type == SM_TYPE_SCREEN) {
+                const auto r = Load<_sm_screennode>(s, at);
                 if (r.SavedFocus && Local(k, r.SavedFocus) < 0)
                     return Fail("saved focus on no node of its screen", k);
-                if (r.LinkScreen < 0 || uint32_t(r.LinkScreen) >= screens)
-                    return Fail("link screen out of range", k, r.LinkScreen);
+                if (r.Links.LinkScreen < 0 || uint32_t(r.Links.LinkScreen) >= screens)
+                    return Fail("link screen out of range", k, r.Links.LinkScreen);
             }
-            if (n.Type == SMDL_BUTTON) {
-                const auto r = Load<_smdl_button>(s, at);
-                if (r.LinkScreen < 0 || uint32_t(r.LinkScreen) >= screens)
-                    return Fail("link screen out of range", k, r.LinkScreen);
+            if (n.Type == SM_TYPE_BUTTON) {
+                const auto r = Load<_sm_buttonnode>(s, at);
+                if (r.Links.LinkScreen < 0 || uint32_t(r.Links.LinkScreen) >= screens)
+                    return Fail("link screen out of range", k, r.Links.LinkScreen);
             }
-            if (n.Type == SMDL_INSTANCE) {
-                const auto r = Load<_smdl_instance>(s, at);
+            if (n.Type == SM_TYPE_INSTANCE) {
+                const auto r = Load<_sm_instancenode>(s, at);
                 for (uint32_t v : r.Ref) {
                     if (!v) continue;
                     const uint32_t target = v >> 16, ofs = v & 0xFFFF;
@@ -259,7 +259,7 @@ struct Validator {
         std::memcpy(table.data(), img + h.ScreenTableOfs, h.ScreenTableSize);
         for (uint32_t k = 0; k < screens; ++k) {
             const auto& e = table[k];
-            if (e.Size < sizeof(_smdl_screen) || (e.Offset & 3) ||
+            if (e.Size < sizeof(_sm_screennode) || (e.Offset & 3) ||
                 !Inside(uint64_t(h.ScreenDataOfs) + e.Offset, e.Size))
                 return Fail("screen data outside the file or misaligned", k);
         }
@@ -294,7 +294,7 @@ struct ScreenLayout {
 
 bool Lay(const SMW_Node& n, int parent, ScreenLayout& L, std::string* error) {
     const size_t ns = SM_NodeSize(n.Type);
-    if (ns == 0 || n.Type == SMDL_SCREEN) {
+    if (ns == 0 || n.Type == SM_TYPE_SCREEN) {
         *error = "node of type " + std::to_string(n.Type) + " cannot be stored";
         return false;
     }
@@ -335,7 +335,7 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
         L.nodes.push_back(&root);
         L.at.push_back(0);
         L.parent.push_back(-1);
-        L.size = sizeof(_smdl_screen);
+        L.size = sizeof(_sm_screennode);
         for (const SMW_Node& c : root.Children)
             if (!Lay(c, 0, L, error)) return *error = "screen " + std::to_string(k) + ": " + *error, false;
         for (size_t i = 1; i < L.nodes.size(); ++i) {
@@ -435,13 +435,13 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
             const size_t at = h.ScreenDataOfs + base + L.at[i];
             _smdlhdr hd{};
             hd.ID = i == 0 ? int16_t(k) : n.ID;
-            hd.Type = i == 0 ? uint16_t(SMDL_SCREEN) : n.Type;
+            hd.Type = i == 0 ? uint16_t(SM_TYPE_SCREEN) : n.Type;
             hd.Alpha = n.Alpha;
             hd.Flags = n.Flags;
-            if (hd.Type == SMDL_SCREEN || hd.Type == SMDL_BUTTON)
-                hd.Flags |= SMDL_F_LINKS;
+            if (hd.Type == SM_TYPE_SCREEN || hd.Type == SM_TYPE_BUTTON)
+                hd.Flags |= SM_FLAG_LINKS;
             else
-                hd.Flags &= uint16_t(~SMDL_F_LINKS);
+                hd.Flags &= uint16_t(~SM_FLAG_LINKS);
             hd.x = n.x, hd.y = n.y, hd.w = n.w, hd.h = n.h, hd.xOffset = n.xOffset, hd.yOffset = n.yOffset;
             hd.xScale = n.xScale, hd.yScale = n.yScale, hd.UserData = n.UserData;
             hd.pParent = i == 0 ? 0 : base + L.at[size_t(L.parent[i])];
@@ -454,38 +454,38 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
                         break;
                     }
             Store(f, at, hd);
-            if (hd.Flags & SMDL_F_LINKS) {
-                _sm_links l{};
+            if (hd.Flags & SM_FLAG_LINKS) {
+                _sm_linkblock l{};
                 if (!ptr(n.Up, &l.Up) || !ptr(n.Down, &l.Down) || !ptr(n.Left, &l.Left) ||
                     !ptr(n.Right, &l.Right))
                     return false;
                 if (n.LinkScreen < 0 || uint32_t(n.LinkScreen) >= nScreens)
                     return *error = where + "link screen out of range", false;
+                l.LinkScreen = n.LinkScreen;
                 Store(f, at + sizeof hd, l);
-                Store(f, at + sizeof hd + sizeof l, n.LinkScreen);
             }
             switch (hd.Type) {
-                case SMDL_SCREEN: {
+                case SM_TYPE_SCREEN: {
                     uint32_t focus = 0;
                     if (!ptr(n.SavedFocus, &focus)) return false;
-                    Store(f, at + offsetof(_smdl_screen, SavedFocus), focus);
+                    Store(f, at + offsetof(_sm_screennode, SavedFocus), focus);
                     break;
                 }
-                case SMDL_SPRITE:
-                    Store(f, at + offsetof(_smdl_sprite, Sprite), n.Sprite);
+                case SM_TYPE_SPRITE:
+                    Store(f, at + offsetof(_sm_spritenode, Sprite), n.Sprite);
                     break;
-                case SMDL_TEXT: {
-                    const int8_t fp[6] = {n.Font, n.Page, n.HiFont, n.HiPage, n.DisFont, n.DisPage};
-                    std::memcpy(f.data() + at + offsetof(_smdl_text, Font), fp, sizeof fp);
-                    Store(f, at + offsetof(_smdl_text, Align), n.Align);
-                    Store(f, at + offsetof(_smdl_text, StringID), n.StringID);
+                case SM_TYPE_TEXT: {
+                    const int8_t fp[6] = {n.Font, n.Clut, n.HiFont, n.HiClut, n.DisFont, n.DisClut};
+                    std::memcpy(f.data() + at + offsetof(_sm_textnode, Font), fp, sizeof fp);
+                    Store(f, at + offsetof(_sm_textnode, Align), n.Align);
+                    Store(f, at + offsetof(_sm_textnode, StringID), n.StringID);
                     break;
                 }
-                case SMDL_GOURAUD:
+                case SM_TYPE_GOURAUD:
                     for (int c = 0; c < 4; ++c)
-                        Store(f, at + offsetof(_smdl_gouraud, Colour) + 4 * c, n.Colour[c]);
+                        Store(f, at + offsetof(_sm_gouraudnode, Colour) + 4 * c, n.Colour[c]);
                     break;
-                case SMDL_INSTANCE:
+                case SM_TYPE_INSTANCE:
                     for (int r = 0; r < 3; ++r) {
                         const SMW_Node::Ref& ref = n.Refs[r];
                         uint32_t v = 0;
@@ -501,7 +501,7 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
                                 return *error = where + "instance target beyond 64 KB", false;
                             v = uint32_t(ref.Screen) << 16 | it->second;
                         }
-                        Store(f, at + offsetof(_smdl_instance, Ref) + 4 * r, v);
+                        Store(f, at + offsetof(_sm_instancenode, Ref) + 4 * r, v);
                     }
                     break;
                 default:

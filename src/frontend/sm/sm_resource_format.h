@@ -11,7 +11,7 @@
 //   sprite data                per sprite in table order: pixels, then palette (4 bytes per colour)
 //   font image area            per font in table order: a complete engine font file
 //
-// Nodes are kept in memory exactly as they are stored: a 44-byte header (_smdlhdr) and the type's fields.
+// Nodes are kept in memory exactly as they are stored (sm_types.h): a 44-byte header and the type's fields.
 // Node pointers are 32-bit words; in the file a pointer to the node at byte L of screen k holds
 // (o_k - o_0) + L (o = the screens' offsets in the screen data area), and loading turns it into the
 // console address of the node. The reader and the writer share these records.
@@ -21,6 +21,8 @@
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "frontend/sm/sm_types.h"
 
 inline constexpr uint32_t SM_RES_VERSION_GLYPHS = 0x20001213;     // fonts as glyph tables, 32-byte entries
 inline constexpr uint32_t SM_RES_VERSION_FONTFILES = 0x20010312;  // fonts as font files, 160-byte entries
@@ -95,109 +97,6 @@ struct _sm_charrecord {
 static_assert(sizeof(_sm_charrecord) == 12);
 inline constexpr int SM_FONT_CHARS = 96;
 
-// Node types.
-enum : uint16_t {
-    SMDL_GROUP = 1,
-    SMDL_SCREEN = 2,
-    SMDL_SPRITE = 3,
-    SMDL_TEXT = 4,
-    SMDL_GOURAUD = 6,
-    SMDL_INSTANCE = 8,
-    SMDL_BUTTON = 9,
-    SMDL_LISTBOX = 11,
-};
-
-// Node flags.
-enum : uint16_t {
-    SMDL_F_HALFALPHA = 0x0001,
-    SMDL_F_VISIBLE = 0x0008,
-    SMDL_F_LINKS = 0x0010,
-    SMDL_F_HIGHLIGHT = 0x0040,
-    SMDL_F_DISABLED = 0x0100,
-    SMDL_F_CLIP = 0x0200,
-    SMDL_F_CLIPOFFSET = 0x0400,
-    SMDL_F_FIXEDUP = 0x0800,  // on roots: pointers fixed up; also "clip rectangle centred"
-    SMDL_F_OVERLAY = 0x1000,
-    SMDL_F_NOINHERIT = 0x4000,
-};
-
-// Every node starts with this header. Pointers are 32-bit node addresses (0 = none).
-struct _smdlhdr {
-    uint32_t pParent;
-    uint32_t pNext;
-    uint32_t pChildren;
-    int16_t ID;  // -1 = none; a root carries its screen number
-    uint16_t Type;
-    uint8_t Alpha;  // 255 = as inherited
-    uint8_t Pad;
-    uint16_t Flags;
-    int16_t x, y;
-    int16_t w, h;
-    int16_t xOffset, yOffset;
-    float xScale, yScale;
-    int32_t UserData;
-};
-static_assert(sizeof(_smdlhdr) == 44);
-
-// The link block of screens and buttons (flag SMDL_F_LINKS): the controls focus moves to.
-struct _sm_links {
-    uint32_t Up, Down, Left, Right;
-};
-
-// Screen root (type 2). Files always carry the link block on roots and buttons.
-struct _smdl_screen {
-    _smdlhdr Hdr;
-    _sm_links Links;
-    int32_t LinkScreen;
-    uint32_t Proc;        // filled when the screen is entered
-    uint32_t SavedFocus;  // the focused control on entry
-};
-static_assert(sizeof(_smdl_screen) == 72);
-
-// Button (type 9).
-struct _smdl_button {
-    _smdlhdr Hdr;
-    _sm_links Links;
-    int32_t LinkScreen;  // the screen Accept opens; 0 = none
-    uint32_t Proc;       // optional control procedure; 0 in files
-};
-static_assert(sizeof(_smdl_button) == 68);
-
-// Sprite (type 3).
-struct _smdl_sprite {
-    _smdlhdr Hdr;
-    int32_t Sprite;  // out of range: sprite 0
-};
-static_assert(sizeof(_smdl_sprite) == 48);
-
-// Text (type 4). Font/page pairs for the normal, highlighted and disabled states (-1 in the latter two:
-// use the normal one).
-struct _smdl_text {
-    _smdlhdr Hdr;
-    int8_t Font, Page;
-    int8_t HiFont, HiPage;
-    int8_t DisFont, DisPage;
-    uint16_t Align;    // bits 0-1: 0 left, 1 centre, 2 right; bits 2-3: 0 top, 4 centre, 8 bottom
-    int32_t StringID;  // -1 = none
-    uint32_t Text;     // run time: the string's address (0 in files)
-};
-static_assert(sizeof(_smdl_text) == 60);
-
-// Gouraud rectangle (type 6): 0xAARRGGBB per corner, 0x80 = full intensity.
-struct _smdl_gouraud {
-    _smdlhdr Hdr;
-    uint32_t Colour[4];  // top-left, top-right, bottom-left, bottom-right
-};
-static_assert(sizeof(_smdl_gouraud) == 60);
-
-// Instance (type 8): the node drawn for the normal, highlighted and disabled states. In files
-// (screen << 16) | byte offset of the node in that screen; in memory its address; 0 = none.
-struct _smdl_instance {
-    _smdlhdr Hdr;
-    uint32_t Ref[3];
-};
-static_assert(sizeof(_smdl_instance) == 56);
-
 // Size of a node of a type a file may hold; 0 for any other type.
 size_t SM_NodeSize(uint16_t type);
 
@@ -211,9 +110,9 @@ int SM_ValidateResource(const void* image, size_t length);
 
 struct SMW_Node {
     int16_t ID = -1;
-    uint16_t Type = SMDL_GROUP;
+    uint16_t Type = SM_TYPE_GROUP;
     uint8_t Alpha = 255;
-    uint16_t Flags = SMDL_F_VISIBLE;
+    uint16_t Flags = SM_FLAG_VISIBLE;
     int16_t x = 0, y = 0, w = 0, h = 0;
     int16_t xOffset = 0, yOffset = 0;
     float xScale = 1.0f, yScale = 1.0f;
@@ -225,7 +124,7 @@ struct SMW_Node {
     // Sprites.
     int32_t Sprite = 0;
     // Texts.
-    int8_t Font = 0, Page = 0, HiFont = -1, HiPage = -1, DisFont = -1, DisPage = -1;
+    int8_t Font = 0, Clut = 0, HiFont = -1, HiClut = -1, DisFont = -1, DisClut = -1;
     uint16_t Align = 0;
     int32_t StringID = -1;
     // Gouraud rectangles.
