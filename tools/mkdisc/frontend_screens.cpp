@@ -63,12 +63,17 @@ enum : int {
 };
 
 // Gouraud colour from 0..255 components (the rectangle scales 0x80 to full intensity).
+// Gouraud colour from 0..255 components: the rectangle takes 0x80 as full intensity for red, green and
+// blue, and an alpha of 0..255 that it scales by the node's.
 constexpr uint32_t G(uint32_t r, uint32_t g, uint32_t b, uint32_t a = 255) {
     auto h = [](uint32_t v) { return (v * 128 + 127) / 255; };
-    return (h(a) << 24) | (h(r) << 16) | (h(g) << 8) | h(b);
+    return (a << 24) | (h(r) << 16) | (h(g) << 8) | h(b);
 }
 
-constexpr uint32_t kNavyTop = G(18, 34, 84), kNavyBottom = G(4, 6, 18);
+// Glyph scale of each font number (FeFontId).
+constexpr int kFontScale[6] = {2, 2, 3, 2, 4, 2};
+
+constexpr uint32_t kNavyTop = G(30, 58, 132), kNavyBottom = G(6, 10, 30);
 constexpr uint32_t kPanel = G(8, 14, 36, 190), kPanelLow = G(4, 8, 22, 210);
 constexpr uint32_t kOrangeG = G(255, 138, 28), kYellowG = G(255, 214, 60);
 
@@ -129,15 +134,27 @@ public:
         n.x = int16_t(x), n.y = int16_t(y), n.w = int16_t(w), n.h = int16_t(h);
         return n;
     }
+    // Text placed in the box (x, y, w, h) by `align` (0 left, 1 centre, 2 right; 0 top, 4 middle, 8
+    // bottom). The screens print at a text node's top-left corner, so the placement is worked out here
+    // from the glyph set's fixed advance and the node is made the size of its text.
     FeNode Text(int x, int y, int w, int h, const std::string& s, int8_t font, int8_t hi = -1,
                 uint16_t align = 4, int id = -1) {
-        FeNode n = Group(x, y, w, h, id);
+        const int scale = kFontScale[font];
+        const int tw = TextWidth(s, font), th = 7 * scale;
+        const int tx = x + ((align & 3) == 1 ? (w - tw) / 2 : (align & 3) == 2 ? w - tw : 0);
+        const int ty = y + ((align & 12) == 4 ? (h - th) / 2 : (align & 12) == 8 ? h - th : 0);
+        FeNode n = Group(tx, ty, tw, th, id);
         n.type = 4;
         n.font = font, n.hiFont = hi, n.disFont = -1;
-        n.align = align;
+        n.align = 0;
         n.string = Str(s);
         return n;
     }
+    static int TextWidth(const std::string& s, int8_t font) {
+        const int scale = kFontScale[font];
+        return s.empty() ? 1 : int(s.size()) * 6 * scale - scale;
+    }
+
     static FeNode Rect(int x, int y, int w, int h, uint32_t tl, uint32_t tr, uint32_t bl, uint32_t br,
                        int id = -1) {
         FeNode n = Group(x, y, w, h, id);
@@ -228,8 +245,8 @@ public:
         root.children.push_back(Rect(0, 250, 640, 110, G(230, 110, 20, 0), G(230, 110, 20, 0),
                                      G(230, 110, 20, 90), G(230, 110, 20, 90)));
         root.children.push_back(Sprite(64, 24, 512, 256, kSprTitle));
-        root.children.push_back(Sprite(8, 276, 256, 128, kSprBike0));
-        root.children.push_back(Sprite(376, 276, 256, 128, kSprBike0 + 1));
+        root.children.push_back(Sprite(12, 300, 192, 96, kSprBike0));
+        root.children.push_back(Sprite(436, 300, 192, 96, kSprBike0 + 1));
         root.children.push_back(Text(0, 318, 640, 40, "PRESS START", kFeBig, -1, 1 | 4));
         root.children.push_back(Fill(0, 410, 640, 1, G(255, 138, 28, 160)));
         root.children.push_back(Text(0, 414, 640, 24, "(C) QZ TEAM - SAMPLE DISC", kFeHint, -1, 1 | 4));
@@ -759,14 +776,14 @@ FrontEndDesign DesignFrontEnd() {
                                       .image32("fe_trk" + std::to_string(kind * 10 + e)));
 
     // Fonts: our glyph set in the front end's styles.
-    constexpr uint32_t kWhiteF = 0x80FFFFFF, kYellowF = 0x8038D8FF, kHintF = 0x80E8C8B4, kDimF = 0x80A09080;
+    constexpr uint32_t kWhiteF = 0x80FFFFFF, kYellowF = 0x8050E8FF, kHintF = 0x80E8C8B4, kDimF = 0x80A09080;
     out.fonts = {
-        {"frontend\\fe_text.fnt", WriteFont({2, kWhiteF, 1}, kSampleGlyphs)},
-        {"frontend\\fe_texthi.fnt", WriteFont({2, kYellowF, 1}, kSampleGlyphs)},
-        {"frontend\\fe_head.fnt", WriteFont({3, kWhiteF, 1}, kSampleGlyphs)},
-        {"frontend\\fe_hint.fnt", WriteFont({2, kHintF, 1}, kSampleGlyphs)},
-        {"frontend\\fe_big.fnt", WriteFont({4, 0x8020A0FF, 1}, kSampleGlyphs)},
-        {"frontend\\fe_dim.fnt", WriteFont({2, kDimF, 1}, kSampleGlyphs)},
+        {"frontend\\fe_text.fnt", WriteFont({2, kWhiteF, 2}, kSampleGlyphs), 14},
+        {"frontend\\fe_texthi.fnt", WriteFont({2, kYellowF, 2}, kSampleGlyphs), 14},
+        {"frontend\\fe_head.fnt", WriteFont({3, kWhiteF, 3}, kSampleGlyphs), 21},
+        {"frontend\\fe_hint.fnt", WriteFont({2, kHintF, 2}, kSampleGlyphs), 14},
+        {"frontend\\fe_big.fnt", WriteFont({4, 0x8020A0FF, 4}, kSampleGlyphs), 28},
+        {"frontend\\fe_dim.fnt", WriteFont({2, kDimF, 2}, kSampleGlyphs), 14},
     };
 
     out.screens.resize(kScreenCount);

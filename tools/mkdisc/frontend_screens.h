@@ -35,6 +35,7 @@ struct FeNode {
 struct FeFont {
     std::string name;           // must differ from the shell's own font names
     std::vector<uint8_t> file;  // a complete engine font file
+    uint16_t charHeight = 0;    // height of the tallest character in pixels
 };
 
 struct FrontEndDesign {
