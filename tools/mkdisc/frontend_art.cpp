@@ -246,7 +246,7 @@ Canvas SmallLogo() {
 
 Canvas HighlightBar() {
     Canvas c(256, 32);
-    // A slanted bar of deep orange fading out to the right, with a hot top edge and a bright left tab.
+    // A slanted bar of deep orange fading out to the right, with a hot top edge.
     for (int y = 0; y < 32; ++y) {
         float slant = float(31 - y) * 0.5f;
         for (int x = 0; x < 256; ++x) {
@@ -255,7 +255,6 @@ Canvas HighlightBar() {
             float fade = 1.0f - std::pow(std::clamp(fx / 250.0f, 0.0f, 1.0f), 1.4f);
             uint32_t col = Mix(Argb(255, 190, 64, 12), Argb(255, 120, 30, 8), float(y) / 31.0f);
             if (y < 2) col = kYellow;
-            if (fx < 6) col = kYellow;
             c.blend(x, y, WithAlpha(col, uint32_t(235 * fade)), std::clamp(fx, 0.0f, 1.0f));
         }
     }

@@ -272,11 +272,13 @@ public:
         FeNode root = Screen(kModeSelect, "RACE TYPE", "X ACCEPT   O BACK");
         Menu(root, 76, 124, 54, {{1350, 1352}, {1353, 1355}, {1356, 1358}, {1359, 1361}, {1362, 1364}},
              {"BAJA", "INDOOR", "OUTDOOR", "FREESTYLE", "PRACTICE"}, {28, 30, 29, 27, kPractice});
-        root.children.push_back(Panel(404, 100, 212, 296));
-        for (int k = 0; k < 4; ++k)
-            root.children.push_back(Sprite(414, 112 + 70 * k, 128, 64, kSprTrack0 + k * 10));
-        for (int k = 0; k < 4; ++k)
-            root.children.push_back(Text(548, 112 + 70 * k, 64, 64, kKindNames[k], kFeHint, -1, 0 | 4));
+        root.children.push_back(Panel(404, 100, 224, 296));
+        for (int k = 0; k < 4; ++k) {
+            int shown = 0;  // the kind's first track the disc holds
+            while (shown < 9 && !WorldExists(k, shown)) ++shown;
+            root.children.push_back(Sprite(412, 116 + 70 * k, 104, 52, kSprTrack0 + k * 10 + shown));
+            root.children.push_back(Text(518, 116 + 70 * k, 106, 52, kKindNames[k], kFeHint, -1, 0 | 4));
+        }
         return root;
     }
 
@@ -360,7 +362,7 @@ public:
         }
         root.children.push_back(Sprite(176, 290, 288, 40, kSprBar));
         FeNode btn = Button(184, 290, 272, 40, focusId);
-        btn.children.push_back(Text(0, 0, 20, 40, "<", kFeText, kFeTextHi));
+        btn.children.push_back(Text(12, 0, 20, 40, "<", kFeText, kFeTextHi));
         btn.children.push_back(Text(252, 0, 20, 40, ">", kFeText, kFeTextHi));
         for (int k = 0; k < 10; ++k) {
             FeNode t = Text(20, 0, 232, 40, kRiderNames[k], kFeText, kFeTextHi, 1 | 4, nameBase + idStep * k);
@@ -384,7 +386,7 @@ public:
         }
         root.children.push_back(Sprite(184, 236, 280, 36, kSprBar));
         FeNode names = focusId >= 0 ? Button(192, 236, 256, 36, focusId) : Group(192, 236, 256, 36);
-        names.children.push_back(Text(0, 0, 20, 36, "<", kFeText, kFeTextHi));
+        names.children.push_back(Text(12, 0, 20, 36, "<", kFeText, kFeTextHi));
         names.children.push_back(Text(236, 0, 20, 36, ">", kFeText, kFeTextHi));
         for (int k = 0; k < 10; ++k) {
             FeNode t = Text(20, 0, 216, 36, kBikeNames[k], kFeText, kFeTextHi, 1 | 4, nameBase + 4 * k);
@@ -399,7 +401,7 @@ public:
                 block.children.push_back(Text(0, y, 110, 24, kStats[s], kFeHint));
                 block.children.push_back(Fill(112, y + 6, 130, 12, G(30, 40, 70, 220)));
                 block.children.push_back(
-                    Rect(112, y + 6, 13 * v, 12, kYellowG, kOrangeG, kOrangeG, G(200, 70, 10)));
+                    Rect(112, y + 6, 13 * v, 12, kYellowG, kYellowG, G(200, 70, 10), G(200, 70, 10)));
             }
             root.children.push_back(k == 0 ? block : Hidden(block));
         }
@@ -612,10 +614,16 @@ public:
                 int x = 150 + 84 * t;
                 root.children.push_back(
                     Rect(x - 6, y + 62, 76, 8, G(120, 80, 40), G(120, 80, 40), G(60, 40, 20), G(60, 40, 20)));
+                FeNode ghost = Sprite(x, y, 64, 64, kSprTrophy0 + t);
+                ghost.alpha = 40;  // where the trophy will stand
+                root.children.push_back(ghost);
                 root.children.push_back(Hidden(Sprite(x, y, 64, 64, kSprTrophy0 + t, kIds[k * 3 + t])));
             }
         }
         root.children.push_back(Panel(424, 90, 192, 230));
+        FeNode ghost = Sprite(456, 110, 128, 128, kSprSpecial);
+        ghost.alpha = 40;
+        root.children.push_back(ghost);
         root.children.push_back(Hidden(Sprite(456, 110, 128, 128, kSprSpecial, 539)));
         root.children.push_back(Text(424, 248, 192, 28, "GRAND", kFeText, -1, 1 | 4));
         root.children.push_back(Text(424, 274, 192, 28, "CHAMPION", kFeText, -1, 1 | 4));
@@ -654,7 +662,7 @@ public:
                     FeNode item = Group(180, 0, 340, 40, kRows[r].first + 2 * v);
                     if (v > 0)
                         item.children.push_back(
-                            Rect(2, 14, 22 * v, 12, kYellowG, kOrangeG, kOrangeG, G(200, 70, 10)));
+                            Rect(2, 14, 22 * v, 12, kYellowG, kYellowG, G(200, 70, 10), G(200, 70, 10)));
                     item.children.push_back(
                         Text(240, 0, 60, 40, std::to_string(v), kFeText, kFeTextHi, 2 | 4));
                     row.children.push_back(v == kBoot[r] ? item : Hidden(item));
@@ -722,7 +730,7 @@ public:
         }
         root.children.push_back(Sprite(120, 320, 400, 40, kSprBar));
         FeNode names = Button(128, 320, 384, 40, 1046);
-        names.children.push_back(Text(0, 0, 24, 40, "<", kFeText, kFeTextHi));
+        names.children.push_back(Text(12, 0, 24, 40, "<", kFeText, kFeTextHi));
         names.children.push_back(Text(360, 0, 24, 40, ">", kFeText, kFeTextHi));
         for (int k = 0; k < 10; ++k) {
             FeNode t = Text(24, 0, 336, 40, kTrackNames[2][k], kFeText, kFeTextHi, 1 | 4, 1049 + 3 * k);
