@@ -31,7 +31,7 @@ int g_textureValid = 0;
 
 void Contexts(uint32_t want) {
     if (g_contexts == int32_t(want)) return;
-    const uint32_t off = (kRenderAlpha | kRenderTexture) & ~want;
+    const uint32_t off = (kRenderAlpha | kRenderTexture | kRenderShading) & ~want;
     if (off) veRenderContextDisable(off);
     if (want) veRenderContextEnable(want);
     g_contexts = int32_t(want);
@@ -229,5 +229,5 @@ void DRAW_SpriteUV(uint32_t colour, int32_t x, int32_t y, float z, int32_t w, in
 void DRAW_Rectangle(uint32_t tl, uint32_t tr, uint32_t bl, uint32_t br, int32_t x, int32_t y, float z,
                     int32_t w, int32_t h) {
     const Corner cs[4] = {Split(tl), Split(tr), Split(bl), Split(br)};
-    Quad(float(x), float(y), float(x + w), float(y + h), z, cs, 0, 0, 0, 0, kRenderAlpha);
+    Quad(float(x), float(y), float(x + w), float(y + h), z, cs, 0, 0, 0, 0, kRenderAlpha | kRenderShading);
 }
