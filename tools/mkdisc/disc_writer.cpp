@@ -12,10 +12,13 @@
 #include "engine/font/font_format.h"
 #include "engine/hal/geometry_format.h"
 #include "engine/sys/bitmap_format.h"
+#include "frontend/sm/sm_resource_format.h"
 #include "game/files/collision_format.h"
 #include "game/files/common_objects.h"
 #include "game/files/master_file_format.h"
 #include "mkdisc/fonts.h"
+#include "mkdisc/frontend_art.h"
+#include "mkdisc/frontend_screens.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/tracks.h"
@@ -181,6 +184,67 @@ bool WriteFrontEndFonts(const std::string& dir) {
     return true;
 }
 
+// The loading screen's two pictures: the full-screen background and the bar's fill.
+bool WriteLoadingPictures(const std::string& dir) {
+    for (auto [name, image] :
+         {std::pair{"loadscrn.ps2", LoadingScreenImage()}, std::pair{"loadbar.ps2", LoadingBarImage()}}) {
+        std::vector<uint8_t> file = WriteBitmap(image);
+        if (file.empty() ||
+            !WriteFile(dir, std::string("frontend/loadscrn/") + name, file.data(), file.size()))
+            return false;
+    }
+    return true;
+}
+
+SMW_Node ResourceNode(const FeNode& n) {
+    SMW_Node out;
+    out.ID = n.id;
+    out.Type = n.type;
+    out.Alpha = n.alpha;
+    out.Flags = n.flags;
+    out.x = n.x, out.y = n.y, out.w = n.w, out.h = n.h;
+    out.Up = n.up, out.Down = n.down, out.Left = n.left, out.Right = n.right;
+    out.LinkScreen = n.linkScreen;
+    out.SavedFocus = n.focus;
+    out.Sprite = n.sprite;
+    out.Font = n.font, out.HiFont = n.hiFont, out.DisFont = n.disFont;
+    out.Align = n.align;
+    out.StringID = n.string;
+    for (int i = 0; i < 4; ++i) out.Colour[i] = n.colour[i];
+    for (const FeNode& c : n.children) out.Children.push_back(ResourceNode(c));
+    return out;
+}
+
+// "frontend\FE_game.exp": the front end's screens, pictures, fonts and strings.
+bool WriteFrontEndResource(const std::string& dir) {
+    FrontEndDesign design = DesignFrontEnd();
+    SMW_Resource res;
+    for (const FeNode& screen : design.screens) res.Screens.push_back(ResourceNode(screen));
+    for (const BitmapImage& img : design.sprites) {
+        SMW_Sprite sprite;
+        sprite.Bpp = img.bitsPerPixel;
+        sprite.Width = uint16_t(img.width), sprite.Height = uint16_t(img.height);
+        sprite.Pixels = img.pixels;
+        sprite.Palette = img.palette;
+        res.Sprites.push_back(std::move(sprite));
+    }
+    for (const FeFont& f : design.fonts) {
+        SMW_Font font;
+        font.Name = f.name;
+        font.MaxCharHeight = f.charHeight;
+        font.Image = f.file;
+        res.Fonts.push_back(std::move(font));
+    }
+    res.Strings = design.strings;
+    std::vector<uint8_t> image;
+    std::string error;
+    if (!SM_WriteResource(res, &image, &error)) {
+        std::fprintf(stderr, "mkdisc: front-end resource: %s\n", error.c_str());
+        return false;
+    }
+    return WriteFile(dir, "frontend/FE_game.exp", image.data(), image.size());
+}
+
 // The 25 world files.
 bool WriteWorlds(const std::string& dir) {
     auto write = [](const std::string& name, const std::vector<uint8_t>& image, void* ctx) {
@@ -197,7 +261,8 @@ bool WriteSampleDisc(const std::string& dir) {
         return false;
     }
     return WriteSystemFiles(dir) && WriteSoundTuningFile(dir) && WriteCommonObjects(dir) &&
-           WriteFrontEndFonts(dir) && WriteWorlds(dir);
+           WriteFrontEndFonts(dir) && WriteLoadingPictures(dir) && WriteFrontEndResource(dir) &&
+           WriteWorlds(dir);
 }
 
 std::vector<uint8_t> CommonCollisionBlock(int subFile) {

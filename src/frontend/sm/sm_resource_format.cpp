@@ -1,0 +1,529 @@
+#include "frontend/sm/sm_resource_format.h"
+
+#include <cstring>
+#include <map>
+
+#include "engine/font/font.h"
+#include "engine/sys/files.h"
+
+size_t SM_NodeSize(uint16_t type) {
+    switch (type) {
+        case SM_TYPE_GROUP:
+            return sizeof(_smdlhdr);
+        case SM_TYPE_SCREEN:
+            return sizeof(_sm_screennode);
+        case SM_TYPE_SPRITE:
+            return sizeof(_sm_spritenode);
+        case SM_TYPE_TEXT:
+            return sizeof(_sm_textnode);
+        case SM_TYPE_GOURAUD:
+            return sizeof(_sm_gouraudnode);
+        case SM_TYPE_INSTANCE:
+            return sizeof(_sm_instancenode);
+        case SM_TYPE_BUTTON:
+            return sizeof(_sm_buttonnode);
+        default:
+            return 0;
+    }
+}
+
+namespace {
+
+// ---------------------------------------------------------------------------------------------------
+// Validation
+
+template <typename T>
+T Load(const uint8_t* base, uint64_t at) {
+    T v;
+    std::memcpy(&v, base + at, sizeof v);
+    return v;
+}
+
+uint64_t SpritePixelBytes(const _sm_spriteentry& s) {
+    const uint64_t n = uint64_t(s.Width) * s.Height;
+    return s.Bpp == 4 ? n / 2 : n * s.Bpp / 8;
+}
+
+struct Validator {
+    const uint8_t* img = nullptr;
+    uint64_t len = 0;
+    _sm_resheader h{};
+    uint32_t screens = 0;
+    std::vector<_sm_screenentry_file> table;
+    std::vector<std::vector<uint8_t>> starts;  // per screen, per 4-byte slot: 1 = a node starts here
+
+    bool Fail(const char* what, long a = -1, long b = -1) {
+        if (b >= 0)
+            x_printf("SM resource: %s (%ld, %ld); file refused\n", what, a, b);
+        else if (a >= 0)
+            x_printf("SM resource: %s (%ld); file refused\n", what, a);
+        else
+            x_printf("SM resource: %s; file refused\n", what);
+        return false;
+    }
+
+    // An area of `size` bytes at `ofs` lies inside the file.
+    bool Inside(uint64_t ofs, uint64_t size) const { return ofs <= len && size <= len - ofs; }
+
+    bool Table(const char* name, uint32_t ofs, uint32_t size, uint32_t entry) {
+        if (size == 0) return true;
+        if (size % entry != 0) return Fail(name, ofs, size);
+        if (!Inside(ofs, size)) return Fail(name, ofs, size);
+        return true;
+    }
+
+    bool Header() {
+        if (len < sizeof h) return Fail("shorter than its header", long(len));
+        std::memcpy(&h, img, sizeof h);
+        if (h.Version != SM_RES_VERSION_GLYPHS && h.Version != SM_RES_VERSION_FONTFILES)
+            return Fail("unknown version", long(h.Version));
+        const uint32_t fontEntry = h.Version == SM_RES_VERSION_FONTFILES ? SM_FONT_ENTRY_V2 : 32;
+        return Table("sprite table outside the file or not whole entries", h.SpriteTableOfs,
+                     h.SpriteTableSize, sizeof(_sm_spriteentry)) &&
+               Table("font table outside the file or not whole entries", h.FontTableOfs, h.FontTableSize,
+                     fontEntry) &&
+               Table("glyph list outside the file", h.GlyphListOfs, h.GlyphListSize, 4) &&
+               Table("language table outside the file or not whole entries", h.LangTableOfs, h.LangTableSize,
+                     sizeof(_sm_langentry)) &&
+               Table("string area outside the file", h.StringAreaOfs, h.StringAreaSize, 1) &&
+               Table("screen table outside the file or not whole entries", h.ScreenTableOfs,
+                     h.ScreenTableSize, sizeof(_sm_screenentry_file));
+    }
+
+    bool Sprites() {
+        const uint32_t n = h.SpriteTableSize / sizeof(_sm_spriteentry);
+        uint64_t at = 0;  // packed position in the sprite data area
+        for (uint32_t i = 0; i < n; ++i) {
+            const auto s =
+                Load<_sm_spriteentry>(img, h.SpriteTableOfs + uint64_t(i) * sizeof(_sm_spriteentry));
+            const bool palettized = s.Bpp == 4 || s.Bpp == 8;
+            if (s.Bpp != 4 && s.Bpp != 8 && s.Bpp != 16 && s.Bpp != 32)
+                return Fail("sprite depth not 4, 8, 16 or 32 bits", i, s.Bpp);
+            if (s.Width == 0 || s.Height == 0 || s.Width > 1024 || s.Height > 1024)
+                return Fail("sprite size outside 1..1024", i, long(s.Width) << 16 | s.Height);
+            if (s.Bpp == 4 && (s.Width & 1)) return Fail("4-bit sprite of odd width", i, s.Width);
+            if (palettized ? (s.Colours == 0 || s.Colours > (s.Bpp == 4 ? 16 : 256)) : s.Colours != 0)
+                return Fail("sprite palette does not suit its depth", i, s.Colours);
+            const uint64_t pix = SpritePixelBytes(s), pal = uint64_t(s.Colours) * 4;
+            if (s.PixelOfs != at || s.PaletteOfs != at + pix)
+                return Fail("sprite data not packed in order", i);
+            at += pix + pal;
+        }
+        if (n && !Inside(h.SpriteDataOfs, at))
+            return Fail("sprite data outside the file", h.SpriteDataOfs, long(at));
+        return true;
+    }
+
+    bool Fonts() {
+        if (h.FontTableSize == 0) return true;
+        if (h.Version != SM_RES_VERSION_FONTFILES) return Fail("glyph-table fonts are not supported");
+        const uint32_t n = h.FontTableSize / SM_FONT_ENTRY_V2;
+        uint64_t at = 0;
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint64_t e = h.FontTableOfs + uint64_t(i) * SM_FONT_ENTRY_V2;
+            const auto f = Load<_sm_fontentry>(img, e);
+            const char* name = reinterpret_cast<const char*>(img + e + sizeof f);
+            const size_t nameLen = strnlen(name, SM_FONT_NAME_BYTES);
+            if (nameLen == 0 || nameLen == SM_FONT_NAME_BYTES)
+                return Fail("font name empty or unterminated", i);
+            if (f.GlyphPages != 0) return Fail("font file with glyph pages", i, f.GlyphPages);
+            if (f.ImageOfs != at || f.ImageSize == 0) return Fail("font image not packed in order", i);
+            if (!Inside(h.FontImageOfs, at + f.ImageSize)) return Fail("font image outside the file", i);
+            if (!veFontCheckImage(img + h.FontImageOfs + at, f.ImageSize))
+                return Fail("font image damaged", i);
+            at += f.ImageSize;
+        }
+        return true;
+    }
+
+    bool Languages() {
+        const uint32_t n = h.LangTableSize / sizeof(_sm_langentry);
+        for (uint32_t i = 0; i < n; ++i) {
+            const auto l = Load<_sm_langentry>(img, h.LangTableOfs + uint64_t(i) * sizeof(_sm_langentry));
+            uint64_t end = h.StringAreaSize;
+            if (i + 1 < n) end = Load<_sm_langentry>(img, h.LangTableOfs + uint64_t(i + 1) * 8).BlockOfs;
+            if (l.BlockOfs > end || end > h.StringAreaSize)
+                return Fail("language block outside the string area", i);
+            // The block holds Count zero-terminated strings.
+            uint64_t at = h.StringAreaOfs + uint64_t(l.BlockOfs);
+            const uint64_t stop = h.StringAreaOfs + end;
+            for (uint32_t s = 0; s < l.Count; ++s) {
+                const void* z = at < stop ? std::memchr(img + at, 0, stop - at) : nullptr;
+                if (!z) return Fail("language block shorter than its strings", i, s);
+                at = uint64_t(static_cast<const uint8_t*>(z) - img) + 1;
+            }
+        }
+        return true;
+    }
+
+    // Byte offset in screen k of stored pointer v, or -1 when v addresses no node start of that screen.
+    int64_t Local(uint32_t k, uint32_t v) const {
+        const int64_t L = int64_t(v) - (int64_t(table[k].Offset) - int64_t(table[0].Offset));
+        if (L < 0 || L >= int64_t(table[k].Size) || (L & 3)) return -1;
+        return starts[k][size_t(L) / 4] ? L : -1;
+    }
+
+    const uint8_t* Screen(uint32_t k) const { return img + h.ScreenDataOfs + table[k].Offset; }
+
+    // Walks screen k's tree from its root: every node inside the screen, aligned, of a known type, reached
+    // once, with its parent word naming its parent.
+    bool Walk(uint32_t k) {
+        const uint8_t* s = Screen(k);
+        const uint32_t size = table[k].Size;
+        const int64_t base = int64_t(table[k].Offset) - int64_t(table[0].Offset);
+        starts[k].assign(size / 4 + 1, 0);
+        struct Item {
+            int64_t at, parent;
+        };
+        std::vector<Item> work{{0, -1}};
+        while (!work.empty()) {
+            const Item it = work.back();
+            work.pop_back();
+            // Follow a sibling chain.
+            for (int64_t at = it.at; at >= 0;) {
+                if ((at & 3) || at + int64_t(sizeof(_smdlhdr)) > int64_t(size))
+                    return Fail("node outside its screen or misaligned", k, long(at));
+                if (starts[k][size_t(at) / 4]) return Fail("node reached twice (cycle)", k, long(at));
+                starts[k][size_t(at) / 4] = 1;
+                const auto n = Load<_smdlhdr>(s, uint64_t(at));
+                const size_t ns = SM_NodeSize(n.Type);
+                if (ns == 0 || (n.Type == SM_TYPE_SCREEN) != (at == 0 && it.parent < 0))
+                    return Fail("node of unknown or misplaced type", k, n.Type);
+                if (at + int64_t(ns) > int64_t(size)) return Fail("node runs past its screen", k, long(at));
+                const bool linked = n.Type == SM_TYPE_SCREEN || n.Type == SM_TYPE_BUTTON;
+                if (linked != bool(n.Flags & SM_FLAG_LINKS))
+                    return Fail("link block flag does not suit the node", k, long(at));
+                if (n.Type == SM_TYPE_SCREEN) {
+                    if (n.pParent != 0 || n.pNext != 0)
+                        return Fail("screen root with a parent or sibling", k);
+                    if (n.ID != int16_t(k)) return Fail("screen root id is not its number", k, n.ID);
+                } else if (int64_t(n.pParent) - base != it.parent) {
+                    return Fail("node's parent word does not name its parent", k, long(at));
+                }
+                auto local = [&](uint32_t v) { return int64_t(v) - base; };
+                if (n.pChildren) {
+                    if (local(n.pChildren) < 0)
+                        return Fail("node outside its screen or misaligned", k, long(at));
+                    work.push_back({local(n.pChildren), at});
+                }
+                at = n.pNext ? local(n.pNext) : -1;
+                if (at == -1 && n.pNext) at = -2;  // a sibling at "-1" is outside
+                if (at < -1) return Fail("node outside its screen or misaligned", k, long(at));
+            }
+        }
+        return true;
+    }
+
+    bool Refs(uint32_t k) {
+        const uint8_t* s = Screen(k);
+        for (size_t slot = 0; slot < starts[k].size(); ++slot) {
+            if (!starts[k][slot]) continue;
+            const uint64_t at = slot * 4;
+            const auto n = Load<_smdlhdr>(s, at);
+            if (n.Flags & SM_FLAG_LINKS) {
+                const auto l = Load<_sm_linkblock>(s, at + sizeof n);
+                for (uint32_t v : {l.Up, l.Down, l.Left, l.Right})
+                    if (v && Local(k, v) < 0) return Fail("link to no node of its screen", k, long(at));
+            }
+            if (n.Type == SM_TYPE_SCREEN) {
+                const auto r = Load<_sm_screennode>(s, at);
+                if (r.SavedFocus && Local(k, r.SavedFocus) < 0)
+                    return Fail("saved focus on no node of its screen", k);
+                if (r.Links.LinkScreen < 0 || uint32_t(r.Links.LinkScreen) >= screens)
+                    return Fail("link screen out of range", k, r.Links.LinkScreen);
+            }
+            if (n.Type == SM_TYPE_BUTTON) {
+                const auto r = Load<_sm_buttonnode>(s, at);
+                if (r.Links.LinkScreen < 0 || uint32_t(r.Links.LinkScreen) >= screens)
+                    return Fail("link screen out of range", k, r.Links.LinkScreen);
+            }
+            if (n.Type == SM_TYPE_INSTANCE) {
+                const auto r = Load<_sm_instancenode>(s, at);
+                for (uint32_t v : r.Ref) {
+                    if (!v) continue;
+                    const uint32_t target = v >> 16, ofs = v & 0xFFFF;
+                    if (target >= screens) return Fail("instance of a screen out of range", k, long(target));
+                    if ((ofs & 3) || ofs >= table[target].Size || !starts[target][ofs / 4])
+                        return Fail("instance of no node", k, long(v));
+                }
+            }
+        }
+        return true;
+    }
+
+    bool Screens() {
+        screens = h.ScreenTableSize / sizeof(_sm_screenentry_file);
+        if (screens == 0) return true;
+        if (screens > 0x7FFF) return Fail("too many screens", long(screens));
+        table.resize(screens);
+        std::memcpy(table.data(), img + h.ScreenTableOfs, h.ScreenTableSize);
+        for (uint32_t k = 0; k < screens; ++k) {
+            const auto& e = table[k];
+            if (e.Size < sizeof(_sm_screennode) || (e.Offset & 3) ||
+                !Inside(uint64_t(h.ScreenDataOfs) + e.Offset, e.Size))
+                return Fail("screen data outside the file or misaligned", k);
+        }
+        starts.resize(screens);
+        for (uint32_t k = 0; k < screens; ++k)
+            if (!Walk(k)) return false;
+        for (uint32_t k = 0; k < screens; ++k)
+            if (!Refs(k)) return false;
+        return true;
+    }
+};
+
+// ---------------------------------------------------------------------------------------------------
+// Writing
+
+void Align4(std::vector<uint8_t>& v) {
+    while (v.size() & 3) v.push_back(0);
+}
+
+template <typename T>
+void Store(std::vector<uint8_t>& v, size_t at, const T& value) {
+    std::memcpy(v.data() + at, &value, sizeof value);
+}
+
+struct ScreenLayout {
+    std::vector<const SMW_Node*> nodes;  // pre-order, root first
+    std::vector<uint32_t> at;            // local offsets
+    std::vector<int> parent;             // index of the parent, -1 for the root
+    std::map<int16_t, uint32_t> ids;     // id -> local offset
+    uint32_t size = 0;
+};
+
+bool Lay(const SMW_Node& n, int parent, ScreenLayout& L, std::string* error) {
+    const size_t ns = SM_NodeSize(n.Type);
+    if (ns == 0 || n.Type == SM_TYPE_SCREEN) {
+        *error = "node of type " + std::to_string(n.Type) + " cannot be stored";
+        return false;
+    }
+    const int self = int(L.nodes.size());
+    L.nodes.push_back(&n);
+    L.at.push_back(L.size);
+    L.parent.push_back(parent);
+    L.size += uint32_t(ns);
+    for (const SMW_Node& c : n.Children)
+        if (!Lay(c, self, L, error)) return false;
+    return true;
+}
+
+}  // namespace
+
+int SM_ValidateResource(const void* image, size_t length) {
+    if (!image) {
+        x_printf("SM resource: no image; file refused\n");
+        return 0;
+    }
+    Validator v;
+    v.img = static_cast<const uint8_t*>(image);
+    v.len = length;
+    return v.Header() && v.Sprites() && v.Fonts() && v.Languages() && v.Screens() ? 1 : 0;
+}
+
+bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::string* error) {
+    std::string scratch;
+    if (!error) error = &scratch;
+    const uint32_t nScreens = uint32_t(d.Screens.size());
+    if (nScreens > 0x7FFF) return *error = "too many screens", false;
+
+    // Screens: lay out each tree, root first, then pre-order.
+    std::vector<ScreenLayout> lay(nScreens);
+    for (uint32_t k = 0; k < nScreens; ++k) {
+        ScreenLayout& L = lay[k];
+        const SMW_Node& root = d.Screens[k];
+        L.nodes.push_back(&root);
+        L.at.push_back(0);
+        L.parent.push_back(-1);
+        L.size = sizeof(_sm_screennode);
+        for (const SMW_Node& c : root.Children)
+            if (!Lay(c, 0, L, error)) return *error = "screen " + std::to_string(k) + ": " + *error, false;
+        for (size_t i = 1; i < L.nodes.size(); ++i) {
+            const int16_t id = L.nodes[i]->ID;
+            if (id == -1) continue;
+            if (id >= 0 && id < 35)
+                return *error = "screen " + std::to_string(k) + ": node id below 35", false;
+            if (!L.ids.emplace(id, L.at[i]).second)
+                return *error = "screen " + std::to_string(k) + ": id " + std::to_string(id) + " used twice",
+                       false;
+        }
+    }
+
+    std::vector<uint8_t> f(sizeof(_sm_resheader), 0);
+    _sm_resheader h{};
+    h.Version = SM_RES_VERSION_FONTFILES;
+
+    // Sprite table.
+    h.SpriteTableOfs = uint32_t(f.size());
+    h.SpriteTableSize = uint32_t(d.Sprites.size() * sizeof(_sm_spriteentry));
+    uint32_t spriteAt = 0;
+    for (size_t i = 0; i < d.Sprites.size(); ++i) {
+        const SMW_Sprite& s = d.Sprites[i];
+        _sm_spriteentry e{};
+        e.Bpp = s.Bpp, e.Width = s.Width, e.Height = s.Height;
+        e.Colours = uint16_t(s.Palette.size());
+        e.PixelOfs = spriteAt;
+        e.PaletteOfs = spriteAt + uint32_t(s.Pixels.size());
+        if (SpritePixelBytes(e) != s.Pixels.size())
+            return *error = "sprite " + std::to_string(i) + ": pixel bytes do not match its size", false;
+        spriteAt = e.PaletteOfs + uint32_t(s.Palette.size() * 4);
+        const size_t at = f.size();
+        f.resize(at + sizeof e);
+        Store(f, at, e);
+    }
+
+    // Font table.
+    h.FontTableOfs = uint32_t(f.size());
+    h.FontTableSize = uint32_t(d.Fonts.size() * SM_FONT_ENTRY_V2);
+    uint32_t fontAt = 0;
+    for (const SMW_Font& fo : d.Fonts) {
+        _sm_fontentry e{};
+        e.MaxOffsetY = fo.MaxOffsetY, e.MaxCharHeight = fo.MaxCharHeight;
+        e.ImageOfs = fontAt, e.ImageSize = uint32_t(fo.Image.size());
+        fontAt += e.ImageSize;
+        if (fo.Name.empty() || fo.Name.size() >= SM_FONT_NAME_BYTES)
+            return *error = "font name empty or too long", false;
+        const size_t at = f.size();
+        f.resize(at + SM_FONT_ENTRY_V2, 0);
+        Store(f, at, e);
+        std::memcpy(f.data() + at + sizeof e, fo.Name.data(), fo.Name.size());
+    }
+
+    // Languages: language 0 only.
+    h.LangTableOfs = uint32_t(f.size());
+    std::vector<uint8_t> block;
+    for (const std::string& s : d.Strings) block.insert(block.end(), s.c_str(), s.c_str() + s.size() + 1);
+    if (!d.Strings.empty()) {
+        h.LangTableSize = sizeof(_sm_langentry);
+        const size_t at = f.size();
+        f.resize(at + sizeof(_sm_langentry));
+        Store(f, at, _sm_langentry{0, uint32_t(d.Strings.size())});
+    }
+    h.StringAreaOfs = uint32_t(f.size());
+    h.StringAreaSize = uint32_t(block.size());
+    f.insert(f.end(), block.begin(), block.end());
+    Align4(f);
+
+    // Screen table and data.
+    h.ScreenTableOfs = uint32_t(f.size());
+    h.ScreenTableSize = nScreens * uint32_t(sizeof(_sm_screenentry_file));
+    std::vector<uint32_t> screenOfs(nScreens);
+    uint32_t dataAt = 0;
+    for (uint32_t k = 0; k < nScreens; ++k) {
+        screenOfs[k] = dataAt;
+        const size_t at = f.size();
+        f.resize(at + sizeof(_sm_screenentry_file));
+        Store(f, at, _sm_screenentry_file{dataAt, lay[k].size, 0});
+        dataAt += lay[k].size;
+    }
+    h.ScreenDataOfs = uint32_t(f.size());
+    f.resize(f.size() + dataAt, 0);
+    for (uint32_t k = 0; k < nScreens; ++k) {
+        const ScreenLayout& L = lay[k];
+        const uint32_t base = screenOfs[k];  // screen 0 sits at 0
+        const std::string where = "screen " + std::to_string(k) + ": ";
+        auto ptr = [&](int16_t id, uint32_t* v) {
+            *v = 0;
+            if (id == -1) return true;
+            auto it = L.ids.find(id);
+            if (it == L.ids.end()) return *error = where + "no node of id " + std::to_string(id), false;
+            *v = base + it->second;
+            return true;
+        };
+        for (size_t i = 0; i < L.nodes.size(); ++i) {
+            const SMW_Node& n = *L.nodes[i];
+            const size_t at = h.ScreenDataOfs + base + L.at[i];
+            _smdlhdr hd{};
+            hd.ID = i == 0 ? int16_t(k) : n.ID;
+            hd.Type = i == 0 ? uint16_t(SM_TYPE_SCREEN) : n.Type;
+            hd.Alpha = n.Alpha;
+            hd.Flags = n.Flags;
+            if (hd.Type == SM_TYPE_SCREEN || hd.Type == SM_TYPE_BUTTON)
+                hd.Flags |= SM_FLAG_LINKS;
+            else
+                hd.Flags &= uint16_t(~SM_FLAG_LINKS);
+            hd.x = n.x, hd.y = n.y, hd.w = n.w, hd.h = n.h, hd.xOffset = n.xOffset, hd.yOffset = n.yOffset;
+            hd.xScale = n.xScale, hd.yScale = n.yScale, hd.UserData = n.UserData;
+            hd.pParent = i == 0 ? 0 : base + L.at[size_t(L.parent[i])];
+            if (!n.Children.empty()) hd.pChildren = base + L.at[i + 1];
+            // The next sibling is the next node in pre-order with the same parent.
+            if (i > 0)
+                for (size_t j = i + 1; j < L.nodes.size(); ++j)
+                    if (L.parent[j] == L.parent[i]) {
+                        hd.pNext = base + L.at[j];
+                        break;
+                    }
+            Store(f, at, hd);
+            if (hd.Flags & SM_FLAG_LINKS) {
+                _sm_linkblock l{};
+                if (!ptr(n.Up, &l.Up) || !ptr(n.Down, &l.Down) || !ptr(n.Left, &l.Left) ||
+                    !ptr(n.Right, &l.Right))
+                    return false;
+                if (n.LinkScreen < 0 || uint32_t(n.LinkScreen) >= nScreens)
+                    return *error = where + "link screen out of range", false;
+                l.LinkScreen = n.LinkScreen;
+                Store(f, at + sizeof hd, l);
+            }
+            switch (hd.Type) {
+                case SM_TYPE_SCREEN: {
+                    uint32_t focus = 0;
+                    if (!ptr(n.SavedFocus, &focus)) return false;
+                    Store(f, at + offsetof(_sm_screennode, SavedFocus), focus);
+                    break;
+                }
+                case SM_TYPE_SPRITE:
+                    Store(f, at + offsetof(_sm_spritenode, Sprite), n.Sprite);
+                    break;
+                case SM_TYPE_TEXT: {
+                    const int8_t fp[6] = {n.Font, n.Clut, n.HiFont, n.HiClut, n.DisFont, n.DisClut};
+                    std::memcpy(f.data() + at + offsetof(_sm_textnode, Font), fp, sizeof fp);
+                    Store(f, at + offsetof(_sm_textnode, Align), n.Align);
+                    Store(f, at + offsetof(_sm_textnode, StringID), n.StringID);
+                    break;
+                }
+                case SM_TYPE_GOURAUD:
+                    for (int c = 0; c < 4; ++c)
+                        Store(f, at + offsetof(_sm_gouraudnode, Colour) + 4 * c, n.Colour[c]);
+                    break;
+                case SM_TYPE_INSTANCE:
+                    for (int r = 0; r < 3; ++r) {
+                        const SMW_Node::Ref& ref = n.Refs[r];
+                        uint32_t v = 0;
+                        if (ref.Screen >= 0) {
+                            if (uint32_t(ref.Screen) >= nScreens)
+                                return *error = where + "instance of a screen out of range", false;
+                            const auto it = lay[size_t(ref.Screen)].ids.find(ref.NodeID);
+                            if (ref.NodeID == -1 || it == lay[size_t(ref.Screen)].ids.end())
+                                return *error =
+                                           where + "instance of no node of id " + std::to_string(ref.NodeID),
+                                       false;
+                            if (it->second >= 0x10000)
+                                return *error = where + "instance target beyond 64 KB", false;
+                            v = uint32_t(ref.Screen) << 16 | it->second;
+                        }
+                        Store(f, at + offsetof(_sm_instancenode, Ref) + 4 * r, v);
+                    }
+                    break;
+                default:
+                    break;
+            }
+        }
+    }
+
+    // Sprite data, packed.
+    h.SpriteDataOfs = uint32_t(f.size());
+    for (const SMW_Sprite& s : d.Sprites) {
+        f.insert(f.end(), s.Pixels.begin(), s.Pixels.end());
+        const size_t at = f.size();
+        f.resize(at + s.Palette.size() * 4);
+        if (!s.Palette.empty()) std::memcpy(f.data() + at, s.Palette.data(), s.Palette.size() * 4);
+    }
+
+    // Font images, packed.
+    h.FontImageOfs = uint32_t(f.size());
+    for (const SMW_Font& fo : d.Fonts) f.insert(f.end(), fo.Image.begin(), fo.Image.end());
+
+    Store(f, 0, h);
+    *out = std::move(f);
+    return true;
+}

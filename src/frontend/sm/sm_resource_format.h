@@ -1,0 +1,162 @@
+// The front end's screen resource file ("frontend\FE_game.exp"): one little-endian image holding the
+// screens (node trees), sprite images, fonts and strings. Every offset is from the file's first byte.
+//
+//   header (88 bytes)          table offsets and sizes
+//   sprite table               28 bytes per sprite
+//   font table                 160 bytes per font (0x20010312: 32-byte entry + 128-byte name)
+//   language table             8 bytes per language
+//   string area                per language: its strings back to back, zero-terminated
+//   screen table               12 bytes per screen: offset in the screen data area, size, address word
+//   screen data                each screen's node tree, root first
+//   sprite data                per sprite in table order: pixels, then palette (4 bytes per colour)
+//   font image area            per font in table order: a complete engine font file
+//
+// Nodes are kept in memory exactly as they are stored (sm_types.h): a 44-byte header and the type's fields.
+// Node pointers are 32-bit words; in the file a pointer to the node at byte L of screen k holds
+// (o_k - o_0) + L (o = the screens' offsets in the screen data area), and loading turns it into the
+// console address of the node. The reader and the writer share these records.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "frontend/sm/sm_types.h"
+
+inline constexpr uint32_t SM_RES_VERSION_GLYPHS = 0x20001213;     // fonts as glyph tables, 32-byte entries
+inline constexpr uint32_t SM_RES_VERSION_FONTFILES = 0x20010312;  // fonts as font files, 160-byte entries
+
+struct _sm_resheader {
+    uint32_t Version;
+    uint32_t SpriteTableOfs, SpriteTableSize;
+    uint32_t FontTableOfs, FontTableSize;
+    uint32_t GlyphListOfs, GlyphListSize;
+    uint32_t CharDataOfs;
+    uint32_t Reserved32;
+    uint32_t LangTableOfs, LangTableSize;
+    uint32_t StringAreaOfs, StringAreaSize;
+    uint32_t ScreenTableOfs, ScreenTableSize;
+    uint32_t ScreenDataOfs;
+    uint32_t Reserved64;
+    uint32_t SpriteDataOfs;
+    uint32_t Reserved72;
+    uint32_t FontImageOfs;
+    uint32_t Reserved80[2];
+};
+static_assert(sizeof(_sm_resheader) == 88);
+
+struct _sm_screenentry_file {
+    uint32_t Offset;   // in the screen data area
+    uint32_t Size;     // bytes
+    uint32_t Address;  // 0 in the file; the loaded screen's address
+};
+static_assert(sizeof(_sm_screenentry_file) == 12);
+
+struct _sm_spriteentry {
+    uint32_t Instance;  // 0 in the file; the image instance
+    uint32_t Flags;     // 0 in the file; bit 0 resident
+    uint16_t Bpp;       // 4, 8, 16 or 32
+    uint16_t Width, Height;
+    uint16_t Colours;  // palette colours, 0 = true colour
+    uint16_t Reserved16;
+    uint16_t Cleared18;
+    uint32_t PixelOfs;    // in the sprite data area
+    uint32_t PaletteOfs;  // in the sprite data area
+};
+static_assert(sizeof(_sm_spriteentry) == 28);
+
+struct _sm_langentry {
+    uint32_t BlockOfs;  // in the string area
+    uint32_t Count;
+};
+static_assert(sizeof(_sm_langentry) == 8);
+
+inline constexpr size_t SM_FONT_NAME_BYTES = 128;
+struct _sm_fontentry {
+    uint32_t Reserved0[2];
+    uint16_t Colours;
+    uint16_t MaxOffsetY;
+    uint16_t MaxCharHeight;
+    uint16_t GlyphPages;  // 0 for font files
+    int16_t Kern;         // 0: the engine font prints with its own spacing
+    uint16_t Reserved18;
+    uint32_t CharDataOfs;  // glyph tables only
+    uint32_t ImageOfs;     // in the font image area
+    uint32_t ImageSize;
+};
+static_assert(sizeof(_sm_fontentry) == 32);
+inline constexpr size_t SM_FONT_ENTRY_V2 = sizeof(_sm_fontentry) + SM_FONT_NAME_BYTES;  // 160
+
+// Glyph-table fonts: 96 records for the character codes 32..127.
+struct _sm_charrecord {
+    uint32_t PixelOfs;
+    int8_t Width, Height, Advance, OffsetY;
+    uint32_t DrawHeight;
+};
+static_assert(sizeof(_sm_charrecord) == 12);
+inline constexpr int SM_FONT_CHARS = 96;
+
+// Size of a node of a type a file may hold; 0 for any other type.
+size_t SM_NodeSize(uint16_t type);
+
+// Checks a whole resource file image: header, tables, every offset and size inside the file, sprite,
+// font and string data, every node record, pointer, link and instance reference, and that each screen
+// is a tree (each node reached once). Returns 1, or 0 after one log line naming what is wrong.
+int SM_ValidateResource(const void* image, size_t length);
+
+// ---------------------------------------------------------------------------------------------------
+// Writing a resource file from a description of its screens.
+
+struct SMW_Node {
+    int16_t ID = -1;
+    uint16_t Type = SM_TYPE_GROUP;
+    uint8_t Alpha = 255;
+    uint16_t Flags = SM_FLAG_VISIBLE;
+    int16_t x = 0, y = 0, w = 0, h = 0;
+    int16_t xOffset = 0, yOffset = 0;
+    float xScale = 1.0f, yScale = 1.0f;
+    int32_t UserData = 0;
+    // Screen roots and buttons: focus moves to the node of this id in the same screen (-1 none).
+    int16_t Up = -1, Down = -1, Left = -1, Right = -1;
+    int32_t LinkScreen = 0;
+    int16_t SavedFocus = -1;  // roots: id of the control focused on entry
+    // Sprites.
+    int32_t Sprite = 0;
+    // Texts.
+    int8_t Font = 0, Clut = 0, HiFont = -1, HiClut = -1, DisFont = -1, DisClut = -1;
+    uint16_t Align = 0;
+    int32_t StringID = -1;
+    // Gouraud rectangles.
+    uint32_t Colour[4] = {0x80808080u, 0x80808080u, 0x80808080u, 0x80808080u};
+    // Instances: the node of id NodeID in screen Screen (Screen -1: none).
+    struct Ref {
+        int32_t Screen = -1;
+        int16_t NodeID = -1;
+    } Refs[3];
+    std::vector<SMW_Node> Children;
+};
+
+struct SMW_Sprite {
+    uint16_t Bpp = 32;
+    uint16_t Width = 0, Height = 0;
+    std::vector<uint8_t> Pixels;    // width*height/2 bytes at 4 bits, else width*height*bpp/8
+    std::vector<uint32_t> Palette;  // 16 or 256 entries (r, g, b, a bytes; 0x80 alpha = opaque)
+};
+
+struct SMW_Font {
+    std::string Name;  // the engine font's name; must differ from the shell's fonts
+    uint16_t MaxOffsetY = 0, MaxCharHeight = 0;
+    std::vector<uint8_t> Image;  // a complete engine font file
+};
+
+struct SMW_Resource {
+    std::vector<SMW_Node> Screens;  // roots; screen n gets id n, type screen, links on
+    std::vector<SMW_Sprite> Sprites;
+    std::vector<SMW_Font> Fonts;
+    std::vector<std::string> Strings;  // language 0; none = a file without languages
+};
+
+// Lays out a resource file (version 0x20010312). Returns false with a reason in *error for a
+// description the format cannot hold (unknown node type, duplicate or missing ids, bad sizes).
+bool SM_WriteResource(const SMW_Resource& desc, std::vector<uint8_t>* out, std::string* error);
