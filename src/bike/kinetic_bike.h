@@ -150,6 +150,13 @@ public:
     // takes this over: throttle, brake and steering from the pressed amounts, and the bike's speed.
     void applyDriverInput();
 
+    // Handling: the control step and its handlers (turning, power slides, straight riding, wheelies,
+    // stoppies, the air).
+
+    // Handling tail, the per-frame update, speed limits, nitro and damping, the rider's displacement.
+
+    // Terrain under the bike and the ground distances of the wheels and crash box.
+
     // identity
     uint8_t inStunt = 0;
     char playerName[20] = {};
