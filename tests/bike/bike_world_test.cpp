@@ -8,9 +8,9 @@
 #include "bike/components/bike_transmission.h"
 #include "bike/kinetic_track_objects.h"
 #include "bike_world.h"
-#include "game/files/collision_format.h"
 #include "game/files/object_description_format.h"
 #include "kinetic/vehicle/wheels_component.h"
+#include "mkdisc/track_objects.h"
 #include "world/world_file_format.h"
 
 namespace {
@@ -143,10 +143,9 @@ TEST_F(BikeWorldTest, SteeringTurnsTheBikeTheWayItIsAsked) {
 }
 
 TEST_F(BikeWorldTest, AFenceAheadOfTheGridStopsTheBikeAndALooseOneIsPushed) {
-    // A fence 6 m up the lap from the grid, as wide and high as the tracks' fences (the generated worlds'
-    // fences are scenery without a collision block), fixed or loose; the bike runs into it at full throttle.
-    static std::vector<uint8_t> block =
-        WriteCollisionBlock({CollisionBox(-0.05f, -1.1f, -2.0f, 0.05f, 0.0f, 2.0f)});
+    // A fence of the generated worlds, with their fence collision block, 6 m up the lap from the grid and
+    // standing across it, fixed or loose; the bike runs into it at full throttle.
+    static std::vector<uint8_t> block = PropCollision(Prop::Fence);
     static _Info records[2] = {MakeTypeRecord(1, worldfile::kKindStatic, 1, 0.8f, 0.1f, 250),
                                MakeTypeRecord(1, worldfile::kKindDynamic, 1, 0.8f, 0.1f, 50)};
     const CentrePoint& c = world_->design.centre.front();
@@ -167,8 +166,10 @@ TEST_F(BikeWorldTest, AFenceAheadOfTheGridStopsTheBikeAndALooseOneIsPushed) {
         const float ahead = 600.0f;  // world units
         fence->position = qzVector3d(start.x + c.dirX * ahead, 0.0f, start.z + c.dirZ * ahead);
         fence->position.y = world_->world->getHeightAt(fence->position.x, fence->position.z) - 1.0f;
-        // Across the lap, standing up: the body takes the model pose with a half turn about x.
-        Q_SetupFromAngles(&fence->qOrientation, 3.14159265f, 1.5707963f - std::atan2(-c.dirX, c.dirZ), 0.0f);
+        // Upright and turned about the vertical as the world's placements are, its length across the lap.
+        const float heading = std::atan2(c.dirX, c.dirZ) + 1.5707963f;
+        fence->qOrientation.S = std::cos(heading / 2);
+        fence->qOrientation.Axis = {0.0f, std::sin(heading / 2), 0.0f};
         world_->model->objects.push_back(fence);
         if (loose)
             static_cast<CKineticDynamicRigidObject*>(fence)->updateModelWorld();

@@ -1,7 +1,9 @@
 // The sample disc's 25 worlds, as the game reads them: each loads and passes the world checks, its
 // models, collision blocks and radar map pass their readers' checks, every
 // spline stays on the riding surface along its whole length, the checkpoints come in lap order, the
-// ramp store finds one pair for every jump and crash zone built, and the start grid stands on the track.
+// ramp store finds one pair for every jump and crash zone built, and the start grid stands on the track;
+// a placed bale and fence and the arena walls, built as the race builds their bodies, stand upright on
+// the ground.
 #include "mkdisc/tracks.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "bike/kinetic_collide.h"
+#include "bike/kinetic_track_objects.h"
 #include "console/cd/cd.h"
 #include "engine/hal/geometry.h"
 #include "engine/sys/bitmap.h"
@@ -18,6 +22,10 @@
 #include "engine/sys/heap.h"
 #include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
+#include "game/model/object_description.h"
+#include "kinetic/collide/primitive.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "support/heap_image.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "world/ramps.h"
@@ -203,6 +211,105 @@ TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
         CSubtileModel::resetStatics();
         x_free(image);
     }
+}
+
+TEST_F(TrackWorlds, PlacedBalesFencesAndArenaWallsStandUprightOnTheGround) {
+    // The body of each object from its description's collision block, at the pose of its placement
+    // record (the arena upright at the world centre); its physics box, lowest point and top, against the
+    // terrain under its centre. World and physics y point down.
+    struct Case {
+        TrackKind kind;
+        Prop prop;     // Count: the arena
+        float height;  // world units, ground to top
+    };
+    const int descriptionsBefore = CResourceStorage<CObjectDescription>::instance().count();
+    const int collisionsBefore = CResourceStorage<CKineticCollide>::instance().count();
+    for (const Case& c :
+         {Case{TrackKind::Outdoor, Prop::HayBale, 50}, Case{TrackKind::Outdoor, Prop::Fence, 110},
+          Case{TrackKind::Indoor, Prop::HayBale, 50}, Case{TrackKind::Indoor, Prop::Count, 120}}) {
+        const TrackSpec* spec = nullptr;
+        for (const TrackSpec& s : TrackSpecs())
+            if (!spec && s.kind == c.kind) spec = &s;
+        SCOPED_TRACE(std::string(spec->name) + " prop " + std::to_string(int(c.prop)));
+        const TrackDesign d = DesignTrack(*spec);
+        testsupport::HeapImage image(PackWorld(d));
+        CWorldModel world;
+        BuildWorldModel(world, image.p);
+        CFileManager fm;
+
+        // The placement record of the design's first placement of the prop, and its description.
+        const void* head = fm.loadSubFileLabel(image.p, worldfile::kLabelMain, 0);
+        const auto* main = static_cast<const uint8_t*>(head);
+        const int blocksPerDescription = world.numTiles * worldfile::kSubtilesPerTile;
+        const int numObjects = static_cast<const _wlb_file*>(head)->numObjects;
+        unsigned label = worldfile::kLabelArena;
+        _Placement pose{};
+        pose.x = pose.z = d.side / 2, pose.qw = 1;
+        if (c.prop != Prop::Count) {
+            const Placement* want = nullptr;
+            for (const Placement& pl : d.placements)
+                if (!want && pl.prop == c.prop) want = &pl;
+            ASSERT_NE(want, nullptr);
+            label = 0;
+            uint32_t at = worldfile::kHeaderSize;
+            for (int b = 0; b < numObjects * blocksPerDescription; ++b) {
+                uint32_t n;
+                std::memcpy(&n, main + at, 4);
+                at += worldfile::kBlockHeaderSize;
+                for (uint32_t r = 0; r < n; ++r, at += worldfile::kPlacementSize) {
+                    _Placement p;
+                    std::memcpy(&p, main + at, sizeof p);
+                    if (!label && p.x == want->x && p.z == want->z)
+                        pose = p, label = unsigned(worldfile::kLabelFirstDescription +
+                                                   2 * (b / blocksPerDescription) + 1);
+                }
+            }
+            ASSERT_NE(label, 0u);
+        }
+        ASSERT_EQ(fm.getSubfileCountForLabel(image.p, label), c.prop == Prop::Count ? 2 : 1);
+        const unsigned sub = fm.getLabelIndex(image.p, label) + (c.prop == Prop::Count ? 1 : 0);
+        auto* description = new CObjectDescription();
+        description->collisionIdList.push_back(CResourceStorage<CKineticCollide>::instance().add(
+            new CKineticCollide(fm.loadSubFile(image.p, sub), size_t(fm.getSubFileLength(image.p, sub)))));
+        const int id = CResourceStorage<CObjectDescription>::instance().add(description);
+        std::unique_ptr<CKineticStaticRigidObject> object(c.prop == Prop::Count
+                                                              ? new CKineticComplexStaticRigidObject(id)
+                                                              : new CKineticStaticRigidObject(id));
+        object->position = qzVector3d(pose.x, pose.y, pose.z);
+        object->qOrientation.S = pose.qw;
+        object->qOrientation.Axis = {pose.qx, pose.qy, pose.qz};
+        object->updateKineticFromModelObject();
+
+        // Every body (the arena has one per wall) against the ground under its own centre.
+        ASSERT_GT(object->getRigidBodyCount(), 0);
+        for (int i = 0; i < object->getRigidBodyCount(); ++i) {
+            const Kinetic::RigidBody* body = object->getRigidBody(i);
+            Kinetic::AABB box;
+            for (const Kinetic::Primitive* p : body->getPrimitives()) {
+                Kinetic::AABB b = p->computeLocalAABB();
+                b.transformBy(body->m_transformation);
+                box.include(b.m_min), box.include(b.m_max);
+            }
+            ASSERT_LE(box.m_min.y, box.m_max.y) << "body " << i << " has no shape";
+            const float ground =
+                world.getHeightAt(50 * (box.m_min.x + box.m_max.x), 50 * (box.m_min.z + box.m_max.z));
+            const float bottom = 100 * box.m_max.y, top = 100 * box.m_min.y;
+            EXPECT_NEAR(bottom, ground, 3.0f) << "body " << i;
+            EXPECT_NEAR(ground - top, c.height, 3.0f) << "body " << i;
+            RecordProperty(std::string(spec->name) + "_prop" + std::to_string(int(c.prop)) + "_body" +
+                               std::to_string(i) + "_bottom_below_ground",
+                           std::to_string(bottom - ground));
+        }
+        object.reset();
+        CWorldModel::resetStatics();
+        CSubtileModel::resetStatics();
+    }
+    auto& descriptions = CResourceStorage<CObjectDescription>::instance().data;
+    auto& collisions = CResourceStorage<CKineticCollide>::instance().data;
+    for (size_t i = size_t(descriptionsBefore); i < descriptions.size(); ++i) delete descriptions[i];
+    for (size_t i = size_t(collisionsBefore); i < collisions.size(); ++i) delete collisions[i];
+    descriptions.resize(size_t(descriptionsBefore));
+    collisions.resize(size_t(collisionsBefore));
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "mkdisc/track_objects.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <utility>
 
@@ -63,6 +64,16 @@ void Inside(GeoMaterial& m) {
     }
 }
 
+// A collision block from shapes drawn in the model's frame (metres, standing on y = 0, -y up). An
+// object's physics body is its model turned half about x, and the block holds the body's frame: every
+// vertex is turned the same way, (x, y, z) -> (x, -y, -z), so that an upright placement stands upright.
+// The turn keeps the triangles wound outwards.
+std::vector<uint8_t> WriteBodyBlock(std::vector<CollisionPart> parts) {
+    for (CollisionPart& part : parts)
+        for (std::array<float, 3>& v : part.vertices) v[1] = 0.0f - v[1], v[2] = 0.0f - v[2];
+    return WriteCollisionBlock(parts);
+}
+
 }  // namespace
 
 std::vector<uint8_t> PropGeometry(Prop prop, float span) {
@@ -109,9 +120,11 @@ std::vector<uint8_t> PropGeometry(Prop prop, float span) {
 std::vector<uint8_t> PropCollision(Prop prop) {
     switch (prop) {
         case Prop::HayBale:
-            return WriteCollisionBlock({CollisionBox(-0.35f, -0.5f, -0.6f, 0.35f, 0.0f, 0.6f)});
+            return WriteBodyBlock({CollisionBox(-0.35f, -0.5f, -0.6f, 0.35f, 0.0f, 0.6f)});
+        case Prop::Fence:  // one slab from post to post, as high as the posts
+            return WriteBodyBlock({CollisionBox(-0.05f, -1.1f, -2.0f, 0.05f, 0.0f, 2.0f)});
         case Prop::Pickup:
-            return WriteCollisionBlock({CollisionBox(-0.4f, -1.8f, -0.4f, 0.4f, -1.0f, 0.4f)});
+            return WriteBodyBlock({CollisionBox(-0.4f, -1.8f, -0.4f, 0.4f, -1.0f, 0.4f)});
         default:
             return {};
     }
@@ -167,10 +180,10 @@ std::vector<uint8_t> ArenaCollision(const TrackDesign& d) {
     const float c = d.side / 2;
     const float x0 = (d.floorX0 - c) / 100, x1 = (d.floorX1 - c) / 100;
     const float z0 = (d.floorZ0 - c) / 100, z1 = (d.floorZ1 - c) / 100;
-    return WriteCollisionBlock({CollisionBox(x0 - 0.8f, -1.2f, z0 - 0.4f, x1 + 0.8f, 0, z0),
-                                CollisionBox(x0 - 0.8f, -1.2f, z1, x1 + 0.8f, 0, z1 + 0.4f),
-                                CollisionBox(x0 - 0.4f, -1.2f, z0, x0, 0, z1),
-                                CollisionBox(x1, -1.2f, z0, x1 + 0.4f, 0, z1)});
+    return WriteBodyBlock({CollisionBox(x0 - 0.8f, -1.2f, z0 - 0.4f, x1 + 0.8f, 0, z0),
+                           CollisionBox(x0 - 0.8f, -1.2f, z1, x1 + 0.8f, 0, z1 + 0.4f),
+                           CollisionBox(x0 - 0.4f, -1.2f, z0, x0, 0, z1),
+                           CollisionBox(x1, -1.2f, z0, x1 + 0.4f, 0, z1)});
 }
 
 std::vector<uint8_t> DetailBitmap(uint32_t seed) {

@@ -1,5 +1,6 @@
 // Low-poly models of the tracks' objects (world units, standing on y = 0 with -y up, facing +z), their
-// collision blocks (metres, y down), and the worlds' shared pictures: sky, arena, detail bitmap.
+// collision blocks (metres, in the physics body's frame: the model turned half about x, so +y is up and
+// the front faces -z), and the worlds' shared pictures: sky, arena, detail bitmap.
 #pragma once
 
 #include <cstdint>
@@ -9,7 +10,7 @@
 
 // Geometry block of a prop; `span` is the half width the start gate spans.
 std::vector<uint8_t> PropGeometry(Prop prop, float span);
-// Collision block of a prop; empty for scenery that bikes ride through.
+// Collision block of a prop (bales, fences, pickups); empty for scenery that stands off the track.
 std::vector<uint8_t> PropCollision(Prop prop);
 // A checkpoint or finish gate: two posts `halfSpan` either side of the lap and a banner across.
 std::vector<uint8_t> GateGeometry(float halfSpan, bool finish);

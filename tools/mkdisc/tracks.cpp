@@ -76,7 +76,7 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
         if (!used) continue;
         uint8_t kind = 1;  // scenery
         uint16_t mass = 0;
-        if (prop == Prop::HayBale) kind = worldfile::kKindStatic, mass = 250;
+        if (prop == Prop::HayBale || prop == Prop::Fence) kind = worldfile::kKindStatic, mass = 250;
         if (prop == Prop::Pickup) kind = 22;
         w.typeTable.push_back(MakeTypeRecord(uint8_t(next + 1), kind, 1, 0.8f, 0.1f, mass));
         w.descriptions.push_back({{PropGeometry(prop, startSpan)}, PropCollision(prop)});
