@@ -156,6 +156,17 @@ public:
     // Handling tail, the per-frame update, speed limits, nitro and damping, the rider's displacement.
 
     // Terrain under the bike and the ground distances of the wheels and crash box.
+    // The surface code under the bike, its grip, speed penalty and power-band torque.
+    void getTerrainType();
+    // Wheel heights, the terrain's slope under the wheels and the bike's pitch and roll against it.
+    void bikeTerrainInfo();
+    // Heights of the wheels' lowest points over the terrain (distToGround and the levels).
+    void findDistancesToGround();
+    // The crash box's eight corners against the terrain, while the bike crashes.
+    void crashFindDistancesToGround();
+    // The wheel measurement of both; with normals it also keeps the terrain height and normal under
+    // each wheel and whether a wheel rides on a track object.
+    void measureWheelHeights(bool withNormals);
 
     // identity
     uint8_t inStunt = 0;
@@ -327,7 +338,7 @@ public:
     // ground
     float jumpRange = 0.0f;
     uint8_t jumpRangePassed = 0;
-    float distToGround = 0.0f;
+    float distToGround[2] = {};
     float distToGroundLevel[2] = {};
     float minDistToGround = 0.0f, minDistToGroundLevel = 0.0f, maxDistToGroundLevel = 0.0f;
     uint8_t levelGround = 0;
