@@ -136,36 +136,46 @@ private:
 };
 
 // A rider following a polyline (world units, up ignored) with a simple rule: aim at the point `ahead`
-// units further along the line from the nearest one, steer towards it in proportion to the angle, and
-// ease off the throttle in proportion to the turn. `line` must outlive the rider.
+// units further along the line from the nearest one and steer towards it in proportion to the angle;
+// take the bend after that point at a speed that falls with its sharpness, braking when faster. `line`
+// must outlive the rider.
 inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900.0f) {
     auto at = std::make_shared<size_t>(0);
     return [&line, ahead, at](const KineticBike& b, int) {
         const size_t n = line.size();
-        auto dist2 = [&](size_t i) {
-            const float dx = line[i % n].x - b.position.x, dz = line[i % n].z - b.position.z;
+        auto dist2 = [&](size_t i, const qzVector3d& from) {
+            const float dx = line[i % n].x - from.x, dz = line[i % n].z - from.z;
             return dx * dx + dz * dz;
+        };
+        auto wrap = [](float a) {
+            while (a > 3.14159265f) a -= 6.2831853f;
+            while (a < -3.14159265f) a += 6.2831853f;
+            return a;
+        };
+        auto bearing = [](const qzVector3d& from, const qzVector3d& to) {
+            return std::atan2(to.x - from.x, to.z - from.z);
         };
         // The nearest point, searching forward from the last one.
         size_t best = *at;
         for (size_t k = 1; k < 40; ++k)
-            if (dist2(*at + k) < dist2(best)) best = *at + k;
+            if (dist2(*at + k, b.position) < dist2(best, b.position)) best = *at + k;
         *at = best % n;
         size_t aim = *at;
-        while (dist2(aim) < ahead * ahead && aim < *at + n / 4) ++aim;
+        while (dist2(aim, b.position) < ahead * ahead && aim < *at + n / 4) ++aim;
+        size_t after = aim;
+        while (dist2(after, line[aim % n]) < ahead * ahead && after < aim + n / 4) ++after;
         const qzVector3d& p = line[aim % n];
-        const float want = std::atan2(p.x - b.position.x, p.z - b.position.z);
-        const float heading = std::atan2(b.forwardDir.x, b.forwardDir.z);
-        float err = want - heading;
-        while (err > 3.14159265f) err -= 6.2831853f;
-        while (err < -3.14159265f) err += 6.2831853f;
+        const float err = wrap(bearing(b.position, p) - std::atan2(b.forwardDir.x, b.forwardDir.z));
+        const float bend = std::fabs(wrap(bearing(p, line[after % n]) - bearing(b.position, p)));
         // Heading grows towards +x from +z: a right turn (as the bike's steering counts it) is positive.
         const float amount = std::fmin(1.0f, std::fabs(err) * 3.0f);
         const auto byte = static_cast<uint8_t>(amount < 0.05f ? 0 : 60 + amount * 195.0f);
-        Input in = Input::Of({BIKEACTION_ACCEL});
+        const float target = 24.0f - 16.0f * std::fmin(1.0f, (bend + std::fabs(err)) / 1.2f);  // m/s
+        const float speed = b.linearVelocityMag;
+        Input in = Input::Of({speed > target + 1.0f ? BIKEACTION_BRAKE : BIKEACTION_ACCEL});
         if (byte) in.actions |= 1u << (err > 0.0f ? BIKEACTION_RIGHT_TURN : BIKEACTION_LEFT_TURN);
         in.left = in.right = byte;
-        in.accel = static_cast<uint8_t>(255.0f - 120.0f * amount);
+        in.brake = 160;
         return in;
     };
 }
