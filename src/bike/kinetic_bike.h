@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "bike/attributes.h"
+#include "bike/bike_handling_tail.h"
 #include "bike/kinetic_rigid_object.h"
 #include "game/race/bike_attributes.h"
 #include "game/race/rider_attributes.h"
@@ -154,6 +155,29 @@ public:
     // stoppies, the air).
 
     // Handling tail, the per-frame update, speed limits, nitro and damping, the rider's displacement.
+    // The common tail of the control step, after the handler has filled the block: the counters,
+    // friction, steering and lean, then throttle, brakes, suspension, body forces and driver input.
+    void controlTail(HandlingBlock& p);
+    void tailCountersFrictionLean(HandlingBlock& p);
+    void tailDriveAndForces(HandlingBlock& p);
+    // The race's flashing wrong-way sign, from the track direction and point at the bike's way position.
+    void maybeFlashWrongWay(const qzVector3d& trackDir, const qzVector3d& trackPoint);
+    // In the air, the pitch is past the crash limits for the bike's roll.
+    bool airAttitudeExceeded() const;
+    // Height above the level ground, 0 while a wheel touches.
+    float getDistToGround() const;
+    void getWheelieCondition();
+    void zeroVelocity();
+    void limitMaximumSpeed();
+    void drivingOnObjects();
+    void dampenAngularVelocity();
+    void nitroBoost();
+    void riderDisplacement();
+    qzVector3d getRiderDisplacement() const { return riderDelta; }
+    // The chassis's linear velocity gains impulse times its inverse mass.
+    void applyChassisImpulse(const qzVector3d& impulse);
+    // The body the bike rides on: the chassis, or the crash body while crashing.
+    Kinetic::RigidBody* activeBody() const;
 
     // Terrain under the bike and the ground distances of the wheels and crash box.
     // The surface code under the bike, its grip, speed penalty and power-band torque.
