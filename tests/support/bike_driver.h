@@ -90,6 +90,7 @@ public:
     // A racer on the grid with its rider; returns its index among the driver's bikes.
     size_t Add(Rider rider, bool cpu = false) {
         bikes.push_back(world.AddBike(static_cast<unsigned>(bikes.size()), cpu));
+        bikes.back()->startRace = 1;  // the race is on: no hold at the grid
         riders.push_back(std::move(rider));
         traces.emplace_back();
         return bikes.size() - 1;
@@ -139,8 +140,8 @@ private:
 // units further along the line from the nearest one and steer towards it in proportion to the angle;
 // take the bend after that point at a speed that falls with its sharpness, braking when faster. `line`
 // must outlive the rider.
-inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900.0f, float rampHeight = 100.0f,
-                          float rampSpeed = 9.0f) {
+inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900.0f,
+                          float rampHeight = 100.0f, float rampSpeed = 9.0f) {
     auto at = std::make_shared<size_t>(0);
     return [&line, ahead, rampHeight, rampSpeed, at](const KineticBike& b, int) {
         const size_t n = line.size();
