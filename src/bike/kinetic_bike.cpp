@@ -645,24 +645,6 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     lastPos = pos;
 }
 
-void KineticBike::update(float) {
-    if (!vehicle) return;
-    lastFlags = flags;
-    flags = 0;
-    updateModelObjectFromKinetic();
-    getBaseVectors();
-    lastWheelInfo[0] = wheelInfo[0];
-    lastWheelInfo[1] = wheelInfo[1];
-    wheelInfo[0] = m_wheels->m_wheelsInfo[0];
-    wheelInfo[1] = m_wheels->m_wheelsInfo[1];
-    const Kinetic::Vector3 v = chassis->m_linearVelocity;
-    linearVelocity = toModel(v);
-    linearVelocityMag = x_sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
-    forwardVelocityMag = linearVelocity * forwardDir;
-    applyDriverInput();
-    viewFlags = lastFlags | flags;
-}
-
 void KineticBike::applyDriverInput() {
     if (!vehicle) return;
     auto amount = [this](int a) { return checkMessage(a) ? static_cast<float>(pressed[a]) / 255.0f : 0.0f; };
@@ -674,16 +656,14 @@ void KineticBike::applyDriverInput() {
     steering->setSteeringAnglePercent(0, 1.0f);
     steering->setSteeringAnglePercent(1, 0.0f);
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
-    engine->setVelocity(linearVelocityMag);
     // The engine's resistance sets (factors at minimum, optimum and maximum RPM): light while driven,
     // heavy engine braking with the throttle cut, and a push forward while rolling backwards.
-    movingForward = forwardVelocityMag > 0.0f;
     struct Set {
         float min, opt, max;
     };
-    Set set = accel > 0.0f    ? Set{0.01f, 0.0275f, 0.065f}
-              : movingForward ? Set{1.0f, 2.5f, 2.5f}
-                              : Set{-1.75f, -1.75f, -1.75f};
+    Set set = accel > 0.0f                ? Set{0.01f, 0.0275f, 0.065f}
+              : forwardVelocityMag > 0.0f ? Set{1.0f, 2.5f, 2.5f}
+                                          : Set{-1.75f, -1.75f, -1.75f};
     // Nearly stopped with the throttle closed, the engine holds the bike where it came to rest: a
     // resistance that grows with the speed and with the distance rolled from that spot (forward
     // positive), so that it neither rocks between braking and pushing nor creeps down a slope. At the

@@ -38,7 +38,9 @@ protected:
         bike_->getBaseVectors();
         return std::atan2(bike_->forwardDir.x, bike_->forwardDir.z);
     }
+    // Riding: the race has started (until then the bike holds its brake at the grid).
     void Drive(int steps, std::initializer_list<int> actions, uint8_t left = 0, uint8_t right = 0) {
+        bike_->startRace = 1;
         for (int i = 0; i < steps; ++i)
             world_->Step({BikeWorld::Packet(bike_, actions, 255, 255, left, right)});
     }
@@ -102,12 +104,15 @@ TEST_F(BikeWorldTest, FullThrottleShiftsThroughTheFourGearsThenBrakingStops) {
         EXPECT_NEAR(measured[g], expected[g], 0.05f * expected[g]) << "shift " << g;
         RecordProperty("shift_" + std::to_string(g), std::to_string(measured[g]));
     }
-    // Full brakes, no throttle: the bike stops within a few seconds and the box drops back to first.
+    // Full brakes, no throttle: the bike stops within a few seconds (dead, once it is slow enough) and,
+    // standing, the box drops back to first.
     int stopSteps = 0;
     while (Speed() > 0.3f && stopSteps < 60 * 10) {
         Drive(1, {BIKEACTION_BRAKE});
         ++stopSteps;
     }
+    EXPECT_LT(Speed(), 0.3f);
+    Drive(30, {BIKEACTION_BRAKE});
     EXPECT_LT(Speed(), 0.3f);
     EXPECT_EQ(box->m_currentGear, 0u);
     RecordProperty("brake_stop_steps", stopSteps);

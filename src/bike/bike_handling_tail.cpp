@@ -1,0 +1,339 @@
+// The common tail of the bike's control step. After the handler of the handling state has filled the
+// parameter block, every run applies it here in a fixed order: launch friction, turn and slide counters,
+// slide exit boosts, pitch targets, per-state counters, wheel friction, steering and lean; then the
+// throttle and engine resistance, slope boost and brake torque, braking amount, suspension tuning,
+// chassis spin and pushes, centre-of-mass shift and the driver input for the next physics step.
+#include "bike/bike_handling_tail.h"
+
+#include "bike/components/bike_brake.h"
+#include "bike/components/bike_driver_input.h"
+#include "bike/components/bike_engine.h"
+#include "bike/components/bike_steering.h"
+#include "bike/components/bike_suspension.h"
+#include "bike/kinetic_bike.h"
+#include "kinetic/dynamics/angular_constraint_1d.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "kinetic/vehicle/wheels_component.h"
+#include "world/terrain_type.h"
+
+namespace {
+
+constexpr uint32_t bit(int b) {
+    return 1u << b;
+}
+
+// The handling's three-point curve: (x0, y0)-(x1, y1)-(x2, y2) of x, flat beyond the ends.
+float curve(float x0, float y0, float x1, float y1, float x2, float y2, float x) {
+    if (x < x1) {
+        if (x < x0) return y0;
+        const float t = x1 == x0 ? 1.0f : (x - x0) / (x1 - x0);
+        return y0 + t * (y1 - y0);
+    }
+    const float t = (x <= x2 && x2 != x1) ? (x - x1) / (x2 - x1) : 1.0f;
+    return y1 + t * (y2 - y1);
+}
+
+float clampf(float v, float lo, float hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+
+Kinetic::Vector3 toKinetic(const qzVector3d& v) {
+    return Kinetic::Vector3(v.x, v.y, v.z);
+}
+
+// Speeds (m/s) the tail compares with.
+constexpr float kCrawl = 0.925926f;      // 3.33 km/h
+constexpr float kStoppie = 2.31481f;     // 8.33 km/h
+constexpr float kWheelie = 5.55556f;     // 20 km/h
+constexpr float kBraking = 4.62963f;     // 16.67 km/h
+constexpr float kSideSlip = 9.25926f;    // 33.33 km/h
+constexpr float kLeanLimit = 70.0f;      // degrees either side of the terrain roll
+constexpr float kSuspStrength = 120.0f;  // the airborne suspension
+constexpr float kSuspDampenRelax = 25.0f;
+constexpr float kSuspDampenComp = 30.0f;
+
+// Engine resistance factors at minimum, optimum and maximum RPM.
+struct Resistance {
+    float min, opt, max;
+};
+constexpr Resistance kCut{1.0f, 2.5f, 2.5f};
+constexpr Resistance kRide{0.01f, 0.0275f, 0.065f};
+constexpr Resistance kWheelieSet{0.9f, 2.0f, 2.0f};
+constexpr Resistance kReverse{-1.75f, -1.75f, -1.75f};
+
+void setResistance(Kinetic::CBikeEngine* e, const Resistance& r) {
+    e->m_resistanceFactorAtMinRPM = r.min;
+    e->m_resistanceFactorAtOptRPM = r.opt;
+    e->m_resistanceFactorAtMaxRPM = r.max;
+}
+
+bool isTakeOffMarker(uint32_t t) {
+    switch (t) {
+        case aiPreLoad:
+        case preload2:
+        case preload3:
+        case preload4:
+        case jump_skill2:
+        case jump_skill3:
+        case jump_skill4:
+        case jumpLand:
+            return true;
+        default:
+            return false;
+    }
+}
+
+// Handling states the tail tells apart.
+constexpr uint32_t kCoast = 0, kAccel = 1, kLeftTurn = 3, kRightTurn = 4, kLeftSlideAccel = 5,
+                   kRightSlideAccel = 6, kLeftSlideBrake = 7, kRightSlideBrake = 8;
+constexpr uint32_t kNumStates = 17;
+
+}  // namespace
+
+void KineticBike::controlTail(HandlingBlock& p) {
+    tailCountersFrictionLean(p);
+    tailDriveAndForces(p);
+}
+
+void KineticBike::tailCountersFrictionLean(HandlingBlock& p) {
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+    // Launch friction: both wheels grip harder as the launch ramp climbs on level ground.
+    if (throttleUpActive && throttleUp != 0.0f && throttleUp < 1.0f && levelGround) {
+        const float f = tFriction.fromStop.normal * 8.0f * throttleUp * p.speedFactor;
+        p.frictionTarget[0] = p.frictionTarget[1] = f < 2.0f ? f : 2.0f;
+    }
+
+    // Signed turn counters: negative frames to the left, positive to the right.
+    auto left = [](int32_t c) { return (c < 0 ? c : 0) - 1; };
+    auto right = [](int32_t c) { return (c > 0 ? c : 0) + 1; };
+    if (flags & bit(BIKE_LEFT_TURN)) {
+        turnCounter = left(turnCounter);
+        powerSlideAccelTurnCounter = powerSlideBrakeTurnCounter = 0;
+        powerSlideEnd = 0;
+        turnPressedPercent = p.turnAmount;
+    } else if (flags & bit(BIKE_POWERSLIDE_LEFT)) {
+        turnCounter = left(turnCounter);
+        if (bikeState == kLeftSlideBrake) {
+            powerSlideBrakeTurnCounter = left(powerSlideBrakeTurnCounter);
+            powerSlideAccelTurnCounter = 0;
+        } else {
+            powerSlideAccelTurnCounter = left(powerSlideAccelTurnCounter);
+            powerSlideBrakeTurnCounter = 0;
+        }
+        turnPressedPercent = p.turnAmount;
+    } else if (flags & bit(BIKE_RIGHT_TURN)) {
+        turnCounter = right(turnCounter);
+        powerSlideAccelTurnCounter = powerSlideBrakeTurnCounter = 0;
+        powerSlideEnd = 0;
+        turnPressedPercent = p.turnAmount;
+    } else if (flags & bit(BIKE_POWERSLIDE_RIGHT)) {
+        turnCounter = right(turnCounter);
+        if (bikeState == kRightSlideBrake) {
+            powerSlideBrakeTurnCounter = right(powerSlideBrakeTurnCounter);
+            powerSlideAccelTurnCounter = 0;
+        } else {
+            powerSlideAccelTurnCounter = right(powerSlideAccelTurnCounter);
+            powerSlideBrakeTurnCounter = 0;
+        }
+        turnPressedPercent = p.turnAmount;
+    } else {
+        turnCounter = powerSlideAccelTurnCounter = powerSlideBrakeTurnCounter = 0;
+        turnPressedPercent = 0.0f;
+        powerSlideEnd = 0;
+    }
+    if (bikeState != kLeftTurn) sharpLeftTurnPressedCounter = 0;
+    if (bikeState != kRightTurn) sharpRightTurnPressedCounter = 0;
+
+    // Power-slide exit boosts: accelerating away shortly after a slide ended. The counter of a state
+    // that is not current reads minus the frames since it was left.
+    auto within = [](int32_t c, int32_t lo, int32_t hi) { return c >= lo && c <= hi; };
+    auto leftWithin = [&](uint32_t a, uint32_t b, int32_t lo) {
+        return within(bikeStateCounter[a], lo, -6) || within(bikeStateCounter[b], lo, -6);
+    };
+    const bool accelHeld = checkMessage(BIKEACTION_ACCEL);
+    if (powerSlideAccelBoostEligible && p.exitBoostAllowed &&
+        linearVelocityMag < powerSlideAccelBoostVelocityMag) {
+        if (leftWithin(kRightSlideAccel, kLeftSlideAccel, -44) && accelHeld) {
+            throttle = 1.0f;
+            engine->scaleEngineBoost(4.5f);
+            bikeStateCounter[kLeftSlideBrake] = bikeStateCounter[kRightSlideBrake] = -1000;
+        }
+    } else if (powerSlideBrakeBoostEligible && p.exitBoostAllowed &&
+               linearVelocityMag < powerSlideBrakeBoostVelocityMag) {
+        if (leftWithin(kRightSlideBrake, kLeftSlideBrake, -54) && accelHeld) {
+            throttle = 1.0f;
+            engine->scaleEngineBoost(4.0f);
+            bikeStateCounter[kLeftSlideAccel] = bikeStateCounter[kRightSlideAccel] = -1000;
+        }
+    }
+
+    // Wheelie and stoppie pitch targets.
+    if (wheelieRequested && linearVelocityMag > kWheelie)
+        p.pitchRate = 2.0f * curve(0.0f, 0.5f, 22.5f, 1.0f, 45.0f, 0.0f, -bikeRelativePitch / 2.16f);
+    else if ((flags & bit(BIKE_STOPPIE)) && linearVelocityMag > kStoppie)
+        p.pitchRate = -2.0f * curve(0.0f, 0.5f, 22.5f, 1.0f, 45.0f, 0.0f, bikeRelativePitch / 2.16f);
+
+    for (uint32_t s = 0; s < kNumStates; ++s) bikeStateCounter[s] += s == bikeState ? 1 : -1;
+
+    // Wheel friction, fading out on steep ground under each wheel.
+    for (int w = 0; w < 2; ++w) {
+        const float factor = curve(0.0f, 1.0f, 25.0f, 1.0f, 90.0f, 0.0f, terrainPitch[w]);
+        m_wheels->m_wheelsFriction[static_cast<size_t>(w)] =
+            frictionFilter[w].step(p.frictionTarget[w] * factor);
+    }
+
+    // Steering and lean, on or near the ground and rolling.
+    if (!(p.onGround || p.nearGround) || linearVelocityMag <= kCrawl) return;
+    auto* steering = static_cast<Kinetic::CBikeSteering*>(m_steering);
+    steering->setSteeringAnglePercent(0, p.steeringPercent[0]);
+    steering->setSteeringAnglePercent(1, p.steeringPercent[1]);
+    const float amount = clampf(p.turnAmount, 0.2f, 0.65f);
+    leanRot = leanPercent * p.leanMagnitude * p.leanSign + amount * terrainRoll;
+    leanRot = clampf(leanRot, terrainRoll - kLeanLimit, terrainRoll + kLeanLimit);
+    leanRot = leanFilter.step(leanRot);
+    if (constraint) constraint->setAngle(leanRot * 0.0174533f);
+}
+
+void KineticBike::tailDriveAndForces(HandlingBlock& p) {
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+    auto* brake = static_cast<Kinetic::CBikeBrake*>(m_brakes);
+    auto* susp = static_cast<Kinetic::CBikeSuspension*>(m_suspension);
+    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+
+    // Throttle and engine resistance.
+    if (p.throttleStep == 0.0f || (wheelieCondition && -bikeRelativePitch > 65.0f)) {
+        throttle = 0.0f;
+        setResistance(engine, kCut);
+    } else {
+        setResistance(engine, (wheelieCondition || wheelieRequested) ? kWheelieSet : kRide);
+        if (throttle == 0.0f) {
+            throttle = engine->getThrottle();
+        } else {
+            throttle += p.throttleStep;
+            throttleUp += 0.00833333f;
+        }
+        throttle = clampf(throttle, 0.1f, 1.0f);
+        if (throttleUp > 1.0f) throttleUp = 1.0f;
+    }
+
+    // Slope boost uphill, stronger brakes downhill once braking has lasted two seconds. The pitch is cut
+    // to tenths of a right angle toward zero.
+    float g = static_cast<float>(static_cast<int>(terrainPitchAvg / 90.0f * 10.0f)) * 0.1f;
+    float b = -1.5f * g;
+    if (g < 0.0f) g = 0.0f;
+    if ((front || back) && !wheelieRequested && !wheelieCondition) engine->scaleEngineBoost(1.0f + 0.5f * g);
+    if (!movingForward) b = -b;
+    b = clampf(b, 0.0f, 1.0f);
+    const float k = brakeAppliedCounter >= 120 ? 1.0f : 0.0f;
+    for (float& t : brake->m_wheelsMaxBrakingTorque) t = 8000.0f + b * 8000.0f * k;
+
+    if (!checkMessage(BIKEACTION_ACCEL) && !movingForward &&
+        !(flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))))
+        setResistance(engine, kReverse);
+
+    float braking = 0.0f;
+    if (p.brakeStep != 0.0f) {
+        brakingScale += p.brakeStep;
+        braking = brakingScale < 1.0f ? brakingScale : 1.0f;
+        ++brakeAppliedCounter;
+    } else {
+        brakeAppliedCounter = 0;
+    }
+
+    // Suspension: airborne values off the ground, else targets approached by 5 per frame.
+    const bool grounded = p.onGround || p.nearGround;
+    std::vector<float>* values[3] = {&susp->m_wheelsStrength, &susp->m_wheelsDampingRelaxation,
+                                     &susp->m_wheelsDampingCompression};
+    const float airborne[3] = {kSuspStrength, kSuspDampenRelax, kSuspDampenComp};
+    if (!grounded) {
+        for (int v = 0; v < 3; ++v) (*values[v])[0] = (*values[v])[1] = airborne[v];
+    } else {
+        // Strength, relaxation, compression; front, rear.
+        float target[3][2];
+        auto set = [&](std::initializer_list<float> t) {
+            const float* x = t.begin();
+            for (int v = 0; v < 3; ++v) target[v][0] = x[2 * v], target[v][1] = x[2 * v + 1];
+        };
+        if (isTakeOffMarker(terrainType) && lastTerrainType != terrainType) {
+            for (int v = 0; v < 3; ++v) (*values[v])[0] = (*values[v])[1] = airborne[v];
+            set({kSuspStrength, kSuspStrength, kSuspDampenRelax, kSuspDampenRelax, kSuspDampenComp,
+                 kSuspDampenComp});
+        } else if (bikeLandCounter < 15) {
+            set({40, 40, 40, 40, 40, 40});
+        } else if (braking != 0.0f && linearVelocityMag > kBraking) {
+            set({30, 90, 25, 50, 20, 60});
+            if (bikePitch > -15.0f) chassis->m_torqueAccum += toKinetic(rightDir) * -8000.0f;
+        } else if (throttleWheelie && !isCPU) {
+            set({90, 50, 50, 35, 60, 40});
+            p.groundHoldForce = 60000.0f;
+            comShiftState = 2;
+            p.pitchRate = 2.0f * curve(0.0f, 0.5f, 12.0f, 1.0f, 25.0f, 0.0f, -bikeRelativePitch / 2.16f);
+        } else {
+            set({170, 170, 80, 80, 90, 90});
+        }
+        for (int v = 0; v < 3; ++v)
+            for (size_t w = 0; w < 2; ++w) {
+                float& cur = (*values[v])[w];
+                const float d = target[v][w] - cur;
+                cur = d > 5.0f ? cur + 5.0f : (d < -5.0f ? cur - 5.0f : target[v][w]);
+            }
+    }
+
+    // Chassis spin and pushes, on or near the ground and rolling.
+    if (grounded && linearVelocityMag > kCrawl) {
+        const float yaw = filterSAV.step(p.yawRateTarget);
+        chassis->m_angularVelocity = toKinetic(p.normal * yaw + p.rollAxis * p.rollRate +
+                                               p.pitchAxis * (p.pitchRate * p.pitchRateScale));
+        const float d = rightDir * linearVelocity;
+        const qzVector3d push = d > 0.0f ? fRightDir * -1.0f : fRightDir;
+        const Kinetic::Vector3 down = toKinetic(fUpDir) * -1.0f;
+        const bool wheelOff = p.nearGround && !(front && back);
+        const bool slipping = d > kSideSlip || d < -kSideSlip;
+        const bool sliding = bikeState >= kLeftSlideAccel && bikeState <= kRightSlideBrake;
+        Kinetic::Vector3& force = chassis->m_forceAccum;
+        if (bikeState == kCoast || bikeState == kAccel) {
+            if (slipping) {
+                force += toKinetic(push) * 150000.0f;
+                force += down * (wheelOff ? 150000.0f : 100000.0f);
+            }
+        } else if (bikeState == kLeftTurn || bikeState == kRightTurn) {
+            if (slipping) {
+                force += toKinetic(push) * 75000.0f;
+                if (wheelOff) force += down * 150000.0f;
+            }
+        } else if (sliding && slipping) {
+            force += toKinetic(push) * (isCPU ? 150000.0f : 75000.0f);
+        }
+        powerSlideBreakAway = 0;
+        if (wheelOff && sliding) {
+            force += down * 150000.0f;
+            powerSlideBreakAway = 1;
+        } else if ((front && back && !wheelieRequested && !wheelieCondition &&
+                    !(flags & bit(BIKE_STOPPIE))) ||
+                   postCrashCounter < 61) {
+            qzVector3d dir = fUpDir * -1.0f;
+            if (checkMessage(BIKEACTION_ACCEL)) {
+                dir = (wheelNormVec[0] + wheelNormVec[1]) * -0.5f;
+                qzMath::qzMathVectorNormalize(&dir);
+            }
+            force += toKinetic(dir) * p.groundHoldForce;
+        }
+    }
+
+    // Centre of mass: back for a wheelie, forward for a stoppie.
+    if (comShiftState != lastComShiftState) {
+        auto shift = [this, susp](const qzVector3d& s) {
+            chassis->shiftCentreOfMass(toKinetic(s));
+            centerOfMass = centerOfMass + s;
+            for (Kinetic::Vector3& h : susp->m_wheelsHardpointCS) h -= toKinetic(s);
+        };
+        shift(centerOfMass * -1.0f);
+        if (comShiftState == 1) shift(qzVector3d(0.0f, 0.35f, 0.0f));
+        if (comShiftState == 2) shift(qzVector3d(0.0f, -0.35f, 0.0f));
+        lastComShiftState = comShiftState;
+    }
+
+    m_input->m_steeringWheelInput = turnStep * p.steeringGain;
+    m_input->m_brakePedalInput = braking;
+    m_input->m_acceleratorPedalInput = (collidedCounter < 21 || !postCrashHitGround) ? 0.0f : throttle;
+}

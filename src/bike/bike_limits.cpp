@@ -1,0 +1,176 @@
+// The small steps of the bike's frame that shape its speed and spin around the handling step: the
+// wheelie condition, the standstill clamp, the speed limit, the speed hold on freestyle objects, the
+// spin damping and the nitro boost.
+#include "bike/components/bike_driver_input.h"
+#include "bike/kinetic_bike.h"
+#include "game/core/main_loop.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "kinetic/vehicle/wheels_component.h"
+#include "world/terrain_type.h"
+
+namespace {
+
+constexpr float kCrawl = 0.9259259f;     // 3.333 km/h
+constexpr float kBrakeStop = 2.314815f;  // 8.333 km/h
+constexpr float kLaunchEnd = 6.944444f;  // 25 km/h
+constexpr float kPopSpeed = 5.555556f;   // 20 km/h
+
+Kinetic::Vector3 toKinetic(const qzVector3d& v) {
+    return Kinetic::Vector3(v.x, v.y, v.z);
+}
+qzVector3d toModel(const Kinetic::Vector3& v) {
+    return qzVector3d(v.x, v.y, v.z);
+}
+
+float slope(float x0, float y0, float x1, float y1, float x2, float y2, float x) {
+    if (x < x1) {
+        if (x < x0) return y0;
+        return y0 + (x1 == x0 ? 1.0f : (x - x0) / (x1 - x0)) * (y1 - y0);
+    }
+    return y1 + ((x <= x2 && x2 != x1) ? (x - x1) / (x2 - x1) : 1.0f) * (y2 - y1);
+}
+
+bool isTakeOffMarker(uint32_t t) {
+    return (t >= jump_skill4 && t <= preload2) || t == aiPreLoad || t == jumpLand;
+}
+
+}  // namespace
+
+Kinetic::RigidBody* KineticBike::activeBody() const {
+    return crashState == 0 ? chassis : crashBike;
+}
+
+void KineticBike::applyChassisImpulse(const qzVector3d& impulse) {
+    chassis->m_linearVelocity += toKinetic(impulse) * chassis->m_massInv;
+}
+
+void KineticBike::getWheelieCondition() {
+    wheelieCondition = 0;
+    throttleWheelie = 0;
+    if (crashState == 1) return;
+    if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag > kPopSpeed && movingForward && !isCPU) {
+        ++throttleWheelieCounter;
+        const float t = slope(0.0f, 1.0f, 27.77778f, 0.4f, 46.2963f, 0.4f, linearVelocityMag);
+        const auto limit = static_cast<int32_t>(static_cast<uint32_t>(60.0f * 2.0f * t));
+        throttleWheelie = throttleWheelieCounter < limit && throttleWheelieOffCounter >= 3 &&
+                          !throttleUpActive && !(flags & (1u << BIKE_WHEELIE));
+    } else {
+        if (throttleWheelieCounter != 0) throttleWheelieOffCounter = 0;
+        ++throttleWheelieOffCounter;
+        throttleWheelieCounter = 0;
+    }
+    wheelieCondition = !wheelInfo[0].m_isInContact && distToGroundLevel[0] > 36.0f &&
+                       wheelInfo[1].m_isInContact && !throttleWheelie;
+}
+
+void KineticBike::zeroVelocity() {
+    if (!vehicle) return;
+    float threshold = kCrawl;
+    const bool fullBrake = m_input->m_brakePedalInput >= 1.0f;
+    if (fullBrake && brakeAppliedCounter >= 121) {
+        threshold = kBrakeStop;
+        chassis->m_linearVelocity *= 0.98f;
+    }
+    const bool noThrottle = m_input->m_acceleratorPedalInput == 0.0f;
+    if (noThrottle && (fullBrake || levelGround) && wheelInfo[0].m_isInContact &&
+        wheelInfo[1].m_isInContact && linearVelocityMag < threshold) {
+        for (Kinetic::WheelInfo& w : m_wheels->m_wheelsInfo) w.m_spinVelocity = 0.0f;
+        wheelInfo[0].m_spinVelocity = wheelInfo[1].m_spinVelocity = 0.0f;
+        if (crashState == 0) {
+            chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
+            const Kinetic::Vector3 f = toKinetic(forwardDir);
+            chassis->m_angularVelocity = f * chassis->m_angularVelocity.dot(f);
+        } else if (crashState >= 2) {
+            crashBike->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
+        }
+    }
+    if (noThrottle && linearVelocityMag < kLaunchEnd) throttleUp = 0.0f;
+    if (noThrottle) throttleUpActive = 0;
+}
+
+void KineticBike::limitMaximumSpeed() {
+    if (crashState == 1 || !vehicle) return;
+    const bool penalised = crashState == 0 && !inAir;
+    if (nitroState != NO_NITRO) {
+        filteredMaxSpeed = attributes.nitroMaximumSpeed - (penalised ? terrainMaxSpeedPenalty : 0.0f);
+    } else {
+        float target = !isCPU ? attributes.maximumSpeed
+                              : (inAir ? attributes.cpuMaximumSpeedInAir : attributes.cpuMaximumSpeed);
+        if (penalised) target -= terrainMaxSpeedPenalty;
+        filteredMaxSpeed = maxSpeedFilter.step(target);
+    }
+    Kinetic::RigidBody* idle = crashState == 0 ? crashBike : chassis;
+    idle->m_linearVelocity = idle->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
+    const float limit = filteredMaxSpeed / 2.16f;
+    if (linearVelocityMag <= limit) return;
+    Kinetic::RigidBody* body = activeBody();
+    body->m_linearVelocity = linearVelocityMag == 0.0f ? Kinetic::Vector3(0, 0, 0)
+                                                       : body->m_linearVelocity * (limit / linearVelocityMag);
+    linearVelocity = toModel(body->m_linearVelocity);
+    linearVelocityMag = body->m_linearVelocity.length();
+    forwardVelocityMag = linearVelocity * forwardDir;
+    if (forwardVelocityMag > -kCrawl && forwardVelocityMag < kCrawl) forwardVelocityMag = 0.0f;
+}
+
+void KineticBike::drivingOnObjects() {
+    if (gameOptions.trackType != TRACKTYPE_FREESTYLE || crashState != 0 || !drivingOnObject ||
+        !checkMessage(BIKEACTION_ACCEL))
+        return;
+    if (drivingOnObjectCounter == 1) drivingOnObjectVelMag = lastLinearVelocityMag;
+    if (linearVelocityMag < drivingOnObjectVelMag)
+        chassis->m_linearVelocity =
+            linearVelocityMag == 0.0f
+                ? Kinetic::Vector3(0, 0, 0)
+                : chassis->m_linearVelocity * (drivingOnObjectVelMag / linearVelocityMag);
+}
+
+void KineticBike::dampenAngularVelocity() {
+    const Kinetic::Vector3 w = chassis->m_angularVelocity;
+    const Kinetic::Vector3 up = toKinetic(upDir), fwd = toKinetic(forwardDir), right = toKinetic(rightDir);
+    const float y = w.dot(up), r = w.dot(fwd), p = w.dot(right);
+    const bool entered = isTakeOffMarker(terrainType) && lastTerrainType != terrainType;
+    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    float fy = 0.95f, fr = 1.0f, fp = 0.95f;
+    if (!front && !back) {
+        fy = fr = 0.75f;
+        fp = ((framesInAir < 5 || jumpAssist) && p < 0.0f) ? 0.125f : 0.75f;
+    } else if (entered && p < 0.0f) {
+        fp = front ? 0.25f : 0.125f;
+    }
+    if (gameOptions.trackType == TRACKTYPE_FREESTYLE && crashState == 0 && drivingOnObject)
+        fy = fr = fp = 1.0f;
+    if (linearVelocityMag > kCrawl)
+        chassis->m_angularVelocity = right * (p * fp) + up * (y * fy) + fwd * (r * fr);
+}
+
+void KineticBike::nitroBoost() {
+    if (checkMessage(BIKEACTION_NITRO) && nitrosAvailable != 0 &&
+        (nitroState == NO_NITRO || nitroState == RAMP_DOWN_NITRO)) {
+        --nitrosAvailable;
+        nitroState = RAMP_UP_NITRO;
+        nitroCounter = 0;
+        flags |= 1u << BIKE_NITRO_BOOST;
+    }
+    switch (nitroState) {
+        case RAMP_UP_NITRO: {
+            if (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) {
+                const float s = static_cast<float>(nitroCounter) / 15.0f;
+                applyChassisImpulse(fForwardDir * (2000.0f * (s < 1.0f ? s : 1.0f)));
+            }
+            if (nitroCounter >= 60) nitroState = MID_NITRO;
+            break;
+        }
+        case MID_NITRO:
+            if (nitroCounter >= 150) nitroState = RAMP_DOWN_NITRO;
+            break;
+        case RAMP_DOWN_NITRO:
+            // The class's top speed is stored as m/s x 2.16, as the speed limit reads it; the ramp-down
+            // brakes until the bike is back under that speed.
+            applyChassisImpulse(fForwardDir * -1500.0f);
+            if (linearVelocityMag < attributes.maximumSpeed / 2.16f) nitroState = NO_NITRO;
+            break;
+        default:
+            break;
+    }
+    if (nitroState != NO_NITRO) ++nitroCounter;
+}

@@ -1,0 +1,49 @@
+// The rider's sway on the bike: a mass on three springs in the bike's own frame (x right, y up, z
+// forward), loaded by the bike's acceleration. He sways back when the bike accelerates, forward when it
+// brakes, sinks when it lands; the rider view bends his body by the offset.
+#include "bike/kinetic_bike.h"
+#include "engine/sys/math.h"
+
+namespace {
+
+constexpr float kMass = 100.0f;
+constexpr float kStep = 0.016666f;
+constexpr float kStiffness[3] = {10000.0f, 65000.0f, 35000.0f};
+constexpr float kDamping = 0.96f;
+constexpr float kLow[3] = {-2.0f, -18.0f, 0.0f};
+constexpr float kHigh[3] = {2.0f, 5.0f, 10.0f};
+
+float clampf(float v, float lo, float hi) {
+    return v < lo ? lo : (v > hi ? hi : v);
+}
+
+}  // namespace
+
+void KineticBike::riderDisplacement() {
+    riderLastPos = riderCurrentPos;
+    riderLastVelocity = riderVelocity;
+    const qzVector3d a = (linearVelocity - lastLinearVelocity) * 100.0f;
+    const qzVector3d load(-(a * rightDir), -(a * upDir), -(a * forwardDir));
+    const qzVector3d force = load * 6000.24f;
+    const qzVector3d spring(-riderDelta.x * kStiffness[0], -riderDelta.y * kStiffness[1],
+                            -riderDelta.z * kStiffness[2]);
+    riderVelocity = riderLastVelocity + (force + spring) * (kStep / kMass);
+
+    // Friction against the sway, never reversing it.
+    const float v = x_sqrt(riderVelocity * riderVelocity);
+    const float d = x_sqrt(riderDelta * riderDelta);
+    const float k = (riderDelta * riderVelocity) < 0.0f ? 3.0f * d : 0.0f;
+    float f = kMass * (v - k) / kStep;
+    const float cap = riderDelta.y < 0.0f ? 50000.0f : 200000.0f;
+    if (f > cap) f = cap;
+    if (f > 0.0f) riderVelocity = riderVelocity - riderVelocity * (kStep * f / (kMass * v));
+    riderVelocity = riderVelocity * kDamping;
+
+    riderCurrentPos = riderLastPos + riderVelocity * kStep;
+    riderCurrentPos.x = clampf(riderCurrentPos.x, kLow[0], kHigh[0]);
+    riderCurrentPos.y = clampf(riderCurrentPos.y, kLow[1], kHigh[1]);
+    riderCurrentPos.z = clampf(riderCurrentPos.z, kLow[2], kHigh[2]);
+    riderDelta = riderCurrentPos - riderRestPos;
+    riderPos = position + upDir * 95.0f + forwardDir * 55.0f + rightDir * riderDelta.x +
+               upDir * riderDelta.y + forwardDir * riderDelta.z;
+}

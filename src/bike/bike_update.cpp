@@ -1,0 +1,245 @@
+// The bike's frame, once per 60 Hz model step after the physics step: the pose from the physics world,
+// wheel positions, track and HUD state, velocities and their history, standstill and speed limits, air
+// time, the pre-race hold, the handling step with the spin damping around it, the nitro and the
+// rider's sway, and the flag words the views and the sound read. Also the wrong-way sign and the
+// height above ground that the race and the views ask for.
+#include "bike/components/bike_aerodynamics.h"
+#include "bike/components/bike_driver_input.h"
+#include "bike/components/bike_engine.h"
+#include "bike/kinetic_bike.h"
+#include "engine/sys/math.h"
+#include "kinetic/dynamics/angular_constraint_1d.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "kinetic/vehicle/raycast_vehicle.h"
+#include "kinetic/vehicle/wheels_component.h"
+#include "world/spline_manager.h"
+
+namespace {
+
+constexpr float kCrawl = 0.9259259f;  // 3.333 km/h
+constexpr float kFrontHub = 167.9992f;
+constexpr float kOffTrack2 = 6250000.0f;  // 2500 units, squared
+constexpr float kAirHeight = 36.0f;
+constexpr float kCrashAirHeight = 15.0f;
+constexpr uint32_t kTakeOffFrames = 5;
+
+constexpr uint32_t bit(int b) {
+    return 1u << b;
+}
+
+qzVector3d toModel(const Kinetic::Vector3& v) {
+    return qzVector3d(v.x, v.y, v.z);
+}
+
+float slope(float x0, float y0, float x1, float y1, float x2, float y2, float x) {
+    if (x < x1) {
+        if (x < x0) return y0;
+        return y0 + (x1 == x0 ? 1.0f : (x - x0) / (x1 - x0)) * (y1 - y0);
+    }
+    return y1 + ((x <= x2 && x2 != x1) ? (x - x1) / (x2 - x1) : 1.0f) * (y2 - y1);
+}
+
+}  // namespace
+
+bool KineticBike::airAttitudeExceeded() const {
+    const float r = x_fabs(bikeRoll);
+    const float upper = slope(0.0f, 110.0f, 60.0f, 150.0f, 90.0f, 150.0f, r);
+    const float lower = slope(0.0f, 100.0f, 60.0f, 130.0f, 100.0f, 130.0f, r);
+    return bikePitch > upper || bikePitch < -lower;
+}
+
+float KineticBike::getDistToGround() const {
+    if (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) return 0.0f;
+    return distToGroundLevel[1];
+}
+
+void KineticBike::maybeFlashWrongWay(const qzVector3d& trackDir, const qzVector3d& trackPoint) {
+    const float d = forwardDir * trackDir;
+    float d2 = 0.0f;
+    qzMath::qzMathVectorDistanceSquared(&d2, &position, &trackPoint);
+    if (d > 0.0f && d2 < 2250000.0f) {
+        flashWrong = 0;
+        trackToHudWrongWay = 4;
+        return;
+    }
+    if (crashing || recovering) return;
+    if ((d < -0.7f || flashWrong || d2 > 4000000.0f) && !isCPU) {
+        flashWrong = 1;
+        trackToHudWrongWay = 1;
+    }
+}
+
+void KineticBike::update(float) {
+    if (!vehicle) return;
+    ++frameCountForMessage;
+    updateModelObjectFromKinetic();
+    // The hubs before the suspension offsets the drawn wheels take.
+    wheelPos[0] = position + forwardDir * kFrontHub;
+    wheelPos[1] = position;
+    bikePos = position;
+
+    // Off the track: further than 2500 units from the racing line at the bike's way time.
+    if (isOffTrack && !isCPU) {
+        trackToHudOffTrack = 2;
+    } else {
+        qzVector3d point, dir;
+        float d2 = 0.0f;
+        const bool found =
+            CSplineManager::getSplineManager()->getPoint(curWayTime, CSplineManager::WayPoint, point, dir);
+        if (found) qzMath::qzMathVectorDistanceSquared(&d2, &point, &bikePos);
+        if (!found || d2 < kOffTrack2) {
+            isOffTrack = 0;
+            trackToHudOffTrack = 8;
+        }
+    }
+    if (crashing) {
+        isOffTrack = 0;
+        trackToHudOffTrack = 8;
+    }
+
+    if (wheelBase == 0.0f) {
+        float wb = 0.0f;
+        qzMath::qzMathVectorDistance(&wb, &wheelPos[1], &wheelPos[0]);
+        wheelBase = wb;
+        bikeLength = wheelBase + 2.0f * 100.0f * m_wheels->m_wheelsRadius[1];
+        for (int i = 0; i < 30; ++i) {
+            safePos[i] = bikePos;
+            safeDir[i] = forwardDir;
+        }
+        setAttributes();
+    }
+
+    if (isCPU) {
+        const bool assisted =
+            jumpAssist || jumpConsistencyPending || jumpConsistencyAssist || nitroState != NO_NITRO;
+        throttleZero = assisted ? 1.0f : lastThrottleZero;
+    }
+
+    // Start boost: a push up the lap that grows over its first quarter second.
+    if (canBoost == 2) startBoostCounter = 60;
+    if (startBoostCounter != 0) {
+        const float s = static_cast<float>(60 - startBoostCounter) / 15.0f;
+        applyChassisImpulse(fForwardDir * (750.0f * (s < 1.0f ? s : 1.0f)));
+        --startBoostCounter;
+    }
+
+    lastFlags = flags;
+    flags = 0;
+
+    getBaseVectors();
+    lastWheelInfo[0] = wheelInfo[0];
+    lastWheelInfo[1] = wheelInfo[1];
+    wheelInfo[0] = m_wheels->m_wheelsInfo[0];
+    wheelInfo[1] = m_wheels->m_wheelsInfo[1];
+    getWheelieCondition();
+    movingForward = !(forwardVelocityMag < 0.0f);
+    cameraLookAtPos = bikePos + upDir * 15.0f + forwardDir * 100.0f;
+    bikeCenterOfMassPos = toModel(chassis->m_position) * 100.0f;
+    zeroVelocity();
+
+    // Velocity and its history (newest first); a sharp change of direction inserts a stop.
+    lastLinearVelocity = linearVelocity;
+    lastLinearVelocityMag = linearVelocityMag;
+    for (int i = 29; i > 0; --i) {
+        lastVelocity[i] = lastVelocity[i - 1];
+        lastVelocityMag[i] = lastVelocityMag[i - 1];
+    }
+    lastVelocity[0] = linearVelocity;
+    lastVelocityMag[0] = linearVelocityMag;
+    if (lastVelocity[0] * lastVelocity[1] < 0.25f) {
+        for (int i = 29; i > 1; --i) {
+            lastVelocity[i] = lastVelocity[i - 1];
+            lastVelocityMag[i] = lastVelocityMag[i - 1];
+        }
+        lastVelocity[1] = qzVector3d();
+        lastVelocityMag[1] = 0.0f;
+    }
+    linearVelocity = toModel(activeBody()->m_linearVelocity);
+    linearVelocityMag = activeBody()->m_linearVelocity.length();
+    forwardVelocityMag = linearVelocity * forwardDir;
+    if (forwardVelocityMag > -kCrawl && forwardVelocityMag < kCrawl) forwardVelocityMag = 0.0f;
+    if (framesInAir == 1) inAirLinearVelocityMag = linearVelocityMag;
+    inAirLinearVelocityMag -= 0.008333f;
+
+    zeroVelocity();
+    limitMaximumSpeed();
+    if (crashState == 0) drivingOnObjects();
+    limitMaximumSpeed();
+
+    // Ground and air.
+    if (crashState == 0) {
+        const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+        const bool touching = front || back;
+        auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+        if (front && back)
+            engine->enableEngineBoost();
+        else
+            engine->disableEngineBoost();
+        if (checkMessage(BIKEACTION_BRAKE)) flags |= bit(BIKE_BRAKING);
+        flags |= bit(touching ? BIKE_ON_GROUND : BIKE_OFF_GROUND);
+        if (inAir && touching) {
+            flags |= bit(BIKE_LAND);
+            bikeLandCounter = 0;
+            inAir = 0;
+        }
+        ++bikeLandCounter;
+        crashLand = crashFramesInAir >= 6 && touching;
+        if (!touching) {
+            if (minDistToGround > kCrashAirHeight) ++crashFramesInAir;
+            if (minDistToGround > kAirHeight) ++framesInAir;
+        } else {
+            crashFramesInAir = 0;
+            lastFramesInAir = framesInAir;
+            framesInAir = 0;
+        }
+        if (framesInAir == kTakeOffFrames) {
+            flags |= bit(BIKE_TAKEOFF);
+            inAir = 1;
+            takeOffPos = bikePos;
+        }
+        if (inAir) flags |= bit(BIKE_INAIR);
+    }
+
+    // Before the start the bike holds its brake, upright, and remembers where it stands.
+    if (!startRace) {
+        startPosition = bikePos;
+        startOrientation = q;
+        startDir = forwardDir;
+        m_input->m_acceleratorPedalInput = 0.0f;
+        m_input->m_brakePedalInput = 1.0f;
+        m_input->m_steeringWheelInput = 0.0f;
+        leanRot = leanFilter.step(0.0f);
+        if (constraint) constraint->setAngle(0.0f);
+        return;
+    }
+    if (wheelBase == 0.0f) return;
+
+    if (crashState == 0) {
+        auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+        engine->setEngineBoost(throttleZero);
+        dampenAngularVelocity();
+        applyDriverInput();
+        auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
+        const float extra = crashExtraGravity != 0.0f             ? crashExtraGravity
+                            : jumpConsistencyExtraGravity != 0.0f ? jumpConsistencyExtraGravity
+                                                                  : preLoadExtraGravity;
+        aero->m_extraGravity = Kinetic::Vector3(0.0f, extra, 0.0f);
+        nitroBoost();
+        riderDisplacement();
+        engine->setVelocity(linearVelocityMag);
+        if (!checkMessage(BIKEACTION_ACCEL) && linearVelocityMag < kCrawl) {
+            linearVelocityMag = 0.0f;
+            linearVelocity = qzVector3d();
+        }
+        if (linearVelocityMag > kCrawl) leanTargetEnabled = 0;
+    }
+
+    frontWheelTurnLeft = frontWheelTurnRight = 0;
+    if (checkMessage(BIKEACTION_LEFT_TURN) || (flags & bit(BIKE_LEFT_TURN)))
+        frontWheelTurnLeft = 1;
+    else if (checkMessage(BIKEACTION_RIGHT_TURN) || (flags & bit(BIKE_RIGHT_TURN)))
+        frontWheelTurnRight = 1;
+    flags |= bit(checkMessage(BIKEACTION_ACCEL) ? BIKE_ACCEL : BIKE_DECEL);
+    if (throttleWheelie) flags |= bit(BIKE_THROTTLE_UP);
+    viewFlags = lastFlags | flags;
+}
