@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
     void* image = x_fn_malloc(static_cast<uint32_t>(bytes.empty() ? 1 : bytes.size()), "", 0);
     if (!image) return 0;
-    std::memcpy(image, bytes.data(), bytes.size());
+    if (!bytes.empty()) std::memcpy(image, bytes.data(), bytes.size());
     const WorldCheck c = CheckWorldFile(image, static_cast<uint32_t>(bytes.size()));
     if (c.ok) {
         WorldImageMap map;
