@@ -154,6 +154,52 @@ public:
     // Handling: the control step and its handlers (turning, power slides, straight riding, wheelies,
     // stoppies, the air).
 
+    // What the handler of the step's handling state leaves for the common tail, with the factors and the
+    // ground frame the first phases work out. The step starts each run from the coasting values below
+    // (no steering, no lean, no brake, no ground hold), so a handler that leaves a value alone hands the
+    // tail a defined one.
+    struct HandlingParams {
+        float turnAmount = 0.0f;  // 0..1
+        float yawRateTarget = 0.0f;
+        float leanSign = 0.0f;
+        float leanMagnitude = 40.0f;  // degrees
+        float steeringGain = 0.0f;
+        float groundHoldForce = 0.0f;
+        float throttleStep = 0.0f;
+        float brakeStep = 0.0f;
+        float frictionTarget[2] = {};   // front, rear
+        float steeringPercent[2] = {};  // front, rear
+        bool exitBoostAllowed = false;
+        float pitchRateScale = 1.0f;
+        bool onGround = false, nearGround = false;
+        float slowFactor = 0.0f, speedFactor = 0.0f, cappedSpeedFactor = 0.0f, speedChange = 0.0f;
+        qzVector3d groundNormal, rollAxis, pitchAxis;  // rollAxis and pitchAxis are not normalised
+        float rollRate = 0.0f, pitchRate = 0.0f;
+    };
+    HandlingParams handling;
+
+    // The handling step, phases 1 to 5: the wheelie request, the handling state, the bookkeeping of a
+    // state change and of the heading, the speed factors and ground frame, and the state's handler.
+    // It leaves `handling` filled; the common tail of the handling (throttle, counters, friction,
+    // steering, lean, body forces, driver input) runs right after it in the per-frame update.
+    void control();
+    // Turning states 3 and 4.
+    void turningHandler(bool right);
+    // Power-slide states 5 to 8.
+    void powerSlideHandler(bool right, bool braking);
+    // Coasting, accelerating, braking, wheelie and stoppie (states 0, 1, 2, 13, 14).
+    void straightHandler();
+    // Wheelie turns, states 11 and 12.
+    void wheelieTurnHandler(bool right);
+    // The air, state 10.
+    void inAirHandler();
+    // Small actions of the handlers on the bike's parts; each does nothing on a bike without physics.
+    void addChassisVelocity(const qzVector3d& dv);  // m/s, world axes
+    void limitChassisSpeed(float speed);            // scales the chassis velocity down to `speed`
+    void scaleEngineBoost(float s);
+    void setLeanTau(float tau);
+    void setRearWheelSteers(bool steers);
+
     // Handling tail, the per-frame update, speed limits, nitro and damping, the rider's displacement.
     // The common tail of the control step, after the handler has filled the block: the counters,
     // friction, steering and lean, then throttle, brakes, suspension, body forces and driver input.
@@ -351,7 +397,7 @@ public:
     // ground
     float jumpRange = 0.0f;
     uint8_t jumpRangePassed = 0;
-    float distToGround = 0.0f;
+    float distToGround[2] = {};
     float distToGroundLevel[2] = {};
     float minDistToGround = 0.0f, minDistToGroundLevel = 0.0f, maxDistToGroundLevel = 0.0f;
     uint8_t levelGround = 0;

@@ -1,0 +1,452 @@
+// The bike's handling step: the choice of handling state, the turn amount and heading bookkeeping, and
+// the handlers of turns, power slides, straight riding, wheelies, stoppies and the air, on a bike held
+// in a chosen situation (no world; the tail of the handling is not run).
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "bike/bike_control.h"
+#include "bike/bike_turning.h"
+#include "bike/components/bike_engine.h"
+#include "bike_world.h"
+#include "kinetic/dynamics/angular_constraint_1d.h"
+#include "kinetic/dynamics/kn_bike_roll_constraint.h"
+
+namespace {
+
+class HandlingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        GetModel();
+        bike_ = Build(false);
+    }
+    void TearDown() override {
+        for (KineticBike* b : bikes_) delete b;
+        bikes_.clear();
+        delete CModel::modelPtr;
+        delete CIntersection::intersectionPtr;
+    }
+    KineticBike* Build(bool cpu) {
+        KineticBike* b = KineticBike::create(biketest::BikeDescription(), -1,
+                                             GetModel()->kineticToolkit->m_defaultRigidCollection, cpu, 0);
+        bikes_.push_back(b);
+        return b;
+    }
+    // Holds `actions` with press amount `press` on every turn and slide action and 232 on forward and back.
+    static void Hold(KineticBike* b, std::initializer_list<int> actions, int press = 244) {
+        b->bikePacket = 0;
+        for (int a : actions) {
+            b->bikePacket |= 1u << a;
+            b->pressed[a] = (a == BIKEACTION_FORWARD || a == BIKEACTION_BACK) ? 232 : press;
+        }
+    }
+    // Wheels at `height` above the ground (0: both on it), riding at `speed` m/s.
+    static void Place(KineticBike* b, float height, float speed) {
+        b->minDistToGround = height;
+        b->distToGround[0] = b->distToGround[1] = height;
+        b->linearVelocityMag = b->lastLinearVelocityMag = speed;
+        b->eventStartVelocityMag = speed;
+        b->chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
+    }
+    // Runs the step with the bike already in `state` for `frames` frames.
+    static void Continue(KineticBike* b, uint32_t state, int frames) {
+        b->lastFrameBikeState = state;
+        b->bikeStateCounter[state] = frames;
+        b->control();
+    }
+    static float Speed(const KineticBike* b) { return b->chassis->m_linearVelocity.length(); }
+
+    KineticBike* bike_ = nullptr;
+    std::vector<KineticBike*> bikes_;
+};
+
+TEST(SlopePoint, IsFlatBeyondTheEndsAndStraightBetweenThePoints) {
+    struct Case {
+        float x0, y0, x1, y1, x2, y2, x, want;
+    };
+    for (const Case& c : {
+             Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, -5, 0.75f},
+             Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 9.25925f, 0.6f},
+             Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 18.5185f, 0.45f},
+             Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 40, 1},
+             Case{0, 0, 60, 0, 120, 1, 90, 0.5f},
+             Case{0, 1, 40, 1, 120, 0, 100, 0.25f},
+             Case{5, 2, 5, 4, 9, 8, 4, 2},  // left of a zero-width first segment
+             Case{0, 2, 5, 4, 5, 8, 5, 8},  // a zero-width second segment jumps to its end
+             Case{0, 0, 0.25f, 0.5f, 1, 1, 0.125f, 0.25f},
+         }) {
+        EXPECT_NEAR(getSlopePoint(c.x0, c.y0, c.x1, c.y1, c.x2, c.y2, c.x), c.want, 1e-5f) << c.x;
+    }
+}
+
+TEST_F(HandlingTest, StateFollowsInputSpeedAndHeightAboveGround) {
+    struct Case {
+        std::initializer_list<int> actions;
+        float height, speed, startSpeed;
+        bool wheelie;
+        uint32_t want;
+    };
+    const Case cases[] = {
+        {{BIKEACTION_LEFT_TURN}, 0, 2.31481f, 2.31481f, false, BIKESTATE_COAST},
+        {{BIKEACTION_LEFT_TURN}, 0, 2.32f, 2.32f, false, BIKESTATE_LEFT_TURN},
+        {{BIKEACTION_LEFT_TURN, BIKEACTION_BRAKE}, 0, 2.0f, 2.0f, false, BIKESTATE_BRAKE},
+        {{BIKEACTION_RIGHT_TURN, BIKEACTION_ACCEL}, 0, 2.0f, 2.0f, false, BIKESTATE_ACCEL},
+        {{BIKEACTION_RIGHT_TURN}, 0, 10, 10, false, BIKESTATE_RIGHT_TURN},
+        {{BIKEACTION_STOPPIE, BIKEACTION_LEFT_TURN}, 0, 10, 10, false, BIKESTATE_STOPPIE},
+        {{BIKEACTION_LEFT_POWERSLIDE_BRAKE}, 0, 18.0f, 18.0f, false, BIKESTATE_LEFT_TURN},
+        {{BIKEACTION_LEFT_POWERSLIDE_BRAKE}, 0, 18.0f, 19.0f, false, BIKESTATE_LEFT_POWERSLIDE_BRAKE},
+        {{BIKEACTION_RIGHT_POWERSLIDE_ACCEL}, 0, 25, 25, false, BIKESTATE_RIGHT_POWERSLIDE_ACCEL},
+        {{BIKEACTION_RIGHT_POWERSLIDE_ACCEL}, 0, 10, 10, false, BIKESTATE_RIGHT_TURN},
+        {{BIKEACTION_RIGHT_TURN}, 0, 10, 10, true, BIKESTATE_WHEELIE_RIGHT},
+        {{BIKEACTION_LEFT_POWERSLIDE_BRAKE}, 0, 10, 10, true, BIKESTATE_WHEELIE_LEFT},
+        {{BIKEACTION_ACCEL}, 0, 10, 10, true, BIKESTATE_WHEELIE},
+        {{BIKEACTION_LEFT_POWERSLIDE_ACCEL}, 35, 10, 10, false, BIKESTATE_LEFT_POWERSLIDE_ACCEL},
+        {{BIKEACTION_RIGHT_POWERSLIDE_BRAKE}, 20, 10, 10, false, BIKESTATE_RIGHT_POWERSLIDE_BRAKE},
+        {{BIKEACTION_LEFT_TURN}, 20, 10, 10, false, BIKESTATE_IN_AIR},
+        {{BIKEACTION_LEFT_POWERSLIDE_ACCEL}, 35.5f, 10, 10, false, BIKESTATE_IN_AIR},
+    };
+    for (const Case& c : cases) {
+        Hold(bike_, c.actions);
+        Place(bike_, c.height, c.speed);
+        bike_->eventStartVelocityMag = c.startSpeed;
+        bike_->wheelieCondition = c.wheelie;
+        bike_->control();
+        EXPECT_EQ(bike_->bikeState, c.want) << "case " << (&c - cases);
+    }
+}
+
+TEST_F(HandlingTest, HighAboveTheGroundEveryInputIsInTheAir) {
+    Place(bike_, 36.0f, 20.0f);
+    for (int a = BIKEACTION_NOACTION; a < BIKEACTION_NUM_STATES; ++a) {
+        Hold(bike_, {a, BIKEACTION_ACCEL});
+        bike_->control();
+        EXPECT_EQ(bike_->bikeState, BIKESTATE_IN_AIR) << "action " << a;
+    }
+}
+
+TEST_F(HandlingTest, SlowSlideRiddenAsTurnTakesItsPressAsTheTurnPress) {
+    Hold(bike_, {BIKEACTION_LEFT_POWERSLIDE_ACCEL}, 180);
+    bike_->pressed[BIKEACTION_LEFT_TURN] = 0;
+    Place(bike_, 0.0f, 12.0f);
+    bike_->control();
+    EXPECT_EQ(bike_->bikeState, BIKESTATE_LEFT_TURN);
+    EXPECT_EQ(bike_->pressed[BIKEACTION_LEFT_TURN], 180);
+}
+
+TEST_F(HandlingTest, TurnAmountIsThePressOver244RaisedToAQuarterAndCappedAtOne) {
+    struct Case {
+        int press;
+        float want;
+    };
+    for (const Case& c : {Case{91, 0.37295f}, Case{244, 1.0f}, Case{255, 1.0f}, Case{40, 0.25f},
+                          Case{61, 0.25f}, Case{0, 0.0f}}) {
+        Hold(bike_, {BIKEACTION_LEFT_TURN}, c.press);
+        Place(bike_, 0.0f, 10.0f);
+        bike_->control();
+        EXPECT_NEAR(bike_->handling.turnAmount, c.want, 1e-4f) << c.press;
+    }
+}
+
+TEST_F(HandlingTest, HeadingFromTheStartWrapsAcrossTheHalfTurn) {
+    auto face = [this](float degrees) {
+        const float r = degrees * 0.0174533f;
+        bike_->lastFForwardDir = bike_->fForwardDir;
+        bike_->fForwardDir = qzVector3d(std::sin(r), 0.0f, std::cos(r));
+    };
+    struct Case {
+        float from, to, want;
+    };
+    for (const Case& c : {Case{-175, 175, -10}, Case{175, -175, 10}, Case{10, 40, 30}, Case{-90, 60, 150}}) {
+        Hold(bike_, {BIKEACTION_ACCEL});
+        Place(bike_, 0.0f, 10.0f);
+        bike_->lastFrameBikeState = BIKESTATE_COAST;  // a new run starts at `from`
+        face(c.from);
+        bike_->control();
+        face(c.to);
+        bike_->control();
+        EXPECT_NEAR(bike_->eventFromStartAngle, c.want, 0.01f) << c.from << " to " << c.to;
+    }
+}
+
+TEST_F(HandlingTest, WheelieHeldHighUpEndsTheAttemptAndReleasingOnTheFrontWheelRestartsIt) {
+    Hold(bike_, {BIKEACTION_WHEELIE});
+    Place(bike_, 0.0f, 10.0f);
+    bike_->distToGround[1] = 35.0f;
+    bike_->control();
+    EXPECT_TRUE(bike_->wheelieRequested);
+    EXPECT_TRUE(bike_->flags & (1u << BIKE_WHEELIE));
+    bike_->flags = 0;
+    bike_->distToGround[1] = 36.0f;
+    bike_->control();
+    EXPECT_EQ(bike_->wheelieCounter, 180);
+    EXPECT_FALSE(bike_->wheelieRequested);
+    EXPECT_FALSE(bike_->flags & (1u << BIKE_WHEELIE));
+    Hold(bike_, {});
+    bike_->wheelInfo[0].m_isInContact = true;
+    bike_->control();
+    EXPECT_EQ(bike_->wheelieCounter, 0);
+}
+
+// Turning: a launch from near standstill on the throttle, then the sharp turn at speed.
+TEST_F(HandlingTest, TurnKindsLaunchOnlyForHumansAfterTheFirstFrameAndKickFromTheSeventh) {
+    KineticBike* cpu = Build(true);
+    for (KineticBike* b : {bike_, cpu}) {
+        b->tFriction.fromStop = {1.0f, 1.0f, 1.0f};
+        b->attributes.corneringPercent = 1.0f;
+        b->throttleUp = 0.5f;
+    }
+    struct Case {
+        KineticBike* bike;
+        int frame;
+        uint32_t kind;
+        bool kicked;
+    };
+    for (const Case& c : {Case{bike_, 0, TURN_NORMAL, false}, Case{bike_, 1, TURN_LAUNCH, false},
+                          Case{bike_, 6, TURN_LAUNCH, false}, Case{bike_, 7, TURN_LAUNCH, true},
+                          Case{cpu, 1, TURN_NORMAL, false}, Case{cpu, 30, TURN_NORMAL, false}}) {
+        Hold(c.bike, {BIKEACTION_LEFT_TURN, BIKEACTION_ACCEL}, 244);
+        Place(c.bike, 0.0f, 3.0f);
+        Continue(c.bike, BIKESTATE_LEFT_TURN, c.frame);
+        EXPECT_EQ(c.bike->leftTurnType, c.kind) << "frame " << c.frame;
+        EXPECT_EQ(Speed(c.bike) > 0.0f, c.kicked) << "frame " << c.frame;
+    }
+    // The launch kick goes to the inside of the turn: right for a left turn.
+    const qzVector3d v(bike_->chassis->m_linearVelocity.x, 0.0f, bike_->chassis->m_linearVelocity.z);
+    EXPECT_GT(v * bike_->fRightDir, 0.0f);
+}
+
+TEST_F(HandlingTest, SharpTurnNeedsMoreThan23MetresASecond) {
+    struct Case {
+        float speed;
+        int lastPress, held;
+        uint32_t kind;
+    };
+    for (const Case& c : {Case{23.1481f, 0, 0, TURN_NORMAL}, Case{23.2f, 0, 0, TURN_SHARP},
+                          Case{23.2f, 200, 0, TURN_NORMAL},  // pressed too slowly
+                          Case{23.2f, 244, 70, TURN_SHARP},  // held at 181 or more for 71 frames
+                          Case{23.2f, 244, 69, TURN_NORMAL}}) {
+        Hold(bike_, {BIKEACTION_RIGHT_TURN}, 244);
+        Place(bike_, 0.0f, c.speed);
+        bike_->throttleUp = 1.0f;
+        bike_->rightTurnType = TURN_NORMAL;
+        bike_->lastRightTurnPressed = c.lastPress;
+        bike_->sharpRightTurnPressedCounter = c.held;
+        Continue(bike_, BIKESTATE_RIGHT_TURN, 3);
+        EXPECT_EQ(bike_->rightTurnType, c.kind) << c.speed << " " << c.lastPress << " " << c.held;
+    }
+}
+
+TEST_F(HandlingTest, TurnThrottleAndBrakeStepsFollowThePedals) {
+    struct Case {
+        std::initializer_list<int> pedals;
+        float throttle, brake;
+    };
+    for (const Case& c :
+         {Case{{}, 0.0f, 0.0f}, Case{{BIKEACTION_ACCEL}, 0.01f, 0.0f}, Case{{BIKEACTION_BRAKE}, 0.0f, 0.01f},
+          Case{{BIKEACTION_ACCEL, BIKEACTION_BRAKE}, 0.0f, 0.01f}}) {
+        bike_->bikePacket = 1u << BIKEACTION_LEFT_TURN;
+        bike_->pressed[BIKEACTION_LEFT_TURN] = 200;
+        for (int a : c.pedals) bike_->bikePacket |= 1u << a;
+        Place(bike_, 0.0f, 3.0f);
+        Continue(bike_, BIKESTATE_LEFT_TURN, 20);
+        EXPECT_EQ(bike_->handling.throttleStep, c.throttle);
+        EXPECT_EQ(bike_->handling.brakeStep, c.brake);
+        EXPECT_TRUE(bike_->flags & (1u << BIKE_LEFT_TURN));
+    }
+}
+
+// Power slides, called directly past their run-in.
+TEST_F(HandlingTest, SlideTurnsThroughItsHeadingBudgetThenEnds) {
+    struct Case {
+        bool braking;
+        float startSpeed, turned;
+        bool sliding;
+    };
+    for (const Case& c : {Case{false, 34.7222f, 269, true}, Case{false, 34.7222f, 271, false},
+                          Case{true, 34.7222f, 199, true}, Case{true, 34.7222f, 201, false},
+                          Case{false, 17.3611f, 134, true}, Case{false, 17.3611f, 136, false},
+                          Case{true, 17.3611f, 99, true}, Case{true, 17.3611f, 101, false}}) {
+        bike_->flags = 0;
+        bike_->bikePacket = 0;
+        bike_->turnCounter = -19;
+        bike_->powerSlideEnd = 0;
+        bike_->powerSlideBrakeTurnCounter = 0;
+        bike_->eventStartVelocityMag = c.startSpeed;
+        bike_->eventDeltaAngle = c.turned;
+        bike_->bikeState = c.braking ? BIKESTATE_LEFT_POWERSLIDE_BRAKE : BIKESTATE_LEFT_POWERSLIDE_ACCEL;
+        bike_->powerSlideHandler(false, c.braking);
+        EXPECT_EQ(!bike_->powerSlideEnd, c.sliding) << c.braking << " " << c.turned;
+        EXPECT_TRUE(bike_->flags & (1u << BIKE_POWERSLIDE_LEFT));
+    }
+}
+
+TEST_F(HandlingTest, SlideGripIsZeroAtFirstAndFullAfterItsRamp) {
+    bike_->tFriction.ps.normal = 1.0f;
+    bike_->tFriction.psb.normal = 1.0f;
+    struct Case {
+        bool braking;
+        int frame;
+        float grip;
+    };
+    for (const Case& c : {Case{false, 0, 0}, Case{false, 60, 0}, Case{false, 90, 1}, Case{false, 120, 2},
+                          Case{false, 200, 2}, Case{true, 40, 0}, Case{true, 60, 1.5f}, Case{true, 80, 3}}) {
+        bike_->turnCounter = 19;
+        bike_->powerSlideEnd = 0;
+        bike_->powerSlideBrakeTurnCounter = 0;
+        bike_->eventStartVelocityMag = 30.0f;
+        bike_->eventDeltaAngle = 0.0f;
+        bike_->bikeStateCounter3 = c.frame;
+        bike_->powerSlideHandler(true, c.braking);
+        EXPECT_NEAR(bike_->handling.frictionTarget[0], c.grip, 1e-5f) << c.braking << " " << c.frame;
+        EXPECT_EQ(bike_->handling.frictionTarget[1], bike_->handling.frictionTarget[0]);
+        EXPECT_EQ(bike_->bikeStateCounter3, c.frame + 1);
+    }
+}
+
+TEST_F(HandlingTest, LightPressBecomesFullAsTheRunInGoesOn) {
+    struct Case {
+        bool right;
+        int counter;
+        float amount, want;
+    };
+    for (const Case& c : {Case{false, -9, 0.4f, 1.0f}, Case{false, -9, 0.6f, 0.6f}, Case{true, 9, 0.4f, 1.0f},
+                          Case{true, 9, 0.6f, 0.6f}, Case{false, 9, 0.4f, 0.4f}}) {
+        bike_->turnCounter = c.counter;
+        bike_->powerSlideLeftGround = 0;
+        bike_->handling.turnAmount = c.amount;
+        bike_->powerSlideHandler(c.right, false);
+        EXPECT_FLOAT_EQ(bike_->handling.turnAmount, c.want) << c.right << " " << c.amount;
+        EXPECT_TRUE(bike_->flags & (1u << (c.right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN)));
+    }
+}
+
+// Straight riding, wheelies and the stoppie.
+TEST_F(HandlingTest, StoppieShiftsTheWeightBackOnlyWhenNearlyStopped) {
+    struct Case {
+        float speed;
+        uint32_t shift;
+    };
+    for (const Case& c : {Case{2.0f, 2}, Case{2.31481f, 2}, Case{3.0f, 1}}) {
+        Hold(bike_, {BIKEACTION_STOPPIE});
+        Place(bike_, 0.0f, c.speed);
+        bike_->flags = 0;
+        bike_->control();
+        EXPECT_EQ(bike_->bikeState, BIKESTATE_STOPPIE);
+        EXPECT_EQ(bike_->comShiftState, c.shift) << c.speed;
+        EXPECT_TRUE(bike_->flags & (1u << BIKE_STOPPIE));
+    }
+}
+
+TEST_F(HandlingTest, WheelieTurnQuartersTheEngineBoostOnEveryFrame) {
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(bike_->m_engine);
+    engine->setEngineBoost(1.0f);
+    Hold(bike_, {BIKEACTION_RIGHT_TURN, BIKEACTION_ACCEL});
+    Place(bike_, 0.0f, 10.0f);
+    bike_->wheelieCondition = 1;
+    for (int frame = 1; frame <= 3; ++frame) {
+        bike_->control();
+        EXPECT_EQ(bike_->bikeState, BIKESTATE_WHEELIE_RIGHT);
+        EXPECT_FLOAT_EQ(engine->engineBoost, std::pow(0.25f, static_cast<float>(frame)));
+    }
+}
+
+// The air.
+TEST_F(HandlingTest, AirTurnPushFadesToAQuarterAfter135Frames) {
+    struct Case {
+        int frames;
+        float share;
+    };
+    Hold(bike_, {BIKEACTION_LEFT_TURN}, 244);
+    Place(bike_, 100.0f, 20.0f);
+    Continue(bike_, BIKESTATE_IN_AIR, 0);
+    const float full = Speed(bike_);
+    ASSERT_GT(full, 0.0f);
+    for (const Case& c : {Case{90, 0.5f}, Case{135, 0.25f}, Case{300, 0.25f}}) {
+        Place(bike_, 100.0f, 20.0f);
+        Continue(bike_, BIKESTATE_IN_AIR, c.frames);
+        EXPECT_NEAR(Speed(bike_) / full, c.share, 1e-4f) << c.frames;
+    }
+}
+
+TEST_F(HandlingTest, AirPitchTorqueFollowsStickPedalsAndTurnedAngle) {
+    struct Case {
+        std::initializer_list<int> actions;
+        float turned, torque;  // along the bike's right axis
+    };
+    const Case cases[] = {
+        {{BIKEACTION_FORWARD}, 0, -21000},
+        {{BIKEACTION_BRAKE}, 0, -5250},
+        {{BIKEACTION_BACK}, 0, 21000},
+        {{BIKEACTION_ACCEL}, 0, 5250},
+        {{BIKEACTION_FORWARD}, 30, -10500},
+        {{BIKEACTION_BACK}, -60, 10500},
+        {{BIKEACTION_BRAKE, BIKEACTION_BACK}, 0, 21000},
+        {{BIKEACTION_ACCEL, BIKEACTION_FORWARD}, 0, -21000},
+        {{}, 0, 0},
+    };
+    for (const Case& c : cases) {
+        Hold(bike_, c.actions);
+        bike_->chassis->m_torqueAccum = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
+        bike_->eventFromStartAngle = c.turned;
+        bike_->inAirHandler();
+        const Kinetic::Vector3 t = bike_->chassis->m_torqueAccum;
+        EXPECT_NEAR(t.x * bike_->rightDir.x + t.y * bike_->rightDir.y + t.z * bike_->rightDir.z, c.torque,
+                    0.5f)
+            << "case " << (&c - cases);
+    }
+}
+
+TEST_F(HandlingTest, WhipLeansAgainstTheTurnAlreadyMade) {
+    Kinetic::kn_Bike_Roll_Constraint* roll = bike_->constraint->getRollConstraint();
+    ASSERT_NE(roll, nullptr);
+    struct Case {
+        bool right;
+        float turned, lean;  // degrees
+    };
+    for (const Case& c :
+         {Case{false, 10, 0}, Case{false, -20, 50}, Case{false, -48, 120}, Case{false, -90, 120},
+          Case{true, -10, 0}, Case{true, 20, -50}, Case{true, 48, -120}}) {
+        Hold(bike_, {c.right ? BIKEACTION_RIGHT_TURN : BIKEACTION_LEFT_TURN, BIKEACTION_WHIP});
+        bike_->eventFromStartAngle = c.turned;
+        bike_->inAirHandler();
+        EXPECT_NEAR(roll->get_roll_angle() * 57.2958f, c.lean, 1e-3f) << c.right << " " << c.turned;
+        EXPECT_FLOAT_EQ(bike_->constraint->m_tau, 0.75f);
+    }
+    bike_->inStunt = 1;
+    bike_->inAirHandler();
+    EXPECT_EQ(roll->get_roll_angle(), 0.0f);
+}
+
+TEST_F(HandlingTest, WhipPercentIsTheRollOver80) {
+    struct Case {
+        float roll, percent;
+    };
+    for (const Case& c : {Case{40, 0.5f}, Case{-40, -0.5f}, Case{100, 1}, Case{-100, -1}, Case{0, 0}}) {
+        bike_->bikeRoll = c.roll;
+        bike_->inAirHandler();
+        EXPECT_FLOAT_EQ(bike_->inAirWhipPercent, c.percent) << c.roll;
+    }
+}
+
+TEST_F(HandlingTest, InTheAirTheTailGetsCoastingValuesNotLeftovers) {
+    bike_->tFriction.drive.coast = 1.5f;
+    Hold(bike_, {BIKEACTION_RIGHT_TURN, BIKEACTION_ACCEL});
+    Place(bike_, 0.0f, 20.0f);
+    Continue(bike_, BIKESTATE_RIGHT_TURN, 20);
+    ASSERT_NE(bike_->handling.groundHoldForce, 0.0f);
+    Place(bike_, 100.0f, 20.0f);
+    bike_->control();
+    const KineticBike::HandlingParams& p = bike_->handling;
+    EXPECT_EQ(bike_->bikeState, BIKESTATE_IN_AIR);
+    EXPECT_EQ(p.frictionTarget[0], 3.0f);
+    EXPECT_EQ(p.frictionTarget[1], 3.0f);
+    EXPECT_EQ(p.steeringPercent[0], 0.0f);
+    EXPECT_EQ(p.steeringPercent[1], 0.0f);
+    EXPECT_EQ(p.steeringGain, 0.0f);
+    EXPECT_EQ(p.leanSign, 0.0f);
+    EXPECT_EQ(p.groundHoldForce, 0.0f);
+    EXPECT_EQ(p.brakeStep, 0.0f);
+    EXPECT_EQ(p.throttleStep, 0.01f);
+}
+
+}  // namespace
