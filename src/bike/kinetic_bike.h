@@ -221,6 +221,17 @@ public:
     Kinetic::RigidBody* activeBody() const;
 
     // Terrain under the bike and the ground distances of the wheels and crash box.
+    // The surface code under the bike, its grip, speed penalty and power-band torque.
+    void getTerrainType();
+    // Wheel heights, the terrain's slope under the wheels and the bike's pitch and roll against it.
+    void bikeTerrainInfo();
+    // Heights of the wheels' lowest points over the terrain (distToGround and the levels).
+    void findDistancesToGround();
+    // The crash box's eight corners against the terrain, while the bike crashes.
+    void crashFindDistancesToGround();
+    // The wheel measurement of both; with normals it also keeps the terrain height and normal under
+    // each wheel and whether a wheel rides on a track object.
+    void measureWheelHeights(bool withNormals);
 
     // identity
     uint8_t inStunt = 0;

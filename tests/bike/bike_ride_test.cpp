@@ -1,0 +1,125 @@
+// Bikes driven by the headless driver on a generated outdoor track: a rider following the racing line
+// with a simple steering rule rides a whole lap on the track surface.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "../support/bike_driver.h"
+#include "world/spline_manager.h"
+
+namespace {
+
+using namespace biketest;
+
+// Progress along the lap's centre line, in centre points, from the nearest point ahead of the last one.
+struct LapProgress {
+    const std::vector<CentrePoint>& centre;
+    size_t at = 0;
+    size_t passed = 0;
+    void update(const qzVector3d& p) {
+        const size_t n = centre.size();
+        auto d2 = [&](size_t i) {
+            const CentrePoint& c = centre[i % n];
+            return (c.x - p.x) * (c.x - p.x) + (c.z - p.z) * (c.z - p.z);
+        };
+        size_t best = at;
+        for (size_t k = 1; k < 20; ++k)
+            if (d2(at + k) < d2(best)) best = at + k;
+        passed += best - at;
+        at = best % n;
+    }
+};
+
+TEST(BikeRideTest, RacingLineRiderCompletesALapOnTheTrack) {
+    BikeDriver driver(FirstTrack(TrackKind::Outdoor), 1);
+    ASSERT_TRUE(driver.attached);
+    const std::vector<qzVector3d> line = RacingLine(driver.world.design, CSplineManager::MedOne);
+    driver.Add(LineFollower(line));
+    LapProgress lap{driver.world.design.centre};
+    int offRun = 0, worstOffRun = 0, steps = 0;
+    const int limit = 60 * 300;
+    while (lap.passed < lap.centre.size() && steps < limit) {
+        driver.Run(1);
+        ++steps;
+        const Sample& s = driver.traces[0].back();
+        lap.update(s.position);
+        offRun = OnTrack(s.terrainType) ? 0 : offRun + 1;
+        worstOffRun = std::max(worstOffRun, offRun);
+    }
+    RecordProperty("lap_seconds", std::to_string(steps / 60.0f));
+    RecordProperty("longest_off_track_steps", worstOffRun);
+    EXPECT_GE(lap.passed, lap.centre.size()) << "lap not finished in " << limit / 60 << " s";
+    EXPECT_LE(worstOffRun, 60) << "steps off the track in a row; lap " << lap.passed << "/"
+                               << lap.centre.size() << " in " << steps << " steps";
+}
+
+// The racing-line rider on full throttle for 30 s, a nitro pressed at 20 s when `nitro` is set, then
+// full brakes; each step's sample and nitro state.
+struct Ride {
+    std::vector<Sample> trace;
+    std::vector<NitroState> nitro;
+    float limit = 0.0f;  // the class's maximum speed, m/s
+    int nitrosLeft = 0;
+};
+constexpr int kNitroAt = 60 * 20, kBrakeAt = 60 * 30, kRideSteps = 60 * 34;
+
+Ride RideWithNitro(bool nitro) {
+    BikeDriver driver(FirstTrack(TrackKind::Outdoor), 1);
+    const std::vector<qzVector3d> line = RacingLine(driver.world.design, CSplineManager::MedOne);
+    const Rider follow = LineFollower(line);
+    driver.Add([&](const KineticBike& b, int step) {
+        if (step >= kBrakeAt) return Input::Of({BIKEACTION_BRAKE});
+        Input in = follow(b, step);
+        in.actions &= ~(1u << BIKEACTION_BRAKE);
+        in.actions |= 1u << BIKEACTION_ACCEL;
+        in.accel = 255;
+        if (nitro && step == kNitroAt) in.actions |= 1u << BIKEACTION_NITRO;
+        return in;
+    });
+    KineticBike& bike = *driver.bikes[0];
+    bike.nitrosAvailable = 1;
+    Ride r;
+    r.limit = bike.attributes.maximumSpeed / 2.16f;
+    for (int i = 0; i < kRideSteps; ++i) {
+        driver.Run(1);
+        r.nitro.push_back(bike.nitroState);
+    }
+    r.trace = driver.traces[0];
+    r.nitrosLeft = bike.nitrosAvailable;
+    return r;
+}
+
+TEST(BikeRideTest, ScriptedRunAcceleratesIsBoostedByNitroAndBrakes) {
+    const Ride plain = RideWithNitro(false), boosted = RideWithNitro(true);
+    const std::vector<Sample>& t = boosted.trace;
+    const auto bit = [](int b) { return 1u << b; };
+    EXPECT_EQ(t[120].flags & (bit(BIKE_ACCEL) | bit(BIKE_BRAKING) | bit(BIKE_DECEL)), bit(BIKE_ACCEL));
+    EXPECT_TRUE(t[120].flags & bit(BIKE_ON_GROUND));
+    unsigned topGear = 0;
+    float fastest = 0.0f;
+    for (const Sample& s : plain.trace) {
+        topGear = std::max(topGear, s.gear);
+        fastest = std::max(fastest, s.speed);
+    }
+    EXPECT_EQ(topGear, 3u) << "through the four gears";
+    EXPECT_LE(fastest, plain.limit * 1.001f) << "the class's maximum speed";
+    // The same ride until the nitro; then the boost ramps up, holds and ramps down.
+    EXPECT_EQ(plain.trace[kNitroAt - 1].position.x, t[kNitroAt - 1].position.x);
+    EXPECT_TRUE(t[kNitroAt].flags & bit(BIKE_NITRO_BOOST));
+    EXPECT_FALSE(t[kNitroAt + 1].flags & bit(BIKE_NITRO_BOOST));
+    EXPECT_EQ(boosted.nitro[kNitroAt], RAMP_UP_NITRO);
+    EXPECT_EQ(boosted.nitro[kNitroAt + 90], MID_NITRO);
+    EXPECT_EQ(boosted.nitro[kBrakeAt], NO_NITRO) << "ramped down";
+    EXPECT_EQ(boosted.nitrosLeft, 0);
+    EXPECT_EQ(plain.nitro[kNitroAt], NO_NITRO);
+    EXPECT_GT(t[kNitroAt + 60].speed, plain.trace[kNitroAt + 60].speed + 0.5f) << "m/s";
+    // Full brakes: braking flags and a stop.
+    EXPECT_EQ(t[kBrakeAt + 10].flags & (bit(BIKE_ACCEL) | bit(BIKE_BRAKING) | bit(BIKE_DECEL)),
+              bit(BIKE_BRAKING) | bit(BIKE_DECEL));
+    EXPECT_LT(t.back().speed, 0.3f);
+    RecordProperty("top_speed_mps", std::to_string(fastest));
+    RecordProperty("nitro_gain_after_1s_mps",
+                   std::to_string(t[kNitroAt + 60].speed - plain.trace[kNitroAt + 60].speed));
+}
+
+}  // namespace

@@ -1,0 +1,292 @@
+// The ground under the bike: surface classes and grip of the terrain code under it, the speed penalty,
+// its attitude against the slope, the wheels' heights over the terrain and the crash box.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "../support/bike_driver.h"
+#include "../support/heap_image.h"
+#include "bike/bands.h"
+#include "bike/bike_terrain.h"
+#include "kinetic/vehicle/wheels_component.h"
+#include "world/terrain_map_format.h"
+
+namespace {
+
+using namespace bike_terrain;
+
+// A terrain map of one code everywhere, attached for the life of the object.
+struct UniformMap {
+    explicit UniformMap(uint8_t code)
+        : image(terrainmap::WriteMap(
+              std::vector<uint8_t>(size_t(terrainmap::kSide) * terrainmap::kSide, code))) {
+        CTerrainType::resetStatics();
+        CTerrainType::getInstance()->setPointer(image.p, image.size, 9, 100);
+    }
+    ~UniformMap() { CTerrainType::resetStatics(); }
+    testsupport::HeapImage image;
+};
+
+void ExpectRows(const TerrainFriction& f, int t, int d, const char* what) {
+    const TurnFriction* tables[6] = {turnFriction, fromStopFriction, slideFriction,
+                                     psFriction,   psbFriction,      pseFriction};
+    const TurnFriction* got[6] = {&f.turn, &f.fromStop, &f.slide, &f.ps, &f.psb, &f.pse};
+    for (int k = 0; k < 6; ++k) {
+        EXPECT_EQ(got[k]->normal, tables[k][t].normal) << what << " table " << k;
+        EXPECT_EQ(got[k]->ang, tables[k][t].ang) << what << " table " << k;
+        EXPECT_EQ(got[k]->force, tables[k][t].force) << what << " table " << k;
+    }
+    EXPECT_EQ(f.drive.accel, driveFriction[d].accel) << what;
+    EXPECT_EQ(f.drive.brake, driveFriction[d].brake) << what;
+    EXPECT_EQ(f.drive.torque, driveFriction[d].torque) << what;
+}
+
+TEST(BikeTerrainTest, CodesFoldIntoTheirSurfaceClass) {
+    struct Case {
+        unsigned code, cls;
+    };
+    for (const Case& c :
+         {Case{hardpack, 0}, Case{clay, 3}, Case{oil, 7}, Case{wetstuff, 0}, Case{wetHardpack, 0},
+          Case{wetSand, 4}, Case{wetGravel, 6}, Case{offtrack, 0}, Case{offCement, 1}, Case{offGrass, 5},
+          Case{offOil, 7}, Case{offwet, 0}, Case{offwetLoam, 2}, Case{offwetGravel, 6}, Case{95, 0},
+          Case{holeShot, 0}, Case{outOfBounds, 0}, Case{checkpoint0 + 3, 0}}) {
+        EXPECT_EQ(getTerrainFrictionType(c.code), c.cls) << c.code;
+        EXPECT_EQ(getTerrainParticleType(c.code), c.cls) << c.code;
+    }
+}
+
+TEST(BikeTerrainTest, SurfaceUnderTheBikeSetsGripPenaltyAndTorque) {
+    struct Case {
+        uint8_t code;
+        int traction;
+        bool cpu;
+        int turnRow, driveRow;
+        float penalty, target;  // after one sub-step
+    };
+    const Case cases[] = {
+        {loam, 0, false, 6, 6, 0, 0},        {clay, 0, false, 5, 5, 0, 0},
+        {clay, 2, false, 6, 6, 0, 0},        {sand, 0, false, 3, 5, 0.2f, 20},
+        {sand, 0, true, 3, 5, 0, 20},        {oil, 1, false, 2, 4, 0.2f, 35},
+        {wetGrass, 1, false, 5, 6, 0.2f, 8}, {offSand, 2, true, 4, 4, 30, 20},
+        {offtrack, 0, false, 6, 6, 0, 0},    {wetstuff, 0, false, 6, 6, 0, 0},
+        {100, 0, false, 4, 4, 30, 0},
+    };
+    for (const Case& c : cases) {
+        UniformMap map(c.code);
+        KineticBike bike;
+        CPowerBands band;
+        bike.bikePowerBand = &band;
+        bike.isCPU = c.cpu;
+        bike.attributes.traction = c.traction;
+        bike.bikePos = qzVector3d(5000.0f, 0.0f, 7000.0f);
+        bike.getTerrainType();
+        EXPECT_EQ(bike.terrainType, c.code);
+        EXPECT_EQ(bike.lastValidTerrainType, getTerrainFrictionType(c.code));
+        ExpectRows(bike.tFriction, c.turnRow, c.driveRow, "rows");
+        EXPECT_FLOAT_EQ(bike.terrainMaxSpeedPenalty, c.penalty) << int(c.code);
+        EXPECT_FLOAT_EQ(bike.terrainMaxSpeedPenaltyTarget, c.target) << int(c.code);
+        EXPECT_EQ(band.getTorque(1000), std::floor(3000.0f * driveFriction[c.driveRow].torque))
+            << int(c.code);
+        bike.bikePowerBand = nullptr;
+    }
+}
+
+TEST(BikeTerrainTest, PenaltyClimbsOnSandAndDropsAtOnceOnHardpack) {
+    KineticBike bike;
+    auto steps = [&](uint8_t code, int n) {
+        UniformMap map(code);
+        for (int i = 0; i < n; ++i) bike.getTerrainType();
+        EXPECT_EQ(bike.terrainType, code);
+        return bike.terrainMaxSpeedPenalty;
+    };
+    EXPECT_LT(steps(sand, 99), 20.0f);
+    EXPECT_NEAR(steps(sand, 1), 20.0f, 1e-4f);
+    EXPECT_FLOAT_EQ(steps(sand, 10), 20.0f);
+    EXPECT_EQ(steps(hardpack, 1), 0.0f);
+    EXPECT_FLOAT_EQ(steps(sand, 1), 0.2f);
+    EXPECT_EQ(steps(offLoam, 1), 30.0f);
+}
+
+// A bike on the generated outdoor world with its terrain map, for the height and attitude checks.
+class BikeGroundTest : public ::testing::Test {
+protected:
+    static void SetUpTestSuite() {
+        driver_ = new biketest::BikeDriver(biketest::FirstTrack(TrackKind::Outdoor), 1);
+    }
+    static void TearDownTestSuite() {
+        delete driver_;
+        driver_ = nullptr;
+    }
+    CWorldModel& World() const { return *driver_->world.world; }
+    // A point on the lap's centre line.
+    static qzVector3d Centre(size_t i) {
+        const CentrePoint& c = driver_->world.design.centre[i];
+        return qzVector3d(c.x, 0.0f, c.z);
+    }
+    static biketest::BikeDriver* driver_;
+};
+biketest::BikeDriver* BikeGroundTest::driver_ = nullptr;
+
+TEST_F(BikeGroundTest, WheelHeightsFollowContactAndTheTerrain) {
+    KineticBike* bike = driver_->world.AddBike(0, false);
+    ASSERT_NE(bike, nullptr);
+    const float r = 100.0f * bike->m_wheels->m_wheelsRadius[1];
+    struct Case {
+        float above[2];  // wheel bottom above the terrain
+        bool contact[2];
+        float level[2], ground[2], minGround;
+    };
+    const Case cases[] = {
+        {{40, -25}, {false, false}, {40, -25}, {40, 0}, 0},  // in the air, the rear over higher ground
+        {{40, 12}, {false, false}, {40, 12}, {40, 12}, 12},  // both in the air
+        {{300, 3}, {false, true}, {300, 0}, {300, 0}, 0},    // touching over a dip, the front high
+        {{-4, -2}, {true, true}, {-4, -2}, {0, 0}, 0},       // pressed into the ground
+    };
+    for (const Case& c : cases) {
+        for (int i = 0; i < 2; ++i) {
+            const qzVector3d p = Centre(40 + static_cast<size_t>(i) * 3);
+            bike->wheelPos[i] = qzVector3d(p.x, World().getHeightAt(p.x, p.z) - r - c.above[i], p.z);
+            bike->wheelInfo[i].m_isInContact = c.contact[i];
+        }
+        for (bool withNormals : {false, true}) {
+            withNormals ? bike->bikeTerrainInfo() : bike->findDistancesToGround();
+            for (int i = 0; i < 2; ++i) {
+                EXPECT_NEAR(bike->distToGroundLevel[i], c.level[i], 0.01f) << c.above[i];
+                EXPECT_NEAR(bike->distToGround[i], c.ground[i], 0.01f) << c.above[i];
+            }
+            EXPECT_NEAR(bike->minDistToGround, c.minGround, 0.01f);
+            EXPECT_EQ(bike->minDistToGroundLevel,
+                      std::fmin(bike->distToGroundLevel[0], bike->distToGroundLevel[1]));
+            EXPECT_EQ(bike->maxDistToGroundLevel,
+                      std::fmax(bike->distToGroundLevel[0], bike->distToGroundLevel[1]));
+        }
+    }
+    // A touching wheel 80 units over the terrain stands on a track object; held throttle counts it.
+    bike->wheelPos[1].y -= 80.0f;
+    bike->bikePacket = 1u << BIKEACTION_ACCEL;
+    bike->bikeTerrainInfo();
+    bike->bikeTerrainInfo();
+    EXPECT_EQ(bike->drivingOnObject, 1);
+    EXPECT_EQ(bike->drivingOnObjectCounter, 2);
+    driver_->world.RemoveBike(bike);
+}
+
+TEST_F(BikeGroundTest, RidingWheelsTouchTheTerrainWithinACentimetre) {
+    // Full throttle up the lap; each step the wheel centres the vehicle's ground rays found are measured
+    // against the world's terrain heights. The ray runs along the chassis's down axis, so the wheel's
+    // lowest point is where the ray meets the ground only while the chassis stands within 5 degrees of
+    // upright; steps tilted further are skipped.
+    KineticBike* bike = driver_->world.AddBike(0, false);
+    int measured = 0;
+    float worst = 0.0f;
+    for (int i = 0; i < 240; ++i) {
+        driver_->world.Step({biketest::BikeWorld::Packet(bike, {BIKEACTION_ACCEL})});
+        for (int w = 0; w < 2; ++w) {
+            const Kinetic::WheelInfo& info = bike->m_wheels->m_wheelsInfo[w];
+            const Kinetic::Vector3 c = info.m_transform.getTranslation() * 100.0f;
+            bike->wheelPos[w] = qzVector3d(c.x, c.y, c.z);
+            bike->wheelInfo[w] = info;
+            bike->wheelInfo[w].m_isInContact = false;  // the raw height, not clamped
+        }
+        bike->bikeTerrainInfo();
+        for (int w = 0; w < 2; ++w) {
+            const Kinetic::WheelInfo& info = bike->m_wheels->m_wheelsInfo[w];
+            const Kinetic::Vector3 ray = info.m_contactPointWS - info.m_transform.getTranslation();
+            if (!info.m_isInContact || ray.y < 0.996f * ray.length()) continue;
+            ++measured;
+            worst = std::fmax(worst, std::fabs(bike->distToGroundLevel[w]));
+            EXPECT_NEAR(bike->heightAtWheel[w], bike->m_wheels->m_wheelsInfo[w].m_contactPointWS.y * 100.0f,
+                        1.0f);
+        }
+    }
+    RecordProperty("worst_wheel_height_cm", std::to_string(worst));
+    EXPECT_GT(measured, 240);
+    EXPECT_LT(worst, 1.0f) << "world units";
+    driver_->world.RemoveBike(bike);
+}
+
+TEST_F(BikeGroundTest, AttitudeAgainstTheSlope) {
+    KineticBike bike;
+    // Along the lap at a sloping stretch: the slope from the heights a metre either side of the wheels.
+    const CentrePoint& c = driver_->world.design.centre[60];
+    const qzVector3d f(c.dirX, 0.0f, c.dirZ), p(c.x, 0.0f, c.z);
+    auto up = [&](float along) { return -World().getHeightAt(p.x + f.x * along, p.z + f.z * along); };
+    struct Case {
+        qzVector3d forward, upAxis;
+        float sign;   // of the measured slope against the lap's direction
+        float pitch;  // the bike's own pitch: level, or level upside down
+    };
+    const qzVector3d down(0.0f, 1.0f, 0.0f), upward(0.0f, -1.0f, 0.0f);
+    for (const Case& k :
+         {Case{f, upward, 1.0f, 0.0f}, Case{f, down, -1.0f, 180.0f}, Case{f * -1.0f, upward, -1.0f, 0.0f}}) {
+        bike.forwardDir = k.forward;
+        bike.upDir = k.upAxis;
+        bike.rightDir = qzVector3d(f.z, 0.0f, -f.x);
+        bike.wheelPos[0] = p + f * 84.0f;
+        bike.wheelPos[1] = p - f * 84.0f;
+        bike.bikeTerrainInfo();
+        const float rise0 = std::atan2(up(134.0f) - up(34.0f), 100.0f) * 57.29578f;
+        const float rise1 = std::atan2(up(-34.0f) - up(-134.0f), 100.0f) * 57.29578f;
+        EXPECT_NEAR(bike.terrainPitch[0], k.sign * rise0, 1.0f);
+        EXPECT_NEAR(bike.terrainPitch[1], k.sign * rise1, 1.0f);
+        EXPECT_EQ(std::fabs(bike.bikePitch), k.pitch);
+        EXPECT_EQ(bike.levelGround, std::fabs(bike.terrainPitchAvg) < 10.0f);
+        EXPECT_EQ(bike.lastBikeRelativePitch[0], bike.terrainPitchAvg - bike.bikePitch);
+    }
+    // Rounding past a unit dot product gives a square angle, not NaN; the histories shift.
+    bike.rightDir = qzVector3d(0.0f, -1.0000002f, 0.0f);
+    bike.bikeTerrainInfo();
+    EXPECT_FLOAT_EQ(bike.bikeRoll, 90.0f);
+    EXPECT_FLOAT_EQ(bike.lastBikeRoll[0], 90.0f);
+    EXPECT_EQ(bike.lastBikeRoll[1], 0.0f);
+    EXPECT_FALSE(std::isnan(bike.terrainRoll));
+}
+
+TEST_F(BikeGroundTest, CrashBoxFindsTheLowestCornersAndRestOnItsSide) {
+    KineticBike bike;
+    bike.wheelBase = 168.0f;
+    bike.bikeLength = 240.0f;
+    const qzVector3d p = Centre(30);
+    const float h = World().getHeightAt(p.x, p.z);
+    bike.forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+    // Riding (state 0): nothing measured.
+    bike.crashOnGround = bike.crashMoving = 1;
+    bike.crashFindDistancesToGround();
+    EXPECT_EQ(bike.crashOnGround + bike.crashMoving, 0);
+    struct Case {
+        qzVector3d upAxis, right;
+        float lift;  // of the bike's origin above the ground
+        bool rest;
+    };
+    // Upright on its wheels (the box bottom is 30 below the origin), then lying on its right side.
+    for (const Case& c :
+         {Case{{0, -1, 0}, {0, 0, 1}, 20.0f, false}, Case{{0, 0, 1}, {0, 1, 0}, 20.0f, true}}) {
+        bike.crashState = 2;
+        bike.upDir = c.upAxis;
+        bike.rightDir = c.right;
+        bike.bikePos = qzVector3d(p.x, h - c.lift, p.z);
+        for (int k = 0; k < 8; ++k) bike.crashCornerDistToGround[k] = 0.0f;
+        bike.linearVelocityMag = 0.5f;
+        bike.crashFindDistancesToGround();
+        EXPECT_EQ(bike.validCrashRestPos, c.rest);
+        EXPECT_EQ(bike.crashMoving, 0);
+        for (int j = 0; j < 8; ++j) EXPECT_EQ(bike.crashCornerOnGround[j], 0) << "before any distance";
+        for (int j = 1; j < 8; ++j)
+            EXPECT_LE(bike.crashCornerDistToGround[j - 1], bike.crashCornerDistToGround[j]);
+        EXPECT_EQ(bike.crashDistToGround, bike.crashCornerDistToGround[0]);
+        EXPECT_EQ(bike.crashOnGround, bike.crashDistToGround < 0.0f);
+        const float lowest =
+            World().getHeightAt(bike.crashCorner[0].x, bike.crashCorner[0].z) - bike.crashCorner[0].y;
+        EXPECT_FLOAT_EQ(lowest, bike.crashDistToGround);
+        // The flags lag one call: the second call reports the corners the first found below ground.
+        int below = 0;
+        for (float d : bike.crashCornerDistToGround) below += d < 0.0f;
+        bike.crashFindDistancesToGround();
+        int flagged = 0;
+        for (uint8_t f : bike.crashCornerOnGround) flagged += f;
+        EXPECT_EQ(flagged, below);
+        EXPECT_GT(below, 0);
+    }
+}
+
+}  // namespace
