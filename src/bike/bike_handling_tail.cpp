@@ -257,7 +257,8 @@ void KineticBike::tailDriveAndForces() {
             set({90, 50, 50, 35, 60, 40});
             p.groundHoldForce = 60000.0f;
             comShiftState = 2;
-            p.pitchRate = 2.0f * getSlopePoint(0.0f, 0.5f, 12.0f, 1.0f, 25.0f, 0.0f, -bikeRelativePitch / 2.16f);
+            p.pitchRate =
+                2.0f * getSlopePoint(0.0f, 0.5f, 12.0f, 1.0f, 25.0f, 0.0f, -bikeRelativePitch / 2.16f);
         } else {
             set({170, 170, 80, 80, 90, 90});
         }

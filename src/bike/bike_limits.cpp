@@ -1,8 +1,8 @@
 // The small steps of the bike's frame that shape its speed and spin around the handling step: the
 // wheelie condition, the standstill clamp, the speed limit, the speed hold on freestyle objects, the
 // spin damping and the nitro boost.
-#include "bike/components/bike_driver_input.h"
 #include "bike/bike_control.h"
+#include "bike/components/bike_driver_input.h"
 #include "bike/kinetic_bike.h"
 #include "game/core/main_loop.h"
 #include "kinetic/dynamics/rigid_body.h"
@@ -22,7 +22,6 @@ Kinetic::Vector3 toKinetic(const qzVector3d& v) {
 qzVector3d toModel(const Kinetic::Vector3& v) {
     return qzVector3d(v.x, v.y, v.z);
 }
-
 
 bool isTakeOffMarker(uint32_t t) {
     return (t >= jump_skill4 && t <= preload2) || t == aiPreLoad || t == jumpLand;
@@ -53,8 +52,8 @@ void KineticBike::getWheelieCondition() {
         ++throttleWheelieOffCounter;
         throttleWheelieCounter = 0;
     }
-    wheelieCondition = !wheelInfo[0].m_isInContact && distToGround[0] > 36.0f &&
-                       wheelInfo[1].m_isInContact && !throttleWheelie;
+    wheelieCondition = !wheelInfo[0].m_isInContact && distToGround[0] > 36.0f && wheelInfo[1].m_isInContact &&
+                       !throttleWheelie;
 }
 
 void KineticBike::zeroVelocity() {

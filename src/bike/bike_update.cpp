@@ -3,10 +3,10 @@
 // time, the pre-race hold, the handling step with the spin damping around it, the nitro and the
 // rider's sway, and the flag words the views and the sound read. Also the wrong-way sign and the
 // height above ground that the race and the views ask for.
+#include "bike/bike_control.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_driver_input.h"
 #include "bike/components/bike_engine.h"
-#include "bike/bike_control.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
 #include "kinetic/dynamics/angular_constraint_1d.h"
@@ -31,7 +31,6 @@ constexpr uint32_t bit(int b) {
 qzVector3d toModel(const Kinetic::Vector3& v) {
     return qzVector3d(v.x, v.y, v.z);
 }
-
 
 }  // namespace
 
@@ -125,8 +124,11 @@ void KineticBike::update(float) {
     lastWheelInfo[1] = wheelInfo[1];
     wheelInfo[0] = m_wheels->m_wheelsInfo[0];
     wheelInfo[1] = m_wheels->m_wheelsInfo[1];
+    bikeTerrainInfo();
+    getTerrainType();
     getWheelieCondition();
     movingForward = !(forwardVelocityMag < 0.0f);
+    crashFindDistancesToGround();
     cameraLookAtPos = bikePos + upDir * 15.0f + forwardDir * 100.0f;
     bikeCenterOfMassPos = toModel(chassis->m_position) * 100.0f;
     zeroVelocity();
