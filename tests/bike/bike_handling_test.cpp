@@ -47,6 +47,7 @@ protected:
         b->linearVelocityMag = b->lastLinearVelocityMag = speed;
         b->eventStartVelocityMag = speed;
         b->chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
+        b->lastFForwardDir = b->fForwardDir;
     }
     // Runs the step with the bike already in `state` for `frames` frames.
     static void Continue(KineticBike* b, uint32_t state, int frames) {
@@ -252,6 +253,40 @@ TEST_F(HandlingTest, TurnThrottleAndBrakeStepsFollowThePedals) {
         EXPECT_EQ(bike_->handling.throttleStep, c.throttle);
         EXPECT_EQ(bike_->handling.brakeStep, c.brake);
         EXPECT_TRUE(bike_->flags & (1u << BIKE_LEFT_TURN));
+    }
+}
+
+TEST_F(HandlingTest, TurnGripEasesInUnderBrakingAndInASharpTurn) {
+    bike_->tFriction.turn.normal = 1.0f;
+    bike_->tFriction.slide.normal = 1.0f;
+    bike_->movingForward = 1;
+    struct Case {
+        std::initializer_list<int> pedals;
+        float speed, turned;
+        int counter;  // braking frames, or frames of the sharp turn
+        float grip;
+    };
+    const Case cases[] = {
+        {{BIKEACTION_BRAKE}, 10, 0, 0, 0.125f},    {{BIKEACTION_BRAKE}, 10, 0, 60, 0.125f},
+        {{BIKEACTION_BRAKE}, 10, 0, 120, 0.5625f}, {{BIKEACTION_BRAKE}, 10, 0, 180, 1},
+        {{BIKEACTION_BRAKE}, 6, 0, 0, 2},          {{BIKEACTION_BRAKE}, 10, 95, 0, 2},
+        {{BIKEACTION_ACCEL}, 24, 0, 10, 0},        {{BIKEACTION_ACCEL}, 24, 0, 35, 1},
+        {{BIKEACTION_ACCEL}, 24, 0, 50, 2},        {{BIKEACTION_ACCEL}, 24, 0, 120, 2},
+    };
+    for (const Case& c : cases) {
+        bike_->bikePacket = 1u << BIKEACTION_LEFT_TURN;
+        for (int a : c.pedals) bike_->bikePacket |= 1u << a;
+        bike_->pressed[BIKEACTION_LEFT_TURN] = 200;
+        bike_->lastLeftTurnPressed = 200;
+        Place(bike_, 0.0f, c.speed);
+        bike_->throttleUp = 1.0f;
+        bike_->leftTurnBrakeCounter = c.counter;
+        bike_->sharpTurnCounter = c.counter;
+        bike_->leftTurnType =
+            c.pedals.size() && *c.pedals.begin() == BIKEACTION_ACCEL ? TURN_SHARP : TURN_NORMAL;
+        bike_->eventDeltaAngle = c.turned;
+        Continue(bike_, BIKESTATE_LEFT_TURN, 30);
+        EXPECT_NEAR(bike_->handling.frictionTarget[0], c.grip, 1e-5f) << "case " << (&c - cases);
     }
 }
 
