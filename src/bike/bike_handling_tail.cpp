@@ -3,8 +3,7 @@
 // slide exit boosts, pitch targets, per-state counters, wheel friction, steering and lean; then the
 // throttle and engine resistance, slope boost and brake torque, braking amount, suspension tuning,
 // chassis spin and pushes, centre-of-mass shift and the driver input for the next physics step.
-#include "bike/bike_handling_tail.h"
-
+#include "bike/bike_control.h"
 #include "bike/components/bike_brake.h"
 #include "bike/components/bike_driver_input.h"
 #include "bike/components/bike_engine.h"
@@ -20,17 +19,6 @@ namespace {
 
 constexpr uint32_t bit(int b) {
     return 1u << b;
-}
-
-// The handling's three-point curve: (x0, y0)-(x1, y1)-(x2, y2) of x, flat beyond the ends.
-float curve(float x0, float y0, float x1, float y1, float x2, float y2, float x) {
-    if (x < x1) {
-        if (x < x0) return y0;
-        const float t = x1 == x0 ? 1.0f : (x - x0) / (x1 - x0);
-        return y0 + t * (y1 - y0);
-    }
-    const float t = (x <= x2 && x2 != x1) ? (x - x1) / (x2 - x1) : 1.0f;
-    return y1 + t * (y2 - y1);
 }
 
 float clampf(float v, float lo, float hi) {
@@ -90,12 +78,13 @@ constexpr uint32_t kNumStates = 17;
 
 }  // namespace
 
-void KineticBike::controlTail(HandlingBlock& p) {
-    tailCountersFrictionLean(p);
-    tailDriveAndForces(p);
+void KineticBike::controlTail() {
+    tailCountersFrictionLean();
+    tailDriveAndForces();
 }
 
-void KineticBike::tailCountersFrictionLean(HandlingBlock& p) {
+void KineticBike::tailCountersFrictionLean() {
+    HandlingParams& p = handling;
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
     // Launch friction: both wheels grip harder as the launch ramp climbs on level ground.
     if (throttleUpActive && throttleUp != 0.0f && throttleUp < 1.0f && levelGround) {
@@ -169,15 +158,15 @@ void KineticBike::tailCountersFrictionLean(HandlingBlock& p) {
 
     // Wheelie and stoppie pitch targets.
     if (wheelieRequested && linearVelocityMag > kWheelie)
-        p.pitchRate = 2.0f * curve(0.0f, 0.5f, 22.5f, 1.0f, 45.0f, 0.0f, -bikeRelativePitch / 2.16f);
+        p.pitchRate = 2.0f * getSlopePoint(0.0f, 0.5f, 22.5f, 1.0f, 45.0f, 0.0f, -bikeRelativePitch / 2.16f);
     else if ((flags & bit(BIKE_STOPPIE)) && linearVelocityMag > kStoppie)
-        p.pitchRate = -2.0f * curve(0.0f, 0.5f, 22.5f, 1.0f, 45.0f, 0.0f, bikeRelativePitch / 2.16f);
+        p.pitchRate = -2.0f * getSlopePoint(0.0f, 0.5f, 22.5f, 1.0f, 45.0f, 0.0f, bikeRelativePitch / 2.16f);
 
     for (uint32_t s = 0; s < kNumStates; ++s) bikeStateCounter[s] += s == bikeState ? 1 : -1;
 
     // Wheel friction, fading out on steep ground under each wheel.
     for (int w = 0; w < 2; ++w) {
-        const float factor = curve(0.0f, 1.0f, 25.0f, 1.0f, 90.0f, 0.0f, terrainPitch[w]);
+        const float factor = getSlopePoint(0.0f, 1.0f, 25.0f, 1.0f, 90.0f, 0.0f, terrainPitch[w]);
         m_wheels->m_wheelsFriction[static_cast<size_t>(w)] =
             frictionFilter[w].step(p.frictionTarget[w] * factor);
     }
@@ -194,7 +183,8 @@ void KineticBike::tailCountersFrictionLean(HandlingBlock& p) {
     if (constraint) constraint->setAngle(leanRot * 0.0174533f);
 }
 
-void KineticBike::tailDriveAndForces(HandlingBlock& p) {
+void KineticBike::tailDriveAndForces() {
+    HandlingParams& p = handling;
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
     auto* brake = static_cast<Kinetic::CBikeBrake*>(m_brakes);
     auto* susp = static_cast<Kinetic::CBikeSuspension*>(m_suspension);
@@ -267,7 +257,8 @@ void KineticBike::tailDriveAndForces(HandlingBlock& p) {
             set({90, 50, 50, 35, 60, 40});
             p.groundHoldForce = 60000.0f;
             comShiftState = 2;
-            p.pitchRate = 2.0f * curve(0.0f, 0.5f, 12.0f, 1.0f, 25.0f, 0.0f, -bikeRelativePitch / 2.16f);
+            p.pitchRate =
+                2.0f * getSlopePoint(0.0f, 0.5f, 12.0f, 1.0f, 25.0f, 0.0f, -bikeRelativePitch / 2.16f);
         } else {
             set({170, 170, 80, 80, 90, 90});
         }
@@ -282,7 +273,7 @@ void KineticBike::tailDriveAndForces(HandlingBlock& p) {
     // Chassis spin and pushes, on or near the ground and rolling.
     if (grounded && linearVelocityMag > kCrawl) {
         const float yaw = filterSAV.step(p.yawRateTarget);
-        chassis->m_angularVelocity = toKinetic(p.normal * yaw + p.rollAxis * p.rollRate +
+        chassis->m_angularVelocity = toKinetic(p.groundNormal * yaw + p.rollAxis * p.rollRate +
                                                p.pitchAxis * (p.pitchRate * p.pitchRateScale));
         const float d = rightDir * linearVelocity;
         const qzVector3d push = d > 0.0f ? fRightDir * -1.0f : fRightDir;

@@ -1,6 +1,7 @@
 // The small steps of the bike's frame that shape its speed and spin around the handling step: the
 // wheelie condition, the standstill clamp, the speed limit, the speed hold on freestyle objects, the
 // spin damping and the nitro boost.
+#include "bike/bike_control.h"
 #include "bike/components/bike_driver_input.h"
 #include "bike/kinetic_bike.h"
 #include "game/core/main_loop.h"
@@ -20,14 +21,6 @@ Kinetic::Vector3 toKinetic(const qzVector3d& v) {
 }
 qzVector3d toModel(const Kinetic::Vector3& v) {
     return qzVector3d(v.x, v.y, v.z);
-}
-
-float slope(float x0, float y0, float x1, float y1, float x2, float y2, float x) {
-    if (x < x1) {
-        if (x < x0) return y0;
-        return y0 + (x1 == x0 ? 1.0f : (x - x0) / (x1 - x0)) * (y1 - y0);
-    }
-    return y1 + ((x <= x2 && x2 != x1) ? (x - x1) / (x2 - x1) : 1.0f) * (y2 - y1);
 }
 
 bool isTakeOffMarker(uint32_t t) {
@@ -50,7 +43,7 @@ void KineticBike::getWheelieCondition() {
     if (crashState == 1) return;
     if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag > kPopSpeed && movingForward && !isCPU) {
         ++throttleWheelieCounter;
-        const float t = slope(0.0f, 1.0f, 27.77778f, 0.4f, 46.2963f, 0.4f, linearVelocityMag);
+        const float t = getSlopePoint(0.0f, 1.0f, 27.77778f, 0.4f, 46.2963f, 0.4f, linearVelocityMag);
         const auto limit = static_cast<int32_t>(static_cast<uint32_t>(60.0f * 2.0f * t));
         throttleWheelie = throttleWheelieCounter < limit && throttleWheelieOffCounter >= 3 &&
                           !throttleUpActive && !(flags & (1u << BIKE_WHEELIE));
@@ -59,8 +52,8 @@ void KineticBike::getWheelieCondition() {
         ++throttleWheelieOffCounter;
         throttleWheelieCounter = 0;
     }
-    wheelieCondition = !wheelInfo[0].m_isInContact && distToGroundLevel[0] > 36.0f &&
-                       wheelInfo[1].m_isInContact && !throttleWheelie;
+    wheelieCondition = !wheelInfo[0].m_isInContact && distToGround[0] > 36.0f && wheelInfo[1].m_isInContact &&
+                       !throttleWheelie;
 }
 
 void KineticBike::zeroVelocity() {

@@ -3,6 +3,7 @@
 // time, the pre-race hold, the handling step with the spin damping around it, the nitro and the
 // rider's sway, and the flag words the views and the sound read. Also the wrong-way sign and the
 // height above ground that the race and the views ask for.
+#include "bike/bike_control.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_driver_input.h"
 #include "bike/components/bike_engine.h"
@@ -31,20 +32,12 @@ qzVector3d toModel(const Kinetic::Vector3& v) {
     return qzVector3d(v.x, v.y, v.z);
 }
 
-float slope(float x0, float y0, float x1, float y1, float x2, float y2, float x) {
-    if (x < x1) {
-        if (x < x0) return y0;
-        return y0 + (x1 == x0 ? 1.0f : (x - x0) / (x1 - x0)) * (y1 - y0);
-    }
-    return y1 + ((x <= x2 && x2 != x1) ? (x - x1) / (x2 - x1) : 1.0f) * (y2 - y1);
-}
-
 }  // namespace
 
 bool KineticBike::airAttitudeExceeded() const {
     const float r = x_fabs(bikeRoll);
-    const float upper = slope(0.0f, 110.0f, 60.0f, 150.0f, 90.0f, 150.0f, r);
-    const float lower = slope(0.0f, 100.0f, 60.0f, 130.0f, 100.0f, 130.0f, r);
+    const float upper = getSlopePoint(0.0f, 110.0f, 60.0f, 150.0f, 90.0f, 150.0f, r);
+    const float lower = getSlopePoint(0.0f, 100.0f, 60.0f, 130.0f, 100.0f, 130.0f, r);
     return bikePitch > upper || bikePitch < -lower;
 }
 
@@ -131,8 +124,11 @@ void KineticBike::update(float) {
     lastWheelInfo[1] = wheelInfo[1];
     wheelInfo[0] = m_wheels->m_wheelsInfo[0];
     wheelInfo[1] = m_wheels->m_wheelsInfo[1];
+    bikeTerrainInfo();
+    getTerrainType();
     getWheelieCondition();
     movingForward = !(forwardVelocityMag < 0.0f);
+    crashFindDistancesToGround();
     cameraLookAtPos = bikePos + upDir * 15.0f + forwardDir * 100.0f;
     bikeCenterOfMassPos = toModel(chassis->m_position) * 100.0f;
     zeroVelocity();
@@ -218,7 +214,8 @@ void KineticBike::update(float) {
         auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
         engine->setEngineBoost(throttleZero);
         dampenAngularVelocity();
-        applyDriverInput();
+        control();
+        controlTail();
         auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
         const float extra = crashExtraGravity != 0.0f             ? crashExtraGravity
                             : jumpConsistencyExtraGravity != 0.0f ? jumpConsistencyExtraGravity

@@ -78,14 +78,6 @@ CKineticCollide* collisionAt(const CObjectDescription* d, size_t slot) {
     return c;
 }
 
-// The engine's hold of a bike at rest: below this forward speed (m/s) with the throttle closed; resistance
-// factor per m/s and per metre rolled from the resting spot, and its bound (the push of a bike rolling
-// backwards).
-constexpr float kHoldSpeed = 0.28f;
-constexpr float kHoldDamping = 4.5f;
-constexpr float kHoldSpring = 4.0f;
-constexpr float kHoldLimit = 1.75f;
-
 // The turn amount of a parameter byte: a dead zone below 51, then 91 to 255.
 int32_t turnAmount(uint8_t b) {
     return b < 51 ? 0 : static_cast<int32_t>(50.0f + 0.8039216f * static_cast<float>(b));
@@ -643,48 +635,4 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     lastValidQzOrient = Q;
     updateModelWorld();
     lastPos = pos;
-}
-
-void KineticBike::applyDriverInput() {
-    if (!vehicle) return;
-    auto amount = [this](int a) { return checkMessage(a) ? static_cast<float>(pressed[a]) / 255.0f : 0.0f; };
-    const float accel = amount(BIKEACTION_ACCEL) * throttleZero;
-    m_input->m_acceleratorPedalInput = accel;
-    m_input->m_brakePedalInput = amount(BIKEACTION_BRAKE);
-    m_input->m_steeringWheelInput = amount(BIKEACTION_RIGHT_TURN) - amount(BIKEACTION_LEFT_TURN);
-    auto* steering = static_cast<Kinetic::CBikeSteering*>(m_steering);
-    steering->setSteeringAnglePercent(0, 1.0f);
-    steering->setSteeringAnglePercent(1, 0.0f);
-    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
-    // The engine's resistance sets (factors at minimum, optimum and maximum RPM): light while driven,
-    // heavy engine braking with the throttle cut, and a push forward while rolling backwards.
-    struct Set {
-        float min, opt, max;
-    };
-    Set set = accel > 0.0f                ? Set{0.01f, 0.0275f, 0.065f}
-              : forwardVelocityMag > 0.0f ? Set{1.0f, 2.5f, 2.5f}
-                                          : Set{-1.75f, -1.75f, -1.75f};
-    // Nearly stopped with the throttle closed, the engine holds the bike where it came to rest: a
-    // resistance that grows with the speed and with the distance rolled from that spot (forward
-    // positive), so that it neither rocks between braking and pushing nor creeps down a slope. At the
-    // edge of the band it meets the engine braking above.
-    const bool still = accel == 0.0f && x_fabs(forwardVelocityMag) < kHoldSpeed;
-    if (!still) {
-        holding = false;
-    } else {
-        if (!holding) {
-            holding = true;
-            holdPos = position;
-        }
-        const float rolled = ((position - holdPos) * forwardDir) * 0.01f;
-        float f = kHoldDamping * forwardVelocityMag + kHoldSpring * rolled;
-        if (f > kHoldLimit) f = kHoldLimit;
-        if (f < -kHoldLimit) f = -kHoldLimit;
-        set = Set{f, f, f};
-    }
-    engine->m_resistanceFactorAtMinRPM = set.min;
-    engine->m_resistanceFactorAtOptRPM = set.opt;
-    engine->m_resistanceFactorAtMaxRPM = set.max;
-    if (accel > 0.0f) flags |= 1u << BIKE_ACCEL;
-    if (m_input->m_brakePedalInput > 0.0f) flags |= 1u << BIKE_BRAKING;
 }

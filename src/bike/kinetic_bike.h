@@ -10,7 +10,6 @@
 #include <cstdint>
 
 #include "bike/attributes.h"
-#include "bike/bike_handling_tail.h"
 #include "bike/kinetic_rigid_object.h"
 #include "game/race/bike_attributes.h"
 #include "game/race/rider_attributes.h"
@@ -147,10 +146,6 @@ public:
     void updateModelWorld();
     void setStartPos(qzVector3d pos, qzVector3d dir);
 
-    // The drive the packets ask for, handed to the driver input and the engine until the handling step
-    // takes this over: throttle, brake and steering from the pressed amounts, and the bike's speed.
-    void applyDriverInput();
-
     // Handling: the control step and its handlers (turning, power slides, straight riding, wheelies,
     // stoppies, the air).
 
@@ -201,11 +196,11 @@ public:
     void setRearWheelSteers(bool steers);
 
     // Handling tail, the per-frame update, speed limits, nitro and damping, the rider's displacement.
-    // The common tail of the control step, after the handler has filled the block: the counters,
+    // The common tail of the handling step, after control() has filled `handling`: the counters,
     // friction, steering and lean, then throttle, brakes, suspension, body forces and driver input.
-    void controlTail(HandlingBlock& p);
-    void tailCountersFrictionLean(HandlingBlock& p);
-    void tailDriveAndForces(HandlingBlock& p);
+    void controlTail();
+    void tailCountersFrictionLean();
+    void tailDriveAndForces();
     // The race's flashing wrong-way sign, from the track direction and point at the bike's way position.
     void maybeFlashWrongWay(const qzVector3d& trackDir, const qzVector3d& trackPoint);
     // In the air, the pitch is past the crash limits for the bike's roll.
@@ -297,8 +292,6 @@ public:
     uint32_t comShiftState = 0, lastComShiftState = 0;
     // speeds
     float linearVelocityMag = 0.0f, forwardVelocityMag = 0.0f;
-    qzVector3d holdPos;    // where the engine holds the bike at rest
-    bool holding = false;  // holdPos is set
     qzVector3d lastLinearVelocity;
     float lastLinearVelocityMag = 0.0f, inAirLinearVelocityMag = 0.0f;
     qzVector3d eventStartVelocity;

