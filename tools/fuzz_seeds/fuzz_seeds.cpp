@@ -6,6 +6,7 @@
 // would make libFuzzer's in-memory corpus outgrow the engine heap that serves its allocations.
 #include <sys/stat.h>
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
@@ -29,7 +30,7 @@
 #include "mkdisc/disc_writer.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/sounds.h"
-#include "world/world_file_format.h"
+#include "world/spline_format.h"
 
 namespace {
 
@@ -177,27 +178,31 @@ bool WriteAll(const std::string& dir) {
     return true;
 }
 
-// World seeds: each world's spline section (after the byte that gives its size and grid spacing) and
-// terrain map. Whole worlds are a megabyte or more: the world target makes its own small world and takes
-// byte edits of it, so an edit list of one unchanged byte is its seed.
-void WorldSeeds(const std::string& disc) {
-    for (const char* name : {"i02.bin", "o01.bin", "f01.bin"}) {
-        const Bytes file = ReadFile(disc + "/WORLD/" + name);
-        HeapCopy image(file);
-        WorldImageMap map;
-        const WorldCheck check = CheckWorldFile(image.p, uint32_t(file.size()));
-        if (!check.ok || !MapWorldImage(file, &map)) continue;
-        const WorldLayout& l = check.layout;
-        const int sizeIndex = l.numTiles == 4 ? 0 : l.numTiles == 9 ? 1 : 2;
-        Bytes spline{static_cast<uint8_t>(sizeIndex | ((l.gridSize - 1) & 15) << 2)};
-        const auto* section = file.data() + map.main + l.splineOffset;
-        spline.insert(spline.end(), section, section + l.splineLength);
-        Add("spline", spline);
-        CFileManager fm;
-        const auto* terrain =
-            static_cast<const uint8_t*>(fm.loadSubFileLabel(image.p, worldfile::kLabelTerrainMap, 0));
-        if (terrain) Add("terrain_map", Bytes(terrain, terrain + l.terrainMapLength));
+// World seeds. Whole worlds are a megabyte or more and their spline sections and terrain maps tens of
+// kilobytes, which slows a fuzzer to a few inputs a second: the world target makes its own small world
+// and takes byte edits of it (an edit list of one unchanged byte is its seed), the spline seeds are small
+// sections from the writer, and the terrain seed is the short form the terrain target expands itself
+// (offset pairs, then run data).
+void WorldSeeds() {
+    SplineSection small;
+    for (auto& record : small) {
+        for (int i = 0; i < 4; ++i) {
+            const float a = float(i) * 1.5707964f;
+            record.points.push_back(SplinePointFromWorld(400.0f + 200.0f * std::cos(a), -20.0f,
+                                                         400.0f + 200.0f * std::sin(a), 1.0f, 2.0f, 4));
+        }
     }
+    Add("spline", [&] {
+        Bytes b{static_cast<uint8_t>(0 | (2 - 1) << 2)};  // 4 tiles, grid 2
+        const Bytes section = WriteSplineSection(small);
+        b.insert(b.end(), section.begin(), section.end());
+        return b;
+    }());
+    // Every row at offset 0 (16 zero offset pairs, read again as one-column runs), then a run to the end.
+    Bytes shortForm(34, 0);
+    shortForm[32] = 111;
+    shortForm[33] = 3;
+    Add("terrain_map", shortForm);
     Add("world", Bytes{1, 0, 0, 0, 0, 0});
 }
 
@@ -245,7 +250,7 @@ int main(int argc, char** argv) {
     Add("sample", EncodeSampleImage(looped, SynthTone(440.0, 44100, 280, 20000, true)));
     Add("sample", EncodeSampleImage(looped, SynthEngine(90.0, 44100, 560, 16000)));
 
-    WorldSeeds(dir + "/disc");
+    WorldSeeds();
 
     for (const char* target : {"anim", "bitmap", "collision", "description", "font", "geometry", "gif",
                                "master_file", "sample", "spline", "terrain_map", "world"})
