@@ -32,14 +32,6 @@ protected:
     testsupport::DriverModules modules_;
 };
 
-TEST(SoundHardwareInit, FailsWithoutTheSoundDriver) {
-    console::SdRemoteReset();
-    veSoundReset();
-    console::IopReset();
-    EXPECT_EQ(veSoundHardwareInit(), -1);
-    EXPECT_EQ(engine::soundHardwareInitialized, 0);
-}
-
 TEST_F(SoundHardware, PanToVolumes) {
     // Pan (LR, FB, main, -, low frequency) to left and right volumes.
     const struct {
@@ -88,18 +80,6 @@ TEST_F(SoundHardware, PanToVolumes) {
     EXPECT_EQ(Find(1, 0x0003)->value, 0x3FFFu);
     EXPECT_EQ(Find(1, 0x0103)->value, 0u);
     engine::speakerConfig = 0;
-}
-
-TEST_F(SoundHardware, FullBatchRefusesNewRegistersButTakesRepeats) {
-    int accepted = 0;
-    for (int i = 0; i < 600 && accepted < 512; ++i)
-        if (veSoundHardwareAddToBatch(0, 1, static_cast<uint16_t>(0x4000 + i), 1) == 0) ++accepted;
-    ASSERT_EQ(accepted, 512);
-    EXPECT_EQ(veSoundHardwareAddToBatch(0, 1, 0x7000, 1), -1);  // the 513th
-    EXPECT_EQ(veSoundHardwareAddToBatch(0, 1, 0x4000, 9), 0);   // already there
-    EXPECT_EQ(engine::Batch[0].entries[0].value, 9u);
-    EXPECT_EQ(veSoundHardwareAddToBatch(1, 1, 0x4000, 9), -1);  // no batch 1
-    engine::Batch[0].count = 0;
 }
 
 TEST_F(SoundHardware, FailedBatchTransferKeepsTheBatch) {
