@@ -184,4 +184,22 @@ TEST_F(Control, PressureBytesGoToTheButtonsAnalogValuesAndRumbleIsSent) {
     EXPECT_EQ(r->rumbleChanged, 0);
 }
 
+TEST_F(Control, ButtonTimesCountFramesSinceTheLastChange) {
+    PadInput in = console::PadIdle();
+    in.buttons = console::kPadCross | console::kPadStart;
+    console::PadSetInput(0, 0, in);
+    for (int i = 0; i < 3; ++i) veControlMaintenance();
+    const __CONTROL* cross = &veControlGetPhysicalPadAddress()[kControlCross];
+    EXPECT_EQ(cross->currentDigitalState, 1);
+    EXPECT_EQ(cross->currentDigitalTime, 3);
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), (1u << kControlCross) | (1u << kControlStart));
+    console::PadSetInput(0, 0, console::PadIdle());
+    veControlMaintenance();
+    EXPECT_EQ(cross->currentDigitalState, 0);
+    EXPECT_EQ(cross->previousDigitalState, 1);
+    EXPECT_EQ(cross->previousDigitalTime, 3);
+    EXPECT_EQ(cross->currentDigitalTime, 1);
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), 0u);
+}
+
 }  // namespace

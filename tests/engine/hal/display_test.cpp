@@ -150,4 +150,17 @@ TEST(ViewMath, MatrixAndConversionRoutines) {
     EXPECT_FLOAT_EQ(r, 1.25f);
 }
 
+TEST_F(EngineTest, CameraMatrixIsTranslationThenZYXRotationsInDegrees) {
+    _ve_view v{};
+    const _ve_vector3d pos = {10, 20, 30, 0}, rot = {0, 90, 0, 0};
+    veDisplaySetCameraPositionOrientation(&v, &pos, &rot);
+    EXPECT_EQ(v.cameraPosition.w, 1.0f);
+    _matrix4 expected;
+    M4_Identity(&expected);
+    const _vector3d t = {10, 20, 30};
+    M4_TranslateBy(&expected, &t);
+    M4_RotateYOn(&expected, 90.0f * 0.0174533f);
+    for (int i = 0; i < 16; ++i) EXPECT_FLOAT_EQ(v.cameraMatrix.M[i], expected.M[i]) << i;
+}
+
 }  // namespace

@@ -104,4 +104,18 @@ TEST_F(EngineTest, TaskListsRunInQueueOrderAndRefuseTheTaskAfterTheLast) {
     veEngineEndFrame();
 }
 
+TEST_F(EngineTest, EndWithoutBeginDoesNothingAndTwoBeginsCloseTheFirstFrame) {
+    const uint64_t frame = veEngineFrame.load();
+    veEngineEndFrame();
+    EXPECT_EQ(veEngineFrame.load(), frame);
+    veEngineBeginFrame();
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 1u);
+    veEngineBeginFrame();  // closes the first: counted
+    EXPECT_EQ(veEngineFrame.load(), frame + 1);
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 1u);
+    veEngineEndFrame();
+    EXPECT_EQ(veEngineFrame.load(), frame + 2);
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 0u);
+}
+
 }  // namespace

@@ -144,4 +144,16 @@ TEST_F(PrimTest, AFullBufferDropsPrimitivesAndTheFrameGoesOn) {
     veEngineSetPrimBufferLimit(0x80000);
 }
 
+TEST_F(PrimTest, TwoDViewsWithoutViewportAspectScaleYByPointNine) {
+    _ve_view v{};
+    veDisplayCreateView2D(&v, 0, 0, 640, 448, 0, 0.5f);
+    DrawAndRun([&] {
+        Begin(&v);
+        _ve_quad q = Quad(0, 100, 50, 200, 255, 0, 0);
+        vePrimDrawQuad(&q);
+    });
+    // y 100..200 lands on rows 90..180.
+    ExpectPixels({{10, 90, 0xFFu}, {10, 179, 0xFFu}, {10, 89, kBack}, {10, 180, kBack}});
+}
+
 }  // namespace
