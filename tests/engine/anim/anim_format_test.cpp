@@ -32,10 +32,6 @@ struct Pose {
     _angle_array* operator->() { return get(); }
 };
 
-float Component(const AnimDvoKey& k, int i) {
-    return veAnimDvoComponent(i < 3 ? k.value[i] : k.tangent[i - 3], AnimDvoExponent(k, i));
-}
-
 TEST_F(AnimFormatTest, SampledWriterRefusesWhatItCannotWrite) {
     const SampledFrame f{{1, 2, 3}, {{1, {0, 0, 0}}, {0.5f, {0.5f, 0.5f, 0.5f}}}};
     EXPECT_TRUE(WriteSampledAnimation(3, {f}).empty());
@@ -79,37 +75,6 @@ TEST_F(AnimFormatTest, HermiteRoundTrip) {
         }
     }
     EXPECT_TRUE(WriteHermiteAnimation(1.0f, std::vector<std::vector<AnimHermiteKey>>(31)).empty());
-}
-
-TEST_F(AnimFormatTest, DvoKeysQuantiseAndPack) {
-    const DvoKeyValues k{0.0f, {0.9765625f, -3.0f, 100.0f}, {0.001f, -40000.0f, 0.0f}, 5};
-    const AnimDvoKey e = EncodeDvoKey(k);
-    EXPECT_EQ(e.flags, 5);
-    EXPECT_EQ(Component(e, 0), 0.9765625f);
-    EXPECT_EQ(AnimDvoExponent(e, 0), 15);  // 32000 / 2^15
-    EXPECT_EQ(Component(e, 1), -3.0f);
-    EXPECT_EQ(Component(e, 2), 100.0f);
-    EXPECT_NEAR(Component(e, 3), 0.001f, 1.0f / 65536.0f);
-    EXPECT_EQ(e.tangent[1], -32768);  // saturated
-    EXPECT_EQ(Component(e, 5), 0.0f);
-
-    uint8_t packed[10];
-    const DvoKeyValues r{0.0f, {-25.0f, 1.5f, 0.99609375f}, {-7.0f, 2.0f, -1.0f}, 3};
-    ASSERT_TRUE(PackRotationKey(r, packed));
-    const AnimDvoKey u = veAnimUnpackRotationKey(packed);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(Component(u, i), i < 3 ? r.value[i] : r.tangent[i - 3]) << i;
-    EXPECT_EQ(u.flags, 3);
-    const DvoKeyValues tooBig{0.0f, {200.0f, 0, 0}, {0, 0, 0}, 0};
-    EXPECT_FALSE(PackRotationKey(tooBig, packed));
-
-    const DvoKeyValues pos{0.0f, {-2.0f, 0.0f, -1.0f}, {-5.0f, -4.5f, 3.0f}, 0};
-    ASSERT_TRUE(PackPositionKey(pos, packed));
-    EXPECT_EQ(packed[2] | ((packed[3] & 0x3F) << 8), 1600);  // y 0 is stored as 1600
-    const AnimDvoKey pu = veAnimUnpackPositionKey(packed);
-    for (int i = 0; i < 6; ++i) EXPECT_EQ(Component(pu, i), i < 3 ? pos.value[i] : pos.tangent[i - 3]) << i;
-    const DvoKeyValues far{0.0f, {600.0f, 0, 0}, {0, 0, 0}, 0}, deep{0.0f, {0, -101.0f, 0}, {0, 0, 0}, 0};
-    EXPECT_FALSE(PackPositionKey(far, packed));
-    EXPECT_FALSE(PackPositionKey(deep, packed));
 }
 
 // The same motion in the three revisions decodes to the same pose within each one's quantisation.
@@ -162,31 +127,6 @@ TEST_F(AnimFormatTest, DvoRoundTripInEveryRevision) {
         EXPECT_NEAR(p->rootPosition.x, 0.0f, r.tol * 10);
         EXPECT_NEAR(p->rootPosition.y, -5.0f, r.tol * 10);
     }
-}
-
-TEST_F(AnimFormatTest, DvoWriterRefusesWhatItCannotWrite) {
-    DvoMotion m;
-    m.length = 1.0f;
-    m.channels[25] = {{0.0f, {0, 0, 0}, {0, 0, 0}, 0}, {1.0f, {0, 0, 0}, {0, 0, 0}, 0}};
-    EXPECT_FALSE(WriteDvoAnimation(m).empty());
-    DvoMotion bad = m;
-    bad.revision = 3;
-    EXPECT_TRUE(WriteDvoAnimation(bad).empty());
-    bad = m;
-    bad.channels[3] = {{0.0f, {0, 0, 0}, {0, 0, 0}, 0}};
-    EXPECT_TRUE(WriteDvoAnimation(bad).empty());
-    bad = m;
-    bad.channels[3] = {{0.1f, {0, 0, 0}, {0, 0, 0}, 0}, {1.0f, {0, 0, 0}, {0, 0, 0}, 0}};
-    EXPECT_TRUE(WriteDvoAnimation(bad).empty());
-    bad = m;
-    bad.length = 5.0f;  // beyond 4 s of revision 1
-    EXPECT_TRUE(WriteDvoAnimation(bad).empty());
-    bad.revision = 2;
-    EXPECT_FALSE(WriteDvoAnimation(bad).empty());
-    bad = m;
-    bad.subRevision = 1;
-    bad.channels[25][1].time = 4.5f;  // 270 sixtieths do not fit a byte
-    EXPECT_TRUE(WriteDvoAnimation(bad).empty());
 }
 
 }  // namespace

@@ -128,12 +128,8 @@ inline AnimDvoKey RawKey(int16_t vx, int16_t vy, int16_t vz, int16_t tx, int16_t
                          uint8_t flags = 0) {
     AnimDvoKey k{};
     k.flags = flags;
-    k.value[0] = vx;
-    k.value[1] = vy;
-    k.value[2] = vz;
-    k.tangent[0] = tx;
-    k.tangent[1] = ty;
-    k.tangent[2] = tz;
+    k.value[0] = vx, k.value[1] = vy, k.value[2] = vz;
+    k.tangent[0] = tx, k.tangent[1] = ty, k.tangent[2] = tz;
     for (int i = 0; i < 6; ++i) AnimDvoSetExponent(&k, i, e);
     return k;
 }

@@ -87,24 +87,6 @@ TEST_F(Control, StickDeadZoneAndScale) {
     EXPECT_EQ(veControlGetPhysicalControlAnalogState(8, 0), 0);
 }
 
-TEST_F(Control, ButtonTimesCountFramesSinceTheLastChange) {
-    PadInput in = console::PadIdle();
-    in.buttons = console::kPadCross | console::kPadStart;
-    console::PadSetInput(0, 0, in);
-    for (int i = 0; i < 3; ++i) veControlMaintenance();
-    const __CONTROL* cross = &veControlGetPhysicalPadAddress()[kControlCross];
-    EXPECT_EQ(cross->currentDigitalState, 1);
-    EXPECT_EQ(cross->currentDigitalTime, 3);
-    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), (1u << kControlCross) | (1u << kControlStart));
-    console::PadSetInput(0, 0, console::PadIdle());
-    veControlMaintenance();
-    EXPECT_EQ(cross->currentDigitalState, 0);
-    EXPECT_EQ(cross->previousDigitalState, 1);
-    EXPECT_EQ(cross->previousDigitalTime, 3);
-    EXPECT_EQ(cross->currentDigitalTime, 1);
-    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), 0u);
-}
-
 TEST_F(Control, FindPhysicalPads) {
     EXPECT_EQ(veControlFindFirstPhysicalPad(0), -1);
     EXPECT_EQ(veControlFindFirstPhysicalPad(0x0A), 1);
@@ -200,6 +182,24 @@ TEST_F(Control, PressureBytesGoToTheButtonsAnalogValuesAndRumbleIsSent) {
     veControlMaintenance();
     EXPECT_EQ(console::PadActuator(0, 0, 1), 180);
     EXPECT_EQ(r->rumbleChanged, 0);
+}
+
+TEST_F(Control, ButtonTimesCountFramesSinceTheLastChange) {
+    PadInput in = console::PadIdle();
+    in.buttons = console::kPadCross | console::kPadStart;
+    console::PadSetInput(0, 0, in);
+    for (int i = 0; i < 3; ++i) veControlMaintenance();
+    const __CONTROL* cross = &veControlGetPhysicalPadAddress()[kControlCross];
+    EXPECT_EQ(cross->currentDigitalState, 1);
+    EXPECT_EQ(cross->currentDigitalTime, 3);
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), (1u << kControlCross) | (1u << kControlStart));
+    console::PadSetInput(0, 0, console::PadIdle());
+    veControlMaintenance();
+    EXPECT_EQ(cross->currentDigitalState, 0);
+    EXPECT_EQ(cross->previousDigitalState, 1);
+    EXPECT_EQ(cross->previousDigitalTime, 3);
+    EXPECT_EQ(cross->currentDigitalTime, 1);
+    EXPECT_EQ(veControlGetPhysicalPadDigitalBits(0), 0u);
 }
 
 }  // namespace

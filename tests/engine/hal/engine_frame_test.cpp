@@ -59,20 +59,6 @@ TEST_F(EngineTest, FrameRateFollowsTheLimitAndAFrozenDisplayDropsToZero) {
     EXPECT_EQ(veEngineGetFPS(), 30u);
 }
 
-TEST_F(EngineTest, EndWithoutBeginDoesNothingAndTwoBeginsCloseTheFirstFrame) {
-    const uint64_t frame = veEngineFrame.load();
-    veEngineEndFrame();
-    EXPECT_EQ(veEngineFrame.load(), frame);
-    veEngineBeginFrame();
-    EXPECT_EQ(veEngineBeginFrameOccured.load(), 1u);
-    veEngineBeginFrame();  // closes the first: counted
-    EXPECT_EQ(veEngineFrame.load(), frame + 1);
-    EXPECT_EQ(veEngineBeginFrameOccured.load(), 1u);
-    veEngineEndFrame();
-    EXPECT_EQ(veEngineFrame.load(), frame + 2);
-    EXPECT_EQ(veEngineBeginFrameOccured.load(), 0u);
-}
-
 TEST_F(EngineTest, TimesAreCyclesOverTheClockRateAndPrintOnlyWithDebugTimings) {
     RunFrames(3);
     EXPECT_EQ(enginetest::g_printAt, "");
@@ -116,6 +102,20 @@ TEST_F(EngineTest, TaskListsRunInQueueOrderAndRefuseTheTaskAfterTheLast) {
     veEngineBeginFrame();
     EXPECT_EQ(veDmaTasksAreComplete(), 1);
     veEngineEndFrame();
+}
+
+TEST_F(EngineTest, EndWithoutBeginDoesNothingAndTwoBeginsCloseTheFirstFrame) {
+    const uint64_t frame = veEngineFrame.load();
+    veEngineEndFrame();
+    EXPECT_EQ(veEngineFrame.load(), frame);
+    veEngineBeginFrame();
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 1u);
+    veEngineBeginFrame();  // closes the first: counted
+    EXPECT_EQ(veEngineFrame.load(), frame + 1);
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 1u);
+    veEngineEndFrame();
+    EXPECT_EQ(veEngineFrame.load(), frame + 2);
+    EXPECT_EQ(veEngineBeginFrameOccured.load(), 0u);
 }
 
 }  // namespace

@@ -110,18 +110,6 @@ TEST(GeometryWriter, PlacedPartsTurnAndMoveWithTheirNormals) {
     EXPECT_EQ(a.triangles.size(), 72u);
 }
 
-TEST(GeometryWriter, RefusesMeshesItCannotWrite) {
-    GeoMesh mesh;
-    EXPECT_TRUE(WriteGeometry(mesh).empty());
-    GeoMaterial m = MakeBox(1, 1, 1, 1, 0, Solid(0));
-    m.triangles.pop_back();
-    mesh.materials.push_back(m);
-    EXPECT_TRUE(WriteGeometry(mesh).empty());
-    mesh.materials[0] = MakeBox(1, 1, 1, 1, 0, Solid(0));
-    mesh.materials[0].texture.pixels.pop_back();
-    EXPECT_TRUE(WriteGeometry(mesh).empty());
-}
-
 // ---- drawing -----------------------------------------------------------------------------------------
 
 class GeometryDrawing : public enginetest::View3DTest {
@@ -223,24 +211,6 @@ TEST_F(GeometryDrawing, DisplayModesSelectTheirPrograms) {
     const _RGBA_GEO one = {1, 1, 1, 1}, full = {128, 128, 128, 128};
     veEngineSetGeoRGBAScale(&one);
     veEngineSetGeoRGBAOverWrite(&full);
-}
-
-TEST_F(GeometryDrawing, BlocksOutsideTheFrustumQueueNothing) {
-    GeoMesh mesh;
-    mesh.materials.push_back(MakeBox(1, 1, 1, 1, 0x80808080, Solid(0x80808080)));
-    Block b = Make(mesh);
-    veEngineBeginFrame();
-    Place(0, 0, -10);  // behind the camera
-    veEngineBuildView(&view_);
-    EXPECT_EQ(veEngineGeoOutsideFrustum(b.as<_FS_GEO_HEADER>()) & 0x3F, 0x20);  // all corners beyond -z
-    const int tasks = veDmaBuild->numTasks;
-    veEngineDrawGeometry(b.as<_FS_GEO_HEADER>());
-    EXPECT_EQ(veDmaBuild->numTasks, tasks);
-    // Straddling the right side plane: crossing, but no plane has all corners outside.
-    Place(2047.0f * 10 / 512.0f, 0, 10);
-    veEngineBuildView(&view_);
-    EXPECT_EQ(veEngineGeoOutsideFrustum(b.as<_FS_GEO_HEADER>()), 0x8000);
-    veEngineEndFrame();
 }
 
 }  // namespace

@@ -14,35 +14,6 @@ namespace {
 
 using enginetest::EngineTest;
 
-TEST(MicrocodeTable, FirstMatchingRowWins) {
-    const struct {
-        uint32_t flags;
-        int cull;
-        const _ve_microcode* program;
-    } rows[] = {
-        {0x800 | 0x80000, 1, &vuPreLitTClip16},
-        {0x800 | 0x80000, 0, &vuPreLit16},  // needs cull: falls through
-        {0x800 | 0x20000 | 0x40000, 1, &vuPreLitSCull16},
-        {0x800 | 0x40000, 1, &vuPreLitTCull16},
-        {0x800 | 0x800000 | 0x400000, 0, &vuRGBAOverWrite16ObjectCull},
-        {0x800 | 0x400000, 0, &vuRGBAScale16ObjectCull},
-        {0x1000 | 0x80000, 1, &vuPreLitTClip32},
-        {0x1000 | 0x80000, 0, &vu1TransNoLightNoClipNoCull},
-        {0x2000 | 0x40000, 0, &vuLitTCull16},  // no cull needed
-        {0x2000, 1, &vuLit16},
-        {0x4000 | 0x80000, 1, &vu1TransLightNoClipNoCull32},
-        {0x8000 | 0x800 | 0x80000, 0, &vu1VertexCacheInst},
-        {0x8000 | 0x800, 0, &vu1VertexCacheMicroCode},
-        {0xA000, 0, &vertexCacheLit16},
-        {0x10000 | 0x800, 0, &primitiveMicroCode},
-        {0x20000, 0, &vuIPreLitTCull16},
-        {0x40000, 0, &vuIPreLit16},
-        {0x100, 1, nullptr},
-    };
-    for (const auto& r : rows)
-        EXPECT_EQ(veEngineChooseMicroCode(r.flags, r.cull), r.program) << std::hex << r.flags;
-}
-
 // Each chain uploads its program and resets the VIF registers the drawing relies on.
 TEST_F(EngineTest, EveryChainNamesARegisteredProgramAndResetsTheVif) {
     const struct {

@@ -84,35 +84,6 @@ TEST_F(PrimTest, QuadTriangleAndLineCoverExactlyTheirPixels) {
     EXPECT_EQ(count, 20 * 20);
 }
 
-TEST_F(PrimTest, TwoDViewsWithoutViewportAspectScaleYByPointNine) {
-    _ve_view v{};
-    veDisplayCreateView2D(&v, 0, 0, 640, 448, 0, 0.5f);
-    DrawAndRun([&] {
-        Begin(&v);
-        _ve_quad q = Quad(0, 100, 50, 200, 255, 0, 0);
-        vePrimDrawQuad(&q);
-    });
-    // y 100..200 lands on rows 90..180.
-    ExpectPixels({{10, 90, 0xFFu}, {10, 179, 0xFFu}, {10, 89, kBack}, {10, 180, kBack}});
-}
-
-TEST_F(PrimTest, LaterTwoDPrimitivesLieInFrontAndDepthIsUsedOnce) {
-    DrawAndRun([&] {
-        Begin();
-        view2d_.zbump = 100.0f;
-        _ve_quad a = Quad(0, 0, 20, 20, 255, 0, 0);
-        vePrimDrawQuad(&a);
-        EXPECT_FLOAT_EQ(a.v1.z, 100.0f);
-        EXPECT_FLOAT_EQ(view2d_.zbump, 101.0f);
-        _ve_quad b = Quad(10, 10, 30, 30, 0, 255, 0);
-        vePrimDrawQuad(&b);
-    });
-    ExpectPixels({{5, 5, 0xFFu}, {15, 15, 0xFF00u}});  // the later quad wins the overlap
-    // The Z buffer holds the depth once (100 and 101), not the plane added twice.
-    EXPECT_EQ(Depth(5, 5), 100u);
-    EXPECT_EQ(Depth(15, 15), 101u);
-}
-
 TEST_F(PrimTest, ThreeDTrianglesProjectThroughTheCameraOrAreDroppedBehindIt) {
     // Camera moved so that the world origin is 512 units ahead; the projection plane is 512 away, the
     // centre at (320, 224) and the aspect (1.0, 0.9): camera-space (x, y, z) lands on
@@ -158,61 +129,6 @@ TEST_F(PrimTest, ThreeDTrianglesProjectThroughTheCameraOrAreDroppedBehindIt) {
         for (int x = 0; x < 640; x += 16) ASSERT_NE(Rgb(FramePixel(x, y)), 0xFFu);
 }
 
-// The packets the layer builds, read back from its buffer.
-TEST_F(PrimTest, QuadsShareATaskUntilAnEnableSplitsThemWithTheEnvironmentFirst) {
-    veEngineBeginFrame();
-    Begin();
-    _ve_quad q = Quad(0, 0, 4, 4, 1, 2, 3);
-    vePrimDrawQuad(&q);  // environment (from Begin) + projection + quad
-    const int tasks0 = veDmaBuild->numTasks;
-    vePrimDrawQuad(&q);
-    EXPECT_EQ(veDmaBuild->numTasks, tasks0);  // same open packet
-    veRenderContextEnable(kRenderAlpha);
-    vePrimDrawQuad(&q);  // closes the packet of the first two
-    const int closed = veDmaBuild->numTasks;
-    ASSERT_GT(closed, tasks0);
-    // The last task is the closed packet: END tag, then the environment, the projection and two quads.
-    const auto& task = veDmaBuild->dma[closed - 1];
-    uint64_t tag;
-    std::memcpy(&tag, Ptr<uint8_t>(task.dmaAdr), 8);
-    EXPECT_EQ((tag >> 28) & 7, 7u);
-    EXPECT_EQ(tag & 0xFFFF, (208u + 208u + 2 * 288u) / 16u);
-    EXPECT_EQ(static_cast<uint32_t>(tag >> 32), task.dmaAdr + 16);
-    EXPECT_EQ(task.channel, 1);
-    EXPECT_EQ(task.chcr, 0u);
-    // The open packet now starts with the new environment (FLUSHA, DIRECT 12), then the third quad.
-    const uint8_t* open = vePrimBuild->bufCur + 16;
-    const auto word = [&](size_t at, int i) {
-        uint32_t w[4];
-        std::memcpy(w, open + at, 16);
-        return w[i];
-    };
-    EXPECT_EQ(word(0, 2), 0x13000000u);
-    EXPECT_EQ(word(0, 3), 0x5000000Cu);
-    EXPECT_EQ(word(208, 3), 0x6C038000u);
-    EXPECT_EQ(word(208 + 64, 3), 0x6C0C8003u);
-    EXPECT_EQ(word(208 + 80 + 4 * 48, 0), 0x17000000u);
-    // The quad's GIF tag: NLOOP 4, EOP, PRE, fan with ABE (alpha now on), PACKED, 3 registers 0x512.
-    uint64_t gif[2];
-    std::memcpy(gif, open + 208 + 48, 16);
-    EXPECT_EQ(gif[0] & 0xFFFF, 0x8004u);
-    EXPECT_EQ((gif[0] >> 46) & 1, 1u);
-    const uint32_t prim = static_cast<uint32_t>((gif[0] >> 47) & 0x7FF);
-    EXPECT_EQ(prim & 0x47, 0x45u);
-    EXPECT_EQ(gif[0] >> 60, 3u);
-    EXPECT_EQ(gif[1], 0x512u);
-
-    // Textured, alpha, flat: TME and ABE on, IIP off, S/T/Q coordinates, the current context.
-    veRenderContextEnable(kRenderTexture);
-    veRenderContextDisable(kRenderShading);
-    vePrimDrawQuad(&q);
-    std::memcpy(&gif[0], vePrimBuild->ptr - 288 + 48, 8);
-    const uint32_t tprim = static_cast<uint32_t>((gif[0] >> 47) & 0x7FF);
-    EXPECT_EQ(tprim & 0x17F, 0x55u);
-    EXPECT_EQ(static_cast<int>((tprim >> 9) & 1), vePrimGetContext());
-    veEngineEndFrame();
-}
-
 TEST_F(PrimTest, AFullBufferDropsPrimitivesAndTheFrameGoesOn) {
     veEngineSetPrimBufferLimit(1024);
     veEngineBeginFrame();
@@ -226,6 +142,18 @@ TEST_F(PrimTest, AFullBufferDropsPrimitivesAndTheFrameGoesOn) {
     EXPECT_EQ(Rgb(FramePixel(4, 4)), 0x090909u);
     veEngineEndFrame();
     veEngineSetPrimBufferLimit(0x80000);
+}
+
+TEST_F(PrimTest, TwoDViewsWithoutViewportAspectScaleYByPointNine) {
+    _ve_view v{};
+    veDisplayCreateView2D(&v, 0, 0, 640, 448, 0, 0.5f);
+    DrawAndRun([&] {
+        Begin(&v);
+        _ve_quad q = Quad(0, 100, 50, 200, 255, 0, 0);
+        vePrimDrawQuad(&q);
+    });
+    // y 100..200 lands on rows 90..180.
+    ExpectPixels({{10, 90, 0xFFu}, {10, 179, 0xFFu}, {10, 89, kBack}, {10, 180, kBack}});
 }
 
 }  // namespace

@@ -32,14 +32,6 @@ protected:
     testsupport::DriverModules modules_;
 };
 
-TEST(SoundHardwareInit, FailsWithoutTheSoundDriver) {
-    console::SdRemoteReset();
-    veSoundReset();
-    console::IopReset();
-    EXPECT_EQ(veSoundHardwareInit(), -1);
-    EXPECT_EQ(engine::soundHardwareInitialized, 0);
-}
-
 TEST_F(SoundHardware, PanToVolumes) {
     // Pan (LR, FB, main, -, low frequency) to left and right volumes.
     const struct {
@@ -49,9 +41,7 @@ TEST_F(SoundHardware, PanToVolumes) {
         uint32_t l, r;
     } cases[] = {
         {1, 1.0f, {-1.0f, 0.0f, 1.0f, 0.0f, 0.0f}, 0x3FFF, 0},
-        // Only the low-frequency volume, any configuration: p = 0.5, x = 4095, 2x - x*x/16383 = 7167.
-        {0, 1.0f, {0.7f, 0.3f, 0.0f, 0.0f, 0.5f}, 7167, 7167},
-        {1, 1.0f, {0.7f, 0.3f, 0.0f, 0.0f, 0.5f}, 7167, 7167},
+        // Only the low-frequency volume: p = 0.5, x = 4095, 2x - x*x/16383 = 7167.
         {3, 1.0f, {0.7f, 0.3f, 0.0f, 0.0f, 0.5f}, 7167, 7167},
         {3, 1.0f, {0.5f, 0.0f, 0.0f, 0.0f, 0.0f}, 0, 0},
         {3, 1.0f, {0.25f, 1.0f, 1.0f, 0.0f, 0.0f}, 0, 0},  // configuration 3: at the back, silent here
@@ -88,18 +78,6 @@ TEST_F(SoundHardware, PanToVolumes) {
     EXPECT_EQ(Find(1, 0x0003)->value, 0x3FFFu);
     EXPECT_EQ(Find(1, 0x0103)->value, 0u);
     engine::speakerConfig = 0;
-}
-
-TEST_F(SoundHardware, FullBatchRefusesNewRegistersButTakesRepeats) {
-    int accepted = 0;
-    for (int i = 0; i < 600 && accepted < 512; ++i)
-        if (veSoundHardwareAddToBatch(0, 1, static_cast<uint16_t>(0x4000 + i), 1) == 0) ++accepted;
-    ASSERT_EQ(accepted, 512);
-    EXPECT_EQ(veSoundHardwareAddToBatch(0, 1, 0x7000, 1), -1);  // the 513th
-    EXPECT_EQ(veSoundHardwareAddToBatch(0, 1, 0x4000, 9), 0);   // already there
-    EXPECT_EQ(engine::Batch[0].entries[0].value, 9u);
-    EXPECT_EQ(veSoundHardwareAddToBatch(1, 1, 0x4000, 9), -1);  // no batch 1
-    engine::Batch[0].count = 0;
 }
 
 TEST_F(SoundHardware, FailedBatchTransferKeepsTheBatch) {

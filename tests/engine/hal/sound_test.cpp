@@ -228,20 +228,6 @@ TEST_F(Sound, IopSampleIsCopiedThereAndFreedWithItsLastInstance) {
     EXPECT_EQ(console::IopHeapUsed(), heapBefore);
 }
 
-TEST_F(Sound, FullInstanceAndSampleTablesRefuseAndSlotsAreReused) {
-    const std::vector<uint8_t> img = LoopedSquare(48000);
-    _Sample* s = Create(img, kSampleStorageSoundRam);
-    for (int i = 0; i < 48; ++i) ASSERT_EQ(Instance(s), &engine::instances[i]);
-    EXPECT_EQ(Instance(s), nullptr);
-    veSoundDestroySampleInstance(&engine::instances[17]);
-    EXPECT_EQ(Instance(s), &engine::instances[17]);
-    EXPECT_EQ(Instance(nullptr), nullptr);
-    Init(3, 2);
-    EXPECT_NE(Create(img, 1), nullptr);
-    EXPECT_NE(Create(img, 1), nullptr);
-    EXPECT_EQ(Create(img, 1), nullptr);
-}
-
 TEST_F(Sound, RateAndPanRampStepAndLandExactlyAndPauseSilences) {
     const std::vector<uint8_t> img = LoopedSquare(22050);
     _Sample* s = Create(img, kSampleStorageSoundRam);

@@ -34,63 +34,6 @@ BitmapImage Checker(uint32_t w, uint32_t h, uint16_t bits, uint32_t colors) {
     return img;
 }
 
-// A header as the writer makes it, with fields then changed by the case.
-_FS_BITMAP Header(uint32_t w, uint32_t h, uint16_t bits, uint32_t colors, uint32_t ext = 0) {
-    _FS_BITMAP b = MakeBitmapHeader(Checker(1, 1, 8, 0));
-    b.width = w;
-    b.height = h;
-    b.bitsPerPixel = bits;
-    b.numColors = colors;
-    b.palettized = colors ? 1 : 0;
-    b.pixdata = ext;
-    return b;
-}
-
-TEST(BitmapLayout, SizesAndRefusals) {
-    struct Case {
-        _FS_BITMAP h;
-        uint64_t fileLength;
-        FsBitmapResult result;
-        uint64_t pixelBytes = 0, paletteOffset = 0, dataBytes = 0;
-    };
-    const uint64_t big = UINT64_MAX;
-    const Case cases[] = {
-        {Header(64, 64, 4, 16), 1u << 20, FS_BITMAP_OK, 2048, 2048, 2112},
-        {Header(32, 32, 32, 0), 1u << 20, FS_BITMAP_OK, 4096, 4096, 4096},
-        {Header(10, 3, 8, 256), 1u << 20, FS_BITMAP_OK, 30, 32, 32 + 1024},  // palette raised to 16
-        {Header(3, 3, 4, 16), 1u << 20, FS_BITMAP_OK, 4, 16, 16 + 64},       // 9 pixels: 4 whole bytes
-        {Header(0, 8, 8, 0), big, FS_BITMAP_BAD_SIZE},                       // no pixels
-        {Header(1, 1, 4, 16), big, FS_BITMAP_BAD_SIZE},                      // half a byte
-        {Header(8, 8, 12, 0), big, FS_BITMAP_BAD_SIZE},                      // unknown depth
-        {Header(0x80000000u, 0x80000000u, 32, 0), big, FS_BITMAP_BAD_SIZE},  // overflowing product
-        {Header(16384, 16384, 32, 0), 1u << 20, FS_BITMAP_TRUNCATED},        // 1 GiB from a 1 MiB file
-        {Header(16385, 1, 32, 0), big, FS_BITMAP_BAD_SIZE},                  // wider than the hardware
-        {Header(8, 8, 8, 0xFFFFFFFFu), big, FS_BITMAP_BAD_SIZE},             // palette size overflows
-        {Header(8, 8, 8, 0, 0xFFFFFFF0u), big, FS_BITMAP_BAD_SIZE},          // extension past any file
-    };
-    for (const Case& c : cases) {
-        FsBitmapLayout l{};
-        const std::string what = std::to_string(c.h.width) + "x" + std::to_string(c.h.height) + "x" +
-                                 std::to_string(c.h.bitsPerPixel);
-        ASSERT_EQ(fsBitmapLayout(&c.h, c.fileLength, &l), c.result) << what;
-        if (c.result != FS_BITMAP_OK) continue;
-        EXPECT_EQ(l.pixelBytes, c.pixelBytes) << what;
-        EXPECT_EQ(l.paletteOffset, c.paletteOffset) << what;
-        EXPECT_EQ(l.dataBytes, c.dataBytes) << what;
-        EXPECT_EQ(l.fileBytes, 64 + c.dataBytes) << what;
-    }
-    // Only the first 7 characters of the magic count; the old studio's files are told apart.
-    const std::pair<const char*, FsBitmapResult> magics[] = {{"BRANNOX STUDIOS", FS_BITMAP_OLD_STYLE},
-                                                             {"BRANNOX-whatever", FS_BITMAP_OK},
-                                                             {"BRANNO", FS_BITMAP_NOT_VALID}};
-    for (const auto& [id, result] : magics) {
-        _FS_BITMAP h = Header(8, 8, 8, 0);
-        std::memset(h.id, 0, sizeof h.id);
-        std::memcpy(h.id, id, std::min(std::strlen(id), sizeof h.id));
-        EXPECT_EQ(fsBitmapLayout(&h, 1u << 20, nullptr), result) << id;
-    }
-}
-
 // Graphics files written to a disc directory and read back through the file layer.
 class BitmapFiles : public ::testing::Test {
 protected:
@@ -262,23 +205,6 @@ TEST_F(BitmapFiles, MissingFileAndNoMemoryLoadNothing) {
     EXPECT_EQ(fsLoadBitmap(&b, "TEX\\BIG.BMP"), FS_BITMAP_NO_MEMORY);
     EXPECT_EQ(b.pixdata, 0u);
     EXPECT_NE(g_log.find("no memory for TEX\\BIG.BMP"), std::string::npos);
-}
-
-TEST(BitmapWriter, RefusesInconsistentImages) {
-    BitmapImage img = Checker(8, 8, 8, 0);
-    img.pixels.pop_back();
-    EXPECT_TRUE(WriteBitmap(img).empty());
-    img = Checker(8, 8, 8, 0);
-    img.extension.assign(129, 0);
-    EXPECT_TRUE(WriteBitmap(img).empty());
-    img = Checker(8, 8, 8, 0);
-    img.bitsPerPixel = 7;
-    EXPECT_TRUE(WriteBitmap(img).empty());
-    img = Checker(8, 8, 8, 0);
-    img.texName = "a-name-that-is-far-too-long";
-    const _FS_BITMAP h = MakeBitmapHeader(img);
-    EXPECT_EQ(h.texName[15], 0);  // cut to 15 characters and terminated
-    EXPECT_STREQ(h.id, kBitmapMagic);
 }
 
 TEST(BitmapDescriptor, SetupPlacesTheArguments) {

@@ -21,13 +21,6 @@ void WriteSystem(const testsupport::TempDir& disc, const char* skip = nullptr) {
         if (!skip || std::string(m) != skip) disc.write(std::string("SYSTEM/") + m, std::string("module"));
 }
 
-TEST(Boot, MediaTypeBeforeInitDoesNotTouchTheDrive) {
-    engine::PS2CDInit = 0;
-    engine::LastKnownMediaType = 0xFF;
-    EXPECT_EQ(PS2CD_GetMediaType(), 0xFF);
-    EXPECT_EQ(engine::LastKnownMediaType, 0xFF);
-}
-
 TEST(Boot, LoadsEveryModuleInOrderAndResetsTheFiles) {
     testsupport::TempDir disc;
     WriteSystem(disc);

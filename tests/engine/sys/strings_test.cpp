@@ -98,29 +98,6 @@ TEST(Memory, FillsAndCopiesTouchExactlyTheirRange) {
     }
 }
 
-int CompareInt(const void* a, const void* b) {
-    const int x = *static_cast<const int*>(a), y = *static_cast<const int*>(b);
-    return x < y ? -1 : (x > y ? 1 : 0);
-}
-
-TEST(Sort, SortsAllSizesAndPatterns) {
-    std::mt19937 rng(12345);
-    for (int n = 0; n < 70; ++n) {
-        for (int pattern = 0; pattern < 5; ++pattern) {
-            std::vector<int> v(n);
-            for (int i = 0; i < n; ++i) {
-                const int random = static_cast<int>(rng() % 1000);
-                const int choices[] = {random, i, n - i, random % 3, 5};  // last two: many duplicates
-                v[i] = choices[pattern];
-            }
-            std::vector<int> expect = v;
-            std::sort(expect.begin(), expect.end());
-            x_qsort(v.data(), n, sizeof(int), CompareInt);
-            ASSERT_EQ(v, expect) << "n=" << n << " pattern=" << pattern;
-        }
-    }
-}
-
 struct Glyph {  // 24-byte records sorted by a 16-bit code, as the text batching does
     uint8_t body[22];
     uint16_t code;

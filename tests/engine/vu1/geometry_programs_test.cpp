@@ -80,31 +80,4 @@ TEST_F(GeometryProgramTest, OffScreenAndBehindTheEyeTrianglesAreDropped) {
         for (int x = 0; x < 640; x += 8) ASSERT_EQ(Pixel(x, y), 0u) << x << "," << y;
 }
 
-TEST_F(GeometryProgramTest, RgbaScaleAndOverwriteReadTheColourRow) {
-    PutFloats(16, 0.5f, 1.0f, 2.0f, 1.0f);
-    Front(100, 100, 100);
-    Run(engine::vu1::kProgRGBAScale16);
-    EXPECT_EQ(Pixel(15, 15), 0xC86432u);
-    PutFloats(16, 7, 8, 9, 128);
-    Run(engine::vu1::kProgRGBAOverWrite16);
-    EXPECT_EQ(Pixel(15, 15), 0x090807u);
-}
-
-TEST_F(GeometryProgramTest, ClippingCutsAtThePlanesInsteadOfDropping) {
-    // Clip space: x_c = x / 100, y_c = y / 100, z_c = 0, w = 1; clip-to-screen puts x_c = 0 on pixel 320
-    // and x_c = 1 on pixel 420 (y likewise around 224).
-    const float l2c[16] = {0.01f, 0, 0, 0, 0, 0.01f, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1};
-    const float c2s[16] = {100, 0, 0, 0, 0, 100, 0, 0, 0, 0, 1, 0, 2048, 2048, 100, 1};
-    PutMatrix(4, l2c);
-    PutMatrix(8, c2s);
-    // From x -50 to 300: the part beyond x = 100 is cut away.
-    Header(3);
-    Triangle(0, {-50, -50, -50, 50, 300, -50}, 255, 255, 255);
-    Run(engine::vu1::kProgPreLitTClip16);
-    EXPECT_EQ(Pixel(280, 180), 0xFFFFFFu);
-    EXPECT_EQ(Pixel(418, 176), 0xFFFFFFu);
-    EXPECT_EQ(Pixel(422, 176), 0u);
-    EXPECT_EQ(Pixel(500, 176), 0u);
-}
-
 }  // namespace

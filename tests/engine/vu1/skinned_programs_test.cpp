@@ -85,26 +85,4 @@ TEST_F(SkinnedProgramTest, ClipPacketClipsTheNextStripOnly) {
     EXPECT_EQ(SkinnedProgram::TrianglesDrawn(), drawn + 2);
 }
 
-TEST_F(SkinnedProgramTest, LitProgramTurnsNormalsWithTheBones) {
-    // Light 0 towards -z in colour (100, 50, 20), ambient (10, 10, 10); the other lights off.
-    for (uint32_t q = 4; q < 12; ++q) PutFloats(q, 0, 0, 0, 0);
-    PutFloats(4, 0, 0, -1, 0);
-    PutFloats(8, 100, 50, 20, 0);
-    PutFloats(11, 10, 10, 10, 0);
-    // Slot 2: a half turn about y (x and z negated), moved 100 right.
-    const float turn[16] = {-1, 0, 0, 0, 0, 1, 0, 0, 0, 0, -1, 0, 100, 0, 0, 1};
-    PutMatrix(12 + 8, turn);
-    auto bindFacingTheLight = [](uint32_t slot) {
-        Bind(1.0f, slot, slot);
-        for (uint32_t i = 0; i < 3; ++i) PutFloats(kStrip + 4 + 3 * i, 0, 0, -1, 0);
-    };
-    bindFacingTheLight(15);
-    Run(engine::vu1::kProgVertexCacheLit16);
-    EXPECT_EQ(Pixel(30, 28), 110u | (60u << 8) | (30u << 16));
-    // Bound to the turned bone the same triangle faces away (mirrored in x about 100): ambient only.
-    bindFacingTheLight(2);
-    Run(engine::vu1::kProgVertexCacheLit16);
-    EXPECT_EQ(Pixel(70, 28), 10u | (10u << 8) | (10u << 16));
-}
-
 }  // namespace
