@@ -5,6 +5,8 @@
 #include <algorithm>
 
 #include "../support/bike_driver.h"
+#include "bike/bike_control.h"
+#include "bike/bike_turning.h"
 #include "world/spline_manager.h"
 
 namespace {
@@ -123,3 +125,115 @@ TEST(BikeRideTest, ScriptedRunAcceleratesIsBoostedByNitroAndBrakes) {
 }
 
 }  // namespace
+
+// Scripted moves on the outdoor track: the racing-line rider on full throttle for `lead` steps, then the
+// move's actions for `hold` steps; the handling state, the turn kind and the flag word (within `mask`)
+// at the move's last step are those the handling gives for the move.
+TEST(BikeRideTest, ScriptedMovesGiveTheirStatesAndFlags) {
+    const auto bit = [](int b) { return 1u << b; };
+    constexpr uint32_t kAnyKind = 99;
+    struct Move {
+        const char* name;
+        int lead, hold;
+        std::initializer_list<int> actions;
+        uint8_t press;  // turn amount byte
+        uint32_t state, kind, want, mask;
+    };
+    const uint32_t turnFlags = bit(BIKE_LEFT_TURN) | bit(BIKE_RIGHT_TURN) | bit(BIKE_POWERSLIDE_LEFT) |
+                               bit(BIKE_POWERSLIDE_RIGHT) | bit(BIKE_WHEELIE) | bit(BIKE_STOPPIE) |
+                               bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL) | bit(BIKE_BRAKING);
+    const Move moves[] = {
+        {"launch turn",
+         14,
+         3,
+         {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN},
+         255,
+         BIKESTATE_LEFT_TURN,
+         TURN_LAUNCH,
+         bit(BIKE_LEFT_TURN) | bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL),
+         turnFlags},
+        {"launch with both pedals",
+         14,
+         3,
+         {BIKEACTION_ACCEL, BIKEACTION_BRAKE, BIKEACTION_RIGHT_TURN},
+         255,
+         BIKESTATE_RIGHT_TURN,
+         TURN_LAUNCH_BRAKE_ACCEL,
+         bit(BIKE_RIGHT_TURN) | bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL) | bit(BIKE_BRAKING),
+         turnFlags},
+        {"launch slide",
+         14,
+         3,
+         {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN, BIKEACTION_LEFT_POWERSLIDE_ACCEL},
+         255,
+         BIKESTATE_LEFT_TURN,
+         TURN_LAUNCH_SLIDE,
+         bit(BIKE_LEFT_TURN) | bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL),
+         turnFlags},
+        {"launch slide with brake",
+         14,
+         3,
+         {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN, BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE},
+         255,
+         BIKESTATE_LEFT_TURN,
+         TURN_LAUNCH_SLIDE_BRAKE,
+         bit(BIKE_LEFT_TURN) | bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL),
+         turnFlags},
+        {"normal turn",
+         240,
+         10,
+         {BIKEACTION_ACCEL, BIKEACTION_RIGHT_TURN},
+         150,
+         BIKESTATE_RIGHT_TURN,
+         TURN_NORMAL,
+         bit(BIKE_RIGHT_TURN) | bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL),
+         turnFlags},
+        {"wheelie",
+         240,
+         20,
+         {BIKEACTION_ACCEL, BIKEACTION_WHEELIE},
+         0,
+         BIKESTATE_WHEELIE,
+         kAnyKind,
+         bit(BIKE_WHEELIE) | bit(BIKE_ACCEL),
+         bit(BIKE_WHEELIE) | bit(BIKE_STOPPIE) | bit(BIKE_ACCEL)},
+        {"wheelie turn",
+         240,
+         20,
+         {BIKEACTION_ACCEL, BIKEACTION_WHEELIE, BIKEACTION_LEFT_TURN},
+         200,
+         BIKESTATE_WHEELIE_LEFT,
+         kAnyKind,
+         bit(BIKE_WHEELIE) | bit(BIKE_LEFT_TURN),
+         bit(BIKE_WHEELIE) | bit(BIKE_LEFT_TURN) | bit(BIKE_RIGHT_TURN)},
+        {"stoppie",
+         240,
+         10,
+         {BIKEACTION_STOPPIE},
+         0,
+         BIKESTATE_STOPPIE,
+         kAnyKind,
+         bit(BIKE_STOPPIE) | bit(BIKE_DECEL),
+         bit(BIKE_STOPPIE) | bit(BIKE_WHEELIE) | bit(BIKE_DECEL)},
+    };
+    for (const Move& m : moves) {
+        BikeDriver driver(FirstTrack(TrackKind::Outdoor), 1);
+        const std::vector<qzVector3d> line = RacingLine(driver.world.design, CSplineManager::MedOne);
+        const Rider follow = LineFollower(line);
+        driver.Add([&](const KineticBike& b, int step) {
+            if (step >= m.lead) return Input::Of(m.actions, m.press, m.press);
+            Input in = follow(b, step);
+            in.actions = (in.actions & ~(1u << BIKEACTION_BRAKE)) | 1u << BIKEACTION_ACCEL;
+            return in;
+        });
+        driver.Run(m.lead + m.hold);
+        const KineticBike& b = *driver.bikes[0];
+        const Sample& s = driver.traces[0].back();
+        EXPECT_EQ(s.bikeState, m.state) << m.name;
+        if (m.kind != kAnyKind) {
+            EXPECT_EQ(m.state == BIKESTATE_LEFT_TURN ? b.leftTurnType : b.rightTurnType, m.kind) << m.name;
+        }
+        EXPECT_EQ(s.flags & m.mask, m.want) << m.name << " flags " << std::hex << s.flags;
+        RecordProperty(std::string("speed_") + m.name, std::to_string(driver.traces[0][m.lead].speed));
+    }
+}
