@@ -22,6 +22,7 @@
 #include "engine/hal/sound_format.h"
 #include "engine/sys/bitmap.h"
 #include "engine/sys/heap.h"
+#include "frontend/sm/sm_resource_format.h"
 #include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
 #include "game/files/master_file_format.h"
@@ -156,6 +157,35 @@ void MasterFiles(void* common, int n) {
     Add("master_file", w.build());
 }
 
+// Screen resource files: the disc's front-end file, and a small one from the writer with every node type,
+// links, an instance into another screen, a palettised sprite and two strings.
+void ScreenResources(const std::string& disc) {
+    const Bytes fe = ReadFile(disc + "/frontend/FE_game.exp");
+    if (SM_ValidateResource(fe.data(), fe.size())) Add("sm_resource", fe);
+    SMW_Resource d;
+    d.Strings = {"PLAY", "QUIT"};
+    SMW_Sprite s;
+    s.Bpp = 8, s.Width = 4, s.Height = 2, s.Pixels = {0, 1, 1, 0, 1, 0, 0, 1},
+    s.Palette = {0x80000000u, 0x80FFFFFFu};
+    d.Sprites = {s};
+    SMW_Node root, button, text, sprite, rect, inst, target;
+    button.Type = SM_TYPE_BUTTON, button.ID = 40, button.Down = 41, button.LinkScreen = 1, button.w = 64,
+    button.h = 16;
+    text.Type = SM_TYPE_TEXT, text.StringID = 1;
+    button.Children = {text};
+    sprite.Type = SM_TYPE_SPRITE, sprite.ID = 41, sprite.w = sprite.h = 8;
+    rect.Type = SM_TYPE_GOURAUD, rect.Flags |= SM_FLAG_CLIP, rect.w = rect.h = 4;
+    inst.Type = SM_TYPE_INSTANCE, inst.Refs[0] = {1, 50}, inst.w = inst.h = 4;
+    root.SavedFocus = 40;
+    root.Children = {button, sprite, rect, inst};
+    target.Type = SM_TYPE_GOURAUD, target.ID = 50;
+    SMW_Node other;
+    other.Children = {target};
+    d.Screens = {root, other};
+    Bytes out;
+    if (SM_WriteResource(d, &out, nullptr)) Add("sm_resource", out);
+}
+
 bool WriteAll(const std::string& dir) {
     for (const auto& [target, seeds] : g_seeds) {
         const std::string sub = dir + "/" + target;
@@ -211,6 +241,7 @@ int main(int argc, char** argv) {
     for (const char* font : {"uni18.fnt", "highligh.fnt"})
         Add("font", ReadFile(dir + "/disc/frontend/" + font));
     GifSeeds(firstBitmap);
+    ScreenResources(dir + "/disc");
 
     SampleParams oneShot;
     Add("sample", EncodeSampleImage(oneShot, SynthNoiseBurst(22050, 300, 12000, 7)));
@@ -220,8 +251,8 @@ int main(int argc, char** argv) {
     Add("sample", EncodeSampleImage(looped, SynthTone(440.0, 44100, 280, 20000, true)));
     Add("sample", EncodeSampleImage(looped, SynthEngine(90.0, 44100, 560, 16000)));
 
-    for (const char* target :
-         {"anim", "bitmap", "collision", "description", "font", "geometry", "gif", "master_file", "sample"})
+    for (const char* target : {"anim", "bitmap", "collision", "description", "font", "geometry", "gif",
+                               "master_file", "sample", "sm_resource"})
         if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
     return WriteAll(dir) ? 0 : 1;
 }
