@@ -18,6 +18,7 @@
 
 #include "engine/anim/anim_check.h"
 #include "engine/font/font.h"
+#include "engine/font/font_format.h"
 #include "engine/hal/geometry.h"
 #include "engine/hal/sound_format.h"
 #include "engine/sys/bitmap.h"
@@ -28,6 +29,7 @@
 #include "game/files/master_file_format.h"
 #include "game/files/object_description_format.h"
 #include "mkdisc/disc_writer.h"
+#include "mkdisc/fonts.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/sounds.h"
 
@@ -157,17 +159,18 @@ void MasterFiles(void* common, int n) {
     Add("master_file", w.build());
 }
 
-// Screen resource files: the disc's front-end file, and a small one from the writer with every node type,
-// links, an instance into another screen, a palettised sprite and two strings.
-void ScreenResources(const std::string& disc) {
-    const Bytes fe = ReadFile(disc + "/frontend/FE_game.exp");
-    if (SM_ValidateResource(fe.data(), fe.size())) Add("sm_resource", fe);
+// A small screen resource file from the writer: every node type, links, an instance into another screen,
+// a palettised sprite, two strings and two fonts of one name (the engine shares them). The disc's own file
+// (4.5 MB) is no seed: libFuzzer's in-memory corpus of it would outgrow the engine heap.
+void ScreenResources() {
     SMW_Resource d;
     d.Strings = {"PLAY", "QUIT"};
     SMW_Sprite s;
     s.Bpp = 8, s.Width = 4, s.Height = 2, s.Pixels = {0, 1, 1, 0, 1, 0, 0, 1},
     s.Palette = {0x80000000u, 0x80FFFFFFu};
     d.Sprites = {s};
+    const SMW_Font font{"frontend\\seed.fnt", 0, 7, WriteFont({1, 0x80FFFFFFu, 1}, kSampleGlyphs)};
+    d.Fonts = {font, font};
     SMW_Node root, button, text, sprite, rect, inst, target;
     button.Type = SM_TYPE_BUTTON, button.ID = 40, button.Down = 41, button.LinkScreen = 1, button.w = 64,
     button.h = 16;
@@ -241,7 +244,7 @@ int main(int argc, char** argv) {
     for (const char* font : {"uni18.fnt", "highligh.fnt"})
         Add("font", ReadFile(dir + "/disc/frontend/" + font));
     GifSeeds(firstBitmap);
-    ScreenResources(dir + "/disc");
+    ScreenResources();
 
     SampleParams oneShot;
     Add("sample", EncodeSampleImage(oneShot, SynthNoiseBurst(22050, 300, 12000, 7)));
