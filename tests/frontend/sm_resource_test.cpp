@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "engine/font/font.h"
 #include "engine/font/font_format.h"
 #include "engine/hal/engine_fixture.h"
+#include "engine/sys/heap.h"
 #include "frontend/sm/sm_dlist.h"
 #include "frontend/sm/sm_draw.h"
 #include "frontend/sm/sm_progress.h"
@@ -255,6 +257,32 @@ TEST_F(SmResource, StringsSpritesAndFonts) {
     EXPECT_FALSE(Resource.Sprites[0].Flags & 1);
     EXPECT_EQ(*SM_GetSpriteImage(1, 2), *SM_GetSpriteImage(1, 0));  // ALWAYS
     EXPECT_EQ(Resource.SpriteRes[1].Expiry, -1);
+}
+
+TEST_F(SmResource, FontsOfOneNameShareAndTheGamesOwnFontsAreLeftAlone) {
+    const std::vector<uint8_t> image = WriteFont({1, 0x80FFFFFFu, 1}, kSampleGlyphs);
+    auto* shellImage = static_cast<uint8_t*>(x_fn_amalloc(uint32_t(image.size()), 16));
+    std::memcpy(shellImage, image.data(), image.size());
+    _font* shell = veFontCreateFromPointer("frontend\\shell.fnt", reinterpret_cast<_font_data*>(shellImage),
+                                           image.size(), 0, 0);
+    ASSERT_NE(shell, nullptr);
+    SMW_Resource d = Sample();
+    d.Fonts.push_back(d.Fonts[0]);
+    d.Fonts.push_back({"frontend\\shell.fnt", 0, 7, image});
+    log_->clear();
+    Load(Write(d));
+    EXPECT_NE(SM_GetFont(0)->Font, nullptr);
+    EXPECT_EQ(SM_GetFont(1)->Font, SM_GetFont(0)->Font);
+    EXPECT_EQ(SM_GetFont(2)->Font, nullptr);
+    EXPECT_TRUE(log_->has("already loaded"));
+    SM_KillResource();
+    // The shell's font survived with its own image; a second load and release work the same.
+    EXPECT_EQ(shell->data, reinterpret_cast<_font_data*>(shellImage));
+    Load(Write(d));
+    SM_KillResource();
+    EXPECT_EQ(shell->data, reinterpret_cast<_font_data*>(shellImage));
+    veFontDestroy(shell);
+    x_free(shellImage);
 }
 
 TEST_F(SmResource, AFileWithoutLanguagesAnswersNoStrings) {

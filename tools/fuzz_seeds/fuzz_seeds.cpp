@@ -19,15 +19,18 @@
 
 #include "engine/anim/anim_check.h"
 #include "engine/font/font.h"
+#include "engine/font/font_format.h"
 #include "engine/hal/geometry.h"
 #include "engine/hal/sound_format.h"
 #include "engine/sys/bitmap.h"
 #include "engine/sys/heap.h"
+#include "frontend/sm/sm_resource_format.h"
 #include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
 #include "game/files/master_file_format.h"
 #include "game/files/object_description_format.h"
 #include "mkdisc/disc_writer.h"
+#include "mkdisc/fonts.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/sounds.h"
 #include "world/spline_format.h"
@@ -158,6 +161,36 @@ void MasterFiles(void* common, int n) {
     Add("master_file", w.build());
 }
 
+// A small screen resource file from the writer: every node type, links, an instance into another screen,
+// a palettised sprite, two strings and two fonts of one name (the engine shares them). The disc's own file
+// (4.5 MB) is no seed: libFuzzer's in-memory corpus of it would outgrow the engine heap.
+void ScreenResources() {
+    SMW_Resource d;
+    d.Strings = {"PLAY", "QUIT"};
+    SMW_Sprite s;
+    s.Bpp = 8, s.Width = 4, s.Height = 2, s.Pixels = {0, 1, 1, 0, 1, 0, 0, 1},
+    s.Palette = {0x80000000u, 0x80FFFFFFu};
+    d.Sprites = {s};
+    const SMW_Font font{"frontend\\seed.fnt", 0, 7, WriteFont({1, 0x80FFFFFFu, 1}, kSampleGlyphs)};
+    d.Fonts = {font, font};
+    SMW_Node root, button, text, sprite, rect, inst, target;
+    button.Type = SM_TYPE_BUTTON, button.ID = 40, button.Down = 41, button.LinkScreen = 1, button.w = 64,
+    button.h = 16;
+    text.Type = SM_TYPE_TEXT, text.StringID = 1;
+    button.Children = {text};
+    sprite.Type = SM_TYPE_SPRITE, sprite.ID = 41, sprite.w = sprite.h = 8;
+    rect.Type = SM_TYPE_GOURAUD, rect.Flags |= SM_FLAG_CLIP, rect.w = rect.h = 4;
+    inst.Type = SM_TYPE_INSTANCE, inst.Refs[0] = {1, 50}, inst.w = inst.h = 4;
+    root.SavedFocus = 40;
+    root.Children = {button, sprite, rect, inst};
+    target.Type = SM_TYPE_GOURAUD, target.ID = 50;
+    SMW_Node other;
+    other.Children = {target};
+    d.Screens = {root, other};
+    Bytes out;
+    if (SM_WriteResource(d, &out, nullptr)) Add("sm_resource", out);
+}
+
 bool WriteAll(const std::string& dir) {
     for (const auto& [target, seeds] : g_seeds) {
         const std::string sub = dir + "/" + target;
@@ -241,6 +274,7 @@ int main(int argc, char** argv) {
     for (const char* font : {"uni18.fnt", "highligh.fnt"})
         Add("font", ReadFile(dir + "/disc/frontend/" + font));
     GifSeeds(firstBitmap);
+    ScreenResources();
 
     SampleParams oneShot;
     Add("sample", EncodeSampleImage(oneShot, SynthNoiseBurst(22050, 300, 12000, 7)));
@@ -253,7 +287,7 @@ int main(int argc, char** argv) {
     WorldSeeds();
 
     for (const char* target : {"anim", "bitmap", "collision", "description", "font", "geometry", "gif",
-                               "master_file", "sample", "spline", "terrain_map", "world"})
+                               "master_file", "sample", "sm_resource", "spline", "terrain_map", "world"})
         if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
     return WriteAll(dir) ? 0 : 1;
 }

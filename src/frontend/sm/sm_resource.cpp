@@ -228,7 +228,7 @@ int SM_InitResourcePtr(const void* image, size_t length, uint32_t offset, _progr
     // Fonts (font files): each image in a 16-byte aligned block of its own, made an engine font.
     R.Fonts.resize(size_t(R.nFonts));
     R.FontNames.resize(size_t(R.nFonts));
-    R.FontRecs.assign(size_t(R.nFonts), _sm_fontrecord{nullptr, nullptr, 0, 0});
+    R.FontRecs.assign(size_t(R.nFonts), _sm_fontrecord{nullptr, nullptr, 0, 0, 0});
     for (int32_t i = 0; i < R.nFonts; ++i) {
         const uint8_t* e = img + h.FontTableOfs + size_t(i) * SM_FONT_ENTRY_V2;
         R.Fonts[size_t(i)] = Load<_sm_fontentry>(e);
@@ -238,8 +238,21 @@ int SM_InitResourcePtr(const void* image, size_t length, uint32_t offset, _progr
         rec.Image = static_cast<uint8_t*>(x_fn_amalloc(f.ImageSize, 16));
         std::memcpy(rec.Image, img + h.FontImageOfs + f.ImageOfs, f.ImageSize);
         rec.Preloaded = 1;
-        rec.Font = veFontCreateFromPointer(R.FontNames[size_t(i)].data(),
-                                           reinterpret_cast<_font_data*>(rec.Image), f.ImageSize, 0, 0);
+        const char* name = R.FontNames[size_t(i)].data();
+        // The engine shares fonts by name: a second font of a name this file already made uses the first
+        // one's, and a name some other part of the game loaded is left alone (destroying ours would free
+        // that font).
+        for (int32_t j = 0; j < i && !rec.Shared; ++j)
+            if (std::strncmp(R.FontNames[size_t(j)].data(), name, SM_FONT_NAME_BYTES) == 0)
+                rec.Font = R.FontRecs[size_t(j)].Font, rec.Shared = 1;
+        bool inUse = false;
+        for (_font* o = engine::usedfonts; o && !rec.Shared && !inUse; o = o->next)
+            inUse = o->data && std::strncmp(o->filename, name, SM_FONT_NAME_BYTES) == 0;
+        if (inUse)
+            x_printf("SM resource: font \"%s\" is already loaded; the file's font is not used\n", name);
+        if (!rec.Shared && !inUse)
+            rec.Font =
+                veFontCreateFromPointer(name, reinterpret_cast<_font_data*>(rec.Image), f.ImageSize, 0, 0);
         StepBar(1);
     }
 
@@ -392,10 +405,12 @@ void SM_KillResource() {
         if (R.SpriteRes[size_t(i)].Expiry != -1 && R.SpriteRes[size_t(i)].Locks == 0) SM_ReleaseSprite(i);
     SM_LogActiveResources();
     SM_ReleaseAllSprites(1);
-    for (_sm_fontrecord& f : R.FontRecs) {
-        if (f.Font) veFontDestroy(f.Font);
+    // Fonts of the same name share one engine record, which may hold another font's image: destroy
+    // them all before freeing any image.
+    for (_sm_fontrecord& f : R.FontRecs)
+        if (f.Font && !f.Shared) veFontDestroy(f.Font);
+    for (_sm_fontrecord& f : R.FontRecs)
         if (f.Image) x_free(f.Image);
-    }
     for (int32_t k = 0; k < R.nScreens; ++k) {
         if (R.Screens[size_t(k)].Address) x_free(Ptr<uint8_t>(R.Screens[size_t(k)].Address));
         if (R.ScreenCopies[size_t(k)]) x_free(R.ScreenCopies[size_t(k)]);

@@ -17,6 +17,7 @@ struct _sm_fontrecord {
     uint8_t* Image;  // its image, 16-byte aligned
     int32_t Preloaded;
     int32_t Glyphs;  // glyph images in memory (glyph-table fonts)
+    int32_t Shared;  // the engine font belongs to an earlier font of the same name
 };
 
 // Residency of a sprite: expiry page-flip count (-1 = always) and lock count.

@@ -172,6 +172,7 @@ struct Validator {
         const uint32_t size = table[k].Size;
         const int64_t base = int64_t(table[k].Offset) - int64_t(table[0].Offset);
         starts[k].assign(size / 4 + 1, 0);
+        std::vector<uint8_t> covered(size / 4 + 1, 0);  // 4-byte slots some node's record holds
         struct Item {
             int64_t at, parent;
         };
@@ -191,6 +192,10 @@ struct Validator {
                     return Fail("node of unknown or misplaced type", k, n.Type);
                 if (at + int64_t(ns) > int64_t(size)) return Fail("node runs past its screen", k, long(at));
                 const bool linked = n.Type == SM_TYPE_SCREEN || n.Type == SM_TYPE_BUTTON;
+                for (size_t slot = size_t(at) / 4; slot < size_t(at + int64_t(ns)) / 4; ++slot) {
+                    if (covered[slot]) return Fail("node records overlap", k, long(at));
+                    covered[slot] = 1;
+                }
                 if (linked != bool(n.Flags & SM_FLAG_LINKS))
                     return Fail("link block flag does not suit the node", k, long(at));
                 if (n.Type == SM_TYPE_SCREEN) {
