@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 
 #include "../support/bike_driver.h"
 #include "bike/bike_control.h"
@@ -122,6 +124,44 @@ TEST(BikeRideTest, ScriptedRunAcceleratesIsBoostedByNitroAndBrakes) {
     RecordProperty("top_speed_mps", std::to_string(fastest));
     RecordProperty("nitro_gain_after_1s_mps",
                    std::to_string(t[kNitroAt + 60].speed - plain.trace[kNitroAt + 60].speed));
+}
+
+// The racing-line rider on full throttle for 8 s on the track's own surface (code 0) or with one code
+// everywhere: the fastest speed, m/s, and the code under the bike at the end.
+struct SurfaceRide {
+    float fastest = 0.0f, limit = 0.0f;
+    uint32_t code = 0;  // under the bike at the end
+};
+SurfaceRide RideOn(uint8_t code) {
+    BikeDriver driver(FirstTrack(TrackKind::Outdoor), 1);
+    std::unique_ptr<UniformMap> map;
+    if (code) map = std::make_unique<UniformMap>(code);
+    const std::vector<qzVector3d> line = RacingLine(driver.world.design, CSplineManager::MedOne);
+    const Rider follow = LineFollower(line);
+    driver.Add([&](const KineticBike& b, int step) {
+        Input in = follow(b, step);
+        in.actions = (in.actions & ~(1u << BIKEACTION_BRAKE)) | 1u << BIKEACTION_ACCEL;
+        return in;
+    });
+    SurfaceRide r;
+    const KineticBike& b = *driver.bikes[0];
+    r.limit = b.attributes.maximumSpeed / 2.16f;
+    driver.Run(480);
+    for (const Sample& t : driver.traces[0]) r.fastest = std::max(r.fastest, t.speed);
+    r.code = driver.traces[0].back().terrainType;
+    return r;
+}
+
+// Off the track (wet loam beside it) the top speed falls by the off-track penalty; the track surface
+// keeps the class's top speed.
+TEST(BikeRideTest, OffTrackSurfaceSlowsTheBike) {
+    const SurfaceRide track = RideOn(0), off = RideOn(offwetLoam);
+    EXPECT_TRUE(OnTrack(track.code)) << track.code;
+    EXPECT_EQ(off.code, offwetLoam);
+    EXPECT_GT(track.fastest, track.limit * 0.95f);
+    EXPECT_LE(off.fastest, (track.limit * 2.16f - 30.0f) / 2.16f * 1.001f) << "off-track penalty";
+    RecordProperty("fastest_track_mps", std::to_string(track.fastest));
+    RecordProperty("fastest_off_mps", std::to_string(off.fastest));
 }
 
 }  // namespace
