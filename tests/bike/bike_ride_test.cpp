@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <memory>
 
 #include "../support/bike_driver.h"
 #include "bike/bike_control.h"
@@ -124,11 +126,50 @@ TEST(BikeRideTest, ScriptedRunAcceleratesIsBoostedByNitroAndBrakes) {
                    std::to_string(t[kNitroAt + 60].speed - plain.trace[kNitroAt + 60].speed));
 }
 
+// The racing-line rider on full throttle for 8 s on the track's own surface (code 0) or with one code
+// everywhere: the fastest speed, m/s, and the code under the bike at the end.
+struct SurfaceRide {
+    float fastest = 0.0f, limit = 0.0f;
+    uint32_t code = 0;  // under the bike at the end
+};
+SurfaceRide RideOn(uint8_t code) {
+    BikeDriver driver(FirstTrack(TrackKind::Outdoor), 1);
+    std::unique_ptr<UniformMap> map;
+    if (code) map = std::make_unique<UniformMap>(code);
+    const std::vector<qzVector3d> line = RacingLine(driver.world.design, CSplineManager::MedOne);
+    const Rider follow = LineFollower(line);
+    driver.Add([&](const KineticBike& b, int step) {
+        Input in = follow(b, step);
+        in.actions = (in.actions & ~(1u << BIKEACTION_BRAKE)) | 1u << BIKEACTION_ACCEL;
+        return in;
+    });
+    SurfaceRide r;
+    const KineticBike& b = *driver.bikes[0];
+    r.limit = b.attributes.maximumSpeed / 2.16f;
+    driver.Run(480);
+    for (const Sample& t : driver.traces[0]) r.fastest = std::max(r.fastest, t.speed);
+    r.code = driver.traces[0].back().terrainType;
+    return r;
+}
+
+// Off the track (wet loam beside it) the top speed falls by the off-track penalty; the track surface
+// keeps the class's top speed.
+TEST(BikeRideTest, OffTrackSurfaceSlowsTheBike) {
+    const SurfaceRide track = RideOn(0), off = RideOn(offwetLoam);
+    EXPECT_TRUE(OnTrack(track.code)) << track.code;
+    EXPECT_EQ(off.code, offwetLoam);
+    EXPECT_GT(track.fastest, track.limit * 0.95f);
+    EXPECT_LE(off.fastest, (track.limit * 2.16f - 30.0f) / 2.16f * 1.001f) << "off-track penalty";
+    RecordProperty("fastest_track_mps", std::to_string(track.fastest));
+    RecordProperty("fastest_off_mps", std::to_string(off.fastest));
+}
+
 }  // namespace
 
 // Scripted moves on the outdoor track: the racing-line rider on full throttle for `lead` steps, then the
-// move's actions for `hold` steps; the handling state, the turn kind and the flag word (within `mask`)
-// at the move's last step are those the handling gives for the move.
+// move's actions for `hold` steps (pressed at 150 for the first `soft` of them); the handling state, the
+// turn kind and the flag word (within `mask`) at the move's last step are those the handling gives for
+// the move, and so is the bike's `measure` when the move names one.
 TEST(BikeRideTest, ScriptedMovesGiveTheirStatesAndFlags) {
     const auto bit = [](int b) { return 1u << b; };
     constexpr uint32_t kAnyKind = 99;
@@ -138,7 +179,14 @@ TEST(BikeRideTest, ScriptedMovesGiveTheirStatesAndFlags) {
         std::initializer_list<int> actions;
         uint8_t press;  // turn amount byte
         uint32_t state, kind, want, mask;
+        int soft = 0;
+        float (*measure)(const KineticBike&) = nullptr;
+        float lo = 0.0f, hi = 0.0f;
     };
+    const uint32_t airFlags = bit(BIKE_INAIR) | bit(BIKE_OFF_GROUND) | bit(BIKE_ON_GROUND) |
+                              bit(BIKE_LEFT_TURN) | bit(BIKE_RIGHT_TURN) | bit(BIKE_ACCEL);
+    const auto whipPercent = [](const KineticBike& b) { return b.inAirWhipPercent; };
+    const auto turned = [](const KineticBike& b) { return b.eventFromStartAngle; };  // degrees, left < 0
     const uint32_t turnFlags = bit(BIKE_LEFT_TURN) | bit(BIKE_RIGHT_TURN) | bit(BIKE_POWERSLIDE_LEFT) |
                                bit(BIKE_POWERSLIDE_RIGHT) | bit(BIKE_WHEELIE) | bit(BIKE_STOPPIE) |
                                bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL) | bit(BIKE_BRAKING);
@@ -215,13 +263,95 @@ TEST(BikeRideTest, ScriptedMovesGiveTheirStatesAndFlags) {
          kAnyKind,
          bit(BIKE_STOPPIE) | bit(BIKE_DECEL),
          bit(BIKE_STOPPIE) | bit(BIKE_WHEELIE) | bit(BIKE_DECEL)},
+        // A harder press all at once above 23.15 m/s: the normal turn becomes a sharp one.
+        {"sharp turn",
+         240,
+         15,
+         {BIKEACTION_ACCEL, BIKEACTION_RIGHT_TURN},
+         255,
+         BIKESTATE_RIGHT_TURN,
+         TURN_SHARP,
+         bit(BIKE_RIGHT_TURN) | bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL),
+         turnFlags,
+         5},
+        // Power slides at 34 m/s; the rider comes in on a 2-step left turn, so the slide is ridden as a
+        // turn while the turn count reaches 18 (to step 416), then slides.
+        {"slide run-in",
+         400,
+         10,
+         {BIKEACTION_ACCEL, BIKEACTION_LEFT_POWERSLIDE_ACCEL},
+         255,
+         BIKESTATE_LEFT_POWERSLIDE_ACCEL,
+         kAnyKind,
+         bit(BIKE_LEFT_TURN) | bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL),
+         turnFlags},
+        {"accelerating slide",
+         400,
+         30,
+         {BIKEACTION_ACCEL, BIKEACTION_LEFT_POWERSLIDE_ACCEL},
+         255,
+         BIKESTATE_LEFT_POWERSLIDE_ACCEL,
+         kAnyKind,
+         bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL),
+         turnFlags},
+        {"braking slide",
+         400,
+         35,
+         {BIKEACTION_RIGHT_POWERSLIDE_BRAKE},
+         255,
+         BIKESTATE_RIGHT_POWERSLIDE_BRAKE,
+         kAnyKind,
+         bit(BIKE_POWERSLIDE_RIGHT) | bit(BIKE_ON_GROUND),
+         turnFlags},
+        // Off the big tabletop (take-off at step 921): an air turn leans the bike its way, a whip swings
+        // the heading round; neither is a turn flag.
+        {"air turn left",
+         930,
+         30,
+         {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN},
+         255,
+         BIKESTATE_IN_AIR,
+         kAnyKind,
+         bit(BIKE_INAIR) | bit(BIKE_OFF_GROUND) | bit(BIKE_ACCEL),
+         airFlags,
+         0,
+         whipPercent,
+         0.2f,
+         0.6f},
+        {"air turn right",
+         930,
+         30,
+         {BIKEACTION_ACCEL, BIKEACTION_RIGHT_TURN},
+         255,
+         BIKESTATE_IN_AIR,
+         kAnyKind,
+         bit(BIKE_INAIR) | bit(BIKE_OFF_GROUND) | bit(BIKE_ACCEL),
+         airFlags,
+         0,
+         whipPercent,
+         -0.6f,
+         -0.2f},
+        {"whip left",
+         930,
+         30,
+         {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN, BIKEACTION_WHIP},
+         255,
+         BIKESTATE_IN_AIR,
+         kAnyKind,
+         bit(BIKE_INAIR) | bit(BIKE_OFF_GROUND) | bit(BIKE_ACCEL),
+         airFlags,
+         0,
+         turned,
+         -90.0f,
+         -30.0f},
     };
     for (const Move& m : moves) {
         BikeDriver driver(FirstTrack(TrackKind::Outdoor), 1);
         const std::vector<qzVector3d> line = RacingLine(driver.world.design, CSplineManager::MedOne);
         const Rider follow = LineFollower(line);
         driver.Add([&](const KineticBike& b, int step) {
-            if (step >= m.lead) return Input::Of(m.actions, m.press, m.press);
+            const uint8_t press = step < m.lead + m.soft ? 150 : m.press;
+            if (step >= m.lead) return Input::Of(m.actions, press, press);
             Input in = follow(b, step);
             in.actions = (in.actions & ~(1u << BIKEACTION_BRAKE)) | 1u << BIKEACTION_ACCEL;
             return in;
@@ -234,6 +364,10 @@ TEST(BikeRideTest, ScriptedMovesGiveTheirStatesAndFlags) {
             EXPECT_EQ(m.state == BIKESTATE_LEFT_TURN ? b.leftTurnType : b.rightTurnType, m.kind) << m.name;
         }
         EXPECT_EQ(s.flags & m.mask, m.want) << m.name << " flags " << std::hex << s.flags;
+        if (m.measure) {
+            EXPECT_GE(m.measure(b), m.lo) << m.name;
+            EXPECT_LE(m.measure(b), m.hi) << m.name;
+        }
         RecordProperty(std::string("speed_") + m.name, std::to_string(driver.traces[0][m.lead].speed));
     }
 }

@@ -14,18 +14,7 @@
 namespace {
 
 using namespace bike_terrain;
-
-// A terrain map of one code everywhere, attached for the life of the object.
-struct UniformMap {
-    explicit UniformMap(uint8_t code)
-        : image(terrainmap::WriteMap(
-              std::vector<uint8_t>(size_t(terrainmap::kSide) * terrainmap::kSide, code))) {
-        CTerrainType::resetStatics();
-        CTerrainType::getInstance()->setPointer(image.p, image.size, 9, 100);
-    }
-    ~UniformMap() { CTerrainType::resetStatics(); }
-    testsupport::HeapImage image;
-};
+using biketest::UniformMap;
 
 void ExpectRows(const TerrainFriction& f, int t, int d, const char* what) {
     const TurnFriction* tables[6] = {turnFriction, fromStopFriction, slideFriction,

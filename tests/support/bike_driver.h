@@ -15,6 +15,7 @@
 #include "game/files/file_manager.h"
 #include "heap_image.h"
 #include "kinetic/vehicle/transmission_component.h"
+#include "world/terrain_map_format.h"
 #include "world/terrain_type.h"
 #include "world/world_file_format.h"
 
@@ -134,6 +135,19 @@ public:
 
 private:
     testsupport::HeapImage image_;
+};
+
+// A terrain map of one code everywhere (on a world of 3 x 3 tiles, grid 100), attached for the life of
+// the object in place of the world's own.
+struct UniformMap {
+    explicit UniformMap(uint8_t code)
+        : image(terrainmap::WriteMap(
+              std::vector<uint8_t>(size_t(terrainmap::kSide) * terrainmap::kSide, code))) {
+        CTerrainType::resetStatics();
+        CTerrainType::getInstance()->setPointer(image.p, image.size, 9, 100);
+    }
+    ~UniformMap() { CTerrainType::resetStatics(); }
+    testsupport::HeapImage image;
 };
 
 // A rider following a polyline (world units, up ignored) with a simple rule: aim at the point `ahead`
