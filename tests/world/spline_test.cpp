@@ -2,7 +2,6 @@
 // refusals, times, look-ahead, binding and the forward match search.
 #include <gtest/gtest.h>
 
-#include <array>
 #include <cmath>
 #include <vector>
 
@@ -28,7 +27,7 @@ bool Eval(const CParametricSpline& s, float t, float* v) {
 }
 
 // A racing line through world points (x, y, z) with w = 1.
-void Line(CQZSpline& s, const std::vector<std::array<float, 3>>& pts) {
+void Line(CQZSpline& s, const worldtest::Points& pts) {
     ASSERT_TRUE(s.SetMaxNumPoints(int(pts.size())));
     for (const auto& p : pts) ASSERT_TRUE(s.AddPoint(p[0], p[1], p[2], 1.0f));
     ASSERT_TRUE(s.MakeCurrentPointsIntoSpline());
@@ -36,6 +35,7 @@ void Line(CQZSpline& s, const std::vector<std::array<float, 3>>& pts) {
 
 using worldtest::Straight;
 
+// Checkpoint gates of the match search: always open, always shut.
 bool Open(float&, float&, float, float, int) {
     return true;
 }
@@ -119,19 +119,13 @@ TEST(ParametricSpline, MonotonicBuildTakesTheSmallerSecant) {
     for (int i = 0; i < 4; ++i) EXPECT_EQ(s.derivative(i), D[i]) << i;
 }
 
-TEST(ParametricSpline, HintBracketingTheParameterIsTrustedWithItsFraction) {
+// A hint outside 1..n-1, or naming a segment that does not hold t, is not trusted with its fraction.
+TEST(ParametricSpline, BadHintsAreNotTrusted) {
     CParametricSpline s;
     Build(s, {{0, 0}, {8, 4}, {2, 10}, {5, 20}});
     float fresh, v;
-    int index = 0;
-    float fraction = 0.0f;
-    ASSERT_TRUE(s.OptimizedGetPointOnSpline(6.0f, fresh, index, fraction));
-    EXPECT_EQ(index, 2);
-    EXPECT_NEAR(fraction, (6.0f - 4.0f) / 6.0f, 1e-6f);
-    float stale = 0.9f;
-    ASSERT_TRUE(s.OptimizedGetPointOnSpline(6.0f, v, index, stale));
-    EXPECT_NE(v, fresh);             // the passed fraction, not one from t
-    for (int bad : {0, 4, -3, 3}) {  // outside 1..n-1, or a segment that does not hold t
+    ASSERT_TRUE(Eval(s, 6.0f, &fresh));
+    for (int bad : {0, 4, -3, 3}) {
         float f = 0.9f;
         ASSERT_TRUE(s.OptimizedGetPointOnSpline(6.0f, v, bad, f));
         EXPECT_EQ(v, fresh) << bad;
@@ -193,14 +187,15 @@ TEST(RacingLine, LookAheadIsScaledByTheControlValueAndHalvedAtTheEnd) {
 }
 
 // A line 20 units to the side of the waypoint line and starting 30 units earlier runs 30 units of its own
-// time ahead of the waypoint time everywhere; the bind also sets the waypoint line's small step.
-TEST(RacingLine, BindMapsWaypointTimeToTheLinesTime) {
-    CQZSpline way, line;
-    Line(way, Straight(0, 1000, 0));
+// time ahead of the waypoint time everywhere; the bind also gives the waypoint line the small step its
+// forward match search takes.
+TEST(RacingLine, BindMapsWaypointTimeAndTheMatchSearchFollowsTheRacer) {
+    CQZSpline s, line;
+    Line(s, Straight(0, 1000, 0));
     Line(line, Straight(-30, 970, 20));
-    ASSERT_TRUE(line.Bind(&way));
-    EXPECT_FLOAT_EQ(way.bindInterval(), 50.0f / 1000.0f);
-    for (float tc : {50.0f, 350.0f, 700.0f, 950.0f}) {  // the line's point nearest each waypoint
+    ASSERT_TRUE(line.Bind(&s));
+    EXPECT_FLOAT_EQ(s.bindInterval(), 50.0f / 1000.0f);
+    for (float tc : {50.0f, 350.0f, 950.0f}) {  // the line's point nearest each waypoint
         float x, y, z;
         ASSERT_TRUE(line.GetRawPointOnSpline(line.GetMyTimeFromControl(tc), x, y, z, nullptr)) << tc;
         EXPECT_NEAR(x, tc, 0.1f);
@@ -209,14 +204,6 @@ TEST(RacingLine, BindMapsWaypointTimeToTheLinesTime) {
     CQZSpline unbuilt;
     EXPECT_FALSE(line.Bind(&unbuilt));
     EXPECT_EQ(unbuilt.GetMyTimeFromControl(10.0f), -1.0f);
-}
-
-TEST(RacingLine, MatchSearchFollowsTheRacerAndHonoursTheGate) {
-    CQZSpline s;
-    Line(s, Straight(0, 1000, 0));
-    CQZSpline way;  // gives s its small step, as the waypoint line gets it from its racing lines
-    Line(way, Straight(0, 1000, 30));
-    ASSERT_TRUE(way.Bind(&s));
 
     EXPECT_EQ(s.GetNewMatchTimeXZ(300.0f, 15.0f, 250.0f, 0.0f, Open, 0), 300.0f);  // behind its time
     const float caught = s.GetNewMatchTimeXZ(105.0f, 15.0f, 140.0f, 5.0f, Open, 0);
