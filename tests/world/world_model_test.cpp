@@ -1,22 +1,28 @@
 // The world model built from a written world loaded through the file manager: subtile boxes, heights,
 // normals, triangles, rows and areas against the height function the world was written from, the lookups
-// with no terrain, colours, the world's edge and centre, and the statics reset.
+// with no terrain, colours, the world's edge and centre, the quad tree, and the statics reset.
 #include "world/world_model.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "console/cd/cd.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/master_file_format.h"
+#include "game/model/bounding_model_object.h"
 #include "support/image_patch.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "world/subtile_model.h"
 #include "world/world_loader.h"
+#include "world/world_quad_tree.h"
 #include "world_fixture.h"
 
 namespace {
@@ -111,6 +117,27 @@ TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
     EXPECT_FLOAT_EQ(s->terrainBBox.minY, Y(Bumpy(x0 + 53, z0 + 55)) - 10.0f);
     EXPECT_FLOAT_EQ(s->terrainBBox.maxY, Y(Bumpy(x0, z0)) + 10.0f);
     EXPECT_FLOAT_EQ(s->bBox.minY, Y(Bumpy(x0 + 53, z0 + 55)) - 2500.0f);
+
+    // The subtiles form one quad tree: each is visited once, every node inside its parent within the slack.
+    CWorldQuadTree q;
+    q.allocViewList();
+    const size_t reserved = q.viewList.capacity();
+    std::function<void(CQuadTree<CModelObject*, CWorldQuadTree>*)> walk = [&](auto* node) {
+        EXPECT_TRUE(q.DoIt(node->m_Data));
+        for (auto* c : node->m_Children)
+            if (c) {
+                EXPECT_TRUE(q.IsContained(node->m_Data, c->m_Data));
+                walk(c);
+            }
+    };
+    ASSERT_NE(model_->quadTree, nullptr);
+    walk(model_->quadTree);
+    ASSERT_EQ(std::set<uint32_t>(q.viewList.begin(), q.viewList.end()).size(), 144u);
+    EXPECT_EQ(q.viewList.size(), 144u);  // containers add nothing
+    EXPECT_EQ(*std::max_element(q.viewList.begin(), q.viewList.end()), 143u);
+    q.reset();
+    EXPECT_TRUE(q.viewList.empty());
+    EXPECT_EQ(q.viewList.capacity(), reserved);
 }
 
 TEST_F(WorldModelTest, HeightsNormalsAndNoTerrain) {
@@ -238,6 +265,44 @@ TEST_F(WorldModelTest, StaticsResetForTheNextRace) {
     qzVector3d n;
     EXPECT_EQ(model_->getHeightAndNormalAt(100, 100, h, n), 1);
     EXPECT_EQ(h, 0.0f);
+}
+
+// The quad-tree policy: containers, quadrants and containment slack.
+std::unique_ptr<CBoundingModelObject> Box(float minX, float minZ, float width, float minY = -10,
+                                          float maxY = 0) {
+    auto b = std::make_unique<CBoundingModelObject>();
+    b->bBox.setBoundingBox(minX, minY, minZ, minX + width, maxY, minZ + width);
+    return b;
+}
+
+TEST(WorldQuadTree, ContainersQuadrantsAndSlack) {
+    CWorldQuadTree q;
+    // Two boxes at x a and b of this width: the container's x range. Two subtiles side by side; the second
+    // pair needs the doubled square; zero widths take one cell.
+    const float pairs[][5] = {{0, 56, 56, 0, 112}, {56, 112, 56, 0, 224}, {5, 5, 0, 5, 6}};
+    CSubtileModel::gridSize = 1;
+    for (const auto& p : pairs) {
+        auto a = Box(p[0], 0, p[2], -30, 0), b = Box(p[1], 0, p[2], -10, 5);
+        std::unique_ptr<CModelObject> c(q.MakeContainer(a.get(), b.get()));
+        const CBoundingBox* bb = c->getBounds();
+        EXPECT_EQ(bb->minX, p[3]) << p[0] << "," << p[1];
+        EXPECT_EQ(bb->maxZ - bb->minZ, p[4] - p[3]) << p[0] << "," << p[1];
+        EXPECT_EQ(bb->maxY - bb->minY, 35.0f);
+    }
+    CSubtileModel::gridSize = 0;
+
+    auto container = Box(0, 0, 224);
+    const float quadrants[][3] = {{111.6f, 0, 1}, {111.4f, 0, 0}, {0, 111.6f, 2}, {150, 200, 3}};
+    for (const auto& w : quadrants)
+        EXPECT_EQ(q.WhichChild(container.get(), Box(w[0], w[1], 10).get()), int(w[2])) << w[0];
+    // Half a unit of overhang is still inside; the container then spans the object's heights too.
+    EXPECT_TRUE(q.IsContained(container.get(), Box(214.5f, 10, 10, -50, 3).get()));
+    EXPECT_FALSE(q.IsContained(container.get(), Box(214.6f, 10, 10, -90, 9).get()));
+    EXPECT_EQ(container->getBounds()->minY, -50.0f);
+    EXPECT_EQ(container->getBounds()->maxY, 3.0f);
+    EXPECT_EQ(container->getBounds()->maxX, 224.0f);
+    EXPECT_TRUE(q.IsOverlapped(container.get(), Box(214.6f, 10, 10).get()));
+    EXPECT_FALSE(q.IsOverlapped(container.get(), Box(300, 300, 5).get()));
 }
 
 }  // namespace
