@@ -26,14 +26,11 @@ uint8_t Pattern(uint32_t x, uint32_t z) {
     return static_cast<uint8_t>((x * 7u + z * 13u) % 101u);
 }
 
-const std::vector<uint8_t>& PatternGrid() {
-    static const std::vector<uint8_t> grid = [] {
-        std::vector<uint8_t> g(size_t(kSide) * kSide);
-        for (uint32_t z = 0; z < kSide; ++z)
-            for (uint32_t x = 0; x < kSide; ++x) g[size_t(z) * kSide + x] = Pattern(x, z);
-        return g;
-    }();
-    return grid;
+std::vector<uint8_t> PatternGrid() {
+    std::vector<uint8_t> g = worldtest::Grid(0);
+    for (uint32_t z = 0; z < kSide; ++z)
+        for (uint32_t x = 0; x < kSide; ++x) g[size_t(z) * kSide + x] = Pattern(x, z);
+    return g;
 }
 
 struct Attached {
@@ -105,7 +102,7 @@ TEST(TerrainTypeTest, MalformedMapsAreRefusedWithALogLine) {
         EXPECT_EQ(a.at(25.0f, 300.0f), sand);
     }
     const size_t lastEntry = 4u * (terrainmap::kRows - 1);
-    // Where the fault is patched in (SIZE_MAX: none), the value and its width, the bytes handed over.
+    // Where the fault is patched in, the value and its width (0: none), the bytes handed over.
     const struct {
         size_t offset;
         uint32_t value;
@@ -114,22 +111,18 @@ TEST(TerrainTypeTest, MalformedMapsAreRefusedWithALogLine) {
         const char* log;
     } cases[] = {
         // clang-format off
-        {SIZE_MAX, 0, 0, kRowTableBytes - 4, 4, "shorter than its row table"},
+        {0, 0, 0, kRowTableBytes - 4, 4, "shorter than its row table"},
         {lastEntry, 4, 4, good.size(), 4, "cell 255 row 111 starts at 4"},
         {4, 2, 4, good.size(), 4, "cell 0 row 1 ends at column 62"},  // a row starting at its last pair
         {kRowTableBytes + 2, 30, 1, good.size(), 4, "ends at column 79"},
-        {SIZE_MAX, 0, 0, good.size(), 0, "grid size 0"},
+        {0, 0, 0, good.size(), 0, "grid size 0"},
         // clang-format on
     };
     testsupport::LogCapture log;
     for (const auto& c : cases) {
         auto bad = good;
-        if (c.offset != SIZE_MAX) {
-            if (c.width == 4)
-                testsupport::Poke(bad, c.offset, c.value);
-            else
-                testsupport::Poke(bad, c.offset, static_cast<uint8_t>(c.value));
-        }
+        if (c.width == 4) testsupport::Poke(bad, c.offset, c.value);
+        if (c.width == 1) testsupport::Poke(bad, c.offset, static_cast<uint8_t>(c.value));
         log.clear();
         HeapImage image(bad, c.length);
         EXPECT_FALSE(CTerrainType::getInstance()->setPointer(image.p, image.size, 16, c.grid)) << c.log;
