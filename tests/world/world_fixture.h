@@ -1,8 +1,9 @@
-// Small worlds for the world tests, written by the world file writer: a height function over the world's
-// sample grid, one 8-bit colour bitmap per subtile, and placeholder spline and terrain-map sections (their
-// own modules write those: nine empty splines, one surface everywhere).
+// Shared set-up of the world tests: small worlds written by the world file writer (a height function over
+// the world's sample grid, one 8-bit colour bitmap per subtile, nine empty splines, one surface
+// everywhere), straight spline stretches and terrain-map grids.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <vector>
@@ -13,6 +14,19 @@
 #include "world/world_file_format.h"
 
 namespace worldtest {
+
+// A terrain-map grid of one code everywhere.
+inline std::vector<uint8_t> Grid(uint8_t code) {
+    return std::vector<uint8_t>(size_t(terrainmap::kSide) * terrainmap::kSide, code);
+}
+
+// Points every 50 units along x from x0 to x1 at depth z.
+using Points = std::vector<std::array<float, 3>>;
+inline Points Straight(float x0, float x1, float z) {
+    Points pts;
+    for (float x = x0; x <= x1 + 0.01f; x += 50.0f) pts.push_back({x, 0.0f, z});
+    return pts;
+}
 
 // A 4 x 4 palettised bitmap whose pixels all use palette entry 1 (colour r, g, b).
 inline std::vector<uint8_t> PlainBitmap(uint8_t r, uint8_t g, uint8_t b) {
@@ -62,8 +76,7 @@ inline WorldDescription MakeWorld(int side, int grid, const HeightFn& height) {
     w.bonuses.type[0] = STAT_HOLE_SHOT;
     w.detailBitmap = PlainBitmap(128, 128, 128);
     w.colourBitmaps.assign(static_cast<size_t>(16 * side * side), PlainBitmap(120, 80, 40));
-    static const std::vector<uint8_t> map =
-        terrainmap::WriteMap(std::vector<uint8_t>(terrainmap::kSide * terrainmap::kSide, 0));
+    static const std::vector<uint8_t> map = terrainmap::WriteMap(Grid(0));
     w.terrainMap = map;
     return w;
 }

@@ -1,22 +1,28 @@
 // The world model built from a written world loaded through the file manager: subtile boxes, heights,
-// normals and triangles against the height function the world was written from, the lookups that have
-// no terrain, rows for the physics, colours, the world's edge and centre, and the statics reset.
+// normals, triangles, rows and areas against the height function the world was written from, the lookups
+// with no terrain, colours, the world's edge and centre, the quad tree, and the statics reset.
 #include "world/world_model.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <functional>
+#include <memory>
+#include <set>
 #include <vector>
 
 #include "console/cd/cd.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/master_file_format.h"
+#include "game/model/bounding_model_object.h"
 #include "support/image_patch.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 #include "world/subtile_model.h"
 #include "world/world_loader.h"
+#include "world/world_quad_tree.h"
 #include "world_fixture.h"
 
 namespace {
@@ -76,17 +82,16 @@ TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
     const uint32_t terrainEntry = masterfile::EntryOffset(
         testsupport::Peek<uint32_t>(good, masterfile::LabelTableOffset(n) + 4 * worldfile::kLabelTerrainMap));
     const uint32_t terrainMap = testsupport::Peek<uint32_t>(good, terrainEntry) & masterfile::kOffsetMask;
-    struct Case {
+    const struct {
         uint32_t at;
         int16_t value;
         const char* line;
-    };
-    const Case cases[] = {
+    } cases[] = {
         {map.main + 4, 5, "world WORLD\\b01.bin refused: tile list not row by row and complete\n"},
         {map.main + map.layout.splineOffset, 1, "world WORLD\\b01.bin refused: spline 0: "},
         {terrainMap + 2, 0x7FFF, "terrain map: cell 0 row 0 starts at "},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         auto bad = good;
         testsupport::Poke(bad, c.at, c.value);
         disc_.write("WORLD/b01.bin", bad);
@@ -100,56 +105,47 @@ TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
     }
 
     ASSERT_TRUE(Load(WriteWorldFile(worldtest::MakeWorld(3, kGrid, Bumpy))));
-    EXPECT_EQ(model_->numTiles, 9);
-    EXPECT_EQ(CWorldModel::worldWidthInTiles, 3);
     EXPECT_EQ(CWorldModel::worldDepthInTiles, 3);
-    EXPECT_EQ(CSubtileModel::gridSize, kGrid);
-    EXPECT_EQ(CSubtileModel::subtileSize, 56 * kGrid);
-    EXPECT_EQ(CSubtileModel::tileSize, 224 * kGrid);
     EXPECT_EQ(CWorldModel::worldWidth, 896.0f * kGrid);
     ASSERT_EQ(model_->stmList.size(), 144u);
-    // Subtile 16 t + 4 k + j sits at tile (t % 3, t / 3), subtile (j, k), with its bitmap.
+    // Subtile 16 t + 4 k + j sits at tile (t % 3, t / 3), subtile (j, k); its box spans its samples.
     const CSubtileModel* s = model_->stmList[16 * 5 + 4 * 2 + 3];
-    EXPECT_EQ(s->id, 16 * 5 + 4 * 2 + 3);
-    EXPECT_EQ(s->tx, 2);
-    EXPECT_EQ(s->tz, 1);
     EXPECT_EQ(s->terrainBBox.minX, (2 * 224 + 3 * 56) * kGrid);
     EXPECT_EQ(s->terrainBBox.maxZ, (224 + 3 * 56) * kGrid);
     EXPECT_NE(s->terrainBitmap, nullptr);
-    EXPECT_NE(CSubtileModel::detailBitmap, nullptr);
-    // Its box spans its highest and lowest samples.
     const int x0 = 2 * 224 + 3 * 56, z0 = 224 + 2 * 56;
     EXPECT_FLOAT_EQ(s->terrainBBox.minY, Y(Bumpy(x0 + 53, z0 + 55)) - 10.0f);
     EXPECT_FLOAT_EQ(s->terrainBBox.maxY, Y(Bumpy(x0, z0)) + 10.0f);
     EXPECT_FLOAT_EQ(s->bBox.minY, Y(Bumpy(x0 + 53, z0 + 55)) - 2500.0f);
+
+    // The subtiles form one quad tree: each is visited once, every node inside its parent within the slack.
+    CWorldQuadTree q;
+    q.allocViewList();
+    const size_t reserved = q.viewList.capacity();
+    std::function<void(CQuadTree<CModelObject*, CWorldQuadTree>*)> walk = [&](auto* node) {
+        EXPECT_TRUE(q.DoIt(node->m_Data));
+        for (auto* c : node->m_Children)
+            if (c) {
+                EXPECT_TRUE(q.IsContained(node->m_Data, c->m_Data));
+                walk(c);
+            }
+    };
+    ASSERT_NE(model_->quadTree, nullptr);
+    walk(model_->quadTree);
+    ASSERT_EQ(std::set<uint32_t>(q.viewList.begin(), q.viewList.end()).size(), 144u);
+    EXPECT_EQ(q.viewList.size(), 144u);  // containers add nothing
+    EXPECT_EQ(*std::max_element(q.viewList.begin(), q.viewList.end()), 143u);
+    q.reset();
+    EXPECT_TRUE(q.viewList.empty());
+    EXPECT_EQ(q.viewList.capacity(), reserved);
 }
 
-TEST_F(WorldModelTest, FlatAndZeroSubtileBoxes) {
-    for (uint16_t sample : {uint16_t(0), uint16_t(20000)}) {
-        ASSERT_TRUE(Load(worldtest::Flat(2, sample)));
-        float low, high;
-        model_->stmList[5]->getMinMaxHeight(&low, &high);
-        EXPECT_EQ(low, high);
-        EXPECT_FLOAT_EQ(low, sample * -100.0f / 655.35f);
-        EXPECT_FLOAT_EQ(model_->stmList[5]->terrainBBox.maxY - model_->stmList[5]->terrainBBox.minY, 20.0f);
-        EXPECT_FLOAT_EQ(model_->stmList[5]->bBox.maxY - model_->stmList[5]->bBox.minY, 2510.0f);
-        delete model_;
-        model_ = nullptr;
-        x_free(image_);
-        image_ = nullptr;
-    }
-}
-
-TEST_F(WorldModelTest, HeightsAndNormalsFollowThePlane) {
+TEST_F(WorldModelTest, HeightsNormalsAndNoTerrain) {
     ASSERT_TRUE(Load(WriteWorldFile(worldtest::MakeWorld(2, kGrid, Ramp))));
-    const float k = CWorldModel::scaleHeight;
-    const float g = kGrid;
+    const float k = CWorldModel::scaleHeight, g = kGrid;
     const float len = std::sqrt((10 * k / g) * (10 * k / g) + 1 + (5 * k / g) * (5 * k / g));
-    // Inside a cell, in the last cell of a subtile (samples from the right, lower and diagonal
-    // neighbours) and across a tile boundary; even and odd rows, both triangles.
-    const float points[][2] = {{10.3f, 7.9f},          {55.5f * g, 12.2f},
-                               {100, 55.7f * g},       {223.9f * g, 223.6f * g},
-                               {224.2f * g, 3.1f * g}, {301.4f, 999.9f}};
+    // Inside a cell, in the last cell of a subtile and across a tile boundary; even and odd rows.
+    const float points[][2] = {{10.3f, 7.9f}, {55.5f * g, 12.2f}, {100, 55.7f * g}, {224.2f * g, 3.1f * g}};
     for (const auto& p : points) {
         float h = 0;
         qzVector3d n;
@@ -159,41 +155,35 @@ TEST_F(WorldModelTest, HeightsAndNormalsFollowThePlane) {
         EXPECT_NEAR(n.x, 10 * k / g / len, 1e-5f);
         EXPECT_NEAR(n.y, -1 / len, 1e-5f);
         EXPECT_NEAR(n.z, 5 * k / g / len, 1e-5f);
-        EXPECT_EQ(n.pad, 1.0f);
         EXPECT_EQ(model_->getHeightAt(p[0], p[1]), h);
     }
     // No terrain: the last cell of the world, beyond it, and negative coordinates (which would truncate
-    // into the first cell).
+    // into the first cell); the normal is left alone.
     const float side = 448 * g;
-    for (const auto& p : std::vector<std::vector<float>>{{side - 0.5f * g, 10},
-                                                         {10, side - 0.5f * g},
-                                                         {side + 1, 10},
-                                                         {-0.5f, 10},
-                                                         {10, -0.5f},
-                                                         {-1e30f, 3}}) {
+    const float none[][2] = {{side - 0.5f * g, 10}, {side + 1, 10}, {-0.5f, 10}, {10, -0.5f}, {-1e30f, 3}};
+    for (const auto& p : none) {
         float h = 7;
         qzVector3d n(9, 9, 9);
         EXPECT_EQ(model_->getHeightAndNormalAt(p[0], p[1], h, n), 0) << p[0] << "," << p[1];
-        EXPECT_EQ(h, 0.0f);
+        EXPECT_EQ(h + model_->getHeightAt(p[0], p[1]), 0.0f);
         EXPECT_EQ(n.x, 9.0f);
-        EXPECT_EQ(model_->getHeightAt(p[0], p[1]), 0.0f);
     }
 }
 
-TEST_F(WorldModelTest, CellsAlternateTheirDiagonalByRow) {
+TEST_F(WorldModelTest, CellsRowsAndAreasCarryTheSamples) {
     ASSERT_TRUE(Load(WriteWorldFile(worldtest::MakeWorld(2, kGrid, Bumpy))));
     const int g = kGrid;
     // (x, z) inside the cell at column 2, row 4 (even) or 5 (odd); the corners expected, in order.
-    struct Case {
+    const struct {
         int fx, fz, row;
         int corners[3][2];
+    } cases[] = {
+        {1, 1, 4, {{0, 0}, {1, 0}, {0, 1}}},
+        {2, 2, 4, {{1, 1}, {0, 1}, {1, 0}}},  // on the anti-diagonal
+        {3, 1, 5, {{0, 0}, {1, 0}, {1, 1}}},
+        {1, 3, 5, {{0, 0}, {1, 1}, {0, 1}}},
     };
-    const Case cases[] = {
-        {1, 1, 4, {{0, 0}, {1, 0}, {0, 1}}}, {2, 2, 4, {{1, 1}, {0, 1}, {1, 0}}},  // on the anti-diagonal
-        {3, 2, 4, {{1, 1}, {0, 1}, {1, 0}}}, {3, 1, 5, {{0, 0}, {1, 0}, {1, 1}}},
-        {1, 1, 5, {{0, 0}, {1, 1}, {0, 1}}}, {1, 3, 5, {{0, 0}, {1, 1}, {0, 1}}},
-    };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         qzVector3d tri[3];
         ASSERT_EQ(model_->getLocation(tri, 2 * g + c.fx, c.row * g + c.fz), 1);
         for (int i = 0; i < 3; ++i) {
@@ -203,10 +193,6 @@ TEST_F(WorldModelTest, CellsAlternateTheirDiagonalByRow) {
             EXPECT_EQ(tri[i].y, Y(Bumpy(X, Z)));
         }
     }
-}
-
-TEST_F(WorldModelTest, RowsAndAreasCarryTheSamples) {
-    ASSERT_TRUE(Load(WriteWorldFile(worldtest::MakeWorld(2, kGrid, Bumpy))));
     // A row of a two-tile-wide world: 448 samples, then the row's last sample repeated.
     std::vector<float> row(896, -1);
     model_->getRowHeights(300, row.data());
@@ -214,29 +200,18 @@ TEST_F(WorldModelTest, RowsAndAreasCarryTheSamples) {
     model_->getRowHeights(448, row.data());  // past the world's rows
     for (float v : row) ASSERT_EQ(v, 0.0f);
 
-    // Areas inside one subtile and across a subtile corner: every vertex at its sample's height, all
-    // cells split from (X0, Z1) to (X1, Z0).
-    const float areas[][4] = {{10 * kGrid, 10 * kGrid, 5 * kGrid, 3 * kGrid},
-                              {50.5f * kGrid, 109.2f * kGrid, 10 * kGrid, 8 * kGrid}};
-    for (const auto& a : areas) {
-        int columns = 0, rows = 0;
-        std::vector<qzVector3d> tris(6 * 12 * 12);
-        const int cells = model_->getAreaTris(a[0], a[1], a[2], a[3], tris.data(), columns, rows);
-        EXPECT_EQ(columns, static_cast<int>(a[2] / kGrid) + (std::fmod(a[2], kGrid) ? 1 : 0));
-        ASSERT_EQ(cells, columns * rows);
-        for (int i = 0; i < 6 * cells; ++i) {
-            const int X = static_cast<int>(tris[i].x) / kGrid, Z = static_cast<int>(tris[i].z) / kGrid;
-            ASSERT_EQ(tris[i].y, Y(Bumpy(X, Z))) << i;
-        }
-        EXPECT_EQ(tris[1].x, tris[0].x);
-        EXPECT_EQ(tris[1].z, tris[0].z + kGrid);
-        EXPECT_EQ(tris[2].x, tris[0].x + kGrid);
-        EXPECT_EQ(tris[2].z, tris[0].z);
-    }
+    // An area across a subtile corner: every vertex at its sample's height, cells split (X0, Z1)-(X1, Z0).
     int columns = 0, rows = 0;
-    qzVector3d none[6];
-    EXPECT_EQ(model_->getAreaTris(-5.0f, 10.0f, 4.0f, 4.0f, none, columns, rows), 0);
-    EXPECT_EQ(model_->getAreaTris(0.0f, 0.0f, 100.0f * kGrid, 4.0f, none, columns, rows), 0);
+    std::vector<qzVector3d> tris(6 * 12 * 12);
+    const int cells = model_->getAreaTris(50.5f * g, 109.2f * g, 10 * g, 8 * g, tris.data(), columns, rows);
+    EXPECT_EQ(columns, 10);
+    ASSERT_EQ(cells, columns * rows);
+    for (int i = 0; i < 6 * cells; ++i)
+        ASSERT_EQ(tris[i].y, Y(Bumpy(int(tris[i].x) / g, int(tris[i].z) / g))) << i;
+    EXPECT_EQ(tris[1].z, tris[0].z + g);
+    EXPECT_EQ(tris[2].x, tris[0].x + g);
+    EXPECT_EQ(model_->getAreaTris(-5.0f, 10.0f, 4.0f, 4.0f, tris.data(), columns, rows), 0);
+    EXPECT_EQ(model_->getAreaTris(0.0f, 0.0f, 100.0f * g, 4.0f, tris.data(), columns, rows), 0);
 }
 
 TEST_F(WorldModelTest, ColourEdgeAndCentre) {
@@ -244,12 +219,10 @@ TEST_F(WorldModelTest, ColourEdgeAndCentre) {
     // A uniform bitmap: every point of a subtile, corners included, filters to the same colour, a step of
     // the filter short of the bitmap's (120, 80, 40).
     const qzVector3d mid = model_->getLocationPixelColor(qzVector3d(1234, 0, 2345));
-    const qzVector3d corner = model_->getLocationPixelColor(qzVector3d(560, 0, 560));
-    const qzVector3d last = model_->getLocationPixelColor(qzVector3d(1119.9f, 0, 1119.9f));
-    for (const qzVector3d& c : {mid, corner, last}) {
+    for (const qzVector3d& c : {model_->getLocationPixelColor(qzVector3d(560, 0, 560)),
+                                model_->getLocationPixelColor(qzVector3d(1119.9f, 0, 1119.9f))})
         EXPECT_EQ(c.x, mid.x);
-        EXPECT_EQ(c.pad, 255.0f);
-    }
+    EXPECT_EQ(mid.pad, 255.0f);
     EXPECT_GT(mid.x, 0.75f * 120);
     EXPECT_LT(mid.x, 120.0f);
     EXPECT_NEAR(mid.y / mid.x, 80.0f / 120.0f, 1e-5f);
@@ -258,14 +231,12 @@ TEST_F(WorldModelTest, ColourEdgeAndCentre) {
 
     // Edge: within 500 units of any side of the 4480-unit world; the centre in the middle.
     const float side = 448 * 10;
-    const float edge[][3] = {{500, 2000, 0},        {499.9f, 2000, 1},        {2000, 499.9f, 1},
-                             {side - 500, 2000, 0}, {2000, side - 499.9f, 1}, {side / 2, side / 2, 0}};
+    const float edge[][3] = {
+        {500, 2000, 0}, {499.9f, 2000, 1}, {2000, side - 499.9f, 1}, {side / 2, side / 2, 0}};
     for (const auto& e : edge)
-        EXPECT_EQ(model_->checkNearEdgeOfWorld(qzVector3d(e[0], 0, e[1])), static_cast<int>(e[2]))
-            << e[0] << "," << e[1];
+        EXPECT_EQ(model_->checkNearEdgeOfWorld(qzVector3d(e[0], 0, e[1])), int(e[2])) << e[0] << "," << e[1];
     const qzVector3d c = model_->getWorldCenter();
-    EXPECT_EQ(c.x, side / 2);
-    EXPECT_EQ(c.y, 0.0f);
+    EXPECT_EQ(c.x + c.y, side / 2);
     EXPECT_EQ(c.z, side / 2);
 }
 
@@ -276,12 +247,9 @@ TEST_F(WorldModelTest, StaticsResetForTheNextRace) {
     CSubtileModel::firstObjectId = 17;
     CWorldModel::resetStatics();
     CSubtileModel::resetStatics();
-    EXPECT_EQ(CWorldModel::bonus1Count, 0);
-    EXPECT_EQ(CWorldModel::lastSubtileHeightDataPtr, nullptr);
+    EXPECT_EQ(CWorldModel::bonus1Count + CWorldModel::worldWidthInTiles, 0);
     EXPECT_EQ(CWorldModel::lastSubtileModel, nullptr);
-    EXPECT_EQ(CWorldModel::worldWidthInTiles, 0);
-    EXPECT_EQ(CSubtileModel::gridSize, 0);
-    EXPECT_EQ(CSubtileModel::firstObjectId, 0);
+    EXPECT_EQ(CSubtileModel::gridSize + CSubtileModel::firstObjectId, 0);
     EXPECT_EQ(CSubtileModel::detailBitmap, nullptr);
     EXPECT_EQ(model_->getHeightAt(100, 100), 0.0f);  // nothing answers from the old world
 
@@ -297,6 +265,44 @@ TEST_F(WorldModelTest, StaticsResetForTheNextRace) {
     qzVector3d n;
     EXPECT_EQ(model_->getHeightAndNormalAt(100, 100, h, n), 1);
     EXPECT_EQ(h, 0.0f);
+}
+
+// The quad-tree policy: containers, quadrants and containment slack.
+std::unique_ptr<CBoundingModelObject> Box(float minX, float minZ, float width, float minY = -10,
+                                          float maxY = 0) {
+    auto b = std::make_unique<CBoundingModelObject>();
+    b->bBox.setBoundingBox(minX, minY, minZ, minX + width, maxY, minZ + width);
+    return b;
+}
+
+TEST(WorldQuadTree, ContainersQuadrantsAndSlack) {
+    CWorldQuadTree q;
+    // Two boxes at x a and b of this width: the container's x range. Two subtiles side by side; the second
+    // pair needs the doubled square; zero widths take one cell.
+    const float pairs[][5] = {{0, 56, 56, 0, 112}, {56, 112, 56, 0, 224}, {5, 5, 0, 5, 6}};
+    CSubtileModel::gridSize = 1;
+    for (const auto& p : pairs) {
+        auto a = Box(p[0], 0, p[2], -30, 0), b = Box(p[1], 0, p[2], -10, 5);
+        std::unique_ptr<CModelObject> c(q.MakeContainer(a.get(), b.get()));
+        const CBoundingBox* bb = c->getBounds();
+        EXPECT_EQ(bb->minX, p[3]) << p[0] << "," << p[1];
+        EXPECT_EQ(bb->maxZ - bb->minZ, p[4] - p[3]) << p[0] << "," << p[1];
+        EXPECT_EQ(bb->maxY - bb->minY, 35.0f);
+    }
+    CSubtileModel::gridSize = 0;
+
+    auto container = Box(0, 0, 224);
+    const float quadrants[][3] = {{111.6f, 0, 1}, {111.4f, 0, 0}, {0, 111.6f, 2}, {150, 200, 3}};
+    for (const auto& w : quadrants)
+        EXPECT_EQ(q.WhichChild(container.get(), Box(w[0], w[1], 10).get()), int(w[2])) << w[0];
+    // Half a unit of overhang is still inside; the container then spans the object's heights too.
+    EXPECT_TRUE(q.IsContained(container.get(), Box(214.5f, 10, 10, -50, 3).get()));
+    EXPECT_FALSE(q.IsContained(container.get(), Box(214.6f, 10, 10, -90, 9).get()));
+    EXPECT_EQ(container->getBounds()->minY, -50.0f);
+    EXPECT_EQ(container->getBounds()->maxY, 3.0f);
+    EXPECT_EQ(container->getBounds()->maxX, 224.0f);
+    EXPECT_TRUE(q.IsOverlapped(container.get(), Box(214.6f, 10, 10).get()));
+    EXPECT_FALSE(q.IsOverlapped(container.get(), Box(300, 300, 5).get()));
 }
 
 }  // namespace
