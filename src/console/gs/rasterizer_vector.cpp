@@ -5,6 +5,7 @@
 // value does not depend on the path or on where it falls in its span.
 #include <algorithm>
 #include <array>
+#include <cstring>
 #include <type_traits>
 #include <utility>
 
@@ -30,6 +31,9 @@ struct VectorSpan {
     VectorBlend<kBlend> blend;
     // Without a texture the fragment colour goes through as a DECAL texel would.
     bool decal, zte, zwrite, gequal, always, gequalOnly, commonState, smallSteps;
+    // Rows may be plain copies of texture rows (see CopyRow): 32-bit texels addressed directly, one texel
+    // per pixel along the row, the texel written as it is, nothing tested or blended, depth not written.
+    bool copyRows;
     // Fixed-point steps of the interpolated attributes, the same on every row.
     int64_t zStep, rStep = 0, gStep = 0, bStep = 0, aStep = 0;
     // The colour planes two channels per register for the rows' start values (see RowColour).
@@ -66,6 +70,11 @@ struct VectorSpan {
         // written, 32-bit texels addressed directly, texture alpha, no PABE.
         commonState =
             zte && gequalOnly && zwrite && (!kTexture || (tex.texDirect && !tex.t8)) && st.tcc && !st.pabe;
+        // MODULATE by 128 on every channel gives the texel back ((c * 128) >> 7 is c).
+        const bool texelOut =
+            decal || (!kGouraud && p.fr == 128 && p.fg == 128 && p.fb == 128 && p.fa == 128);
+        copyRows = kTexture && !kPersp && kBlend == 0 && !tex.t8 && tex.texDirect && st.tcc && texelOut &&
+                   (!zte || (always && !zwrite)) && tex.ds == 1.0f && tex.dt == 0.0f;
         zStep = p.flatZ ? 0 : static_cast<int64_t>(p.z.dx * 256.0);
         if (kGouraud) {
             rStep = static_cast<int64_t>(p.r.dx * 65536.0);
@@ -294,11 +303,70 @@ struct VectorSpan {
         if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
     }
 
+    // A row of a copyRows primitive whose u lands on texel centres: with s - half an integer (half 0.5
+    // when bilinear, else 0) and small, pixel i has u exactly s - half + i, so its horizontal weight is
+    // zero, and v is the same for the whole row. Each pixel is then the texel below it in texture row v0,
+    // or (bilinear, v between rows) the vertical mix of texel rows v0 and v0 + 1 with the row's weight.
+    // When the row's texels lie side by side in memory (no wrap inside the row) and apart from the row's
+    // pixels, that is a copy or a mix of two runs of texels. Returns false (nothing written) otherwise.
+    QZ_INLINE bool CopyRow(const Row& r) const {
+        const float half = kBilinear ? 0.5f : 0.0f;
+        const float uf = r.s - half;
+        if (!(uf >= -4096.0f && uf <= 4096.0f) || r.n > 4096) return false;
+        const int ua = int(uf);
+        if (float(ua) != uf) return false;
+        // Clamp-then-mask of one axis; the clamp moves by at most one per step and the mask wraps down, so
+        // ends n - 1 apart mean no wrap in between.
+        const auto wrapU = [&](int u) { return std::min(std::max(u, tex.umin), tex.umax) & tex.umask; };
+        const auto wrapV = [&](int v) { return std::min(std::max(v, tex.vmin), tex.vmax) & tex.vmask; };
+        const int wa = wrapU(ua);
+        if (wrapU(ua + r.n - 1) - wa != r.n - 1) return false;
+        const int32_t vq = ToFix8(r.t - half);
+        const uint32_t fv = kBilinear ? uint32_t(vq & 255) : 0u;
+        const int va = vq >> 8;
+        const size_t bytes = size_t(r.n) * 4u;
+        const uint8_t* dst = reinterpret_cast<const uint8_t*>(r.fp);
+        auto runAt = [&](int v) {
+            return tex.texBytes + (size_t(uint32_t(wrapV(v)) * tex.tstride + uint32_t(wa))) * 4u;
+        };
+        auto apart = [&](const uint8_t* src) { return src + bytes <= dst || dst + bytes <= src; };
+        const uint8_t* top = runAt(va);
+        if (!apart(top)) return false;
+        if (fv == 0) {
+            std::memcpy(r.fp, top, bytes);
+            return true;
+        }
+        const uint8_t* bot = runAt(va + 1);
+        if (!apart(bot)) return false;
+        // (a * (256 - fv) + b * fv) >> 8 per channel, as the bilinear filter's vertical step.
+        const __m128i zero = _mm_setzero_si128(), w0 = _mm_set1_epi16(int16_t(256 - fv)),
+                      w1 = _mm_set1_epi16(int16_t(fv));
+        auto mix = [&](__m128i a, __m128i b) QZ_INLINE {
+            return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, w0), _mm_mullo_epi16(b, w1)), 8);
+        };
+        int i = 0;
+        for (; i + 4 <= r.n; i += 4) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + size_t(i) * 4u));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bot + size_t(i) * 4u));
+            const __m128i lo = mix(_mm_unpacklo_epi8(a, zero), _mm_unpacklo_epi8(b, zero));
+            const __m128i hi = mix(_mm_unpackhi_epi8(a, zero), _mm_unpackhi_epi8(b, zero));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(r.fp + i), _mm_packus_epi16(lo, hi));
+        }
+        for (; i < r.n; ++i) {
+            uint32_t a, b;
+            std::memcpy(&a, top + size_t(i) * 4u, 4);
+            std::memcpy(&b, bot + size_t(i) * 4u, 4);
+            r.fp[i] = Bilerp(a, a, b, b, 0, fv);
+        }
+        return true;
+    }
+
     // One row: per-row attribute values, then four pixels per step, then the scalar tail if any. Returns
     // the row's pixel count.
     QZ_INLINE int Shade(int y, int x0, int x1) const {
         const Row r = StartRow(y, x0, x1);
         const int n = r.n;
+        if (copyRows && CopyRow(r)) return n;
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
         const bool maskedTail = ((r.fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&

@@ -18,6 +18,7 @@ struct SceneState {
     uint32_t alpha, fix, ztst, clamp;
     uint32_t qMode;  // 0 q per vertex, 1 q = 1 everywhere, 2 one q for the whole primitive
     bool wild;       // coordinates far outside the texture, infinite or not a number now and then
+    bool copy;       // texel-sized sprites, u on texel centres: rows that are copies or mixes of texel rows
 };
 
 SceneState RandomState(Rng& rnd) {
@@ -42,6 +43,18 @@ SceneState RandomState(Rng& rnd) {
     s.clamp = rnd(4);  // WMS and WMT: repeat or clamp each
     s.qMode = rnd(3);
     s.wild = rnd(5) == 0;
+    s.copy = rnd(4) == 0;
+    if (s.copy) {
+        // Mostly what the copy of a frame into the display buffer uses: UV sprites, unblended, depth
+        // not written.
+        s.textured = s.uv = true;
+        s.blend = rnd(4) == 0;
+        if (rnd(3) != 0) s.ztst = kZtstAlways;
+        s.zmsk = rnd(3) != 0;
+        s.t8 = rnd(6) == 0;
+        s.tcc = rnd(6) != 0;
+        s.endOfMemory = s.endOfMemory && rnd(2) == 0;
+    }
     return s;
 }
 
@@ -84,7 +97,20 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
     p.Set(kRegTex1_1, s.bilinear ? 0x60 : 0);
     p.Set(kRegClamp_1, (s.clamp & 1) | ((s.clamp >> 1) << 2));
     p.Set(kRegAlpha_1, s.alpha | (uint64_t(s.fix) << 32)).Set(kRegPabe, s.pabe ? 1 : 0);
-    for (int i = 0; i < prims; ++i) {
+    for (int i = 0; i < prims && s.copy; ++i) {
+        // One texel per pixel: U - X a whole number of texels (now and then not), V - Y anything; the
+        // colour 128 (MODULATE gives the texel back) or not.
+        p.Set(kRegPrim, Prim(kPrimSprite, false, true, false, s.blend, true));
+        const int x = int(rnd(72 * 16)) - 96, y = int(rnd(72 * 16)) - 96;
+        const int w = 16 * int(1 + rnd(30)) + int(rnd(16)), h = int(rnd(20 * 16)) + 1;
+        const uint32_t u = 16 * rnd(31) + uint32_t(x & 15) + (rnd(4) == 0 ? rnd(16) : 0),
+                       v = 16 * rnd(34) + rnd(16);
+        const uint64_t colour = rnd(2) ? Rgbaq(128, 128, 128, 128) : Rgbaq(rnd(256), rnd(256), rnd(256), 128);
+        p.Set(kRegUv, Uv(u, v)).Set(kRegRgbaq, colour).Set(kRegXyz2, Xyz(x, y, rnd(4200)));
+        p.Set(kRegUv, Uv(u + uint32_t(w), v + uint32_t(h))).Set(kRegRgbaq, colour);
+        p.Set(kRegXyz2, Xyz(x + w, y + h, rnd(4200)));
+    }
+    for (int i = 0; i < prims && !s.copy; ++i) {
         const bool sprite = rnd(4) == 0;
         p.Set(kRegPrim,
               Prim(sprite ? kPrimSprite : kPrimTriangle, s.gouraud, s.textured, false, s.blend, s.uv));
