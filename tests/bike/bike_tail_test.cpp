@@ -1,6 +1,5 @@
 // The tail of the handling step, the frame's speed limits, nitro and standstill clamp, the air crash
-// limits, the wrong-way sign and the rider's sway, on a bike held in a chosen situation (no world), and
-// take-off and the reported speed on a bike riding a generated world.
+// limits, the wrong-way sign and the rider's sway, on a bike held in a chosen situation (no world).
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -20,19 +19,11 @@ constexpr uint32_t bit(int b) {
 class TailTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        GetModel();
-        bike_ = KineticBike::create(biketest::BikeDescription(), -1,
-                                    GetModel()->kineticToolkit->m_defaultRigidCollection, false, 0);
         bike_->bikeAttributes.topSpeed = 2;
         bike_->setAttributes();
         bike_->getBaseVectors();
         Touch(true, true);
         bike_->handling.onGround = bike_->handling.nearGround = true;
-    }
-    void TearDown() override {
-        delete bike_;
-        delete CModel::modelPtr;
-        delete CIntersection::intersectionPtr;
     }
     void Touch(bool front, bool back) {
         bike_->wheelInfo[0].m_isInContact = front;
@@ -48,7 +39,8 @@ protected:
         return bike_->chassis->m_forceAccum.dot(Kinetic::Vector3(d.x, d.y, d.z));
     }
 
-    KineticBike* bike_ = nullptr;
+    biketest::LoneBikes lone_;
+    KineticBike* bike_ = lone_.Build();
 };
 
 TEST_F(TailTest, TurnCountersRunSignedAndRestartOnADirectionChange) {
@@ -65,11 +57,10 @@ TEST_F(TailTest, TurnCountersRunSignedAndRestartOnADirectionChange) {
 }
 
 TEST_F(TailTest, SlideExitBoostFiresOnlyInItsWindow) {
-    struct Case {
-        int32_t counter;  // of the left accelerating slide, before the frame's counting
-        bool fires;
-    };
+    // clang-format off
+    struct Case { int32_t counter; bool fires; };  // counter of the left accelerating slide before the frame
     for (const Case& c : {Case{-5, false}, Case{-6, true}, Case{-44, true}, Case{-45, false}}) {
+        // clang-format on
         Engine()->setEngineBoost(1.0f);
         bike_->bikeState = 1;
         bike_->bikePacket = bit(BIKEACTION_ACCEL);
@@ -86,10 +77,10 @@ TEST_F(TailTest, SlideExitBoostFiresOnlyInItsWindow) {
 }
 
 TEST_F(TailTest, FrictionFadesWithTheTerrainPitchUnderEachWheel) {
-    struct Case {
-        float pitch, share;
-    };
+    // clang-format off
+    struct Case { float pitch, share; };
     for (const Case& c : {Case{0.0f, 1.0f}, Case{25.0f, 1.0f}, Case{57.5f, 0.5f}, Case{90.0f, 0.0f}}) {
+        // clang-format on
         bike_->terrainPitch[0] = c.pitch;
         bike_->terrainPitch[1] = 0.0f;
         for (int i = 0; i < 300; ++i) {
@@ -102,11 +93,11 @@ TEST_F(TailTest, FrictionFadesWithTheTerrainPitchUnderEachWheel) {
 }
 
 TEST_F(TailTest, LeanIsHeldWithinSeventyDegreesOfTheTerrainRollAndOnlyWhileRolling) {
-    struct Case {
-        float magnitude, terrainRoll, speed, settles;
-    };
+    // clang-format off
+    struct Case { float magnitude, terrainRoll, speed, settles; };
     for (const Case& c : {Case{80.0f, 0.0f, 5.0f, 70.0f}, Case{60.0f, 0.0f, 5.0f, 60.0f + 0.2f * 0.0f},
                           Case{80.0f, 20.0f, 5.0f, 80.0f + 0.2f * 20.0f}, Case{80.0f, 0.0f, 0.9f, 0.0f}}) {
+        // clang-format on
         bike_->leanRot = 0.0f;
         bike_->leanFilter.lo0 = bike_->leanFilter.lo1 = 0.0f;
         bike_->terrainRoll = c.terrainRoll;
@@ -123,14 +114,11 @@ TEST_F(TailTest, LeanIsHeldWithinSeventyDegreesOfTheTerrainRollAndOnlyWhileRolli
 
 TEST_F(TailTest, BrakeTorqueGrowsDownhillAfterTwoSecondsOfBraking) {
     auto* brake = static_cast<Kinetic::CBikeBrake*>(bike_->m_brakes);
-    struct Case {
-        float pitch;
-        int frame;  // of braking, from 1
-        float torque;
-    };
-    for (const Case& c :
-         {Case{-45.0f, 120, 8000.0f}, Case{-45.0f, 121, 14000.0f}, Case{-63.0f, 121, 16000.0f},
-          Case{-30.0f, 121, 11600.0f}, Case{45.0f, 121, 8000.0f}}) {
+    // clang-format off
+    struct Case { float pitch; int frame; float torque; };  // frame of braking, from 1
+    for (const Case& c : {Case{-45.0f, 120, 8000.0f}, Case{-45.0f, 121, 14000.0f}, Case{-63.0f, 121, 16000.0f},
+                          Case{-30.0f, 121, 11600.0f}, Case{45.0f, 121, 8000.0f}}) {
+        // clang-format on
         bike_->terrainPitchAvg = c.pitch;
         bike_->movingForward = 1;
         bike_->brakeAppliedCounter = 0;
@@ -144,14 +132,11 @@ TEST_F(TailTest, BrakeTorqueGrowsDownhillAfterTwoSecondsOfBraking) {
 }
 
 TEST_F(TailTest, ASidewaysSlideIsPushedBackAndDown) {
-    struct Case {
-        uint32_t state;
-        float sideways;  // m/s along rightDir
-        float push, down;
-    };
-    for (const Case& c :
-         {Case{0, 10.0f, 150000.0f, 100000.0f}, Case{1, -10.0f, 150000.0f, 100000.0f},
-          Case{3, 10.0f, 75000.0f, 0.0f}, Case{5, 10.0f, 75000.0f, 0.0f}, Case{0, 9.0f, 0.0f, 0.0f}}) {
+    // clang-format off
+    struct Case { uint32_t state; float sideways, push, down; };  // sideways: m/s along rightDir
+    for (const Case& c : {Case{0, 10.0f, 150000.0f, 100000.0f}, Case{1, -10.0f, 150000.0f, 100000.0f},
+                          Case{3, 10.0f, 75000.0f, 0.0f}, Case{5, 10.0f, 75000.0f, 0.0f}, Case{0, 9.0f, 0.0f, 0.0f}}) {
+        // clang-format on
         bike_->bikeState = c.state;
         bike_->linearVelocity = bike_->rightDir * c.sideways;
         bike_->linearVelocityMag = std::fabs(c.sideways);
@@ -176,13 +161,12 @@ TEST_F(TailTest, AcceleratorStaysShutForTwentyOneFramesAfterACollision) {
 }
 
 TEST_F(TailTest, AirCrashLimitsWidenWithTheRoll) {
-    struct Case {
-        float roll, pitch;
-        bool crash;
-    };
-    for (const Case& c : {Case{0, 109.5f, false}, Case{0, 110.5f, true}, Case{0, -99.5f, false},
-                          Case{0, -100.5f, true}, Case{60, 149.5f, false}, Case{60, 150.5f, true},
-                          Case{-75, -129.5f, false}, Case{-75, -130.5f, true}}) {
+    // clang-format off
+    struct Case { float roll, pitch; bool crash; };
+    for (const Case& c : {Case{0, 109.5f, false}, Case{0, 110.5f, true}, Case{0, -99.5f, false}, Case{0, -100.5f, true},
+                          Case{60, 149.5f, false}, Case{60, 150.5f, true}, Case{-75, -129.5f, false},
+                          Case{-75, -130.5f, true}}) {
+        // clang-format on
         bike_->bikeRoll = c.roll;
         bike_->bikePitch = c.pitch;
         EXPECT_EQ(bike_->airAttitudeExceeded(), c.crash) << c.roll << " " << c.pitch;
@@ -190,15 +174,11 @@ TEST_F(TailTest, AirCrashLimitsWidenWithTheRoll) {
 }
 
 TEST_F(TailTest, WrongWayShowsForAHumanFacingBackOrFarFromTheLine) {
-    struct Case {
-        bool cpu;
-        float facing;    // track direction along the bike's forward axis
-        float distance;  // world units from the track point
-        uint8_t flash;
-    };
-    for (const Case& c :
-         {Case{false, 1.0f, 1000.0f, 0}, Case{false, 1.0f, 2100.0f, 1}, Case{false, -1.0f, 100.0f, 1},
-          Case{false, -0.5f, 100.0f, 0}, Case{true, -1.0f, 3000.0f, 0}}) {
+    // clang-format off
+    struct Case { bool cpu; float facing, distance; uint8_t flash; };  // facing: track direction along forward; distance: world units from the track point
+    for (const Case& c : {Case{false, 1.0f, 1000.0f, 0}, Case{false, 1.0f, 2100.0f, 1}, Case{false, -1.0f, 100.0f, 1},
+                          Case{false, -0.5f, 100.0f, 0}, Case{true, -1.0f, 3000.0f, 0}}) {
+        // clang-format on
         bike_->isCPU = c.cpu;
         bike_->flashWrong = 0;
         const qzVector3d dir = bike_->forwardDir * c.facing;
@@ -240,11 +220,10 @@ TEST_F(TailTest, NitroRampsUpOnTheGroundOnlyThenRampsDownToTheClassLimit) {
 }
 
 TEST_F(TailTest, ThrottleWheelieLastsFewerFramesTheFasterTheBike) {
-    struct Case {
-        float speed;
-        int32_t limit;
-    };
+    // clang-format off
+    struct Case { float speed; int32_t limit; };
     for (const Case& c : {Case{5.6f, 105}, Case{27.8f, 48}, Case{40.0f, 48}}) {
+        // clang-format on
         bike_->throttleWheelieCounter = 0;
         bike_->throttleWheelieOffCounter = 3;
         bike_->throttleUpActive = 0;
@@ -268,13 +247,10 @@ TEST_F(TailTest, ThrottleWheelieLastsFewerFramesTheFasterTheBike) {
 }
 
 TEST_F(TailTest, FullBrakingStopsTheBikeDeadBelowTheLimitOfItsBrakingTime) {
-    struct Case {
-        int32_t brakeFrames;
-        float speed;
-        bool stops;
-    };
-    for (const Case& c :
-         {Case{121, 2.3f, true}, Case{120, 2.3f, false}, Case{0, 0.9f, true}, Case{200, 2.4f, false}}) {
+    // clang-format off
+    struct Case { int32_t brakeFrames; float speed; bool stops; };
+    for (const Case& c : {Case{121, 2.3f, true}, Case{120, 2.3f, false}, Case{0, 0.9f, true}, Case{200, 2.4f, false}}) {
+        // clang-format on
         bike_->m_input->m_brakePedalInput = 1.0f;
         bike_->m_input->m_acceleratorPedalInput = 0.0f;
         bike_->brakeAppliedCounter = c.brakeFrames;
@@ -309,66 +285,6 @@ TEST_F(TailTest, RiderSwaysWithTheBikesAccelerationWithinHisLimits) {
         EXPECT_FLOAT_EQ(extreme, c.extreme) << c.axis << " " << c.extreme;
         EXPECT_NEAR(bike_->riderDelta.z, 0.0f, 0.5f) << "springs back";
         EXPECT_EQ(bike_->getRiderDisplacement().y, bike_->riderDelta.y);
-    }
-}
-
-// On a generated world: a bike lifted well clear of the ground counts air frames and takes off once,
-// at the fifth; a slow bike without the accelerator reports no speed.
-class TailWorldTest : public ::testing::Test {
-protected:
-    static void SetUpTestSuite() {
-        world_ = new biketest::BikeWorld(biketest::FirstTrack(TrackKind::Outdoor), 1);
-    }
-    static void TearDownTestSuite() {
-        delete world_;
-        world_ = nullptr;
-    }
-    void SetUp() override {
-        bike_ = world_->AddBike(0, false);
-        bike_->startRace = 1;
-    }
-    void TearDown() override { world_->RemoveBike(bike_); }
-    static biketest::BikeWorld* world_;
-    KineticBike* bike_ = nullptr;
-};
-biketest::BikeWorld* TailWorldTest::world_ = nullptr;
-
-TEST_F(TailWorldTest, ABikeDroppedFromHighTakesOffOnceAtItsFifthAirFrame) {
-    bike_->position.y -= 400.0f;
-    bike_->updateKineticFromModelObject();
-    int takeOffs = 0;
-    for (int i = 0; i < 120; ++i) {
-        world_->Step();
-        if (bike_->flags & bit(BIKE_TAKEOFF)) {
-            ++takeOffs;
-            EXPECT_EQ(bike_->framesInAir, 5u);
-            EXPECT_TRUE(bike_->inAir);
-        }
-        if (bike_->framesInAir > 5) {
-            EXPECT_TRUE(bike_->flags & bit(BIKE_INAIR));
-        }
-    }
-    EXPECT_EQ(takeOffs, 1);
-    EXPECT_FALSE(bike_->inAir) << "landed";
-}
-
-TEST_F(TailWorldTest, ASlowBikeWithoutTheAcceleratorReportsNoSpeed) {
-    for (int i = 0; i < 120; ++i) world_->Step();
-    // Pulling away: crawling with the accelerator held, the speed is reported.
-    float speed = 0.0f;
-    for (int i = 0; i < 60 && speed == 0.0f; ++i) {
-        world_->Step({biketest::BikeWorld::Packet(bike_, {BIKEACTION_ACCEL})});
-        speed = bike_->chassis->m_linearVelocity.length();
-    }
-    ASSERT_GT(speed, 0.0f);
-    ASSERT_LT(speed, 0.9259259f);
-    EXPECT_FLOAT_EQ(bike_->linearVelocityMag, speed);
-    EXPECT_EQ(bike_->forwardVelocityMag, 0.0f) << "below 3.33 km/h it is always 0";
-    // Released, until it stands: below that speed it reports standing, above it its speed.
-    for (int i = 0; i < 60; ++i) {
-        world_->Step({biketest::BikeWorld::Packet(bike_, {})});
-        const float v = bike_->chassis->m_linearVelocity.length();
-        EXPECT_FLOAT_EQ(bike_->linearVelocityMag, v < 0.9259259f ? 0.0f : v) << i;
     }
 }
 

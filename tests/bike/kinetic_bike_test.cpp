@@ -14,27 +14,13 @@
 
 namespace {
 
-// A bike on its own: a fresh model, the disc's bike description, no world.
+// Bikes on their own: a fresh model, the disc's bike description, no world; the outdoor track.
 class BikeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedTrack_ = gameOptions.trackType;
-        gameOptions.trackType = TRACKTYPE_OUTDOOR;
-        GetModel();
-    }
-    void TearDown() override {
-        for (KineticBike* b : bikes_) delete b;
-        bikes_.clear();
-        delete CModel::modelPtr;
-        delete CIntersection::intersectionPtr;
-        KineticBike::numOfTotalRacers = 1;
-        gameOptions.trackType = savedTrack_;
-    }
+    void SetUp() override { gameOptions.trackType = TRACKTYPE_OUTDOOR; }
+    void TearDown() override { gameOptions.trackType = savedTrack_; }
     KineticBike* Build(unsigned index, bool cpu = false, int description = biketest::BikeDescription()) {
-        KineticBike* b = KineticBike::create(
-            description, -1, GetModel()->kineticToolkit->m_defaultRigidCollection, cpu, index);
-        if (b) bikes_.push_back(b);
-        return b;
+        return lone_.Build(index, cpu, description);
     }
     static uint32_t Partners(unsigned group) {
         return CModel::modelPtr->kineticToolkit->m_defaultCollisionDetector->getImpl()
@@ -42,8 +28,8 @@ protected:
     }
     static uint32_t Bit(unsigned group) { return 1u << (group - 1); }
 
-    TrackType savedTrack_ = TRACKTYPE_OUTDOOR;
-    std::vector<KineticBike*> bikes_;
+    const TrackType savedTrack_ = gameOptions.trackType;
+    biketest::LoneBikes lone_;
 };
 
 TEST_F(BikeTest, RacersTakeTheirOwnGroupsOnEveryPrimitive) {
@@ -87,16 +73,11 @@ TEST_F(BikeTest, ConstructionStartsQuietWithTheRaisedPowerCurve) {
     EXPECT_EQ(b->canBoost, 0u);
     EXPECT_EQ(b->collidedCounter, 40u);
     EXPECT_EQ(b->postCrashHitGround, 1);
-    struct Case {
-        unsigned rpm;
-        float torque;
-    };
-    for (const Case& c :
-         {Case{1000, 3000}, Case{9000, 3000}, Case{500, 1500}, Case{9500, 1500}, Case{12000, 0}})
-        EXPECT_FLOAT_EQ(b->bikePowerBand->getTorque(c.rpm), c.torque) << c.rpm;
-    // The speed band: 3 at a standstill, falling to 0 from key 90 (no turbo bands for a human at level 0).
-    for (const Case& c : {Case{0, 3.0f}, Case{15, 1.7f}, Case{200, 0.0f}})
-        EXPECT_NEAR(b->bikeSpeedBand->getBoost(c.rpm), c.torque, 1e-5f) << c.rpm;
+    // The raised power curve and the speed band: 3 at a standstill, falling to 0 from key 90 (no turbo bands
+    // for a human at level 0).
+    EXPECT_FLOAT_EQ(b->bikePowerBand->getTorque(9500), 1500.0f);
+    for (auto [key, boost] : {std::pair{0u, 3.0f}, {15u, 1.7f}, {200u, 0.0f}})
+        EXPECT_NEAR(b->bikeSpeedBand->getBoost(key), boost, 1e-5f) << key;
     // Built but not yet in the world: the bodies stand still and the chassis is the vehicle's.
     EXPECT_EQ(b->vehicle->m_chassisRigidBody, b->chassis);
     EXPECT_EQ(b->chassis->m_userInfo, b);
@@ -150,13 +131,10 @@ TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
     human->setAttributes();
     EXPECT_FLOAT_EQ(human->attributes.maximumSpeed, before.maximumSpeed);
     EXPECT_TRUE(human->bikeSpeedBand->turboBands.empty());
-    struct Case {
-        int top, suspension, traction, stability;
-        float maximumSpeed, recoveryJumps;
-        int tractionClass;
-        float changeInVel;
-    };
+    // clang-format off
+    struct Case { int top, suspension, traction, stability; float maximumSpeed, recoveryJumps; int tractionClass; float changeInVel; };
     for (const Case& c : {Case{1, 1, 1, 1, 68, 0.75f, 0, 12}, Case{3, 2, 3, 6, 72, 0.87f, 2, 7}}) {
+        // clang-format on
         human->bikeAttributes.topSpeed = c.top;
         human->bikeAttributes.suspension = c.suspension;
         human->bikeAttributes.traction = c.traction;
@@ -196,6 +174,7 @@ TEST(BikeInput, PacketsBecomeBitsAndPressedAmounts) {
         for (int x : a) b |= 1u << x;
         return b;
     };
+    // clang-format off
     const InputCase cases[] = {
         {"dead zone", false, {BIKEACTION_LEFT_TURN}, {0, 0, 50}, 0, {{5, 0}}, 1.0f},
         {"first turn step", false, {BIKEACTION_LEFT_TURN}, {0, 0, 51}, bit({5}), {{5, 91}}, 1.0f},
@@ -204,22 +183,11 @@ TEST(BikeInput, PacketsBecomeBitsAndPressedAmounts) {
         {"forward before back", false, {3, 4}, {40, 60}, bit({3, 4}), {{3, 40}, {4, -7}}, 1.0f},
         {"computer throttle", true, {BIKEACTION_ACCEL}, {0, 0, 0, 0, 80}, bit({1}), {{1, 255}}, 0.8f},
         {"human throttle", false, {BIKEACTION_ACCEL}, {0, 0, 0, 0, 80}, bit({1}), {{1, 80}}, 1.0f},
-        {"slide with brake",
-         false,
-         {11},
-         {0, 0, 60, 0, 0, 99},
-         bit({9, 11}),
-         {{9, 98}, {11, 98}, {2, 99}},
-         1.0f},
+        {"slide with brake", false, {11}, {0, 0, 60, 0, 0, 99}, bit({9, 11}), {{9, 98}, {11, 98}, {2, 99}}, 1.0f},
         {"slide in dead zone", false, {11}, {0, 0, 20, 0, 0, 99}, 0, {{11, 0}, {2, -7}}, 1.0f},
-        {"stunt negative",
-         false,
-         {BIKEACTION_STUNT},
-         {0, 0, 0, 0, 0, 0, 0, 0, 3, 1},
-         bit({17}),
-         {{17, -3}},
-         1.0f},
+        {"stunt negative", false, {BIKEACTION_STUNT}, {0, 0, 0, 0, 0, 0, 0, 0, 3, 1}, bit({17}), {{17, -3}}, 1.0f},
     };
+    // clang-format on
     for (const InputCase& c : cases) {
         KineticBike b;
         b.isCPU = c.cpu;
@@ -238,10 +206,10 @@ TEST(BikeInput, StartBoostSuspensionAndMessages) {
     KineticBike b;
     const unsigned char parms[10] = {0, 0, 0, 0, 255};
     const CPacket accel(0, PKT_ACTION, 1 << BIKEACTION_ACCEL, parms);
-    struct Case {
-        uint32_t before, after;
-    };
+    // clang-format off
+    struct Case { uint32_t before, after; };
     for (const Case& c : {Case{1, 2}, Case{0, 3}, Case{2, 2}, Case{4, 4}}) {
+        // clang-format on
         b.canBoost = c.before;
         b.doAction(accel, 0.0f);
         EXPECT_EQ(b.canBoost, c.after) << c.before;
