@@ -258,13 +258,11 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
     Kinetic::Vector3 p;
     Kinetic::Quaternion q;
     bike_->chassis->getDisplayToWorldTransform(p, q);
-    struct Case {
-        float dx;  // physics units
-        uint32_t crashState;
-        bool accepted;
-    };
+    // clang-format off
+    struct Case { float dx; uint32_t crashState; bool accepted; };  // physics units
     // During a world-edge crash (state 1) every pose is taken.
     for (const Case& c : {Case{50.0f, 0, false}, Case{49.99f, 0, true}, Case{-100.0f, 1, true}}) {
+        // clang-format on
         bike_->lastValidPos = valid;
         bike_->crashState = c.crashState;
         bike_->lastVelocityMag[7] = 3.0f;
