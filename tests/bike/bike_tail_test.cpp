@@ -246,22 +246,6 @@ TEST_F(TailTest, ThrottleWheelieLastsFewerFramesTheFasterTheBike) {
     EXPECT_FALSE(bike_->throttleWheelie);
 }
 
-TEST_F(TailTest, FullBrakingStopsTheBikeDeadBelowTheLimitOfItsBrakingTime) {
-    // clang-format off
-    struct Case { int32_t brakeFrames; float speed; bool stops; };
-    for (const Case& c : {Case{121, 2.3f, true}, Case{120, 2.3f, false}, Case{0, 0.9f, true}, Case{200, 2.4f, false}}) {
-        // clang-format on
-        bike_->m_input->m_brakePedalInput = 1.0f;
-        bike_->m_input->m_acceleratorPedalInput = 0.0f;
-        bike_->brakeAppliedCounter = c.brakeFrames;
-        bike_->linearVelocityMag = c.speed;
-        bike_->chassis->m_linearVelocity = Kinetic::Vector3(c.speed, 0.0f, 0.0f);
-        bike_->zeroVelocity();
-        EXPECT_EQ(bike_->chassis->m_linearVelocity.length() == 0.0f, c.stops)
-            << c.brakeFrames << " " << c.speed;
-    }
-}
-
 TEST_F(TailTest, RiderSwaysWithTheBikesAccelerationWithinHisLimits) {
     struct Case {
         qzVector3d change;  // velocity change in one frame, m/s; steady before and after
