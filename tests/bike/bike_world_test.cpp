@@ -265,24 +265,4 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
     bike_->crashState = 0;
 }
 
-TEST_F(BikeWorldTest, ASlowBikeWithoutTheAcceleratorReportsNoSpeed) {
-    bike_->startRace = 1;
-    for (int i = 0; i < 120; ++i) world_->Step();
-    // Pulling away: crawling with the accelerator held, the speed is reported.
-    float speed = 0.0f;
-    for (int i = 0; i < 60 && speed == 0.0f; ++i) {
-        Drive(1, {BIKEACTION_ACCEL});
-        speed = Speed();
-    }
-    ASSERT_GT(speed, 0.0f);
-    ASSERT_LT(speed, 0.9259259f);
-    EXPECT_FLOAT_EQ(bike_->linearVelocityMag, speed);
-    EXPECT_EQ(bike_->forwardVelocityMag, 0.0f) << "below 3.33 km/h it is always 0";
-    // Released, until it stands: below that speed it reports standing, above it its speed.
-    for (int i = 0; i < 60; ++i) {
-        world_->Step({BikeWorld::Packet(bike_, {})});
-        EXPECT_FLOAT_EQ(bike_->linearVelocityMag, Speed() < 0.9259259f ? 0.0f : Speed()) << i;
-    }
-}
-
 }  // namespace
