@@ -291,21 +291,15 @@ TEST(BikeSuspension, ClampsLengthContactFactorAndForce) {
 TEST(BikeAerodynamics, DragAlongForwardOnlyAndExtraGravity) {
     // clang-format off
     struct Case { Vector3 velocity, extraGravity, force; };
-    const Case cases[] = {
-        {Vector3(0, -10, 0), Vector3(0, 0, 0), Vector3(0, 16.5f, 0)},
-        {Vector3(0, 10, 0), Vector3(0, 0, 0), Vector3(0, -16.5f, 0)},
-        {Vector3(10, 0, 7), Vector3(0, 0, 0), Vector3(0, 0, 0)},
-        {Vector3(0, 0, 0), Vector3(0, 20, 0), Vector3(0, 30000, 0)},
-    };
-    // clang-format on
-    for (const Case& c : cases) {
+    for (const Case& c : {Case{Vector3(0, -10, 0), Vector3(0, 0, 0), Vector3(0, 16.5f, 0)}, Case{Vector3(0, 10, 0), Vector3(0, 0, 0), Vector3(0, -16.5f, 0)},
+                          Case{Vector3(10, 0, 7), Vector3(0, 0, 0), Vector3(0, 0, 0)}, Case{Vector3(0, 0, 0), Vector3(0, 20, 0), Vector3(0, 30000, 0)}}) {
+        // clang-format on
         Bike bike;
         bike.chassis().m_linVelWS = c.velocity;
         bike.aero->m_extraGravity = c.extraGravity;
         bike.aero->updateComponent();
-        EXPECT_NEAR(bike.aero->m_totalForceWS.x, c.force.x, 1e-3f);
-        EXPECT_NEAR(bike.aero->m_totalForceWS.y, c.force.y, 1e-3f);
-        EXPECT_NEAR(bike.aero->m_totalForceWS.z, c.force.z, 1e-3f);
+        const Vector3 d = bike.aero->m_totalForceWS - c.force;
+        EXPECT_LT(d.length(), 2e-3f) << c.force.y;
     }
 }
 

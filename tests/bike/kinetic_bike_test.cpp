@@ -33,18 +33,15 @@ protected:
 };
 
 TEST_F(BikeTest, RacersTakeTheirOwnGroupsOnEveryPrimitive) {
-    struct Case {
-        unsigned index, bike, rider;
-    };
     KineticBike::numOfTotalRacers = 8;
-    for (const Case& c : {Case{0, 7, 8}, Case{3, 13, 14}, Case{7, 21, 22}}) {
-        KineticBike* b = Build(c.index);
+    for (auto [index, group] : {std::pair{0u, 7u}, {3u, 13u}, {7u, 21u}}) {  // the rider's group is the next
+        KineticBike* b = Build(index);
         ASSERT_NE(b, nullptr);
-        EXPECT_EQ(b->bikeCollisionGroup, c.bike);
-        EXPECT_EQ(b->riderCollisionGroup, c.rider);
+        EXPECT_EQ(b->bikeCollisionGroup, group);
+        EXPECT_EQ(b->riderCollisionGroup, group + 1);
         ASSERT_FALSE(b->chassis->getPrimitives().empty());
         for (Kinetic::RigidBody* body : {b->chassis, b->crashBike})
-            for (Kinetic::Primitive* p : body->getPrimitives()) EXPECT_EQ(p->m_collisionGroups, Bit(c.bike));
+            for (Kinetic::Primitive* p : body->getPrimitives()) EXPECT_EQ(p->m_collisionGroups, Bit(group));
         for (Kinetic::RigidBody* wheel : {b->frontWheel, b->backWheel})
             EXPECT_EQ(wheel->getPrimitives()[0]->m_collisionGroups, 0x20u);
     }
@@ -138,12 +135,10 @@ TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
 
 TEST(BikeFilter, OutputTrailsTheInputByOneStep) {
     CFilter f{0.5f};
-    struct Case {
-        float in, out;
-    };
     // lo0 += 0.5 lo1; lo1 = x - lo0.
-    for (const Case& c : {Case{10, 0}, Case{10, 5}, Case{10, 7.5f}, Case{0, 8.75f}, Case{0, 4.375f}})
-        EXPECT_FLOAT_EQ(f.step(c.in), c.out);
+    for (auto [in, out] :
+         {std::pair{10.0f, 0.0f}, {10.0f, 5.0f}, {10.0f, 7.5f}, {0.0f, 8.75f}, {0.0f, 4.375f}})
+        EXPECT_FLOAT_EQ(f.step(in), out);
 }
 
 // Input: a bike without physics answers packets alone.
