@@ -16,22 +16,6 @@ namespace {
 
 class HandlingTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        GetModel();
-        bike_ = Build(false);
-    }
-    void TearDown() override {
-        for (KineticBike* b : bikes_) delete b;
-        bikes_.clear();
-        delete CModel::modelPtr;
-        delete CIntersection::intersectionPtr;
-    }
-    KineticBike* Build(bool cpu) {
-        KineticBike* b = KineticBike::create(biketest::BikeDescription(), -1,
-                                             GetModel()->kineticToolkit->m_defaultRigidCollection, cpu, 0);
-        bikes_.push_back(b);
-        return b;
-    }
     // Holds `actions` with press amount `press` on every turn and slide action and 232 on forward and back.
     static void Hold(KineticBike* b, std::initializer_list<int> actions, int press = 244) {
         b->bikePacket = 0;
@@ -42,10 +26,8 @@ protected:
     }
     // Wheels at `height` above the ground (0: both on it), riding at `speed` m/s.
     static void Place(KineticBike* b, float height, float speed) {
-        b->minDistToGround = height;
-        b->distToGround[0] = b->distToGround[1] = height;
-        b->linearVelocityMag = b->lastLinearVelocityMag = speed;
-        b->eventStartVelocityMag = speed;
+        b->minDistToGround = b->distToGround[0] = b->distToGround[1] = height;
+        b->linearVelocityMag = b->lastLinearVelocityMag = b->eventStartVelocityMag = speed;
         b->chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
         b->lastFForwardDir = b->fForwardDir;
     }
@@ -57,36 +39,28 @@ protected:
     }
     static float Speed(const KineticBike* b) { return b->chassis->m_linearVelocity.length(); }
 
-    KineticBike* bike_ = nullptr;
-    std::vector<KineticBike*> bikes_;
+    biketest::LoneBikes lone_;
+    KineticBike* bike_ = lone_.Build();
 };
 
 TEST(SlopePoint, IsFlatBeyondTheEndsAndStraightBetweenThePoints) {
-    struct Case {
-        float x0, y0, x1, y1, x2, y2, x, want;
-    };
-    for (const Case& c : {
-             Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, -5, 0.75f},
-             Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 9.25925f, 0.6f},
-             Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 18.5185f, 0.45f},
-             Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 40, 1},
-             Case{0, 0, 60, 0, 120, 1, 90, 0.5f},
-             Case{0, 1, 40, 1, 120, 0, 100, 0.25f},
-             Case{5, 2, 5, 4, 9, 8, 4, 2},  // left of a zero-width first segment
-             Case{0, 2, 5, 4, 5, 8, 5, 8},  // a zero-width second segment jumps to its end
-             Case{0, 0, 0.25f, 0.5f, 1, 1, 0.125f, 0.25f},
-         }) {
+    // clang-format off
+    struct Case { float x0, y0, x1, y1, x2, y2, x, want; };
+    for (const Case& c : {Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, -5, 0.75f},
+                          Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 9.25925f, 0.6f},
+                          Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 18.5185f, 0.45f},
+                          Case{0, 0.75f, 18.5185f, 0.45f, 30.0926f, 1, 40, 1},
+                          Case{0, 0, 60, 0, 120, 1, 90, 0.5f}, Case{0, 1, 40, 1, 120, 0, 100, 0.25f},
+                          Case{5, 2, 5, 4, 9, 8, 4, 2},  // left of a zero-width first segment
+                          Case{0, 2, 5, 4, 5, 8, 5, 8},  // a zero-width second segment jumps to its end
+                          Case{0, 0, 0.25f, 0.5f, 1, 1, 0.125f, 0.25f}})
+        // clang-format on
         EXPECT_NEAR(getSlopePoint(c.x0, c.y0, c.x1, c.y1, c.x2, c.y2, c.x), c.want, 1e-5f) << c.x;
-    }
 }
 
 TEST_F(HandlingTest, StateFollowsInputSpeedAndHeightAboveGround) {
-    struct Case {
-        std::initializer_list<int> actions;
-        float height, speed, startSpeed;
-        bool wheelie;
-        uint32_t want;
-    };
+    // clang-format off
+    struct Case { std::initializer_list<int> actions; float height, speed, startSpeed; bool wheelie; uint32_t want; };
     const Case cases[] = {
         {{BIKEACTION_LEFT_TURN}, 0, 2.31481f, 2.31481f, false, BIKESTATE_COAST},
         {{BIKEACTION_LEFT_TURN}, 0, 2.32f, 2.32f, false, BIKESTATE_LEFT_TURN},
@@ -106,6 +80,7 @@ TEST_F(HandlingTest, StateFollowsInputSpeedAndHeightAboveGround) {
         {{BIKEACTION_LEFT_TURN}, 20, 10, 10, false, BIKESTATE_IN_AIR},
         {{BIKEACTION_LEFT_POWERSLIDE_ACCEL}, 35.5f, 10, 10, false, BIKESTATE_IN_AIR},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Hold(bike_, c.actions);
         Place(bike_, c.height, c.speed);
@@ -114,18 +89,15 @@ TEST_F(HandlingTest, StateFollowsInputSpeedAndHeightAboveGround) {
         bike_->control();
         EXPECT_EQ(bike_->bikeState, c.want) << "case " << (&c - cases);
     }
-}
-
-TEST_F(HandlingTest, HighAboveTheGroundEveryInputIsInTheAir) {
+    // High above the ground every input is in the air.
+    bike_->wheelieCondition = false;
     Place(bike_, 36.0f, 20.0f);
     for (int a = BIKEACTION_NOACTION; a < BIKEACTION_NUM_STATES; ++a) {
         Hold(bike_, {a, BIKEACTION_ACCEL});
         bike_->control();
         EXPECT_EQ(bike_->bikeState, BIKESTATE_IN_AIR) << "action " << a;
     }
-}
-
-TEST_F(HandlingTest, SlowSlideRiddenAsTurnTakesItsPressAsTheTurnPress) {
+    // A slow slide ridden as a turn takes its press as the turn press.
     Hold(bike_, {BIKEACTION_LEFT_POWERSLIDE_ACCEL}, 180);
     bike_->pressed[BIKEACTION_LEFT_TURN] = 0;
     Place(bike_, 0.0f, 12.0f);
@@ -135,16 +107,13 @@ TEST_F(HandlingTest, SlowSlideRiddenAsTurnTakesItsPressAsTheTurnPress) {
 }
 
 TEST_F(HandlingTest, TurnAmountIsThePressOver244RaisedToAQuarterAndCappedAtOne) {
-    struct Case {
-        int press;
-        float want;
-    };
-    for (const Case& c : {Case{91, 0.37295f}, Case{244, 1.0f}, Case{255, 1.0f}, Case{40, 0.25f},
-                          Case{61, 0.25f}, Case{0, 0.0f}}) {
-        Hold(bike_, {BIKEACTION_LEFT_TURN}, c.press);
+    // clang-format off
+    for (auto [press, want] : {std::pair{91, 0.37295f}, {244, 1.0f}, {255, 1.0f}, {40, 0.25f}, {61, 0.25f}, {0, 0.0f}}) {
+        // clang-format on
+        Hold(bike_, {BIKEACTION_LEFT_TURN}, press);
         Place(bike_, 0.0f, 10.0f);
         bike_->control();
-        EXPECT_NEAR(bike_->handling.turnAmount, c.want, 1e-4f) << c.press;
+        EXPECT_NEAR(bike_->handling.turnAmount, want, 1e-4f) << press;
     }
 }
 
@@ -154,10 +123,10 @@ TEST_F(HandlingTest, HeadingFromTheStartWrapsAcrossTheHalfTurn) {
         bike_->lastFForwardDir = bike_->fForwardDir;
         bike_->fForwardDir = qzVector3d(std::sin(r), 0.0f, std::cos(r));
     };
-    struct Case {
-        float from, to, want;
-    };
+    // clang-format off
+    struct Case { float from, to, want; };
     for (const Case& c : {Case{-175, 175, -10}, Case{175, -175, 10}, Case{10, 40, 30}, Case{-90, 60, 150}}) {
+        // clang-format on
         Hold(bike_, {BIKEACTION_ACCEL});
         Place(bike_, 0.0f, 10.0f);
         bike_->lastFrameBikeState = BIKESTATE_COAST;  // a new run starts at `from`
@@ -190,21 +159,17 @@ TEST_F(HandlingTest, WheelieHeldHighUpEndsTheAttemptAndReleasingOnTheFrontWheelR
 
 // Turning: a launch from near standstill on the throttle, then the sharp turn at speed.
 TEST_F(HandlingTest, TurnKindsLaunchOnlyForHumansAfterTheFirstFrameAndKickFromTheSeventh) {
-    KineticBike* cpu = Build(true);
+    KineticBike* cpu = lone_.Build(0, true);
     for (KineticBike* b : {bike_, cpu}) {
         b->tFriction.fromStop = {1.0f, 1.0f, 1.0f};
         b->attributes.corneringPercent = 1.0f;
         b->throttleUp = 0.5f;
     }
-    struct Case {
-        KineticBike* bike;
-        int frame;
-        uint32_t kind;
-        bool kicked;
-    };
-    for (const Case& c : {Case{bike_, 0, TURN_NORMAL, false}, Case{bike_, 1, TURN_LAUNCH, false},
-                          Case{bike_, 6, TURN_LAUNCH, false}, Case{bike_, 7, TURN_LAUNCH, true},
-                          Case{cpu, 1, TURN_NORMAL, false}, Case{cpu, 30, TURN_NORMAL, false}}) {
+    // clang-format off
+    struct Case { KineticBike* bike; int frame; uint32_t kind; bool kicked; };
+    for (const Case& c : {Case{bike_, 0, TURN_NORMAL, false}, Case{bike_, 1, TURN_LAUNCH, false}, Case{bike_, 6, TURN_LAUNCH, false},
+                          Case{bike_, 7, TURN_LAUNCH, true}, Case{cpu, 1, TURN_NORMAL, false}, Case{cpu, 30, TURN_NORMAL, false}}) {
+        // clang-format on
         Hold(c.bike, {BIKEACTION_LEFT_TURN, BIKEACTION_ACCEL}, 244);
         Place(c.bike, 0.0f, 3.0f);
         Continue(c.bike, BIKESTATE_LEFT_TURN, c.frame);
@@ -217,15 +182,13 @@ TEST_F(HandlingTest, TurnKindsLaunchOnlyForHumansAfterTheFirstFrameAndKickFromTh
 }
 
 TEST_F(HandlingTest, SharpTurnNeedsMoreThan23MetresASecond) {
-    struct Case {
-        float speed;
-        int lastPress, held;
-        uint32_t kind;
-    };
+    // clang-format off
+    struct Case { float speed; int lastPress, held; uint32_t kind; };
     for (const Case& c : {Case{23.1481f, 0, 0, TURN_NORMAL}, Case{23.2f, 0, 0, TURN_SHARP},
                           Case{23.2f, 200, 0, TURN_NORMAL},  // pressed too slowly
                           Case{23.2f, 244, 70, TURN_SHARP},  // held at 181 or more for 71 frames
                           Case{23.2f, 244, 69, TURN_NORMAL}}) {
+        // clang-format on
         Hold(bike_, {BIKEACTION_RIGHT_TURN}, 244);
         Place(bike_, 0.0f, c.speed);
         bike_->throttleUp = 1.0f;
@@ -237,53 +200,40 @@ TEST_F(HandlingTest, SharpTurnNeedsMoreThan23MetresASecond) {
     }
 }
 
-TEST_F(HandlingTest, TurnThrottleAndBrakeStepsFollowThePedals) {
-    struct Case {
-        std::initializer_list<int> pedals;
-        float throttle, brake;
-    };
-    for (const Case& c :
-         {Case{{}, 0.0f, 0.0f}, Case{{BIKEACTION_ACCEL}, 0.01f, 0.0f}, Case{{BIKEACTION_BRAKE}, 0.0f, 0.01f},
-          Case{{BIKEACTION_ACCEL, BIKEACTION_BRAKE}, 0.0f, 0.01f}}) {
-        bike_->bikePacket = 1u << BIKEACTION_LEFT_TURN;
+TEST_F(HandlingTest, TurnPedalStepsAndGripEasingInUnderBrakingAndInASharpTurn) {
+    // clang-format off
+    struct Steps { std::initializer_list<int> pedals; float throttle, brake; };
+    for (const Steps& c : {Steps{{}, 0.0f, 0.0f}, Steps{{BIKEACTION_ACCEL}, 0.01f, 0.0f}, Steps{{BIKEACTION_BRAKE}, 0.0f, 0.01f},
+                           Steps{{BIKEACTION_ACCEL, BIKEACTION_BRAKE}, 0.0f, 0.01f}}) {
+        // clang-format on
+        Hold(bike_, c.pedals);
+        bike_->bikePacket |= 1u << BIKEACTION_LEFT_TURN;
         bike_->pressed[BIKEACTION_LEFT_TURN] = 200;
-        for (int a : c.pedals) bike_->bikePacket |= 1u << a;
         Place(bike_, 0.0f, 3.0f);
         Continue(bike_, BIKESTATE_LEFT_TURN, 20);
         EXPECT_EQ(bike_->handling.throttleStep, c.throttle);
         EXPECT_EQ(bike_->handling.brakeStep, c.brake);
         EXPECT_TRUE(bike_->flags & (1u << BIKE_LEFT_TURN));
     }
-}
-
-TEST_F(HandlingTest, TurnGripEasesInUnderBrakingAndInASharpTurn) {
     bike_->tFriction.turn.normal = 1.0f;
     bike_->tFriction.slide.normal = 1.0f;
     bike_->movingForward = 1;
-    struct Case {
-        std::initializer_list<int> pedals;
-        float speed, turned;
-        int counter;  // braking frames, or frames of the sharp turn
-        float grip;
-    };
+    // clang-format off
+    struct Case { int pedal; float speed, turned; int counter; float grip; };  // counter: braking or sharp frames
     const Case cases[] = {
-        {{BIKEACTION_BRAKE}, 10, 0, 0, 0.125f},    {{BIKEACTION_BRAKE}, 10, 0, 60, 0.125f},
-        {{BIKEACTION_BRAKE}, 10, 0, 120, 0.5625f}, {{BIKEACTION_BRAKE}, 10, 0, 180, 1},
-        {{BIKEACTION_BRAKE}, 6, 0, 0, 2},          {{BIKEACTION_BRAKE}, 10, 95, 0, 2},
-        {{BIKEACTION_ACCEL}, 24, 0, 10, 0},        {{BIKEACTION_ACCEL}, 24, 0, 35, 1},
-        {{BIKEACTION_ACCEL}, 24, 0, 50, 2},        {{BIKEACTION_ACCEL}, 24, 0, 120, 2},
+        {BIKEACTION_BRAKE, 10, 0, 0, 0.125f}, {BIKEACTION_BRAKE, 10, 0, 60, 0.125f}, {BIKEACTION_BRAKE, 10, 0, 120, 0.5625f},
+        {BIKEACTION_BRAKE, 10, 0, 180, 1},    {BIKEACTION_BRAKE, 6, 0, 0, 2},        {BIKEACTION_BRAKE, 10, 95, 0, 2},
+        {BIKEACTION_ACCEL, 24, 0, 10, 0},     {BIKEACTION_ACCEL, 24, 0, 35, 1},      {BIKEACTION_ACCEL, 24, 0, 50, 2},
+        {BIKEACTION_ACCEL, 24, 0, 120, 2},
     };
+    // clang-format on
     for (const Case& c : cases) {
-        bike_->bikePacket = 1u << BIKEACTION_LEFT_TURN;
-        for (int a : c.pedals) bike_->bikePacket |= 1u << a;
-        bike_->pressed[BIKEACTION_LEFT_TURN] = 200;
-        bike_->lastLeftTurnPressed = 200;
+        bike_->bikePacket = 1u << BIKEACTION_LEFT_TURN | 1u << c.pedal;
+        bike_->pressed[BIKEACTION_LEFT_TURN] = bike_->lastLeftTurnPressed = 200;
         Place(bike_, 0.0f, c.speed);
         bike_->throttleUp = 1.0f;
-        bike_->leftTurnBrakeCounter = c.counter;
-        bike_->sharpTurnCounter = c.counter;
-        bike_->leftTurnType =
-            c.pedals.size() && *c.pedals.begin() == BIKEACTION_ACCEL ? TURN_SHARP : TURN_NORMAL;
+        bike_->leftTurnBrakeCounter = bike_->sharpTurnCounter = c.counter;
+        bike_->leftTurnType = c.pedal == BIKEACTION_ACCEL ? TURN_SHARP : TURN_NORMAL;
         bike_->eventDeltaAngle = c.turned;
         Continue(bike_, BIKESTATE_LEFT_TURN, 30);
         EXPECT_NEAR(bike_->handling.frictionTarget[0], c.grip, 1e-5f) << "case " << (&c - cases);
@@ -292,20 +242,15 @@ TEST_F(HandlingTest, TurnGripEasesInUnderBrakingAndInASharpTurn) {
 
 // Power slides, called directly past their run-in.
 TEST_F(HandlingTest, SlideTurnsThroughItsHeadingBudgetThenEnds) {
-    struct Case {
-        bool braking;
-        float startSpeed, turned;
-        bool sliding;
-    };
-    for (const Case& c : {Case{false, 34.7222f, 269, true}, Case{false, 34.7222f, 271, false},
-                          Case{true, 34.7222f, 199, true}, Case{true, 34.7222f, 201, false},
-                          Case{false, 17.3611f, 134, true}, Case{false, 17.3611f, 136, false},
+    // clang-format off
+    struct Case { bool braking; float startSpeed, turned; bool sliding; };
+    for (const Case& c : {Case{false, 34.7222f, 269, true}, Case{false, 34.7222f, 271, false}, Case{true, 34.7222f, 199, true},
+                          Case{true, 34.7222f, 201, false}, Case{false, 17.3611f, 134, true}, Case{false, 17.3611f, 136, false},
                           Case{true, 17.3611f, 99, true}, Case{true, 17.3611f, 101, false}}) {
-        bike_->flags = 0;
-        bike_->bikePacket = 0;
+        // clang-format on
+        bike_->flags = bike_->bikePacket = 0;
         bike_->turnCounter = -19;
-        bike_->powerSlideEnd = 0;
-        bike_->powerSlideBrakeTurnCounter = 0;
+        bike_->powerSlideEnd = bike_->powerSlideBrakeTurnCounter = 0;
         bike_->eventStartVelocityMag = c.startSpeed;
         bike_->eventDeltaAngle = c.turned;
         bike_->bikeState = c.braking ? BIKESTATE_LEFT_POWERSLIDE_BRAKE : BIKESTATE_LEFT_POWERSLIDE_ACCEL;
@@ -316,18 +261,14 @@ TEST_F(HandlingTest, SlideTurnsThroughItsHeadingBudgetThenEnds) {
 }
 
 TEST_F(HandlingTest, SlideGripIsZeroAtFirstAndFullAfterItsRamp) {
-    bike_->tFriction.ps.normal = 1.0f;
-    bike_->tFriction.psb.normal = 1.0f;
-    struct Case {
-        bool braking;
-        int frame;
-        float grip;
-    };
+    bike_->tFriction.ps.normal = bike_->tFriction.psb.normal = 1.0f;
+    // clang-format off
+    struct Case { bool braking; int frame; float grip; };
     for (const Case& c : {Case{false, 0, 0}, Case{false, 60, 0}, Case{false, 90, 1}, Case{false, 120, 2},
                           Case{false, 200, 2}, Case{true, 40, 0}, Case{true, 60, 1.5f}, Case{true, 80, 3}}) {
+        // clang-format on
         bike_->turnCounter = 19;
-        bike_->powerSlideEnd = 0;
-        bike_->powerSlideBrakeTurnCounter = 0;
+        bike_->powerSlideEnd = bike_->powerSlideBrakeTurnCounter = 0;
         bike_->eventStartVelocityMag = 30.0f;
         bike_->eventDeltaAngle = 0.0f;
         bike_->bikeStateCounter3 = c.frame;
@@ -339,13 +280,11 @@ TEST_F(HandlingTest, SlideGripIsZeroAtFirstAndFullAfterItsRamp) {
 }
 
 TEST_F(HandlingTest, LightPressBecomesFullAsTheRunInGoesOn) {
-    struct Case {
-        bool right;
-        int counter;
-        float amount, want;
-    };
+    // clang-format off
+    struct Case { bool right; int counter; float amount, want; };
     for (const Case& c : {Case{false, -9, 0.4f, 1.0f}, Case{false, -9, 0.6f, 0.6f}, Case{true, 9, 0.4f, 1.0f},
                           Case{true, 9, 0.6f, 0.6f}, Case{false, 9, 0.4f, 0.4f}}) {
+        // clang-format on
         bike_->turnCounter = c.counter;
         bike_->powerSlideLeftGround = 0;
         bike_->handling.turnAmount = c.amount;
@@ -356,23 +295,16 @@ TEST_F(HandlingTest, LightPressBecomesFullAsTheRunInGoesOn) {
 }
 
 // Straight riding, wheelies and the stoppie.
-TEST_F(HandlingTest, StoppieShiftsTheWeightBackOnlyWhenNearlyStopped) {
-    struct Case {
-        float speed;
-        uint32_t shift;
-    };
-    for (const Case& c : {Case{2.0f, 2}, Case{2.31481f, 2}, Case{3.0f, 1}}) {
+TEST_F(HandlingTest, StoppieShiftsTheWeightBackOnlyWhenNearlyStoppedAndAWheelieTurnQuartersTheBoost) {
+    for (auto [speed, shift] : {std::pair{2.0f, 2u}, {2.31481f, 2u}, {3.0f, 1u}}) {
         Hold(bike_, {BIKEACTION_STOPPIE});
-        Place(bike_, 0.0f, c.speed);
+        Place(bike_, 0.0f, speed);
         bike_->flags = 0;
         bike_->control();
         EXPECT_EQ(bike_->bikeState, BIKESTATE_STOPPIE);
-        EXPECT_EQ(bike_->comShiftState, c.shift) << c.speed;
+        EXPECT_EQ(bike_->comShiftState, shift) << speed;
         EXPECT_TRUE(bike_->flags & (1u << BIKE_STOPPIE));
     }
-}
-
-TEST_F(HandlingTest, WheelieTurnQuartersTheEngineBoostOnEveryFrame) {
     auto* engine = static_cast<Kinetic::CBikeEngine*>(bike_->m_engine);
     engine->setEngineBoost(1.0f);
     Hold(bike_, {BIKEACTION_RIGHT_TURN, BIKEACTION_ACCEL});
@@ -387,80 +319,61 @@ TEST_F(HandlingTest, WheelieTurnQuartersTheEngineBoostOnEveryFrame) {
 
 // The air.
 TEST_F(HandlingTest, AirTurnPushFadesToAQuarterAfter135Frames) {
-    struct Case {
-        int frames;
-        float share;
-    };
     Hold(bike_, {BIKEACTION_LEFT_TURN}, 244);
     Place(bike_, 100.0f, 20.0f);
     Continue(bike_, BIKESTATE_IN_AIR, 0);
     const float full = Speed(bike_);
     ASSERT_GT(full, 0.0f);
-    for (const Case& c : {Case{90, 0.5f}, Case{135, 0.25f}, Case{300, 0.25f}}) {
+    for (auto [frames, share] : {std::pair{90, 0.5f}, {135, 0.25f}, {300, 0.25f}}) {
         Place(bike_, 100.0f, 20.0f);
-        Continue(bike_, BIKESTATE_IN_AIR, c.frames);
-        EXPECT_NEAR(Speed(bike_) / full, c.share, 1e-4f) << c.frames;
+        Continue(bike_, BIKESTATE_IN_AIR, frames);
+        EXPECT_NEAR(Speed(bike_) / full, share, 1e-4f) << frames;
     }
 }
 
 TEST_F(HandlingTest, AirPitchTorqueFollowsStickPedalsAndTurnedAngle) {
-    struct Case {
-        std::initializer_list<int> actions;
-        float turned, torque;  // along the bike's right axis
-    };
+    // clang-format off
+    struct Case { std::initializer_list<int> actions; float turned, torque; };  // along the bike's right axis
     const Case cases[] = {
-        {{BIKEACTION_FORWARD}, 0, -21000},
-        {{BIKEACTION_BRAKE}, 0, -5250},
-        {{BIKEACTION_BACK}, 0, 21000},
-        {{BIKEACTION_ACCEL}, 0, 5250},
-        {{BIKEACTION_FORWARD}, 30, -10500},
-        {{BIKEACTION_BACK}, -60, 10500},
-        {{BIKEACTION_BRAKE, BIKEACTION_BACK}, 0, 21000},
-        {{BIKEACTION_ACCEL, BIKEACTION_FORWARD}, 0, -21000},
-        {{}, 0, 0},
+        {{BIKEACTION_FORWARD}, 0, -21000}, {{BIKEACTION_BRAKE}, 0, -5250}, {{BIKEACTION_BACK}, 0, 21000},
+        {{BIKEACTION_ACCEL}, 0, 5250}, {{BIKEACTION_FORWARD}, 30, -10500}, {{BIKEACTION_BACK}, -60, 10500},
+        {{BIKEACTION_BRAKE, BIKEACTION_BACK}, 0, 21000}, {{BIKEACTION_ACCEL, BIKEACTION_FORWARD}, 0, -21000}, {{}, 0, 0},
     };
+    // clang-format on
     for (const Case& c : cases) {
         Hold(bike_, c.actions);
         bike_->chassis->m_torqueAccum = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
         bike_->eventFromStartAngle = c.turned;
         bike_->inAirHandler();
         const Kinetic::Vector3 t = bike_->chassis->m_torqueAccum;
-        EXPECT_NEAR(t.x * bike_->rightDir.x + t.y * bike_->rightDir.y + t.z * bike_->rightDir.z, c.torque,
-                    0.5f)
-            << "case " << (&c - cases);
+        const qzVector3d& r = bike_->rightDir;
+        EXPECT_NEAR(t.x * r.x + t.y * r.y + t.z * r.z, c.torque, 0.5f) << "case " << (&c - cases);
     }
 }
 
-TEST_F(HandlingTest, WhipLeansAgainstTheTurnAlreadyMade) {
+TEST_F(HandlingTest, WhipLeansAgainstTheTurnAlreadyMadeAndItsPercentIsTheRollOver80) {
     Kinetic::kn_Bike_Roll_Constraint* roll = bike_->constraint->getRollConstraint();
     ASSERT_NE(roll, nullptr);
-    struct Case {
-        bool right;
-        float turned, lean;  // degrees
-    };
-    for (const Case& c :
-         {Case{false, 10, 0}, Case{false, -20, 50}, Case{false, -48, 120}, Case{false, -90, 120},
-          Case{true, -10, 0}, Case{true, 20, -50}, Case{true, 48, -120}}) {
+    // clang-format off
+    struct Case { bool right; float turned, lean; };  // degrees
+    for (const Case& c : {Case{false, 10, 0}, Case{false, -20, 50}, Case{false, -48, 120}, Case{false, -90, 120},
+                          Case{true, -10, 0}, Case{true, 20, -50}, Case{true, 48, -120}}) {
+        // clang-format on
         Hold(bike_, {c.right ? BIKEACTION_RIGHT_TURN : BIKEACTION_LEFT_TURN, BIKEACTION_WHIP});
         bike_->eventFromStartAngle = c.turned;
         bike_->inAirHandler();
         EXPECT_NEAR(roll->get_roll_angle() * 57.2958f, c.lean, 1e-3f) << c.right << " " << c.turned;
         EXPECT_FLOAT_EQ(bike_->constraint->m_tau, 0.75f);
     }
+    for (auto [rollAngle, percent] :
+         {std::pair{40.0f, 0.5f}, {-40.0f, -0.5f}, {100.0f, 1.0f}, {-100.0f, -1.0f}, {0.0f, 0.0f}}) {
+        bike_->bikeRoll = rollAngle;
+        bike_->inAirHandler();
+        EXPECT_FLOAT_EQ(bike_->inAirWhipPercent, percent) << rollAngle;
+    }
     bike_->inStunt = 1;
     bike_->inAirHandler();
     EXPECT_EQ(roll->get_roll_angle(), 0.0f);
-}
-
-TEST_F(HandlingTest, WhipPercentIsTheRollOver80) {
-    struct Case {
-        float roll, percent;
-    };
-    for (const Case& c : {Case{40, 0.5f}, Case{-40, -0.5f}, Case{100, 1}, Case{-100, -1}, Case{0, 0}}) {
-        bike_->bikeRoll = c.roll;
-        bike_->inAirHandler();
-        EXPECT_FLOAT_EQ(bike_->inAirWhipPercent, c.percent) << c.roll;
-    }
 }
 
 TEST_F(HandlingTest, InTheAirTheTailGetsCoastingValuesNotLeftovers) {
@@ -475,12 +388,9 @@ TEST_F(HandlingTest, InTheAirTheTailGetsCoastingValuesNotLeftovers) {
     EXPECT_EQ(bike_->bikeState, BIKESTATE_IN_AIR);
     EXPECT_EQ(p.frictionTarget[0], 3.0f);
     EXPECT_EQ(p.frictionTarget[1], 3.0f);
-    EXPECT_EQ(p.steeringPercent[0], 0.0f);
-    EXPECT_EQ(p.steeringPercent[1], 0.0f);
-    EXPECT_EQ(p.steeringGain, 0.0f);
-    EXPECT_EQ(p.leanSign, 0.0f);
-    EXPECT_EQ(p.groundHoldForce, 0.0f);
-    EXPECT_EQ(p.brakeStep, 0.0f);
+    for (float zero : {p.steeringPercent[0], p.steeringPercent[1], p.steeringGain, p.leanSign,
+                       p.groundHoldForce, p.brakeStep})
+        EXPECT_EQ(zero, 0.0f);
     EXPECT_EQ(p.throttleStep, 0.01f);
 }
 

@@ -54,6 +54,30 @@ inline int BikeDescription() {
     return CResourceStorage<CObjectDescription>::instance().add(d);
 }
 
+// A fresh model for bikes built on their own (no world), deleted with the bikes at the end.
+class LoneBikes {
+public:
+    LoneBikes() { GetModel(); }
+    ~LoneBikes() {
+        for (KineticBike* b : bikes_) delete b;
+        delete CModel::modelPtr;
+        delete CIntersection::intersectionPtr;
+        KineticBike::numOfTotalRacers = 1;
+    }
+    LoneBikes(const LoneBikes&) = delete;
+    LoneBikes& operator=(const LoneBikes&) = delete;
+    // Racer `index` with the given description (the disc's bike by default); null if refused.
+    KineticBike* Build(unsigned index = 0, bool cpu = false, int description = BikeDescription()) {
+        KineticBike* b = KineticBike::create(
+            description, -1, GetModel()->kineticToolkit->m_defaultRigidCollection, cpu, index);
+        if (b) bikes_.push_back(b);
+        return b;
+    }
+
+private:
+    std::vector<KineticBike*> bikes_;
+};
+
 class BikeWorld {
 public:
     BikeWorld(const TrackSpec& spec, unsigned racers) : design(DesignTrack(spec)), image_(PackWorld(design)) {

@@ -14,27 +14,13 @@
 
 namespace {
 
-// A bike on its own: a fresh model, the disc's bike description, no world.
+// Bikes on their own: a fresh model, the disc's bike description, no world; the outdoor track.
 class BikeTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        savedTrack_ = gameOptions.trackType;
-        gameOptions.trackType = TRACKTYPE_OUTDOOR;
-        GetModel();
-    }
-    void TearDown() override {
-        for (KineticBike* b : bikes_) delete b;
-        bikes_.clear();
-        delete CModel::modelPtr;
-        delete CIntersection::intersectionPtr;
-        KineticBike::numOfTotalRacers = 1;
-        gameOptions.trackType = savedTrack_;
-    }
+    void SetUp() override { gameOptions.trackType = TRACKTYPE_OUTDOOR; }
+    void TearDown() override { gameOptions.trackType = savedTrack_; }
     KineticBike* Build(unsigned index, bool cpu = false, int description = biketest::BikeDescription()) {
-        KineticBike* b = KineticBike::create(
-            description, -1, GetModel()->kineticToolkit->m_defaultRigidCollection, cpu, index);
-        if (b) bikes_.push_back(b);
-        return b;
+        return lone_.Build(index, cpu, description);
     }
     static uint32_t Partners(unsigned group) {
         return CModel::modelPtr->kineticToolkit->m_defaultCollisionDetector->getImpl()
@@ -42,23 +28,20 @@ protected:
     }
     static uint32_t Bit(unsigned group) { return 1u << (group - 1); }
 
-    TrackType savedTrack_ = TRACKTYPE_OUTDOOR;
-    std::vector<KineticBike*> bikes_;
+    const TrackType savedTrack_ = gameOptions.trackType;
+    biketest::LoneBikes lone_;
 };
 
 TEST_F(BikeTest, RacersTakeTheirOwnGroupsOnEveryPrimitive) {
-    struct Case {
-        unsigned index, bike, rider;
-    };
     KineticBike::numOfTotalRacers = 8;
-    for (const Case& c : {Case{0, 7, 8}, Case{3, 13, 14}, Case{7, 21, 22}}) {
-        KineticBike* b = Build(c.index);
+    for (auto [index, group] : {std::pair{0u, 7u}, {3u, 13u}, {7u, 21u}}) {  // the rider's group is the next
+        KineticBike* b = Build(index);
         ASSERT_NE(b, nullptr);
-        EXPECT_EQ(b->bikeCollisionGroup, c.bike);
-        EXPECT_EQ(b->riderCollisionGroup, c.rider);
+        EXPECT_EQ(b->bikeCollisionGroup, group);
+        EXPECT_EQ(b->riderCollisionGroup, group + 1);
         ASSERT_FALSE(b->chassis->getPrimitives().empty());
         for (Kinetic::RigidBody* body : {b->chassis, b->crashBike})
-            for (Kinetic::Primitive* p : body->getPrimitives()) EXPECT_EQ(p->m_collisionGroups, Bit(c.bike));
+            for (Kinetic::Primitive* p : body->getPrimitives()) EXPECT_EQ(p->m_collisionGroups, Bit(group));
         for (Kinetic::RigidBody* wheel : {b->frontWheel, b->backWheel})
             EXPECT_EQ(wheel->getPrimitives()[0]->m_collisionGroups, 0x20u);
     }
@@ -79,28 +62,6 @@ TEST_F(BikeTest, BikePairsAreEnabledOnceByTheLowerIndexAndComputersSkipObjects) 
     Build(1);
     Build(2);
     for (unsigned g : {7u, 9u, 11u, 13u}) EXPECT_EQ(Partners(g) & bikes, bikes & ~Bit(g)) << g;
-}
-
-TEST_F(BikeTest, ConstructionStartsQuietWithTheRaisedPowerCurve) {
-    KineticBike* b = Build(0);
-    EXPECT_EQ(b->flags | b->lastFlags | b->viewFlags, 0u);
-    EXPECT_EQ(b->canBoost, 0u);
-    EXPECT_EQ(b->collidedCounter, 40u);
-    EXPECT_EQ(b->postCrashHitGround, 1);
-    struct Case {
-        unsigned rpm;
-        float torque;
-    };
-    for (const Case& c :
-         {Case{1000, 3000}, Case{9000, 3000}, Case{500, 1500}, Case{9500, 1500}, Case{12000, 0}})
-        EXPECT_FLOAT_EQ(b->bikePowerBand->getTorque(c.rpm), c.torque) << c.rpm;
-    // The speed band: 3 at a standstill, falling to 0 from key 90 (no turbo bands for a human at level 0).
-    for (const Case& c : {Case{0, 3.0f}, Case{15, 1.7f}, Case{200, 0.0f}})
-        EXPECT_NEAR(b->bikeSpeedBand->getBoost(c.rpm), c.torque, 1e-5f) << c.rpm;
-    // Built but not yet in the world: the bodies stand still and the chassis is the vehicle's.
-    EXPECT_EQ(b->vehicle->m_chassisRigidBody, b->chassis);
-    EXPECT_EQ(b->chassis->m_userInfo, b);
-    EXPECT_FLOAT_EQ(b->crashBike->m_mass, 1500.0f);
 }
 
 TEST_F(BikeTest, BadRacersAndBadCollisionDataAreRefused) {
@@ -132,11 +93,13 @@ TEST_F(BikeTest, BadRacersAndBadCollisionDataAreRefused) {
 TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
     gameOptions.trackType = TRACKTYPE_BAJA;
     KineticBike* cpu = Build(0, true);
-    EXPECT_FLOAT_EQ(cpu->attributes.maximumSpeed, 75.0f);
-    EXPECT_FLOAT_EQ(cpu->attributes.cpuMaximumSpeed, 100.0f);
-    EXPECT_FLOAT_EQ(cpu->attributes.nitroMaximumSpeed, 100.0f);
-    EXPECT_FLOAT_EQ(cpu->attributes.stabilityChangeInVel, 4.0f);
-    EXPECT_FLOAT_EQ(cpu->maxSpeedFilter.lo0, 100.0f);
+    const Attributes& a = cpu->attributes;
+    for (auto [got, want] : {std::pair{a.maximumSpeed, 75.0f},
+                             {a.cpuMaximumSpeed, 100.0f},
+                             {a.nitroMaximumSpeed, 100.0f},
+                             {a.stabilityChangeInVel, 4.0f},
+                             {cpu->maxSpeedFilter.lo0, 100.0f}})
+        EXPECT_FLOAT_EQ(got, want);
     // Every call appends the turbo bands again; the first three decide.
     EXPECT_EQ(cpu->bikeSpeedBand->turboBands.size(), 3u);
     const float once = cpu->bikeSpeedBand->getBoost(30);
@@ -149,14 +112,15 @@ TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
     const Attributes before = human->attributes;
     human->setAttributes();
     EXPECT_FLOAT_EQ(human->attributes.maximumSpeed, before.maximumSpeed);
+    // No turbo bands at level 0: the speed band alone, 3 at a standstill and 0 from key 90.
     EXPECT_TRUE(human->bikeSpeedBand->turboBands.empty());
-    struct Case {
-        int top, suspension, traction, stability;
-        float maximumSpeed, recoveryJumps;
-        int tractionClass;
-        float changeInVel;
-    };
+    for (auto [key, boost] : {std::pair{0u, 3.0f}, {15u, 1.7f}, {200u, 0.0f}})
+        EXPECT_NEAR(human->bikeSpeedBand->getBoost(key), boost, 1e-5f) << key;
+    EXPECT_EQ(human->chassis->m_userInfo, human);
+    // clang-format off
+    struct Case { int top, suspension, traction, stability; float maximumSpeed, recoveryJumps; int tractionClass; float changeInVel; };
     for (const Case& c : {Case{1, 1, 1, 1, 68, 0.75f, 0, 12}, Case{3, 2, 3, 6, 72, 0.87f, 2, 7}}) {
+        // clang-format on
         human->bikeAttributes.topSpeed = c.top;
         human->bikeAttributes.suspension = c.suspension;
         human->bikeAttributes.traction = c.traction;
@@ -171,31 +135,18 @@ TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
 
 TEST(BikeFilter, OutputTrailsTheInputByOneStep) {
     CFilter f{0.5f};
-    struct Case {
-        float in, out;
-    };
     // lo0 += 0.5 lo1; lo1 = x - lo0.
-    for (const Case& c : {Case{10, 0}, Case{10, 5}, Case{10, 7.5f}, Case{0, 8.75f}, Case{0, 4.375f}})
-        EXPECT_FLOAT_EQ(f.step(c.in), c.out);
+    for (auto [in, out] :
+         {std::pair{10.0f, 0.0f}, {10.0f, 5.0f}, {10.0f, 7.5f}, {0.0f, 8.75f}, {0.0f, 4.375f}})
+        EXPECT_FLOAT_EQ(f.step(in), out);
 }
 
 // Input: a bike without physics answers packets alone.
-struct InputCase {
-    const char* name;
-    bool cpu;
-    std::initializer_list<int> actions;
-    uint8_t parms[10];
-    uint32_t bits;  // bikePacket after doAction
-    std::initializer_list<std::pair<int, int>> pressed;
-    float throttleZero;
-};
-
 TEST(BikeInput, PacketsBecomeBitsAndPressedAmounts) {
-    auto bit = [](std::initializer_list<int> a) {
-        uint32_t b = 0;
-        for (int x : a) b |= 1u << x;
-        return b;
-    };
+    // clang-format off
+    auto bit = [](std::initializer_list<int> a) { uint32_t b = 0; for (int x : a) b |= 1u << x; return b; };
+    struct InputCase { const char* name; bool cpu; std::initializer_list<int> actions; uint8_t parms[10];
+                       uint32_t bits; std::initializer_list<std::pair<int, int>> pressed; float throttleZero; };  // bits: bikePacket after
     const InputCase cases[] = {
         {"dead zone", false, {BIKEACTION_LEFT_TURN}, {0, 0, 50}, 0, {{5, 0}}, 1.0f},
         {"first turn step", false, {BIKEACTION_LEFT_TURN}, {0, 0, 51}, bit({5}), {{5, 91}}, 1.0f},
@@ -204,22 +155,11 @@ TEST(BikeInput, PacketsBecomeBitsAndPressedAmounts) {
         {"forward before back", false, {3, 4}, {40, 60}, bit({3, 4}), {{3, 40}, {4, -7}}, 1.0f},
         {"computer throttle", true, {BIKEACTION_ACCEL}, {0, 0, 0, 0, 80}, bit({1}), {{1, 255}}, 0.8f},
         {"human throttle", false, {BIKEACTION_ACCEL}, {0, 0, 0, 0, 80}, bit({1}), {{1, 80}}, 1.0f},
-        {"slide with brake",
-         false,
-         {11},
-         {0, 0, 60, 0, 0, 99},
-         bit({9, 11}),
-         {{9, 98}, {11, 98}, {2, 99}},
-         1.0f},
+        {"slide with brake", false, {11}, {0, 0, 60, 0, 0, 99}, bit({9, 11}), {{9, 98}, {11, 98}, {2, 99}}, 1.0f},
         {"slide in dead zone", false, {11}, {0, 0, 20, 0, 0, 99}, 0, {{11, 0}, {2, -7}}, 1.0f},
-        {"stunt negative",
-         false,
-         {BIKEACTION_STUNT},
-         {0, 0, 0, 0, 0, 0, 0, 0, 3, 1},
-         bit({17}),
-         {{17, -3}},
-         1.0f},
+        {"stunt negative", false, {BIKEACTION_STUNT}, {0, 0, 0, 0, 0, 0, 0, 0, 3, 1}, bit({17}), {{17, -3}}, 1.0f},
     };
+    // clang-format on
     for (const InputCase& c : cases) {
         KineticBike b;
         b.isCPU = c.cpu;
@@ -238,10 +178,10 @@ TEST(BikeInput, StartBoostSuspensionAndMessages) {
     KineticBike b;
     const unsigned char parms[10] = {0, 0, 0, 0, 255};
     const CPacket accel(0, PKT_ACTION, 1 << BIKEACTION_ACCEL, parms);
-    struct Case {
-        uint32_t before, after;
-    };
+    // clang-format off
+    struct Case { uint32_t before, after; };
     for (const Case& c : {Case{1, 2}, Case{0, 3}, Case{2, 2}, Case{4, 4}}) {
+        // clang-format on
         b.canBoost = c.before;
         b.doAction(accel, 0.0f);
         EXPECT_EQ(b.canBoost, c.after) << c.before;
@@ -262,17 +202,12 @@ TEST_F(BikeTest, CameraHeadingHoldsInTheAirAndWhileCrashing) {
     b->forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
     const qzVector3d ground = b->getCameraForward();
     b->forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
-    for (int state : {0, 1, 2}) {
+    for (int state : {0, 1, 2, 3}) {  // in the air, crashing, a world-edge crash, riding
         b->flags = state == 0 ? 1u << BIKE_INAIR : 0u;
         b->crashing = state == 1;
         b->crashState = state == 2 ? 1 : 0;
-        const qzVector3d held = b->getCameraForward();
-        EXPECT_FLOAT_EQ(held.z, ground.z) << state;
+        EXPECT_FLOAT_EQ(b->getCameraForward().z, state < 3 ? ground.z : 0.0f) << state;
     }
-    b->flags = 0;
-    b->crashing = 0;
-    b->crashState = 0;
-    EXPECT_FLOAT_EQ(b->getCameraForward().x, 1.0f);
 }
 
 }  // namespace
