@@ -4,6 +4,7 @@
 
 #include <cmath>
 
+#include "../support/bike_driver.h"
 #include "../support/heap_image.h"
 #include "bike/bands.h"
 #include "bike/bike_terrain.h"
