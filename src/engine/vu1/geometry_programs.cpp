@@ -72,16 +72,7 @@ void GeometryProgram::Continue(VuState& vu) {
         if (c_.lit) {
             float nrm[3];
             std::memcpy(nrm, vert + 8, 12);
-            const float len = std::sqrt(nrm[0] * nrm[0] + nrm[1] * nrm[1] + nrm[2] * nrm[2]);
-            const float inv = len > 0.0f ? 1.0f / len : 0.0f;
-            for (int c = 0; c < 3; ++c) v.rgba[c] = colour[12 + c];
-            for (int k = 0; k < 3; ++k) {
-                const float d =
-                    (nrm[0] * light[k * 4] + nrm[1] * light[k * 4 + 1] + nrm[2] * light[k * 4 + 2]) * inv;
-                if (d > 0.0f)
-                    for (int c = 0; c < 3; ++c) v.rgba[c] += colour[k * 4 + c] * d;
-            }
-            v.rgba[3] = 128.0f;
+            LightVertex(nrm, light, colour, v.rgba);
         } else {
             for (int c = 0; c < 4; ++c) v.rgba[c] = static_cast<float>(vert[8 + c] > 255 ? 255 : vert[8 + c]);
             if (c_.rgba == 1)

@@ -2,6 +2,7 @@
 // quadwords, words reinterpreted as floats, and the row-vector transform the programs share.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 
@@ -30,6 +31,21 @@ inline void ReadMatrix(const console::vu::VuMemory& mem, uint32_t qw, float m[16
 // Row-vector transform: out = p0 row0 + p1 row1 + p2 row2 + p3 row3 of a 16-float row-major matrix.
 inline void TransformRow(const float* m, const float p[4], float out[4]) {
     for (int c = 0; c < 4; ++c) out[c] = p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + p[3] * m[12 + c];
+}
+
+// A lit vertex colour: the ambient colour (row 3 of `colour`) plus, for each of the three directional
+// lights in front of the surface, that light's colour times the cosine between the normal and the light.
+// `nrm` need not be unit length; a zero normal gets the ambient colour only. Alpha is 128 (opaque).
+inline void LightVertex(const float nrm[3], const float* light, const float* colour, float rgba[4]) {
+    const float len = std::sqrt(nrm[0] * nrm[0] + nrm[1] * nrm[1] + nrm[2] * nrm[2]);
+    const float inv = len > 0.0f ? 1.0f / len : 0.0f;
+    for (int c = 0; c < 3; ++c) rgba[c] = colour[12 + c];
+    for (int k = 0; k < 3; ++k) {
+        const float d = (nrm[0] * light[k * 4] + nrm[1] * light[k * 4 + 1] + nrm[2] * light[k * 4 + 2]) * inv;
+        if (d > 0.0f)
+            for (int c = 0; c < 3; ++c) rgba[c] += colour[k * 4 + c] * d;
+    }
+    rgba[3] = 128.0f;
 }
 
 }  // namespace engine::vu1
