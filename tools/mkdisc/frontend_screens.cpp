@@ -542,8 +542,7 @@ public:
         for (int b = 0; b < 4; ++b) {
             root.children.push_back(Rect(150, 136 + 52 * b, 430, 32, G(40, 60, 120, 200), G(20, 30, 70, 120),
                                          G(20, 30, 70, 200), G(10, 16, 40, 120)));
-            char label[16];
-            std::snprintf(label, sizeof label, "SLOT %d", first ? b + 1 : b + 5);
+            const std::string label = "SLOT " + std::to_string(first ? b + 1 : b + 5);
             root.children.push_back(Text(56, 136 + 52 * b, 90, 32, label, kFeHint, -1, 0 | 4));
         }
         if (!first) root.linkScreen = kSlots;  // the fifth item, which the screen leaves to its links
