@@ -1,8 +1,8 @@
 // The bike's frame, once per 60 Hz model step after the physics step: the pose from the physics world,
 // wheel positions, track and HUD state, velocities and their history, standstill and speed limits, air
 // time, the pre-race hold, the handling step with the spin damping around it, the nitro and the
-// rider's sway, and the flag words the views and the sound read. Also the wrong-way sign and the
-// height above ground that the race and the views ask for.
+// rider's sway, the checkpoints crossed, and the flag words the views and the sound read. Also the wrong-way
+// sign and the height above ground that the race and the views ask for.
 #include "bike/bike_control.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_driver_input.h"
@@ -238,5 +238,6 @@ void KineticBike::update(float) {
         frontWheelTurnRight = 1;
     flags |= bit(checkMessage(BIKEACTION_ACCEL) ? BIKE_ACCEL : BIKE_DECEL);
     if (throttleWheelie) flags |= bit(BIKE_THROTTLE_UP);
+    checkPoint();
     viewFlags = lastFlags | flags;
 }

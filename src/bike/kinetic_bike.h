@@ -233,6 +233,20 @@ public:
     // each wheel and whether a wheel rides on a track object.
     void measureWheelHeights(bool withNormals);
 
+    // Laps, checkpoints and readings.
+    // Once per step: off-track marking from the code under the bike, the checkpoints on its path, and
+    // lastPos for the next step.
+    void checkPoint();
+    // Every checkpoint band along the path from lastPos to bikePos, half a grid cell apart.
+    void checkTerrainPoint();
+    // The race's lap count; a lap past 0 records its time and starts the next lap's checkpoints.
+    void setCurLap(int lap);
+    // The HUD's smoothed speedometer; each call advances the filter.
+    float getSpeedometerReading();
+    // Offsets along the bike's up direction that place the drawn wheels.
+    float getFrontWheelSuspensionCompression() const;
+    float getBackWheelSuspensionCompression() const;
+
     // identity
     uint8_t inStunt = 0;
     char playerName[20] = {};

@@ -1,0 +1,107 @@
+// Race progress of a bike and the readings other parts of the game take from it: the off-track mark
+// and the checkpoints crossed each step, the laps the race hands over, the HUD speedometer and the
+// drawn wheels' suspension offsets.
+#include "bike/bike_laps.h"
+
+#include "bike/components/bike_suspension.h"
+#include "bike/kinetic_bike.h"
+#include "engine/sys/files.h"
+#include "engine/sys/math.h"
+#include "game/core/main_loop.h"
+#include "world/subtile_model.h"
+#include "world/terrain_type.h"
+
+namespace bikelaps {
+
+unsigned PathSamples(float length, int gridSize) {
+    if (!(length > 0.0f) || gridSize <= 0) return 1;
+    const float n = length / (0.5f * static_cast<float>(gridSize));
+    return n < static_cast<float>(kMaxPathSamples) ? static_cast<unsigned>(n) + 1 : kMaxPathSamples;
+}
+
+}  // namespace bikelaps
+
+namespace {
+
+// Off-track surfaces (codes 59 to 107) and the automatic-crash code 126; 58 itself does not count.
+bool IsOffTrackCode(unsigned t) {
+    return (t >= 59 && t <= 107) || t == 126;
+}
+
+constexpr float kStill = 0.925926f;    // m/s; slower reads 0
+constexpr uint32_t kSettleSteps = 30;  // steps after a placing that read 0
+constexpr float kLockedWheelOffset = 8.0f;
+
+}  // namespace
+
+void KineticBike::checkPoint() {
+    const unsigned t = CTerrainType::getInstance()->getTypeAtPoint(bikePos.x, bikePos.z);
+    isOffTrack = crashState == 0 && IsOffTrackCode(t) ? 1 : 0;
+    checkTerrainPoint();
+    lastPos = bikePos;
+}
+
+void KineticBike::checkTerrainPoint() {
+    const CTerrainType* terrain = CTerrainType::getInstance();
+    const float dx = bikePos.x - lastPos.x, dz = bikePos.z - lastPos.z;
+    const float length = x_sqrt(dx * dx + dz * dz);
+    const unsigned n = bikelaps::PathSamples(length, CSubtileModel::gridSize);
+    const float k = n > 1 ? 0.5f * static_cast<float>(CSubtileModel::gridSize) / length : 0.0f;
+    for (unsigned i = 0; i < n; ++i) {
+        const float s = k * static_cast<float>(i);
+        const unsigned c = terrain->getCheckPoint(lastPos.x + dx * s, lastPos.z + dz * s);
+        if (c == currentCheckPoint) {
+            ++currentCheckPoint;
+            isOffTrack = 0;
+            trackToHudOffTrack = bikelaps::kHudOnTrack;
+            trackToHudMissedCheckPoint = bikelaps::kHudCheckPointTaken;
+        } else if (c < bikelaps::kNoCheckPoint && c > currentCheckPoint && !isCPU) {
+            x_printf("Missed checkpoint: %u, at %u\n", currentCheckPoint, c);
+            trackToHudMissedCheckPoint = bikelaps::kHudCheckPointMissed;
+        }
+    }
+}
+
+void KineticBike::setCurLap(int lap) {
+    if (lap != 0) {
+        // The race clock: this bike's model steps at 60 Hz.
+        const float globalTime = static_cast<float>(frameCountForMessage) / 60.0f;
+        bikeStats.setLapTime(globalTime);
+        const int32_t count = bikeStats.currentLapCount;
+        const float t = count > 0 ? bikeStats.lapTimes[count - 1] : CStats::startTime;
+        const float minutes = x_floor(t / 60.0f);
+        x_printf("********LAP Time %f\n", static_cast<double>(t));
+        x_printf("********Time %i.%2.2f\n", static_cast<int>(minutes),
+                 static_cast<double>(t - 60.0f * minutes));
+        bikeStats._currentLapTimeStamp = globalTime;
+        currentCheckPoint = 0;
+        if (lap == gameOptions.duration) bikeStats.finishTime = bikeStats.raceTime;
+    }
+    curLap = lap;
+}
+
+float KineticBike::getSpeedometerReading() {
+    float s = 0.0f;
+    if (crashState == 0 && postCrashCounter >= kSettleSteps) {
+        if (inAir)
+            s = inAirLinearVelocityMag;
+        else if (movingForward)
+            s = linearVelocityMag;
+    }
+    if (s < kStill) s = 0.0f;
+    return speedometerFilter.step(100.0f * s * speedScale);
+}
+
+float KineticBike::getFrontWheelSuspensionCompression() const {
+    if (lockSuspension) return kLockedWheelOffset;
+    const auto* sus = static_cast<const Kinetic::CBikeSuspension*>(m_suspension);
+    if (!sus || sus->suspensionCurrentLength.size() < 2) return -20.0f;
+    return -20.0f + 1.2f * 100.0f * (sus->suspensionRestLength[0] - sus->suspensionCurrentLength[0]);
+}
+
+float KineticBike::getBackWheelSuspensionCompression() const {
+    if (lockSuspension) return kLockedWheelOffset;
+    const auto* sus = static_cast<const Kinetic::CBikeSuspension*>(m_suspension);
+    if (!sus || sus->suspensionCurrentLength.size() < 2) return -20.0f;
+    return -20.0f + 1.75f * 100.0f * (sus->suspensionRestLength[1] - sus->suspensionCurrentLength[1]);
+}
