@@ -130,6 +130,7 @@ protected:
         SM_InitSystem(255, Finder);
     }
     void TearDown() override {
+        g_map = nullptr;  // a test's message map lives on its stack, gone by now
         SM_KillSystem();
         SM_SetBackend(nullptr);
         for (int s = 0; s < g_count; ++s) x_free(g_screens[s]);
