@@ -9,6 +9,7 @@
 #include "engine/anim/anim_pose.h"
 #include "engine/sys/files.h"
 #include "mkdisc/motions.h"
+#include "support/anim_bytes.h"
 #include "support/log_capture.h"
 
 namespace {
@@ -24,19 +25,9 @@ protected:
     testsupport::LogCapture log_;
 };
 
-const _animation* Anim(const std::vector<uint8_t>& v) {
-    return reinterpret_cast<const _animation*>(v.data());
-}
-uint32_t Size(const std::vector<uint8_t>& v) {
-    return static_cast<uint32_t>(v.size());
-}
-
-struct Pose {
-    std::vector<uint8_t> bytes;
-    explicit Pose(uint32_t bones) : bytes(16 + 16 * size_t(bones), 0) {}
-    _angle_array* get() { return reinterpret_cast<_angle_array*>(bytes.data()); }
-    _angle_array* operator->() { return get(); }
-};
+using testsupport::Anim;
+using testsupport::Pose;
+using testsupport::Size;
 
 TEST_F(AnimWriterTest, SkeletonsHoldTheBonesTheViewsUse) {
     const std::vector<_bone> rider = RiderSkeletonBones(), bike = BikeSkeletonBones();

@@ -12,25 +12,16 @@
 #include "engine/anim/anim_check.h"
 #include "engine/anim/anim_decode.h"
 #include "engine/anim/anim_pose.h"
+#include "support/anim_bytes.h"
 
 namespace {
 
 using AnimFormatTest = animtest::LogTest;
 using animtest::g_log;
 
-const _animation* Anim(const std::vector<uint8_t>& v) {
-    return reinterpret_cast<const _animation*>(v.data());
-}
-uint32_t Size(const std::vector<uint8_t>& v) {
-    return static_cast<uint32_t>(v.size());
-}
-
-struct Pose {
-    std::vector<uint8_t> bytes;
-    explicit Pose(uint32_t bones) : bytes(16 + 16 * size_t(bones), 0) {}
-    _angle_array* get() { return reinterpret_cast<_angle_array*>(bytes.data()); }
-    _angle_array* operator->() { return get(); }
-};
+using testsupport::Anim;
+using testsupport::Pose;
+using testsupport::Size;
 
 TEST_F(AnimFormatTest, SampledWriterRefusesWhatItCannotWrite) {
     const SampledFrame f{{1, 2, 3}, {{1, {0, 0, 0}}, {0.5f, {0.5f, 0.5f, 0.5f}}}};

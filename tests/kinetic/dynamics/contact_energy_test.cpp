@@ -12,6 +12,7 @@
 #include "kinetic/dynamics/frictionless_rr_resolver.h"
 #include "kinetic/dynamics/naive_resolver.h"
 #include "kinetic/dynamics/simple_friction_rr_resolver.h"
+#include "resolver_kinds.h"
 #include "support/kinetic_scenes.h"
 
 using namespace Kinetic;
@@ -24,19 +25,6 @@ float kineticEnergy(const RigidBody& b) {
     const Vector3& w = b.m_angularVelocity;
     return 0.5f * b.m_mass * b.m_linearVelocity.lengthSqrd() +
            0.5f * w.dot(b.m_worldInertiaInv.getInverse() * w);
-}
-
-std::unique_ptr<RRResolver> makeResolver(int kind) {
-    switch (kind) {
-        case Subspace::NAIVE:
-            return std::make_unique<NaiveResolver>();
-        case Subspace::FRICTIONLESS:
-            return std::make_unique<FrictionlessRRResolver>();
-        case Subspace::SIMPLEFRICTION:
-            return std::make_unique<SimpleFrictionRRResolver>();
-        default:
-            return std::make_unique<ComplexFrictionRRResolver>();
-    }
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 #include "kinetic/dynamics/subspace.h"
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/dynamics/world.h"
+#include "resolver_kinds.h"
 
 using namespace Kinetic;
 using namespace Kinetic::testing_shapes;
@@ -29,19 +30,6 @@ using namespace Kinetic::testing_shapes;
 namespace {
 
 const Vector3 kUp(0.0f, -1.0f, 0.0f);  // +y is down: the floor's normal points to -y
-
-std::unique_ptr<RRResolver> makeResolver(int kind) {
-    switch (kind) {
-        case Subspace::NAIVE:
-            return std::make_unique<NaiveResolver>();
-        case Subspace::FRICTIONLESS:
-            return std::make_unique<FrictionlessRRResolver>();
-        case Subspace::SIMPLEFRICTION:
-            return std::make_unique<SimpleFrictionRRResolver>();
-        default:
-            return std::make_unique<ComplexFrictionRRResolver>();
-    }
-}
 
 // A unit ball of mass 1 (restitution e, friction mu) above a fixed floor plane at y = 0 (restitution 1,
 // friction mu), touching it at the origin.
