@@ -39,6 +39,9 @@ public:
     void setupOutOfBoundsTile(int descriptionId, int column, int row, const std::vector<C3DView*>& views);
     void clearStvList();
 
+    // The terrain and object drawing distances of a track type (TrackType), narrower in split screen.
+    static void installDrawDistances(int trackType, bool splitScreen);
+
     CWorldModel* worldModel() const { return world_; }
     void* worldFile() const { return file_; }
 
