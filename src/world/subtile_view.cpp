@@ -77,10 +77,22 @@ void UploadProgram(const _ve_microcode* code) {
     veEngineMicroCodeFlagsValid = 0;
 }
 
+// Appends a context's environment and queues it as a task of its own (the reference the send wrote
+// becomes the chain's end).
+void QueueEnvironment(int context) {
+    uint8_t* start = veEngineDmaTagPtr;
+    if ((context == 1 ? veSendDrawEnv1() : veSendDrawEnv2()) != 0) return;
+    uint64_t t;
+    std::memcpy(&t, start, 8);
+    t &= ~(7ull << 28);
+    std::memcpy(start, &t, 8);
+    veDmaAddDmaTask(start, 1, 1);
+}
+
 void SetTexture1(CTexture* t) {
     if (!t) return;
     if (ve_texture_handle* h = veTextureLoadTextureMem(&t->fsBitmap)) veSetDrawEnv1Texture(h);
-    veSendDrawEnv1();
+    QueueEnvironment(1);
 }
 
 // The parameter block of the terrain programs at the subtile's origin (in grid cells).
@@ -265,7 +277,7 @@ void CSubtileViewPS2::render(C3DView*) {
             if (ve_texture_handle* h = veTextureLoadTextureMem(&d->fsBitmap)) veSetDrawEnv2Texture(h);
             veSetTextureEnv2Wrap(0);
             veSetAlphaEnv2(1, -1);
-            veSendDrawEnv2();
+            QueueEnvironment(2);
         }
         SetTexture1(m->terrainBitmap);
         veSetDefaultTestEnv2(1, 6, 8, 0, 0, 0, 1, 2);

@@ -38,7 +38,7 @@ inline constexpr uint32_t kTerrainLowDetailVertsAt = 128;
 inline constexpr uint32_t kTerrainMaxLowDetailVerts = 255;
 // Texture repeats of the detail bitmap across one subtile, and the detail pass's vertex alpha.
 inline constexpr float kTerrainDetailRepeat = 8.0f;
-inline constexpr float kTerrainDetailAlpha = 56.0f;
+inline constexpr float kTerrainDetailAlpha = 40.0f;
 
 class TerrainProgram : public Microprogram {
 public:
