@@ -9,6 +9,7 @@
 #include <string>
 
 #include "engine/hal/dma_tasks.h"
+#include "engine/hal/view_matrices.h"
 #include "host/png_writer.h"
 #include "mkdisc/track_design.h"
 #include "mkdisc/tracks.h"
@@ -30,6 +31,73 @@ void MaybePng(const WorldViewScene& scene, const std::string& name) {
     if (!dir) return;
     host::Error e;
     host::WritePng(std::string(dir) + "/" + name + ".png", scene.pixels().data(), 640, 448, 4, true, &e);
+}
+
+// Pixels of the cleared background colour (read from a frame with nothing drawn) in `px`, above the
+// last row (the display's filtered copy blends that one with the line below the picture).
+int Background(WorldViewScene& scene, const std::vector<uint8_t>& px) {
+    const int options = gameOptions.gameOptions;
+    gameOptions.gameOptions = 0;
+    scene.frame();
+    const std::vector<uint8_t> empty = scene.pixels();
+    gameOptions.gameOptions = options;
+    int n = 0;
+    for (size_t i = 0; i < px.size() - 640 * 4; i += 4)
+        n += px[i] == empty[0] && px[i + 1] == empty[1] && px[i + 2] == empty[2];
+    return n;
+}
+
+TEST(WorldViewTest, SeamsBetweenLevelsLeaveNoCrack) {
+    const TrackSpec* spec = Spec(TrackKind::Outdoor);
+    const TrackDesign d = DesignTrack(*spec);
+    WorldViewScene scene(BuildWorld(*spec), 2, 0x100);
+    // Full detail within 60 hundred units: straight down from 50 hundred, the middle of the picture is at
+    // full detail and its edges at low detail.
+    CWorldModel::terrainLod1DepthSquared = 60.0f * 60.0f;
+    for (float f : {0.3f, 0.5f, 0.7f}) {
+        const float x = d.side * f, z = d.side * (1 - f), y = -d.heightAt(x, z);
+        scene.look(x, y - 5000, z, x + 1, y, z + 2);
+        CSubtileViewPS2::counters = {};
+        scene.frame();
+        MaybePng(scene, "seams_" + std::to_string(int(f * 10)));
+        EXPECT_GT(CSubtileViewPS2::counters.rowsSent, 0u);
+        EXPECT_GT(CSubtileViewPS2::counters.lowDetailDraws, 0u);
+        EXPECT_GT(CSubtileViewPS2::counters.bands, 0u);
+        EXPECT_EQ(Background(scene, scene.pixels()), 0) << f;
+    }
+}
+
+TEST(WorldViewTest, LowDetailLevelsOneAndTwoDrawAlike) {
+    const TrackSpec* spec = Spec(TrackKind::Outdoor);
+    const TrackDesign d = DesignTrack(*spec);
+    WorldViewScene scene(BuildWorld(*spec), 2, 0x100);
+    const float mid = d.side / 2, y = -d.heightAt(mid, mid);
+    scene.look(mid - 4000, y - 3000, mid - 4000, mid, y, mid);
+    std::vector<uint8_t> frames[2];
+    for (int level = 1; level <= 2; ++level) {
+        veEngineBeginFrame();
+        veDisplayActivateView(&scene.view->_view3d);
+        veEngineBuildView(&scene.view->_view3d);
+        veEngineDmaViewMatrices();
+        for (CSubtileViewPS2* v : scene.worldView->stvList) {
+            v->LOD = level;
+            v->drawWithClipping = CLIP_TRICULL;
+            v->render(scene.view.get());
+        }
+        veEngineEndFrame();
+        for (int k = 0; k < 2; ++k) {
+            veEngineBeginFrame();
+            veEngineEndFrame();
+        }
+        frames[frames[0].empty() ? 0 : 1] = scene.pixels();
+        veEngineBeginFrame();
+        veEngineEndFrame();
+        MaybePng(scene, frames[1].empty() ? "lod_a" : "lod_b");
+    }
+    EXPECT_LT(Background(scene, frames[0]), 640 * 448 / 2);
+    int diff = 0;
+    for (size_t i = 0; i < frames[0].size(); ++i) diff += frames[0][i] != frames[1][i];
+    EXPECT_EQ(diff, 0);
 }
 
 TEST(WorldViewTest, TrackFramesDrawBothLevelsAndTheirSeams) {
