@@ -19,7 +19,7 @@
 #include "game/model/model.h"
 #include "game/model/object_description.h"
 #include "game/view/view_3d.h"
-#include "support/heap_image.h"
+#include "heap_image.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
 #include "world/world_model.h"
@@ -54,6 +54,7 @@ public:
         view = std::make_unique<C3DView>(0, 1);
         view->_cameraID = 0;
         worldView = std::make_unique<CWorldView>(image_.p, 1, -1);
+        worldView->addObjectsToWorld({view.get()});
     }
     ~WorldViewScene() {
         worldView.reset();

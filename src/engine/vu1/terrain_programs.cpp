@@ -55,15 +55,33 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, TVertex& t)
 
 // Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
 // corner leaves it). `detail` gives the detail pass's texture scale and alpha.
+// Seen from behind (its corners clockwise on the screen once in front of the eye): the ground's
+// underside, always hidden by the ground in front of it.
+bool BackFacing(const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c) {
+    if (!(a.v.c[3] > 0 && b.v.c[3] > 0 && c.v.c[3] > 0)) return false;
+    const float ax = a.v.c[0] / a.v.c[3], ay = a.v.c[1] / a.v.c[3];
+    const float bx = b.v.c[0] / b.v.c[3], by = b.v.c[1] / b.v.c[3];
+    const float cx = c.v.c[0] / c.v.c[3], cy = c.v.c[1] / c.v.c[3];
+    return ((bx - ax) * (cy - ay) - (by - ay) * (cx - ax)) * f.c2s[0] * f.c2s[5] <= 0.0f;
+}
+
+// Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
+// corner leaves it). `cull` drops it when seen from behind. The detail pass repeats the texture and
+// fades out with depth (beyond kTerrainDetailFar it is not drawn).
 void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c, bool clip,
-         bool detail) {
+         bool detail, bool cull = false) {
     if (a.out & b.out & c.out) return;
+    if (detail && a.v.c[3] > kTerrainDetailFar && b.v.c[3] > kTerrainDetailFar &&
+        c.v.c[3] > kTerrainDetailFar)
+        return;
+    if (cull && BackFacing(f, a, b, c)) return;
     OutVertex poly[9] = {a.v, b.v, c.v};
     if (detail)
         for (int k = 0; k < 3; ++k) {
             poly[k].s *= kTerrainDetailRepeat;
             poly[k].t *= kTerrainDetailRepeat;
-            poly[k].rgba[3] = kTerrainDetailAlpha;
+            const float fade = (kTerrainDetailFar - poly[k].c[3]) / (0.5f * kTerrainDetailFar);
+            poly[k].rgba[3] = kTerrainDetailAlpha * (fade < 0.0f ? 0.0f : fade > 1.0f ? 1.0f : fade);
         }
     int corners = 3;
     if (a.out | b.out | c.out) {
@@ -135,11 +153,11 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
         for (int c = 0; c < 55; ++c) {
             if (even) {
-                Tri(out, f, a[c], b[c], a[c + 1], clip_, pass == 1);
-                Tri(out, f, a[c + 1], b[c], b[c + 1], clip_, pass == 1);
+                Tri(out, f, a[c], b[c], a[c + 1], clip_, pass == 1, true);
+                Tri(out, f, a[c + 1], b[c], b[c + 1], clip_, pass == 1, true);
             } else {
-                Tri(out, f, a[c], b[c], b[c + 1], clip_, pass == 1);
-                Tri(out, f, a[c], b[c + 1], a[c + 1], clip_, pass == 1);
+                Tri(out, f, a[c], b[c], b[c + 1], clip_, pass == 1, true);
+                Tri(out, f, a[c], b[c + 1], a[c + 1], clip_, pass == 1, true);
             }
         }
     }
@@ -164,9 +182,9 @@ void TerrainProgram::LowDetail(VuState& vu) {
             const TVertex& p = w[(i - 2) % 3];
             const TVertex& q = w[(i - 1) % 3];
             if (i & 1)
-                Tri(out, f, q, p, w[i % 3], clip_, false);
+                Tri(out, f, q, p, w[i % 3], clip_, false, true);
             else
-                Tri(out, f, p, q, w[i % 3], clip_, false);
+                Tri(out, f, p, q, w[i % 3], clip_, false, true);
         }
         at += n;
     }

@@ -39,6 +39,7 @@ inline constexpr uint32_t kTerrainMaxLowDetailVerts = 255;
 // Texture repeats of the detail bitmap across one subtile, and the detail pass's vertex alpha.
 inline constexpr float kTerrainDetailRepeat = 8.0f;
 inline constexpr float kTerrainDetailAlpha = 40.0f;
+inline constexpr float kTerrainDetailFar = 6000.0f;  // depth where the detail has faded out
 
 class TerrainProgram : public Microprogram {
 public:
