@@ -100,6 +100,7 @@ public:
         veEngineBeginFrame();
         veDisplayActivateView(&view->_view3d);
         worldView->render(view.get());
+        view->render();  // the placed objects' own view objects
         veEngineEndFrame();
         if (shown) {
             // The next frame's start runs this one's list; the one after waits for the blank showing it.
