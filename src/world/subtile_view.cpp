@@ -223,6 +223,11 @@ CSubtileViewPS2::CSubtileViewPS2(CSubtileModel* model, void* lowDetail, void* lo
     setDummyBuffer();
 }
 
+void CSubtileViewPS2::calculateLodDepthClip(C3DView* view, CModelObject* model) {
+    CSubtileView::calculateLodDepthClip(view, model);
+    if (LOD > 0 && (!lod1 || lowdetail::PacketCount(lod1) == 0)) LOD = 0;
+}
+
 void CSubtileViewPS2::setupSubtileSetup() {
     CSubtileModel* m = subtileModel;
     WriteSetup(subtileSetup, 56 * m->subX + 224 * m->tx, 56 * m->subZ + 224 * m->tz, 0, 0);
@@ -366,7 +371,7 @@ void CSubtileViewPS2::setupEdgeStripsLOD1(CWorldView* world) {
     _TerrainVertStrip& left = leftEdgeStripLOD1;
     _TerrainVertStrip& right = rightEdgeStripLOD1;
     for (_TerrainVertStrip* s : {&top, &bottom, &left, &right}) ClearStrip(*s);
-    if (!lod1) return;
+    if (!lod1 || lowdetail::PacketCount(lod1) == 0) return;  // no low-detail mesh: drawn at full detail only
     const int id = subtileModel->id;
     // Borders of the low-detail mesh, each vertex once per strip (a corner joins two strips).
     auto has = [](const _TerrainVertStrip& s, bool byX, int key) {
@@ -490,12 +495,9 @@ void CSubtileViewPS2::buildObjectList(CWorldView* world, int i, int count, C3DVi
         CResourceStorage<CObjectDescription>::instance().get(i + CSubtileModel::firstObjectId);
     if (!d || !camera) return;
     const int kind = d->typeInfo ? d->typeInfo->objType : 0;
-    const float L1 = static_cast<float>(objectLod1DepthSquared),
-                L2 = static_cast<float>(objectLod2DepthSquared);
+    const bool nearBand = kind == 27 || kind == 28;
     float F = static_cast<float>(objectFarClipDepthSquared);
     if (gameOptions.gameOptions & 0x1000000) F += 1000000.0f;
-    const bool nearBand = kind == 27 || kind == 28;
-    const float N = nearBand ? L1 - 3600.0f : L1, E = F - 8100.0f;
     const bool single = d->numUniqueGeometry == 1;
     const qzVector3d eye = camera->position;
     for (int k = 0; k < count; ++k) {
@@ -514,35 +516,13 @@ void CSubtileViewPS2::buildObjectList(CWorldView* world, int i, int count, C3DVi
                 const float dd = (dx * dx + dy * dy + dz * dz) / 10000.0f;
                 int level = -1;
                 float alpha = 128.0f;
-                if (dd > F) continue;
-                if (single) {
-                    level = 2;
-                    if (dd > E) alpha = 128.0f - 128.0f * (dd - E) / (F - E);
-                } else if (dd >= F) {
-                    continue;
-                } else if (dd < N) {
-                    if (pass == 0) level = 0;
-                } else if (dd < L1) {  // near band (kinds 27 and 28)
-                    const float h = (L1 - N) / 2, e = dd - N;
-                    if (pass == 0)
-                        level = e > h ? 1 : 0;
-                    else if (e > h)
-                        level = 0, alpha = 128.0f - 128.0f * (e - h) / h;
-                    else if (e < h)
-                        level = 1, alpha = 128.0f * e / h;
-                } else if (dd < L2) {
-                    if (pass == 0) level = 1;
-                } else if (dd < E) {
-                    if (pass == 0) level = 2;
-                } else {
-                    if (pass == 1) level = 2, alpha = 128.0f - 128.0f * (dd - E) / (F - E);
-                }
+                if (!instanceLook(dd, nearBand, single, pass, &level, &alpha)) continue;
                 if (level != L) continue;
                 const _quaternion q{p.qw, {p.qx, p.qy, p.qz}};
                 Q_SetupMatrix(&q, &g_batch.m[g_batch.n]);
                 const _vector3d t{p.x, p.y, p.z};
                 M4_SetTranslation(&g_batch.m[g_batch.n], &t);
-                const float shade = 40.0f * dd / F;
+                const float shade = 40.0f * dd / F;  // darker with distance
                 g_batch.c[g_batch.n] = {CWorldModel::worldRGBA[0] - shade, CWorldModel::worldRGBA[1] - shade,
                                         CWorldModel::worldRGBA[2] - shade, alpha};
                 if (++g_batch.n == kBatch) {
@@ -553,6 +533,45 @@ void CSubtileViewPS2::buildObjectList(CWorldView* world, int i, int count, C3DVi
             if (g_batch.n) renderObjectList(world, i, g_batch.n, L, view, pass);
         }
     }
+}
+
+bool CSubtileViewPS2::instanceLook(float d, bool nearBand, bool single, int pass, int* level, float* alpha) {
+    const float L1 = static_cast<float>(objectLod1DepthSquared),
+                L2 = static_cast<float>(objectLod2DepthSquared);
+    float F = static_cast<float>(objectFarClipDepthSquared);
+    if (gameOptions.gameOptions & 0x1000000) F += 1000000.0f;
+    const float N = nearBand ? L1 - 3600.0f : L1, E = F - 8100.0f;
+    *level = -1;
+    *alpha = 128.0f;
+    if (d > F) return false;
+    if (single) {  // one geometry: drawn in both passes, fading out beyond E
+        *level = 2;
+        if (d > E) *alpha = 128.0f - 128.0f * (d - E) / (F - E);
+        return true;
+    }
+    if (d >= F) return false;
+    if (d < N) {
+        if (pass == 0) *level = 0;
+    } else if (d < L1) {  // the near band of kinds 27 and 28: levels 0 and 1 cross-fade
+        const float h = (L1 - N) / 2, e = d - N;
+        if (pass == 0) {
+            *level = e > h ? 1 : 0;
+        } else if (e > h) {
+            *level = 0;
+            *alpha = 128.0f - 128.0f * (e - h) / h;
+        } else if (e < h) {
+            *level = 1;
+            *alpha = 128.0f * e / h;
+        }
+    } else if (d < L2) {
+        if (pass == 0) *level = 1;
+    } else if (d < E) {
+        if (pass == 0) *level = 2;
+    } else if (pass == 1) {
+        *level = 2;
+        *alpha = 128.0f - 128.0f * (d - E) / (F - E);
+    }
+    return *level >= 0;
 }
 
 void CSubtileViewPS2::renderObjectList(CWorldView*, int i, int count, int level, C3DView*, int) {

@@ -59,6 +59,8 @@ public:
     ~CSubtileViewPS2() override = default;
 
     void render(C3DView* view) override;
+    // As the base, but a subtile without a low-detail mesh is drawn at full detail at every distance.
+    void calculateLodDepthClip(C3DView* view, CModelObject* model) override;
 
     void setupSubtileSetup();
     static void setupSubtileStripGifTag();
@@ -78,6 +80,10 @@ public:
     static void renderObjects(CWorldView* world, std::vector<int>* visible, C3DView* view);
     static void buildObjectList(CWorldView* world, int description, int count, C3DView* view,
                                 CModelObject* camera, int pass);
+    // The level of detail and alpha (128 opaque) an instance at depth `d` is drawn with in `pass`; false
+    // when it is not drawn in that pass. Kinds 27 and 28 (`nearBand`) cross-fade levels 0 and 1 before the
+    // first threshold; a description with one geometry draws at its far level in both passes.
+    static bool instanceLook(float d, bool nearBand, bool single, int pass, int* level, float* alpha);
     static void renderObjectList(CWorldView* world, int description, int count, int level, C3DView* view,
                                  int pass);
 
