@@ -145,6 +145,7 @@ TEST(WorldViewTest, LargestWorldFromEveryCheckpointStaysWithinCapacities) {
         EXPECT_LE(scene.worldView->visibleCount, CWorldView::kMaxVisibleSubtiles);
     }
     EXPECT_EQ(CSubtileViewPS2::counters.stripOverflows, 0u);
+    EXPECT_EQ(CSubtileViewPS2::counters.chainsDropped, 0u);
     EXPECT_EQ(veDmaRefusedTasks(), refusedBefore);
 }
 
