@@ -163,6 +163,10 @@ std::vector<uint8_t> PropCollision(Prop prop) {
             return WriteBodyBlock({CollisionBox(-0.05f, -1.1f, -2.0f, 0.05f, 0.0f, 2.0f)});
         case Prop::Pickup:
             return WriteBodyBlock({CollisionBox(-0.4f, -1.8f, -0.4f, 0.4f, -1.0f, 0.4f)});
+        case Prop::Tree:  // the trunk; the racers near it get its body (colliders near racers)
+            return WriteBodyBlock({CollisionBox(-0.2f, -2.8f, -0.2f, 0.2f, 0.0f, 0.2f)});
+        case Prop::Grandstand:  // the seating as one block
+            return WriteBodyBlock({CollisionBox(-9.0f, -4.2f, -3.0f, 9.0f, 0.0f, 3.0f)});
         default:
             return {};
     }

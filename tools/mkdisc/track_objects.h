@@ -13,7 +13,8 @@
 std::vector<uint8_t> PropGeometry(Prop prop, float span, int level = 0);
 // The number of levels of detail PropGeometry has for a prop.
 int PropLevels(Prop prop);
-// Collision block of a prop (bales, fences, pickups); empty for scenery that stands off the track.
+// Collision block of a prop (bales, fences, pickups, tree trunks, grandstands); empty for the scenery a
+// racer cannot reach (banners, the start gate).
 std::vector<uint8_t> PropCollision(Prop prop);
 // A checkpoint or finish gate: two posts `halfSpan` either side of the lap and a banner across.
 std::vector<uint8_t> GateGeometry(float halfSpan, bool finish);
