@@ -195,7 +195,7 @@ TEST_F(RiderWorld, LaunchGroundBoxAndRestore) {
     // The ground flags lag one call behind the heights (y points down: `high` is above the ground).
     rider->getBaseVectors();
     const float ground = Ground(rider->position);
-    const float high = ground - 300.0f, sunk = ground + 200.0f;
+    const float high = ground - 150.0f, sunk = ground + 100.0f;
     rider->position.y = high;
     rider->findDistancesToGround();
     rider->position.y = sunk;
