@@ -120,6 +120,11 @@ void KineticBike::update(float) {
     lastFlags = flags;
     flags = 0;
 
+    // The race clock in the bike's statistics.
+    bikeStats.raceTime = bikeTime() - CStats::startTime;
+    bikeStats._currentLapTime = bikeTime() - bikeStats._currentLapTimeStamp;
+    bikeStats.calculateHoleShot();
+
     getBaseVectors();
     lastWheelInfo[0] = wheelInfo[0];
     lastWheelInfo[1] = wheelInfo[1];
