@@ -8,6 +8,7 @@
 #include <cmath>
 
 #include "bike/kinetic_bike.h"
+#include "bike/rider_model.h"
 #include "game/model/model.h"
 #include "game/model/packet.h"
 
@@ -31,25 +32,20 @@ protected:
         bike->forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
         bike->rightDir = qzVector3d(1.0f, 0.0f, 0.0f);
         bike->cameraLookAtPos = bike->bikeCenterOfMassPos = kBikeAt;
-        rider = new CModelObject;
+        rider = new CRiderModel(0, -1);
         cam = new CCamera;
-        for (CModelObject* o : {static_cast<CModelObject*>(bike), rider, static_cast<CModelObject*>(cam)})
-            model->objects.push_back(o);
+        model->objects.insert(model->objects.end(), {bike, rider, cam});
         cam->cameraTargetId = 0;
         cam->riderTargetId = 1;
-        CCamera::riderCenterOfMass = [](CModelObject* o, qzVector3d& c) { return (c = o->position), true; };
     }
-    void TearDown() override {
-        CCamera::riderCenterOfMass = nullptr;
-        delete CModel::modelPtr;
-    }
+    void TearDown() override { delete CModel::modelPtr; }
     void Packet(int action, unsigned char amount = 255) {
         const unsigned char parms[10] = {amount, amount, amount, amount};
         cam->doAction(CPacket(2, PKT_ACTION, action, parms), 0.0f);
     }
 
     KineticBike* bike = nullptr;
-    CModelObject* rider = nullptr;
+    CRiderModel* rider = nullptr;
     CCamera* cam = nullptr;
 };
 
@@ -198,7 +194,7 @@ TEST_F(CameraTest, CrashFramingByDistanceAndCrashType) {
         uint32_t crashType;
         float up, side, back;
     } rows[] = {{0, 200.0f, 603.6f, 400.0f}, {4, 250.0f, 905.3f, 600.0f}};
-    rider->position = kBikeAt + qzVector3d(300.0f, 0.0f, 0.0f);
+    rider->riderCenterOfMassPos = kBikeAt + qzVector3d(300.0f, 0.0f, 0.0f);
     for (const Row& r : rows) {
         bike->crashType = r.crashType;
         cam->SetMode(CAMMODE_CRASH);
