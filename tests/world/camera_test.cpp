@@ -11,6 +11,7 @@
 #include "bike/rider_model.h"
 #include "game/model/model.h"
 #include "game/model/packet.h"
+#include "game/view/view_3d.h"
 
 namespace {
 
@@ -142,6 +143,17 @@ TEST_F(CameraTest, ViewBasis) {
     ExpectNear(cam->forwardVec, qzVector3d(0.0f, 0.0f, 1.0f), 0.0f);
     ExpectNear(cam->rightVec, qzVector3d(-1.0f, 0.0f, 0.0f), 0.0f);
     ExpectNear(cam->upVec, qzVector3d(0.0f, 1.0f, 0.0f), 0.0f);
+
+    // A view handed over: the eye goes to the origin, the look point onto +z at its distance.
+    C3DView view(0, 1);
+    cam->position = qzVector3d(100.0f, -600.0f, 50.0f);
+    cam->lookPos = cam->position + qzVector3d(300.0f, 0.0f, 400.0f);
+    cam->setupCamera(&view);
+    EXPECT_EQ(view._view3d.veViewPlaneDist, 512.0f);
+    _vector3d ends[2] = {cam->position, cam->lookPos};
+    M4_TransformVerts(&view._view3d.cameraMatrix, ends, ends, 2);
+    ExpectNear({ends[0].x, ends[0].y, ends[0].z}, qzVector3d(), 1e-3f);
+    ExpectNear({ends[1].x, ends[1].y, ends[1].z}, qzVector3d(0.0f, 0.0f, 500.0f), 1e-3f);
 
     // Looking almost straight down: the basis comes from the bike's heading, the last look point stays.
     cam->flatYForward = qzVector3d(0.0f, 0.0f, 1.0f);
