@@ -160,27 +160,28 @@ TEST_F(PadControl, OnlyThePadThatPausedResumes) {
     run({"", "0 START"}, 1);
     run({"0+ UNPLUGGED", ""}, 2);
     EXPECT_EQ(pause_->player, 0);
+    // A pause id that names something else pauses nothing.
+    p1.pauseId = kCamera;
+    run({"", "0 START"}, 1);
+    EXPECT_EQ(p1.controlState, STATE_BIKE);
+    EXPECT_EQ(pause_->player, 0);
 }
 
 TEST_F(PadControl, SticksAndTheViewButtonInTheBikeState) {
     CQZGameController& c = make(0, 0, STATE_BIKE);
-    struct Stick {
-        int x;
-        uint32_t action;
-        int left, right;
-    };
-    const Stick sticks[] = {{10, 0, 0, 0},  {11, 0x40, 0, 2},  {127, 0x40, 0, 234},
-                            {-10, 0, 0, 0}, {-11, 0x20, 2, 0}, {-127, 0x20, 234, 0}};
-    for (const Stick& s : sticks) {
-        int analog[4] = {s.x, 0, 0, 0};
-        std::vector<CPacket> sent;
+    // Left stick X: "action left-amount right-amount" of the packet.
+    const std::pair<int, const char*> sticks[] = {{10, "0 0 0"},  {11, "40 0 2"},  {127, "40 0 234"},
+                                                  {-10, "0 0 0"}, {-11, "20 2 0"}, {-127, "20 234 0"}};
+    for (const auto& [x, want] : sticks) {
+        int analog[4] = {x, 0, 0, 0};
+        std::vector<CPacket> sent{CPacket(kBike, PKT_ACTION, 0, static_cast<unsigned char>(0))};
         c.bikeController = CBikeController();
         c.setBikeId(kBike);
         c.PadActionToInputActions(0, analog, sent);
-        const uint32_t action = sent.empty() ? 0 : uint32_t(sent[0]._action);
-        EXPECT_EQ(action, s.action) << s.x;
-        EXPECT_EQ(sent.empty() ? 0 : sent[0]._parms[AMOUNT_LEFT], s.left) << s.x;
-        EXPECT_EQ(sent.empty() ? 0 : sent[0]._parms[AMOUNT_RIGHT], s.right) << s.x;
+        char got[32];
+        std::snprintf(got, sizeof got, "%x %d %d", sent.back()._action, sent.back()._parms[2],
+                      sent.back()._parms[3]);
+        EXPECT_STREQ(got, want) << x;
     }
     // The view changes on the 7th step of a hold, counted from when no stunt button is held with it.
     struct Hold {
