@@ -211,6 +211,7 @@ TEST(AIStuntModules, StuntPlaybackPlanningWheeliesAndPreload) {
 
 TEST(AIBikeControl, SteeringThrottleBrakeAndStuntButtonsFollowTheOrder) {
     biketest::LoneBikes lone;
+    GetModel()->objects.push_back(new CModelObject());
     auto* bike = new KineticBike();
     GetModel()->objects.push_back(bike);
     const int id = int(GetModel()->objects.size()) - 1;
@@ -252,4 +253,12 @@ TEST(AIBikeControl, SteeringThrottleBrakeAndStuntButtonsFollowTheOrder) {
     step(100);
     EXPECT_EQ(hands.buttonFlags, AIB_STUNT_MODE | AIB_STUNT_A | AIB_STUNT_B);
     EXPECT_EQ(hands.controlFlags, 0x20u | 0x80u);
+
+    // Facts of a step: an id naming no bike gives zeros; at most seven other bikes are taken.
+    for (int k = 0; k < 9; ++k) CAIBikeIter::getInstance()->addBike(bike);
+    CAIPreCalc pre;
+    pre.setBike(0);  // the model's first object is no bike
+    EXPECT_TRUE(pre.pBike == nullptr && pre.bikeInfo.bikeVel.z == 0.0f);
+    EXPECT_EQ(pre.otherBikeCount, CAIPreCalc::kMaxOtherBikes);
+    delete CAIBikeIter::theBikeIter;
 }

@@ -63,4 +63,10 @@ TEST(AIRace, RiderSwervesPastAStoppedBikeOnItsLine) {
     EXPECT_TRUE(swerved);
     EXPECT_GT(closest, 150.0f);
     EXPECT_LT(std::hypot(stopped->position.x - at.x, stopped->position.z - at.z), 50.0f) << "not hit";
+
+    // A way time that never wraps counts one lap at most.
+    race.ai[0]->bLapped = 0;
+    const int lap = stopped->curLap;
+    for (int k = 0; k < 5; ++k) race.ai[0]->advanceWayPos(*stopped);
+    EXPECT_EQ(stopped->curLap, lap + 1);
 }
