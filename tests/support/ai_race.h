@@ -1,8 +1,9 @@
 // Computer riders racing on one of the disc's generated worlds without drawing: the bike tests' race
 // stand-in with the world's racing lines, terrain map and the disc's stunt tree, one computer rider per
-// bike placed on the grid by its own rider interface. A frame runs the AI once (riders let go 0.2 s
-// apart), the model twice at 60 Hz, and the way positions of half the racers, as the race frame does.
-// With no human racer there is nobody to catch up with: the riders have no chase target.
+// bike placed on the grid by its own rider interface, with the jumps and crash zones prepared. A frame runs
+// the AI once (riders let go 0.2 s apart), the model twice at 60 Hz, and the way positions of half the
+// racers, as the race frame does. With no human racer there is nobody to catch up with: the riders have no
+// chase target.
 #pragma once
 
 #include <algorithm>
@@ -11,9 +12,11 @@
 
 #include "../bike/bike_world.h"
 #include "game/ai/ai_interface.h"
+#include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "heap_image.h"
 #include "mkdisc/stunt_tree.h"
+#include "world/ramps.h"
 #include "world/spline_manager.h"
 #include "world/terrain_map_format.h"
 #include "world/world_file_format.h"
@@ -65,6 +68,13 @@ public:
         ok = c.ok && CTerrainType::getInstance()->setPointer(fm->loadSubFile(image_.p, unsigned(map)),
                                                              c.layout.terrainMapLength, c.layout.numTiles,
                                                              c.layout.gridSize);
+        CRamps::resetStatics();  // the jumps and crash zones along the lines
+        CWorldModel* ground = world.world;
+        CRamps::getInstance()->heightAt = [ground](float x, float z) { return ground->getHeightAt(x, z); };
+        CRamps::getInstance()->preProcessJumpRamps();
+        CRamps::getInstance()->preProcessCrashRamps();
+        ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // the game's random source as a program start leaves it
+        RandomNumber = Randomizer = 0;
         const CQZSpline& way = sm->spline(CSplineManager::WayPoint);
         for (unsigned i = 0; i < riders; ++i) {
             bikes.push_back(world.AddBike(i, true));
@@ -86,6 +96,7 @@ public:
         delete CAIBikeIter::theBikeIter;
         CSplineManager::cleanUp();
         CTerrainType::resetStatics();
+        CRamps::resetStatics();
     }
     AIRace(const AIRace&) = delete;
     AIRace& operator=(const AIRace&) = delete;

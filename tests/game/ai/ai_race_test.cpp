@@ -19,7 +19,7 @@ TEST(AIRace, SevenRidersFinishThreeLapsStuntAndPreloadAtEachDifficulty) {
             return true;
         };
         long accel = 0, sent = 0;
-        std::vector<CPacket> packets;
+        const int stuntsBefore = stunts;
         while (!done() && race.frames < kMaxFrames) {
             race.Frame();
             // What the riders hold on the throttle, from the bike controllers' last packets.
@@ -41,7 +41,8 @@ TEST(AIRace, SevenRidersFinishThreeLapsStuntAndPreloadAtEachDifficulty) {
             EXPECT_GT(l.preloadOnPatch, 0) << "difficulty " << difficulty;
             EXPECT_EQ(l.preloadPackets, l.preloadOnPatch) << "difficulty " << difficulty;
         }
-        std::printf("; mean %.2f s, throttle %.1f\n", mean, throttle[difficulty]);
+        std::printf("; mean %.2f s, throttle %.1f, %d stunts\n", mean, throttle[difficulty],
+                    stunts - stuntsBefore);
     }
     EXPECT_GT(stunts, 0);
     EXPECT_GT(throttle[3], throttle[1]);
