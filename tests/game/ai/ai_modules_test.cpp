@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <tuple>
 #include <vector>
 
 #include "../../bike/bike_world.h"
@@ -69,52 +70,43 @@ TEST(AIDecisionMaker, HighestPriorityWinsEarlierOnTiesNinthModuleIgnored) {
 }
 
 TEST(AIDecisionMaker, DifficultyAndCatchUpMoveSpeedCrashScaleAndNextDifficulty) {
-    struct Case {
-        int difficulty;
-        float r;  // the chase target's lead in laps
-        int speedIn, speedOut;
-        float crashScale;
-        int next;
-    };
-    const Case cases[] = {{2, 0.1f, 100, 115, 1.5f, 3}, {1, -0.1f, 100, 80, 0.5f, 1},
-                          {3, 0.1f, 90, 95, 1.0f, 3},   {3, -0.03f, 100, 96, 0.97f, 3},
-                          {2, 0.0f, 100, 100, 1.0f, 2}, {3, 1.0f, 100, 120, 5.0f, 3}};
-    for (const Case& c : cases) {
+    // difficulty, chase target's lead in laps, speed in, speed out, crash scale, next difficulty
+    using Row = std::tuple<int, float, int, int, float, int>;
+    for (const auto& [d, r, in, out, scale, next] :
+         {Row{2, 0.1f, 100, 115, 1.5f, 3}, Row{1, -0.1f, 100, 80, 0.5f, 1}, Row{3, 0.1f, 90, 95, 1.0f, 3},
+          Row{3, -0.03f, 100, 96, 0.97f, 3}, Row{2, 0.0f, 100, 100, 1.0f, 2},
+          Row{3, 1.0f, 100, 120, 5.0f, 3}}) {
         KineticBike bike;
         CAIDecisionMaker dm;
-        dm.difficulty = dm.useDifficulty = int16_t(c.difficulty);
+        dm.difficulty = dm.useDifficulty = int16_t(d);
         CAIPreCalc pre = Riding();
         pre.pBike = &bike;
-        pre.difficulty = c.difficulty;
+        pre.difficulty = d;
         CAIControlPacket order;
-        order.speed = c.speedIn;
-        dm.adjustSpeed(order, pre, c.r);
-        EXPECT_EQ(order.speed, c.speedOut) << c.difficulty << " " << c.r;
-        EXPECT_NEAR(bike.cpuCrashScale, c.crashScale, 1e-5f) << c.difficulty << " " << c.r;
-        EXPECT_EQ(dm.useDifficulty, c.next) << c.difficulty << " " << c.r;
+        order.speed = in;
+        dm.adjustSpeed(order, pre, r);
+        EXPECT_TRUE(order.speed == out && std::fabs(bike.cpuCrashScale - scale) < 1e-5f &&
+                    dm.useDifficulty == next)
+            << d << " " << r << ": " << order.speed << " " << bike.cpuCrashScale << " " << dm.useDifficulty;
     }
 }
 
 TEST(AISteeringModules, SplinePriorityFollowsHowFarTheLineLiesBeside) {
     SplineScale scale;
-    struct Case {
-        float farX, farZ, lo, hi, tolerance;
-        bool offLine;
-    };
-    const Case cases[] = {{0, 2500, 0, 1e-6f, 0.2f, false},
-                          {200, 2500, 1e-4f, 0.01f, 0.2f, false},
-                          {200, -2500, 1.9f, 2, 0.2f, false},
-                          {400, 2500, 1.5f, 1.7f, 0.041f, false},
-                          {900, 2500, 3.5f, 3.7f, 0.0001f, true}};
-    for (const Case& c : cases) {
+    // far point (x, z), priority range, tolerance, far off the line
+    using Row = std::tuple<float, float, float, float, float, bool>;
+    for (const auto& [x, z, lo, hi, tolerance, offLine] :
+         {Row{0, 2500, 0, 1e-6f, 0.2f, false}, Row{200, 2500, 1e-4f, 0.01f, 0.2f, false},
+          Row{200, -2500, 1.9f, 2, 0.2f, false}, Row{400, 2500, 1.5f, 1.7f, 0.041f, false},
+          Row{900, 2500, 3.5f, 3.7f, 0.0001f, true}}) {
         CAIPreCalc pre = Riding();
-        pre.splineData.forwardFarPos = qzVector3d(c.farX, 0, c.farZ);
+        pre.splineData.forwardFarPos = qzVector3d(x, 0, z);
         pre.splineData.NearVel = pre.splineData.AtVel = qzVector3d(0, 0, 100);
         CAIControlPacket o;
         const float p = CAISplineDM().createOrders(o, pre);
-        EXPECT_TRUE(p >= c.lo && p <= c.hi) << c.farX << " " << p;
-        EXPECT_NEAR(o.tolerance, c.tolerance, 1e-4f) << c.farX;
-        EXPECT_EQ((o.aiFlags & AI_OFF_LINE) != 0, c.offLine) << c.farX;
+        EXPECT_TRUE(p >= lo && p <= hi && std::fabs(o.tolerance - tolerance) < 1e-4f &&
+                    ((o.aiFlags & AI_OFF_LINE) != 0) == offLine)
+            << x << " " << z << ": " << p << " " << o.tolerance;
     }
     // Power slides: never at difficulty 1, else at most once in 61 steps (the bike breaks away after).
     for (int difficulty = 1; difficulty <= 3; ++difficulty) {
@@ -217,23 +209,17 @@ TEST(AIBikeControl, SteeringThrottleBrakeAndStuntButtonsFollowTheOrder) {
     const int id = int(GetModel()->objects.size()) - 1;
     bike->forwardDir = qzVector3d(0, 0, 1);
     bike->linearVelocity = qzVector3d(0, 0, 10);
-    struct Case {
-        qzVector3d move;
-        int speed;
-        uint32_t held;
-        uint8_t throttle;
-    };
-    const Case cases[] = {{{0, 0, 1}, 80, AIB_ACCEL, 80},               // straight ahead
-                          {{0, 0, -1}, 80, AIB_ACCEL | AIB_RIGHT, 80},  // behind, in the dead band: right
-                          {{1, 0, 1}, 100, AIB_ACCEL | AIB_RIGHT, 100},
-                          {{-1, 0, 1}, 400, AIB_ACCEL | AIB_LEFT, 255}};  // beyond a byte: full throttle
-    for (const Case& c : cases) {
+    // ordered direction and speed, steering and throttle buttons held, throttle byte
+    using Row = std::tuple<qzVector3d, int, uint32_t, int>;
+    for (const auto& [move, speed, held, throttle] :
+         {Row{{0, 0, 1}, 80, AIB_ACCEL, 80}, Row{{0, 0, -1}, 80, AIB_ACCEL | AIB_RIGHT, 80},  // behind: right
+          Row{{1, 0, 1}, 100, AIB_ACCEL | AIB_RIGHT, 100}, Row{{-1, 0, 1}, 400, AIB_ACCEL | AIB_LEFT, 255}}) {
         CAIBikeControl hands;
         CAIControlPacket o;
-        o.moveVec = c.move, o.speed = c.speed;
+        o.moveVec = move, o.speed = speed;
         hands.UseTheControls(o, id, true, 1);  // the alternate line: steer at once
-        EXPECT_EQ(hands.buttonFlags & (AIB_LEFT | AIB_RIGHT | AIB_ACCEL), c.held) << c.move.x;
-        EXPECT_EQ(hands.analogControl[4], c.throttle) << c.move.x;
+        EXPECT_EQ(hands.buttonFlags & (AIB_LEFT | AIB_RIGHT | AIB_ACCEL), held) << speed;
+        EXPECT_EQ(hands.analogControl[4], throttle) << speed;
     }
     CAIBikeControl hands;
     CAIControlPacket o;
