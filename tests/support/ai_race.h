@@ -53,8 +53,8 @@ struct RacerLog {
 class AIRace {
 public:
     // `riders` computer riders; `parked` more racers are counted in the race but added by Park.
-    AIRace(const TrackSpec& spec, int difficulty, unsigned riders, unsigned parked = 0)
-        : world(spec, riders + parked),
+    AIRace(const TrackSpec& track, int difficulty, unsigned riders, unsigned parked = 0)
+        : world(track, riders + parked),
           image_(PackWorld(WithAIJumpMarks(world.design))),
           tree_(WriteSampleStuntTree()) {
         const WorldCheck c = CheckWorldFile(image_.p, uint32_t(image_.size));
