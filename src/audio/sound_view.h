@@ -15,8 +15,8 @@ class CSoundReader;
 class CSoundView : public CView<CSoundView> {
 public:
     explicit CSoundView(CAudioMemoryManager& memoryManager);
-    // The last sound view gone deletes the shared bin with every sound object ever inserted, and the
-    // sound objects' parameter cache with it.
+    // Deletes the shared bin with every sound object ever inserted into any sound view, and forgets the
+    // sound objects' parameter cache (the model objects it was keyed by go with the race).
     ~CSoundView() override;
 
     CRecycleBin<CSoundView>* getRecycleBin() override { return _recycleBin; }
@@ -35,7 +35,6 @@ public:
     CAudioMemoryManager& amm;
     std::vector<CMixer*> mixers;  // not owned
     static CRecycleBin<CSoundView>* _recycleBin;
-    static int liveViews;
 
 protected:
     // The model step's sound: every object's update, every mixer's prepare, then the queued audio
