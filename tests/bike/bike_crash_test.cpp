@@ -258,3 +258,36 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST(BikeJump, LandingHoldFactorByAirTimeAndNoTimeToLandFarFromATakeOff) {
+    LoneBikes lone;
+    KineticBike* b = lone.Build();
+    b->attributes.landingSpeedRecoveryJumps = 0.9f;
+    b->attributes.landingSpeedRecoveryWhoops = 0.6f;
+    for (uint32_t air : {20u, 21u}) {
+        b->inAir = 1;
+        b->framesInAir = air;
+        b->landingSpeedCounter = 6;
+        b->wheelInfo[1].m_isInContact = true;
+        b->chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 10.0f);
+        b->landSpeed();
+        EXPECT_NEAR(b->chassis->m_linearVelocity.length(), air >= 21 ? 9.0f : 6.0f, 1e-4f) << air;
+    }
+    CRamps::resetStatics();
+    RampPair pair{};
+    pair.takeoff = qzVector3d(0.0f, 0.0f, 0.0f);
+    pair.landing = qzVector3d(0.0f, 0.0f, 3000.0f);
+    CRamps::getInstance()->jumpRampPairSets.push_back(pair);
+    b->inAir = 0;
+    b->linearVelocity = b->fForwardDir * 20.0f;
+    for (float z : {999.0f, 1001.0f}) {
+        b->bikePos = qzVector3d(0.0f, 0.0f, z);
+        const float t = b->getTimeToLand();
+        EXPECT_EQ(t > 0.0f, z < 1000.0f) << z;
+    }
+    CRamps::resetStatics();
+}
+
+}  // namespace
