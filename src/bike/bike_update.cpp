@@ -1,14 +1,19 @@
 // The bike's frame, once per 60 Hz model step after the physics step: the pose from the physics world,
 // wheel positions, track and HUD state, velocities and their history, standstill and speed limits, air
-// time, the pre-race hold, the handling step with the spin damping around it, the nitro and the
-// rider's sway, the checkpoints crossed, and the flag words the views and the sound read. Also the wrong-way
+// time, the jump assist and landing hold, the pre-race hold, the crash tests, the handling step with the
+// spin damping around it, the preload and the flight, the nitro and the rider's sway, the contacts, the
+// checkpoints crossed, the track bonuses, the world edge and the crash state machine, the particle trail,
+// the finisher put back at its start, and the flag words the views and the sound read. Also the wrong-way
 // sign and the height above ground that the race and the views ask for.
 #include "bike/bike_control.h"
+#include "bike/bike_particles.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_driver_input.h"
 #include "bike/components/bike_engine.h"
 #include "bike/kinetic_bike.h"
+#include "bike/particle_sink.h"
 #include "engine/sys/math.h"
+#include "game/core/main_loop.h"
 #include "kinetic/dynamics/angular_constraint_1d.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
@@ -66,9 +71,8 @@ void KineticBike::update(float) {
     if (!vehicle) return;
     ++frameCountForMessage;
     updateModelObjectFromKinetic();
-    // The hubs before the suspension offsets the drawn wheels take.
-    wheelPos[0] = position + forwardDir * kFrontHub;
-    wheelPos[1] = position;
+    wheelPos[0] = position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
+    wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
     bikePos = position;
 
     // Off the track: further than 2500 units from the racing line at the bike's way time.
@@ -119,6 +123,11 @@ void KineticBike::update(float) {
     lastFlags = flags;
     flags = 0;
 
+    // The race clock in the bike's statistics.
+    bikeStats.raceTime = bikeTime() - CStats::startTime;
+    bikeStats._currentLapTime = bikeTime() - bikeStats._currentLapTimeStamp;
+    bikeStats.calculateHoleShot();
+
     getBaseVectors();
     lastWheelInfo[0] = wheelInfo[0];
     lastWheelInfo[1] = wheelInfo[1];
@@ -129,6 +138,7 @@ void KineticBike::update(float) {
     getWheelieCondition();
     movingForward = !(forwardVelocityMag < 0.0f);
     crashFindDistancesToGround();
+    crashResetPoints();
     cameraLookAtPos = bikePos + upDir * 15.0f + forwardDir * 100.0f;
     bikeCenterOfMassPos = toModel(chassis->m_position) * 100.0f;
     zeroVelocity();
@@ -159,7 +169,12 @@ void KineticBike::update(float) {
 
     zeroVelocity();
     limitMaximumSpeed();
-    if (crashState == 0) drivingOnObjects();
+    if (crashState == 0) {
+        jumpSpeed();
+        jumpAngle();
+        landSpeed();
+        drivingOnObjects();
+    }
     limitMaximumSpeed();
 
     // Ground and air.
@@ -190,10 +205,13 @@ void KineticBike::update(float) {
         }
         if (framesInAir == kTakeOffFrames) {
             flags |= bit(BIKE_TAKEOFF);
+            bikeStats.jumpStart(bikePos, bikeTime());
             inAir = 1;
             takeOffPos = bikePos;
         }
         if (inAir) flags |= bit(BIKE_INAIR);
+    } else {
+        bikeStats.jumpLandFailed(bikeTime());
     }
 
     // Before the start the bike holds its brake, upright, and remembers where it stands.
@@ -211,11 +229,16 @@ void KineticBike::update(float) {
     if (wheelBase == 0.0f) return;
 
     if (crashState == 0) {
+        checkForAbruptVelocityChange();
+        groundCrash();
+        if (inAir && airAttitudeExceeded()) startCrash(1);
         auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
         engine->setEngineBoost(throttleZero);
         dampenAngularVelocity();
         control();
         controlTail();
+        preLoad();
+        inAirAdjust();
         auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
         const float extra = crashExtraGravity != 0.0f             ? crashExtraGravity
                             : jumpConsistencyExtraGravity != 0.0f ? jumpConsistencyExtraGravity
@@ -231,6 +254,8 @@ void KineticBike::update(float) {
         if (linearVelocityMag > kCrawl) leanTargetEnabled = 0;
     }
 
+    if (particles::loadLevel() < particles::kSlow) bikeparticles::emitParticleTrail(*this);
+
     frontWheelTurnLeft = frontWheelTurnRight = 0;
     if (checkMessage(BIKEACTION_LEFT_TURN) || (flags & bit(BIKE_LEFT_TURN)))
         frontWheelTurnLeft = 1;
@@ -238,6 +263,16 @@ void KineticBike::update(float) {
         frontWheelTurnRight = 1;
     flags |= bit(checkMessage(BIKEACTION_ACCEL) ? BIKE_ACCEL : BIKE_DECEL);
     if (throttleWheelie) flags |= bit(BIKE_THROTTLE_UP);
+    collide();
     checkPoint();
+    if (!isCPU) trackBonus.update(this);
+    checkForWorldEdgeCrash();
+    crashUpdate();
+    // The first bike over the finish of the last lap goes back to where it waited for the start (a race
+    // has at least one lap: a duration of 0 would move a bike at its first step).
+    if (gameOptions.duration > 0 && curLap == gameOptions.duration && !finishSetBack) {
+        finishSetBack = 1;
+        setStartPos(startPosition, startDir);
+    }
     viewFlags = lastFlags | flags;
 }

@@ -25,6 +25,7 @@ namespace biketest {
 struct Input {
     uint32_t actions = 0;
     uint8_t accel = 255, brake = 255, left = 0, right = 0;
+    uint8_t forward = 0, back = 0;  // the lean amounts of BIKEACTION_FORWARD and BIKEACTION_BACK
 
     static Input Of(std::initializer_list<int> list, uint8_t left = 0, uint8_t right = 0) {
         Input in;
@@ -105,7 +106,8 @@ public:
             packets.clear();
             for (size_t i = 0; i < bikes.size(); ++i) {
                 const Input in = riders[i](*bikes[i], step);
-                const unsigned char parms[10] = {0, 0, in.left, in.right, in.accel, in.brake, 0, 0, 0, 0};
+                const unsigned char parms[10] = {in.forward, in.back, in.left, in.right, in.accel,
+                                                 in.brake,   0,       0,       0,        0};
                 packets.emplace_back(BikeWorld::IdOf(bikes[i]), PKT_ACTION, static_cast<int>(in.actions),
                                      parms);
             }
@@ -152,12 +154,12 @@ struct UniformMap {
 
 // A rider following a polyline (world units, up ignored) with a simple rule: aim at the point `ahead`
 // units further along the line from the nearest one and steer towards it in proportion to the angle;
-// take the bend after that point at a speed that falls with its sharpness, braking when faster. `line`
-// must outlive the rider.
+// take the bend after that point at a speed (at most `top` m/s) that falls with its sharpness, braking
+// when faster. `line` must outlive the rider.
 inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900.0f,
-                          float rampHeight = 100.0f, float rampSpeed = 9.0f) {
+                          float rampHeight = 100.0f, float rampSpeed = 9.0f, float top = 24.0f) {
     auto at = std::make_shared<size_t>(0);
-    return [&line, ahead, rampHeight, rampSpeed, at](const KineticBike& b, int) {
+    return [&line, ahead, rampHeight, rampSpeed, top, at](const KineticBike& b, int) {
         const size_t n = line.size();
         auto dist2 = [&](size_t i, const qzVector3d& from) {
             const float dx = line[i % n].x - from.x, dz = line[i % n].z - from.z;
@@ -189,13 +191,20 @@ inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900
         // Ramps: the line climbs or drops more than a metre over the stretch ahead.
         float ramp = 0.0f;
         for (size_t i = *at; i <= after; ++i) ramp = std::fmax(ramp, std::fabs(line[i % n].y - b.position.y));
-        float target = 24.0f - 16.0f * std::fmin(1.0f, (bend + std::fabs(err)) / 1.2f);  // m/s
+        float target = top - 16.0f * std::fmin(1.0f, (bend + std::fabs(err)) / 1.2f);  // m/s
         if (ramp > rampHeight) target = std::fmin(target, rampSpeed);
         const float speed = b.linearVelocityMag;
         Input in = Input::Of({speed > target + 1.0f ? BIKEACTION_BRAKE : BIKEACTION_ACCEL});
         if (byte) in.actions |= 1u << (err > 0.0f ? BIKEACTION_RIGHT_TURN : BIKEACTION_LEFT_TURN);
         in.left = in.right = byte;
         in.brake = 160;
+        // In the air: throttle off, and the bike levelled with the ground below.
+        if (b.inAir) {
+            in.actions &= ~(1u << BIKEACTION_ACCEL);
+            if (b.bikeRelativePitch < -10.0f) in.actions |= 1u << BIKEACTION_FORWARD;
+            if (b.bikeRelativePitch > 10.0f) in.actions |= 1u << BIKEACTION_BACK;
+            in.forward = in.back = 232;
+        }
         return in;
     };
 }

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/envelope_map_format.h"
 #include "engine/anim/anim_check.h"
 #include "engine/font/font.h"
 #include "engine/font/font_format.h"
@@ -25,6 +26,7 @@
 #include "engine/sys/bitmap.h"
 #include "engine/sys/heap.h"
 #include "frontend/sm/sm_resource_format.h"
+#include "game/control/stunt_tree_format.h"
 #include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
 #include "game/files/master_file_format.h"
@@ -70,6 +72,8 @@ void Classify(const Bytes& sub) {
         if (fsCheckBitmap(sub.data(), sub.size(), &layout) == FS_BITMAP_OK) Add("bitmap", sub);
     }
     if (veFontCheckImage(sub.data(), sub.size())) Add("font", sub);
+    if (stunttree::CheckTree(sub.data(), sub.size()).status == stunttree::TreeStatus::Ok)
+        Add("stunt_tree", sub);
     {
         HeapCopy c(sub);
         if (collisiondata::CheckBlock(c.p, sub.size()) > 0) Add("collision", sub);
@@ -285,9 +289,13 @@ int main(int argc, char** argv) {
     Add("sample", EncodeSampleImage(looped, SynthEngine(90.0, 44100, 560, 16000)));
 
     WorldSeeds();
+    Add("envelope_map", envmap::Write({}));
+    Add("envelope_map", envmap::Write({{0, {{1, 1.0f, {{40.0f, 0.0f}, {5.0f, 1.0f}}}}},
+                                       {1, {{2, 0.5f, {{-3.0f, 0.0f}, {3.0f, 1.0f}, {3.0f, 0.9f}}}}}}));
 
-    for (const char* target : {"anim", "bitmap", "collision", "description", "font", "geometry", "gif",
-                               "master_file", "sample", "sm_resource", "spline", "terrain_map", "world"})
+    for (const char* target :
+         {"anim", "bitmap", "collision", "description", "envelope_map", "font", "geometry", "gif",
+          "master_file", "sample", "sm_resource", "spline", "stunt_tree", "terrain_map", "world"})
         if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
     return WriteAll(dir) ? 0 : 1;
 }
