@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "audio/envelope_map_format.h"
+#include "console/iop/music_stream_format.h"
 #include "engine/anim/anim_check.h"
 #include "engine/font/font.h"
 #include "engine/font/font_format.h"
@@ -290,12 +291,16 @@ int main(int argc, char** argv) {
 
     WorldSeeds();
     Add("envelope_map", envmap::Write({}));
+    Add("music_stream", stm::Write({SynthTone(440.0, 8000, 300, 9000, false)}, 8000));
+    Add("music_stream",
+        stm::Write({SynthTone(220.0, 22050, 100, 9000, false), SynthTone(330.0, 22050, 100, 9000, false)},
+                   22050));
     Add("envelope_map", envmap::Write({{0, {{1, 1.0f, {{40.0f, 0.0f}, {5.0f, 1.0f}}}}},
                                        {1, {{2, 0.5f, {{-3.0f, 0.0f}, {3.0f, 1.0f}, {3.0f, 0.9f}}}}}}));
 
-    for (const char* target :
-         {"anim", "bitmap", "collision", "description", "envelope_map", "font", "geometry", "gif",
-          "master_file", "sample", "sm_resource", "spline", "stunt_tree", "terrain_map", "world"})
+    for (const char* target : {"anim", "bitmap", "collision", "description", "envelope_map", "font",
+                               "geometry", "gif", "master_file", "music_stream", "sample", "sm_resource",
+                               "spline", "stunt_tree", "terrain_map", "world"})
         if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
     return WriteAll(dir) ? 0 : 1;
 }

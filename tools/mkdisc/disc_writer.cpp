@@ -21,6 +21,7 @@
 #include "mkdisc/frontend_screens.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
+#include "mkdisc/music.h"
 #include "mkdisc/stunt_tree.h"
 #include "mkdisc/tracks.h"
 
@@ -255,6 +256,14 @@ bool WriteWorlds(const std::string& dir) {
     return BuildWorlds(write, const_cast<std::string*>(&dir));
 }
 
+bool WriteMusic(const std::string& dir) {
+    for (const MusicPiece& piece : MusicPieces()) {
+        const std::vector<uint8_t> file = MusicStreamFile(piece);
+        if (!WriteFile(dir, piece.file, file.data(), file.size())) return false;
+    }
+    return true;
+}
+
 }  // namespace
 
 bool WriteSampleDisc(const std::string& dir) {
@@ -262,7 +271,7 @@ bool WriteSampleDisc(const std::string& dir) {
         std::fprintf(stderr, "mkdisc: cannot create %s\n", dir.c_str());
         return false;
     }
-    return WriteSystemFiles(dir) && WriteSoundTuningFile(dir) && WriteCommonObjects(dir) &&
+    return WriteSystemFiles(dir) && WriteSoundTuningFile(dir) && WriteMusic(dir) && WriteCommonObjects(dir) &&
            WriteFrontEndFonts(dir) && WriteLoadingPictures(dir) && WriteFrontEndResource(dir) &&
            WriteWorlds(dir);
 }

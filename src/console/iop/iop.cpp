@@ -6,6 +6,8 @@
 #include <cstring>
 
 #include "console/cd/cd.h"
+#include "console/iop/audio_module.h"
+#include "console/iop/sif_rpc.h"
 
 namespace console {
 namespace {
@@ -59,15 +61,13 @@ uint32_t IopHeapUsed() {
 void IopReset() {
     g_moduleCount = 0;
     g_blockCount = 0;
+    AudioModuleReset();
+    IopRpcReset();
 }
 
 }  // namespace console
 
 using namespace console;
-
-int sceSifInitRpc(unsigned int) {
-    return 0;
-}
 
 int sceSifRebootIop(const char*) {
     // A reboot drops every module and the heap; the replacement image itself needs no emulation.

@@ -21,6 +21,8 @@ struct SpuCore {
 alignas(64) uint8_t g_spuMemory[kSpuMemSize];
 SpuCore g_cores[kSpuCores];
 SpuSink g_sink = nullptr;
+SpuOutputStage g_stage = nullptr;
+void* g_stageUser = nullptr;
 void* g_sinkUser = nullptr;
 uint64_t g_mixedFrames = 0;
 
@@ -177,6 +179,7 @@ void SpuMix(int16_t* out, int frames) {
         for (SpuCore& core : g_cores)
             for (SpuVoice& v : core.voices)
                 if (v.sounding()) v.mix(g_spuMemory, accL, accR, n, core.masterL, core.masterR);
+        if (g_stage) g_stage(accL, accR, n, g_stageUser);
         for (int i = 0; i < n; ++i) {
             out[2 * i] = static_cast<int16_t>(std::clamp(accL[i], -32768, 32767));
             out[2 * i + 1] = static_cast<int16_t>(std::clamp(accR[i], -32768, 32767));
@@ -184,6 +187,11 @@ void SpuMix(int16_t* out, int frames) {
         out += 2 * n;
         frames -= n;
     }
+}
+
+void SpuSetOutputStage(SpuOutputStage stage, void* user) {
+    g_stage = stage;
+    g_stageUser = user;
 }
 
 void SpuSetSink(SpuSink sink, void* user) {

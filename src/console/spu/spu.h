@@ -61,6 +61,12 @@ void SpuMix(int16_t* out, int frames);
 // Output sink: receives every block SpuCatchUp mixes, in order.
 using SpuSink = void (*)(const int16_t* stereo, int frames, void* user);
 void SpuSetSink(SpuSink sink, void* user);
+// The output stage: called for every mixed block with the voices' sums (master volumes applied), before
+// the 16-bit limit. The I/O processor's audio module scales the effects and adds its music here. Kept
+// across resets; null removes it.
+using SpuOutputStage = void (*)(int32_t* left, int32_t* right, int frames, void* user);
+void SpuSetOutputStage(SpuOutputStage stage, void* user);
+
 // Mixes up to the clock's present. Returns the number of frames mixed.
 int SpuCatchUp();
 // Frames mixed by SpuCatchUp since the last reset.
