@@ -357,7 +357,7 @@ private:
     void buildRadar();
     // The rest.
     void buildSplines();
-    void setLineSpeeds(std::vector<SplinePointW>& pts, int stride) const;
+    void setLineSpeeds(std::vector<SplinePointW>& pts, int stride, int level) const;
     void buildObjects();
     void buildCameras();
     void buildBonuses();
@@ -1050,7 +1050,7 @@ void Generator::buildSplines() {
             const float x = c.x - c.dirZ * off, z = c.z + c.dirX * off;
             pts.push_back({x, d_.heightAt(x, z), z, 100.0f});
         }
-        if (line > 0) setLineSpeeds(pts, stride);
+        if (line > 0) setLineSpeeds(pts, stride, (line - 1) / 2);
     }
     d_.lapWaypoint = 0;
     d_.startLapped = true;
@@ -1059,10 +1059,13 @@ void Generator::buildSplines() {
 // The speed a racing line asks for at each point, in percent of full throttle: what the bend there
 // allows, eased down ahead of the bend as far as the bike needs to brake; flat out from the run-up of a
 // jump to its landing, so the jumps are cleared.
-void Generator::setLineSpeeds(std::vector<SplinePointW>& pts, int stride) const {
+void Generator::setLineSpeeds(std::vector<SplinePointW>& pts, int stride, int level) const {
     const int n = int(pts.size());
     if (n < 4) return;
-    constexpr float kFullSpeedRadius = 5000.0f, kSlowest = 40.0f, kBrakePerUnit = 0.03f;
+    // The harder lines (level 0 beginner .. 3 expert) are ridden closer to the bike's grip.
+    static constexpr float kFullSpeedRadius[4] = {6500, 5000, 4000, 3500}, kSlowest[4] = {35, 40, 45, 50};
+    const float fullSpeedRadius = kFullSpeedRadius[level & 3], slowest = kSlowest[level & 3];
+    constexpr float kBrakePerUnit = 0.03f;
     auto flat = [&](int i) {
         const float s = d_.centre[size_t(std::min(int(d_.centre.size()) - 1, i * stride))].s;
         for (const Jump& j : d_.jumps)
@@ -1083,7 +1086,7 @@ void Generator::setLineSpeeds(std::vector<SplinePointW>& pts, int stride) const 
         const float length = 0.5f * (std::hypot(ax, az) + std::hypot(bx, bz));
         const float radius = turn > 1e-4f ? length / turn : 1e9f;
         v[size_t(i)] =
-            flat(i) ? 100.0f : std::clamp(100.0f * std::sqrt(radius / kFullSpeedRadius), kSlowest, 100.0f);
+            flat(i) ? 100.0f : std::clamp(100.0f * std::sqrt(radius / fullSpeedRadius), slowest, 100.0f);
     }
     for (int pass = 0; pass < 2; ++pass)
         for (int i = n - 1; i >= 0; --i) {
