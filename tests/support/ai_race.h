@@ -23,28 +23,6 @@
 
 namespace aitest {
 
-// The design with the computer riders' markers before every jump: a preload patch (aiPreLoad) from 700
-// to 200 units before the take-off face, then a take-off mark (jumpLand) up to it. The disc's outdoor
-// worlds mark their jumps only for the bike.
-inline TrackDesign WithAIJumpMarks(TrackDesign d) {
-    const uint32_t n = terrainmap::kSide;
-    const float unit = float(d.gridSize) / terrainmap::TileScale(d.tilesPerSide * d.tilesPerSide) / 2;
-    for (const Jump& j : d.jumps)
-        for (size_t i = 0; i + 1 < d.centre.size(); ++i) {
-            const CentrePoint &a = d.centre[i], &b = d.centre[i + 1];
-            for (float s = std::max(a.s, j.takeoff0 - 700.0f); s < std::min(b.s, j.takeoff0); s += unit / 2) {
-                const float u = (s - a.s) / (b.s - a.s), x = a.x + (b.x - a.x) * u, z = a.z + (b.z - a.z) * u;
-                for (float off = -a.halfWidth; off <= a.halfWidth; off += unit / 2) {
-                    const auto cx = std::min(n - 1, uint32_t(std::max(0.0f, x - a.dirZ * off) / unit));
-                    const auto cz = std::min(n - 1, uint32_t(std::max(0.0f, z + a.dirX * off) / unit));
-                    uint8_t& cell = d.codes[size_t(cz) * n + cx];
-                    if (cell < offtrack) cell = s < j.takeoff0 - 200.0f ? aiPreLoad : jumpLand;
-                }
-            }
-        }
-    return d;
-}
-
 struct RacerLog {
     std::vector<int> lapFrames;  // frames at which the lap count went up
     int stuntPackets = 0, preloadPackets = 0, preloadOnPatch = 0;
@@ -54,9 +32,7 @@ class AIRace {
 public:
     // `riders` computer riders; `parked` more racers are counted in the race but added by Park.
     AIRace(const TrackSpec& track, int difficulty, unsigned riders, unsigned parked = 0)
-        : world(track, riders + parked),
-          image_(PackWorld(WithAIJumpMarks(world.design))),
-          tree_(WriteSampleStuntTree()) {
+        : world(track, riders + parked), image_(PackWorld(world.design)), tree_(WriteSampleStuntTree()) {
         const WorldCheck c = CheckWorldFile(image_.p, uint32_t(image_.size));
         CFileManager* fm = GetFileManager();
         const auto* main = static_cast<const uint8_t*>(fm->loadSubFile(image_.p, 0));

@@ -311,11 +311,11 @@ struct KindParams {
 KindParams ParamsFor(TrackKind kind) {
     switch (kind) {
         case TrackKind::Baja:
-            return {4, 200, 200, 750, 1700, 2500, 1200, 1200, 12, loam, offSand, offSand, 1500, 0, 1};
+            return {4, 200, 200, 750, 1700, 2500, 1200, 2000, 12, loam, offSand, offSand, 1500, 0, 1};
         case TrackKind::Indoor:
-            return {2, 50, 50, 420, 1650, 350, 300, 350, 8, clay, offLoam, offCement, 600, 90, 900};
+            return {2, 50, 50, 420, 1650, 350, 300, 600, 8, clay, offLoam, offCement, 600, 90, 900};
         case TrackKind::Outdoor:
-            return {3, 100, 100, 600, 1650, 1200, 500, 700, 10, loam, offGrass, offGrass, 1000, 130, 2200};
+            return {3, 100, 100, 600, 1650, 1200, 500, 1500, 10, loam, offGrass, offGrass, 1000, 130, 2200};
         case TrackKind::Freestyle:
         default:
             return {2, 60, 60, 700, 1650, 600, 300, 0, 0, loam, offGrass, hardpack, 600, 60, 2600};
@@ -357,6 +357,7 @@ private:
     void buildRadar();
     // The rest.
     void buildSplines();
+    void setLineSpeeds(std::vector<SplinePointW>& pts, int stride, int level) const;
     void buildObjects();
     void buildCameras();
     void buildBonuses();
@@ -632,12 +633,14 @@ void Generator::buildFeatures() {
                 m.push_back({s0, up, top, down, h});
                 j.takeoff0 = s0 + up * 0.3f, j.takeoff1 = s0 + up * 0.95f;
                 j.landing0 = s0 + up + top + down * 0.05f, j.landing1 = s0 + up + top + down * 0.75f;
-                if (spec_.kind == TrackKind::Baja)
-                    j.takeoffCode = aiPreLoad, j.landingCode = landingStrip;
-                else if (big)
+                // The computer riders' own marks (preload patch, take-off lip) go round these faces,
+                // so the faces keep to codes those marks never pair with.
+                if (big)
                     j.takeoffCode = preload3, j.landingCode = landing3;
+                else if (spec_.kind == TrackKind::Baja)
+                    j.takeoffCode = preload2, j.landingCode = landing2;
                 else
-                    j.takeoffCode = jumpLand, j.landingCode = landingStrip;
+                    j.takeoffCode = jump_skill2, j.landingCode = landing2;
             } else if (shape == "double" || shape == "triple" || shape == "step") {
                 const int count = shape == "triple" ? 3 : 2;
                 const float h = (shape == "triple" ? 210.0f : 180.0f) * scaleUp * rng_.uniform(0.9f, 1.1f);
@@ -684,14 +687,21 @@ void Generator::buildBands() {
     std::vector<Band>& b = d_.bands;
     const float bandGap = std::max(300.0f, 3.0f * float(d_.gridSize));
     for (const Jump& j : d_.jumps) {
-        b.push_back({j.takeoff0, j.takeoff1, j.takeoffCode});
+        // The ramp from its foot: the computer riders' preload patch up to the face, the face's first
+        // third marked as a take-off they show off from, then the bike's own code up to the lip. The
+        // ramp search reads the three as one take-off of the code it is left by, the bike's.
+        const float face = j.takeoff1 - j.takeoff0, foot = j.takeoff0 - face * (0.3f / 0.65f);
+        const float patch = std::min(foot - 150.0f, j.takeoff0 - 350.0f), mark = j.takeoff0 + face * 0.35f;
+        b.push_back({patch, j.takeoff0, aiPreLoad});
+        b.push_back({j.takeoff0, mark, jumpLand});
+        b.push_back({mark, j.takeoff1, j.takeoffCode});
         b.push_back({j.landing0, j.landing1, j.landingCode});
         // A rider who falls on a big jump is put back beyond its landing: a crash zone round it.
         const std::string shape = j.shape;
         if ((spec_.kind == TrackKind::Indoor || spec_.kind == TrackKind::Outdoor) && shape != "tabletop") {
-            b.push_back({j.takeoff0 - bandGap - 250, j.takeoff0 - bandGap, crash_begin});
+            b.push_back({patch - 350, patch - 100, crash_begin});
             b.push_back({j.landing1 + bandGap, j.landing1 + bandGap + 250, crash_end});
-            d_.crashZones.push_back({j.takeoff0 - bandGap, j.landing1 + bandGap + 250});
+            d_.crashZones.push_back({patch - 100, j.landing1 + bandGap + 250});
         }
     }
     auto clear = [&](float s0, float s1) {
@@ -712,13 +722,19 @@ void Generator::buildBands() {
             }
             break;
         }
-    // Checkpoints, evenly round the lap, moved forward off features.
+    // Checkpoints, evenly round the lap, moved forward off features and, where the lap allows, out of
+    // corners: a rider running wide or landing off line still rides through a band on a straight.
     const int n = p_.checkpoints;
+    const float depth = p_.bandDepth, tight = spec_.kind == TrackKind::Indoor ? 1.0f / 2500 : 1.0f / 6000;
+    auto straight = [&](float s) { return straightOver(s - depth, s + 2 * depth, tight); };
     for (int k = 0; k < n; ++k) {
-        float s = d_.lapLength * (float(k) + 0.6f) / float(n);
-        const float limit = d_.lapLength * (float(k) + 1.4f) / float(n);
-        while (s < std::min(limit, d_.lapLength - 2500) && !clear(s, s + p_.bandDepth)) s += d_.step;
-        if (!clear(s, s + p_.bandDepth) || s >= d_.lapLength - 2500) continue;
+        const float from = d_.lapLength * (float(k) + 0.6f) / float(n);
+        const float limit = std::min(d_.lapLength * (float(k) + 1.4f) / float(n), d_.lapLength - 2500);
+        float s = from;
+        while (s < limit && !(clear(s, s + depth) && straight(s))) s += d_.step;
+        if (s >= limit)
+            for (s = from; s < limit && !clear(s, s + depth);) s += d_.step;
+        if (!clear(s, s + depth) || s >= limit) continue;
         b.push_back({s, s + p_.bandDepth, uint8_t(checkpoint0 + d_.checkpoints.size())});
         d_.checkpoints.push_back(s + p_.bandDepth / 2);
     }
@@ -831,12 +847,16 @@ void Generator::buildHeights() {
 }
 
 uint8_t Generator::codeAt(float x, float z) const {
-    const Hit h = field_->lowerBound(x, z) > field_->maxHalfWidth() ? Hit{} : field_->query(x, z);
-    if (h.near && std::fabs(h.d) <= h.hw) {
+    const Hit h =
+        field_->lowerBound(x, z) > field_->maxHalfWidth() + p_.shoulder ? Hit{} : field_->query(x, z);
+    // Checkpoint bands reach out over the shoulders, for riders who run wide.
+    const float reach = h.near ? h.hw + p_.shoulder * 0.8f : 0.0f;
+    if (h.near && std::fabs(h.d) <= reach) {
         const auto& b = d_.bands;
         auto it = std::upper_bound(b.begin(), b.end(), h.s, [](float s, const Band& x) { return s < x.s0; });
-        if (it != b.begin() && h.s < std::prev(it)->s1) return std::prev(it)->code;
-        return p_.surface;
+        const bool in = it != b.begin() && h.s < std::prev(it)->s1;
+        if (std::fabs(h.d) <= h.hw) return in ? std::prev(it)->code : p_.surface;
+        if (in && std::prev(it)->code >= checkpoint0) return std::prev(it)->code;
     }
     if (spec_.kind == TrackKind::Freestyle) return onFloor(x, z) ? p_.floorSurface : p_.offSurface;
     if (spec_.kind == TrackKind::Indoor) return onFloor(x, z) ? p_.offSurface : p_.floorSurface;
@@ -1030,9 +1050,50 @@ void Generator::buildSplines() {
             const float x = c.x - c.dirZ * off, z = c.z + c.dirX * off;
             pts.push_back({x, d_.heightAt(x, z), z, 100.0f});
         }
+        if (line > 0) setLineSpeeds(pts, stride, (line - 1) / 2);
     }
     d_.lapWaypoint = 0;
     d_.startLapped = true;
+}
+
+// The speed a racing line asks for at each point, in percent of full throttle: what the bend there
+// allows, eased down ahead of the bend as far as the bike needs to brake; flat out from the run-up of a
+// jump to its landing, so the jumps are cleared.
+void Generator::setLineSpeeds(std::vector<SplinePointW>& pts, int stride, int level) const {
+    const int n = int(pts.size());
+    if (n < 4) return;
+    // The harder lines (level 0 beginner .. 3 expert) are ridden closer to the bike's grip.
+    static constexpr float kFullSpeedRadius[4] = {6500, 5000, 4000, 3500}, kSlowest[4] = {35, 40, 45, 50};
+    const float fullSpeedRadius = kFullSpeedRadius[level & 3], slowest = kSlowest[level & 3];
+    constexpr float kBrakePerUnit = 0.03f;
+    auto flat = [&](int i) {
+        const float s = d_.centre[size_t(std::min(int(d_.centre.size()) - 1, i * stride))].s;
+        for (const Jump& j : d_.jumps)
+            if (s > j.takeoff0 - 1500 && s < j.landing1) return true;
+        return false;
+    };
+    auto seg = [&](int i) {
+        const SplinePointW &a = pts[size_t(i)], &b = pts[size_t((i + 1) % n)];
+        return std::hypot(b.x - a.x, b.z - a.z);
+    };
+    std::vector<float> v(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i) {
+        // The turn over two segments either side, for a curvature that does not jitter.
+        const SplinePointW &a = pts[size_t((i + n - 2) % n)], &c = pts[size_t(i)],
+                           &b = pts[size_t((i + 2) % n)];
+        const float ax = c.x - a.x, az = c.z - a.z, bx = b.x - c.x, bz = b.z - c.z;
+        const float turn = std::fabs(std::atan2(ax * bz - az * bx, ax * bx + az * bz));
+        const float length = 0.5f * (std::hypot(ax, az) + std::hypot(bx, bz));
+        const float radius = turn > 1e-4f ? length / turn : 1e9f;
+        v[size_t(i)] =
+            flat(i) ? 100.0f : std::clamp(100.0f * std::sqrt(radius / fullSpeedRadius), slowest, 100.0f);
+    }
+    for (int pass = 0; pass < 2; ++pass)
+        for (int i = n - 1; i >= 0; --i) {
+            const int next = (i + 1) % n;
+            if (!flat(i)) v[size_t(i)] = std::min(v[size_t(i)], v[size_t(next)] + kBrakePerUnit * seg(i));
+        }
+    for (int i = 0; i < n; ++i) pts[size_t(i)].w = std::round(v[size_t(i)]);
 }
 
 // -- objects, cameras, bonuses --

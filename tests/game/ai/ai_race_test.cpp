@@ -8,7 +8,7 @@
 
 TEST(AIRace, SevenRidersFinishThreeLapsStuntAndPreloadAtEachDifficulty) {
     constexpr int kLaps = 3, kMaxFrames = 30 * 60 * 8;
-    double throttle[4] = {};
+    double throttle[4] = {}, meanLap[4] = {};
     int stunts = 0;
     for (int difficulty = 1; difficulty <= 3; ++difficulty) {
         aitest::AIRace race(biketest::FirstTrack(TrackKind::Outdoor), difficulty, 7);
@@ -37,15 +37,17 @@ TEST(AIRace, SevenRidersFinishThreeLapsStuntAndPreloadAtEachDifficulty) {
                 std::printf(" %.1f", t);
             }
             stunts += l.stuntPackets;
-            // Preload is pressed on the preload patches before the jumps and nowhere else.
+            // Preload is pressed on the disc's preload patches before the jumps and nowhere else.
             EXPECT_GT(l.preloadOnPatch, 0) << "difficulty " << difficulty;
             EXPECT_EQ(l.preloadPackets, l.preloadOnPatch) << "difficulty " << difficulty;
         }
+        meanLap[difficulty] = mean;
         std::printf("; mean %.2f s, throttle %.1f, %d stunts\n", mean, throttle[difficulty],
                     stunts - stuntsBefore);
     }
     EXPECT_GT(stunts, 0);
     EXPECT_GT(throttle[3], throttle[1]);
+    EXPECT_LT(meanLap[3], meanLap[1]) << "the hardest riders lap faster on average";
 }
 
 TEST(AIRace, RiderSwervesPastAStoppedBikeOnItsLine) {
