@@ -9,6 +9,7 @@
 
 #include "engine/hal/display.h"
 #include "game/core/game_options.h"
+#include "game/files/object_type_table.h"
 #include "game/model/packet.h"
 
 struct _font;
@@ -140,6 +141,7 @@ public:
     CAIBikeIter* bikeIterator = nullptr;
     int32_t dustTexID = -1, TrailTexID = -1, mudTexID = -1;
     int32_t frameStripe = 0;
+    _Info bikeInfo{};  // the type record every bike description points to
     int32_t stable30FpsFrames = 0;
     bool worldMissing = false;  // the world file could not be loaded: the race ends at once
 
