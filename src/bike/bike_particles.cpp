@@ -1,0 +1,165 @@
+#include "bike/bike_particles.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "bike/kinetic_bike.h"
+#include "bike/particle_sink.h"
+#include "game/core/main_loop.h"
+#include "game/core/random.h"
+#include "game/model/model.h"
+#include "world/world_model.h"
+
+namespace bikeparticles {
+
+const DustTerrainRow dustTerrainTable[4] = {
+    {130, 100, 60, 90, 40, 0.05f, 12, 1.0f},
+    {130, 100, 60, 90, 50, 0.25f, 15, 2.0f},
+    {100, 100, 100, 38, 30, 0.185f, 5, 1.0f},
+    {100, 100, 100, 38, 40, 0.25f, 15, 2.0f},
+};
+
+int32_t DustDuration(int32_t loadLevel) {
+    switch (loadLevel) {
+        case particles::kVeryFast:
+            return 40;
+        case particles::kFast:
+            return 30;
+        default:
+            return 20;
+    }
+}
+
+int8_t DustAlphaStep(int32_t duration) {
+    return static_cast<int8_t>(-128 / (2 * duration));
+}
+
+namespace {
+
+CWorldModel* World() {
+    CModel* model = CModel::modelPtr;
+    if (!model || model->worldId < 0 || static_cast<size_t>(model->worldId) >= model->objects.size())
+        return nullptr;
+    return dynamic_cast<CWorldModel*>(model->objects[static_cast<size_t>(model->worldId)]);
+}
+
+qzVector3d Unit(qzVector3d v) {
+    const float len = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return len > 0.0f ? v * (1.0f / len) : qzVector3d();
+}
+
+uint8_t Byte(float c) {
+    return static_cast<uint8_t>(std::clamp(c, 0.0f, 255.0f));
+}
+
+void Emit(const particles::QuadParticle& p) {
+    if (particles::Sink* s = particles::sink()) s->emitParticle(p);
+}
+
+bool Has(uint32_t bits, uint32_t bit) {
+    return (bits & (1u << bit)) != 0;
+}
+
+}  // namespace
+
+void emitParticleTrail(KineticBike& bike) {
+    if (!(gameOptions.gameOptions & kGroundParticlesOption)) return;
+    const qzVector3d wheel(bike.bikePos.x, bike.heightAtWheel[1] - 15.0f, bike.bikePos.z);
+    if (bike.distToGround[1] < 20.0f && bike.linearVelocityMag > kDustMinSpeed && !bike.crashMoving)
+        emitDust(bike, wheel, &bike.numBackDustParticles, kWheelDustRate);
+    bike.movingForward = !(bike.forwardVelocityMag < 0.0f);
+    if (bike.wheelInfo[1].m_isInContact && bike.movingForward && !bike.crashMoving) emitMud(bike, wheel);
+    if (!bike.crashMoving) return;
+    for (int i = 0; i < 4; ++i) {
+        if (!bike.crashCornerOnGround[i]) continue;
+        const qzVector3d corner(bike.crashCorner[i].x, bike.heightAtWheel[1] - 20.0f, bike.crashCorner[i].z);
+        emitDust(bike, corner, &bike.numBackDustParticles, kCrashDustRate);
+    }
+}
+
+void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
+    const DustTerrainRow& row = dustTerrainTable[0];
+    const float grain = static_cast<float>(row.grain);
+
+    // Colour of the ground under the back wheel's hub, snapped at a landing and filtered otherwise.
+    const qzVector3d hub = bike.position + bike.upDir * bike.getBackWheelSuspensionCompression();
+    CWorldModel* world = World();
+    const qzVector3d ground = world ? world->getLocationPixelColor(hub) : qzVector3d();
+    CFilter* filter[3] = {&bike.particalFilterR, &bike.particalFilterG, &bike.particalFilterB};
+    const float channel[3] = {ground.x, ground.y, ground.z};
+    float colour[3];
+    const bool landed = Has(bike.flags, BIKE_LAND);
+    for (int k = 0; k < 3; ++k) {
+        if (landed) {
+            filter[k]->lo0 = channel[k];
+            filter[k]->lo1 = 0.0f;
+            colour[k] = channel[k];
+        } else {
+            colour[k] = filter[k]->step(channel[k]);
+        }
+    }
+
+    particles::QuadParticle p;
+    p.type = particles::kQuadParticle;
+    p.flags = kDustFlags;
+    p.texID = bike.dustTexID;
+    p.color = {Byte(colour[0]), Byte(colour[1]), Byte(colour[2]), 128};
+    p.size = qzVector3d(grain + 10.0f, 0.0f, grain + 10.0f);
+    p.expand = row.expand;
+    p.duration = DustDuration(particles::loadLevel());
+    p.colorRate.a = DustAlphaStep(p.duration);
+
+    const int n = static_cast<int>(GetRandomNumber(grain - 20.0f, grain + 20.0f)) / 2;
+    const float spacing = rate * static_cast<float>(n);
+    *owed = (*owed + 100.0f * std::min(bike.linearVelocityMag, 50.0f) / 60.0f / spacing) * row.multiplier;
+
+    const qzVector3d base = pos + bike.upDir * 15.0f;
+    const qzVector3d trail = Unit(bike.linearVelocity) * -spacing;
+    const float g = grain / 100.0f, s = spacing / 100.0f;
+    const qzVector3d o1 = (bike.fRightDir * (0.33f * g) + bike.fForwardDir * (0.5f * s)) * 100.0f;
+    const qzVector3d o2 = (bike.fRightDir * (-0.33f * g) + bike.fForwardDir * (0.5f * s - 0.05f)) * 100.0f;
+    while (*owed >= 1.0f) {
+        const qzVector3d q = base + trail * *owed;
+        for (const qzVector3d& at : {q, q + o1, q + o2}) {
+            p.pos = at;
+            Emit(p);
+        }
+        *owed -= 1.0f;
+    }
+}
+
+void emitMud(KineticBike& bike, qzVector3d pos) {
+    if (!bike.isCPU || particles::loadLevel() >= particles::kSlow) return;
+    const uint32_t slides = (1u << BIKE_POWERSLIDE_LEFT) | (1u << BIKE_POWERSLIDE_RIGHT);
+    const uint32_t turns = (1u << BIKEACTION_RIGHT_TURN) | (1u << BIKEACTION_LEFT_TURN);
+    const bool throwing = (bike.flags & slides) || (bike.bikePacket & turns) || Has(bike.flags, BIKE_LAND) ||
+                          bike.bikePitch > 15.0f || bike.throttleWheelie;
+    if (!throwing) return;
+    if (std::min(bike.linearVelocityMag, 50.0f) < kMudMinSpeed) return;
+    bike.numMudParticles = 1.0f;
+
+    particles::QuadParticle p;
+    p.type = particles::kQuadParticle;
+    p.flags = kMudFlags;
+    p.duration = 40;
+    p.time = GetRandomNumber(0.0f, 2.0f);
+    p.gravity = 0.5f;
+    p.texID = bike.mudTexID;
+    p.color = {0, 0, 0, 128};
+    const float k = static_cast<float>(static_cast<int>(GetRandomNumber(4.0f, 7.0f)));
+    p.size = qzVector3d(k, 0.0f, k);
+    p.expand = 0.0f;
+    const qzVector3d d =
+        Unit(bike.fRightDir * (2.0f * std::clamp(bike.bikeRoll / 60.0f, -1.0f, 1.0f)) + bike.fUpDir);
+    p.vel = d * GetRandomNumber(0.0f, 15.0f);
+    p.colorRate.a = static_cast<int8_t>(-128 / 40);
+
+    const qzVector3d back = Unit(bike.linearVelocity);
+    while (bike.numMudParticles >= 1.0f) {
+        p.pos = pos - back * (20.0f * bike.numMudParticles);
+        Emit(p);
+        bike.numMudParticles -= 1.0f;
+    }
+}
+
+}  // namespace bikeparticles
