@@ -1,18 +1,40 @@
 #include "game/race/race_links.h"
 
+#include <cstdio>
+
+#include "bike/kinetic_bike.h"
+#include "game/ai/ai_interface.h"
+#include "game/ai/ai_orders.h"
+#include "game/model/model.h"
+#include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
+#include "world/camera.h"
 
 namespace racelink {
 
-// Computer riders: none yet; bikes are placed on the grid by the race and stand still.
-CAIInterface* MakeAI(CQzGame&, unsigned int, int) {
-    return nullptr;
+// Computer riders: every racer has one (a human's drives its bike after the finish).
+CAIInterface* MakeAI(CQzGame& race, unsigned int racer, int id) {
+    auto* ai = new CAIInterface();
+    ai->setActiveObject(id);
+    ai->startPos(CQzGame::startSplineTime, CQzGame::orthogDist);
+    ai->setChaseTarget(CQzGame::bikeId[0] >= 0 ? CQzGame::bikeId[0] : id);
+    const int32_t d = CQzGame::gameOptions ? CQzGame::gameOptions->difficulty : 0;
+    ai->setDifficulty(d == 0 ? 1 : d == 1 ? 2 : d == 2 ? 3 : 2);
+    if (CQzGame::bike[racer]) CAIBikeIter::getInstance()->addBike(CQzGame::bike[racer]);
+    (void)race;
+    return ai;
 }
-void ProcessAI(CAIInterface*, std::vector<CPacket>&, int) {}
-void AdvanceWayPos(CAIInterface*, KineticBike*) {}
-void DeleteAI(CAIInterface*) {}
+void ProcessAI(CAIInterface* ai, std::vector<CPacket>& packets, int stride) {
+    if (ai) ai->processAI(packets, stride);
+}
+void AdvanceWayPos(CAIInterface* ai, KineticBike* bike) {
+    if (ai && bike) ai->advanceWayPos(*bike);
+}
+void DeleteAI(CAIInterface* ai) {
+    delete ai;
+}
 bool AIPlacesBikes() {
-    return false;
+    return true;
 }
 
 // Pad controllers: none yet.
@@ -23,11 +45,21 @@ void ProcessInput(CQZGameController*, std::vector<CPacket>&) {}
 void SetDemoLoopState(CQZGameController*) {}
 void DeleteController(CQZGameController*) {}
 
-// Cameras: none yet.
-int MakeChaseCamera(CQzGame&, unsigned int) {
-    return -1;
+// Chase cameras: one per human, waiting in the pre-race mode.
+int MakeChaseCamera(CQzGame& race, unsigned int) {
+    auto* cam = new CCamera();
+    cam->SetMode(CAMMODE_PREGAME);
+    race.model->objects.push_back(cam);
+    return static_cast<int>(race.model->objects.size()) - 1;
 }
-void AimChaseCamera(int, int, int) {}
+void AimChaseCamera(int cameraId, int bikeId, int riderId) {
+    CModel* m = CModel::modelPtr;
+    if (!m || cameraId < 0 || static_cast<size_t>(cameraId) >= m->objects.size()) return;
+    auto* cam = dynamic_cast<CCamera*>(m->objects[static_cast<size_t>(cameraId)]);
+    if (!cam) return;
+    cam->cameraTargetId = bikeId;
+    cam->riderTargetId = riderId;
+}
 
 // World view: none yet.
 void MakeWorldView(CQzGame&) {}
@@ -50,16 +82,28 @@ bool GameEnded(const CGameEnd*) {
     return false;
 }
 
-// Demo loop: none yet; races are not attract races.
+// Demo loop.
 bool DemoLoopEnabled() {
-    return false;
+    return DLManager.getDemoLoopState() != DL_DISABLED;
 }
 int UpdateDemoLoop() {
-    return 0;
+    return static_cast<int>(DLManager.updateDemoLoopManager());
 }
-void StartDemoLoop(CGameOptions*) {}
+void StartDemoLoop(CGameOptions* options) {
+    DLManager.setDemoLoopState(DL_FRONT_END);
+    std::snprintf(options->WorldFile, sizeof options->WorldFile, "%s", CDemoLoopManager::getWorldString(I04));
+    options->trackType = CDemoLoopManager::getWorldType(I04);
+}
 int NextFrontEndScreen(bool inCareer) {
-    return inCareer ? 6 : 34;
+    if (inCareer) return 6;
+    switch (DLManager.getDemoLoopState()) {
+        case DL_DISABLED:
+            return 33;
+        case DL_CREDITS:
+            return 1;
+        default:
+            return 34;
+    }
 }
 
 void InitStunts(CQzGame&) {}
