@@ -5,12 +5,20 @@
 #include "bike/kinetic_bike.h"
 #include "game/ai/ai_interface.h"
 #include "game/ai/ai_orders.h"
+#include "game/control/controller_targets.h"
+#include "game/control/game_controller.h"
+#include "game/control/stunt_mgr.h"
+#include "game/files/file_manager.h"
 #include "game/model/model.h"
 #include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
 #include "world/camera.h"
 
 namespace racelink {
+
+namespace {
+constexpr unsigned int kStuntTreeSubFile = 212;
+}
 
 // Computer riders: every racer has one (a human's drives its bike after the finish).
 CAIInterface* MakeAI(CQzGame& race, unsigned int racer, int id) {
@@ -37,13 +45,38 @@ bool AIPlacesBikes() {
     return true;
 }
 
-// Pad controllers: none yet.
-CQZGameController* MakeController(CQzGame&, unsigned int) {
-    return nullptr;
+// Pad controllers: one per human.
+namespace {
+// The demo loop as the pad controller reaches it (a pad press in an attract race ends it).
+class DemoLoopForPads : public CDemoLoopTarget {
+public:
+    void setDLCounter(int counter) override { DLManager.setDLCounter(static_cast<unsigned int>(counter)); }
+};
+DemoLoopForPads demoLoopForPads;
+}  // namespace
+
+CQZGameController* MakeController(CQzGame& race, unsigned int player) {
+    const auto preset = static_cast<int8_t>(CQzGame::gameOptions->presetHumanControls[player]);
+    auto* c = new CQZGameController(player, static_cast<unsigned int>(static_cast<int>(preset)));
+    c->setBikeId(CQzGame::bikeId[player]);
+    c->pauseId = CQzGame::pauseId;
+    c->cameraId = race.cameraId[player];
+    c->_activeObject = CQzGame::bikeId[player];
+    c->hudId = race.hudId[player];
+    c->endGameId = race.endGameId;
+    CQZGameController::demoLoop = DLManager.getDemoLoopState() != DL_DISABLED ? &demoLoopForPads : nullptr;
+    return c;
 }
-void ProcessInput(CQZGameController*, std::vector<CPacket>&) {}
-void SetDemoLoopState(CQZGameController*) {}
-void DeleteController(CQZGameController*) {}
+void ProcessInput(CQZGameController* c, std::vector<CPacket>& packets) {
+    if (c) c->ProcessInput(packets);
+}
+void SetDemoLoopState(CQZGameController* c) {
+    if (c) c->setState(STATE_DEMOLOOP);
+}
+void DeleteController(CQZGameController* c) {
+    delete c;
+    CQZGameController::demoLoop = nullptr;
+}
 
 // Chase cameras: one per human, waiting in the pre-race mode.
 int MakeChaseCamera(CQzGame& race, unsigned int) {
@@ -106,8 +139,18 @@ int NextFrontEndScreen(bool inCareer) {
     }
 }
 
-void InitStunts(CQzGame&) {}
-void DestroyStunts() {}
+void InitStunts(CQzGame& race) {
+    CFileManager* fm = GetFileManager();
+    void* common = CQzGame::masterFileCommonObjects;
+    const int len = fm->getSubFileLength(common, kStuntTreeSubFile);
+    CStuntMgr::initialize(fm->loadSubFile(common, kStuntTreeSubFile), len > 0 ? static_cast<size_t>(len) : 0,
+                          CQzGame::numOfTotalRacers, CQzGame::bikeId);
+    (void)race;
+}
+void DestroyStunts() {
+    delete CStuntMgr::theStuntMgr;
+    CStuntMgr::theStuntMgr = nullptr;
+}
 
 }  // namespace racelink
 
