@@ -5,28 +5,8 @@
 
 #include <cstdint>
 
-enum bikeActions : int32_t {
-    BIKEACTION_NOACTION = 0,
-    BIKEACTION_ACCEL = 1,
-    BIKEACTION_BRAKE = 2,
-    BIKEACTION_FORWARD = 3,
-    BIKEACTION_BACK = 4,
-    BIKEACTION_LEFT_TURN = 5,
-    BIKEACTION_RIGHT_TURN = 6,
-    BIKEACTION_LEFT_POWERSLIDE_ACCEL = 7,
-    BIKEACTION_RIGHT_POWERSLIDE_ACCEL = 8,
-    BIKEACTION_LEFT_POWERSLIDE_BRAKE = 9,
-    BIKEACTION_RIGHT_POWERSLIDE_BRAKE = 10,
-    BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE = 11,
-    BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE = 12,
-    BIKEACTION_WHEELIE = 13,
-    BIKEACTION_STOPPIE = 14,
-    BIKEACTION_PRELOAD = 15,
-    BIKEACTION_WHIP = 16,
-    BIKEACTION_STUNT = 17,
-    BIKEACTION_NITRO = 18,
-    BIKEACTION_NUM_STATES = 19,
-};
+// The action codes themselves (bikeActions) are the bike's: it defines them beside its handling.
+#include "bike/kinetic_bike.h"
 
 constexpr uint32_t BikeActionBit(bikeActions a) {
     return 1u << a;

@@ -12,7 +12,8 @@ public:
     // The pad that holds the pause (or the frozen free camera), -1 while nobody does.
     virtual int32_t pausePlayer() const = 0;
     virtual void setPausePlayer(int32_t pad) = 0;
-    // Pauses the race for object id `objectId`, or resumes it with -1.
+    // Pauses the race, keeping object `objectId` running; -1 resumes it and frees the pause
+    // (pausePlayer() is -1 afterwards).
     virtual void setPauseSwitch(int32_t objectId) = 0;
 };
 
