@@ -8,8 +8,10 @@
 #include <cmath>
 
 #include "bike/kinetic_bike.h"
+#include "bike/rider_model.h"
 #include "game/model/model.h"
 #include "game/model/packet.h"
+#include "game/view/view_3d.h"
 
 namespace {
 
@@ -31,25 +33,20 @@ protected:
         bike->forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
         bike->rightDir = qzVector3d(1.0f, 0.0f, 0.0f);
         bike->cameraLookAtPos = bike->bikeCenterOfMassPos = kBikeAt;
-        rider = new CModelObject;
+        rider = new CRiderModel(0, -1);
         cam = new CCamera;
-        for (CModelObject* o : {static_cast<CModelObject*>(bike), rider, static_cast<CModelObject*>(cam)})
-            model->objects.push_back(o);
+        model->objects.insert(model->objects.end(), {bike, rider, cam});
         cam->cameraTargetId = 0;
         cam->riderTargetId = 1;
-        CCamera::riderCenterOfMass = [](CModelObject* o, qzVector3d& c) { return (c = o->position), true; };
     }
-    void TearDown() override {
-        CCamera::riderCenterOfMass = nullptr;
-        delete CModel::modelPtr;
-    }
+    void TearDown() override { delete CModel::modelPtr; }
     void Packet(int action, unsigned char amount = 255) {
         const unsigned char parms[10] = {amount, amount, amount, amount};
         cam->doAction(CPacket(2, PKT_ACTION, action, parms), 0.0f);
     }
 
     KineticBike* bike = nullptr;
-    CModelObject* rider = nullptr;
+    CRiderModel* rider = nullptr;
     CCamera* cam = nullptr;
 };
 
@@ -147,6 +144,17 @@ TEST_F(CameraTest, ViewBasis) {
     ExpectNear(cam->rightVec, qzVector3d(-1.0f, 0.0f, 0.0f), 0.0f);
     ExpectNear(cam->upVec, qzVector3d(0.0f, 1.0f, 0.0f), 0.0f);
 
+    // A view handed over: the eye goes to the origin, the look point onto +z at its distance.
+    C3DView view(0, 1);
+    cam->position = qzVector3d(100.0f, -600.0f, 50.0f);
+    cam->lookPos = cam->position + qzVector3d(300.0f, 0.0f, 400.0f);
+    cam->setupCamera(&view);
+    EXPECT_EQ(view._view3d.veViewPlaneDist, 512.0f);
+    _vector3d ends[2] = {cam->position, cam->lookPos};
+    M4_TransformVerts(&view._view3d.cameraMatrix, ends, ends, 2);
+    ExpectNear({ends[0].x, ends[0].y, ends[0].z}, qzVector3d(), 1e-3f);
+    ExpectNear({ends[1].x, ends[1].y, ends[1].z}, qzVector3d(0.0f, 0.0f, 500.0f), 1e-3f);
+
     // Looking almost straight down: the basis comes from the bike's heading, the last look point stays.
     cam->flatYForward = qzVector3d(0.0f, 0.0f, 1.0f);
     cam->lastLookPos = qzVector3d(1.0f, 2.0f, 3.0f);
@@ -198,7 +206,7 @@ TEST_F(CameraTest, CrashFramingByDistanceAndCrashType) {
         uint32_t crashType;
         float up, side, back;
     } rows[] = {{0, 200.0f, 603.6f, 400.0f}, {4, 250.0f, 905.3f, 600.0f}};
-    rider->position = kBikeAt + qzVector3d(300.0f, 0.0f, 0.0f);
+    rider->riderCenterOfMassPos = kBikeAt + qzVector3d(300.0f, 0.0f, 0.0f);
     for (const Row& r : rows) {
         bike->crashType = r.crashType;
         cam->SetMode(CAMMODE_CRASH);
