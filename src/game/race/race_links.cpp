@@ -10,7 +10,10 @@
 #include "game/control/stunt_mgr.h"
 #include "game/files/file_manager.h"
 #include "game/model/model.h"
+#include "game/race/countdown.h"
 #include "game/race/demo_loop.h"
+#include "game/race/end_of_race.h"
+#include "game/race/end_screens.h"
 #include "game/race/race_game.h"
 #include "world/camera.h"
 
@@ -98,21 +101,30 @@ void AimChaseCamera(int cameraId, int bikeId, int riderId) {
 void MakeWorldView(CQzGame&) {}
 void DestroyWorldView(CQzGame&) {}
 
-// Countdown: none yet; the racers are released at once and the clock counts from the race's start.
-CGameStart* MakeGameStart(CQzGame&, unsigned int) {
-    return nullptr;
+// Countdown: one per human in its view; player 0's sets the race's clock.
+CGameStart* MakeGameStart(CQzGame& race, unsigned int player) {
+    auto* start = new CGameStart(CQzGame::masterFileCommonObjects, race.trackList, player);
+    CQzGame::view[player]->insertObject(start);
+    return start;
 }
-float StartRelativeTime(const CGameStart*) {
-    return globalTime;
+float StartRelativeTime(const CGameStart* s) {
+    return s ? s->getRelativeTime() : 0.0f;
 }
-bool GameStarted(const CGameStart*) {
-    return true;
+bool GameStarted(const CGameStart* s) {
+    return s && s->gameStartData.gameStarted != 0;
 }
 
-// End screens: none yet.
-void MakeGameEnd(CQzGame&) {}
-bool GameEnded(const CGameEnd*) {
-    return false;
+// End screens: the menu object in the model, the results in player 0's view.
+void MakeGameEnd(CQzGame& race) {
+    race.gameEndModel = new CGameEndObj(CQzGame::pauseId);
+    race.model->objects.push_back(race.gameEndModel);
+    race.endGameId = static_cast<int32_t>(race.model->objects.size()) - 1;
+    race.gameEnd = new CGameEnd(&race.pauseView, CQzGame::masterFileCommonObjects, race.trackList,
+                                race.endGameId, race.hudId[0]);
+    CQzGame::view[0]->insertObject(race.gameEnd);
+}
+bool GameEnded(const CGameEnd* e) {
+    return e && e->getGameEnded() != 0;
 }
 
 // Demo loop.
@@ -154,5 +166,6 @@ void DestroyStunts() {
 
 }  // namespace racelink
 
-// Until the end-of-race code is in: a human who has finished is handed to the computer.
-void CQzGame::checkGameOver() {}
+void CQzGame::checkGameOver() {
+    CheckGameOver(RaceEndPartsOf(*this));
+}
