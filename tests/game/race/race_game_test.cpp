@@ -17,6 +17,7 @@
 #include "game/model/model.h"
 #include "game/model/timer.h"
 #include "game/race/demo_loop.h"
+#include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
 
 namespace {
@@ -99,6 +100,46 @@ TEST_F(RaceTest, ComputerRidersRace) {
         EXPECT_GT(d.x * d.x + d.z * d.z, 10000.0f * 10000.0f) << "racer " << i;
     }
     delete race;
+}
+
+TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
+    // A first race sizes the stores and pools that live for the whole program.
+    CGameOptions warm = Options(I04);
+    delete new CQzGame(&warm, common_, 0);
+    // The log capture's text lives on the heap too: give it room once so that it does not grow.
+    testsupport::g_log.clear();
+    testsupport::g_log.reserve(1 << 20);
+    const Worlds_Enum kTracks[10] = {I03, B01, O01, I05, B02, O03, I07, B03, O04, I08};
+    for (Worlds_Enum w : kTracks) {
+        testsupport::g_log.clear();
+        const size_t before = x_TotalMemoryFree();
+        CGameOptions o = Options(w);
+        auto* race = new CQzGame(&o, common_, 0);
+        for (int f = 0; f < 60; ++f) ASSERT_EQ(race->updateGame(), 0);
+        delete race;
+        EXPECT_EQ(x_TotalMemoryFree(), before) << CDemoLoopManager::getWorldString(w);
+        EXPECT_EQ(CModel::modelPtr, nullptr);
+        EXPECT_EQ(CTimer::timerPtr, nullptr);
+        EXPECT_EQ(CIntersection::intersectionPtr, nullptr);
+        EXPECT_EQ(Framecounter, 0u);
+    }
+    // A restart keeps the world file: the rebuild loads nothing and says so; leaving then frees it.
+    const size_t before = x_TotalMemoryFree();
+    CGameOptions o = Options(O05);
+    auto* race = new CQzGame(&o, common_, 0);
+    race->pauseModel->restartGame = 1;
+    EXPECT_EQ(race->updateGame(), CQzGame::kRestart);
+    testsupport::g_log.clear();
+    delete race;
+    EXPECT_NE(testsupport::g_log.find("Free Sound:"), std::string::npos);
+    EXPECT_EQ(testsupport::g_log.find("Free MasterFile"), std::string::npos);
+    race = new CQzGame(&o, common_, 1);
+    EXPECT_NE(testsupport::g_log.find("RESTART: World File loaded from previous game!"), std::string::npos);
+    EXPECT_EQ(testsupport::g_log.find("filename WORLD"), std::string::npos);
+    EXPECT_EQ(race->updateGame(), 0);
+    delete race;
+    EXPECT_NE(testsupport::g_log.find("Free MasterFile After"), std::string::npos);
+    EXPECT_EQ(x_TotalMemoryFree(), before);
 }
 
 }  // namespace
