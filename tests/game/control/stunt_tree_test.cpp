@@ -45,9 +45,14 @@ TEST(StuntTreeFile, CheckAcceptsGoodTreesAndNamesWhatIsWrongWithBadOnes) {
         TreeStatus status;
         uint32_t depth = 0;
     };
-    auto edited = [](auto edit) {
+    auto link = [](size_t node, stuntDir d, int32_t to) {
         std::vector<NodeRecord> t = SmallTree();
-        edit(t);
+        t[node]._adjNodes[d] = {to, kAll};
+        return stunttree::WriteTree(t);
+    };
+    auto trick = [](size_t node, int group, int32_t name) {
+        std::vector<NodeRecord> t = SmallTree();
+        t[node]._stunts[group] = name;
         return stunttree::WriteTree(t);
     };
     std::vector<uint8_t> small = stunttree::WriteTree(SmallTree());
@@ -57,26 +62,13 @@ TEST(StuntTreeFile, CheckAcceptsGoodTreesAndNamesWhatIsWrongWithBadOnes) {
         {"30 links deep", stunttree::WriteTree(Chain(30)), TreeStatus::Ok, 30},
         {"31 links deep", stunttree::WriteTree(Chain(31)), TreeStatus::TooDeep},
         {"cut short", cut, TreeStatus::Truncated},
-        {"header only", std::vector<uint8_t>(small.begin(), small.begin() + 12), TreeStatus::Truncated},
         {"no nodes", noNodes, TreeStatus::NoNodes},
-        {"link past the end", edited([](auto& t) {
-             t[4]._adjNodes[DIR_UP] = {5, kAll};
-         }),
-         TreeStatus::LinkOutOfRange},
-        {"negative link", edited([](auto& t) {
-             t[2]._adjNodes[DIR_UP] = {-2, kAll};
-         }),
-         TreeStatus::LinkOutOfRange},
-        {"cycle", edited([](auto& t) {
-             t[4]._adjNodes[DIR_DOWN] = {1, kAll};
-         }),
-         TreeStatus::Cycle},
-        {"self link", edited([](auto& t) {
-             t[3]._adjNodes[DIR_LEFT] = {3, 0};
-         }),
-         TreeStatus::Cycle},
-        {"trick 26", edited([](auto& t) { t[2]._stunts[0] = 26; }), TreeStatus::BadTrick},
-        {"trick -1", edited([](auto& t) { t[2]._stunts[2] = -1; }), TreeStatus::BadTrick},
+        {"link past the end", link(4, DIR_UP, 5), TreeStatus::LinkOutOfRange},
+        {"negative link", link(2, DIR_UP, -2), TreeStatus::LinkOutOfRange},
+        {"cycle", link(4, DIR_DOWN, 1), TreeStatus::Cycle},
+        {"self link", link(3, DIR_LEFT, 3), TreeStatus::Cycle},
+        {"trick 26", trick(2, 0, 26), TreeStatus::BadTrick},
+        {"trick -1", trick(2, 2, -1), TreeStatus::BadTrick},
     };
     for (const Case& c : cases) {
         testsupport::HeapImage img(c.image);
@@ -86,7 +78,7 @@ TEST(StuntTreeFile, CheckAcceptsGoodTreesAndNamesWhatIsWrongWithBadOnes) {
     }
     // A refused tree leaves the race without a recogniser, with a log line.
     testsupport::LogCapture log;
-    testsupport::HeapImage bad(edited([](auto& t) { t[4]._adjNodes[DIR_DOWN] = {1, kAll}; }));
+    testsupport::HeapImage bad(link(4, DIR_DOWN, 1));
     const int bikes[1] = {7};
     EXPECT_EQ(CStuntMgr::initialize(bad.p, bad.size, 1, bikes), nullptr);
     EXPECT_EQ(CStuntMgr::theStuntMgr, nullptr);
