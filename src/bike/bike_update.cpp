@@ -1,7 +1,9 @@
 // The bike's frame, once per 60 Hz model step after the physics step: the pose from the physics world,
 // wheel positions, track and HUD state, velocities and their history, standstill and speed limits, air
-// time, the pre-race hold, the handling step with the spin damping around it, the nitro and the
-// rider's sway, the checkpoints crossed, and the flag words the views and the sound read. Also the wrong-way
+// time, the jump assist and landing hold, the pre-race hold, the crash tests, the handling step with the
+// spin damping around it, the preload and the flight, the nitro and the rider's sway, the contacts, the
+// checkpoints crossed, the world edge and the crash state machine, and the flag words the views and the
+// sound read. Also the wrong-way
 // sign and the height above ground that the race and the views ask for.
 #include "bike/bike_control.h"
 #include "bike/components/bike_aerodynamics.h"
@@ -66,9 +68,8 @@ void KineticBike::update(float) {
     if (!vehicle) return;
     ++frameCountForMessage;
     updateModelObjectFromKinetic();
-    // The hubs before the suspension offsets the drawn wheels take.
-    wheelPos[0] = position + forwardDir * kFrontHub;
-    wheelPos[1] = position;
+    wheelPos[0] = position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
+    wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
     bikePos = position;
 
     // Off the track: further than 2500 units from the racing line at the bike's way time.
@@ -129,6 +130,7 @@ void KineticBike::update(float) {
     getWheelieCondition();
     movingForward = !(forwardVelocityMag < 0.0f);
     crashFindDistancesToGround();
+    crashResetPoints();
     cameraLookAtPos = bikePos + upDir * 15.0f + forwardDir * 100.0f;
     bikeCenterOfMassPos = toModel(chassis->m_position) * 100.0f;
     zeroVelocity();
@@ -159,7 +161,12 @@ void KineticBike::update(float) {
 
     zeroVelocity();
     limitMaximumSpeed();
-    if (crashState == 0) drivingOnObjects();
+    if (crashState == 0) {
+        jumpSpeed();
+        jumpAngle();
+        landSpeed();
+        drivingOnObjects();
+    }
     limitMaximumSpeed();
 
     // Ground and air.
@@ -190,10 +197,13 @@ void KineticBike::update(float) {
         }
         if (framesInAir == kTakeOffFrames) {
             flags |= bit(BIKE_TAKEOFF);
+            bikeStats.jumpStart(bikePos, bikeTime());
             inAir = 1;
             takeOffPos = bikePos;
         }
         if (inAir) flags |= bit(BIKE_INAIR);
+    } else {
+        bikeStats.jumpLandFailed(bikeTime());
     }
 
     // Before the start the bike holds its brake, upright, and remembers where it stands.
@@ -211,11 +221,16 @@ void KineticBike::update(float) {
     if (wheelBase == 0.0f) return;
 
     if (crashState == 0) {
+        checkForAbruptVelocityChange();
+        groundCrash();
+        if (inAir && airAttitudeExceeded()) startCrash(1);
         auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
         engine->setEngineBoost(throttleZero);
         dampenAngularVelocity();
         control();
         controlTail();
+        preLoad();
+        inAirAdjust();
         auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
         const float extra = crashExtraGravity != 0.0f             ? crashExtraGravity
                             : jumpConsistencyExtraGravity != 0.0f ? jumpConsistencyExtraGravity
@@ -238,6 +253,9 @@ void KineticBike::update(float) {
         frontWheelTurnRight = 1;
     flags |= bit(checkMessage(BIKEACTION_ACCEL) ? BIKE_ACCEL : BIKE_DECEL);
     if (throttleWheelie) flags |= bit(BIKE_THROTTLE_UP);
+    collide();
     checkPoint();
+    checkForWorldEdgeCrash();
+    crashUpdate();
     viewFlags = lastFlags | flags;
 }

@@ -36,6 +36,8 @@
 const unsigned int KineticBike::bikeCollisionGroups[kMaxRacers] = {7, 9, 11, 13, 15, 17, 19, 21};
 const unsigned int KineticBike::riderCollisionGroups[kMaxRacers] = {8, 10, 12, 14, 16, 18, 20, 22};
 unsigned int KineticBike::numOfTotalRacers = 1;
+KineticBike* KineticBike::racers[kMaxRacers] = {};
+void (*KineticBike::cameraModeHook)(int, int) = nullptr;
 
 namespace {
 
@@ -116,6 +118,7 @@ KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidColle
     }
     collidedCounter = 40;
     buildPhysics(descriptionId, isCPUArg);
+    if (bikeIndex < kMaxRacers) racers[bikeIndex] = this;
 }
 
 void KineticBike::buildPhysics(int descriptionId, unsigned int cpu) {
@@ -340,6 +343,8 @@ void KineticBike::setupCollisionGroups() {
 }
 
 KineticBike::~KineticBike() {
+    for (KineticBike*& r : racers)
+        if (r == this) r = nullptr;
     Kinetic::Toolkit* kit = CModel::modelPtr ? CModel::modelPtr->kineticToolkit : nullptr;
     for (Kinetic::RigidBody* b : {chassis, frontWheel, backWheel, crashBike}) {
         if (!b) continue;
@@ -624,6 +629,7 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     } else {
         x_printf("KineticBike: no world model, start height kept\n");
     }
+    resetVars();
     isOffTrack = 0;
     trackToHudOffTrack = 8;
     position = pos;

@@ -20,9 +20,11 @@
 
 class CPowerBands;
 class CSpeedBands;
+class CModelObject;
 class CRiderModel;
 struct RampPair;
 namespace Kinetic {
+class CollisionEvent;
 class AngularConstraint1D;
 class AerodynamicsComponent;
 class BrakeComponent;
@@ -115,6 +117,12 @@ public:
     static const unsigned int riderCollisionGroups[kMaxRacers];
     // The race's number of racers; the race sets it before its first bike is built.
     static unsigned int numOfTotalRacers;
+    // The race's bikes by racer index (each bike enters itself when built and leaves when destroyed);
+    // the crash code counts and avoids the other racers through it.
+    static KineticBike* racers[kMaxRacers];
+    // Set by the race: switches the camera object `cameraId` to `mode` (1 follow, 2 crash). Without
+    // one a crash moves no camera.
+    static void (*cameraModeHook)(int cameraId, int mode);
 
     // A bike with no physics (no bodies, no vehicle): the statistics, bonuses and input alone.
     explicit KineticBike(int descriptionId = -1);
@@ -246,6 +254,38 @@ public:
     // Offsets along the bike's up direction that place the drawn wheels.
     float getFrontWheelSuspensionCompression() const;
     float getBackWheelSuspensionCompression() const;
+
+    // Jumps: the preload, the jump assist's take-off speed and climb angle, its flight, the landing
+    // hold, the time to land and the crash zone the bike rides through.
+    void preLoad();
+    void jumpSpeed();
+    void jumpAngle();
+    void inAirAdjust();
+    void landSpeed();
+    float getTimeToLand() const;
+    void crashResetPoints();
+
+    // Crashes: the request, the state machine, the hand-back of the riding set-up, the riding state
+    // cleared at every placing, and where the bike is put back.
+    void startCrash(unsigned int type);
+    void crashUpdate();
+    void recover();
+    void resetVars();
+    void findSplineCrashResetPos();
+    void findNonSplineCrashResetPos();
+    // What starts them: contacts, sudden velocity changes, bad landings and the world edge; and the
+    // limits on the tumbling crash body.
+    void collisionHandler(CModelObject* other, const Kinetic::CollisionEvent& event) override;
+    void phantomCollisionHandler(CModelObject* other, const Kinetic::CollisionEvent& event) override;
+    void collide();
+    void checkForAbruptVelocityChange();
+    void groundCrash();
+    void checkForWorldEdgeCrash();
+    void dampenCrashVelocity(Kinetic::RigidBody* body);
+    // The roll tolerance of the collision tests: less for a leaning bike.
+    float rollTolerance() const;
+    // The race's clock as the bike keeps it (seconds of steps).
+    float bikeTime() const { return static_cast<float>(frameCountForMessage) / 60.0f; }
 
     // identity
     uint8_t inStunt = 0;

@@ -9,7 +9,6 @@
 #include "world/world_model.h"
 
 void (*CCamera::setHudArrowPos)(CHud*, const qzVector3d&) = nullptr;
-bool (*CCamera::riderCenterOfMass)(CModelObject*, qzVector3d&) = nullptr;
 
 namespace {
 

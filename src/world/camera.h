@@ -46,9 +46,6 @@ public:
     // The HUD's 3D guide arrow: the HUD installs this so that a camera with a hudPointer can move the
     // arrow to a world point. Without it the point is only kept in hudArrowPos.
     static void (*setHudArrowPos)(CHud* hud, const qzVector3d& pos);
-    // Where the rider body of a crashed bike is: installed by the rider code. Answers false when the
-    // object is not a rider body.
-    static bool (*riderCenterOfMass)(CModelObject* rider, qzVector3d& centre);
 
     CCamera();
     ~CCamera() override;

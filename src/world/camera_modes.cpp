@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "bike/kinetic_bike.h"
+#include "bike/rider_model.h"
 #include "game/core/random.h"
 #include "game/model/model.h"
 #include "world/camera.h"
@@ -218,11 +219,10 @@ void CCamera::UpdateModePregame() {
 void CCamera::UpdateModeCrash() {
     KineticBike* bike = targetBike();
     CModel* model = CModel::modelPtr;
-    if (!bike || !model || !riderCenterOfMass || riderTargetId < 0 ||
-        static_cast<size_t>(riderTargetId) >= model->objects.size())
-        return;
-    qzVector3d rider;
-    if (!riderCenterOfMass(model->objects[static_cast<size_t>(riderTargetId)], rider)) return;
+    if (!bike || riderTargetId < 0 || static_cast<size_t>(riderTargetId) >= model->objects.size()) return;
+    auto* body = dynamic_cast<CRiderModel*>(model->objects[static_cast<size_t>(riderTargetId)]);
+    if (!body) return;
+    const qzVector3d rider = body->riderCenterOfMassPos;
     const qzVector3d& bikeCentre = bike->bikeCenterOfMassPos;
     float d = 0.0f;
     qzMath::qzMathVectorDistance(&d, &bikeCentre, &rider);

@@ -25,6 +25,7 @@ namespace biketest {
 struct Input {
     uint32_t actions = 0;
     uint8_t accel = 255, brake = 255, left = 0, right = 0;
+    uint8_t forward = 0, back = 0;  // the lean amounts of BIKEACTION_FORWARD and BIKEACTION_BACK
 
     static Input Of(std::initializer_list<int> list, uint8_t left = 0, uint8_t right = 0) {
         Input in;
@@ -105,7 +106,8 @@ public:
             packets.clear();
             for (size_t i = 0; i < bikes.size(); ++i) {
                 const Input in = riders[i](*bikes[i], step);
-                const unsigned char parms[10] = {0, 0, in.left, in.right, in.accel, in.brake, 0, 0, 0, 0};
+                const unsigned char parms[10] = {in.forward, in.back, in.left, in.right, in.accel,
+                                                 in.brake,   0,       0,       0,        0};
                 packets.emplace_back(BikeWorld::IdOf(bikes[i]), PKT_ACTION, static_cast<int>(in.actions),
                                      parms);
             }
@@ -196,6 +198,13 @@ inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900
         if (byte) in.actions |= 1u << (err > 0.0f ? BIKEACTION_RIGHT_TURN : BIKEACTION_LEFT_TURN);
         in.left = in.right = byte;
         in.brake = 160;
+        // In the air: throttle off, and the bike levelled with the ground below.
+        if (b.inAir) {
+            in.actions &= ~(1u << BIKEACTION_ACCEL);
+            if (b.bikeRelativePitch < -10.0f) in.actions |= 1u << BIKEACTION_FORWARD;
+            if (b.bikeRelativePitch > 10.0f) in.actions |= 1u << BIKEACTION_BACK;
+            in.forward = in.back = 232;
+        }
         return in;
     };
 }

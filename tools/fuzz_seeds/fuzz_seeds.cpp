@@ -25,6 +25,7 @@
 #include "engine/sys/bitmap.h"
 #include "engine/sys/heap.h"
 #include "frontend/sm/sm_resource_format.h"
+#include "game/control/stunt_tree_format.h"
 #include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
 #include "game/files/master_file_format.h"
@@ -70,6 +71,8 @@ void Classify(const Bytes& sub) {
         if (fsCheckBitmap(sub.data(), sub.size(), &layout) == FS_BITMAP_OK) Add("bitmap", sub);
     }
     if (veFontCheckImage(sub.data(), sub.size())) Add("font", sub);
+    if (stunttree::CheckTree(sub.data(), sub.size()).status == stunttree::TreeStatus::Ok)
+        Add("stunt_tree", sub);
     {
         HeapCopy c(sub);
         if (collisiondata::CheckBlock(c.p, sub.size()) > 0) Add("collision", sub);
@@ -286,8 +289,9 @@ int main(int argc, char** argv) {
 
     WorldSeeds();
 
-    for (const char* target : {"anim", "bitmap", "collision", "description", "font", "geometry", "gif",
-                               "master_file", "sample", "sm_resource", "spline", "terrain_map", "world"})
+    for (const char* target :
+         {"anim", "bitmap", "collision", "description", "font", "geometry", "gif", "master_file", "sample",
+          "sm_resource", "spline", "stunt_tree", "terrain_map", "world"})
         if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
     return WriteAll(dir) ? 0 : 1;
 }

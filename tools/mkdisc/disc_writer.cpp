@@ -22,6 +22,7 @@
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/race_art.h"
+#include "mkdisc/stunt_tree.h"
 #include "mkdisc/tracks.h"
 
 namespace {
@@ -153,6 +154,7 @@ std::vector<uint8_t> CommonSubFile(int i) {
     if (common::IsGeometry(i)) return WriteCommonGeometry(i);
     if (common::IsCollision(i)) return CommonCollision(i);
     if (const char* font = common::FontName(i)) return WriteNamedFont(font);
+    if (i == common::kStuntTree) return WriteSampleStuntTree();
     std::vector<uint8_t> motion = CommonMotion(i);
     if (!motion.empty()) return motion;
     char tag[32];

@@ -10,6 +10,7 @@
 #include "engine/sys/files.h"
 #include "game/core/mem_log.h"
 #include "game/files/file_manager.h"
+#include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
 
@@ -70,7 +71,15 @@ namespace {
 // Without a demo loop the race starts at once with the options as they are.
 class CAttractStep : public CFrontEndStep {
 public:
-    void begin(CGameOptions*, int) override {}
+    // With no title or credits screens to show, the demo loop's wait for them is already over.
+    void begin(CGameOptions*, int) override {
+        if (DLManager.getDemoLoopState() == DL_FRONT_END)
+            DLManager.setDLCounter(CDemoLoopManager::kFrontEndFrames);
+        if (DLManager.getDemoLoopState() == DL_CREDITS) {
+            DLManager.setCreditsDone();
+            DLManager.setDLCounter(CDemoLoopManager::kAfterCreditsFrames);
+        }
+    }
     bool update() override {
         veEngineBeginFrame();
         veEngineEndFrame();

@@ -25,6 +25,8 @@ inline constexpr int kDebugFont = 139;
 inline constexpr int kUni18Font = 143;
 inline constexpr int kUni18YellowFont = 147;
 inline constexpr int kUni25YellowFont = 148;
+// The stunt tree (game/control/stunt_tree_format.h).
+inline constexpr int kStuntTree = 212;
 
 constexpr bool IsGeometry(int i) {
     return (i >= 0 && i <= 2) || (i >= 6 && i <= 10);

@@ -9,6 +9,7 @@
 #include "engine/hal/display_hw.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "game/ai/ai_orders.h"
 #include "game/core/mem_log.h"
 #include "game/files/collision_storage.h"
 #include "game/files/common_objects.h"
@@ -222,6 +223,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     racelink::MakeWorldView(*this);
 
     pGameSplines = CSplineManager::getSplineManager();
+    bikeIterator = CAIBikeIter::getInstance();
     for (int32_t& t : trackList) t = -1;
     orthogDist = 0.0f;
     startSplineTime = 0.1f;

@@ -6,6 +6,7 @@
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "game/ai/ai_orders.h"
 #include "game/core/mem_log.h"
 #include "game/files/collision_storage.h"
 #include "game/files/geometry.h"
@@ -97,6 +98,8 @@ CQzGame::~CQzGame() {
         }
     }
     gameStart = nullptr;
+    delete bikeIterator;
+    bikeIterator = nullptr;
     racelink::DestroyStunts();
     CTerrainType::resetStatics();
     CStats::terrainTypeAt = nullptr;

@@ -6,6 +6,7 @@
 
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
+#include "bike/rider_model.h"
 #include "engine/sys/files.h"
 #include "game/files/collision_storage.h"
 #include "game/files/file_manager.h"
@@ -194,6 +195,11 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     b->dustTexID = b->dirtTexID = dustTexID;
     b->mudTexID = mudTexID;
     b->TrailTexID = TrailTexID;
+
+    auto* body = new CRiderModel(bikeId[i], riderDescriptionId[riderModel]);
+    model->objects.push_back(body);
+    riderId[i] = static_cast<int32_t>(model->objects.size()) - 1;
+    b->rider = body;
 
     control[i] = racelink::MakeAI(*this, i, bikeId[i]);
     trackList[i] = bikeId[i];

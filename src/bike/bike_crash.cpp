@@ -1,0 +1,513 @@
+// The bike's crash. A request hands the motion from the ridden chassis to the separate crash body,
+// which tumbles under physics for 180 steps (kept near its last accepted pose); then the bike is put
+// back at its reset position and control goes back to the rider. Also the riding state cleared at every
+// placing, the post-crash window, the trail of safe positions and the choice of the reset position.
+#include "bike/bike_crash.h"
+#include "bike/components/bike_aerodynamics.h"
+#include "bike/components/bike_brake.h"
+#include "bike/components/bike_driver_input.h"
+#include "bike/components/bike_engine.h"
+#include "bike/components/bike_steering.h"
+#include "bike/components/bike_suspension.h"
+#include "bike/kinetic_bike.h"
+#include "engine/sys/math.h"
+#include "game/core/main_loop.h"
+#include "game/model/model.h"
+#include "kinetic/collide/collidable.h"
+#include "kinetic/collide/collision_detector.h"
+#include "kinetic/dynamics/angular_constraint_1d.h"
+#include "kinetic/dynamics/entity.h"
+#include "kinetic/dynamics/fast_constraint_solver.h"
+#include "kinetic/dynamics/rigid_body.h"
+#include "kinetic/dynamics/rigid_collection.h"
+#include "kinetic/dynamics/toolkit.h"
+#include "kinetic/vehicle/wheels_component.h"
+#include "world/ramps.h"
+#include "world/spline_manager.h"
+
+using namespace bikecrash;
+
+namespace {
+
+constexpr float kHandOverSpeed = 18.5185f;
+constexpr float kValidSpeed = 13.8889f;
+constexpr float kFrontHub = 167.9992f;
+constexpr float kSafeGap2 = 1000000.0f;    // 1000 units, squared
+constexpr float kObjectGap2 = 4000000.0f;  // 2000 units, squared
+
+Kinetic::CollisionDetector* detector() {
+    return GetModel()->kineticToolkit->m_defaultCollisionDetector;
+}
+
+void resetBody(Kinetic::RigidBody* b) {
+    b->setPinned(true);
+    b->setActive(false, true);
+    b->setPinned(false);
+    b->setActive(true, true);
+}
+
+void freeze(Kinetic::RigidBody* b) {
+    b->setPinned(true);
+    b->setActive(false, true);
+}
+
+unsigned racerCount() {
+    return KineticBike::numOfTotalRacers < KineticBike::kMaxRacers ? KineticBike::numOfTotalRacers
+                                                                   : KineticBike::kMaxRacers;
+}
+
+}  // namespace
+
+namespace bikecrash {
+
+unsigned ResetSearchTries(float length) {
+    if (!(length > 0.0f)) return 1;
+    return static_cast<unsigned>(length / kResetStep) + 1;
+}
+
+}  // namespace bikecrash
+
+void KineticBike::startCrash(unsigned int type) {
+    if (crashState == 1) return;
+    if ((type == 0 || type == 1) && isCPU) {
+        unsigned others = 0;
+        for (unsigned i = 0; i < racerCount(); ++i)
+            if (racers[i] && racers[i] != this && racers[i]->crashState != 0) ++others;
+        if (others >= 2) return;
+    }
+    if (crashState != 0 || postCrashCounter < kPostCrashSteps) return;
+    float fastest = 0.0f;
+    for (int i = 1; i < 30; ++i)
+        if (lastVelocityMag[i] > fastest) fastest = lastVelocityMag[i];
+    preCrashVelocity = unit(lastVelocity[5]) * fastest;
+    crashUpDir = upDir;
+    crashForwardDir = forwardDir;
+    crashRightDir = rightDir;
+    crashState = 2;
+    crashType = type;
+    if (crashType != 2 && collisionObjectCounter != 0) crashType = 2;
+    collisionObjectCounter = 0;
+    willCrashFlag = 0;
+    inStunt = 0;
+    lockSuspension = 1;
+}
+
+// The steps a crash set-up and the world-edge throw share: input held back, the rider's weight shift
+// undone, and the crashing bike and rider made to collide with every other racer.
+namespace {
+
+void pairWithOthers(KineticBike& b, bool enable) {
+    Kinetic::CollisionDetector* cd = detector();
+    const unsigned bg = b.bikeCollisionGroup, rg = b.riderCollisionGroup;
+    for (unsigned i = 0; i < racerCount(); ++i) {
+        if (i == b.bikeIndex) continue;
+        const unsigned ob = KineticBike::bikeCollisionGroups[i], orr = KineticBike::riderCollisionGroups[i];
+        const unsigned pairs[4][2] = {{bg, ob}, {rg, orr}, {bg, orr}, {rg, ob}};
+        for (const auto& p : pairs) {
+            if (enable)
+                cd->enableCollisionGroups(p[0], p[1]);
+            else
+                cd->disableCollisionGroups(p[0], p[1]);
+        }
+    }
+}
+
+void undoWeightShift(KineticBike& b) {
+    const qzVector3d s = b.centerOfMass * -1.0f;
+    b.chassis->shiftCentreOfMass(toKinetic(s));
+    for (Kinetic::Vector3& h : b.m_suspension->m_wheelsHardpointCS) h -= toKinetic(s);
+    b.centerOfMass = b.centerOfMass + s;
+    b.comShiftState = b.lastComShiftState = 0;
+}
+
+}  // namespace
+
+namespace bikecrash {
+
+void BeginHandOver(KineticBike& b) {
+    b.m_input->m_acceleratorPedalInput = 0.0f;
+    b.m_input->m_brakePedalInput = 0.0f;
+    b.m_input->m_steeringWheelInput = 0.0f;
+    b.suspendBikePacket = 1;
+    b.suspendedBikePacket = b.bikePacket;
+    for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) b.suspendedPressed[k] = b.pressed[k];
+    b.bikePacket = 0;
+    undoWeightShift(b);
+    pairWithOthers(b, true);
+    b.crashBike->setPinned(false);
+    b.crashBike->setActive(true, true);
+}
+
+void StopWheels(KineticBike& b) {
+    for (Kinetic::WheelInfo& w : b.m_wheels->m_wheelsInfo) w.m_spinVelocity = 0.0f;
+    b.wheelInfo[0].m_spinVelocity = b.wheelInfo[1].m_spinVelocity = 0.0f;
+}
+
+}  // namespace bikecrash
+
+namespace {
+
+// The crash body's pose and velocities as the last accepted crash record.
+void takeValidRecord(KineticBike& b, const Kinetic::Quaternion& bodyOrient) {
+    b.lastValidCrashPos = b.bikePos;
+    if (b.minDistToGroundLevel < 0.0f) b.lastValidCrashPos.y += b.minDistToGroundLevel;
+    b.lastValidCrashQzOrient = b.qOrientation;
+    b.lastValidCrashKineticOrient = bodyOrient;
+    b.lastValidCrashDir = b.forwardDir;
+    b.lastValidCrashLinearVel = toModel(capLength(b.crashBike->m_linearVelocity, kValidSpeed));
+    b.lastValidCrashAngularVel = toModel(capLength(b.crashBike->m_angularVelocity, kValidSpeed));
+}
+
+}  // namespace
+
+namespace bikecrash {
+
+void MoveCamera(const KineticBike& b, int mode) {
+    if (!b.isCPU && KineticBike::cameraModeHook) KineticBike::cameraModeHook(b.cameraId, mode);
+}
+
+}  // namespace bikecrash
+
+void KineticBike::crashUpdate() {
+    if (crashState == 1) return;
+    Kinetic::Vector3 p;
+    Kinetic::Quaternion r;
+    switch (crashState) {
+        case 0: {
+            if (!postCrashHitGround && (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact)) {
+                postCrashHitGround = 1;
+                if (suspendBikePacket) {
+                    bikePacket = suspendedBikePacket;
+                    for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) pressed[k] = suspendedPressed[k];
+                    suspendBikePacket = 0;
+                }
+            }
+            ++postCrashCounter;
+            if (invulnerabilityCounter != 0) --invulnerabilityCounter;
+            if (postCrashCounter == kPostCrashSteps)
+                for (unsigned i = 0; i < racerCount(); ++i)
+                    if (i != bikeIndex)
+                        detector()->enableCollisionGroups(bikeCollisionGroup, bikeCollisionGroups[i]);
+            float d2 = 0.0f;
+            qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &safePos[0]);
+            if ((wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) && levelGround && d2 > kSafeGap2) {
+                for (int k = 28; k >= 0; --k) {
+                    safePos[k + 1] = safePos[k];
+                    safeDir[k + 1] = safeDir[k];
+                }
+                safePos[0] = bikePos;
+                safeDir[0] = forwardDir;
+            }
+            return;
+        }
+        case 2: {
+            BeginHandOver(*this);
+            crashBike->m_linearVelocity = capLength(chassis->m_linearVelocity, kHandOverSpeed);
+            crashBike->m_angularVelocity = chassis->m_angularVelocity;
+            freeze(chassis);
+            Kinetic::Vector3 at = toKinetic((bikePos + qzVector3d(0.0f, -36.0f, 0.0f)) * 0.01f);
+            if (minDistToGroundLevel < 10.0f) at.y += 0.01f * (10.0f + minDistToGroundLevel);
+            crashBike->m_position = at;
+            crashBike->m_startPosition = at;
+            crashBike->recomputeTransform();
+            crashBike->recomputeBoundingVolumes();
+            updateModelObjectFromKinetic();
+            MoveCamera(*this, kCameraCrash);
+            crashing = 1;
+            recovering = 0;
+            crashBike->getDisplayToWorldTransform(p, r);
+            crashState = 3;
+            StopWheels(*this);
+            if (rc && csolver) rc->removeAction(csolver);
+            crashExtraGravity = 0.0f;
+            findDistancesToGround();
+            takeValidRecord(*this, r);
+            crashPos = lastValidCrashPos;
+            crashDir = lastValidCrashDir;
+            crashCounter = 0;
+            if (gameOptions.trackType == TRACKTYPE_INDOOR || gameOptions.trackType == TRACKTYPE_OUTDOOR)
+                findSplineCrashResetPos();
+            ++crashCounter;
+            return;
+        }
+        case 3: {
+            bool riderClear = true, bikeStuck = false;
+            const Kinetic::PairList pairs = detector()->getInterpenetrations();
+            for (const Kinetic::CollidablePair& pr : pairs) {
+                auto owner = [](const Kinetic::Collidable* c) -> void* {
+                    return c && c->m_entity ? c->m_entity->m_userInfo : nullptr;
+                };
+                void* a = owner(pr.m_first);
+                void* b = owner(pr.m_second);
+                auto isBike = [](void* o) {
+                    return o && dynamic_cast<KineticBike*>(static_cast<CModelObject*>(o)) != nullptr;
+                };
+                const bool bikeA = isBike(a), bikeB = isBike(b);
+                void* mine = static_cast<void*>(rider);
+                if (mine && ((bikeA && b == mine) || (bikeB && a == mine))) riderClear = false;
+                if ((bikeA || bikeB) && riderClear) bikeStuck = true;
+            }
+            if (crashCounter == 2) {
+                bikeRiderCollisionOn = 0;
+                riderCrashing = 1;
+            }
+            if (crashCounter >= 10 && !bikeRiderCollisionOn && riderClear) {
+                detector()->enableCollisionGroups(bikeCollisionGroup, riderCollisionGroup);
+                bikeRiderCollisionOn = 1;
+            }
+            float d = 0.0f;
+            qzMath::qzMathVectorDistance(&d, &bikePos, &lastValidCrashPos);
+            if (minDistToGroundLevel < 0.0f) bikePos.y += minDistToGroundLevel;
+            if (d < 1000.0f && minDistToGroundLevel > -36.0f && !bikeStuck) {
+                crashBike->getDisplayToWorldTransform(p, r);
+                takeValidRecord(*this, r);
+            } else {
+                resetBody(crashBike);
+                position = lastValidCrashPos;
+                qOrientation = lastValidCrashQzOrient;
+                crashBike->m_linearVelocity = toKinetic(lastValidCrashLinearVel);
+                crashBike->m_angularVelocity = toKinetic(lastValidCrashAngularVel);
+                const Kinetic::Vector3 at = toKinetic(lastValidCrashPos * 0.01f);
+                chassis->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
+                crashBike->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
+                validPositionOrientationCheck(at, lastValidCrashKineticOrient);
+                wheelPos[0] =
+                    position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
+                wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
+                bikePos = position;
+                findDistancesToGround();
+                lastValidCrashPos = bikePos;
+                if (minDistToGroundLevel < 0.0f) lastValidCrashPos.y += minDistToGroundLevel;
+            }
+            if (crashCounter >= kTumbleSteps) {
+                crashState = 4;
+                invulnerabilityCounter = 180;
+                flags |= bit(BIKE_RECOVER);
+            } else {
+                dampenCrashVelocity(crashBike);
+                flags |= bit(BIKE_CRASH);
+            }
+            ++crashCounter;
+            return;
+        }
+        case 4: {
+            if (gameOptions.trackType == TRACKTYPE_BAJA || gameOptions.trackType == TRACKTYPE_FREESTYLE)
+                findNonSplineCrashResetPos();
+            crashing = 0;
+            recovering = 1;
+            riderCrashing = 0;
+            freeze(chassis);
+            recover();
+            freeze(crashBike);
+            setStartPos(crashResetPos, crashResetDir);
+            MoveCamera(*this, kCameraFollow);
+            flags |= bit(BIKE_RECOVER);
+            postCrashHitGround = 0;
+            crashState = 5;
+            ++crashCounter;
+            return;
+        }
+        case 5: {
+            flags = 0;
+            if (constraint) constraint->setAngle(0.0f);
+            chassis->setPinned(false);
+            chassis->setActive(true, true);
+            resetBody(chassis);
+            crashState = 0;
+            recovering = 0;
+            ++crashCounter;
+            return;
+        }
+        default:
+            return;
+    }
+}
+
+void KineticBike::recover() {
+    leanPercent = 0.0f;
+    detector()->disableCollisionGroups(bikeCollisionGroup, riderCollisionGroup);
+    pairWithOthers(*this, false);
+    if (rc && csolver) {
+        rc->removeAction(csolver);
+        rc->addAction(csolver, 0);
+    }
+    if (constraint) constraint->setAngle(0.0f);
+    lockSuspension = 0;
+    crashExtraGravity = 0.0f;
+}
+
+void KineticBike::resetVars() {
+    if (chassis) {
+        resetBody(chassis);
+        const Kinetic::Vector3 f = toKinetic(forwardDir), u = toKinetic(upDir);
+        chassis->m_angularVelocity = f * chassis->m_angularVelocity.dot(f);
+        chassis->m_linearVelocity = u * chassis->m_linearVelocity.dot(u);
+    }
+    if (m_wheels) StopWheels(*this);
+    throttle = throttleUp = 0.0f;
+    throttleUpActive = 0;
+    turnStep = brakingScale = 0.0f;
+    framesInAir = lastFramesInAir = crashFramesInAir = 0;
+    turnCounter = powerSlideBrakeTurnCounter = powerSlideAccelTurnCounter = 0;
+    for (int32_t& p : pressed) p = 0;
+    numExhaustParticles = numTrailParticles = numMudParticles = 0.0f;
+    numFrontDustParticles = numBackDustParticles = 0.0f;
+    preLoadPressedCounter = preLoadWaitDelay = 0;
+    preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+    preLoadJump = preLoadJumpPending = 0;
+    preLoadJumpCounter = preLoadReportState = 0;
+    lastBikeStateCounter = 0;
+    throttleZero = lastThrottleZero = 1.0f;
+    for (int i = 0; i < 17; ++i) {
+        bikeStateCounter[i] = -1000;
+        bikeStateSuspended[i] = 0;
+    }
+    bikeState = lastBikeState = lastFrameBikeState = 10;
+    if (chassis && m_suspension) undoWeightShift(*this);
+    if (constraint) constraint->setAngle(0.0f);
+
+    jumpConsistencyPendingCounter = 0;
+    jumpConsistencyPending = jumpConsistencyAssist = jumpConsistencyOverHalf = 0;
+    jumpConsistencyExtraGravity = 0.0f;
+    jumpConsistencyAngleCounter = 0;
+    crashExtraGravity = preLoadExtraGravity = 0.0f;
+    jumpAssist = 0;
+    nitroState = NO_NITRO;
+    leftTurnType = rightTurnType = 0;
+    sharpTurnCounter = lastLeftTurnPressed = lastRightTurnPressed = 0;
+    sharpRightTurnPressedCounter = sharpLeftTurnPressedCounter = 0;
+    leftTurnBrakeCounter = rightTurnBrakeCounter = 0;
+    jumpSpeedCounter = 0;
+    jumpSpeedTarget = 0.0f;
+    wheelieCondition = wheelieRequested = 0;
+    wheelieCounter = 0;
+    turnPressedPercent = 0.0f;
+    preLoadForceCounter = 0;
+    powerSlideAccelBoostEligible = powerSlideBrakeBoostEligible = 0;
+    postCrashCounter = 0;
+    stuntCrashFlag = lockSuspension = willCrashFlag = 0;
+    changeInVelCounter = 0;
+    lastBikePitchRollIndex = lastVelocityMagIndex = 0;
+    landingImpactScale = 0.0f;
+    throttleWheelieCounter = 0;
+    throttleWheelie = 0;
+    crashSpeed = 0.0f;
+    frontWheelTurnLeft = frontWheelTurnRight = 0;
+    jumpSpeedRightWay = 0.0f;
+    powerSlideBreakAway = 0;
+    brakeAppliedCounter = 0;
+    drivingOnObject = 0;
+    drivingOnObjectCounter = 0;
+    validCrashRestPos = 0;
+    linearVelocityMag = forwardVelocityMag = 0.0f;
+    sideOfSteepHillCounter = collideCounterNoVelocity = 0;
+    crashRampPair = nullptr;
+    landingSpeedScale = 1.0f;
+    landingSpeedCounter = 5;
+    collidedCounter = 40;
+    throttleWheelieOffCounter = 10;
+    bikeLandCounter = 60;
+    abruptVelocityChangeCounter = 300;
+
+    riderRestPos = riderCurrentPos = riderLastPos = riderVelocity = riderLastVelocity = riderDelta =
+        qzVector3d();
+    linearVelocity = qzVector3d();
+    for (int i = 0; i < 30; ++i) {
+        lastVelocity[i] = qzVector3d();
+        lastVelocityMag[i] = 0.0f;
+    }
+    for (int i = 0; i < 5; ++i) {
+        lastBikePitch[i] = bikePitch;
+        lastBikeRoll[i] = bikeRoll;
+        lastBikeRelativePitch[i] = bikeRelativePitch;
+        lastBikeRelativeRoll[i] = bikeRelativeRoll;
+    }
+    filterSAV.lo0 = filterSAV.lo1 = 0.0f;
+    leanFilter.lo0 = leanFilter.lo1 = 0.0f;
+    for (CFilter& f : frictionFilter) {
+        f.lo0 = 2.0f;
+        f.lo1 = 0.0f;
+    }
+    filteredMaxSpeed = isCPU ? attributes.cpuMaximumSpeed : attributes.maximumSpeed;
+    maxSpeedFilter.lo0 = filteredMaxSpeed;
+    maxSpeedFilter.lo1 = 0.0f;
+
+    if (!vehicle) return;
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+    engine->m_resistanceFactorAtMinRPM = engine->m_resistanceFactorAtOptRPM =
+        engine->m_resistanceFactorAtMaxRPM = 0.0f;
+    auto* steering = static_cast<Kinetic::CBikeSteering*>(m_steering);
+    for (size_t i = 0; i < steering->m_wheelsDoesSteer.size(); ++i) steering->m_wheelsDoesSteer[i] = false;
+    steering->setSteeringAnglePercent(0, 0.0f);
+    steering->setSteeringAnglePercent(1, 0.0f);
+    auto* brakes = static_cast<Kinetic::CBikeBrake*>(m_brakes);
+    for (float& t : brakes->m_wheelsMaxBrakingTorque) t = 8000.0f;
+    for (size_t i = 0; i < brakes->m_wheelsIsConnectedToHandbrake.size(); ++i)
+        brakes->m_wheelsIsConnectedToHandbrake[i] = false;
+    m_input->m_handbrakeOn = false;
+    m_input->m_steeringWheelInput = m_input->m_brakePedalInput = m_input->m_acceleratorPedalInput = 0.0f;
+    auto* susp = static_cast<Kinetic::CBikeSuspension*>(m_suspension);
+    for (float& s : susp->m_wheelsStrength) s = 120.0f;
+    for (float& s : susp->m_wheelsDampingRelaxation) s = 25.0f;
+    for (float& s : susp->m_wheelsDampingCompression) s = 30.0f;
+    static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics)->m_extraGravity =
+        Kinetic::Vector3(0.0f, 0.0f, 0.0f);
+}
+
+void KineticBike::findSplineCrashResetPos() {
+    if (gameOptions.trackType != TRACKTYPE_INDOOR && gameOptions.trackType != TRACKTYPE_OUTDOOR) return;
+    if (crashRampPair) {
+        crashResetPos = crashRampPair->landing;
+        crashResetDir = crashRampPair->dir;
+        crashRampPair = nullptr;
+        return;
+    }
+    CSplineManager* sm = CSplineManager::getSplineManager();
+    const CQZSpline& way = sm->spline(CSplineManager::WayPoint);
+    const unsigned tries = ResetSearchTries(way.count() > 0 ? way.GetPointTime(way.count() - 1) : 0.0f);
+    float t = curWayTime;
+    for (unsigned k = 0; k < tries; ++k, t -= kResetStep) {
+        qzVector3d at, dir;
+        if (!sm->getPoint(t, CSplineManager::WayPoint, at, dir)) break;
+        bool clear = true;
+        for (unsigned i = 0; i < racerCount() && clear; ++i) {
+            if (!racers[i] || racers[i] == this) continue;
+            float d2 = 0.0f;
+            qzMath::qzMathVectorDistanceSquared(&d2, &racers[i]->position, &at);
+            if (d2 < kResetClear * kResetClear) clear = false;
+        }
+        if (clear) {
+            crashResetPos = at;
+            crashResetDir = dir;
+            return;
+        }
+    }
+    crashResetPos = safePos[0];
+    crashResetDir = safeDir[0];
+}
+
+void KineticBike::findNonSplineCrashResetPos() {
+    switch (crashType) {
+        case 0:
+        case 1:
+            if (levelGround) {
+                crashResetPos = bikePos;
+                crashResetDir = safeDir[0];
+            } else {
+                crashResetPos = safePos[1];
+                crashResetDir = safeDir[1];
+            }
+            return;
+        case 2:
+            for (int k = 0; k < 30; ++k) {
+                crashResetPos = safePos[k];
+                crashResetDir = safeDir[k];
+                float d2 = 0.0f;
+                qzMath::qzMathVectorDistanceSquared(&d2, &safePos[k], &crashPos);
+                if (d2 > kObjectGap2) return;
+            }
+            return;
+        default:
+            return;
+    }
+}
