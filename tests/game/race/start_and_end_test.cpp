@@ -236,7 +236,9 @@ TEST_F(StartAndEndTest, TimeRaceEndsWhenTheRaceTimeIsUp) {
     gameOptions.duration = 180;
     CGameEnd end(nullptr, nullptr, ids, -1, -1);
     int32_t who[8] = {};
-    RaceEndParts parts{&end, &gameOptions, 1, CQzGame::bike, ids, who, nullptr, nullptr, -1, nullptr};
+    C3DView* views[1] = {view};
+    const int ownCamera = view->_cameraID;
+    RaceEndParts parts{&end, &gameOptions, 1, CQzGame::bike, ids, who, views, nullptr, -1, nullptr};
     bikes[0]->bikeStats.raceTime = 179.99f;
     bikes[0]->curLap = 9;
     CheckGameOver(parts);
@@ -245,6 +247,7 @@ TEST_F(StartAndEndTest, TimeRaceEndsWhenTheRaceTimeIsUp) {
     CheckGameOver(parts);
     EXPECT_EQ(end.getGameEndInited(), 1u);
     EXPECT_EQ(who[0], 2);
+    EXPECT_EQ(view->_cameraID, ownCamera) << "no track camera: the player's own camera stays";
 }
 
 }  // namespace
