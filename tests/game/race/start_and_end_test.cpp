@@ -231,22 +231,24 @@ TEST_F(StartAndEndTest, FinishHandsPlayersToTheComputerAndShowsResults) {
     }
 }
 
-TEST_F(StartAndEndTest, TimeRaceEndsWhenTheRaceTimeIsUp) {
+TEST_F(StartAndEndTest, TimeRaceEndsForBothPlayersReachingTheTimeInOneFrame) {
     gameOptions.timeOrLap = 0;
     gameOptions.duration = 180;
     CGameEnd end(nullptr, nullptr, ids, -1, -1);
     int32_t who[8] = {};
-    C3DView* views[1] = {view};
+    C3DView* views[2] = {view, nullptr};
     const int ownCamera = view->_cameraID;
-    RaceEndParts parts{&end, &gameOptions, 1, CQzGame::bike, ids, who, views, nullptr, -1, nullptr};
-    bikes[0]->bikeStats.raceTime = 179.99f;
+    RaceEndParts parts{&end, &gameOptions, 2, CQzGame::bike, ids, who, views, nullptr, -1, nullptr};
+    bikes[0]->bikeStats.raceTime = bikes[1]->bikeStats.raceTime = 179.99f;
     bikes[0]->curLap = 9;
     CheckGameOver(parts);
     EXPECT_EQ(end.getGameEndInited(), 0u);
-    bikes[0]->bikeStats.raceTime = 180.0f;
+    bikes[0]->bikeStats.raceTime = bikes[1]->bikeStats.raceTime = 180.0f;
     CheckGameOver(parts);
     EXPECT_EQ(end.getGameEndInited(), 1u);
     EXPECT_EQ(who[0], 2);
+    EXPECT_EQ(who[1], 2);
+    EXPECT_EQ(bikes[1]->isCPU, 1);
     EXPECT_EQ(view->_cameraID, ownCamera) << "no track camera: the player's own camera stays";
 }
 
