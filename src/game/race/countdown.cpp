@@ -47,9 +47,10 @@ CGameStart::CGameStart(void* commonObjects, const int* bikeIds, unsigned int pla
     CFileManager* files = GetFileManager();
     for (int k = 0; k < common::kStartCards; ++k) {
         const unsigned int sub = common::kStartCard0 + static_cast<unsigned int>(k);
-        CTexture* tex = commonObjects ? LoadTexture(files->loadSubFile(commonObjects, sub),
-                                                    files->getSubFileLength(commonObjects, sub), static_cast<int>(sub))
-                                      : nullptr;
+        CTexture* tex = commonObjects
+                            ? LoadTexture(files->loadSubFile(commonObjects, sub),
+                                          files->getSubFileLength(commonObjects, sub), static_cast<int>(sub))
+                            : nullptr;
         gameStartData.cardFramesID[k] = CResourceStorage<CTexture>::instance().add(tex);
     }
     // Only the racers that exist are copied; the other entries name no bike.
