@@ -2,15 +2,18 @@
 // wheel positions, track and HUD state, velocities and their history, standstill and speed limits, air
 // time, the jump assist and landing hold, the pre-race hold, the crash tests, the handling step with the
 // spin damping around it, the preload and the flight, the nitro and the rider's sway, the contacts, the
-// checkpoints crossed, the world edge and the crash state machine, and the flag words the views and the
-// sound read. Also the wrong-way
+// checkpoints crossed, the track bonuses, the world edge and the crash state machine, the particle trail,
+// the finisher put back at its start, and the flag words the views and the sound read. Also the wrong-way
 // sign and the height above ground that the race and the views ask for.
 #include "bike/bike_control.h"
+#include "bike/bike_particles.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_driver_input.h"
 #include "bike/components/bike_engine.h"
 #include "bike/kinetic_bike.h"
+#include "bike/particle_sink.h"
 #include "engine/sys/math.h"
+#include "game/core/main_loop.h"
 #include "kinetic/dynamics/angular_constraint_1d.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
@@ -119,6 +122,11 @@ void KineticBike::update(float) {
 
     lastFlags = flags;
     flags = 0;
+
+    // The race clock in the bike's statistics.
+    bikeStats.raceTime = bikeTime() - CStats::startTime;
+    bikeStats._currentLapTime = bikeTime() - bikeStats._currentLapTimeStamp;
+    bikeStats.calculateHoleShot();
 
     getBaseVectors();
     lastWheelInfo[0] = wheelInfo[0];
@@ -246,6 +254,8 @@ void KineticBike::update(float) {
         if (linearVelocityMag > kCrawl) leanTargetEnabled = 0;
     }
 
+    if (particles::loadLevel() < particles::kSlow) bikeparticles::emitParticleTrail(*this);
+
     frontWheelTurnLeft = frontWheelTurnRight = 0;
     if (checkMessage(BIKEACTION_LEFT_TURN) || (flags & bit(BIKE_LEFT_TURN)))
         frontWheelTurnLeft = 1;
@@ -255,7 +265,14 @@ void KineticBike::update(float) {
     if (throttleWheelie) flags |= bit(BIKE_THROTTLE_UP);
     collide();
     checkPoint();
+    if (!isCPU) trackBonus.update(this);
     checkForWorldEdgeCrash();
     crashUpdate();
+    // The first bike over the finish of the last lap goes back to where it waited for the start (a race
+    // has at least one lap: a duration of 0 would move a bike at its first step).
+    if (gameOptions.duration > 0 && curLap == gameOptions.duration && !finishSetBack) {
+        finishSetBack = 1;
+        setStartPos(startPosition, startDir);
+    }
     viewFlags = lastFlags | flags;
 }

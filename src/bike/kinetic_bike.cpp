@@ -38,6 +38,7 @@ const unsigned int KineticBike::riderCollisionGroups[kMaxRacers] = {8, 10, 12, 1
 unsigned int KineticBike::numOfTotalRacers = 1;
 KineticBike* KineticBike::racers[kMaxRacers] = {};
 void (*KineticBike::cameraModeHook)(int, int) = nullptr;
+uint8_t KineticBike::finishSetBack = 0;
 
 namespace {
 

@@ -123,6 +123,9 @@ public:
     // Set by the race: switches the camera object `cameraId` to `mode` (1 follow, 2 crash). Without
     // one a crash moves no camera.
     static void (*cameraModeHook)(int cameraId, int mode);
+    // Set by the first bike to finish the race's last lap, which is then put back where it stood before
+    // the start; every bike shares it and the game never clears it (a test that finishes a race does).
+    static uint8_t finishSetBack;
 
     // A bike with no physics (no bodies, no vehicle): the statistics, bonuses and input alone.
     explicit KineticBike(int descriptionId = -1);

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "game/control/controller_targets.h"
 #include "game/core/qz_math.h"
 #include "game/model/dynamic_object.h"
 #include "world/camera_filter.h"
@@ -41,7 +42,8 @@ enum FreeCamButton : uint16_t {
     FREECAM_UP = 0x200,
 };
 
-class CCamera : public CDynamicObject {
+// The pad controller reaches it through CCameraTarget.
+class CCamera : public CDynamicObject, public CCameraTarget {
 public:
     // The HUD's 3D guide arrow: the HUD installs this so that a camera with a hudPointer can move the
     // arrow to a world point. Without it the point is only kept in hudArrowPos.
@@ -55,8 +57,10 @@ public:
     void update(float time) override;
     void doAction(const CPacket& packet, float time) override;
 
-    void SetMode(int mode);
-    void NextCameraSubMode();
+    void SetMode(int mode) override;
+    void NextCameraSubMode() override;
+    // The pad's orbit input (direction 0-3, amount 0-255).
+    void panCam(int direction, int amount) override;
     // Hands the view matrix and view plane distance of this frame to the view.
     void setupCamera(C3DView* view);
 

@@ -89,6 +89,10 @@ void CCamera::anglesFromPanVec() {
     if (panVec.z < 0.0f) theta = 360.0f - theta;
 }
 
+void CCamera::panCam(int direction, int amount) {
+    panCam(static_cast<unsigned int>(direction), static_cast<unsigned int>(amount < 0 ? 0 : amount));
+}
+
 void CCamera::panCam(unsigned int direction, unsigned int amount) {
     if (Mode != CAMMODE_PAN) {
         Mode = CAMMODE_PAN;

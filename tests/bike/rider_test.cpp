@@ -195,7 +195,7 @@ TEST_F(RiderWorld, LaunchGroundBoxAndRestore) {
     // The ground flags lag one call behind the heights (y points down: `high` is above the ground).
     rider->getBaseVectors();
     const float ground = Ground(rider->position);
-    const float high = ground - 300.0f, sunk = ground + 200.0f;
+    const float high = ground - 150.0f, sunk = ground + 100.0f;
     rider->position.y = high;
     rider->findDistancesToGround();
     rider->position.y = sunk;
@@ -244,6 +244,19 @@ TEST_F(RiderWorld, ThrownOnACrashRestsOnTheGroundAndRidesAgain) {
     Step(1);
     EXPECT_EQ(rider->riderState, CRiderModel::kOnBike);
     EXPECT_EQ(rider->crashing, 0);
+
+    // The world edge takes the rider off at once; the throw hands over to the free crash after 61 updates.
+    bike->crashing = bike->riderCrashing = 0;
+    bike->crashState = 1;
+    bike->worldEdgeCrashState = 0;
+    Step(1);
+    EXPECT_EQ(rider->riderState, CRiderModel::kWorldEdgeThrow);
+    bike->worldEdgeCrashState = 1;
+    bike->crashState = 3;
+    Step(61);
+    EXPECT_EQ(rider->riderState, CRiderModel::kWorldEdgeThrow);
+    Step(2);
+    EXPECT_EQ(rider->riderState, CRiderModel::kFreeCrash);
 }
 
 }  // namespace

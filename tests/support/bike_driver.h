@@ -154,12 +154,12 @@ struct UniformMap {
 
 // A rider following a polyline (world units, up ignored) with a simple rule: aim at the point `ahead`
 // units further along the line from the nearest one and steer towards it in proportion to the angle;
-// take the bend after that point at a speed that falls with its sharpness, braking when faster. `line`
-// must outlive the rider.
+// take the bend after that point at a speed (at most `top` m/s) that falls with its sharpness, braking
+// when faster. `line` must outlive the rider.
 inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900.0f,
-                          float rampHeight = 100.0f, float rampSpeed = 9.0f) {
+                          float rampHeight = 100.0f, float rampSpeed = 9.0f, float top = 24.0f) {
     auto at = std::make_shared<size_t>(0);
-    return [&line, ahead, rampHeight, rampSpeed, at](const KineticBike& b, int) {
+    return [&line, ahead, rampHeight, rampSpeed, top, at](const KineticBike& b, int) {
         const size_t n = line.size();
         auto dist2 = [&](size_t i, const qzVector3d& from) {
             const float dx = line[i % n].x - from.x, dz = line[i % n].z - from.z;
@@ -191,7 +191,7 @@ inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900
         // Ramps: the line climbs or drops more than a metre over the stretch ahead.
         float ramp = 0.0f;
         for (size_t i = *at; i <= after; ++i) ramp = std::fmax(ramp, std::fabs(line[i % n].y - b.position.y));
-        float target = 24.0f - 16.0f * std::fmin(1.0f, (bend + std::fabs(err)) / 1.2f);  // m/s
+        float target = top - 16.0f * std::fmin(1.0f, (bend + std::fabs(err)) / 1.2f);  // m/s
         if (ramp > rampHeight) target = std::fmin(target, rampSpeed);
         const float speed = b.linearVelocityMag;
         Input in = Input::Of({speed > target + 1.0f ? BIKEACTION_BRAKE : BIKEACTION_ACCEL});

@@ -1,0 +1,293 @@
+// The bike's crash: its cycle and refusals, the reset positions, the collision and ground triggers, the
+// world edge and the limits on the tumbling crash body.
+#include <gtest/gtest.h>
+
+#include "bike/bike_crash.h"
+#include "bike_world.h"
+#include "game/core/main_loop.h"
+#include "kinetic/collide/primitive.h"
+#include "kinetic/dynamics/collision_event.h"
+#include "world/ramps.h"
+#include "world/spline_manager.h"
+
+namespace {
+
+using namespace biketest;
+using bikecrash::bit;
+
+// The race options for one test, put back after it.
+struct Options {
+    Options(TrackType track, int32_t bits) {
+        gameOptions.trackType = track;
+        gameOptions.gameOptions = bits;
+    }
+    ~Options() { gameOptions = saved; }
+    CGameOptions saved = gameOptions;
+};
+
+// A bike placed long enough ago to crash.
+void Ready(KineticBike* b) {
+    b->crashState = 0;
+    b->postCrashCounter = bikecrash::kPostCrashSteps;
+}
+
+TEST(BikeCrash, CycleLastsItsStepsWithItsFlagsAndAPlacedBikeWaits) {
+    Options o(TRACKTYPE_BAJA, 0);
+    LoneBikes lone;
+    KineticBike* b = lone.Build();
+    b->setStartPos(qzVector3d(1000.0f, 0.0f, 1000.0f), qzVector3d(0.0f, 0.0f, 1.0f));
+    for (int i = 0; i < 180; ++i) {
+        b->startCrash(0);
+        ASSERT_EQ(b->crashState, 0u) << "step " << i;
+        b->crashUpdate();
+    }
+    b->startCrash(0);
+    ASSERT_EQ(b->crashState, 2u);
+    std::vector<uint32_t> seen;
+    while (b->crashState != 0 && seen.size() < 400) {
+        b->flags = bit(BIKE_ACCEL);
+        b->crashUpdate();
+        seen.push_back(b->flags & ~bit(BIKE_ACCEL));
+    }
+    ASSERT_EQ(seen.size(), 183u);
+    for (size_t k = 1; k < 180; ++k) EXPECT_EQ(seen[k], bit(BIKE_CRASH)) << k;
+    EXPECT_EQ(seen[180], bit(BIKE_RECOVER));
+    EXPECT_EQ(seen[181], bit(BIKE_RECOVER));
+    EXPECT_EQ(b->flags, 0u);  // the recover step clears every flag
+    b->startCrash(0);
+    EXPECT_EQ(b->crashState, 0u) << "a freshly placed bike crashed";
+}
+
+TEST(BikeCrash, TwoComputerCrashesRefuseAThirdOfLandingOrTipKind) {
+    Options o(TRACKTYPE_BAJA, 0);
+    LoneBikes lone;
+    KineticBike::numOfTotalRacers = 4;
+    KineticBike* b[4];
+    for (unsigned i = 0; i < 4; ++i) Ready(b[i] = lone.Build(i, i < 3));
+    b[0]->startCrash(0);
+    b[1]->startCrash(1);
+    b[2]->startCrash(0);
+    EXPECT_EQ(b[2]->crashState, 0u);
+    b[2]->startCrash(2);
+    EXPECT_EQ(b[2]->crashState, 2u);
+    EXPECT_EQ(b[0]->preCrashVelocity * b[0]->preCrashVelocity, 0.0f);
+    b[3]->collisionObjectCounter = 2;  // a pending object collision makes any crash type 2
+    b[3]->startCrash(0);
+    EXPECT_EQ(b[3]->crashType, 2u);
+}
+
+TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
+    Options o(TRACKTYPE_OUTDOOR, 0);
+    LoneBikes lone;
+    KineticBike::numOfTotalRacers = 2;
+    KineticBike* b = lone.Build(0);
+    KineticBike* other = lone.Build(1);
+    CQZSpline& way = CSplineManager::getSplineManager()->spline(CSplineManager::WayPoint);
+    ASSERT_TRUE(way.SetMaxNumPoints(21));
+    for (int i = 0; i <= 20; ++i) ASSERT_TRUE(way.AddPoint(1000.0f * i, 0.0f, 0.0f, 1.0f));
+    ASSERT_TRUE(way.MakeCurrentPointsIntoSpline());
+    b->curWayTime = 10000.0f;
+    other->position = qzVector3d(10000.0f, 0.0f, 300.0f);  // on the bike's own spline point
+    b->findSplineCrashResetPos();
+    EXPECT_NEAR(b->crashResetPos.x, 9000.0f, 1.0f);
+    other->position = qzVector3d(50000.0f, 0.0f, 0.0f);
+    b->findSplineCrashResetPos();
+    EXPECT_NEAR(b->crashResetPos.x, 10000.0f, 1.0f);
+    RampPair zone{};
+    zone.landing = qzVector3d(12345.0f, 0.0f, 0.0f);
+    b->crashRampPair = &zone;
+    b->findSplineCrashResetPos();
+    EXPECT_EQ(b->crashResetPos.x, 12345.0f);
+    CSplineManager::cleanUp();
+    b->curWayTime = 5000.0f;  // no spline: the newest safe point
+    b->safePos[0] = qzVector3d(77.0f, 0.0f, 0.0f);
+    b->findSplineCrashResetPos();
+    EXPECT_EQ(b->crashResetPos.x, 77.0f);
+
+    for (int k = 0; k < 30; ++k) b->safePos[k] = qzVector3d(600.0f * k, 0.0f, 0.0f);
+    b->crashPos = qzVector3d();
+    b->bikePos = qzVector3d(-5.0f, 0.0f, 0.0f);
+    struct Case {
+        unsigned type;
+        uint8_t level;
+        float x;
+    } cases[] = {{0, 1, -5.0f}, {1, 0, 600.0f}, {2, 0, 2400.0f}, {4, 0, 1.0f}};
+    for (const Case& c : cases) {
+        b->crashType = c.type;
+        b->levelGround = c.level;
+        b->crashResetPos = qzVector3d(1.0f, 0.0f, 0.0f);
+        b->findNonSplineCrashResetPos();
+        EXPECT_EQ(b->crashResetPos.x, c.x) << "type " << c.type;
+    }
+}
+
+// A contact of `a`'s chassis with `b`'s (or with no body), as the model hands it to `a`.
+Kinetic::CollisionEvent Contact(KineticBike* a, KineticBike* b) {
+    Kinetic::CollisionEvent e;
+    e.m_objectA = a->chassis->getPrimitives()[0];
+    e.m_objectB = b ? b->chassis->getPrimitives()[0] : nullptr;
+    e.m_normal = Kinetic::Vector3(0.0f, 0.0f, 1.0f);
+    return e;
+}
+
+TEST(BikeCrash, CollisionsJudgeBikesCountObjectsAndCrashAPinnedBike) {
+    Options o(TRACKTYPE_OUTDOOR, 0x600000);
+    LoneBikes lone;
+    KineticBike::numOfTotalRacers = 3;
+    KineticBike* cpu0 = lone.Build(0, true);
+    KineticBike* cpu1 = lone.Build(1, true);
+    KineticBike* human = lone.Build(2, false);
+    for (KineticBike* k : {cpu0, cpu1, human}) Ready(k);
+    cpu1->position = cpu0->bikePos + qzVector3d(0.0f, 100.0f, 0.0f);  // landing on it from above
+    cpu0->collisionHandler(cpu1, Contact(cpu0, cpu1));
+    EXPECT_EQ(cpu0->willCrashFlag, 0) << "two computer bikes flagged each other";
+    human->collisionHandler(cpu1, Contact(human, cpu1));
+    EXPECT_EQ(human->willCrashFlag, 1);
+    human->collide();
+    EXPECT_EQ(human->crashState, 2u);
+
+    CModelObject bale;
+    for (int hit = 1; hit <= 5; ++hit) {
+        EXPECT_EQ(cpu0->crashState, 0u) << "hit " << hit;
+        cpu0->collidedCounter = 40;
+        cpu0->collisionHandler(&bale, Contact(cpu0, nullptr));
+    }
+    EXPECT_EQ(cpu0->crashState, 2u);
+    EXPECT_EQ(cpu0->crashType, 2u);
+
+    Ready(cpu1);
+    cpu1->collisionObjectCounter = 1;
+    cpu1->bikePacket = 1u << BIKEACTION_ACCEL;
+    int steps = 0;
+    while (cpu1->crashState == 0 && steps < 100) {
+        cpu1->collide();
+        ++steps;
+    }
+    EXPECT_EQ(steps, 61);
+    EXPECT_EQ(cpu1->crashType, 2u);  // asked as 3; the pending object collision makes it 2
+
+    gameOptions.gameOptions = 0;
+    Ready(cpu1);
+    cpu1->willCrashFlag = 1;
+    cpu1->collidedCounter = 0;
+    for (int i = 0; i < 100; ++i) cpu1->collide();
+    EXPECT_EQ(cpu1->crashState, 0u) << "crashed with the collision options off";
+}
+
+TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
+    LoneBikes lone;
+    KineticBike* b = lone.Build();
+    auto prepare = [&](float stability) {
+        Ready(b);
+        b->attributes.stability = stability;
+        b->changeInVelCounter = 1;
+        b->movingForward = 0;
+        b->flags = 0;
+        b->crashLand = 0;
+        b->wheelNormVec[0] = b->wheelNormVec[1] = qzVector3d(0.0f, -1.0f, 0.0f);
+        b->lastLinearVelocity = qzVector3d();
+        b->distToGround[0] = b->distToGround[1] = 10.0f;
+    };
+    for (TrackType track : {TRACKTYPE_OUTDOOR, TRACKTYPE_BAJA}) {
+        Options o(track, 0);
+        prepare(0.95f);
+        b->flags = bit(BIKE_LAND);
+        b->lastLinearVelocity = qzVector3d(0.0f, 32.4074f, 0.0f);
+        b->groundCrash();
+        EXPECT_NEAR(b->landingImpactScale, 1.0f, 1e-5f);
+        EXPECT_EQ(b->crashState, track == TRACKTYPE_BAJA ? 0u : 2u);
+    }
+    for (float pitch : {-76.0f, 81.0f}) {
+        prepare(5.0f);
+        b->crashLand = 1;
+        b->lastBikePitch[3] = pitch;
+        b->groundCrash();
+        EXPECT_EQ(b->crashState, 2u) << pitch;
+        b->lastBikePitch[3] = 0.0f;
+    }
+    prepare(5.0f);
+    b->wheelNormVec[0] = b->fRightDir;
+    b->sideOfSteepHillCounter = 0;
+    for (int i = 1; i <= 11; ++i) {
+        EXPECT_EQ(b->crashState, 0u) << i;
+        b->groundCrash();
+    }
+    EXPECT_EQ(b->crashState, 2u);
+}
+
+TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
+    {
+        Options o(TRACKTYPE_OUTDOOR, 0);
+        BikeWorld w(FirstTrack(TrackKind::Outdoor), 1);
+        KineticBike* b = w.AddBike(0, false);
+        b->safePos[0] = b->position;
+        b->bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
+        b->checkForWorldEdgeCrash();
+        EXPECT_EQ(b->crashState, 0u);
+        EXPECT_EQ(b->position.x, b->safePos[0].x);
+        Options baja(TRACKTYPE_BAJA, 0);
+        b->bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
+        b->checkForWorldEdgeCrash();
+        b->checkForWorldEdgeCrash();
+        EXPECT_EQ(b->crashState, 1u);
+        EXPECT_EQ(b->crashType, 4u);
+        EXPECT_GT(b->preCrashVelocity.x, 0.0f);  // toward the centre
+        EXPECT_LT(b->preCrashVelocity.y, 0.0f);  // and up
+    }
+    LoneBikes lone;
+    KineticBike* b = lone.Build();
+    Kinetic::RigidBody* body = b->crashBike;
+    b->crashState = 3;
+    b->crashCounter = 0;
+    body->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
+    b->dampenCrashVelocity(body);
+    EXPECT_NEAR(body->m_angularVelocity.dot(bikecrash::toKinetic(b->forwardDir)), 9.25926f, 1e-4f);
+    struct Case {
+        uint32_t c;
+        float cap, friction;
+    } cases[] = {{60, 10.0f / 2.16f, 1.0f}, {120, 7.5f / 2.16f, 1.0f}, {180, 5.0f / 2.16f, 0.75f}};
+    for (const Case& k : cases) {
+        b->crashCounter = k.c;
+        body->m_angularVelocity = bikecrash::toKinetic((b->forwardDir - b->upDir + b->rightDir) * 50.0f);
+        b->dampenCrashVelocity(body);
+        const Kinetic::Vector3 w = body->m_angularVelocity;
+        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->forwardDir)), k.cap, 1e-4f) << k.c;
+        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->upDir)), -k.cap, 1e-4f) << k.c;
+        EXPECT_NEAR(body->m_friction, k.friction, 1e-6f) << k.c;
+    }
+}
+
+}  // namespace
+
+namespace {
+
+TEST(BikeJump, LandingHoldFactorByAirTimeAndNoTimeToLandFarFromATakeOff) {
+    LoneBikes lone;
+    KineticBike* b = lone.Build();
+    b->attributes.landingSpeedRecoveryJumps = 0.9f;
+    b->attributes.landingSpeedRecoveryWhoops = 0.6f;
+    for (uint32_t air : {20u, 21u}) {
+        b->inAir = 1;
+        b->framesInAir = air;
+        b->landingSpeedCounter = 6;
+        b->wheelInfo[1].m_isInContact = true;
+        b->chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 10.0f);
+        b->landSpeed();
+        EXPECT_NEAR(b->chassis->m_linearVelocity.length(), air >= 21 ? 9.0f : 6.0f, 1e-4f) << air;
+    }
+    CRamps::resetStatics();
+    RampPair pair{};
+    pair.takeoff = qzVector3d(0.0f, 0.0f, 0.0f);
+    pair.landing = qzVector3d(0.0f, 0.0f, 3000.0f);
+    CRamps::getInstance()->jumpRampPairSets.push_back(pair);
+    b->inAir = 0;
+    b->linearVelocity = b->fForwardDir * 20.0f;
+    for (float z : {999.0f, 1001.0f}) {
+        b->bikePos = qzVector3d(0.0f, 0.0f, z);
+        const float t = b->getTimeToLand();
+        EXPECT_EQ(t > 0.0f, z < 1000.0f) << z;
+    }
+    CRamps::resetStatics();
+}
+
+}  // namespace
