@@ -47,8 +47,10 @@ CGameStart::CGameStart(void* commonObjects, const int* bikeIds, unsigned int pla
     CFileManager* files = GetFileManager();
     for (int k = 0; k < common::kStartCards; ++k) {
         const unsigned int sub = common::kStartCard0 + static_cast<unsigned int>(k);
-        CTexture* tex = LoadTexture(files->loadSubFile(commonObjects, sub),
-                                    files->getSubFileLength(commonObjects, sub), static_cast<int>(sub));
+        CTexture* tex = commonObjects
+                            ? LoadTexture(files->loadSubFile(commonObjects, sub),
+                                          files->getSubFileLength(commonObjects, sub), static_cast<int>(sub))
+                            : nullptr;
         gameStartData.cardFramesID[k] = CResourceStorage<CTexture>::instance().add(tex);
     }
     // Only the racers that exist are copied; the other entries name no bike.
@@ -119,9 +121,9 @@ void CGameStart::render(C3DView* view) {
     lastFrame = card;
     if (t >= kCardsGone || !view) return;
 
-    veDisplayActivateView(&view->_view2d);
     CTexture* tex = CResourceStorage<CTexture>::instance().get(gameStartData.cardFramesID[card]);
     if (!tex) return;
+    veDisplayActivateView(&view->_view2d);
     gameStartData.startCardTex = veTextureLoadTextureMem(&tex->fsBitmap);
     veDisplaySetActiveTexture(gameStartData.startCardTex);
     veRenderContextEnable(kRenderAlpha | kRenderTexture);

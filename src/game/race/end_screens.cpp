@@ -29,6 +29,10 @@ bool (*CGameEnd::freestyleRanking)(int hudId, FreestyleRanking& out) = nullptr;
 namespace {
 constexpr float kNotFinished = 1.0e8f;
 constexpr uint32_t kWhite[4] = {128, 128, 128, 128};
+// Text lines of the table, the bonus list and the menu sit one line (20) below the positions the screen
+// was laid out with: those put the first result on the column heads, the first bonus text on the title
+// bar and the menu items above their highlight. The place marker and the pictures keep their places.
+constexpr int kLineDrop = 20;
 
 CGameOptions* Options() {
     return CQzGame::gameOptions ? CQzGame::gameOptions : &gameOptions;
@@ -237,7 +241,8 @@ void CGameEnd::drawCurrentBonusPic(int earned, int, int j) {
              earned ? kEarned : kMissed);
     if (j < 0 || j >= CTrackBonus::kMaxAwards) return;
     const _TrackBonusAward& a = CTrackBonus::trackBonusAwards[j];
-    Print(gameEndData.statFont18, -180, 25 + 27 * j, "%s", earned ? a.bonusFlavorRecText : a.bonusFlavorText);
+    Print(gameEndData.statFont18, -180, 25 + kLineDrop + 27 * j, "%s",
+          earned ? a.bonusFlavorRecText : a.bonusFlavorText);
 }
 
 void CGameEnd::render(C3DView*) {
@@ -263,7 +268,7 @@ void CGameEnd::render(C3DView*) {
         ResultRow rows[8];
         const int n = resultRows(rows, 8);
         for (int k = 0; k < n; ++k) {
-            const int y = y0 + 60 + 20 * (rows[k].position - 1);
+            const int y = y0 + 60 + kLineDrop + 20 * (rows[k].position - 1);
             Print(d.statFont18, x0 + 64, y, "%s", rows[k].rank);
             Print(d.statFont18, x0 + 160, y, "%s", rows[k].name);
             Print(d.statFont18, x0 + 384, y, "%s", rows[k].time);
@@ -273,7 +278,7 @@ void CGameEnd::render(C3DView*) {
             if (k == 0)
                 renderSprite(static_cast<short>(x0 + 32), static_cast<short>(y0 + 80 + 20 * p), 16, 16,
                              d.placeIconTex, d.placeIconID);
-            Print(d.statFont18, x0 + 460, y0 + 60 + 20 * p, "%s", rows[k].gap);
+            Print(d.statFont18, x0 + 460, y0 + 60 + kLineDrop + 20 * p, "%s", rows[k].gap);
         }
         const auto* own = dynamic_cast<const KineticBike*>(ModelObject(d.bikeIDs[0]));
         for (int j = 0; j < CTrackBonus::getNumTrackBonusAwards() && j < CTrackBonus::kMaxAwards; ++j) {
@@ -295,7 +300,7 @@ void CGameEnd::render(C3DView*) {
                              d.placeIconTex, d.placeIconID);
             char rank[12];
             formatRank(rank, sizeof rank, r + 1);
-            const int y = y0 + 60 + 20 * r;
+            const int y = y0 + 60 + kLineDrop + 20 * r;
             Print(d.statFont18, x0 + 64, y, "%s", rank);
             Print(d.statFont18, x0 + 160, y, "%s", fr.names[r] ? fr.names[r] : "");
             Print(d.statFont18, x0 + 384, y, "%i", fr.scores[r]);
@@ -305,6 +310,6 @@ void CGameEnd::render(C3DView*) {
     // The menu: the highlight under the chosen item, both items centred.
     renderSprite(static_cast<short>(menu->currentSelected == 0 ? -110 : 110), 194, 124, 10, d.buttonTextureH,
                  d.buttonHId);
-    PrintCentred(d.statFont18, -100, 169, EGMenuString[0]);
-    PrintCentred(d.statFont18, 100, 169, EGMenuString[1]);
+    PrintCentred(d.statFont18, -100, 169 + kLineDrop, EGMenuString[0]);
+    PrintCentred(d.statFont18, 100, 169 + kLineDrop, EGMenuString[1]);
 }

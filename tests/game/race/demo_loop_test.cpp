@@ -23,12 +23,6 @@ protected:
         engine::LastRand = savedRand_;
         CDemoLoopManager::DLManPtr = &DLManager;
     }
-    // Updates until the manager says the current screen ends; returns the number of updates.
-    int RunToEnd(int limit = 10000) {
-        for (int n = 1; n <= limit; ++n)
-            if (dl.updateDemoLoopManager()) return n;
-        return -1;
-    }
     CDemoLoopManager dl;
     CGameOptions savedOptions_;
     uint64_t savedRand_ = 0;
@@ -75,24 +69,18 @@ TEST_F(DemoLoopTest, AttractCycleRunsTracksInTypeOrderAndCreditsEveryFifthRace) 
     }
 }
 
-TEST_F(DemoLoopTest, StartInAttractRaceEndsItOnTheNextUpdateAndCountsIt) {
-    ASSERT_EQ(RunToEnd(), 1500);
-    for (int i = 0; i < 10; ++i) dl.updateDemoLoopManager();
-    dl.setDLCounter(3000);
+TEST_F(DemoLoopTest, StartEndsTheAttractRaceAndDisablingStopsTheCount) {
+    EXPECT_EQ(CDemoLoopManager::DLManPtr, &dl);
+    dl.setDLCounter(1499);
+    ASSERT_EQ(dl.updateDemoLoopManager(), 1u);
+    ASSERT_EQ(gameOptions.demoMode, 1u);
+    dl.setDLCounter(3000);  // START in the attract race: the next update ends it and counts it
     EXPECT_EQ(dl.updateDemoLoopManager(), 1u);
     EXPECT_EQ(dl.loopCount, 1u);
-    EXPECT_EQ(dl.getDemoLoopState(), DL_FRONT_END);
-}
-
-TEST_F(DemoLoopTest, DisablingStopsCountingAndLeavesAttractMode) {
-    EXPECT_EQ(CDemoLoopManager::DLManPtr, &dl);
-    ASSERT_EQ(RunToEnd(), 1500);
-    ASSERT_EQ(gameOptions.demoMode, 1u);
     dl.setDemoLoopState(DL_DISABLED);
     EXPECT_EQ(gameOptions.demoMode, 0u);
-    const uint32_t counter = dl.demoLoopCounter;
     for (int i = 0; i < 5000; ++i) ASSERT_EQ(dl.updateDemoLoopManager(), 0u);
-    EXPECT_EQ(dl.demoLoopCounter, counter);
+    EXPECT_EQ(dl.demoLoopCounter, 0u);
     dl.setDemoLoopState(DL_FRONT_END);
     EXPECT_EQ(gameOptions.demoMode, 0u) << "attract mode comes back only with the next pick";
 }
