@@ -40,6 +40,7 @@
 #include "world/world_file_format.h"
 #include "world/world_loader.h"
 #include "world/world_model.h"
+#include "world/world_view.h"
 
 #ifndef QZ_VERSION
 #define QZ_VERSION "qz 1.0"
@@ -301,9 +302,12 @@ int CQzGame::initWorld() {
     CFileManager* fm = GetFileManager();
     world = new CWorldModel;
     model->worldId = AddToModel(model, world);
-    BuildWorldModel(*world, masterFileWorld);
+    // The world view fills the world model from the file and loads the track's splines.
+    CSplineManager::resetStatics();
+    worldView = new CWorldView(masterFileWorld, model->worldId, -1);
+    world->position = qzVector3d(0.0f, 0.0f, 0.0f);
 
-    // The terrain codes and the track's splines.
+    // The terrain codes.
     const uint32_t n = masterfile::ReadU32(masterFileWorld, 0);
     const uint32_t length =
         masterfile::ReadU32(masterFileWorld, masterfile::EntryOffset(n)) & masterfile::kOffsetMask;
@@ -316,11 +320,6 @@ int CQzGame::initWorld() {
     CStats::terrainTypeAt = [](float x, float z) {
         return static_cast<int>(CTerrainType::getInstance()->getTypeAtPoint(x, z));
     };
-    CSplineManager::resetStatics();
-    const auto* main =
-        static_cast<const uint8_t*>(fm->loadSubFileLabel(masterFileWorld, worldfile::kLabelMain, 0));
-    CSplineManager::getSplineManager()->loadSplines(main + c.layout.splineOffset, c.layout.splineLength,
-                                                    static_cast<float>(c.layout.gridSize), c.layout.numTiles);
 
     // Levels of detail.
     const LodRow& row = LodFor(gameOptions->trackType);

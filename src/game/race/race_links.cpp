@@ -16,6 +16,7 @@
 #include "game/race/end_screens.h"
 #include "game/race/race_game.h"
 #include "world/camera.h"
+#include "world/world_view.h"
 
 namespace racelink {
 
@@ -97,9 +98,16 @@ void AimChaseCamera(int cameraId, int bikeId, int riderId) {
     cam->riderTargetId = riderId;
 }
 
-// World view: none yet.
-void MakeWorldView(CQzGame&) {}
-void DestroyWorldView(CQzGame&) {}
+// World view: in every human's view, then the placed objects, gates and out-of-bounds ring.
+void MakeWorldView(CQzGame& race) {
+    if (!race.worldView) return;
+    std::vector<C3DView*> views(CQzGame::view, CQzGame::view + CQzGame::numOfHumanRacers);
+    for (C3DView* v : views) v->insertObject(race.worldView);
+    race.worldView->addObjectsToWorld(views);
+}
+void DestroyWorldView(CQzGame& race) {
+    if (race.worldView) race.worldView->clearStvList();
+}
 
 // Countdown: one per human in its view; player 0's sets the race's clock.
 CGameStart* MakeGameStart(CQzGame& race, unsigned int player) {

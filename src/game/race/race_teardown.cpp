@@ -71,7 +71,6 @@ CQzGame::~CQzGame() {
         delete a;
     }
     vehicleActions_.clear();
-    racelink::DestroyWorldView(*this);
     delete CModel::modelPtr;
     model = nullptr;
     world = nullptr;
@@ -79,6 +78,8 @@ CQzGame::~CQzGame() {
     for (KineticBike*& b : bike) b = nullptr;
     ground_ = nullptr;  // the physics toolkit's clean-up deleted it with the model
 
+    racelink::DestroyWorldView(*this);
+    worldView = nullptr;
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) delete view[i];
     delete[] view;
     view = nullptr;
