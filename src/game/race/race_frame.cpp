@@ -110,10 +110,10 @@ int CQzGame::updateGame() {
     if (racelink::GameStarted(gameStart) && performance < PERFORMANCE_SLOW && Framecounter % 15 == 0)
         CStats::updateRacePosition();
 
-    veEngineBeginFrame();
+    if (drawFrames) veEngineBeginFrame();
     updatePerformance(cpuTimeSource());
     renderViews();
-    veEngineEndFrame();
+    if (drawFrames) veEngineEndFrame();
 
     for (uint32_t i = 0; i < numOfTotalRacers; ++i)
         if (i % 2 == Framecounter % 2) racelink::AdvanceWayPos(control[i], bike[i]);
