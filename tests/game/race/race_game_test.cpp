@@ -2,6 +2,8 @@
 // giving back every byte it took.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -17,8 +19,10 @@
 #include "game/model/model.h"
 #include "game/model/timer.h"
 #include "game/race/demo_loop.h"
+#include "game/race/end_screens.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
+#include "world/spline_manager.h"
 
 namespace {
 
@@ -46,7 +50,8 @@ protected:
     }
     // Options of a one-player race on `world`.
     static CGameOptions Options(Worlds_Enum world, int32_t cpuRiders = 1, int32_t humans = 1) {
-        CGameOptions o;
+        static const CGameOptions kZero;  // a static record: every field the constructor leaves is zero
+        CGameOptions o = kZero;
         o.numHumanPlayers = humans;
         o.cpuRiders = cpuRiders;
         o.duration = 3;
@@ -100,6 +105,63 @@ TEST_F(RaceTest, ComputerRidersRace) {
         EXPECT_GT(d.x * d.x + d.z * d.z, 10000.0f * 10000.0f) << "racer " << i;
     }
     delete race;
+}
+
+// Pad 1 this frame: accelerate held (or not), the left stick steering racer 0 towards the racing line
+// 1500 way units ahead of it, and the given d-pad buttons.
+void SteerAlongTheLine(bool accelerate, uint16_t buttons = 0) {
+    console::PadInput in = console::PadIdle();
+    in.buttons = static_cast<uint16_t>(buttons | (accelerate ? console::kPadCross : 0));
+    const KineticBike* b = CQzGame::bike[0];
+    qzVector3d p, d;
+    if (CSplineManager::getSplineManager()->getControlledPoint(b->curWayTime, 1500.0f, CSplineManager::MedOne,
+                                                               p, d)) {
+        float err = std::atan2(p.x - b->position.x, p.z - b->position.z) -
+                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+        while (err > 3.14159265f) err -= 6.2831853f;
+        while (err < -3.14159265f) err += 6.2831853f;
+        in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
+    }
+    console::PadSetInput(0, 0, in);
+}
+
+TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
+    CGameOptions o = Options(O01);
+    o.duration = 1;
+    CQzGame::drawFrames = false;
+    auto* race = new CQzGame(&o, common_, 0);
+    int f = 0;
+    for (; f < 30 * 180 && race->whoControls[0] == CONTROL_PLAYER; ++f) {
+        SteerAlongTheLine(true);
+        ASSERT_EQ(race->updateGame(), 0);
+    }
+    // The lap is done: the computer rides the human's bike on and the results are up.
+    ASSERT_EQ(race->whoControls[0], CONTROL_AI_PLAYER) << "after " << f << " frames";
+    EXPECT_EQ(CQzGame::bike[0]->curLap, 1);
+    EXPECT_GT(CQzGame::bike[0]->bikeStats.raceTime, 20.0f);  // a whole lap was ridden
+    EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
+    SteerAlongTheLine(false);
+    EXPECT_EQ(race->updateGame(), 0);
+    SteerAlongTheLine(true);  // confirm on the first item, "Quit To Main"
+    int result = 0;
+    for (int k = 0; k < 3 && result == 0; ++k) result = race->updateGame();
+    EXPECT_EQ(result, CQzGame::kLeave);
+    EXPECT_EQ(o.gameEndState, GAME_END_RACE_FINISHED);
+    delete race;
+
+    // The second item restarts.
+    race = new CQzGame(&o, common_, 0);
+    race->gameEnd->setGameEndInited(1);
+    SteerAlongTheLine(false, console::kPadLeft);
+    EXPECT_EQ(race->updateGame(), 0);
+    SteerAlongTheLine(false);
+    EXPECT_EQ(race->updateGame(), 0);
+    SteerAlongTheLine(true);
+    result = 0;
+    for (int k = 0; k < 3 && result == 0; ++k) result = race->updateGame();
+    EXPECT_EQ(result, CQzGame::kRestart);
+    delete race;
+    CQzGame::drawFrames = true;
 }
 
 TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
