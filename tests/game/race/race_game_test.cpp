@@ -22,7 +22,9 @@
 #include "game/race/end_screens.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
+#include "game/view/view_object_3d.h"
 #include "world/spline_manager.h"
+#include "world/world_model.h"
 
 namespace {
 
@@ -84,6 +86,34 @@ TEST(RaceGovernor, LevelsStridesAndStartTimes) {
     EXPECT_FLOAT_EQ(CQzGame::aiStartTime(0), 0.65f);
     EXPECT_FLOAT_EQ(CQzGame::aiStartTime(1), 0.85f);
     EXPECT_FLOAT_EQ(CQzGame::aiStartTime(7), 2.05f);
+}
+
+TEST_F(RaceTest, FieldAndDrawingDistancesFollowTheOptions) {
+    const struct {
+        Worlds_Enum world;
+        int32_t humans, cpuRiders;
+        uint32_t field, numCPU, objectFar, terrainFar;
+    } kCases[] = {
+        {I04, 1, 1, 7, 6, 32400, 160000},  // indoor: objects 50/90/180, terrain 90/150/400
+        {I04, 1, 0, 1, 6, 32400, 160000},  // computers off: the counted field stays
+        {B01, 1, 1, 6, 5, 250000, 360000}, {F01, 1, 1, 1, 0, 250000, 360000},
+        {O01, 2, 1, 2, 1, 36864, 90000},  // two humans race alone; far clips x 0.6
+    };
+    for (const auto& c : kCases) {
+        CGameOptions o = Options(c.world, c.cpuRiders, c.humans);
+        auto* race = new CQzGame(&o, common_, 0);
+        EXPECT_EQ(CQzGame::numOfTotalRacers, c.field) << CDemoLoopManager::getWorldString(c.world);
+        EXPECT_EQ(o.numCPURacers, c.numCPU);
+        EXPECT_EQ(C3DViewObject::objectFarClipDepthSquared, c.objectFar);
+        EXPECT_EQ(CWorldModel::terrainFarClipDepthSquared, static_cast<float>(c.terrainFar));
+        if (c.world == I04 && c.cpuRiders) {
+            EXPECT_EQ(C3DViewObject::objectLod1DepthSquared, 2500u);
+            EXPECT_EQ(C3DViewObject::objectLod2DepthSquared, 8100u);
+            EXPECT_EQ(CWorldModel::terrainLod1DepthSquared, 8100.0f);
+            EXPECT_EQ(CWorldModel::terrainLod2DepthSquared, 22500.0f);
+        }
+        delete race;
+    }
 }
 
 TEST_F(RaceTest, ComputerRidersRace) {
@@ -165,13 +195,17 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
 }
 
 TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
-    // A first race sizes the stores and pools that live for the whole program.
-    CGameOptions warm = Options(I04);
-    delete new CQzGame(&warm, common_, 0);
+    // Two races first size the stores and pools that live for the whole program.
+    for (Worlds_Enum w : {B05, I02}) {
+        CGameOptions warm = Options(w);
+        auto* race = new CQzGame(&warm, common_, 0);
+        race->updateGame();
+        delete race;
+    }
     // The log capture's text lives on the heap too: give it room once so that it does not grow.
     testsupport::g_log.clear();
     testsupport::g_log.reserve(1 << 20);
-    const Worlds_Enum kTracks[10] = {I03, B01, O01, I05, B02, O03, I07, B03, O04, I08};
+    const Worlds_Enum kTracks[10] = {B01, I03, O01, I05, B02, O03, I07, B03, O04, I08};
     for (Worlds_Enum w : kTracks) {
         testsupport::g_log.clear();
         const size_t before = x_TotalMemoryFree();
