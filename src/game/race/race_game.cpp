@@ -6,6 +6,7 @@
 #include "audio/sound_tuning_format.h"
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
+#include "bike/kinetic_track_objects.h"
 #include "engine/font/font.h"
 #include "engine/hal/display_hw.h"
 #include "engine/sys/files.h"
@@ -436,10 +437,15 @@ int CQzGame::initArena() {
     d->numUniqueGeometry = 1;
     if (collision >= 0) d->collisionIdList.push_back(collision);
     const int did = CResourceStorage<CObjectDescription>::instance().add(d);
-    // The arena is drawn; its collision shell joins physics with the static track objects.
-    auto* arena = new CModelObject(did);
+    // A static rigid object whose collision parts (if any) join the physics world at the centre.
+    _Info& type = arenaInfo;
+    type = _Info{};
+    type.hitSoundId = 1;
+    d->typeInfo = &type;
+    auto* arena = new CKineticComplexStaticRigidObject(did);
     const float c = CWorldModel::worldWidth * 0.5f;
     arena->position = qzVector3d(c, 0.0f, c);
+    arena->updateModelWorld();
     const int id = AddToModel(model, arena);
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         auto* vo = new C3DViewObject(id, did);

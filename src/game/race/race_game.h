@@ -150,7 +150,8 @@ public:
     CAIBikeIter* bikeIterator = nullptr;
     int32_t dustTexID = -1, TrailTexID = -1, mudTexID = -1;
     int32_t frameStripe = 0;
-    _Info bikeInfo{};  // the type record every bike description points to
+    _Info bikeInfo{};   // the type record every bike description points to
+    _Info arenaInfo{};  // the arena's type record (its hit sound)
     int32_t stable30FpsFrames = 0;
     bool worldMissing = false;  // the world file could not be loaded: the race ends at once
 
