@@ -34,6 +34,8 @@ struct VectorSpan {
     // Rows may be plain copies of texture rows (see CopyRow): 32-bit texels addressed directly, one texel
     // per pixel along the row, the texel written as it is, nothing tested or blended, depth not written.
     bool copyRows;
+    // Rows are shared out among workers: a masked last group must not reach into the next row.
+    bool banded;
     // Fixed-point steps of the interpolated attributes, the same on every row.
     int64_t zStep, rStep = 0, gStep = 0, bStep = 0, aStep = 0;
     // The colour planes two channels per register for the rows' start values (see RowColour).
@@ -61,6 +63,7 @@ struct VectorSpan {
               sc.texDirect),
           blend(state, sc.aS, sc.aD, sc.bS, sc.bD, sc.dS, sc.dD, sc.cSrc, sc.cDst, sc.cFix) {
         decal = !kTexture || st.tfx == kTfxDecal;
+        banded = sc.banded;
         zte = st.zte;
         zwrite = st.zte && !st.zmsk;
         gequal = st.ztst == kZtstGequal;
@@ -370,7 +373,8 @@ struct VectorSpan {
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
         const bool maskedTail = ((r.fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                                ((r.za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
+                                ((r.za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
+                                (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
         const int groupEnd = maskedTail ? n : (n & ~3);
         int i = 0;
         if (groupEnd > 0) {
