@@ -392,8 +392,8 @@ void Rasterizer::SpanGeneral(const DrawState& st, const Planes& p, int y, int x0
 // Whether the vector span applies to a state: textured, or untextured with Gouraud shading or blending
 // (flat unblended fills have their own path).
 bool Rasterizer::TexFastApplies(const DrawState& st) {
-    const bool common = st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.date &&
-                        !st.fba && (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
+    const bool common = st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.date && !st.fba &&
+                        (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
                         (!st.blending || st.colclamp);
     if (!common) return false;
     if (!st.textured) return st.gouraud || st.blending;
