@@ -1,6 +1,7 @@
 // The host program: reads the command line, mounts the disc directory and runs the game on the platform
 // asked for (headless, or a window).
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -8,6 +9,7 @@
 
 #include "console/cd/cd.h"
 #include "console/cd/host_output.h"
+#include "console/gs/gs_device.h"
 #include "console/kernel/clock.h"
 #include "console/spu/spu.h"
 #include "engine/hal/display_sync.h"
@@ -115,6 +117,13 @@ int main(int argc, char** argv) {
         return 2;
     }
     console::SetOutputDirectory(options.outDir);
+    // The rasteriser's bands: up to four threads by default, never more than the processors.
+    long gsThreads = options.gsThreads;
+    if (gsThreads == 0) {
+        const long cores = sysconf(_SC_NPROCESSORS_ONLN);
+        gsThreads = cores < 1 ? 1 : (cores < 4 ? cores : 4);
+    }
+    console::gs::Gs().SetRasterThreads(static_cast<int>(gsThreads));
     // The game's console log is line-oriented; keep it in order with anything written to stderr.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

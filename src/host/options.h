@@ -15,6 +15,7 @@ struct Options {
     const char* wavPath;  // null: no WAV output
     const char* padScript[2];
     long heapMb;
+    long gsThreads;  // rasteriser threads; 0: chosen from the processor count
 };
 
 // Fills `out` from the arguments, defaults first. False for an unknown option or a bad value.

@@ -45,6 +45,10 @@ TEST(HostOptions, BadCommandLinesSayWhy) {
     EXPECT_TRUE(Parse({"--heap-mb", "896"}, &o, &err));
     EXPECT_FALSE(Parse({"--heap-mb", "99999999999999999999"}, &o, &err));
     EXPECT_FALSE(Parse({"--disc"}, &o, &err));
+    EXPECT_FALSE(Parse({"--gs-threads", "0"}, &o, &err));
+    EXPECT_FALSE(Parse({"--gs-threads", "17"}, &o, &err));
+    EXPECT_TRUE(Parse({"--gs-threads", "3"}, &o, &err));
+    EXPECT_EQ(o.gsThreads, 3);
 }
 
 }  // namespace

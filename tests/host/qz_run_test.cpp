@@ -77,6 +77,28 @@ TEST(QzRun, ShowsFramesAndWritesEveryNthAsPng) {
     EXPECT_FALSE(testsupport::ReadText(out.file("sub/frame_000001.png")).empty());
 }
 
+// The rasteriser's threads change nothing: a thousand frames of the attract loop give the same pictures
+// (every tenth compared), sound and log with one thread and with four.
+TEST(QzRun, RasteriserThreadsGiveTheSameFramesAndSound) {
+    testsupport::TempDir one, four;
+    auto run = [](const testsupport::TempDir& d, int threads) {
+        return RunQz("--disc " + kDisc + " --out " + d.path() + " --frames 1000 --png-every 10 --wav " +
+                     d.file("s.wav") + " --gs-threads " + std::to_string(threads));
+    };
+    const QzResult a = run(one, 1), b = run(four, 4);
+    ASSERT_EQ(a.exitCode, 0) << a.out;
+    ASSERT_EQ(b.exitCode, 0) << b.out;
+    EXPECT_EQ(b.out, a.out);
+    EXPECT_EQ(testsupport::ReadText(four.file("s.wav")), testsupport::ReadText(one.file("s.wav")));
+    for (int frame = 10; frame <= 1000; frame += 10) {
+        char name[32];
+        std::snprintf(name, sizeof name, "frame_%06d.png", frame);
+        const std::string png = testsupport::ReadText(one.file(name));
+        ASSERT_FALSE(png.empty()) << name;
+        ASSERT_EQ(testsupport::ReadText(four.file(name)), png) << name;
+    }
+}
+
 TEST(QzRun, RecordsSoundAndReadsPadScripts) {
     testsupport::TempDir out;
     out.write("pad1.txt", std::string("# start pressed for a moment\n0-59 IDLE\n60-65 START\n"));

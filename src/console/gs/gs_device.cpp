@@ -58,7 +58,18 @@ GsDevice::GsDevice() : rast_(mem_) {
     Reset(true);
 }
 
+GsDevice::~GsDevice() {
+    RasterBands::Destroy(bands_);
+}
+
+void GsDevice::SetRasterThreads(int threads) {
+    if (threads == RasterThreads()) return;
+    RasterBands::Destroy(bands_);
+    bands_ = threads > 1 ? RasterBands::Create(mem_, threads) : nullptr;
+}
+
 void GsDevice::Reset(bool clearMemory) {
+    Flush();
     if (clearMemory) mem_.Clear();
     std::memset(ctx_, 0, sizeof(ctx_));
     prim_ = {};
@@ -446,9 +457,11 @@ void GsDevice::BuildState() {
     s.fogB = uint32_t(fogcol_.FCB);
     s.texFast = Rasterizer::TexFastApplies(s);
     stateDirty_ = false;
+    ++stateVersion_;
 }
 
 void GsDevice::LoadClut() {
+    Flush();  // queued primitives may still read the palette
     clutPending_ = false;
     const GsTex0& t = clutTex0_;
     const uint32_t base = uint32_t(t.CBP) * LocalMemory::kBlockBytes;
@@ -476,6 +489,12 @@ void GsDevice::Draw() {
     if (stateDirty_) BuildState();
     if (clutPending_ && state_.textured && IsPaletted(state_.tpsm)) LoadClut();
     ++prims_;
+    if (bands_) {
+        static constexpr PrimKind kKinds[7] = {PrimKind::kPoint,    PrimKind::kLine,     PrimKind::kLine,
+                                               PrimKind::kTriangle, PrimKind::kTriangle, PrimKind::kTriangle,
+                                               PrimKind::kSprite};
+        if (prim_.PRIM < 7 && bands_->Queue(kKinds[prim_.PRIM], state_, stateVersion_, queue_)) return;
+    }
     switch (prim_.PRIM) {
         case kPrimPoint:
             rast_.DrawPoint(state_, queue_[0]);
@@ -512,6 +531,7 @@ bool GsDevice::RectInside(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, ui
 }
 
 void GsDevice::StartTransfer() {
+    Flush();
     const uint32_t dir = uint32_t(trxdir_.XDIR);
     const uint32_t w = uint32_t(trxreg_.RRW), h = uint32_t(trxreg_.RRH);
     if (dir == kXdirNone) {
@@ -623,6 +643,7 @@ void GsDevice::PutPixelFromStream(const uint8_t* src) {
 }
 
 void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
+    Flush();
     Transfer& t = hostToLocal_;
     if (!t.active) {
         if (!discardImage_)
@@ -672,6 +693,7 @@ void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
 }
 
 size_t GsDevice::ReadImage(uint8_t* dst, size_t bytes) {
+    Flush();
     Transfer& t = localToHost_;
     size_t out = 0;
     const int sb = StreamBytes(t.psm);
@@ -781,6 +803,7 @@ void GsDevice::ToggleField() {
 }
 
 bool GsDevice::ReadDisplay(uint8_t* rgba) const {
+    Flush();
     const GsPmode pm = RegFrom<GsPmode>(pmode_);
     int circuit = -1;
     if (pm.EN1) {

@@ -10,6 +10,7 @@
 #include "console/gs/gs_registers.h"
 #include "console/gs/local_memory.h"
 #include "console/gs/rasterizer.h"
+#include "console/gs/rasterizer_bands.h"
 
 namespace console::gs {
 
@@ -19,6 +20,18 @@ public:
     static constexpr int kDisplayHeight = 448;
 
     GsDevice();
+    ~GsDevice();
+    GsDevice(const GsDevice&) = delete;
+    GsDevice& operator=(const GsDevice&) = delete;
+
+    // Rasteriser threads: 1 draws every primitive on the caller's thread as it arrives; more share the
+    // screen's bands out among that many workers, with the same pixels. Drains what is queued first.
+    void SetRasterThreads(int threads);
+    int RasterThreads() const { return bands_ ? bands_->Threads() : 1; }
+    // Waits until every queued primitive is drawn (anything that reads local memory does this itself).
+    void Flush() const {
+        if (bands_) bands_->Join();
+    }
 
     // Registers and privileged registers back to their power-on values; local memory cleared when asked.
     void Reset(bool clearMemory);
@@ -46,9 +59,18 @@ public:
     // Returns false (and writes black) when no circuit is enabled.
     bool ReadDisplay(uint8_t* rgba) const;
 
-    LocalMemory& Memory() { return mem_; }
-    const LocalMemory& Memory() const { return mem_; }
-    uint64_t PixelsProcessed() const { return rast_.PixelsProcessed(); }
+    LocalMemory& Memory() {
+        Flush();
+        return mem_;
+    }
+    const LocalMemory& Memory() const {
+        Flush();
+        return mem_;
+    }
+    uint64_t PixelsProcessed() const {
+        Flush();
+        return rast_.PixelsProcessed() + (bands_ ? bands_->PixelsProcessed() : 0);
+    }
     uint64_t PrimitivesDrawn() const { return prims_; }
 
 private:
@@ -112,6 +134,8 @@ private:
 
     DrawState state_;
     bool stateDirty_ = true;
+    uint64_t stateVersion_ = 0;     // counts rebuilds of state_
+    RasterBands* bands_ = nullptr;  // null: one thread
 
     // The CLUT buffer: loaded from local memory at the first draw after a TEX0 write asked for it.
     uint32_t clut_[512];

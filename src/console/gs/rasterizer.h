@@ -11,6 +11,8 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <vector>
 
 #include "console/gs/local_memory.h"
@@ -58,9 +60,47 @@ struct DrawState {
     uint32_t fogR = 0, fogG = 0, fogB = 0;
 };
 
+// Storage for a rasteriser's row list: the program's own heap, or (for the band workers, which must leave
+// the game's heap to the game's thread) the C library's.
+template <class T>
+struct RowAllocator {
+    using value_type = T;
+    bool host = false;
+    RowAllocator() = default;
+    explicit RowAllocator(bool fromHost) : host(fromHost) {}
+    template <class U>
+    RowAllocator(const RowAllocator<U>& o) : host(o.host) {}
+    T* allocate(size_t n) {
+        if (!host) return static_cast<T*>(::operator new(n * sizeof(T)));
+        void* p = std::malloc(n * sizeof(T));
+        if (!p) std::abort();
+        return static_cast<T*>(p);
+    }
+    void deallocate(T* p, size_t) {
+        if (host) {
+            std::free(p);
+        } else {
+            ::operator delete(p);
+        }
+    }
+    bool operator==(const RowAllocator& o) const { return host == o.host; }
+};
+
 class Rasterizer {
 public:
-    explicit Rasterizer(LocalMemory& mem) : mem_(mem) {}
+    // `hostRows`: keep the row list out of the program's heap (a rasteriser running on another thread).
+    explicit Rasterizer(LocalMemory& mem, bool hostRows = false)
+        : mem_(mem), rows_(RowAllocator<SpanRow>(hostRows)) {}
+
+    // Rows are dealt out in bands of kBandRows: band b goes to worker b % count. A rasteriser given worker
+    // `index` of `count` draws only its own rows (count 1: every row).
+    static constexpr int kBandShift = 4;
+    void SetBand(int index, int count) {
+        bandIndex_ = index;
+        bandCount_ = count;
+    }
+    bool OwnsRow(int y) const { return bandCount_ == 1 || ((y >> kBandShift) % bandCount_) == bandIndex_; }
+    bool OwnsAnyRow(int y0, int y1) const;
 
     // `flat` is the vertex whose colour (and, for sprites, depth and fog) a flat primitive uses.
     void DrawTriangle(const DrawState& st, const GsVertex& v0, const GsVertex& v1, const GsVertex& v2,
@@ -76,6 +116,9 @@ public:
     // Whether the vector spans may use the VEX-encoded copy (when the processor has AVX2). Both copies give
     // the same bits; tests switch it off to check the baseline copy too. Returns the previous setting.
     static bool AllowVexSpans(bool allow);
+    // Sends every primitive through the general (scalar) path when set: tests compare the other paths with
+    // it. Returns the previous setting.
+    static bool ForceGeneralSpans(bool force);
 
     struct Plane {
         double c, dx, dy;  // value at window pixel position (px, py) = c + dx * px + dy * py
@@ -102,6 +145,7 @@ private:
         int32_t strideOne = 0;   // (1, stride) as a 16-bit pair
         bool clampUV = false;    // a clamp on either texture axis (repeat needs only the mask)
         bool texDirect = false;  // no wrapped texel address reaches past the end of local memory
+        bool banded = false;     // rows shared out among workers (see TailInRow)
         RowsFn fn = nullptr;     // the vector spans of the state; null: the general path
     };
     // Sets up sc_ for the primitives drawn with `st` until the next call.
@@ -130,10 +174,18 @@ private:
     bool SpanFlat(const DrawState& st, const Planes& p, int y, int x0, int x1);
     void RowsFlat(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
 
+    // Whether a row's last group of four may run masked past the row end (rewriting the old values of up
+    // to three pixels beyond it): only when those pixels are this rasteriser's too.
+    bool TailInRow(const DrawState& st, int x1) const {
+        return bandCount_ == 1 || uint32_t(x1) + 3u < st.fbw * 64u;
+    }
+
     LocalMemory& mem_;
     uint64_t pixels_ = 0;
     SpanConsts sc_{};
-    std::vector<SpanRow> rows_;  // the rows of the primitive being drawn (kept to avoid reallocation)
+    // The rows of the primitive being drawn (kept to avoid reallocation).
+    std::vector<SpanRow, RowAllocator<SpanRow>> rows_;
+    int bandIndex_ = 0, bandCount_ = 1;
 };
 
 }  // namespace console::gs

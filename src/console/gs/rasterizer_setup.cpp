@@ -167,13 +167,13 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     y1 = std::min(y1, st.scy1);
     bx0 = std::max(bx0, st.scx0);
     bx1 = std::min(bx1, st.scx1);
-    if (y0 > y1 || bx0 > bx1) return;
+    if (y0 > y1 || bx0 > bx1 || !OwnsAnyRow(y0, y1)) return;
 
     PrepareSpans(st);
     const Planes p = TrianglePlanes(st, v, flat);
     rows_.clear();
     WalkTriangleRows(e, y0, y1, bx0, bx1, [this](int y, int x0, int x1) {
-        rows_.push_back(SpanRow{y, x0, x1});
+        if (OwnsRow(y)) rows_.push_back(SpanRow{y, x0, x1});
     });
     Spans(st, p, rows_.data(), rows_.size());
 }
@@ -191,7 +191,7 @@ void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVert
     x1 = std::min(x1, st.scx1);
     y0 = std::max(y0, st.scy0);
     y1 = std::min(y1, st.scy1);
-    if (x0 > x1 || y0 > y1) return;
+    if (x0 > x1 || y0 > y1 || !OwnsAnyRow(y0, y1)) return;
 
     Planes p{};
     p.fr = b.r;
@@ -234,7 +234,8 @@ void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVert
     s2.gouraud = false;
     PrepareSpans(s2);
     rows_.clear();
-    for (int y = y0; y <= y1; ++y) rows_.push_back(SpanRow{y, x0, x1});
+    for (int y = y0; y <= y1; ++y)
+        if (OwnsRow(y)) rows_.push_back(SpanRow{y, x0, x1});
     Spans(s2, p, rows_.data(), rows_.size());
 }
 
@@ -287,7 +288,7 @@ void Rasterizer::DrawLine(const DrawState& st, const GsVertex& a, const GsVertex
 
 void Rasterizer::DrawPoint(const DrawState& st, const GsVertex& v) {
     const int px = int(FloorDiv(v.x, 16)), py = int(FloorDiv(v.y, 16));
-    if (px < st.scx0 || px > st.scx1 || py < st.scy0 || py > st.scy1) return;
+    if (px < st.scx0 || px > st.scx1 || py < st.scy0 || py > st.scy1 || !OwnsRow(py)) return;
     Planes p{};
     p.fr = v.r;
     p.fg = v.g;

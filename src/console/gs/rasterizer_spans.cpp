@@ -229,7 +229,7 @@ inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, in
     const bool always = st.ztst == kZtstAlways, gequal = st.ztst == kZtstGequal, writeZ = !st.zmsk;
     int i = 0;
     const bool maskedTail = ((fa & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                            ((za & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
+                            ((za & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) && TailInRow(st, x1);
     const int groupEnd = maskedTail ? n : (n & ~3);
     if (groupEnd > 0) {
         const __m128i vcol = _mm_set1_epi32(int(colour));
@@ -283,6 +283,7 @@ inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, in
 
 namespace {
 bool allowVex = true;
+bool forceGeneral = false;
 }  // namespace
 
 bool Rasterizer::AllowVexSpans(bool allow) {
@@ -291,9 +292,24 @@ bool Rasterizer::AllowVexSpans(bool allow) {
     return old;
 }
 
+bool Rasterizer::ForceGeneralSpans(bool force) {
+    const bool old = forceGeneral;
+    forceGeneral = force;
+    return old;
+}
+
+bool Rasterizer::OwnsAnyRow(int y0, int y1) const {
+    if (bandCount_ == 1 || y1 - y0 + 1 >= (bandCount_ << kBandShift)) return true;
+    for (int b = y0 >> kBandShift; b <= (y1 >> kBandShift); ++b)
+        if (b % bandCount_ == bandIndex_) return true;
+    return false;
+}
+
 void Rasterizer::PrepareSpans(const DrawState& st) {
     SpanConsts& k = sc_;
     k.fn = nullptr;
+    k.banded = bandCount_ > 1;
+    if (forceGeneral) return;
     if (!st.texFast) {
         if (FlatFastApplies(st)) k.fn = &Rasterizer::RowsFlat;
         return;
@@ -368,7 +384,7 @@ void Rasterizer::SpanGeneral(const DrawState& st, const Planes& p, int y, int x0
         }
     } else if (st.gouraud) {
         SpanGeneric<false, true>(st, p, y, x0, x1);
-    } else if (!SpanFlatFast(st, p, y, x0, x1)) {
+    } else if (forceGeneral || !SpanFlatFast(st, p, y, x0, x1)) {
         SpanGeneric<false, false>(st, p, y, x0, x1);
     }
 }
@@ -376,8 +392,8 @@ void Rasterizer::SpanGeneral(const DrawState& st, const Planes& p, int y, int x0
 // Whether the vector span applies to a state: textured, or untextured with Gouraud shading or blending
 // (flat unblended fills have their own path).
 bool Rasterizer::TexFastApplies(const DrawState& st) {
-    const bool common = st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.ate && !st.date &&
-                        !st.fba && (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
+    const bool common = st.fpsm == kPsmCt32 && st.fbmsk == 0 && !st.fogging && !st.date && !st.fba &&
+                        (!st.zte || (st.zpsm == kPsmZ24 && st.ztst != kZtstNever)) &&
                         (!st.blending || st.colclamp);
     if (!common) return false;
     if (!st.textured) return st.gouraud || st.blending;

@@ -34,6 +34,14 @@ struct VectorSpan {
     // Rows may be plain copies of texture rows (see CopyRow): 32-bit texels addressed directly, one texel
     // per pixel along the row, the texel written as it is, nothing tested or blended, depth not written.
     bool copyRows;
+    // Rows are shared out among workers: a masked last group must not reach into the next row.
+    bool banded;
+    // The alpha test: a pixel fails when (alpha cmp atestRef) XOR atestFlip, cmp by atestKind: 0 less
+    // than, 1 equal, 2 greater than, 3 never true.
+    bool ate;
+    uint32_t afail;
+    int atestKind;
+    __m128i atestRef, atestFlip;
     // Fixed-point steps of the interpolated attributes, the same on every row.
     int64_t zStep, rStep = 0, gStep = 0, bStep = 0, aStep = 0;
     // The colour planes two channels per register for the rows' start values (see RowColour).
@@ -61,6 +69,15 @@ struct VectorSpan {
               sc.texDirect),
           blend(state, sc.aS, sc.aD, sc.bS, sc.bD, sc.dS, sc.dD, sc.cSrc, sc.cDst, sc.cFix) {
         decal = !kTexture || st.tfx == kTfxDecal;
+        banded = sc.banded;
+        ate = st.ate && st.atst != 1;  // 1: always passes
+        afail = st.afail;
+        // ATST 0 never, 2 less, 3 less or equal, 4 equal, 5 greater or equal, 6 greater, 7 not equal.
+        static constexpr int kKind[8] = {3, 3, 0, 0, 1, 0, 2, 1};
+        static constexpr bool kPassWhenTrue[8] = {true, false, true, true, true, false, true, false};
+        atestKind = kKind[st.atst & 7];
+        atestRef = _mm_set1_epi32(int(st.aref) + (st.atst == 3 ? 1 : 0));
+        atestFlip = _mm_set1_epi32(kPassWhenTrue[st.atst & 7] ? -1 : 0);
         zte = st.zte;
         zwrite = st.zte && !st.zmsk;
         gequal = st.ztst == kZtstGequal;
@@ -74,7 +91,7 @@ struct VectorSpan {
         const bool texelOut =
             decal || (!kGouraud && p.fr == 128 && p.fg == 128 && p.fb == 128 && p.fa == 128);
         copyRows = kTexture && !kPersp && kBlend == 0 && !tex.t8 && tex.texDirect && st.tcc && texelOut &&
-                   (!zte || (always && !zwrite)) && tex.ds == 1.0f && tex.dt == 0.0f;
+                   !ate && (!zte || (always && !zwrite)) && tex.ds == 1.0f && tex.dt == 0.0f;
         zStep = p.flatZ ? 0 : static_cast<int64_t>(p.z.dx * 256.0);
         if (kGouraud) {
             rStep = static_cast<int64_t>(p.r.dx * 65536.0);
@@ -236,16 +253,51 @@ struct VectorSpan {
                 lo = _mm_or_si128(_mm_andnot_si128(alphaLanes, lo), _mm_and_si128(alphaLanes, flo));
                 hi = _mm_or_si128(_mm_andnot_si128(alphaLanes, hi), _mm_and_si128(alphaLanes, fhi));
             }
+            // The alpha test on the fragment's alpha (blending leaves it as it is): lanes that fail it and
+            // would otherwise be written.
+            __m128i fail = zero;
+            int failBits = 0;
+            if (ate) {
+                const __m128i a32 = _mm_srli_epi32(_mm_packus_epi16(lo, hi), 24);
+                __m128i cmp = zero;
+                if (atestKind == 0) {
+                    cmp = _mm_cmplt_epi32(a32, atestRef);
+                } else if (atestKind == 1) {
+                    cmp = _mm_cmpeq_epi32(a32, atestRef);
+                } else if (atestKind == 2) {
+                    cmp = _mm_cmpgt_epi32(a32, atestRef);
+                }
+                fail = _mm_andnot_si128(keep, _mm_xor_si128(cmp, atestFlip));
+                failBits = _mm_movemask_ps(_mm_castsi128_ps(fail));
+            }
             __m128i oldc = zero;
-            if (kBlend != 0 || keepBits != 0)
+            if (kBlend != 0 || keepBits != 0 || failBits != 0)
                 oldc = _mm_loadu_si128(reinterpret_cast<const __m128i*>(fp + i));
             if constexpr (kBlend != 0) {
                 lo = blend.template operator()<kC>(lo, _mm_unpacklo_epi8(oldc, zero));
                 hi = blend.template operator()<kC>(hi, _mm_unpackhi_epi8(oldc, zero));
             }
-            const __m128i out = _mm_packus_epi16(lo, hi);
+            __m128i out = _mm_packus_epi16(lo, hi);
             const __m128i nz = _mm_or_si128(_mm_and_si128(zold, hi8), z24);
-            if (keepBits == 0) {
+            if (failBits != 0) {
+                // What a failing pixel still writes: AFAIL 0 nothing, 1 the colour, 2 the depth, 3 the
+                // colour but not its alpha.
+                __m128i colourKeep = keep, depthKeep = keep;
+                if (afail != 2) depthKeep = _mm_or_si128(depthKeep, fail);
+                if (afail == 0 || afail == 2) colourKeep = _mm_or_si128(colourKeep, fail);
+                if (afail == 3) {
+                    const __m128i alphaKeep = _mm_and_si128(fail, hi8);
+                    out = _mm_or_si128(_mm_andnot_si128(alphaKeep, out), _mm_and_si128(alphaKeep, oldc));
+                }
+                _mm_storeu_si128(
+                    reinterpret_cast<__m128i*>(fp + i),
+                    _mm_or_si128(_mm_andnot_si128(colourKeep, out), _mm_and_si128(colourKeep, oldc)));
+                if (kC || zwrite) {
+                    _mm_storeu_si128(
+                        reinterpret_cast<__m128i*>(zp + i),
+                        _mm_or_si128(_mm_andnot_si128(depthKeep, nz), _mm_and_si128(depthKeep, zold)));
+                }
+            } else if (keepBits == 0) {
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(fp + i), out);
                 if (kC || zwrite) _mm_storeu_si128(reinterpret_cast<__m128i*>(zp + i), nz);
             } else {
@@ -288,6 +340,23 @@ struct VectorSpan {
             ca = Min255(((tc >> 24) * fal) >> 7);
         }
         if (!st.tcc) ca = fal;  // RGB textures leave the fragment's alpha
+        // A pixel failing the alpha test writes (AFAIL) 0 nothing, 1 its colour, 2 its depth, 3 its colour
+        // but not its alpha.
+        bool writeColour = true, writeZ = zwrite;
+        uint32_t outAlpha = ca;
+        if (ate && !AlphaPasses(st, ca)) {
+            if (afail == 0) return;
+            writeZ = afail == 2 && zwrite;
+            writeColour = afail != 2;
+            if (afail == 3) outAlpha = Load32(m, fa) >> 24;
+        }
+        if (writeColour) Colour(fa, cr, cg, cb, ca, outAlpha);
+        if (writeZ) Store32(m, za, (zold & 0xFF000000u) | z24);
+    }
+
+    // ShadeOne's blend and frame write (the blend takes the fragment's alpha `ca`; `outAlpha` is written).
+    QZ_INLINE void Colour(uint32_t fa, uint32_t cr, uint32_t cg, uint32_t cb, uint32_t ca,
+                          uint32_t outAlpha) const {
         if (kBlend != 0 && !(st.pabe && ca < 0x80)) {
             // ((A - B) * C >> 7) + D, clamped.
             const uint32_t d = Load32(m, fa);
@@ -299,8 +368,7 @@ struct VectorSpan {
             cg = mix(int(cg), int((d >> 8) & 255));
             cb = mix(int(cb), int((d >> 16) & 255));
         }
-        Store32(m, fa, cr | (cg << 8) | (cb << 16) | (ca << 24));
-        if (zwrite) Store32(m, za, (zold & 0xFF000000u) | z24);
+        Store32(m, fa, cr | (cg << 8) | (cb << 16) | (outAlpha << 24));
     }
 
     // A row of a copyRows primitive whose u lands on texel centres: with s - half an integer (half 0.5
@@ -370,7 +438,8 @@ struct VectorSpan {
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
         const bool maskedTail = ((r.fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                                ((r.za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize);
+                                ((r.za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
+                                (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
         const int groupEnd = maskedTail ? n : (n & ~3);
         int i = 0;
         if (groupEnd > 0) {

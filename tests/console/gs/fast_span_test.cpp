@@ -1,8 +1,8 @@
 // The vector spans against the general path on random states and primitives: every combination the vector
 // spans take (flat or Gouraud, textured or not, any blend formula with or without PABE, every depth test,
 // masked depth, repeat or clamp, constant or varying q, coordinates far outside the texture, textures that
-// wrap around the end of local memory) must give the same bits as the scalar pipeline, which an
-// always-passing alpha test forces.
+// wrap around the end of local memory, any alpha test) must give the same bits as the scalar pipeline, and
+// the same again with the rows shared out among threads.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -16,9 +16,10 @@ namespace {
 struct SceneState {
     bool textured, gouraud, blend, uv, bilinear, t8, pabe, tcc, decal, zmsk, endOfMemory, frameAtEnd;
     uint32_t alpha, fix, ztst, clamp;
-    uint32_t qMode;  // 0 q per vertex, 1 q = 1 everywhere, 2 one q for the whole primitive
-    bool wild;       // coordinates far outside the texture, infinite or not a number now and then
-    bool copy;       // texel-sized sprites, u on texel centres: rows that are copies or mixes of texel rows
+    uint32_t alphaTest;  // TEST bits 0-13: ATE, ATST, AREF, AFAIL
+    uint32_t qMode;      // 0 q per vertex, 1 q = 1 everywhere, 2 one q for the whole primitive
+    bool wild;           // coordinates far outside the texture, infinite or not a number now and then
+    bool copy;  // texel-sized sprites, u on texel centres: rows that are copies or mixes of texel rows
 };
 
 SceneState RandomState(Rng& rnd) {
@@ -44,6 +45,7 @@ SceneState RandomState(Rng& rnd) {
     s.qMode = rnd(3);
     s.wild = rnd(5) == 0;
     s.copy = rnd(4) == 0;
+    if (rnd(3) == 0) s.alphaTest = 1u | (rnd(8) << 1) | (rnd(256) << 4) | (rnd(4) << 12);
     if (s.copy) {
         // Mostly what the copy of a frame into the display buffer uses: UV sprites, unblended, depth
         // not written.
@@ -58,10 +60,12 @@ SceneState RandomState(Rng& rnd) {
     return s;
 }
 
-// Draws `prims` random triangles and sprites with one state over a random background; `general` adds the
-// always-passing alpha test. Returns the frame and the depth buffer.
-std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general, int prims = 16) {
-    Fixture f;
+// Draws `prims` random triangles and sprites with one state over a random background, through the general
+// path only when `general`. Returns the frame and the depth buffer.
+std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general, int prims = 16,
+                                int threads = 1) {
+    const GeneralPath path(general);
+    Fixture f(threads);
     LocalMemory& mem = f.gs->Memory();
     // A 32 x 32 texture (buffer width 64) at block 0x100, or at the last 4 KiB of local memory so that its
     // lower rows wrap around to address 0 (nothing is drawn there: a texture the primitive draws into would
@@ -90,7 +94,7 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
         for (int x = 0; x < 64; x += 8)
             f.Sprite(p, x, y, x + 8, y + 8, rnd(1u << 31) * 2 + rnd(2), rnd(4000));
     }
-    p.Set(kRegTest_1, ForceGeneral(general) | TestReg(true, s.ztst));
+    p.Set(kRegTest_1, s.alphaTest | TestReg(true, s.ztst));
     p.Set(kRegZbuf_1, Zbuf(2, kPsmZ24, s.zmsk));
     p.Set(kRegTex0_1, Tex0(tbp, 1, s.t8 ? kPsmT8 : kPsmCt32, 5, 5, s.tcc, s.decal ? kTfxDecal : kTfxModulate,
                            0x180, kPsmCt32, 0, 0, 1));
@@ -149,6 +153,7 @@ void CheckRandomStates() {
         const auto fast = DrawScene(s, seed, false);
         const auto general = DrawScene(s, seed, true);
         ASSERT_EQ(fast, general) << "scene " << scene;  // rerun with a breakpoint here to see its state
+        ASSERT_EQ(DrawScene(s, seed, false, 16, 2 + scene % 3), fast) << "threaded scene " << scene;
         differentFromBackground += fast != DrawScene(s, seed, true, 0);
     }
     // The scenes draw something (compared with a scene of only the background).
@@ -164,9 +169,10 @@ void CheckRandomStates() {
 // Slivers: nearly collinear vertices give steep colour and depth gradients whose values at the row ends
 // leave 0..255 by rounding or more, which the vector span must clamp as the general path does.
 std::vector<uint32_t> DrawSlivers(bool general, bool textured, uint32_t seed) {
+    const GeneralPath path(general);
     Fixture f;
     AdPacket p;
-    p.Set(kRegTest_1, ForceGeneral(general) | TestReg(true, kZtstAlways)).Set(kRegAlpha_1, 0x44);
+    p.Set(kRegTest_1, TestReg(true, kZtstAlways)).Set(kRegAlpha_1, 0x44);
     p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 5, 5, true, kTfxModulate))
         .Set(kRegTex1_1, 0)
         .Set(kRegClamp_1, 0);
@@ -202,6 +208,50 @@ TEST(GsFastSpan, SliverTrianglesMatchTheGeneralPath) {
                 << "seed " << seed << " textured " << textured;
         }
     }
+}
+
+// Random triangles into a second frame, then primitives textured from it, then ones textured from their own
+// frame, with a palette loaded in between: what the threads share out must wait for what it reads.
+std::vector<uint32_t> DrawFeedback(int threads) {
+    Fixture f(threads);
+    Rng rnd{77};
+    std::vector<uint32_t> pal(256);
+    for (uint32_t i = 0; i < 256; ++i) pal[i] = i * 0x01030507u;
+    AdPacket p;
+    p.Set(kRegTest_1, TestReg(true, kZtstGequal)).Set(kRegAlpha_1, 0x44).Set(kRegClamp_1, 0);
+    auto triangles = [&](int count, bool textured) {
+        for (int i = 0; i < count; ++i) {
+            p.Set(kRegPrim, Prim(kPrimTriangle, true, textured, false, rnd(2) != 0, true));
+            for (int v = 0; v < 3; ++v) {
+                p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                    .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                    .Set(kRegXyz2, Xyz(int(rnd(72 * 16)) - 64, int(rnd(72 * 16)) - 64, rnd(4000)));
+            }
+        }
+    };
+    p.Set(kRegFrame_1, Frame(4, 1, kPsmCt32));
+    triangles(40, false);
+    p.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
+        .Set(kRegTex0_1, Tex0(4 * 32, 1, kPsmCt32, 6, 6, true, kTfxModulate));
+    triangles(20, true);
+    p.Set(kRegTex0_1, Tex0(0, 1, kPsmCt32, 6, 6, true, kTfxDecal));
+    triangles(10, true);
+    f.Send(p);
+    f.Upload(0x180, 0, kPsmCt32, 16, 16, pal.data(), pal.size() * 4);
+    AdPacket q;
+    q.Set(kRegTex0_1, Tex0(4 * 32, 1, kPsmT8, 6, 6, true, kTfxModulate, 0x180, kPsmCt32, 0, 0, 1));
+    std::swap(p, q);
+    triangles(20, true);
+    f.Send(p);
+    std::vector<uint32_t> out = f.Snapshot();
+    const std::vector<uint32_t> second = f.Snapshot(4);
+    out.insert(out.end(), second.begin(), second.end());
+    return out;
+}
+
+TEST(GsFastSpan, RowsSharedOutAmongThreadsGiveTheSamePixels) {
+    const auto one = DrawFeedback(1);
+    for (int threads : {2, 3, 4}) EXPECT_EQ(DrawFeedback(threads), one) << threads << " threads";
 }
 
 TEST(GsFastSpan, BaselineEncodingMatchesTheGeneralPath) {

@@ -119,10 +119,12 @@ struct Rng {
     }
 };
 
-// TEST bits of an always-passing alpha test, which sends every pixel through the general (scalar) path.
-inline uint64_t ForceGeneral(bool general) {
-    return general ? (1u | (1u << 1)) : 0u;
-}
+// Sends every primitive through the general (scalar) path while it lives (when `general`).
+struct GeneralPath {
+    explicit GeneralPath(bool general) : old(Rasterizer::ForceGeneralSpans(general)) {}
+    ~GeneralPath() { Rasterizer::ForceGeneralSpans(old); }
+    bool old;
+};
 
 // Captures GS/GIF log lines for the lifetime of the object.
 class LogCapture {
@@ -151,7 +153,8 @@ private:
 // window offset 0, scissor over the frame, Z test ALWAYS.
 class Fixture {
 public:
-    Fixture() : gs(std::make_unique<GsDevice>()), gif(*gs) {
+    explicit Fixture(int threads = 1) : gs(std::make_unique<GsDevice>()), gif(*gs) {
+        gs->SetRasterThreads(threads);
         AdPacket p;
         p.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
             .Set(kRegZbuf_1, Zbuf(2, kPsmZ24, false))

@@ -1,0 +1,367 @@
+#include "console/gs/rasterizer_bands.h"
+
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+#include <new>
+
+#include "console/gs/rasterizer_internal.h"
+
+namespace console::gs {
+
+using namespace raster;
+
+namespace {
+
+// Pauses a waiting thread spends polling before it sleeps: long enough to bridge the gap between two
+// primitives of a packet, short enough not to burn a core between frames.
+constexpr int kSpins = 4000;
+
+// Whether two wrapping byte ranges of local memory share a byte.
+bool Overlap(uint32_t aStart, uint32_t aBytes, uint32_t bStart, uint32_t bBytes) {
+    return ((bStart - aStart) & kMask) < aBytes || ((aStart - bStart) & kMask) < bBytes;
+}
+
+// Calls fn(first, last) for the blocks (inclusive) of a wrapping byte range, in one or two runs.
+template <class Fn>
+bool ForBlocks(uint32_t start, uint32_t bytes, uint32_t blocks, Fn fn) {
+    const uint32_t first = start / LocalMemory::kBlockBytes;
+    const uint32_t last = (start + bytes - 1) / LocalMemory::kBlockBytes;
+    if (last < blocks) return fn(first, last);
+    return fn(first, blocks - 1) || fn(0, last - blocks);
+}
+
+bool AnyBits(const uint64_t* bits, uint32_t b0, uint32_t b1) {
+    for (uint32_t w = b0 / 64; w <= b1 / 64; ++w) {
+        uint64_t m = ~0ull;
+        if (w == b0 / 64) m &= ~0ull << (b0 % 64);
+        if (w == b1 / 64) m &= ~0ull >> (63 - b1 % 64);
+        if (bits[w] & m) return true;
+    }
+    return false;
+}
+
+bool SetBits(uint64_t* bits, uint32_t b0, uint32_t b1) {
+    for (uint32_t w = b0 / 64; w <= b1 / 64; ++w) {
+        uint64_t m = ~0ull;
+        if (w == b0 / 64) m &= ~0ull << (b0 % 64);
+        if (w == b1 / 64) m &= ~0ull >> (63 - b1 % 64);
+        bits[w] |= m;
+    }
+    return false;
+}
+
+// The largest texel coordinate a wrap mode gives on one axis.
+uint32_t MaxTexel(uint32_t mode, uint32_t log2Size, uint32_t mn, uint32_t mx) {
+    switch (mode) {
+        case 0:
+        case 1:
+            return (1u << log2Size) - 1u;
+        case 2:
+            return std::max(mn, mx);
+        default:
+            return mn | mx;
+    }
+}
+
+}  // namespace
+
+RasterBands::RasterBands(LocalMemory& mem, int threads) : mem_(mem), threads_(threads) {
+    std::memset(reads_, 0, sizeof(reads_));
+}
+
+RasterBands* RasterBands::Create(LocalMemory& mem, int threads) {
+    threads = std::clamp(threads, 2, kMaxThreads);
+    void* p = std::aligned_alloc(64, (sizeof(RasterBands) + 63) & ~size_t(63));
+    if (!p) return nullptr;
+    auto* b = new (p) RasterBands(mem, threads);
+    for (int i = 0; i < threads; ++i) {
+        void* wp = std::aligned_alloc(64, (sizeof(Worker) + 63) & ~size_t(63));
+        if (!wp) {
+            b->threads_ = i;
+            Destroy(b);
+            return nullptr;
+        }
+        b->workers_[i] = new (wp) Worker(b, mem, i, threads);
+        if (pthread_create(&b->workers_[i]->thread, nullptr, &ThreadMain, b->workers_[i]) != 0) {
+            b->workers_[i]->~Worker();
+            std::free(wp);
+            b->workers_[i] = nullptr;
+            b->threads_ = i;
+            Destroy(b);
+            return nullptr;
+        }
+    }
+    return b;
+}
+
+void RasterBands::Destroy(RasterBands* b) {
+    if (!b) return;
+    b->Join();
+    b->stop_.store(true);
+    b->wake_.fetch_add(1);
+    b->wake_.notify_all();
+    for (int i = 0; i < b->threads_; ++i) {
+        Worker* w = b->workers_[i];
+        pthread_join(w->thread, nullptr);
+        w->~Worker();
+        std::free(w);
+    }
+    b->~RasterBands();
+    std::free(b);
+}
+
+void* RasterBands::ThreadMain(void* worker) {
+    auto* w = static_cast<Worker*>(worker);
+    w->owner->Run(*w);
+    return nullptr;
+}
+
+void RasterBands::Run(Worker& w) {
+    uint64_t next = 0;
+    for (;;) {
+        const uint64_t end = published_.load();
+        if (next < end) {
+            for (; next < end; ++next) {
+                Draw(w, commands_[next % kCommands]);
+                w.done.store(next + 1);
+                if (waiting_.load()) {
+                    doneWake_.fetch_add(1);
+                    doneWake_.notify_all();
+                }
+            }
+            continue;
+        }
+        if (stop_.load()) return;
+        bool more = false;
+        for (int i = 0; i < kSpins && !more; ++i) {
+            _mm_pause();
+            more =
+                published_.load(std::memory_order_relaxed) != next || stop_.load(std::memory_order_relaxed);
+        }
+        if (more) continue;
+        // Sleep until the producer publishes: it wakes us whenever it sees a sleeper after publishing.
+        const uint32_t seen = wake_.load();
+        sleepers_.fetch_add(1);
+        if (published_.load() == next && !stop_.load()) wake_.wait(seen);
+        sleepers_.fetch_sub(1);
+    }
+}
+
+void RasterBands::Draw(Worker& w, const Command& c) {
+    const DrawState& st = states_[c.state].st;
+    switch (c.kind) {
+        case PrimKind::kPoint:
+            w.rast.DrawPoint(st, c.v[0]);
+            break;
+        case PrimKind::kLine:
+            w.rast.DrawLine(st, c.v[0], c.v[1]);
+            break;
+        case PrimKind::kTriangle:
+            w.rast.DrawTriangle(st, c.v[0], c.v[1], c.v[2], c.v[2]);
+            break;
+        case PrimKind::kSprite:
+            w.rast.DrawSprite(st, c.v[0], c.v[1]);
+            break;
+    }
+}
+
+void RasterBands::WaitDone(uint64_t target) {
+    for (int i = 0; i < threads_; ++i) {
+        std::atomic<uint64_t>& done = workers_[i]->done;
+        for (int s = 0; s < kSpins && done.load(std::memory_order_relaxed) < target; ++s) _mm_pause();
+        while (done.load() < target) {
+            const uint32_t seen = doneWake_.load();
+            waiting_.store(true);
+            if (done.load() < target) doneWake_.wait(seen);
+        }
+        waiting_.store(false);
+    }
+}
+
+void RasterBands::Join() {
+    WaitDone(queued_);
+    ClearClaims();
+}
+
+uint64_t RasterBands::PixelsProcessed() const {
+    uint64_t n = 0;
+    for (int i = 0; i < threads_; ++i) n += workers_[i]->rast.PixelsProcessed();
+    return n;
+}
+
+void RasterBands::ClearClaims() {
+    if (!claimed_) return;
+    std::memset(reads_, 0, sizeof(reads_));
+    layoutCount_ = 0;
+    claimed_ = false;
+}
+
+RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int count) {
+    // Pixels the primitive can cover: its vertices' box with a pixel to spare, inside the scissor.
+    int32_t minX = v[0].x, maxX = v[0].x, minY = v[0].y, maxY = v[0].y;
+    for (int i = 1; i < count; ++i) {
+        minX = std::min(minX, v[i].x);
+        maxX = std::max(maxX, v[i].x);
+        minY = std::min(minY, v[i].y);
+        maxY = std::max(maxY, v[i].y);
+    }
+    const int64_t xa = std::max<int64_t>(FloorDiv(minX, 16) - 1, st.scx0);
+    const int64_t xb = std::min<int64_t>(FloorDiv(maxX, 16) + 1, st.scx1);
+    const int64_t ya = std::max<int64_t>(FloorDiv(minY, 16) - 1, st.scy0);
+    const int64_t yb = std::min<int64_t>(FloorDiv(maxY, 16) + 1, st.scy1);
+    if (xa > xb || ya > yb) return Fit::kFits;
+
+    // The frame's and (when tested) the depth buffer's bytes, through their layouts. A row's last group
+    // of four may rewrite up to three pixels past its end (inside the row).
+    struct Use {
+        uint32_t base, width, bpp;
+        Range r;
+    } uses[2];
+    int nUses = 0;
+    auto addUse = [&](uint32_t base, uint32_t bpp) {
+        const uint64_t w = uint64_t(st.fbw) * 64u;
+        if (w == 0 || uint64_t(xb) >= w) return false;  // rows would share bytes
+        if (uint64_t(yb - ya + 1) * w * bpp > LocalMemory::kSize) return false;
+        const uint64_t xe = std::min<uint64_t>(uint64_t(xb) + 3u, w - 1);
+        const uint64_t first = (uint64_t(ya) * w + uint64_t(xa)) * bpp,
+                       end = (uint64_t(yb) * w + xe + 1) * bpp;
+        uses[nUses++] =
+            Use{base, st.fbw, bpp, Range{uint32_t((base + first) & kMask), uint32_t(end - first)}};
+        return true;
+    };
+    if (!addUse(st.fbBase, st.fpsm == kPsmCt32 || st.fpsm == kPsmCt24 ? 4u : 2u)) return Fit::kSelfClash;
+    if (st.zte && !addUse(st.zBase, st.zpsm == kPsmZ16 || st.zpsm == kPsmZ16S ? 2u : 4u))
+        return Fit::kSelfClash;
+    auto sameLayout = [](const Use& a, uint32_t base, uint32_t width, uint32_t bpp) {
+        return a.base == base && a.width == width && a.bpp == bpp;
+    };
+    if (nUses == 2 && !sameLayout(uses[0], uses[1].base, uses[1].width, uses[1].bpp) &&
+        Overlap(uses[0].r.start, uses[0].r.bytes, uses[1].r.start, uses[1].r.bytes))
+        return Fit::kSelfClash;
+
+    // The texels it can read (with room for a vector load past the last one).
+    Range tex{0, 0};
+    if (st.textured) {
+        const uint32_t umax = MaxTexel(st.wms, st.tw, st.minu, st.maxu);
+        const uint32_t vmax = MaxTexel(st.wmt, st.th, st.minv, st.maxv);
+        const uint64_t last = uint64_t(vmax) * st.tbw * 64u + umax;
+        uint64_t bytes;
+        switch (st.tpsm) {
+            case kPsmT8:
+                bytes = last + 1;
+                break;
+            case kPsmT4:
+                bytes = last / 2 + 1;
+                break;
+            case kPsmCt16:
+            case kPsmCt16S:
+                bytes = (last + 1) * 2;
+                break;
+            default:
+                bytes = (last + 1) * 4;
+                break;
+        }
+        tex = Range{st.tBase & kMask, uint32_t(std::min<uint64_t>(bytes + 64, LocalMemory::kSize))};
+        for (int i = 0; i < nUses; ++i)
+            if (Overlap(tex.start, tex.bytes, uses[i].r.start, uses[i].r.bytes)) return Fit::kSelfClash;
+    }
+
+    // Against what the queue touches: reads against every layout's writes, writes against the reads and
+    // against the other layouts' writes.
+    int slot[2] = {-1, -1};
+    for (int i = 0; i < nUses; ++i) {
+        const Use& u = uses[i];
+        for (int k = 0; k < layoutCount_; ++k) {
+            const Layout& l = layouts_[k];
+            if (sameLayout(u, l.base, l.width, l.bpp)) {
+                slot[i] = k;
+                continue;
+            }
+            if (ForBlocks(u.r.start, u.r.bytes, kBlocks,
+                          [&](uint32_t b0, uint32_t b1) { return AnyBits(l.bits, b0, b1); }))
+                return Fit::kQueueClash;
+        }
+        if (ForBlocks(u.r.start, u.r.bytes, kBlocks,
+                      [&](uint32_t b0, uint32_t b1) { return AnyBits(reads_, b0, b1); }))
+            return Fit::kQueueClash;
+    }
+    int newLayouts = 0;
+    for (int i = 0; i < nUses; ++i)
+        if (slot[i] < 0 &&
+            !(i == 1 && slot[0] < 0 && sameLayout(uses[0], uses[1].base, uses[1].width, uses[1].bpp)))
+            ++newLayouts;
+    if (layoutCount_ + newLayouts > kLayouts) return Fit::kQueueClash;
+    if (tex.bytes) {
+        for (int k = 0; k < layoutCount_; ++k) {
+            const Layout& l = layouts_[k];
+            if (ForBlocks(tex.start, tex.bytes, kBlocks,
+                          [&](uint32_t b0, uint32_t b1) { return AnyBits(l.bits, b0, b1); }))
+                return Fit::kQueueClash;
+        }
+    }
+
+    // It fits: record what it touches.
+    for (int i = 0; i < nUses; ++i) {
+        const Use& u = uses[i];
+        if (slot[i] < 0) {
+            // A layout new to the queue (the depth buffer may share the frame's, just added).
+            for (int k = 0; k < layoutCount_; ++k)
+                if (sameLayout(u, layouts_[k].base, layouts_[k].width, layouts_[k].bpp)) slot[i] = k;
+            if (slot[i] < 0) {
+                Layout& l = layouts_[layoutCount_];
+                l.base = u.base;
+                l.width = u.width;
+                l.bpp = u.bpp;
+                std::memset(l.bits, 0, sizeof(l.bits));
+                slot[i] = layoutCount_++;
+            }
+        }
+        uint64_t* bits = layouts_[slot[i]].bits;
+        ForBlocks(u.r.start, u.r.bytes, kBlocks,
+                  [&](uint32_t b0, uint32_t b1) { return SetBits(bits, b0, b1); });
+    }
+    if (tex.bytes)
+        ForBlocks(tex.start, tex.bytes, kBlocks,
+                  [&](uint32_t b0, uint32_t b1) { return SetBits(reads_, b0, b1); });
+    claimed_ = true;
+    return Fit::kFits;
+}
+
+bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersion, const GsVertex* v) {
+    const int count = kind == PrimKind::kPoint ? 1 : (kind == PrimKind::kTriangle ? 3 : 2);
+    Fit fit = Claim(st, v, count);
+    if (fit == Fit::kQueueClash) {
+        Join();
+        fit = Claim(st, v, count);
+    }
+    if (fit != Fit::kFits) {
+        Join();
+        return false;
+    }
+    if (statesPushed_ == 0 || stateVersion != lastVersion_) {
+        StateSlot& s = states_[statesPushed_ % kStates];
+        if (statesPushed_ >= kStates) WaitDone(s.lastCommand + 1);
+        s.st = st;
+        lastVersion_ = stateVersion;
+        ++statesPushed_;
+    }
+    const uint32_t state = uint32_t((statesPushed_ - 1) % kStates);
+    if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1);
+    Command& c = commands_[queued_ % kCommands];
+    c.kind = kind;
+    c.state = state;
+    for (int i = 0; i < count; ++i) c.v[i] = v[i];
+    states_[state].lastCommand = queued_;
+    ++queued_;
+    published_.store(queued_);
+    if (sleepers_.load() > 0) {
+        wake_.fetch_add(1);
+        wake_.notify_all();
+    }
+    return true;
+}
+
+}  // namespace console::gs
