@@ -7,7 +7,6 @@
 #include <cstring>
 #include <vector>
 
-#include "audio/sound_tuning_format.h"
 #include "engine/anim/anim_format.h"
 #include "engine/font/font_format.h"
 #include "engine/hal/geometry_format.h"
@@ -16,6 +15,7 @@
 #include "game/files/collision_format.h"
 #include "game/files/common_objects.h"
 #include "game/files/master_file_format.h"
+#include "mkdisc/audio_files.h"
 #include "mkdisc/fonts.h"
 #include "mkdisc/frontend_art.h"
 #include "mkdisc/frontend_screens.h"
@@ -73,9 +73,14 @@ bool WriteSystemFiles(const std::string& dir) {
     return true;
 }
 
-// Every volume and frequency at 1, every group limit 8.
-bool WriteSoundTuningFile(const std::string& dir) {
-    return WriteText(dir, "AUDIO/sound.txt", WriteSoundTuning(SoundTuning{}));
+// The audio files: the master file, world and indoor sounds, front-end sounds and the tuning file.
+bool WriteAudio(const std::string& dir) {
+    std::vector<AudioWorld> worlds;
+    for (const TrackSpec& spec : TrackSpecs()) worlds.push_back({spec.name, spec.kind == TrackKind::Indoor});
+    auto write = [](const std::string& path, const std::vector<uint8_t>& image, void* ctx) {
+        return WriteFile(*static_cast<const std::string*>(ctx), path, image.data(), image.size());
+    };
+    return WriteAudioFiles(worlds, write, const_cast<std::string*>(&dir));
 }
 
 // A small palettised texture: a checker of two colours that differ from slot to slot, with an alpha
@@ -273,7 +278,7 @@ bool WriteSampleDisc(const std::string& dir) {
         std::fprintf(stderr, "mkdisc: cannot create %s\n", dir.c_str());
         return false;
     }
-    return WriteSystemFiles(dir) && WriteSoundTuningFile(dir) && WriteMusic(dir) && WriteCommonObjects(dir) &&
+    return WriteSystemFiles(dir) && WriteAudio(dir) && WriteMusic(dir) && WriteCommonObjects(dir) &&
            WriteFrontEndFonts(dir) && WriteLoadingPictures(dir) && WriteFrontEndResource(dir) &&
            WriteWorlds(dir);
 }

@@ -7,9 +7,11 @@
 #include "game/model/model.h"
 #include "game/model/pause_state.h"
 #include "game/model/timer.h"
+#include "game/race/countdown.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
+#include "game/race/race_sound.h"
 #include "game/race/stats.h"
 #include "game/view/view_3d.h"
 
@@ -97,6 +99,8 @@ int CQzGame::updateGame() {
     ProcessSomeAI();
     model->processPackets(packets, 0.0f);
     model->update(globalTime);
+    racesound::Step(globalTime, CPauseState::pauseSwitch == 1,
+                    gameStart ? &gameStart->gameStartData.gameStarted : nullptr);
     CGlobalTime::updateGlobalTime();
 
     // Second sub-step: the players' pads only, the physics.
@@ -113,6 +117,7 @@ int CQzGame::updateGame() {
     if (drawFrames) veEngineBeginFrame();
     updatePerformance(cpuTimeSource());
     renderViews();
+    racesound::Render(CPauseState::pauseSwitch == 1);
     if (drawFrames) veEngineEndFrame();
 
     for (uint32_t i = 0; i < numOfTotalRacers; ++i)

@@ -1,4 +1,5 @@
 #include "game/race/race_game.h"
+#include "game/race/race_sound.h"
 
 #include <cstdio>
 #include <cstring>
@@ -292,15 +293,8 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
 }
 
 int CQzGame::initSound(unsigned int restart) {
-    // The race's sound view and audio memory are not in the game yet: only the log of the steps.
-    if (restart) {
-        x_printf("RESTART: pAmm not newed! \n");
-        x_printf("RESTART: masterFileAudio File loaded from previous game! \n");
-        x_printf("RESTART: Cant init CSoundFactory or CQzSoundIDs, because masterFileAudio is not loaded \n");
-    } else {
-        x_printf("Init Sound\n");
-    }
-    x_printf("DInit Sound\n");
+    racesound::Init(restart != 0, numOfHumanRacers > 0 ? cameraId[0] : -1, gameOptions->WorldFile,
+                    gameOptions->trackType == TRACKTYPE_INDOOR);
 
     // Tuning: the file is trusted only as far as it scans; what it lacks keeps the defaults.
     SoundTuning t;

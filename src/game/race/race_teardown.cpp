@@ -18,6 +18,7 @@
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
+#include "game/race/race_sound.h"
 #include "game/race/stats.h"
 #include "game/race/track_bonus.h"
 #include "game/view/view_3d.h"
@@ -84,6 +85,7 @@ CQzGame::~CQzGame() {
     delete[] view;
     view = nullptr;
 
+    racesound::Teardown();
     PrintMemoryLine("Free Sound: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
 
     delete qzHeightfield;

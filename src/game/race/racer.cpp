@@ -16,6 +16,7 @@
 #include "game/model/object_description.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
+#include "game/race/race_sound.h"
 #include "kinetic/dynamics/rigid_collection.h"
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/vehicle/kinetic_vehicle_action.h"
@@ -219,6 +220,7 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
         b->riderAttributes.riderStuntList.push_back(pair[0]);
         b->riderAttributes.bikeStuntList.push_back(pair[1]);
     }
+    racesound::AddRacer(bikeId[i], b->bikeAttributes.acceleration, !isAI);
     if (!racelink::AIPlacesBikes()) placeOnGrid(i);
     return 1;
 }

@@ -1,0 +1,135 @@
+// The race's sounds over the disc's own audio files: the ids the loaders give, the sample-table budget,
+// the engine's choice of composite, and the bike-flag, random and collision triggers.
+#include <gtest/gtest.h>
+
+#include "audio/audio_fixture.h"
+#include "audio/engine_sound.h"
+#include "audio/game_sounds.h"
+#include "audio/sound_ids.h"
+#include "audio/sound_test_doubles.h"
+#include "bike/kinetic_bike.h"
+#include "game/files/object_type_table.h"
+#include "game/model/object_description.h"
+#include "mkdisc/audio_files.h"
+#include "support/log_capture.h"
+
+namespace {
+
+using testsupport::AudioEngine;
+
+class GameSounds : public AudioEngine {
+protected:
+    void SetUp() override {
+        AudioEngine::SetUp();
+        CQZSoundIDs::resetAll();
+        CQZSoundIDs::loadSounds(master_.as<void>(), amm_);
+    }
+    void TearDown() override {
+        CQZSoundIDs::resetAll();
+        AudioEngine::TearDown();
+    }
+    static const std::vector<uint8_t>& Master() {
+        static const std::vector<uint8_t> image = BuildAudioMasterFile();  // synthesised once
+        return image;
+    }
+    testsupport::HeapImage master_{Master()};
+    testsupport::NoMemoryManager amm_;
+};
+
+TEST_F(GameSounds, LoadersGiveTheIdsInLoadingOrderAndKeepTheSampleBudget) {
+    using I = CQZSoundIDs;
+    const EngineSoundIds* e = I::engine;
+    const std::pair<int, int> ids[] = {
+        {e[0].idle[0], 0},       {e[0].idle[1], 1},      {e[0].rev[0], 2},     {e[0].accel[1], 5},
+        {e[0].accelShort[0], 6}, {e[0].decel[3], 11},    {e[0].sust[6], 18},   {e[0].sust[7], -1},
+        {e[1].idle[0], 19},      {e[1].sust[4], 35},     {e[1].sust[5], -1},   {e[2].idle[0], 36},
+        {e[2].sust[7], 55},      {I::gruntId[0], 56},    {I::gruntId[7], 63},  {I::landingId, 64},
+        {I::collideId, 65},      {I::checkpointLId, 66}, {I::holeshotRId, 69}, {I::brakeId, 70},
+        {I::powerslideId, 71},   {I::bonusId, 72},       {I::nitroId, 73},     {I::countLId, 74},
+        {I::goRId, 77},          {I::getNitroId, 78},    {I::tbonusRId, 80},
+    };
+    for (auto [got, want] : ids) EXPECT_EQ(got, want);
+
+    // An indoor world's sounds and the 22 indoor ones fit the engine's 120 samples.
+    testsupport::HeapImage world(BuildWorldSoundFile(true, 3)), indoor(BuildIndoorSoundFile());
+    EXPECT_EQ(I::loadWorldSounds(world.as<void>(), amm_, kIndoorSounds), 6);
+    I::loadIndoorSounds(indoor.as<void>(), amm_);
+    EXPECT_EQ(I::cheerRId[6], 81 + 6 + 21);
+    EXPECT_LE(CResourceStorage<CSoundStorage>::instance().count(), 120);
+    EXPECT_EQ(I::getGlobalIdFromWorldId(5), 86);
+    for (int bad : {-1, 6, 30}) EXPECT_EQ(I::getGlobalIdFromWorldId(bad), -1);
+
+    // A world with 30 sounds cannot keep room for the indoor ones: refused with a log line.
+    std::vector<std::vector<uint8_t>> many(31, testsupport::ToneImage(false));
+    testsupport::LogCapture log;
+    EXPECT_EQ(I::loadWorldSounds(File(many).as<void>(), amm_, kIndoorSounds), 0);
+    EXPECT_TRUE(log.has("world sounds not loaded"));
+    EXPECT_EQ(I::getGlobalIdFromWorldId(0), -1);
+    // A file of one sub-file holds no sound.
+    EXPECT_EQ(I::loadWorldSounds(File({testsupport::ToneImage(false)}).as<void>(), amm_), 0);
+}
+
+TEST_F(GameSounds, EngineChoosesItsComposite) {
+    KineticBike bike;
+    uint32_t started = 0;
+    CBikeSoundObject::gameStarted = &started;
+    C250ccEngineSoundObject engine(0);
+    auto step = [&](uint32_t flags, float speed = 0) {
+        bike.viewFlags = flags, bike.linearVelocityMag = speed;
+        return engine.getCurrentSound(&bike);
+    };
+    const uint32_t accel = 1u << BIKE_ACCEL, decel = 1u << BIKE_DECEL, air = 1u << BIKE_INAIR;
+    EXPECT_EQ(step(0), &engine.toIdle);
+    EXPECT_EQ(step(accel), &engine.revs);  // before the start: revving, kept on release
+    EXPECT_EQ(step(0), &engine.revs);
+    started = 1;
+    EXPECT_EQ(step(accel, 1.5f), &engine.toMax);  // from standstill
+    EXPECT_EQ(step(accel | (1u << BIKE_CRASH)), &engine.toIdle);
+    EXPECT_EQ(step(accel, 2.5f), &engine.toMaxShort);  // from speed
+    EXPECT_EQ(step(air), &engine.inAir);
+    EXPECT_EQ(step(air | accel), &engine.revs);
+    EXPECT_EQ(step(decel), &engine.toIdle);
+    EXPECT_EQ(engine.toMax.sounds.size(), 2u);
+    EXPECT_EQ(static_cast<CComplexSoundReader*>(engine.toMax.sounds[1])->sounds.size(), 5u);  // five sustains
+    CBikeSoundObject::gameStarted = nullptr;
+}
+
+TEST_F(GameSounds, TriggersPlayOncePerRisingEdge) {
+    KineticBike bike;
+    const uint32_t brake = 1u << BIKE_BRAKING, air = 1u << BIKE_INAIR;
+    CBikeStateSound brakeSound(0, 3, CSoundFactory::getReader(CQZSoundIDs::brakeId), BIKE_BRAKING,
+                               BIKE_INAIR);
+    auto plays = [&](uint32_t flags) {
+        bike.viewFlags = flags;
+        return brakeSound.checkTrigger(&bike);
+    };
+    const std::pair<uint32_t, bool> steps[] = {
+        {brake, true}, {brake, false},       {0, false},
+        {brake, true},                                        // held: once; again after a release
+        {0, false},    {brake | air, false}, {brake, false},  // pressed in the air, then landed
+    };
+    for (auto [flags, want] : steps) EXPECT_EQ(plays(flags), want);
+
+    // Collisions: hit sound 0 is silent; an object without a description plays the default.
+    CModelObject hit(-1);
+    bike.collisionObject = &hit;
+    bike.viewFlags = 1u << BIKE_COLLIDE;
+    CCollisionSound crash(0, 2);
+    CSoundReader* r = crash.getCurrentSound(&bike);
+    ASSERT_NE(r, nullptr);
+    EXPECT_EQ(r->soundId, CQZSoundIDs::collideId);
+    _Info info{};
+    CObjectDescription desc;
+    desc.typeInfo = &info;
+    hit.descriptionId = CResourceStorage<CObjectDescription>::instance().add(&desc);
+    EXPECT_EQ(crash.getCurrentSound(&bike), nullptr);
+    CResourceStorage<CObjectDescription>::instance().data.clear();
+
+    // Random sounds: odds 0 never, odds 1 at once.
+    for (float odds : {0.0f, 1.0f}) {
+        CRandomSound s(kNoModelObject, 3, CSoundFactory::getReader(CQZSoundIDs::bonusId), odds, 0.3f, 0.3f);
+        EXPECT_EQ(s.getCurrentSound(nullptr) != nullptr, odds > 0);
+    }
+}
+
+}  // namespace
