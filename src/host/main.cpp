@@ -117,12 +117,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     console::SetOutputDirectory(options.outDir);
-    // The rasteriser's bands: up to four threads by default, never more than the processors.
-    long gsThreads = options.gsThreads;
-    if (gsThreads == 0) {
-        const long cores = sysconf(_SC_NPROCESSORS_ONLN);
-        gsThreads = cores < 1 ? 1 : (cores < 4 ? cores : 4);
-    }
+    // The rasteriser's bands: one thread unless asked (the workers wait for work too eagerly to pay yet).
+    const long gsThreads = options.gsThreads > 0 ? options.gsThreads : 1;
     console::gs::Gs().SetRasterThreads(static_cast<int>(gsThreads));
     // The game's console log is line-oriented; keep it in order with anything written to stderr.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
