@@ -92,6 +92,15 @@ extern _smdlhdr* swooshes[5];
 extern uint16_t modesx[5];
 extern float currenttime, newtime;
 
+// Entry cursors of the menus, the set-up screens, the rider and bike choices and the practice screen;
+// kept until power-off.
+extern int8_t modenum_mm, modenum_diffiulty, modenum_modeselect;
+extern int8_t modenum_OUTDOORscreen, modenum_indoorscreen, modenum_bajascreen, modenum_freescreen;
+extern int8_t Outdoor_ItemCurrent[4], Indoor_ItemCurrent[4], Baja_ItemCurrent[4], Free_ItemCurrent[2];
+extern int8_t R1_ItemCurrent, R2_ItemCurrent, P1bikechosen, P2bikechosen, Practice_ItemCurrent;
+// One step of the menus' fly-in at t (0..1) for the rows in `modes` (home x in `modesx`).
+void FE_FlyInStep(float t, int count, int cursor);
+
 // Shows (255) or hides (0) a control; a missing control is ignored.
 void FE_Show(_smdlhdr* node, bool on);
 void FE_SetAlpha(_smdlhdr* node, int alpha);
