@@ -98,6 +98,8 @@ extern int8_t modenum_mm, modenum_diffiulty, modenum_modeselect;
 extern int8_t modenum_OUTDOORscreen, modenum_indoorscreen, modenum_bajascreen, modenum_freescreen;
 extern int8_t Outdoor_ItemCurrent[4], Indoor_ItemCurrent[4], Baja_ItemCurrent[4], Free_ItemCurrent[2];
 extern int8_t R1_ItemCurrent, R2_ItemCurrent, P1bikechosen, P2bikechosen, Practice_ItemCurrent;
+// The credits: the first and the last line on screen.
+extern uint16_t currentcredit, currentendcredit;
 // One step of the menus' fly-in at t (0..1) for the rows in `modes` (home x in `modesx`).
 void FE_FlyInStep(float t, int count, int cursor);
 
