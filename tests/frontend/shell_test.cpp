@@ -107,11 +107,11 @@ TEST_F(Shell, PadScriptReachesARaceWithTheOptionsTheChoicesImply) {
         int trackType, difficulty, duration, cpuRiders, catchUp, rider0, bike0, rider1, bike1;
     };
     const Road roads[] = {
-        // 1 player, pro, outdoor, track 10, 10 laps, computer riders off, catch-up on, rider 2, bike 1.
+        // 1 player, pro, outdoor, track 9, 10 laps, computer riders off, catch-up on, rider 2, bike 1.
         {1,
-         {kStart, kAccept, kDown,  kAccept, kDown,  kDown,   kAccept, kLeft,  kDown,   kRight, kRight,
+         {kStart, kAccept, kDown,  kAccept, kDown,  kDown,   kAccept, kLeft,  kLeft,   kDown,  kRight, kRight,
           kRight, kDown,   kRight, kDown,   kRight, kAccept, kRight,  kRight, kAccept, kRight, kAccept},
-         "o10.bin",
+         "o09.bin",
          2,
          1,
          10,
@@ -121,11 +121,11 @@ TEST_F(Shell, PadScriptReachesARaceWithTheOptionsTheChoicesImply) {
          1,
          -1,
          -1},
-        // 2 players, expert, indoor, track 1, 3 laps; the second pad's rider 1 and bike 9.
+        // 2 players, expert, indoor, track 2, 3 laps; the second pad's rider 1 and bike 9.
         {2,
-         {kStart, kDown, kAccept, kDown, kDown, kAccept, kDown, kAccept, kAccept, kAccept, kAccept, kRight,
-          kAccept, kLeft, kAccept},
-         "i01.bin",
+         {kStart, kDown, kAccept, kDown, kDown, kAccept, kDown, kAccept, kRight, kAccept, kAccept, kAccept,
+          kRight, kAccept, kLeft, kAccept},
+         "i02.bin",
          1,
          2,
          3,
@@ -212,8 +212,10 @@ TEST_F(Shell, MenusStopAtTheEndsAndRowsFlyHome) {
     EXPECT_EQ(modes[1]->x, modesx[1]);
 }
 
-// Set-up: wrap and toggle, the tenth track is world "10", one picture; freestyle hands over by time.
+// Set-up: wrap and toggle, one picture; a closed track is refused; the tenth track is world "10";
+// freestyle hands over by time.
 TEST_F(Shell, SetupScreensWrapAndRecordTheWorldNumber) {
+    fn[0] = 'o';
     Open(29);  // outdoor
     Press({kLeft});
     EXPECT_EQ(Outdoor_ItemCurrent[0], 9);
@@ -222,11 +224,19 @@ TEST_F(Shell, SetupScreensWrapAndRecordTheWorldNumber) {
     Press({kDown, kDown, kRight, kRight, kRight});
     EXPECT_EQ(Outdoor_ItemCurrent[2], 1);
     EXPECT_EQ(Shown(1215, 3, 10), 1);
-    Press({kAccept});
-    EXPECT_EQ(std::string(fn, 3).substr(1), "10");
+    const int errors = fe_pairsPlayed[FE_ERROR];
+    Press({kAccept});  // the sample disc has no o10
+    EXPECT_EQ(fe_pairsPlayed[FE_ERROR], errors + 1);
+    EXPECT_EQ(SM_GetCurScreen(), 29);
+    Close();
+    fn[0] = 'i';
+    Open(30);  // indoor
+    Press({kLeft, kDown, kDown, kRight, kAccept});
+    EXPECT_STREQ(std::string(fn, 3).c_str(), "i10");
     EXPECT_EQ(cpux, 1);
     EXPECT_EQ(SM_GetCurScreen(), 25);
     Close();
+    fn[0] = 'f';
     Open(27);  // freestyle
     Press({kDown, kRight, kAccept});
     EXPECT_EQ(timeOrLapx, 0);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "engine/sys/clock.h"
+#include "engine/sys/files.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
 
@@ -127,8 +128,23 @@ void OnChange(const SetupDef& d, int dir) {
     SM_AcknowledgeMsg();
 }
 
+// Only some track entries have a world on the disc (the others show as closed); a race on a missing
+// world would end at once, so Accept on one is refused with the error sound.
+bool WorldOnDisc(int world) {
+    char name[24];
+    std::snprintf(name, sizeof name, "WORLD\\%c%02d.bin", fn[0], world);
+    X_FILE* f = x_fopen(name, "rb");
+    if (f) x_fclose(f);
+    return f != nullptr;
+}
+
 void OnAccept(const SetupDef& d) {
     const int world = d.itemCursor[0] + 1;
+    if (!WorldOnDisc(world)) {
+        FE_PlayPair(FE_ERROR);
+        SM_AcknowledgeMsg();
+        return;
+    }
     fn[1] = static_cast<char>('0' + world / 10);
     fn[2] = static_cast<char>('0' + world % 10);
     durx = d.itemCursor[1];
