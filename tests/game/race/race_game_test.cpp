@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "bike/kinetic_bike.h"
 #include "console/cd/cd.h"
@@ -14,6 +15,7 @@
 #include "engine/hal/engine_fixture.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
+#include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
@@ -22,7 +24,9 @@
 #include "game/race/end_screens.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
+#include "game/view/view_object_3d.h"
 #include "world/spline_manager.h"
+#include "world/world_model.h"
 
 namespace {
 
@@ -86,25 +90,65 @@ TEST(RaceGovernor, LevelsStridesAndStartTimes) {
     EXPECT_FLOAT_EQ(CQzGame::aiStartTime(7), 2.05f);
 }
 
-TEST_F(RaceTest, ComputerRidersRace) {
-    CGameOptions o = Options(O01);
-    auto* race = new CQzGame(&o, common_, 0);
-    ASSERT_EQ(CQzGame::numOfTotalRacers, 7u);
-    qzVector3d start[8];
-    for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i) start[i] = CQzGame::bike[i]->position;
-    float clock = 0.0f;
-    for (int f = 0; f < 600; ++f) {
-        ASSERT_EQ(race->updateGame(), 0);
-        clock += 0.01667f;
-        clock += 0.01667f;
+TEST_F(RaceTest, FieldAndDrawingDistancesFollowTheOptions) {
+    const struct {
+        Worlds_Enum world;
+        int32_t humans, cpuRiders;
+        uint32_t field, numCPU, objectFar, terrainFar;
+    } kCases[] = {
+        {I04, 1, 1, 7, 6, 32400, 160000},  // indoor: objects 50/90/180, terrain 90/150/400
+        {I04, 1, 0, 1, 6, 32400, 160000},  // computers off: the counted field stays
+        {B01, 1, 1, 6, 5, 250000, 360000}, {F01, 1, 1, 1, 0, 250000, 360000},
+        {O01, 2, 1, 2, 1, 36864, 90000},  // two humans race alone; far clips x 0.6
+    };
+    for (const auto& c : kCases) {
+        CGameOptions o = Options(c.world, c.cpuRiders, c.humans);
+        auto* race = new CQzGame(&o, common_, 0);
+        EXPECT_EQ(CQzGame::numOfTotalRacers, c.field) << CDemoLoopManager::getWorldString(c.world);
+        EXPECT_EQ(o.numCPURacers, c.numCPU);
+        EXPECT_EQ(C3DViewObject::objectFarClipDepthSquared, c.objectFar);
+        EXPECT_EQ(CWorldModel::terrainFarClipDepthSquared, static_cast<float>(c.terrainFar));
+        if (c.world == I04 && c.cpuRiders) {
+            EXPECT_EQ(C3DViewObject::objectLod1DepthSquared, 2500u);
+            EXPECT_EQ(C3DViewObject::objectLod2DepthSquared, 8100u);
+            EXPECT_EQ(CWorldModel::terrainLod1DepthSquared, 8100.0f);
+            EXPECT_EQ(CWorldModel::terrainLod2DepthSquared, 22500.0f);
+        }
+        delete race;
     }
-    EXPECT_EQ(globalTime, clock);  // two advances a frame, summed in single precision
-    EXPECT_EQ(Framecounter, 600u);
-    for (uint32_t i = 1; i < CQzGame::numOfTotalRacers; ++i) {
-        const qzVector3d d = CQzGame::bike[i]->position - start[i];
-        EXPECT_GT(d.x * d.x + d.z * d.z, 10000.0f * 10000.0f) << "racer " << i;
+}
+
+TEST_F(RaceTest, ComputerRidersRaceTheSameWayTwice) {
+    // Drawn the first time, stepped without drawing the second: the race itself is the same.
+    std::vector<float> runs[2];
+    for (int run = 0; run < 2; ++run) {
+        CQzGame::drawFrames = run == 0;
+        ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // the game's random source as a program start leaves it
+        RandomNumber = Randomizer = 0;
+        CGameOptions o = Options(O01);
+        auto* race = new CQzGame(&o, common_, 0);
+        ASSERT_EQ(CQzGame::numOfTotalRacers, 7u);
+        qzVector3d start[8];
+        for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i) start[i] = CQzGame::bike[i]->position;
+        float clock = 0.0f;
+        for (int f = 0; f < 600; ++f) {
+            ASSERT_EQ(race->updateGame(), 0);
+            clock += 0.01667f;
+            clock += 0.01667f;
+        }
+        EXPECT_EQ(globalTime, clock);  // two advances a frame, summed in single precision
+        EXPECT_EQ(Framecounter, 600u);
+        for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i) {
+            const qzVector3d p = CQzGame::bike[i]->position, d = p - start[i];
+            if (i > 0) {
+                EXPECT_GT(d.x * d.x + d.z * d.z, 10000.0f * 10000.0f) << "racer " << i;
+            }
+            runs[run].insert(runs[run].end(), {p.x, p.y, p.z, CQzGame::bike[i]->curWayTime});
+        }
+        delete race;
     }
-    delete race;
+    CQzGame::drawFrames = true;
+    EXPECT_EQ(runs[0], runs[1]);
 }
 
 // Pad 1 this frame: accelerate held (or not), the left stick steering racer 0 towards the racing line
@@ -165,13 +209,17 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
 }
 
 TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
-    // A first race sizes the stores and pools that live for the whole program.
-    CGameOptions warm = Options(I04);
-    delete new CQzGame(&warm, common_, 0);
+    // Two races first size the stores and pools that live for the whole program.
+    for (Worlds_Enum w : {B05, I02}) {
+        CGameOptions warm = Options(w);
+        auto* race = new CQzGame(&warm, common_, 0);
+        race->updateGame();
+        delete race;
+    }
     // The log capture's text lives on the heap too: give it room once so that it does not grow.
     testsupport::g_log.clear();
     testsupport::g_log.reserve(1 << 20);
-    const Worlds_Enum kTracks[10] = {I03, B01, O01, I05, B02, O03, I07, B03, O04, I08};
+    const Worlds_Enum kTracks[10] = {B01, I03, O01, I05, B02, O03, I07, B03, O04, I08};
     for (Worlds_Enum w : kTracks) {
         testsupport::g_log.clear();
         const size_t before = x_TotalMemoryFree();
