@@ -280,7 +280,7 @@ bool WriteSampleDisc(const std::string& dir) {
     }
     return WriteSystemFiles(dir) && WriteAudio(dir) && WriteMusic(dir) && WriteCommonObjects(dir) &&
            WriteFrontEndFonts(dir) && WriteLoadingPictures(dir) && WriteFrontEndResource(dir) &&
-           WriteWorlds(dir);
+           WriteText(dir, "frontend/names.txt", FrontEndNamesText()) && WriteWorlds(dir);
 }
 
 std::vector<uint8_t> CommonCollisionBlock(int subFile) {

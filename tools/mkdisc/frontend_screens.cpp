@@ -856,3 +856,13 @@ FrontEndDesign DesignFrontEnd() {
     out.screens[kStart] = d.StartScreen();
     return out;
 }
+
+std::string FrontEndNamesText() {
+    static const char* const kCreditPeople[9] = {"MARA KOWALSKI", "DEV PATEL",       "JONAS BERG",
+                                                 "ELENA ROSSI",   "KOFI MENSAH",     "HANA SATO",
+                                                 "LIAM O'NEILL",  "SOFIA LUNDQVIST", "TOMAS OKAFOR"};
+    std::string out = "roster YOU\n";
+    for (int k = 0; k < 7; ++k) out += std::string("roster ") + kRiderNames[k + 1] + "\n";
+    for (const char* name : kCreditPeople) out += std::string("credit ") + name + "\n";
+    return out;
+}

@@ -50,3 +50,7 @@ FrontEndDesign DesignFrontEnd();
 
 // Font numbers of the design's font table.
 enum FeFontId : int8_t { kFeText = 0, kFeTextHi = 1, kFeHead = 2, kFeHint = 3, kFeBig = 4, kFeDim = 5 };
+
+// "frontend\names.txt": the racers of a single race ("roster NAME", the human's label first, then
+// seven riders of the rider choice) and the people in the credits ("credit NAME").
+std::string FrontEndNamesText();

@@ -8,6 +8,7 @@
 #include "engine/hal/sound.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/files.h"
+#include "frontend/screens/frontend.h"
 #include "game/core/mem_log.h"
 #include "game/files/file_manager.h"
 #include "game/race/demo_loop.h"
@@ -67,28 +68,6 @@ void* qzStartUp(int argc, char** argv) {
 
 namespace {
 
-// The attract path: empty front-end frames until the demo loop picks a track and starts its race.
-// Without a demo loop the race starts at once with the options as they are.
-class CAttractStep : public CFrontEndStep {
-public:
-    // With no title or credits screens to show, the demo loop's wait for them is already over.
-    void begin(CGameOptions*, int) override {
-        if (DLManager.getDemoLoopState() == DL_FRONT_END)
-            DLManager.setDLCounter(CDemoLoopManager::kFrontEndFrames);
-        if (DLManager.getDemoLoopState() == DL_CREDITS) {
-            DLManager.setCreditsDone();
-            DLManager.setDLCounter(CDemoLoopManager::kAfterCreditsFrames);
-        }
-    }
-    bool update() override {
-        veEngineBeginFrame();
-        veEngineEndFrame();
-        if (!racelink::DemoLoopEnabled()) return true;
-        return racelink::UpdateDemoLoop() == 1;
-    }
-};
-
-CAttractStep attractStep;
 CFrontEndStep* frontEndStep = nullptr;
 
 // The sound processor set up for the front end: library, I/O-processor heap, full master volume on
@@ -137,7 +116,7 @@ int qzRunLoop(void* common) {
             PrintSeparator();
             PrintMemoryLine("Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
             PrintSeparator();
-            CFrontEndStep* step = frontEndStep ? frontEndStep : &attractStep;
+            CFrontEndStep* step = frontEndStep ? frontEndStep : FE_ShellStep();
             step->begin(&gameOptions, screen);
             while (!step->update())
                 if (qzQuitRequested) return 0;

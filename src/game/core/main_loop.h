@@ -14,9 +14,9 @@ void* qzStartUp(int argc, char** argv);
 // The whole program as the console ran it. Returns the program's exit code.
 int qzMain(int argc, char** argv);
 
-// The front-end step of the loop: what runs while gameState is GAMESTATE_FRONTEND. The front-end shell
-// plugs in here; without one the loop runs the attract path (the demo loop picks the track and starts the
-// race).
+// The front-end step of the loop: what runs while gameState is GAMESTATE_FRONTEND. By default the
+// front-end shell (title, menus, and the attract loop when nobody plays); a host or test may install
+// another.
 class CFrontEndStep {
 public:
     virtual ~CFrontEndStep() = default;
@@ -26,7 +26,7 @@ public:
     virtual bool update() = 0;
     virtual void end() {}
 };
-// Installs the front-end step (null: the attract path). The step is not owned.
+// Installs the front-end step (null: the front-end shell). The step is not owned.
 void qzSetFrontEndStep(CFrontEndStep* step);
 
 // Runs the loop until qzQuitRequested (the console's loop never ended). Returns -1 when the sound

@@ -1,0 +1,355 @@
+#include "frontend/screens/frontend.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "audio/audio_memory_manager.h"
+#include "audio/sound_view.h"
+#include "console/kernel/vsync.h"
+#include "engine/font/font.h"
+#include "engine/hal/control.h"
+#include "engine/hal/engine.h"
+#include "engine/sys/clock.h"
+#include "engine/sys/files.h"
+#include "engine/sys/heap.h"
+#include "frontend/sm/sm_core.h"
+#include "frontend/sm/sm_input.h"
+#include "frontend/sm/sm_progress.h"
+#include "frontend/sm/sm_resource.h"
+#include "frontend/sm/sm_translate.h"
+#include "game/core/main_loop.h"
+#include "game/race/demo_loop.h"
+
+// ---- selection state ---------------------------------------------------------------------------------
+CGameOptions* GO = nullptr;
+int Doneflag = 0;
+char fn[13] = "i04";
+int8_t trackx = 0, playerx = 1, diffx = 0, durx = 0, cpux = 0, catchupx = 0;
+int timeOrLapx = 1;
+int8_t preset[2] = {0, 0}, riderx[2] = {0, 1}, bikex[2] = {0, 1};
+uint32_t careerRiderStats[5] = {};
+const int lapRemap[5] = {3, 4, 5, 10, 20};
+const int timeRemap[5] = {60, 120, 180, 300, 600};
+
+char fe_roster[kRosterSize][16] = {"YOU",         "ACE RYDER", "J. SPEEDMAN", "MAX TORQUE",
+                                   "DUSTY ROADS", "LUCA MUDD", "SAM SKYE",    "ROCCO BERM"};
+char fe_creditNames[kCreditNames][32] = {"PROGRAMMER ONE",   "PROGRAMMER TWO",   "PROGRAMMER THREE",
+                                         "PROGRAMMER FOUR",  "PROGRAMMER FIVE",  "PROGRAMMER SIX",
+                                         "PROGRAMMER SEVEN", "PROGRAMMER EIGHT", "PROGRAMMER NINE"};
+
+// ---- sounds, music, fonts ----------------------------------------------------------------------------
+_Sample* SampleHandles[12] = {};
+_SampleInstance* SampleInstances[12] = {};
+_Pan5Dot1 PanLeft{}, PanRight{};
+int fe_pairsPlayed[6] = {};
+
+CAudioMemoryManager* PS2AudioMM = nullptr;
+CSoundView* PS2MusicPlay = nullptr;
+int8_t currentmusic = -1;
+
+_font* f_fe = nullptr;
+_font* fh_fe = nullptr;
+void* FrontendData = nullptr;
+_progressBar* progressbar = nullptr;
+_sm_dldc FullScreenDC{};
+int kInitialized = 0;
+
+_smdlhdr* modes[5] = {};
+_smdlhdr* swooshes[5] = {};
+uint16_t modesx[5] = {};
+float currenttime = 0, newtime = 0;
+
+// The music view of the front end (frontend/screens/fe_music.cpp).
+CSoundView* FE_MakeMusicView(CAudioMemoryManager** memoryManager);
+
+namespace {
+
+const char* const kSoundFiles[12] = {
+    "FRONTEND\\SOUND\\move_l.snd",   "FRONTEND\\SOUND\\move_r.snd",   "FRONTEND\\SOUND\\select_l.snd",
+    "FRONTEND\\SOUND\\select_r.snd", "FRONTEND\\SOUND\\start_l.snd",  "FRONTEND\\SOUND\\start_r.snd",
+    "FRONTEND\\SOUND\\accept_l.snd", "FRONTEND\\SOUND\\accept_r.snd", "FRONTEND\\SOUND\\back_l.snd",
+    "FRONTEND\\SOUND\\back_r.snd",   "FRONTEND\\SOUND\\error_l.snd",  "FRONTEND\\SOUND\\error_r.snd"};
+const char kResourceFile[] = "frontend\\FE_game.exp";
+
+void LoadSounds() {
+    for (int i = 0; i < 12; ++i) {
+        SampleHandles[i] = nullptr;
+        int len = 0;
+        auto* file = static_cast<uint8_t*>(x_LoadFileLength(kSoundFiles[i], &len));
+        _SampleHeaderRam header;
+        if (!file || len < 64 || veSoundCheckSampleImage(file, static_cast<uint32_t>(len), &header) != 0) {
+            x_printf("Frontend: sound %s missing or unusable, it will not play.\n", kSoundFiles[i]);
+        } else {
+            SampleHandles[i] = veSoundCreateSampleFromPointer(file, file + 64, kSampleStorageSoundRam, 0);
+        }
+        if (file) x_free(file);
+    }
+}
+
+void LoadFonts() {
+    if (!f_fe) f_fe = veFontCreateFromFile("frontend\\uni18.fnt");
+    if (!fh_fe) fh_fe = veFontCreateFromFile("frontend\\highligh.fnt");
+}
+
+}  // namespace
+
+// ---- names -------------------------------------------------------------------------------------------
+int FE_LoadNames() {
+    int len = 0;
+    auto* text = static_cast<char*>(x_LoadFileLength("frontend\\names.txt", &len));
+    if (!text) {
+        x_printf("Frontend: frontend\\names.txt not found, using the built-in names.\n");
+        return 0;
+    }
+    std::string all(text, static_cast<size_t>(len));
+    x_free(text);
+    int roster = 0, credit = 0;
+    size_t at = 0;
+    while (at < all.size()) {
+        size_t end = all.find('\n', at);
+        if (end == std::string::npos) end = all.size();
+        std::string line = all.substr(at, end - at);
+        at = end + 1;
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        auto take = [&](const char* key, char* out, size_t size) {
+            const size_t k = std::strlen(key);
+            if (line.compare(0, k, key) != 0) return false;
+            std::snprintf(out, size, "%s", line.c_str() + k);
+            return true;
+        };
+        if (roster < kRosterSize && take("roster ", fe_roster[roster], sizeof fe_roster[0]))
+            ++roster;
+        else if (credit < kCreditNames && take("credit ", fe_creditNames[credit], sizeof fe_creditNames[0]))
+            ++credit;
+    }
+    return roster + credit;
+}
+
+// ---- sounds and music --------------------------------------------------------------------------------
+void FE_PlayPair(int pair) {
+    if (pair < 0 || pair > 5) return;
+    ++fe_pairsPlayed[pair];
+    for (int side = 0; side < 2; ++side) {
+        const int i = 2 * pair + side;
+        SampleInstances[i] = nullptr;
+        if (!SampleHandles[i]) continue;
+        SampleInstances[i] =
+            veSoundCreateSampleInstance(SampleHandles[i], 22050, 0, side ? &PanRight : &PanLeft);
+        if (SampleInstances[i]) veSoundStartSampleInstance(SampleInstances[i]);
+    }
+}
+
+// ---- control helpers ---------------------------------------------------------------------------------
+void FE_SetAlpha(_smdlhdr* node, int alpha) {
+    if (node) node->Alpha = static_cast<uint8_t>(alpha);
+}
+void FE_Show(_smdlhdr* node, bool on) {
+    FE_SetAlpha(node, on ? 255 : 0);
+}
+void FE_SetSavedFocus(_smdlhdr* root, _smdlhdr* control) {
+    if (root) *SM_RootSavedFocus(root) = control ? Addr32(control) : 0;
+}
+
+// ---- screen-manager hooks ----------------------------------------------------------------------------
+SM_PROC SMOSScreenFinder(int id) {
+    switch (id) {
+        case 0:
+            return NoMCProc;
+        case 1:
+            return CreditsProc;
+        case 21:
+            return LoadingProc;
+        case 22:
+            return P2BikeChoiceProc;
+        case 23:
+            return RiderProc2;
+        case 24:
+            return P1BikeChoiceProc;
+        case 25:
+            return RiderProc;
+        case 26:
+            return PracticeProc;
+        case 27:
+            return FreeProc;
+        case 28:
+            return BajaProc;
+        case 29:
+            return OutdoorProc;
+        case 30:
+            return IndoorProc;
+        case 31:
+            return ModeSelectProc;
+        case 32:
+            return DifficultyProc;
+        case 33:
+            return MainmenuProc;
+        case 34:
+            return StartScreenProc;
+        default:
+            break;
+    }
+    if ((id >= 3 && id <= 12) || (id >= 18 && id <= 20)) return FE_CareerScreenProc(id);
+    return nullptr;
+}
+
+intptr_t SMOSCallback(int32_t, intptr_t, intptr_t, intptr_t) {
+    if (!kInitialized) {
+        kInitialized = 1;
+        FullScreenDC = _sm_dldc{};
+        FullScreenDC.ox = FullScreenDC.oy = 0;
+        FullScreenDC.Flags = 0;
+        FullScreenDC.XScale = FullScreenDC.YScale = 1.0f;
+        FullScreenDC.Alpha = 0x80;
+        FullScreenDC.Rgn = _dl_bound{0, 639, 0, 447};
+    }
+    return 0;
+}
+
+int fe_EventCallback(_input_event* event) {
+    if (event->GadgetType == 1 && event->Info == 1 && event->GadgetID == 438) SM_LogActiveResources();
+    return 0;
+}
+
+// ---- CFrontend ---------------------------------------------------------------------------------------
+CFrontend::CFrontend(CGameOptions* options, int startScreen) {
+    Doneflag = 0;
+    Frontend_done = 0;
+    gameOptions = GO = options;
+    currentmusic = -1;
+
+    veDisplayInit(640, 448);
+    veDisplayCreateView2D(&view2d, 0, 0, 640, 448, 16, 1.0f);
+
+    PanLeft = _Pan5Dot1{-1.0f, 0.0f, 1.0f, 1.0f, 1.0f};
+    PanRight = _Pan5Dot1{1.0f, 0.0f, 1.0f, 1.0f, 0.0f};
+    veSoundSetMasterVolume(1.0f);
+    LoadSounds();
+    LoadFonts();
+    FE_LoadNames();
+
+    SM_InstallResourceBackend();
+    SM_InitSystem(255, SMOSScreenFinder);
+    SM_PrepSetResourcePreload(-1);
+    SM_RegisterSMOSCallback(SMOSCallback);
+    SM_RegisterEventTransCallback(fe_EventCallback);
+    SM_SetJoystickThreshold(100);
+
+    // The loading bar outlives the front end: the race draws its progress with it.
+    if (!progressbar) {
+        progressbar = SM_InitProgressBar(nullptr, nullptr, 248, 170, 198, 10, 0, 100, 1);
+        SM_LoadProgressBarTextures(progressbar, "frontend\\loadscrn\\loadscrn.ps2",
+                                   "frontend\\loadscrn\\loadbar.ps2");
+    }
+
+    int length = 0;
+    FrontendData = x_LoadFileLength(kResourceFile, &length);
+    if (!FrontendData || SM_InitResourcePtr(FrontendData, static_cast<size_t>(length), 0, nullptr) != 1) {
+        std::fprintf(stderr, "qz: the front end's screen file %s is missing or damaged; rebuild the disc\n",
+                     kResourceFile);
+        std::exit(1);
+    }
+
+    PS2MusicPlay = FE_MakeMusicView(&PS2AudioMM);
+    if (PS2MusicPlay) PS2MusicPlay->setVolume(0.5f, 1.0f);
+
+    x_printf("--\n PS2 Memory Card NOT FOUND, game will NOT be saved.\n--\n");
+    SM_ScreenLink(startScreen);
+}
+
+void CFrontend::update() {
+    _input_event event;
+    while (SM_InputGetNextEvent(&event)) {
+        SM_TranslateEvent(&event);
+        if (event.GadgetID == 435) break;
+    }
+    veDisplayActivateView(&view2d);
+    veEngineBeginFrame();
+    veDisplayActivateView(&view2d);
+    SM_SendMessage(SM_GetCurScreen(), SM_MSG_SYNC, 0, 0, 0);
+    SM_Render();
+    if (DLManager.getDemoLoopState() == DL_CREDITS && f_fe) {
+        veFontPrintfXY(f_fe, 415, 400, "%s", "DEMO LOOP");
+        veFontPrintfXY(f_fe, 370, 417, "%s", "Press Start Button");
+    }
+    veEngineEndFrame();
+    veSoundMaintenance();
+    veControlMaintenance();
+    SM_InputCheckDevices();
+    SM_ManageResource();
+
+    Frontend_done = static_cast<int8_t>(Doneflag);
+    if (DLManager.getDemoLoopState() != DL_DISABLED)
+        Frontend_done = static_cast<int8_t>(DLManager.updateDemoLoopManager());
+}
+
+CFrontend::~CFrontend() {
+    if (PS2MusicPlay) PS2MusicPlay->pauseMusic(true);
+    for (int i = 0; i < 5; ++i) sceGsSyncV(0);
+    // Only a race the player chose takes the selection; the attract loop has set its own options.
+    if (DLManager.getDemoLoopState() == DL_DISABLED) setupGameOptions(gameOptions);
+    veEngineBeginFrame();
+    veEngineEndFrame();
+    x_printf("Frontend done, sending WorldFile %s.\n", fn);
+    SM_KillSystem();
+    SM_KillResource();
+    if (FrontendData) x_free(FrontendData);
+    FrontendData = nullptr;
+    delete PS2AudioMM;
+    PS2AudioMM = nullptr;
+    delete PS2MusicPlay;
+    PS2MusicPlay = nullptr;
+    for (_Sample*& s : SampleHandles) {
+        if (s) veSoundDestroySample(s, 0);
+        s = nullptr;
+    }
+}
+
+void CFrontend::setupGameOptions(CGameOptions* options) {
+    std::memcpy(&fn[3], ".bin", 5);
+    std::memcpy(options->WorldFile, fn, sizeof fn);
+    options->trackType = static_cast<TrackType>(trackx);
+    options->numHumanPlayers = playerx;
+    options->difficulty = diffx;
+    options->duration = timeOrLapx == 1 ? lapRemap[durx] : timeRemap[durx];
+    options->cpuRiders = cpux ^ 1;
+    options->catchUp = catchupx;
+    options->timeOrLap = timeOrLapx;
+    options->presetHumanControls[0] = preset[0];
+    options->presetHumanControls[1] = preset[1];
+    options->isCareer = inCareer;
+    std::memcpy(options->careerRiderStats, careerRiderStats, sizeof careerRiderStats);
+    if (inCareer)
+        FE_CareerRacerNames(options);
+    else
+        for (int i = 0; i < kRosterSize; ++i) options->sInfo[i].setName(fe_roster[i]);
+    for (int i = 0; i < playerx && i < 2; ++i) {
+        options->rider[i] = riderx[i];
+        options->bike[i] = bikex[i];
+    }
+}
+
+// ---- the main loop's front-end step -----------------------------------------------------------------
+namespace {
+class CShellStep : public CFrontEndStep {
+public:
+    void begin(CGameOptions* options, int screen) override { fe_ = new CFrontend(options, screen); }
+    bool update() override {
+        fe_->update();
+        return fe_->Frontend_done != 0;
+    }
+    void end() override {
+        delete fe_;
+        fe_ = nullptr;
+    }
+
+private:
+    CFrontend* fe_ = nullptr;
+};
+CShellStep shellStep;
+}  // namespace
+
+CFrontEndStep* FE_ShellStep() {
+    return &shellStep;
+}
