@@ -145,7 +145,7 @@ int Career_EndSeries(CareerData& c, int racers) {
     return kScreenCareerSeriesChoice;
 }
 
-int Career_ScoreRace(CareerData& c, const CGameOptions& options, int8_t& inCareer) {
+int Career_ScoreRace(CareerData& c, const CGameOptions& options, unsigned char& inCareer) {
     if (options.gameEndState != GAME_END_RACE_FINISHED || !inCareer || !ValidSeries(c)) return 0;
     const int s = c.currentseries;
     const int racers = CareerRacerCount(options);

@@ -74,7 +74,7 @@ int CareerRacerCount(const CGameOptions& options);
 // Scores a finished career race (only when the race finished and inCareer is set): awards points, sorts
 // the standings, moves on a race or ends the series; clears inCareer. Answers the screen to link to
 // (the series choice when the series ended), or 0.
-int Career_ScoreRace(CareerData& c, const CGameOptions& options, int8_t& inCareer);
+int Career_ScoreRace(CareerData& c, const CGameOptions& options, unsigned char& inCareer);
 // Ends the current series: a win gives an ability point, marks the series won and opens the next tier.
 // Points and the race counter of the series start again. Answers the series choice screen.
 int Career_EndSeries(CareerData& c, int racers);
