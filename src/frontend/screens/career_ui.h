@@ -1,0 +1,60 @@
+// Small helpers shared by the career, trophy-case and settings screens: guarded control lookups (a
+// resource without a control leaves the screen working), the slot in play, and the saved focus.
+#pragma once
+
+#include <cstdint>
+
+#include "console/mem/addr.h"
+#include "frontend/career/career_data.h"
+#include "frontend/screens/frontend.h"
+#include "frontend/sm/sm_core.h"
+
+namespace careerui {
+
+inline _smdlhdr* Find(int id) {
+    return SM_FindControlByID(id);
+}
+inline void Show(int id, bool on) {
+    if (_smdlhdr* n = Find(id)) n->Alpha = on ? 255 : 0;
+}
+inline void Alpha(_smdlhdr* n, int alpha) {
+    if (n) n->Alpha = static_cast<uint8_t>(alpha);
+}
+// The control the screen manager focuses once the screen has opened (null: none).
+inline void SetFocus(_smdlhdr* root, _smdlhdr* control) {
+    if (root && (root->Flags & SM_FLAG_LINKS)) *SM_RootSavedFocus(root) = control ? Addr32(control) : 0;
+}
+inline CareerData& Slot() {
+    return CareerFile[cfc >= 0 && cfc < kCareerSlots ? cfc : 0];
+}
+inline bool Drawing(intptr_t p1) {
+    return p1 != 0;
+}
+
+}  // namespace careerui
+
+// Screen procedures of the career, trophy-case and settings screens.
+intptr_t CareerStandingsProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t CareerBikeChoiceProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t CareerRiderViewProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t CareerPreRaceProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t CareerSeriesChoiceProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t CareerRiderChoiceProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t CareerFileInputProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t CareerFileChoiceProc2(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t CareerFileChoiceProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t TrophyCaseProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t AudioProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t ControlProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+intptr_t OptionsProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
+
+// Screen state kept between visits (tests and the scripted career read them).
+extern int8_t modenum_prerace, currentsel, cscy, careerbikechosen, careerRiderView, maxpts;
+extern int8_t allocpts[4];
+extern int16_t boxxpos, boxypos;
+extern int8_t CR_ItemCurrent;
+extern int8_t careerfilechosen, careerfilechoice2, countch;
+extern char careerfilename[16];
+extern int8_t modenum_audiocfg, Audio_ItemCurrent[5], modenum_cfg, Control_ItemCurrent[2],
+    modenum_optionsmenu;
+extern const int8_t Audio_ItemCount[5], Control_ItemCount[2];
