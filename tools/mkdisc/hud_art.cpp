@@ -127,9 +127,10 @@ void StatBox(Canvas& c, bool freestyle) {
     static const char* const kFree[2] = {"LEFT", "SCORE"};
     const int rows = freestyle ? 2 : 5;
     for (int r = 0; r < rows; ++r) {
-        const int y = 2 * (19 * r) + 4;
-        if (r % 2 == 1) c.fillRect(4, y - 4, 300, y + 34, Argb(60, 255, 255, 255));
-        Label(c, 10, y + 8, freestyle ? kFree[r] : kRace[r], 2, Argb(255, 255, 200, 60));
+        // The values' text stands 3 pixels above its row and is 14 pixels high.
+        const int y = 38 * r - 6;
+        if (r % 2 == 1) c.fillRect(4, y, 300, y + 38, Argb(60, 255, 255, 255));
+        Label(c, 10, y + 12, freestyle ? kFree[r] : kRace[r], 2, Argb(255, 255, 200, 60));
     }
     c.fillRect(90, 6, 92, 2 * 19 * rows, Argb(160, 255, 170, 30));
 }
@@ -167,22 +168,22 @@ void Blip(Canvas& c, int frame) {
 
 Canvas HudArtCanvas(int i) {
     using namespace common;
-    if (i == kSpeedDial) return OnScreen(138, 150, 256, 256, Dial);
+    if (i == kSpeedDial) return OnScreen(138, 150, 128, 128, Dial);
     if (i >= kPreloadLight0 && i < kPreloadLight0 + kPreloadLights)
-        return OnScreen(138, 150, 256, 256, [i](Canvas& c) { PreloadLamp(c, i - kPreloadLight0); });
+        return OnScreen(138, 150, 128, 128, [i](Canvas& c) { PreloadLamp(c, i - kPreloadLight0); });
     if (i >= kNitroLight0 && i < kNitroLight0 + kNitroLights)
-        return OnScreen(138, 150, 256, 256, [i](Canvas& c) { NitroLight(c, i - kNitroLight0); });
+        return OnScreen(138, 150, 128, 128, [i](Canvas& c) { NitroLight(c, i - kNitroLight0); });
     if (i >= kStuntSegment0 && i < kStuntSegment0 + kStuntSegments)
-        return OnScreen(138, 150, 256, 256, [i](Canvas& c) {
+        return OnScreen(138, 150, 128, 128, [i](Canvas& c) {
             const int k = i - kStuntSegment0;
             Segment(c, k, Argb(255, 255, uint32_t(60 + 24 * k), 20));
         });
     if (i == kStatBox || i == kStatBoxFreestyle)
         return OnScreen(152, 120, 256, 128, [i](Canvas& c) { StatBox(c, i == kStatBoxFreestyle); });
-    if (i == kRadarBracket) return OnScreen(144, 136, 256, 256, Bracket);
+    if (i == kRadarBracket) return OnScreen(144, 136, 128, 128, Bracket);
     if (i == kMapArrow) return OnScreen(32, 32, 32, 32, MapArrow);
     if (i >= kBlip0 && i < kBlip0 + kBlipFrames)
-        return OnScreen(32, 32, 32, 32, [i](Canvas& c) { Blip(c, i - kBlip0); });
+        return OnScreen(32, 32, 16, 16, [i](Canvas& c) { Blip(c, i - kBlip0); });
     return Canvas(1, 1);
 }
 
