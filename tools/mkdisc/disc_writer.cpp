@@ -11,6 +11,7 @@
 #include "engine/font/font_format.h"
 #include "engine/hal/geometry_format.h"
 #include "engine/sys/bitmap_format.h"
+#include "frontend/hud/hud_pictures.h"
 #include "frontend/sm/sm_resource_format.h"
 #include "game/files/collision_format.h"
 #include "game/files/common_objects.h"
@@ -19,6 +20,7 @@
 #include "mkdisc/fonts.h"
 #include "mkdisc/frontend_art.h"
 #include "mkdisc/frontend_screens.h"
+#include "mkdisc/hud_art.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/music.h"
@@ -156,6 +158,8 @@ std::vector<uint8_t> CommonMotion(int i) {
 // placeholder.
 std::vector<uint8_t> CommonSubFile(int i) {
     if (IsRaceArt(i)) return RaceArtFile(i);
+    if (common::IsHudPicture(i)) return HudArtFile(i);
+    if (const char* font = common::HudFontName(i)) return WriteNamedFont(font);
     if (common::IsGraphic(i)) return CommonTexture(i);
     if (common::IsGeometry(i)) return WriteCommonGeometry(i);
     if (common::IsCollision(i)) return CommonCollision(i);

@@ -12,6 +12,7 @@
 #include "engine/hal/display_hw.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "frontend/hud/hud_init.h"
 #include "game/ai/ai_orders.h"
 #include "game/core/mem_log.h"
 #include "game/files/collision_storage.h"
@@ -35,6 +36,7 @@
 #include "kinetic/collide/primitive_blueprint.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/dynamics/toolkit.h"
+#include "world/camera.h"
 #include "world/qz_heightfield.h"
 #include "world/ramps.h"
 #include "world/spline_manager.h"
@@ -249,13 +251,14 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     CStats::numLaps = options->duration;
     radarTexId = -1;
 
+    for (uint32_t i = 0; i < numOfHumanRacers; ++i)
+        initHud(dynamic_cast<CCamera*>(model->objects[static_cast<size_t>(cameraId[i])]), i);
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         racelink::AimChaseCamera(cameraId[i], bikeId[i], riderId[i]);
         CGameStart* start = racelink::MakeGameStart(*this, i);
         if (i == 0) gameStart = start;
         if (i == 0) {
-            pauseModel = new CPauseObj(hudId, numOfHumanRacers);
-            pauseId = AddToModel(model, pauseModel);
+            pauseModel = hud::MakePauseObject(*this);
             racelink::MakeGameEnd(*this);
         }
         controller[i] = racelink::MakeController(*this, i);
@@ -449,4 +452,6 @@ int CQzGame::initArena() {
     return 1;
 }
 
-void CQzGame::initHud(CCamera*, unsigned int) {}
+void CQzGame::initHud(CCamera* camera, unsigned int playerNum) {
+    hud::InitHud(*this, camera, playerNum);
+}

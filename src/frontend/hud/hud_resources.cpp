@@ -1,0 +1,47 @@
+#include "frontend/hud/hud_resources.h"
+
+#include "engine/font/font.h"
+#include "engine/hal/display.h"
+#include "engine/hal/texture_manager.h"
+#include "game/files/file_manager.h"
+#include "game/files/texture.h"
+#include "game/model/model.h"
+
+namespace hudres {
+
+int AddTexture(void* common, int sub) {
+    CFileManager* files = GetFileManager();
+    const auto s = static_cast<unsigned int>(sub);
+    CTexture* tex = common
+                        ? LoadTexture(files->loadSubFile(common, s), files->getSubFileLength(common, s), sub)
+                        : nullptr;
+    return CResourceStorage<CTexture>::instance().add(tex);
+}
+
+_font* MakeFont(void* common, int sub, const char* name) {
+    if (!common) return nullptr;
+    CFileManager* files = GetFileManager();
+    const auto s = static_cast<unsigned int>(sub);
+    const int length = files->getSubFileLength(common, s);
+    void* image = files->loadSubFile(common, s);
+    if (!image || length <= 0) return nullptr;
+    _font* f =
+        veFontCreateFromPointer(name, static_cast<_font_data*>(image), static_cast<size_t>(length), 0, 0);
+    if (f) veFontSetSpacing(f, 0);
+    return f;
+}
+
+CModelObject* ModelObject(int id) {
+    CModel* model = CModel::modelPtr;
+    if (!model || id < 0 || static_cast<size_t>(id) >= model->objects.size()) return nullptr;
+    return model->objects[static_cast<size_t>(id)];
+}
+
+bool UseTexture(int id) {
+    CTexture* tex = id >= 0 ? CResourceStorage<CTexture>::instance().get(id) : nullptr;
+    if (!tex) return false;
+    veDisplaySetActiveTexture(veTextureLoadTextureMem(&tex->fsBitmap));
+    return true;
+}
+
+}  // namespace hudres

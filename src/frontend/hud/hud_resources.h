@@ -1,0 +1,20 @@
+// Loading the HUD's pictures and fonts from the common objects, and finding model objects by id.
+#pragma once
+
+struct _font;
+class CModelObject;
+class CTexture;
+struct ve_texture_handle;
+
+namespace hudres {
+
+// Sub-file `sub` as a texture appended to the texture store; its index (the store keeps null for a
+// missing file).
+int AddTexture(void* common, int sub);
+// Sub-file `sub` as a font under `name`, spacing 0; null when missing.
+_font* MakeFont(void* common, int sub, const char* name);
+CModelObject* ModelObject(int id);
+// Makes texture `id` of the store resident and current; false when there is none.
+bool UseTexture(int id);
+
+}  // namespace hudres

@@ -1,0 +1,195 @@
+#include "mkdisc/hud_art.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <functional>
+#include <string>
+
+#include "frontend/hud/hud_pictures.h"
+#include "mkdisc/race_art.h"
+
+namespace {
+
+constexpr uint32_t kInk = Argb(255, 10, 12, 20);
+constexpr uint32_t kPanel = Argb(215, 14, 20, 40);
+constexpr uint32_t kEdge = Argb(255, 255, 170, 30);
+constexpr uint32_t kWhite = Argb(255, 255, 255, 255);
+constexpr uint32_t kDim = Argb(255, 60, 66, 80);
+constexpr float kPi = 3.14159265f;
+
+// Bilinear resample to w x h (straight alpha is fine for these flat pictures).
+Canvas Resample(const Canvas& src, int w, int h) {
+    Canvas out(w, h);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const float sx = (float(x) + 0.5f) * float(src.width()) / float(w) - 0.5f;
+            const float sy = (float(y) + 0.5f) * float(src.height()) / float(h) - 0.5f;
+            const int x0 = std::clamp(int(std::floor(sx)), 0, src.width() - 1);
+            const int y0 = std::clamp(int(std::floor(sy)), 0, src.height() - 1);
+            const int x1 = std::min(x0 + 1, src.width() - 1), y1 = std::min(y0 + 1, src.height() - 1);
+            const float tx = std::clamp(sx - float(x0), 0.0f, 1.0f),
+                        ty = std::clamp(sy - float(y0), 0.0f, 1.0f);
+            uint32_t p = 0;
+            for (int s = 0; s < 32; s += 8) {
+                auto ch = [&](int xx, int yy) { return float((src.at(xx, yy) >> s) & 255); };
+                const float v = (ch(x0, y0) * (1 - tx) + ch(x1, y0) * tx) * (1 - ty) +
+                                (ch(x0, y1) * (1 - tx) + ch(x1, y1) * tx) * ty;
+                p |= uint32_t(std::lround(v)) << s;
+            }
+            out.fillRect(x, y, x + 1, y + 1, p);
+        }
+    return out;
+}
+
+// Draws with `draw` on a canvas of twice the on-screen size (sw x sh) and resamples to tw x th.
+Canvas OnScreen(int sw, int sh, int tw, int th, const std::function<void(Canvas&)>& draw) {
+    Canvas c(2 * sw, 2 * sh);
+    draw(c);
+    return Resample(c, tw, th);
+}
+
+// Outlined text at twice-size coordinates.
+void Label(Canvas& c, int x, int y, const std::string& s, int scale, uint32_t colour) {
+    for (int dy = -1; dy <= 1; ++dy)
+        for (int dx = -1; dx <= 1; ++dx) c.text(x + dx, y + dy, s, scale, kInk);
+    c.text(x, y, s, scale, colour);
+}
+
+// ---- speedometer (screen 138 x 150, the lower 26 rows below the screen's edge) ----
+
+constexpr float kDialCx = 138, kDialCy = 136, kDialR = 124;  // twice-size units
+// Stunt-advantage segment k (0..7) spans these angles along the dial's upper rim (left to right).
+void SegmentAngles(int k, float& a0, float& a1) {
+    const float start = kPi * 1.12f, span = kPi * 0.76f / 8.0f;
+    a0 = start + span * float(k) + 0.02f;
+    a1 = start + span * float(k + 1) - 0.02f;
+}
+void Segment(Canvas& c, int k, uint32_t colour) {
+    float a0, a1;
+    SegmentAngles(k, a0, a1);
+    std::vector<float> poly;
+    for (int i = 0; i <= 8; ++i) {
+        const float a = a0 + (a1 - a0) * float(i) / 8.0f;
+        poly.push_back(kDialCx + (kDialR - 4) * std::cos(a));
+        poly.push_back(kDialCy + (kDialR - 4) * std::sin(a));
+    }
+    for (int i = 8; i >= 0; --i) {
+        const float a = a0 + (a1 - a0) * float(i) / 8.0f;
+        poly.push_back(kDialCx + (kDialR - 24) * std::cos(a));
+        poly.push_back(kDialCy + (kDialR - 24) * std::sin(a));
+    }
+    c.polygon(poly, colour);
+}
+constexpr float kNitroY = 208, kNitroX0 = 74, kNitroStep = 32, kNitroR = 11;
+constexpr int kPreX0 = 78, kPreY0 = 166, kPreX1 = 198, kPreY1 = 188;
+
+void Dial(Canvas& c) {
+    c.disc(kDialCx, kDialCy, kDialR + 6, Argb(255, 255, 170, 30));
+    c.disc(kDialCx, kDialCy, kDialR, Argb(225, 14, 20, 40));
+    c.ring(kDialCx, kDialCy, kDialR - 28, kDialR - 26, Argb(200, 120, 130, 160));
+    for (int k = 0; k < 8; ++k) Segment(c, k, Argb(255, 40, 44, 60));
+    // The digit window: the speed is printed right-aligned ending at x 78, rows 57..71 (on screen).
+    c.fillRect(50, 104, 162, 150, Argb(255, 4, 16, 6));
+    c.fillRect(50, 104, 162, 106, Argb(255, 90, 220, 110));
+    Label(c, 166, 122, "MPH", 2, kWhite);
+    Label(c, 86, 64, "STUNT", 2, Argb(255, 200, 200, 210));
+    // Preload lamp socket and nitro sockets.
+    c.fillRect(kPreX0, kPreY0, kPreX1, kPreY1, kDim);
+    for (int i = 0; i < 5; ++i) c.disc(kNitroX0 + kNitroStep * float(i), kNitroY, kNitroR, kDim);
+    Label(c, 106, 226, "NITRO", 2, Argb(255, 200, 200, 210));
+}
+
+void PreloadLamp(Canvas& c, int state) {
+    const uint32_t colours[3] = {Argb(255, 70, 76, 90), Argb(255, 255, 160, 20), Argb(255, 60, 230, 80)};
+    c.fillRect(kPreX0, kPreY0, kPreX1, kPreY1, colours[state]);
+    Label(c, kPreX0 + 18, kPreY0 + 4, "PRELOAD", 2, state ? kInk : Argb(255, 150, 150, 160));
+}
+
+void NitroLight(Canvas& c, int i) {
+    const float x = kNitroX0 + kNitroStep * float(i);
+    c.disc(x, kNitroY, kNitroR, Argb(255, 40, 160, 255));
+    c.disc(x - 3, kNitroY - 3, 4, Argb(200, 220, 240, 255));
+}
+
+// ---- stat box (screen 152 x 120) ----
+
+void StatBox(Canvas& c, bool freestyle) {
+    c.fillRect(0, 0, 304, 240, kPanel);
+    for (int i = 0; i < 3; ++i) {
+        c.fillRect(i, i, 304 - i, i + 1, kEdge);
+        c.fillRect(i, 239 - i, 304 - i, 240 - i, kEdge);
+        c.fillRect(i, i, i + 1, 240 - i, kEdge);
+        c.fillRect(303 - i, i, 304 - i, 240 - i, kEdge);
+    }
+    // Rows of 19 screen pixels from the box's top (the values print at 47 pixels in).
+    static const char* const kRace[5] = {"TIME", "POS", "LAP T", "BEST", "LAP"};
+    static const char* const kFree[2] = {"LEFT", "SCORE"};
+    const int rows = freestyle ? 2 : 5;
+    for (int r = 0; r < rows; ++r) {
+        // The values' text stands 3 pixels above its row and is 14 pixels high.
+        const int y = 38 * r - 6;
+        if (r % 2 == 1) c.fillRect(4, y, 300, y + 38, Argb(60, 255, 255, 255));
+        Label(c, 10, y + 12, freestyle ? kFree[r] : kRace[r], 2, Argb(255, 255, 200, 60));
+    }
+    c.fillRect(90, 6, 92, 2 * 19 * rows, Argb(160, 255, 170, 30));
+}
+
+// ---- radar (bracket 144 x 136, arrow 20 x 20, blip 12 x 12) ----
+
+void Bracket(Canvas& c) {
+    c.fillRect(0, 0, 288, 272, Argb(255, 10, 14, 30));
+    c.fillRect(12, 8, 276, 264, Argb(255, 0, 0, 0));
+    for (int i = 0; i < 4; ++i) {
+        c.fillRect(i, i, 288 - i, i + 1, kEdge);
+        c.fillRect(i, 271 - i, 288 - i, 272 - i, kEdge);
+        c.fillRect(i, i, i + 1, 272 - i, kEdge);
+        c.fillRect(287 - i, i, 288 - i, 272 - i, kEdge);
+    }
+}
+
+void MapArrow(Canvas& c) {
+    // Points to the top edge (texture row 0): the heading.
+    c.polygon({32, 2, 60, 58, 32, 44, 4, 58}, kInk);
+    c.polygon({32, 10, 53, 52, 32, 40, 11, 52}, Argb(255, 255, 255, 255));
+    c.polygon({32, 10, 32, 40, 11, 52}, Argb(255, 255, 80, 40));
+}
+
+void Blip(Canvas& c, int frame) {
+    const float phase = float(frame) / 20.0f;
+    const float r = 10.0f + 20.0f * phase;
+    const uint32_t a = uint32_t(255.0f * (1.0f - phase));
+    c.ring(32, 32, r - 3, r, Argb(a, 120, 255, 120));
+    c.disc(32, 32, 10, kInk);
+    c.disc(32, 32, 8, Argb(255, 80, 255, 90));
+}
+
+}  // namespace
+
+Canvas HudArtCanvas(int i) {
+    using namespace common;
+    if (i == kSpeedDial) return OnScreen(138, 150, 128, 128, Dial);
+    if (i >= kPreloadLight0 && i < kPreloadLight0 + kPreloadLights)
+        return OnScreen(138, 150, 128, 128, [i](Canvas& c) { PreloadLamp(c, i - kPreloadLight0); });
+    if (i >= kNitroLight0 && i < kNitroLight0 + kNitroLights)
+        return OnScreen(138, 150, 128, 128, [i](Canvas& c) { NitroLight(c, i - kNitroLight0); });
+    if (i >= kStuntSegment0 && i < kStuntSegment0 + kStuntSegments)
+        return OnScreen(138, 150, 128, 128, [i](Canvas& c) {
+            const int k = i - kStuntSegment0;
+            Segment(c, k, Argb(255, 255, uint32_t(60 + 24 * k), 20));
+        });
+    if (i == kStatBox || i == kStatBoxFreestyle)
+        return OnScreen(152, 120, 256, 128, [i](Canvas& c) { StatBox(c, i == kStatBoxFreestyle); });
+    if (i == kRadarBracket) return OnScreen(144, 136, 128, 128, Bracket);
+    if (i == kMapArrow) return OnScreen(32, 32, 32, 32, MapArrow);
+    if (i >= kBlip0 && i < kBlip0 + kBlipFrames)
+        return OnScreen(32, 32, 16, 16, [i](Canvas& c) { Blip(c, i - kBlip0); });
+    return Canvas(1, 1);
+}
+
+std::vector<uint8_t> HudArtFile(int i) {
+    if (!common::IsHudPicture(i)) return {};
+    char name[16];
+    std::snprintf(name, sizeof name, "hud%03d", i);
+    return WriteBitmap(Palettised(HudArtCanvas(i), name));
+}
