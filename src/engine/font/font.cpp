@@ -171,6 +171,12 @@ _font* veFontAlloc(const char* name) {
 
 void veFontFree(_font* f) {
     if (!f) return;
+    // A font freed twice would link the free list into a ring; refuse it and say so.
+    for (_font* o = freefonts; o; o = o->next)
+        if (o == f) {
+            x_printf("veFontFree: font \"%s\" is already free\n", f->filename);
+            return;
+        }
     if (f == g_debugFont) veFontSetDebugFont(nullptr);
     FreeImage(f->data);
     f->data = nullptr;

@@ -20,7 +20,7 @@ const char* const kRoster[8] = {
 struct Race {
     CareerData c;
     CGameOptions o{};
-    int8_t inCareer = 1;
+    unsigned char inCareer = 1;
     explicit Race(int s) {
         Career_ChooseSeries(c, s, kRoster);
         o.numCPURacers = 7;
