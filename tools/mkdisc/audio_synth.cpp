@@ -4,7 +4,7 @@
 #include <cmath>
 #include <functional>
 
-#include "console/spu/adpcm.h"
+#include "engine/hal/sound_format.h"
 
 namespace {
 

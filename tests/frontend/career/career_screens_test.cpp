@@ -22,248 +22,236 @@
 namespace {
 
 struct NoMemory : CAudioMemoryManager {
-  void processRequests() override {}
-  void cleanupRequests() override {}
+    void processRequests() override {}
+    void cleanupRequests() override {}
 };
 // The menu-music view as the audio screen sees it: the last volumes it was
 // given.
 struct MusicProbe : CSoundView {
-  explicit MusicProbe(CAudioMemoryManager &m) : CSoundView(m) {}
-  void setPlaylist(int, char **) override {}
-  void playlistSkip(int) override {}
-  void playlistSetSong(int) override {}
-  void setVolume(float m, float e) override { music = m, effects = e; }
-  void pauseMusic(bool) override {}
-  void stopSFX(bool) override {}
-  float music = -1, effects = -1;
+    explicit MusicProbe(CAudioMemoryManager& m) : CSoundView(m) {}
+    void setPlaylist(int, char**) override {}
+    void playlistSkip(int) override {}
+    void playlistSetSong(int) override {}
+    void setVolume(float m, float e) override { music = m, effects = e; }
+    void pauseMusic(bool) override {}
+    void stopSFX(bool) override {}
+    float music = -1, effects = -1;
 };
 
 // Screens of the career and settings; the main menu and others have no
 // procedure here.
-SM_PROC Finder(int screen) { return FE_CareerScreenProc(screen); }
+SM_PROC Finder(int screen) {
+    return FE_CareerScreenProc(screen);
+}
 
 class CareerScreens : public enginetest::EngineTest {
 protected:
-  void SetUp() override {
-    EngineTest::SetUp();
-    ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
-    int len = 0;
-    void *data = x_LoadFileLength("frontend\\FE_game.exp", &len);
-    ASSERT_NE(data, nullptr);
-    image_.assign(static_cast<uint8_t *>(data),
-                  static_cast<uint8_t *>(data) + len);
-    x_free(data);
-    SM_InstallResourceBackend();
-    SM_InitSystem(255, Finder);
-    SM_PrepSetResourcePreload(-1);
-    ASSERT_EQ(SM_InitResourcePtr(image_.data(), image_.size(), 0, nullptr), 1);
-    for (CareerData &c : CareerFile)
-      c.reset();
-    cfc = 0;
-    GO = &options_;
-    options_.numCPURacers = 7;
-    PS2MusicPlay = &music_;
-  }
-  void TearDown() override {
-    PS2MusicPlay = nullptr;
-    GO = nullptr;
-    SM_KillSystem();
-    SM_KillResource();
-    console::CdUnmount();
-    EngineTest::TearDown();
-  }
-  static void Send(int32_t msg) {
-    SM_SendMessage(SM_GetCurScreen(), msg, 0, 0, 0);
-  }
-  static void Send(std::initializer_list<int32_t> msgs) {
-    for (int32_t m : msgs)
-      Send(m);
-  }
-  static bool Shown(int id) {
-    const _smdlhdr *n = SM_FindControlByID(id);
-    return n && n->Alpha != 0;
-  }
-  static int Pairs(int pair) { return fe_pairsPlayed[pair]; }
+    void SetUp() override {
+        EngineTest::SetUp();
+        ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
+        int len = 0;
+        void* data = x_LoadFileLength("frontend\\FE_game.exp", &len);
+        ASSERT_NE(data, nullptr);
+        image_.assign(static_cast<uint8_t*>(data), static_cast<uint8_t*>(data) + len);
+        x_free(data);
+        SM_InstallResourceBackend();
+        SM_InitSystem(255, Finder);
+        SM_PrepSetResourcePreload(-1);
+        ASSERT_EQ(SM_InitResourcePtr(image_.data(), image_.size(), 0, nullptr), 1);
+        for (CareerData& c : CareerFile) c.reset();
+        cfc = 0;
+        GO = &options_;
+        options_.numCPURacers = 7;
+        PS2MusicPlay = &music_;
+    }
+    void TearDown() override {
+        PS2MusicPlay = nullptr;
+        GO = nullptr;
+        SM_KillSystem();
+        SM_KillResource();
+        console::CdUnmount();
+        EngineTest::TearDown();
+    }
+    static void Send(int32_t msg) { SM_SendMessage(SM_GetCurScreen(), msg, 0, 0, 0); }
+    static void Send(std::initializer_list<int32_t> msgs) {
+        for (int32_t m : msgs) Send(m);
+    }
+    static bool Shown(int id) {
+        const _smdlhdr* n = SM_FindControlByID(id);
+        return n && n->Alpha != 0;
+    }
+    static int Pairs(int pair) { return fe_pairsPlayed[pair]; }
 
-  std::vector<uint8_t> image_;
-  CGameOptions options_{};
-  NoMemory memory_;
-  MusicProbe music_{memory_};
+    std::vector<uint8_t> image_;
+    CGameOptions options_{};
+    NoMemory memory_;
+    MusicProbe music_{memory_};
 };
 
 TEST_F(CareerScreens, SeriesGridFollowsLocksAndPlacesTheBox) {
-  SM_ScreenLink(7);
-  const _smdlhdr *box = SM_FindControlByID(300);
-  ASSERT_NE(box, nullptr);
-  const int x0 = box->x, y0 = box->y;
-  const int errors = Pairs(FE_ERROR);
-  // A new career: Right is refused by the lock, Down walks the first column,
-  // then the exit item.
-  Send({SM_MSG_RIGHT, SM_MSG_DOWN, SM_MSG_DOWN, SM_MSG_RIGHT, SM_MSG_CANCEL});
-  EXPECT_EQ(currentsel, 6);
-  EXPECT_EQ(Pairs(FE_ERROR), errors + 1);
-  SM_SendMessage(7, SM_MSG_RENDER, 1, 0, 0);
-  EXPECT_EQ(box->x, x0);
-  EXPECT_EQ(box->y, y0 + 74);
-  Send({SM_MSG_DOWN, SM_MSG_DOWN});
-  EXPECT_EQ(cscy, 4);
-  EXPECT_FALSE(Shown(300));
-  // With series 6 won, series 7 opens to the right.
-  CareerFile[0].status[6] = 1;
-  CareerFile[0].status[7] = 0;
-  SM_ScreenLink(7);
-  EXPECT_TRUE(Shown(286) && Shown(276) && !Shown(265));
-  Send({SM_MSG_DOWN, SM_MSG_DOWN, SM_MSG_RIGHT});
-  SM_SendMessage(7, SM_MSG_RENDER, 1, 0, 0);
-  EXPECT_EQ(currentsel, 7);
-  EXPECT_EQ(box->x, x0 + 102);
-  Send(SM_MSG_ACCEPT);
-  EXPECT_EQ(SM_GetCurScreen(), 6);
-  EXPECT_EQ(CareerFile[0].currentseries, 7);
-  EXPECT_STREQ(CareerFile[0].player[0].name, fe_roster[0]);
+    SM_ScreenLink(7);
+    const _smdlhdr* box = SM_FindControlByID(300);
+    ASSERT_NE(box, nullptr);
+    const int x0 = box->x, y0 = box->y;
+    const int errors = Pairs(FE_ERROR);
+    // A new career: Right is refused by the lock, Down walks the first column,
+    // then the exit item.
+    Send({SM_MSG_RIGHT, SM_MSG_DOWN, SM_MSG_DOWN, SM_MSG_RIGHT, SM_MSG_CANCEL});
+    EXPECT_EQ(currentsel, 6);
+    EXPECT_EQ(Pairs(FE_ERROR), errors + 1);
+    SM_SendMessage(7, SM_MSG_RENDER, 1, 0, 0);
+    EXPECT_EQ(box->x, x0);
+    EXPECT_EQ(box->y, y0 + 74);
+    Send({SM_MSG_DOWN, SM_MSG_DOWN});
+    EXPECT_EQ(cscy, 4);
+    EXPECT_FALSE(Shown(300));
+    // With series 6 won, series 7 opens to the right.
+    CareerFile[0].status[6] = 1;
+    CareerFile[0].status[7] = 0;
+    SM_ScreenLink(7);
+    EXPECT_TRUE(Shown(286) && Shown(276) && !Shown(265));
+    Send({SM_MSG_DOWN, SM_MSG_DOWN, SM_MSG_RIGHT});
+    SM_SendMessage(7, SM_MSG_RENDER, 1, 0, 0);
+    EXPECT_EQ(currentsel, 7);
+    EXPECT_EQ(box->x, x0 + 102);
+    Send(SM_MSG_ACCEPT);
+    EXPECT_EQ(SM_GetCurScreen(), 6);
+    EXPECT_EQ(CareerFile[0].currentseries, 7);
+    EXPECT_STREQ(CareerFile[0].player[0].name, fe_roster[0]);
 }
 
 TEST_F(CareerScreens, RiderViewSpendsPointsOnlyOnAccept) {
-  CareerData &c = CareerFile[0];
-  c.currentseries = 0;
-  SM_ScreenLink(6);
-  SM_ScreenLink(5);
-  // No points: Up/Down and Right do nothing.
-  Send({SM_MSG_DOWN, SM_MSG_RIGHT});
-  EXPECT_EQ(careerRiderView, 0);
-  EXPECT_TRUE(Shown(177));
-  // Three points (and more than the 12 the screen can show: its last picture
-  // stays up).
-  c.abilitypoints = 15;
-  SM_ScreenLink(5);
-  EXPECT_TRUE(Shown(201));
-  c.abilitypoints = 3;
-  SM_ScreenLink(5);
-  Send({SM_MSG_RIGHT, SM_MSG_RIGHT, SM_MSG_DOWN, SM_MSG_RIGHT, SM_MSG_CANCEL});
-  EXPECT_EQ(c.Jumping, 1);
-  EXPECT_EQ(c.abilitypoints, 3);
-  SM_ScreenLink(5);
-  Send({SM_MSG_RIGHT, SM_MSG_RIGHT, SM_MSG_LEFT, SM_MSG_DOWN, SM_MSG_DOWN,
-        SM_MSG_DOWN, SM_MSG_RIGHT});
-  EXPECT_TRUE(Shown(123) && !Shown(121) && Shown(165) && Shown(179));
-  Send(SM_MSG_ACCEPT);
-  EXPECT_EQ(c.Jumping, 2);
-  EXPECT_EQ(c.Stunt, 2);
-  EXPECT_EQ(c.abilitypoints, 1);
-  EXPECT_EQ(SM_GetCurScreen(), 6);
+    CareerData& c = CareerFile[0];
+    c.currentseries = 0;
+    SM_ScreenLink(6);
+    SM_ScreenLink(5);
+    // No points: Up/Down and Right do nothing.
+    Send({SM_MSG_DOWN, SM_MSG_RIGHT});
+    EXPECT_EQ(careerRiderView, 0);
+    EXPECT_TRUE(Shown(177));
+    // Three points (and more than the 12 the screen can show: its last picture
+    // stays up).
+    c.abilitypoints = 15;
+    SM_ScreenLink(5);
+    EXPECT_TRUE(Shown(201));
+    c.abilitypoints = 3;
+    SM_ScreenLink(5);
+    Send({SM_MSG_RIGHT, SM_MSG_RIGHT, SM_MSG_DOWN, SM_MSG_RIGHT, SM_MSG_CANCEL});
+    EXPECT_EQ(c.Jumping, 1);
+    EXPECT_EQ(c.abilitypoints, 3);
+    SM_ScreenLink(5);
+    Send({SM_MSG_RIGHT, SM_MSG_RIGHT, SM_MSG_LEFT, SM_MSG_DOWN, SM_MSG_DOWN, SM_MSG_DOWN, SM_MSG_RIGHT});
+    EXPECT_TRUE(Shown(123) && !Shown(121) && Shown(165) && Shown(179));
+    Send(SM_MSG_ACCEPT);
+    EXPECT_EQ(c.Jumping, 2);
+    EXPECT_EQ(c.Stunt, 2);
+    EXPECT_EQ(c.abilitypoints, 1);
+    EXPECT_EQ(SM_GetCurScreen(), 6);
 }
 
 TEST_F(CareerScreens, KeyboardNamesTheSlotWithDoneAndBackspace) {
-  auto press = [](int key) {
-    SM_SwitchControlFocus(key);
-    Send(SM_MSG_ACCEPT);
-  };
-  constexpr int kA = 373, kB = 375, kBackspace = 453, kDone = 455;
-  CareerFile[0].used = 1;
-  std::strcpy(CareerFile[0].savename, "OLD");
-  SM_ScreenLink(9);
-  EXPECT_EQ(CareerFile[0].used,
-            0); // entering the keyboard starts the slot afresh
-  press(kDone);
-  EXPECT_EQ(SM_GetCurScreen(), 9);
-  press(kA);
-  press(kBackspace);
-  EXPECT_STREQ(careerfilename, " ");
-  press(kDone);
-  EXPECT_EQ(SM_GetCurScreen(), 9);
-  for (int i = 0; i < 20; ++i)
-    press(i % 2 ? kA : kB);
-  EXPECT_EQ(countch, 15);
-  EXPECT_STREQ(careerfilename, "BABABABABABABAB");
-  Send(SM_MSG_CIRCLE);
-  press(kDone);
-  EXPECT_EQ(SM_GetCurScreen(), 8);
-  EXPECT_EQ(CareerFile[0].used, 1);
-  EXPECT_STREQ(CareerFile[0].savename, "BABABABABABABA");
+    auto press = [](int key) {
+        SM_SwitchControlFocus(key);
+        Send(SM_MSG_ACCEPT);
+    };
+    constexpr int kA = 373, kB = 375, kBackspace = 453, kDone = 455;
+    CareerFile[0].used = 1;
+    std::strcpy(CareerFile[0].savename, "OLD");
+    SM_ScreenLink(9);
+    EXPECT_EQ(CareerFile[0].used,
+              0);  // entering the keyboard starts the slot afresh
+    press(kDone);
+    EXPECT_EQ(SM_GetCurScreen(), 9);
+    press(kA);
+    press(kBackspace);
+    EXPECT_STREQ(careerfilename, " ");
+    press(kDone);
+    EXPECT_EQ(SM_GetCurScreen(), 9);
+    for (int i = 0; i < 20; ++i) press(i % 2 ? kA : kB);
+    EXPECT_EQ(countch, 15);
+    EXPECT_STREQ(careerfilename, "BABABABABABABAB");
+    Send(SM_MSG_CIRCLE);
+    press(kDone);
+    EXPECT_EQ(SM_GetCurScreen(), 8);
+    EXPECT_EQ(CareerFile[0].used, 1);
+    EXPECT_STREQ(CareerFile[0].savename, "BABABABABABABA");
 
-  // Slot screen: Circle on the fifth item deletes nothing; on a slot it resets
-  // it.
-  SM_ScreenLink(11);
-  careerfilechosen = 0;
-  for (int i = 0; i < 6; ++i)
-    Send(SM_MSG_DOWN);
-  EXPECT_EQ(careerfilechosen, 4);
-  Send({SM_MSG_CIRCLE, SM_MSG_ACCEPT});
-  EXPECT_EQ(CareerFile[0].used, 1);
-  EXPECT_EQ(SM_GetCurScreen(), 11);
-  for (int i = 0; i < 4; ++i)
-    Send(SM_MSG_UP);
-  Send(SM_MSG_ACCEPT);
-  EXPECT_EQ(SM_GetCurScreen(), 7); // a used slot goes on to its series
+    // Slot screen: Circle on the fifth item deletes nothing; on a slot it resets
+    // it.
+    SM_ScreenLink(11);
+    careerfilechosen = 0;
+    for (int i = 0; i < 6; ++i) Send(SM_MSG_DOWN);
+    EXPECT_EQ(careerfilechosen, 4);
+    Send({SM_MSG_CIRCLE, SM_MSG_ACCEPT});
+    EXPECT_EQ(CareerFile[0].used, 1);
+    EXPECT_EQ(SM_GetCurScreen(), 11);
+    for (int i = 0; i < 4; ++i) Send(SM_MSG_UP);
+    Send(SM_MSG_ACCEPT);
+    EXPECT_EQ(SM_GetCurScreen(), 7);  // a used slot goes on to its series
 }
 
 TEST_F(CareerScreens, TrophyCaseLightsSeriesWonInAnySlot) {
-  SM_ScreenLink(12);
-  for (int id :
-       {518, 519, 520, 521, 523, 524, 525, 526, 528, 529, 530, 531, 539, 540})
-    EXPECT_FALSE(Shown(id));
-  CareerFile[1].status[0] = 1;
-  CareerFile[5].status[3] = 1;
-  SM_ScreenLink(12);
-  EXPECT_TRUE(Shown(520) && Shown(518));
-  EXPECT_FALSE(Shown(525) || Shown(539));
-  for (int s = 0; s < kCareerSeries; ++s)
-    CareerFile[s % 8].status[s] = 1;
-  SM_ScreenLink(12);
-  EXPECT_TRUE(Shown(539));
+    SM_ScreenLink(12);
+    for (int id : {518, 519, 520, 521, 523, 524, 525, 526, 528, 529, 530, 531, 539, 540})
+        EXPECT_FALSE(Shown(id));
+    CareerFile[1].status[0] = 1;
+    CareerFile[5].status[3] = 1;
+    SM_ScreenLink(12);
+    EXPECT_TRUE(Shown(520) && Shown(518));
+    EXPECT_FALSE(Shown(525) || Shown(539));
+    for (int s = 0; s < kCareerSeries; ++s) CareerFile[s % 8].status[s] = 1;
+    SM_ScreenLink(12);
+    EXPECT_TRUE(Shown(539));
 }
 
 TEST_F(CareerScreens, AudioSettingsShowAndSetVolumes) {
-  SM_ScreenLink(18);
-  for (int id : {673, 695, 721, 735, 759})
-    EXPECT_TRUE(Shown(id)) << id;
-  EXPECT_FALSE(Shown(671));
-  const int moves = Pairs(FE_MOVE), selects = Pairs(FE_SELECT);
-  engine::masterVolume = 0.3f;
-  Send({SM_MSG_UP, SM_MSG_RIGHT});
-  EXPECT_EQ(Pairs(FE_MOVE), moves);
-  EXPECT_EQ(Audio_ItemCurrent[0], 10);
-  EXPECT_FLOAT_EQ(engine::masterVolume, 1.0f);
-  EXPECT_EQ(Pairs(FE_SELECT), selects + 1);
-  modenum_audiocfg = 3;
-  Send(SM_MSG_LEFT);
-  EXPECT_TRUE(Shown(733) && !Shown(735));
-  EXPECT_FLOAT_EQ(music_.music, 0.1f);
-  EXPECT_FLOAT_EQ(music_.effects, 0.8f);
-  modenum_audiocfg = 0;
-  Send({SM_MSG_LEFT, SM_MSG_LEFT});
-  EXPECT_FLOAT_EQ(engine::masterVolume, 0.8f);
-  Send(SM_MSG_ACCEPT);
-  EXPECT_EQ(SM_GetCurScreen(), 20);
-  Audio_ItemCurrent[0] = 10, Audio_ItemCurrent[3] = 2;
-  engine::masterVolume = 1.0f;
+    SM_ScreenLink(18);
+    for (int id : {673, 695, 721, 735, 759}) EXPECT_TRUE(Shown(id)) << id;
+    EXPECT_FALSE(Shown(671));
+    const int moves = Pairs(FE_MOVE), selects = Pairs(FE_SELECT);
+    engine::masterVolume = 0.3f;
+    Send({SM_MSG_UP, SM_MSG_RIGHT});
+    EXPECT_EQ(Pairs(FE_MOVE), moves);
+    EXPECT_EQ(Audio_ItemCurrent[0], 10);
+    EXPECT_FLOAT_EQ(engine::masterVolume, 1.0f);
+    EXPECT_EQ(Pairs(FE_SELECT), selects + 1);
+    modenum_audiocfg = 3;
+    Send(SM_MSG_LEFT);
+    EXPECT_TRUE(Shown(733) && !Shown(735));
+    EXPECT_FLOAT_EQ(music_.music, 0.1f);
+    EXPECT_FLOAT_EQ(music_.effects, 0.8f);
+    modenum_audiocfg = 0;
+    Send({SM_MSG_LEFT, SM_MSG_LEFT});
+    EXPECT_FLOAT_EQ(engine::masterVolume, 0.8f);
+    Send(SM_MSG_ACCEPT);
+    EXPECT_EQ(SM_GetCurScreen(), 20);
+    Audio_ItemCurrent[0] = 10, Audio_ItemCurrent[3] = 2;
+    engine::masterVolume = 1.0f;
 }
 
 TEST_F(CareerScreens, ControllerPresetsAndOptionsMenu) {
-  SM_ScreenLink(20);
-  SM_ScreenLink(19);
-  EXPECT_TRUE(Shown(767) && Shown(773) && Shown(774) && Shown(781) &&
-              !Shown(784));
-  Send({SM_MSG_RIGHT, SM_MSG_DOWN});
-  EXPECT_TRUE(Shown(803) && Shown(804) && Shown(811) && !Shown(774));
-  Send(SM_MSG_CANCEL);
-  EXPECT_EQ(preset[0], 0);
-  EXPECT_EQ(preset[1], 0);
-  SM_ScreenLink(19);
-  Send({SM_MSG_DOWN, SM_MSG_ACCEPT}); // preset 3 -> 2
-  EXPECT_EQ(preset[0], 0);
-  EXPECT_EQ(preset[1], 2);
-  EXPECT_EQ(SM_GetCurScreen(), 20);
-  EXPECT_EQ(modenum_optionsmenu, 0);
-  EXPECT_EQ(SM_FindControlByID(854)->x, -210); // the rows fly in again
-  testsupport::LogCapture log;
-  const int accepts = Pairs(FE_ACCEPT);
-  Send({SM_MSG_DOWN, SM_MSG_DOWN, SM_MSG_ACCEPT, SM_MSG_DOWN, SM_MSG_ACCEPT});
-  EXPECT_EQ(Pairs(FE_ACCEPT), accepts + 2);
-  EXPECT_EQ(SM_GetCurScreen(), 20);
-  EXPECT_EQ(log.count("Saving Career and Trophy Files.\n"), 1);
-  modenum_optionsmenu = 0, modenum_cfg = 0, Control_ItemCurrent[1] = 0,
-  preset[1] = 0;
+    SM_ScreenLink(20);
+    SM_ScreenLink(19);
+    EXPECT_TRUE(Shown(767) && Shown(773) && Shown(774) && Shown(781) && !Shown(784));
+    Send({SM_MSG_RIGHT, SM_MSG_DOWN});
+    EXPECT_TRUE(Shown(803) && Shown(804) && Shown(811) && !Shown(774));
+    Send(SM_MSG_CANCEL);
+    EXPECT_EQ(preset[0], 0);
+    EXPECT_EQ(preset[1], 0);
+    SM_ScreenLink(19);
+    Send({SM_MSG_DOWN, SM_MSG_ACCEPT});  // preset 3 -> 2
+    EXPECT_EQ(preset[0], 0);
+    EXPECT_EQ(preset[1], 2);
+    EXPECT_EQ(SM_GetCurScreen(), 20);
+    EXPECT_EQ(modenum_optionsmenu, 0);
+    EXPECT_EQ(SM_FindControlByID(854)->x, -210);  // the rows fly in again
+    testsupport::LogCapture log;
+    const int accepts = Pairs(FE_ACCEPT);
+    Send({SM_MSG_DOWN, SM_MSG_DOWN, SM_MSG_ACCEPT, SM_MSG_DOWN, SM_MSG_ACCEPT});
+    EXPECT_EQ(Pairs(FE_ACCEPT), accepts + 2);
+    EXPECT_EQ(SM_GetCurScreen(), 20);
+    EXPECT_EQ(log.count("Saving Career and Trophy Files.\n"), 1);
+    modenum_optionsmenu = 0, modenum_cfg = 0, Control_ItemCurrent[1] = 0, preset[1] = 0;
 }
 
-} // namespace
+}  // namespace
