@@ -76,7 +76,7 @@ Pcm Finish(std::vector<double> v, double peak, bool fades = true) {
 // A seamless loop of whole ADPCM blocks: generates a little more than the loop and fades the overhang
 // into the start, so the sample after the last one continues the sound.
 Pcm FinishLoop(const std::function<std::vector<double>(int)>& make, double seconds, double peak) {
-    const int n = std::max(1, Frames(seconds) / kAdpcmBlockSamples) * kAdpcmBlockSamples;
+    const int n = std::max(1, Frames(seconds) / kSampleBlockFrames) * kSampleBlockFrames;
     const int over = std::min(n / 4, Frames(0.08));
     std::vector<double> v = make(n + over);
     for (int i = 0; i < over; ++i) {

@@ -6,6 +6,8 @@
 #include "console/spu/adpcm.h"
 #include "console/spu/adpcm_encoder.h"
 
+static_assert(kSampleBlockFrames == kAdpcmBlockSamples);
+
 std::vector<uint8_t> BuildSampleImage(const SampleParams& params, const std::vector<uint8_t>& adpcm) {
     _SampleHeaderDisc h;
     std::memset(&h, 0, sizeof h);

@@ -16,5 +16,8 @@ struct SampleParams {
 
 // Header (length = the data's size) then the data.
 std::vector<uint8_t> BuildSampleImage(const SampleParams& params, const std::vector<uint8_t>& adpcm);
+// PCM samples in one ADPCM block: sounds meant to loop are a whole number of blocks long.
+inline constexpr int kSampleBlockFrames = 28;
+
 // Encodes PCM and builds the image.
 std::vector<uint8_t> EncodeSampleImage(const SampleParams& params, const std::vector<int16_t>& pcm);
