@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/envelope_map_format.h"
 #include "engine/anim/anim_check.h"
 #include "engine/font/font.h"
 #include "engine/font/font_format.h"
@@ -288,10 +289,13 @@ int main(int argc, char** argv) {
     Add("sample", EncodeSampleImage(looped, SynthEngine(90.0, 44100, 560, 16000)));
 
     WorldSeeds();
+    Add("envelope_map", envmap::Write({}));
+    Add("envelope_map", envmap::Write({{0, {{1, 1.0f, {{40.0f, 0.0f}, {5.0f, 1.0f}}}}},
+                                       {1, {{2, 0.5f, {{-3.0f, 0.0f}, {3.0f, 1.0f}, {3.0f, 0.9f}}}}}}));
 
     for (const char* target :
-         {"anim", "bitmap", "collision", "description", "font", "geometry", "gif", "master_file", "sample",
-          "sm_resource", "spline", "stunt_tree", "terrain_map", "world"})
+         {"anim", "bitmap", "collision", "description", "envelope_map", "font", "geometry", "gif",
+          "master_file", "sample", "sm_resource", "spline", "stunt_tree", "terrain_map", "world"})
         if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
     return WriteAll(dir) ? 0 : 1;
 }

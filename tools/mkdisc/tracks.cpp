@@ -1,5 +1,7 @@
 #include "mkdisc/tracks.h"
 
+#include "world/terrain_low_detail.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -79,7 +81,10 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
         if (prop == Prop::HayBale || prop == Prop::Fence) kind = worldfile::kKindStatic, mass = 250;
         if (prop == Prop::Pickup) kind = 22;
         w.typeTable.push_back(MakeTypeRecord(uint8_t(next + 1), kind, 1, 0.8f, 0.1f, mass));
-        w.descriptions.push_back({{PropGeometry(prop, startSpan)}, PropCollision(prop)});
+        DescriptionData desc{{}, PropCollision(prop)};
+        for (int level = 0; level < PropLevels(prop); ++level)
+            desc.geometries.push_back(PropGeometry(prop, startSpan, level));
+        w.descriptions.push_back(desc);
         for (const Placement& pl : d.placements)
             if (pl.prop == prop) w.placements.push_back({next, Record(pl.x, pl.height, pl.z, pl.heading)});
         ++next;
@@ -120,6 +125,18 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
     for (const std::vector<uint8_t>& pic : d.colour)
         w.colourBitmaps.push_back(Picture(TrackDesign::kColourSize, pic, d.colourPalette, "terrain"));
     w.terrainMap = terrainmap::WriteMap(d.codes);
+    // The far terrain: every subtile's samples kept every fifth cell (world/terrain_low_detail.h).
+    const int cells = 224 * d.tilesPerSide;
+    for (int t = 0; t < d.tilesPerSide * d.tilesPerSide; ++t)
+        for (int k = 0; k < 16; ++k) {
+            uint16_t block[56 * 56];
+            const int x0 = (t % d.tilesPerSide) * 224 + (k % 4) * 56,
+                      z0 = (t / d.tilesPerSide) * 224 + (k / 4) * 56;
+            for (int r = 0; r < 56; ++r)
+                for (int c = 0; c < 56; ++c)
+                    block[r * 56 + c] = w.heights[size_t(z0 + r) * size_t(cells) + size_t(x0 + c)];
+            w.lowDetail.push_back(lowdetail::Build(block, 5));
+        }
     if (d.arena) {
         w.arenaGeometry = ArenaGeometry(d);
         w.arenaCollision = ArenaCollision(d);
