@@ -136,36 +136,19 @@ std::vector<uint8_t> CommonCollision(int i) {
     return {};
 }
 
-// Motions of the rider and the bike. The views mirror the right-hand moves themselves, so the sample
-// disc carries idle, lean-left and jump motions in the slots of the moves they stand for.
-std::vector<uint8_t> CommonMotion(int i) {
-    auto in = [i](std::initializer_list<int> slots) {
-        for (int s : slots)
-            if (s == i) return true;
-        return false;
-    };
-    if (in({12, 13, 22, 33})) return WriteRiderMotion(MotionKind::Idle);
-    if (in({15, 17, 19, 21, 31, 70})) return WriteRiderMotion(MotionKind::LeanLeft);
-    if ((i >= 24 && i <= 27) || i == 29 || (i >= 35 && i <= 68) || i == 74)
-        return WriteRiderMotion(MotionKind::Jump);
-    if (in({14, 30, 34})) return WriteBikeMotion(MotionKind::Idle);
-    if (in({20, 32, 71})) return WriteBikeMotion(MotionKind::LeanLeft);
-    if (in({69, 75})) return WriteBikeMotion(MotionKind::Jump);
-    return {};
-}
-
 // One sub-file of the common-objects file; sub-files whose readers do not exist yet hold a short tagged
 // placeholder.
 std::vector<uint8_t> CommonSubFile(int i) {
     if (IsRaceArt(i)) return RaceArtFile(i);
     if (common::IsHudPicture(i)) return HudArtFile(i);
     if (const char* font = common::HudFontName(i)) return WriteNamedFont(font);
+    if (std::vector<uint8_t> team = WriteTeamTexture(i); !team.empty()) return team;
     if (common::IsGraphic(i)) return CommonTexture(i);
     if (common::IsGeometry(i)) return WriteCommonGeometry(i);
     if (common::IsCollision(i)) return CommonCollision(i);
     if (const char* font = common::FontName(i)) return WriteNamedFont(font);
     if (i == common::kStuntTree) return WriteSampleStuntTree();
-    std::vector<uint8_t> motion = CommonMotion(i);
+    std::vector<uint8_t> motion = WriteCommonMotion(i);
     if (!motion.empty()) return motion;
     char tag[32];
     int n = std::snprintf(tag, sizeof tag, "qz common %03d", i);
@@ -185,7 +168,17 @@ bool WriteCommonObjects(const std::string& dir) {
         w.add(sub);
     }
     std::vector<uint8_t> image = w.build();
-    return WriteFile(dir, "COMMON/qz02dat.bin", image.data(), image.size());
+    if (!WriteFile(dir, "COMMON/qz02dat.bin", image.data(), image.size())) return false;
+    // Each rider and bike model's high-resolution textures, for a single player's own racer.
+    for (int k = 0; k < 10; ++k) {
+        char rider[32], bike[32];
+        std::snprintf(rider, sizeof rider, "COMMON/hiRidr%02d.bin", k + 1);
+        std::snprintf(bike, sizeof bike, "COMMON/hiBike%02d.bin", k + 1);
+        const std::vector<uint8_t> r = WriteHiResRiderFile(k), b = WriteHiResBikeFile(k);
+        if (!WriteFile(dir, rider, r.data(), r.size()) || !WriteFile(dir, bike, b.data(), b.size()))
+            return false;
+    }
+    return true;
 }
 
 // Font files the front end opens by name.

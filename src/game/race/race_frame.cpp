@@ -14,6 +14,7 @@
 #include "game/race/race_sound.h"
 #include "game/race/stats.h"
 #include "game/view/view_3d.h"
+#include "world/motion_view.h"
 
 float (*CQzGame::cpuTimeSource)() = veEngineGetCpuTime;
 bool CQzGame::drawFrames = true;
@@ -77,6 +78,7 @@ void CQzGame::renderViews() {
         if (numOfHumanRacers > 0) veDisplayActivateView(&view[0]->_view3d);
         return;
     }
+    CMotionView::gameTime = globalTime;  // the motion views step by game time
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         view[i]->update(0.0f);
         if (!drawFrames) continue;

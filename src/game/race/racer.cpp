@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
@@ -21,6 +23,8 @@
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/vehicle/kinetic_vehicle_action.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
+#include "world/bike_motion_view.h"
+#include "world/rider_view.h"
 #include "world/spline_manager.h"
 
 // Per bike model: acceleration, top speed, traction, suspension (rows 10 and 11 are not raced).
@@ -72,6 +76,18 @@ int AddTexture(void* image, int k) {
 int AddGeometry(void* image, int k) {
     CFileManager* fm = GetFileManager();
     void* data = fm->loadSubFile(image, static_cast<unsigned>(k));
+    // The common-objects file stays loaded from race to race, but preparing a block rewrites it in place:
+    // its bytes as loaded are kept and put back before a later race prepares it again.
+    static std::map<const void*, std::vector<uint8_t>> asLoaded;
+    const int len = fm->getSubFileLength(image, static_cast<unsigned>(k));
+    if (data && len > 0 && image == CQzGame::masterFileCommonObjects) {
+        auto [kept, fresh] = asLoaded.try_emplace(data);
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        if (fresh || kept->second.size() != static_cast<size_t>(len))
+            kept->second.assign(bytes, bytes + len);
+        else
+            std::memcpy(data, kept->second.data(), kept->second.size());
+    }
     CGeometry* g =
         data ? LoadGeometry(data, fm->getSubFileLength(image, static_cast<unsigned>(k)), k) : nullptr;
     return g ? CResourceStorage<CGeometry>::instance().add(g) : -1;
@@ -201,6 +217,20 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     model->objects.push_back(body);
     riderId[i] = static_cast<int32_t>(model->objects.size()) - 1;
     b->rider = body;
+
+    // The bike and rider as drawn: motion views in every human's 3D view (the rider's keeps the bike's
+    // in step and puts the rider body on the bike).
+    auto* bikeView = new CKineticPhysicsView(bikeId[i], bikeDescriptionId[bikeModel], static_cast<int>(i), 14,
+                                             0, masterFileCommonObjects);
+    auto* riderView = new CRiderView(riderId[i], riderDescriptionId[riderModel], static_cast<int>(i), 13, 0,
+                                     masterFileCommonObjects);
+    riderView->SetBlendMotion(13, 0, 0);
+    riderView->SetBikeView(bikeView);
+    CMotionView::splitScreen = static_cast<int>(splitScreen);
+    for (uint32_t h = 0; h < numOfHumanRacers; ++h) {
+        view[h]->insertObject(bikeView);
+        view[h]->insertObject(riderView);
+    }
 
     control[i] = racelink::MakeAI(*this, i, bikeId[i]);
     trackList[i] = bikeId[i];
