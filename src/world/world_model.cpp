@@ -48,7 +48,9 @@ CWorldModel::CWorldModel()
       lastXTile(-1),
       lastZTile(-1),
       quadTree(nullptr),
-      collisionObjects{} {}
+      collisionObjects{},
+      collisionRecords{},
+      lastUpdateTime(-1.0f) {}
 
 CWorldModel::~CWorldModel() {
     bonus1Count = 0;

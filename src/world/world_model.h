@@ -52,6 +52,13 @@ public:
     qzVector3d getWorldCenter();
     void addGateObject(const CModelObject& gate);
 
+    // Colliders near the human racers: every step, the gates and scenery placed within reach of a human
+    // racer (or of where it will be a second later) get a static body of their own for that racer, and
+    // lose it once the racer is out of reach. Nothing without game option 0x1.
+    void update(float time) override;
+    // The human racers' model objects, in racer order (set by the race; at most kMaxRacers).
+    std::vector<CModelObject*> humanRacers;
+
     // Every world static back to its start value (the race build calls it before loading a world).
     static void resetStatics();
 
@@ -65,6 +72,9 @@ public:
     std::vector<CModelObject> gateObjects;
     CQuadTree<CModelObject*, CWorldQuadTree>* quadTree;
     CModelObject* collisionObjects[kMaxRacers][kCollidersPerRacer];
+    _Placement* collisionRecords[kMaxRacers][kCollidersPerRacer];  // the placement of each collider
+    qzVector3d lastRacerPosition[kMaxRacers];
+    float lastUpdateTime;
 
     static int worldType;
     static int worldWidthInTiles, worldDepthInTiles;

@@ -21,6 +21,7 @@
 #include "mkdisc/frontend_screens.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
+#include "mkdisc/race_art.h"
 #include "mkdisc/stunt_tree.h"
 #include "mkdisc/tracks.h"
 
@@ -148,6 +149,7 @@ std::vector<uint8_t> CommonMotion(int i) {
 // One sub-file of the common-objects file; sub-files whose readers do not exist yet hold a short tagged
 // placeholder.
 std::vector<uint8_t> CommonSubFile(int i) {
+    if (IsRaceArt(i)) return RaceArtFile(i);
     if (common::IsGraphic(i)) return CommonTexture(i);
     if (common::IsGeometry(i)) return WriteCommonGeometry(i);
     if (common::IsCollision(i)) return CommonCollision(i);

@@ -187,19 +187,35 @@ std::vector<uint8_t> ArenaCollision(const TrackDesign& d) {
 }
 
 std::vector<uint8_t> DetailBitmap(uint32_t seed) {
+    // Fine grit laid over every subtile's colour picture: smooth grey value noise around mid-grey, true
+    // colour (the terrain blends it in its second pass).
+    constexpr int kSize = 64, kCell = 8;
     BitmapImage img;
-    img.width = img.height = 32;
-    img.bitsPerPixel = 8;
+    img.width = img.height = kSize;
+    img.bitsPerPixel = 32;
     img.texName = "detail";
-    for (uint32_t i = 0; i < 256; ++i) {
-        const uint32_t g = 96 + i / 2;
-        img.palette.push_back(0x80000000u | g | (g << 8) | (g << 16));
-    }
-    img.pixels.resize(32 * 32);
     uint32_t h = seed * 2654435761u + 1;
-    for (uint8_t& p : img.pixels) {
+    auto next = [&h] {
         h ^= h << 13, h ^= h >> 17, h ^= h << 5;
-        p = uint8_t(h >> 24);
-    }
+        return float(h >> 8) / float(1u << 24);
+    };
+    constexpr int kLattice = kSize / kCell;
+    float lattice[kLattice][kLattice];
+    for (auto& row : lattice)
+        for (float& v : row) v = next();
+    img.pixels.resize(size_t(kSize) * kSize * 4);
+    for (int y = 0; y < kSize; ++y)
+        for (int x = 0; x < kSize; ++x) {
+            const int cx = x / kCell, cy = y / kCell;
+            const float fx = float(x % kCell) / kCell, fy = float(y % kCell) / kCell;
+            const float a = lattice[cy][cx], b = lattice[cy][(cx + 1) % kLattice];
+            const float c = lattice[(cy + 1) % kLattice][cx],
+                        d = lattice[(cy + 1) % kLattice][(cx + 1) % kLattice];
+            const float v = (a * (1 - fx) + b * fx) * (1 - fy) + (c * (1 - fx) + d * fx) * fy;
+            const auto g = uint8_t(100.0f + 56.0f * v + 24.0f * (next() - 0.5f));
+            uint8_t* p = &img.pixels[(size_t(y) * kSize + x) * 4];
+            p[0] = p[1] = p[2] = g;
+            p[3] = 0x80;
+        }
     return WriteBitmap(img);
 }

@@ -1,5 +1,7 @@
 #include "mkdisc/tracks.h"
 
+#include "world/terrain_low_detail.h"
+
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -120,6 +122,18 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
     for (const std::vector<uint8_t>& pic : d.colour)
         w.colourBitmaps.push_back(Picture(TrackDesign::kColourSize, pic, d.colourPalette, "terrain"));
     w.terrainMap = terrainmap::WriteMap(d.codes);
+    // The far terrain: every subtile's samples kept every fifth cell (world/terrain_low_detail.h).
+    const int cells = 224 * d.tilesPerSide;
+    for (int t = 0; t < d.tilesPerSide * d.tilesPerSide; ++t)
+        for (int k = 0; k < 16; ++k) {
+            uint16_t block[56 * 56];
+            const int x0 = (t % d.tilesPerSide) * 224 + (k % 4) * 56,
+                      z0 = (t / d.tilesPerSide) * 224 + (k / 4) * 56;
+            for (int r = 0; r < 56; ++r)
+                for (int c = 0; c < 56; ++c)
+                    block[r * 56 + c] = w.heights[size_t(z0 + r) * size_t(cells) + size_t(x0 + c)];
+            w.lowDetail.push_back(lowdetail::Build(block, 5));
+        }
     if (d.arena) {
         w.arenaGeometry = ArenaGeometry(d);
         w.arenaCollision = ArenaCollision(d);

@@ -33,24 +33,23 @@ const _ve_microcode vu1TerrainStitchingCull = Chain(engine::vu1::kProgTerrainSti
 const _ve_microcode vu1TerrainStitchingMultiTexture = Chain(engine::vu1::kProgTerrainStitchingMultiTexture);
 
 int veEngineHardwareDrawTerrain(_FS_GEO_HEADER* b) {
-    // The chain needs at least one record to end with.
-    if (!b || b->numMaterials <= 0) {
-        x_printf("veEngineHardwareDrawTerrain: block without material records\n");
-        return -1;
-    }
-    if (veEngineDmaTagRoom() < 16u * uint32_t(b->numMaterials)) return -1;
+    constexpr uint32_t kCountAt = 168, kFirstPacketAt = 176;
+    uint32_t packets = 0;
+    if (b) std::memcpy(&packets, reinterpret_cast<uint8_t*>(b) + kCountAt, 4);
+    if (!b || packets == 0) return -1;
+    if (veEngineDmaTagRoom() < 16u * packets) return -1;
     uint8_t* start = veEngineDmaTagPtr;
-    uint8_t* rec = reinterpret_cast<uint8_t*>(b) + sizeof(_FS_GEO_HEADER);
-    for (int32_t m = 0; m < b->numMaterials; ++m) {
-        _FS_GEO_MATERIAL mat;
-        std::memcpy(&mat, rec, sizeof mat);
-        const uint32_t id = m + 1 == b->numMaterials ? 0 : 4;
-        const uint64_t t[2] = {
-            uint64_t(mat.packetLength) | (uint64_t(id) << 28) | (uint64_t(PhysAddr(Addr32(rec + 32))) << 32),
-            0};
+    uint8_t* p = reinterpret_cast<uint8_t*>(b) + kFirstPacketAt;
+    for (uint32_t k = 0; k < packets; ++k) {
+        uint32_t qwc = 0;
+        std::memcpy(&qwc, p, 4);
+        // REFS for every packet but the last, REFE for the last.
+        const uint32_t id = k + 1 == packets ? 0 : 4;
+        const uint64_t t[2] = {uint64_t(qwc) | (uint64_t(id) << 28) | (uint64_t(PhysAddr(Addr32(p))) << 32),
+                               0};
         std::memcpy(veEngineDmaTagPtr, t, 16);
         veEngineDmaTagPtr += 16;
-        rec += 32 + 16 * size_t(mat.packetLength);
+        p += 16 * size_t(qwc);
     }
     veDmaAddDmaTask(start, 1, 1);
     return 0;

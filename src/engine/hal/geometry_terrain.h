@@ -1,5 +1,7 @@
-// The terrain path: a prepared block's material packets chained to VU1 as they stand, as one task. The
-// terrain renderer sends its own textures, environments, matrices and programs around it.
+// The terrain path: a subtile's low-detail block (world/terrain_low_detail.h: packet count at byte 168,
+// packets from byte 176, each starting with its length in quadwords) chained to VU1 as it stands, one
+// reference per packet, as one task. The terrain renderer sends its own textures, environments,
+// parameter block and program around it.
 #pragma once
 
 #include "engine/hal/geometry.h"
@@ -17,7 +19,7 @@ extern const _ve_microcode vu1TerrainLod1ClipMultiTexture;
 extern const _ve_microcode vu1TerrainStitchingCull;
 extern const _ve_microcode vu1TerrainStitchingMultiTexture;
 
-// Returns 0, or -1 when the block has no material record or the frame's tags are used up (nothing queued).
+// Returns 0, or -1 when the block has no packets or the frame's tags are used up (nothing queued).
 int veEngineHardwareDrawTerrain(_FS_GEO_HEADER* block);
 inline int veEngineDrawTerrain(_FS_GEO_HEADER* block) {
     return veEngineHardwareDrawTerrain(block);

@@ -4,6 +4,7 @@
 #include "engine/vu1/instanced_programs.h"
 #include "engine/vu1/primitive_program.h"
 #include "engine/vu1/skinned_programs.h"
+#include "engine/vu1/terrain_programs.h"
 #include "engine/vu1/vu0_deform.h"
 
 namespace engine::vu1 {
@@ -47,6 +48,7 @@ void RegisterEnginePrograms() {
     console::vu::RegisterMicroprogram(kProgIPreLit16, &iPreLit);
     console::vu::RegisterMicroprogram(kProgIPreLitTCull16, &iPreLitCull);
     console::vu::RegisterMicroprogram(kProgVu0Deform16, &deform);
+    RegisterTerrainPrograms();
 }
 
 }  // namespace engine::vu1

@@ -7,7 +7,7 @@
 //   0x0001-0x00FF  unskinned geometry families (pre-lit, lit, cull, clip, RGBA scale/overwrite)
 //   0x0100         immediate-mode primitives
 //   0x0200-0x02FF  skinned and instanced geometry
-//   0x0300-0x03FF  terrain (slots named below; no program is registered under them yet)
+//   0x0300-0x03FF  terrain (engine/vu1/terrain_programs.h)
 //   0x0400-0x04FF  VU0 programs (skin deformation)
 //
 // VU1 data memory as the engine's packets use it: 0-11 the primitive program's three matrices, 0-19 the

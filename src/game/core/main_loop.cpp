@@ -2,12 +2,17 @@
 
 #include <cstdio>
 
+#include "console/iop/iop.h"
+#include "console/spu/sd_remote.h"
 #include "engine/hal/engine.h"
 #include "engine/hal/sound.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/files.h"
 #include "game/core/mem_log.h"
 #include "game/files/file_manager.h"
+#include "game/race/demo_loop.h"
+#include "game/race/race_game.h"
+#include "game/race/race_links.h"
 
 GameState gameState = GAMESTATE_FRONTEND;
 CGameOptions gameOptions;
@@ -55,20 +60,104 @@ void* qzStartUp(int argc, char** argv) {
     gameOptions.musicVolume = 7;
     std::snprintf(gameOptions.WorldFile, sizeof gameOptions.WorldFile, "%s", kDefaultWorld);
     gameOptions.trackType = TRACKTYPE_INDOOR;
+    racelink::StartDemoLoop(&gameOptions);
 
     return GetFileManager()->loadFile(kCommonObjectsFile);
+}
+
+namespace {
+
+// The attract path: empty front-end frames until the demo loop picks a track and starts its race.
+// Without a demo loop the race starts at once with the options as they are.
+class CAttractStep : public CFrontEndStep {
+public:
+    // With no title or credits screens to show, the demo loop's wait for them is already over.
+    void begin(CGameOptions*, int) override {
+        if (DLManager.getDemoLoopState() == DL_FRONT_END)
+            DLManager.setDLCounter(CDemoLoopManager::kFrontEndFrames);
+        if (DLManager.getDemoLoopState() == DL_CREDITS) {
+            DLManager.setCreditsDone();
+            DLManager.setDLCounter(CDemoLoopManager::kAfterCreditsFrames);
+        }
+    }
+    bool update() override {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+        if (!racelink::DemoLoopEnabled()) return true;
+        return racelink::UpdateDemoLoop() == 1;
+    }
+};
+
+CAttractStep attractStep;
+CFrontEndStep* frontEndStep = nullptr;
+
+// The sound processor set up for the front end: library, I/O-processor heap, full master volume on
+// both cores. -1 when any step fails.
+int SetUpSoundProcessor() {
+    if (sceSdRemoteInit() == -1) return -1;
+    if (sceSdRemote(1, 0x8000, 0) == -1) return -1;
+    if (sceSifInitIopHeap() < 0) return -1;
+    for (uint32_t reg : {0x0980u, 0x0a80u, 0x0981u, 0x0a81u})
+        if (sceSdRemote(1, 0x8010, reg, 0x3fff) == -1) return -1;
+    return 0;
+}
+
+void PrintStars() {
+    for (int i = 0; i < 65; ++i) x_printf("*");
+    x_printf("\n");
+}
+
+}  // namespace
+
+void qzSetFrontEndStep(CFrontEndStep* step) {
+    frontEndStep = step;
+}
+
+int qzRunLoop(void* common) {
+    unsigned int restart = 0;
+    int screen = 34;
+    int soakCount = 1;
+    while (!qzQuitRequested) {
+        if (gameState == GAMESTATE_GAME) {
+            PrintMemoryLine("Used Mem Game Start= %dk   Free Mem = %dk   Largest Free = %dk\n");
+            auto* race = new CQzGame(&gameOptions, common, restart);
+            int result = 0;
+            while (result == 0 && !qzQuitRequested) result = race->updateGame();
+            if (result == CQzGame::kRestart) {
+                restart = 1;
+            } else {
+                gameState = GAMESTATE_FRONTEND;
+                restart = 0;
+                screen = racelink::NextFrontEndScreen(inCareer != 0);
+            }
+            delete race;
+        } else {
+            if (SetUpSoundProcessor() != 0) return -1;
+            PrintSeparator();
+            PrintMemoryLine("Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
+            PrintSeparator();
+            CFrontEndStep* step = frontEndStep ? frontEndStep : &attractStep;
+            step->begin(&gameOptions, screen);
+            while (!step->update())
+                if (qzQuitRequested) return 0;
+            gameState = GAMESTATE_GAME;
+            step->end();
+        }
+        if (qzQuitRequested) break;
+        if (gameState == GAMESTATE_GAME)
+            PrintMemoryLine("After Frontend Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
+        if (gameState == GAMESTATE_FRONTEND) {
+            PrintStars();
+            x_printf("SOAK TEST COUNT = %d\n", soakCount);
+            PrintStars();
+            ++soakCount;
+        }
+    }
+    return 0;
 }
 
 int qzMain(int argc, char** argv) {
     void* common = qzStartUp(argc, argv);
     if (!common) return 1;
-    PrintSeparator();
-    PrintMemoryLine("Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
-    PrintSeparator();
-    // The front end is not built yet: until it is, the engine shows empty frames.
-    while (!qzQuitRequested) {
-        veEngineBeginFrame();
-        veEngineEndFrame();
-    }
-    return 0;
+    return qzRunLoop(common);
 }

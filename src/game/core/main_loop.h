@@ -14,6 +14,25 @@ void* qzStartUp(int argc, char** argv);
 // The whole program as the console ran it. Returns the program's exit code.
 int qzMain(int argc, char** argv);
 
+// The front-end step of the loop: what runs while gameState is GAMESTATE_FRONTEND. The front-end shell
+// plugs in here; without one the loop runs the attract path (the demo loop picks the track and starts the
+// race).
+class CFrontEndStep {
+public:
+    virtual ~CFrontEndStep() = default;
+    // A new pass opening on screen `screen` with the options the race will read.
+    virtual void begin(CGameOptions* options, int screen) = 0;
+    // One front-end frame; true once the front end is done and the race can start.
+    virtual bool update() = 0;
+    virtual void end() {}
+};
+// Installs the front-end step (null: the attract path). The step is not owned.
+void qzSetFrontEndStep(CFrontEndStep* step);
+
+// Runs the loop until qzQuitRequested (the console's loop never ended). Returns -1 when the sound
+// processor cannot be set up on entry to the front end.
+int qzRunLoop(void* common);
+
 // Set by the host (for example after the number of frames it was asked to show); the loop ends at the
 // next frame boundary and qzMain returns 0. The console version never ended.
 extern volatile bool qzQuitRequested;

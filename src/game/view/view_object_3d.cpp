@@ -100,7 +100,9 @@ void C3DViewObject::render(C3DView* view) {
     const int geometryId = lod < d->geometryIdList.size() ? d->geometryIdList[lod] : -1;
     CGeometry* g = CResourceStorage<CGeometry>::instance().get(geometryId);
     if (!g || !g->geo) return;
+    // Activating the view resets local-to-world to the identity: place the object again after it.
     veDisplayActivateView(&view->_view3d);
+    veEngineSetLocalToWorld(&m);
     // Levels without a texture list keep the geometry's textures.
     if (lod < 5) g->replaceTextures(&d->textureIdList[lod]);
     veEngineDrawGeometry(g->geo);

@@ -1,0 +1,260 @@
+#include "engine/vu1/terrain_programs.h"
+
+#include <cstring>
+
+#include "engine/vu1/triangle_out.h"
+#include "engine/vu1/vu_data.h"
+
+namespace engine::vu1 {
+namespace {
+
+uint64_t g_drawn = 0;
+
+// What every terrain program reads before drawing: the matrices and the parameter block.
+struct Frame {
+    float l2s[16], l2c[16], c2s[16];
+    float g, sh, x0, z0, colour, step;
+    gif::GifTag base, detail;
+};
+
+void ReadFrame(const VuMemory& mem, Frame& f) {
+    ReadMatrix(mem, 0, f.l2s);
+    ReadMatrix(mem, 4, f.l2c);
+    ReadMatrix(mem, 8, f.c2s);
+    f.g = mem.QwFloat(kTerrainParamsAt, 0);
+    f.sh = mem.QwFloat(kTerrainParamsAt, 1);
+    f.x0 = mem.QwFloat(kTerrainParamsAt + 1, 0);
+    f.colour = mem.QwFloat(kTerrainParamsAt + 1, 1);
+    f.z0 = mem.QwFloat(kTerrainParamsAt + 1, 2);
+    f.step = mem.QwFloat(kTerrainParamsAt + 1, 3);
+    std::memcpy(&f.base, mem.Qw(kTerrainTagsAt), 16);
+    std::memcpy(&f.detail, mem.Qw(kTerrainTagsAt + 1), 16);
+}
+
+// Plane outcode of a clip-space point: one bit per plane of |x|, |y|, |z| <= w it fails.
+uint32_t Outcode(const float c[4]) {
+    return (c[0] > c[3] ? 1u : 0u) | (c[0] < -c[3] ? 2u : 0u) | (c[1] > c[3] ? 4u : 0u) |
+           (c[1] < -c[3] ? 8u : 0u) | (c[2] > c[3] ? 16u : 0u) | (c[2] < -c[3] ? 32u : 0u);
+}
+
+struct TVertex {
+    OutVertex v;
+    uint32_t out;
+};
+
+void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, TVertex& t) {
+    const float p[4] = {(f.x0 + cx) * f.g, static_cast<float>(sample) * f.sh, (f.z0 + cz) * f.g, 1.0f};
+    TransformRow(f.l2c, p, t.v.c);
+    std::memset(t.v.h, 0, sizeof t.v.h);
+    t.v.s = cx * f.step;
+    t.v.t = cz * f.step;
+    t.v.rgba[0] = t.v.rgba[1] = t.v.rgba[2] = f.colour;
+    t.v.rgba[3] = 128.0f;
+    t.out = Outcode(t.v.c);
+}
+
+// Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
+// corner leaves it). `detail` gives the detail pass's texture scale and alpha.
+// Seen from behind (its corners clockwise on the screen once in front of the eye): the ground's
+// underside, always hidden by the ground in front of it.
+bool BackFacing(const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c) {
+    if (!(a.v.c[3] > 0 && b.v.c[3] > 0 && c.v.c[3] > 0)) return false;
+    const float ax = a.v.c[0] / a.v.c[3], ay = a.v.c[1] / a.v.c[3];
+    const float bx = b.v.c[0] / b.v.c[3], by = b.v.c[1] / b.v.c[3];
+    const float cx = c.v.c[0] / c.v.c[3], cy = c.v.c[1] / c.v.c[3];
+    return ((bx - ax) * (cy - ay) - (by - ay) * (cx - ax)) * f.c2s[0] * f.c2s[5] <= 0.0f;
+}
+
+// Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
+// corner leaves it). `cull` drops it when seen from behind. The detail pass repeats the texture and
+// fades out with depth (beyond kTerrainDetailFar it is not drawn).
+void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c, bool clip,
+         bool detail, bool cull = false) {
+    if (a.out & b.out & c.out) return;
+    if (detail && a.v.c[3] > kTerrainDetailFar && b.v.c[3] > kTerrainDetailFar &&
+        c.v.c[3] > kTerrainDetailFar)
+        return;
+    if (cull && BackFacing(f, a, b, c)) return;
+    OutVertex poly[9] = {a.v, b.v, c.v};
+    if (detail)
+        for (int k = 0; k < 3; ++k) {
+            poly[k].s *= kTerrainDetailRepeat;
+            poly[k].t *= kTerrainDetailRepeat;
+            const float fade = (kTerrainDetailFar - poly[k].c[3]) / (0.5f * kTerrainDetailFar);
+            poly[k].rgba[3] = kTerrainDetailAlpha * (fade < 0.0f ? 0.0f : fade > 1.0f ? 1.0f : fade);
+        }
+    int corners = 3;
+    if (a.out | b.out | c.out) {
+        if (!clip) return;
+        corners = ClipPolygon(poly, 3);
+        if (corners < 3) return;
+    }
+    float scr[9][4], inv[9];
+    for (int k = 0; k < corners; ++k) {
+        inv[k] = 1.0f / poly[k].c[3];
+        const float q[4] = {poly[k].c[0] * inv[k], poly[k].c[1] * inv[k], poly[k].c[2] * inv[k], 1.0f};
+        TransformRow(f.c2s, q, scr[k]);
+    }
+    const uint32_t before = out.Buffered();
+    bool ok = true;
+    for (int k = 1; k + 1 < corners && ok; ++k) {
+        const int idx[3] = {0, k, k + 1};
+        for (int j : idx) ok = ok && out.EmitScreen(scr[j][0], scr[j][1], scr[j][2], inv[j], poly[j]);
+    }
+    if (!ok) {
+        out.Truncate(before);
+        return;
+    }
+    g_drawn += (out.Buffered() - before) / 3;
+    if (out.Buffered() >= 3 * 60) out.Flush();
+}
+
+uint32_t Sample(const uint32_t* v) {
+    return (v[1] & 0xFF) | ((v[3] & 0xFF) << 8);
+}
+
+}  // namespace
+
+uint64_t TerrainProgram::TrianglesDrawn() {
+    return g_drawn;
+}
+
+void TerrainProgram::Call(VuState& vu, uint32_t) {
+    if (kind_ == Kind::FullDetail)
+        row_ = 1;  // row 0 is in buffer A
+    else if (kind_ == Kind::Seam)
+        Seam(vu);
+}
+
+void TerrainProgram::Continue(VuState& vu) {
+    if (kind_ == Kind::FullDetail)
+        FullDetailRows(vu);
+    else if (kind_ == Kind::LowDetail)
+        LowDetail(vu);
+    else
+        Seam(vu);
+}
+
+void TerrainProgram::FullDetailRows(VuState& vu) {
+    const VuMemory& mem = *vu.mem;
+    if (row_ == 0 || row_ > 55) return;
+    Frame f;
+    ReadFrame(mem, f);
+    const uint32_t r = row_++;
+    const uint32_t* up = mem.Qw((r - 1) & 1 ? kTerrainRowB : kTerrainRowA);
+    const uint32_t* dn = mem.Qw(r & 1 ? kTerrainRowB : kTerrainRowA);
+    TVertex a[56], b[56];
+    for (int c = 0; c < 56; ++c) {
+        MakeVertex(f, static_cast<float>(c), static_cast<float>(r - 1), up[c], a[c]);
+        MakeVertex(f, static_cast<float>(c), static_cast<float>(r), dn[c], b[c]);
+    }
+    const bool even = ((r - 1) & 1) == 0;
+    for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
+        TriangleOut out(pass == 0 ? f.base : f.detail);
+        for (int c = 0; c < 55; ++c) {
+            if (even) {
+                Tri(out, f, a[c], b[c], a[c + 1], clip_, pass == 1, true);
+                Tri(out, f, a[c + 1], b[c], b[c + 1], clip_, pass == 1, true);
+            } else {
+                Tri(out, f, a[c], b[c], b[c + 1], clip_, pass == 1, true);
+                Tri(out, f, a[c], b[c + 1], a[c + 1], clip_, pass == 1, true);
+            }
+        }
+    }
+}
+
+void TerrainProgram::LowDetail(VuState& vu) {
+    const VuMemory& mem = *vu.mem;
+    Frame f;
+    ReadFrame(mem, f);
+    const uint32_t m = mem.Qw(kTerrainLowDetailAt)[0];
+    uint32_t at = kTerrainLowDetailVertsAt;
+    TriangleOut out(f.base);
+    for (uint32_t s = 0; s < m && s < 60; ++s) {
+        const uint32_t n = mem.Qw(kTerrainLowDetailAt + 1 + s)[0] & 0x7FFF;
+        if (at + n > kTerrainLowDetailVertsAt + kTerrainMaxLowDetailVerts) break;
+        TVertex w[3];
+        for (uint32_t i = 0; i < n; ++i) {
+            const uint32_t* v = mem.Qw(at + i);
+            MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), w[i % 3]);
+            if (i < 2) continue;
+            // Strip order: keep every triangle turning the same way.
+            const TVertex& p = w[(i - 2) % 3];
+            const TVertex& q = w[(i - 1) % 3];
+            if (i & 1)
+                Tri(out, f, q, p, w[i % 3], clip_, false, true);
+            else
+                Tri(out, f, p, q, w[i % 3], clip_, false, true);
+        }
+        at += n;
+    }
+}
+
+void TerrainProgram::Seam(VuState& vu) {
+    const VuMemory& mem = *vu.mem;
+    Frame f;
+    ReadFrame(mem, f);
+    const bool lower = mem.Qw(kTerrainParamsAt + 3)[1] == 1;
+    const uint32_t na = mem.Qw(kTerrainOwnStripAt)[0], nb = mem.Qw(kTerrainOtherStripAt)[0];
+    if (na < 1 || nb < 1 || na > 60 || nb > 60 || na + nb < 3) return;
+    auto vertex = [&](uint32_t at, uint32_t i, TVertex& t) {
+        const uint32_t* v = mem.Qw(at + 1 + i);
+        MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), t);
+    };
+    auto key = [&](uint32_t at, uint32_t i) {
+        const uint32_t* v = mem.Qw(at + 1 + i);
+        return lower ? v[0] : v[2];
+    };
+    for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
+        TriangleOut out(pass == 0 ? f.base : f.detail);
+        uint32_t i = 0, j = 0;
+        TVertex a, b, n;
+        vertex(kTerrainOwnStripAt, 0, a);
+        vertex(kTerrainOtherStripAt, 0, b);
+        // Walk both borders in order: the list whose next vertex comes first advances.
+        while (i + 1 < na || j + 1 < nb) {
+            const bool own = j + 1 >= nb || (i + 1 < na && key(kTerrainOwnStripAt, i + 1) <=
+                                                               key(kTerrainOtherStripAt, j + 1));
+            if (own) {
+                vertex(kTerrainOwnStripAt, ++i, n);
+                if (lower)
+                    Tri(out, f, a, b, n, clip_, pass == 1);
+                else
+                    Tri(out, f, a, n, b, clip_, pass == 1);
+                a = n;
+            } else {
+                vertex(kTerrainOtherStripAt, ++j, n);
+                if (lower)
+                    Tri(out, f, a, b, n, clip_, pass == 1);
+                else
+                    Tri(out, f, a, n, b, clip_, pass == 1);
+                b = n;
+            }
+        }
+    }
+}
+
+void RegisterTerrainPrograms() {
+    using K = TerrainProgram::Kind;
+    static TerrainProgram programs[] = {
+        TerrainProgram("vu1TerrainStitching0", K::Seam, false, false),
+        TerrainProgram("vu1TerrainLod0ClipNew", K::FullDetail, true, true),
+        TerrainProgram("vu1TerrainLod0New", K::FullDetail, false, true),
+        TerrainProgram("vu1TerrainLod1New", K::LowDetail, false, false),
+        TerrainProgram("vu1TerrainLod1CullNew", K::LowDetail, false, false),
+        TerrainProgram("vu1TerrainLod1ClipNew", K::LowDetail, true, false),
+        TerrainProgram("vu1TerrainLod1Clip", K::LowDetail, true, false),
+        TerrainProgram("vu1TerrainLod1ClipMultiTexture", K::LowDetail, true, false),
+        TerrainProgram("vu1TerrainStitchingCull", K::Seam, true, false),
+        TerrainProgram("vu1TerrainStitchingMultiTexture", K::Seam, true, true),
+    };
+    const uint32_t ids[] = {kProgTerrainStitching0,    kProgTerrainLod0ClipNew,
+                            kProgTerrainLod0New,       kProgTerrainLod1New,
+                            kProgTerrainLod1CullNew,   kProgTerrainLod1ClipNew,
+                            kProgTerrainLod1Clip,      kProgTerrainLod1ClipMultiTexture,
+                            kProgTerrainStitchingCull, kProgTerrainStitchingMultiTexture};
+    for (size_t i = 0; i < sizeof ids / sizeof ids[0]; ++i)
+        console::vu::RegisterMicroprogram(ids[i], &programs[i]);
+}
+
+}  // namespace engine::vu1
