@@ -16,6 +16,7 @@
 #include "game/model/object_description.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
+#include "game/race/race_scene.h"
 #include "kinetic/dynamics/rigid_collection.h"
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/vehicle/kinetic_vehicle_action.h"
@@ -220,6 +221,7 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
         b->riderAttributes.bikeStuntList.push_back(pair[1]);
     }
     if (!racelink::AIPlacesBikes()) placeOnGrid(i);
+    racescene::MakeShadow(*this, i);
     return 1;
 }
 
