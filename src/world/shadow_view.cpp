@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
+#include <cstdio>
 
 #include "bike/kinetic_bike.h"
 #include "bike/particle_sink.h"
@@ -154,6 +156,7 @@ void CShadowMotionView::render(C3DView* view) {
     texturesMade = passesDrawn = 0;
     pictureOrder[0] = pictureOrder[1] = -1;
     for (qzVector3d& l : _lightSources) renderShadow(view, l);
+    if (getenv("SHADOWDBG")) fprintf(stderr, "shadow %d lod %d tex %d pass %d\n", modelObjectId, lod(), texturesMade, passesDrawn);
 }
 
 int32_t CShadowMotionView::lod() const {
@@ -204,7 +207,7 @@ void CShadowMotionView::adoptViews(C3DView* view) {
 }
 
 void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
-    if (!(raceOptions & kShadowsOn) || !view) return;
+    if (!(raceOptions & kShadowsOn) || !view || getenv("NOSHADOW")) return;
     if (!_model1View || !_model2View) adoptViews(view);
     // Without a bike view the shadow takes its own level of detail by distance.
     if (!_model1View) calculateLodDepth(view, ModelObject(modelObjectId));
@@ -338,6 +341,7 @@ void CShadowMotionView::applyTexture(C3DView* aView, int nx, int nz, ve_texture_
     if (alpha < 10) return;
     ++passesDrawn;
     veRenderContextEnable(kRenderAlpha | kRenderTexture);
+    if (getenv("SHADOWSOLID")) veRenderContextDisable(kRenderTexture);
     veDisplaySetActiveTexture(shadowTex);
     veDisplayActivateView(&aView->_view3d);
     _matrix4 id;
@@ -348,6 +352,7 @@ void CShadowMotionView::applyTexture(C3DView* aView, int nx, int nz, ve_texture_
         return _ve_vertex{p.x, p.y - 3.0f, p.z, 1.0f, s, t, 1.0f, 0.0f, 128, 128, 128, a};
     };
     const float fx = static_cast<float>(nx), fz = static_cast<float>(nz);
+    if (getenv("SHADOWDBG")) fprintf(stderr, "apply n %d %d a %d v0 %.0f %.0f %.0f v5 %.0f %.0f %.0f bike %.0f %.0f %.0f cam %.0f %.0f %.0f\n", nx, nz, alpha, vertList[0].x, vertList[0].y, vertList[0].z, vertList[6*nx*nz-1].x, vertList[6*nx*nz-1].y, vertList[6*nx*nz-1].z, bike->position.x, bike->position.y, bike->position.z, cam->position.x, cam->position.y, cam->position.z);
     for (int z = 0; z < nz; ++z)
         for (int x = 0; x < nx; ++x) {
             const qzVector3d* v = &vertList[6 * (x + z * nx)];

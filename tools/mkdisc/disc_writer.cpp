@@ -21,6 +21,7 @@
 #include "mkdisc/frontend_screens.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
+#include "mkdisc/particle_art.h"
 #include "mkdisc/race_art.h"
 #include "mkdisc/stunt_tree.h"
 #include "mkdisc/tracks.h"
@@ -80,6 +81,7 @@ bool WriteSoundTuningFile(const std::string& dir) {
 // A small palettised texture: a checker of two colours that differ from slot to slot, with an alpha
 // ramp in the palette so blending shows. Even slots use 4 bits, odd slots 8 bits.
 std::vector<uint8_t> CommonTexture(int slot) {
+    if (IsParticleTexture(slot)) return WriteParticleTexture(slot);
     BitmapImage img;
     img.width = 32;
     img.height = 32;
