@@ -1,7 +1,7 @@
 // The world view: one race frame headless at 640 x 448 on the largest world (the 4 x 4 tile baja track),
 // seen from behind the start line as the follow camera sees it, terrain at both levels with its seams
-// and the scenery in view; and the world view's loading of that world (descriptions, subtile models and
-// renderers, quad tree, splines, seams, placed objects).
+// and the scenery in view (with and without the sky); and the world view's loading of that world
+// (descriptions, subtile models and renderers, quad tree, splines, seams, placed objects).
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -19,9 +19,11 @@ const TrackSpec& Largest() {
     return TrackSpecs().front();
 }
 
+// Argument 0: the world view's frame (terrain, seams, scenery and the placed objects); 1: with the sky
+// the race draws around it.
 void BM_WorldViewRaceFrame(benchmark::State& state) {
     const TrackDesign d = DesignTrack(Largest());
-    testsupport::WorldViewScene scene(PackWorld(d), TRACKTYPE_BAJA);
+    testsupport::WorldViewScene scene(PackWorld(d), TRACKTYPE_BAJA, 0x300, state.range(0) != 0);
     const CentrePoint& c = d.centre[0];
     const float h = -d.heightAt(c.x, c.z);
     scene.look(c.x - 350 * c.dirX, h - 150, c.z - 350 * c.dirZ, c.x + 1000 * c.dirX, h, c.z + 1000 * c.dirZ);
@@ -35,7 +37,7 @@ void BM_WorldViewRaceFrame(benchmark::State& state) {
     state.counters["subtiles"] = scene.worldView->visibleCount;
     state.counters["instances"] = static_cast<double>(CSubtileViewPS2::counters.instances) / double(frames);
 }
-BENCHMARK(BM_WorldViewRaceFrame)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_WorldViewRaceFrame)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
 
 void BM_WorldViewLoadLargestWorld(benchmark::State& state) {
     const std::vector<uint8_t> image = BuildWorld(Largest());

@@ -56,6 +56,7 @@ public:
         veEngineDmaTagPtr += 16;
     }
     bool queue() {
+        if (!ok_) ++CSubtileViewPS2::counters.chainsDropped;
         if (!ok_ || !last_) return false;
         uint64_t t;
         std::memcpy(&t, last_, 8);
@@ -309,7 +310,11 @@ void CSubtileViewPS2::render(C3DView*) {
     RefChain chain(2);
     chain.ref(gifTagBuffer, 3);
     chain.ref(subtileSetup, 5);
-    if (chain.queue() && veEngineDrawTerrain(lod1) == 0) ++counters.lowDetailDraws;
+    if (!chain.queue()) return;
+    if (veEngineDrawTerrain(lod1) == 0)
+        ++counters.lowDetailDraws;
+    else
+        ++counters.chainsDropped;
 }
 
 // ---- Seams ---------------------------------------------------------------------------------------------

@@ -111,6 +111,7 @@ public:
         uint32_t bands = 0;           // stitching bands drawn
         uint32_t instances = 0;       // scenery instances drawn
         uint32_t stripOverflows = 0;  // border vertices refused at a strip's capacity
+        uint32_t chainsDropped = 0;   // chains not queued: the frame's DMA tag area was full
     };
     static Counters counters;
 };

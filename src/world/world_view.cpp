@@ -259,7 +259,10 @@ void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views) {
                 o->qOrientation.S = p.qw;
                 o->qOrientation.Axis = {p.qx, p.qy, p.qz};
                 o->position = qzVector3d(p.x, kind == kKindDynamic ? p.y - 10.0f : p.y, p.z);
-                if (auto* s = dynamic_cast<CKineticStaticRigidObject*>(o)) s->updateModelWorld();
+                if (auto* st = dynamic_cast<CKineticStaticRigidObject*>(o))
+                    st->updateModelWorld();
+                else if (auto* dy = dynamic_cast<CKineticDynamicRigidObject*>(o))
+                    dy->updateModelWorld();
                 model->objects.push_back(o);
                 const int id = static_cast<int>(model->objects.size()) - 1;
                 for (C3DView* v : views) {

@@ -15,6 +15,8 @@
 #include "engine/hal/engine.h"
 #include "engine/sys/clock.h"
 #include "game/core/main_loop.h"
+#include "game/files/file_manager.h"
+#include "game/files/resource_loader.h"
 #include "game/files/resource_storage.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
@@ -39,7 +41,9 @@ inline void BootEngineOnce() {
 
 class WorldViewScene {
 public:
-    WorldViewScene(const std::vector<uint8_t>& worldBytes, int trackType, int options = 0x300)
+    // `backdrop`: the sky and arena are drawn too (after the world view, as view objects).
+    WorldViewScene(const std::vector<uint8_t>& worldBytes, int trackType, int options = 0x300,
+                   bool backdrop = true)
         : image_(worldBytes) {
         BootEngineOnce();
         gameOptions.gameOptions = options;
@@ -55,6 +59,14 @@ public:
         view->_cameraID = 0;
         worldView = std::make_unique<CWorldView>(image_.p, 1, -1);
         worldView->addObjectsToWorld({view.get()});
+        // The sky and, indoors, the arena round the world centre, as the race places them.
+        if (!backdrop) return;
+        CFileManager* fm = GetFileManager();
+        const float centre = CWorldModel::worldWidthInTiles * CSubtileModel::tileSize * 0.5f;
+        const int shared = fm->getLabelIndex(image_.p, worldfile::kLabelShared);
+        sky_ = addBackdrop(static_cast<unsigned>(shared + 1), centre);
+        if (fm->getSubfileCountForLabel(image_.p, worldfile::kLabelArena) > 0)
+            addBackdrop(static_cast<unsigned>(fm->getLabelIndex(image_.p, worldfile::kLabelArena)), centre);
     }
     ~WorldViewScene() {
         worldView.reset();
@@ -92,6 +104,7 @@ public:
         m.M[15] = 1.0f;
         veDisplaySetCameraMatrix(&view->_view3d, &m);
         camera->position = qzVector3d(ex, ey, ez);
+        if (sky_) sky_->position = qzVector3d(ex, 0, ez);  // the sky goes with the eye
     }
 
     // One frame of the world view; `shown` true runs a second, empty frame so that this one is on the
@@ -122,6 +135,18 @@ public:
     std::unique_ptr<CWorldView> worldView;
 
 private:
+    CModelObject* addBackdrop(unsigned subFile, float centre) {
+        auto* d = new CObjectDescription();
+        d->geometryIdList = {AddGeometryFromMasterFile(image_.p, subFile), -1, -1};
+        auto* o = new CModelObject(CResourceStorage<CObjectDescription>::instance().add(d));
+        o->position = qzVector3d(centre, 0, centre);
+        o->qOrientation.S = 1.0f;
+        model_->objects.push_back(o);
+        auto* vo = new C3DViewObject(static_cast<int>(model_->objects.size()) - 1, o->descriptionId);
+        vo->clipType = CLIP_TYPE_TRICLIP;
+        view->insertObject(vo);
+        return o;
+    }
     static bool Normalise(float v[3]) {
         const float l = std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]);
         if (!(l > 1e-6f)) return false;
@@ -129,6 +154,7 @@ private:
         return true;
     }
     HeapImage image_;
+    CModelObject* sky_ = nullptr;
     std::unique_ptr<CModel> model_;
 };
 

@@ -56,7 +56,7 @@ struct Jump {
 };
 
 // Objects the tracks place; each is one object description of the world (gates get one each).
-enum class Prop : uint8_t { HayBale, Banner, Fence, StartGate, Pickup, TyreStack, Count };
+enum class Prop : uint8_t { HayBale, Banner, Fence, StartGate, Pickup, TyreStack, Tree, Grandstand, Count };
 
 struct Placement {
     Prop prop;

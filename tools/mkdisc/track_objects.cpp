@@ -76,8 +76,46 @@ std::vector<uint8_t> WriteBodyBlock(std::vector<CollisionPart> parts) {
 
 }  // namespace
 
-std::vector<uint8_t> PropGeometry(Prop prop, float span) {
+int PropLevels(Prop prop) {
+    return prop == Prop::Tree || prop == Prop::Grandstand ? 3 : 1;
+}
+
+std::vector<uint8_t> PropGeometry(Prop prop, float span, int level) {
     switch (prop) {
+        case Prop::Tree: {
+            // A conifer: a trunk and tiers of foliage, each tier turned an eighth of a turn from the one
+            // below; the far levels keep fewer tiers.
+            GeoMaterial bark = Material(0xFF284868, 0xFF1C3450, 2);
+            AddBox(bark, 0, -140, 0, 18, 140, 18);
+            GeoMaterial leaves = Material(0xFF2C6A2A, 0xFF1E5020, 2);
+            const int tiers = level == 0 ? 4 : level == 1 ? 2 : 1;
+            const float s = std::sqrt(0.5f);
+            const float turn[9] = {s, 0, -s, 0, 1, 0, s, 0, s};
+            for (int t = 0; t < tiers; ++t) {
+                const float f = tiers == 1 ? 0.6f : float(t) / float(tiers - 1);
+                const float half = 190.0f - 120.0f * f, top = 220.0f + 380.0f * f;
+                Append(leaves, Placed(MakeBox(half, 70, half, 1, 0x80808080, leaves.texture),
+                                      t % 2 ? turn : kIdentity, 0, -top, 0));
+            }
+            if (tiers == 1) AddBox(leaves, 0, -420, 0, 120, 200, 120);
+            return Write({bark, leaves});
+        }
+        case Prop::Grandstand: {
+            // Stepped seating facing +z under a roof on posts; the far levels drop the roof and the crowd.
+            GeoMaterial concrete = Material(0xFF9098A0, 0xFF808890, 4);
+            GeoMaterial crowd = Material(0xFF3050C8, 0xFFE0D0B0, 2);
+            for (int t = 0; t < 6; ++t) {
+                const float z = 300.0f - 50.0f - float(t) * 100.0f, h = float(t + 1) * 70.0f;
+                AddBox(level < 2 ? crowd : concrete, 0, -h / 2, z, 900, h / 2, 50);
+            }
+            if (level == 0) {
+                GeoMaterial roof = Material(0xFFB04020, 0xFF902818, 8);
+                AddBox(roof, 0, -720, -40, 960, 10, 360);
+                for (float x : {-900.0f, 0.0f, 900.0f}) AddBox(concrete, x, -360, -320, 12, 360, 12);
+                return Write({concrete, crowd, roof});
+            }
+            return level < 2 ? Write({crowd}) : Write({concrete});
+        }
         case Prop::HayBale: {
             GeoMaterial straw = Material(0xFF40B8D8, 0xFF3098C0, 2);
             AddBox(straw, 0, -25, 0, 35, 25, 60);
@@ -125,6 +163,10 @@ std::vector<uint8_t> PropCollision(Prop prop) {
             return WriteBodyBlock({CollisionBox(-0.05f, -1.1f, -2.0f, 0.05f, 0.0f, 2.0f)});
         case Prop::Pickup:
             return WriteBodyBlock({CollisionBox(-0.4f, -1.8f, -0.4f, 0.4f, -1.0f, 0.4f)});
+        case Prop::Tree:  // the trunk; the racers near it get its body (colliders near racers)
+            return WriteBodyBlock({CollisionBox(-0.2f, -2.8f, -0.2f, 0.2f, 0.0f, 0.2f)});
+        case Prop::Grandstand:  // the seating as one block
+            return WriteBodyBlock({CollisionBox(-9.0f, -4.2f, -3.0f, 9.0f, 0.0f, 3.0f)});
         default:
             return {};
     }
@@ -149,7 +191,9 @@ std::vector<uint8_t> SkyGeometry(float side, uint8_t worldType) {
         top = 0xFFC0A090, bottom = 0xFFF0F0F0;
     GeoMaterial sky;
     sky.texture = Gradient(32, 32, top, bottom);
-    const float h = side * 0.75f;
+    // Within the 3D view's far plane (131,072) at every corner when the box is centred on the eye, and
+    // beyond the farthest terrain drawn (60,000).
+    const float h = std::min(side * 0.75f, 70000.0f);
     AddBox(sky, 0, -h * 0.5f, 0, h, h, h);
     Inside(sky);
     return Write({sky});

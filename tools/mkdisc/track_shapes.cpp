@@ -1102,6 +1102,32 @@ void Generator::buildObjects() {
                 const float x = c.x - c.dirZ * off, z = c.z + c.dirX * off;
                 if (clearOfLap(x, z, 100)) place(Prop::Fence, x, z, headingOf(c.dirX, c.dirZ));
             }
+    // Grandstands beside the start straight, facing the lap, on every outdoor-style track.
+    if (spec_.kind != TrackKind::Indoor)
+        for (float s : {700.0f, 2600.0f}) {
+            const CentrePoint& c = at(s);
+            const float side = s < 1000 ? 1.0f : -1.0f;
+            const float off = side * (c.halfWidth + 1300);
+            const float x = c.x - c.dirZ * off, z = c.z + c.dirX * off;
+            if (clearOfLap(x, z, 600))
+                place(Prop::Grandstand, x, z, headingOf(c.dirZ * side, -c.dirX * side));
+        }
+    // Trees off the lap: woods on the outdoor tracks and round the freestyle arena, a few on the baja
+    // (their own draws, so the rest of the design does not move).
+    if (spec_.kind != TrackKind::Indoor) {
+        Rng trees(spec_.seed ^ 0x7EE5u);
+        const int want = spec_.kind == TrackKind::Outdoor     ? 160
+                         : spec_.kind == TrackKind::Freestyle ? 80
+                                                              : 60;
+        for (int tries = 0, placed = 0; tries < 4000 && placed < want; ++tries) {
+            const float x = trees.uniform(900, d_.side - 900), z = trees.uniform(900, d_.side - 900);
+            const bool onFloor = x > d_.floorX0 - 400 && x < d_.floorX1 + 400 && z > d_.floorZ0 - 400 &&
+                                 z < d_.floorZ1 + 400 && spec_.kind == TrackKind::Freestyle;
+            if (onFloor || !clearOfLap(x, z, 700)) continue;
+            place(Prop::Tree, x, z, trees.uniform(0, 6.28f));
+            ++placed;
+        }
+    }
     // Freestyle pickups: over the landings and round the floor.
     if (spec_.kind == TrackKind::Freestyle) {
         for (const Jump& j : d_.jumps) {

@@ -81,7 +81,10 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
         if (prop == Prop::HayBale || prop == Prop::Fence) kind = worldfile::kKindStatic, mass = 250;
         if (prop == Prop::Pickup) kind = 22;
         w.typeTable.push_back(MakeTypeRecord(uint8_t(next + 1), kind, 1, 0.8f, 0.1f, mass));
-        w.descriptions.push_back({{PropGeometry(prop, startSpan)}, PropCollision(prop)});
+        DescriptionData desc{{}, PropCollision(prop)};
+        for (int level = 0; level < PropLevels(prop); ++level)
+            desc.geometries.push_back(PropGeometry(prop, startSpan, level));
+        w.descriptions.push_back(desc);
         for (const Placement& pl : d.placements)
             if (pl.prop == prop) w.placements.push_back({next, Record(pl.x, pl.height, pl.z, pl.heading)});
         ++next;

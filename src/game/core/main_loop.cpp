@@ -117,7 +117,8 @@ int qzRunLoop(void* common) {
     unsigned int restart = 0;
     int screen = 34;
     int soakCount = 1;
-    while (!qzQuitRequested) {
+    // One pass at least: a host that has already asked to stop still sees the front end entered.
+    for (;;) {
         if (gameState == GAMESTATE_GAME) {
             PrintMemoryLine("Used Mem Game Start= %dk   Free Mem = %dk   Largest Free = %dk\n");
             auto* race = new CQzGame(&gameOptions, common, restart);

@@ -14,6 +14,7 @@
 #include "game/view/view_3d.h"
 
 float (*CQzGame::cpuTimeSource)() = veEngineGetCpuTime;
+bool CQzGame::drawFrames = true;
 
 void CGlobalTime::updateGlobalTime() {
     if (CPauseState::pauseSwitch != 1) globalTime += 0.01667f;
@@ -76,6 +77,7 @@ void CQzGame::renderViews() {
     }
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         view[i]->update(0.0f);
+        if (!drawFrames) continue;
         view[i]->render();
         if (i + 1 < numOfHumanRacers) vePrimSendBuffers();
     }
@@ -108,10 +110,10 @@ int CQzGame::updateGame() {
     if (racelink::GameStarted(gameStart) && performance < PERFORMANCE_SLOW && Framecounter % 15 == 0)
         CStats::updateRacePosition();
 
-    veEngineBeginFrame();
+    if (drawFrames) veEngineBeginFrame();
     updatePerformance(cpuTimeSource());
     renderViews();
-    veEngineEndFrame();
+    if (drawFrames) veEngineEndFrame();
 
     for (uint32_t i = 0; i < numOfTotalRacers; ++i)
         if (i % 2 == Framecounter % 2) racelink::AdvanceWayPos(control[i], bike[i]);

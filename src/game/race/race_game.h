@@ -114,6 +114,9 @@ public:
     // Where the governor reads the last frame's CPU time; the engine's by default. Tests install
     // their own source so that runs are repeatable.
     static float (*cpuTimeSource)();
+    // Off: frames step the race and its views' objects without drawing them or running the engine's
+    // frame (headless measurement).
+    static bool drawFrames;
 
     uint32_t freeMemBefore = 0;  // KB
     uint32_t freeMemAfter = 0;   // KB

@@ -2,6 +2,8 @@
 // giving back every byte it took.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <string>
 
@@ -17,8 +19,12 @@
 #include "game/model/model.h"
 #include "game/model/timer.h"
 #include "game/race/demo_loop.h"
+#include "game/race/end_screens.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
+#include "game/view/view_object_3d.h"
+#include "world/spline_manager.h"
+#include "world/world_model.h"
 
 namespace {
 
@@ -46,7 +52,8 @@ protected:
     }
     // Options of a one-player race on `world`.
     static CGameOptions Options(Worlds_Enum world, int32_t cpuRiders = 1, int32_t humans = 1) {
-        CGameOptions o;
+        static const CGameOptions kZero;  // a static record: every field the constructor leaves is zero
+        CGameOptions o = kZero;
         o.numHumanPlayers = humans;
         o.cpuRiders = cpuRiders;
         o.duration = 3;
@@ -81,6 +88,34 @@ TEST(RaceGovernor, LevelsStridesAndStartTimes) {
     EXPECT_FLOAT_EQ(CQzGame::aiStartTime(7), 2.05f);
 }
 
+TEST_F(RaceTest, FieldAndDrawingDistancesFollowTheOptions) {
+    const struct {
+        Worlds_Enum world;
+        int32_t humans, cpuRiders;
+        uint32_t field, numCPU, objectFar, terrainFar;
+    } kCases[] = {
+        {I04, 1, 1, 7, 6, 32400, 160000},  // indoor: objects 50/90/180, terrain 90/150/400
+        {I04, 1, 0, 1, 6, 32400, 160000},  // computers off: the counted field stays
+        {B01, 1, 1, 6, 5, 250000, 360000}, {F01, 1, 1, 1, 0, 250000, 360000},
+        {O01, 2, 1, 2, 1, 36864, 90000},  // two humans race alone; far clips x 0.6
+    };
+    for (const auto& c : kCases) {
+        CGameOptions o = Options(c.world, c.cpuRiders, c.humans);
+        auto* race = new CQzGame(&o, common_, 0);
+        EXPECT_EQ(CQzGame::numOfTotalRacers, c.field) << CDemoLoopManager::getWorldString(c.world);
+        EXPECT_EQ(o.numCPURacers, c.numCPU);
+        EXPECT_EQ(C3DViewObject::objectFarClipDepthSquared, c.objectFar);
+        EXPECT_EQ(CWorldModel::terrainFarClipDepthSquared, static_cast<float>(c.terrainFar));
+        if (c.world == I04 && c.cpuRiders) {
+            EXPECT_EQ(C3DViewObject::objectLod1DepthSquared, 2500u);
+            EXPECT_EQ(C3DViewObject::objectLod2DepthSquared, 8100u);
+            EXPECT_EQ(CWorldModel::terrainLod1DepthSquared, 8100.0f);
+            EXPECT_EQ(CWorldModel::terrainLod2DepthSquared, 22500.0f);
+        }
+        delete race;
+    }
+}
+
 TEST_F(RaceTest, ComputerRidersRace) {
     CGameOptions o = Options(O01);
     auto* race = new CQzGame(&o, common_, 0);
@@ -102,14 +137,75 @@ TEST_F(RaceTest, ComputerRidersRace) {
     delete race;
 }
 
+// Pad 1 this frame: accelerate held (or not), the left stick steering racer 0 towards the racing line
+// 1500 way units ahead of it, and the given d-pad buttons.
+void SteerAlongTheLine(bool accelerate, uint16_t buttons = 0) {
+    console::PadInput in = console::PadIdle();
+    in.buttons = static_cast<uint16_t>(buttons | (accelerate ? console::kPadCross : 0));
+    const KineticBike* b = CQzGame::bike[0];
+    qzVector3d p, d;
+    if (CSplineManager::getSplineManager()->getControlledPoint(b->curWayTime, 1500.0f, CSplineManager::MedOne,
+                                                               p, d)) {
+        float err = std::atan2(p.x - b->position.x, p.z - b->position.z) -
+                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+        while (err > 3.14159265f) err -= 6.2831853f;
+        while (err < -3.14159265f) err += 6.2831853f;
+        in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
+    }
+    console::PadSetInput(0, 0, in);
+}
+
+TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
+    CGameOptions o = Options(O01);
+    o.duration = 1;
+    CQzGame::drawFrames = false;
+    auto* race = new CQzGame(&o, common_, 0);
+    int f = 0;
+    for (; f < 30 * 180 && race->whoControls[0] == CONTROL_PLAYER; ++f) {
+        SteerAlongTheLine(true);
+        ASSERT_EQ(race->updateGame(), 0);
+    }
+    // The lap is done: the computer rides the human's bike on and the results are up.
+    ASSERT_EQ(race->whoControls[0], CONTROL_AI_PLAYER) << "after " << f << " frames";
+    EXPECT_EQ(CQzGame::bike[0]->curLap, 1);
+    EXPECT_GT(CQzGame::bike[0]->bikeStats.raceTime, 20.0f);  // a whole lap was ridden
+    EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
+    SteerAlongTheLine(false);
+    EXPECT_EQ(race->updateGame(), 0);
+    SteerAlongTheLine(true);  // confirm on the first item, "Quit To Main"
+    int result = 0;
+    for (int k = 0; k < 3 && result == 0; ++k) result = race->updateGame();
+    EXPECT_EQ(result, CQzGame::kLeave);
+    EXPECT_EQ(o.gameEndState, GAME_END_RACE_FINISHED);
+    delete race;
+
+    // The second item restarts.
+    race = new CQzGame(&o, common_, 0);
+    race->gameEnd->setGameEndInited(1);
+    SteerAlongTheLine(false, console::kPadLeft);
+    EXPECT_EQ(race->updateGame(), 0);
+    SteerAlongTheLine(false);
+    EXPECT_EQ(race->updateGame(), 0);
+    SteerAlongTheLine(true);
+    result = 0;
+    for (int k = 0; k < 3 && result == 0; ++k) result = race->updateGame();
+    EXPECT_EQ(result, CQzGame::kRestart);
+    delete race;
+    CQzGame::drawFrames = true;
+}
+
 TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
-    // A first race sizes the stores and pools that live for the whole program.
-    CGameOptions warm = Options(I04);
-    delete new CQzGame(&warm, common_, 0);
+    // Two races first size the stores and pools that live for the whole program.
+    for (Worlds_Enum w : {B05, I02}) {
+        CGameOptions warm = Options(w);
+        auto* race = new CQzGame(&warm, common_, 0);
+        race->updateGame();
+        delete race;
+    }
     // The log capture's text lives on the heap too: give it room once so that it does not grow.
     testsupport::g_log.clear();
     testsupport::g_log.reserve(1 << 20);
-    const Worlds_Enum kTracks[10] = {I03, B01, O01, I05, B02, O03, I07, B03, O04, I08};
+    const Worlds_Enum kTracks[10] = {B01, I03, O01, I05, B02, O03, I07, B03, O04, I08};
     for (Worlds_Enum w : kTracks) {
         testsupport::g_log.clear();
         const size_t before = x_TotalMemoryFree();

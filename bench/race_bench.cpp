@@ -1,0 +1,94 @@
+// A whole attract-style race headless and without drawing: the race built from options on the sample
+// disc's first outdoor track (the field the race gives an outdoor track), every racer under computer
+// control, stepped until every racer has ridden three laps. Reports the race's game time as a multiple
+// of the wall time it took, and the engine heap's peak use during the race over what was in use before it
+// was built.
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+
+#include "bike/kinetic_bike.h"
+#include "console/cd/cd.h"
+#include "console/iop/iop.h"
+#include "console/kernel/clock.h"
+#include "console/kernel/vsync.h"
+#include "engine/hal/engine.h"
+#include "engine/sys/boot.h"
+#include "engine/sys/clock.h"
+#include "engine/sys/files.h"
+#include "engine/sys/heap.h"
+#include "game/files/file_manager.h"
+#include "game/race/demo_loop.h"
+#include "game/race/race_game.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+void* Boot() {
+    static void* common = nullptr;
+    if (common) return common;
+    console::CdMount(QZ_BENCH_DISC);
+    console::ClockReset();
+    console::VsyncReset();
+    veClockReset();
+    x_HardwareBootSystem();
+    veEngineInit(0, nullptr);
+    x_GetIODriver()->FnPrint = [](const char*) {};  // the race's log lines are not measured
+    common = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
+    return common;
+}
+
+float NoCpu() {
+    return 0.0f;
+}
+
+void BM_RaceThreeLapsNoDrawing(benchmark::State& state) {
+    void* common = Boot();
+    CQzGame::cpuTimeSource = NoCpu;
+    CQzGame::drawFrames = false;
+    DLManager.setDemoLoopState(DL_DISABLED);
+    double gameSeconds = 0.0, wallSeconds = 0.0;
+    int peakKb = 0, racers = 0, frames = 0;
+    for (auto _ : state) {
+        static const CGameOptions kZero;  // a static record: every field the constructor leaves is zero
+        CGameOptions o = kZero;
+        o.numHumanPlayers = 1;
+        o.cpuRiders = 1;
+        o.duration = 3;
+        o.timeOrLap = 1;
+        o.demoMode = 1;  // the first racer is ridden by the computer too
+        std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", CDemoLoopManager::getWorldString(O01));
+        o.trackType = CDemoLoopManager::getWorldType(O01);
+        const int usedBefore = x_TotalMemory();
+        int peak = usedBefore;
+        const auto t0 = Clock::now();
+        auto* race = new CQzGame(&o, common, 0);
+        racers = static_cast<int>(CQzGame::numOfTotalRacers);
+        int f = 0;
+        for (; f < 30 * 60 * 10; ++f) {  // ten minutes of game at most
+            race->updateGame();
+            if (f % 30 == 0) peak = std::max(peak, x_TotalMemory());
+            bool done = true;
+            for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i)
+                done = done && CQzGame::bike[i] && CQzGame::bike[i]->curLap >= 3;
+            if (done) break;
+        }
+        peak = std::max(peak, x_TotalMemory());
+        delete race;
+        wallSeconds += std::chrono::duration<double>(Clock::now() - t0).count();
+        gameSeconds += f / 30.0;
+        frames += f;
+        peakKb = std::max(peakKb, (peak - usedBefore) / 1024);
+    }
+    CQzGame::drawFrames = true;
+    state.counters["racers"] = racers;
+    state.counters["frames_per_race"] = static_cast<double>(frames) / static_cast<double>(state.iterations());
+    state.counters["times_real_time"] = gameSeconds / wallSeconds;
+    state.counters["peak_heap_kb"] = peakKb;
+}
+BENCHMARK(BM_RaceThreeLapsNoDrawing)->Unit(benchmark::kSecond)->Iterations(1);
+
+}  // namespace
