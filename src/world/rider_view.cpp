@@ -283,7 +283,10 @@ int CRiderView::checkTurns(KineticBike* bike) {
     const bool right = !left && Bit(bike->flags, BIKE_RIGHT_TURN) && roll < 0.0f;
     if (left || right) {
         const int state = left ? kTurnLeft : kTurnRight;
-        if (riderState == state) return left ? 1 : 2;
+        if (riderState == state) {
+            direction = 1;  // held into the turn, up to the roll's limit
+            return left ? 1 : 2;
+        }
         if (start(kTurn, 1, kBikeRide, left ? 0 : 1, state, left ? 0 : 1, 1)) return left ? 1 : 2;
         setBlendFrame(turnLimit(blendMotionFrames, roll));
         return 0;

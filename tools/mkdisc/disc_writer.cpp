@@ -130,24 +130,6 @@ std::vector<uint8_t> CommonCollision(int i) {
     return {};
 }
 
-// Motions of the rider and the bike. The views mirror the right-hand moves themselves, so the sample
-// disc carries idle, lean-left and jump motions in the slots of the moves they stand for.
-std::vector<uint8_t> CommonMotion(int i) {
-    auto in = [i](std::initializer_list<int> slots) {
-        for (int s : slots)
-            if (s == i) return true;
-        return false;
-    };
-    if (in({12, 13, 22, 33})) return WriteRiderMotion(MotionKind::Idle);
-    if (in({15, 17, 19, 21, 31, 70})) return WriteRiderMotion(MotionKind::LeanLeft);
-    if ((i >= 24 && i <= 27) || i == 29 || (i >= 35 && i <= 68) || i == 74)
-        return WriteRiderMotion(MotionKind::Jump);
-    if (in({14, 30, 34})) return WriteBikeMotion(MotionKind::Idle);
-    if (in({20, 32, 71})) return WriteBikeMotion(MotionKind::LeanLeft);
-    if (in({69, 75})) return WriteBikeMotion(MotionKind::Jump);
-    return {};
-}
-
 // One sub-file of the common-objects file; sub-files whose readers do not exist yet hold a short tagged
 // placeholder.
 std::vector<uint8_t> CommonSubFile(int i) {
@@ -157,7 +139,7 @@ std::vector<uint8_t> CommonSubFile(int i) {
     if (common::IsCollision(i)) return CommonCollision(i);
     if (const char* font = common::FontName(i)) return WriteNamedFont(font);
     if (i == common::kStuntTree) return WriteSampleStuntTree();
-    std::vector<uint8_t> motion = CommonMotion(i);
+    std::vector<uint8_t> motion = WriteCommonMotion(i);
     if (!motion.empty()) return motion;
     char tag[32];
     int n = std::snprintf(tag, sizeof tag, "qz common %03d", i);

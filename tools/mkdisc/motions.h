@@ -25,3 +25,7 @@ std::vector<SampledFrame> BikeMotionFrames(MotionKind kind);
 // The motion blocks for the disc.
 std::vector<uint8_t> WriteRiderMotion(MotionKind kind);
 std::vector<uint8_t> WriteBikeMotion(MotionKind kind);
+
+// The motion at sub-file `index` of the common-objects file (rider motions 12-13, 15, 17, 19, 21-27, 29,
+// 31, 33, 35-68, 70, 74; bike motions 14, 16, 18, 20, 30, 32, 34, 69, 71, 75); empty for other indices.
+std::vector<uint8_t> WriteCommonMotion(int index);
