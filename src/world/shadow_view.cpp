@@ -2,8 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdlib>
-#include <cstdio>
 
 #include "bike/kinetic_bike.h"
 #include "bike/particle_sink.h"
@@ -12,7 +10,6 @@
 #include "engine/hal/draw_env.h"
 #include "engine/hal/geometry.h"
 #include "engine/hal/geometry_skinned.h"
-#include "engine/hal/lights.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/render_context.h"
 #include "engine/hal/texture_manager.h"
@@ -156,7 +153,6 @@ void CShadowMotionView::render(C3DView* view) {
     texturesMade = passesDrawn = 0;
     pictureOrder[0] = pictureOrder[1] = -1;
     for (qzVector3d& l : _lightSources) renderShadow(view, l);
-    if (getenv("SHADOWDBG")) fprintf(stderr, "shadow %d lod %d tex %d pass %d\n", modelObjectId, lod(), texturesMade, passesDrawn);
 }
 
 int32_t CShadowMotionView::lod() const {
@@ -207,7 +203,7 @@ void CShadowMotionView::adoptViews(C3DView* view) {
 }
 
 void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
-    if (!(raceOptions & kShadowsOn) || !view || getenv("NOSHADOW")) return;
+    if (!(raceOptions & kShadowsOn) || !view) return;
     if (!_model1View || !_model2View) adoptViews(view);
     // Without a bike view the shadow takes its own level of detail by distance.
     if (!_model1View) calculateLodDepth(view, ModelObject(modelObjectId));
@@ -286,20 +282,23 @@ ve_texture_handle* CShadowMotionView::createShadowTexture(CGeometry** shadowGeom
     if (!tex) return nullptr;
     veSwitchToRenderBuffer(tex, 0, 0);
     veDisplayClearFrameBuffer(&shadowView, 0);
-    // Unlit: the models come out black, their alpha kept.
-    const _ve_vector3d black{0.0f, 0.0f, 0.0f, 0.0f};
-    for (int i = 0; i < 3; ++i) veLightSetColor(i, &black);
-    veLightSetAmbient(&black);
-    veLightCreateLightColorMatrix();
     veDisplayActivateView(&shadowView);
     for (unsigned int i = 0; i < numGeoms; ++i) {
         CGeometry* g = shadowGeom[i];
         const bool skinned = Skinned(g);
         veDisplaySetMode(skinned ? 0x1000200 : 0x1000000);
         CMotionView* mv = objView[i];
-        if (skinned && mv && mv->bonePalette) {
-            _geo_skeleton gs{static_cast<int32_t>(mv->skel.boneCount), nullptr};
-            veEngineSetBoneArray(mv->bonePalette, &gs);
+        if (skinned) {
+            // Posed like the racer's motion view; in the bind pose without one.
+            static _matrix4 bindPose[64];
+            static const bool filled = [] {
+                for (_matrix4& m : bindPose) M4_Identity(&m);
+                return true;
+            }();
+            (void)filled;
+            const bool posed = mv && mv->bonePalette;
+            _geo_skeleton gs{posed ? static_cast<int32_t>(mv->skel.boneCount) : 64, nullptr};
+            veEngineSetBoneArray(posed ? mv->bonePalette : bindPose, &gs);
         }
         veEngineSetLocalToWorld(&objLocalToWorld[numGeoms == 2 ? i : 0]);
         veEngineDrawGeometry(g->geo);
@@ -341,7 +340,6 @@ void CShadowMotionView::applyTexture(C3DView* aView, int nx, int nz, ve_texture_
     if (alpha < 10) return;
     ++passesDrawn;
     veRenderContextEnable(kRenderAlpha | kRenderTexture);
-    if (getenv("SHADOWSOLID")) veRenderContextDisable(kRenderTexture);
     veDisplaySetActiveTexture(shadowTex);
     veDisplayActivateView(&aView->_view3d);
     _matrix4 id;
@@ -352,7 +350,6 @@ void CShadowMotionView::applyTexture(C3DView* aView, int nx, int nz, ve_texture_
         return _ve_vertex{p.x, p.y - 3.0f, p.z, 1.0f, s, t, 1.0f, 0.0f, 128, 128, 128, a};
     };
     const float fx = static_cast<float>(nx), fz = static_cast<float>(nz);
-    if (getenv("SHADOWDBG")) fprintf(stderr, "apply n %d %d a %d v0 %.0f %.0f %.0f v5 %.0f %.0f %.0f bike %.0f %.0f %.0f cam %.0f %.0f %.0f\n", nx, nz, alpha, vertList[0].x, vertList[0].y, vertList[0].z, vertList[6*nx*nz-1].x, vertList[6*nx*nz-1].y, vertList[6*nx*nz-1].z, bike->position.x, bike->position.y, bike->position.z, cam->position.x, cam->position.y, cam->position.z);
     for (int z = 0; z < nz; ++z)
         for (int x = 0; x < nx; ++x) {
             const qzVector3d* v = &vertList[6 * (x + z * nx)];

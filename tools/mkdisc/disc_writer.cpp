@@ -21,8 +21,8 @@
 #include "mkdisc/frontend_screens.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
-#include "mkdisc/particle_art.h"
 #include "mkdisc/race_art.h"
+#include "mkdisc/scene_art.h"
 #include "mkdisc/stunt_tree.h"
 #include "mkdisc/tracks.h"
 
@@ -135,6 +135,7 @@ std::vector<uint8_t> CommonCollision(int i) {
 std::vector<uint8_t> CommonSubFile(int i) {
     if (IsRaceArt(i)) return RaceArtFile(i);
     if (common::IsGraphic(i)) return CommonTexture(i);
+    if (IsShadowGeometry(i)) return WriteShadowGeometry(i);
     if (common::IsGeometry(i)) return WriteCommonGeometry(i);
     if (common::IsCollision(i)) return CommonCollision(i);
     if (const char* font = common::FontName(i)) return WriteNamedFont(font);

@@ -1,10 +1,12 @@
-#include "mkdisc/particle_art.h"
+#include "mkdisc/scene_art.h"
 
 #include <cmath>
 #include <cstdio>
 
 #include "engine/hal/geometry_format.h"
+#include "engine/hal/geometry_skinned_format.h"
 #include "engine/sys/bitmap_format.h"
+#include "mkdisc/models.h"
 
 namespace {
 
@@ -70,4 +72,30 @@ std::vector<uint8_t> WriteParticleTexture(int slot) {
     std::snprintf(name, sizeof name, "particle%03d", slot);
     img.texName = name;
     return WriteBitmap(img);
+}
+
+bool IsShadowGeometry(int index) {
+    return index == 6 || index == 10;
+}
+
+std::vector<uint8_t> WriteShadowGeometry(int index) {
+    SkinMesh mesh = index == 6 ? BikeMesh(2) : RiderGearMesh(2);
+    BitmapImage dark;
+    dark.width = dark.height = 8;
+    dark.bitsPerPixel = 8;
+    dark.pixels.assign(64, 1);
+    std::vector<uint32_t> palette(256, 0);
+    palette[1] = 0x80181818u;  // opaque, nearly black
+    dark.palette = Csm1Palette(palette);
+    dark.texName = index == 6 ? "bikeshadow" : "ridershadow";
+    SkinMaterial all;
+    all.texture = dark;
+    for (SkinMaterial& m : mesh.materials)
+        for (SkinVertex v : m.triangles) {
+            v.v.s = v.v.t = 0.5f;
+            v.v.rgba = 0x80808080u;
+            all.triangles.push_back(v);
+        }
+    mesh.materials.assign(1, all);
+    return WriteSkinnedGeometry(mesh);
 }
