@@ -18,7 +18,7 @@ _ve_vertex Vertex(const qzVector3d& p, float s, float t, const CColorRGBA& c) {
 }  // namespace
 
 void CParticleView::render(C3DView* view) {
-    textureLoads = 0;
+    drawn = textureLoads = 0;
     if (!(CParticleSystem::raceOptions & CParticleSystem::kParticlesOn) || !view) return;
     CParticleSystem* ps = CParticleSystem::getInstance();
     _matrix4 identity;
@@ -47,6 +47,7 @@ void CParticleView::render(C3DView* view) {
             current = p->texID;
         }
         const bool tex = current != -1;
+        ++drawn;
         switch (p->type) {
             case LINE_PARTICLE: {
                 auto* l = static_cast<CLineParticle*>(p);

@@ -13,6 +13,7 @@ public:
     void render(C3DView* view) override;
     void update(C3DView*, float) override {}
 
-    // Texture loads of the last render (a run of particles with one texture loads it once).
+    // Particles drawn and texture loads of the last render (a run with one texture loads it once).
+    uint32_t drawn = 0;
     uint32_t textureLoads = 0;
 };
