@@ -131,14 +131,15 @@ int CShadowMotionView::shadowAlpha(uint32_t depth, float fade) {
 }
 
 CShadowMotionView::CShadowMotionView(int modelObjectId, int descriptionId, CMotionView* model1View,
-                                     int model2Id, int desc2Id, CMotionView* model2View, int,
+                                     int model2Id, int desc2Id, CMotionView* model2View, int racer,
                                      unsigned int humans)
     : CShadowView(modelObjectId, descriptionId),
       _model1View(model1View),
       _model2View(model2View),
       _model2Id(model2Id),
       _desc2Id(desc2Id),
-      _shadowFadeDist(static_cast<float>(getObjectLod1DepthSquared())) {
+      _shadowFadeDist(static_cast<float>(getObjectLod1DepthSquared())),
+      racer_(racer) {
     const uint32_t n = humans >= 2 ? 2 : 1;
     GAME_WIDTH = 640 / n;
     GAME_HEIGHT = 448 / n;
@@ -205,8 +206,13 @@ void CShadowMotionView::adoptViews(C3DView* view) {
 void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
     if (!(raceOptions & kShadowsOn) || !view) return;
     if (!_model1View || !_model2View) adoptViews(view);
-    // Without a bike view the shadow takes its own level of detail by distance.
-    if (!_model1View) calculateLodDepth(view, ModelObject(modelObjectId));
+    // Without a bike view the shadow takes the level the bike view would: its own racer in a single
+    // screen at full detail, others at 1, or 2 beyond the LOD 1 distance.
+    if (!_model1View) {
+        calculateLodDepth(view, ModelObject(modelObjectId));
+        if (LOD != -1)
+            LOD = racer_ == view->viewNum && GAME_HEIGHT == 448 ? 0 : depth > objectLod1DepthSquared ? 2 : 1;
+    }
     const int32_t L = lod();
     if (L < 0 || L >= 2 || (L == 1 && particles::loadLevel() == particles::kVerySlow)) return;
     CModelObject* bikeObj = ModelObject(modelObjectId);
@@ -238,7 +244,7 @@ void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
             pictureOrder[0] = _desc2Id;
             veDisplayActivateView(&view->_view3d);
             veSwitchToFrameBuffer();
-            applyTexture(view, nx, nz, tex);
+            applyTexture(view, nx, nz, tex, riderBox);
         }
         transformBBox(bs, &mb, bikeBox);
         if (areaUnder(bikeBox, bikeGridBox, nx, nz)) {
@@ -248,7 +254,7 @@ void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
             pictureOrder[texturesMade - 1] = descriptionId;
             veDisplayActivateView(&view->_view3d);
             veSwitchToFrameBuffer();
-            applyTexture(view, nx, nz, tex);
+            applyTexture(view, nx, nz, tex, bikeBox);
         }
         return;
     }
@@ -265,7 +271,7 @@ void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
     pictureOrder[0] = descriptionId;
     veDisplayActivateView(&view->_view3d);
     veSwitchToFrameBuffer();
-    applyTexture(view, nx, nz, tex);
+    applyTexture(view, nx, nz, tex, riderBikeBox);
 }
 
 ve_texture_handle* CShadowMotionView::createShadowTexture(CGeometry** shadowGeom, CMotionView** objView,
@@ -330,7 +336,8 @@ void CShadowMotionView::setupCamera(_ve_view* shadowView, CBoundingBox* box) {
     veDisplaySetCameraMatrix(shadowView, &m);
 }
 
-void CShadowMotionView::applyTexture(C3DView* aView, int nx, int nz, ve_texture_handle* shadowTex) {
+void CShadowMotionView::applyTexture(C3DView* aView, int nx, int nz, ve_texture_handle* shadowTex,
+                                     const CBoundingBox& footprint) {
     CModelObject* cam = ModelObject(aView->_cameraID);
     CModelObject* bike = ModelObject(modelObjectId);
     if (!shadowTex || !cam || !bike || nx <= 0 || nz <= 0) return;
@@ -353,6 +360,12 @@ void CShadowMotionView::applyTexture(C3DView* aView, int nx, int nz, ve_texture_
     for (int z = 0; z < nz; ++z)
         for (int x = 0; x < nx; ++x) {
             const qzVector3d* v = &vertList[6 * (x + z * nx)];
+            // Cells the shadow cannot reach hold only clear texels: not drawn (a cell's margin for
+            // the models' height, which the footprint counts at half).
+            const float m = 0.5f * (v[5].x - v[0].x);
+            if (v[5].x < footprint.minX - m || v[0].x > footprint.maxX + m || v[5].z < footprint.minZ - m ||
+                v[0].z > footprint.maxZ + m)
+                continue;
             const float s0 = x / fx, s1 = (x + 1) / fx, t0 = 1.0f - z / fz, t1 = 1.0f - (z + 1) / fz;
             _ve_triangle t1r{vtx(v[0], s0, t0), vtx(v[1], s0, t1), vtx(v[2], s1, t0)};
             _ve_triangle t2r{vtx(v[3], s0, t1), vtx(v[4], s1, t0), vtx(v[5], s1, t1)};

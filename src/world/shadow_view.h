@@ -68,11 +68,14 @@ public:
     int32_t pictureOrder[2] = {-1, -1};
 
 private:
+    int32_t racer_;
     ve_texture_handle* createShadowTexture(CGeometry** shadowGeom, CMotionView** objView,
                                            _matrix4* objLocalToWorld, CBoundingBox* shadowBox,
                                            unsigned int numGeoms);
     void setupCamera(_ve_view* shadowView, CBoundingBox* shadowBox);
-    void applyTexture(C3DView* aView, int width, int depth, ve_texture_handle* shadowTex);
+    // Lays the picture on the terrain cells of vertList, skipping cells away from `footprint`.
+    void applyTexture(C3DView* aView, int width, int depth, ve_texture_handle* shadowTex,
+                      const CBoundingBox& footprint);
     // The terrain cells under `box` into vertList and `grid`; false when there are none or too many.
     bool areaUnder(CBoundingBox& box, CBoundingBox& grid, int& nx, int& nz);
     int32_t lod() const;
