@@ -33,7 +33,7 @@ void CKineticPhysicsView::doStunt(int motion, int mirror) {
 }
 
 void CKineticPhysicsView::update(C3DView* view, float) {
-    if (CPauseState::pauseSwitch == 0) UpdateFrame(view, 0);
+    if (CPauseState::pauseSwitch == 0 && (!view || view->viewNum == 0)) UpdateFrame(view, 0);
 }
 
 void CKineticPhysicsView::UpdateFrame(C3DView*, unsigned int) {

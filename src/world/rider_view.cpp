@@ -670,6 +670,10 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     }
 }
 
+void CRiderView::update(C3DView* view, float) {
+    if (!view || view->viewNum == 0) UpdateFrame(view, 0);
+}
+
 void CRiderView::render(C3DView* view) {
     auto* rider = dynamic_cast<CRiderModel*>(MotionViewObject(modelObjectId));
     if (!rider || !hasPose() || !(raceOptions & kDrawRiders)) return;

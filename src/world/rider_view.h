@@ -91,7 +91,9 @@ public:
     ~CRiderView() override;
 
     void render(C3DView* view) override;
-    void update(C3DView* view, float) override { UpdateFrame(view, 0); }
+    // Steps once per drawn frame: a racer's views sit in every human's 3D view, and only the first
+    // view's update steps them.
+    void update(C3DView* view, float) override;
     void UpdateFrame(C3DView* view, unsigned int) override;
 
     void SetBikeView(CKineticPhysicsView* view);

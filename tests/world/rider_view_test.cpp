@@ -39,7 +39,7 @@ constexpr float kStep = CMotionView::kStep;
 // The disc's motions, rider and bike models, registered once.
 struct Disc {
     HeapImage motions{Build()};
-    HeapImage rider{WriteCommonGeometry(9)}, bike{WriteCommonGeometry(0)};
+    HeapImage rider{WriteCommonGeometry(9)}, bike{WriteCommonGeometry(2)};
     int riderDesc = Describe(rider), bikeDesc = Describe(bike);
     static std::vector<uint8_t> Build() {
         MasterFileWriter w;
@@ -374,7 +374,7 @@ struct RiderLook : enginetest::EngineTest {};
 
 TEST_F(RiderLook, RiderSitsOnTheBikeInEveryPose) {
     HeapImage motions(Disc::Build());
-    HeapImage riderGeo(WriteCommonGeometry(9)), bikeGeo(WriteCommonGeometry(0));
+    HeapImage riderGeo(WriteCommonGeometry(9)), bikeGeo(WriteCommonGeometry(2));
     const int riderDesc = Disc::Describe(riderGeo), bikeDesc = Disc::Describe(bikeGeo);
     CModel* model = GetModel();
     auto* bike = new KineticBike;

@@ -134,6 +134,7 @@ std::vector<uint8_t> CommonCollision(int i) {
 // placeholder.
 std::vector<uint8_t> CommonSubFile(int i) {
     if (IsRaceArt(i)) return RaceArtFile(i);
+    if (std::vector<uint8_t> team = WriteTeamTexture(i); !team.empty()) return team;
     if (common::IsGraphic(i)) return CommonTexture(i);
     if (IsShadowGeometry(i)) return WriteShadowGeometry(i);
     if (common::IsGeometry(i)) return WriteCommonGeometry(i);
@@ -160,7 +161,17 @@ bool WriteCommonObjects(const std::string& dir) {
         w.add(sub);
     }
     std::vector<uint8_t> image = w.build();
-    return WriteFile(dir, "COMMON/qz02dat.bin", image.data(), image.size());
+    if (!WriteFile(dir, "COMMON/qz02dat.bin", image.data(), image.size())) return false;
+    // Each rider and bike model's high-resolution textures, for a single player's own racer.
+    for (int k = 0; k < 10; ++k) {
+        char rider[32], bike[32];
+        std::snprintf(rider, sizeof rider, "COMMON/hiRidr%02d.bin", k + 1);
+        std::snprintf(bike, sizeof bike, "COMMON/hiBike%02d.bin", k + 1);
+        const std::vector<uint8_t> r = WriteHiResRiderFile(k), b = WriteHiResBikeFile(k);
+        if (!WriteFile(dir, rider, r.data(), r.size()) || !WriteFile(dir, bike, b.data(), b.size()))
+            return false;
+    }
+    return true;
 }
 
 // Font files the front end opens by name.

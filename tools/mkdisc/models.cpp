@@ -2,8 +2,11 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 #include "engine/anim/anim_format.h"
+#include "engine/sys/bitmap_format.h"
+#include "game/files/master_file_format.h"
 #include "mkdisc/motions.h"
 
 namespace {
@@ -20,10 +23,10 @@ GeoMesh Shadow(float width, float length) {
 
 std::vector<uint8_t> WriteCommonGeometry(int index) {
     switch (index) {
-        case 0:  // bike, finest level of detail first
+        case 0:  // bike, coarsest level of detail first
         case 1:
         case 2:
-            return WriteSkinnedGeometry(BikeMesh(index));
+            return WriteSkinnedGeometry(BikeMesh(2 - index));
         case 6:
             return WriteGeometry(Shadow(0.6f, 1.8f));
         case 7:  // rider, coarsest level of detail first
@@ -285,4 +288,58 @@ std::vector<uint8_t> WriteRiderSkinnedGeometry(bool vu0) {
 }
 std::vector<uint8_t> WriteBikeSkinnedGeometry(bool vu0) {
     return WriteSkinnedGeometry(BikeSkinMesh(vu0));
+}
+
+// ---- team textures ---------------------------------------------------------------------------------------
+
+namespace {
+
+// Base and trim colours of the ten teams (RGBA, red in the low byte).
+constexpr uint32_t kTeamBase[10] = {0x80F07020u, 0x802020E0u, 0x8020C020u, 0x8010C0F0u, 0x80F0F0F0u,
+                                    0x800070F0u, 0x80C020C0u, 0x80202020u, 0x80F0C040u, 0x8000A0A0u};
+constexpr uint32_t kTeamTrim[10] = {0x80F0F0F0u, 0x80F0F0F0u, 0x80202020u, 0x80202020u, 0x80F02020u,
+                                    0x80202020u, 0x80F0F0F0u, 0x8010C0F0u, 0x80F0F0F0u, 0x80F0F0F0u};
+
+std::vector<uint8_t> Named(BitmapImage img, const char* prefix, int n) {
+    char name[16];
+    std::snprintf(name, sizeof name, "%s%02d", prefix, n);
+    img.texName = name;
+    return WriteBitmap(img);
+}
+
+std::vector<uint8_t> Packed(const std::vector<std::vector<uint8_t>>& subFiles) {
+    MasterFileWriter w;
+    w.beginLabel();
+    for (const auto& f : subFiles) w.add(f);
+    return w.build();
+}
+
+}  // namespace
+
+std::vector<uint8_t> WriteTeamTexture(int subFile) {
+    if (subFile >= 76 && subFile <= 95) {  // rider model k: jersey, helmet
+        const int k = (subFile - 76) / 2;
+        return (subFile - 76) % 2 ? Named(RiderHelmetTexture(kTeamBase[k], kTeamTrim[k]), "helmet", k)
+                                  : Named(RiderJerseyTexture(kTeamBase[k], kTeamTrim[k]), "jersey", k);
+    }
+    if (subFile >= 96 && subFile <= 115) {  // bike model k, far and middle levels
+        const int k = (subFile - 96) % 10;
+        return Named(BikePlasticsTexture(kTeamBase[k], kTeamTrim[k]), "plastic", k);
+    }
+    if (subFile >= 116 && subFile <= 125) {  // rider model k, far level: the jersey alone
+        const int k = subFile - 116;
+        return Named(RiderJerseyTexture(kTeamBase[k], kTeamTrim[k]), "jersfar", k);
+    }
+    return {};
+}
+
+std::vector<uint8_t> WriteHiResRiderFile(int model) {
+    const int k = model % 10;
+    return Packed({Named(RiderJerseyTexture(kTeamBase[k], kTeamTrim[k]), "hijersey", k),
+                   Named(RiderHelmetTexture(kTeamBase[k], kTeamTrim[k]), "hihelmet", k)});
+}
+
+std::vector<uint8_t> WriteHiResBikeFile(int model) {
+    const int k = model % 10;
+    return Packed({Named(BikePlasticsTexture(kTeamBase[k], kTeamTrim[k]), "hiplastic", k)});
 }

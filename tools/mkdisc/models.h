@@ -8,8 +8,8 @@
 #include "engine/hal/geometry_format.h"
 #include "engine/hal/geometry_skinned_format.h"
 
-// The geometry sub-files of the common-objects master file (index -> block): 0-2 the skinned bike's three
-// levels of detail (finest first), 6 the bike's shadow, 9, 8, 7 the skinned rider's levels (finest
+// The geometry sub-files of the common-objects master file (index -> block): 2, 1, 0 the skinned bike's
+// three levels of detail (finest first), 6 the bike's shadow, 9, 8, 7 the skinned rider's levels (finest
 // first), 10 the rider's shadow. The skinned models are in the motions' space (motions.h); the shadows
 // lie on y = 0. Empty for other indices.
 std::vector<uint8_t> WriteCommonGeometry(int index);
@@ -26,3 +26,11 @@ SkinMesh RiderSkinMesh(bool vu0);
 SkinMesh BikeSkinMesh(bool vu0);
 std::vector<uint8_t> WriteRiderSkinnedGeometry(bool vu0);
 std::vector<uint8_t> WriteBikeSkinnedGeometry(bool vu0);
+
+// The team textures of the common-objects file: 76-95 each rider model's jersey and helmet, 96-115 each
+// bike model's plastics (two sets), 116-125 each rider's jersey for the far level; empty elsewhere.
+std::vector<uint8_t> WriteTeamTexture(int subFile);
+// The high-resolution files of rider or bike model 0-9 ("COMMON/hiRidrNN.bin": jersey, helmet;
+// "COMMON/hiBikeNN.bin": plastics), as packed master files.
+std::vector<uint8_t> WriteHiResRiderFile(int model);
+std::vector<uint8_t> WriteHiResBikeFile(int model);

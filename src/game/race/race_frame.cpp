@@ -12,6 +12,7 @@
 #include "game/race/race_links.h"
 #include "game/race/stats.h"
 #include "game/view/view_3d.h"
+#include "world/motion_view.h"
 
 float (*CQzGame::cpuTimeSource)() = veEngineGetCpuTime;
 bool CQzGame::drawFrames = true;
@@ -75,6 +76,7 @@ void CQzGame::renderViews() {
         if (numOfHumanRacers > 0) veDisplayActivateView(&view[0]->_view3d);
         return;
     }
+    CMotionView::gameTime = globalTime;  // the motion views step by game time
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         view[i]->update(0.0f);
         if (!drawFrames) continue;

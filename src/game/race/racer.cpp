@@ -21,6 +21,8 @@
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/vehicle/kinetic_vehicle_action.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
+#include "world/bike_motion_view.h"
+#include "world/rider_view.h"
 #include "world/spline_manager.h"
 
 // Per bike model: acceleration, top speed, traction, suspension (rows 10 and 11 are not raced).
@@ -201,6 +203,20 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     model->objects.push_back(body);
     riderId[i] = static_cast<int32_t>(model->objects.size()) - 1;
     b->rider = body;
+
+    // The bike and rider as drawn: motion views in every human's 3D view (the rider's keeps the bike's
+    // in step and puts the rider body on the bike).
+    auto* bikeView = new CKineticPhysicsView(bikeId[i], bikeDescriptionId[bikeModel], static_cast<int>(i), 14,
+                                             0, masterFileCommonObjects);
+    auto* riderView = new CRiderView(riderId[i], riderDescriptionId[riderModel], static_cast<int>(i), 13, 0,
+                                     masterFileCommonObjects);
+    riderView->SetBlendMotion(13, 0, 0);
+    riderView->SetBikeView(bikeView);
+    CMotionView::splitScreen = static_cast<int>(splitScreen);
+    for (uint32_t h = 0; h < numOfHumanRacers; ++h) {
+        view[h]->insertObject(bikeView);
+        view[h]->insertObject(riderView);
+    }
 
     control[i] = racelink::MakeAI(*this, i, bikeId[i]);
     trackList[i] = bikeId[i];
