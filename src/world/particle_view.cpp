@@ -1,6 +1,7 @@
 #include "world/particle_view.h"
 
 #include "engine/hal/display.h"
+#include "engine/hal/draw_env.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/render_context.h"
 #include "engine/hal/texture_manager.h"
@@ -29,6 +30,10 @@ void CParticleView::render(C3DView* view) {
         if (ps->viewPtr[k] == &view->_view3d) i = k;
     if (i < 0) return;
     veDisplayActivateView(&view->_view3d);
+    // Soft edges: no alpha test (the scenery's test would cut the puffs down to their cores), depth test
+    // kept; the scenery's test is put back after.
+    veSetDefaultTestEnv1(0, 6, 100, 0, 0, 0, 1, 2);
+    veSetDefaultTestEnv2(0, 6, 100, 0, 0, 0, 1, 2);
 
     int32_t current = -1;
     uint32_t counter = 0;
@@ -79,4 +84,7 @@ void CParticleView::render(C3DView* view) {
                 break;
         }
     }
+    vePrimSendBuffers();
+    veSetDefaultTestEnv1(1, 6, 100, 0, 0, 0, 1, 2);
+    veSetDefaultTestEnv2(1, 6, 100, 0, 0, 0, 1, 2);
 }
