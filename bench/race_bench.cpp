@@ -19,6 +19,7 @@
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
@@ -62,6 +63,8 @@ void BM_RaceThreeLapsNoDrawing(benchmark::State& state) {
         o.demoMode = 1;  // the first racer is ridden by the computer too
         std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", CDemoLoopManager::getWorldString(O01));
         o.trackType = CDemoLoopManager::getWorldType(O01);
+        ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // every repetition rides the same race
+        RandomNumber = Randomizer = 0;
         const int usedBefore = x_TotalMemory();
         int peak = usedBefore;
         const auto t0 = Clock::now();

@@ -3,8 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/sound_tuning_format.h"
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
+#include "bike/kinetic_track_objects.h"
 #include "engine/font/font.h"
 #include "engine/hal/display_hw.h"
 #include "engine/sys/files.h"
@@ -48,6 +50,10 @@
 #endif
 
 float globalTime = 0.0f;
+float engineVol = 1.0f, checkpointVol = 1.0f, collisionVol = 1.0f, landingVol = 1.0f, announcerVol = 1.0f,
+      crowdVol = 1.0f, announcerFreq = 1.0f, crowdFreq = 1.0f;
+float raceMusicVolume[2] = {0.2f, 0.8f};
+int32_t soundGroupLimit[3] = {8, 8, 8};
 uint32_t Framecounter = 0;
 
 uint32_t CQzGame::numOfTotalRacers = 0;
@@ -297,6 +303,26 @@ int CQzGame::initSound(unsigned int restart) {
         x_printf("Init Sound\n");
     }
     x_printf("DInit Sound\n");
+
+    // Tuning: the file is trusted only as far as it scans; what it lacks keeps the defaults.
+    SoundTuning t;
+    int length = 0;
+    void* text = x_LoadFileLength("AUDIO\\sound.txt", &length);
+    const bool read =
+        text && ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(length), &t);
+    x_free(text);
+    if (!read) {
+        t = SoundTuning{};
+        t.volumes[0] = 0.2f;
+        t.volumes[1] = 0.8f;
+    }
+    raceMusicVolume[0] = t.volumes[0];
+    raceMusicVolume[1] = t.volumes[1];
+    float* const vols[6] = {&engineVol, &checkpointVol, &collisionVol, &landingVol, &announcerVol, &crowdVol};
+    for (int k = 0; k < 6; ++k) *vols[k] = t.volumes[2 + k];
+    announcerFreq = t.announcerFrequency;
+    crowdFreq = t.crowdFrequency;
+    for (int k = 0; k < 3; ++k) soundGroupLimit[k] = t.groupLimits[k];
     return 1;
 }
 
@@ -414,10 +440,15 @@ int CQzGame::initArena() {
     d->numUniqueGeometry = 1;
     if (collision >= 0) d->collisionIdList.push_back(collision);
     const int did = CResourceStorage<CObjectDescription>::instance().add(d);
-    // The arena is drawn; its collision shell joins physics with the static track objects.
-    auto* arena = new CModelObject(did);
+    // A static rigid object whose collision parts (if any) join the physics world at the centre.
+    _Info& type = arenaInfo;
+    type = _Info{};
+    type.hitSoundId = 1;
+    d->typeInfo = &type;
+    auto* arena = new CKineticComplexStaticRigidObject(did);
     const float c = CWorldModel::worldWidth * 0.5f;
     arena->position = qzVector3d(c, 0.0f, c);
+    arena->updateModelWorld();
     const int id = AddToModel(model, arena);
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         auto* vo = new C3DViewObject(id, did);

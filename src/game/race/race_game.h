@@ -67,6 +67,12 @@ enum WhoControls : int32_t {
 extern float globalTime;
 extern uint32_t Framecounter;
 
+// The race's sound tuning from "AUDIO\sound.txt" (fixed defaults when the file is missing or short).
+extern float engineVol, checkpointVol, collisionVol, landingVol, announcerVol, crowdVol, announcerFreq,
+    crowdFreq;
+extern float raceMusicVolume[2];    // music a, music b
+extern int32_t soundGroupLimit[3];  // mixer sound groups 1, 2, 3
+
 class CGlobalTime {
 public:
     // Adds 0.01667 s unless the race is paused.
@@ -144,7 +150,8 @@ public:
     CAIBikeIter* bikeIterator = nullptr;
     int32_t dustTexID = -1, TrailTexID = -1, mudTexID = -1;
     int32_t frameStripe = 0;
-    _Info bikeInfo{};  // the type record every bike description points to
+    _Info bikeInfo{};   // the type record every bike description points to
+    _Info arenaInfo{};  // the arena's type record (its hit sound)
     int32_t stable30FpsFrames = 0;
     bool worldMissing = false;  // the world file could not be loaded: the race ends at once
 
