@@ -93,9 +93,7 @@ void CKineticPhysicsView::render(C3DView* view) {
     veSetDefaultTestEnv2(1, 6, 100, 0, 0, 0, 1, 2);
     veEngineSetFrustumXY(640.0f, 2047.0f);
     veDisplayActivateView(&view->_view3d);  // resets the local-to-world matrix: set it after
-    veEngineBuildView(&view->_view3d);
-    veEngineSetLocalToWorld(&m);
-    calculateLodDepthClip(view, bike);
+    clipWithModelMatrix(view, bike, m);
     if (LOD == -1) return;
     setupLights(bike->invulnerabilityCounter > 0 ? 1 : 0);
     if (CPauseState::pauseSwitch == 0) {

@@ -220,6 +220,12 @@ void CMotionView::modelMatrix(const CModelObject* object, const _vector3d& posit
     M4_Mult(out, &m, &axes);
 }
 
+void CMotionView::clipWithModelMatrix(C3DView* view, CModelObject* object, const _matrix4& model) {
+    veEngineSetLocalToWorld(&model);
+    veEngineBuildView(&view->_view3d);
+    calculateLodDepthClip(view, object);
+}
+
 _FS_GEO_HEADER* CMotionView::lodGeometry() const {
     const CObjectDescription* d = Description(descriptionId);
     if (!d || LOD < 0 || static_cast<size_t>(LOD) >= d->geometryIdList.size()) return nullptr;
@@ -241,8 +247,7 @@ void CMotionView::render(C3DView* view) {
     modelMatrix(object, object->position, &m);
     setupLights(0);
     veDisplayActivateView(&view->_view3d);  // resets the local-to-world matrix: set it after
-    veEngineSetLocalToWorld(&m);
-    calculateLodDepthClip(view, object);
+    clipWithModelMatrix(view, object, m);
     if (LOD == -1) return;
     setBoneArray();
     veDisplaySetMode(0x4000200);

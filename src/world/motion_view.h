@@ -88,6 +88,9 @@ public:
 protected:
     // The model matrix: the object's orientation and `position`, then the models' axis turn.
     static void modelMatrix(const CModelObject* object, const _vector3d& position, _matrix4* out);
+    // Makes the model matrix current (with the view's matrices rebuilt for it, as the frustum test reads
+    // them) and chooses the level of detail and clipping: the object's bounds are in the model's space.
+    void clipWithModelMatrix(C3DView* view, CModelObject* object, const _matrix4& model);
     // The description's geometry for the current LOD (textures replaced), or null.
     _FS_GEO_HEADER* lodGeometry() const;
     // Hands the palette to the engine for the skinned draw.

@@ -680,14 +680,13 @@ void CRiderView::render(C3DView* view) {
     KineticBike* bike = rider->bike();
     _matrix4 m;
     modelMatrix(rider, rider->position, &m);
-    calculateLodDepthClip(view, rider);
+    // Activating the view resets the local-to-world matrix: the model matrix follows it.
+    veDisplayActivateView(&view->_view3d);
+    clipWithModelMatrix(view, rider, m);
     if (LOD == -1) return;
     setupLights(bike && bike->invulnerabilityCounter > 0 ? 1 : 0);
     setBoneArray();
     veDisplaySetMode(0x4000200);
-    // Activating the view resets the local-to-world matrix: the model matrix follows it.
-    veDisplayActivateView(&view->_view3d);
-    veEngineSetLocalToWorld(&m);
     _FS_GEO_HEADER* g = lodGeometry();
     if (!g) return;
     veTextureDisableCache();

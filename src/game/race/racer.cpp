@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
@@ -74,6 +76,18 @@ int AddTexture(void* image, int k) {
 int AddGeometry(void* image, int k) {
     CFileManager* fm = GetFileManager();
     void* data = fm->loadSubFile(image, static_cast<unsigned>(k));
+    // The common-objects file stays loaded from race to race, but preparing a block rewrites it in place:
+    // its bytes as loaded are kept and put back before a later race prepares it again.
+    static std::map<const void*, std::vector<uint8_t>> asLoaded;
+    const int len = fm->getSubFileLength(image, static_cast<unsigned>(k));
+    if (data && len > 0 && image == CQzGame::masterFileCommonObjects) {
+        auto [kept, fresh] = asLoaded.try_emplace(data);
+        const auto* bytes = static_cast<const uint8_t*>(data);
+        if (fresh || kept->second.size() != static_cast<size_t>(len))
+            kept->second.assign(bytes, bytes + len);
+        else
+            std::memcpy(data, kept->second.data(), kept->second.size());
+    }
     CGeometry* g =
         data ? LoadGeometry(data, fm->getSubFileLength(image, static_cast<unsigned>(k)), k) : nullptr;
     return g ? CResourceStorage<CGeometry>::instance().add(g) : -1;
