@@ -8,9 +8,9 @@
 #include "engine/hal/engine.h"
 #include "game/model/model.h"
 #include "game/view/view_3d.h"
+#include "support/world_view_scene.h"
 #include "world/camera.h"
 #include "world/particle_view.h"
-#include "support/world_view_scene.h"
 
 namespace {
 

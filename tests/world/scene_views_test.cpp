@@ -14,13 +14,13 @@
 #include "game/model/object_description.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "mkdisc/scene_art.h"
+#include "support/world_view_scene.h"
 #include "world/shadow_view.h"
 #include "world/spline_format.h"
 #include "world/spline_manager.h"
 #include "world/track_camera.h"
 #include "world/world_view_object.h"
 #include "world_fixture.h"
-#include "support/world_view_scene.h"
 
 namespace {
 
