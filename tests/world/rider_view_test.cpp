@@ -105,6 +105,14 @@ struct Rig : ::testing::Test {
 TEST_F(Rig, MotionViewFramesBlendsLightsAndDetail) {
     ASSERT_TRUE(view->hasPose());
     ASSERT_EQ(view->skel.boneCount, 27u);
+    // Without a description (or its geometry) there is no skeleton: the view holds no pose, steps and
+    // draws nothing.
+    for (int desc : {-1, 100000}) {
+        CRiderView bare(1, desc, 0, kStop, 0, disc.motions.p);
+        EXPECT_FALSE(bare.hasPose());
+        bare.UpdateFrame(nullptr, 0);
+        bare.render(nullptr);
+    }
     view->LoadMotion(kRide, 0, false, false);
     view->setCurrentFrame(-1.0f);
     EXPECT_FLOAT_EQ(view->currentFrame, Length(view->anim) - kStep);

@@ -180,6 +180,10 @@ std::vector<SampledFrame> Play(const std::vector<_bone>& bones, std::vector<Key>
 // rider's left, +y up, +z forward, units of 1 cm, origin at the bike's centre of mass (its wheels' hubs 26
 // below and 84 ahead and behind, the ground 62 below).
 
+// The bike's rear hub (its skeleton's bone 11) and how far a wheelie lifts the bike about it.
+constexpr _vector3d kRearHub = {0.0f, -26.0f, -84.0f};
+constexpr float kWheelieLift = -0.35f;
+
 constexpr _vector3d kLeftGrip = {38.0f, 48.0f, 40.0f}, kRightGrip = {-38.0f, 48.0f, 40.0f};
 constexpr _vector3d kLeftPeg = {14.0f, -18.0f, -2.0f}, kRightPeg = {-14.0f, -18.0f, -2.0f};
 
@@ -390,10 +394,19 @@ std::vector<SampledFrame> RiderMotion(int slot) {
             slide.target[2] = {60.0f, -40.0f, 40.0f};
             return play({{0, sit}, {0.7f, slide}}, 0.7f);
         }
-        case 74: {  // wheelie: weight back, arms straight
+        case 74: {  // wheelie: seated on the bike as it lifts about its rear hub (the bike's motion 75)
             Pose back = sit;
-            back.root = {0.0f, 0.0f, -8.0f};
-            back.e[0].x = -0.25f;
+            const _quaternion q = Euler(kWheelieLift, 0.0f, 0.0f);
+            auto turn = [&q](const _vector3d& p) {
+                const _vector3d rel = {p.x - kRearHub.x, p.y - kRearHub.y, p.z - kRearHub.z};
+                _vector3d out;
+                Q_TransformVect(&q, &out, &rel);
+                return _vector3d{kRearHub.x + out.x, kRearHub.y + out.y, kRearHub.z + out.z};
+            };
+            const _vector3d pelvis = bones[0].globalPos, moved = turn(pelvis);
+            back.root = {moved.x - pelvis.x, moved.y - pelvis.y, moved.z - pelvis.z};
+            back.e[0].x = kWheelieLift;
+            for (_vector3d& t : back.target) t = turn(t);
             return play({{0, sit}, {0.6f, back}}, 0.6f);
         }
         default:
@@ -464,8 +477,14 @@ std::vector<SampledFrame> BikeMotion(int slot) {
                         0.6f);
         case 71:  // slide: the back steps out
             return play({{0.0f, still}, {0.7f, BikePose{{}, {0, 0.25f, 0}, {0, -0.3f, 0}, {}}}}, 0.7f);
-        case 75:  // wheelie: the front lifts about the rear hub
-            return play({{0.0f, still}, {0.6f, BikePose{{0, 20, 0}, {-0.35f, 0, 0}, {}, {}}}}, 0.6f);
+        case 75: {  // wheelie: the front lifts about the rear hub, which stays where it was
+            const _vector3d hub = kRearHub, lift = {kWheelieLift, 0.0f, 0.0f};
+            const _quaternion q = Euler(lift.x, lift.y, lift.z);
+            _vector3d turned;
+            Q_TransformVect(&q, &turned, &hub);
+            const BikePose up{{hub.x - turned.x, hub.y - turned.y, hub.z - turned.z}, lift, {}, {}};
+            return play({{0.0f, still}, {0.6f, up}}, 0.6f);
+        }
         default:
             break;
     }
