@@ -28,6 +28,7 @@
 #include "world/terrain_low_detail.h"
 #include "world/world_loader.h"
 #include "world/world_model.h"
+#include "world/world_view_object.h"
 
 namespace {
 
@@ -265,7 +266,7 @@ void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views) {
                 model->objects.push_back(o);
                 const int id = static_cast<int>(model->objects.size()) - 1;
                 for (C3DView* v : views) {
-                    auto* vo = new C3DViewObject(id, desc);
+                    auto* vo = new CWorldViewObject(id, desc);
                     vo->clipType = CLIP_TYPE_OBJECTCULL;
                     v->insertObject(vo);
                 }
@@ -297,7 +298,11 @@ void CWorldView::setupOutOfBoundsTile(int desc, int c, int r, const std::vector<
     model->objects.push_back(o);
     const int id = static_cast<int>(model->objects.size()) - 1;
     for (C3DView* v : views) {
-        auto* vo = new C3DViewObject(id, desc);
+        auto* vo = new CViewObjectClip(id, desc);
+        vo->overrideObjectLod1DepthSquared = static_cast<uint32_t>(CWorldModel::terrainLod1DepthSquared);
+        vo->overrideObjectLod2DepthSquared = static_cast<uint32_t>(CWorldModel::terrainLod2DepthSquared);
+        vo->overrideObjectFarClipDepthSquared =
+            static_cast<uint32_t>(CWorldModel::terrainFarClipDepthSquared);
         vo->clipType = CLIP_TYPE_TRICLIP;
         v->insertObject(vo);
     }

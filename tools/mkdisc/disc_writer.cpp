@@ -25,6 +25,7 @@
 #include "mkdisc/motions.h"
 #include "mkdisc/music.h"
 #include "mkdisc/race_art.h"
+#include "mkdisc/scene_art.h"
 #include "mkdisc/stunt_tree.h"
 #include "mkdisc/tracks.h"
 
@@ -88,6 +89,7 @@ bool WriteAudio(const std::string& dir) {
 // A small palettised texture: a checker of two colours that differ from slot to slot, with an alpha
 // ramp in the palette so blending shows. Even slots use 4 bits, odd slots 8 bits.
 std::vector<uint8_t> CommonTexture(int slot) {
+    if (IsParticleTexture(slot)) return WriteParticleTexture(slot);
     BitmapImage img;
     img.width = 32;
     img.height = 32;
@@ -144,6 +146,7 @@ std::vector<uint8_t> CommonSubFile(int i) {
     if (const char* font = common::HudFontName(i)) return WriteNamedFont(font);
     if (std::vector<uint8_t> team = WriteTeamTexture(i); !team.empty()) return team;
     if (common::IsGraphic(i)) return CommonTexture(i);
+    if (IsShadowGeometry(i)) return WriteShadowGeometry(i);
     if (common::IsGeometry(i)) return WriteCommonGeometry(i);
     if (common::IsCollision(i)) return CommonCollision(i);
     if (const char* font = common::FontName(i)) return WriteNamedFont(font);

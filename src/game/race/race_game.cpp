@@ -28,6 +28,7 @@
 #include "game/model/timer.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_links.h"
+#include "game/race/race_scene.h"
 #include "game/race/stats.h"
 #include "game/race/track_bonus.h"
 #include "game/view/view_3d.h"
@@ -273,6 +274,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         ramps->preProcessJumpRamps();
         ramps->preProcessCrashRamps();
     }
+    racescene::MakeParticles(*this);
 
     veDisplayDisableDisplay();
     GetTimer();
@@ -354,6 +356,7 @@ int CQzGame::initWorld() {
     C3DViewObject::objectLod2DepthSquared = SquareOf(row.objects[1] * lod2);
     C3DViewObject::objectFarClipDepthSquared = SquareOf(row.objects[2] * far);
     CWorldModel::worldWidth = CWorldModel::worldDepth = static_cast<float>(CSubtileModel::gridSize * 896);
+    racescene::LoadTrackCamera(*this, c.layout);
 
     PrintMemoryLine("Before qzHeightfield: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
     const float side = CWorldModel::worldWidth * 0.01f;

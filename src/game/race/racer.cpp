@@ -18,6 +18,7 @@
 #include "game/model/object_description.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
+#include "game/race/race_scene.h"
 #include "game/race/race_sound.h"
 #include "kinetic/dynamics/rigid_collection.h"
 #include "kinetic/dynamics/toolkit.h"
@@ -252,6 +253,7 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     }
     racesound::AddRacer(bikeId[i], b->bikeAttributes.acceleration, !isAI);
     if (!racelink::AIPlacesBikes()) placeOnGrid(i);
+    racescene::MakeShadow(*this, i);
     return 1;
 }
 
