@@ -2,6 +2,8 @@
 // world edge and the limits on the tumbling crash body.
 #include <gtest/gtest.h>
 
+#include <cmath>
+
 #include "bike/bike_crash.h"
 #include "bike_world.h"
 #include "game/core/main_loop.h"
@@ -9,6 +11,7 @@
 #include "kinetic/dynamics/collision_event.h"
 #include "world/ramps.h"
 #include "world/spline_manager.h"
+#include "world/terrain_type.h"
 
 namespace {
 
@@ -119,6 +122,27 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
         b->findNonSplineCrashResetPos();
         EXPECT_EQ(b->crashResetPos.x, c.x) << "type " << c.type;
     }
+}
+
+TEST(BikeCrash, ResetSearchFallsBackToTheNewestSafePointWhenEveryPointIsCrowded) {
+    Options o(TRACKTYPE_OUTDOOR, 0);
+    LoneBikes lone;
+    KineticBike::numOfTotalRacers = 3;
+    KineticBike* b = lone.Build(0);
+    KineticBike* others[2] = {lone.Build(1), lone.Build(2)};
+    CQZSpline& way = CSplineManager::getSplineManager()->spline(CSplineManager::WayPoint);
+    ASSERT_TRUE(way.SetMaxNumPoints(5));
+    for (int i = 0; i <= 4; ++i) ASSERT_TRUE(way.AddPoint(1000.0f * i, 0.0f, 0.0f, 1.0f));
+    ASSERT_TRUE(way.MakeCurrentPointsIntoSpline());
+    b->safePos[0] = qzVector3d(55.0f, 0.0f, 0.0f);
+    // Racers beside the points back from the bike's: 100 units off crowds them, 800 does not.
+    for (float off : {800.0f, 100.0f}) {
+        b->curWayTime = 2000.0f;
+        for (int i = 0; i < 2; ++i) others[i]->position = qzVector3d(2000.0f - 1000.0f * i, 0.0f, off);
+        b->findSplineCrashResetPos();
+        EXPECT_NEAR(b->crashResetPos.x, off > 700.0f ? 2000.0f : 55.0f, 1.0f) << off;
+    }
+    CSplineManager::cleanUp();
 }
 
 // A contact of `a`'s chassis with `b`'s (or with no body), as the model hands it to `a`.
@@ -288,6 +312,130 @@ TEST(BikeJump, LandingHoldFactorByAirTimeAndNoTimeToLandFarFromATakeOff) {
         EXPECT_EQ(t > 0.0f, z < 1000.0f) << z;
     }
     CRamps::resetStatics();
+}
+
+// A bike held still on a flat take-off: the preload button pressed for `hold` steps, released, the
+// take-off `wait` steps after the release at `speed` m/s; the report of the step that decides.
+TEST(BikeJump, PreloadLaunchesOnlyFromItsWindowAtFiftyKmhOrMore) {
+    Options o(TRACKTYPE_OUTDOOR, 0);
+    LoneBikes lone;
+    KineticBike* b = lone.Build();
+    struct Case {
+        uint32_t hold, wait;
+        float speed;
+        uint32_t report;
+        int steps;  // steps after the release until the report (-1: decided while held)
+    } cases[] = {
+        {10, 0, 20.0f, 2, 0},    {13, 0, 13.8889f, 1, 0}, {120, 45, 13.8889f, 1, 45},
+        {120, 46, 20.0f, 2, 46}, {121, 0, 20.0f, 2, -1},  {60, 0, 13.6111f, 2, 46},
+    };
+    for (const Case& c : cases) {
+        b->preLoadWaitDelay = b->preLoadPressedCounter = b->preLoadJumpCounter = 0;
+        b->preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+        b->preLoadJump = 0;
+        b->framesInAir = 0;
+        b->wheelInfo[0].m_isInContact = b->wheelInfo[1].m_isInContact = true;
+        b->lastTerrainType = 0;
+        b->linearVelocityMag = c.speed;
+        uint32_t report = 0;
+        int steps = -1;
+        b->bikePacket = 1u << BIKEACTION_PRELOAD;
+        for (uint32_t k = 0; k < c.hold && report == 0; ++k) {
+            b->preLoad();
+            report = b->preLoadReportState;
+        }
+        b->bikePacket = 0;
+        for (int k = 0; k < 100 && report == 0; ++k) {
+            if (k >= static_cast<int>(c.wait)) b->lastTerrainType = preload2;  // on the lip
+            b->preLoad();
+            report = b->preLoadReportState;
+            steps = k;
+        }
+        EXPECT_EQ(report, c.report) << c.hold << " " << c.wait << " " << c.speed;
+        EXPECT_EQ(steps, c.steps) << c.hold << " " << c.wait << " " << c.speed;
+    }
+}
+
+// A bike at 120 km/h along the line on a skill ramp with the assist rolled is set to 110 km/h there,
+// then on leaving the ramp to 29.489 m/s when it climbs at 7 degrees or more (else it keeps its speed).
+TEST(BikeJump, SkillRampSetsTheTakeOffSpeedsAlongTheTravel) {
+    Options o(TRACKTYPE_OUTDOOR, 0);
+    LoneBikes lone;
+    KineticBike* b = lone.Build();
+    CQZSpline& way = CSplineManager::getSplineManager()->spline(CSplineManager::WayPoint);
+    ASSERT_TRUE(way.SetMaxNumPoints(3));
+    for (int i = 0; i <= 2; ++i) ASSERT_TRUE(way.AddPoint(5000.0f * i, 0.0f, 0.0f, 1.0f));
+    ASSERT_TRUE(way.MakeCurrentPointsIntoSpline());
+    CRamps::resetStatics();
+    RampPair pair{};
+    pair.landing = qzVector3d(4000.0f, 0.0f, 0.0f);
+    pair.wayTime = 5000.0f;
+    CRamps::getInstance()->jumpRampPairSets.push_back(pair);
+    const struct { float climb, after; } cases[] = {{15.0f, 29.489f}, {5.0f, 30.5556f}};
+    for (const auto& c : cases) {
+        b->attributes.jumpSpeedPercent = 100;
+        b->bikePacket = 1u << BIKEACTION_ACCEL;
+        b->flags = 0;
+        b->nitroState = NO_NITRO;
+        b->jumpConsistencyAssist = b->jumpAssist = 0;
+        b->framesInAir = 0;
+        b->curWayTime = 5000.0f;
+        b->bikePos = qzVector3d();
+        b->forwardDir = b->fForwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+        const float r = c.climb * 0.0174533f;
+        const Kinetic::Vector3 n(std::cos(r), -std::sin(r), 0.0f);  // up is -y
+        b->chassis->m_linearVelocity = n * 33.3333f;
+        b->linearVelocityMag = 33.3333f;
+        b->lastTerrainType = 0;
+        b->terrainType = jump_skill2;
+        b->jumpSpeed();
+        Kinetic::Vector3 v = b->chassis->m_linearVelocity;
+        EXPECT_NEAR(v.length(), 30.5556f, 1e-3f) << c.climb;
+        EXPECT_NEAR(v.dot(n), v.length(), 1e-3f) << c.climb;
+        b->lastTerrainType = jump_skill2;
+        b->terrainType = 0;
+        b->framesInAir = 1;
+        b->linearVelocityMag = v.length();
+        b->jumpSpeed();
+        v = b->chassis->m_linearVelocity;
+        EXPECT_NEAR(v.length(), c.after, 5e-3f) << c.climb;
+        EXPECT_NEAR(v.dot(n), v.length(), 1e-3f) << c.climb;
+    }
+    CRamps::resetStatics();
+    CSplineManager::cleanUp();
+}
+
+// The in-air assist's extra gravity stays within one gravity either way, however far the bike is from
+// the path that meets the landing: (height above the landing m, upward speed m/s, sign of the pull).
+TEST(BikeJump, InAirExtraGravityStaysWithinOneGravity) {
+    LoneBikes lone;
+    KineticBike* b = lone.Build();
+    RampPair pair{};
+    pair.landing = qzVector3d(2000.0f, 0.0f, 0.0f);
+    const struct {
+        float height, up;
+        int sign;
+    } cases[] = {{10.0f, 10.0f, 1}, {-5.0f, -10.0f, -1}, {5.0f, 0.0f, -1}, {50.0f, 30.0f, 1}};
+    for (const auto& c : cases) {
+        b->rampPair = &pair;
+        b->jumpConsistencyPending = 0;
+        b->jumpConsistencyPendingCounter = 0;
+        b->jumpConsistencyAssist = b->jumpConsistencyOverHalf = 1;
+        b->jumpConsistencyExtraGravityFilter = CFilter();
+        b->jumpConsistencyDir = qzVector3d(1.0f, 0.0f, 0.0f);
+        b->fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
+        b->wheelInfo[0].m_isInContact = b->wheelInfo[1].m_isInContact = false;
+        b->bikePos = qzVector3d(0.0f, -100.0f * c.height, 0.0f);
+        b->linearVelocity = qzVector3d(20.0f, -c.up, 0.0f);
+        float peak = 0.0f;
+        for (int k = 0; k < 60; ++k) {
+            b->inAirAdjust();
+            const float g = b->jumpConsistencyExtraGravity;
+            EXPECT_LE(std::fabs(g), 15.1074f) << c.height << " " << c.up;
+            peak = std::fabs(g) > std::fabs(peak) ? g : peak;
+        }
+        EXPECT_GT(peak * static_cast<float>(c.sign), 1.0f) << c.height << " " << c.up;
+    }
 }
 
 }  // namespace
