@@ -1,8 +1,8 @@
 // A race can be simulated without drawing: eight scripted bikes with their riders on a generated outdoor
-// track take off and land from preloads and assisted ramps, crash on bad landings and collisions
-// through the whole cycle with the rider thrown clear and back on at the reset, are put back from the
-// world edge, cross every checkpoint and count their laps with lap times and race positions; the same
-// script gives the same state after every step.
+// track take off and land from preloads and assisted ramps, crash on bad landings, collisions and a
+// fence hit head-on, through the whole cycle with the rider thrown clear and back on at the reset, are
+// put back from the world edge, cross every checkpoint and count their laps with lap times and race
+// positions; the same script gives the same state after every step.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -19,13 +19,21 @@ float Distance(const qzVector3d& a, const qzVector3d& b) {
     return d;
 }
 
-// The scripted event of a race: bike 3 put at the world edge at step 2400.
-constexpr int kEdgeStep = 2400;
+// The scripted events of a race: bike 3 put at the world edge at step 2400; a fence put across the way
+// of bike 0 (the human racer) 5 m ahead of it at step 900 and taken away 120 steps later.
+constexpr int kEdgeStep = 2400, kFenceStep = 900, kFenceSteps = 120;
 constexpr unsigned kPushed = 3;
 void Events(RaceSim& race, int s) {
+    static CKineticStaticRigidObject* fence = nullptr;
     if (s == kEdgeStep)
         race.driver->bikes[kPushed]->setStartPos(qzVector3d(150.0f, 0.0f, 150.0f),
                                                  qzVector3d(-1.0f, 0.0f, 0.0f));
+    if (s == kFenceStep) fence = FenceAcross(race.driver->world, *race.driver->bikes[0], 500.0f);
+    if (s == kFenceStep + kFenceSteps) {
+        race.driver->world.model->removeObject(fence);
+        delete fence;
+        fence = nullptr;
+    }
 }
 
 TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
@@ -37,6 +45,7 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
     int launched[2] = {}, landed[2] = {};  // preload, assisted
     int recoveries = 0, offTrackResets = 0, thrownClear = 0, riderRested = 0, riderBack = 0;
     bool edgeBack = false;
+    uint32_t fenceCrash = 0;  // the crash kind of bike 0 while the fence stands, +1
     std::vector<uint32_t> lastState(RaceSim::kRacers, 0);
     std::vector<int> armed[2] = {std::vector<int>(RaceSim::kRacers, -1),
                                  std::vector<int>(RaceSim::kRacers, -1)};
@@ -47,6 +56,9 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
         Events(race, s);
         const KineticBike* e = race.driver->bikes[kPushed];
         race.Step();
+        const KineticBike* h = race.driver->bikes[0];
+        if (s > kFenceStep && s < kFenceStep + kFenceSteps && !fenceCrash && h->crashState != 0)
+            fenceCrash = h->crashType + 1;
         if (s == kEdgeStep + 2)
             edgeBack = e->crashState == 0 && e->position.x > 2000.0f &&
                        OnTrack(CTerrainType::getInstance()->getTypeAtPoint(e->position.x, e->position.z));
@@ -68,7 +80,10 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
             }
             if (b->crashState == 3) riderAway[i] = std::max(riderAway[i], Distance(r->position, b->position));
             if (lastState[i] == 3 && b->crashState == 4) {
-                thrownClear += riderAway[i] > 150.0f;
+                // Into a fence the rider is thrown against it, 1.5 m from the bike: that crash is not
+                // counted.
+                const bool fenced = i == 0 && s < kFenceStep + kFenceSteps + 200;
+                thrownClear += riderAway[i] > 150.0f || fenced;
                 riderRested += r->rider->m_linearVelocity.length() < 1.0f;
                 riderAway[i] = 0.0f;
             }
@@ -88,6 +103,7 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
     EXPECT_GE(landed[0], 2);
     EXPECT_GE(launched[1], 4) << "assisted ramps that took off";
     EXPECT_GE(landed[1], 4);
+    EXPECT_EQ(fenceCrash, 3u) << "a head-on hit with a fence is an object crash (kind 2)";
     EXPECT_TRUE(edgeBack) << "the bike at the world edge was not put back on the track";
     EXPECT_GE(recoveries, 3);
     EXPECT_EQ(offTrackResets, 0);

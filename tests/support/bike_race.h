@@ -13,10 +13,13 @@
 #include <memory>
 #include <vector>
 
+#include "bike/kinetic_track_objects.h"
 #include "bike/rider_model.h"
 #include "bike_driver.h"
 #include "game/core/main_loop.h"
 #include "game/core/random.h"
+#include "game/files/object_description_format.h"
+#include "mkdisc/track_objects.h"
 #include "world/ramps.h"
 #include "world/spline_manager.h"
 
@@ -58,6 +61,29 @@ inline Rider PreLoader(const std::vector<qzVector3d>& line) {
             in.actions |= 1u << BIKEACTION_PRELOAD;
         return in;
     };
+}
+
+// A fence of the generated worlds (their fence collision block and type record) standing across the
+// way of `b`, `ahead` units in front of it on the ground; in the model until removed.
+inline CKineticStaticRigidObject* FenceAcross(BikeWorld& world, const KineticBike& b, float ahead) {
+    static std::vector<uint8_t> block = PropCollision(Prop::Fence);
+    static _Info record = MakeTypeRecord(1, worldfile::kKindStatic, 1, 0.8f, 0.1f, 250);
+    auto* d = new CObjectDescription();
+    d->collisionIdList.push_back(
+        CResourceStorage<CKineticCollide>::instance().add(new CKineticCollide(block.data(), block.size())));
+    d->typeInfo = &record;
+    auto* fence = new CKineticStaticRigidObject(CResourceStorage<CObjectDescription>::instance().add(d));
+    qzVector3d f = b.forwardDir;
+    f.y = 0.0f;
+    f = f * (1.0f / std::sqrt(f * f));
+    fence->position = b.position + f * ahead;
+    fence->position.y = world.world->getHeightAt(fence->position.x, fence->position.z) - 1.0f;
+    const float heading = std::atan2(f.x, f.z) + 1.5707963f;  // its length across the way
+    fence->qOrientation.S = std::cos(heading / 2);
+    fence->qOrientation.Axis = {0.0f, std::sin(heading / 2), 0.0f};
+    world.model->objects.push_back(fence);
+    fence->updateModelWorld();
+    return fence;
 }
 
 class RaceSim {
