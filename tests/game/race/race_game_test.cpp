@@ -15,6 +15,7 @@
 #include "engine/hal/engine_fixture.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
+#include "frontend/screens/frontend.h"
 #include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "game/model/intersection.h"
@@ -228,6 +229,7 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
         for (int f = 0; f < 60; ++f) ASSERT_EQ(race->updateGame(), 0);
         delete race;
         EXPECT_EQ(x_TotalMemoryFree(), before) << CDemoLoopManager::getWorldString(w);
+        EXPECT_EQ(testsupport::g_log.find("already free"), std::string::npos);  // each font freed once
         EXPECT_EQ(CModel::modelPtr, nullptr);
         EXPECT_EQ(CTimer::timerPtr, nullptr);
         EXPECT_EQ(CIntersection::intersectionPtr, nullptr);
@@ -250,6 +252,19 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     delete race;
     EXPECT_NE(testsupport::g_log.find("Free MasterFile After"), std::string::npos);
     EXPECT_EQ(x_TotalMemoryFree(), before);
+}
+
+TEST_F(RaceTest, ARaceOnAMissingWorldEndsAtOnceAndTheFrontEndDrawsAfterIt) {
+    CGameOptions o = Options(I04);
+    std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", "nowhere.bin");
+    auto* race = new CQzGame(&o, common_, 0);
+    EXPECT_EQ(race->updateGame(), CQzGame::kLeave);
+    EXPECT_EQ(o.gameEndState, GAME_END_RACE_QUIT);
+    delete race;
+    // The shell's main menu after the race, drawn for a second.
+    auto* fe = new CFrontend(&o, 33);
+    for (int f = 0; f < 30; ++f) fe->update();
+    delete fe;
 }
 
 }  // namespace
