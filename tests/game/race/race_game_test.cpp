@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -16,10 +17,12 @@
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
 #include "frontend/screens/frontend.h"
+#include "game/core/main_loop.h"
 #include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
+#include "game/model/object_description.h"
 #include "game/model/timer.h"
 #include "game/race/demo_loop.h"
 #include "game/race/end_screens.h"
@@ -27,6 +30,7 @@
 #include "game/race/race_game.h"
 #include "game/view/view_object_3d.h"
 #include "world/spline_manager.h"
+#include "world/subtile_model.h"
 #include "world/world_model.h"
 
 namespace {
@@ -252,6 +256,56 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     delete race;
     EXPECT_NE(testsupport::g_log.find("Free MasterFile After"), std::string::npos);
     EXPECT_EQ(x_TotalMemoryFree(), before);
+}
+
+// The scenery placement with a body nearest to `p` (trees, fences, bales, stands).
+const _Placement* NearestSolidPlacement(const CWorldModel& w, const qzVector3d& p) {
+    const _Placement* best = nullptr;
+    float bestD = 0.0f;
+    for (const CSubtileModel* stm : w.stmList)
+        for (size_t i = 0; i < stm->objectList.size(); ++i) {
+            const _Placement* records = stm->objectList[i];
+            const CObjectDescription* d = CResourceStorage<CObjectDescription>::instance().get(
+                static_cast<int>(i) + CSubtileModel::firstObjectId);
+            if (!records || !d || d->collisionIdList.empty() || d->collisionIdList[0] < 0) continue;
+            uint32_t count;
+            std::memcpy(&count, reinterpret_cast<const uint8_t*>(records) - 16, 4);
+            for (uint32_t q = 0; q < count; ++q) {
+                const float dx = records[q].x - p.x, dz = records[q].z - p.z, dd = dx * dx + dz * dz;
+                if (!best || dd < bestD) best = &records[q], bestD = dd;
+            }
+        }
+    return best;
+}
+
+TEST_F(RaceTest, TheSceneryNearAHumanGetsItsBodies) {
+    // Full throttle straight at the solid placement nearest the bike: the world makes its body as the
+    // bike comes within reach.
+    // The world reads the program's options record, as in the game.
+    const CGameOptions saved = gameOptions;
+    gameOptions = Options(O01, 0);
+    CQzGame::drawFrames = false;
+    auto* race = new CQzGame(&gameOptions, common_, 0);
+    bool body = false;
+    for (int f = 0; f < 360; ++f) {
+        const KineticBike* b = CQzGame::bike[0];
+        const _Placement* target = NearestSolidPlacement(*race->world, b->position);
+        ASSERT_NE(target, nullptr);
+        float err = std::atan2(target->x - b->position.x, target->z - b->position.z) -
+                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+        while (err > 3.14159265f) err -= 6.2831853f;
+        while (err < -3.14159265f) err += 6.2831853f;
+        console::PadInput in = console::PadIdle();
+        in.buttons = console::kPadCross;
+        in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
+        console::PadSetInput(0, 0, in);
+        ASSERT_EQ(race->updateGame(), 0);
+        for (CModelObject* o : race->world->collisionObjects[0]) body = body || o != nullptr;
+    }
+    EXPECT_TRUE(body);
+    delete race;
+    CQzGame::drawFrames = true;
+    gameOptions = saved;
 }
 
 TEST_F(RaceTest, ARaceOnAMissingWorldEndsAtOnceAndTheFrontEndDrawsAfterIt) {
