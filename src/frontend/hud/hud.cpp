@@ -85,9 +85,9 @@ CHud::CHud(void* common, const int* racerIds, int hudId, int radarTexId, C3DView
 }
 
 CHud::~CHud() {
-    for (_font* f :
-         {hudData.speedMeterFont, hudData.trackBonusFont, hudData.stuntsToHudFont, hudData.digFont})
-        if (f) veFontDestroy(f);
+    for (_font** f :
+         {&hudData.speedMeterFont, &hudData.trackBonusFont, &hudData.stuntsToHudFont, &hudData.digFont})
+        hudres::ReleaseFont(*f);
 }
 
 CHudModel* CHud::hudModel() const {

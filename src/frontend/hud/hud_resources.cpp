@@ -9,6 +9,16 @@
 
 namespace hudres {
 
+namespace {
+// The engine hands out one font per name: the HUD, the pause menu and the end screens all asking for
+// "uni18.fnt" get the same font. It goes back to the engine when its last user lets it go.
+struct FontUsers {
+    _font* font;
+    int users;
+};
+FontUsers g_fontUsers[numFonts];
+}  // namespace
+
 int AddTexture(void* common, int sub) {
     CFileManager* files = GetFileManager();
     const auto s = static_cast<unsigned int>(sub);
@@ -27,8 +37,34 @@ _font* MakeFont(void* common, int sub, const char* name) {
     if (!image || length <= 0) return nullptr;
     _font* f =
         veFontCreateFromPointer(name, static_cast<_font_data*>(image), static_cast<size_t>(length), 0, 0);
-    if (f) veFontSetSpacing(f, 0);
+    if (!f) return nullptr;
+    veFontSetSpacing(f, 0);
+    FontUsers* slot = nullptr;
+    for (FontUsers& u : g_fontUsers) {
+        if (u.font == f) {
+            ++u.users;
+            return f;
+        }
+        if (!slot && !u.font) slot = &u;
+    }
+    // One slot per engine font: there is always room.
+    if (slot) *slot = {f, 1};
     return f;
+}
+
+void ReleaseFont(_font*& f) {
+    if (!f) return;
+    for (FontUsers& u : g_fontUsers)
+        if (u.font == f) {
+            if (--u.users > 0) {
+                f = nullptr;
+                return;
+            }
+            u = {nullptr, 0};
+            break;
+        }
+    veFontDestroy(f);
+    f = nullptr;
 }
 
 CModelObject* ModelObject(int id) {

@@ -11,8 +11,11 @@ namespace hudres {
 // Sub-file `sub` as a texture appended to the texture store; its index (the store keeps null for a
 // missing file).
 int AddTexture(void* common, int sub);
-// Sub-file `sub` as a font under `name`, spacing 0; null when missing.
+// Sub-file `sub` as a font under `name`, spacing 0; null when missing. Fonts are shared by name:
+// every MakeFont is matched by one ReleaseFont, and the last one gives the font back to the engine.
 _font* MakeFont(void* common, int sub, const char* name);
+// Lets go of a font from MakeFont and clears the pointer.
+void ReleaseFont(_font*& font);
 CModelObject* ModelObject(int id);
 // Makes texture `id` of the store resident and current; false when there is none.
 bool UseTexture(int id);

@@ -147,7 +147,7 @@ CPauseMenu::CPauseMenu(int pauseObjectId, _ve_view* view, void* common, int16_t 
 }
 
 CPauseMenu::~CPauseMenu() {
-    if (pauseMenuData.pauseFont) veFontDestroy(pauseMenuData.pauseFont);
+    hudres::ReleaseFont(pauseMenuData.pauseFont);
 }
 
 void CPauseMenu::renderSprite(int16_t x, int16_t y, uint16_t hw, uint16_t hh, int textureId) {

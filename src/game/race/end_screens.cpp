@@ -9,6 +9,7 @@
 #include "engine/hal/display.h"
 #include "engine/hal/render_context.h"
 #include "engine/hal/texture_manager.h"
+#include "frontend/hud/hud_resources.h"
 #include "game/control/game_controller.h"
 #include "game/core/main_loop.h"
 #include "game/files/common_objects.h"
@@ -54,15 +55,7 @@ int AddTexture(void* common, int sub) {
 }
 
 _font* MakeFont(void* common, int sub) {
-    if (!common) return nullptr;
-    CFileManager* files = GetFileManager();
-    const int length = files->getSubFileLength(common, static_cast<unsigned int>(sub));
-    void* image = files->loadSubFile(common, static_cast<unsigned int>(sub));
-    if (!image || length <= 0) return nullptr;
-    _font* f = veFontCreateFromPointer(common::FontName(sub), static_cast<_font_data*>(image),
-                                       static_cast<size_t>(length), 0, 0);
-    if (f) veFontSetSpacing(f, 0);
-    return f;
+    return hudres::MakeFont(common, sub, common::FontName(sub));
 }
 
 template <typename... Args>
@@ -131,8 +124,8 @@ CGameEnd::CGameEnd(_ve_view* view, void* common, const int* bikeIds, int endObje
 // The fonts come from the engine's small pool: a race gives back what it took. The textures stay in
 // the store, which the race empties.
 CGameEnd::~CGameEnd() {
-    for (_font* f : {gameEndData.statFont18, gameEndData.statFont25, gameEndData.font18Yellow})
-        if (f) veFontDestroy(f);
+    for (_font** f : {&gameEndData.statFont18, &gameEndData.statFont25, &gameEndData.font18Yellow})
+        hudres::ReleaseFont(*f);
 }
 
 CGameEndObj* CGameEnd::endObject() const {

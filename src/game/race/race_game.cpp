@@ -248,6 +248,9 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
             else
                 orthogDist = -orthogDist;
         }
+        // The scenery near each human gets its bodies.
+        world->humanRacers.clear();
+        for (uint32_t i = 0; i < numOfHumanRacers; ++i) world->humanRacers.push_back(bike[i]);
     }
     CStats::numLaps = options->duration;
     radarTexId = -1;
@@ -404,14 +407,9 @@ int CQzGame::initSky() {
     d->numUniqueGeometry = 1;
     const int did = CResourceStorage<CObjectDescription>::instance().add(d);
     auto* sky = new CModelObject(did);
-    const float c = CWorldModel::worldWidth * 0.5f;
-    sky->position = qzVector3d(c, 0.0f, c);
+    sky->position = world->getWorldCenter();
     const int id = AddToModel(model, sky);
-    for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
-        auto* vo = new C3DViewObject(id, did);
-        vo->clipType = CLIP_TYPE_TRICLIP;
-        view[i]->insertObject(vo);
-    }
+    for (uint32_t i = 0; i < numOfHumanRacers; ++i) racescene::AddSky(view[i], id, did);
     return 1;
 }
 
@@ -443,8 +441,7 @@ int CQzGame::initArena() {
     type.hitSoundId = 1;
     d->typeInfo = &type;
     auto* arena = new CKineticComplexStaticRigidObject(did);
-    const float c = CWorldModel::worldWidth * 0.5f;
-    arena->position = qzVector3d(c, 0.0f, c);
+    arena->position = world->getWorldCenter();
     arena->updateModelWorld();
     const int id = AddToModel(model, arena);
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {

@@ -2,6 +2,7 @@
 // who finishes), the particle system with its view in every human's view, and each racer's shadow.
 #pragma once
 
+class C3DView;
 class CQzGame;
 struct WorldLayout;
 
@@ -13,5 +14,8 @@ void LoadTrackCamera(CQzGame& race, const WorldLayout& layout);
 void MakeParticles(CQzGame& race);
 // Racer i's shadow in every human's view.
 void MakeShadow(CQzGame& race, unsigned int racer);
+// The sky on model object `objectId` (description `descriptionId`) in `view`: drawn first, around the
+// eye of the view's camera, and under everything drawn after it.
+void AddSky(C3DView* view, int objectId, int descriptionId);
 
 }  // namespace racescene

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -15,10 +16,13 @@
 #include "engine/hal/engine_fixture.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
+#include "frontend/screens/frontend.h"
+#include "game/core/main_loop.h"
 #include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
+#include "game/model/object_description.h"
 #include "game/model/timer.h"
 #include "game/race/demo_loop.h"
 #include "game/race/end_screens.h"
@@ -26,6 +30,7 @@
 #include "game/race/race_game.h"
 #include "game/view/view_object_3d.h"
 #include "world/spline_manager.h"
+#include "world/subtile_model.h"
 #include "world/world_model.h"
 
 namespace {
@@ -228,6 +233,7 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
         for (int f = 0; f < 60; ++f) ASSERT_EQ(race->updateGame(), 0);
         delete race;
         EXPECT_EQ(x_TotalMemoryFree(), before) << CDemoLoopManager::getWorldString(w);
+        EXPECT_EQ(testsupport::g_log.find("already free"), std::string::npos);  // each font freed once
         EXPECT_EQ(CModel::modelPtr, nullptr);
         EXPECT_EQ(CTimer::timerPtr, nullptr);
         EXPECT_EQ(CIntersection::intersectionPtr, nullptr);
@@ -250,6 +256,69 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     delete race;
     EXPECT_NE(testsupport::g_log.find("Free MasterFile After"), std::string::npos);
     EXPECT_EQ(x_TotalMemoryFree(), before);
+}
+
+// The scenery placement with a body nearest to `p` (trees, fences, bales, stands).
+const _Placement* NearestSolidPlacement(const CWorldModel& w, const qzVector3d& p) {
+    const _Placement* best = nullptr;
+    float bestD = 0.0f;
+    for (const CSubtileModel* stm : w.stmList)
+        for (size_t i = 0; i < stm->objectList.size(); ++i) {
+            const _Placement* records = stm->objectList[i];
+            const CObjectDescription* d = CResourceStorage<CObjectDescription>::instance().get(
+                static_cast<int>(i) + CSubtileModel::firstObjectId);
+            if (!records || !d || d->collisionIdList.empty() || d->collisionIdList[0] < 0) continue;
+            uint32_t count;
+            std::memcpy(&count, reinterpret_cast<const uint8_t*>(records) - 16, 4);
+            for (uint32_t q = 0; q < count; ++q) {
+                const float dx = records[q].x - p.x, dz = records[q].z - p.z, dd = dx * dx + dz * dz;
+                if (!best || dd < bestD) best = &records[q], bestD = dd;
+            }
+        }
+    return best;
+}
+
+TEST_F(RaceTest, TheSceneryNearAHumanGetsItsBodies) {
+    // Full throttle straight at the solid placement nearest the bike: the world makes its body as the
+    // bike comes within reach.
+    // The world reads the program's options record, as in the game.
+    const CGameOptions saved = gameOptions;
+    gameOptions = Options(O01, 0);
+    CQzGame::drawFrames = false;
+    auto* race = new CQzGame(&gameOptions, common_, 0);
+    bool body = false;
+    for (int f = 0; f < 360; ++f) {
+        const KineticBike* b = CQzGame::bike[0];
+        const _Placement* target = NearestSolidPlacement(*race->world, b->position);
+        ASSERT_NE(target, nullptr);
+        float err = std::atan2(target->x - b->position.x, target->z - b->position.z) -
+                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+        while (err > 3.14159265f) err -= 6.2831853f;
+        while (err < -3.14159265f) err += 6.2831853f;
+        console::PadInput in = console::PadIdle();
+        in.buttons = console::kPadCross;
+        in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
+        console::PadSetInput(0, 0, in);
+        ASSERT_EQ(race->updateGame(), 0);
+        for (CModelObject* o : race->world->collisionObjects[0]) body = body || o != nullptr;
+    }
+    EXPECT_TRUE(body);
+    delete race;
+    CQzGame::drawFrames = true;
+    gameOptions = saved;
+}
+
+TEST_F(RaceTest, ARaceOnAMissingWorldEndsAtOnceAndTheFrontEndDrawsAfterIt) {
+    CGameOptions o = Options(I04);
+    std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", "nowhere.bin");
+    auto* race = new CQzGame(&o, common_, 0);
+    EXPECT_EQ(race->updateGame(), CQzGame::kLeave);
+    EXPECT_EQ(o.gameEndState, GAME_END_RACE_QUIT);
+    delete race;
+    // The shell's main menu after the race, drawn for a second.
+    auto* fe = new CFrontend(&o, 33);
+    for (int f = 0; f < 30; ++f) fe->update();
+    delete fe;
 }
 
 }  // namespace
