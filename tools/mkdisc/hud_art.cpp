@@ -58,7 +58,7 @@ void Label(Canvas& c, int x, int y, const std::string& s, int scale, uint32_t co
 
 // ---- speedometer (screen 138 x 150, the lower 26 rows below the screen's edge) ----
 
-constexpr float kDialCx = 138, kDialCy = 136, kDialR = 124;  // twice-size units
+constexpr float kDialCx = 138, kDialCy = 102, kDialR = 90;  // twice-size units
 // Stunt-advantage segment k (0..7) spans these angles along the dial's upper rim (left to right).
 void SegmentAngles(int k, float& a0, float& a1) {
     const float start = kPi * 1.12f, span = kPi * 0.76f / 8.0f;
@@ -81,8 +81,10 @@ void Segment(Canvas& c, int k, uint32_t colour) {
     }
     c.polygon(poly, colour);
 }
-constexpr float kNitroY = 208, kNitroX0 = 74, kNitroStep = 32, kNitroR = 11;
-constexpr int kPreX0 = 78, kPreY0 = 166, kPreX1 = 198, kPreY1 = 188;
+// The attract caption ("DEMO MODE", "Press Start Button") is printed right-aligned over the dial's
+// lower left from screen row 195 (twice-size row 190): lamps and labels stay above it or right of it.
+constexpr float kNitroY = 176, kNitroX0 = 158, kNitroStep = 22, kNitroR = 8;
+constexpr int kPreX0 = 52, kPreY0 = 156, kPreX1 = 140, kPreY1 = 184;
 
 void Dial(Canvas& c) {
     c.disc(kDialCx, kDialCy, kDialR + 6, Argb(255, 255, 170, 30));
@@ -97,13 +99,16 @@ void Dial(Canvas& c) {
     // Preload lamp socket and nitro sockets.
     c.fillRect(kPreX0, kPreY0, kPreX1, kPreY1, kDim);
     for (int i = 0; i < 5; ++i) c.disc(kNitroX0 + kNitroStep * float(i), kNitroY, kNitroR, kDim);
-    Label(c, 106, 226, "NITRO", 2, Argb(255, 200, 200, 210));
+    Label(c, 170, 150, "NITRO", 2, Argb(255, 200, 200, 210));
 }
 
 void PreloadLamp(Canvas& c, int state) {
     const uint32_t colours[3] = {Argb(255, 70, 76, 90), Argb(255, 255, 160, 20), Argb(255, 60, 230, 80)};
     c.fillRect(kPreX0, kPreY0, kPreX1, kPreY1, colours[state]);
-    Label(c, kPreX0 + 18, kPreY0 + 4, "PRELOAD", 2, state ? kInk : Argb(255, 150, 150, 160));
+    // Whole texels at the texture's scale: one glyph cell of 2 twice-size pixels is about one texel.
+    const std::string label = "PRELOAD";
+    const int w = Canvas::textWidth(label, 2, 1);
+    c.text((kPreX0 + kPreX1 - w) / 2, kPreY0 + 7, label, 2, state ? kInk : kWhite, 1);
 }
 
 void NitroLight(Canvas& c, int i) {

@@ -6,6 +6,7 @@
 #include "engine/font/font.h"
 #include "engine/hal/display.h"
 #include "engine/hal/render_context.h"
+#include "engine/sys/files.h"
 #include "frontend/hud/hud_model.h"
 #include "frontend/hud/hud_pictures.h"
 #include "frontend/hud/hud_resources.h"
@@ -216,6 +217,7 @@ void CHud::renderStats(int x, int y) {
     char tm[32];
     if (Freestyle()) {
         const int duration = CQzGame::gameOptions ? CQzGame::gameOptions->duration : 0;
+        if (debugText) x_printf("time=%d\n", duration);  // the per-frame time log, with the other debug text
         veFontPrintfXY(f, cx, y + 19, "%i", s.stuntScore);
         if (m->_freeStylePlayerPos >= 0 && m->_freeStylePlayerPos < 10)
             m->_freeStyleRankScores[m->_freeStylePlayerPos] = s.stuntScore;

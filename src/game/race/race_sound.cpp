@@ -13,6 +13,8 @@
 #include "audio/sound_storage.h"
 #include "audio/sound_tuning_format.h"
 #include "audio/sound_view.h"
+#include "console/spu/sd_remote.h"
+#include "console/spu/spu.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
@@ -38,7 +40,15 @@ public:
     void playlistSetSong(int) override {}
     void setVolume(float, float effects) override { effectsVolume = effects; }
     void pauseMusic(bool) override {}
-    void stopSFX(bool) override {}
+    // Paused: the effects fall silent through the sound processor's master volume of both cores.
+    void stopSFX(bool stop) override {
+        if (muted == static_cast<int>(stop)) return;
+        muted = stop;
+        for (uint32_t core = 0; core < 2; ++core)
+            for (uint32_t reg : {console::kSdMasterVolL, console::kSdMasterVolR})
+                sceSdRemote(1, kSdCmdSetParam, reg | core, stop ? 0u : 0x3FFFu);
+    }
+    int muted = -1;  // unknown until the first call
     float effectsVolume = 1.0f;
 };
 
@@ -146,6 +156,7 @@ void Render(bool paused) {
 void Teardown() {
     CGameStart::triggerSound = nullptr;
     CBikeSoundObject::gameStarted = nullptr;
+    if (g_view) g_view->stopSFX(false);  // a race left while paused gives the front end its sound back
     delete g_mixer;
     g_mixer = nullptr;
     CSoundObject::clearParamCache();

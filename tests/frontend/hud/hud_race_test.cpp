@@ -1,0 +1,230 @@
+// The HUD and the pause menu in real races steered by pad 1 (and pad 2): the pause stops the race and
+// its sound, the menu switches HUD parts, picks the music, restarts and quits; in split screen each half
+// has its own HUD and its own messages. QZ_HUD_PNG=dir writes the frames looked at.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "bike/kinetic_bike.h"
+#include "console/cd/cd.h"
+#include "console/gs/gs_device.h"
+#include "console/iop/iop.h"
+#include "console/pad/pad.h"
+#include "console/spu/sd_remote.h"
+#include "console/spu/spu.h"
+#include "engine/hal/engine_fixture.h"
+#include "engine/sys/boot.h"
+#include "engine/sys/heap.h"
+#include "frontend/hud/hud.h"
+#include "frontend/hud/hud_model.h"
+#include "frontend/hud/hud_resources.h"
+#include "frontend/hud/pause_menu.h"
+#include "game/files/file_manager.h"
+#include "game/model/pause_state.h"
+#include "game/race/demo_loop.h"
+#include "game/race/pause_obj.h"
+#include "game/race/race_game.h"
+#include "game/race/track_bonus.h"
+#include "game/view/view_3d.h"
+#include "host/png_writer.h"
+
+namespace {
+
+float ZeroCpu() {
+    return 0.0f;
+}
+
+class HudRace : public enginetest::EngineTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
+        console::PadReset();
+        console::PadSetInput(1, 0, console::PadIdle());  // pad 2 plugged in before the boot opens the ports
+        console::IopReset();
+        x_HardwareBootSystem();
+        ASSERT_EQ(sceSdRemoteInit(), 0);  // the sound processor as the game's start-up binds it
+        EngineTest::SetUp();
+        common_ = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
+        ASSERT_NE(common_, nullptr);
+        CQzGame::cpuTimeSource = ZeroCpu;
+        DLManager.setDemoLoopState(DL_DISABLED);
+    }
+    void TearDown() override {
+        PauseMusic::setSong = nullptr;
+        PauseMusic::pause = nullptr;
+        CQzGame::drawFrames = true;
+        x_free(common_);
+        EngineTest::TearDown();
+    }
+    CGameOptions Options(Worlds_Enum world, int32_t humans) {
+        static const CGameOptions kZero;
+        CGameOptions o = kZero;
+        o.numHumanPlayers = humans;
+        o.cpuRiders = humans == 1;
+        o.duration = 3;
+        o.timeOrLap = 1;
+        o.musicVolume = 5;
+        std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", CDemoLoopManager::getWorldString(world));
+        o.trackType = CDemoLoopManager::getWorldType(world);
+        return o;
+    }
+    // Holds `buttons` on pad `port` for one frame, then lets go for one; the first answer that is not
+    // "go on".
+    int Press(CQzGame* race, uint16_t buttons, int port = 0) {
+        int r = 0;
+        for (uint16_t b : {buttons, uint16_t(0)}) {
+            console::PadInput in = console::PadIdle();
+            in.buttons = b;
+            console::PadSetInput(port, 0, in);
+            if (const int k = race->updateGame(); r == 0) r = k;
+        }
+        return r;
+    }
+    static void Look(const char* name) {
+        const char* dir = std::getenv("QZ_HUD_PNG");
+        if (!dir) return;
+        std::vector<uint8_t> rgba(640 * 448 * 4);
+        host::Error e;
+        if (console::gs::Gs().ReadDisplay(rgba.data()))
+            host::WritePng(std::string(dir) + "/" + name, rgba.data(), 640, 448, 4, true, &e);
+    }
+    static CHudModel* Hud(const CQzGame* race, int player) {
+        return dynamic_cast<CHudModel*>(hudres::ModelObject(race->hudId[player]));
+    }
+    static uint32_t MasterVolumes() {
+        uint32_t sum = 0;
+        for (int core = 0; core < 2; ++core)
+            sum += console::SpuMasterVolume(core, 0) + console::SpuMasterVolume(core, 1);
+        return sum;
+    }
+    void* common_ = nullptr;
+    static inline std::vector<std::string> music;
+};
+
+TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
+    CGameOptions o = Options(O01, 1);
+    CQzGame::drawFrames = false;
+    auto* race = new CQzGame(&o, common_, 0);
+    music.clear();
+    PauseMusic::setSong = [](int track) { music.push_back("song " + std::to_string(track)); };
+    PauseMusic::pause = [](bool p) { music.push_back(p ? "pause" : "resume"); };
+    console::PadInput go = console::PadIdle();
+    go.buttons = console::kPadCross;
+    for (int f = 0; f < 150; ++f) {
+        console::PadSetInput(0, 0, go);
+        ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    }
+    ASSERT_EQ(MasterVolumes(), 4u * 0x3FFF);
+    ASSERT_EQ(Press(race, console::kPadStart), CQzGame::kGoOn);
+    ASSERT_EQ(CPauseState::pauseSwitch, 1);
+    EXPECT_EQ(music, std::vector<std::string>{"pause"});
+    // Paused: no clock, no motion, and the effects are silent.
+    const float clock = globalTime;
+    const qzVector3d at[2] = {CQzGame::bike[0]->position, CQzGame::bike[1]->position};
+    CQzGame::drawFrames = true;
+    for (int f = 0; f < 4; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    EXPECT_EQ(globalTime, clock);
+    for (int i = 0; i < 2; ++i) {
+        const qzVector3d p = CQzGame::bike[i]->position;
+        EXPECT_TRUE(p.x == at[i].x && p.y == at[i].y && p.z == at[i].z) << i;
+    }
+    EXPECT_EQ(MasterVolumes(), 0u);
+    std::vector<int16_t> block(2 * 800);
+    console::SpuMix(block.data(), 800);
+    EXPECT_EQ(std::count(block.begin(), block.end(), 0), 1600);
+
+    // Speed, radar and stats off with down and confirm; the music line takes track 2.
+    for (int k = 0; k < 3; ++k) Press(race, console::kPadDown);
+    for (int k = 0; k < 3; ++k) {
+        Press(race, console::kPadCross);
+        Press(race, console::kPadDown);
+    }
+    Press(race, console::kPadRight);
+    const CHudModel* hud = Hud(race, 0);
+    ASSERT_NE(hud, nullptr);
+    EXPECT_EQ(std::vector<int>({hud->_speedHudON, hud->_radarHudON, hud->_statsHudON, hud->_musicHudTrack}),
+              std::vector<int>({0, 0, 0, 2}));
+    EXPECT_STREQ(alString[3], "Speed Hud  OFF");
+    EXPECT_STREQ(alString[6], "Music Track  2");
+    Look("paused.png");
+    EXPECT_EQ(globalTime, clock);
+
+    // Start again resumes on the chosen track, with the sound back.
+    ASSERT_EQ(Press(race, console::kPadStart), CQzGame::kGoOn);
+    EXPECT_EQ(CPauseState::pauseSwitch, 0);
+    EXPECT_EQ(music, (std::vector<std::string>{"pause", "song 2", "resume"}));
+    EXPECT_EQ(MasterVolumes(), 4u * 0x3FFF);
+    EXPECT_GT(globalTime, clock);
+    Look("resumed.png");
+
+    // Pause, up five lines from the music line to "Restart Game", confirm.
+    CQzGame::drawFrames = false;
+    Press(race, console::kPadStart);
+    for (int k = 0; k < 5; ++k) Press(race, console::kPadUp);
+    EXPECT_EQ(Press(race, console::kPadCross), CQzGame::kRestart);
+    delete race;
+    EXPECT_EQ(MasterVolumes(), 4u * 0x3FFF);  // the rebuilt race is not silent
+
+    // The rebuilt race: pause, two lines down to "Exit Game", confirm: back to the front end.
+    race = new CQzGame(&o, common_, 1);
+    for (int f = 0; f < 10; ++f) race->updateGame();
+    Press(race, console::kPadStart);
+    EXPECT_EQ(CPauseState::pauseSwitch, 1);
+    Press(race, console::kPadDown);
+    Press(race, console::kPadDown);
+    EXPECT_EQ(Press(race, console::kPadCross), CQzGame::kLeave);
+    EXPECT_EQ(o.gameEndState, GAME_END_RACE_QUIT);
+    delete race;
+    EXPECT_EQ(MasterVolumes(), 4u * 0x3FFF);
+}
+
+TEST_F(HudRace, SplitScreenHalvesShowTheirOwnHudAndMessages) {
+    CGameOptions o = Options(O01, 2);
+    auto* race = new CQzGame(&o, common_, 0);
+    ASSERT_TRUE(CQzGame::splitScreen);
+    console::PadInput go = console::PadIdle();
+    go.buttons = console::kPadCross;
+    for (int f = 0; f < 120; ++f) {
+        for (int port = 0; port < 2; ++port) console::PadSetInput(port, 0, go);
+        ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    }
+    // Player 1 lands a two-stunt jump; player 2 earns a track bonus.
+    CStats& s = CQzGame::bike[0]->bikeStats;
+    std::snprintf(s._stuntsToHudStuntStrings[0], 30, "Superman");
+    std::snprintf(s._stuntsToHudStuntStrings[1], 30, "Nac Nac");
+    s._stuntsToHudStuntScores[0] = 500;
+    s._stuntsToHudStuntScores[1] = 300;
+    s.numStuntsThisJump = 2;
+    s._stuntsToHudStuntMultiplier = 2;
+    s._stuntsToHudTotalScoreThisJump = 1600;
+    s._isStuntsToHudActive = 1;
+    std::snprintf(CTrackBonus::trackBonusAwards[0].bonusFlavorRecText, 100, "BIG AIR BONUS");
+    CQzGame::bike[1]->trackBonus.currentBonusAwarded = 0;
+    for (int f = 0; f < 30; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    Look("split.png");
+
+    // Each half's HUD follows its own bike: player 1 lists the stunts, both see the bonus once taken.
+    std::vector<CHud*> huds;
+    for (int v = 0; v < 2; ++v)
+        for (auto* obj : CQzGame::view[v]->_objects)
+            if (auto* h = dynamic_cast<CHud*>(obj)) huds.push_back(h);
+    ASSERT_EQ(huds.size(), 2u);
+    EXPECT_EQ(huds[0]->bike(), CQzGame::bike[0]);
+    EXPECT_EQ(huds[1]->bike(), CQzGame::bike[1]);
+    EXPECT_EQ(huds[0]->hudData.stuntsToHudActivated, 1u);
+    EXPECT_STREQ(huds[0]->hudData.stuntsToHudStrings[0], "Superman 500");
+    EXPECT_EQ(huds[1]->hudData.stuntsToHudActivated, 0u);
+    EXPECT_STREQ(huds[0]->hudData.trackBonusFlavorString, "BIG AIR BONUS");
+    // Split screen keeps the stat box only.
+    for (int p = 0; p < 2; ++p)
+        EXPECT_EQ(std::vector<int>(
+                      {Hud(race, p)->_speedHudON, Hud(race, p)->_radarHudON, Hud(race, p)->_statsHudON}),
+                  std::vector<int>({0, 0, 1}));
+    delete race;
+}
+
+}  // namespace
