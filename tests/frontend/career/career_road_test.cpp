@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "bike/kinetic_bike.h"
 #include "console/cd/cd.h"
@@ -15,8 +16,10 @@
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
 #include "frontend/screens/career_ui.h"
+#include "game/control/game_controller.h"
 #include "game/core/main_loop.h"
 #include "game/files/file_manager.h"
+#include "game/model/packet.h"
 #include "game/race/demo_loop.h"
 #include "game/race/end_screens.h"
 #include "game/race/race_game.h"
@@ -171,6 +174,41 @@ TEST_F(CareerRoad, NameRideScoreFinishTheSeriesAndSeeTheTrophy) {
     EXPECT_EQ(careerui::Find(520)->Alpha, 255);
     EXPECT_EQ(careerui::Find(525)->Alpha, 0);
     EXPECT_EQ(careerui::Find(539)->Alpha, 0);
+}
+
+// The controller screen's choice reaches the race: player 2 takes the preset row's layout (preset 1:
+// circle accelerates), player 1 the player row's value (preset 0: cross accelerates).
+TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
+    modenum_mm = modenum_optionsmenu = modenum_cfg = 0;
+    Control_ItemCurrent[0] = Control_ItemCurrent[1] = 0;
+    Open(33);
+    Play("DOWN*4 CROSS CROSS RIGHT UP CROSS TRIANGLE");
+    ASSERT_EQ(SM_GetCurScreen(), 33);
+    // Two players (pad 2 plugged in), the first set-up screen, first riders and bikes.
+    console::PadSetInput(1, 0, console::PadIdle());
+    Play("UP*3 CROSS CROSS CROSS CROSS CROSS CROSS CROSS CROSS");
+    Close();
+    ASSERT_EQ(options_.numHumanPlayers, 2);
+    EXPECT_EQ(options_.presetHumanControls[0], 0);
+    EXPECT_EQ(options_.presetHumanControls[1], 1);
+    auto* race = new CQzGame(&options_, common_, 0);
+    host::PadScript pads[2];
+    host::Error e;
+    ASSERT_TRUE(pads[0].Parse("1 CIRCLE\n3 CROSS\n", "pad1", &e));
+    ASSERT_TRUE(pads[1].Parse("1 CIRCLE\n3 CROSS\n", "pad2", &e));
+    std::string accelerating[2];
+    for (int f = 0; f < 5; ++f) {
+        for (int p = 0; p < 2; ++p) pads[p].Apply(p, 0, uint64_t(f));
+        for (int p = 0; p < 2; ++p) {
+            std::vector<CPacket> packets;
+            CQzGame::controller[p]->ProcessInput(packets);
+            for (const CPacket& k : packets)
+                if (k._action & 2) accelerating[p] += std::to_string(f);
+        }
+    }
+    delete race;
+    EXPECT_EQ(accelerating[0], "3");
+    EXPECT_EQ(accelerating[1], "1");
 }
 
 }  // namespace
