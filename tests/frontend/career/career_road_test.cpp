@@ -209,6 +209,7 @@ TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
     delete race;
     EXPECT_EQ(accelerating[0], "3");
     EXPECT_EQ(accelerating[1], "1");
+    preset[1] = Control_ItemCurrent[1] = 0, modenum_mm = modenum_optionsmenu = modenum_cfg = 0;
 }
 
 }  // namespace
