@@ -15,9 +15,11 @@
 #include "engine/hal/engine_fixture.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
+#include "engine/sys/xrand.h"
 #include "frontend/screens/career_ui.h"
 #include "game/control/game_controller.h"
 #include "game/core/main_loop.h"
+#include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "game/model/packet.h"
 #include "game/race/demo_loop.h"
@@ -63,10 +65,21 @@ protected:
         for (CareerData& c : CareerFile) c.reset();
         cfc = 0;
         inCareer = 0;
+        BootCursors();
+        // Both random sources as the program starts, so the race and the simulated results repeat.
+        engine::LastRand = 1;
+        ri0 = ri1 = ri2 = ri3 = ri4 = 0;
+        RandomNumber = Randomizer = 0;
+    }
+    // The cursors and settings the roads move, at their boot values.
+    static void BootCursors() {
+        modenum_mm = modenum_optionsmenu = modenum_cfg = careerfilechosen = CR_ItemCurrent = 0;
+        Control_ItemCurrent[0] = Control_ItemCurrent[1] = preset[0] = preset[1] = 0;
     }
     void TearDown() override {
         delete fe_;
         CQzGame::drawFrames = true;
+        BootCursors();
         for (CareerData& c : CareerFile) c.reset();
         x_free(common_);
         EngineTest::TearDown();
@@ -87,16 +100,19 @@ protected:
     // in the attract race and cut to one lap; CROSS on the results continues. Answers the screen the
     // loop opens the next front end on.
     int Race() {
+        const bool byTime = options_.trackType == TRACKTYPE_FREESTYLE;
         options_.demoMode = 1;
-        options_.duration = 1;
-        options_.timeOrLap = 1;
+        options_.duration = byTime ? 20 : 1;
+        options_.timeOrLap = byTime ? 0 : 1;
         auto* race = new CQzGame(&options_, common_, 0);
         console::PadSetInput(0, 0, console::PadIdle());
         int result = 0, f = 0;
         for (; f < 60 * 240 && result == 0 && !race->gameEnd->gameEndData.gameEndOnOff; ++f)
             result = race->updateGame();
         EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u) << "no finish after " << f << " frames";
-        EXPECT_EQ(CQzGame::bike[0]->curLap, 1);  // the whole lap ridden
+        if (!byTime) {
+            EXPECT_EQ(CQzGame::bike[0]->curLap, 1);  // the whole lap ridden
+        }
         for (int k = 0; k < 120 && result == 0; ++k) {
             console::PadInput in = console::PadIdle();
             if (k % 2) in.buttons = console::kPadCross;
@@ -158,29 +174,35 @@ TEST_F(CareerRoad, NameRideScoreFinishTheSeriesAndSeeTheTrophy) {
     EXPECT_EQ(c.currentrace[0], 2);
     EXPECT_EQ(inCareer, 0);
 
-    // Races 2 and 3 as won test results (standings in between), which ends the series.
-    Play("DOWN*7 CROSS CROSS DOWN*7 CROSS");
+    // Where the baja field ends is the race's; alone on a freestyle track the player always wins. The
+    // first freestyle series from the series choice: a 20-second run, then a won test result ends it.
+    Play("DOWN*4 CROSS DOWN*3 CROSS");
+    ASSERT_EQ(c.currentseries, 9);
+    Play("DOWN*6 CROSS");
+    Close();
+    ASSERT_EQ(Race(), 6);
+    Open(6);
+    EXPECT_EQ(c.player[0].points[9], 14);
+    Play("DOWN*7 CROSS");
     ASSERT_EQ(SM_GetCurScreen(), 7);
-    EXPECT_EQ(c.status[0], 1);
-    EXPECT_EQ(c.status[1], 0);
+    EXPECT_EQ(c.status[9], 1);
+    EXPECT_EQ(c.status[10], 0);
     EXPECT_EQ(c.abilitypoints, 1);
     EXPECT_TRUE(log.has("A new series has been unlocked!\n"));
-    EXPECT_TRUE(careerui::Find(268)->Alpha == 255 && careerui::Find(266)->Alpha == 0);
+    EXPECT_TRUE(careerui::Find(296)->Alpha == 255 && careerui::Find(293)->Alpha == 0);
     // The new tier can be chosen; then out to the main menu and its trophy case.
-    Play("RIGHT");
-    EXPECT_EQ(currentsel, 1);
-    Play("LEFT DOWN*4 CROSS DOWN CROSS");
+    Play("DOWN*3 RIGHT");
+    EXPECT_EQ(currentsel, 10);
+    Play("LEFT DOWN CROSS DOWN CROSS");
     ASSERT_EQ(SM_GetCurScreen(), 12);
-    EXPECT_EQ(careerui::Find(520)->Alpha, 255);
-    EXPECT_EQ(careerui::Find(525)->Alpha, 0);
+    EXPECT_EQ(careerui::Find(521)->Alpha, 255);
+    EXPECT_EQ(careerui::Find(520)->Alpha, 0);
     EXPECT_EQ(careerui::Find(539)->Alpha, 0);
 }
 
 // The controller screen's choice reaches the race: player 2 takes the preset row's layout (preset 1:
 // circle accelerates), player 1 the player row's value (preset 0: cross accelerates).
 TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
-    modenum_mm = modenum_optionsmenu = modenum_cfg = 0;
-    Control_ItemCurrent[0] = Control_ItemCurrent[1] = 0;
     Open(33);
     Play("DOWN*4 CROSS CROSS RIGHT UP CROSS TRIANGLE");
     ASSERT_EQ(SM_GetCurScreen(), 33);
@@ -209,7 +231,6 @@ TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
     delete race;
     EXPECT_EQ(accelerating[0], "3");
     EXPECT_EQ(accelerating[1], "1");
-    preset[1] = Control_ItemCurrent[1] = 0, modenum_mm = modenum_optionsmenu = modenum_cfg = 0;
 }
 
 }  // namespace
