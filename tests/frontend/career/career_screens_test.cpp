@@ -63,10 +63,20 @@ protected:
         GO = &options_;
         options_.numCPURacers = 7;
         PS2MusicPlay = &music_;
+        BootSettings();
+    }
+    // The settings screens' values and cursors as the program starts.
+    static void BootSettings() {
+        const int8_t audio[5] = {10, 8, 8, 2, 1};
+        std::memcpy(Audio_ItemCurrent, audio, sizeof audio);
+        modenum_audiocfg = modenum_optionsmenu = modenum_cfg = 0;
+        Control_ItemCurrent[0] = Control_ItemCurrent[1] = preset[0] = preset[1] = 0;
+        engine::masterVolume = 1.0f;
     }
     void TearDown() override {
         PS2MusicPlay = nullptr;
         GO = nullptr;
+        BootSettings();
         SM_KillSystem();
         SM_KillResource();
         console::CdUnmount();
@@ -225,8 +235,6 @@ TEST_F(CareerScreens, AudioSettingsShowAndSetVolumes) {
     EXPECT_FLOAT_EQ(engine::masterVolume, 0.8f);
     Send(SM_MSG_ACCEPT);
     EXPECT_EQ(SM_GetCurScreen(), 20);
-    Audio_ItemCurrent[0] = 10, Audio_ItemCurrent[3] = 2;
-    engine::masterVolume = 1.0f;
 }
 
 TEST_F(CareerScreens, ControllerPresetsAndOptionsMenu) {
@@ -251,7 +259,6 @@ TEST_F(CareerScreens, ControllerPresetsAndOptionsMenu) {
     EXPECT_EQ(Pairs(FE_ACCEPT), accepts + 2);
     EXPECT_EQ(SM_GetCurScreen(), 20);
     EXPECT_EQ(log.count("Saving Career and Trophy Files.\n"), 1);
-    modenum_optionsmenu = 0, modenum_cfg = 0, Control_ItemCurrent[1] = 0, preset[1] = 0;
 }
 
 }  // namespace

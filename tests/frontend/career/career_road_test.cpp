@@ -1,0 +1,236 @@
+// A career played through the whole program's loop with pad 1 following pad scripts: a slot named on
+// the keyboard, rider and series chosen, a one-lap race the computer rides for the player to the
+// finish, the points on the pre-race screen, the series finished, the next tier open and the trophy lit.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "bike/kinetic_bike.h"
+#include "console/cd/cd.h"
+#include "console/iop/iop.h"
+#include "console/pad/pad.h"
+#include "engine/hal/engine_fixture.h"
+#include "engine/sys/boot.h"
+#include "engine/sys/heap.h"
+#include "engine/sys/xrand.h"
+#include "frontend/screens/career_ui.h"
+#include "game/control/game_controller.h"
+#include "game/core/main_loop.h"
+#include "game/core/random.h"
+#include "game/files/file_manager.h"
+#include "game/model/packet.h"
+#include "game/race/demo_loop.h"
+#include "game/race/end_screens.h"
+#include "game/race/race_game.h"
+#include "game/race/race_links.h"
+#include "host/pad_script.h"
+#include "support/log_capture.h"
+
+namespace {
+
+float ZeroCpu() {
+    return 0.0f;
+}
+
+// "START CROSS DOWN*6": each button pressed for one frame, two idle frames apart.
+std::string Presses(const std::string& words) {
+    std::istringstream in(words);
+    std::string w, script;
+    int frame = 2;
+    while (in >> w) {
+        const size_t star = w.find('*');
+        const int n = star == std::string::npos ? 1 : std::stoi(w.substr(star + 1));
+        for (int k = 0; k < n; ++k, frame += 3)
+            script += std::to_string(frame) + " " + w.substr(0, star) + "\n";
+    }
+    return script;
+}
+
+class CareerRoad : public enginetest::EngineTest {
+protected:
+    void SetUp() override {
+        ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
+        console::PadReset();
+        console::IopReset();
+        x_HardwareBootSystem();
+        EngineTest::SetUp();
+        common_ = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
+        ASSERT_NE(common_, nullptr);
+        CQzGame::cpuTimeSource = ZeroCpu;
+        CQzGame::drawFrames = false;
+        DLManager.setDemoLoopState(DL_DISABLED);
+        for (CareerData& c : CareerFile) c.reset();
+        cfc = 0;
+        inCareer = 0;
+        BootCursors();
+        // Both random sources as the program starts, so the race and the simulated results repeat.
+        engine::LastRand = 1;
+        ri0 = ri1 = ri2 = ri3 = ri4 = 0;
+        RandomNumber = Randomizer = 0;
+    }
+    // The cursors and settings the roads move, at their boot values.
+    static void BootCursors() {
+        modenum_mm = modenum_optionsmenu = modenum_cfg = careerfilechosen = CR_ItemCurrent = 0;
+        Control_ItemCurrent[0] = Control_ItemCurrent[1] = preset[0] = preset[1] = 0;
+    }
+    void TearDown() override {
+        delete fe_;
+        CQzGame::drawFrames = true;
+        BootCursors();
+        for (CareerData& c : CareerFile) c.reset();
+        x_free(common_);
+        EngineTest::TearDown();
+    }
+    // Pad 1 follows the presses while the front end runs; stops early when the front end ends.
+    void Play(const std::string& words) {
+        host::PadScript pad;
+        host::Error e;
+        const std::string script = Presses(words);
+        ASSERT_TRUE(pad.Parse(script, "road", &e));
+        const int frames = 3 * int(std::count(script.begin(), script.end(), '\n')) + 4;
+        for (int f = 0; f < frames && !fe_->Frontend_done; ++f) {
+            pad.Apply(0, 0, uint64_t(f));
+            fe_->update();
+        }
+    }
+    // The loading screen has ended the front end: the race, ridden by the computer for the player as
+    // in the attract race and cut to one lap; CROSS on the results continues. Answers the screen the
+    // loop opens the next front end on.
+    int Race() {
+        const bool byTime = options_.trackType == TRACKTYPE_FREESTYLE;
+        options_.demoMode = 1;
+        options_.duration = byTime ? 20 : 1;
+        options_.timeOrLap = byTime ? 0 : 1;
+        auto* race = new CQzGame(&options_, common_, 0);
+        console::PadSetInput(0, 0, console::PadIdle());
+        int result = 0, f = 0;
+        for (; f < 60 * 240 && result == 0 && !race->gameEnd->gameEndData.gameEndOnOff; ++f)
+            result = race->updateGame();
+        EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u) << "no finish after " << f << " frames";
+        if (!byTime) {
+            EXPECT_EQ(CQzGame::bike[0]->curLap, 1);  // the whole lap ridden
+        }
+        for (int k = 0; k < 120 && result == 0; ++k) {
+            console::PadInput in = console::PadIdle();
+            if (k % 2) in.buttons = console::kPadCross;
+            console::PadSetInput(0, 0, in);
+            result = race->updateGame();
+        }
+        EXPECT_EQ(result, CQzGame::kLeave);
+        delete race;
+        return racelink::NextFrontEndScreen(inCareer != 0);
+    }
+    void Open(int screen) { fe_ = new CFrontend(&options_, screen); }
+    // The loading screen ends the front end; its end hands the choices over.
+    void Close() {
+        EXPECT_EQ(fe_->Frontend_done, 1) << "stuck on screen " << SM_GetCurScreen();
+        delete fe_;
+        fe_ = nullptr;
+    }
+
+    void* common_ = nullptr;
+    CGameOptions options_;
+    CFrontend* fe_ = nullptr;
+};
+
+TEST_F(CareerRoad, NameRideScoreFinishTheSeriesAndSeeTheTrophy) {
+    CareerData& c = CareerFile[0];
+    Open(34);
+    // Title, main menu's career entry, the empty first slot; "AJ" typed, Done (up from the right half).
+    Play("START DOWN*2 CROSS CROSS CROSS LEFT CROSS UP CROSS");
+    ASSERT_EQ(SM_GetCurScreen(), 8);
+    EXPECT_STREQ(c.savename, "AJ");
+    EXPECT_EQ(c.used, 1);
+    // Rider 1, the first baja series, its first race from the pre-race menu.
+    Play("RIGHT CROSS CROSS");
+    ASSERT_EQ(SM_GetCurScreen(), 6);
+    EXPECT_EQ(c.ridernum, 1);
+    EXPECT_EQ(c.currentseries, 0);
+    Play("DOWN*6 CROSS");
+    Close();
+    EXPECT_STREQ(options_.WorldFile, "b01.bin");
+    EXPECT_EQ(options_.isCareer, 1);
+    EXPECT_EQ(options_.rider[0], 1);
+
+    testsupport::LogCapture log;
+    const int next = Race();
+    ASSERT_EQ(next, 6);
+    Open(next);
+    // Back on the pre-race screen with the race scored: the player's points from the place it came in.
+    EXPECT_EQ(SM_GetCurScreen(), 6);
+    const int place = options_.sInfo[0].riderPos;
+    const int kPoints[9] = {0, 14, 6, 3, 2, 1, 0, 0, 0};
+    ASSERT_GE(place, 1);
+    ASSERT_LE(place, 6);  // six racers on a baja track
+    EXPECT_EQ(c.player[0].points[0], kPoints[place]);
+    EXPECT_TRUE(log.has("Awarded -player 0-" + std::to_string(kPoints[place]) +
+                        " points for coming in place " + std::to_string(place) + ".\n"));
+    int total = 0;
+    for (int i = 0; i < 6; ++i) total += c.player[i].points[0];
+    EXPECT_EQ(total, 14 + 6 + 3 + 2 + 1);
+    EXPECT_EQ(c.currentrace[0], 2);
+    EXPECT_EQ(inCareer, 0);
+
+    // Where the baja field ends is the race's; alone on a freestyle track the player always wins. The
+    // first freestyle series from the series choice: a 20-second run, then a won test result ends it.
+    Play("DOWN*4 CROSS DOWN*3 CROSS");
+    ASSERT_EQ(c.currentseries, 9);
+    Play("DOWN*6 CROSS");
+    Close();
+    ASSERT_EQ(Race(), 6);
+    Open(6);
+    EXPECT_EQ(c.player[0].points[9], 14);
+    Play("DOWN*7 CROSS");
+    ASSERT_EQ(SM_GetCurScreen(), 7);
+    EXPECT_EQ(c.status[9], 1);
+    EXPECT_EQ(c.status[10], 0);
+    EXPECT_EQ(c.abilitypoints, 1);
+    EXPECT_TRUE(log.has("A new series has been unlocked!\n"));
+    EXPECT_TRUE(careerui::Find(296)->Alpha == 255 && careerui::Find(293)->Alpha == 0);
+    // The new tier can be chosen; then out to the main menu and its trophy case.
+    Play("DOWN*3 RIGHT");
+    EXPECT_EQ(currentsel, 10);
+    Play("LEFT DOWN CROSS DOWN CROSS");
+    ASSERT_EQ(SM_GetCurScreen(), 12);
+    EXPECT_EQ(careerui::Find(521)->Alpha, 255);
+    EXPECT_EQ(careerui::Find(520)->Alpha, 0);
+    EXPECT_EQ(careerui::Find(539)->Alpha, 0);
+}
+
+// The controller screen's choice reaches the race: player 2 takes the preset row's layout (preset 1:
+// circle accelerates), player 1 the player row's value (preset 0: cross accelerates).
+TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
+    Open(33);
+    Play("DOWN*4 CROSS CROSS RIGHT UP CROSS TRIANGLE");
+    ASSERT_EQ(SM_GetCurScreen(), 33);
+    // Two players (pad 2 plugged in), the first set-up screen, first riders and bikes.
+    console::PadSetInput(1, 0, console::PadIdle());
+    Play("UP*3 CROSS CROSS CROSS CROSS CROSS CROSS CROSS CROSS");
+    Close();
+    ASSERT_EQ(options_.numHumanPlayers, 2);
+    EXPECT_EQ(options_.presetHumanControls[0], 0);
+    EXPECT_EQ(options_.presetHumanControls[1], 1);
+    auto* race = new CQzGame(&options_, common_, 0);
+    host::PadScript pads[2];
+    host::Error e;
+    ASSERT_TRUE(pads[0].Parse("1 CIRCLE\n3 CROSS\n", "pad1", &e));
+    ASSERT_TRUE(pads[1].Parse("1 CIRCLE\n3 CROSS\n", "pad2", &e));
+    std::string accelerating[2];
+    for (int f = 0; f < 5; ++f) {
+        for (int p = 0; p < 2; ++p) pads[p].Apply(p, 0, uint64_t(f));
+        for (int p = 0; p < 2; ++p) {
+            std::vector<CPacket> packets;
+            CQzGame::controller[p]->ProcessInput(packets);
+            for (const CPacket& k : packets)
+                if (k._action & 2) accelerating[p] += std::to_string(f);
+        }
+    }
+    delete race;
+    EXPECT_EQ(accelerating[0], "3");
+    EXPECT_EQ(accelerating[1], "1");
+}
+
+}  // namespace
