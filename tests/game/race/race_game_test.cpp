@@ -8,11 +8,16 @@
 #include <string>
 #include <vector>
 
+#include "audio/sound_view.h"
 #include "bike/kinetic_bike.h"
 #include "console/cd/cd.h"
+#include "console/iop/audio_module.h"
 #include "console/iop/iop.h"
+#include "console/kernel/clock.h"
 #include "console/pad/pad.h"
+#include "console/spu/spu.h"
 #include "engine/hal/engine_fixture.h"
+#include "engine/hal/sound.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
 #include "game/core/random.h"
@@ -20,11 +25,14 @@
 #include "game/model/intersection.h"
 #include "game/model/model.h"
 #include "game/model/timer.h"
+#include "game/race/countdown.h"
 #include "game/race/demo_loop.h"
 #include "game/race/end_screens.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
+#include "game/race/race_sound.h"
 #include "game/view/view_object_3d.h"
+#include "kinetic/vehicle/engine_component.h"
 #include "world/spline_manager.h"
 #include "world/world_model.h"
 
@@ -250,6 +258,134 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     delete race;
     EXPECT_NE(testsupport::g_log.find("Free MasterFile After"), std::string::npos);
     EXPECT_EQ(x_TotalMemoryFree(), before);
+}
+
+// The strongest period of a mono window between 40 and 400 Hz, as a frequency: the normalised
+// autocorrelation's best lag, or its shortest lag within 10 % of the best (so an octave below is not
+// taken for the note).
+double Fundamental(const std::vector<float>& x) {
+    const size_t minLag = 48000 / 400, maxLag = 48000 / 40;
+    if (x.size() < 2 * maxLag) return 0.0;
+    std::vector<double> r(maxLag + 1, 0.0);
+    double best = 0.0;
+    for (size_t lag = minLag; lag <= maxLag; ++lag) {
+        double xy = 0, xx = 0, yy = 0;
+        for (size_t i = 0; i + lag < x.size(); ++i) {
+            xy += double(x[i]) * x[i + lag];
+            xx += double(x[i]) * x[i];
+            yy += double(x[i + lag]) * x[i + lag];
+        }
+        r[lag] = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0.0;
+        best = std::max(best, r[lag]);
+    }
+    if (best < 0.3) return 0.0;
+    for (size_t lag = minLag + 1; lag < maxLag; ++lag)
+        if (r[lag] >= 0.9 * best && r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1])
+            return 48000.0 / double(lag);
+    return 0.0;
+}
+
+std::vector<int16_t> g_heard;
+void Hear(const int16_t* stereo, int frames, void*) {
+    g_heard.insert(g_heard.end(), stereo, stereo + 2 * frames);
+}
+
+// The race heard alone (one rider, no music): throttle held from the start, let go, then held again.
+// The engine's pitch goes up and down with the bike's revs; then the race music is what the output
+// carries once the effects are turned down, and nothing is left when the music is turned down too.
+TEST_F(RaceTest, EnginePitchFollowsTheRevsAndMusicPlaysUnderTheRace) {
+    veSoundSetMaxSamples(120);
+    veSoundSetSpeakerConfig(3);
+    ASSERT_EQ(veSoundInit(), 0);
+    CQzGame::drawFrames = false;
+    CGameOptions o = Options(O01, 0);
+    auto* race = new CQzGame(&o, common_, 0);
+    ASSERT_EQ(CQzGame::numOfTotalRacers, 1u);
+    ASSERT_TRUE(console::AmmMusic().playing);
+    const float musicVolume = raceMusicVolume[0];
+    racesound::View()->setVolume(0.0f, 1.0f);
+    console::SpuCatchUp();
+    g_heard.clear();
+    console::SpuSetSink(Hear, nullptr);
+    std::vector<float> rpm;
+    std::vector<size_t> heardAt;
+    for (int f = 0, go = -1; f < 330; ++f) {
+        if (go < 0 && CQzGame::gameStart->gameStartData.gameStarted) go = f;
+        const int sinceGo = go < 0 ? -1 : f - go;
+        SteerAlongTheLine(sinceGo >= 0 && (sinceGo < 75 || sinceGo >= 120));
+        ASSERT_EQ(race->updateGame(), 0);
+        console::ClockTickVblank();
+        console::ClockTickVblank();
+        console::SpuCatchUp();
+        if (sinceGo >= 0) {
+            rpm.push_back(CQzGame::bike[0]->m_engine->m_engineRPM);
+            heardAt.push_back(g_heard.size() / 2);
+        }
+    }
+    // The pitch over the 60 ms before each frame's end, against the revs of that frame.
+    std::vector<double> hz(rpm.size(), 0.0);
+    for (size_t k = 0; k < rpm.size(); ++k) {
+        if (heardAt[k] < 2880) continue;
+        std::vector<float> mono;
+        for (size_t i = heardAt[k] - 2880; i < heardAt[k]; ++i)
+            mono.push_back(0.5f * (g_heard[2 * i] + g_heard[2 * i + 1]));
+        hz[k] = Fundamental(mono);
+    }
+    ASSERT_GT(rpm.size(), 120u);
+    // Throttle open: up to the first change of gear (the revs' first drop) pitch and revs rise together.
+    size_t top = 1;
+    while (top + 1 < 75 && rpm[top + 1] >= rpm[top] * 0.97f) ++top;
+    std::vector<double> a, b;
+    for (size_t k = 0; k <= top; ++k)
+        if (hz[k] > 0) a.push_back(rpm[k]), b.push_back(hz[k]);
+    auto rank = [](const std::vector<double>& v) {
+        std::vector<double> r(v.size());
+        for (size_t i = 0; i < v.size(); ++i)
+            for (size_t j = 0; j < v.size(); ++j)
+                r[i] += v[j] < v[i] ? 1.0 : v[j] == v[i] && j < i ? 1.0 : 0.0;
+        return r;
+    };
+    const std::vector<double> ra = rank(a), rb = rank(b);
+    double d2 = 0;
+    for (size_t i = 0; i < ra.size(); ++i) d2 += (ra[i] - rb[i]) * (ra[i] - rb[i]);
+    const double n = double(ra.size()), rho = 1 - 6 * d2 / (n * (n * n - 1));
+    // Throttle closed for 1.5 s: the engine note is back at idle by the end while the bike coasts.
+    std::vector<double> idle(hz.begin() + 105, hz.begin() + 120);
+    std::sort(idle.begin(), idle.end());
+    std::printf(
+        "revs %.0f -> %.0f: pitch %.1f -> %.1f Hz over %zu frames (rank correlation %.2f); "
+        "throttle closed at %.0f revs: %.1f Hz\n",
+        rpm[0], rpm[top], hz[0], hz[top], a.size(), rho, rpm[110], idle[idle.size() / 2]);
+    ASSERT_GE(a.size(), 10u);
+    EXPECT_GT(rho, 0.8);
+    EXPECT_GT(hz[top], 2.0 * hz[0]);
+    EXPECT_LT(idle[idle.size() / 2], 1.2 * hz[0]);
+
+    // Music: one second with the effects down, then one with both down.
+    auto level = [&](float music) {
+        racesound::View()->setVolume(music, 0.0f);
+        g_heard.clear();
+        for (int f = 0; f < 30; ++f) {
+            SteerAlongTheLine(true);
+            race->updateGame();
+            console::ClockTickVblank();
+            console::ClockTickVblank();
+            console::SpuCatchUp();
+        }
+        double sum = 0;
+        for (int16_t v : g_heard) sum += double(v) * v;
+        return 10 * std::log10(std::max(sum / double(std::max<size_t>(1, g_heard.size())), 1e-9) /
+                               (32768.0 * 32768.0));
+    };
+    const double withMusic = level(musicVolume), silent = level(0.0f);
+    std::printf("race music %.1f dBFS, nothing %.1f dBFS\n", withMusic, silent);
+    EXPECT_GT(withMusic, -40.0);
+    EXPECT_LT(silent, -90.0);
+    console::SpuSetSink(nullptr, nullptr);
+    delete race;
+    EXPECT_FALSE(console::AmmMusic().setUp);
+    CQzGame::drawFrames = true;
+    veSoundReset();
 }
 
 }  // namespace
