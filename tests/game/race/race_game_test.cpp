@@ -8,6 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "audio/envelope.h"
+#include "audio/sound_factory.h"
+#include "audio/sound_storage.h"
 #include "audio/sound_view.h"
 #include "bike/kinetic_bike.h"
 #include "console/cd/cd.h"
@@ -20,6 +23,7 @@
 #include "engine/hal/sound.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
+#include "frontend/hud/pause_menu.h"
 #include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "game/model/intersection.h"
@@ -74,6 +78,119 @@ protected:
     }
     void* common_ = nullptr;
 };
+
+// Pad 1 this frame: accelerate held (or not), the left stick steering racer 0 towards the racing line
+// 1500 way units ahead of it, and the given d-pad buttons.
+void SteerAlongTheLine(bool accelerate, uint16_t buttons = 0) {
+    console::PadInput in = console::PadIdle();
+    in.buttons = static_cast<uint16_t>(buttons | (accelerate ? console::kPadCross : 0));
+    const KineticBike* b = CQzGame::bike[0];
+    qzVector3d p, d;
+    if (CSplineManager::getSplineManager()->getControlledPoint(b->curWayTime, 1500.0f, CSplineManager::MedOne,
+                                                               p, d)) {
+        float err = std::atan2(p.x - b->position.x, p.z - b->position.z) -
+                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+        while (err > 3.14159265f) err -= 6.2831853f;
+        while (err < -3.14159265f) err += 6.2831853f;
+        in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
+    }
+    console::PadSetInput(0, 0, in);
+}
+
+// The fundamental (40-400 Hz) of the `n` mono frames heard before frame `end`: the shortest lag whose
+// normalised autocorrelation is a peak within 10 % of the best (an octave below is not the note).
+std::vector<int16_t> g_heard;
+double Fundamental(size_t end, size_t n = 2880) {
+    std::vector<double> x, r(1201, 0.0);
+    for (size_t i = end - n; i < end; ++i) x.push_back(0.5 * (g_heard[2 * i] + g_heard[2 * i + 1]));
+    for (size_t lag = 120; lag <= 1200; ++lag) {
+        double xy = 0, xx = 0, yy = 0;
+        for (size_t i = 0; i + lag < n; ++i)
+            xy += x[i] * x[i + lag], xx += x[i] * x[i], yy += x[i + lag] * x[i + lag];
+        r[lag] = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0.0;
+    }
+    const double best = *std::max_element(r.begin(), r.end());
+    for (size_t lag = 121; best > 0.3 && lag < 1200; ++lag)
+        if (r[lag] >= 0.9 * best && r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1])
+            return 48000.0 / double(lag);
+    return 0.0;
+}
+
+// One rider heard alone (music down): throttle open from the start, closed after 2.5 s. Up to the first
+// change of gear the pitch rises with the revs; with the throttle closed it falls back to idle. Then the
+// race music is in the output under the race, the pause menu pauses it and resumes the chosen song.
+TEST_F(RaceTest, EnginePitchFollowsTheRevsAndMusicPlaysUnderTheRace) {
+    // The sound engine as the program starts it: the first race of this process loads the sounds.
+    veSoundSetMaxSamples(120);
+    veSoundSetSpeakerConfig(3);
+    ASSERT_EQ(veSoundInit(), 0);
+    CQzGame::drawFrames = false;
+    CGameOptions o = Options(O01, 0);
+    auto* race = new CQzGame(&o, common_, 0);
+    ASSERT_TRUE(console::AmmMusic().playing);
+    racesound::View()->setVolume(0.0f, 1.0f);
+    g_heard.clear();
+    console::SpuSetSink([](const int16_t* s, int n, void*) { g_heard.insert(g_heard.end(), s, s + 2 * n); },
+                        nullptr);
+    std::vector<float> rpm;
+    std::vector<double> hz;
+    auto frame = [&](bool throttle) {
+        SteerAlongTheLine(throttle);
+        ASSERT_EQ(race->updateGame(), 0);
+        console::ClockTickVblank();
+        console::ClockTickVblank();
+        console::SpuCatchUp();
+    };
+    while (!CQzGame::gameStart->gameStartData.gameStarted) frame(false);
+    for (int f = 0; f < 120; ++f) {
+        frame(f < 75);
+        rpm.push_back(CQzGame::bike[0]->m_engine->m_engineRPM);
+        hz.push_back(Fundamental(g_heard.size() / 2));
+    }
+    size_t top = 1;  // the revs' first drop: a change of gear
+    while (top + 1 < 75 && rpm[top + 1] >= rpm[top] * 0.97f) ++top;
+    for (size_t k = 1; k <= top; ++k) {
+        EXPECT_GE(rpm[k], rpm[k - 1]);
+        EXPECT_GE(hz[k], hz[k - 1] * 0.97) << "frame " << k;
+    }
+    std::vector<double> idle(hz.begin() + 105, hz.end());
+    std::sort(idle.begin(), idle.end());
+    std::printf("revs %.0f -> %.0f: pitch %.1f -> %.1f Hz; throttle closed at %.0f revs: %.1f Hz\n", rpm[0],
+                rpm[top], hz[0], hz[top], rpm[110], idle[idle.size() / 2]);
+    EXPECT_GE(top, 8u);
+    EXPECT_GT(hz[top], 2.0 * hz[0]);
+    EXPECT_LT(idle[idle.size() / 2], 1.2 * hz[0]);
+
+    auto level = [&](float music) {  // one second with the effects down
+        racesound::View()->setVolume(music, 0.0f);
+        g_heard.clear();
+        for (int f = 0; f < 30; ++f) frame(true);
+        double sum = 1e-3;
+        for (int16_t v : g_heard) sum += double(v) * v;
+        return 10 * std::log10(sum / double(g_heard.size() + 1) / (32768.0 * 32768.0));
+    };
+    const double withMusic = level(raceMusicVolume[0]), silent = level(0.0f);
+    std::printf("race music %.1f dBFS, nothing %.1f dBFS\n", withMusic, silent);
+    EXPECT_GT(withMusic, -40.0);
+    EXPECT_LT(silent, -90.0);
+    console::SpuSetSink(nullptr, nullptr);
+    PauseMusic::pause(true);
+    EXPECT_TRUE(console::AmmMusic().paused);
+    const int next = (console::AmmMusic().song + 1) % 9;
+    PauseMusic::setSong(next);
+    PauseMusic::pause(false);
+    EXPECT_EQ(console::AmmMusic().song, next);
+    EXPECT_FALSE(console::AmmMusic().paused);
+    delete race;
+    EXPECT_FALSE(console::AmmMusic().setUp);
+    EXPECT_EQ(PauseMusic::pause, nullptr);
+    CQzGame::drawFrames = true;
+    // The other races of this process run without the sound engine, as before.
+    CResourceStorage<CSoundStorage>::instance().deleteAll();
+    CResourceStorage<CEnvelopeMap>::instance().deleteAll();
+    CSoundFactory::defEnvId = -1;
+    veSoundReset();
+}
 
 TEST(RaceGovernor, LevelsStridesAndStartTimes) {
     // The worst of the last ten frames sets the level; at 1/30 s or more the level stays.
@@ -159,24 +276,6 @@ TEST_F(RaceTest, ComputerRidersRaceTheSameWayTwice) {
     EXPECT_EQ(runs[0], runs[1]);
 }
 
-// Pad 1 this frame: accelerate held (or not), the left stick steering racer 0 towards the racing line
-// 1500 way units ahead of it, and the given d-pad buttons.
-void SteerAlongTheLine(bool accelerate, uint16_t buttons = 0) {
-    console::PadInput in = console::PadIdle();
-    in.buttons = static_cast<uint16_t>(buttons | (accelerate ? console::kPadCross : 0));
-    const KineticBike* b = CQzGame::bike[0];
-    qzVector3d p, d;
-    if (CSplineManager::getSplineManager()->getControlledPoint(b->curWayTime, 1500.0f, CSplineManager::MedOne,
-                                                               p, d)) {
-        float err = std::atan2(p.x - b->position.x, p.z - b->position.z) -
-                    std::atan2(b->forwardDir.x, b->forwardDir.z);
-        while (err > 3.14159265f) err -= 6.2831853f;
-        while (err < -3.14159265f) err += 6.2831853f;
-        in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
-    }
-    console::PadSetInput(0, 0, in);
-}
-
 TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     CGameOptions o = Options(O01);
     o.duration = 1;
@@ -258,134 +357,6 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     delete race;
     EXPECT_NE(testsupport::g_log.find("Free MasterFile After"), std::string::npos);
     EXPECT_EQ(x_TotalMemoryFree(), before);
-}
-
-// The strongest period of a mono window between 40 and 400 Hz, as a frequency: the normalised
-// autocorrelation's best lag, or its shortest lag within 10 % of the best (so an octave below is not
-// taken for the note).
-double Fundamental(const std::vector<float>& x) {
-    const size_t minLag = 48000 / 400, maxLag = 48000 / 40;
-    if (x.size() < 2 * maxLag) return 0.0;
-    std::vector<double> r(maxLag + 1, 0.0);
-    double best = 0.0;
-    for (size_t lag = minLag; lag <= maxLag; ++lag) {
-        double xy = 0, xx = 0, yy = 0;
-        for (size_t i = 0; i + lag < x.size(); ++i) {
-            xy += double(x[i]) * x[i + lag];
-            xx += double(x[i]) * x[i];
-            yy += double(x[i + lag]) * x[i + lag];
-        }
-        r[lag] = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0.0;
-        best = std::max(best, r[lag]);
-    }
-    if (best < 0.3) return 0.0;
-    for (size_t lag = minLag + 1; lag < maxLag; ++lag)
-        if (r[lag] >= 0.9 * best && r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1])
-            return 48000.0 / double(lag);
-    return 0.0;
-}
-
-std::vector<int16_t> g_heard;
-void Hear(const int16_t* stereo, int frames, void*) {
-    g_heard.insert(g_heard.end(), stereo, stereo + 2 * frames);
-}
-
-// The race heard alone (one rider, no music): throttle held from the start, let go, then held again.
-// The engine's pitch goes up and down with the bike's revs; then the race music is what the output
-// carries once the effects are turned down, and nothing is left when the music is turned down too.
-TEST_F(RaceTest, EnginePitchFollowsTheRevsAndMusicPlaysUnderTheRace) {
-    veSoundSetMaxSamples(120);
-    veSoundSetSpeakerConfig(3);
-    ASSERT_EQ(veSoundInit(), 0);
-    CQzGame::drawFrames = false;
-    CGameOptions o = Options(O01, 0);
-    auto* race = new CQzGame(&o, common_, 0);
-    ASSERT_EQ(CQzGame::numOfTotalRacers, 1u);
-    ASSERT_TRUE(console::AmmMusic().playing);
-    const float musicVolume = raceMusicVolume[0];
-    racesound::View()->setVolume(0.0f, 1.0f);
-    console::SpuCatchUp();
-    g_heard.clear();
-    console::SpuSetSink(Hear, nullptr);
-    std::vector<float> rpm;
-    std::vector<size_t> heardAt;
-    for (int f = 0, go = -1; f < 330; ++f) {
-        if (go < 0 && CQzGame::gameStart->gameStartData.gameStarted) go = f;
-        const int sinceGo = go < 0 ? -1 : f - go;
-        SteerAlongTheLine(sinceGo >= 0 && (sinceGo < 75 || sinceGo >= 120));
-        ASSERT_EQ(race->updateGame(), 0);
-        console::ClockTickVblank();
-        console::ClockTickVblank();
-        console::SpuCatchUp();
-        if (sinceGo >= 0) {
-            rpm.push_back(CQzGame::bike[0]->m_engine->m_engineRPM);
-            heardAt.push_back(g_heard.size() / 2);
-        }
-    }
-    // The pitch over the 60 ms before each frame's end, against the revs of that frame.
-    std::vector<double> hz(rpm.size(), 0.0);
-    for (size_t k = 0; k < rpm.size(); ++k) {
-        if (heardAt[k] < 2880) continue;
-        std::vector<float> mono;
-        for (size_t i = heardAt[k] - 2880; i < heardAt[k]; ++i)
-            mono.push_back(0.5f * (g_heard[2 * i] + g_heard[2 * i + 1]));
-        hz[k] = Fundamental(mono);
-    }
-    ASSERT_GT(rpm.size(), 120u);
-    // Throttle open: up to the first change of gear (the revs' first drop) pitch and revs rise together.
-    size_t top = 1;
-    while (top + 1 < 75 && rpm[top + 1] >= rpm[top] * 0.97f) ++top;
-    std::vector<double> a, b;
-    for (size_t k = 0; k <= top; ++k)
-        if (hz[k] > 0) a.push_back(rpm[k]), b.push_back(hz[k]);
-    auto rank = [](const std::vector<double>& v) {
-        std::vector<double> r(v.size());
-        for (size_t i = 0; i < v.size(); ++i)
-            for (size_t j = 0; j < v.size(); ++j)
-                r[i] += v[j] < v[i] ? 1.0 : v[j] == v[i] && j < i ? 1.0 : 0.0;
-        return r;
-    };
-    const std::vector<double> ra = rank(a), rb = rank(b);
-    double d2 = 0;
-    for (size_t i = 0; i < ra.size(); ++i) d2 += (ra[i] - rb[i]) * (ra[i] - rb[i]);
-    const double n = double(ra.size()), rho = 1 - 6 * d2 / (n * (n * n - 1));
-    // Throttle closed for 1.5 s: the engine note is back at idle by the end while the bike coasts.
-    std::vector<double> idle(hz.begin() + 105, hz.begin() + 120);
-    std::sort(idle.begin(), idle.end());
-    std::printf(
-        "revs %.0f -> %.0f: pitch %.1f -> %.1f Hz over %zu frames (rank correlation %.2f); "
-        "throttle closed at %.0f revs: %.1f Hz\n",
-        rpm[0], rpm[top], hz[0], hz[top], a.size(), rho, rpm[110], idle[idle.size() / 2]);
-    ASSERT_GE(a.size(), 10u);
-    EXPECT_GT(rho, 0.8);
-    EXPECT_GT(hz[top], 2.0 * hz[0]);
-    EXPECT_LT(idle[idle.size() / 2], 1.2 * hz[0]);
-
-    // Music: one second with the effects down, then one with both down.
-    auto level = [&](float music) {
-        racesound::View()->setVolume(music, 0.0f);
-        g_heard.clear();
-        for (int f = 0; f < 30; ++f) {
-            SteerAlongTheLine(true);
-            race->updateGame();
-            console::ClockTickVblank();
-            console::ClockTickVblank();
-            console::SpuCatchUp();
-        }
-        double sum = 0;
-        for (int16_t v : g_heard) sum += double(v) * v;
-        return 10 * std::log10(std::max(sum / double(std::max<size_t>(1, g_heard.size())), 1e-9) /
-                               (32768.0 * 32768.0));
-    };
-    const double withMusic = level(musicVolume), silent = level(0.0f);
-    std::printf("race music %.1f dBFS, nothing %.1f dBFS\n", withMusic, silent);
-    EXPECT_GT(withMusic, -40.0);
-    EXPECT_LT(silent, -90.0);
-    console::SpuSetSink(nullptr, nullptr);
-    delete race;
-    EXPECT_FALSE(console::AmmMusic().setUp);
-    CQzGame::drawFrames = true;
-    veSoundReset();
 }
 
 }  // namespace
