@@ -118,8 +118,9 @@ double Fundamental(size_t end, size_t n = 2880) {
 
 // One rider heard alone (music down): throttle open from the start, closed after 2.5 s. Up to the first
 // change of gear the pitch rises with the revs; with the throttle closed it falls back to idle. Then the
-// race music is in the output under the race, the pause menu pauses it and resumes the chosen song.
-TEST_F(RaceTest, EnginePitchFollowsTheRevsAndMusicPlaysUnderTheRace) {
+// race music is in the output under the race, the pause menu pauses it and resumes the chosen song; and
+// a landing is heard in its frame.
+TEST_F(RaceTest, EnginePitchFollowsTheRevsMusicPlaysUnderTheRaceAndLandingsAreHeard) {
     // The sound engine as the program starts it: the first race of this process loads the sounds.
     veSoundSetMaxSamples(120);
     veSoundSetSpeakerConfig(3);
@@ -173,7 +174,6 @@ TEST_F(RaceTest, EnginePitchFollowsTheRevsAndMusicPlaysUnderTheRace) {
     std::printf("race music %.1f dBFS, nothing %.1f dBFS\n", withMusic, silent);
     EXPECT_GT(withMusic, -40.0);
     EXPECT_LT(silent, -90.0);
-    console::SpuSetSink(nullptr, nullptr);
     PauseMusic::pause(true);
     EXPECT_TRUE(console::AmmMusic().paused);
     const int next = (console::AmmMusic().song + 1) % 9;
@@ -184,6 +184,35 @@ TEST_F(RaceTest, EnginePitchFollowsTheRevsAndMusicPlaysUnderTheRace) {
     delete race;
     EXPECT_FALSE(console::AmmMusic().setUp);
     EXPECT_EQ(PauseMusic::pause, nullptr);
+
+    // Landings: over a jump of an indoor track the thud lifts the low end (below 120 Hz) of the frame
+    // the bike lands in above the frame before, in proportion to the impact.
+    o = Options(I03, 0);
+    race = new CQzGame(&o, common_, 0);
+    racesound::View()->setVolume(0.0f, 1.0f);
+    auto lowEnd = [](size_t end) {  // one frame's mean square through a one-pole low-pass, in dB
+        double y = 0, e = 0;
+        for (size_t i = end - 4800; i < end; ++i) {
+            y += 0.0156 * (0.5 * (g_heard[2 * i] + g_heard[2 * i + 1]) - y);
+            if (i >= end - 1600) e += y * y;
+        }
+        return 10 * std::log10(e / 1600 + 1e-3);
+    };
+    int landings = 0;
+    while (!CQzGame::gameStart->gameStartData.gameStarted) frame(false);
+    for (int f = 0; f < 240; ++f) {
+        frame(true);
+        const KineticBike* b = CQzGame::bike[0];
+        if (!((b->viewFlags >> BIKE_LAND) & 1) || b->landingImpactScale < 0.3f) continue;
+        const size_t end = g_heard.size() / 2;
+        std::printf("landing (impact %.2f): low end %.1f dB over the frame before\n", b->landingImpactScale,
+                    lowEnd(end) - lowEnd(end - 1600));
+        EXPECT_GT(lowEnd(end), lowEnd(end - 1600) + 3.0);
+        ++landings;
+    }
+    EXPECT_GE(landings, 1);
+    console::SpuSetSink(nullptr, nullptr);
+    delete race;
     CQzGame::drawFrames = true;
     // The other races of this process run without the sound engine, as before.
     CResourceStorage<CSoundStorage>::instance().deleteAll();
