@@ -8,7 +8,11 @@
 #include <vector>
 
 #include "console/cd/cd.h"
+#include "console/iop/audio_module.h"
+#include "console/iop/iop.h"
 #include "engine/hal/engine_fixture.h"
+#include "engine/hal/sound.h"
+#include "engine/sys/boot.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_input.h"
@@ -328,6 +332,29 @@ TEST_F(Shell, IdleFrontEndStartsTheAttractRaceAndTheCreditsEndTheirLoop) {
     EXPECT_LT(frames, 5000);
     EXPECT_EQ(DLManager.getDemoLoopState(), DL_IN_GAME);
     DLManager.setDemoLoopState(DL_DISABLED);
+}
+
+// The front end's sounds and music with the sound engine running: each front end's twelve samples fit
+// in a table of twelve (the last one gave its slots back), a move plays its pair, the main menu plays
+// the menu tune and leaving shuts the music down.
+TEST_F(Shell, SoundsAndMenuMusicEveryTimeTheFrontEndOpens) {
+    console::IopReset();
+    x_HardwareBootSystem();  // the disc's driver modules, which the sound engine needs
+    veSoundSetMaxSamples(12);
+    ASSERT_EQ(veSoundInit(), 0);
+    for (int visit = 0; visit < 2; ++visit) {
+        currentmusic = -1;
+        Open(33);
+        for (const _Sample* s : SampleHandles) EXPECT_NE(s, nullptr) << "visit " << visit;
+        EXPECT_TRUE(console::AmmMusic().playing);
+        EXPECT_STREQ(console::AmmMusic().name, "cdrom0:\\AUDIO\\MENUTUNE.STM");
+        Press({kDown});
+        EXPECT_NE(SampleInstances[0], nullptr);
+        EXPECT_NE(SampleInstances[1], nullptr);
+        Close();
+        EXPECT_FALSE(console::AmmMusic().setUp);
+    }
+    veSoundReset();
 }
 
 }  // namespace

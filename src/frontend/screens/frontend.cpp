@@ -301,7 +301,7 @@ CFrontend::~CFrontend() {
     delete PS2MusicPlay;
     PS2MusicPlay = nullptr;
     for (_Sample*& s : SampleHandles) {
-        if (s) veSoundDestroySample(s, 0);
+        if (s) veSoundDestroySample(s, 1);  // 1: the engine slot is free again for the race's sounds
         s = nullptr;
     }
 }

@@ -1,6 +1,7 @@
 #include "game/race/race_game.h"
 #include "game/race/race_sound.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -279,6 +280,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     }
     racescene::MakeParticles(*this);
 
+    racesound::StartMusic();
     veDisplayDisableDisplay();
     GetTimer();
 
@@ -301,15 +303,16 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
 }
 
 int CQzGame::initSound(unsigned int restart) {
-    racesound::Init(restart != 0, numOfHumanRacers > 0 ? cameraId[0] : -1, gameOptions->WorldFile,
-                    gameOptions->trackType == TRACKTYPE_INDOOR);
+    const bool indoor = gameOptions->trackType == TRACKTYPE_INDOOR;
+    racesound::Init(restart != 0, numOfHumanRacers > 0 ? cameraId[0] : -1, gameOptions->WorldFile, indoor);
 
     // Tuning: the file is trusted only as far as it scans; what it lacks keeps the defaults.
     SoundTuning t;
     int length = 0;
-    void* text = x_LoadFileLength("AUDIO\\sound.txt", &length);
+    void* text = x_LoadFileLength(kSoundTuningFile, &length);
     const bool read =
-        text && ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(length), &t);
+        text && ReadSoundTuning(static_cast<const char*>(text),
+                                std::min(static_cast<size_t>(length), kSoundTuningMaxBytes), &t);
     x_free(text);
     if (!read) {
         t = SoundTuning{};
@@ -323,6 +326,7 @@ int CQzGame::initSound(unsigned int restart) {
     announcerFreq = t.announcerFrequency;
     crowdFreq = t.crowdFrequency;
     for (int k = 0; k < 3; ++k) soundGroupLimit[k] = t.groupLimits[k];
+    racesound::Tune(indoor);
     return 1;
 }
 

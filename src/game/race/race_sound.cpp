@@ -2,58 +2,29 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 
-#include "audio/audio_memory_manager.h"
 #include "audio/engine_sound.h"
 #include "audio/game_sounds.h"
 #include "audio/mixer.h"
+#include "audio/music_playlists.h"
+#include "audio/ps2_audio_memory_manager.h"
+#include "audio/ps2_sound_view.h"
 #include "audio/sound_factory.h"
 #include "audio/sound_ids.h"
 #include "audio/sound_object.h"
 #include "audio/sound_storage.h"
-#include "audio/sound_tuning_format.h"
 #include "audio/sound_view.h"
-#include "console/spu/sd_remote.h"
-#include "console/spu/spu.h"
-#include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "frontend/hud/pause_menu.h"
 #include "game/files/file_manager.h"
 #include "game/race/countdown.h"
+#include "game/race/race_game.h"
 
 namespace {
 
-// No request is queued by the race's sounds: the memory manager has nothing to send.
-class CRaceAudioMemory : public CAudioMemoryManager {
-public:
-    void processRequests() override {}
-    void cleanupRequests() override {}
-};
-
-// The race's view of the effects; music is not played through it.
-class CRaceSoundView : public CSoundView {
-public:
-    explicit CRaceSoundView(CAudioMemoryManager& amm) : CSoundView(amm) {}
-    void update(float time) override { stepSources(time); }
-    void render() override { renderSources(); }
-    void setPlaylist(int, char**) override {}
-    void playlistSkip(int) override {}
-    void playlistSetSong(int) override {}
-    void setVolume(float, float effects) override { effectsVolume = effects; }
-    void pauseMusic(bool) override {}
-    // Paused: the effects fall silent through the sound processor's master volume of both cores.
-    void stopSFX(bool stop) override {
-        if (muted == static_cast<int>(stop)) return;
-        muted = stop;
-        for (uint32_t core = 0; core < 2; ++core)
-            for (uint32_t reg : {console::kSdMasterVolL, console::kSdMasterVolR})
-                sceSdRemote(1, kSdCmdSetParam, reg | core, stop ? 0u : 0x3FFFu);
-    }
-    int muted = -1;  // unknown until the first call
-    float effectsVolume = 1.0f;
-};
-
-CRaceAudioMemory* g_amm = nullptr;
-CRaceSoundView* g_view = nullptr;
+CPS2AudioMemoryManager* g_amm = nullptr;  // kept from the first race on
+CPS2SoundView* g_view = nullptr;
 CMixer* g_mixer = nullptr;
 bool g_masterLoaded = false;
 
@@ -68,6 +39,13 @@ void LoadAndFree(const char* name, const char* fallback, void (*use)(void*)) {
 
 bool g_indoor = false;
 
+void SetSong(int song) {
+    if (g_view) g_view->playlistSetSong(song);
+}
+void PauseSong(bool pause) {
+    if (g_view) g_view->pauseMusic(pause);
+}
+
 }  // namespace
 
 namespace racesound {
@@ -77,9 +55,11 @@ CSoundView* View() {
 }
 
 void Init(bool restart, int cameraId, const char* worldFile, bool indoor) {
-    if (!g_amm) g_amm = new CRaceAudioMemory;
-    if (restart) x_printf("RESTART: pAmm not newed! \n");
-    g_view = new CRaceSoundView(*g_amm);
+    if (!g_amm)
+        g_amm = new CPS2AudioMemoryManager;
+    else if (restart)
+        x_printf("RESTART: pAmm not newed! \n");
+    g_view = new CPS2SoundView(*g_amm);
     g_mixer = new CMixer(8, kSoundKindVemo);
     if (restart) {
         x_printf("RESTART: masterFileAudio File loaded from previous game! \n");
@@ -110,31 +90,28 @@ void Init(bool restart, int cameraId, const char* worldFile, bool indoor) {
     }
     x_printf("DInit Sound\n");
 
-    SoundTuning tuning;
-    int length = 0;
-    bool read = false;
-    if (void* text = x_LoadFileLength(kSoundTuningFile, &length)) {
-        read = ReadSoundTuning(static_cast<const char*>(text),
-                               static_cast<size_t>(std::min<int>(length, kSoundTuningMaxBytes)), &tuning);
-        x_free(text);
-    }
-    if (read) {
-        g_view->setVolume(tuning.volumes[0], tuning.volumes[1]);
-        g_soundLevels = {tuning.volumes[2],         tuning.volumes[3],    tuning.volumes[4],
-                         tuning.volumes[5],         tuning.volumes[6],    tuning.volumes[7],
-                         tuning.announcerFrequency, tuning.crowdFrequency};
-    } else {
-        g_view->setVolume(0.2f, 0.8f);
-        tuning = SoundTuning{};  // limits of our own: every group may play
-    }
-    for (int g = 0; g < 3; ++g) g_mixer->soundGroupLimits[g + 1] = tuning.groupLimits[g];
-    if (indoor) AddIndoorCrowd(*g_view, 0.0f);
-
     CGameStart::countLId = CQZSoundIDs::countLId;
     CGameStart::countRId = CQZSoundIDs::countRId;
     CGameStart::goLId = CQZSoundIDs::goLId;
     CGameStart::goRId = CQZSoundIDs::goRId;
     CGameStart::triggerSound = CSoundFactory::triggerVemoSound;
+}
+
+void Tune(bool indoor) {
+    if (!g_view) return;
+    g_view->setVolume(raceMusicVolume[0], raceMusicVolume[1]);
+    for (int g = 0; g < 3; ++g) g_mixer->soundGroupLimits[g + 1] = soundGroupLimit[g];
+    g_soundLevels = {engineVol,    checkpointVol, collisionVol,  landingVol,
+                     announcerVol, crowdVol,      announcerFreq, crowdFreq};
+    if (indoor) AddIndoorCrowd(*g_view, 0.0f);
+    g_view->setPlaylist(kRaceStreams, race_playlist);
+    g_view->playlistSetSong(rand() % kRaceStreams);
+    PauseMusic::setSong = SetSong;
+    PauseMusic::pause = PauseSong;
+}
+
+void StartMusic() {
+    if (g_view) g_view->pauseMusic(false);
 }
 
 void AddRacer(int bikeModelObjectId, int accelerationLevel, bool human) {
@@ -154,13 +131,15 @@ void Render(bool paused) {
 }
 
 void Teardown() {
+    PauseMusic::setSong = nullptr;
+    PauseMusic::pause = nullptr;
     CGameStart::triggerSound = nullptr;
     CBikeSoundObject::gameStarted = nullptr;
     if (g_view) g_view->stopSFX(false);  // a race left while paused gives the front end its sound back
     delete g_mixer;
     g_mixer = nullptr;
     CSoundObject::clearParamCache();
-    delete g_view;  // with its bin, every sound object and their readers
+    delete g_view;  // with its bin, every sound object and their readers; the last view stops the music
     g_view = nullptr;
 }
 

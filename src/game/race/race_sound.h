@@ -1,6 +1,6 @@
-// The race's sound: the sound view with its mixer, the audio files, the tuning file, every racer's
-// sounds, the indoor crowd and announcer, and the countdown's beeps. The race calls these at the points
-// of its construction, frame and teardown.
+// The race's sound: the console sound view with its audio memory manager and mixer, the audio files,
+// every racer's sounds, the indoor crowd and announcer, the countdown's beeps and the race music. The race
+// calls these at the points of its construction, frame and teardown.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +9,17 @@ class CSoundView;
 
 namespace racesound {
 
-// Builds the view and mixer, loads the audio files (world and indoor sounds only when not restarting)
-// and reads the tuning file. `cameraId` is player 0's camera.
+// Builds the view and mixer and loads the audio files (world and indoor sounds only when not
+// restarting). The audio memory manager is made by the first race and kept. `cameraId` is player 0's
+// camera.
 void Init(bool restart, int cameraId, const char* worldFile, bool indoor);
+// After the race has read its sound tuning (race_game.h): the view's music and effects volumes, the
+// mixer's group limits and the game sounds' levels from it, then the indoor crowd and announcer (indoor
+// tracks) and the race playlist with a song drawn by rand() % 9. The pause menu's music calls go to the
+// view from here on.
+void Tune(bool indoor);
+// The music starts (the module waits paused after its set-up).
+void StartMusic();
 // A racer's sounds on its bike; `accelerationLevel` 1..3 picks the 125, 250 or 400 cc engine.
 void AddRacer(int bikeModelObjectId, int accelerationLevel, bool human);
 // The model step's sound (effects stopped while paused) and the frame's.

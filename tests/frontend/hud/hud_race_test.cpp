@@ -110,8 +110,19 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
     CQzGame::drawFrames = false;
     auto* race = new CQzGame(&o, common_, 0);
     music.clear();
-    PauseMusic::setSong = [](int track) { music.push_back("song " + std::to_string(track)); };
-    PauseMusic::pause = [](bool p) { music.push_back(p ? "pause" : "resume"); };
+    // Record the menu's music calls and pass them on to the race's music.
+    static void (*raceSetSong)(int) = nullptr;
+    static void (*racePause)(bool) = nullptr;
+    raceSetSong = PauseMusic::setSong;
+    racePause = PauseMusic::pause;
+    PauseMusic::setSong = [](int track) {
+        music.push_back("song " + std::to_string(track));
+        if (raceSetSong) raceSetSong(track);
+    };
+    PauseMusic::pause = [](bool p) {
+        music.push_back(p ? "pause" : "resume");
+        if (racePause) racePause(p);
+    };
     console::PadInput go = console::PadIdle();
     go.buttons = console::kPadCross;
     for (int f = 0; f < 150; ++f) {

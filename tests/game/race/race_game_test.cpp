@@ -9,13 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "audio/envelope.h"
+#include "audio/sound_factory.h"
+#include "audio/sound_storage.h"
+#include "audio/sound_view.h"
 #include "bike/kinetic_bike.h"
 #include "console/cd/cd.h"
+#include "console/iop/audio_module.h"
 #include "console/iop/iop.h"
+#include "console/kernel/clock.h"
 #include "console/pad/pad.h"
+#include "console/spu/spu.h"
 #include "engine/hal/engine_fixture.h"
+#include "engine/hal/sound.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
+#include "frontend/hud/pause_menu.h"
 #include "frontend/screens/frontend.h"
 #include "game/core/main_loop.h"
 #include "game/core/random.h"
@@ -24,11 +33,14 @@
 #include "game/model/model.h"
 #include "game/model/object_description.h"
 #include "game/model/timer.h"
+#include "game/race/countdown.h"
 #include "game/race/demo_loop.h"
 #include "game/race/end_screens.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
+#include "game/race/race_sound.h"
 #include "game/view/view_object_3d.h"
+#include "kinetic/vehicle/engine_component.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
 #include "world/world_model.h"
@@ -71,6 +83,148 @@ protected:
     }
     void* common_ = nullptr;
 };
+
+// Pad 1 this frame: accelerate held (or not), the left stick steering racer 0 towards the racing line
+// 1500 way units ahead of it, and the given d-pad buttons.
+void SteerAlongTheLine(bool accelerate, uint16_t buttons = 0) {
+    console::PadInput in = console::PadIdle();
+    in.buttons = static_cast<uint16_t>(buttons | (accelerate ? console::kPadCross : 0));
+    const KineticBike* b = CQzGame::bike[0];
+    qzVector3d p, d;
+    if (CSplineManager::getSplineManager()->getControlledPoint(b->curWayTime, 1500.0f, CSplineManager::MedOne,
+                                                               p, d)) {
+        float err = std::atan2(p.x - b->position.x, p.z - b->position.z) -
+                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+        while (err > 3.14159265f) err -= 6.2831853f;
+        while (err < -3.14159265f) err += 6.2831853f;
+        in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
+    }
+    console::PadSetInput(0, 0, in);
+}
+
+// The fundamental (40-400 Hz) of the `n` mono frames heard before frame `end`: the shortest lag whose
+// normalised autocorrelation is a peak within 10 % of the best (an octave below is not the note).
+std::vector<int16_t> g_heard;
+double Fundamental(size_t end, size_t n = 2880) {
+    std::vector<double> x, r(1201, 0.0);
+    for (size_t i = end - n; i < end; ++i) x.push_back(0.5 * (g_heard[2 * i] + g_heard[2 * i + 1]));
+    for (size_t lag = 120; lag <= 1200; ++lag) {
+        double xy = 0, xx = 0, yy = 0;
+        for (size_t i = 0; i + lag < n; ++i)
+            xy += x[i] * x[i + lag], xx += x[i] * x[i], yy += x[i + lag] * x[i + lag];
+        r[lag] = xx > 0 && yy > 0 ? xy / std::sqrt(xx * yy) : 0.0;
+    }
+    const double best = *std::max_element(r.begin(), r.end());
+    for (size_t lag = 121; best > 0.3 && lag < 1200; ++lag)
+        if (r[lag] >= 0.9 * best && r[lag] >= r[lag - 1] && r[lag] >= r[lag + 1])
+            return 48000.0 / double(lag);
+    return 0.0;
+}
+
+// One rider heard alone (music down): throttle open from the start, closed after 2.5 s. Up to the first
+// change of gear the pitch rises with the revs; with the throttle closed it falls back to idle. Then the
+// race music is in the output under the race, the pause menu pauses it and resumes the chosen song; and
+// a landing is heard in its frame.
+TEST_F(RaceTest, EnginePitchFollowsTheRevsMusicPlaysUnderTheRaceAndLandingsAreHeard) {
+    // The sound engine as the program starts it: the first race of this process loads the sounds.
+    veSoundSetMaxSamples(120);
+    veSoundSetSpeakerConfig(3);
+    ASSERT_EQ(veSoundInit(), 0);
+    CQzGame::drawFrames = false;
+    CGameOptions o = Options(O01, 0);
+    auto* race = new CQzGame(&o, common_, 0);
+    ASSERT_TRUE(console::AmmMusic().playing);
+    racesound::View()->setVolume(0.0f, 1.0f);
+    g_heard.clear();
+    console::SpuSetSink([](const int16_t* s, int n, void*) { g_heard.insert(g_heard.end(), s, s + 2 * n); },
+                        nullptr);
+    std::vector<float> rpm;
+    std::vector<double> hz;
+    auto frame = [&](bool throttle) {
+        SteerAlongTheLine(throttle);
+        ASSERT_EQ(race->updateGame(), 0);
+        console::ClockTickVblank();
+        console::ClockTickVblank();
+        console::SpuCatchUp();
+    };
+    while (!CQzGame::gameStart->gameStartData.gameStarted) frame(false);
+    for (int f = 0; f < 120; ++f) {
+        frame(f < 75);
+        rpm.push_back(CQzGame::bike[0]->m_engine->m_engineRPM);
+        hz.push_back(Fundamental(g_heard.size() / 2));
+    }
+    size_t top = 1;  // the revs' first drop: a change of gear
+    while (top + 1 < 75 && rpm[top + 1] >= rpm[top] * 0.97f) ++top;
+    for (size_t k = 1; k <= top; ++k) {
+        EXPECT_GE(rpm[k], rpm[k - 1]);
+        EXPECT_GE(hz[k], hz[k - 1] * 0.97) << "frame " << k;
+    }
+    std::vector<double> idle(hz.begin() + 105, hz.end());
+    std::sort(idle.begin(), idle.end());
+    std::printf("revs %.0f -> %.0f: pitch %.1f -> %.1f Hz; throttle closed at %.0f revs: %.1f Hz\n", rpm[0],
+                rpm[top], hz[0], hz[top], rpm[110], idle[idle.size() / 2]);
+    EXPECT_GE(top, 8u);
+    EXPECT_GT(hz[top], 2.0 * hz[0]);
+    EXPECT_LT(idle[idle.size() / 2], 1.2 * hz[0]);
+
+    auto level = [&](float music) {  // one second with the effects down
+        racesound::View()->setVolume(music, 0.0f);
+        g_heard.clear();
+        for (int f = 0; f < 30; ++f) frame(true);
+        double sum = 1e-3;
+        for (int16_t v : g_heard) sum += double(v) * v;
+        return 10 * std::log10(sum / double(g_heard.size() + 1) / (32768.0 * 32768.0));
+    };
+    const double withMusic = level(raceMusicVolume[0]), silent = level(0.0f);
+    std::printf("race music %.1f dBFS, nothing %.1f dBFS\n", withMusic, silent);
+    EXPECT_GT(withMusic, -40.0);
+    EXPECT_LT(silent, -90.0);
+    PauseMusic::pause(true);
+    EXPECT_TRUE(console::AmmMusic().paused);
+    const int next = (console::AmmMusic().song + 1) % 9;
+    PauseMusic::setSong(next);
+    PauseMusic::pause(false);
+    EXPECT_EQ(console::AmmMusic().song, next);
+    EXPECT_FALSE(console::AmmMusic().paused);
+    delete race;
+    EXPECT_FALSE(console::AmmMusic().setUp);
+    EXPECT_EQ(PauseMusic::pause, nullptr);
+
+    // Landings: over a jump of an indoor track the thud lifts the low end (below 120 Hz) of the frame
+    // the bike lands in above the frame before, in proportion to the impact.
+    o = Options(I03, 0);
+    race = new CQzGame(&o, common_, 0);
+    racesound::View()->setVolume(0.0f, 1.0f);
+    auto lowEnd = [](size_t end) {  // one frame's mean square through a one-pole low-pass, in dB
+        double y = 0, e = 0;
+        for (size_t i = end - 4800; i < end; ++i) {
+            y += 0.0156 * (0.5 * (g_heard[2 * i] + g_heard[2 * i + 1]) - y);
+            if (i >= end - 1600) e += y * y;
+        }
+        return 10 * std::log10(e / 1600 + 1e-3);
+    };
+    int landings = 0;
+    while (!CQzGame::gameStart->gameStartData.gameStarted) frame(false);
+    for (int f = 0; f < 240; ++f) {
+        frame(true);
+        const KineticBike* b = CQzGame::bike[0];
+        if (!((b->viewFlags >> BIKE_LAND) & 1) || b->landingImpactScale < 0.3f) continue;
+        const size_t end = g_heard.size() / 2;
+        std::printf("landing (impact %.2f): low end %.1f dB over the frame before\n", b->landingImpactScale,
+                    lowEnd(end) - lowEnd(end - 1600));
+        EXPECT_GT(lowEnd(end), lowEnd(end - 1600) + 3.0);
+        ++landings;
+    }
+    EXPECT_GE(landings, 1);
+    console::SpuSetSink(nullptr, nullptr);
+    delete race;
+    CQzGame::drawFrames = true;
+    // The other races of this process run without the sound engine, as before.
+    CResourceStorage<CSoundStorage>::instance().deleteAll();
+    CResourceStorage<CEnvelopeMap>::instance().deleteAll();
+    CSoundFactory::defEnvId = -1;
+    veSoundReset();
+}
 
 TEST(RaceGovernor, LevelsStridesAndStartTimes) {
     // The worst of the last ten frames sets the level; at 1/30 s or more the level stays.
@@ -154,24 +308,6 @@ TEST_F(RaceTest, ComputerRidersRaceTheSameWayTwice) {
     }
     CQzGame::drawFrames = true;
     EXPECT_EQ(runs[0], runs[1]);
-}
-
-// Pad 1 this frame: accelerate held (or not), the left stick steering racer 0 towards the racing line
-// 1500 way units ahead of it, and the given d-pad buttons.
-void SteerAlongTheLine(bool accelerate, uint16_t buttons = 0) {
-    console::PadInput in = console::PadIdle();
-    in.buttons = static_cast<uint16_t>(buttons | (accelerate ? console::kPadCross : 0));
-    const KineticBike* b = CQzGame::bike[0];
-    qzVector3d p, d;
-    if (CSplineManager::getSplineManager()->getControlledPoint(b->curWayTime, 1500.0f, CSplineManager::MedOne,
-                                                               p, d)) {
-        float err = std::atan2(p.x - b->position.x, p.z - b->position.z) -
-                    std::atan2(b->forwardDir.x, b->forwardDir.z);
-        while (err > 3.14159265f) err -= 6.2831853f;
-        while (err < -3.14159265f) err += 6.2831853f;
-        in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
-    }
-    console::PadSetInput(0, 0, in);
 }
 
 TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
