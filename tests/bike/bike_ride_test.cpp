@@ -222,13 +222,13 @@ TEST(BikeRideTest, ScriptedMovesGiveTheirStatesAndFlags) {
          BIKESTATE_LEFT_POWERSLIDE_ACCEL, kAnyKind, bit(BIKE_POWERSLIDE_LEFT) | ground | accel, turnFlags},
         {"braking slide", 400, 35, {BIKEACTION_RIGHT_POWERSLIDE_BRAKE}, 255,
          BIKESTATE_RIGHT_POWERSLIDE_BRAKE, kAnyKind, bit(BIKE_POWERSLIDE_RIGHT) | ground, turnFlags},
-        // Off the big tabletop (take-off at step 921): an air turn leans the bike its way, a whip swings
+        // Off the big tabletop (take-off at step 581): an air turn leans the bike its way, a whip swings
         // the heading round; neither is a turn flag.
-        {"air turn left", 930, 30, {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN}, 255,
+        {"air turn left", 590, 30, {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN}, 255,
          BIKESTATE_IN_AIR, kAnyKind, air, airFlags, 0, whipPercent, 0.2f, 0.6f},
-        {"air turn right", 930, 30, {BIKEACTION_ACCEL, BIKEACTION_RIGHT_TURN}, 255,
+        {"air turn right", 590, 30, {BIKEACTION_ACCEL, BIKEACTION_RIGHT_TURN}, 255,
          BIKESTATE_IN_AIR, kAnyKind, air, airFlags, 0, whipPercent, -0.6f, -0.2f},
-        {"whip left", 930, 30, {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN, BIKEACTION_WHIP}, 255,
+        {"whip left", 590, 30, {BIKEACTION_ACCEL, BIKEACTION_LEFT_TURN, BIKEACTION_WHIP}, 255,
          BIKESTATE_IN_AIR, kAnyKind, air, airFlags, 0, turned, -90.0f, -30.0f},
     };
     // clang-format on

@@ -559,7 +559,7 @@ bool Generator::freeOver(float s0, float s1) const {
 
 bool Generator::placeFeature(float length, float maxCurv, float lo, float hi, float* at) {
     const float gap = p_.featureGap;
-    for (int tries = 0; tries < 60; ++tries) {
+    for (int tries = 0; tries < 200; ++tries) {
         const float s0 = rng_.uniform(lo, std::max(lo, hi - length));
         if (freeOver(s0 - gap, s0 + length + gap) && straightOver(s0 - gap, s0 + length + gap, maxCurv)) {
             occupied_.push_back({s0 - gap, s0 + length + gap});
@@ -606,6 +606,17 @@ void Generator::buildFeatures() {
             break;
     }
     const float scaleUp = spec_.kind == TrackKind::Outdoor ? 1.4f : 1.0f;
+    // How far past the lip the riders come down on each kind of jump: the jump assist launches them at
+    // about 30 m/s, and the lines ride the jumps flat out. The landing face of each jump runs down to
+    // that point, a long gentle slope, and its landing mark ends just before it, so the riders'
+    // time-to-land estimates (to the end of the mark) agree with their flights.
+    constexpr float kLip = 0.95f;
+    auto carry = [&](const std::string& shape) {
+        if (spec_.kind == TrackKind::Outdoor) return shape == "bigtable" ? 6400.0f : 4600.0f;
+        if (spec_.kind == TrackKind::Indoor)
+            return shape == "tabletop" ? 2900.0f : shape == "triple" ? 3900.0f : 3600.0f;
+        return 0.0f;  // baja and freestyle: the shapes' own proportions
+    };
     for (const Plan& plan : plans)
         for (int k = 0; k < plan.count; ++k) {
             const std::string shape = plan.shape;
@@ -627,12 +638,14 @@ void Generator::buildFeatures() {
             if (shape == "tabletop" || shape == "bigtable") {
                 const bool big = shape == "bigtable";
                 const float h = (big ? 320.0f : 170.0f) * scaleUp * rng_.uniform(0.85f, 1.1f);
-                const float up = h * 3.2f, top = big ? 1800 * scaleUp : 900, down = h * 4.5f;
+                const float up = h * 3.2f, top = big ? 1800 * scaleUp : 900;
+                // The landing runs down as far as the flight carries, so the bike comes down on it.
+                const float down = std::max(h * 4.5f, carry(shape) - up * (1 - kLip) - top);
                 length = up + top + down;
                 if (!placeFeature(length, maxCurv, 0, lap, &s0)) continue;
                 m.push_back({s0, up, top, down, h});
-                j.takeoff0 = s0 + up * 0.3f, j.takeoff1 = s0 + up * 0.95f;
-                j.landing0 = s0 + up + top + down * 0.05f, j.landing1 = s0 + up + top + down * 0.75f;
+                j.takeoff0 = s0 + up * 0.3f, j.takeoff1 = s0 + up * kLip;
+                j.landing0 = s0 + up + top + down * 0.3f, j.landing1 = s0 + up + top + down * 0.95f;
                 // The computer riders' own marks (preload patch, take-off lip) go round these faces,
                 // so the faces keep to codes those marks never pair with.
                 if (big)
@@ -647,17 +660,22 @@ void Generator::buildFeatures() {
                 const float up = h * 2.6f, down = h * 3.2f,
                             gap = shape == "triple" ? 150.0f : 250.0f * scaleUp;
                 const float each = up + down + gap;
-                length = each * float(count);
+                // The last mound's landing runs down as far as the flight carries.
+                const float lastTop = shape == "step" ? 600.0f : 0.0f;
+                const float lastStart = each * float(count - 1);
+                const float lastDown = std::max(down, up * kLip + carry(shape) - lastStart - up - lastTop);
+                length = lastStart + up + lastTop + lastDown;
                 if (!placeFeature(length, maxCurv, 0, lap, &s0)) continue;
                 for (int i = 0; i < count; ++i) {
-                    const bool stepUp = shape == "step" && i == 1;
-                    m.push_back(
-                        {s0 + each * float(i), up, stepUp ? 600.0f : 0.0f, down, stepUp ? h * 1.3f : h});
+                    const bool last = i + 1 == count;
+                    const bool stepUp = shape == "step" && last;
+                    m.push_back({s0 + each * float(i), up, last ? lastTop : 0.0f, last ? lastDown : down,
+                                 stepUp ? h * 1.3f : h});
                 }
                 const Mound& last = m.back();
-                j.takeoff0 = s0 + up * 0.3f, j.takeoff1 = s0 + up * 0.95f;
-                j.landing0 = last.s0 + last.up + last.top + last.down * 0.05f;
-                j.landing1 = last.s0 + last.up + last.top + last.down * 0.75f;
+                j.takeoff0 = s0 + up * 0.3f, j.takeoff1 = s0 + up * kLip;
+                j.landing0 = last.s0 + last.up + last.top + last.down * 0.3f;
+                j.landing1 = last.s0 + last.up + last.top + last.down * 0.95f;
                 if (shape == "triple")
                     j.takeoffCode = jump_skill3, j.landingCode = landing3;
                 else if (spec_.kind == TrackKind::Outdoor)

@@ -3,6 +3,9 @@
 
 #include <cmath>
 #include <cstdio>
+#include <set>
+
+#include "game/ai/ai_modules.h"
 
 #include "support/ai_race.h"
 
@@ -10,6 +13,7 @@ TEST(AIRace, SevenRidersFinishThreeLapsStuntAndPreloadAtEachDifficulty) {
     constexpr int kLaps = 3, kMaxFrames = 30 * 60 * 8;
     double throttle[4] = {}, meanLap[4] = {};
     int stunts = 0;
+    std::set<int> stuntIds;  // the stunts the riders set out to play in the air
     for (int difficulty = 1; difficulty <= 3; ++difficulty) {
         aitest::AIRace race(biketest::FirstTrack(TrackKind::Outdoor), difficulty, 7);
         ASSERT_TRUE(race.ok);
@@ -22,6 +26,10 @@ TEST(AIRace, SevenRidersFinishThreeLapsStuntAndPreloadAtEachDifficulty) {
         const int stuntsBefore = stunts;
         while (!done() && race.frames < kMaxFrames) {
             race.Frame();
+            for (const auto& a : race.ai)
+                if (auto* s = dynamic_cast<CAIStuntDM*>(a->decisionMaker.decisionModules[2]);
+                    s && s->airTime > 0)
+                    stuntIds.insert(s->airType);
             // What the riders hold on the throttle, from the bike controllers' last packets.
             for (const auto& a : race.ai) accel += a->bikeControl.analogControl[4], ++sent;
         }
@@ -42,10 +50,11 @@ TEST(AIRace, SevenRidersFinishThreeLapsStuntAndPreloadAtEachDifficulty) {
             EXPECT_EQ(l.preloadPackets, l.preloadOnPatch) << "difficulty " << difficulty;
         }
         meanLap[difficulty] = mean;
-        std::printf("; mean %.2f s, throttle %.1f, %d stunts\n", mean, throttle[difficulty],
-                    stunts - stuntsBefore);
+        std::printf("; mean %.2f s, throttle %.1f, %d stunts, %zu kinds so far\n", mean, throttle[difficulty],
+                    stunts - stuntsBefore, stuntIds.size());
     }
     EXPECT_GT(stunts, 0);
+    EXPECT_GE(stuntIds.size(), 5u) << "the jumps' air time leaves room for several different stunts";
     EXPECT_GT(throttle[3], throttle[1]);
     EXPECT_LT(meanLap[3], meanLap[1]) << "the hardest riders lap faster on average";
 }
