@@ -206,8 +206,20 @@ TEST_F(HudRace, SplitScreenHalvesShowTheirOwnHudAndMessages) {
     CQzGame::bike[1]->trackBonus.currentBonusAwarded = 0;
     for (int f = 0; f < 30; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
     Look("split.png");
+    // Each half shows its stat box in its own top-left corner: amber labels and rules on the panel.
+    std::vector<uint8_t> rgba(640 * 448 * 4);
+    ASSERT_TRUE(console::gs::Gs().ReadDisplay(rgba.data()));
+    for (int half = 0; half < 2; ++half) {
+        int amber = 0;
+        for (int y = 224 * half + 10; y < 224 * half + 115; ++y)
+            for (int x = 10; x < 160; ++x) {
+                const uint8_t* p = &rgba[(size_t(y) * 640 + size_t(x)) * 4];
+                amber += p[0] > 180 && p[1] > 100 && p[1] < 220 && p[2] < 100;
+            }
+        EXPECT_GT(amber, 200) << "half " << half;
+    }
 
-    // Each half's HUD follows its own bike: player 1 lists the stunts, both see the bonus once taken.
+    // Each half's HUD follows its own bike: player 1 lists the stunts, player 2 announces its bonus.
     std::vector<CHud*> huds;
     for (int v = 0; v < 2; ++v)
         for (auto* obj : CQzGame::view[v]->_objects)
@@ -218,7 +230,9 @@ TEST_F(HudRace, SplitScreenHalvesShowTheirOwnHudAndMessages) {
     EXPECT_EQ(huds[0]->hudData.stuntsToHudActivated, 1u);
     EXPECT_STREQ(huds[0]->hudData.stuntsToHudStrings[0], "Superman 500");
     EXPECT_EQ(huds[1]->hudData.stuntsToHudActivated, 0u);
-    EXPECT_STREQ(huds[0]->hudData.trackBonusFlavorString, "BIG AIR BONUS");
+    EXPECT_EQ(std::vector<std::string>(
+                  {huds[0]->hudData.trackBonusFlavorString, huds[1]->hudData.trackBonusFlavorString}),
+              std::vector<std::string>({"", "BIG AIR BONUS"}));
     // Split screen keeps the stat box only.
     for (int p = 0; p < 2; ++p)
         EXPECT_EQ(std::vector<int>(
