@@ -280,9 +280,12 @@ ve_texture_handle* CShadowMotionView::createShadowTexture(CGeometry** shadowGeom
     ++texturesMade;
     const uint16_t size = lod() == 0 ? 256 : 128;
     static _ve_view shadowView;
+    // The target's size only shapes the shadow view: the screen keeps its resolution (a split screen
+    // is two viewports of the same 640 x 448 screen, not a smaller screen).
+    const uint16_t xres = veDisplayGetXRes(), yres = veDisplayGetYRes();
     veDisplayInit(size, size);
     veDisplayCreateView3D(&shadowView, 0, 0, size, size, 0x11, 1.0f, 65535.0f);
-    veDisplayInit(static_cast<uint16_t>(GAME_WIDTH), static_cast<uint16_t>(GAME_HEIGHT));
+    veDisplayInit(xres, yres);
     setupCamera(&shadowView, shadowBox);
     ve_texture_handle* tex = veTextureCreateRenderBuffer(size, size, 0x20, 0);
     if (!tex) return nullptr;

@@ -143,6 +143,7 @@ std::vector<uint8_t> CommonCollision(int i) {
 std::vector<uint8_t> CommonSubFile(int i) {
     if (IsRaceArt(i)) return RaceArtFile(i);
     if (common::IsHudPicture(i)) return HudArtFile(i);
+    if (i == common::kGuideArrowGeometry) return GuideArrowGeometry();
     if (const char* font = common::HudFontName(i)) return WriteNamedFont(font);
     if (std::vector<uint8_t> team = WriteTeamTexture(i); !team.empty()) return team;
     if (common::IsGraphic(i)) return CommonTexture(i);

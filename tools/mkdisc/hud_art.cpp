@@ -6,6 +6,7 @@
 #include <functional>
 #include <string>
 
+#include "engine/hal/geometry_format.h"
 #include "frontend/hud/hud_pictures.h"
 #include "mkdisc/race_art.h"
 
@@ -197,4 +198,47 @@ std::vector<uint8_t> HudArtFile(int i) {
     char name[16];
     std::snprintf(name, sizeof name, "hud%03d", i);
     return WriteBitmap(Palettised(HudArtCanvas(i), name));
+}
+
+// The baja guide arrow: a flat arrow pointing along -y, 100 long, 64 across the head, 12 thick along z;
+// the game turns -y towards the next gate and +z to the sky. It floats a little above the eye line, so
+// it raises its nose 40 degrees: the camera sees its lower face rather than an edge, with the tip above
+// the tail as on a road sign. Both faces are bright (the lower one a shade darker) with dark rims. Pre-lit,
+// so it reads in any light. Every face is written in both windings, so the arrow is solid whichever way faces
+// are culled.
+std::vector<uint8_t> GuideArrowGeometry() {
+    constexpr float kZ = 6.0f, kRaise = 40.0f * kPi / 180.0f;
+    // The outline: tip, left barb, shaft's left side, tail, shaft's right side, right barb.
+    const float outline[7][2] = {{0, -50}, {-32, -6}, {-12, -6}, {-12, 50}, {12, 50}, {12, -6}, {32, -6}};
+    // Colours are 0xAABBGGRR with 128 as full strength: orange-yellow faces, a pale tip.
+    constexpr uint32_t kTop = 0x80106880, kUnder = 0x800C5470, kTip = 0x80508080, kRim = 0x80042438;
+    GeoMaterial m;
+    m.texture = CheckerTexture(16, 16, 0x80FFFFFF, 0x80FFFFFF);
+    auto both = [&m](const GeoVertex& a, const GeoVertex& b, const GeoVertex& c) {
+        for (const GeoVertex& v : {a, b, c, a, c, b}) m.triangles.push_back(v);
+    };
+    const float c = std::cos(kRaise), sn = std::sin(kRaise);
+    auto at = [&](int i, float z, uint32_t rgba) {
+        const float y = outline[i][1];
+        GeoVertex v;
+        v.x = outline[i][0], v.y = y * c + z * sn, v.z = z * c - y * sn;
+        v.s = v.t = 0.5f;
+        v.rgba = rgba;
+        return v;
+    };
+    // The head and the shaft's two halves, on top and underneath.
+    const int faces[3][3] = {{0, 1, 6}, {2, 3, 4}, {2, 4, 5}};
+    for (const auto& f : faces) {
+        both(at(f[0], kZ, f[0] == 0 ? kTip : kTop), at(f[1], kZ, kTop), at(f[2], kZ, kTop));
+        both(at(f[0], -kZ, f[0] == 0 ? kTip : kUnder), at(f[1], -kZ, kUnder), at(f[2], -kZ, kUnder));
+    }
+    // The rim: one quad per edge of the outline.
+    for (int i = 0; i < 7; ++i) {
+        const int j = (i + 1) % 7;
+        both(at(i, -kZ, kRim), at(j, -kZ, kRim), at(j, kZ, kRim));
+        both(at(i, -kZ, kRim), at(j, kZ, kRim), at(i, kZ, kRim));
+    }
+    GeoMesh mesh;
+    mesh.materials.push_back(m);
+    return WriteGeometry(mesh);
 }

@@ -12,3 +12,5 @@
 Canvas HudArtCanvas(int subFile);
 // The graphics file of HUD sub-file `subFile`; empty for a sub-file not drawn here.
 std::vector<uint8_t> HudArtFile(int subFile);
+// The baja guide arrow's geometry block (pointing along -y, flat in x-y, its top towards +z).
+std::vector<uint8_t> GuideArrowGeometry();

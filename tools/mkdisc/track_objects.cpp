@@ -194,8 +194,16 @@ std::vector<uint8_t> SkyGeometry(float side, uint8_t worldType) {
     // Within the 3D view's far plane (131,072) at every corner when the box is centred on the eye, and
     // beyond the farthest terrain drawn (60,000).
     const float h = std::min(side * 0.75f, 70000.0f);
-    AddBox(sky, 0, -h * 0.5f, 0, h, h, h);
+    // Four rows of quads a face, so that a row of corners lies on the eye's level (y = 0).
+    Append(sky, Placed(MakeBox(h, h, h, 4, 0x80808080, sky.texture), kIdentity, 0, -h * 0.5f, 0));
     Inside(sky);
+    // One sky on every face: the colour depends on height only, from the top colour over the roof to
+    // the pale one at the eye's level and below it.
+    const float roof = -1.5f * h;
+    for (GeoVertex& v : sky.triangles) {
+        v.s = 0.5f;
+        v.t = std::clamp((v.y - roof) / (0.0f - roof), 0.0f, 1.0f);
+    }
     return Write({sky});
 }
 

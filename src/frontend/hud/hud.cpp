@@ -12,11 +12,15 @@
 #include "frontend/hud/hud_resources.h"
 #include "frontend/hud/hud_text.h"
 #include "game/files/common_objects.h"
+#include "game/model/bounding_model_object.h"
+#include "game/model/model.h"
+#include "game/model/object_description.h"
 #include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
 #include "game/race/race_pictures.h"
 #include "game/race/stats.h"
 #include "world/spline_manager.h"
+#include "world/world_model.h"
 
 bool CHud::debugText = false;
 const char* CHud::buildLabel = "qz race build";
@@ -38,6 +42,10 @@ bool Freestyle() {
     return CQzGame::gameOptions && CQzGame::gameOptions->trackType == TRACKTYPE_FREESTYLE;
 }
 
+bool Baja() {
+    return CQzGame::gameOptions && CQzGame::gameOptions->trackType == TRACKTYPE_BAJA;
+}
+
 void DrawTextured(int textureId, _ve_quad& q) {
     if (!hudres::UseTexture(textureId)) return;
     veRenderContextEnable(kRenderAlpha | kRenderTexture);
@@ -50,10 +58,23 @@ void Print(_font* f, int x, int y, const char* s) {
 
 }  // namespace
 
-CHud::CHud(void* common, const int* racerIds, int hudId, int radarTexId, C3DView*, CWorldModel* w)
+CHud::CHud(void* common, const int* racerIds, int hudId, int radarTexId, C3DView* view, CWorldModel* w)
     : C3DViewObject(-1, -1), world(w) {
     using namespace hudres;
     _CHudData& d = hudData;
+    // The guide arrow: in the model for every race, in the player's view in baja races only.
+    if (const int geometry = AddGeometry(common, common::kGuideArrowGeometry);
+        geometry >= 0 && CModel::modelPtr) {
+        auto* desc = new CObjectDescription();
+        for (int k = 0; k < 3; ++k) desc->geometryIdList.push_back(geometry);
+        desc->numUniqueGeometry = 1;
+        arrow3dDescId = CResourceStorage<CObjectDescription>::instance().add(desc);
+        auto* arrow = new CBoundingModelObject(arrow3dDescId);
+        arrow->position = qzVector3d(arrowPos[0], arrowPos[1], arrowPos[2]);
+        CModel::modelPtr->objects.push_back(arrow);
+        arrow3dId = static_cast<int32_t>(CModel::modelPtr->objects.size()) - 1;
+        if (view && Baja()) view->insertObject(new C3DViewObject(arrow3dId, arrow3dDescId));
+    }
     d.speedMeterId = AddTexture(common, common::kSpeedDial);
     d.radarAId = AddTexture(common, common::kRadarBracket);
     d.hudId = hudId;
@@ -105,6 +126,33 @@ void CHud::setHudArrowPos(float x, float y, float z) {
     arrowPos[0] = x;
     arrowPos[1] = y;
     arrowPos[2] = z;
+    if (CModelObject* arrow = hudres::ModelObject(arrow3dId)) arrow->position = qzVector3d(x, y, z);
+}
+
+void CHud::aimGuideArrow() {
+    KineticBike* b = bike();
+    CModelObject* arrow = hudres::ModelObject(arrow3dId);
+    if (!b || !arrow || !world || !Baja()) return;
+    const auto& gates = world->gateObjects;
+    const CModelObject* camera = hudres::ModelObject(b->cameraId);
+    if (!camera || b->currentCheckPoint >= gates.size()) return;
+    // The arrow lies level: it points at the gate across the ground, whatever the slope.
+    qzVector3d forward = gates[b->currentCheckPoint].position - camera->position;
+    forward.y = 0.0f;
+    float length = 0.0f;
+    qzMath::qzMathVectorLength(&length, &forward);
+    if (!(length > 0.0f)) return;
+    qzMath::qzMathVectorNormalize(&forward);
+    // Rows: forward x down, forward, down; then a half turn about y. The arrow's model points along its
+    // -y with its top face towards +z, which this turns to the gate and to the sky.
+    const qzVector3d side(forward.z, 0.0f, -forward.x);  // forward x (0, -1, 0)
+    _matrix4 m;
+    M4_Identity(&m);
+    const float rows[3][3] = {{side.x, side.y, side.z}, {forward.x, forward.y, forward.z}, {0, -1, 0}};
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c) m.M[4 * r + c] = rows[r][c];
+    M4_RotateYOn(&m, 3.14159265f);
+    Q_SetupFromMatrix(&arrow->qOrientation, &m);
 }
 
 void CHud::update(C3DView*, float) {
@@ -138,6 +186,7 @@ void CHud::render(C3DView* view) {
         if (m->_speedHudON) m->setSpeedHUD();
     }
     veDisplayActivateView(&view->_view2d);
+    aimGuideArrow();
 
     _font* f = hudData.speedMeterFont;
     if (_showElapseTime && t - _showElapseTimeTimeStamp <= 5.0f) {

@@ -70,6 +70,8 @@ public:
     void update(C3DView* view, float dt) override;
     void render(C3DView* view) override;
     void setHudArrowPos(float x, float y, float z);
+    // Turns the guide arrow towards the bike's next gate, as seen from the bike's camera.
+    void aimGuideArrow();
 
     void renderSpeedMeter();
     void renderStatBox();
@@ -92,6 +94,9 @@ public:
     uint32_t _showElapseTime = 0;
     int32_t _freeStyleChangeActivated = 0, _freeStyleStringCounter = 0, _freeStyleStringDelay = 0;
     float arrowPos[3] = {109000.0f, -1800.0f, 33369.0f};
+    // The 3D guide arrow: its model object (moved by the player's camera and turned towards the next
+    // gate) and description; drawn in the player's view in baja races only.
+    int32_t arrow3dId = -1, arrow3dDescId = -1;
     CWorldModel* world;
     int32_t rivalCursor = 0;
 };

@@ -110,24 +110,26 @@ void CHud::checkTrackBonus(float t) {
             d.trackBonusActivated = 0;
             d.trackBonusTimeStamp = 0.0f;
         }
-        Print(CQzGame::splitScreen ? d.speedMeterFont : d.trackBonusFont, -300, 200,
-              d.trackBonusFlavorString);
+        // A half screen is 224 lines high: the banner stands at the foot of its own half.
+        if (CQzGame::splitScreen)
+            Print(d.speedMeterFont, -300, 80, d.trackBonusFlavorString);
+        else
+            Print(d.trackBonusFont, -300, 200, d.trackBonusFlavorString);
     }
     if (d.trackBonusActivated || d.trackBonusTimeStamp > 0.0f) return;
-    for (uint32_t i = 0; i < CQzGame::numOfHumanRacers && i < static_cast<uint32_t>(CQzGame::kMaxRacers);
-         ++i) {
-        KineticBike* b = CQzGame::bike[i];
-        if (!b || b->isCPU) continue;
-        const int32_t award = b->trackBonus.currentBonusAwarded;
-        if (award < 0) continue;
-        // The award table has kMaxAwards entries: a larger index shows nothing but is still taken.
-        if (award < CTrackBonus::kMaxAwards)
-            std::snprintf(d.trackBonusFlavorString, sizeof d.trackBonusFlavorString, "%s",
-                          CTrackBonus::trackBonusAwards[award].bonusFlavorRecText);
-        d.trackBonusActivated = 1;
-        d.trackBonusTimeStamp = globalTime;
-        b->trackBonus.currentBonusAwarded = -1;
-    }
+    // Each human's HUD announces the bonuses of its own bike, so in split screen a bonus shows in the
+    // half of the player who earned it.
+    KineticBike* b = bike();
+    if (!b || b->isCPU) return;
+    const int32_t award = b->trackBonus.currentBonusAwarded;
+    if (award < 0) return;
+    // The award table has kMaxAwards entries: a larger index shows nothing but is still taken.
+    if (award < CTrackBonus::kMaxAwards)
+        std::snprintf(d.trackBonusFlavorString, sizeof d.trackBonusFlavorString, "%s",
+                      CTrackBonus::trackBonusAwards[award].bonusFlavorRecText);
+    d.trackBonusActivated = 1;
+    d.trackBonusTimeStamp = globalTime;
+    b->trackBonus.currentBonusAwarded = -1;
 }
 
 void CHud::checkHoleShot(float t) {

@@ -1,9 +1,13 @@
 #include "frontend/hud/hud_resources.h"
 
+#include <cstdint>
+#include <cstring>
+
 #include "engine/font/font.h"
 #include "engine/hal/display.h"
 #include "engine/hal/texture_manager.h"
 #include "game/files/file_manager.h"
+#include "game/files/geometry.h"
 #include "game/files/texture.h"
 #include "game/model/model.h"
 
@@ -26,6 +30,29 @@ int AddTexture(void* common, int sub) {
                         ? LoadTexture(files->loadSubFile(common, s), files->getSubFileLength(common, s), sub)
                         : nullptr;
     return CResourceStorage<CTexture>::instance().add(tex);
+}
+
+int AddGeometry(void* common, int sub) {
+    CFileManager* files = GetFileManager();
+    const auto s = static_cast<unsigned int>(sub);
+    void* data = common ? files->loadSubFile(common, s) : nullptr;
+    const int length = common ? files->getSubFileLength(common, s) : 0;
+    // The common objects stay loaded from race to race, but preparing a block rewrites it in place: the
+    // bytes as first loaded are kept (outside the heap: the HUD's geometry is small) and put back before
+    // a later race prepares the block again.
+    static uint8_t kept[16384];
+    static const void* keptFor = nullptr;
+    static int keptLength = 0;
+    if (!data || length <= 0 || static_cast<size_t>(length) > sizeof kept) return -1;
+    if (keptFor == data && keptLength == length) {
+        std::memcpy(data, kept, static_cast<size_t>(length));
+    } else {
+        std::memcpy(kept, data, static_cast<size_t>(length));
+        keptFor = data;
+        keptLength = length;
+    }
+    CGeometry* g = LoadGeometry(data, length, sub);
+    return g ? CResourceStorage<CGeometry>::instance().add(g) : -1;
 }
 
 _font* MakeFont(void* common, int sub, const char* name) {

@@ -11,6 +11,9 @@ namespace hudres {
 // Sub-file `sub` as a texture appended to the texture store; its index (the store keeps null for a
 // missing file).
 int AddTexture(void* common, int sub);
+// Sub-file `sub` as a geometry appended to the geometry store; its index, or -1 when missing or too
+// large.
+int AddGeometry(void* common, int sub);
 // Sub-file `sub` as a font under `name`, spacing 0; null when missing. Fonts are shared by name:
 // every MakeFont is matched by one ReleaseFont, and the last one gives the font back to the engine.
 _font* MakeFont(void* common, int sub, const char* name);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
@@ -24,6 +25,7 @@
 #include "frontend/hud/hud_resources.h"
 #include "frontend/hud/pause_menu.h"
 #include "game/files/file_manager.h"
+#include "game/model/model_object.h"
 #include "game/model/pause_state.h"
 #include "game/race/demo_loop.h"
 #include "game/race/pause_obj.h"
@@ -31,6 +33,7 @@
 #include "game/race/track_bonus.h"
 #include "game/view/view_3d.h"
 #include "host/png_writer.h"
+#include "world/world_model.h"
 
 namespace {
 
@@ -217,8 +220,20 @@ TEST_F(HudRace, SplitScreenHalvesShowTheirOwnHudAndMessages) {
     CQzGame::bike[1]->trackBonus.currentBonusAwarded = 0;
     for (int f = 0; f < 30; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
     Look("split.png");
+    // Each half shows its stat box in its own top-left corner: amber labels and rules on the panel.
+    std::vector<uint8_t> rgba(640 * 448 * 4);
+    ASSERT_TRUE(console::gs::Gs().ReadDisplay(rgba.data()));
+    for (int half = 0; half < 2; ++half) {
+        int amber = 0;
+        for (int y = 224 * half + 10; y < 224 * half + 115; ++y)
+            for (int x = 10; x < 160; ++x) {
+                const uint8_t* p = &rgba[(size_t(y) * 640 + size_t(x)) * 4];
+                amber += p[0] > 180 && p[1] > 100 && p[1] < 220 && p[2] < 100;
+            }
+        EXPECT_GT(amber, 200) << "half " << half;
+    }
 
-    // Each half's HUD follows its own bike: player 1 lists the stunts, both see the bonus once taken.
+    // Each half's HUD follows its own bike: player 1 lists the stunts, player 2 announces its bonus.
     std::vector<CHud*> huds;
     for (int v = 0; v < 2; ++v)
         for (auto* obj : CQzGame::view[v]->_objects)
@@ -229,12 +244,47 @@ TEST_F(HudRace, SplitScreenHalvesShowTheirOwnHudAndMessages) {
     EXPECT_EQ(huds[0]->hudData.stuntsToHudActivated, 1u);
     EXPECT_STREQ(huds[0]->hudData.stuntsToHudStrings[0], "Superman 500");
     EXPECT_EQ(huds[1]->hudData.stuntsToHudActivated, 0u);
-    EXPECT_STREQ(huds[0]->hudData.trackBonusFlavorString, "BIG AIR BONUS");
+    EXPECT_EQ(std::vector<std::string>(
+                  {huds[0]->hudData.trackBonusFlavorString, huds[1]->hudData.trackBonusFlavorString}),
+              std::vector<std::string>({"", "BIG AIR BONUS"}));
     // Split screen keeps the stat box only.
     for (int p = 0; p < 2; ++p)
         EXPECT_EQ(std::vector<int>(
                       {Hud(race, p)->_speedHudON, Hud(race, p)->_radarHudON, Hud(race, p)->_statsHudON}),
                   std::vector<int>({0, 0, 1}));
+    delete race;
+}
+
+TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
+    CGameOptions o = Options(B01, 1);
+    auto* race = new CQzGame(&o, common_, 0);
+    console::PadInput go = console::PadIdle();
+    go.buttons = console::kPadCross;
+    for (int f = 0; f < 120; ++f) {
+        console::PadSetInput(0, 0, go);
+        ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    }
+    Look("baja.png");
+    CHud* hud = nullptr;
+    for (auto* obj : CQzGame::view[0]->_objects)
+        if (auto* h = dynamic_cast<CHud*>(obj)) hud = h;
+    ASSERT_NE(hud, nullptr);
+    const CModelObject* arrow = hudres::ModelObject(hud->arrow3dId);
+    const CModelObject* camera = hudres::ModelObject(CQzGame::bike[0]->cameraId);
+    ASSERT_TRUE(arrow && camera && race->world);
+    const auto& gates = race->world->gateObjects;
+    ASSERT_LT(CQzGame::bike[0]->currentCheckPoint, gates.size());
+    // The arrow rides in front of the camera, and its nose (its -y) runs level towards the gate.
+    qzVector3d toGate = gates[CQzGame::bike[0]->currentCheckPoint].position - camera->position;
+    toGate.y = 0.0f;
+    qzMath::qzMathVectorNormalize(&toGate);
+    _matrix4 m;
+    Q_SetupMatrix(&arrow->qOrientation, &m);
+    const float nose = -(m.M[4] * toGate.x + m.M[5] * toGate.y + m.M[6] * toGate.z);
+    EXPECT_GT(nose, 0.95f);
+    float away = 0.0f;
+    qzMath::qzMathVectorDistance(&away, &arrow->position, &camera->position);
+    EXPECT_NEAR(away, std::sqrt(400.0f * 400.0f + 125.0f * 125.0f), 1.0f);
     delete race;
 }
 
