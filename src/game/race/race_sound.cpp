@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "audio/engine_sound.h"
+#include "audio/envelope.h"
 #include "audio/game_sounds.h"
 #include "audio/mixer.h"
 #include "audio/music_playlists.h"
@@ -23,7 +24,7 @@
 
 namespace {
 
-CPS2AudioMemoryManager* g_amm = nullptr;  // kept from the first race on
+CPS2AudioMemoryManager* g_amm = nullptr;  // kept over a restart
 CPS2SoundView* g_view = nullptr;
 CMixer* g_mixer = nullptr;
 bool g_masterLoaded = false;
@@ -67,7 +68,7 @@ void Init(bool restart, int cameraId, const char* worldFile, bool indoor) {
     } else {
         x_printf("Init Sound\n");
         if (!g_masterLoaded) {
-            // The master file's samples stay for the program's life: loaded at the first race only.
+            // Loaded by every race but a restart, which finds them still loaded.
             LoadAndFree(kAudioMasterFile, nullptr, [](void* file) {
                 CSoundFactory::initDefaultEnvelopes(file);
                 CQZSoundIDs::loadSounds(file, *g_amm);
@@ -130,7 +131,7 @@ void Render(bool paused) {
     if (g_view && !paused) g_view->render();
 }
 
-void Teardown() {
+void Teardown(bool restarting) {
     PauseMusic::setSong = nullptr;
     PauseMusic::pause = nullptr;
     CGameStart::triggerSound = nullptr;
@@ -141,6 +142,17 @@ void Teardown() {
     CSoundObject::clearParamCache();
     delete g_view;  // with its bin, every sound object and their readers; the last view stops the music
     g_view = nullptr;
+    if (!restarting) {
+        // Only a restart keeps the loaded sounds: the next race loads the audio files afresh, so a
+        // track's world and indoor sounds do not stay in memory until then.
+        delete g_amm;
+        g_amm = nullptr;
+        CResourceStorage<CSoundStorage>::instance().deleteAll();
+        CResourceStorage<CEnvelopeMap>::instance().deleteAll();
+        CSoundFactory::defEnvId = -1;
+        CQZSoundIDs::resetAll();
+        g_masterLoaded = false;
+    }
 }
 
 }  // namespace racesound

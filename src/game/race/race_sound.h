@@ -10,7 +10,7 @@ class CSoundView;
 namespace racesound {
 
 // Builds the view and mixer and loads the audio files (world and indoor sounds only when not
-// restarting). The audio memory manager is made by the first race and kept. `cameraId` is player 0's
+// restarting). The audio memory manager is kept over a restart. `cameraId` is player 0's
 // camera.
 void Init(bool restart, int cameraId, const char* worldFile, bool indoor);
 // After the race has read its sound tuning (race_game.h): the view's music and effects volumes, the
@@ -25,8 +25,9 @@ void AddRacer(int bikeModelObjectId, int accelerationLevel, bool human);
 // The model step's sound (effects stopped while paused) and the frame's.
 void Step(float time, bool paused, const uint32_t* gameStarted);
 void Render(bool paused);
-// Takes down the view and mixer and forgets the parameter cache. Sounds and envelopes stay loaded.
-void Teardown();
+// Takes down the view and mixer and forgets the parameter cache. Unless restarting, also the audio memory
+// manager, every loaded sound and envelope map and the sound ids.
+void Teardown(bool restarting);
 
 CSoundView* View();
 

@@ -85,7 +85,7 @@ CQzGame::~CQzGame() {
     delete[] view;
     view = nullptr;
 
-    racesound::Teardown();
+    racesound::Teardown(restarting);
     PrintMemoryLine("Free Sound: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
 
     delete qzHeightfield;

@@ -356,6 +356,9 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
 }
 
 TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
+    // With the sound engine on: each race loads its track's world (and indoor) sounds and leaves none.
+    veSoundSetMaxSamples(120);
+    ASSERT_EQ(veSoundInit(), 0);
     // Two races first size the stores and pools that live for the whole program.
     for (Worlds_Enum w : {B05, I02}) {
         CGameOptions warm = Options(w);
@@ -391,13 +394,18 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     delete race;
     EXPECT_NE(testsupport::g_log.find("Free Sound:"), std::string::npos);
     EXPECT_EQ(testsupport::g_log.find("Free MasterFile"), std::string::npos);
+    const int kept = CResourceStorage<CSoundStorage>::instance().count();
+    EXPECT_GT(kept, 0);
     race = new CQzGame(&o, common_, 1);
+    EXPECT_EQ(CResourceStorage<CSoundStorage>::instance().count(), kept);  // a restart loads no sound
     EXPECT_NE(testsupport::g_log.find("RESTART: World File loaded from previous game!"), std::string::npos);
     EXPECT_EQ(testsupport::g_log.find("filename WORLD"), std::string::npos);
     EXPECT_EQ(race->updateGame(), 0);
     delete race;
     EXPECT_NE(testsupport::g_log.find("Free MasterFile After"), std::string::npos);
     EXPECT_EQ(x_TotalMemoryFree(), before);
+    EXPECT_EQ(CResourceStorage<CSoundStorage>::instance().count(), 0);
+    veSoundReset();
 }
 
 // The scenery placement with a body nearest to `p` (trees, fences, bales, stands).
