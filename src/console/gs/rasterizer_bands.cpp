@@ -83,7 +83,8 @@ uint32_t MaxTexel(uint32_t mode, uint32_t log2Size, uint32_t mn, uint32_t mx) {
 
 }  // namespace
 
-RasterBands::RasterBands(LocalMemory& mem, int threads) : mem_(mem), threads_(threads) {
+RasterBands::RasterBands(LocalMemory& mem, int threads) : mem_(mem), threads_(threads), self_(mem, true) {
+    self_.SetBand(threads - 1, threads);
     std::memset(reads_, 0, sizeof(reads_));
 }
 
@@ -92,10 +93,10 @@ RasterBands* RasterBands::Create(LocalMemory& mem, int threads) {
     void* p = std::aligned_alloc(64, (sizeof(RasterBands) + 63) & ~size_t(63));
     if (!p) return nullptr;
     auto* b = new (p) RasterBands(mem, threads);
-    for (int i = 0; i < threads; ++i) {
+    // The last band is the caller's own: it draws it whenever it waits for the others.
+    for (int i = 0; i < threads - 1; ++i) {
         void* wp = std::aligned_alloc(64, (sizeof(Worker) + 63) & ~size_t(63));
         if (!wp) {
-            b->threads_ = i;
             Destroy(b);
             return nullptr;
         }
@@ -104,10 +105,10 @@ RasterBands* RasterBands::Create(LocalMemory& mem, int threads) {
             b->workers_[i]->~Worker();
             std::free(wp);
             b->workers_[i] = nullptr;
-            b->threads_ = i;
             Destroy(b);
             return nullptr;
         }
+        b->helpers_ = i + 1;
     }
     return b;
 }
@@ -118,7 +119,7 @@ void RasterBands::Destroy(RasterBands* b) {
     b->stop_.store(true);
     b->wake_.fetch_add(1);
     WakeAll(b->wake_);
-    for (int i = 0; i < b->threads_; ++i) {
+    for (int i = 0; i < b->helpers_; ++i) {
         Worker* w = b->workers_[i];
         pthread_join(w->thread, nullptr);
         w->~Worker();
@@ -141,7 +142,7 @@ void RasterBands::Run(Worker& w) {
         if (next < end) {
             for (; next < end; ++next) {
                 const Command& c = commands_[next % kCommands];
-                if (c.owners & w.bit) Draw(w, c);
+                if (c.owners & w.bit) Draw(w.rast, c);
                 w.done.store(next + 1);
                 if (next + 1 == waitTarget_.load()) {
                     doneWake_.fetch_add(1);
@@ -166,20 +167,20 @@ void RasterBands::Run(Worker& w) {
     }
 }
 
-void RasterBands::Draw(Worker& w, const Command& c) {
+void RasterBands::Draw(Rasterizer& rast, const Command& c) {
     const DrawState& st = states_[c.state].st;
     switch (c.kind) {
         case PrimKind::kPoint:
-            w.rast.DrawPoint(st, c.v[0]);
+            rast.DrawPoint(st, c.v[0]);
             break;
         case PrimKind::kLine:
-            w.rast.DrawLine(st, c.v[0], c.v[1]);
+            rast.DrawLine(st, c.v[0], c.v[1]);
             break;
         case PrimKind::kTriangle:
-            w.rast.DrawTriangle(st, c.v[0], c.v[1], c.v[2], c.v[2]);
+            rast.DrawTriangle(st, c.v[0], c.v[1], c.v[2], c.v[2]);
             break;
         case PrimKind::kSprite:
-            w.rast.DrawSprite(st, c.v[0], c.v[1]);
+            rast.DrawSprite(st, c.v[0], c.v[1]);
             break;
     }
 }
@@ -200,7 +201,13 @@ void RasterBands::Publish(bool wakeAll) {
 
 void RasterBands::WaitDone(uint64_t target) {
     Publish(true);
-    for (int i = 0; i < threads_; ++i) {
+    // The caller's own band first, while the workers draw theirs.
+    const uint32_t selfBit = 1u << (threads_ - 1);
+    for (; selfNext_ < target; ++selfNext_) {
+        const Command& c = commands_[selfNext_ % kCommands];
+        if (c.owners & selfBit) Draw(self_, c);
+    }
+    for (int i = 0; i < helpers_; ++i) {
         std::atomic<uint64_t>& done = workers_[i]->done;
         for (int s = 0; s < kSpins && done.load(std::memory_order_relaxed) < target; ++s) _mm_pause();
         if (done.load() >= target) continue;
@@ -234,8 +241,8 @@ void RasterBands::Join() {
 }
 
 uint64_t RasterBands::PixelsProcessed() const {
-    uint64_t n = 0;
-    for (int i = 0; i < threads_; ++i) n += workers_[i]->rast.PixelsProcessed();
+    uint64_t n = self_.PixelsProcessed();
+    for (int i = 0; i < helpers_; ++i) n += workers_[i]->rast.PixelsProcessed();
     return n;
 }
 

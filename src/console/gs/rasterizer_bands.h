@@ -29,7 +29,8 @@ class RasterBands {
 public:
     static constexpr int kMaxThreads = 16;
 
-    // Workers for `threads` bands (2..kMaxThreads). Null when the threads cannot be started.
+    // `threads` bands (2..kMaxThreads): threads - 1 worker threads, and the caller's own band, which it draws
+    // whenever it waits for the workers. Null when the threads cannot be started.
     static RasterBands* Create(LocalMemory& mem, int threads);
     static void Destroy(RasterBands* bands);
 
@@ -97,15 +98,18 @@ private:
     RasterBands(LocalMemory& mem, int threads);
     static void* ThreadMain(void* worker);
     void Run(Worker& w);
-    void Draw(Worker& w, const Command& c);
+    void Draw(Rasterizer& rast, const Command& c);
     void WaitDone(uint64_t target);
     void Publish(bool wakeAll);
     Fit Claim(const DrawState& st, const GsVertex* v, int count, RowSpan* rows);
     void ClearClaims();
 
     LocalMemory& mem_;
-    int threads_;
+    int threads_;      // bands: the worker threads' and the caller's own
+    int helpers_ = 0;  // worker threads started
     Worker* workers_[kMaxThreads] = {};
+    Rasterizer self_;        // the caller's band
+    uint64_t selfNext_ = 0;  // the next command the caller looks at
     Command commands_[kCommands];
     StateSlot states_[kStates];
     uint64_t queued_ = 0;     // commands queued
