@@ -250,6 +250,7 @@ void RasterBands::ClearClaims() {
     if (!claimed_) return;
     std::memset(reads_, 0, sizeof(reads_));
     layoutCount_ = 0;
+    lastTex_ = Range{0, 0};
     claimed_ = false;
 }
 
