@@ -463,7 +463,6 @@ void GsDevice::BuildState() {
 }
 
 void GsDevice::LoadClut() {
-    Flush();  // queued primitives may still read the palette
     clutPending_ = false;
     const GsTex0& t = clutTex0_;
     const uint32_t base = uint32_t(t.CBP) * LocalMemory::kBlockBytes;
@@ -471,6 +470,10 @@ void GsDevice::LoadClut() {
     const uint32_t count = eightBit ? 256 : 16;
     const uint32_t first = eightBit ? 0 : uint32_t(t.CSA) * 16u;
     const bool bits16 = t.CPSM == kPsmCt16 || t.CPSM == kPsmCt16S;
+    // Queued primitives keep the palette they were queued with; only the ones still drawing into the
+    // palette's source are waited for. The next primitive takes the new palette with a new state.
+    if (bands_) bands_->Settle(base, count * (bits16 ? 2u : 4u), false);
+    ++stateVersion_;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t pos = (eightBit && t.CSM == 0) ? Csm1Position(i) : i;
         uint32_t c;
@@ -532,8 +535,18 @@ bool GsDevice::RectInside(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, ui
     return endByte <= LocalMemory::kSize;
 }
 
+void GsDevice::SettleTransfer(const Transfer& t, bool write) const {
+    if (!bands_ || !t.active) return;
+    // The rows' bytes from the first pixel to one past the last (whole rows between).
+    const int bytes = PsmBytes(t.psm);
+    const uint64_t first = uint64_t(t.y0) * t.stride + t.x0,
+                   end = uint64_t(t.y0 + t.h - 1) * t.stride + t.x0 + t.w;
+    const uint64_t a = bytes ? first * uint64_t(bytes) : first / 2,
+                   b = bytes ? end * uint64_t(bytes) : (end + 1) / 2;
+    bands_->Settle(uint32_t(t.base + a), uint32_t(b - a), write);
+}
+
 void GsDevice::StartTransfer() {
-    Flush();
     const uint32_t dir = uint32_t(trxdir_.XDIR);
     const uint32_t w = uint32_t(trxreg_.RRW), h = uint32_t(trxreg_.RRH);
     if (dir == kXdirNone) {
@@ -561,6 +574,7 @@ void GsDevice::StartTransfer() {
             return;
         }
         t.active = true;
+        SettleTransfer(t, true);
         return;
     }
     if (dir == kXdirLocalToHost) {
@@ -582,8 +596,10 @@ void GsDevice::StartTransfer() {
             return;
         }
         t.active = true;
+        SettleTransfer(t, false);
         return;
     }
+    Flush();
     LocalToLocal();
 }
 
@@ -645,8 +661,8 @@ void GsDevice::PutPixelFromStream(const uint8_t* src) {
 }
 
 void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
-    Flush();
     Transfer& t = hostToLocal_;
+    SettleTransfer(t, true);  // primitives queued since the transfer started
     if (!t.active) {
         if (!discardImage_)
             GsLogf("GIF: %zu bytes of IMAGE data with no host-to-local transfer ignored\n", bytes);
@@ -695,8 +711,8 @@ void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
 }
 
 size_t GsDevice::ReadImage(uint8_t* dst, size_t bytes) {
-    Flush();
     Transfer& t = localToHost_;
+    SettleTransfer(t, false);
     size_t out = 0;
     const int sb = StreamBytes(t.psm);
     while (t.active && out < bytes) {

@@ -95,6 +95,8 @@ private:
         uint8_t carry[4] = {};
         uint32_t carryBytes = 0;
     };
+    // Waits for the queued primitives that clash with an active transfer's rectangle.
+    void SettleTransfer(const Transfer& t, bool write) const;
 
     void Kick(bool draw);
     void Draw();

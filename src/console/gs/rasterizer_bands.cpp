@@ -1,8 +1,12 @@
 #include "console/gs/rasterizer_bands.h"
 
 #include <emmintrin.h>
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -15,9 +19,20 @@ using namespace raster;
 
 namespace {
 
-// Pauses a waiting thread spends polling before it sleeps: long enough to bridge the gap between two
-// primitives of a packet, short enough not to burn a core between frames.
-constexpr int kSpins = 4000;
+// Pauses a waiting thread spends polling before it sleeps (some tens of microseconds): long enough to
+// bridge the gap between two batches of primitives, short enough not to burn a core while the game runs
+// its own logic.
+constexpr int kSpins = 2000;
+
+// Sleeps while `word` holds `seen`, and wakes every sleeper on `word`: process-private futexes, the
+// cheapest the kernel offers (spurious wake-ups are fine, callers check their condition again).
+static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t), "futex words are plain 32-bit words");
+void Sleep(std::atomic<uint32_t>& word, uint32_t seen) {
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen, nullptr, nullptr, 0);
+}
+void WakeAll(std::atomic<uint32_t>& word) {
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+}
 
 // Whether two wrapping byte ranges of local memory share a byte.
 bool Overlap(uint32_t aStart, uint32_t aBytes, uint32_t bStart, uint32_t bBytes) {
@@ -68,7 +83,8 @@ uint32_t MaxTexel(uint32_t mode, uint32_t log2Size, uint32_t mn, uint32_t mx) {
 
 }  // namespace
 
-RasterBands::RasterBands(LocalMemory& mem, int threads) : mem_(mem), threads_(threads) {
+RasterBands::RasterBands(LocalMemory& mem, int threads) : mem_(mem), threads_(threads), self_(mem, true) {
+    self_.SetBand(threads - 1, threads);
     std::memset(reads_, 0, sizeof(reads_));
 }
 
@@ -77,10 +93,10 @@ RasterBands* RasterBands::Create(LocalMemory& mem, int threads) {
     void* p = std::aligned_alloc(64, (sizeof(RasterBands) + 63) & ~size_t(63));
     if (!p) return nullptr;
     auto* b = new (p) RasterBands(mem, threads);
-    for (int i = 0; i < threads; ++i) {
+    // The last band is the caller's own: it draws it whenever it waits for the others.
+    for (int i = 0; i < threads - 1; ++i) {
         void* wp = std::aligned_alloc(64, (sizeof(Worker) + 63) & ~size_t(63));
         if (!wp) {
-            b->threads_ = i;
             Destroy(b);
             return nullptr;
         }
@@ -89,10 +105,10 @@ RasterBands* RasterBands::Create(LocalMemory& mem, int threads) {
             b->workers_[i]->~Worker();
             std::free(wp);
             b->workers_[i] = nullptr;
-            b->threads_ = i;
             Destroy(b);
             return nullptr;
         }
+        b->helpers_ = i + 1;
     }
     return b;
 }
@@ -102,8 +118,8 @@ void RasterBands::Destroy(RasterBands* b) {
     b->Join();
     b->stop_.store(true);
     b->wake_.fetch_add(1);
-    b->wake_.notify_all();
-    for (int i = 0; i < b->threads_; ++i) {
+    WakeAll(b->wake_);
+    for (int i = 0; i < b->helpers_; ++i) {
         Worker* w = b->workers_[i];
         pthread_join(w->thread, nullptr);
         w->~Worker();
@@ -125,11 +141,12 @@ void RasterBands::Run(Worker& w) {
         const uint64_t end = published_.load();
         if (next < end) {
             for (; next < end; ++next) {
-                Draw(w, commands_[next % kCommands]);
+                const Command& c = commands_[next % kCommands];
+                if (c.owners & w.bit) Draw(w.rast, c);
                 w.done.store(next + 1);
-                if (waiting_.load()) {
+                if (next + 1 == waitTarget_.load()) {
                     doneWake_.fetch_add(1);
-                    doneWake_.notify_all();
+                    WakeAll(doneWake_);
                 }
             }
             continue;
@@ -145,40 +162,77 @@ void RasterBands::Run(Worker& w) {
         // Sleep until the producer publishes: it wakes us whenever it sees a sleeper after publishing.
         const uint32_t seen = wake_.load();
         sleepers_.fetch_add(1);
-        if (published_.load() == next && !stop_.load()) wake_.wait(seen);
+        if (published_.load() == next && !stop_.load()) Sleep(wake_, seen);
         sleepers_.fetch_sub(1);
     }
 }
 
-void RasterBands::Draw(Worker& w, const Command& c) {
+void RasterBands::Draw(Rasterizer& rast, const Command& c) {
     const DrawState& st = states_[c.state].st;
     switch (c.kind) {
         case PrimKind::kPoint:
-            w.rast.DrawPoint(st, c.v[0]);
+            rast.DrawPoint(st, c.v[0]);
             break;
         case PrimKind::kLine:
-            w.rast.DrawLine(st, c.v[0], c.v[1]);
+            rast.DrawLine(st, c.v[0], c.v[1]);
             break;
         case PrimKind::kTriangle:
-            w.rast.DrawTriangle(st, c.v[0], c.v[1], c.v[2], c.v[2]);
+            rast.DrawTriangle(st, c.v[0], c.v[1], c.v[2], c.v[2]);
             break;
         case PrimKind::kSprite:
-            w.rast.DrawSprite(st, c.v[0], c.v[1]);
+            rast.DrawSprite(st, c.v[0], c.v[1]);
             break;
     }
 }
 
+void RasterBands::Publish(bool wakeAll) {
+    if (handedOut_ != queued_) {
+        handedOut_ = queued_;
+        published_.store(queued_);
+    }
+    // Waking a thread costs a system call and more: sleeping workers are woken when a good share of work
+    // has gathered since the last wake, or when the producer is about to wait for them.
+    if (wokenAt_ != queued_ && (wakeAll || queued_ - wokenAt_ >= kWakeBatch) && sleepers_.load() > 0) {
+        wokenAt_ = queued_;
+        wake_.fetch_add(1);
+        WakeAll(wake_);
+    }
+}
+
 void RasterBands::WaitDone(uint64_t target) {
-    for (int i = 0; i < threads_; ++i) {
+    Publish(true);
+    // The caller's own band first, while the workers draw theirs.
+    const uint32_t selfBit = 1u << (threads_ - 1);
+    for (; selfNext_ < target; ++selfNext_) {
+        const Command& c = commands_[selfNext_ % kCommands];
+        if (c.owners & selfBit) Draw(self_, c);
+    }
+    for (int i = 0; i < helpers_; ++i) {
         std::atomic<uint64_t>& done = workers_[i]->done;
         for (int s = 0; s < kSpins && done.load(std::memory_order_relaxed) < target; ++s) _mm_pause();
-        while (done.load() < target) {
+        if (done.load() >= target) continue;
+        // Sleep until the worker reaches the target: it wakes us when the command it finishes is the one
+        // waited for (the target is stored before `done` is read again, so one of the two sees the other).
+        waitTarget_.store(target);
+        for (;;) {
             const uint32_t seen = doneWake_.load();
-            waiting_.store(true);
-            if (done.load() < target) doneWake_.wait(seen);
+            if (done.load() >= target) break;
+            Sleep(doneWake_, seen);
         }
-        waiting_.store(false);
+        waitTarget_.store(~0ull);
     }
+}
+
+void RasterBands::Settle(uint32_t start, uint32_t bytes, bool write) {
+    if (!claimed_ || bytes == 0) return;
+    bytes = std::min<uint32_t>(bytes, LocalMemory::kSize);
+    auto clashes = [&](const uint64_t* bits) {
+        return ForBlocks(start & kMask, bytes, kBlocks,
+                         [&](uint32_t b0, uint32_t b1) { return AnyBits(bits, b0, b1); });
+    };
+    bool clash = write && clashes(reads_);
+    for (int k = 0; k < layoutCount_ && !clash; ++k) clash = clashes(layouts_[k].bits);
+    if (clash) Join();
 }
 
 void RasterBands::Join() {
@@ -187,8 +241,8 @@ void RasterBands::Join() {
 }
 
 uint64_t RasterBands::PixelsProcessed() const {
-    uint64_t n = 0;
-    for (int i = 0; i < threads_; ++i) n += workers_[i]->rast.PixelsProcessed();
+    uint64_t n = self_.PixelsProcessed();
+    for (int i = 0; i < helpers_; ++i) n += workers_[i]->rast.PixelsProcessed();
     return n;
 }
 
@@ -196,10 +250,11 @@ void RasterBands::ClearClaims() {
     if (!claimed_) return;
     std::memset(reads_, 0, sizeof(reads_));
     layoutCount_ = 0;
+    lastTex_ = Range{0, 0};
     claimed_ = false;
 }
 
-RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int count) {
+RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int count, RowSpan* rows) {
     // Pixels the primitive can cover: its vertices' box with a pixel to spare, inside the scissor.
     int32_t minX = v[0].x, maxX = v[0].x, minY = v[0].y, maxY = v[0].y;
     for (int i = 1; i < count; ++i) {
@@ -212,7 +267,8 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
     const int64_t xb = std::min<int64_t>(FloorDiv(maxX, 16) + 1, st.scx1);
     const int64_t ya = std::max<int64_t>(FloorDiv(minY, 16) - 1, st.scy0);
     const int64_t yb = std::min<int64_t>(FloorDiv(maxY, 16) + 1, st.scy1);
-    if (xa > xb || ya > yb) return Fit::kFits;
+    if (xa > xb || ya > yb) return Fit::kEmpty;
+    *rows = {int(ya), int(yb)};
 
     // The frame's and (when tested) the depth buffer's bytes, through their layouts. A row's last group
     // of four may rewrite up to three pixels past its end (inside the row).
@@ -265,8 +321,10 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
                 break;
         }
         tex = Range{st.tBase & kMask, uint32_t(std::min<uint64_t>(bytes + 64, LocalMemory::kSize))};
+        // A depth buffer that is only read (masked) may share bytes with the texture: both are reads.
         for (int i = 0; i < nUses; ++i)
-            if (Overlap(tex.start, tex.bytes, uses[i].r.start, uses[i].r.bytes)) return Fit::kSelfClash;
+            if (!(i == 1 && st.zmsk) && Overlap(tex.start, tex.bytes, uses[i].r.start, uses[i].r.bytes))
+                return Fit::kSelfClash;
     }
 
     // Against what the queue touches: reads against every layout's writes, writes against the reads and
@@ -294,7 +352,10 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
             !(i == 1 && slot[0] < 0 && sameLayout(uses[0], uses[1].base, uses[1].width, uses[1].bpp)))
             ++newLayouts;
     if (layoutCount_ + newLayouts > kLayouts) return Fit::kQueueClash;
-    if (tex.bytes) {
+    // The same texture as the last primitive's, claimed since the queue last drained: no write has
+    // reached it since (writes are checked against the reads), and its blocks are marked already.
+    const bool texKnown = tex.bytes && claimed_ && tex.start == lastTex_.start && tex.bytes == lastTex_.bytes;
+    if (tex.bytes && !texKnown) {
         for (int k = 0; k < layoutCount_; ++k) {
             const Layout& l = layouts_[k];
             if (ForBlocks(tex.start, tex.bytes, kBlocks,
@@ -323,19 +384,23 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
         ForBlocks(u.r.start, u.r.bytes, kBlocks,
                   [&](uint32_t b0, uint32_t b1) { return SetBits(bits, b0, b1); });
     }
-    if (tex.bytes)
+    if (tex.bytes && !texKnown) {
+        lastTex_ = tex;
         ForBlocks(tex.start, tex.bytes, kBlocks,
                   [&](uint32_t b0, uint32_t b1) { return SetBits(reads_, b0, b1); });
+    }
     claimed_ = true;
     return Fit::kFits;
 }
 
 bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersion, const GsVertex* v) {
     const int count = kind == PrimKind::kPoint ? 1 : (kind == PrimKind::kTriangle ? 3 : 2);
-    Fit fit = Claim(st, v, count);
+    RowSpan rows{};
+    Fit fit = Claim(st, v, count, &rows);
+    if (fit == Fit::kEmpty) return true;  // nothing inside the scissor: nothing to draw
     if (fit == Fit::kQueueClash) {
         Join();
-        fit = Claim(st, v, count);
+        fit = Claim(st, v, count, &rows);
     }
     if (fit != Fit::kFits) {
         Join();
@@ -345,6 +410,11 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
         StateSlot& s = states_[statesPushed_ % kStates];
         if (statesPushed_ >= kStates) WaitDone(s.lastCommand + 1);
         s.st = st;
+        if (st.textured && (st.tpsm == kPsmT8 || st.tpsm == kPsmT4)) {
+            // The device's palette may be reloaded while the command waits: draw with a copy.
+            std::memcpy(s.clut, st.clut, (st.tpsm == kPsmT4 ? 16 : 256) * sizeof(uint32_t));
+            s.st.clut = s.clut;
+        }
         lastVersion_ = stateVersion;
         ++statesPushed_;
     }
@@ -353,14 +423,20 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     Command& c = commands_[queued_ % kCommands];
     c.kind = kind;
     c.state = state;
+    // The workers whose bands the primitive's rows can reach (every one once the rows span a full turn).
+    uint32_t owners = 0;
+    const int firstBand = rows.first >> Rasterizer::kBandShift,
+              lastBand = rows.last >> Rasterizer::kBandShift;
+    if (lastBand - firstBand + 1 >= threads_) {
+        owners = (1u << threads_) - 1u;
+    } else {
+        for (int b = firstBand; b <= lastBand; ++b) owners |= 1u << (b % threads_);
+    }
+    c.owners = owners;
     for (int i = 0; i < count; ++i) c.v[i] = v[i];
     states_[state].lastCommand = queued_;
     ++queued_;
-    published_.store(queued_);
-    if (sleepers_.load() > 0) {
-        wake_.fetch_add(1);
-        wake_.notify_all();
-    }
+    if (queued_ - handedOut_ >= kBatch) Publish(false);
     return true;
 }
 

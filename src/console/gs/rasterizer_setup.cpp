@@ -150,17 +150,10 @@ void WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Emit em
 
 void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
                               const GsVertex& flat) {
-    const GsVertex* v[3] = {&va, &vb, &vc};
-    int64_t area =
-        int64_t(v[1]->x - v[0]->x) * (v[2]->y - v[0]->y) - int64_t(v[2]->x - v[0]->x) * (v[1]->y - v[0]->y);
-    if (area == 0) return;
-    if (area < 0) std::swap(v[1], v[2]);
-
-    Edge e[3];
-    TriangleEdges(v, e);
-    const int32_t minY = std::min({v[0]->y, v[1]->y, v[2]->y}), maxY = std::max({v[0]->y, v[1]->y, v[2]->y});
-    const int32_t minX = std::min({v[0]->x, v[1]->x, v[2]->x}), maxX = std::max({v[0]->x, v[1]->x, v[2]->x});
-    // Rows and columns whose centres can be inside.
+    // Rows and columns whose centres can be inside, checked before anything else: most triangles a band
+    // worker sees lie in other workers' bands.
+    const int32_t minY = std::min({va.y, vb.y, vc.y}), maxY = std::max({va.y, vb.y, vc.y});
+    const int32_t minX = std::min({va.x, vb.x, vc.x}), maxX = std::max({va.x, vb.x, vc.x});
     int y0 = int(CeilDiv(int64_t(minY) - 8, 16)), y1 = int(FloorDiv(int64_t(maxY) - 8, 16));
     int bx0 = int(CeilDiv(int64_t(minX) - 8, 16)), bx1 = int(FloorDiv(int64_t(maxX) - 8, 16));
     y0 = std::max(y0, st.scy0);
@@ -169,12 +162,21 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     bx1 = std::min(bx1, st.scx1);
     if (y0 > y1 || bx0 > bx1 || !OwnsAnyRow(y0, y1)) return;
 
-    PrepareSpans(st);
-    const Planes p = TrianglePlanes(st, v, flat);
+    const GsVertex* v[3] = {&va, &vb, &vc};
+    int64_t area =
+        int64_t(v[1]->x - v[0]->x) * (v[2]->y - v[0]->y) - int64_t(v[2]->x - v[0]->x) * (v[1]->y - v[0]->y);
+    if (area == 0) return;
+    if (area < 0) std::swap(v[1], v[2]);
+
+    Edge e[3];
+    TriangleEdges(v, e);
     rows_.clear();
     WalkTriangleRows(e, y0, y1, bx0, bx1, [this](int y, int x0, int x1) {
         if (OwnsRow(y)) rows_.push_back(SpanRow{y, x0, x1});
     });
+    if (rows_.empty()) return;  // thin or small triangles often cover no pixel centre
+    PrepareSpans(st);
+    const Planes p = TrianglePlanes(st, v, flat);
     Spans(st, p, rows_.data(), rows_.size());
 }
 
