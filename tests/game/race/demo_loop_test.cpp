@@ -69,22 +69,6 @@ TEST_F(DemoLoopTest, AttractCycleRunsTracksInTypeOrderAndCreditsEveryFifthRace) 
     }
 }
 
-TEST_F(DemoLoopTest, SoakTakesEveryWorldInTurnWithoutCredits) {
-    dl.setSoak(40);
-    for (int race = 0; race < END_WORLD_ENUMS + 2; ++race) {
-        int n = 0;
-        while (!dl.updateDemoLoopManager()) ++n;
-        EXPECT_EQ(n + 1, 40);
-        const auto world = Worlds_Enum(race % END_WORLD_ENUMS);
-        ASSERT_STREQ(gameOptions.WorldFile, CDemoLoopManager::getWorldString(world));
-        EXPECT_EQ(gameOptions.trackType, CDemoLoopManager::getWorldType(world));
-        n = 0;
-        while (!dl.updateDemoLoopManager()) ++n;
-        EXPECT_EQ(n + 1, 40);
-        ASSERT_EQ(dl.getDemoLoopState(), DL_FRONT_END) << "race " << race;
-    }
-}
-
 TEST_F(DemoLoopTest, StartEndsTheAttractRaceAndDisablingStopsTheCount) {
     EXPECT_EQ(CDemoLoopManager::DLManPtr, &dl);
     dl.setDLCounter(1499);
