@@ -15,6 +15,7 @@
 #include "engine/hal/display_sync.h"
 #include "engine/sys/heap.h"
 #include "game/core/main_loop.h"
+#include "game/race/demo_loop.h"
 #include "host/frame_output.h"
 #include "host/options.h"
 #include "host/pad_script.h"
@@ -117,6 +118,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     console::SetOutputDirectory(options.outDir);
+    DLManager.setSoak(static_cast<uint32_t>(options.soakFrames));
     // The rasteriser's bands: one thread unless asked (the workers wait for work too eagerly to pay yet).
     const long gsThreads = options.gsThreads > 0 ? options.gsThreads : 1;
     console::gs::Gs().SetRasterThreads(static_cast<int>(gsThreads));

@@ -11,7 +11,8 @@ namespace host {
 
 const char kUsage[] =
     "usage: qz [--disc DIR] [--out DIR] [--frames N] [--window] [--realtime] [--png-every N] [--wav FILE]\n"
-    "          [--pad1 FILE] [--pad2 FILE] [--heap-mb N] [--gs-threads N]\n";
+    "          [--pad1 FILE] [--pad2 FILE] [--heap-mb N] [--gs-threads N]\n"
+    "          [--soak FRAMES]\n";
 
 namespace {
 
@@ -28,7 +29,7 @@ bool ParseCount(const char* text, long min, long max, long* out) {
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, Error* error) {
-    *out = Options{defaultDisc, ".", 0, false, false, 0, nullptr, {nullptr, nullptr}, 192, 0};
+    *out = Options{defaultDisc, ".", 0, false, false, 0, nullptr, {nullptr, nullptr}, 192, 0, 0};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -62,6 +63,10 @@ bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, 
         } else if (!std::strcmp(arg, "--gs-threads")) {
             if (!needValue("a number")) return false;
             if (!ParseCount(value, 1, 16, &out->gsThreads)) return badValue();
+            ++i;
+        } else if (!std::strcmp(arg, "--soak")) {
+            if (!needValue("a number of frames")) return false;
+            if (!ParseCount(value, 1, 100000000, &out->soakFrames)) return badValue();
             ++i;
         } else if (!std::strcmp(arg, "--wav")) {
             if (!needValue("a file name")) return false;

@@ -16,6 +16,8 @@ struct Options {
     const char* padScript[2];
     long heapMb;
     long gsThreads;  // rasteriser threads; 0: chosen from the processor count
+    long
+        soakFrames;  // 0: the usual attract loop; else attract races of this many frames, every track in turn
 };
 
 // Fills `out` from the arguments, defaults first. False for an unknown option or a bad value.

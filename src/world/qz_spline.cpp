@@ -12,11 +12,9 @@ float Length(float x, float y, float z) {
 // Interval weight of the x, y and z builds: every point counts the same.
 constexpr float kAxisWeight = 1.0f;
 
-// Small steps a bind may take along its line: a track line needs a few hundred thousand; a damaged one
-// (a huge line against a tiny waypoint step) stops here instead of stepping for minutes.
-constexpr long kMaxBindSteps = 1L << 21;
-
 }  // namespace
+
+long CQZSpline::bindStepLimit = 1L << 21;
 
 CQZSpline::~CQZSpline() {
     delete[] m_pPointArray;
@@ -199,7 +197,7 @@ bool CQZSpline::Bind(CQZSpline* control) {
     map.AddPoint(0.0f, 0.0f);
     // The own point at time tau; at the start of the line (where the curve has no interior) the first
     // point itself.
-    long budget = kMaxBindSteps;
+    long budget = bindStepLimit;
     auto own = [this, &budget](float at, float& x, float& y, float& z) {
         if (--budget < 0) return false;
         if (GetRawPointOnSpline(at, x, y, z, nullptr)) return true;

@@ -32,7 +32,10 @@ public:
     // This line's time for a time of the spline it is bound to; -1 when it has none.
     float GetMyTimeFromControl(float controlTime) const;
     // Binds this line to `control` (the waypoint line): builds the time map. Sets control's bind interval.
+    // The walk along this line takes at most bindStepLimit small steps (a track line needs a few hundred
+    // thousand; a damaged one, a huge line against a tiny waypoint step, stops there).
     bool Bind(CQZSpline* control);
+    static long bindStepLimit;
     // Overrides the tangent of point i with (tx, ty, tz) times the line's speed there.
     void TweakPoint(int i, float tx, float ty, float tz);
     // The new time of a racer at (x, z) whose previous time is t, searching forward with a growing step;

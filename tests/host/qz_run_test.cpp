@@ -3,7 +3,9 @@
 #include <sys/wait.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -99,6 +101,24 @@ TEST(QzRun, RasteriserThreadsGiveTheSameFramesAndSound) {
         ASSERT_FALSE(png.empty()) << name;
         ASSERT_EQ(testsupport::ReadText(four.file(name)), png) << name;
     }
+}
+
+// Soak mode: short attract races on the tracks in turn, drawn; every race gives the heap back whole.
+TEST(QzRun, SoakRacesTakeTheTracksInTurnAndGiveTheHeapBack) {
+    testsupport::TempDir out;
+    const QzResult r = RunQz("--disc " + kDisc + " --out " + out.path() + " --soak 40 --frames 260");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(r.out.find("HEAP NOT BACK"), std::string::npos) << r.out;
+    std::vector<int> freeAfter;
+    size_t at = 0;
+    for (const char* world : {"b01.bin", "b02.bin", "b03.bin"}) {
+        at = r.out.find(std::string("Soak race on ") + world + ": heap free ", at);
+        ASSERT_NE(at, std::string::npos) << world << "\n" << r.out;
+        freeAfter.push_back(std::atoi(r.out.c_str() + r.out.find("free ", at) + 5));
+    }
+    // Nothing lost over the front end between the races either.
+    EXPECT_EQ(freeAfter[1], freeAfter[0]);
+    EXPECT_EQ(freeAfter[2], freeAfter[0]);
 }
 
 TEST(QzRun, RecordsSoundAndReadsPadScripts) {

@@ -7,6 +7,17 @@
 #include <cstdlib>
 #include <cstring>
 
+#if defined(__SANITIZE_ADDRESS__)
+#define QZ_LEAK_ROOTS 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QZ_LEAK_ROOTS 1
+#endif
+#endif
+#ifdef QZ_LEAK_ROOTS
+#include <sanitizer/lsan_interface.h>
+#endif
+
 namespace console {
 namespace {
 void* g_arenaBase = nullptr;
@@ -43,6 +54,11 @@ void* ArenaMap(size_t bytes) {
     }
     g_arenaBase = p;
     g_arenaSize = bytes;
+#ifdef QZ_LEAK_ROOTS
+    // The leak checker scans only the C library's heap, stacks and globals: objects in the arena may hold
+    // the only pointer to memory from the C library (the rasteriser's rows), so it scans the arena too.
+    __lsan_register_root_region(p, bytes);
+#endif
     return p;
 }
 

@@ -8,6 +8,7 @@
 #include "engine/hal/sound.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/files.h"
+#include "engine/sys/heap.h"
 #include "frontend/screens/frontend.h"
 #include "game/core/mem_log.h"
 #include "game/files/file_manager.h"
@@ -96,10 +97,12 @@ int qzRunLoop(void* common) {
     unsigned int restart = 0;
     int screen = 34;
     int soakCount = 1;
+    int racesRun = 0;
     // One pass at least: a host that has already asked to stop still sees the front end entered.
     for (;;) {
         if (gameState == GAMESTATE_GAME) {
             PrintMemoryLine("Used Mem Game Start= %dk   Free Mem = %dk   Largest Free = %dk\n");
+            const int freeBefore = x_TotalMemoryFree();
             auto* race = new CQzGame(&gameOptions, common, restart);
             int result = 0;
             while (result == 0 && !qzQuitRequested) result = race->updateGame();
@@ -111,6 +114,18 @@ int qzRunLoop(void* common) {
                 screen = racelink::NextFrontEndScreen(inCareer != 0);
             }
             delete race;
+            // A race gives back everything it took: anything else is lost for the rest of the run. The
+            // run's first race also sets up what lasts the run (resource stores, sound envelopes, the
+            // common objects' geometry as loaded), so it is only reported.
+            const int freeAfter = x_TotalMemoryFree();
+            if (racesRun++ == 0 && freeAfter != freeBefore)
+                x_printf("Kept by the first race for the run: %d bytes\n", freeBefore - freeAfter);
+            else if (freeAfter != freeBefore)
+                x_printf("HEAP NOT BACK AFTER RACE on %s: %d bytes free before, %d after (%+d)\n",
+                         gameOptions.WorldFile, freeBefore, freeAfter, freeAfter - freeBefore);
+            if (DLManager.soaking())
+                x_printf("Soak race on %s: heap free %d bytes, largest free %u\n", gameOptions.WorldFile,
+                         freeAfter, x_LargestBlockFree());
         } else {
             if (SetUpSoundProcessor() != 0) return -1;
             PrintSeparator();

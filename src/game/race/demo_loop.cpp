@@ -38,15 +38,16 @@ uint32_t CDemoLoopManager::updateDemoLoopManager() {
     ++demoLoopCounter;
     switch (demoLoopState) {
         case DL_FRONT_END:
-            if (demoLoopCounter < kFrontEndFrames) return 0;
+            if (demoLoopCounter < (soakFrames && soakFrames < kFrontEndFrames ? soakFrames : kFrontEndFrames))
+                return 0;
             setDLGameOptions();
             demoLoopState = DL_IN_GAME;
             demoLoopCounter = 0;
             return 1;
         case DL_IN_GAME:
             // At or past the mark: START in an attract race sets the counter to the mark itself.
-            if (demoLoopCounter < kRaceFrames) return 0;
-            if (++loopCount < kRacesPerCredits) {
+            if (demoLoopCounter < (soakFrames ? soakFrames : kRaceFrames)) return 0;
+            if (soakFrames || ++loopCount < kRacesPerCredits) {
                 demoLoopState = DL_FRONT_END;
             } else {
                 demoLoopState = DL_CREDITS;
@@ -84,19 +85,24 @@ uint32_t PickWorld(int lo, int hi, uint32_t& last) {
 
 void CDemoLoopManager::setDLGameOptions() {
     uint32_t world;
-    switch (trackType) {
-        case TRACKTYPE_INDOOR:
-            world = PickWorld(I02, I10, lastIndoor);
-            trackType = TRACKTYPE_BAJA;
-            break;
-        case TRACKTYPE_BAJA:
-            world = PickWorld(B01, B05, lastBaja);
-            trackType = TRACKTYPE_OUTDOOR;
-            break;
-        default:
-            world = PickWorld(O01, O09, lastOutDoor);
-            trackType = TRACKTYPE_INDOOR;
-            break;
+    if (soakFrames) {
+        world = soakWorld;
+        soakWorld = (soakWorld + 1) % END_WORLD_ENUMS;
+    } else {
+        switch (trackType) {
+            case TRACKTYPE_INDOOR:
+                world = PickWorld(I02, I10, lastIndoor);
+                trackType = TRACKTYPE_BAJA;
+                break;
+            case TRACKTYPE_BAJA:
+                world = PickWorld(B01, B05, lastBaja);
+                trackType = TRACKTYPE_OUTDOOR;
+                break;
+            default:
+                world = PickWorld(O01, O09, lastOutDoor);
+                trackType = TRACKTYPE_INDOOR;
+                break;
+        }
     }
     std::snprintf(gameOptions.WorldFile, sizeof gameOptions.WorldFile, "%s", wInfo[world].fileName);
     gameOptions.trackType = wInfo[world].trackType;

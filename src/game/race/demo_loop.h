@@ -1,7 +1,9 @@
 // The attract loop: when nobody touches the game, the title screens run for a while, then a race on a
 // picked track with every bike under computer control, then back to the title screens; every fifth race
 // the credits come instead. The manager counts frames in each state and picks the next attract track;
-// its world table also names every track's file and type.
+// its world table also names every track's file and type. In soak mode (a long unattended run that
+// checks nothing is lost between races) the races take every world in turn, last as long as asked, and
+// no credits come between them.
 #pragma once
 
 #include <cstdint>
@@ -78,6 +80,13 @@ public:
     // Picks the next attract track (indoor, baja, outdoor in turn, never the same world twice in a row
     // within a type) and writes it into the options record with attract mode on.
     void setDLGameOptions();
+    // Soak mode: attract races of `raceFrames` frames (and title waits no longer) on every world in
+    // turn, from the first. 0 switches it off.
+    void setSoak(uint32_t raceFrames) {
+        soakFrames = raceFrames;
+        soakWorld = 0;
+    }
+    bool soaking() const { return soakFrames != 0; }
 
     uint32_t demoLoopCounter = 0;
     // Start-up puts the loop in DL_FRONT_END; until then (a race built directly, as tests do) nothing
@@ -90,6 +99,8 @@ public:
     uint32_t lastFreeStyle = F01;
     uint32_t creditsDone = 0;
     uint32_t loopCount = 0;
+    uint32_t soakFrames = 0;
+    uint32_t soakWorld = 0;  // the next soak race's world
 };
 
 // The program's one demo-loop manager; it allocates nothing, so it may be built before the heap.

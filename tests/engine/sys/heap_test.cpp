@@ -11,6 +11,9 @@
 
 #if defined(__SANITIZE_ADDRESS__)
 #include <sanitizer/asan_interface.h>
+#include <sanitizer/lsan_interface.h>
+
+#include <cstdlib>
 #endif
 
 namespace {
@@ -310,6 +313,16 @@ TEST(GlobalHeap, FreedBlocksArePoisoned) {
     EXPECT_TRUE(__asan_address_is_poisoned(p + 40));
     x_free(p);
     EXPECT_TRUE(__asan_address_is_poisoned(p));
+}
+
+// C library memory whose only pointer sits in an engine heap block is reachable, not leaked.
+TEST(GlobalHeap, LeakCheckFollowsPointersHeldInTheHeap) {
+    auto** holder = static_cast<void**>(x_fn_malloc(16, "", 0));
+    ASSERT_NE(holder, nullptr);
+    *holder = std::malloc(100);
+    EXPECT_EQ(__lsan_do_recoverable_leak_check(), 0);
+    std::free(*holder);
+    x_free(holder);
 }
 #endif
 
