@@ -18,6 +18,7 @@
 #include "game/control/game_controller.h"
 #include "game/model/model.h"
 #include "host/pad_script.h"
+#include "support/control_start.h"
 
 namespace {
 
@@ -50,13 +51,7 @@ struct DemoDouble : CDemoLoopTarget {
 class PadControl : public ::testing::Test {
 protected:
     void SetUp() override {
-        console::ClockReset();
-        console::VsyncReset();
-        console::PadReset();
-        console::MtapReset();
-        veControlReset();
-        x_InitMATH();
-        veControlInit();
+        testsupport::StartControls();
         camera_->now = &frame_;
         GetModel()->objects = {new KineticBike(), pause_, camera_};
         CQZGameController::demoLoop = &demo_;
