@@ -1,6 +1,5 @@
-// A test fixture for races on the sample disc: the disc mounted, the pads reset, the boot's driver
-// modules loaded from the disc (so the pad library binds pad 1), the engine started headless and the
-// common objects file loaded; the race's processor time reads zero and the demo loop is off.
+// Races on the sample disc: its boot's driver modules loaded (the pad library binds pad 1), the engine
+// started and the common objects loaded; the race's processor time reads zero, the demo loop is off.
 #pragma once
 
 #include <gtest/gtest.h>

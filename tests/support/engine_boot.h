@@ -1,5 +1,4 @@
-// The engine started headless on a fresh virtual clock, once per program: for tests and benchmarks that
-// draw without the console's boot.
+// The engine started headless on a fresh virtual clock, once per program, without the console's boot.
 #pragma once
 
 #include "console/kernel/clock.h"

@@ -1,6 +1,5 @@
-// Setting up a race on one of the disc's worlds, shared by the race tests and benchmarks: the options
-// record of a three-lap race, and a processor-time source that always reads zero so the load governor
-// never thins the race out and a headless run repeats exactly.
+// For the race tests and benchmarks: a three-lap race's options, and a processor time that reads zero
+// so the load governor never thins the race out.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +14,6 @@ inline float ZeroCpu() {
     return 0.0f;
 }
 
-// Options of a three-lap race on `world` with `humans` players and `cpuRiders` as the field setting.
 inline CGameOptions RaceOptions(Worlds_Enum world, int32_t cpuRiders = 1, int32_t humans = 1) {
     static const CGameOptions kZero;  // a static record: every field the constructor leaves is zero
     CGameOptions o = kZero;

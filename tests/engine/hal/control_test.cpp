@@ -8,7 +8,7 @@
 #include "console/pad/pad.h"
 #include "console/spu/driver_modules_fixture.h"
 #include "engine/sys/math.h"
-#include "support/control_start.h"
+#include "engine_fixture.h"
 
 namespace {
 
@@ -16,7 +16,7 @@ using console::PadInput;
 
 class Control : public ::testing::Test {
 protected:
-    void SetUp() override { testsupport::StartControls(); }
+    void SetUp() override { enginetest::StartControls(); }
     void TearDown() override {
         veControlReset();
         console::PadReset();

@@ -9,18 +9,12 @@
 #include <vector>
 
 #include "bike/kinetic_bike.h"
-#include "console/cd/cd.h"
-#include "console/iop/iop.h"
 #include "console/pad/pad.h"
-#include "engine/hal/engine_fixture.h"
-#include "engine/sys/boot.h"
-#include "engine/sys/heap.h"
 #include "engine/sys/xrand.h"
 #include "frontend/screens/career_ui.h"
 #include "game/control/game_controller.h"
 #include "game/core/main_loop.h"
 #include "game/core/random.h"
-#include "game/files/file_manager.h"
 #include "game/model/packet.h"
 #include "game/race/demo_loop.h"
 #include "game/race/end_screens.h"

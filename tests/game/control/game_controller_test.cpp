@@ -13,12 +13,12 @@
 #include "console/pad/pad.h"
 #include "console/spu/driver_modules_fixture.h"
 #include "engine/hal/control.h"
+#include "engine/hal/engine_fixture.h"
 #include "engine/sys/math.h"
 #include "game/control/controller_targets.h"
 #include "game/control/game_controller.h"
 #include "game/model/model.h"
 #include "host/pad_script.h"
-#include "support/control_start.h"
 
 namespace {
 
@@ -51,7 +51,7 @@ struct DemoDouble : CDemoLoopTarget {
 class PadControl : public ::testing::Test {
 protected:
     void SetUp() override {
-        testsupport::StartControls();
+        enginetest::StartControls();
         camera_->now = &frame_;
         GetModel()->objects = {new KineticBike(), pause_, camera_};
         CQZGameController::demoLoop = &demo_;
