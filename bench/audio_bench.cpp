@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "audio/audio_memory_manager.h"
+#include "../tests/audio/sound_test_doubles.h"
 #include "audio/envelope.h"
 #include "audio/envelope_map_format.h"
 #include "audio/mixer.h"
@@ -39,23 +39,6 @@ namespace {
 
 struct Mover : CDynamicObject {
     void doAction(const CPacket&, float) override {}
-};
-
-struct NoRequests : CAudioMemoryManager {
-    void processRequests() override {}
-    void cleanupRequests() override {}
-};
-
-struct RaceSoundView : CSoundView {
-    explicit RaceSoundView(CAudioMemoryManager& m) : CSoundView(m) {}
-    void setPlaylist(int, char**) override {}
-    void playlistSkip(int) override {}
-    void playlistSetSong(int) override {}
-    void setVolume(float, float) override {}
-    void pauseMusic(bool) override {}
-    void stopSFX(bool) override {}
-    void step(float t) { stepSources(t); }
-    void frame() { renderSources(); }
 };
 
 struct Source : CSoundObject {
@@ -111,8 +94,7 @@ void BM_SoundStepEightBikesAndAmbient(benchmark::State& state) {
         CSoundFactory::defEnvId = CResourceStorage<CEnvelopeMap>::instance().add(map);
         return loaded;
     }();
-    NoRequests amm;
-    auto* view = new RaceSoundView(amm);
+    auto* view = new testsupport::QuietView;  // no music
     CMixer mixer(8, 7);
     mixer.soundGroupLimits = {{1, 6}, {2, 2}, {3, 2}};
     view->mixers.push_back(&mixer);

@@ -3,25 +3,13 @@
 // and a frame of 1,000 flat 2D quads of 16 x 16 pixels.
 #include <benchmark/benchmark.h>
 
-#include "console/kernel/clock.h"
-#include "console/kernel/vsync.h"
+#include "../tests/support/engine_boot.h"
 #include "engine/hal/display.h"
 #include "engine/hal/engine.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/render_context.h"
-#include "engine/sys/clock.h"
 
 namespace {
-
-void Boot() {
-    static bool booted = false;
-    if (booted) return;
-    booted = true;
-    console::ClockReset();
-    console::VsyncReset();
-    veClockReset();
-    veEngineInit(0, nullptr);
-}
 
 _ve_vertex V(float x, float y, uint32_t c) {
     _ve_vertex v{};
@@ -37,7 +25,7 @@ _ve_vertex V(float x, float y, uint32_t c) {
 }
 
 void BM_EngineEmptyFrame(benchmark::State& state) {
-    Boot();
+    testsupport::BootEngineOnce();
     for (auto _ : state) {
         veEngineBeginFrame();
         veEngineEndFrame();
@@ -46,7 +34,7 @@ void BM_EngineEmptyFrame(benchmark::State& state) {
 BENCHMARK(BM_EngineEmptyFrame)->Unit(benchmark::kMillisecond);
 
 void BM_EngineFrame1000Quads(benchmark::State& state) {
-    Boot();
+    testsupport::BootEngineOnce();
     static _ve_view view;
     veDisplayCreateView2D(&view, 0, 0, 640, 448, kViewAspectFromViewport, 0.5f);
     int frame = 0;

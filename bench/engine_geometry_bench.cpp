@@ -7,8 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "console/kernel/clock.h"
-#include "console/kernel/vsync.h"
+#include "../tests/support/engine_boot.h"
 #include "engine/hal/display.h"
 #include "engine/hal/engine.h"
 #include "engine/hal/geometry.h"
@@ -16,23 +15,12 @@
 #include "engine/hal/lights.h"
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
-#include "engine/sys/clock.h"
 #include "engine/sys/heap.h"
 
 namespace {
 
-void Boot() {
-    static bool booted = false;
-    if (booted) return;
-    booted = true;
-    console::ClockReset();
-    console::VsyncReset();
-    veClockReset();
-    veEngineInit(0, nullptr);
-}
-
 void BM_EngineFrame500LitBlocks(benchmark::State& state) {
-    Boot();
+    testsupport::BootEngineOnce();
     GeoMesh mesh;
     mesh.geoType = kGeoFamily16;  // lit
     mesh.materials.push_back(MakeBox(1, 1, 1, 4, 0, CheckerTexture(32, 4, 0x80C08040, 0x80404040)));

@@ -7,8 +7,7 @@
 #include <cstring>
 #include <vector>
 
-#include "console/kernel/clock.h"
-#include "console/kernel/vsync.h"
+#include "../tests/support/engine_boot.h"
 #include "engine/anim/anim_decode.h"
 #include "engine/anim/anim_format.h"
 #include "engine/anim/anim_pose.h"
@@ -21,7 +20,6 @@
 #include "engine/hal/geometry_skinned_format.h"
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
-#include "engine/sys/clock.h"
 #include "engine/sys/heap.h"
 #include "engine/vu1/instanced_programs.h"
 #include "engine/vu1/skinned_programs.h"
@@ -29,16 +27,6 @@
 #include "mkdisc/motions.h"
 
 namespace {
-
-void Boot() {
-    static bool booted = false;
-    if (booted) return;
-    booted = true;
-    console::ClockReset();
-    console::VsyncReset();
-    veClockReset();
-    veEngineInit(0, nullptr);
-}
 
 _FS_GEO_HEADER* Load(const std::vector<uint8_t>& img) {
     auto* b = static_cast<_FS_GEO_HEADER*>(x_fn_malloc(static_cast<uint32_t>(img.size()), "", 0));
@@ -56,7 +44,7 @@ struct Model {
 };
 
 void BM_EngineFrameSkinnedAndInstanced(benchmark::State& state) {
-    Boot();
+    testsupport::BootEngineOnce();
     Model models[2] = {{Load(WriteRiderSkinnedGeometry(false)),
                         RiderSkeletonBones(),
                         {},

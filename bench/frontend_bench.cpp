@@ -9,11 +9,9 @@
 #include <string>
 #include <vector>
 
-#include "console/kernel/clock.h"
-#include "console/kernel/vsync.h"
+#include "../tests/support/engine_boot.h"
 #include "engine/font/font_format.h"
 #include "engine/hal/engine.h"
-#include "engine/sys/clock.h"
 #include "frontend/sm/sm_dlist.h"
 #include "frontend/sm/sm_draw.h"
 #include "frontend/sm/sm_resource.h"
@@ -22,16 +20,6 @@
 namespace {
 
 constexpr int kMainMenu = 33;
-
-void Boot() {
-    static bool booted = false;
-    if (booted) return;
-    booted = true;
-    console::ClockReset();
-    console::VsyncReset();
-    veClockReset();
-    veEngineInit(0, nullptr);
-}
 
 std::vector<uint8_t> StandIn() {
     SMW_Resource d;
@@ -98,7 +86,7 @@ void Load() {
 }
 
 void BM_FrontendLoadResourceFile(benchmark::State& state) {
-    Boot();
+    testsupport::BootEngineOnce();
     std::string which;
     const std::vector<uint8_t>& f = File(&which);
     for (auto _ : state) {
@@ -112,7 +100,7 @@ void BM_FrontendLoadResourceFile(benchmark::State& state) {
 BENCHMARK(BM_FrontendLoadResourceFile)->Unit(benchmark::kMicrosecond);
 
 void BM_FrontendMainMenuFrame(benchmark::State& state) {
-    Boot();
+    testsupport::BootEngineOnce();
     Load();
     SM_InitDListModule(640, 448);
     for (auto _ : state) {

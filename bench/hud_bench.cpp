@@ -4,55 +4,27 @@
 #include <benchmark/benchmark.h>
 
 #include <chrono>
-#include <cstdio>
 #include <vector>
 
-#include "console/cd/cd.h"
-#include "console/kernel/clock.h"
-#include "console/kernel/vsync.h"
 #include "console/pad/pad.h"
 #include "engine/hal/engine.h"
-#include "engine/sys/boot.h"
-#include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "frontend/hud/hud.h"
-#include "game/files/file_manager.h"
 #include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
 #include "game/view/view_3d.h"
+#include "race_setup.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-float NoCpu() {
-    return 0.0f;
-}
-
 void BM_HudTwoPlayers(benchmark::State& state) {
-    static void* common = nullptr;
-    if (!common) {
-        console::CdMount(QZ_BENCH_DISC);
-        console::PadReset();
-        console::PadSetInput(1, 0, console::PadIdle());  // the second player's pad
-        console::ClockReset();
-        console::VsyncReset();
-        veClockReset();
-        x_HardwareBootSystem();
-        veEngineInit(0, nullptr);
-        x_GetIODriver()->FnPrint = [](const char*) {};
-        common = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
-    }
-    CQzGame::cpuTimeSource = NoCpu;
+    void* common = benchrace::BootSampleDisc(true);
+    CQzGame::cpuTimeSource = racetest::ZeroCpu;
     CQzGame::drawFrames = false;
     DLManager.setDemoLoopState(DL_DISABLED);
-    static const CGameOptions kZero;
-    CGameOptions o = kZero;
-    o.numHumanPlayers = 2;
-    o.duration = 3;
-    o.timeOrLap = 1;
-    std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", CDemoLoopManager::getWorldString(O01));
-    o.trackType = CDemoLoopManager::getWorldType(O01);
+    CGameOptions o = racetest::RaceOptions(O01, 0, 2);
     auto* race = new CQzGame(&o, common, 0);
     console::PadInput go = console::PadIdle();
     go.buttons = console::kPadCross;

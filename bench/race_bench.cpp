@@ -7,62 +7,30 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 
 #include "bike/kinetic_bike.h"
-#include "console/cd/cd.h"
 #include "console/iop/iop.h"
-#include "console/kernel/clock.h"
-#include "console/kernel/vsync.h"
 #include "engine/hal/engine.h"
-#include "engine/sys/boot.h"
-#include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/core/random.h"
-#include "game/files/file_manager.h"
 #include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
+#include "race_setup.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void* Boot() {
-    static void* common = nullptr;
-    if (common) return common;
-    console::CdMount(QZ_BENCH_DISC);
-    console::ClockReset();
-    console::VsyncReset();
-    veClockReset();
-    x_HardwareBootSystem();
-    veEngineInit(0, nullptr);
-    x_GetIODriver()->FnPrint = [](const char*) {};  // the race's log lines are not measured
-    common = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
-    return common;
-}
-
-float NoCpu() {
-    return 0.0f;
-}
-
 void BM_RaceThreeLapsNoDrawing(benchmark::State& state) {
-    void* common = Boot();
-    CQzGame::cpuTimeSource = NoCpu;
+    void* common = benchrace::BootSampleDisc();
+    CQzGame::cpuTimeSource = racetest::ZeroCpu;
     CQzGame::drawFrames = false;
     DLManager.setDemoLoopState(DL_DISABLED);
     double gameSeconds = 0.0, wallSeconds = 0.0;
     int peakKb = 0, racers = 0, frames = 0;
     for (auto _ : state) {
-        static const CGameOptions kZero;  // a static record: every field the constructor leaves is zero
-        CGameOptions o = kZero;
-        o.numHumanPlayers = 1;
-        o.cpuRiders = 1;
-        o.duration = 3;
-        o.timeOrLap = 1;
-        o.demoMode = 1;  // the first racer is ridden by the computer too
-        std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", CDemoLoopManager::getWorldString(O01));
-        o.trackType = CDemoLoopManager::getWorldType(O01);
+        CGameOptions o = benchrace::AttractOptions();
         ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // every repetition rides the same race
         RandomNumber = Randomizer = 0;
         const int usedBefore = x_TotalMemory();

@@ -9,22 +9,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdio>
 #include <vector>
 
-#include "console/cd/cd.h"
 #include "console/gs/gs_device.h"
-#include "console/kernel/clock.h"
-#include "console/kernel/vsync.h"
 #include "engine/hal/engine.h"
-#include "engine/sys/boot.h"
-#include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "game/core/main_loop.h"
-#include "game/files/file_manager.h"
 #include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
 #include "game/view/view_3d.h"
+#include "race_setup.h"
 #include "world/motion_view.h"
 #include "world/particle_system.h"
 #include "world/shadow_view.h"
@@ -33,33 +27,15 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-void* BootOnce() {
-    static void* common = nullptr;
-    if (common) return common;
-    console::CdMount(QZ_BENCH_DISC);
-    console::ClockReset();
-    console::VsyncReset();
-    veClockReset();
-    x_HardwareBootSystem();
-    veEngineInit(0, nullptr);
-    x_GetIODriver()->FnPrint = [](const char*) {};
-    common = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
-    return common;
-}
-
-float NoCpu() {
-    return 0.0f;
-}
-
 double Median(std::vector<double> t) {
     std::nth_element(t.begin(), t.begin() + t.size() / 2, t.end());
     return t[t.size() / 2];
 }
 
 void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
-    void* common = BootOnce();
+    void* common = benchrace::BootSampleDisc();
     console::gs::Gs().SetRasterThreads(int(state.range(0)));
-    CQzGame::cpuTimeSource = NoCpu;
+    CQzGame::cpuTimeSource = racetest::ZeroCpu;
     DLManager.setDemoLoopState(DL_DISABLED);
     constexpr int kWarmUp = 450, kRun = 6, kSkip = 2, kRuns = 50, kKinds = 5;
     constexpr int kEach = kRuns * (kRun - kSkip);
@@ -68,16 +44,7 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     int racers = 0;
     for (auto _ : state) {
         // The bikes read the game's own options record.
-        static const CGameOptions kZero;
-        gameOptions = kZero;
-        gameOptions.numHumanPlayers = 1;
-        gameOptions.cpuRiders = 1;
-        gameOptions.duration = 3;
-        gameOptions.timeOrLap = 1;
-        gameOptions.demoMode = 1;
-        std::snprintf(gameOptions.WorldFile, sizeof gameOptions.WorldFile, "%s",
-                      CDemoLoopManager::getWorldString(O01));
-        gameOptions.trackType = CDemoLoopManager::getWorldType(O01);
+        gameOptions = benchrace::AttractOptions();
         auto* race = new CQzGame(&gameOptions, common, 0);
         racers = static_cast<int>(CQzGame::numOfTotalRacers);
         const uint32_t shadowsOn = CShadowView::raceOptions, particlesOn = CParticleSystem::raceOptions,

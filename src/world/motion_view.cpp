@@ -197,21 +197,6 @@ void CMotionView::calculateLodDepth(C3DView* view, CModelObject* object) {
         LOD = depth > objectLod1DepthSquared ? 2 : 1;
 }
 
-void CMotionView::calculateLodDepthClip(C3DView* view, CModelObject* object) {
-    calculateLodDepth(view, object);
-    if (LOD == -1 || !object) return;
-    CBoundingBox* box = object->getBounds();
-    if (!box || !box->bboxValid || !box->b) return;
-    const int r = veEngineBBoxOutsideFrustum(box->b);
-    if (r & 0x3F) {
-        LOD = -1;
-        drawWithClipping = CLIP_OFFSCREEN;
-        depth = objectFarClipDepthSquared + 100;
-    } else {
-        drawWithClipping = r ? CLIP_TRICULL : CLIP_NONE;
-    }
-}
-
 void CMotionView::modelMatrix(const CModelObject* object, const _vector3d& position, _matrix4* out) {
     _matrix4 m, axes;
     Q_SetupMatrix(&object->qOrientation, &m);
@@ -249,6 +234,10 @@ void CMotionView::render(C3DView* view) {
     veDisplayActivateView(&view->_view3d);  // resets the local-to-world matrix: set it after
     clipWithModelMatrix(view, object, m);
     if (LOD == -1) return;
+    drawSkinned();
+}
+
+void CMotionView::drawSkinned() const {
     setBoneArray();
     veDisplaySetMode(0x4000200);
     _FS_GEO_HEADER* g = lodGeometry();

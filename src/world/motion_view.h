@@ -37,7 +37,6 @@ public:
 
     void render(C3DView* view) override;
     void update(C3DView*, float) override {}
-    void calculateLodDepthClip(C3DView* view, CModelObject* object) override;
     void calculateLodDepth(C3DView* view, CModelObject* object) override;
     virtual void UpdateFrame(C3DView*, unsigned int) {}
 
@@ -95,6 +94,8 @@ protected:
     _FS_GEO_HEADER* lodGeometry() const;
     // Hands the palette to the engine for the skinned draw.
     void setBoneArray() const;
+    // The skinned draw of the current LOD's geometry with this pose, the texture cache off while it draws.
+    void drawSkinned() const;
 };
 
 // The model object at `id` of the race's model, or null.

@@ -685,11 +685,5 @@ void CRiderView::render(C3DView* view) {
     clipWithModelMatrix(view, rider, m);
     if (LOD == -1) return;
     setupLights(bike && bike->invulnerabilityCounter > 0 ? 1 : 0);
-    setBoneArray();
-    veDisplaySetMode(0x4000200);
-    _FS_GEO_HEADER* g = lodGeometry();
-    if (!g) return;
-    veTextureDisableCache();
-    veEngineDrawGeometry(g);
-    veTextureEnableCache();
+    drawSkinned();
 }

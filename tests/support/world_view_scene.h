@@ -9,11 +9,9 @@
 #include <vector>
 
 #include "console/gs/gs_device.h"
-#include "console/kernel/clock.h"
-#include "console/kernel/vsync.h"
 #include "engine/hal/display.h"
 #include "engine/hal/engine.h"
-#include "engine/sys/clock.h"
+#include "engine_boot.h"
 #include "game/core/main_loop.h"
 #include "game/files/file_manager.h"
 #include "game/files/resource_loader.h"
@@ -28,16 +26,6 @@
 #include "world/world_view.h"
 
 namespace testsupport {
-
-inline void BootEngineOnce() {
-    static bool booted = false;
-    if (booted) return;
-    booted = true;
-    console::ClockReset();
-    console::VsyncReset();
-    veClockReset();
-    veEngineInit(0, nullptr);
-}
 
 class WorldViewScene {
 public:

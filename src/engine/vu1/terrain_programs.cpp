@@ -215,21 +215,15 @@ void TerrainProgram::Seam(VuState& vu) {
         while (i + 1 < na || j + 1 < nb) {
             const bool own = j + 1 >= nb || (i + 1 < na && key(kTerrainOwnStripAt, i + 1) <=
                                                                key(kTerrainOtherStripAt, j + 1));
-            if (own) {
+            if (own)
                 vertex(kTerrainOwnStripAt, ++i, n);
-                if (lower)
-                    Tri(out, f, a, b, n, clip_, pass == 1);
-                else
-                    Tri(out, f, a, n, b, clip_, pass == 1);
-                a = n;
-            } else {
+            else
                 vertex(kTerrainOtherStripAt, ++j, n);
-                if (lower)
-                    Tri(out, f, a, b, n, clip_, pass == 1);
-                else
-                    Tri(out, f, a, n, b, clip_, pass == 1);
-                b = n;
-            }
+            if (lower)
+                Tri(out, f, a, b, n, clip_, pass == 1);
+            else
+                Tri(out, f, a, n, b, clip_, pass == 1);
+            (own ? a : b) = n;
         }
     }
 }

@@ -30,21 +30,9 @@ constexpr int kStandingsHeaders[4] = {44, 46, 47, 45};
 constexpr int kSkillFirst[4] = {121, 135, 149, 163};
 constexpr int kFreePointsFirst = 177, kFreePointsShown = 12, kSkillFocus = 115;
 
-intptr_t Ack() {
-    SM_AcknowledgeMsg();
-    return 0;
-}
 intptr_t Refuse(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     FE_PlayPair(FE_ERROR);
     return Ack();
-}
-intptr_t AckOnly(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Ack();
-}
-// Back by default: the back pair, and the screen manager returns to the previous screen.
-intptr_t Back(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    FE_PlayPair(FE_BACK);
-    return 0;
 }
 void Stamp() {
     currenttime = veClockGetSeconds();
@@ -258,15 +246,12 @@ intptr_t AcceptAndBack(int screen) {
     SM_SendMessage(screen, SM_MSG_CANCEL, 0, 0, 0);
     return 0;
 }
-intptr_t Standings_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return AcceptAndBack(kStandings);
-}
 const _sm_msgmapstruct kStandingsMap[] = {
     {SM_MSG_INITIALUPDATE, kStandings, Standings_Init},
     {SM_MSG_RENDER, kStandings, Standings_Render},
     {SM_MSG_UP, kStandings, AckOnly},
     {SM_MSG_DOWN, kStandings, AckOnly},
-    {SM_MSG_ACCEPT, kStandings, Standings_Accept},
+    {SM_MSG_ACCEPT, kStandings, With<AcceptAndBack, kStandings>},
     {SM_MSG_CANCEL, kStandings, Back},
     {SM_MSG_SYNC, kStandings, AckOnly},
     {0, 0, nullptr},
@@ -289,12 +274,6 @@ intptr_t Bike_Step(int by) {
     FE_PlayPair(FE_SELECT);
     return Ack();
 }
-intptr_t Bike_Left(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Bike_Step(-1);
-}
-intptr_t Bike_Right(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Bike_Step(1);
-}
 intptr_t Bike_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     Slot().bikenum = careerbikechosen;
     return AcceptAndBack(kBikeChoice);
@@ -303,8 +282,8 @@ const _sm_msgmapstruct kBikeMap[] = {
     {SM_MSG_INITIALUPDATE, kBikeChoice, Bike_Init},
     {SM_MSG_UP, kBikeChoice, AckOnly},
     {SM_MSG_DOWN, kBikeChoice, AckOnly},
-    {SM_MSG_LEFT, kBikeChoice, Bike_Left},
-    {SM_MSG_RIGHT, kBikeChoice, Bike_Right},
+    {SM_MSG_LEFT, kBikeChoice, With<Bike_Step, -1>},
+    {SM_MSG_RIGHT, kBikeChoice, With<Bike_Step, 1>},
     {SM_MSG_ACCEPT, kBikeChoice, Bike_Accept},
     {SM_MSG_CANCEL, kBikeChoice, Back},
     {SM_MSG_SYNC, kBikeChoice, AckOnly},
@@ -355,12 +334,6 @@ intptr_t RiderView_Row(int by) {
     }
     return Ack();
 }
-intptr_t RiderView_Up(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return RiderView_Row(-1);
-}
-intptr_t RiderView_Down(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return RiderView_Row(1);
-}
 intptr_t RiderView_Right(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     const int r = careerRiderView;
     const int level = Skill(Slot(), r) + allocpts[r];
@@ -400,8 +373,8 @@ intptr_t RiderView_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
 }
 const _sm_msgmapstruct kRiderViewMap[] = {
     {SM_MSG_INITIALUPDATE, kRiderView, RiderView_Init},
-    {SM_MSG_UP, kRiderView, RiderView_Up},
-    {SM_MSG_DOWN, kRiderView, RiderView_Down},
+    {SM_MSG_UP, kRiderView, With<RiderView_Row, -1>},
+    {SM_MSG_DOWN, kRiderView, With<RiderView_Row, 1>},
     {SM_MSG_LEFT, kRiderView, RiderView_Left},
     {SM_MSG_RIGHT, kRiderView, RiderView_Right},
     {SM_MSG_ACCEPT, kRiderView, RiderView_Accept},
@@ -429,12 +402,6 @@ intptr_t RiderChoice_Step(int by) {
     FE_PlayPair(FE_SELECT);
     return Ack();
 }
-intptr_t RiderChoice_Left(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return RiderChoice_Step(-1);
-}
-intptr_t RiderChoice_Right(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return RiderChoice_Step(1);
-}
 intptr_t RiderChoice_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     SM_AcknowledgeMsg();
     Slot().ridernum = CR_ItemCurrent;
@@ -444,8 +411,8 @@ intptr_t RiderChoice_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
 }
 const _sm_msgmapstruct kRiderChoiceMap[] = {
     {SM_MSG_INITIALUPDATE, kRiderChoice, RiderChoice_Init},
-    {SM_MSG_LEFT, kRiderChoice, RiderChoice_Left},
-    {SM_MSG_RIGHT, kRiderChoice, RiderChoice_Right},
+    {SM_MSG_LEFT, kRiderChoice, With<RiderChoice_Step, -1>},
+    {SM_MSG_RIGHT, kRiderChoice, With<RiderChoice_Step, 1>},
     {SM_MSG_ACCEPT, kRiderChoice, RiderChoice_Accept},
     {SM_MSG_CANCEL, kRiderChoice, Refuse},
     {SM_MSG_SYNC, kRiderChoice, AckOnly},

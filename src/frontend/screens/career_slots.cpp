@@ -17,20 +17,9 @@ namespace {
 constexpr int kSlots = 11, kSlots2 = 10, kKeyboard = 9, kSeriesChoice = 7, kRiderChoice = 8, kMainMenu = 33;
 constexpr int kFirstKey = 373;
 
-intptr_t Ack() {
-    SM_AcknowledgeMsg();
-    return 0;
-}
-intptr_t AckOnly(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Ack();
-}
 intptr_t Stamp(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     currenttime = veClockGetSeconds();
     return Ack();
-}
-intptr_t Back(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    FE_PlayPair(FE_BACK);
-    return 0;
 }
 
 // Four slots from `first`, the one under the cursor in the highlight font.

@@ -31,6 +31,25 @@ inline bool Drawing(intptr_t p1) {
     return p1 != 0;
 }
 
+// Message handlers shared by these screens' message maps.
+inline intptr_t Ack() {
+    SM_AcknowledgeMsg();
+    return 0;
+}
+inline intptr_t AckOnly(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
+    return Ack();
+}
+// Back by default: the back pair, and the screen manager returns to the previous screen.
+inline intptr_t Back(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
+    FE_PlayPair(FE_BACK);
+    return 0;
+}
+// The handler that answers `F(arg)`: one per direction of a row or value step, or per target screen.
+template <intptr_t (*F)(int), int Arg>
+intptr_t With(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
+    return F(Arg);
+}
+
 }  // namespace careerui
 
 // Screen procedures of the career, trophy-case and settings screens.

@@ -22,17 +22,6 @@ namespace {
 
 constexpr int kTrophyCase = 12, kAudio = 18, kControl = 19, kOptions = 20, kCredits = 1;
 
-intptr_t Ack() {
-    SM_AcknowledgeMsg();
-    return 0;
-}
-intptr_t AckOnly(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Ack();
-}
-intptr_t Back(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    FE_PlayPair(FE_BACK);
-    return 0;
-}
 intptr_t AcceptAndLink(int screen) {
     SM_AcknowledgeMsg();
     FE_PlayPair(FE_ACCEPT);
@@ -99,12 +88,6 @@ intptr_t Audio_Row(int by) {
     FE_PlayPair(FE_MOVE);
     return 0;
 }
-intptr_t Audio_Up(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Audio_Row(-1);
-}
-intptr_t Audio_Down(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Audio_Row(1);
-}
 intptr_t Audio_Value(int by) {
     const int r = std::clamp<int>(modenum_audiocfg, 0, 4);
     const int to = Audio_ItemCurrent[r] + by;
@@ -117,24 +100,15 @@ intptr_t Audio_Value(int by) {
     FE_PlayPair(FE_SELECT);
     return Ack();
 }
-intptr_t Audio_Left(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Audio_Value(-1);
-}
-intptr_t Audio_Right(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Audio_Value(1);
-}
-intptr_t Audio_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return AcceptAndLink(kOptions);
-}
 const _sm_msgmapstruct kAudioMap[] = {
     {SM_MSG_INITIALUPDATE, kAudio, Audio_Init},
     {SM_MSG_SYNC, kAudio, AckOnly},
     {SM_MSG_CANCEL, kAudio, Back},
-    {SM_MSG_ACCEPT, kAudio, Audio_Accept},
-    {SM_MSG_UP, kAudio, Audio_Up},
-    {SM_MSG_DOWN, kAudio, Audio_Down},
-    {SM_MSG_LEFT, kAudio, Audio_Left},
-    {SM_MSG_RIGHT, kAudio, Audio_Right},
+    {SM_MSG_ACCEPT, kAudio, With<AcceptAndLink, kOptions>},
+    {SM_MSG_UP, kAudio, With<Audio_Row, -1>},
+    {SM_MSG_DOWN, kAudio, With<Audio_Row, 1>},
+    {SM_MSG_LEFT, kAudio, With<Audio_Value, -1>},
+    {SM_MSG_RIGHT, kAudio, With<Audio_Value, 1>},
     {0, 0, nullptr},
 };
 
@@ -167,12 +141,6 @@ intptr_t Control_Side(int to) {
     FE_PlayPair(FE_SELECT);
     return 0;
 }
-intptr_t Control_Left(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Control_Side(0);
-}
-intptr_t Control_Right(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Control_Side(1);
-}
 intptr_t Control_Change(int by) {
     const int r = modenum_cfg == 1 ? 1 : 0;
     ShowBlock(Control_ItemCurrent[1], false);
@@ -182,12 +150,6 @@ intptr_t Control_Change(int by) {
     Show(ControlItemId(r, Control_ItemCurrent[r]), true);
     FE_PlayPair(FE_MOVE);
     return Ack();
-}
-intptr_t Control_Up(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Control_Change(1);
-}
-intptr_t Control_Down(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Control_Change(-1);
 }
 // Player 1 takes the player row's value and player 2 the chosen preset.
 intptr_t Control_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
@@ -200,10 +162,10 @@ const _sm_msgmapstruct kControlMap[] = {
     {SM_MSG_SYNC, kControl, AckOnly},
     {SM_MSG_CANCEL, kControl, Back},
     {SM_MSG_ACCEPT, kControl, Control_Accept},
-    {SM_MSG_UP, kControl, Control_Up},
-    {SM_MSG_DOWN, kControl, Control_Down},
-    {SM_MSG_LEFT, kControl, Control_Left},
-    {SM_MSG_RIGHT, kControl, Control_Right},
+    {SM_MSG_UP, kControl, With<Control_Change, 1>},
+    {SM_MSG_DOWN, kControl, With<Control_Change, -1>},
+    {SM_MSG_LEFT, kControl, With<Control_Side, 0>},
+    {SM_MSG_RIGHT, kControl, With<Control_Side, 1>},
     {0, 0, nullptr},
 };
 
@@ -252,12 +214,6 @@ intptr_t Options_Move(int by) {
     FE_PlayPair(FE_MOVE);
     return 0;
 }
-intptr_t Options_Up(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Options_Move(-1);
-}
-intptr_t Options_Down(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    return Options_Move(1);
-}
 intptr_t Options_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     SM_AcknowledgeMsg();
     FE_PlayPair(FE_ACCEPT);
@@ -282,8 +238,8 @@ intptr_t Options_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
 const _sm_msgmapstruct kOptionsMap[] = {
     {SM_MSG_INITIALUPDATE, kOptions, Options_Init},
     {SM_MSG_SYNC, kOptions, Options_Sync},
-    {SM_MSG_UP, kOptions, Options_Up},
-    {SM_MSG_DOWN, kOptions, Options_Down},
+    {SM_MSG_UP, kOptions, With<Options_Move, -1>},
+    {SM_MSG_DOWN, kOptions, With<Options_Move, 1>},
     {SM_MSG_ACCEPT, kOptions, Options_Accept},
     {SM_MSG_CANCEL, kOptions, Back},
     {0, 0, nullptr},

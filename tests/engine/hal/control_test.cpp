@@ -8,6 +8,7 @@
 #include "console/pad/pad.h"
 #include "console/spu/driver_modules_fixture.h"
 #include "engine/sys/math.h"
+#include "engine_fixture.h"
 
 namespace {
 
@@ -15,15 +16,7 @@ using console::PadInput;
 
 class Control : public ::testing::Test {
 protected:
-    void SetUp() override {
-        console::ClockReset();
-        console::VsyncReset();
-        console::PadReset();
-        console::MtapReset();
-        veControlReset();
-        x_InitMATH();
-        veControlInit();
-    }
+    void SetUp() override { enginetest::StartControls(); }
     void TearDown() override {
         veControlReset();
         console::PadReset();

@@ -11,6 +11,9 @@
 #include "console/gs/gs_registers.h"
 #include "console/kernel/clock.h"
 #include "console/kernel/vsync.h"
+#include "console/pad/mtap.h"
+#include "console/pad/pad.h"
+#include "engine/hal/control.h"
 #include "engine/hal/display.h"
 #include "engine/hal/display_hw.h"
 #include "engine/hal/display_sync.h"
@@ -20,6 +23,7 @@
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
+#include "engine/sys/math.h"
 #include "support/log_capture.h"
 
 namespace enginetest {
@@ -117,6 +121,17 @@ inline _ve_vertex Vertex(float x, float y, float z, uint32_t r, uint32_t g, uint
     v.x = x, v.y = y, v.z = z, v.w = v.q = 1.0f;
     v.r = r, v.g = g, v.b = b, v.a = a;
     return v;
+}
+
+// The controls started afresh as the boot starts them: a fresh clock, no pad or multitap input.
+inline void StartControls() {
+    console::ClockReset();
+    console::VsyncReset();
+    console::PadReset();
+    console::MtapReset();
+    veControlReset();
+    x_InitMATH();
+    veControlInit();
 }
 
 }  // namespace enginetest

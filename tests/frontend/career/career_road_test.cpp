@@ -9,31 +9,22 @@
 #include <vector>
 
 #include "bike/kinetic_bike.h"
-#include "console/cd/cd.h"
-#include "console/iop/iop.h"
 #include "console/pad/pad.h"
-#include "engine/hal/engine_fixture.h"
-#include "engine/sys/boot.h"
-#include "engine/sys/heap.h"
 #include "engine/sys/xrand.h"
 #include "frontend/screens/career_ui.h"
 #include "game/control/game_controller.h"
 #include "game/core/main_loop.h"
 #include "game/core/random.h"
-#include "game/files/file_manager.h"
 #include "game/model/packet.h"
 #include "game/race/demo_loop.h"
 #include "game/race/end_screens.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
 #include "host/pad_script.h"
+#include "support/disc_race_test.h"
 #include "support/log_capture.h"
 
 namespace {
-
-float ZeroCpu() {
-    return 0.0f;
-}
 
 // "START CROSS DOWN*6": each button pressed for one frame, two idle frames apart.
 std::string Presses(const std::string& words) {
@@ -49,19 +40,11 @@ std::string Presses(const std::string& words) {
     return script;
 }
 
-class CareerRoad : public enginetest::EngineTest {
+class CareerRoad : public racetest::DiscRaceTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
-        console::PadReset();
-        console::IopReset();
-        x_HardwareBootSystem();
-        EngineTest::SetUp();
-        common_ = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
-        ASSERT_NE(common_, nullptr);
-        CQzGame::cpuTimeSource = ZeroCpu;
+        BootDisc();
         CQzGame::drawFrames = false;
-        DLManager.setDemoLoopState(DL_DISABLED);
         for (CareerData& c : CareerFile) c.reset();
         cfc = 0;
         inCareer = 0;
@@ -81,8 +64,7 @@ protected:
         CQzGame::drawFrames = true;
         BootCursors();
         for (CareerData& c : CareerFile) c.reset();
-        x_free(common_);
-        EngineTest::TearDown();
+        DiscRaceTest::TearDown();
     }
     // Pad 1 follows the presses while the front end runs; stops early when the front end ends.
     void Play(const std::string& words) {
@@ -131,7 +113,6 @@ protected:
         fe_ = nullptr;
     }
 
-    void* common_ = nullptr;
     CGameOptions options_;
     CFrontend* fe_ = nullptr;
 };

@@ -11,20 +11,14 @@
 #include <vector>
 
 #include "bike/kinetic_bike.h"
-#include "console/cd/cd.h"
 #include "console/gs/gs_device.h"
-#include "console/iop/iop.h"
 #include "console/pad/pad.h"
 #include "console/spu/sd_remote.h"
 #include "console/spu/spu.h"
-#include "engine/hal/engine_fixture.h"
-#include "engine/sys/boot.h"
-#include "engine/sys/heap.h"
 #include "frontend/hud/hud.h"
 #include "frontend/hud/hud_model.h"
 #include "frontend/hud/hud_resources.h"
 #include "frontend/hud/pause_menu.h"
-#include "game/files/file_manager.h"
 #include "game/model/model_object.h"
 #include "game/model/pause_state.h"
 #include "game/race/demo_loop.h"
@@ -33,46 +27,26 @@
 #include "game/race/track_bonus.h"
 #include "game/view/view_3d.h"
 #include "host/png_writer.h"
+#include "support/disc_race_test.h"
 #include "world/world_model.h"
 
 namespace {
 
-float ZeroCpu() {
-    return 0.0f;
-}
-
-class HudRace : public enginetest::EngineTest {
+class HudRace : public racetest::DiscRaceTest {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
-        console::PadReset();
-        console::PadSetInput(1, 0, console::PadIdle());  // pad 2 plugged in before the boot opens the ports
-        console::IopReset();
-        x_HardwareBootSystem();
-        ASSERT_EQ(sceSdRemoteInit(), 0);  // the sound processor as the game's start-up binds it
-        EngineTest::SetUp();
-        common_ = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
-        ASSERT_NE(common_, nullptr);
-        CQzGame::cpuTimeSource = ZeroCpu;
-        DLManager.setDemoLoopState(DL_DISABLED);
+        // Pad 2 too, and the sound processor bound as the game's start-up binds it.
+        BootDisc(true, [] { ASSERT_EQ(sceSdRemoteInit(), 0); });
     }
     void TearDown() override {
         PauseMusic::setSong = nullptr;
         PauseMusic::pause = nullptr;
         CQzGame::drawFrames = true;
-        x_free(common_);
-        EngineTest::TearDown();
+        DiscRaceTest::TearDown();
     }
-    CGameOptions Options(Worlds_Enum world, int32_t humans) {
-        static const CGameOptions kZero;
-        CGameOptions o = kZero;
-        o.numHumanPlayers = humans;
-        o.cpuRiders = humans == 1;
-        o.duration = 3;
-        o.timeOrLap = 1;
+    static CGameOptions Options(Worlds_Enum world, int32_t humans) {
+        CGameOptions o = racetest::RaceOptions(world, humans == 1, humans);
         o.musicVolume = 5;
-        std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", CDemoLoopManager::getWorldString(world));
-        o.trackType = CDemoLoopManager::getWorldType(world);
         return o;
     }
     // Holds `buttons` on pad `port` for one frame, then lets go for one; the first answer that is not
@@ -104,7 +78,6 @@ protected:
             sum += console::SpuMasterVolume(core, 0) + console::SpuMasterVolume(core, 1);
         return sum;
     }
-    void* common_ = nullptr;
     static inline std::vector<std::string> music;
 };
 

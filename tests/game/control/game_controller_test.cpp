@@ -13,6 +13,7 @@
 #include "console/pad/pad.h"
 #include "console/spu/driver_modules_fixture.h"
 #include "engine/hal/control.h"
+#include "engine/hal/engine_fixture.h"
 #include "engine/sys/math.h"
 #include "game/control/controller_targets.h"
 #include "game/control/game_controller.h"
@@ -50,13 +51,7 @@ struct DemoDouble : CDemoLoopTarget {
 class PadControl : public ::testing::Test {
 protected:
     void SetUp() override {
-        console::ClockReset();
-        console::VsyncReset();
-        console::PadReset();
-        console::MtapReset();
-        veControlReset();
-        x_InitMATH();
-        veControlInit();
+        enginetest::StartControls();
         camera_->now = &frame_;
         GetModel()->objects = {new KineticBike(), pause_, camera_};
         CQZGameController::demoLoop = &demo_;

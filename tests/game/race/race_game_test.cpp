@@ -14,21 +14,16 @@
 #include "audio/sound_storage.h"
 #include "audio/sound_view.h"
 #include "bike/kinetic_bike.h"
-#include "console/cd/cd.h"
 #include "console/iop/audio_module.h"
-#include "console/iop/iop.h"
 #include "console/kernel/clock.h"
 #include "console/pad/pad.h"
 #include "console/spu/spu.h"
-#include "engine/hal/engine_fixture.h"
 #include "engine/hal/sound.h"
-#include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
 #include "frontend/hud/pause_menu.h"
 #include "frontend/screens/frontend.h"
 #include "game/core/main_loop.h"
 #include "game/core/random.h"
-#include "game/files/file_manager.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
@@ -41,48 +36,15 @@
 #include "game/race/race_sound.h"
 #include "game/view/view_object_3d.h"
 #include "kinetic/vehicle/engine_component.h"
+#include "support/disc_race_test.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
 #include "world/world_model.h"
 
 namespace {
 
-float ZeroCpu() {
-    return 0.0f;
-}
-
-class RaceTest : public enginetest::EngineTest {
-protected:
-    void SetUp() override {
-        // The boot's driver modules from the sample disc, so the pad library binds pad 1.
-        ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
-        console::PadReset();
-        console::IopReset();
-        x_HardwareBootSystem();
-        EngineTest::SetUp();
-        common_ = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
-        ASSERT_NE(common_, nullptr);
-        CQzGame::cpuTimeSource = ZeroCpu;
-        DLManager.setDemoLoopState(DL_DISABLED);
-    }
-    void TearDown() override {
-        x_free(common_);
-        EngineTest::TearDown();
-    }
-    // Options of a one-player race on `world`.
-    static CGameOptions Options(Worlds_Enum world, int32_t cpuRiders = 1, int32_t humans = 1) {
-        static const CGameOptions kZero;  // a static record: every field the constructor leaves is zero
-        CGameOptions o = kZero;
-        o.numHumanPlayers = humans;
-        o.cpuRiders = cpuRiders;
-        o.duration = 3;
-        o.timeOrLap = 1;
-        std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", CDemoLoopManager::getWorldString(world));
-        o.trackType = CDemoLoopManager::getWorldType(world);
-        return o;
-    }
-    void* common_ = nullptr;
-};
+using racetest::RaceOptions;
+using RaceTest = racetest::DiscRaceTest;
 
 // Pad 1 this frame: accelerate held (or not), the left stick steering racer 0 towards the racing line
 // 1500 way units ahead of it, and the given d-pad buttons.
@@ -131,7 +93,7 @@ TEST_F(RaceTest, EnginePitchFollowsTheRevsMusicPlaysUnderTheRaceAndLandingsAreHe
     veSoundSetSpeakerConfig(3);
     ASSERT_EQ(veSoundInit(), 0);
     CQzGame::drawFrames = false;
-    CGameOptions o = Options(O01, 0);
+    CGameOptions o = RaceOptions(O01, 0);
     auto* race = new CQzGame(&o, common_, 0);
     ASSERT_TRUE(console::AmmMusic().playing);
     racesound::View()->setVolume(0.0f, 1.0f);
@@ -192,7 +154,7 @@ TEST_F(RaceTest, EnginePitchFollowsTheRevsMusicPlaysUnderTheRaceAndLandingsAreHe
 
     // Landings: over a jump of an indoor track the thud lifts the low end (below 120 Hz) of the frame
     // the bike lands in above the frame before, in proportion to the impact.
-    o = Options(I03, 0);
+    o = RaceOptions(I03, 0);
     race = new CQzGame(&o, common_, 0);
     racesound::View()->setVolume(0.0f, 1.0f);
     auto lowEnd = [](size_t end) {  // one frame's mean square through a one-pole low-pass, in dB
@@ -267,7 +229,7 @@ TEST_F(RaceTest, FieldAndDrawingDistancesFollowTheOptions) {
         {O01, 2, 1, 2, 1, 36864, 90000},  // two humans race alone; far clips x 0.6
     };
     for (const auto& c : kCases) {
-        CGameOptions o = Options(c.world, c.cpuRiders, c.humans);
+        CGameOptions o = RaceOptions(c.world, c.cpuRiders, c.humans);
         auto* race = new CQzGame(&o, common_, 0);
         EXPECT_EQ(CQzGame::numOfTotalRacers, c.field) << CDemoLoopManager::getWorldString(c.world);
         EXPECT_EQ(o.numCPURacers, c.numCPU);
@@ -290,7 +252,7 @@ TEST_F(RaceTest, ComputerRidersRaceTheSameWayTwice) {
         CQzGame::drawFrames = run == 0;
         ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // the game's random source as a program start leaves it
         RandomNumber = Randomizer = 0;
-        CGameOptions o = Options(O01);
+        CGameOptions o = RaceOptions(O01);
         auto* race = new CQzGame(&o, common_, 0);
         ASSERT_EQ(CQzGame::numOfTotalRacers, 7u);
         qzVector3d start[8];
@@ -317,7 +279,7 @@ TEST_F(RaceTest, ComputerRidersRaceTheSameWayTwice) {
 }
 
 TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
-    CGameOptions o = Options(O01);
+    CGameOptions o = RaceOptions(O01);
     o.duration = 1;
     CQzGame::drawFrames = false;
     auto* race = new CQzGame(&o, common_, 0);
@@ -361,7 +323,7 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     ASSERT_EQ(veSoundInit(), 0);
     // Two races first size the stores and pools that live for the whole program.
     for (Worlds_Enum w : {B05, I02}) {
-        CGameOptions warm = Options(w);
+        CGameOptions warm = RaceOptions(w);
         auto* race = new CQzGame(&warm, common_, 0);
         race->updateGame();
         delete race;
@@ -373,7 +335,7 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     for (Worlds_Enum w : kTracks) {
         testsupport::g_log.clear();
         const size_t before = x_TotalMemoryFree();
-        CGameOptions o = Options(w);
+        CGameOptions o = RaceOptions(w);
         auto* race = new CQzGame(&o, common_, 0);
         for (int f = 0; f < 60; ++f) ASSERT_EQ(race->updateGame(), 0);
         delete race;
@@ -386,7 +348,7 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     }
     // A restart keeps the world file: the rebuild loads nothing and says so; leaving then frees it.
     const size_t before = x_TotalMemoryFree();
-    CGameOptions o = Options(O05);
+    CGameOptions o = RaceOptions(O05);
     auto* race = new CQzGame(&o, common_, 0);
     race->pauseModel->restartGame = 1;
     EXPECT_EQ(race->updateGame(), CQzGame::kRestart);
@@ -433,7 +395,7 @@ TEST_F(RaceTest, TheSceneryNearAHumanGetsItsBodies) {
     // bike comes within reach.
     // The world reads the program's options record, as in the game.
     const CGameOptions saved = gameOptions;
-    gameOptions = Options(O01, 0);
+    gameOptions = RaceOptions(O01, 0);
     CQzGame::drawFrames = false;
     auto* race = new CQzGame(&gameOptions, common_, 0);
     bool body = false;
@@ -459,7 +421,7 @@ TEST_F(RaceTest, TheSceneryNearAHumanGetsItsBodies) {
 }
 
 TEST_F(RaceTest, ARaceOnAMissingWorldEndsAtOnceAndTheFrontEndDrawsAfterIt) {
-    CGameOptions o = Options(I04);
+    CGameOptions o = RaceOptions(I04);
     std::snprintf(o.WorldFile, sizeof o.WorldFile, "%s", "nowhere.bin");
     auto* race = new CQzGame(&o, common_, 0);
     EXPECT_EQ(race->updateGame(), CQzGame::kLeave);
