@@ -163,8 +163,9 @@ bool CQZSpline::GetVControlledPointNDir(float t, float ahead, float& x, float& y
     while (!GetRawPointOnSpline(t2, qx, qy, qz, nullptr)) {
         // Beyond a time of about 128 the float step exceeds 1e-5, so at the very end of a line the
         // halving would stall one step past t: stop when it no longer moves.
+        // A damaged control line can make the look-ahead not a number: no halving reaches t then.
         const float half = (t + t2) * 0.5f;
-        if (half == t2 || std::fabs(half - t) < 1e-5f) return false;
+        if (half == t2 || !(std::fabs(half - t) >= 1e-5f)) return false;
         t2 = half;
     }
     x = px;

@@ -197,6 +197,12 @@ TEST(RacingLine, LookAheadIsScaledByTheControlValueAndHalvedAtTheEnd) {
     float x, y, z, dx, dy, dz;
     EXPECT_FALSE(s.GetVControlledPointNDir(1000.5f, 10, x, y, z, dx, dy, dz));
     EXPECT_FALSE(s.GetVControlledPointNDir(1000.0f, 10, x, y, z, dx, dy, dz));  // at the very end: no room
+    // Control values at the float limit make the look-ahead not a number: refused, not searched forever.
+    CQZSpline huge;
+    ASSERT_TRUE(huge.SetMaxNumPoints(5));
+    for (int i = 0; i < 5; ++i) ASSERT_TRUE(huge.AddPoint(50.0f * i, 0, 0, i % 2 ? 3e38f : 1.0f));
+    ASSERT_TRUE(huge.MakeCurrentPointsIntoSpline());
+    for (float t : {30.0f, 75.0f, 120.0f, 170.0f}) huge.GetVControlledPointNDir(t, 1, x, y, z, dx, dy, dz);
 }
 
 // A line 20 units to the side of the waypoint line and starting 30 units earlier runs 30 units of its own
