@@ -4,6 +4,8 @@
 // controller screens.
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -11,13 +13,21 @@
 #include "audio/audio_memory_manager.h"
 #include "audio/sound_view.h"
 #include "console/cd/cd.h"
+#include "console/iop/iop.h"
+#include "console/kernel/clock.h"
+#include "console/spu/spu.h"
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/sound.h"
+#include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
 #include "frontend/screens/career_ui.h"
+#include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_resource.h"
 #include "game/core/main_loop.h"
 #include "support/log_capture.h"
+
+// The front end's music view (frontend/screens/fe_music.cpp).
+CSoundView* FE_MakeMusicView(CAudioMemoryManager** memoryManager);
 
 namespace {
 
@@ -235,6 +245,59 @@ TEST_F(CareerScreens, AudioSettingsShowAndSetVolumes) {
     EXPECT_FLOAT_EQ(engine::masterVolume, 0.8f);
     Send(SM_MSG_ACCEPT);
     EXPECT_EQ(SM_GetCurScreen(), 20);
+}
+
+// With the sound engine, the front end's own music view and the I/O processor's audio module: the
+// select sound a step of the effects row plays is heard at that step's volume.
+TEST_F(CareerScreens, EffectsVolumeScalesTheHeardSelectSound) {
+    console::IopReset();
+    x_HardwareBootSystem();
+    veSoundSetMaxSamples(12);
+    ASSERT_EQ(veSoundInit(), 0);
+    for (int side = 0; side < 2; ++side) {
+        int len = 0;
+        auto* file = static_cast<uint8_t*>(
+            x_LoadFileLength(side ? "FRONTEND\\SOUND\\select_r.snd" : "FRONTEND\\SOUND\\select_l.snd", &len));
+        ASSERT_NE(file, nullptr);
+        SampleHandles[2 * FE_SELECT + side] =
+            veSoundCreateSampleFromPointer(file, file + 64, kSampleStorageSoundRam, 0);
+        x_free(file);
+    }
+    PanLeft = _Pan5Dot1{-1.0f, 0.0f, 1.0f, 1.0f, 1.0f};  // as the front end opens
+    PanRight = _Pan5Dot1{1.0f, 0.0f, 1.0f, 1.0f, 0.0f};
+    CAudioMemoryManager* amm = nullptr;
+    PS2MusicPlay = FE_MakeMusicView(&amm);
+    static std::vector<int16_t> heard;
+    console::SpuSetSink([](const int16_t* s, int n, void*) { heard.insert(heard.end(), s, s + 2 * n); },
+                        nullptr);
+    SM_ScreenLink(18);
+    modenum_audiocfg = 1;
+    Audio_ItemCurrent[3] = 0;
+    auto rms = [](int effects, int32_t step) {  // the select sound played by a step onto `effects`
+        Audio_ItemCurrent[1] = static_cast<int8_t>(effects - step);
+        heard.clear();
+        Send(step > 0 ? SM_MSG_RIGHT : SM_MSG_LEFT);
+        for (int f = 0; f < 30; ++f) {
+            veSoundMaintenance();
+            console::ClockTickVblank();
+            console::SpuCatchUp();
+        }
+        double e = 0;
+        for (int16_t v : heard) e += double(v) * v;
+        return std::sqrt(e / double(heard.size() + 1));
+    };
+    const double full = rms(10, 1), low = rms(3, -1);
+    std::printf("select sound: rms %.1f at effects 1.0, %.1f at 0.3\n", full, low);
+    EXPECT_GT(full, 100.0);
+    EXPECT_NEAR(low / full, 0.3, 0.005);
+    console::SpuSetSink(nullptr, nullptr);
+    delete amm;
+    delete PS2MusicPlay;
+    for (_Sample*& h : SampleHandles) {
+        if (h) veSoundDestroySample(h, 1);
+        h = nullptr;
+    }
+    veSoundReset();
 }
 
 TEST_F(CareerScreens, ControllerPresetsAndOptionsMenu) {
