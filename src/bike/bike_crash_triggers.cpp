@@ -7,6 +7,7 @@
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
 #include "game/core/main_loop.h"
+#include "game/model/global_time.h"
 #include "kinetic/collide/collidable.h"
 #include "kinetic/dynamics/collision_event.h"
 #include "kinetic/dynamics/entity.h"
@@ -89,7 +90,7 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
             collisionObject = other;
             collisionObjectPos = other->position;
         }
-        collisionStartTime = bikeTime();
+        collisionStartTime = globalTime;
         collisionNormal = unit(toModel(event.m_normal));
         const qzVector3d dv = linearVelocity - bike->linearVelocity;
         const float df = dv * forwardDir, du = dv * upDir, dr = dv * rightDir;
@@ -135,7 +136,7 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
     } else {
         ++collisionObjectCounter;
     }
-    collisionStartTime = bikeTime();
+    collisionStartTime = globalTime;
     changeInVelCounter = 10;
     if (collisionObjectCounter >= 5 && option(kObjectCrashes)) {
         collided = 0;
@@ -173,7 +174,7 @@ void KineticBike::collide() {
         }
     }
     if (riding) {
-        if (bikeTime() - collisionStartTime > 3.0f) {
+        if (globalTime - collisionStartTime > 3.0f) {
             collisionObjectCounter = 0;
             collisionObject = nullptr;
         }
@@ -275,5 +276,5 @@ void KineticBike::groundCrash() {
             return;
         }
     }
-    if (landed) bikeStats.jumpLandSuccessful(bikePos, bikeTime());
+    if (landed) bikeStats.jumpLandSuccessful(bikePos, globalTime);
 }

@@ -22,7 +22,10 @@ namespace {
 constexpr float kGravity = 15.1074f;
 constexpr float kLaunchSpeed = 13.8889f;  // 50 km/h
 constexpr float kRampSpeed = 30.5556f;    // 110 km/h
-constexpr float kTargetClimb = 20.0f;     // degrees
+// Leaving the ramp: sqrt(558.974 / sin(0.698132 rad)) m/s, with 558.974 = 37 m x the game's gravity
+// (15.1074) and 0.698132 rad = 40 degrees; exact to the millimetre per second.
+constexpr float kFlightSpeed = 29.489f;
+constexpr float kTargetClimb = 20.0f;  // degrees
 constexpr float kRadToDeg = 57.2958f;
 constexpr uint32_t kLockOut = 120;
 constexpr uint32_t kHoldIgnored = 300;
@@ -193,7 +196,7 @@ void KineticBike::jumpSpeed() {
     if (!jumpAssist) return;
     jumpAssist = 0;
     const float a = degreesBetween(n, flatUnit(fForwardDir));
-    jumpSpeedTarget = x_sqrt(558.974f / x_sin(0.698132f));
+    jumpSpeedTarget = kFlightSpeed;
     if (linearVelocityMag <= limit && linearVelocityMag <= jumpSpeedTarget) {
         jumpConsistencyPending = 0;
         jumpConsistencyPendingCounter = 0;

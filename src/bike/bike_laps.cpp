@@ -8,6 +8,7 @@
 #include "engine/sys/files.h"
 #include "engine/sys/math.h"
 #include "game/core/main_loop.h"
+#include "game/model/global_time.h"
 #include "world/subtile_model.h"
 #include "world/terrain_type.h"
 
@@ -64,8 +65,6 @@ void KineticBike::checkTerrainPoint() {
 
 void KineticBike::setCurLap(int lap) {
     if (lap != 0) {
-        // The race clock: this bike's model steps at 60 Hz.
-        const float globalTime = static_cast<float>(frameCountForMessage) / 60.0f;
         bikeStats.setLapTime(globalTime);
         const int32_t count = bikeStats.currentLapCount;
         const float t = count > 0 ? bikeStats.lapTimes[count - 1] : CStats::startTime;

@@ -14,6 +14,7 @@
 #include "bike/particle_sink.h"
 #include "engine/sys/math.h"
 #include "game/core/main_loop.h"
+#include "game/model/global_time.h"
 #include "kinetic/dynamics/angular_constraint_1d.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
@@ -124,8 +125,8 @@ void KineticBike::update(float) {
     flags = 0;
 
     // The race clock in the bike's statistics.
-    bikeStats.raceTime = bikeTime() - CStats::startTime;
-    bikeStats._currentLapTime = bikeTime() - bikeStats._currentLapTimeStamp;
+    bikeStats.raceTime = globalTime - CStats::startTime;
+    bikeStats._currentLapTime = globalTime - bikeStats._currentLapTimeStamp;
     bikeStats.calculateHoleShot();
 
     getBaseVectors();
@@ -205,13 +206,13 @@ void KineticBike::update(float) {
         }
         if (framesInAir == kTakeOffFrames) {
             flags |= bit(BIKE_TAKEOFF);
-            bikeStats.jumpStart(bikePos, bikeTime());
+            bikeStats.jumpStart(bikePos, globalTime);
             inAir = 1;
             takeOffPos = bikePos;
         }
         if (inAir) flags |= bit(BIKE_INAIR);
     } else {
-        bikeStats.jumpLandFailed(bikeTime());
+        bikeStats.jumpLandFailed(globalTime);
     }
 
     // Before the start the bike holds its brake, upright, and remembers where it stands.

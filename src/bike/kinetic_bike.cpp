@@ -52,7 +52,11 @@ bool worldHeightAt(float x, float z, float* height) {
     return true;
 }
 
-constexpr float kPi = 3.14159265f;
+// The filters' coefficients, exact to six places (the engine's table sine is off in the third).
+constexpr float kSinPi10 = 0.309017f;  // sin(pi / 10)
+constexpr float kSinPi16 = 0.195090f;  // sin(pi / 16)
+constexpr float kSinPi20 = 0.156434f;  // sin(pi / 20)
+constexpr float kSinPi30 = 0.104528f;  // sin(pi / 30)
 
 // The bike's bodies are the model orientation followed by a quarter turn about x.
 Kinetic::Quaternion quarterTurnX() {
@@ -289,13 +293,12 @@ void KineticBike::buildPhysics(int descriptionId, unsigned int cpu) {
     wheelInfo[0].m_spinVelocity = wheelInfo[1].m_spinVelocity = 0.0f;
     dropMotion(chassis);
 
-    const float fast = x_sin(kPi / 10.0f), slow = x_sin(kPi / 20.0f);
+    const float fast = kSinPi10, slow = kSinPi20;
     for (CFilter* f : {&filterSAV, &leanFilter, &frictionFilter[0], &frictionFilter[1]}) *f = CFilter{fast};
     speedometerFilter = CFilter{slow};
-    jumpConsistencyExtraGravityFilter = CFilter{x_sin(kPi / 16.0f)};
+    jumpConsistencyExtraGravityFilter = CFilter{kSinPi16};
     maxSpeedFilter = CFilter{cpu ? slow : fast};
-    for (CFilter* f : {&particalFilterR, &particalFilterG, &particalFilterB})
-        *f = CFilter{x_sin(kPi / 30.0f)};
+    for (CFilter* f : {&particalFilterR, &particalFilterG, &particalFilterB}) *f = CFilter{kSinPi30};
 
     bikePacket = 0;
     suspendBikePacket = 0;

@@ -287,8 +287,6 @@ public:
     void dampenCrashVelocity(Kinetic::RigidBody* body);
     // The roll tolerance of the collision tests: less for a leaning bike.
     float rollTolerance() const;
-    // The race's clock as the bike keeps it (seconds of steps).
-    float bikeTime() const { return static_cast<float>(frameCountForMessage) / 60.0f; }
 
     // identity
     uint8_t inStunt = 0;
@@ -389,7 +387,7 @@ public:
     int32_t dustCloudCounter = 0;
     float numExhaustParticles = 0.0f, numTrailParticles = 0.0f, numMudParticles = 0.0f;
     float numFrontDustParticles = 0.0f, numBackDustParticles = 0.0f, numDirtParticles = 0.0f;
-    uint32_t frameCountForMessage = 0;
+    uint32_t frameCountForMessage = 0;  // model steps this bike has taken
     qzVector3d lastPos;
     // crash
     uint8_t collided = 0;

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -13,6 +14,7 @@
 #include "bike/bike_laps.h"
 #include "bike/components/bike_suspension.h"
 #include "game/core/main_loop.h"
+#include "game/model/global_time.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
 
@@ -207,6 +209,53 @@ TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
     sus->suspensionCurrentLength = {0.4f, 0.4f};
     EXPECT_NEAR(b.getFrontWheelSuspensionCompression(), -8.0f, 1e-3f);
     EXPECT_NEAR(b.getBackWheelSuspensionCompression(), -2.5f, 1e-3f);
+}
+
+// The race and lap clocks are the game clock: after n model steps it reads n x 0.01667 s summed in single
+// precision (n / 60 runs 0.02 % slow), and a step's update reads the clock of the steps before it. Three
+// laps of 1000 steps; "Finish 3 laps in under N seconds" is earned in the step after the third lap,
+// not before.
+TEST(BikeLapsTest, RaceAndLapClocksAreTheGameClockAndTheLastLapCompletesTheRace) {
+    BikeDriver driver(FirstTrack(TrackKind::Outdoor), 1);
+    driver.Add(Script({}));
+    KineticBike& b = *driver.bikes[0];
+    auto clock = [](int steps) {
+        float t = 0.0f;
+        for (int k = 0; k < steps; ++k) t += 0.01667f;
+        return t;
+    };
+    const int32_t savedDuration = gameOptions.duration, savedLaps = CStats::numLaps;
+    const float savedStart = CStats::startTime;
+    gameOptions.duration = CStats::numLaps = 3;
+    CStats::startTime = 0.0f;
+    b.bikeStats._currentLapTimeStamp = 0.0f;
+    CTrackBonus::numTrackBonuses = 0;
+    ASSERT_EQ(CTrackBonus::addTrackBonusAward(STAT_FASTEST_RACE, clock(2999) + 0.5f, "3 laps", "done"), 0);
+    testsupport::LogCapture log;
+    for (int lap = 1; lap <= 3; ++lap) {
+        driver.Run(1000, false);
+        const int n = 1000 * lap;
+        EXPECT_EQ(globalTime, clock(n)) << lap;
+        EXPECT_EQ(b.bikeStats.raceTime, clock(n - 1)) << lap;
+        EXPECT_EQ(b.bikeStats.raceCompleted, 0) << lap;
+        b.setCurLap(lap);
+        EXPECT_EQ(b.bikeStats.lapTimes[lap - 1], clock(n - 1) - (lap > 1 ? clock(n - 1000) : 0.0f)) << lap;
+        EXPECT_EQ(b.bikeStats._currentLapTimeStamp, clock(n)) << lap;
+        EXPECT_EQ(b.bikeStats.raceCompleted, lap == 3 ? 1 : 0) << lap;
+        EXPECT_EQ(b.trackBonus.awardRecieved, 0u) << lap;
+    }
+    EXPECT_EQ(b.bikeStats.finishTime, clock(2999));
+    EXPECT_GT(b.bikeStats.finishTime - 2999.0f / 60.0f, 0.005f);  // a step count over 60 is 0.01 s short
+    driver.Run(1, false);
+    EXPECT_EQ(b.trackBonus.awardRecieved, 1u << STAT_FASTEST_RACE);
+    EXPECT_NE(b.flags & (1u << BIKE_TRACK_BONUS_RECIEVED), 0u);
+    char line[64];
+    std::snprintf(line, sizeof line, "********LAP Time %f\n", static_cast<double>(clock(999)));
+    EXPECT_TRUE(log.has(line)) << log.text();
+    CTrackBonus::numTrackBonuses = 0;
+    CStats::startTime = savedStart;
+    CStats::numLaps = savedLaps;
+    gameOptions.duration = savedDuration;
 }
 
 // Two laps along the racing line of a generated outdoor track: the bike takes every checkpoint of each

@@ -234,4 +234,50 @@ TEST_F(TailTest, ThrottleWheelieLastsFewerFramesTheFasterTheBike) {
     EXPECT_FALSE(bike_->throttleWheelie);
 }
 
+// The rider's sway is held inside its box: x within 2 either side, y from -18 (sinking on a landing) to
+// 5, z from 0 (thrown back by the throttle) to 10 (forward under braking). A load held for half a
+// second drives the offset to the limit on its axis and no further, the others stay inside theirs, and
+// the clamp leaves the sway's velocity alone; with the load gone the offset springs back to rest.
+TEST(RiderSway, OffsetStopsAtItsLimitsAndSpringsBack) {
+    const qzVector3d right(0.0f, 0.0f, -1.0f), up(0.0f, -1.0f, 0.0f), forward(1.0f, 0.0f, 0.0f);
+    const float lo[3] = {-2.0f, -18.0f, 0.0f}, hi[3] = {2.0f, 5.0f, 10.0f};
+    auto axis = [](const qzVector3d& v, int k) { return k == 0 ? v.x : k == 1 ? v.y : v.z; };
+    // clang-format off
+    struct Case { const char* name; qzVector3d change; int axis; float limit; };
+    const Case cases[] = {
+        {"hard braking", forward * -5.0f, 2, 10.0f},  {"accelerating", forward * 5.0f, 2, 0.0f},
+        {"landing", up * 5.0f, 1, -18.0f},            {"thrown up", up * -5.0f, 1, 5.0f},
+        {"turning left", right * 5.0f, 0, -2.0f},     {"turning right", right * -5.0f, 0, 2.0f},
+    };
+    // clang-format on
+    for (const Case& c : cases) {
+        KineticBike b;
+        b.rightDir = right;
+        b.upDir = up;
+        b.forwardDir = forward;
+        b.riderCurrentPos = b.riderDelta = qzVector3d(0.5f, -0.5f, 0.5f);  // off rest on every axis
+        for (int f = 0; f < 30; ++f) {
+            b.lastLinearVelocity = b.linearVelocity;
+            b.linearVelocity = b.linearVelocity + c.change;
+            b.riderDisplacement();
+            for (int k = 0; k < 3; ++k) {
+                ASSERT_GE(axis(b.riderDelta, k), lo[k]) << c.name << " frame " << f << " axis " << k;
+                ASSERT_LE(axis(b.riderDelta, k), hi[k]) << c.name << " frame " << f << " axis " << k;
+            }
+        }
+        EXPECT_EQ(axis(b.riderDelta, c.axis), c.limit) << c.name;
+        // Still pushing out past the limit: the clamp held the offset, not the velocity.
+        EXPECT_GT(axis(b.riderVelocity, c.axis) * (c.limit == 0.0f ? -1.0f : c.limit), 0.0f) << c.name;
+        const qzVector3d seat = b.position + up * 95.0f + forward * 55.0f;
+        const qzVector3d off = b.riderPos - seat;
+        EXPECT_NEAR(off * (c.axis == 0 ? right : c.axis == 1 ? up : forward), c.limit, 1e-4f) << c.name;
+
+        for (int f = 0; f < 300; ++f) {
+            b.lastLinearVelocity = b.linearVelocity;
+            b.riderDisplacement();
+        }
+        EXPECT_LT(std::sqrt(b.riderDelta * b.riderDelta), 0.05f) << c.name;
+    }
+}
+
 }  // namespace

@@ -14,6 +14,7 @@
 #include "bike/kinetic_collide.h"
 #include "game/files/collision_storage.h"
 #include "game/files/common_objects.h"
+#include "game/model/global_time.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
@@ -102,6 +103,7 @@ public:
         GetIntersection()->m_raycaster.addRigidBody(ground);
         descriptionId = BikeDescription();
         KineticBike::numOfTotalRacers = racers;
+        globalTime = 0.0f;  // as the race sets its clock
     }
     ~BikeWorld() {
         for (auto& a : actions_) model->kineticToolkit->m_defaultRigidCollection->removeAction(a.get());
@@ -152,11 +154,12 @@ public:
         delete b;
     }
 
-    // One 60 Hz model step: the packets, the physics, the objects.
+    // One 60 Hz model step: the packets, the physics, the objects; then the race clock's step.
     void Step(std::vector<CPacket> packets = {}) {
         ++steps;
         model->processPackets(packets, 0.0f);
         model->update(static_cast<float>(steps) / 60.0f);
+        CGlobalTime::updateGlobalTime();
     }
 
     // A packet for `b` with the given actions; accelerator, brake and turn amounts in their bytes.

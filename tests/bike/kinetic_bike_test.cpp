@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <iterator>
+#include <utility>
 
 #include "bike/bands.h"
 #include "bike_world.h"
@@ -130,6 +132,35 @@ TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
         EXPECT_FLOAT_EQ(human->attributes.landingSpeedRecoveryJumps, c.recoveryJumps);
         EXPECT_EQ(human->attributes.traction, c.tractionClass);
         EXPECT_FLOAT_EQ(human->attributes.stabilityChangeInVel, c.changeInVel);
+    }
+}
+
+// The low-pass filters start from rest with their coefficients to six places: sin(pi/10) for the
+// steering, lean and friction filters and a human's top-speed filter, sin(pi/20) for the speedometer
+// and a computer's top speed, sin(pi/16) for the jump's extra gravity, sin(pi/30) for the particles.
+TEST_F(BikeTest, FiltersStartWithTheirExactCoefficients) {
+    for (bool cpu : {false, true}) {
+        const KineticBike* b = Build(cpu ? 1 : 0, cpu);
+        ASSERT_NE(b, nullptr);
+        const std::pair<const CFilter*, float> filters[] = {
+            {&b->filterSAV, 0.309017f},
+            {&b->leanFilter, 0.309017f},
+            {&b->frictionFilter[0], 0.309017f},
+            {&b->frictionFilter[1], 0.309017f},
+            {&b->speedometerFilter, 0.156434f},
+            {&b->jumpConsistencyExtraGravityFilter, 0.195090f},
+            {&b->maxSpeedFilter, cpu ? 0.156434f : 0.309017f},
+            {&b->particalFilterR, 0.104528f},
+            {&b->particalFilterG, 0.104528f},
+            {&b->particalFilterB, 0.104528f},
+        };
+        for (size_t i = 0; i < std::size(filters); ++i) {
+            EXPECT_EQ(filters[i].first->loCoefficient, filters[i].second) << "filter " << i << " cpu " << cpu;
+            if (filters[i].first != &b->maxSpeedFilter) {
+                EXPECT_EQ(filters[i].first->lo0, 0.0f) << i;
+            }
+            EXPECT_EQ(filters[i].first->lo1, 0.0f) << i;
+        }
     }
 }
 

@@ -167,10 +167,13 @@ void CQZGameController::PadActionToInputActions(unsigned int digitalBits, int* a
 }
 
 void CQZGameController::processForBike(std::vector<CPacket>& packets) {
-    if (freshPress(CONTROL_SELECT)) {
+    // The free camera freezes the race as a pause does, so, like a pause, it waits while another pad
+    // has the race paused or frozen: that pad alone may start it again.
+    CPauseTarget* const pause = pauseObject();
+    if (freshPress(CONTROL_SELECT) && (!pause || pause->pausePlayer() == -1)) {
         setState(STATE_FREECAM);
         oldObjID = _activeObject;
-        if (CPauseTarget* pause = pauseObject()) {
+        if (pause) {
             pause->setPausePlayer(_padNumber);
             pause->setPauseSwitch(oldObjID);
         }

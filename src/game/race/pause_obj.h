@@ -10,11 +10,13 @@
 class CPauseObj : public CDynamicObject, public CPauseTarget {
 public:
     CPauseObj(const int32_t* hudIds, unsigned int numHumans);
+    ~CPauseObj() override;
     void doAction(const CPacket& packet, float dt) override;
 
     int32_t pausePlayer() const override { return pausePlayer_; }
     void setPausePlayer(int32_t pad) override { pausePlayer_ = pad; }
-    // Pauses the race keeping model object `objectId` running; -1 resumes.
+    // Pauses the race (`objectId`: what the pausing pad controlled until now); -1 resumes. While paused
+    // only this object is updated, whichever pad paused.
     void setPauseSwitch(int32_t objectId) override;
 
     int32_t exitGame = 0;     // 1 quit the race, 2 the race is finished

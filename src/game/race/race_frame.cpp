@@ -19,10 +19,6 @@
 float (*CQzGame::cpuTimeSource)() = veEngineGetCpuTime;
 bool CQzGame::drawFrames = true;
 
-void CGlobalTime::updateGlobalTime() {
-    if (CPauseState::pauseSwitch != 1) globalTime += 0.01667f;
-}
-
 void CQzGame::updatePerformance(float cpuSeconds) {
     performanceHistory[performanceHistoryId] = cpuSeconds;
     if (++performanceHistoryId >= 10) performanceHistoryId = 0;

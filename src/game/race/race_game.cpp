@@ -53,7 +53,6 @@
 #define QZ_VERSION "qz 1.0"
 #endif
 
-float globalTime = 0.0f;
 float engineVol = 1.0f, checkpointVol = 1.0f, collisionVol = 1.0f, landingVol = 1.0f, announcerVol = 1.0f,
       crowdVol = 1.0f, announcerFreq = 1.0f, crowdFreq = 1.0f;
 float raceMusicVolume[2] = {0.2f, 0.8f};

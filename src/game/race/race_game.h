@@ -10,6 +10,7 @@
 #include "engine/hal/display.h"
 #include "game/core/game_options.h"
 #include "game/files/object_type_table.h"
+#include "game/model/global_time.h"
 #include "game/model/packet.h"
 
 struct _font;
@@ -63,8 +64,7 @@ enum WhoControls : int32_t {
     CONTROL_AI_PLAYER = 2,  // the computer, the player's controller still reading its pad
 };
 
-// The race clock, advanced only by CGlobalTime::updateGlobalTime, and the race's frame counter.
-extern float globalTime;
+// The race's frame counter (the race clock is globalTime, game/model/global_time.h).
 extern uint32_t Framecounter;
 
 // The race's sound tuning from "AUDIO\sound.txt" (fixed defaults when the file is missing or short).
@@ -72,12 +72,6 @@ extern float engineVol, checkpointVol, collisionVol, landingVol, announcerVol, c
     crowdFreq;
 extern float raceMusicVolume[2];    // music a, music b
 extern int32_t soundGroupLimit[3];  // mixer sound groups 1, 2, 3
-
-class CGlobalTime {
-public:
-    // Adds 0.01667 s unless the race is paused.
-    static void updateGlobalTime();
-};
 
 class CQzGame : public CGame {
 public:

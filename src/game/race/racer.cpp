@@ -246,12 +246,15 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     b->riderAttributes.cornering = skill[1];
     b->riderAttributes.stability = skill[0];
     b->riderAttributes.stunt = skill[3];
+    // The engine heard is the bike model's: read before setAttributes puts a computer racer's handling
+    // levels to its fixed set, which would give every computer bike the 250 cc engine.
+    const int engineClass = b->bikeAttributes.acceleration;
     b->setAttributes();
     for (const auto& pair : kStuntPairs) {
         b->riderAttributes.riderStuntList.push_back(pair[0]);
         b->riderAttributes.bikeStuntList.push_back(pair[1]);
     }
-    racesound::AddRacer(bikeId[i], b->bikeAttributes.acceleration, !isAI);
+    racesound::AddRacer(bikeId[i], engineClass, !isAI);
     if (!racelink::AIPlacesBikes()) placeOnGrid(i);
     racescene::MakeShadow(*this, i);
     return 1;

@@ -112,7 +112,9 @@ void CStats::setLapTime(float) {
     lapTimes[slot] = _currentLapTime;
     fastestLapTime = std::min(fastestLapTime, _currentLapTime);
     _elapseTime = lap > 0 ? lapTimes[std::min(lap - 1, kMaxLapSlot)] - _currentLapTime : _currentLapTime;
-    if (numLaps < lap) raceCompleted = 1;
+    // The race is complete once its last lap is: with the count before this lap (numLaps < lap) a
+    // race of numLaps laps would only count as complete a lap after its finish.
+    if (numLaps > 0 && lap + 1 >= numLaps) raceCompleted = 1;
 }
 
 void CStats::calculateHoleShot() {

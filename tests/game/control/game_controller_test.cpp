@@ -162,6 +162,28 @@ TEST_F(PadControl, OnlyThePadThatPausedResumes) {
     EXPECT_EQ(pause_->player, 0);
 }
 
+// SELECT freezes the race for the free camera only while nobody holds it: a second pad's SELECT
+// neither resumes a pause nor ends another pad's free camera.
+TEST_F(PadControl, TheFreeCameraWaitsWhileAnotherPadHoldsTheRace) {
+    console::PadSetInput(1, 0, console::PadIdle());
+    for (int i = 0; i < 4; ++i) veControlMaintenance();
+    CQZGameController& p0 = make(0, 0, STATE_BIKE);
+    CQZGameController& p1 = make(1, 0, STATE_BIKE);
+    run({"0 START", "2 SELECT"}, 4);
+    EXPECT_EQ(pause_->player, 0);
+    EXPECT_EQ(p1.controlState, STATE_BIKE);
+    EXPECT_EQ(pause_->switches, std::vector<int>{kBike});
+    run({"0 START", "2 SELECT"}, 4);  // pad 1 resumes; pad 2 takes the free camera
+    EXPECT_EQ(p0.controlState, STATE_BIKE);
+    EXPECT_EQ(p1.controlState, STATE_FREECAM);
+    EXPECT_EQ(pause_->player, 1);
+    run({"0 SELECT", "2 SELECT"}, 4);  // pad 1 cannot end it; pad 2 can
+    EXPECT_EQ(p0.controlState, STATE_BIKE);
+    EXPECT_EQ(p1.controlState, STATE_BIKE);
+    EXPECT_EQ(pause_->switches, (std::vector<int>{kBike, -1, kBike, -1}));
+    EXPECT_EQ(camera_->modes, (std::vector<int>{0, 1}));
+}
+
 TEST_F(PadControl, SticksAndTheViewButtonInTheBikeState) {
     CQZGameController& c = make(0, 0, STATE_BIKE);
     // Left stick X: "action left-amount right-amount" of the packet.

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "audio/engine_sound.h"
 #include "audio/envelope.h"
 #include "audio/sound_factory.h"
 #include "audio/sound_storage.h"
@@ -243,6 +244,30 @@ TEST_F(RaceTest, FieldAndDrawingDistancesFollowTheOptions) {
         }
         delete race;
     }
+}
+
+// Every racer is heard with its own bike's engine, by the bike model's acceleration level (1: 125 cc,
+// 2: 250 cc, 3: 400 cc): the player's chosen bike and each computer rider's, whose handling levels the
+// bike then fixes at the middle ones.
+TEST_F(RaceTest, EachRacerPlaysItsOwnBikesEngine) {
+    CGameOptions o = RaceOptions(I04);
+    o.bike[0] = 2;  // the player picks a 400 cc bike
+    auto* race = new CQzGame(&o, common_, 0);
+    ASSERT_EQ(CQzGame::numOfTotalRacers, 7u);
+    const int expected[7] = {400, 250, 400, 125, 125, 400, 125};  // racer 0 the player
+    for (unsigned i = 0; i < CQzGame::numOfTotalRacers; ++i) {
+        int heard = 0, engines = 0;
+        for (CViewObject<CSoundView>* v : racesound::View()->_objects) {
+            if (!v || v->modelObjectId != CQzGame::bikeId[i]) continue;
+            if (dynamic_cast<C125ccEngineSoundObject*>(v)) heard = 125, ++engines;
+            if (dynamic_cast<C250ccEngineSoundObject*>(v)) heard = 250, ++engines;
+            if (dynamic_cast<C400ccEngineSoundObject*>(v)) heard = 400, ++engines;
+        }
+        EXPECT_EQ(engines, 1) << "racer " << i;
+        EXPECT_EQ(heard, expected[i]) << "racer " << i;
+        EXPECT_EQ(CQzGame::bike[i]->bikeAttributes.acceleration, i == 0 ? 3 : 2) << "racer " << i;
+    }
+    delete race;
 }
 
 TEST_F(RaceTest, ComputerRidersRaceTheSameWayTwice) {

@@ -100,8 +100,8 @@ TEST_F(StatsTest, LapTimesFastestLapElapsedAndCompletion) {
         float fastest, elapsed;
         int completed;
     } laps[] = {{61.0f, 1, 61.0f, 61.0f, 0},
-                {59.5f, 2, 59.5f, 1.5f, 0},
-                {60.0f, 3, 59.5f, -0.5f, 0},  // numLaps (2) is not below the count before the call (2)
+                {59.5f, 2, 59.5f, 1.5f, 1},  // the second of two laps completes the race
+                {60.0f, 3, 59.5f, -0.5f, 1},
                 {70.0f, 4, 59.5f, -10.0f, 1}};
     for (const auto& l : laps) {
         s._currentLapTime = l.lap;
