@@ -29,6 +29,7 @@ constexpr int kPreRaceItems[9] = {240, 242, 252, 244, 246, 248, 250, 254, 255};
 constexpr int kStandingsHeaders[4] = {44, 46, 47, 45};
 constexpr int kSkillFirst[4] = {121, 135, 149, 163};
 constexpr int kFreePointsFirst = 177, kFreePointsShown = 12, kSkillFocus = 115;
+constexpr int kPreRaceRider0 = 1600, kPreRaceBike0 = 1610;
 
 intptr_t Refuse(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     FE_PlayPair(FE_ERROR);
@@ -118,6 +119,9 @@ intptr_t Series_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
         SM_ScreenLink(kMainMenu);
         return 0;
     }
+    // The standings name the racers as the race will: the career's rider first.
+    const int32_t rider = Slot().ridernum;
+    FE_FillRoster(1, &rider);
     const char* roster[kCareerRacers];
     for (int i = 0; i < kCareerRacers; ++i) roster[i] = fe_roster[i];
     Career_ChooseSeries(Slot(), currentsel, roster);
@@ -148,6 +152,11 @@ intptr_t PreRace_Init(_smdlhdr* root, int32_t, intptr_t, intptr_t, intptr_t) {
             SM_ScreenLink(next);
             return 0;
         }
+    }
+    // The career's own rider and bike.
+    for (int k = 0; k < 10; ++k) {
+        Show(kPreRaceRider0 + k, k == Slot().ridernum);
+        Show(kPreRaceBike0 + k, k == Slot().bikenum);
     }
     SetFocus(root, Find(kPreRaceItems[modenum_prerace]));
     return 0;

@@ -18,6 +18,16 @@ int8_t Control_ItemCurrent[2] = {0, 0};
 const int8_t Control_ItemCount[2] = {2, 4};
 int8_t modenum_optionsmenu = 0;
 
+// The master volume scales everything heard: the front end's sounds through the engine's master volume
+// (the effects volume scales them again in the audio module), the music stream by music x master.
+void FE_ApplyAudioSettings() {
+    const float master = static_cast<float>(std::clamp<int>(Audio_ItemCurrent[0], 0, 10)) / 10.0f;
+    const float effects = static_cast<float>(std::clamp<int>(Audio_ItemCurrent[1], 0, 10)) / 10.0f;
+    const float music = static_cast<float>(std::clamp<int>(Audio_ItemCurrent[3], 0, 10)) / 10.0f;
+    veSoundSetMasterVolume(master);
+    if (PS2MusicPlay) PS2MusicPlay->setVolume(music * master, effects);
+}
+
 namespace {
 
 constexpr int kTrophyCase = 12, kAudio = 18, kControl = 19, kOptions = 20, kCredits = 1;
@@ -64,10 +74,7 @@ int AudioValueId(int row, int value) {
     return kAudioFirstValue[row] + 2 * value;
 }
 void ApplyAudio(int row) {
-    if (row == 0) veSoundSetMasterVolume(static_cast<float>(Audio_ItemCurrent[0]) / 10.0f);
-    if ((row == 1 || row == 3) && PS2MusicPlay)
-        PS2MusicPlay->setVolume(static_cast<float>(Audio_ItemCurrent[3]) / 10.0f,
-                                static_cast<float>(Audio_ItemCurrent[1]) / 10.0f);
+    if (row <= 1 || row == 3) FE_ApplyAudioSettings();
 }
 intptr_t Audio_Init(_smdlhdr* root, int32_t, intptr_t, intptr_t, intptr_t) {
     currenttime = veClockGetSeconds();

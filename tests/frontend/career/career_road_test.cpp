@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bike/kinetic_bike.h"
+#include "bike/rider_model.h"
 #include "console/pad/pad.h"
 #include "engine/sys/xrand.h"
 #include "frontend/screens/career_ui.h"
@@ -20,6 +21,7 @@
 #include "game/race/end_screens.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
+#include "game/race/riders.h"
 #include "host/pad_script.h"
 #include "support/disc_race_test.h"
 #include "support/log_capture.h"
@@ -212,6 +214,42 @@ TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
     delete race;
     EXPECT_EQ(accelerating[0], "3");
     EXPECT_EQ(accelerating[1], "1");
+}
+
+// The rider picked is the rider raced, under one name: for MAX TORQUE (3rd of the choice) and NIKKI
+// NITRO (10th) in a career, the pre-race screen shows the pick's portrait, the race gives the player's
+// bike the pick's name and rider model (its kit), every racer's name (what the race and its results
+// show) is the standings' name of that racer, and no rider is in the race twice.
+TEST_F(CareerRoad, PickedRiderRacesUnderOneNameInTheRaceAndTheStandings) {
+    for (int pick : {2, 9}) {
+        SCOPED_TRACE(pick);
+        for (CareerData& c : CareerFile) c.reset();
+        BootCursors();
+        CareerData& c = CareerFile[0];
+        Open(34);
+        Play("START DOWN*2 CROSS CROSS CROSS LEFT CROSS UP CROSS");
+        ASSERT_EQ(SM_GetCurScreen(), 8);
+        Play(pick ? "RIGHT*" + std::to_string(pick) + " CROSS CROSS" : "CROSS CROSS");
+        ASSERT_EQ(SM_GetCurScreen(), 6);
+        ASSERT_EQ(c.ridernum, pick);
+        for (int k = 0; k < 10; ++k) EXPECT_EQ(careerui::Find(1600 + k)->Alpha, k == pick ? 255 : 0) << k;
+        Play("DOWN*6 CROSS");
+        Close();
+        auto* race = new CQzGame(&options_, common_, 0);
+        const int racers = int(CQzGame::numOfTotalRacers);
+        ASSERT_GE(racers, 6);
+        EXPECT_STREQ(CQzGame::bike[0]->playerName, qzRiderAttributes[pick].name);
+        EXPECT_EQ(CQzGame::bike[0]->rider->descriptionId, race->riderDescriptionId[pick]);
+        std::vector<std::string> names;
+        for (int i = 0; i < racers; ++i) {
+            EXPECT_STREQ(CQzGame::bike[i]->playerName, c.player[i].name) << i;
+            EXPECT_STREQ(CQzGame::bike[i]->playerName, options_.sInfo[i].name()) << i;
+            names.push_back(CQzGame::bike[i]->playerName);
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
+        delete race;
+    }
 }
 
 }  // namespace
