@@ -38,10 +38,9 @@ intptr_t Refuse(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
 void Stamp() {
     currenttime = veClockGetSeconds();
 }
-// The racers of the current series: alone on freestyle tracks, else the field the race reported.
+// The racers of the current series: the field its races have.
 int SeriesRacers(const CareerData& c) {
-    if (c.currentseries / 3 == TRACKTYPE_FREESTYLE) return 1;
-    return GO ? CareerRacerCount(*GO) : kCareerRacers;
+    return CareerFieldSize(c.currentseries);
 }
 
 // ---- series choice (7) ----------------------------------------------------------------------------
@@ -181,6 +180,12 @@ void StartCareerRace(const CareerData& c) {
     riderx[0] = c.ridernum;
     inCareer = 1;
     playerx = 1;
+    // A career race runs by the career's rules, not by the last single race's set-up: the computer
+    // riders on, no catch-up, three laps (a minute on a freestyle track).
+    cpux = 0;
+    catchupx = 0;
+    durx = 0;
+    timeOrLapx = trackx == TRACKTYPE_FREESTYLE ? 0 : 1;
     SM_ScreenLink(kLoading);
 }
 intptr_t PreRace_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {

@@ -349,9 +349,22 @@ TEST_F(CareerScreens, ControllerPresetsAndOptionsMenu) {
     EXPECT_EQ(preset[0], 0);
     EXPECT_EQ(preset[1], 0);
     SM_ScreenLink(19);
-    Send({SM_MSG_DOWN, SM_MSG_ACCEPT});  // preset 3 -> 2
-    EXPECT_EQ(preset[0], 0);
+    EXPECT_TRUE(Shown(773) && Shown(774) && !Shown(803));  // player 1's preset: the cancelled D not kept
+    Send({SM_MSG_DOWN, SM_MSG_ACCEPT});                    // preset A -> D, for player 1
+    EXPECT_EQ(preset[0], 3);
+    EXPECT_EQ(preset[1], 0);
+    // Player 2 on the player row shows player 2's preset; the preset row then changes player 2's.
+    SM_ScreenLink(19);
+    Send({SM_MSG_LEFT, SM_MSG_UP});
+    EXPECT_TRUE(Shown(769) && !Shown(767) && Shown(773) && Shown(774) && !Shown(804));
+    Send({SM_MSG_RIGHT, SM_MSG_UP, SM_MSG_UP});
+    EXPECT_TRUE(Shown(793) && Shown(794));
+    Send({SM_MSG_LEFT, SM_MSG_UP});
+    EXPECT_TRUE(Shown(767) && Shown(803) && Shown(804));  // back to player 1: D
+    Send(SM_MSG_ACCEPT);
+    EXPECT_EQ(preset[0], 3);
     EXPECT_EQ(preset[1], 2);
+    SM_ScreenLink(20);
     EXPECT_EQ(SM_GetCurScreen(), 20);
     EXPECT_EQ(modenum_optionsmenu, 0);
     EXPECT_EQ(SM_FindControlByID(854)->x, -210);  // the rows fly in again
