@@ -18,6 +18,7 @@
 #include "frontend/sm/sm_input.h"
 #include "game/core/main_loop.h"
 #include "game/race/demo_loop.h"
+#include "mkdisc/frontend_screens.h"
 
 namespace {
 
@@ -125,10 +126,11 @@ TEST_F(Shell, PadScriptReachesARaceWithTheOptionsTheChoicesImply) {
          1,
          -1,
          -1},
-        // 2 players, expert, indoor, track 2, 3 laps; the second pad's rider 1 and bike 9.
+        // 2 players, expert, indoor on the track it opens on (track 2: track 1 is closed), 3 laps; the
+        // second pad's rider 1 and bike 9.
         {2,
-         {kStart, kDown, kAccept, kDown, kDown, kAccept, kDown, kAccept, kRight, kAccept, kAccept, kAccept,
-          kRight, kAccept, kLeft, kAccept},
+         {kStart, kDown, kAccept, kDown, kDown, kAccept, kDown, kAccept, kAccept, kAccept, kAccept, kRight,
+          kAccept, kLeft, kAccept},
          "i02.bin",
          1,
          2,
@@ -234,8 +236,9 @@ TEST_F(Shell, SetupScreensWrapAndRecordTheWorldNumber) {
     EXPECT_EQ(SM_GetCurScreen(), 29);
     Close();
     fn[0] = 'i';
-    Open(30);  // indoor
-    Press({kLeft, kDown, kDown, kRight, kAccept});
+    Open(30);  // indoor: opens on track 2, the first the disc carries
+    EXPECT_EQ(Indoor_ItemCurrent[0], 1);
+    Press({kLeft, kLeft, kDown, kDown, kRight, kAccept});
     EXPECT_STREQ(std::string(fn, 3).c_str(), "i10");
     EXPECT_EQ(cpux, 1);
     EXPECT_EQ(SM_GetCurScreen(), 25);
@@ -355,6 +358,52 @@ TEST_F(Shell, SoundsAndMenuMusicEveryTimeTheFrontEndOpens) {
         EXPECT_FALSE(console::AmmMusic().setUp);
     }
     veSoundReset();
+}
+
+// The press that leaves a race (Exit Game, Quit To Main: cross held six frames, still down when the
+// front end opens) is not an Accept on the main menu's first frame: the menu stays and stays silent; the
+// next press chooses.
+TEST_F(Shell, CrossStillHeldFromTheRaceLandsOnTheMainMenu) {
+    g_pad = kAccept;
+    const int accepts = fe_pairsPlayed[FE_ACCEPT];
+    Open(33);
+    for (int f = 0; f < 4; ++f) fe_->update();
+    g_pad = 0;
+    for (int f = 0; f < 10; ++f) Frame();
+    EXPECT_EQ(SM_GetCurScreen(), 33);
+    EXPECT_EQ(fe_pairsPlayed[FE_ACCEPT], accepts);
+    Press({kAccept});
+    EXPECT_EQ(SM_GetCurScreen(), 32);
+}
+
+// Every hint bar fits the screen and names the buttons that work: where it says TRIANGLE leads back,
+// triangle leads back to the screen before (the credits to the options); no hint offers O to go back.
+TEST_F(Shell, HintBarsNameTheButtonsThatWork) {
+    const FrontEndDesign design = DesignFrontEnd();
+    Open(33);
+    int checked = 0;
+    for (int screen = 0; screen < int(design.screens.size()); ++screen) {
+        std::string hint;
+        for (const FeNode& n : design.screens[size_t(screen)].children)
+            if (n.type == 4 && n.font == kFeHint && n.y >= 410) {
+                hint = design.strings[size_t(n.string)];
+                EXPECT_GE(n.x, 0) << hint;
+                EXPECT_LE(n.x + n.w, 640) << hint;
+            }
+        EXPECT_EQ(hint.find("O BACK"), std::string::npos) << screen << ": " << hint;
+        const size_t back = hint.find("TRIANGLE ");
+        if (back == std::string::npos) continue;
+        const std::string to = hint.substr(back + 9);
+        const int before = screen == 1 ? 33 : screen >= 27 && screen <= 30 ? 31 : 33;
+        const int expected = to == "OPTIONS" ? 20 : to == "MAIN MENU" ? 33 : before;
+        SM_ScreenLink(before);
+        SM_ScreenLink(screen);
+        ASSERT_EQ(SM_GetCurScreen(), screen);
+        Press({kCancel});
+        EXPECT_EQ(SM_GetCurScreen(), expected) << screen << ": " << hint;
+        ++checked;
+    }
+    EXPECT_GE(checked, 18);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -291,6 +292,28 @@ TEST_F(Input, LeftStickRepeatsWithDeflectionRightStickOnlyReports) {
         EXPECT_EQ(polars, c.polars) << int(c.lx);
         EXPECT_EQ(rightPolars, c.rightPolars) << int(c.rx);
     }
+}
+
+// A button still held when the screens start (the press that left the race) is no new press: the first
+// poll sees the pad inserted and nothing else, the release is only a button-up, the next press counts.
+TEST_F(Input, ButtonHeldWhenTheScreensStartIsNotAPress) {
+    g_connected = 1;
+    g_buttons[0] = 1u << 6;  // cross held
+    SM_InitInputModule();
+    std::vector<int32_t> seen;
+    for (int f = 0; f < 4; ++f)
+        for (const smtest::Logged& l : Frame()) seen.push_back(l.msg);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), SM_MSG_ACCEPT), 0);
+    EXPECT_EQ(std::count(seen.begin(), seen.end(), SM_MSG_DEVICECHANGE), 1);
+    g_buttons[0] = 0;
+    std::vector<int32_t> released;
+    for (const smtest::Logged& l : Frame())
+        if (l.msg != SM_MSG_LSTICKPOS && l.msg != SM_MSG_RSTICKPOS) released.push_back(l.msg);
+    EXPECT_EQ(released, (std::vector<int32_t>{SM_MSG_BUTTONUP}));
+    g_buttons[0] = 1u << 6;
+    const auto pressed = Frame();
+    ASSERT_FALSE(pressed.empty());
+    EXPECT_EQ(pressed[0].msg, SM_MSG_ACCEPT);
 }
 
 }  // namespace

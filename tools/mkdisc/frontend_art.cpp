@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mkdisc/fonts.h"
+#include "mkdisc/team_colours.h"
 
 namespace {
 
@@ -46,12 +47,16 @@ constexpr uint32_t kNavy = Argb(255, 12, 20, 48);
 constexpr uint32_t kInk = Argb(255, 10, 10, 16);
 constexpr uint32_t kWhite = Argb(255, 255, 255, 255);
 
-// The ten bikes' paint and the ten riders' kit (shared so a rider and a bike of one number match).
-constexpr uint32_t kTeamColours[10] = {
-    Argb(255, 230, 40, 30),  Argb(255, 40, 110, 230), Argb(255, 250, 200, 20), Argb(255, 40, 170, 60),
-    Argb(255, 240, 120, 20), Argb(255, 150, 60, 200), Argb(255, 20, 190, 200), Argb(255, 235, 235, 235),
-    Argb(255, 60, 60, 70),   Argb(255, 230, 60, 150),
-};
+// Team k's colours as the race's textures have them (a rider and a bike of one number match there too).
+constexpr uint32_t FromTexel(uint32_t t) {
+    return Argb(255, t & 0xFF, (t >> 8) & 0xFF, (t >> 16) & 0xFF);
+}
+constexpr uint32_t TeamColour(int k) {
+    return FromTexel(kTeamBase[k % 10]);
+}
+constexpr uint32_t TeamTrim(int k) {
+    return FromTexel(kTeamTrim[k % 10]);
+}
 
 }  // namespace
 
@@ -263,7 +268,7 @@ Canvas HighlightBar() {
 
 Canvas BikePicture(int index) {
     Canvas c(256, 128);
-    const uint32_t paint = kTeamColours[index % 10];
+    const uint32_t paint = TeamColour(index);
     const uint32_t dark = Mix(paint, kInk, 0.55f);
     const uint32_t metal = Argb(255, 170, 175, 185);
     // Ground shadow.
@@ -315,8 +320,8 @@ Canvas BikePicture(int index) {
 
 Canvas RiderPicture(int index) {
     Canvas c(128, 128);
-    const uint32_t kit = kTeamColours[index % 10];
-    const uint32_t kit2 = Mix(kit, kWhite, 0.45f);
+    const uint32_t kit = TeamColour(index);
+    const uint32_t kit2 = TeamTrim(index);
     // Backdrop disc so the portrait reads on any panel.
     c.disc(64, 64, 62, WithAlpha(Mix(kit, kNavy, 0.7f), 220));
     c.ring(64, 64, 59, 62, WithAlpha(kOrange, 255));
@@ -325,7 +330,8 @@ Canvas RiderPicture(int index) {
     c.polygon({44, 88, 84, 88, 78, 104, 50, 104}, kit2);
     char num[16];
     std::snprintf(num, sizeof num, "%d", index + 1);
-    c.text(64 - Canvas::textWidth(num, 3) / 2, 106, num, 3, kWhite);
+    const uint32_t light = Ch(kit, 16) * 3 + Ch(kit, 8) * 6 + Ch(kit, 0);  // ten times the brightness
+    c.text(64 - Canvas::textWidth(num, 3) / 2, 106, num, 3, light > 1800 ? kInk : kWhite);
     // Helmet with peak, goggles and chin guard.
     c.disc(64, 56, 32, kit);
     c.polygon({30, 44, 98, 40, 104, 30, 60, 20, 28, 32}, kit2);

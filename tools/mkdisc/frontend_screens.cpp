@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "engine/font/font_format.h"
+#include "game/race/riders.h"
 #include "mkdisc/fonts.h"
 #include "mkdisc/frontend_art.h"
 #include "mkdisc/track_design.h"
@@ -91,8 +92,10 @@ const char* const kTrackNames[4][10] = {
     {"THE PIT", "QUARRY", "SKY PARK", "BIG AIR", "JUNKYARD", "LAUNCH PAD", "GRAVEL YARD", "HANG TIME",
      "THE CRATER", "ZERO G"},
 };
-const char* const kRiderNames[10] = {"ACE RYDER", "J. SPEEDMAN", "MAX TORQUE", "DUSTY ROADS", "KIP HOLESHOT",
-                                     "LUCA MUDD", "SAM SKYE",    "T. WHEELIE", "ROCCO BERM",  "NIKKI NITRO"};
+// The riders are the race's own (one table names them everywhere).
+const char* RiderName(int k) {
+    return qzRiderAttributes[k % kRiderModels].name;
+}
 const char* const kBikeNames[10] = {"QZ 125 SX",  "QZ 250 SX",   "HORNET 250", "VIPER 250", "BLAZE 450",
                                     "RAPTOR 450", "TYPHOON 500", "GHOST 450",  "STORM 250", "NOVA 500"};
 
@@ -262,14 +265,14 @@ public:
     }
 
     FeNode Difficulty() {
-        FeNode root = Screen(kDifficulty, "DIFFICULTY", "X ACCEPT   O BACK");
+        FeNode root = Screen(kDifficulty, "DIFFICULTY", "X ACCEPT   TRIANGLE BACK");
         Menu(root, 76, 150, 60, {{1367, 1369}, {1370, 1372}, {1373, 1375}}, {"AMATEUR", "PRO", "EXPERT"});
         Showcase(root, 1);
         return root;
     }
 
     FeNode ModeSelect() {
-        FeNode root = Screen(kModeSelect, "RACE TYPE", "X ACCEPT   O BACK");
+        FeNode root = Screen(kModeSelect, "RACE TYPE", "X ACCEPT   TRIANGLE BACK");
         Menu(root, 76, 124, 54, {{1350, 1352}, {1353, 1355}, {1356, 1358}, {1359, 1361}, {1362, 1364}},
              {"BAJA", "INDOOR", "OUTDOOR", "FREESTYLE", "PRACTICE"}, {28, 30, 29, 27, kPractice});
         root.children.push_back(Panel(404, 100, 224, 296));
@@ -283,7 +286,7 @@ public:
     }
 
     FeNode Options() {
-        FeNode root = Screen(kOptions, "OPTIONS", "X ACCEPT   O BACK");
+        FeNode root = Screen(kOptions, "OPTIONS", "X ACCEPT   TRIANGLE BACK");
         Menu(root, 76, 124, 54, {{854, 856}, {857, 859}, {860, 862}, {863, 865}, {866, 868}},
              {"CONTROLLER", "AUDIO", "LANGUAGE: ENGLISH", "SAVE SETTINGS", "CREDITS"}, {19, 18, 0, 0, 1});
         root.children.push_back(Panel(404, 100, 212, 296));
@@ -300,7 +303,7 @@ public:
     };
     FeNode Setup(int number, int kind, const SetupIds& ids, bool freestyle) {
         static const char* const kTitles[4] = {"BAJA RACE", "INDOOR RACE", "OUTDOOR RACE", "FREESTYLE"};
-        FeNode root = Screen(number, kTitles[kind], "UP/DOWN ROW   LEFT/RIGHT CHANGE   X ACCEPT   O BACK");
+        FeNode root = Screen(number, kTitles[kind], "UP/DOWN ROW  LEFT/RIGHT SET  X ACCEPT  TRIANGLE BACK");
         const int rows = freestyle ? 2 : 4;
         root.children.push_back(Panel(32, 100, 356, 296));
         for (int r = 0; r < rows; ++r)
@@ -365,7 +368,7 @@ public:
         btn.children.push_back(Text(12, 0, 20, 40, "<", kFeText, kFeTextHi));
         btn.children.push_back(Text(252, 0, 20, 40, ">", kFeText, kFeTextHi));
         for (int k = 0; k < 10; ++k) {
-            FeNode t = Text(20, 0, 232, 40, kRiderNames[k], kFeText, kFeTextHi, 1 | 4, nameBase + idStep * k);
+            FeNode t = Text(20, 0, 232, 40, RiderName(k), kFeText, kFeTextHi, 1 | 4, nameBase + idStep * k);
             btn.children.push_back(k == 0 ? t : Hidden(t));
         }
         root.children.push_back(btn);
@@ -378,7 +381,7 @@ public:
     // group (the career screen gives no control the focus).
     FeNode BikeChoice(int number, const std::string& title, int focusId, int nameBase, int attribBase,
                       int picBase) {
-        FeNode root = Screen(number, title, "LEFT/RIGHT CHOOSE   X ACCEPT   O BACK");
+        FeNode root = Screen(number, title, "LEFT/RIGHT CHOOSE   X ACCEPT   TRIANGLE BACK");
         root.children.push_back(Panel(176, 96, 288, 300));
         for (int k = 0; k < 10; ++k) {
             FeNode pic = Sprite(192, 104, 256, 128, kSprBike0 + k, picBase + 4 * k);
@@ -413,7 +416,7 @@ public:
         // The hint keeps to the left of the band: in the attract loop the front end writes "DEMO LOOP"
         // and "Press Start Button" over the band's right half (x 370 on, y 400 to 435).
         FeNode root = Screen(kCredits, "", "");
-        root.children.push_back(Text(24, 410, 320, 28, "X MAIN MENU   O OPTIONS", kFeHint, -1, 0 | 4));
+        root.children.push_back(Text(24, 410, 320, 28, "X MENU   TRIANGLE OPTIONS", kFeHint, -1, 0 | 4));
         root.children.push_back(Sprite(192, 6, 256, 128, kSprTitle));
         // The credit lines scroll from y 340 up to 181 at x 200.
         root.children.push_back(Panel(170, 168, 300, 200));
@@ -481,12 +484,17 @@ public:
             root.children.push_back(row);
         }
         root.focus = 240;
-        Showcase(root, 2);
+        // The career's own rider and bike, the screen shows the pair of the slot in play.
+        root.children.push_back(Panel(404, 100, 212, 296));
+        for (int k = 0; k < 10; ++k) {
+            root.children.push_back(Hidden(Sprite(446, 116, 128, 128, kSprRider0 + k, kFePreRaceRider0 + k)));
+            root.children.push_back(Hidden(Sprite(382, 258, 256, 128, kSprBike0 + k, kFePreRaceBike0 + k)));
+        }
         return root;
     }
 
     FeNode Standings() {
-        FeNode root = Screen(kStandings, "", "X CONTINUE   O BACK");
+        FeNode root = Screen(kStandings, "", "X CONTINUE   TRIANGLE BACK");
         static const int kHeaders[4] = {44, 46, 47, 45};
         for (int k = 0; k < 4; ++k) {
             FeNode t =
@@ -508,13 +516,12 @@ public:
     }
 
     FeNode CareerRiderView() {
-        FeNode root =
-            Screen(kRiderView, "RIDER SKILLS", "UP/DOWN SKILL   LEFT/RIGHT POINTS   X KEEP   O BACK");
+        FeNode root = Screen(kRiderView, "RIDER SKILLS", "ARROWS SPEND POINTS   X KEEP   TRIANGLE BACK");
         root.children.push_back(Panel(32, 96, 200, 300));
         for (int k = 0; k < 10; ++k) {
             root.children.push_back(Hidden(Sprite(52, 110, 160, 160, kSprRider0 + k, 205 + 3 * k)));
             root.children.push_back(
-                Hidden(Text(32, 282, 200, 32, kRiderNames[k], kFeTextHi, -1, 1 | 4, 204 + 3 * k)));
+                Hidden(Text(32, 282, 200, 32, RiderName(k), kFeTextHi, -1, 1 | 4, 204 + 3 * k)));
         }
         root.children.push_back(Panel(248, 96, 360, 300));
         FeNode focus = Button(256, 104, 344, 34, 115);
@@ -538,8 +545,9 @@ public:
     }
 
     FeNode Slots(int number, const std::string& title, bool first) {
-        FeNode root =
-            Screen(number, title, first ? "UP/DOWN CHOOSE   O BACK" : "UP/DOWN CHOOSE   O MAIN MENU");
+        FeNode root = Screen(number, title,
+                             first ? "UP/DOWN CHOOSE   X LOAD   O DELETE   TRIANGLE BACK"
+                                   : "UP/DOWN CHOOSE   X LOAD   TRIANGLE MAIN MENU");
         // The screen prints the four slots at (160, 144 + 52 b) in the highlight font at the cursor.
         root.children.push_back(Panel(40, 110, 560, 236));
         for (int b = 0; b < 4; ++b) {
@@ -606,7 +614,7 @@ public:
     }
 
     FeNode TrophyCase() {
-        FeNode root = Screen(kTrophies, "TROPHY CASE", "O BACK");
+        FeNode root = Screen(kTrophies, "TROPHY CASE", "TRIANGLE BACK");
         static const int kIds[12] = {520, 525, 530, 518, 523, 528, 519, 524, 529, 521, 526, 531};
         root.children.push_back(Panel(32, 90, 376, 310));
         for (int k = 0; k < 4; ++k) {
@@ -639,7 +647,7 @@ public:
     }
 
     FeNode Audio() {
-        FeNode root = Screen(kAudio, "AUDIO", "UP/DOWN ROW   LEFT/RIGHT CHANGE   X ACCEPT   O BACK");
+        FeNode root = Screen(kAudio, "AUDIO", "UP/DOWN ROW  LEFT/RIGHT SET  X ACCEPT  TRIANGLE BACK");
         struct Row {
             int row, bar, first;
             const char* label;
@@ -683,7 +691,7 @@ public:
     }
 
     FeNode Controls() {
-        FeNode root = Screen(kControls, "CONTROLLER", "LEFT/RIGHT ROW   UP/DOWN CHANGE   X ACCEPT   O BACK");
+        FeNode root = Screen(kControls, "CONTROLLER", "LEFT/RIGHT ROW  UP/DOWN SET  X ACCEPT  TRIANGLE BACK");
         root.children.push_back(Sprite(48, 100, 264, 40, kSprBar));
         root.children.push_back(Sprite(328, 100, 264, 40, kSprBar));
         FeNode player = Button(60, 100, 240, 40, 763);
@@ -704,11 +712,12 @@ public:
         root.children.push_back(Panel(40, 150, 560, 250));
         root.children.push_back(Sprite(192, 156, 256, 128, kSprPad));
         static const char* const kButtons[8] = {"X", "SQUARE", "CIRCLE", "TRIANGLE", "L1", "R1", "L2", "R2"};
+        // What each button does in a race with each preset (the race's controller maps the presets).
         static const char* const kActions[4][8] = {
-            {"THROTTLE", "BRAKE", "STUNT", "LOOK BACK", "LEAN BACK", "LEAN FWD", "CLUTCH", "TURBO"},
-            {"BRAKE", "THROTTLE", "STUNT", "LOOK BACK", "CLUTCH", "TURBO", "LEAN BACK", "LEAN FWD"},
-            {"THROTTLE", "STUNT", "BRAKE", "CLUTCH", "LEAN BACK", "LEAN FWD", "LOOK BACK", "TURBO"},
-            {"STUNT", "BRAKE", "THROTTLE", "TURBO", "LOOK BACK", "CLUTCH", "LEAN BACK", "LEAN FWD"},
+            {"THROTTLE", "BRAKE", "NITRO", "CAMERA", "PRELOAD", "WHIP", "STUNT 1", "STUNT 2"},
+            {"BRAKE", "CAMERA", "THROTTLE", "NITRO", "PRELOAD", "WHIP", "STUNT 1", "STUNT 2"},
+            {"THROTTLE", "WHIP", "BRAKE", "NITRO", "PRELOAD", "CAMERA", "STUNT 1", "STUNT 2"},
+            {"STUNT 1", "STUNT 2", "CAMERA", "NITRO", "BRAKE", "THROTTLE", "PRELOAD", "WHIP"},
         };
         static const int kBlock[4] = {774, 784, 794, 804};
         for (int p = 0; p < 4; ++p)
@@ -724,7 +733,7 @@ public:
     }
 
     FeNode Practice() {
-        FeNode root = Screen(kPractice, "TRACK VIEWER", "LEFT/RIGHT TRACK   O BACK");
+        FeNode root = Screen(kPractice, "TRACK VIEWER", "LEFT/RIGHT TRACK   TRIANGLE BACK");
         root.children.push_back(Panel(112, 96, 416, 300));
         for (int k = 0; k < 10; ++k) {
             FeNode pic = Sprite(128, 110, 384, 192, kSprTrack0 + 2 * 10 + k, 1050 + 3 * k);
@@ -816,11 +825,11 @@ FrontEndDesign DesignFrontEnd() {
     out.screens[kOptions] = d.Options();
     out.screens[kLoading] = d.Loading();
     out.screens[kP2Bike] = d.BikeChoice(kP2Bike, "PLAYER 2 BIKE", 873, 874, 875, 876);
-    out.screens[kP2Rider] =
-        d.RiderChoice(kP2Rider, "PLAYER 2 RIDER", 925, 926, 927, 3, "LEFT/RIGHT CHOOSE   X ACCEPT   O BACK");
+    out.screens[kP2Rider] = d.RiderChoice(kP2Rider, "PLAYER 2 RIDER", 925, 926, 927, 3,
+                                          "LEFT/RIGHT CHOOSE   X ACCEPT   TRIANGLE BACK");
     out.screens[kP1Bike] = d.BikeChoice(kP1Bike, "PLAYER 1 BIKE", 971, 972, 973, 974);
     out.screens[kP1Rider] = d.RiderChoice(kP1Rider, "PLAYER 1 RIDER", 1012, 1014, 1015, 3,
-                                          "LEFT/RIGHT CHOOSE   X ACCEPT   O BACK");
+                                          "LEFT/RIGHT CHOOSE   X ACCEPT   TRIANGLE BACK");
     out.screens[kPractice] = d.Practice();
     out.screens[kFree] = d.Setup(
         kFree, 3,
@@ -864,8 +873,7 @@ std::string FrontEndNamesText() {
     static const char* const kCreditPeople[9] = {"MARA KOWALSKI", "DEV PATEL",       "JONAS BERG",
                                                  "ELENA ROSSI",   "KOFI MENSAH",     "HANA SATO",
                                                  "LIAM O'NEILL",  "SOFIA LUNDQVIST", "TOMAS OKAFOR"};
-    std::string out = "roster YOU\n";
-    for (int k = 0; k < 7; ++k) out += std::string("roster ") + kRiderNames[k + 1] + "\n";
+    std::string out;
     for (const char* name : kCreditPeople) out += std::string("credit ") + name + "\n";
     return out;
 }

@@ -48,9 +48,12 @@ struct FrontEndDesign {
 // The whole front end. Deterministic.
 FrontEndDesign DesignFrontEnd();
 
+// The pre-race screen's pictures of the career's rider and bike: rider k and bike k have these ids plus k.
+inline constexpr int kFePreRaceRider0 = 1600, kFePreRaceBike0 = 1610;
+
 // Font numbers of the design's font table.
 enum FeFontId : int8_t { kFeText = 0, kFeTextHi = 1, kFeHead = 2, kFeHint = 3, kFeBig = 4, kFeDim = 5 };
 
-// "frontend\names.txt": the racers of a single race ("roster NAME", the human's label first, then
-// seven riders of the rider choice) and the people in the credits ("credit NAME").
+// "frontend\names.txt": the people in the credits ("credit NAME"). The racers' names are the race's rider
+// table (game/race/riders.h), not the disc's.
 std::string FrontEndNamesText();

@@ -8,6 +8,7 @@
 #include "engine/sys/bitmap_format.h"
 #include "game/files/master_file_format.h"
 #include "mkdisc/motions.h"
+#include "mkdisc/team_colours.h"
 
 namespace {
 
@@ -293,12 +294,6 @@ std::vector<uint8_t> WriteBikeSkinnedGeometry(bool vu0) {
 // ---- team textures ---------------------------------------------------------------------------------------
 
 namespace {
-
-// Base and trim colours of the ten teams (RGBA, red in the low byte).
-constexpr uint32_t kTeamBase[10] = {0x80F07020u, 0x802020E0u, 0x8020C020u, 0x8010C0F0u, 0x80F0F0F0u,
-                                    0x800070F0u, 0x80C020C0u, 0x80202020u, 0x80F0C040u, 0x8000A0A0u};
-constexpr uint32_t kTeamTrim[10] = {0x80F0F0F0u, 0x80F0F0F0u, 0x80202020u, 0x80202020u, 0x80F02020u,
-                                    0x80202020u, 0x80F0F0F0u, 0x8010C0F0u, 0x80F0F0F0u, 0x80F0F0F0u};
 
 std::vector<uint8_t> Named(BitmapImage img, const char* prefix, int n) {
     char name[16];

@@ -104,6 +104,18 @@ int CareerRacerCount(const CGameOptions& options) {
     return static_cast<int>(std::min<uint32_t>(options.numCPURacers, kCareerRacers - 1)) + 1;
 }
 
+int CareerFieldSize(int series) {
+    switch (std::clamp(series, 0, kCareerSeries - 1) / 3) {
+        case TRACKTYPE_FREESTYLE:
+            return 1;
+        case TRACKTYPE_INDOOR:
+        case TRACKTYPE_OUTDOOR:
+            return 7;
+        default:
+            return 6;
+    }
+}
+
 namespace {
 bool ValidSeries(const CareerData& c) {
     return c.currentseries >= 0 && c.currentseries < kCareerSeries;

@@ -70,6 +70,10 @@ int CareerPointsForPlace(int place);
 
 // The eight racers the race reported on (numCPURacers + 1, at most 8).
 int CareerRacerCount(const CGameOptions& options);
+// The racers of a career race in series `series`: the race's field for one player on the series' kind of
+// track (baja 6, indoor and outdoor 7, freestyle alone). The standings show this many before the series'
+// first race too, whatever race was run last.
+int CareerFieldSize(int series);
 
 // Scores a finished career race (only when the race finished and inCareer is set): awards points, sorts
 // the standings, moves on a race or ends the series; clears inCareer. Answers the screen to link to

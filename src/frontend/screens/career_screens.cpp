@@ -29,6 +29,7 @@ constexpr int kPreRaceItems[9] = {240, 242, 252, 244, 246, 248, 250, 254, 255};
 constexpr int kStandingsHeaders[4] = {44, 46, 47, 45};
 constexpr int kSkillFirst[4] = {121, 135, 149, 163};
 constexpr int kFreePointsFirst = 177, kFreePointsShown = 12, kSkillFocus = 115;
+constexpr int kPreRaceRider0 = 1600, kPreRaceBike0 = 1610;
 
 intptr_t Refuse(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     FE_PlayPair(FE_ERROR);
@@ -37,10 +38,9 @@ intptr_t Refuse(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
 void Stamp() {
     currenttime = veClockGetSeconds();
 }
-// The racers of the current series: alone on freestyle tracks, else the field the race reported.
+// The racers of the current series: the field its races have.
 int SeriesRacers(const CareerData& c) {
-    if (c.currentseries / 3 == TRACKTYPE_FREESTYLE) return 1;
-    return GO ? CareerRacerCount(*GO) : kCareerRacers;
+    return CareerFieldSize(c.currentseries);
 }
 
 // ---- series choice (7) ----------------------------------------------------------------------------
@@ -118,6 +118,9 @@ intptr_t Series_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
         SM_ScreenLink(kMainMenu);
         return 0;
     }
+    // The standings name the racers as the race will: the career's rider first.
+    const int32_t rider = Slot().ridernum;
+    FE_FillRoster(1, &rider);
     const char* roster[kCareerRacers];
     for (int i = 0; i < kCareerRacers; ++i) roster[i] = fe_roster[i];
     Career_ChooseSeries(Slot(), currentsel, roster);
@@ -149,6 +152,11 @@ intptr_t PreRace_Init(_smdlhdr* root, int32_t, intptr_t, intptr_t, intptr_t) {
             return 0;
         }
     }
+    // The career's own rider and bike.
+    for (int k = 0; k < 10; ++k) {
+        Show(kPreRaceRider0 + k, k == Slot().ridernum);
+        Show(kPreRaceBike0 + k, k == Slot().bikenum);
+    }
     SetFocus(root, Find(kPreRaceItems[modenum_prerace]));
     return 0;
 }
@@ -172,6 +180,12 @@ void StartCareerRace(const CareerData& c) {
     riderx[0] = c.ridernum;
     inCareer = 1;
     playerx = 1;
+    // A career race runs by the career's rules, not by the last single race's set-up: the computer
+    // riders on, no catch-up, three laps (a minute on a freestyle track).
+    cpux = 0;
+    catchupx = 0;
+    durx = 0;
+    timeOrLapx = trackx == TRACKTYPE_FREESTYLE ? 0 : 1;
     SM_ScreenLink(kLoading);
 }
 intptr_t PreRace_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {

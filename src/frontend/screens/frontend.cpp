@@ -21,6 +21,7 @@
 #include "frontend/sm/sm_translate.h"
 #include "game/core/main_loop.h"
 #include "game/race/demo_loop.h"
+#include "game/race/riders.h"
 
 // ---- selection state ---------------------------------------------------------------------------------
 CGameOptions* GO = nullptr;
@@ -33,8 +34,7 @@ uint32_t careerRiderStats[5] = {};
 const int lapRemap[5] = {3, 4, 5, 10, 20};
 const int timeRemap[5] = {60, 120, 180, 300, 600};
 
-char fe_roster[kRosterSize][16] = {"YOU",         "ACE RYDER", "J. SPEEDMAN", "MAX TORQUE",
-                                   "DUSTY ROADS", "LUCA MUDD", "SAM SKYE",    "ROCCO BERM"};
+char fe_roster[kRosterSize][16] = {};
 char fe_creditNames[kCreditNames][32] = {"PROGRAMMER ONE",   "PROGRAMMER TWO",   "PROGRAMMER THREE",
                                          "PROGRAMMER FOUR",  "PROGRAMMER FIVE",  "PROGRAMMER SIX",
                                          "PROGRAMMER SEVEN", "PROGRAMMER EIGHT", "PROGRAMMER NINE"};
@@ -96,6 +96,12 @@ void LoadFonts() {
 }  // namespace
 
 // ---- names -------------------------------------------------------------------------------------------
+void FE_FillRoster(int humans, const int32_t* humanRider) {
+    for (int i = 0; i < kRosterSize; ++i)
+        std::snprintf(fe_roster[i], sizeof fe_roster[i], "%s",
+                      qzRiderAttributes[RacerRiderModel(i, humans, humanRider)].name);
+}
+
 int FE_LoadNames() {
     int len = 0;
     auto* text = static_cast<char*>(x_LoadFileLength("frontend\\names.txt", &len));
@@ -105,7 +111,7 @@ int FE_LoadNames() {
     }
     std::string all(text, static_cast<size_t>(len));
     x_free(text);
-    int roster = 0, credit = 0;
+    int credit = 0;
     size_t at = 0;
     while (at < all.size()) {
         size_t end = all.find('\n', at);
@@ -119,12 +125,10 @@ int FE_LoadNames() {
             std::snprintf(out, size, "%s", line.c_str() + k);
             return true;
         };
-        if (roster < kRosterSize && take("roster ", fe_roster[roster], sizeof fe_roster[0]))
-            ++roster;
-        else if (credit < kCreditNames && take("credit ", fe_creditNames[credit], sizeof fe_creditNames[0]))
+        if (credit < kCreditNames && take("credit ", fe_creditNames[credit], sizeof fe_creditNames[0]))
             ++credit;
     }
-    return roster + credit;
+    return credit;
 }
 
 // ---- sounds and music --------------------------------------------------------------------------------
@@ -224,7 +228,6 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
 
     PanLeft = _Pan5Dot1{-1.0f, 0.0f, 1.0f, 1.0f, 1.0f};
     PanRight = _Pan5Dot1{1.0f, 0.0f, 1.0f, 1.0f, 0.0f};
-    veSoundSetMasterVolume(1.0f);
     LoadSounds();
     LoadFonts();
     FE_LoadNames();
@@ -252,7 +255,7 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
     }
 
     PS2MusicPlay = FE_MakeMusicView(&PS2AudioMM);
-    if (PS2MusicPlay) PS2MusicPlay->setVolume(0.5f, 1.0f);
+    FE_ApplyAudioSettings();
 
     x_printf("--\n PS2 Memory Card NOT FOUND, game will NOT be saved.\n--\n");
     SM_ScreenLink(startScreen);
@@ -291,7 +294,10 @@ CFrontend::~CFrontend() {
     if (DLManager.getDemoLoopState() == DL_DISABLED) setupGameOptions(gameOptions);
     veEngineBeginFrame();
     veEngineEndFrame();
-    x_printf("Frontend done, sending WorldFile %s.\n", fn);
+    // The world the race will load: the player's choice, or the attract race's own.
+    char world[sizeof gameOptions->WorldFile + 1] = {};
+    std::memcpy(world, gameOptions->WorldFile, sizeof gameOptions->WorldFile);
+    x_printf("Frontend done, sending WorldFile %s.\n", world);
     SM_KillSystem();
     SM_KillResource();
     if (FrontendData) x_free(FrontendData);
@@ -318,15 +324,20 @@ void CFrontend::setupGameOptions(CGameOptions* options) {
     options->timeOrLap = timeOrLapx;
     options->presetHumanControls[0] = preset[0];
     options->presetHumanControls[1] = preset[1];
+    // The volumes the audio screen makes heard, 0 to 10 (music 0: the race has no music to pause).
+    options->soundVolume = (Audio_ItemCurrent[1] * Audio_ItemCurrent[0] + 9) / 10;
+    options->musicVolume = (Audio_ItemCurrent[3] * Audio_ItemCurrent[0] + 9) / 10;
     options->isCareer = inCareer;
     std::memcpy(options->careerRiderStats, careerRiderStats, sizeof careerRiderStats);
-    if (inCareer)
-        FE_CareerRacerNames(options);
-    else
-        for (int i = 0; i < kRosterSize; ++i) options->sInfo[i].setName(fe_roster[i]);
     for (int i = 0; i < playerx && i < 2; ++i) {
         options->rider[i] = riderx[i];
         options->bike[i] = bikex[i];
+    }
+    if (inCareer) {
+        FE_CareerRacerNames(options);
+    } else {
+        FE_FillRoster(options->numHumanPlayers, options->rider);
+        for (int i = 0; i < kRosterSize; ++i) options->sInfo[i].setName(fe_roster[i]);
     }
 }
 

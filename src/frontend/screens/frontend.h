@@ -48,13 +48,16 @@ extern const int lapRemap[5];
 extern const int timeRemap[5];
 // inCareer is the program's (game/core/main_loop.h).
 
-// ---- the eight racer names of a single race (the human's label first) and the credits' names ------
+// ---- the eight racer names of a race (the human's first) and the credits' names ---------------------
 inline constexpr int kRosterSize = 8;
 inline constexpr int kCreditNames = 9;
 extern char fe_roster[kRosterSize][16];
 extern char fe_creditNames[kCreditNames][32];
-// Reads "frontend\names.txt" (lines "roster NAME" and "credit NAME"); a missing file keeps the names
-// already held (built-in defaults at boot) with a log line. Returns the number of names read.
+// Fills fe_roster with the names of the riders a race of `humans` players who chose `humanRider` puts
+// on the track, racer by racer, as the race names them (game/race/riders.h).
+void FE_FillRoster(int humans, const int32_t* humanRider);
+// Reads "frontend\names.txt" (lines "credit NAME"); a missing file keeps the names already held
+// (built-in defaults at boot) with a log line. Returns the number of names read.
 int FE_LoadNames();
 
 // ---- sounds ----------------------------------------------------------------------------------------
@@ -67,6 +70,11 @@ extern _Pan5Dot1 PanLeft, PanRight;
 void FE_PlayPair(int pair);
 // How many pairs have been played since boot (tests listen through this).
 extern int fe_pairsPlayed[6];
+
+// Puts the audio screen's master, effects and music volumes on the engine and the music view (the
+// values last until power-off; every front end opens with them).
+void FE_ApplyAudioSettings();
+extern int8_t Audio_ItemCurrent[5];
 
 // ---- music -----------------------------------------------------------------------------------------
 extern CAudioMemoryManager* PS2AudioMM;

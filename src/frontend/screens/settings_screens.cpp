@@ -18,6 +18,16 @@ int8_t Control_ItemCurrent[2] = {0, 0};
 const int8_t Control_ItemCount[2] = {2, 4};
 int8_t modenum_optionsmenu = 0;
 
+// The master volume scales everything heard: the front end's sounds through the engine's master volume
+// (the effects volume scales them again in the audio module), the music stream by music x master.
+void FE_ApplyAudioSettings() {
+    const float master = static_cast<float>(std::clamp<int>(Audio_ItemCurrent[0], 0, 10)) / 10.0f;
+    const float effects = static_cast<float>(std::clamp<int>(Audio_ItemCurrent[1], 0, 10)) / 10.0f;
+    const float music = static_cast<float>(std::clamp<int>(Audio_ItemCurrent[3], 0, 10)) / 10.0f;
+    veSoundSetMasterVolume(master);
+    if (PS2MusicPlay) PS2MusicPlay->setVolume(music * master, effects);
+}
+
 namespace {
 
 constexpr int kTrophyCase = 12, kAudio = 18, kControl = 19, kOptions = 20, kCredits = 1;
@@ -64,10 +74,7 @@ int AudioValueId(int row, int value) {
     return kAudioFirstValue[row] + 2 * value;
 }
 void ApplyAudio(int row) {
-    if (row == 0) veSoundSetMasterVolume(static_cast<float>(Audio_ItemCurrent[0]) / 10.0f);
-    if ((row == 1 || row == 3) && PS2MusicPlay)
-        PS2MusicPlay->setVolume(static_cast<float>(Audio_ItemCurrent[3]) / 10.0f,
-                                static_cast<float>(Audio_ItemCurrent[1]) / 10.0f);
+    if (row <= 1 || row == 3) FE_ApplyAudioSettings();
 }
 intptr_t Audio_Init(_smdlhdr* root, int32_t, intptr_t, intptr_t, intptr_t) {
     currenttime = veClockGetSeconds();
@@ -124,11 +131,20 @@ int ControlItemId(int row, int value) {
 void ShowBlock(int p, bool on) {
     for (int i = 0; i < 8; ++i) Show(kPresetBlock[std::clamp(p, 0, 3)] + i, on);
 }
-intptr_t Control_Init(_smdlhdr* root, int32_t, intptr_t, intptr_t, intptr_t) {
-    currenttime = veClockGetSeconds();
+// The presets the screen shows for player 1 and player 2 until Accept hands them over.
+int8_t g_pendingPreset[2] = {0, 0};
+void ShowControlRows() {
     for (int r = 0; r < 2; ++r)
         for (int v = 0; v < Control_ItemCount[r]; ++v) Show(ControlItemId(r, v), v == Control_ItemCurrent[r]);
     for (int p = 0; p < 4; ++p) ShowBlock(p, p == Control_ItemCurrent[1]);
+}
+intptr_t Control_Init(_smdlhdr* root, int32_t, intptr_t, intptr_t, intptr_t) {
+    currenttime = veClockGetSeconds();
+    // The preset row shows the preset the shown player has.
+    for (int p = 0; p < 2; ++p) g_pendingPreset[p] = static_cast<int8_t>(std::clamp<int>(preset[p], 0, 3));
+    Control_ItemCurrent[0] = static_cast<int8_t>(std::clamp<int>(Control_ItemCurrent[0], 0, 1));
+    Control_ItemCurrent[1] = g_pendingPreset[Control_ItemCurrent[0]];
+    ShowControlRows();
     modes[0] = Find(kControlRow[0]);
     modes[1] = Find(kControlRow[1]);
     SetFocus(root, modes[modenum_cfg == 1 ? 1 : 0]);
@@ -141,20 +157,24 @@ intptr_t Control_Side(int to) {
     FE_PlayPair(FE_SELECT);
     return 0;
 }
+// Up and Down: on the player row they choose the player whose preset is shown, on the preset row that
+// player's preset (both wrap).
 intptr_t Control_Change(int by) {
-    const int r = modenum_cfg == 1 ? 1 : 0;
-    ShowBlock(Control_ItemCurrent[1], false);
-    Show(ControlItemId(r, Control_ItemCurrent[r]), false);
-    if (r == 1) Control_ItemCurrent[1] = static_cast<int8_t>((Control_ItemCurrent[1] + by + 4) % 4);
-    ShowBlock(Control_ItemCurrent[1], true);
-    Show(ControlItemId(r, Control_ItemCurrent[r]), true);
+    const int player = Control_ItemCurrent[0];
+    if (modenum_cfg == 1) {
+        g_pendingPreset[player] = static_cast<int8_t>((g_pendingPreset[player] + by + 4) % 4);
+    } else {
+        Control_ItemCurrent[0] = static_cast<int8_t>(1 - player);
+    }
+    Control_ItemCurrent[1] = g_pendingPreset[Control_ItemCurrent[0]];
+    ShowControlRows();
     FE_PlayPair(FE_MOVE);
     return Ack();
 }
-// Player 1 takes the player row's value and player 2 the chosen preset.
+// Each player takes the preset the screen showed for them.
 intptr_t Control_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
-    preset[0] = Control_ItemCurrent[0];
-    preset[1] = Control_ItemCurrent[1];
+    preset[0] = g_pendingPreset[0];
+    preset[1] = g_pendingPreset[1];
     return AcceptAndLink(kOptions);
 }
 const _sm_msgmapstruct kControlMap[] = {

@@ -84,8 +84,14 @@ void ShowOnlyPicture(const SetupDef& d) {
     FE_Show(g_ctl.pics[d.itemCursor[0]], true);
 }
 
+bool WorldOnDisc(int world);
+
 void OnInitialUpdate(const SetupDef& d, _smdlhdr* root) {
     currenttime = veClockGetSeconds();
+    // The screen opens on a track the player can race: a cursor on a closed one moves on to the next
+    // the disc carries.
+    for (int k = 0; k < d.itemCount[0] && !WorldOnDisc(d.itemCursor[0] + 1); ++k)
+        d.itemCursor[0] = static_cast<int8_t>((d.itemCursor[0] + 1) % d.itemCount[0]);
     for (int r = 0; r < d.rowCount; ++r)
         for (int k = 0; k < d.itemCount[r]; ++k) g_ctl.items[r][k] = SM_FindControlByID(d.items[r][k]);
     for (int k = 0; k < 10; ++k) g_ctl.pics[k] = SM_FindControlByID(d.trackPic + 3 * k);

@@ -175,6 +175,13 @@ void SM_InitInputModule() {
     Cycle = 0;
     std::memset(Controller, 0, sizeof(Controller));
     std::memset(OldController, 0, sizeof(OldController));
+    // A button already held when the screens start (the press that left a race or the previous front
+    // end) is not a new press: the first poll compares against the buttons held now, so only a release
+    // follows. The pads still report as inserted on that poll.
+    const uint32_t connected = g_source->ConnectionBits();
+    for (int pad = 0; pad < kNumPhysicalPads; ++pad)
+        if ((connected >> pad) & 1u)
+            OldController[pad].Buttons = static_cast<uint16_t>(g_source->DigitalBits(pad));
     std::memset(LStickX, 0, sizeof(LStickX));
     std::memset(LStickY, 0, sizeof(LStickY));
     std::memset(RStickX, 0, sizeof(RStickX));

@@ -20,6 +20,7 @@
 #include "game/race/race_links.h"
 #include "game/race/race_scene.h"
 #include "game/race/race_sound.h"
+#include "game/race/riders.h"
 #include "kinetic/dynamics/rigid_collection.h"
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/vehicle/kinetic_vehicle_action.h"
@@ -33,26 +34,13 @@ const uint8_t qzBikeAttributes[12][4] = {{1, 3, 1, 2}, {2, 3, 1, 1}, {3, 3, 1, 1
                                          {1, 2, 2, 2}, {3, 3, 2, 2}, {1, 2, 3, 3}, {2, 2, 3, 3},
                                          {3, 1, 3, 1}, {1, 1, 3, 2}, {1, 1, 3, 1}, {3, 1, 3, 3}};
 
-// Per rider model: skills (stability, cornering, jumping, stunt), four unused bytes, the bike model and
-// the rider's name.
-struct QzRiderRow {
-    uint8_t skill[4];
-    uint8_t unused[4];
-    int32_t bikeModel;
-    char name[20];
-};
-static_assert(sizeof(QzRiderRow) == 32);
-const QzRiderRow qzRiderAttributes[10] = {
-    {{4, 2, 5, 3}, {127, 128, 0, 0}, 0, "Dusty Rhodes"},
-    {{2, 3, 4, 5}, {127, 128, 0, 0}, 1, "Kurt Holloway"},
-    {{4, 5, 3, 2}, {127, 128, 0, 0}, 2, "Marco Brandt"},
-    {{4, 3, 3, 4}, {127, 128, 0, 0}, 3, "Jesse Cole"},
-    {{2, 3, 5, 4}, {127, 128, 0, 0}, 4, "Tommy Reyes"},
-    {{4, 2, 5, 3}, {127, 128, 0, 0}, 5, "Lars Eklund"},
-    {{5, 2, 3, 4}, {127, 128, 0, 0}, 6, "Nico Ferrante"},
-    {{5, 4, 3, 2}, {127, 128, 0, 0}, 7, "Brody Vance"},
-    {{5, 4, 3, 2}, {127, 128, 0, 0}, 8, "Shane Mercer"},
-    {{5, 4, 3, 2}, {127, 128, 0, 0}, 9, "Ricky Alvarez"},
+// The riders' names are the ones the rider choice screens show.
+const QzRiderRow qzRiderAttributes[kRiderModels] = {
+    {{4, 2, 5, 3}, {127, 128, 0, 0}, 0, "ACE RYDER"},    {{2, 3, 4, 5}, {127, 128, 0, 0}, 1, "J. SPEEDMAN"},
+    {{4, 5, 3, 2}, {127, 128, 0, 0}, 2, "MAX TORQUE"},   {{4, 3, 3, 4}, {127, 128, 0, 0}, 3, "DUSTY ROADS"},
+    {{2, 3, 5, 4}, {127, 128, 0, 0}, 4, "KIP HOLESHOT"}, {{4, 2, 5, 3}, {127, 128, 0, 0}, 5, "LUCA MUDD"},
+    {{5, 2, 3, 4}, {127, 128, 0, 0}, 6, "SAM SKYE"},     {{5, 4, 3, 2}, {127, 128, 0, 0}, 7, "T. WHEELIE"},
+    {{5, 4, 3, 2}, {127, 128, 0, 0}, 8, "ROCCO BERM"},   {{5, 4, 3, 2}, {127, 128, 0, 0}, 9, "NIKKI NITRO"},
 };
 
 namespace {
@@ -191,7 +179,8 @@ int CQzGame::initRiderResources() {
 int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     const int camera = isAI ? -1 : cameraId[i];
     whoControls[i] = static_cast<int32_t>(isAI);
-    const int riderModel = isAI ? static_cast<int>(i) : ModelIndex(gameOptions->rider[i]);
+    const int riderModel =
+        RacerRiderModel(static_cast<int>(i), static_cast<int>(numOfHumanRacers), gameOptions->rider);
     const int bikeModel =
         isAI ? ModelIndex(qzRiderAttributes[riderModel].bikeModel) : ModelIndex(gameOptions->bike[i]);
 

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "bike/kinetic_bike.h"
+#include "bike/rider_model.h"
 #include "console/pad/pad.h"
 #include "engine/sys/xrand.h"
 #include "frontend/screens/career_ui.h"
@@ -20,6 +21,7 @@
 #include "game/race/end_screens.h"
 #include "game/race/race_game.h"
 #include "game/race/race_links.h"
+#include "game/race/riders.h"
 #include "host/pad_script.h"
 #include "support/disc_race_test.h"
 #include "support/log_capture.h"
@@ -181,19 +183,19 @@ TEST_F(CareerRoad, NameRideScoreFinishTheSeriesAndSeeTheTrophy) {
     EXPECT_EQ(careerui::Find(539)->Alpha, 0);
 }
 
-// The controller screen's choice reaches the race: player 2 takes the preset row's layout (preset 1:
-// circle accelerates), player 1 the player row's value (preset 0: cross accelerates).
+// The controller screen's choice reaches the race: each player races with the preset the screen showed
+// for them (player 1 preset B: circle accelerates; player 2 preset C: cross accelerates).
 TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
     Open(33);
-    Play("DOWN*4 CROSS CROSS RIGHT UP CROSS TRIANGLE");
+    Play("DOWN*4 CROSS CROSS RIGHT UP LEFT UP RIGHT UP UP CROSS TRIANGLE");
     ASSERT_EQ(SM_GetCurScreen(), 33);
     // Two players (pad 2 plugged in), the first set-up screen, first riders and bikes.
     console::PadSetInput(1, 0, console::PadIdle());
     Play("UP*3 CROSS CROSS CROSS CROSS CROSS CROSS CROSS CROSS");
     Close();
     ASSERT_EQ(options_.numHumanPlayers, 2);
-    EXPECT_EQ(options_.presetHumanControls[0], 0);
-    EXPECT_EQ(options_.presetHumanControls[1], 1);
+    EXPECT_EQ(options_.presetHumanControls[0], 1);
+    EXPECT_EQ(options_.presetHumanControls[1], 2);
     auto* race = new CQzGame(&options_, common_, 0);
     host::PadScript pads[2];
     host::Error e;
@@ -210,8 +212,52 @@ TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
         }
     }
     delete race;
-    EXPECT_EQ(accelerating[0], "3");
-    EXPECT_EQ(accelerating[1], "1");
+    EXPECT_EQ(accelerating[0], "1");
+    EXPECT_EQ(accelerating[1], "3");
+}
+
+// The rider picked is the rider raced, under one name: for MAX TORQUE (3rd of the choice) and NIKKI
+// NITRO (10th) in a career, the pre-race screen shows the pick's portrait, the race gives the player's
+// bike the pick's name and rider model (its kit), every racer's name (what the race and its results
+// show) is the standings' name of that racer, and no rider is in the race twice.
+TEST_F(CareerRoad, PickedRiderRacesUnderOneNameInTheRaceAndTheStandings) {
+    for (int pick : {2, 9}) {
+        SCOPED_TRACE(pick);
+        for (CareerData& c : CareerFile) c.reset();
+        BootCursors();
+        CareerData& c = CareerFile[0];
+        cpux = 1, durx = 4, timeOrLapx = 0;  // a single race's set-up: no computer riders, 10 minutes
+        Open(34);
+        Play("START DOWN*2 CROSS CROSS CROSS LEFT CROSS UP CROSS");
+        ASSERT_EQ(SM_GetCurScreen(), 8);
+        Play(pick ? "RIGHT*" + std::to_string(pick) + " CROSS CROSS" : "CROSS CROSS");
+        ASSERT_EQ(SM_GetCurScreen(), 6);
+        ASSERT_EQ(c.ridernum, pick);
+        for (int k = 0; k < 10; ++k) EXPECT_EQ(careerui::Find(1600 + k)->Alpha, k == pick ? 255 : 0) << k;
+        EXPECT_EQ(careerui::Find(1610)->Alpha, 255);  // the career's bike, bike 1
+        Play("DOWN*2 CROSS");                         // the standings, and back
+        ASSERT_EQ(SM_GetCurScreen(), 3);
+        Play("TRIANGLE DOWN*6 CROSS");
+        Close();
+        EXPECT_EQ(options_.cpuRiders, 1);  // a career race by the career's rules
+        EXPECT_EQ(options_.duration, 3);
+        EXPECT_EQ(options_.timeOrLap, 1);
+        auto* race = new CQzGame(&options_, common_, 0);
+        // The standings, before the series' first race too, list the field the race has.
+        const int racers = int(CQzGame::numOfTotalRacers);
+        ASSERT_EQ(racers, CareerFieldSize(c.currentseries));
+        EXPECT_STREQ(CQzGame::bike[0]->playerName, qzRiderAttributes[pick].name);
+        EXPECT_EQ(CQzGame::bike[0]->rider->descriptionId, race->riderDescriptionId[pick]);
+        std::vector<std::string> names;
+        for (int i = 0; i < racers; ++i) {
+            EXPECT_STREQ(CQzGame::bike[i]->playerName, c.player[i].name) << i;
+            EXPECT_STREQ(CQzGame::bike[i]->playerName, options_.sInfo[i].name()) << i;
+            names.push_back(CQzGame::bike[i]->playerName);
+        }
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(std::unique(names.begin(), names.end()), names.end());
+        delete race;
+    }
 }
 
 }  // namespace

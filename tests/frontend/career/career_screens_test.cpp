@@ -300,6 +300,45 @@ TEST_F(CareerScreens, EffectsVolumeScalesTheHeardSelectSound) {
     veSoundReset();
 }
 
+// The master row scales the menu music as heard (the music stream through the audio module), not only
+// the front end's own sounds: music 10 at master 10, 5 and 0.
+TEST_F(CareerScreens, MasterVolumeScalesTheHeardMenuMusic) {
+    console::IopReset();
+    x_HardwareBootSystem();
+    ASSERT_EQ(veSoundInit(), 0);
+    CAudioMemoryManager* amm = nullptr;
+    PS2MusicPlay = FE_MakeMusicView(&amm);
+    static std::vector<int16_t> heard;
+    console::SpuSetSink([](const int16_t* s, int n, void*) { heard.insert(heard.end(), s, s + 2 * n); },
+                        nullptr);
+    SM_ScreenLink(18);
+    Audio_ItemCurrent[3] = 10;
+    auto rms = [](int master) {  // a step of the master row onto `master`, then the tune's first second
+        modenum_audiocfg = 0;
+        Audio_ItemCurrent[0] = static_cast<int8_t>(master == 10 ? 9 : master + 1);
+        Send(master == 10 ? SM_MSG_RIGHT : SM_MSG_LEFT);
+        FE_PlayStream(0);
+        heard.clear();
+        for (int f = 0; f < 60; ++f) {
+            veSoundMaintenance();
+            console::ClockTickVblank();
+            console::SpuCatchUp();
+        }
+        double e = 0;
+        for (int16_t v : heard) e += double(v) * v;
+        return std::sqrt(e / double(heard.size() + 1));
+    };
+    const double full = rms(10), half = rms(5), none = rms(0);
+    std::printf("menu music: rms %.1f at master 10, %.1f at 5, %.1f at 0\n", full, half, none);
+    EXPECT_GT(full, 100.0);
+    EXPECT_NEAR(half / full, 0.5, 0.05);
+    EXPECT_LT(none, 1.0);
+    console::SpuSetSink(nullptr, nullptr);
+    delete amm;
+    delete PS2MusicPlay;
+    veSoundReset();
+}
+
 TEST_F(CareerScreens, ControllerPresetsAndOptionsMenu) {
     SM_ScreenLink(20);
     SM_ScreenLink(19);
@@ -310,9 +349,22 @@ TEST_F(CareerScreens, ControllerPresetsAndOptionsMenu) {
     EXPECT_EQ(preset[0], 0);
     EXPECT_EQ(preset[1], 0);
     SM_ScreenLink(19);
-    Send({SM_MSG_DOWN, SM_MSG_ACCEPT});  // preset 3 -> 2
-    EXPECT_EQ(preset[0], 0);
+    EXPECT_TRUE(Shown(773) && Shown(774) && !Shown(803));  // player 1's preset: the cancelled D not kept
+    Send({SM_MSG_DOWN, SM_MSG_ACCEPT});                    // preset A -> D, for player 1
+    EXPECT_EQ(preset[0], 3);
+    EXPECT_EQ(preset[1], 0);
+    // Player 2 on the player row shows player 2's preset; the preset row then changes player 2's.
+    SM_ScreenLink(19);
+    Send({SM_MSG_LEFT, SM_MSG_UP});
+    EXPECT_TRUE(Shown(769) && !Shown(767) && Shown(773) && Shown(774) && !Shown(804));
+    Send({SM_MSG_RIGHT, SM_MSG_UP, SM_MSG_UP});
+    EXPECT_TRUE(Shown(793) && Shown(794));
+    Send({SM_MSG_LEFT, SM_MSG_UP});
+    EXPECT_TRUE(Shown(767) && Shown(803) && Shown(804));  // back to player 1: D
+    Send(SM_MSG_ACCEPT);
+    EXPECT_EQ(preset[0], 3);
     EXPECT_EQ(preset[1], 2);
+    SM_ScreenLink(20);
     EXPECT_EQ(SM_GetCurScreen(), 20);
     EXPECT_EQ(modenum_optionsmenu, 0);
     EXPECT_EQ(SM_FindControlByID(854)->x, -210);  // the rows fly in again

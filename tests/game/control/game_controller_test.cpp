@@ -19,6 +19,7 @@
 #include "game/control/game_controller.h"
 #include "game/model/model.h"
 #include "host/pad_script.h"
+#include "mkdisc/frontend_screens.h"
 
 namespace {
 
@@ -217,6 +218,48 @@ TEST_F(PadControl, SticksAndTheViewButtonInTheBikeState) {
     camera_->pans.clear();
     run({"0 RX=0\n1 RX=255"}, 2);  // right stick left, then right
     EXPECT_EQ(camera_->pans, (std::vector<int>{2234, 3234}));
+}
+
+// The controller screen's layout blocks say what each button does in a race: for every preset, each of
+// the eight buttons it lists, held on the pad, drives the virtual control of the action it names.
+TEST_F(PadControl, ControllerScreenDescribesWhatEveryPresetsButtonsDo) {
+    const FrontEndDesign design = DesignFrontEnd();
+    const FeNode& screen = design.screens[19];
+    auto text = [&](const FeNode& n) { return design.strings[size_t(n.string)]; };
+    const struct {
+        const char* name;
+        uint32_t button;
+    } kButtons[8] = {{"X", console::kPadCross},       {"SQUARE", console::kPadSquare},
+                     {"CIRCLE", console::kPadCircle}, {"TRIANGLE", console::kPadTriangle},
+                     {"L1", console::kPadL1},         {"R1", console::kPadR1},
+                     {"L2", console::kPadL2},         {"R2", console::kPadR2}};
+    const struct {
+        uint32_t control;
+        const char* action;
+    } kActions[] = {{CONTROL_PRELOAD, "PRELOAD"}, {CONTROL_STUNT_A, "STUNT 1"}, {CONTROL_WHIP, "WHIP"},
+                    {CONTROL_STUNT_B, "STUNT 2"}, {CONTROL_ACCEL, "THROTTLE"},  {CONTROL_VIEW, "CAMERA"},
+                    {CONTROL_BRAKE, "BRAKE"},     {CONTROL_NITRO, "NITRO"}};
+    for (unsigned preset = 0; preset < 4; ++preset) {
+        controllers_.clear();
+        make(0, preset, STATE_BIKE);
+        for (int b = 0; b < 8; ++b) {
+            const FeNode* line = nullptr;
+            for (const FeNode& n : screen.children)
+                if (n.id == 774 + 10 * int(preset) + b) line = &n;
+            ASSERT_TRUE(line && line->children.size() == 2) << preset << ":" << b;
+            ASSERT_EQ(text(line->children[0]), kButtons[b].name);
+            console::PadInput in = console::PadIdle();
+            in.buttons = kButtons[b].button;
+            console::PadSetInput(0, 0, in);
+            veControlMaintenance();
+            const uint32_t bits = veControlGetVirtualPadDigitalBits(0);
+            std::string does;
+            for (const auto& a : kActions)
+                if (bits & a.control) does += a.action;
+            EXPECT_EQ(does, text(line->children[1])) << "preset " << preset << ", " << kButtons[b].name;
+        }
+    }
+    console::PadSetInput(0, 0, console::PadIdle());
 }
 
 }  // namespace
