@@ -127,16 +127,7 @@ std::vector<uint8_t> BuildDefaultObjectSoundFile() {
 }
 
 std::string BuildSoundTuningText() {
-    SoundTuning t;
-    // Music, effects, engine, checkpoint, collision, landing, announcer, crowd.
-    const float volumes[8] = {0.35f, 0.9f, 0.7f, 0.9f, 1.0f, 0.9f, 0.8f, 0.6f};
-    for (int i = 0; i < 8; ++i) t.volumes[i] = volumes[i];
-    t.announcerFrequency = 0.004f;  // chances per sound step
-    t.crowdFrequency = 0.006f;
-    t.groupLimits[0] = 8;  // engines
-    t.groupLimits[1] = 6;  // landings, grunts, collisions
-    t.groupLimits[2] = 6;  // everything else
-    return WriteSoundTuning(t);
+    return WriteSoundTuning(DefaultSoundTuning());
 }
 
 bool WriteAudioFiles(const std::vector<AudioWorld>& worlds, AudioFileSink write, void* ctx) {
