@@ -95,10 +95,12 @@ std::vector<uint8_t> BuildIndoorSoundFile() {
 
 std::vector<uint8_t> BuildWorldSoundFile(bool indoor, uint32_t seed) {
     using W = WorldSound;
-    static const W kOutdoor[] = {W::CrowdMurmur, W::Wind,       W::Birds,     W::FenceHit,
-                                 W::TyreHit,     W::HayBaleHit, W::BarrelHit, W::PostHit};
-    static const W kIndoor[] = {W::CrowdMurmur, W::Generator,  W::FenceHit,
-                                W::TyreHit,     W::HayBaleHit, W::BarrelHit};
+    // The hit sounds first, in the same order everywhere: an object type's hit sound 1 is the fence (the
+    // indoor arena's walls have it), 2 the tyre, 3 the hay bale, 4 the barrel; then the ambient loops.
+    static const W kOutdoor[] = {W::FenceHit, W::TyreHit,     W::HayBaleHit, W::BarrelHit,
+                                 W::PostHit,  W::CrowdMurmur, W::Wind,       W::Birds};
+    static const W kIndoor[] = {W::FenceHit,  W::TyreHit,     W::HayBaleHit,
+                                W::BarrelHit, W::CrowdMurmur, W::Generator};
     static const char* const kNames[] = {"crowd", "wind",   "birds", "fence",    "tyre",
                                          "hay",   "barrel", "post",  "generator"};
     MasterFileWriter w;
@@ -120,9 +122,9 @@ std::vector<uint8_t> BuildWorldSoundFile(bool indoor, uint32_t seed) {
 std::vector<uint8_t> BuildDefaultObjectSoundFile() {
     MasterFileWriter w;
     w.beginLabel();
-    for (WorldSound s : {WorldSound::Wind, WorldSound::FenceHit, WorldSound::TyreHit, WorldSound::PostHit})
+    for (WorldSound s : {WorldSound::FenceHit, WorldSound::TyreHit, WorldSound::PostHit, WorldSound::Wind})
         w.add(Sample(SynthWorldSound(s, 0), WorldSoundLoops(s)));
-    w.add(NameList("wind\nfence\ntyre\npost\n"));
+    w.add(NameList("fence\ntyre\npost\nwind\n"));
     return w.build();
 }
 
