@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <vector>
 
+#include "audio/engine_sound.h"
 #include "audio/envelope.h"
 #include "audio/sound_factory.h"
 #include "audio/sound_storage.h"
@@ -19,6 +20,7 @@
 #include "console/pad/pad.h"
 #include "console/spu/spu.h"
 #include "engine/hal/sound.h"
+#include "frontend/hud/pause_menu.h"
 #include "game/race/countdown.h"
 #include "game/race/race_game.h"
 #include "game/race/race_sound.h"
@@ -97,9 +99,10 @@ protected:
         race_ = new CQzGame(&options_, common_, 0);
     }
     // One race frame with pad 1's cross (the throttle) held or not; two vertical blanks, as the race runs.
-    void Frame(bool throttle) {
+    void Frame(bool throttle, uint8_t steer = 128) {
         console::PadInput in = console::PadIdle();
         if (throttle) in.buttons = console::kPadCross;
+        in.sticks[2] = steer;
         console::PadSetInput(0, 0, in);
         ASSERT_EQ(race_->updateGame(), 0);
         console::ClockTickVblank();
@@ -172,6 +175,55 @@ TEST_F(RaceMix, EngineNeverFallsSilentWhileTheThrottleIsHeld) {
         blank.size(), median, sorted.front(), quiet);
     EXPECT_EQ(quiet, 0);
     EXPECT_GT(sorted.front(), -40.0);
+}
+
+// The player weaves alone across an indoor track with the engines turned down and hits the arena's
+// walls: each collision of its bike is heard in its frame (the collision's frame or the next,
+// as the sound batch ends the frame).
+TEST_F(RaceMix, ACollisionIsHeardInItsFrame) {
+    Start(I03, 0, 10, 0);
+    for (auto* obj : racesound::View()->_objects)
+        if (auto* engine = dynamic_cast<CBikeSoundObject*>(obj)) engine->volume = 0.0f;
+    while (!CQzGame::gameStart->gameStartData.gameStarted) Frame(false);
+    std::vector<size_t> hits;  // output frames at the end of each collision frame
+    for (int f = 0; f < 1500 && hits.size() < 4; ++f) {
+        Frame(true, f % 90 < 45 ? 0 : 255);
+        if ((CQzGame::bike[0]->viewFlags >> BIKE_COLLIDE) & 1) hits.push_back(Heard());
+    }
+    for (int f = 0; f < 10; ++f) Frame(false);
+    ASSERT_FALSE(hits.empty());
+    for (size_t end : hits) {
+        const double before = Db(MeanSquare(end - 3200, end - 1600));
+        const double heard = std::max(Db(MeanSquare(end - 1600, end)), Db(MeanSquare(end, end + 1600)));
+        std::printf("collision: %.1f dBFS over %.1f dBFS in the frame before\n", heard, before);
+        EXPECT_GT(heard, before + 5.0);
+    }
+}
+
+// The effects and music volume settings the options carry scale what the race plays: the audio module
+// gets the tuning's volumes times setting / 10, and the grid revving at half the effects setting is
+// heard 6 dB down, at 0 not at all; the same for the music with the effects off.
+TEST_F(RaceMix, EffectsAndMusicFollowTheVolumeSettings) {
+    auto level = [&](int effects, int music) {
+        delete race_;
+        race_ = nullptr;
+        Start(B01, 1, effects, music);
+        PauseMusic::setSong(0);  // the same song from its start in every race
+        EXPECT_FLOAT_EQ(console::AmmMusic().sfxVol, raceMusicVolume[1] * float(effects) / 10.0f);
+        EXPECT_FLOAT_EQ(console::AmmMusic().musicVol, raceMusicVolume[0] * float(music) / 10.0f);
+        for (int f = 0; f < 20; ++f) Frame(true);
+        const size_t from = Heard();
+        for (int f = 0; f < 90; ++f) Frame(true);
+        return Db(MeanSquare(from, Heard()));
+    };
+    const double fx10 = level(10, 0), fx5 = level(5, 0), fx0 = level(0, 0);
+    const double music10 = level(0, 10), music5 = level(0, 5);
+    std::printf("effects 10: %.1f dBFS, 5: %.1f, 0: %.1f; music 10: %.1f dBFS, 5: %.1f\n", fx10, fx5, fx0,
+                music10, music5);
+    EXPECT_NEAR(fx10 - fx5, 6.0, 1.5);
+    EXPECT_LT(fx0, -90.0);
+    EXPECT_NEAR(music10 - music5, 6.0, 1.5);
+    EXPECT_GT(music10, -40.0);
 }
 
 }  // namespace
