@@ -116,12 +116,10 @@ CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
     if (!hit) return nullptr;
     const int desc = hit->descriptionId;
     const CObjectDescription* d = CResourceStorage<CObjectDescription>::instance().get(desc);
-    // The object type's hit sound (a world sound); a type without one, and an object without a type,
-    // sound the default collision.
-    const int n = d && d->typeInfo ? d->typeInfo->hitSoundId - 1 : -1;
-    const int world = n >= 0 ? CQZSoundIDs::getGlobalIdFromWorldId(n) : -1;
-    if (world >= 0) {
-        current = CSoundFactory::getReader(world);
+    if (d && d->typeInfo) {
+        const int n = d->typeInfo->hitSoundId - 1;
+        if (n < 0) return nullptr;
+        current = CSoundFactory::getReader(CQZSoundIDs::getGlobalIdFromWorldId(n));
         x_printf("AUDIO: DEBUG: Bike Collision. Hit object with descid %d. Playing sound %d.\n", desc,
                  d->typeInfo->hitSoundId);
     } else {
