@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "audio/sound_reader.h"
+#include "engine/sys/clock.h"
 
 namespace {
 
@@ -64,6 +65,15 @@ int CMixer::allocateChannel(CSoundReader* reader) {
 }
 
 void CMixer::prepare() {
+    // The time since the last step, which the next one will most likely take as well (a long pause or
+    // the first step counts as none).
+    static uint64_t lastStep = 0;
+    const uint64_t now = veClockGetCycles();
+    const double since = lastStep && now > lastStep ? static_cast<double>(now - lastStep) /
+                                                          static_cast<double>(veClockGetCPUClockSpeed())
+                                                    : 0.0;
+    if (now != lastStep) CComplexSoundReader::stepSeconds = since > 0.1 ? 0.0 : since;
+    lastStep = now;
     locked = 1;
     for (size_t i = 0; i < channels.size(); ++i)
         if (CSoundReader* r = channels[i]; r && !r->finished()) r->preMaintenance(channelParams[i]);

@@ -6,6 +6,8 @@
 #include "audio/mixer.h"
 #include "audio/sound_factory.h"
 #include "audio/sound_storage.h"
+#include "engine/hal/sound_hw.h"
+#include "engine/sys/clock.h"
 
 namespace {
 
@@ -48,11 +50,34 @@ CVemoSoundReader::~CVemoSoundReader() {
     ReleaseVoice(instance, SampleOf(soundId));
 }
 
+void CVemoSoundReader::catchUp() {
+    const uint64_t now = veClockGetCycles();
+    if (now > playedAt)
+        played +=
+            static_cast<double>(now - playedAt) / static_cast<double>(veClockGetCPUClockSpeed()) * playRate;
+    playedAt = now;
+}
+
+double CVemoSoundReader::secondsLeft() {
+    _Sample* sample = SampleOf(soundId);
+    if (_finished) return 0.0;
+    if (!sample || !Ours(instance, sample) || loop || (sample->status & kSampleLoops) ||
+        sample->header.looped)
+        return kForever;
+    catchUp();
+    if (playRate <= 0.0) return kForever;
+    const double total = static_cast<double>(sample->header.length / 16 * 28);
+    return std::max(0.0, (total - played) / playRate);
+}
+
 void CVemoSoundReader::setParams(CSoundParams& params) {
     _Sample* sample = SampleOf(soundId);
     if (!sample || !instance) return;
     const auto rate =
         static_cast<int32_t>(static_cast<float>(veSoundGetSampleRate(sample)) * params.pitchMultiplier);
+    // The new rate reaches the voice with this step's batch: what was played so far went at the old one.
+    catchUp();
+    playRate = static_cast<double>(veSoundHardwareRateToPitch(rate)) * 48000.0 / 4096.0;
     _Pan5Dot1 own;
     veSoundGetSamplePan(sample, &own);
     _Pan5Dot1 pan;
@@ -77,6 +102,9 @@ void CVemoSoundReader::preMaintenance(CSoundParams& params) {
     veSoundGetSamplePan(sample, &own);
     instance = veSoundCreateSampleInstance(sample, -1, static_cast<uint32_t>(-1), &own);
     if (!instance) return;  // every voice taken: try again next time
+    played = 0.0;
+    playRate = 0.0;
+    playedAt = veClockGetCycles();
     setParams(params);
     veSoundStartSampleInstance(instance);
     firstFrame = 1;
@@ -141,6 +169,10 @@ bool CStereoSoundReader::finished() {
     return (!left || left->finished()) && (!right || right->finished());
 }
 
+double CStereoSoundReader::secondsLeft() {
+    return std::max(left ? left->secondsLeft() : 0.0, right ? right->secondsLeft() : 0.0);
+}
+
 void CStereoSoundReader::preMaintenance(CSoundParams& params) {
     if (left) left->preMaintenance(params);
     if (right) right->preMaintenance(params);
@@ -161,6 +193,8 @@ CSoundReader* CStereoSoundReader::clone() {
 }
 
 // A chain or random choice of parts.
+
+double CComplexSoundReader::stepSeconds = 0.0;
 
 CComplexSoundReader::CComplexSoundReader() : CSoundReader(-1) {
     flags = 0;
@@ -234,6 +268,15 @@ void CComplexSoundReader::advance() {
         sounds[static_cast<size_t>(curSnd)]->reset();
 }
 
+double CComplexSoundReader::secondsLeft() {
+    if (_finished) return 0.0;
+    const int n = static_cast<int>(sounds.size());
+    if (curSnd < 0 || curSnd >= n) return kForever;
+    // Ends with the current part: a single random pick, or the last of a chain that does not loop.
+    const bool last = !loop && (randomize || curSnd + 1 >= n);
+    return last ? sounds[static_cast<size_t>(curSnd)]->secondsLeft() : kForever;
+}
+
 void CComplexSoundReader::preMaintenance(CSoundParams& params) {
     if (_finished) return;
     if (sounds.empty()) {
@@ -241,8 +284,16 @@ void CComplexSoundReader::preMaintenance(CSoundParams& params) {
         return;
     }
     if (curSnd < 0) curSnd = 0;
-    if (sounds[static_cast<size_t>(curSnd)]->finished()) {
-        sounds[static_cast<size_t>(curSnd)]->reset();
+    CSoundReader* part = sounds[static_cast<size_t>(curSnd)];
+    const bool goesOn = loop || (!randomize && curSnd + 1 < static_cast<int>(sounds.size()));
+    if (part->finished()) {
+        part->reset();
+        advance();
+    } else if (goesOn && part->secondsLeft() <= stepSeconds) {
+        // The part runs out before the next step's key-ons would land: its successor is keyed on in this
+        // step, and the part is keyed off with it (its release overlaps the new part's start), so the
+        // sound goes on without a gap.
+        part->stop();
         advance();
     }
     if (!_finished) sounds[static_cast<size_t>(curSnd)]->preMaintenance(params);

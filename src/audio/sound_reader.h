@@ -13,6 +13,8 @@
 
 class CSoundReader {
 public:
+    static constexpr double kForever = 1e30;
+
     explicit CSoundReader(int id);
     // Takes the reader out of every mixer channel that still holds it, so a reader deleted between a
     // step's update and the frame's mix is never played.
@@ -23,6 +25,9 @@ public:
     virtual void stop() = 0;
     virtual void reset() = 0;
     virtual bool finished() = 0;
+    // Seconds of output until the reader finishes by itself, as far as it can tell now (kForever when it
+    // will not: it loops, waits to start, or goes on to another part of its own).
+    virtual double secondsLeft() { return kForever; }
     virtual void preMaintenance(CSoundParams& params) = 0;
     virtual void postMaintenance() = 0;
     // A new reader that plays the same thing; the caller owns it.
@@ -53,10 +58,19 @@ public:
 
     // Rate, pan and loop of the voice from the parameters and the sample's own values.
     void setParams(CSoundParams& params);
+    // From the source samples played since the voice started, at the rates it was given.
+    double secondsLeft() override;
 
     _SampleInstance* instance = nullptr;
     uint8_t _finished = 0;
     uint8_t firstFrame = 0;
+
+private:
+    // Brings `played` up to the clock at the rate the voice has had since `playedAt`.
+    void catchUp();
+    double played = 0.0;    // source samples
+    double playRate = 0.0;  // source samples a second, as the voice's pitch register plays them
+    uint64_t playedAt = 0;  // engine clock cycles
 };
 
 class CStereoSoundReader : public CSoundReader {
@@ -67,6 +81,7 @@ public:
     void stop() override;
     void reset() override;
     bool finished() override;
+    double secondsLeft() override;
     void preMaintenance(CSoundParams& params) override;
     void postMaintenance() override;
     CSoundReader* clone() override;
@@ -96,9 +111,15 @@ public:
     void stop() override;
     void reset() override;
     bool finished() override { return _finished != 0; }
+    // The current part's, when the composite ends with it.
+    double secondsLeft() override;
     void preMaintenance(CSoundParams& params) override;
     void postMaintenance() override;
     CSoundReader* clone() override;
+
+    // Output seconds between two sound steps (kept by the mixers): a part with less than this left ends
+    // before the next step's key-ons reach the voices, so its successor is keyed on in this step.
+    static double stepSeconds;
 
     uint8_t _finished = 0;
     std::vector<CSoundReader*> sounds;

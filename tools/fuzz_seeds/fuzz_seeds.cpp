@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "audio/envelope_map_format.h"
+#include "audio/sound_tuning_format.h"
 #include "console/iop/music_stream_format.h"
 #include "engine/anim/anim_check.h"
 #include "engine/font/font.h"
@@ -298,9 +299,18 @@ int main(int argc, char** argv) {
     Add("envelope_map", envmap::Write({{0, {{1, 1.0f, {{40.0f, 0.0f}, {5.0f, 1.0f}}}}},
                                        {1, {{2, 0.5f, {{-3.0f, 0.0f}, {3.0f, 1.0f}, {3.0f, 0.9f}}}}}}));
 
+    const std::string tuning = WriteSoundTuning(DefaultSoundTuning());
+    Add("sound_tuning", std::vector<uint8_t>(tuning.begin(), tuning.end()));
+    SoundTuning edge;
+    edge.volumes[3] = 0.0f;
+    edge.crowdFrequency = 0.0f;
+    edge.groupLimits[1] = 1;
+    const std::string edgeText = WriteSoundTuning(edge);
+    Add("sound_tuning", std::vector<uint8_t>(edgeText.begin(), edgeText.end()));
+
     for (const char* target : {"anim", "bitmap", "collision", "description", "envelope_map", "font",
                                "geometry", "gif", "master_file", "music_stream", "sample", "sm_resource",
-                               "spline", "stunt_tree", "terrain_map", "world"})
+                               "sound_tuning", "spline", "stunt_tree", "terrain_map", "world"})
         if (g_seeds[target].empty()) std::fprintf(stderr, "fuzz_seeds: no seed for %s\n", target);
     return WriteAll(dir) ? 0 : 1;
 }

@@ -95,10 +95,12 @@ std::vector<uint8_t> BuildIndoorSoundFile() {
 
 std::vector<uint8_t> BuildWorldSoundFile(bool indoor, uint32_t seed) {
     using W = WorldSound;
-    static const W kOutdoor[] = {W::CrowdMurmur, W::Wind,       W::Birds,     W::FenceHit,
-                                 W::TyreHit,     W::HayBaleHit, W::BarrelHit, W::PostHit};
-    static const W kIndoor[] = {W::CrowdMurmur, W::Generator,  W::FenceHit,
-                                W::TyreHit,     W::HayBaleHit, W::BarrelHit};
+    // The hit sounds first, in the same order everywhere: an object type's hit sound 1 is the fence (the
+    // indoor arena's walls have it), 2 the tyre, 3 the hay bale, 4 the barrel; then the ambient loops.
+    static const W kOutdoor[] = {W::FenceHit, W::TyreHit,     W::HayBaleHit, W::BarrelHit,
+                                 W::PostHit,  W::CrowdMurmur, W::Wind,       W::Birds};
+    static const W kIndoor[] = {W::FenceHit,  W::TyreHit,     W::HayBaleHit,
+                                W::BarrelHit, W::CrowdMurmur, W::Generator};
     static const char* const kNames[] = {"crowd", "wind",   "birds", "fence",    "tyre",
                                          "hay",   "barrel", "post",  "generator"};
     MasterFileWriter w;
@@ -120,23 +122,14 @@ std::vector<uint8_t> BuildWorldSoundFile(bool indoor, uint32_t seed) {
 std::vector<uint8_t> BuildDefaultObjectSoundFile() {
     MasterFileWriter w;
     w.beginLabel();
-    for (WorldSound s : {WorldSound::Wind, WorldSound::FenceHit, WorldSound::TyreHit, WorldSound::PostHit})
+    for (WorldSound s : {WorldSound::FenceHit, WorldSound::TyreHit, WorldSound::PostHit, WorldSound::Wind})
         w.add(Sample(SynthWorldSound(s, 0), WorldSoundLoops(s)));
-    w.add(NameList("wind\nfence\ntyre\npost\n"));
+    w.add(NameList("fence\ntyre\npost\nwind\n"));
     return w.build();
 }
 
 std::string BuildSoundTuningText() {
-    SoundTuning t;
-    // Music, effects, engine, checkpoint, collision, landing, announcer, crowd.
-    const float volumes[8] = {0.35f, 0.9f, 0.7f, 0.9f, 1.0f, 0.9f, 0.8f, 0.6f};
-    for (int i = 0; i < 8; ++i) t.volumes[i] = volumes[i];
-    t.announcerFrequency = 0.004f;  // chances per sound step
-    t.crowdFrequency = 0.006f;
-    t.groupLimits[0] = 8;  // engines
-    t.groupLimits[1] = 6;  // landings, grunts, collisions
-    t.groupLimits[2] = 6;  // everything else
-    return WriteSoundTuning(t);
+    return WriteSoundTuning(DefaultSoundTuning());
 }
 
 bool WriteAudioFiles(const std::vector<AudioWorld>& worlds, AudioFileSink write, void* ctx) {

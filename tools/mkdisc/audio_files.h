@@ -26,6 +26,9 @@ std::vector<uint8_t> BuildIndoorSoundFile();
 // A world sound file: `indoor` worlds carry fewer sounds so that the indoor file still fits the engine's
 // sample table. The last sub-file is the list of the sounds' names (not a sound).
 std::vector<uint8_t> BuildWorldSoundFile(bool indoor, uint32_t seed);
+// The hit sounds every world sound file starts with, as object types name them (1-based world sound
+// numbers; 0 is none: a collision with such an object is silent).
+inline constexpr uint8_t kHitSoundFence = 1, kHitSoundTyre = 2, kHitSoundHayBale = 3, kHitSoundBarrel = 4;
 std::vector<uint8_t> BuildDefaultObjectSoundFile();
 std::vector<uint8_t> BuildEnvelopeMapFile();
 std::string BuildSoundTuningText();

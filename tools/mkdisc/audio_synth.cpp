@@ -375,7 +375,9 @@ Pcm SynthEvent(EventSound which) {
             for (size_t i = 0; i < v.size(); ++i) v[i] *= 0.75 + 0.25 * std::sin(2 * kPi * 8 * i / kRate);
             break;
     }
-    return Finish(std::move(v), 0.7);
+    // The start beeps are pure tones heard over the whole field: quieter, or they would swamp the mix.
+    const bool beep = which == EventSound::Count || which == EventSound::Go;
+    return Finish(std::move(v), beep ? 0.45 : 0.7);
 }
 
 namespace {

@@ -8,12 +8,30 @@
 
 #include "engine/sys/bitmap_format.h"
 #include "game/files/object_description_format.h"
+#include "mkdisc/audio_files.h"
 #include "mkdisc/track_objects.h"
 #include "world/spline_format.h"
 #include "world/terrain_map_format.h"
 #include "world/world_file_format.h"
 
 namespace {
+
+// The sound a bike hitting the prop makes (a world sound number, audio_files.h).
+uint8_t PropHitSound(Prop prop) {
+    switch (prop) {
+        case Prop::HayBale:
+            return kHitSoundHayBale;
+        case Prop::TyreStack:
+            return kHitSoundTyre;
+        case Prop::Fence:
+        case Prop::Banner:
+        case Prop::StartGate:
+        case Prop::Grandstand:
+            return kHitSoundFence;
+        default:
+            return 0;  // trees and pickups: no hit sound
+    }
+}
 
 _Placement Record(float x, float height, float z, float heading) {
     _Placement r{};
@@ -80,7 +98,9 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
         uint16_t mass = 0;
         if (prop == Prop::HayBale || prop == Prop::Fence) kind = worldfile::kKindStatic, mass = 250;
         if (prop == Prop::Pickup) kind = 22;
-        w.typeTable.push_back(MakeTypeRecord(uint8_t(next + 1), kind, 1, 0.8f, 0.1f, mass));
+        _Info type = MakeTypeRecord(uint8_t(next + 1), kind, 1, 0.8f, 0.1f, mass);
+        type.hitSoundId = PropHitSound(prop);
+        w.typeTable.push_back(type);
         DescriptionData desc{{}, PropCollision(prop)};
         for (int level = 0; level < PropLevels(prop); ++level)
             desc.geometries.push_back(PropGeometry(prop, startSpan, level));

@@ -5,16 +5,24 @@
 //   byte 0      low nibble: shift (0..12), high nibble: filter (0..4)
 //   byte 1      flags: bit 0 loop end, bit 1 repeat, bit 2 loop start
 //   bytes 2-15  28 signed 4-bit samples, the low nibble of each byte first
-// A sample s decodes as  (s << 12 >> shift) + ((h1 * kAdpcmFilterPos[f] + h2 * kAdpcmFilterNeg[f]) >> 6),
-// clamped to 16 bits, where h1 and h2 are the two previously decoded samples of the voice. The filter
-// term is truncated by the arithmetic shift (toward minus infinity, no rounding term), as the widely used
-// decoders do, so a sample made by any common tool sounds the same here.
+// A sample s decodes as  sum = (s << 12 >> shift) + (h1 * kAdpcmFilterPos[f] + h2 * kAdpcmFilterNeg[f]) / 64,
+// the division truncating toward zero (as C's integer division does), and the output is the sum
+// clamped to 16 bits. h1 and h2 are the two previous sums of the voice, NOT clamped: after a sample
+// clips, the prediction goes on from the sum. This is ffmpeg's decoder for this block format, bit for
+// bit (a test decodes random blocks of every filter and shift through ffmpeg when it is installed), so
+// a sample made by a tool that checks its output with ffmpeg plays here as it did there. Decoders that
+// keep the clamped sample as history (the console's own sound processor among them) give the same
+// samples for as long as no sum leaves 16 bits; our encoder (adpcm_encoder.h) picks, for each block, a
+// filter and shift whose sums all stay within 16 bits whenever one exists, so what it writes sounds the
+// same in both kinds of decoder. Decoders that round or floor the filter term instead differ by about
+// one step on most predicted samples, more where the filters' gain carries the difference along.
 //
-// The history is the CLAMPED sample, the value that was output. That is what the sound processor keeps
-// and what most decoders keep; a decoder that keeps the unclamped sum instead (ffmpeg's does) only
-// differs once a sample has clipped, and our encoder never writes a nibble that clips when it can help it,
-// so its output decodes the same either way. (ffmpeg also divides by 64 rather than shifting, which rounds
-// a negative filter term toward zero: at most one step apart, and the filters' decay pulls it back.)
+// Where ffmpeg does otherwise: a block whose flags have bits 0-2 all set (loop end, repeat and loop
+// start on one block, which our encoder writes only for a looped sound of a single block) plays as
+// silence there and as written here; a header with filter 5..15 stops ffmpeg's decoding and shift
+// 13..15 shifts further there, while here both are clamped (below). And the history is held within
+// +-2^23 so that no input can overflow the filter's arithmetic: a stream of one filter never comes
+// near it (its sums stay below 3.8 million), so only crafted data is affected.
 //
 // Flags: a block with loop start marks where a repeat jumps back to. After the 28 samples of a block
 // with loop end the voice raises its end flag and then either jumps back to the loop start (repeat set)
@@ -35,6 +43,7 @@ inline constexpr uint8_t kAdpcmFlagRepeat = 0x02;
 inline constexpr uint8_t kAdpcmFlagLoopStart = 0x04;
 
 inline constexpr int kAdpcmMaxShift = 12;
+inline constexpr int32_t kAdpcmHistoryLimit = 1 << 23;
 inline constexpr int kAdpcmFilterCount = 5;
 inline constexpr int kAdpcmFilterPos[kAdpcmFilterCount] = {0, 60, 115, 98, 122};
 inline constexpr int kAdpcmFilterNeg[kAdpcmFilterCount] = {0, 0, -52, -55, -60};
@@ -51,9 +60,9 @@ inline bool AdpcmHeaderValid(uint8_t header) {
     return (header & 0x0F) <= kAdpcmMaxShift && (header >> 4) < kAdpcmFilterCount;
 }
 
-// The filter term: the prediction from the last two samples, truncated by an arithmetic shift.
+// The filter term: the prediction from the last two sums, divided by 64 truncating toward zero.
 inline int32_t AdpcmPredict(int filter, int32_t h1, int32_t h2) {
-    return (h1 * kAdpcmFilterPos[filter] + h2 * kAdpcmFilterNeg[filter]) >> 6;
+    return (h1 * kAdpcmFilterPos[filter] + h2 * kAdpcmFilterNeg[filter]) / 64;
 }
 
 // One decoding step before the 16-bit limit: the scaled nibble (0..15, two's complement) plus the
@@ -63,14 +72,18 @@ inline int32_t AdpcmUnclamped(int nibble, int shift, int filter, int32_t h1, int
            AdpcmPredict(filter, h1, h2);
 }
 
-// One decoding step: nibble (0..15, two's complement) to a 16-bit sample; the clamped sample becomes
-// the newest history.
+// One decoding step: nibble (0..15, two's complement) to a 16-bit sample; the sum before the limit
+// becomes the newest history.
 inline int16_t AdpcmDecodeNibble(int nibble, int shift, int filter, int32_t* h1, int32_t* h2) {
-    int32_t s = AdpcmUnclamped(nibble, shift, filter, *h1, *h2);
-    // Rarely taken: as a predicted branch the limit stays off the sample-to-sample dependency chain.
-    if (__builtin_expect(s != static_cast<int16_t>(s), 0)) s = s > 0 ? 32767 : -32768;
+    const int32_t s = AdpcmUnclamped(nibble, shift, filter, *h1, *h2);
     *h2 = *h1;
     *h1 = s;
+    // Rarely taken: as a predicted branch the limit stays off the sample-to-sample dependency chain.
+    if (__builtin_expect(s != static_cast<int16_t>(s), 0)) {
+        if (s > kAdpcmHistoryLimit) *h1 = kAdpcmHistoryLimit;
+        if (s < -kAdpcmHistoryLimit) *h1 = -kAdpcmHistoryLimit;
+        return s > 0 ? 32767 : -32768;
+    }
     return static_cast<int16_t>(s);
 }
 

@@ -9,7 +9,13 @@ namespace {
 struct BlockChoice {
     int filter = 0;
     int shift = 0;
+    int clipped = kAdpcmBlockSamples + 1;  // sums that leave 16 bits
     uint64_t error = UINT64_MAX;
+
+    // Fewer clipped sums first (none, whenever any candidate manages it), then the smaller error.
+    bool betterThan(const BlockChoice& o) const {
+        return clipped != o.clipped ? clipped < o.clipped : error < o.error;
+    }
 };
 
 int Nibble(int32_t residual, int shift) {
@@ -21,9 +27,13 @@ int Nibble(int32_t residual, int shift) {
     return static_cast<int>(n) & 0x0F;
 }
 
-// Runs the decoder over one block with this filter and shift; returns the squared error and, when
-// `out` is given, the nibbles.
-uint64_t TryBlock(const int16_t* x, int filter, int shift, int32_t h1, int32_t h2, uint8_t* nibbles) {
+// Runs the decoder over one block with this filter and shift; returns the squared error and the
+// number of sums that clip and, when `nibbles` is given, the nibbles.
+BlockChoice TryBlock(const int16_t* x, int filter, int shift, int32_t h1, int32_t h2, uint8_t* nibbles) {
+    BlockChoice c;
+    c.filter = filter;
+    c.shift = shift;
+    c.clipped = 0;
     uint64_t err = 0;
     for (int i = 0; i < kAdpcmBlockSamples; ++i) {
         // The decoder's own prediction (console/spu/adpcm.h), so the encoder tracks exactly what plays.
@@ -41,12 +51,15 @@ uint64_t TryBlock(const int16_t* x, int filter, int shift, int32_t h1, int32_t h
                 }
             }
         }
+        const int32_t kept = AdpcmUnclamped(nib, shift, filter, h1, h2);
+        if (kept != static_cast<int16_t>(kept)) ++c.clipped;
         const int16_t d = AdpcmDecodeNibble(nib, shift, filter, &h1, &h2);
         const int64_t e = static_cast<int64_t>(x[i]) - d;
         err += static_cast<uint64_t>(e * e);
         if (nibbles) nibbles[i] = static_cast<uint8_t>(nib);
     }
-    return err;
+    c.error = err;
+    return c;
 }
 
 }  // namespace
@@ -61,11 +74,14 @@ std::vector<uint8_t> AdpcmEncode(const int16_t* pcm, size_t count, bool loop) {
             const size_t k = b * kAdpcmBlockSamples + static_cast<size_t>(i);
             if (k < count) x[i] = pcm[k];
         }
+        // A block whose sums clip plays differently in decoders that keep the clamped sample as history
+        // and in those that keep the sum (adpcm.h): a candidate without a clipped sum wins over any that
+        // has one, however much closer that one comes.
         BlockChoice best;
         for (int f = 0; f < kAdpcmFilterCount; ++f) {
             for (int s = 0; s <= kAdpcmMaxShift; ++s) {
-                const uint64_t e = TryBlock(x, f, s, h1, h2, nullptr);
-                if (e < best.error) best = {f, s, e};
+                const BlockChoice c = TryBlock(x, f, s, h1, h2, nullptr);
+                if (c.betterThan(best)) best = c;
             }
         }
         uint8_t nib[kAdpcmBlockSamples];

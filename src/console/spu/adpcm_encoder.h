@@ -1,6 +1,8 @@
 // Encodes 16-bit PCM into the sound processor's ADPCM blocks (layout in console/spu/adpcm.h): for each
 // block of 28 samples it tries every filter and shift and keeps the one whose decoded output is
-// closest, tracking the decoder's own history so errors do not build up.
+// closest among those whose sums never leave 16 bits (so decoders that keep the clamped sample and
+// those that keep the sum play it alike), tracking the decoder's own history so errors do not build
+// up. Only when every candidate clips does it take the one with the fewest clipped sums.
 #pragma once
 
 #include <cstddef>

@@ -1,5 +1,5 @@
 // Decoded ADPCM blocks, remembered. A block's 28 samples depend only on its 16 bytes and the two
-// samples decoded before it, so a looping sound - whose history at each block settles after a pass or
+// sums decoded before it, so a looping sound - whose history at each block settles after a pass or
 // two - decodes each block once and then plays it from here. Any write to sound memory forgets
 // everything, so the output is exactly what decoding every time would give.
 #pragma once

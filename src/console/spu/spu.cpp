@@ -1,6 +1,7 @@
 #include "console/spu/spu.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 
 #include "console/kernel/clock.h"
@@ -25,6 +26,8 @@ SpuOutputStage g_stage = nullptr;
 void* g_stageUser = nullptr;
 void* g_sinkUser = nullptr;
 uint64_t g_mixedFrames = 0;
+float g_limiterCut = 0.0f;  // 1 - the limiter's gain
+uint64_t g_limitedFrames = 0;
 
 constexpr int kMixChunk = kSpuMixMaxFrames;
 
@@ -50,6 +53,32 @@ uint64_t ClockFrames() {
     return ClockCycles() / kCpuCyclesPerOutputFrame;
 }
 
+// The output's peak limiter (spu.h): the gain that keeps each frame within the ceiling. The cut (not the
+// gain) decays, so that it reaches 0 rather than stalling a rounding step short of unity.
+void Limit(const int32_t* accL, const int32_t* accR, int16_t* out, int n) {
+    constexpr float kKeep = 1.0f - 1.0f / (kSpuLimiterReleaseMs * kSpuOutputRate / 1000.0f);
+    float cut = g_limiterCut;
+    for (int i = 0; i < n; ++i) {
+        const int32_t l = accL[i], r = accR[i];
+        const int32_t peak = std::max(std::abs(l), std::abs(r));
+        if (cut == 0.0f && peak <= kSpuLimiterCeiling) {
+            out[2 * i] = static_cast<int16_t>(l);
+            out[2 * i + 1] = static_cast<int16_t>(r);
+            continue;
+        }
+        if (static_cast<float>(peak) * (1.0f - cut) > static_cast<float>(kSpuLimiterCeiling))
+            cut = 1.0f - static_cast<float>(kSpuLimiterCeiling) / static_cast<float>(peak);
+        ++g_limitedFrames;
+        const float g = 1.0f - cut;
+        // Truncation toward zero keeps |l * g| at or under the ceiling.
+        out[2 * i] = static_cast<int16_t>(std::clamp(static_cast<float>(l) * g, -32767.0f, 32767.0f));
+        out[2 * i + 1] = static_cast<int16_t>(std::clamp(static_cast<float>(r) * g, -32767.0f, 32767.0f));
+        cut *= kKeep;
+        if (cut < 1e-5f) cut = 0.0f;
+    }
+    g_limiterCut = cut;
+}
+
 }  // namespace
 
 const uint8_t* SpuMemory() {
@@ -63,6 +92,7 @@ void SpuInitVoices() {
         c.attr = 0;
         c.keyOn = c.keyOff = 0;
     }
+    g_limiterCut = 0.0f;
 }
 
 void SpuReset() {
@@ -180,10 +210,7 @@ void SpuMix(int16_t* out, int frames) {
             for (SpuVoice& v : core.voices)
                 if (v.sounding()) v.mix(g_spuMemory, accL, accR, n, core.masterL, core.masterR);
         if (g_stage) g_stage(accL, accR, n, g_stageUser);
-        for (int i = 0; i < n; ++i) {
-            out[2 * i] = static_cast<int16_t>(std::clamp(accL[i], -32768, 32767));
-            out[2 * i + 1] = static_cast<int16_t>(std::clamp(accR[i], -32768, 32767));
-        }
+        Limit(accL, accR, out, n);
         out += 2 * n;
         frames -= n;
     }
@@ -220,6 +247,14 @@ int SpuCatchUp() {
 
 uint64_t SpuMixedFrames() {
     return g_mixedFrames;
+}
+
+uint64_t SpuLimitedFrames() {
+    return g_limitedFrames;
+}
+
+float SpuLimiterGain() {
+    return 1.0f - g_limiterCut;
 }
 
 const SpuVoice& SpuGetVoice(int core, int voice) {

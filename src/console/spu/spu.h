@@ -54,6 +54,14 @@ bool SpuWriteAttribute(uint32_t entry, uint32_t value);
 // Copies into sound memory; false when the range does not fit.
 bool SpuWriteMemory(uint32_t spuAddr, const uint8_t* src, uint32_t size);
 
+// The output ends in a peak limiter rather than a hard 16-bit clip: when a frame of the sum (after the
+// output stage) would pass kSpuLimiterCeiling (-1 dBFS), the gain of both sides drops at once to
+// bring it to the ceiling, then returns toward unity with a time constant of kSpuLimiterReleaseMs. A
+// moment where many voices peak together is heard a little quieter instead of clipped; below the
+// ceiling, and once the gain is back, the output is the exact sum.
+inline constexpr int32_t kSpuLimiterCeiling = 29204;  // 32767 at -1 dB
+inline constexpr float kSpuLimiterReleaseMs = 80.0f;
+
 // Mixes `frames` stereo frames (interleaved left, right) without looking at the clock. Used by
 // SpuCatchUp, tests and benchmarks.
 void SpuMix(int16_t* out, int frames);
@@ -71,6 +79,9 @@ void SpuSetOutputStage(SpuOutputStage stage, void* user);
 int SpuCatchUp();
 // Frames mixed by SpuCatchUp since the last reset.
 uint64_t SpuMixedFrames();
+// Output frames the limiter has scaled since power-on, and its gain now (1 = not limiting).
+uint64_t SpuLimitedFrames();
+float SpuLimiterGain();
 
 // Read-only view of a voice, for tests and diagnostics.
 const SpuVoice& SpuGetVoice(int core, int voice);

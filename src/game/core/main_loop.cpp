@@ -58,7 +58,10 @@ void* qzStartUp(int argc, char** argv) {
     gameOptions.numHumanPlayers = 1;
     gameOptions.cpuRiders = 1;
     gameOptions.timeOrLap = 1;
-    gameOptions.soundVolume = 1;
+    // Volume settings in the audio settings screen's steps (0..10): the race scales its effects and music
+    // by them. The effects start where that screen starts them (1 would leave the attract races' effects
+    // at a tenth).
+    gameOptions.soundVolume = 8;
     gameOptions.musicVolume = 7;
     std::snprintf(gameOptions.WorldFile, sizeof gameOptions.WorldFile, "%s", kDefaultWorld);
     gameOptions.trackType = TRACKTYPE_INDOOR;

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "audio/sound_tuning_format.h"
+#include "audio/sound_tuning.h"
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
 #include "bike/kinetic_track_objects.h"
@@ -305,19 +305,8 @@ int CQzGame::initSound(unsigned int restart) {
     const bool indoor = gameOptions->trackType == TRACKTYPE_INDOOR;
     racesound::Init(restart != 0, numOfHumanRacers > 0 ? cameraId[0] : -1, gameOptions->WorldFile, indoor);
 
-    // Tuning: the file is trusted only as far as it scans; what it lacks keeps the defaults.
-    SoundTuning t;
-    int length = 0;
-    void* text = x_LoadFileLength(kSoundTuningFile, &length);
-    const bool read =
-        text && ReadSoundTuning(static_cast<const char*>(text),
-                                std::min(static_cast<size_t>(length), kSoundTuningMaxBytes), &t);
-    x_free(text);
-    if (!read) {
-        t = SoundTuning{};
-        t.volumes[0] = 0.2f;
-        t.volumes[1] = 0.8f;
-    }
+    // Tuning: checked, or the defaults with a log line naming the fault.
+    const SoundTuning t = LoadSoundTuning();
     raceMusicVolume[0] = t.volumes[0];
     raceMusicVolume[1] = t.volumes[1];
     float* const vols[6] = {&engineVol, &checkpointVol, &collisionVol, &landingVol, &announcerVol, &crowdVol};

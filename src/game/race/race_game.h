@@ -67,7 +67,7 @@ enum WhoControls : int32_t {
 // The race's frame counter (the race clock is globalTime, game/model/global_time.h).
 extern uint32_t Framecounter;
 
-// The race's sound tuning from "AUDIO\sound.txt" (fixed defaults when the file is missing or short).
+// The race's sound tuning from "AUDIO\sound.txt" (the defaults when the file is missing or unusable).
 extern float engineVol, checkpointVol, collisionVol, landingVol, announcerVol, crowdVol, announcerFreq,
     crowdFreq;
 extern float raceMusicVolume[2];    // music a, music b

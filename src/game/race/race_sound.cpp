@@ -98,9 +98,18 @@ void Init(bool restart, int cameraId, const char* worldFile, bool indoor) {
     CGameStart::triggerSound = CSoundFactory::triggerVemoSound;
 }
 
+float SettingsGain(const CGameOptions* options, int32_t CGameOptions::*setting) {
+    if (!options) return 1.0f;
+    return static_cast<float>(std::clamp<int32_t>(options->*setting, 0, kVolumeSettingSteps)) /
+           static_cast<float>(kVolumeSettingSteps);
+}
+
 void Tune(bool indoor) {
     if (!g_view) return;
-    g_view->setVolume(raceMusicVolume[0], raceMusicVolume[1]);
+    // The tuning's music and effects volumes, as the player set them on the audio settings screen.
+    const CGameOptions* o = CQzGame::gameOptions;
+    g_view->setVolume(raceMusicVolume[0] * SettingsGain(o, &CGameOptions::musicVolume),
+                      raceMusicVolume[1] * SettingsGain(o, &CGameOptions::soundVolume));
     for (int g = 0; g < 3; ++g) g_mixer->soundGroupLimits[g + 1] = soundGroupLimit[g];
     g_soundLevels = {engineVol,    checkpointVol, collisionVol,  landingVol,
                      announcerVol, crowdVol,      announcerFreq, crowdFreq};

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+class CGameOptions;
 class CSoundView;
 
 namespace racesound {
@@ -13,8 +14,15 @@ namespace racesound {
 // restarting). The audio memory manager is kept over a restart. `cameraId` is player 0's
 // camera.
 void Init(bool restart, int cameraId, const char* worldFile, bool indoor);
-// After the race has read its sound tuning (race_game.h): the view's music and effects volumes, the
-// mixer's group limits and the game sounds' levels from it, then the indoor crowd and announcer (indoor
+// The volume settings the options carry (`soundVolume` for the effects, `musicVolume` for the music)
+// count in steps of the audio settings screen: 0 silent to this many, full.
+inline constexpr int32_t kVolumeSettingSteps = 10;
+// The gain of one of those settings (1 without options).
+float SettingsGain(const CGameOptions* options, int32_t CGameOptions::*setting);
+
+// After the race has read its sound tuning (race_game.h): the view's music and effects volumes (the
+// tuning's, scaled by the options' volume settings), the mixer's group limits and the game sounds' levels
+// from it, then the indoor crowd and announcer (indoor
 // tracks) and the race playlist with a song drawn by rand() % 9. The pause menu's music calls go to the
 // view from here on.
 void Tune(bool indoor);

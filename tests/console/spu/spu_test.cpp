@@ -102,17 +102,38 @@ TEST_F(Spu, KeyOffReleasesAtTheEnvelopesRateThenTheVoiceEnds) {
     EXPECT_EQ(EndFlags(0) & 3u, 3u);  // voices that stopped sounding read ended
 }
 
-TEST_F(Spu, VoicesSumAndTheOutputClamps) {
+// A sum past the ceiling is brought down to it at once (never to full scale), and the gain comes back
+// to unity after the peak has gone.
+TEST_F(Spu, VoicesSumAndTheOutputIsLimitedBelowFullScale) {
     Put(kAddr, {ConstantBlock(7, 0, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});  // 28672
     Voice(0, 0, kAddr, 0x1000);
     Voice(1, 7, kAddr, 0x1000, 0x1000, 0x1000);
     ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 1));
     ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn | 1, 1u << 7));
+    const uint64_t limited = SpuLimitedFrames();
     auto out = Mix(100);
-    EXPECT_EQ(out[2 * 50], 32767);  // 28672 + 7168 clamps
+    // 28672 + 7168 = 35840 would clip; it plays at the ceiling, both sides alike.
+    EXPECT_NEAR(out[2 * 50], kSpuLimiterCeiling, 1);
+    EXPECT_LE(out[2 * 50], kSpuLimiterCeiling);
+    EXPECT_EQ(out[2 * 50 + 1], out[2 * 50]);
+    EXPECT_GT(SpuLimitedFrames(), limited);
     ASSERT_TRUE(SpuWriteSwitch(kSdKeyOff, 1));
     out = Mix(100);
+    // The lone voice is heard, a little quieter while the gain recovers ...
+    EXPECT_GT(out[2 * 50], 7168 * 8 / 10);
+    EXPECT_LE(out[2 * 50], 7168);
+    // ... and exactly once it has.
+    for (int k = 0; k < 10; ++k) out = Mix(4800);
     EXPECT_NEAR(out[2 * 50], 7168, 2);
+    EXPECT_EQ(SpuLimiterGain(), 1.0f);
+    // Negative peaks are held the same way.
+    Put(kAddr, {ConstantBlock(-8, 0, kAdpcmFlagLoopStart | kAdpcmFlagLoopEnd | kAdpcmFlagRepeat)});
+    Voice(0, 1, kAddr, 0x1000);
+    Voice(0, 2, kAddr, 0x1000);
+    ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 6));
+    out = Mix(100);
+    EXPECT_GE(out[2 * 50], -kSpuLimiterCeiling);
+    EXPECT_LT(out[2 * 50], -kSpuLimiterCeiling + 8);
 }
 
 TEST_F(Spu, RegisterEntriesThatNameNothingAreRefused) {
@@ -224,9 +245,12 @@ TEST_F(Spu, MixerMatchesAPlainModelOfTheVoices) {
     Put(topAddr, runaway);
     const uint16_t pitches[3] = {0x0F37, 0x2A11, 0x3FFF};
     const uint32_t starts[3] = {kAddr, kAddr + 0x1000, topAddr};
-    Voice(0, 0, starts[0], pitches[0], 0x3FFF, 0);
-    Voice(0, 1, starts[1], pitches[1], 0x3FFF, 0);
-    Voice(1, 9, starts[2], pitches[2], 0, 0x3FFF);
+    // Volumes that keep the left pair's sum under the limiter's ceiling, so the output is the plain sum.
+    constexpr uint16_t kVol = 0x1C00;
+    Voice(0, 0, starts[0], pitches[0], kVol, 0);
+    Voice(0, 1, starts[1], pitches[1], kVol, 0);
+    Voice(1, 9, starts[2], pitches[2], 0, kVol);
+    const uint64_t limited = SpuLimitedFrames();
     ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn, 3));
     ASSERT_TRUE(SpuWriteSwitch(kSdKeyOn | 1, 1u << 9));
     const int frames = 3000;
@@ -237,7 +261,7 @@ TEST_F(Spu, MixerMatchesAPlainModelOfTheVoices) {
         got.insert(got.end(), part.begin(), part.end());
     }
     ASSERT_EQ(got.size(), 2u * frames);
-    const int32_t g = (((kSpuEnvelopeFull * 0x3FFF + 0x4000) >> 15) * 0x3FFF + 0x2000) >> 14;
+    const int32_t g = (((kSpuEnvelopeFull * kVol + 0x4000) >> 15) * 0x3FFF + 0x2000) >> 14;
     std::vector<int32_t> left(frames, 0), right(frames, 0);
     for (int v = 0; v < 3; ++v) {
         const auto ref = ReferenceVoice(SpuMemory(), starts[v], pitches[v], frames);
@@ -255,6 +279,7 @@ TEST_F(Spu, MixerMatchesAPlainModelOfTheVoices) {
         }
     }
     EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(SpuLimitedFrames(), limited);
     EXPECT_TRUE(SpuGetVoice(0, 0).sounding());
     EXPECT_FALSE(SpuGetVoice(0, 1).sounding());
     EXPECT_FALSE(SpuGetVoice(1, 9).sounding());

@@ -1,0 +1,24 @@
+#include "audio/sound_tuning.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/sys/files.h"
+#include "engine/sys/heap.h"
+
+SoundTuning LoadSoundTuning() {
+    SoundTuning t = DefaultSoundTuning();
+    int length = 0;
+    void* text = x_LoadFileLength(kSoundTuningFile, &length);
+    if (!text) {
+        x_printf("%s: not found; the race uses the default sound tuning\n", kSoundTuningFile);
+        return t;
+    }
+    // A file longer than the reader's buffer is refused whole rather than read cut.
+    std::string fault;
+    if (!ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(std::max(length, 0)), &t,
+                         &fault))
+        x_printf("%s: %s; the race uses the default sound tuning\n", kSoundTuningFile, fault.c_str());
+    x_free(text);
+    return t;
+}
