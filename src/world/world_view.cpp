@@ -15,6 +15,7 @@
 #include "engine/sys/heap.h"
 #include "game/core/game_options.h"
 #include "game/core/main_loop.h"
+#include "game/core/mem_log.h"
 #include "game/files/file_manager.h"
 #include "game/files/geometry.h"
 #include "game/files/resource_loader.h"
@@ -276,9 +277,7 @@ void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views) {
     x_printf("Total Number of Gates %d\n", numGates);
     if (numGates > 0)
         for (int k = 0; k <= numGates; ++k) world_->addGateObject(gates[k]);
-    x_printf("InitWorld After collisions: Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n",
-             static_cast<int>((x_TotalMemory() - x_TotalMemoryFree()) / 1024),
-             static_cast<int>(x_TotalMemoryFree() / 1024), static_cast<int>(x_LargestBlockFree() / 1024));
+    PrintMemoryLine("InitWorld After collisions: Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
 }
 
 void CWorldView::setupOutOfBoundsTiles(int desc, const std::vector<C3DView*>& views) {

@@ -69,7 +69,7 @@ CPauseObj* MakePauseObject(CQzGame& race) {
     auto* pause = new CHudPauseObj(race.hudId, CQzGame::numOfHumanRacers);
     const int id = AddToModel(race.model, pause);
     CQzGame::pauseId = id;
-    CQzGame::view[0]->insertObject(
+    race.overlayView->insertObject(
         new CPauseMenu(id, &race.pauseView, CQzGame::masterFileCommonObjects, 0, 0));
     return pause;
 }

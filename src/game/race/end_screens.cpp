@@ -70,9 +70,13 @@ void PrintCentred(_font* f, int x, int y, const char* text) {
     veFontSetHorizontalAlignment(f, 0);
 }
 
-// The bike's time on the results: its finish time, or the running race time while it is on the course.
+// A lap race is finished at the last lap; a race against the clock ends for everyone together, at the
+// time each clock reads.
+bool Finished(const CStats& s) {
+    return s.finishTime != kNotFinished || !Options()->timeOrLap;
+}
 float ResultTime(const CStats& s) {
-    return s.finishTime == kNotFinished ? s.raceTime : s.finishTime;
+    return s.finishTime != kNotFinished ? s.finishTime : s.raceTime;
 }
 }  // namespace
 
@@ -151,7 +155,10 @@ void CGameEnd::setGameEndInited(unsigned int on) {
         pad->_activeObject = modelObjectId;
     }
     // Results for the front end. Every entry the career reads gets a position: the racers their race
-    // position, the entries beyond the field the places after it.
+    // position, the entries beyond the field the places after it. The positions are sorted afresh first:
+    // the race sorts them only every 15 frames, and the last sort may have caught the finisher after its
+    // way time wrapped at the line but before the lap was counted, far down the field.
+    CStats::updateRacePosition();
     CGameOptions* o = Options();
     const uint32_t racers = CQzGame::numOfTotalRacers < 8 ? CQzGame::numOfTotalRacers : 8;
     const uint32_t entries = o->numCPURacers + 1 < 8 ? o->numCPURacers + 1 : 8;
@@ -196,11 +203,21 @@ int CGameEnd::resultRows(ResultRow* rows, int capacity) const {
         r.position = b->bikeStats.getRacePosition();
         formatRank(r.rank, sizeof r.rank, r.position);
         r.name = b->playerName;
-        formatTime(r.time, sizeof r.time, ResultTime(b->bikeStats));
-        if (r.position == 1) leader = ResultTime(b->bikeStats);
+        r.finished = Finished(b->bikeStats);
+        if (r.position == 1 && r.finished) leader = ResultTime(b->bikeStats);
     }
-    for (int k = 0; k < n; ++k)
-        formatTime(rows[k].gap, sizeof rows[k].gap, ResultTime(bikes[k]->bikeStats) - leader, "/ ");
+    // A rider still on the course has no time yet: its clock would read like a dead heat with the
+    // riders finishing around it.
+    for (int k = 0; k < n; ++k) {
+        ResultRow& r = rows[k];
+        if (!r.finished) {
+            std::snprintf(r.time, sizeof r.time, "%s", kNotFinishedText);
+            r.gap[0] = '\0';
+            continue;
+        }
+        formatTime(r.time, sizeof r.time, ResultTime(bikes[k]->bikeStats));
+        formatTime(r.gap, sizeof r.gap, ResultTime(bikes[k]->bikeStats) - leader, "/ ");
+    }
     return n;
 }
 

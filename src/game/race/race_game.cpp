@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/envelope.h"
+#include "audio/sound_storage.h"
 #include "audio/sound_tuning_format.h"
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
@@ -177,6 +179,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
 
     // One 3D view and chase camera per human.
     splitScreen = numOfHumanRacers >= 2 ? 1 : 0;
+    overlayView = new C3DView(0, 1);  // made first: each view made activates its own
     view = new C3DView*[numOfHumanRacers];
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         view[i] = new C3DView(i, numOfHumanRacers);
@@ -299,6 +302,10 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
              CResourceStorage<CObjectDescription>::instance().count(), 146);
     x_printf("kineticCollide Resource contains    %d objects of %d\n",
              CResourceStorage<CKineticCollide>::instance().count(), 118);
+    x_printf("envelopMap Resource contains      %d objects\n",
+             CResourceStorage<CEnvelopeMap>::instance().count());
+    x_printf("soundStorage Resource contains    %d objects\n",
+             CResourceStorage<CSoundStorage>::instance().count());
     x_printf("Init QZ Game\n");
 }
 

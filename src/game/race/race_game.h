@@ -139,6 +139,9 @@ public:
     std::vector<CPacket> packets;
     CPauseObj* pauseModel = nullptr;
     _ve_view pauseView{};
+    // The screens drawn over every player's view (pause menu, results): rendered after the last one, so
+    // in split screen the lower view does not draw over them.
+    C3DView* overlayView = nullptr;
     int32_t hudId[2];
     int32_t radarTexId = -1;
     CGameEnd* gameEnd = nullptr;

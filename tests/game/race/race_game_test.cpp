@@ -18,6 +18,7 @@
 #include "console/kernel/clock.h"
 #include "console/pad/pad.h"
 #include "console/spu/spu.h"
+#include "engine/hal/engine.h"
 #include "engine/hal/sound.h"
 #include "engine/sys/heap.h"
 #include "frontend/hud/pause_menu.h"
@@ -434,3 +435,50 @@ TEST_F(RaceTest, ARaceOnAMissingWorldEndsAtOnceAndTheFrontEndDrawsAfterIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sound view object that notes, when the frame's sound renders, whether the engine's frame is still
+// open and what the race's progress and clock read.
+struct SoundRenderProbe : CViewObject<CSoundView> {
+    void render(CSoundView*) override {
+        ++renders;
+        frameOpen = frameOpen || veEngineBeginFrameOccured.load() != 0;
+        clock = globalTime;
+        wayTimes.clear();
+        for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i)
+            wayTimes.push_back(CQzGame::bike[i]->curWayTime);
+    }
+    void update(CSoundView*, float) override {}
+    void modelObjectRemoved(CSoundView*) override {}
+    int renders = 0;
+    bool frameOpen = false;
+    float clock = 0.0f;
+    std::vector<float> wayTimes;
+};
+
+}  // namespace
+
+// The frame's sound renders after the picture has gone out and the waypoints have moved on, and before
+// the clock's second advance: what it hears is where the race stands at the end of the frame.
+TEST_F(RaceTest, TheFrameSoundsAfterThePictureAndTheWaypointsBeforeTheClock) {
+    CGameOptions o = RaceOptions(O01);
+    auto* race = new CQzGame(&o, common_, 0);
+    auto* probe = new SoundRenderProbe;  // the sound views' bin deletes it with the race
+    racesound::View()->insertObject(probe);
+    int moved = 0;
+    for (int f = 0; f < 300; ++f) {
+        CQzGame::drawFrames = f >= 240;  // the countdown undrawn
+        SteerAlongTheLine(true);
+        ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+        ASSERT_EQ(probe->renders, f + 1);
+        ASSERT_FALSE(probe->frameOpen) << "frame " << f;
+        EXPECT_EQ(probe->clock + 0.01667f, globalTime) << "frame " << f;
+        for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i) {
+            ASSERT_EQ(probe->wayTimes[i], CQzGame::bike[i]->curWayTime) << "racer " << i << " frame " << f;
+            moved += probe->wayTimes[i] > 0.0f;
+        }
+    }
+    EXPECT_GT(moved, 300) << "the field rode on along its racing lines";
+    delete race;
+}
