@@ -22,6 +22,7 @@
 #include "game/model/model_object.h"
 #include "game/model/pause_state.h"
 #include "game/race/demo_loop.h"
+#include "game/race/end_screens.h"
 #include "game/race/pause_obj.h"
 #include "game/race/race_game.h"
 #include "game/race/track_bonus.h"
@@ -225,6 +226,101 @@ TEST_F(HudRace, SplitScreenHalvesShowTheirOwnHudAndMessages) {
         EXPECT_EQ(std::vector<int>(
                       {Hud(race, p)->_speedHudON, Hud(race, p)->_radarHudON, Hud(race, p)->_statsHudON}),
                   std::vector<int>({0, 0, 1}));
+    delete race;
+}
+
+namespace {
+
+struct Band {
+    int first = -1, last = -1, count = 0;
+    double sumY = 0;
+    void add(int y) {
+        if (first < 0) first = y;
+        last = y;
+        ++count;
+        sumY += y;
+    }
+    double mid() const { return count ? sumY / count : -1.0; }
+};
+
+// The shown frame's pixels in columns [x0, x1): the highlight's orange and the white text, by row.
+void Bands(int x0, int x1, int y0, int y1, Band& orange, Band& white) {
+    std::vector<uint8_t> rgba(640 * 448 * 4);
+    ASSERT_TRUE(console::gs::Gs().ReadDisplay(rgba.data()));
+    for (int y = y0; y < y1; ++y)
+        for (int x = x0; x < x1; ++x) {
+            const uint8_t* p = &rgba[(size_t(y) * 640 + size_t(x)) * 4];
+            if (p[0] > 220 && p[1] > 220 && p[2] > 220)
+                white.add(y);
+            else if (p[0] > p[1] + 40 && p[1] > p[2] + 40)
+                orange.add(y);
+        }
+}
+
+}  // namespace
+
+// Split screen: the pause menu and the results are drawn over both halves. Each menu line is printed on
+// its own highlight bar, all seven inside the back plate, the lower lines in player 2's half too.
+TEST_F(HudRace, SplitScreenPauseMenuAndResultsAreWhole) {
+    CGameOptions o = Options(O01, 2);
+    auto* race = new CQzGame(&o, common_, 0);
+    for (int f = 0; f < 30; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    ASSERT_EQ(Press(race, console::kPadStart), CQzGame::kGoOn);
+    ASSERT_EQ(CPauseState::pauseSwitch, 1);
+    int lastBar = -1;
+    for (int row = 0; row < 7; ++row) {
+        SCOPED_TRACE(row);
+        if (row > 0) Press(race, console::kPadDown);
+        race->updateGame();
+        if (row == 6) Look("split_paused.png");
+        // The chosen line's bar: the rows with its orange across the menu.
+        std::vector<int> orangeRows(448, 0), whiteRows(448, 0);
+        for (int y = 0; y < 448; ++y) {
+            Band o, w;
+            Bands(180, 460, y, y + 1, o, w);
+            orangeRows[size_t(y)] = o.count;
+            Bands(240, 420, y, y + 1, o, w);
+            whiteRows[size_t(y)] = w.count;
+        }
+        int b0 = -1, b1 = -1;
+        for (int y = 0; y < 448; ++y)
+            if (orangeRows[size_t(y)] >= 100) {
+                if (b0 < 0) b0 = y;
+                b1 = y;
+            }
+        ASSERT_GE(b0, 0) << "the bar is drawn";
+        EXPECT_LE(b1 - b0, 26);
+        if (row > 0) {
+            EXPECT_NEAR((b0 + b1) / 2, lastBar + 21, 3) << "one line further down";
+        }
+        lastBar = (b0 + b1) / 2;
+        // Its line: the run of rows with white glyphs around the bar's middle, centred on the bar.
+        int t0 = lastBar, t1 = lastBar, inside = 0;
+        while (t0 > b0 - 8 && whiteRows[size_t(t0 - 1)] > 0) --t0;
+        while (t1 < b1 + 8 && whiteRows[size_t(t1 + 1)] > 0) ++t1;
+        for (int y = t0; y <= t1; ++y) inside += whiteRows[size_t(y)];
+        EXPECT_GT(inside, 60) << "the line is drawn on its bar";
+        EXPECT_NEAR((t0 + t1) / 2.0, (b0 + b1) / 2.0, 3.0) << "the line centred on its bar";
+        EXPECT_LE(t1 - t0, 16) << "one line only";
+    }
+    EXPECT_GT(lastBar, 224) << "the last lines in player 2's half";
+    ASSERT_EQ(Press(race, console::kPadStart), CQzGame::kGoOn);
+    ASSERT_EQ(CPauseState::pauseSwitch, 0);
+
+    // The results, as when player 1 finishes: the menu at the foot of the screen, in player 2's half.
+    CQzGame::bike[0]->curLap = o.duration;
+    for (int f = 0; f < 10; ++f) race->updateGame();
+    ASSERT_EQ(race->gameEnd->getGameEndInited(), 1u);
+    EXPECT_EQ(race->whoControls[1], CONTROL_AI_PLAYER) << "no one rides unseen under the results";
+    for (int p = 0; p < 2; ++p) EXPECT_EQ(Hud(race, p)->_statsHudON, 0) << "no HUD over the results";
+    Look("split_results.png");
+    Band orange, white;
+    Bands(320 - 110 - 120, 320 - 110 + 120, 224 + 150, 224 + 205, orange, white);
+    EXPECT_GT(orange.count, 1000) << "the chosen item's highlight";
+    EXPECT_GT(white.count, 40) << "\"" << EGMenuString[0] << "\"";
+    Band o2, w2;
+    Bands(320 + 100 - 70, 320 + 100 + 70, 224 + 150, 224 + 205, o2, w2);
+    EXPECT_GT(w2.count, 40) << "\"" << EGMenuString[1] << "\"";
     delete race;
 }
 
