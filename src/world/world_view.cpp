@@ -22,6 +22,7 @@
 #include "game/model/bounding_model_object.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
+#include "game/view/util.h"
 #include "game/view/view_3d.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
@@ -362,6 +363,15 @@ void CWorldView::render(C3DView* view) {
         veEngineResetMicroCode();
     }
     if (gameOptions.gameOptions & 0x200) CSubtileViewPS2::renderObjects(this, &viewList, view);
+    // Debug: the bodies of the gates and scenery near player 1 as white wire frames.
+    if (gameOptions.gameOptions & 0x2) {
+        for (CModelObject* o : world_->collisionObjects[0]) {
+            auto* k = dynamic_cast<KineticRigidObject*>(o);
+            if (!k) continue;
+            for (int b = 0; b < k->getRigidBodyCount(); ++b)
+                CUtil::drawDebugRigidBody(k->getRigidBody(b), &view->_view3d, 255, 255, 255);
+        }
+    }
     veSetDefaultTestEnv1(0, 0, 0, 0, 0, 0, 1, 2);
     veSetDefaultTestEnv2(0, 0, 0, 0, 0, 0, 1, 2);
     veEngineSetFrustumXY(320, 260);

@@ -20,6 +20,7 @@
 #include "game/race/race_pictures.h"
 #include "game/race/stats.h"
 #include "world/spline_manager.h"
+#include "world/track_camera.h"
 #include "world/world_model.h"
 
 bool CHud::debugText = false;
@@ -292,6 +293,10 @@ void CHud::renderStats(int x, int y) {
     }
     if (!debugText || CQzGame::splitScreen) return;
     Print(f, -310, 205, buildLabel);
+    if (const CTrackCamera* cam = CQzGame::trackCam; cam && cam->_enabled) {
+        veFontPrintfXY(f, -310, 185, "TrackCam: %d", cam->_currentIndex);
+        return;
+    }
     if (CSplineManager* sm = CSplineManager::getSplineManager())
         veFontPrintfXY(
             f, -310, 125, "Bike Tracker = %.4f",

@@ -48,6 +48,7 @@ void InitHud(CQzGame& race, CCamera* camera, unsigned int playerNum) {
     CCamera::setHudArrowPos = ArrowPos;
     raceEndHudOff = HudOff;
     CGameEnd::freestyleRanking = Ranking;
+    CHud::debugText = CQzGame::debugDraw;
     if (race.radarTexId < 0 && CQzGame::masterFileWorld) {
         CFileManager* fm = GetFileManager();
         void* world = CQzGame::masterFileWorld;

@@ -18,6 +18,7 @@
 
 float (*CQzGame::cpuTimeSource)() = veEngineGetCpuTime;
 bool CQzGame::drawFrames = true;
+bool CQzGame::debugDraw = false;
 
 void CGlobalTime::updateGlobalTime() {
     if (CPauseState::pauseSwitch != 1) globalTime += 0.01667f;

@@ -152,6 +152,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     masterFileCommonObjects = commonObjects;
     gameOptions = options;
     setGameOptions(options);
+    if (debugDraw) options->gameOptions |= kDebugOptionBits;
 
     // Field size.
     numOfHumanRacers = static_cast<uint32_t>(options->numHumanPlayers);

@@ -19,6 +19,7 @@
 #include "frontend/hud/hud_model.h"
 #include "frontend/hud/hud_resources.h"
 #include "frontend/hud/pause_menu.h"
+#include "game/core/main_loop.h"
 #include "game/model/model_object.h"
 #include "game/model/pause_state.h"
 #include "game/race/demo_loop.h"
@@ -322,6 +323,45 @@ TEST_F(HudRace, SplitScreenPauseMenuAndResultsAreWhole) {
     Bands(320 + 100 - 70, 320 + 100 + 70, 224 + 150, 224 + 205, o2, w2);
     EXPECT_GT(w2.count, 40) << "\"" << EGMenuString[1] << "\"";
     delete race;
+}
+
+// The developers' switch: the race's debug option bits and the HUD's debug lines (build label, bike
+// tracker and position). A player's race shows none of it.
+TEST_F(HudRace, DebugDrawSwitchSetsTheDebugBitsAndShowsTheHudDebugLines) {
+    const CGameOptions saved = gameOptions;
+    int white[2] = {};  // [switch] the debug lines' pixels
+    for (int on = 0; on < 2; ++on) {
+        CQzGame::debugDraw = on == 1;
+        gameOptions = Options(O01, 1);
+        auto* race = new CQzGame(&gameOptions, common_, 0);
+        EXPECT_EQ(gameOptions.gameOptions & CQzGame::kDebugOptionBits, on ? CQzGame::kDebugOptionBits : 0);
+        EXPECT_EQ(CHud::debugText, on == 1);
+        console::PadInput go = console::PadIdle();
+        go.buttons = console::kPadCross;
+        for (int f = 0; f < 150; ++f) {
+            console::PadSetInput(0, 0, go);
+            ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+        }
+        Look(on ? "debug_on.png" : "debug_off.png");
+        std::vector<uint8_t> rgba(640 * 448 * 4);
+        ASSERT_TRUE(console::gs::Gs().ReadDisplay(rgba.data()));
+        auto count = [&](int x0, int x1, int y0, int y1) {
+            int n = 0;
+            for (int y = y0; y < y1; ++y)
+                for (int x = x0; x < x1; ++x) {
+                    const uint8_t* p = &rgba[(size_t(y) * 640 + size_t(x)) * 4];
+                    n += p[0] == 255 && p[1] == 255 && p[2] == 255;
+                }
+            return n;
+        };
+        white[on] = count(8, 260, 340, 440);  // the debug lines at the lower left
+        delete race;
+    }
+    CQzGame::debugDraw = false;
+    CHud::debugText = false;
+    gameOptions = saved;
+    EXPECT_LT(white[0], 20) << "no debug lines in a player's race";
+    EXPECT_GT(white[1], 300) << "the HUD's debug lines";
 }
 
 TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
