@@ -325,11 +325,11 @@ TEST_F(HudRace, SplitScreenPauseMenuAndResultsAreWhole) {
     delete race;
 }
 
-// The developers' switch: the race's debug option bits and the HUD's debug lines (build label, bike
-// tracker and position). A player's race shows none of it.
-TEST_F(HudRace, DebugDrawSwitchSetsTheDebugBitsAndShowsTheHudDebugLines) {
+// The developers' switch: the race's debug option bits, the rider's body as a white wire frame and the
+// HUD's debug lines (build label, bike tracker and position). A player's race shows none of it.
+TEST_F(HudRace, DebugDrawSwitchShowsTheRiderWireFrameAndTheHudDebugLines) {
     const CGameOptions saved = gameOptions;
-    int white[2] = {};  // [switch] the debug lines' pixels
+    int white[2][2] = {};  // [switch][the bike and rider, the debug lines]
     for (int on = 0; on < 2; ++on) {
         CQzGame::debugDraw = on == 1;
         gameOptions = Options(O01, 1);
@@ -354,14 +354,16 @@ TEST_F(HudRace, DebugDrawSwitchSetsTheDebugBitsAndShowsTheHudDebugLines) {
                 }
             return n;
         };
-        white[on] = count(8, 260, 340, 440);  // the debug lines at the lower left
+        white[on][0] = count(270, 440, 300, 448);  // the bike and rider at the foot of the screen
+        white[on][1] = count(8, 260, 340, 440);    // the debug lines at the lower left
         delete race;
     }
     CQzGame::debugDraw = false;
     CHud::debugText = false;
     gameOptions = saved;
-    EXPECT_LT(white[0], 20) << "no debug lines in a player's race";
-    EXPECT_GT(white[1], 300) << "the HUD's debug lines";
+    EXPECT_GT(white[1][0], white[0][0] + 100) << "the rider's body as a white wire frame";
+    EXPECT_LT(white[0][1], 20) << "no debug lines in a player's race";
+    EXPECT_GT(white[1][1], 300) << "the HUD's debug lines";
 }
 
 TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
