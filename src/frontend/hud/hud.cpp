@@ -219,9 +219,9 @@ void CHud::render(C3DView* view) {
     if (Freestyle()) checkForPosChangeInStuntList(t);
     const CDemoLoopManager* dl = CDemoLoopManager::DLManPtr;
     if (dl && dl->getDemoLoopState() != DL_DISABLED && f) {
-        veFontSetHorizontalAlignment(f, 2);
-        Print(f, 260, 195, "DEMO MODE");
-        Print(f, 290, 210, "Press Start Button");
+        veFontSetHorizontalAlignment(f, 1);
+        Print(f, 0, hudtext::kDemoCaptionY, "DEMO MODE");
+        Print(f, 0, hudtext::kDemoCaptionY + hudtext::kDemoCaptionStep, "Press Start Button");
         veFontSetHorizontalAlignment(f, 0);
     }
     veRenderSetWrapS(1);

@@ -34,6 +34,10 @@ constexpr uint32_t kWhite[4] = {128, 128, 128, 128};
 // was laid out with: those put the first result on the column heads, the first bonus text on the title
 // bar and the menu items above their highlight. The place marker and the pictures keep their places.
 constexpr int kLineDrop = 20;
+// The tables' rows: eight of them stay clear of the divider bar above the bonus list.
+constexpr int kRowStep = 18;
+// The place marker's centre beside its row's letters.
+constexpr int kMarkerDrop = 8;
 
 CGameOptions* Options() {
     return CQzGame::gameOptions ? CQzGame::gameOptions : &gameOptions;
@@ -278,7 +282,7 @@ void CGameEnd::render(C3DView*) {
         ResultRow rows[8];
         const int n = resultRows(rows, 8);
         for (int k = 0; k < n; ++k) {
-            const int y = y0 + 60 + kLineDrop + 20 * (rows[k].position - 1);
+            const int y = y0 + 60 + kLineDrop + kRowStep * (rows[k].position - 1);
             Print(d.statFont18, x0 + 64, y, "%s", rows[k].rank);
             Print(d.statFont18, x0 + 160, y, "%s", rows[k].name);
             Print(d.statFont18, x0 + 384, y, "%s", rows[k].time);
@@ -286,9 +290,10 @@ void CGameEnd::render(C3DView*) {
         for (int k = 0; k < n; ++k) {
             const int p = rows[k].position - 1;
             if (k == 0)
-                renderSprite(static_cast<short>(x0 + 32), static_cast<short>(y0 + 80 + 20 * p), 16, 16,
-                             d.placeIconTex, d.placeIconID);
-            Print(d.statFont18, x0 + 460, y0 + 60 + kLineDrop + 20 * p, "%s", rows[k].gap);
+                renderSprite(static_cast<short>(x0 + 32),
+                             static_cast<short>(y0 + 80 + kMarkerDrop + kRowStep * p), 16, 16, d.placeIconTex,
+                             d.placeIconID);
+            Print(d.statFont18, x0 + 460, y0 + 60 + kLineDrop + kRowStep * p, "%s", rows[k].gap);
         }
         const auto* own = dynamic_cast<const KineticBike*>(ModelObject(d.bikeIDs[0]));
         for (int j = 0; j < CTrackBonus::getNumTrackBonusAwards() && j < CTrackBonus::kMaxAwards; ++j) {
@@ -306,11 +311,12 @@ void CGameEnd::render(C3DView*) {
         if (freestyleRanking) freestyleRanking(hud_id, fr);
         for (int r = 0; r < 8; ++r) {
             if (r == fr.playerPos)
-                renderSprite(static_cast<short>(x0 + 32), static_cast<short>(y0 + 80 + 20 * r), 16, 16,
-                             d.placeIconTex, d.placeIconID);
+                renderSprite(static_cast<short>(x0 + 32),
+                             static_cast<short>(y0 + 80 + kMarkerDrop + kRowStep * r), 16, 16, d.placeIconTex,
+                             d.placeIconID);
             char rank[12];
             formatRank(rank, sizeof rank, r + 1);
-            const int y = y0 + 60 + kLineDrop + 20 * r;
+            const int y = y0 + 60 + kLineDrop + kRowStep * r;
             Print(d.statFont18, x0 + 64, y, "%s", rank);
             Print(d.statFont18, x0 + 160, y, "%s", fr.names[r] ? fr.names[r] : "");
             Print(d.statFont18, x0 + 384, y, "%i", fr.scores[r]);

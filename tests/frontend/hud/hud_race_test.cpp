@@ -366,6 +366,57 @@ TEST_F(HudRace, DebugDrawSwitchShowsTheRiderWireFrameAndTheHudDebugLines) {
     EXPECT_GT(white[1][1], 300) << "the HUD's debug lines";
 }
 
+// Freestyle: the jump's trick list under the radar is printed in the HUD's main font, clear of the radar;
+// the results' eight ranking rows stay clear of the divider bar above the bonus list.
+TEST_F(HudRace, FreestyleTrickListAndEightResultRowsStayClear) {
+    const CGameOptions saved = gameOptions;
+    gameOptions = Options(F01, 1);
+    gameOptions.timeOrLap = 0;
+    gameOptions.duration = 8;
+    auto* race = new CQzGame(&gameOptions, common_, 0);
+    for (int f = 0; f < 240; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    CStats& s = CQzGame::bike[0]->bikeStats;
+    std::snprintf(s._stuntsToHudStuntStrings[0], 30, "Superman");
+    std::snprintf(s._stuntsToHudStuntStrings[1], 30, "Nac Nac");
+    s._stuntsToHudStuntScores[0] = 500;
+    s._stuntsToHudStuntScores[1] = 300;
+    s.numStuntsThisJump = 2;
+    s._stuntsToHudStuntMultiplier = 2;
+    s._stuntsToHudTotalScoreThisJump = 1600;
+    s._isStuntsToHudActive = 1;
+    for (int f = 0; f < 20; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);  // slid in, held
+    Look("freestyle_tricks.png");
+    // The lines' white letters right of the centre, between the radar's foot and the middle.
+    Band none, tricks, radar;
+    Bands(330, 636, 150, 224, none, tricks);
+    EXPECT_GT(tricks.count, 400) << "the trick lines in the main font";
+    EXPECT_GE(tricks.first, 150);
+
+    // Time is up: the ranking of eight, the divider bar under it.
+    for (int f = 0; f < 600 && !race->gameEnd->getGameEndInited(); ++f) race->updateGame();
+    for (int f = 0; f < 5; ++f) race->updateGame();
+    ASSERT_EQ(race->gameEnd->getGameEndInited(), 1u);
+    Look("freestyle_results.png");
+    std::vector<int> orangeRows(448, 0), whiteRows(448, 0);
+    for (int y = 120; y < 300; ++y) {
+        Band o, w;
+        Bands(60, 580, y, y + 1, o, w);
+        orangeRows[size_t(y)] = o.count;
+        whiteRows[size_t(y)] = w.count;
+    }
+    int bar = -1;
+    for (int y = 120; y < 300 && bar < 0; ++y)
+        if (orangeRows[size_t(y)] > 300) bar = y;
+    ASSERT_GT(bar, 200) << "the divider bar";
+    for (int y = bar - 3; y < bar + 8; ++y)
+        EXPECT_EQ(whiteRows[size_t(y)], 0) << "row " << y << " on the bar";
+    int lit = 0;
+    for (int y = 121; y < bar; ++y) lit += whiteRows[size_t(y)] > 0;
+    EXPECT_GE(lit, 8 * 8) << "eight ranking rows above the bar";
+    delete race;
+    gameOptions = saved;
+}
+
 TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
     CGameOptions o = Options(B01, 1);
     auto* race = new CQzGame(&o, common_, 0);
