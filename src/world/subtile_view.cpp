@@ -307,8 +307,7 @@ void CSubtileViewPS2::render(C3DView*) {
     if (!lod1) return;
     SetTexture1(m->terrainBitmap);
     UploadProgram(drawWithClipping == CLIP_NONE ? &vu1TerrainLod1New : &vu1TerrainLod1Clip);
-    RefChain chain(2);
-    chain.ref(gifTagBuffer, 3);
+    RefChain chain(1);
     chain.ref(subtileSetup, 5);
     if (!chain.queue()) return;
     if (veEngineDrawTerrain(lod1) == 0)
