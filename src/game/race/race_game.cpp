@@ -189,7 +189,10 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         cameraId[i] = racelink::MakeChaseCamera(*this, i);
         view[i]->_cameraID = cameraId[i];
     }
-    veDisplayCreateView2D(&pauseView, 0, 0, 640, 448, 1, 0.001f);
+    // The pause menu and the results: nearer the eye than the players' 2D views, whose prims climb in depth
+    // one step each from 0.001 (a frame's HUD takes a few hundred steps), so nothing the HUD drew wins the
+    // depth test over them.
+    veDisplayCreateView2D(&pauseView, 0, 0, 640, 448, 1, 0.0001f);
     globalTime = 0.0f;
     GetFileManager();
     initSound(restart);

@@ -366,6 +366,50 @@ TEST_F(HudRace, DebugDrawSwitchShowsTheRiderWireFrameAndTheHudDebugLines) {
     EXPECT_GT(white[1][1], 300) << "the HUD's debug lines";
 }
 
+// The pause menu covers what the HUD prints at the middle of the screen (the off-track warning and its
+// countdown card, a hole shot banner): its plate and lines win over the HUD drawn earlier in the frame.
+TEST_F(HudRace, PauseMenuCoversTheOffTrackCountdown) {
+    CGameOptions o = Options(O01, 1);
+    CQzGame::drawFrames = false;
+    auto* race = new CQzGame(&o, common_, 0);
+    console::PadInput go = console::PadIdle();
+    go.buttons = console::kPadCross;
+    for (int f = 0; f < 300; ++f) {
+        console::PadSetInput(0, 0, go);
+        ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    }
+    CQzGame::drawFrames = true;
+    CHud* hud = nullptr;
+    for (auto* obj : CQzGame::view[0]->_objects)
+        if (auto* h = dynamic_cast<CHud*>(obj)) hud = h;
+    ASSERT_NE(hud, nullptr);
+    ASSERT_EQ(Press(race, console::kPadStart), CQzGame::kGoOn);
+    ASSERT_EQ(CPauseState::pauseSwitch, 1);
+    // The frame's white inside the plate, with the HUD drawn (the bike a second and a half off the track)
+    // or with the HUD left out of the view for the frame.
+    auto plateWhite = [&](bool withHud) {
+        size_t slot = 0;
+        while (CQzGame::view[0]->_objects[slot] != hud) ++slot;
+        for (int f = 0; f < 2; ++f) {
+            hud->hudData.offTrackActive = 1;
+            hud->hudData.offTrackTimeStamp = globalTime - 1.5f;
+            if (!withHud) CQzGame::view[0]->_objects[slot] = nullptr;
+            race->updateGame();
+            CQzGame::view[0]->_objects[slot] = hud;
+        }
+        Band none, white;
+        Bands(320 + static_cast<int>(kPausePlate[0]) + 4, 320 + static_cast<int>(kPausePlate[2]) - 4,
+              224 - 60, 224 + 60, none, white);
+        return white.count;
+    };
+    const int menuOnly = plateWhite(false);
+    const int withHud = plateWhite(true);
+    Look("paused_off_track.png");
+    EXPECT_GT(menuOnly, 300);
+    EXPECT_EQ(withHud, menuOnly) << "none of the HUD's letters over the menu";
+    delete race;
+}
+
 // Freestyle: the jump's trick list under the radar is printed in the HUD's main font, clear of the radar;
 // the results' eight ranking rows stay clear of the divider bar above the bonus list.
 TEST_F(HudRace, FreestyleTrickListAndEightResultRowsStayClear) {
