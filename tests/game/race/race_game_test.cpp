@@ -38,6 +38,7 @@
 #include "game/view/view_object_3d.h"
 #include "kinetic/vehicle/engine_component.h"
 #include "support/disc_race_test.h"
+#include "support/log_capture.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
 #include "world/world_model.h"
@@ -480,5 +481,35 @@ TEST_F(RaceTest, TheFrameSoundsAfterThePictureAndTheWaypointsBeforeTheClock) {
         }
     }
     EXPECT_GT(moved, 300) << "the field rode on along its racing lines";
+    delete race;
+}
+
+// The build's log: the audio stores' fill after the others, and the heap's figures after the world's
+// collisions as the heap gives them (used and free add up to the heap, never below zero).
+TEST_F(RaceTest, BuildLogsTheAudioStoresAndTheHeapFigures) {
+    testsupport::LogCapture log;
+    CGameOptions o = RaceOptions(I02);
+    auto* race = new CQzGame(&o, common_, 0);
+    const std::string& text = log.text();
+    char line[128];
+    std::snprintf(line, sizeof line, "envelopMap Resource contains      %d objects\n",
+                  CResourceStorage<CEnvelopeMap>::instance().count());
+    EXPECT_TRUE(log.has(line)) << line;
+    std::snprintf(line, sizeof line, "soundStorage Resource contains    %d objects\nInit QZ Game\n",
+                  CResourceStorage<CSoundStorage>::instance().count());
+    EXPECT_TRUE(log.has(line)) << line;
+    EXPECT_LT(text.find("kineticCollide Resource contains"), text.find("envelopMap Resource contains"));
+    const size_t at = text.find("InitWorld After collisions: Used Mem = ");
+    ASSERT_NE(at, std::string::npos);
+    int used = -1, free = -1, largest = -1;
+    ASSERT_EQ(std::sscanf(text.c_str() + at,
+                          "InitWorld After collisions: Used Mem = %dk   Free Mem = %dk   Largest Free = %dk",
+                          &used, &free, &largest),
+              3);
+    EXPECT_GT(used, 0);
+    EXPECT_GT(free, 0);
+    EXPECT_LE(largest, free);
+    const long heapKb = (static_cast<long>(x_TotalMemory()) + x_TotalMemoryFree()) / 1024;
+    EXPECT_NEAR(used + free, heapKb, 64) << "used and free are the heap's";
     delete race;
 }
