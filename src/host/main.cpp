@@ -16,6 +16,7 @@
 #include "engine/sys/heap.h"
 #include "game/core/main_loop.h"
 #include "game/race/demo_loop.h"
+#include "game/race/race_game.h"
 #include "host/frame_output.h"
 #include "host/options.h"
 #include "host/pad_script.h"
@@ -119,6 +120,7 @@ int main(int argc, char** argv) {
     }
     console::SetOutputDirectory(options.outDir);
     DLManager.setSoak(static_cast<uint32_t>(options.soakFrames));
+    CQzGame::debugDraw = options.debugDraw;
     // The rasteriser's bands: one thread unless asked (the workers wait for work too eagerly to pay yet).
     const long gsThreads = options.gsThreads > 0 ? options.gsThreads : 1;
     console::gs::Gs().SetRasterThreads(static_cast<int>(gsThreads));

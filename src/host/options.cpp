@@ -12,7 +12,7 @@ namespace host {
 const char kUsage[] =
     "usage: qz [--disc DIR] [--out DIR] [--frames N] [--window] [--realtime] [--png-every N] [--wav FILE]\n"
     "          [--pad1 FILE] [--pad2 FILE] [--heap-mb N] [--gs-threads N]\n"
-    "          [--soak FRAMES]\n";
+    "          [--soak FRAMES] [--debug-draw]\n";
 
 namespace {
 
@@ -29,7 +29,7 @@ bool ParseCount(const char* text, long min, long max, long* out) {
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, Error* error) {
-    *out = Options{defaultDisc, ".", 0, false, false, 0, nullptr, {nullptr, nullptr}, 192, 0, 0};
+    *out = Options{defaultDisc, ".", 0, false, false, 0, nullptr, {nullptr, nullptr}, 192, 0, 0, false};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -80,6 +80,8 @@ bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, 
             out->window = true;
         } else if (!std::strcmp(arg, "--realtime")) {
             out->realtime = true;
+        } else if (!std::strcmp(arg, "--debug-draw")) {
+            out->debugDraw = true;
         } else {
             return error->Set("unknown option '%s'", arg);
         }

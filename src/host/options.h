@@ -18,6 +18,7 @@ struct Options {
     long gsThreads;  // rasteriser threads; 0: chosen from the processor count
     long
         soakFrames;  // 0: the usual attract loop; else attract races of this many frames, every track in turn
+    bool debugDraw;  // the game's debug drawing: collider and rider wire frames, the HUD's debug lines
 };
 
 // Fills `out` from the arguments, defaults first. False for an unknown option or a bad value.

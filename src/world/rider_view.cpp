@@ -13,7 +13,9 @@
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
+#include "game/core/main_loop.h"
 #include "game/model/pause_state.h"
+#include "game/view/util.h"
 #include "world/bike_motion_view.h"
 
 using namespace riderview;
@@ -686,4 +688,8 @@ void CRiderView::render(C3DView* view) {
     if (LOD == -1) return;
     setupLights(bike && bike->invulnerabilityCounter > 0 ? 1 : 0);
     drawSkinned();
+    // Debug: the rider's body as a white wire frame.
+    if (gameOptions.gameOptions & 0x40)
+        CUtil::drawDebugRigidBody(rider->rider ? rider->rider : rider->getRigidBody(0), &view->_view3d, 255,
+                                  255, 255);
 }

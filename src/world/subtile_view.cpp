@@ -307,6 +307,8 @@ void CSubtileViewPS2::render(C3DView*) {
     if (!lod1) return;
     SetTexture1(m->terrainBitmap);
     UploadProgram(drawWithClipping == CLIP_NONE ? &vu1TerrainLod1New : &vu1TerrainLod1Clip);
+    // The strip tags go with the set-up block: the low-detail program reads them from the tag block, and
+    // a frame whose first terrain is at level 1 or 2 has had no other chain put them there.
     RefChain chain(2);
     chain.ref(gifTagBuffer, 3);
     chain.ref(subtileSetup, 5);

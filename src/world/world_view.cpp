@@ -15,12 +15,14 @@
 #include "engine/sys/heap.h"
 #include "game/core/game_options.h"
 #include "game/core/main_loop.h"
+#include "game/core/mem_log.h"
 #include "game/files/file_manager.h"
 #include "game/files/geometry.h"
 #include "game/files/resource_loader.h"
 #include "game/model/bounding_model_object.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
+#include "game/view/util.h"
 #include "game/view/view_3d.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
@@ -276,9 +278,7 @@ void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views) {
     x_printf("Total Number of Gates %d\n", numGates);
     if (numGates > 0)
         for (int k = 0; k <= numGates; ++k) world_->addGateObject(gates[k]);
-    x_printf("InitWorld After collisions: Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n",
-             static_cast<int>((x_TotalMemory() - x_TotalMemoryFree()) / 1024),
-             static_cast<int>(x_TotalMemoryFree() / 1024), static_cast<int>(x_LargestBlockFree() / 1024));
+    PrintMemoryLine("InitWorld After collisions: Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
 }
 
 void CWorldView::setupOutOfBoundsTiles(int desc, const std::vector<C3DView*>& views) {
@@ -363,6 +363,15 @@ void CWorldView::render(C3DView* view) {
         veEngineResetMicroCode();
     }
     if (gameOptions.gameOptions & 0x200) CSubtileViewPS2::renderObjects(this, &viewList, view);
+    // Debug: the bodies of the gates and scenery near player 1 as white wire frames.
+    if (gameOptions.gameOptions & 0x2) {
+        for (CModelObject* o : world_->collisionObjects[0]) {
+            auto* k = dynamic_cast<KineticRigidObject*>(o);
+            if (!k) continue;
+            for (int b = 0; b < k->getRigidBodyCount(); ++b)
+                CUtil::drawDebugRigidBody(k->getRigidBody(b), &view->_view3d, 255, 255, 255);
+        }
+    }
     veSetDefaultTestEnv1(0, 0, 0, 0, 0, 0, 1, 2);
     veSetDefaultTestEnv2(0, 0, 0, 0, 0, 0, 1, 2);
     veEngineSetFrustumXY(320, 260);

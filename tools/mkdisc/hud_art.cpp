@@ -82,8 +82,8 @@ void Segment(Canvas& c, int k, uint32_t colour) {
     }
     c.polygon(poly, colour);
 }
-// The attract caption ("DEMO MODE", "Press Start Button") is printed right-aligned over the dial's
-// lower left from screen row 195 (twice-size row 190): lamps and labels stay above it or right of it.
+// Lamps and labels stay inside the dial's ring (radius kDialR); the nitro sockets run out to its right
+// below it, their label under them.
 constexpr float kNitroY = 176, kNitroX0 = 158, kNitroStep = 22, kNitroR = 8;
 constexpr int kPreX0 = 52, kPreY0 = 156, kPreX1 = 140, kPreY1 = 184;
 
@@ -100,7 +100,8 @@ void Dial(Canvas& c) {
     // Preload lamp socket and nitro sockets.
     c.fillRect(kPreX0, kPreY0, kPreX1, kPreY1, kDim);
     for (int i = 0; i < 5; ++i) c.disc(kNitroX0 + kNitroStep * float(i), kNitroY, kNitroR, kDim);
-    Label(c, 170, 150, "NITRO", 2, Argb(255, 200, 200, 210));
+    Label(c, int(kNitroX0 + 2.0f * kNitroStep) - Canvas::textWidth("NITRO", 2) / 2,
+          int(kNitroY + kNitroR) + 5, "NITRO", 2, Argb(255, 200, 200, 210));
 }
 
 void PreloadLamp(Canvas& c, int state) {

@@ -20,6 +20,7 @@
 #include "game/race/race_pictures.h"
 #include "game/race/stats.h"
 #include "world/spline_manager.h"
+#include "world/track_camera.h"
 #include "world/world_model.h"
 
 bool CHud::debugText = false;
@@ -218,9 +219,9 @@ void CHud::render(C3DView* view) {
     if (Freestyle()) checkForPosChangeInStuntList(t);
     const CDemoLoopManager* dl = CDemoLoopManager::DLManPtr;
     if (dl && dl->getDemoLoopState() != DL_DISABLED && f) {
-        veFontSetHorizontalAlignment(f, 2);
-        Print(f, 260, 195, "DEMO MODE");
-        Print(f, 290, 210, "Press Start Button");
+        veFontSetHorizontalAlignment(f, 1);
+        Print(f, 0, hudtext::kDemoCaptionY, "DEMO MODE");
+        Print(f, 0, hudtext::kDemoCaptionY + hudtext::kDemoCaptionStep, "Press Start Button");
         veFontSetHorizontalAlignment(f, 0);
     }
     veRenderSetWrapS(1);
@@ -292,6 +293,10 @@ void CHud::renderStats(int x, int y) {
     }
     if (!debugText || CQzGame::splitScreen) return;
     Print(f, -310, 205, buildLabel);
+    if (const CTrackCamera* cam = CQzGame::trackCam; cam && cam->_enabled) {
+        veFontPrintfXY(f, -310, 185, "TrackCam: %d", cam->_currentIndex);
+        return;
+    }
     if (CSplineManager* sm = CSplineManager::getSplineManager())
         veFontPrintfXY(
             f, -310, 125, "Bike Tracker = %.4f",

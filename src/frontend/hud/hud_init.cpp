@@ -48,6 +48,7 @@ void InitHud(CQzGame& race, CCamera* camera, unsigned int playerNum) {
     CCamera::setHudArrowPos = ArrowPos;
     raceEndHudOff = HudOff;
     CGameEnd::freestyleRanking = Ranking;
+    CHud::debugText = CQzGame::debugDraw;
     if (race.radarTexId < 0 && CQzGame::masterFileWorld) {
         CFileManager* fm = GetFileManager();
         void* world = CQzGame::masterFileWorld;
@@ -69,7 +70,7 @@ CPauseObj* MakePauseObject(CQzGame& race) {
     auto* pause = new CHudPauseObj(race.hudId, CQzGame::numOfHumanRacers);
     const int id = AddToModel(race.model, pause);
     CQzGame::pauseId = id;
-    CQzGame::view[0]->insertObject(
+    race.overlayView->insertObject(
         new CPauseMenu(id, &race.pauseView, CQzGame::masterFileCommonObjects, 0, 0));
     return pause;
 }

@@ -29,6 +29,19 @@ void Print(_font* f, int x, int y, const char* s) {
     if (f) veFontPrintfXY(f, x, y, "%s", s);
 }
 
+// A warning over the course: the white letters inside a dark rim two pixels wide, readable on the
+// white arena walls and the sky alike.
+void PrintOutlined(_font* f, int x, int y, const char* s) {
+    if (!f) return;
+    const uint32_t colour = veFontGetColor(f);
+    veFontSetColor(f, hudtext::kOutlineColour);
+    for (int dy = -2; dy <= 2; dy += 2)
+        for (int dx = -2; dx <= 2; dx += 2)
+            if (dx || dy) veFontPrintfXY(f, x + dx, y + dy, "%s", s);
+    veFontSetColor(f, colour);
+    veFontPrintfXY(f, x, y, "%s", s);
+}
+
 bool AttractRace() {
     const CDemoLoopManager* dl = CDemoLoopManager::DLManPtr;
     return dl && dl->getDemoLoopState() != DL_DISABLED;
@@ -76,7 +89,7 @@ void CHud::trackToHud(float t, C3DView* view) {
         const float e = t - d.offTrackTimeStamp;
         if (e > 1.0f) {
             const bool missed = b->trackToHudMissedCheckPoint == 10 && CircuitTrack();
-            Print(f, -55, 35, missed ? "MISSED CHECKPOINT" : "OFF TRACK");
+            PrintOutlined(f, -55, 35, missed ? "MISSED CHECKPOINT" : "OFF TRACK");
             renderCountDown(view, hudtext::CountdownFrame(e));
         }
     }
@@ -99,7 +112,7 @@ void CHud::trackToHud(float t, C3DView* view) {
         d.missedCheckPointTimeStamp = 0.0f;
     }
     if (CircuitTrack() && b->trackToHudWrongWay == 1 && b->trackToHudOffTrack != 2)
-        Print(f, -50, 0, "WRONG WAY");
+        PrintOutlined(f, -50, 0, "WRONG WAY");
 }
 
 void CHud::checkTrackBonus(float t) {
@@ -171,7 +184,8 @@ void CHud::checkStuntsToHud(float t) {
             std::memset(s._stuntsToHudStuntRepeatScores, 0, sizeof s._stuntsToHudStuntRepeatScores);
             s._stuntsToHudStuntMultiplier = s._isStuntsToHudActive = s._stuntsToHudTotalScoreThisJump = 0;
         }
-        _font* f = d.stuntsToHudFont;
+        // The tricks of the jump, right-aligned under the radar in the HUD's main font.
+        _font* f = d.speedMeterFont;
         if (f) veFontSetHorizontalAlignment(f, 2);
         for (int i = 0; i < d.stuntsToHudStringCounter; ++i) {
             int& c = d.stuntsToHudMoveCounter;
@@ -181,7 +195,8 @@ void CHud::checkStuntsToHud(float t) {
                 ++d.stuntsToHudMoveDelay;
             else
                 c = c < 500 ? c + 5 : 500;
-            Print(f, c, -90 + 15 * i, d.stuntsToHudStrings[i]);
+            PrintOutlined(f, c, hudtext::kTrickListTop + hudtext::kTrickListStep * i,
+                          d.stuntsToHudStrings[i]);
         }
         if (f) veFontSetHorizontalAlignment(f, 0);
     }

@@ -7,6 +7,14 @@
 
 namespace hudtext {
 
+// The dark rim of the warnings printed over the course (font colour, alpha 0x80 opaque).
+inline constexpr uint32_t kOutlineColour = 0x80000000u;
+// The jump's trick lines: right-aligned under the radar (which ends at y -87), one line of the main
+// font (14 high) every 20.
+inline constexpr int kTrickListTop = -78, kTrickListStep = 20;
+// The attract race's caption, centred at the top between the stat box and the radar.
+inline constexpr int kDemoCaptionY = -214, kDemoCaptionStep = 20;
+
 // "m.ss.hh" with a zero before single-digit seconds ("1.05.25", "0.07.50").
 void FormatTime(char* out, size_t n, float seconds);
 // "Last Lap +m.ss.hh" when `delta` (previous lap minus this one) is 0 or more, else "Last Lap -...".

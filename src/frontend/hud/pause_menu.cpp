@@ -170,10 +170,11 @@ void CPauseMenu::render(C3DView*) {
     veDisplayActivateView(_pauseView);
     if (hudres::UseTexture(pauseMenuData.blackPlateId)) {
         _ve_quad q{};
-        q.v1 = {-138, -80, 0, 1, 0, 0, 1, 0, 128, 128, 128, 128};
-        q.v2 = {138, -80, 0, 1, 1, 0, 1, 0, 128, 128, 128, 128};
-        q.v3 = {138, 80, 0, 1, 1, 1, 1, 0, 128, 128, 128, 128};
-        q.v4 = {-138, 80, 0, 1, 0, 1, 1, 0, 128, 128, 128, 128};
+        const float x0 = kPausePlate[0], y0 = kPausePlate[1], x1 = kPausePlate[2], y1 = kPausePlate[3];
+        q.v1 = {x0, y0, 0, 1, 0, 0, 1, 0, 128, 128, 128, 128};
+        q.v2 = {x1, y0, 0, 1, 1, 0, 1, 0, 128, 128, 128, 128};
+        q.v3 = {x1, y1, 0, 1, 1, 1, 1, 0, 128, 128, 128, 128};
+        q.v4 = {x0, y1, 0, 1, 0, 1, 1, 0, 128, 128, 128, 128};
         veRenderContextEnable(kRenderAlpha | kRenderTexture);
         vePrimDrawQuad(&q);
     }
@@ -187,7 +188,7 @@ void CPauseMenu::render(C3DView*) {
         if (!pauseMenuData.pauseFont) continue;
         veFontSetHorizontalAlignment(pauseMenuData.pauseFont, 0);
         const int len = static_cast<int>(std::strlen(alString[i]));
-        veFontPrintfXY(pauseMenuData.pauseFont, T_X_POS_TEXT - len / 2, T_Y_POS_TEXT + i * T_OFFSET_TEXT,
-                       "%s", alString[i]);
+        veFontPrintfXY(pauseMenuData.pauseFont, T_X_POS_TEXT - len / 2,
+                       T_Y_POS_TEXT + kPauseGlyphDrop + i * T_OFFSET_TEXT, "%s", alString[i]);
     }
 }

@@ -62,12 +62,15 @@ struct _CPauseMenuData {
     _font* pauseFont = nullptr;
 };
 
-// Layout of the menu lines and the highlight bar on the 276 x 160 back plate (centred). The seven
-// lines of uni18 stand 22 apart and their glyphs are centred 6 below the print position: the block is
-// centred on the plate, each bar on its line, and the bar's drawn part (its picture has a clear rim)
-// stays inside the plate.
-inline constexpr int32_t T_X_POS_TEXT = -60, T_Y_POS_TEXT = -72, T_OFFSET_TEXT = 22;
-inline constexpr int32_t T_Y_BAR = -66, T_OFFSET_BAR = 22, T_BAR_W = 136, T_BAR_H = 12;
+// Layout of the menu lines and the highlight bar (its picture has a clear rim): line i is printed at
+// T_Y_POS_TEXT + i * T_OFFSET_TEXT, its bar centred at T_Y_BAR + i * T_OFFSET_BAR. The game's font
+// stands its glyphs at the foot of a line 24 high; ours draws them from the print position down, 14
+// high, so the menu prints kPauseGlyphDrop lower to centre each line on its bar.
+inline constexpr int32_t T_X_POS_TEXT = -60, T_Y_POS_TEXT = -83, T_OFFSET_TEXT = 23;
+inline constexpr int32_t T_Y_BAR = -59, T_OFFSET_BAR = 23, T_BAR_W = 144, T_BAR_H = 12;
+inline constexpr int32_t kPauseGlyphDrop = 19;
+// The back plate around the bars and lines (x0, y0, x1, y1).
+inline constexpr float kPausePlate[4] = {-156.0f, -82.0f, 156.0f, 100.0f};
 inline constexpr int16_t T_X_BAR = 0;
 
 class CPauseMenu : public C3DViewObject {

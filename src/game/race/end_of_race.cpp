@@ -11,17 +11,22 @@ void (*raceEndAimTrackCamera)(CTrackCamera* cam, int bikeId, KineticBike* bike) 
 
 void CheckGameOver(const RaceEndParts& p) {
     if (!p.gameEnd || !p.options || p.gameEnd->getGameEndInited()) return;
+    bool anyFinished = false;
+    for (uint32_t i = 0; i < p.numHumans && i < 2; ++i) {
+        const KineticBike* b = p.bike[i];
+        if (b && (p.options->timeOrLap ? b->curLap >= p.options->duration
+                                       : b->bikeStats.raceTime >= static_cast<float>(p.options->duration)))
+            anyFinished = true;
+    }
+    if (!anyFinished) return;
+    p.gameEnd->initEndGameStats();
+    // The results cover the whole screen, both halves in split screen: every human's bike goes to the
+    // computer (a player still racing could not see the course) and every HUD goes off.
     for (uint32_t i = 0; i < p.numHumans && i < 2; ++i) {
         KineticBike* b = p.bike[i];
         if (!b) continue;
-        const bool finished = p.options->timeOrLap
-                                  ? b->curLap >= p.options->duration
-                                  : b->bikeStats.raceTime >= static_cast<float>(p.options->duration);
-        if (!finished) continue;
-        p.gameEnd->initEndGameStats();
         p.whoControls[i] = 2;
         b->isCPU = 1;
-        // The finishing player's own HUD.
         if (raceEndHudOff && p.hudId) raceEndHudOff(p.hudId[i]);
         if (p.trackCamID != -1) {
             if (raceEndAimTrackCamera) raceEndAimTrackCamera(p.trackCam, p.bikeId[i], b);

@@ -34,6 +34,10 @@ constexpr uint32_t kWhite[4] = {128, 128, 128, 128};
 // was laid out with: those put the first result on the column heads, the first bonus text on the title
 // bar and the menu items above their highlight. The place marker and the pictures keep their places.
 constexpr int kLineDrop = 20;
+// The tables' rows: eight of them stay clear of the divider bar above the bonus list.
+constexpr int kRowStep = 18;
+// The place marker's centre beside its row's letters.
+constexpr int kMarkerDrop = 8;
 
 CGameOptions* Options() {
     return CQzGame::gameOptions ? CQzGame::gameOptions : &gameOptions;
@@ -70,9 +74,13 @@ void PrintCentred(_font* f, int x, int y, const char* text) {
     veFontSetHorizontalAlignment(f, 0);
 }
 
-// The bike's time on the results: its finish time, or the running race time while it is on the course.
+// A lap race is finished at the last lap; a race against the clock ends for everyone together, at the
+// time each clock reads.
+bool Finished(const CStats& s) {
+    return s.finishTime != kNotFinished || !Options()->timeOrLap;
+}
 float ResultTime(const CStats& s) {
-    return s.finishTime == kNotFinished ? s.raceTime : s.finishTime;
+    return s.finishTime != kNotFinished ? s.finishTime : s.raceTime;
 }
 }  // namespace
 
@@ -151,7 +159,10 @@ void CGameEnd::setGameEndInited(unsigned int on) {
         pad->_activeObject = modelObjectId;
     }
     // Results for the front end. Every entry the career reads gets a position: the racers their race
-    // position, the entries beyond the field the places after it.
+    // position, the entries beyond the field the places after it. The positions are sorted afresh first:
+    // the race sorts them only every 15 frames, and the last sort may have caught the finisher after its
+    // way time wrapped at the line but before the lap was counted, far down the field.
+    CStats::updateRacePosition();
     CGameOptions* o = Options();
     const uint32_t racers = CQzGame::numOfTotalRacers < 8 ? CQzGame::numOfTotalRacers : 8;
     const uint32_t entries = o->numCPURacers + 1 < 8 ? o->numCPURacers + 1 : 8;
@@ -196,11 +207,21 @@ int CGameEnd::resultRows(ResultRow* rows, int capacity) const {
         r.position = b->bikeStats.getRacePosition();
         formatRank(r.rank, sizeof r.rank, r.position);
         r.name = b->playerName;
-        formatTime(r.time, sizeof r.time, ResultTime(b->bikeStats));
-        if (r.position == 1) leader = ResultTime(b->bikeStats);
+        r.finished = Finished(b->bikeStats);
+        if (r.position == 1 && r.finished) leader = ResultTime(b->bikeStats);
     }
-    for (int k = 0; k < n; ++k)
-        formatTime(rows[k].gap, sizeof rows[k].gap, ResultTime(bikes[k]->bikeStats) - leader, "/ ");
+    // A rider still on the course has no time yet: its clock would read like a dead heat with the
+    // riders finishing around it.
+    for (int k = 0; k < n; ++k) {
+        ResultRow& r = rows[k];
+        if (!r.finished) {
+            std::snprintf(r.time, sizeof r.time, "%s", kNotFinishedText);
+            r.gap[0] = '\0';
+            continue;
+        }
+        formatTime(r.time, sizeof r.time, ResultTime(bikes[k]->bikeStats));
+        formatTime(r.gap, sizeof r.gap, ResultTime(bikes[k]->bikeStats) - leader, "/ ");
+    }
     return n;
 }
 
@@ -261,7 +282,7 @@ void CGameEnd::render(C3DView*) {
         ResultRow rows[8];
         const int n = resultRows(rows, 8);
         for (int k = 0; k < n; ++k) {
-            const int y = y0 + 60 + kLineDrop + 20 * (rows[k].position - 1);
+            const int y = y0 + 60 + kLineDrop + kRowStep * (rows[k].position - 1);
             Print(d.statFont18, x0 + 64, y, "%s", rows[k].rank);
             Print(d.statFont18, x0 + 160, y, "%s", rows[k].name);
             Print(d.statFont18, x0 + 384, y, "%s", rows[k].time);
@@ -269,9 +290,10 @@ void CGameEnd::render(C3DView*) {
         for (int k = 0; k < n; ++k) {
             const int p = rows[k].position - 1;
             if (k == 0)
-                renderSprite(static_cast<short>(x0 + 32), static_cast<short>(y0 + 80 + 20 * p), 16, 16,
-                             d.placeIconTex, d.placeIconID);
-            Print(d.statFont18, x0 + 460, y0 + 60 + kLineDrop + 20 * p, "%s", rows[k].gap);
+                renderSprite(static_cast<short>(x0 + 32),
+                             static_cast<short>(y0 + 80 + kMarkerDrop + kRowStep * p), 16, 16, d.placeIconTex,
+                             d.placeIconID);
+            Print(d.statFont18, x0 + 460, y0 + 60 + kLineDrop + kRowStep * p, "%s", rows[k].gap);
         }
         const auto* own = dynamic_cast<const KineticBike*>(ModelObject(d.bikeIDs[0]));
         for (int j = 0; j < CTrackBonus::getNumTrackBonusAwards() && j < CTrackBonus::kMaxAwards; ++j) {
@@ -289,11 +311,12 @@ void CGameEnd::render(C3DView*) {
         if (freestyleRanking) freestyleRanking(hud_id, fr);
         for (int r = 0; r < 8; ++r) {
             if (r == fr.playerPos)
-                renderSprite(static_cast<short>(x0 + 32), static_cast<short>(y0 + 80 + 20 * r), 16, 16,
-                             d.placeIconTex, d.placeIconID);
+                renderSprite(static_cast<short>(x0 + 32),
+                             static_cast<short>(y0 + 80 + kMarkerDrop + kRowStep * r), 16, 16, d.placeIconTex,
+                             d.placeIconID);
             char rank[12];
             formatRank(rank, sizeof rank, r + 1);
-            const int y = y0 + 60 + kLineDrop + 20 * r;
+            const int y = y0 + 60 + kLineDrop + kRowStep * r;
             Print(d.statFont18, x0 + 64, y, "%s", rank);
             Print(d.statFont18, x0 + 160, y, "%s", fr.names[r] ? fr.names[r] : "");
             Print(d.statFont18, x0 + 384, y, "%i", fr.scores[r]);

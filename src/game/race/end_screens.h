@@ -66,9 +66,13 @@ struct ResultRow {
     int position;  // 1-based; the row is drawn at position - 1
     char rank[12];
     const char* name;
+    bool finished;  // false: still on the course; the time reads kNotFinishedText and there is no gap
     char time[24];
     char gap[28];
 };
+
+// The time column of a rider still on the course when the results are up.
+inline constexpr const char* kNotFinishedText = "RIDING";
 
 // The freestyle ranking the HUD keeps (eight rows, names and scores, the player's row).
 struct FreestyleRanking {

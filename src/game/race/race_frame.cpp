@@ -18,6 +18,7 @@
 
 float (*CQzGame::cpuTimeSource)() = veEngineGetCpuTime;
 bool CQzGame::drawFrames = true;
+bool CQzGame::debugDraw = false;
 
 void CQzGame::updatePerformance(float cpuSeconds) {
     performanceHistory[performanceHistoryId] = cpuSeconds;
@@ -81,6 +82,11 @@ void CQzGame::renderViews() {
         view[i]->render();
         if (i + 1 < numOfHumanRacers) vePrimSendBuffers();
     }
+    if (!overlayView) return;
+    overlayView->update(0.0f);
+    if (!drawFrames) return;
+    vePrimSendBuffers();
+    overlayView->render();
 }
 
 int CQzGame::updateGame() {
@@ -115,11 +121,12 @@ int CQzGame::updateGame() {
     if (drawFrames) veEngineBeginFrame();
     updatePerformance(cpuTimeSource());
     renderViews();
-    racesound::Render(CPauseState::pauseSwitch == 1);
     if (drawFrames) veEngineEndFrame();
 
     for (uint32_t i = 0; i < numOfTotalRacers; ++i)
         if (i % 2 == Framecounter % 2) racelink::AdvanceWayPos(control[i], bike[i]);
+    // The frame's sound after the picture has gone out and the waypoints have moved on.
+    racesound::Render(CPauseState::pauseSwitch == 1);
     CGlobalTime::updateGlobalTime();
     checkGameOver();
     if (Framecounter == 5) veDisplayEnableDisplay();

@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "audio/envelope.h"
+#include "audio/sound_storage.h"
 #include "audio/sound_tuning.h"
 #include "bike/kinetic_bike.h"
 #include "bike/kinetic_collide.h"
@@ -149,6 +151,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     masterFileCommonObjects = commonObjects;
     gameOptions = options;
     setGameOptions(options);
+    if (debugDraw) options->gameOptions |= kDebugOptionBits;
 
     // Field size.
     numOfHumanRacers = static_cast<uint32_t>(options->numHumanPlayers);
@@ -176,6 +179,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
 
     // One 3D view and chase camera per human.
     splitScreen = numOfHumanRacers >= 2 ? 1 : 0;
+    overlayView = new C3DView(0, 1);  // made first: each view made activates its own
     view = new C3DView*[numOfHumanRacers];
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         view[i] = new C3DView(i, numOfHumanRacers);
@@ -184,7 +188,10 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         cameraId[i] = racelink::MakeChaseCamera(*this, i);
         view[i]->_cameraID = cameraId[i];
     }
-    veDisplayCreateView2D(&pauseView, 0, 0, 640, 448, 1, 0.001f);
+    // The pause menu and the results: nearer the eye than the players' 2D views, whose prims climb in depth
+    // one step each from 0.001 (a frame's HUD takes a few hundred steps), so nothing the HUD drew wins the
+    // depth test over them.
+    veDisplayCreateView2D(&pauseView, 0, 0, 640, 448, 1, 0.0001f);
     globalTime = 0.0f;
     GetFileManager();
     initSound(restart);
@@ -298,6 +305,10 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
              CResourceStorage<CObjectDescription>::instance().count(), 146);
     x_printf("kineticCollide Resource contains    %d objects of %d\n",
              CResourceStorage<CKineticCollide>::instance().count(), 118);
+    x_printf("envelopMap Resource contains      %d objects\n",
+             CResourceStorage<CEnvelopeMap>::instance().count());
+    x_printf("soundStorage Resource contains    %d objects\n",
+             CResourceStorage<CSoundStorage>::instance().count());
     x_printf("Init QZ Game\n");
 }
 

@@ -117,6 +117,11 @@ public:
     // Off: frames step the race and its views' objects without drawing them or running the engine's
     // frame (headless measurement).
     static bool drawFrames;
+    // The developers' debug drawing (qz --debug-draw): each race sets kDebugOptionBits in its options
+    // (the colliders near player 1 and every rider's body as white wire frames) and the HUD prints its
+    // debug lines.
+    static bool debugDraw;
+    static constexpr int32_t kDebugOptionBits = 0x2 | 0x40;
 
     uint32_t freeMemBefore = 0;  // KB
     uint32_t freeMemAfter = 0;   // KB
@@ -133,6 +138,9 @@ public:
     std::vector<CPacket> packets;
     CPauseObj* pauseModel = nullptr;
     _ve_view pauseView{};
+    // The screens drawn over every player's view (pause menu, results): rendered after the last one, so
+    // in split screen the lower view does not draw over them.
+    C3DView* overlayView = nullptr;
     int32_t hudId[2];
     int32_t radarTexId = -1;
     CGameEnd* gameEnd = nullptr;

@@ -122,14 +122,14 @@ bool GameStarted(const CGameStart* s) {
     return s && s->gameStartData.gameStarted != 0;
 }
 
-// End screens: the menu object in the model, the results in player 0's view.
+// End screens: the menu object in the model, the results over every player's view.
 void MakeGameEnd(CQzGame& race) {
     race.gameEndModel = new CGameEndObj(CQzGame::pauseId);
     race.model->objects.push_back(race.gameEndModel);
     race.endGameId = static_cast<int32_t>(race.model->objects.size()) - 1;
     race.gameEnd = new CGameEnd(&race.pauseView, CQzGame::masterFileCommonObjects, race.trackList,
                                 race.endGameId, race.hudId[0]);
-    CQzGame::view[0]->insertObject(race.gameEnd);
+    race.overlayView->insertObject(race.gameEnd);
 }
 bool GameEnded(const CGameEnd* e) {
     return e && e->getGameEnded() != 0;

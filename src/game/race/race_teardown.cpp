@@ -84,6 +84,8 @@ CQzGame::~CQzGame() {
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) delete view[i];
     delete[] view;
     view = nullptr;
+    delete overlayView;
+    overlayView = nullptr;
 
     racesound::Teardown(restarting);
     PrintMemoryLine("Free Sound: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");

@@ -19,6 +19,7 @@
 #include "console/kernel/clock.h"
 #include "console/pad/pad.h"
 #include "console/spu/spu.h"
+#include "engine/hal/engine.h"
 #include "engine/hal/sound.h"
 #include "engine/sys/heap.h"
 #include "frontend/hud/pause_menu.h"
@@ -38,6 +39,7 @@
 #include "game/view/view_object_3d.h"
 #include "kinetic/vehicle/engine_component.h"
 #include "support/disc_race_test.h"
+#include "support/log_capture.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
 #include "world/world_model.h"
@@ -462,3 +464,80 @@ TEST_F(RaceTest, ARaceOnAMissingWorldEndsAtOnceAndTheFrontEndDrawsAfterIt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sound view object that notes, when the frame's sound renders, whether the engine's frame is still
+// open and what the race's progress and clock read.
+struct SoundRenderProbe : CViewObject<CSoundView> {
+    void render(CSoundView*) override {
+        ++renders;
+        frameOpen = frameOpen || veEngineBeginFrameOccured.load() != 0;
+        clock = globalTime;
+        wayTimes.clear();
+        for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i)
+            wayTimes.push_back(CQzGame::bike[i]->curWayTime);
+    }
+    void update(CSoundView*, float) override {}
+    void modelObjectRemoved(CSoundView*) override {}
+    int renders = 0;
+    bool frameOpen = false;
+    float clock = 0.0f;
+    std::vector<float> wayTimes;
+};
+
+}  // namespace
+
+// The frame's sound renders after the picture has gone out and the waypoints have moved on, and before
+// the clock's second advance: what it hears is where the race stands at the end of the frame.
+TEST_F(RaceTest, TheFrameSoundsAfterThePictureAndTheWaypointsBeforeTheClock) {
+    CGameOptions o = RaceOptions(O01);
+    auto* race = new CQzGame(&o, common_, 0);
+    auto* probe = new SoundRenderProbe;  // the sound views' bin deletes it with the race
+    racesound::View()->insertObject(probe);
+    int moved = 0;
+    for (int f = 0; f < 300; ++f) {
+        CQzGame::drawFrames = f >= 240;  // the countdown undrawn
+        SteerAlongTheLine(true);
+        ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+        ASSERT_EQ(probe->renders, f + 1);
+        ASSERT_FALSE(probe->frameOpen) << "frame " << f;
+        EXPECT_EQ(probe->clock + 0.01667f, globalTime) << "frame " << f;
+        for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i) {
+            ASSERT_EQ(probe->wayTimes[i], CQzGame::bike[i]->curWayTime) << "racer " << i << " frame " << f;
+            moved += probe->wayTimes[i] > 0.0f;
+        }
+    }
+    EXPECT_GT(moved, 300) << "the field rode on along its racing lines";
+    delete race;
+}
+
+// The build's log: the audio stores' fill after the others, and the heap's figures after the world's
+// collisions as the heap gives them (used and free add up to the heap, never below zero).
+TEST_F(RaceTest, BuildLogsTheAudioStoresAndTheHeapFigures) {
+    testsupport::LogCapture log;
+    CGameOptions o = RaceOptions(I02);
+    auto* race = new CQzGame(&o, common_, 0);
+    const std::string& text = log.text();
+    char line[128];
+    std::snprintf(line, sizeof line, "envelopMap Resource contains      %d objects\n",
+                  CResourceStorage<CEnvelopeMap>::instance().count());
+    EXPECT_TRUE(log.has(line)) << line;
+    std::snprintf(line, sizeof line, "soundStorage Resource contains    %d objects\nInit QZ Game\n",
+                  CResourceStorage<CSoundStorage>::instance().count());
+    EXPECT_TRUE(log.has(line)) << line;
+    EXPECT_LT(text.find("kineticCollide Resource contains"), text.find("envelopMap Resource contains"));
+    const size_t at = text.find("InitWorld After collisions: Used Mem = ");
+    ASSERT_NE(at, std::string::npos);
+    int used = -1, free = -1, largest = -1;
+    ASSERT_EQ(std::sscanf(text.c_str() + at,
+                          "InitWorld After collisions: Used Mem = %dk   Free Mem = %dk   Largest Free = %dk",
+                          &used, &free, &largest),
+              3);
+    EXPECT_GT(used, 0);
+    EXPECT_GT(free, 0);
+    EXPECT_LE(largest, free);
+    const long heapKb = (static_cast<long>(x_TotalMemory()) + x_TotalMemoryFree()) / 1024;
+    EXPECT_NEAR(used + free, heapKb, 64) << "used and free are the heap's";
+    delete race;
+}

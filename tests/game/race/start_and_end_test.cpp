@@ -8,6 +8,7 @@
 
 #include "bike/kinetic_bike.h"
 #include "engine/hal/engine_fixture.h"
+#include "frontend/career/career_data.h"
 #include "game/core/main_loop.h"
 #include "game/files/texture.h"
 #include "game/model/model.h"
@@ -194,13 +195,12 @@ TEST_F(StartAndEndTest, FinishHandsPlayersToTheComputerAndShowsResults) {
     EXPECT_EQ(who[0], 2);
     EXPECT_EQ(bikes[0]->isCPU, 1);
     EXPECT_EQ(view->_cameraID, 7) << "the track camera takes over";
-    bikes[1]->curLap = 3;
-    CheckGameOver(parts);
-    EXPECT_EQ(who[1], 0) << "a later finisher keeps its pad";
+    EXPECT_EQ(who[1], 2) << "the results cover both halves: the second player's bike goes to the computer";
+    EXPECT_EQ(bikes[1]->isCPU, 1);
 
-    // Positions: racer 2 won, racer 0 second, racer 1 still riding, racer 3 fourth.
-    CStats* order[4] = {&bikes[2]->bikeStats, &bikes[0]->bikeStats, &bikes[1]->bikeStats,
-                        &bikes[3]->bikeStats};
+    // Positions: racer 2 won, racer 0 second, racer 3 third, racer 1 still riding.
+    CStats* order[4] = {&bikes[2]->bikeStats, &bikes[0]->bikeStats, &bikes[3]->bikeStats,
+                        &bikes[1]->bikeStats};
     std::copy(order, order + 4, CStats::racePositions);
     CStats::racerCount = 4;
     bikes[2]->bikeStats.finishTime = 65.5f;
@@ -209,25 +209,79 @@ TEST_F(StartAndEndTest, FinishHandsPlayersToTheComputerAndShowsResults) {
     bikes[3]->bikeStats.finishTime = 129.0f;
     ResultRow rows[8];
     ASSERT_EQ(end.resultRows(rows, 8), 4);
+    // The rider still on the course shows no time and no gap: its running clock is not a result.
     const char* expect[4][4] = {{"2nd", "Rider 0", "1.15.25", "/ 0.09.75"},
-                                {"3rd", "Rider 1", "1.20.00", "/ 0.14.50"},
+                                {"4th", "Rider 1", kNotFinishedText, ""},
                                 {"1st", "Rider 2", "1.05.50", "/ 0.00.00"},
-                                {"4th", "Rider 3", "2.09.00", "/ 1.03.50"}};
+                                {"3rd", "Rider 3", "2.09.00", "/ 1.03.50"}};
     for (int i = 0; i < 4; ++i) {
         EXPECT_STREQ(rows[i].rank, expect[i][0]);
         EXPECT_STREQ(rows[i].name, expect[i][1]);
         EXPECT_STREQ(rows[i].time, expect[i][2]);
         EXPECT_STREQ(rows[i].gap, expect[i][3]);
+        EXPECT_EQ(rows[i].finished, i != 1);
     }
 
     // The results for the front end, written when the screen comes on: every entry the career reads.
     end.setGameEndInited(0);
     end.setGameEndInited(1);
-    const int pos[7] = {2, 3, 1, 4, 5, 6, 7};
+    const int pos[7] = {2, 4, 1, 3, 5, 6, 7};
     for (int i = 0; i < 7; ++i) {
         EXPECT_EQ(gameOptions.sInfo[i].riderPos, pos[i]) << i;
         EXPECT_EQ(gameOptions.sInfo[i].isHuman, i < 2 ? 1 : 0) << i;
     }
+
+    // Against the clock everyone stops together: each rider's own clock is its time.
+    gameOptions.timeOrLap = 0;
+    ASSERT_EQ(end.resultRows(rows, 8), 4);
+    EXPECT_STREQ(rows[1].time, "1.20.00");
+    EXPECT_STREQ(rows[1].gap, "/ 0.14.50");
+}
+
+// The race sorts positions every 15 frames; the last sort before the finish caught the winner after
+// its way time wrapped at the line but before its lap counted, last of the field. The career must still
+// score it as the winner.
+TEST_F(StartAndEndTest, AWinnerCaughtAtTheLineByTheLastSortScoresFirstPlace) {
+    gameOptions.timeOrLap = 1;
+    gameOptions.duration = 1;
+    gameOptions.numCPURacers = 3;
+    CQzGame::numOfHumanRacers = 1;
+    Add(new CGameEndObj(-1));
+    CGameEnd end(nullptr, nullptr, ids, static_cast<int>(CModel::modelPtr->objects.size()) - 1, -1);
+    int32_t who[8] = {}, hud[2] = {-1, -1};
+    C3DView* views[2] = {view, nullptr};
+    RaceEndParts parts{&end, &gameOptions, 1, CQzGame::bike, ids, who, views, hud, -1, nullptr};
+    CStats::racerCount = 4;
+    for (int i = 0; i < 4; ++i) CStats::racePositions[i] = &bikes[i]->bikeStats;
+    for (int i = 1; i < 4; ++i) {
+        bikes[i]->currentCheckPoint = 5;
+        bikes[i]->curWayTime = 30000.0f + 100.0f * static_cast<float>(i);
+    }
+    bikes[0]->currentCheckPoint = 0;  // over the line: checkpoints and way time start again
+    bikes[0]->curWayTime = 20.0f;
+    CStats::updateRacePosition();
+    ASSERT_EQ(bikes[0]->bikeStats.getRacePosition(), 4);
+
+    // The lap counts in the same frame the race ends for the player.
+    bikes[0]->bikeStats.raceTime = 41.0f;
+    bikes[0]->setCurLap(1);
+    ASSERT_EQ(bikes[0]->bikeStats.finishTime, 41.0f);
+    CheckGameOver(parts);
+    ASSERT_EQ(end.getGameEndInited(), 1u);
+    EXPECT_EQ(gameOptions.sInfo[0].riderPos, 1);
+    EXPECT_EQ(gameOptions.sInfo[1].riderPos, 4) << "the computer riders in their order on the course";
+    EXPECT_EQ(gameOptions.sInfo[3].riderPos, 2);
+
+    CareerData career;
+    career.reset();
+    career.currentseries = 0;
+    career.currentrace[0] = 1;
+    career.numraces[0] = 3;
+    unsigned char inCareer = 1;
+    gameOptions.gameEndState = GAME_END_RACE_FINISHED;
+    Career_ScoreRace(career, gameOptions, inCareer);
+    EXPECT_EQ(career.player[0].points[0], CareerPointsForPlace(1));
+    EXPECT_EQ(career.player[3].points[0], CareerPointsForPlace(2));
 }
 
 TEST_F(StartAndEndTest, TimeRaceEndsForBothPlayersReachingTheTimeInOneFrame) {
