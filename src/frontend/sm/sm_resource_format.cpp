@@ -27,6 +27,19 @@ size_t SM_NodeSize(uint16_t type) {
     }
 }
 
+int SM_GlyphBpp(uint16_t colours) {
+    return colours == 0 ? 16 : colours <= 16 ? 4 : 8;
+}
+
+uint32_t SM_GlyphColourTableBytes(uint16_t colours) {
+    return (uint32_t(colours) * 2 + 7) & ~7u;
+}
+
+uint32_t SM_GlyphPixelBytes(const _sm_charrecord& c, int bpp) {
+    if (c.Advance <= 0 || c.Height <= 0) return 0;
+    return uint32_t(c.Advance) * uint32_t(c.Height) * uint32_t(bpp) / 8;
+}
+
 namespace {
 
 // ---------------------------------------------------------------------------------------------------
@@ -77,7 +90,8 @@ struct Validator {
         std::memcpy(&h, img, sizeof h);
         if (h.Version != SM_RES_VERSION_GLYPHS && h.Version != SM_RES_VERSION_FONTFILES)
             return Fail("unknown version", long(h.Version));
-        const uint32_t fontEntry = h.Version == SM_RES_VERSION_FONTFILES ? SM_FONT_ENTRY_V2 : 32;
+        const uint32_t fontEntry =
+            h.Version == SM_RES_VERSION_FONTFILES ? SM_FONT_ENTRY_V2 : SM_FONT_ENTRY_V1;
         return Table("sprite table outside the file or not whole entries", h.SpriteTableOfs,
                      h.SpriteTableSize, sizeof(_sm_spriteentry)) &&
                Table("font table outside the file or not whole entries", h.FontTableOfs, h.FontTableSize,
@@ -114,25 +128,66 @@ struct Validator {
         return true;
     }
 
+    // A glyph-table font: its pages' colour tables (listed from list entry `page`) and its glyphs' pixels
+    // inside its own image, and its 96 character records inside the file.
+    bool GlyphFont(uint32_t i, const _sm_fontentry& f, uint32_t page) {
+        if (f.GlyphPages > SM_MAX_GLYPH_PAGES) return Fail("too many glyph pages", i, f.GlyphPages);
+        if (f.Colours > 256) return Fail("glyph palette over 256 colours", i, f.Colours);
+        const uint32_t listed = h.GlyphListSize / 4;
+        if (page + f.GlyphPages > listed) return Fail("glyph list shorter than the fonts' pages", i, listed);
+        const uint64_t lo = f.ImageOfs, hi = uint64_t(f.ImageOfs) + f.ImageSize;
+        for (uint32_t p = 0; p < f.GlyphPages; ++p) {
+            const uint64_t at = Load<uint32_t>(img, h.GlyphListOfs + uint64_t(page + p) * 4);
+            if (at < lo || at + SM_GlyphColourTableBytes(f.Colours) > hi)
+                return Fail("glyph page colours outside the font's image", i, p);
+        }
+        const uint64_t chars = uint64_t(h.CharDataOfs) + f.CharDataOfs;
+        if (!Inside(chars, SM_FONT_CHARS * sizeof(_sm_charrecord)))
+            return Fail("character records outside the file", i, long(f.CharDataOfs));
+        const int bpp = SM_GlyphBpp(f.Colours);
+        for (int c = 0; c < SM_FONT_CHARS; ++c) {
+            const auto r = Load<_sm_charrecord>(img, chars + uint64_t(c) * sizeof(_sm_charrecord));
+            if (r.Advance < 0) return Fail("character advance negative", i, c + 32);
+            if (r.Width == 0 || r.Height == 0) continue;  // not defined
+            if (r.Width < 0 || r.Height < 0) return Fail("character size negative", i, c + 32);
+            if (r.Width > r.Advance) return Fail("character wider than its advance", i, c + 32);
+            if ((r.Advance * bpp) % 8) return Fail("character lines not whole bytes", i, c + 32);
+            if (r.DrawHeight == 0 || r.DrawHeight > SM_MAX_GLYPH_DRAW_HEIGHT)
+                return Fail("character drawing height outside 1..1024", i, c + 32);
+            if (r.PixelOfs < lo || r.PixelOfs + uint64_t(SM_GlyphPixelBytes(r, bpp)) > hi)
+                return Fail("character pixels outside the font's image", i, c + 32);
+        }
+        return true;
+    }
+
     bool Fonts() {
-        if (h.FontTableSize == 0) return true;
-        if (h.Version != SM_RES_VERSION_FONTFILES) return Fail("glyph-table fonts are not supported");
-        const uint32_t n = h.FontTableSize / SM_FONT_ENTRY_V2;
+        const bool v1 = h.Version == SM_RES_VERSION_GLYPHS;
+        const uint32_t entry = v1 ? SM_FONT_ENTRY_V1 : SM_FONT_ENTRY_V2;
+        const uint32_t n = h.FontTableSize / entry;
         uint64_t at = 0;
+        uint32_t pages = 0;
         for (uint32_t i = 0; i < n; ++i) {
-            const uint64_t e = h.FontTableOfs + uint64_t(i) * SM_FONT_ENTRY_V2;
+            const uint64_t e = h.FontTableOfs + uint64_t(i) * entry;
             const auto f = Load<_sm_fontentry>(img, e);
-            const char* name = reinterpret_cast<const char*>(img + e + sizeof f);
-            const size_t nameLen = strnlen(name, SM_FONT_NAME_BYTES);
-            if (nameLen == 0 || nameLen == SM_FONT_NAME_BYTES)
-                return Fail("font name empty or unterminated", i);
-            if (f.GlyphPages != 0) return Fail("font file with glyph pages", i, f.GlyphPages);
+            if (!v1) {
+                const char* name = reinterpret_cast<const char*>(img + e + sizeof f);
+                const size_t nameLen = strnlen(name, SM_FONT_NAME_BYTES);
+                if (nameLen == 0 || nameLen == SM_FONT_NAME_BYTES)
+                    return Fail("font name empty or unterminated", i);
+            }
             if (f.ImageOfs != at || f.ImageSize == 0) return Fail("font image not packed in order", i);
             if (!Inside(h.FontImageOfs, at + f.ImageSize)) return Fail("font image outside the file", i);
-            if (!veFontCheckImage(img + h.FontImageOfs + at, f.ImageSize))
+            if (f.GlyphPages != 0) {
+                if (!GlyphFont(i, f, pages)) return false;
+                pages += f.GlyphPages;
+            } else if (v1) {
+                return Fail("glyph-table font without glyph pages", i);
+            } else if (!veFontCheckImage(img + h.FontImageOfs + at, f.ImageSize)) {
                 return Fail("font image damaged", i);
+            }
             at += f.ImageSize;
         }
+        if (pages != h.GlyphListSize / 4) return Fail("glyph list does not match the fonts' pages", pages);
         return true;
     }
 
@@ -356,7 +411,6 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
 
     std::vector<uint8_t> f(sizeof(_sm_resheader), 0);
     _sm_resheader h{};
-    h.Version = SM_RES_VERSION_FONTFILES;
 
     // Sprite table.
     h.SpriteTableOfs = uint32_t(f.size());
@@ -377,22 +431,77 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
         Store(f, at, e);
     }
 
-    // Font table.
+    // Font table, then the glyph list and the character records of the glyph-table fonts. Each font's
+    // image: an engine font file, or its pages' colour tables followed by its glyphs' pixels.
+    const bool v1 = d.Version == SM_RES_VERSION_GLYPHS;
+    if (!v1 && d.Version != SM_RES_VERSION_FONTFILES) return *error = "unknown version", false;
+    h.Version = d.Version;
+    const size_t entrySize = v1 ? SM_FONT_ENTRY_V1 : SM_FONT_ENTRY_V2;
     h.FontTableOfs = uint32_t(f.size());
-    h.FontTableSize = uint32_t(d.Fonts.size() * SM_FONT_ENTRY_V2);
-    uint32_t fontAt = 0;
-    for (const SMW_Font& fo : d.Fonts) {
+    h.FontTableSize = uint32_t(d.Fonts.size() * entrySize);
+    f.resize(f.size() + h.FontTableSize, 0);
+    std::vector<uint32_t> glyphList;
+    std::vector<uint8_t> charData, fontImages;
+    for (size_t i = 0; i < d.Fonts.size(); ++i) {
+        const SMW_Font& fo = d.Fonts[i];
+        const std::string where = "font " + std::to_string(i) + ": ";
         _sm_fontentry e{};
-        e.MaxOffsetY = fo.MaxOffsetY, e.MaxCharHeight = fo.MaxCharHeight;
-        e.ImageOfs = fontAt, e.ImageSize = uint32_t(fo.Image.size());
-        fontAt += e.ImageSize;
-        if (fo.Name.empty() || fo.Name.size() >= SM_FONT_NAME_BYTES)
+        e.MaxOffsetY = fo.MaxOffsetY, e.MaxCharHeight = fo.MaxCharHeight, e.Kern = fo.Kern;
+        e.ImageOfs = uint32_t(fontImages.size());
+        if (fo.Pages.empty()) {
+            if (v1) return *error = where + "a font file cannot be stored in a glyph-table file", false;
+            fontImages.insert(fontImages.end(), fo.Image.begin(), fo.Image.end());
+        } else {
+            if (fo.Pages.size() > SM_MAX_GLYPH_PAGES || fo.Colours > 256 ||
+                fo.Glyphs.size() != size_t(SM_FONT_CHARS))
+                return *error = where + "glyph table needs 1..64 pages, up to 256 colours and 96 glyphs",
+                       false;
+            e.Colours = fo.Colours;
+            e.GlyphPages = uint16_t(fo.Pages.size());
+            const int bpp = SM_GlyphBpp(fo.Colours);
+            for (const std::vector<uint16_t>& page : fo.Pages) {
+                if (page.size() != fo.Colours) return *error = where + "page colour count", false;
+                glyphList.push_back(uint32_t(fontImages.size()));
+                const size_t at = fontImages.size();
+                fontImages.resize(at + SM_GlyphColourTableBytes(fo.Colours), 0);
+                if (!page.empty()) std::memcpy(fontImages.data() + at, page.data(), page.size() * 2);
+            }
+            e.CharDataOfs = uint32_t(charData.size());
+            for (size_t c = 0; c < fo.Glyphs.size(); ++c) {
+                const SMW_Glyph& g = fo.Glyphs[c];
+                _sm_charrecord r{};
+                r.Width = g.Width, r.Height = g.Height, r.Advance = g.Advance, r.OffsetY = g.OffsetY;
+                r.DrawHeight = g.DrawHeight;
+                const bool defined = g.Width != 0 && g.Height != 0;
+                if (defined && g.Pixels.size() != SM_GlyphPixelBytes(r, bpp))
+                    return *error = where + "glyph " + std::to_string(c + 32) + ": pixel bytes do not match",
+                           false;
+                if (defined) {
+                    r.PixelOfs = uint32_t(fontImages.size());
+                    fontImages.insert(fontImages.end(), g.Pixels.begin(), g.Pixels.end());
+                }
+                const size_t at = charData.size();
+                charData.resize(at + sizeof r);
+                Store(charData, at, r);
+            }
+            if (fontImages.size() == e.ImageOfs) fontImages.push_back(0);  // a font image is never empty
+        }
+        e.ImageSize = uint32_t(fontImages.size()) - e.ImageOfs;
+        if (!v1 && (fo.Name.empty() || fo.Name.size() >= SM_FONT_NAME_BYTES))
             return *error = "font name empty or too long", false;
-        const size_t at = f.size();
-        f.resize(at + SM_FONT_ENTRY_V2, 0);
+        const size_t at = h.FontTableOfs + i * entrySize;
         Store(f, at, e);
-        std::memcpy(f.data() + at + sizeof e, fo.Name.data(), fo.Name.size());
+        if (!v1) std::memcpy(f.data() + at + sizeof e, fo.Name.data(), fo.Name.size());
     }
+    h.GlyphListOfs = uint32_t(f.size());
+    h.GlyphListSize = uint32_t(glyphList.size() * 4);
+    for (uint32_t v : glyphList) {
+        const size_t at = f.size();
+        f.resize(at + 4);
+        Store(f, at, v);
+    }
+    h.CharDataOfs = uint32_t(f.size());
+    f.insert(f.end(), charData.begin(), charData.end());
 
     // Languages: language 0 only.
     h.LangTableOfs = uint32_t(f.size());
@@ -526,7 +635,7 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
 
     // Font images, packed.
     h.FontImageOfs = uint32_t(f.size());
-    for (const SMW_Font& fo : d.Fonts) f.insert(f.end(), fo.Image.begin(), fo.Image.end());
+    f.insert(f.end(), fontImages.begin(), fontImages.end());
 
     Store(f, 0, h);
     *out = std::move(f);
