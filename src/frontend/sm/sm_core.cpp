@@ -336,6 +336,10 @@ void SM_InitSystem(int maxStack, SM_FINDERPROC finder) {
     SM_InitTranslatorModule();
     SM_InitInputModule();
     Smos = static_cast<_sm_system*>(x_fn_malloc(sizeof(_sm_system), __FILE__, __LINE__));
+    if (!Smos) {
+        x_printf("SM_InitSystem: no room in the heap for the screen manager\n");
+        return;
+    }
     std::memset(Smos, 0, sizeof(_sm_system));
     Smos->Finder = finder;
     Smos->JoyThreshold = 64;
@@ -347,6 +351,14 @@ void SM_InitSystem(int maxStack, SM_FINDERPROC finder) {
     Smos->StackSize = maxStack > 0 ? maxStack : 1;
     Smos->Stack = static_cast<_sm_screenentry*>(
         x_fn_malloc(static_cast<uint32_t>(sizeof(_sm_screenentry) * Smos->StackSize), __FILE__, __LINE__));
+    if (!Smos->Find || !Smos->Stack) {
+        x_printf("SM_InitSystem: no room in the heap for the screen manager\n");
+        if (Smos->Find) x_free(Smos->Find);
+        if (Smos->Stack) x_free(Smos->Stack);
+        x_free(Smos);
+        Smos = nullptr;
+        return;
+    }
     std::memset(Smos->Stack, 0, sizeof(_sm_screenentry) * Smos->StackSize);
     Smos->Top = -1;
     Smos->Bottom = 0;

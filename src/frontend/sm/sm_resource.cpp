@@ -262,13 +262,13 @@ int BuildFont(int32_t i, const uint8_t* img) {
         const uint32_t palettes = uint32_t(rec.Pages) * rec.PaletteStride * 4;
         const uint32_t chars = SM_FONT_CHARS * sizeof(_sm_charrecord);
         rec.PageTable = static_cast<_sm_glyphslot*>(x_fn_malloc(slots, __FILE__, __LINE__));
+        if (rec.PageTable) std::memset(rec.PageTable, 0, slots);  // cleared before anything frees it
         rec.Palettes = static_cast<uint32_t*>(x_fn_amalloc(palettes ? palettes : 16, 16));
         rec.Chars = static_cast<_sm_charrecord*>(x_fn_malloc(chars, __FILE__, __LINE__));
         if (!rec.PageTable || !rec.Palettes || !rec.Chars) {
             FreeGlyphTables(rec);
             return OutOfMemory("a font's glyph tables", slots + palettes + chars);
         }
-        std::memset(rec.PageTable, 0, slots);
         std::memset(rec.Palettes, 0, palettes ? palettes : 16);
         std::memcpy(rec.Chars, img + h.CharDataOfs + f.CharDataOfs, chars);
         // The pages' colour tables, at the offsets the glyph list gives for this font's pages in turn.
@@ -296,8 +296,14 @@ int BuildFont(int32_t i, const uint8_t* img) {
     for (_font* o = engine::usedfonts; o && !rec.Shared && !inUse; o = o->next)
         inUse = o->data && std::strncmp(o->filename, name, SM_FONT_NAME_BYTES) == 0;
     if (inUse) x_printf("SM resource: font \"%s\" is already loaded; the file's font is not used\n", name);
-    if (!rec.Shared && !inUse)
+    if (!rec.Shared && !inUse) {
         rec.Font = veFontCreateFromPointer(name, reinterpret_cast<_font_data*>(rec.Image), f.ImageSize, 0, 0);
+        if (!rec.Font) {
+            x_printf("SM resource: font \"%s\" could not be made (no free engine font); file not loaded\n",
+                     name);
+            return 0;
+        }
+    }
     return 1;
 }
 

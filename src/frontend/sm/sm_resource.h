@@ -5,41 +5,10 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
-
-#include "engine/sys/heap.h"
 #include "frontend/sm/sm_resource_format.h"
 
 struct _font;
 struct _progressBar;
-
-// A table the resource module takes from the engine heap. Alloc reports a short heap (false) instead of
-// ending the program, so that a load can fail cleanly; Free gives the memory back. Plain data only.
-template <typename T>
-struct SmTable {
-    T* p = nullptr;
-    uint32_t n = 0;
-
-    bool Alloc(size_t count) {
-        Free();
-        if (count == 0) return true;
-        if (count > 0x7FFFFFFFu / sizeof(T)) return false;
-        p = static_cast<T*>(x_fn_malloc(uint32_t(count * sizeof(T)), __FILE__, __LINE__));
-        if (!p) return false;
-        std::memset(static_cast<void*>(p), 0, count * sizeof(T));
-        n = uint32_t(count);
-        return true;
-    }
-    void Free() {
-        if (p) x_free(p);
-        p = nullptr;
-        n = 0;
-    }
-    T& operator[](size_t i) { return p[i]; }
-    const T& operator[](size_t i) const { return p[i]; }
-    T* data() { return p; }
-    uint32_t size() const { return n; }
-};
 
 // One glyph of one page of a glyph-table font: its image instance while it is in memory.
 struct _sm_glyphslot {

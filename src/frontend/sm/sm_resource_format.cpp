@@ -62,8 +62,26 @@ struct Validator {
     uint64_t len = 0;
     _sm_resheader h{};
     uint32_t screens = 0;
-    std::vector<_sm_screenentry_file> table;
-    std::vector<std::vector<uint8_t>> starts;  // per screen, per 4-byte slot: 1 = a node starts here
+    // Working memory from the engine heap (a file too large for it is not loaded): the screen table, per
+    // screen and 4-byte slot whether a node starts there (screen k's slots from startAt[k]), which slots
+    // some node's record holds (one screen at a time) and the walk's stack.
+    struct Item {
+        int64_t at, parent;
+    };
+    SmTable<_sm_screenentry_file> table;
+    SmTable<uint64_t> startAt;
+    SmTable<uint8_t> startMem, covered;
+    SmTable<Item> work;
+
+    ~Validator() { table.Free(), startAt.Free(), startMem.Free(), covered.Free(), work.Free(); }
+
+    bool NoRoom(uint64_t bytes) {
+        x_printf("SM resource: no room in the heap to check the screens (%llu bytes); file not loaded\n",
+                 static_cast<unsigned long long>(bytes));
+        return false;
+    }
+    uint8_t* Starts(uint32_t k) { return startMem.data() + startAt[k]; }
+    bool Started(uint32_t k, uint64_t slot) const { return startMem[startAt[k] + slot] != 0; }
 
     bool Fail(const char* what, long a = -1, long b = -1) {
         if (b >= 0)
@@ -215,7 +233,7 @@ struct Validator {
     int64_t Local(uint32_t k, uint32_t v) const {
         const int64_t L = int64_t(v) - (int64_t(table[k].Offset) - int64_t(table[0].Offset));
         if (L < 0 || L >= int64_t(table[k].Size) || (L & 3)) return -1;
-        return starts[k][size_t(L) / 4] ? L : -1;
+        return Started(k, uint64_t(L) / 4) ? L : -1;
     }
 
     const uint8_t* Screen(uint32_t k) const { return img + h.ScreenDataOfs + table[k].Offset; }
@@ -226,21 +244,18 @@ struct Validator {
         const uint8_t* s = Screen(k);
         const uint32_t size = table[k].Size;
         const int64_t base = int64_t(table[k].Offset) - int64_t(table[0].Offset);
-        starts[k].assign(size / 4 + 1, 0);
-        std::vector<uint8_t> covered(size / 4 + 1, 0);  // 4-byte slots some node's record holds
-        struct Item {
-            int64_t at, parent;
-        };
-        std::vector<Item> work{{0, -1}};
-        while (!work.empty()) {
-            const Item it = work.back();
-            work.pop_back();
+        uint8_t* starts = Starts(k);
+        std::memset(covered.data(), 0, size / 4 + 1);
+        uint32_t pending = 0;
+        work[pending++] = Item{0, -1};
+        while (pending) {
+            const Item it = work[--pending];
             // Follow a sibling chain.
             for (int64_t at = it.at; at >= 0;) {
                 if ((at & 3) || at + int64_t(sizeof(_smdlhdr)) > int64_t(size))
                     return Fail("node outside its screen or misaligned", k, long(at));
-                if (starts[k][size_t(at) / 4]) return Fail("node reached twice (cycle)", k, long(at));
-                starts[k][size_t(at) / 4] = 1;
+                if (starts[size_t(at) / 4]) return Fail("node reached twice (cycle)", k, long(at));
+                starts[size_t(at) / 4] = 1;
                 const auto n = Load<_smdlhdr>(s, uint64_t(at));
                 const size_t ns = SM_NodeSize(n.Type);
                 if (ns == 0 || (n.Type == SM_TYPE_SCREEN) != (at == 0 && it.parent < 0))
@@ -264,7 +279,8 @@ struct Validator {
                 if (n.pChildren) {
                     if (local(n.pChildren) < 0)
                         return Fail("node outside its screen or misaligned", k, long(at));
-                    work.push_back({local(n.pChildren), at});
+                    // Each node is reached once, so the stack never holds more than the screen's slots.
+                    work[pending++] = Item{local(n.pChildren), at};
                 }
                 at = n.pNext ? local(n.pNext) : -1;
                 if (at == -1 && n.pNext) at = -2;  // a sibling at "-1" is outside
@@ -276,8 +292,8 @@ struct Validator {
 
     bool Refs(uint32_t k) {
         const uint8_t* s = Screen(k);
-        for (size_t slot = 0; slot < starts[k].size(); ++slot) {
-            if (!starts[k][slot]) continue;
+        for (uint64_t slot = 0; slot < table[k].Size / 4 + 1; ++slot) {
+            if (!Started(k, slot)) continue;
             const uint64_t at = slot * 4;
             const auto n = Load<_smdlhdr>(s, at);
             if (n.Flags & SM_FLAG_LINKS) {
@@ -303,7 +319,7 @@ struct Validator {
                     if (!v) continue;
                     const uint32_t target = v >> 16, ofs = v & 0xFFFF;
                     if (target >= screens) return Fail("instance of a screen out of range", k, long(target));
-                    if ((ofs & 3) || ofs >= table[target].Size || !starts[target][ofs / 4])
+                    if ((ofs & 3) || ofs >= table[target].Size || !Started(target, ofs / 4))
                         return Fail("instance of no node", k, long(v));
                 }
             }
@@ -315,15 +331,20 @@ struct Validator {
         screens = h.ScreenTableSize / sizeof(_sm_screenentry_file);
         if (screens == 0) return true;
         if (screens > 0x7FFF) return Fail("too many screens", long(screens));
-        table.resize(screens);
+        if (!table.Alloc(screens) || !startAt.Alloc(screens)) return NoRoom(uint64_t(screens) * 20);
         std::memcpy(table.data(), img + h.ScreenTableOfs, h.ScreenTableSize);
+        uint64_t slots = 0, most = 0;
         for (uint32_t k = 0; k < screens; ++k) {
             const auto& e = table[k];
             if (e.Size < sizeof(_sm_screennode) || (e.Offset & 3) ||
                 !Inside(uint64_t(h.ScreenDataOfs) + e.Offset, e.Size))
                 return Fail("screen data outside the file or misaligned", k);
+            startAt[k] = slots;
+            slots += e.Size / 4 + 1;
+            if (e.Size / 4 + 1 > most) most = e.Size / 4 + 1;
         }
-        starts.resize(screens);
+        if (!startMem.Alloc(slots) || !covered.Alloc(most) || !work.Alloc(most))
+            return NoRoom(slots + most * (1 + sizeof(Item)));
         for (uint32_t k = 0; k < screens; ++k)
             if (!Walk(k)) return false;
         for (uint32_t k = 0; k < screens; ++k)
