@@ -153,6 +153,8 @@ TEST_F(SmResource, DamagedFilesAreRefusedWithOneLineEach) {
         {"node type", sprite + offsetof(_smdlhdr, Type), 5, "unknown or misplaced type"},
         {"parent word", sprite + offsetof(_smdlhdr, pParent), uint32_t(button - root0), "parent word"},
         {"root id", root0 + offsetof(_smdlhdr, ID), 7, "root id"},
+        {"scale not a number", sprite + offsetof(_smdlhdr, xScale), 0x7FC00000u, "node scale"},
+        {"scale huge", sprite + offsetof(_smdlhdr, yScale), 0x4F000000u, "node scale"},
         {"link outside", button + sizeof(_smdlhdr) + 4, 0x100000, "link to no node"},
         {"link screen", button + offsetof(_sm_buttonnode, Links.LinkScreen), 3, "link screen"},
         {"saved focus", root0 + offsetof(_sm_screennode, SavedFocus), 8, "saved focus"},

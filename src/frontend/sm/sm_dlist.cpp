@@ -21,6 +21,17 @@ namespace {
 
 int32_t g_lastCol = 639, g_lastRow = 447;
 
+// A position in pixels from a float: truncated, within +-1e8 (scales multiply down a tree), 0 for a NaN.
+int32_t ToPixel(float v) {
+    if (!(v == v)) return 0;
+    if (v > 1e8f) return 100000000;
+    if (v < -1e8f) return -100000000;
+    return int32_t(v);
+}
+int32_t RoundPixel(float v) {
+    return ToPixel(v < 0 ? v - 0.5f : v + 0.5f);
+}
+
 bool Overlap(const _dl_bound& a, const _dl_bound& b) {
     return a.L <= b.R && b.L <= a.R && a.T <= b.B && b.T <= a.B;
 }
@@ -117,10 +128,10 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _s
         dc->XScale *= n->xScale;
         dc->YScale *= n->yScale;
         const float hw = float(n->w) * dc->XScale / 2, hh = float(n->h) * dc->YScale / 2;
-        b.L = int32_t(float(dc->ox) + cx - hw);
-        b.R = int32_t(float(dc->ox) + cx + hw);
-        b.T = int32_t(float(dc->oy) + cy - hh);
-        b.B = int32_t(float(dc->oy) + cy + hh);
+        b.L = ToPixel(float(dc->ox) + cx - hw);
+        b.R = ToPixel(float(dc->ox) + cx + hw);
+        b.T = ToPixel(float(dc->oy) + cy - hh);
+        b.B = ToPixel(float(dc->oy) + cy + hh);
     }
 
     _dl_bound c;
@@ -128,8 +139,8 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _s
     if (byOffset && centred) {
         c = b;
     } else if (!byOffset && !centred) {
-        c.L = dc->ox + int32_t(float(n->x) * oxs);
-        c.T = dc->oy + int32_t(float(n->y) * oys);
+        c.L = dc->ox + ToPixel(float(n->x) * oxs);
+        c.T = dc->oy + ToPixel(float(n->y) * oys);
         c.R = c.L + n->w - 1;
         c.B = c.T + n->h - 1;
     } else {
@@ -137,10 +148,10 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _s
         const float cy = (float(n->y) + float(n->h) / 2) * oys + (byOffset ? float(n->yOffset) : 0.0f);
         const float hw = centred ? float(n->w) * dc->XScale / 2 : float(n->w) / 2;
         const float hh = centred ? float(n->h) * dc->YScale / 2 : float(n->h) / 2;
-        c.L = dc->ox + int32_t(cx - hw);
-        c.R = dc->ox + int32_t(cx + hw);
-        c.T = dc->oy + int32_t(cy - hh);
-        c.B = dc->oy + int32_t(cy + hh);
+        c.L = dc->ox + ToPixel(cx - hw);
+        c.R = dc->ox + ToPixel(cx + hw);
+        c.T = dc->oy + ToPixel(cy - hh);
+        c.B = dc->oy + ToPixel(cy + hh);
     }
     if (c.L < 0) c.L = 0;
     if (c.T < 0) c.T = 0;
@@ -284,10 +295,10 @@ void SM_DLDrawTextString(_smdlhdr* node, const _sm_dldc* dc) {
     if ((t->Align & 12) == 4) y = float(b.T + b.B) / 2 - maxOff * ys - (maxH / 2) * ys;
     if ((t->Align & 12) == 8) y = float(b.B) - (maxH + maxOff) * ys;
     _sm_bufstring str{};
-    str.L = int32_t(x);
-    str.R = int32_t(x + width);
-    str.T = int32_t(y + maxOff * ys);
-    str.B = int32_t(y + maxOff * ys + maxH * ys);
+    str.L = ToPixel(x);
+    str.R = ToPixel(x + width);
+    str.T = ToPixel(y + maxOff * ys);
+    str.B = ToPixel(y + maxOff * ys + maxH * ys);
     if (str.R <= str.L) str.R = str.L + 1;
     if (str.B <= str.T) str.B = str.T + 1;
     FlushIfOverlapping(_dl_bound{str.L, str.R, str.T, str.B});
@@ -342,8 +353,8 @@ void FlushTextBuffer() {
         for (int i = 0; i < nStrings; ++i)
             for (; at[i] < BufString[i].nChars && BufString[i].Chars[at[i]].Glyph == glyph; ++at[i]) {
                 const _sm_bufchar& ch = BufString[i].Chars[at[i]];
-                const int32_t x0 = int32_t(std::lround(ch.x)), y0 = int32_t(std::lround(ch.y));
-                const int32_t x1 = int32_t(std::lround(ch.x + ch.w)), y1 = int32_t(std::lround(ch.y + ch.h));
+                const int32_t x0 = RoundPixel(ch.x), y0 = RoundPixel(ch.y);
+                const int32_t x1 = RoundPixel(ch.x + ch.w), y1 = RoundPixel(ch.y + ch.h);
                 if (ok) DRAW_Sprite(ch.Colour, x0, y0, 0.0f, x1 - x0, y1 - y0);
             }
     }
@@ -407,8 +418,8 @@ void SM_DLDrawInstance(_smdlhdr* node, const _sm_dldc* dc) {
     const auto* in = reinterpret_cast<const _sm_instancenode*>(node);
     _smdlhdr* target = Node(in->Ref[State(d)]);
     if (!target) return;
-    d.ox -= int32_t(float(target->x) * d.XScale);
-    d.oy -= int32_t(float(target->y) * d.YScale);
+    d.ox -= ToPixel(float(target->x) * d.XScale);
+    d.oy -= ToPixel(float(target->y) * d.YScale);
     DrawDisplayNode(target, &d);
 }
 

@@ -1,5 +1,6 @@
 #include "frontend/sm/sm_resource_format.h"
 
+#include <cmath>
 #include <cstring>
 #include <map>
 
@@ -266,6 +267,9 @@ struct Validator {
                     if (covered[slot]) return Fail("node records overlap", k, long(at));
                     covered[slot] = 1;
                 }
+                if (!(std::fabs(n.xScale) <= SM_MAX_NODE_SCALE) ||
+                    !(std::fabs(n.yScale) <= SM_MAX_NODE_SCALE))
+                    return Fail("node scale not a number or beyond 256", k, long(at));
                 if (linked != bool(n.Flags & SM_FLAG_LINKS))
                     return Fail("link block flag does not suit the node", k, long(at));
                 if (n.Type == SM_TYPE_SCREEN) {

@@ -140,6 +140,7 @@ struct _sm_charrecord {
 static_assert(sizeof(_sm_charrecord) == 12);
 inline constexpr int SM_FONT_CHARS = 96;
 inline constexpr int SM_MAX_GLYPH_PAGES = 64;
+inline constexpr float SM_MAX_NODE_SCALE = 256.0f;  // a node's scale factors lie within +-256
 inline constexpr uint32_t SM_MAX_GLYPH_DRAW_HEIGHT = 1024;
 
 // Bits per pixel of a glyph-table font's images from its palette colours: 0 = 16, up to 16 = 4, else 8.
