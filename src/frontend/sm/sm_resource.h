@@ -115,6 +115,8 @@ const _sm_charrecord* SM_GetCharRecord(int32_t font, int32_t glyph);
 // built on first use; null for a character the font does not define (or when the heap is short). Each
 // use sets the glyph's expiry to page flips + 30.
 uint32_t* SM_GetCharImage(int32_t glyph, int32_t font, int32_t page);
+// Frees a font's glyph images (all fonts'). The font's tables stay: the file is used whole from memory,
+// so a glyph is built again from them when it is next used.
 void SM_ReleaseFont(int32_t font);
 void SM_ReleaseAllFonts();
 
