@@ -236,4 +236,48 @@ TEST_F(ScreenManager, ControlTypesAndLookups) {
     EXPECT_NE(SM_FindControlByID(45), nullptr);
 }
 
+TEST_F(ScreenManager, AScreenThatLinksOnWhenWeGoBackToItLeavesTheLinkedScreenCurrent) {
+    // Screen 5 links on to screen 7 from its InitialUpdate once armed; we go 5 -> 6, then back to 5.
+    static bool armed = false;
+    armed = false;
+    const _sm_msgmapstruct map[] = {
+        {SM_MSG_INITIALUPDATE, 5,
+         [](_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) -> intptr_t {
+             if (armed) armed = false, SM_ScreenLink(7);
+             return 0;
+         }},
+        {0, 0, nullptr},
+    };
+    smtest::g_map = map;
+    Replace(7, {{70}}, 0);
+    SM_ScreenLink(5);
+    SM_ScreenLink(6);
+    armed = true;
+    g_log.clear();
+    SM_SendMessage(6, SM_MSG_CANCEL, 0, 0, 0);
+    // Screen 7 is current and on the stack above screen 5, which it replaced (released, history).
+    EXPECT_EQ(SM_GetCurScreen(), 7);
+    EXPECT_EQ(SM_GetPrevScreen(0), 5);
+    EXPECT_EQ(SM_GetPrevScreen(1), -1);
+    EXPECT_EQ(smtest::g_use[7], 1);
+    EXPECT_EQ(smtest::g_use[5], 0);
+    EXPECT_EQ(smtest::g_use[6], 0);
+    EXPECT_EQ(SM_GetSelectedControl(), 70);
+    // Screen 5's state was not handed to screen 7 as its own.
+    EXPECT_EQ(Seen(SM_MSG_RESTORESTATE), Strings{});
+    EXPECT_EQ(Seen(SM_MSG_DESTROY).front(), "6:6");
+    // The screen left behind is screen 5: screen 7 takes its messages, and drawing shows it alone.
+    g_log.clear();
+    SM_SendMessage(7, SM_MSG_SYNC, 0, 0, 0);
+    EXPECT_EQ(Seen(SM_MSG_SYNC), (Strings{"7:7", "7:70"}));
+    SM_Render();
+    EXPECT_EQ(smtest::g_drawn, std::vector<int>{7});
+    // And going back from it reaches screen 5 again, which now stays.
+    SM_SendMessage(7, SM_MSG_CANCEL, 0, 0, 0);
+    EXPECT_EQ(SM_GetCurScreen(), 5);
+    EXPECT_EQ(smtest::g_use[7], 0);
+    EXPECT_EQ(smtest::g_use[5], 1);
+    smtest::g_map = nullptr;
+}
+
 }  // namespace

@@ -2,6 +2,8 @@
 // bar: a small file from the writer, refused when damaged field by field, loaded, fixed up and drawn.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -10,6 +12,8 @@
 #include "engine/font/font_format.h"
 #include "engine/hal/engine_fixture.h"
 #include "engine/sys/heap.h"
+#include "frontend/sm/sm_controls.h"
+#include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_dlist.h"
 #include "frontend/sm/sm_draw.h"
 #include "frontend/sm/sm_progress.h"
@@ -149,6 +153,8 @@ TEST_F(SmResource, DamagedFilesAreRefusedWithOneLineEach) {
         {"node type", sprite + offsetof(_smdlhdr, Type), 5, "unknown or misplaced type"},
         {"parent word", sprite + offsetof(_smdlhdr, pParent), uint32_t(button - root0), "parent word"},
         {"root id", root0 + offsetof(_smdlhdr, ID), 7, "root id"},
+        {"scale not a number", sprite + offsetof(_smdlhdr, xScale), 0x7FC00000u, "node scale"},
+        {"scale huge", sprite + offsetof(_smdlhdr, yScale), 0x4F000000u, "node scale"},
         {"link outside", button + sizeof(_smdlhdr) + 4, 0x100000, "link to no node"},
         {"link screen", button + offsetof(_sm_buttonnode, Links.LinkScreen), 3, "link screen"},
         {"saved focus", root0 + offsetof(_sm_screennode, SavedFocus), 8, "saved focus"},
@@ -443,6 +449,139 @@ TEST_F(SmResource, LoadingBarStepsAndStops) {
     EXPECT_EQ(bar->max, 2 + 1 + 3 + 1 + 2);
     EXPECT_EQ(bar->currentValue, bar->max);
     SM_DestroyProgressBar(bar);
+}
+
+// Holds all engine-heap memory but one free block of about `left` bytes (and crumbs under 64 bytes); gives
+// it back when it goes. Its own list is reserved first, so holding allocates nothing more.
+class HeapSqueeze {
+public:
+    explicit HeapSqueeze(uint32_t left) {
+        held_.reserve(16384);
+        void* room = left ? x_fn_malloc(left, "", 0) : nullptr;
+        while (held_.size() < held_.capacity()) {
+            const uint32_t largest = x_LargestBlockFree();
+            if (largest <= 64) break;
+            void* p = x_fn_malloc(largest - 64, "", 0);
+            if (!p) break;
+            held_.push_back(p);
+        }
+        if (room) x_free(room);
+    }
+    ~HeapSqueeze() {
+        for (void* p : held_) x_free(p);
+    }
+
+private:
+    std::vector<void*> held_;
+};
+
+TEST_F(SmResource, AShortHeapFailsTheLoadWithOneLineAndKeepsNothing) {
+    // As the heap left grows, the load fails at each of its allocations in turn (checking, screens, fonts,
+    // sprites): each failure is one line, nothing of the load stays allocated, and enough heap loads the
+    // file. The file: twenty small screens more (more screen memory than their checking takes), a small
+    // font, a 64 x 64 picture (more than the font); font files and glyph tables both.
+    for (bool glyphs : {false, true}) {
+        SMW_Resource d = Sample();
+        d.Fonts[0].Image = WriteFont({1, 0x80FFFFFFu, 1}, kSampleGlyphs);
+        if (glyphs) {
+            d.Fonts.push_back(WriteGlyphTableFont(1, {{0xFFFF, 0x8000}, {0x801F, 0x8000}}));
+            d.Fonts.back().Name = "frontend\\test.gly";
+        }
+        for (int k = 0; k < 20; ++k) d.Screens.push_back(d.Screens[2]);
+        SMW_Sprite big;
+        big.Bpp = 32, big.Width = 64, big.Height = 64, big.Pixels.assign(64 * 64 * 4, 0x80);
+        d.Sprites.push_back(big);
+        const std::vector<uint8_t> f = Write(d);
+        // The engine makes its table of fonts at the first font it makes, and keeps it: made here first.
+        Load(f);
+        SM_KillResource();
+        testsupport::g_log.reserve(1 << 16);  // the log's own growth must not need the heap
+        std::vector<std::string> reasons;
+        bool loaded = false;
+        for (uint32_t left = 0; left < (1u << 20) && !loaded; left += 256) {
+            // Nothing here may take heap memory but the load: results go to plain variables first.
+            int result, lines, freeBefore, freeAfter, loadedFlag;
+            bool made = true;
+            char line[256] = {};
+            {
+                HeapSqueeze squeeze(left);
+                freeBefore = x_TotalMemoryFree();
+                log_->clear();
+                result = SM_InitResourcePtr(f.data(), f.size(), 0, nullptr);
+                lines = log_->count("\n");
+                std::snprintf(line, sizeof line, "%s", log_->text().c_str());
+                loadedFlag = Resource.Loaded;
+                if (result) {
+                    made = SM_GetFont(0)->Font != nullptr && *SM_GetSpriteImage(2, 1) != 0;
+                    // A glyph image is built on first use; with the heap just full it is not (null, no
+                    // crash).
+                    if (glyphs) SM_GetCharImage('A' - 32, 1, 1);
+                    SM_KillResource();
+                }
+                freeAfter = x_TotalMemoryFree();
+            }
+            EXPECT_EQ(freeAfter, freeBefore) << left;
+            if (result) {
+                loaded = true;
+                EXPECT_EQ(lines, 0) << line;
+                EXPECT_TRUE(made);
+                continue;
+            }
+            EXPECT_EQ(lines, 1) << left << ": " << line;
+            EXPECT_NE(std::strstr(line, "file not loaded"), nullptr) << line;
+            EXPECT_EQ(loadedFlag, 0);
+            if (reasons.empty() || reasons.back() != line) reasons.push_back(line);
+        }
+        EXPECT_TRUE(loaded);
+        std::string all;
+        for (const std::string& r : reasons) all += r;
+        for (const char* what :
+             {"to check the screens", "for a screen", "for a font image", "sprite pictures"})
+            EXPECT_NE(all.find(what), std::string::npos) << what << " in\n" << all;
+    }
+}
+
+TEST_F(SmResource, AShortHeapLeavesTheScreenManagerAndItsControlsUnbuilt) {
+    testsupport::g_log.reserve(1 << 16);
+    const int32_t widths[2] = {10, 10}, heights[2] = {10, 10};
+    const char* texts[4] = {"A", "B", "C", "D"};
+    SMLB_Desc desc{};
+    desc.ID = 60, desc.Rows = 2, desc.Cols = 2, desc.VisRows = 2, desc.VisCols = 2, desc.HdrRows = 1,
+    desc.HdrCols = 1, desc.ColWidths = widths, desc.RowHeights = heights, desc.Texts = texts;
+    Load(Write(Sample()));
+    _smdlhdr* copy;
+    _sm_listboxnode* box;
+    _progressBar* bar;
+    bool initialised;
+    int current;
+    {
+        // Nothing here may take heap memory but the calls under test.
+        HeapSqueeze squeeze(0);
+        log_->clear();
+        copy = SM_ResLoadScreen(0);  // the pristine copy cannot be taken: not entered
+        SM_InitSystem(255, nullptr);
+        initialised = SM_IsInitialised();
+        SM_ScreenLink(3);  // an uninitialised library does nothing
+        current = SM_GetCurScreen();
+        bar = SM_InitProgressBar(nullptr, nullptr, 0, 0, 10, 10, 0, 10, 1);
+        box = SMLB_CreateListbox(desc);
+    }
+    EXPECT_EQ(copy, nullptr);
+    EXPECT_FALSE(initialised);
+    EXPECT_EQ(current, -1);
+    EXPECT_EQ(bar, nullptr);
+    EXPECT_EQ(box, nullptr);
+    for (const char* line :
+         {"no room in the heap for a copy of screen 0", "SM_InitSystem: no room in the heap",
+          "SM_InitProgressBar: no room", "SMLB_CreateListbox: no room in the heap"})
+        EXPECT_EQ(log_->count(line), 1) << line << " in\n" << log_->text();
+    // With room, the same calls build.
+    EXPECT_EQ(SM_ResLoadScreen(0), SM_ResScreenRoot(0));
+    SM_ResReleaseScreen(0);
+    box = SMLB_CreateListbox(desc);
+    ASSERT_NE(box, nullptr);
+    x_free(Ptr<void>(box->Items));
+    x_free(box);
 }
 
 }  // namespace

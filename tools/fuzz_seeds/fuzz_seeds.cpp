@@ -195,6 +195,31 @@ void ScreenResources() {
     d.Screens = {root, other};
     Bytes out;
     if (SM_WriteResource(d, &out, nullptr)) Add("sm_resource", out);
+    // The same screens with glyph-table fonts: beside the font files (the disc's form, a 4-bit font of
+    // two pages as the name keyboard's), and alone in a file of the older version (an 8-bit font).
+    SMW_Font glyphs = WriteGlyphTableFont(1, {{0xFFFF, 0x8000}, {0x801F, 0x8000}});
+    glyphs.Name = "frontend\\seed.gly";
+    d.Fonts.push_back(glyphs);
+    text.Font = 2, text.Clut = 0, text.HiClut = 1, text.Align = 1 | 4;
+    button.Children = {text};
+    root.Children = {button, sprite, rect, inst};
+    d.Screens = {root, other};
+    if (SM_WriteResource(d, &out, nullptr)) Add("sm_resource", out);
+    glyphs.Colours = 20;
+    for (std::vector<uint16_t>& page : glyphs.Pages) page.resize(20, 0x8000);
+    for (SMW_Glyph& g : glyphs.Glyphs) {
+        if (!g.Width || !g.Height) continue;
+        std::vector<uint8_t> wide;  // 8 bits per pixel: each 4-bit pair split
+        for (uint8_t pair : g.Pixels) wide.push_back(pair & 15), wide.push_back(pair >> 4);
+        g.Pixels = wide;
+    }
+    d.Version = SM_RES_VERSION_GLYPHS;
+    d.Fonts = {glyphs};
+    text.Font = 0;
+    button.Children = {text};
+    root.Children = {button, sprite, rect, inst};
+    d.Screens = {root, other};
+    if (SM_WriteResource(d, &out, nullptr)) Add("sm_resource", out);
 }
 
 bool WriteAll(const std::string& dir) {

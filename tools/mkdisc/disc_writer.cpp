@@ -219,6 +219,7 @@ SMW_Node ResourceNode(const FeNode& n) {
     out.SavedFocus = n.focus;
     out.Sprite = n.sprite;
     out.Font = n.font, out.HiFont = n.hiFont, out.DisFont = n.disFont;
+    out.Clut = n.clut, out.HiClut = n.hiClut;
     out.Align = n.align;
     out.StringID = n.string;
     for (int i = 0; i < 4; ++i) out.Colour[i] = n.colour[i];
@@ -240,10 +241,10 @@ bool WriteFrontEndResource(const std::string& dir) {
         res.Sprites.push_back(std::move(sprite));
     }
     for (const FeFont& f : design.fonts) {
-        SMW_Font font;
+        SMW_Font font = f.glyphTable;
         font.Name = f.name;
         font.MaxCharHeight = f.charHeight;
-        font.Image = f.file;
+        if (font.Pages.empty()) font.Image = f.file;
         res.Fonts.push_back(std::move(font));
     }
     res.Strings = design.strings;

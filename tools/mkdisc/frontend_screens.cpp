@@ -72,7 +72,7 @@ constexpr uint32_t G(uint32_t r, uint32_t g, uint32_t b, uint32_t a = 255) {
 }
 
 // Glyph scale of each font number (FeFontId).
-constexpr int kFontScale[6] = {2, 2, 3, 2, 4, 2};
+constexpr int kFontScale[7] = {2, 2, 3, 2, 4, 2, 2};
 
 constexpr uint32_t kNavyTop = G(30, 58, 132), kNavyBottom = G(6, 10, 30);
 constexpr uint32_t kPanel = G(8, 14, 36, 190), kPanelLow = G(4, 8, 22, 210);
@@ -150,6 +150,17 @@ public:
         n.type = 4;
         n.font = font, n.hiFont = hi, n.disFont = -1;
         n.align = 0;
+        n.string = Str(s);
+        return n;
+    }
+    // Text in the glyph-table font kFeKeys: the node is the box itself, and the screen manager places the
+    // text by `align` with the font's own widths; highlighted it turns to the font's second page.
+    FeNode KeyText(int x, int y, int w, int h, const std::string& s, uint16_t align, int id) {
+        FeNode n = Group(x, y, w, h, id);
+        n.type = 4;
+        n.font = kFeKeys, n.hiFont = -1, n.disFont = -1;
+        n.clut = 0, n.hiClut = 1;
+        n.align = align;
         n.string = Str(s);
         return n;
     }
@@ -592,8 +603,8 @@ public:
                 key.children.push_back(Fill(0, 0, wide ? 180 : 40, 34, G(40, 60, 120, 210)));
                 key.children.push_back(Fill(0, 0, wide ? 180 : 40, 2, G(120, 150, 220, 200)));
                 std::string label = wide ? (c == 0 ? "Backspace" : "Done") : std::string(1, kRows[r][c]);
-                key.children.insert(key.children.begin(), Text(0, 0, wide ? 180 : 40, 34, label, kFeText,
-                                                               kFeTextHi, 1 | 4, grid[r][c] + 1));
+                key.children.insert(key.children.begin(),
+                                    KeyText(0, 0, wide ? 180 : 40, 34, label, 1 | 4, grid[r][c] + 1));
                 keys.push_back(key);
             }
         // The key's label must be its first child; its background is drawn under it by putting the fill
@@ -804,6 +815,12 @@ FrontEndDesign DesignFrontEnd() {
         {"frontend\\fe_big.fnt", WriteFont({4, 0x8020A0FF, 4}, kSampleGlyphs), 28},
         {"frontend\\fe_dim.fnt", WriteFont({2, kDimF, 2}, kSampleGlyphs), 14},
     };
+    // The name keyboard's keys: a glyph-table font, white with a navy shadow, yellow when focused.
+    FeFont keys{"frontend\\fe_keys.gly", {}, 15};
+    keys.glyphTable =
+        WriteGlyphTableFont(2, {{0xFFFF, 0x8000 | 2 | 3 << 5 | 9 << 10},
+                                {0x8000 | 31 | 29 << 5 | 10 << 10, 0x8000 | 2 | 3 << 5 | 9 << 10}});
+    out.fonts.push_back(std::move(keys));
 
     out.screens.resize(kScreenCount);
     for (int s = 0; s < kScreenCount; ++s) out.screens[s] = Designer::Empty(s);

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/sys/bitmap_format.h"
+#include "frontend/sm/sm_resource_format.h"
 
 struct FeNode {
     uint16_t type = 1;  // 1 group, 2 screen, 3 sprite, 4 text, 6 gouraud, 9 button
@@ -26,6 +27,7 @@ struct FeNode {
     // Text: fonts of the normal, highlighted and disabled states (-1 = the normal one), alignment bits
     // (0 left, 1 centre, 2 right; 0 top, 4 middle, 8 bottom) and the string id.
     int8_t font = 0, hiFont = -1, disFont = -1;
+    int8_t clut = 0, hiClut = -1;  // colour pages of a glyph-table font (-1: the normal one)
     uint16_t align = 0;
     int32_t string = -1;
     uint32_t colour[4] = {0, 0, 0, 0};  // gouraud corners 0xAARRGGBB (0x80 = full), TL, TR, BL, BR
@@ -36,6 +38,7 @@ struct FeFont {
     std::string name;           // must differ from the shell's own font names
     std::vector<uint8_t> file;  // a complete engine font file
     uint16_t charHeight = 0;    // height of the tallest character in pixels
+    SMW_Font glyphTable{};      // when it has pages: a glyph-table font instead of the file
 };
 
 struct FrontEndDesign {
@@ -52,7 +55,16 @@ FrontEndDesign DesignFrontEnd();
 inline constexpr int kFePreRaceRider0 = 1600, kFePreRaceBike0 = 1610;
 
 // Font numbers of the design's font table.
-enum FeFontId : int8_t { kFeText = 0, kFeTextHi = 1, kFeHead = 2, kFeHint = 3, kFeBig = 4, kFeDim = 5 };
+// kFeKeys is a glyph-table font (page 0 white, page 1 yellow), drawn by the screen manager's text buffer.
+enum FeFontId : int8_t {
+    kFeText = 0,
+    kFeTextHi = 1,
+    kFeHead = 2,
+    kFeHint = 3,
+    kFeBig = 4,
+    kFeDim = 5,
+    kFeKeys = 6
+};
 
 // "frontend\names.txt": the people in the credits ("credit NAME"). The racers' names are the race's rider
 // table (game/race/riders.h), not the disc's.

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "console/mem/addr.h"
+#include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_dlist.h"
@@ -110,6 +111,10 @@ _smdlhdr* SM_ResLoadScreen(int32_t screen) {
     uint8_t*& copy = Resource.ScreenCopies[size_t(screen)];
     if (Resource.UseCounts[size_t(screen)] == 0 && Resource.Preload && !copy) {
         copy = static_cast<uint8_t*>(x_fn_amalloc(e.Size, 16));
+        if (!copy) {
+            x_printf("SM resource: no room in the heap for a copy of screen %d (%u bytes)\n", screen, e.Size);
+            return nullptr;
+        }
         std::memcpy(copy, Ptr<uint8_t>(e.Address), e.Size);
     }
     Resource.UseCounts[size_t(screen)] += 1;

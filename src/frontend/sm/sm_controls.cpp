@@ -93,6 +93,10 @@ _sm_listboxnode* SMLB_CreateListbox(const SMLB_Desc& d) {
     const uint32_t sizes = 4u * (d.HdrCols + d.HdrRows);
     auto* lb =
         static_cast<_sm_listboxnode*>(x_fn_malloc(sizeof(_sm_listboxnode) + sizes, __FILE__, __LINE__));
+    if (!lb) {
+        x_printf("SMLB_CreateListbox: no room in the heap for list box %d\n", d.ID);
+        return nullptr;
+    }
     std::memset(lb, 0, sizeof(_sm_listboxnode));
     lb->Hdr.ID = d.ID;
     lb->Hdr.Type = SM_TYPE_LISTBOX;
@@ -125,6 +129,12 @@ _sm_listboxnode* SMLB_CreateListbox(const SMLB_Desc& d) {
         for (int i = 0; i < n; ++i)
             if (d.Texts[i]) bytes += static_cast<uint32_t>(std::strlen(d.Texts[i]) + 1);
         auto* items = static_cast<_sm_lbitem*>(x_fn_malloc(bytes, __FILE__, __LINE__));
+        if (!items) {
+            x_printf("SMLB_CreateListbox: no room in the heap for the items of list box %d (%u bytes)\n",
+                     d.ID, bytes);
+            x_free(lb);
+            return nullptr;
+        }
         char* text = reinterpret_cast<char*>(items + n);
         for (int i = 0; i < n; ++i) {
             items[i] = _sm_lbitem{0, 0};

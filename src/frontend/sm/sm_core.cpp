@@ -185,13 +185,17 @@ void BroadcastTop(int32_t msg, intptr_t p1, intptr_t p2, intptr_t p3, bool tree,
     if (!top || !top->Root) return;
     intptr_t r;
     if (callback && CallbackTook(msg, p1, p2, p3, &r)) return;
+    _smdlhdr* root = top->Root;
     {
         Dispatch d;
-        CallProc(top->Proc, top->Root, msg, p1, p2, p3);
+        CallProc(top->Proc, root, msg, p1, p2, p3);
         if (d.taken()) return;
     }
-    if (tree) WalkTree(top->Root, 0, msg, p1, p2, p3);
-    Default(top->Root, msg, p1, p2, p3);
+    // The procedure linked to another screen: this one is released, its tree gone.
+    if (TopEntry() != top || top->Root != root) return;
+    if (tree) WalkTree(root, 0, msg, p1, p2, p3);
+    if (TopEntry() != top || top->Root != root) return;
+    Default(root, msg, p1, p2, p3);
 }
 
 void BroadcastAll(int32_t msg, intptr_t p1, intptr_t p2, intptr_t p3, bool tree, bool callback = true) {
@@ -274,8 +278,11 @@ void ReloadTop() {
     _sm_screenentry& e = Smos->Stack[Smos->Top];
     FillTop(SM_LoadScreen(e.Screen), e.Screen);
     ClearCache();
+    const int at = Smos->Top;
     SystemToTop(SM_MSG_LOADED, 0, 0, 0);
     SystemToTop(SM_MSG_INITIALUPDATE, 0, 0, 0);
+    // A handler linked on: the reloaded screen is no longer on top, and its state is not the new one's.
+    if (Smos->Top != at || Smos->Stack[at].Root != e.Root) return;
     std::memset(e.State + 16, 0, 8);
     SystemToTop(SM_MSG_RESTORESTATE, reinterpret_cast<intptr_t>(e.State), 0, 0);
     SM_StreamFlush(e.State);
@@ -329,6 +336,10 @@ void SM_InitSystem(int maxStack, SM_FINDERPROC finder) {
     SM_InitTranslatorModule();
     SM_InitInputModule();
     Smos = static_cast<_sm_system*>(x_fn_malloc(sizeof(_sm_system), __FILE__, __LINE__));
+    if (!Smos) {
+        x_printf("SM_InitSystem: no room in the heap for the screen manager\n");
+        return;
+    }
     std::memset(Smos, 0, sizeof(_sm_system));
     Smos->Finder = finder;
     Smos->JoyThreshold = 64;
@@ -340,6 +351,14 @@ void SM_InitSystem(int maxStack, SM_FINDERPROC finder) {
     Smos->StackSize = maxStack > 0 ? maxStack : 1;
     Smos->Stack = static_cast<_sm_screenentry*>(
         x_fn_malloc(static_cast<uint32_t>(sizeof(_sm_screenentry) * Smos->StackSize), __FILE__, __LINE__));
+    if (!Smos->Find || !Smos->Stack) {
+        x_printf("SM_InitSystem: no room in the heap for the screen manager\n");
+        if (Smos->Find) x_free(Smos->Find);
+        if (Smos->Stack) x_free(Smos->Stack);
+        x_free(Smos);
+        Smos = nullptr;
+        return;
+    }
     std::memset(Smos->Stack, 0, sizeof(_sm_screenentry) * Smos->StackSize);
     Smos->Top = -1;
     Smos->Bottom = 0;
@@ -493,6 +512,14 @@ void SM_ScreenLink(int screen) {
         } else {
             const int linked = Smos->Top;
             ReloadTop();
+            // A handler that linked on from the reloaded screen's messages made another screen current:
+            // that link has set up the stack and the new screen's focus.
+            if (SM_GetCurScreen() != screen) {
+                ClearCache();
+                return;
+            }
+            // An overlay brings back the screens beneath it, down to the first that is not one; only then
+            // do top and bottom move back to span them.
             int lowest = linked;
             while (lowest > 0 && Smos->Stack[lowest].Root &&
                    (Smos->Stack[lowest].Root->Flags & SM_FLAG_OVERLAY)) {
@@ -500,8 +527,10 @@ void SM_ScreenLink(int screen) {
                 Smos->Top = Smos->Bottom = lowest;
                 ReloadTop();
             }
-            Smos->Top = linked;
-            Smos->Bottom = lowest;
+            if (lowest != linked) {
+                Smos->Top = linked;
+                Smos->Bottom = lowest;
+            }
             ClearCache();
             TopEntry()->Focus = SavedFocusOf(TopEntry()->Root);
         }

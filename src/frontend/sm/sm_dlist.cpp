@@ -1,18 +1,50 @@
 #include "frontend/sm/sm_dlist.h"
 
+#include <cmath>
 #include <cstring>
 
 #include "console/mem/addr.h"
 #include "engine/font/font.h"
+#include "engine/sys/heap.h"
+#include "engine/sys/strings.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_draw.h"
 #include "frontend/sm/sm_resource.h"
 
 int32_t DrawValid = 0;
+_sm_bufstring BufString[SM_MAXBUFSTRINGS];
+int32_t BufferedFont = -1, BufferedClut = -1;
+_dl_bound CurBounds{0, 639, 0, 447};
+int32_t nStrings = 0;
 
 namespace {
 
 int32_t g_lastCol = 639, g_lastRow = 447;
+
+// A position in pixels from a float: truncated, within +-1e8 (scales multiply down a tree), 0 for a NaN.
+int32_t ToPixel(float v) {
+    if (!(v == v)) return 0;
+    if (v > 1e8f) return 100000000;
+    if (v < -1e8f) return -100000000;
+    return int32_t(v);
+}
+int32_t RoundPixel(float v) {
+    return ToPixel(v < 0 ? v - 0.5f : v + 0.5f);
+}
+
+bool Overlap(const _dl_bound& a, const _dl_bound& b) {
+    return a.L <= b.R && b.L <= a.R && a.T <= b.B && b.T <= a.B;
+}
+
+// Draws the buffered text first when `b` overlaps a buffered string, so that what is drawn next covers
+// the text drawn before it.
+void FlushIfOverlapping(const _dl_bound& b) {
+    for (int i = 0; i < nStrings; ++i)
+        if (Overlap(b, _dl_bound{BufString[i].L, BufString[i].R, BufString[i].T, BufString[i].B})) {
+            FlushTextBuffer();
+            return;
+        }
+}
 
 _smdlhdr* Node(uint32_t addr) {
     return Ptr<_smdlhdr>(addr);
@@ -43,13 +75,19 @@ int State(const _sm_dldc& dc) {
 }  // namespace
 
 void SM_InitDListModule(int32_t width, int32_t height) {
+    for (int i = 0; i < nStrings; ++i) x_free(BufString[i].Chars);
+    nStrings = 0;
     g_lastCol = width - 1;
     g_lastRow = height - 1;
     ENG_Set2DClipArea(0, 0, g_lastCol, g_lastRow);
+    CurBounds = {0, g_lastCol, 0, g_lastRow};
     DrawValid = 0;
 }
 
-void SM_KillDListModule() {}
+void SM_KillDListModule() {
+    for (int i = 0; i < nStrings; ++i) x_free(BufString[i].Chars);
+    nStrings = 0;
+}
 
 _sm_dldc SM_DLRootContext() {
     _sm_dldc dc{};
@@ -90,10 +128,10 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _s
         dc->XScale *= n->xScale;
         dc->YScale *= n->yScale;
         const float hw = float(n->w) * dc->XScale / 2, hh = float(n->h) * dc->YScale / 2;
-        b.L = int32_t(float(dc->ox) + cx - hw);
-        b.R = int32_t(float(dc->ox) + cx + hw);
-        b.T = int32_t(float(dc->oy) + cy - hh);
-        b.B = int32_t(float(dc->oy) + cy + hh);
+        b.L = ToPixel(float(dc->ox) + cx - hw);
+        b.R = ToPixel(float(dc->ox) + cx + hw);
+        b.T = ToPixel(float(dc->oy) + cy - hh);
+        b.B = ToPixel(float(dc->oy) + cy + hh);
     }
 
     _dl_bound c;
@@ -101,8 +139,8 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _s
     if (byOffset && centred) {
         c = b;
     } else if (!byOffset && !centred) {
-        c.L = dc->ox + int32_t(float(n->x) * oxs);
-        c.T = dc->oy + int32_t(float(n->y) * oys);
+        c.L = dc->ox + ToPixel(float(n->x) * oxs);
+        c.T = dc->oy + ToPixel(float(n->y) * oys);
         c.R = c.L + n->w - 1;
         c.B = c.T + n->h - 1;
     } else {
@@ -110,10 +148,10 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* n, _s
         const float cy = (float(n->y) + float(n->h) / 2) * oys + (byOffset ? float(n->yOffset) : 0.0f);
         const float hw = centred ? float(n->w) * dc->XScale / 2 : float(n->w) / 2;
         const float hh = centred ? float(n->h) * dc->YScale / 2 : float(n->h) / 2;
-        c.L = dc->ox + int32_t(cx - hw);
-        c.R = dc->ox + int32_t(cx + hw);
-        c.T = dc->oy + int32_t(cy - hh);
-        c.B = dc->oy + int32_t(cy + hh);
+        c.L = dc->ox + ToPixel(cx - hw);
+        c.R = dc->ox + ToPixel(cx + hw);
+        c.T = dc->oy + ToPixel(cy - hh);
+        c.B = dc->oy + ToPixel(cy + hh);
     }
     if (c.L < 0) c.L = 0;
     if (c.T < 0) c.T = 0;
@@ -160,6 +198,8 @@ void DrawDisplayNode(_smdlhdr* node, const _sm_dldc* dc) {
             SM_DLDrawInstance(node, dc);
             break;
         default:
+            // A render procedure that keeps no draw state draws outside the text buffer.
+            if (!(SM_GetSMPFlags(node->Type) & 1)) FlushTextBuffer();
             DRAW_ClearMode();
             DrawValid = 0;
             {
@@ -186,7 +226,7 @@ void SM_DLDrawSprite(_smdlhdr* node, const _sm_dldc* dc) {
     if (!SM_DLCombineWithDC(&b, &c, node, &d)) return;
     const auto* s = reinterpret_cast<const _sm_spritenode*>(node);
     Clipped(node, c, [&] {
-        SM_DLFlush();
+        FlushIfOverlapping(b);
         if (!DRAW_SetTexture(SM_GetSpriteImage(s->Sprite, 1))) return;
         DRAW_Sprite(uint32_t(d.Alpha) << 24 | 0x808080u, b.L, b.T, 0.0f, b.R - b.L + 1, b.B - b.T + 1);
     });
@@ -204,7 +244,7 @@ void SM_DLDrawGouraudRect(_smdlhdr* node, const _sm_dldc* dc) {
         col[i] = (g->Colour[i] & 0xFFFFFFu) | a << 24;
     }
     Clipped(node, c, [&] {
-        SM_DLFlush();
+        FlushIfOverlapping(b);
         DRAW_Rectangle(col[0], col[1], col[2], col[3], b.L, b.T, SMOS_Z, b.R - b.L + 1, b.B - b.T + 1);
     });
 }
@@ -212,8 +252,119 @@ void SM_DLDrawGouraudRect(_smdlhdr* node, const _sm_dldc* dc) {
 void SM_DLDrawTextString(_smdlhdr* node, const _sm_dldc* dc) {
     auto* t = reinterpret_cast<_sm_textnode*>(node);
     if (t->Font < 0 || t->Font >= Resource.nFonts) return;
-    // Every font this build reads is an engine font.
-    SM_DLDrawTextStringVemoFont(node, dc);
+    if (!SM_FontHasGlyphs(t->Font)) {
+        SM_DLDrawTextStringVemoFont(node, dc);
+        return;
+    }
+    if (!t->Text) {
+        const char* s = SM_GetStringByID(t->StringID);
+        if (!s) return;
+        t->Text = Addr32(s);
+    }
+    _sm_dldc d = *dc;
+    _dl_bound b, c;
+    if (!SM_DLCombineWithDC(&b, &c, node, &d)) return;
+    // The clip area the string is drawn in: the engine's, cut to the node's when it clips.
+    _dl_bound area;
+    ENG_Get2DClipArea(&area.L, &area.T, &area.R, &area.B);
+    if ((node->Flags & SM_FLAG_CLIP) && !SM_DLMergeBounds(&area, &c)) return;
+    // Font and colour page by state; -1 in the highlighted or disabled pair means the normal one.
+    const int st = State(d);
+    int32_t font = t->Font, page = t->Clut;
+    if (st == 2) {
+        if (t->DisFont >= 0) font = t->DisFont;
+        if (t->DisClut >= 0) page = t->DisClut;
+    } else if (st == 1) {
+        if (t->HiFont >= 0) font = t->HiFont;
+        if (t->HiClut >= 0) page = t->HiClut;
+    }
+    if (!SM_FontHasGlyphs(font)) return;
+    const bool sameArea =
+        area.L == CurBounds.L && area.R == CurBounds.R && area.T == CurBounds.T && area.B == CurBounds.B;
+    if (nStrings && (!sameArea || font != BufferedFont || page != BufferedClut)) FlushTextBuffer();
+
+    // Placement.
+    const char* text = Ptr<const char>(t->Text);
+    const int32_t len = int32_t(std::strlen(text));
+    const float xs = d.XScale, ys = d.YScale;
+    const float width = float(SM_DLTextPixelWidth(font, text, len)) * xs;
+    const float maxOff = float(SM_GetFontMaxOffsetY(font)), maxH = float(SM_GetFontMaxCharHeight(font));
+    float x = float(b.L), y = float(b.T) - maxOff * ys;
+    if ((t->Align & 3) == 1) x = float(b.L + b.R) / 2 - width / 2;
+    if ((t->Align & 3) == 2) x = float(b.R) - (width - 1);
+    if ((t->Align & 12) == 4) y = float(b.T + b.B) / 2 - maxOff * ys - (maxH / 2) * ys;
+    if ((t->Align & 12) == 8) y = float(b.B) - (maxH + maxOff) * ys;
+    _sm_bufstring str{};
+    str.L = ToPixel(x);
+    str.R = ToPixel(x + width);
+    str.T = ToPixel(y + maxOff * ys);
+    str.B = ToPixel(y + maxOff * ys + maxH * ys);
+    if (str.R <= str.L) str.R = str.L + 1;
+    if (str.B <= str.T) str.B = str.T + 1;
+    FlushIfOverlapping(_dl_bound{str.L, str.R, str.T, str.B});
+    if (nStrings == 0) BufferedFont = font, BufferedClut = page, CurBounds = area;
+
+    // One entry per drawn character; the pen moves on by advance plus kerning.
+    str.Chars =
+        len ? static_cast<_sm_bufchar*>(x_fn_malloc(uint32_t(len) * sizeof(_sm_bufchar), __FILE__, __LINE__))
+            : nullptr;
+    if (len && !str.Chars) return;  // no room for the string this frame: it is not drawn
+    const float kern = float(SM_GetFontKern(font));
+    const uint32_t colour = uint32_t(d.Alpha) << 24 | 0x808080u;
+    float pen = x;
+    for (int32_t i = 0; i < len; ++i) {
+        const _sm_charrecord* r = SM_GetCharRecord(font, int32_t(static_cast<unsigned char>(text[i])) - 32);
+        if (!r) continue;
+        const float w = float(r->Width) * xs;
+        if (r->Width > 0 && r->Height > 0 && pen + w > 0 && pen <= float(g_lastCol))
+            str.Chars[str.nChars++] = _sm_bufchar{colour,
+                                                  pen,
+                                                  y + float(r->OffsetY) * ys,
+                                                  w,
+                                                  float(r->DrawHeight) * ys,
+                                                  int32_t(static_cast<unsigned char>(text[i])) - 32};
+        pen += (float(r->Advance) + kern) * xs;
+    }
+    if (str.nChars > 1) x_qsort(str.Chars, str.nChars, int(sizeof(_sm_bufchar)), BufCharCompare);
+    BufString[nStrings++] = str;
+    if (nStrings == SM_MAXBUFSTRINGS) FlushTextBuffer();
+}
+
+int BufCharCompare(const void* a, const void* b) {
+    const int32_t ga = static_cast<const _sm_bufchar*>(a)->Glyph,
+                  gb = static_cast<const _sm_bufchar*>(b)->Glyph;
+    return ga < gb ? -1 : ga > gb ? 1 : 0;
+}
+
+void FlushTextBuffer() {
+    if (nStrings == 0) return;
+    int32_t L, T, R, B;
+    ENG_Get2DClipArea(&L, &T, &R, &B);
+    ENG_Set2DClipArea(CurBounds.L, CurBounds.T, CurBounds.R, CurBounds.B);
+    // All strings' lists together in glyph-code order: each glyph's image is fetched and set once.
+    int32_t at[SM_MAXBUFSTRINGS] = {};
+    for (;;) {
+        int32_t glyph = -1;
+        for (int i = 0; i < nStrings; ++i)
+            if (at[i] < BufString[i].nChars && (glyph < 0 || BufString[i].Chars[at[i]].Glyph < glyph))
+                glyph = BufString[i].Chars[at[i]].Glyph;
+        if (glyph < 0) break;
+        const bool ok = DRAW_SetTexture(SM_GetCharImage(glyph, BufferedFont, BufferedClut));
+        for (int i = 0; i < nStrings; ++i)
+            for (; at[i] < BufString[i].nChars && BufString[i].Chars[at[i]].Glyph == glyph; ++at[i]) {
+                const _sm_bufchar& ch = BufString[i].Chars[at[i]];
+                const int32_t x0 = RoundPixel(ch.x), y0 = RoundPixel(ch.y);
+                const int32_t x1 = RoundPixel(ch.x + ch.w), y1 = RoundPixel(ch.y + ch.h);
+                if (ok) DRAW_Sprite(ch.Colour, x0, y0, 0.0f, x1 - x0, y1 - y0);
+            }
+    }
+    ENG_Set2DClipArea(L, T, R, B);
+    for (int i = 0; i < nStrings; ++i) {
+        if (BufString[i].Chars) x_free(BufString[i].Chars);
+        BufString[i] = _sm_bufstring{};
+    }
+    nStrings = 0;
+    DRAW_InvalidateState();
 }
 
 void SM_DLDrawTextStringVemoFont(_smdlhdr* node, const _sm_dldc* dc) {
@@ -267,21 +418,17 @@ void SM_DLDrawInstance(_smdlhdr* node, const _sm_dldc* dc) {
     const auto* in = reinterpret_cast<const _sm_instancenode*>(node);
     _smdlhdr* target = Node(in->Ref[State(d)]);
     if (!target) return;
-    d.ox -= int32_t(float(target->x) * d.XScale);
-    d.oy -= int32_t(float(target->y) * d.YScale);
+    d.ox -= ToPixel(float(target->x) * d.XScale);
+    d.oy -= ToPixel(float(target->y) * d.YScale);
     DrawDisplayNode(target, &d);
 }
 
 _smdlhdr* SM_DLFindObjectByID(_smdlhdr* node, int16_t id) {
-    std::vector<_smdlhdr*> work;
-    if (node) work.push_back(node);
-    while (!work.empty()) {
-        _smdlhdr* n = work.back();
-        work.pop_back();
-        if (n->ID == id) return n;
-        // Pre-order: the subtree before the following siblings.
-        if (n->pNext) work.push_back(Node(n->pNext));
-        if (n->pChildren) work.push_back(Node(n->pChildren));
+    // Pre-order: a node, its subtree, then its following siblings.
+    for (; node; node = Node(node->pNext)) {
+        if (node->ID == id) return node;
+        if (_smdlhdr* found = node->pChildren ? SM_DLFindObjectByID(Node(node->pChildren), id) : nullptr)
+            return found;
     }
     return nullptr;
 }
@@ -297,7 +444,12 @@ void SM_DLSetHighlighted(_smdlhdr* node, int on) {
 int32_t SM_DLTextPixelWidth(int32_t font, const char* text, int32_t length) {
     _sm_fontrecord* rec = SM_GetFont(font);
     int32_t w = 0;
-    if (rec && rec->Font && rec->Font->data && text) {
+    if (rec && rec->Chars && text) {
+        for (int32_t i = 0; i < length && text[i]; ++i)
+            if (const _sm_charrecord* r =
+                    SM_GetCharRecord(font, int32_t(static_cast<unsigned char>(text[i])) - 32))
+                w += r->Advance;
+    } else if (rec && rec->Font && rec->Font->data && text) {
         const _font_data* fd = rec->Font->data;
         for (int32_t i = 0; i < length && text[i]; ++i) {
             const unsigned char ch = static_cast<unsigned char>(text[i]);
@@ -307,6 +459,7 @@ int32_t SM_DLTextPixelWidth(int32_t font, const char* text, int32_t length) {
     return w + SM_GetFontKern(font) * (length - 1);
 }
 
-// Text in engine fonts is drawn at once, so nothing is ever buffered; the flush only restores the text
-// clip to the whole screen.
-void SM_DLFlush() {}
+void SM_DLFlush() {
+    FlushTextBuffer();
+    CurBounds = {0, g_lastCol, 0, g_lastRow};
+}

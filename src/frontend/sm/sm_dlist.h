@@ -9,6 +9,27 @@
 // The draw state cache: cleared by screens and by foreign render procedures.
 extern int32_t DrawValid;
 
+// The text buffer: strings in glyph-table fonts wait here and are drawn together, glyph by glyph, so
+// that each glyph's texture is set once per batch. A batch shares one font, colour page and clip area,
+// and its strings never overlap.
+inline constexpr int SM_MAXBUFSTRINGS = 16;
+struct _sm_bufchar {
+    uint32_t Colour;
+    float x, y, w, h;
+    int32_t Glyph;  // character code - 32: the sort key
+};
+struct _sm_bufstring {
+    int32_t L, R, T, B;
+    int32_t nChars;
+    _sm_bufchar* Chars;  // heap array, sorted by glyph code
+};
+extern _sm_bufstring BufString[SM_MAXBUFSTRINGS];
+extern int32_t BufferedFont, BufferedClut;
+extern _dl_bound CurBounds;  // the clip area of the buffered strings
+extern int32_t nStrings;
+void FlushTextBuffer();
+int BufCharCompare(const void* a, const void* b);
+
 void SM_InitDListModule(int32_t width, int32_t height);
 void SM_KillDListModule();
 // A context for drawing a screen: origin 0, opacity 128, scale 1, the whole screen.
@@ -32,5 +53,8 @@ int SM_DLCombineWithDC(_dl_bound* bounds, _dl_bound* clip, const _smdlhdr* node,
 int SM_DLMergeBounds(_dl_bound* a, const _dl_bound* b);
 _smdlhdr* SM_DLFindObjectByID(_smdlhdr* node, int16_t id);
 void SM_DLSetHighlighted(_smdlhdr* node, int on);
+// The sum of the characters' advance widths (character records of a glyph-table font; the engine font's
+// widths for a font file) plus the font's kerning times (length - 1).
 int32_t SM_DLTextPixelWidth(int32_t font, const char* text, int32_t length);
+// Draws the buffered text and resets the text clip to the full screen.
 void SM_DLFlush();

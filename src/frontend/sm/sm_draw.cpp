@@ -28,6 +28,10 @@ float g_startTime = 0.0f;
 int32_t g_contexts = -1;
 _FS_BITMAP g_texture{};
 int g_textureValid = 0;
+// The image's own size inside the texture, whose rows may be longer (a glyph's lines run to its advance).
+uint32_t g_imageWidth = 0, g_imageHeight = 0;
+// The sides the texture is sampled with (powers of two).
+uint32_t g_spanWidth = 1, g_spanHeight = 1;
 
 void Contexts(uint32_t want) {
     if (g_contexts == int32_t(want)) return;
@@ -199,8 +203,23 @@ int DRAW_SetTexture(const uint32_t* instance) {
         default:
             return 0;
     }
-    t.width = bmp->dims[0];
+    // Rows as long as the line length says; the image is the first dims[0] pixels of each.
+    const uint32_t lineWidth = t.bitsPerPixel ? uint32_t(bmp->dims[2]) * 8u / t.bitsPerPixel : 0;
+    t.width = lineWidth > bmp->dims[0] ? lineWidth : bmp->dims[0];
     t.height = bmp->dims[1];
+    g_imageWidth = bmp->dims[0];
+    g_imageHeight = bmp->dims[1];
+    // The graphics synthesizer samples a texture of power-of-two sides: an image of other sides (a glyph)
+    // sits in the top-left corner of the next larger one.
+    auto log2Up = [](uint32_t v) {
+        uint32_t b = 0;
+        while ((1u << b) < v) ++b;
+        return b;
+    };
+    t.deviceInfo[0] = log2Up(t.width);
+    t.deviceInfo[1] = log2Up(t.height);
+    g_spanWidth = 1u << t.deviceInfo[0];
+    g_spanHeight = 1u << t.deviceInfo[1];
     t.numColors = t.palettized ? bmp->count : 0;
     t.pixdata = bmp->words[0];
     t.coldata = t.palettized ? bmp->words[2] : 0;
@@ -212,7 +231,7 @@ int DRAW_SetTexture(const uint32_t* instance) {
 }
 
 void DRAW_Sprite(uint32_t colour, int32_t x, int32_t y, float z, int32_t w, int32_t h) {
-    DRAW_SpriteUV(colour, x, y, z, w, h, 0.0f, 0.0f, float(g_texture.width), float(g_texture.height));
+    DRAW_SpriteUV(colour, x, y, z, w, h, 0.0f, 0.0f, float(g_imageWidth), float(g_imageHeight));
 }
 
 void DRAW_SpriteUV(uint32_t colour, int32_t x, int32_t y, float z, int32_t w, int32_t h, float uMin,
@@ -220,7 +239,7 @@ void DRAW_SpriteUV(uint32_t colour, int32_t x, int32_t y, float z, int32_t w, in
     if (!g_textureValid || g_texture.width == 0 || g_texture.height == 0) return;
     const Corner c = Split(colour);
     const Corner cs[4] = {c, c, c, c};
-    const float tw = float(g_texture.width), th = float(g_texture.height);
+    const float tw = float(g_spanWidth), th = float(g_spanHeight);
     Quad(float(x), float(y), float(x + w), float(y + h), SMOS_Z, cs, uMin / tw, vMin / th, uMax / tw,
          vMax / th, kRenderAlpha | kRenderTexture);
     SMOS_Z -= SMOS_ZInc;

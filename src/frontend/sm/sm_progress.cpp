@@ -7,6 +7,7 @@
 #include "engine/hal/prim.h"
 #include "engine/hal/render_context.h"
 #include "engine/hal/texture_manager.h"
+#include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 
 namespace {
@@ -33,6 +34,10 @@ void Picture(_FS_BITMAP* picture, float x0, float y0, float x1, float y1) {
 _progressBar* SM_InitProgressBar(_FS_BITMAP* background, _FS_BITMAP* bar, int32_t x, int32_t y, int32_t w,
                                  int32_t h, int32_t min, int32_t max, int32_t increment) {
     auto* p = static_cast<_progressBar*>(x_fn_malloc(sizeof(_progressBar), __FILE__, __LINE__));
+    if (!p) {
+        x_printf("SM_InitProgressBar: no room in the heap for the loading bar\n");
+        return nullptr;
+    }
     std::memset(p, 0, sizeof *p);
     p->pBackground = background;
     p->pProgressBar = bar;
@@ -48,6 +53,10 @@ void SM_LoadProgressBarTextures(_progressBar* bar, const char* background, const
     auto load = [](const char* name) -> _FS_BITMAP* {
         if (!name) return nullptr;
         auto* b = static_cast<_FS_BITMAP*>(x_fn_malloc(64, __FILE__, __LINE__));
+        if (!b) {
+            x_printf("SM_LoadProgressBarTextures: no room in the heap for %s\n", name);
+            return nullptr;
+        }
         std::memset(b, 0, 64);
         fsLoadBitmap(b, name);  // a missing file leaves pixdata 0: not drawn
         return b;

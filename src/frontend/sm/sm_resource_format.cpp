@@ -1,5 +1,6 @@
 #include "frontend/sm/sm_resource_format.h"
 
+#include <cmath>
 #include <cstring>
 #include <map>
 
@@ -27,6 +28,19 @@ size_t SM_NodeSize(uint16_t type) {
     }
 }
 
+int SM_GlyphBpp(uint16_t colours) {
+    return colours == 0 ? 16 : colours <= 16 ? 4 : 8;
+}
+
+uint32_t SM_GlyphColourTableBytes(uint16_t colours) {
+    return (uint32_t(colours) * 2 + 7) & ~7u;
+}
+
+uint32_t SM_GlyphPixelBytes(const _sm_charrecord& c, int bpp) {
+    if (c.Advance <= 0 || c.Height <= 0) return 0;
+    return uint32_t(c.Advance) * uint32_t(c.Height) * uint32_t(bpp) / 8;
+}
+
 namespace {
 
 // ---------------------------------------------------------------------------------------------------
@@ -49,8 +63,26 @@ struct Validator {
     uint64_t len = 0;
     _sm_resheader h{};
     uint32_t screens = 0;
-    std::vector<_sm_screenentry_file> table;
-    std::vector<std::vector<uint8_t>> starts;  // per screen, per 4-byte slot: 1 = a node starts here
+    // Working memory from the engine heap (a file too large for it is not loaded): the screen table, per
+    // screen and 4-byte slot whether a node starts there (screen k's slots from startAt[k]), which slots
+    // some node's record holds (one screen at a time) and the walk's stack.
+    struct Item {
+        int64_t at, parent;
+    };
+    SmTable<_sm_screenentry_file> table;
+    SmTable<uint64_t> startAt;
+    SmTable<uint8_t> startMem, covered;
+    SmTable<Item> work;
+
+    ~Validator() { table.Free(), startAt.Free(), startMem.Free(), covered.Free(), work.Free(); }
+
+    bool NoRoom(uint64_t bytes) {
+        x_printf("SM resource: no room in the heap to check the screens (%llu bytes); file not loaded\n",
+                 static_cast<unsigned long long>(bytes));
+        return false;
+    }
+    uint8_t* Starts(uint32_t k) { return startMem.data() + startAt[k]; }
+    bool Started(uint32_t k, uint64_t slot) const { return startMem[startAt[k] + slot] != 0; }
 
     bool Fail(const char* what, long a = -1, long b = -1) {
         if (b >= 0)
@@ -77,7 +109,8 @@ struct Validator {
         std::memcpy(&h, img, sizeof h);
         if (h.Version != SM_RES_VERSION_GLYPHS && h.Version != SM_RES_VERSION_FONTFILES)
             return Fail("unknown version", long(h.Version));
-        const uint32_t fontEntry = h.Version == SM_RES_VERSION_FONTFILES ? SM_FONT_ENTRY_V2 : 32;
+        const uint32_t fontEntry =
+            h.Version == SM_RES_VERSION_FONTFILES ? SM_FONT_ENTRY_V2 : SM_FONT_ENTRY_V1;
         return Table("sprite table outside the file or not whole entries", h.SpriteTableOfs,
                      h.SpriteTableSize, sizeof(_sm_spriteentry)) &&
                Table("font table outside the file or not whole entries", h.FontTableOfs, h.FontTableSize,
@@ -114,25 +147,66 @@ struct Validator {
         return true;
     }
 
+    // A glyph-table font: its pages' colour tables (listed from list entry `page`) and its glyphs' pixels
+    // inside its own image, and its 96 character records inside the file.
+    bool GlyphFont(uint32_t i, const _sm_fontentry& f, uint32_t page) {
+        if (f.GlyphPages > SM_MAX_GLYPH_PAGES) return Fail("too many glyph pages", i, f.GlyphPages);
+        if (f.Colours > 256) return Fail("glyph palette over 256 colours", i, f.Colours);
+        const uint32_t listed = h.GlyphListSize / 4;
+        if (page + f.GlyphPages > listed) return Fail("glyph list shorter than the fonts' pages", i, listed);
+        const uint64_t lo = f.ImageOfs, hi = uint64_t(f.ImageOfs) + f.ImageSize;
+        for (uint32_t p = 0; p < f.GlyphPages; ++p) {
+            const uint64_t at = Load<uint32_t>(img, h.GlyphListOfs + uint64_t(page + p) * 4);
+            if (at < lo || at + SM_GlyphColourTableBytes(f.Colours) > hi)
+                return Fail("glyph page colours outside the font's image", i, p);
+        }
+        const uint64_t chars = uint64_t(h.CharDataOfs) + f.CharDataOfs;
+        if (!Inside(chars, SM_FONT_CHARS * sizeof(_sm_charrecord)))
+            return Fail("character records outside the file", i, long(f.CharDataOfs));
+        const int bpp = SM_GlyphBpp(f.Colours);
+        for (int c = 0; c < SM_FONT_CHARS; ++c) {
+            const auto r = Load<_sm_charrecord>(img, chars + uint64_t(c) * sizeof(_sm_charrecord));
+            if (r.Advance < 0) return Fail("character advance negative", i, c + 32);
+            if (r.Width == 0 || r.Height == 0) continue;  // not defined
+            if (r.Width < 0 || r.Height < 0) return Fail("character size negative", i, c + 32);
+            if (r.Width > r.Advance) return Fail("character wider than its advance", i, c + 32);
+            if ((r.Advance * bpp) % 8) return Fail("character lines not whole bytes", i, c + 32);
+            if (r.DrawHeight == 0 || r.DrawHeight > SM_MAX_GLYPH_DRAW_HEIGHT)
+                return Fail("character drawing height outside 1..1024", i, c + 32);
+            if (r.PixelOfs < lo || r.PixelOfs + uint64_t(SM_GlyphPixelBytes(r, bpp)) > hi)
+                return Fail("character pixels outside the font's image", i, c + 32);
+        }
+        return true;
+    }
+
     bool Fonts() {
-        if (h.FontTableSize == 0) return true;
-        if (h.Version != SM_RES_VERSION_FONTFILES) return Fail("glyph-table fonts are not supported");
-        const uint32_t n = h.FontTableSize / SM_FONT_ENTRY_V2;
+        const bool v1 = h.Version == SM_RES_VERSION_GLYPHS;
+        const uint32_t entry = v1 ? SM_FONT_ENTRY_V1 : SM_FONT_ENTRY_V2;
+        const uint32_t n = h.FontTableSize / entry;
         uint64_t at = 0;
+        uint32_t pages = 0;
         for (uint32_t i = 0; i < n; ++i) {
-            const uint64_t e = h.FontTableOfs + uint64_t(i) * SM_FONT_ENTRY_V2;
+            const uint64_t e = h.FontTableOfs + uint64_t(i) * entry;
             const auto f = Load<_sm_fontentry>(img, e);
-            const char* name = reinterpret_cast<const char*>(img + e + sizeof f);
-            const size_t nameLen = strnlen(name, SM_FONT_NAME_BYTES);
-            if (nameLen == 0 || nameLen == SM_FONT_NAME_BYTES)
-                return Fail("font name empty or unterminated", i);
-            if (f.GlyphPages != 0) return Fail("font file with glyph pages", i, f.GlyphPages);
+            if (!v1) {
+                const char* name = reinterpret_cast<const char*>(img + e + sizeof f);
+                const size_t nameLen = strnlen(name, SM_FONT_NAME_BYTES);
+                if (nameLen == 0 || nameLen == SM_FONT_NAME_BYTES)
+                    return Fail("font name empty or unterminated", i);
+            }
             if (f.ImageOfs != at || f.ImageSize == 0) return Fail("font image not packed in order", i);
             if (!Inside(h.FontImageOfs, at + f.ImageSize)) return Fail("font image outside the file", i);
-            if (!veFontCheckImage(img + h.FontImageOfs + at, f.ImageSize))
+            if (f.GlyphPages != 0) {
+                if (!GlyphFont(i, f, pages)) return false;
+                pages += f.GlyphPages;
+            } else if (v1) {
+                return Fail("glyph-table font without glyph pages", i);
+            } else if (!veFontCheckImage(img + h.FontImageOfs + at, f.ImageSize)) {
                 return Fail("font image damaged", i);
+            }
             at += f.ImageSize;
         }
+        if (pages != h.GlyphListSize / 4) return Fail("glyph list does not match the fonts' pages", pages);
         return true;
     }
 
@@ -160,7 +234,7 @@ struct Validator {
     int64_t Local(uint32_t k, uint32_t v) const {
         const int64_t L = int64_t(v) - (int64_t(table[k].Offset) - int64_t(table[0].Offset));
         if (L < 0 || L >= int64_t(table[k].Size) || (L & 3)) return -1;
-        return starts[k][size_t(L) / 4] ? L : -1;
+        return Started(k, uint64_t(L) / 4) ? L : -1;
     }
 
     const uint8_t* Screen(uint32_t k) const { return img + h.ScreenDataOfs + table[k].Offset; }
@@ -171,21 +245,18 @@ struct Validator {
         const uint8_t* s = Screen(k);
         const uint32_t size = table[k].Size;
         const int64_t base = int64_t(table[k].Offset) - int64_t(table[0].Offset);
-        starts[k].assign(size / 4 + 1, 0);
-        std::vector<uint8_t> covered(size / 4 + 1, 0);  // 4-byte slots some node's record holds
-        struct Item {
-            int64_t at, parent;
-        };
-        std::vector<Item> work{{0, -1}};
-        while (!work.empty()) {
-            const Item it = work.back();
-            work.pop_back();
+        uint8_t* starts = Starts(k);
+        std::memset(covered.data(), 0, size / 4 + 1);
+        uint32_t pending = 0;
+        work[pending++] = Item{0, -1};
+        while (pending) {
+            const Item it = work[--pending];
             // Follow a sibling chain.
             for (int64_t at = it.at; at >= 0;) {
                 if ((at & 3) || at + int64_t(sizeof(_smdlhdr)) > int64_t(size))
                     return Fail("node outside its screen or misaligned", k, long(at));
-                if (starts[k][size_t(at) / 4]) return Fail("node reached twice (cycle)", k, long(at));
-                starts[k][size_t(at) / 4] = 1;
+                if (starts[size_t(at) / 4]) return Fail("node reached twice (cycle)", k, long(at));
+                starts[size_t(at) / 4] = 1;
                 const auto n = Load<_smdlhdr>(s, uint64_t(at));
                 const size_t ns = SM_NodeSize(n.Type);
                 if (ns == 0 || (n.Type == SM_TYPE_SCREEN) != (at == 0 && it.parent < 0))
@@ -196,6 +267,9 @@ struct Validator {
                     if (covered[slot]) return Fail("node records overlap", k, long(at));
                     covered[slot] = 1;
                 }
+                if (!(std::fabs(n.xScale) <= SM_MAX_NODE_SCALE) ||
+                    !(std::fabs(n.yScale) <= SM_MAX_NODE_SCALE))
+                    return Fail("node scale not a number or beyond 256", k, long(at));
                 if (linked != bool(n.Flags & SM_FLAG_LINKS))
                     return Fail("link block flag does not suit the node", k, long(at));
                 if (n.Type == SM_TYPE_SCREEN) {
@@ -209,7 +283,8 @@ struct Validator {
                 if (n.pChildren) {
                     if (local(n.pChildren) < 0)
                         return Fail("node outside its screen or misaligned", k, long(at));
-                    work.push_back({local(n.pChildren), at});
+                    // Each node is reached once, so the stack never holds more than the screen's slots.
+                    work[pending++] = Item{local(n.pChildren), at};
                 }
                 at = n.pNext ? local(n.pNext) : -1;
                 if (at == -1 && n.pNext) at = -2;  // a sibling at "-1" is outside
@@ -221,8 +296,8 @@ struct Validator {
 
     bool Refs(uint32_t k) {
         const uint8_t* s = Screen(k);
-        for (size_t slot = 0; slot < starts[k].size(); ++slot) {
-            if (!starts[k][slot]) continue;
+        for (uint64_t slot = 0; slot < table[k].Size / 4 + 1; ++slot) {
+            if (!Started(k, slot)) continue;
             const uint64_t at = slot * 4;
             const auto n = Load<_smdlhdr>(s, at);
             if (n.Flags & SM_FLAG_LINKS) {
@@ -248,7 +323,7 @@ struct Validator {
                     if (!v) continue;
                     const uint32_t target = v >> 16, ofs = v & 0xFFFF;
                     if (target >= screens) return Fail("instance of a screen out of range", k, long(target));
-                    if ((ofs & 3) || ofs >= table[target].Size || !starts[target][ofs / 4])
+                    if ((ofs & 3) || ofs >= table[target].Size || !Started(target, ofs / 4))
                         return Fail("instance of no node", k, long(v));
                 }
             }
@@ -260,15 +335,20 @@ struct Validator {
         screens = h.ScreenTableSize / sizeof(_sm_screenentry_file);
         if (screens == 0) return true;
         if (screens > 0x7FFF) return Fail("too many screens", long(screens));
-        table.resize(screens);
+        if (!table.Alloc(screens) || !startAt.Alloc(screens)) return NoRoom(uint64_t(screens) * 20);
         std::memcpy(table.data(), img + h.ScreenTableOfs, h.ScreenTableSize);
+        uint64_t slots = 0, most = 0;
         for (uint32_t k = 0; k < screens; ++k) {
             const auto& e = table[k];
             if (e.Size < sizeof(_sm_screennode) || (e.Offset & 3) ||
                 !Inside(uint64_t(h.ScreenDataOfs) + e.Offset, e.Size))
                 return Fail("screen data outside the file or misaligned", k);
+            startAt[k] = slots;
+            slots += e.Size / 4 + 1;
+            if (e.Size / 4 + 1 > most) most = e.Size / 4 + 1;
         }
-        starts.resize(screens);
+        if (!startMem.Alloc(slots) || !covered.Alloc(most) || !work.Alloc(most))
+            return NoRoom(slots + most * (1 + sizeof(Item)));
         for (uint32_t k = 0; k < screens; ++k)
             if (!Walk(k)) return false;
         for (uint32_t k = 0; k < screens; ++k)
@@ -356,7 +436,6 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
 
     std::vector<uint8_t> f(sizeof(_sm_resheader), 0);
     _sm_resheader h{};
-    h.Version = SM_RES_VERSION_FONTFILES;
 
     // Sprite table.
     h.SpriteTableOfs = uint32_t(f.size());
@@ -377,22 +456,77 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
         Store(f, at, e);
     }
 
-    // Font table.
+    // Font table, then the glyph list and the character records of the glyph-table fonts. Each font's
+    // image: an engine font file, or its pages' colour tables followed by its glyphs' pixels.
+    const bool v1 = d.Version == SM_RES_VERSION_GLYPHS;
+    if (!v1 && d.Version != SM_RES_VERSION_FONTFILES) return *error = "unknown version", false;
+    h.Version = d.Version;
+    const size_t entrySize = v1 ? SM_FONT_ENTRY_V1 : SM_FONT_ENTRY_V2;
     h.FontTableOfs = uint32_t(f.size());
-    h.FontTableSize = uint32_t(d.Fonts.size() * SM_FONT_ENTRY_V2);
-    uint32_t fontAt = 0;
-    for (const SMW_Font& fo : d.Fonts) {
+    h.FontTableSize = uint32_t(d.Fonts.size() * entrySize);
+    f.resize(f.size() + h.FontTableSize, 0);
+    std::vector<uint32_t> glyphList;
+    std::vector<uint8_t> charData, fontImages;
+    for (size_t i = 0; i < d.Fonts.size(); ++i) {
+        const SMW_Font& fo = d.Fonts[i];
+        const std::string where = "font " + std::to_string(i) + ": ";
         _sm_fontentry e{};
-        e.MaxOffsetY = fo.MaxOffsetY, e.MaxCharHeight = fo.MaxCharHeight;
-        e.ImageOfs = fontAt, e.ImageSize = uint32_t(fo.Image.size());
-        fontAt += e.ImageSize;
-        if (fo.Name.empty() || fo.Name.size() >= SM_FONT_NAME_BYTES)
+        e.MaxOffsetY = fo.MaxOffsetY, e.MaxCharHeight = fo.MaxCharHeight, e.Kern = fo.Kern;
+        e.ImageOfs = uint32_t(fontImages.size());
+        if (fo.Pages.empty()) {
+            if (v1) return *error = where + "a font file cannot be stored in a glyph-table file", false;
+            fontImages.insert(fontImages.end(), fo.Image.begin(), fo.Image.end());
+        } else {
+            if (fo.Pages.size() > SM_MAX_GLYPH_PAGES || fo.Colours > 256 ||
+                fo.Glyphs.size() != size_t(SM_FONT_CHARS))
+                return *error = where + "glyph table needs 1..64 pages, up to 256 colours and 96 glyphs",
+                       false;
+            e.Colours = fo.Colours;
+            e.GlyphPages = uint16_t(fo.Pages.size());
+            const int bpp = SM_GlyphBpp(fo.Colours);
+            for (const std::vector<uint16_t>& page : fo.Pages) {
+                if (page.size() != fo.Colours) return *error = where + "page colour count", false;
+                glyphList.push_back(uint32_t(fontImages.size()));
+                const size_t at = fontImages.size();
+                fontImages.resize(at + SM_GlyphColourTableBytes(fo.Colours), 0);
+                if (!page.empty()) std::memcpy(fontImages.data() + at, page.data(), page.size() * 2);
+            }
+            e.CharDataOfs = uint32_t(charData.size());
+            for (size_t c = 0; c < fo.Glyphs.size(); ++c) {
+                const SMW_Glyph& g = fo.Glyphs[c];
+                _sm_charrecord r{};
+                r.Width = g.Width, r.Height = g.Height, r.Advance = g.Advance, r.OffsetY = g.OffsetY;
+                r.DrawHeight = g.DrawHeight;
+                const bool defined = g.Width != 0 && g.Height != 0;
+                if (defined && g.Pixels.size() != SM_GlyphPixelBytes(r, bpp))
+                    return *error = where + "glyph " + std::to_string(c + 32) + ": pixel bytes do not match",
+                           false;
+                if (defined) {
+                    r.PixelOfs = uint32_t(fontImages.size());
+                    fontImages.insert(fontImages.end(), g.Pixels.begin(), g.Pixels.end());
+                }
+                const size_t at = charData.size();
+                charData.resize(at + sizeof r);
+                Store(charData, at, r);
+            }
+            if (fontImages.size() == e.ImageOfs) fontImages.push_back(0);  // a font image is never empty
+        }
+        e.ImageSize = uint32_t(fontImages.size()) - e.ImageOfs;
+        if (!v1 && (fo.Name.empty() || fo.Name.size() >= SM_FONT_NAME_BYTES))
             return *error = "font name empty or too long", false;
-        const size_t at = f.size();
-        f.resize(at + SM_FONT_ENTRY_V2, 0);
+        const size_t at = h.FontTableOfs + i * entrySize;
         Store(f, at, e);
-        std::memcpy(f.data() + at + sizeof e, fo.Name.data(), fo.Name.size());
+        if (!v1) std::memcpy(f.data() + at + sizeof e, fo.Name.data(), fo.Name.size());
     }
+    h.GlyphListOfs = uint32_t(f.size());
+    h.GlyphListSize = uint32_t(glyphList.size() * 4);
+    for (uint32_t v : glyphList) {
+        const size_t at = f.size();
+        f.resize(at + 4);
+        Store(f, at, v);
+    }
+    h.CharDataOfs = uint32_t(f.size());
+    f.insert(f.end(), charData.begin(), charData.end());
 
     // Languages: language 0 only.
     h.LangTableOfs = uint32_t(f.size());
@@ -526,7 +660,7 @@ bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::str
 
     // Font images, packed.
     h.FontImageOfs = uint32_t(f.size());
-    for (const SMW_Font& fo : d.Fonts) f.insert(f.end(), fo.Image.begin(), fo.Image.end());
+    f.insert(f.end(), fontImages.begin(), fontImages.end());
 
     Store(f, 0, h);
     *out = std::move(f);

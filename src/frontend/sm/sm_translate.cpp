@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_input.h"
@@ -126,6 +127,10 @@ void Stick(const _input_event* e) {
 
 void SM_InitTranslatorModule() {
     if (!g_trans) g_trans = static_cast<Translator*>(x_fn_malloc(sizeof(Translator), __FILE__, __LINE__));
+    if (!g_trans) {
+        x_printf("SM_InitTranslatorModule: no room in the heap; pad input is not translated\n");
+        return;
+    }
     std::memset(g_trans, 0, sizeof(Translator));
     g_trans->ButtonMap = PS2ButtonMap;
 }
