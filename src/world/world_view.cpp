@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "audio/game_sounds.h"
+#include "audio/sound_factory.h"
+#include "audio/sound_ids.h"
+#include "audio/sound_view.h"
 #include "bike/kinetic_collide.h"
 #include "bike/kinetic_pickup_objects.h"
 #include "bike/kinetic_track_objects.h"
@@ -83,6 +87,7 @@ CWorldView::CWorldView(void* file, int worldModelId, int descriptionId)
       finishGate(-1),
       gateObject(-1),
       _flags(0),
+      ambientSounds(0),
       pObjectTypeInfo(nullptr),
       outOfBoundsTiles(0),
       visibleViews{},
@@ -205,7 +210,7 @@ void CWorldView::clearStvList() {
     stvList.clear();
 }
 
-void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views) {
+void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views, CSoundView* sounds) {
     using namespace worldfile;
     if (!world_) return;
     CModel* model = CModel::modelPtr;
@@ -269,6 +274,14 @@ void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views) {
                     auto* vo = new CWorldViewObject(id, desc);
                     vo->clipType = CLIP_TYPE_OBJECTCULL;
                     v->insertObject(vo);
+                }
+                // A static object of a kind with a world sound is heard for the whole race; the sound
+                // view owns the sound object (and it its reader) until the view goes with the race.
+                if (kind == kKindStatic && sounds && !(_flags & 1u) && rec->ambSoundId > 0) {
+                    const int sound = CQZSoundIDs::getGlobalIdFromWorldId(rec->ambSoundId);
+                    sounds->insertObject(
+                        new CAmbientSound(id, kAmbientSoundGroup, CSoundFactory::getReader(sound)));
+                    ++ambientSounds;
                 }
             }
         }

@@ -15,6 +15,7 @@
 #include "game/race/end_of_race.h"
 #include "game/race/end_screens.h"
 #include "game/race/race_game.h"
+#include "game/race/race_sound.h"
 #include "world/camera.h"
 #include "world/world_view.h"
 
@@ -98,12 +99,13 @@ void AimChaseCamera(int cameraId, int bikeId, int riderId) {
     cam->riderTargetId = riderId;
 }
 
-// World view: in every human's view, then the placed objects, gates and out-of-bounds ring.
+// World view: in every human's view, then the placed objects, gates and out-of-bounds ring, and the
+// placed objects' ambient sounds in the race's sound view.
 void MakeWorldView(CQzGame& race) {
     if (!race.worldView) return;
     std::vector<C3DView*> views(CQzGame::view, CQzGame::view + CQzGame::numOfHumanRacers);
     for (C3DView* v : views) v->insertObject(race.worldView);
-    race.worldView->addObjectsToWorld(views);
+    race.worldView->addObjectsToWorld(views, racesound::View());
 }
 void DestroyWorldView(CQzGame& race) {
     if (race.worldView) race.worldView->clearStvList();
