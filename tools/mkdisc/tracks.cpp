@@ -33,6 +33,14 @@ uint8_t PropHitSound(Prop prop) {
     }
 }
 
+// The sound heard round the prop all race long (a world sound index, audio_files.h; 0: none): the crowd
+// in the grandstands, the start gate's generator indoors. A prop with one is a static object.
+uint8_t PropAmbientSound(Prop prop, TrackKind kind) {
+    if (prop == Prop::Grandstand) return kAmbientCrowd;
+    if (prop == Prop::StartGate && kind == TrackKind::Indoor) return kAmbientGenerator;
+    return 0;
+}
+
 _Placement Record(float x, float height, float z, float heading) {
     _Placement r{};
     r.x = x, r.y = -height, r.z = z, r.w = 1.0f;
@@ -98,8 +106,11 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
         uint16_t mass = 0;
         if (prop == Prop::HayBale || prop == Prop::Fence) kind = worldfile::kKindStatic, mass = 250;
         if (prop == Prop::Pickup) kind = 22;
+        const uint8_t ambient = PropAmbientSound(prop, d.spec.kind);
+        if (ambient) kind = worldfile::kKindStatic;
         _Info type = MakeTypeRecord(uint8_t(next + 1), kind, 1, 0.8f, 0.1f, mass);
         type.hitSoundId = PropHitSound(prop);
+        type.ambSoundId = ambient;
         w.typeTable.push_back(type);
         DescriptionData desc{{}, PropCollision(prop)};
         for (int level = 0; level < PropLevels(prop); ++level)
