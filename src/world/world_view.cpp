@@ -275,23 +275,31 @@ void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views, CSoundVie
                     vo->clipType = CLIP_TYPE_OBJECTCULL;
                     v->insertObject(vo);
                 }
-                // A static object of a kind with a world sound is heard for the whole race; the sound
-                // view owns the sound object (and it its reader) until the view goes with the race.
-                if (kind == kKindStatic && sounds && !(_flags & 1u) && rec->ambSoundId > 0) {
-                    const int sound = CQZSoundIDs::getGlobalIdFromWorldId(rec->ambSoundId);
-                    sounds->insertObject(
-                        new CAmbientSound(id, kAmbientSoundGroup, CSoundFactory::getReader(sound)));
-                    ++ambientSounds;
-                }
+                // A static object of a kind with a world sound is heard for the whole race.
+                if (kind == kKindStatic && !(_flags & 1u) && rec->ambSoundId > 0)
+                    ambient_.push_back({id, rec->ambSoundId});
             }
         }
     }
+    if (sounds) addAmbientSounds(sounds);
     x_printf("Total Number of Gates %d\n", numGates);
     if (numGates > 0)
         for (int k = 0; k <= numGates; ++k) world_->addGateObject(gates[k]);
     x_printf("InitWorld After collisions: Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n",
              static_cast<int>((x_TotalMemory() - x_TotalMemoryFree()) / 1024),
              static_cast<int>(x_TotalMemoryFree() / 1024), static_cast<int>(x_LargestBlockFree() / 1024));
+}
+
+void CWorldView::addAmbientSounds(CSoundView* sounds) {
+    if (!sounds) return;
+    // The sound view owns each sound object (and it its reader) until the view goes with the race.
+    for (const AmbientObject& a : ambient_) {
+        const int sound = CQZSoundIDs::getGlobalIdFromWorldId(a.worldSound);
+        sounds->insertObject(
+            new CAmbientSound(a.modelObjectId, kAmbientSoundGroup, CSoundFactory::getReader(sound)));
+        ++ambientSounds;
+    }
+    ambient_.clear();
 }
 
 void CWorldView::setupOutOfBoundsTiles(int desc, const std::vector<C3DView*>& views) {

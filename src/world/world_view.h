@@ -36,10 +36,14 @@ public:
 
     // Creates the model and view objects of every placement, the gates and the out-of-bounds ring; each
     // view object goes into every view of `views` (the humans' views). A static object whose type names
-    // a world sound (ambSoundId above 0) is heard from where it stands: a CAmbientSound of group
-    // kAmbientSoundGroup goes into `sounds` (the race's sound view; none without one, or when bit 0 of
-    // `_flags` is set). Call once.
+    // a world sound (ambSoundId above 0) is heard from where it stands: unless bit 0 of `_flags` is set,
+    // it is noted for addAmbientSounds, which runs at once when `sounds` is given. Call once.
     void addObjectsToWorld(const std::vector<C3DView*>& views, CSoundView* sounds = nullptr);
+    // A CAmbientSound of group kAmbientSoundGroup for each object noted, into `sounds` (the race's sound
+    // view, which owns them). The race calls it after the racers' sounds are in: the mixer gives its
+    // channels out in insertion order each step, and the sounds that are always on must not take them
+    // ahead of the engines. Call once.
+    void addAmbientSounds(CSoundView* sounds);
     void setupOutOfBoundsTiles(int descriptionId, const std::vector<C3DView*>& views);
     void setupOutOfBoundsTile(int descriptionId, int column, int row, const std::vector<C3DView*>& views);
     void clearStvList();
@@ -59,7 +63,7 @@ public:
     CWorldQuadTree q;
     std::vector<int> viewList;
     uint32_t _flags;    // bit 0: static objects get no ambient sound
-    int ambientSounds;  // ambient sounds addObjectsToWorld put into the sound view
+    int ambientSounds;  // ambient sounds put into the sound view
     _Info* pObjectTypeInfo;
     int outOfBoundsTiles;  // tiles of the ring placed by addObjectsToWorld
 
@@ -69,6 +73,11 @@ public:
     int visibleOverflow;  // subtiles left out of a frame because the tables were full
 
 private:
+    struct AmbientObject {
+        int modelObjectId;
+        int worldSound;  // world sound index
+    };
+    std::vector<AmbientObject> ambient_;
     void* file_;
     CWorldModel* world_;
     int typeRecords_;

@@ -99,13 +99,16 @@ void AimChaseCamera(int cameraId, int bikeId, int riderId) {
     cam->riderTargetId = riderId;
 }
 
-// World view: in every human's view, then the placed objects, gates and out-of-bounds ring, and the
-// placed objects' ambient sounds in the race's sound view.
+// World view: in every human's view, then the placed objects, gates and out-of-bounds ring.
 void MakeWorldView(CQzGame& race) {
     if (!race.worldView) return;
     std::vector<C3DView*> views(CQzGame::view, CQzGame::view + CQzGame::numOfHumanRacers);
     for (C3DView* v : views) v->insertObject(race.worldView);
-    race.worldView->addObjectsToWorld(views, racesound::View());
+    race.worldView->addObjectsToWorld(views);
+}
+// The placed objects' ambient sounds, after every racer's sounds.
+void AddWorldSounds(CQzGame& race) {
+    if (race.worldView) race.worldView->addAmbientSounds(racesound::View());
 }
 void DestroyWorldView(CQzGame& race) {
     if (race.worldView) race.worldView->clearStvList();
