@@ -480,7 +480,7 @@ Pcm SynthWorldSound(WorldSound which, uint32_t seed) {
                                     0, static_cast<int>(rng.next() % 6), 0.15);
                     return v;
                 },
-                3.0, 0.3);
+                3.0, 0.25);
         case WorldSound::Wind:
             return FinishLoop(
                 [&](int n) {
