@@ -36,6 +36,11 @@ CAmbientSound::~CAmbientSound() {
     delete snd;
 }
 
+CSoundReader* CAmbientSound::getCurrentSound(CModelObject*) {
+    if (snd && snd->finished()) snd->reset();
+    return snd;
+}
+
 CTriggeredSound::CTriggeredSound(int modelObjectId, int group_, CSoundReader* reader)
     : CSoundObject(modelObjectId, group_), snd(reader) {}
 CTriggeredSound::~CTriggeredSound() {

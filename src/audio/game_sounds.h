@@ -17,11 +17,15 @@ struct GameSoundLevels {
 };
 extern GameSoundLevels g_soundLevels;
 
+// A placed object's sound, heard all race long from where the object stands (group 3).
 class CAmbientSound : public CSoundObject {
 public:
     CAmbientSound(int modelObjectId, int group, CSoundReader* reader);
     ~CAmbientSound() override;
-    CSoundReader* getCurrentSound(CModelObject*) override { return snd; }
+    // Always `snd`. A reader that was stopped (out of hearing, or refused a channel) or that ended is
+    // reset first, so that it starts again once it gets a channel: a stopped reader counts as finished
+    // and the mixer would never start it again.
+    CSoundReader* getCurrentSound(CModelObject*) override;
     CSoundReader* snd;
 };
 

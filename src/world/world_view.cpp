@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#include "audio/game_sounds.h"
+#include "audio/sound_factory.h"
+#include "audio/sound_ids.h"
+#include "audio/sound_view.h"
 #include "bike/kinetic_collide.h"
 #include "bike/kinetic_pickup_objects.h"
 #include "bike/kinetic_track_objects.h"
@@ -85,6 +89,7 @@ CWorldView::CWorldView(void* file, int worldModelId, int descriptionId)
       finishGate(-1),
       gateObject(-1),
       _flags(0),
+      ambientSounds(0),
       pObjectTypeInfo(nullptr),
       outOfBoundsTiles(0),
       visibleViews{},
@@ -207,7 +212,7 @@ void CWorldView::clearStvList() {
     stvList.clear();
 }
 
-void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views) {
+void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views, CSoundView* sounds) {
     using namespace worldfile;
     if (!world_) return;
     CModel* model = CModel::modelPtr;
@@ -272,13 +277,29 @@ void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views) {
                     vo->clipType = CLIP_TYPE_OBJECTCULL;
                     v->insertObject(vo);
                 }
+                // A static object of a kind with a world sound is heard for the whole race.
+                if (kind == kKindStatic && !(_flags & 1u) && rec->ambSoundId > 0)
+                    ambient_.push_back({id, rec->ambSoundId});
             }
         }
     }
+    if (sounds) addAmbientSounds(sounds);
     x_printf("Total Number of Gates %d\n", numGates);
     if (numGates > 0)
         for (int k = 0; k <= numGates; ++k) world_->addGateObject(gates[k]);
     PrintMemoryLine("InitWorld After collisions: Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
+}
+
+void CWorldView::addAmbientSounds(CSoundView* sounds) {
+    if (!sounds) return;
+    // The sound view owns each sound object (and it its reader) until the view goes with the race.
+    for (const AmbientObject& a : ambient_) {
+        const int sound = CQZSoundIDs::getGlobalIdFromWorldId(a.worldSound);
+        sounds->insertObject(
+            new CAmbientSound(a.modelObjectId, kAmbientSoundGroup, CSoundFactory::getReader(sound)));
+        ++ambientSounds;
+    }
+    ambient_.clear();
 }
 
 void CWorldView::setupOutOfBoundsTiles(int desc, const std::vector<C3DView*>& views) {

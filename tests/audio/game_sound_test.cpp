@@ -52,12 +52,12 @@ TEST_F(GameSounds, LoadersGiveTheIdsInLoadingOrderAndKeepTheSampleBudget) {
 
     // An indoor world's sounds and the 22 indoor ones fit the engine's 120 samples.
     testsupport::HeapImage world(BuildWorldSoundFile(true, 3)), indoor(BuildIndoorSoundFile());
-    EXPECT_EQ(I::loadWorldSounds(world.as<void>(), amm_, kIndoorSounds), 6);
+    EXPECT_EQ(I::loadWorldSounds(world.as<void>(), amm_, kIndoorSounds), kWorldSoundsIndoor);
     I::loadIndoorSounds(indoor.as<void>(), amm_);
-    EXPECT_EQ(I::cheerRId[6], 81 + 6 + 21);
+    EXPECT_EQ(I::cheerRId[6], 81 + kWorldSoundsIndoor + 21);
     EXPECT_LE(CResourceStorage<CSoundStorage>::instance().count(), 120);
-    EXPECT_EQ(I::getGlobalIdFromWorldId(5), 86);
-    for (int bad : {-1, 6, 30}) EXPECT_EQ(I::getGlobalIdFromWorldId(bad), -1);
+    EXPECT_EQ(I::getGlobalIdFromWorldId(kAmbientGenerator), 81 + kAmbientGenerator);
+    for (int bad : {-1, kWorldSoundsIndoor, 30}) EXPECT_EQ(I::getGlobalIdFromWorldId(bad), -1);
 
     // A world with 30 sounds cannot keep room for the indoor ones: refused with a log line.
     std::vector<std::vector<uint8_t>> many(31, testsupport::ToneImage(false));

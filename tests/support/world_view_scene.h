@@ -29,9 +29,10 @@ namespace testsupport {
 
 class WorldViewScene {
 public:
-    // `backdrop`: the sky and arena are drawn too (after the world view, as view objects).
+    // `backdrop`: the sky and arena are drawn too (after the world view, as view objects). `sounds`: the
+    // placed objects' ambient sounds go there, with the world view's `_flags` set to `worldFlags` first.
     WorldViewScene(const std::vector<uint8_t>& worldBytes, int trackType, int options = 0x300,
-                   bool backdrop = true)
+                   bool backdrop = true, CSoundView* sounds = nullptr, uint32_t worldFlags = 0)
         : image_(worldBytes) {
         BootEngineOnce();
         gameOptions.gameOptions = options;
@@ -46,7 +47,8 @@ public:
         view = std::make_unique<C3DView>(0, 1);
         view->_cameraID = 0;
         worldView = std::make_unique<CWorldView>(image_.p, 1, -1);
-        worldView->addObjectsToWorld({view.get()});
+        worldView->_flags = worldFlags;
+        worldView->addObjectsToWorld({view.get()}, sounds);
         // The sky and, indoors, the arena round the world centre, as the race places them.
         if (!backdrop) return;
         CFileManager* fm = GetFileManager();

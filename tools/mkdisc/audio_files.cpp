@@ -95,37 +95,28 @@ std::vector<uint8_t> BuildIndoorSoundFile() {
 
 std::vector<uint8_t> BuildWorldSoundFile(bool indoor, uint32_t seed) {
     using W = WorldSound;
-    // The hit sounds first, in the same order everywhere: an object type's hit sound 1 is the fence (the
-    // indoor arena's walls have it), 2 the tyre, 3 the hay bale, 4 the barrel; then the ambient loops.
-    static const W kOutdoor[] = {W::FenceHit, W::TyreHit,     W::HayBaleHit, W::BarrelHit,
-                                 W::PostHit,  W::CrowdMurmur, W::Wind,       W::Birds};
-    static const W kIndoor[] = {W::FenceHit,  W::TyreHit,     W::HayBaleHit,
-                                W::BarrelHit, W::CrowdMurmur, W::Generator};
+    // The same numbers everywhere (audio_files.h): the hit sounds first, then the ambient loops; indoor
+    // worlds stop after the generator (no wind or birds under a roof).
+    static const W kSounds[] = {W::FenceHit,    W::TyreHit,   W::HayBaleHit, W::BarrelHit, W::PostHit,
+                                W::CrowdMurmur, W::Generator, W::Wind,       W::Birds};
+    static_assert(sizeof kSounds / sizeof kSounds[0] == kWorldSoundsOutdoor);
     static const char* const kNames[] = {"crowd", "wind",   "birds", "fence",    "tyre",
                                          "hay",   "barrel", "post",  "generator"};
     MasterFileWriter w;
     w.beginLabel();
     std::string names;
-    auto add = [&](W s) {
-        w.add(Sample(SynthWorldSound(s, seed), WorldSoundLoops(s)));
-        names += kNames[static_cast<int>(s)];
+    for (int i = 0; i < (indoor ? kWorldSoundsIndoor : kWorldSoundsOutdoor); ++i) {
+        w.add(Sample(SynthWorldSound(kSounds[i], seed), WorldSoundLoops(kSounds[i])));
+        names += kNames[static_cast<int>(kSounds[i])];
         names += '\n';
-    };
-    if (indoor)
-        for (W s : kIndoor) add(s);
-    else
-        for (W s : kOutdoor) add(s);
+    }
     w.add(NameList(names.c_str()));
     return w.build();
 }
 
 std::vector<uint8_t> BuildDefaultObjectSoundFile() {
-    MasterFileWriter w;
-    w.beginLabel();
-    for (WorldSound s : {WorldSound::FenceHit, WorldSound::TyreHit, WorldSound::PostHit, WorldSound::Wind})
-        w.add(Sample(SynthWorldSound(s, 0), WorldSoundLoops(s)));
-    w.add(NameList("fence\ntyre\npost\nwind\n"));
-    return w.build();
+    // For a world without its own file: the indoor set, so that object types name the same sounds.
+    return BuildWorldSoundFile(true, 0);
 }
 
 std::string BuildSoundTuningText() {

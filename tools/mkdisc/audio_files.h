@@ -29,6 +29,12 @@ std::vector<uint8_t> BuildWorldSoundFile(bool indoor, uint32_t seed);
 // The hit sounds every world sound file starts with, as object types name them (1-based world sound
 // numbers; 0 is none: a collision with such an object is silent).
 inline constexpr uint8_t kHitSoundFence = 1, kHitSoundTyre = 2, kHitSoundHayBale = 3, kHitSoundBarrel = 4;
+// The looping sounds after them, as object types name them for the objects heard all race long (0-based
+// world sound indices; 0 is none): a grandstand's crowd, a generator, wind and birds. Indoor files end
+// after the generator.
+inline constexpr uint8_t kAmbientCrowd = 5, kAmbientGenerator = 6, kAmbientWind = 7, kAmbientBirds = 8;
+inline constexpr int kWorldSoundsIndoor = 7, kWorldSoundsOutdoor = 9;
+// The fallback world sound file: the same numbering, the indoor file's sounds.
 std::vector<uint8_t> BuildDefaultObjectSoundFile();
 std::vector<uint8_t> BuildEnvelopeMapFile();
 std::string BuildSoundTuningText();

@@ -480,7 +480,7 @@ Pcm SynthWorldSound(WorldSound which, uint32_t seed) {
                                     0, static_cast<int>(rng.next() % 6), 0.15);
                     return v;
                 },
-                3.0, 0.3);
+                3.0, 0.25);
         case WorldSound::Wind:
             return FinishLoop(
                 [&](int n) {
@@ -511,21 +511,25 @@ Pcm SynthWorldSound(WorldSound which, uint32_t seed) {
                     return v;
                 },
                 3.0, 0.25);
-        case WorldSound::Generator:
+        case WorldSound::Generator:  // a diesel generator: its four-stroke chug, the alternator's buzz
             return FinishLoop(
                 [&](int n) {
                     std::vector<double> v(static_cast<size_t>(n), 0);
+                    auto firing = [](double t) {
+                        const double p = 0.5 + 0.5 * std::sin(2 * kPi * 12.5 * t);
+                        return 0.55 + 0.45 * p * p * p;
+                    };
                     for (int i = 0; i < n; ++i) {
                         const double t = i / kRate;
-                        for (int k = 1; k <= 8; ++k)
-                            v[static_cast<size_t>(i)] +=
-                                std::sin(2 * kPi * 50 * k * t) / (k * k) * (k % 2 ? 1 : 0.6);
+                        double buzz = 0;
+                        for (int k = 1; k <= 16; ++k) buzz += std::sin(2 * kPi * 50 * k * t + 0.7 * k) / k;
+                        v[static_cast<size_t>(i)] = buzz * firing(t);
                     }
-                    AddNoise(
-                        v, rng, Biquad::lowPass(600, 0.7), [](double) { return 1.0; }, 0.3);
+                    AddNoise(v, rng, Biquad::bandPass(1100, 0.9), firing, 1.2);
+                    AddNoise(v, rng, Biquad::lowPass(180, 0.7), firing, 1.5);
                     return v;
                 },
-                2.0, 0.25);
+                2.0, 0.2);
         default:
             break;
     }

@@ -33,6 +33,13 @@ uint8_t PropHitSound(Prop prop) {
     }
 }
 
+// The sound heard round the prop all race long (a world sound index, audio_files.h; 0: none): the crowd
+// in the grandstands. A prop with one is a static object. (Not the start gate: drawn as an object it
+// loses its bar across the track in front of the grid.)
+uint8_t PropAmbientSound(Prop prop) {
+    return prop == Prop::Grandstand ? kAmbientCrowd : 0;
+}
+
 _Placement Record(float x, float height, float z, float heading) {
     _Placement r{};
     r.x = x, r.y = -height, r.z = z, r.w = 1.0f;
@@ -98,8 +105,11 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
         uint16_t mass = 0;
         if (prop == Prop::HayBale || prop == Prop::Fence) kind = worldfile::kKindStatic, mass = 250;
         if (prop == Prop::Pickup) kind = 22;
+        const uint8_t ambient = PropAmbientSound(prop);
+        if (ambient) kind = worldfile::kKindStatic;
         _Info type = MakeTypeRecord(uint8_t(next + 1), kind, 1, 0.8f, 0.1f, mass);
         type.hitSoundId = PropHitSound(prop);
+        type.ambSoundId = ambient;
         w.typeTable.push_back(type);
         DescriptionData desc{{}, PropCollision(prop)};
         for (int level = 0; level < PropLevels(prop); ++level)

@@ -258,6 +258,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         // The scenery near each human gets its bodies.
         world->humanRacers.clear();
         for (uint32_t i = 0; i < numOfHumanRacers; ++i) world->humanRacers.push_back(bike[i]);
+        racelink::AddWorldSounds(*this);
     }
     CStats::numLaps = options->duration;
     radarTexId = -1;

@@ -15,6 +15,7 @@
 #include "game/race/end_of_race.h"
 #include "game/race/end_screens.h"
 #include "game/race/race_game.h"
+#include "game/race/race_sound.h"
 #include "world/camera.h"
 #include "world/world_view.h"
 
@@ -104,6 +105,10 @@ void MakeWorldView(CQzGame& race) {
     std::vector<C3DView*> views(CQzGame::view, CQzGame::view + CQzGame::numOfHumanRacers);
     for (C3DView* v : views) v->insertObject(race.worldView);
     race.worldView->addObjectsToWorld(views);
+}
+// The placed objects' ambient sounds, after every racer's sounds.
+void AddWorldSounds(CQzGame& race) {
+    if (race.worldView) race.worldView->addAmbientSounds(racesound::View());
 }
 void DestroyWorldView(CQzGame& race) {
     if (race.worldView) race.worldView->clearStvList();

@@ -41,6 +41,8 @@ void AimChaseCamera(int cameraId, int bikeId, int riderId);
 
 // The world's view object in every human's view (null seam: the view draws nothing of the world).
 void MakeWorldView(CQzGame& race);
+// The placed objects' ambient sounds into the race's sound view, once every racer's sounds are in.
+void AddWorldSounds(CQzGame& race);
 void DestroyWorldView(CQzGame& race);
 
 // The countdown of a player; its clock and whether the racers are released.
