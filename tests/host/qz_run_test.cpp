@@ -148,6 +148,20 @@ TEST(QzRun, RecordsSoundAndReadsPadScripts) {
     EXPECT_EQ(r.exitCode, 2);
 }
 
+// A disc without its worlds: each race ends at its first frame and the game goes on showing frames (the
+// title, the next attract race), so --frames ends the run and a pad script keeps being read.
+TEST(QzRun, ADiscWithoutWorldsStillShowsFramesAndEnds) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(disc.linkSampleDisc());
+    ASSERT_EQ(std::system(("rm -rf '" + disc.file("WORLD") + "'").c_str()), 0);
+    const QzResult r =
+        RunQz("--disc " + disc.path() + " --out " + out.path() + " --soak 30 --frames 400 --png-every 400",
+              "timeout 120 ");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Init QZ Game"), std::string::npos) << r.out;  // a race was started
+    EXPECT_FALSE(testsupport::ReadText(out.file("frame_000400.png")).empty());
+}
+
 // What a user meets when a run cannot do what was asked: the reason and what to do, and a non-zero exit.
 TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     testsupport::TempDir out;
