@@ -18,6 +18,7 @@
 #include "game/race/demo_loop.h"
 #include "host/frame_output.h"
 #include "host/options.h"
+#include "host/output_signals.h"
 #include "host/pad_script.h"
 #include "host/platform.h"
 #include "host/wav_writer.h"
@@ -145,6 +146,7 @@ int main(int argc, char** argv) {
         }
         g_run.wav = &wav;
     }
+    host::InstallOutputSignalHandlers(g_run.wav);
 
     std::unique_ptr<host::Platform> platform;
     if (options.window) {
