@@ -26,8 +26,9 @@ void CKineticPickupObject::phantomCollisionHandler(CModelObject* other,
     if (!bike || CPhantomEvent::StateOf(event) != Kinetic::PhantomPenetrationEvent::BEGAN) return;
     bike->bikeStats.pickupsFound += 1;
     x_printf("Bonus picked up!!\n");
-    GetModel()->removeObject(this);
     bike->flags |= 1u << BIKE_BONUS_PICKUP;
+    // The bonus is gone for the rest of the race: the model deletes it once the event delivery is over.
+    GetModel()->deleteObject(this);
 }
 
 namespace {

@@ -19,6 +19,7 @@
 #include "game/race/race_game.h"
 #include "host/frame_output.h"
 #include "host/options.h"
+#include "host/output_signals.h"
 #include "host/pad_script.h"
 #include "host/platform.h"
 #include "host/wav_writer.h"
@@ -147,6 +148,7 @@ int main(int argc, char** argv) {
         }
         g_run.wav = &wav;
     }
+    host::InstallOutputSignalHandlers(g_run.wav);
 
     std::unique_ptr<host::Platform> platform;
     if (options.window) {

@@ -57,8 +57,13 @@ bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, 
         } else if (!std::strcmp(arg, "--heap-mb")) {
             if (!needValue("a number")) return false;
             // The arena must end below 2 GB.
-            if (!ParseCount(value, 16, static_cast<long>(console::kArenaMaxBytes >> 20), &out->heapMb))
+            if (!ParseCount(value, 1, static_cast<long>(console::kArenaMaxBytes >> 20), &out->heapMb))
                 return badValue();
+            if (out->heapMb < kMinHeapMb)
+                return error->Set(
+                    "--heap-mb %ld is too small: a race needs an engine heap of at least %ld MB; "
+                    "give --heap-mb %ld or more (the default is 192)",
+                    out->heapMb, kMinHeapMb, kMinHeapMb);
             ++i;
         } else if (!std::strcmp(arg, "--gs-threads")) {
             if (!needValue("a number")) return false;

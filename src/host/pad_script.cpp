@@ -142,9 +142,18 @@ bool PadScript::Load(const char* path, Error* error) {
     std::string text;
     char buf[4096];
     size_t n;
-    // Scripts are short; a huge file is a mistake, not a script.
-    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0 && text.size() < (16u << 20)) text.append(buf, n);
+    // Scripts are short; a huge file is a mistake, not a script, and is refused whole rather than cut.
+    while ((n = std::fread(buf, 1, sizeof buf, f)) > 0) {
+        if (text.size() + n > kMaxScriptBytes) {
+            std::fclose(f);
+            return error->Set("%s: the pad script is larger than %zu MiB; a pad script is a short text file",
+                              path, kMaxScriptBytes >> 20);
+        }
+        text.append(buf, n);
+    }
+    const bool readError = std::ferror(f) != 0;
     std::fclose(f);
+    if (readError) return error->Set("%s: cannot read the pad script", path);
     return Parse(text, path, error);
 }
 

@@ -14,6 +14,7 @@
 //     300+      CROSS LY=0
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -25,6 +26,8 @@ namespace host {
 
 class PadScript {
 public:
+    // A longer file is refused: a script is a short text, and a cut one would mean other rules.
+    static constexpr size_t kMaxScriptBytes = size_t{16} << 20;
     // False with "FILE:LINE: reason" in error on an unreadable file or a bad line.
     bool Load(const char* path, Error* error);
     bool Parse(const std::string& text, const char* name, Error* error);

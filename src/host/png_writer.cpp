@@ -1,6 +1,9 @@
 #include "host/png_writer.h"
 
 #include <png.h>
+#include <unistd.h>
+
+#include <csignal>
 
 #include <cerrno>
 #include <csetjmp>
@@ -22,7 +25,37 @@ void OnPngError(png_structp png, png_const_charp msg) {
 }
 void OnPngWarning(png_structp, png_const_charp) {}
 
+// The temporary file being written, for a signal handler to remove; empty when none.
+char g_inProgress[4096];
+volatile sig_atomic_t g_inProgressSet = 0;
+
+void SetInProgress(const std::string& tmp) {
+    g_inProgressSet = 0;
+    if (tmp.size() >= sizeof g_inProgress) return;  // too long to remember: left behind if killed
+    std::memcpy(g_inProgress, tmp.c_str(), tmp.size() + 1);
+    g_inProgressSet = 1;
+}
+
+// Closes (when open) and removes the temporary file, and forgets it.
+void Abandon(std::FILE* f, const std::string& tmp) {
+    if (f) std::fclose(f);
+    g_inProgressSet = 0;
+    std::remove(tmp.c_str());
+}
+
 }  // namespace
+
+std::string PngTempName(const std::string& path) {
+    return path + ".tmp";
+}
+
+void RemovePngInProgress() {
+    if (g_inProgressSet) {
+        const int savedErrno = errno;
+        ::unlink(g_inProgress);
+        errno = savedErrno;
+    }
+}
 
 bool WritePng(const std::string& path, const unsigned char* pixels, int width, int height, int channels,
               bool dropAlpha, Error* error) {
@@ -30,16 +63,23 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
         height > 1 << 16) {
         return error->Set("PNG: invalid image %dx%dx%d", width, height, channels);
     }
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(errno));
+    // Written under a temporary name in the same folder and renamed when whole: a run killed meanwhile
+    // leaves no cut PNG.
+    const std::string tmp = PngTempName(path);
+    SetInProgress(tmp);
+    std::FILE* f = std::fopen(tmp.c_str(), "wb");
+    if (!f) {
+        const int e = errno;
+        g_inProgressSet = 0;
+        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(e));
+    }
 
     PngErrorState st{};
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &st, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        std::remove(path.c_str());
+        Abandon(f, tmp);
         return error->Set("PNG: out of memory writing %s", path.c_str());
     }
     const bool rgbaOut = channels == 4 && !dropAlpha;
@@ -47,8 +87,7 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
     std::vector<unsigned char> row(size_t(width) * (rgbaOut ? 4 : 3));
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
-        std::fclose(f);
-        std::remove(path.c_str());
+        Abandon(f, tmp);
         return error->Set("cannot write the frame to %s: %s", path.c_str(), st.message);
     }
     png_init_io(png, f);
@@ -73,10 +112,22 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
     }
     png_write_end(png, nullptr);
     png_destroy_write_struct(&png, &info);
-    if (std::fclose(f) != 0) {
-        std::remove(path.c_str());
-        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(errno));
+    if (std::fflush(f) != 0 || std::ferror(f)) {
+        const int e = errno ? errno : EIO;
+        Abandon(f, tmp);
+        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(e));
     }
+    if (std::fclose(f) != 0) {
+        const int e = errno;
+        Abandon(nullptr, tmp);
+        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(e));
+    }
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int e = errno;
+        Abandon(nullptr, tmp);
+        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(e));
+    }
+    g_inProgressSet = 0;
     return true;
 }
 

@@ -1,7 +1,11 @@
 #include "host/wav_writer.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <cerrno>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace host {
@@ -9,6 +13,7 @@ namespace {
 
 constexpr int kChannels = 2;
 constexpr int kBytesPerFrame = 4;
+constexpr uint32_t kHeaderBytes = 44;
 // A RIFF file's sizes are 32-bit: stop taking samples before they would wrap.
 constexpr uint64_t kMaxDataBytes = 0xFFFFFFFFull - 36;
 
@@ -35,6 +40,26 @@ void Header(uint8_t* h, int rate, uint32_t dataBytes) {
     PutU32(h + 40, dataBytes);
 }
 
+// Whole or not at all (as far as the file system allows); async-signal-safe.
+bool WriteAll(int fd, const uint8_t* p, size_t n) {
+    while (n > 0) {
+        const ssize_t k = ::write(fd, p, n);
+        if (k < 0 && errno == EINTR) continue;
+        if (k <= 0) return false;
+        p += k;
+        n -= static_cast<size_t>(k);
+    }
+    return true;
+}
+
+// The two size fields of the header; async-signal-safe.
+bool PutSizes(int fd, uint32_t dataBytes) {
+    uint8_t riff[4], data[4];
+    PutU32(riff, 36 + dataBytes);
+    PutU32(data, dataBytes);
+    return ::pwrite(fd, riff, 4, 4) == 4 && ::pwrite(fd, data, 4, 40) == 4;
+}
+
 }  // namespace
 
 WavWriter::~WavWriter() {
@@ -44,32 +69,56 @@ WavWriter::~WavWriter() {
 
 bool WavWriter::Open(const char* path, int sampleRate, Error* error) {
     Close(error);
-    frames_ = 0;
+    frames_ = headerFrames_ = 0;
     errno_ = 0;
     sampleRate_ = sampleRate;
     path_ = path;
-    file_ = std::fopen(path, "wb");
-    if (!file_) return error->Set("cannot write the sound to %s: %s", path, std::strerror(errno));
-    uint8_t h[44];
+    keptCapacity_ = static_cast<size_t>(sampleRate > 0 ? sampleRate : 1) * kBytesPerFrame;
+    kept_ = static_cast<uint8_t*>(std::malloc(keptCapacity_));
+    keptBytes_ = 0;
+    if (!kept_) return error->Set("cannot write the sound to %s: out of memory", path);
+    fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd_ < 0) {
+        const int e = errno;
+        std::free(kept_);
+        kept_ = nullptr;
+        return error->Set("cannot write the sound to %s: %s", path, std::strerror(e));
+    }
+    uint8_t h[kHeaderBytes];
     Header(h, sampleRate, 0);
-    if (std::fwrite(h, 1, sizeof h, file_) != sizeof h) errno_ = errno ? errno : EIO;
+    if (!WriteAll(fd_, h, sizeof h)) errno_ = errno ? errno : EIO;
     return true;
 }
 
+bool WavWriter::Flush() {
+    if (errno_ != 0) return false;
+    writing_ = 1;
+    const size_t n = static_cast<size_t>(keptBytes_);
+    bool ok = WriteAll(fd_, kept_, n);
+    if (ok) {
+        headerFrames_ += n / kBytesPerFrame;
+        keptBytes_ = 0;
+        ok = PutSizes(fd_, static_cast<uint32_t>(headerFrames_ * kBytesPerFrame));
+    }
+    writing_ = 0;
+    if (!ok) errno_ = errno ? errno : EIO;
+    return ok;
+}
+
 bool WavWriter::Write(const int16_t* stereo, int frames, Error* error) {
-    if (!file_) return error->Set("the sound file is not open");
+    if (fd_ < 0) return error->Set("the sound file is not open");
     if (frames <= 0) return true;
     if ((frames_ + static_cast<uint64_t>(frames)) * kBytesPerFrame > kMaxDataBytes)
         return error->Set("the sound in %s has reached the 4 GB a WAV file can hold", path_.c_str());
-    uint8_t buf[4096];
-    int done = 0;
-    while (done < frames && errno_ == 0) {
-        const int n = frames - done < 1024 ? frames - done : 1024;
-        for (int i = 0; i < n * kChannels; ++i)
-            PutU16(buf + 2 * i, static_cast<uint16_t>(stereo[done * kChannels + i]));
-        if (std::fwrite(buf, kBytesPerFrame, static_cast<size_t>(n), file_) != static_cast<size_t>(n))
-            errno_ = errno ? errno : EIO;
-        done += n;
+    const size_t capacity = keptCapacity_;
+    for (int done = 0; done < frames && errno_ == 0; ++done) {
+        size_t at = static_cast<size_t>(keptBytes_);
+        for (int c = 0; c < kChannels; ++c)
+            PutU16(&kept_[at + 2 * static_cast<size_t>(c)],
+                   static_cast<uint16_t>(stereo[done * kChannels + c]));
+        // Counted only once whole, so a signal never writes half a frame.
+        keptBytes_ = static_cast<sig_atomic_t>(at + kBytesPerFrame);
+        if (static_cast<size_t>(keptBytes_) == capacity) Flush();
     }
     frames_ += static_cast<uint64_t>(frames);
     if (errno_ != 0)
@@ -78,17 +127,37 @@ bool WavWriter::Write(const int16_t* stereo, int frames, Error* error) {
 }
 
 bool WavWriter::Close(Error* error) {
-    if (!file_) return true;
-    uint8_t h[44];
-    Header(h, sampleRate_, static_cast<uint32_t>(frames_ * kBytesPerFrame));
-    if (errno_ == 0 &&
-        (std::fseek(file_, 0, SEEK_SET) != 0 || std::fwrite(h, 1, sizeof h, file_) != sizeof h))
-        errno_ = errno ? errno : EIO;
-    if (std::fclose(file_) != 0 && errno_ == 0) errno_ = errno ? errno : EIO;
-    file_ = nullptr;
+    if (fd_ < 0) return true;
+    Flush();
+    if (::close(fd_) != 0 && errno_ == 0) errno_ = errno ? errno : EIO;
+    fd_ = -1;
+    std::free(kept_);
+    kept_ = nullptr;
+    keptBytes_ = 0;
     if (errno_ != 0)
         return error->Set("cannot write the sound to %s: %s", path_.c_str(), std::strerror(errno_));
     return true;
+}
+
+void WavWriter::FinishFromSignal() {
+    const int fd = fd_;
+    if (fd < 0) return;
+    const int savedErrno = errno;
+    // A write the signal interrupted may have put part of the kept samples on the file: then only the
+    // file's own length counts.
+    if (!writing_ && errno_ == 0) {
+        const size_t n = static_cast<size_t>(keptBytes_);
+        if (WriteAll(fd, kept_, n)) keptBytes_ = 0;
+    }
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(kHeaderBytes)) {
+        uint64_t data = static_cast<uint64_t>(st.st_size) - kHeaderBytes;
+        data -= data % kBytesPerFrame;
+        if (data > kMaxDataBytes) data = kMaxDataBytes - kMaxDataBytes % kBytesPerFrame;
+        if (::ftruncate(fd, static_cast<off_t>(kHeaderBytes + data)) == 0)
+            PutSizes(fd, static_cast<uint32_t>(data));
+    }
+    errno = savedErrno;
 }
 
 void WavWriter::Sink(const int16_t* stereo, int frames, void* user) {

@@ -1,5 +1,6 @@
 #include "world/particle_system.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 
@@ -351,7 +352,12 @@ void CParticleSystem::update(float) {
     if (particles::loadLevel() < particles::kSlow)
         for (uint32_t v = 0; v < views; ++v)
             if (!sortPList[v].empty())
-                std::qsort(sortPList[v].data(), sortPList[v].size(), sizeof(CParticle*), particleCompareZ);
+                // A stable sort, as the C library's qsort does here, but with its scratch from the engine
+                // heap: the C library's malloc would take a fresh block for every sort of more than 128
+                // particles, which a sanitizer's quarantine keeps for a long time.
+                std::stable_sort(
+                    sortPList[v].begin(), sortPList[v].end(),
+                    [](CParticle* const& a, CParticle* const& b) { return particleCompareZ(&a, &b) < 0; });
     for (auto& b : block) {
         if (b->usedCount == 0) continue;
         for (uint32_t i = 0; i < b->particleCount; ++i) {

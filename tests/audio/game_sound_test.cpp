@@ -69,6 +69,27 @@ TEST_F(GameSounds, LoadersGiveTheIdsInLoadingOrderAndKeepTheSampleBudget) {
     EXPECT_EQ(I::loadWorldSounds(File({testsupport::ToneImage(false)}).as<void>(), amm_), 0);
 }
 
+// Damage to a world's sound file: the last sub-file is the sounds' name list, which the game never reads
+// (harmless whatever it holds); a sample cut short is refused with a line and the others load.
+TEST_F(GameSounds, AWorldSoundFileDamagedOnTheDisc) {
+    using I = CQZSoundIDs;
+    std::vector<std::vector<uint8_t>> subs(8, testsupport::ToneImage(false));
+    for (const std::vector<uint8_t>& names : {std::vector<uint8_t>{}, std::vector<uint8_t>(3, 0xFF)}) {
+        subs.push_back(names);
+        testsupport::LogCapture log;
+        EXPECT_EQ(I::loadWorldSounds(File(subs).as<void>(), amm_), 8);
+        EXPECT_EQ(log.text(), "");
+        subs.pop_back();
+    }
+    std::vector<uint8_t>& cut = subs[2];
+    cut.resize(cut.size() / 2);
+    subs.push_back({});
+    testsupport::LogCapture log;
+    EXPECT_EQ(I::loadWorldSounds(File(subs).as<void>(), amm_), 7);
+    EXPECT_TRUE(log.has("runs past the end")) << log.text();
+    EXPECT_EQ(I::getGlobalIdFromWorldId(2), -1);
+}
+
 TEST_F(GameSounds, EngineChoosesItsComposite) {
     KineticBike bike;
     uint32_t started = 0;

@@ -88,8 +88,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             qzVector3d n;
             model->getHeightAndNormalAt(x, z, h, n);
             sink = sink + h + model->getLocationPixelColor(qzVector3d(x, 0, z)).x;
-            model->getRowHeights(i * 31 - 5, row.data());
-            sink = sink + row[895];
+            // Whole rows cost as much as the rest of the queries together: every eighth point reads one.
+            if (i % 8 == 0) {
+                model->getRowHeights(i * 31 - 5, row.data());
+                sink = sink + row[895];
+            }
         }
         (void)sink;
         delete model;

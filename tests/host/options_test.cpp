@@ -41,6 +41,14 @@ TEST(HostOptions, BadCommandLinesSayWhy) {
     EXPECT_EQ(err, "bad value for --frames: 'ten'");
     EXPECT_FALSE(Parse({"--frames", "-3"}, &o, &err));
     EXPECT_FALSE(Parse({"--heap-mb", "4"}, &o, &err));
+    // Below what a race needs: the message says what to give.
+    EXPECT_FALSE(Parse({"--heap-mb", "19"}, &o, &err));
+    EXPECT_EQ(
+        err,
+        "--heap-mb 19 is too small: a race needs an engine heap of at least 20 MB; give --heap-mb 20 or "
+        "more (the default is 192)");
+    EXPECT_TRUE(Parse({"--heap-mb", "20"}, &o, &err));
+    EXPECT_EQ(o.heapMb, 20);
     EXPECT_FALSE(Parse({"--heap-mb", "897"}, &o, &err));  // would reach past 2 GB
     EXPECT_TRUE(Parse({"--heap-mb", "896"}, &o, &err));
     EXPECT_FALSE(Parse({"--heap-mb", "99999999999999999999"}, &o, &err));

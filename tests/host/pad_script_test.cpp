@@ -87,4 +87,22 @@ TEST(PadScript, LoadsAFileAndFeedsThePadStandIn) {
     PadReset();
 }
 
+// A script of exactly the limit is read whole; one byte more is refused, not cut to its first 16 MiB.
+TEST(PadScript, AScriptOverTheLimitIsRefusedNotCut) {
+    testsupport::TempDir dir;
+    const std::string rule = "0 CROSS\n";
+    std::string text(host::PadScript::kMaxScriptBytes - rule.size(), '#');
+    text[text.size() - 1] = '\n';
+    dir.write("at.txt", text + rule);
+    host::PadScript s;
+    host::Error err;
+    ASSERT_TRUE(s.Load(dir.file("at.txt").c_str(), &err)) << err.Text();
+    EXPECT_EQ(s.StateAt(0).buttons, kPadCross);  // the rule at the very end was read
+    dir.write("over.txt", text + rule + "1 SQUARE\n");
+    EXPECT_FALSE(s.Load(dir.file("over.txt").c_str(), &err));
+    EXPECT_EQ(
+        std::string(err.Text()),
+        dir.file("over.txt") + ": the pad script is larger than 16 MiB; a pad script is a short text file");
+}
+
 }  // namespace

@@ -1,6 +1,8 @@
 // PNG output read back with libpng, and the per-frame output of the displayed picture.
 #include <gtest/gtest.h>
 #include <png.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <vector>
@@ -41,6 +43,30 @@ TEST(PngWriter, BadArgumentsAndUnwritablePathsFailWithAMessage) {
     EXPECT_FALSE(host::WritePng("/tmp/x.png", px, 0, 2, 3, false, &err));
     EXPECT_FALSE(host::WritePng("/tmp/x.png", px, 2, 2, 2, false, &err));
     EXPECT_FALSE(host::WritePng("/tmp/x.png", nullptr, 2, 2, 3, false, &err));
+}
+
+// A PNG is written under its temporary name and renamed when whole: a failed write leaves neither;
+// an old file of the name stays until the new one is whole.
+TEST(PngWriter, APngIsRenamedIntoPlaceOnlyWhenWhole) {
+    testsupport::TempDir dir;
+    unsigned char px[12] = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12};
+    host::Error err;
+    const std::string path = dir.file("a.png");
+    EXPECT_EQ(host::PngTempName(path), path + ".tmp");
+    ASSERT_TRUE(host::WritePng(path, px, 2, 2, 3, false, &err)) << err.Text();
+    EXPECT_TRUE(testsupport::ReadText(path + ".tmp").empty());
+    const Decoded d = ReadPng(path);
+    ASSERT_TRUE(d.ok);
+    EXPECT_EQ(d.pixels, std::vector<unsigned char>(px, px + 12));
+    // A write that fails (the temporary name is taken by a directory) leaves the old file as it was.
+    const std::string before = testsupport::ReadText(path);
+    ASSERT_EQ(mkdir(host::PngTempName(path).c_str(), 0755), 0);
+    EXPECT_FALSE(host::WritePng(path, px, 2, 2, 3, false, &err));
+    EXPECT_NE(std::string(err.Text()).find(path), std::string::npos);
+    EXPECT_EQ(testsupport::ReadText(path), before);
+    rmdir(host::PngTempName(path).c_str());
+    host::RemovePngInProgress();  // nothing in progress: nothing removed
+    EXPECT_EQ(testsupport::ReadText(path), before);
 }
 
 TEST(FrameOutput, WritesEveryNthShownFrameFromTheDisplayBuffer) {

@@ -148,6 +148,30 @@ TEST(QzRun, RecordsSoundAndReadsPadScripts) {
     EXPECT_EQ(r.exitCode, 2);
 }
 
+// The smallest heap accepted races the largest worlds and comes back to the front end, the heap whole.
+TEST(QzRun, TheSmallestHeapAcceptedRacesAndComesBack) {
+    testsupport::TempDir out;
+    const QzResult r =
+        RunQz("--disc " + kDisc + " --out " + out.path() + " --heap-mb 20 --soak 40 --frames 260");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Soak race on b02.bin"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("HEAP NOT BACK"), std::string::npos) << r.out;
+}
+
+// A disc without its worlds: each race ends at its first frame and the game goes on showing frames (the
+// title, the next attract race), so --frames ends the run and a pad script keeps being read.
+TEST(QzRun, ADiscWithoutWorldsStillShowsFramesAndEnds) {
+    testsupport::TempDir disc, out;
+    ASSERT_TRUE(disc.linkSampleDisc());
+    ASSERT_EQ(std::system(("rm -rf '" + disc.file("WORLD") + "'").c_str()), 0);
+    const QzResult r =
+        RunQz("--disc " + disc.path() + " --out " + out.path() + " --soak 30 --frames 400 --png-every 400",
+              "timeout 120 ");
+    ASSERT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_NE(r.out.find("Init QZ Game"), std::string::npos) << r.out;  // a race was started
+    EXPECT_FALSE(testsupport::ReadText(out.file("frame_000400.png")).empty());
+}
+
 // What a user meets when a run cannot do what was asked: the reason and what to do, and a non-zero exit.
 TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     testsupport::TempDir out;
@@ -174,6 +198,7 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
         {"--disc " + noCommon.path() + to, "", 1,
          "FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"},
         {base + " --frames 1 --pad1 " + kDisc, "", 2, "is not a file; --pad1 and --pad2 take a pad script"},
+        {base + " --frames 1 --heap-mb 19", "", 2, "give --heap-mb 20 or more"},
         {base + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ", 2, "--window"},
         // Stops at the first failed write: of 300 frames asked for, far fewer are shown (checked below).
         {base + " --frames 200 --png-every 1 --wav /dev/full", "", 1, "cannot write the sound to /dev/full"},

@@ -54,6 +54,45 @@ TEST(WavWriter, WritesAHeaderThatMatchesTheData) {
     EXPECT_EQ(s, (std::vector<int16_t>{1, -1, 32767, -32768, 256, -256, 1, -1}));
 }
 
+// Every second of sound reaches the file with the header's sizes brought up to date, so a run killed
+// at any moment leaves a valid WAV of all but its last second; a signal writes the rest.
+TEST(WavWriter, TheHeaderFollowsEachSecondAndASignalFinishesTheFile) {
+    testsupport::TempDir dir;
+    host::WavWriter w;
+    host::Error err;
+    const int rate = 1000;  // a second is 1000 frames
+    ASSERT_TRUE(w.Open(dir.file("k.wav").c_str(), rate, &err)) << err.Text();
+    std::vector<int16_t> frames(2 * 2500);
+    for (size_t i = 0; i < frames.size(); ++i) frames[i] = static_cast<int16_t>(i);
+    auto onFile = [&] { return testsupport::ReadText(dir.file("k.wav")); };
+    ASSERT_TRUE(w.Write(frames.data(), 999, &err));
+    EXPECT_EQ(onFile().size(), 44u);  // under a second: still kept
+    EXPECT_EQ(U32(onFile(), 40), 0u);
+    ASSERT_TRUE(w.Write(frames.data() + 2 * 999, 1501, &err));  // 2.5 s in all
+    std::string wav = onFile();
+    ASSERT_EQ(wav.size(), 44u + 2000 * 4);
+    EXPECT_EQ(U32(wav, 4), 36u + 2000 * 4);
+    EXPECT_EQ(U32(wav, 40), 2000u * 4);
+    EXPECT_EQ(w.FramesInHeader(), 2000u);
+    w.FinishFromSignal();
+    wav = onFile();
+    ASSERT_EQ(wav.size(), 44u + 2500 * 4);
+    EXPECT_EQ(U32(wav, 4), 36u + 2500 * 4);
+    EXPECT_EQ(U32(wav, 40), 2500u * 4);
+    EXPECT_EQ(Samples(wav), frames);
+    // A file a killed write left with half a frame on its end is cut back to whole frames.
+    {
+        std::FILE* f = std::fopen(dir.file("k.wav").c_str(), "ab");
+        ASSERT_NE(f, nullptr);
+        std::fputc(7, f);
+        std::fclose(f);
+    }
+    w.FinishFromSignal();
+    wav = onFile();
+    EXPECT_EQ(wav.size(), 44u + 2500 * 4);
+    EXPECT_EQ(U32(wav, 40), 2500u * 4);
+}
+
 TEST(WavWriter, ReportsAFileItCannotCreate) {
     host::WavWriter w;
     host::Error err;

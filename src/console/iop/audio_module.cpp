@@ -32,7 +32,8 @@ struct Stream {
     stm::ChannelDecoder dec[stm::kMaxChannels];
     uint64_t winStart = 0;
     uint64_t winBytes = 0;
-    uint32_t step = 0;  // source samples per output frame, 16.16
+    uint32_t step = 0;          // source samples per output frame, 16.16
+    bool badBlockSaid = false;  // a damaged block header was reported (once a stream)
 };
 
 struct Music {
@@ -116,6 +117,7 @@ bool OpenEntry(uint32_t i) {
         return false;
     }
     s.open = true;
+    s.badBlockSaid = false;
     s.nextFrame = 0;
     s.pcmPos = kAdpcmBlockSamples;
     for (auto& d : s.dec) d.reset();
@@ -148,8 +150,21 @@ bool Advance() {
             CloseStream();
             return false;
         }
-        for (int c = 0; c < s.h.channels; ++c)
-            s.dec[c].decode(g_window + (off - s.winStart) + 16u * c, s.pcm[c]);
+        for (int c = 0; c < s.h.channels; ++c) {
+            const uint8_t* block = g_window + (off - s.winStart) + 16u * c;
+            if (AdpcmHeaderValid(block[0])) {
+                s.dec[c].decode(block, s.pcm[c]);
+                continue;
+            }
+            // Only the header is checked when a stream starts: a damaged block met while playing is
+            // silence (the decoder starts afresh after it), said once a stream.
+            if (!s.badBlockSaid)
+                std::printf("AMM: %s: block frame %u has a bad shift or filter; played as silence\n",
+                            g_music.name, s.nextFrame);
+            s.badBlockSaid = true;
+            std::fill(std::begin(s.pcm[c]), std::end(s.pcm[c]), int16_t{0});
+            s.dec[c].reset();
+        }
         ++s.nextFrame;
         s.pcmPos = 0;
     }

@@ -11,8 +11,11 @@ namespace {
 [[noreturn]] void OutOfMemory(size_t size) {
     // The heap has written its dump ("memfail.txt") already. A C++ new may not return null, so the
     // program cannot go on.
-    std::fprintf(stderr, "qz: out of engine heap memory (request of %zu bytes, largest free block %u)\n",
-                 size, x_LargestBlockFree());
+    std::fprintf(
+        stderr,
+        "qz: out of engine heap memory (request of %zu bytes, largest free block %u): the heap of %zu "
+        "MB is too small for this run; give a larger --heap-mb (the default is 192)\n",
+        size, x_LargestBlockFree(), x_HeapRegionSize() >> 20);
     std::fflush(stdout);
     std::abort();
 }

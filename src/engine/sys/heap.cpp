@@ -6,7 +6,16 @@
 #include "console/mem/addr.h"
 #include "engine/sys/files.h"
 
+// gcc says it builds for AddressSanitizer with __SANITIZE_ADDRESS__, clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
+#define QZ_HEAP_POISONING 1
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+#define QZ_HEAP_POISONING 1
+#endif
+#endif
+
+#ifdef QZ_HEAP_POISONING
 #include <sanitizer/asan_interface.h>
 #define HEAP_POISON(addr, n) ASAN_POISON_MEMORY_REGION(Ptr<void>(addr), (n))
 #define HEAP_UNPOISON(addr, n) ASAN_UNPOISON_MEMORY_REGION(Ptr<void>(addr), (n))

@@ -191,25 +191,43 @@ void CModel::update(float time) {
 void CModel::endDelivery() {
     if (--deliveryDepth > 0) return;
     // Taken out first: a removal a cleanup asks for then happens at once.
-    std::vector<CModelObject*> pending;
+    std::vector<PendingRemoval> pending;
     pending.swap(pendingRemovals);
-    for (CModelObject* o : pending) removeObject(o);
+    for (const PendingRemoval& r : pending) removeOrDelete(r.object, r.deleteIt);
 }
 
 bool CModel::removalPending(const CModelObject* obj) const {
-    return obj && std::find(pendingRemovals.begin(), pendingRemovals.end(), obj) != pendingRemovals.end();
+    return obj && std::any_of(pendingRemovals.begin(), pendingRemovals.end(),
+                              [obj](const PendingRemoval& r) { return r.object == obj; });
 }
 
 void CModel::removeObject(CModelObject* obj) {
+    removeOrDelete(obj, false);
+}
+
+void CModel::deleteObject(CModelObject* obj) {
+    removeOrDelete(obj, true);
+}
+
+void CModel::removeOrDelete(CModelObject* obj, bool deleteIt) {
     if (!obj) return;
     if (deliveryDepth > 0) {
         // Inside event delivery the object, its bodies and the table stay as they are until it is over.
-        if (!removalPending(obj)) pendingRemovals.push_back(obj);
+        for (PendingRemoval& r : pendingRemovals)
+            if (r.object == obj) {
+                r.deleteIt = r.deleteIt || deleteIt;
+                return;
+            }
+        pendingRemovals.push_back({obj, deleteIt});
         return;
     }
+    bool held = false;
     for (size_t i = 0; i < objects.size(); ++i) {
         if (objects[i] != obj) continue;
         obj->cleanup();
         objects[i] = nullptr;
+        held = true;
     }
+    // Only an object the table held is the model's to delete (a second request finds it gone).
+    if (deleteIt && held) delete obj;
 }

@@ -38,6 +38,9 @@ public:
     // collision events are being delivered (from inside a physics step or an event handler), the removal
     // waits until the delivery is over, and from then on the object hears no more events.
     void removeObject(CModelObject* obj);
+    // As removeObject, and then the object is deleted: for objects the model owns that leave during the
+    // race (a picked-up bonus). Asked during event delivery, both wait until it is over.
+    void deleteObject(CModelObject* obj);
 
     void onCollide(Kinetic::Event& event);
     void onPhantomCollide(Kinetic::Event& event);
@@ -55,9 +58,14 @@ private:
     void beginDelivery() { ++deliveryDepth; }
     void endDelivery();
     bool removalPending(const CModelObject* obj) const;
+    void removeOrDelete(CModelObject* obj, bool deleteIt);
 
+    struct PendingRemoval {
+        CModelObject* object;
+        bool deleteIt;
+    };
     int deliveryDepth = 0;
-    std::vector<CModelObject*> pendingRemovals;
+    std::vector<PendingRemoval> pendingRemovals;
 };
 
 // The model, made on first use.

@@ -132,6 +132,8 @@ int CQzGame::updateGame() {
     if (Framecounter == 5) veDisplayEnableDisplay();
 
     if (worldMissing) {
+        // Left at the first frame, before the display came back on: turn it on so the game goes on showing.
+        veDisplayEnableDisplay();
         gameOptions->gameEndState = GAME_END_RACE_QUIT;
         return kLeave;
     }

@@ -139,6 +139,32 @@ TEST_F(AudioModule, SongControlWrapsSkipsUnreadableStreamsAndOwnsTheTable) {
     EXPECT_FALSE(AmmMusic().playing);
 }
 
+// A stream whose header checks but one of whose blocks was damaged on the disc: a byte of sample data
+// is only a changed sample (nothing to tell), a bad block header plays as silence, said once.
+TEST_F(AudioModule, ADamagedBlockPlaysAsSilenceAndIsSaidOnce) {
+    std::vector<uint8_t> a = SineStream(440, 0.5, 32000, 1);
+    const size_t frame = 16;                         // mono: a block frame is one 16-byte block
+    a[stm::kHeaderBytes + 100 * frame + 5] ^= 0xFF;  // sample data of block frame 100
+    a[stm::kHeaderBytes + 200 * frame] = 0xFF;       // shift 15, filter 15: block frame 200
+    a[stm::kHeaderBytes + 300 * frame] = 0x5D;       // filter 5: block frame 300
+    dir_.write("AUDIO/D.STM", a);
+    CdUnmount();
+    CdMount(dir_.path().c_str());  // the disc's listing is taken when it is mounted
+    playlist({"cdrom0:\\AUDIO\\D.STM"});
+    song(1, 0);
+    call(music_, kAmmResume);
+    testing::internal::CaptureStdout();
+    // 0.5 s at 32 kHz is 16000 source samples, 24000 output frames: the whole stream once.
+    const std::vector<int16_t> out = mix(24000);
+    const std::string said = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(said,
+              "AMM: cdrom0:\\AUDIO\\D.STM: block frame 200 has a bad shift or filter; played as silence\n");
+    // Block frame 200 is source samples 5600..5627, output frames 8400..8441: silent but for the edges.
+    EXPECT_LT(testsupport::PeakAbs(out, 0, 8402, 8440), 100);
+    EXPECT_LE(testsupport::PeakAbs(out, 0), 32767);
+    EXPECT_GT(testsupport::PeakAbs(out, 0, 9000, 12000), 11000);  // the music goes on after it
+}
+
 TEST(MusicStreamFormat, ChecksHeaderAndBlocks) {
     const std::vector<uint8_t> good = SineStream(300, 0.1, 22050);
     EXPECT_EQ(stm::Check(good.data(), good.size()), nullptr);

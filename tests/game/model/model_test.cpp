@@ -285,6 +285,43 @@ struct SelfRemover : Recorder {
     Kinetic::PhantomPenetrationEvent* again_;
 };
 
+// A deletion asked twice during one delivery deletes once, after the delivery; asked outside one it
+// deletes at once; an object the table does not hold is left alone.
+struct SelfDeleter : Recorder {
+    SelfDeleter(std::vector<std::string>* log) : Recorder(log, "d") {}
+    void phantomCollisionHandler(CModelObject* other, const Kinetic::CollisionEvent& e) override {
+        Recorder::phantomCollisionHandler(other, e);
+        CModel::modelPtr->deleteObject(this);
+        CModel::modelPtr->removeObject(this);
+        CModel::modelPtr->deleteObject(this);
+    }
+};
+
+TEST_F(ModelTest, DeleteObjectFreesTheObjectOnceAfterDelivery) {
+    Kinetic::RigidBody bodyD, bodyB;
+    auto* d = new SelfDeleter(&log);
+    Recorder* b = new Recorder(&log, "b");
+    add(b);
+    add(d);
+    bodyD.m_userInfo = static_cast<CModelObject*>(d);
+    bodyB.m_userInfo = static_cast<CModelObject*>(b);
+    Side sd(&bodyD, 2), sb(&bodyB, 2);
+    Kinetic::PhantomPenetrationEvent e;
+    e.m_objectA = &sd;
+    e.m_objectB = &sb;
+    model->kineticToolkit->m_defaultSubspace->getEventDelegator()->raiseEvent(e);
+    EXPECT_EQ(log, (std::vector<std::string>{"d:phantom with b state 0", "b:phantom with d state 0",
+                                             "d:cleanup", "d:deleted"}));
+    EXPECT_EQ(model->objects, (std::vector<CModelObject*>{b, nullptr}));
+    log.clear();
+    model->deleteObject(b);
+    EXPECT_EQ(log, (std::vector<std::string>{"b:cleanup", "b:deleted"}));
+    log.clear();
+    Recorder outside(&log, "o");
+    model->deleteObject(&outside);  // not the model's: untouched
+    EXPECT_TRUE(log.empty());
+}
+
 TEST_F(ModelTest, ARemovalAskedDuringDeliveryWaitsForItsEndAndHearsNoMore) {
     Kinetic::RigidBody bodyR, bodyB;
     Kinetic::PhantomPenetrationEvent second;

@@ -1,0 +1,33 @@
+#include "host/output_signals.h"
+
+#include <csignal>
+
+#include "host/png_writer.h"
+
+namespace host {
+namespace {
+
+WavWriter* g_wav = nullptr;
+
+void OnSignal(int sig) {
+    if (g_wav) g_wav->FinishFromSignal();
+    RemovePngInProgress();
+    // The handler was reset on entry: raised again, the signal ends the process once this returns.
+    std::raise(sig);
+}
+
+}  // namespace
+
+void InstallOutputSignalHandlers(WavWriter* wav) {
+    g_wav = wav;
+    struct sigaction sa = {};
+    sa.sa_handler = OnSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaddset(&sa.sa_mask, SIGINT);
+    sigaddset(&sa.sa_mask, SIGTERM);
+    sa.sa_flags = SA_RESETHAND;
+    sigaction(SIGINT, &sa, nullptr);
+    sigaction(SIGTERM, &sa, nullptr);
+}
+
+}  // namespace host
