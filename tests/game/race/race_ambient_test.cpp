@@ -22,34 +22,14 @@
 #include "game/race/race_game.h"
 #include "game/race/race_sound.h"
 #include "mkdisc/audio_files.h"
-#include "support/disc_race_test.h"
+#include "support/heard_race_test.h"
 
 namespace {
 
-std::vector<int16_t> g_out;  // every output frame, interleaved
+std::vector<int16_t>& g_out = racetest::HeardOutput();  // every output frame, interleaved
 
-class RaceAmbient : public racetest::DiscRaceTest {
+class RaceAmbient : public racetest::HeardRaceTest {
 protected:
-    void SetUp() override {
-        DiscRaceTest::SetUp();
-        veSoundSetMaxSamples(120);
-        veSoundSetSpeakerConfig(3);
-        ASSERT_EQ(veSoundInit(), 0);
-        CQzGame::drawFrames = false;
-        g_out.clear();
-        console::SpuSetSink([](const int16_t* s, int n, void*) { g_out.insert(g_out.end(), s, s + 2 * n); },
-                            nullptr);
-    }
-    void TearDown() override {
-        console::SpuSetSink(nullptr, nullptr);
-        delete race_;
-        CQzGame::drawFrames = true;
-        CResourceStorage<CSoundStorage>::instance().deleteAll();
-        CResourceStorage<CEnvelopeMap>::instance().deleteAll();
-        CSoundFactory::defEnvId = -1;
-        veSoundReset();
-        DiscRaceTest::TearDown();
-    }
     void Start(Worlds_Enum world) {
         options_ = racetest::RaceOptions(world, 0);
         options_.soundVolume = 10;
@@ -72,8 +52,6 @@ protected:
         const double n = double(std::max<size_t>(1, g_out.size() - 2 * from));
         return 10.0 * std::log10(e / n / (32768.0 * 32768.0) + 1e-12);
     }
-    CGameOptions options_;
-    CQzGame* race_ = nullptr;
 };
 
 TEST_F(RaceAmbient, PlacedObjectsAreHeardOnTheGrid) {

@@ -24,13 +24,13 @@
 #include "game/race/countdown.h"
 #include "game/race/race_game.h"
 #include "game/race/race_sound.h"
-#include "support/disc_race_test.h"
+#include "support/heard_race_test.h"
 
 namespace {
 
 using racetest::RaceOptions;
 
-std::vector<int16_t> g_mix;  // every output frame, interleaved
+std::vector<int16_t>& g_mix = racetest::HeardOutput();  // every output frame, interleaved
 
 double Db(double meanSquare) {
     return 10.0 * std::log10(meanSquare / (32768.0 * 32768.0) + 1e-12);
@@ -70,28 +70,8 @@ Levels Measure(size_t from = 0) {
     return l;
 }
 
-class RaceMix : public racetest::DiscRaceTest {
+class RaceMix : public racetest::HeardRaceTest {
 protected:
-    void SetUp() override {
-        DiscRaceTest::SetUp();
-        veSoundSetMaxSamples(120);
-        veSoundSetSpeakerConfig(3);
-        ASSERT_EQ(veSoundInit(), 0);
-        CQzGame::drawFrames = false;
-        g_mix.clear();
-        console::SpuSetSink([](const int16_t* s, int n, void*) { g_mix.insert(g_mix.end(), s, s + 2 * n); },
-                            nullptr);
-    }
-    void TearDown() override {
-        console::SpuSetSink(nullptr, nullptr);
-        delete race_;
-        CQzGame::drawFrames = true;
-        CResourceStorage<CSoundStorage>::instance().deleteAll();
-        CResourceStorage<CEnvelopeMap>::instance().deleteAll();
-        CSoundFactory::defEnvId = -1;
-        veSoundReset();
-        DiscRaceTest::TearDown();
-    }
     void Start(Worlds_Enum world, int cpuRiders, int soundVolume = 10, int musicVolume = 10) {
         options_ = RaceOptions(world, cpuRiders);
         options_.soundVolume = soundVolume;
@@ -119,8 +99,6 @@ protected:
     }
     std::vector<float> gains_;
     size_t Heard() const { return g_mix.size() / 2; }
-    CGameOptions options_;
-    CQzGame* race_ = nullptr;
 };
 
 // The grid revs through the countdown with the player's throttle held, then the field races off.
