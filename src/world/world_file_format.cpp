@@ -26,10 +26,12 @@ struct Image {
     uint32_t labelFirst(uint32_t l) const {
         return masterfile::ReadU32(base, masterfile::LabelTableOffset(subFiles) + 4 * l);
     }
-    // Sub-files of label l (0 when the label is not in the table).
+    // Sub-files of label l (0 when the label is not in the table, or when the next label starts before
+    // it: a damaged table must not turn into a huge count and reads past the sub-file index).
     uint32_t count(uint32_t l) const {
         if (l + 1 >= labelEntries) return 0;
-        return labelFirst(l + 1) - labelFirst(l);
+        const uint32_t first = labelFirst(l), next = labelFirst(l + 1);
+        return next >= first && next <= subFiles ? next - first : 0;
     }
     const uint8_t* data(uint32_t l, uint32_t k) const { return base + offset(labelFirst(l) + k); }
     uint32_t len(uint32_t l, uint32_t k) const { return length(labelFirst(l) + k); }

@@ -100,6 +100,7 @@ TEST(WorldFileFormat, MalformedWorldsAreRefusedWithOneLogLine) {
         {"colour depth", [&](auto& i) { Poke(i, map.firstColour + offsetof(_FS_BITMAP, bitsPerPixel), uint16_t(4)); }, "subtile colour bitmap not an 8-bit palettised image"},
         {"camera end", [&](auto& i) { for (uint32_t at = firstCamera + 32; at + 4 <= lastCamera; at += 48) Poke(i, at, uint32_t(2)); }, "camera list has no end"},
         {"bonus type", [&](auto& i) { Poke(i, map.bonuses + 4 * 2, int32_t(10)); }, "bonus type unknown"},
+        {"labels out of order", [&](auto& i) { Poke(i, labels, n); Poke(i, labels + 4, uint32_t(0)); }, "label 0 needs header, type table and bonuses"},
     };
     // clang-format on
     testsupport::LogCapture log;
