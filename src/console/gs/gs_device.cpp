@@ -106,6 +106,14 @@ void GsDevice::Reset(bool clearMemory) {
 
 // --- General registers ----------------------------------------------------------------------------
 
+GsDevice::DrawWindow GsDevice::WindowFor(uint64_t prim) const {
+    // The context comes from PRIM or PRMODE as it does for the vertices themselves.
+    const uint32_t ctxt = prmodecont_.AC != 0 ? uint32_t(RegFrom<GsPrim>(prim).CTXT) : uint32_t(prmode_.CTXT);
+    const Context& c = ctx_[ctxt];
+    return DrawWindow{int32_t(c.xyoffset.OFX),  int32_t(c.xyoffset.OFY),  int32_t(c.scissor.SCAX0),
+                      int32_t(c.scissor.SCAX1), int32_t(c.scissor.SCAY0), int32_t(c.scissor.SCAY1)};
+}
+
 void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
     switch (addr) {
         case kRegPrim:

@@ -36,6 +36,16 @@ public:
     // Registers and privileged registers back to their power-on values; local memory cleared when asked.
     void Reset(bool clearMemory);
 
+    // Where primitives sent with the PRIM register value `prim` can draw, as the registers stand now: the
+    // offset subtracted from their XYZ coordinates (12.4 fixed point) and the scissor (inclusive window
+    // pixels) of the context they draw through. Geometry programs drop triangles outside it before
+    // sending them.
+    struct DrawWindow {
+        int32_t ofx, ofy;
+        int32_t scx0, scx1, scy0, scy1;
+    };
+    DrawWindow WindowFor(uint64_t prim) const;
+
     // One general-register write (an A+D pair). Unknown addresses are logged and ignored.
     void WriteReg(uint32_t addr, uint64_t value);
     uint64_t ReadReg(uint32_t addr) const;
