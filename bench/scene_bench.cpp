@@ -15,6 +15,7 @@
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
 #include "game/core/main_loop.h"
+#include "game/core/random.h"
 #include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
 #include "game/view/view_3d.h"
@@ -45,6 +46,8 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     for (auto _ : state) {
         // The bikes read the game's own options record.
         gameOptions = benchrace::AttractOptions();
+        ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // every thread count rides the same race
+        RandomNumber = Randomizer = 0;
         auto* race = new CQzGame(&gameOptions, common, 0);
         racers = static_cast<int>(CQzGame::numOfTotalRacers);
         const uint32_t shadowsOn = CShadowView::raceOptions, particlesOn = CParticleSystem::raceOptions,
