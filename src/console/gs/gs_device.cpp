@@ -400,6 +400,7 @@ void GsDevice::BuildState() {
     const uint64_t attrs = useAc ? RegBits(prim_) : RegBits(prmode_);
     const GsPrim a = RegFrom<GsPrim>(attrs);
     const Context& c = ctx_[a.CTXT];
+    const DrawState before = state_;
     DrawState& s = state_;
     s = DrawState{};
     s.gouraud = a.IIP != 0;
@@ -467,7 +468,12 @@ void GsDevice::BuildState() {
     s.fogB = uint32_t(fogcol_.FCB);
     s.texFast = Rasterizer::TexFastApplies(s);
     stateDirty_ = false;
+    // The same settings again (a PRIM write starting the next packet, say) keep their version: what was
+    // worked out from them still holds.
+    s.version = before.version;
+    if (s.version != 0 && s == before) return;
     ++stateVersion_;
+    s.version = stateVersion_;
 }
 
 void GsDevice::LoadClut() {
@@ -482,6 +488,7 @@ void GsDevice::LoadClut() {
     // palette's source are waited for. The next primitive takes the new palette with a new state.
     if (bands_) bands_->Settle(base, count * (bits16 ? 2u : 4u), false);
     ++stateVersion_;
+    state_.version = stateVersion_;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t pos = (eightBit && t.CSM == 0) ? Csm1Position(i) : i;
         uint32_t c;
@@ -506,7 +513,7 @@ void GsDevice::Draw() {
         static constexpr PrimKind kKinds[7] = {PrimKind::kPoint,    PrimKind::kLine,     PrimKind::kLine,
                                                PrimKind::kTriangle, PrimKind::kTriangle, PrimKind::kTriangle,
                                                PrimKind::kSprite};
-        if (prim_.PRIM < 7 && bands_->Queue(kKinds[prim_.PRIM], state_, stateVersion_, queue_)) return;
+        if (prim_.PRIM < 7 && bands_->Queue(kKinds[prim_.PRIM], state_, state_.version, queue_)) return;
     }
     switch (prim_.PRIM) {
         case kPrimPoint:

@@ -284,17 +284,22 @@ inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, in
 namespace {
 bool allowVex = true;
 bool forceGeneral = false;
+// Counts changes of the two switches: span set-ups made before a change are not reused after it.
+uint32_t switchGen = 1;
+const bool hasAvx2 = __builtin_cpu_supports("avx2");
 }  // namespace
 
 bool Rasterizer::AllowVexSpans(bool allow) {
     const bool old = allowVex;
     allowVex = allow;
+    ++switchGen;
     return old;
 }
 
 bool Rasterizer::ForceGeneralSpans(bool force) {
     const bool old = forceGeneral;
     forceGeneral = force;
+    ++switchGen;
     return old;
 }
 
@@ -306,6 +311,12 @@ bool Rasterizer::OwnsAnyRow(int y0, int y1) const {
 }
 
 void Rasterizer::PrepareSpans(const DrawState& st) {
+    if (st.version != 0 && st.version == preparedFor_ && switchGen == preparedGen_ &&
+        bandCount_ == preparedBands_)
+        return;
+    preparedFor_ = st.version;
+    preparedGen_ = switchGen;
+    preparedBands_ = bandCount_;
     SpanConsts& k = sc_;
     k.fn = nullptr;
     k.banded = bandCount_ > 1;
@@ -350,7 +361,7 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
         k.cFix[i] = int16_t(st.alphaC >= 2 ? st.fix << 7 : 0);
     }
 
-    k.fn = VectorSpansFor(st, allowVex && __builtin_cpu_supports("avx2"));
+    k.fn = VectorSpansFor(st, allowVex && hasAvx2);
 }
 
 void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {
