@@ -121,8 +121,9 @@ int main(int argc, char** argv) {
     }
     console::SetOutputDirectory(options.outDir);
     DLManager.setSoak(static_cast<uint32_t>(options.soakFrames));
-    // The rasteriser's bands: one thread unless asked (the workers wait for work too eagerly to pay yet).
-    const long gsThreads = options.gsThreads > 0 ? options.gsThreads : 1;
+    // Rasteriser threads: as asked, else as many as suit the machine.
+    const long gsThreads =
+        options.gsThreads > 0 ? options.gsThreads : console::gs::GsDevice::DefaultRasterThreads();
     console::gs::Gs().SetRasterThreads(static_cast<int>(gsThreads));
     // The game's console log is line-oriented; keep it in order with anything written to stderr.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);

@@ -1,5 +1,7 @@
 #include "console/gs/gs_device.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -102,6 +104,13 @@ void GsDevice::Reset(bool clearMemory) {
     pmode_ = smode1_ = smode2_ = bgcolor_ = imr_ = 0;
     dispfb_[0] = dispfb_[1] = display_[0] = display_[1] = 0;
     csr_ = 0;
+}
+
+int GsDevice::DefaultRasterThreads() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    const int cpus = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    return std::clamp(cpus, 1, 4);
 }
 
 // --- General registers ----------------------------------------------------------------------------

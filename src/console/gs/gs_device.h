@@ -27,6 +27,9 @@ public:
     // Rasteriser threads: 1 draws every primitive on the caller's thread as it arrives; more share the
     // screen's bands out among that many workers, with the same pixels. Drains what is queued first.
     void SetRasterThreads(int threads);
+    // The thread count for this machine: one per processor the program may run on, at most four (the
+    // fill of a 640 x 448 frame gains little past that, and the game's own thread needs a processor too).
+    static int DefaultRasterThreads();
     int RasterThreads() const { return bands_ ? bands_->Threads() : 1; }
     // Waits until every queued primitive is drawn (anything that reads local memory does this itself).
     void Flush() const {

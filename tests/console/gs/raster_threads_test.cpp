@@ -4,6 +4,7 @@
 // and a small picture of its own drawn in between. Every thread count must give the bits one thread gives,
 // frame and depth buffer, on every run.
 #include <gtest/gtest.h>
+#include <sched.h>
 
 #include <cstring>
 
@@ -98,6 +99,16 @@ TEST(GsThreads, EveryThreadCountDrawsTheSameScreen) {
         }
         EXPECT_TRUE(DrawScreen(4, seed) == one) << "again with four threads";
     }
+}
+
+TEST(GsThreads, TheDefaultCountFitsTheMachine) {
+    const int n = GsDevice::DefaultRasterThreads();
+    EXPECT_GE(n, 1);
+    EXPECT_LE(n, 4);
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+    EXPECT_LE(n, CPU_COUNT(&set)) << "no more threads than processors the program may use";
 }
 
 }  // namespace
