@@ -12,9 +12,11 @@
 #include <vector>
 
 #include "console/gs/gs_device.h"
+#include "console/pad/pad.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
 #include "game/core/main_loop.h"
+#include "game/core/random.h"
 #include "game/race/demo_loop.h"
 #include "game/race/race_game.h"
 #include "game/view/view_3d.h"
@@ -45,6 +47,8 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     for (auto _ : state) {
         // The bikes read the game's own options record.
         gameOptions = benchrace::AttractOptions();
+        ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // every thread count rides the same race
+        RandomNumber = Randomizer = 0;
         auto* race = new CQzGame(&gameOptions, common, 0);
         racers = static_cast<int>(CQzGame::numOfTotalRacers);
         const uint32_t shadowsOn = CShadowView::raceOptions, particlesOn = CParticleSystem::raceOptions,
@@ -83,10 +87,63 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     state.counters["particles_ms"] = (full - Median(t[2])) * 1000.0;
     state.counters["models_ms"] = (full - Median(t[3])) * 1000.0;
     state.counters["undrawn_ms"] = undrawn * 1000.0;
+    state.counters["fps"] = 1.0 / full;
     state.counters["drawing_fps"] = 1.0 / drawing;
     state.counters["shadows_per_frame"] = pictures / kEach;
     state.counters["particles_per_frame"] = particles / kEach;
 }
+// Two views on a split screen (two players' race with the computer riding for both), the same track: the
+// median drawn frame and the median undrawn one, as frames a second.
+void BM_SceneSplitScreen(benchmark::State& state) {
+    void* common = benchrace::BootSampleDisc(true);
+    console::gs::Gs().SetRasterThreads(int(state.range(0)));
+    CQzGame::cpuTimeSource = racetest::ZeroCpu;
+    DLManager.setDemoLoopState(DL_DISABLED);
+    constexpr int kWarmUp = 450, kRun = 6, kSkip = 2, kRuns = 100;
+    std::vector<double> t[2];
+    console::PadInput go = console::PadIdle();
+    go.buttons = console::kPadCross;
+    for (auto _ : state) {
+        ri0 = ri1 = ri2 = ri3 = ri4 = 0;
+        RandomNumber = Randomizer = 0;
+        CGameOptions o = racetest::RaceOptions(O01, 1, 2);
+        o.demoMode = 1;
+        auto* race = new CQzGame(&o, common, 0);
+        CQzGame::drawFrames = false;
+        for (int f = 0; f < kWarmUp; ++f) {
+            for (int port = 0; port < 2; ++port) console::PadSetInput(port, 0, go);
+            race->updateGame();
+        }
+        for (int f = 0; f < 2 * kRuns * kRun; ++f) {
+            const int kind = f / kRun % 2;
+            CQzGame::drawFrames = kind == 0;
+            for (int port = 0; port < 2; ++port) console::PadSetInput(port, 0, go);
+            const auto t0 = Clock::now();
+            race->updateGame();
+            if (f % kRun >= kSkip)
+                t[kind].push_back(std::chrono::duration<double>(Clock::now() - t0).count());
+        }
+        CQzGame::drawFrames = true;
+        race->updateGame();
+        race->updateGame();
+        delete race;
+    }
+    console::gs::Gs().SetRasterThreads(1);
+    const double full = Median(t[0]), undrawn = Median(t[1]);
+    state.counters["views"] = double(CQzGame::numOfHumanRacers);
+    state.counters["frame_ms"] = full * 1000.0;
+    state.counters["undrawn_ms"] = undrawn * 1000.0;
+    state.counters["fps"] = 1.0 / full;
+    state.counters["drawing_fps"] = 1.0 / std::max(full - undrawn, 1e-9);
+}
+BENCHMARK(BM_SceneSplitScreen)
+    ->ArgName("threads")
+    ->Arg(1)
+    ->Arg(2)
+    ->Arg(4)
+    ->Unit(benchmark::kSecond)
+    ->Iterations(1);
+
 // Argument: rasteriser threads.
 BENCHMARK(BM_SceneFrameWithShadowsAndParticles)
     ->ArgName("threads")

@@ -7,9 +7,10 @@
 
 namespace host {
 
-FrameOutput::FrameOutput(std::string outDir, long pngEvery)
+FrameOutput::FrameOutput(std::string outDir, long pngEvery, bool everyFrame)
     : outDir_(std::move(outDir)),
       pngEvery_(pngEvery < 0 ? 0 : pngEvery),
+      everyFrame_(everyFrame),
       rgba_(size_t(kWidth) * kHeight * 4, 0) {}
 
 std::string FrameOutput::FrameFileName(uint64_t n) {
@@ -20,8 +21,11 @@ std::string FrameOutput::FrameFileName(uint64_t n) {
 
 bool FrameOutput::OnFrameShown(Error* error) {
     ++frames_;
+    const bool due = pngEvery_ != 0 && frames_ % uint64_t(pngEvery_) == 0;
+    if (!due && !everyFrame_) return true;
     console::gs::Gs().ReadDisplay(rgba_.data());
-    if (pngEvery_ == 0 || frames_ % uint64_t(pngEvery_) != 0) return true;
+    ++read_;
+    if (!due) return true;
     std::string path = outDir_.empty() ? FrameFileName(frames_) : outDir_ + "/" + FrameFileName(frames_);
     if (!WritePng(path, rgba_.data(), kWidth, kHeight, 4, true, error)) return false;
     ++written_;

@@ -38,6 +38,7 @@ struct Run {
     host::PadScript* scripts[2] = {};  // null: that pad keeps its own state
     host::WavWriter* wav = nullptr;    // null: sound goes to the platform
     int status = 0;                    // non-zero once the run cannot do what was asked
+    bool present = false;              // the platform shows every frame (a window)
 };
 
 Run g_run;
@@ -77,8 +78,9 @@ void OnFrameShown(void*) {
         qzQuitRequested = true;
     ApplyPads(g_run.output->FramesShown());
     console::SpuCatchUp();
-    g_run.platform->PresentFrame(g_run.output->Pixels().data(), host::FrameOutput::kWidth,
-                                 host::FrameOutput::kHeight);
+    if (g_run.present)
+        g_run.platform->PresentFrame(g_run.output->Pixels().data(), host::FrameOutput::kWidth,
+                                     host::FrameOutput::kHeight);
     // Closing the window ends the game like the frame count does.
     if (g_run.platform->PollQuit()) qzQuitRequested = true;
     g_run.platform->ReadInput();
@@ -122,8 +124,9 @@ int main(int argc, char** argv) {
     console::SetOutputDirectory(options.outDir);
     DLManager.setSoak(static_cast<uint32_t>(options.soakFrames));
     CQzGame::debugDraw = options.debugDraw;
-    // The rasteriser's bands: one thread unless asked (the workers wait for work too eagerly to pay yet).
-    const long gsThreads = options.gsThreads > 0 ? options.gsThreads : 1;
+    // Rasteriser threads: as asked, else as many as suit the machine.
+    const long gsThreads =
+        options.gsThreads > 0 ? options.gsThreads : console::gs::GsDevice::DefaultRasterThreads();
     console::gs::Gs().SetRasterThreads(static_cast<int>(gsThreads));
     // The game's console log is line-oriented; keep it in order with anything written to stderr.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
@@ -168,7 +171,9 @@ int main(int argc, char** argv) {
     // A window runs at the wall clock's pace; headless runs are deterministic unless asked otherwise.
     if (options.realtime || options.window) console::ClockSetMode(console::ClockMode::RealTime);
 
-    host::FrameOutput output(options.outDir, options.pngEvery);
+    // Headless runs read the picture back only for the frames written as PNG.
+    g_run.present = options.window;
+    host::FrameOutput output(options.outDir, options.pngEvery, options.window);
     g_run.output = &output;
     g_run.frameLimit = options.frames;
     console::SpuSetSink(&OnSound, nullptr);

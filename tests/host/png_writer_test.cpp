@@ -103,6 +103,17 @@ TEST(FrameOutput, WritesEveryNthShownFrameFromTheDisplayBuffer) {
     out.OnFrameShown(&err);
     EXPECT_NE(out.PixelHash(), h1);
 
+    // Headless: only the frames written are read back, and those carry the picture of their own frame.
+    host::FrameOutput sparse(dir.path(), 3, false);
+    for (int i = 0; i < 2; ++i) EXPECT_TRUE(sparse.OnFrameShown(&err));
+    EXPECT_EQ(sparse.FramesRead(), 0u);
+    EXPECT_EQ(sparse.PngsWritten(), 0u);
+    EXPECT_TRUE(sparse.OnFrameShown(&err));
+    EXPECT_EQ(sparse.FramesRead(), 1u);
+    EXPECT_EQ(sparse.PngsWritten(), 1u);
+    EXPECT_EQ(sparse.PixelHash(), out.PixelHash());
+    EXPECT_EQ(out.FramesRead(), 3u) << "a window's output reads every frame";
+
     host::FrameOutput bad("/nonexistent-dir", 1);
     EXPECT_FALSE(bad.OnFrameShown(&err));
     EXPECT_NE(std::string(err.Text()).find("/nonexistent-dir/frame_000001.png"), std::string::npos);

@@ -1,5 +1,7 @@
 #include "console/gs/gs_device.h"
 
+#include <sched.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -104,7 +106,22 @@ void GsDevice::Reset(bool clearMemory) {
     csr_ = 0;
 }
 
+int GsDevice::DefaultRasterThreads() {
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    const int cpus = sched_getaffinity(0, sizeof set, &set) == 0 ? CPU_COUNT(&set) : 1;
+    return std::clamp(cpus, 1, 4);
+}
+
 // --- General registers ----------------------------------------------------------------------------
+
+GsDevice::DrawWindow GsDevice::WindowFor(uint64_t prim) const {
+    // The context comes from PRIM or PRMODE as it does for the vertices themselves.
+    const uint32_t ctxt = prmodecont_.AC != 0 ? uint32_t(RegFrom<GsPrim>(prim).CTXT) : uint32_t(prmode_.CTXT);
+    const Context& c = ctx_[ctxt];
+    return DrawWindow{int32_t(c.xyoffset.OFX),  int32_t(c.xyoffset.OFY),  int32_t(c.scissor.SCAX0),
+                      int32_t(c.scissor.SCAX1), int32_t(c.scissor.SCAY0), int32_t(c.scissor.SCAY1)};
+}
 
 void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
     switch (addr) {
@@ -392,6 +409,7 @@ void GsDevice::BuildState() {
     const uint64_t attrs = useAc ? RegBits(prim_) : RegBits(prmode_);
     const GsPrim a = RegFrom<GsPrim>(attrs);
     const Context& c = ctx_[a.CTXT];
+    const DrawState before = state_;
     DrawState& s = state_;
     s = DrawState{};
     s.gouraud = a.IIP != 0;
@@ -459,7 +477,12 @@ void GsDevice::BuildState() {
     s.fogB = uint32_t(fogcol_.FCB);
     s.texFast = Rasterizer::TexFastApplies(s);
     stateDirty_ = false;
+    // The same settings again (a PRIM write starting the next packet, say) keep their version: what was
+    // worked out from them still holds.
+    s.version = before.version;
+    if (s.version != 0 && s == before) return;
     ++stateVersion_;
+    s.version = stateVersion_;
 }
 
 void GsDevice::LoadClut() {
@@ -474,6 +497,7 @@ void GsDevice::LoadClut() {
     // palette's source are waited for. The next primitive takes the new palette with a new state.
     if (bands_) bands_->Settle(base, count * (bits16 ? 2u : 4u), false);
     ++stateVersion_;
+    state_.version = stateVersion_;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t pos = (eightBit && t.CSM == 0) ? Csm1Position(i) : i;
         uint32_t c;
@@ -498,7 +522,7 @@ void GsDevice::Draw() {
         static constexpr PrimKind kKinds[7] = {PrimKind::kPoint,    PrimKind::kLine,     PrimKind::kLine,
                                                PrimKind::kTriangle, PrimKind::kTriangle, PrimKind::kTriangle,
                                                PrimKind::kSprite};
-        if (prim_.PRIM < 7 && bands_->Queue(kKinds[prim_.PRIM], state_, stateVersion_, queue_)) return;
+        if (prim_.PRIM < 7 && bands_->Queue(kKinds[prim_.PRIM], state_, state_.version, queue_)) return;
     }
     switch (prim_.PRIM) {
         case kPrimPoint:

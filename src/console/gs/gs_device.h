@@ -27,6 +27,9 @@ public:
     // Rasteriser threads: 1 draws every primitive on the caller's thread as it arrives; more share the
     // screen's bands out among that many workers, with the same pixels. Drains what is queued first.
     void SetRasterThreads(int threads);
+    // The thread count for this machine: one per processor the program may run on, at most four (the
+    // fill of a 640 x 448 frame gains little past that, and the game's own thread needs a processor too).
+    static int DefaultRasterThreads();
     int RasterThreads() const { return bands_ ? bands_->Threads() : 1; }
     // Waits until every queued primitive is drawn (anything that reads local memory does this itself).
     void Flush() const {
@@ -35,6 +38,16 @@ public:
 
     // Registers and privileged registers back to their power-on values; local memory cleared when asked.
     void Reset(bool clearMemory);
+
+    // Where primitives sent with the PRIM register value `prim` can draw, as the registers stand now: the
+    // offset subtracted from their XYZ coordinates (12.4 fixed point) and the scissor (inclusive window
+    // pixels) of the context they draw through. Geometry programs drop triangles outside it before
+    // sending them.
+    struct DrawWindow {
+        int32_t ofx, ofy;
+        int32_t scx0, scx1, scy0, scy1;
+    };
+    DrawWindow WindowFor(uint64_t prim) const;
 
     // One general-register write (an A+D pair). Unknown addresses are logged and ignored.
     void WriteReg(uint32_t addr, uint64_t value);

@@ -58,6 +58,11 @@ struct DrawState {
     bool texFast = false;            // the vector span applies (set by the device from TexFastApplies)
     // Fog colour.
     uint32_t fogR = 0, fogG = 0, fogB = 0;
+    // Non-zero: names these settings; a state with the same non-zero version has the same settings (the
+    // rasteriser keeps what it worked out from them).
+    uint64_t version = 0;
+
+    bool operator==(const DrawState&) const = default;
 };
 
 // Storage for a rasteriser's row list: the program's own heap, or (for the band workers, which must leave
@@ -148,8 +153,15 @@ private:
         bool banded = false;     // rows shared out among workers (see TailInRow)
         RowsFn fn = nullptr;     // the vector spans of the state; null: the general path
     };
-    // Sets up sc_ for the primitives drawn with `st` until the next call.
+    // Sets up sc_ for the primitives drawn with `st` until the next call; nothing to do when it is set up
+    // for the same version of the state already.
     void PrepareSpans(const DrawState& st);
+    // The same for a state that is not the device's own (a changed copy).
+    void PrepareSpansOnce(const DrawState& st) {
+        preparedFor_ = 0;
+        PrepareSpans(st);
+        preparedFor_ = 0;
+    }
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // The rows of one primitive, in order (sc_ prepared for `st`).
     void Spans(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
@@ -183,6 +195,9 @@ private:
     LocalMemory& mem_;
     uint64_t pixels_ = 0;
     SpanConsts sc_{};
+    uint64_t preparedFor_ = 0;  // the state version sc_ holds (0: none)
+    uint32_t preparedGen_ = 0;  // the span switches' generation then
+    int preparedBands_ = 0;     // and the band count
     // The rows of the primitive being drawn (kept to avoid reallocation).
     std::vector<SpanRow, RowAllocator<SpanRow>> rows_;
     int bandIndex_ = 0, bandCount_ = 1;

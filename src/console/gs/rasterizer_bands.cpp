@@ -19,10 +19,9 @@ using namespace raster;
 
 namespace {
 
-// Pauses a waiting thread spends polling before it sleeps (some tens of microseconds): long enough to
-// bridge the gap between two batches of primitives, short enough not to burn a core while the game runs
-// its own logic.
-constexpr int kSpins = 2000;
+// Pauses a waiting thread spends polling before it sleeps (a few microseconds): enough to bridge the gap
+// between two batches of primitives, short enough not to take a core from the game or another program.
+constexpr int kSpins = 300;
 
 // Sleeps while `word` holds `seen`, and wakes every sleeper on `word`: process-private futexes, the
 // cheapest the kernel offers (spurious wake-ups are fine, callers check their condition again).
@@ -30,8 +29,11 @@ static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t), "futex words ar
 void Sleep(std::atomic<uint32_t>& word, uint32_t seen) {
     syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, seen, nullptr, nullptr, 0);
 }
+void Wake(std::atomic<uint32_t>& word, int count) {
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, count, nullptr, nullptr, 0);
+}
 void WakeAll(std::atomic<uint32_t>& word) {
-    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0);
+    Wake(word, INT_MAX);
 }
 
 // Whether two wrapping byte ranges of local memory share a byte.
@@ -84,7 +86,6 @@ uint32_t MaxTexel(uint32_t mode, uint32_t log2Size, uint32_t mn, uint32_t mx) {
 }  // namespace
 
 RasterBands::RasterBands(LocalMemory& mem, int threads) : mem_(mem), threads_(threads), self_(mem, true) {
-    self_.SetBand(threads - 1, threads);
     std::memset(reads_, 0, sizeof(reads_));
 }
 
@@ -93,14 +94,15 @@ RasterBands* RasterBands::Create(LocalMemory& mem, int threads) {
     void* p = std::aligned_alloc(64, (sizeof(RasterBands) + 63) & ~size_t(63));
     if (!p) return nullptr;
     auto* b = new (p) RasterBands(mem, threads);
-    // The last band is the caller's own: it draws it whenever it waits for the others.
     for (int i = 0; i < threads - 1; ++i) {
         void* wp = std::aligned_alloc(64, (sizeof(Worker) + 63) & ~size_t(63));
         if (!wp) {
             Destroy(b);
             return nullptr;
         }
-        b->workers_[i] = new (wp) Worker(b, mem, i, threads);
+        b->workers_[i] = new (wp) Worker(b, mem);
+        // Spread the workers' first looks over the slots.
+        b->workers_[i]->start = (i * kSlots) / threads;
         if (pthread_create(&b->workers_[i]->thread, nullptr, &ThreadMain, b->workers_[i]) != 0) {
             b->workers_[i]->~Worker();
             std::free(wp);
@@ -135,34 +137,54 @@ void* RasterBands::ThreadMain(void* worker) {
     return nullptr;
 }
 
-void RasterBands::Run(Worker& w) {
-    uint64_t next = 0;
-    for (;;) {
-        const uint64_t end = published_.load();
-        if (next < end) {
-            for (; next < end; ++next) {
-                const Command& c = commands_[next % kCommands];
-                if (c.owners & w.bit) Draw(w.rast, c);
-                w.done.store(next + 1);
-                if (next + 1 == waitTarget_.load()) {
-                    doneWake_.fetch_add(1);
-                    WakeAll(doneWake_);
-                }
-            }
+bool RasterBands::AnyWork() const {
+    for (const Slot& sl : slots_)
+        if (sl.done.load() < sl.published.load() && !sl.busy.load()) return true;
+    return false;
+}
+
+bool RasterBands::DrawStretch(Rasterizer& rast, int& start) {
+    for (int k = 0; k < kSlots; ++k) {
+        const int i = (start + k) % kSlots;
+        Slot& sl = slots_[i];
+        if (sl.done.load(std::memory_order_relaxed) >= sl.published.load(std::memory_order_acquire) ||
+            sl.busy.load(std::memory_order_relaxed) || sl.busy.exchange(true, std::memory_order_acquire))
             continue;
+        // Taken: nobody else moves `done` until it is given back.
+        uint64_t next = sl.done.load(std::memory_order_relaxed);
+        const uint64_t end =
+            std::min<uint64_t>(sl.published.load(std::memory_order_acquire), next + kStretch);
+        rast.SetBand(i, kSlots);
+        for (; next < end; ++next)
+            Draw(rast, commands_[sl.list[next % kCommands].load(std::memory_order_relaxed) % kCommands]);
+        // Sequentially consistent: the check of `waitTarget_` below must not pass these stores.
+        sl.done.store(next);
+        sl.busy.store(false);
+        start = i;
+        const uint64_t target = waitTarget_.load();
+        if (target != ~0ull && DoneBelow() >= target) {
+            doneWake_.fetch_add(1);
+            WakeAll(doneWake_);
         }
+        return true;
+    }
+    return false;
+}
+
+void RasterBands::Run(Worker& w) {
+    for (;;) {
+        if (DrawStretch(w.rast, w.start)) continue;
         if (stop_.load()) return;
         bool more = false;
         for (int i = 0; i < kSpins && !more; ++i) {
             _mm_pause();
-            more =
-                published_.load(std::memory_order_relaxed) != next || stop_.load(std::memory_order_relaxed);
+            if ((i & 15) == 15) more = AnyWork() || stop_.load(std::memory_order_relaxed);
         }
         if (more) continue;
         // Sleep until the producer publishes: it wakes us whenever it sees a sleeper after publishing.
         const uint32_t seen = wake_.load();
         sleepers_.fetch_add(1);
-        if (published_.load() == next && !stop_.load()) Sleep(wake_, seen);
+        if (!AnyWork() && !stop_.load()) Sleep(wake_, seen);
         sleepers_.fetch_sub(1);
     }
 }
@@ -188,38 +210,53 @@ void RasterBands::Draw(Rasterizer& rast, const Command& c) {
 void RasterBands::Publish(bool wakeAll) {
     if (handedOut_ != queued_) {
         handedOut_ = queued_;
-        published_.store(queued_);
+        for (Slot& sl : slots_)
+            if (sl.published.load(std::memory_order_relaxed) != sl.queued) sl.published.store(sl.queued);
     }
-    // Waking a thread costs a system call and more: sleeping workers are woken when a good share of work
-    // has gathered since the last wake, or when the producer is about to wait for them.
+    // Waking a thread costs a system call and a trip through the scheduler: one sleeping worker is woken
+    // when a good share of work has gathered since the last wake, every one when the producer is about to
+    // wait for them.
     if (wokenAt_ != queued_ && (wakeAll || queued_ - wokenAt_ >= kWakeBatch) && sleepers_.load() > 0) {
         wokenAt_ = queued_;
         wake_.fetch_add(1);
-        WakeAll(wake_);
+        Wake(wake_, wakeAll ? INT_MAX : 1);
     }
 }
 
-void RasterBands::WaitDone(uint64_t target) {
-    Publish(true);
-    // The caller's own band first, while the workers draw theirs.
-    const uint32_t selfBit = 1u << (threads_ - 1);
-    for (; selfNext_ < target; ++selfNext_) {
-        const Command& c = commands_[selfNext_ % kCommands];
-        if (c.owners & selfBit) Draw(self_, c);
+uint64_t RasterBands::DoneBelow() const {
+    uint64_t low = ~0ull;
+    for (const Slot& sl : slots_) {
+        const uint64_t d = sl.done.load();
+        if (d < sl.published.load())
+            low = std::min(low, sl.list[d % kCommands].load(std::memory_order_relaxed));
     }
-    for (int i = 0; i < helpers_; ++i) {
-        std::atomic<uint64_t>& done = workers_[i]->done;
-        for (int s = 0; s < kSpins && done.load(std::memory_order_relaxed) < target; ++s) _mm_pause();
-        if (done.load() >= target) continue;
-        // Sleep until the worker reaches the target: it wakes us when the command it finishes is the one
-        // waited for (the target is stored before `done` is read again, so one of the two sees the other).
-        waitTarget_.store(target);
-        for (;;) {
-            const uint32_t seen = doneWake_.load();
-            if (done.load() >= target) break;
-            Sleep(doneWake_, seen);
+    return low;
+}
+
+void RasterBands::WaitDone(uint64_t target) {
+    // Often done already (a state slot or queue entry reused long after its commands were drawn).
+    if (target <= handedOut_ && DoneBelow() >= target) return;
+    Publish(true);
+    if (DoneBelow() >= target) return;
+    for (;;) {
+        // Draw while waiting: any stretch nobody has taken.
+        while (DrawStretch(self_, selfStart_))
+            if (DoneBelow() >= target) return;
+        bool ready = false;
+        for (int s = 0; s < kSpins && !ready; ++s) {
+            _mm_pause();
+            if ((s & 15) == 15) ready = DoneBelow() >= target || AnyWork();
         }
+        if (DoneBelow() >= target) return;
+        if (ready) continue;  // work to take
+        // Sleep until the target is reached: the thread that gets there wakes us (it stores its progress
+        // before it reads the target, and we store the target before we read the progress: one of the
+        // two sees the other).
+        waitTarget_.store(target);
+        const uint32_t seen = doneWake_.load();
+        if (DoneBelow() < target && !AnyWork()) Sleep(doneWake_, seen);
         waitTarget_.store(~0ull);
+        if (DoneBelow() >= target) return;
     }
 }
 
@@ -423,17 +460,17 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     Command& c = commands_[queued_ % kCommands];
     c.kind = kind;
     c.state = state;
-    // The workers whose bands the primitive's rows can reach (every one once the rows span a full turn).
-    uint32_t owners = 0;
+    for (int i = 0; i < count; ++i) c.v[i] = v[i];
+    // Listed in every slot whose bands its rows can reach (every slot once they span a full turn). A
+    // slot's list has room for kCommands entries: no more than that are ever waiting.
     const int firstBand = rows.first >> Rasterizer::kBandShift,
               lastBand = rows.last >> Rasterizer::kBandShift;
-    if (lastBand - firstBand + 1 >= threads_) {
-        owners = (1u << threads_) - 1u;
-    } else {
-        for (int b = firstBand; b <= lastBand; ++b) owners |= 1u << (b % threads_);
+    const int last = lastBand - firstBand + 1 >= kSlots ? firstBand + kSlots - 1 : lastBand;
+    for (int b = firstBand; b <= last; ++b) {
+        Slot& sl = slots_[b % kSlots];
+        sl.list[sl.queued % kCommands].store(queued_, std::memory_order_relaxed);
+        ++sl.queued;
     }
-    c.owners = owners;
-    for (int i = 0; i < count; ++i) c.v[i] = v[i];
     states_[state].lastCommand = queued_;
     ++queued_;
     if (queued_ - handedOut_ >= kBatch) Publish(false);

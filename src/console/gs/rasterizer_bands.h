@@ -1,7 +1,10 @@
-// The rasteriser spread over worker threads. The screen is cut into horizontal bands of
-// Rasterizer::kBandShift rows, dealt out to the workers in turn; every worker walks the queued primitives
-// in order and draws only the rows of its own bands. A pixel is then drawn by one worker only, in the
-// order its primitives came, so the result is the same bit for bit as one thread drawing everything.
+// The rasteriser spread over worker threads. The screen is cut into horizontal bands of 16 rows, grouped
+// into kSlots slots (band b belongs to slot b % kSlots). Every primitive is queued once, and listed in each
+// slot whose rows it can reach. A slot's list is drawn in order by one thread at a time: any idle worker
+// takes the next stretch of any slot nobody is drawing, so work goes to whichever thread is free and a
+// slow or descheduled thread holds up only the stretch it took. A pixel is then drawn by one thread at a
+// time, in the order its primitives came, so the result is the same bit for bit as one thread drawing
+// everything.
 //
 // That holds while no worker reads or writes memory another one writes: the queue keeps, per 256-byte
 // block of local memory, which buffer layout writes it and which blocks textures read. A primitive that
@@ -9,6 +12,11 @@
 // buffer layout writes, waits for the queue to drain first; one that overlaps itself that way (a texture
 // read from its own frame) is drawn by the caller alone. Everything outside drawing that touches local
 // memory (transfers, palette loads, the display readout) drains the queue first too.
+//
+// The caller's thread (the game's) never owns a slot: it queues, and when it has to wait for the workers
+// it takes stretches of work too, so waiting costs it no more than drawing. Idle workers poll for a few
+// microseconds and then sleep; one is woken whenever a good batch of work has gathered, all of them when
+// the caller waits.
 //
 // The workers never use the program's heap: it belongs to the game's own thread.
 #pragma once
@@ -29,8 +37,8 @@ class RasterBands {
 public:
     static constexpr int kMaxThreads = 16;
 
-    // `threads` bands (2..kMaxThreads): threads - 1 worker threads, and the caller's own band, which it draws
-    // whenever it waits for the workers. Null when the threads cannot be started.
+    // `threads` drawing threads (2..kMaxThreads): threads - 1 workers, and the caller, which draws too
+    // whenever it waits for them. Null when the threads cannot be started.
     static RasterBands* Create(LocalMemory& mem, int threads);
     static void Destroy(RasterBands* bands);
 
@@ -47,19 +55,22 @@ public:
     uint64_t PixelsProcessed() const;
     int Threads() const { return threads_; }
 
+    // Slots of bands; a primitive's rows are drawn slot by slot.
+    static constexpr int kSlots = 32;
+
 private:
     static constexpr uint32_t kCommands = 8192, kStates = 512;
-    // Commands are handed to the workers this many at a time (and whenever the producer waits), so that a
-    // sleeping worker is woken once per batch rather than once per primitive.
-    static constexpr uint32_t kBatch = 32, kWakeBatch = 512;
+    // Commands are published this many at a time (and whenever the producer waits); sleeping workers are
+    // woken once kWakeBatch have gathered. A thread takes at most kStretch commands of a slot at once.
+    static constexpr uint32_t kBatch = 32, kWakeBatch = 512, kStretch = 64;
     static constexpr uint32_t kBlocks = LocalMemory::kSize / LocalMemory::kBlockBytes;
     static constexpr uint32_t kWords = kBlocks / 64;
     static constexpr int kLayouts = 4;
+    static_assert(kSlots <= 32, "a command's slots are bits of a 32-bit word");
 
     struct Command {
         PrimKind kind;
         uint32_t state;
-        uint32_t owners;  // bit i: worker i has rows of it
         GsVertex v[3];
     };
     struct StateSlot {
@@ -67,15 +78,20 @@ private:
         uint32_t clut[256];    // the palette as it was when the state was queued (st.clut points here)
         uint64_t lastCommand;  // the last command drawn with it (the slot is free once that is done)
     };
+    // One slot's list of commands (indices into the queue, in order) and how far it is drawn.
+    struct alignas(64) Slot {
+        std::atomic<uint64_t> published{0};  // entries the workers may draw
+        std::atomic<uint64_t> done{0};       // entries drawn
+        std::atomic<bool> busy{false};       // a thread is drawing a stretch of it
+        uint64_t queued = 0;                 // entries queued (the producer's)
+        // The commands' positions in the queue (written before they are published, read after).
+        std::atomic<uint64_t> list[kCommands];
+    };
     struct alignas(64) Worker {
-        Worker(RasterBands* o, LocalMemory& mem, int i, int n) : owner(o), rast(mem, true) {
-            rast.SetBand(i, n);
-            bit = 1u << i;
-        }
-        uint32_t bit = 0;  // this worker's bit in a command's owners
+        Worker(RasterBands* o, LocalMemory& mem) : owner(o), rast(mem, true) {}
         RasterBands* owner;
         pthread_t thread{};
-        std::atomic<uint64_t> done{0};  // commands drawn
+        int start = 0;  // the slot it looks at first (the last one it drew: its rows are in its cache)
         Rasterizer rast;
     };
     // A byte range of local memory a primitive touches: [start, start + bytes), wrapping at the end.
@@ -99,29 +115,35 @@ private:
     static void* ThreadMain(void* worker);
     void Run(Worker& w);
     void Draw(Rasterizer& rast, const Command& c);
+    // Draws a stretch of the first slot from `start` on that has work and nobody drawing it; false when
+    // there is none.
+    bool DrawStretch(Rasterizer& rast, int& start);
+    bool AnyWork() const;
+    // Every command before the returned one is drawn (as far as the commands published go).
+    uint64_t DoneBelow() const;
     void WaitDone(uint64_t target);
     void Publish(bool wakeAll);
     Fit Claim(const DrawState& st, const GsVertex* v, int count, RowSpan* rows);
     void ClearClaims();
 
     LocalMemory& mem_;
-    int threads_;      // bands: the worker threads' and the caller's own
+    int threads_;      // drawing threads: the workers and the caller
     int helpers_ = 0;  // worker threads started
     Worker* workers_[kMaxThreads] = {};
-    Rasterizer self_;        // the caller's band
-    uint64_t selfNext_ = 0;  // the next command the caller looks at
+    Rasterizer self_;    // the caller's, when it draws while waiting
+    int selfStart_ = 0;  // the slot it looks at first
     Command commands_[kCommands];
     StateSlot states_[kStates];
+    Slot slots_[kSlots];
     uint64_t queued_ = 0;     // commands queued
-    uint64_t handedOut_ = 0;  // commands published (the producer's copy of published_)
+    uint64_t handedOut_ = 0;  // commands published
     uint64_t wokenAt_ = 0;    // commands published when the sleepers were last woken
     uint64_t statesPushed_ = 0, lastVersion_ = 0;
-    alignas(64) std::atomic<uint64_t> published_{0};
-    std::atomic<uint32_t> wake_{0};
+    alignas(64) std::atomic<uint32_t> wake_{0};
     std::atomic<int> sleepers_{0};
     std::atomic<bool> stop_{false};
     alignas(64) std::atomic<uint32_t> doneWake_{0};
-    // The command count the producer waits for (none: all ones): the worker that reaches it wakes it.
+    // The command count the producer waits for (none: all ones): the thread that gets there wakes it.
     std::atomic<uint64_t> waitTarget_{~0ull};
     // What the queued primitives touch.
     Layout layouts_[kLayouts];

@@ -161,6 +161,15 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     bx0 = std::max(bx0, st.scx0);
     bx1 = std::min(bx1, st.scx1);
     if (y0 > y1 || bx0 > bx1 || !OwnsAnyRow(y0, y1)) return;
+    if (bandCount_ > 1) {
+        // Walk only from this rasteriser's first row to its last (the walk starts exactly anywhere).
+        const int b0 = y0 >> kBandShift, b1 = y1 >> kBandShift;
+        const int first = b0 + ((bandIndex_ - b0) % bandCount_ + bandCount_) % bandCount_;
+        const int last = b1 - ((b1 - bandIndex_) % bandCount_ + bandCount_) % bandCount_;
+        y0 = std::max(y0, first << kBandShift);
+        y1 = std::min(y1, (last << kBandShift) + (1 << kBandShift) - 1);
+        if (y0 > y1) return;
+    }
 
     const GsVertex* v[3] = {&va, &vb, &vc};
     int64_t area =
@@ -234,7 +243,7 @@ void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVert
     // s and t hold coordinates already divided by q (q is 1), scaled to texels in the span.
     DrawState s2 = st;
     s2.gouraud = false;
-    PrepareSpans(s2);
+    PrepareSpansOnce(s2);
     rows_.clear();
     for (int y = y0; y <= y1; ++y)
         if (OwnsRow(y)) rows_.push_back(SpanRow{y, x0, x1});
@@ -310,7 +319,7 @@ void Rasterizer::DrawPoint(const DrawState& st, const GsVertex& v) {
     }
     DrawState s2 = st;
     s2.gouraud = false;
-    PrepareSpans(s2);
+    PrepareSpansOnce(s2);
     Span(s2, p, py, px, px);
 }
 

@@ -171,11 +171,12 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
     }
 }
 
-// Flat colour, no texture/blend/tests, 32-bit frame, 24-bit Z: four pixels at a time. Returns false when
-// the state needs the general path.
+// Flat colour, no texture/blend/tests, 32-bit frame, 24-bit Z (or 32-bit Z that always passes, as the
+// shadow pictures have): four pixels at a time. Returns false when the state needs the general path.
 bool Rasterizer::FlatFastApplies(const DrawState& st) {
     if (st.gouraud || st.textured || st.fogging || st.blending || st.ate || st.date || st.fba) return false;
     if (st.fpsm != kPsmCt32 || st.fbmsk != 0) return false;
+    if (st.zte && st.zpsm == kPsmZ32 && st.ztst == kZtstAlways) return true;
     return !(st.zte && (st.zpsm != kPsmZ24 || st.ztst == kZtstNever));
 }
 
@@ -215,6 +216,20 @@ inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, in
         return true;
     }
     uint32_t* zp = reinterpret_cast<uint32_t*>(m + (za & kMask));
+    if (st.zpsm == kPsmZ32) {
+        // Always passes: the colour, and the depth as the general path steps it (32 bits, no packing).
+        std::fill(fp, fp + n, colour);
+        if (st.zmsk) return true;
+        Lerp z32;
+        if (p.flatZ) {
+            z32.v = int64_t(p.fz) << 8;
+            z32.d = 0;
+        } else {
+            z32.Setup(p.z, x0 + 0.5, x1 + 0.5, y + 0.5, n, 0.0, double(ZMax(kPsmZ32)), 256.0);
+        }
+        for (int i = 0; i < n; ++i, z32.v += z32.d) zp[i] = uint32_t(uint64_t(z32.v) >> 8);
+        return true;
+    }
     Lerp z;
     const double py = y + 0.5;
     if (p.flatZ) {
@@ -284,17 +299,22 @@ inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, in
 namespace {
 bool allowVex = true;
 bool forceGeneral = false;
+// Counts changes of the two switches: span set-ups made before a change are not reused after it.
+uint32_t switchGen = 1;
+const bool hasAvx2 = __builtin_cpu_supports("avx2");
 }  // namespace
 
 bool Rasterizer::AllowVexSpans(bool allow) {
     const bool old = allowVex;
     allowVex = allow;
+    ++switchGen;
     return old;
 }
 
 bool Rasterizer::ForceGeneralSpans(bool force) {
     const bool old = forceGeneral;
     forceGeneral = force;
+    ++switchGen;
     return old;
 }
 
@@ -306,6 +326,12 @@ bool Rasterizer::OwnsAnyRow(int y0, int y1) const {
 }
 
 void Rasterizer::PrepareSpans(const DrawState& st) {
+    if (st.version != 0 && st.version == preparedFor_ && switchGen == preparedGen_ &&
+        bandCount_ == preparedBands_)
+        return;
+    preparedFor_ = st.version;
+    preparedGen_ = switchGen;
+    preparedBands_ = bandCount_;
     SpanConsts& k = sc_;
     k.fn = nullptr;
     k.banded = bandCount_ > 1;
@@ -350,7 +376,7 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
         k.cFix[i] = int16_t(st.alphaC >= 2 ? st.fix << 7 : 0);
     }
 
-    k.fn = VectorSpansFor(st, allowVex && __builtin_cpu_supports("avx2"));
+    k.fn = VectorSpansFor(st, allowVex && hasAvx2);
 }
 
 void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {

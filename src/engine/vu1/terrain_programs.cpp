@@ -37,9 +37,14 @@ uint32_t Outcode(const float c[4]) {
            (c[1] < -c[3] ? 8u : 0u) | (c[2] > c[3] ? 16u : 0u) | (c[2] < -c[3] ? 32u : 0u);
 }
 
+// A vertex with what every triangle through it needs worked out once (a grid vertex serves six
+// triangles, twice with the detail pass): its outcode, its position after the divide (x and y, for the
+// back-face test) and its screen position and 1 / w (for a triangle drawn unclipped).
 struct TVertex {
     OutVertex v;
     uint32_t out;
+    float dx, dy;
+    float scr[4], inv;
 };
 
 void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, TVertex& t) {
@@ -51,6 +56,11 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, TVertex& t)
     t.v.rgba[0] = t.v.rgba[1] = t.v.rgba[2] = f.colour;
     t.v.rgba[3] = 128.0f;
     t.out = Outcode(t.v.c);
+    t.dx = t.v.c[0] / t.v.c[3];
+    t.dy = t.v.c[1] / t.v.c[3];
+    t.inv = 1.0f / t.v.c[3];
+    const float q[4] = {t.v.c[0] * t.inv, t.v.c[1] * t.inv, t.v.c[2] * t.inv, 1.0f};
+    TransformRow(f.c2s, q, t.scr);
 }
 
 // Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
@@ -59,9 +69,7 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, TVertex& t)
 // underside, always hidden by the ground in front of it.
 bool BackFacing(const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c) {
     if (!(a.v.c[3] > 0 && b.v.c[3] > 0 && c.v.c[3] > 0)) return false;
-    const float ax = a.v.c[0] / a.v.c[3], ay = a.v.c[1] / a.v.c[3];
-    const float bx = b.v.c[0] / b.v.c[3], by = b.v.c[1] / b.v.c[3];
-    const float cx = c.v.c[0] / c.v.c[3], cy = c.v.c[1] / c.v.c[3];
+    const float ax = a.dx, ay = a.dy, bx = b.dx, by = b.dy, cx = c.dx, cy = c.dy;
     return ((bx - ax) * (cy - ay) - (by - ay) * (cx - ax)) * f.c2s[0] * f.c2s[5] <= 0.0f;
 }
 
@@ -83,23 +91,27 @@ void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, c
             const float fade = (kTerrainDetailFar - poly[k].c[3]) / (0.5f * kTerrainDetailFar);
             poly[k].rgba[3] = kTerrainDetailAlpha * (fade < 0.0f ? 0.0f : fade > 1.0f ? 1.0f : fade);
         }
-    int corners = 3;
-    if (a.out | b.out | c.out) {
-        if (!clip) return;
-        corners = ClipPolygon(poly, 3);
-        if (corners < 3) return;
-    }
-    float scr[9][4], inv[9];
-    for (int k = 0; k < corners; ++k) {
-        inv[k] = 1.0f / poly[k].c[3];
-        const float q[4] = {poly[k].c[0] * inv[k], poly[k].c[1] * inv[k], poly[k].c[2] * inv[k], 1.0f};
-        TransformRow(f.c2s, q, scr[k]);
-    }
     const uint32_t before = out.Buffered();
     bool ok = true;
-    for (int k = 1; k + 1 < corners && ok; ++k) {
-        const int idx[3] = {0, k, k + 1};
-        for (int j : idx) ok = ok && out.EmitScreen(scr[j][0], scr[j][1], scr[j][2], inv[j], poly[j]);
+    if (!(a.out | b.out | c.out)) {
+        // Inside the frustum: the corners' screen positions as their vertices hold them.
+        const TVertex* t[3] = {&a, &b, &c};
+        for (int k = 0; k < 3 && ok; ++k)
+            ok = out.EmitScreen(t[k]->scr[0], t[k]->scr[1], t[k]->scr[2], t[k]->inv, poly[k]);
+    } else {
+        if (!clip) return;
+        const int corners = ClipPolygon(poly, 3);
+        if (corners < 3) return;
+        float scr[9][4], inv[9];
+        for (int k = 0; k < corners; ++k) {
+            inv[k] = 1.0f / poly[k].c[3];
+            const float q[4] = {poly[k].c[0] * inv[k], poly[k].c[1] * inv[k], poly[k].c[2] * inv[k], 1.0f};
+            TransformRow(f.c2s, q, scr[k]);
+        }
+        for (int k = 1; k + 1 < corners && ok; ++k) {
+            const int idx[3] = {0, k, k + 1};
+            for (int j : idx) ok = ok && out.EmitScreen(scr[j][0], scr[j][1], scr[j][2], inv[j], poly[j]);
+        }
     }
     if (!ok) {
         out.Truncate(before);

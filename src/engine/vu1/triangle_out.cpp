@@ -4,12 +4,17 @@
 #include <cmath>
 #include <cstring>
 
+#include "console/gs/gs_device.h"
+#include "console/gs/gs_registers.h"
 #include "engine/vu1/vu_data.h"
 
 namespace engine::vu1 {
 namespace {
 
 constexpr float kMaxZ = 16777215.0f;
+
+uint64_t g_outsideWindow = 0;
+bool g_dropOutside = true;
 
 uint32_t Clamp255(float v) {
     if (!(v > 0.0f)) return 0;
@@ -54,6 +59,48 @@ int ClipPolygon(OutVertex* poly, int n) {
     return n;
 }
 
+TriangleOut::TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {
+    // Strips and fans share vertices between triangles: only independent triangles can be left out.
+    if ((tmpl.PRIM & 7u) != console::gs::kPrimTriangle || !g_dropOutside) return;
+    const console::gs::GsDevice::DrawWindow w = console::gs::Gs().WindowFor(tmpl.PRIM);
+    windowed_ = true;
+    ofx_ = w.ofx;
+    ofy_ = w.ofy;
+    scx0_ = w.scx0;
+    scx1_ = w.scx1;
+    scy0_ = w.scy0;
+    scy1_ = w.scy1;
+}
+
+uint64_t TriangleOut::OutsideWindow() {
+    return g_outsideWindow;
+}
+
+bool TriangleOut::DropOutsideWindow(bool drop) {
+    const bool old = g_dropOutside;
+    g_dropOutside = drop;
+    return old;
+}
+
+bool TriangleOut::CanDraw() const {
+    // The rasteriser's own first test: the rows and columns whose pixel centres (window position * 16 + 8)
+    // lie in the triangle's box, inside the scissor; then a zero area.
+    const uint32_t* o = buf_ + 4 + (n_ - 3) * 12;
+    int32_t x[3], y[3];
+    for (int i = 0; i < 3; ++i) {
+        x[i] = int32_t(o[i * 12 + 8]) - ofx_;
+        y[i] = int32_t(o[i * 12 + 9]) - ofy_;
+    }
+    const int32_t minX = std::min({x[0], x[1], x[2]}), maxX = std::max({x[0], x[1], x[2]});
+    const int32_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
+    // Arithmetic shifts floor: ceil((v - 8) / 16) = (v + 7) >> 4, floor((v - 8) / 16) = (v - 8) >> 4.
+    const int32_t x0 = std::max((minX + 7) >> 4, scx0_), x1 = std::min((maxX - 8) >> 4, scx1_);
+    const int32_t y0 = std::max((minY + 7) >> 4, scy0_), y1 = std::min((maxY - 8) >> 4, scy1_);
+    if (x0 > x1 || y0 > y1) return false;
+    const int64_t area = int64_t(x[1] - x[0]) * (y[2] - y[0]) - int64_t(x[2] - x[0]) * (y[1] - y[0]);
+    return area != 0;
+}
+
 bool TriangleOut::EmitScreen(float sx, float sy, float sz, float invW, const OutVertex& v) {
     const float fx = std::nearbyint(sx * 16.0f), fy = std::nearbyint(sy * 16.0f);
     if (!(fx >= 0.0f && fx <= 65535.0f && fy >= 0.0f && fy <= 65535.0f)) return false;
@@ -70,6 +117,10 @@ bool TriangleOut::EmitScreen(float sx, float sy, float sz, float invW, const Out
     o[10] = static_cast<uint32_t>(sz);
     o[11] = 0;
     ++n_;
+    if (windowed_ && n_ % 3 == 0 && !CanDraw()) {
+        n_ -= 3;
+        ++g_outsideWindow;
+    }
     return true;
 }
 

@@ -254,6 +254,41 @@ TEST(GsFastSpan, RowsSharedOutAmongThreadsGiveTheSamePixels) {
     for (int threads : {2, 3, 4}) EXPECT_EQ(DrawFeedback(threads), one) << threads << " threads";
 }
 
+// Flat triangles and sprites over a 32-bit depth buffer that every pixel passes (the shadow pictures'
+// state), depth written or masked: the flat fill writes the same colours and 32-bit depths as the general
+// path.
+std::vector<uint32_t> DrawFlatZ32(bool general, bool zmsk, uint32_t seed) {
+    const GeneralPath path(general);
+    Fixture f;
+    Rng rnd{seed};
+    AdPacket p;
+    p.Set(kRegZbuf_1, Zbuf(2, kPsmZ32, zmsk)).Set(kRegTest_1, TestReg(true, kZtstAlways));
+    for (int i = 0; i < 60; ++i) {
+        const bool sprite = rnd(4) == 0;
+        p.Set(kRegPrim, Prim(sprite ? kPrimSprite : kPrimTriangle));
+        for (int v = 0; v < (sprite ? 2 : 3); ++v) {
+            // Depths over the whole 32-bit range, some past what 24 bits hold.
+            p.Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                .Set(kRegXyz2,
+                     Xyz(int(rnd(80 * 16)) - 128, int(rnd(80 * 16)) - 128, rnd(1u << 31) * 2 + rnd(2)));
+        }
+    }
+    f.Send(p);
+    std::vector<uint32_t> out;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x) {
+            out.push_back(f.Pixel(x, y));
+            out.push_back(f.gs->Memory().ReadPixel(2 * 32, 1, kPsmZ32, uint32_t(x), uint32_t(y)));
+        }
+    return out;
+}
+
+TEST(GsFastSpan, FlatFillsOverAnAlwaysPassing32BitDepthMatchTheGeneralPath) {
+    for (uint32_t seed = 1; seed <= 4; ++seed)
+        for (bool zmsk : {false, true})
+            EXPECT_EQ(DrawFlatZ32(false, zmsk, seed), DrawFlatZ32(true, zmsk, seed)) << seed << " " << zmsk;
+}
+
 TEST(GsFastSpan, BaselineEncodingMatchesTheGeneralPath) {
     // The copy for processors without AVX2 (the one above may be the VEX-encoded copy).
     const bool old = Rasterizer::AllowVexSpans(false);

@@ -1,0 +1,115 @@
+// A whole screen of a frame's kind of drawing shared out among rasteriser threads: thousands of triangles,
+// most of them small, in runs of varied states (textured from a palette or not, blended, depth tested or
+// not), sprites, a palette loaded and a texture uploaded half way, a texture drawn first and then read,
+// and a small picture of its own drawn in between. Every thread count must give the bits one thread gives,
+// frame and depth buffer, on every run.
+#include <gtest/gtest.h>
+#include <sched.h>
+
+#include <cstring>
+
+#include "gs_test_util.h"
+
+namespace gstest {
+namespace {
+
+constexpr uint32_t kW = 640, kH = 448;
+constexpr uint32_t kFramePage = 0, kDepthPage = 140, kTexBlock = 300 * 32, kPalBlock = 302 * 32;
+constexpr uint32_t kPicturePage = 310;  // a 64 x 64 picture drawn, then used as a texture
+
+std::vector<uint8_t> DrawScreen(int threads, uint32_t seed) {
+    Fixture f(threads);
+    LocalMemory& mem = f.gs->Memory();
+    Rng rnd{seed};
+    for (uint32_t i = 0; i < 64 * 64; ++i) mem.Write8(kTexBlock * 256 + i, uint8_t(rnd(256)));
+    std::vector<uint32_t> pal(256);
+    for (uint32_t i = 0; i < 256; ++i) pal[i] = (i * 0x01030507u) ^ (rnd(2) ? 0x80000000u : 0u);
+    f.Upload(kPalBlock, 0, kPsmCt32, 16, 16, pal.data(), pal.size() * 4);
+
+    AdPacket p;
+    auto screen = [&]() {
+        p.Set(kRegFrame_1, Frame(kFramePage, kW / 64, kPsmCt32))
+            .Set(kRegZbuf_1, Zbuf(kDepthPage, kPsmZ24, false))
+            .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1));
+    };
+    screen();
+    f.Sprite(p, 0, 0, int(kW), int(kH), 0x80402010u, 0);
+    auto run = [&](int count, bool picture) {
+        const bool textured = rnd(3) != 0, gouraud = rnd(2) != 0, blend = rnd(2) != 0;
+        p.Set(kRegTest_1,
+              TestReg(rnd(4) != 0, rnd(2) ? kZtstGequal : kZtstGreater) | (rnd(4) == 0 ? 0x1F1 : 0));
+        p.Set(kRegAlpha_1, rnd(2) ? 0x44u : rnd(256)).Set(kRegTex1_1, rnd(2) ? 0x60 : 0);
+        if (textured) {
+            if (picture || rnd(2)) {
+                p.Set(kRegTex0_1, Tex0(kPicturePage * 32, 1, kPsmCt32, 6, 6, true, kTfxModulate));
+            } else {
+                p.Set(kRegTex0_1,
+                      Tex0(kTexBlock, 1, kPsmT8, 6, 6, true, kTfxModulate, kPalBlock, kPsmCt32, 0, 0, 1));
+            }
+        }
+        const int w = picture ? 64 : int(kW), h = picture ? 64 : int(kH);
+        for (int i = 0; i < count; ++i) {
+            const bool sprite = rnd(16) == 0;
+            p.Set(kRegPrim,
+                  Prim(sprite ? kPrimSprite : kPrimTriangle, gouraud, textured, false, blend, true));
+            // Mostly small (a few pixels), some thin, some a large part of the screen; some off its edges.
+            const uint32_t size = rnd(8) == 0 ? 3000 : rnd(3) == 0 ? 200 : 40;
+            const int cx = int(rnd(uint32_t(w + 40) * 16)) - 320, cy = int(rnd(uint32_t(h + 40) * 16)) - 320;
+            for (int v = 0; v < (sprite ? 2 : 3); ++v) {
+                p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                    .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                    .Set(kRegXyz2, Xyz(cx + int(rnd(size)) - int(size / 2),
+                                       cy + int(rnd(size)) - int(size / 2), rnd(1u << 24)));
+            }
+        }
+    };
+    for (int k = 0; k < 30; ++k) run(150, false);
+    f.Send(p);
+    p = AdPacket();
+    // A small picture drawn (the screen's work still queued), then read as a texture.
+    p.Set(kRegFrame_1, Frame(kPicturePage, 1, kPsmCt32)).Set(kRegScissor_1, Scissor(0, 63, 0, 63));
+    p.Set(kRegZbuf_1, Zbuf(kPicturePage + 2, kPsmZ24, false));
+    for (int k = 0; k < 4; ++k) run(40, true);
+    screen();
+    for (int k = 0; k < 10; ++k) run(150, false);
+    f.Send(p);
+    // A new palette and new texels while triangles reading the old ones may still be queued.
+    for (uint32_t i = 0; i < 256; ++i) pal[i] = pal[i] * 0x9E3779B1u;
+    f.Upload(kPalBlock, 0, kPsmCt32, 16, 16, pal.data(), pal.size() * 4);
+    std::vector<uint8_t> texels(64 * 64);
+    for (uint8_t& t : texels) t = uint8_t(rnd(256));
+    f.Upload(kTexBlock, 1, kPsmT8, 64, 64, texels.data(), texels.size());
+    p = AdPacket();
+    screen();
+    for (int k = 0; k < 20; ++k) run(150, false);
+    f.Send(p);
+    f.gs->Flush();
+    const uint8_t* d = f.gs->Memory().Data();
+    return std::vector<uint8_t>(d, d + (kPicturePage + 4) * LocalMemory::kPageBytes);
+}
+
+TEST(GsThreads, EveryThreadCountDrawsTheSameScreen) {
+    for (uint32_t seed : {3u, 41u}) {
+        const std::vector<uint8_t> one = DrawScreen(1, seed);
+        size_t changed = 0;
+        for (uint32_t i = 0; i < kW * kH * 4; i += 4) changed += one[i] != 0x10 ? 1 : 0;
+        EXPECT_GT(changed, kW * kH / 2) << "the triangles cover most of the screen";
+        for (int threads : {2, 3, 4, 8}) {
+            EXPECT_TRUE(DrawScreen(threads, seed) == one) << threads << " threads, seed " << seed;
+        }
+        EXPECT_TRUE(DrawScreen(4, seed) == one) << "again with four threads";
+    }
+}
+
+TEST(GsThreads, TheDefaultCountFitsTheMachine) {
+    const int n = GsDevice::DefaultRasterThreads();
+    EXPECT_GE(n, 1);
+    EXPECT_LE(n, 4);
+    cpu_set_t set;
+    CPU_ZERO(&set);
+    ASSERT_EQ(sched_getaffinity(0, sizeof set, &set), 0);
+    EXPECT_LE(n, CPU_COUNT(&set)) << "no more threads than processors the program may use";
+}
+
+}  // namespace
+}  // namespace gstest
