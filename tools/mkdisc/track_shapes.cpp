@@ -1059,10 +1059,12 @@ void Generator::buildRadar() {
     d_.radarPalette[1] = 0x80F0F0F0u;  // riding surface
     d_.radarPalette[2] = 0x80303030u;  // its border
     d_.radarPalette[3] = 0x802020E0u;  // start line
+    // Row 0 is the far edge of the world (largest z): the HUD shows the map with +z up the screen and
+    // reads the picture's rows from the top down.
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
             const float wx = (float(x) + 0.5f) * d_.side / float(n),
-                        wz = (float(y) + 0.5f) * d_.side / float(n);
+                        wz = (float(n - 1 - y) + 0.5f) * d_.side / float(n);
             const Hit h = field_->query(wx, wz);
             if (!h.near) continue;
             const float pixel = d_.side / float(n);
