@@ -1242,7 +1242,9 @@ void Generator::buildObjects() {
             const float x = trees.uniform(900, d_.side - 900), z = trees.uniform(900, d_.side - 900);
             const bool onFloor = x > d_.floorX0 - 400 && x < d_.floorX1 + 400 && z > d_.floorZ0 - 400 &&
                                  z < d_.floorZ1 + 400 && spec_.kind == TrackKind::Freestyle;
-            if (onFloor || !clearOfLap(x, z, 700)) continue;
+            // Well clear of the shoulders: a rider running wide, a chase camera swinging behind it or
+            // a rider landing off line never meets a trunk or the foliage.
+            if (onFloor || !clearOfLap(x, z, p_.shoulder + 2000)) continue;
             place(Prop::Tree, x, z, trees.uniform(0, 6.28f));
             ++placed;
         }
