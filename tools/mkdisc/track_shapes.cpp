@@ -419,15 +419,8 @@ std::vector<Vertex> Generator::indoorShape() {
         const float prevGap = zs[size_t(i)] - zs[size_t(i) - 1];
         v.push_back({arrive, zs[size_t(i)], prevGap / 2});
         if (i + 1 < lanes) {
-            // A chicane in the middle of some lanes.
-            if (rng_.pick(3) == 0) {
-                const float mid = (xl + xr) / 2 + rng_.uniform(-1500, 1500);
-                const float kink = rng_.uniform(-350, 350);
-                v.push_back({mid - 900, zs[size_t(i)], 1200});
-                v.push_back({mid, zs[size_t(i)] + kink, 1200});
-                v.push_back({mid + 900, zs[size_t(i)], 1200});
-                if (!east) std::swap(v[v.size() - 1].x, v[v.size() - 3].x);
-            }
+            // No chicanes: the lanes are kept straight, for the jumps. (The draw that chose them stays.)
+            rng_.pick(3);
             v.push_back({east ? xr : xl, zs[size_t(i)], gap / 2});
         }
     }
@@ -567,8 +560,10 @@ bool Generator::placeFeature(float length, float maxCurv, float lo, float hi, fl
     const float gap = p_.featureGap;
     // Indoors a rider comes off a feature flat out: the straight runs on past it far enough to brake
     // for the hairpin after it.
-    const float runOut = spec_.kind == TrackKind::Indoor ? 2500.0f : gap;
-    for (int tries = 0; tries < 200; ++tries) {
+    const bool indoor = spec_.kind == TrackKind::Indoor;
+    const float runOut = indoor ? 2000.0f : gap;
+    // Indoors the straights are few and a feature fits only in a part of each: look longer for it.
+    for (int tries = 0; tries < (indoor ? 1000 : 200); ++tries) {
         const float s0 = rng_.uniform(lo, std::max(lo, hi - length));
         if (freeOver(s0 - gap, s0 + length + gap) && straightOver(s0 - gap, s0 + length + runOut, maxCurv)) {
             occupied_.push_back({s0 - gap, s0 + length + gap});
@@ -598,7 +593,7 @@ void Generator::planCheckpoints() {
             if (!checkpointPlan_.empty() && s < checkpointPlan_.back() + depth + kRunIn) continue;
             if (!straightOver(s - kRunIn, s + depth + kRunOut, tight)) continue;
             checkpointPlan_.push_back(s);
-            occupied_.push_back({s - kRunIn * 0.5f, s + depth + kRunOut});
+            occupied_.push_back({s - 300, s + depth + 300});
             break;
         }
     }
@@ -1184,7 +1179,7 @@ void Generator::buildObjects() {
     }
     // Hay bales round the outside of tight corners, banners beside the lap, fences along the start.
     const int n = int(d_.centre.size());
-    const float tight = spec_.kind == TrackKind::Indoor ? 1.0f / 1400 : 1.0f / 4000;
+    const float tight = spec_.kind == TrackKind::Indoor ? 1.0f / 2000 : 1.0f / 4000;
     int bales = 0;
     float lastCorner = -1e9f;
     for (int i = 0; i < n && bales < 90; ++i) {
