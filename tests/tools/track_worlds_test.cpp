@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <string>
@@ -110,6 +111,19 @@ TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
                                 size_t(fm.getSubFileLength(image, unsigned(fm.getLabelIndex(image, 2) + 2))),
                                 &radar),
                   FS_BITMAP_OK);
+        // The HUD shows the radar picture with +z up, reading its rows from the top down: the texel it
+        // shows under a rider anywhere on the lap is the riding surface (or its border).
+        {
+            const auto* pixels =
+                static_cast<const uint8_t*>(fm.loadSubFileLabel(image, 2, 2)) + 64 + radar.extensionBytes;
+            const int n = TrackDesign::kRadarSize;
+            int off = 0;
+            for (const CentrePoint& c : d.centre) {
+                const int col = int(c.x / d.side * float(n)), row = int((1.0f - c.z / d.side) * float(n));
+                off += pixels[size_t(std::clamp(row, 0, n - 1) * n + std::clamp(col, 0, n - 1))] == 0;
+            }
+            EXPECT_EQ(off, 0) << "centre-line points off the radar's track";
+        }
         EXPECT_EQ(fm.getSubfileCountForLabel(image, worldfile::kLabelArena), d.arena ? 2 : 0);
         if (d.arena) {
             const int first = fm.getLabelIndex(image, worldfile::kLabelArena);

@@ -4,8 +4,9 @@
 // pictures. Every track is generated from its name's fixed seed by the generator of its kind:
 //
 //   baja       4 x 4 tiles, grid 200: a long open loop over dunes, wide sweeping corners, few small jumps
-//   indoor     2 x 2 tiles, grid 50: a stadium floor with a serpentine of lanes joined by hairpins,
-//              doubles, triples, tabletops and whoops, inside an arena of stands and walls
+//   indoor     2 x 2 tiles, grid 50: a stadium floor with a serpentine of four straight lanes joined by
+//              wide hairpins, a triple and a double (whoops where they fit) on the lanes, inside an arena
+//              of stands and walls
 //   outdoor    3 x 3 tiles, grid 100: a loop over hills with big tabletops and doubles
 //   freestyle  2 x 2 tiles, grid 60: a dirt arena with kickers and landings around a loop, pickups, no laps
 //

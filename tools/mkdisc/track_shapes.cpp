@@ -342,6 +342,7 @@ private:
     bool freeOver(float s0, float s1) const;
     void addJump(const Jump& j, const std::vector<Mound>& mounds);
     bool placeFeature(float length, float maxCurv, float lo, float hi, float* at);
+    void planCheckpoints();
     void buildFeatures();
     void buildBands();
     // Terrain.
@@ -378,6 +379,7 @@ private:
     Rng rng_;
     std::vector<Mound> mounds_;
     std::vector<std::array<float, 2>> occupied_;  // s ranges taken by features
+    std::vector<float> checkpointPlan_;           // indoor: band starts kept free before the features
     std::vector<float> trackBase_;                // per centre point, smoothed surroundings
     LapField* field_ = nullptr;
     float startClear0_ = 0, startClear1_ = 0;
@@ -392,15 +394,19 @@ std::vector<Vertex> Generator::indoorShape() {
     const float x0 = cx - 8800 + rng_.uniform(-300, 300);  // return lane
     const float xl = x0 + 2900 + rng_.uniform(0, 400);     // left hairpins
     const float xr = cx + 8800 + rng_.uniform(-400, 400);  // right hairpins
-    const int lanes = rng_.pick(2) ? 4 : 6;
+    // Four lanes, far enough apart that the hairpins between them are ridden at speed: a rider looks
+    // some 25 m along the line ahead, and round a tighter hairpin that look cuts across the infield
+    // onto the next lane. (The draw that once chose the lane count is kept so the rest stays put.)
+    rng_.pick(2);
+    const int lanes = 4;
     float z = cx - 5600 + rng_.uniform(-300, 300);
     std::vector<float> zs = {z};
-    z += 2700;  // the start lane is wide: keep the next lane well clear
+    z += 3600;  // the start lane is wide: keep the next lane well clear
     zs.push_back(z);
-    const float spacing = lanes == 4 ? 1900.0f : 1550.0f;
-    for (int i = 2; i < lanes; ++i) zs.push_back(z += spacing + rng_.uniform(0, 150));
+    const float spacing = 3000.0f;
+    for (int i = 2; i < lanes; ++i) zs.push_back(z += spacing + rng_.uniform(0, 400));
     std::vector<Vertex> v;
-    v.push_back({x0, zs[0], 900});
+    v.push_back({x0, zs[0], 1800});  // the return lane's corners are ridden at speed too
     for (int i = 0; i < lanes; ++i) {
         const bool east = i % 2 == 0;
         const float gap = i + 1 < lanes ? zs[size_t(i) + 1] - zs[size_t(i)] : 0;
@@ -413,19 +419,12 @@ std::vector<Vertex> Generator::indoorShape() {
         const float prevGap = zs[size_t(i)] - zs[size_t(i) - 1];
         v.push_back({arrive, zs[size_t(i)], prevGap / 2});
         if (i + 1 < lanes) {
-            // A chicane in the middle of some lanes.
-            if (rng_.pick(3) == 0) {
-                const float mid = (xl + xr) / 2 + rng_.uniform(-1500, 1500);
-                const float kink = rng_.uniform(-350, 350);
-                v.push_back({mid - 900, zs[size_t(i)], 1200});
-                v.push_back({mid, zs[size_t(i)] + kink, 1200});
-                v.push_back({mid + 900, zs[size_t(i)], 1200});
-                if (!east) std::swap(v[v.size() - 1].x, v[v.size() - 3].x);
-            }
+            // No chicanes: the lanes are kept straight, for the jumps. (The draw that chose them stays.)
+            rng_.pick(3);
             v.push_back({east ? xr : xl, zs[size_t(i)], gap / 2});
         }
     }
-    v.push_back({x0, zs.back(), 900});  // top-left corner into the return lane
+    v.push_back({x0, zs.back(), 1800});  // top-left corner into the return lane
     return v;
 }
 
@@ -559,9 +558,14 @@ bool Generator::freeOver(float s0, float s1) const {
 
 bool Generator::placeFeature(float length, float maxCurv, float lo, float hi, float* at) {
     const float gap = p_.featureGap;
-    for (int tries = 0; tries < 200; ++tries) {
+    // Indoors a rider comes off a feature flat out: the straight runs on past it far enough to brake
+    // for the hairpin after it.
+    const bool indoor = spec_.kind == TrackKind::Indoor;
+    const float runOut = indoor ? 2000.0f : gap;
+    // Indoors the straights are few and a feature fits only in a part of each: look longer for it.
+    for (int tries = 0; tries < (indoor ? 1000 : 200); ++tries) {
         const float s0 = rng_.uniform(lo, std::max(lo, hi - length));
-        if (freeOver(s0 - gap, s0 + length + gap) && straightOver(s0 - gap, s0 + length + gap, maxCurv)) {
+        if (freeOver(s0 - gap, s0 + length + gap) && straightOver(s0 - gap, s0 + length + runOut, maxCurv)) {
             occupied_.push_back({s0 - gap, s0 + length + gap});
             *at = s0;
             return true;
@@ -573,6 +577,26 @@ bool Generator::placeFeature(float length, float maxCurv, float lo, float hi, fl
 void Generator::addJump(const Jump& j, const std::vector<Mound>& mounds) {
     d_.jumps.push_back(j);
     for (const Mound& m : mounds) mounds_.push_back(m);
+}
+
+// Indoors the lanes fill up with jumps and whoops, and a checkpoint left to the gaps between them ends
+// up at a hairpin's exit, where a rider running wide meets its gate from the side. So the checkpoints
+// are planned first, each on a straight with a run-in as long as a rider's look along the line.
+void Generator::planCheckpoints() {
+    constexpr float kRunIn = 2500, kRunOut = 600;
+    const int n = p_.checkpoints;
+    const float depth = p_.bandDepth, tight = 1.0f / 2500;
+    for (int k = 0; k < n; ++k) {
+        const float from = d_.lapLength * (float(k) + 0.6f) / float(n);
+        const float limit = std::min(d_.lapLength * (float(k) + 1.4f) / float(n), d_.lapLength - 2500);
+        for (float s = from; s < limit; s += d_.step) {
+            if (!checkpointPlan_.empty() && s < checkpointPlan_.back() + depth + kRunIn) continue;
+            if (!straightOver(s - kRunIn, s + depth + kRunOut, tight)) continue;
+            checkpointPlan_.push_back(s);
+            occupied_.push_back({s - 300, s + depth + 300});
+            break;
+        }
+    }
 }
 
 void Generator::buildFeatures() {
@@ -605,6 +629,7 @@ void Generator::buildFeatures() {
             plans = {{"kicker", 4}, {"bigtable", 1}};
             break;
     }
+    if (spec_.kind == TrackKind::Indoor) planCheckpoints();
     const float scaleUp = spec_.kind == TrackKind::Outdoor ? 1.4f : 1.0f;
     // How far past the lip the riders come down on each kind of jump: the jump assist launches them at
     // about 30 m/s, and the lines ride the jumps flat out. The landing face of each jump runs down to
@@ -745,7 +770,15 @@ void Generator::buildBands() {
     const int n = p_.checkpoints;
     const float depth = p_.bandDepth, tight = spec_.kind == TrackKind::Indoor ? 1.0f / 2500 : 1.0f / 6000;
     auto straight = [&](float s) { return straightOver(s - depth, s + 2 * depth, tight); };
-    for (int k = 0; k < n; ++k) {
+    for (float s : checkpointPlan_) {
+        // Planned before the features: the band only has to keep clear of the other bands.
+        bool free = true;
+        for (const Band& x : b) free = free && (s + depth + 300 < x.s0 || s - 300 > x.s1);
+        if (!free) continue;
+        b.push_back({s, s + depth, uint8_t(checkpoint0 + d_.checkpoints.size())});
+        d_.checkpoints.push_back(s + depth / 2);
+    }
+    for (int k = 0; k < n && checkpointPlan_.empty(); ++k) {
         const float from = d_.lapLength * (float(k) + 0.6f) / float(n);
         const float limit = std::min(d_.lapLength * (float(k) + 1.4f) / float(n), d_.lapLength - 2500);
         float s = from;
@@ -1021,10 +1054,12 @@ void Generator::buildRadar() {
     d_.radarPalette[1] = 0x80F0F0F0u;  // riding surface
     d_.radarPalette[2] = 0x80303030u;  // its border
     d_.radarPalette[3] = 0x802020E0u;  // start line
+    // Row 0 is the far edge of the world (largest z): the HUD shows the map with +z up the screen and
+    // reads the picture's rows from the top down.
     for (int y = 0; y < n; ++y)
         for (int x = 0; x < n; ++x) {
             const float wx = (float(x) + 0.5f) * d_.side / float(n),
-                        wz = (float(y) + 0.5f) * d_.side / float(n);
+                        wz = (float(n - 1 - y) + 0.5f) * d_.side / float(n);
             const Hit h = field_->query(wx, wz);
             if (!h.near) continue;
             const float pixel = d_.side / float(n);
@@ -1144,7 +1179,7 @@ void Generator::buildObjects() {
     }
     // Hay bales round the outside of tight corners, banners beside the lap, fences along the start.
     const int n = int(d_.centre.size());
-    const float tight = spec_.kind == TrackKind::Indoor ? 1.0f / 1400 : 1.0f / 4000;
+    const float tight = spec_.kind == TrackKind::Indoor ? 1.0f / 2000 : 1.0f / 4000;
     int bales = 0;
     float lastCorner = -1e9f;
     for (int i = 0; i < n && bales < 90; ++i) {
@@ -1202,7 +1237,9 @@ void Generator::buildObjects() {
             const float x = trees.uniform(900, d_.side - 900), z = trees.uniform(900, d_.side - 900);
             const bool onFloor = x > d_.floorX0 - 400 && x < d_.floorX1 + 400 && z > d_.floorZ0 - 400 &&
                                  z < d_.floorZ1 + 400 && spec_.kind == TrackKind::Freestyle;
-            if (onFloor || !clearOfLap(x, z, 700)) continue;
+            // Well clear of the shoulders: a rider running wide, a chase camera swinging behind it or
+            // a rider landing off line never meets a trunk or the foliage.
+            if (onFloor || !clearOfLap(x, z, p_.shoulder + 2000)) continue;
             place(Prop::Tree, x, z, trees.uniform(0, 6.28f));
             ++placed;
         }

@@ -1,6 +1,7 @@
 #include "game/ai/ai_interface.h"
 
 #include "bike/kinetic_bike.h"
+#include "engine/sys/files.h"
 #include "game/ai/ai_modules.h"
 #include "world/spline_manager.h"
 
@@ -55,4 +56,15 @@ void CAIInterface::advanceWayPos(KineticBike& bike) {
         bLapped = 1;
     }
     if (now < old) bLapped = 0;
+    if (now != wayStillAt || bike.frameCountForMessage < wayStillSince) {
+        wayStillAt = now;
+        wayStillSince = bike.frameCountForMessage;
+        wayStillReported = 0;
+    } else if (!wayStillReported && bike.frameCountForMessage - wayStillSince >= kStillReportSteps) {
+        x_printf("Way time stands still: bike %d (%s) at %.0f for %u s, at x %.0f z %.0f\n",
+                 decisionMaker.bikeID, bike.isCPU ? "computer" : "player", static_cast<double>(now),
+                 kStillReportSteps / 60, static_cast<double>(bike.position.x),
+                 static_cast<double>(bike.position.z));
+        wayStillReported = 1;
+    }
 }

@@ -30,4 +30,11 @@ public:
     CAIDecisionMaker decisionMaker;
     CAIBikeControl bikeControl;
     uint8_t bLapped = 0;  // the lap of the current way time was already counted
+
+    // A racer whose way time stands still this long (bike steps, 60 a second) is reported once in the
+    // log: a rider that has lost the line (circling, wedged) shows up in any long run.
+    static constexpr uint32_t kStillReportSteps = 600;
+    float wayStillAt = -1.0f;    // the way time last seen
+    uint32_t wayStillSince = 0;  // the bike's step count when it was first seen there
+    uint8_t wayStillReported = 0;
 };
