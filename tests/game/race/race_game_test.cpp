@@ -432,7 +432,7 @@ TEST_F(RaceTest, TheSceneryNearAHumanGetsItsBodies) {
     CQzGame::drawFrames = false;
     auto* race = new CQzGame(&gameOptions, common_, 0);
     bool body = false;
-    for (int f = 0; f < 360; ++f) {
+    for (int f = 0; f < 900 && !body; ++f) {
         const KineticBike* b = CQzGame::bike[0];
         const _Placement* target = NearestSolidPlacement(*race->world, b->position);
         ASSERT_NE(target, nullptr);
