@@ -249,6 +249,17 @@ void SM_DLDrawGouraudRect(_smdlhdr* node, const _sm_dldc* dc) {
     });
 }
 
+namespace {
+// A text node names its string by id until first drawn; then it keeps the string's address.
+bool ResolveText(_sm_textnode* t) {
+    if (t->Text) return true;
+    const char* s = SM_GetStringByID(t->StringID);
+    if (!s) return false;
+    t->Text = Addr32(s);
+    return true;
+}
+}  // namespace
+
 void SM_DLDrawTextString(_smdlhdr* node, const _sm_dldc* dc) {
     auto* t = reinterpret_cast<_sm_textnode*>(node);
     if (t->Font < 0 || t->Font >= Resource.nFonts) return;
@@ -256,11 +267,7 @@ void SM_DLDrawTextString(_smdlhdr* node, const _sm_dldc* dc) {
         SM_DLDrawTextStringVemoFont(node, dc);
         return;
     }
-    if (!t->Text) {
-        const char* s = SM_GetStringByID(t->StringID);
-        if (!s) return;
-        t->Text = Addr32(s);
-    }
+    if (!ResolveText(t)) return;
     _sm_dldc d = *dc;
     _dl_bound b, c;
     if (!SM_DLCombineWithDC(&b, &c, node, &d)) return;
@@ -369,11 +376,7 @@ void FlushTextBuffer() {
 
 void SM_DLDrawTextStringVemoFont(_smdlhdr* node, const _sm_dldc* dc) {
     auto* t = reinterpret_cast<_sm_textnode*>(node);
-    if (!t->Text) {
-        const char* s = SM_GetStringByID(t->StringID);
-        if (!s) return;
-        t->Text = Addr32(s);
-    }
+    if (!ResolveText(t)) return;
     _sm_dldc d = *dc;
     _dl_bound b, c;
     if (!SM_DLCombineWithDC(&b, &c, node, &d)) return;
