@@ -447,7 +447,10 @@ void GsDevice::BuildState() {
     s.zpsm = 0x30u | uint32_t(c.zbuf.PSM);
     if (s.zpsm != kPsmZ32 && s.zpsm != kPsmZ24 && s.zpsm != kPsmZ16 && s.zpsm != kPsmZ16S) s.zpsm = kPsmZ32;
     s.zmsk = c.zbuf.ZMSK != 0;
-    s.zte = c.test.ZTE != 0;
+    // A depth test every pixel passes with the depth masked neither reads nor writes the depth buffer
+    // (targets without one, such as the shadow pictures, are set up so): drawn as with no test at all,
+    // which the vector spans take whatever the depth format.
+    s.zte = c.test.ZTE != 0 && !(c.test.ZTST == kZtstAlways && s.zmsk);
     s.ztst = uint32_t(c.test.ZTST);
     s.ate = c.test.ATE != 0;
     s.atst = uint32_t(c.test.ATST);
