@@ -22,6 +22,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     gs->Reset(false);
     gif->Reset();
     const int path = 1 + data[0] % 3;
+    // Vertex lists whole or register by register (the top bit of the first byte).
+    console::gif::GifInterpreter::AllowVertexLists((data[0] & 0x80) == 0);
     const uint8_t chunkByte = data[1];
     const size_t chunk = 1 + chunkByte % 64;  // quadwords per delivery: packets arrive in pieces
     data += 2;

@@ -1,6 +1,7 @@
 #include "console/gif/gif_interpreter.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "console/gs/gs_device.h"
@@ -20,7 +21,55 @@ uint64_t Dword(const uint8_t* qw, int i) {
     return d;
 }
 
+bool IsXyz(uint32_t desc) {
+    return desc == kPackedXyz2 || desc == kPackedXyz3 || desc == kPackedXyzf2 || desc == kPackedXyzf3;
+}
+
+// The register an XYZ descriptor's data goes to and its value: the ADC bit (bit 15 of the last word)
+// makes XYZ2 and XYZF2 write XYZ3 and XYZF3, which queue the vertex without drawing.
+[[gnu::always_inline]] inline uint32_t PackedXyz(const uint8_t* qw, uint32_t desc, uint64_t* value) {
+    const bool adc = (Word(qw, 3) >> 15) & 1;
+    if (desc == kPackedXyzf2 || desc == kPackedXyzf3) {
+        *value = uint64_t(Word(qw, 0) & 0xFFFF) | (uint64_t(Word(qw, 1) & 0xFFFF) << 16) |
+                 (uint64_t((Word(qw, 2) >> 4) & 0xFFFFFF) << 32) |
+                 (uint64_t((Word(qw, 3) >> 4) & 0xFF) << 56);
+        return desc == kPackedXyzf3 || adc ? gs::kRegXyzf3 : gs::kRegXyzf2;
+    }
+    *value = uint64_t(Word(qw, 0) & 0xFFFF) | (uint64_t(Word(qw, 1) & 0xFFFF) << 16) |
+             (uint64_t(Word(qw, 2)) << 32);
+    return desc == kPackedXyz3 || adc ? gs::kRegXyz3 : gs::kRegXyz2;
+}
+
+[[gnu::always_inline]] inline uint64_t PackedRgbaq(const uint8_t* qw, uint32_t qbits) {
+    return uint64_t(Word(qw, 0) & 0xFF) | (uint64_t(Word(qw, 1) & 0xFF) << 8) |
+           (uint64_t(Word(qw, 2) & 0xFF) << 16) | (uint64_t(Word(qw, 3) & 0xFF) << 24) |
+           (uint64_t(qbits) << 32);
+}
+
+// Registers per vertex when a PACKED register list is nothing but vertices: (ST, RGBAQ, XYZ) or
+// (RGBAQ, XYZ) again and again, any XYZ form in each; 0 for any other list.
+uint32_t VertexListRegs(uint64_t regs, uint32_t nreg) {
+    for (uint32_t per : {3u, 2u}) {
+        if (nreg % per != 0) continue;
+        bool all = true;
+        for (uint32_t i = 0; i < nreg && all; i += per) {
+            const uint32_t a = uint32_t(regs >> (4 * i)) & 0xF, b = uint32_t(regs >> (4 * (i + 1))) & 0xF;
+            all = per == 3
+                      ? a == kPackedSt && b == kPackedRgbaq && IsXyz(uint32_t(regs >> (4 * (i + 2))) & 0xF)
+                      : a == kPackedRgbaq && IsXyz(b);
+        }
+        if (all) return per;
+    }
+    return 0;
+}
+
+std::atomic<bool> vertexLists{true};
+
 }  // namespace
+
+bool GifInterpreter::AllowVertexLists(bool allow) {
+    return vertexLists.exchange(allow);
+}
 
 GifInterpreter& Gif() {
     static GifInterpreter gif(gs::Gs());
@@ -55,6 +104,9 @@ void GifInterpreter::StartTag(PathState& p, const uint8_t* qw) {
     p.loopsLeft = uint32_t(p.tag.NLOOP);
     p.nreg = p.tag.NREG ? uint32_t(p.tag.NREG) : 16u;
     p.reg = 0;
+    p.vertexRegs = p.tag.FLG == kFlgPacked && vertexLists.load(std::memory_order_relaxed)
+                       ? VertexListRegs(p.tag.REGS, p.nreg)
+                       : 0;
     if (p.tag.PRE && p.tag.FLG != kFlgImage && p.tag.FLG != kFlgDisable)
         gs_.WriteReg(gs::kRegPrim, p.tag.PRIM);
     p.inPacket = p.loopsLeft != 0;
@@ -68,10 +120,7 @@ void GifInterpreter::Packed(const uint8_t* qw, uint32_t desc) {
         case kPackedRgbaq: {
             uint32_t qbits;
             std::memcpy(&qbits, &q_, 4);
-            const uint64_t v = uint64_t(Word(qw, 0) & 0xFF) | (uint64_t(Word(qw, 1) & 0xFF) << 8) |
-                               (uint64_t(Word(qw, 2) & 0xFF) << 16) | (uint64_t(Word(qw, 3) & 0xFF) << 24) |
-                               (uint64_t(qbits) << 32);
-            gs_.WriteReg(gs::kRegRgbaq, v);
+            gs_.WriteReg(gs::kRegRgbaq, PackedRgbaq(qw, qbits));
             return;
         }
         case kPackedSt: {
@@ -84,20 +133,12 @@ void GifInterpreter::Packed(const uint8_t* qw, uint32_t desc) {
             gs_.WriteReg(gs::kRegUv, uint64_t(Word(qw, 0) & 0x3FFF) | (uint64_t(Word(qw, 1) & 0x3FFF) << 16));
             return;
         case kPackedXyzf2:
-        case kPackedXyzf3: {
-            const bool noKick = desc == kPackedXyzf3 || ((Word(qw, 3) >> 15) & 1);
-            const uint64_t v = uint64_t(Word(qw, 0) & 0xFFFF) | (uint64_t(Word(qw, 1) & 0xFFFF) << 16) |
-                               (uint64_t((Word(qw, 2) >> 4) & 0xFFFFFF) << 32) |
-                               (uint64_t((Word(qw, 3) >> 4) & 0xFF) << 56);
-            gs_.WriteReg(noKick ? gs::kRegXyzf3 : gs::kRegXyzf2, v);
-            return;
-        }
+        case kPackedXyzf3:
         case kPackedXyz2:
         case kPackedXyz3: {
-            const bool noKick = desc == kPackedXyz3 || ((Word(qw, 3) >> 15) & 1);
-            const uint64_t v = uint64_t(Word(qw, 0) & 0xFFFF) | (uint64_t(Word(qw, 1) & 0xFFFF) << 16) |
-                               (uint64_t(Word(qw, 2)) << 32);
-            gs_.WriteReg(noKick ? gs::kRegXyz3 : gs::kRegXyz2, v);
+            uint64_t v;
+            const uint32_t addr = PackedXyz(qw, desc, &v);
+            gs_.WriteReg(addr, v);
             return;
         }
         case kPackedTex0_1:
@@ -135,6 +176,43 @@ void GifInterpreter::Reglist(uint64_t value, uint32_t desc) {
     }
 }
 
+void GifInterpreter::VertexLoops(const PathState& p, const uint8_t* qw, size_t loops) {
+    const uint32_t per = p.vertexRegs;
+    const bool withSt = per == 3;
+    const uint32_t perLoop = p.nreg / per;
+    // The XYZ descriptor of each vertex of a loop.
+    uint32_t xyzDesc[8];
+    for (uint32_t k = 0; k < perLoop; ++k)
+        xyzDesc[k] = uint32_t(p.tag.REGS >> (4 * (k * per + per - 1))) & 0xF;
+    uint32_t qbits;
+    std::memcpy(&qbits, &q_, 4);
+    constexpr size_t kBatch = 48;
+    gs::GsDevice::VertexWrite batch[kBatch];
+    size_t n = 0;
+    for (size_t l = 0; l < loops; ++l) {
+        for (uint32_t k = 0; k < perLoop; ++k, qw += 16 * per) {
+            gs::GsDevice::VertexWrite& w = batch[n];
+            const uint8_t* c = qw;
+            if (withSt) {
+                // ST leaves its third word as the Q of the RGBAQ that follows.
+                w.st = uint64_t(Word(qw, 0)) | (uint64_t(Word(qw, 1)) << 32);
+                qbits = Word(qw, 2);
+                c += 16;
+            } else {
+                w.st = 0;
+            }
+            w.rgbaq = PackedRgbaq(c, qbits);
+            w.xyzAddr = PackedXyz(c + 16, xyzDesc[k], &w.xyz);
+            if (++n == kBatch) {
+                gs_.WriteVertices(batch, n, withSt);
+                n = 0;
+            }
+        }
+    }
+    gs_.WriteVertices(batch, n, withSt);
+    std::memcpy(&q_, &qbits, 4);
+}
+
 void GifInterpreter::Write(int path, const void* data, size_t qwc) {
     if (path < 1 || path > 3) {
         gs::GsLogf("GIF: data on unknown path %d ignored\n", path);
@@ -153,6 +231,18 @@ void GifInterpreter::Write(int path, const void* data, size_t qwc) {
         }
         switch (p.tag.FLG) {
             case kFlgPacked: {
+                if (p.vertexRegs != 0 && p.reg == 0) {
+                    // Every whole loop of a vertex list that arrived in this delivery in one go.
+                    const size_t loops = std::min<size_t>(p.loopsLeft, (qwc - i) / p.nreg);
+                    if (loops != 0) {
+                        VertexLoops(p, qw, loops);
+                        p.loopsLeft -= uint32_t(loops);
+                        if (p.loopsLeft == 0) p.inPacket = false;
+                        i += loops * p.nreg - 1;
+                        qw += (loops * p.nreg - 1) * 16;
+                        break;
+                    }
+                }
                 const uint32_t desc = uint32_t(p.tag.REGS >> (4 * p.reg)) & 0xF;
                 Packed(qw, desc);
                 if (++p.reg == p.nreg) {

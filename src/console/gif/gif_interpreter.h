@@ -32,6 +32,11 @@ public:
     // Quadwords of a packet that starts with `tag` (the tag included), as its fields declare.
     static size_t PacketQwords(const GifTag& tag);
 
+    // PACKED packets whose register list is vertices (ST, RGBAQ, XYZ or RGBAQ, XYZ, repeated) go to the
+    // GS as whole vertices, with the same results as register by register. Off: every register one at a
+    // time (for comparing the two). Returns the previous setting.
+    static bool AllowVertexLists(bool allow);
+
 private:
     struct PathState {
         bool inPacket = false;
@@ -39,11 +44,14 @@ private:
         uint32_t loopsLeft = 0;
         uint32_t reg = 0;  // next register descriptor of the current loop
         uint32_t nreg = 16;
+        uint32_t vertexRegs = 0;  // a vertex list: registers per vertex (3 with ST, 2 without); else 0
     };
 
     void StartTag(PathState& p, const uint8_t* qw);
     void Packed(const uint8_t* qw, uint32_t desc);
     void Reglist(uint64_t value, uint32_t desc);
+    // Whole loops of a vertex list, `loops` of them at `qw`.
+    void VertexLoops(const PathState& p, const uint8_t* qw, size_t loops);
 
     gs::GsDevice& gs_;
     PathState paths_[4];

@@ -146,31 +146,8 @@ void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
         case kRegXyz3:
         case kRegXyzf2:
         case kRegXyzf3: {
-            const bool fogged = addr == kRegXyzf2 || addr == kRegXyzf3;
-            const bool useAc = prmodecont_.AC != 0;
-            const uint32_t ctxt = useAc ? uint32_t(prim_.CTXT) : uint32_t(prmode_.CTXT);
-            const Context& c = ctx_[ctxt];
-            GsVertex v{};
-            v.x = int32_t(value & 0xFFFF) - int32_t(c.xyoffset.OFX);
-            v.y = int32_t((value >> 16) & 0xFFFF) - int32_t(c.xyoffset.OFY);
-            if (fogged) {
-                v.z = uint32_t((value >> 32) & 0xFFFFFF);
-                v.fog = uint8_t(value >> 56);
-            } else {
-                v.z = uint32_t(value >> 32);
-                v.fog = uint8_t(fog_.F);
-            }
-            v.r = uint8_t(rgbaq_.R);
-            v.g = uint8_t(rgbaq_.G);
-            v.b = uint8_t(rgbaq_.B);
-            v.a = uint8_t(rgbaq_.A);
-            v.q = FloatBits(uint32_t(rgbaq_.Q));
-            v.s = FloatBits(uint32_t(st_.S));
-            v.t = FloatBits(uint32_t(st_.T));
-            v.u = uint32_t(uv_.U);
-            v.v = uint32_t(uv_.V);
-            queue_[queued_++] = v;
-            Kick(addr == kRegXyz2 || addr == kRegXyzf2);
+            const VertexWrite w{RegBits(st_), RegBits(rgbaq_), value, addr};
+            WriteVertices(&w, 1, false);
             return;
         }
         case kRegTex0_1:
@@ -374,6 +351,48 @@ uint64_t GsDevice::ReadReg(uint32_t addr) const {
 
 // --- Primitives -----------------------------------------------------------------------------------
 
+void GsDevice::WriteVertices(const VertexWrite* w, size_t count, bool withSt) {
+    if (count == 0) return;
+    // Nothing a vertex list writes changes the context, its offset, UV or FOG: they are read once.
+    const uint32_t ctxt = prmodecont_.AC != 0 ? uint32_t(prim_.CTXT) : uint32_t(prmode_.CTXT);
+    const int32_t ofx = int32_t(ctx_[ctxt].xyoffset.OFX), ofy = int32_t(ctx_[ctxt].xyoffset.OFY);
+    const uint8_t fog = uint8_t(fog_.F);
+    const uint32_t u = uint32_t(uv_.U), v = uint32_t(uv_.V);
+    uint64_t st = RegBits(st_);
+    for (size_t i = 0; i < count; ++i) {
+        if (withSt) st = w[i].st;
+        const uint64_t c = w[i].rgbaq, xyz = w[i].xyz;
+        const uint32_t addr = w[i].xyzAddr;
+        GsVertex& q = queue_[queued_++];
+        q.x = int32_t(xyz & 0xFFFF) - ofx;
+        q.y = int32_t((xyz >> 16) & 0xFFFF) - ofy;
+        if (addr == kRegXyzf2 || addr == kRegXyzf3) {
+            q.z = uint32_t((xyz >> 32) & 0xFFFFFF);
+            q.fog = uint8_t(xyz >> 56);
+        } else {
+            q.z = uint32_t(xyz >> 32);
+            q.fog = fog;
+        }
+        q.r = uint8_t(c);
+        q.g = uint8_t(c >> 8);
+        q.b = uint8_t(c >> 16);
+        q.a = uint8_t(c >> 24);
+        q.q = FloatBits(uint32_t(c >> 32));
+        q.s = FloatBits(uint32_t(st));
+        q.t = FloatBits(uint32_t(st >> 32));
+        q.u = u;
+        q.v = v;
+        Kick(addr == kRegXyz2 || addr == kRegXyzf2);
+    }
+    st_ = RegFrom<GsSt>(st);
+    rgbaq_ = RegFrom<GsRgbaq>(w[count - 1].rgbaq);
+}
+
+int GsDevice::QueuedVertices(GsVertex* out) const {
+    for (int i = 0; i < queued_; ++i) out[i] = queue_[i];
+    return queued_;
+}
+
 void GsDevice::Kick(bool draw) {
     static constexpr int kNeeded[8] = {1, 2, 2, 3, 3, 3, 2, 1};
     const uint32_t type = prim_.PRIM;
@@ -428,7 +447,10 @@ void GsDevice::BuildState() {
     s.zpsm = 0x30u | uint32_t(c.zbuf.PSM);
     if (s.zpsm != kPsmZ32 && s.zpsm != kPsmZ24 && s.zpsm != kPsmZ16 && s.zpsm != kPsmZ16S) s.zpsm = kPsmZ32;
     s.zmsk = c.zbuf.ZMSK != 0;
-    s.zte = c.test.ZTE != 0;
+    // A depth test every pixel passes with the depth masked neither reads nor writes the depth buffer
+    // (targets without one, such as the shadow pictures, are set up so): drawn as with no test at all,
+    // which the vector spans take whatever the depth format.
+    s.zte = c.test.ZTE != 0 && !(c.test.ZTST == kZtstAlways && s.zmsk);
     s.ztst = uint32_t(c.test.ZTST);
     s.ate = c.test.ATE != 0;
     s.atst = uint32_t(c.test.ATST);

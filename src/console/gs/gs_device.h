@@ -53,6 +53,19 @@ public:
     void WriteReg(uint32_t addr, uint64_t value);
     uint64_t ReadReg(uint32_t addr) const;
 
+    // One vertex of a vertex list: the ST and RGBAQ values and then the XYZ write at `xyzAddr` (XYZ2,
+    // XYZ3, XYZF2 or XYZF3) that kicks it.
+    struct VertexWrite {
+        uint64_t st, rgbaq, xyz;
+        uint32_t xyzAddr;
+    };
+    // The register writes of `count` vertices in order (ST only when `withSt`, then RGBAQ and XYZ): the
+    // same registers, vertex queue and primitives as WriteReg one at a time, with the drawing context's
+    // offset and the other vertex registers read once.
+    void WriteVertices(const VertexWrite* v, size_t count, bool withSt);
+    // The vertices waiting in the queue for the next kick (at most 3); returns how many.
+    int QueuedVertices(GsVertex* out) const;
+
     // IMAGE data for the active host-to-local transfer. Data past the transfer's rectangle is discarded.
     void WriteImage(const uint8_t* data, size_t bytes);
     // The GIF calls this when an IMAGE packet ends: later IMAGE data needs a new transfer.
@@ -143,7 +156,7 @@ private:
     GsTrxdir trxdir_;
     uint64_t scanmsk_ = 0, dimx_ = 0, texflush_ = 0;
 
-    GsVertex queue_[3];
+    GsVertex queue_[3]{};
     int queued_ = 0;
     uint64_t prims_ = 0;
 
