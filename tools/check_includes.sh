@@ -18,8 +18,8 @@ layer_of_path() {
     src/console/* | console/*) echo console ;;
     src/engine/* | engine/*) echo engine ;;
     src/kinetic/* | kinetic/*) echo kinetic ;;
-    src/game/* | src/bike/* | src/world/* | src/audio/* | src/frontend/*) echo game ;;
-    game/* | bike/* | world/* | audio/* | frontend/*) echo game ;;
+    src/game/* | src/bike/* | src/world/* | src/audio/* | src/race/* | src/frontend/* | src/app/*) echo game ;;
+    game/* | bike/* | world/* | audio/* | race/* | frontend/* | app/*) echo game ;;
     src/host/* | host/*) echo host ;;
     tools/* | mkdisc/*) echo tools ;;
     *) echo other ;;

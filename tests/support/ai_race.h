@@ -11,11 +11,11 @@
 #include <vector>
 
 #include "../bike/bike_world.h"
-#include "game/ai/ai_interface.h"
 #include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "heap_image.h"
 #include "mkdisc/stunt_tree.h"
+#include "race/ai/ai_interface.h"
 #include "world/ramps.h"
 #include "world/spline_manager.h"
 #include "world/terrain_map_format.h"

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "app/main_loop.h"
 #include "audio/audio_memory_manager.h"
 #include "audio/sound_view.h"
 #include "console/kernel/vsync.h"
@@ -19,9 +20,8 @@
 #include "frontend/sm/sm_progress.h"
 #include "frontend/sm/sm_resource.h"
 #include "frontend/sm/sm_translate.h"
-#include "game/core/main_loop.h"
-#include "game/race/demo_loop.h"
-#include "game/race/riders.h"
+#include "race/demo_loop.h"
+#include "race/riders.h"
 
 // ---- selection state ---------------------------------------------------------------------------------
 CGameOptions* GO = nullptr;

@@ -2,11 +2,11 @@
 // that does not wrap, and Accept that records the choice and opens the next screen.
 #include <cmath>
 
+#include "app/main_loop.h"
 #include "engine/sys/clock.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
-#include "game/core/main_loop.h"
-#include "game/race/demo_loop.h"
+#include "race/demo_loop.h"
 
 int8_t modenum_mm = 0;
 int8_t modenum_diffiulty = 0;
