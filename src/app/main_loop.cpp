@@ -16,9 +16,6 @@
 #include "race/race_game.h"
 #include "race/race_links.h"
 
-GameState gameState = GAMESTATE_FRONTEND;
-CGameOptions gameOptions;
-unsigned char inCareer = 0;
 volatile bool qzQuitRequested = false;
 
 namespace {

@@ -3,7 +3,6 @@
 // back at its reset position and control goes back to the rider. Also the riding state cleared at every
 // placing, the post-crash window, the trail of safe positions and the choice of the reset position.
 #include "bike/bike_crash.h"
-#include "app/main_loop.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_brake.h"
 #include "bike/components/bike_driver_input.h"
@@ -12,6 +11,7 @@
 #include "bike/components/bike_suspension.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
+#include "game/core/global_options.h"
 #include "game/model/model.h"
 #include "kinetic/collide/collidable.h"
 #include "kinetic/collide/collision_detector.h"

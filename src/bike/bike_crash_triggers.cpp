@@ -2,11 +2,11 @@
 // into a crash once per step), a bike pinned against an object with the throttle open, sudden changes of
 // velocity that make a contact more dangerous, and the ground test of every step (hard impacts, bad
 // landings, rolling over, a wheel sunk into the ground, riding along the side of a steep hill).
-#include "app/main_loop.h"
 #include "bike/bike_control.h"
 #include "bike/bike_crash.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
+#include "game/core/global_options.h"
 #include "game/model/global_time.h"
 #include "kinetic/collide/collidable.h"
 #include "kinetic/dynamics/collision_event.h"

@@ -4,11 +4,11 @@
 // towards 20 degrees, and in the air adds the extra gravity that brings the bike down on the landing.
 // After a touch-down the landing speed is held for a few steps; the crash zone the bike rides through is
 // remembered for the crash reset.
-#include "app/main_loop.h"
 #include "bike/bike_crash.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
+#include "game/core/global_options.h"
 #include "game/core/random.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "world/ramps.h"

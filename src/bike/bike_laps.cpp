@@ -3,11 +3,11 @@
 // drawn wheels' suspension offsets.
 #include "bike/bike_laps.h"
 
-#include "app/main_loop.h"
 #include "bike/components/bike_suspension.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/files.h"
 #include "engine/sys/math.h"
+#include "game/core/global_options.h"
 #include "game/model/global_time.h"
 #include "world/subtile_model.h"
 #include "world/terrain_type.h"

@@ -1,10 +1,10 @@
 // The small steps of the bike's frame that shape its speed and spin around the handling step: the
 // wheelie condition, the standstill clamp, the speed limit, the speed hold on freestyle objects, the
 // spin damping and the nitro boost.
-#include "app/main_loop.h"
 #include "bike/bike_control.h"
 #include "bike/components/bike_driver_input.h"
 #include "bike/kinetic_bike.h"
+#include "game/core/global_options.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/vehicle/wheels_component.h"
 #include "world/terrain_type.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cmath>
 
-#include "app/main_loop.h"
 #include "bike/kinetic_bike.h"
 #include "bike/particle_sink.h"
+#include "game/core/global_options.h"
 #include "game/core/random.h"
 #include "game/model/model.h"
 #include "world/world_model.h"

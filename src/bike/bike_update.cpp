@@ -5,7 +5,6 @@
 // checkpoints crossed, the track bonuses, the world edge and the crash state machine, the particle trail,
 // the finisher put back at its start, and the flag words the views and the sound read. Also the wrong-way
 // sign and the height above ground that the race and the views ask for.
-#include "app/main_loop.h"
 #include "bike/bike_control.h"
 #include "bike/bike_particles.h"
 #include "bike/components/bike_aerodynamics.h"
@@ -14,6 +13,7 @@
 #include "bike/kinetic_bike.h"
 #include "bike/particle_sink.h"
 #include "engine/sys/math.h"
+#include "game/core/global_options.h"
 #include "game/model/global_time.h"
 #include "kinetic/dynamics/angular_constraint_1d.h"
 #include "kinetic/dynamics/rigid_body.h"

@@ -2,11 +2,11 @@
 // ballistic arc back toward the world centre and becomes an ordinary crash once it has come down; on
 // the other tracks it is put straight back on the track. While a crash tumbles, its spin and speed are
 // held within limits that shrink as the crash goes on, so it looks violent at first and then settles.
-#include "app/main_loop.h"
 #include "bike/bike_control.h"
 #include "bike/bike_crash.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
+#include "game/core/global_options.h"
 #include "game/core/random.h"
 #include "game/model/model.h"
 #include "kinetic/collide/collision_detector.h"

@@ -1,6 +1,5 @@
 #include "bike/kinetic_bike.h"
 
-#include "app/main_loop.h"
 #include "bike/bands.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_brake.h"
@@ -11,6 +10,7 @@
 #include "bike/components/bike_transmission.h"
 #include "engine/sys/files.h"
 #include "engine/sys/math.h"
+#include "game/core/global_options.h"
 #include "game/files/collision_storage.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"

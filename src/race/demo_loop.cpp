@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "app/main_loop.h"
 #include "engine/sys/xrand.h"
+#include "game/core/global_options.h"
 
 const WorldInfo wInfo[END_WORLD_ENUMS] = {
     {"b01.bin", TRACKTYPE_BAJA},      {"b02.bin", TRACKTYPE_BAJA},      {"b03.bin", TRACKTYPE_BAJA},

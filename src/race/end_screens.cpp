@@ -4,12 +4,12 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_loop.h"
 #include "bike/kinetic_bike.h"
 #include "engine/font/font.h"
 #include "engine/hal/display.h"
 #include "engine/hal/render_context.h"
 #include "engine/hal/texture_manager.h"
+#include "game/core/global_options.h"
 #include "game/files/common_objects.h"
 #include "game/files/file_manager.h"
 #include "game/files/texture.h"

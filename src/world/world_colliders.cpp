@@ -1,8 +1,8 @@
 // CWorldModel::update: the static bodies of the gates and scenery near each human racer.
 #include <cstring>
 
-#include "app/main_loop.h"
 #include "engine/sys/files.h"
+#include "game/core/global_options.h"
 #include "game/model/object_description.h"
 #include "world/objects/kinetic_collide.h"
 #include "world/objects/kinetic_track_objects.h"

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/main_loop.h"
 #include "engine/font/font.h"
 #include "engine/sys/clock.h"
 #include "frontend/screens/career_ui.h"
 #include "frontend/sm/sm_dlist.h"
+#include "game/core/global_options.h"
 
 using namespace careerui;
 

@@ -1,10 +1,10 @@
 // Rider and bike choice for one or two players: set-up, player 1 rider (25), player 1 bike (24), then
 // with two players player 2 rider (23) and bike (22), then the loading screen (21). Riders are
 // remembered between visits; the bike screens start at bike 0 every time.
-#include "app/main_loop.h"
 #include "engine/sys/clock.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
+#include "game/core/global_options.h"
 
 int8_t R1_ItemCurrent = 0, R2_ItemCurrent = 0;
 int8_t P1bikechosen = 0, P2bikechosen = 0;

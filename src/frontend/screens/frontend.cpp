@@ -5,7 +5,6 @@
 #include <cstring>
 #include <string>
 
-#include "app/main_loop.h"
 #include "audio/audio_memory_manager.h"
 #include "audio/sound_view.h"
 #include "console/kernel/vsync.h"
@@ -15,11 +14,13 @@
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "frontend/screens/frontend_step.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_input.h"
 #include "frontend/sm/sm_progress.h"
 #include "frontend/sm/sm_resource.h"
 #include "frontend/sm/sm_translate.h"
+#include "game/core/global_options.h"
 #include "race/demo_loop.h"
 #include "race/riders.h"
 

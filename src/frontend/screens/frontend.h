@@ -46,7 +46,7 @@ extern int8_t preset[2], riderx[2], bikex[2];
 extern uint32_t careerRiderStats[5];
 extern const int lapRemap[5];
 extern const int timeRemap[5];
-// inCareer is the program's (game/core/main_loop.h).
+// inCareer is the program's (game/core/global_options.h).
 
 // ---- the eight racer names of a race (the human's first) and the credits' names ---------------------
 inline constexpr int kRosterSize = 8;
@@ -146,7 +146,7 @@ SM_PROC FE_CareerScreenProc(int id);
 // In a career race: points the options' racer names at the career slot's riders.
 void FE_CareerRacerNames(CGameOptions* options);
 
-// ---- the program's front-end step (game/core/main_loop.h) -------------------------------------------
+// ---- the program's front-end step (frontend/screens/frontend_step.h) ----------------------------
 // Runs a CFrontend per front-end pass; installed by the main loop.
 class CFrontEndStep;
 CFrontEndStep* FE_ShellStep();

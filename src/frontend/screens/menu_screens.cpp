@@ -2,7 +2,6 @@
 // that does not wrap, and Accept that records the choice and opens the next screen.
 #include <cmath>
 
-#include "app/main_loop.h"
 #include "engine/sys/clock.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "app/main_loop.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/strings.h"
+#include "game/core/global_options.h"
 
 CStats* CStats::racePositions[kMaxRacers] = {};
 int32_t CStats::racerCount = 0;

@@ -1,8 +1,8 @@
 #include "race/scene/camera.h"
 
-#include "app/main_loop.h"
 #include "bike/kinetic_bike.h"
 #include "engine/hal/display.h"
+#include "game/core/global_options.h"
 #include "game/model/model.h"
 #include "game/model/packet.h"
 #include "game/view/view_3d.h"

@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstring>
 
-#include "app/main_loop.h"
 #include "bike/kinetic_bike.h"
 #include "bike/rider_model.h"
 #include "engine/anim/anim_pose.h"
@@ -14,6 +13,7 @@
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/heap.h"
+#include "game/core/global_options.h"
 #include "game/model/pause_state.h"
 #include "game/view/util.h"
 #include "race/scene/bike_motion_view.h"

@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "app/main_loop.h"
 #include "console/mem/addr.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/draw_env.h"
@@ -15,6 +14,7 @@
 #include "engine/hal/microcode.h"
 #include "engine/hal/texture_manager.h"
 #include "engine/sys/files.h"
+#include "game/core/global_options.h"
 #include "game/files/geometry.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"

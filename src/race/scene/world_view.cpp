@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "app/main_loop.h"
 #include "audio/game_sounds.h"
 #include "audio/sound_factory.h"
 #include "audio/sound_ids.h"
@@ -16,6 +15,7 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/core/game_options.h"
+#include "game/core/global_options.h"
 #include "game/core/mem_log.h"
 #include "game/files/file_manager.h"
 #include "game/files/geometry.h"
