@@ -14,7 +14,6 @@
 #include "game/files/file_manager.h"
 #include "race/demo_loop.h"
 #include "race/race_game.h"
-#include "race/race_links.h"
 
 volatile bool qzQuitRequested = false;
 
@@ -62,7 +61,7 @@ void* qzStartUp(int argc, char** argv) {
     gameOptions.musicVolume = 7;
     std::snprintf(gameOptions.WorldFile, sizeof gameOptions.WorldFile, "%s", kDefaultWorld);
     gameOptions.trackType = TRACKTYPE_INDOOR;
-    racelink::StartDemoLoop(&gameOptions);
+    StartDemoLoop(&gameOptions);
 
     return GetFileManager()->loadFile(kCommonObjectsFile);
 }
@@ -111,7 +110,7 @@ int qzRunLoop(void* common) {
             } else {
                 gameState = GAMESTATE_FRONTEND;
                 restart = 0;
-                screen = racelink::NextFrontEndScreen(inCareer != 0);
+                screen = NextFrontEndScreen(inCareer != 0);
             }
             delete race;
             // A race gives back everything it took: anything else is lost for the rest of the run. The

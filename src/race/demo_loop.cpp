@@ -108,3 +108,21 @@ void CDemoLoopManager::setDLGameOptions() {
     gameOptions.trackType = wInfo[world].trackType;
     gameOptions.demoMode = 1;
 }
+
+void StartDemoLoop(CGameOptions* options) {
+    DLManager.setDemoLoopState(DL_FRONT_END);
+    std::snprintf(options->WorldFile, sizeof options->WorldFile, "%s", CDemoLoopManager::getWorldString(I04));
+    options->trackType = CDemoLoopManager::getWorldType(I04);
+}
+
+int NextFrontEndScreen(bool inCareer) {
+    if (inCareer) return 6;
+    switch (DLManager.getDemoLoopState()) {
+        case DL_DISABLED:
+            return 33;
+        case DL_CREDITS:
+            return 1;
+        default:
+            return 34;
+    }
+}

@@ -105,3 +105,9 @@ public:
 
 // The program's one demo-loop manager; it allocates nothing, so it may be built before the heap.
 extern CDemoLoopManager DLManager;
+
+// Start-up: the demo loop in its front-end state, the default track from its world table.
+void StartDemoLoop(CGameOptions* options);
+// The front-end screen after a race is left: the career's pre-race screen, the main menu (demo loop
+// disabled), the credits, or the start screen.
+int NextFrontEndScreen(bool inCareer);

@@ -49,3 +49,7 @@ RaceEndParts RaceEndPartsOf(CQzGame& race) {
     p.trackCam = CQzGame::trackCam;
     return p;
 }
+
+void CQzGame::checkGameOver() {
+    CheckGameOver(RaceEndPartsOf(*this));
+}

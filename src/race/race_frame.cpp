@@ -9,10 +9,13 @@
 #include "game/model/timer.h"
 #include "game/stats/stats.h"
 #include "game/view/view_3d.h"
+#include "race/ai/ai_interface.h"
+#include "race/control/game_controller.h"
 #include "race/countdown.h"
+#include "race/demo_loop.h"
+#include "race/end_screens.h"
 #include "race/pause_obj.h"
 #include "race/race_game.h"
-#include "race/race_links.h"
 #include "race/race_sound.h"
 #include "race/scene/motion_view.h"
 
@@ -61,12 +64,12 @@ float CQzGame::aiStartTime(int racer) {
 void CQzGame::ProcessSomeAI() {
     ++frameStripe;
     if (!gameStart) return;
-    const float t = racelink::StartRelativeTime(gameStart);
+    const float t = gameStart->getRelativeTime();
     const int stride = aiStride(performance);
     for (uint32_t i = 0; i < numOfTotalRacers; ++i) {
         if (whoControls[i] != CONTROL_AI && whoControls[i] != CONTROL_AI_PLAYER) continue;
         if (t > aiStartTime(static_cast<int>(i)) && frameStripe % stride == static_cast<int>(i) % stride)
-            racelink::ProcessAI(control[i], packets, stride);
+            if (control[i]) control[i]->processAI(packets, stride);
     }
 }
 
@@ -99,7 +102,7 @@ int CQzGame::updateGame() {
     packets.clear();
     for (uint32_t i = 0; i < numOfTotalRacers && i < numOfHumanRacers; ++i)
         if (whoControls[i] == CONTROL_PLAYER || whoControls[i] == CONTROL_AI_PLAYER)
-            racelink::ProcessInput(controller[i], packets);
+            if (controller[i]) controller[i]->ProcessInput(packets);
     ProcessSomeAI();
     model->processPackets(packets, 0.0f);
     model->update(globalTime);
@@ -110,12 +113,13 @@ int CQzGame::updateGame() {
     // Second sub-step: the players' pads only, the physics.
     packets.clear();
     for (uint32_t i = 0; i < numOfTotalRacers && i < numOfHumanRacers; ++i)
-        if (whoControls[i] == CONTROL_PLAYER) racelink::ProcessInput(controller[i], packets);
+        if (whoControls[i] == CONTROL_PLAYER && controller[i]) controller[i]->ProcessInput(packets);
     model->processPackets(packets, 0.0f);
     model->update(globalTime);
 
     veEngineSetMaxFPS(1);
-    if (racelink::GameStarted(gameStart) && performance < PERFORMANCE_SLOW && Framecounter % 15 == 0)
+    if (gameStart && gameStart->gameStartData.gameStarted != 0 && performance < PERFORMANCE_SLOW &&
+        Framecounter % 15 == 0)
         CStats::updateRacePosition();
 
     if (drawFrames) veEngineBeginFrame();
@@ -124,7 +128,7 @@ int CQzGame::updateGame() {
     if (drawFrames) veEngineEndFrame();
 
     for (uint32_t i = 0; i < numOfTotalRacers; ++i)
-        if (i % 2 == Framecounter % 2) racelink::AdvanceWayPos(control[i], bike[i]);
+        if (i % 2 == Framecounter % 2 && control[i] && bike[i]) control[i]->advanceWayPos(*bike[i]);
     // The frame's sound after the picture has gone out and the waypoints have moved on.
     racesound::Render(CPauseState::pauseSwitch == 1);
     CGlobalTime::updateGlobalTime();
@@ -137,8 +141,9 @@ int CQzGame::updateGame() {
         gameOptions->gameEndState = GAME_END_RACE_QUIT;
         return kLeave;
     }
-    if (racelink::GameEnded(gameEnd)) return kLeave;
-    if (racelink::DemoLoopEnabled()) return racelink::UpdateDemoLoop();
+    if (gameEnd && gameEnd->getGameEnded() != 0) return kLeave;
+    if (DLManager.getDemoLoopState() != DL_DISABLED)
+        return static_cast<int>(DLManager.updateDemoLoopManager());
     if (pauseModel && pauseModel->exitGame == 1) {
         gameOptions->gameEndState = GAME_END_RACE_QUIT;
         return kLeave;

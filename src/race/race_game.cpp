@@ -33,10 +33,16 @@
 #include "kinetic/collide/primitive_blueprint.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/dynamics/toolkit.h"
+#include "race/ai/ai_interface.h"
 #include "race/ai/ai_orders.h"
+#include "race/control/game_controller.h"
+#include "race/control/stunt_mgr.h"
+#include "race/countdown.h"
+#include "race/demo_loop.h"
+#include "race/end_of_race.h"
+#include "race/end_screens.h"
 #include "race/hud/hud_init.h"
 #include "race/pause_obj.h"
-#include "race/race_links.h"
 #include "race/race_scene.h"
 #include "race/scene/camera.h"
 #include "race/scene/world_view.h"
@@ -134,6 +140,80 @@ void CopyText(char (&out)[worldfile::kBonusTextSize + 1], const char* in) {
     out[worldfile::kBonusTextSize] = 0;
 }
 
+// The chase camera of a human player, waiting in the pre-race mode; returns its model object id.
+int MakeChaseCamera(CQzGame& race) {
+    auto* cam = new CCamera();
+    cam->SetMode(CAMMODE_PREGAME);
+    race.model->objects.push_back(cam);
+    return static_cast<int>(race.model->objects.size()) - 1;
+}
+void AimChaseCamera(int cameraId, int bikeId, int riderId) {
+    CModel* m = CModel::modelPtr;
+    if (!m || cameraId < 0 || static_cast<size_t>(cameraId) >= m->objects.size()) return;
+    auto* cam = dynamic_cast<CCamera*>(m->objects[static_cast<size_t>(cameraId)]);
+    if (!cam) return;
+    cam->cameraTargetId = bikeId;
+    cam->riderTargetId = riderId;
+}
+
+// The world's view in every human's view, then the placed objects, gates and out-of-bounds ring.
+void MakeWorldView(CQzGame& race) {
+    if (!race.worldView) return;
+    std::vector<C3DView*> views(CQzGame::view, CQzGame::view + CQzGame::numOfHumanRacers);
+    for (C3DView* v : views) v->insertObject(race.worldView);
+    race.worldView->addObjectsToWorld(views);
+}
+
+// The countdown: one per human in its view; player 0's sets the race's clock.
+CGameStart* MakeGameStart(CQzGame& race, unsigned int player) {
+    auto* start = new CGameStart(CQzGame::masterFileCommonObjects, race.trackList, player);
+    CQzGame::view[player]->insertObject(start);
+    return start;
+}
+
+// The end screens: the menu object in the model, the results over every player's view.
+void MakeGameEnd(CQzGame& race) {
+    race.gameEndModel = new CGameEndObj(CQzGame::pauseId);
+    race.model->objects.push_back(race.gameEndModel);
+    race.endGameId = static_cast<int32_t>(race.model->objects.size()) - 1;
+    race.gameEnd = new CGameEnd(&race.pauseView, CQzGame::masterFileCommonObjects, race.trackList,
+                                race.endGameId, race.hudId[0]);
+    race.overlayView->insertObject(race.gameEnd);
+}
+
+// The demo loop as the pad controller reaches it (a pad press in an attract race ends it).
+class DemoLoopForPads : public CDemoLoopTarget {
+public:
+    void setDLCounter(int counter) override { DLManager.setDLCounter(static_cast<unsigned int>(counter)); }
+};
+DemoLoopForPads demoLoopForPads;
+
+// The pad controller of a human player.
+CQZGameController* MakeController(CQzGame& race, unsigned int player) {
+    const auto preset = static_cast<int8_t>(CQzGame::gameOptions->presetHumanControls[player]);
+    auto* c = new CQZGameController(player, static_cast<unsigned int>(static_cast<int>(preset)));
+    c->setBikeId(CQzGame::bikeId[player]);
+    c->pauseId = CQzGame::pauseId;
+    c->cameraId = race.cameraId[player];
+    c->_activeObject = CQzGame::bikeId[player];
+    c->hudId = race.hudId[player];
+    c->endGameId = race.endGameId;
+    CQZGameController::demoLoop = DLManager.getDemoLoopState() != DL_DISABLED ? &demoLoopForPads : nullptr;
+    return c;
+}
+
+// The stunt tree's sub-file in the common objects.
+constexpr unsigned int kStuntTreeSubFile = 212;
+
+// The stunt recogniser of the race.
+void InitStunts() {
+    CFileManager* fm = GetFileManager();
+    void* common = CQzGame::masterFileCommonObjects;
+    const int len = fm->getSubFileLength(common, kStuntTreeSubFile);
+    CStuntMgr::initialize(fm->loadSubFile(common, kStuntTreeSubFile), len > 0 ? static_cast<size_t>(len) : 0,
+                          CQzGame::numOfTotalRacers, CQzGame::bikeId);
+}
+
 }  // namespace
 
 CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restart) {
@@ -185,7 +265,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         view[i] = new C3DView(i, numOfHumanRacers);
         view[i]->setNearPlane(1.0f);
         view[i]->setFarPlane(300000.0f);
-        cameraId[i] = racelink::MakeChaseCamera(*this, i);
+        cameraId[i] = MakeChaseCamera(*this);
         view[i]->_cameraID = cameraId[i];
     }
     // The pause menu and the results: nearer the eye than the players' 2D views, whose prims climb in depth
@@ -238,7 +318,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     } else {
         x_printf("no world: the race ends at once\n");
     }
-    racelink::MakeWorldView(*this);
+    MakeWorldView(*this);
 
     pGameSplines = CSplineManager::getSplineManager();
     bikeIterator = CAIBikeIter::getInstance();
@@ -258,7 +338,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         // The scenery near each human gets its bodies.
         world->humanRacers.clear();
         for (uint32_t i = 0; i < numOfHumanRacers; ++i) world->humanRacers.push_back(bike[i]);
-        racelink::AddWorldSounds(*this);
+        if (worldView) worldView->addAmbientSounds(racesound::View());  // after every racer's sounds
     }
     CStats::numLaps = options->duration;
     radarTexId = -1;
@@ -266,16 +346,16 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     for (uint32_t i = 0; i < numOfHumanRacers; ++i)
         initHud(dynamic_cast<CCamera*>(model->objects[static_cast<size_t>(cameraId[i])]), i);
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
-        racelink::AimChaseCamera(cameraId[i], bikeId[i], riderId[i]);
-        CGameStart* start = racelink::MakeGameStart(*this, i);
+        AimChaseCamera(cameraId[i], bikeId[i], riderId[i]);
+        CGameStart* start = MakeGameStart(*this, i);
         if (i == 0) gameStart = start;
         if (i == 0) {
             pauseModel = hud::MakePauseObject(*this);
-            racelink::MakeGameEnd(*this);
+            MakeGameEnd(*this);
         }
-        controller[i] = racelink::MakeController(*this, i);
+        controller[i] = MakeController(*this, i);
     }
-    racelink::InitStunts(*this);
+    InitStunts();
 
     CRamps::resetStatics();
     if (!worldMissing) {
@@ -294,7 +374,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     if (options->demoMode == 1) {
         for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
             whoControls[i] = CONTROL_AI_PLAYER;
-            racelink::SetDemoLoopState(controller[i]);
+            if (controller[i]) controller[i]->setState(STATE_DEMOLOOP);
         }
     }
 

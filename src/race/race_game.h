@@ -184,6 +184,5 @@ private:
     // The ground: a fixed body with the height field, in the physics world and the wheels' ray caster.
     Kinetic::RigidBody* ground_ = nullptr;
     std::vector<Kinetic::KineticVehicleAction*> vehicleActions_;
-    void placeOnGrid(unsigned int i);
     void renderViews();
 };

@@ -20,11 +20,14 @@
 #include "kinetic/dynamics/rigid_collection.h"
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/vehicle/kinetic_vehicle_action.h"
+#include "race/ai/ai_interface.h"
 #include "race/ai/ai_orders.h"
+#include "race/control/game_controller.h"
+#include "race/control/stunt_mgr.h"
 #include "race/pause_obj.h"
 #include "race/race_game.h"
-#include "race/race_links.h"
 #include "race/race_sound.h"
+#include "race/scene/world_view.h"
 #include "world/objects/kinetic_collide.h"
 #include "world/qz_heightfield.h"
 #include "world/ramps.h"
@@ -79,7 +82,7 @@ CQzGame::~CQzGame() {
     for (KineticBike*& b : bike) b = nullptr;
     ground_ = nullptr;  // the physics toolkit's clean-up deleted it with the model
 
-    racelink::DestroyWorldView(*this);
+    if (worldView) worldView->clearStvList();
     worldView = nullptr;
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) delete view[i];
     delete[] view;
@@ -95,17 +98,19 @@ CQzGame::~CQzGame() {
     CSplineManager::cleanUp();
     pGameSplines = nullptr;
     for (uint32_t i = 0; i < numOfTotalRacers; ++i) {
-        racelink::DeleteAI(control[i]);
+        delete control[i];
         control[i] = nullptr;
         if (i < numOfHumanRacers && i < 2) {
-            racelink::DeleteController(controller[i]);
+            delete controller[i];
+            CQZGameController::demoLoop = nullptr;
             controller[i] = nullptr;
         }
     }
     gameStart = nullptr;
     delete bikeIterator;
     bikeIterator = nullptr;
-    racelink::DestroyStunts();
+    delete CStuntMgr::theStuntMgr;
+    CStuntMgr::theStuntMgr = nullptr;
     CTerrainType::resetStatics();
     CStats::terrainTypeAt = nullptr;
     delete CIntersection::intersectionPtr;

@@ -19,8 +19,8 @@
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/vehicle/kinetic_vehicle_action.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
+#include "race/ai/ai_interface.h"
 #include "race/race_game.h"
-#include "race/race_links.h"
 #include "race/race_scene.h"
 #include "race/race_sound.h"
 #include "race/riders.h"
@@ -106,6 +106,18 @@ void PushGeometry(CObjectDescription* d, int id) {
 
 int ModelIndex(int32_t v) {
     return v < 0 || v >= CQzGame::kModels ? 0 : v;
+}
+
+// Computer riders: every racer has one (a human's drives its bike after the finish).
+CAIInterface* MakeAI(unsigned int racer, int id) {
+    auto* ai = new CAIInterface();
+    ai->setActiveObject(id);
+    ai->startPos(CQzGame::startSplineTime, CQzGame::orthogDist);
+    ai->setChaseTarget(CQzGame::bikeId[0] >= 0 ? CQzGame::bikeId[0] : id);
+    const int32_t d = CQzGame::gameOptions ? CQzGame::gameOptions->difficulty : 0;
+    ai->setDifficulty(d == 0 ? 1 : d == 1 ? 2 : d == 2 ? 3 : 2);
+    if (CQzGame::bike[racer]) CAIBikeIter::getInstance()->addBike(CQzGame::bike[racer]);
+    return ai;
 }
 
 }  // namespace
@@ -222,7 +234,7 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
         view[h]->insertObject(riderView);
     }
 
-    control[i] = racelink::MakeAI(*this, i, bikeId[i]);
+    control[i] = MakeAI(i, bikeId[i]);
     trackList[i] = bikeId[i];
 
     const uint8_t* ba = qzBikeAttributes[bikeModel];
@@ -244,21 +256,6 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
         b->riderAttributes.bikeStuntList.push_back(pair[1]);
     }
     racesound::AddRacer(bikeId[i], engineClass, !isAI);
-    if (!racelink::AIPlacesBikes()) placeOnGrid(i);
     racescene::MakeShadow(*this, i);
     return 1;
-}
-
-// The start grid on the waypoint line: `startSplineTime` along it, `orthogDist` across it.
-void CQzGame::placeOnGrid(unsigned int i) {
-    KineticBike* b = bike[i];
-    qzVector3d point, dir;
-    if (!b ||
-        !CSplineManager::getSplineManager()->getPoint(startSplineTime, CSplineManager::WayPoint, point, dir))
-        return;
-    const float len = std::sqrt(dir.x * dir.x + dir.z * dir.z);
-    if (len <= 0.0f) return;
-    const qzVector3d flat(dir.x / len, 0.0f, dir.z / len);
-    const qzVector3d across(-flat.z, 0.0f, flat.x);
-    b->setStartPos(qzVector3d(point.x + across.x * orthogDist, 0.0f, point.z + across.z * orthogDist), flat);
 }

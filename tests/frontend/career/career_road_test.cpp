@@ -21,7 +21,6 @@
 #include "race/demo_loop.h"
 #include "race/end_screens.h"
 #include "race/race_game.h"
-#include "race/race_links.h"
 #include "race/riders.h"
 #include "support/disc_race_test.h"
 #include "support/log_capture.h"
@@ -105,7 +104,7 @@ protected:
         }
         EXPECT_EQ(result, CQzGame::kLeave);
         delete race;
-        return racelink::NextFrontEndScreen(inCareer != 0);
+        return NextFrontEndScreen(inCareer != 0);
     }
     void Open(int screen) { fe_ = new CFrontend(&options_, screen); }
     // The loading screen ends the front end; its end hands the choices over.
