@@ -259,10 +259,12 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
 
     // One 3D view and chase camera per human.
     splitScreen = numOfHumanRacers >= 2 ? 1 : 0;
-    overlayView = new C3DView(0, 1);  // made first: each view made activates its own
-    view = new C3DView*[numOfHumanRacers];
+    overlayView = std::make_unique<C3DView>(0, 1);  // made first: each view made activates its own
+    viewTable_ = std::make_unique<C3DView*[]>(numOfHumanRacers);
+    view = viewTable_.get();
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
-        view[i] = new C3DView(i, numOfHumanRacers);
+        views_[i] = std::make_unique<C3DView>(i, numOfHumanRacers);
+        view[i] = views_[i].get();
         view[i]->setNearPlane(1.0f);
         view[i]->setFarPlane(300000.0f);
         cameraId[i] = MakeChaseCamera(*this);

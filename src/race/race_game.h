@@ -4,7 +4,9 @@
 // apart again. One race exists at a time; the rest of the game reaches it through the statics.
 #pragma once
 
+#include <array>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "engine/hal/display.h"
@@ -140,7 +142,7 @@ public:
     _ve_view pauseView{};
     // The screens drawn over every player's view (pause menu, results): rendered after the last one, so
     // in split screen the lower view does not draw over them.
-    C3DView* overlayView = nullptr;
+    std::unique_ptr<C3DView> overlayView;
     int32_t hudId[2];
     int32_t radarTexId = -1;
     CGameEnd* gameEnd = nullptr;
@@ -165,7 +167,7 @@ public:
     static float performanceHistory[10];
     static int32_t performanceHistoryId;
     static CGameOptions* gameOptions;
-    static C3DView** view;
+    static C3DView** view;  // the players' views, one per human (the race owns them)
     static CTrackCamera* trackCam;
     static CGameStart* gameStart;
     static CQZGameController* controller[2];
@@ -184,5 +186,8 @@ private:
     // The ground: a fixed body with the height field, in the physics world and the wheels' ray caster.
     Kinetic::RigidBody* ground_ = nullptr;
     std::vector<Kinetic::KineticVehicleAction*> vehicleActions_;
+    // The players' views (one per human) and the table of them that `view` points at.
+    std::array<std::unique_ptr<C3DView>, kMaxRacers> views_;
+    std::unique_ptr<C3DView*[]> viewTable_;
     void renderViews();
 };

@@ -84,11 +84,10 @@ CQzGame::~CQzGame() {
 
     if (worldView) worldView->clearStvList();
     worldView = nullptr;
-    for (uint32_t i = 0; i < numOfHumanRacers; ++i) delete view[i];
-    delete[] view;
+    for (std::unique_ptr<C3DView>& v : views_) v.reset();
+    viewTable_.reset();
     view = nullptr;
-    delete overlayView;
-    overlayView = nullptr;
+    overlayView.reset();
 
     racesound::Teardown(restarting);
     PrintMemoryLine("Free Sound: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
