@@ -67,28 +67,6 @@ float raceMusicVolume[2] = {0.2f, 0.8f};
 int32_t soundGroupLimit[3] = {8, 8, 8};
 uint32_t Framecounter = 0;
 
-uint32_t CQzGame::numOfTotalRacers = 0;
-uint32_t CQzGame::numOfHumanRacers = 0;
-uint32_t CQzGame::splitScreen = 0;
-int32_t CQzGame::performance = PERFORMANCE_VERY_FAST;
-float CQzGame::performanceHistory[10] = {};
-int32_t CQzGame::performanceHistoryId = 0;
-CGameOptions* CQzGame::gameOptions = nullptr;
-C3DView** CQzGame::view = nullptr;
-CTrackCamera* CQzGame::trackCam = nullptr;
-CGameStart* CQzGame::gameStart = nullptr;
-CQZGameController* CQzGame::controller[2] = {};
-int32_t CQzGame::pauseId = -1;
-KineticBike* CQzGame::bike[kMaxRacers] = {};
-int32_t CQzGame::bikeId[kMaxRacers] = {-1, -1, -1, -1, -1, -1, -1, -1};
-float CQzGame::orthogDist = 0.0f;
-float CQzGame::startSplineTime = 0.1f;
-void* CQzGame::masterFileCommonObjects = nullptr;
-void* CQzGame::masterFileWorld = nullptr;
-void* CQzGame::masterFileAudio = nullptr;
-void* CQzGame::masterHiResBike = nullptr;
-void* CQzGame::masterHiResRider = nullptr;
-
 CGame::CGame() : gameInit(1) {
     x_printf("Init Game\n");
 }

@@ -11,6 +11,7 @@
 
 #include "engine/hal/display.h"
 #include "game/core/game_options.h"
+#include "game/core/race_state.h"
 #include "game/files/object_type_table.h"
 #include "game/model/global_time.h"
 #include "game/model/packet.h"
@@ -75,9 +76,8 @@ extern float engineVol, checkpointVol, collisionVol, landingVol, announcerVol, c
 extern float raceMusicVolume[2];    // music a, music b
 extern int32_t soundGroupLimit[3];  // mixer sound groups 1, 2, 3
 
-class CQzGame : public CGame {
+class CQzGame : public CGame, public CRaceState {
 public:
-    static constexpr int kMaxRacers = 8;
     static constexpr int kModels = 10;  // bike and rider models
 
     // Results of updateGame.
@@ -159,28 +159,7 @@ public:
     int32_t stable30FpsFrames = 0;
     bool worldMissing = false;  // the world file could not be loaded: the race ends at once
 
-    // Race-wide statics.
-    static uint32_t numOfTotalRacers;
-    static uint32_t numOfHumanRacers;
-    static uint32_t splitScreen;
-    static int32_t performance;
-    static float performanceHistory[10];
-    static int32_t performanceHistoryId;
-    static CGameOptions* gameOptions;
-    static C3DView** view;  // the players' views, one per human (the race owns them)
-    static CTrackCamera* trackCam;
-    static CGameStart* gameStart;
-    static CQZGameController* controller[2];
-    static int32_t pauseId;
-    static KineticBike* bike[kMaxRacers];
-    static int32_t bikeId[kMaxRacers];
-    static float orthogDist;
-    static float startSplineTime;
-    static void* masterFileCommonObjects;
-    static void* masterFileWorld;
-    static void* masterFileAudio;
-    static void* masterHiResBike;
-    static void* masterHiResRider;
+    // The race-wide statics are CRaceState's (game/core/race_state.h).
 
 private:
     // The ground: a fixed body with the height field, in the physics world and the wheels' ray caster.
@@ -191,3 +170,8 @@ private:
     std::unique_ptr<C3DView*[]> viewTable_;
     void renderViews();
 };
+
+// Puts the race's singletons back as a program start leaves them: the race's shared statics, the stunt
+// recogniser, the computer riders' bike list, the racing lines, the terrain map and the ramps. Tests that
+// build parts of a race without a CQzGame call it when they are done.
+void ResetRaceSingletons();

@@ -149,3 +149,12 @@ CQzGame::~CQzGame() {
     x_printf("DInit QZ Game\n");
     std::vector<CPacket>().swap(packets);
 }
+
+void ResetRaceSingletons() {
+    CStuntMgr::shutdown();
+    delete CAIBikeIter::theBikeIter;  // the destructor clears theBikeIter
+    CSplineManager::cleanUp();
+    CTerrainType::resetStatics();
+    CRamps::resetStatics();
+    CRaceState::resetRaceState();
+}
