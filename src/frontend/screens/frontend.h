@@ -54,7 +54,7 @@ inline constexpr int kCreditNames = 9;
 extern char fe_roster[kRosterSize][16];
 extern char fe_creditNames[kCreditNames][32];
 // Fills fe_roster with the names of the riders a race of `humans` players who chose `humanRider` puts
-// on the track, racer by racer, as the race names them (game/race/riders.h).
+// on the track, racer by racer, as the race names them (race/riders.h).
 void FE_FillRoster(int humans, const int32_t* humanRider);
 // Reads "frontend\names.txt" (lines "credit NAME"); a missing file keeps the names already held
 // (built-in defaults at boot) with a log line. Returns the number of names read.
