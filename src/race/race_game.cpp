@@ -67,6 +67,9 @@ float raceMusicVolume[2] = {0.2f, 0.8f};
 int32_t soundGroupLimit[3] = {8, 8, 8};
 uint32_t Framecounter = 0;
 
+std::array<std::unique_ptr<C3DView>, 2> CQzGame::views_;
+std::unique_ptr<C3DView*[]> CQzGame::viewTable_;
+
 CGame::CGame() : gameInit(1) {
     x_printf("Init Game\n");
 }

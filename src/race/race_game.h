@@ -165,9 +165,10 @@ private:
     // The ground: a fixed body with the height field, in the physics world and the wheels' ray caster.
     Kinetic::RigidBody* ground_ = nullptr;
     std::vector<Kinetic::KineticVehicleAction*> vehicleActions_;
-    // The players' views (one per human) and the table of them that `view` points at.
-    std::array<std::unique_ptr<C3DView>, kMaxRacers> views_;
-    std::unique_ptr<C3DView*[]> viewTable_;
+    // The players' views (one per human, at most two) and the table of them that `view` points at:
+    // statics like `view`, so that the race object keeps its size (and the heap its figures).
+    static std::array<std::unique_ptr<C3DView>, 2> views_;
+    static std::unique_ptr<C3DView*[]> viewTable_;
     void renderViews();
 };
 
