@@ -1,6 +1,6 @@
 #include "bike/kinetic_bike.h"
 
-#include "bike/bands.h"
+#include "bike/components/bands.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_brake.h"
 #include "bike/components/bike_driver_input.h"

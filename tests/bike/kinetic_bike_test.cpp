@@ -8,7 +8,7 @@
 #include <utility>
 
 #include "app/main_loop.h"
-#include "bike/bands.h"
+#include "bike/components/bands.h"
 #include "bike_world.h"
 #include "kinetic/collide/collision_detector.h"
 #include "kinetic/vehicle/raycast_vehicle.h"

@@ -1,4 +1,4 @@
-#include "bike/bands.h"
+#include "bike/components/bands.h"
 
 #include <cstddef>
 
