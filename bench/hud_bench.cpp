@@ -9,10 +9,10 @@
 #include "console/pad/pad.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
-#include "frontend/hud/hud.h"
-#include "game/race/demo_loop.h"
-#include "game/race/race_game.h"
 #include "game/view/view_3d.h"
+#include "race/demo_loop.h"
+#include "race/hud/hud.h"
+#include "race/race_game.h"
 #include "race_setup.h"
 
 namespace {

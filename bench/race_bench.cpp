@@ -14,8 +14,8 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/core/random.h"
-#include "game/race/demo_loop.h"
-#include "game/race/race_game.h"
+#include "race/demo_loop.h"
+#include "race/race_game.h"
 #include "race_setup.h"
 
 namespace {

@@ -21,8 +21,8 @@
 #include "game/model/object_description.h"
 #include "mkdisc/models.h"
 #include "mkdisc/motions.h"
-#include "world/bike_motion_view.h"
-#include "world/rider_view.h"
+#include "race/scene/bike_motion_view.h"
+#include "race/scene/rider_view.h"
 
 namespace {
 

@@ -11,19 +11,19 @@
 #include <chrono>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "console/gs/gs_device.h"
 #include "console/pad/pad.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
-#include "game/core/main_loop.h"
 #include "game/core/random.h"
-#include "game/race/demo_loop.h"
-#include "game/race/race_game.h"
 #include "game/view/view_3d.h"
+#include "race/demo_loop.h"
+#include "race/race_game.h"
+#include "race/scene/motion_view.h"
+#include "race/scene/particle_system.h"
+#include "race/scene/shadow_view.h"
 #include "race_setup.h"
-#include "world/motion_view.h"
-#include "world/particle_system.h"
-#include "world/shadow_view.h"
 
 namespace {
 

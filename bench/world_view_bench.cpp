@@ -9,7 +9,7 @@
 #include "../tests/support/world_view_scene.h"
 #include "mkdisc/track_design.h"
 #include "mkdisc/tracks.h"
-#include "world/subtile_view.h"
+#include "race/scene/subtile_view.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "bike/components/bike_suspension.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/model/model.h"
 #include "kinetic/collide/collidable.h"
 #include "kinetic/collide/collision_detector.h"

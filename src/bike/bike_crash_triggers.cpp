@@ -6,7 +6,7 @@
 #include "bike/bike_crash.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/model/global_time.h"
 #include "kinetic/collide/collidable.h"
 #include "kinetic/dynamics/collision_event.h"

@@ -8,7 +8,7 @@
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/core/random.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "world/ramps.h"

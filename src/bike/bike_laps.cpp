@@ -7,7 +7,7 @@
 #include "bike/kinetic_bike.h"
 #include "engine/sys/files.h"
 #include "engine/sys/math.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/model/global_time.h"
 #include "world/subtile_model.h"
 #include "world/terrain_type.h"

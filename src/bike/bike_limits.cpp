@@ -4,7 +4,7 @@
 #include "bike/bike_control.h"
 #include "bike/components/bike_driver_input.h"
 #include "bike/kinetic_bike.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/vehicle/wheels_component.h"
 #include "world/terrain_type.h"

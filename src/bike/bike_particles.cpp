@@ -5,7 +5,7 @@
 
 #include "bike/kinetic_bike.h"
 #include "bike/particle_sink.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/core/random.h"
 #include "game/model/model.h"
 #include "world/world_model.h"

@@ -1,6 +1,6 @@
 #include "bike/bike_terrain.h"
 
-#include "bike/bands.h"
+#include "bike/components/bands.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
 #include "world/terrain_type.h"

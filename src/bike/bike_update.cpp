@@ -13,7 +13,7 @@
 #include "bike/kinetic_bike.h"
 #include "bike/particle_sink.h"
 #include "engine/sys/math.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/model/global_time.h"
 #include "kinetic/dynamics/angular_constraint_1d.h"
 #include "kinetic/dynamics/rigid_body.h"

@@ -6,7 +6,7 @@
 #include "bike/bike_crash.h"
 #include "bike/kinetic_bike.h"
 #include "engine/sys/math.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/core/random.h"
 #include "game/model/model.h"
 #include "kinetic/collide/collision_detector.h"

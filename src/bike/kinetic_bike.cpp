@@ -1,6 +1,6 @@
 #include "bike/kinetic_bike.h"
 
-#include "bike/bands.h"
+#include "bike/components/bands.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_brake.h"
 #include "bike/components/bike_driver_input.h"
@@ -8,10 +8,9 @@
 #include "bike/components/bike_steering.h"
 #include "bike/components/bike_suspension.h"
 #include "bike/components/bike_transmission.h"
-#include "bike/kinetic_collide.h"
 #include "engine/sys/files.h"
 #include "engine/sys/math.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/files/collision_storage.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
@@ -31,6 +30,7 @@
 #include "kinetic/vehicle/chassis_component.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
 #include "kinetic/vehicle/wheels_component.h"
+#include "world/objects/kinetic_collide.h"
 #include "world/world_model.h"
 
 const unsigned int KineticBike::bikeCollisionGroups[kMaxRacers] = {7, 9, 11, 13, 15, 17, 19, 21};

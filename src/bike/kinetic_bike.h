@@ -10,13 +10,13 @@
 #include <cstdint>
 
 #include "bike/attributes.h"
-#include "bike/kinetic_rigid_object.h"
-#include "game/race/bike_attributes.h"
-#include "game/race/rider_attributes.h"
-#include "game/race/stats.h"
-#include "game/race/track_bonus.h"
+#include "game/stats/bike_attributes.h"
+#include "game/stats/rider_attributes.h"
+#include "game/stats/stats.h"
+#include "game/stats/track_bonus.h"
 #include "kinetic/math/quaternion.h"
 #include "kinetic/vehicle/vehicle_info.h"
+#include "world/objects/kinetic_rigid_object.h"
 
 class CPowerBands;
 class CSpeedBands;

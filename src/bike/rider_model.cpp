@@ -4,8 +4,6 @@
 
 #include "bike/bike_particles.h"
 #include "bike/kinetic_bike.h"
-#include "bike/kinetic_collide.h"
-#include "bike/kinetic_track_objects.h"
 #include "engine/sys/math.h"
 #include "game/core/random.h"
 #include "game/files/collision_storage.h"
@@ -19,6 +17,8 @@
 #include "kinetic/dynamics/rr_resolver.h"
 #include "kinetic/dynamics/subspace.h"
 #include "kinetic/dynamics/toolkit.h"
+#include "world/objects/kinetic_collide.h"
+#include "world/objects/kinetic_track_objects.h"
 #include "world/world_model.h"
 
 using namespace riderbody;

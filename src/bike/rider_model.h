@@ -12,10 +12,10 @@
 
 #include <cstdint>
 
-#include "bike/kinetic_rigid_object.h"
 #include "bike/rider_crash_state.h"
 #include "kinetic/math/quaternion.h"
 #include "kinetic/math/vector3.h"
+#include "world/objects/kinetic_rigid_object.h"
 
 class CKineticCollide;
 class KineticBike;

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/main_loop.h"
 #include "console/cd/cd.h"
 #include "console/cd/host_output.h"
 #include "console/gs/gs_device.h"
@@ -14,15 +15,14 @@
 #include "console/spu/spu.h"
 #include "engine/hal/display_sync.h"
 #include "engine/sys/heap.h"
-#include "game/core/main_loop.h"
-#include "game/race/demo_loop.h"
-#include "game/race/race_game.h"
 #include "host/frame_output.h"
 #include "host/options.h"
 #include "host/output_signals.h"
 #include "host/pad_script.h"
 #include "host/platform.h"
 #include "host/wav_writer.h"
+#include "race/demo_loop.h"
+#include "race/race_game.h"
 
 #ifndef QZ_DEFAULT_DISC
 #define QZ_DEFAULT_DISC "disc"

@@ -1,11 +1,11 @@
 // CWorldModel::update: the static bodies of the gates and scenery near each human racer.
 #include <cstring>
 
-#include "bike/kinetic_collide.h"
-#include "bike/kinetic_track_objects.h"
 #include "engine/sys/files.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "game/model/object_description.h"
+#include "world/objects/kinetic_collide.h"
+#include "world/objects/kinetic_track_objects.h"
 #include "world/subtile_model.h"
 #include "world/world_model.h"
 

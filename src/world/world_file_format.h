@@ -31,7 +31,7 @@
 
 #include "game/files/object_description_format.h"
 #include "game/files/object_type_table.h"
-#include "game/race/track_bonus.h"  // TRACK_BONUS_TYPE
+#include "game/stats/track_bonus.h"  // TRACK_BONUS_TYPE
 
 namespace worldfile {
 

@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "bike/bands.h"
+#include "bike/components/bands.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_brake.h"
 #include "bike/components/bike_driver_input.h"

@@ -4,9 +4,9 @@
 
 #include <cmath>
 
+#include "app/main_loop.h"
 #include "bike/bike_crash.h"
 #include "bike_world.h"
-#include "game/core/main_loop.h"
 #include "kinetic/collide/primitive.h"
 #include "kinetic/dynamics/collision_event.h"
 #include "world/ramps.h"

@@ -11,9 +11,9 @@
 
 #include "../support/bike_driver.h"
 #include "../support/log_capture.h"
+#include "app/main_loop.h"
 #include "bike/bike_laps.h"
 #include "bike/components/bike_suspension.h"
-#include "game/core/main_loop.h"
 #include "game/model/global_time.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"

@@ -6,8 +6,8 @@
 
 #include "../support/bike_driver.h"
 #include "../support/heap_image.h"
-#include "bike/bands.h"
 #include "bike/bike_terrain.h"
+#include "bike/components/bands.h"
 #include "bike_world.h"
 #include "kinetic/vehicle/wheels_component.h"
 #include "world/terrain_map_format.h"

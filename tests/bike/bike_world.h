@@ -11,7 +11,6 @@
 
 #include "../support/heap_image.h"
 #include "bike/kinetic_bike.h"
-#include "bike/kinetic_collide.h"
 #include "game/files/collision_storage.h"
 #include "game/files/common_objects.h"
 #include "game/model/global_time.h"
@@ -29,6 +28,7 @@
 #include "mkdisc/disc_writer.h"
 #include "mkdisc/track_design.h"
 #include "mkdisc/tracks.h"
+#include "world/objects/kinetic_collide.h"
 #include "world/qz_heightfield.h"
 #include "world/subtile_model.h"
 #include "world/world_loader.h"

@@ -6,12 +6,12 @@
 #include <cmath>
 
 #include "bike/components/bike_transmission.h"
-#include "bike/kinetic_track_objects.h"
 #include "bike_world.h"
 #include "game/files/object_description_format.h"
 #include "kinetic/dynamics/action.h"
 #include "kinetic/vehicle/wheels_component.h"
 #include "mkdisc/track_objects.h"
+#include "world/objects/kinetic_track_objects.h"
 #include "world/world_file_format.h"
 
 namespace {

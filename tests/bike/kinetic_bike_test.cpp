@@ -7,9 +7,9 @@
 #include <iterator>
 #include <utility>
 
-#include "bike/bands.h"
+#include "app/main_loop.h"
+#include "bike/components/bands.h"
 #include "bike_world.h"
-#include "game/core/main_loop.h"
 #include "kinetic/collide/collision_detector.h"
 #include "kinetic/vehicle/raycast_vehicle.h"
 #include "support/log_capture.h"

@@ -5,13 +5,13 @@
 #include <cmath>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "bike/bike_crash.h"
 #include "bike/bike_particles.h"
 #include "bike/kinetic_bike.h"
 #include "bike/particle_sink.h"
 #include "bike/rider_model.h"
 #include "bike_world.h"
-#include "game/core/main_loop.h"
 #include "kinetic/dynamics/rigid_body.h"
 
 namespace biketest {

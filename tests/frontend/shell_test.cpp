@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "console/cd/cd.h"
 #include "console/iop/audio_module.h"
 #include "console/iop/iop.h"
@@ -16,9 +17,8 @@
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_input.h"
-#include "game/core/main_loop.h"
-#include "game/race/demo_loop.h"
 #include "mkdisc/frontend_screens.h"
+#include "race/demo_loop.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <cstring>
 
 #include "engine/sys/heap.h"
-#include "game/control/stunt_mgr.h"
+#include "race/control/stunt_mgr.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;

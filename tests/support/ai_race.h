@@ -11,11 +11,12 @@
 #include <vector>
 
 #include "../bike/bike_world.h"
-#include "game/ai/ai_interface.h"
 #include "game/core/random.h"
 #include "game/files/file_manager.h"
 #include "heap_image.h"
 #include "mkdisc/stunt_tree.h"
+#include "race/ai/ai_interface.h"
+#include "race/race_game.h"
 #include "world/ramps.h"
 #include "world/spline_manager.h"
 #include "world/terrain_map_format.h"
@@ -67,13 +68,7 @@ public:
         CStuntMgr::initialize(tree_.data(), tree_.size(), riders, ids.data());
         logs.resize(riders);
     }
-    ~AIRace() {
-        CStuntMgr::shutdown();
-        delete CAIBikeIter::theBikeIter;
-        CSplineManager::cleanUp();
-        CTerrainType::resetStatics();
-        CRamps::resetStatics();
-    }
+    ~AIRace() { ResetRaceSingletons(); }
     AIRace(const AIRace&) = delete;
     AIRace& operator=(const AIRace&) = delete;
 

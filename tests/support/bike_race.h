@@ -13,13 +13,13 @@
 #include <memory>
 #include <vector>
 
-#include "bike/kinetic_track_objects.h"
+#include "app/main_loop.h"
 #include "bike/rider_model.h"
 #include "bike_driver.h"
-#include "game/core/main_loop.h"
 #include "game/core/random.h"
 #include "game/files/object_description_format.h"
 #include "mkdisc/track_objects.h"
+#include "world/objects/kinetic_track_objects.h"
 #include "world/ramps.h"
 #include "world/spline_manager.h"
 

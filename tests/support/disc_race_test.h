@@ -11,8 +11,8 @@
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
-#include "game/race/demo_loop.h"
-#include "game/race/race_game.h"
+#include "race/demo_loop.h"
+#include "race/race_game.h"
 #include "support/race_options.h"
 
 namespace racetest {

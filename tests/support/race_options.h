@@ -6,7 +6,7 @@
 #include <cstdio>
 
 #include "game/core/game_options.h"
-#include "game/race/demo_loop.h"
+#include "race/demo_loop.h"
 
 namespace racetest {
 

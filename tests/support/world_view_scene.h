@@ -8,11 +8,11 @@
 #include <memory>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "console/gs/gs_device.h"
 #include "engine/hal/display.h"
 #include "engine/hal/engine.h"
 #include "engine_boot.h"
-#include "game/core/main_loop.h"
 #include "game/files/file_manager.h"
 #include "game/files/resource_loader.h"
 #include "game/files/resource_storage.h"
@@ -20,10 +20,10 @@
 #include "game/model/object_description.h"
 #include "game/view/view_3d.h"
 #include "heap_image.h"
+#include "race/scene/world_view.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
 #include "world/world_model.h"
-#include "world/world_view.h"
 
 namespace testsupport {
 

@@ -8,8 +8,8 @@
 #include <memory>
 
 #include "game/files/texture.h"
-#include "game/race/race_pictures.h"
 #include "mkdisc/fonts.h"
+#include "race/race_pictures.h"
 
 namespace {
 

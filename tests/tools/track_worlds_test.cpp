@@ -14,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "bike/kinetic_collide.h"
-#include "bike/kinetic_track_objects.h"
 #include "console/cd/cd.h"
 #include "engine/hal/geometry.h"
 #include "engine/sys/bitmap.h"
@@ -29,6 +27,8 @@
 #include "support/heap_image.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
+#include "world/objects/kinetic_collide.h"
+#include "world/objects/kinetic_track_objects.h"
 #include "world/ramps.h"
 #include "world/spline_format.h"
 #include "world/spline_manager.h"

@@ -28,7 +28,6 @@
 #include "engine/sys/bitmap.h"
 #include "engine/sys/heap.h"
 #include "frontend/sm/sm_resource_format.h"
-#include "game/control/stunt_tree_format.h"
 #include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
 #include "game/files/master_file_format.h"
@@ -37,6 +36,7 @@
 #include "mkdisc/fonts.h"
 #include "mkdisc/motions.h"
 #include "mkdisc/sounds.h"
+#include "race/control/stunt_tree_format.h"
 #include "world/spline_format.h"
 
 namespace {

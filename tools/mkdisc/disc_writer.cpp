@@ -11,7 +11,6 @@
 #include "engine/font/font_format.h"
 #include "engine/hal/geometry_format.h"
 #include "engine/sys/bitmap_format.h"
-#include "frontend/hud/hud_pictures.h"
 #include "frontend/sm/sm_resource_format.h"
 #include "game/files/collision_format.h"
 #include "game/files/common_objects.h"
@@ -28,6 +27,7 @@
 #include "mkdisc/scene_art.h"
 #include "mkdisc/stunt_tree.h"
 #include "mkdisc/tracks.h"
+#include "race/hud/hud_pictures.h"
 
 namespace {
 

@@ -5,10 +5,10 @@
 #include <utility>
 
 #include "engine/font/font_format.h"
-#include "game/race/riders.h"
 #include "mkdisc/fonts.h"
 #include "mkdisc/frontend_art.h"
 #include "mkdisc/track_design.h"
+#include "race/riders.h"
 
 namespace {
 

@@ -67,5 +67,5 @@ enum FeFontId : int8_t {
 };
 
 // "frontend\names.txt": the people in the credits ("credit NAME"). The racers' names are the race's rider
-// table (game/race/riders.h), not the disc's.
+// table (race/riders.h), not the disc's.
 std::string FrontEndNamesText();

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "engine/hal/geometry_format.h"
-#include "frontend/hud/hud_pictures.h"
 #include "mkdisc/race_art.h"
+#include "race/hud/hud_pictures.h"
 
 namespace {
 

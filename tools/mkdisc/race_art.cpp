@@ -8,7 +8,7 @@
 
 #include "engine/hal/geometry_format.h"
 #include "engine/sys/bitmap_format.h"
-#include "game/race/race_pictures.h"
+#include "race/race_pictures.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "mkdisc/stunt_tree.h"
 
-#include "game/control/stunt_mgr.h"
+#include "race/control/stunt_mgr.h"
 
 namespace {
 

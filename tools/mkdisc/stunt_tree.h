@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "game/control/stunt_tree_format.h"
+#include "race/control/stunt_tree_format.h"
 
 // The nodes: every one of the 26 tricks is reachable by a human (the links on its path open to the
 // button group that names it) and found by the computer riders' search.

@@ -4,7 +4,7 @@
 // the transmission. The engine runs before the transmission, so it sees last step's transmission RPM.
 #pragma once
 
-#include "bike/bands.h"
+#include "bike/components/bands.h"
 #include "kinetic/vehicle/engine_component.h"
 #include "kinetic/vehicle/vehicle_blueprints.h"
 

@@ -7,7 +7,7 @@
 #include "engine/sys/clock.h"
 #include "frontend/screens/career_ui.h"
 #include "frontend/sm/sm_dlist.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 
 using namespace careerui;
 

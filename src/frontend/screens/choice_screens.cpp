@@ -4,7 +4,7 @@
 #include "engine/sys/clock.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 
 int8_t R1_ItemCurrent = 0, R2_ItemCurrent = 0;
 int8_t P1bikechosen = 0, P2bikechosen = 0;

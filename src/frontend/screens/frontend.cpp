@@ -14,14 +14,15 @@
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "frontend/screens/frontend_step.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_input.h"
 #include "frontend/sm/sm_progress.h"
 #include "frontend/sm/sm_resource.h"
 #include "frontend/sm/sm_translate.h"
-#include "game/core/main_loop.h"
-#include "game/race/demo_loop.h"
-#include "game/race/riders.h"
+#include "game/core/global_options.h"
+#include "race/demo_loop.h"
+#include "race/riders.h"
 
 // ---- selection state ---------------------------------------------------------------------------------
 CGameOptions* GO = nullptr;

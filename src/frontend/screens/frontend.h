@@ -46,7 +46,7 @@ extern int8_t preset[2], riderx[2], bikex[2];
 extern uint32_t careerRiderStats[5];
 extern const int lapRemap[5];
 extern const int timeRemap[5];
-// inCareer is the program's (game/core/main_loop.h).
+// inCareer is the program's (game/core/global_options.h).
 
 // ---- the eight racer names of a race (the human's first) and the credits' names ---------------------
 inline constexpr int kRosterSize = 8;
@@ -54,7 +54,7 @@ inline constexpr int kCreditNames = 9;
 extern char fe_roster[kRosterSize][16];
 extern char fe_creditNames[kCreditNames][32];
 // Fills fe_roster with the names of the riders a race of `humans` players who chose `humanRider` puts
-// on the track, racer by racer, as the race names them (game/race/riders.h).
+// on the track, racer by racer, as the race names them (race/riders.h).
 void FE_FillRoster(int humans, const int32_t* humanRider);
 // Reads "frontend\names.txt" (lines "credit NAME"); a missing file keeps the names already held
 // (built-in defaults at boot) with a log line. Returns the number of names read.
@@ -146,7 +146,7 @@ SM_PROC FE_CareerScreenProc(int id);
 // In a career race: points the options' racer names at the career slot's riders.
 void FE_CareerRacerNames(CGameOptions* options);
 
-// ---- the program's front-end step (game/core/main_loop.h) -------------------------------------------
+// ---- the program's front-end step (frontend/screens/frontend_step.h) ----------------------------
 // Runs a CFrontend per front-end pass; installed by the main loop.
 class CFrontEndStep;
 CFrontEndStep* FE_ShellStep();

@@ -5,8 +5,7 @@
 #include "engine/sys/clock.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
-#include "game/core/main_loop.h"
-#include "game/race/demo_loop.h"
+#include "race/demo_loop.h"
 
 int8_t modenum_mm = 0;
 int8_t modenum_diffiulty = 0;

@@ -9,7 +9,7 @@
 #include "engine/sys/heap.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
-#include "game/race/demo_loop.h"
+#include "race/demo_loop.h"
 
 // ---- credits ---------------------------------------------------------------------------------------
 struct Credit {

@@ -25,7 +25,7 @@ inline constexpr int kDebugFont = 139;
 inline constexpr int kUni18Font = 143;
 inline constexpr int kUni18YellowFont = 147;
 inline constexpr int kUni25YellowFont = 148;
-// The stunt tree (game/control/stunt_tree_format.h).
+// The stunt tree (race/control/stunt_tree_format.h).
 inline constexpr int kStuntTree = 212;
 
 constexpr bool IsGeometry(int i) {

@@ -8,21 +8,20 @@
 #include <string>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "bike/kinetic_bike.h"
 #include "bike/rider_model.h"
 #include "console/pad/pad.h"
 #include "engine/sys/xrand.h"
 #include "frontend/screens/career_ui.h"
-#include "game/control/game_controller.h"
-#include "game/core/main_loop.h"
 #include "game/core/random.h"
 #include "game/model/packet.h"
-#include "game/race/demo_loop.h"
-#include "game/race/end_screens.h"
-#include "game/race/race_game.h"
-#include "game/race/race_links.h"
-#include "game/race/riders.h"
 #include "host/pad_script.h"
+#include "race/control/game_controller.h"
+#include "race/demo_loop.h"
+#include "race/end_screens.h"
+#include "race/race_game.h"
+#include "race/riders.h"
 #include "support/disc_race_test.h"
 #include "support/log_capture.h"
 
@@ -105,7 +104,7 @@ protected:
         }
         EXPECT_EQ(result, CQzGame::kLeave);
         delete race;
-        return racelink::NextFrontEndScreen(inCareer != 0);
+        return NextFrontEndScreen(inCareer != 0);
     }
     void Open(int screen) { fe_ = new CFrontend(&options_, screen); }
     // The loading screen ends the front end; its end hands the choices over.

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "app/main_loop.h"
 #include "audio/audio_memory_manager.h"
 #include "audio/sound_view.h"
 #include "console/cd/cd.h"
@@ -23,7 +24,6 @@
 #include "frontend/screens/career_ui.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_resource.h"
-#include "game/core/main_loop.h"
 #include "support/log_capture.h"
 
 // The front end's music view (frontend/screens/fe_music.cpp).

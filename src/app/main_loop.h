@@ -1,0 +1,23 @@
+// The life of the program: start-up, then the loop between the front end and a race.
+#pragma once
+
+#include "frontend/screens/frontend_step.h"
+#include "game/core/global_options.h"
+
+// Start-up: boot, engine and sound limits, default options, and the common-objects master file.
+// Returns the loaded common-objects image, or null when it could not be loaded.
+void* qzStartUp(int argc, char** argv);
+
+// The whole program as the console ran it. Returns the program's exit code.
+int qzMain(int argc, char** argv);
+
+// Installs the front-end step (null: the front-end shell). The step is not owned.
+void qzSetFrontEndStep(CFrontEndStep* step);
+
+// Runs the loop until qzQuitRequested (the console's loop never ended). Returns -1 when the sound
+// processor cannot be set up on entry to the front end.
+int qzRunLoop(void* common);
+
+// Set by the host (for example after the number of frames it was asked to show); the loop ends at the
+// next frame boundary and qzMain returns 0. The console version never ended.
+extern volatile bool qzQuitRequested;

@@ -1,0 +1,70 @@
+#include "race/ai/ai_interface.h"
+
+#include "bike/kinetic_bike.h"
+#include "engine/sys/files.h"
+#include "race/ai/ai_modules.h"
+#include "world/spline_manager.h"
+
+void CAIInterface::setActiveObject(int bikeId) {
+    CAIDecisionModule* modules[] = {new CAISplineDM, new CAIAvoidDM, new CAIStuntDM, new CAIBlockDM,
+                                    new CAIPreLoadDM};
+    decisionMaker.reset();
+    for (CAIDecisionModule* m : modules) decisionMaker.loadModule(m);
+    decisionMaker.bikeID = bikeId;
+    bikeControl.initWithBikeID(bikeId);
+}
+
+void CAIInterface::setDifficulty(int difficulty) {
+    decisionMaker.difficulty = decisionMaker.useDifficulty = int16_t(difficulty);
+}
+
+void CAIInterface::startPos(float wayTime, float sideOffset) {
+    KineticBike* bike = AIBikeById(decisionMaker.bikeID);
+    if (bike) bike->curWayTime = wayTime;
+    CSplineManager* sm = CSplineManager::getSplineManager();
+    qzVector3d p, d;
+    if (!sm->getPoint(wayTime, CSplineManager::WayPoint, p, d)) {
+        p = qzVector3d(4000.0f, -15000.0f, 4000.0f);
+        d = qzVector3d(0.0f, 0.0f, 1.0f);
+    }
+    bLapped = sm->bStartLapped;
+    qzMath::qzMathVectorNormalize(&d);
+    const qzVector3d side(-d.z, d.y, d.x);
+    p = p + side * sideOffset;
+    if (bike) bike->setStartPos(p, d);
+}
+
+void CAIInterface::processAI(std::vector<CPacket>& packets, int numFrames) {
+    CAIControlPacket order;
+    decisionMaker.createOrders(order, numFrames);
+    bikeControl.TranslateAndAppend(order, packets, decisionMaker.bAltLine != 0, numFrames);
+}
+
+void CAIInterface::advanceWayPos(KineticBike& bike) {
+    CSplineManager* sm = CSplineManager::getSplineManager();
+    const float old = bike.curWayTime;
+    const float now =
+        sm->advanceControlTime(old, bike.position, static_cast<unsigned char>(bike.currentCheckPoint));
+    bike.curWayTime = now;
+    qzVector3d p, d;
+    if (sm->getPoint(old, CSplineManager::WayPoint, p, d)) {
+        qzMath::qzMathVectorNormalize(&d);
+        bike.maybeFlashWrongWay(d, old < 10000.0f ? bike.position : p);
+    }
+    if (!bLapped && sm->isPastLap(now)) {
+        bike.setCurLap(bike.curLap + 1);
+        bLapped = 1;
+    }
+    if (now < old) bLapped = 0;
+    if (now != wayStillAt || bike.frameCountForMessage < wayStillSince) {
+        wayStillAt = now;
+        wayStillSince = bike.frameCountForMessage;
+        wayStillReported = 0;
+    } else if (!wayStillReported && bike.frameCountForMessage - wayStillSince >= kStillReportSteps) {
+        x_printf("Way time stands still: bike %d (%s) at %.0f for %u s, at x %.0f z %.0f\n",
+                 decisionMaker.bikeID, bike.isCPU ? "computer" : "player", static_cast<double>(now),
+                 kStillReportSteps / 60, static_cast<double>(bike.position.x),
+                 static_cast<double>(bike.position.z));
+        wayStillReported = 1;
+    }
+}

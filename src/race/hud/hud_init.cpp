@@ -1,0 +1,78 @@
+#include "race/hud/hud_init.h"
+
+#include "game/files/file_manager.h"
+#include "game/files/texture.h"
+#include "game/model/model.h"
+#include "game/view/view_3d.h"
+#include "race/end_of_race.h"
+#include "race/end_screens.h"
+#include "race/hud/hud.h"
+#include "race/hud/hud_model.h"
+#include "race/hud/hud_resources.h"
+#include "race/hud/pause_menu.h"
+#include "race/race_game.h"
+#include "race/scene/camera.h"
+#include "world/world_file_format.h"
+
+namespace {
+
+int AddToModel(CModel* model, CModelObject* o) {
+    model->objects.push_back(o);
+    return static_cast<int>(model->objects.size()) - 1;
+}
+
+void ArrowPos(CHud* hud, const qzVector3d& p) {
+    if (hud) hud->setHudArrowPos(p.x, p.y, p.z);
+}
+
+void HudOff(int hudId) {
+    if (auto* m = dynamic_cast<CHudModel*>(hudres::ModelObject(hudId))) m->allHudOff();
+}
+
+bool Ranking(int hudId, FreestyleRanking& out) {
+    const auto* m = dynamic_cast<const CHudModel*>(hudres::ModelObject(hudId));
+    if (!m) return false;
+    for (int i = 0; i < 8; ++i) {
+        out.names[i] = m->_freeStyleRankNames[i];
+        out.scores[i] = m->_freeStyleRankScores[i];
+    }
+    out.playerPos = m->_freeStylePlayerPos;
+    return true;
+}
+
+}  // namespace
+
+namespace hud {
+
+void InitHud(CQzGame& race, CCamera* camera, unsigned int playerNum) {
+    CCamera::setHudArrowPos = ArrowPos;
+    raceEndHudOff = HudOff;
+    CGameEnd::freestyleRanking = Ranking;
+    CHud::debugText = CQzGame::debugDraw;
+    if (race.radarTexId < 0 && CQzGame::masterFileWorld) {
+        CFileManager* fm = GetFileManager();
+        void* world = CQzGame::masterFileWorld;
+        const int label = fm->getLabelIndex(world, worldfile::kLabelShared);
+        void* pic = fm->loadSubFileLabel(world, worldfile::kLabelShared, 2);
+        const int len = label >= 0 ? fm->getSubFileLength(world, static_cast<unsigned>(label) + 2) : 0;
+        CTexture* tex = pic && len > 0 ? LoadTexture(pic, len, -1) : nullptr;
+        if (tex) race.radarTexId = CResourceStorage<CTexture>::instance().add(tex);
+    }
+    auto* model = new CHudModel(playerNum);
+    race.hudId[playerNum] = AddToModel(race.model, model);
+    auto* h = new CHud(CQzGame::masterFileCommonObjects, race.trackList, race.hudId[playerNum],
+                       race.radarTexId, CQzGame::view[playerNum], race.world);
+    CQzGame::view[playerNum]->insertObject(h);
+    if (camera) camera->hudPointer = h;
+}
+
+CPauseObj* MakePauseObject(CQzGame& race) {
+    auto* pause = new CHudPauseObj(race.hudId, CQzGame::numOfHumanRacers);
+    const int id = AddToModel(race.model, pause);
+    CQzGame::pauseId = id;
+    race.overlayView->insertObject(
+        new CPauseMenu(id, &race.pauseView, CQzGame::masterFileCommonObjects, 0, 0));
+    return pause;
+}
+
+}  // namespace hud

@@ -1,0 +1,77 @@
+#include "world/objects/kinetic_collide.h"
+
+#include <cmath>
+#include <cstring>
+
+#include "game/files/collision_data.h"
+#include "kinetic/collide/geometry.h"
+#include "kinetic/collide/primitive_blueprint.h"
+#include "kinetic/dynamics/rigid_body.h"
+
+CKineticCollide::CKineticCollide(const void* block, size_t size) : collisionObject(block), length(size) {
+    createCollisionGeometry();
+}
+
+CKineticCollide::~CKineticCollide() {
+    for (Kinetic::Geometry* g : geometry) delete g;
+    geometry.clear();
+}
+
+bool CKineticCollide::createCollisionGeometry() {
+    for (Kinetic::Geometry* g : geometry) delete g;
+    geometry.clear();
+    radius = 0.0f;
+    const int count = collisiondata::CheckBlock(collisionObject, length);
+    if (count <= 0) return count == 0;
+    std::vector<collisiondata::Part> parts(static_cast<size_t>(count));
+    collisiondata::CheckBlock(collisionObject, length, parts.data(), count);
+    float largest = 0.0f;
+    std::vector<Kinetic::Vector3> vertices;
+    std::vector<Kinetic::TriangleIndices> triangles;
+    for (const collisiondata::Part& part : parts) {
+        // Copied out: the block is only word-aligned, the engine's vectors are 16-byte units.
+        vertices.resize(part.vertices);
+        for (uint32_t i = 0; i < part.vertices; ++i) {
+            float xyz[3];
+            std::memcpy(xyz, part.vertexData + 4u * i, sizeof xyz);
+            vertices[i] = Kinetic::Vector3(xyz[0], xyz[1], xyz[2]);
+            largest = std::fmax(largest, std::sqrt(xyz[0] * xyz[0] + xyz[1] * xyz[1] + xyz[2] * xyz[2]));
+        }
+        triangles.resize(part.triangles);
+        if (part.triangles) std::memcpy(triangles.data(), part.triangleData, 6u * part.triangles);
+        auto* g = new Kinetic::Geometry();
+        if (part.vertices) g->addVertices(vertices.data(), part.vertices);
+        if (part.triangles) g->addTriangles(triangles.data(), part.triangles);
+        geometry.push_back(g);
+    }
+    radius = 100.0f * largest;
+    return true;
+}
+
+namespace {
+
+void AddMesh(Kinetic::Geometry* g, Kinetic::RigidBody* body, float mass) {
+    Kinetic::GeometricPrimitiveBlueprint bp;
+    bp.m_geometry = g;
+    bp.m_mass = mass;
+    bp.m_isConvex = 1;  // every part is treated as convex
+    body->addPrimitive(bp);
+}
+
+}  // namespace
+
+void CKineticCollide::addCollisionToRigidBody(Kinetic::RigidBody* body, float mass, float restitution,
+                                              float friction) {
+    if (geometry.empty()) return;
+    for (Kinetic::Geometry* g : geometry) AddMesh(g, body, mass);
+    body->m_restitution = restitution;
+    body->m_friction = friction;
+}
+
+void CKineticCollide::addSingleCollisionToRigidBody(int index, Kinetic::RigidBody* body, float mass,
+                                                    float restitution, float friction) {
+    if (index < 0 || static_cast<size_t>(index) >= geometry.size()) return;
+    AddMesh(geometry[static_cast<size_t>(index)], body, mass);
+    body->m_restitution = restitution;
+    body->m_friction = friction;
+}
