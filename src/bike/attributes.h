@@ -47,8 +47,9 @@ struct TerrainFriction {
 // Low-pass filter. Its users write the step inline: lo0 += loCoefficient * lo1; lo1 = x - lo0; the
 // output is lo0, which trails the input by one step.
 struct CFilter {
-    float loCoefficient = 0.156434f;  // sin(pi / 20)
-    float fs = 0.0f;                  // not used by the step
+    static constexpr float kDefaultCoefficient = 0.156434f;  // sin(pi / 20)
+    float loCoefficient = kDefaultCoefficient;
+    float fs = 0.0f;  // not used by the step
     float lo0 = 0.0f;
     float lo1 = 0.0f;
 

@@ -29,6 +29,10 @@ constexpr float kSlideAsTurnSpeed = 18.5185f;  // 66.67 km/h: slower power slide
 constexpr float kNearGround = 35.0f;           // wheel height (world units) still counted as near
 constexpr float kFullSpeed = 30.0926f;         // 108.33 km/h: speed factor 1
 constexpr float kPressScale = 244.0f;
+constexpr float kFullCircle = 360.0f;      // degrees
+constexpr float kStandstillSpeed = 50.0f;  // m/s: the slow factor is 0 from here
+constexpr float kMaxCappedSpeedFactor = 0.85f;
+constexpr float kMinTurnAmount = 0.25f;  // a press below a quarter counts as a quarter
 
 qzVector3d cross(const qzVector3d& a, const qzVector3d& b) {
     return qzVector3d(a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x);
@@ -64,10 +68,20 @@ void KineticBike::setRearWheelSteers(bool steers) {
 }
 
 void KineticBike::control() {
-    auto held = [this](int a) { return checkMessage(a); };
-    auto amountOf = [this](int a) { return static_cast<float>(pressed[a]) / kPressScale; };
+    requestWheelie();
+    const float amount = chooseHandlingState();
+    trackStateRun();
+    prepareHandling(amount);
+    runStateHandler();
+}
 
-    // Phase 1: the wheelie request.
+float KineticBike::pressedAmount(int action) const {
+    return static_cast<float>(pressed[action]) / kPressScale;
+}
+
+// Phase 1: the wheelie request.
+void KineticBike::requestWheelie() {
+    auto held = [this](int a) { return checkMessage(a); };
     wheelieRequested = 0;
     if (held(BIKEACTION_WHEELIE)) {
         if (distToGround[1] > kNearGround) wheelieCounter = 180;
@@ -85,8 +99,10 @@ void KineticBike::control() {
     }
     if (wheelieCondition) ++wheelieCounter;
     if (!held(BIKEACTION_WHEELIE) && wheelInfo[0].m_isInContact) wheelieCounter = 0;
+}
 
-    // Phase 2: the handling state.
+// Phase 2: the handling state, and the amount (0..1) of the action that chose it.
+float KineticBike::chooseHandlingState() {
     HandlingParams& p = handling;
     p = HandlingParams{};
     p.frictionTarget[0] = p.frictionTarget[1] = 2.0f * tFriction.drive.coast;
@@ -94,93 +110,124 @@ void KineticBike::control() {
     p.nearGround = distToGround[0] <= kNearGround && distToGround[1] <= kNearGround;
     float amount = 0.0f;
     uint32_t state = BIKESTATE_COAST;
+    if (p.onGround && (wheelieCondition || wheelieRequested))
+        state = chooseWheelieState(amount);
+    else if (p.onGround)
+        state = chooseGroundState(amount);
+    else
+        state = chooseAirState(amount);
+    bikeState = state;
+    if (amount > 1.0f) amount = 1.0f;
+    return amount;
+}
+
+// Wheelie on the ground: a held turn or slide makes it a wheelie turn.
+uint32_t KineticBike::chooseWheelieState(float& amount) {
+    auto held = [this](int a) { return checkMessage(a); };
+    uint32_t state = BIKESTATE_WHEELIE;
     auto pick = [&](uint32_t s, int action) {
         state = s;
-        amount = amountOf(action);
+        amount = pressedAmount(action);
     };
-    if (p.onGround && (wheelieCondition || wheelieRequested)) {
+    static constexpr struct {
+        int action;
+        uint32_t state;
+    } kWheelieTurns[] = {
+        {BIKEACTION_LEFT_TURN, BIKESTATE_WHEELIE_LEFT},
+        {BIKEACTION_LEFT_POWERSLIDE_ACCEL, BIKESTATE_WHEELIE_LEFT},
+        {BIKEACTION_LEFT_POWERSLIDE_BRAKE, BIKESTATE_WHEELIE_LEFT},
+        {BIKEACTION_RIGHT_TURN, BIKESTATE_WHEELIE_RIGHT},
+        {BIKEACTION_RIGHT_POWERSLIDE_ACCEL, BIKESTATE_WHEELIE_RIGHT},
+        {BIKEACTION_RIGHT_POWERSLIDE_BRAKE, BIKESTATE_WHEELIE_RIGHT},
+    };
+    for (const auto& w : kWheelieTurns) {
+        if (!held(w.action)) continue;
+        pick(w.state, w.action);
+        break;
+    }
+    return state;
+}
+
+// On the ground: a slow turn is ridden straight; a slow slide (begun slow too) is ridden as a turn.
+uint32_t KineticBike::chooseGroundState(float& amount) {
+    auto held = [this](int a) { return checkMessage(a); };
+    uint32_t state = BIKESTATE_COAST;
+    auto pick = [&](uint32_t s, int action) {
+        state = s;
+        amount = pressedAmount(action);
+    };
+    auto straight = [&]() {
+        return held(BIKEACTION_BRAKE)   ? BIKESTATE_BRAKE
+               : held(BIKEACTION_ACCEL) ? BIKESTATE_ACCEL
+                                        : BIKESTATE_COAST;
+    };
+    auto slide = [&](int action, int turnAction, uint32_t turnState, uint32_t slideState) {
+        if (eventStartVelocityMag < kSlideAsTurnSpeed && linearVelocityMag < kSlideAsTurnSpeed) {
+            pressed[turnAction] = pressed[action];
+            pick(turnState, action);
+        } else {
+            pick(slideState, action);
+        }
+    };
+    if (held(BIKEACTION_STOPPIE)) {
+        state = BIKESTATE_STOPPIE;
+    } else if (held(BIKEACTION_LEFT_TURN)) {
+        if (linearVelocityMag > kSlowTurnSpeed)
+            pick(BIKESTATE_LEFT_TURN, BIKEACTION_LEFT_TURN);
+        else
+            state = straight();
+    } else if (held(BIKEACTION_RIGHT_TURN)) {
+        if (linearVelocityMag > kSlowTurnSpeed)
+            pick(BIKESTATE_RIGHT_TURN, BIKEACTION_RIGHT_TURN);
+        else
+            state = straight();
+    } else if (held(BIKEACTION_LEFT_POWERSLIDE_BRAKE)) {
+        slide(BIKEACTION_LEFT_POWERSLIDE_BRAKE, BIKEACTION_LEFT_TURN, BIKESTATE_LEFT_TURN,
+              BIKESTATE_LEFT_POWERSLIDE_BRAKE);
+    } else if (held(BIKEACTION_RIGHT_POWERSLIDE_BRAKE)) {
+        slide(BIKEACTION_RIGHT_POWERSLIDE_BRAKE, BIKEACTION_RIGHT_TURN, BIKESTATE_RIGHT_TURN,
+              BIKESTATE_RIGHT_POWERSLIDE_BRAKE);
+    } else if (held(BIKEACTION_LEFT_POWERSLIDE_ACCEL)) {
+        slide(BIKEACTION_LEFT_POWERSLIDE_ACCEL, BIKEACTION_LEFT_TURN, BIKESTATE_LEFT_TURN,
+              BIKESTATE_LEFT_POWERSLIDE_ACCEL);
+    } else if (held(BIKEACTION_RIGHT_POWERSLIDE_ACCEL)) {
+        slide(BIKEACTION_RIGHT_POWERSLIDE_ACCEL, BIKEACTION_RIGHT_TURN, BIKESTATE_RIGHT_TURN,
+              BIKESTATE_RIGHT_POWERSLIDE_ACCEL);
+    } else {
+        state = straight();
+    }
+    return state;
+}
+
+// In the air, and near the ground a held power slide to land into.
+uint32_t KineticBike::chooseAirState(float& amount) {
+    auto held = [this](int a) { return checkMessage(a); };
+    uint32_t state = BIKESTATE_IN_AIR;
+    auto pick = [&](uint32_t s, int action) {
+        state = s;
+        amount = pressedAmount(action);
+    };
+    if (handling.nearGround) {
         static constexpr struct {
             int action;
             uint32_t state;
-        } kWheelieTurns[] = {
-            {BIKEACTION_LEFT_TURN, BIKESTATE_WHEELIE_LEFT},
-            {BIKEACTION_LEFT_POWERSLIDE_ACCEL, BIKESTATE_WHEELIE_LEFT},
-            {BIKEACTION_LEFT_POWERSLIDE_BRAKE, BIKESTATE_WHEELIE_LEFT},
-            {BIKEACTION_RIGHT_TURN, BIKESTATE_WHEELIE_RIGHT},
-            {BIKEACTION_RIGHT_POWERSLIDE_ACCEL, BIKESTATE_WHEELIE_RIGHT},
-            {BIKEACTION_RIGHT_POWERSLIDE_BRAKE, BIKESTATE_WHEELIE_RIGHT},
+        } kLandingSlides[] = {
+            {BIKEACTION_LEFT_POWERSLIDE_BRAKE, BIKESTATE_LEFT_POWERSLIDE_BRAKE},
+            {BIKEACTION_RIGHT_POWERSLIDE_BRAKE, BIKESTATE_RIGHT_POWERSLIDE_BRAKE},
+            {BIKEACTION_LEFT_POWERSLIDE_ACCEL, BIKESTATE_LEFT_POWERSLIDE_ACCEL},
+            {BIKEACTION_RIGHT_POWERSLIDE_ACCEL, BIKESTATE_RIGHT_POWERSLIDE_ACCEL},
         };
-        state = BIKESTATE_WHEELIE;
-        for (const auto& w : kWheelieTurns) {
-            if (!held(w.action)) continue;
-            pick(w.state, w.action);
+        for (const auto& s : kLandingSlides) {
+            if (!held(s.action)) continue;
+            pick(s.state, s.action);
             break;
         }
-    } else if (p.onGround) {
-        // A slow turn is ridden straight; a slow slide (begun slow too) is ridden as a turn.
-        auto straight = [&]() {
-            return held(BIKEACTION_BRAKE)   ? BIKESTATE_BRAKE
-                   : held(BIKEACTION_ACCEL) ? BIKESTATE_ACCEL
-                                            : BIKESTATE_COAST;
-        };
-        auto slide = [&](int action, int turnAction, uint32_t turnState, uint32_t slideState) {
-            if (eventStartVelocityMag < kSlideAsTurnSpeed && linearVelocityMag < kSlideAsTurnSpeed) {
-                pressed[turnAction] = pressed[action];
-                pick(turnState, action);
-            } else {
-                pick(slideState, action);
-            }
-        };
-        if (held(BIKEACTION_STOPPIE)) {
-            state = BIKESTATE_STOPPIE;
-        } else if (held(BIKEACTION_LEFT_TURN)) {
-            if (linearVelocityMag > kSlowTurnSpeed)
-                pick(BIKESTATE_LEFT_TURN, BIKEACTION_LEFT_TURN);
-            else
-                state = straight();
-        } else if (held(BIKEACTION_RIGHT_TURN)) {
-            if (linearVelocityMag > kSlowTurnSpeed)
-                pick(BIKESTATE_RIGHT_TURN, BIKEACTION_RIGHT_TURN);
-            else
-                state = straight();
-        } else if (held(BIKEACTION_LEFT_POWERSLIDE_BRAKE)) {
-            slide(BIKEACTION_LEFT_POWERSLIDE_BRAKE, BIKEACTION_LEFT_TURN, BIKESTATE_LEFT_TURN,
-                  BIKESTATE_LEFT_POWERSLIDE_BRAKE);
-        } else if (held(BIKEACTION_RIGHT_POWERSLIDE_BRAKE)) {
-            slide(BIKEACTION_RIGHT_POWERSLIDE_BRAKE, BIKEACTION_RIGHT_TURN, BIKESTATE_RIGHT_TURN,
-                  BIKESTATE_RIGHT_POWERSLIDE_BRAKE);
-        } else if (held(BIKEACTION_LEFT_POWERSLIDE_ACCEL)) {
-            slide(BIKEACTION_LEFT_POWERSLIDE_ACCEL, BIKEACTION_LEFT_TURN, BIKESTATE_LEFT_TURN,
-                  BIKESTATE_LEFT_POWERSLIDE_ACCEL);
-        } else if (held(BIKEACTION_RIGHT_POWERSLIDE_ACCEL)) {
-            slide(BIKEACTION_RIGHT_POWERSLIDE_ACCEL, BIKEACTION_RIGHT_TURN, BIKESTATE_RIGHT_TURN,
-                  BIKESTATE_RIGHT_POWERSLIDE_ACCEL);
-        } else {
-            state = straight();
-        }
-    } else {
-        state = BIKESTATE_IN_AIR;
-        if (p.nearGround) {
-            static constexpr struct {
-                int action;
-                uint32_t state;
-            } kLandingSlides[] = {
-                {BIKEACTION_LEFT_POWERSLIDE_BRAKE, BIKESTATE_LEFT_POWERSLIDE_BRAKE},
-                {BIKEACTION_RIGHT_POWERSLIDE_BRAKE, BIKESTATE_RIGHT_POWERSLIDE_BRAKE},
-                {BIKEACTION_LEFT_POWERSLIDE_ACCEL, BIKESTATE_LEFT_POWERSLIDE_ACCEL},
-                {BIKEACTION_RIGHT_POWERSLIDE_ACCEL, BIKESTATE_RIGHT_POWERSLIDE_ACCEL},
-            };
-            for (const auto& s : kLandingSlides) {
-                if (!held(s.action)) continue;
-                pick(s.state, s.action);
-                break;
-            }
-        }
     }
-    bikeState = state;
-    if (amount > 1.0f) amount = 1.0f;
+    return state;
+}
 
-    // Phase 3: a state change starts a new run; within a run the heading change is summed.
+// Phase 3: a state change starts a new run; within a run the heading change is summed.
+void KineticBike::trackStateRun() {
     const float heading = x_atan2(fForwardDir.x, fForwardDir.z) * kRadToDeg;
     if (bikeState != lastFrameBikeState) {
         lastBikeState = lastFrameBikeState;
@@ -200,20 +247,24 @@ void KineticBike::control() {
         if (dot < -1.0f) dot = -1.0f;
         eventDeltaAngle += x_acos(dot) * kRadToDeg;
         const float d1 = heading - eventStartAngle;
-        const float d2 = (heading + 360.0f) - eventStartAngle;
-        const float d3 = (heading - 360.0f) - eventStartAngle;
+        const float d2 = (heading + kFullCircle) - eventStartAngle;
+        const float d3 = (heading - kFullCircle) - eventStartAngle;
         if (x_fabs(d1) < x_fabs(d2))
             eventFromStartAngle = x_fabs(d1) < x_fabs(d3) ? d1 : d3;
         else
             eventFromStartAngle = x_fabs(d2) < x_fabs(d3) ? d2 : d3;
     }
     lastFrameBikeState = bikeState;
+}
 
-    // Phase 4: speed factors, handbrake and rear steering off, the ground frame.
-    p.slowFactor = 1.0f - (linearVelocityMag / 50.0f < 1.0f ? linearVelocityMag / 50.0f : 1.0f);
+// Phase 4: speed factors, handbrake and rear steering off, the ground frame.
+void KineticBike::prepareHandling(float amount) {
+    HandlingParams& p = handling;
+    p.slowFactor =
+        1.0f - (linearVelocityMag / kStandstillSpeed < 1.0f ? linearVelocityMag / kStandstillSpeed : 1.0f);
     const float f = linearVelocityMag / kFullSpeed;
     p.speedFactor = f < 1.0f ? f : 1.0f;
-    p.cappedSpeedFactor = f < 0.85f ? f : 0.85f;
+    p.cappedSpeedFactor = f < kMaxCappedSpeedFactor ? f : kMaxCappedSpeedFactor;
     p.speedChange = linearVelocityMag - lastLinearVelocityMag;
     if (auto* brake = dynamic_cast<Kinetic::CBikeBrake*>(m_brakes))
         for (size_t i = 0; i < brake->m_wheelsIsConnectedToHandbrake.size() && i < 2; ++i)
@@ -230,11 +281,13 @@ void KineticBike::control() {
         p.pitchRate = w * p.pitchAxis;
     }
     p.pitchRateScale = 1.0f;
-    if (amount > 0.0f && amount < 0.25f) amount = 0.25f;
+    if (amount > 0.0f && amount < kMinTurnAmount) amount = kMinTurnAmount;
     p.turnAmount = amount;
     throttleUpActive = 0;
+}
 
-    // Phase 5: the state's handler.
+// Phase 5: the state's handler.
+void KineticBike::runStateHandler() {
     switch (bikeState) {
         case BIKESTATE_COAST:
         case BIKESTATE_ACCEL:

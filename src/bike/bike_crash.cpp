@@ -34,6 +34,11 @@ constexpr float kValidSpeed = 13.8889f;
 constexpr float kFrontHub = 167.9992f;
 constexpr float kSafeGap2 = 1000000.0f;    // 1000 units, squared
 constexpr float kObjectGap2 = 4000000.0f;  // 2000 units, squared
+constexpr float kMetresPerModelUnit = 0.01f;
+constexpr float kCrashBodyLift = 36.0f;       // model units: the crash body starts this far above the bike
+constexpr float kCrashBodyClearance = 10.0f;  // model units: and at least this far above the ground
+constexpr float kCrashDriftLimit = 1000.0f;   // model units from the last accepted pose
+constexpr float kCrashSinkLimit = 36.0f;      // model units below the ground level
 
 Kinetic::CollisionDetector* detector() {
     return GetModel()->kineticToolkit->m_defaultCollisionDetector;
@@ -169,158 +174,197 @@ void MoveCamera(const KineticBike& b, int mode) {
 }  // namespace bikecrash
 
 void KineticBike::crashUpdate() {
-    if (crashState == 1) return;
-    Kinetic::Vector3 p;
-    Kinetic::Quaternion r;
     switch (crashState) {
-        case 0: {
-            if (!postCrashHitGround && (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact)) {
-                postCrashHitGround = 1;
-                if (suspendBikePacket) {
-                    bikePacket = suspendedBikePacket;
-                    for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) pressed[k] = suspendedPressed[k];
-                    suspendBikePacket = 0;
-                }
-            }
-            ++postCrashCounter;
-            if (invulnerabilityCounter != 0) --invulnerabilityCounter;
-            if (postCrashCounter == kPostCrashSteps)
-                for (unsigned i = 0; i < racerCount(); ++i)
-                    if (i != bikeIndex)
-                        detector()->enableCollisionGroups(bikeCollisionGroup, bikeCollisionGroups[i]);
-            float d2 = 0.0f;
-            qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &safePos[0]);
-            if ((wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) && levelGround && d2 > kSafeGap2) {
-                for (int k = 28; k >= 0; --k) {
-                    safePos[k + 1] = safePos[k];
-                    safeDir[k + 1] = safeDir[k];
-                }
-                safePos[0] = bikePos;
-                safeDir[0] = forwardDir;
-            }
+        case 0:
+            crashWatchRiding();
             return;
-        }
-        case 2: {
-            BeginHandOver(*this);
-            crashBike->m_linearVelocity = capLength(chassis->m_linearVelocity, kHandOverSpeed);
-            crashBike->m_angularVelocity = chassis->m_angularVelocity;
-            freeze(chassis);
-            Kinetic::Vector3 at = toKinetic((bikePos + qzVector3d(0.0f, -36.0f, 0.0f)) * 0.01f);
-            if (minDistToGroundLevel < 10.0f) at.y += 0.01f * (10.0f + minDistToGroundLevel);
-            crashBike->m_position = at;
-            crashBike->m_startPosition = at;
-            crashBike->recomputeTransform();
-            crashBike->recomputeBoundingVolumes();
-            updateModelObjectFromKinetic();
-            MoveCamera(*this, kCameraCrash);
-            crashing = 1;
-            recovering = 0;
-            crashBike->getDisplayToWorldTransform(p, r);
-            crashState = 3;
-            StopWheels(*this);
-            if (rc && csolver) rc->removeAction(csolver);
-            crashExtraGravity = 0.0f;
-            findDistancesToGround();
-            takeValidRecord(*this, r);
-            crashPos = lastValidCrashPos;
-            crashDir = lastValidCrashDir;
-            crashCounter = 0;
-            if (gameOptions.trackType == TRACKTYPE_INDOOR || gameOptions.trackType == TRACKTYPE_OUTDOOR)
-                findSplineCrashResetPos();
-            ++crashCounter;
+        case 2:
+            crashHandOver();
             return;
-        }
-        case 3: {
-            bool riderClear = true, bikeStuck = false;
-            const Kinetic::PairList pairs = detector()->getInterpenetrations();
-            for (const Kinetic::CollidablePair& pr : pairs) {
-                auto owner = [](const Kinetic::Collidable* c) -> void* {
-                    return c && c->m_entity ? c->m_entity->m_userInfo : nullptr;
-                };
-                void* a = owner(pr.m_first);
-                void* b = owner(pr.m_second);
-                auto isBike = [](void* o) {
-                    return o && dynamic_cast<KineticBike*>(static_cast<CModelObject*>(o)) != nullptr;
-                };
-                const bool bikeA = isBike(a), bikeB = isBike(b);
-                void* mine = static_cast<void*>(rider);
-                if (mine && ((bikeA && b == mine) || (bikeB && a == mine))) riderClear = false;
-                if ((bikeA || bikeB) && riderClear) bikeStuck = true;
-            }
-            if (crashCounter == 2) {
-                bikeRiderCollisionOn = 0;
-                riderCrashing = 1;
-            }
-            if (crashCounter >= 10 && !bikeRiderCollisionOn && riderClear) {
-                detector()->enableCollisionGroups(bikeCollisionGroup, riderCollisionGroup);
-                bikeRiderCollisionOn = 1;
-            }
-            float d = 0.0f;
-            qzMath::qzMathVectorDistance(&d, &bikePos, &lastValidCrashPos);
-            if (minDistToGroundLevel < 0.0f) bikePos.y += minDistToGroundLevel;
-            if (d < 1000.0f && minDistToGroundLevel > -36.0f && !bikeStuck) {
-                crashBike->getDisplayToWorldTransform(p, r);
-                takeValidRecord(*this, r);
-            } else {
-                resetBody(crashBike);
-                position = lastValidCrashPos;
-                qOrientation = lastValidCrashQzOrient;
-                crashBike->m_linearVelocity = toKinetic(lastValidCrashLinearVel);
-                crashBike->m_angularVelocity = toKinetic(lastValidCrashAngularVel);
-                const Kinetic::Vector3 at = toKinetic(lastValidCrashPos * 0.01f);
-                chassis->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
-                crashBike->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
-                validPositionOrientationCheck(at, lastValidCrashKineticOrient);
-                wheelPos[0] =
-                    position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
-                wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
-                bikePos = position;
-                findDistancesToGround();
-                lastValidCrashPos = bikePos;
-                if (minDistToGroundLevel < 0.0f) lastValidCrashPos.y += minDistToGroundLevel;
-            }
-            if (crashCounter >= kTumbleSteps) {
-                crashState = 4;
-                invulnerabilityCounter = 180;
-                flags |= bit(BIKE_RECOVER);
-            } else {
-                dampenCrashVelocity(crashBike);
-                flags |= bit(BIKE_CRASH);
-            }
-            ++crashCounter;
+        case 3:
+            crashTumble();
             return;
-        }
-        case 4: {
-            if (gameOptions.trackType == TRACKTYPE_BAJA || gameOptions.trackType == TRACKTYPE_FREESTYLE)
-                findNonSplineCrashResetPos();
-            crashing = 0;
-            recovering = 1;
-            riderCrashing = 0;
-            freeze(chassis);
-            recover();
-            freeze(crashBike);
-            setStartPos(crashResetPos, crashResetDir);
-            MoveCamera(*this, kCameraFollow);
-            flags |= bit(BIKE_RECOVER);
-            postCrashHitGround = 0;
-            crashState = 5;
-            ++crashCounter;
+        case 4:
+            crashPutBack();
             return;
-        }
-        case 5: {
-            flags = 0;
-            if (constraint) constraint->setAngle(0.0f);
-            chassis->setPinned(false);
-            chassis->setActive(true, true);
-            resetBody(chassis);
-            crashState = 0;
-            recovering = 0;
-            ++crashCounter;
+        case 5:
+            crashResume();
             return;
-        }
         default:
             return;
     }
+}
+
+// State 0, riding: the packet held back by a crash comes back at the first wheel contact, the
+// post-crash window runs out, and the trail of safe positions grows.
+void KineticBike::crashWatchRiding() {
+    if (!postCrashHitGround && (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact)) {
+        postCrashHitGround = 1;
+        if (suspendBikePacket) {
+            bikePacket = suspendedBikePacket;
+            for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) pressed[k] = suspendedPressed[k];
+            suspendBikePacket = 0;
+        }
+    }
+    ++postCrashCounter;
+    if (invulnerabilityCounter != 0) --invulnerabilityCounter;
+    if (postCrashCounter == kPostCrashSteps)
+        for (unsigned i = 0; i < racerCount(); ++i)
+            if (i != bikeIndex) detector()->enableCollisionGroups(bikeCollisionGroup, bikeCollisionGroups[i]);
+    float d2 = 0.0f;
+    qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &safePos[0]);
+    if ((wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) && levelGround && d2 > kSafeGap2) {
+        for (int k = 28; k >= 0; --k) {
+            safePos[k + 1] = safePos[k];
+            safeDir[k + 1] = safeDir[k];
+        }
+        safePos[0] = bikePos;
+        safeDir[0] = forwardDir;
+    }
+}
+
+// State 2, the request: the motion goes from the chassis to the crash body, placed just above the
+// ground, and the first reset position is chosen.
+void KineticBike::crashHandOver() {
+    Kinetic::Vector3 p;
+    Kinetic::Quaternion r;
+    BeginHandOver(*this);
+    crashBike->m_linearVelocity = capLength(chassis->m_linearVelocity, kHandOverSpeed);
+    crashBike->m_angularVelocity = chassis->m_angularVelocity;
+    freeze(chassis.get());
+    Kinetic::Vector3 at =
+        toKinetic((bikePos + qzVector3d(0.0f, -kCrashBodyLift, 0.0f)) * kMetresPerModelUnit);
+    if (minDistToGroundLevel < kCrashBodyClearance)
+        at.y += kMetresPerModelUnit * (kCrashBodyClearance + minDistToGroundLevel);
+    crashBike->m_position = at;
+    crashBike->m_startPosition = at;
+    crashBike->recomputeTransform();
+    crashBike->recomputeBoundingVolumes();
+    updateModelObjectFromKinetic();
+    MoveCamera(*this, kCameraCrash);
+    crashing = 1;
+    recovering = 0;
+    crashBike->getDisplayToWorldTransform(p, r);
+    crashState = 3;
+    StopWheels(*this);
+    if (rc && csolver) rc->removeAction(csolver.get());
+    crashExtraGravity = 0.0f;
+    findDistancesToGround();
+    takeValidRecord(*this, r);
+    crashPos = lastValidCrashPos;
+    crashDir = lastValidCrashDir;
+    crashCounter = 0;
+    if (gameOptions.trackType == TRACKTYPE_INDOOR || gameOptions.trackType == TRACKTYPE_OUTDOOR)
+        findSplineCrashResetPos();
+    ++crashCounter;
+}
+
+namespace {
+
+// Whether the rider is clear of every bike, and whether this crash body is stuck in one.
+void findCrashOverlaps(const KineticBike& bike, const Kinetic::PairList& pairs, bool& riderClear,
+                       bool& bikeStuck) {
+    for (const Kinetic::CollidablePair& pr : pairs) {
+        auto owner = [](const Kinetic::Collidable* c) -> void* {
+            return c && c->m_entity ? c->m_entity->m_userInfo : nullptr;
+        };
+        void* a = owner(pr.m_first);
+        void* b = owner(pr.m_second);
+        auto isBike = [](void* o) {
+            return o && dynamic_cast<KineticBike*>(static_cast<CModelObject*>(o)) != nullptr;
+        };
+        const bool bikeA = isBike(a), bikeB = isBike(b);
+        void* mine = static_cast<void*>(bike.rider);
+        if (mine && ((bikeA && b == mine) || (bikeB && a == mine))) riderClear = false;
+        if ((bikeA || bikeB) && riderClear) bikeStuck = true;
+    }
+}
+
+}  // namespace
+
+// State 3, tumbling: the rider is let collide with the bike once clear of it, the crash body is kept
+// near its last accepted pose, and after the tumble the bike recovers.
+void KineticBike::crashTumble() {
+    bool riderClear = true, bikeStuck = false;
+    const Kinetic::PairList pairs = detector()->getInterpenetrations();
+    findCrashOverlaps(*this, pairs, riderClear, bikeStuck);
+    Kinetic::Vector3 p;
+    Kinetic::Quaternion r;
+    if (crashCounter == 2) {
+        bikeRiderCollisionOn = 0;
+        riderCrashing = 1;
+    }
+    if (crashCounter >= 10 && !bikeRiderCollisionOn && riderClear) {
+        detector()->enableCollisionGroups(bikeCollisionGroup, riderCollisionGroup);
+        bikeRiderCollisionOn = 1;
+    }
+    float d = 0.0f;
+    qzMath::qzMathVectorDistance(&d, &bikePos, &lastValidCrashPos);
+    if (minDistToGroundLevel < 0.0f) bikePos.y += minDistToGroundLevel;
+    if (d < kCrashDriftLimit && minDistToGroundLevel > -kCrashSinkLimit && !bikeStuck) {
+        crashBike->getDisplayToWorldTransform(p, r);
+        takeValidRecord(*this, r);
+    } else {
+        restoreLastValidCrashPose();
+    }
+    if (crashCounter >= kTumbleSteps) {
+        crashState = 4;
+        invulnerabilityCounter = 180;
+        flags |= bit(BIKE_RECOVER);
+    } else {
+        dampenCrashVelocity(crashBike.get());
+        flags |= bit(BIKE_CRASH);
+    }
+    ++crashCounter;
+}
+
+// The crash body went too far or too deep: it goes back to its last accepted pose and velocities.
+void KineticBike::restoreLastValidCrashPose() {
+    resetBody(crashBike.get());
+    position = lastValidCrashPos;
+    qOrientation = lastValidCrashQzOrient;
+    crashBike->m_linearVelocity = toKinetic(lastValidCrashLinearVel);
+    crashBike->m_angularVelocity = toKinetic(lastValidCrashAngularVel);
+    const Kinetic::Vector3 at = toKinetic(lastValidCrashPos * kMetresPerModelUnit);
+    chassis->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
+    crashBike->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
+    validPositionOrientationCheck(at, lastValidCrashKineticOrient);
+    wheelPos[0] = position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
+    wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
+    bikePos = position;
+    findDistancesToGround();
+    lastValidCrashPos = bikePos;
+    if (minDistToGroundLevel < 0.0f) lastValidCrashPos.y += minDistToGroundLevel;
+}
+
+// State 4, the tumble is over: control back to the rider, the bike placed at its reset position.
+void KineticBike::crashPutBack() {
+    if (gameOptions.trackType == TRACKTYPE_BAJA || gameOptions.trackType == TRACKTYPE_FREESTYLE)
+        findNonSplineCrashResetPos();
+    crashing = 0;
+    recovering = 1;
+    riderCrashing = 0;
+    freeze(chassis.get());
+    recover();
+    freeze(crashBike.get());
+    setStartPos(crashResetPos, crashResetDir);
+    MoveCamera(*this, kCameraFollow);
+    flags |= bit(BIKE_RECOVER);
+    postCrashHitGround = 0;
+    crashState = 5;
+    ++crashCounter;
+}
+
+// State 5: the chassis rides again.
+void KineticBike::crashResume() {
+    flags = 0;
+    if (constraint) constraint->setAngle(0.0f);
+    chassis->setPinned(false);
+    chassis->setActive(true, true);
+    resetBody(chassis.get());
+    crashState = 0;
+    recovering = 0;
+    ++crashCounter;
 }
 
 void KineticBike::recover() {
@@ -328,8 +372,8 @@ void KineticBike::recover() {
     detector()->disableCollisionGroups(bikeCollisionGroup, riderCollisionGroup);
     pairWithOthers(*this, false);
     if (rc && csolver) {
-        rc->removeAction(csolver);
-        rc->addAction(csolver, 0);
+        rc->removeAction(csolver.get());
+        rc->addAction(csolver.get(), 0);
     }
     if (constraint) constraint->setAngle(0.0f);
     lockSuspension = 0;
@@ -337,8 +381,17 @@ void KineticBike::recover() {
 }
 
 void KineticBike::resetVars() {
+    resetRidingInput();
+    resetRidingCounters();
+    resetRidingHistory();
+    if (!vehicle) return;
+    resetComponents();
+}
+
+// The chassis's motion, the wheels' spin, the input and the handling state.
+void KineticBike::resetRidingInput() {
     if (chassis) {
-        resetBody(chassis);
+        resetBody(chassis.get());
         const Kinetic::Vector3 f = toKinetic(forwardDir), u = toKinetic(upDir);
         chassis->m_angularVelocity = f * chassis->m_angularVelocity.dot(f);
         chassis->m_linearVelocity = u * chassis->m_linearVelocity.dot(u);
@@ -365,7 +418,10 @@ void KineticBike::resetVars() {
     bikeState = lastBikeState = lastFrameBikeState = 10;
     if (chassis && m_suspension) undoWeightShift(*this);
     if (constraint) constraint->setAngle(0.0f);
+}
 
+// Jumps, turns, wheelies, crashes and their counters.
+void KineticBike::resetRidingCounters() {
     jumpConsistencyPendingCounter = 0;
     jumpConsistencyPending = jumpConsistencyAssist = jumpConsistencyOverHalf = 0;
     jumpConsistencyExtraGravity = 0.0f;
@@ -408,7 +464,10 @@ void KineticBike::resetVars() {
     throttleWheelieOffCounter = 10;
     bikeLandCounter = 60;
     abruptVelocityChangeCounter = 300;
+}
 
+// The rider's displacement, the velocity and attitude histories and the filters.
+void KineticBike::resetRidingHistory() {
     riderRestPos = riderCurrentPos = riderLastPos = riderVelocity = riderLastVelocity = riderDelta =
         qzVector3d();
     linearVelocity = qzVector3d();
@@ -431,8 +490,10 @@ void KineticBike::resetVars() {
     filteredMaxSpeed = isCPU ? attributes.cpuMaximumSpeed : attributes.maximumSpeed;
     maxSpeedFilter.lo0 = filteredMaxSpeed;
     maxSpeedFilter.lo1 = 0.0f;
+}
 
-    if (!vehicle) return;
+// The components as the riding code found them at the bike's construction.
+void KineticBike::resetComponents() {
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
     engine->m_resistanceFactorAtMinRPM = engine->m_resistanceFactorAtOptRPM =
         engine->m_resistanceFactorAtMaxRPM = 0.0f;
@@ -441,15 +502,19 @@ void KineticBike::resetVars() {
     steering->setSteeringAnglePercent(0, 0.0f);
     steering->setSteeringAnglePercent(1, 0.0f);
     auto* brakes = static_cast<Kinetic::CBikeBrake*>(m_brakes);
-    for (float& t : brakes->m_wheelsMaxBrakingTorque) t = 8000.0f;
+    for (size_t i = 0; i < brakes->m_wheelsMaxBrakingTorque.size() && i < 2; ++i)
+        brakes->m_wheelsMaxBrakingTorque[i] = physicsSetup.maxBrakingTorque[i];
     for (size_t i = 0; i < brakes->m_wheelsIsConnectedToHandbrake.size(); ++i)
         brakes->m_wheelsIsConnectedToHandbrake[i] = false;
     m_input->m_handbrakeOn = false;
     m_input->m_steeringWheelInput = m_input->m_brakePedalInput = m_input->m_acceleratorPedalInput = 0.0f;
     auto* susp = static_cast<Kinetic::CBikeSuspension*>(m_suspension);
-    for (float& s : susp->m_wheelsStrength) s = 120.0f;
-    for (float& s : susp->m_wheelsDampingRelaxation) s = 25.0f;
-    for (float& s : susp->m_wheelsDampingCompression) s = 30.0f;
+    for (size_t i = 0; i < susp->m_wheelsStrength.size() && i < 2; ++i)
+        susp->m_wheelsStrength[i] = physicsSetup.suspensionStrength[i];
+    for (size_t i = 0; i < susp->m_wheelsDampingRelaxation.size() && i < 2; ++i)
+        susp->m_wheelsDampingRelaxation[i] = physicsSetup.dampingRelaxation[i];
+    for (size_t i = 0; i < susp->m_wheelsDampingCompression.size() && i < 2; ++i)
+        susp->m_wheelsDampingCompression[i] = physicsSetup.dampingCompression[i];
     static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics)->m_extraGravity =
         Kinetic::Vector3(0.0f, 0.0f, 0.0f);
 }

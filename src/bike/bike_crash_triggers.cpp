@@ -22,6 +22,65 @@ namespace {
 constexpr uint32_t kBikeCrashes = 0x200000;    // bike collisions and being pinned
 constexpr uint32_t kObjectCrashes = 0x400000;  // object collisions
 
+// Speeds (m/s).
+constexpr float kContactSpeedMargin = 9.25926f;  // 33.33 km/h more tolerance for a bike behind
+constexpr float kPinnedTurnSpeed = 1.38889f;     // 5 km/h: a bike this slow after a contact turns in place
+constexpr float kPinnedSpinSpeed = 0.462963f;    // 1.67 km/h
+constexpr float kCrawl = 0.925926f;              // 3.33 km/h
+constexpr float kSlideDvMargin = 16.2037f;       // 58.33 km/h added to the change while sliding
+constexpr float kCrawlDvMargin = 2.31481f;       // 8.33 km/h added while crawling
+constexpr float kToleranceUnitsPerMs = 2.16f;    // the attributes' speed tolerances per m/s
+
+// The roll tolerance: 1 upright, falling to 0.4 (0.75 for a computer racer) at 55 degrees of roll.
+constexpr double kMinRollTolerance = 0.4;
+constexpr double kMinCpuRollTolerance = 0.75;
+constexpr double kRollToleranceSpan = 55.0;  // degrees
+
+// Contacts.
+constexpr float kMaxContactRestitution = 0.25f;
+constexpr uint32_t kContactQuietFrames = 21;  // contacts this soon after the last one are not judged
+constexpr float kContactAboveHeight = 75.0f;  // model units: a bike this far above lands on this one
+constexpr float kContactFromAbove = -0.75f;   // contact normal against up
+constexpr float kContactRollLimit = 30.0f;    // degrees
+constexpr uint32_t kContactAirFrames = 4;
+constexpr int32_t kAbruptChangeFrames = 15;  // an abrupt velocity change counts this long
+constexpr uint32_t kContactWindowFrames = 10;
+constexpr uint32_t kPinnedFrames = 5;    // contacts with the same object before it crashes the bike
+constexpr float kPinnedSpinRate = 3.5f;  // rad/s
+constexpr float kContactMemory = 3.0f;   // s
+constexpr int32_t kPinnedThrottleFrames = 61;
+
+// The ground test.
+constexpr float kDvScale = 1157.407f;  // (m/s)^2 for a full velocity-change score
+constexpr float kBajaImpactScale = 0.8f;
+constexpr float kFreestyleImpactScale = 0.725f;
+constexpr float kHardImpactSpeed = 32.4074f;  // m/s (116.67 km/h) into the ground
+constexpr float kSideSlideSpeed = 23.1481f;   // m/s (83.33 km/h) sideways
+constexpr float kRollLimitSpeed = 20.8333f;   // m/s (75 km/h): the landing roll limit grows to here
+constexpr float kLandingRollLimit = 60.0f;    // degrees ...
+constexpr float kLandingRollGrowth = 15.0f;   // ... plus up to this
+constexpr float kNoseDownLimit = -75.0f;      // degrees of pitch
+constexpr float kNoseUpSpan = 60.0f;          // degrees of relative pitch for a full score
+constexpr float kNoseUpLimit = 80.0f;         // degrees of pitch
+constexpr float kSideLandSpeed = 18.5185f;    // m/s (66.67 km/h) sideways on landing
+constexpr float kRollOverLimit = 50.0f;       // degrees of relative roll
+constexpr float kSkewLandSpeed = 13.8889f;    // m/s (50 km/h)
+constexpr float kTurnLandAngle = 45.0f;       // degrees turned ...
+constexpr float kTurnLandSpeed = 27.7778f;    // ... at m/s (100 km/h)
+constexpr uint32_t kStuntAirFrames = 31;
+constexpr float kSunkWheelRadii = -150.0f;  // model units per wheel radius (m) below the ground
+constexpr float kSteepHillSide = 0.9f;      // |right . ground normal| on the side of a steep hill
+constexpr int32_t kSteepHillFrames = 11;
+constexpr int32_t kBrakeSlideGone = -30;  // frames since a braking slide
+
+// The landing pitch limit by terrain pitch (degrees): downhill 45 to 20, uphill 45 to 40 to 20.
+constexpr float kPitchLimit = 45.0f;
+constexpr float kDownhillPitchEnd = 90.0f;
+constexpr float kPitchLimitLow = 20.0f;
+constexpr float kUphillPitchMid = 20.0f;
+constexpr float kUphillPitchMidLimit = 40.0f;
+constexpr float kUphillPitchEnd = 45.0f;
+
 bool option(uint32_t bits) {
     return (static_cast<uint32_t>(gameOptions.gameOptions) & bits) != 0;
 }
@@ -44,8 +103,8 @@ bool isRider(const CModelObject* other) {
 }  // namespace
 
 float KineticBike::rollTolerance() const {
-    const double kmin = isCPU ? 0.75 : 0.4;
-    const double r = static_cast<double>(x_fabs(bikeRoll)) / 55.0;
+    const double kmin = isCPU ? kMinCpuRollTolerance : kMinRollTolerance;
+    const double r = static_cast<double>(x_fabs(bikeRoll)) / kRollToleranceSpan;
     const double k = 1.0 - (r < 1.0 ? r : 1.0);
     return static_cast<float>(k > kmin ? k : kmin);
 }
@@ -59,22 +118,12 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
                          dynamic_cast<KineticBike*>(static_cast<CModelObject*>(ownerOf(event.m_objectA)));
     const Kinetic::Collidable* mine = aIsBike ? event.m_objectA : event.m_objectB;
     const Kinetic::Collidable* theirs = aIsBike ? event.m_objectB : event.m_objectA;
-    if (Kinetic::RigidBody* ob = bodyOf(theirs)) ob->m_restitution = clampf(ob->m_restitution, 0.0f, 0.25f);
+    if (Kinetic::RigidBody* ob = bodyOf(theirs))
+        ob->m_restitution = clampf(ob->m_restitution, 0.0f, kMaxContactRestitution);
+    dropJumpHelp();
 
-    jumpConsistencyPendingCounter = 0;
-    jumpConsistencyPending = jumpConsistencyAssist = jumpConsistencyOverHalf = 0;
-    jumpConsistencyExtraGravity = 0.0f;
-    jumpConsistencyAngleCounter = 0;
-    jumpAssist = 0;
-    jumpSpeedRightWay = 0.0f;
-    preLoadExtraGravity = 0.0f;
-    preLoadWaitDelay = 0;
-    preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-    preLoadJump = preLoadJumpPending = 0;
-    preLoadJumpCounter = preLoadReportState = 0;
-
-    const Kinetic::RigidBody* counted = crashState == 0 ? chassis : crashBike;
-    if (bodyOf(mine) != counted || !other || collidedCounter < 21) return;
+    const Kinetic::RigidBody* counted = crashState == 0 ? chassis.get() : crashBike.get();
+    if (bodyOf(mine) != counted || !other || collidedCounter < kContactQuietFrames) return;
     const bool riding = crashState == 0;
 
     if (auto* bike = dynamic_cast<KineticBike*>(other)) {
@@ -84,31 +133,7 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
             collisionObject = other;
             return;
         }
-        collisionType = 2;
-        collisionObjectCounter = 1;
-        if (collisionObject != other) {
-            collisionObject = other;
-            collisionObjectPos = other->position;
-        }
-        collisionStartTime = globalTime;
-        collisionNormal = unit(toModel(event.m_normal));
-        const qzVector3d dv = linearVelocity - bike->linearVelocity;
-        const float df = dv * forwardDir, du = dv * upDir, dr = dv * rightDir;
-        float m = df > du ? df : du;
-        if (dr > m) m = dr;
-        float d = 0.0f;
-        qzMath::qzMathVectorDistance(&d, &bikePos, &other->position);
-        float c = 1.0f;
-        if (!(unit(other->position - bikePos) * forwardDir < 0.0f) && bikeLength != 0.0f) {
-            const float q = d / bikeLength;
-            c = 1.0f - (q < 1.0f ? q : 1.0f);
-        }
-        const float limit = rollTolerance() * (attributes.deltaSpeedTolerance / 2.16f + 9.25926f * c);
-        const bool worthy = m > limit || other->position.y - bikePos.y > 75.0f ||
-                            collisionNormal * upDir < -0.75f || x_fabs(bikeRoll) > 30.0f ||
-                            framesInAir >= 4 || abruptVelocityChangeCounter < 15;
-        if (worthy && !(isCPU && bike->isCPU)) willCrashFlag = 1;
-        changeInVelCounter = 10;
+        bikeContact(bike, event);
         return;
     }
     if (isRider(other)) {
@@ -126,6 +151,57 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
         collisionObject = other;
         return;
     }
+    objectContact(other);
+}
+
+// A contact drops the jump assist and the preload.
+void KineticBike::dropJumpHelp() {
+    jumpConsistencyPendingCounter = 0;
+    jumpConsistencyPending = jumpConsistencyAssist = jumpConsistencyOverHalf = 0;
+    jumpConsistencyExtraGravity = 0.0f;
+    jumpConsistencyAngleCounter = 0;
+    jumpAssist = 0;
+    jumpSpeedRightWay = 0.0f;
+    preLoadExtraGravity = 0.0f;
+    preLoadWaitDelay = 0;
+    preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+    preLoadJump = preLoadJumpPending = 0;
+    preLoadJumpCounter = preLoadReportState = 0;
+}
+
+// A riding bike touched another bike: whether the contact is worth a crash.
+void KineticBike::bikeContact(KineticBike* bike, const Kinetic::CollisionEvent& event) {
+    CModelObject* other = bike;
+    collisionType = 2;
+    collisionObjectCounter = 1;
+    if (collisionObject != other) {
+        collisionObject = other;
+        collisionObjectPos = other->position;
+    }
+    collisionStartTime = globalTime;
+    collisionNormal = unit(toModel(event.m_normal));
+    const qzVector3d dv = linearVelocity - bike->linearVelocity;
+    const float df = dv * forwardDir, du = dv * upDir, dr = dv * rightDir;
+    float m = df > du ? df : du;
+    if (dr > m) m = dr;
+    float d = 0.0f;
+    qzMath::qzMathVectorDistance(&d, &bikePos, &other->position);
+    float c = 1.0f;
+    if (!(unit(other->position - bikePos) * forwardDir < 0.0f) && bikeLength != 0.0f) {
+        const float q = d / bikeLength;
+        c = 1.0f - (q < 1.0f ? q : 1.0f);
+    }
+    const float limit =
+        rollTolerance() * (attributes.deltaSpeedTolerance / kToleranceUnitsPerMs + kContactSpeedMargin * c);
+    const bool worthy = m > limit || other->position.y - bikePos.y > kContactAboveHeight ||
+                        collisionNormal * upDir < kContactFromAbove || x_fabs(bikeRoll) > kContactRollLimit ||
+                        framesInAir >= kContactAirFrames || abruptVelocityChangeCounter < kAbruptChangeFrames;
+    if (worthy && !(isCPU && bike->isCPU)) willCrashFlag = 1;
+    changeInVelCounter = kContactWindowFrames;
+}
+
+// A riding bike touched an object: pinned against the same one for five contacts, it crashes.
+void KineticBike::objectContact(CModelObject* other) {
     collisionType = 1;
     const qzVector3d& at = other->position;
     if (collisionObject != other || at.x != collisionObjectPos.x || at.y != collisionObjectPos.y ||
@@ -137,8 +213,8 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
         ++collisionObjectCounter;
     }
     collisionStartTime = globalTime;
-    changeInVelCounter = 10;
-    if (collisionObjectCounter >= 5 && option(kObjectCrashes)) {
+    changeInVelCounter = kContactWindowFrames;
+    if (collisionObjectCounter >= kPinnedFrames && option(kObjectCrashes)) {
         collided = 0;
         startCrash(2);
     }
@@ -152,19 +228,20 @@ void KineticBike::collide() {
         collided = 0;
         collidedCounter = 0;
     }
-    if (collidedCounter < 10 && riding) {
+    if (collidedCounter < kContactWindowFrames && riding) {
         if (willCrashFlag) {
             if (option(kBikeCrashes)) startCrash(collisionType);
-        } else if (abruptVelocityChangeCounter < 15) {
+        } else if (abruptVelocityChangeCounter < kAbruptChangeFrames) {
             collided = 0;
             if (collisionType == 1 && option(kObjectCrashes)) startCrash(2);
         }
     }
-    if (collidedCounter >= 10 && collidedCounter < 40 && linearVelocityMag < 1.38889f && riding) {
-        const float rate = checkMessage(BIKEACTION_LEFT_TURN)    ? 3.5f
-                           : checkMessage(BIKEACTION_RIGHT_TURN) ? -3.5f
+    if (collidedCounter >= kContactWindowFrames && collidedCounter < 40 &&
+        linearVelocityMag < kPinnedTurnSpeed && riding) {
+        const float rate = checkMessage(BIKEACTION_LEFT_TURN)    ? kPinnedSpinRate
+                           : checkMessage(BIKEACTION_RIGHT_TURN) ? -kPinnedSpinRate
                                                                  : 0.0f;
-        if (rate != 0.0f && linearVelocityMag < 0.462963f) {
+        if (rate != 0.0f && linearVelocityMag < kPinnedSpinSpeed) {
             Kinetic::Vector3 n = toKinetic(wheelNormVec[0]);
             const Kinetic::Vector3 a = n.cross(toKinetic(rightDir));
             const Kinetic::Vector3 b = a.cross(n);
@@ -174,16 +251,16 @@ void KineticBike::collide() {
         }
     }
     if (riding) {
-        if (globalTime - collisionStartTime > 3.0f) {
+        if (globalTime - collisionStartTime > kContactMemory) {
             collisionObjectCounter = 0;
             collisionObject = nullptr;
         }
         if (collisionObjectCounter != 0) {
-            if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag < 0.925926f)
+            if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag < kCrawl)
                 ++collideCounterNoVelocity;
             else
                 collideCounterNoVelocity = 0;
-            if (collideCounterNoVelocity >= 61 && option(kBikeCrashes)) startCrash(3);
+            if (collideCounterNoVelocity >= kPinnedThrottleFrames && option(kBikeCrashes)) startCrash(3);
         } else {
             collideCounterNoVelocity = 0;
         }
@@ -202,21 +279,21 @@ void KineticBike::checkForAbruptVelocityChange() {
         if (l > m) m = l;
     }
     if (flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT)))
-        m += 16.2037f;
-    else if (linearVelocityMag < 0.925926f)
-        m += 2.31481f;
-    if (m >= attributes.deltaSpeedTolerance * k / 2.16f) abruptVelocityChangeCounter = 0;
+        m += kSlideDvMargin;
+    else if (linearVelocityMag < kCrawl)
+        m += kCrawlDvMargin;
+    if (m >= attributes.deltaSpeedTolerance * k / kToleranceUnitsPerMs) abruptVelocityChangeCounter = 0;
 }
 
 void KineticBike::groundCrash() {
     const float L = attributes.stability * (isCPU ? cpuCrashScale : 1.0f);
     const qzVector3d lv = unit(lastLinearVelocity), v = unit(linearVelocity);
     const qzVector3d lvh = flatUnit(lv), fh = flatUnit(forwardDir);
-    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
     const bool landed = (flags & bit(BIKE_LAND)) != 0;
     const bool slideBrake =
         checkMessage(BIKEACTION_LEFT_POWERSLIDE_BRAKE) || checkMessage(BIKEACTION_RIGHT_POWERSLIDE_BRAKE);
-    const bool noBrakeSlide = !slideBrake && bikeStateCounter[8] < -30 && bikeStateCounter[7] < -30;
+    const bool noBrakeSlide =
+        !slideBrake && bikeStateCounter[8] < kBrakeSlideGone && bikeStateCounter[7] < kBrakeSlideGone;
     const bool straight = noBrakeSlide && movingForward;
 
     float sDv = 0.0f;
@@ -224,50 +301,38 @@ void KineticBike::groundCrash() {
         --changeInVelCounter;
     else
         sDv = attributes.stabilityChangeInVel * (1.0f - lv * v) * lastLinearVelocityMag * linearVelocityMag /
-              1157.407f;
-    const float t = gameOptions.trackType == TRACKTYPE_BAJA        ? 0.8f
-                    : gameOptions.trackType == TRACKTYPE_FREESTYLE ? 0.725f
-                                                                   : 1.0f;
-    const qzVector3d n = back && !front   ? wheelNormVec[1]
-                         : front && !back ? wheelNormVec[0]
-                                          : (wheelNormVec[0] + wheelNormVec[1]) * 0.5f;
-    float sImp = 0.0f;
-    landingImpactScale = 0.0f;
-    if (!drivingOnObject && (distToGround[1] <= 0.0f || distToGround[0] <= 0.0f || landed)) {
-        const float i = (n * -1.0f) * lastLinearVelocity;
-        sImp = t * i / 32.4074f;
-        landingImpactScale = clampf(i / 32.4074f, 0.0f, 1.0f);
-    }
+              kDvScale;
+    const float sImp = groundImpactScore(landed);
     const float sideways = 0.5f * (1.0f - lvh * fh) * lastLinearVelocityMag;
-    const float sSide = straight ? sideways / 23.1481f : 0.0f;
+    const float sSide = straight ? sideways / kSideSlideSpeed : 0.0f;
 
     float sRoll = 0.0f, sPitch = 0.0f, sNeg = 0.0f, sLand = 0.0f, sOver = 0.0f;
     if (crashLand && !drivingOnObject) {
-        const float speedShare = lastLinearVelocityMag / 20.8333f;
-        const float rollLimit = 60.0f + 15.0f * (speedShare < 1.0f ? speedShare : 1.0f);
+        const float speedShare = lastLinearVelocityMag / kRollLimitSpeed;
+        const float rollLimit =
+            kLandingRollLimit + kLandingRollGrowth * (speedShare < 1.0f ? speedShare : 1.0f);
         const float r = x_fabs(lastBikeRelativeRoll[3]) / rollLimit;
         sRoll = r < 1.0f ? r : 1.0f;
         const float T = terrainPitchAvg;
-        const float p = T < 0.0f ? getSlopePoint(0.0f, 45.0f, 45.0f, 45.0f, 90.0f, 20.0f, -T)
-                                 : getSlopePoint(0.0f, 45.0f, 20.0f, 40.0f, 45.0f, 20.0f, T);
+        const float p = T < 0.0f ? getSlopePoint(0.0f, kPitchLimit, kPitchLimit, kPitchLimit,
+                                                 kDownhillPitchEnd, kPitchLimitLow, -T)
+                                 : getSlopePoint(0.0f, kPitchLimit, kUphillPitchMid, kUphillPitchMidLimit,
+                                                 kUphillPitchEnd, kPitchLimitLow, T);
         sPitch = p != 0.0f ? lastBikeRelativePitch[3] / p : 0.0f;
-        if (lastBikePitch[3] < -75.0f) sPitch = L;
-        sNeg = -lastBikeRelativePitch[3] / 60.0f;
-        if (lastBikePitch[3] > 80.0f) sNeg = L;
-        if (straight) sLand = sideways / 18.5185f;
-        if (noBrakeSlide && x_fabs(bikeRelativeRoll) > 50.0f) sOver = L;
+        if (lastBikePitch[3] < kNoseDownLimit) sPitch = L;
+        sNeg = -lastBikeRelativePitch[3] / kNoseUpSpan;
+        if (lastBikePitch[3] > kNoseUpLimit) sNeg = L;
+        if (straight) sLand = sideways / kSideLandSpeed;
+        if (noBrakeSlide && x_fabs(bikeRelativeRoll) > kRollOverLimit) sOver = L;
     }
     float sSkew = 0.0f, sTurn = 0.0f, sStunt = 0.0f;
     if (landed && !drivingOnObject) {
-        if (straight) sSkew = (1.0f - lvh * fh) * lastLinearVelocityMag / 13.8889f;
-        sTurn = (x_fabs(eventFromStartAngle) / 45.0f) * (linearVelocityMag / 27.7778f);
-        if (stuntCrashFlag && lastFramesInAir >= 31) sStunt = L;
+        if (straight) sSkew = (1.0f - lvh * fh) * lastLinearVelocityMag / kSkewLandSpeed;
+        sTurn = (x_fabs(eventFromStartAngle) / kTurnLandAngle) * (linearVelocityMag / kTurnLandSpeed);
+        if (stuntCrashFlag && lastFramesInAir >= kStuntAirFrames) sStunt = L;
     }
-    const float sunk = -150.0f * m_wheels->m_wheelsRadius[1];
-    const float sSink = distToGroundLevel[0] < sunk || distToGroundLevel[1] < sunk ? L : 0.0f;
-    const float s = fRightDir * wheelNormVec[0];
-    if (s > 0.9f || s < -0.9f) ++sideOfSteepHillCounter;
-    const float sHill = sideOfSteepHillCounter >= 11 ? L : 0.0f;
+    const float sSink = sunkWheelScore(L);
+    const float sHill = steepHillScore(L);
 
     for (float score :
          {sImp, sRoll, sPitch, sNeg, sLand, sSkew, sSide, sTurn, sDv, sStunt, sSink, sHill, sOver}) {
@@ -277,4 +342,37 @@ void KineticBike::groundCrash() {
         }
     }
     if (landed) bikeStats.jumpLandSuccessful(bikePos, globalTime);
+}
+
+// A wheel sunk deep into the ground crashes the bike.
+float KineticBike::sunkWheelScore(float limit) const {
+    const float sunk = kSunkWheelRadii * m_wheels->m_wheelsRadius[1];
+    return distToGroundLevel[0] < sunk || distToGroundLevel[1] < sunk ? limit : 0.0f;
+}
+
+// Riding along the side of a steep hill for long crashes the bike.
+float KineticBike::steepHillScore(float limit) {
+    const float s = fRightDir * wheelNormVec[0];
+    if (s > kSteepHillSide || s < -kSteepHillSide) ++sideOfSteepHillCounter;
+    return sideOfSteepHillCounter >= kSteepHillFrames ? limit : 0.0f;
+}
+
+// The impact into the ground on touching it (the landing's impact scale kept for the views), scaled
+// down on the baja and freestyle tracks.
+float KineticBike::groundImpactScore(bool landed) {
+    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    const float t = gameOptions.trackType == TRACKTYPE_BAJA        ? kBajaImpactScale
+                    : gameOptions.trackType == TRACKTYPE_FREESTYLE ? kFreestyleImpactScale
+                                                                   : 1.0f;
+    const qzVector3d n = back && !front   ? wheelNormVec[1]
+                         : front && !back ? wheelNormVec[0]
+                                          : (wheelNormVec[0] + wheelNormVec[1]) * 0.5f;
+    float sImp = 0.0f;
+    landingImpactScale = 0.0f;
+    if (!drivingOnObject && (distToGround[1] <= 0.0f || distToGround[0] <= 0.0f || landed)) {
+        const float i = (n * -1.0f) * lastLinearVelocity;
+        sImp = t * i / kHardImpactSpeed;
+        landingImpactScale = clampf(i / kHardImpactSpeed, 0.0f, 1.0f);
+    }
+    return sImp;
 }

@@ -31,12 +31,14 @@ constexpr float kCrashBoxHalfHeight = 60.0f;
 constexpr float kCrashBoxHalfWidth = 29.0f;
 // Below this speed (m/s, 3.33 km/h) the wreck has stopped moving.
 constexpr float kCrashMovingSpeed = 0.925926f;
+constexpr float kModelUnitsPerMetre = 100.0f;
+constexpr float kRestingSide = 0.25f;  // |normal . up| of a crash box face the wreck can rest on
 
 }  // namespace
 
 void KineticBike::measureWheelHeights(bool withNormals) {
     CWorldModel* world = worldModel();
-    const float r = m_wheels ? 100.0f * m_wheels->m_wheelsRadius[1] : 0.0f;
+    const float r = m_wheels ? kModelUnitsPerMetre * m_wheels->m_wheelsRadius[1] : 0.0f;
     if (withNormals) drivingOnObject = 0;
     for (int i = 0; i < 2; ++i) {
         float h = 0.0f;
@@ -99,7 +101,7 @@ void KineticBike::crashFindDistancesToGround() {
     validCrashRestPos = 0;
     for (int j = 0; j < 4; ++j) {
         if (slot[j] > 3) continue;
-        validCrashRestPos = x_fabs(normal[slot[j]] * upDir) < 0.25f;
+        validCrashRestPos = x_fabs(normal[slot[j]] * upDir) < kRestingSide;
         break;
     }
     for (int j = 0; j < 8; ++j) {

@@ -40,6 +40,58 @@ constexpr float kSuspStrength = 120.0f;  // the airborne suspension
 constexpr float kSuspDampenRelax = 25.0f;
 constexpr float kSuspDampenComp = 30.0f;
 
+// Grip, boosts and pitch.
+constexpr float kLaunchGripGain = 8.0f;  // launch grip per unit of launch ramp and speed factor
+constexpr float kLaunchGripMax = 2.0f;
+constexpr float kSlideAccelExitBoost = 4.5f;   // engine boost factor after an accelerating slide
+constexpr float kSlideBrakeExitBoost = 4.0f;   // after a braking slide
+constexpr float kPitchPerDegree = 2.16f;       // relative pitch per degree of the pitch curves
+constexpr float kPitchRateGain = 2.0f;         // rad/s at the curve's peak
+constexpr float kPitchCurveStart = 0.5f;       // the wheelie and stoppie curve: 0.5 level, 1 at 22.5 ...
+constexpr float kPitchCurvePeak = 22.5f;       // degrees
+constexpr float kPitchCurveEnd = 45.0f;        // ... 0 at 45 degrees
+constexpr float kThrottleWheeliePeak = 12.0f;  // the throttle wheelie's curve: peak at 12 degrees ...
+constexpr float kThrottleWheelieEnd = 25.0f;   // ... 0 at 25
+constexpr float kFullGripPitch = 25.0f;        // terrain pitch (degrees) with full grip ...
+constexpr float kNoGripPitch = 90.0f;          // ... fading to none here
+constexpr float kMinLeanAmount = 0.2f;         // share of the terrain roll the lean follows
+constexpr float kMaxLeanAmount = 0.65f;
+constexpr float kRadPerDegree = 0.0174533f;
+
+// Throttle and brakes.
+constexpr float kWheelieCutPitch = 65.0f;       // degrees nose up where a wheelie cuts the throttle
+constexpr float kLaunchRampStep = 0.00833333f;  // per frame: the launch ramp takes two seconds
+constexpr float kMinThrottle = 0.1f;
+constexpr float kRightAngle = 90.0f;  // degrees
+constexpr float kSlopeSteps = 10.0f;  // the slope in tenths of a right angle
+constexpr float kSlopeStep = 0.1f;
+constexpr float kDownhillBrakeGain = -1.5f;  // extra brake per tenth of downhill
+constexpr float kUphillBoostGain = 0.5f;     // extra engine boost per tenth of uphill
+constexpr float kBrakeTorque = 8000.0f;      // N m per wheel
+constexpr int32_t kLongBrakeFrames = 120;
+
+// Suspension targets while grounded: strength, relaxation, compression; front, rear.
+constexpr float kLandingSusp[6] = {40, 40, 40, 40, 40, 40};
+constexpr float kBrakingSusp[6] = {30, 90, 25, 50, 20, 60};
+constexpr float kThrottleWheelieSusp[6] = {90, 50, 50, 35, 60, 40};
+constexpr float kRidingSusp[6] = {170, 170, 80, 80, 90, 90};
+constexpr float kSuspStep = 5.0f;  // per frame toward the targets
+constexpr int32_t kLandingFrames = 15;
+constexpr float kBrakeDivePitch = -15.0f;      // degrees: nose-down limit of the braking pitch torque
+constexpr float kBrakeDiveTorque = -8000.0f;   // N m about the right axis
+constexpr float kWheelieHoldForce = 60000.0f;  // N
+
+// Pushes while rolling on or near the ground (N).
+constexpr float kSlipPush = 150000.0f;
+constexpr float kTurnSlipPush = 75000.0f;
+constexpr float kPressDown = 100000.0f;
+constexpr float kWheelOffPressDown = 150000.0f;
+constexpr int32_t kPostCrashHoldFrames = 61;
+
+// Centre-of-mass shift (m along the chassis's forward axis).
+constexpr float kComShift = 0.35f;
+constexpr int32_t kCollidedInputFrames = 21;  // no throttle this soon after a collision
+
 // Engine resistance factors at minimum, optimum and maximum RPM.
 struct Resistance {
     float min, opt, max;
@@ -84,15 +136,21 @@ void KineticBike::controlTail() {
 }
 
 void KineticBike::tailCountersFrictionLean() {
+    tailTurnCounters();
+    tailExitBoost();
+    tailPitchAndFriction();
+    tailSteerAndLean();
+}
+
+// Launch grip, and the signed turn counters: negative frames to the left, positive to the right.
+void KineticBike::tailTurnCounters() {
     HandlingParams& p = handling;
-    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
     // Launch friction: both wheels grip harder as the launch ramp climbs on level ground.
     if (throttleUpActive && throttleUp != 0.0f && throttleUp < 1.0f && levelGround) {
-        const float f = tFriction.fromStop.normal * 8.0f * throttleUp * p.speedFactor;
-        p.frictionTarget[0] = p.frictionTarget[1] = f < 2.0f ? f : 2.0f;
+        const float f = tFriction.fromStop.normal * kLaunchGripGain * throttleUp * p.speedFactor;
+        p.frictionTarget[0] = p.frictionTarget[1] = f < kLaunchGripMax ? f : kLaunchGripMax;
     }
 
-    // Signed turn counters: negative frames to the left, positive to the right.
     auto left = [](int32_t c) { return (c < 0 ? c : 0) - 1; };
     auto right = [](int32_t c) { return (c > 0 ? c : 0) + 1; };
     if (flags & bit(BIKE_LEFT_TURN)) {
@@ -132,9 +190,13 @@ void KineticBike::tailCountersFrictionLean() {
     }
     if (bikeState != kLeftTurn) sharpLeftTurnPressedCounter = 0;
     if (bikeState != kRightTurn) sharpRightTurnPressedCounter = 0;
+}
 
-    // Power-slide exit boosts: accelerating away shortly after a slide ended. The counter of a state
-    // that is not current reads minus the frames since it was left.
+// Power-slide exit boosts: accelerating away shortly after a slide ended. The counter of a state that
+// is not current reads minus the frames since it was left.
+void KineticBike::tailExitBoost() {
+    HandlingParams& p = handling;
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
     auto within = [](int32_t c, int32_t lo, int32_t hi) { return c >= lo && c <= hi; };
     auto leftWithin = [&](uint32_t a, uint32_t b, int32_t lo) {
         return within(bikeStateCounter[a], lo, -6) || within(bikeStateCounter[b], lo, -6);
@@ -144,54 +206,74 @@ void KineticBike::tailCountersFrictionLean() {
         linearVelocityMag < powerSlideAccelBoostVelocityMag) {
         if (leftWithin(kRightSlideAccel, kLeftSlideAccel, -44) && accelHeld) {
             throttle = 1.0f;
-            engine->scaleEngineBoost(4.5f);
+            engine->scaleEngineBoost(kSlideAccelExitBoost);
             bikeStateCounter[kLeftSlideBrake] = bikeStateCounter[kRightSlideBrake] = -1000;
         }
     } else if (powerSlideBrakeBoostEligible && p.exitBoostAllowed &&
                linearVelocityMag < powerSlideBrakeBoostVelocityMag) {
         if (leftWithin(kRightSlideBrake, kLeftSlideBrake, -54) && accelHeld) {
             throttle = 1.0f;
-            engine->scaleEngineBoost(4.0f);
+            engine->scaleEngineBoost(kSlideBrakeExitBoost);
             bikeStateCounter[kLeftSlideAccel] = bikeStateCounter[kRightSlideAccel] = -1000;
         }
     }
+}
 
-    // Wheelie and stoppie pitch targets.
+// Wheelie and stoppie pitch targets, the per-state counters and the wheels' friction.
+void KineticBike::tailPitchAndFriction() {
+    HandlingParams& p = handling;
     if (wheelieRequested && linearVelocityMag > kWheelie)
-        p.pitchRate = 2.0f * getSlopePoint(0.0f, 0.5f, 22.5f, 1.0f, 45.0f, 0.0f, -bikeRelativePitch / 2.16f);
+        p.pitchRate =
+            kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kPitchCurvePeak, 1.0f, kPitchCurveEnd,
+                                           0.0f, -bikeRelativePitch / kPitchPerDegree);
     else if ((flags & bit(BIKE_STOPPIE)) && linearVelocityMag > kStoppie)
-        p.pitchRate = -2.0f * getSlopePoint(0.0f, 0.5f, 22.5f, 1.0f, 45.0f, 0.0f, bikeRelativePitch / 2.16f);
+        p.pitchRate =
+            -kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kPitchCurvePeak, 1.0f, kPitchCurveEnd,
+                                            0.0f, bikeRelativePitch / kPitchPerDegree);
 
     for (uint32_t s = 0; s < kNumStates; ++s) bikeStateCounter[s] += s == bikeState ? 1 : -1;
 
     // Wheel friction, fading out on steep ground under each wheel.
     for (int w = 0; w < 2; ++w) {
-        const float factor = getSlopePoint(0.0f, 1.0f, 25.0f, 1.0f, 90.0f, 0.0f, terrainPitch[w]);
+        const float factor =
+            getSlopePoint(0.0f, 1.0f, kFullGripPitch, 1.0f, kNoGripPitch, 0.0f, terrainPitch[w]);
         m_wheels->m_wheelsFriction[static_cast<size_t>(w)] =
             frictionFilter[w].step(p.frictionTarget[w] * factor);
     }
+}
 
-    // Steering and lean, on or near the ground and rolling.
+// Steering and lean, on or near the ground and rolling.
+void KineticBike::tailSteerAndLean() {
+    HandlingParams& p = handling;
     if (!(p.onGround || p.nearGround) || linearVelocityMag <= kCrawl) return;
     auto* steering = static_cast<Kinetic::CBikeSteering*>(m_steering);
     steering->setSteeringAnglePercent(0, p.steeringPercent[0]);
     steering->setSteeringAnglePercent(1, p.steeringPercent[1]);
-    const float amount = clampf(p.turnAmount, 0.2f, 0.65f);
+    const float amount = clampf(p.turnAmount, kMinLeanAmount, kMaxLeanAmount);
     leanRot = leanPercent * p.leanMagnitude * p.leanSign + amount * terrainRoll;
     leanRot = clampf(leanRot, terrainRoll - kLeanLimit, terrainRoll + kLeanLimit);
     leanRot = leanFilter.step(leanRot);
-    if (constraint) constraint->setAngle(leanRot * 0.0174533f);
+    if (constraint) constraint->setAngle(leanRot * kRadPerDegree);
 }
 
 void KineticBike::tailDriveAndForces() {
     HandlingParams& p = handling;
-    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
-    auto* brake = static_cast<Kinetic::CBikeBrake*>(m_brakes);
-    auto* susp = static_cast<Kinetic::CBikeSuspension*>(m_suspension);
-    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    tailThrottle();
+    const float braking = tailSlopeAndBrakes();
+    tailSuspension(braking);
+    tailChassisForces();
+    tailCentreOfMass();
+    m_input->m_steeringWheelInput = turnStep * p.steeringGain;
+    m_input->m_brakePedalInput = braking;
+    m_input->m_acceleratorPedalInput =
+        (collidedCounter < kCollidedInputFrames || !postCrashHitGround) ? 0.0f : throttle;
+}
 
-    // Throttle and engine resistance.
-    if (p.throttleStep == 0.0f || (wheelieCondition && -bikeRelativePitch > 65.0f)) {
+// Throttle and engine resistance.
+void KineticBike::tailThrottle() {
+    HandlingParams& p = handling;
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+    if (p.throttleStep == 0.0f || (wheelieCondition && -bikeRelativePitch > kWheelieCutPitch)) {
         throttle = 0.0f;
         setResistance(engine, kCut);
     } else {
@@ -200,22 +282,29 @@ void KineticBike::tailDriveAndForces() {
             throttle = engine->getThrottle();
         } else {
             throttle += p.throttleStep;
-            throttleUp += 0.00833333f;
+            throttleUp += kLaunchRampStep;
         }
-        throttle = clampf(throttle, 0.1f, 1.0f);
+        throttle = clampf(throttle, kMinThrottle, 1.0f);
         if (throttleUp > 1.0f) throttleUp = 1.0f;
     }
+}
 
-    // Slope boost uphill, stronger brakes downhill once braking has lasted two seconds. The pitch is cut
-    // to tenths of a right angle toward zero.
-    float g = static_cast<float>(static_cast<int>(terrainPitchAvg / 90.0f * 10.0f)) * 0.1f;
-    float b = -1.5f * g;
+// Slope boost uphill, stronger brakes downhill once braking has lasted two seconds (the pitch cut to
+// tenths of a right angle toward zero), reverse resistance, and the braking amount it returns.
+float KineticBike::tailSlopeAndBrakes() {
+    HandlingParams& p = handling;
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+    auto* brake = static_cast<Kinetic::CBikeBrake*>(m_brakes);
+    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    float g = static_cast<float>(static_cast<int>(terrainPitchAvg / kRightAngle * kSlopeSteps)) * kSlopeStep;
+    float b = kDownhillBrakeGain * g;
     if (g < 0.0f) g = 0.0f;
-    if ((front || back) && !wheelieRequested && !wheelieCondition) engine->scaleEngineBoost(1.0f + 0.5f * g);
+    if ((front || back) && !wheelieRequested && !wheelieCondition)
+        engine->scaleEngineBoost(1.0f + kUphillBoostGain * g);
     if (!movingForward) b = -b;
     b = clampf(b, 0.0f, 1.0f);
-    const float k = brakeAppliedCounter >= 120 ? 1.0f : 0.0f;
-    for (float& t : brake->m_wheelsMaxBrakingTorque) t = 8000.0f + b * 8000.0f * k;
+    const float k = brakeAppliedCounter >= kLongBrakeFrames ? 1.0f : 0.0f;
+    for (float& t : brake->m_wheelsMaxBrakingTorque) t = kBrakeTorque + b * kBrakeTorque * k;
 
     if (!checkMessage(BIKEACTION_ACCEL) && !movingForward &&
         !(flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))))
@@ -229,102 +318,109 @@ void KineticBike::tailDriveAndForces() {
     } else {
         brakeAppliedCounter = 0;
     }
+    return braking;
+}
 
-    // Suspension: airborne values off the ground, else targets approached by 5 per frame.
+// Suspension: airborne values off the ground, else targets approached by 5 per frame.
+void KineticBike::tailSuspension(float braking) {
+    HandlingParams& p = handling;
+    auto* susp = static_cast<Kinetic::CBikeSuspension*>(m_suspension);
     const bool grounded = p.onGround || p.nearGround;
     std::vector<float>* values[3] = {&susp->m_wheelsStrength, &susp->m_wheelsDampingRelaxation,
                                      &susp->m_wheelsDampingCompression};
     const float airborne[3] = {kSuspStrength, kSuspDampenRelax, kSuspDampenComp};
     if (!grounded) {
         for (int v = 0; v < 3; ++v) (*values[v])[0] = (*values[v])[1] = airborne[v];
+        return;
+    }
+    // Strength, relaxation, compression; front, rear.
+    float target[3][2];
+    auto set = [&](const float(&x)[6]) {
+        for (int v = 0; v < 3; ++v) target[v][0] = x[2 * v], target[v][1] = x[2 * v + 1];
+    };
+    if (isTakeOffMarker(terrainType) && lastTerrainType != terrainType) {
+        for (int v = 0; v < 3; ++v) (*values[v])[0] = (*values[v])[1] = airborne[v];
+        const float takeOff[6] = {kSuspStrength,    kSuspStrength,   kSuspDampenRelax,
+                                  kSuspDampenRelax, kSuspDampenComp, kSuspDampenComp};
+        set(takeOff);
+    } else if (bikeLandCounter < kLandingFrames) {
+        set(kLandingSusp);
+    } else if (braking != 0.0f && linearVelocityMag > kBraking) {
+        set(kBrakingSusp);
+        if (bikePitch > kBrakeDivePitch) chassis->m_torqueAccum += toKinetic(rightDir) * kBrakeDiveTorque;
+    } else if (throttleWheelie && !isCPU) {
+        set(kThrottleWheelieSusp);
+        p.groundHoldForce = kWheelieHoldForce;
+        comShiftState = 2;
+        p.pitchRate =
+            kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kThrottleWheeliePeak, 1.0f,
+                                           kThrottleWheelieEnd, 0.0f, -bikeRelativePitch / kPitchPerDegree);
     } else {
-        // Strength, relaxation, compression; front, rear.
-        float target[3][2];
-        auto set = [&](std::initializer_list<float> t) {
-            const float* x = t.begin();
-            for (int v = 0; v < 3; ++v) target[v][0] = x[2 * v], target[v][1] = x[2 * v + 1];
-        };
-        if (isTakeOffMarker(terrainType) && lastTerrainType != terrainType) {
-            for (int v = 0; v < 3; ++v) (*values[v])[0] = (*values[v])[1] = airborne[v];
-            set({kSuspStrength, kSuspStrength, kSuspDampenRelax, kSuspDampenRelax, kSuspDampenComp,
-                 kSuspDampenComp});
-        } else if (bikeLandCounter < 15) {
-            set({40, 40, 40, 40, 40, 40});
-        } else if (braking != 0.0f && linearVelocityMag > kBraking) {
-            set({30, 90, 25, 50, 20, 60});
-            if (bikePitch > -15.0f) chassis->m_torqueAccum += toKinetic(rightDir) * -8000.0f;
-        } else if (throttleWheelie && !isCPU) {
-            set({90, 50, 50, 35, 60, 40});
-            p.groundHoldForce = 60000.0f;
-            comShiftState = 2;
-            p.pitchRate =
-                2.0f * getSlopePoint(0.0f, 0.5f, 12.0f, 1.0f, 25.0f, 0.0f, -bikeRelativePitch / 2.16f);
-        } else {
-            set({170, 170, 80, 80, 90, 90});
-        }
-        for (int v = 0; v < 3; ++v)
-            for (size_t w = 0; w < 2; ++w) {
-                float& cur = (*values[v])[w];
-                const float d = target[v][w] - cur;
-                cur = d > 5.0f ? cur + 5.0f : (d < -5.0f ? cur - 5.0f : target[v][w]);
-            }
+        set(kRidingSusp);
     }
-
-    // Chassis spin and pushes, on or near the ground and rolling.
-    if (grounded && linearVelocityMag > kCrawl) {
-        const float yaw = filterSAV.step(p.yawRateTarget);
-        chassis->m_angularVelocity = toKinetic(p.groundNormal * yaw + p.rollAxis * p.rollRate +
-                                               p.pitchAxis * (p.pitchRate * p.pitchRateScale));
-        const float d = rightDir * linearVelocity;
-        const qzVector3d push = d > 0.0f ? fRightDir * -1.0f : fRightDir;
-        const Kinetic::Vector3 down = toKinetic(fUpDir) * -1.0f;
-        const bool wheelOff = p.nearGround && !(front && back);
-        const bool slipping = d > kSideSlip || d < -kSideSlip;
-        const bool sliding = bikeState >= kLeftSlideAccel && bikeState <= kRightSlideBrake;
-        Kinetic::Vector3& force = chassis->m_forceAccum;
-        if (bikeState == kCoast || bikeState == kAccel) {
-            if (slipping) {
-                force += toKinetic(push) * 150000.0f;
-                force += down * (wheelOff ? 150000.0f : 100000.0f);
-            }
-        } else if (bikeState == kLeftTurn || bikeState == kRightTurn) {
-            if (slipping) {
-                force += toKinetic(push) * 75000.0f;
-                if (wheelOff) force += down * 150000.0f;
-            }
-        } else if (sliding && slipping) {
-            force += toKinetic(push) * (isCPU ? 150000.0f : 75000.0f);
+    for (int v = 0; v < 3; ++v)
+        for (size_t w = 0; w < 2; ++w) {
+            float& cur = (*values[v])[w];
+            const float d = target[v][w] - cur;
+            cur = d > kSuspStep ? cur + kSuspStep : (d < -kSuspStep ? cur - kSuspStep : target[v][w]);
         }
-        powerSlideBreakAway = 0;
-        if (wheelOff && sliding) {
-            force += down * 150000.0f;
-            powerSlideBreakAway = 1;
-        } else if ((front && back && !wheelieRequested && !wheelieCondition &&
-                    !(flags & bit(BIKE_STOPPIE))) ||
-                   postCrashCounter < 61) {
-            qzVector3d dir = fUpDir * -1.0f;
-            if (checkMessage(BIKEACTION_ACCEL)) {
-                dir = (wheelNormVec[0] + wheelNormVec[1]) * -0.5f;
-                qzMath::qzMathVectorNormalize(&dir);
-            }
-            force += toKinetic(dir) * p.groundHoldForce;
+}
+
+// Chassis spin and pushes, on or near the ground and rolling.
+void KineticBike::tailChassisForces() {
+    HandlingParams& p = handling;
+    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    const bool grounded = p.onGround || p.nearGround;
+    if (!grounded || linearVelocityMag <= kCrawl) return;
+    const float yaw = filterSAV.step(p.yawRateTarget);
+    chassis->m_angularVelocity = toKinetic(p.groundNormal * yaw + p.rollAxis * p.rollRate +
+                                           p.pitchAxis * (p.pitchRate * p.pitchRateScale));
+    const float d = rightDir * linearVelocity;
+    const qzVector3d push = d > 0.0f ? fRightDir * -1.0f : fRightDir;
+    const Kinetic::Vector3 down = toKinetic(fUpDir) * -1.0f;
+    const bool wheelOff = p.nearGround && !(front && back);
+    const bool slipping = d > kSideSlip || d < -kSideSlip;
+    const bool sliding = bikeState >= kLeftSlideAccel && bikeState <= kRightSlideBrake;
+    Kinetic::Vector3& force = chassis->m_forceAccum;
+    if (bikeState == kCoast || bikeState == kAccel) {
+        if (slipping) {
+            force += toKinetic(push) * kSlipPush;
+            force += down * (wheelOff ? kWheelOffPressDown : kPressDown);
         }
+    } else if (bikeState == kLeftTurn || bikeState == kRightTurn) {
+        if (slipping) {
+            force += toKinetic(push) * kTurnSlipPush;
+            if (wheelOff) force += down * kWheelOffPressDown;
+        }
+    } else if (sliding && slipping) {
+        force += toKinetic(push) * (isCPU ? kSlipPush : kTurnSlipPush);
     }
-
-    // Centre of mass: back for a wheelie, forward for a stoppie.
-    if (comShiftState != lastComShiftState) {
-        auto shift = [this, susp](const qzVector3d& s) {
-            chassis->shiftCentreOfMass(toKinetic(s));
-            centerOfMass = centerOfMass + s;
-            for (Kinetic::Vector3& h : susp->m_wheelsHardpointCS) h -= toKinetic(s);
-        };
-        shift(centerOfMass * -1.0f);
-        if (comShiftState == 1) shift(qzVector3d(0.0f, 0.35f, 0.0f));
-        if (comShiftState == 2) shift(qzVector3d(0.0f, -0.35f, 0.0f));
-        lastComShiftState = comShiftState;
+    powerSlideBreakAway = 0;
+    if (wheelOff && sliding) {
+        force += down * kWheelOffPressDown;
+        powerSlideBreakAway = 1;
+    } else if ((front && back && !wheelieRequested && !wheelieCondition && !(flags & bit(BIKE_STOPPIE))) ||
+               postCrashCounter < kPostCrashHoldFrames) {
+        qzVector3d dir = fUpDir * -1.0f;
+        if (checkMessage(BIKEACTION_ACCEL)) {
+            dir = (wheelNormVec[0] + wheelNormVec[1]) * -0.5f;
+            qzMath::qzMathVectorNormalize(&dir);
+        }
+        force += toKinetic(dir) * p.groundHoldForce;
     }
+}
 
-    m_input->m_steeringWheelInput = turnStep * p.steeringGain;
-    m_input->m_brakePedalInput = braking;
-    m_input->m_acceleratorPedalInput = (collidedCounter < 21 || !postCrashHitGround) ? 0.0f : throttle;
+// Centre of mass: back for a wheelie, forward for a stoppie.
+void KineticBike::tailCentreOfMass() {
+    if (comShiftState == lastComShiftState) return;
+    auto* susp = static_cast<Kinetic::CBikeSuspension*>(m_suspension);
+    auto shift = [this, susp](const qzVector3d& s) {
+        chassis->shiftCentreOfMass(toKinetic(s));
+        centerOfMass = centerOfMass + s;
+        for (Kinetic::Vector3& h : susp->m_wheelsHardpointCS) h -= toKinetic(s);
+    };
+    shift(centerOfMass * -1.0f);
+    if (comShiftState == 1) shift(qzVector3d(0.0f, kComShift, 0.0f));
+    if (comShiftState == 2) shift(qzVector3d(0.0f, -kComShift, 0.0f));
+    lastComShiftState = comShiftState;
 }

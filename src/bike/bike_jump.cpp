@@ -32,6 +32,31 @@ constexpr uint32_t kHoldIgnored = 300;
 constexpr int32_t kPushSteps = 20;
 constexpr float kNearRamp = 4000.0f;  // spline time
 
+// The preload.
+constexpr float kLipPitch = 10.0f;          // degrees between the wheels' terrain pitch on a ramp lip
+constexpr float kPushFrames = 20.0f;        // the push fades over its steps
+constexpr float kPushAlong = 1.35f;         // the push's direction: along the track ...
+constexpr float kPushUp = -1.5f;            // ... and up (physics y points down)
+constexpr float kPushImpulse = 1080.0f;     // N s per step at full strength
+constexpr float kPreLoadGravity = -0.3f;    // m/s^2 of lift while the preload pushes
+constexpr float kPreLoadTorque = 45000.0f;  // N m about the level right axis
+constexpr float kAlongTrack = 0.8f;         // forward . track direction for a bike riding along it
+
+// The jump assist.
+constexpr float kPercent = 100.0f;
+constexpr float kToleranceUnitsPerMs = 2.16f;  // the attributes' speed tolerances per m/s
+constexpr float kMinClimb = 7.0f;              // degrees: a flatter climb is not helped
+constexpr float kClimbStep = 0.5f;             // degrees per step of the climb's bend
+constexpr float kRangePerModelUnit = 0.005f;   // the jump range per model unit to the landing
+constexpr float kAngleTolerance = 0.25f;       // degrees
+constexpr float kMetresPerModelUnit = 0.01f;
+// The fall time is sqrt(kFallScale x height / gravity), the height in model units.
+constexpr float kFallScale = 0.005f;
+constexpr float kMidwayScale = 0.0025f;    // per model unit to the midpoint of the ramp pair
+constexpr float kRangeDrop = 15.0f;        // model units below the landing per unit of jump range
+constexpr float kRampReach2 = 1000000.0f;  // 1000 model units, squared
+constexpr float kModelUnitsPerMetre = 100.0f;
+
 bool splineDirAt(float t, qzVector3d* dir) {
     qzVector3d p;
     return CSplineManager::getSplineManager()->getPoint(t, CSplineManager::WayPoint, p, *dir);
@@ -72,9 +97,8 @@ int TakeOffKind(uint32_t code) {
 }  // namespace bikecrash
 
 void KineticBike::preLoad() {
-    const uint32_t preWindow = isCPU ? 6 : 12, windowEnd = isCPU ? 150 : 120, launchWindow = isCPU ? 21 : 45;
     const bool takeOff = (!wheelInfo[0].m_isInContact && wheelInfo[1].m_isInContact &&
-                          terrainPitch[1] - terrainPitch[0] > 10.0f) ||
+                          terrainPitch[1] - terrainPitch[0] > kLipPitch) ||
                          framesInAir == 1 || IsTakeOffCode(lastTerrainType);
     auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
     aero->m_extraGravity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
@@ -83,36 +107,53 @@ void KineticBike::preLoad() {
     preLoadPressedCounter = held ? preLoadPressedCounter + 1 : 0;
 
     if (preLoadWaitDelay != 0) {
-        --preLoadWaitDelay;
-        if (preLoadForceCounter != 0) {
-            const float s = clampf(1.0f - static_cast<float>(preLoadForceCounter) / 20.0f, 0.0f, 1.0f);
-            const qzVector3d d =
-                unit(qzVector3d(1.35f * preLoadSplineTangent.x, -1.5f, 1.35f * preLoadSplineTangent.z));
-            chassis->m_linearVelocity += toKinetic(d) * (1080.0f * s * chassis->m_massInv);
-            --preLoadForceCounter;
-        }
-        preLoadExtraGravity = -0.3f;
+        preLoadPush();
         return;
     }
     preLoadReportState = 0;
-    auto fail = [this] {
-        preLoadWaitDelay = kLockOut;
-        preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-        preLoadReportState = 2;
-    };
-
     if (held) {
-        const uint32_t c = preLoadPressedCounter;
-        if (c >= kHoldIgnored) return;
-        flags |= bit(BIKE_PRELOAD);
-        if (c <= preWindow)
-            preLoadJumpState = PRELOAD_PRE_WINDOW;
-        else if (c <= windowEnd)
-            preLoadJumpState = PRELOAD_DURING_WINDOW;
-        else
-            fail();
+        preLoadHold();
         return;
     }
+    preLoadRelease(takeOff);
+}
+
+// After a launch or a failed attempt: the launch's push along the track, then a lock-out.
+void KineticBike::preLoadPush() {
+    --preLoadWaitDelay;
+    if (preLoadForceCounter != 0) {
+        const float s = clampf(1.0f - static_cast<float>(preLoadForceCounter) / kPushFrames, 0.0f, 1.0f);
+        const qzVector3d d = unit(
+            qzVector3d(kPushAlong * preLoadSplineTangent.x, kPushUp, kPushAlong * preLoadSplineTangent.z));
+        chassis->m_linearVelocity += toKinetic(d) * (kPushImpulse * s * chassis->m_massInv);
+        --preLoadForceCounter;
+    }
+    preLoadExtraGravity = kPreLoadGravity;
+}
+
+void KineticBike::preLoadFail() {
+    preLoadWaitDelay = kLockOut;
+    preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+    preLoadReportState = 2;
+}
+
+// The button held: too early, in the window, or held too long.
+void KineticBike::preLoadHold() {
+    const uint32_t preWindow = isCPU ? 6 : 12, windowEnd = isCPU ? 150 : 120;
+    const uint32_t c = preLoadPressedCounter;
+    if (c >= kHoldIgnored) return;
+    flags |= bit(BIKE_PRELOAD);
+    if (c <= preWindow)
+        preLoadJumpState = PRELOAD_PRE_WINDOW;
+    else if (c <= windowEnd)
+        preLoadJumpState = PRELOAD_DURING_WINDOW;
+    else
+        preLoadFail();
+}
+
+// The button released in the window: the launch, at the first take-off within the launch window.
+void KineticBike::preLoadRelease(bool takeOff) {
+    const uint32_t launchWindow = isCPU ? 21 : 45;
     switch (preLoadJumpState) {
         case PRELOAD_NO_ATTEMPT_PENDING:
             preLoadPressedCounter = 0;
@@ -120,7 +161,7 @@ void KineticBike::preLoad() {
             preLoadJumpCounter = 0;
             return;
         case PRELOAD_PRE_WINDOW:
-            fail();
+            preLoadFail();
             return;
         case PRELOAD_DURING_WINDOW:
             break;
@@ -135,12 +176,12 @@ void KineticBike::preLoad() {
         ++preLoadJumpCounter;
     }
     if (framesInAir > 1 || preLoadJumpCounter > launchWindow) {
-        fail();
+        preLoadFail();
         return;
     }
     if (!takeOff || linearVelocityMag < kLaunchSpeed) return;
 
-    chassis->m_torqueAccum += toKinetic(fRightDir) * 45000.0f;
+    chassis->m_torqueAccum += toKinetic(fRightDir) * kPreLoadTorque;
     preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
     preLoadWaitDelay = kLockOut;
     preLoadReportState = 1;
@@ -150,7 +191,7 @@ void KineticBike::preLoad() {
     rampPair = CRamps::getInstance()->getJumpRampPair(bikePos);
     qzVector3d dir;
     if (rampPair && x_fabs(curWayTime - rampPair->wayTime) < kNearRamp && splineDirAt(curWayTime, &dir) &&
-        forwardDir * dir > 0.8f)
+        forwardDir * dir > kAlongTrack)
         preLoadSplineTangent = flatUnit(dir);
 }
 
@@ -166,7 +207,7 @@ void KineticBike::jumpSpeed() {
     }
     const bool onCode = IsTakeOffCode(terrainType);
     if (onCode && lastTerrainType != terrainType &&
-        GetRandomNumber(0.0f, 100.0f) <= static_cast<float>(attributes.jumpSpeedPercent)) {
+        GetRandomNumber(0.0f, kPercent) <= static_cast<float>(attributes.jumpSpeedPercent)) {
         rampPair = CRamps::getInstance()->getJumpRampPair(bikePos);
         jumpSpeedRightWay = 0.0f;
         qzVector3d dir;
@@ -176,9 +217,9 @@ void KineticBike::jumpSpeed() {
         else
             jumpSpeedRightWay = forwardDir * unit(dir);
     }
-    if (!(jumpSpeedRightWay > 0.8f)) return;
+    if (!(jumpSpeedRightWay > kAlongTrack)) return;
     const qzVector3d n = unit(toModel(chassis->m_linearVelocity));
-    const float limit = (attributes.maximumSpeed - attributes.jumpSpeedTolerance) / 2.16f;
+    const float limit = (attributes.maximumSpeed - attributes.jumpSpeedTolerance) / kToleranceUnitsPerMs;
 
     if (framesInAir <= 1 && onCode) {
         jumpAssistType = TakeOffKind(terrainType);
@@ -195,6 +236,11 @@ void KineticBike::jumpSpeed() {
     }
     if (!jumpAssist) return;
     jumpAssist = 0;
+    jumpTakeOff(n, limit);
+}
+
+// Leaving the assisted ramp: the flight speed, the climb bent towards its target, the landing aimed at.
+void KineticBike::jumpTakeOff(const qzVector3d& n, float limit) {
     const float a = degreesBetween(n, flatUnit(fForwardDir));
     jumpSpeedTarget = kFlightSpeed;
     if (linearVelocityMag <= limit && linearVelocityMag <= jumpSpeedTarget) {
@@ -203,15 +249,15 @@ void KineticBike::jumpSpeed() {
         jumpAssistFailed = 1;
         return;
     }
-    if (a >= 7.0f && a < kTargetClimb) {
-        jumpConsistencyAngleCounter = static_cast<int32_t>((kTargetClimb - a) / 0.5f);
+    if (a >= kMinClimb && a < kTargetClimb) {
+        jumpConsistencyAngleCounter = static_cast<int32_t>((kTargetClimb - a) / kClimbStep);
         jumpConsistencyAngleDelta = jumpConsistencyAngleCounter != 0
                                         ? (kTargetClimb - a) / static_cast<float>(jumpConsistencyAngleCounter)
                                         : 0.0f;
         jumpConsistencyTargetAngle = a;
         jumpConsistencyAngleDeltaCounter = 0;
     }
-    if (a < 7.0f) {
+    if (a < kMinClimb) {
         jumpAssistFailed = 1;
         jumpConsistencyAngleCounter = 0;
         return;
@@ -224,7 +270,7 @@ void KineticBike::jumpSpeed() {
         return;
     }
     jumpConsistencyDir = flatUnit(rampPair->landing - rampPair->takeoff);
-    jumpRange = 0.005f * ((rampPair->landing - bikePos) * jumpConsistencyDir);
+    jumpRange = kRangePerModelUnit * ((rampPair->landing - bikePos) * jumpConsistencyDir);
     const bool launched = preLoadReportState == 1;
     if (jumpAssistType == 0 ? launched : !launched) {
         jumpConsistencyPending = 1;
@@ -255,7 +301,7 @@ void KineticBike::jumpAngle() {
     int i = 0;
     for (; i < 20; ++i) {
         const float theta = climb(v);
-        if (x_fabs(theta - target) <= 0.25f) break;
+        if (x_fabs(theta - target) <= kAngleTolerance) break;
         if (theta < target) {
             v.y -= step;
             if (climb(v) > target) step *= 0.5f;
@@ -271,7 +317,8 @@ void KineticBike::jumpAngle() {
     if (target == kTargetClimb) jumpConsistencyAngleCounter = 0;
 }
 
-void KineticBike::inAirAdjust() {
+// A pending assisted jump becomes an assisted flight once the bike is in the air.
+void KineticBike::startAssistedFlight() {
     if (jumpConsistencyPendingCounter != 0 && --jumpConsistencyPendingCounter <= 0) {
         jumpConsistencyPending = 0;
         jumpAssistFailed = 1;
@@ -286,18 +333,22 @@ void KineticBike::inAirAdjust() {
         f.lo0 = f.lo1 = 0.0f;
         for (int i = 0; i < 5; ++i) f.step(0.0f);
     }
+}
+
+void KineticBike::inAirAdjust() {
+    startAssistedFlight();
     const float vu = linearVelocity * fUpDir;
     if (!jumpConsistencyAssist || !rampPair) {
         jumpConsistencyAssist = 0;
         if (inAir) {
             const float rise = vu / kGravity;
-            timeToLand = (rise > 0.0f ? rise : 0.0f) + x_sqrt(0.005f * distToGround[0] / kGravity);
+            timeToLand = (rise > 0.0f ? rise : 0.0f) + x_sqrt(kFallScale * distToGround[0] / kGravity);
         }
         return;
     }
     const qzVector3d& landing = rampPair->landing;
-    const float D = 0.01f * ((landing - bikePos) * jumpConsistencyDir);
-    const float H = 0.01f * (landing.y - bikePos.y);
+    const float D = kMetresPerModelUnit * ((landing - bikePos) * jumpConsistencyDir);
+    const float H = kMetresPerModelUnit * (landing.y - bikePos.y);
     const float vh = linearVelocity * flatUnit(jumpConsistencyDir);
     timeToLand = vh != 0.0f ? D / vh : 0.0f;
     if (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact || D <= 0.0f || timeToLand <= 0.0f) {
@@ -311,8 +362,9 @@ void KineticBike::inAirAdjust() {
     };
     float g = 0.0f;
     if (!jumpConsistencyOverHalf) {
-        const float M = 0.0025f * (((rampPair->takeoff + landing) * 0.5f - bikePos) * jumpConsistencyDir);
-        const float A = 0.01f * (landing.y - 15.0f * jumpRange - bikePos.y);
+        const float M =
+            kMidwayScale * (((rampPair->takeoff + landing) * 0.5f - bikePos) * jumpConsistencyDir);
+        const float A = kMetresPerModelUnit * (landing.y - kRangeDrop * jumpRange - bikePos.y);
         const float t = vh != 0.0f ? M / vh : 0.0f;
         if (A > 0.0f && M > 0.0f) {
             jumpConsistencyOverHalf = 1;
@@ -354,11 +406,11 @@ float KineticBike::getTimeToLand() const {
     if (!pair) return 0.0f;
     float d2 = 0.0f;
     qzMath::qzMathVectorDistanceSquared(&d2, &pair->takeoff, &bikePos);
-    if (!(d2 < 1000000.0f)) return 0.0f;
+    if (!(d2 < kRampReach2)) return 0.0f;
     qzVector3d d = pair->landing - bikePos;
     d.y = 0.0f;
     const float s = linearVelocity * fForwardDir;
-    return s != 0.0f ? x_sqrt(d * d) / (100.0f * s) : 0.0f;
+    return s != 0.0f ? x_sqrt(d * d) / (kModelUnitsPerMetre * s) : 0.0f;
 }
 
 void KineticBike::crashResetPoints() {
@@ -369,6 +421,6 @@ void KineticBike::crashResetPoints() {
     } else if (terrainType == crash_end && lastTerrainType != crash_end && crashRampPair) {
         float d2 = 0.0f;
         qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &crashRampPair->landing);
-        if (d2 < 1000000.0f) crashRampPair = nullptr;
+        if (d2 < kRampReach2) crashRampPair = nullptr;
     }
 }

@@ -32,6 +32,11 @@ bool IsOffTrackCode(unsigned t) {
 constexpr float kStill = 0.925926f;    // m/s; slower reads 0
 constexpr uint32_t kSettleSteps = 30;  // steps after a placing that read 0
 constexpr float kLockedWheelOffset = 8.0f;
+constexpr float kSecondsPerMinute = 60.0f;
+constexpr float kModelUnitsPerMetre = 100.0f;  // the speedometer reads model units per second / 60
+constexpr float kWheelRestOffset = -20.0f;     // model units along up of a wheel at rest length
+constexpr float kFrontTravelScale = 1.2f;      // drawn travel per unit of suspension travel, front ...
+constexpr float kBackTravelScale = 1.75f;      // ... and back
 
 }  // namespace
 
@@ -68,10 +73,10 @@ void KineticBike::setCurLap(int lap) {
         bikeStats.setLapTime(globalTime);
         const int32_t count = bikeStats.currentLapCount;
         const float t = count > 0 ? bikeStats.lapTimes[count - 1] : CStats::startTime;
-        const float minutes = x_floor(t / 60.0f);
+        const float minutes = x_floor(t / kSecondsPerMinute);
         x_printf("********LAP Time %f\n", static_cast<double>(t));
         x_printf("********Time %i.%2.2f\n", static_cast<int>(minutes),
-                 static_cast<double>(t - 60.0f * minutes));
+                 static_cast<double>(t - kSecondsPerMinute * minutes));
         bikeStats._currentLapTimeStamp = globalTime;
         currentCheckPoint = 0;
         if (lap == gameOptions.duration) bikeStats.finishTime = bikeStats.raceTime;
@@ -88,19 +93,21 @@ float KineticBike::getSpeedometerReading() {
             s = linearVelocityMag;
     }
     if (s < kStill) s = 0.0f;
-    return speedometerFilter.step(100.0f * s * speedScale);
+    return speedometerFilter.step(kModelUnitsPerMetre * s * speedScale);
 }
 
 float KineticBike::getFrontWheelSuspensionCompression() const {
     if (lockSuspension) return kLockedWheelOffset;
     const auto* sus = static_cast<const Kinetic::CBikeSuspension*>(m_suspension);
-    if (!sus || sus->suspensionCurrentLength.size() < 2) return -20.0f;
-    return -20.0f + 1.2f * 100.0f * (sus->suspensionRestLength[0] - sus->suspensionCurrentLength[0]);
+    if (!sus || sus->suspensionCurrentLength.size() < 2) return kWheelRestOffset;
+    return kWheelRestOffset + kFrontTravelScale * kModelUnitsPerMetre *
+                                  (sus->suspensionRestLength[0] - sus->suspensionCurrentLength[0]);
 }
 
 float KineticBike::getBackWheelSuspensionCompression() const {
     if (lockSuspension) return kLockedWheelOffset;
     const auto* sus = static_cast<const Kinetic::CBikeSuspension*>(m_suspension);
-    if (!sus || sus->suspensionCurrentLength.size() < 2) return -20.0f;
-    return -20.0f + 1.75f * 100.0f * (sus->suspensionRestLength[1] - sus->suspensionCurrentLength[1]);
+    if (!sus || sus->suspensionCurrentLength.size() < 2) return kWheelRestOffset;
+    return kWheelRestOffset + kBackTravelScale * kModelUnitsPerMetre *
+                                  (sus->suspensionRestLength[1] - sus->suspensionCurrentLength[1]);
 }

@@ -11,10 +11,32 @@
 
 namespace {
 
-constexpr float kCrawl = 0.9259259f;     // 3.333 km/h
-constexpr float kBrakeStop = 2.314815f;  // 8.333 km/h
-constexpr float kLaunchEnd = 6.944444f;  // 25 km/h
-constexpr float kPopSpeed = 5.555556f;   // 20 km/h
+constexpr float kCrawl = 0.9259259f;       // 3.333 km/h
+constexpr float kBrakeStop = 2.314815f;    // 8.333 km/h
+constexpr float kLaunchEnd = 6.944444f;    // 25 km/h
+constexpr float kPopSpeed = 5.555556f;     // 20 km/h
+constexpr float kSpeedUnitsPerMs = 2.16f;  // the attributes' speeds per m/s
+
+// The throttle wheelie lasts two seconds to 100 km/h, falling to 0.4 of that from 166.67 km/h.
+constexpr float kWheelieFadeSpeed = 27.77778f;  // m/s
+constexpr float kWheelieShortSpeed = 46.2963f;  // m/s
+constexpr float kShortWheelie = 0.4f;
+constexpr float kStepsPerSecond = 60.0f;
+constexpr float kWheelieLength = 2.0f;  // s
+constexpr float kFrontWheelUp = 36.0f;  // model units of front wheel clearance in a wheelie
+
+constexpr float kLongBrakeDecay = 0.98f;  // velocity kept per step after two seconds of full brake
+
+// Spin kept per step: yaw and pitch on the ground, all in the air, pitch down at a take-off.
+constexpr float kGroundSpinKept = 0.95f;
+constexpr float kAirSpinKept = 0.75f;
+constexpr float kTakeOffNoseDownKept = 0.125f;
+constexpr float kRampNoseDownKept = 0.25f;  // entering a take-off marker on the front wheel
+
+// Nitro.
+constexpr float kNitroRampFrames = 15.0f;
+constexpr float kNitroImpulse = 2000.0f;  // N s per step at full strength
+constexpr float kNitroBrake = 1500.0f;    // N s per step while ramping down
 
 Kinetic::Vector3 toKinetic(const qzVector3d& v) {
     return Kinetic::Vector3(v.x, v.y, v.z);
@@ -30,7 +52,7 @@ bool isTakeOffMarker(uint32_t t) {
 }  // namespace
 
 Kinetic::RigidBody* KineticBike::activeBody() const {
-    return crashState == 0 ? chassis : crashBike;
+    return crashState == 0 ? chassis.get() : crashBike.get();
 }
 
 void KineticBike::applyChassisImpulse(const qzVector3d& impulse) {
@@ -43,8 +65,9 @@ void KineticBike::getWheelieCondition() {
     if (crashState == 1) return;
     if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag > kPopSpeed && movingForward && !isCPU) {
         ++throttleWheelieCounter;
-        const float t = getSlopePoint(0.0f, 1.0f, 27.77778f, 0.4f, 46.2963f, 0.4f, linearVelocityMag);
-        const auto limit = static_cast<int32_t>(static_cast<uint32_t>(60.0f * 2.0f * t));
+        const float t = getSlopePoint(0.0f, 1.0f, kWheelieFadeSpeed, kShortWheelie, kWheelieShortSpeed,
+                                      kShortWheelie, linearVelocityMag);
+        const auto limit = static_cast<int32_t>(static_cast<uint32_t>(kStepsPerSecond * kWheelieLength * t));
         throttleWheelie = throttleWheelieCounter < limit && throttleWheelieOffCounter >= 3 &&
                           !throttleUpActive && !(flags & (1u << BIKE_WHEELIE));
     } else {
@@ -52,8 +75,8 @@ void KineticBike::getWheelieCondition() {
         ++throttleWheelieOffCounter;
         throttleWheelieCounter = 0;
     }
-    wheelieCondition = !wheelInfo[0].m_isInContact && distToGround[0] > 36.0f && wheelInfo[1].m_isInContact &&
-                       !throttleWheelie;
+    wheelieCondition = !wheelInfo[0].m_isInContact && distToGround[0] > kFrontWheelUp &&
+                       wheelInfo[1].m_isInContact && !throttleWheelie;
 }
 
 void KineticBike::zeroVelocity() {
@@ -62,7 +85,7 @@ void KineticBike::zeroVelocity() {
     const bool fullBrake = m_input->m_brakePedalInput >= 1.0f;
     if (fullBrake && brakeAppliedCounter >= 121) {
         threshold = kBrakeStop;
-        chassis->m_linearVelocity *= 0.98f;
+        chassis->m_linearVelocity *= kLongBrakeDecay;
     }
     const bool noThrottle = m_input->m_acceleratorPedalInput == 0.0f;
     if (noThrottle && (fullBrake || levelGround) && wheelInfo[0].m_isInContact &&
@@ -92,9 +115,9 @@ void KineticBike::limitMaximumSpeed() {
         if (penalised) target -= terrainMaxSpeedPenalty;
         filteredMaxSpeed = maxSpeedFilter.step(target);
     }
-    Kinetic::RigidBody* idle = crashState == 0 ? crashBike : chassis;
+    Kinetic::RigidBody* idle = crashState == 0 ? crashBike.get() : chassis.get();
     idle->m_linearVelocity = idle->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
-    const float limit = filteredMaxSpeed / 2.16f;
+    const float limit = filteredMaxSpeed / kSpeedUnitsPerMs;
     if (linearVelocityMag <= limit) return;
     Kinetic::RigidBody* body = activeBody();
     body->m_linearVelocity = linearVelocityMag == 0.0f ? Kinetic::Vector3(0, 0, 0)
@@ -123,12 +146,12 @@ void KineticBike::dampenAngularVelocity() {
     const float y = w.dot(up), r = w.dot(fwd), p = w.dot(right);
     const bool entered = isTakeOffMarker(terrainType) && lastTerrainType != terrainType;
     const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
-    float fy = 0.95f, fr = 1.0f, fp = 0.95f;
+    float fy = kGroundSpinKept, fr = 1.0f, fp = kGroundSpinKept;
     if (!front && !back) {
-        fy = fr = 0.75f;
-        fp = ((framesInAir < 5 || jumpAssist) && p < 0.0f) ? 0.125f : 0.75f;
+        fy = fr = kAirSpinKept;
+        fp = ((framesInAir < 5 || jumpAssist) && p < 0.0f) ? kTakeOffNoseDownKept : kAirSpinKept;
     } else if (entered && p < 0.0f) {
-        fp = front ? 0.25f : 0.125f;
+        fp = front ? kRampNoseDownKept : kTakeOffNoseDownKept;
     }
     if (gameOptions.trackType == TRACKTYPE_FREESTYLE && crashState == 0 && drivingOnObject)
         fy = fr = fp = 1.0f;
@@ -147,8 +170,8 @@ void KineticBike::nitroBoost() {
     switch (nitroState) {
         case RAMP_UP_NITRO: {
             if (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) {
-                const float s = static_cast<float>(nitroCounter) / 15.0f;
-                applyChassisImpulse(fForwardDir * (2000.0f * (s < 1.0f ? s : 1.0f)));
+                const float s = static_cast<float>(nitroCounter) / kNitroRampFrames;
+                applyChassisImpulse(fForwardDir * (kNitroImpulse * (s < 1.0f ? s : 1.0f)));
             }
             if (nitroCounter >= 60) nitroState = MID_NITRO;
             break;
@@ -159,8 +182,8 @@ void KineticBike::nitroBoost() {
         case RAMP_DOWN_NITRO:
             // The class's top speed is stored as m/s x 2.16, as the speed limit reads it; the ramp-down
             // brakes until the bike is back under that speed.
-            applyChassisImpulse(fForwardDir * -1500.0f);
-            if (linearVelocityMag < attributes.maximumSpeed / 2.16f) nitroState = NO_NITRO;
+            applyChassisImpulse(fForwardDir * -kNitroBrake);
+            if (linearVelocityMag < attributes.maximumSpeed / kSpeedUnitsPerMs) nitroState = NO_NITRO;
             break;
         default:
             break;

@@ -36,6 +36,30 @@ int8_t DustAlphaStep(int32_t duration) {
 
 namespace {
 
+// Dust (model units; speeds in m/s).
+constexpr float kMaxColour = 255.0f;
+constexpr float kWheelDustDrop = 15.0f;    // below the back wheel's ground height
+constexpr float kDustWheelHeight = 20.0f;  // the back wheel raises dust this close to the ground
+constexpr float kCornerDustDrop = 20.0f;   // below the crash body's corners
+constexpr float kGrainGrowth = 10.0f;      // the puff's size over its grain
+constexpr float kGrainSpread = 20.0f;      // puffs per emission: the grain give or take this, halved
+constexpr float kModelUnitsPerMetre = 100.0f;
+constexpr float kMaxDustSpeed = 50.0f;  // m/s counted for the dust owed
+constexpr float kStepsPerSecond = 60.0f;
+constexpr float kDustLift = 15.0f;    // above the ground along the bike's up
+constexpr float kSideSpread = 0.33f;  // side puffs: a third of the grain either side ...
+constexpr float kSideBack = 0.05f;    // ... one of them this far (m) further back
+
+// Mud.
+constexpr float kMudPitch = 15.0f;  // degrees nose up that throws mud
+constexpr float kMudMaxTime = 2.0f;
+constexpr float kMudGravity = 0.5f;
+constexpr float kMudMinSize = 4.0f;
+constexpr float kMudMaxSize = 7.0f;
+constexpr float kMudFullRoll = 60.0f;  // degrees of roll throwing the mud fully sideways
+constexpr float kMudMaxSpeed = 15.0f;
+constexpr float kMudSpacing = 20.0f;  // model units between clods
+
 CWorldModel* World() {
     CModel* model = CModel::modelPtr;
     if (!model || model->worldId < 0 || static_cast<size_t>(model->worldId) >= model->objects.size())
@@ -49,7 +73,7 @@ qzVector3d Unit(qzVector3d v) {
 }
 
 uint8_t Byte(float c) {
-    return static_cast<uint8_t>(std::clamp(c, 0.0f, 255.0f));
+    return static_cast<uint8_t>(std::clamp(c, 0.0f, kMaxColour));
 }
 
 void Emit(const particles::QuadParticle& p) {
@@ -64,15 +88,17 @@ bool Has(uint32_t bits, uint32_t bit) {
 
 void emitParticleTrail(KineticBike& bike) {
     if (!(gameOptions.gameOptions & kGroundParticlesOption)) return;
-    const qzVector3d wheel(bike.bikePos.x, bike.heightAtWheel[1] - 15.0f, bike.bikePos.z);
-    if (bike.distToGround[1] < 20.0f && bike.linearVelocityMag > kDustMinSpeed && !bike.crashMoving)
+    const qzVector3d wheel(bike.bikePos.x, bike.heightAtWheel[1] - kWheelDustDrop, bike.bikePos.z);
+    if (bike.distToGround[1] < kDustWheelHeight && bike.linearVelocityMag > kDustMinSpeed &&
+        !bike.crashMoving)
         emitDust(bike, wheel, &bike.numBackDustParticles, kWheelDustRate);
     bike.movingForward = !(bike.forwardVelocityMag < 0.0f);
     if (bike.wheelInfo[1].m_isInContact && bike.movingForward && !bike.crashMoving) emitMud(bike, wheel);
     if (!bike.crashMoving) return;
     for (int i = 0; i < 4; ++i) {
         if (!bike.crashCornerOnGround[i]) continue;
-        const qzVector3d corner(bike.crashCorner[i].x, bike.heightAtWheel[1] - 20.0f, bike.crashCorner[i].z);
+        const qzVector3d corner(bike.crashCorner[i].x, bike.heightAtWheel[1] - kCornerDustDrop,
+                                bike.crashCorner[i].z);
         emitDust(bike, corner, &bike.numBackDustParticles, kCrashDustRate);
     }
 }
@@ -104,20 +130,24 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
     p.flags = kDustFlags;
     p.texID = bike.dustTexID;
     p.color = {Byte(colour[0]), Byte(colour[1]), Byte(colour[2]), 128};
-    p.size = qzVector3d(grain + 10.0f, 0.0f, grain + 10.0f);
+    p.size = qzVector3d(grain + kGrainGrowth, 0.0f, grain + kGrainGrowth);
     p.expand = row.expand;
     p.duration = DustDuration(particles::loadLevel());
     p.colorRate.a = DustAlphaStep(p.duration);
 
-    const int n = static_cast<int>(GetRandomNumber(grain - 20.0f, grain + 20.0f)) / 2;
+    const int n = static_cast<int>(GetRandomNumber(grain - kGrainSpread, grain + kGrainSpread)) / 2;
     const float spacing = rate * static_cast<float>(n);
-    *owed = (*owed + 100.0f * std::min(bike.linearVelocityMag, 50.0f) / 60.0f / spacing) * row.multiplier;
+    *owed = (*owed + kModelUnitsPerMetre * std::min(bike.linearVelocityMag, kMaxDustSpeed) / kStepsPerSecond /
+                         spacing) *
+            row.multiplier;
 
-    const qzVector3d base = pos + bike.upDir * 15.0f;
+    const qzVector3d base = pos + bike.upDir * kDustLift;
     const qzVector3d trail = Unit(bike.linearVelocity) * -spacing;
-    const float g = grain / 100.0f, s = spacing / 100.0f;
-    const qzVector3d o1 = (bike.fRightDir * (0.33f * g) + bike.fForwardDir * (0.5f * s)) * 100.0f;
-    const qzVector3d o2 = (bike.fRightDir * (-0.33f * g) + bike.fForwardDir * (0.5f * s - 0.05f)) * 100.0f;
+    const float g = grain / kModelUnitsPerMetre, s = spacing / kModelUnitsPerMetre;
+    const qzVector3d o1 =
+        (bike.fRightDir * (kSideSpread * g) + bike.fForwardDir * (0.5f * s)) * kModelUnitsPerMetre;
+    const qzVector3d o2 = (bike.fRightDir * (-kSideSpread * g) + bike.fForwardDir * (0.5f * s - kSideBack)) *
+                          kModelUnitsPerMetre;
     while (*owed >= 1.0f) {
         const qzVector3d q = base + trail * *owed;
         for (const qzVector3d& at : {q, q + o1, q + o2}) {
@@ -133,30 +163,30 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
     const uint32_t slides = (1u << BIKE_POWERSLIDE_LEFT) | (1u << BIKE_POWERSLIDE_RIGHT);
     const uint32_t turns = (1u << BIKEACTION_RIGHT_TURN) | (1u << BIKEACTION_LEFT_TURN);
     const bool throwing = (bike.flags & slides) || (bike.bikePacket & turns) || Has(bike.flags, BIKE_LAND) ||
-                          bike.bikePitch > 15.0f || bike.throttleWheelie;
+                          bike.bikePitch > kMudPitch || bike.throttleWheelie;
     if (!throwing) return;
-    if (std::min(bike.linearVelocityMag, 50.0f) < kMudMinSpeed) return;
+    if (std::min(bike.linearVelocityMag, kMaxDustSpeed) < kMudMinSpeed) return;
     bike.numMudParticles = 1.0f;
 
     particles::QuadParticle p;
     p.type = particles::kQuadParticle;
     p.flags = kMudFlags;
     p.duration = 40;
-    p.time = GetRandomNumber(0.0f, 2.0f);
-    p.gravity = 0.5f;
+    p.time = GetRandomNumber(0.0f, kMudMaxTime);
+    p.gravity = kMudGravity;
     p.texID = bike.mudTexID;
     p.color = {0, 0, 0, 128};
-    const float k = static_cast<float>(static_cast<int>(GetRandomNumber(4.0f, 7.0f)));
+    const float k = static_cast<float>(static_cast<int>(GetRandomNumber(kMudMinSize, kMudMaxSize)));
     p.size = qzVector3d(k, 0.0f, k);
     p.expand = 0.0f;
     const qzVector3d d =
-        Unit(bike.fRightDir * (2.0f * std::clamp(bike.bikeRoll / 60.0f, -1.0f, 1.0f)) + bike.fUpDir);
-    p.vel = d * GetRandomNumber(0.0f, 15.0f);
+        Unit(bike.fRightDir * (2.0f * std::clamp(bike.bikeRoll / kMudFullRoll, -1.0f, 1.0f)) + bike.fUpDir);
+    p.vel = d * GetRandomNumber(0.0f, kMudMaxSpeed);
     p.colorRate.a = static_cast<int8_t>(-128 / 40);
 
     const qzVector3d back = Unit(bike.linearVelocity);
     while (bike.numMudParticles >= 1.0f) {
-        p.pos = pos - back * (20.0f * bike.numMudParticles);
+        p.pos = pos - back * (kMudSpacing * bike.numMudParticles);
         Emit(p);
         bike.numMudParticles -= 1.0f;
     }

@@ -12,15 +12,62 @@
 namespace {
 
 constexpr float kSlideEndTurnSpeed = 6.94444f;  // 25 km/h: slower slide ends do not turn
+constexpr float kLaunchMaxSpeed = 18.5185f;     // 66.67 km/h
+constexpr float kFullSpeed = 30.0926f;          // 108.33 km/h
+constexpr int32_t kBrakeTurnEndFrames = 17;     // a braking turn this long ends an accelerating slide
+
+// Shared by the three phases.
+constexpr float kSlideGroundHold = 90000.0f;  // N
+constexpr float kSlideLeanTau = 0.0005f;      // s: the lean constraint follows at once
+constexpr float kPedalStep = 0.01f;           // per frame
+constexpr float kTurnSteeringGain = 0.28f;
+constexpr float kRearSteerShare = -0.5f;
+constexpr float kYawRateGain = 1.45f;
+
+// The run-in, ridden as a turn.
+constexpr float kRunInTurnFrames = 60.0f;  // the wheel's turn step grows to full over a second
+constexpr float kRunInLean = 50.0f;        // degrees
+
+// The slide proper.
+constexpr float kBrakeSlideGrip = 3.0f;  // grip per unit of terrain slide grip, braking ...
+constexpr float kAccelSlideGrip = 2.0f;  // ... and accelerating
+constexpr float kBrakeGripFrom = 40.0f;  // frames: a braking slide's grip is none up to here ...
+constexpr float kBrakeGripFull = 80.0f;  // ... and full here
+constexpr float kAccelGripFrom = 60.0f;  // the accelerating slide's
+constexpr float kAccelGripFull = 120.0f;
+constexpr float kSlideLeanPerSpeed = 1.25f;  // lean share per unit of speed factor
+constexpr float kBrakeSlideYawGain = 8.0f;
+constexpr float kAccelSlideYawGain = 6.0f;
+constexpr float kSlideYawStart = 0.35f;     // the yaw curves by frame: 0.35 at the start ...
+constexpr float kBrakeYawMidFrame = 20.0f;  // ... braking: 0.7 at frame 20, 1 at frame 60
+constexpr float kBrakeYawMid = 0.7f;
+constexpr float kAccelYawMidFrame = 30.0f;  // ... accelerating: 0.5 from frame 30 on
+constexpr float kAccelYawMid = 0.5f;
+constexpr float kSlideYawEndFrame = 60.0f;
+constexpr float kAccelSlideFrontSteer = 2.0f;
+constexpr float kSlideLean = 75.0f;  // degrees
+constexpr float kPushRampFrames = 40.0f;
+constexpr float kSlidePush = 5000.0f;         // N s, forward
+constexpr float kBrakeSlideSpeedCap = 0.85f;  // share of the slide's start speed
+constexpr float kBrakeBackKept = 0.5f;        // rolling backwards: forward speed kept per frame, braking
+constexpr float kAccelBackKept = 0.25f;       // accelerating
+constexpr float kBackUpKept = 0.95f;          // and vertical speed kept
+
+// The slide end.
+constexpr float kEndGrip = 0.25f;  // share of the terrain's slide-end grip
+constexpr float kStandstillTurnFactor = 0.75f;
+constexpr float kMidTurnFactor = 0.45f;
+constexpr float kEndYawGain = 1.5f;
+constexpr float kEndLeanGain = 1.6f;
+constexpr float kEndBackKept = 0.98f;      // rolling backwards: velocity kept per frame
+constexpr float kEndLean = 40.0f;          // degrees
+constexpr float kExitBoostGain = 3.0f;     // engine boost per unit of slowness
+constexpr int32_t kBrakeBoostFrames = 40;  // a braking slide's exit boost stays this long
 
 }  // namespace
 
 void KineticBike::powerSlideHandler(bool right, bool braking) {
     HandlingParams& p = handling;
-    const float side = right ? -1.0f : 1.0f;
-    const float m = static_cast<float>(bikeStateCounter3);
-    const bool accel = checkMessage(BIKEACTION_ACCEL);
-    const float massInv = chassis ? chassis->m_massInv : 0.0f;
     uint8_t& eligible = braking ? powerSlideBrakeBoostEligible : powerSlideAccelBoostEligible;
 
     p.pitchRateScale = 0.5f;
@@ -31,103 +78,132 @@ void KineticBike::powerSlideHandler(bool right, bool braking) {
 
     const bool runIn =
         (right ? turnCounter <= kPowerSlideRunIn : turnCounter >= -kPowerSlideRunIn) && !powerSlideLeftGround;
-    const bool brakeTurnEnded = right ? powerSlideBrakeTurnCounter > 17 : powerSlideBrakeTurnCounter < -17;
+    const bool brakeTurnEnded = right ? powerSlideBrakeTurnCounter > kBrakeTurnEndFrames
+                                      : powerSlideBrakeTurnCounter < -kBrakeTurnEndFrames;
     if (runIn) {
-        // Ridden as a turn; a light press is taken as a full one as the run-in goes on.
-        const float ramp = side * -static_cast<float>(turnCounter) / kPowerSlideRunIn;
-        if (p.turnAmount < ramp) p.turnAmount = 1.0f;
-        const float amount = p.turnAmount;
-        p.groundHoldForce = 90000.0f;
-        flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
-        setLeanTau(0.0005f);
-        p.frictionTarget[0] = p.frictionTarget[1] = 2.0f * tFriction.turn.normal;
-        const float n = static_cast<float>(bikeStateCounter[bikeState]);
-        const float r = n / 60.0f < 1.0f ? n / 60.0f : 1.0f;
-        p.steeringGain = 0.28f;
-        turnStep = -side * r;
-        leanPercent = amount * p.speedFactor;
-        p.steeringPercent[0] = 1.0f;
-        p.steeringPercent[1] = -0.5f;
-        p.leanMagnitude = 50.0f;
-        p.leanSign = side;
-        p.yawRateTarget = side * 1.45f * amount;
-        if (accel && p.speedChange < 0.0f) scaleEngineBoost(1.0f + p.slowFactor);
-        p.throttleStep = 0.01f;
-        p.brakeStep = 0.0f;
-        bikeStateCounter3 = 0;
+        slideRunIn(right);
         eligible = 1;
     } else if (eventDeltaAngle < budget && !powerSlideLeftGround && (braking || !brakeTurnEnded) &&
                !powerSlideEnd) {
-        const float amount = p.turnAmount;
-        p.groundHoldForce = 90000.0f;
-        flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
-        setLeanTau(0.0005f);
-        const float grip = braking ? 3.0f * tFriction.psb.normal * getSlopePoint(0, 0, 40, 0, 80, 1, m)
-                                   : 2.0f * tFriction.ps.normal * getSlopePoint(0, 0, 60, 0, 120, 1, m);
-        p.frictionTarget[0] = p.frictionTarget[1] = grip;
-        p.steeringGain = 0.0f;
-        turnStep = 0.0f;
-        leanPercent = 1.25f * p.speedFactor < 1.0f ? 1.25f * p.speedFactor : 1.0f;
-        p.yawRateTarget = side * (braking ? 8.0f * tFriction.psb.ang * p.cappedSpeedFactor *
-                                                getSlopePoint(0.0f, 0.35f, 20.0f, 0.7f, 60.0f, 1.0f, m)
-                                          : 6.0f * tFriction.ps.ang * p.speedFactor *
-                                                getSlopePoint(0.0f, 0.35f, 30.0f, 0.5f, 60.0f, 0.5f, m));
-        p.throttleStep = 0.01f;
-        p.brakeStep = 0.0f;
-        p.steeringPercent[0] = braking ? 0.0f : 2.0f;
-        p.steeringPercent[1] = braking ? 0.0f : -0.5f;
-        p.leanSign = side;
-        p.leanMagnitude = 75.0f;
-        setRearWheelSteers(true);
-
-        // The push through the slide, held to the speed it began with.
-        if (braking ? p.onGround : (p.nearGround || p.onGround)) {
-            const float w = m / 40.0f < 1.0f ? m / 40.0f : 1.0f;
-            const float force = braking ? tFriction.psb.force : tFriction.ps.force;
-            const float push = massInv * 5000.0f * force * amount * x_sqrt(p.speedFactor) * w;
-            addChassisVelocity(fForwardDir * push);
-            if (!braking) addChassisVelocity((rightDir * -side - upDir) * push);
-            limitChassisSpeed(braking ? 0.85f * eventStartVelocityMag : eventStartVelocityMag);
-        }
-        if (!movingForward && chassis) {
-            const Kinetic::Vector3 v = chassis->m_linearVelocity;
-            const qzVector3d vel(v.x, v.y, v.z);
-            const qzVector3d kept = rightDir * (vel * rightDir) +
-                                    forwardDir * ((vel * forwardDir) * (braking ? 0.5f : 0.25f)) +
-                                    upDir * ((vel * upDir) * 0.95f);
-            chassis->m_linearVelocity = Kinetic::Vector3(kept.x, kept.y, kept.z);
-        }
+        slideProper(right, braking);
         eligible = 1;
         bikeStateCounter2 = 0;
         ++bikeStateCounter3;
     } else {
-        // The slide end: the throttle is cut and the bike turns out of the slide.
-        const float amount = p.turnAmount;
-        powerSlideEnd = 1;
-        p.groundHoldForce = 90000.0f;
-        flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
-        setLeanTau(0.0005f);
-        p.steeringGain = 0.28f;
-        p.frictionTarget[0] = p.frictionTarget[1] = 0.25f * tFriction.pse.normal;
-        turnStep = braking ? -side : side;
-        if (linearVelocityMag > kSlideEndTurnSpeed) {
-            const float c = getSlopePoint(0.0f, 0.75f, 18.5185f, 0.45f, 30.0926f, 1.0f, linearVelocityMag);
-            p.yawRateTarget = side * 1.5f * 1.45f * tFriction.pse.ang * amount * c;
-            leanPercent = amount * 1.6f * c;
-        } else {
-            p.yawRateTarget = 0.0f;
-            leanPercent = 0.0f;
-        }
-        if (!movingForward && chassis) chassis->m_linearVelocity = chassis->m_linearVelocity * 0.98f;
-        p.leanSign = side;
-        p.leanMagnitude = 40.0f;
-        p.steeringPercent[0] = 1.0f;
-        p.steeringPercent[1] = -0.5f;
-        if (accel && p.speedChange < 0.0f) scaleEngineBoost(1.0f + 3.0f * p.slowFactor);
-        bikeStateCounter3 = 0;
-        p.throttleStep = 0.0f;
-        p.brakeStep = 0.0f;
-        ++bikeStateCounter2;
-        if (braking && bikeStateCounter2 < 40) powerSlideBrakeBoostEligible = 1;
+        slideEnd(right, braking);
     }
+}
+
+// Ridden as a turn; a light press is taken as a full one as the run-in goes on.
+void KineticBike::slideRunIn(bool right) {
+    HandlingParams& p = handling;
+    const float side = right ? -1.0f : 1.0f;
+    const float ramp = side * -static_cast<float>(turnCounter) / kPowerSlideRunIn;
+    if (p.turnAmount < ramp) p.turnAmount = 1.0f;
+    const float amount = p.turnAmount;
+    p.groundHoldForce = kSlideGroundHold;
+    flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
+    setLeanTau(kSlideLeanTau);
+    p.frictionTarget[0] = p.frictionTarget[1] = 2.0f * tFriction.turn.normal;
+    const float n = static_cast<float>(bikeStateCounter[bikeState]);
+    const float r = n / kRunInTurnFrames < 1.0f ? n / kRunInTurnFrames : 1.0f;
+    p.steeringGain = kTurnSteeringGain;
+    turnStep = -side * r;
+    leanPercent = amount * p.speedFactor;
+    p.steeringPercent[0] = 1.0f;
+    p.steeringPercent[1] = kRearSteerShare;
+    p.leanMagnitude = kRunInLean;
+    p.leanSign = side;
+    p.yawRateTarget = side * kYawRateGain * amount;
+    if (checkMessage(BIKEACTION_ACCEL) && p.speedChange < 0.0f) scaleEngineBoost(1.0f + p.slowFactor);
+    p.throttleStep = kPedalStep;
+    p.brakeStep = 0.0f;
+    bikeStateCounter3 = 0;
+}
+
+// The slide proper, with the rear wheel steering.
+void KineticBike::slideProper(bool right, bool braking) {
+    HandlingParams& p = handling;
+    const float side = right ? -1.0f : 1.0f;
+    const float m = static_cast<float>(bikeStateCounter3);
+    const float amount = p.turnAmount;
+    p.groundHoldForce = kSlideGroundHold;
+    flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
+    setLeanTau(kSlideLeanTau);
+    const float grip = braking ? kBrakeSlideGrip * tFriction.psb.normal *
+                                     getSlopePoint(0.0f, 0.0f, kBrakeGripFrom, 0.0f, kBrakeGripFull, 1.0f, m)
+                               : kAccelSlideGrip * tFriction.ps.normal *
+                                     getSlopePoint(0.0f, 0.0f, kAccelGripFrom, 0.0f, kAccelGripFull, 1.0f, m);
+    p.frictionTarget[0] = p.frictionTarget[1] = grip;
+    p.steeringGain = 0.0f;
+    turnStep = 0.0f;
+    leanPercent = kSlideLeanPerSpeed * p.speedFactor < 1.0f ? kSlideLeanPerSpeed * p.speedFactor : 1.0f;
+    p.yawRateTarget = side * (braking ? kBrakeSlideYawGain * tFriction.psb.ang * p.cappedSpeedFactor *
+                                            getSlopePoint(0.0f, kSlideYawStart, kBrakeYawMidFrame,
+                                                          kBrakeYawMid, kSlideYawEndFrame, 1.0f, m)
+                                      : kAccelSlideYawGain * tFriction.ps.ang * p.speedFactor *
+                                            getSlopePoint(0.0f, kSlideYawStart, kAccelYawMidFrame,
+                                                          kAccelYawMid, kSlideYawEndFrame, kAccelYawMid, m));
+    p.throttleStep = kPedalStep;
+    p.brakeStep = 0.0f;
+    p.steeringPercent[0] = braking ? 0.0f : kAccelSlideFrontSteer;
+    p.steeringPercent[1] = braking ? 0.0f : kRearSteerShare;
+    p.leanSign = side;
+    p.leanMagnitude = kSlideLean;
+    setRearWheelSteers(true);
+
+    // The push through the slide, held to the speed it began with.
+    if (braking ? p.onGround : (p.nearGround || p.onGround)) {
+        const float massInv = chassis ? chassis->m_massInv : 0.0f;
+        const float w = m / kPushRampFrames < 1.0f ? m / kPushRampFrames : 1.0f;
+        const float force = braking ? tFriction.psb.force : tFriction.ps.force;
+        const float push = massInv * kSlidePush * force * amount * x_sqrt(p.speedFactor) * w;
+        addChassisVelocity(fForwardDir * push);
+        if (!braking) addChassisVelocity((rightDir * -side - upDir) * push);
+        limitChassisSpeed(braking ? kBrakeSlideSpeedCap * eventStartVelocityMag : eventStartVelocityMag);
+    }
+    if (!movingForward && chassis) {
+        const Kinetic::Vector3 v = chassis->m_linearVelocity;
+        const qzVector3d vel(v.x, v.y, v.z);
+        const qzVector3d kept =
+            rightDir * (vel * rightDir) +
+            forwardDir * ((vel * forwardDir) * (braking ? kBrakeBackKept : kAccelBackKept)) +
+            upDir * ((vel * upDir) * kBackUpKept);
+        chassis->m_linearVelocity = Kinetic::Vector3(kept.x, kept.y, kept.z);
+    }
+}
+
+// The slide end: the throttle is cut and the bike turns out of the slide.
+void KineticBike::slideEnd(bool right, bool braking) {
+    HandlingParams& p = handling;
+    const float side = right ? -1.0f : 1.0f;
+    const float amount = p.turnAmount;
+    powerSlideEnd = 1;
+    p.groundHoldForce = kSlideGroundHold;
+    flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
+    setLeanTau(kSlideLeanTau);
+    p.steeringGain = kTurnSteeringGain;
+    p.frictionTarget[0] = p.frictionTarget[1] = kEndGrip * tFriction.pse.normal;
+    turnStep = braking ? -side : side;
+    if (linearVelocityMag > kSlideEndTurnSpeed) {
+        const float c = getSlopePoint(0.0f, kStandstillTurnFactor, kLaunchMaxSpeed, kMidTurnFactor,
+                                      kFullSpeed, 1.0f, linearVelocityMag);
+        p.yawRateTarget = side * kEndYawGain * kYawRateGain * tFriction.pse.ang * amount * c;
+        leanPercent = amount * kEndLeanGain * c;
+    } else {
+        p.yawRateTarget = 0.0f;
+        leanPercent = 0.0f;
+    }
+    if (!movingForward && chassis) chassis->m_linearVelocity = chassis->m_linearVelocity * kEndBackKept;
+    p.leanSign = side;
+    p.leanMagnitude = kEndLean;
+    p.steeringPercent[0] = 1.0f;
+    p.steeringPercent[1] = kRearSteerShare;
+    if (checkMessage(BIKEACTION_ACCEL) && p.speedChange < 0.0f)
+        scaleEngineBoost(1.0f + kExitBoostGain * p.slowFactor);
+    bikeStateCounter3 = 0;
+    p.throttleStep = 0.0f;
+    p.brakeStep = 0.0f;
+    ++bikeStateCounter2;
+    if (braking && bikeStateCounter2 < kBrakeBoostFrames) powerSlideBrakeBoostEligible = 1;
 }

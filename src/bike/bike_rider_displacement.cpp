@@ -12,6 +12,13 @@ constexpr float kStiffness[3] = {10000.0f, 65000.0f, 35000.0f};
 constexpr float kDamping = 0.96f;
 constexpr float kLow[3] = {-2.0f, -18.0f, 0.0f};
 constexpr float kHigh[3] = {2.0f, 5.0f, 10.0f};
+constexpr float kModelUnitsPerMetre = 100.0f;
+constexpr float kLoadPerAcceleration = 6000.24f;  // spring force per model unit per step of velocity change
+constexpr float kSwayFriction = 3.0f;             // friction speed per model unit of sway, swinging back
+constexpr float kMaxFrictionSunk = 50000.0f;      // friction cap with the rider sunk below rest ...
+constexpr float kMaxFriction = 200000.0f;         // ... and otherwise
+constexpr float kSeatHeight = 95.0f;              // model units above the bike's origin ...
+constexpr float kSeatAhead = 55.0f;               // ... and ahead of it
 
 float clampf(float v, float lo, float hi) {
     return v < lo ? lo : (v > hi ? hi : v);
@@ -22,9 +29,9 @@ float clampf(float v, float lo, float hi) {
 void KineticBike::riderDisplacement() {
     riderLastPos = riderCurrentPos;
     riderLastVelocity = riderVelocity;
-    const qzVector3d a = (linearVelocity - lastLinearVelocity) * 100.0f;
+    const qzVector3d a = (linearVelocity - lastLinearVelocity) * kModelUnitsPerMetre;
     const qzVector3d load(-(a * rightDir), -(a * upDir), -(a * forwardDir));
-    const qzVector3d force = load * 6000.24f;
+    const qzVector3d force = load * kLoadPerAcceleration;
     const qzVector3d spring(-riderDelta.x * kStiffness[0], -riderDelta.y * kStiffness[1],
                             -riderDelta.z * kStiffness[2]);
     riderVelocity = riderLastVelocity + (force + spring) * (kStep / kMass);
@@ -32,9 +39,9 @@ void KineticBike::riderDisplacement() {
     // Friction against the sway, never reversing it.
     const float v = x_sqrt(riderVelocity * riderVelocity);
     const float d = x_sqrt(riderDelta * riderDelta);
-    const float k = (riderDelta * riderVelocity) < 0.0f ? 3.0f * d : 0.0f;
+    const float k = (riderDelta * riderVelocity) < 0.0f ? kSwayFriction * d : 0.0f;
     float f = kMass * (v - k) / kStep;
-    const float cap = riderDelta.y < 0.0f ? 50000.0f : 200000.0f;
+    const float cap = riderDelta.y < 0.0f ? kMaxFrictionSunk : kMaxFriction;
     if (f > cap) f = cap;
     if (f > 0.0f) riderVelocity = riderVelocity - riderVelocity * (kStep * f / (kMass * v));
     riderVelocity = riderVelocity * kDamping;
@@ -44,6 +51,6 @@ void KineticBike::riderDisplacement() {
     riderCurrentPos.y = clampf(riderCurrentPos.y, kLow[1], kHigh[1]);
     riderCurrentPos.z = clampf(riderCurrentPos.z, kLow[2], kHigh[2]);
     riderDelta = riderCurrentPos - riderRestPos;
-    riderPos = position + upDir * 95.0f + forwardDir * 55.0f + rightDir * riderDelta.x +
+    riderPos = position + upDir * kSeatHeight + forwardDir * kSeatAhead + rightDir * riderDelta.x +
                upDir * riderDelta.y + forwardDir * riderDelta.z;
 }

@@ -92,6 +92,10 @@ unsigned getTerrainParticleType(unsigned code) {
     return getTerrainFrictionType(code);
 }
 
+namespace {
+constexpr float kFullTorque = 3000.0f;  // N m at 1000 RPM on full drive grip
+}  // namespace
+
 void KineticBike::getTerrainType() {
     using namespace bike_terrain;
     lastTerrainType = terrainType;
@@ -113,12 +117,14 @@ void KineticBike::getTerrainType() {
     if (offTrack) terrainMaxSpeedPenalty = kOffTrackPenalty;
     tFriction = frictionFor(attributes.traction, c, offTrack);
     if (bikePowerBand)
-        bikePowerBand->setTorque(1000, static_cast<unsigned>(3000.0f * tFriction.drive.torque));
+        bikePowerBand->setTorque(1000, static_cast<unsigned>(kFullTorque * tFriction.drive.torque));
 }
 
 namespace {
 
 constexpr float kDegrees = 57.2957795f;
+constexpr float kRightAngle = 90.0f;  // degrees
+constexpr float kLevelPitch = 10.0f;  // degrees of terrain pitch still level
 
 // asin and acos of a dot product of unit vectors, which rounding can push just past +-1.
 float clampUnit(float x) {
@@ -165,7 +171,7 @@ void KineticBike::bikeTerrainInfo() {
     terrainPitch[1] = -asinDeg(wheelNormVec[1] * H);
     terrainPitch[0] = -asinDeg(wheelNormVec[0] * H);
     terrainPitchAvg = 0.5f * (terrainPitch[0] + terrainPitch[1]);
-    bikeRoll = 90.0f - acosDeg(-rightDir.y);
+    bikeRoll = kRightAngle - acosDeg(-rightDir.y);
     bikePitch = s * acosDeg(forwardDir * H);
     bikeRelativeRoll = terrainRoll - bikeRoll;
     bikeRelativePitch = terrainPitchAvg - bikePitch;
@@ -173,5 +179,5 @@ void KineticBike::bikeTerrainInfo() {
     pushHistory(lastBikeRoll, bikeRoll);
     pushHistory(lastBikeRelativePitch, bikeRelativePitch);
     pushHistory(lastBikeRelativeRoll, bikeRelativeRoll);
-    levelGround = x_fabs(terrainPitchAvg) < 10.0f;
+    levelGround = x_fabs(terrainPitchAvg) < kLevelPitch;
 }

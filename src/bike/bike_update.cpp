@@ -29,6 +29,33 @@ constexpr float kOffTrack2 = 6250000.0f;  // 2500 units, squared
 constexpr float kAirHeight = 36.0f;
 constexpr float kCrashAirHeight = 15.0f;
 constexpr uint32_t kTakeOffFrames = 5;
+constexpr float kModelUnitsPerMetre = 100.0f;
+
+// The air attitude that crashes the bike: the nose-up limit grows from 110 degrees level to 150 at 60
+// degrees of roll, the nose-down limit from 100 to 130 between 60 and 100 degrees of roll.
+constexpr float kRollMid = 60.0f;
+constexpr float kNoseUpLevel = 110.0f;
+constexpr float kNoseUpRolled = 150.0f;
+constexpr float kNoseUpRollEnd = 90.0f;
+constexpr float kNoseDownLevel = 100.0f;
+constexpr float kNoseDownRolled = 130.0f;
+constexpr float kNoseDownRollEnd = 100.0f;
+
+// The wrong-way sign (model units, squared).
+constexpr float kOnTrack2 = 2250000.0f;      // 1500 units: close enough to the line to clear the sign
+constexpr float kWrongWay = -0.7f;           // forward . track direction
+constexpr float kFarOffTrack2 = 4000000.0f;  // 2000 units
+
+// The start boost.
+constexpr float kStartBoostRampFrames = 15.0f;
+constexpr float kStartBoostImpulse = 750.0f;  // N s per step at full strength
+
+// The camera's look-at point (model units above and ahead of the bike).
+constexpr float kLookAtHeight = 15.0f;
+constexpr float kLookAhead = 100.0f;
+
+constexpr float kTurnedBack = 0.25f;  // velocity . last velocity ((m/s)^2): a sharp change inserts a stop
+constexpr float kAirSpeedDecay = 0.008333f;  // m/s per step
 
 constexpr uint32_t bit(int b) {
     return 1u << b;
@@ -42,8 +69,10 @@ qzVector3d toModel(const Kinetic::Vector3& v) {
 
 bool KineticBike::airAttitudeExceeded() const {
     const float r = x_fabs(bikeRoll);
-    const float upper = getSlopePoint(0.0f, 110.0f, 60.0f, 150.0f, 90.0f, 150.0f, r);
-    const float lower = getSlopePoint(0.0f, 100.0f, 60.0f, 130.0f, 100.0f, 130.0f, r);
+    const float upper =
+        getSlopePoint(0.0f, kNoseUpLevel, kRollMid, kNoseUpRolled, kNoseUpRollEnd, kNoseUpRolled, r);
+    const float lower =
+        getSlopePoint(0.0f, kNoseDownLevel, kRollMid, kNoseDownRolled, kNoseDownRollEnd, kNoseDownRolled, r);
     return bikePitch > upper || bikePitch < -lower;
 }
 
@@ -56,13 +85,13 @@ void KineticBike::maybeFlashWrongWay(const qzVector3d& trackDir, const qzVector3
     const float d = forwardDir * trackDir;
     float d2 = 0.0f;
     qzMath::qzMathVectorDistanceSquared(&d2, &position, &trackPoint);
-    if (d > 0.0f && d2 < 2250000.0f) {
+    if (d > 0.0f && d2 < kOnTrack2) {
         flashWrong = 0;
         trackToHudWrongWay = 4;
         return;
     }
     if (crashing || recovering) return;
-    if ((d < -0.7f || flashWrong || d2 > 4000000.0f) && !isCPU) {
+    if ((d < kWrongWay || flashWrong || d2 > kFarOffTrack2) && !isCPU) {
         flashWrong = 1;
         trackToHudWrongWay = 1;
     }
@@ -75,7 +104,46 @@ void KineticBike::update(float) {
     wheelPos[0] = position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
     wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
     bikePos = position;
+    updateOffTrack();
+    if (wheelBase == 0.0f) measureBikeOnce();
+    if (isCPU) {
+        const bool assisted =
+            jumpAssist || jumpConsistencyPending || jumpConsistencyAssist || nitroState != NO_NITRO;
+        throttleZero = assisted ? 1.0f : lastThrottleZero;
+    }
+    applyStartBoost();
 
+    lastFlags = flags;
+    flags = 0;
+
+    // The race clock in the bike's statistics.
+    bikeStats.raceTime = globalTime - CStats::startTime;
+    bikeStats._currentLapTime = globalTime - bikeStats._currentLapTimeStamp;
+    bikeStats.calculateHoleShot();
+
+    readBikeState();
+    updateVelocityHistory();
+    zeroVelocity();
+    limitMaximumSpeed();
+    if (crashState == 0) {
+        jumpSpeed();
+        jumpAngle();
+        landSpeed();
+        drivingOnObjects();
+    }
+    limitMaximumSpeed();
+    updateGroundAndAir();
+
+    if (!startRace) {
+        holdBeforeStart();
+        return;
+    }
+    if (wheelBase == 0.0f) return;
+    if (crashState == 0) rideStep();
+    finishUpdate();
+}
+
+void KineticBike::updateOffTrack() {
     // Off the track: further than 2500 units from the racing line at the bike's way time.
     if (isOffTrack && !isCPU) {
         trackToHudOffTrack = 2;
@@ -94,41 +162,33 @@ void KineticBike::update(float) {
         isOffTrack = 0;
         trackToHudOffTrack = 8;
     }
+}
 
-    if (wheelBase == 0.0f) {
-        float wb = 0.0f;
-        qzMath::qzMathVectorDistance(&wb, &wheelPos[1], &wheelPos[0]);
-        wheelBase = wb;
-        bikeLength = wheelBase + 2.0f * 100.0f * m_wheels->m_wheelsRadius[1];
-        for (int i = 0; i < 30; ++i) {
-            safePos[i] = bikePos;
-            safeDir[i] = forwardDir;
-        }
-        setAttributes();
+// The wheel base and length, the reset history and the tuning, at the first update.
+void KineticBike::measureBikeOnce() {
+    float wb = 0.0f;
+    qzMath::qzMathVectorDistance(&wb, &wheelPos[1], &wheelPos[0]);
+    wheelBase = wb;
+    bikeLength = wheelBase + 2.0f * kModelUnitsPerMetre * m_wheels->m_wheelsRadius[1];
+    for (int i = 0; i < 30; ++i) {
+        safePos[i] = bikePos;
+        safeDir[i] = forwardDir;
     }
+    setAttributes();
+}
 
-    if (isCPU) {
-        const bool assisted =
-            jumpAssist || jumpConsistencyPending || jumpConsistencyAssist || nitroState != NO_NITRO;
-        throttleZero = assisted ? 1.0f : lastThrottleZero;
-    }
-
+void KineticBike::applyStartBoost() {
     // Start boost: a push up the lap that grows over its first quarter second.
     if (canBoost == 2) startBoostCounter = 60;
     if (startBoostCounter != 0) {
-        const float s = static_cast<float>(60 - startBoostCounter) / 15.0f;
-        applyChassisImpulse(fForwardDir * (750.0f * (s < 1.0f ? s : 1.0f)));
+        const float s = static_cast<float>(60 - startBoostCounter) / kStartBoostRampFrames;
+        applyChassisImpulse(fForwardDir * (kStartBoostImpulse * (s < 1.0f ? s : 1.0f)));
         --startBoostCounter;
     }
+}
 
-    lastFlags = flags;
-    flags = 0;
-
-    // The race clock in the bike's statistics.
-    bikeStats.raceTime = globalTime - CStats::startTime;
-    bikeStats._currentLapTime = globalTime - bikeStats._currentLapTimeStamp;
-    bikeStats.calculateHoleShot();
-
+// The frame, wheels, terrain and crash-box readings of this step.
+void KineticBike::readBikeState() {
     getBaseVectors();
     lastWheelInfo[0] = wheelInfo[0];
     lastWheelInfo[1] = wheelInfo[1];
@@ -140,10 +200,12 @@ void KineticBike::update(float) {
     movingForward = !(forwardVelocityMag < 0.0f);
     crashFindDistancesToGround();
     crashResetPoints();
-    cameraLookAtPos = bikePos + upDir * 15.0f + forwardDir * 100.0f;
-    bikeCenterOfMassPos = toModel(chassis->m_position) * 100.0f;
+    cameraLookAtPos = bikePos + upDir * kLookAtHeight + forwardDir * kLookAhead;
+    bikeCenterOfMassPos = toModel(chassis->m_position) * kModelUnitsPerMetre;
     zeroVelocity();
+}
 
+void KineticBike::updateVelocityHistory() {
     // Velocity and its history (newest first); a sharp change of direction inserts a stop.
     lastLinearVelocity = linearVelocity;
     lastLinearVelocityMag = linearVelocityMag;
@@ -153,7 +215,7 @@ void KineticBike::update(float) {
     }
     lastVelocity[0] = linearVelocity;
     lastVelocityMag[0] = linearVelocityMag;
-    if (lastVelocity[0] * lastVelocity[1] < 0.25f) {
+    if (lastVelocity[0] * lastVelocity[1] < kTurnedBack) {
         for (int i = 29; i > 1; --i) {
             lastVelocity[i] = lastVelocity[i - 1];
             lastVelocityMag[i] = lastVelocityMag[i - 1];
@@ -166,19 +228,11 @@ void KineticBike::update(float) {
     forwardVelocityMag = linearVelocity * forwardDir;
     if (forwardVelocityMag > -kCrawl && forwardVelocityMag < kCrawl) forwardVelocityMag = 0.0f;
     if (framesInAir == 1) inAirLinearVelocityMag = linearVelocityMag;
-    inAirLinearVelocityMag -= 0.008333f;
+    inAirLinearVelocityMag -= kAirSpeedDecay;
+}
 
-    zeroVelocity();
-    limitMaximumSpeed();
-    if (crashState == 0) {
-        jumpSpeed();
-        jumpAngle();
-        landSpeed();
-        drivingOnObjects();
-    }
-    limitMaximumSpeed();
-
-    // Ground and air.
+// Ground and air: the engine boost on both wheels, the ground flags, landing, take-off and air time.
+void KineticBike::updateGroundAndAir() {
     if (crashState == 0) {
         const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
         const bool touching = front || back;
@@ -214,47 +268,50 @@ void KineticBike::update(float) {
     } else {
         bikeStats.jumpLandFailed(globalTime);
     }
+}
 
-    // Before the start the bike holds its brake, upright, and remembers where it stands.
-    if (!startRace) {
-        startPosition = bikePos;
-        startOrientation = q;
-        startDir = forwardDir;
-        m_input->m_acceleratorPedalInput = 0.0f;
-        m_input->m_brakePedalInput = 1.0f;
-        m_input->m_steeringWheelInput = 0.0f;
-        leanRot = leanFilter.step(0.0f);
-        if (constraint) constraint->setAngle(0.0f);
-        return;
+// Before the start the bike holds its brake, upright, and remembers where it stands.
+void KineticBike::holdBeforeStart() {
+    startPosition = bikePos;
+    startOrientation = q;
+    startDir = forwardDir;
+    m_input->m_acceleratorPedalInput = 0.0f;
+    m_input->m_brakePedalInput = 1.0f;
+    m_input->m_steeringWheelInput = 0.0f;
+    leanRot = leanFilter.step(0.0f);
+    if (constraint) constraint->setAngle(0.0f);
+}
+
+// The riding bike's step: crash tests, handling, preload and flight, gravity, nitro and the rider.
+void KineticBike::rideStep() {
+    checkForAbruptVelocityChange();
+    groundCrash();
+    if (inAir && airAttitudeExceeded()) startCrash(1);
+    auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
+    engine->setEngineBoost(throttleZero);
+    dampenAngularVelocity();
+    control();
+    controlTail();
+    preLoad();
+    inAirAdjust();
+    auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
+    const float extra = crashExtraGravity != 0.0f             ? crashExtraGravity
+                        : jumpConsistencyExtraGravity != 0.0f ? jumpConsistencyExtraGravity
+                                                              : preLoadExtraGravity;
+    aero->m_extraGravity = Kinetic::Vector3(0.0f, extra, 0.0f);
+    nitroBoost();
+    riderDisplacement();
+    engine->setVelocity(linearVelocityMag);
+    if (!checkMessage(BIKEACTION_ACCEL) && linearVelocityMag < kCrawl) {
+        linearVelocityMag = 0.0f;
+        linearVelocity = qzVector3d();
     }
-    if (wheelBase == 0.0f) return;
+    if (linearVelocityMag > kCrawl) leanTargetEnabled = 0;
+}
 
-    if (crashState == 0) {
-        checkForAbruptVelocityChange();
-        groundCrash();
-        if (inAir && airAttitudeExceeded()) startCrash(1);
-        auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
-        engine->setEngineBoost(throttleZero);
-        dampenAngularVelocity();
-        control();
-        controlTail();
-        preLoad();
-        inAirAdjust();
-        auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
-        const float extra = crashExtraGravity != 0.0f             ? crashExtraGravity
-                            : jumpConsistencyExtraGravity != 0.0f ? jumpConsistencyExtraGravity
-                                                                  : preLoadExtraGravity;
-        aero->m_extraGravity = Kinetic::Vector3(0.0f, extra, 0.0f);
-        nitroBoost();
-        riderDisplacement();
-        engine->setVelocity(linearVelocityMag);
-        if (!checkMessage(BIKEACTION_ACCEL) && linearVelocityMag < kCrawl) {
-            linearVelocityMag = 0.0f;
-            linearVelocity = qzVector3d();
-        }
-        if (linearVelocityMag > kCrawl) leanTargetEnabled = 0;
-    }
-
+// The end of every started step: particles, wheel turn and throttle flags, contacts, checkpoints,
+// bonuses, the world edge, the crash state machine, the finisher's set-back and the view flags.
+void KineticBike::finishUpdate() {
     if (particles::loadLevel() < particles::kSlow) bikeparticles::emitParticleTrail(*this);
 
     frontWheelTurnLeft = frontWheelTurnRight = 0;

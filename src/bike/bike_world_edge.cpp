@@ -23,6 +23,35 @@ namespace {
 constexpr float kGravity = 15.1074f;
 constexpr float kMinRoll = 9.25926f;
 constexpr float kMaxFlat = 13.8889f;
+constexpr float kMetresPerModelUnit = 0.01f;
+constexpr float kToleranceUnitsPerMs = 2.16f;  // the game's spin and speed figures per m/s (rad/s)
+
+// The throw back from the world edge: an arc launched at 45 degrees, sized as for 80 degrees.
+constexpr float kThrowRangeAngle = 1.39626f;  // rad (80 degrees)
+constexpr float kThrowAngle = 0.785398f;      // rad (45 degrees)
+constexpr float kThrowSpin = 10.0f;           // random spin up to this either way, per axis
+constexpr int32_t kThrowRiderFrames = 10;     // the rider collides with the bike from this step
+constexpr int32_t kThrowMinFrames = 61;
+constexpr float kThrowLandHeight = 100.0f;  // model units above the ground: the throw has come down
+
+// The tumbling crash body's limits by crash step: spin 20 down to 10 at step 60, 5 at step 180; grip
+// 1 down to a quarter between steps 120 and 300.
+constexpr float kSpinLimitStart = 20.0f;
+constexpr float kSpinLimitMidStep = 60.0f;
+constexpr float kSpinLimitMid = 10.0f;
+constexpr float kSpinLimitEndStep = 180.0f;
+constexpr float kSpinLimitEnd = 5.0f;
+constexpr float kGripFadeStart = 120.0f;
+constexpr float kGripFadeEnd = 300.0f;
+constexpr float kGripFaded = 0.25f;
+constexpr float kMaxRise = -6.94444f;          // m/s (25 km/h) upwards (physics y points down)
+constexpr float kFarFromCrash2 = 3240000.0f;   // 1800 model units, squared
+constexpr float kTurnedBack = -0.5f;           // flat direction against the pre-crash one
+constexpr float kTurnedBackFlat = 4.62963f;    // m/s (16.67 km/h) flat for a crash body rolling back
+constexpr float kMinSpin = 2.31481f;           // rad/s before the crash body has come to rest
+constexpr float kCrashBodyLowHeight = 100.0f;  // model units above the ground
+constexpr float kCrashBodyPull = -5.0f;        // extra gravity (m/s^2, downwards) near the ground
+constexpr float kStepTime = 1.0f / 60.0f;      // s
 
 CWorldModel* worldModel() {
     CModel* m = GetModel();
@@ -50,47 +79,15 @@ void KineticBike::checkForWorldEdgeCrash() {
         return;
     }
     switch (worldEdgeCrashState) {
-        case 0: {
-            crashUpDir = upDir;
-            crashForwardDir = forwardDir;
-            crashRightDir = rightDir;
-            worldEdgeCrashCounter = 0;
-            worldEdgeCrashState = 1;
-            BeginHandOver(*this);
-            const qzVector3d d = (world ? world->getWorldCenter() : bikePos) - bikePos;
-            const float D = 0.01f * x_sqrt(d * d);
-            crashResetDir = flatUnit(d);
-            const float s = x_sqrt(kGravity * D / x_sin(1.39626f));
-            qzVector3d up, dir;
-            const qzVector3d ahead(0.0f, 0.0f, 1.0f);
-            V3_RotateX(&up, &ahead, 0.785398f);
-            up = unit(up);
-            V3_RotateY(&dir, &up, x_atan2(crashResetDir.x, crashResetDir.z));
-            preCrashVelocity = dir * s;
-            crashBike->m_linearVelocity = toKinetic(preCrashVelocity);
-            const float r1 = GetRandomNumber(-10.0f, 10.0f);
-            const float r2 = GetRandomNumber(-10.0f, 10.0f);
-            const float r3 = GetRandomNumber(-10.0f, 10.0f);
-            crashBike->m_angularVelocity = Kinetic::Vector3(r3, r2, r1) / 2.16f;
-            chassis->setPinned(true);
-            chassis->setActive(false, true);
-            updateModelObjectFromKinetic();
-            lastForwardDir = crashResetDir;
-            crashType = 4;
-            MoveCamera(*this, kCameraCrash);
-            Kinetic::Vector3 p;
-            Kinetic::Quaternion r;
-            crashBike->getDisplayToWorldTransform(p, r);
-            StopWheels(*this);
-            if (rc && csolver) rc->removeAction(csolver);
-            crashExtraGravity = 0.0f;
+        case 0:
+            throwFromWorldEdge(world);
             break;
-        }
         case 1:
-            if (worldEdgeCrashCounter == 10)
+            if (worldEdgeCrashCounter == kThrowRiderFrames)
                 GetModel()->kineticToolkit->m_defaultCollisionDetector->enableCollisionGroups(
                     bikeCollisionGroup, riderCollisionGroup);
-            if (worldEdgeCrashCounter >= 61 && minDistToGround < 100.0f) worldEdgeCrashState = 2;
+            if (worldEdgeCrashCounter >= kThrowMinFrames && minDistToGround < kThrowLandHeight)
+                worldEdgeCrashState = 2;
             break;
         case 2: {
             crashState = 3;
@@ -113,25 +110,65 @@ void KineticBike::checkForWorldEdgeCrash() {
     ++worldEdgeCrashCounter;
 }
 
+// The bike thrown in a ballistic arc toward the world centre, tumbling.
+void KineticBike::throwFromWorldEdge(CWorldModel* world) {
+    crashUpDir = upDir;
+    crashForwardDir = forwardDir;
+    crashRightDir = rightDir;
+    worldEdgeCrashCounter = 0;
+    worldEdgeCrashState = 1;
+    BeginHandOver(*this);
+    const qzVector3d d = (world ? world->getWorldCenter() : bikePos) - bikePos;
+    const float D = kMetresPerModelUnit * x_sqrt(d * d);
+    crashResetDir = flatUnit(d);
+    const float s = x_sqrt(kGravity * D / x_sin(kThrowRangeAngle));
+    qzVector3d up, dir;
+    const qzVector3d ahead(0.0f, 0.0f, 1.0f);
+    V3_RotateX(&up, &ahead, kThrowAngle);
+    up = unit(up);
+    V3_RotateY(&dir, &up, x_atan2(crashResetDir.x, crashResetDir.z));
+    preCrashVelocity = dir * s;
+    crashBike->m_linearVelocity = toKinetic(preCrashVelocity);
+    const float r1 = GetRandomNumber(-kThrowSpin, kThrowSpin);
+    const float r2 = GetRandomNumber(-kThrowSpin, kThrowSpin);
+    const float r3 = GetRandomNumber(-kThrowSpin, kThrowSpin);
+    crashBike->m_angularVelocity = Kinetic::Vector3(r3, r2, r1) / kToleranceUnitsPerMs;
+    chassis->setPinned(true);
+    chassis->setActive(false, true);
+    updateModelObjectFromKinetic();
+    lastForwardDir = crashResetDir;
+    crashType = 4;
+    MoveCamera(*this, kCameraCrash);
+    Kinetic::Vector3 p;
+    Kinetic::Quaternion r;
+    crashBike->getDisplayToWorldTransform(p, r);
+    StopWheels(*this);
+    if (rc && csolver) rc->removeAction(csolver.get());
+    crashExtraGravity = 0.0f;
+}
+
 void KineticBike::dampenCrashVelocity(Kinetic::RigidBody* body) {
     const float c = static_cast<float>(crashCounter);
     const Kinetic::Vector3 w = body->m_angularVelocity;
     float wu = w.dot(toKinetic(upDir)), wf = w.dot(toKinetic(forwardDir)), wr = w.dot(toKinetic(rightDir));
     if (crashCounter < 10 && x_fabs(wf) < kMinRoll) wf = wf < 0.0f ? -kMinRoll : kMinRoll;
-    const float m = getSlopePoint(0.0f, 20.0f, 60.0f, 10.0f, 180.0f, 5.0f, c) / 2.16f;
+    const float m = getSlopePoint(0.0f, kSpinLimitStart, kSpinLimitMidStep, kSpinLimitMid, kSpinLimitEndStep,
+                                  kSpinLimitEnd, c) /
+                    kToleranceUnitsPerMs;
     wu = clampf(wu, -m, m);
     wf = clampf(wf, -m, m);
     wr = clampf(wr, -m, m);
     body->m_angularVelocity = toKinetic(rightDir * wr + upDir * wu + forwardDir * wf);
-    body->m_friction = getSlopePoint(0.0f, 1.0f, 120.0f, 1.0f, 300.0f, 0.25f, c);
+    body->m_friction = getSlopePoint(0.0f, 1.0f, kGripFadeStart, 1.0f, kGripFadeEnd, kGripFaded, c);
 
     Kinetic::Vector3 v = body->m_linearVelocity;
-    v.y = clampf(v.y, -6.94444f, kMaxFlat);
+    v.y = clampf(v.y, kMaxRise, kMaxFlat);
     float h = kMaxFlat;
     float d2 = 0.0f;
     qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &crashPos);
-    if (crashState != 1 && d2 > 3240000.0f && flatUnit(linearVelocity) * flatUnit(preCrashVelocity) < -0.5f)
-        h = 4.62963f;
+    if (crashState != 1 && d2 > kFarFromCrash2 &&
+        flatUnit(linearVelocity) * flatUnit(preCrashVelocity) < kTurnedBack)
+        h = kTurnedBackFlat;
     const float flat = x_sqrt(v.x * v.x + v.z * v.z);
     if (flat > kMaxFlat) {
         v.x *= h / flat;
@@ -142,11 +179,11 @@ void KineticBike::dampenCrashVelocity(Kinetic::RigidBody* body) {
     if (!validCrashRestPos) {
         const float len = crashBike->m_angularVelocity.length();
         if (len == 0.0f)
-            crashBike->m_angularVelocity = Kinetic::Vector3(2.31481f, 0.0f, 0.0f);
-        else if (len < 2.31481f)
-            crashBike->m_angularVelocity = crashBike->m_angularVelocity * (2.31481f / len);
+            crashBike->m_angularVelocity = Kinetic::Vector3(kMinSpin, 0.0f, 0.0f);
+        else if (len < kMinSpin)
+            crashBike->m_angularVelocity = crashBike->m_angularVelocity * (kMinSpin / len);
     }
-    if (crashDistToGround < 100.0f && crashMoving)
-        crashBike->m_linearVelocity +=
-            Kinetic::Vector3(0.0f, -5.0f * crashBike->m_mass, 0.0f) * (1.0f / 60.0f) * crashBike->m_massInv;
+    if (crashDistToGround < kCrashBodyLowHeight && crashMoving)
+        crashBike->m_linearVelocity += Kinetic::Vector3(0.0f, kCrashBodyPull * crashBike->m_mass, 0.0f) *
+                                       kStepTime * crashBike->m_massInv;
 }

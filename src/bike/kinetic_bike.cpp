@@ -1,5 +1,7 @@
 #include "bike/kinetic_bike.h"
 
+#include <optional>
+
 #include "bike/components/bands.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_brake.h"
@@ -58,6 +60,35 @@ constexpr float kSinPi16 = 0.195090f;  // sin(pi / 16)
 constexpr float kSinPi20 = 0.156434f;  // sin(pi / 20)
 constexpr float kSinPi30 = 0.104528f;  // sin(pi / 30)
 
+constexpr float kModelUnitsPerMetre = 100.0f;  // model units per physics unit
+constexpr float kMetresPerModelUnit = 0.01f;
+
+// Tuning by level (level 1 first). Speeds are in the attributes' units (2.16 to the m/s).
+constexpr float kTopSpeed[3] = {68.0f, 70.0f, 72.0f};
+constexpr float kExtraSpeed = 30.0f;          // nitro and computer racers above the top speed
+constexpr float kOpenTrackExtraSpeed = 5.0f;  // baja and freestyle
+constexpr float kOpenTrackStabilityLoss = 2.0f;
+struct Turbo {
+    unsigned minVel, maxVel;
+    float scale;
+};
+constexpr Turbo kTurbo[3][3] = {
+    {{0, 40, 2.0f}, {40, 55, 1.0f}, {55, 75, 1.0f}},
+    {{0, 20, 1.0f}, {20, 60, 2.0f}, {60, 75, 1.0f}},
+    {{0, 30, 1.0f}, {30, 55, 0.9f}, {55, 75, 1.5f}},
+};
+constexpr float kLandingRecovery[3][2] = {{0.75f, 0.9f}, {0.87f, 0.95f}, {1.0f, 1.0f}};  // jumps, whoops
+constexpr float kCornering[5] = {0.75f, 0.875f, 1.0f, 1.125f, 1.25f};
+constexpr float kJumping[5][2] = {{8, 20}, {8, 40}, {8, 60}, {12, 80}, {16, 100}};  // tolerance, percent
+constexpr float kStability[7][3] = {  // stability, change-in-velocity scale, delta-speed tolerance
+    {0.8f, 12, 25}, {0.9f, 11, 30}, {1.0f, 10, 35}, {1.1f, 9, 40},
+    {1.2f, 8, 45},  {1.5f, 7, 50},  {1.7f, 6, 55}};
+constexpr float kStunt[5] = {1.2f, 1.1f, 1.0f, 0.9f, 0.8f};
+
+constexpr float kThrottlePerPercent = 0.01f;  // a computer racer's throttle byte is a percentage
+constexpr float kValidJump2 = 25000000.0f;    // 5000 model units, squared: a longer step is refused
+constexpr float kStartAboveGround = 75.0f;    // model units
+
 // The bike's bodies are the model orientation followed by a quarter turn about x.
 Kinetic::Quaternion quarterTurnX() {
     const float a = 0.7853982f;
@@ -86,8 +117,10 @@ CKineticCollide* collisionAt(const CObjectDescription* d, size_t slot) {
 }
 
 // The turn amount of a parameter byte: a dead zone below 51, then 91 to 255.
+constexpr float kTurnAmountBase = 50.0f;
+constexpr float kTurnAmountPerByte = 0.8039216f;  // 205 / 255
 int32_t turnAmount(uint8_t b) {
-    return b < 51 ? 0 : static_cast<int32_t>(50.0f + 0.8039216f * static_cast<float>(b));
+    return b < 51 ? 0 : static_cast<int32_t>(kTurnAmountBase + kTurnAmountPerByte * static_cast<float>(b));
 }
 
 }  // namespace
@@ -122,11 +155,111 @@ KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidColle
         x_printf("KineticBike: racer index %u out of range, no collision groups\n", bikeIndex);
     }
     collidedCounter = 40;
-    buildPhysics(descriptionId, isCPUArg);
+    buildPhysics(physicsSetup, descriptionId, isCPUArg);
     if (bikeIndex < kMaxRacers) racers[bikeIndex] = this;
 }
 
-void KineticBike::buildPhysics(int descriptionId, unsigned int cpu) {
+const BikePhysicsSetup KineticBike::physicsSetup = {
+    .primitiveMass = 100.0f,
+    .primitiveRestitution = 0.25f,
+    .primitiveFriction = 1.0f,
+    .chassisDisplayOffset = Kinetic::Vector3(0.0f, 0.7f, 0.6f),
+    .chassisFriction = 0.0f,
+    .chassisRestitution = 0.0f,
+    .centreOfMassShift = Kinetic::Vector3(0.0f, 0.05f, -0.5f),
+    .crashBodyMass = 1500.0f,
+    .crashBodyVolume = 20000.0f,
+    .crashBodyRestitution = 0.0f,
+    .wheelBodyMass = 10.0f,
+    .wheelCollisionGroups = 0x20,
+    .wheelRadius = {0.36f, 0.36f},
+    .wheelWidth = {0.2f, 0.2f},
+    .wheelFriction = {8.1f, 8.1f},
+    .wheelViscosityFriction = {0.0f, 0.0f},
+    .chassisMass = 1500.0f,
+    .maxSteeringAngle = 0.5235988f,
+    .maxSpeedFullSteeringAngle = 20000.0f,
+    .wheelSteers = {true, false},
+    .minRPM = 1000.0f,
+    .optRPM = 6500.0f,
+    .maxRPM = 8000.0f,
+    .engineTorque = 1500.0f,
+    .torqueFactorAtMinRPM = 1.0f,
+    .torqueFactorAtMaxRPM = 1.0f,
+    .resistanceFactorAtMinRPM = 0.2f,
+    .resistanceFactorAtOptRPM = 0.45f,
+    .resistanceFactorAtMaxRPM = 0.65f,
+    .powerBand = {{0, 0}, {1000, 2600}, {9000, 2600}, {10000, 0}},
+    .speedBandStep = 10,
+    .speedBandBoost = {3.0f, 1.8f, 1.6f, 1.4f, 1.2f, 1.0f, 0.8f, 0.5f, 0.2f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f},
+    .downshiftRPM = 3500.0f,
+    .upshiftRPM = 6550.0f,
+    .primaryTransmissionRatio = 2.4f,
+    .clutchDelayTime = 0.0f,
+    .reverseGearRatio = 3.5f,
+    .gearRatio = {2.0f, 1.5f, 1.0f, 0.75f},
+    .wheelTorqueRatio = {0.0f, 0.5f},
+    .maxBrakingTorque = {8000.0f, 8000.0f},
+    .minPedalInputToBlock = {0.9f, 0.9f},
+    .minTimeToBlock = {10.5f, 10.5f},
+    .wheelOnHandbrake = {true, false},
+    .wheelHardpoint = {Kinetic::Vector3(0.0f, 0.84f, 0.14f), Kinetic::Vector3(0.0f, -0.84f, 0.14f)},
+    .wheelDirection = {Kinetic::Vector3(0.0f, 0.0f, -1.0f), Kinetic::Vector3(0.0f, 0.0f, -1.0f)},
+    .suspensionLength = {0.4f, 0.4f},
+    .suspensionStrength = {120.0f, 120.0f},
+    .dampingCompression = {30.0f, 30.0f},
+    .dampingRelaxation = {25.0f, 25.0f},
+    .airDensity = 0.15f,
+    .frontalArea = 4.0f,
+    .dragCoefficient = 0.55f,
+    .liftCoefficient = 0.0f,
+    .frictionEqualizer = 0.5f,
+    .torqueRollFactor = 1.0f,
+    .torquePitchFactor = 1.0f,
+    .torqueYawFactor = 1.0f,
+    .extraTorqueFactor = 0.0f,
+    .extraAngularImpulseFactor = 0.0f,
+    .chassisUnitInertiaYaw = 0.5f,
+    .chassisUnitInertiaRoll = 0.5f,
+    .chassisUnitInertiaPitch = 0.5f,
+    .leanSetUpTau = 0.075f,
+    .leanAxisUp = Kinetic::Vector3(0.0f, -1.0f, 0.0f),
+    .leanAxisDir0 = Kinetic::Vector3(0.0f, 1.0f, 0.0f),
+    .leanAxisDir1 = Kinetic::Vector3(1.0f, 0.0f, 0.0f),
+    .leanDeactivationThreshold = 0.0f,
+    .leanTau = 0.5f,
+    .leanAngle = 0.0f,
+    .leanStrength = 1.0f,
+    .ridingMinRPM = 2000.0f,
+    .ridingMaxRPM = 8000.0f,
+    .wheelRPMScale = 40.0f,
+    .ridingPowerBand = {{1000, 3000}, {9000, 3000}},
+};
+
+// The parameter blocks the components and the vehicle are built from, each made where its component is
+// built and all kept until the whole construction is done (then freed last to first), so that the
+// engine heap sees the construction's allocations and frees in one fixed order.
+struct BikeBlueprints {
+    std::optional<Kinetic::knDefaultWheelsBP> wheels;
+    std::optional<Kinetic::knDefaultChassisBP> chassis;
+    std::optional<Kinetic::knDefaultSteeringBP> steering;
+    std::optional<Kinetic::knDefaultEngineBP> engine;
+    std::optional<Kinetic::knDefaultTransmissionBP> transmission;
+    std::optional<Kinetic::knDefaultBrakeBP> brake;
+    std::optional<Kinetic::knDefaultSuspensionBP> suspension;
+    std::optional<Kinetic::knDefaultAerodynamicsBP> aerodynamics;
+    std::optional<Kinetic::knRaycastVehicleBP> vehicle;
+};
+
+void KineticBike::buildPhysics(const BikePhysicsSetup& setup, int descriptionId, unsigned int cpu) {
+    BikeBlueprints bp;
+    createBodies(setup, descriptionId);
+    buildComponents(setup, bp);
+    buildVehicle(setup, bp);
+    initialiseRidingState(setup, cpu);
+}
+
+void KineticBike::createBodies(const BikePhysicsSetup& setup, int descriptionId) {
     using namespace Kinetic;
     const CObjectDescription* desc = CResourceStorage<CObjectDescription>::instance().get(descriptionId);
     if (!desc) x_printf("KineticBike: description %d not loaded, bodies without shapes\n", descriptionId);
@@ -134,113 +267,133 @@ void KineticBike::buildPhysics(int descriptionId, unsigned int cpu) {
     CKineticCollide* wheelShape = collisionAt(desc, 1);
     CKineticCollide* crashShape = collisionAt(desc, 2);
 
-    chassis = new RigidBody();
-    frontWheel = new RigidBody();
-    backWheel = new RigidBody();
-    crashBike = new RigidBody();
-    for (RigidBody* b : {chassis, frontWheel, backWheel, crashBike}) b->m_userInfo = this;
-    if (crashShape) crashShape->addCollisionToRigidBody(crashBike, 100.0f, 0.25f, 1.0f);
+    chassis = std::make_unique<RigidBody>();
+    frontWheel = std::make_unique<RigidBody>();
+    backWheel = std::make_unique<RigidBody>();
+    crashBike = std::make_unique<RigidBody>();
+    for (RigidBody* b : {chassis.get(), frontWheel.get(), backWheel.get(), crashBike.get()})
+        b->m_userInfo = this;
+    const float mass = setup.primitiveMass, restitution = setup.primitiveRestitution;
+    const float friction = setup.primitiveFriction;
+    if (crashShape) crashShape->addCollisionToRigidBody(crashBike.get(), mass, restitution, friction);
     if (wheelShape) {
-        wheelShape->addCollisionToRigidBody(frontWheel, 100.0f, 0.25f, 1.0f);
-        wheelShape->addCollisionToRigidBody(backWheel, 100.0f, 0.25f, 1.0f);
+        wheelShape->addCollisionToRigidBody(frontWheel.get(), mass, restitution, friction);
+        wheelShape->addCollisionToRigidBody(backWheel.get(), mass, restitution, friction);
     }
-    if (chassisShape) chassisShape->addCollisionToRigidBody(chassis, 100.0f, 0.25f, 1.0f);
+    if (chassisShape) chassisShape->addCollisionToRigidBody(chassis.get(), mass, restitution, friction);
 
-    chassis->m_local_to_display_translation = Vector3(0.0f, 0.7f, 0.6f);
-    chassis->m_friction = 0.0f;
-    chassis->m_restitution = 0.0f;
-    for (RigidBody* b : {frontWheel, backWheel, crashBike}) b->setPinned(true);
+    chassis->m_local_to_display_translation = setup.chassisDisplayOffset;
+    chassis->m_friction = setup.chassisFriction;
+    chassis->m_restitution = setup.chassisRestitution;
+    for (RigidBody* b : {frontWheel.get(), backWheel.get(), crashBike.get()}) b->setPinned(true);
     crashBike->setActive(false, true);
-    crashBike->setMass(1500.0f);
-    crashBike->m_volume = 20000.0f;
-    crashBike->m_restitution = 0.0f;
-    frontWheel->setMass(10.0f);
-    backWheel->setMass(10.0f);
+    crashBike->setMass(setup.crashBodyMass);
+    crashBike->m_volume = setup.crashBodyVolume;
+    crashBike->m_restitution = setup.crashBodyRestitution;
+    frontWheel->setMass(setup.wheelBodyMass);
+    backWheel->setMass(setup.wheelBodyMass);
 
     const uint32_t bikeMask = bikeCollisionGroup ? 1u << (bikeCollisionGroup - 1) : 0u;
-    for (RigidBody* b : {chassis, crashBike})
+    for (RigidBody* b : {chassis.get(), crashBike.get()})
         for (Primitive* p : b->getPrimitives()) p->m_collisionGroups = bikeMask;
-    for (RigidBody* b : {frontWheel, backWheel})
-        if (!b->getPrimitives().empty()) b->getPrimitives()[0]->m_collisionGroups = 0x20;
+    for (RigidBody* b : {frontWheel.get(), backWheel.get()})
+        if (!b->getPrimitives().empty())
+            b->getPrimitives()[0]->m_collisionGroups = setup.wheelCollisionGroups;
+}
 
-    knDefaultWheelsBP wbp(2);
+void KineticBike::buildComponents(const BikePhysicsSetup& setup, BikeBlueprints& bp) {
+    using namespace Kinetic;
+    const BikePhysicsSetup& s = setup;
+    knDefaultWheelsBP& wbp = bp.wheels.emplace(2);
     wbp.m_wheelsAxle = {0, 1};
-    wbp.m_wheelsRadius = {0.36f, 0.36f};
-    wbp.m_wheelsWidth = {0.2f, 0.2f};
-    wbp.m_wheelsFriction = {8.1f, 8.1f};
-    wbp.m_wheelsViscosityFriction = {0.0f, 0.0f};
-    wbp.m_wheelsRigidBody = {frontWheel, backWheel};
+    wbp.m_wheelsRadius = {s.wheelRadius[0], s.wheelRadius[1]};
+    wbp.m_wheelsWidth = {s.wheelWidth[0], s.wheelWidth[1]};
+    wbp.m_wheelsFriction = {s.wheelFriction[0], s.wheelFriction[1]};
+    wbp.m_wheelsViscosityFriction = {s.wheelViscosityFriction[0], s.wheelViscosityFriction[1]};
+    wbp.m_wheelsRigidBody = {frontWheel.get(), backWheel.get()};
     m_wheels = new DefaultWheels(wbp);
 
-    knDefaultChassisBP cbp;
+    knDefaultChassisBP& cbp = bp.chassis.emplace();
     cbp.m_coordinateSystem = CCS_Z_UP_X_RIGHT;
-    cbp.m_mass = 1500.0f;
+    cbp.m_mass = s.chassisMass;
     m_chassis = new DefaultChassis(cbp);
 
-    knDefaultSteeringBP sbp(2);
-    sbp.m_maxSteeringAngle = 0.5235988f;
-    sbp.m_maxSpeedFullSteeringAngle = 20000.0f;
-    sbp.m_wheelsDoesSteer = {true, false};
+    knDefaultSteeringBP& sbp = bp.steering.emplace(2);
+    sbp.m_maxSteeringAngle = s.maxSteeringAngle;
+    sbp.m_maxSpeedFullSteeringAngle = s.maxSpeedFullSteeringAngle;
+    sbp.m_wheelsDoesSteer = {s.wheelSteers[0], s.wheelSteers[1]};
     m_steering = new CBikeSteering(sbp);
 
-    knDefaultEngineBP ebp;
-    ebp.m_minRPM = 1000.0f;
-    ebp.m_optRPM = 6500.0f;
-    ebp.m_maxRPM = 8000.0f;
-    ebp.m_torque = 1500.0f;
-    ebp.m_torqueFactorAtMinRPM = 1.0f;
-    ebp.m_torqueFactorAtMaxRPM = 1.0f;
-    ebp.m_resistanceFactorAtMinRPM = 0.2f;
-    ebp.m_resistanceFactorAtOptRPM = 0.45f;
-    ebp.m_resistanceFactorAtMaxRPM = 0.65f;
-    bikePowerBand = new CPowerBands();
-    for (const PowerBand& p :
-         {PowerBand{0, 0}, PowerBand{1000, 2600}, PowerBand{9000, 2600}, PowerBand{10000, 0}})
-        bikePowerBand->setTorque(p.rpm, p.torque);
-    bikeSpeedBand = new CSpeedBands();
-    const float boosts[14] = {3.0f, 1.8f, 1.6f, 1.4f, 1.2f, 1.0f, 0.8f,
-                              0.5f, 0.2f, 0.0f, 0.0f, 0.0f, 0.0f, 0.0f};
-    for (unsigned i = 0; i < 14; ++i) bikeSpeedBand->setBoost(10 * i, boosts[i]);
-    m_engine = new CBikeEngine(ebp, bikePowerBand, bikeSpeedBand);
+    buildEngine(setup, bp);
 
-    knDefaultTransmissionBP tbp(2, 4);
-    tbp.m_downshiftRPM = 3500.0f;
-    tbp.m_upshiftRPM = 6550.0f;
-    tbp.m_primaryTransmissionRatio = 2.4f;
-    tbp.m_clutchDelayTime = 0.0f;
-    tbp.m_reverseGearRatio = 3.5f;
-    tbp.m_gearsRatio = {2.0f, 1.5f, 1.0f, 0.75f};
-    tbp.m_wheelsTorqueRatio = {0.0f, 0.5f};
-    auto* transmission = new CBikeTransmission(tbp);
-    m_transmission = transmission;
+    knDefaultTransmissionBP& tbp = bp.transmission.emplace(2, 4);
+    tbp.m_downshiftRPM = s.downshiftRPM;
+    tbp.m_upshiftRPM = s.upshiftRPM;
+    tbp.m_primaryTransmissionRatio = s.primaryTransmissionRatio;
+    tbp.m_clutchDelayTime = s.clutchDelayTime;
+    tbp.m_reverseGearRatio = s.reverseGearRatio;
+    tbp.m_gearsRatio = {s.gearRatio[0], s.gearRatio[1], s.gearRatio[2], s.gearRatio[3]};
+    tbp.m_wheelsTorqueRatio = {s.wheelTorqueRatio[0], s.wheelTorqueRatio[1]};
+    m_transmission = new CBikeTransmission(tbp);
 
-    knDefaultBrakeBP bbp(2);
-    bbp.m_wheelsMaxBrakingTorque = {8000.0f, 8000.0f};
-    bbp.m_wheelsMinPedalInputToBlock = {0.9f, 0.9f};
-    bbp.m_wheelsMinTimeToBlock = {10.5f, 10.5f};
-    bbp.m_wheelsIsConnectedToHandbrake = {true, false};
+    knDefaultBrakeBP& bbp = bp.brake.emplace(2);
+    bbp.m_wheelsMaxBrakingTorque = {s.maxBrakingTorque[0], s.maxBrakingTorque[1]};
+    bbp.m_wheelsMinPedalInputToBlock = {s.minPedalInputToBlock[0], s.minPedalInputToBlock[1]};
+    bbp.m_wheelsMinTimeToBlock = {s.minTimeToBlock[0], s.minTimeToBlock[1]};
+    bbp.m_wheelsIsConnectedToHandbrake = {s.wheelOnHandbrake[0], s.wheelOnHandbrake[1]};
     m_brakes = new CBikeBrake(bbp);
+    buildRideComponents(setup, bp);
+}
 
-    chassis->shiftCentreOfMass(Vector3(0.0f, 0.05f, -0.5f));
+// The centre of mass, the suspension, the aerodynamics and the driver input.
+void KineticBike::buildRideComponents(const BikePhysicsSetup& setup, BikeBlueprints& bp) {
+    using namespace Kinetic;
+    const BikePhysicsSetup& s = setup;
+    chassis->shiftCentreOfMass(s.centreOfMassShift);
 
-    knDefaultSuspensionBP spbp(2);
-    spbp.m_wheelsHardpointCS = {Vector3(0.0f, 0.84f, 0.14f), Vector3(0.0f, -0.84f, 0.14f)};
-    spbp.m_wheelsDirectionCS = {Vector3(0.0f, 0.0f, -1.0f), Vector3(0.0f, 0.0f, -1.0f)};
-    spbp.m_wheelsLength = {0.4f, 0.4f};
-    spbp.m_wheelsStrength = {120.0f, 120.0f};
-    spbp.m_wheelsDampingCompression = {30.0f, 30.0f};
-    spbp.m_wheelsDampingRelaxation = {25.0f, 25.0f};
+    knDefaultSuspensionBP& spbp = bp.suspension.emplace(2);
+    spbp.m_wheelsHardpointCS = {s.wheelHardpoint[0], s.wheelHardpoint[1]};
+    spbp.m_wheelsDirectionCS = {s.wheelDirection[0], s.wheelDirection[1]};
+    spbp.m_wheelsLength = {s.suspensionLength[0], s.suspensionLength[1]};
+    spbp.m_wheelsStrength = {s.suspensionStrength[0], s.suspensionStrength[1]};
+    spbp.m_wheelsDampingCompression = {s.dampingCompression[0], s.dampingCompression[1]};
+    spbp.m_wheelsDampingRelaxation = {s.dampingRelaxation[0], s.dampingRelaxation[1]};
     m_suspension = new CBikeSuspension(spbp);
 
-    knDefaultAerodynamicsBP abp;
-    abp.m_airDensity = 0.15f;
-    abp.m_frontalArea = 4.0f;
-    abp.m_dragCoefficient = 0.55f;
-    abp.m_liftCoefficient = 0.0f;
+    knDefaultAerodynamicsBP& abp = bp.aerodynamics.emplace();
+    abp.m_airDensity = s.airDensity;
+    abp.m_frontalArea = s.frontalArea;
+    abp.m_dragCoefficient = s.dragCoefficient;
+    abp.m_liftCoefficient = s.liftCoefficient;
     m_aerodynamics = new CBikeAerodynamics(abp);
     m_input = new CBikeDriverInput();
+}
 
-    knRaycastVehicleBP vbp(0);
+void KineticBike::buildEngine(const BikePhysicsSetup& s, BikeBlueprints& bp) {
+    using namespace Kinetic;
+    knDefaultEngineBP& ebp = bp.engine.emplace();
+    ebp.m_minRPM = s.minRPM;
+    ebp.m_optRPM = s.optRPM;
+    ebp.m_maxRPM = s.maxRPM;
+    ebp.m_torque = s.engineTorque;
+    ebp.m_torqueFactorAtMinRPM = s.torqueFactorAtMinRPM;
+    ebp.m_torqueFactorAtMaxRPM = s.torqueFactorAtMaxRPM;
+    ebp.m_resistanceFactorAtMinRPM = s.resistanceFactorAtMinRPM;
+    ebp.m_resistanceFactorAtOptRPM = s.resistanceFactorAtOptRPM;
+    ebp.m_resistanceFactorAtMaxRPM = s.resistanceFactorAtMaxRPM;
+    auto power = std::make_unique<CPowerBands>();
+    bikePowerBand = power.get();
+    for (const BikePhysicsSetup::BandPoint& p : s.powerBand) bikePowerBand->setTorque(p.rpm, p.torque);
+    auto speed = std::make_unique<CSpeedBands>();
+    bikeSpeedBand = speed.get();
+    for (unsigned i = 0; i < 14; ++i) bikeSpeedBand->setBoost(s.speedBandStep * i, s.speedBandBoost[i]);
+    // The engine owns the bands from here on; the bike keeps links to them.
+    m_engine = new CBikeEngine(ebp, std::move(power), std::move(speed));
+}
+
+void KineticBike::buildVehicle(const BikePhysicsSetup& s, BikeBlueprints& bp) {
+    using namespace Kinetic;
+    knRaycastVehicleBP& vbp = bp.vehicle.emplace(0);
     vbp.m_chassis = m_chassis;
     vbp.m_wheels = m_wheels;
     vbp.m_driverInput = m_input;
@@ -250,48 +403,51 @@ void KineticBike::buildPhysics(int descriptionId, unsigned int cpu) {
     vbp.m_brake = m_brakes;
     vbp.m_aerodynamics = m_aerodynamics;
     vbp.m_suspension = m_suspension;
-    vbp.m_chassisRigidBody = chassis;
+    vbp.m_chassisRigidBody = chassis.get();
     vbp.m_intersectionSolver = &GetIntersection()->m_raycaster;
-    vbp.m_frictionEqualizer = 0.5f;
-    vbp.m_torqueRollFactor = 1.0f;
-    vbp.m_torquePitchFactor = 1.0f;
-    vbp.m_torqueYawFactor = 1.0f;
-    vbp.m_extraTorqueFactor = 0.0f;
-    vbp.m_extraAngularImpulseFactor = 0.0f;
-    vbp.m_chassisUnitInertiaYaw = 0.5f;
-    vbp.m_chassisUnitInertiaRoll = 0.5f;
-    vbp.m_chassisUnitInertiaPitch = 0.5f;
+    vbp.m_frictionEqualizer = s.frictionEqualizer;
+    vbp.m_torqueRollFactor = s.torqueRollFactor;
+    vbp.m_torquePitchFactor = s.torquePitchFactor;
+    vbp.m_torqueYawFactor = s.torqueYawFactor;
+    vbp.m_extraTorqueFactor = s.extraTorqueFactor;
+    vbp.m_extraAngularImpulseFactor = s.extraAngularImpulseFactor;
+    vbp.m_chassisUnitInertiaYaw = s.chassisUnitInertiaYaw;
+    vbp.m_chassisUnitInertiaRoll = s.chassisUnitInertiaRoll;
+    vbp.m_chassisUnitInertiaPitch = s.chassisUnitInertiaPitch;
 
-    constraint = new AngularConstraint1D(chassis);
-    constraint->m_tau = 0.075f;
-    constraint->setAxis(Vector3(0.0f, -1.0f, 0.0f), Vector3(0.0f, 1.0f, 0.0f), Vector3(1.0f, 0.0f, 0.0f));
-    csolver = new FastConstraintSolver();
-    csolver->addConstraint(constraint);
-    if (rc) rc->addAction(csolver, 0);
-    csolver->setDeactivationThreshold(0.0f);
-    constraint->m_tau = 0.5f;
-    constraint->setAngle(0.0f);
-    constraint->m_strength = 1.0f;
+    constraint = std::make_unique<AngularConstraint1D>(chassis.get());
+    constraint->m_tau = s.leanSetUpTau;
+    constraint->setAxis(s.leanAxisUp, s.leanAxisDir0, s.leanAxisDir1);
+    csolver = std::make_unique<FastConstraintSolver>();
+    csolver->addConstraint(constraint.get());
+    if (rc) rc->addAction(csolver.get(), 0);
+    csolver->setDeactivationThreshold(s.leanDeactivationThreshold);
+    constraint->m_tau = s.leanTau;
+    constraint->setAngle(s.leanAngle);
+    constraint->m_strength = s.leanStrength;
 
-    vehicle = new RaycastVehicle(vbp);
+    vehicle = std::make_unique<RaycastVehicle>(vbp);
+}
 
+void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int cpu) {
+    using namespace Kinetic;
     dustCloudCounter = 0;
     comShiftState = lastComShiftState = 0;
     centerOfMass = qzVector3d();
     terrainMaxSpeedPenalty = 0.0f;
-    transmission->setMinRPM(2000.0f);
-    transmission->setMaxRPM(8000.0f);
-    transmission->setWheelRPMScale(40.0f);
-    bikePowerBand->setTorque(1000, 3000);
-    bikePowerBand->setTorque(9000, 3000);
+    auto* transmission = static_cast<CBikeTransmission*>(m_transmission);
+    transmission->setMinRPM(s.ridingMinRPM);
+    transmission->setMaxRPM(s.ridingMaxRPM);
+    transmission->setWheelRPMScale(s.wheelRPMScale);
+    for (const BikePhysicsSetup::BandPoint& p : s.ridingPowerBand) bikePowerBand->setTorque(p.rpm, p.torque);
 
     getBaseVectors();
     lastForwardDir = forwardDir;
     lastUpDir = upDir;
     lastRightDir = rightDir;
-    cameraLookAtPos = toModel(chassis->m_position) * 100.0f;
+    cameraLookAtPos = toModel(chassis->m_position) * kModelUnitsPerMetre;
     wheelInfo[0].m_spinVelocity = wheelInfo[1].m_spinVelocity = 0.0f;
-    dropMotion(chassis);
+    dropMotion(chassis.get());
 
     const float fast = kSinPi10, slow = kSinPi20;
     for (CFilter* f : {&filterSAV, &leanFilter, &frictionFilter[0], &frictionFilter[1]}) *f = CFilter{fast};
@@ -312,7 +468,7 @@ void KineticBike::buildPhysics(int descriptionId, unsigned int cpu) {
     worldEdgeCrash = 0;
     postCrashHitGround = 1;
     cpuCrashScale = 1.0f;
-    for (RigidBody* b : {crashBike, chassis}) {
+    for (RigidBody* b : {crashBike.get(), chassis.get()}) {
         b->m_linearVelocity = Vector3(0.0f, 0.0f, 0.0f);
         b->m_angularVelocity = Vector3(0.0f, 0.0f, 0.0f);
     }
@@ -350,20 +506,20 @@ KineticBike::~KineticBike() {
     for (KineticBike*& r : racers)
         if (r == this) r = nullptr;
     Kinetic::Toolkit* kit = CModel::modelPtr ? CModel::modelPtr->kineticToolkit : nullptr;
-    for (Kinetic::RigidBody* b : {chassis, frontWheel, backWheel, crashBike}) {
-        if (!b) continue;
-        if (kit) kit->removeRigidBody(b);
-        delete b;
+    for (std::unique_ptr<Kinetic::RigidBody>* b : {&chassis, &frontWheel, &backWheel, &crashBike}) {
+        if (!*b) continue;
+        if (kit) kit->removeRigidBody(b->get());
+        b->reset();
     }
     if (constraint) {
-        if (csolver) csolver->removeConstraint(constraint);
-        delete constraint;
+        if (csolver) csolver->removeConstraint(constraint.get());
+        constraint.reset();
     }
     if (csolver) {
-        if (rc) rc->removeAction(csolver);
-        delete csolver;
+        if (rc) rc->removeAction(csolver.get());
+        csolver.reset();
     }
-    delete vehicle;
+    vehicle.reset();
 }
 
 void KineticBike::getBaseVectors() {
@@ -396,76 +552,60 @@ void KineticBike::setAttributes() {
         riderAttributes.stability = 7;
         riderAttributes.stunt = 4;
     }
+    setBikeTuning();
+    setRiderTuning();
     Attributes& a = attributes;
-    switch (bikeAttributes.topSpeed) {
-        case 1:
-            a.maximumSpeed = 68.0f;
-            break;
-        case 2:
-            a.maximumSpeed = 70.0f;
-            break;
-        case 3:
-            a.maximumSpeed = 72.0f;
-            break;
-        default:
-            break;
+    if (gameOptions.trackType == TRACKTYPE_BAJA || gameOptions.trackType == TRACKTYPE_FREESTYLE) {
+        a.maximumSpeed += kOpenTrackExtraSpeed;
+        a.stabilityChangeInVel -= kOpenTrackStabilityLoss;
     }
-    a.nitroMaximumSpeed = a.maximumSpeed + 30.0f;
-    a.cpuMaximumSpeed = a.maximumSpeed + 30.0f;
+    speedScale = 1.0f;
+}
+
+// Top speed, the speed band's turbo windows, landing recovery and traction from the bike's levels.
+void KineticBike::setBikeTuning() {
+    Attributes& a = attributes;
+    const int ts = bikeAttributes.topSpeed;
+    if (ts >= 1 && ts <= 3) a.maximumSpeed = kTopSpeed[ts - 1];
+    a.nitroMaximumSpeed = a.maximumSpeed + kExtraSpeed;
+    a.cpuMaximumSpeed = a.maximumSpeed + kExtraSpeed;
     a.cpuMaximumSpeedInAir = a.maximumSpeed;
     filteredMaxSpeed = isCPU ? a.cpuMaximumSpeed : a.maximumSpeed;
     maxSpeedFilter.lo0 = filteredMaxSpeed;
     maxSpeedFilter.lo1 = 0.0f;
 
-    struct Turbo {
-        unsigned minVel, maxVel;
-        float scale;
-    };
-    static const Turbo turbo[3][3] = {
-        {{0, 40, 2.0f}, {40, 55, 1.0f}, {55, 75, 1.0f}},
-        {{0, 20, 1.0f}, {20, 60, 2.0f}, {60, 75, 1.0f}},
-        {{0, 30, 1.0f}, {30, 55, 0.9f}, {55, 75, 1.5f}},
-    };
     const int acc = bikeAttributes.acceleration;
     if (bikeSpeedBand && acc >= 1 && acc <= 3)
-        for (const Turbo& t : turbo[acc - 1]) bikeSpeedBand->setTurbo(t.minVel, t.maxVel, t.scale);
+        for (const Turbo& t : kTurbo[acc - 1]) bikeSpeedBand->setTurbo(t.minVel, t.maxVel, t.scale);
 
-    static const float recovery[3][2] = {{0.75f, 0.9f}, {0.87f, 0.95f}, {1.0f, 1.0f}};
     const int sus = bikeAttributes.suspension;
     if (sus >= 1 && sus <= 3) {
-        a.landingSpeedRecoveryJumps = recovery[sus - 1][0];
-        a.landingSpeedRecoveryWhoops = recovery[sus - 1][1];
+        a.landingSpeedRecoveryJumps = kLandingRecovery[sus - 1][0];
+        a.landingSpeedRecoveryWhoops = kLandingRecovery[sus - 1][1];
     }
     const int tr = bikeAttributes.traction;
     if (tr >= 1 && tr <= 3) a.traction = tr - 1;
+}
 
-    static const float cornering[5] = {0.75f, 0.875f, 1.0f, 1.125f, 1.25f};
+// Cornering, jump assist, stability and stunt figures from the rider's levels.
+void KineticBike::setRiderTuning() {
+    Attributes& a = attributes;
     const int co = riderAttributes.cornering;
-    if (co >= 1 && co <= 5) a.corneringPercent = cornering[co - 1];
+    if (co >= 1 && co <= 5) a.corneringPercent = kCornering[co - 1];
 
-    static const float jumping[5][2] = {{8, 20}, {8, 40}, {8, 60}, {12, 80}, {16, 100}};
     const int ju = riderAttributes.jumping;
     if (ju >= 1 && ju <= 5) {
-        a.jumpSpeedTolerance = jumping[ju - 1][0];
-        a.jumpSpeedPercent = static_cast<int32_t>(jumping[ju - 1][1]);
+        a.jumpSpeedTolerance = kJumping[ju - 1][0];
+        a.jumpSpeedPercent = static_cast<int32_t>(kJumping[ju - 1][1]);
     }
-    static const float stability[7][3] = {{0.8f, 12, 25}, {0.9f, 11, 30}, {1.0f, 10, 35}, {1.1f, 9, 40},
-                                          {1.2f, 8, 45},  {1.5f, 7, 50},  {1.7f, 6, 55}};
     const int st = riderAttributes.stability;
     if (st >= 1 && st <= 7) {
-        a.stability = stability[st - 1][0];
-        a.stabilityChangeInVel = stability[st - 1][1];
-        a.deltaSpeedTolerance = stability[st - 1][2];
+        a.stability = kStability[st - 1][0];
+        a.stabilityChangeInVel = kStability[st - 1][1];
+        a.deltaSpeedTolerance = kStability[st - 1][2];
     }
-    static const float stunt[5] = {1.2f, 1.1f, 1.0f, 0.9f, 0.8f};
     const int su = riderAttributes.stunt;
-    if (su >= 1 && su <= 5) a.stuntAdvantageScale = stunt[su - 1];
-
-    if (gameOptions.trackType == TRACKTYPE_BAJA || gameOptions.trackType == TRACKTYPE_FREESTYLE) {
-        a.maximumSpeed += 5.0f;
-        a.stabilityChangeInVel -= 2.0f;
-    }
-    speedScale = 1.0f;
+    if (su >= 1 && su <= 5) a.stuntAdvantageScale = kStunt[su - 1];
 }
 
 bool KineticBike::checkMessage(int action) const {
@@ -476,48 +616,60 @@ void KineticBike::doAction(const CPacket& packet, float) {
     bikePacket = static_cast<uint32_t>(packet._action);
     const uint8_t* b = packet._parms;
     auto has = [this](int a) { return (bikePacket & (1u << a)) != 0; };
-    auto clear = [this](int a) { bikePacket &= ~(1u << a); };
-    auto set = [this](int a) { bikePacket |= 1u << a; };
 
     if (canBoost == 1 && has(BIKEACTION_ACCEL))
         canBoost = 2;
     else if (canBoost == 0 && has(BIKEACTION_ACCEL))
         canBoost = 3;
     throttleZero = lastThrottleZero = 1.0f;
-    // The accelerator; `slide` marks the power-slide form, where a human sets only throttleZero.
-    auto accelerate = [&](bool slide) {
-        if (isCPU) {
-            throttleZero = lastThrottleZero = 0.01f * static_cast<float>(b[4]);
-            pressed[BIKEACTION_ACCEL] = 255;
-        } else {
-            if (slide) throttleZero = 1.0f;
-            pressed[BIKEACTION_ACCEL] = b[4];
-        }
-    };
-    if (has(BIKEACTION_ACCEL)) accelerate(false);
+    if (has(BIKEACTION_ACCEL)) takeAccelerator(false, b[4]);
     if (has(BIKEACTION_BRAKE)) pressed[BIKEACTION_BRAKE] = b[5];
     if (has(BIKEACTION_FORWARD))
         pressed[BIKEACTION_FORWARD] = b[0];
     else if (has(BIKEACTION_BACK))
         pressed[BIKEACTION_BACK] = b[1];
+    takeTurns(b);
+    if (has(BIKEACTION_STUNT)) pressed[BIKEACTION_STUNT] = b[9] ? -static_cast<int32_t>(b[8]) : b[8];
 
-    // Stores the turn amount of `action`; clears its bit in the dead zone. True when it is held.
-    auto turn = [&](int action, uint8_t byte) {
-        pressed[action] = turnAmount(byte);
-        if (pressed[action] == 0) clear(action);
-        return pressed[action] != 0;
-    };
+    if (suspendBikePacket) {
+        suspendedBikePacket = bikePacket;
+        for (int i = 0; i < BIKEACTION_NUM_STATES; ++i) suspendedPressed[i] = pressed[i];
+        bikePacket = 0;
+    }
+}
+
+// The accelerator; `slide` marks the power-slide form, where a human sets only throttleZero.
+void KineticBike::takeAccelerator(bool slide, uint8_t amount) {
+    if (isCPU) {
+        throttleZero = lastThrottleZero = kThrottlePerPercent * static_cast<float>(amount);
+        pressed[BIKEACTION_ACCEL] = 255;
+    } else {
+        if (slide) throttleZero = 1.0f;
+        pressed[BIKEACTION_ACCEL] = amount;
+    }
+}
+
+// Stores the turn amount of `action`; clears its bit in the dead zone. True when it is held.
+bool KineticBike::takeTurn(int action, uint8_t byte) {
+    pressed[action] = turnAmount(byte);
+    if (pressed[action] == 0) bikePacket &= ~(1u << action);
+    return pressed[action] != 0;
+}
+
+// Turns, power slides and their braking forms, from the packet's left and right bytes.
+void KineticBike::takeTurns(const uint8_t* b) {
+    auto has = [this](int a) { return (bikePacket & (1u << a)) != 0; };
     if (has(BIKEACTION_LEFT_TURN))
-        turn(BIKEACTION_LEFT_TURN, b[2]);
+        takeTurn(BIKEACTION_LEFT_TURN, b[2]);
     else if (has(BIKEACTION_RIGHT_TURN))
-        turn(BIKEACTION_RIGHT_TURN, b[3]);
+        takeTurn(BIKEACTION_RIGHT_TURN, b[3]);
     if (has(BIKEACTION_LEFT_POWERSLIDE_ACCEL)) {
-        turn(BIKEACTION_LEFT_POWERSLIDE_ACCEL, b[2]);
-        accelerate(true);
+        takeTurn(BIKEACTION_LEFT_POWERSLIDE_ACCEL, b[2]);
+        takeAccelerator(true, b[4]);
     }
     if (has(BIKEACTION_RIGHT_POWERSLIDE_ACCEL)) {
-        turn(BIKEACTION_RIGHT_POWERSLIDE_ACCEL, b[3]);
-        accelerate(true);
+        takeTurn(BIKEACTION_RIGHT_POWERSLIDE_ACCEL, b[3]);
+        takeAccelerator(true, b[4]);
     }
     struct Side {
         int both, brake;
@@ -526,18 +678,11 @@ void KineticBike::doAction(const CPacket& packet, float) {
     for (const Side& s :
          {Side{BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_LEFT_POWERSLIDE_BRAKE, b[2]},
           Side{BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_RIGHT_POWERSLIDE_BRAKE, b[3]}}) {
-        if (has(s.both) && turn(s.both, s.byte)) {
+        if (has(s.both) && takeTurn(s.both, s.byte)) {
             pressed[BIKEACTION_BRAKE] = b[5];
-            set(s.brake);
+            bikePacket |= 1u << s.brake;
         }
-        if (has(s.brake) && turn(s.brake, s.byte)) pressed[BIKEACTION_BRAKE] = b[5];
-    }
-    if (has(BIKEACTION_STUNT)) pressed[BIKEACTION_STUNT] = b[9] ? -static_cast<int32_t>(b[8]) : b[8];
-
-    if (suspendBikePacket) {
-        suspendedBikePacket = bikePacket;
-        for (int i = 0; i < BIKEACTION_NUM_STATES; ++i) suspendedPressed[i] = pressed[i];
-        bikePacket = 0;
+        if (has(s.brake) && takeTurn(s.brake, s.byte)) pressed[BIKEACTION_BRAKE] = b[5];
     }
 }
 
@@ -565,7 +710,8 @@ void KineticBike::updateModelObjectFromKinetic() {
 
 void KineticBike::updateKineticFromModelObject() {
     if (!chassis || !crashBike) return;
-    const Kinetic::Vector3 p(position.x * 0.01f, position.y * 0.01f, position.z * 0.01f);
+    const Kinetic::Vector3 p(position.x * kMetresPerModelUnit, position.y * kMetresPerModelUnit,
+                             position.z * kMetresPerModelUnit);
     const Kinetic::Quaternion r = kinetic_pose::toKinetic(qOrientation) * quarterTurnX();
     chassis->setDisplayToWorldTransform(p, r);
     crashBike->setDisplayToWorldTransform(p, r);
@@ -573,11 +719,11 @@ void KineticBike::updateKineticFromModelObject() {
 }
 
 void KineticBike::validPositionOrientationCheck(Kinetic::Vector3 pos, Kinetic::Quaternion r) {
-    const qzVector3d P = toModel(pos) * 100.0f;
+    const qzVector3d P = toModel(pos) * kModelUnitsPerMetre;
     const qzQuaternion Q = kinetic_pose::toModel(r);
     float d2 = 0.0f;
     if (crashState != 1) qzMath::qzMathVectorDistanceSquared(&d2, &P, &lastValidPos);
-    if (d2 < 25000000.0f) {
+    if (d2 < kValidJump2) {
         lastValidPos = P;
         lastValidQzOrient = Q;
         lastValidKineticOrient = r;
@@ -585,11 +731,12 @@ void KineticBike::validPositionOrientationCheck(Kinetic::Vector3 pos, Kinetic::Q
         qOrientation = Q;
         return;
     }
-    for (Kinetic::RigidBody* b : {chassis, crashBike}) dropMotion(b);
+    for (Kinetic::RigidBody* b : {chassis.get(), crashBike.get()}) dropMotion(b);
     position = lastValidPos;
     qOrientation = lastValidQzOrient;
-    const Kinetic::Vector3 at(lastValidPos.x * 0.01f, lastValidPos.y * 0.01f, lastValidPos.z * 0.01f);
-    for (Kinetic::RigidBody* b : {chassis, crashBike}) {
+    const Kinetic::Vector3 at(lastValidPos.x * kMetresPerModelUnit, lastValidPos.y * kMetresPerModelUnit,
+                              lastValidPos.z * kMetresPerModelUnit);
+    for (Kinetic::RigidBody* b : {chassis.get(), crashBike.get()}) {
         b->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
         b->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     }
@@ -609,7 +756,8 @@ void KineticBike::updateModelWorld() {
     // Placing the bike again (setStartPos runs at every reset) must not add the bodies twice.
     if (!bodiesInWorld) {
         const Kinetic::Vector3 origin(0.0f, 0.0f, 0.0f);
-        for (Kinetic::RigidBody* b : {vehicle->m_chassisRigidBody, frontWheel, backWheel, crashBike})
+        for (Kinetic::RigidBody* b :
+             {vehicle->m_chassisRigidBody, frontWheel.get(), backWheel.get(), crashBike.get()})
             kit->addRigidBody(b, origin, Kinetic::Quaternion());
     }
     updateKineticFromModelObject();
@@ -619,7 +767,7 @@ void KineticBike::updateModelWorld() {
     auto* filter =
         resolver ? dynamic_cast<Kinetic::CollisionEventFilter*>(resolver->getEventPipe()) : nullptr;
     if (!filter) return;
-    for (Kinetic::RigidBody* b : {chassis, crashBike})
+    for (Kinetic::RigidBody* b : {chassis.get(), crashBike.get()})
         for (Kinetic::Primitive* p : b->getPrimitives())
             filter->registerInterest(p, nullptr, 1.0f, 0.0f, Kinetic::CollisionEvent::defaultID);
 }
@@ -629,7 +777,7 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     float h1 = 0.0f, h2 = 0.0f;
     if (worldHeightAt(pos.x, pos.z, &h1) &&
         worldHeightAt(pos.x + dir.x * wheelBase, pos.z + dir.z * wheelBase, &h2)) {
-        pos.y = (h1 < h2 ? h1 : h2) - 75.0f;
+        pos.y = (h1 < h2 ? h1 : h2) - kStartAboveGround;
     } else {
         x_printf("KineticBike: no world model, start height kept\n");
     }

@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "bike/attributes.h"
 #include "game/stats/bike_attributes.h"
@@ -22,6 +23,8 @@ class CPowerBands;
 class CSpeedBands;
 class CModelObject;
 class CRiderModel;
+struct BikeBlueprints;
+class CWorldModel;
 struct RampPair;
 namespace Kinetic {
 class CollisionEvent;
@@ -110,6 +113,89 @@ enum NitroState : uint32_t {
     NUM_NITRO_STATES = 4,
 };
 
+// The bike's physical set-up: everything the construction puts into its bodies, its vehicle components
+// and its lean constraint, read by KineticBike::buildPhysics. Physics units: lengths in metres (a model
+// unit is a hundredth of one), masses in the physics engine's mass unit (kg), times in seconds, angles in
+// radians, engine speeds in RPM. Per-wheel pairs are front, back.
+struct BikePhysicsSetup {
+    // The collision primitives every body gets from its collision data.
+    float primitiveMass;         // kg, each primitive
+    float primitiveRestitution;  // 0..1
+    float primitiveFriction;
+    // Chassis body.
+    Kinetic::Vector3 chassisDisplayOffset;  // m, from the body's origin to the drawn bike's
+    float chassisFriction, chassisRestitution;
+    Kinetic::Vector3 centreOfMassShift;  // m, body axes (x right, y forward, z up)
+    // Crash body (the bike's rigid stand-in while it tumbles) and wheel bodies.
+    float crashBodyMass;            // kg
+    float crashBodyVolume;          // the physics engine's volume units
+    float crashBodyRestitution;     // 0..1
+    float wheelBodyMass;            // kg, each wheel
+    uint32_t wheelCollisionGroups;  // mask: group 6, which the bike's groups never collide with
+    // Wheels component.
+    float wheelRadius[2];             // m
+    float wheelWidth[2];              // m
+    float wheelFriction[2];           // grip of the vehicle's friction solver
+    float wheelViscosityFriction[2];  // per m/s of slip
+    // Chassis component.
+    float chassisMass;  // kg
+    // Steering component.
+    float maxSteeringAngle;           // rad (30 degrees)
+    float maxSpeedFullSteeringAngle;  // m/s: full lock up to this speed
+    bool wheelSteers[2];
+    // Engine component, and its power band (torque by RPM) and speed band (boost by speed key).
+    float minRPM, optRPM, maxRPM;  // RPM
+    float engineTorque;            // N m
+    float torqueFactorAtMinRPM, torqueFactorAtMaxRPM;
+    float resistanceFactorAtMinRPM, resistanceFactorAtOptRPM, resistanceFactorAtMaxRPM;
+    struct BandPoint {
+        unsigned rpm, torque;  // RPM, N m
+    };
+    BandPoint powerBand[4];
+    unsigned speedBandStep;  // speed keys between the speed band's points
+    float speedBandBoost[14];
+    // Transmission component.
+    float downshiftRPM, upshiftRPM;  // RPM
+    float primaryTransmissionRatio;
+    float clutchDelayTime;  // s
+    float reverseGearRatio;
+    float gearRatio[4];
+    float wheelTorqueRatio[2];  // share of the drive torque
+    // Brake component.
+    float maxBrakingTorque[2];      // N m
+    float minPedalInputToBlock[2];  // 0..1
+    float minTimeToBlock[2];        // s
+    bool wheelOnHandbrake[2];
+    // Suspension component.
+    Kinetic::Vector3 wheelHardpoint[2];  // m, chassis axes
+    Kinetic::Vector3 wheelDirection[2];  // unit, chassis axes
+    float suspensionLength[2];           // m
+    float suspensionStrength[2];         // N per m
+    float dampingCompression[2], dampingRelaxation[2];
+    // Aerodynamics component.
+    float airDensity;   // kg per m^3 (the game's thin air)
+    float frontalArea;  // m^2
+    float dragCoefficient, liftCoefficient;
+    // Raycast vehicle.
+    float frictionEqualizer;
+    float torqueRollFactor, torquePitchFactor, torqueYawFactor;
+    float extraTorqueFactor, extraAngularImpulseFactor;
+    float chassisUnitInertiaYaw, chassisUnitInertiaRoll, chassisUnitInertiaPitch;
+    // Lean constraint: the time constant while it is set up, its axes, the solver's deactivation
+    // threshold, then the riding time constant, angle and strength.
+    float leanSetUpTau;  // s
+    Kinetic::Vector3 leanAxisUp, leanAxisDir0, leanAxisDir1;
+    float leanDeactivationThreshold;
+    float leanTau;    // s
+    float leanAngle;  // rad
+    float leanStrength;
+    // What the riding bike changes after the vehicle is built: the transmission's RPM range and wheel
+    // RPM scale, and the power band's torque at two of its points.
+    float ridingMinRPM, ridingMaxRPM;  // RPM
+    float wheelRPMScale;
+    BandPoint ridingPowerBand[2];
+};
+
 class KineticBike : public KineticVehicleObject {
 public:
     static constexpr unsigned kMaxRacers = 8;
@@ -126,6 +212,8 @@ public:
     // Set by the first bike to finish the race's last lap, which is then put back where it stood before
     // the start; every bike shares it and the game never clears it (a test that finishes a race does).
     static uint8_t finishSetBack;
+    // The physical set-up every racing bike is built from.
+    static const BikePhysicsSetup physicsSetup;
 
     // A bike with no physics (no bodies, no vehicle): the statistics, bonuses and input alone.
     explicit KineticBike(int descriptionId = -1);
@@ -165,10 +253,11 @@ public:
     // (no steering, no lean, no brake, no ground hold), so a handler that leaves a value alone hands the
     // tail a defined one.
     struct HandlingParams {
-        float turnAmount = 0.0f;  // 0..1
+        static constexpr float kCoastLean = 40.0f;  // degrees
+        float turnAmount = 0.0f;                    // 0..1
         float yawRateTarget = 0.0f;
         float leanSign = 0.0f;
-        float leanMagnitude = 40.0f;  // degrees
+        float leanMagnitude = kCoastLean;  // degrees
         float steeringGain = 0.0f;
         float groundHoldForce = 0.0f;
         float throttleStep = 0.0f;
@@ -301,14 +390,14 @@ public:
     Kinetic::SuspensionComponent* m_suspension = nullptr;
     Kinetic::AerodynamicsComponent* m_aerodynamics = nullptr;
     Kinetic::DriverInputComponent* m_input = nullptr;
-    // bodies
-    Kinetic::RigidBody* frontWheel = nullptr;
-    Kinetic::RigidBody* backWheel = nullptr;
-    Kinetic::RigidBody* chassis = nullptr;
-    Kinetic::RigidBody* crashBike = nullptr;
-    // lean
-    Kinetic::AngularConstraint1D* constraint = nullptr;
-    Kinetic::FastConstraintSolver* csolver = nullptr;
+    // bodies (owned)
+    std::unique_ptr<Kinetic::RigidBody> frontWheel;
+    std::unique_ptr<Kinetic::RigidBody> backWheel;
+    std::unique_ptr<Kinetic::RigidBody> chassis;
+    std::unique_ptr<Kinetic::RigidBody> crashBike;
+    // lean (the constraint and its solver owned; the collection the solver runs in not)
+    std::unique_ptr<Kinetic::AngularConstraint1D> constraint;
+    std::unique_ptr<Kinetic::FastConstraintSolver> csolver;
     Kinetic::RigidCollection* rc = nullptr;
     Kinetic::Geometry* g = nullptr;
     float leanRot = 0.0f;
@@ -547,6 +636,93 @@ public:
 
 private:
     bool bodiesInWorld = false;
-    void buildPhysics(int descriptionId, unsigned int isCPU);
+    // The construction's physics, in its phases: the four bodies, the vehicle's components, the
+    // vehicle and its lean constraint, then the riding state and the collision groups.
+    void buildPhysics(const BikePhysicsSetup& setup, int descriptionId, unsigned int isCPU);
+    void createBodies(const BikePhysicsSetup& setup, int descriptionId);
+    void buildComponents(const BikePhysicsSetup& setup, BikeBlueprints& blueprints);
+    void buildEngine(const BikePhysicsSetup& setup, BikeBlueprints& blueprints);
+    void buildRideComponents(const BikePhysicsSetup& setup, BikeBlueprints& blueprints);
+    void buildVehicle(const BikePhysicsSetup& setup, BikeBlueprints& blueprints);
+    void initialiseRidingState(const BikePhysicsSetup& setup, unsigned int isCPU);
     void setupCollisionGroups();
+    // Phases of the per-frame update.
+    void updateOffTrack();
+    void measureBikeOnce();
+    void applyStartBoost();
+    void readBikeState();
+    void updateVelocityHistory();
+    void updateGroundAndAir();
+    void holdBeforeStart();
+    void rideStep();
+    void finishUpdate();
+    // Phases of the handling step.
+    float pressedAmount(int action) const;  // 0..1 of a full press
+    void requestWheelie();
+    float chooseHandlingState();
+    uint32_t chooseWheelieState(float& amount);
+    uint32_t chooseGroundState(float& amount);
+    uint32_t chooseAirState(float& amount);
+    void trackStateRun();
+    void prepareHandling(float amount);
+    void runStateHandler();
+    // Phases of the turning handler: the kind of turn, the set-up every kind shares (giving the turn's
+    // gain and speed factor), the launches and the sharp turn on the throttle.
+    struct TurnShape {
+        float gain, speedFactor;
+    };
+    uint32_t chooseTurnKind(bool right, int32_t press);
+    TurnShape setUpTurn(bool right);
+    void driveTurn(bool right, uint32_t kind, const TurnShape& shape);
+    void relaunch(bool right, float forward, bool raiseOnly);
+    // The crash state machine's states, and the parts of the riding state a placing clears.
+    void crashWatchRiding();
+    void crashHandOver();
+    void crashTumble();
+    void restoreLastValidCrashPose();
+    void crashPutBack();
+    void crashResume();
+    void resetRidingInput();
+    void resetRidingCounters();
+    void resetRidingHistory();
+    void resetComponents();
+    // Phases of the handling tail.
+    void tailTurnCounters();
+    void tailExitBoost();
+    void tailPitchAndFriction();
+    void tailSteerAndLean();
+    void tailThrottle();
+    float tailSlopeAndBrakes();
+    void tailSuspension(float braking);
+    void tailChassisForces();
+    void tailCentreOfMass();
+    // Phases of a power slide.
+    void slideRunIn(bool right);
+    void slideProper(bool right, bool braking);
+    void slideEnd(bool right, bool braking);
+    // Parts of the contact handling and the ground test.
+    void dropJumpHelp();
+    void bikeContact(KineticBike* bike, const Kinetic::CollisionEvent& event);
+    void objectContact(CModelObject* other);
+    float groundImpactScore(bool landed);
+    float sunkWheelScore(float limit) const;
+    float steepHillScore(float limit);
+    // Parts of the preload and the jump assist.
+    void preLoadPush();
+    void preLoadFail();
+    void preLoadHold();
+    void preLoadRelease(bool takeOff);
+    void jumpTakeOff(const qzVector3d& n, float limit);
+    void startAssistedFlight();
+    // Parts of the air handler.
+    void addChassisTorque(const qzVector3d& t);  // N m, world axes
+    void airPitch(float pitch);
+    void airTurn(float authority);
+    void throwFromWorldEdge(CWorldModel* world);
+    // Parts of the tuning and of the packet's reading.
+    void setBikeTuning();
+    void setRiderTuning();
+    void takeAccelerator(bool slide, uint8_t amount);
+    bool takeTurn(int action, uint8_t byte);
+    void takeTurns(const uint8_t* parms);
 };

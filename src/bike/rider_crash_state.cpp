@@ -36,6 +36,34 @@ using namespace ridercrash;
 
 namespace {
 
+// The tumbling rider's limits by crash step.
+constexpr float kGripStart = 0.5f;  // grip: 0.5, a quarter at step 60, an eighth from 120
+constexpr float kGripMidStep = 60.0f;
+constexpr float kGripMid = 0.25f;
+constexpr float kGripEndStep = 120.0f;
+constexpr float kGripEnd = 0.125f;
+constexpr float kSpinHoldSteps = 300.0f;  // spin limits (rad/s) hold to step 300 ...
+constexpr float kSpinEndStep = 360.0f;    // ... and reach their end values at 360
+constexpr float kUpSpinStart = 50.0f;     // about up: 50, then 30, then 20
+constexpr float kUpSpinHeld = 30.0f;
+constexpr float kUpSpinEnd = 20.0f;
+constexpr float kForwardSpinStart = 25.0f;  // about forward: 25, then 10
+constexpr float kForwardSpinEnd = 10.0f;
+constexpr float kRightSpinStart = 25.0f;  // about right: 25, then 20, then 10
+constexpr float kRightSpinHeld = 20.0f;
+constexpr float kRightSpinEnd = 10.0f;
+constexpr float kSpinDecay = 0.98f;        // per step ...
+constexpr float kDecayFadeStart = 120.0f;  // ... times 1 up to step 120, 0.95 from 300
+constexpr float kDecayFadeEnd = 300.0f;
+constexpr float kDecayFaded = 0.95f;
+constexpr float kFarFromCrash = 2000.0f;  // model units from the crash: flat speed kept 0.8 a step
+constexpr float kFarDamp = 0.8f;
+constexpr float kNearFromCrash = 1000.0f;  // 0.98 a step
+constexpr float kNearDamp = 0.98f;
+constexpr float kLowHeight = 100.0f;  // model units above the ground
+constexpr float kLowPull = -5.0f;     // extra gravity (m/s^2, downwards) near the ground
+constexpr float kStepsPerSecond = 60.0f;
+
 float Dot(const Kinetic::Vector3& a, const qzVector3d& b) {
     return a.x * b.x + a.y * b.y + a.z * b.z;
 }
@@ -59,14 +87,9 @@ float Limit(float v, float cap) {
 
 }  // namespace
 
-void CRiderModel::setRiderCrashState() {
-    const Kinetic::Vector3 w = rider->m_angularVelocity;
-    const Kinetic::Vector3 v = rider->m_linearVelocity;
-    const float wU = Dot(w, upDir), wF = Dot(w, forwardDir), wR = Dot(w, rightDir);
-    const float s = v.length();
-    drawOffset = qzVector3d(0.0f, riderbody::kDrawDrop, 0.0f);
-
-    // Pose against world up (0, -1, 0), and the axis its direction of travel is measured along.
+// The rider's pose against world up (0, -1, 0), and in `heading` the axis its direction of travel is
+// measured along.
+Pose CRiderModel::crashPose(qzVector3d* headingOut) const {
     const float u = -upDir.y, f = -forwardDir.y, r = -rightDir.y;
     Pose pose;
     qzVector3d heading = upDir;
@@ -88,6 +111,19 @@ void CRiderModel::setRiderCrashState() {
     } else {
         pose = f <= 0.0f ? kOnFrontHeadDown : kOnBackHeadDown;
     }
+    *headingOut = heading;
+    return pose;
+}
+
+void CRiderModel::setRiderCrashState() {
+    const Kinetic::Vector3 w = rider->m_angularVelocity;
+    const Kinetic::Vector3 v = rider->m_linearVelocity;
+    const float wU = Dot(w, upDir), wF = Dot(w, forwardDir), wR = Dot(w, rightDir);
+    const float s = v.length();
+    drawOffset = qzVector3d(0.0f, riderbody::kDrawDrop, 0.0f);
+
+    qzVector3d heading = upDir;
+    const Pose pose = crashPose(&heading);
 
     const float a = Dot(v, Level(heading));
     const float b = Dot(v, Level(rightDir));
@@ -129,13 +165,18 @@ void CRiderModel::setRiderCrashState() {
 void CRiderModel::dampenCrashVelocity() {
     const KineticBike* b = bike();
     const float t = b ? static_cast<float>(b->crashCounter) : 0.0f;
-    rider->m_friction = getSlopePoint(0.0f, 0.5f, 60.0f, 0.25f, 120.0f, 0.125f, t);
+    rider->m_friction = getSlopePoint(0.0f, kGripStart, kGripMidStep, kGripMid, kGripEndStep, kGripEnd, t);
 
     const Kinetic::Vector3 w = Capped(rider->m_angularVelocity, kMaxSpin);
-    const float wU = Limit(Dot(w, upDir), getSlopePoint(0.0f, 50.0f, 300.0f, 30.0f, 360.0f, 20.0f, t));
-    const float wF = Limit(Dot(w, forwardDir), getSlopePoint(0.0f, 25.0f, 300.0f, 25.0f, 360.0f, 10.0f, t));
-    const float wR = Limit(Dot(w, rightDir), getSlopePoint(0.0f, 25.0f, 300.0f, 20.0f, 360.0f, 10.0f, t));
-    const float decay = 0.98f * getSlopePoint(0.0f, 1.0f, 120.0f, 1.0f, 300.0f, 0.95f, t);
+    const float wU = Limit(Dot(w, upDir), getSlopePoint(0.0f, kUpSpinStart, kSpinHoldSteps, kUpSpinHeld,
+                                                        kSpinEndStep, kUpSpinEnd, t));
+    const float wF =
+        Limit(Dot(w, forwardDir), getSlopePoint(0.0f, kForwardSpinStart, kSpinHoldSteps, kForwardSpinStart,
+                                                kSpinEndStep, kForwardSpinEnd, t));
+    const float wR = Limit(Dot(w, rightDir), getSlopePoint(0.0f, kRightSpinStart, kSpinHoldSteps,
+                                                           kRightSpinHeld, kSpinEndStep, kRightSpinEnd, t));
+    const float decay =
+        kSpinDecay * getSlopePoint(0.0f, 1.0f, kDecayFadeStart, 1.0f, kDecayFadeEnd, kDecayFaded, t);
     const qzVector3d spin = (upDir * wU + forwardDir * wF + rightDir * wR) * decay;
     rider->m_angularVelocity = Kinetic::Vector3(spin.x, spin.y, spin.z);
 
@@ -150,13 +191,13 @@ void CRiderModel::dampenCrashVelocity() {
     }
     float d = 0.0f;
     qzMath::qzMathVectorDistance(&d, &position, &crashPos);
-    const float damp = d > 2000.0f ? 0.8f : (d > 1000.0f ? 0.98f : 1.0f);
+    const float damp = d > kFarFromCrash ? kFarDamp : (d > kNearFromCrash ? kNearDamp : 1.0f);
     v.x *= damp;
     v.z *= damp;
     rider->m_linearVelocity = v;
 
-    if (crashDistToGround < 100.0f && crashMoving)
-        rider->m_linearVelocity.y += -5.0f * rider->m_mass / 60.0f * rider->m_massInv;
+    if (crashDistToGround < kLowHeight && crashMoving)
+        rider->m_linearVelocity.y += kLowPull * rider->m_mass / kStepsPerSecond * rider->m_massInv;
     if (rider->m_linearVelocity.length() < kStopSpeed)
         rider->m_linearVelocity = Kinetic::Vector3(0.0f, rider->m_linearVelocity.y, 0.0f);
     if (!validCrashRestPos) {

@@ -25,6 +25,20 @@ using namespace riderbody;
 
 namespace {
 
+constexpr float kModelUnitsPerMetre = 100.0f;
+constexpr float kMetresPerModelUnit = 0.01f;
+constexpr float kMaxContactRestitution = 0.25f;
+constexpr float kRestingSide = 0.25f;        // |normal . up| of a corner the rider can rest on
+constexpr float kOffBikeLevel = 0.75f;       // moved off the bike: three quarters world up ...
+constexpr float kOffBikeUp = 0.25f;          // ... a quarter the bike's up at the crash
+constexpr float kThrowSpin = 10.0f;          // random spin up to this either way, per axis
+constexpr float kSpinUnitsPerRad = 2.16f;    // the game's spin figures per rad/s
+constexpr float kMinThrowDistance = 200.0f;  // model units the rider flies free of the bike
+constexpr float kMaxThrowDistance = 800.0f;
+constexpr float kThrowLandHeight = 100.0f;  // model units above the ground: the throw has come down
+constexpr float kGroundSnap = 10.0f;        // model units: closer to the ground, the pose sits on it
+constexpr float kCornerDustDrop = 20.0f;    // model units below the corners
+
 Kinetic::Vector3 ToKinetic(const qzVector3d& v) {
     return Kinetic::Vector3(v.x, v.y, v.z);
 }
@@ -59,15 +73,16 @@ CRiderModel::CRiderModel(int bikeId_, int descriptionId)
     : KineticRigidObject(descriptionId), bikeId(bikeId_) {
     lastValidKineticOrient.m_imag = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     collide = RiderCollision(descriptionId);
-    rider = new Kinetic::RigidBody();
+    rider = std::make_unique<Kinetic::RigidBody>();
     if (collide)
-        collide->addCollisionToRigidBody(rider, kCollisionMass, kCollisionRestitution, kCollisionFriction);
+        collide->addCollisionToRigidBody(rider.get(), kCollisionMass, kCollisionRestitution,
+                                         kCollisionFriction);
     rider->setPinned(false);
     rider->setActive(true, true);
     const KineticBike* b = bike();
     const unsigned group = b ? b->riderCollisionGroup : 0;
-    trackobject::SetGroups(rider, group ? 1u << (group - 1) : 0u);
-    setRigidBody(rider);
+    trackobject::SetGroups(rider.get(), group ? 1u << (group - 1) : 0u);
+    setRigidBody(rider.get());
     rider->m_userInfo = static_cast<CModelObject*>(this);
     updateModelWorld();
     rider->setMass(kMass);
@@ -77,7 +92,7 @@ CRiderModel::CRiderModel(int bikeId_, int descriptionId)
     rider->setInertia(inertia);
     rider->m_volume = kVolume;
     riderFromBikeDist = 0.0f;
-    riderCenterOfMassPos = ToModel(rider->m_position) * 100.0f;
+    riderCenterOfMassPos = ToModel(rider->m_position) * kModelUnitsPerMetre;
     validCrashRestPos = 0;
 }
 
@@ -85,10 +100,9 @@ CRiderModel::~CRiderModel() {
     if (rider) {
         rider->m_userInfo = nullptr;
         if (CModel::modelPtr && CModel::modelPtr->kineticToolkit)
-            CModel::modelPtr->kineticToolkit->removeRigidBody(rider);
-        delete rider;
+            CModel::modelPtr->kineticToolkit->removeRigidBody(rider.get());
+        rider.reset();
     }
-    rider = nullptr;
     rigidBody = nullptr;
 }
 
@@ -111,14 +125,14 @@ void CRiderModel::collisionHandler(CModelObject*, const Kinetic::CollisionEvent&
     }
     auto* body = other ? dynamic_cast<Kinetic::RigidBody*>(other->getEntity()) : nullptr;
     if (!body) return;
-    if (body->m_restitution > 0.25f) body->m_restitution = 0.25f;
+    if (body->m_restitution > kMaxContactRestitution) body->m_restitution = kMaxContactRestitution;
     if (body->m_restitution < 0.0f) body->m_restitution = 0.0f;
 }
 
 void CRiderModel::updateModelWorld() {
     CModel* model = GetModel();
     Kinetic::Toolkit* kit = model->kineticToolkit;
-    kit->addRigidBody(rider, Kinetic::Vector3(0.0f, 0.0f, 0.0f), Kinetic::Quaternion());
+    kit->addRigidBody(rider.get(), Kinetic::Vector3(0.0f, 0.0f, 0.0f), Kinetic::Quaternion());
     updateKineticFromModelObject();
     Kinetic::RRResolver* resolver = kit->m_defaultSubspace->getRRResolver();
     auto* filter =
@@ -129,7 +143,7 @@ void CRiderModel::updateModelWorld() {
 }
 
 void CRiderModel::updateKineticFromModelObject() {
-    const Kinetic::Vector3 p = ToKinetic(position) * 0.01f;
+    const Kinetic::Vector3 p = ToKinetic(position) * kMetresPerModelUnit;
     const Kinetic::Quaternion q = kinetic_pose::toKinetic(qOrientation);
     rider->setDisplayToWorldTransform(p, q);
     validPositionOrientationCheck(p, q);
@@ -144,7 +158,7 @@ void CRiderModel::updateModelObjectFromKinetic() {
 
 void CRiderModel::validPositionOrientationCheck(Kinetic::Vector3 p, Kinetic::Quaternion q) {
     const qzQuaternion modelQ = kinetic_pose::toModel(q);
-    const qzVector3d modelP = ToModel(p) * 100.0f;
+    const qzVector3d modelP = ToModel(p) * kModelUnitsPerMetre;
     float d2 = 0.0f;
     if (riderState != kWorldEdgeThrow) qzMath::qzMathVectorDistanceSquared(&d2, &modelP, &lastValidPos);
     if (d2 < kMaxJump * kMaxJump) {
@@ -160,7 +174,7 @@ void CRiderModel::validPositionOrientationCheck(Kinetic::Vector3 p, Kinetic::Qua
     rider->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     position = lastValidPos;
     qOrientation = lastValidQzOrient;
-    rider->setDisplayToWorldTransform(ToKinetic(lastValidPos) * 0.01f, lastValidKineticOrient);
+    rider->setDisplayToWorldTransform(ToKinetic(lastValidPos) * kMetresPerModelUnit, lastValidKineticOrient);
 }
 
 void CRiderModel::shake() {
@@ -210,7 +224,7 @@ void CRiderModel::findDistancesToGround() {
     validCrashRestPos = 0;
     for (int k = 0; k < 4; ++k) {
         const int e = order[k];
-        if (e < 4 && std::fabs(normal[e] * U) < 0.25f) {
+        if (e < 4 && std::fabs(normal[e] * U) < kRestingSide) {
             validCrashRestPos = 1;
             break;
         }
@@ -235,7 +249,7 @@ void CRiderModel::placeOnBike() {
 
 void CRiderModel::moveOffBike(const KineticBike& b) {
     const qzVector3d v(0.0f, b.crashUpDir.y < 0.0f ? -1.0f : 1.0f, 0.0f);
-    position = position + (v * 0.75f + b.crashUpDir * 0.25f) * riderFromBikeDist;
+    position = position + (v * kOffBikeLevel + b.crashUpDir * kOffBikeUp) * riderFromBikeDist;
 }
 
 void CRiderModel::update(float) {
@@ -276,7 +290,7 @@ void CRiderModel::update(float) {
     }
     internalRiderPos = position;
     position = internalRiderPos + drawOffset;
-    riderCenterOfMassPos = ToModel(rider->m_position) * 100.0f;
+    riderCenterOfMassPos = ToModel(rider->m_position) * kModelUnitsPerMetre;
 }
 
 void CRiderModel::updateWorldEdgeThrow(const KineticBike& b) {
@@ -294,11 +308,12 @@ void CRiderModel::updateWorldEdgeThrow(const KineticBike& b) {
             worldEdgeCrashStateCounter = 0;
             worldEdgeCrashState = 1;
             rider->m_linearVelocity = ToKinetic(b.preCrashVelocity);
-            const float r1 = GetRandomNumber(-10.0f, 10.0f);
-            const float r2 = GetRandomNumber(-10.0f, 10.0f);
-            const float r3 = GetRandomNumber(-10.0f, 10.0f);
-            rider->m_angularVelocity = Kinetic::Vector3(r3 / 2.16f, r2 / 2.16f, r1 / 2.16f);
-            worldEdgeThrowDistance = GetRandomNumber(200.0f, 800.0f);
+            const float r1 = GetRandomNumber(-kThrowSpin, kThrowSpin);
+            const float r2 = GetRandomNumber(-kThrowSpin, kThrowSpin);
+            const float r3 = GetRandomNumber(-kThrowSpin, kThrowSpin);
+            rider->m_angularVelocity =
+                Kinetic::Vector3(r3 / kSpinUnitsPerRad, r2 / kSpinUnitsPerRad, r1 / kSpinUnitsPerRad);
+            worldEdgeThrowDistance = GetRandomNumber(kMinThrowDistance, kMaxThrowDistance);
             break;
         }
         case 1: {
@@ -306,7 +321,8 @@ void CRiderModel::updateWorldEdgeThrow(const KineticBike& b) {
             qzMath::qzMathVectorDistanceSquared(&d2, &position, &b.position);
             if (d2 > worldEdgeThrowDistance * worldEdgeThrowDistance)
                 rider->m_linearVelocity = ToKinetic(b.linearVelocity);
-            if (worldEdgeCrashStateCounter >= 61 && (crashDistToGround < 100.0f || b.crashState == 3))
+            if (worldEdgeCrashStateCounter >= 61 &&
+                (crashDistToGround < kThrowLandHeight || b.crashState == 3))
                 worldEdgeCrashState = 2;
             break;
         }
@@ -361,7 +377,7 @@ void CRiderModel::updateFreeCrash(KineticBike& b) {
     setRiderCrashState();
     dampenCrashVelocity();
     qzVector3d p = position;
-    if (crashDistToGround < 10.0f) p = p + crashCornerNormal * -crashDistToGround;
+    if (crashDistToGround < kGroundSnap) p = p + crashCornerNormal * -crashDistToGround;
     float d = 0.0f;
     qzMath::qzMathVectorDistance(&d, &position, &lastValidCrashPos);
     if (d < kMaxCrashJump && crashDistToGround > kMaxCrashDepth) {
@@ -386,7 +402,7 @@ void CRiderModel::updateFreeCrash(KineticBike& b) {
     if (!crashMoving) return;
     for (int k = 0; k < 4; ++k) {
         if (!crashCornerOnGround[k]) continue;
-        const qzVector3d at(crashCorner[k].x, heightAtCorner[k] - 20.0f, crashCorner[k].z);
+        const qzVector3d at(crashCorner[k].x, heightAtCorner[k] - kCornerDustDrop, crashCorner[k].z);
         bikeparticles::emitDust(b, at, &numBackDustParticles, bikeparticles::kRiderDustRate);
     }
 }

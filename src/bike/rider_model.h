@@ -74,6 +74,7 @@ public:
     void findDistancesToGround();
     // Pose classification and crash damping (rider_crash_state.cpp).
     void setRiderCrashState();
+    ridercrash::Pose crashPose(qzVector3d* heading) const;
     void dampenCrashVelocity();
 
     // The bike at bikeId, or null.
@@ -84,8 +85,8 @@ public:
 
     int32_t bikeId;
     uint8_t crashing = 0;
-    CKineticCollide* collide = nullptr;   // not owned
-    Kinetic::RigidBody* rider = nullptr;  // owned
+    CKineticCollide* collide = nullptr;  // not owned
+    std::unique_ptr<Kinetic::RigidBody> rider;
     float crashVelocityMag = 0.0f;
     qzVector3d forwardDir, rightDir, upDir;
     RiderCrashState riderCrashState = ONGROUND_ROLLING_LOG;

@@ -203,7 +203,7 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     b->setCurLap(0);
     std::snprintf(b->playerName, sizeof b->playerName, "%s", qzRiderAttributes[riderModel].name);
 
-    auto* action = new Kinetic::KineticVehicleAction(b->vehicle);
+    auto* action = new Kinetic::KineticVehicleAction(b->vehicle.get());
     model->kineticToolkit->m_defaultRigidCollection->addAction(action, 1);
     vehicleActions_.push_back(action);
 

@@ -75,7 +75,8 @@ struct Bike {
         bp.m_wheels = new DefaultWheels(wbp);
         bp.m_driverInput = input = new CBikeDriverInput();
         bp.m_steering = steering = new CBikeSteering(sbp);
-        bp.m_engine = engine = new CBikeEngine(ebp, bikePowerCurve(), speed);
+        bp.m_engine = engine = new CBikeEngine(ebp, std::unique_ptr<CPowerBands>(bikePowerCurve()),
+                                               std::unique_ptr<CSpeedBands>(speed));
         bp.m_transmission = transmission = new CBikeTransmission(tbp);
         bp.m_brake = brake = new CBikeBrake(bbp);
         bp.m_suspension = suspension = new CBikeSuspension(spbp);

@@ -260,7 +260,7 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
     }
     LoneBikes lone;
     KineticBike* b = lone.Build();
-    Kinetic::RigidBody* body = b->crashBike;
+    Kinetic::RigidBody* body = b->crashBike.get();
     b->crashState = 3;
     b->crashCounter = 0;
     body->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);

@@ -128,7 +128,7 @@ public:
                                              model->kineticToolkit->m_defaultRigidCollection, cpu, index);
         if (!b) return nullptr;
         model->objects.push_back(b);
-        actions_.push_back(std::make_unique<Kinetic::KineticVehicleAction>(b->vehicle));
+        actions_.push_back(std::make_unique<Kinetic::KineticVehicleAction>(b->vehicle.get()));
         model->kineticToolkit->m_defaultRigidCollection->addAction(actions_.back().get(), 1);
         // The race fills the tuning levels: middle ones (a computer bike sets its own).
         CBikeAttributes& ba = b->bikeAttributes;
@@ -145,7 +145,7 @@ public:
     // Takes a racer out of the race and deletes it.
     void RemoveBike(KineticBike* b) {
         for (size_t i = 0; i < actions_.size(); ++i) {
-            if (actions_[i]->m_kineticVehicle != b->vehicle) continue;
+            if (actions_[i]->m_kineticVehicle != b->vehicle.get()) continue;
             model->kineticToolkit->m_defaultRigidCollection->removeAction(actions_[i].get());
             actions_.erase(actions_.begin() + static_cast<long>(i));
             break;

@@ -111,7 +111,7 @@ private:
         bool before;
     };
     void look() {
-        const Kinetic::RigidBody* c = bike_->chassis;
+        const Kinetic::RigidBody* c = bike_->chassis.get();
         last_ = speed_;
         speed_ = c->m_linearVelocity.dot(c->m_transformation.getRotatedDir(Kinetic::Vector3(0, 1, 0)));
     }

@@ -42,9 +42,9 @@ TEST_F(BikeTest, RacersTakeTheirOwnGroupsOnEveryPrimitive) {
         EXPECT_EQ(b->bikeCollisionGroup, group);
         EXPECT_EQ(b->riderCollisionGroup, group + 1);
         ASSERT_FALSE(b->chassis->getPrimitives().empty());
-        for (Kinetic::RigidBody* body : {b->chassis, b->crashBike})
+        for (Kinetic::RigidBody* body : {b->chassis.get(), b->crashBike.get()})
             for (Kinetic::Primitive* p : body->getPrimitives()) EXPECT_EQ(p->m_collisionGroups, Bit(group));
-        for (Kinetic::RigidBody* wheel : {b->frontWheel, b->backWheel})
+        for (Kinetic::RigidBody* wheel : {b->frontWheel.get(), b->backWheel.get()})
             EXPECT_EQ(wheel->getPrimitives()[0]->m_collisionGroups, 0x20u);
     }
 }
@@ -85,7 +85,8 @@ TEST_F(BikeTest, BadRacersAndBadCollisionDataAreRefused) {
     for (int description : {-1, 123456, partial}) {
         KineticBike* b = Build(1, false, description);
         ASSERT_NE(b, nullptr);
-        for (Kinetic::RigidBody* body : {b->chassis, b->frontWheel, b->backWheel, b->crashBike})
+        for (Kinetic::RigidBody* body :
+             {b->chassis.get(), b->frontWheel.get(), b->backWheel.get(), b->crashBike.get()})
             EXPECT_TRUE(body->getPrimitives().empty()) << description;
     }
     EXPECT_EQ(log.count("not loaded, bodies without shapes"), 2);

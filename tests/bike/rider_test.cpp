@@ -120,7 +120,7 @@ void Upright(CRiderModel& r) {
 }
 
 TEST_F(RiderWorld, CrashPosesAndDamping) {
-    Kinetic::RigidBody* body = rider->rider;
+    Kinetic::RigidBody* body = rider->rider.get();
     Upright(*rider);
     struct Row {
         float wU, wR, speed;

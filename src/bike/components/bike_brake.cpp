@@ -8,6 +8,10 @@
 
 namespace Kinetic {
 
+namespace {
+constexpr float kNeverBlocks = 1.1f;  // a pedal input to block above any the pedal gives
+}  // namespace
+
 CBikeBrake::CBikeBrake(const knDefaultBrakeBP& bp)
     : BrakeComponent(bp),
       m_wheelsMaxBrakingTorque(bp.m_wheelsMaxBrakingTorque),
@@ -17,7 +21,7 @@ CBikeBrake::CBikeBrake(const knDefaultBrakeBP& bp)
       m_wheelsLastTimeMaxPedalInput(bp.m_numWheels, -1.0f) {
     // Shortened blueprint arrays: the missing wheels get no brake.
     m_wheelsMaxBrakingTorque.resize(m_numWheels, 0.0f);
-    m_wheelsMinPedalInputToBlock.resize(m_numWheels, 1.1f);
+    m_wheelsMinPedalInputToBlock.resize(m_numWheels, kNeverBlocks);
     m_wheelsMinTimeToBlock.resize(m_numWheels, 0.0f);
     m_wheelsIsConnectedToHandbrake.resize(m_numWheels, false);
 }

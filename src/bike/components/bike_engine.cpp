@@ -8,7 +8,18 @@
 
 namespace Kinetic {
 
-CBikeEngine::CBikeEngine(const knDefaultEngineBP& bp, CPowerBands* power, CSpeedBands* speed)
+namespace {
+// The speed band's key: 0.6 x the speed in km/h (0.01 x 100 leaves it as it is).
+constexpr float kSpeedKeyScale = 0.01f;
+constexpr float kSpeedKeyShare = 0.6f;
+constexpr float kKmhPerMs = 3.6f;
+constexpr float kSpeedKeyUnits = 100.0f;
+constexpr float kMaxBoost = 6.0f;      // speed band boost times engine boost
+constexpr float kMaxTorque = 3000.0f;  // N m before the boost
+}  // namespace
+
+CBikeEngine::CBikeEngine(const knDefaultEngineBP& bp, std::unique_ptr<CPowerBands> power,
+                         std::unique_ptr<CSpeedBands> speed)
     : m_clutchSlipRPM(bp.m_clutchSlipRPM),
       m_minRPM(bp.m_minRPM),
       m_optRPM(bp.m_optRPM),
@@ -19,12 +30,13 @@ CBikeEngine::CBikeEngine(const knDefaultEngineBP& bp, CPowerBands* power, CSpeed
       m_resistanceFactorAtMinRPM(bp.m_resistanceFactorAtMinRPM),
       m_resistanceFactorAtOptRPM(bp.m_resistanceFactorAtOptRPM),
       m_resistanceFactorAtMaxRPM(bp.m_resistanceFactorAtMaxRPM),
-      powerBand(power),
-      speedBand(speed) {}
+      powerBand(std::move(power)),
+      speedBand(std::move(speed)) {}
 
 CBikeEngine::~CBikeEngine() {
-    delete powerBand;
-    delete speedBand;
+    // The power band goes first, as it was made first.
+    powerBand.reset();
+    speedBand.reset();
 }
 
 void CBikeEngine::updateComponent() {
@@ -41,14 +53,14 @@ void CBikeEngine::updateComponent() {
     }
     if (m_vehicle->m_driverInput->m_acceleratorPedalInput != 0.0f) {
         powerBandTorque = powerBand ? powerBand->getTorque(static_cast<unsigned>(m_engineRPM)) : 0.0f;
-        const float key = 0.01f * 0.6f * 3.6f * 100.0f * velocity;
+        const float key = kSpeedKeyScale * kSpeedKeyShare * kKmhPerMs * kSpeedKeyUnits * velocity;
         speedBandBoost = speedBand ? speedBand->getBoost(key > 0.0f ? static_cast<unsigned>(key) : 0u) : 0.0f;
     } else {
         powerBandTorque = 0.0f;
         speedBandBoost = 1.0f;
     }
-    const float boost = std::min(speedBandBoost * engineBoost, 6.0f);
-    m_engineTorque = std::min(calcTorque(), 3000.0f) * boost;
+    const float boost = std::min(speedBandBoost * engineBoost, kMaxBoost);
+    m_engineTorque = std::min(calcTorque(), kMaxTorque) * boost;
 }
 
 float CBikeEngine::calcTorque() const {

@@ -4,6 +4,8 @@
 // the transmission. The engine runs before the transmission, so it sees last step's transmission RPM.
 #pragma once
 
+#include <memory>
+
 #include "bike/components/bands.h"
 #include "kinetic/vehicle/engine_component.h"
 #include "kinetic/vehicle/vehicle_blueprints.h"
@@ -12,8 +14,9 @@ namespace Kinetic {
 
 class CBikeEngine : public EngineComponent {
 public:
-    // Takes ownership of both bands (either may be null: no torque, no boost).
-    CBikeEngine(const knDefaultEngineBP& bp, CPowerBands* powerBand, CSpeedBands* speedBand);
+    // Takes both bands (either may be null: no torque, no boost).
+    CBikeEngine(const knDefaultEngineBP& bp, std::unique_ptr<CPowerBands> powerBand,
+                std::unique_ptr<CSpeedBands> speedBand);
     ~CBikeEngine() override;
     CBikeEngine(const CBikeEngine&) = delete;
     CBikeEngine& operator=(const CBikeEngine&) = delete;
@@ -45,8 +48,8 @@ public:
     float m_resistanceFactorAtMaxRPM;
     float engineBoost = 1.0f;
     bool engineBoostEnabled = true;
-    CPowerBands* powerBand;
-    CSpeedBands* speedBand;
+    std::unique_ptr<CPowerBands> powerBand;
+    std::unique_ptr<CSpeedBands> speedBand;
     float velocity = 0.0f;
     float powerBandTorque = 0.0f;
     float speedBandBoost = 1.0f;

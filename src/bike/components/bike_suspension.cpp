@@ -8,6 +8,11 @@
 
 namespace Kinetic {
 
+namespace {
+constexpr float kMinSquareness = 0.1f;  // how squarely the ground meets the suspension, at least
+constexpr float kMaxForce = 250.0f;     // per unit of chassis mass (m/s^2)
+}  // namespace
+
 CBikeSuspension::CBikeSuspension(const knDefaultSuspensionBP& bp)
     : SuspensionComponent(bp),
       m_wheelsStrength(bp.m_wheelsStrength),
@@ -41,7 +46,7 @@ void CBikeSuspension::updateComponent() {
         const float x = rest - c;
         // How squarely the ground meets the suspension; kept away from zero.
         float k = -d.dot(w.m_contactNormalWS);
-        if (std::fabs(k) < 0.1f) k = k < 0.0f ? -0.1f : 0.1f;
+        if (std::fabs(k) < kMinSquareness) k = k < 0.0f ? -kMinSquareness : kMinSquareness;
         float f = m_wheelsStrength[i] * x / k;
         const Vector3 u = w.m_linVelWS - (ci.m_linVelWS + ci.m_angVelWS.cross(h - centre));
         const float e = x * u.dot(d);
@@ -49,7 +54,7 @@ void CBikeSuspension::updateComponent() {
             f -= m_wheelsDampingCompression[i] * e;
         else
             f -= m_wheelsDampingRelaxation[i] * e;
-        if (std::fabs(f) > 250.0f) f = f < 0.0f ? -250.0f : 250.0f;
+        if (std::fabs(f) > kMaxForce) f = f < 0.0f ? -kMaxForce : kMaxForce;
         m_wheelsSuspensionForce[i] = f * ci.m_mass;
     }
 }

@@ -7,12 +7,18 @@
 
 namespace Kinetic {
 
+namespace {
+constexpr float kSecondsPerMinute = 60.0f;
+constexpr float kTurnsPerRadian = 0.1591549f;  // 1 / (2 pi)
+constexpr float kIdleRPMDrop = 50.0f;          // RPM per step off the throttle
+}  // namespace
+
 CBikeTransmission::CBikeTransmission(const knDefaultTransmissionBP& bp)
     : TransmissionComponent(bp), m_numGears(bp.m_numGears) {
     reinitializeInternal(bp);
-    wheelRPMScale = 45.0f;
-    minRPM = 2000.0f;
-    maxRPM = 8000.0f;
+    wheelRPMScale = kDefaultWheelRPMScale;
+    minRPM = kDefaultMinRPM;
+    maxRPM = kDefaultMaxRPM;
 }
 
 void CBikeTransmission::reinitializeInternal(const knDefaultTransmissionBP& bp) {
@@ -42,10 +48,10 @@ void CBikeTransmission::updateComponent() {
         const float s = ci.m_transform.getRotatedDir(v.m_chassis->m_forwardDirCS).dot(ci.m_linVelWS);
         // The back wheel's spin in revolutions per minute at this ground speed and its torque share.
         const float share = m_wheelsTorqueRatio.size() > 1 ? m_wheelsTorqueRatio[1] : 0.0f;
-        const float w = s * 60.0f * 0.1591549f * share;
+        const float w = s * kSecondsPerMinute * kTurnsPerRadian * share;
         m_transmissionRPM = wheelRPMScale * (w * (ratio * m_primaryTransmissionRatio));
     } else {
-        m_transmissionRPM -= 50.0f;
+        m_transmissionRPM -= kIdleRPMDrop;
     }
     if (m_transmissionRPM < minRPM) m_transmissionRPM = minRPM;
     if (m_transmissionRPM > maxRPM) m_transmissionRPM = maxRPM;

@@ -33,9 +33,12 @@ public:
     float m_clutchDelayTime = 0.0f;
     bool m_delayed = false;
     float m_lastTimeGearChanged = -1.0f;
-    float wheelRPMScale = 45.0f;
-    float maxRPM = 8000.0f;
-    float minRPM = 2000.0f;
+    static constexpr float kDefaultWheelRPMScale = 45.0f;
+    static constexpr float kDefaultMaxRPM = 8000.0f;
+    static constexpr float kDefaultMinRPM = 2000.0f;
+    float wheelRPMScale = kDefaultWheelRPMScale;
+    float maxRPM = kDefaultMaxRPM;
+    float minRPM = kDefaultMinRPM;
     unsigned m_numGears;
 };
 

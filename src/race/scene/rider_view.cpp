@@ -690,6 +690,6 @@ void CRiderView::render(C3DView* view) {
     drawSkinned();
     // Debug: the rider's body as a white wire frame.
     if (gameOptions.gameOptions & 0x40)
-        CUtil::drawDebugRigidBody(rider->rider ? rider->rider : rider->getRigidBody(0), &view->_view3d, 255,
-                                  255, 255);
+        CUtil::drawDebugRigidBody(rider->rider ? rider->rider.get() : rider->getRigidBody(0), &view->_view3d,
+                                  255, 255, 255);
 }

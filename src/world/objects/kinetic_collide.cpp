@@ -8,17 +8,19 @@
 #include "kinetic/collide/primitive_blueprint.h"
 #include "kinetic/dynamics/rigid_body.h"
 
+namespace {
+constexpr float kModelUnitsPerMetre = 100.0f;
+}  // namespace
+
 CKineticCollide::CKineticCollide(const void* block, size_t size) : collisionObject(block), length(size) {
     createCollisionGeometry();
 }
 
 CKineticCollide::~CKineticCollide() {
-    for (Kinetic::Geometry* g : geometry) delete g;
     geometry.clear();
 }
 
 bool CKineticCollide::createCollisionGeometry() {
-    for (Kinetic::Geometry* g : geometry) delete g;
     geometry.clear();
     radius = 0.0f;
     const int count = collisiondata::CheckBlock(collisionObject, length);
@@ -39,12 +41,12 @@ bool CKineticCollide::createCollisionGeometry() {
         }
         triangles.resize(part.triangles);
         if (part.triangles) std::memcpy(triangles.data(), part.triangleData, 6u * part.triangles);
-        auto* g = new Kinetic::Geometry();
+        auto g = std::make_unique<Kinetic::Geometry>();
         if (part.vertices) g->addVertices(vertices.data(), part.vertices);
         if (part.triangles) g->addTriangles(triangles.data(), part.triangles);
-        geometry.push_back(g);
+        geometry.push_back(std::move(g));
     }
-    radius = 100.0f * largest;
+    radius = kModelUnitsPerMetre * largest;
     return true;
 }
 
@@ -63,7 +65,7 @@ void AddMesh(Kinetic::Geometry* g, Kinetic::RigidBody* body, float mass) {
 void CKineticCollide::addCollisionToRigidBody(Kinetic::RigidBody* body, float mass, float restitution,
                                               float friction) {
     if (geometry.empty()) return;
-    for (Kinetic::Geometry* g : geometry) AddMesh(g, body, mass);
+    for (const std::unique_ptr<Kinetic::Geometry>& g : geometry) AddMesh(g.get(), body, mass);
     body->m_restitution = restitution;
     body->m_friction = friction;
 }
@@ -71,7 +73,7 @@ void CKineticCollide::addCollisionToRigidBody(Kinetic::RigidBody* body, float ma
 void CKineticCollide::addSingleCollisionToRigidBody(int index, Kinetic::RigidBody* body, float mass,
                                                     float restitution, float friction) {
     if (index < 0 || static_cast<size_t>(index) >= geometry.size()) return;
-    AddMesh(geometry[static_cast<size_t>(index)], body, mass);
+    AddMesh(geometry[static_cast<size_t>(index)].get(), body, mass);
     body->m_restitution = restitution;
     body->m_friction = friction;
 }

@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Kinetic {
@@ -35,5 +36,5 @@ public:
     const void* collisionObject;  // the block (not owned)
     size_t length;                // its sub-file length
     float radius = 0.0f;          // world units: 100 x the largest vertex distance from the origin
-    std::vector<Kinetic::Geometry*> geometry;  // one per part, owned
+    std::vector<std::unique_ptr<Kinetic::Geometry>> geometry;  // one per part
 };

@@ -6,6 +6,11 @@
 
 namespace kinetic_pose {
 
+namespace {
+constexpr float kModelUnitsPerMetre = 100.0f;
+constexpr float kMetresPerModelUnit = 0.01f;
+}  // namespace
+
 Kinetic::Quaternion halfTurnX() {
     const float a = 1.5707964f;
     return Kinetic::Quaternion(x_cos(a), x_sin(a), 0.0f, 0.0f);
@@ -23,7 +28,8 @@ qzQuaternion toModel(const Kinetic::Quaternion& q) {
 }
 
 void modelToBody(const qzVector3d& position, const qzQuaternion& orientation, Kinetic::RigidBody* body) {
-    const Kinetic::Vector3 p(position.x * 0.01f, position.y * 0.01f, position.z * 0.01f);
+    const Kinetic::Vector3 p(position.x * kMetresPerModelUnit, position.y * kMetresPerModelUnit,
+                             position.z * kMetresPerModelUnit);
     body->setDisplayToWorldTransform(p, toKinetic(orientation) * halfTurnX());
 }
 
@@ -32,9 +38,9 @@ void bodyToModel(const Kinetic::RigidBody* body, qzVector3d& position, qzQuatern
     Kinetic::Quaternion q;
     body->getDisplayToWorldTransform(p, q);
     orientation = toModel(q * halfTurnX());
-    position.x = p.x * 100.0f;
-    position.y = p.y * 100.0f;
-    position.z = p.z * 100.0f;
+    position.x = p.x * kModelUnitsPerMetre;
+    position.y = p.y * kModelUnitsPerMetre;
+    position.z = p.z * kModelUnitsPerMetre;
 }
 
 }  // namespace kinetic_pose
@@ -77,8 +83,7 @@ int KineticRigidObject::getRigidBodyCount() {
     return 1;
 }
 
-KineticVehicleObject::KineticVehicleObject(int descriptionId)
-    : CDynamicObject(descriptionId), vehicle(nullptr) {}
+KineticVehicleObject::KineticVehicleObject(int descriptionId) : CDynamicObject(descriptionId) {}
 
 KineticVehicleObject::~KineticVehicleObject() = default;
 

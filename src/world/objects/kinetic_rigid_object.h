@@ -3,6 +3,7 @@
 // followed by a half turn about x. The body's pose is always its display-to-world transform.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "game/model/dynamic_object.h"
@@ -48,8 +49,8 @@ public:
     Kinetic::RigidBody* rigidBody;
 };
 
-// A model object owning a raycast vehicle and following its chassis body. The subclass builds and
-// deletes the vehicle.
+// A model object owning a raycast vehicle and following its chassis body. The subclass builds the
+// vehicle (and may release it earlier, to keep the order of its own teardown).
 class KineticVehicleObject : public CDynamicObject {
 public:
     explicit KineticVehicleObject(int descriptionId);
@@ -60,7 +61,7 @@ public:
     virtual void updateKineticFromModelObject();
     virtual void updateModelObjectFromKinetic();
 
-    Kinetic::RaycastVehicle* vehicle;
+    std::unique_ptr<Kinetic::RaycastVehicle> vehicle;
     std::vector<unsigned int> objects;
     std::vector<CObjectConnection> connections;
 };

@@ -48,7 +48,7 @@ TEST(KineticCollideTest, EveryPartBecomesOneConvexMeshWithTheBodysMaterial) {
     collide.addCollisionToRigidBody(all.get(), 3.0f, 0.25f, 0.75f);
     ASSERT_EQ(all->getPrimitives().size(), 2u);
     for (size_t i = 0; i < 2; ++i) {
-        EXPECT_EQ(MeshOf(all->getPrimitives()[i]), collide.geometry[i]);
+        EXPECT_EQ(MeshOf(all->getPrimitives()[i]), collide.geometry[i].get());
         EXPECT_EQ(all->getPrimitives()[i]->getType(), Kinetic::CD_CXGEOMETRIC);
         EXPECT_EQ(all->getPrimitives()[i]->m_mass, 3.0f);
     }
@@ -64,7 +64,7 @@ TEST(KineticCollideTest, EveryPartBecomesOneConvexMeshWithTheBodysMaterial) {
     EXPECT_EQ(one->m_friction, friction);
     collide.addSingleCollisionToRigidBody(1, one.get(), 2.0f, 0.5f, 0.6f);
     ASSERT_EQ(one->getPrimitives().size(), 1u);
-    EXPECT_EQ(MeshOf(one->getPrimitives()[0]), collide.geometry[1]);
+    EXPECT_EQ(MeshOf(one->getPrimitives()[0]), collide.geometry[1].get());
     EXPECT_EQ(one->m_friction, 0.6f);
 }
 
