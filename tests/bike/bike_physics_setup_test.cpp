@@ -11,7 +11,7 @@
 #include "bike/components/bike_transmission.h"
 #include "bike/kinetic_bike.h"
 #include "bike_world.h"
-#include "game/core/main_loop.h"
+#include "game/core/global_options.h"
 #include "kinetic/dynamics/angular_constraint_1d.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/vehicle/chassis_component.h"
