@@ -26,6 +26,11 @@ public:
     void processAI(std::vector<CPacket>& packets, int numFrames);
     // Moves the racer's way time along the waypoint line and counts its laps.
     void advanceWayPos(KineticBike& bike);
+    // Called with every AI step (`numFrames` shown frames) of the bike the rider drives: a rider whose
+    // way time has stood still for kRecoverFrames of its own steps is put back on the track at its way
+    // time's point (once a crash is over), as a player is after riding off the track. Nothing that
+    // wedges a bike, keeps it from the next gate or crashes it again and again holds it for long.
+    void recoverIfStuck(KineticBike& bike, int numFrames);
 
     CAIDecisionMaker decisionMaker;
     CAIBikeControl bikeControl;
@@ -37,4 +42,10 @@ public:
     float wayStillAt = -1.0f;    // the way time last seen
     uint32_t wayStillSince = 0;  // the bike's step count when it was first seen there
     uint8_t wayStillReported = 0;
+
+    // Five seconds of the rider's own steps (30 shown frames a second): with a crash in progress
+    // running its course first, still inside the report above.
+    static constexpr int32_t kRecoverFrames = 150;
+    float drivenWayAt = -1.0f;  // the way time at the rider's last step
+    int32_t drivenStill = 0;    // shown frames of the rider's steps since its way time last moved on
 };
