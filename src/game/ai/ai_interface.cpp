@@ -35,7 +35,7 @@ void CAIInterface::startPos(float wayTime, float sideOffset) {
 }
 
 void CAIInterface::processAI(std::vector<CPacket>& packets, int numFrames) {
-    if (KineticBike* bike = AIBikeById(decisionMaker.bikeID)) recoverIfStuck(*bike, numFrames);
+    if (KineticBike* bike = AIBikeById(decisionMaker.bikeID)) recoverIfStuck(*bike);
     CAIControlPacket order;
     decisionMaker.createOrders(order, numFrames);
     bikeControl.TranslateAndAppend(order, packets, decisionMaker.bAltLine != 0, numFrames);
@@ -70,16 +70,17 @@ void CAIInterface::advanceWayPos(KineticBike& bike) {
     }
 }
 
-void CAIInterface::recoverIfStuck(KineticBike& bike, int numFrames) {
-    if (bike.curWayTime != drivenWayAt) {
+void CAIInterface::recoverIfStuck(KineticBike& bike) {
+    // Counted in the bike's own steps: a paused race (no steps) stands nobody still.
+    const uint32_t step = bike.frameCountForMessage;
+    if (bike.curWayTime != drivenWayAt || step < drivenStep) {
         drivenWayAt = bike.curWayTime;
-        drivenStill = 0;
+        drivenStep = step;
         return;
     }
-    drivenStill += numFrames;
     // A crash runs its course (it puts the bike back by itself, often behind its way time).
-    if (drivenStill < kRecoverFrames || bike.crashing || bike.crashState != 0) return;
-    drivenStill = 0;
+    if (step - drivenStep < kRecoverSteps || bike.crashing || bike.crashState != 0) return;
+    drivenStep = step;
     qzVector3d p, d;
     if (!CSplineManager::getSplineManager()->getPoint(bike.curWayTime, CSplineManager::WayPoint, p, d))
         return;

@@ -142,8 +142,9 @@ TEST(AITrackLaps, ARiderPastGateThreeOnI03TurnsBackThroughIt) {
     }
 }
 
-// A rider whose way time stands still for five seconds of its own steps goes back onto the track at its
-// way time's point, once a crash in progress is over; one that moves on is watched afresh.
+// A rider whose way time stands still for five seconds of bike steps goes back onto the track at its
+// way time's point, once a crash in progress is over; one that moves on is watched afresh, and time
+// without bike steps (a paused race) does not count.
 TEST(AITrackLaps, ARiderStandingStillIsPutBackOnTheTrack) {
     aitest::AIRace race(biketest::FirstTrack(TrackKind::Outdoor), 2, 1);
     ASSERT_TRUE(race.ok);
@@ -152,23 +153,31 @@ TEST(AITrackLaps, ARiderStandingStillIsPutBackOnTheTrack) {
     testsupport::LogCapture log;
     b->setStartPos(qzVector3d(1000.0f, 0.0f, 1000.0f), qzVector3d(1.0f, 0.0f, 0.0f));
     b->curWayTime = 6000.0f;
-    for (int f = 0; f < CAIInterface::kRecoverFrames - 1; ++f) ai.recoverIfStuck(*b, 1);
+    auto steps = [&](uint32_t n, int calls = 1) {
+        for (int k = 0; k < calls; ++k) {
+            b->frameCountForMessage += n;
+            ai.recoverIfStuck(*b);
+        }
+    };
+    steps(0);
+    steps(0, 1000);  // paused: AI steps without bike steps
+    steps(2, int(CAIInterface::kRecoverSteps / 2) - 1);
     b->crashing = 1;
-    for (int f = 0; f < 30; ++f) ai.recoverIfStuck(*b, 1);
-    EXPECT_FALSE(log.has("put back")) << "not while it crashes";
+    steps(2, 30);
+    EXPECT_FALSE(log.has("put back")) << log.text();
     b->crashing = 0;
-    ai.recoverIfStuck(*b, 1);
+    steps(2);
     EXPECT_EQ(log.count("Rider put back on the track: bike "), 1) << log.text();
     EXPECT_TRUE(log.has("at way time 6000, from x 1000 z 1000")) << log.text();
     qzVector3d p, d;
     ASSERT_TRUE(CSplineManager::getSplineManager()->getPoint(6000.0f, CSplineManager::WayPoint, p, d));
     EXPECT_NEAR(b->position.x, p.x, 1.0f);
     EXPECT_NEAR(b->position.z, p.z, 1.0f);
-    // Moving on starts the count again; two steps at a time count double.
+    // Moving on starts the count again.
     b->curWayTime = 6100.0f;
-    ai.recoverIfStuck(*b, 2);
-    for (int f = 0; f < CAIInterface::kRecoverFrames / 2 - 1; ++f) ai.recoverIfStuck(*b, 2);
+    steps(4);
+    steps(4, int(CAIInterface::kRecoverSteps / 4) - 1);
     EXPECT_EQ(log.count("put back"), 1);
-    ai.recoverIfStuck(*b, 2);
+    steps(4);
     EXPECT_EQ(log.count("put back"), 2);
 }
