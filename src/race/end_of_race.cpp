@@ -25,6 +25,10 @@ void CheckGameOver(const RaceEndParts& p) {
     for (uint32_t i = 0; i < p.numHumans && i < 2; ++i) {
         KineticBike* b = p.bike[i];
         if (!b) continue;
+        // The bike's last look at its track bonuses: the lap that finished the race was counted after
+        // this frame's bike updates, and a computer-driven bike's record is no longer updated, so the
+        // finish-in-time bonus is judged here or never.
+        if (!b->isCPU) b->trackBonus.update(b);
         p.whoControls[i] = 2;
         b->isCPU = 1;
         if (raceEndHudOff && p.hudId) raceEndHudOff(p.hudId[i]);

@@ -15,6 +15,7 @@
 #include "race/hud/hud_text.h"
 #include "race/race_game.h"
 #include "support/disc_race_test.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -74,11 +75,14 @@ TEST_F(RaceClock, PauseAndFreeCameraHoldTimeAndLapTime) {
     const std::string before = Clocks(0);
     const float clock = globalTime;
     const uint32_t steps = b->frameCountForMessage;
+    testsupport::LogCapture log;
     Run(race, pads, 300, 901);
     EXPECT_EQ(CPauseState::pauseSwitch, 1);
     EXPECT_EQ(Clocks(0), before);
     EXPECT_EQ(globalTime, clock);
     EXPECT_EQ(b->frameCountForMessage, steps) << "the paused bike is not stepped";
+    // The computer riders' way times stand still through the pause, but they have not been stuck.
+    EXPECT_FALSE(log.has("put back")) << log.text();
 
     // Resumed: 99 frames are 3.3 s of race.
     const float t0 = b->bikeStats.raceTime;

@@ -14,6 +14,7 @@
 #include "game/model/model.h"
 #include "game/model/packet.h"
 #include "game/stats/stats.h"
+#include "game/stats/track_bonus.h"
 #include "game/view/view_3d.h"
 #include "race/countdown.h"
 #include "race/end_of_race.h"
@@ -282,6 +283,33 @@ TEST_F(StartAndEndTest, AWinnerCaughtAtTheLineByTheLastSortScoresFirstPlace) {
     Career_ScoreRace(career, gameOptions, inCareer);
     EXPECT_EQ(career.player[0].points[0], CareerPointsForPlace(1));
     EXPECT_EQ(career.player[3].points[0], CareerPointsForPlace(2));
+}
+
+// The lap that finishes the race is counted after the frame's bike updates, and the same frame hands
+// the players' bikes to the computer, whose records are no longer updated: the finish-in-time bonus is
+// judged at the hand-over, on the finish time.
+TEST_F(StartAndEndTest, TheFinishInTimeBonusIsJudgedAtTheFinish) {
+    gameOptions.timeOrLap = 1;
+    gameOptions.duration = 1;
+    CStats::numLaps = 1;
+    CTrackBonus::numTrackBonuses = 0;
+    CTrackBonus::addTrackBonusAward(STAT_FASTEST_RACE, 41.5f, "Finish in under 41.5 seconds", "Fast!");
+    CGameEnd end(nullptr, nullptr, ids, -1, -1);
+    int32_t who[8] = {};
+    C3DView* views[2] = {view, nullptr};
+    RaceEndParts parts{&end, &gameOptions, 2, CQzGame::bike, ids, who, views, nullptr, -1, nullptr};
+    bikes[0]->bikeStats.raceTime = 41.4f;
+    bikes[0]->setCurLap(1);
+    ASSERT_EQ(bikes[0]->bikeStats.raceCompleted, 1);
+    // The second player is still on its lap, under the time but not finished.
+    bikes[1]->bikeStats.raceTime = 41.45f;
+    globalTime = 41.45f;
+    CheckGameOver(parts);
+    ASSERT_EQ(bikes[0]->isCPU, 1);
+    EXPECT_EQ(bikes[0]->trackBonus.awardRecieved, 1u << STAT_FASTEST_RACE);
+    EXPECT_EQ(bikes[0]->trackBonus.currentBonusAwarded, 0);
+    EXPECT_EQ(bikes[1]->trackBonus.awardRecieved, 0u);
+    CStats::numLaps = 0;
 }
 
 TEST_F(StartAndEndTest, TimeRaceEndsForBothPlayersReachingTheTimeInOneFrame) {

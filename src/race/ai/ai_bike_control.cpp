@@ -162,6 +162,13 @@ void CAIBikeControl::UseTheControls(CAIControlPacket& order, int bikeId, bool al
     }
 
     const int32_t sp = order.speed;
+    if (order.aiFlags & AI_TURN_BACK) {
+        press(AIB_BRAKE);
+        release(AIB_ACCEL);
+        brakeTime = 0;
+        lastSpeed = sp;
+        return;
+    }
     if (buttonFlags & AIB_BRAKE) {
         if ((order.aiFlags & AI_OFF_LINE) && S > 500.0f)
             release(AIB_ACCEL);

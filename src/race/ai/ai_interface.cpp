@@ -35,6 +35,7 @@ void CAIInterface::startPos(float wayTime, float sideOffset) {
 }
 
 void CAIInterface::processAI(std::vector<CPacket>& packets, int numFrames) {
+    if (KineticBike* bike = AIBikeById(decisionMaker.bikeID)) recoverIfStuck(*bike);
     CAIControlPacket order;
     decisionMaker.createOrders(order, numFrames);
     bikeControl.TranslateAndAppend(order, packets, decisionMaker.bAltLine != 0, numFrames);
@@ -67,4 +68,25 @@ void CAIInterface::advanceWayPos(KineticBike& bike) {
                  static_cast<double>(bike.position.z));
         wayStillReported = 1;
     }
+}
+
+void CAIInterface::recoverIfStuck(KineticBike& bike) {
+    // Counted in the bike's own steps: a paused race (no steps) stands nobody still.
+    const uint32_t step = bike.frameCountForMessage;
+    if (bike.curWayTime != drivenWayAt || step < drivenStep) {
+        drivenWayAt = bike.curWayTime;
+        drivenStep = step;
+        return;
+    }
+    // A crash runs its course (it puts the bike back by itself, often behind its way time).
+    if (step - drivenStep < kRecoverSteps || bike.crashing || bike.crashState != 0) return;
+    drivenStep = step;
+    qzVector3d p, d;
+    if (!CSplineManager::getSplineManager()->getPoint(bike.curWayTime, CSplineManager::WayPoint, p, d))
+        return;
+    x_printf("Rider put back on the track: bike %d at way time %.0f, from x %.0f z %.0f\n",
+             decisionMaker.bikeID, static_cast<double>(bike.curWayTime), static_cast<double>(bike.position.x),
+             static_cast<double>(bike.position.z));
+    qzMath::qzMathVectorNormalize(&d);
+    bike.setStartPos(p, d);
 }

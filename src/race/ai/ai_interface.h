@@ -26,6 +26,11 @@ public:
     void processAI(std::vector<CPacket>& packets, int numFrames);
     // Moves the racer's way time along the waypoint line and counts its laps.
     void advanceWayPos(KineticBike& bike);
+    // Called with every AI step of the bike the rider drives: a rider whose way time has stood still
+    // for kRecoverSteps bike steps while it drove is put back on the track at its way time's point
+    // (once a crash is over), as a player is after riding off the track. Nothing that wedges a bike,
+    // keeps it from the next gate or crashes it again and again holds it for long.
+    void recoverIfStuck(KineticBike& bike);
 
     CAIDecisionMaker decisionMaker;
     CAIBikeControl bikeControl;
@@ -37,4 +42,10 @@ public:
     float wayStillAt = -1.0f;    // the way time last seen
     uint32_t wayStillSince = 0;  // the bike's step count when it was first seen there
     uint8_t wayStillReported = 0;
+
+    // Five seconds of bike steps (60 a second): with a crash in progress running its course first,
+    // still inside the report above.
+    static constexpr uint32_t kRecoverSteps = 300;
+    float drivenWayAt = -1.0f;  // the way time at the rider's last step
+    uint32_t drivenStep = 0;    // the bike's step count when the way time last moved on
 };

@@ -21,6 +21,7 @@ enum AIFlag : uint32_t {
     AI_POWERSLIDE = 0x40,  // power slide
     AI_OFF_LINE = 0x80,    // far off the racing line: braking allowed at speed
     AI_IN_AIR = 0x100,     // the bike is in the air
+    AI_TURN_BACK = 0x200,  // brake: the gate still to take lies inside the turn the bike makes at its speed
 };
 
 // One order. Built on the stack for each step, never stored.
@@ -102,6 +103,9 @@ public:
     uint32_t preFlags = 0;  // 0x1 alternate line, 0x2 preload reported, 0x4 power slide breaking away
     uint32_t ticksToLand = 0;
     int32_t numFrames = 1;
+    // The way time's point lies in a checkpoint gate the bike has still to take: the line's look-ahead
+    // is the gate's point itself.
+    uint8_t gateToTake = 0;
 };
 
 // The model object `id` as a bike, or null when there is none of that type.

@@ -171,6 +171,8 @@ void CAIPreCalc::fillSplineData() {
         const float len = Length(v);
         out.NearVel = len > 0.01f ? v * (80.0f / len) : d;
         out.FarVel = out.AtVel = out.NearVel;
+        const unsigned gate = CTerrainType::getInstance()->getCheckPoint(p.x, p.z);
+        gateToTake = pBike && gate < 255 && gate >= pBike->currentCheckPoint ? 1 : 0;
         return;
     }
     ST line = difficulty == 3   ? CSplineManager::AdvOne

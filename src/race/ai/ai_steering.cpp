@@ -16,6 +16,25 @@ qzVector3d Normalised(const qzVector3d& v) {
     return len > 0.0f ? v * (1.0f / len) : v;
 }
 
+// A bike turns no tighter than its speed allows: radius = speed squared / this (world units a second
+// squared: 15 m/s², a little under what a bike holds on loose ground).
+constexpr float kTurnGrip = 1500.0f;
+
+// True when the point `to` (from the bike) lies inside the circle the bike can turn at its speed: riding
+// on, it would circle the point instead of reaching it. A point behind needs a turn of half its distance.
+bool TooFastToReach(const CAIPreCalc::basicBikeInfo& own, const qzVector3d& to) {
+    const qzVector3d flat(to.x, 0.0f, to.z);
+    const float d = Length(flat);
+    if (d <= 0.0f) return false;
+    const float ahead = flat * own.bikeFor;
+    const float beside = Length(flat - own.bikeFor * ahead);
+    const float sine = ahead < 0.0f ? 1.0f : beside / d;
+    if (sine <= 0.0f) return false;
+    const float radius = 0.5f * d / sine;  // the circle through the bike and the point, along the heading
+    const qzVector3d& v = own.bikeVel;
+    return v.x * v.x + v.z * v.z > kTurnGrip * radius;
+}
+
 }  // namespace
 
 float CAISplineDM::createOrders(CAIControlPacket& order, CAIPreCalc& pre) {
@@ -75,6 +94,7 @@ float CAISplineDM::createOrders(CAIControlPacket& order, CAIPreCalc& pre) {
         const float denom = nearLen * D;
         priority = denom > 0.0f ? 1.0f - (line.NearVel * toFar) / denom : 0.0f;
     }
+    if (pre.gateToTake && TooFastToReach(own, toFar)) order.aiFlags |= AI_TURN_BACK;
     order.moveVec = w;
     order.speed = int32_t(0.5f + std::fmax(s, 10.0f));
     return priority;

@@ -120,6 +120,22 @@ TEST_F(TrackBonusTest, FastestRaceWantsACompletedRaceAndPickupsWantEveryIcon) {
     EXPECT_EQ(b.trackBonus.awardRecieved, (1u << STAT_FASTEST_RACE) | (1u << PICKUP_ICON));
 }
 
+// The race's time is its finish time: the clock reading a step after the finish (or any later
+// reading) neither wins nor loses the award.
+TEST_F(TrackBonusTest, FastestRaceIsJudgedOnTheFinishTime) {
+    Add(STAT_FASTEST_RACE, 300.0f);
+    TestBike slow, fast;
+    slow.bikeStats.raceCompleted = fast.bikeStats.raceCompleted = 1;
+    slow.bikeStats.finishTime = 300.5f;
+    slow.bikeStats.raceTime = 299.0f;
+    fast.bikeStats.finishTime = 299.5f;
+    fast.bikeStats.raceTime = 300.5f;
+    slow.trackBonus.update(&slow);
+    fast.trackBonus.update(&fast);
+    EXPECT_EQ(slow.trackBonus.awardRecieved, 0u);
+    EXPECT_EQ(fast.trackBonus.awardRecieved, 1u << STAT_FASTEST_RACE);
+}
+
 TEST_F(TrackBonusTest, TheTableHoldsFiveAndTextsAreAlwaysTerminated) {
     EXPECT_EQ(CTrackBonus::addTrackBonusAward(TRACK_BONUS_NONE, 1.0f, "x", "y"), -1);
     const std::string longText(300, 'A');

@@ -20,6 +20,9 @@ CAIPreCalc Riding(float speed = 1000.0f, float height = 0.0f) {
     pre.aboveGround = height;
     return pre;
 }
+qzVector3d Normalised(const qzVector3d& v) {
+    return v * (1.0f / std::sqrt(v * v));
+}
 void AddOther(CAIPreCalc& pre, qzVector3d pos, qzVector3d vel) {
     pre.otherBikes[pre.otherBikeCount].bikePos = pos;
     pre.otherBikes[pre.otherBikeCount++].bikeVel = vel;
@@ -125,6 +128,30 @@ TEST(AISteeringModules, SplinePriorityFollowsHowFarTheLineLiesBeside) {
             last = step, ++requests;
         }
         EXPECT_EQ(requests, difficulty == 1 ? 0 : 4);
+    }
+}
+
+// A gate still to take that the bike would circle at its speed (ridden past, or too sharp a turn) asks
+// the hands to brake; a gate ahead, a slow enough bike or a gate already taken does not.
+TEST(AISteeringModules, AGateInsideTheTurningCircleAsksToBrake) {
+    SplineScale scale;
+    // gate point (x, z) from the bike riding +z, speed (x 100), gate still to take, brake
+    using Row = std::tuple<float, float, float, bool, bool>;
+    for (const auto& [x, z, speed, toTake, brake] :
+         {Row{0, 2000, 2500, true, false},      // dead ahead
+          Row{300, 2000, 2500, true, false},    // a little beside: turn radius 68 m
+          Row{2000, 300, 2200, true, true},     // beside: radius 10 m, 22 m/s needs 32 m
+          Row{2000, 300, 1000, true, false},    // 10 m/s turns in 6.7 m
+          Row{500, -2000, 2200, true, true},    // behind
+          Row{500, -2000, 2200, false, false},  // behind but already taken
+          Row{500, -2000, 500, true, false}}) {
+        CAIPreCalc pre = Riding(speed);
+        pre.gateToTake = toTake ? 1 : 0;
+        pre.splineData.forwardFarPos = pre.splineData.forwardNearPos = qzVector3d(x, 0, z);
+        pre.splineData.NearVel = pre.splineData.AtVel = Normalised(qzVector3d(x, 0, z)) * 80.0f;
+        CAIControlPacket o;
+        CAISplineDM().createOrders(o, pre);
+        EXPECT_EQ((o.aiFlags & AI_TURN_BACK) != 0, brake) << x << " " << z << " at " << speed;
     }
 }
 
@@ -235,6 +262,17 @@ TEST(AIBikeControl, SteeringThrottleBrakeAndStuntButtonsFollowTheOrder) {
     EXPECT_EQ(hands.lastSpeed, 98);
     step(100);
     EXPECT_EQ(hands.lastSpeed, 100);
+    // Turning back to a gate: the brake stays on for as long as the order asks, not a single tap, and the
+    // throttle takes the ordered speed again at once when it stops asking.
+    o.aiFlags = AI_TURN_BACK;
+    for (int k = 0; k < 20; ++k) {
+        step(60);
+        ASSERT_EQ(hands.buttonFlags & (AIB_BRAKE | AIB_ACCEL), AIB_BRAKE) << k;
+    }
+    o.aiFlags = 0;
+    step(60);
+    EXPECT_EQ(hands.buttonFlags & (AIB_BRAKE | AIB_ACCEL), AIB_ACCEL);
+    EXPECT_EQ(hands.analogControl[4], 60);
     o.aiFlags = AI_STUNT, o.stuntI2 = STUNT_TYPE_BOTH;  // first stunt step: let go, hold both buttons
     step(100);
     EXPECT_EQ(hands.buttonFlags, AIB_STUNT_MODE | AIB_STUNT_A | AIB_STUNT_B);
