@@ -57,6 +57,9 @@ struct DrawState {
     bool aem = false;
     const uint32_t* clut = nullptr;  // 256 RGBA entries in index order (CSM1 order already undone)
     bool texFast = false;            // the vector span applies (set by the device from TexFastApplies)
+    // 8-bit palette textures: the texels through the palette, four bytes each at the indices' places (texel
+    // v * tbw * 64 + u), for the vector span; null: read from local memory (see PaletteTextures).
+    const uint32_t* texels32 = nullptr;
     // Fog colour.
     uint32_t fogR = 0, fogG = 0, fogB = 0;
     // Non-zero: names these settings; a state with the same non-zero version has the same settings (the

@@ -116,6 +116,8 @@ struct VectorTexture {
     int umin, umax, umask, vmin, vmax, vmask;
     uint32_t tstride;
     bool t8, clampUV, texDirect, qConst;
+    // The texels come from the state's expansion of its palette texture (texBytes points at it).
+    bool expanded;
     __m128i wrapMin, wrapMax, wrapMask, strideOne;
     __m128 vds, vdt, vdq, vtw, vth, vtw256, vth256;
 
@@ -128,7 +130,11 @@ struct VectorTexture {
     QZ_INLINE VectorTexture(const DrawState& state, const Rasterizer::Planes& p, const uint8_t* mem,
                             const int16_t* wrapMin16, const int16_t* wrapMax16, const int16_t* wrapMask16,
                             int32_t strideOnePair, bool clamp, bool direct)
-        : st(state), m(mem), texBytes(mem + (state.tBase & kMask)) {
+        : st(state),
+          m(mem),
+          texBytes(state.texels32 ? reinterpret_cast<const uint8_t*>(state.texels32)
+                                  : mem + (state.tBase & kMask)),
+          expanded(state.texels32 != nullptr) {
         if (kTexture) {
             ds = float(p.s.dx);
             dt = float(p.t.dx);
@@ -144,12 +150,13 @@ struct VectorTexture {
         vmax = st.wmt ? vh - 1 : INT32_MAX;
         vmask = st.wmt ? -1 : vh - 1;
         tstride = st.tbw * 64u;
-        t8 = st.tpsm == kPsmT8;
+        // An expanded palette texture reads as a 32-bit one, every texel inside its buffer.
+        t8 = st.tpsm == kPsmT8 && !expanded;
         wrapMin = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMin16));
         wrapMax = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMax16));
         wrapMask = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMask16));
         clampUV = clamp;
-        texDirect = direct;
+        texDirect = direct || expanded;
         strideOne = _mm_set1_epi32(strideOnePair);
         vds = _mm_set1_ps(ds);
         vdt = _mm_set1_ps(dt);
@@ -496,6 +503,7 @@ struct VectorTexture {
         u = std::min(std::max(u, umin), umax) & umask;
         v = std::min(std::max(v, vmin), vmax) & vmask;
         const uint32_t idx = uint32_t(v) * tstride + uint32_t(u);
+        if (expanded) return st.texels32[idx];
         return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
     }
     // The filtered texel of pixel i of a row whose first pixel has coordinates (s, t, q).
