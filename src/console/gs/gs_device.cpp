@@ -75,7 +75,7 @@ void GsDevice::SetRasterThreads(int threads) {
 
 void GsDevice::Reset(bool clearMemory) {
     Flush();
-    textures_.WrittenAnywhere(nullptr);
+    textures_.WrittenAnywhere();
     textures_.Release();
     if (clearMemory) mem_.Clear();
     std::memset(ctx_, 0, sizeof(ctx_));
@@ -647,7 +647,7 @@ void GsDevice::LocalToLocal() {
                spsm, dpsm);
         return;
     }
-    textures_.WrittenAnywhere(bands_);
+    textures_.WrittenAnywhere();
     // Rows packed back to back when a width is 0, as for the other directions.
     const uint32_t sbp = uint32_t(bitbltbuf_.SBP), dbp = uint32_t(bitbltbuf_.DBP);
     const uint32_t sbw = sstride / 64u, dbw = dstride / 64u;
@@ -699,7 +699,7 @@ void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
         const uint64_t first = uint64_t(t.y0) * t.stride + t.x0,
                        end = uint64_t(t.y0 + t.h - 1) * t.stride + t.x0 + t.w;
         const uint64_t a = pb ? first * uint64_t(pb) : first / 2, b = pb ? end * uint64_t(pb) : (end + 1) / 2;
-        textures_.Written(uint32_t(t.base + a), b - a, bands_);
+        textures_.Written(uint32_t(t.base + a), b - a);
     }
     if (!t.active) {
         if (!discardImage_)

@@ -75,7 +75,7 @@ public:
 
     LocalMemory& Memory() {
         Flush();
-        textures_.WrittenAnywhere(bands_);  // the caller may write anything
+        textures_.WrittenAnywhere();  // the caller may write anything
         return mem_;
     }
     const LocalMemory& Memory() const {

@@ -10,7 +10,7 @@
 
 namespace console::gs {
 
-bool PaletteTextures::Overlap(Range a, Range b) {
+bool PaletteTextures::OverlapWrapping(Range a, Range b) {
     // Each range as at most two pieces that do not wrap.
     struct Piece {
         uint64_t s, e;
@@ -64,8 +64,15 @@ void PaletteTextures::Check(DrawState& st, uint64_t& versions, const uint8_t* me
     stateWritesKept_ = false;
     for (const Entry& e : kept_)
         for (int w = 0; w < writeCount_; ++w)
-            stateWritesKept_ = stateWritesKept_ || Overlap(e.source, writes_[w]);
-    if (stateWritesKept_) RetireWrites(bands);
+            stateWritesKept_ = stateWritesKept_ || (!e.suspect && Overlap(e.source, writes_[w]));
+    if (stateWritesKept_) SuspectWrites();
+}
+
+bool PaletteTextures::Unchanged(const Entry& e, const uint8_t* mem) {
+    const size_t w = size_t(1) << e.tw, h = size_t(1) << e.th, stride = size_t(e.tbw) * 64u;
+    for (size_t v = 0; v < h; ++v)
+        if (std::memcmp(e.indices.get() + v * w, mem + e.tBase + v * stride, w) != 0) return false;
+    return true;
 }
 
 const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* mem, RasterBands* bands) {
@@ -78,27 +85,44 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     // A texture the primitive draws into changes under it: read from memory as it is drawn.
     for (int i = 0; i < writeCount_; ++i)
         if (Overlap(source, writes_[i])) return nullptr;
+    // Several expansions may have the same texture and palette: texels uploaded into the same place in
+    // turn (the riders' pictures, say). The current one if it is known, else a suspect one whose texels
+    // are those in memory now.
+    bool settled = false;
     for (Entry& e : kept_) {
-        if (e.tBase == st.tBase && e.tbw == st.tbw && e.tw == st.tw && e.th == st.th &&
-            std::memcmp(e.palette.data(), st.clut, sizeof(e.palette)) == 0) {
-            e.lastUse = ++clock_;
-            return e.texels.get();
+        if (e.tBase != st.tBase || e.tbw != st.tbw || e.tw != st.tw || e.th != st.th ||
+            std::memcmp(e.palette.data(), st.clut, sizeof(e.palette)) != 0)
+            continue;
+        if (e.suspect) {
+            // Queued primitives drawing into the texture's bytes first.
+            if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false);
+            settled = true;
+            if (!Unchanged(e, mem)) continue;
+            e.suspect = false;
+            ++confirmed_;
         }
+        e.lastUse = ++clock_;
+        return e.texels.get();
     }
-    while (!kept_.empty() && keptTexels_ + count > kMaxKeptTexels) {
+    while (!kept_.empty() && (keptTexels_ + count > kMaxKeptTexels || kept_.size() >= kMaxKept)) {
         size_t oldest = 0;
         for (size_t i = 1; i < kept_.size(); ++i)
             if (kept_[i].lastUse < kept_[oldest].lastUse) oldest = i;
         Retire(oldest, bands);
     }
-    // Queued primitives drawing into the texture's bytes first.
-    if (bands) bands->Settle(st.tBase, uint32_t(count), false);
-    Entry e{st.tBase, st.tbw, st.tw, st.th, source, {}, nullptr, size_t(count), ++clock_};
+    if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false);
+    Entry e{st.tBase, st.tbw, st.tw, st.th, source, {}, nullptr, nullptr, size_t(count), ++clock_, false};
     std::memcpy(e.palette.data(), st.clut, sizeof(e.palette));
+    // Only the texels of the texture's rows are written (what lies between them is never read).
     e.texels.reset(static_cast<uint32_t*>(std::malloc(size_t(count) * sizeof(uint32_t))));
-    if (!e.texels) return nullptr;
-    const uint8_t* src = mem + st.tBase;
-    for (size_t i = 0; i < size_t(count); ++i) e.texels[i] = e.palette[src[i]];
+    e.indices.reset(static_cast<uint8_t*>(std::malloc(size_t(w * h))));
+    if (!e.texels || !e.indices) return nullptr;
+    for (size_t v = 0; v < size_t(h); ++v) {
+        const uint8_t* src = mem + st.tBase + v * size_t(stride);
+        uint32_t* out = e.texels.get() + v * size_t(stride);
+        std::memcpy(e.indices.get() + v * size_t(w), src, size_t(w));
+        for (size_t u = 0; u < size_t(w); ++u) out[u] = e.palette[src[u]];
+    }
     keptTexels_ += size_t(count);
     ++expansions_;
     kept_.push_back(std::move(e));
@@ -121,23 +145,26 @@ void PaletteTextures::Retire(size_t index, RasterBands* bands) {
     }
 }
 
-void PaletteTextures::RetireWrites(RasterBands* bands) {
-    for (size_t i = kept_.size(); i-- > 0;) {
-        bool hit = false;
-        for (int w = 0; w < writeCount_; ++w) hit = hit || Overlap(kept_[i].source, writes_[w]);
-        if (hit) Retire(i, bands);
-    }
+void PaletteTextures::SuspectWrites() {
+    for (Entry& e : kept_)
+        for (int w = 0; w < writeCount_; ++w) e.suspect = e.suspect || Overlap(e.source, writes_[w]);
     stateWritesKept_ = false;
+    ++gen_;
 }
 
-void PaletteTextures::Written(uint32_t start, uint64_t bytes, RasterBands* bands) {
+void PaletteTextures::Written(uint32_t start, uint64_t bytes) {
     const Range r{start, bytes};
-    for (size_t i = kept_.size(); i-- > 0;)
-        if (Overlap(kept_[i].source, r)) Retire(i, bands);
+    for (Entry& e : kept_) {
+        if (!e.suspect && Overlap(e.source, r)) {
+            e.suspect = true;
+            ++gen_;
+        }
+    }
 }
 
-void PaletteTextures::WrittenAnywhere(RasterBands* bands) {
-    for (size_t i = kept_.size(); i-- > 0;) Retire(i, bands);
+void PaletteTextures::WrittenAnywhere() {
+    for (Entry& e : kept_) e.suspect = true;
+    ++gen_;
 }
 
 }  // namespace console::gs

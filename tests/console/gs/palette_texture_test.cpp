@@ -1,5 +1,5 @@
-// The expansions of 8-bit palette textures: made once per texture and palette, kept while nothing
-// writes over the texture, never for textures the primitive draws into or that cannot be read directly.
+// The expansions of 8-bit palette textures: made once per texture and palette, kept while the texels stay
+// as they were, never for textures the primitive draws into or that cannot be read directly.
 #include <gtest/gtest.h>
 
 #include <vector>
@@ -44,7 +44,7 @@ struct PaletteScene {
     }
 };
 
-TEST(GsPaletteTextures, ExpandedOncePerTextureAndPaletteAndAgainAfterWritesOverIt) {
+TEST(GsPaletteTextures, ExpandedOncePerTextureAndPaletteAndAgainWhenItsTexelsChange) {
     PaletteScene s;
     const uint32_t* t = s.Draw();
     ASSERT_NE(t, nullptr);
@@ -66,25 +66,36 @@ TEST(GsPaletteTextures, ExpandedOncePerTextureAndPaletteAndAgainAfterWritesOverI
     EXPECT_EQ(s.Draw(), t);
     EXPECT_EQ(s.textures.Expansions(), 2u);
 
-    // Writes beside the texture keep it; a write over its last texel does not.
-    s.textures.Written(s.st.tBase + 31 * 64 + 32, 32, nullptr);
-    s.textures.Written(s.st.tBase - 16, 16, nullptr);
+    // Writes beside the texture keep it; writes over it that leave its texels as they were keep it too,
+    // once they are found unchanged; a changed texel does not.
+    s.textures.Written(s.st.tBase + 31 * 64 + 32, 32);
+    s.textures.Written(s.st.tBase - 16, 16);
     EXPECT_EQ(s.Draw(), t);
+    EXPECT_EQ(s.textures.Confirmed(), 0u);
+    s.textures.Written(s.st.tBase + 31 * 64, 64);
+    EXPECT_EQ(s.Draw(), t);
+    EXPECT_EQ(s.textures.Confirmed(), 1u);
+    EXPECT_EQ(s.textures.Expansions(), 2u);
     s.mem[s.st.tBase + 31 * 64 + 31] ^= 0x5A;
-    s.textures.Written(s.st.tBase + 31 * 64 + 31, 1, nullptr);
+    s.textures.Written(s.st.tBase + 31 * 64 + 31, 1);
     EXPECT_TRUE(s.Matches(s.Draw()));
     EXPECT_EQ(s.textures.Expansions(), 3u);
     // A write wrapping round the end of local memory onto its first bytes.
     s.mem[s.st.tBase] ^= 0x33;
-    s.textures.Written(LocalMemory::kSize - 8, 8 + s.st.tBase + 1, nullptr);
+    s.textures.Written(LocalMemory::kSize - 8, 8 + s.st.tBase + 1);
     EXPECT_TRUE(s.Matches(s.Draw()));
     EXPECT_EQ(s.textures.Expansions(), 4u);
-    s.textures.WrittenAnywhere(nullptr);
-    s.Draw();
+    s.textures.WrittenAnywhere();
+    s.mem[s.st.tBase + 40] ^= 1;  // between the rows the texture uses
+    EXPECT_TRUE(s.Matches(s.Draw()));
+    EXPECT_EQ(s.textures.Expansions(), 4u);
+    s.textures.WrittenAnywhere();
+    s.mem[s.st.tBase + 64 + 20] ^= 1;
+    EXPECT_TRUE(s.Matches(s.Draw()));
     EXPECT_EQ(s.textures.Expansions(), 5u);
 }
 
-TEST(GsPaletteTextures, PrimitivesDrawingOverATextureRetireItAndNeverUseTheirOwnFrame) {
+TEST(GsPaletteTextures, PrimitivesDrawingOverATextureAreSeenAndNoneUsesItsOwnFrame) {
     PaletteScene s;
     const uint32_t* t = s.Draw();
     ASSERT_NE(t, nullptr);
