@@ -69,11 +69,14 @@ GsDevice::~GsDevice() {
 void GsDevice::SetRasterThreads(int threads) {
     if (threads == RasterThreads()) return;
     RasterBands::Destroy(bands_);
+    textures_.Release();
     bands_ = threads > 1 ? RasterBands::Create(mem_, threads) : nullptr;
 }
 
 void GsDevice::Reset(bool clearMemory) {
     Flush();
+    textures_.WrittenAnywhere();
+    textures_.Release();
     if (clearMemory) mem_.Clear();
     std::memset(ctx_, 0, sizeof(ctx_));
     prim_ = {};
@@ -502,6 +505,7 @@ void GsDevice::BuildState() {
     // The same settings again (a PRIM write starting the next packet, say) keep their version: what was
     // worked out from them still holds.
     s.version = before.version;
+    s.texels32 = before.texels32;  // checked before the next primitive is drawn
     if (s.version != 0 && s == before) return;
     ++stateVersion_;
     s.version = stateVersion_;
@@ -539,6 +543,7 @@ void GsDevice::LoadClut() {
 void GsDevice::Draw() {
     if (stateDirty_) BuildState();
     if (clutPending_ && state_.textured && IsPaletted(state_.tpsm)) LoadClut();
+    textures_.BeforeDraw(state_, stateVersion_, mem_.Data(), bands_);
     ++prims_;
     if (bands_) {
         static constexpr PrimKind kKinds[7] = {PrimKind::kPoint,    PrimKind::kLine,     PrimKind::kLine,
@@ -664,6 +669,7 @@ void GsDevice::LocalToLocal() {
                spsm, dpsm);
         return;
     }
+    textures_.WrittenAnywhere();
     // Rows packed back to back when a width is 0, as for the other directions.
     const uint32_t sbp = uint32_t(bitbltbuf_.SBP), dbp = uint32_t(bitbltbuf_.DBP);
     const uint32_t sbw = sstride / 64u, dbw = dstride / 64u;
@@ -709,6 +715,14 @@ void GsDevice::PutPixelFromStream(const uint8_t* src) {
 void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
     Transfer& t = hostToLocal_;
     SettleTransfer(t, true);  // primitives queued since the transfer started
+    if (t.active) {
+        // Palette textures expanded from the rectangle's bytes are out of date.
+        const int pb = PsmBytes(t.psm);
+        const uint64_t first = uint64_t(t.y0) * t.stride + t.x0,
+                       end = uint64_t(t.y0 + t.h - 1) * t.stride + t.x0 + t.w;
+        const uint64_t a = pb ? first * uint64_t(pb) : first / 2, b = pb ? end * uint64_t(pb) : (end + 1) / 2;
+        textures_.Written(uint32_t(t.base + a), b - a);
+    }
     if (!t.active) {
         if (!discardImage_)
             GsLogf("GIF: %zu bytes of IMAGE data with no host-to-local transfer ignored\n", bytes);

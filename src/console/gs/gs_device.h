@@ -11,6 +11,7 @@
 #include "console/gs/local_memory.h"
 #include "console/gs/rasterizer.h"
 #include "console/gs/rasterizer_bands.h"
+#include "console/gs/rasterizer_palette.h"
 
 namespace console::gs {
 
@@ -87,6 +88,7 @@ public:
 
     LocalMemory& Memory() {
         Flush();
+        textures_.WrittenAnywhere();  // the caller may write anything
         return mem_;
     }
     const LocalMemory& Memory() const {
@@ -164,6 +166,7 @@ private:
     bool stateDirty_ = true;
     uint64_t stateVersion_ = 0;     // counts rebuilds of state_
     RasterBands* bands_ = nullptr;  // null: one thread
+    PaletteTextures textures_;      // 8-bit palette textures expanded for the vector spans
 
     // The CLUT buffer: loaded from local memory at the first draw after a TEX0 write asked for it.
     uint32_t clut_[512];

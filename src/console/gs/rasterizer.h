@@ -5,7 +5,8 @@
 // same pixels on every run.
 //
 // By stage: rasterizer_setup.cpp (primitives to rows and attribute planes), rasterizer_spans.cpp (span
-// dispatch, the flat fill and the general per-pixel path), rasterizer_vector.cpp (the vector spans), with
+// dispatch, the flat fill and the general per-pixel path), rasterizer_vector.cpp (the vector spans; eight
+// pixels a step in rasterizer_vector_avx2.cpp where the processor has AVX2), with
 // texturing and blending in rasterizer_texture.h and rasterizer_blend.h so they fold into the span loops.
 #pragma once
 
@@ -56,6 +57,9 @@ struct DrawState {
     bool aem = false;
     const uint32_t* clut = nullptr;  // 256 RGBA entries in index order (CSM1 order already undone)
     bool texFast = false;            // the vector span applies (set by the device from TexFastApplies)
+    // 8-bit palette textures: the texels through the palette, four bytes each at the indices' places (texel
+    // v * tbw * 64 + u), for the vector span; null: read from local memory (see PaletteTextures).
+    const uint32_t* texels32 = nullptr;
     // Fog colour.
     uint32_t fogR = 0, fogG = 0, fogB = 0;
     // Non-zero: names these settings; a state with the same non-zero version has the same settings (the
@@ -118,8 +122,8 @@ public:
     uint64_t PixelsProcessed() const { return pixels_; }
 
     static bool TexFastApplies(const DrawState& st);
-    // Whether the vector spans may use the VEX-encoded copy (when the processor has AVX2). Both copies give
-    // the same bits; tests switch it off to check the baseline copy too. Returns the previous setting.
+    // Whether the vector spans may take eight pixels a step (when the processor has AVX2). Both give the
+    // same bits; tests switch it off to check the four-wide spans too. Returns the previous setting.
     static bool AllowVexSpans(bool allow);
     // Sends every primitive through the general (scalar) path when set: tests compare the other paths with
     // it. Returns the previous setting.
@@ -173,11 +177,14 @@ private:
     // formula, 2 (Cs - Cd) * As + Cd.
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
     void RowsTexFast(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
+    // The same for processors with AVX2, eight pixels per step (rasterizer_vector_avx2.cpp).
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
     void RowsTexFastAvx2(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
+    // Those by the key VectorSpansFor works out.
+    static RowsFn WideSpansFor(size_t key, bool textured);
     template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
     void RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
-    // The vector spans for a state (the VEX-encoded copy when `avx2`).
+    // The vector spans for a state (the eight-wide AVX2 ones when `avx2`).
     static RowsFn VectorSpansFor(const DrawState& st, bool avx2);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // Flat colour, no texture, blend or tests but depth, 32-bit frame: the vector fill applies.

@@ -116,6 +116,8 @@ struct VectorTexture {
     int umin, umax, umask, vmin, vmax, vmask;
     uint32_t tstride;
     bool t8, clampUV, texDirect, qConst;
+    // The texels come from the state's expansion of its palette texture (texBytes points at it).
+    bool expanded;
     __m128i wrapMin, wrapMax, wrapMask, strideOne;
     __m128 vds, vdt, vdq, vtw, vth, vtw256, vth256;
 
@@ -128,7 +130,11 @@ struct VectorTexture {
     QZ_INLINE VectorTexture(const DrawState& state, const Rasterizer::Planes& p, const uint8_t* mem,
                             const int16_t* wrapMin16, const int16_t* wrapMax16, const int16_t* wrapMask16,
                             int32_t strideOnePair, bool clamp, bool direct)
-        : st(state), m(mem), texBytes(mem + (state.tBase & kMask)) {
+        : st(state),
+          m(mem),
+          texBytes(state.texels32 ? reinterpret_cast<const uint8_t*>(state.texels32)
+                                  : mem + (state.tBase & kMask)),
+          expanded(state.texels32 != nullptr) {
         if (kTexture) {
             ds = float(p.s.dx);
             dt = float(p.t.dx);
@@ -144,12 +150,13 @@ struct VectorTexture {
         vmax = st.wmt ? vh - 1 : INT32_MAX;
         vmask = st.wmt ? -1 : vh - 1;
         tstride = st.tbw * 64u;
-        t8 = st.tpsm == kPsmT8;
+        // An expanded palette texture reads as a 32-bit one, every texel inside its buffer.
+        t8 = st.tpsm == kPsmT8 && !expanded;
         wrapMin = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMin16));
         wrapMax = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMax16));
         wrapMask = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMask16));
         clampUV = clamp;
-        texDirect = direct;
+        texDirect = direct || expanded;
         strideOne = _mm_set1_epi32(strideOnePair);
         vds = _mm_set1_ps(ds);
         vdt = _mm_set1_ps(dt);
@@ -163,6 +170,19 @@ struct VectorTexture {
         vth256 = _mm_set1_ps(th * 256.0f);
         // q constant along the rows (dq is zero): q + i * dq is q for every pixel of a row, so 1 / q is too.
         qConst = dq == 0.0f;
+#if defined(QZ_SPANS_8WIDE)
+        wrapMin8 = _mm256_broadcastsi128_si256(wrapMin);
+        wrapMax8 = _mm256_broadcastsi128_si256(wrapMax);
+        wrapMask8 = _mm256_broadcastsi128_si256(wrapMask);
+        strideOne8 = _mm256_set1_epi32(strideOnePair);
+        vds8 = _mm256_set1_ps(ds);
+        vdt8 = _mm256_set1_ps(dt);
+        vdq8 = _mm256_set1_ps(dq);
+        vtw8 = _mm256_set1_ps(tw);
+        vth8 = _mm256_set1_ps(th);
+        vtw2568 = _mm256_set1_ps(tw * 256.0f);
+        vth2568 = _mm256_set1_ps(th * 256.0f);
+#endif
     }
 
     QZ_INLINE Row AtRow(float s, float t, float q) const {
@@ -342,11 +362,148 @@ struct VectorTexture {
         }
     }
 
+#if defined(QZ_SPANS_8WIDE)
+    // Eight pixels a step (the AVX2 spans): lane for lane the arithmetic above, pixels 0-3 in the low
+    // 128-bit half and 4-7 in the high one, and the 16-bit channel lanes of pixels 0-1 and 4-5 in one
+    // register, 2-3 and 6-7 in the other.
+    __m256i wrapMin8, wrapMax8, wrapMask8, strideOne8;
+    __m256 vds8, vdt8, vdq8, vtw8, vth8, vtw2568, vth2568;
+
+    struct Row8 {
+        __m256 vs, vt, vq, viq;
+        bool iqOne;
+    };
+    QZ_INLINE Row8 AtRow8(const Row& r) const {
+        return Row8{_mm256_broadcastss_ps(r.vs), _mm256_broadcastss_ps(r.vt), _mm256_broadcastss_ps(r.vq),
+                    _mm256_broadcastss_ps(r.viq), r.iqOne};
+    }
+    static QZ_INLINE __m256i ToFix8x8(__m256 x) {
+        x = _mm256_max_ps(x, _mm256_set1_ps(-16384.0f));
+        x = _mm256_min_ps(x, _mm256_set1_ps(16384.0f));
+        const __m256 biased =
+            _mm256_add_ps(_mm256_mul_ps(x, _mm256_set1_ps(256.0f)), _mm256_set1_ps(8388608.0f));
+        return _mm256_sub_epi32(_mm256_cvttps_epi32(biased), _mm256_set1_epi32(8388608));
+    }
+    static QZ_INLINE __m256i ToFix8x8Scaled(__m256 x) {
+        x = _mm256_max_ps(x, _mm256_set1_ps(-16384.0f * 256.0f));
+        x = _mm256_min_ps(x, _mm256_set1_ps(16384.0f * 256.0f));
+        return _mm256_sub_epi32(_mm256_cvttps_epi32(_mm256_add_ps(x, _mm256_set1_ps(8388608.0f))),
+                                _mm256_set1_epi32(8388608));
+    }
+    QZ_INLINE void Coords8(const Row8& r, __m256 fi, __m256i* uq, __m256i* vq8) const {
+        __m256 u = _mm256_add_ps(r.vs, _mm256_mul_ps(fi, vds8));
+        __m256 v = _mm256_add_ps(r.vt, _mm256_mul_ps(fi, vdt8));
+        if (kPersp) {
+            __m256 iq = r.viq;
+            if (!qConst) {
+                const __m256 qi = _mm256_add_ps(r.vq, _mm256_mul_ps(fi, vdq8));
+                iq = _mm256_and_ps(_mm256_cmp_ps(qi, _mm256_setzero_ps(), _CMP_NEQ_UQ),
+                                   _mm256_div_ps(_mm256_set1_ps(1.0f), qi));
+            }
+            if (!r.iqOne) {
+                u = _mm256_mul_ps(u, iq);
+                v = _mm256_mul_ps(v, iq);
+            }
+            if (kBilinear) {
+                u = _mm256_sub_ps(_mm256_mul_ps(u, vtw8), _mm256_set1_ps(0.5f));
+                v = _mm256_sub_ps(_mm256_mul_ps(v, vth8), _mm256_set1_ps(0.5f));
+                *uq = ToFix8x8(u);
+                *vq8 = ToFix8x8(v);
+            } else {
+                *uq = ToFix8x8Scaled(_mm256_mul_ps(u, vtw2568));
+                *vq8 = ToFix8x8Scaled(_mm256_mul_ps(v, vth2568));
+            }
+        } else {
+            if (kBilinear) {
+                u = _mm256_sub_ps(u, _mm256_set1_ps(0.5f));
+                v = _mm256_sub_ps(v, _mm256_set1_ps(0.5f));
+            }
+            *uq = ToFix8x8(u);
+            *vq8 = ToFix8x8(v);
+        }
+    }
+    QZ_INLINE __m256i Wrap8(__m256i uv) const {
+        if (clampUV) uv = _mm256_min_epi16(_mm256_max_epi16(uv, wrapMin8), wrapMax8);
+        return _mm256_and_si256(uv, wrapMask8);
+    }
+    QZ_INLINE __m256i IndexOf8(__m256i uvw) const {
+        return _mm256_madd_epi16(_mm256_unpacklo_epi16(uvw, _mm256_srli_si256(uvw, 8)), strideOne8);
+    }
+    template <bool kC>
+    QZ_INLINE __m256i Gather8(__m256i idx) const {
+        return _mm256_set_m128i(Gather<kC>(_mm256_extracti128_si256(idx, 1)),
+                                Gather<kC>(_mm256_castsi256_si128(idx)));
+    }
+    QZ_INLINE void PairsAt8(__m256i idx, __m256i* left, __m256i* right) const {
+        __m128i l0, r0, l1, r1;
+        PairsAt(_mm256_castsi256_si128(idx), &l0, &r0);
+        PairsAt(_mm256_extracti128_si256(idx, 1), &l1, &r1);
+        *left = _mm256_set_m128i(l1, l0);
+        *right = _mm256_set_m128i(r1, r0);
+    }
+    // Weights per pixel spread over its four channel lanes: pixels 0-1 and 4-5 in *lo, 2-3 and 6-7 in *hi.
+    static QZ_INLINE void Spread8(__m256i f32, __m256i* lo, __m256i* hi) {
+        const __m256i f16 = _mm256_packs_epi32(f32, f32);
+        const __m256i x = _mm256_unpacklo_epi16(f16, f16);
+        *lo = _mm256_unpacklo_epi32(x, x);
+        *hi = _mm256_unpackhi_epi32(x, x);
+    }
+    // (a * (256 - f) + b * f) >> 8.
+    static QZ_INLINE __m256i Lerp8(__m256i a, __m256i b, __m256i f) {
+        return _mm256_srli_epi16(
+            _mm256_add_epi16(_mm256_mullo_epi16(a, _mm256_sub_epi16(_mm256_set1_epi16(256), f)),
+                             _mm256_mullo_epi16(b, f)),
+            8);
+    }
+    template <bool kC>
+    QZ_INLINE void Bilinear8(__m256i uq, __m256i vq8, __m256i uv0, __m256i* tlo, __m256i* thi) const {
+        const __m256i zero = _mm256_setzero_si256();
+        const __m256i one16 = _mm256_set1_epi16(1);
+        const __m256i w0 = Wrap8(uv0), w1 = Wrap8(_mm256_add_epi16(uv0, one16));
+        __m256i c00, c10, c01, c11;
+        const bool pairs =
+            (kC || (texDirect && !t8)) &&
+            (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi16(w1, _mm256_add_epi16(w0, one16)))) &
+             0x00FF00FFu) == 0x00FF00FFu;
+        if (pairs) {
+            PairsAt8(IndexOf8(w0), &c00, &c10);
+            PairsAt8(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))), &c01, &c11);
+        } else {
+            c00 = Gather8<kC>(IndexOf8(w0));
+            c11 = Gather8<kC>(IndexOf8(w1));
+            c10 = Gather8<kC>(IndexOf8(_mm256_unpacklo_epi64(w1, _mm256_srli_si256(w0, 8))));
+            c01 = Gather8<kC>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))));
+        }
+        __m256i fuLo, fuHi, fvLo, fvHi;
+        const __m256i m255 = _mm256_set1_epi32(255);
+        Spread8(_mm256_and_si256(uq, m255), &fuLo, &fuHi);
+        Spread8(_mm256_and_si256(vq8, m255), &fvLo, &fvHi);
+        *tlo = Lerp8(Lerp8(_mm256_unpacklo_epi8(c00, zero), _mm256_unpacklo_epi8(c10, zero), fuLo),
+                     Lerp8(_mm256_unpacklo_epi8(c01, zero), _mm256_unpacklo_epi8(c11, zero), fuLo), fvLo);
+        *thi = Lerp8(Lerp8(_mm256_unpackhi_epi8(c00, zero), _mm256_unpackhi_epi8(c10, zero), fuHi),
+                     Lerp8(_mm256_unpackhi_epi8(c01, zero), _mm256_unpackhi_epi8(c11, zero), fuHi), fvHi);
+    }
+    template <bool kC>
+    QZ_INLINE void Texels8(const Row8& r, __m256 fi, __m256i* tlo, __m256i* thi) const {
+        __m256i uq, vq8;
+        Coords8(r, fi, &uq, &vq8);
+        const __m256i uv0 = _mm256_packs_epi32(_mm256_srai_epi32(uq, 8), _mm256_srai_epi32(vq8, 8));
+        if (!kBilinear) {
+            const __m256i tv = Gather8<kC>(IndexOf8(Wrap8(uv0)));
+            *tlo = _mm256_unpacklo_epi8(tv, _mm256_setzero_si256());
+            *thi = _mm256_unpackhi_epi8(tv, _mm256_setzero_si256());
+        } else {
+            Bilinear8<kC>(uq, vq8, uv0, tlo, thi);
+        }
+    }
+#endif
+
     // One pixel, scalar, with the same arithmetic (the span's tail): the texel at (u, v), wrapped.
     QZ_INLINE uint32_t TexelScalar(int u, int v) const {
         u = std::min(std::max(u, umin), umax) & umask;
         v = std::min(std::max(v, vmin), vmax) & vmask;
         const uint32_t idx = uint32_t(v) * tstride + uint32_t(u);
+        if (expanded) return st.texels32[idx];
         return t8 ? st.clut[m[(st.tBase + idx) & kMask]] : Load32(m, st.tBase + idx * 4u);
     }
     // The filtered texel of pixel i of a row whose first pixel has coordinates (s, t, q).

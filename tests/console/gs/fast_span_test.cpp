@@ -289,8 +289,76 @@ TEST(GsFastSpan, FlatFillsOverAnAlwaysPassing32BitDepthMatchTheGeneralPath) {
             EXPECT_EQ(DrawFlatZ32(false, zmsk, seed), DrawFlatZ32(true, zmsk, seed)) << seed << " " << zmsk;
 }
 
-TEST(GsFastSpan, BaselineEncodingMatchesTheGeneralPath) {
-    // The copy for processors without AVX2 (the one above may be the VEX-encoded copy).
+// An 8-bit palette texture drawn in five bands of rows, with between them: new texels uploaded over it, a
+// new palette loaded from the same place, a sprite drawn over its bytes, a write through Memory(). The
+// vector spans read the texture expanded through its palette; every band must show what the texture and
+// palette held when it was drawn, as the general path reads them from memory.
+std::vector<uint32_t> DrawPaletteChanges(bool general, int threads) {
+    const GeneralPath path(general);
+    Fixture f(threads);
+    Rng rnd{99};
+    std::vector<uint8_t> texels(64 * 64);
+    auto upload = [&] {
+        for (auto& t : texels) t = uint8_t(rnd(256));
+        f.Upload(0x100, 1, kPsmT8, 64, 64, texels.data(), texels.size());
+    };
+    std::vector<uint32_t> pal(256);
+    auto palette = [&] {
+        for (auto& c : pal) c = (rnd(1u << 16) << 16) | rnd(1u << 16);
+        f.Upload(0x180, 1, kPsmCt32, 16, 16, pal.data(), pal.size() * 4);
+    };
+    const uint64_t tex0 = Tex0(0x100, 1, kPsmT8, 6, 6, true, kTfxModulate, 0x180, kPsmCt32, 0, 0, 1);
+    auto band = [&](int b) {
+        AdPacket p;
+        p.Set(kRegScissor_1, Scissor(0, 63, uint32_t(12 * b), uint32_t(12 * b + 11)));
+        for (int i = 0; i < 8; ++i) {
+            p.Set(kRegPrim, Prim(kPrimTriangle, true, true, false, false, i % 2 == 0));
+            for (int v = 0; v < 3; ++v) {
+                p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                    .Set(kRegSt, St(float(rnd(100)) / 100.0f, float(rnd(100)) / 100.0f))
+                    .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                    .Set(kRegXyz2, Xyz(int(rnd(80 * 16)) - 128, int(rnd(12 * 16)) + 12 * 16 * b, rnd(4000)));
+            }
+        }
+        f.Send(p);
+    };
+    palette();
+    upload();
+    AdPacket p;
+    p.Set(kRegTex0_1, tex0).Set(kRegTex1_1, 0x60).Set(kRegClamp_1, 0);
+    f.Send(p);
+    band(0);
+    upload();  // the same registers, other texels
+    band(1);
+    palette();
+    AdPacket reload;
+    reload.Set(kRegTex0_1, tex0);
+    f.Send(reload);
+    band(2);
+    // A sprite over texture rows 4-7 (frame rows 1-2 of 256 bytes), the frame put back.
+    AdPacket over;
+    over.Set(kRegFrame_1, Frame(8, 1, kPsmCt32)).Set(kRegScissor_1, Scissor(0, 63, 0, 63));
+    f.Sprite(over, 0, 1, 64, 3, 0x11223344u, 0);
+    over.Set(kRegFrame_1, Frame(0, 1, kPsmCt32));
+    f.Send(over);
+    band(3);
+    for (uint32_t i = 0; i < 64; ++i) f.gs->Memory().Write8(0x100 * 256 + 40 * 64 + i, uint8_t(i * 7));
+    band(4);
+    return f.Snapshot();
+}
+
+TEST(GsFastSpan, ExpandedPaletteTexturesFollowUploadsPalettesAndDrawing) {
+    const auto general = DrawPaletteChanges(true, 1);
+    EXPECT_EQ(DrawPaletteChanges(false, 1), general);
+    EXPECT_EQ(DrawPaletteChanges(false, 3), general);
+    const bool old = Rasterizer::AllowVexSpans(false);
+    EXPECT_EQ(DrawPaletteChanges(false, 1), general);
+    Rasterizer::AllowVexSpans(old);
+}
+
+TEST(GsFastSpan, FourWideSpansMatchTheGeneralPath) {
+    // The spans of processors without AVX2: on processors with it, the tests above ran the eight-wide ones
+    // (whose rows end in the four-wide code, so both meet in every scene).
     const bool old = Rasterizer::AllowVexSpans(false);
     CheckRandomStates();
     Rasterizer::AllowVexSpans(old);

@@ -1,0 +1,170 @@
+#include "console/gs/rasterizer_palette.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <cstring>
+
+#include "console/gs/gs_registers.h"
+#include "console/gs/local_memory.h"
+#include "console/gs/rasterizer_bands.h"
+
+namespace console::gs {
+
+bool PaletteTextures::OverlapWrapping(Range a, Range b) {
+    // Each range as at most two pieces that do not wrap.
+    struct Piece {
+        uint64_t s, e;
+    };
+    auto pieces = [](Range r, Piece* out) {
+        const uint64_t size = LocalMemory::kSize;
+        if (r.bytes == 0) return 0;
+        if (r.bytes >= size) {
+            out[0] = {0, size};
+            return 1;
+        }
+        const uint64_t s = r.start & LocalMemory::kMask, e = s + r.bytes;
+        if (e <= size) {
+            out[0] = {s, e};
+            return 1;
+        }
+        out[0] = {s, size};
+        out[1] = {0, e - size};
+        return 2;
+    };
+    Piece pa[2], pb[2];
+    const int na = pieces(a, pa), nb = pieces(b, pb);
+    for (int i = 0; i < na; ++i)
+        for (int j = 0; j < nb; ++j)
+            if (pa[i].s < pb[j].e && pb[j].s < pa[i].e) return true;
+    return false;
+}
+
+void PaletteTextures::Check(DrawState& st, uint64_t& versions, const uint8_t* mem, RasterBands* bands) {
+    // What a primitive with this state may write: the frame's rows inside the scissor, and the depth
+    // buffer's when depth is written (four bytes a pixel whatever the format, which only widens them).
+    writeCount_ = 0;
+    const uint64_t rowBytes = uint64_t(st.fbw) * 64u * 4u;
+    auto rows = [&](uint32_t base) {
+        const uint64_t first = uint64_t(std::max(st.scy0, 0)) * rowBytes;
+        const uint64_t end =
+            uint64_t(std::max(st.scy1, 0)) * rowBytes + (uint64_t(std::max(st.scx1, 0)) + 1u) * 4u;
+        writes_[writeCount_++] =
+            Range{uint32_t((base + first) & LocalMemory::kMask), end > first ? end - first : 0};
+    };
+    rows(st.fbBase);
+    if (st.zte && !st.zmsk) rows(st.zBase);
+
+    const uint32_t* want = Expansion(st, mem, bands);
+    if (st.texels32 != want) {
+        st.texels32 = want;
+        st.version = ++versions;
+    }
+    checkedVersion_ = st.version;
+    checkedGen_ = gen_;
+    stateWritesKept_ = false;
+    for (const Entry& e : kept_)
+        for (int w = 0; w < writeCount_; ++w)
+            stateWritesKept_ = stateWritesKept_ || (!e.suspect && Overlap(e.source, writes_[w]));
+    if (stateWritesKept_) SuspectWrites();
+}
+
+bool PaletteTextures::Unchanged(const Entry& e, const uint8_t* mem) {
+    const size_t w = size_t(1) << e.tw, h = size_t(1) << e.th, stride = size_t(e.tbw) * 64u;
+    for (size_t v = 0; v < h; ++v)
+        if (std::memcmp(e.indices.get() + v * w, mem + e.tBase + v * stride, w) != 0) return false;
+    return true;
+}
+
+const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* mem, RasterBands* bands) {
+    if (!st.textured || st.tpsm != kPsmT8 || !st.texFast || !st.clut) return nullptr;
+    const uint64_t w = uint64_t(1) << st.tw, h = uint64_t(1) << st.th, stride = uint64_t(st.tbw) * 64u;
+    // Texel v * stride + u for every u < w, v < h (what the wrapped coordinates reach).
+    const uint64_t count = (h - 1) * stride + w;
+    if (count > kMaxTexels || uint64_t(st.tBase) + count > LocalMemory::kSize) return nullptr;
+    const Range source{st.tBase, count};
+    // A texture the primitive draws into changes under it: read from memory as it is drawn.
+    for (int i = 0; i < writeCount_; ++i)
+        if (Overlap(source, writes_[i])) return nullptr;
+    // Several expansions may have the same texture and palette: texels uploaded into the same place in
+    // turn (the riders' pictures, say). The current one if it is known, else a suspect one whose texels
+    // are those in memory now.
+    bool settled = false;
+    for (Entry& e : kept_) {
+        if (e.tBase != st.tBase || e.tbw != st.tbw || e.tw != st.tw || e.th != st.th ||
+            std::memcmp(e.palette.data(), st.clut, sizeof(e.palette)) != 0)
+            continue;
+        if (e.suspect) {
+            // Queued primitives drawing into the texture's bytes first.
+            if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false);
+            settled = true;
+            if (!Unchanged(e, mem)) continue;
+            e.suspect = false;
+            ++confirmed_;
+        }
+        e.lastUse = ++clock_;
+        return e.texels.get();
+    }
+    while (!kept_.empty() && (keptTexels_ + count > kMaxKeptTexels || kept_.size() >= kMaxKept)) {
+        size_t oldest = 0;
+        for (size_t i = 1; i < kept_.size(); ++i)
+            if (kept_[i].lastUse < kept_[oldest].lastUse) oldest = i;
+        Retire(oldest, bands);
+    }
+    if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false);
+    Entry e{st.tBase, st.tbw, st.tw, st.th, source, {}, nullptr, nullptr, size_t(count), ++clock_, false};
+    std::memcpy(e.palette.data(), st.clut, sizeof(e.palette));
+    // Only the texels of the texture's rows are written (what lies between them is never read).
+    e.texels.reset(static_cast<uint32_t*>(std::malloc(size_t(count) * sizeof(uint32_t))));
+    e.indices.reset(static_cast<uint8_t*>(std::malloc(size_t(w * h))));
+    if (!e.texels || !e.indices) return nullptr;
+    for (size_t v = 0; v < size_t(h); ++v) {
+        const uint8_t* src = mem + st.tBase + v * size_t(stride);
+        uint32_t* out = e.texels.get() + v * size_t(stride);
+        std::memcpy(e.indices.get() + v * size_t(w), src, size_t(w));
+        for (size_t u = 0; u < size_t(w); ++u) out[u] = e.palette[src[u]];
+    }
+    keptTexels_ += size_t(count);
+    ++expansions_;
+    kept_.push_back(std::move(e));
+    return kept_.back().texels.get();
+}
+
+void PaletteTextures::Retire(size_t index, RasterBands* bands) {
+    Entry& e = kept_[index];
+    keptTexels_ -= e.count;
+    if (bands) {
+        // Queued primitives may still read it.
+        retiredTexels_ += e.count;
+        retired_.push_back(std::move(e.texels));
+    }
+    kept_.erase(kept_.begin() + std::ptrdiff_t(index));
+    ++gen_;
+    if (bands && retiredTexels_ > kMaxKeptTexels) {
+        bands->Join();
+        Release();
+    }
+}
+
+void PaletteTextures::SuspectWrites() {
+    for (Entry& e : kept_)
+        for (int w = 0; w < writeCount_; ++w) e.suspect = e.suspect || Overlap(e.source, writes_[w]);
+    stateWritesKept_ = false;
+    ++gen_;
+}
+
+void PaletteTextures::Written(uint32_t start, uint64_t bytes) {
+    const Range r{start, bytes};
+    for (Entry& e : kept_) {
+        if (!e.suspect && Overlap(e.source, r)) {
+            e.suspect = true;
+            ++gen_;
+        }
+    }
+}
+
+void PaletteTextures::WrittenAnywhere() {
+    for (Entry& e : kept_) e.suspect = true;
+    ++gen_;
+}
+
+}  // namespace console::gs

@@ -1,0 +1,105 @@
+// 8-bit palette textures expanded once to 32-bit texels, so that the vector spans read a texel with one
+// load instead of an index and then its palette entry. The device keeps an expansion while the texture's
+// texels and its palette stay as they were: transfers into local memory, primitives drawing over the
+// texture's bytes and outside access to local memory make the expansions they may reach suspect, and a
+// suspect one is used again only when its texels are found unchanged (the game uploads the same texels
+// again and again); a palette load gives the state a new version, and the next primitive looks the
+// texture up with the new palette.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+#include <vector>
+
+#include "console/gs/local_memory.h"
+#include "console/gs/rasterizer.h"
+
+namespace console::gs {
+
+class RasterBands;
+
+class PaletteTextures {
+public:
+    // Texels of the largest texture expanded (a 1024 x 1024 texture), the most kept at once, and the most
+    // expansions kept.
+    static constexpr size_t kMaxTexels = size_t(1) << 20, kMaxKeptTexels = size_t(4) << 20, kMaxKept = 24;
+
+    // Before a primitive is drawn with the device's state `st`: points st.texels32 at the expansion of its
+    // 8-bit palette texture (made now when none is current, after the queued primitives drawing into the
+    // texture's bytes are done), or at nothing (another kind of texture, one that wraps round the end of
+    // local memory or is too large, or one the state draws into itself), and gives st a new version from
+    // `versions` when that changes it. Then makes the expansions the primitive's frame and depth writes
+    // may reach suspect. `bands`: the rasteriser threads (null: one thread, primitives drawn as they come).
+    void BeforeDraw(DrawState& st, uint64_t& versions, const uint8_t* mem, RasterBands* bands) {
+        if (st.version == checkedVersion_ && gen_ == checkedGen_) {
+            if (stateWritesKept_) SuspectWrites();
+            return;
+        }
+        Check(st, versions, mem, bands);
+    }
+    // Local memory bytes [start, start + bytes) (wrapping past its end) were written, or may have been.
+    void Written(uint32_t start, uint64_t bytes);
+    // Anything in local memory may have been written.
+    void WrittenAnywhere();
+    // Nothing queued reads retired expansions any more (the threads are joined): their memory goes.
+    void Release() {
+        retired_.clear();
+        retiredTexels_ = 0;
+    }
+    // Expansions made, and suspect ones found unchanged, since construction (tests).
+    uint64_t Expansions() const { return expansions_; }
+    uint64_t Confirmed() const { return confirmed_; }
+
+private:
+    struct Range {
+        uint32_t start;
+        uint64_t bytes;
+    };
+    // Everything here lives in the C library's heap: the game's heap and its figures stay the game's.
+    struct Free {
+        void operator()(void* p) const { std::free(p); }
+    };
+    using Texels = std::unique_ptr<uint32_t[], Free>;
+    using Bytes = std::unique_ptr<uint8_t[], Free>;
+    template <class T>
+    using HostVector = std::vector<T, RowAllocator<T>>;
+    struct Entry {
+        uint32_t tBase, tbw, tw, th;
+        Range source;
+        std::array<uint32_t, 256> palette;
+        Texels texels;
+        Bytes indices;  // the texels' indices, rows of 2^tw packed, as expanded
+        size_t count;
+        uint64_t lastUse;
+        bool suspect;
+    };
+    void Check(DrawState& st, uint64_t& versions, const uint8_t* mem, RasterBands* bands);
+    const uint32_t* Expansion(const DrawState& st, const uint8_t* mem, RasterBands* bands);
+    // Makes the kept expansions that the current state's writes reach suspect.
+    void SuspectWrites();
+    void Retire(size_t index, RasterBands* bands);
+    // Whether a suspect expansion's indices are still those in memory.
+    static bool Unchanged(const Entry& e, const uint8_t* mem);
+    static bool Overlap(Range a, Range b) {
+        const uint64_t size = LocalMemory::kSize, as = a.start & LocalMemory::kMask,
+                       bs = b.start & LocalMemory::kMask;
+        if (as + a.bytes <= size && bs + b.bytes <= size)
+            return as < bs + b.bytes && bs < as + a.bytes && a.bytes && b.bytes;
+        return OverlapWrapping(a, b);
+    }
+    static bool OverlapWrapping(Range a, Range b);
+
+    HostVector<Entry> kept_{RowAllocator<Entry>(true)};
+    HostVector<Texels> retired_{RowAllocator<Texels>(true)};
+    size_t keptTexels_ = 0, retiredTexels_ = 0;
+    uint64_t gen_ = 1, checkedGen_ = 0, checkedVersion_ = 0, clock_ = 0, expansions_ = 0, confirmed_ = 0;
+    // The checked state's frame and depth writes, and whether they reach a kept expansion not yet suspect.
+    Range writes_[2] = {};
+    int writeCount_ = 0;
+    bool stateWritesKept_ = false;
+};
+
+}  // namespace console::gs

@@ -1,0 +1,154 @@
+// The expansions of 8-bit palette textures: made once per texture and palette, kept while the texels stay
+// as they were, never for textures the primitive draws into or that cannot be read directly.
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "console/gs/rasterizer_palette.h"
+#include "gs_test_util.h"
+
+namespace gstest {
+namespace {
+
+struct PaletteScene {
+    std::vector<uint8_t> mem = std::vector<uint8_t>(LocalMemory::kSize);
+    uint32_t pal[256];
+    DrawState st;
+    PaletteTextures textures;
+    uint64_t versions = 1;
+
+    PaletteScene() {
+        Rng rnd{5};
+        for (auto& b : mem) b = uint8_t(rnd(256));
+        for (auto& c : pal) c = rnd(1u << 24) * 0x9E3779B1u;
+        st.textured = st.texFast = true;
+        st.tpsm = kPsmT8;
+        st.tw = st.th = 5;
+        st.tbw = 1;  // rows of 64 texels, 32 used
+        st.tBase = 0x10000;
+        st.clut = pal;
+        st.fbBase = 0;
+        st.fbw = 1;
+        st.scx1 = st.scy1 = 63;
+        st.version = versions;
+    }
+    const uint32_t* Draw() {
+        textures.BeforeDraw(st, versions, mem.data(), nullptr);
+        return st.texels32;
+    }
+    bool Matches(const uint32_t* t) const {
+        for (uint32_t v = 0; v < 32; ++v)
+            for (uint32_t u = 0; u < 32; ++u)
+                if (t[v * 64 + u] != pal[mem[st.tBase + v * 64 + u]]) return false;
+        return true;
+    }
+};
+
+TEST(GsPaletteTextures, ExpandedOncePerTextureAndPaletteAndAgainWhenItsTexelsChange) {
+    PaletteScene s;
+    const uint32_t* t = s.Draw();
+    ASSERT_NE(t, nullptr);
+    EXPECT_TRUE(s.Matches(t));
+    const uint64_t v = s.st.version;
+    EXPECT_NE(v, 1u);  // the state changed: what was worked out from it must be again
+    EXPECT_EQ(s.Draw(), t);
+    EXPECT_EQ(s.st.version, v);
+    EXPECT_EQ(s.textures.Expansions(), 1u);
+
+    // Another palette (a palette load gives the state a new version), then the first one again.
+    s.pal[s.mem[s.st.tBase + 3]] ^= 0x01000000u;
+    s.st.version = ++s.versions;
+    const uint32_t* t2 = s.Draw();
+    EXPECT_TRUE(s.Matches(t2));
+    EXPECT_EQ(s.textures.Expansions(), 2u);
+    s.pal[s.mem[s.st.tBase + 3]] ^= 0x01000000u;
+    s.st.version = ++s.versions;
+    EXPECT_EQ(s.Draw(), t);
+    EXPECT_EQ(s.textures.Expansions(), 2u);
+
+    // Writes beside the texture keep it; writes over it that leave its texels as they were keep it too,
+    // once they are found unchanged; a changed texel does not.
+    s.textures.Written(s.st.tBase + 31 * 64 + 32, 32);
+    s.textures.Written(s.st.tBase - 16, 16);
+    EXPECT_EQ(s.Draw(), t);
+    EXPECT_EQ(s.textures.Confirmed(), 0u);
+    s.textures.Written(s.st.tBase + 31 * 64, 64);
+    EXPECT_EQ(s.Draw(), t);
+    EXPECT_EQ(s.textures.Confirmed(), 1u);
+    EXPECT_EQ(s.textures.Expansions(), 2u);
+    s.mem[s.st.tBase + 31 * 64 + 31] ^= 0x5A;
+    s.textures.Written(s.st.tBase + 31 * 64 + 31, 1);
+    EXPECT_TRUE(s.Matches(s.Draw()));
+    EXPECT_EQ(s.textures.Expansions(), 3u);
+    // A write wrapping round the end of local memory onto its first bytes.
+    s.mem[s.st.tBase] ^= 0x33;
+    s.textures.Written(LocalMemory::kSize - 8, 8 + s.st.tBase + 1);
+    EXPECT_TRUE(s.Matches(s.Draw()));
+    EXPECT_EQ(s.textures.Expansions(), 4u);
+    s.textures.WrittenAnywhere();
+    s.mem[s.st.tBase + 40] ^= 1;  // between the rows the texture uses
+    EXPECT_TRUE(s.Matches(s.Draw()));
+    EXPECT_EQ(s.textures.Expansions(), 4u);
+    s.textures.WrittenAnywhere();
+    s.mem[s.st.tBase + 64 + 20] ^= 1;
+    EXPECT_TRUE(s.Matches(s.Draw()));
+    EXPECT_EQ(s.textures.Expansions(), 5u);
+}
+
+TEST(GsPaletteTextures, PrimitivesDrawingOverATextureAreSeenAndNoneUsesItsOwnFrame) {
+    PaletteScene s;
+    const uint32_t* t = s.Draw();
+    ASSERT_NE(t, nullptr);
+    // An untextured state drawing over the texture's bytes: the next textured primitive expands anew.
+    const DrawState textured = s.st;
+    s.st = DrawState{};
+    s.st.fbBase = textured.tBase - 256;
+    s.st.fbw = 1;
+    s.st.scy0 = 0;
+    s.st.scy1 = 1;  // rows of 256 bytes: reaches 256 bytes into the texture
+    s.st.scx1 = 63;
+    s.st.version = ++s.versions;
+    EXPECT_EQ(s.Draw(), nullptr);
+    s.mem[textured.tBase + 5] ^= 0xFF;
+    s.st = textured;
+    s.st.version = ++s.versions;
+    EXPECT_TRUE(s.Matches(s.Draw()));
+    EXPECT_EQ(s.textures.Expansions(), 2u);
+    // A state drawing into its own texture reads memory as it goes.
+    s.st.fbBase = s.st.tBase;
+    s.st.version = ++s.versions;
+    EXPECT_EQ(s.Draw(), nullptr);
+    // The depth buffer counts when depth is written.
+    s.st.fbBase = 0;
+    s.st.zte = true;
+    s.st.zBase = s.st.tBase + 1024;
+    s.st.version = ++s.versions;
+    EXPECT_EQ(s.Draw(), nullptr);
+    s.st.zmsk = true;
+    s.st.version = ++s.versions;
+    EXPECT_NE(s.Draw(), nullptr);
+}
+
+TEST(GsPaletteTextures, OnlyEightBitTexturesReadDirectlyAreExpanded) {
+    PaletteScene s;
+    s.st.tpsm = kPsmCt32;
+    EXPECT_EQ(s.Draw(), nullptr);
+    s.st.tpsm = kPsmT8;
+    s.st.texFast = false;
+    s.st.version = ++s.versions;
+    EXPECT_EQ(s.Draw(), nullptr);
+    // Wrapping round the end of local memory, or larger than the limit.
+    s.st.texFast = true;
+    s.st.tBase = LocalMemory::kSize - 1024;
+    s.st.version = ++s.versions;
+    EXPECT_EQ(s.Draw(), nullptr);
+    s.st.tBase = 0x10000;
+    s.st.tbw = 63;
+    s.st.tw = s.st.th = 10;
+    s.st.version = ++s.versions;
+    EXPECT_EQ(s.Draw(), nullptr);
+    EXPECT_EQ(s.textures.Expansions(), 0u);
+}
+
+}  // namespace
+}  // namespace gstest
