@@ -70,6 +70,95 @@ TEST(GsRasterizer, TrianglesSharingAnEdgeDrawEveryPixelExactlyOnce) {
     EXPECT_GT(covered, 1200);
 }
 
+// Whether pixel (x, y) of the 64 x 64 frame is covered by the triangle a, b, c (window coordinates, 12.4):
+// its centre on the inner side of every edge, or on an edge that is a top or a left one.
+bool CoversCentre(const int (&xs)[3], const int (&ys)[3], int x, int y) {
+    int o[3] = {0, 1, 2};
+    const int64_t area = int64_t(xs[1] - xs[0]) * (ys[2] - ys[0]) - int64_t(xs[2] - xs[0]) * (ys[1] - ys[0]);
+    if (area == 0) return false;
+    if (area < 0) std::swap(o[1], o[2]);
+    const int64_t px = int64_t(x) * 16 + 8, py = int64_t(y) * 16 + 8;
+    for (int i = 0; i < 3; ++i) {
+        const int a = o[i], b = o[(i + 1) % 3];
+        const int64_t A = int64_t(ys[a]) - ys[b], B = int64_t(xs[b]) - xs[a];
+        const int64_t e = A * (px - xs[a]) + B * (py - ys[a]);
+        const bool topLeft = A > 0 || (A == 0 && B > 0);
+        if (e < 0 || (e == 0 && !topLeft)) return false;
+    }
+    return true;
+}
+
+// Random triangles of every size one at a time, compared pixel by pixel with the rule at every centre:
+// small ones (the short path), larger ones and slivers (the row walk), ones reaching far outside the frame
+// (guard band coordinates, negative ones too), edges exactly through pixel centres, horizontal and
+// vertical edges; with one thread, with the row walk for every triangle, and shared out among threads
+// (each band starts its walk at its own first row).
+TEST(GsRasterizer, TrianglesCoverThePixelCentresTheTopLeftRuleGives) {
+    constexpr int kOff = 1024 * 16;  // window (0, 0) at XYZ (1024, 1024): negative window positions too
+    for (int mode = 0; mode < 3; ++mode) {
+        const GeneralPath walkOnly(mode == 1);
+        Fixture f(mode == 2 ? 3 : 1);
+        AdPacket setup;
+        setup.Set(kRegXyoffset_1, uint64_t(kOff) | (uint64_t(kOff) << 32))
+            .Set(kRegTest_1, TestReg(false, kZtstAlways));
+        f.Send(setup);
+        Rng rnd{77u + uint32_t(mode)};
+        int mismatches = 0, coveredTotal = 0;
+        for (int i = 0; i < 700 && mismatches == 0; ++i) {
+            int xs[3], ys[3];
+            const int kind = int(rnd(6));
+            const int cx = int(rnd(70 * 16)) - 3 * 16, cy = int(rnd(70 * 16)) - 3 * 16;
+            for (int v = 0; v < 3; ++v) {
+                switch (kind) {
+                    case 0:  // under 16 pixels each way
+                        xs[v] = cx + int(rnd(256));
+                        ys[v] = cy + int(rnd(256));
+                        break;
+                    case 1:  // up to 40 pixels
+                        xs[v] = cx + int(rnd(640)) - 320;
+                        ys[v] = cy + int(rnd(640)) - 320;
+                        break;
+                    case 2:  // far outside the frame
+                        xs[v] = int(rnd(2000 * 16)) - 1000 * 16;
+                        ys[v] = int(rnd(2000 * 16)) - 1000 * 16;
+                        break;
+                    case 3:  // on pixel centres, so edges run through centres (and some are axis-aligned)
+                        xs[v] = (cx & ~15) + 16 * int(rnd(12)) + 8;
+                        ys[v] = (cy & ~15) + 16 * int(rnd(12)) + 8;
+                        break;
+                    default:  // slivers: the third vertex a few sixteenths off the middle of the first two
+                        if (v < 2) {
+                            xs[v] = cx + int(rnd(kind == 4 ? 256 : 1600)) - (kind == 4 ? 0 : 800);
+                            ys[v] = cy + int(rnd(kind == 4 ? 256 : 1600)) - (kind == 4 ? 0 : 800);
+                        } else {
+                            xs[2] = (xs[0] + xs[1]) / 2 + int(rnd(9)) - 4;
+                            ys[2] = (ys[0] + ys[1]) / 2 + int(rnd(9)) - 4;
+                        }
+                        break;
+                }
+            }
+            AdPacket p;
+            p.Set(kRegPrim, Prim(kPrimSprite)).Set(kRegRgbaq, Rgbaq(0, 0, 0, 0));
+            p.Set(kRegXyz2, Xyz(kOff, kOff, 0)).Set(kRegXyz2, Xyz(kOff + 64 * 16, kOff + 64 * 16, 0));
+            p.Set(kRegPrim, Prim(kPrimTriangle)).Set(kRegRgbaq, Rgbaq(255, 255, 255, 255));
+            for (int v = 0; v < 3; ++v) p.Set(kRegXyz2, Xyz(xs[v] + kOff, ys[v] + kOff, 0));
+            f.Send(p);
+            for (int y = 0; y < 64; ++y) {
+                for (int x = 0; x < 64; ++x) {
+                    const bool want = CoversCentre(xs, ys, x, y), got = f.Pixel(x, y) != 0;
+                    coveredTotal += got;
+                    if (want != got && mismatches++ < 5) {
+                        ADD_FAILURE() << "mode " << mode << " triangle " << i << " (" << xs[0] << "," << ys[0]
+                                      << ") (" << xs[1] << "," << ys[1] << ") (" << xs[2] << "," << ys[2]
+                                      << "): pixel " << x << "," << y << (want ? " missing" : " extra");
+                    }
+                }
+            }
+        }
+        EXPECT_GT(coveredTotal, 50000) << "mode " << mode;
+    }
+}
+
 TEST(GsRasterizer, StripAndFanCoverAQuadWithoutOverlap) {
     for (uint32_t type : {uint32_t(kPrimTriangleStrip), uint32_t(kPrimTriangleFan)}) {
         Fixture f;
