@@ -103,8 +103,13 @@ public:
     void SetBand(int index, int count) {
         bandIndex_ = index;
         bandCount_ = count;
+        bandMask_ = (count & (count - 1)) == 0 ? count - 1 : -1;
     }
-    bool OwnsRow(int y) const { return bandCount_ == 1 || ((y >> kBandShift) % bandCount_) == bandIndex_; }
+    // Whose band b is (0..count-1, b of any sign): a mask when the count is a power of two.
+    int BandOwner(int b) const {
+        return bandMask_ >= 0 ? (b & bandMask_) : ((b % bandCount_) + bandCount_) % bandCount_;
+    }
+    bool OwnsRow(int y) const { return bandCount_ == 1 || BandOwner(y >> kBandShift) == bandIndex_; }
     bool OwnsAnyRow(int y0, int y1) const;
 
     // `flat` is the vertex whose colour (and, for sprites, depth and fog) a flat primitive uses.
@@ -204,6 +209,7 @@ private:
     // The rows of the primitive being drawn (kept to avoid reallocation).
     std::vector<SpanRow, RowAllocator<SpanRow>> rows_;
     int bandIndex_ = 0, bandCount_ = 1;
+    int bandMask_ = 0;  // bandCount_ - 1 when that is a power of two, else -1
 };
 
 }  // namespace console::gs

@@ -251,14 +251,15 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     y1 = std::min(y1, st.scy1);
     bx0 = std::max(bx0, st.scx0);
     bx1 = std::min(bx1, st.scx1);
-    if (y0 > y1 || bx0 > bx1 || !OwnsAnyRow(y0, y1)) return;
+    if (y0 > y1 || bx0 > bx1) return;
     bool oneBand = bandCount_ == 1;
     if (!oneBand) {
         // Start the walk at this rasteriser's first row and end it at its last (the walk starts exactly
-        // anywhere).
+        // anywhere); none of its bands in reach: nothing to do.
         const int b0 = y0 >> kBandShift, b1 = y1 >> kBandShift;
-        const int first = b0 + ((bandIndex_ - b0) % bandCount_ + bandCount_) % bandCount_;
-        const int last = b1 - ((b1 - bandIndex_) % bandCount_ + bandCount_) % bandCount_;
+        const int first = b0 + BandOwner(bandIndex_ - b0);
+        if (first > b1) return;
+        const int last = b1 - BandOwner(b1 - bandIndex_);
         y0 = std::max(y0, first << kBandShift);
         y1 = std::min(y1, (last << kBandShift) + (1 << kBandShift) - 1);
         if (y0 > y1) return;

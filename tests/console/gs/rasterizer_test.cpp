@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "gs_test_util.h"
 
@@ -156,6 +159,55 @@ TEST(GsRasterizer, TrianglesCoverThePixelCentresTheTopLeftRuleGives) {
             }
         }
         EXPECT_GT(coveredTotal, 50000) << "mode " << mode;
+    }
+}
+
+// Rasterisers given one band of several each draw only their own rows, starting their walk at their first
+// one: together they draw what one rasteriser draws, for band counts that are powers of two or not.
+TEST(GsRasterizer, BandsTogetherDrawWhatOneRasteriserDraws) {
+    DrawState st;
+    st.fbw = 2;  // 128 pixels wide
+    st.gouraud = true;
+    st.zte = true;
+    st.zBase = 16 * LocalMemory::kPageBytes;
+    st.zpsm = kPsmZ24;
+    st.ztst = kZtstGequal;
+    st.scx1 = 127;
+    st.scy1 = 199;
+    st.version = 1;
+    Rng rnd{9};
+    std::vector<GsVertex> v(3 * 400);
+    for (size_t i = 0; i < v.size(); ++i) {
+        // Mostly small triangles, every fourth up to 100 pixels across; some reach past the scissor.
+        const int size = (i / 3) % 4 == 0 ? 1600 : 200;
+        const GsVertex& c = v[i - i % 3];
+        v[i] = GsVertex{};
+        v[i].x = i % 3 ? c.x + int(rnd(uint32_t(size))) - size / 2 : int(rnd(140 * 16)) - 6 * 16;
+        v[i].y = i % 3 ? c.y + int(rnd(uint32_t(size))) - size / 2 : int(rnd(212 * 16)) - 6 * 16;
+        v[i].z = rnd(1u << 24);
+        v[i].r = uint8_t(rnd(256));
+        v[i].g = uint8_t(rnd(256));
+        v[i].b = uint8_t(rnd(256));
+        v[i].a = uint8_t(rnd(256));
+    }
+    auto draw = [&](int count) {
+        auto mem = std::make_unique<LocalMemory>();
+        uint64_t pixels = 0;
+        for (int band = 0; band < count; ++band) {
+            Rasterizer r(*mem);
+            r.SetBand(band, count);
+            for (size_t i = 0; i < v.size(); i += 3) r.DrawTriangle(st, v[i], v[i + 1], v[i + 2], v[i + 2]);
+            pixels += r.PixelsProcessed();
+        }
+        std::vector<uint8_t> out(mem->Data(), mem->Data() + 17 * LocalMemory::kPageBytes);
+        return std::make_pair(out, pixels);
+    };
+    const auto one = draw(1);
+    EXPECT_GT(one.second, 20000u);
+    for (int count : {2, 3, 5, 32}) {
+        const auto banded = draw(count);
+        EXPECT_TRUE(banded.first == one.first) << count << " bands";
+        EXPECT_EQ(banded.second, one.second) << count << " bands: every pixel drawn once";
     }
 }
 
