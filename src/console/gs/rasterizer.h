@@ -107,8 +107,13 @@ public:
     void SetBand(int index, int count) {
         bandIndex_ = index;
         bandCount_ = count;
+        bandMask_ = (count & (count - 1)) == 0 ? count - 1 : -1;
     }
-    bool OwnsRow(int y) const { return bandCount_ == 1 || ((y >> kBandShift) % bandCount_) == bandIndex_; }
+    // Whose band b is (0..count-1, b of any sign): a mask when the count is a power of two.
+    int BandOwner(int b) const {
+        return bandMask_ >= 0 ? (b & bandMask_) : ((b % bandCount_) + bandCount_) % bandCount_;
+    }
+    bool OwnsRow(int y) const { return bandCount_ == 1 || BandOwner(y >> kBandShift) == bandIndex_; }
     bool OwnsAnyRow(int y0, int y1) const;
 
     // `flat` is the vertex whose colour (and, for sprites, depth and fog) a flat primitive uses.
@@ -128,6 +133,9 @@ public:
     // Sends every primitive through the general (scalar) path when set: tests compare the other paths with
     // it. Returns the previous setting.
     static bool ForceGeneralSpans(bool force);
+    // Sends every triangle through the general row walk when set (not the short path of small ones): tests
+    // compare the two. Returns the previous setting.
+    static bool ForceGeneralSetup(bool force);
 
     struct Plane {
         double c, dx, dy;  // value at window pixel position (px, py) = c + dx * px + dy * py
@@ -139,12 +147,12 @@ public:
         uint32_t fz;
         bool flatZ;
     };
-
-private:
     // One row of a primitive: pixels x0..x1 (inclusive) of row y.
     struct SpanRow {
         int y, x0, x1;
     };
+
+private:
     using RowsFn = void (Rasterizer::*)(const DrawState&, const Planes&, const SpanRow*, size_t);
     // What the vector span takes from the drawing state, worked out once per primitive rather than on
     // every row: 16-bit lane constants for texture wrapping and blend selection, and the span itself.
@@ -158,14 +166,9 @@ private:
         RowsFn fn = nullptr;     // the vector spans of the state; null: the general path
     };
     // Sets up sc_ for the primitives drawn with `st` until the next call; nothing to do when it is set up
-    // for the same version of the state already.
+    // for the same version of the state already (the device's state, or a copy of it with Gouraud shading
+    // off, as sprites and points draw).
     void PrepareSpans(const DrawState& st);
-    // The same for a state that is not the device's own (a changed copy).
-    void PrepareSpansOnce(const DrawState& st) {
-        preparedFor_ = 0;
-        PrepareSpans(st);
-        preparedFor_ = 0;
-    }
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // The rows of one primitive, in order (sc_ prepared for `st`).
     void Spans(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
@@ -205,9 +208,15 @@ private:
     uint64_t preparedFor_ = 0;  // the state version sc_ holds (0: none)
     uint32_t preparedGen_ = 0;  // the span switches' generation then
     int preparedBands_ = 0;     // and the band count
+    // And the state's Gouraud setting (sprites and points draw a copy of the state with it off).
+    bool preparedGouraud_ = false;
+    // The planes of the triangle being drawn: only those its state uses are worked out (the others keep
+    // old values, which its spans do not use).
+    Planes planes_{};
     // The rows of the primitive being drawn (kept to avoid reallocation).
     std::vector<SpanRow, RowAllocator<SpanRow>> rows_;
     int bandIndex_ = 0, bandCount_ = 1;
+    int bandMask_ = 0;  // bandCount_ - 1 when that is a power of two, else -1
 };
 
 }  // namespace console::gs

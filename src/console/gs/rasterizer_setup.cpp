@@ -1,8 +1,12 @@
 // Primitive set-up: triangles, sprites, lines and points turned into rows of covered pixels and the
 // planes of their attributes. Coverage uses edge functions on 12.4 fixed-point window coordinates, sampled
 // at pixel centres with the top-left rule, so two triangles sharing an edge never draw a pixel twice.
+#include <emmintrin.h>
+
 #include <algorithm>
+#include <climits>
 #include <cmath>
+#include <cstdint>
 #include <utility>
 
 #include "console/gs/rasterizer.h"
@@ -14,22 +18,13 @@ using namespace raster;
 
 namespace {
 
-// Plane through three (x, y, value) points, positions in pixels.
-Rasterizer::Plane PlaneOf(double x0, double y0, double a0, double x1, double y1, double a1, double x2,
-                          double y2, double a2) {
-    const double det = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0);
-    Rasterizer::Plane p{};
-    p.dx = ((a1 - a0) * (y2 - y0) - (a2 - a0) * (y1 - y0)) / det;
-    p.dy = ((a2 - a0) * (x1 - x0) - (a1 - a0) * (x2 - x0)) / det;
-    p.c = a0 - p.dx * x0 - p.dy * y0;
-    return p;
-}
 Rasterizer::Plane ConstPlane(double v) {
     return Rasterizer::Plane{v, 0.0, 0.0};
 }
 
 // The edge functions of a triangle whose vertices are ordered so its signed area is positive, with the
-// top-left rule as a bias.
+// top-left rule as a bias: pixel (x, y) is covered when A * (16x + 8) + B * (16y + 8) + C + bias >= 0 for
+// all three.
 struct Edge {
     int64_t A, B, C;
     int64_t bias;
@@ -46,107 +41,203 @@ void TriangleEdges(const GsVertex* const v[3], Edge e[3]) {
     }
 }
 
-// The planes of a triangle's attributes (v in drawing order); `flat` gives the flat colour.
-Rasterizer::Planes TrianglePlanes(const DrawState& st, const GsVertex* const v[3], const GsVertex& flat) {
-    Rasterizer::Planes p{};
-    const double X[3] = {v[0]->x / 16.0, v[1]->x / 16.0, v[2]->x / 16.0};
-    const double Y[3] = {v[0]->y / 16.0, v[1]->y / 16.0, v[2]->y / 16.0};
-    auto plane = [&](auto get) {
-        return PlaneOf(X[0], Y[0], get(*v[0]), X[1], Y[1], get(*v[1]), X[2], Y[2], get(*v[2]));
-    };
-    p.z = plane([](const GsVertex& q) { return double(q.z); });
+// The planes a triangle's state uses (v in drawing order), written into `p`; planes the state does not use
+// keep what they held. A plane through (x0, y0, a0), (x1, y1, a1), (x2, y2, a2), positions in pixels:
+//   dx = ((a1 - a0) * (y2 - y0) - (a2 - a0) * (y1 - y0)) / det,
+//   dy = ((a2 - a0) * (x1 - x0) - (a1 - a0) * (x2 - x0)) / det,  c = a0 - dx * x0 - dy * y0,
+// det = (x1 - x0) * (y2 - y0) - (x2 - x0) * (y1 - y0). The determinant and the differences of positions
+// are shared by every plane, and a plane's two gradients are divided together, in the two lanes of one
+// division. A reciprocal of det multiplied in would round differently from the division (other pixels).
+struct PlaneSetup {
+    double x0, y0;
+    __m128d ya, yb, xv, det;  // (y2 - y0, x1 - x0), (y1 - y0, x2 - x0), (x0, y0), (det, det)
+    PlaneSetup(const GsVertex* const v[3]) {
+        const double X[3] = {v[0]->x / 16.0, v[1]->x / 16.0, v[2]->x / 16.0};
+        const double Y[3] = {v[0]->y / 16.0, v[1]->y / 16.0, v[2]->y / 16.0};
+        x0 = X[0];
+        y0 = Y[0];
+        const double d = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+        ya = _mm_setr_pd(Y[2] - Y[0], X[1] - X[0]);
+        yb = _mm_setr_pd(Y[1] - Y[0], X[2] - X[0]);
+        xv = _mm_setr_pd(X[0], Y[0]);
+        det = _mm_set1_pd(d);
+    }
+    void Plane(double a0, double a1, double a2, Rasterizer::Plane& out) const {
+        const double d1 = a1 - a0, d2 = a2 - a0;
+        const __m128d num =
+            _mm_sub_pd(_mm_mul_pd(_mm_setr_pd(d1, d2), ya), _mm_mul_pd(_mm_setr_pd(d2, d1), yb));
+        const __m128d g = _mm_div_pd(num, det);
+        const double dx = _mm_cvtsd_f64(g), dy = _mm_cvtsd_f64(_mm_unpackhi_pd(g, g));
+        out.dx = dx;
+        out.dy = dy;
+        out.c = a0 - dx * x0 - dy * y0;
+    }
+};
+
+void TrianglePlanes(const DrawState& st, const GsVertex* const v[3], const GsVertex& flat,
+                    Rasterizer::Planes& p) {
+    const PlaneSetup ps(v);
+    const GsVertex &a = *v[0], &b = *v[1], &c = *v[2];
+    ps.Plane(double(a.z), double(b.z), double(c.z), p.z);
     p.flatZ = false;
     if (st.gouraud) {
-        p.r = plane([](const GsVertex& q) { return double(q.r); });
-        p.g = plane([](const GsVertex& q) { return double(q.g); });
-        p.b = plane([](const GsVertex& q) { return double(q.b); });
-        p.a = plane([](const GsVertex& q) { return double(q.a); });
+        ps.Plane(double(a.r), double(b.r), double(c.r), p.r);
+        ps.Plane(double(a.g), double(b.g), double(c.g), p.g);
+        ps.Plane(double(a.b), double(b.b), double(c.b), p.b);
+        ps.Plane(double(a.a), double(b.a), double(c.a), p.a);
     }
     p.fr = flat.r;
     p.fg = flat.g;
     p.fb = flat.b;
     p.fa = flat.a;
-    if (st.fogging) p.f = plane([](const GsVertex& q) { return double(q.fog); });
+    if (st.fogging) ps.Plane(double(a.fog), double(b.fog), double(c.fog), p.f);
     if (st.textured) {
         if (st.uvTexels) {
-            p.s = plane([](const GsVertex& q) { return q.u / 16.0; });
-            p.t = plane([](const GsVertex& q) { return q.v / 16.0; });
+            ps.Plane(a.u / 16.0, b.u / 16.0, c.u / 16.0, p.s);
+            ps.Plane(a.v / 16.0, b.v / 16.0, c.v / 16.0, p.t);
             p.q = ConstPlane(1.0);
         } else {
-            p.s = plane([](const GsVertex& q) { return double(q.s); });
-            p.t = plane([](const GsVertex& q) { return double(q.t); });
-            p.q = plane([](const GsVertex& q) { return double(q.q); });
+            ps.Plane(double(a.s), double(b.s), double(c.s), p.s);
+            ps.Plane(double(a.t), double(b.t), double(c.t), p.t);
+            ps.Plane(double(a.q), double(b.q), double(c.q), p.q);
         }
     }
-    return p;
 }
 
-// Calls emit(y, x0, x1) for each row y0..y1 with covered pixels, x0..x1 within the columns bx0..bx1.
-template <class Emit>
-void WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Emit emit) {
-    // Each edge bounds the covered columns of a row: A * (16x + 8) + B * py + C + bias >= 0. The bound
-    // moves by a fixed rational step per row, walked as quotient and remainder (no division per row).
-    struct Walk {
-        int kind;      // 1: lower bound on x, -1: upper bound, 0: the whole row or nothing
-        int64_t q, r;  // bound = q, with remainder r in [0, k)
-        int64_t k, dq, dr;
-        int64_t R, D;  // for kind 0: row is empty when R > 0
-    } w[3];
+// floor(n / d) and the remainder, d > 0, without a 64-bit integer division: for the magnitudes of window
+// coordinates (|n| < 2^40, d < 2^24) the quotient in doubles is within far less than one of the exact one,
+// and the remainder check puts the truncated quotient right.
+inline void FloorDivRem(int64_t n, int64_t d, int64_t& q, int64_t& r) {
+    q = static_cast<int64_t>(double(n) / double(d));
+    r = n - q * d;
+    while (r < 0) {
+        --q;
+        r += d;
+    }
+    while (r >= d) {
+        ++q;
+        r -= d;
+    }
+}
+
+// One edge's bound on the covered columns of a row, stepped row by row as quotient and remainder (no
+// division per row).
+struct Bound {
+    int64_t q, r;  // the bound, with remainder r in [0, k)
+    int64_t k, dq, dr;
+    void Step() {
+        q += dq;
+        r += dr;
+        const int64_t over = r >= k ? 1 : 0;
+        r -= over * k;
+        q += over;
+    }
+};
+
+// Writes the rows y0..y1 with covered pixels, x0..x1 within the columns bx0..bx1, to `out`; `owns` says
+// whether a row is the caller's (rows of other bands are skipped). Returns how many were written.
+template <class Owns>
+size_t WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Rasterizer::SpanRow* out,
+                        Owns owns) {
+    // A horizontal edge keeps whole rows or none: rows on its outer side are outside the box already, so it
+    // can only take off the first or last row (a centre exactly on it, outside by the top-left rule).
+    for (int i = 0; i < 3; ++i) {
+        const Edge& ed = e[i];
+        if (ed.A != 0) continue;
+        auto in = [&ed](int y) { return ed.B * (int64_t(y) * 16 + 8) + ed.C + ed.bias >= 0; };
+        while (y0 <= y1 && !in(y0)) ++y0;
+        while (y0 <= y1 && !in(y1)) --y1;
+    }
+    if (y0 > y1) return 0;
+    // Each sloped edge bounds the columns of a row: A * (16x + 8) + B * py + C + bias >= 0, a lower bound
+    // on x when A > 0 (x >= ceil(R / K)), an upper one when A < 0 (x <= floor(R / K)). The three A add up
+    // to zero, so there are one or two of each; a missing second one is a bound that never binds.
+    const Bound none{0, 0, 1, 0, 0};
+    Bound lower[2] = {none, none}, upper[2] = {none, none};
+    lower[0].q = lower[1].q = INT64_MIN / 4;
+    upper[0].q = upper[1].q = INT64_MAX / 4;
+    int nl = 0, nu = 0;
     const int64_t py0 = int64_t(y0) * 16 + 8;
     for (int i = 0; i < 3; ++i) {
         const Edge& ed = e[i];
+        if (ed.A == 0) continue;
         const int64_t R = -(ed.B * py0 + ed.C + ed.bias + 8 * ed.A);
         const int64_t D = -16 * ed.B;  // change of R per row
         const int64_t K = 16 * ed.A;
-        Walk& wk = w[i];
+        Bound b;
         if (K > 0) {
-            // x >= ceil(R / K) = floor((R + K - 1) / K)
-            wk.kind = 1;
-            wk.k = K;
-            wk.q = FloorDiv(R + K - 1, K);
-            wk.r = (R + K - 1) - wk.q * K;
-            wk.dq = FloorDiv(D, K);
-            wk.dr = D - wk.dq * K;
-        } else if (K < 0) {
-            // x <= floor(R / K) = floor(-R / -K)
-            wk.kind = -1;
-            wk.k = -K;
-            wk.q = FloorDiv(-R, -K);
-            wk.r = -R - wk.q * (-K);
-            wk.dq = FloorDiv(-D, -K);
-            wk.dr = -D - wk.dq * (-K);
+            b.k = K;
+            FloorDivRem(R + K - 1, K, b.q, b.r);
+            FloorDivRem(D, K, b.dq, b.dr);
+            lower[nl++ & 1] = b;
         } else {
-            wk.kind = 0;
-            wk.R = R;
-            wk.D = D;
+            b.k = -K;
+            FloorDivRem(-R, -K, b.q, b.r);
+            FloorDivRem(-D, -K, b.dq, b.dr);
+            upper[nu++ & 1] = b;
         }
     }
+    size_t count = 0;
     for (int y = y0; y <= y1; ++y) {
-        int64_t lo = bx0, hi = bx1;
-        for (Walk& wk : w) {
-            if (wk.kind == 1) {
-                lo = std::max(lo, wk.q);
-            } else if (wk.kind == -1) {
-                hi = std::min(hi, wk.q);
-            } else if (wk.R > 0) {
-                hi = lo - 1;
-            }
-            if (wk.kind != 0) {
-                wk.q += wk.dq;
-                wk.r += wk.dr;
-                if (wk.r >= wk.k) {
-                    wk.r -= wk.k;
-                    ++wk.q;
-                }
-            } else {
-                wk.R += wk.D;
-            }
-        }
-        if (lo <= hi) emit(y, int(lo), int(hi));
+        const int64_t lo = std::max({int64_t(bx0), lower[0].q, lower[1].q});
+        const int64_t hi = std::min({int64_t(bx1), upper[0].q, upper[1].q});
+        if (lo <= hi && owns(y)) out[count++] = Rasterizer::SpanRow{y, int(lo), int(hi)};
+        lower[0].Step();
+        lower[1].Step();
+        upper[0].Step();
+        upper[1].Step();
     }
+    return count;
+}
+
+// The covered rows of a triangle less than 16 pixels wide and high (at most 16 pixel centres each way):
+// the three edge functions at every centre of a row, four columns a step. The values fit 32 bits: at a
+// centre inside the vertices' box, |A * (px - x) + B * (py - y)| <= 2 * 256 * 512 for such a triangle.
+// The covered centres of a row are a run (the triangle is convex): its first and last set bits.
+template <class Owns>
+size_t SmallTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Rasterizer::SpanRow* out,
+                         Owns owns) {
+    const int chunks = (bx1 - bx0) / 4 + 1;  // 1..4
+    const uint32_t colMask = (2u << (bx1 - bx0)) - 1u;
+    __m128i val[3][4], rowStep[3];
+    const int64_t px0 = int64_t(bx0) * 16 + 8, py0 = int64_t(y0) * 16 + 8;
+    for (int i = 0; i < 3; ++i) {
+        const int32_t at = int32_t(e[i].A * px0 + e[i].B * py0 + e[i].C + e[i].bias);
+        const int32_t sx = int32_t(e[i].A * 16);
+        __m128i v = _mm_setr_epi32(at, at + sx, at + 2 * sx, at + 3 * sx);
+        const __m128i four = _mm_set1_epi32(4 * sx);
+        for (int c = 0; c < 4; ++c, v = _mm_add_epi32(v, four)) val[i][c] = v;
+        rowStep[i] = _mm_set1_epi32(int32_t(e[i].B * 16));
+    }
+    const __m128i minusOne = _mm_set1_epi32(-1);
+    size_t count = 0;
+    for (int y = y0; y <= y1; ++y) {
+        uint32_t bits = 0;
+        for (int c = 0; c < chunks; ++c) {
+            const __m128i in = _mm_and_si128(
+                _mm_and_si128(_mm_cmpgt_epi32(val[0][c], minusOne), _mm_cmpgt_epi32(val[1][c], minusOne)),
+                _mm_cmpgt_epi32(val[2][c], minusOne));
+            bits |= uint32_t(_mm_movemask_ps(_mm_castsi128_ps(in))) << (4 * c);
+            for (int i = 0; i < 3; ++i) val[i][c] = _mm_add_epi32(val[i][c], rowStep[i]);
+        }
+        bits &= colMask;
+        if (bits && owns(y))
+            out[count++] = Rasterizer::SpanRow{y, bx0 + __builtin_ctz(bits), bx0 + 31 - __builtin_clz(bits)};
+    }
+    return count;
 }
 
 }  // namespace
+
+namespace {
+bool generalSetup = false;
+}  // namespace
+
+bool Rasterizer::ForceGeneralSetup(bool force) {
+    const bool old = generalSetup;
+    generalSetup = force;
+    return old;
+}
 
 void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
                               const GsVertex& flat) {
@@ -154,21 +245,25 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     // worker sees lie in other workers' bands.
     const int32_t minY = std::min({va.y, vb.y, vc.y}), maxY = std::max({va.y, vb.y, vc.y});
     const int32_t minX = std::min({va.x, vb.x, vc.x}), maxX = std::max({va.x, vb.x, vc.x});
-    int y0 = int(CeilDiv(int64_t(minY) - 8, 16)), y1 = int(FloorDiv(int64_t(maxY) - 8, 16));
-    int bx0 = int(CeilDiv(int64_t(minX) - 8, 16)), bx1 = int(FloorDiv(int64_t(maxX) - 8, 16));
+    int y0 = int((int64_t(minY) + 7) >> 4), y1 = int((int64_t(maxY) - 8) >> 4);
+    int bx0 = int((int64_t(minX) + 7) >> 4), bx1 = int((int64_t(maxX) - 8) >> 4);
     y0 = std::max(y0, st.scy0);
     y1 = std::min(y1, st.scy1);
     bx0 = std::max(bx0, st.scx0);
     bx1 = std::min(bx1, st.scx1);
-    if (y0 > y1 || bx0 > bx1 || !OwnsAnyRow(y0, y1)) return;
-    if (bandCount_ > 1) {
-        // Walk only from this rasteriser's first row to its last (the walk starts exactly anywhere).
+    if (y0 > y1 || bx0 > bx1) return;
+    bool oneBand = bandCount_ == 1;
+    if (!oneBand) {
+        // Start the walk at this rasteriser's first row and end it at its last (the walk starts exactly
+        // anywhere); none of its bands in reach: nothing to do.
         const int b0 = y0 >> kBandShift, b1 = y1 >> kBandShift;
-        const int first = b0 + ((bandIndex_ - b0) % bandCount_ + bandCount_) % bandCount_;
-        const int last = b1 - ((b1 - bandIndex_) % bandCount_ + bandCount_) % bandCount_;
+        const int first = b0 + BandOwner(bandIndex_ - b0);
+        if (first > b1) return;
+        const int last = b1 - BandOwner(b1 - bandIndex_);
         y0 = std::max(y0, first << kBandShift);
         y1 = std::min(y1, (last << kBandShift) + (1 << kBandShift) - 1);
         if (y0 > y1) return;
+        oneBand = first == last;  // every row left is this rasteriser's
     }
 
     const GsVertex* v[3] = {&va, &vb, &vc};
@@ -179,14 +274,23 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
 
     Edge e[3];
     TriangleEdges(v, e);
-    rows_.clear();
-    WalkTriangleRows(e, y0, y1, bx0, bx1, [this](int y, int x0, int x1) {
-        if (OwnsRow(y)) rows_.push_back(SpanRow{y, x0, x1});
-    });
-    if (rows_.empty()) return;  // thin or small triangles often cover no pixel centre
+    const auto owns = [this, oneBand](int y) { return oneBand || OwnsRow(y); };
+    SpanRow small[16];
+    SpanRow* rows;
+    size_t count;
+    if (maxX - minX < 256 && maxY - minY < 256 && !generalSetup) {
+        rows = small;
+        count = SmallTriangleRows(e, y0, y1, bx0, bx1, rows, owns);
+    } else {
+        const size_t need = size_t(y1 - y0 + 1);
+        if (rows_.size() < need) rows_.resize(need);
+        rows = rows_.data();
+        count = WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns);
+    }
+    if (count == 0) return;  // thin or small triangles often cover no pixel centre
     PrepareSpans(st);
-    const Planes p = TrianglePlanes(st, v, flat);
-    Spans(st, p, rows_.data(), rows_.size());
+    TrianglePlanes(st, v, flat, planes_);
+    Spans(st, planes_, rows, count);
 }
 
 void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVertex& b) {
@@ -243,7 +347,7 @@ void Rasterizer::DrawSprite(const DrawState& st, const GsVertex& a, const GsVert
     // s and t hold coordinates already divided by q (q is 1), scaled to texels in the span.
     DrawState s2 = st;
     s2.gouraud = false;
-    PrepareSpansOnce(s2);
+    PrepareSpans(s2);
     rows_.clear();
     for (int y = y0; y <= y1; ++y)
         if (OwnsRow(y)) rows_.push_back(SpanRow{y, x0, x1});
@@ -319,7 +423,7 @@ void Rasterizer::DrawPoint(const DrawState& st, const GsVertex& v) {
     }
     DrawState s2 = st;
     s2.gouraud = false;
-    PrepareSpansOnce(s2);
+    PrepareSpans(s2);
     Span(s2, p, py, px, px);
 }
 

@@ -327,11 +327,12 @@ bool Rasterizer::OwnsAnyRow(int y0, int y1) const {
 
 void Rasterizer::PrepareSpans(const DrawState& st) {
     if (st.version != 0 && st.version == preparedFor_ && switchGen == preparedGen_ &&
-        bandCount_ == preparedBands_)
+        bandCount_ == preparedBands_ && st.gouraud == preparedGouraud_)
         return;
     preparedFor_ = st.version;
     preparedGen_ = switchGen;
     preparedBands_ = bandCount_;
+    preparedGouraud_ = st.gouraud;
     SpanConsts& k = sc_;
     k.fn = nullptr;
     k.banded = bandCount_ > 1;

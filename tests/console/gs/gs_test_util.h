@@ -119,11 +119,16 @@ struct Rng {
     }
 };
 
-// Sends every primitive through the general (scalar) path while it lives (when `general`).
+// Sends every primitive through the general (scalar) path while it lives (when `general`): the scalar
+// spans, and the general row walk for every triangle (no short path for small ones).
 struct GeneralPath {
-    explicit GeneralPath(bool general) : old(Rasterizer::ForceGeneralSpans(general)) {}
-    ~GeneralPath() { Rasterizer::ForceGeneralSpans(old); }
-    bool old;
+    explicit GeneralPath(bool general)
+        : old(Rasterizer::ForceGeneralSpans(general)), oldSetup(Rasterizer::ForceGeneralSetup(general)) {}
+    ~GeneralPath() {
+        Rasterizer::ForceGeneralSpans(old);
+        Rasterizer::ForceGeneralSetup(oldSetup);
+    }
+    bool old, oldSetup;
 };
 
 // Captures GS/GIF log lines for the lifetime of the object.

@@ -2,6 +2,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
+#include <utility>
+#include <vector>
 
 #include "gs_test_util.h"
 
@@ -68,6 +71,144 @@ TEST(GsRasterizer, TrianglesSharingAnEdgeDrawEveryPixelExactlyOnce) {
     for (int y = 0; y < 31; ++y) EXPECT_EQ(Red(f.Pixel(40, y)), 0u);
     for (int x = 0; x < 41; ++x) EXPECT_EQ(Red(f.Pixel(x, 30)), 0u);
     EXPECT_GT(covered, 1200);
+}
+
+// Whether pixel (x, y) of the 64 x 64 frame is covered by the triangle a, b, c (window coordinates, 12.4):
+// its centre on the inner side of every edge, or on an edge that is a top or a left one.
+bool CoversCentre(const int (&xs)[3], const int (&ys)[3], int x, int y) {
+    int o[3] = {0, 1, 2};
+    const int64_t area = int64_t(xs[1] - xs[0]) * (ys[2] - ys[0]) - int64_t(xs[2] - xs[0]) * (ys[1] - ys[0]);
+    if (area == 0) return false;
+    if (area < 0) std::swap(o[1], o[2]);
+    const int64_t px = int64_t(x) * 16 + 8, py = int64_t(y) * 16 + 8;
+    for (int i = 0; i < 3; ++i) {
+        const int a = o[i], b = o[(i + 1) % 3];
+        const int64_t A = int64_t(ys[a]) - ys[b], B = int64_t(xs[b]) - xs[a];
+        const int64_t e = A * (px - xs[a]) + B * (py - ys[a]);
+        const bool topLeft = A > 0 || (A == 0 && B > 0);
+        if (e < 0 || (e == 0 && !topLeft)) return false;
+    }
+    return true;
+}
+
+// Random triangles of every size one at a time, compared pixel by pixel with the rule at every centre:
+// small ones (the short path), larger ones and slivers (the row walk), ones reaching far outside the frame
+// (guard band coordinates, negative ones too), edges exactly through pixel centres, horizontal and
+// vertical edges; with one thread, with the row walk for every triangle, and shared out among threads
+// (each band starts its walk at its own first row).
+TEST(GsRasterizer, TrianglesCoverThePixelCentresTheTopLeftRuleGives) {
+    constexpr int kOff = 1024 * 16;  // window (0, 0) at XYZ (1024, 1024): negative window positions too
+    for (int mode = 0; mode < 3; ++mode) {
+        const GeneralPath walkOnly(mode == 1);
+        Fixture f(mode == 2 ? 3 : 1);
+        AdPacket setup;
+        setup.Set(kRegXyoffset_1, uint64_t(kOff) | (uint64_t(kOff) << 32))
+            .Set(kRegTest_1, TestReg(false, kZtstAlways));
+        f.Send(setup);
+        Rng rnd{77u + uint32_t(mode)};
+        int mismatches = 0, coveredTotal = 0;
+        for (int i = 0; i < 700 && mismatches == 0; ++i) {
+            int xs[3], ys[3];
+            const int kind = int(rnd(6));
+            const int cx = int(rnd(70 * 16)) - 3 * 16, cy = int(rnd(70 * 16)) - 3 * 16;
+            for (int v = 0; v < 3; ++v) {
+                switch (kind) {
+                    case 0:  // under 16 pixels each way
+                        xs[v] = cx + int(rnd(256));
+                        ys[v] = cy + int(rnd(256));
+                        break;
+                    case 1:  // up to 40 pixels
+                        xs[v] = cx + int(rnd(640)) - 320;
+                        ys[v] = cy + int(rnd(640)) - 320;
+                        break;
+                    case 2:  // far outside the frame
+                        xs[v] = int(rnd(2000 * 16)) - 1000 * 16;
+                        ys[v] = int(rnd(2000 * 16)) - 1000 * 16;
+                        break;
+                    case 3:  // on pixel centres, so edges run through centres (and some are axis-aligned)
+                        xs[v] = (cx & ~15) + 16 * int(rnd(12)) + 8;
+                        ys[v] = (cy & ~15) + 16 * int(rnd(12)) + 8;
+                        break;
+                    default:  // slivers: the third vertex a few sixteenths off the middle of the first two
+                        if (v < 2) {
+                            xs[v] = cx + int(rnd(kind == 4 ? 256 : 1600)) - (kind == 4 ? 0 : 800);
+                            ys[v] = cy + int(rnd(kind == 4 ? 256 : 1600)) - (kind == 4 ? 0 : 800);
+                        } else {
+                            xs[2] = (xs[0] + xs[1]) / 2 + int(rnd(9)) - 4;
+                            ys[2] = (ys[0] + ys[1]) / 2 + int(rnd(9)) - 4;
+                        }
+                        break;
+                }
+            }
+            AdPacket p;
+            p.Set(kRegPrim, Prim(kPrimSprite)).Set(kRegRgbaq, Rgbaq(0, 0, 0, 0));
+            p.Set(kRegXyz2, Xyz(kOff, kOff, 0)).Set(kRegXyz2, Xyz(kOff + 64 * 16, kOff + 64 * 16, 0));
+            p.Set(kRegPrim, Prim(kPrimTriangle)).Set(kRegRgbaq, Rgbaq(255, 255, 255, 255));
+            for (int v = 0; v < 3; ++v) p.Set(kRegXyz2, Xyz(xs[v] + kOff, ys[v] + kOff, 0));
+            f.Send(p);
+            for (int y = 0; y < 64; ++y) {
+                for (int x = 0; x < 64; ++x) {
+                    const bool want = CoversCentre(xs, ys, x, y), got = f.Pixel(x, y) != 0;
+                    coveredTotal += got;
+                    if (want != got && mismatches++ < 5) {
+                        ADD_FAILURE() << "mode " << mode << " triangle " << i << " (" << xs[0] << "," << ys[0]
+                                      << ") (" << xs[1] << "," << ys[1] << ") (" << xs[2] << "," << ys[2]
+                                      << "): pixel " << x << "," << y << (want ? " missing" : " extra");
+                    }
+                }
+            }
+        }
+        EXPECT_GT(coveredTotal, 50000) << "mode " << mode;
+    }
+}
+
+// Rasterisers given one band of several each draw only their own rows, starting their walk at their first
+// one: together they draw what one rasteriser draws, for band counts that are powers of two or not.
+TEST(GsRasterizer, BandsTogetherDrawWhatOneRasteriserDraws) {
+    DrawState st;
+    st.fbw = 2;  // 128 pixels wide
+    st.gouraud = true;
+    st.zte = true;
+    st.zBase = 16 * LocalMemory::kPageBytes;
+    st.zpsm = kPsmZ24;
+    st.ztst = kZtstGequal;
+    st.scx1 = 127;
+    st.scy1 = 199;
+    st.version = 1;
+    Rng rnd{9};
+    std::vector<GsVertex> v(3 * 400);
+    for (size_t i = 0; i < v.size(); ++i) {
+        // Mostly small triangles, every fourth up to 100 pixels across; some reach past the scissor.
+        const int size = (i / 3) % 4 == 0 ? 1600 : 200;
+        const GsVertex& c = v[i - i % 3];
+        v[i] = GsVertex{};
+        v[i].x = i % 3 ? c.x + int(rnd(uint32_t(size))) - size / 2 : int(rnd(140 * 16)) - 6 * 16;
+        v[i].y = i % 3 ? c.y + int(rnd(uint32_t(size))) - size / 2 : int(rnd(212 * 16)) - 6 * 16;
+        v[i].z = rnd(1u << 24);
+        v[i].r = uint8_t(rnd(256));
+        v[i].g = uint8_t(rnd(256));
+        v[i].b = uint8_t(rnd(256));
+        v[i].a = uint8_t(rnd(256));
+    }
+    auto draw = [&](int count) {
+        auto mem = std::make_unique<LocalMemory>();
+        uint64_t pixels = 0;
+        for (int band = 0; band < count; ++band) {
+            Rasterizer r(*mem);
+            r.SetBand(band, count);
+            for (size_t i = 0; i < v.size(); i += 3) r.DrawTriangle(st, v[i], v[i + 1], v[i + 2], v[i + 2]);
+            pixels += r.PixelsProcessed();
+        }
+        std::vector<uint8_t> out(mem->Data(), mem->Data() + 17 * LocalMemory::kPageBytes);
+        return std::make_pair(out, pixels);
+    };
+    const auto one = draw(1);
+    EXPECT_GT(one.second, 20000u);
+    for (int count : {2, 3, 5, 32}) {
+        const auto banded = draw(count);
+        EXPECT_TRUE(banded.first == one.first) << count << " bands";
+        EXPECT_EQ(banded.second, one.second) << count << " bands: every pixel drawn once";
+    }
 }
 
 TEST(GsRasterizer, StripAndFanCoverAQuadWithoutOverlap) {
