@@ -28,7 +28,7 @@ inline void* BootSampleDisc(bool padTwo = false) {
     console::ClockReset();
     console::VsyncReset();
     veClockReset();
-    x_HardwareBootSystem();
+    if (x_HardwareBootSystem() != 0) return nullptr;
     veEngineInit(0, nullptr);
     x_GetIODriver()->FnPrint = [](const char*) {};
     common = GetFileManager()->loadFile("COMMON\\qz02dat.bin");

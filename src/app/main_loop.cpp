@@ -1,6 +1,7 @@
 #include "app/main_loop.h"
 
 #include <cstdio>
+#include <memory>
 
 #include "console/iop/iop.h"
 #include "console/spu/sd_remote.h"
@@ -29,7 +30,7 @@ void PrintSeparator() {
 
 void* qzStartUp(int argc, char** argv) {
     x_BuildHostPrefix();
-    x_HardwareBootSystem();
+    if (x_HardwareBootSystem() != 0) return nullptr;
 
     veEngineSetDMACountLimit(15000);
     veEngineSetNonBonedViewMatrixLimit(200);
@@ -41,7 +42,7 @@ void* qzStartUp(int argc, char** argv) {
     veSoundSetMaxSamples(120);
     veSoundSetSpeakerConfig(3);
     veSoundInit();
-    x_HardwareLoadModule("BRNX_AMM.IRX");
+    if (x_HardwareLoadModule("BRNX_AMM.IRX") != 0) return nullptr;
 
     // The options record is a static object (its constructor allocates nothing, so it can be built
     // before the heap); start-up gives it its defaults.
@@ -92,7 +93,7 @@ void qzSetFrontEndStep(CFrontEndStep* step) {
     frontEndStep = step;
 }
 
-int qzRunLoop(void* common) {
+QzExit qzRunLoop(void* common) {
     unsigned int restart = 0;
     int screen = 34;
     int soakCount = 1;
@@ -102,7 +103,7 @@ int qzRunLoop(void* common) {
         if (gameState == GAMESTATE_GAME) {
             PrintMemoryLine("Used Mem Game Start= %dk   Free Mem = %dk   Largest Free = %dk\n");
             const int freeBefore = x_TotalMemoryFree();
-            auto* race = new CQzGame(&gameOptions, common, restart);
+            auto race = std::make_unique<CQzGame>(&gameOptions, common, restart);
             int result = 0;
             while (result == 0 && !qzQuitRequested) result = race->updateGame();
             if (result == CQzGame::kRestart) {
@@ -112,7 +113,7 @@ int qzRunLoop(void* common) {
                 restart = 0;
                 screen = NextFrontEndScreen(inCareer != 0);
             }
-            delete race;
+            race.reset();
             // A race gives back everything it took: anything else is lost for the rest of the run. The
             // run's first race also sets up what lasts the run (resource stores, sound envelopes, the
             // common objects' geometry as loaded), so it is only reported.
@@ -126,14 +127,14 @@ int qzRunLoop(void* common) {
                 x_printf("Soak race on %s: heap free %d bytes, largest free %u\n", gameOptions.WorldFile,
                          freeAfter, x_LargestBlockFree());
         } else {
-            if (SetUpSoundProcessor() != 0) return -1;
+            if (SetUpSoundProcessor() != 0) return QzExit{-1};
             PrintSeparator();
             PrintMemoryLine("Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
             PrintSeparator();
             CFrontEndStep* step = frontEndStep ? frontEndStep : FE_ShellStep();
-            step->begin(&gameOptions, screen);
+            if (const char* why = step->begin(&gameOptions, screen)) return QzExit{1, why};
             while (!step->update())
-                if (qzQuitRequested) return 0;
+                if (qzQuitRequested) return QzExit{};
             gameState = GAMESTATE_GAME;
             step->end();
         }
@@ -147,11 +148,11 @@ int qzRunLoop(void* common) {
             ++soakCount;
         }
     }
-    return 0;
+    return QzExit{};
 }
 
-int qzMain(int argc, char** argv) {
+QzExit qzMain(int argc, char** argv) {
     void* common = qzStartUp(argc, argv);
-    if (!common) return 1;
+    if (!common) return QzExit{1};
     return qzRunLoop(common);
 }

@@ -4,19 +4,27 @@
 #include "frontend/screens/frontend_step.h"
 #include "game/core/global_options.h"
 
+// How the program ended: its exit code and, for a failure the game's log has not already explained, the
+// line main gives the user (null otherwise).
+struct QzExit {
+    int code = 0;
+    const char* why = nullptr;
+};
+
 // Start-up: boot, engine and sound limits, default options, and the common-objects master file.
-// Returns the loaded common-objects image, or null when it could not be loaded.
+// Returns the loaded common-objects image, or null when a driver module or that file could not be
+// loaded (the log says which).
 void* qzStartUp(int argc, char** argv);
 
-// The whole program as the console ran it. Returns the program's exit code.
-int qzMain(int argc, char** argv);
+// The whole program as the console ran it.
+QzExit qzMain(int argc, char** argv);
 
 // Installs the front-end step (null: the front-end shell). The step is not owned.
 void qzSetFrontEndStep(CFrontEndStep* step);
 
-// Runs the loop until qzQuitRequested (the console's loop never ended). Returns -1 when the sound
-// processor cannot be set up on entry to the front end.
-int qzRunLoop(void* common);
+// Runs the loop until qzQuitRequested (the console's loop never ended). Ends with code -1 when the sound
+// processor cannot be set up on entry to the front end, 1 when the front end cannot open.
+QzExit qzRunLoop(void* common);
 
 // Set by the host (for example after the number of frames it was asked to show); the loop ends at the
 // next frame boundary and qzMain returns 0. The console version never ended.

@@ -1,6 +1,8 @@
 #include "audio/envelope.h"
 
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "audio/envelope_map_format.h"
 #include "engine/sys/files.h"
@@ -54,7 +56,7 @@ CEnvelopeMap::~CEnvelopeMap() {
 
 void CEnvelopeMap::clear() {
     for (auto& [in, outs] : data)
-        for (auto& [out, env] : outs) delete env;
+        for (auto& [out, env] : outs) env.reset();  // the envelopes, then the map's nodes
     data.clear();
 }
 
@@ -77,19 +79,17 @@ bool CEnvelopeMap::load(const void* image, uint32_t length) {
         for (uint32_t e = 0; e < outputs; ++e) {
             int32_t outKind = 0;
             Read32(cursor, end, &outKind);
-            auto env = new CEnvelope;
+            auto env = std::make_unique<CEnvelope>();
             env->load(cursor, end);
-            CEnvelope*& slot = data[inKind][outKind];
-            delete slot;  // a repeated pair replaces the earlier envelope
-            slot = env;
+            data[inKind][outKind] = std::move(env);  // a repeated pair replaces the earlier envelope
         }
     }
     return true;
 }
 
 CEnvelope& CEnvelopeMap::operator()(int inputKind, int outputKind) {
-    CEnvelope*& slot = data[inputKind][outputKind];
-    if (!slot) slot = new CEnvelope;
+    std::unique_ptr<CEnvelope>& slot = data[inputKind][outputKind];
+    if (!slot) slot = std::make_unique<CEnvelope>();
     return *slot;
 }
 
@@ -97,5 +97,5 @@ const CEnvelope* CEnvelopeMap::find(int inputKind, int outputKind) const {
     const auto in = data.find(inputKind);
     if (in == data.end()) return nullptr;
     const auto out = in->second.find(outputKind);
-    return out == in->second.end() ? nullptr : out->second;
+    return out == in->second.end() ? nullptr : out->second.get();
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -42,5 +43,5 @@ public:
     const CEnvelope* find(int inputKind, int outputKind) const;
     void clear();
 
-    std::map<int, std::map<int, CEnvelope*>> data;
+    std::map<int, std::map<int, std::unique_ptr<CEnvelope>>> data;
 };

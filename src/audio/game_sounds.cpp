@@ -32,20 +32,14 @@ float Draw() {
 
 CAmbientSound::CAmbientSound(int modelObjectId, int group_, CSoundReader* reader)
     : CSoundObject(modelObjectId, group_), snd(reader) {}
-CAmbientSound::~CAmbientSound() {
-    delete snd;
-}
 
 CSoundReader* CAmbientSound::getCurrentSound(CModelObject*) {
     if (snd && snd->finished()) snd->reset();
-    return snd;
+    return snd.get();
 }
 
 CTriggeredSound::CTriggeredSound(int modelObjectId, int group_, CSoundReader* reader)
     : CSoundObject(modelObjectId, group_), snd(reader) {}
-CTriggeredSound::~CTriggeredSound() {
-    delete snd;
-}
 
 CSoundReader* CTriggeredSound::getCurrentSound(CModelObject* source) {
     if (!snd) return nullptr;
@@ -54,7 +48,7 @@ CSoundReader* CTriggeredSound::getCurrentSound(CModelObject* source) {
         snd->reset();
     }
     if (snd->finished()) triggered = 0;
-    return triggered ? snd : nullptr;
+    return triggered ? snd.get() : nullptr;
 }
 
 CBikeStateSound::CBikeStateSound(int modelObjectId, int group_, CSoundReader* reader, int f_, int notf_)
@@ -103,20 +97,13 @@ void CRandomSound::getParams(CSoundView*, CModelObject*, CModelObject*, CSoundPa
 }
 
 CCollisionSound::CCollisionSound(int modelObjectId, int group_) : CSoundObject(modelObjectId, group_) {}
-CCollisionSound::~CCollisionSound() {
-    delete current;
-}
 
 CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
-    if (current && current->finished()) {
-        delete current;  // leaves every mixer channel first
-        current = nullptr;
-    }
+    if (current && current->finished()) current.reset();  // leaves every mixer channel first
     const auto* bike = dynamic_cast<const KineticBike*>(source);
-    if (!bike) return current;
-    if (!Bit(bike->viewFlags, BIKE_COLLIDE)) return current;
-    delete current;
-    current = nullptr;
+    if (!bike) return current.get();
+    if (!Bit(bike->viewFlags, BIKE_COLLIDE)) return current.get();
+    current.reset();
     const CModelObject* hit = bike->collisionObject;
     if (!hit) return nullptr;
     const int desc = hit->descriptionId;
@@ -124,11 +111,11 @@ CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
     if (d && d->typeInfo) {
         const int n = d->typeInfo->hitSoundId - 1;
         if (n < 0) return nullptr;
-        current = CSoundFactory::getReader(CQZSoundIDs::getGlobalIdFromWorldId(n));
+        current.reset(CSoundFactory::getReader(CQZSoundIDs::getGlobalIdFromWorldId(n)));
         x_printf("AUDIO: DEBUG: Bike Collision. Hit object with descid %d. Playing sound %d.\n", desc,
                  d->typeInfo->hitSoundId);
     } else {
-        current = CSoundFactory::getReader(CQZSoundIDs::collideId);
+        current.reset(CSoundFactory::getReader(CQZSoundIDs::collideId));
         x_printf(
             d ? "AUDIO: DEBUG: Bike Collision. Hit object with descid %d. No sound defined. Playing sound %d "
                 "(default).\n"
@@ -144,7 +131,7 @@ CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
     }
     x_printf("Collision sound: DEBUG: nrv=%f, vvs=%f\n", static_cast<double>(bike->crashSpeed),
              static_cast<double>(velocityVolumeScale));
-    return current;
+    return current.get();
 }
 
 namespace {

@@ -4,10 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "audio/sound_object.h"
+#include "audio/sound_reader.h"
 
-class CSoundReader;
 class CSoundView;
 
 // Game-wide loudness and odds from the tuning file; all 0 until it is read (silencing what uses them).
@@ -17,26 +18,25 @@ struct GameSoundLevels {
 };
 extern GameSoundLevels g_soundLevels;
 
-// A placed object's sound, heard all race long from where the object stands (group 3).
+// A placed object's sound, heard all race long from where the object stands (group 3). The sounds
+// below take the reader they are given (new from the sound factory).
 class CAmbientSound : public CSoundObject {
 public:
     CAmbientSound(int modelObjectId, int group, CSoundReader* reader);
-    ~CAmbientSound() override;
     // Always `snd`. A reader that was stopped (out of hearing, or refused a channel) or that ended is
     // reset first, so that it starts again once it gets a channel: a stopped reader counts as finished
     // and the mixer would never start it again.
     CSoundReader* getCurrentSound(CModelObject*) override;
-    CSoundReader* snd;
+    std::unique_ptr<CSoundReader> snd;
 };
 
 class CTriggeredSound : public CSoundObject {
 public:
     CTriggeredSound(int modelObjectId, int group, CSoundReader* reader);
-    ~CTriggeredSound() override;
     CSoundReader* getCurrentSound(CModelObject* source) override;
     virtual bool checkTrigger(CModelObject* source) = 0;
 
-    CSoundReader* snd;
+    std::unique_ptr<CSoundReader> snd;
     uint8_t triggered = 0;
 };
 
@@ -76,11 +76,10 @@ public:
 class CCollisionSound : public CSoundObject {
 public:
     CCollisionSound(int modelObjectId, int group);
-    ~CCollisionSound() override;
     CSoundReader* getCurrentSound(CModelObject* source) override;
     float getVolume() override { return volume * velocityVolumeScale; }
 
-    CSoundReader* current = nullptr;
+    std::unique_ptr<CSoundReader> current;
     float velocityVolumeScale = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "audio/sound_factory.h"
 
+#include <memory>
+
 #include "audio/envelope.h"
 #include "audio/sound_reader.h"
 #include "audio/sound_storage.h"
@@ -14,14 +16,14 @@ int CSoundFactory::loadSound(void* file, int index, uint32_t location) {
     const int length = fm->getSubFileLength(file, static_cast<unsigned>(index));
     if (length < 0) return -1;
     void* image = fm->loadSubFile(file, static_cast<unsigned>(index));
-    auto* storage = new CVemoSoundStorage(image, static_cast<uint32_t>(length), location);
+    auto storage = std::make_unique<CVemoSoundStorage>(image, static_cast<uint32_t>(length), location);
     if (!storage->valid()) {
         x_printf("loadSound: sound %d not loaded (%d of %d engine samples in use)\n", index,
                  CResourceStorage<CSoundStorage>::instance().count(), veSoundGetMaxSamples());
-        delete storage;
         return -1;
     }
-    return CResourceStorage<CSoundStorage>::instance().add(storage);
+    // The store keeps it until the race's sound teardown.
+    return CResourceStorage<CSoundStorage>::instance().add(storage.release());
 }
 
 CSoundStorage* CSoundFactory::getSoundById(int id) {
@@ -56,12 +58,9 @@ bool CSoundFactory::initDefaultEnvelopes(void* file) {
         x_printf("initDefaultEnvelopes: the audio file has no envelope map\n");
         return false;
     }
-    auto* map = new CEnvelopeMap;
-    if (!map->load(fm->loadSubFile(file, kEnvelopeMapSubFile), static_cast<uint32_t>(length))) {
-        delete map;
-        return false;
-    }
-    defEnvId = CResourceStorage<CEnvelopeMap>::instance().add(map);
+    auto map = std::make_unique<CEnvelopeMap>();
+    if (!map->load(fm->loadSubFile(file, kEnvelopeMapSubFile), static_cast<uint32_t>(length))) return false;
+    defEnvId = CResourceStorage<CEnvelopeMap>::instance().add(map.release());
     return true;
 }
 

@@ -145,14 +145,15 @@ CSoundReader* CVemoSoundReader::clone() {
 // A left and right pair.
 
 CStereoSoundReader::CStereoSoundReader(int leftId, int rightId) : CSoundReader(-1) {
-    left = CSoundFactory::getReader(leftId);
-    right = CSoundFactory::getReader(rightId);
+    left.reset(CSoundFactory::getReader(leftId));
+    right.reset(CSoundFactory::getReader(rightId));
     flags = left ? left->flags : 0;
 }
 
 CStereoSoundReader::~CStereoSoundReader() {
-    delete left;
-    delete right;
+    // Left first, as the heap has always seen them go.
+    left.reset();
+    right.reset();
 }
 
 void CStereoSoundReader::stop() {
@@ -185,8 +186,8 @@ void CStereoSoundReader::postMaintenance() {
 
 CSoundReader* CStereoSoundReader::clone() {
     auto* r = new CStereoSoundReader;
-    r->left = left ? left->clone() : nullptr;
-    r->right = right ? right->clone() : nullptr;
+    r->left.reset(left ? left->clone() : nullptr);
+    r->right.reset(right ? right->clone() : nullptr);
     r->flags = flags;
     _clone(r);
     return r;
@@ -201,12 +202,12 @@ CComplexSoundReader::CComplexSoundReader() : CSoundReader(-1) {
 }
 
 CComplexSoundReader::~CComplexSoundReader() {
-    for (CSoundReader* s : sounds) delete s;
+    sounds.clear();  // the parts first to last, before the composite's other lists
 }
 
 void CComplexSoundReader::addSound(CSoundReader* reader) {
     if (!reader) return;
-    sounds.push_back(reader);
+    sounds.emplace_back(reader);
     if (!(flags & kSoundKindMask)) flags = reader->flags & kSoundKindMask;
 }
 
@@ -245,7 +246,7 @@ void CComplexSoundReader::advance() {
     } else {
         const int n = static_cast<int>(sounds.size());
         const CSoundReader* previous =
-            curSnd >= 0 && curSnd < n ? sounds[static_cast<size_t>(curSnd)] : nullptr;
+            curSnd >= 0 && curSnd < n ? sounds[static_cast<size_t>(curSnd)].get() : nullptr;
         // One full cycle at most: when every successor is disabled the chain ends instead of spinning.
         for (int steps = 0;; ++steps) {
             if (steps >= n) {
@@ -259,8 +260,8 @@ void CComplexSoundReader::advance() {
                 }
                 curSnd = 0;
             }
-            const auto pair =
-                std::make_pair(const_cast<CSoundReader*>(previous), sounds[static_cast<size_t>(curSnd)]);
+            const auto pair = std::make_pair(const_cast<CSoundReader*>(previous),
+                                             sounds[static_cast<size_t>(curSnd)].get());
             if (std::find(disabledCombos.begin(), disabledCombos.end(), pair) == disabledCombos.end()) break;
         }
     }
@@ -284,7 +285,7 @@ void CComplexSoundReader::preMaintenance(CSoundParams& params) {
         return;
     }
     if (curSnd < 0) curSnd = 0;
-    CSoundReader* part = sounds[static_cast<size_t>(curSnd)];
+    CSoundReader* part = sounds[static_cast<size_t>(curSnd)].get();
     const bool goesOn = loop || (!randomize && curSnd + 1 < static_cast<int>(sounds.size()));
     if (part->finished()) {
         part->reset();
@@ -305,11 +306,11 @@ void CComplexSoundReader::postMaintenance() {
 }
 
 void CComplexSoundReader::stop() {
-    for (CSoundReader* s : sounds) s->stop();
+    for (const std::unique_ptr<CSoundReader>& s : sounds) s->stop();
 }
 
 void CComplexSoundReader::reset() {
-    for (CSoundReader* s : sounds) s->reset();
+    for (const std::unique_ptr<CSoundReader>& s : sounds) s->reset();
     curSnd = -1;
     if (randomize) shuffle();
     _finished = 0;
@@ -317,15 +318,17 @@ void CComplexSoundReader::reset() {
 
 CSoundReader* CComplexSoundReader::clone() {
     auto* r = new CComplexSoundReader;
-    for (CSoundReader* s : sounds) r->addSound(s->clone());
+    for (const std::unique_ptr<CSoundReader>& s : sounds) r->addSound(s->clone());
     // The pairs name this composite's parts: the clone's pairs name the matching clones.
     auto indexOf = [this](const CSoundReader* p) {
-        return static_cast<size_t>(std::find(sounds.begin(), sounds.end(), p) - sounds.begin());
+        return static_cast<size_t>(
+            std::find_if(sounds.begin(), sounds.end(), [p](const auto& s) { return s.get() == p; }) -
+            sounds.begin());
     };
     for (const auto& [a, b] : disabledCombos) {
         const size_t ia = indexOf(a), ib = indexOf(b);
         if (ia >= sounds.size() || ib >= sounds.size()) continue;
-        const auto pair = std::make_pair(r->sounds[ia], r->sounds[ib]);
+        const auto pair = std::make_pair(r->sounds[ia].get(), r->sounds[ib].get());
         if (std::find(r->disabledCombos.begin(), r->disabledCombos.end(), pair) == r->disabledCombos.end())
             r->disabledCombos.push_back(pair);
     }

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <utility>
 #include <vector>
 
@@ -86,8 +87,8 @@ public:
     void postMaintenance() override;
     CSoundReader* clone() override;
 
-    CSoundReader* left = nullptr;
-    CSoundReader* right = nullptr;
+    std::unique_ptr<CSoundReader> left;
+    std::unique_ptr<CSoundReader> right;
 
 private:
     CStereoSoundReader() : CSoundReader(-1) {}
@@ -98,7 +99,8 @@ public:
     CComplexSoundReader();
     ~CComplexSoundReader() override;
 
-    // Appends an owned part; null is ignored. The first part with a kind gives the composite its kind.
+    // Takes a part (a reader new from the factory or a clone) and appends it; null is ignored. The first
+    // part with a kind gives the composite its kind.
     void addSound(CSoundReader* reader);
     void setRandomize(bool on);
     // Draws a new random order of the parts (never starting with the part that just played) when the
@@ -122,10 +124,10 @@ public:
     static double stepSeconds;
 
     uint8_t _finished = 0;
-    std::vector<CSoundReader*> sounds;
+    std::vector<std::unique_ptr<CSoundReader>> sounds;
     std::vector<int> shuffled;
     int32_t shufflePos = -1;
-    std::vector<std::pair<CSoundReader*, CSoundReader*>> disabledCombos;
+    std::vector<std::pair<CSoundReader*, CSoundReader*>> disabledCombos;  // parts of `sounds`
     int32_t curSnd = -1;
     uint8_t randomize = 0;
 };

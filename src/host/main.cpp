@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 
 #include "app/main_loop.h"
@@ -104,6 +105,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qz: the heap was set up before --heap-mb could be applied\n");
         return 2;
     }
+    // Without its arena the program has no heap at all: say what to change.
+    if (const int mapError = x_MemoryInit(); mapError != 0) {
+        std::fprintf(
+            stderr,
+            "qz: the engine heap's arena of %zu MB could not be mapped below 2 GB (%s); give a smaller "
+            "--heap-mb or raise the memory limit (ulimit -v)\n",
+            x_HeapRegionSize() >> 20, std::strerror(mapError));
+        return 1;
+    }
     struct stat st;
     if (stat(options.discDir, &st) == 0 && !S_ISDIR(st.st_mode)) {
         std::fprintf(stderr,
@@ -179,8 +189,10 @@ int main(int argc, char** argv) {
     console::SpuSetSink(&OnSound, nullptr);
     veDisplaySetFrameShownCallback(OnFrameShown, nullptr);
 
-    int rc = qzMain(argc, argv);
+    const QzExit end = qzMain(argc, argv);
     std::fflush(stdout);
+    if (end.why) std::fprintf(stderr, "qz: %s\n", end.why);
+    const int rc = end.code;
     console::SpuCatchUp();
     veDisplaySetFrameShownCallback(nullptr, nullptr);
     console::SpuSetSink(nullptr, nullptr);

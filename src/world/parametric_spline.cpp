@@ -2,16 +2,19 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
+#include <utility>
 #include <vector>
 
 CParametricSpline::~CParametricSpline() {
-    delete[] m_pPointArray;
-    delete[] m_n_sub_i;
+    // Knots first, as the heap has always seen them go.
+    m_pPointArray.reset();
+    m_n_sub_i.reset();
 }
 
 void CParametricSpline::allocate() {
-    m_pPointArray = new Knot[m_maxNumPoints]();
-    m_n_sub_i = new float[m_maxNumPoints]();
+    m_pPointArray = std::make_unique<Knot[]>(static_cast<size_t>(m_maxNumPoints));
+    m_n_sub_i = std::make_unique<float[]>(static_cast<size_t>(m_maxNumPoints));
 }
 
 void CParametricSpline::Clear() {
@@ -40,8 +43,8 @@ bool CParametricSpline::AddPoint(float value, float parameter) {
 bool CParametricSpline::SetMaxNumPoints(int n) {
     if (n < 0) return false;
     if (n <= m_maxNumPoints) return true;
-    Knot* oldKnots = m_pPointArray;
-    float* oldDerivatives = m_n_sub_i;
+    std::unique_ptr<Knot[]> oldKnots = std::move(m_pPointArray);
+    std::unique_ptr<float[]> oldDerivatives = std::move(m_n_sub_i);
     const int oldCount = m_curNumPoints;
     m_maxNumPoints = n;
     m_bSplineValid = 0;
@@ -49,8 +52,8 @@ bool CParametricSpline::SetMaxNumPoints(int n) {
     allocate();
     if (oldKnots) {
         for (int i = 0; i < oldCount; ++i) AddPoint(oldKnots[i].value, oldKnots[i].parameter);
-        delete[] oldKnots;
-        delete[] oldDerivatives;
+        oldKnots.reset();
+        oldDerivatives.reset();
     }
     return true;
 }
@@ -73,8 +76,8 @@ bool CParametricSpline::MakeCurrentPointsIntoSpline(float startSlope, float endS
         return true;
     }
     m_bMonotonic = monotonic ? 1 : 0;
-    const Knot* k = m_pPointArray;
-    float* D = m_n_sub_i;
+    const Knot* k = m_pPointArray.get();
+    float* D = m_n_sub_i.get();
     auto secant = [k](int i) {
         return (k[i + 1].value - k[i].value) / (k[i + 1].parameter - k[i].parameter);
     };
@@ -128,7 +131,7 @@ bool CParametricSpline::MakeCurrentPointsIntoSpline(float startSlope, float endS
 bool CParametricSpline::OptimizedGetPointOnSpline(float t, float& value, int& index, float& fraction) const {
     if (!m_bSplineValid) return false;
     const int n = m_curNumPoints;
-    const Knot* k = m_pPointArray;
+    const Knot* k = m_pPointArray.get();
     if (n == 2) {
         if (t < k[0].parameter || t > k[1].parameter) return false;
         const float span = k[1].parameter - k[0].parameter;

@@ -4,6 +4,8 @@
 // their knot parameters (x, y and z of a racing line) are evaluated at one time with one search.
 #pragma once
 
+#include <memory>
+
 class CParametricSpline {
 public:
     struct Knot {
@@ -48,8 +50,8 @@ private:
 
     int m_maxNumPoints = 64;
     int m_curNumPoints = 0;
-    Knot* m_pPointArray = nullptr;
-    float* m_n_sub_i = nullptr;
+    std::unique_ptr<Knot[]> m_pPointArray;
+    std::unique_ptr<float[]> m_n_sub_i;
     unsigned char m_bSplineValid = 0;
     unsigned char m_bMonotonic = 0;
 };

@@ -1,6 +1,8 @@
 #include "world/qz_spline.h"
 
 #include <cmath>
+#include <memory>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -17,8 +19,9 @@ constexpr float kAxisWeight = 1.0f;
 long CQZSpline::bindStepLimit = 1L << 21;
 
 CQZSpline::~CQZSpline() {
-    delete[] m_pPointArray;
-    delete[] m_pTimeArray;
+    // Points first, then the curves' arrays, as the heap has always seen them go.
+    m_pPointArray.reset();
+    m_pTimeArray.reset();
 }
 
 void CQZSpline::clearCurves() {
@@ -28,10 +31,10 @@ void CQZSpline::clearCurves() {
 bool CQZSpline::MakeNewArray() {
     m_bSplineValid = 0;
     m_curNumPoints = 0;
-    delete[] m_pPointArray;
-    delete[] m_pTimeArray;
-    m_pPointArray = new float[4 * m_maxNumPoints]();
-    m_pTimeArray = new float[m_maxNumPoints]();
+    m_pPointArray.reset();
+    m_pTimeArray.reset();
+    m_pPointArray = std::make_unique<float[]>(4 * static_cast<size_t>(m_maxNumPoints));
+    m_pTimeArray = std::make_unique<float[]>(static_cast<size_t>(m_maxNumPoints));
     clearCurves();
     return true;
 }
@@ -45,7 +48,7 @@ bool CQZSpline::AddPoint(float x, float y, float z, float w) {
     }
     if (m_curNumPoints >= m_maxNumPoints) return false;
     m_bSplineValid = 0;
-    float* p = m_pPointArray + 4 * m_curNumPoints;
+    float* p = m_pPointArray.get() + 4 * m_curNumPoints;
     p[0] = x;
     p[1] = y;
     p[2] = z;
@@ -58,19 +61,17 @@ bool CQZSpline::SetMaxNumPoints(int n) {
     if (n < 0) return false;
     if (n <= m_maxNumPoints) return true;
     for (CParametricSpline& s : m_Splines) s.SetMaxNumPoints(n);
-    float* oldPoints = m_pPointArray;
-    float* oldTimes = m_pTimeArray;
+    std::unique_ptr<float[]> oldPoints = std::move(m_pPointArray);
+    std::unique_ptr<float[]> oldTimes = std::move(m_pTimeArray);
     const int oldCount = m_curNumPoints;
     m_maxNumPoints = n;
-    m_pPointArray = nullptr;
-    m_pTimeArray = nullptr;
     MakeNewArray();
     if (oldPoints) {
         for (int i = 0; i < oldCount; ++i)
             AddPoint(oldPoints[4 * i], oldPoints[4 * i + 1], oldPoints[4 * i + 2], oldPoints[4 * i + 3]);
     }
-    delete[] oldPoints;
-    delete[] oldTimes;
+    oldPoints.reset();
+    oldTimes.reset();
     return true;
 }
 
@@ -80,7 +81,7 @@ bool CQZSpline::MakeCurrentPointsIntoSpline() {
     m_bSplineValid = 0;
     const int n = m_curNumPoints;
     if (n < 2) return false;
-    const float* P = m_pPointArray;
+    const float* P = m_pPointArray.get();
     if (n == 2) {
         const float d = Length(P[4] - P[0], P[5] - P[1], P[6] - P[2]);
         const float v = std::fmax((P[3] + P[7]) * 0.5f, 0.1f);
@@ -259,7 +260,7 @@ bool CQZSpline::Bind(CQZSpline* control) {
 
 void CQZSpline::TweakPoint(int i, float tx, float ty, float tz) {
     if (i < 0 || i >= m_curNumPoints || m_curNumPoints < 2) return;
-    const float* T = m_pTimeArray;
+    const float* T = m_pTimeArray.get();
     float h, ta, tb;
     if (i > 0) {
         h = (T[i] - T[i - 1]) / 100000.0f;

@@ -4,6 +4,8 @@
 // and a fifth, made by Bind, maps the time of the spline bound to (the waypoint line) to this line's time.
 #pragma once
 
+#include <memory>
+
 #include "world/parametric_spline.h"
 
 class CQZSpline {
@@ -48,7 +50,7 @@ public:
     int loopConnect() const { return m_LoopConnect; }
     void setLoopConnect(int i) { m_LoopConnect = i; }
     float bindInterval() const { return m_bind_interval; }
-    const float* point(int i) const { return m_pPointArray + 4 * i; }
+    const float* point(int i) const { return m_pPointArray.get() + 4 * i; }
     const CParametricSpline& curve(int k) const { return m_Splines[k]; }
 
 private:
@@ -59,8 +61,8 @@ private:
     int m_maxNumPoints = 64;
     int m_curNumPoints = 0;
     int m_LoopConnect = 0;
-    float* m_pPointArray = nullptr;
-    float* m_pTimeArray = nullptr;
+    std::unique_ptr<float[]> m_pPointArray;  // x, y, z, w per point
+    std::unique_ptr<float[]> m_pTimeArray;
     float m_bind_interval = 10.0f;
     unsigned char m_bSplineValid = 0;
     CParametricSpline m_Splines[5];

@@ -11,7 +11,7 @@ CTexture* CSubtileModel::detailBitmap = nullptr;
 
 CSubtileModel::CSubtileModel(int subX_, int subZ_, int tx_, int tz_, _SubtileHeightData* heights,
                              float scaleY, float minHeight, int id_)
-    : subX(subX_), subZ(subZ_), tx(tx_), tz(tz_), heightData(heights), id(id_), terrainBitmap(nullptr) {
+    : subX(subX_), subZ(subZ_), tx(tx_), tz(tz_), heightData(heights), id(id_) {
     CWorldModel::scaleHeight = -(scaleY - minHeight) / 655.35f;
     const float g = static_cast<float>(gridSize);
     const float x0 = 224.0f * g * tx + 56.0f * g * subX, x1 = 224.0f * g * tx + 56.0f * g * (subX + 1);
@@ -27,7 +27,7 @@ CSubtileModel::CSubtileModel(int subX_, int subZ_, int tx_, int tz_, _SubtileHei
 }
 
 CSubtileModel::~CSubtileModel() {
-    delete terrainBitmap;
+    terrainBitmap.reset();
     // The first subtile destroyed releases the shared detail bitmap for all.
     delete detailBitmap;
     detailBitmap = nullptr;

@@ -2,6 +2,7 @@
 // in the loaded world file, and carries the two boxes that visibility and detail decisions test.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "game/files/texture.h"
@@ -32,7 +33,7 @@ public:
     CBoundingBox bBox;         // terrain widened 2500 up and 10 down: the subtile and what stands on it
     CBoundingBox terrainBBox;  // terrain widened 10 each way
     std::vector<_Placement*> objectList;  // per description: its records on this subtile, or null
-    CTexture* terrainBitmap;
+    std::unique_ptr<CTexture> terrainBitmap;
 
     static int gridSize;     // (int)scaleXZ
     static int subtileSize;  // 56 * gridSize (scaleXZ is integral)

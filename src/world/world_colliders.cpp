@@ -1,5 +1,7 @@
 // CWorldModel::update: the static bodies of the gates and scenery near each human racer.
 #include <cstring>
+#include <memory>
+#include <utility>
 
 #include "engine/sys/files.h"
 #include "game/core/global_options.h"
@@ -60,14 +62,13 @@ void CWorldModel::update(float time) {
 
         // 1. Release the colliders out of reach.
         for (int slot = 0; slot < kCollidersPerRacer; ++slot) {
-            CModelObject*& o = collisionObjects[k][slot];
+            std::unique_ptr<CModelObject>& o = collisionObjects[k][slot];
             float r = 0.0f;
             if (!o || o->descriptionId == -1 || !CollisionRadius(o->descriptionId, &r)) continue;
             const float dx = o->position.x - p.x, dy = o->position.y - p.y, dz = o->position.z - p.z;
             if (dx * dx + dy * dy + dz * dz < kReachSquared + r * r) continue;
             if (_Placement* rec = collisionRecords[k][slot]) SetMask(*rec, Mask(*rec) & ~bit);
-            delete o;
-            o = nullptr;
+            o.reset();
             collisionRecords[k][slot] = nullptr;
         }
 
@@ -111,12 +112,12 @@ void CWorldModel::update(float time) {
                                  desc);
                         continue;
                     }
-                    auto* o = new CKineticStaticRigidObject(desc);
+                    auto o = std::make_unique<CKineticStaticRigidObject>(desc);
                     o->qOrientation.S = rec.qw;
                     o->qOrientation.Axis = {rec.qx, rec.qy, rec.qz};
                     o->position = qzVector3d(rec.x, rec.y, rec.z);
                     o->updateModelWorld();
-                    collisionObjects[k][slot] = o;
+                    collisionObjects[k][slot] = std::move(o);
                     collisionRecords[k][slot] = &rec;
                     SetMask(rec, Mask(rec) | bit);
                 }

@@ -1,5 +1,7 @@
 #include "world/world_loader.h"
 
+#include <memory>
+
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
@@ -79,11 +81,11 @@ void BuildWorldModel(CWorldModel& model, void* image) {
                                               header->scaleY, 0.0f, s);
                 model.stmList.push_back(stm);
                 const int colour = fm->getLabelIndex(image, kLabelColour) + s;
-                stm->terrainBitmap =
+                stm->terrainBitmap.reset(
                     LoadTexture(fm->loadSubFile(image, static_cast<unsigned>(colour)),
-                                fm->getSubFileLength(image, static_cast<unsigned>(colour)), colour);
+                                fm->getSubFileLength(image, static_cast<unsigned>(colour)), colour));
                 if (!model.quadTree)
-                    model.quadTree = new CQuadTree<CModelObject*, CWorldQuadTree>(stm);
+                    model.quadTree = std::make_unique<CQuadTree<CModelObject*, CWorldQuadTree>>(stm);
                 else
                     model.quadTree->Add(stm, policy);
             }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "world/subtile_model.h"
 #include "world/world_quad_tree.h"
@@ -57,16 +58,12 @@ CWorldModel::~CWorldModel() {
     gateObjects.clear();
     if (quadTree) {
         CWorldQuadTree policy;
-        CQuadTree<CModelObject*, CWorldQuadTree>::DelTree(quadTree, policy);
-        quadTree = nullptr;
+        CQuadTree<CModelObject*, CWorldQuadTree>::DelTree(std::move(quadTree), policy);
     } else {
         for (CSubtileModel* s : stmList) delete s;
     }
     for (auto& racer : collisionObjects)
-        for (CModelObject*& c : racer) {
-            delete c;
-            c = nullptr;
-        }
+        for (std::unique_ptr<CModelObject>& c : racer) c.reset();
     stmList.clear();
     if (lastWorld == this) {
         lastWorld = nullptr;
@@ -256,7 +253,7 @@ qzVector3d CWorldModel::getLocationPixelColor(qzVector3d position) {
         return none;
     const int x = static_cast<int>(position.x), z = static_cast<int>(position.z);
     if (!lookupSubtile(x, z)) return none;
-    const CTexture* bitmap = lastSubtileModel->terrainBitmap;
+    const CTexture* bitmap = lastSubtileModel->terrainBitmap.get();
     if (!bitmap || bitmap->fsBitmap.width == 0 || bitmap->fsBitmap.height == 0) return none;
     const float S = static_cast<float>(CSubtileModel::subtileSize);
     const float u = static_cast<float>(x % CSubtileModel::subtileSize) / S;

@@ -3,6 +3,7 @@
 // and the physics height field. Heights are y values, and up is -y.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "game/core/qz_math.h"
@@ -70,8 +71,8 @@ public:
     int lastXTile, lastZTile;
     std::vector<CSubtileModel*> stmList;
     std::vector<CModelObject> gateObjects;
-    CQuadTree<CModelObject*, CWorldQuadTree>* quadTree;
-    CModelObject* collisionObjects[kMaxRacers][kCollidersPerRacer];
+    std::unique_ptr<CQuadTree<CModelObject*, CWorldQuadTree>> quadTree;
+    std::unique_ptr<CModelObject> collisionObjects[kMaxRacers][kCollidersPerRacer];
     _Placement* collisionRecords[kMaxRacers][kCollidersPerRacer];  // the placement of each collider
     qzVector3d lastRacerPosition[kMaxRacers];
     float lastUpdateTime;

@@ -111,7 +111,8 @@ TEST_F(GameSounds, EngineChoosesItsComposite) {
     EXPECT_EQ(step(air | accel), &engine.revs);
     EXPECT_EQ(step(decel), &engine.toIdle);
     EXPECT_EQ(engine.toMax.sounds.size(), 2u);
-    EXPECT_EQ(static_cast<CComplexSoundReader*>(engine.toMax.sounds[1])->sounds.size(), 5u);  // five sustains
+    EXPECT_EQ(static_cast<CComplexSoundReader*>(engine.toMax.sounds[1].get())->sounds.size(),
+              5u);  // five sustains
     CBikeSoundObject::gameStarted = nullptr;
 }
 

@@ -342,7 +342,7 @@ TEST_F(Shell, IdleFrontEndStartsTheAttractRaceAndTheCreditsEndTheirLoop) {
 // the menu tune and leaving shuts the music down.
 TEST_F(Shell, SoundsAndMenuMusicEveryTimeTheFrontEndOpens) {
     console::IopReset();
-    x_HardwareBootSystem();  // the disc's driver modules, which the sound engine needs
+    ASSERT_EQ(x_HardwareBootSystem(), 0);  // the disc's driver modules, which the sound engine needs
     veSoundSetMaxSamples(12);
     ASSERT_EQ(veSoundInit(), 0);
     for (int visit = 0; visit < 2; ++visit) {

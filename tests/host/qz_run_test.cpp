@@ -177,11 +177,16 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     testsupport::TempDir out;
     const std::string base = "--disc " + kDisc + " --out " + out.path();
     // Broken discs: a module missing, the common objects file corrupt or missing.
-    testsupport::TempDir noModule, junk, noCommon;
-    for (const testsupport::TempDir* d : {&noModule, &junk, &noCommon}) ASSERT_TRUE(d->linkSampleDisc());
+    testsupport::TempDir noModule, junk, noCommon, noScreens, junkScreens;
+    for (const testsupport::TempDir* d : {&noModule, &junk, &noCommon, &noScreens, &junkScreens})
+        ASSERT_TRUE(d->linkSampleDisc());
     std::remove(noModule.file("SYSTEM/LIBSD.IRX").c_str());
     junk.write("COMMON/qz02dat.bin", std::string("\xff\xff\xff\x7f junk", 9));
     std::remove(noCommon.file("COMMON/qz02dat.bin").c_str());
+    std::remove(noScreens.file("frontend/FE_game.exp").c_str());
+    junkScreens.write("frontend/FE_game.exp", std::string("not a screen file"));
+    const char* const kNoScreens =
+        "qz: the front end's screen file frontend\\FE_game.exp is missing or damaged; rebuild the disc\n";
     const std::string to = " --out " + out.path();
     struct Case {
         std::string args, shell;
@@ -197,6 +202,8 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
         {"--disc " + junk.path() + to, "", 1, "is not a valid master file"},
         {"--disc " + noCommon.path() + to, "", 1,
          "FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"},
+        {"--disc " + noScreens.path() + to, "", 1, kNoScreens},
+        {"--disc " + junkScreens.path() + to, "", 1, kNoScreens},
         {base + " --frames 1 --pad1 " + kDisc, "", 2, "is not a file; --pad1 and --pad2 take a pad script"},
         {base + " --frames 1 --heap-mb 19", "", 2, "give --heap-mb 20 or more"},
         {base + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ", 2, "--window"},
@@ -214,6 +221,9 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
         EXPECT_NE(r.out.find(c.message), std::string::npos) << c.args << "\n" << r.out;
         if (c.args.find(noModule.path()) != std::string::npos) {
             EXPECT_EQ(r.out.find("filename"), std::string::npos);  // nothing after the failed module ran
+        }
+        if (c.message == kNoScreens) {
+            EXPECT_EQ(r.out.find("Frontend done"), std::string::npos);  // no race was handed a world
         }
     }
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000001.png")).empty());

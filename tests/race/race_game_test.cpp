@@ -445,7 +445,7 @@ TEST_F(RaceTest, TheSceneryNearAHumanGetsItsBodies) {
         in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
         console::PadSetInput(0, 0, in);
         ASSERT_EQ(race->updateGame(), 0);
-        for (CModelObject* o : race->world->collisionObjects[0]) body = body || o != nullptr;
+        for (const auto& o : race->world->collisionObjects[0]) body = body || o != nullptr;
     }
     EXPECT_TRUE(body);
     delete race;

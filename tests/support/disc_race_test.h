@@ -31,7 +31,7 @@ protected:
         if (padTwo)
             console::PadSetInput(1, 0, console::PadIdle());  // plugged in before the boot opens the ports
         console::IopReset();
-        x_HardwareBootSystem();
+        ASSERT_EQ(x_HardwareBootSystem(), 0);
         if (afterBoot) afterBoot();
         EngineTest::SetUp();
         common_ = GetFileManager()->loadFile("COMMON\\qz02dat.bin");

@@ -112,7 +112,7 @@ TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
     const CSubtileModel* s = model_->stmList[16 * 5 + 4 * 2 + 3];
     EXPECT_EQ(s->terrainBBox.minX, (2 * 224 + 3 * 56) * kGrid);
     EXPECT_EQ(s->terrainBBox.maxZ, (224 + 3 * 56) * kGrid);
-    EXPECT_NE(s->terrainBitmap, nullptr);
+    EXPECT_NE(s->terrainBitmap.get(), nullptr);
     const int x0 = 2 * 224 + 3 * 56, z0 = 224 + 2 * 56;
     EXPECT_FLOAT_EQ(s->terrainBBox.minY, Y(Bumpy(x0 + 53, z0 + 55)) - 10.0f);
     EXPECT_FLOAT_EQ(s->terrainBBox.maxY, Y(Bumpy(x0, z0)) + 10.0f);
@@ -124,14 +124,14 @@ TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
     const size_t reserved = q.viewList.capacity();
     std::function<void(CQuadTree<CModelObject*, CWorldQuadTree>*)> walk = [&](auto* node) {
         EXPECT_TRUE(q.DoIt(node->m_Data));
-        for (auto* c : node->m_Children)
+        for (const auto& c : node->m_Children)
             if (c) {
                 EXPECT_TRUE(q.IsContained(node->m_Data, c->m_Data));
-                walk(c);
+                walk(c.get());
             }
     };
-    ASSERT_NE(model_->quadTree, nullptr);
-    walk(model_->quadTree);
+    ASSERT_NE(model_->quadTree.get(), nullptr);
+    walk(model_->quadTree.get());
     ASSERT_EQ(std::set<uint32_t>(q.viewList.begin(), q.viewList.end()).size(), 144u);
     EXPECT_EQ(q.viewList.size(), 144u);  // containers add nothing
     EXPECT_EQ(*std::max_element(q.viewList.begin(), q.viewList.end()), 143u);

@@ -18,9 +18,16 @@ inline constexpr uint64_t kAddrLimit = 0x80000000ull;
 inline constexpr uintptr_t kArenaPreferredBase = 0x48000000u;
 inline constexpr size_t kArenaMaxBytes = kAddrLimit - kArenaPreferredBase;
 
+// What mapping the arena gave: its base, or null and the errno of the mapping that failed.
+struct ArenaMapping {
+    void* base = nullptr;
+    int error = 0;
+};
+
 // Maps the arena of `bytes` (rounded up to whole pages) on first call; later calls return the same
-// mapping and ignore `bytes`. Ends the program with a message when no mapping below 2 GB can be made.
-void* ArenaMap(size_t bytes);
+// mapping and ignore `bytes`. When no mapping below 2 GB can be made, the base is null and the caller
+// says so (nothing is mapped then, and a later call tries again).
+ArenaMapping ArenaMap(size_t bytes);
 void* ArenaBase();
 size_t ArenaSize();
 

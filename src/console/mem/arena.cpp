@@ -3,9 +3,6 @@
 #include <sys/mman.h>
 
 #include <cerrno>
-#include <cstdio>
-#include <cstdlib>
-#include <cstring>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define QZ_LEAK_ROOTS 1
@@ -22,20 +19,10 @@ namespace console {
 namespace {
 void* g_arenaBase = nullptr;
 size_t g_arenaSize = 0;
-
-// Without its arena the program has no heap at all, so it stops here and says what to change.
-[[noreturn]] void CannotMap(size_t bytes, int error) {
-    std::fflush(stdout);
-    std::fprintf(stderr,
-                 "qz: the engine heap's arena of %zu MB could not be mapped below 2 GB (%s); give a smaller "
-                 "--heap-mb or raise the memory limit (ulimit -v)\n",
-                 bytes >> 20, std::strerror(error));
-    std::exit(1);
-}
 }  // namespace
 
-void* ArenaMap(size_t bytes) {
-    if (g_arenaBase) return g_arenaBase;
+ArenaMapping ArenaMap(size_t bytes) {
+    if (g_arenaBase) return ArenaMapping{g_arenaBase, 0};
     const size_t page = 4096;
     bytes = (bytes + page - 1) & ~(page - 1);
     // NORESERVE: only pages the game touches cost memory.
@@ -46,11 +33,11 @@ void* ArenaMap(size_t bytes) {
         if (p != MAP_FAILED) munmap(p, bytes);
         // Some tools (valgrind) place mappings themselves; any place below 2 GB will do.
         p = mmap(nullptr, bytes, PROT_READ | PROT_WRITE, flags | MAP_32BIT, -1, 0);
-        if (p == MAP_FAILED) CannotMap(bytes, errno);
+        if (p == MAP_FAILED) return ArenaMapping{nullptr, errno};
     }
     if (reinterpret_cast<uintptr_t>(p) + bytes > kAddrLimit) {
         munmap(p, bytes);
-        CannotMap(bytes, ENOMEM);
+        return ArenaMapping{nullptr, ENOMEM};
     }
     g_arenaBase = p;
     g_arenaSize = bytes;
@@ -59,7 +46,7 @@ void* ArenaMap(size_t bytes) {
     // the only pointer to memory from the C library (the rasteriser's rows), so it scans the arena too.
     __lsan_register_root_region(p, bytes);
 #endif
-    return p;
+    return ArenaMapping{p, 0};
 }
 
 void* ArenaBase() {

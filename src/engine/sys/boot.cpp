@@ -1,7 +1,6 @@
 #include "engine/sys/boot.h"
 
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 
 #include "console/cd/cd.h"
@@ -48,23 +47,24 @@ void PS2CD_Init() {
     PS2CD_ResetFiles();
 }
 
-void x_HardwareLoadModule(const char* name) {
+int x_HardwareLoadModule(const char* name) {
     char path[256];
     int n = std::snprintf(path, sizeof path, "%s%s%s", HostPrefix, IrxPath, name ? name : "");
     int result = n < 0 || n >= static_cast<int>(sizeof path) ? -1 : sceSifLoadModule(path, 0, nullptr);
-    if (result < 0) {
-        std::printf("x_HardwareLoadModule: ERROR LOADING MODULE %s\n", path);
-        std::fflush(stdout);
-        // The console simply stopped here; on the host a missing module is an error the caller must see.
-        std::exit(1);
-    }
+    if (result >= 0) return 0;
+    // The console simply stopped here; on the host the caller ends the start-up.
+    std::printf("x_HardwareLoadModule: ERROR LOADING MODULE %s\n", path);
+    std::fflush(stdout);
+    return -1;
 }
 
-void x_HardwareBootSystem() {
+int x_HardwareBootSystem() {
     PS2CD_Boot();
     PS2CD_Init();
     sceSifInitIopHeap();
     static const char* const kModules[] = {"SIO2MAN.IRX", "MTAPMAN.IRX", "PADMAN.IRX", "MCMAN.IRX",
                                            "MCSERV.IRX",  "LIBSD.IRX",   "SDRDRV.IRX"};
-    for (const char* module : kModules) x_HardwareLoadModule(module);
+    for (const char* module : kModules)
+        if (x_HardwareLoadModule(module) != 0) return -1;
+    return 0;
 }

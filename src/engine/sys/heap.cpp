@@ -32,6 +32,7 @@ constexpr size_t kDefaultRegionBytes = 192u * 1024u * 1024u;
 // Zero-initialised, no constructor: usable from static constructors that run before main.
 EngineHeap g_heap;
 size_t g_regionBytes = kDefaultRegionBytes;
+int g_mapError = 0;  // errno of the region's mapping when it failed
 
 inline MemBlock* B(uint32_t a) {
     return Ptr<MemBlock>(a);
@@ -432,23 +433,25 @@ size_t x_HeapRegionSize() {
     return g_regionBytes;
 }
 
-void x_MemoryInit() {
+int x_MemoryInit() {
     // The heap sets itself up on the first allocation, which can come from static constructors before
     // start-up gets here; starting it again would orphan their memory.
-    if (g_heap.initialised()) return;
+    if (g_heap.initialised()) return g_mapError;
     g_heap.reset();
-    x_DonateHeapSpace();
+    return x_DonateHeapSpace();
 }
 
-void x_DonateHeapSpace() {
+int x_DonateHeapSpace() {
     // The region is one arena mapped low, so every heap address fits the console's 32-bit records.
-    void* base = console::ArenaMap(g_regionBytes);
-    if (!base) return;
+    const console::ArenaMapping arena = console::ArenaMap(g_regionBytes);
+    if (!arena.base) return g_mapError = arena.error;
+    void* base = arena.base;
     size_t size = console::ArenaSize();
     if (size > 0xFFFFFFF0u) size = 0xFFFFFFF0u;
     uint32_t start = AlignUp(A(base), kHeapAlign);
     uint32_t usable = static_cast<uint32_t>(size) - (start - A(base));
     x_DonateBlock(Ptr<void>(start), usable - 128);
+    return 0;
 }
 
 void x_DonateBlock(void* address, uint32_t size) {

@@ -36,8 +36,11 @@ static_assert(sizeof(MemBlock) == 32, "MemBlock must stay 32 bytes");
 int x_SetHeapRegionSize(size_t bytes);
 size_t x_HeapRegionSize();
 
-void x_MemoryInit();
-void x_DonateHeapSpace();
+// Sets the heap up over its region, once (the first allocation does it too; the host calls it first, so
+// a region that cannot be mapped is reported before anything needs the heap). Returns 0, or the errno of
+// the failed mapping: the heap then stays empty and every allocation fails.
+int x_MemoryInit();
+int x_DonateHeapSpace();
 void x_DonateBlock(void* address, uint32_t size);
 
 void* x_fn_malloc(uint32_t size, const char* file, int line);

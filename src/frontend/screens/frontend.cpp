@@ -218,7 +218,14 @@ int fe_EventCallback(_input_event* event) {
 }
 
 // ---- CFrontend ---------------------------------------------------------------------------------------
+// Why the front end last built could not open, or null (a field would change the object's size on the
+// heap, and one front end is open at a time).
+namespace {
+const char* g_openFailure = nullptr;
+}  // namespace
+
 CFrontend::CFrontend(CGameOptions* options, int startScreen) {
+    g_openFailure = nullptr;
     Doneflag = 0;
     Frontend_done = 0;
     gameOptions = GO = options;
@@ -250,9 +257,12 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
     int length = 0;
     FrontendData = x_LoadFileLength(kResourceFile, &length);
     if (!FrontendData || SM_InitResourcePtr(FrontendData, static_cast<size_t>(length), 0, nullptr) != 1) {
-        std::fprintf(stderr, "qz: the front end's screen file %s is missing or damaged; rebuild the disc\n",
-                     kResourceFile);
-        std::exit(1);
+        static char why[128];
+        std::snprintf(why, sizeof why,
+                      "the front end's screen file %s is missing or damaged; rebuild the disc",
+                      kResourceFile);
+        g_openFailure = why;
+        return;
     }
 
     PS2MusicPlay = FE_MakeMusicView(&PS2AudioMM);
@@ -260,6 +270,10 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
 
     x_printf("--\n PS2 Memory Card NOT FOUND, game will NOT be saved.\n--\n");
     SM_ScreenLink(startScreen);
+}
+
+const char* CFrontend::failure() const {
+    return g_openFailure;
 }
 
 void CFrontend::update() {
@@ -290,15 +304,18 @@ void CFrontend::update() {
 
 CFrontend::~CFrontend() {
     if (PS2MusicPlay) PS2MusicPlay->pauseMusic(true);
-    for (int i = 0; i < 5; ++i) sceGsSyncV(0);
-    // Only a race the player chose takes the selection; the attract loop has set its own options.
-    if (DLManager.getDemoLoopState() == DL_DISABLED) setupGameOptions(gameOptions);
-    veEngineBeginFrame();
-    veEngineEndFrame();
-    // The world the race will load: the player's choice, or the attract race's own.
-    char world[sizeof gameOptions->WorldFile + 1] = {};
-    std::memcpy(world, gameOptions->WorldFile, sizeof gameOptions->WorldFile);
-    x_printf("Frontend done, sending WorldFile %s.\n", world);
+    // A front end that never opened hands nothing to a race.
+    if (!g_openFailure) {
+        for (int i = 0; i < 5; ++i) sceGsSyncV(0);
+        // Only a race the player chose takes the selection; the attract loop has set its own options.
+        if (DLManager.getDemoLoopState() == DL_DISABLED) setupGameOptions(gameOptions);
+        veEngineBeginFrame();
+        veEngineEndFrame();
+        // The world the race will load: the player's choice, or the attract race's own.
+        char world[sizeof gameOptions->WorldFile + 1] = {};
+        std::memcpy(world, gameOptions->WorldFile, sizeof gameOptions->WorldFile);
+        x_printf("Frontend done, sending WorldFile %s.\n", world);
+    }
     SM_KillSystem();
     SM_KillResource();
     if (FrontendData) x_free(FrontendData);
@@ -346,7 +363,12 @@ void CFrontend::setupGameOptions(CGameOptions* options) {
 namespace {
 class CShellStep : public CFrontEndStep {
 public:
-    void begin(CGameOptions* options, int screen) override { fe_ = new CFrontend(options, screen); }
+    const char* begin(CGameOptions* options, int screen) override {
+        fe_ = new CFrontend(options, screen);
+        const char* why = fe_->failure();
+        if (why) end();
+        return why;
+    }
     bool update() override {
         fe_->update();
         return fe_->Frontend_done != 0;
@@ -357,6 +379,9 @@ public:
     }
 
 private:
+    // Owned from begin to end. Not a unique_ptr: the step is a static, and a front end still open when
+    // the program quits is left as it is (tearing it down after the display and sound statics are gone
+    // would crash, and its teardown would hand a race the selection).
     CFrontend* fe_ = nullptr;
 };
 CShellStep shellStep;

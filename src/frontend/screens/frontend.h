@@ -24,6 +24,9 @@ public:
     CFrontend(const CFrontend&) = delete;
     CFrontend& operator=(const CFrontend&) = delete;
 
+    // Null once the front end is open; else why it could not open (its screen file missing or damaged),
+    // and it must not be updated.
+    const char* failure() const;
     // One frame of the front end.
     void update();
     // Writes the selection state into the options the race reads.

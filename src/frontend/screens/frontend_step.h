@@ -9,8 +9,9 @@
 class CFrontEndStep {
 public:
     virtual ~CFrontEndStep() = default;
-    // A new pass opening on screen `screen` with the options the race will read.
-    virtual void begin(CGameOptions* options, int screen) = 0;
+    // A new pass opening on screen `screen` with the options the race will read. Returns null, or why
+    // the front end cannot open (the program then ends).
+    virtual const char* begin(CGameOptions* options, int screen) = 0;
     // One front-end frame; true once the front end is done and the race can start.
     virtual bool update() = 0;
     virtual void end() {}

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <algorithm>
+#include <memory>
 #include <vector>
 
 #include "engine/sys/files.h"
@@ -21,13 +22,14 @@ public:
     CRecycleBin(const CRecycleBin&) = delete;
     CRecycleBin& operator=(const CRecycleBin&) = delete;
 
-    // Appends `obj` unless the bin already holds it.
+    // Takes `obj` (a view object new from its maker) unless the bin already holds it.
     void insertObject(CViewObject<T>* obj) {
         if (!obj || holds(obj)) return;
-        _objects.push_back(obj);
+        _objects.emplace_back(obj);
     }
     bool holds(const CViewObject<T>* obj) const {
-        return std::find(_objects.begin(), _objects.end(), obj) != _objects.end();
+        return std::find_if(_objects.begin(), _objects.end(),
+                            [obj](const auto& o) { return o.get() == obj; }) != _objects.end();
     }
     // Takes `obj` out of every view served by this bin; it is deleted with the bin.
     void removeObject(CViewObject<T>* obj);
@@ -40,7 +42,7 @@ public:
         _views.erase(std::remove(_views.begin(), _views.end(), view), _views.end());
     }
 
-    std::vector<CViewObject<T>*> _objects;
+    std::vector<std::unique_ptr<CViewObject<T>>> _objects;
 
 private:
     std::vector<CView<T>*> _views;
@@ -61,7 +63,7 @@ CRecycleBin<T>::~CRecycleBin() {
         v->_bin = nullptr;
     }
     _views.clear();
-    for (CViewObject<T>* o : _objects) delete o;
+    for (std::unique_ptr<CViewObject<T>>& o : _objects) o.reset();
     x_printf("CRecyclBin.inl Destructor\n");
     _objects.clear();
 }

@@ -10,8 +10,9 @@
 
 namespace Kinetic {
 
-FastConstraintSolver::FastConstraintSolver()
-    : m_impl(new Impl{new kn_Local_Constraint_System(), new GroupDeactivator()}) {
+FastConstraintSolver::FastConstraintSolver() : m_impl(std::make_unique<Impl>()) {
+    m_impl->m_system = std::make_unique<kn_Local_Constraint_System>();
+    m_impl->m_deactivator = std::make_unique<GroupDeactivator>();
     m_impl->m_deactivator->setDeactivationThreshold(10.0f);
     m_lastRefresh = -1.0f;
 }
@@ -20,9 +21,9 @@ FastConstraintSolver::~FastConstraintSolver() {
     // The system deletes the working constraints: constraints that outlive the solver must forget theirs
     // rather than keep a dangling pointer.
     for (Constraint* c : m_constraints) c->internalDeInit();
-    delete m_impl->m_system;
-    delete m_impl->m_deactivator;
-    delete m_impl;
+    m_impl->m_system.reset();
+    m_impl->m_deactivator.reset();
+    m_impl.reset();
     destroyReferences();
     m_constraints.clear();
     notifyDependants(MSG_DEATH);
@@ -34,7 +35,7 @@ void FastConstraintSolver::setDeactivationThreshold(float t) {
 
 void FastConstraintSolver::addConstraint(Constraint* c) {
     m_constraints.push_back(c);
-    c->internalInit(m_impl->m_system);
+    c->internalInit(m_impl->m_system.get());
     c->addDependant(this, 0);
     for (RigidBody* b : c->m_bodies) {
         if (!b || b->isFixed()) continue;
@@ -56,7 +57,7 @@ void FastConstraintSolver::removeConstraint(Constraint* c) {
 void FastConstraintSolver::apply(Subspace& subspace, float t) {
     (void)t;
     if (!m_impl->m_deactivatorAdded) {
-        subspace.addStepAction(m_impl->m_deactivator);
+        subspace.addStepAction(m_impl->m_deactivator.get());
         m_impl->m_deactivatorAdded = true;
     }
     if (!m_impl->m_deactivator->isActive()) return;

@@ -2,6 +2,7 @@
 // bodies is awake; the bodies sleep and wake together through its group deactivator.
 #pragma once
 
+#include <memory>
 #include <vector>
 
 #include "kinetic/dynamics/constraint_solver.h"
@@ -14,8 +15,9 @@ class kn_Local_Constraint_System;
 class FastConstraintSolver : public ConstraintSolver {
 public:
     struct Impl {
-        kn_Local_Constraint_System* m_system;
-        GroupDeactivator* m_deactivator;
+        std::unique_ptr<kn_Local_Constraint_System> m_system;
+        // Also a step action of the subspace once the solver has run (the subspace does not own it).
+        std::unique_ptr<GroupDeactivator> m_deactivator;
         bool m_deactivatorAdded = false;
     };
 
@@ -33,7 +35,7 @@ public:
     ReferenceObject* getReference(int i) const override;
     int onNotify(ReferenceObject* sender, int id, Message message) override;
 
-    Impl* m_impl;
+    std::unique_ptr<Impl> m_impl;
     std::vector<Constraint*> m_constraints;  // not owned
 };
 

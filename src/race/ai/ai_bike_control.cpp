@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <memory>
 
 #include "game/model/packet.h"
 #include "race/control/bike_controller.h"
@@ -24,12 +25,11 @@ constexpr ButtonMap kButtons[] = {
 
 }  // namespace
 
-CAIBikeControl::~CAIBikeControl() {
-    delete pBikeController;
-}
+CAIBikeControl::CAIBikeControl() = default;
+CAIBikeControl::~CAIBikeControl() = default;
 
 void CAIBikeControl::initWithBikeID(int bikeId) {
-    if (!pBikeController) pBikeController = new CBikeController();
+    if (!pBikeController) pBikeController = std::make_unique<CBikeController>();
     pBikeController->stuntDelay = 2;
     pBikeController->bikeID = bikeId;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "race/ai/ai_orders.h"
@@ -31,7 +32,7 @@ class CAIBikeControl {
 public:
     static int32_t JITTER_CONTROL;
 
-    CAIBikeControl() = default;
+    CAIBikeControl();  // both out of line, where the bike controller's type is complete
     ~CAIBikeControl();
     CAIBikeControl(const CAIBikeControl&) = delete;
     CAIBikeControl& operator=(const CAIBikeControl&) = delete;
@@ -48,7 +49,7 @@ public:
     int32_t lastSpeed = 0;
     int32_t brakeSpeed = 0;
     uint8_t analogControl[10] = {};
-    CBikeController* pBikeController = nullptr;
+    std::unique_ptr<CBikeController> pBikeController;
 
 private:
     void press(uint32_t button, uint8_t amount = 255);

@@ -1,19 +1,20 @@
 #include "race/ai/ai_decision.h"
 
+#include <utility>
+
 CAIDecisionMaker::~CAIDecisionMaker() {
     reset();
 }
 
-void CAIDecisionMaker::loadModule(CAIDecisionModule* module) {
-    if (numModules < kMaxModules) decisionModules[numModules++] = module;
+bool CAIDecisionMaker::loadModule(std::unique_ptr<CAIDecisionModule> module) {
+    if (numModules >= kMaxModules) return false;
+    decisionModules[numModules++] = std::move(module);
+    return true;
 }
 
 void CAIDecisionMaker::reset() {
     bikeID = -1;
-    for (int i = 0; i < numModules; ++i) {
-        delete decisionModules[i];
-        decisionModules[i] = nullptr;
-    }
+    for (int i = 0; i < numModules; ++i) decisionModules[i].reset();
     numModules = 0;
 }
 

@@ -2,6 +2,8 @@
 // highest wins, then difficulty and catch-up adjust its speed.
 #pragma once
 
+#include <memory>
+
 #include "race/ai/ai_orders.h"
 
 class CAIDecisionModule {
@@ -19,8 +21,8 @@ public:
     CAIDecisionMaker(const CAIDecisionMaker&) = delete;
     CAIDecisionMaker& operator=(const CAIDecisionMaker&) = delete;
 
-    // Takes ownership while fewer than eight are loaded; a further module is ignored (and not owned).
-    void loadModule(CAIDecisionModule* module);
+    // Takes the module while fewer than eight are loaded (true); a further module is refused and deleted.
+    bool loadModule(std::unique_ptr<CAIDecisionModule> module);
     // Forgets the bike and deletes the modules.
     void reset();
     // The order for the next `numFrames` frames.
@@ -32,7 +34,7 @@ public:
     void runModules(CAIControlPacket& order, CAIPreCalc& pre);
     void adjustSpeed(CAIControlPacket& order, CAIPreCalc& pre, float r);
 
-    CAIDecisionModule* decisionModules[kMaxModules] = {};
+    std::unique_ptr<CAIDecisionModule> decisionModules[kMaxModules];
     int32_t numModules = 0;
     int32_t bikeID = -1;
     int32_t chaseID = -1;

@@ -1,15 +1,20 @@
 #include "race/ai/ai_interface.h"
 
+#include <memory>
+#include <utility>
+
 #include "bike/kinetic_bike.h"
 #include "engine/sys/files.h"
 #include "race/ai/ai_modules.h"
 #include "world/spline_manager.h"
 
 void CAIInterface::setActiveObject(int bikeId) {
-    CAIDecisionModule* modules[] = {new CAISplineDM, new CAIAvoidDM, new CAIStuntDM, new CAIBlockDM,
-                                    new CAIPreLoadDM};
+    // Made before the old ones go, as the heap has always seen it.
+    std::unique_ptr<CAIDecisionModule> modules[] = {
+        std::make_unique<CAISplineDM>(), std::make_unique<CAIAvoidDM>(), std::make_unique<CAIStuntDM>(),
+        std::make_unique<CAIBlockDM>(), std::make_unique<CAIPreLoadDM>()};
     decisionMaker.reset();
-    for (CAIDecisionModule* m : modules) decisionMaker.loadModule(m);
+    for (std::unique_ptr<CAIDecisionModule>& m : modules) decisionMaker.loadModule(std::move(m));
     decisionMaker.bikeID = bikeId;
     bikeControl.initWithBikeID(bikeId);
 }

@@ -1,6 +1,7 @@
 #include "race/control/stunt_mgr.h"
 
 #include <cassert>
+#include <memory>
 
 #include "engine/sys/files.h"
 
@@ -76,15 +77,15 @@ CStuntMgr::CStuntMgr(void* tree, unsigned int numRacers, const int* bikeIDs) : _
     auto* base = static_cast<uint8_t*>(tree);
     _numNodes =
         uint32_t(base[0]) | uint32_t(base[1]) << 8 | uint32_t(base[2]) << 16 | uint32_t(base[3]) << 24;
-    _stuntTreeRoot = new CStuntNode*[_numNodes];
+    _stuntTreeRoot = std::make_unique<CStuntNode*[]>(_numNodes);
     for (uint32_t k = 0; k < _numNodes; ++k)
         _stuntTreeRoot[k] =
             reinterpret_cast<CStuntNode*>(base + stunttree::kHeaderBytes + size_t(k) * stunttree::kNodeBytes);
-    CStuntNode::setRootArray(_stuntTreeRoot);
+    CStuntNode::setRootArray(_stuntTreeRoot.get());
 
     // Trick reach per node, children before parents: the tree is checked acyclic, so repeated passes
     // settle within its depth; the deepest valid tree needs at most kMaxDepth + 1 of them.
-    _reach = new uint32_t[_numNodes];
+    _reach = std::make_unique<uint32_t[]>(_numNodes);
     for (uint32_t k = 0; k < _numNodes; ++k) {
         const CStuntNode* n = _stuntTreeRoot[k];
         _reach[k] = 0;
@@ -105,12 +106,12 @@ CStuntMgr::CStuntMgr(void* tree, unsigned int numRacers, const int* bikeIDs) : _
         if (!changed) break;
     }
 
-    _bikeID = new int32_t[numRacers];
-    _curNode = new CStuntNode*[numRacers];
-    _timer = new uint32_t[numRacers];
-    _stuntType = new stuntType[numRacers];
-    _stunt = new stuntName[numRacers];
-    _finished = new uint32_t[numRacers];
+    _bikeID = std::make_unique<int32_t[]>(numRacers);
+    _curNode = std::make_unique<CStuntNode*[]>(numRacers);
+    _timer = std::make_unique<uint32_t[]>(numRacers);
+    _stuntType = std::make_unique<stuntType[]>(numRacers);
+    _stunt = std::make_unique<stuntName[]>(numRacers);
+    _finished = std::make_unique<uint32_t[]>(numRacers);
     for (unsigned int i = 0; i < numRacers; ++i) {
         _bikeID[i] = bikeIDs ? bikeIDs[i] : -1;
         _curNode[i] = _stuntTreeRoot[0];
@@ -122,15 +123,16 @@ CStuntMgr::CStuntMgr(void* tree, unsigned int numRacers, const int* bikeIDs) : _
 }
 
 CStuntMgr::~CStuntMgr() {
-    delete[] _stuntTreeRoot;
-    delete[] _reach;
-    delete[] _bikeID;
-    delete[] _curNode;
-    delete[] _timer;
-    delete[] _stuntType;
-    delete[] _stunt;
-    delete[] _finished;
-    if (CStuntNode::_nodeArray == _stuntTreeRoot) CStuntNode::setRootArray(nullptr);
+    if (CStuntNode::_nodeArray == _stuntTreeRoot.get()) CStuntNode::setRootArray(nullptr);
+    // In the order the heap has always seen them go.
+    _stuntTreeRoot.reset();
+    _reach.reset();
+    _bikeID.reset();
+    _curNode.reset();
+    _timer.reset();
+    _stuntType.reset();
+    _stunt.reset();
+    _finished.reset();
     if (theStuntMgr == this) theStuntMgr = nullptr;
 }
 

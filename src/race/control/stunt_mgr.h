@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "race/control/stunt_tree_format.h"
 
@@ -114,16 +115,18 @@ private:
     int recurseFindStunt(stuntName wanted, const CStuntNode* node, stuntDir* dirs, stuntDir* end,
                          stuntType& type, unsigned int randomBits) const;
 
-    CStuntNode** _stuntTreeRoot;
-    int32_t* _bikeID;
+    // The tree's nodes in index order (pointers into the tree image, which the race owns).
+    std::unique_ptr<CStuntNode*[]> _stuntTreeRoot;
+    // Per racer slot.
+    std::unique_ptr<int32_t[]> _bikeID;
     unsigned int _numRacers;
-    CStuntNode** _curNode;
-    uint32_t* _timer;
-    stuntType* _stuntType;
-    stuntName* _stunt;
-    uint32_t* _finished;
+    std::unique_ptr<CStuntNode*[]> _curNode;
+    std::unique_ptr<uint32_t[]> _timer;
+    std::unique_ptr<stuntType[]> _stuntType;
+    std::unique_ptr<stuntName[]> _stunt;
+    std::unique_ptr<uint32_t[]> _finished;
     // Per node: bit n set when trick n (or 27, nothing) is named at the node or below it, so a search
     // never enters a branch that cannot hold the trick.
-    uint32_t* _reach;
+    std::unique_ptr<uint32_t[]> _reach;
     uint32_t _numNodes;
 };

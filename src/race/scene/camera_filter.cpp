@@ -1,16 +1,14 @@
 #include "race/scene/camera_filter.h"
 
-CLowFilter::~CLowFilter() {
-    delete[] sampleStored;
-}
+#include <memory>
 
 void CLowFilter::setUp(unsigned int n) {
     if (n == 0) n = 1;
-    delete[] sampleStored;
+    sampleStored.reset();  // the old samples go before the new are made
     numSamples = n;
     sampleStrength = 1.0f / static_cast<float>(n);
     runningAvg = 0.0f;
-    sampleStored = new float[n]();
+    sampleStored = std::make_unique<float[]>(n);
     dropMeIndex = 1 % n;
     curIndex = 0;
 }

@@ -4,13 +4,11 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 class CLowFilter {
 public:
     CLowFilter() = default;
-    ~CLowFilter();
-    CLowFilter(const CLowFilter&) = delete;
-    CLowFilter& operator=(const CLowFilter&) = delete;
 
     // n samples, all zero; output 0.
     void setUp(unsigned int n);
@@ -22,7 +20,7 @@ public:
     float runningAvg = 0.0f;
     float sampleStrength = 0.0f;
     uint32_t numSamples = 0;
-    float* sampleStored = nullptr;
+    std::unique_ptr<float[]> sampleStored;
     uint32_t dropMeIndex = 0;
     uint32_t curIndex = 0;
 };

@@ -101,22 +101,23 @@ CRiderView::CRiderView(int modelObjectId_, int descriptionId_, int playerNumber_
 }
 
 CRiderView::~CRiderView() {
-    if (!pIk) return;
-    for (int i = 0; i < 4; ++i) delete pIk[i];
-    delete[] pIk;
+    // The solvers, then their table, before anything else of the view goes (as the heap has always seen).
+    if (pIk)
+        for (int i = 0; i < 4; ++i) pIk[i].reset();
+    pIk.reset();
 }
 
 void CRiderView::SetBikeView(CKineticPhysicsView* view) {
     bikeView = view;
     auto* bike = view ? dynamic_cast<KineticBike*>(MotionViewObject(view->modelObjectId)) : nullptr;
     if (!bike || bike->isCPU || pIk || skel.boneCount <= 26) return;
-    pIk = new _ikProcess*[4];
+    pIk = std::make_unique<std::unique_ptr<_ikProcess>[]>(4);
     bool (*const setups[4])(_ikProcess*, unsigned int) = {IK_SetupRightHand, IK_SetupLeftHand,
                                                           IK_SetupRightFoot, IK_SetupLeftFoot};
     for (int i = 0; i < 4; ++i) {
-        pIk[i] = new _ikProcess;
-        setups[i](pIk[i], IK_TYPE_LIMB_TO_TARGETPOS);
-        IK_SetFlag(pIk[i], 4);
+        pIk[i] = std::make_unique_for_overwrite<_ikProcess>();  // the set-up fills it
+        setups[i](pIk[i].get(), IK_TYPE_LIMB_TO_TARGETPOS);
+        IK_SetFlag(pIk[i].get(), 4);
         pIk[i]->bone = pIk[i]->limb;
     }
 }
@@ -487,10 +488,10 @@ void CRiderView::IKMotion(CModelObject* model, KineticBike* bike) {
         if (!bike->isCPU && pIk) {
             const qzVector3d shift(-d.x, d.y, d.z);
             for (int i = 0; i < 4; ++i) {
-                pIk[i]->getTargetFunc(this, pIk[i], &pIk[i]->target);
+                pIk[i]->getTargetFunc(this, pIk[i].get(), &pIk[i]->target);
                 pIk[i]->target = pIk[i]->target - shift;
             }
-            for (int i : {3, 0, 2, 1}) IK_ServiceProcess(this, pIk[i]);
+            for (int i : {3, 0, 2, 1}) IK_ServiceProcess(this, pIk[i].get());
         }
     }
     if (skel.boneCount > kHead) {

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "game/core/qz_math.h"
@@ -134,7 +135,8 @@ public:
     int32_t headTimer = 60;
     int32_t closestBike = -1;
     float lastUpdateTime = 0.0f;
-    _ikProcess** pIk = nullptr;  // right hand, left hand, right foot, left foot; null for computer racers
+    // Right hand, left hand, right foot, left foot; null for computer racers.
+    std::unique_ptr<std::unique_ptr<_ikProcess>[]> pIk;
 
 private:
     // Starts a rider motion with its bike motion, then sets the state and mirror at once (direct start)

@@ -263,7 +263,7 @@ void CSubtileViewPS2::setupTerrainPalettes() {
     // Colours 0-15 of the terrain bitmap take the detail bitmap's. Our palettes are stored in plain
     // index order (the texture manager reorders them for the GS when it uploads). A picture that paints
     // with any of those colours keeps its own: replacing them would recolour the ground.
-    CTexture* t = subtileModel->terrainBitmap;
+    CTexture* t = subtileModel->terrainBitmap.get();
     CTexture* d = CSubtileModel::detailBitmap;
     if (!t || !d || !t->fsBitmap.palettized || !d->fsBitmap.palettized || t->fsBitmap.numColors < 16 ||
         d->fsBitmap.numColors < 16 || !t->fsBitmap.coldata || !d->fsBitmap.coldata)
@@ -285,7 +285,7 @@ void CSubtileViewPS2::render(C3DView*) {
             veSetAlphaEnv2(1, -1);
             QueueEnvironment(2);
         }
-        SetTexture1(m->terrainBitmap);
+        SetTexture1(m->terrainBitmap.get());
         veSetDefaultTestEnv2(1, 6, 8, 0, 0, 0, 1, 2);
         UploadProgram(&vu1TerrainLod0ClipNew);
         RefChain chain(2 + 2 * kRows + 2);
@@ -305,7 +305,7 @@ void CSubtileViewPS2::render(C3DView*) {
     }
     // Levels 1 and 2 draw the low-detail mesh alike.
     if (!lod1) return;
-    SetTexture1(m->terrainBitmap);
+    SetTexture1(m->terrainBitmap.get());
     UploadProgram(drawWithClipping == CLIP_NONE ? &vu1TerrainLod1New : &vu1TerrainLod1Clip);
     // The strip tags go with the set-up block: the low-detail program reads them from the tag block, and
     // a frame whose first terrain is at level 1 or 2 has had no other chain put them there.
@@ -449,7 +449,7 @@ void CSubtileViewPS2::renderStitching(C3DView*, CWorldView* world) {
     auto band = [&](int other, uint32_t(&setup)[20][4], _TerrainVertStrip& own0, _TerrainVertStrip& own1,
                     bool lower) {
         if (other < 0) return;
-        CSubtileViewPS2* n = world->stvList[static_cast<size_t>(other)];
+        CSubtileViewPS2* n = world->stvList[static_cast<size_t>(other)].get();
         if (n->LOD == -1) return;
         _TerrainVertStrip& mine = LOD == 0 ? own0 : own1;
         _TerrainVertStrip& theirs = lower ? (n->LOD == 0 ? n->topEdgeStripLOD0 : n->topEdgeStripLOD1)

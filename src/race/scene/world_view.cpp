@@ -1,6 +1,7 @@
 #include "race/scene/world_view.h"
 
 #include <cstring>
+#include <memory>
 
 #include "audio/game_sounds.h"
 #include "audio/sound_factory.h"
@@ -156,7 +157,7 @@ CWorldView::CWorldView(void* file, int worldModelId, int descriptionId)
             x_printf("subtile %d: low-detail terrain refused\n", stm->id);
             block = nullptr;
         }
-        stvList.push_back(new CSubtileViewPS2(stm, block, nullptr));
+        stvList.push_back(std::make_unique<CSubtileViewPS2>(stm, block, nullptr));
         stm->objectList.assign(static_cast<size_t>(wlb->numObjects), nullptr);
     }
 
@@ -185,7 +186,7 @@ CWorldView::CWorldView(void* file, int worldModelId, int descriptionId)
     }
 
     // 9: seams and palettes.
-    for (CSubtileViewPS2* v : stvList) {
+    for (const std::unique_ptr<CSubtileViewPS2>& v : stvList) {
         v->setupEdgeStrips(this);
         v->setupEdgeSetup(this);
         v->setupTerrainPalettes();
@@ -208,8 +209,7 @@ CWorldView::~CWorldView() {
 }
 
 void CWorldView::clearStvList() {
-    for (CSubtileViewPS2* v : stvList) delete v;
-    stvList.clear();
+    stvList.clear();  // first to last
 }
 
 void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views, CSoundView* sounds) {
@@ -356,7 +356,7 @@ void CWorldView::render(C3DView* view) {
     visibleCount = 0;
     visibleOverflow = 0;
     for (int s : viewList) {
-        CSubtileViewPS2* v = stvList[static_cast<size_t>(s)];
+        CSubtileViewPS2* v = stvList[static_cast<size_t>(s)].get();
         if (v->LOD < 0) continue;
         if (visibleCount == kMaxVisibleSubtiles) {
             ++visibleOverflow;
@@ -386,8 +386,8 @@ void CWorldView::render(C3DView* view) {
     if (gameOptions.gameOptions & 0x200) CSubtileViewPS2::renderObjects(this, &viewList, view);
     // Debug: the bodies of the gates and scenery near player 1 as white wire frames.
     if (gameOptions.gameOptions & 0x2) {
-        for (CModelObject* o : world_->collisionObjects[0]) {
-            auto* k = dynamic_cast<KineticRigidObject*>(o);
+        for (const std::unique_ptr<CModelObject>& o : world_->collisionObjects[0]) {
+            auto* k = dynamic_cast<KineticRigidObject*>(o.get());
             if (!k) continue;
             for (int b = 0; b < k->getRigidBodyCount(); ++b)
                 CUtil::drawDebugRigidBody(k->getRigidBody(b), &view->_view3d, 255, 255, 255);

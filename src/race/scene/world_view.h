@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "game/model/model_object.h"
@@ -54,7 +55,7 @@ public:
     CWorldModel* worldModel() const { return world_; }
     void* worldFile() const { return file_; }
 
-    std::vector<CSubtileViewPS2*> stvList;
+    std::vector<std::unique_ptr<CSubtileViewPS2>> stvList;
     int offtileDescId;
     int numGates;
     _wlb_file* wlb;

@@ -251,7 +251,7 @@ TEST_F(CareerScreens, AudioSettingsShowAndSetVolumes) {
 // select sound a step of the effects row plays is heard at that step's volume.
 TEST_F(CareerScreens, EffectsVolumeScalesTheHeardSelectSound) {
     console::IopReset();
-    x_HardwareBootSystem();
+    ASSERT_EQ(x_HardwareBootSystem(), 0);
     veSoundSetMaxSamples(12);
     ASSERT_EQ(veSoundInit(), 0);
     for (int side = 0; side < 2; ++side) {
@@ -304,7 +304,7 @@ TEST_F(CareerScreens, EffectsVolumeScalesTheHeardSelectSound) {
 // the front end's own sounds: music 10 at master 10, 5 and 0.
 TEST_F(CareerScreens, MasterVolumeScalesTheHeardMenuMusic) {
     console::IopReset();
-    x_HardwareBootSystem();
+    ASSERT_EQ(x_HardwareBootSystem(), 0);
     ASSERT_EQ(veSoundInit(), 0);
     CAudioMemoryManager* amm = nullptr;
     PS2MusicPlay = FE_MakeMusicView(&amm);

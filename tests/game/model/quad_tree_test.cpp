@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <memory>
 #include <set>
 #include <vector>
 
@@ -104,18 +105,18 @@ TEST(QuadTreeTest, AnObjectContainingTheRootsTakesItsPlace) {
     CModelObject* small = Box(0, 0, 56, 56);
     CModelObject* child = Box(0, 0, 28, 28);
     CModelObject* big = Box(0, 0, 224, 224);
-    Tree* root = new Tree(small);
+    auto root = std::make_unique<Tree>(small);
     root->Add(child, p);
-    ASSERT_NE(root->m_Children[0], nullptr);
+    ASSERT_NE(root->m_Children[0].get(), nullptr);
     root->Add(big, p);
     EXPECT_EQ(root->m_Data, big);
-    Tree* moved = root->m_Children[0];
+    Tree* moved = root->m_Children[0].get();
     ASSERT_NE(moved, nullptr);
     EXPECT_EQ(moved->m_Data, small);
-    ASSERT_NE(moved->m_Children[0], nullptr);
+    ASSERT_NE(moved->m_Children[0].get(), nullptr);
     EXPECT_EQ(moved->m_Children[0]->m_Data, child);
-    for (int q = 1; q < 4; ++q) EXPECT_EQ(root->m_Children[q], nullptr);
-    Tree::DelTree(root, p);
+    for (int q = 1; q < 4; ++q) EXPECT_EQ(root->m_Children[q].get(), nullptr);
+    Tree::DelTree(std::move(root), p);
     EXPECT_EQ(p.destroyed, (std::vector<CModelObject*>{child, small, big}));  // post-order
 }
 
@@ -139,7 +140,7 @@ TEST(QuadTreeTest, WalkVisitsExactlyTheObjectsThatABruteForceScanFinds) {
             const float x = static_cast<float>(cell % 16) * 56, z = static_cast<float>(cell / 16) * 56;
             objects.push_back(Box(x, z, x + 56, z + 56));
         }
-        Tree* root = new Tree(objects[0]);
+        auto root = std::make_unique<Tree>(objects[0]);
         for (size_t i = 1; i < objects.size(); ++i) ASSERT_TRUE(root->Add(objects[i], p));
         for (int q = 0; q < 10; ++q) {
             const float x = static_cast<float>(Next(seed) % 1000) - 50,
@@ -155,7 +156,7 @@ TEST(QuadTreeTest, WalkVisitsExactlyTheObjectsThatABruteForceScanFinds) {
             EXPECT_EQ(walked, expected) << "scene " << scene << " query " << q;
             EXPECT_EQ(any, !expected.empty());
         }
-        Tree::DelTree(root, p);
+        Tree::DelTree(std::move(root), p);
         EXPECT_EQ(p.destroyed.size(), objects.size() + p.containers.size());
     }
 }

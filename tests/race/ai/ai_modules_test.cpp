@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <memory>
 #include <tuple>
 #include <vector>
 
@@ -53,7 +54,7 @@ TEST(AIDecisionMaker, HighestPriorityWinsEarlierOnTiesNinthModuleIgnored) {
     };
     for (const Case c : {Case{{1, 1, 0.5f}, 0}, Case{{0.5f, 2, 2}, 1}, Case{{-1, -2, -1}, -1}}) {
         CAIDecisionMaker dm;
-        for (int i = 0; i < 3; ++i) dm.loadModule(new Fixed(c.p[i], i));
+        for (int i = 0; i < 3; ++i) EXPECT_TRUE(dm.loadModule(std::make_unique<Fixed>(c.p[i], i)));
         CAIPreCalc pre = Riding();
         CAIControlPacket order;
         dm.runModules(order, pre);
@@ -61,11 +62,11 @@ TEST(AIDecisionMaker, HighestPriorityWinsEarlierOnTiesNinthModuleIgnored) {
         EXPECT_EQ(order.aiFlags, c.winner < 0 ? 0u : (2u << c.winner) - 1u);
         EXPECT_EQ(order.speed, std::max(c.winner, 0));
     }
-    CAIDecisionMaker dm;  // a ninth module is not taken
+    CAIDecisionMaker dm;  // a ninth module is not taken (and is deleted, not left to leak)
     int ninthCalls = 0;
-    for (int i = 0; i < 8; ++i) dm.loadModule(new Fixed(float(i), i));
-    Fixed ninth(100.0f, 8, &ninthCalls);
-    dm.loadModule(&ninth);
+    for (int i = 0; i < 8; ++i) EXPECT_TRUE(dm.loadModule(std::make_unique<Fixed>(float(i), i)));
+    EXPECT_FALSE(dm.loadModule(std::make_unique<Fixed>(100.0f, 8, &ninthCalls)));
+    EXPECT_EQ(dm.numModules, 8);
     CAIPreCalc pre = Riding();
     CAIControlPacket order;
     dm.runModules(order, pre);

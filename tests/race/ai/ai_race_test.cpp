@@ -27,7 +27,7 @@ TEST(AIRace, SevenRidersFinishThreeLapsStuntAndPreloadAtEachDifficulty) {
         while (!done() && race.frames < kMaxFrames) {
             race.Frame();
             for (const auto& a : race.ai)
-                if (auto* s = dynamic_cast<CAIStuntDM*>(a->decisionMaker.decisionModules[2]);
+                if (auto* s = dynamic_cast<CAIStuntDM*>(a->decisionMaker.decisionModules[2].get());
                     s && s->airTime > 0)
                     stuntIds.insert(s->airType);
             // What the riders hold on the throttle, from the bike controllers' last packets.

@@ -298,7 +298,7 @@ TEST_F(Rig, InverseKinematicsReachesPointsAndPlacesRiders) {
     view->LoadMotion(kRide, 0, false, false);
     view->samplePose(view->angleArray, view->anim, 0.0f, false);
     view->computePalette();
-    _ikProcess* hand = view->pIk[0];
+    _ikProcess* hand = view->pIk[0].get();
     const qzVector3d shoulder(view->bonePalette[11].M[12], view->bonePalette[11].M[13],
                               view->bonePalette[11].M[14]);
     // Out of reach: both segments point at the target, no passes.
@@ -362,7 +362,7 @@ TEST(RiderViewLap, HandsAndFeetStayOnBarsAndPegs) {
         if (sim.riders[0]->riderState != CRiderModel::kOnBike) continue;
         for (int k = 0; k < 4; ++k) {
             qzVector3d at;
-            IK_GetStandardScaleTarget(&view, view.pIk[k], &at);
+            IK_GetStandardScaleTarget(&view, view.pIk[k].get(), &at);
             const qzVector3d miss = at - view.pIk[k]->target;
             worst = std::max(worst, std::sqrt(miss * miss));
         }

@@ -78,10 +78,10 @@ TEST_F(AmbientSounds, StaticObjectWithAWorldSoundIsHeardFromWhereItStands) {
         EXPECT_NE(dynamic_cast<const CKineticStaticRigidObject*>(o), nullptr);
         EXPECT_EQ(o->descriptionId, CSubtileModel::firstObjectId + 3);
         EXPECT_EQ(a->group, 3);
-        ASSERT_NE(a->snd, nullptr);
+        ASSERT_NE(a->snd.get(), nullptr);
         EXPECT_EQ(a->snd->soundId, CQZSoundIDs::getGlobalIdFromWorldId(kAmbientGenerator));
         EXPECT_GE(a->snd->soundId, 0);
-        EXPECT_EQ(a->getCurrentSound(nullptr), a->snd);
+        EXPECT_EQ(a->getCurrentSound(nullptr), a->snd.get());
     }
     EXPECT_NE(ambient[0]->modelObjectId, ambient[1]->modelObjectId);
 
@@ -94,8 +94,8 @@ TEST_F(AmbientSounds, StaticObjectWithAWorldSoundIsHeardFromWhereItStands) {
     const CModelObject* bale = model->objects[size_t(ambient[0]->modelObjectId)];
     s.camera->position = qzVector3d(bale->position.x + 300, bale->position.y - 200, bale->position.z);
     view_->step(1.0f);
-    const bool held =
-        std::find(mixer.channels.begin(), mixer.channels.end(), ambient[0]->snd) != mixer.channels.end();
+    const bool held = std::find(mixer.channels.begin(), mixer.channels.end(), ambient[0]->snd.get()) !=
+                      mixer.channels.end();
     EXPECT_TRUE(held);
     view_->frame();
     Frame();
@@ -107,7 +107,8 @@ TEST_F(AmbientSounds, StaticObjectWithAWorldSoundIsHeardFromWhereItStands) {
     // Back beside it, the stopped reader is started afresh.
     s.camera->position = qzVector3d(bale->position.x + 300, bale->position.y - 200, bale->position.z);
     view_->step(3.0f);
-    EXPECT_NE(std::find(mixer.channels.begin(), mixer.channels.end(), ambient[0]->snd), mixer.channels.end());
+    EXPECT_NE(std::find(mixer.channels.begin(), mixer.channels.end(), ambient[0]->snd.get()),
+              mixer.channels.end());
     view_->frame();
     Frame();
     EXPECT_FALSE(ambient[0]->snd->finished());

@@ -60,7 +60,7 @@ TEST(WorldViewChecks, GatesGoToTheWorldFinishLastAndTheRingSurroundsIt) {
 TEST(WorldViewChecks, TerrainLevelFollowsTheThresholds) {
     WorldViewScene s(TestWorld(false), TRACKTYPE_OUTDOOR);
     CSubtileModel* m = s.world->stmList[0];
-    CSubtileViewPS2* v = s.worldView->stvList[0];
+    CSubtileViewPS2* v = s.worldView->stvList[0].get();
     const float c = 28.0f * kGrid;
     s.look(c - 2000, -3000, c - 2000, c, 0, c);
     BeginView(s);
@@ -187,7 +187,7 @@ TEST(WorldViewChecks, CollidersFollowTheHumanRacers) {
     s.world->humanRacers = {&a, &b};
     auto colliders = [&](int k) {
         int n = 0;
-        for (CModelObject* o : s.world->collisionObjects[k]) n += o != nullptr;
+        for (const auto& o : s.world->collisionObjects[k]) n += o != nullptr;
         return n;
     };
     // Both racers standing by the bales (60, 20) and (61, 21) in grid cells: one body each per racer,
@@ -221,7 +221,7 @@ TEST(WorldViewChecks, CollidersFollowTheHumanRacers) {
     CWorldModel other;
     other.humanRacers = {&b};
     other.update(0.4f);
-    EXPECT_EQ(other.collisionObjects[0][0], nullptr);
+    EXPECT_EQ(other.collisionObjects[0][0].get(), nullptr);
 }
 
 }  // namespace

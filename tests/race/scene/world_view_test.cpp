@@ -79,7 +79,7 @@ TEST(WorldViewTest, LowDetailLevelsOneAndTwoDrawAlike) {
         veDisplayActivateView(&scene.view->_view3d);
         veEngineBuildView(&scene.view->_view3d);
         veEngineDmaViewMatrices();
-        for (CSubtileViewPS2* v : scene.worldView->stvList) {
+        for (const auto& v : scene.worldView->stvList) {
             v->LOD = level;
             v->drawWithClipping = CLIP_TRICULL;
             v->render(scene.view.get());
