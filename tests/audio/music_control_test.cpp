@@ -31,7 +31,7 @@ protected:
         IopRpcSetObserver(
             [](uint32_t server, unsigned fno, const void* data, int size, void* user) {
                 std::vector<uint32_t> w(static_cast<size_t>(size) / 4);
-                std::memcpy(w.data(), data, w.size() * 4);
+                if (!w.empty()) std::memcpy(w.data(), data, w.size() * 4);  // a call may carry no words
                 static_cast<MusicControl*>(user)->calls.push_back({server, fno, w});
             },
             this);
