@@ -264,6 +264,23 @@ void StageDrain() {
     g_stats.waitNanos += NowNanos() - t0;
 }
 
+void StageDrainIfReading(const void* start, size_t bytes) {
+    if (g_mode == StageMode::kInline) return;
+    // The items between the head and the tail are the producer's own writes, unchanged until it pushes
+    // again: it may read them while the stage runs them.
+    const uint32_t t = g_tail.load(std::memory_order_relaxed);
+    const uintptr_t lo = reinterpret_cast<uintptr_t>(start), hi = lo + bytes;
+    for (uint32_t h = g_head.load(std::memory_order_acquire); h != t; ++h) {
+        const Item& it = g_ring[h & (kItems - 1)];
+        if (it.kind != Kind::kData) continue;
+        const uintptr_t a = reinterpret_cast<uintptr_t>(it.data);
+        if (a < hi && lo < a + size_t(it.qwc) * 16) {
+            StageDrain();
+            return;
+        }
+    }
+}
+
 StageStats GetStageStats() {
     return g_stats;
 }

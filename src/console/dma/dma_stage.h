@@ -18,6 +18,7 @@
 // the game rewrites too early).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace console::dma {
@@ -39,6 +40,10 @@ void StagePushEnd(int channel);
 
 // Waits until every queued item has run. Cheap when nothing is queued; a no-op in inline mode.
 void StageDrain();
+
+// The same, but only when a queued transfer reads some of the `bytes` bytes at `start` (memory about to
+// be given back, and perhaps written at once by its next owner).
+void StageDrainIfReading(const void* start, size_t bytes);
 
 struct StageStats {
     uint64_t items;      // items queued

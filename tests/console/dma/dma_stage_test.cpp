@@ -302,4 +302,19 @@ TEST_F(DmaStageTest, Vif0RunsAtTheKickWhileTheStageQueues) {
     EXPECT_EQ(console::dma::GetStageStats().items, items);
 }
 
+// Memory given back to the heap waits for the transfers that read it, and only for those.
+TEST_F(DmaStageTest, GivingMemoryBackWaitsOnlyForTransfersThatReadIt) {
+    console::dma::SetStageMode(StageMode::kDeferred);
+    Arena a;
+    const std::vector<Qw> s = SpritePacket(0, 0, 1, 1, 0xFF000001u);
+    uint64_t* packet = a.Put(s);
+    uint64_t* elsewhere = a.Take(64);
+    const uint64_t drawn = Gs().PrimitivesDrawn();
+    sceDmaSendN(ch2_, packet, int(s.size()));
+    console::dma::StageDrainIfReading(elsewhere, 64 * 16);
+    EXPECT_EQ(Gs().PrimitivesDrawn(), drawn);
+    console::dma::StageDrainIfReading(packet + 2 * (s.size() - 1), 8);  // the packet's last quadword
+    EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 1);
+}
+
 }  // namespace
