@@ -1,10 +1,11 @@
-// A drawn race frame at 640 x 448 with 1, 2 and 4 rasteriser threads: an attract-style race on the sample
-// disc's first outdoor track (every racer ridden by the computer, the pack in front of the camera after the
-// start) is stepped in short runs of five kinds: drawn whole; drawn without shadows; without particles;
-// without the riders and bikes; and not drawn. A frame's drawing is carried out at the next frame's start, so
-// the first two frames of each run are not counted. Reports the median of each kind, the whole drawing's cost
-// (drawn median less undrawn median) as frames a second, each piece's share (the whole median less the median
-// without it), and how many shadow pictures and particles a drawn frame had.
+// A drawn race frame at 640 x 448 with 1, 2 and 4 rasteriser threads, the geometry stage inline or beside the
+// game: an attract-style race on the sample disc's first outdoor track (every racer ridden by the computer,
+// the pack in front of the camera after the start) is stepped in short runs of five kinds: drawn whole; drawn
+// without shadows; without particles; without the riders and bikes; and not drawn. A frame's drawing is
+// carried out at the next frame's start, so the first two frames of each run are not counted. Reports the
+// median of each kind, the whole drawing's cost (drawn median less undrawn median) as frames a second, each
+// piece's share (the whole median less the median without it), and how many shadow pictures and particles a
+// drawn frame had.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -12,6 +13,7 @@
 #include <vector>
 
 #include "app/main_loop.h"
+#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
 #include "console/pad/pad.h"
 #include "engine/hal/engine.h"
@@ -37,6 +39,8 @@ double Median(std::vector<double> t) {
 void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     void* common = benchrace::BootSampleDisc();
     console::gs::Gs().SetRasterThreads(int(state.range(0)));
+    console::dma::SetStageMode(state.range(1) ? console::dma::StageMode::kThread
+                                              : console::dma::StageMode::kInline);
     CQzGame::cpuTimeSource = racetest::ZeroCpu;
     DLManager.setDemoLoopState(DL_DISABLED);
     constexpr int kWarmUp = 450, kRun = 6, kSkip = 2, kRuns = 50, kKinds = 5;
@@ -78,6 +82,7 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
         CQzGame::drawFrames = true;
         delete race;
     }
+    console::dma::SetStageMode(console::dma::StageMode::kInline);
     console::gs::Gs().SetRasterThreads(1);
     const double full = Median(t[0]), undrawn = Median(t[4]);
     const double drawing = std::max(full - undrawn, 1e-9);
@@ -97,6 +102,8 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
 void BM_SceneSplitScreen(benchmark::State& state) {
     void* common = benchrace::BootSampleDisc(true);
     console::gs::Gs().SetRasterThreads(int(state.range(0)));
+    console::dma::SetStageMode(state.range(1) ? console::dma::StageMode::kThread
+                                              : console::dma::StageMode::kInline);
     CQzGame::cpuTimeSource = racetest::ZeroCpu;
     DLManager.setDemoLoopState(DL_DISABLED);
     constexpr int kWarmUp = 450, kRun = 6, kSkip = 2, kRuns = 100;
@@ -128,6 +135,7 @@ void BM_SceneSplitScreen(benchmark::State& state) {
         race->updateGame();
         delete race;
     }
+    console::dma::SetStageMode(console::dma::StageMode::kInline);
     console::gs::Gs().SetRasterThreads(1);
     const double full = Median(t[0]), undrawn = Median(t[1]);
     state.counters["views"] = double(CQzGame::numOfHumanRacers);
@@ -137,19 +145,15 @@ void BM_SceneSplitScreen(benchmark::State& state) {
     state.counters["drawing_fps"] = 1.0 / std::max(full - undrawn, 1e-9);
 }
 BENCHMARK(BM_SceneSplitScreen)
-    ->ArgName("threads")
-    ->Arg(1)
-    ->Arg(2)
-    ->Arg(4)
+    ->ArgNames({"threads", "stage"})
+    ->ArgsProduct({{1, 2, 4}, {0, 1}})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 
-// Argument: rasteriser threads.
+// Arguments: rasteriser threads; the geometry stage inline (0) or on its own thread (1).
 BENCHMARK(BM_SceneFrameWithShadowsAndParticles)
-    ->ArgName("threads")
-    ->Arg(1)
-    ->Arg(2)
-    ->Arg(4)
+    ->ArgNames({"threads", "stage"})
+    ->ArgsProduct({{1, 2, 4}, {0, 1}})
     ->Unit(benchmark::kSecond)
     ->Iterations(1);
 

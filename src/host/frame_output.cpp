@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
 #include "host/png_writer.h"
 
@@ -23,6 +24,7 @@ bool FrameOutput::OnFrameShown(Error* error) {
     ++frames_;
     const bool due = pngEvery_ != 0 && frames_ % uint64_t(pngEvery_) == 0;
     if (!due && !everyFrame_) return true;
+    console::dma::StageDrain();
     console::gs::Gs().ReadDisplay(rgba_.data());
     ++read_;
     if (!due) return true;

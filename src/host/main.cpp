@@ -11,6 +11,7 @@
 #include "app/main_loop.h"
 #include "console/cd/cd.h"
 #include "console/cd/host_output.h"
+#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
 #include "console/kernel/clock.h"
 #include "console/spu/spu.h"
@@ -138,6 +139,14 @@ int main(int argc, char** argv) {
     const long gsThreads =
         options.gsThreads > 0 ? options.gsThreads : console::gs::GsDevice::DefaultRasterThreads();
     console::gs::Gs().SetRasterThreads(static_cast<int>(gsThreads));
+    // The geometry stage beside the game whenever the GS draws on more than one thread; one thread in all
+    // keeps everything on the game's. "deferred" runs the stage only where the game waits for it.
+    const int stage = options.stage != host::kStageAuto ? options.stage
+                      : gsThreads > 1                   ? host::kStageThread
+                                                        : host::kStageInline;
+    console::dma::SetStageMode(stage == host::kStageThread     ? console::dma::StageMode::kThread
+                               : stage == host::kStageDeferred ? console::dma::StageMode::kDeferred
+                                                               : console::dma::StageMode::kInline);
     // The game's console log is line-oriented; keep it in order with anything written to stderr.
     std::setvbuf(stdout, nullptr, _IOLBF, 0);
 

@@ -12,7 +12,7 @@ namespace host {
 const char kUsage[] =
     "usage: qz [--disc DIR] [--out DIR] [--frames N] [--window] [--realtime] [--png-every N] [--wav FILE]\n"
     "          [--pad1 FILE] [--pad2 FILE] [--heap-mb N] [--gs-threads N]\n"
-    "          [--soak FRAMES] [--debug-draw]\n";
+    "          [--stage inline|thread|deferred] [--soak FRAMES] [--debug-draw]\n";
 
 namespace {
 
@@ -29,7 +29,8 @@ bool ParseCount(const char* text, long min, long max, long* out) {
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, Error* error) {
-    *out = Options{defaultDisc, ".", 0, false, false, 0, nullptr, {nullptr, nullptr}, 192, 0, 0, false};
+    *out = Options{defaultDisc,        ".", 0, false, false, 0,         nullptr,
+                   {nullptr, nullptr}, 192, 0, 0,     false, kStageAuto};
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
         const char* value = i + 1 < argc ? argv[i + 1] : nullptr;
@@ -68,6 +69,18 @@ bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, 
         } else if (!std::strcmp(arg, "--gs-threads")) {
             if (!needValue("a number")) return false;
             if (!ParseCount(value, 1, 16, &out->gsThreads)) return badValue();
+            ++i;
+        } else if (!std::strcmp(arg, "--stage")) {
+            if (!needValue("inline, thread or deferred")) return false;
+            if (!std::strcmp(value, "inline")) {
+                out->stage = kStageInline;
+            } else if (!std::strcmp(value, "thread")) {
+                out->stage = kStageThread;
+            } else if (!std::strcmp(value, "deferred")) {
+                out->stage = kStageDeferred;
+            } else {
+                return badValue();
+            }
             ++i;
         } else if (!std::strcmp(arg, "--soak")) {
             if (!needValue("a number of frames")) return false;

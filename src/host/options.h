@@ -11,6 +11,8 @@ namespace host {
 // back; at 19 the front end runs out after the first race.
 inline constexpr long kMinHeapMb = 20;
 
+enum StageChoice { kStageAuto, kStageInline, kStageThread, kStageDeferred };
+
 struct Options {
     const char* discDir;  // directory standing in for the disc
     const char* outDir;   // diagnostic files, frames and sound go here
@@ -25,6 +27,9 @@ struct Options {
     long
         soakFrames;  // 0: the usual attract loop; else attract races of this many frames, every track in turn
     bool debugDraw;  // the game's debug drawing: collider and rider wire frames, the HUD's debug lines
+    // Where the geometry stage (VIF1, VU1, GIF) runs: kStageAuto beside the game on a thread of its own
+    // when more than one rasteriser thread draws, else inline on the game's thread.
+    int stage;
 };
 
 // Fills `out` from the arguments, defaults first. False for an unknown option or a bad value.

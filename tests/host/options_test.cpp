@@ -57,6 +57,15 @@ TEST(HostOptions, BadCommandLinesSayWhy) {
     EXPECT_FALSE(Parse({"--gs-threads", "17"}, &o, &err));
     EXPECT_TRUE(Parse({"--gs-threads", "3"}, &o, &err));
     EXPECT_EQ(o.gsThreads, 3);
+    EXPECT_EQ(o.stage, host::kStageAuto);
+    EXPECT_TRUE(Parse({"--stage", "deferred"}, &o, &err));
+    EXPECT_EQ(o.stage, host::kStageDeferred);
+    EXPECT_TRUE(Parse({"--stage", "inline"}, &o, &err));
+    EXPECT_EQ(o.stage, host::kStageInline);
+    EXPECT_TRUE(Parse({"--stage", "thread"}, &o, &err));
+    EXPECT_EQ(o.stage, host::kStageThread);
+    EXPECT_FALSE(Parse({"--stage", "later"}, &o, &err));
+    EXPECT_FALSE(Parse({"--stage"}, &o, &err));
 }
 
 }  // namespace

@@ -81,25 +81,31 @@ TEST(QzRun, ShowsFramesAndWritesEveryNthAsPng) {
     EXPECT_FALSE(testsupport::ReadText(out.file("sub/frame_000001.png")).empty());
 }
 
-// The rasteriser's threads change nothing: the start of the attract race gives the same pictures
-// (every tenth compared), sound and log with one thread and with four.
+// The rasteriser's threads and the geometry stage's place change nothing: the start of the attract race
+// gives the same pictures (every tenth compared), sound and log with one thread, with four (the stage
+// beside the game), and with the stage run only where the game waits for it (the latest it can read what
+// the game sent).
 TEST(QzRun, RasteriserThreadsGiveTheSameFramesAndSound) {
-    testsupport::TempDir one, four;
-    auto run = [](const testsupport::TempDir& d, int threads) {
+    testsupport::TempDir one, four, deferred;
+    auto run = [](const testsupport::TempDir& d, const std::string& threads) {
         return RunQz("--disc " + kDisc + " --out " + d.path() + " --frames 240 --png-every 10 --wav " +
-                     d.file("s.wav") + " --gs-threads " + std::to_string(threads));
+                     d.file("s.wav") + " --gs-threads " + threads);
     };
-    const QzResult a = run(one, 1), b = run(four, 4);
+    const QzResult a = run(one, "1"), b = run(four, "4"), c = run(deferred, "1 --stage deferred");
     ASSERT_EQ(a.exitCode, 0) << a.out;
     ASSERT_EQ(b.exitCode, 0) << b.out;
+    ASSERT_EQ(c.exitCode, 0) << c.out;
     EXPECT_EQ(b.out, a.out);
+    EXPECT_EQ(c.out, a.out);
     EXPECT_EQ(testsupport::ReadText(four.file("s.wav")), testsupport::ReadText(one.file("s.wav")));
+    EXPECT_EQ(testsupport::ReadText(deferred.file("s.wav")), testsupport::ReadText(one.file("s.wav")));
     for (int frame = 10; frame <= 240; frame += 10) {
         char name[32];
         std::snprintf(name, sizeof name, "frame_%06d.png", frame);
         const std::string png = testsupport::ReadText(one.file(name));
         ASSERT_FALSE(png.empty()) << name;
         ASSERT_EQ(testsupport::ReadText(four.file(name)), png) << name;
+        ASSERT_EQ(testsupport::ReadText(deferred.file(name)), png) << name;
     }
 }
 

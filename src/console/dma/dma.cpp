@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "console/dma/dma_memory.h"
+#include "console/dma/dma_stage.h"
 #include "console/gif/gif_interpreter.h"
 #include "console/kernel/intc.h"
 #include "console/mem/scratchpad.h"
@@ -32,8 +33,16 @@ int g_head = 0, g_count = 0;
 bool g_running = false;
 uint64_t g_dropped = 0, g_runs = 0;
 
+// Whether the transfer being run goes to the geometry stage (VIF1 and GIF while the stage queues) or runs
+// here. VIF0 always runs here: its unit is the game's coprocessor and the game reads its results at once.
+bool g_toStage = false;
+
 void Feed(int channel, const uint8_t* data, uint32_t qwc) {
     if (qwc == 0) return;
+    if (g_toStage) {
+        StagePushData(channel, data, qwc);
+        return;
+    }
     switch (channel) {
         case SCE_DMA_VIF0:
             vif::Vif0().Write(reinterpret_cast<const uint32_t*>(data), size_t(qwc) * 4);
@@ -50,12 +59,20 @@ void Feed(int channel, const uint8_t* data, uint32_t qwc) {
 }
 
 void FeedTagWords(int channel, const uint8_t* tag) {
+    if (g_toStage) {
+        if (channel == SCE_DMA_VIF1) StagePushTagWords(channel, tag);
+        return;
+    }
     const uint32_t* w = reinterpret_cast<const uint32_t*>(tag) + 2;
     if (channel == SCE_DMA_VIF0) vif::Vif0().Write(w, 2);
     if (channel == SCE_DMA_VIF1) vif::Vif1().Write(w, 2);
 }
 
 void EndTransfer(int channel) {
+    if (g_toStage) {
+        StagePushEnd(channel);
+        return;
+    }
     switch (channel) {
         case SCE_DMA_VIF0:
             vif::Vif0().EndTransfer();
@@ -153,6 +170,7 @@ void Execute(const Request& r) {
         ++g_dropped;
         return;
     }
+    g_toStage = r.channel != SCE_DMA_VIF0 && StageQueues();
     if (r.chain) {
         if (Walk(r.channel, r.addr, r.tte, false)) {
             Walk(r.channel, r.addr, r.tte, true);
@@ -170,6 +188,7 @@ void Execute(const Request& r) {
         }
     }
     EndTransfer(r.channel);
+    g_toStage = false;
 }
 
 int Submit(const Request& r) {
@@ -217,6 +236,7 @@ uint64_t TransfersRun() {
 }
 
 void DmaReset() {
+    StageDrain();
     for (int i = 0; i < kChannels; ++i) {
         g_chan[i] = sceDmaChan{};
         g_chan[i].id = i;
@@ -230,6 +250,7 @@ void DmaReset() {
 
 int sceDmaReset(int) {
     using namespace console::dma;
+    StageDrain();
     // Channel records only: a reset while a transfer is queued leaves the queue alone.
     for (int i = 0; i < kChannels; ++i) {
         g_chan[i] = sceDmaChan{};
@@ -284,6 +305,9 @@ int sceDmaSendN(sceDmaChan* d, const void* addr, int qwc) {
     return Submit(Request{ch, a, static_cast<uint32_t>(qwc), false, false});
 }
 
-int sceDmaSync(sceDmaChan*, int, int) {
+int sceDmaSync(sceDmaChan* d, int, int) {
+    // VIF0 transfers are complete when the send returns; on VIF1 and the GIF the stage may still be
+    // reading what was sent, and the transfer is complete once it has drained.
+    if (!d || d != &console::dma::g_chan[SCE_DMA_VIF0]) console::dma::StageDrain();
     return 0;
 }

@@ -4,6 +4,10 @@
 // that starts another transfer from there does not recurse: the request is queued and run once the
 // current one has finished, so transfers always run one after another in the order they were started.
 //
+// With the geometry stage on (console/dma/dma_stage.h), VIF1 and GIF transfers are walked and checked at
+// the kick as before and the end interrupt is raised at once, but the stage feeds the data to VIF1 or the
+// GIF later, beside the caller; sceDmaSync on those channels waits for it.
+//
 // Chain tags are 128 bits: QWC in bits 0-15, ID in 28-30, IRQ in 31, ADDR in 32-62, the scratchpad bit
 // in 63, then two 32-bit words that reach the VIF as VIF codes when the channel's TTE bit is set.
 // IDs: 0 REFE, 1 CNT, 2 NEXT, 3 REF, 4 REFS, 5 CALL, 6 RET, 7 END (a two-deep call stack).
@@ -41,7 +45,7 @@ int sceDmaSend(sceDmaChan* d, const void* tag);
 int sceDmaSendAddr(sceDmaChan* d, uint32_t tagAddr);
 // Normal mode: qwc quadwords from addr, no tags. Returns 0, -1 when refused.
 int sceDmaSendN(sceDmaChan* d, const void* addr, int qwc);
-// Transfers are complete when sceDmaSend returns: 0.
+// Waits until the channel's transfers are complete (VIF0's are when the send returns): 0.
 int sceDmaSync(sceDmaChan* d, int mode, int timeout);
 
 namespace console::dma {

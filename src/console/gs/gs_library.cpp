@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "console/dma/dma_stage.h"
 #include "console/gif/gif_interpreter.h"
 #include "console/gs/gs_device.h"
 
@@ -96,6 +97,7 @@ void HalfOffset(GsXyoffset& off, const GsScissor& sc, short cx, short cy, short 
 }  // namespace
 
 int sceGsResetGraph(short mode, short inter, short omode, short ffmode) {
+    console::dma::StageDrain();
     Gs().Reset(mode == 0);
     console::gif::Gif().Reset();
     g_smode2 = GsSmode2{};
@@ -106,10 +108,12 @@ int sceGsResetGraph(short mode, short inter, short omode, short ffmode) {
 }
 
 void sceGsResetPath() {
+    console::dma::StageDrain();
     console::gif::Gif().Reset();
 }
 
 int sceGsSyncPath(int mode, uint16_t timeout) {
+    console::dma::StageDrain();
     return 0;
 }
 
@@ -177,6 +181,7 @@ void sceGsSetDefDispEnv(sceGsDispEnv* disp, short psm, short w, short h, short d
 }
 
 void sceGsPutDispEnv(const sceGsDispEnv* disp) {
+    console::dma::StageDrain();
     GsDevice& gs = Gs();
     gs.WritePriv(kPrivPmode, RegBits(disp->pmode));
     gs.WritePriv(kPrivSmode2, RegBits(disp->smode2));
@@ -198,6 +203,8 @@ int sceGsSetHalfOffset2(sceGsDrawEnv2* draw, short centerx, short centery, short
 }
 
 int sceGsPutDrawEnv(const sceGifTag* giftag) {
+    // Sent at once, after whatever the geometry stage still holds.
+    console::dma::StageDrain();
     console::gif::Gif().Write(3, giftag, console::gif::GifInterpreter::PacketQwords(*giftag));
     console::gif::Gif().EndTransfer(3);
     return 0;
@@ -217,6 +224,7 @@ int sceGsSetDefStoreImage(sceGsStoreImage* sp, short sbp, short sbw, short spsm,
 }
 
 int sceGsExecStoreImage(const sceGsStoreImage* sp, void* dstaddr) {
+    console::dma::StageDrain();
     GsDevice& gs = Gs();
     const uint32_t w = uint32_t(sp->trxreg.RRW), h = uint32_t(sp->trxreg.RRH);
     const int bytes = PsmBytes(uint32_t(sp->bitbltbuf.SPSM));

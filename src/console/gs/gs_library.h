@@ -105,7 +105,7 @@ inline constexpr int SCE_GS_FRAME = 1;
 int sceGsResetGraph(short mode, short inter, short omode, short ffmode);
 // Drops any half-sent GIF packet on every path.
 void sceGsResetPath();
-// Everything is executed synchronously, so there is nothing to wait for: returns 0.
+// Waits until every path has been sent (the geometry stage drained). Returns 0.
 int sceGsSyncPath(int mode, uint16_t timeout);
 
 // Default drawing environment: FRAME page 0 in psm, width w (FBW rounded up to 64 pixels); ZBUF after the

@@ -3,6 +3,7 @@
 #include <atomic>
 #include <cstdio>
 
+#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
 
 namespace console {
@@ -21,6 +22,8 @@ uint32_t HwRead32(uint32_t addr) {
         case kRegVif1Fbrst:
             return 0;  // the reset/stall bits read back as 0
         case kRegGsCsr:
+            // The status is read once what was sent to the GS has arrived.
+            console::dma::StageDrain();
             return static_cast<uint32_t>(gs::Gs().ReadPriv(gs::kPrivCsr));
         default:
             std::printf("hw: read of unknown register 0x%08X\n", addr);
@@ -45,6 +48,7 @@ void HwWrite32(uint32_t addr, uint32_t value) {
             g_vif1Fbrst.store(value);
             break;
         case kRegGsCsr:
+            console::dma::StageDrain();
             gs::Gs().WritePriv(gs::kPrivCsr, value);
             break;
         default:
@@ -54,7 +58,10 @@ void HwWrite32(uint32_t addr, uint32_t value) {
 }
 
 uint64_t HwRead64(uint32_t addr) {
-    if (addr >= gs::kPrivBase && addr < gs::kPrivBase + 0x2000) return gs::Gs().ReadPriv(addr);
+    if (addr >= gs::kPrivBase && addr < gs::kPrivBase + 0x2000) {
+        console::dma::StageDrain();
+        return gs::Gs().ReadPriv(addr);
+    }
     return HwRead32(addr);
 }
 

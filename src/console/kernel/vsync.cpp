@@ -4,6 +4,7 @@
 #include <chrono>
 #include <thread>
 
+#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
 #include "console/kernel/clock.h"
 
@@ -22,6 +23,8 @@ constexpr uint64_t kMaxCatchUp = 8;
 }  // namespace
 
 uint64_t VsyncDeliver() {
+    // A blank is a meeting point with the GS: what was sent before it has been drawn.
+    console::dma::StageDrain();
     ClockTickVblank();
     gs::Gs().ToggleField();
     const uint64_t n = g_delivered.fetch_add(1) + 1;
@@ -69,6 +72,7 @@ uint64_t VsyncCount() {
 }
 
 bool VsyncOddField() {
+    console::dma::StageDrain();
     return !gs::Gs().FieldBit();
 }
 

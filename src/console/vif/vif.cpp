@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console/dma/dma_stage.h"
 #include "console/gif/gif_interpreter.h"
 
 namespace console::vif {
@@ -368,8 +369,10 @@ void sceDevVu0Reset() {
     console::vu::Vu0Memory().Clear();
 }
 void sceDevVif1Reset() {
+    console::dma::StageDrain();
     console::vif::Vif1().Reset();
 }
 void sceDevVu1Reset() {
+    console::dma::StageDrain();
     console::vu::Vu1Memory().Clear();
 }

@@ -1,5 +1,6 @@
 #include "console/vu/microprogram.h"
 
+#include "console/dma/dma_stage.h"
 #include "console/gif/gif_interpreter.h"
 
 namespace console::vu {
@@ -28,6 +29,8 @@ Microprogram* FindMicroprogram(uint32_t id) {
 
 bool RegisterMicroprogram(uint32_t id, Microprogram* program) {
     if (id == 0 || !program) return false;
+    // The geometry stage looks programs up while it runs.
+    console::dma::StageDrain();
     if (Entry* e = Lookup(id)) {
         e->program = program;
         return true;

@@ -3,6 +3,7 @@
 #include <bit>
 #include <cstring>
 
+#include "console/dma/dma_stage.h"
 #include "console/mem/addr.h"
 #include "engine/sys/files.h"
 
@@ -327,6 +328,9 @@ void* EngineHeap::allocate(int heap, uint32_t size, uint32_t alignment) {
 void EngineHeap::release(void* p) {
     if (!p || reinterpret_cast<uintptr_t>(p) == kHeapZeroSizeSentinel) return;
     MemBlock* h = B(A(p) - kMemBlockSize);
+    // Memory given back may be handed out and written at once, and the geometry stage may still be
+    // reading a transfer the game sent from it: that finishes first.
+    console::dma::StageDrainIfReading(Ptr<void>(h->address), h->bSize);
     h->state = 1;
     UnlinkLocalBlock(h);
     // Rebuild the header at the block start so any front waste rejoins the block.

@@ -2,10 +2,15 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "console/cd/host_output.h"
+#include "console/dma/dma.h"
+#include "console/dma/dma_stage.h"
+#include "console/gif/gif_tag.h"
+#include "console/gs/gs_device.h"
 #include "console/mem/addr.h"
 #include "support/temp_dir.h"
 
@@ -97,6 +102,25 @@ TEST(GlobalHeap, FiguresAddUpAndFreeRestoresThem) {
     x_free(p);
     EXPECT_EQ(x_TotalMemory(), used);
     EXPECT_EQ(x_TotalMemoryFree(), freeBytes);
+}
+
+// A block the geometry stage still has to read (a GIF packet queued, not yet run) is read before it is
+// given back, so its next owner cannot change what the GS gets.
+TEST(GlobalHeap, FreeingWaitsForTheGeometryStageToReadTheBlock) {
+    console::dma::SetStageMode(console::dma::StageMode::kDeferred);
+    auto* q = static_cast<uint64_t*>(x_fn_amalloc(32, 16));
+    ASSERT_NE(q, nullptr);
+    // One A+D write of PRIM: no drawing, but the GS's register shows it arrived.
+    const console::gif::GifTag tag = console::gif::MakeGifTag(1, true, console::gif::kFlgPacked, 1, 0xE);
+    std::memcpy(q, &tag, 16);
+    q[2] = 6;  // a sprite
+    q[3] = console::gs::kRegPrim;
+    console::gs::Gs().WriteReg(console::gs::kRegPrim, 0);
+    sceDmaSendN(sceDmaGetChan(2), q, 2);
+    EXPECT_EQ(console::gs::Gs().ReadReg(console::gs::kRegPrim), 0u);  // queued
+    x_free(q);
+    EXPECT_EQ(console::gs::Gs().ReadReg(console::gs::kRegPrim), 6u);
+    console::dma::SetStageMode(console::dma::StageMode::kInline);
 }
 
 TEST(GlobalHeap, ImpossibleRequestReturnsNullAndWritesDump) {

@@ -1,0 +1,320 @@
+#include "console/dma/dma_stage.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "../gs/gs_test_util.h"
+#include "console/dma/dma.h"
+#include "console/gs/gs_library.h"
+#include "console/kernel/intc.h"
+#include "console/mem/addr.h"
+#include "console/vif/vif.h"
+#include "console/vu/microprogram.h"
+#include "console/vu/vu_memory.h"
+
+namespace {
+
+using console::dma::StageMode;
+using namespace gstest;
+
+// Memory the chains and packets live in (static, so inside the program image the controller accepts).
+alignas(16) uint64_t g_mem[1 << 16];
+
+constexpr uint32_t kCopyProgram = 0x5EA6E;
+
+// A VU1 program that sends the GIF packet stored after a count at TOPS (count in the first word) on PATH1.
+class CopyToPath1 : public console::vu::Microprogram {
+public:
+    const char* Name() const override { return "copy"; }
+    void Call(console::vu::VuState& vu, uint32_t) override {
+        const uint32_t n = vu.mem->Qw(vu.tops)[0];
+        const uint32_t* q = nullptr;
+        if (vu.mem->Span(vu.tops + 1, n, &q)) console::vu::KickPath1(q, n);
+    }
+};
+CopyToPath1 g_copy;
+
+uint64_t Tag(uint32_t id, uint32_t qwc, uint32_t addr = 0) {
+    return uint64_t(qwc) | (uint64_t(id) << 28) | (uint64_t(addr) << 32);
+}
+
+int g_ends[3];
+int CountEnd(int ch) {
+    ++g_ends[ch];
+    return 1;
+}
+
+// Builds chains and packets one after another in g_mem.
+class Arena {
+public:
+    uint64_t* Take(size_t qwords) {
+        uint64_t* p = g_mem + used_ * 2;
+        used_ += qwords;
+        return p;
+    }
+    uint64_t* Put(const std::vector<Qw>& q) {
+        uint64_t* p = Take(q.size());
+        std::memcpy(p, q.data(), q.size() * 16);
+        return p;
+    }
+    // A VIF1 chain that uploads the copy program, unpacks `packet` at TOPS and calls the program.
+    uint64_t* Vif1Chain(const std::vector<Qw>& packet) {
+        const uint32_t n = uint32_t(packet.size());
+        uint64_t* c = Take(4 + n + 2);
+        c[0] = Tag(1, 1);
+        c[1] = uint64_t(0x4A010000u) << 32;  // MPG of one program id
+        c[2] = kCopyProgram;
+        c[3] = 0;
+        c[4] = Tag(1, 1 + n);
+        c[5] = uint64_t(0x6C008000u | ((1 + n) << 16)) << 32;  // UNPACK V4-32 to TOPS
+        c[6] = n;
+        c[7] = 0;
+        std::memcpy(c + 8, packet.data(), n * 16);
+        c[8 + 2 * n] = Tag(7, 0);
+        c[9 + 2 * n] = uint64_t(0x14000000u) << 32;  // MSCAL
+        return c;
+    }
+
+private:
+    size_t used_ = 0;
+};
+
+std::vector<Qw> SpritePacket(int x0, int y0, int x1, int y1, uint32_t rgba) {
+    AdPacket p;
+    p.Set(kRegPrim, Prim(kPrimSprite))
+        .Set(kRegRgbaq, Rgbaq(rgba & 0xFF, (rgba >> 8) & 0xFF, (rgba >> 16) & 0xFF, rgba >> 24))
+        .Set(kRegXyz2, Xyz(x0 << 4, y0 << 4, 0))
+        .Set(kRegXyz2, Xyz(x1 << 4, y1 << 4, 0));
+    return p.Build();
+}
+
+class DmaStageTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        console::dma::SetStageMode(StageMode::kInline);
+        console::dma::DmaReset();
+        console::IntcReset();
+        console::vif::Vif0().Reset();
+        console::vif::Vif1().Reset();
+        console::vu::Vu1Memory().Clear();
+        console::gif::Gif().Reset();
+        Gs().Reset(true);
+        console::vu::RegisterMicroprogram(kCopyProgram, &g_copy);
+        std::memset(g_ends, 0, sizeof g_ends);
+        AddDmacHandler(1, CountEnd, -1);
+        AddDmacHandler(2, CountEnd, -1);
+        EnableDmac(1);
+        EnableDmac(2);
+        ch1_ = sceDmaGetChan(1);
+        ch1_->chcr.TTE = 1;
+        ch2_ = sceDmaGetChan(2);
+    }
+    void TearDown() override {
+        console::dma::SetStageMode(StageMode::kInline);
+        Gs().SetRasterThreads(1);
+        console::IntcReset();
+    }
+
+    // A 64 x 64 frame drawn by a mix of VIF1 chains (through the VU1 program and PATH1), GIF channel
+    // packets, image uploads and direct sceGsPutDrawEnv writes, each overlapping the ones before; the
+    // buffers are not touched again before the final sync. Returns the frame.
+    std::vector<uint32_t> DrawScene(StageMode mode, int rasterThreads, bool checkDeferred = false) {
+        Gs().SetRasterThreads(rasterThreads);
+        console::dma::SetStageMode(mode);
+        Arena a;
+        AdPacket setup;
+        setup.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
+            .Set(kRegZbuf_1, Zbuf(2, kPsmZ24, true))
+            .Set(kRegXyoffset_1, 0)
+            .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
+            .Set(kRegTest_1, TestReg(true, kZtstAlways));
+        const std::vector<Qw> setupQw = setup.Build();
+        EXPECT_EQ(sceDmaSendN(ch2_, a.Put(setupQw), int(setupQw.size())), 0);
+        const uint64_t drawnBefore = Gs().PrimitivesDrawn();
+        Rng rng{7};
+        int kicks = 1;
+        for (int i = 0; i < 120; ++i) {
+            if (checkDeferred && i == 8) {
+                // Nothing queued has run before the first direct write, which waits for it all.
+                EXPECT_EQ(Gs().PrimitivesDrawn(), drawnBefore);
+                EXPECT_EQ(console::vif::Vif1().ResidentProgram(), 0u);
+            }
+            const int x = int(rng(56)), y = int(rng(56));
+            const std::vector<Qw> sprite =
+                SpritePacket(x, y, x + 2 + int(rng(20)), y + 2 + int(rng(20)), 0xFF000000u | (rng(1u << 24)));
+            if (i % 7 == 3) {
+                EXPECT_EQ(sceDmaSendN(ch2_, a.Put(sprite), int(sprite.size())), 0);
+            } else if (i % 11 == 5) {
+                // A 4 x 4 image written over what is there.
+                uint32_t pixels[16];
+                for (uint32_t& p : pixels) p = rng(1u << 30);
+                AdPacket t;
+                t.Set(kRegBitbltbuf, Bitbltbuf(0, 0, 0, 0, 1, kPsmCt32))
+                    .Set(kRegTrxpos, Trxpos(0, 0, uint32_t(x), uint32_t(y)))
+                    .Set(kRegTrxreg, Trxreg(4, 4))
+                    .Set(kRegTrxdir, kXdirHostToLocal);
+                std::vector<Qw> q = t.Build();
+                const std::vector<Qw> img = ImagePacket(pixels, sizeof pixels);
+                q.insert(q.end(), img.begin(), img.end());
+                EXPECT_EQ(sceDmaSendN(ch2_, a.Put(q), int(q.size())), 0);
+            } else if (i % 13 == 8) {
+                // Straight to the GS from the caller's thread, between two queued transfers.
+                const std::vector<Qw> q = SpritePacket(x, y, x + 3, y + 3, 0xFF00FF00u);
+                sceGsPutDrawEnv(reinterpret_cast<const sceGifTag*>(q.data()));
+                continue;
+            } else {
+                EXPECT_EQ(sceDmaSend(ch1_, a.Vif1Chain(sprite)), 0);
+            }
+            ++kicks;
+        }
+        // The end interrupts ran at the kicks, whatever the mode.
+        EXPECT_EQ(g_ends[1] + g_ends[2], kicks);
+        sceDmaSync(ch1_, 0, 0);
+        std::vector<uint32_t> frame;
+        for (int y = 0; y < 64; ++y)
+            for (int x = 0; x < 64; ++x)
+                frame.push_back(Gs().Memory().ReadPixel(0, 1, kPsmCt32, uint32_t(x), uint32_t(y)));
+        return frame;
+    }
+
+    sceDmaChan* ch1_ = nullptr;
+    sceDmaChan* ch2_ = nullptr;
+};
+
+TEST_F(DmaStageTest, EveryModeDrawsTheSameFrame) {
+    const std::vector<uint32_t> ref = DrawScene(StageMode::kInline, 1);
+    size_t lit = 0;
+    for (uint32_t p : ref) lit += p != 0;
+    EXPECT_GT(lit, ref.size() / 2);
+    struct Case {
+        StageMode mode;
+        int threads;
+    };
+    for (const Case c : {Case{StageMode::kThread, 1}, Case{StageMode::kThread, 4},
+                         Case{StageMode::kDeferred, 1}, Case{StageMode::kDeferred, 3}}) {
+        SetUp();
+        const std::vector<uint32_t> got = DrawScene(c.mode, c.threads, c.mode == StageMode::kDeferred);
+        EXPECT_EQ(got, ref) << "mode " << int(c.mode) << ", " << c.threads << " raster threads";
+    }
+}
+
+TEST_F(DmaStageTest, SyncPointsSeeEverythingSentBefore) {
+    console::dma::SetStageMode(StageMode::kThread);
+    Arena a;
+    AdPacket setup;
+    setup.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
+        .Set(kRegZbuf_1, Zbuf(2, kPsmZ24, true))
+        .Set(kRegXyoffset_1, 0)
+        .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
+        .Set(kRegTest_1, TestReg(true, kZtstAlways));
+    const std::vector<Qw> s = setup.Build();
+    sceDmaSendN(ch2_, a.Put(s), int(s.size()));
+    for (int round = 0; round < 20; ++round) {
+        const uint32_t colour = 0xFF000000u | uint32_t(round * 0x010203 + 1);
+        sceDmaSend(ch1_, a.Vif1Chain(SpritePacket(0, 0, 8, 8, colour)));
+        // A local-to-host copy reads what the chain drew, without an explicit wait.
+        sceGsStoreImage store;
+        sceGsSetDefStoreImage(&store, 0, 1, kPsmCt32, 0, 0, 8, 8);
+        uint32_t got[64] = {};
+        ASSERT_EQ(sceGsExecStoreImage(&store, got), 0);
+        EXPECT_EQ(got[0], colour);
+        EXPECT_EQ(got[63], colour);
+    }
+    // Re-registering a program waits for the stage, which may be running the old one.
+    sceDmaSend(ch1_, a.Vif1Chain(SpritePacket(0, 0, 1, 1, 0xFF0000FFu)));
+    EXPECT_TRUE(console::vu::RegisterMicroprogram(kCopyProgram, &g_copy));
+    EXPECT_EQ(Gs().Memory().ReadPixel(0, 1, kPsmCt32, 0, 0), 0xFF0000FFu);
+}
+
+TEST_F(DmaStageTest, MoreItemsThanTheQueueHoldsAllRunInOrder) {
+    Arena a;
+    const std::vector<Qw> s = SpritePacket(0, 0, 1, 1, 0xFF000001u);
+    AdPacket setup;
+    setup.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
+        .Set(kRegZbuf_1, Zbuf(2, kPsmZ24, true))
+        .Set(kRegXyoffset_1, 0)
+        .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
+        .Set(kRegTest_1, TestReg(true, kZtstAlways));
+    const std::vector<Qw> setupQw = setup.Build();
+    uint64_t* setupAt = a.Put(setupQw);
+    // 40,000 transfers of two items each: the queue (65,536 items) fills and wraps.
+    std::vector<uint64_t*> packets;
+    for (int i = 0; i < 256; ++i)
+        packets.push_back(
+            a.Put(SpritePacket(i % 64, i / 64, i % 64 + 1, i / 64 + 1, 0xFF000000u | uint32_t(i))));
+    for (StageMode mode : {StageMode::kThread, StageMode::kDeferred}) {
+        SetUp();
+        console::dma::SetStageMode(mode);
+        const console::dma::StageStats before = console::dma::GetStageStats();
+        sceDmaSendN(ch2_, setupAt, int(setupQw.size()));
+        const uint64_t drawn = Gs().PrimitivesDrawn();
+        constexpr int kSends = 40000;
+        for (int i = 0; i < kSends; ++i) sceDmaSendN(ch2_, packets[size_t(i) % 256], int(s.size()));
+        sceDmaSync(ch2_, 0, 0);
+        EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + kSends);
+        // The last sprite drawn at each pixel is the last one sent there.
+        EXPECT_EQ(Gs().Memory().ReadPixel(0, 1, kPsmCt32, 3, 1), 0xFF000000u | 67u);
+        const console::dma::StageStats after = console::dma::GetStageStats();
+        EXPECT_EQ(after.items - before.items, uint64_t(2 * kSends + 2));
+        if (mode == StageMode::kDeferred) {
+            EXPECT_GT(after.fullWaits, before.fullWaits);
+        }
+    }
+}
+
+TEST_F(DmaStageTest, BadChainsAreStillRefusedAtTheKick) {
+    console::dma::SetStageMode(StageMode::kDeferred);
+    Arena a;
+    uint64_t* bad = a.Take(2);
+    bad[0] = Tag(3, 4, 0x7FFFFFF0u);  // REF outside memory
+    bad[1] = 0;
+    const uint64_t dropped = console::dma::DroppedChains();
+    const uint64_t vifErrors = console::vif::Vif1().Errors();
+    const uint64_t items = console::dma::GetStageStats().items;
+    EXPECT_EQ(sceDmaSend(ch1_, bad), 0);
+    // Refused now, not when the stage would have reached it, and the end interrupt still raised.
+    EXPECT_EQ(console::dma::DroppedChains(), dropped + 1);
+    EXPECT_EQ(g_ends[1], 1);
+    EXPECT_EQ(console::dma::GetStageStats().items, items + 1);  // only the transfer's end
+    sceDmaSend(ch1_, a.Vif1Chain(SpritePacket(0, 0, 1, 1, 0xFF0000FFu)));
+    EXPECT_EQ(console::vif::Vif1().ResidentProgram(), 0u);  // queued, not run
+    sceDmaSync(ch1_, 0, 0);
+    EXPECT_EQ(console::vif::Vif1().ResidentProgram(), kCopyProgram);
+    EXPECT_EQ(console::vif::Vif1().Errors(), vifErrors);
+}
+
+TEST_F(DmaStageTest, Vif0RunsAtTheKickWhileTheStageQueues) {
+    console::dma::SetStageMode(StageMode::kDeferred);
+    Arena a;
+    uint64_t* c = a.Take(4);
+    c[0] = Tag(7, 1);
+    c[1] = uint64_t(0x6C014005u) << 32;  // UNPACK one quadword to VU0 address 5
+    c[2] = 0x1111111122222222ull;
+    c[3] = 0x3333333344444444ull;
+    sceDmaChan* ch0 = sceDmaGetChan(0);
+    ch0->chcr.TTE = 1;
+    console::vu::Vu0Memory().Clear();
+    const uint64_t items = console::dma::GetStageStats().items;
+    sceDmaSend(ch0, c);
+    EXPECT_EQ(console::vu::Vu0Memory().Qw(5)[0], 0x22222222u);
+    EXPECT_EQ(console::dma::GetStageStats().items, items);
+}
+
+// Memory given back to the heap waits for the transfers that read it, and only for those.
+TEST_F(DmaStageTest, GivingMemoryBackWaitsOnlyForTransfersThatReadIt) {
+    console::dma::SetStageMode(StageMode::kDeferred);
+    Arena a;
+    const std::vector<Qw> s = SpritePacket(0, 0, 1, 1, 0xFF000001u);
+    uint64_t* packet = a.Put(s);
+    uint64_t* elsewhere = a.Take(64);
+    const uint64_t drawn = Gs().PrimitivesDrawn();
+    sceDmaSendN(ch2_, packet, int(s.size()));
+    console::dma::StageDrainIfReading(elsewhere, 64 * 16);
+    EXPECT_EQ(Gs().PrimitivesDrawn(), drawn);
+    console::dma::StageDrainIfReading(packet + 2 * (s.size() - 1), 8);  // the packet's last quadword
+    EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 1);
+}
+
+}  // namespace
