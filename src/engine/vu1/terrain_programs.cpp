@@ -11,9 +11,13 @@ namespace {
 uint64_t g_drawn = 0;
 
 // What every terrain program reads before drawing: the matrices and the parameter block.
-struct Frame {
-    float l2s[16], l2c[16], c2s[16];
+// What a vertex is made from besides its own position and sample.
+struct VertexParams {
+    float l2c[16], c2s[16];
     float g, sh, x0, z0, colour, step;
+};
+struct Frame : VertexParams {
+    float l2s[16];
     gif::GifTag base, detail;
 };
 
@@ -39,15 +43,24 @@ uint32_t Outcode(const float c[4]) {
 
 // A vertex with what every triangle through it needs worked out once (a grid vertex serves six
 // triangles, twice with the detail pass): its outcode, its position after the divide (x and y, for the
-// back-face test) and its screen position and 1 / w (for a triangle drawn unclipped).
+// back-face test) and, inside the frustum, the words it goes out as in the base and the detail pass.
 struct TVertex {
     OutVertex v;
     uint32_t out;
     float dx, dy;
-    float scr[4], inv;
+    bool fits;  // inside the frustum and within the GS coordinate range: base and detail are set
+    uint32_t base[12], detail[12];
 };
 
-void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, TVertex& t) {
+// The detail pass's version of a vertex: the texture repeated, alpha fading out with depth.
+void DetailVertex(OutVertex& v) {
+    v.s *= kTerrainDetailRepeat;
+    v.t *= kTerrainDetailRepeat;
+    const float fade = (kTerrainDetailFar - v.c[3]) / (0.5f * kTerrainDetailFar);
+    v.rgba[3] = kTerrainDetailAlpha * (fade < 0.0f ? 0.0f : fade > 1.0f ? 1.0f : fade);
+}
+
+void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail, TVertex& t) {
     const float p[4] = {(f.x0 + cx) * f.g, static_cast<float>(sample) * f.sh, (f.z0 + cz) * f.g, 1.0f};
     TransformRow(f.l2c, p, t.v.c);
     std::memset(t.v.h, 0, sizeof t.v.h);
@@ -58,9 +71,20 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, TVertex& t)
     t.out = Outcode(t.v.c);
     t.dx = t.v.c[0] / t.v.c[3];
     t.dy = t.v.c[1] / t.v.c[3];
-    t.inv = 1.0f / t.v.c[3];
-    const float q[4] = {t.v.c[0] * t.inv, t.v.c[1] * t.inv, t.v.c[2] * t.inv, 1.0f};
-    TransformRow(f.c2s, q, t.scr);
+    t.fits = false;
+    if (t.out != 0) return;
+    // Inside the frustum: the screen position as a triangle drawn unclipped takes it.
+    const float inv = 1.0f / t.v.c[3];
+    const float q[4] = {t.v.c[0] * inv, t.v.c[1] * inv, t.v.c[2] * inv, 1.0f};
+    float scr[4];
+    TransformRow(f.c2s, q, scr);
+    if (!TriangleOut::Pack(scr[0], scr[1], scr[2], inv, t.v, t.base)) return;
+    if (detail) {
+        OutVertex d = t.v;
+        DetailVertex(d);
+        TriangleOut::Pack(scr[0], scr[1], scr[2], inv, d, t.detail);
+    }
+    t.fits = true;
 }
 
 // Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
@@ -83,35 +107,34 @@ void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, c
         c.v.c[3] > kTerrainDetailFar)
         return;
     if (cull && BackFacing(f, a, b, c)) return;
+    if (!(a.out | b.out | c.out)) {
+        // Inside the frustum: the vertices as they were made (a corner out of the GS range drops it).
+        if (!(a.fits && b.fits && c.fits)) return;
+        const bool sent =
+            detail ? out.EmitPacked(a.detail, b.detail, c.detail) : out.EmitPacked(a.base, b.base, c.base);
+        if (sent) {
+            ++g_drawn;
+            if (out.Buffered() >= 3 * 60) out.Flush();
+        }
+        return;
+    }
+    if (!clip) return;
     OutVertex poly[9] = {a.v, b.v, c.v};
     if (detail)
-        for (int k = 0; k < 3; ++k) {
-            poly[k].s *= kTerrainDetailRepeat;
-            poly[k].t *= kTerrainDetailRepeat;
-            const float fade = (kTerrainDetailFar - poly[k].c[3]) / (0.5f * kTerrainDetailFar);
-            poly[k].rgba[3] = kTerrainDetailAlpha * (fade < 0.0f ? 0.0f : fade > 1.0f ? 1.0f : fade);
-        }
+        for (int k = 0; k < 3; ++k) DetailVertex(poly[k]);
+    const int corners = ClipPolygon(poly, 3);
+    if (corners < 3) return;
+    float scr[9][4], inv[9];
+    for (int k = 0; k < corners; ++k) {
+        inv[k] = 1.0f / poly[k].c[3];
+        const float q[4] = {poly[k].c[0] * inv[k], poly[k].c[1] * inv[k], poly[k].c[2] * inv[k], 1.0f};
+        TransformRow(f.c2s, q, scr[k]);
+    }
     const uint32_t before = out.Buffered();
     bool ok = true;
-    if (!(a.out | b.out | c.out)) {
-        // Inside the frustum: the corners' screen positions as their vertices hold them.
-        const TVertex* t[3] = {&a, &b, &c};
-        for (int k = 0; k < 3 && ok; ++k)
-            ok = out.EmitScreen(t[k]->scr[0], t[k]->scr[1], t[k]->scr[2], t[k]->inv, poly[k]);
-    } else {
-        if (!clip) return;
-        const int corners = ClipPolygon(poly, 3);
-        if (corners < 3) return;
-        float scr[9][4], inv[9];
-        for (int k = 0; k < corners; ++k) {
-            inv[k] = 1.0f / poly[k].c[3];
-            const float q[4] = {poly[k].c[0] * inv[k], poly[k].c[1] * inv[k], poly[k].c[2] * inv[k], 1.0f};
-            TransformRow(f.c2s, q, scr[k]);
-        }
-        for (int k = 1; k + 1 < corners && ok; ++k) {
-            const int idx[3] = {0, k, k + 1};
-            for (int j : idx) ok = ok && out.EmitScreen(scr[j][0], scr[j][1], scr[j][2], inv[j], poly[j]);
-        }
+    for (int k = 1; k + 1 < corners && ok; ++k) {
+        const int idx[3] = {0, k, k + 1};
+        for (int j : idx) ok = ok && out.EmitScreen(scr[j][0], scr[j][1], scr[j][2], inv[j], poly[j]);
     }
     if (!ok) {
         out.Truncate(before);
@@ -147,6 +170,24 @@ void TerrainProgram::Continue(VuState& vu) {
         Seam(vu);
 }
 
+// The grid rows of the last MSCNT: the lower row serves as the next call's upper row when that row is
+// the same data (its samples, row number and the frame's parameters), as it is within one subtile.
+struct TerrainProgram::Rows {
+    TVertex row[2][56];
+    int lower = 0;  // which of the two holds the row kept
+    bool kept = false;
+    uint32_t keptRow = 0;
+    uint32_t samples[56];
+    VertexParams params;
+};
+
+namespace {
+
+// One set for each full-detail program (with and without clipping). Static: the heap is the game's.
+TerrainProgram::Rows g_rows[2];
+
+}  // namespace
+
 void TerrainProgram::FullDetailRows(VuState& vu) {
     const VuMemory& mem = *vu.mem;
     if (row_ == 0 || row_ > 55) return;
@@ -155,11 +196,23 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
     const uint32_t r = row_++;
     const uint32_t* up = mem.Qw((r - 1) & 1 ? kTerrainRowB : kTerrainRowA);
     const uint32_t* dn = mem.Qw(r & 1 ? kTerrainRowB : kTerrainRowA);
-    TVertex a[56], b[56];
+    Rows& rows = g_rows[clip_ ? 1 : 0];
+    const bool reuse =
+        rows.kept && rows.keptRow == r - 1 && std::memcmp(rows.samples, up, sizeof rows.samples) == 0 &&
+        std::memcmp(&rows.params, static_cast<const VertexParams*>(&f), sizeof rows.params) == 0;
+    const int upper = reuse ? rows.lower : 0;
+    TVertex* a = rows.row[upper];
+    TVertex* b = rows.row[1 - upper];
+    rows.kept = false;
     for (int c = 0; c < 56; ++c) {
-        MakeVertex(f, static_cast<float>(c), static_cast<float>(r - 1), up[c], a[c]);
-        MakeVertex(f, static_cast<float>(c), static_cast<float>(r), dn[c], b[c]);
+        if (!reuse) MakeVertex(f, static_cast<float>(c), static_cast<float>(r - 1), up[c], detail_, a[c]);
+        MakeVertex(f, static_cast<float>(c), static_cast<float>(r), dn[c], detail_, b[c]);
     }
+    rows.kept = true;
+    rows.lower = 1 - upper;
+    rows.keptRow = r;
+    std::memcpy(rows.samples, dn, sizeof rows.samples);
+    rows.params = f;
     const bool even = ((r - 1) & 1) == 0;
     for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
@@ -188,7 +241,7 @@ void TerrainProgram::LowDetail(VuState& vu) {
         TVertex w[3];
         for (uint32_t i = 0; i < n; ++i) {
             const uint32_t* v = mem.Qw(at + i);
-            MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), w[i % 3]);
+            MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), false, w[i % 3]);
             if (i < 2) continue;
             // Strip order: keep every triangle turning the same way.
             const TVertex& p = w[(i - 2) % 3];
@@ -211,7 +264,7 @@ void TerrainProgram::Seam(VuState& vu) {
     if (na < 1 || nb < 1 || na > 60 || nb > 60 || na + nb < 3) return;
     auto vertex = [&](uint32_t at, uint32_t i, TVertex& t) {
         const uint32_t* v = mem.Qw(at + 1 + i);
-        MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), t);
+        MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), detail_, t);
     };
     auto key = [&](uint32_t at, uint32_t i) {
         const uint32_t* v = mem.Qw(at + 1 + i);

@@ -51,6 +51,7 @@ public:
     void Continue(VuState& vu) override;
 
     static uint64_t TrianglesDrawn();
+    struct Rows;  // full detail: the grid rows' vertices, kept from one MSCNT to the next
 
 private:
     void FullDetailRows(VuState& vu);

@@ -16,12 +16,6 @@ constexpr float kMaxZ = 16777215.0f;
 uint64_t g_outsideWindow = 0;
 bool g_dropOutside = true;
 
-uint32_t Clamp255(float v) {
-    if (!(v > 0.0f)) return 0;
-    if (v >= 255.0f) return 255;
-    return static_cast<uint32_t>(v);
-}
-
 OutVertex Lerp(const OutVertex& a, const OutVertex& b, float t) {
     OutVertex r;
     for (int i = 0; i < 4; ++i) {
@@ -82,42 +76,32 @@ bool TriangleOut::DropOutsideWindow(bool drop) {
     return old;
 }
 
-bool TriangleOut::CanDraw() const {
-    // The rasteriser's own first test: the rows and columns whose pixel centres (window position * 16 + 8)
-    // lie in the triangle's box, inside the scissor; then a zero area.
-    const uint32_t* o = buf_ + 4 + (n_ - 3) * 12;
-    int32_t x[3], y[3];
-    for (int i = 0; i < 3; ++i) {
-        x[i] = int32_t(o[i * 12 + 8]) - ofx_;
-        y[i] = int32_t(o[i * 12 + 9]) - ofy_;
-    }
-    const int32_t minX = std::min({x[0], x[1], x[2]}), maxX = std::max({x[0], x[1], x[2]});
-    const int32_t minY = std::min({y[0], y[1], y[2]}), maxY = std::max({y[0], y[1], y[2]});
-    // Arithmetic shifts floor: ceil((v - 8) / 16) = (v + 7) >> 4, floor((v - 8) / 16) = (v - 8) >> 4.
-    const int32_t x0 = std::max((minX + 7) >> 4, scx0_), x1 = std::min((maxX - 8) >> 4, scx1_);
-    const int32_t y0 = std::max((minY + 7) >> 4, scy0_), y1 = std::min((maxY - 8) >> 4, scy1_);
-    if (x0 > x1 || y0 > y1) return false;
-    const int64_t area = int64_t(x[1] - x[0]) * (y[2] - y[0]) - int64_t(x[2] - x[0]) * (y[1] - y[0]);
-    return area != 0;
+void TriangleOut::CountOutsideWindow() {
+    ++g_outsideWindow;
 }
 
-bool TriangleOut::EmitScreen(float sx, float sy, float sz, float invW, const OutVertex& v) {
-    const float fx = std::nearbyint(sx * 16.0f), fy = std::nearbyint(sy * 16.0f);
-    if (!(fx >= 0.0f && fx <= 65535.0f && fy >= 0.0f && fy <= 65535.0f)) return false;
+bool TriangleOut::Pack(float sx, float sy, float sz, float invW, const OutVertex& v, uint32_t o[12]) {
+    uint32_t fx, fy;
+    if (!ToFixed(sx, fx) || !ToFixed(sy, fy)) return false;
     if (!(sz >= 0.0f)) sz = 0.0f;
     if (sz > kMaxZ) sz = kMaxZ;
-    uint32_t* o = buf_ + 4 + n_ * 12;
     o[0] = FloatBits(v.s * invW);
     o[1] = FloatBits(v.t * invW);
     o[2] = FloatBits(invW);
     o[3] = 0;
     for (int i = 0; i < 4; ++i) o[4 + i] = Clamp255(v.rgba[i]);
-    o[8] = static_cast<uint32_t>(fx);
-    o[9] = static_cast<uint32_t>(fy);
+    o[8] = fx;
+    o[9] = fy;
     o[10] = static_cast<uint32_t>(sz);
     o[11] = 0;
+    return true;
+}
+
+bool TriangleOut::EmitScreen(float sx, float sy, float sz, float invW, const OutVertex& v) {
+    uint32_t* o = buf_ + 4 + n_ * 12;
+    if (!Pack(sx, sy, sz, invW, v, o)) return false;
     ++n_;
-    if (windowed_ && n_ % 3 == 0 && !CanDraw()) {
+    if (windowed_ && n_ % 3 == 0 && !CanDraw(o - 24, o - 12, o)) {
         n_ -= 3;
         ++g_outsideWindow;
     }

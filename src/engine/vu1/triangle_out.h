@@ -8,7 +8,9 @@
 // synthesizer would reject it with the same test, so the pictures are the same.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "engine/vu1/programs.h"
 
@@ -45,8 +47,26 @@ public:
     // the third of a triangle that cannot draw a pixel takes the triangle's vertices back out (true:
     // nothing failed). The caller keeps within kMaxVertices.
     bool EmitScreen(float sx, float sy, float sz, float invW, const OutVertex& v);
+    // The 12 words EmitScreen writes for a vertex: S/Q, T/Q, Q, 0, R, G, B, A, X, Y, Z, 0; false (o not
+    // written) when the position falls outside the GS coordinate range.
+    static bool Pack(float sx, float sy, float sz, float invW, const OutVertex& v, uint32_t o[12]);
     // Appends one vertex from its homogeneous screen position; false at or behind the eye or off range.
     bool Emit(const OutVertex& v);
+    // Appends a triangle of three vertices already in their output form (the 12 words EmitScreen writes:
+    // S/Q, T/Q, Q, 0, R, G, B, A, X, Y, Z, 0), unless it cannot draw a pixel of the window (counted as
+    // EmitScreen counts it). Returns whether it was appended.
+    bool EmitPacked(const uint32_t* a, const uint32_t* b, const uint32_t* c) {
+        if (windowed_ && !CanDraw(a, b, c)) {
+            CountOutsideWindow();
+            return false;
+        }
+        uint32_t* o = buf_ + 4 + n_ * 12;
+        std::memcpy(o, a, 48);
+        std::memcpy(o + 12, b, 48);
+        std::memcpy(o + 24, c, 48);
+        n_ += 3;
+        return true;
+    }
     // Vertices buffered, and dropping the ones after the first n (a triangle that failed half way).
     uint32_t Buffered() const { return n_; }
     void Truncate(uint32_t n) { n_ = n; }
@@ -65,8 +85,21 @@ public:
 private:
     static constexpr uint32_t kFlushAt = 3 * 64;
     static_assert(kMaxVertices >= kFlushAt + 21, "a clipped triangle must fit after the flush point");
-    // Whether the triangle of the last three vertices can draw a pixel of the window.
-    bool CanDraw() const;
+    // Whether the triangle of these three output vertices can draw a pixel of the window: the
+    // rasteriser's own first test, the rows and columns whose pixel centres (window position * 16 + 8) lie
+    // in the triangle's box, inside the scissor; then a zero area.
+    bool CanDraw(const uint32_t* a, const uint32_t* b, const uint32_t* c) const {
+        const int32_t x0 = int32_t(a[8]) - ofx_, x1 = int32_t(b[8]) - ofx_, x2 = int32_t(c[8]) - ofx_;
+        const int32_t y0 = int32_t(a[9]) - ofy_, y1 = int32_t(b[9]) - ofy_, y2 = int32_t(c[9]) - ofy_;
+        const int32_t minX = std::min(std::min(x0, x1), x2), maxX = std::max(std::max(x0, x1), x2);
+        const int32_t minY = std::min(std::min(y0, y1), y2), maxY = std::max(std::max(y0, y1), y2);
+        // Arithmetic shifts floor: ceil((v - 8) / 16) = (v + 7) >> 4, floor((v - 8) / 16) = (v - 8) >> 4.
+        const int32_t cx0 = std::max((minX + 7) >> 4, scx0_), cx1 = std::min((maxX - 8) >> 4, scx1_);
+        const int32_t cy0 = std::max((minY + 7) >> 4, scy0_), cy1 = std::min((maxY - 8) >> 4, scy1_);
+        if ((cx0 > cx1) | (cy0 > cy1)) return false;
+        return int64_t(x1 - x0) * (y2 - y0) != int64_t(x2 - x0) * (y1 - y0);
+    }
+    static void CountOutsideWindow();
 
     gif::GifTag tmpl_;
     // The drawing window: offset (12.4) and scissor (pixels); off for primitives other than triangle lists.

@@ -6,6 +6,10 @@
 #include <cstdint>
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "console/vu/vu_memory.h"
 
 namespace engine::vu1 {
@@ -20,6 +24,29 @@ inline uint32_t FloatBits(float f) {
     uint32_t u;
     std::memcpy(&u, &f, 4);
     return u;
+}
+
+// A colour channel on the GS scale as the output packs it: 0 .. 255, truncated.
+inline uint32_t Clamp255(float v) {
+    if (!(v > 0.0f)) return 0;
+    if (v >= 255.0f) return 255;
+    return static_cast<uint32_t>(v);
+}
+
+// A screen coordinate in pixels as the GS's 12.4 fixed point: v * 16 rounded to the nearest integer,
+// ties to even (the rounding mode in force, as nearbyint); false when that falls outside 0 .. 65535
+// (or v is not a number).
+inline bool ToFixed(float v, uint32_t& out) {
+#if defined(__SSE2__)
+    // Out of the 32-bit range (and NaN) converts to INT32_MIN, which the range test refuses.
+    out = static_cast<uint32_t>(_mm_cvtss_si32(_mm_set_ss(v * 16.0f)));
+    return out <= 65535u;
+#else
+    const float f = std::nearbyint(v * 16.0f);
+    if (!(f >= 0.0f && f <= 65535.0f)) return false;
+    out = static_cast<uint32_t>(f);
+    return true;
+#endif
 }
 
 // The matrix whose rows are quadwords qw .. qw + 3 (wrapped inside the memory), row-major into m.
