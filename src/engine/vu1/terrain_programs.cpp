@@ -48,7 +48,8 @@ struct TVertex {
     OutVertex v;
     uint32_t out;
     float dx, dy;
-    bool fits;  // inside the frustum and within the GS coordinate range: base and detail are set
+    bool fits;        // inside the frustum and within the GS coordinate range: base and detail are set
+    uint32_t screen;  // TriangleOut::ScreenCode of the window drawn into, when it is worked out (else 0)
     uint32_t base[12], detail[12];
 };
 
@@ -72,6 +73,7 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail
     t.dx = t.v.c[0] / t.v.c[3];
     t.dy = t.v.c[1] / t.v.c[3];
     t.fits = false;
+    t.screen = 0;
     if (t.out != 0) return;
     // Inside the frustum: the screen position as a triangle drawn unclipped takes it.
     const float inv = 1.0f / t.v.c[3];
@@ -97,19 +99,16 @@ bool BackFacing(const Frame& f, const TVertex& a, const TVertex& b, const TVerte
     return ((bx - ax) * (cy - ay) - (by - ay) * (cx - ax)) * f.c2s[0] * f.c2s[5] <= 0.0f;
 }
 
-// Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
-// corner leaves it). `cull` drops it when seen from behind. The detail pass repeats the texture and
-// fades out with depth (beyond kTerrainDetailFar it is not drawn).
-void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c, bool clip,
-         bool detail, bool cull = false) {
-    if (a.out & b.out & c.out) return;
-    if (detail && a.v.c[3] > kTerrainDetailFar && b.v.c[3] > kTerrainDetailFar &&
-        c.v.c[3] > kTerrainDetailFar)
-        return;
-    if (cull && BackFacing(f, a, b, c)) return;
+// Draws a triangle through the frustum (not wholly outside one plane): as its vertices were made when it
+// lies inside, else clipped (or, without clipping, dropped). A corner outside the GS range drops it.
+void Draw(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c, bool clip,
+          bool detail) {
     if (!(a.out | b.out | c.out)) {
-        // Inside the frustum: the vertices as they were made (a corner out of the GS range drops it).
         if (!(a.fits && b.fits && c.fits)) return;
+        if (a.screen & b.screen & c.screen) {
+            TriangleOut::CountOutsideWindow();
+            return;
+        }
         const bool sent =
             detail ? out.EmitPacked(a.detail, b.detail, c.detail) : out.EmitPacked(a.base, b.base, c.base);
         if (sent) {
@@ -119,7 +118,10 @@ void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, c
         return;
     }
     if (!clip) return;
-    OutVertex poly[9] = {a.v, b.v, c.v};
+    OutVertex poly[9];
+    poly[0] = a.v;
+    poly[1] = b.v;
+    poly[2] = c.v;
     if (detail)
         for (int k = 0; k < 3; ++k) DetailVertex(poly[k]);
     const int corners = ClipPolygon(poly, 3);
@@ -142,6 +144,22 @@ void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, c
     }
     g_drawn += (out.Buffered() - before) / 3;
     if (out.Buffered() >= 3 * 60) out.Flush();
+}
+
+// Beyond kTerrainDetailFar the detail pass has faded out.
+bool BeyondDetail(const TVertex& a, const TVertex& b, const TVertex& c) {
+    return a.v.c[3] > kTerrainDetailFar && b.v.c[3] > kTerrainDetailFar && c.v.c[3] > kTerrainDetailFar;
+}
+
+// Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
+// corner leaves it). `cull` drops it when seen from behind. The detail pass repeats the texture and
+// fades out with depth (beyond kTerrainDetailFar it is not drawn).
+void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c, bool clip,
+         bool detail, bool cull = false) {
+    if (a.out & b.out & c.out) return;
+    if (detail && BeyondDetail(a, b, c)) return;
+    if (cull && BackFacing(f, a, b, c)) return;
+    Draw(out, f, a, b, c, clip, detail);
 }
 
 uint32_t Sample(const uint32_t* v) {
@@ -213,17 +231,35 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
     rows.keptRow = r;
     std::memcpy(rows.samples, dn, sizeof rows.samples);
     rows.params = f;
+    // The cells' triangles that reach into the frustum and face the eye, found once for both passes.
+    const TVertex* tris[110][3];
+    int n = 0;
+    auto add = [&](const TVertex& p, const TVertex& q, const TVertex& s) {
+        if ((p.out & q.out & s.out) || BackFacing(f, p, q, s)) return;
+        tris[n][0] = &p;
+        tris[n][1] = &q;
+        tris[n][2] = &s;
+        ++n;
+    };
     const bool even = ((r - 1) & 1) == 0;
+    for (int c = 0; c < 55; ++c) {
+        if (even) {
+            add(a[c], b[c], a[c + 1]);
+            add(a[c + 1], b[c], b[c + 1]);
+        } else {
+            add(a[c], b[c], b[c + 1]);
+            add(a[c], b[c + 1], a[c + 1]);
+        }
+    }
     for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
-        for (int c = 0; c < 55; ++c) {
-            if (even) {
-                Tri(out, f, a[c], b[c], a[c + 1], clip_, pass == 1, true);
-                Tri(out, f, a[c + 1], b[c], b[c + 1], clip_, pass == 1, true);
-            } else {
-                Tri(out, f, a[c], b[c], b[c + 1], clip_, pass == 1, true);
-                Tri(out, f, a[c], b[c + 1], a[c + 1], clip_, pass == 1, true);
-            }
+        // The corners' sides of this pass's window, so that a triangle wholly off one side goes at once.
+        for (TVertex* row : {a, b})
+            for (int c = 0; c < 56; ++c) row[c].screen = row[c].fits ? out.ScreenCode(row[c].base) : 0;
+        for (int k = 0; k < n; ++k) {
+            const TVertex &p = *tris[k][0], &q = *tris[k][1], &s = *tris[k][2];
+            if (pass == 1 && BeyondDetail(p, q, s)) continue;
+            Draw(out, f, p, q, s, clip_, pass == 1);
         }
     }
 }

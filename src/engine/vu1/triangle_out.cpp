@@ -39,6 +39,10 @@ float PlaneDist(const OutVertex& v, int k) {
 int ClipPolygon(OutVertex* poly, int n) {
     OutVertex tmp[9];
     for (int k = 0; k < 6 && n > 0; ++k) {
+        // A plane every corner is inside of leaves the polygon as it is.
+        bool inside = true;
+        for (int i = 0; i < n; ++i) inside = inside && PlaneDist(poly[i], k) >= 0.0f;
+        if (inside) continue;
         int m = 0;
         for (int i = 0; i < n; ++i) {
             const OutVertex& a = poly[i];
@@ -53,6 +57,12 @@ int ClipPolygon(OutVertex* poly, int n) {
     return n;
 }
 
+bool InsideFrustum(const OutVertex& v) {
+    for (int k = 0; k < 6; ++k)
+        if (!(PlaneDist(v, k) >= 0.0f)) return false;
+    return true;
+}
+
 TriangleOut::TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {
     // Strips and fans share vertices between triangles: only independent triangles can be left out.
     if ((tmpl.PRIM & 7u) != console::gs::kPrimTriangle || !g_dropOutside) return;
@@ -64,6 +74,12 @@ TriangleOut::TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {
     scx1_ = w.scx1;
     scy0_ = w.scy0;
     scy1_ = w.scy1;
+    // Pixel column s has its centre at 16 s + 8 past the offset: (x - 8) >> 4 < scx0 exactly when
+    // x < 16 scx0 + 8, and (x + 7) >> 4 > scx1 exactly when x > 16 scx1 + 8.
+    left_ = ofx_ + 16 * scx0_ + 8;
+    right_ = ofx_ + 16 * scx1_ + 8;
+    top_ = ofy_ + 16 * scy0_ + 8;
+    bottom_ = ofy_ + 16 * scy1_ + 8;
 }
 
 uint64_t TriangleOut::OutsideWindow() {
@@ -127,8 +143,11 @@ void TriangleOut::Triangle(const OutVertex& a, const OutVertex& b, const OutVert
     }
     const uint32_t before = n_;
     bool ok = true;
-    if (clip) {
-        OutVertex poly[9] = {a, b, c};
+    if (clip && !(InsideFrustum(a) && InsideFrustum(b) && InsideFrustum(c))) {
+        OutVertex poly[9];
+        poly[0] = a;
+        poly[1] = b;
+        poly[2] = c;
         const int corners = ClipPolygon(poly, 3);
         if (corners < 3) {
             ++dropped_;
@@ -136,6 +155,7 @@ void TriangleOut::Triangle(const OutVertex& a, const OutVertex& b, const OutVert
         }
         for (int k = 1; k + 1 < corners && ok; ++k) ok = Emit(poly[0]) && Emit(poly[k]) && Emit(poly[k + 1]);
     } else {
+        // Unclipped, or wholly inside the frustum (clipping would leave it as it is).
         ok = Emit(a) && Emit(b) && Emit(c);
     }
     if (!ok) {

@@ -26,6 +26,8 @@ struct OutVertex {
 // Clips a convex polygon in clip space (OutVertex::c) against the six planes; poly has room for 9
 // corners. Returns the number of corners left.
 int ClipPolygon(OutVertex* poly, int n);
+// Whether a clip-space position is inside (or on) all six planes: clipping leaves such corners as they are.
+bool InsideFrustum(const OutVertex& v);
 
 class TriangleOut {
 public:
@@ -82,12 +84,11 @@ public:
     // Returns the previous setting.
     static bool DropOutsideWindow(bool drop);
 
-private:
-    static constexpr uint32_t kFlushAt = 3 * 64;
-    static_assert(kMaxVertices >= kFlushAt + 21, "a clipped triangle must fit after the flush point");
-    // Whether the triangle of these three output vertices can draw a pixel of the window: the
-    // rasteriser's own first test, the rows and columns whose pixel centres (window position * 16 + 8) lie
-    // in the triangle's box, inside the scissor; then a zero area.
+    // Whether the window test applies (independent triangles, dropping on).
+    bool Windowed() const { return windowed_; }
+    // With the window test: whether the triangle of these three output vertices can draw a pixel of the
+    // window: the rasteriser's own first test, the rows and columns whose pixel centres (window position *
+    // 16 + 8) lie in the triangle's box, inside the scissor; then a zero area.
     bool CanDraw(const uint32_t* a, const uint32_t* b, const uint32_t* c) const {
         const int32_t x0 = int32_t(a[8]) - ofx_, x1 = int32_t(b[8]) - ofx_, x2 = int32_t(c[8]) - ofx_;
         const int32_t y0 = int32_t(a[9]) - ofy_, y1 = int32_t(b[9]) - ofy_, y2 = int32_t(c[9]) - ofy_;
@@ -99,12 +100,28 @@ private:
         if ((cx0 > cx1) | (cy0 > cy1)) return false;
         return int64_t(x1 - x0) * (y2 - y0) != int64_t(x2 - x0) * (y1 - y0);
     }
+    // Bits of an output vertex's position wholly to one side of the window's pixel centres (left, right,
+    // above, below): a triangle whose three corners share a bit cannot draw a pixel (CanDraw is false).
+    // 0 without the window test.
+    uint32_t ScreenCode(const uint32_t* v) const {
+        const int32_t x = int32_t(v[8]), y = int32_t(v[9]);
+        return uint32_t(x < left_) | uint32_t(x > right_) << 1 | uint32_t(y < top_) << 2 |
+               uint32_t(y > bottom_) << 3;
+    }
+    // Counts a triangle as dropped for drawing no pixel of the window.
     static void CountOutsideWindow();
+
+private:
+    static constexpr uint32_t kFlushAt = 3 * 64;
+    static_assert(kMaxVertices >= kFlushAt + 21, "a clipped triangle must fit after the flush point");
 
     gif::GifTag tmpl_;
     // The drawing window: offset (12.4) and scissor (pixels); off for primitives other than triangle lists.
     bool windowed_ = false;
     int32_t ofx_ = 0, ofy_ = 0, scx0_ = 0, scx1_ = 0, scy0_ = 0, scy1_ = 0;
+    // The same as bounds on a vertex's 12.4 position: a vertex left of left_ has no pixel centre of the
+    // window at or left of it, and so on (a window-less output puts every vertex inside them).
+    int32_t left_ = INT32_MIN, right_ = INT32_MAX, top_ = INT32_MIN, bottom_ = INT32_MAX;
     alignas(16) uint32_t buf_[(1 + 3 * kMaxVertices) * 4];
     uint32_t n_ = 0;
     uint32_t drawn_ = 0, dropped_ = 0;
