@@ -9,6 +9,7 @@ namespace engine::vu1 {
 namespace {
 
 uint64_t g_drawn = 0;
+bool g_keepRows = true;
 
 // What every terrain program reads before drawing: the matrices and the parameter block.
 // What a vertex is made from besides its own position and sample.
@@ -172,6 +173,12 @@ uint64_t TerrainProgram::TrianglesDrawn() {
     return g_drawn;
 }
 
+bool TerrainProgram::KeepRows(bool keep) {
+    const bool old = g_keepRows;
+    g_keepRows = keep;
+    return old;
+}
+
 void TerrainProgram::Call(VuState& vu, uint32_t) {
     if (kind_ == Kind::FullDetail)
         row_ = 1;  // row 0 is in buffer A
@@ -216,7 +223,8 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
     const uint32_t* dn = mem.Qw(r & 1 ? kTerrainRowB : kTerrainRowA);
     Rows& rows = g_rows[clip_ ? 1 : 0];
     const bool reuse =
-        rows.kept && rows.keptRow == r - 1 && std::memcmp(rows.samples, up, sizeof rows.samples) == 0 &&
+        g_keepRows && rows.kept && rows.keptRow == r - 1 &&
+        std::memcmp(rows.samples, up, sizeof rows.samples) == 0 &&
         std::memcmp(&rows.params, static_cast<const VertexParams*>(&f), sizeof rows.params) == 0;
     const int upper = reuse ? rows.lower : 0;
     TVertex* a = rows.row[upper];

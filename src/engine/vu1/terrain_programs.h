@@ -51,6 +51,9 @@ public:
     void Continue(VuState& vu) override;
 
     static uint64_t TrianglesDrawn();
+    // Whether full detail keeps a row's vertices for the next row (on by default; tests turn it off to
+    // compare). Returns the previous setting.
+    static bool KeepRows(bool keep);
     struct Rows;  // full detail: the grid rows' vertices, kept from one MSCNT to the next
 
 private:

@@ -1,9 +1,11 @@
 #include "engine/vu1/triangle_out.h"
 
+#include <cmath>
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "engine/vu1/vu_data.h"
 #include "support/vu1_rig.h"
 
 namespace {
@@ -108,6 +110,151 @@ TEST_F(TriangleOutTest, StripsAreNeverThinnedOut) {
     for (size_t i = 0; i < tris.size(); i += 3) out.Triangle(tris[i], tris[i + 1], tris[i + 2], false, false);
     EXPECT_EQ(out.Drawn(), 40u);
     EXPECT_EQ(TriangleOut::OutsideWindow(), dropped);
+}
+
+TEST_F(TriangleOutTest, ScreenCodesDropOnlyTrianglesThatCannotDraw) {
+    // Corners on and around the window's pixel centres and edges, in 12.4: every triangle whose corners
+    // share a screen code bit is one the full test refuses too.
+    uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
+    console::gif::GifTag tmpl;
+    std::memcpy(&tmpl, tag, 16);
+    const uint64_t offsets[] = {(1728ull << 4) | ((1824ull << 4) << 32),
+                                ((1728ull << 4) + 5) | (((1824ull << 4) + 11) << 32)};
+    const uint64_t scissors[] = {639ull << 16 | (447ull << 48),
+                                 37ull | (301ull << 16) | (50ull << 32) | (399ull << 48)};
+    std::mt19937 rng(3);
+    for (uint64_t ofs : offsets)
+        for (uint64_t sc : scissors) {
+            console::gs::Gs().WriteReg(console::gs::kRegXyoffset_1, ofs);
+            console::gs::Gs().WriteReg(console::gs::kRegScissor_1, sc);
+            const TriangleOut out(tmpl);
+            ASSERT_TRUE(out.Windowed());
+            const int32_t ox = int32_t(ofs & 0xFFFF), oy = int32_t((ofs >> 32) & 0xFFFF);
+            const int32_t xs[2] = {int32_t(sc & 0x7FF), int32_t((sc >> 16) & 0x7FF)};
+            const int32_t ys[2] = {int32_t((sc >> 32) & 0x7FF), int32_t((sc >> 48) & 0x7FF)};
+            int coded = 0, refused = 0;
+            for (int t = 0; t < 200000; ++t) {
+                uint32_t v[3][12] = {};
+                for (auto& c : v) {
+                    // Near an edge's pixel centre (16 s + 8), within a few pixels, or anywhere near the
+                    // window.
+                    const bool nearX = rng() % 4 != 0, nearY = rng() % 4 != 0;
+                    const int32_t ex = ox + 16 * xs[rng() % 2] + 8, ey = oy + 16 * ys[rng() % 2] + 8;
+                    c[8] =
+                        uint32_t(nearX ? ex + int32_t(rng() % 97) - 48 : ox - 800 + int32_t(rng() % 12000));
+                    c[9] = uint32_t(nearY ? ey + int32_t(rng() % 97) - 48 : oy - 800 + int32_t(rng() % 9000));
+                }
+                const bool byCode = (out.ScreenCode(v[0]) & out.ScreenCode(v[1]) & out.ScreenCode(v[2])) != 0;
+                const bool draws = out.CanDraw(v[0], v[1], v[2]);
+                ASSERT_FALSE(byCode && draws) << t << ": (" << v[0][8] << "," << v[0][9] << ") (" << v[1][8]
+                                              << "," << v[1][9] << ") (" << v[2][8] << "," << v[2][9] << ")";
+                coded += byCode;
+                refused += !draws;
+            }
+            EXPECT_GT(coded, 5000) << "many triangles go by their codes";
+            EXPECT_GT(refused, coded + 200) << "the full test refuses more (small ones, no area)";
+        }
+    // A window-less output codes no vertex.
+    uint64_t strip[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(4 | 8) << 47) | (3ull << 60), 0x512};
+    std::memcpy(&tmpl, strip, 16);
+    const TriangleOut none(tmpl);
+    const uint32_t far[12] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 65535, 0, 0};
+    EXPECT_FALSE(none.Windowed());
+    EXPECT_EQ(none.ScreenCode(far), 0u);
+}
+
+TEST(ToFixed, RoundsAsNearbyintAndRefusesWhatFallsOutsideTheRange) {
+    // Ties to even, -0.5 .. 0 to 0, 4095.96875 the last in range; infinities, NaN and large values out.
+    std::vector<float> vs = {0.0f,        -0.0f,     -0.03125f, -0.03126f, 0.03125f,  0.09375f, 1.53125f,
+                             4095.96875f, 4095.97f,  4096.0f,   -1.0f,     1e10f,     -1e10f,   3e9f,
+                             INFINITY,    -INFINITY, NAN,       2047.5f,   1234.5625f};
+    std::mt19937 rng(9);
+    for (int i = 0; i < 200000; ++i) {
+        uint32_t bits = rng();
+        float f;
+        std::memcpy(&f, &bits, 4);
+        vs.push_back(f);
+        vs.push_back(std::uniform_real_distribution<float>(-10.0f, 4200.0f)(rng));
+        vs.push_back(float(int(rng() % 140000) - 4000) / 32.0f);  // exact halves of 1/16
+    }
+    for (float v : vs) {
+        const float r = std::nearbyint(v * 16.0f);
+        const bool in = r >= 0.0f && r <= 65535.0f;
+        uint32_t got = 0;
+        ASSERT_EQ(engine::vu1::ToFixed(v, got), in) << v;
+        if (in) {
+            ASSERT_EQ(got, uint32_t(r)) << v;
+        }
+    }
+}
+
+// Clipping against every plane in turn, corners inside a plane or not.
+int ClipEveryPlane(OutVertex* poly, int n) {
+    OutVertex tmp[9];
+    auto dist = [](const OutVertex& v, int k) {
+        return (k & 1) ? v.c[3] + v.c[k >> 1] : v.c[3] - v.c[k >> 1];
+    };
+    for (int k = 0; k < 6 && n > 0; ++k) {
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const OutVertex& a = poly[i];
+            const OutVertex& b = poly[(i + 1) % n];
+            const float da = dist(a, k), db = dist(b, k);
+            if (da >= 0.0f && m < 9) tmp[m++] = a;
+            if ((da >= 0.0f) != (db >= 0.0f) && m < 9) {
+                const float t = da / (da - db);
+                OutVertex& r = tmp[m++];
+                for (int j = 0; j < 4; ++j) {
+                    r.h[j] = a.h[j] + (b.h[j] - a.h[j]) * t;
+                    r.c[j] = a.c[j] + (b.c[j] - a.c[j]) * t;
+                    r.rgba[j] = a.rgba[j] + (b.rgba[j] - a.rgba[j]) * t;
+                }
+                r.s = a.s + (b.s - a.s) * t;
+                r.t = a.t + (b.t - a.t) * t;
+            }
+        }
+        n = m;
+        std::copy(tmp, tmp + n, poly);
+    }
+    return n;
+}
+
+TEST(ClipPolygon, PlanesACornerCrossesOnlyAndTheSameCorners) {
+    // Corners inside, outside and exactly on the planes (w = +-x, ...): the clip skips the planes no
+    // corner is outside of and gives the same corners, bit for bit, as clipping against all six.
+    std::mt19937 rng(17);
+    std::uniform_real_distribution<float> u(-1.6f, 1.6f);
+    int inside = 0, clipped = 0;
+    for (int t = 0; t < 50000; ++t) {
+        OutVertex a[9] = {}, b[9] = {};
+        for (int k = 0; k < 3; ++k) {
+            OutVertex& v = a[k];
+            v.c[3] = 0.5f + std::abs(u(rng)) * 100.0f;
+            for (int j = 0; j < 3; ++j) {
+                const uint32_t pick = rng() % 8;
+                v.c[j] = pick == 0 ? v.c[3] : pick == 1 ? -v.c[3] : u(rng) * (t % 3 ? 0.7f : 1.0f) * v.c[3];
+            }
+            if (rng() % 50 == 0) v.c[3] = -v.c[3];  // behind the eye
+            for (float& c : v.rgba) c = u(rng) * 100.0f;
+            v.s = u(rng);
+            v.t = u(rng);
+            b[k] = v;
+        }
+        const bool in = engine::vu1::InsideFrustum(a[0]) && engine::vu1::InsideFrustum(a[1]) &&
+                        engine::vu1::InsideFrustum(a[2]);
+        const int n = engine::vu1::ClipPolygon(a, 3);
+        ASSERT_EQ(n, ClipEveryPlane(b, 3)) << t;
+        ASSERT_EQ(0, std::memcmp(a, b, sizeof(OutVertex) * size_t(n))) << t;
+        if (in) {
+            // Wholly inside: the triangle as it was.
+            ASSERT_EQ(n, 3);
+            inside += 1;
+        } else {
+            clipped += n != 3 ? 1 : 0;
+        }
+    }
+    EXPECT_GT(inside, 2000);
+    EXPECT_GT(clipped, 10000);
 }
 
 }  // namespace

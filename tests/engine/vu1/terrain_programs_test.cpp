@@ -1,0 +1,124 @@
+#include "engine/vu1/terrain_programs.h"
+
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "engine/vu1/triangle_out.h"
+#include "support/vu1_rig.h"
+
+namespace {
+
+using namespace testsupport;
+using engine::vu1::TerrainProgram;
+using engine::vu1::TriangleOut;
+
+constexpr uint32_t kLod0Clip = engine::vu1::kProgTerrainLod0ClipNew;
+constexpr uint32_t kLod0 = engine::vu1::kProgTerrainLod0New;
+
+// A full-detail subtile seen from above: its nearest rows reach behind the eye and are clipped (or
+// dropped without clipping), its farthest fall outside the detail pass's reach, and its columns stretch
+// far into the guard band beside the 640 x 448 window.
+class TerrainProgramTest : public Vu1Rig {
+protected:
+    void SetUp() override {
+        Vu1Rig::SetUp();
+        // The detail pass adds Cs * As to the base: its fading alpha shows in the pixels.
+        console::gs::Gs().WriteReg(console::gs::kRegAlpha_1, 0x48);
+        View(100.0f);
+    }
+    // Local to clip (rows are vectors): x = X, y = 0.3 (15 g - Z) - 0.5 Y, z = Z, w = 1.2 Z + 3 g.
+    static void View(float g) {
+        const float l2c[16] = {1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.3f, 1, 1.2f, 0, 4.5f * g, 0, 3 * g};
+        const float c2s[16] = {1000, 0, 0, 0, 0, 1000, 0, 0, 0, 0, 20000, 0, 2048, 2048, 30000, 1};
+        PutScreen(0);
+        PutMatrix(4, l2c);
+        PutMatrix(8, c2s);
+        PutFloats(engine::vu1::kTerrainParamsAt, g, 0.4f * g, g, 256 * 0.4f * g);
+        PutFloats(engine::vu1::kTerrainParamsAt + 1, -28, 96, -4, 1.0f / 56);
+        PutTriangleTag(engine::vu1::kTerrainTagsAt);
+        const uint64_t detail[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 64) << 47) | (3ull << 60),
+                                    0x512};
+        std::memcpy(console::vu::Vu1Memory().Qw(engine::vu1::kTerrainTagsAt + 1), detail, 16);
+    }
+    // Row r's samples into its buffer: random heights, or flat ground (every row the same data).
+    static void PutRow(uint32_t r, std::mt19937& rng, bool flat) {
+        uint32_t* w =
+            console::vu::Vu1Memory().Qw(r & 1 ? engine::vu1::kTerrainRowB : engine::vu1::kTerrainRowA);
+        for (int c = 0; c < 56; ++c) w[c] = flat ? 3 : rng() % 10;
+    }
+    // Draws the 55 rows of a subtile (seed 0: flat); `meddle` changes the inputs before some rows.
+    // Returns the GS memory (frame and depth buffer).
+    static std::vector<uint8_t> Subtile(uint32_t id, uint32_t seed, bool meddle) {
+        std::memset(console::gs::Gs().Memory().Data(), 0, console::gs::LocalMemory::kSize);
+        std::mt19937 rng(seed);
+        const bool flat = seed == 0;
+        PutRow(0, rng, flat);
+        Run(id, true);
+        for (uint32_t r = 1; r < 56; ++r) {
+            if (meddle && r % 9 == 4) {
+                // The upper row's buffer rewritten: it is no longer the row drawn last time.
+                std::mt19937 other(seed + r);
+                PutRow(r - 1, other, false);
+            }
+            if (meddle && r % 13 == 7) View(r % 2 ? 101.0f : 100.0f);
+            if (meddle && r == 30) PutFloats(engine::vu1::kTerrainParamsAt + 1, -28, 64, -4, 1.0f / 56);
+            PutRow(r, rng, flat);
+            Run(id, false);
+        }
+        View(100.0f);
+        const uint8_t* d = console::gs::Gs().Memory().Data();
+        return std::vector<uint8_t>(d, d + console::gs::LocalMemory::kSize);
+    }
+};
+
+TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
+    for (uint32_t id : {kLod0Clip, kLod0})
+        for (bool meddle : {false, true}) {
+            // Flat ground first: its rows hold the same samples, its last row is not the next one's first.
+            const uint32_t seed = meddle ? 5 : 0;
+            const bool old = TerrainProgram::KeepRows(false);
+            const uint64_t t0 = TerrainProgram::TrianglesDrawn();
+            const std::vector<uint8_t> fresh = Subtile(id, seed, meddle);
+            const uint64_t t1 = TerrainProgram::TrianglesDrawn();
+            TerrainProgram::KeepRows(true);
+            const std::vector<uint8_t> kept = Subtile(id, seed, meddle);
+            // Straight after, a second subtile: nothing of the first one's last row is taken.
+            const std::vector<uint8_t> next = Subtile(id, seed, meddle);
+            const uint64_t t2 = TerrainProgram::TrianglesDrawn();
+            TerrainProgram::KeepRows(false);
+            const std::vector<uint8_t> nextFresh = Subtile(id, seed, meddle);
+            TerrainProgram::KeepRows(old);
+            EXPECT_TRUE(fresh == kept) << id << " " << meddle;
+            EXPECT_TRUE(next == nextFresh) << id << " " << meddle;
+            EXPECT_EQ(t2 - t1, t1 - t0 + TerrainProgram::TrianglesDrawn() - t2);
+            EXPECT_GT(t1 - t0, 1000u);
+            size_t lit = 0;
+            for (size_t i = 0; i < 640 * 448 * 4; i += 4)
+                lit += fresh[i] | fresh[i + 1] | fresh[i + 2] ? 1 : 0;
+            EXPECT_GT(lit, 640u * 448 / 8) << "the subtile covers a good part of the window";
+            EXPECT_LT(lit, 640u * 448) << "and not all of it";
+        }
+}
+
+TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {
+    // The guard band holds many triangles beside the window: dropped before they are sent (by their
+    // corners' screen codes or the full test), the GS memory is the same as when the GS rejects them.
+    for (uint32_t id : {kLod0Clip, kLod0}) {
+        const bool old = TriangleOut::DropOutsideWindow(false);
+        const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
+        const std::vector<uint8_t> all = Subtile(id, 11, false);
+        const uint64_t p1 = console::gs::Gs().PrimitivesDrawn();
+        const uint64_t out0 = TriangleOut::OutsideWindow();
+        TriangleOut::DropOutsideWindow(true);
+        const std::vector<uint8_t> culled = Subtile(id, 11, false);
+        const uint64_t p2 = console::gs::Gs().PrimitivesDrawn();
+        const uint64_t dropped = TriangleOut::OutsideWindow() - out0;
+        TriangleOut::DropOutsideWindow(old);
+        EXPECT_TRUE(all == culled) << id;
+        EXPECT_EQ(p2 - p1 + dropped, p1 - p0) << id;
+        EXPECT_GT(dropped, (p1 - p0) / 4) << id;
+    }
+}
+
+}  // namespace
