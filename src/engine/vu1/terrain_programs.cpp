@@ -83,9 +83,13 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail
     TransformRow(f.c2s, q, scr);
     if (!TriangleOut::Pack(scr[0], scr[1], scr[2], inv, t.v, t.base)) return;
     if (detail) {
+        // The same but for the texture coordinates and alpha.
         OutVertex d = t.v;
         DetailVertex(d);
-        TriangleOut::Pack(scr[0], scr[1], scr[2], inv, d, t.detail);
+        std::memcpy(t.detail, t.base, sizeof t.detail);
+        t.detail[0] = FloatBits(d.s * inv);
+        t.detail[1] = FloatBits(d.t * inv);
+        t.detail[7] = Clamp255(d.rgba[3]);
     }
     t.fits = true;
 }

@@ -11,8 +11,6 @@
 namespace engine::vu1 {
 namespace {
 
-constexpr float kMaxZ = 16777215.0f;
-
 uint64_t g_outsideWindow = 0;
 bool g_dropOutside = true;
 
@@ -96,20 +94,23 @@ void TriangleOut::CountOutsideWindow() {
     ++g_outsideWindow;
 }
 
-bool TriangleOut::Pack(float sx, float sy, float sz, float invW, const OutVertex& v, uint32_t o[12]) {
-    uint32_t fx, fy;
-    if (!ToFixed(sx, fx) || !ToFixed(sy, fy)) return false;
-    if (!(sz >= 0.0f)) sz = 0.0f;
-    if (sz > kMaxZ) sz = kMaxZ;
-    o[0] = FloatBits(v.s * invW);
-    o[1] = FloatBits(v.t * invW);
-    o[2] = FloatBits(invW);
-    o[3] = 0;
-    for (int i = 0; i < 4; ++i) o[4 + i] = Clamp255(v.rgba[i]);
-    o[8] = fx;
-    o[9] = fy;
-    o[10] = static_cast<uint32_t>(sz);
-    o[11] = 0;
+bool TriangleOut::EmitTriangle(const OutVertex& a, const OutVertex& b, const OutVertex& c) {
+    const OutVertex* v[3] = {&a, &b, &c};
+    uint32_t* o = buf_ + 4 + n_ * 12;
+    float inv[3];
+    // The corners' positions first: the window test needs nothing else.
+    for (int k = 0; k < 3; ++k) {
+        if (!(v[k]->h[3] > 0.0f)) return false;
+        inv[k] = 1.0f / v[k]->h[3];
+        if (!ToFixed(v[k]->h[0] * inv[k], o[k * 12 + 8]) || !ToFixed(v[k]->h[1] * inv[k], o[k * 12 + 9]))
+            return false;
+    }
+    if (windowed_ && !CanDraw(o, o + 12, o + 24)) {
+        ++g_outsideWindow;
+        return true;
+    }
+    for (int k = 0; k < 3; ++k) PackRest(v[k]->h[2] * inv[k], inv[k], *v[k], o + k * 12);
+    n_ += 3;
     return true;
 }
 
@@ -156,7 +157,7 @@ void TriangleOut::Triangle(const OutVertex& a, const OutVertex& b, const OutVert
         for (int k = 1; k + 1 < corners && ok; ++k) ok = Emit(poly[0]) && Emit(poly[k]) && Emit(poly[k + 1]);
     } else {
         // Unclipped, or wholly inside the frustum (clipping would leave it as it is).
-        ok = Emit(a) && Emit(b) && Emit(c);
+        ok = EmitTriangle(a, b, c);
     }
     if (!ok) {
         n_ = before;

@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "engine/vu1/programs.h"
+#include "engine/vu1/vu_data.h"
 
 namespace engine::vu1 {
 
@@ -49,11 +50,31 @@ public:
     // the third of a triangle that cannot draw a pixel takes the triangle's vertices back out (true:
     // nothing failed). The caller keeps within kMaxVertices.
     bool EmitScreen(float sx, float sy, float sz, float invW, const OutVertex& v);
-    // The 12 words EmitScreen writes for a vertex: S/Q, T/Q, Q, 0, R, G, B, A, X, Y, Z, 0; false (o not
-    // written) when the position falls outside the GS coordinate range.
-    static bool Pack(float sx, float sy, float sz, float invW, const OutVertex& v, uint32_t o[12]);
+    // The 12 words EmitScreen writes for a vertex: S/Q, T/Q, Q, 0, R, G, B, A, X, Y, Z, 0; false (o left
+    // unfinished) when the position falls outside the GS coordinate range.
+    static bool Pack(float sx, float sy, float sz, float invW, const OutVertex& v, uint32_t o[12]) {
+        if (!ToFixed(sx, o[8]) || !ToFixed(sy, o[9])) return false;
+        PackRest(sz, invW, v, o);
+        return true;
+    }
+    // The words of a vertex other than X and Y (o[8], o[9]).
+    static void PackRest(float sz, float invW, const OutVertex& v, uint32_t o[12]) {
+        constexpr float kMaxZ = 16777215.0f;
+        if (!(sz >= 0.0f)) sz = 0.0f;
+        if (sz > kMaxZ) sz = kMaxZ;
+        o[0] = FloatBits(v.s * invW);
+        o[1] = FloatBits(v.t * invW);
+        o[2] = FloatBits(invW);
+        o[3] = 0;
+        for (int i = 0; i < 4; ++i) o[4 + i] = Clamp255(v.rgba[i]);
+        o[10] = static_cast<uint32_t>(sz);
+        o[11] = 0;
+    }
     // Appends one vertex from its homogeneous screen position; false at or behind the eye or off range.
     bool Emit(const OutVertex& v);
+    // Emit of a, b and c, with the window test made on their positions before the rest is worked out;
+    // false (nothing appended) when a corner is at or behind the eye or off range.
+    bool EmitTriangle(const OutVertex& a, const OutVertex& b, const OutVertex& c);
     // Appends a triangle of three vertices already in their output form (the 12 words EmitScreen writes:
     // S/Q, T/Q, Q, 0, R, G, B, A, X, Y, Z, 0), unless it cannot draw a pixel of the window (counted as
     // EmitScreen counts it). Returns whether it was appended.

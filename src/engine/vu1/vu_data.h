@@ -57,7 +57,16 @@ inline void ReadMatrix(const console::vu::VuMemory& mem, uint32_t qw, float m[16
 
 // Row-vector transform: out = p0 row0 + p1 row1 + p2 row2 + p3 row3 of a 16-float row-major matrix.
 inline void TransformRow(const float* m, const float p[4], float out[4]) {
+#if defined(__SSE2__)
+    // The four columns at once, each summed in the same order as below.
+    __m128 r = _mm_mul_ps(_mm_set1_ps(p[0]), _mm_loadu_ps(m));
+    r = _mm_add_ps(r, _mm_mul_ps(_mm_set1_ps(p[1]), _mm_loadu_ps(m + 4)));
+    r = _mm_add_ps(r, _mm_mul_ps(_mm_set1_ps(p[2]), _mm_loadu_ps(m + 8)));
+    r = _mm_add_ps(r, _mm_mul_ps(_mm_set1_ps(p[3]), _mm_loadu_ps(m + 12)));
+    _mm_storeu_ps(out, r);
+#else
     for (int c = 0; c < 4; ++c) out[c] = p[0] * m[c] + p[1] * m[4 + c] + p[2] * m[8 + c] + p[3] * m[12 + c];
+#endif
 }
 
 // A lit vertex colour: the ambient colour (row 3 of `colour`) plus, for each of the three directional

@@ -188,6 +188,26 @@ TEST(ToFixed, RoundsAsNearbyintAndRefusesWhatFallsOutsideTheRange) {
     }
 }
 
+TEST(TransformRow, SumsEachColumnInOrder) {
+    // Each column is ((p0 m0 + p1 m4) + p2 m8) + p3 m12, rounded after every step as written.
+    std::mt19937 rng(21);
+    std::uniform_real_distribution<float> u(-1e4f, 1e4f);
+    for (int i = 0; i < 20000; ++i) {
+        float m[16], p[4], out[4];
+        for (float& x : m) x = i % 7 ? u(rng) : u(rng) * 1e-38f;
+        for (float& x : p) x = u(rng) * (i % 5 ? 1.0f : 1e30f);
+        engine::vu1::TransformRow(m, p, out);
+        for (int c = 0; c < 4; ++c) {
+            volatile float sum = p[0] * m[c];
+            sum = sum + p[1] * m[4 + c];
+            sum = sum + p[2] * m[8 + c];
+            sum = sum + p[3] * m[12 + c];
+            const float want = sum;
+            ASSERT_EQ(std::memcmp(&out[c], &want, 4), 0) << i << " " << c << " " << out[c] << " " << want;
+        }
+    }
+}
+
 // Clipping against every plane in turn, corners inside a plane or not.
 int ClipEveryPlane(OutVertex* poly, int n) {
     OutVertex tmp[9];
