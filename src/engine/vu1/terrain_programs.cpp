@@ -267,7 +267,7 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
         // The corners' sides of this pass's window, so that a triangle wholly off one side goes at once.
         for (TVertex* row : {a, b})
-            for (int c = 0; c < 56; ++c) row[c].screen = row[c].fits ? out.ScreenCode(row[c].base) : 0;
+            for (int c = 0; c < 56; ++c) row[c].screen = out.ScreenCode(row[c].base) & -uint32_t(row[c].fits);
         for (int k = 0; k < n; ++k) {
             const TVertex &p = *tris[k][0], &q = *tris[k][1], &s = *tris[k][2];
             if (pass == 1 && BeyondDetail(p, q, s)) continue;

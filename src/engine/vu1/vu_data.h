@@ -51,8 +51,7 @@ inline bool ToFixed(float v, uint32_t& out) {
 
 // The matrix whose rows are quadwords qw .. qw + 3 (wrapped inside the memory), row-major into m.
 inline void ReadMatrix(const console::vu::VuMemory& mem, uint32_t qw, float m[16]) {
-    for (int r = 0; r < 4; ++r)
-        for (int c = 0; c < 4; ++c) m[r * 4 + c] = mem.QwFloat(qw + r, c);
+    for (uint32_t r = 0; r < 4; ++r) std::memcpy(m + 4 * r, mem.Qw(qw + r), 16);
 }
 
 // Row-vector transform: out = p0 row0 + p1 row1 + p2 row2 + p3 row3 of a 16-float row-major matrix.
