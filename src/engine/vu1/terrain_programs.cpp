@@ -104,25 +104,10 @@ bool BackFacing(const Frame& f, const TVertex& a, const TVertex& b, const TVerte
     return ((bx - ax) * (cy - ay) - (by - ay) * (cx - ax)) * f.c2s[0] * f.c2s[5] <= 0.0f;
 }
 
-// Draws a triangle through the frustum (not wholly outside one plane): as its vertices were made when it
-// lies inside, else clipped (or, without clipping, dropped). A corner outside the GS range drops it.
-void Draw(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c, bool clip,
-          bool detail) {
-    if (!(a.out | b.out | c.out)) {
-        if (!(a.fits && b.fits && c.fits)) return;
-        if (a.screen & b.screen & c.screen) {
-            TriangleOut::CountOutsideWindow();
-            return;
-        }
-        const bool sent =
-            detail ? out.EmitPacked(a.detail, b.detail, c.detail) : out.EmitPacked(a.base, b.base, c.base);
-        if (sent) {
-            ++g_drawn;
-            if (out.Buffered() >= 3 * 60) out.Flush();
-        }
-        return;
-    }
-    if (!clip) return;
+// Clips a triangle with a corner outside the frustum and draws the pieces (a piece's corner outside the
+// GS range drops the whole triangle).
+[[gnu::noinline]] void DrawClipped(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b,
+                                   const TVertex& c, bool detail) {
     OutVertex poly[9];
     poly[0] = a.v;
     poly[1] = b.v;
@@ -149,6 +134,27 @@ void Draw(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, 
     }
     g_drawn += (out.Buffered() - before) / 3;
     if (out.Buffered() >= 3 * 60) out.Flush();
+}
+
+// Draws a triangle through the frustum (not wholly outside one plane): as its vertices were made when it
+// lies inside, else clipped (or, without clipping, dropped). A corner outside the GS range drops it.
+inline void Draw(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c,
+                 bool clip, bool detail) {
+    if (!(a.out | b.out | c.out)) {
+        if (!(a.fits && b.fits && c.fits)) return;
+        if (a.screen & b.screen & c.screen) {
+            TriangleOut::CountOutsideWindow();
+            return;
+        }
+        const bool sent =
+            detail ? out.EmitPacked(a.detail, b.detail, c.detail) : out.EmitPacked(a.base, b.base, c.base);
+        if (sent) {
+            ++g_drawn;
+            if (out.Buffered() >= 3 * 60) out.Flush();
+        }
+        return;
+    }
+    if (clip) DrawClipped(out, f, a, b, c, detail);
 }
 
 // Beyond kTerrainDetailFar the detail pass has faded out.

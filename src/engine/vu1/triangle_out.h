@@ -110,7 +110,7 @@ public:
     // With the window test: whether the triangle of these three output vertices can draw a pixel of the
     // window: the rasteriser's own first test, the rows and columns whose pixel centres (window position *
     // 16 + 8) lie in the triangle's box, inside the scissor; then a zero area.
-    bool CanDraw(const uint32_t* a, const uint32_t* b, const uint32_t* c) const {
+    [[gnu::always_inline]] bool CanDraw(const uint32_t* a, const uint32_t* b, const uint32_t* c) const {
         const int32_t x0 = int32_t(a[8]) - ofx_, x1 = int32_t(b[8]) - ofx_, x2 = int32_t(c[8]) - ofx_;
         const int32_t y0 = int32_t(a[9]) - ofy_, y1 = int32_t(b[9]) - ofy_, y2 = int32_t(c[9]) - ofy_;
         const int32_t minX = std::min(std::min(x0, x1), x2), maxX = std::max(std::max(x0, x1), x2);
