@@ -28,9 +28,15 @@ inline uint32_t FloatBits(float f) {
 
 // A colour channel on the GS scale as the output packs it: 0 .. 255, truncated.
 inline uint32_t Clamp255(float v) {
+#if defined(__SSE2__)
+    // maxss gives its second operand unless the first is greater (NaN too), minss unless it is less.
+    const __m128 r = _mm_min_ss(_mm_max_ss(_mm_set_ss(v), _mm_setzero_ps()), _mm_set_ss(255.0f));
+    return static_cast<uint32_t>(_mm_cvttss_si32(r));
+#else
     if (!(v > 0.0f)) return 0;
     if (v >= 255.0f) return 255;
     return static_cast<uint32_t>(v);
+#endif
 }
 
 // A screen coordinate in pixels as the GS's 12.4 fixed point: v * 16 rounded to the nearest integer,

@@ -188,6 +188,24 @@ TEST(ToFixed, RoundsAsNearbyintAndRefusesWhatFallsOutsideTheRange) {
     }
 }
 
+TEST(Clamp255, TruncatesIntoTheColourRange) {
+    // Not a number and anything not above 0 give 0, 255 and more give 255, the rest truncate.
+    std::vector<float> vs = {0.0f,   -0.0f, -1.0f,  0.5f,     1.0f,      127.99f, 128.0f, 254.999f, 255.0f,
+                             255.5f, 1e30f, -1e30f, INFINITY, -INFINITY, NAN,     -NAN,   1e-45f,   -1e-45f};
+    std::mt19937 rng(4);
+    for (int i = 0; i < 100000; ++i) {
+        uint32_t bits = rng();
+        float f;
+        std::memcpy(&f, &bits, 4);
+        vs.push_back(f);
+        vs.push_back(std::uniform_real_distribution<float>(-20.0f, 280.0f)(rng));
+    }
+    for (float v : vs) {
+        const uint32_t want = !(v > 0.0f) ? 0u : v >= 255.0f ? 255u : static_cast<uint32_t>(v);
+        ASSERT_EQ(engine::vu1::Clamp255(v), want) << v;
+    }
+}
+
 TEST(TransformRow, SumsEachColumnInOrder) {
     // Each column is ((p0 m0 + p1 m4) + p2 m8) + p3 m12, rounded after every step as written.
     std::mt19937 rng(21);
