@@ -2,6 +2,10 @@
 
 #include <cstring>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "engine/vu1/triangle_out.h"
 #include "engine/vu1/vu_data.h"
 
@@ -38,15 +42,23 @@ void ReadFrame(const VuMemory& mem, Frame& f) {
 
 // Plane outcode of a clip-space point: one bit per plane of |x|, |y|, |z| <= w it fails.
 uint32_t Outcode(const float c[4]) {
+#if defined(__SSE2__)
+    // Bits 0-2: x, y, z > w; bits 3-5: x, y, z < -w.
+    const __m128 v = _mm_loadu_ps(c), w = _mm_set1_ps(c[3]), nw = _mm_set1_ps(-c[3]);
+    return uint32_t(_mm_movemask_ps(_mm_cmpgt_ps(v, w)) & 7) |
+           uint32_t(_mm_movemask_ps(_mm_cmplt_ps(v, nw)) & 7) << 3;
+#else
     return (c[0] > c[3] ? 1u : 0u) | (c[0] < -c[3] ? 2u : 0u) | (c[1] > c[3] ? 4u : 0u) |
            (c[1] < -c[3] ? 8u : 0u) | (c[2] > c[3] ? 16u : 0u) | (c[2] < -c[3] ? 32u : 0u);
+#endif
 }
 
 // A vertex with what every triangle through it needs worked out once (a grid vertex serves six
 // triangles, twice with the detail pass): its outcode, its position after the divide (x and y, for the
 // back-face test) and, inside the frustum, the words it goes out as in the base and the detail pass.
 struct TVertex {
-    OutVertex v;
+    float c[4];  // clip-space position
+    float s, t;  // texture coordinates (the base pass's)
     uint32_t out;
     float dx, dy;
     bool fits;        // inside the frustum and within the GS coordinate range: base and detail are set
@@ -62,29 +74,39 @@ void DetailVertex(OutVertex& v) {
     v.rgba[3] = kTerrainDetailAlpha * (fade < 0.0f ? 0.0f : fade > 1.0f ? 1.0f : fade);
 }
 
+// The vertex as the output takes it (the base pass's).
+OutVertex Corner(const Frame& f, const TVertex& t) {
+    OutVertex v;
+    std::memset(v.h, 0, sizeof v.h);
+    std::memcpy(v.c, t.c, sizeof v.c);
+    v.s = t.s;
+    v.t = t.t;
+    v.rgba[0] = v.rgba[1] = v.rgba[2] = f.colour;
+    v.rgba[3] = 128.0f;
+    return v;
+}
+
 void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail, TVertex& t) {
     const float p[4] = {(f.x0 + cx) * f.g, static_cast<float>(sample) * f.sh, (f.z0 + cz) * f.g, 1.0f};
-    TransformRow(f.l2c, p, t.v.c);
-    std::memset(t.v.h, 0, sizeof t.v.h);
-    t.v.s = cx * f.step;
-    t.v.t = cz * f.step;
-    t.v.rgba[0] = t.v.rgba[1] = t.v.rgba[2] = f.colour;
-    t.v.rgba[3] = 128.0f;
-    t.out = Outcode(t.v.c);
-    t.dx = t.v.c[0] / t.v.c[3];
-    t.dy = t.v.c[1] / t.v.c[3];
+    TransformRow(f.l2c, p, t.c);
+    t.s = cx * f.step;
+    t.t = cz * f.step;
+    t.out = Outcode(t.c);
+    t.dx = t.c[0] / t.c[3];
+    t.dy = t.c[1] / t.c[3];
     t.fits = false;
     t.screen = 0;
     if (t.out != 0) return;
     // Inside the frustum: the screen position as a triangle drawn unclipped takes it.
-    const float inv = 1.0f / t.v.c[3];
-    const float q[4] = {t.v.c[0] * inv, t.v.c[1] * inv, t.v.c[2] * inv, 1.0f};
+    const float inv = 1.0f / t.c[3];
+    const float q[4] = {t.c[0] * inv, t.c[1] * inv, t.c[2] * inv, 1.0f};
     float scr[4];
     TransformRow(f.c2s, q, scr);
-    if (!TriangleOut::Pack(scr[0], scr[1], scr[2], inv, t.v, t.base)) return;
+    const OutVertex v = Corner(f, t);
+    if (!TriangleOut::Pack(scr[0], scr[1], scr[2], inv, v, t.base)) return;
     if (detail) {
         // The same but for the texture coordinates and alpha.
-        OutVertex d = t.v;
+        OutVertex d = v;
         DetailVertex(d);
         std::memcpy(t.detail, t.base, sizeof t.detail);
         t.detail[0] = FloatBits(d.s * inv);
@@ -99,7 +121,7 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail
 // Seen from behind (its corners clockwise on the screen once in front of the eye): the ground's
 // underside, always hidden by the ground in front of it.
 bool BackFacing(const Frame& f, const TVertex& a, const TVertex& b, const TVertex& c) {
-    if (!(a.v.c[3] > 0 && b.v.c[3] > 0 && c.v.c[3] > 0)) return false;
+    if (!(a.c[3] > 0 && b.c[3] > 0 && c.c[3] > 0)) return false;
     const float ax = a.dx, ay = a.dy, bx = b.dx, by = b.dy, cx = c.dx, cy = c.dy;
     return ((bx - ax) * (cy - ay) - (by - ay) * (cx - ax)) * f.c2s[0] * f.c2s[5] <= 0.0f;
 }
@@ -109,9 +131,9 @@ bool BackFacing(const Frame& f, const TVertex& a, const TVertex& b, const TVerte
 [[gnu::noinline]] void DrawClipped(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b,
                                    const TVertex& c, bool detail) {
     OutVertex poly[9];
-    poly[0] = a.v;
-    poly[1] = b.v;
-    poly[2] = c.v;
+    poly[0] = Corner(f, a);
+    poly[1] = Corner(f, b);
+    poly[2] = Corner(f, c);
     if (detail)
         for (int k = 0; k < 3; ++k) DetailVertex(poly[k]);
     const int corners = ClipPolygon(poly, 3);
@@ -159,7 +181,7 @@ inline void Draw(TriangleOut& out, const Frame& f, const TVertex& a, const TVert
 
 // Beyond kTerrainDetailFar the detail pass has faded out.
 bool BeyondDetail(const TVertex& a, const TVertex& b, const TVertex& c) {
-    return a.v.c[3] > kTerrainDetailFar && b.v.c[3] > kTerrainDetailFar && c.v.c[3] > kTerrainDetailFar;
+    return a.c[3] > kTerrainDetailFar && b.c[3] > kTerrainDetailFar && c.c[3] > kTerrainDetailFar;
 }
 
 // Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
