@@ -49,7 +49,9 @@ std::vector<OutVertex> RandomTriangles(uint32_t seed, int count) {
 
 // Draws the triangles through TriangleOut (tag template: Gouraud triangles, context 1, Z test ALWAYS)
 // and returns the frame.
-std::vector<uint8_t> Draw(const std::vector<OutVertex>& v, bool drop) {
+// `oneByOne` sends the vertices one at a time (the window test after the third) rather than as triangles
+// (the window test on the corners' positions before the rest).
+std::vector<uint8_t> Draw(const std::vector<OutVertex>& v, bool drop, bool oneByOne = false) {
     auto& mem = console::gs::Gs().Memory();
     std::memset(mem.Data(), 0, kFrameBytes);
     const bool old = TriangleOut::DropOutsideWindow(drop);
@@ -58,7 +60,15 @@ std::vector<uint8_t> Draw(const std::vector<OutVertex>& v, bool drop) {
         console::gif::GifTag tmpl;
         std::memcpy(&tmpl, tag, 16);
         TriangleOut out(tmpl);
-        for (size_t i = 0; i + 2 < v.size(); i += 3) out.Triangle(v[i], v[i + 1], v[i + 2], false, false);
+        for (size_t i = 0; i + 2 < v.size(); i += 3) {
+            if (!oneByOne) {
+                out.Triangle(v[i], v[i + 1], v[i + 2], false, false);
+                continue;
+            }
+            const uint32_t before = out.Buffered();
+            if (!(out.Emit(v[i]) && out.Emit(v[i + 1]) && out.Emit(v[i + 2]))) out.Truncate(before);
+            if (out.Buffered() >= 3 * 60) out.Flush();
+        }
     }
     TriangleOut::DropOutsideWindow(old);
     const uint8_t* d = console::gs::Gs().Memory().Data();
@@ -90,6 +100,11 @@ TEST_F(TriangleOutTest, TrianglesThatCannotDrawAreNotSentAndThePictureIsTheSame)
         const uint64_t sentCulled = console::gs::Gs().PrimitivesDrawn() - prims - sentAll;
         const uint64_t nowDropped = TriangleOut::OutsideWindow() - dropped;
         EXPECT_EQ(all, culled) << "the same pixels with and without the window test";
+        const uint64_t p3 = console::gs::Gs().PrimitivesDrawn();
+        const uint64_t d3 = TriangleOut::OutsideWindow();
+        EXPECT_EQ(Draw(tris, true, true), culled) << "the same as vertex by vertex";
+        EXPECT_EQ(console::gs::Gs().PrimitivesDrawn() - p3, sentCulled);
+        EXPECT_EQ(TriangleOut::OutsideWindow() - d3, nowDropped);
         EXPECT_EQ(sentCulled + nowDropped, sentAll);
         EXPECT_GT(nowDropped, sentAll / 3) << "many of these triangles cannot draw";
         EXPECT_GT(sentCulled, 100u);
