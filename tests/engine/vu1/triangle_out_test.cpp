@@ -293,8 +293,14 @@ TEST(ClipPolygon, PlanesACornerCrossesOnlyAndTheSameCorners) {
             v.t = u(rng);
             b[k] = v;
         }
-        const bool in = engine::vu1::InsideFrustum(a[0]) && engine::vu1::InsideFrustum(a[1]) &&
-                        engine::vu1::InsideFrustum(a[2]);
+        bool in = true;
+        for (int k = 0; k < 3; ++k) {
+            const float* c = a[k].c;
+            const bool inside = c[3] - c[0] >= 0.0f && c[3] + c[0] >= 0.0f && c[3] - c[1] >= 0.0f &&
+                                c[3] + c[1] >= 0.0f && c[3] - c[2] >= 0.0f && c[3] + c[2] >= 0.0f;
+            ASSERT_EQ(engine::vu1::InsideFrustum(a[k]), inside) << t;
+            in = in && inside;
+        }
         const int n = engine::vu1::ClipPolygon(a, 3);
         ASSERT_EQ(n, ClipEveryPlane(b, 3)) << t;
         ASSERT_EQ(0, std::memcmp(a, b, sizeof(OutVertex) * size_t(n))) << t;
