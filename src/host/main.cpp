@@ -198,6 +198,9 @@ int main(int argc, char** argv) {
     veDisplaySetFrameShownCallback(OnFrameShown, nullptr);
 
     const QzExit end = qzMain(argc, argv);
+    // What the last frames kicked may still be queued: it runs now, and the stage's thread stops, before
+    // anything it reaches is torn down.
+    console::dma::SetStageMode(console::dma::StageMode::kInline);
     std::fflush(stdout);
     if (end.why) std::fprintf(stderr, "qz: %s\n", end.why);
     const int rc = end.code;
