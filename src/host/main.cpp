@@ -139,10 +139,8 @@ int main(int argc, char** argv) {
     const long gsThreads =
         options.gsThreads > 0 ? options.gsThreads : console::gs::GsDevice::DefaultRasterThreads();
     console::gs::Gs().SetRasterThreads(static_cast<int>(gsThreads));
-    // The geometry stage runs inside the kick unless asked otherwise: on its own thread the sanitizer
-    // build still reports a microprogram called while its object reads as unconstructed, so "thread" is
-    // not the default until that is understood. "deferred" runs the stage only where the game waits for it.
-    const int stage = options.stage != host::kStageAuto ? options.stage : host::kStageInline;
+    // "deferred" runs the stage only where the game waits for it.
+    const host::StageChoice stage = host::ChosenStage(options, gsThreads);
     console::dma::SetStageMode(stage == host::kStageThread     ? console::dma::StageMode::kThread
                                : stage == host::kStageDeferred ? console::dma::StageMode::kDeferred
                                                                : console::dma::StageMode::kInline);
@@ -198,6 +196,9 @@ int main(int argc, char** argv) {
     veDisplaySetFrameShownCallback(OnFrameShown, nullptr);
 
     const QzExit end = qzMain(argc, argv);
+    // What the last frames kicked may still be queued: it runs now, and the stage's thread stops, before
+    // anything it reaches is torn down.
+    console::dma::SetStageMode(console::dma::StageMode::kInline);
     std::fflush(stdout);
     if (end.why) std::fprintf(stderr, "qz: %s\n", end.why);
     const int rc = end.code;

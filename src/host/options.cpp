@@ -107,4 +107,9 @@ bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, 
     return true;
 }
 
+StageChoice ChosenStage(const Options& options, long rasterThreads) {
+    if (options.stage != kStageAuto) return static_cast<StageChoice>(options.stage);
+    return rasterThreads > 1 ? kStageThread : kStageInline;
+}
+
 }  // namespace host

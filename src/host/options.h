@@ -27,14 +27,18 @@ struct Options {
     long
         soakFrames;  // 0: the usual attract loop; else attract races of this many frames, every track in turn
     bool debugDraw;  // the game's debug drawing: collider and rider wire frames, the HUD's debug lines
-    // Where the geometry stage (VIF1, VU1, GIF) runs: kStageAuto beside the game on a thread of its own
-    // when more than one rasteriser thread draws, else inline on the game's thread.
+    // Where the geometry stage (VIF1, VU1, GIF) runs: kStageAuto as ChosenStage says.
     int stage;
 };
 
 // Fills `out` from the arguments, defaults first. False for an unknown option or a bad value.
 // Allocates nothing (the heap may not be set up yet).
 bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, Error* error);
+
+// Where the stage runs for a run whose rasteriser has `rasterThreads` threads: the choice given, else
+// beside the game when the rasteriser has threads of its own (on one processor the game and the stage
+// would only take turns), else inline.
+StageChoice ChosenStage(const Options& options, long rasterThreads);
 
 extern const char kUsage[];
 

@@ -66,6 +66,14 @@ TEST(HostOptions, BadCommandLinesSayWhy) {
     EXPECT_EQ(o.stage, host::kStageThread);
     EXPECT_FALSE(Parse({"--stage", "later"}, &o, &err));
     EXPECT_FALSE(Parse({"--stage"}, &o, &err));
+    // Without a choice the stage runs beside the game once the rasteriser has threads of its own.
+    EXPECT_TRUE(Parse({}, &o, &err));
+    EXPECT_EQ(host::ChosenStage(o, 1), host::kStageInline);
+    EXPECT_EQ(host::ChosenStage(o, 4), host::kStageThread);
+    EXPECT_TRUE(Parse({"--stage", "inline"}, &o, &err));
+    EXPECT_EQ(host::ChosenStage(o, 4), host::kStageInline);
+    EXPECT_TRUE(Parse({"--stage", "thread"}, &o, &err));
+    EXPECT_EQ(host::ChosenStage(o, 1), host::kStageThread);
 }
 
 }  // namespace

@@ -172,9 +172,10 @@ void StopThread() {
     g_stop.store(false);
 }
 
-// The process may end while the stage runs (the game's own exit): the thread stops before the devices it
-// uses are destroyed. The hook is registered after those devices exist, so it runs before their
-// destructors.
+// The process may end while the stage runs (a return from main, or an exit call, with transfers queued):
+// the thread stops before the objects it uses are destroyed. The hook is registered after those objects
+// exist (the devices when the thread starts, each microprogram when it is registered), so it runs before
+// their destructors.
 void AtExit() {
     StopThread();
     g_mode = StageMode::kInline;
@@ -226,6 +227,10 @@ void SetStageMode(StageMode mode) {
         g_threadRunning = true;
     }
     g_mode = mode;
+}
+
+void StageStopBeforeLaterStatics() {
+    if (g_threadRunning) std::atexit(AtExit);
 }
 
 StageMode GetStageMode() {

@@ -25,7 +25,9 @@ namespace console::dma {
 
 enum class StageMode : uint8_t { kInline, kThread, kDeferred };
 
-// Drains what is queued, then switches. A thread that cannot be started leaves the mode inline.
+// Drains what is queued, then switches. A thread that cannot be started leaves the mode inline. A program
+// that ends by returning from main sets the mode back to inline first: that drains the stage and stops
+// its thread while everything the queued transfers reach still exists.
 void SetStageMode(StageMode mode);
 StageMode GetStageMode();
 // True when VIF1 and GIF transfers are queued rather than run inside the kick.
@@ -37,6 +39,13 @@ void StagePushData(int channel, const uint8_t* data, uint32_t qwc);
 void StagePushTagWords(int channel, const uint8_t* tag);
 // The transfer on `channel` ended.
 void StagePushEnd(int channel);
+
+// For code that hands the stage objects of its own to call (microprograms), after making them: at process
+// exit the stage's thread then stops before the destructors of every static object constructed so far.
+// Exit handlers run in the reverse order of their registration, so the hook registered when the thread
+// started would otherwise run after the destructors of objects made later, while the thread still calls
+// them. Nothing to do while no thread runs (starting one registers the hook anew).
+void StageStopBeforeLaterStatics();
 
 // Waits until every queued item has run. Cheap when nothing is queued; a no-op in inline mode.
 void StageDrain();

@@ -33,10 +33,14 @@ bool RegisterMicroprogram(uint32_t id, Microprogram* program) {
     console::dma::StageDrain();
     if (Entry* e = Lookup(id)) {
         e->program = program;
-        return true;
+    } else if (g_count == kMaxMicroprograms) {
+        return false;
+    } else {
+        g_programs[g_count++] = {id, program};
     }
-    if (g_count == kMaxMicroprograms) return false;
-    g_programs[g_count++] = {id, program};
+    // Programs are usually static objects made just before they are registered: the stage's thread must
+    // stop at exit before they are destroyed.
+    console::dma::StageStopBeforeLaterStatics();
     return true;
 }
 

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <atomic>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
@@ -315,6 +320,46 @@ TEST_F(DmaStageTest, GivingMemoryBackWaitsOnlyForTransfersThatReadIt) {
     EXPECT_EQ(Gs().PrimitivesDrawn(), drawn);
     console::dma::StageDrainIfReading(packet + 2 * (s.size() - 1), 8);  // the packet's last quadword
     EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 1);
+}
+
+// A program made after the stage's thread started, as the engine makes its programs on first use, and
+// whose calls take a while: the process ends with some of them still queued.
+std::atomic<bool> g_slowDestroyed{false};
+std::atomic<int> g_slowCalls{0};
+class SlowProgram : public console::vu::Microprogram {
+public:
+    ~SlowProgram() override { g_slowDestroyed = true; }
+    const char* Name() const override { return "slow"; }
+    void Call(console::vu::VuState&, uint32_t) override {
+        if (g_slowDestroyed) {
+            std::fputs("called after its destruction\n", stderr);
+            _exit(3);
+        }
+        usleep(2000);
+        ++g_slowCalls;
+    }
+};
+
+// Starts the thread, makes and registers the program, queues 40 calls and ends the process while some are
+// still queued. Exit code 0 when it got that far with calls left.
+[[noreturn]] void ExitWithCallsQueued() {
+    console::dma::SetStageMode(StageMode::kThread);
+    static SlowProgram slow;
+    console::vu::RegisterMicroprogram(0x5EA6F, &slow);
+    // MPG of the program's id, then MSCAL: one quadword, sent 40 times.
+    alignas(16) static const uint32_t kCall[4] = {0x4A010000u, 0x5EA6F, 0, 0x14000000u};
+    for (int i = 0; i < 40; ++i)
+        console::dma::StagePushData(SCE_DMA_VIF1, reinterpret_cast<const uint8_t*>(kCall), 1);
+    console::dma::StagePushEnd(SCE_DMA_VIF1);
+    while (g_slowCalls == 0) usleep(100);
+    std::exit(g_slowCalls < 40 ? 0 : 4);  // 4: nothing was left queued, the case not met
+}
+
+// Exit handlers run in the reverse order of their registration: the stage's thread must stop (the rest of
+// the queue running on the exiting thread) before the destructor of a program made after it started.
+TEST(DmaStageExit, TheThreadStopsBeforeProgramsMadeAfterItStarted) {
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(ExitWithCallsQueued(), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace
