@@ -1,4 +1,4 @@
-// The vector span of one primitive (see rasterizer_vector.cpp): four pixels per step, and, where the
+// The vector span of one primitive (see rasterizer_vector.cpp): four pixels per step, or, where the
 // including file enables it (QZ_SPANS_8WIDE, the AVX2 copy), eight. Only the rasteriser's span files include
 // this.
 #pragma once
@@ -174,7 +174,8 @@ struct VectorSpan {
         return r;
     }
 
-    // Pixels i.. of the row four at a time up to groupEnd (lanes past the row end keep their old values).
+    // Pixels i.. of the row four at a time up to groupEnd (lanes past the row end keep their old values):
+    // the spans of processors without AVX2.
     // kC: the common state (see commonState).
     template <bool kC>
     QZ_INLINE void Groups(const Row& r, int& i, int groupEnd) const {
@@ -201,15 +202,6 @@ struct VectorSpan {
         const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col, 16), _mm_srai_epi32(col, 16));
         __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
         const auto texRow = tex.AtRow(r.s, r.t, r.q);
-#if defined(QZ_SPANS_8WIDE)
-        if (i != 0) {
-            // Groups8 took the pixels before i: start from pixel i's values (the same as stepping there).
-            const __m128i vi = _mm_set1_epi32(i);
-            vz = _mm_add_epi32(vz, _mm_mullo_epi32(vi, _mm_set1_epi32(int(r.dzc))));
-            col = _mm_add_epi32(col, _mm_mullo_epi32(vi, dcol1));
-            vfi = _mm_add_ps(vfi, _mm_set1_ps(float(i)));
-        }
-#endif
 
         for (; i < groupEnd; i += 4) {
             const __m128i z24 = _mm_srli_epi32(vz, 8);
@@ -315,15 +307,17 @@ struct VectorSpan {
     }
 
 #if defined(QZ_SPANS_8WIDE)
-    // Pixels i.. of the row eight at a time up to groupEnd, i and groupEnd multiples of eight inside the row
-    // (no lane past its end): lane for lane the arithmetic of Groups, pixels 0-3 of a step in the low
-    // 128-bit half and 4-7 in the high one.
     // Lanes of `old` where keepMask is set, of `fresh` elsewhere.
     static QZ_INLINE __m256i Select8(__m256i keepMask, __m256i fresh, __m256i old) {
         return _mm256_or_si256(_mm256_andnot_si256(keepMask, fresh), _mm256_and_si256(keepMask, old));
     }
+    // A row eight pixels a step, lane for lane the arithmetic of Groups, pixels 0-3 of a step in the low
+    // 128-bit half and 4-7 in the high one. A last step of fewer than eight pixels loads and stores only
+    // the row's own pixels (masked loads and stores: nothing past the row end is read or written).
+    // kC: the common state (see commonState).
     template <bool kC>
-    QZ_INLINE void Groups8(const Row& r, int& i, int groupEnd) const {
+    QZ_INLINE void Groups8(const Row& r) const {
+        const int n = r.n;
         uint32_t* const fp = r.fp;
         uint32_t* const zp = r.zp;
         const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi32(-1);
@@ -333,25 +327,35 @@ struct VectorSpan {
         const __m256 eight = _mm256_set1_ps(8.0f);
         const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
         // Depth zc0 + k * dzc modulo 2^32, as in Groups.
-        __m256i vz = _mm256_add_epi32(_mm256_set1_epi32(int(r.zc0 + uint32_t(i) * r.dzc)),
+        __m256i vz = _mm256_add_epi32(_mm256_set1_epi32(int(r.zc0)),
                                       _mm256_mullo_epi32(lanes, _mm256_set1_epi32(int(r.dzc))));
         const __m256i vdz = _mm256_set1_epi32(int(8 * r.dzc));
         // The fragment colours of pixels 0 and 4 of the step (one per half); the others add one to three
         // steps.
         const __m128i d1 = r.colStep1;
-        const __m128i c0i = _mm_add_epi32(r.colStart, _mm_mullo_epi32(_mm_set1_epi32(i), d1));
-        __m256i col = _mm256_set_m128i(_mm_add_epi32(c0i, _mm_slli_epi32(d1, 2)), c0i);
+        __m256i col = _mm256_set_m128i(_mm_add_epi32(r.colStart, _mm_slli_epi32(d1, 2)), r.colStart);
         const __m256i dcol1 = _mm256_broadcastsi128_si256(d1), dcol2 = _mm256_slli_epi32(dcol1, 1),
                       dcol3 = _mm256_add_epi32(dcol2, dcol1), dcol = _mm256_slli_epi32(dcol1, 3);
         const __m128i flat4 = _mm_packs_epi32(_mm_srai_epi32(r.colStart, 16), _mm_srai_epi32(r.colStart, 16));
         const __m256i flatFrag = _mm256_broadcastsi128_si256(flat4);
-        __m256 vfi = _mm256_add_ps(_mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f),
-                                   _mm256_set1_ps(float(i)));
+        __m256 vfi = _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f);
         const auto texRow = tex.AtRow8(tex.AtRow(r.s, r.t, r.q));
         const __m256i atestRef8 = _mm256_broadcastsi128_si256(atestRef),
                       atestFlip8 = _mm256_broadcastsi128_si256(atestFlip);
 
-        for (; i < groupEnd; i += 8) {
+        // One step at pixel i; kPart: the row's last pixels, lanes outside `valid` past its end.
+        auto step = [&]<bool kPart>(int i, __m256i valid) QZ_INLINE {
+            auto load = [&](const uint32_t* a) QZ_INLINE {
+                if constexpr (kPart) return _mm256_maskload_epi32(reinterpret_cast<const int*>(a), valid);
+                return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
+            };
+            auto store = [&](uint32_t* a, __m256i v) QZ_INLINE {
+                if constexpr (kPart) {
+                    _mm256_maskstore_epi32(reinterpret_cast<int*>(a), valid, v);
+                } else {
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(a), v);
+                }
+            };
             const __m256i z24 = _mm256_srli_epi32(vz, 8);
             vz = _mm256_add_epi32(vz, vdz);
             const __m256 fi = vfi;
@@ -360,7 +364,7 @@ struct VectorSpan {
             if (kGouraud) col = _mm256_add_epi32(col, dcol);
             __m256i zold = zero, keep = zero;
             if (kC || zte) {
-                zold = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(zp + i));
+                zold = load(zp + i);
                 const __m256i zb = _mm256_and_si256(zold, low24);
                 if (kC || gequalOnly) {
                     keep = _mm256_cmpgt_epi32(zb, z24);
@@ -368,8 +372,9 @@ struct VectorSpan {
                     keep = _mm256_xor_si256(_mm256_cmpgt_epi32(z24, zb), ones);
                 }
             }
+            if constexpr (kPart) keep = _mm256_or_si256(keep, _mm256_xor_si256(valid, ones));
             const int keepBits = _mm256_movemask_ps(_mm256_castsi256_ps(keep));
-            if (keepBits == 0xFF) continue;
+            if (keepBits == 0xFF) return;
             __m256i tlo = zero, thi = zero;
             if constexpr (kTexture) tex.template Texels8<kC>(texRow, fi, &tlo, &thi);
             __m256i flo = flatFrag, fhi = flatFrag;
@@ -408,8 +413,7 @@ struct VectorSpan {
                 failBits = _mm256_movemask_ps(_mm256_castsi256_ps(fail));
             }
             __m256i oldc = zero;
-            if (kBlend != 0 || keepBits != 0 || failBits != 0)
-                oldc = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fp + i));
+            if (kBlend != 0 || keepBits != 0 || failBits != 0) oldc = load(fp + i);
             if constexpr (kBlend != 0) {
                 lo = blend.template Mix8<kC>(lo, _mm256_unpacklo_epi8(oldc, zero));
                 hi = blend.template Mix8<kC>(hi, _mm256_unpackhi_epi8(oldc, zero));
@@ -421,18 +425,19 @@ struct VectorSpan {
                 if (afail != 2) depthKeep = _mm256_or_si256(depthKeep, fail);
                 if (afail == 0 || afail == 2) colourKeep = _mm256_or_si256(colourKeep, fail);
                 if (afail == 3) out = Select8(_mm256_and_si256(fail, hi8), out, oldc);
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(fp + i), Select8(colourKeep, out, oldc));
-                if (kC || zwrite)
-                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(zp + i), Select8(depthKeep, nz, zold));
+                store(fp + i, Select8(colourKeep, out, oldc));
+                if (kC || zwrite) store(zp + i, Select8(depthKeep, nz, zold));
             } else if (keepBits == 0) {
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(fp + i), out);
-                if (kC || zwrite) _mm256_storeu_si256(reinterpret_cast<__m256i*>(zp + i), nz);
+                store(fp + i, out);
+                if (kC || zwrite) store(zp + i, nz);
             } else {
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(fp + i), Select8(keep, out, oldc));
-                if (kC || zwrite)
-                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(zp + i), Select8(keep, nz, zold));
+                store(fp + i, Select8(keep, out, oldc));
+                if (kC || zwrite) store(zp + i, Select8(keep, nz, zold));
             }
-        }
+        };
+        int i = 0;
+        for (; i + 8 <= n; i += 8) step.template operator()<false>(i, ones);
+        if (i < n) step.template operator()<true>(i, _mm256_cmpgt_epi32(_mm256_set1_epi32(n - i), lanes));
     }
 #endif
 
@@ -554,12 +559,19 @@ struct VectorSpan {
         return true;
     }
 
-    // One row: per-row attribute values, then four pixels per step, then the scalar tail if any. Returns
-    // the row's pixel count.
+    // One row: per-row attribute values, then eight pixels per step where the processor has AVX2, else
+    // four per step and the scalar tail if any. Returns the row's pixel count.
     QZ_INLINE int Shade(int y, int x0, int x1) const {
         const Row r = StartRow(y, x0, x1);
         const int n = r.n;
         if (copyRows && CopyRow(r)) return n;
+#if defined(QZ_SPANS_8WIDE)
+        if (commonState) {
+            Groups8<true>(r);
+        } else {
+            Groups8<false>(r);
+        }
+#else
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
         const bool maskedTail = ((r.fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
@@ -567,16 +579,6 @@ struct VectorSpan {
                                 (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
         const int groupEnd = maskedTail ? n : (n & ~3);
         int i = 0;
-#if defined(QZ_SPANS_8WIDE)
-        const int wideEnd = n & ~7;
-        if (wideEnd > 0) {
-            if (commonState) {
-                Groups8<true>(r, i, wideEnd);
-            } else {
-                Groups8<false>(r, i, wideEnd);
-            }
-        }
-#endif
         if (groupEnd > i) {
             if (commonState) {
                 Groups<true>(r, i, groupEnd);
@@ -590,8 +592,33 @@ struct VectorSpan {
             _mm_store_si128(reinterpret_cast<__m128i*>(dcs), r.colStep1);
             for (; i < n; ++i) ShadeOne(r, c0s, dcs, i);
         }
+#endif
         return n;
     }
 };
+
+// Every row of a primitive through `span`, the lines of a row fetched a few rows before it is shaded. The
+// vector code addresses the frame and depth rows directly: a row that wraps around the end of local memory
+// goes to `general` instead. Returns the pixels the span shaded.
+template <class Span, class General>
+QZ_INLINE inline uint64_t ShadeRows(const Span& span, const uint8_t* m, const DrawState& st,
+                                    const Rasterizer::SpanRow* rows, size_t count, General&& general) {
+    uint64_t pixels = 0;
+    for (size_t j = 1; j < kPrefetchRows && j < count; ++j)
+        PrefetchRow(m, st, rows[j].y, rows[j].x0, rows[j].x1);
+    for (size_t j = 0; j < count; ++j) {
+        const Rasterizer::SpanRow& sr = rows[j];
+        if (j + kPrefetchRows < count) {
+            const Rasterizer::SpanRow& ahead = rows[j + kPrefetchRows];
+            PrefetchRow(m, st, ahead.y, ahead.x0, ahead.x1);
+        }
+        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
+            general(sr);
+            continue;
+        }
+        pixels += uint64_t(span.Shade(sr.y, sr.x0, sr.x1));
+    }
+    return pixels;
+}
 
 }  // namespace console::gs::raster
