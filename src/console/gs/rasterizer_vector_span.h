@@ -51,6 +51,8 @@ struct VectorSpan {
         uint32_t* zp;
         __m128i colStart, colStep1;
         float s = 0, t = 0, q = 0;
+        // A last group may run past the row end by up to three pixels (see Shade).
+        bool tailInRow;
     };
 
     template <class Consts>
@@ -171,6 +173,9 @@ struct VectorSpan {
         r.dzc = uint32_t(z.d);
         r.fp = reinterpret_cast<uint32_t*>(m + (r.fa0 & kMask));
         r.zp = reinterpret_cast<uint32_t*>(m + (r.za0 & kMask));
+        r.tailInRow = ((r.fa0 & kMask) + uint32_t(r.n + 3) * 4u <= LocalMemory::kSize) &&
+                      ((r.za0 & kMask) + uint32_t(r.n + 3) * 4u <= LocalMemory::kSize) &&
+                      (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
         return r;
     }
 
@@ -343,15 +348,22 @@ struct VectorSpan {
         const __m256i atestRef8 = _mm256_broadcastsi128_si256(atestRef),
                       atestFlip8 = _mm256_broadcastsi128_si256(atestFlip);
 
-        // One step at pixel i; kPart: the row's last pixels, lanes outside `valid` past its end.
-        auto step = [&]<bool kPart>(int i, __m256i valid) QZ_INLINE {
+        // One step at pixel i. kPart: 0 eight pixels of the row; otherwise the row's last pixels, lanes
+        // outside `valid` past its end, read and written back unchanged (1: all eight lanes, 2: the first
+        // four) or (3) neither read nor written (masked loads and stores).
+        auto step = [&]<int kPart>(int i, __m256i valid) QZ_INLINE {
             auto load = [&](const uint32_t* a) QZ_INLINE {
-                if constexpr (kPart) return _mm256_maskload_epi32(reinterpret_cast<const int*>(a), valid);
+                if constexpr (kPart == 3)
+                    return _mm256_maskload_epi32(reinterpret_cast<const int*>(a), valid);
+                if constexpr (kPart == 2)
+                    return _mm256_zextsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
                 return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
             };
             auto store = [&](uint32_t* a, __m256i v) QZ_INLINE {
-                if constexpr (kPart) {
+                if constexpr (kPart == 3) {
                     _mm256_maskstore_epi32(reinterpret_cast<int*>(a), valid, v);
+                } else if constexpr (kPart == 2) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm256_castsi256_si128(v));
                 } else {
                     _mm256_storeu_si256(reinterpret_cast<__m256i*>(a), v);
                 }
@@ -372,7 +384,7 @@ struct VectorSpan {
                     keep = _mm256_xor_si256(_mm256_cmpgt_epi32(z24, zb), ones);
                 }
             }
-            if constexpr (kPart) keep = _mm256_or_si256(keep, _mm256_xor_si256(valid, ones));
+            if constexpr (kPart != 0) keep = _mm256_or_si256(keep, _mm256_xor_si256(valid, ones));
             const int keepBits = _mm256_movemask_ps(_mm256_castsi256_ps(keep));
             if (keepBits == 0xFF) return;
             __m256i tlo = zero, thi = zero;
@@ -436,8 +448,20 @@ struct VectorSpan {
             }
         };
         int i = 0;
-        for (; i + 8 <= n; i += 8) step.template operator()<false>(i, ones);
-        if (i < n) step.template operator()<true>(i, _mm256_cmpgt_epi32(_mm256_set1_epi32(n - i), lanes));
+        for (; i + 8 <= n; i += 8) step.template operator()<0>(i, ones);
+        if (i == n) return;
+        // The last pixels: lanes past the row end may rewrite their old values where up to three pixels
+        // past it are this rasteriser's and inside local memory (as the four-wide spans' last group does);
+        // otherwise masked.
+        const int rest = n - i;
+        const __m256i valid = _mm256_cmpgt_epi32(_mm256_set1_epi32(rest), lanes);
+        if (!r.tailInRow) {
+            step.template operator()<3>(i, valid);
+        } else if (rest > 4) {
+            step.template operator()<1>(i, valid);
+        } else {
+            step.template operator()<2>(i, valid);
+        }
     }
 #endif
 
@@ -574,10 +598,7 @@ struct VectorSpan {
 #else
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
-        const bool maskedTail = ((r.fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                                ((r.za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                                (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
-        const int groupEnd = maskedTail ? n : (n & ~3);
+        const int groupEnd = r.tailInRow ? n : (n & ~3);
         int i = 0;
         if (groupEnd > i) {
             if (commonState) {
