@@ -41,6 +41,10 @@ struct VectorSpan {
     // The colour planes two channels per register for the rows' start values (see RowColour).
     __m128d cRG, dxRG, dyRG, cBA, dxBA, dyBA, stepRG, stepBA;
     __m128i colSteps;
+#if defined(QZ_SPANS_8WIDE)
+    // The planes four to a register for the rows' start values: depth, s, t, q, and the colour's r, g, b, a.
+    __m256d cZSTQ, dxZSTQ, dyZSTQ, cRGBA, dxRGBA, dyRGBA, stepRGBA;
+#endif
 
     // A row's start values: its pixel count, depth (24.8) and fragment colour (16.16, r g b a) at its first
     // pixel and their steps, texture coordinates and frame and depth addresses.
@@ -107,6 +111,15 @@ struct VectorSpan {
         auto small = [](int64_t v) { return v >= -(int64_t(1) << 40) && v <= (int64_t(1) << 40); };
         smallSteps = small(rStep) && small(gStep) && small(bStep) && small(aStep);
         colSteps = _mm_setr_epi32(int32_t(rStep), int32_t(gStep), int32_t(bStep), int32_t(aStep));
+#if defined(QZ_SPANS_8WIDE)
+        cZSTQ = _mm256_setr_pd(p.z.c, p.s.c, p.t.c, p.q.c);
+        dxZSTQ = _mm256_setr_pd(p.z.dx, p.s.dx, p.t.dx, p.q.dx);
+        dyZSTQ = _mm256_setr_pd(p.z.dy, p.s.dy, p.t.dy, p.q.dy);
+        cRGBA = _mm256_set_m128d(cBA, cRG);
+        dxRGBA = _mm256_set_m128d(dxBA, dxRG);
+        dyRGBA = _mm256_set_m128d(dyBA, dyRG);
+        stepRGBA = _mm256_set_m128d(stepBA, stepRG);
+#endif
     }
 
     // The fragment colour at the row start and its step, 16.16 fixed point, channels r g b a.
@@ -117,6 +130,26 @@ struct VectorSpan {
             r.colStep1 = _mm_setzero_si128();
             return;
         }
+#if defined(QZ_SPANS_8WIDE)
+        // (One pixel: its value as Lerp's; the step then reaches no pixel of the row.)
+        if (smallSteps) {
+            // As below, the four channels in one register.
+            const __m256d vpa = _mm256_set1_pd(pa), vpy = _mm256_set1_pd(py);
+            __m256d at =
+                _mm256_add_pd(_mm256_add_pd(cRGBA, _mm256_mul_pd(dxRGBA, vpa)), _mm256_mul_pd(dyRGBA, vpy));
+            at = _mm256_min_pd(_mm256_max_pd(at, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
+            const __m128i v = _mm256_cvttpd_epi32(_mm256_mul_pd(at, _mm256_set1_pd(65536.0)));
+            const __m256d e =
+                _mm256_add_pd(_mm256_cvtepi32_pd(v), _mm256_mul_pd(stepRGBA, _mm256_set1_pd(double(n - 1))));
+            const __m256d out = _mm256_or_pd(_mm256_cmp_pd(e, _mm256_setzero_pd(), _CMP_LT_OQ),
+                                             _mm256_cmp_pd(e, _mm256_set1_pd(255.0 * 65536.0), _CMP_GT_OQ));
+            if (_mm256_movemask_pd(out) == 0) {
+                r.colStart = v;
+                r.colStep1 = colSteps;
+                return;
+            }
+        }
+#else
         if (smallSteps && n > 1) {
             // Lerp::Setup for the four channels, two per register with the same double arithmetic:
             // c + dx * pa + dy * py, clamped (NaN to 0), times 65536, truncated. The end of the row,
@@ -140,6 +173,7 @@ struct VectorSpan {
                 return;
             }
         }
+#endif
         Lerp cr, cg, cb, ca;
         cr.SetupWithStep(p.r, rStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
         cg.SetupWithStep(p.g, gStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
@@ -155,6 +189,26 @@ struct VectorSpan {
         r.n = x1 - x0 + 1;
         const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
         Lerp z;
+#if defined(QZ_SPANS_8WIDE)
+        // Depth, s, t and q at the first pixel with one plane's arithmetic per lane: c + dx * pa + dy * py,
+        // in that order, as Plane::At.
+        const __m256d vpa = _mm256_set1_pd(pa), vpy = _mm256_set1_pd(py);
+        const __m256d at =
+            _mm256_add_pd(_mm256_add_pd(cZSTQ, _mm256_mul_pd(dxZSTQ, vpa)), _mm256_mul_pd(dyZSTQ, vpy));
+        if (p.flatZ) {
+            z.v = int64_t(p.fz) << 8;
+        } else {
+            z.SetupFrom(_mm256_cvtsd_f64(at), p.z, zStep, pb, py, r.n, 0.0, double(0xFFFFFF), 256.0);
+        }
+        RowColour(r.n, pa, pb, py, r);
+        if (kTexture) {
+            // double to float, rounded as a conversion of each alone.
+            const __m128 stq = _mm256_cvtpd_ps(at);
+            r.s = _mm_cvtss_f32(_mm_shuffle_ps(stq, stq, 1));
+            r.t = _mm_cvtss_f32(_mm_shuffle_ps(stq, stq, 2));
+            r.q = _mm_cvtss_f32(_mm_shuffle_ps(stq, stq, 3));
+        }
+#else
         if (p.flatZ) {
             z.v = int64_t(p.fz) << 8;
         } else {
@@ -166,6 +220,7 @@ struct VectorSpan {
             r.t = float(p.t.At(pa, py));
             r.q = float(p.q.At(pa, py));
         }
+#endif
         const uint32_t row = uint32_t(y) * st.fbw * 64u;
         r.fa0 = st.fbBase + (row + uint32_t(x0)) * 4u;
         r.za0 = st.zBase + (row + uint32_t(x0)) * 4u;
