@@ -185,8 +185,6 @@ private:
     void RowsTexFastAvx2(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     // Those by the key VectorSpansFor works out.
     static RowsFn WideSpansFor(size_t key, bool textured);
-    template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-    void RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
     // The vector spans for a state (the eight-wide AVX2 ones when `avx2`).
     static RowsFn VectorSpansFor(const DrawState& st, bool avx2);
     bool SpanFlatFast(const DrawState& st, const Planes& p, int y, int x0, int x1);

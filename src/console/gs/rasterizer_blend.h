@@ -73,6 +73,11 @@ struct VectorBlend {
     static QZ_INLINE __m128i Lanes(const int16_t* c) {
         return _mm_load_si128(reinterpret_cast<const __m128i*>(c));
     }
+    // A selection mask: only the general formula uses them.
+    static QZ_INLINE __m128i Mask(const int16_t* c) {
+        if constexpr (kBlend != 1) return _mm_setzero_si128();
+        return Lanes(c);
+    }
     static QZ_INLINE __m128i AlphaOf(__m128i c) {
         return _mm_shufflehi_epi16(_mm_shufflelo_epi16(c, 0xFF), 0xFF);
     }
@@ -81,15 +86,15 @@ struct VectorBlend {
                           const int16_t* bd, const int16_t* ds, const int16_t* dd, const int16_t* csrc,
                           const int16_t* cdst, const int16_t* cfix)
         : st(state),
-          aS(Lanes(as)),
-          aD(Lanes(ad)),
-          bS(Lanes(bs)),
-          bD(Lanes(bd)),
-          dS(Lanes(ds)),
-          dD(Lanes(dd)),
-          cSrc(Lanes(csrc)),
-          cDst(Lanes(cdst)),
-          cFix(Lanes(cfix)) {
+          aS(Mask(as)),
+          aD(Mask(ad)),
+          bS(Mask(bs)),
+          bD(Mask(bd)),
+          dS(Mask(ds)),
+          dD(Mask(dd)),
+          cSrc(Mask(csrc)),
+          cDst(Mask(cdst)),
+          cFix(Mask(cfix)) {
 #if defined(QZ_SPANS_8WIDE)
         aS8 = _mm256_broadcastsi128_si256(aS);
         aD8 = _mm256_broadcastsi128_si256(aD);

@@ -90,7 +90,12 @@ struct Lerp {
     // The same with the plane's step (p.dx * scale, the same for every row) worked out by the caller.
     void SetupWithStep(const Rasterizer::Plane& p, int64_t step, double pa, double pb, double py, int n,
                        double lo, double hi, double scale) {
-        v = static_cast<int64_t>(Clampd(p.At(pa, py), lo, hi) * scale);
+        SetupFrom(p.At(pa, py), p, step, pb, py, n, lo, hi, scale);
+    }
+    // The same with the plane's value at the first pixel, p.At(pa, py), worked out by the caller.
+    void SetupFrom(double at, const Rasterizer::Plane& p, int64_t step, double pb, double py, int n,
+                   double lo, double hi, double scale) {
+        v = static_cast<int64_t>(Clampd(at, lo, hi) * scale);
         d = step;
         if (n <= 1) {
             d = 0;

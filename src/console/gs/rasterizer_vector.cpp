@@ -18,30 +18,9 @@ using namespace raster;
 
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
 void Rasterizer::RowsTexFast(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
-    RowsTexFastBody<kTexture, kBilinear, kBlend, kPersp, kGouraud>(st, p, rows, count);
-}
-
-template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
-QZ_INLINE inline void Rasterizer::RowsTexFastBody(const DrawState& st, const Planes& p, const SpanRow* rows,
-                                                  size_t count) {
     const VectorSpan<kTexture, kBilinear, kBlend, kPersp, kGouraud> span(st, p, mem_.Data(), sc_);
-    for (size_t j = 1; j < kPrefetchRows && j < count; ++j)
-        PrefetchRow(mem_.Data(), st, rows[j].y, rows[j].x0, rows[j].x1);
-    for (size_t j = 0; j < count; ++j) {
-        const SpanRow& sr = rows[j];
-        // Lines of a row a few rows further down, so that they arrive while the rows between are shaded.
-        if (j + kPrefetchRows < count) {
-            const SpanRow& ahead = rows[j + kPrefetchRows];
-            PrefetchRow(mem_.Data(), st, ahead.y, ahead.x0, ahead.x1);
-        }
-        // The vector code addresses the frame and depth rows directly: a row that wraps around the end of
-        // local memory takes the general path.
-        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
-            SpanGeneral(st, p, sr.y, sr.x0, sr.x1);
-            continue;
-        }
-        pixels_ += uint64_t(span.Shade(sr.y, sr.x0, sr.x1));
-    }
+    pixels_ += ShadeRows(span, mem_.Data(), st, rows, count,
+                         [&](const SpanRow& r) { SpanGeneral(st, p, r.y, r.x0, r.x1); });
 }
 
 // The vector spans of a state: by key, bit 0 Gouraud, bit 1 perspective (STQ), bits 2-3 blend kind, bit 4

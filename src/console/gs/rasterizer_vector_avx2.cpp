@@ -1,6 +1,6 @@
 // The vector spans eight pixels per step, for processors with AVX2 (chosen at run time, see PrepareSpans):
-// the code of rasterizer_vector.cpp with a wider loop in front of its four-wide one, lane for lane the same
-// arithmetic, so the same bits.
+// the code of rasterizer_vector.cpp with a wider step (a row's last pixels a masked step of eight), lane for
+// lane the same arithmetic, so the same bits.
 //
 // Only the functions defined below the target switch use AVX2. The span headers are read under other
 // names here (namespace raster_avx2), so that no inline function compiled for AVX2 can stand in for the
@@ -37,20 +37,8 @@ using namespace raster;
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
 void Rasterizer::RowsTexFastAvx2(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
     const VectorSpan<kTexture, kBilinear, kBlend, kPersp, kGouraud> span(st, p, mem_.Data(), sc_);
-    for (size_t j = 1; j < kPrefetchRows && j < count; ++j)
-        PrefetchRow(mem_.Data(), st, rows[j].y, rows[j].x0, rows[j].x1);
-    for (size_t j = 0; j < count; ++j) {
-        const SpanRow& sr = rows[j];
-        if (j + kPrefetchRows < count) {
-            const SpanRow& ahead = rows[j + kPrefetchRows];
-            PrefetchRow(mem_.Data(), st, ahead.y, ahead.x0, ahead.x1);
-        }
-        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
-            SpanGeneral(st, p, sr.y, sr.x0, sr.x1);
-            continue;
-        }
-        pixels_ += uint64_t(span.Shade(sr.y, sr.x0, sr.x1));
-    }
+    pixels_ += ShadeRows(span, mem_.Data(), st, rows, count,
+                         [&](const SpanRow& r) { SpanGeneral(st, p, r.y, r.x0, r.x1); });
 }
 
 // By the keys of VectorSpansFor.

@@ -1,4 +1,4 @@
-// The vector span of one primitive (see rasterizer_vector.cpp): four pixels per step, and, where the
+// The vector span of one primitive (see rasterizer_vector.cpp): four pixels per step, or, where the
 // including file enables it (QZ_SPANS_8WIDE, the AVX2 copy), eight. Only the rasteriser's span files include
 // this.
 #pragma once
@@ -41,6 +41,10 @@ struct VectorSpan {
     // The colour planes two channels per register for the rows' start values (see RowColour).
     __m128d cRG, dxRG, dyRG, cBA, dxBA, dyBA, stepRG, stepBA;
     __m128i colSteps;
+#if defined(QZ_SPANS_8WIDE)
+    // The planes four to a register for the rows' start values: depth, s, t, q, and the colour's r, g, b, a.
+    __m256d cZSTQ, dxZSTQ, dyZSTQ, cRGBA, dxRGBA, dyRGBA, stepRGBA;
+#endif
 
     // A row's start values: its pixel count, depth (24.8) and fragment colour (16.16, r g b a) at its first
     // pixel and their steps, texture coordinates and frame and depth addresses.
@@ -51,6 +55,8 @@ struct VectorSpan {
         uint32_t* zp;
         __m128i colStart, colStep1;
         float s = 0, t = 0, q = 0;
+        // A last group may run past the row end by up to three pixels (see Shade).
+        bool tailInRow;
     };
 
     template <class Consts>
@@ -105,6 +111,15 @@ struct VectorSpan {
         auto small = [](int64_t v) { return v >= -(int64_t(1) << 40) && v <= (int64_t(1) << 40); };
         smallSteps = small(rStep) && small(gStep) && small(bStep) && small(aStep);
         colSteps = _mm_setr_epi32(int32_t(rStep), int32_t(gStep), int32_t(bStep), int32_t(aStep));
+#if defined(QZ_SPANS_8WIDE)
+        cZSTQ = _mm256_setr_pd(p.z.c, p.s.c, p.t.c, p.q.c);
+        dxZSTQ = _mm256_setr_pd(p.z.dx, p.s.dx, p.t.dx, p.q.dx);
+        dyZSTQ = _mm256_setr_pd(p.z.dy, p.s.dy, p.t.dy, p.q.dy);
+        cRGBA = _mm256_set_m128d(cBA, cRG);
+        dxRGBA = _mm256_set_m128d(dxBA, dxRG);
+        dyRGBA = _mm256_set_m128d(dyBA, dyRG);
+        stepRGBA = _mm256_set_m128d(stepBA, stepRG);
+#endif
     }
 
     // The fragment colour at the row start and its step, 16.16 fixed point, channels r g b a.
@@ -115,6 +130,26 @@ struct VectorSpan {
             r.colStep1 = _mm_setzero_si128();
             return;
         }
+#if defined(QZ_SPANS_8WIDE)
+        // (One pixel: its value as Lerp's; the step then reaches no pixel of the row.)
+        if (smallSteps) {
+            // As below, the four channels in one register.
+            const __m256d vpa = _mm256_set1_pd(pa), vpy = _mm256_set1_pd(py);
+            __m256d at =
+                _mm256_add_pd(_mm256_add_pd(cRGBA, _mm256_mul_pd(dxRGBA, vpa)), _mm256_mul_pd(dyRGBA, vpy));
+            at = _mm256_min_pd(_mm256_max_pd(at, _mm256_setzero_pd()), _mm256_set1_pd(255.0));
+            const __m128i v = _mm256_cvttpd_epi32(_mm256_mul_pd(at, _mm256_set1_pd(65536.0)));
+            const __m256d e =
+                _mm256_add_pd(_mm256_cvtepi32_pd(v), _mm256_mul_pd(stepRGBA, _mm256_set1_pd(double(n - 1))));
+            const __m256d out = _mm256_or_pd(_mm256_cmp_pd(e, _mm256_setzero_pd(), _CMP_LT_OQ),
+                                             _mm256_cmp_pd(e, _mm256_set1_pd(255.0 * 65536.0), _CMP_GT_OQ));
+            if (_mm256_movemask_pd(out) == 0) {
+                r.colStart = v;
+                r.colStep1 = colSteps;
+                return;
+            }
+        }
+#else
         if (smallSteps && n > 1) {
             // Lerp::Setup for the four channels, two per register with the same double arithmetic:
             // c + dx * pa + dy * py, clamped (NaN to 0), times 65536, truncated. The end of the row,
@@ -138,6 +173,7 @@ struct VectorSpan {
                 return;
             }
         }
+#endif
         Lerp cr, cg, cb, ca;
         cr.SetupWithStep(p.r, rStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
         cg.SetupWithStep(p.g, gStep, pa, pb, py, n, 0.0, 255.0, 65536.0);
@@ -153,6 +189,26 @@ struct VectorSpan {
         r.n = x1 - x0 + 1;
         const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
         Lerp z;
+#if defined(QZ_SPANS_8WIDE)
+        // Depth, s, t and q at the first pixel with one plane's arithmetic per lane: c + dx * pa + dy * py,
+        // in that order, as Plane::At.
+        const __m256d vpa = _mm256_set1_pd(pa), vpy = _mm256_set1_pd(py);
+        const __m256d at =
+            _mm256_add_pd(_mm256_add_pd(cZSTQ, _mm256_mul_pd(dxZSTQ, vpa)), _mm256_mul_pd(dyZSTQ, vpy));
+        if (p.flatZ) {
+            z.v = int64_t(p.fz) << 8;
+        } else {
+            z.SetupFrom(_mm256_cvtsd_f64(at), p.z, zStep, pb, py, r.n, 0.0, double(0xFFFFFF), 256.0);
+        }
+        RowColour(r.n, pa, pb, py, r);
+        if (kTexture) {
+            // double to float, rounded as a conversion of each alone.
+            const __m128 stq = _mm256_cvtpd_ps(at);
+            r.s = _mm_cvtss_f32(_mm_shuffle_ps(stq, stq, 1));
+            r.t = _mm_cvtss_f32(_mm_shuffle_ps(stq, stq, 2));
+            r.q = _mm_cvtss_f32(_mm_shuffle_ps(stq, stq, 3));
+        }
+#else
         if (p.flatZ) {
             z.v = int64_t(p.fz) << 8;
         } else {
@@ -164,6 +220,7 @@ struct VectorSpan {
             r.t = float(p.t.At(pa, py));
             r.q = float(p.q.At(pa, py));
         }
+#endif
         const uint32_t row = uint32_t(y) * st.fbw * 64u;
         r.fa0 = st.fbBase + (row + uint32_t(x0)) * 4u;
         r.za0 = st.zBase + (row + uint32_t(x0)) * 4u;
@@ -171,10 +228,14 @@ struct VectorSpan {
         r.dzc = uint32_t(z.d);
         r.fp = reinterpret_cast<uint32_t*>(m + (r.fa0 & kMask));
         r.zp = reinterpret_cast<uint32_t*>(m + (r.za0 & kMask));
+        r.tailInRow = ((r.fa0 & kMask) + uint32_t(r.n + 3) * 4u <= LocalMemory::kSize) &&
+                      ((r.za0 & kMask) + uint32_t(r.n + 3) * 4u <= LocalMemory::kSize) &&
+                      (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
         return r;
     }
 
-    // Pixels i.. of the row four at a time up to groupEnd (lanes past the row end keep their old values).
+    // Pixels i.. of the row four at a time up to groupEnd (lanes past the row end keep their old values):
+    // the spans of processors without AVX2.
     // kC: the common state (see commonState).
     template <bool kC>
     QZ_INLINE void Groups(const Row& r, int& i, int groupEnd) const {
@@ -201,15 +262,6 @@ struct VectorSpan {
         const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col, 16), _mm_srai_epi32(col, 16));
         __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
         const auto texRow = tex.AtRow(r.s, r.t, r.q);
-#if defined(QZ_SPANS_8WIDE)
-        if (i != 0) {
-            // Groups8 took the pixels before i: start from pixel i's values (the same as stepping there).
-            const __m128i vi = _mm_set1_epi32(i);
-            vz = _mm_add_epi32(vz, _mm_mullo_epi32(vi, _mm_set1_epi32(int(r.dzc))));
-            col = _mm_add_epi32(col, _mm_mullo_epi32(vi, dcol1));
-            vfi = _mm_add_ps(vfi, _mm_set1_ps(float(i)));
-        }
-#endif
 
         for (; i < groupEnd; i += 4) {
             const __m128i z24 = _mm_srli_epi32(vz, 8);
@@ -315,15 +367,17 @@ struct VectorSpan {
     }
 
 #if defined(QZ_SPANS_8WIDE)
-    // Pixels i.. of the row eight at a time up to groupEnd, i and groupEnd multiples of eight inside the row
-    // (no lane past its end): lane for lane the arithmetic of Groups, pixels 0-3 of a step in the low
-    // 128-bit half and 4-7 in the high one.
     // Lanes of `old` where keepMask is set, of `fresh` elsewhere.
     static QZ_INLINE __m256i Select8(__m256i keepMask, __m256i fresh, __m256i old) {
         return _mm256_or_si256(_mm256_andnot_si256(keepMask, fresh), _mm256_and_si256(keepMask, old));
     }
+    // A row eight pixels a step, lane for lane the arithmetic of Groups, pixels 0-3 of a step in the low
+    // 128-bit half and 4-7 in the high one. A last step of fewer than eight pixels loads and stores only
+    // the row's own pixels (masked loads and stores: nothing past the row end is read or written).
+    // kC: the common state (see commonState).
     template <bool kC>
-    QZ_INLINE void Groups8(const Row& r, int& i, int groupEnd) const {
+    QZ_INLINE void Groups8(const Row& r) const {
+        const int n = r.n;
         uint32_t* const fp = r.fp;
         uint32_t* const zp = r.zp;
         const __m256i zero = _mm256_setzero_si256(), ones = _mm256_set1_epi32(-1);
@@ -333,25 +387,42 @@ struct VectorSpan {
         const __m256 eight = _mm256_set1_ps(8.0f);
         const __m256i lanes = _mm256_setr_epi32(0, 1, 2, 3, 4, 5, 6, 7);
         // Depth zc0 + k * dzc modulo 2^32, as in Groups.
-        __m256i vz = _mm256_add_epi32(_mm256_set1_epi32(int(r.zc0 + uint32_t(i) * r.dzc)),
+        __m256i vz = _mm256_add_epi32(_mm256_set1_epi32(int(r.zc0)),
                                       _mm256_mullo_epi32(lanes, _mm256_set1_epi32(int(r.dzc))));
         const __m256i vdz = _mm256_set1_epi32(int(8 * r.dzc));
         // The fragment colours of pixels 0 and 4 of the step (one per half); the others add one to three
         // steps.
         const __m128i d1 = r.colStep1;
-        const __m128i c0i = _mm_add_epi32(r.colStart, _mm_mullo_epi32(_mm_set1_epi32(i), d1));
-        __m256i col = _mm256_set_m128i(_mm_add_epi32(c0i, _mm_slli_epi32(d1, 2)), c0i);
+        __m256i col = _mm256_set_m128i(_mm_add_epi32(r.colStart, _mm_slli_epi32(d1, 2)), r.colStart);
         const __m256i dcol1 = _mm256_broadcastsi128_si256(d1), dcol2 = _mm256_slli_epi32(dcol1, 1),
                       dcol3 = _mm256_add_epi32(dcol2, dcol1), dcol = _mm256_slli_epi32(dcol1, 3);
         const __m128i flat4 = _mm_packs_epi32(_mm_srai_epi32(r.colStart, 16), _mm_srai_epi32(r.colStart, 16));
         const __m256i flatFrag = _mm256_broadcastsi128_si256(flat4);
-        __m256 vfi = _mm256_add_ps(_mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f),
-                                   _mm256_set1_ps(float(i)));
+        __m256 vfi = _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f);
         const auto texRow = tex.AtRow8(tex.AtRow(r.s, r.t, r.q));
         const __m256i atestRef8 = _mm256_broadcastsi128_si256(atestRef),
                       atestFlip8 = _mm256_broadcastsi128_si256(atestFlip);
 
-        for (; i < groupEnd; i += 8) {
+        // One step at pixel i. kPart: 0 eight pixels of the row; otherwise the row's last pixels, lanes
+        // outside `valid` past its end, read and written back unchanged (1: all eight lanes, 2: the first
+        // four) or (3) neither read nor written (masked loads and stores).
+        auto step = [&]<int kPart>(int i, __m256i valid) QZ_INLINE {
+            auto load = [&](const uint32_t* a) QZ_INLINE {
+                if constexpr (kPart == 3)
+                    return _mm256_maskload_epi32(reinterpret_cast<const int*>(a), valid);
+                if constexpr (kPart == 2)
+                    return _mm256_zextsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a)));
+                return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(a));
+            };
+            auto store = [&](uint32_t* a, __m256i v) QZ_INLINE {
+                if constexpr (kPart == 3) {
+                    _mm256_maskstore_epi32(reinterpret_cast<int*>(a), valid, v);
+                } else if constexpr (kPart == 2) {
+                    _mm_storeu_si128(reinterpret_cast<__m128i*>(a), _mm256_castsi256_si128(v));
+                } else {
+                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(a), v);
+                }
+            };
             const __m256i z24 = _mm256_srli_epi32(vz, 8);
             vz = _mm256_add_epi32(vz, vdz);
             const __m256 fi = vfi;
@@ -360,7 +431,7 @@ struct VectorSpan {
             if (kGouraud) col = _mm256_add_epi32(col, dcol);
             __m256i zold = zero, keep = zero;
             if (kC || zte) {
-                zold = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(zp + i));
+                zold = load(zp + i);
                 const __m256i zb = _mm256_and_si256(zold, low24);
                 if (kC || gequalOnly) {
                     keep = _mm256_cmpgt_epi32(zb, z24);
@@ -368,8 +439,9 @@ struct VectorSpan {
                     keep = _mm256_xor_si256(_mm256_cmpgt_epi32(z24, zb), ones);
                 }
             }
+            if constexpr (kPart != 0) keep = _mm256_or_si256(keep, _mm256_xor_si256(valid, ones));
             const int keepBits = _mm256_movemask_ps(_mm256_castsi256_ps(keep));
-            if (keepBits == 0xFF) continue;
+            if (keepBits == 0xFF) return;
             __m256i tlo = zero, thi = zero;
             if constexpr (kTexture) tex.template Texels8<kC>(texRow, fi, &tlo, &thi);
             __m256i flo = flatFrag, fhi = flatFrag;
@@ -408,8 +480,7 @@ struct VectorSpan {
                 failBits = _mm256_movemask_ps(_mm256_castsi256_ps(fail));
             }
             __m256i oldc = zero;
-            if (kBlend != 0 || keepBits != 0 || failBits != 0)
-                oldc = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(fp + i));
+            if (kBlend != 0 || keepBits != 0 || failBits != 0) oldc = load(fp + i);
             if constexpr (kBlend != 0) {
                 lo = blend.template Mix8<kC>(lo, _mm256_unpacklo_epi8(oldc, zero));
                 hi = blend.template Mix8<kC>(hi, _mm256_unpackhi_epi8(oldc, zero));
@@ -421,17 +492,30 @@ struct VectorSpan {
                 if (afail != 2) depthKeep = _mm256_or_si256(depthKeep, fail);
                 if (afail == 0 || afail == 2) colourKeep = _mm256_or_si256(colourKeep, fail);
                 if (afail == 3) out = Select8(_mm256_and_si256(fail, hi8), out, oldc);
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(fp + i), Select8(colourKeep, out, oldc));
-                if (kC || zwrite)
-                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(zp + i), Select8(depthKeep, nz, zold));
+                store(fp + i, Select8(colourKeep, out, oldc));
+                if (kC || zwrite) store(zp + i, Select8(depthKeep, nz, zold));
             } else if (keepBits == 0) {
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(fp + i), out);
-                if (kC || zwrite) _mm256_storeu_si256(reinterpret_cast<__m256i*>(zp + i), nz);
+                store(fp + i, out);
+                if (kC || zwrite) store(zp + i, nz);
             } else {
-                _mm256_storeu_si256(reinterpret_cast<__m256i*>(fp + i), Select8(keep, out, oldc));
-                if (kC || zwrite)
-                    _mm256_storeu_si256(reinterpret_cast<__m256i*>(zp + i), Select8(keep, nz, zold));
+                store(fp + i, Select8(keep, out, oldc));
+                if (kC || zwrite) store(zp + i, Select8(keep, nz, zold));
             }
+        };
+        int i = 0;
+        for (; i + 8 <= n; i += 8) step.template operator()<0>(i, ones);
+        if (i == n) return;
+        // The last pixels: lanes past the row end may rewrite their old values where up to three pixels
+        // past it are this rasteriser's and inside local memory (as the four-wide spans' last group does);
+        // otherwise masked.
+        const int rest = n - i;
+        const __m256i valid = _mm256_cmpgt_epi32(_mm256_set1_epi32(rest), lanes);
+        if (!r.tailInRow) {
+            step.template operator()<3>(i, valid);
+        } else if (rest > 4) {
+            step.template operator()<1>(i, valid);
+        } else {
+            step.template operator()<2>(i, valid);
         }
     }
 #endif
@@ -554,29 +638,23 @@ struct VectorSpan {
         return true;
     }
 
-    // One row: per-row attribute values, then four pixels per step, then the scalar tail if any. Returns
-    // the row's pixel count.
+    // One row: per-row attribute values, then eight pixels per step where the processor has AVX2, else
+    // four per step and the scalar tail if any. Returns the row's pixel count.
     QZ_INLINE int Shade(int y, int x0, int x1) const {
         const Row r = StartRow(y, x0, x1);
         const int n = r.n;
         if (copyRows && CopyRow(r)) return n;
+#if defined(QZ_SPANS_8WIDE)
+        if (commonState) {
+            Groups8<true>(r);
+        } else {
+            Groups8<false>(r);
+        }
+#else
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
-        const bool maskedTail = ((r.fa0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                                ((r.za0 & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                                (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
-        const int groupEnd = maskedTail ? n : (n & ~3);
+        const int groupEnd = r.tailInRow ? n : (n & ~3);
         int i = 0;
-#if defined(QZ_SPANS_8WIDE)
-        const int wideEnd = n & ~7;
-        if (wideEnd > 0) {
-            if (commonState) {
-                Groups8<true>(r, i, wideEnd);
-            } else {
-                Groups8<false>(r, i, wideEnd);
-            }
-        }
-#endif
         if (groupEnd > i) {
             if (commonState) {
                 Groups<true>(r, i, groupEnd);
@@ -590,8 +668,33 @@ struct VectorSpan {
             _mm_store_si128(reinterpret_cast<__m128i*>(dcs), r.colStep1);
             for (; i < n; ++i) ShadeOne(r, c0s, dcs, i);
         }
+#endif
         return n;
     }
 };
+
+// Every row of a primitive through `span`, the lines of a row fetched a few rows before it is shaded. The
+// vector code addresses the frame and depth rows directly: a row that wraps around the end of local memory
+// goes to `general` instead. Returns the pixels the span shaded.
+template <class Span, class General>
+QZ_INLINE inline uint64_t ShadeRows(const Span& span, const uint8_t* m, const DrawState& st,
+                                    const Rasterizer::SpanRow* rows, size_t count, General&& general) {
+    uint64_t pixels = 0;
+    for (size_t j = 1; j < kPrefetchRows && j < count; ++j)
+        PrefetchRow(m, st, rows[j].y, rows[j].x0, rows[j].x1);
+    for (size_t j = 0; j < count; ++j) {
+        const Rasterizer::SpanRow& sr = rows[j];
+        if (j + kPrefetchRows < count) {
+            const Rasterizer::SpanRow& ahead = rows[j + kPrefetchRows];
+            PrefetchRow(m, st, ahead.y, ahead.x0, ahead.x1);
+        }
+        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
+            general(sr);
+            continue;
+        }
+        pixels += uint64_t(span.Shade(sr.y, sr.x0, sr.x1));
+    }
+    return pixels;
+}
 
 }  // namespace console::gs::raster

@@ -6,6 +6,7 @@
 // the fast side and the row walk on the general side.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <limits>
 
@@ -370,6 +371,59 @@ TEST(GsFastSpan, ExpandedPaletteTexturesFollowUploadsPalettesAndDrawing) {
     const bool old = Rasterizer::AllowVexSpans(false);
     EXPECT_EQ(DrawPaletteChanges(false, 1), general);
     Rasterizer::AllowVexSpans(old);
+}
+
+// Rows of every length from 1 to 40 pixels at every alignment, left- and right-aligned (some ending at the
+// frame's last column), over a background of varied depths: the vector spans' last group of a row (the
+// masked or partly rewritten step) must leave every pixel past the row end as it was, with the frame in the
+// middle of local memory or ending at its end, and the rows shared out among threads.
+std::vector<uint32_t> DrawRowLengths(bool general, bool frameAtEnd, int threads) {
+    const GeneralPath path(general);
+    Fixture f(threads);
+    Rng rnd{1234};
+    for (uint32_t i = 0; i < 32 * 64; ++i)
+        f.gs->Memory().Write32(0x100 * 256 + i * 4, rnd(1u << 24) * 0x9E3779B1u);
+    const uint32_t fbp = frameAtEnd ? LocalMemory::kSize / LocalMemory::kPageBytes - 2 : 4;
+    AdPacket p;
+    p.Set(kRegFrame_1, Frame(fbp, 1, kPsmCt32));
+    for (int y = 0; y < 64; y += 4) {
+        for (int x = 0; x < 64; x += 4)
+            f.Sprite(p, x, y, x + 4, y + 4, rnd(1u << 31) * 2 + rnd(2), rnd(4000));
+    }
+    p.Set(kRegTest_1, TestReg(true, kZtstGequal)).Set(kRegAlpha_1, 0x44);
+    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 5, 5, true, kTfxModulate))
+        .Set(kRegTex1_1, 0x60)
+        .Set(kRegClamp_1, 0);
+    for (int len = 1; len <= 40; ++len) {
+        for (int right = 0; right < 2; ++right) {
+            // Right-aligned ones end at the last column now and then.
+            const int x = right && len % 3 == 0 ? 64 - len : int(rnd(uint32_t(64 - std::min(len, 63)))),
+                      y = int(rnd(48));
+            p.Set(kRegPrim, Prim(kPrimTriangle, true, true, false, len % 2 == 0, false));
+            const int xs[3] = {x, x + len, right ? x + len : x}, ys[3] = {y, y, y + len};
+            for (int v = 0; v < 3; ++v) {
+                p.Set(kRegSt, St(float(rnd(100)) / 50.0f, float(rnd(100)) / 50.0f))
+                    .Set(kRegRgbaq,
+                         Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)) | (uint64_t(0x3F800000u) << 32))
+                    .Set(kRegXyz2, Xyz(xs[v] * 16, ys[v] * 16, 2000 + rnd(4000)));
+            }
+        }
+    }
+    f.Send(p);
+    return f.Snapshot(fbp);
+}
+
+TEST(GsFastSpan, RowsOfEveryLengthMatchTheGeneralPath) {
+    for (const bool atEnd : {false, true}) {
+        const auto general = DrawRowLengths(true, atEnd, 1);
+        for (const bool vex : {true, false}) {
+            const bool old = Rasterizer::AllowVexSpans(vex);
+            EXPECT_EQ(DrawRowLengths(false, atEnd, 1), general) << "at end " << atEnd << " vex " << vex;
+            EXPECT_EQ(DrawRowLengths(false, atEnd, 3), general)
+                << "threaded, at end " << atEnd << " vex " << vex;
+            Rasterizer::AllowVexSpans(old);
+        }
+    }
 }
 
 TEST(GsFastSpan, FourWideSpansMatchTheGeneralPath) {
