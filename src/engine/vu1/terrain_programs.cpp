@@ -1,5 +1,6 @@
 #include "engine/vu1/terrain_programs.h"
 
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -291,15 +292,48 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
             add(a[c], b[c + 1], a[c + 1]);
         }
     }
+    // What became of each unclipped triangle in the base pass: the detail pass takes it over when its
+    // window is the base pass's (the two passes' vertices have the same positions).
+    enum : uint8_t { kNotSent, kSent, kOutsideWindow };
+    uint8_t verdict[110];
+    std::array<int32_t, 7> baseWindow{};
     for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
+        const bool again = pass == 1 && out.Window() == baseWindow;
+        if (pass == 0) baseWindow = out.Window();
         // The corners' sides of this pass's window, so that a triangle wholly off one side goes at once.
-        for (TVertex* row : {a, b})
-            for (int c = 0; c < 56; ++c) row[c].screen = out.ScreenCode(row[c].base) & -uint32_t(row[c].fits);
+        if (!again)
+            for (TVertex* row : {a, b})
+                for (int c = 0; c < 56; ++c)
+                    row[c].screen = out.ScreenCode(row[c].base) & -uint32_t(row[c].fits);
         for (int k = 0; k < n; ++k) {
             const TVertex &p = *tris[k][0], &q = *tris[k][1], &s = *tris[k][2];
             if (pass == 1 && BeyondDetail(p, q, s)) continue;
-            Draw(out, f, p, q, s, clip_, pass == 1);
+            if (p.out | q.out | s.out) {
+                if (clip_) DrawClipped(out, f, p, q, s, pass == 1);
+                continue;
+            }
+            uint8_t v;
+            if (again)
+                v = verdict[k];
+            else if (!(p.fits && q.fits && s.fits))
+                v = kNotSent;  // a corner outside the GS range
+            else if ((p.screen & q.screen & s.screen) ||
+                     (out.Windowed() && !out.CanDraw(p.base, q.base, s.base)))
+                v = kOutsideWindow;
+            else
+                v = kSent;
+            if (pass == 0) verdict[k] = v;
+            if (v == kSent) {
+                if (pass == 0)
+                    out.AppendPacked(p.base, q.base, s.base);
+                else
+                    out.AppendPacked(p.detail, q.detail, s.detail);
+                ++g_drawn;
+                if (out.Buffered() >= 3 * 60) out.Flush();
+            } else if (v == kOutsideWindow) {
+                TriangleOut::CountOutsideWindow();
+            }
         }
     }
 }

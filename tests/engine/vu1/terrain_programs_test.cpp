@@ -27,6 +27,19 @@ protected:
         console::gs::Gs().WriteReg(console::gs::kRegAlpha_1, 0x48);
         View(100.0f);
     }
+    // The detail pass in context 2: the same frame and depth buffer, a scissor of its own.
+    static inline bool detailContext2 = false;
+    static void SetUpContext2() {
+        sceGsDrawEnv2 env;
+        sceGsSetDefDrawEnv2(&env, console::gs::kPsmCt32, 640, 448, console::gs::kZtstAlways,
+                            console::gs::kPsmZ24);
+        const auto* ad = reinterpret_cast<const uint64_t*>(&env);
+        for (int i = 0; i < 8; ++i)
+            console::gs::Gs().WriteReg(static_cast<uint32_t>(ad[i * 2 + 1]), ad[i * 2]);
+        console::gs::Gs().WriteReg(console::gs::kRegScissor_2,
+                                   100ull | (580ull << 16) | (30ull << 32) | (400ull << 48));
+        console::gs::Gs().WriteReg(console::gs::kRegAlpha_2, 0x48);
+    }
     // Local to clip (rows are vectors): x = X, y = 0.3 (15 g - Z) - 0.5 Y, z = Z, w = 1.2 Z + 3 g.
     static void View(float g) {
         const float l2c[16] = {1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.3f, 1, 1.2f, 0, 4.5f * g, 0, 3 * g};
@@ -37,8 +50,8 @@ protected:
         PutFloats(engine::vu1::kTerrainParamsAt, g, 0.4f * g, g, 256 * 0.4f * g);
         PutFloats(engine::vu1::kTerrainParamsAt + 1, -28, 96, -4, 1.0f / 56);
         PutTriangleTag(engine::vu1::kTerrainTagsAt);
-        const uint64_t detail[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 64) << 47) | (3ull << 60),
-                                    0x512};
+        const uint64_t prim = 3 | 8 | 64 | (detailContext2 ? 512 : 0);
+        const uint64_t detail[2] = {(1ull << 15) | (1ull << 46) | (prim << 47) | (3ull << 60), 0x512};
         std::memcpy(console::vu::Vu1Memory().Qw(engine::vu1::kTerrainTagsAt + 1), detail, 16);
     }
     // Row r's samples into its buffer: random heights, or flat ground (every row the same data).
@@ -51,6 +64,7 @@ protected:
     // Returns the GS memory (frame and depth buffer).
     static std::vector<uint8_t> Subtile(uint32_t id, uint32_t seed, bool meddle) {
         std::memset(console::gs::Gs().Memory().Data(), 0, console::gs::LocalMemory::kSize);
+        View(100.0f);
         std::mt19937 rng(seed);
         const bool flat = seed == 0;
         PutRow(0, rng, flat);
@@ -104,7 +118,12 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
 TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {
     // The guard band holds many triangles beside the window: dropped before they are sent (by their
     // corners' screen codes or the full test), the GS memory is the same as when the GS rejects them.
-    for (uint32_t id : {kLod0Clip, kLod0}) {
+    // Then with the detail pass in a window of its own (its triangles tested afresh).
+    SetUpContext2();
+    uint64_t droppedBefore[2] = {};
+    for (uint32_t id : {kLod0Clip, kLod0, kLod0Clip | 0x10000, kLod0 | 0x10000}) {
+        detailContext2 = (id & 0x10000) != 0;
+        id &= 0xFFFF;
         const bool old = TriangleOut::DropOutsideWindow(false);
         const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
         const std::vector<uint8_t> all = Subtile(id, 11, false);
@@ -115,10 +134,17 @@ TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {
         const uint64_t p2 = console::gs::Gs().PrimitivesDrawn();
         const uint64_t dropped = TriangleOut::OutsideWindow() - out0;
         TriangleOut::DropOutsideWindow(old);
-        EXPECT_TRUE(all == culled) << id;
+        EXPECT_TRUE(all == culled) << id << " detail in context 2: " << detailContext2;
         EXPECT_EQ(p2 - p1 + dropped, p1 - p0) << id;
         EXPECT_GT(dropped, (p1 - p0) / 4) << id;
+        // The detail pass's smaller window leaves out more.
+        if (detailContext2) {
+            EXPECT_GT(dropped, droppedBefore[id & 1]) << id;
+        } else {
+            droppedBefore[id & 1] = dropped;
+        }
     }
+    detailContext2 = false;
 }
 
 }  // namespace
