@@ -15,6 +15,7 @@ namespace {
 
 uint64_t g_drawn = 0;
 bool g_keepRows = true;
+bool g_fourAtATime = true;
 
 // What every terrain program reads before drawing: the matrices and the parameter block.
 // What a vertex is made from besides its own position and sample.
@@ -117,6 +118,130 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail
     t.fits = true;
 }
 
+#if defined(__SSE2__)
+// Four neighbouring vertices of a grid row (columns c .. c + 3) side by side: in every lane the same
+// operations in the same order as MakeVertex, so the same bits.
+void MakeFour(const Frame& f, int c, float cz, const uint32_t* samples, bool detail, TVertex* t) {
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 cx = _mm_setr_ps(float(c), float(c + 1), float(c + 2), float(c + 3));
+    const __m128 x = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(f.x0), cx), _mm_set1_ps(f.g));
+    const __m128 y = _mm_mul_ps(_mm_setr_ps(static_cast<float>(samples[0]), static_cast<float>(samples[1]),
+                                            static_cast<float>(samples[2]), static_cast<float>(samples[3])),
+                                _mm_set1_ps(f.sh));
+    const __m128 z = _mm_set1_ps((f.z0 + cz) * f.g);
+    __m128 cc[4];
+    for (int j = 0; j < 4; ++j) {
+        __m128 r = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(f.l2c[j])), _mm_mul_ps(y, _mm_set1_ps(f.l2c[4 + j])));
+        r = _mm_add_ps(r, _mm_mul_ps(z, _mm_set1_ps(f.l2c[8 + j])));
+        cc[j] = _mm_add_ps(r, _mm_mul_ps(one, _mm_set1_ps(f.l2c[12 + j])));
+    }
+    // Plane outcode, the bits as Outcode gives them.
+    const __m128 w = cc[3], nw = _mm_xor_ps(cc[3], _mm_set1_ps(-0.0f));
+    __m128i out = _mm_setzero_si128();
+    for (int j = 0; j < 3; ++j) {
+        out = _mm_or_si128(out,
+                           _mm_and_si128(_mm_castps_si128(_mm_cmpgt_ps(cc[j], w)), _mm_set1_epi32(1 << j)));
+        out = _mm_or_si128(out,
+                           _mm_and_si128(_mm_castps_si128(_mm_cmplt_ps(cc[j], nw)), _mm_set1_epi32(8 << j)));
+    }
+    const __m128 dx = _mm_div_ps(cc[0], w), dy = _mm_div_ps(cc[1], w);
+    const __m128 inv = _mm_div_ps(one, w);
+    const __m128 q0 = _mm_mul_ps(cc[0], inv), q1 = _mm_mul_ps(cc[1], inv), q2 = _mm_mul_ps(cc[2], inv);
+    __m128 scr[3];
+    for (int j = 0; j < 3; ++j) {
+        __m128 r =
+            _mm_add_ps(_mm_mul_ps(q0, _mm_set1_ps(f.c2s[j])), _mm_mul_ps(q1, _mm_set1_ps(f.c2s[4 + j])));
+        r = _mm_add_ps(r, _mm_mul_ps(q2, _mm_set1_ps(f.c2s[8 + j])));
+        scr[j] = _mm_add_ps(r, _mm_mul_ps(one, _mm_set1_ps(f.c2s[12 + j])));
+    }
+    // ToFixed on each lane; in range when no bit above the low 16 is set.
+    const __m128 sixteen = _mm_set1_ps(16.0f);
+    const __m128i fx = _mm_cvtps_epi32(_mm_mul_ps(scr[0], sixteen));
+    const __m128i fy = _mm_cvtps_epi32(_mm_mul_ps(scr[1], sixteen));
+    const __m128i high = _mm_and_si128(_mm_or_si128(fx, fy), _mm_set1_epi32(int32_t(0xFFFF0000u)));
+    const __m128i fits =
+        _mm_and_si128(_mm_cmpeq_epi32(high, _mm_setzero_si128()), _mm_cmpeq_epi32(out, _mm_setzero_si128()));
+    // Depth as PackRest clamps it: not a number and below 0 to 0, at most kMaxZ, then truncated.
+    __m128 sz = _mm_and_ps(_mm_cmpge_ps(scr[2], _mm_setzero_ps()), scr[2]);
+    sz = _mm_min_ps(sz, _mm_set1_ps(16777215.0f));
+    const __m128i iz = _mm_cvttps_epi32(sz);
+    const __m128 st = _mm_mul_ps(cx, _mm_set1_ps(f.step));
+    const float tt = cz * f.step;
+    const __m128 sq = _mm_mul_ps(st, inv), tq = _mm_mul_ps(_mm_set1_ps(tt), inv);
+    // The detail pass: the texture repeated, alpha fading out with depth.
+    const __m128 repeat = _mm_set1_ps(kTerrainDetailRepeat);
+    const __m128 dsq = _mm_mul_ps(_mm_mul_ps(st, repeat), inv);
+    const __m128 dtq = _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(tt), repeat), inv);
+    const __m128 fade =
+        _mm_div_ps(_mm_sub_ps(_mm_set1_ps(kTerrainDetailFar), w), _mm_set1_ps(0.5f * kTerrainDetailFar));
+    __m128 clamped = _mm_andnot_ps(_mm_cmplt_ps(fade, _mm_setzero_ps()), fade);
+    const __m128 above = _mm_cmpgt_ps(fade, one);
+    clamped = _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, clamped));
+    const __m128 alpha = _mm_mul_ps(_mm_set1_ps(kTerrainDetailAlpha), clamped);
+
+    alignas(16) float vc[4][4], vdx[4], vdy[4], vinv[4], vs[4], vsq[4], vtq[4], vdsq[4], vdtq[4], va[4];
+    alignas(16) int32_t vout[4], vfx[4], vfy[4], vz[4], vfits[4];
+    for (int j = 0; j < 4; ++j) _mm_store_ps(vc[j], cc[j]);
+    _mm_store_ps(vdx, dx);
+    _mm_store_ps(vdy, dy);
+    _mm_store_ps(vinv, inv);
+    _mm_store_ps(vs, st);
+    _mm_store_ps(vsq, sq);
+    _mm_store_ps(vtq, tq);
+    _mm_store_ps(vdsq, dsq);
+    _mm_store_ps(vdtq, dtq);
+    _mm_store_ps(va, alpha);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vout), out);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vfx), fx);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vfy), fy);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vz), iz);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vfits), fits);
+    const uint32_t colour = Clamp255(f.colour);
+    for (int l = 0; l < 4; ++l) {
+        TVertex& v = t[l];
+        for (int j = 0; j < 4; ++j) v.c[j] = vc[j][l];
+        v.s = vs[l];
+        v.t = tt;
+        v.out = uint32_t(vout[l]);
+        v.dx = vdx[l];
+        v.dy = vdy[l];
+        v.fits = vfits[l] != 0;
+        v.screen = 0;
+        if (!v.fits) continue;
+        const uint32_t base[12] = {FloatBits(vsq[l]),
+                                   FloatBits(vtq[l]),
+                                   FloatBits(vinv[l]),
+                                   0,
+                                   colour,
+                                   colour,
+                                   colour,
+                                   Clamp255(128.0f),
+                                   uint32_t(vfx[l]),
+                                   uint32_t(vfy[l]),
+                                   uint32_t(vz[l]),
+                                   0};
+        std::memcpy(v.base, base, sizeof base);
+        if (detail) {
+            std::memcpy(v.detail, base, sizeof base);
+            v.detail[0] = FloatBits(vdsq[l]);
+            v.detail[1] = FloatBits(vdtq[l]);
+            v.detail[7] = Clamp255(va[l]);
+        }
+    }
+}
+#endif
+
+// One grid row of 56 vertices.
+void MakeRow(const Frame& f, float cz, const uint32_t* samples, bool detail, TVertex* row) {
+#if defined(__SSE2__)
+    if (g_fourAtATime) {
+        for (int c = 0; c < 56; c += 4) MakeFour(f, c, cz, samples + c, detail, row + c);
+        return;
+    }
+#endif
+    for (int c = 0; c < 56; ++c) MakeVertex(f, static_cast<float>(c), cz, samples[c], detail, row[c]);
+}
+
 // Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
 // corner leaves it). `detail` gives the detail pass's texture scale and alpha.
 // Seen from behind (its corners clockwise on the screen once in front of the eye): the ground's
@@ -206,6 +331,12 @@ uint64_t TerrainProgram::TrianglesDrawn() {
     return g_drawn;
 }
 
+bool TerrainProgram::FourAtATime(bool on) {
+    const bool old = g_fourAtATime;
+    g_fourAtATime = on;
+    return old;
+}
+
 bool TerrainProgram::KeepRows(bool keep) {
     const bool old = g_keepRows;
     g_keepRows = keep;
@@ -263,10 +394,8 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
     TVertex* a = rows.row[upper];
     TVertex* b = rows.row[1 - upper];
     rows.kept = false;
-    for (int c = 0; c < 56; ++c) {
-        if (!reuse) MakeVertex(f, static_cast<float>(c), static_cast<float>(r - 1), up[c], detail_, a[c]);
-        MakeVertex(f, static_cast<float>(c), static_cast<float>(r), dn[c], detail_, b[c]);
-    }
+    if (!reuse) MakeRow(f, static_cast<float>(r - 1), up, detail_, a);
+    MakeRow(f, static_cast<float>(r), dn, detail_, b);
     rows.kept = true;
     rows.lower = 1 - upper;
     rows.keptRow = r;

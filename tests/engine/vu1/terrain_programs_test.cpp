@@ -25,7 +25,21 @@ protected:
         Vu1Rig::SetUp();
         // The detail pass adds Cs * As to the base: its fading alpha shows in the pixels.
         console::gs::Gs().WriteReg(console::gs::kRegAlpha_1, 0x48);
+        // A 64 x 64 texture of noise at 2 MB, repeating, bilinear: modulated by the vertex colour.
+        TextureNoise();
         View(100.0f);
+    }
+    static constexpr uint64_t kTex0 = 8192ull | (1ull << 14) | (6ull << 26) | (6ull << 30) | (1ull << 34);
+    static void TextureNoise() {
+        std::mt19937 rng(77);
+        uint8_t* m = console::gs::Gs().Memory().Data() + (2u << 20);
+        for (uint32_t i = 0; i < 64 * 64 * 4; ++i) m[i] = uint8_t(rng());
+    }
+    static void TextureRegisters() {
+        for (uint32_t ctx = 0; ctx < 2; ++ctx) {
+            console::gs::Gs().WriteReg(console::gs::kRegTex0_1 + ctx, kTex0);
+            console::gs::Gs().WriteReg(console::gs::kRegTex1_1 + ctx, (1ull << 5) | (1ull << 6));
+        }
     }
     // The detail pass in context 2: the same frame and depth buffer, a scissor of its own.
     static inline bool detailContext2 = false;
@@ -49,8 +63,11 @@ protected:
         PutMatrix(8, c2s);
         PutFloats(engine::vu1::kTerrainParamsAt, g, 0.4f * g, g, 256 * 0.4f * g);
         PutFloats(engine::vu1::kTerrainParamsAt + 1, -28, 96, -4, 1.0f / 56);
-        PutTriangleTag(engine::vu1::kTerrainTagsAt);
-        const uint64_t prim = 3 | 8 | 64 | (detailContext2 ? 512 : 0);
+        // Both passes textured (perspective: S, T and Q all show in the pixels).
+        const uint64_t base[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 16) << 47) | (3ull << 60),
+                                  0x512};
+        std::memcpy(console::vu::Vu1Memory().Qw(engine::vu1::kTerrainTagsAt), base, 16);
+        const uint64_t prim = 3 | 8 | 16 | 64 | (detailContext2 ? 512 : 0);
         const uint64_t detail[2] = {(1ull << 15) | (1ull << 46) | (prim << 47) | (3ull << 60), 0x512};
         std::memcpy(console::vu::Vu1Memory().Qw(engine::vu1::kTerrainTagsAt + 1), detail, 16);
     }
@@ -64,6 +81,8 @@ protected:
     // Returns the GS memory (frame and depth buffer).
     static std::vector<uint8_t> Subtile(uint32_t id, uint32_t seed, bool meddle) {
         std::memset(console::gs::Gs().Memory().Data(), 0, console::gs::LocalMemory::kSize);
+        TextureNoise();
+        TextureRegisters();
         View(100.0f);
         std::mt19937 rng(seed);
         const bool flat = seed == 0;
@@ -92,17 +111,21 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
             // Flat ground first: its rows hold the same samples, its last row is not the next one's first.
             const uint32_t seed = meddle ? 5 : 0;
             const bool old = TerrainProgram::KeepRows(false);
+            const bool oldFour = TerrainProgram::FourAtATime(false);
             const uint64_t t0 = TerrainProgram::TrianglesDrawn();
             const std::vector<uint8_t> fresh = Subtile(id, seed, meddle);
             const uint64_t t1 = TerrainProgram::TrianglesDrawn();
             TerrainProgram::KeepRows(true);
+            TerrainProgram::FourAtATime(true);
             const std::vector<uint8_t> kept = Subtile(id, seed, meddle);
             // Straight after, a second subtile: nothing of the first one's last row is taken.
             const std::vector<uint8_t> next = Subtile(id, seed, meddle);
             const uint64_t t2 = TerrainProgram::TrianglesDrawn();
             TerrainProgram::KeepRows(false);
+            TerrainProgram::FourAtATime(false);
             const std::vector<uint8_t> nextFresh = Subtile(id, seed, meddle);
             TerrainProgram::KeepRows(old);
+            TerrainProgram::FourAtATime(oldFour);
             EXPECT_TRUE(fresh == kept) << id << " " << meddle;
             EXPECT_TRUE(next == nextFresh) << id << " " << meddle;
             EXPECT_EQ(t2 - t1, t1 - t0 + TerrainProgram::TrianglesDrawn() - t2);
