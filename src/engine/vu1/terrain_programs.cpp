@@ -119,16 +119,17 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail
 }
 
 #if defined(__SSE2__)
-// Four neighbouring vertices of a grid row (columns c .. c + 3) side by side: in every lane the same
-// operations in the same order as MakeVertex, so the same bits.
-void MakeFour(const Frame& f, int c, float cz, const uint32_t* samples, bool detail, TVertex* t) {
+// Four vertices side by side: in every lane the same operations in the same order as MakeVertex, so the
+// same bits.
+void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t* samples, bool detail,
+              TVertex* t) {
     const __m128 one = _mm_set1_ps(1.0f);
-    const __m128 cx = _mm_setr_ps(float(c), float(c + 1), float(c + 2), float(c + 3));
+    const __m128 cx = _mm_loadu_ps(cxs), cz = _mm_loadu_ps(czs);
     const __m128 x = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(f.x0), cx), _mm_set1_ps(f.g));
     const __m128 y = _mm_mul_ps(_mm_setr_ps(static_cast<float>(samples[0]), static_cast<float>(samples[1]),
                                             static_cast<float>(samples[2]), static_cast<float>(samples[3])),
                                 _mm_set1_ps(f.sh));
-    const __m128 z = _mm_set1_ps((f.z0 + cz) * f.g);
+    const __m128 z = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(f.z0), cz), _mm_set1_ps(f.g));
     __m128 cc[4];
     for (int j = 0; j < 4; ++j) {
         __m128 r = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(f.l2c[j])), _mm_mul_ps(y, _mm_set1_ps(f.l2c[4 + j])));
@@ -166,12 +167,12 @@ void MakeFour(const Frame& f, int c, float cz, const uint32_t* samples, bool det
     sz = _mm_min_ps(sz, _mm_set1_ps(16777215.0f));
     const __m128i iz = _mm_cvttps_epi32(sz);
     const __m128 st = _mm_mul_ps(cx, _mm_set1_ps(f.step));
-    const float tt = cz * f.step;
-    const __m128 sq = _mm_mul_ps(st, inv), tq = _mm_mul_ps(_mm_set1_ps(tt), inv);
+    const __m128 tt = _mm_mul_ps(cz, _mm_set1_ps(f.step));
+    const __m128 sq = _mm_mul_ps(st, inv), tq = _mm_mul_ps(tt, inv);
     // The detail pass: the texture repeated, alpha fading out with depth.
     const __m128 repeat = _mm_set1_ps(kTerrainDetailRepeat);
     const __m128 dsq = _mm_mul_ps(_mm_mul_ps(st, repeat), inv);
-    const __m128 dtq = _mm_mul_ps(_mm_mul_ps(_mm_set1_ps(tt), repeat), inv);
+    const __m128 dtq = _mm_mul_ps(_mm_mul_ps(tt, repeat), inv);
     const __m128 fade =
         _mm_div_ps(_mm_sub_ps(_mm_set1_ps(kTerrainDetailFar), w), _mm_set1_ps(0.5f * kTerrainDetailFar));
     __m128 clamped = _mm_andnot_ps(_mm_cmplt_ps(fade, _mm_setzero_ps()), fade);
@@ -179,13 +180,15 @@ void MakeFour(const Frame& f, int c, float cz, const uint32_t* samples, bool det
     clamped = _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, clamped));
     const __m128 alpha = _mm_mul_ps(_mm_set1_ps(kTerrainDetailAlpha), clamped);
 
-    alignas(16) float vc[4][4], vdx[4], vdy[4], vinv[4], vs[4], vsq[4], vtq[4], vdsq[4], vdtq[4], va[4];
+    alignas(16) float vc[4][4], vdx[4], vdy[4], vinv[4], vs[4], vt[4], vsq[4], vtq[4], vdsq[4], vdtq[4],
+        va[4];
     alignas(16) int32_t vout[4], vfx[4], vfy[4], vz[4], vfits[4];
     for (int j = 0; j < 4; ++j) _mm_store_ps(vc[j], cc[j]);
     _mm_store_ps(vdx, dx);
     _mm_store_ps(vdy, dy);
     _mm_store_ps(vinv, inv);
     _mm_store_ps(vs, st);
+    _mm_store_ps(vt, tt);
     _mm_store_ps(vsq, sq);
     _mm_store_ps(vtq, tq);
     _mm_store_ps(vdsq, dsq);
@@ -201,7 +204,7 @@ void MakeFour(const Frame& f, int c, float cz, const uint32_t* samples, bool det
         TVertex& v = t[l];
         for (int j = 0; j < 4; ++j) v.c[j] = vc[j][l];
         v.s = vs[l];
-        v.t = tt;
+        v.t = vt[l];
         v.out = uint32_t(vout[l]);
         v.dx = vdx[l];
         v.dy = vdy[l];
@@ -235,11 +238,43 @@ void MakeFour(const Frame& f, int c, float cz, const uint32_t* samples, bool det
 void MakeRow(const Frame& f, float cz, const uint32_t* samples, bool detail, TVertex* row) {
 #if defined(__SSE2__)
     if (g_fourAtATime) {
-        for (int c = 0; c < 56; c += 4) MakeFour(f, c, cz, samples + c, detail, row + c);
+        for (int c = 0; c < 56; c += 4) {
+            const float cx[4] = {float(c), float(c + 1), float(c + 2), float(c + 3)},
+                        czs[4] = {cz, cz, cz, cz};
+            MakeFour(f, cx, czs, samples + c, detail, row + c);
+        }
         return;
     }
 #endif
     for (int c = 0; c < 56; ++c) MakeVertex(f, static_cast<float>(c), cz, samples[c], detail, row[c]);
+}
+
+uint32_t Sample(const uint32_t* v) {
+    return (v[1] & 0xFF) | ((v[3] & 0xFF) << 8);
+}
+
+// The vertices of quadwords qw .. qw + n - 1 (V4-8: x, yLow, z, yHi) into t, which has room for n + 3.
+void MakeList(const Frame& f, const VuMemory& mem, uint32_t qw, uint32_t n, bool detail, TVertex* t) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    if (g_fourAtATime)
+        for (; i < n; i += 4) {
+            float cx[4], cz[4];
+            uint32_t samples[4];
+            for (uint32_t l = 0; l < 4; ++l) {
+                // Past the end, the last vertex again (made into the spare room).
+                const uint32_t* v = mem.Qw(qw + (i + l < n ? i + l : n - 1));
+                cx[l] = static_cast<float>(v[0]);
+                cz[l] = static_cast<float>(v[2]);
+                samples[l] = Sample(v);
+            }
+            MakeFour(f, cx, cz, samples, detail, t + i);
+        }
+#endif
+    for (; i < n; ++i) {
+        const uint32_t* v = mem.Qw(qw + i);
+        MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), detail, t[i]);
+    }
 }
 
 // Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
@@ -321,10 +356,6 @@ void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, c
     Draw(out, f, a, b, c, clip, detail);
 }
 
-uint32_t Sample(const uint32_t* v) {
-    return (v[1] & 0xFF) | ((v[3] & 0xFF) << 8);
-}
-
 }  // namespace
 
 uint64_t TerrainProgram::TrianglesDrawn() {
@@ -374,6 +405,8 @@ namespace {
 
 // One set for each full-detail program (with and without clipping). Static: the heap is the game's.
 TerrainProgram::Rows g_rows[2];
+// The vertices of low-detail strips, or of a seam's two borders (at 0 and 64); room for four at a time.
+TVertex g_list[kTerrainMaxLowDetailVerts + 4];
 
 }  // namespace
 
@@ -472,23 +505,28 @@ void TerrainProgram::LowDetail(VuState& vu) {
     Frame f;
     ReadFrame(mem, f);
     const uint32_t m = mem.Qw(kTerrainLowDetailAt)[0];
-    uint32_t at = kTerrainLowDetailVertsAt;
+    // The strips' vertices lie one after another: made all at once first.
+    uint32_t total = 0;
+    for (uint32_t s = 0; s < m && s < 60; ++s) {
+        const uint32_t n = mem.Qw(kTerrainLowDetailAt + 1 + s)[0] & 0x7FFF;
+        if (total + n > kTerrainMaxLowDetailVerts) break;
+        total += n;
+    }
+    TVertex* w = g_list;
+    MakeList(f, mem, kTerrainLowDetailVertsAt, total, false, w);
+    uint32_t at = 0;
     TriangleOut out(f.base);
     for (uint32_t s = 0; s < m && s < 60; ++s) {
         const uint32_t n = mem.Qw(kTerrainLowDetailAt + 1 + s)[0] & 0x7FFF;
-        if (at + n > kTerrainLowDetailVertsAt + kTerrainMaxLowDetailVerts) break;
-        TVertex w[3];
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint32_t* v = mem.Qw(at + i);
-            MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), false, w[i % 3]);
-            if (i < 2) continue;
+        if (at + n > kTerrainMaxLowDetailVerts) break;
+        for (uint32_t i = 2; i < n; ++i) {
             // Strip order: keep every triangle turning the same way.
-            const TVertex& p = w[(i - 2) % 3];
-            const TVertex& q = w[(i - 1) % 3];
+            const TVertex& p = w[at + i - 2];
+            const TVertex& q = w[at + i - 1];
             if (i & 1)
-                Tri(out, f, q, p, w[i % 3], clip_, false, true);
+                Tri(out, f, q, p, w[at + i], clip_, false, true);
             else
-                Tri(out, f, p, q, w[i % 3], clip_, false, true);
+                Tri(out, f, p, q, w[at + i], clip_, false, true);
         }
         at += n;
     }
@@ -501,10 +539,11 @@ void TerrainProgram::Seam(VuState& vu) {
     const bool lower = mem.Qw(kTerrainParamsAt + 3)[1] == 1;
     const uint32_t na = mem.Qw(kTerrainOwnStripAt)[0], nb = mem.Qw(kTerrainOtherStripAt)[0];
     if (na < 1 || nb < 1 || na > 60 || nb > 60 || na + nb < 3) return;
-    auto vertex = [&](uint32_t at, uint32_t i, TVertex& t) {
-        const uint32_t* v = mem.Qw(at + 1 + i);
-        MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), detail_, t);
-    };
+    // Both borders' vertices, made once for both passes.
+    TVertex* own = g_list;
+    TVertex* other = g_list + 64;
+    MakeList(f, mem, kTerrainOwnStripAt + 1, na, detail_, own);
+    MakeList(f, mem, kTerrainOtherStripAt + 1, nb, detail_, other);
     auto key = [&](uint32_t at, uint32_t i) {
         const uint32_t* v = mem.Qw(at + 1 + i);
         return lower ? v[0] : v[2];
@@ -512,22 +551,18 @@ void TerrainProgram::Seam(VuState& vu) {
     for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
         uint32_t i = 0, j = 0;
-        TVertex a, b, n;
-        vertex(kTerrainOwnStripAt, 0, a);
-        vertex(kTerrainOtherStripAt, 0, b);
+        const TVertex* a = &own[0];
+        const TVertex* b = &other[0];
         // Walk both borders in order: the list whose next vertex comes first advances.
         while (i + 1 < na || j + 1 < nb) {
-            const bool own = j + 1 >= nb || (i + 1 < na && key(kTerrainOwnStripAt, i + 1) <=
-                                                               key(kTerrainOtherStripAt, j + 1));
-            if (own)
-                vertex(kTerrainOwnStripAt, ++i, n);
-            else
-                vertex(kTerrainOtherStripAt, ++j, n);
+            const bool mine = j + 1 >= nb || (i + 1 < na && key(kTerrainOwnStripAt, i + 1) <=
+                                                                key(kTerrainOtherStripAt, j + 1));
+            const TVertex* n = mine ? &own[++i] : &other[++j];
             if (lower)
-                Tri(out, f, a, b, n, clip_, pass == 1);
+                Tri(out, f, *a, *b, *n, clip_, pass == 1);
             else
-                Tri(out, f, a, n, b, clip_, pass == 1);
-            (own ? a : b) = n;
+                Tri(out, f, *a, *n, *b, clip_, pass == 1);
+            (mine ? a : b) = n;
         }
     }
 }

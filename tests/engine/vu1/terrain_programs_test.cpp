@@ -138,6 +138,47 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
         }
 }
 
+TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourAtATimeDrawTheSameAsOneByOne) {
+    std::mt19937 rng(8);
+    // Low detail: eight strips zigzagging across rows 20 .. 52, the last one vertex short.
+    PutInts(engine::vu1::kTerrainLowDetailAt, 8, 0, 0, 0);
+    uint32_t at = engine::vu1::kTerrainLowDetailVertsAt;
+    for (uint32_t k = 0; k < 8; ++k) {
+        const uint32_t n = k == 7 ? 27 : 28;
+        PutInts(engine::vu1::kTerrainLowDetailAt + 1 + k, n, 0, 0, 0);
+        for (uint32_t i = 0; i < n; ++i) PutInts(at++, i / 2 * 4, rng() % 10, 20 + 4 * k + (i & 1) * 4, 0);
+    }
+    // A lower seam: this subtile's last row (every sample) against the neighbour's first (every fourth).
+    PutInts(engine::vu1::kTerrainParamsAt + 3, 64, 1, 8, uint32_t(-4));
+    PutInts(engine::vu1::kTerrainOwnStripAt, 56, 0, 0, 0);
+    for (uint32_t x = 0; x < 56; ++x) PutInts(engine::vu1::kTerrainOwnStripAt + 1 + x, x, rng() % 10, 55, 0);
+    PutInts(engine::vu1::kTerrainOtherStripAt, 15, 0, 0, 0);
+    for (uint32_t x = 0; x < 15; ++x)
+        PutInts(engine::vu1::kTerrainOtherStripAt + 1 + x, x * 4, rng() % 10, 56, rng() % 3);
+    const uint32_t ids[] = {engine::vu1::kProgTerrainLod1ClipNew, engine::vu1::kProgTerrainLod1New,
+                            engine::vu1::kProgTerrainStitchingMultiTexture,
+                            engine::vu1::kProgTerrainStitching0};
+    for (uint32_t id : ids) {
+        std::vector<uint8_t> frames[2];
+        uint64_t prims[2];
+        for (int four = 0; four < 2; ++four) {
+            const bool old = TerrainProgram::FourAtATime(four == 1);
+            std::memset(console::gs::Gs().Memory().Data(), 0, console::gs::LocalMemory::kSize);
+            TextureNoise();
+            TextureRegisters();
+            const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
+            Run(id, true, true);
+            prims[four] = console::gs::Gs().PrimitivesDrawn() - p0;
+            TerrainProgram::FourAtATime(old);
+            const uint8_t* d = console::gs::Gs().Memory().Data();
+            frames[four].assign(d, d + console::gs::LocalMemory::kSize);
+        }
+        EXPECT_TRUE(frames[0] == frames[1]) << id;
+        EXPECT_EQ(prims[0], prims[1]) << id;
+        EXPECT_GT(prims[0], 40u) << id;
+    }
+}
+
 TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {
     // The guard band holds many triangles beside the window: dropped before they are sent (by their
     // corners' screen codes or the full test), the GS memory is the same as when the GS rejects them.
