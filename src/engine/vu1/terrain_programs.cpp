@@ -211,24 +211,30 @@ void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t
         v.fits = vfits[l] != 0;
         v.screen = 0;
         if (!v.fits) continue;
-        const uint32_t base[12] = {FloatBits(vsq[l]),
-                                   FloatBits(vtq[l]),
-                                   FloatBits(vinv[l]),
-                                   0,
-                                   colour,
-                                   colour,
-                                   colour,
-                                   Clamp255(128.0f),
-                                   uint32_t(vfx[l]),
-                                   uint32_t(vfy[l]),
-                                   uint32_t(vz[l]),
-                                   0};
-        std::memcpy(v.base, base, sizeof base);
+        // Word by word (a copy of words just written would wait for them to reach the cache).
+        uint32_t* o = v.base;
+        o[0] = FloatBits(vsq[l]);
+        o[1] = FloatBits(vtq[l]);
+        o[2] = FloatBits(vinv[l]);
+        o[3] = 0;
+        o[4] = o[5] = o[6] = colour;
+        o[7] = Clamp255(128.0f);
+        o[8] = uint32_t(vfx[l]);
+        o[9] = uint32_t(vfy[l]);
+        o[10] = uint32_t(vz[l]);
+        o[11] = 0;
         if (detail) {
-            std::memcpy(v.detail, base, sizeof base);
-            v.detail[0] = FloatBits(vdsq[l]);
-            v.detail[1] = FloatBits(vdtq[l]);
-            v.detail[7] = Clamp255(va[l]);
+            uint32_t* d = v.detail;
+            d[0] = FloatBits(vdsq[l]);
+            d[1] = FloatBits(vdtq[l]);
+            d[2] = FloatBits(vinv[l]);
+            d[3] = 0;
+            d[4] = d[5] = d[6] = colour;
+            d[7] = Clamp255(va[l]);
+            d[8] = uint32_t(vfx[l]);
+            d[9] = uint32_t(vfy[l]);
+            d[10] = uint32_t(vz[l]);
+            d[11] = 0;
         }
     }
 }
