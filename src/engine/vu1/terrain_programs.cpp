@@ -1,5 +1,6 @@
 #include "engine/vu1/terrain_programs.h"
 
+#include <array>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -14,6 +15,7 @@ namespace {
 
 uint64_t g_drawn = 0;
 bool g_keepRows = true;
+bool g_fourAtATime = true;
 
 // What every terrain program reads before drawing: the matrices and the parameter block.
 // What a vertex is made from besides its own position and sample.
@@ -116,6 +118,171 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail
     t.fits = true;
 }
 
+#if defined(__SSE2__)
+// Four vertices side by side: in every lane the same operations in the same order as MakeVertex, so the
+// same bits.
+void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t* samples, bool detail,
+              TVertex* t) {
+    const __m128 one = _mm_set1_ps(1.0f);
+    const __m128 cx = _mm_loadu_ps(cxs), cz = _mm_loadu_ps(czs);
+    const __m128 x = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(f.x0), cx), _mm_set1_ps(f.g));
+    const __m128 y = _mm_mul_ps(_mm_setr_ps(static_cast<float>(samples[0]), static_cast<float>(samples[1]),
+                                            static_cast<float>(samples[2]), static_cast<float>(samples[3])),
+                                _mm_set1_ps(f.sh));
+    const __m128 z = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(f.z0), cz), _mm_set1_ps(f.g));
+    __m128 cc[4];
+    for (int j = 0; j < 4; ++j) {
+        __m128 r = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(f.l2c[j])), _mm_mul_ps(y, _mm_set1_ps(f.l2c[4 + j])));
+        r = _mm_add_ps(r, _mm_mul_ps(z, _mm_set1_ps(f.l2c[8 + j])));
+        cc[j] = _mm_add_ps(r, _mm_mul_ps(one, _mm_set1_ps(f.l2c[12 + j])));
+    }
+    // Plane outcode, the bits as Outcode gives them.
+    const __m128 w = cc[3], nw = _mm_xor_ps(cc[3], _mm_set1_ps(-0.0f));
+    __m128i out = _mm_setzero_si128();
+    for (int j = 0; j < 3; ++j) {
+        out = _mm_or_si128(out,
+                           _mm_and_si128(_mm_castps_si128(_mm_cmpgt_ps(cc[j], w)), _mm_set1_epi32(1 << j)));
+        out = _mm_or_si128(out,
+                           _mm_and_si128(_mm_castps_si128(_mm_cmplt_ps(cc[j], nw)), _mm_set1_epi32(8 << j)));
+    }
+    const __m128 dx = _mm_div_ps(cc[0], w), dy = _mm_div_ps(cc[1], w);
+    const __m128 inv = _mm_div_ps(one, w);
+    const __m128 q0 = _mm_mul_ps(cc[0], inv), q1 = _mm_mul_ps(cc[1], inv), q2 = _mm_mul_ps(cc[2], inv);
+    __m128 scr[3];
+    for (int j = 0; j < 3; ++j) {
+        __m128 r =
+            _mm_add_ps(_mm_mul_ps(q0, _mm_set1_ps(f.c2s[j])), _mm_mul_ps(q1, _mm_set1_ps(f.c2s[4 + j])));
+        r = _mm_add_ps(r, _mm_mul_ps(q2, _mm_set1_ps(f.c2s[8 + j])));
+        scr[j] = _mm_add_ps(r, _mm_mul_ps(one, _mm_set1_ps(f.c2s[12 + j])));
+    }
+    // ToFixed on each lane; in range when no bit above the low 16 is set.
+    const __m128 sixteen = _mm_set1_ps(16.0f);
+    const __m128i fx = _mm_cvtps_epi32(_mm_mul_ps(scr[0], sixteen));
+    const __m128i fy = _mm_cvtps_epi32(_mm_mul_ps(scr[1], sixteen));
+    const __m128i high = _mm_and_si128(_mm_or_si128(fx, fy), _mm_set1_epi32(int32_t(0xFFFF0000u)));
+    const __m128i fits =
+        _mm_and_si128(_mm_cmpeq_epi32(high, _mm_setzero_si128()), _mm_cmpeq_epi32(out, _mm_setzero_si128()));
+    // Depth as PackRest clamps it: not a number and below 0 to 0, at most kMaxZ, then truncated.
+    __m128 sz = _mm_and_ps(_mm_cmpge_ps(scr[2], _mm_setzero_ps()), scr[2]);
+    sz = _mm_min_ps(sz, _mm_set1_ps(16777215.0f));
+    const __m128i iz = _mm_cvttps_epi32(sz);
+    const __m128 st = _mm_mul_ps(cx, _mm_set1_ps(f.step));
+    const __m128 tt = _mm_mul_ps(cz, _mm_set1_ps(f.step));
+    const __m128 sq = _mm_mul_ps(st, inv), tq = _mm_mul_ps(tt, inv);
+    // The detail pass: the texture repeated, alpha fading out with depth.
+    const __m128 repeat = _mm_set1_ps(kTerrainDetailRepeat);
+    const __m128 dsq = _mm_mul_ps(_mm_mul_ps(st, repeat), inv);
+    const __m128 dtq = _mm_mul_ps(_mm_mul_ps(tt, repeat), inv);
+    const __m128 fade =
+        _mm_div_ps(_mm_sub_ps(_mm_set1_ps(kTerrainDetailFar), w), _mm_set1_ps(0.5f * kTerrainDetailFar));
+    __m128 clamped = _mm_andnot_ps(_mm_cmplt_ps(fade, _mm_setzero_ps()), fade);
+    const __m128 above = _mm_cmpgt_ps(fade, one);
+    clamped = _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, clamped));
+    const __m128 alpha = _mm_mul_ps(_mm_set1_ps(kTerrainDetailAlpha), clamped);
+
+    alignas(16) float vc[4][4], vdx[4], vdy[4], vinv[4], vs[4], vt[4], vsq[4], vtq[4], vdsq[4], vdtq[4],
+        va[4];
+    alignas(16) int32_t vout[4], vfx[4], vfy[4], vz[4], vfits[4];
+    for (int j = 0; j < 4; ++j) _mm_store_ps(vc[j], cc[j]);
+    _mm_store_ps(vdx, dx);
+    _mm_store_ps(vdy, dy);
+    _mm_store_ps(vinv, inv);
+    _mm_store_ps(vs, st);
+    _mm_store_ps(vt, tt);
+    _mm_store_ps(vsq, sq);
+    _mm_store_ps(vtq, tq);
+    _mm_store_ps(vdsq, dsq);
+    _mm_store_ps(vdtq, dtq);
+    _mm_store_ps(va, alpha);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vout), out);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vfx), fx);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vfy), fy);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vz), iz);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vfits), fits);
+    const uint32_t colour = Clamp255(f.colour);
+    for (int l = 0; l < 4; ++l) {
+        TVertex& v = t[l];
+        for (int j = 0; j < 4; ++j) v.c[j] = vc[j][l];
+        v.s = vs[l];
+        v.t = vt[l];
+        v.out = uint32_t(vout[l]);
+        v.dx = vdx[l];
+        v.dy = vdy[l];
+        v.fits = vfits[l] != 0;
+        v.screen = 0;
+        if (!v.fits) continue;
+        // Word by word (a copy of words just written would wait for them to reach the cache).
+        uint32_t* o = v.base;
+        o[0] = FloatBits(vsq[l]);
+        o[1] = FloatBits(vtq[l]);
+        o[2] = FloatBits(vinv[l]);
+        o[3] = 0;
+        o[4] = o[5] = o[6] = colour;
+        o[7] = Clamp255(128.0f);
+        o[8] = uint32_t(vfx[l]);
+        o[9] = uint32_t(vfy[l]);
+        o[10] = uint32_t(vz[l]);
+        o[11] = 0;
+        if (detail) {
+            uint32_t* d = v.detail;
+            d[0] = FloatBits(vdsq[l]);
+            d[1] = FloatBits(vdtq[l]);
+            d[2] = FloatBits(vinv[l]);
+            d[3] = 0;
+            d[4] = d[5] = d[6] = colour;
+            d[7] = Clamp255(va[l]);
+            d[8] = uint32_t(vfx[l]);
+            d[9] = uint32_t(vfy[l]);
+            d[10] = uint32_t(vz[l]);
+            d[11] = 0;
+        }
+    }
+}
+#endif
+
+// One grid row of 56 vertices.
+void MakeRow(const Frame& f, float cz, const uint32_t* samples, bool detail, TVertex* row) {
+#if defined(__SSE2__)
+    if (g_fourAtATime) {
+        for (int c = 0; c < 56; c += 4) {
+            const float cx[4] = {float(c), float(c + 1), float(c + 2), float(c + 3)},
+                        czs[4] = {cz, cz, cz, cz};
+            MakeFour(f, cx, czs, samples + c, detail, row + c);
+        }
+        return;
+    }
+#endif
+    for (int c = 0; c < 56; ++c) MakeVertex(f, static_cast<float>(c), cz, samples[c], detail, row[c]);
+}
+
+uint32_t Sample(const uint32_t* v) {
+    return (v[1] & 0xFF) | ((v[3] & 0xFF) << 8);
+}
+
+// The vertices of quadwords qw .. qw + n - 1 (V4-8: x, yLow, z, yHi) into t, which has room for n + 3.
+void MakeList(const Frame& f, const VuMemory& mem, uint32_t qw, uint32_t n, bool detail, TVertex* t) {
+    uint32_t i = 0;
+#if defined(__SSE2__)
+    if (g_fourAtATime)
+        for (; i < n; i += 4) {
+            float cx[4], cz[4];
+            uint32_t samples[4];
+            for (uint32_t l = 0; l < 4; ++l) {
+                // Past the end, the last vertex again (made into the spare room).
+                const uint32_t* v = mem.Qw(qw + (i + l < n ? i + l : n - 1));
+                cx[l] = static_cast<float>(v[0]);
+                cz[l] = static_cast<float>(v[2]);
+                samples[l] = Sample(v);
+            }
+            MakeFour(f, cx, cz, samples, detail, t + i);
+        }
+#endif
+    for (; i < n; ++i) {
+        const uint32_t* v = mem.Qw(qw + i);
+        MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), detail, t[i]);
+    }
+}
+
 // Draws one triangle into `out`, clipped against the frustum (or, without clipping, dropped when any
 // corner leaves it). `detail` gives the detail pass's texture scale and alpha.
 // Seen from behind (its corners clockwise on the screen once in front of the eye): the ground's
@@ -195,14 +362,16 @@ void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, c
     Draw(out, f, a, b, c, clip, detail);
 }
 
-uint32_t Sample(const uint32_t* v) {
-    return (v[1] & 0xFF) | ((v[3] & 0xFF) << 8);
-}
-
 }  // namespace
 
 uint64_t TerrainProgram::TrianglesDrawn() {
     return g_drawn;
+}
+
+bool TerrainProgram::FourAtATime(bool on) {
+    const bool old = g_fourAtATime;
+    g_fourAtATime = on;
+    return old;
 }
 
 bool TerrainProgram::KeepRows(bool keep) {
@@ -242,6 +411,8 @@ namespace {
 
 // One set for each full-detail program (with and without clipping). Static: the heap is the game's.
 TerrainProgram::Rows g_rows[2];
+// The vertices of low-detail strips, or of a seam's two borders (at 0 and 64); room for four at a time.
+TVertex g_list[kTerrainMaxLowDetailVerts + 4];
 
 }  // namespace
 
@@ -262,10 +433,8 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
     TVertex* a = rows.row[upper];
     TVertex* b = rows.row[1 - upper];
     rows.kept = false;
-    for (int c = 0; c < 56; ++c) {
-        if (!reuse) MakeVertex(f, static_cast<float>(c), static_cast<float>(r - 1), up[c], detail_, a[c]);
-        MakeVertex(f, static_cast<float>(c), static_cast<float>(r), dn[c], detail_, b[c]);
-    }
+    if (!reuse) MakeRow(f, static_cast<float>(r - 1), up, detail_, a);
+    MakeRow(f, static_cast<float>(r), dn, detail_, b);
     rows.kept = true;
     rows.lower = 1 - upper;
     rows.keptRow = r;
@@ -291,15 +460,48 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
             add(a[c], b[c + 1], a[c + 1]);
         }
     }
+    // What became of each unclipped triangle in the base pass: the detail pass takes it over when its
+    // window is the base pass's (the two passes' vertices have the same positions).
+    enum : uint8_t { kNotSent, kSent, kOutsideWindow };
+    uint8_t verdict[110];
+    std::array<int32_t, 7> baseWindow{};
     for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
+        const bool again = pass == 1 && out.Window() == baseWindow;
+        if (pass == 0) baseWindow = out.Window();
         // The corners' sides of this pass's window, so that a triangle wholly off one side goes at once.
-        for (TVertex* row : {a, b})
-            for (int c = 0; c < 56; ++c) row[c].screen = out.ScreenCode(row[c].base) & -uint32_t(row[c].fits);
+        if (!again)
+            for (TVertex* row : {a, b})
+                for (int c = 0; c < 56; ++c)
+                    row[c].screen = out.ScreenCode(row[c].base) & -uint32_t(row[c].fits);
         for (int k = 0; k < n; ++k) {
             const TVertex &p = *tris[k][0], &q = *tris[k][1], &s = *tris[k][2];
             if (pass == 1 && BeyondDetail(p, q, s)) continue;
-            Draw(out, f, p, q, s, clip_, pass == 1);
+            if (p.out | q.out | s.out) {
+                if (clip_) DrawClipped(out, f, p, q, s, pass == 1);
+                continue;
+            }
+            uint8_t v;
+            if (again)
+                v = verdict[k];
+            else if (!(p.fits && q.fits && s.fits))
+                v = kNotSent;  // a corner outside the GS range
+            else if ((p.screen & q.screen & s.screen) ||
+                     (out.Windowed() && !out.CanDraw(p.base, q.base, s.base)))
+                v = kOutsideWindow;
+            else
+                v = kSent;
+            if (pass == 0) verdict[k] = v;
+            if (v == kSent) {
+                if (pass == 0)
+                    out.AppendPacked(p.base, q.base, s.base);
+                else
+                    out.AppendPacked(p.detail, q.detail, s.detail);
+                ++g_drawn;
+                if (out.Buffered() >= 3 * 60) out.Flush();
+            } else if (v == kOutsideWindow) {
+                TriangleOut::CountOutsideWindow();
+            }
         }
     }
 }
@@ -309,23 +511,28 @@ void TerrainProgram::LowDetail(VuState& vu) {
     Frame f;
     ReadFrame(mem, f);
     const uint32_t m = mem.Qw(kTerrainLowDetailAt)[0];
-    uint32_t at = kTerrainLowDetailVertsAt;
+    // The strips' vertices lie one after another: made all at once first.
+    uint32_t total = 0;
+    for (uint32_t s = 0; s < m && s < 60; ++s) {
+        const uint32_t n = mem.Qw(kTerrainLowDetailAt + 1 + s)[0] & 0x7FFF;
+        if (total + n > kTerrainMaxLowDetailVerts) break;
+        total += n;
+    }
+    TVertex* w = g_list;
+    MakeList(f, mem, kTerrainLowDetailVertsAt, total, false, w);
+    uint32_t at = 0;
     TriangleOut out(f.base);
     for (uint32_t s = 0; s < m && s < 60; ++s) {
         const uint32_t n = mem.Qw(kTerrainLowDetailAt + 1 + s)[0] & 0x7FFF;
-        if (at + n > kTerrainLowDetailVertsAt + kTerrainMaxLowDetailVerts) break;
-        TVertex w[3];
-        for (uint32_t i = 0; i < n; ++i) {
-            const uint32_t* v = mem.Qw(at + i);
-            MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), false, w[i % 3]);
-            if (i < 2) continue;
+        if (at + n > kTerrainMaxLowDetailVerts) break;
+        for (uint32_t i = 2; i < n; ++i) {
             // Strip order: keep every triangle turning the same way.
-            const TVertex& p = w[(i - 2) % 3];
-            const TVertex& q = w[(i - 1) % 3];
+            const TVertex& p = w[at + i - 2];
+            const TVertex& q = w[at + i - 1];
             if (i & 1)
-                Tri(out, f, q, p, w[i % 3], clip_, false, true);
+                Tri(out, f, q, p, w[at + i], clip_, false, true);
             else
-                Tri(out, f, p, q, w[i % 3], clip_, false, true);
+                Tri(out, f, p, q, w[at + i], clip_, false, true);
         }
         at += n;
     }
@@ -338,10 +545,11 @@ void TerrainProgram::Seam(VuState& vu) {
     const bool lower = mem.Qw(kTerrainParamsAt + 3)[1] == 1;
     const uint32_t na = mem.Qw(kTerrainOwnStripAt)[0], nb = mem.Qw(kTerrainOtherStripAt)[0];
     if (na < 1 || nb < 1 || na > 60 || nb > 60 || na + nb < 3) return;
-    auto vertex = [&](uint32_t at, uint32_t i, TVertex& t) {
-        const uint32_t* v = mem.Qw(at + 1 + i);
-        MakeVertex(f, static_cast<float>(v[0]), static_cast<float>(v[2]), Sample(v), detail_, t);
-    };
+    // Both borders' vertices, made once for both passes.
+    TVertex* own = g_list;
+    TVertex* other = g_list + 64;
+    MakeList(f, mem, kTerrainOwnStripAt + 1, na, detail_, own);
+    MakeList(f, mem, kTerrainOtherStripAt + 1, nb, detail_, other);
     auto key = [&](uint32_t at, uint32_t i) {
         const uint32_t* v = mem.Qw(at + 1 + i);
         return lower ? v[0] : v[2];
@@ -349,22 +557,18 @@ void TerrainProgram::Seam(VuState& vu) {
     for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
         uint32_t i = 0, j = 0;
-        TVertex a, b, n;
-        vertex(kTerrainOwnStripAt, 0, a);
-        vertex(kTerrainOtherStripAt, 0, b);
+        const TVertex* a = &own[0];
+        const TVertex* b = &other[0];
         // Walk both borders in order: the list whose next vertex comes first advances.
         while (i + 1 < na || j + 1 < nb) {
-            const bool own = j + 1 >= nb || (i + 1 < na && key(kTerrainOwnStripAt, i + 1) <=
-                                                               key(kTerrainOtherStripAt, j + 1));
-            if (own)
-                vertex(kTerrainOwnStripAt, ++i, n);
-            else
-                vertex(kTerrainOtherStripAt, ++j, n);
+            const bool mine = j + 1 >= nb || (i + 1 < na && key(kTerrainOwnStripAt, i + 1) <=
+                                                                key(kTerrainOtherStripAt, j + 1));
+            const TVertex* n = mine ? &own[++i] : &other[++j];
             if (lower)
-                Tri(out, f, a, b, n, clip_, pass == 1);
+                Tri(out, f, *a, *b, *n, clip_, pass == 1);
             else
-                Tri(out, f, a, n, b, clip_, pass == 1);
-            (own ? a : b) = n;
+                Tri(out, f, *a, *n, *b, clip_, pass == 1);
+            (mine ? a : b) = n;
         }
     }
 }

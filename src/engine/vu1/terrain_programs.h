@@ -54,6 +54,9 @@ public:
     // Whether full detail keeps a row's vertices for the next row (on by default; tests turn it off to
     // compare). Returns the previous setting.
     static bool KeepRows(bool keep);
+    // Whether full detail makes a row's vertices four at a time (on by default where the processor
+    // allows; tests turn it off to compare). Returns the previous setting.
+    static bool FourAtATime(bool on);
     struct Rows;  // full detail: the grid rows' vertices, kept from one MSCNT to the next
 
 private:

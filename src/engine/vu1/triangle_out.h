@@ -9,6 +9,7 @@
 #pragma once
 
 #include <algorithm>
+#include <array>
 #include <cstdint>
 #include <cstring>
 
@@ -83,12 +84,16 @@ public:
             CountOutsideWindow();
             return false;
         }
+        AppendPacked(a, b, c);
+        return true;
+    }
+    // Appends such a triangle without the window test (one known to pass it).
+    void AppendPacked(const uint32_t* a, const uint32_t* b, const uint32_t* c) {
         uint32_t* o = buf_ + 4 + n_ * 12;
         std::memcpy(o, a, 48);
         std::memcpy(o + 12, b, 48);
         std::memcpy(o + 24, c, 48);
         n_ += 3;
-        return true;
     }
     // Vertices buffered, and dropping the ones after the first n (a triangle that failed half way).
     uint32_t Buffered() const { return n_; }
@@ -107,6 +112,10 @@ public:
 
     // Whether the window test applies (independent triangles, dropping on).
     bool Windowed() const { return windowed_; }
+    // What the window test depends on: two outputs with the same give every triangle the same verdict.
+    std::array<int32_t, 7> Window() const {
+        return {windowed_ ? 1 : 0, ofx_, ofy_, scx0_, scx1_, scy0_, scy1_};
+    }
     // With the window test: whether the triangle of these three output vertices can draw a pixel of the
     // window: the rasteriser's own first test, the rows and columns whose pixel centres (window position *
     // 16 + 8) lie in the triangle's box, inside the scissor; then a zero area.

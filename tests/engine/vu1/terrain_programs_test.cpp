@@ -25,7 +25,34 @@ protected:
         Vu1Rig::SetUp();
         // The detail pass adds Cs * As to the base: its fading alpha shows in the pixels.
         console::gs::Gs().WriteReg(console::gs::kRegAlpha_1, 0x48);
+        // A 64 x 64 texture of noise at 2 MB, repeating, bilinear: modulated by the vertex colour.
+        TextureNoise();
         View(100.0f);
+    }
+    static constexpr uint64_t kTex0 = 8192ull | (1ull << 14) | (6ull << 26) | (6ull << 30) | (1ull << 34);
+    static void TextureNoise() {
+        std::mt19937 rng(77);
+        uint8_t* m = console::gs::Gs().Memory().Data() + (2u << 20);
+        for (uint32_t i = 0; i < 64 * 64 * 4; ++i) m[i] = uint8_t(rng());
+    }
+    static void TextureRegisters() {
+        for (uint32_t ctx = 0; ctx < 2; ++ctx) {
+            console::gs::Gs().WriteReg(console::gs::kRegTex0_1 + ctx, kTex0);
+            console::gs::Gs().WriteReg(console::gs::kRegTex1_1 + ctx, (1ull << 5) | (1ull << 6));
+        }
+    }
+    // The detail pass in context 2: the same frame and depth buffer, a scissor of its own.
+    static inline bool detailContext2 = false;
+    static void SetUpContext2() {
+        sceGsDrawEnv2 env;
+        sceGsSetDefDrawEnv2(&env, console::gs::kPsmCt32, 640, 448, console::gs::kZtstAlways,
+                            console::gs::kPsmZ24);
+        const auto* ad = reinterpret_cast<const uint64_t*>(&env);
+        for (int i = 0; i < 8; ++i)
+            console::gs::Gs().WriteReg(static_cast<uint32_t>(ad[i * 2 + 1]), ad[i * 2]);
+        console::gs::Gs().WriteReg(console::gs::kRegScissor_2,
+                                   100ull | (580ull << 16) | (30ull << 32) | (400ull << 48));
+        console::gs::Gs().WriteReg(console::gs::kRegAlpha_2, 0x48);
     }
     // Local to clip (rows are vectors): x = X, y = 0.3 (15 g - Z) - 0.5 Y, z = Z, w = 1.2 Z + 3 g.
     static void View(float g) {
@@ -36,9 +63,12 @@ protected:
         PutMatrix(8, c2s);
         PutFloats(engine::vu1::kTerrainParamsAt, g, 0.4f * g, g, 256 * 0.4f * g);
         PutFloats(engine::vu1::kTerrainParamsAt + 1, -28, 96, -4, 1.0f / 56);
-        PutTriangleTag(engine::vu1::kTerrainTagsAt);
-        const uint64_t detail[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 64) << 47) | (3ull << 60),
-                                    0x512};
+        // Both passes textured (perspective: S, T and Q all show in the pixels).
+        const uint64_t base[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8 | 16) << 47) | (3ull << 60),
+                                  0x512};
+        std::memcpy(console::vu::Vu1Memory().Qw(engine::vu1::kTerrainTagsAt), base, 16);
+        const uint64_t prim = 3 | 8 | 16 | 64 | (detailContext2 ? 512 : 0);
+        const uint64_t detail[2] = {(1ull << 15) | (1ull << 46) | (prim << 47) | (3ull << 60), 0x512};
         std::memcpy(console::vu::Vu1Memory().Qw(engine::vu1::kTerrainTagsAt + 1), detail, 16);
     }
     // Row r's samples into its buffer: random heights, or flat ground (every row the same data).
@@ -51,6 +81,9 @@ protected:
     // Returns the GS memory (frame and depth buffer).
     static std::vector<uint8_t> Subtile(uint32_t id, uint32_t seed, bool meddle) {
         std::memset(console::gs::Gs().Memory().Data(), 0, console::gs::LocalMemory::kSize);
+        TextureNoise();
+        TextureRegisters();
+        View(100.0f);
         std::mt19937 rng(seed);
         const bool flat = seed == 0;
         PutRow(0, rng, flat);
@@ -78,17 +111,21 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
             // Flat ground first: its rows hold the same samples, its last row is not the next one's first.
             const uint32_t seed = meddle ? 5 : 0;
             const bool old = TerrainProgram::KeepRows(false);
+            const bool oldFour = TerrainProgram::FourAtATime(false);
             const uint64_t t0 = TerrainProgram::TrianglesDrawn();
             const std::vector<uint8_t> fresh = Subtile(id, seed, meddle);
             const uint64_t t1 = TerrainProgram::TrianglesDrawn();
             TerrainProgram::KeepRows(true);
+            TerrainProgram::FourAtATime(true);
             const std::vector<uint8_t> kept = Subtile(id, seed, meddle);
             // Straight after, a second subtile: nothing of the first one's last row is taken.
             const std::vector<uint8_t> next = Subtile(id, seed, meddle);
             const uint64_t t2 = TerrainProgram::TrianglesDrawn();
             TerrainProgram::KeepRows(false);
+            TerrainProgram::FourAtATime(false);
             const std::vector<uint8_t> nextFresh = Subtile(id, seed, meddle);
             TerrainProgram::KeepRows(old);
+            TerrainProgram::FourAtATime(oldFour);
             EXPECT_TRUE(fresh == kept) << id << " " << meddle;
             EXPECT_TRUE(next == nextFresh) << id << " " << meddle;
             EXPECT_EQ(t2 - t1, t1 - t0 + TerrainProgram::TrianglesDrawn() - t2);
@@ -101,10 +138,56 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
         }
 }
 
+TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourAtATimeDrawTheSameAsOneByOne) {
+    std::mt19937 rng(8);
+    // Low detail: eight strips zigzagging across rows 20 .. 52, the last one vertex short.
+    PutInts(engine::vu1::kTerrainLowDetailAt, 8, 0, 0, 0);
+    uint32_t at = engine::vu1::kTerrainLowDetailVertsAt;
+    for (uint32_t k = 0; k < 8; ++k) {
+        const uint32_t n = k == 7 ? 27 : 28;
+        PutInts(engine::vu1::kTerrainLowDetailAt + 1 + k, n, 0, 0, 0);
+        for (uint32_t i = 0; i < n; ++i) PutInts(at++, i / 2 * 4, rng() % 10, 20 + 4 * k + (i & 1) * 4, 0);
+    }
+    // A lower seam: this subtile's last row (every sample) against the neighbour's first (every fourth).
+    PutInts(engine::vu1::kTerrainParamsAt + 3, 64, 1, 8, uint32_t(-4));
+    PutInts(engine::vu1::kTerrainOwnStripAt, 56, 0, 0, 0);
+    for (uint32_t x = 0; x < 56; ++x) PutInts(engine::vu1::kTerrainOwnStripAt + 1 + x, x, rng() % 10, 55, 0);
+    PutInts(engine::vu1::kTerrainOtherStripAt, 15, 0, 0, 0);
+    for (uint32_t x = 0; x < 15; ++x)
+        PutInts(engine::vu1::kTerrainOtherStripAt + 1 + x, x * 4, rng() % 10, 56, rng() % 3);
+    const uint32_t ids[] = {engine::vu1::kProgTerrainLod1ClipNew, engine::vu1::kProgTerrainLod1New,
+                            engine::vu1::kProgTerrainStitchingMultiTexture,
+                            engine::vu1::kProgTerrainStitching0};
+    for (uint32_t id : ids) {
+        std::vector<uint8_t> frames[2];
+        uint64_t prims[2];
+        for (int four = 0; four < 2; ++four) {
+            const bool old = TerrainProgram::FourAtATime(four == 1);
+            std::memset(console::gs::Gs().Memory().Data(), 0, console::gs::LocalMemory::kSize);
+            TextureNoise();
+            TextureRegisters();
+            const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
+            Run(id, true, true);
+            prims[four] = console::gs::Gs().PrimitivesDrawn() - p0;
+            TerrainProgram::FourAtATime(old);
+            const uint8_t* d = console::gs::Gs().Memory().Data();
+            frames[four].assign(d, d + console::gs::LocalMemory::kSize);
+        }
+        EXPECT_TRUE(frames[0] == frames[1]) << id;
+        EXPECT_EQ(prims[0], prims[1]) << id;
+        EXPECT_GT(prims[0], 40u) << id;
+    }
+}
+
 TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {
     // The guard band holds many triangles beside the window: dropped before they are sent (by their
     // corners' screen codes or the full test), the GS memory is the same as when the GS rejects them.
-    for (uint32_t id : {kLod0Clip, kLod0}) {
+    // Then with the detail pass in a window of its own (its triangles tested afresh).
+    SetUpContext2();
+    uint64_t droppedBefore[2] = {};
+    for (uint32_t id : {kLod0Clip, kLod0, kLod0Clip | 0x10000, kLod0 | 0x10000}) {
+        detailContext2 = (id & 0x10000) != 0;
+        id &= 0xFFFF;
         const bool old = TriangleOut::DropOutsideWindow(false);
         const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
         const std::vector<uint8_t> all = Subtile(id, 11, false);
@@ -115,10 +198,17 @@ TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {
         const uint64_t p2 = console::gs::Gs().PrimitivesDrawn();
         const uint64_t dropped = TriangleOut::OutsideWindow() - out0;
         TriangleOut::DropOutsideWindow(old);
-        EXPECT_TRUE(all == culled) << id;
+        EXPECT_TRUE(all == culled) << id << " detail in context 2: " << detailContext2;
         EXPECT_EQ(p2 - p1 + dropped, p1 - p0) << id;
         EXPECT_GT(dropped, (p1 - p0) / 4) << id;
+        // The detail pass's smaller window leaves out more.
+        if (detailContext2) {
+            EXPECT_GT(dropped, droppedBefore[id & 1]) << id;
+        } else {
+            droppedBefore[id & 1] = dropped;
+        }
     }
+    detailContext2 = false;
 }
 
 }  // namespace
