@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
@@ -34,6 +35,10 @@ void Wake(std::atomic<uint32_t>& word, int count) {
 }
 void WakeAll(std::atomic<uint32_t>& word) {
     Wake(word, INT_MAX);
+}
+
+double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // Whether two wrapping byte ranges of local memory share a byte.
@@ -218,6 +223,7 @@ void RasterBands::Publish(bool wakeAll) {
     // wait for them.
     if (wokenAt_ != queued_ && (wakeAll || queued_ - wokenAt_ >= kWakeBatch) && sleepers_.load() > 0) {
         wokenAt_ = queued_;
+        ++stats_.wakes;
         wake_.fetch_add(1);
         Wake(wake_, wakeAll ? INT_MAX : 1);
     }
@@ -233,34 +239,50 @@ uint64_t RasterBands::DoneBelow() const {
     return low;
 }
 
-void RasterBands::WaitDone(uint64_t target) {
+void RasterBands::WaitDone(uint64_t target, Wait why) {
     // Often done already (a state slot or queue entry reused long after its commands were drawn).
     if (target <= handedOut_ && DoneBelow() >= target) return;
     Publish(true);
     if (DoneBelow() >= target) return;
+    ++stats_.requests[int(why)];
+    const double t0 = timing_ ? Now() : 0;
     for (;;) {
         // Draw while waiting: any stretch nobody has taken.
-        while (DrawStretch(self_, selfStart_))
-            if (DoneBelow() >= target) return;
+        bool reached = false;
+        for (;;) {
+            const double d0 = timing_ ? Now() : 0;
+            if (!DrawStretch(self_, selfStart_)) break;
+            ++stats_.stretches;
+            if (timing_) stats_.drawSeconds += Now() - d0;
+            if (DoneBelow() >= target) {
+                reached = true;
+                break;
+            }
+        }
+        if (reached) break;
         bool ready = false;
         for (int s = 0; s < kSpins && !ready; ++s) {
             _mm_pause();
             if ((s & 15) == 15) ready = DoneBelow() >= target || AnyWork();
         }
-        if (DoneBelow() >= target) return;
+        if (DoneBelow() >= target) break;
         if (ready) continue;  // work to take
         // Sleep until the target is reached: the thread that gets there wakes us (it stores its progress
         // before it reads the target, and we store the target before we read the progress: one of the
         // two sees the other).
         waitTarget_.store(target);
         const uint32_t seen = doneWake_.load();
-        if (DoneBelow() < target && !AnyWork()) Sleep(doneWake_, seen);
+        if (DoneBelow() < target && !AnyWork()) {
+            ++stats_.callerSleeps;
+            Sleep(doneWake_, seen);
+        }
         waitTarget_.store(~0ull);
-        if (DoneBelow() >= target) return;
+        if (DoneBelow() >= target) break;
     }
+    if (timing_) stats_.waitSeconds[int(why)] += Now() - t0;
 }
 
-void RasterBands::Settle(uint32_t start, uint32_t bytes, bool write) {
+void RasterBands::Settle(uint32_t start, uint32_t bytes, bool write, Wait why) {
     if (!claimed_ || bytes == 0) return;
     bytes = std::min<uint32_t>(bytes, LocalMemory::kSize);
     auto clashes = [&](const uint64_t* bits) {
@@ -269,11 +291,11 @@ void RasterBands::Settle(uint32_t start, uint32_t bytes, bool write) {
     };
     bool clash = write && clashes(reads_);
     for (int k = 0; k < layoutCount_ && !clash; ++k) clash = clashes(layouts_[k].bits);
-    if (clash) Join();
+    if (clash) Join(why);
 }
 
-void RasterBands::Join() {
-    WaitDone(queued_);
+void RasterBands::Join(Wait why) {
+    WaitDone(queued_, why);
     ClearClaims();
 }
 
@@ -376,19 +398,26 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
                 continue;
             }
             if (ForBlocks(u.r.start, u.r.bytes, kBlocks,
-                          [&](uint32_t b0, uint32_t b1) { return AnyBits(l.bits, b0, b1); }))
+                          [&](uint32_t b0, uint32_t b1) { return AnyBits(l.bits, b0, b1); })) {
+                clashWhy_ = Wait::kWriteAfterRead;
                 return Fit::kQueueClash;
+            }
         }
         if (ForBlocks(u.r.start, u.r.bytes, kBlocks,
-                      [&](uint32_t b0, uint32_t b1) { return AnyBits(reads_, b0, b1); }))
+                      [&](uint32_t b0, uint32_t b1) { return AnyBits(reads_, b0, b1); })) {
+            clashWhy_ = Wait::kWriteAfterRead;
             return Fit::kQueueClash;
+        }
     }
     int newLayouts = 0;
     for (int i = 0; i < nUses; ++i)
         if (slot[i] < 0 &&
             !(i == 1 && slot[0] < 0 && sameLayout(uses[0], uses[1].base, uses[1].width, uses[1].bpp)))
             ++newLayouts;
-    if (layoutCount_ + newLayouts > kLayouts) return Fit::kQueueClash;
+    if (layoutCount_ + newLayouts > kLayouts) {
+        clashWhy_ = Wait::kLayouts;
+        return Fit::kQueueClash;
+    }
     // The same texture as the last primitive's, claimed since the queue last drained: no write has
     // reached it since (writes are checked against the reads), and its blocks are marked already.
     const bool texKnown = tex.bytes && claimed_ && tex.start == lastTex_.start && tex.bytes == lastTex_.bytes;
@@ -396,8 +425,10 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
         for (int k = 0; k < layoutCount_; ++k) {
             const Layout& l = layouts_[k];
             if (ForBlocks(tex.start, tex.bytes, kBlocks,
-                          [&](uint32_t b0, uint32_t b1) { return AnyBits(l.bits, b0, b1); }))
+                          [&](uint32_t b0, uint32_t b1) { return AnyBits(l.bits, b0, b1); })) {
+                clashWhy_ = Wait::kReadAfterWrite;
                 return Fit::kQueueClash;
+            }
         }
     }
 
@@ -436,16 +467,16 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     Fit fit = Claim(st, v, count, &rows);
     if (fit == Fit::kEmpty) return true;  // nothing inside the scissor: nothing to draw
     if (fit == Fit::kQueueClash) {
-        Join();
+        Join(clashWhy_);
         fit = Claim(st, v, count, &rows);
     }
     if (fit != Fit::kFits) {
-        Join();
+        Join(Wait::kAlone);
         return false;
     }
     if (statesPushed_ == 0 || stateVersion != lastVersion_) {
         StateSlot& s = states_[statesPushed_ % kStates];
-        if (statesPushed_ >= kStates) WaitDone(s.lastCommand + 1);
+        if (statesPushed_ >= kStates) WaitDone(s.lastCommand + 1, Wait::kStates);
         s.st = st;
         if (st.textured && (st.tpsm == kPsmT8 || st.tpsm == kPsmT4)) {
             // The device's palette may be reloaded while the command waits: draw with a copy.
@@ -456,7 +487,7 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
         ++statesPushed_;
     }
     const uint32_t state = uint32_t((statesPushed_ - 1) % kStates);
-    if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1);
+    if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1, Wait::kCommands);
     Command& c = commands_[queued_ % kCommands];
     c.kind = kind;
     c.state = state;
@@ -471,6 +502,8 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
         sl.list[sl.queued % kCommands].store(queued_, std::memory_order_relaxed);
         ++sl.queued;
     }
+    ++stats_.commands;
+    stats_.listed += uint64_t(last - firstBand + 1);
     states_[state].lastCommand = queued_;
     ++queued_;
     if (queued_ - handedOut_ >= kBatch) Publish(false);

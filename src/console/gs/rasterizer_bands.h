@@ -37,6 +37,37 @@ class RasterBands {
 public:
     static constexpr int kMaxThreads = 16;
 
+    // Why the caller waits for the workers.
+    enum class Wait : uint8_t {
+        kFlush,           // outside access to local memory
+        kDisplay,         // the display readout
+        kTransfer,        // an image transfer over what queued primitives touch
+        kPalette,         // a palette load from what queued primitives write
+        kTexture,         // an expanded palette texture made from what queued primitives write
+        kRetire,          // retired palette expansions released
+        kReadAfterWrite,  // a primitive reading what a queued one writes (a picture drawn, then a texture)
+        kWriteAfterRead,  // a primitive writing what a queued one reads, or through another buffer layout
+        kLayouts,         // more buffer layouts than the queue tracks
+        kAlone,           // a primitive the caller draws alone (it reads what it writes)
+        kStates,          // the ring of drawing states full
+        kCommands,        // the ring of commands full
+        kCount
+    };
+    // Counters for measuring (bench and tests): plain counts are always kept, times only while timing is on.
+    struct Stats {
+        uint64_t requests[int(Wait::kCount)] = {};   // waits asked for that found something to wait for
+        double waitSeconds[int(Wait::kCount)] = {};  // the caller's time in those waits (timing on)
+        double drawSeconds = 0;                      // of which drawing stretches itself (timing on)
+        uint64_t commands = 0;                       // primitives queued
+        uint64_t listed = 0;                         // slot entries made for them (each one a set-up)
+        uint64_t stretches = 0;                      // stretches the caller drew while waiting
+        uint64_t wakes = 0;                          // wake-up calls to sleeping workers
+        uint64_t callerSleeps = 0;                   // times the caller slept waiting
+    };
+    const Stats& Statistics() const { return stats_; }
+    void ResetStatistics() { stats_ = Stats{}; }
+    void SetTiming(bool on) { timing_ = on; }
+
     // `threads` drawing threads (2..kMaxThreads): threads - 1 workers, and the caller, which draws too
     // whenever it waits for them. Null when the threads cannot be started.
     static RasterBands* Create(LocalMemory& mem, int threads);
@@ -45,12 +76,12 @@ public:
     // Queues a primitive drawn with `st`; `stateVersion` changes whenever the state does. Returns false when
     // the primitive cannot be shared out: the queue is drained and the caller draws it itself.
     bool Queue(PrimKind kind, const DrawState& st, uint64_t stateVersion, const GsVertex* v);
-    // Waits until every queued primitive is drawn.
-    void Join();
+    // Waits until every queued primitive is drawn; `why` is counted.
+    void Join(Wait why = Wait::kFlush);
     // Waits for the queued primitives that touch local memory bytes [start, start + bytes) in a way that
     // clashes with the caller's access (a write clashes with any use, a read with writes only). Transfers
     // and palette loads call this instead of Join, so they do not stall the workers over unrelated work.
-    void Settle(uint32_t start, uint32_t bytes, bool write);
+    void Settle(uint32_t start, uint32_t bytes, bool write, Wait why);
     // Pixels the workers have processed (complete after Join).
     uint64_t PixelsProcessed() const;
     int Threads() const { return threads_; }
@@ -121,7 +152,7 @@ private:
     bool AnyWork() const;
     // Every command before the returned one is drawn (as far as the commands published go).
     uint64_t DoneBelow() const;
-    void WaitDone(uint64_t target);
+    void WaitDone(uint64_t target, Wait why);
     void Publish(bool wakeAll);
     Fit Claim(const DrawState& st, const GsVertex* v, int count, RowSpan* rows);
     void ClearClaims();
@@ -150,7 +181,10 @@ private:
     int layoutCount_ = 0;
     uint64_t reads_[kWords];
     bool claimed_ = false;
-    Range lastTex_{0, 0};  // the texel range last marked as read
+    Range lastTex_{0, 0};                    // the texel range last marked as read
+    Wait clashWhy_ = Wait::kReadAfterWrite;  // why the last claim clashed with the queue
+    Stats stats_;
+    bool timing_ = false;
 };
 
 }  // namespace console::gs
