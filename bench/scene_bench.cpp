@@ -51,9 +51,11 @@ struct BandStats {
         for (int i = 0; i < int(Bands::Wait::kCount); ++i) {
             sum.requests[i] += after.requests[i] - before.requests[i];
             sum.waitSeconds[i] += after.waitSeconds[i] - before.waitSeconds[i];
+            sum.dependencies[i] += after.dependencies[i] - before.dependencies[i];
         }
         sum.drawSeconds += after.drawSeconds - before.drawSeconds;
         sum.commands += after.commands - before.commands;
+        sum.dependencyRecords += after.dependencyRecords - before.dependencyRecords;
         sum.listed += after.listed - before.listed;
         sum.stretches += after.stretches - before.stretches;
         sum.wakes += after.wakes - before.wakes;
@@ -62,9 +64,9 @@ struct BandStats {
     }
     void Print(const char* name, int threads, double frameMs) const {
         if (frames == 0) return;
-        static const char* const kNames[] = {"flush",   "display", "transfer", "palette",
-                                             "texture", "retire",  "raw",      "war",
-                                             "layouts", "alone",   "states",   "commands"};
+        static const char* const kNames[] = {"flush",  "display",  "transfer", "palette", "texture",
+                                             "retire", "raw",      "war",      "layouts", "alone",
+                                             "states", "palettes", "deps",     "commands"};
         static_assert(sizeof(kNames) / sizeof(kNames[0]) == size_t(Bands::Wait::kCount));
         const double n = frames;
         std::fprintf(stderr, "%s threads %d: frame %.2f ms; per frame: waits (count/ms)", name, threads,
@@ -76,6 +78,10 @@ struct BandStats {
                 std::fprintf(stderr, " %s %.1f/%.2f", kNames[i], sum.requests[i] / n,
                              sum.waitSeconds[i] * 1e3 / n);
         }
+        std::fprintf(stderr, "; queued behind others (count)");
+        for (int i = 0; i < int(Bands::Wait::kCount); ++i)
+            if (sum.dependencies[i]) std::fprintf(stderr, " %s %.1f", kNames[i], sum.dependencies[i] / n);
+        std::fprintf(stderr, " in %.1f dependencies", sum.dependencyRecords / n);
         std::fprintf(stderr,
                      "; waited %.2f ms of which drawing %.2f ms (%.1f stretches), %.1f sleeps; %.0f prims, "
                      "%.2f slots each; %.1f wakes\n",
