@@ -90,14 +90,15 @@ uint32_t MaxTexel(uint32_t mode, uint32_t log2Size, uint32_t mn, uint32_t mx) {
 }
 
 // The texel rows (inclusive) a primitive can read. A sprite's coordinates run linearly between its
-// corners', so with the rows clamped to the texture it reads the rows between its corners' (two to spare
-// each way for filtering and rounding); other primitives may read any row.
+// corners', so it reads the rows between its corners' (two to spare each way for filtering and rounding):
+// clamped to the texture, or as they are when they lie inside it (repeating changes none of them). Other
+// primitives may read any row.
 struct TexelRows {
     uint32_t first, last;
 };
 TexelRows SpriteTexelRows(PrimKind kind, const DrawState& st, const GsVertex* v) {
     const TexelRows all{0, UINT32_MAX};
-    if (kind != PrimKind::kSprite || st.wmt != 1) return all;
+    if (kind != PrimKind::kSprite || (st.wmt != 0 && st.wmt != 1)) return all;
     double t[2];
     for (int i = 0; i < 2; ++i) {
         if (st.uvTexels) {
@@ -108,8 +109,11 @@ TexelRows SpriteTexelRows(PrimKind kind, const DrawState& st, const GsVertex* v)
         if (!(std::fabs(t[i]) < 1e7)) return all;  // NaN too
     }
     const int64_t top = int64_t(1) << st.th;
-    const int64_t lo = std::clamp<int64_t>(int64_t(std::floor(std::min(t[0], t[1]))) - 2, 0, top - 1);
-    const int64_t hi = std::clamp<int64_t>(int64_t(std::floor(std::max(t[0], t[1]))) + 2, 0, top - 1);
+    int64_t lo = int64_t(std::floor(std::min(t[0], t[1]))) - 2;
+    int64_t hi = int64_t(std::floor(std::max(t[0], t[1]))) + 2;
+    if (st.wmt == 0 && (lo < 0 || hi >= top)) return all;
+    lo = std::clamp<int64_t>(lo, 0, top - 1);
+    hi = std::clamp<int64_t>(hi, 0, top - 1);
     return TexelRows{uint32_t(lo), uint32_t(hi)};
 }
 

@@ -104,8 +104,8 @@ TEST(GsThreads, EveryThreadCountDrawsTheSameScreen) {
 // Rounds of a frame's drawing where the threads must keep to the order of primitives that depend on each
 // other without the caller draining the queue: a small picture drawn, read as a texture by the screen's
 // triangles, drawn over again while those still wait, and read again; then the whole screen copied (a
-// sprite, clamped texels, once nearest and once filtered) into another buffer, and the next round drawing
-// over the screen and its depth while the copies may still wait.
+// sprite, nearest or filtered, its texels clamped or repeated) into another buffer, and the next round
+// drawing over the screen and its depth while the copies may still wait.
 std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* stats = nullptr) {
     constexpr uint32_t kCopyPage = 320;
     Fixture f(threads);
@@ -138,18 +138,19 @@ std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* 
             .Set(kRegTest_1, TestReg(false, kZtstAlways));
         triangles(60, 64, 64, false);
     };
-    auto copy = [&](bool filtered) {
+    auto copy = [&](bool filtered, bool repeat) {
         p.Set(kRegFrame_1, Frame(kCopyPage, kW / 64, kPsmCt32))
             .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1))
             .Set(kRegTest_1, TestReg(false, kZtstAlways))
-            .Set(kRegTex0_1, Tex0(kFramePage * 32, kW / 64, kPsmCt32, 10, 9, true, kTfxModulate))
+            // 1024 rows: the copy's own buffer lies inside them, past the rows the sprite reads.
+            .Set(kRegTex0_1, Tex0(kFramePage * 32, kW / 64, kPsmCt32, 10, 10, true, kTfxModulate))
             .Set(kRegTex1_1, filtered ? 0x60 : 0)
-            .Set(kRegClamp_1, 5)  // clamped on both axes
+            .Set(kRegClamp_1, repeat ? 0 : 5)  // repeated or clamped on both axes
             .Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true))
             .Set(kRegRgbaq, Rgbaq(128, 128, 128, 128))
-            .Set(kRegUv, Uv(filtered ? 8 : 0, 0))
+            .Set(kRegUv, Uv(filtered ? 8 : 0, repeat ? 32 : 0))
             .Set(kRegXyz2, Xyz(0, 0, 0))
-            .Set(kRegUv, Uv(kW * 16, kH * 16))
+            .Set(kRegUv, Uv(kW * 16, kH * 16 + (repeat ? 32 : 0)))
             .Set(kRegXyz2, Xyz(int(kW) * 16, int(kH) * 16, 0));
     };
     for (int round = 0; round < 3; ++round) {
@@ -162,7 +163,7 @@ std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* 
         picture();  // over the picture the triangles just queued still read
         screen();
         triangles(300, int(kW), int(kH), true);
-        copy(round == 1);
+        copy(round == 1, round == 2);
         f.Send(p);
         p = AdPacket();
     }
