@@ -10,6 +10,8 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <vector>
 
 #include "app/main_loop.h"
@@ -36,6 +38,59 @@ double Median(std::vector<double> t) {
     return t[t.size() / 2];
 }
 
+// With QZ_BANDS_STATS set in the environment: the rasteriser threads' waits over the drawn frames, timed, on
+// stderr (the timing costs a clock read per wait and per stretch the caller draws).
+using Bands = console::gs::RasterBands;
+bool BandStatsWanted() {
+    return std::getenv("QZ_BANDS_STATS") != nullptr;
+}
+struct BandStats {
+    Bands::Stats sum;
+    int frames = 0;
+    void Add(const Bands::Stats& before, const Bands::Stats& after) {
+        for (int i = 0; i < int(Bands::Wait::kCount); ++i) {
+            sum.requests[i] += after.requests[i] - before.requests[i];
+            sum.waitSeconds[i] += after.waitSeconds[i] - before.waitSeconds[i];
+            sum.dependencies[i] += after.dependencies[i] - before.dependencies[i];
+        }
+        sum.drawSeconds += after.drawSeconds - before.drawSeconds;
+        sum.commands += after.commands - before.commands;
+        sum.dependencyRecords += after.dependencyRecords - before.dependencyRecords;
+        sum.listed += after.listed - before.listed;
+        sum.stretches += after.stretches - before.stretches;
+        sum.wakes += after.wakes - before.wakes;
+        sum.callerSleeps += after.callerSleeps - before.callerSleeps;
+        ++frames;
+    }
+    void Print(const char* name, int threads, double frameMs) const {
+        if (frames == 0) return;
+        static const char* const kNames[] = {"flush",  "display",  "transfer", "palette", "texture",
+                                             "retire", "raw",      "war",      "layouts", "alone",
+                                             "states", "palettes", "deps",     "commands"};
+        static_assert(sizeof(kNames) / sizeof(kNames[0]) == size_t(Bands::Wait::kCount));
+        const double n = frames;
+        std::fprintf(stderr, "%s threads %d: frame %.2f ms; per frame: waits (count/ms)", name, threads,
+                     frameMs);
+        double total = 0;
+        for (int i = 0; i < int(Bands::Wait::kCount); ++i) {
+            total += sum.waitSeconds[i];
+            if (sum.requests[i])
+                std::fprintf(stderr, " %s %.1f/%.2f", kNames[i], sum.requests[i] / n,
+                             sum.waitSeconds[i] * 1e3 / n);
+        }
+        std::fprintf(stderr, "; queued behind others (count)");
+        for (int i = 0; i < int(Bands::Wait::kCount); ++i)
+            if (sum.dependencies[i]) std::fprintf(stderr, " %s %.1f", kNames[i], sum.dependencies[i] / n);
+        std::fprintf(stderr, " in %.1f dependencies", sum.dependencyRecords / n);
+        std::fprintf(stderr,
+                     "; waited %.2f ms of which drawing %.2f ms (%.1f stretches), %.1f sleeps; %.0f prims, "
+                     "%.2f slots each; %.1f wakes\n",
+                     total * 1e3 / n, sum.drawSeconds * 1e3 / n, sum.stretches / n, sum.callerSleeps / n,
+                     sum.commands / n, sum.commands ? double(sum.listed) / double(sum.commands) : 0.0,
+                     sum.wakes / n);
+    }
+};
+
 void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     void* common = benchrace::BootSampleDisc();
     console::gs::Gs().SetRasterThreads(int(state.range(0)));
@@ -48,6 +103,10 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     std::vector<double> t[kKinds];
     double pictures = 0, particles = 0;
     int racers = 0;
+    Bands* bands = console::gs::Gs().Bands();
+    const bool bandStats = bands && BandStatsWanted();
+    if (bandStats) bands->SetTiming(true);
+    BandStats stats;
     for (auto _ : state) {
         // The bikes read the game's own options record.
         gameOptions = benchrace::AttractOptions();
@@ -66,11 +125,13 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
             CShadowView::raceOptions = kind == 1 ? 0 : shadowsOn;
             CParticleSystem::raceOptions = kind == 2 ? 0 : particlesOn;
             CMotionView::raceOptions = kind == 3 ? 0 : modelsOn;
+            const Bands::Stats before = bands ? bands->Statistics() : Bands::Stats{};
             const auto t0 = Clock::now();
             race->updateGame();
             if (!counted) continue;
             t[kind].push_back(std::chrono::duration<double>(Clock::now() - t0).count());
             if (kind != 0) continue;
+            if (bandStats) stats.Add(before, bands->Statistics());
             for (auto* o : CQzGame::view[0]->_objects)
                 if (auto* s = dynamic_cast<CShadowMotionView*>(o)) pictures += s->texturesMade;
             if (CParticleSystem* ps = CParticleSystem::instance)
@@ -82,9 +143,11 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
         CQzGame::drawFrames = true;
         delete race;
     }
+    if (bandStats) bands->SetTiming(false);
     console::dma::SetStageMode(console::dma::StageMode::kInline);
     console::gs::Gs().SetRasterThreads(1);
     const double full = Median(t[0]), undrawn = Median(t[4]);
+    stats.Print("race", int(state.range(0)), full * 1000.0);
     const double drawing = std::max(full - undrawn, 1e-9);
     state.counters["racers"] = racers;
     state.counters["frame_ms"] = full * 1000.0;
@@ -108,6 +171,10 @@ void BM_SceneSplitScreen(benchmark::State& state) {
     DLManager.setDemoLoopState(DL_DISABLED);
     constexpr int kWarmUp = 450, kRun = 6, kSkip = 2, kRuns = 100;
     std::vector<double> t[2];
+    Bands* bands = console::gs::Gs().Bands();
+    const bool bandStats = bands && BandStatsWanted();
+    if (bandStats) bands->SetTiming(true);
+    BandStats stats;
     console::PadInput go = console::PadIdle();
     go.buttons = console::kPadCross;
     for (auto _ : state) {
@@ -125,19 +192,23 @@ void BM_SceneSplitScreen(benchmark::State& state) {
             const int kind = f / kRun % 2;
             CQzGame::drawFrames = kind == 0;
             for (int port = 0; port < 2; ++port) console::PadSetInput(port, 0, go);
+            const Bands::Stats before = bands ? bands->Statistics() : Bands::Stats{};
             const auto t0 = Clock::now();
             race->updateGame();
-            if (f % kRun >= kSkip)
-                t[kind].push_back(std::chrono::duration<double>(Clock::now() - t0).count());
+            if (f % kRun < kSkip) continue;
+            t[kind].push_back(std::chrono::duration<double>(Clock::now() - t0).count());
+            if (kind == 0 && bandStats) stats.Add(before, bands->Statistics());
         }
         CQzGame::drawFrames = true;
         race->updateGame();
         race->updateGame();
         delete race;
     }
+    if (bandStats) bands->SetTiming(false);
     console::dma::SetStageMode(console::dma::StageMode::kInline);
     console::gs::Gs().SetRasterThreads(1);
     const double full = Median(t[0]), undrawn = Median(t[1]);
+    stats.Print("split", int(state.range(0)), full * 1000.0);
     state.counters["views"] = double(CQzGame::numOfHumanRacers);
     state.counters["frame_ms"] = full * 1000.0;
     state.counters["undrawn_ms"] = undrawn * 1000.0;

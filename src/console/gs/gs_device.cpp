@@ -521,7 +521,7 @@ void GsDevice::LoadClut() {
     const bool bits16 = t.CPSM == kPsmCt16 || t.CPSM == kPsmCt16S;
     // Queued primitives keep the palette they were queued with; only the ones still drawing into the
     // palette's source are waited for. The next primitive takes the new palette with a new state.
-    if (bands_) bands_->Settle(base, count * (bits16 ? 2u : 4u), false);
+    if (bands_) bands_->Settle(base, count * (bits16 ? 2u : 4u), false, RasterBands::Wait::kPalette);
     ++stateVersion_;
     state_.version = stateVersion_;
     for (uint32_t i = 0; i < count; ++i) {
@@ -594,7 +594,7 @@ void GsDevice::SettleTransfer(const Transfer& t, bool write) const {
                    end = uint64_t(t.y0 + t.h - 1) * t.stride + t.x0 + t.w;
     const uint64_t a = bytes ? first * uint64_t(bytes) : first / 2,
                    b = bytes ? end * uint64_t(bytes) : (end + 1) / 2;
-    bands_->Settle(uint32_t(t.base + a), uint32_t(b - a), write);
+    bands_->Settle(uint32_t(t.base + a), uint32_t(b - a), write, RasterBands::Wait::kTransfer);
 }
 
 void GsDevice::StartTransfer() {
@@ -881,7 +881,7 @@ void GsDevice::ToggleField() {
 }
 
 bool GsDevice::ReadDisplay(uint8_t* rgba) const {
-    Flush();
+    Flush(RasterBands::Wait::kDisplay);
     const GsPmode pm = RegFrom<GsPmode>(pmode_);
     int circuit = -1;
     if (pm.EN1) {

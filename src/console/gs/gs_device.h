@@ -33,9 +33,11 @@ public:
     static int DefaultRasterThreads();
     int RasterThreads() const { return bands_ ? bands_->Threads() : 1; }
     // Waits until every queued primitive is drawn (anything that reads local memory does this itself).
-    void Flush() const {
-        if (bands_) bands_->Join();
+    void Flush(RasterBands::Wait why = RasterBands::Wait::kFlush) const {
+        if (bands_) bands_->Join(why);
     }
+    // The rasteriser threads (null: one thread), for their counters.
+    RasterBands* Bands() const { return bands_; }
 
     // Registers and privileged registers back to their power-on values; local memory cleared when asked.
     void Reset(bool clearMemory);

@@ -6,7 +6,9 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <climits>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -34,6 +36,10 @@ void Wake(std::atomic<uint32_t>& word, int count) {
 }
 void WakeAll(std::atomic<uint32_t>& word) {
     Wake(word, INT_MAX);
+}
+
+double Now() {
+    return std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
 }
 
 // Whether two wrapping byte ranges of local memory share a byte.
@@ -83,7 +89,45 @@ uint32_t MaxTexel(uint32_t mode, uint32_t log2Size, uint32_t mn, uint32_t mx) {
     }
 }
 
+// The texel rows (inclusive) a primitive can read. A sprite's coordinates run linearly between its
+// corners', so it reads the rows between its corners' (two to spare each way for filtering and rounding):
+// clamped to the texture, or as they are when they lie inside it (repeating changes none of them). Other
+// primitives may read any row.
+struct TexelRows {
+    uint32_t first, last;
+};
+TexelRows SpriteTexelRows(PrimKind kind, const DrawState& st, const GsVertex* v) {
+    const TexelRows all{0, UINT32_MAX};
+    if (kind != PrimKind::kSprite || (st.wmt != 0 && st.wmt != 1)) return all;
+    double t[2];
+    for (int i = 0; i < 2; ++i) {
+        if (st.uvTexels) {
+            t[i] = v[i].v / 16.0;
+        } else {
+            t[i] = (v[i].q != 0.0f ? double(v[i].t) / double(v[i].q) : 0.0) * double(1u << st.th);
+        }
+        if (!(std::fabs(t[i]) < 1e7)) return all;  // NaN too
+    }
+    const int64_t top = int64_t(1) << st.th;
+    int64_t lo = int64_t(std::floor(std::min(t[0], t[1]))) - 2;
+    int64_t hi = int64_t(std::floor(std::max(t[0], t[1]))) + 2;
+    if (st.wmt == 0 && (lo < 0 || hi >= top)) return all;
+    lo = std::clamp<int64_t>(lo, 0, top - 1);
+    hi = std::clamp<int64_t>(hi, 0, top - 1);
+    return TexelRows{uint32_t(lo), uint32_t(hi)};
+}
+
 }  // namespace
+
+bool RasterBands::Layout::Any(uint32_t b0, uint32_t b1) const {
+    return b1 >= lo && b0 <= hi && AnyBits(bits, b0, b1);
+}
+
+void RasterBands::Layout::Mark(uint32_t b0, uint32_t b1) {
+    lo = std::min(lo, b0);
+    hi = std::max(hi, b1);
+    SetBits(bits, b0, b1);
+}
 
 RasterBands::RasterBands(LocalMemory& mem, int threads) : mem_(mem), threads_(threads), self_(mem, true) {
     std::memset(reads_, 0, sizeof(reads_));
@@ -137,12 +181,26 @@ void* RasterBands::ThreadMain(void* worker) {
     return nullptr;
 }
 
+bool RasterBands::SlotReady(const Slot& sl) const {
+    const uint64_t d = sl.done.load();
+    if (d >= sl.published.load() || sl.busy.load()) return false;
+    const uint64_t dep = sl.list[d % kCommands].load(std::memory_order_relaxed) & ((1u << kDepBits) - 1);
+    return dep == 0 || const_cast<RasterBands*>(this)->DepMet(const_cast<Dep&>(deps_[dep - 1]), false);
+}
+
 bool RasterBands::AnyWork() const {
     for (const Slot& sl : slots_)
-        if (sl.done.load() < sl.published.load() && !sl.busy.load()) return true;
+        if (SlotReady(sl)) return true;
     return false;
 }
 
+bool RasterBands::DepMet(Dep& d, bool mark) {
+    if (d.met.load(std::memory_order_acquire)) return true;
+    for (int i = 0; i < kSlots; ++i)
+        if (slots_[i].done.load() < d.pos[i].load(std::memory_order_relaxed)) return false;
+    if (mark) d.met.store(true, std::memory_order_release);
+    return true;
+}
 bool RasterBands::DrawStretch(Rasterizer& rast, int& start) {
     for (int k = 0; k < kSlots; ++k) {
         const int i = (start + k) % kSlots;
@@ -150,27 +208,42 @@ bool RasterBands::DrawStretch(Rasterizer& rast, int& start) {
         if (sl.done.load(std::memory_order_relaxed) >= sl.published.load(std::memory_order_acquire) ||
             sl.busy.load(std::memory_order_relaxed) || sl.busy.exchange(true, std::memory_order_acquire))
             continue;
-        // Taken: nobody else moves `done` until it is given back.
-        uint64_t next = sl.done.load(std::memory_order_relaxed);
+        // Taken: nobody else moves `done` until it is given back. The stretch ends early at a command
+        // whose dependency is not drawn yet.
+        const uint64_t first = sl.done.load(std::memory_order_relaxed);
         const uint64_t end =
-            std::min<uint64_t>(sl.published.load(std::memory_order_acquire), next + kStretch);
+            std::min<uint64_t>(sl.published.load(std::memory_order_acquire), first + kStretch);
         rast.SetBand(i, kSlots);
-        for (; next < end; ++next)
-            Draw(rast, commands_[sl.list[next % kCommands].load(std::memory_order_relaxed) % kCommands]);
+        uint64_t next = first;
+        for (; next < end; ++next) {
+            const uint64_t e = sl.list[next % kCommands].load(std::memory_order_relaxed);
+            const uint64_t dep = e & ((1u << kDepBits) - 1);
+            if (dep && !DepMet(deps_[dep - 1], true)) break;
+            Draw(rast, commands_[(e >> kDepBits) % kCommands]);
+        }
         // Sequentially consistent: the check of `waitTarget_` below must not pass these stores.
-        sl.done.store(next);
+        if (next != first) sl.done.store(next);
         sl.busy.store(false);
+        if (next == first) continue;
         start = i;
         const uint64_t target = waitTarget_.load();
         if (target != ~0ull && DoneBelow() >= target) {
             doneWake_.fetch_add(1);
             WakeAll(doneWake_);
         }
+        // More work than this thread takes next (a dependency met, say): a sleeping worker shares it.
+        if (sleepers_.load() > 0) {
+            int ready = 0;
+            for (const Slot& o : slots_) ready += SlotReady(o) ? 1 : 0;
+            if (ready >= 2) {
+                wake_.fetch_add(1);
+                Wake(wake_, 1);
+            }
+        }
         return true;
     }
     return false;
 }
-
 void RasterBands::Run(Worker& w) {
     for (;;) {
         if (DrawStretch(w.rast, w.start)) continue;
@@ -218,6 +291,7 @@ void RasterBands::Publish(bool wakeAll) {
     // wait for them.
     if (wokenAt_ != queued_ && (wakeAll || queued_ - wokenAt_ >= kWakeBatch) && sleepers_.load() > 0) {
         wokenAt_ = queued_;
+        ++stats_.wakes;
         wake_.fetch_add(1);
         Wake(wake_, wakeAll ? INT_MAX : 1);
     }
@@ -228,39 +302,59 @@ uint64_t RasterBands::DoneBelow() const {
     for (const Slot& sl : slots_) {
         const uint64_t d = sl.done.load();
         if (d < sl.published.load())
-            low = std::min(low, sl.list[d % kCommands].load(std::memory_order_relaxed));
+            low = std::min(low, sl.list[d % kCommands].load(std::memory_order_relaxed) >> kDepBits);
     }
     return low;
 }
 
-void RasterBands::WaitDone(uint64_t target) {
+uint64_t RasterBands::Floor() {
+    if (floor_ < handedOut_) floor_ = std::max(floor_, std::min(DoneBelow(), handedOut_));
+    return floor_;
+}
+void RasterBands::WaitDone(uint64_t target, Wait why) {
     // Often done already (a state slot or queue entry reused long after its commands were drawn).
-    if (target <= handedOut_ && DoneBelow() >= target) return;
+    if (target <= floor_ || (target <= handedOut_ && Floor() >= target)) return;
     Publish(true);
-    if (DoneBelow() >= target) return;
+    if (Floor() >= target) return;
+    ++stats_.requests[int(why)];
+    const double t0 = timing_ ? Now() : 0;
     for (;;) {
         // Draw while waiting: any stretch nobody has taken.
-        while (DrawStretch(self_, selfStart_))
-            if (DoneBelow() >= target) return;
+        bool reached = false;
+        for (;;) {
+            const double d0 = timing_ ? Now() : 0;
+            if (!DrawStretch(self_, selfStart_)) break;
+            ++stats_.stretches;
+            if (timing_) stats_.drawSeconds += Now() - d0;
+            if (DoneBelow() >= target) {
+                reached = true;
+                break;
+            }
+        }
+        if (reached) break;
         bool ready = false;
         for (int s = 0; s < kSpins && !ready; ++s) {
             _mm_pause();
             if ((s & 15) == 15) ready = DoneBelow() >= target || AnyWork();
         }
-        if (DoneBelow() >= target) return;
+        if (DoneBelow() >= target) break;
         if (ready) continue;  // work to take
         // Sleep until the target is reached: the thread that gets there wakes us (it stores its progress
         // before it reads the target, and we store the target before we read the progress: one of the
         // two sees the other).
         waitTarget_.store(target);
         const uint32_t seen = doneWake_.load();
-        if (DoneBelow() < target && !AnyWork()) Sleep(doneWake_, seen);
+        if (DoneBelow() < target && !AnyWork()) {
+            ++stats_.callerSleeps;
+            Sleep(doneWake_, seen);
+        }
         waitTarget_.store(~0ull);
-        if (DoneBelow() >= target) return;
+        if (DoneBelow() >= target) break;
     }
+    if (timing_) stats_.waitSeconds[int(why)] += Now() - t0;
 }
 
-void RasterBands::Settle(uint32_t start, uint32_t bytes, bool write) {
+void RasterBands::Settle(uint32_t start, uint32_t bytes, bool write, Wait why) {
     if (!claimed_ || bytes == 0) return;
     bytes = std::min<uint32_t>(bytes, LocalMemory::kSize);
     auto clashes = [&](const uint64_t* bits) {
@@ -268,12 +362,14 @@ void RasterBands::Settle(uint32_t start, uint32_t bytes, bool write) {
                          [&](uint32_t b0, uint32_t b1) { return AnyBits(bits, b0, b1); });
     };
     bool clash = write && clashes(reads_);
+    for (int k = 0; k < pictureCount_ && write && !clash; ++k)
+        clash = Overlap(start & kMask, bytes, pictures_[k].tex.start, pictures_[k].tex.bytes);
     for (int k = 0; k < layoutCount_ && !clash; ++k) clash = clashes(layouts_[k].bits);
-    if (clash) Join();
+    if (clash) Join(why);
 }
 
-void RasterBands::Join() {
-    WaitDone(queued_);
+void RasterBands::Join(Wait why) {
+    WaitDone(queued_, why);
     ClearClaims();
 }
 
@@ -284,14 +380,19 @@ uint64_t RasterBands::PixelsProcessed() const {
 }
 
 void RasterBands::ClearClaims() {
+    floor_ = queued_;  // called with every command drawn
     if (!claimed_) return;
     std::memset(reads_, 0, sizeof(reads_));
+    std::memset(readPos_, 0, sizeof(readPos_));
+    pictureCount_ = 0;
+    lastPicture_ = -1;
     layoutCount_ = 0;
     lastTex_ = Range{0, 0};
+    lastTexNeeds_ = false;
     claimed_ = false;
 }
-
-RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int count, RowSpan* rows) {
+RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const GsVertex* v, int count,
+                                    Claimed* c) {
     // Pixels the primitive can cover: its vertices' box with a pixel to spare, inside the scissor.
     int32_t minX = v[0].x, maxX = v[0].x, minY = v[0].y, maxY = v[0].y;
     for (int i = 1; i < count; ++i) {
@@ -305,7 +406,11 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
     const int64_t ya = std::max<int64_t>(FloorDiv(minY, 16) - 1, st.scy0);
     const int64_t yb = std::min<int64_t>(FloorDiv(maxY, 16) + 1, st.scy1);
     if (xa > xb || ya > yb) return Fit::kEmpty;
-    *rows = {int(ya), int(yb)};
+    c->first = int(ya);
+    c->last = int(yb);
+    c->layout[0] = c->layout[1] = -1;
+    c->reads = false;
+    c->needs = false;
 
     // The frame's and (when tested) the depth buffer's bytes, through their layouts. A row's last group
     // of four may rewrite up to three pixels past its end (inside the row).
@@ -338,26 +443,28 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
     // The texels it can read (with room for a vector load past the last one).
     Range tex{0, 0};
     if (st.textured) {
+        TexelRows rowsRead = SpriteTexelRows(kind, st, v);
         const uint32_t umax = MaxTexel(st.wms, st.tw, st.minu, st.maxu);
-        const uint32_t vmax = MaxTexel(st.wmt, st.th, st.minv, st.maxv);
+        const uint32_t vmax = std::min(MaxTexel(st.wmt, st.th, st.minv, st.maxv), rowsRead.last);
+        const uint64_t firstTexel = uint64_t(std::min(rowsRead.first, vmax)) * st.tbw * 64u;
         const uint64_t last = uint64_t(vmax) * st.tbw * 64u + umax;
-        uint64_t bytes;
-        switch (st.tpsm) {
-            case kPsmT8:
-                bytes = last + 1;
-                break;
-            case kPsmT4:
-                bytes = last / 2 + 1;
-                break;
-            case kPsmCt16:
-            case kPsmCt16S:
-                bytes = (last + 1) * 2;
-                break;
-            default:
-                bytes = (last + 1) * 4;
-                break;
-        }
-        tex = Range{st.tBase & kMask, uint32_t(std::min<uint64_t>(bytes + 64, LocalMemory::kSize))};
+        auto byteOf = [&](uint64_t texel) -> uint64_t {
+            switch (st.tpsm) {
+                case kPsmT8:
+                    return texel;
+                case kPsmT4:
+                    return texel / 2;
+                case kPsmCt16:
+                case kPsmCt16S:
+                    return texel * 2;
+                default:
+                    return texel * 4;
+            }
+        };
+        const uint64_t from = byteOf(firstTexel),
+                       bytes = byteOf(last) + (st.tpsm == kPsmT4 ? 1 : byteOf(1)) - from;
+        tex = Range{(st.tBase + uint32_t(from)) & kMask,
+                    uint32_t(std::min<uint64_t>(bytes + 64, LocalMemory::kSize))};
         // A depth buffer that is only read (masked) may share bytes with the texture: both are reads.
         for (int i = 0; i < nUses; ++i)
             if (!(i == 1 && st.zmsk) && Overlap(tex.start, tex.bytes, uses[i].r.start, uses[i].r.bytes))
@@ -365,113 +472,245 @@ RasterBands::Fit RasterBands::Claim(const DrawState& st, const GsVertex* v, int 
     }
 
     // Against what the queue touches: reads against every layout's writes, writes against the reads and
-    // against the other layouts' writes.
-    int slot[2] = {-1, -1};
+    // against the other layouts' writes. A clash makes the primitive wait, in the workers, for the list
+    // positions of what it clashes with.
+    auto need = [&](const uint64_t* pos, Wait why) {
+        if (!c->needs) {
+            std::memcpy(c->need, pos, sizeof(c->need));
+            c->needs = true;
+            c->why = why;
+            return;
+        }
+        for (int i = 0; i < kSlots; ++i) c->need[i] = std::max(c->need[i], pos[i]);
+    };
+    // The texture last read is checked afresh next time (its claims changed).
+    auto forgetTexture = [this]() {
+        lastTex_ = Range{0, 0};
+        lastTexNeeds_ = false;
+        lastPicture_ = -1;
+    };
+    bool writesRead = false;
     for (int i = 0; i < nUses; ++i) {
         const Use& u = uses[i];
         for (int k = 0; k < layoutCount_; ++k) {
             const Layout& l = layouts_[k];
             if (sameLayout(u, l.base, l.width, l.bpp)) {
-                slot[i] = k;
+                c->layout[i] = k;
                 continue;
             }
-            if (ForBlocks(u.r.start, u.r.bytes, kBlocks,
-                          [&](uint32_t b0, uint32_t b1) { return AnyBits(l.bits, b0, b1); }))
-                return Fit::kQueueClash;
+            if (!ForBlocks(u.r.start, u.r.bytes, kBlocks,
+                           [&](uint32_t b0, uint32_t b1) { return l.Any(b0, b1); }))
+                continue;
+            if (Drawn(l.lastPos)) {
+                forgetTexture();  // its blocks may have been marked as written
+                layouts_[k].Clear();
+            } else {
+                need(l.lastPos, Wait::kWriteAfterRead);
+            }
         }
         if (ForBlocks(u.r.start, u.r.bytes, kBlocks,
-                      [&](uint32_t b0, uint32_t b1) { return AnyBits(reads_, b0, b1); }))
-            return Fit::kQueueClash;
+                      [&](uint32_t b0, uint32_t b1) { return AnyBits(reads_, b0, b1); })) {
+            if (Drawn(readPos_)) {
+                // Every queued plain read is drawn: none left to clash with.
+                std::memset(reads_, 0, sizeof(reads_));
+                forgetTexture();
+            } else {
+                need(readPos_, Wait::kWriteAfterRead);
+                writesRead = true;
+            }
+        }
+        for (int k = 0; k < pictureCount_;) {
+            if (!Overlap(u.r.start, u.r.bytes, pictures_[k].tex.start, pictures_[k].tex.bytes)) {
+                ++k;
+                continue;
+            }
+            if (Drawn(pictures_[k].pos)) {
+                // Read by everything that reads it: forgotten.
+                pictures_[k] = pictures_[--pictureCount_];
+                forgetTexture();
+                continue;
+            }
+            need(pictures_[k].pos, Wait::kWriteAfterRead);
+            writesRead = true;
+            ++k;
+        }
     }
     int newLayouts = 0;
     for (int i = 0; i < nUses; ++i)
-        if (slot[i] < 0 &&
-            !(i == 1 && slot[0] < 0 && sameLayout(uses[0], uses[1].base, uses[1].width, uses[1].bpp)))
+        if (c->layout[i] < 0 &&
+            !(i == 1 && c->layout[0] < 0 && sameLayout(uses[0], uses[1].base, uses[1].width, uses[1].bpp)))
             ++newLayouts;
-    if (layoutCount_ + newLayouts > kLayouts) return Fit::kQueueClash;
+    if (layoutCount_ + newLayouts > kLayouts) {
+        clashWhy_ = Wait::kLayouts;
+        return Fit::kQueueClash;
+    }
+    // A write into what textures read: the texture last read is checked afresh next time.
+    if (writesRead) forgetTexture();
     // The same texture as the last primitive's, claimed since the queue last drained: no write has
-    // reached it since (writes are checked against the reads), and its blocks are marked already.
+    // reached it since (writes are checked against the reads), its blocks are marked already, and it
+    // waits for what that one waited for.
     const bool texKnown = tex.bytes && claimed_ && tex.start == lastTex_.start && tex.bytes == lastTex_.bytes;
+    if (texKnown && lastTexNeeds_) need(lastTexNeed_, Wait::kReadAfterWrite);
+    c->picture = texKnown ? lastPicture_ : -1;
+    bool plainRead = false;
     if (tex.bytes && !texKnown) {
+        bool texNeeds = false;
+        uint64_t texNeed[kSlots];
         for (int k = 0; k < layoutCount_; ++k) {
             const Layout& l = layouts_[k];
-            if (ForBlocks(tex.start, tex.bytes, kBlocks,
-                          [&](uint32_t b0, uint32_t b1) { return AnyBits(l.bits, b0, b1); }))
-                return Fit::kQueueClash;
+            if (!ForBlocks(tex.start, tex.bytes, kBlocks,
+                           [&](uint32_t b0, uint32_t b1) { return l.Any(b0, b1); }) ||
+                Drawn(l.lastPos))
+                continue;
+            for (int i = 0; i < kSlots; ++i)
+                texNeed[i] = texNeeds ? std::max(texNeed[i], l.lastPos[i]) : l.lastPos[i];
+            texNeeds = true;
         }
+        if (texNeeds) need(texNeed, Wait::kReadAfterWrite);
+        lastTex_ = tex;
+        lastTexNeeds_ = texNeeds;
+        if (texNeeds) std::memcpy(lastTexNeed_, texNeed, sizeof(texNeed));
+        // A picture the queue drew: its reads kept on their own (the same range read again shares one).
+        if (texNeeds) {
+            for (int k = 0; k < pictureCount_ && c->picture < 0; ++k)
+                if (pictures_[k].tex.start == tex.start && pictures_[k].tex.bytes == tex.bytes)
+                    c->picture = k;
+            if (c->picture < 0 && pictureCount_ < kPictureReads) {
+                PictureRead& pr = pictures_[pictureCount_];
+                pr.tex = tex;
+                std::memset(pr.pos, 0, sizeof(pr.pos));
+                c->picture = pictureCount_++;
+            }
+        }
+        plainRead = c->picture < 0;
+        lastPicture_ = c->picture;
     }
 
     // It fits: record what it touches.
     for (int i = 0; i < nUses; ++i) {
         const Use& u = uses[i];
-        if (slot[i] < 0) {
+        if (c->layout[i] < 0) {
             // A layout new to the queue (the depth buffer may share the frame's, just added).
             for (int k = 0; k < layoutCount_; ++k)
-                if (sameLayout(u, layouts_[k].base, layouts_[k].width, layouts_[k].bpp)) slot[i] = k;
-            if (slot[i] < 0) {
+                if (sameLayout(u, layouts_[k].base, layouts_[k].width, layouts_[k].bpp)) c->layout[i] = k;
+            if (c->layout[i] < 0) {
                 Layout& l = layouts_[layoutCount_];
                 l.base = u.base;
                 l.width = u.width;
                 l.bpp = u.bpp;
-                std::memset(l.bits, 0, sizeof(l.bits));
-                slot[i] = layoutCount_++;
+                l.Clear();
+                c->layout[i] = layoutCount_++;
             }
         }
-        uint64_t* bits = layouts_[slot[i]].bits;
-        ForBlocks(u.r.start, u.r.bytes, kBlocks,
-                  [&](uint32_t b0, uint32_t b1) { return SetBits(bits, b0, b1); });
+        Layout& l = layouts_[c->layout[i]];
+        ForBlocks(u.r.start, u.r.bytes, kBlocks, [&](uint32_t b0, uint32_t b1) {
+            l.Mark(b0, b1);
+            return false;
+        });
     }
-    if (tex.bytes && !texKnown) {
-        lastTex_ = tex;
+    if (nUses == 2 && c->layout[1] == c->layout[0]) c->layout[1] = -1;
+    if (plainRead)
         ForBlocks(tex.start, tex.bytes, kBlocks,
                   [&](uint32_t b0, uint32_t b1) { return SetBits(reads_, b0, b1); });
-    }
+    c->reads = tex.bytes != 0 && c->picture < 0;
     claimed_ = true;
     return Fit::kFits;
 }
 
+bool RasterBands::Drawn(const uint64_t* pos) {
+    bool known = true;
+    for (int i = 0; i < kSlots; ++i) known &= pos[i] <= drawnTo_[i];
+    if (known) return true;
+    // Read after the writes the positions stand for: those are seen too.
+    for (int i = 0; i < kSlots; ++i) drawnTo_[i] = slots_[i].done.load();
+    for (int i = 0; i < kSlots; ++i)
+        if (pos[i] > drawnTo_[i]) return false;
+    return true;
+}
+
+uint64_t RasterBands::DepFor(const Claimed& c) {
+    if (!c.needs || Drawn(c.need)) return 0;
+    ++stats_.dependencies[int(c.why)];
+    // The same positions as the last dependency made (the primitives reading one texture): share it.
+    if (depsPushed_ > 0 && std::memcmp(lastNeed_, c.need, sizeof(lastNeed_)) == 0) {
+        const uint32_t index = uint32_t((depsPushed_ - 1) % kDeps);
+        deps_[index].lastCommand = queued_;
+        return index + 1;
+    }
+    const uint32_t index = uint32_t(depsPushed_ % kDeps);
+    Dep& d = deps_[index];
+    if (depsPushed_ >= kDeps) WaitDone(d.lastCommand + 1, Wait::kDependencies);
+    for (int i = 0; i < kSlots; ++i) d.pos[i].store(c.need[i], std::memory_order_relaxed);
+    d.met.store(false, std::memory_order_relaxed);
+    d.lastCommand = queued_;
+    std::memcpy(lastNeed_, c.need, sizeof(lastNeed_));
+    ++depsPushed_;
+    ++stats_.dependencyRecords;
+    return index + 1;
+}
+
 bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersion, const GsVertex* v) {
     const int count = kind == PrimKind::kPoint ? 1 : (kind == PrimKind::kTriangle ? 3 : 2);
-    RowSpan rows{};
-    Fit fit = Claim(st, v, count, &rows);
+    Claimed cl;
+    Fit fit = Claim(kind, st, v, count, &cl);
     if (fit == Fit::kEmpty) return true;  // nothing inside the scissor: nothing to draw
     if (fit == Fit::kQueueClash) {
-        Join();
-        fit = Claim(st, v, count, &rows);
+        Join(clashWhy_);
+        fit = Claim(kind, st, v, count, &cl);
     }
     if (fit != Fit::kFits) {
-        Join();
+        Join(Wait::kAlone);
         return false;
     }
     if (statesPushed_ == 0 || stateVersion != lastVersion_) {
         StateSlot& s = states_[statesPushed_ % kStates];
-        if (statesPushed_ >= kStates) WaitDone(s.lastCommand + 1);
+        if (statesPushed_ >= kStates) WaitDone(s.lastCommand + 1, Wait::kStates);
         s.st = st;
+        s.palette = -1;
         if (st.textured && (st.tpsm == kPsmT8 || st.tpsm == kPsmT4)) {
-            // The device's palette may be reloaded while the command waits: draw with a copy.
-            std::memcpy(s.clut, st.clut, (st.tpsm == kPsmT4 ? 16 : 256) * sizeof(uint32_t));
-            s.st.clut = s.clut;
+            // The device's palette may be reloaded while the command waits: draw with a copy, shared by
+            // the states that follow while it stays the same.
+            const uint32_t entries = st.tpsm == kPsmT4 ? 16 : 256;
+            PaletteSlot* p = palettesPushed_ ? &palettes_[(palettesPushed_ - 1) % kPalettes] : nullptr;
+            if (!p || p->entries < entries ||
+                std::memcmp(p->clut, st.clut, entries * sizeof(uint32_t)) != 0) {
+                p = &palettes_[palettesPushed_ % kPalettes];
+                if (palettesPushed_ >= kPalettes) WaitDone(p->lastCommand + 1, Wait::kPalettes);
+                std::memcpy(p->clut, st.clut, entries * sizeof(uint32_t));
+                p->entries = entries;
+                ++palettesPushed_;
+            }
+            s.st.clut = p->clut;
+            s.palette = int((palettesPushed_ - 1) % kPalettes);
         }
         lastVersion_ = stateVersion;
         ++statesPushed_;
     }
     const uint32_t state = uint32_t((statesPushed_ - 1) % kStates);
-    if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1);
+    if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1, Wait::kCommands);
+    const uint64_t entry = (queued_ << kDepBits) | DepFor(cl);
     Command& c = commands_[queued_ % kCommands];
     c.kind = kind;
     c.state = state;
     for (int i = 0; i < count; ++i) c.v[i] = v[i];
     // Listed in every slot whose bands its rows can reach (every slot once they span a full turn). A
     // slot's list has room for kCommands entries: no more than that are ever waiting.
-    const int firstBand = rows.first >> Rasterizer::kBandShift,
-              lastBand = rows.last >> Rasterizer::kBandShift;
+    const int firstBand = cl.first >> Rasterizer::kBandShift, lastBand = cl.last >> Rasterizer::kBandShift;
     const int last = lastBand - firstBand + 1 >= kSlots ? firstBand + kSlots - 1 : lastBand;
     for (int b = firstBand; b <= last; ++b) {
-        Slot& sl = slots_[b % kSlots];
-        sl.list[sl.queued % kCommands].store(queued_, std::memory_order_relaxed);
+        const int i = b % kSlots;
+        Slot& sl = slots_[i];
+        sl.list[sl.queued % kCommands].store(entry, std::memory_order_relaxed);
         ++sl.queued;
+        for (int u = 0; u < 2; ++u)
+            if (cl.layout[u] >= 0) layouts_[cl.layout[u]].lastPos[i] = sl.queued;
+        if (cl.reads) readPos_[i] = sl.queued;
+        if (cl.picture >= 0) pictures_[cl.picture].pos[i] = sl.queued;
     }
+    ++stats_.commands;
+    stats_.listed += uint64_t(last - firstBand + 1);
     states_[state].lastCommand = queued_;
+    if (states_[state].palette >= 0) palettes_[states_[state].palette].lastCommand = queued_;
     ++queued_;
     if (queued_ - handedOut_ >= kBatch) Publish(false);
     return true;

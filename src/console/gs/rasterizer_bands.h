@@ -6,17 +6,20 @@
 // time, in the order its primitives came, so the result is the same bit for bit as one thread drawing
 // everything.
 //
-// That holds while no worker reads or writes memory another one writes: the queue keeps, per 256-byte
-// block of local memory, which buffer layout writes it and which blocks textures read. A primitive that
-// would read what a queued one writes (a texture drawn earlier), or write what one reads or what another
-// buffer layout writes, waits for the queue to drain first; one that overlaps itself that way (a texture
-// read from its own frame) is drawn by the caller alone. Everything outside drawing that touches local
-// memory (transfers, palette loads, the display readout) drains the queue first too.
+// That holds while no worker reads or writes memory another one writes out of turn: the queue keeps, per
+// 256-byte block of local memory, which buffer layout writes it and which blocks textures read, and for
+// each layout and for the reads how far each slot's list reaches with them. A primitive that reads what a
+// queued one writes (a picture drawn, then used as a texture), or writes what one reads or what another
+// layout writes, is queued with a dependency: the slots' list positions that must be drawn before it. A
+// thread that reaches it in a slot before those are drawn leaves the slot and takes other work, so the
+// caller does not wait. One that overlaps itself that way (a texture read from its own frame) is drawn by
+// the caller alone after the queue drains. Everything outside drawing that touches local memory
+// (transfers, palette loads, the display readout) waits for the queued primitives it clashes with.
 //
 // The caller's thread (the game's) never owns a slot: it queues, and when it has to wait for the workers
 // it takes stretches of work too, so waiting costs it no more than drawing. Idle workers poll for a few
-// microseconds and then sleep; one is woken whenever a good batch of work has gathered, all of them when
-// the caller waits.
+// microseconds and then sleep; one is woken whenever a good batch of work has gathered (and a worker that
+// finds more work than it can take wakes another), all of them when the caller waits.
 //
 // The workers never use the program's heap: it belongs to the game's own thread.
 #pragma once
@@ -25,6 +28,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <cstring>
 
 #include "console/gs/local_memory.h"
 #include "console/gs/rasterizer.h"
@@ -37,6 +41,41 @@ class RasterBands {
 public:
     static constexpr int kMaxThreads = 16;
 
+    // Why the caller waits for the workers.
+    enum class Wait : uint8_t {
+        kFlush,           // outside access to local memory
+        kDisplay,         // the display readout
+        kTransfer,        // an image transfer over what queued primitives touch
+        kPalette,         // a palette load from what queued primitives write
+        kTexture,         // an expanded palette texture made from what queued primitives write
+        kRetire,          // retired palette expansions released
+        kReadAfterWrite,  // a primitive reading what a queued one writes (a picture drawn, then a texture)
+        kWriteAfterRead,  // a primitive writing what a queued one reads, or through another buffer layout
+        kLayouts,         // more buffer layouts than the queue tracks
+        kAlone,           // a primitive the caller draws alone (it reads what it writes)
+        kStates,          // the ring of drawing states full
+        kPalettes,        // the ring of palette copies full
+        kDependencies,    // the ring of dependencies full
+        kCommands,        // the ring of commands full
+        kCount
+    };
+    // Counters for measuring (bench and tests): plain counts are always kept, times only while timing is on.
+    struct Stats {
+        uint64_t requests[int(Wait::kCount)] = {};      // waits asked for that found something to wait for
+        double waitSeconds[int(Wait::kCount)] = {};     // the caller's time in those waits (timing on)
+        double drawSeconds = 0;                         // of which drawing stretches itself (timing on)
+        uint64_t commands = 0;                          // primitives queued
+        uint64_t listed = 0;                            // slot entries made for them (each one a set-up)
+        uint64_t stretches = 0;                         // stretches the caller drew while waiting
+        uint64_t wakes = 0;                             // wake-up calls to sleeping workers
+        uint64_t callerSleeps = 0;                      // times the caller slept waiting
+        uint64_t dependencies[int(Wait::kCount)] = {};  // primitives queued behind others instead of a wait
+        uint64_t dependencyRecords = 0;                 // the distinct dependencies made for them
+    };
+    const Stats& Statistics() const { return stats_; }
+    void ResetStatistics() { stats_ = Stats{}; }
+    void SetTiming(bool on) { timing_ = on; }
+
     // `threads` drawing threads (2..kMaxThreads): threads - 1 workers, and the caller, which draws too
     // whenever it waits for them. Null when the threads cannot be started.
     static RasterBands* Create(LocalMemory& mem, int threads);
@@ -45,12 +84,12 @@ public:
     // Queues a primitive drawn with `st`; `stateVersion` changes whenever the state does. Returns false when
     // the primitive cannot be shared out: the queue is drained and the caller draws it itself.
     bool Queue(PrimKind kind, const DrawState& st, uint64_t stateVersion, const GsVertex* v);
-    // Waits until every queued primitive is drawn.
-    void Join();
+    // Waits until every queued primitive is drawn; `why` is counted.
+    void Join(Wait why = Wait::kFlush);
     // Waits for the queued primitives that touch local memory bytes [start, start + bytes) in a way that
     // clashes with the caller's access (a write clashes with any use, a read with writes only). Transfers
     // and palette loads call this instead of Join, so they do not stall the workers over unrelated work.
-    void Settle(uint32_t start, uint32_t bytes, bool write);
+    void Settle(uint32_t start, uint32_t bytes, bool write, Wait why);
     // Pixels the workers have processed (complete after Join).
     uint64_t PixelsProcessed() const;
     int Threads() const { return threads_; }
@@ -59,13 +98,17 @@ public:
     static constexpr int kSlots = 32;
 
 private:
-    static constexpr uint32_t kCommands = 8192, kStates = 512;
+    static constexpr uint32_t kCommands = 16384, kStates = 4096, kPalettes = 512, kDeps = 256;
+    // A slot's list entry: the command's position in the queue, and its dependency (0: none, else the
+    // index in deps_ plus one) in the low bits.
+    static constexpr int kDepBits = 9;
+    static_assert(kDeps < (1u << kDepBits), "a dependency index fits its bits");
     // Commands are published this many at a time (and whenever the producer waits); sleeping workers are
     // woken once kWakeBatch have gathered. A thread takes at most kStretch commands of a slot at once.
     static constexpr uint32_t kBatch = 32, kWakeBatch = 512, kStretch = 64;
     static constexpr uint32_t kBlocks = LocalMemory::kSize / LocalMemory::kBlockBytes;
     static constexpr uint32_t kWords = kBlocks / 64;
-    static constexpr int kLayouts = 4;
+    static constexpr int kLayouts = 8, kPictureReads = 16;
     static_assert(kSlots <= 32, "a command's slots are bits of a 32-bit word");
 
     struct Command {
@@ -75,8 +118,20 @@ private:
     };
     struct StateSlot {
         DrawState st;
-        uint32_t clut[256];    // the palette as it was when the state was queued (st.clut points here)
         uint64_t lastCommand;  // the last command drawn with it (the slot is free once that is done)
+        int palette;           // the palette slot it draws with (-1: none)
+    };
+    // A palette as it was when a state using it was queued (the device's may be reloaded meanwhile).
+    struct PaletteSlot {
+        uint32_t clut[256];
+        uint32_t entries;  // how many of them were copied
+        uint64_t lastCommand;
+    };
+    // List positions, per slot, that must be drawn before the commands that name it.
+    struct Dep {
+        std::atomic<uint64_t> pos[kSlots];
+        std::atomic<bool> met{false};  // known drawn (set under a slot's lock by the thread that found it)
+        uint64_t lastCommand = 0;      // the last command that names it (the producer's)
     };
     // One slot's list of commands (indices into the queue, in order) and how far it is drawn.
     struct alignas(64) Slot {
@@ -84,7 +139,7 @@ private:
         std::atomic<uint64_t> done{0};       // entries drawn
         std::atomic<bool> busy{false};       // a thread is drawing a stretch of it
         uint64_t queued = 0;                 // entries queued (the producer's)
-        // The commands' positions in the queue (written before they are published, read after).
+        // The commands' entries (written before they are published, read after).
         std::atomic<uint64_t> list[kCommands];
     };
     struct alignas(64) Worker {
@@ -102,13 +157,38 @@ private:
     // primitives through it never share a pixel across bands.
     struct Layout {
         uint32_t base, width, bpp;
+        uint64_t lastPos[kSlots];  // per slot, the list length after its last command through the layout
+        uint32_t lo, hi;           // the blocks marked lie in lo..hi (none when lo > hi)
         uint64_t bits[kWords];
+        void Clear() {
+            std::memset(lastPos, 0, sizeof(lastPos));
+            std::memset(bits, 0, sizeof(bits));
+            lo = kBlocks;
+            hi = 0;
+        }
+        // Whether any of blocks b0..b1 is marked.
+        bool Any(uint32_t b0, uint32_t b1) const;
+        void Mark(uint32_t b0, uint32_t b1);
+    };
+    // Reads of a texture that queued primitives drew (a picture drawn, then read): kept apart from the
+    // other reads, each with its own list positions, so that drawing over the picture again waits only
+    // for the primitives that read it.
+    struct PictureRead {
+        Range tex;
+        uint64_t pos[kSlots];
     };
     // kEmpty: the primitive cannot cover a pixel inside the scissor.
     enum class Fit { kFits, kEmpty, kQueueClash, kSelfClash };
-    // The rows a primitive can cover (inclusive).
-    struct RowSpan {
+    // What a primitive touches, as Claim works it out: the rows it can cover (inclusive), the layouts it
+    // writes through (-1: none), whether it reads a texture, and the list positions it must wait for.
+    struct Claimed {
         int first, last;
+        int layout[2];
+        bool reads;
+        int picture;  // the picture read it is one of (-1: a plain texture read, or none)
+        bool needs;
+        Wait why;
+        uint64_t need[kSlots];
     };
 
     RasterBands(LocalMemory& mem, int threads);
@@ -118,12 +198,23 @@ private:
     // Draws a stretch of the first slot from `start` on that has work and nobody drawing it; false when
     // there is none.
     bool DrawStretch(Rasterizer& rast, int& start);
+    // Whether a slot has entries nobody is drawing whose first is free to draw (a guess: it may change).
     bool AnyWork() const;
+    bool SlotReady(const Slot& sl) const;
+    // Whether the positions a dependency names are drawn (`mark`: remember it, only under a slot's lock).
+    bool DepMet(Dep& d, bool mark);
     // Every command before the returned one is drawn (as far as the commands published go).
     uint64_t DoneBelow() const;
-    void WaitDone(uint64_t target);
+    void WaitDone(uint64_t target, Wait why);
     void Publish(bool wakeAll);
-    Fit Claim(const DrawState& st, const GsVertex* v, int count, RowSpan* rows);
+    Fit Claim(PrimKind kind, const DrawState& st, const GsVertex* v, int count, Claimed* c);
+    // The entry's dependency field for a claim's needs (0: none), making a dependency when one is needed.
+    uint64_t DepFor(const Claimed& c);
+    // Whether the list positions are drawn, as far as the caller knows (its copy of the slots' progress,
+    // read again when it does not say so).
+    bool Drawn(const uint64_t* pos);
+    // Every command before the returned one is drawn (the caller's, remembered).
+    uint64_t Floor();
     void ClearClaims();
 
     LocalMemory& mem_;
@@ -134,10 +225,17 @@ private:
     int selfStart_ = 0;  // the slot it looks at first
     Command commands_[kCommands];
     StateSlot states_[kStates];
+    PaletteSlot palettes_[kPalettes];
+    uint64_t palettesPushed_ = 0;
     Slot slots_[kSlots];
-    uint64_t queued_ = 0;     // commands queued
-    uint64_t handedOut_ = 0;  // commands published
-    uint64_t wokenAt_ = 0;    // commands published when the sleepers were last woken
+    Dep deps_[kDeps];
+    uint64_t depsPushed_ = 0;
+    uint64_t lastNeed_[kSlots] = {};  // the positions of the last dependency made
+    uint64_t floor_ = 0;              // commands known drawn
+    uint64_t drawnTo_[kSlots] = {};   // the slots' progress as the caller last read it
+    uint64_t queued_ = 0;             // commands queued
+    uint64_t handedOut_ = 0;          // commands published
+    uint64_t wokenAt_ = 0;            // commands published when the sleepers were last woken
     uint64_t statesPushed_ = 0, lastVersion_ = 0;
     alignas(64) std::atomic<uint32_t> wake_{0};
     std::atomic<int> sleepers_{0};
@@ -149,8 +247,17 @@ private:
     Layout layouts_[kLayouts];
     int layoutCount_ = 0;
     uint64_t reads_[kWords];
+    uint64_t readPos_[kSlots] = {};  // per slot, the list length after its last command reading a texture
+    PictureRead pictures_[kPictureReads];
+    int pictureCount_ = 0;
+    int lastPicture_ = -1;  // the picture read the last texture was (-1: a plain one)
     bool claimed_ = false;
-    Range lastTex_{0, 0};  // the texel range last marked as read
+    Range lastTex_{0, 0};                    // the texel range last marked as read
+    bool lastTexNeeds_ = false;              // and whether reading it had to wait for writes then
+    uint64_t lastTexNeed_[kSlots] = {};      // (for which list positions)
+    Wait clashWhy_ = Wait::kReadAfterWrite;  // why the last claim clashed with the queue
+    Stats stats_;
+    bool timing_ = false;
 };
 
 }  // namespace console::gs

@@ -95,7 +95,8 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
             continue;
         if (e.suspect) {
             // Queued primitives drawing into the texture's bytes first.
-            if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false);
+            if (bands && !settled)
+                bands->Settle(st.tBase, uint32_t(count), false, RasterBands::Wait::kTexture);
             settled = true;
             if (!Unchanged(e, mem)) continue;
             e.suspect = false;
@@ -110,7 +111,7 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
             if (kept_[i].lastUse < kept_[oldest].lastUse) oldest = i;
         Retire(oldest, bands);
     }
-    if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false);
+    if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false, RasterBands::Wait::kTexture);
     Entry e{st.tBase, st.tbw, st.tw, st.th, source, {}, nullptr, nullptr, size_t(count), ++clock_, false};
     std::memcpy(e.palette.data(), st.clut, sizeof(e.palette));
     // Only the texels of the texture's rows are written (what lies between them is never read).
@@ -140,7 +141,7 @@ void PaletteTextures::Retire(size_t index, RasterBands* bands) {
     kept_.erase(kept_.begin() + std::ptrdiff_t(index));
     ++gen_;
     if (bands && retiredTexels_ > kMaxKeptTexels) {
-        bands->Join();
+        bands->Join(RasterBands::Wait::kRetire);
         Release();
     }
 }
