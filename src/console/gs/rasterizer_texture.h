@@ -190,7 +190,8 @@ struct VectorTexture {
         r.vs = _mm_set1_ps(s);
         r.vt = _mm_set1_ps(t);
         r.vq = _mm_set1_ps(q);
-        const float iqRow = q != 0.0f ? 1.0f / q : 0.0f;
+        // One reciprocal for the row when q does not change along it (otherwise each pixel has its own).
+        const float iqRow = kPersp && qConst && q != 0.0f ? 1.0f / q : 0.0f;
         r.viq = _mm_set1_ps(iqRow);
         // x * 1 is x.
         r.iqOne = qConst && iqRow == 1.0f;
