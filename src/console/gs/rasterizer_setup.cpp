@@ -63,6 +63,13 @@ struct PlaneSetup {
         det = _mm_set1_pd(d);
     }
     void Plane(double a0, double a1, double a2, Rasterizer::Plane& out) const {
+        if (a0 == a1 && a0 == a2 && a0 - a0 == 0.0) {
+            // The same finite value at every vertex (as alpha usually is): the gradients below would be
+            // zeros (of either sign, which nothing that reads a plane can tell apart) and c exactly a0. (An
+            // infinite one gives not-a-number planes there.)
+            out = Rasterizer::Plane{a0, 0.0, 0.0};
+            return;
+        }
         const double d1 = a1 - a0, d2 = a2 - a0;
         const __m128d num =
             _mm_sub_pd(_mm_mul_pd(_mm_setr_pd(d1, d2), ya), _mm_mul_pd(_mm_setr_pd(d2, d1), yb));

@@ -190,7 +190,8 @@ struct VectorTexture {
         r.vs = _mm_set1_ps(s);
         r.vt = _mm_set1_ps(t);
         r.vq = _mm_set1_ps(q);
-        const float iqRow = q != 0.0f ? 1.0f / q : 0.0f;
+        // One reciprocal for the row when q does not change along it (otherwise each pixel has its own).
+        const float iqRow = kPersp && qConst && q != 0.0f ? 1.0f / q : 0.0f;
         r.viq = _mm_set1_ps(iqRow);
         // x * 1 is x.
         r.iqOne = qConst && iqRow == 1.0f;
@@ -227,10 +228,10 @@ struct VectorTexture {
                 v = _mm_mul_ps(v, iq);
             }
             if (kBilinear) {
-                u = _mm_sub_ps(_mm_mul_ps(u, vtw), _mm_set1_ps(0.5f));
-                v = _mm_sub_ps(_mm_mul_ps(v, vth), _mm_set1_ps(0.5f));
-                *uq = ToFix8x4(u);
-                *vq8 = ToFix8x4(v);
+                // (x * size - 0.5) * 256 is x * (size * 256) - 128 bit for bit (powers of two: the same
+                // roundings scaled), and the clamp scales with it.
+                *uq = ToFix8x4Scaled(_mm_sub_ps(_mm_mul_ps(u, vtw256), _mm_set1_ps(128.0f)));
+                *vq8 = ToFix8x4Scaled(_mm_sub_ps(_mm_mul_ps(v, vth256), _mm_set1_ps(128.0f)));
             } else {
                 // Nearest: the texture size and the 256 of the fixed point in one multiply.
                 *uq = ToFix8x4Scaled(_mm_mul_ps(u, vtw256));
@@ -405,10 +406,8 @@ struct VectorTexture {
                 v = _mm256_mul_ps(v, iq);
             }
             if (kBilinear) {
-                u = _mm256_sub_ps(_mm256_mul_ps(u, vtw8), _mm256_set1_ps(0.5f));
-                v = _mm256_sub_ps(_mm256_mul_ps(v, vth8), _mm256_set1_ps(0.5f));
-                *uq = ToFix8x8(u);
-                *vq8 = ToFix8x8(v);
+                *uq = ToFix8x8Scaled(_mm256_sub_ps(_mm256_mul_ps(u, vtw2568), _mm256_set1_ps(128.0f)));
+                *vq8 = ToFix8x8Scaled(_mm256_sub_ps(_mm256_mul_ps(v, vth2568), _mm256_set1_ps(128.0f)));
             } else {
                 *uq = ToFix8x8Scaled(_mm256_mul_ps(u, vtw2568));
                 *vq8 = ToFix8x8Scaled(_mm256_mul_ps(v, vth2568));

@@ -426,6 +426,37 @@ TEST(GsFastSpan, RowsOfEveryLengthMatchTheGeneralPath) {
     }
 }
 
+// A triangle whose three vertices share one texture coordinate: a finite one gives a flat plane, an
+// infinite one a not-a-number plane (inf - inf), as a not-a-number coordinate does. Clamped, not a number
+// reads the first texel column and row and a huge finite value the last.
+std::vector<uint32_t> DrawSharedCoordinate(float st, bool general) {
+    const GeneralPath path(general);
+    Fixture f;
+    Rng rnd{5};
+    for (uint32_t i = 0; i < 32 * 64; ++i)
+        f.gs->Memory().Write32(0x100 * 256 + i * 4, rnd(1u << 24) * 0x9E3779B1u);
+    AdPacket p;
+    p.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 5, 5, true, kTfxDecal))
+        .Set(kRegTex1_1, 0)
+        .Set(kRegClamp_1, 1 | (1 << 2));
+    p.Set(kRegPrim, Prim(kPrimTriangle, false, true));
+    const int xs[3] = {2, 60, 10}, ys[3] = {3, 20, 58};
+    for (int v = 0; v < 3; ++v)
+        p.Set(kRegSt, St(st, st))
+            .Set(kRegRgbaq, Rgbaq(128, 128, 128, 128) | (uint64_t(0x3F800000u) << 32))
+            .Set(kRegXyz2, Xyz(xs[v] * 16, ys[v] * 16, 100));
+    f.Send(p);
+    return f.Snapshot();
+}
+
+TEST(GsFastSpan, ACoordinateSharedByAllVerticesKeepsInfinityApartFromFiniteValues) {
+    for (const bool general : {false, true}) {
+        const auto nan = DrawSharedCoordinate(std::numeric_limits<float>::quiet_NaN(), general);
+        EXPECT_EQ(DrawSharedCoordinate(std::numeric_limits<float>::infinity(), general), nan) << general;
+        EXPECT_NE(DrawSharedCoordinate(1e30f, general), nan) << general;
+    }
+}
+
 TEST(GsFastSpan, FourWideSpansMatchTheGeneralPath) {
     // The spans of processors without AVX2: on processors with it, the tests above ran the eight-wide ones
     // (whose rows end in the four-wide code, so both meet in every scene).
