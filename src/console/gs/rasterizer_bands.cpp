@@ -571,7 +571,9 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
         lastTexNeeds_ = texNeeds;
         if (texNeeds) std::memcpy(lastTexNeed_, texNeed, sizeof(texNeed));
         // A picture the queue drew: its reads kept on their own (the same range read again shares one).
-        if (texNeeds) {
+        // So are a sprite's (a copy of a whole buffer, usually): what later draws over what it read then
+        // waits for the sprite alone, not for every texture read queued after it.
+        if (texNeeds || kind == PrimKind::kSprite) {
             for (int k = 0; k < pictureCount_ && c->picture < 0; ++k)
                 if (pictures_[k].tex.start == tex.start && pictures_[k].tex.bytes == tex.bytes)
                     c->picture = k;

@@ -195,6 +195,60 @@ TEST(GsThreads, PicturesAndCopiesKeepTheirOrderAtEveryThreadCount) {
     }
 }
 
+// A frame's start: the last screen copied into another buffer (a sprite reading a buffer nothing queued has
+// drawn), then many textured triangles drawn over the screen it read. They wait for the copy alone: one
+// dependency shared by all of them, not one each for every texture read queued since.
+std::vector<uint8_t> CopyThenDrawOver(int threads, uint32_t seed, RasterBands::Stats* stats = nullptr) {
+    constexpr uint32_t kCopyPage = 320;
+    Fixture f(threads);
+    Rng rnd{seed};
+    LocalMemory& mem = f.gs->Memory();
+    for (uint32_t i = 0; i < kW * kH * 4; ++i)
+        mem.Write8(kFramePage * LocalMemory::kPageBytes + i, uint8_t(rnd(256)));
+    for (uint32_t i = 0; i < 64 * 64 * 4; ++i)
+        mem.Write8(kPicturePage * LocalMemory::kPageBytes + i, uint8_t(rnd(256)));
+    AdPacket p;
+    p.Set(kRegFrame_1, Frame(kCopyPage, kW / 64, kPsmCt32))
+        .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1))
+        .Set(kRegTest_1, TestReg(false, kZtstAlways))
+        .Set(kRegTex0_1, Tex0(kFramePage * 32, kW / 64, kPsmCt32, 10, 9, true, kTfxModulate))
+        .Set(kRegTex1_1, 0)
+        .Set(kRegClamp_1, 5)
+        .Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true))
+        .Set(kRegRgbaq, Rgbaq(128, 128, 128, 128))
+        .Set(kRegUv, Uv(0, 0))
+        .Set(kRegXyz2, Xyz(0, 0, 0))
+        .Set(kRegUv, Uv(kW * 16, kH * 16))
+        .Set(kRegXyz2, Xyz(int(kW) * 16, int(kH) * 16, 0));
+    p.Set(kRegFrame_1, Frame(kFramePage, kW / 64, kPsmCt32))
+        .Set(kRegTex0_1, Tex0(kPicturePage * 32, 1, kPsmCt32, 6, 6, true, kTfxModulate));
+    for (int i = 0; i < 1500; ++i) {
+        p.Set(kRegTex1_1, rnd(2) ? 0x60 : 0)
+            .Set(kRegPrim, Prim(kPrimTriangle, true, true, false, false, true));
+        const int cx = int(rnd(kW * 16)), cy = int(rnd(kH * 16));
+        for (int v = 0; v < 3; ++v)
+            p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                .Set(kRegXyz2, Xyz(cx + int(rnd(600)) - 300, cy + int(rnd(600)) - 300, 0));
+    }
+    f.Send(p);
+    if (stats && f.gs->Bands()) *stats = f.gs->Bands()->Statistics();
+    f.gs->Flush();
+    const uint8_t* d = f.gs->Memory().Data();
+    return std::vector<uint8_t>(d, d + LocalMemory::kSize);
+}
+
+TEST(GsThreads, DrawingOverACopysSourceWaitsForTheCopyAlone) {
+    const std::vector<uint8_t> one = CopyThenDrawOver(1, 99);
+    for (int threads : {2, 4}) {
+        RasterBands::Stats st;
+        EXPECT_TRUE(CopyThenDrawOver(threads, 99, &st) == one) << threads << " threads";
+        using W = RasterBands::Wait;
+        EXPECT_EQ(st.requests[int(W::kWriteAfterRead)], 0u) << threads << " threads";
+        EXPECT_LE(st.dependencyRecords, 1u) << threads << " threads";
+    }
+}
+
 TEST(GsThreads, TheDefaultCountFitsTheMachine) {
     const int n = GsDevice::DefaultRasterThreads();
     EXPECT_GE(n, 1);
