@@ -95,6 +95,17 @@ std::vector<Qw> SpritePacket(int x0, int y0, int x1, int y1, uint32_t rgba) {
     return p.Build();
 }
 
+// The 64 x 64 frame every case draws into: depth written but always passing.
+std::vector<Qw> FrameSetupPacket() {
+    AdPacket setup;
+    setup.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
+        .Set(kRegZbuf_1, Zbuf(2, kPsmZ24, true))
+        .Set(kRegXyoffset_1, 0)
+        .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
+        .Set(kRegTest_1, TestReg(true, kZtstAlways));
+    return setup.Build();
+}
+
 class DmaStageTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -129,13 +140,7 @@ protected:
         Gs().SetRasterThreads(rasterThreads);
         console::dma::SetStageMode(mode);
         Arena a;
-        AdPacket setup;
-        setup.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
-            .Set(kRegZbuf_1, Zbuf(2, kPsmZ24, true))
-            .Set(kRegXyoffset_1, 0)
-            .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
-            .Set(kRegTest_1, TestReg(true, kZtstAlways));
-        const std::vector<Qw> setupQw = setup.Build();
+        const std::vector<Qw> setupQw = FrameSetupPacket();
         EXPECT_EQ(sceDmaSendN(ch2_, a.Put(setupQw), int(setupQw.size())), 0);
         const uint64_t drawnBefore = Gs().PrimitivesDrawn();
         Rng rng{7};
@@ -208,13 +213,7 @@ TEST_F(DmaStageTest, EveryModeDrawsTheSameFrame) {
 TEST_F(DmaStageTest, SyncPointsSeeEverythingSentBefore) {
     console::dma::SetStageMode(StageMode::kThread);
     Arena a;
-    AdPacket setup;
-    setup.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
-        .Set(kRegZbuf_1, Zbuf(2, kPsmZ24, true))
-        .Set(kRegXyoffset_1, 0)
-        .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
-        .Set(kRegTest_1, TestReg(true, kZtstAlways));
-    const std::vector<Qw> s = setup.Build();
+    const std::vector<Qw> s = FrameSetupPacket();
     sceDmaSendN(ch2_, a.Put(s), int(s.size()));
     for (int round = 0; round < 20; ++round) {
         const uint32_t colour = 0xFF000000u | uint32_t(round * 0x010203 + 1);
@@ -236,13 +235,7 @@ TEST_F(DmaStageTest, SyncPointsSeeEverythingSentBefore) {
 TEST_F(DmaStageTest, MoreItemsThanTheQueueHoldsAllRunInOrder) {
     Arena a;
     const std::vector<Qw> s = SpritePacket(0, 0, 1, 1, 0xFF000001u);
-    AdPacket setup;
-    setup.Set(kRegFrame_1, Frame(0, 1, kPsmCt32))
-        .Set(kRegZbuf_1, Zbuf(2, kPsmZ24, true))
-        .Set(kRegXyoffset_1, 0)
-        .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
-        .Set(kRegTest_1, TestReg(true, kZtstAlways));
-    const std::vector<Qw> setupQw = setup.Build();
+    const std::vector<Qw> setupQw = FrameSetupPacket();
     uint64_t* setupAt = a.Put(setupQw);
     // 40,000 transfers of two items each: the queue (65,536 items) fills and wraps.
     std::vector<uint64_t*> packets;
