@@ -18,6 +18,8 @@ import os
 import re
 import sys
 
+from source_files import source_files
+
 FLOAT = re.compile(
     r"(?<![\w.])((?:\d+\.\d*|\.\d+)(?:[eE][-+]?\d+)?|\d+[eE][-+]?\d+)[fFlL]?(?![\w.])")
 TRIVIAL = {0.0, 0.5, 1.0, 2.0}
@@ -83,14 +85,7 @@ def main():
     ap.add_argument("--list", action="store_true", help="print every unnamed literal")
     ap.add_argument("--quiet", action="store_true", help="only the total")
     args = ap.parse_args()
-    files = []
-    for p in args.paths:
-        if os.path.isdir(p):
-            for root, _, names in os.walk(p):
-                files += [os.path.join(root, n) for n in names if n.endswith((".cpp", ".h"))]
-        else:
-            files.append(p)
-    files = sorted(f for f in files if not any(os.path.basename(f).startswith(e) for e in args.exclude))
+    files = source_files(args.paths, args.exclude)
     total_lits = total_lines = 0
     for f in files:
         lits, lines = count(f, args.list)

@@ -13,6 +13,8 @@ import os
 import re
 import sys
 
+from source_files import source_files
+
 NOT_FUNCTION = re.compile(r"^(?:namespace|class|struct|enum|union|extern)\b|^(?:static\s+)?(?:const\w*\s+)?"
                           r"[\w:<>,\s*&]+\s*=\s*\{?$|=\s*\{$")
 
@@ -48,14 +50,7 @@ def main():
     ap.add_argument("--over", type=int, default=60)
     ap.add_argument("--exclude", action="append", default=[], help="file name prefix to leave out")
     args = ap.parse_args()
-    files = []
-    for p in args.paths:
-        if os.path.isdir(p):
-            for root, _, names in os.walk(p):
-                files += [os.path.join(root, n) for n in names if n.endswith((".cpp", ".h"))]
-        else:
-            files.append(p)
-    files = sorted(f for f in files if not any(os.path.basename(f).startswith(e) for e in args.exclude))
+    files = source_files(args.paths, args.exclude)
     found = sorted((fn for f in files for fn in functions(f)), reverse=True)
     for length, path, line, name in found:
         if length > args.over:
