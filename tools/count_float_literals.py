@@ -14,7 +14,6 @@ Prints, per file and in total, the unnamed literals, the lines and the literals 
 Usage: tools/count_float_literals.py [--exclude NAME ...] [--list] DIR_OR_FILE...
 """
 import argparse
-import os
 import re
 import sys
 

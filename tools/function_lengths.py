@@ -9,7 +9,6 @@ functions defined inside a class body count as part of what holds them.
 Usage: tools/function_lengths.py [--over N] DIR_OR_FILE...
 """
 import argparse
-import os
 import re
 import sys
 
