@@ -9,6 +9,9 @@
 #include "console/gs/rasterizer_bands.h"
 
 namespace console::gs {
+namespace {
+constexpr size_t kPaletteBytes = 256 * sizeof(uint32_t);
+}  // namespace
 
 bool PaletteTextures::OverlapWrapping(Range a, Range b) {
     // Each range as at most two pieces that do not wrap.
@@ -61,11 +64,34 @@ void PaletteTextures::Check(DrawState& st, uint64_t& versions, const uint8_t* me
     }
     checkedVersion_ = st.version;
     checkedGen_ = gen_;
-    stateWritesKept_ = false;
+    stateWritesKept_ = WritesReachKept();
+    if (stateWritesKept_) SuspectWrites();
+}
+
+PaletteTextures::Range PaletteTextures::Unsuspected() {
+    if (unsuspectedGen_ != gen_) {
+        // Expansions never wrap round the end of local memory (see Expansion).
+        uint64_t lo = LocalMemory::kSize, hi = 0;
+        for (const Entry& e : kept_) {
+            if (e.suspect) continue;
+            lo = std::min<uint64_t>(lo, e.source.start);
+            hi = std::max<uint64_t>(hi, e.source.start + e.source.bytes);
+        }
+        unsuspected_ = hi > lo ? Range{uint32_t(lo), hi - lo} : Range{0, 0};
+        unsuspectedGen_ = gen_;
+    }
+    return unsuspected_;
+}
+
+bool PaletteTextures::WritesReachKept() {
+    const Range hull = Unsuspected();
+    bool any = false;
+    for (int w = 0; w < writeCount_; ++w) any = any || Overlap(hull, writes_[w]);
+    if (!any) return false;
     for (const Entry& e : kept_)
         for (int w = 0; w < writeCount_; ++w)
-            stateWritesKept_ = stateWritesKept_ || (!e.suspect && Overlap(e.source, writes_[w]));
-    if (stateWritesKept_) SuspectWrites();
+            if (!e.suspect && Overlap(e.source, writes_[w])) return true;
+    return false;
 }
 
 bool PaletteTextures::Unchanged(const Entry& e, const uint8_t* mem) {
@@ -91,7 +117,7 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     bool settled = false;
     for (Entry& e : kept_) {
         if (e.tBase != st.tBase || e.tbw != st.tbw || e.tw != st.tw || e.th != st.th ||
-            std::memcmp(e.palette.data(), st.clut, sizeof(e.palette)) != 0)
+            std::memcmp(e.palette.get(), st.clut, kPaletteBytes) != 0)
             continue;
         if (e.suspect) {
             // Queued primitives drawing into the texture's bytes first.
@@ -100,6 +126,7 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
             settled = true;
             if (!Unchanged(e, mem)) continue;
             e.suspect = false;
+            unsuspectedGen_ = 0;
             ++confirmed_;
         }
         e.lastUse = ++clock_;
@@ -112,8 +139,11 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
         Retire(oldest, bands);
     }
     if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false, RasterBands::Wait::kTexture);
-    Entry e{st.tBase, st.tbw, st.tw, st.th, source, {}, nullptr, nullptr, size_t(count), ++clock_, false};
-    std::memcpy(e.palette.data(), st.clut, sizeof(e.palette));
+    Entry e{st.tBase, st.tbw,  st.tw,         st.th,    source, nullptr,
+            nullptr,  nullptr, size_t(count), ++clock_, false};
+    e.palette.reset(static_cast<uint32_t*>(std::malloc(kPaletteBytes)));
+    if (!e.palette) return nullptr;
+    std::memcpy(e.palette.get(), st.clut, kPaletteBytes);
     // Only the texels of the texture's rows are written (what lies between them is never read).
     e.texels.reset(static_cast<uint32_t*>(std::malloc(size_t(count) * sizeof(uint32_t))));
     e.indices.reset(static_cast<uint8_t*>(std::malloc(size_t(w * h))));
@@ -122,11 +152,13 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
         const uint8_t* src = mem + st.tBase + v * size_t(stride);
         uint32_t* out = e.texels.get() + v * size_t(stride);
         std::memcpy(e.indices.get() + v * size_t(w), src, size_t(w));
-        for (size_t u = 0; u < size_t(w); ++u) out[u] = e.palette[src[u]];
+        const uint32_t* palette = e.palette.get();
+        for (size_t u = 0; u < size_t(w); ++u) out[u] = palette[src[u]];
     }
     keptTexels_ += size_t(count);
     ++expansions_;
     kept_.push_back(std::move(e));
+    unsuspectedGen_ = 0;
     return kept_.back().texels.get();
 }
 
@@ -138,7 +170,10 @@ void PaletteTextures::Retire(size_t index, RasterBands* bands) {
         retiredTexels_ += e.count;
         retired_.push_back(std::move(e.texels));
     }
-    kept_.erase(kept_.begin() + std::ptrdiff_t(index));
+    // Order does not matter: two kept with the same texture and palette that both match memory hold the
+    // same texels.
+    if (index + 1 != kept_.size()) kept_[index] = std::move(kept_.back());
+    kept_.pop_back();
     ++gen_;
     if (bands && retiredTexels_ > kMaxKeptTexels) {
         bands->Join(RasterBands::Wait::kRetire);
@@ -155,6 +190,7 @@ void PaletteTextures::SuspectWrites() {
 
 void PaletteTextures::Written(uint32_t start, uint64_t bytes) {
     const Range r{start, bytes};
+    if (!Overlap(Unsuspected(), r)) return;
     for (Entry& e : kept_) {
         if (!e.suspect && Overlap(e.source, r)) {
             e.suspect = true;

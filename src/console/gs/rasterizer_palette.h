@@ -24,8 +24,9 @@ class RasterBands;
 class PaletteTextures {
 public:
     // Texels of the largest texture expanded (a 1024 x 1024 texture), the most kept at once, and the most
-    // expansions kept.
-    static constexpr size_t kMaxTexels = size_t(1) << 20, kMaxKeptTexels = size_t(4) << 20, kMaxKept = 24;
+    // expansions kept (a race frame goes through some seventy textures and palettes in turn: fewer kept
+    // would make every one of them again each frame).
+    static constexpr size_t kMaxTexels = size_t(1) << 20, kMaxKeptTexels = size_t(4) << 20, kMaxKept = 256;
 
     // Before a primitive is drawn with the device's state `st`: points st.texels32 at the expansion of its
     // 8-bit palette texture (made now when none is current, after the queued primitives drawing into the
@@ -69,7 +70,7 @@ private:
     struct Entry {
         uint32_t tBase, tbw, tw, th;
         Range source;
-        std::array<uint32_t, 256> palette;
+        Texels palette;  // 256 entries (apart, so that looking the kept through touches little memory)
         Texels texels;
         Bytes indices;  // the texels' indices, rows of 2^tw packed, as expanded
         size_t count;
@@ -80,6 +81,10 @@ private:
     const uint32_t* Expansion(const DrawState& st, const uint8_t* mem, RasterBands* bands);
     // Makes the kept expansions that the current state's writes reach suspect.
     void SuspectWrites();
+    // Whether the current state's writes reach an expansion not yet suspect.
+    bool WritesReachKept();
+    // Bytes within which every expansion not yet suspect was made from.
+    Range Unsuspected();
     void Retire(size_t index, RasterBands* bands);
     // Whether a suspect expansion's indices are still those in memory.
     static bool Unchanged(const Entry& e, const uint8_t* mem);
@@ -100,6 +105,11 @@ private:
     Range writes_[2] = {};
     int writeCount_ = 0;
     bool stateWritesKept_ = false;
+    // The bytes the expansions not yet suspect were made from lie within `unsuspected_` while
+    // `unsuspectedGen_` is `gen_` (an expansion made or found unchanged sets it to 0), so that most
+    // writes are cleared by one test.
+    Range unsuspected_ = {};
+    uint64_t unsuspectedGen_ = 0;
 };
 
 }  // namespace console::gs

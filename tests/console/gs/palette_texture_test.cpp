@@ -129,6 +129,38 @@ TEST(GsPaletteTextures, PrimitivesDrawingOverATextureAreSeenAndNoneUsesItsOwnFra
     EXPECT_NE(s.Draw(), nullptr);
 }
 
+TEST(GsPaletteTextures, AFramesWorthOfTexturesIsKeptAndEachStillSeesWritesOverIt) {
+    // A race frame goes through some seventy textures in turn: the second time round none is made again,
+    // and each one, the last made as well as those found unchanged, is still made anew once its texels
+    // change under it.
+    PaletteScene s;
+    constexpr int kTextures = 80;
+    auto use = [&s](int i) {
+        s.st.tBase = 0x10000 + uint32_t(i) * 0x1000;
+        s.st.version = ++s.versions;
+        return s.Draw();
+    };
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < kTextures; ++i) EXPECT_TRUE(s.Matches(use(i))) << round << " " << i;
+    EXPECT_EQ(s.textures.Expansions(), uint64_t(kTextures));
+    for (int i : {kTextures - 1, 0, 37}) {
+        const uint32_t at = 0x10000 + uint32_t(i) * 0x1000 + 5 * 64 + 7;
+        s.mem[at] ^= 0x42;
+        s.textures.Written(at, 1);
+        EXPECT_TRUE(s.Matches(use(i))) << i;
+    }
+    EXPECT_EQ(s.textures.Expansions(), uint64_t(kTextures) + 3);
+    // Uploaded again unchanged over all of them: found unchanged, not made again; then one drawn over.
+    s.textures.Written(0x10000, kTextures * 0x1000);
+    for (int i = 0; i < kTextures; ++i) EXPECT_TRUE(s.Matches(use(i)));
+    EXPECT_EQ(s.textures.Expansions(), uint64_t(kTextures) + 3);
+    const uint32_t at = 0x10000 + 12 * 0x1000 + 64;
+    s.mem[at] ^= 0x18;
+    s.textures.Written(at, 1);
+    EXPECT_TRUE(s.Matches(use(12)));
+    EXPECT_EQ(s.textures.Expansions(), uint64_t(kTextures) + 4);
+}
+
 TEST(GsPaletteTextures, OnlyEightBitTexturesReadDirectlyAreExpanded) {
     PaletteScene s;
     s.st.tpsm = kPsmCt32;
