@@ -23,22 +23,23 @@ Rasterizer::Plane ConstPlane(double v) {
 }
 
 // The edge functions of a triangle whose vertices are ordered so its signed area is positive, with the
-// top-left rule as a bias: pixel (x, y) is covered when A * (16x + 8) + B * (16y + 8) + C + bias >= 0 for
-// all three.
+// top-left rule as a bias in C: pixel (x, y) is covered when A * (16x + 8) + B * (16y + 8) + C >= 0 for all
+// three.
 struct Edge {
     int64_t A, B, C;
-    int64_t bias;
 };
-void TriangleEdges(const GsVertex* const v[3], Edge e[3]) {
-    for (int i = 0; i < 3; ++i) {
-        const GsVertex& p0 = *v[i];
-        const GsVertex& p1 = *v[(i + 1) % 3];
-        e[i].A = int64_t(p0.y) - p1.y;
-        e[i].B = int64_t(p1.x) - p0.x;
-        e[i].C = -(e[i].A * p0.x + e[i].B * p0.y);
-        const bool topLeft = e[i].A > 0 || (e[i].A == 0 && e[i].B > 0);
-        e[i].bias = topLeft ? 0 : -1;
-    }
+inline Edge EdgeOf(const GsVertex& p0, const GsVertex& p1) {
+    Edge e;
+    e.A = int64_t(p0.y) - p1.y;
+    e.B = int64_t(p1.x) - p0.x;
+    const bool topLeft = e.A > 0 || (e.A == 0 && e.B > 0);
+    e.C = -(e.A * p0.x + e.B * p0.y) - (topLeft ? 0 : 1);
+    return e;
+}
+inline void TriangleEdges(const GsVertex* const v[3], Edge e[3]) {
+    e[0] = EdgeOf(*v[0], *v[1]);
+    e[1] = EdgeOf(*v[1], *v[2]);
+    e[2] = EdgeOf(*v[2], *v[0]);
 }
 
 // The planes a triangle's state uses (v in drawing order), written into `p`; planes the state does not use
@@ -151,12 +152,12 @@ size_t WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Raste
     for (int i = 0; i < 3; ++i) {
         const Edge& ed = e[i];
         if (ed.A != 0) continue;
-        auto in = [&ed](int y) { return ed.B * (int64_t(y) * 16 + 8) + ed.C + ed.bias >= 0; };
+        auto in = [&ed](int y) { return ed.B * (int64_t(y) * 16 + 8) + ed.C >= 0; };
         while (y0 <= y1 && !in(y0)) ++y0;
         while (y0 <= y1 && !in(y1)) --y1;
     }
     if (y0 > y1) return 0;
-    // Each sloped edge bounds the columns of a row: A * (16x + 8) + B * py + C + bias >= 0, a lower bound
+    // Each sloped edge bounds the columns of a row: A * (16x + 8) + B * py + C >= 0, a lower bound
     // on x when A > 0 (x >= ceil(R / K)), an upper one when A < 0 (x <= floor(R / K)). The three A add up
     // to zero, so there are one or two of each; a missing second one is a bound that never binds.
     const Bound none{0, 0, 1, 0, 0};
@@ -168,7 +169,7 @@ size_t WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Raste
     for (int i = 0; i < 3; ++i) {
         const Edge& ed = e[i];
         if (ed.A == 0) continue;
-        const int64_t R = -(ed.B * py0 + ed.C + ed.bias + 8 * ed.A);
+        const int64_t R = -(ed.B * py0 + ed.C + 8 * ed.A);
         const int64_t D = -16 * ed.B;  // change of R per row
         const int64_t K = 16 * ed.A;
         Bound b;
@@ -198,36 +199,37 @@ size_t WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Raste
 }
 
 // The covered rows of a triangle less than 16 pixels wide and high (at most 16 pixel centres each way):
-// the three edge functions at every centre of a row, four columns a step. The values fit 32 bits: at a
-// centre inside the vertices' box, |A * (px - x) + B * (py - y)| <= 2 * 256 * 512 for such a triangle.
-// The covered centres of a row are a run (the triangle is convex): its first and last set bits.
-template <class Owns>
-size_t SmallTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Rasterizer::SpanRow* out,
-                         Owns owns) {
-    const int chunks = (bx1 - bx0) / 4 + 1;  // 1..4
-    const uint32_t colMask = (2u << (bx1 - bx0)) - 1u;
-    __m128i val[3][4], rowStep[3];
+// the three edge functions at every centre of a row, four columns a step, kChunks steps. A centre is inside
+// when none of the three is negative: when the sign bit of their OR is clear. The values fit 32 bits: at a
+// centre inside the vertices' box, |A * (px - x) + B * (py - y)| <= 2 * 256 * 512 for such a triangle,
+// where (x, y) is the edge's first vertex. The covered centres of a row are a run (the triangle is convex):
+// its first and last set bits.
+template <int kChunks, class Owns>
+size_t SmallTriangleRows(const GsVertex* const v[3], int y0, int y1, int bx0, int bx1,
+                         Rasterizer::SpanRow* out, Owns owns) {
+    __m128i val[3][kChunks], rowStep[3];
     const int64_t px0 = int64_t(bx0) * 16 + 8, py0 = int64_t(y0) * 16 + 8;
     for (int i = 0; i < 3; ++i) {
-        const int32_t at = int32_t(e[i].A * px0 + e[i].B * py0 + e[i].C + e[i].bias);
-        const int32_t sx = int32_t(e[i].A * 16);
-        __m128i v = _mm_setr_epi32(at, at + sx, at + 2 * sx, at + 3 * sx);
+        const GsVertex &p0 = *v[i], &p1 = *v[i == 2 ? 0 : i + 1];
+        const int32_t A = p0.y - p1.y, B = p1.x - p0.x;
+        const bool topLeft = A > 0 || (A == 0 && B > 0);
+        const int32_t at = int32_t(A * (px0 - p0.x) + B * (py0 - p0.y)) - (topLeft ? 0 : 1);
+        const int32_t sx = A * 16;
+        __m128i c4 = _mm_setr_epi32(at, at + sx, at + 2 * sx, at + 3 * sx);
         const __m128i four = _mm_set1_epi32(4 * sx);
-        for (int c = 0; c < 4; ++c, v = _mm_add_epi32(v, four)) val[i][c] = v;
-        rowStep[i] = _mm_set1_epi32(int32_t(e[i].B * 16));
+        for (int c = 0; c < kChunks; ++c, c4 = _mm_add_epi32(c4, four)) val[i][c] = c4;
+        rowStep[i] = _mm_set1_epi32(B * 16);
     }
-    const __m128i minusOne = _mm_set1_epi32(-1);
+    const uint32_t colMask = (2u << (bx1 - bx0)) - 1u;
     size_t count = 0;
     for (int y = y0; y <= y1; ++y) {
-        uint32_t bits = 0;
-        for (int c = 0; c < chunks; ++c) {
-            const __m128i in = _mm_and_si128(
-                _mm_and_si128(_mm_cmpgt_epi32(val[0][c], minusOne), _mm_cmpgt_epi32(val[1][c], minusOne)),
-                _mm_cmpgt_epi32(val[2][c], minusOne));
-            bits |= uint32_t(_mm_movemask_ps(_mm_castsi128_ps(in))) << (4 * c);
+        uint32_t outside = 0;
+        for (int c = 0; c < kChunks; ++c) {
+            const __m128i any = _mm_or_si128(_mm_or_si128(val[0][c], val[1][c]), val[2][c]);
+            outside |= uint32_t(_mm_movemask_ps(_mm_castsi128_ps(any))) << (4 * c);
             for (int i = 0; i < 3; ++i) val[i][c] = _mm_add_epi32(val[i][c], rowStep[i]);
         }
-        bits &= colMask;
+        const uint32_t bits = ~outside & colMask;
         if (bits && owns(y))
             out[count++] = Rasterizer::SpanRow{y, bx0 + __builtin_ctz(bits), bx0 + 31 - __builtin_clz(bits)};
     }
@@ -279,16 +281,29 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     if (area == 0) return;
     if (area < 0) std::swap(v[1], v[2]);
 
-    Edge e[3];
-    TriangleEdges(v, e);
     const auto owns = [this, oneBand](int y) { return oneBand || OwnsRow(y); };
     SpanRow small[16];
     SpanRow* rows;
     size_t count;
     if (maxX - minX < 256 && maxY - minY < 256 && !generalSetup) {
         rows = small;
-        count = SmallTriangleRows(e, y0, y1, bx0, bx1, rows, owns);
+        switch ((bx1 - bx0) >> 2) {
+            case 0:
+                count = SmallTriangleRows<1>(v, y0, y1, bx0, bx1, rows, owns);
+                break;
+            case 1:
+                count = SmallTriangleRows<2>(v, y0, y1, bx0, bx1, rows, owns);
+                break;
+            case 2:
+                count = SmallTriangleRows<3>(v, y0, y1, bx0, bx1, rows, owns);
+                break;
+            default:
+                count = SmallTriangleRows<4>(v, y0, y1, bx0, bx1, rows, owns);
+                break;
+        }
     } else {
+        Edge e[3];
+        TriangleEdges(v, e);
         const size_t need = size_t(y1 - y0 + 1);
         if (rows_.size() < need) rows_.resize(need);
         rows = rows_.data();
