@@ -115,6 +115,7 @@ private:
         PrimKind kind;
         uint32_t state;
         GsVertex v[3];
+        mutable Rasterizer::SharedPlanes planes;  // a triangle's, for the slots that draw it
     };
     struct StateSlot {
         DrawState st;
@@ -194,7 +195,7 @@ private:
     RasterBands(LocalMemory& mem, int threads);
     static void* ThreadMain(void* worker);
     void Run(Worker& w);
-    void Draw(Rasterizer& rast, const Command& c);
+    void Draw(Rasterizer& rast, const Command& c, uint64_t pos);
     // Draws a stretch of the first slot from `start` on that has work and nobody drawing it; false when
     // there is none.
     bool DrawStretch(Rasterizer& rast, int& start);

@@ -198,6 +198,97 @@ size_t WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Raste
     return count;
 }
 
+// A sloped edge's bound on the columns of row y: x >= ceil(R / K) when A > 0, x <= floor(R / K) when
+// A < 0 (see WalkTriangleRows), as a Bound stepped from row y on.
+inline Bound EdgeBound(const Edge& ed, int y) {
+    const int64_t R = -(ed.B * (int64_t(y) * 16 + 8) + ed.C + 8 * ed.A);
+    const int64_t D = -16 * ed.B, K = 16 * ed.A;
+    Bound b;
+    if (K > 0) {
+        b.k = K;
+        FloorDivRem(R + K - 1, K, b.q, b.r);
+        FloorDivRem(D, K, b.dq, b.dr);
+    } else {
+        b.k = -K;
+        FloorDivRem(-R, -K, b.q, b.r);
+        FloorDivRem(-D, -K, b.dq, b.dr);
+    }
+    return b;
+}
+
+// Rows y0..y1 between one lower and one upper bound (left stepped to row y1 + 1).
+template <class Owns>
+size_t WalkBetween(Bound& lo, Bound& hi, int y0, int y1, int bx0, int bx1, Rasterizer::SpanRow* out,
+                   Owns owns) {
+    size_t count = 0;
+    for (int y = y0; y <= y1; ++y) {
+        const int64_t l = std::max(int64_t(bx0), lo.q), h = std::min(int64_t(bx1), hi.q);
+        if (l <= h && owns(y)) out[count++] = Rasterizer::SpanRow{y, int(l), int(h)};
+        lo.Step();
+        hi.Step();
+    }
+    return count;
+}
+
+// The rows WalkTriangleRows writes, with two bounds a row rather than four. Of two sloped edges on the same
+// side, the one whose rows a row lies in binds there: the triangle is convex, so at any row the nearer of
+// the two lines is the one bounding the triangle, and a bound is a rounding of its line's crossing that
+// keeps the order (ceil for lower bounds; the largest column strictly left of it for upper ones, as the
+// top-left rule's bias makes them). The two meet at the middle vertex: rows whose centres lie at or above
+// it take the upper edge of the two, rows below the lower one. `v` are the triangle's vertices with e[i]
+// running from v[i] to v[i + 1].
+template <class Owns>
+size_t WalkSplitRows(const GsVertex* const v[3], const Edge e[3], int y0, int y1, int bx0, int bx1,
+                     Rasterizer::SpanRow* out, Owns owns) {
+    int single = -1, lowers = 0;
+    for (int i = 0; i < 3; ++i) {
+        const Edge& ed = e[i];
+        if (ed.A == 0) {
+            single = -2;  // a horizontal edge: one sloped edge each side, no split
+            auto in = [&ed](int y) { return ed.B * (int64_t(y) * 16 + 8) + ed.C >= 0; };
+            while (y0 <= y1 && !in(y0)) ++y0;
+            while (y0 <= y1 && !in(y1)) --y1;
+        } else {
+            lowers += ed.A > 0 ? 1 : 0;
+        }
+    }
+    if (y0 > y1) return 0;
+    if (single == -2) {
+        const Edge *lo = nullptr, *hi = nullptr;
+        for (int i = 0; i < 3; ++i) {
+            if (e[i].A > 0) lo = &e[i];
+            if (e[i].A < 0) hi = &e[i];
+        }
+        Bound l = EdgeBound(*lo, y0), h = EdgeBound(*hi, y0);
+        return WalkBetween(l, h, y0, y1, bx0, bx1, out, owns);
+    }
+    // The edge alone on its side, and the pair on the other: e[s + 1] and e[s + 2] meet at v[s + 2].
+    const bool pairLower = lowers == 2;
+    for (int i = 0; i < 3; ++i)
+        if ((e[i].A > 0) != pairLower) single = i;
+    const Edge& alone = e[single];
+    const Edge& first = e[(single + (pairLower ? 2 : 1)) % 3];  // from the top vertex to the middle one
+    const Edge& second = e[(single + (pairLower ? 1 : 2)) % 3];
+    const int64_t midY = v[(single + 2) % 3]->y;
+    // The last row whose centre is at or above the middle vertex.
+    const int split = int((midY - 8) >> 4);
+    size_t count = 0;
+    Bound a = EdgeBound(alone, y0);
+    const int ya1 = std::min(y1, split);
+    if (y0 <= ya1) {
+        Bound f = EdgeBound(first, y0);
+        count = pairLower ? WalkBetween(f, a, y0, ya1, bx0, bx1, out, owns)
+                          : WalkBetween(a, f, y0, ya1, bx0, bx1, out, owns);
+    }
+    const int yb0 = std::max(y0, split + 1);  // where `a` stands now
+    if (yb0 <= y1) {
+        Bound b = EdgeBound(second, yb0);
+        count += pairLower ? WalkBetween(b, a, yb0, y1, bx0, bx1, out + count, owns)
+                           : WalkBetween(a, b, yb0, y1, bx0, bx1, out + count, owns);
+    }
+    return count;
+}
+
 // The covered rows of a triangle less than 16 pixels wide and high (at most 16 pixel centres each way):
 // the three edge functions at every centre of a row, four columns a step, kChunks steps. A centre is inside
 // when none of the three is negative: when the sign bit of their OR is clear. The values fit 32 bits: at a
@@ -249,7 +340,7 @@ bool Rasterizer::ForceGeneralSetup(bool force) {
 }
 
 void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
-                              const GsVertex& flat) {
+                              const GsVertex& flat, SharedPlanes* shared, uint64_t id) {
     // Rows and columns whose centres can be inside, checked before anything else: most triangles a band
     // worker sees lie in other workers' bands.
     const int32_t minY = std::min({va.y, vb.y, vc.y}), maxY = std::max({va.y, vb.y, vc.y});
@@ -262,6 +353,8 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     bx1 = std::min(bx1, st.scx1);
     if (y0 > y1 || bx0 > bx1) return;
     bool oneBand = bandCount_ == 1;
+    // Rows in more than one band: other rasterisers draw the triangle too, and may share its planes.
+    if (oneBand || (y0 >> kBandShift) == (y1 >> kBandShift)) shared = nullptr;
     if (!oneBand) {
         // Start the walk at this rasteriser's first row and end it at its last (the walk starts exactly
         // anywhere); none of its bands in reach: nothing to do.
@@ -307,10 +400,25 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
         const size_t need = size_t(y1 - y0 + 1);
         if (rows_.size() < need) rows_.resize(need);
         rows = rows_.data();
-        count = WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns);
+        count = generalSetup ? WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns)
+                             : WalkSplitRows(v, e, y0, y1, bx0, bx1, rows, owns);
     }
     if (count == 0) return;  // thin or small triangles often cover no pixel centre
     PrepareSpans(st);
+    if (shared) {
+        const uint64_t ready = (id + 1) * 2, busy = ready + 1;
+        uint64_t tag = shared->tag.load(std::memory_order_acquire);
+        if (tag == ready) {
+            Spans(st, shared->planes, rows, count);
+            return;
+        }
+        if (tag != busy && shared->tag.compare_exchange_strong(tag, busy, std::memory_order_acquire)) {
+            TrianglePlanes(st, v, flat, shared->planes);
+            shared->tag.store(ready, std::memory_order_release);
+            Spans(st, shared->planes, rows, count);
+            return;
+        }
+    }
     TrianglePlanes(st, v, flat, planes_);
     Spans(st, planes_, rows, count);
 }
