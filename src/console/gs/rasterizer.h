@@ -10,7 +10,6 @@
 // texturing and blending in rasterizer_texture.h and rasterizer_blend.h so they fold into the span loops.
 #pragma once
 
-#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
@@ -117,12 +116,9 @@ public:
     bool OwnsRow(int y) const { return bandCount_ == 1 || BandOwner(y >> kBandShift) == bandIndex_; }
     bool OwnsAnyRow(int y0, int y1) const;
 
-    struct SharedPlanes;
-    // `flat` is the vertex whose colour (and, for sprites, depth and fog) a flat primitive uses. `shared`:
-    // where the rasterisers that draw the triangle's rows in their bands (one thread each) share its
-    // planes, `id` naming the triangle (unique among those `shared` has held; null: none).
+    // `flat` is the vertex whose colour (and, for sprites, depth and fog) a flat primitive uses.
     void DrawTriangle(const DrawState& st, const GsVertex& v0, const GsVertex& v1, const GsVertex& v2,
-                      const GsVertex& flat, SharedPlanes* shared = nullptr, uint64_t id = 0);
+                      const GsVertex& flat);
     void DrawSprite(const DrawState& st, const GsVertex& v0, const GsVertex& v1);
     void DrawLine(const DrawState& st, const GsVertex& v0, const GsVertex& v1);
     void DrawPoint(const DrawState& st, const GsVertex& v);
@@ -154,13 +150,6 @@ public:
     // One row of a primitive: pixels x0..x1 (inclusive) of row y.
     struct SpanRow {
         int y, x0, x1;
-    };
-    // The planes of a triangle whose rows lie in several bands: the first rasteriser to need them works
-    // them out here and publishes them; the others use them once published, and until then work out their
-    // own rather than wait (the same values either way).
-    struct SharedPlanes {
-        std::atomic<uint64_t> tag{0};  // (id + 1) * 2: published for triangle id; plus one: being worked out
-        Planes planes;
     };
 
 private:

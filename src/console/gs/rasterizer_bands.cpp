@@ -219,7 +219,7 @@ bool RasterBands::DrawStretch(Rasterizer& rast, int& start) {
             const uint64_t e = sl.list[next % kCommands].load(std::memory_order_relaxed);
             const uint64_t dep = e & ((1u << kDepBits) - 1);
             if (dep && !DepMet(deps_[dep - 1], true)) break;
-            Draw(rast, commands_[(e >> kDepBits) % kCommands], e >> kDepBits);
+            Draw(rast, commands_[(e >> kDepBits) % kCommands]);
         }
         // Sequentially consistent: the check of `waitTarget_` below must not pass these stores.
         if (next != first) sl.done.store(next);
@@ -262,7 +262,7 @@ void RasterBands::Run(Worker& w) {
     }
 }
 
-void RasterBands::Draw(Rasterizer& rast, const Command& c, uint64_t pos) {
+void RasterBands::Draw(Rasterizer& rast, const Command& c) {
     const DrawState& st = states_[c.state].st;
     switch (c.kind) {
         case PrimKind::kPoint:
@@ -272,7 +272,7 @@ void RasterBands::Draw(Rasterizer& rast, const Command& c, uint64_t pos) {
             rast.DrawLine(st, c.v[0], c.v[1]);
             break;
         case PrimKind::kTriangle:
-            rast.DrawTriangle(st, c.v[0], c.v[1], c.v[2], c.v[2], &c.planes, pos);
+            rast.DrawTriangle(st, c.v[0], c.v[1], c.v[2], c.v[2]);
             break;
         case PrimKind::kSprite:
             rast.DrawSprite(st, c.v[0], c.v[1]);

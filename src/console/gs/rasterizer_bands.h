@@ -115,7 +115,6 @@ private:
         PrimKind kind;
         uint32_t state;
         GsVertex v[3];
-        mutable Rasterizer::SharedPlanes planes;  // a triangle's, for the slots that draw it
     };
     struct StateSlot {
         DrawState st;
@@ -195,7 +194,7 @@ private:
     RasterBands(LocalMemory& mem, int threads);
     static void* ThreadMain(void* worker);
     void Run(Worker& w);
-    void Draw(Rasterizer& rast, const Command& c, uint64_t pos);
+    void Draw(Rasterizer& rast, const Command& c);
     // Draws a stretch of the first slot from `start` on that has work and nobody drawing it; false when
     // there is none.
     bool DrawStretch(Rasterizer& rast, int& start);

@@ -340,7 +340,7 @@ bool Rasterizer::ForceGeneralSetup(bool force) {
 }
 
 void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsVertex& vb, const GsVertex& vc,
-                              const GsVertex& flat, SharedPlanes* shared, uint64_t id) {
+                              const GsVertex& flat) {
     // Rows and columns whose centres can be inside, checked before anything else: most triangles a band
     // worker sees lie in other workers' bands.
     const int32_t minY = std::min({va.y, vb.y, vc.y}), maxY = std::max({va.y, vb.y, vc.y});
@@ -353,8 +353,6 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     bx1 = std::min(bx1, st.scx1);
     if (y0 > y1 || bx0 > bx1) return;
     bool oneBand = bandCount_ == 1;
-    // Rows in more than one band: other rasterisers draw the triangle too, and may share its planes.
-    if (oneBand || (y0 >> kBandShift) == (y1 >> kBandShift)) shared = nullptr;
     if (!oneBand) {
         // Start the walk at this rasteriser's first row and end it at its last (the walk starts exactly
         // anywhere); none of its bands in reach: nothing to do.
@@ -405,20 +403,6 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     }
     if (count == 0) return;  // thin or small triangles often cover no pixel centre
     PrepareSpans(st);
-    if (shared) {
-        const uint64_t ready = (id + 1) * 2, busy = ready + 1;
-        uint64_t tag = shared->tag.load(std::memory_order_acquire);
-        if (tag == ready) {
-            Spans(st, shared->planes, rows, count);
-            return;
-        }
-        if (tag != busy && shared->tag.compare_exchange_strong(tag, busy, std::memory_order_acquire)) {
-            TrianglePlanes(st, v, flat, shared->planes);
-            shared->tag.store(ready, std::memory_order_release);
-            Spans(st, shared->planes, rows, count);
-            return;
-        }
-    }
     TrianglePlanes(st, v, flat, planes_);
     Spans(st, planes_, rows, count);
 }

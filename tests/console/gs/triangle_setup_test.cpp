@@ -1,6 +1,5 @@
 // Triangle set-up against its general path: the short path of small triangles and the split row walk
-// must give the rows of the four-bound walk, and planes shared among the band slots that draw a triangle
-// must give what each slot would work out alone.
+// must give the rows of the four-bound walk, alone, in bands, and on the raster threads.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -182,62 +181,31 @@ TEST(GsTriangleSetup, EachTriangleCoversTheRowsOfTheGeneralSetup) {
     EXPECT_GT(covering, 300);
 }
 
-// Rasterisers given one slot of 32 each draw every triangle, sharing the planes of those whose rows lie in
-// several bands: whichever slot comes first works them out, in any order of slots; a record another slot
-// is still filling (so never published) leaves each to its own; a record published for another triangle
-// (a queue entry used before) is not taken for this one but filled again.
-TEST(GsTriangleSetup, SlotsSharingPlanesDrawWhatOneRasteriserDraws) {
-    std::vector<Tri> tris = RandomTriangles(17, 1000);
+// Rasterisers given one band of several each draw every triangle, starting both row walks and the short
+// path at their own first row: together, slot after slot in either order, they draw one rasteriser's bits
+// (each pixel's triangles still come in order).
+TEST(GsTriangleSetup, BandsDrawingEveryKindOfTriangleDrawWhatOneRasteriserDraws) {
+    const std::vector<Tri> tris = RandomTriangles(17, 1000);
     const Drawn one = DrawOne(tris, false);
-    constexpr int kSlots = 32;
-    for (int order = 0; order < 4; ++order) {
-        auto mem = MemoryWithTexture();
-        std::vector<std::unique_ptr<Rasterizer>> slots;
-        for (int i = 0; i < kSlots; ++i) {
-            slots.push_back(std::make_unique<Rasterizer>(*mem));
-            slots.back()->SetBand(i, kSlots);
-        }
-        std::vector<Rasterizer::SharedPlanes> shared(tris.size());
-        const uint64_t firstId = 1000;
-        for (size_t i = 0; i < tris.size(); ++i) {
-            const uint64_t id = firstId + i;
-            if (order == 2 && i % 2 == 0) shared[i].tag = (id + 1) * 2 + 1;  // being filled elsewhere
-            if (order == 3) {
-                // Published for another triangle: planes of nothing this draws.
-                shared[i].tag = (id + 2) * 2;
-                shared[i].planes.z = Rasterizer::Plane{1e6, 3.0, -7.0};
-                shared[i].planes.r = shared[i].planes.g = shared[i].planes.b = Rasterizer::Plane{300, 1, 1};
-                shared[i].planes.s = shared[i].planes.t = shared[i].planes.q = Rasterizer::Plane{-2, 0.5, 0};
+    for (int count : {3, 32}) {
+        for (bool reverse : {false, true}) {
+            auto mem = MemoryWithTexture();
+            uint64_t pixels = 0;
+            for (int k = 0; k < count; ++k) {
+                Rasterizer r(*mem);
+                r.SetBand(reverse ? count - 1 - k : k, count);
+                for (const Tri& t : tris) r.DrawTriangle(StateFor(t.state), t.v[0], t.v[1], t.v[2], t.v[2]);
+                pixels += r.PixelsProcessed();
             }
+            EXPECT_EQ(pixels, one.pixels) << count << " bands";
+            EXPECT_TRUE(std::vector<uint8_t>(mem->Data(), mem->Data() + kCompared) == one.bytes)
+                << count << " bands, reverse " << reverse;
         }
-        uint64_t pixels = 0;
-        for (int k = 0; k < kSlots; ++k) {
-            Rasterizer& r = *slots[size_t(order == 1 ? kSlots - 1 - k : k)];
-            for (size_t i = 0; i < tris.size(); ++i) {
-                const Tri& t = tris[i];
-                const DrawState st = StateFor(t.state);
-                r.DrawTriangle(st, t.v[0], t.v[1], t.v[2], t.v[2], &shared[i], firstId + i);
-            }
-        }
-        for (const auto& s : slots) pixels += s->PixelsProcessed();
-        // Slot by slot is not the order of the triangles, but each pixel's triangles come in order.
-        EXPECT_EQ(pixels, one.pixels) << "order " << order;
-        EXPECT_TRUE(std::vector<uint8_t>(mem->Data(), mem->Data() + kCompared) == one.bytes)
-            << "order " << order;
-        // Records being filled elsewhere stay so; stale ones are taken over and published anew.
-        size_t published = 0, publishedBusy = 0;
-        for (size_t i = 0; i < tris.size(); ++i) {
-            const bool ready = shared[i].tag.load() == (firstId + i + 1) * 2;
-            published += ready ? 1 : 0;
-            publishedBusy += ready && order == 2 && i % 2 == 0 ? 1 : 0;
-        }
-        EXPECT_GT(published, order == 2 ? 100u : 200u) << "order " << order;
-        EXPECT_EQ(publishedBusy, 0u);
     }
 }
 
-// Screens of tall triangles (most reach several bands) of every attribute set drawn by the raster threads:
-// the slots share planes while they draw at once, and every thread count gives one thread's bits.
+// Screens of tall triangles (most reach several bands) of every attribute set drawn by the raster threads,
+// each slot's rows set up by whichever thread takes it: every thread count gives one thread's bits.
 std::vector<uint8_t> DrawTallTriangles(int threads) {
     Fixture f(threads);
     LocalMemory& mem = f.gs->Memory();
@@ -276,7 +244,7 @@ std::vector<uint8_t> DrawTallTriangles(int threads) {
     return std::vector<uint8_t>(mem.Data(), mem.Data() + kCompared);
 }
 
-TEST(GsTriangleSetup, SharedPlanesGiveOneThreadsBitsAtEveryThreadCount) {
+TEST(GsTriangleSetup, TallTrianglesGiveOneThreadsBitsAtEveryThreadCount) {
     const std::vector<uint8_t> one = DrawTallTriangles(1);
     size_t drawn = 0;
     for (uint32_t i = 0; i < kW * kH * 4; i += 4) drawn += one[i] | one[i + 1] | one[i + 2] ? 1 : 0;
