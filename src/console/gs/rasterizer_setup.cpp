@@ -289,6 +289,25 @@ size_t WalkSplitRows(const GsVertex* const v[3], const Edge e[3], int y0, int y1
     return count;
 }
 
+// Lane i of `v` everywhere.
+template <int i>
+inline __m128i Lane(__m128i v) {
+    return _mm_shuffle_epi32(v, _MM_SHUFFLE(i, i, i, i));
+}
+// The values of edge i at the first row's centres, four columns a group, and its step to the next row.
+template <int i, int kChunks>
+inline void SmallEdgeStart(__m128i at, __m128i colStep, __m128i rowStep, __m128i (&val)[3][kChunks],
+                           __m128i (&step)[3]) {
+    const __m128i s = Lane<i>(colStep);
+    // at + (0, 1, 2, 3) * s
+    __m128i c4 = _mm_add_epi32(
+        Lane<i>(at), _mm_add_epi32(_mm_and_si128(s, _mm_setr_epi32(0, -1, 0, -1)),
+                                   _mm_and_si128(_mm_slli_epi32(s, 1), _mm_setr_epi32(0, 0, -1, -1))));
+    const __m128i four = _mm_slli_epi32(s, 2);
+    for (int c = 0; c < kChunks; ++c, c4 = _mm_add_epi32(c4, four)) val[i][c] = c4;
+    step[i] = Lane<i>(rowStep);
+}
+
 // The covered rows of a triangle less than 16 pixels wide and high (at most 16 pixel centres each way):
 // the three edge functions at every centre of a row, four columns a step, kChunks steps. A centre is inside
 // when none of the three is negative: when the sign bit of their OR is clear. The values fit 32 bits: at a
@@ -298,19 +317,26 @@ size_t WalkSplitRows(const GsVertex* const v[3], const Edge e[3], int y0, int y1
 template <int kChunks, class Owns>
 size_t SmallTriangleRows(const GsVertex* const v[3], int y0, int y1, int bx0, int bx1,
                          Rasterizer::SpanRow* out, Owns owns) {
+    // The three edges in lanes 0-2, edge i from v[i] to v[i + 1]: A, B, the top-left rule's bias, and the
+    // value at the first centre, A * (px - x) + B * (py - y) + bias, which is exact in floats (each product
+    // is under 2^16 in magnitude).
+    const __m128i X = _mm_setr_epi32(v[0]->x, v[1]->x, v[2]->x, 0),
+                  Y = _mm_setr_epi32(v[0]->y, v[1]->y, v[2]->y, 0);
+    const __m128i A = _mm_sub_epi32(Y, _mm_shuffle_epi32(Y, _MM_SHUFFLE(3, 0, 2, 1)));
+    const __m128i B = _mm_sub_epi32(_mm_shuffle_epi32(X, _MM_SHUFFLE(3, 0, 2, 1)), X);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i topLeft = _mm_or_si128(_mm_cmpgt_epi32(A, zero),
+                                         _mm_and_si128(_mm_cmpeq_epi32(A, zero), _mm_cmpgt_epi32(B, zero)));
+    const __m128 px = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_set1_epi32(bx0 * 16 + 8), X));
+    const __m128 py = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_set1_epi32(y0 * 16 + 8), Y));
+    const __m128i at = _mm_add_epi32(
+        _mm_cvtps_epi32(_mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(A), px), _mm_mul_ps(_mm_cvtepi32_ps(B), py))),
+        _mm_andnot_si128(topLeft, _mm_set1_epi32(-1)));
+    const __m128i colStep = _mm_slli_epi32(A, 4), rowStepAll = _mm_slli_epi32(B, 4);
     __m128i val[3][kChunks], rowStep[3];
-    const int64_t px0 = int64_t(bx0) * 16 + 8, py0 = int64_t(y0) * 16 + 8;
-    for (int i = 0; i < 3; ++i) {
-        const GsVertex &p0 = *v[i], &p1 = *v[i == 2 ? 0 : i + 1];
-        const int32_t A = p0.y - p1.y, B = p1.x - p0.x;
-        const bool topLeft = A > 0 || (A == 0 && B > 0);
-        const int32_t at = int32_t(A * (px0 - p0.x) + B * (py0 - p0.y)) - (topLeft ? 0 : 1);
-        const int32_t sx = A * 16;
-        __m128i c4 = _mm_setr_epi32(at, at + sx, at + 2 * sx, at + 3 * sx);
-        const __m128i four = _mm_set1_epi32(4 * sx);
-        for (int c = 0; c < kChunks; ++c, c4 = _mm_add_epi32(c4, four)) val[i][c] = c4;
-        rowStep[i] = _mm_set1_epi32(B * 16);
-    }
+    SmallEdgeStart<0>(at, colStep, rowStepAll, val, rowStep);
+    SmallEdgeStart<1>(at, colStep, rowStepAll, val, rowStep);
+    SmallEdgeStart<2>(at, colStep, rowStepAll, val, rowStep);
     const uint32_t colMask = (2u << (bx1 - bx0)) - 1u;
     size_t count = 0;
     for (int y = y0; y <= y1; ++y) {
@@ -371,6 +397,8 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
         int64_t(v[1]->x - v[0]->x) * (v[2]->y - v[0]->y) - int64_t(v[2]->x - v[0]->x) * (v[1]->y - v[0]->y);
     if (area == 0) return;
     if (area < 0) std::swap(v[1], v[2]);
+    // The planes first: their divisions run while the rows are found (a few triangles cover no centre).
+    TrianglePlanes(st, v, flat, planes_);
 
     const auto owns = [this, oneBand](int y) { return oneBand || OwnsRow(y); };
     SpanRow small[16];
@@ -403,7 +431,6 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     }
     if (count == 0) return;  // thin or small triangles often cover no pixel centre
     PrepareSpans(st);
-    TrianglePlanes(st, v, flat, planes_);
     Spans(st, planes_, rows, count);
 }
 
