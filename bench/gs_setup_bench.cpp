@@ -3,13 +3,16 @@
 // pixel centre, and 60-200 pixel ones, with the race's common state (8-bit palette texture, bilinear,
 // Gouraud, perspective, Z24 GEQUAL) and a flat untextured one; and the same small triangles as seen by one
 // band worker of 32 (most of them in other bands). Reports the time a triangle (ns_per_tri) and the time
-// stamp counter's cycles a triangle (tsc_per_tri).
+// stamp counter's cycles a triangle (tsc_per_tri); and the same triangles drawn by the band slots their rows
+// reach.
 #include <benchmark/benchmark.h>
 #include <x86intrin.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "console/gs/gs_registers.h"
@@ -104,6 +107,47 @@ void BM_TriangleSetup(benchmark::State& state) {
     state.counters["tsc_per_tri"] = double(tsc) / double(drawn);
     state.counters["px_per_tri"] = double(rast.PixelsProcessed()) / double(drawn);
 }
+// The same triangles as the raster threads' slots see them: each drawn by the rasteriser of every slot of
+// 32 whose bands its rows reach, as the queue lists it (one thread here, slot after slot for each
+// triangle). Reports the time stamp counter's cycles a triangle and the listings a triangle (slots_per_tri).
+void BM_TriangleSetupSlots(benchmark::State& state) {
+    constexpr int kSlots = 32;
+    const int kind = int(state.range(0));
+    auto mem = std::make_unique<LocalMemory>();
+    std::vector<std::unique_ptr<Rasterizer>> slots;
+    for (int i = 0; i < kSlots; ++i) {
+        slots.push_back(std::make_unique<Rasterizer>(*mem, true));
+        slots.back()->SetBand(i, kSlots);
+    }
+    const DrawState st = RaceState(true);
+    const int sizes[3][2] = {{40, 120}, {1, 12}, {300, 640}};
+    const std::vector<Tri> tris = MakeTriangles(4096, sizes[kind][0], sizes[kind][1], 7);
+    // The bands each triangle's rows can reach.
+    std::vector<std::pair<int, int>> bands;
+    uint64_t listed = 0;
+    for (const Tri& t : tris) {
+        const int32_t y0 = std::min({t.v[0].y, t.v[1].y, t.v[2].y}),
+                      y1 = std::max({t.v[0].y, t.v[1].y, t.v[2].y});
+        const int r0 = std::max((y0 + 7) >> 4, st.scy0), r1 = std::min((y1 - 8) >> 4, st.scy1);
+        bands.emplace_back(r0 >> Rasterizer::kBandShift, r1 >> Rasterizer::kBandShift);
+        if (r0 <= r1) listed += uint64_t(bands.back().second - bands.back().first + 1);
+    }
+    uint64_t drawn = 0, tsc = 0;
+    for (auto _ : state) {
+        const uint64_t t0 = __rdtsc();
+        for (size_t i = 0; i < tris.size(); ++i) {
+            const Tri& t = tris[i];
+            for (int b = bands[i].first; b <= bands[i].second; ++b)
+                slots[size_t(b % kSlots)]->DrawTriangle(st, t.v[0], t.v[1], t.v[2], t.v[2]);
+        }
+        tsc += __rdtsc() - t0;
+        drawn += tris.size();
+    }
+    state.counters["tsc_per_tri"] = double(tsc) / double(drawn);
+    state.counters["slots_per_tri"] = double(listed) / double(tris.size());
+}
+BENCHMARK(BM_TriangleSetupSlots)->ArgNames({"kind"})->Arg(0)->Arg(2);
+
 BENCHMARK(BM_TriangleSetup)
     ->ArgNames({"kind", "tex", "band"})
     ->Args({0, 1, 0})

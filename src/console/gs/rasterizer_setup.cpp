@@ -23,22 +23,23 @@ Rasterizer::Plane ConstPlane(double v) {
 }
 
 // The edge functions of a triangle whose vertices are ordered so its signed area is positive, with the
-// top-left rule as a bias: pixel (x, y) is covered when A * (16x + 8) + B * (16y + 8) + C + bias >= 0 for
-// all three.
+// top-left rule as a bias in C: pixel (x, y) is covered when A * (16x + 8) + B * (16y + 8) + C >= 0 for all
+// three.
 struct Edge {
     int64_t A, B, C;
-    int64_t bias;
 };
-void TriangleEdges(const GsVertex* const v[3], Edge e[3]) {
-    for (int i = 0; i < 3; ++i) {
-        const GsVertex& p0 = *v[i];
-        const GsVertex& p1 = *v[(i + 1) % 3];
-        e[i].A = int64_t(p0.y) - p1.y;
-        e[i].B = int64_t(p1.x) - p0.x;
-        e[i].C = -(e[i].A * p0.x + e[i].B * p0.y);
-        const bool topLeft = e[i].A > 0 || (e[i].A == 0 && e[i].B > 0);
-        e[i].bias = topLeft ? 0 : -1;
-    }
+inline Edge EdgeOf(const GsVertex& p0, const GsVertex& p1) {
+    Edge e;
+    e.A = int64_t(p0.y) - p1.y;
+    e.B = int64_t(p1.x) - p0.x;
+    const bool topLeft = e.A > 0 || (e.A == 0 && e.B > 0);
+    e.C = -(e.A * p0.x + e.B * p0.y) - (topLeft ? 0 : 1);
+    return e;
+}
+inline void TriangleEdges(const GsVertex* const v[3], Edge e[3]) {
+    e[0] = EdgeOf(*v[0], *v[1]);
+    e[1] = EdgeOf(*v[1], *v[2]);
+    e[2] = EdgeOf(*v[2], *v[0]);
 }
 
 // The planes a triangle's state uses (v in drawing order), written into `p`; planes the state does not use
@@ -151,12 +152,12 @@ size_t WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Raste
     for (int i = 0; i < 3; ++i) {
         const Edge& ed = e[i];
         if (ed.A != 0) continue;
-        auto in = [&ed](int y) { return ed.B * (int64_t(y) * 16 + 8) + ed.C + ed.bias >= 0; };
+        auto in = [&ed](int y) { return ed.B * (int64_t(y) * 16 + 8) + ed.C >= 0; };
         while (y0 <= y1 && !in(y0)) ++y0;
         while (y0 <= y1 && !in(y1)) --y1;
     }
     if (y0 > y1) return 0;
-    // Each sloped edge bounds the columns of a row: A * (16x + 8) + B * py + C + bias >= 0, a lower bound
+    // Each sloped edge bounds the columns of a row: A * (16x + 8) + B * py + C >= 0, a lower bound
     // on x when A > 0 (x >= ceil(R / K)), an upper one when A < 0 (x <= floor(R / K)). The three A add up
     // to zero, so there are one or two of each; a missing second one is a bound that never binds.
     const Bound none{0, 0, 1, 0, 0};
@@ -168,7 +169,7 @@ size_t WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Raste
     for (int i = 0; i < 3; ++i) {
         const Edge& ed = e[i];
         if (ed.A == 0) continue;
-        const int64_t R = -(ed.B * py0 + ed.C + ed.bias + 8 * ed.A);
+        const int64_t R = -(ed.B * py0 + ed.C + 8 * ed.A);
         const int64_t D = -16 * ed.B;  // change of R per row
         const int64_t K = 16 * ed.A;
         Bound b;
@@ -197,37 +198,155 @@ size_t WalkTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Raste
     return count;
 }
 
-// The covered rows of a triangle less than 16 pixels wide and high (at most 16 pixel centres each way):
-// the three edge functions at every centre of a row, four columns a step. The values fit 32 bits: at a
-// centre inside the vertices' box, |A * (px - x) + B * (py - y)| <= 2 * 256 * 512 for such a triangle.
-// The covered centres of a row are a run (the triangle is convex): its first and last set bits.
-template <class Owns>
-size_t SmallTriangleRows(const Edge e[3], int y0, int y1, int bx0, int bx1, Rasterizer::SpanRow* out,
-                         Owns owns) {
-    const int chunks = (bx1 - bx0) / 4 + 1;  // 1..4
-    const uint32_t colMask = (2u << (bx1 - bx0)) - 1u;
-    __m128i val[3][4], rowStep[3];
-    const int64_t px0 = int64_t(bx0) * 16 + 8, py0 = int64_t(y0) * 16 + 8;
-    for (int i = 0; i < 3; ++i) {
-        const int32_t at = int32_t(e[i].A * px0 + e[i].B * py0 + e[i].C + e[i].bias);
-        const int32_t sx = int32_t(e[i].A * 16);
-        __m128i v = _mm_setr_epi32(at, at + sx, at + 2 * sx, at + 3 * sx);
-        const __m128i four = _mm_set1_epi32(4 * sx);
-        for (int c = 0; c < 4; ++c, v = _mm_add_epi32(v, four)) val[i][c] = v;
-        rowStep[i] = _mm_set1_epi32(int32_t(e[i].B * 16));
+// A sloped edge's bound on the columns of row y: x >= ceil(R / K) when A > 0, x <= floor(R / K) when
+// A < 0 (see WalkTriangleRows), as a Bound stepped from row y on.
+inline Bound EdgeBound(const Edge& ed, int y) {
+    const int64_t R = -(ed.B * (int64_t(y) * 16 + 8) + ed.C + 8 * ed.A);
+    const int64_t D = -16 * ed.B, K = 16 * ed.A;
+    Bound b;
+    if (K > 0) {
+        b.k = K;
+        FloorDivRem(R + K - 1, K, b.q, b.r);
+        FloorDivRem(D, K, b.dq, b.dr);
+    } else {
+        b.k = -K;
+        FloorDivRem(-R, -K, b.q, b.r);
+        FloorDivRem(-D, -K, b.dq, b.dr);
     }
-    const __m128i minusOne = _mm_set1_epi32(-1);
+    return b;
+}
+
+// Rows y0..y1 between one lower and one upper bound (left stepped to row y1 + 1).
+template <class Owns>
+size_t WalkBetween(Bound& lo, Bound& hi, int y0, int y1, int bx0, int bx1, Rasterizer::SpanRow* out,
+                   Owns owns) {
     size_t count = 0;
     for (int y = y0; y <= y1; ++y) {
-        uint32_t bits = 0;
-        for (int c = 0; c < chunks; ++c) {
-            const __m128i in = _mm_and_si128(
-                _mm_and_si128(_mm_cmpgt_epi32(val[0][c], minusOne), _mm_cmpgt_epi32(val[1][c], minusOne)),
-                _mm_cmpgt_epi32(val[2][c], minusOne));
-            bits |= uint32_t(_mm_movemask_ps(_mm_castsi128_ps(in))) << (4 * c);
+        const int64_t l = std::max(int64_t(bx0), lo.q), h = std::min(int64_t(bx1), hi.q);
+        if (l <= h && owns(y)) out[count++] = Rasterizer::SpanRow{y, int(l), int(h)};
+        lo.Step();
+        hi.Step();
+    }
+    return count;
+}
+
+// The rows WalkTriangleRows writes, with two bounds a row rather than four. Of two sloped edges on the same
+// side, the one whose rows a row lies in binds there: the triangle is convex, so at any row the nearer of
+// the two lines is the one bounding the triangle, and a bound is a rounding of its line's crossing that
+// keeps the order (ceil for lower bounds; the largest column strictly left of it for upper ones, as the
+// top-left rule's bias makes them). The two meet at the middle vertex: rows whose centres lie at or above
+// it take the upper edge of the two, rows below the lower one. `v` are the triangle's vertices with e[i]
+// running from v[i] to v[i + 1].
+template <class Owns>
+size_t WalkSplitRows(const GsVertex* const v[3], const Edge e[3], int y0, int y1, int bx0, int bx1,
+                     Rasterizer::SpanRow* out, Owns owns) {
+    int single = -1, lowers = 0;
+    for (int i = 0; i < 3; ++i) {
+        const Edge& ed = e[i];
+        if (ed.A == 0) {
+            single = -2;  // a horizontal edge: one sloped edge each side, no split
+            auto in = [&ed](int y) { return ed.B * (int64_t(y) * 16 + 8) + ed.C >= 0; };
+            while (y0 <= y1 && !in(y0)) ++y0;
+            while (y0 <= y1 && !in(y1)) --y1;
+        } else {
+            lowers += ed.A > 0 ? 1 : 0;
+        }
+    }
+    if (y0 > y1) return 0;
+    if (single == -2) {
+        const Edge *lo = nullptr, *hi = nullptr;
+        for (int i = 0; i < 3; ++i) {
+            if (e[i].A > 0) lo = &e[i];
+            if (e[i].A < 0) hi = &e[i];
+        }
+        Bound l = EdgeBound(*lo, y0), h = EdgeBound(*hi, y0);
+        return WalkBetween(l, h, y0, y1, bx0, bx1, out, owns);
+    }
+    // The edge alone on its side, and the pair on the other: e[s + 1] and e[s + 2] meet at v[s + 2].
+    const bool pairLower = lowers == 2;
+    for (int i = 0; i < 3; ++i)
+        if ((e[i].A > 0) != pairLower) single = i;
+    const Edge& alone = e[single];
+    const Edge& first = e[(single + (pairLower ? 2 : 1)) % 3];  // from the top vertex to the middle one
+    const Edge& second = e[(single + (pairLower ? 1 : 2)) % 3];
+    const int64_t midY = v[(single + 2) % 3]->y;
+    // The last row whose centre is at or above the middle vertex.
+    const int split = int((midY - 8) >> 4);
+    size_t count = 0;
+    Bound a = EdgeBound(alone, y0);
+    const int ya1 = std::min(y1, split);
+    if (y0 <= ya1) {
+        Bound f = EdgeBound(first, y0);
+        count = pairLower ? WalkBetween(f, a, y0, ya1, bx0, bx1, out, owns)
+                          : WalkBetween(a, f, y0, ya1, bx0, bx1, out, owns);
+    }
+    const int yb0 = std::max(y0, split + 1);  // where `a` stands now
+    if (yb0 <= y1) {
+        Bound b = EdgeBound(second, yb0);
+        count += pairLower ? WalkBetween(b, a, yb0, y1, bx0, bx1, out + count, owns)
+                           : WalkBetween(a, b, yb0, y1, bx0, bx1, out + count, owns);
+    }
+    return count;
+}
+
+// Lane i of `v` everywhere.
+template <int i>
+inline __m128i Lane(__m128i v) {
+    return _mm_shuffle_epi32(v, _MM_SHUFFLE(i, i, i, i));
+}
+// The values of edge i at the first row's centres, four columns a group, and its step to the next row.
+template <int i, int kChunks>
+inline void SmallEdgeStart(__m128i at, __m128i colStep, __m128i rowStep, __m128i (&val)[3][kChunks],
+                           __m128i (&step)[3]) {
+    const __m128i s = Lane<i>(colStep);
+    // at + (0, 1, 2, 3) * s
+    __m128i c4 = _mm_add_epi32(
+        Lane<i>(at), _mm_add_epi32(_mm_and_si128(s, _mm_setr_epi32(0, -1, 0, -1)),
+                                   _mm_and_si128(_mm_slli_epi32(s, 1), _mm_setr_epi32(0, 0, -1, -1))));
+    const __m128i four = _mm_slli_epi32(s, 2);
+    for (int c = 0; c < kChunks; ++c, c4 = _mm_add_epi32(c4, four)) val[i][c] = c4;
+    step[i] = Lane<i>(rowStep);
+}
+
+// The covered rows of a triangle less than 16 pixels wide and high (at most 16 pixel centres each way):
+// the three edge functions at every centre of a row, four columns a step, kChunks steps. A centre is inside
+// when none of the three is negative: when the sign bit of their OR is clear. The values fit 32 bits: at a
+// centre inside the vertices' box, |A * (px - x) + B * (py - y)| <= 2 * 256 * 512 for such a triangle,
+// where (x, y) is the edge's first vertex. The covered centres of a row are a run (the triangle is convex):
+// its first and last set bits.
+template <int kChunks, class Owns>
+size_t SmallTriangleRows(const GsVertex* const v[3], int y0, int y1, int bx0, int bx1,
+                         Rasterizer::SpanRow* out, Owns owns) {
+    // The three edges in lanes 0-2, edge i from v[i] to v[i + 1]: A, B, the top-left rule's bias, and the
+    // value at the first centre, A * (px - x) + B * (py - y) + bias, which is exact in floats (each product
+    // is under 2^16 in magnitude).
+    const __m128i X = _mm_setr_epi32(v[0]->x, v[1]->x, v[2]->x, 0),
+                  Y = _mm_setr_epi32(v[0]->y, v[1]->y, v[2]->y, 0);
+    const __m128i A = _mm_sub_epi32(Y, _mm_shuffle_epi32(Y, _MM_SHUFFLE(3, 0, 2, 1)));
+    const __m128i B = _mm_sub_epi32(_mm_shuffle_epi32(X, _MM_SHUFFLE(3, 0, 2, 1)), X);
+    const __m128i zero = _mm_setzero_si128();
+    const __m128i topLeft = _mm_or_si128(_mm_cmpgt_epi32(A, zero),
+                                         _mm_and_si128(_mm_cmpeq_epi32(A, zero), _mm_cmpgt_epi32(B, zero)));
+    const __m128 px = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_set1_epi32(bx0 * 16 + 8), X));
+    const __m128 py = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_set1_epi32(y0 * 16 + 8), Y));
+    const __m128i at = _mm_add_epi32(
+        _mm_cvtps_epi32(_mm_add_ps(_mm_mul_ps(_mm_cvtepi32_ps(A), px), _mm_mul_ps(_mm_cvtepi32_ps(B), py))),
+        _mm_andnot_si128(topLeft, _mm_set1_epi32(-1)));
+    const __m128i colStep = _mm_slli_epi32(A, 4), rowStepAll = _mm_slli_epi32(B, 4);
+    __m128i val[3][kChunks], rowStep[3];
+    SmallEdgeStart<0>(at, colStep, rowStepAll, val, rowStep);
+    SmallEdgeStart<1>(at, colStep, rowStepAll, val, rowStep);
+    SmallEdgeStart<2>(at, colStep, rowStepAll, val, rowStep);
+    const uint32_t colMask = (2u << (bx1 - bx0)) - 1u;
+    size_t count = 0;
+    for (int y = y0; y <= y1; ++y) {
+        uint32_t outside = 0;
+        for (int c = 0; c < kChunks; ++c) {
+            const __m128i any = _mm_or_si128(_mm_or_si128(val[0][c], val[1][c]), val[2][c]);
+            outside |= uint32_t(_mm_movemask_ps(_mm_castsi128_ps(any))) << (4 * c);
             for (int i = 0; i < 3; ++i) val[i][c] = _mm_add_epi32(val[i][c], rowStep[i]);
         }
-        bits &= colMask;
+        const uint32_t bits = ~outside & colMask;
         if (bits && owns(y))
             out[count++] = Rasterizer::SpanRow{y, bx0 + __builtin_ctz(bits), bx0 + 31 - __builtin_clz(bits)};
     }
@@ -278,25 +397,40 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
         int64_t(v[1]->x - v[0]->x) * (v[2]->y - v[0]->y) - int64_t(v[2]->x - v[0]->x) * (v[1]->y - v[0]->y);
     if (area == 0) return;
     if (area < 0) std::swap(v[1], v[2]);
+    // The planes first: their divisions run while the rows are found (a few triangles cover no centre).
+    TrianglePlanes(st, v, flat, planes_);
 
-    Edge e[3];
-    TriangleEdges(v, e);
     const auto owns = [this, oneBand](int y) { return oneBand || OwnsRow(y); };
     SpanRow small[16];
     SpanRow* rows;
     size_t count;
     if (maxX - minX < 256 && maxY - minY < 256 && !generalSetup) {
         rows = small;
-        count = SmallTriangleRows(e, y0, y1, bx0, bx1, rows, owns);
+        switch ((bx1 - bx0) >> 2) {
+            case 0:
+                count = SmallTriangleRows<1>(v, y0, y1, bx0, bx1, rows, owns);
+                break;
+            case 1:
+                count = SmallTriangleRows<2>(v, y0, y1, bx0, bx1, rows, owns);
+                break;
+            case 2:
+                count = SmallTriangleRows<3>(v, y0, y1, bx0, bx1, rows, owns);
+                break;
+            default:
+                count = SmallTriangleRows<4>(v, y0, y1, bx0, bx1, rows, owns);
+                break;
+        }
     } else {
+        Edge e[3];
+        TriangleEdges(v, e);
         const size_t need = size_t(y1 - y0 + 1);
         if (rows_.size() < need) rows_.resize(need);
         rows = rows_.data();
-        count = WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns);
+        count = generalSetup ? WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns)
+                             : WalkSplitRows(v, e, y0, y1, bx0, bx1, rows, owns);
     }
     if (count == 0) return;  // thin or small triangles often cover no pixel centre
     PrepareSpans(st);
-    TrianglePlanes(st, v, flat, planes_);
     Spans(st, planes_, rows, count);
 }
 

@@ -1,0 +1,256 @@
+// Triangle set-up against its general path: the short path of small triangles and the split row walk
+// must give the rows of the four-bound walk, alone, in bands, and on the raster threads.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+#include "gs_test_util.h"
+
+namespace gstest {
+namespace {
+
+constexpr uint32_t kFbw = 10, kW = 640, kH = 448;
+constexpr uint32_t kDepthBase = 140 * LocalMemory::kPageBytes, kTexBase = 300 * LocalMemory::kPageBytes;
+constexpr size_t kCompared = 150 * LocalMemory::kPageBytes;  // frame and depth buffer
+
+// The attribute sets a triangle is drawn with: flat or Gouraud, untextured or textured by ST (perspective)
+// or UV, fogged or not, depth tested or not, blended or not.
+DrawState StateFor(uint32_t k) {
+    DrawState st;
+    st.fbw = kFbw;
+    st.fpsm = kPsmCt32;
+    st.zBase = kDepthBase;
+    st.zpsm = kPsmZ24;
+    st.zte = (k & 1) != 0;
+    st.ztst = kZtstGequal;
+    st.scx1 = int32_t(kW) - 1;
+    st.scy1 = int32_t(kH) - 1;
+    st.gouraud = (k & 2) != 0;
+    st.fogging = (k & 4) != 0;
+    st.fogR = 200;
+    st.blending = (k & 8) != 0;
+    st.alphaA = 0;
+    st.alphaB = 1;
+    st.alphaC = 0;
+    st.alphaD = 1;
+    const uint32_t tex = (k >> 4) % 3;  // none, ST, UV
+    st.textured = tex != 0;
+    st.uvTexels = tex == 2;
+    if (st.textured) {
+        st.tBase = kTexBase;
+        st.tbw = 1;
+        st.tpsm = kPsmCt32;
+        st.tw = st.th = 6;
+        st.tfx = kTfxModulate;
+        st.bilinearMag = (k & 64) != 0;
+    }
+    st.texFast = Rasterizer::TexFastApplies(st);
+    st.version = k + 1;
+    return st;
+}
+
+struct Tri {
+    GsVertex v[3];
+    uint32_t state;
+};
+
+// Random triangles of every kind of shape set-up meets, with random attributes.
+std::vector<Tri> RandomTriangles(uint32_t seed, int count) {
+    Rng rnd{seed};
+    std::vector<Tri> out(size_t(count), Tri{});
+    for (Tri& t : out) {
+        t.state = rnd(96);
+        const int kind = int(rnd(9));
+        const int cx = int(rnd((kW + 40) * 16)) - 320, cy = int(rnd((kH + 40) * 16)) - 320;
+        for (int i = 0; i < 3; ++i) {
+            GsVertex& v = t.v[i];
+            switch (kind) {
+                case 0:  // within a pixel or two
+                    v.x = cx + int(rnd(24));
+                    v.y = cy + int(rnd(24));
+                    break;
+                case 1:  // under 16 pixels each way (the short path)
+                    v.x = cx + int(rnd(256));
+                    v.y = cy + int(rnd(256));
+                    break;
+                case 2:  // up to 40 pixels
+                    v.x = cx + int(rnd(1280)) - 640;
+                    v.y = cy + int(rnd(1280)) - 640;
+                    break;
+                case 3:  // anywhere on the screen and somewhat off it
+                    v.x = int(rnd((kW + 200) * 16)) - 1600;
+                    v.y = int(rnd((kH + 200) * 16)) - 1600;
+                    break;
+                case 4:  // far outside the screen, as guard band coordinates reach
+                    v.x = int(rnd(1u << 18)) - (1 << 17);
+                    v.y = int(rnd(1u << 18)) - (1 << 17);
+                    break;
+                case 5:  // on pixel centres: edges through centres, some horizontal or vertical
+                    v.x = (cx & ~15) + 16 * int(rnd(i == 0 ? 40 : 3) * (rnd(2) ? 1 : 13)) + 8;
+                    v.y = (cy & ~15) + 16 * int(rnd(i == 0 ? 40 : 3) * (rnd(2) ? 1 : 13)) + 8;
+                    break;
+                case 6:  // degenerate: on one line (or two vertices the same)
+                    if (i < 2) {
+                        v.x = cx + int(rnd(3200)) - 1600;
+                        v.y = cy + int(rnd(3200)) - 1600;
+                    } else {
+                        const int64_t f = int64_t(rnd(5)) - 2;
+                        v.x = int(t.v[0].x + f * (t.v[1].x - t.v[0].x));
+                        v.y = int(t.v[0].y + f * (t.v[1].y - t.v[0].y));
+                    }
+                    break;
+                default:  // slivers: the third vertex a few sixteenths off the middle of the first two
+                    if (i < 2) {
+                        const int reach = kind == 7 ? 256 : 6000;
+                        v.x = cx + int(rnd(uint32_t(reach))) - reach / 2;
+                        v.y = cy + int(rnd(uint32_t(reach))) - reach / 2;
+                    } else {
+                        v.x = (t.v[0].x + t.v[1].x) / 2 + int(rnd(9)) - 4;
+                        v.y = (t.v[0].y + t.v[1].y) / 2 + int(rnd(9)) - 4;
+                    }
+                    break;
+            }
+            v.z = rnd(1u << 24);
+            v.r = uint8_t(rnd(256));
+            v.g = uint8_t(rnd(256));
+            v.b = uint8_t(rnd(256));
+            v.a = uint8_t(rnd(256));
+            v.fog = uint8_t(rnd(256));
+            v.q = 0.25f + float(rnd(1000)) / 500.0f;
+            v.s = float(rnd(1000)) / 1000.0f * v.q;
+            v.t = float(rnd(1000)) / 1000.0f * v.q;
+            v.u = rnd(64 * 16);
+            v.v = rnd(64 * 16);
+        }
+    }
+    return out;
+}
+
+std::unique_ptr<LocalMemory> MemoryWithTexture() {
+    auto mem = std::make_unique<LocalMemory>();
+    Rng rnd{5};
+    for (uint32_t i = 0; i < 64 * 64 * 4; ++i) mem->Data()[kTexBase + i] = uint8_t(rnd(256));
+    return mem;
+}
+
+// The general set-up (every triangle through the four-bound row walk) is what the others are measured by.
+struct GeneralSetup {
+    explicit GeneralSetup(bool on) : old(Rasterizer::ForceGeneralSetup(on)) {}
+    ~GeneralSetup() { Rasterizer::ForceGeneralSetup(old); }
+    bool old;
+};
+
+struct Drawn {
+    std::vector<uint8_t> bytes;
+    uint64_t pixels = 0;
+};
+
+Drawn DrawOne(const std::vector<Tri>& tris, bool general) {
+    const GeneralSetup g(general);
+    auto mem = MemoryWithTexture();
+    Rasterizer r(*mem);
+    for (const Tri& t : tris) {
+        const DrawState st = StateFor(t.state);
+        r.DrawTriangle(st, t.v[0], t.v[1], t.v[2], t.v[2]);
+    }
+    return Drawn{std::vector<uint8_t>(mem->Data(), mem->Data() + kCompared), r.PixelsProcessed()};
+}
+
+TEST(GsTriangleSetup, RandomTrianglesDrawTheBitsOfTheGeneralSetup) {
+    for (uint32_t seed : {1u, 2u}) {
+        const std::vector<Tri> tris = RandomTriangles(seed, 2000);
+        const Drawn general = DrawOne(tris, true), fast = DrawOne(tris, false);
+        EXPECT_GT(general.pixels, 500000u) << "seed " << seed;
+        EXPECT_EQ(fast.pixels, general.pixels) << "seed " << seed;
+        EXPECT_TRUE(fast.bytes == general.bytes) << "seed " << seed;
+    }
+}
+
+// The same triangles one at a time, each over a cleared buffer, so a wrong row of any one triangle shows.
+TEST(GsTriangleSetup, EachTriangleCoversTheRowsOfTheGeneralSetup) {
+    const std::vector<Tri> tris = RandomTriangles(9, 600);
+    int covering = 0;
+    for (size_t i = 0; i < tris.size(); ++i) {
+        const std::vector<Tri> one{tris[i]};
+        const Drawn general = DrawOne(one, true), fast = DrawOne(one, false);
+        covering += general.pixels > 0 ? 1 : 0;
+        ASSERT_EQ(fast.pixels, general.pixels) << "triangle " << i;
+        ASSERT_TRUE(fast.bytes == general.bytes) << "triangle " << i;
+    }
+    EXPECT_GT(covering, 300);
+}
+
+// Rasterisers given one band of several each draw every triangle, starting both row walks and the short
+// path at their own first row: together, slot after slot in either order, they draw one rasteriser's bits
+// (each pixel's triangles still come in order).
+TEST(GsTriangleSetup, BandsDrawingEveryKindOfTriangleDrawWhatOneRasteriserDraws) {
+    const std::vector<Tri> tris = RandomTriangles(17, 1000);
+    const Drawn one = DrawOne(tris, false);
+    for (int count : {3, 32}) {
+        for (bool reverse : {false, true}) {
+            auto mem = MemoryWithTexture();
+            uint64_t pixels = 0;
+            for (int k = 0; k < count; ++k) {
+                Rasterizer r(*mem);
+                r.SetBand(reverse ? count - 1 - k : k, count);
+                for (const Tri& t : tris) r.DrawTriangle(StateFor(t.state), t.v[0], t.v[1], t.v[2], t.v[2]);
+                pixels += r.PixelsProcessed();
+            }
+            EXPECT_EQ(pixels, one.pixels) << count << " bands";
+            EXPECT_TRUE(std::vector<uint8_t>(mem->Data(), mem->Data() + kCompared) == one.bytes)
+                << count << " bands, reverse " << reverse;
+        }
+    }
+}
+
+// Screens of tall triangles (most reach several bands) of every attribute set drawn by the raster threads,
+// each slot's rows set up by whichever thread takes it: every thread count gives one thread's bits.
+std::vector<uint8_t> DrawTallTriangles(int threads) {
+    Fixture f(threads);
+    LocalMemory& mem = f.gs->Memory();
+    Rng rnd{23};
+    for (uint32_t i = 0; i < 64 * 64 * 4; ++i) mem.Data()[kTexBase + i] = uint8_t(rnd(256));
+    AdPacket p;
+    p.Set(kRegFrame_1, Frame(0, kFbw, kPsmCt32))
+        .Set(kRegZbuf_1, Zbuf(kDepthBase / LocalMemory::kPageBytes, kPsmZ24, false))
+        .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1))
+        .Set(kRegFogcol, 0x203040)
+        .Set(kRegTex0_1, Tex0(kTexBase / 256, 1, kPsmCt32, 6, 6, true, kTfxModulate))
+        .Set(kRegAlpha_1, 0x44);
+    for (int run = 0; run < 40; ++run) {
+        const uint32_t k = rnd(96);
+        p.Set(kRegTest_1, TestReg((k & 1) != 0, kZtstGequal)).Set(kRegTex1_1, (k & 64) ? 0x60 : 0);
+        for (int i = 0; i < 60; ++i) {
+            p.Set(kRegPrim, Prim(kPrimTriangle, (k & 2) != 0, (k >> 4) % 3 != 0, (k & 4) != 0, (k & 8) != 0,
+                                 (k >> 4) % 3 == 2));
+            const int cx = int(rnd(kW * 16)), cy = int(rnd(kH * 16));
+            const int w = rnd(4) == 0 ? 4000 : 400, h = rnd(3) == 0 ? 6000 : 900;
+            for (int v = 0; v < 3; ++v) {
+                const float q = 0.5f + float(rnd(100)) / 100.0f;
+                p.Set(kRegSt, St(float(rnd(100)) / 100.0f * q, float(rnd(100)) / 100.0f * q))
+                    .Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                    .Set(kRegFog, uint64_t(rnd(256)) << 56)
+                    .Set(kRegRgbaq, (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)) & 0xFFFFFFFFull) |
+                                        (St(0.0f, q) & ~0xFFFFFFFFull))
+                    .Set(kRegXyz2, Xyz(cx + int(rnd(uint32_t(w))) - w / 2, cy + int(rnd(uint32_t(h))) - h / 2,
+                                       rnd(1u << 24)));
+            }
+        }
+        f.Send(p);
+        p = AdPacket();
+    }
+    f.gs->Flush();
+    return std::vector<uint8_t>(mem.Data(), mem.Data() + kCompared);
+}
+
+TEST(GsTriangleSetup, TallTrianglesGiveOneThreadsBitsAtEveryThreadCount) {
+    const std::vector<uint8_t> one = DrawTallTriangles(1);
+    size_t drawn = 0;
+    for (uint32_t i = 0; i < kW * kH * 4; i += 4) drawn += one[i] | one[i + 1] | one[i + 2] ? 1 : 0;
+    EXPECT_GT(drawn, kW * kH / 2);
+    for (int threads : {2, 3, 4, 8}) EXPECT_TRUE(DrawTallTriangles(threads) == one) << threads << " threads";
+}
+
+}  // namespace
+}  // namespace gstest
