@@ -96,7 +96,8 @@ alignas(64) uint8_t g_copies[kCopyBytes];
 uint64_t g_copiedTail = 0;              // bytes copied since power-on (the first half's runner)
 std::atomic<uint64_t> g_copiedDone{0};  // of which the second half no longer needs
 
-StageMode g_mode = StageMode::kInline;
+// Read by the stage's threads too (their output goes through StageOrderOutput).
+std::atomic<StageMode> g_mode{StageMode::kInline};
 bool g_exitHook = false;
 StageStats g_stats{};
 // Counted by the first half's runner, whichever thread that is.
@@ -108,6 +109,8 @@ bool g_takeOverGif = true;
 // the second half's ring. Off everywhere else: the GIF takes it at once.
 thread_local bool t_toGifRing = false;
 thread_local bool t_vifThread = false;
+// Set while this thread runs queued items (the stage's threads, or a producer that took over).
+thread_local int t_running = 0;
 
 // The registers the VU1 programs cull against, as the GS will hold them when their output arrives. Made
 // stale by every drain (the game may write the GS directly once the stage is empty); the first half's
@@ -166,7 +169,7 @@ void RunGifItem(uint64_t index) {
             gif::Gif().EndTransfer(it.path);
             break;
         case GifKind::kLog:
-            std::fwrite(it.data, 1, it.count, stdout);
+            std::fwrite(it.data, 1, it.count, it.path == 2 ? stderr : stdout);
             break;
     }
     g_copiedDone.store(it.copiedEnd, std::memory_order_release);
@@ -202,6 +205,7 @@ void RunVifItem(uint64_t index) {
 
 // Runs everything queued in `h` on this thread; the caller holds the token (or the half has no thread).
 void RunQueuedHere(Half& h) {
+    ++t_running;
     uint64_t i = h.head.load(std::memory_order_relaxed);
     const uint64_t t = h.tail.load(std::memory_order_acquire);
     while (i != t) {
@@ -209,12 +213,14 @@ void RunQueuedHere(Half& h) {
         ++i;
         h.head.store(i, std::memory_order_release);
     }
+    --t_running;
 }
 
 void* HalfMain(void* arg) {
     Half& h = *static_cast<Half*>(arg);
     t_vifThread = &h == &g_vif;
     t_toGifRing = t_vifThread;
+    t_running = 1;
     for (;;) {
         const uint64_t h0 = h.head.load(std::memory_order_acquire);
         if (h.tail.load(std::memory_order_acquire) == h0 || h.producerWants.load(std::memory_order_acquire)) {
@@ -516,7 +522,18 @@ void StageLogf(const char* fmt, ...) {
         std::fwrite(line, 1, len, stdout);
         return;
     }
-    PushGif(GifItem{nullptr, 0, 0, GifKind::kLog, 0}, line, len);
+    PushGif(GifItem{nullptr, 0, 1, GifKind::kLog, 0}, line, len);
+}
+
+bool StageOrderOutput(int stream, const char* text, size_t len) {
+    if (g_mode.load(std::memory_order_relaxed) == StageMode::kInline) return false;
+    if (t_toGifRing) {
+        PushGif(GifItem{nullptr, 0, uint8_t(stream == 2 ? 2 : 1), GifKind::kLog, 0}, text, len);
+        return true;
+    }
+    // The second half prints in order; the game prints once everything it sent before has run.
+    if (t_running == 0) StageDrain();
+    return false;
 }
 
 gs::GsDevice::DrawWindow StageDrawWindowFor(uint64_t prim) {

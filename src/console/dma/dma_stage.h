@@ -53,6 +53,12 @@ void StageGifWrite(int path, const void* data, size_t qwc, bool stable);
 void StageGifEnd(int path);
 // A log line of VIF1's: queued the same way, so that it keeps its place among the GIF's lines.
 void StageLogf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
+// For the host's hold on the process's output: called with text about to go to stdout (stream 1) or
+// stderr (2). Returns true when the text was queued instead, to be printed by the stage in its place
+// among the lines of the work queued before it (on the stage's first thread); false when the caller
+// prints it now, on the game's thread once everything it sent before has run. So the lines the stage's
+// units print keep their order among the game's as if everything ran inline.
+bool StageOrderOutput(int stream, const char* text, size_t len);
 // Where primitives sent with PRIM `prim` can draw, as the GS will hold its registers when what is being
 // built now reaches it (the VU1 programs run ahead of the GS).
 gs::GsDevice::DrawWindow StageDrawWindowFor(uint64_t prim);

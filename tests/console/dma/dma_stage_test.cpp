@@ -10,11 +10,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "../gs/gs_test_util.h"
 #include "console/dma/dma.h"
 #include "console/gs/gs_library.h"
+#include "console/gs/gs_log.h"
 #include "console/kernel/hw_registers.h"
 #include "console/kernel/intc.h"
 #include "console/kernel/vsync.h"
@@ -70,6 +72,30 @@ private:
     uint32_t buf_[64];
 };
 WindowToPath1 g_window;
+
+constexpr uint32_t kLogProgram = 0x5EA71;
+
+// Text for stdout held in order with the stage, as the game's program holds all of its output: queued
+// behind the stage's work on its first thread, printed after the stage drained on the game's.
+void PrintInOrder(const char* line) {
+    if (!console::dma::StageOrderOutput(1, line, std::strlen(line))) std::fputs(line, stdout);
+}
+
+// Says which sprite it sends, then sends it.
+class LogThenPath1 : public console::vu::Microprogram {
+public:
+    const char* Name() const override { return "log"; }
+    void Call(console::vu::VuState& vu, uint32_t) override {
+        const uint32_t n = vu.mem->Qw(vu.tops)[0];
+        const uint32_t* q = nullptr;
+        if (n < 3 || !vu.mem->Span(vu.tops + 1, n, &q)) return;
+        char line[64];
+        std::snprintf(line, sizeof line, "vu1: sprite %08X\n", q[8]);
+        PrintInOrder(line);
+        console::vu::KickPath1(q, n);
+    }
+};
+LogThenPath1 g_log;
 
 uint64_t Tag(uint32_t id, uint32_t qwc, uint32_t addr = 0) {
     return uint64_t(qwc) | (uint64_t(id) << 28) | (uint64_t(addr) << 32);
@@ -174,6 +200,7 @@ protected:
         Gs().Reset(true);
         console::vu::RegisterMicroprogram(kCopyProgram, &g_copy);
         console::vu::RegisterMicroprogram(kWindowProgram, &g_window);
+        console::vu::RegisterMicroprogram(kLogProgram, &g_log);
         std::memset(g_ends, 0, sizeof g_ends);
         AddDmacHandler(1, CountEnd, -1);
         AddDmacHandler(2, CountEnd, -1);
@@ -454,6 +481,54 @@ TEST_F(DmaStageTest, EveryMeetingPointWaitsForBothHalves) {
             meet();
             EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 3) << name << ", mode " << int(m);
         }
+    }
+}
+
+// The lines the stage's units print (a VU1 program, VIF1, the GIF) and the game's own come out in the
+// same order in every mode.
+std::string PrintedLines(StageMode mode, sceDmaChan* ch1, sceDmaChan* ch2) {
+    console::dma::SetStageMode(mode);
+    const console::gs::GsLogSink old = console::gs::SetGsLogSink(&PrintInOrder);
+    testing::internal::CaptureStdout();
+    Arena a;
+    for (int i = 0; i < 40; ++i) {
+        const std::vector<Qw> sprite = SpritePacket(i, 0, i + 1, 1, 0xFF000000u | uint32_t(i));
+        uint64_t* logged = a.Vif1Chain(sprite);
+        logged[2] = kLogProgram;
+        sceDmaSend(ch1, logged);
+        if (i % 3 == 0) {
+            // DIRECT of four quadwords given one: VIF1 and the GIF both report the cut.
+            uint64_t* c = a.Take(2);
+            c[0] = Tag(7, 1);
+            c[1] = uint64_t(0x50000004u) << 32;
+            const GifTag t = MakeGifTag(3, true, console::gif::kFlgPacked, 1, 0xE);
+            std::memcpy(c + 2, &t, 16);
+            sceDmaSend(ch1, c);
+        }
+        if (i % 4 == 1) {
+            // A GIF channel packet cut short.
+            const std::vector<Qw> cut(sprite.begin(), sprite.begin() + 2);
+            sceDmaSendN(ch2, a.Put(cut), int(cut.size()));
+        }
+        char line[32];
+        std::snprintf(line, sizeof line, "game: frame %d\n", i);
+        PrintInOrder(line);
+    }
+    sceDmaSync(ch1, 0, 0);
+    std::fflush(stdout);
+    console::gs::SetGsLogSink(old);
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST_F(DmaStageTest, PrintedLinesKeepTheirOrderInEveryMode) {
+    const std::string ref = PrintedLines(StageMode::kInline, ch1_, ch2_);
+    EXPECT_NE(ref.find("vu1: sprite FF000003\nvif1: transfer ended inside code 0x50000004"),
+              std::string::npos);
+    EXPECT_NE(ref.find("GIF: PATH2 packet cut short"), std::string::npos);
+    EXPECT_NE(ref.find("GIF: PATH3 packet cut short"), std::string::npos);
+    for (StageMode mode : {StageMode::kThread, StageMode::kDeferred}) {
+        SetUp();
+        EXPECT_EQ(PrintedLines(mode, ch1_, ch2_), ref) << "mode " << int(mode);
     }
 }
 
