@@ -19,7 +19,9 @@
 // Modes: inline (every transfer runs inside the kick, on the caller's thread: the reference), thread (the
 // stage's own two threads; a drain takes over what is left of each, in order), deferred (nothing runs until a
 // drain, which runs everything queued on the caller's thread: the latest any transfer can be read, so a test
-// that compares it with inline finds every buffer the game rewrites too early).
+// that compares it with inline finds every buffer the game rewrites too early). For measuring,
+// QZ_STAGE_GIF_WAIT=1 in the environment has a drain wait for the second thread to finish its queue
+// instead of taking it over.
 #pragma once
 
 #include <cstddef>
@@ -31,9 +33,9 @@ namespace console::dma {
 
 enum class StageMode : uint8_t { kInline, kThread, kDeferred };
 
-// Drains what is queued, then switches. A thread that cannot be started leaves the mode inline. A program
+// Drains what is queued, then switches. Threads that cannot be started leave the mode inline. A program
 // that ends by returning from main sets the mode back to inline first: that drains the stage and stops
-// its thread while everything the queued transfers reach still exists.
+// its threads while everything the queued transfers reach still exists.
 void SetStageMode(StageMode mode);
 StageMode GetStageMode();
 // True when VIF1 and GIF transfers are queued rather than run inside the kick.
