@@ -196,7 +196,7 @@ int main(int argc, char** argv) {
     veDisplaySetFrameShownCallback(OnFrameShown, nullptr);
 
     const QzExit end = qzMain(argc, argv);
-    // What the last frames kicked may still be queued: it runs now, and the stage's thread stops, before
+    // What the last frames kicked may still be queued: it runs now, and the stage's threads stop, before
     // anything it reaches is torn down.
     console::dma::SetStageMode(console::dma::StageMode::kInline);
     std::fflush(stdout);

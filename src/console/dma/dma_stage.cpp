@@ -3,13 +3,16 @@
 #include <pthread.h>
 #include <time.h>
 
+#include <algorithm>
 #include <atomic>
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
 #include "console/dma/dma.h"
 #include "console/gif/gif_interpreter.h"
+#include "console/gif/gif_watch.h"
 #include "console/gs/gs_device.h"
 #include "console/vif/vif.h"
 #include "console/vu/vu_memory.h"
@@ -17,44 +20,8 @@
 namespace console::dma {
 namespace {
 
-enum class Kind : uint8_t { kData, kTagWords, kEnd };
-
-struct Item {
-    const uint8_t* data;
-    uint32_t qwc;
-    uint8_t channel;
-    Kind kind;
-    uint32_t words[2];
-};
-
-// A ring of items: the producer (the kicking thread) owns the tail; whoever holds the runner token owns the
-// head. Counters wrap; only their differences matter.
-constexpr uint32_t kItems = 1u << 16;
-Item g_ring[kItems];
-std::atomic<uint32_t> g_tail{0};
-std::atomic<uint32_t> g_head{0};
-
-// Who runs items: nobody, the stage's thread, or the producer. The producer takes over at a drain: the
-// stage's thread gives the token up after the item it is running, so a drain never waits for the stage's
-// thread to be scheduled again, and a stage thread that was slow to start costs nothing but the overlap.
-enum : int { kNobody = 0, kStageRuns = 1, kProducerRuns = 2 };
-std::atomic<int> g_runner{kNobody};
-std::atomic<bool> g_producerWants{false};
-std::atomic<bool> g_stop{false};
-std::atomic<bool> g_stageSleeping{false};
-// Bumped to wake a sleeping stage (new items, or the stop).
-std::atomic<uint32_t> g_wake{0};
-// Bumped when the stage's thread gives the token back to a producer that wants it.
-std::atomic<uint32_t> g_released{0};
-
-StageMode g_mode = StageMode::kInline;
-pthread_t g_thread{};
-bool g_threadRunning = false;
-bool g_exitHook = false;
-StageStats g_stats{};
-
 // Spins before sleeping, in pauses: items that follow soon after, or a token about to come back, cost no
-// system call. Short: neither side ever needs the other to be running.
+// system call. Short: no side ever needs another to be running.
 constexpr int kSpins = 2000;
 
 inline void Pause() {
@@ -69,13 +36,158 @@ uint64_t NowNanos() {
     return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
 }
 
-void RunItem(const Item& it) {
+// One half of the stage: a ring of items that one thread fills and one runner empties, in order. The
+// runner is the half's own thread, or the thread that fills the ring when it takes over: it asks, the
+// half's thread gives the token up after the item it is running, so the filler never waits for that
+// thread to be scheduled again, and a thread that was slow to start costs nothing but the overlap.
+// Counters count items since power-on; their difference is what is queued.
+enum : int { kNobody = 0, kStageRuns = 1, kProducerRuns = 2 };
+
+struct Half {
+    std::atomic<uint64_t> tail{0};
+    std::atomic<uint64_t> head{0};
+    std::atomic<int> runner{kNobody};
+    std::atomic<bool> producerWants{false};
+    std::atomic<bool> stop{false};
+    std::atomic<bool> sleeping{false};
+    // Bumped to wake a sleeping runner thread (new items, or the stop).
+    std::atomic<uint32_t> wake{0};
+    // Bumped when the half's thread gives the token back to a producer that wants it.
+    std::atomic<uint32_t> released{0};
+    // A producer waiting for room (the second half's ring is full while the first half's thread fills it).
+    std::atomic<bool> roomWanted{false};
+    std::atomic<uint32_t> progress{0};
+    pthread_t thread{};
+    bool threadRunning = false;
+    void (*run)(uint64_t index) = nullptr;
+};
+
+// The first half: what the DMA controller hands over (VIF1 codes and data, GIF channel data), run
+// through VIF1 and the VU1 programs.
+enum class Kind : uint8_t { kData, kTagWords, kEnd };
+struct Item {
+    const uint8_t* data;
+    uint32_t qwc;
+    uint8_t channel;
+    Kind kind;
+    uint32_t words[2];
+};
+constexpr uint32_t kItems = 1u << 16;
+Item g_ring[kItems];
+Half g_vif;
+
+// The second half: what reaches the GIF on its three paths (and the first half's log lines, so they keep
+// their place among the GIF's), decoded into GS register writes, images and primitives for the
+// rasteriser. Data that does not stay put (VU1 output, a quadword the VIF put together) is copied into
+// a ring of bytes.
+enum class GifKind : uint8_t { kData, kEnd, kLog };
+struct GifItem {
+    const uint8_t* data;
+    uint32_t count;  // quadwords (kData), bytes (kLog)
+    uint8_t path;
+    GifKind kind;
+    uint64_t copiedEnd;  // the byte ring's fill once this item's copy is made
+};
+constexpr uint32_t kGifItems = 1u << 16;
+GifItem g_gifRing[kGifItems];
+Half g_gif;
+constexpr size_t kCopyBytes = size_t(8) << 20;
+alignas(64) uint8_t g_copies[kCopyBytes];
+uint64_t g_copiedTail = 0;              // bytes copied since power-on (the first half's runner)
+std::atomic<uint64_t> g_copiedDone{0};  // of which the second half no longer needs
+
+// Read by the stage's threads too (their output goes through StageOrderOutput).
+std::atomic<StageMode> g_mode{StageMode::kInline};
+bool g_exitHook = false;
+StageStats g_stats{};
+// Counted by the first half's runner, whichever thread that is.
+std::atomic<uint64_t> g_gifItems{0}, g_gifFullWaits{0};
+// A drain takes the second half over (true) or waits for its thread to finish (false).
+bool g_takeOverGif = true;
+
+// Set on the thread running the first half while the second half has a thread: the GIF's input goes to
+// the second half's ring. Off everywhere else: the GIF takes it at once.
+thread_local bool t_toGifRing = false;
+thread_local bool t_vifThread = false;
+// Set while this thread runs queued items (the stage's threads, or a producer that took over).
+thread_local int t_running = 0;
+
+// The registers the VU1 programs cull against, as the GS will hold them when their output arrives. Made
+// stale by every drain (the game may write the GS directly once the stage is empty); the first half's
+// runner loads it afresh before its next item.
+gif::GifWatch g_watch;
+std::atomic<bool> g_watchStale{true};
+
+// Which memory queued items still read, by 4 KB page (hashed into a table: two pages sharing a slot only
+// cost a wait that was not needed). A slot holds one past the count of the last item pushed that reads a
+// page there; the item is still queued while that is past the half's head.
+constexpr int kPageShift = 12;
+constexpr size_t kPageSlots = size_t(1) << 15;
+uint64_t g_vifPages[kPageSlots];               // the first half's: the producer's alone
+std::atomic<uint64_t> g_gifPages[kPageSlots];  // the second half's: the first half's runner writes
+
+template <typename Slot>
+void MarkPages(Slot* table, const void* data, size_t bytes, uint64_t value) {
+    if (bytes == 0) return;
+    const uintptr_t a = reinterpret_cast<uintptr_t>(data);
+    const uintptr_t first = a >> kPageShift, last = (a + bytes - 1) >> kPageShift;
+    const uintptr_t n = std::min<uintptr_t>(last - first + 1, kPageSlots);
+    for (uintptr_t p = 0; p < n; ++p) {
+        if constexpr (std::is_same_v<Slot, uint64_t>) {
+            table[(first + p) & (kPageSlots - 1)] = value;
+        } else {
+            table[(first + p) & (kPageSlots - 1)].store(value, std::memory_order_relaxed);
+        }
+    }
+}
+
+template <typename Slot>
+bool PagesQueued(const Slot* table, uintptr_t lo, uintptr_t hi, uint64_t head) {
+    const uintptr_t first = lo >> kPageShift, last = (hi - 1) >> kPageShift;
+    const uintptr_t n = std::min<uintptr_t>(last - first + 1, kPageSlots);
+    for (uintptr_t p = 0; p < n; ++p) {
+        uint64_t v;
+        if constexpr (std::is_same_v<Slot, uint64_t>) {
+            v = table[(first + p) & (kPageSlots - 1)];
+        } else {
+            v = table[(first + p) & (kPageSlots - 1)].load(std::memory_order_relaxed);
+        }
+        if (v > head) return true;
+    }
+    return false;
+}
+
+// --- Running items ---------------------------------------------------------------------------------
+
+void RunGifItem(uint64_t index) {
+    const GifItem& it = g_gifRing[index & (kGifItems - 1)];
+    switch (it.kind) {
+        case GifKind::kData:
+            gif::Gif().Write(it.path, it.data, it.count);
+            break;
+        case GifKind::kEnd:
+            gif::Gif().EndTransfer(it.path);
+            break;
+        case GifKind::kLog:
+            std::fwrite(it.data, 1, it.count, it.path == 2 ? stderr : stdout);
+            break;
+    }
+    g_copiedDone.store(it.copiedEnd, std::memory_order_release);
+}
+
+void RunVifItem(uint64_t index) {
+    const Item& it = g_ring[index & (kItems - 1)];
+    if (t_toGifRing && g_watchStale.load(std::memory_order_acquire)) {
+        // Both halves are empty: the GS's registers are what the game left in them.
+        g_watch.Load(gs::Gs());
+        g_watchStale.store(false, std::memory_order_relaxed);
+    }
     switch (it.kind) {
         case Kind::kData:
             if (it.channel == SCE_DMA_VIF1) {
                 vif::Vif1().Write(reinterpret_cast<const uint32_t*>(it.data), size_t(it.qwc) * 4);
             } else {
-                gif::Gif().Write(3, it.data, it.qwc);
+                StageGifWrite(3, it.data, it.qwc, true);
             }
             break;
         case Kind::kTagWords:
@@ -85,121 +197,224 @@ void RunItem(const Item& it) {
             if (it.channel == SCE_DMA_VIF1) {
                 vif::Vif1().EndTransfer();
             } else {
-                gif::Gif().EndTransfer(3);
+                StageGifEnd(3);
             }
             break;
     }
 }
 
-// Runs everything queued on this thread; the caller holds the token (or no stage thread exists).
-void RunQueuedHere() {
-    uint32_t h = g_head.load(std::memory_order_relaxed);
-    const uint32_t t = g_tail.load(std::memory_order_acquire);
-    while (h != t) {
-        RunItem(g_ring[h & (kItems - 1)]);
-        ++h;
+// Runs everything queued in `h` on this thread; the caller holds the token (or the half has no thread).
+void RunQueuedHere(Half& h) {
+    ++t_running;
+    uint64_t i = h.head.load(std::memory_order_relaxed);
+    const uint64_t t = h.tail.load(std::memory_order_acquire);
+    while (i != t) {
+        h.run(i);
+        ++i;
+        h.head.store(i, std::memory_order_release);
     }
-    g_head.store(h, std::memory_order_release);
+    --t_running;
 }
 
-void* StageMain(void*) {
+void* HalfMain(void* arg) {
+    Half& h = *static_cast<Half*>(arg);
+    t_vifThread = &h == &g_vif;
+    t_toGifRing = t_vifThread;
+    t_running = 1;
     for (;;) {
-        const uint32_t h0 = g_head.load(std::memory_order_acquire);
-        if (g_tail.load(std::memory_order_acquire) == h0 || g_producerWants.load(std::memory_order_acquire)) {
-            if (g_stop.load(std::memory_order_acquire)) break;
+        const uint64_t h0 = h.head.load(std::memory_order_acquire);
+        if (h.tail.load(std::memory_order_acquire) == h0 || h.producerWants.load(std::memory_order_acquire)) {
+            if (h.stop.load(std::memory_order_acquire)) break;
             int i = 0;
             while (i < kSpins &&
-                   g_tail.load(std::memory_order_acquire) == g_head.load(std::memory_order_acquire) &&
-                   !g_stop.load(std::memory_order_relaxed)) {
+                   h.tail.load(std::memory_order_acquire) == h.head.load(std::memory_order_acquire) &&
+                   !h.stop.load(std::memory_order_relaxed)) {
                 Pause();
                 ++i;
             }
-            if (i < kSpins && !g_producerWants.load(std::memory_order_acquire)) continue;
-            const uint32_t w = g_wake.load(std::memory_order_seq_cst);
-            g_stageSleeping.store(true, std::memory_order_seq_cst);
-            if (!g_stop.load(std::memory_order_seq_cst) &&
-                (g_tail.load(std::memory_order_seq_cst) == g_head.load(std::memory_order_seq_cst) ||
-                 g_producerWants.load(std::memory_order_seq_cst)))
-                g_wake.wait(w, std::memory_order_seq_cst);
-            g_stageSleeping.store(false, std::memory_order_relaxed);
+            if (i < kSpins && !h.producerWants.load(std::memory_order_acquire)) continue;
+            const uint32_t w = h.wake.load(std::memory_order_seq_cst);
+            h.sleeping.store(true, std::memory_order_seq_cst);
+            if (!h.stop.load(std::memory_order_seq_cst) &&
+                (h.tail.load(std::memory_order_seq_cst) == h.head.load(std::memory_order_seq_cst) ||
+                 h.producerWants.load(std::memory_order_seq_cst)))
+                h.wake.wait(w, std::memory_order_seq_cst);
+            h.sleeping.store(false, std::memory_order_relaxed);
             continue;
         }
         int expected = kNobody;
-        if (!g_runner.compare_exchange_strong(expected, kStageRuns, std::memory_order_acquire)) continue;
-        uint32_t h = g_head.load(std::memory_order_relaxed);
-        while (!g_producerWants.load(std::memory_order_acquire)) {
-            if (h == g_tail.load(std::memory_order_acquire)) break;
-            RunItem(g_ring[h & (kItems - 1)]);
-            ++h;
-            g_head.store(h, std::memory_order_release);
+        if (!h.runner.compare_exchange_strong(expected, kStageRuns, std::memory_order_acquire)) continue;
+        uint64_t i = h.head.load(std::memory_order_relaxed);
+        while (!h.producerWants.load(std::memory_order_acquire)) {
+            if (i == h.tail.load(std::memory_order_acquire)) break;
+            h.run(i);
+            ++i;
+            h.head.store(i, std::memory_order_seq_cst);
+            if (h.roomWanted.load(std::memory_order_seq_cst)) {
+                h.progress.fetch_add(1, std::memory_order_seq_cst);
+                h.progress.notify_all();
+            }
         }
-        g_runner.store(kNobody, std::memory_order_seq_cst);
-        if (g_producerWants.load(std::memory_order_seq_cst)) {
-            g_released.fetch_add(1, std::memory_order_seq_cst);
-            g_released.notify_one();
+        h.runner.store(kNobody, std::memory_order_seq_cst);
+        if (h.producerWants.load(std::memory_order_seq_cst)) {
+            h.released.fetch_add(1, std::memory_order_seq_cst);
+            h.released.notify_one();
         }
     }
     return nullptr;
 }
 
-// Takes the token from the stage's thread (which gives it up after its current item) and runs what is
+// Takes the token from the half's thread (which gives it up after its current item) and runs what is
 // queued here.
-void TakeOverAndRun() {
-    g_producerWants.store(true, std::memory_order_seq_cst);
+void TakeOverAndRun(Half& h) {
+    h.producerWants.store(true, std::memory_order_seq_cst);
     for (int i = 0;; ++i) {
-        const uint32_t r = g_released.load(std::memory_order_seq_cst);
+        const uint32_t r = h.released.load(std::memory_order_seq_cst);
         int expected = kNobody;
-        if (g_runner.compare_exchange_strong(expected, kProducerRuns, std::memory_order_seq_cst)) break;
+        if (h.runner.compare_exchange_strong(expected, kProducerRuns, std::memory_order_seq_cst)) break;
         if (i < kSpins) {
             Pause();
         } else {
-            g_released.wait(r, std::memory_order_seq_cst);
+            h.released.wait(r, std::memory_order_seq_cst);
         }
     }
-    RunQueuedHere();
-    g_runner.store(kNobody, std::memory_order_release);
-    g_producerWants.store(false, std::memory_order_seq_cst);
+    RunQueuedHere(h);
+    h.runner.store(kNobody, std::memory_order_release);
+    h.producerWants.store(false, std::memory_order_seq_cst);
 }
 
-void StopThread() {
-    if (!g_threadRunning) return;
-    TakeOverAndRun();
-    g_stop.store(true, std::memory_order_seq_cst);
-    g_wake.fetch_add(1, std::memory_order_seq_cst);
-    g_wake.notify_one();
-    pthread_join(g_thread, nullptr);
-    g_threadRunning = false;
-    g_stop.store(false);
+// The producer runs the rest of the first half itself; with a second half running beside it, what it sends
+// the GIF is queued behind what is there.
+void TakeOverVif() {
+    const bool was = t_toGifRing;
+    t_toGifRing = g_gif.threadRunning;
+    TakeOverAndRun(g_vif);
+    t_toGifRing = was;
+}
+
+// Waits until the half's thread has run everything queued (for comparison with taking it over).
+void WaitUntilRun(Half& h) {
+    const uint64_t t = h.tail.load(std::memory_order_relaxed);
+    for (int i = 0; h.head.load(std::memory_order_acquire) != t; ++i) {
+        if (i < kSpins) {
+            Pause();
+            continue;
+        }
+        h.roomWanted.store(true, std::memory_order_seq_cst);
+        const uint32_t p = h.progress.load(std::memory_order_seq_cst);
+        if (h.head.load(std::memory_order_seq_cst) != t) h.progress.wait(p, std::memory_order_seq_cst);
+    }
+    h.roomWanted.store(false, std::memory_order_relaxed);
+}
+
+void Wake(Half& h) {
+    // One wake-up however many items follow before the half's thread is running again.
+    if (h.threadRunning && h.sleeping.load(std::memory_order_seq_cst) &&
+        h.sleeping.exchange(false, std::memory_order_seq_cst)) {
+        h.wake.fetch_add(1, std::memory_order_seq_cst);
+        h.wake.notify_one();
+    }
+}
+
+// --- The second half's ring, filled by the first half's runner -----------------------------------
+
+bool GifRoom(uint64_t bytes) {
+    const uint64_t t = g_gif.tail.load(std::memory_order_relaxed);
+    const uint64_t h = g_gif.head.load(std::memory_order_seq_cst);
+    if (t - h >= kGifItems) return false;
+    if (h == t) return true;  // nothing queued: every copy is free
+    return g_copiedTail + bytes - g_copiedDone.load(std::memory_order_acquire) <= kCopyBytes;
+}
+
+void MakeGifRoom(uint64_t bytes) {
+    if (GifRoom(bytes)) return;
+    g_gifFullWaits.fetch_add(1, std::memory_order_relaxed);
+    if (!t_vifThread) {
+        // The producer runs the first half itself: it runs the second half's queue too.
+        TakeOverAndRun(g_gif);
+        return;
+    }
+    for (int i = 0; !GifRoom(bytes); ++i) {
+        if (i < kSpins) {
+            Pause();
+            continue;
+        }
+        g_gif.roomWanted.store(true, std::memory_order_seq_cst);
+        const uint32_t p = g_gif.progress.load(std::memory_order_seq_cst);
+        if (!GifRoom(bytes)) g_gif.progress.wait(p, std::memory_order_seq_cst);
+    }
+    g_gif.roomWanted.store(false, std::memory_order_relaxed);
+}
+
+// Queues one item, copying `bytes` from `copy` when given (in at most two pieces, where the byte ring
+// wraps: the GIF takes a packet in pieces as well as whole).
+void PushGif(GifItem it, const void* copy, size_t bytes) {
+    const uint8_t* src = static_cast<const uint8_t*>(copy);
+    do {
+        size_t piece = bytes;
+        if (src) {
+            const size_t at = size_t(g_copiedTail % kCopyBytes);
+            piece = std::min(bytes, kCopyBytes - at);
+            MakeGifRoom(piece);
+            std::memcpy(g_copies + at, src, piece);
+            it.data = g_copies + at;
+            if (it.kind == GifKind::kData) it.count = uint32_t(piece / 16);
+            if (it.kind == GifKind::kLog) it.count = uint32_t(piece);
+            g_copiedTail += piece;
+            src += piece;
+        } else {
+            MakeGifRoom(0);
+        }
+        it.copiedEnd = g_copiedTail;
+        const uint64_t t = g_gif.tail.load(std::memory_order_relaxed);
+        g_gifRing[t & (kGifItems - 1)] = it;
+        g_gifItems.fetch_add(1, std::memory_order_relaxed);
+        g_gif.tail.store(t + 1, std::memory_order_seq_cst);
+        Wake(g_gif);
+        bytes -= piece;
+    } while (bytes > 0);
+}
+
+// --- Threads ---------------------------------------------------------------------------------------
+
+void StopThreads() {
+    if (!g_vif.threadRunning) return;
+    TakeOverVif();
+    TakeOverAndRun(g_gif);
+    for (Half* h : {&g_vif, &g_gif}) {
+        h->stop.store(true, std::memory_order_seq_cst);
+        h->wake.fetch_add(1, std::memory_order_seq_cst);
+        h->wake.notify_one();
+        pthread_join(h->thread, nullptr);
+        h->threadRunning = false;
+        h->stop.store(false);
+    }
 }
 
 // The process may end while the stage runs (a return from main, or an exit call, with transfers queued):
-// the thread stops before the objects it uses are destroyed. The hook is registered after those objects
-// exist (the devices when the thread starts, each microprogram when it is registered), so it runs before
+// the threads stop before the objects they use are destroyed. The hook is registered after those objects
+// exist (the devices when the threads start, each microprogram when it is registered), so it runs before
 // their destructors.
 void AtExit() {
-    StopThread();
+    StopThreads();
     g_mode = StageMode::kInline;
 }
 
 void Push(const Item& it) {
-    const uint32_t t = g_tail.load(std::memory_order_relaxed);
-    if (t - g_head.load(std::memory_order_acquire) == kItems) {
+    const uint64_t t = g_vif.tail.load(std::memory_order_relaxed);
+    if (t - g_vif.head.load(std::memory_order_acquire) == kItems) {
         ++g_stats.fullWaits;
         if (g_mode == StageMode::kDeferred) {
-            RunQueuedHere();
+            RunQueuedHere(g_vif);
         } else {
-            TakeOverAndRun();
+            TakeOverVif();
         }
     }
+    if (it.kind == Kind::kData) MarkPages(g_vifPages, it.data, size_t(it.qwc) * 16, t + 1);
     g_ring[t & (kItems - 1)] = it;
     ++g_stats.items;
-    g_tail.store(t + 1, std::memory_order_seq_cst);
-    // One wake-up however many items follow before the stage's thread is running again.
-    if (g_mode == StageMode::kThread && g_stageSleeping.load(std::memory_order_seq_cst) &&
-        g_stageSleeping.exchange(false, std::memory_order_seq_cst)) {
-        g_wake.fetch_add(1, std::memory_order_seq_cst);
-        g_wake.notify_one();
-    }
+    g_vif.tail.store(t + 1, std::memory_order_seq_cst);
+    if (g_mode == StageMode::kThread) Wake(g_vif);
 }
 
 }  // namespace
@@ -207,8 +422,10 @@ void Push(const Item& it) {
 void SetStageMode(StageMode mode) {
     StageDrain();
     if (mode == g_mode) return;
-    StopThread();
+    StopThreads();
     g_mode = StageMode::kInline;
+    g_vif.run = RunVifItem;
+    g_gif.run = RunGifItem;
     if (mode == StageMode::kThread) {
         // The devices the stage feeds exist before the exit hook is registered (see AtExit).
         (void)vif::Vif1();
@@ -219,18 +436,31 @@ void SetStageMode(StageMode mode) {
             std::atexit(AtExit);
             g_exitHook = true;
         }
-        g_stop.store(false);
-        if (pthread_create(&g_thread, nullptr, StageMain, nullptr) != 0) {
-            std::printf("dma: the geometry stage's thread could not be started; transfers run inline\n");
+        if (const char* w = std::getenv("QZ_STAGE_GIF_WAIT")) g_takeOverGif = w[0] == '0';
+        // The second half first: the first half's thread feeds it from its first item.
+        if (pthread_create(&g_gif.thread, nullptr, HalfMain, &g_gif) != 0) {
+            std::printf("dma: the geometry stage's threads could not be started; transfers run inline\n");
             return;
         }
-        g_threadRunning = true;
+        g_gif.threadRunning = true;
+        if (pthread_create(&g_vif.thread, nullptr, HalfMain, &g_vif) != 0) {
+            g_gif.stop.store(true, std::memory_order_seq_cst);
+            g_gif.wake.fetch_add(1, std::memory_order_seq_cst);
+            g_gif.wake.notify_one();
+            pthread_join(g_gif.thread, nullptr);
+            g_gif.threadRunning = false;
+            g_gif.stop.store(false);
+            std::printf("dma: the geometry stage's threads could not be started; transfers run inline\n");
+            return;
+        }
+        g_vif.threadRunning = true;
     }
+    g_watchStale.store(true, std::memory_order_release);
     g_mode = mode;
 }
 
 void StageStopBeforeLaterStatics() {
-    if (g_threadRunning) std::atexit(AtExit);
+    if (g_vif.threadRunning) std::atexit(AtExit);
 }
 
 StageMode GetStageMode() {
@@ -255,39 +485,120 @@ void StagePushEnd(int channel) {
     Push(Item{nullptr, 0, static_cast<uint8_t>(channel), Kind::kEnd, {0, 0}});
 }
 
+void StageGifWrite(int path, const void* data, size_t qwc, bool stable) {
+    if (!t_toGifRing) {
+        gif::Gif().Write(path, data, qwc);
+        return;
+    }
+    if (qwc == 0) return;
+    g_watch.Write(path, data, qwc);
+    GifItem it{static_cast<const uint8_t*>(data), uint32_t(qwc), uint8_t(path), GifKind::kData, 0};
+    if (stable || !data) {
+        if (data) MarkPages(g_gifPages, data, qwc * 16, g_gif.tail.load(std::memory_order_relaxed) + 1);
+        PushGif(it, nullptr, 0);
+    } else {
+        PushGif(it, data, qwc * 16);
+    }
+}
+
+void StageGifEnd(int path) {
+    if (!t_toGifRing) {
+        gif::Gif().EndTransfer(path);
+        return;
+    }
+    g_watch.EndTransfer(path);
+    PushGif(GifItem{nullptr, 0, uint8_t(path), GifKind::kEnd, 0}, nullptr, 0);
+}
+
+void StageLogf(const char* fmt, ...) {
+    char line[256];
+    va_list ap;
+    va_start(ap, fmt);
+    const int n = std::vsnprintf(line, sizeof line, fmt, ap);
+    va_end(ap);
+    if (n <= 0) return;
+    const size_t len = std::min(size_t(n), sizeof line - 1);
+    if (!t_toGifRing) {
+        std::fwrite(line, 1, len, stdout);
+        return;
+    }
+    PushGif(GifItem{nullptr, 0, 1, GifKind::kLog, 0}, line, len);
+}
+
+bool StageOrderOutput(int stream, const char* text, size_t len) {
+    if (g_mode.load(std::memory_order_relaxed) == StageMode::kInline) return false;
+    if (t_toGifRing) {
+        PushGif(GifItem{nullptr, 0, uint8_t(stream == 2 ? 2 : 1), GifKind::kLog, 0}, text, len);
+        return true;
+    }
+    // The second half prints in order; the game prints once everything it sent before has run.
+    if (t_running == 0) StageDrain();
+    return false;
+}
+
+gs::GsDevice::DrawWindow StageDrawWindowFor(uint64_t prim) {
+    if (t_toGifRing) return g_watch.WindowFor(prim);
+    return gs::Gs().WindowFor(prim);
+}
+
 void StageDrain() {
     if (g_mode == StageMode::kInline) return;
-    const uint32_t target = g_tail.load(std::memory_order_relaxed);
-    if (g_head.load(std::memory_order_acquire) == target) return;
+    const uint64_t target = g_vif.tail.load(std::memory_order_relaxed);
+    if (g_vif.head.load(std::memory_order_acquire) == target &&
+        g_gif.head.load(std::memory_order_acquire) == g_gif.tail.load(std::memory_order_acquire)) {
+        g_watchStale.store(true, std::memory_order_release);
+        return;
+    }
     ++g_stats.drains;
     const uint64_t t0 = NowNanos();
     if (g_mode == StageMode::kDeferred) {
-        RunQueuedHere();
+        RunQueuedHere(g_vif);
     } else {
-        TakeOverAndRun();
+        if (g_vif.head.load(std::memory_order_acquire) != target) TakeOverVif();
+        if (g_takeOverGif) {
+            TakeOverAndRun(g_gif);
+        } else {
+            WaitUntilRun(g_gif);
+        }
     }
     g_stats.waitNanos += NowNanos() - t0;
+    g_watchStale.store(true, std::memory_order_release);
 }
 
 void StageDrainIfReading(const void* start, size_t bytes) {
-    if (g_mode == StageMode::kInline) return;
-    // The items between the head and the tail are the producer's own writes, unchanged until it pushes
-    // again: it may read them while the stage runs them.
-    const uint32_t t = g_tail.load(std::memory_order_relaxed);
+    if (g_mode == StageMode::kInline || bytes == 0) return;
     const uintptr_t lo = reinterpret_cast<uintptr_t>(start), hi = lo + bytes;
-    for (uint32_t h = g_head.load(std::memory_order_acquire); h != t; ++h) {
-        const Item& it = g_ring[h & (kItems - 1)];
-        if (it.kind != Kind::kData) continue;
-        const uintptr_t a = reinterpret_cast<uintptr_t>(it.data);
-        if (a < hi && lo < a + size_t(it.qwc) * 16) {
-            StageDrain();
-            return;
+    // The first half's items between the head and the tail are the producer's own writes, unchanged until
+    // it pushes again: it may read them while the stage runs them. Only a page some queued item reads is
+    // looked at item by item.
+    const uint64_t t = g_vif.tail.load(std::memory_order_relaxed);
+    const uint64_t vh = g_vif.head.load(std::memory_order_acquire);
+    if (vh != t && PagesQueued(g_vifPages, lo, hi, vh)) {
+        ++g_stats.pageHits;
+        for (uint64_t h = vh; h != t; ++h) {
+            const Item& it = g_ring[h & (kItems - 1)];
+            if (it.kind != Kind::kData) continue;
+            const uintptr_t a = reinterpret_cast<uintptr_t>(it.data);
+            if (a < hi && lo < a + size_t(it.qwc) * 16) {
+                StageDrain();
+                return;
+            }
         }
+    }
+    // What the first half has passed on to the second (GIF channel data, VIF DIRECT data): by page only.
+    // Everything the first half ran before the head read above has been marked.
+    const uint64_t gh = g_gif.head.load(std::memory_order_acquire);
+    if (gh != g_gif.tail.load(std::memory_order_acquire) && PagesQueued(g_gifPages, lo, hi, gh)) {
+        ++g_stats.pageHits;
+        StageDrain();
     }
 }
 
 StageStats GetStageStats() {
-    return g_stats;
+    StageStats s = g_stats;
+    s.gifItems = g_gifItems.load(std::memory_order_relaxed);
+    s.gifFullWaits = g_gifFullWaits.load(std::memory_order_relaxed);
+    return s;
 }
 
 }  // namespace console::dma

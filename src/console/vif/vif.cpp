@@ -1,10 +1,8 @@
 #include "console/vif/vif.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "console/dma/dma_stage.h"
-#include "console/gif/gif_interpreter.h"
 
 namespace console::vif {
 namespace {
@@ -47,7 +45,7 @@ void Vif::Reset() {
 }
 
 void Vif::Fail(const char* what, uint32_t code) {
-    std::printf("vif%d: %s (code 0x%08X); rest of the transfer dropped\n", unit_, what, code);
+    console::dma::StageLogf("vif%d: %s (code 0x%08X); rest of the transfer dropped\n", unit_, what, code);
     ++errors_;
     state_ = State::Drop;
     have_ = 0;
@@ -94,14 +92,14 @@ void Vif::Write(const uint32_t* w, size_t count) {
                 if (have_ > 0) {
                     while (have_ < 4 && i < count) buf_[have_++] = w[i++];
                     if (have_ < 4) break;
-                    gif::Gif().Write(2, buf_, 1);
+                    console::dma::StageGifWrite(2, buf_, 1, false);
                     have_ = 0;
                     need_ -= 4;
                 } else {
                     size_t qw = (count - i) / 4;
                     if (qw > need_ / 4) qw = need_ / 4;
                     if (qw > 0) {
-                        gif::Gif().Write(2, w + i, qw);
+                        console::dma::StageGifWrite(2, w + i, qw, true);
                         i += qw * 4;
                         need_ -= qw * 4;
                     }
@@ -324,13 +322,13 @@ void Vif::FinishUnpack() {
 
 void Vif::Run(bool cont, uint32_t entry) {
     if (program_ == 0) {
-        std::printf("vif%d: %s with no program resident\n", unit_, cont ? "MSCNT" : "MSCAL");
+        console::dma::StageLogf("vif%d: %s with no program resident\n", unit_, cont ? "MSCNT" : "MSCAL");
         ++errors_;
         return;
     }
     vu::Microprogram* p = vu::FindMicroprogram(program_);
     if (!p) {
-        std::printf("vif%d: microprogram 0x%X is not known\n", unit_, program_);
+        console::dma::StageLogf("vif%d: microprogram 0x%X is not known\n", unit_, program_);
         ++errors_;
         return;
     }
@@ -346,18 +344,18 @@ void Vif::Run(bool cont, uint32_t entry) {
         p->Call(st, entry);
     }
     std::memcpy(vi_, st.vi, sizeof vi_);
-    if (unit_ == 1) gif::Gif().EndTransfer(1);
+    if (unit_ == 1) console::dma::StageGifEnd(1);
 }
 
 void Vif::EndTransfer() {
     if (state_ != State::Command && state_ != State::Drop) {
-        std::printf("vif%d: transfer ended inside code 0x%08X; it was dropped\n", unit_, code_);
+        console::dma::StageLogf("vif%d: transfer ended inside code 0x%08X; it was dropped\n", unit_, code_);
         ++errors_;
     }
     state_ = State::Command;
     have_ = 0;
     need_ = 0;
-    if (unit_ == 1) gif::Gif().EndTransfer(2);
+    if (unit_ == 1) console::dma::StageGifEnd(2);
 }
 
 }  // namespace console::vif

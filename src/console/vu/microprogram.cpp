@@ -1,7 +1,6 @@
 #include "console/vu/microprogram.h"
 
 #include "console/dma/dma_stage.h"
-#include "console/gif/gif_interpreter.h"
 
 namespace console::vu {
 namespace {
@@ -45,7 +44,11 @@ bool RegisterMicroprogram(uint32_t id, Microprogram* program) {
 }
 
 void KickPath1(const void* qwords, size_t qwc) {
-    gif::Gif().Write(1, qwords, qwc);
+    console::dma::StageGifWrite(1, qwords, qwc, false);
+}
+
+gs::GsDevice::DrawWindow DrawWindowFor(uint64_t prim) {
+    return console::dma::StageDrawWindowFor(prim);
 }
 
 }  // namespace console::vu

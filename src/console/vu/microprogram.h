@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "console/gs/gs_device.h"
 #include "console/vu/vu_memory.h"
 
 namespace console::vu {
@@ -38,7 +39,11 @@ Microprogram* FindMicroprogram(uint32_t id);
 // Adds or replaces a program. Returns false for id 0, a null program or a full registry.
 bool RegisterMicroprogram(uint32_t id, Microprogram* program);
 
-// Sends a GIF packet built by a program (PATH1); the transfer ends when the program returns.
+// Sends a GIF packet built by a program (PATH1); the transfer ends when the program returns. The packet
+// is taken (or copied) at once: the program may reuse its buffer.
 void KickPath1(const void* qwords, size_t qwc);
+// Where primitives a program sends with PRIM `prim` can draw: the window of the GS's registers as they
+// will stand when the program's output reaches them (programs may run ahead of the GS).
+gs::GsDevice::DrawWindow DrawWindowFor(uint64_t prim);
 
 }  // namespace console::vu

@@ -71,7 +71,7 @@ bool InsideFrustum(const OutVertex& v) {
 TriangleOut::TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {
     // Strips and fans share vertices between triangles: only independent triangles can be left out.
     if ((tmpl.PRIM & 7u) != console::gs::kPrimTriangle || !g_dropOutside) return;
-    const console::gs::GsDevice::DrawWindow w = console::gs::Gs().WindowFor(tmpl.PRIM);
+    const console::gs::GsDevice::DrawWindow w = console::vu::DrawWindowFor(tmpl.PRIM);
     windowed_ = true;
     ofx_ = w.ofx;
     ofy_ = w.ofy;

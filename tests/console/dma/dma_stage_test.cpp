@@ -4,16 +4,22 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "../gs/gs_test_util.h"
 #include "console/dma/dma.h"
 #include "console/gs/gs_library.h"
+#include "console/gs/gs_log.h"
+#include "console/kernel/hw_registers.h"
 #include "console/kernel/intc.h"
+#include "console/kernel/vsync.h"
 #include "console/mem/addr.h"
 #include "console/vif/vif.h"
 #include "console/vu/microprogram.h"
@@ -40,6 +46,56 @@ public:
     }
 };
 CopyToPath1 g_copy;
+
+constexpr uint32_t kWindowProgram = 0x5EA70;
+
+// The same, but through a buffer of its own that every call reuses, with the packet's colour (its RGBAQ
+// quadword, the second after the tag) marked with the drawing window the program is given: a window
+// other than the one the GS holds when the packet arrives, or a buffer not copied in time, changes the
+// frame.
+class WindowToPath1 : public console::vu::Microprogram {
+public:
+    const char* Name() const override { return "window"; }
+    void Call(console::vu::VuState& vu, uint32_t) override {
+        const uint32_t n = vu.mem->Qw(vu.tops)[0];
+        const uint32_t* q = nullptr;
+        if (n < 3 || n > 16 || !vu.mem->Span(vu.tops + 1, n, &q)) return;
+        std::memcpy(buf_, q, n * 16);
+        const GsDevice::DrawWindow w = console::vu::DrawWindowFor(Prim(kPrimSprite));
+        buf_[8] =
+            (buf_[8] & ~0xFFu) | (uint32_t(w.scx0 * 5 + w.scy0 * 3 + w.scx1 + w.ofx / 16 + w.ofy) & 0xFF);
+        console::vu::KickPath1(buf_, n);
+        std::memset(buf_, 0xEE, sizeof buf_);
+    }
+
+private:
+    uint32_t buf_[64];
+};
+WindowToPath1 g_window;
+
+constexpr uint32_t kLogProgram = 0x5EA71;
+
+// Text for stdout held in order with the stage, as the game's program holds all of its output: queued
+// behind the stage's work on its first thread, printed after the stage drained on the game's.
+void PrintInOrder(const char* line) {
+    if (!console::dma::StageOrderOutput(1, line, std::strlen(line))) std::fputs(line, stdout);
+}
+
+// Says which sprite it sends, then sends it.
+class LogThenPath1 : public console::vu::Microprogram {
+public:
+    const char* Name() const override { return "log"; }
+    void Call(console::vu::VuState& vu, uint32_t) override {
+        const uint32_t n = vu.mem->Qw(vu.tops)[0];
+        const uint32_t* q = nullptr;
+        if (n < 3 || !vu.mem->Span(vu.tops + 1, n, &q)) return;
+        char line[64];
+        std::snprintf(line, sizeof line, "vu1: sprite %08X\n", q[8]);
+        PrintInOrder(line);
+        console::vu::KickPath1(q, n);
+    }
+};
+LogThenPath1 g_log;
 
 uint64_t Tag(uint32_t id, uint32_t qwc, uint32_t addr = 0) {
     return uint64_t(qwc) | (uint64_t(id) << 28) | (uint64_t(addr) << 32);
@@ -81,6 +137,31 @@ public:
         c[9 + 2 * n] = uint64_t(0x14000000u) << 32;  // MSCAL
         return c;
     }
+    // The same through the window program.
+    uint64_t* WindowChain(const std::vector<Qw>& packet) {
+        uint64_t* c = Vif1Chain(packet);
+        c[2] = kWindowProgram;
+        return c;
+    }
+    // A VIF1 chain that sends `packet` to the GIF with a DIRECT code that is not quadword-aligned: its
+    // first two words in the code's own block, the next two in the following tag's VIF words, the rest
+    // in that tag's block.
+    uint64_t* DirectChain(const std::vector<Qw>& packet) {
+        const uint32_t n = uint32_t(packet.size());
+        std::vector<uint32_t> w(4 * n);
+        std::memcpy(w.data(), packet.data(), 16 * n);
+        uint64_t* c = Take(n + 3);
+        c[0] = Tag(1, 1);
+        c[1] = 0;                                        // NOP, NOP
+        c[2] = uint64_t(0x50000000u | n) << 32;          // NOP, DIRECT n
+        c[3] = w[0] | (uint64_t(w[1]) << 32);            // its first two words
+        c[4] = Tag(1, n - 1);                            // the next tag
+        c[5] = w[2] | (uint64_t(w[3]) << 32);            // carries two more
+        std::memcpy(c + 6, w.data() + 4, 16 * (n - 1));  // and the rest follows it
+        c[6 + 2 * (n - 1)] = Tag(7, 0);
+        c[7 + 2 * (n - 1)] = 0;
+        return c;
+    }
 
 private:
     size_t used_ = 0;
@@ -118,6 +199,8 @@ protected:
         console::gif::Gif().Reset();
         Gs().Reset(true);
         console::vu::RegisterMicroprogram(kCopyProgram, &g_copy);
+        console::vu::RegisterMicroprogram(kWindowProgram, &g_window);
+        console::vu::RegisterMicroprogram(kLogProgram, &g_log);
         std::memset(g_ends, 0, sizeof g_ends);
         AddDmacHandler(1, CountEnd, -1);
         AddDmacHandler(2, CountEnd, -1);
@@ -259,6 +342,193 @@ TEST_F(DmaStageTest, MoreItemsThanTheQueueHoldsAllRunInOrder) {
         if (mode == StageMode::kDeferred) {
             EXPECT_GT(after.fullWaits, before.fullWaits);
         }
+    }
+}
+
+// What the stage leaves behind for the game to see: the frame, the GS registers and VIF1's state.
+struct Outcome {
+    std::vector<uint32_t> frame;
+    std::vector<uint64_t> regs;
+    uint32_t tops, itop, program;
+    bool operator==(const Outcome&) const = default;
+};
+
+// Many small packets on all three paths, interleaved: sprites on the GIF channel (PATH3), drawing-window
+// changes there too, sprites through VU1 programs (PATH1), one of which marks each sprite with the window
+// it is given, and sprites sent by DIRECT codes that straddle transfers (PATH2).
+Outcome Interleaved(StageMode mode, int rasterThreads, sceDmaChan* ch1, sceDmaChan* ch2) {
+    Gs().SetRasterThreads(rasterThreads);
+    console::dma::SetStageMode(mode);
+    Arena a;
+    const std::vector<Qw> setupQw = FrameSetupPacket();
+    sceDmaSendN(ch2, a.Put(setupQw), int(setupQw.size()));
+    Rng rng{3};
+    for (int i = 0; i < 1500; ++i) {
+        const int x = int(rng(60)), y = int(rng(60));
+        const std::vector<Qw> sprite =
+            SpritePacket(x, y, x + 1 + int(rng(6)), y + 1 + int(rng(6)), 0xFF000000u | rng(1u << 24));
+        switch (rng(5)) {
+            case 0:
+                sceDmaSendN(ch2, a.Put(sprite), int(sprite.size()));
+                break;
+            case 1: {
+                AdPacket w;
+                w.Set(kRegScissor_1, Scissor(rng(16), 40 + rng(24), rng(16), 40 + rng(24)))
+                    .Set(kRegXyoffset_1, (uint64_t(rng(3) * 16) << 32) | (rng(3) * 16));
+                const std::vector<Qw> q = w.Build();
+                sceDmaSendN(ch2, a.Put(q), int(q.size()));
+                break;
+            }
+            case 2:
+                sceDmaSend(ch1, a.WindowChain(sprite));
+                break;
+            case 3:
+                sceDmaSend(ch1, a.DirectChain(sprite));
+                break;
+            default:
+                sceDmaSend(ch1, a.Vif1Chain(sprite));
+                break;
+        }
+    }
+    sceDmaSync(ch1, 0, 0);
+    Outcome o;
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            o.frame.push_back(Gs().Memory().ReadPixel(0, 1, kPsmCt32, uint32_t(x), uint32_t(y)));
+    for (uint32_t r : {kRegPrim, kRegRgbaq, kRegScissor_1, kRegXyoffset_1, kRegTest_1})
+        o.regs.push_back(Gs().ReadReg(r));
+    const console::vif::Vif& v = console::vif::Vif1();
+    o.tops = v.Tops();
+    o.itop = v.Itop();
+    o.program = v.ResidentProgram();
+    return o;
+}
+
+TEST_F(DmaStageTest, ManySmallPacketsOnEveryPathGiveTheSameResultInEveryMode) {
+    const uint64_t errors = console::vif::Vif1().Errors();
+    const Outcome ref = Interleaved(StageMode::kInline, 1, ch1_, ch2_);
+    EXPECT_EQ(console::vif::Vif1().Errors(), errors);
+    // The window marks vary: the programs were given more than one window.
+    size_t marks[256] = {};
+    for (uint32_t p : ref.frame) ++marks[p & 0xFF];
+    EXPECT_GT(std::count_if(std::begin(marks), std::end(marks), [](size_t m) { return m > 0; }), 8);
+    struct Case {
+        StageMode mode;
+        int threads;
+    };
+    for (const Case c : {Case{StageMode::kThread, 1}, Case{StageMode::kThread, 4},
+                         Case{StageMode::kDeferred, 1}, Case{StageMode::kDeferred, 3}}) {
+        SetUp();
+        const Outcome got = Interleaved(c.mode, c.threads, ch1_, ch2_);
+        EXPECT_EQ(got.frame, ref.frame) << "mode " << int(c.mode) << ", " << c.threads << " raster threads";
+        EXPECT_EQ(got.regs, ref.regs) << "mode " << int(c.mode);
+        EXPECT_EQ(got.tops, ref.tops);
+        EXPECT_EQ(got.itop, ref.itop);
+        EXPECT_EQ(got.program, ref.program);
+    }
+}
+
+// Every place where the game meets the hardware again waits for both halves of the stage: VU1's work and
+// the GIF's and GS's behind it.
+TEST_F(DmaStageTest, EveryMeetingPointWaitsForBothHalves) {
+    uint32_t pixels[4];
+    sceGsStoreImage store;
+    const std::vector<Qw> drawEnv = AdPacket().Set(kRegTest_1, TestReg(true, kZtstAlways)).Build();
+    const uint64_t* given = nullptr;
+    StageMode mode = StageMode::kDeferred;
+    const std::pair<const char*, std::function<void()>> points[] = {
+        {"VIF1 DMA wait", [&] { sceDmaSync(ch1_, 0, 0); }},
+        {"GIF DMA wait", [&] { sceDmaSync(ch2_, 0, 0); }},
+        {"path wait", [] { sceGsSyncPath(0, 0); }},
+        {"path reset", [] { sceGsResetPath(); }},
+        {"image read back",
+         [&] {
+             sceGsSetDefStoreImage(&store, 0, 1, kPsmCt32, 0, 0, 2, 2);
+             sceGsExecStoreImage(&store, pixels);
+         }},
+        {"drawing environment", [&] { sceGsPutDrawEnv(reinterpret_cast<const sceGifTag*>(drawEnv.data())); }},
+        {"vertical blank", [] { console::VsyncDeliver(); }},
+        {"field read", [] { console::VsyncOddField(); }},
+        {"GS status read", [] { console::HwRead32(console::kRegGsCsr); }},
+        {"GS status write", [] { console::HwWrite32(console::kRegGsCsr, 0); }},
+        {"GS register read", [] { console::HwRead64(kPrivBase); }},
+        {"VIF1 reset", [] { sceDevVif1Reset(); }},
+        {"VU1 reset", [] { sceDevVu1Reset(); }},
+        {"program registered", [] { console::vu::RegisterMicroprogram(kCopyProgram, &g_copy); }},
+        {"memory given back", [&] { console::dma::StageDrainIfReading(given, 16); }},
+        {"stage mode set", [&] { console::dma::SetStageMode(mode); }},
+        {"DMA channels reset", [] { sceDmaReset(0); }},
+        {"DMA reset", [] { console::dma::DmaReset(); }},
+        {"GS reset", [] { sceGsResetGraph(0, 1, 2, 1); }},
+    };
+    for (StageMode m : {StageMode::kDeferred, StageMode::kThread}) {
+        SetUp();
+        mode = m;
+        console::dma::SetStageMode(m);
+        for (const auto& [name, meet] : points) {
+            Arena a;
+            ch1_->chcr.TTE = 1;
+            const uint64_t drawn = Gs().PrimitivesDrawn();
+            const std::vector<Qw> sprite = SpritePacket(0, 0, 2, 2, 0xFF123456u);
+            sceDmaSend(ch1_, a.WindowChain(sprite));
+            const uint64_t* direct = a.DirectChain(sprite);
+            sceDmaSend(ch1_, direct);
+            given = direct + 6;  // the DIRECT data the GIF reads where it lies
+            sceDmaSendN(ch2_, a.Put(sprite), int(sprite.size()));
+            if (m == StageMode::kDeferred) {
+                EXPECT_EQ(Gs().PrimitivesDrawn(), drawn) << name;
+            }
+            meet();
+            EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 3) << name << ", mode " << int(m);
+        }
+    }
+}
+
+// The lines the stage's units print (a VU1 program, VIF1, the GIF) and the game's own come out in the
+// same order in every mode.
+std::string PrintedLines(StageMode mode, sceDmaChan* ch1, sceDmaChan* ch2) {
+    console::dma::SetStageMode(mode);
+    const console::gs::GsLogSink old = console::gs::SetGsLogSink(&PrintInOrder);
+    testing::internal::CaptureStdout();
+    Arena a;
+    for (int i = 0; i < 40; ++i) {
+        const std::vector<Qw> sprite = SpritePacket(i, 0, i + 1, 1, 0xFF000000u | uint32_t(i));
+        uint64_t* logged = a.Vif1Chain(sprite);
+        logged[2] = kLogProgram;
+        sceDmaSend(ch1, logged);
+        if (i % 3 == 0) {
+            // DIRECT of four quadwords given one: VIF1 and the GIF both report the cut.
+            uint64_t* c = a.Take(2);
+            c[0] = Tag(7, 1);
+            c[1] = uint64_t(0x50000004u) << 32;
+            const GifTag t = MakeGifTag(3, true, console::gif::kFlgPacked, 1, 0xE);
+            std::memcpy(c + 2, &t, 16);
+            sceDmaSend(ch1, c);
+        }
+        if (i % 4 == 1) {
+            // A GIF channel packet cut short.
+            const std::vector<Qw> cut(sprite.begin(), sprite.begin() + 2);
+            sceDmaSendN(ch2, a.Put(cut), int(cut.size()));
+        }
+        char line[32];
+        std::snprintf(line, sizeof line, "game: frame %d\n", i);
+        PrintInOrder(line);
+    }
+    sceDmaSync(ch1, 0, 0);
+    std::fflush(stdout);
+    console::gs::SetGsLogSink(old);
+    return testing::internal::GetCapturedStdout();
+}
+
+TEST_F(DmaStageTest, PrintedLinesKeepTheirOrderInEveryMode) {
+    const std::string ref = PrintedLines(StageMode::kInline, ch1_, ch2_);
+    EXPECT_NE(ref.find("vu1: sprite FF000003\nvif1: transfer ended inside code 0x50000004"),
+              std::string::npos);
+    EXPECT_NE(ref.find("GIF: PATH2 packet cut short"), std::string::npos);
+    EXPECT_NE(ref.find("GIF: PATH3 packet cut short"), std::string::npos);
+    for (StageMode mode : {StageMode::kThread, StageMode::kDeferred}) {
+        SetUp();
+        EXPECT_EQ(PrintedLines(mode, ch1_, ch2_), ref) << "mode " << int(mode);
     }
 }
 
