@@ -145,7 +145,7 @@ int RasterBands::RegionFor(const Range& tex) {
             if (g.tex.start != tex.start || g.tex.bytes != tex.bytes) continue;
             if (!g.live) {
                 std::memset(g.pos, 0, sizeof(g.pos));
-                g.live = true;
+                LinkRegion(k);
             }
             return k;
         }
@@ -154,28 +154,70 @@ int RasterBands::RegionFor(const Range& tex) {
         regionHash_[h] = n;
         Region& g = regions_[n];
         g.tex = tex;
-        g.live = true;
         std::memset(g.pos, 0, sizeof(g.pos));
         const int b0 = int(tex.start >> kBucketShift),
                   b1 = int((uint64_t(tex.start) + tex.bytes - 1) >> kBucketShift);
         g.bucket[0] = g.bucket[1] = -1;
-        g.next[0] = g.next[1] = -1;
         if (b1 - b0 > 1) {
             g.bucket[0] = kWide;
         } else {
             g.bucket[0] = b0;
             if (b1 != b0) g.bucket[1] = b1 % kBuckets;
         }
-        for (int j = 0; j < 2; ++j) {
-            if (g.bucket[j] < 0) continue;
-            g.next[j] = bucketHead_[g.bucket[j]];
-            bucketHead_[g.bucket[j]] = n;
-        }
-        ForBlocks(tex.start, tex.bytes, kBlocks,
-                  [&](uint32_t a, uint32_t b) { return SetBits(regionBits_, a, b); });
+        LinkRegion(n);
         return n;
     }
     return -1;
+}
+
+void RasterBands::LinkRegion(int k) {
+    Region& g = regions_[k];
+    g.live = true;
+    for (int j = 0; j < 2; ++j) {
+        g.next[j] = g.prev[j] = -1;
+        if (g.bucket[j] < 0) continue;
+        const int head = bucketHead_[g.bucket[j]];
+        g.next[j] = head;
+        if (head >= 0) {
+            Region& h = regions_[head];
+            h.prev[h.bucket[0] == g.bucket[j] ? 0 : 1] = k;
+        }
+        bucketHead_[g.bucket[j]] = k;
+    }
+    ForBlocks(g.tex.start, g.tex.bytes, kBlocks,
+              [&](uint32_t a, uint32_t b) { return SetBits(regionBits_, a, b); });
+}
+
+void RasterBands::RetireRegion(int k) {
+    Region& g = regions_[k];
+    g.live = false;
+    if (k == lastRegion_) ForgetTexture();
+    for (int j = 0; j < 2; ++j) {
+        const int b = g.bucket[j];
+        if (b < 0) continue;
+        if (g.prev[j] >= 0) {
+            Region& p = regions_[g.prev[j]];
+            p.next[p.bucket[0] == b ? 0 : 1] = g.next[j];
+        } else {
+            bucketHead_[b] = g.next[j];
+        }
+        if (g.next[j] >= 0) {
+            Region& n = regions_[g.next[j]];
+            n.prev[n.bucket[0] == b ? 0 : 1] = g.prev[j];
+        }
+    }
+    // Blocks of 64 KiB with no record over them any more are let go (none, while a wide one lives).
+    if (bucketHead_[kWide] >= 0) return;
+    auto trim = [&](int b) {
+        if (bucketHead_[b] < 0)
+            std::memset(regionBits_ + b * (kWords / kBuckets), 0, sizeof(uint64_t) * (kWords / kBuckets));
+    };
+    if (g.bucket[0] == kWide) {
+        for (int b = 0; b < kBuckets; ++b) trim(b);
+        return;
+    }
+    for (int j = 0; j < 2; ++j)
+        if (g.bucket[j] >= 0) trim(g.bucket[j]);
 }
 
 template <class Fn>
@@ -186,9 +228,9 @@ void RasterBands::ForRegionsOver(const Range& r, Fn fn) {
     auto walk = [&](int bucket) {
         for (int k = bucketHead_[bucket]; k >= 0;) {
             Region& g = regions_[k];
-            const int j = g.bucket[0] == bucket ? 0 : 1;
-            if (g.live && Overlap(r.start, r.bytes, g.tex.start, g.tex.bytes)) fn(k);
-            k = g.next[j];
+            const int next = g.next[g.bucket[0] == bucket ? 0 : 1];
+            if (Overlap(r.start, r.bytes, g.tex.start, g.tex.bytes)) fn(k);
+            k = next;
         }
     };
     const uint64_t b0 = r.start >> kBucketShift, b1 = (uint64_t(r.start) + r.bytes - 1) >> kBucketShift;
@@ -445,6 +487,7 @@ void RasterBands::ForgetTexture() {
 void RasterBands::ClearLayout(int k) {
     ForgetTexture();  // its blocks may have been marked as written
     layouts_[k].Clear();
+    SyncKey(k);
     if (k == copyLayout_) copiesPending_ = copiesPushed_;
 }
 
@@ -470,8 +513,7 @@ bool RasterBands::NeedsFor(uint32_t start, uint32_t bytes, bool write, bool prim
         ForRegionsOver(Range{start, bytes}, [&](int k) {
             Region& g = regions_[k];
             if (Drawn(g.pos)) {
-                g.live = false;
-                if (k == lastRegion_) ForgetTexture();
+                RetireRegion(k);
             } else {
                 add(g.pos);
             }
@@ -547,6 +589,7 @@ void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uin
         Layout& l = layouts_[layoutCount_];
         l.base = l.width = l.bpp = 0;  // no primitive's layout has width 0
         l.Clear();
+        SyncKey(layoutCount_);
         copyLayout_ = layoutCount_++;
     }
     // Room in the ring (the bytes of one copy lie in one piece) and in the list of copies: the oldest
@@ -596,6 +639,7 @@ void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uin
         l.Mark(b0, b1);
         return false;
     });
+    SyncKey(copyLayout_);
     // What reads the last texture read waits for this too when it lands there.
     if (Overlap(dst & kMask, uint32_t(span), lastTex_.start, lastTex_.bytes)) ForgetTexture();
     claimed_ = true;
@@ -698,6 +742,7 @@ void RasterBands::ClearClaims() {
     floor_ = queued_;  // called with every command drawn
     copiesPending_ = copiesPushed_;
     copyLayout_ = -1;
+    ++layoutsGen_;
     if (!claimed_) return;
     std::memset(reads_, 0, sizeof(reads_));
     std::memset(readPos_, 0, sizeof(readPos_));
@@ -808,12 +853,29 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
     bool writesRead = false;
     for (int i = 0; i < nUses; ++i) {
         const Use& u = uses[i];
-        for (int k = 0; k < layoutCount_; ++k) {
-            const Layout& l = layouts_[k];
-            if (sameLayout(u, l.base, l.width, l.bpp)) {
-                c->layout[i] = k;
+        const uint32_t ub0 = u.r.start / LocalMemory::kBlockBytes,
+                       ub1 = (u.r.start + u.r.bytes - 1) / LocalMemory::kBlockBytes;
+        KnownWrite& kw = known_[i];
+        const bool known = kw.gen == layoutsGen_ && kw.layout >= 0 && kw.base == u.base &&
+                           kw.width == u.width && kw.bpp == u.bpp && ub0 >= kw.lo && ub1 <= kw.hi;
+        if (!known) {
+            kw = KnownWrite{layoutsGen_, u.base, u.width, u.bpp, -1, 0, kBlocks - 1};
+            if (ub1 >= kBlocks) kw.hi = 0;  // wrapping: not kept
+        }
+        for (int k = 0; k < layoutCount_ && !known; ++k) {
+            const LayoutKey& key = keys_[k];
+            if (sameLayout(u, key.base, key.width, key.bpp)) {
+                kw.layout = k;
                 continue;
             }
+            // (A range wrapping past the end is looked at in full.)
+            if (key.lo <= key.hi) {
+                if (ub1 < key.lo) kw.hi = std::min(kw.hi, key.lo - 1);
+                if (ub0 > key.hi) kw.lo = std::max(kw.lo, key.hi + 1);
+            }
+            if (ub1 < kBlocks && (ub1 < key.lo || ub0 > key.hi)) continue;
+            kw.hi = 0;  // it meets another layout: looked at in full next time
+            const Layout& l = layouts_[k];
             if (!ForBlocks(u.r.start, u.r.bytes, kBlocks,
                            [&](uint32_t b0, uint32_t b1) { return l.Any(b0, b1); }))
                 continue;
@@ -826,6 +888,7 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
                 need(l.lastPos, Wait::kWriteAfterRead);
             }
         }
+        c->layout[i] = kw.layout;
         if (ForBlocks(u.r.start, u.r.bytes, kBlocks,
                       [&](uint32_t b0, uint32_t b1) { return AnyBits(reads_, b0, b1); })) {
             if (Drawn(readPos_)) {
@@ -840,9 +903,7 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
         ForRegionsOver(u.r, [&](int k) {
             Region& g = regions_[k];
             if (Drawn(g.pos)) {
-                // Read by everything that reads it: forgotten.
-                g.live = false;
-                if (k == lastRegion_) ForgetTexture();
+                RetireRegion(k);  // read by everything that reads it: forgotten
             } else {
                 need(g.pos, Wait::kWriteAfterRead);
                 writesRead = true;
@@ -870,7 +931,10 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
     if (tex.bytes && !texKnown) {
         bool texNeeds = false;
         uint64_t texNeed[kSlots];
+        const uint32_t tb0 = tex.start / LocalMemory::kBlockBytes,
+                       tb1 = (tex.start + tex.bytes - 1) / LocalMemory::kBlockBytes;
         for (int k = 0; k < layoutCount_; ++k) {
+            if (tb1 < kBlocks && (tb1 < keys_[k].lo || tb0 > keys_[k].hi)) continue;
             const Layout& l = layouts_[k];
             if (!ForBlocks(tex.start, tex.bytes, kBlocks,
                            [&](uint32_t b0, uint32_t b1) { return l.Any(b0, b1); }))
@@ -903,7 +967,7 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
         if (c->layout[i] < 0) {
             // A layout new to the queue (the depth buffer may share the frame's, just added).
             for (int k = 0; k < layoutCount_; ++k)
-                if (sameLayout(u, layouts_[k].base, layouts_[k].width, layouts_[k].bpp)) c->layout[i] = k;
+                if (sameLayout(u, keys_[k].base, keys_[k].width, keys_[k].bpp)) c->layout[i] = k;
             if (c->layout[i] < 0) {
                 Layout& l = layouts_[layoutCount_];
                 l.base = u.base;
@@ -918,6 +982,7 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
             l.Mark(b0, b1);
             return false;
         });
+        SyncKey(c->layout[i]);
     }
     if (nUses == 2 && c->layout[1] == c->layout[0]) c->layout[1] = -1;
     if (plainRead)
@@ -960,8 +1025,27 @@ uint64_t RasterBands::DepFor(const Claimed& c) {
     return index + 1;
 }
 
+void RasterBands::PruneLayouts() {
+    for (int i = 0; i < kSlots; ++i) drawnTo_[i] = slots_[i].done.load();
+    for (int k = layoutCount_ - 1; k >= 0; --k) {
+        if (k == copyLayout_) continue;
+        bool drawn = true;
+        for (int i = 0; i < kSlots; ++i) drawn &= layouts_[k].lastPos[i] <= drawnTo_[i];
+        if (!drawn) continue;
+        const int last = --layoutCount_;
+        if (k != last) {
+            layouts_[k] = layouts_[last];
+            keys_[k] = keys_[last];
+            if (copyLayout_ == last) copyLayout_ = k;
+        }
+        ForgetTexture();
+        ++layoutsGen_;
+    }
+}
+
 bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersion, const GsVertex* v) {
     const int count = kind == PrimKind::kPoint ? 1 : (kind == PrimKind::kTriangle ? 3 : 2);
+    if (layoutCount_ >= 4 && queued_ % 128 == 0) PruneLayouts();
     Claimed cl;
     Fit fit = Claim(kind, st, v, count, &cl);
     if (fit == Fit::kEmpty) return true;  // nothing inside the scissor: nothing to draw

@@ -197,6 +197,29 @@ private:
         bool Any(uint32_t b0, uint32_t b1) const;
         void Mark(uint32_t b0, uint32_t b1);
     };
+    // What the loops over the layouts look at first, kept together: each layout's key and lo..hi.
+    struct LayoutKey {
+        uint32_t base, width, bpp, lo, hi;
+    };
+    void SyncKey(int k) {
+        const Layout& l = layouts_[k];
+        if (keys_[k].lo != l.lo || keys_[k].hi != l.hi || keys_[k].base != l.base ||
+            keys_[k].width != l.width || keys_[k].bpp != l.bpp)
+            ++layoutsGen_;
+        keys_[k] = LayoutKey{l.base, l.width, l.bpp, l.lo, l.hi};
+    }
+    // Per buffer a primitive writes (frame, depth): the last layout found for it and the blocks around
+    // its write known to lie outside every other layout's lo..hi, while layoutsGen_ stays as it was.
+    struct KnownWrite {
+        uint64_t gen = 0;
+        uint32_t base = 0, width = 0, bpp = 0;
+        int layout = -1;
+        uint32_t lo = 1, hi = 0;
+    };
+    KnownWrite known_[2];
+    uint64_t layoutsGen_ = 1;  // changes whenever a layout or its lo..hi does
+    // Lets go of the layouts whose writes are all drawn (their blocks clash with nothing any more).
+    void PruneLayouts();
     // The texture reads queued, one record per byte range read (the same texture read again shares it),
     // each with its own list positions: what later writes over a texture waits only for the primitives
     // that read it. Found by range through a hash table, and by place through lists per 64 KiB of local
@@ -205,14 +228,18 @@ private:
         Range tex;
         bool live;  // false once every read of it is known drawn
         int bucket[2];
-        int next[2];  // the next record on each of its lists (-1: none)
+        int next[2], prev[2];  // its neighbours on each of its lists (-1: none)
         uint64_t pos[kSlots];
     };
     static constexpr int kRegions = 1024, kRegionHash = 4096, kBucketShift = 16;
     static constexpr int kBuckets = int(LocalMemory::kSize >> kBucketShift), kWide = kBuckets;
     // The record for reads of `tex` (made, or live again, when needed); -1 when the records are full.
     int RegionFor(const Range& tex);
-    // Calls fn(record index) for each live record whose range may meet `r` (some more than once).
+    void LinkRegion(int k);
+    // Every read of the record is drawn: off its lists, and its blocks let go when nothing else is there.
+    void RetireRegion(int k);
+    // Calls fn(record index) for each live record whose range may meet `r` (some more than once); fn
+    // may retire it.
     template <class Fn>
     void ForRegionsOver(const Range& r, Fn fn);
     // kEmpty: the primitive cannot cover a pixel inside the scissor.
@@ -308,6 +335,7 @@ private:
     std::atomic<uint64_t> waitTarget_{~0ull};
     // What the queued primitives touch.
     Layout layouts_[kLayouts];
+    LayoutKey keys_[kLayouts];
     int layoutCount_ = 0;
     // Reads past the records' room: their blocks, and per slot the list length after the last one.
     uint64_t reads_[kWords];
