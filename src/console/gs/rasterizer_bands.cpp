@@ -1084,6 +1084,8 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     const uint32_t state = uint32_t((statesPushed_ - 1) % kStates);
     if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1, Wait::kCommands);
     const uint64_t entry = (queued_ << kDepBits) | DepFor(cl);
+    // The ring's lines were last read by the workers: fetched for writing a few commands ahead.
+    __builtin_prefetch(&commands_[(queued_ + 8) % kCommands], 1);
     Command& c = commands_[queued_ % kCommands];
     c.kind = kind;
     c.state = state;

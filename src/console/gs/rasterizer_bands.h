@@ -159,11 +159,13 @@ private:
         uint64_t lastCommand = 0;      // the last command that names it (the producer's)
     };
     // One slot's list of commands (indices into the queue, in order) and how far it is drawn.
+    // (What the producer writes, what the workers write and what the producer alone reads each have a cache
+    // line of their own.)
     struct alignas(64) Slot {
-        std::atomic<uint64_t> published{0};  // entries the workers may draw
-        std::atomic<uint64_t> done{0};       // entries drawn
-        std::atomic<bool> busy{false};       // a thread is drawing a stretch of it
-        uint64_t queued = 0;                 // entries queued (the producer's)
+        std::atomic<uint64_t> published{0};         // entries the workers may draw
+        alignas(64) std::atomic<uint64_t> done{0};  // entries drawn
+        std::atomic<bool> busy{false};              // a thread is drawing a stretch of it
+        alignas(64) uint64_t queued = 0;            // entries queued (the producer's)
         // The commands' entries (written before they are published, read after).
         std::atomic<uint64_t> list[kCommands];
     };
