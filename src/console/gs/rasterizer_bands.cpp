@@ -357,20 +357,28 @@ bool RasterBands::DrawStretch(Rasterizer& rast, int& start) {
     }
     return false;
 }
+void RasterBands::SetHeld(bool held) {
+    held_.store(held);
+    wake_.fetch_add(1);
+    WakeAll(wake_);
+}
+
 void RasterBands::Run(Worker& w) {
     for (;;) {
-        if (DrawStretch(w.rast, w.start)) continue;
+        if (!held_.load(std::memory_order_relaxed) && DrawStretch(w.rast, w.start)) continue;
         if (stop_.load()) return;
         bool more = false;
         for (int i = 0; i < kSpins && !more; ++i) {
             _mm_pause();
-            if ((i & 15) == 15) more = AnyWork() || stop_.load(std::memory_order_relaxed);
+            if ((i & 15) == 15)
+                more = (AnyWork() && !held_.load(std::memory_order_relaxed)) ||
+                       stop_.load(std::memory_order_relaxed);
         }
         if (more) continue;
         // Sleep until the producer publishes: it wakes us whenever it sees a sleeper after publishing.
         const uint32_t seen = wake_.load();
         sleepers_.fetch_add(1);
-        if (!AnyWork() && !stop_.load()) Sleep(wake_, seen);
+        if ((held_.load() || !AnyWork()) && !stop_.load()) Sleep(wake_, seen);
         sleepers_.fetch_sub(1);
     }
 }

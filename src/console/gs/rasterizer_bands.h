@@ -78,6 +78,9 @@ public:
     const Stats& Statistics() const { return stats_; }
     void ResetStatistics() { stats_ = Stats{}; }
     void SetTiming(bool on) { timing_ = on; }
+    // For tests: while held, the workers take no work (the caller still draws whatever it waits for), so
+    // what gets queued behind what does not depend on how fast they draw.
+    void SetHeld(bool held);
 
     // `threads` drawing threads (2..kMaxThreads): threads - 1 workers, and the caller, which draws too
     // whenever it waits for them. Null when the threads cannot be started.
@@ -332,6 +335,7 @@ private:
     alignas(64) std::atomic<uint32_t> wake_{0};
     std::atomic<int> sleepers_{0};
     std::atomic<bool> stop_{false};
+    std::atomic<bool> held_{false};
     alignas(64) std::atomic<uint32_t> doneWake_{0};
     // The command count the producer waits for (none: all ones): the thread that gets there wakes it.
     std::atomic<uint64_t> waitTarget_{~0ull};

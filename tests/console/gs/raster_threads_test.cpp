@@ -106,9 +106,12 @@ TEST(GsThreads, EveryThreadCountDrawsTheSameScreen) {
 // triangles, drawn over again while those still wait, and read again; then the whole screen copied (a
 // sprite, nearest or filtered, its texels clamped or repeated) into another buffer, and the next round
 // drawing over the screen and its depth while the copies may still wait.
-std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* stats = nullptr) {
+// (`held`: the workers held back, so that what is queued behind what is the same however fast they draw.)
+std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* stats = nullptr,
+                                bool held = false) {
     constexpr uint32_t kCopyPage = 320;
     Fixture f(threads);
+    if (held && f.gs->Bands()) f.gs->Bands()->SetHeld(true);
     Rng rnd{seed};
     AdPacket p;
     auto screen = [&]() {
@@ -181,8 +184,9 @@ TEST(GsThreads, PicturesAndCopiesKeepTheirOrderAtEveryThreadCount) {
         for (uint32_t i = 0; i < kW * kH * 4; i += 4) copied += one[320 * 8192 + i] != 0 ? 1 : 0;
         EXPECT_GT(copied, kW * kH / 2) << "the copy holds a screen";
         for (int threads : {2, 3, 4, 8}) {
+            EXPECT_TRUE(DrawRounds(threads, seed) == one) << threads << " threads, seed " << seed;
             RasterBands::Stats st;
-            EXPECT_TRUE(DrawRounds(threads, seed, &st) == one) << threads << " threads, seed " << seed;
+            EXPECT_TRUE(DrawRounds(threads, seed, &st, true) == one) << threads << " threads, held";
             // Queued behind each other, not drained by the caller, and nothing drawn by the caller alone.
             using W = RasterBands::Wait;
             EXPECT_GT(st.dependencies[int(W::kReadAfterWrite)], 0u) << threads << " threads";
@@ -259,9 +263,10 @@ struct Uploaded {
     std::vector<uint8_t> memory, readBack;
     RasterBands::Stats stats;
 };
-Uploaded UploadRounds(int threads, uint32_t seed) {
+Uploaded UploadRounds(int threads, uint32_t seed, bool held = false) {
     constexpr uint32_t kTex32 = 300 * 32, kTex8 = 304 * 32, kPal = kTex8 + 16, kPal2 = kPicturePage * 32 + 8;
     Fixture f(threads);
+    if (held && f.gs->Bands()) f.gs->Bands()->SetHeld(true);
     Rng rnd{seed};
     std::vector<uint32_t> texels32(64 * 64), pal(256), pal2(256);
     std::vector<uint8_t> texels8(64 * 64);
@@ -363,8 +368,14 @@ TEST(GsThreads, UploadsOverWhatQueuedPrimitivesUseAreQueuedBehindThem) {
             const Uploaded many = UploadRounds(threads, seed);
             EXPECT_TRUE(many.memory == one.memory) << threads << " threads, seed " << seed;
             EXPECT_TRUE(many.readBack == one.readBack) << threads << " threads, seed " << seed;
+            const Uploaded held = UploadRounds(threads, seed, true);
+            EXPECT_TRUE(held.memory == one.memory && held.readBack == one.readBack) << threads << " held";
             using W = RasterBands::Wait;
-            const RasterBands::Stats& st = many.stats;
+            EXPECT_EQ(many.stats.requests[int(W::kTransfer)] + many.stats.requests[int(W::kPalette)] +
+                          many.stats.requests[int(W::kTexture)],
+                      0u)
+                << threads << " threads";
+            const RasterBands::Stats& st = held.stats;
             EXPECT_GE(st.transfers, 9u) << threads << " threads";
             EXPECT_GT(st.dependencies[int(W::kTransfer)], 0u) << threads << " threads";
             EXPECT_EQ(st.requests[int(W::kTransfer)] + st.requests[int(W::kPalette)] +
@@ -381,6 +392,7 @@ TEST(GsThreads, UploadsOverWhatQueuedPrimitivesUseAreQueuedBehindThem) {
 std::vector<uint8_t> DrawOverOneTexture(int threads, RasterBands::Stats* stats) {
     constexpr uint32_t kTexA = kPicturePage * 32, kTexB = 300 * 32;
     Fixture f(threads);
+    if (stats && f.gs->Bands()) f.gs->Bands()->SetHeld(true);
     Rng rnd{77};
     LocalMemory& mem = f.gs->Memory();
     for (uint32_t i = 0; i < 2 * LocalMemory::kPageBytes; ++i) {
@@ -418,7 +430,8 @@ std::vector<uint8_t> DrawOverOneTexture(int threads, RasterBands::Stats* stats) 
 TEST(GsThreads, DrawingOverATextureWaitsForItsReadersAlone) {
     const std::vector<uint8_t> one = DrawOverOneTexture(1, nullptr);
     for (int threads : {2, 4}) {
-        RasterBands::Stats st;
+        EXPECT_TRUE(DrawOverOneTexture(threads, nullptr) == one) << threads << " threads";
+        RasterBands::Stats st;  // (the workers held back)
         EXPECT_TRUE(DrawOverOneTexture(threads, &st) == one) << threads << " threads";
         using W = RasterBands::Wait;
         EXPECT_GT(st.dependencies[int(W::kWriteAfterRead)], 0u) << threads << " threads";
