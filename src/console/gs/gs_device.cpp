@@ -520,21 +520,30 @@ void GsDevice::LoadClut() {
     const uint32_t first = eightBit ? 0 : uint32_t(t.CSA) * 16u;
     const bool bits16 = t.CPSM == kPsmCt16 || t.CPSM == kPsmCt16S;
     // Queued primitives keep the palette they were queued with; only the ones still drawing into the
-    // palette's source are waited for. The next primitive takes the new palette with a new state.
-    if (bands_) bands_->Settle(base, count * (bits16 ? 2u : 4u), false, RasterBands::Wait::kPalette);
+    // palette's source are waited for (image data still queued there is read where it waits). The next
+    // primitive takes the new palette with a new state.
+    const uint32_t bytes = count * (bits16 ? 2u : 4u);
+    uint8_t source[256 * 4];
+    if (bands_) {
+        bands_->Read(base, bytes, source, RasterBands::Wait::kPalette);
+    } else {
+        const uint32_t at = base & LocalMemory::kMask, head = std::min(bytes, LocalMemory::kSize - at);
+        std::memcpy(source, mem_.Data() + at, head);
+        std::memcpy(source + head, mem_.Data(), bytes - head);
+    }
     ++stateVersion_;
     state_.version = stateVersion_;
     for (uint32_t i = 0; i < count; ++i) {
         const uint32_t pos = (eightBit && t.CSM == 0) ? Csm1Position(i) : i;
         uint32_t c;
         if (bits16) {
-            const uint32_t raw = mem_.Read16(base + pos * 2);
+            const uint32_t raw = uint32_t(source[pos * 2]) | (uint32_t(source[pos * 2 + 1]) << 8);
             const uint32_t rgb = Expand16(raw) & 0xFFFFFFu;
             const uint32_t a =
                 (raw & 0x8000) ? uint32_t(texa_.TA1) : ((texa_.AEM && rgb == 0) ? 0 : uint32_t(texa_.TA0));
             c = rgb | (a << 24);
         } else {
-            c = mem_.Read32(base + pos * 4);
+            std::memcpy(&c, source + pos * 4, 4);
         }
         clut_[first + i] = c;
     }
@@ -625,7 +634,6 @@ void GsDevice::StartTransfer() {
             return;
         }
         t.active = true;
-        SettleTransfer(t, true);
         return;
     }
     if (dir == kXdirLocalToHost) {
@@ -712,26 +720,44 @@ void GsDevice::PutPixelFromStream(const uint8_t* src) {
     }
 }
 
+void GsDevice::PutRows(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* src) {
+    textures_.Uploaded(dst, rowBytes, pitch, rows, src);
+    if (bands_) {
+        bands_->Write(dst, rowBytes, pitch, rows, src);
+        return;
+    }
+    for (uint32_t r = 0; r < rows; ++r)
+        std::memcpy(mem_.Data() + ((dst + r * pitch) & LocalMemory::kMask), src + size_t(r) * rowBytes,
+                    rowBytes);
+}
+
 void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
     Transfer& t = hostToLocal_;
-    SettleTransfer(t, true);  // primitives queued since the transfer started
-    if (t.active) {
+    if (!t.active) {
+        if (!discardImage_)
+            GsLogf("GIF: %zu bytes of IMAGE data with no host-to-local transfer ignored\n", bytes);
+        return;
+    }
+    // Pixels written one at a time (4-bit ones, 24-bit ones, one split between packets) go straight into
+    // memory once the queued primitives touching the rectangle are drawn; whole pixels as the stream holds
+    // them are copied in rows, queued behind those primitives instead.
+    bool settled = false;
+    auto settle = [&]() {
+        if (settled) return;
+        settled = true;
+        SettleTransfer(t, true);
         // Palette textures expanded from the rectangle's bytes are out of date.
         const int pb = PsmBytes(t.psm);
         const uint64_t first = uint64_t(t.y0) * t.stride + t.x0,
                        end = uint64_t(t.y0 + t.h - 1) * t.stride + t.x0 + t.w;
         const uint64_t a = pb ? first * uint64_t(pb) : first / 2, b = pb ? end * uint64_t(pb) : (end + 1) / 2;
         textures_.Written(uint32_t(t.base + a), b - a);
-    }
-    if (!t.active) {
-        if (!discardImage_)
-            GsLogf("GIF: %zu bytes of IMAGE data with no host-to-local transfer ignored\n", bytes);
-        return;
-    }
+    };
     const int sb = StreamBytes(t.psm);
     size_t i = 0;
     while (i < bytes && t.active) {
         if (t.psm == kPsmT4) {
+            settle();
             // Two pixels a byte, the first in the low nibble.
             const uint8_t b = data[i++];
             for (int half = 0; half < 2 && t.active; ++half) {
@@ -749,14 +775,24 @@ void GsDevice::WriteImage(const uint8_t* data, size_t bytes) {
             continue;
         }
         if (t.carryBytes == 0 && (sb == 4 || sb == 2 || sb == 1) && bytes - i >= size_t(sb)) {
-            // Whole pixels in a row: the stream and memory hold them alike.
-            const uint32_t pixels = uint32_t(std::min<size_t>((bytes - i) / size_t(sb), t.w - t.x));
+            // Whole pixels in a row: the stream and memory hold them alike. Whole rows at once when the
+            // data starts a row.
             const uint32_t index = (t.y0 + t.y) * t.stride + t.x0 + t.x;
-            std::memcpy(mem_.Data() + ((t.base + index * uint32_t(sb)) & LocalMemory::kMask), data + i,
-                        size_t(pixels) * size_t(sb));
-            i += size_t(pixels) * size_t(sb);
-            t.x += pixels;
+            const uint32_t dst = t.base + index * uint32_t(sb), rowBytes = t.w * uint32_t(sb);
+            const size_t rows = t.x == 0 ? std::min<size_t>((bytes - i) / rowBytes, t.h - t.y) : 0;
+            if (rows > 1) {
+                PutRows(dst, rowBytes, t.stride * uint32_t(sb), uint32_t(rows), data + i);
+                i += rows * rowBytes;
+                t.y += uint32_t(rows) - 1;
+                t.x = t.w;
+            } else {
+                const uint32_t pixels = uint32_t(std::min<size_t>((bytes - i) / size_t(sb), t.w - t.x));
+                PutRows(dst, pixels * uint32_t(sb), 0, 1, data + i);
+                i += size_t(pixels) * size_t(sb);
+                t.x += pixels;
+            }
         } else {
+            settle();
             t.carry[t.carryBytes++] = data[i++];
             if (t.carryBytes < uint32_t(sb)) continue;
             t.carryBytes = 0;

@@ -137,6 +137,9 @@ private:
     bool RectInside(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
                     uint32_t* stride) const;
     void PutPixelFromStream(const uint8_t* src);
+    // Host-to-local image data in rows (see RasterBands::Write), queued behind the primitives that touch
+    // those bytes when there are threads.
+    void PutRows(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* src);
 
     LocalMemory mem_;
     Rasterizer rast_;

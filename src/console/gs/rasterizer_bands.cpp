@@ -131,6 +131,111 @@ void RasterBands::Layout::Mark(uint32_t b0, uint32_t b1) {
 
 RasterBands::RasterBands(LocalMemory& mem, int threads) : mem_(mem), threads_(threads), self_(mem, true) {
     std::memset(reads_, 0, sizeof(reads_));
+    std::memset(regionBits_, 0, sizeof(regionBits_));
+    std::fill(std::begin(regionHash_), std::end(regionHash_), -1);
+    std::fill(std::begin(bucketHead_), std::end(bucketHead_), -1);
+}
+
+int RasterBands::RegionFor(const Range& tex) {
+    uint32_t h = ((tex.start * 0x9E3779B1u) ^ (tex.bytes * 0x85EBCA6Bu)) >> 20;
+    for (int probe = 0; probe < 64; ++probe, h = (h + 1) % kRegionHash) {
+        const int k = regionHash_[h];
+        if (k >= 0) {
+            Region& g = regions_[k];
+            if (g.tex.start != tex.start || g.tex.bytes != tex.bytes) continue;
+            if (!g.live) {
+                std::memset(g.pos, 0, sizeof(g.pos));
+                LinkRegion(k);
+            }
+            return k;
+        }
+        if (regionCount_ == kRegions) return -1;
+        const int n = regionCount_++;
+        regionHash_[h] = n;
+        Region& g = regions_[n];
+        g.tex = tex;
+        std::memset(g.pos, 0, sizeof(g.pos));
+        const int b0 = int(tex.start >> kBucketShift),
+                  b1 = int((uint64_t(tex.start) + tex.bytes - 1) >> kBucketShift);
+        g.bucket[0] = g.bucket[1] = -1;
+        if (b1 - b0 > 1) {
+            g.bucket[0] = kWide;
+        } else {
+            g.bucket[0] = b0;
+            if (b1 != b0) g.bucket[1] = b1 % kBuckets;
+        }
+        LinkRegion(n);
+        return n;
+    }
+    return -1;
+}
+
+void RasterBands::LinkRegion(int k) {
+    Region& g = regions_[k];
+    g.live = true;
+    for (int j = 0; j < 2; ++j) {
+        g.next[j] = g.prev[j] = -1;
+        if (g.bucket[j] < 0) continue;
+        const int head = bucketHead_[g.bucket[j]];
+        g.next[j] = head;
+        if (head >= 0) {
+            Region& h = regions_[head];
+            h.prev[h.bucket[0] == g.bucket[j] ? 0 : 1] = k;
+        }
+        bucketHead_[g.bucket[j]] = k;
+    }
+    ForBlocks(g.tex.start, g.tex.bytes, kBlocks,
+              [&](uint32_t a, uint32_t b) { return SetBits(regionBits_, a, b); });
+}
+
+void RasterBands::RetireRegion(int k) {
+    Region& g = regions_[k];
+    g.live = false;
+    if (k == lastRegion_) ForgetTexture();
+    for (int j = 0; j < 2; ++j) {
+        const int b = g.bucket[j];
+        if (b < 0) continue;
+        if (g.prev[j] >= 0) {
+            Region& p = regions_[g.prev[j]];
+            p.next[p.bucket[0] == b ? 0 : 1] = g.next[j];
+        } else {
+            bucketHead_[b] = g.next[j];
+        }
+        if (g.next[j] >= 0) {
+            Region& n = regions_[g.next[j]];
+            n.prev[n.bucket[0] == b ? 0 : 1] = g.prev[j];
+        }
+    }
+    // Blocks of 64 KiB with no record over them any more are let go (none, while a wide one lives).
+    if (bucketHead_[kWide] >= 0) return;
+    auto trim = [&](int b) {
+        if (bucketHead_[b] < 0)
+            std::memset(regionBits_ + b * (kWords / kBuckets), 0, sizeof(uint64_t) * (kWords / kBuckets));
+    };
+    if (g.bucket[0] == kWide) {
+        for (int b = 0; b < kBuckets; ++b) trim(b);
+        return;
+    }
+    for (int j = 0; j < 2; ++j)
+        if (g.bucket[j] >= 0) trim(g.bucket[j]);
+}
+
+template <class Fn>
+void RasterBands::ForRegionsOver(const Range& r, Fn fn) {
+    if (regionCount_ == 0 || !ForBlocks(r.start, r.bytes, kBlocks,
+                                        [&](uint32_t a, uint32_t b) { return AnyBits(regionBits_, a, b); }))
+        return;
+    auto walk = [&](int bucket) {
+        for (int k = bucketHead_[bucket]; k >= 0;) {
+            Region& g = regions_[k];
+            const int next = g.next[g.bucket[0] == bucket ? 0 : 1];
+            if (Overlap(r.start, r.bytes, g.tex.start, g.tex.bytes)) fn(k);
+            k = next;
+        }
+    };
+    const uint64_t b0 = r.start >> kBucketShift, b1 = (uint64_t(r.start) + r.bytes - 1) >> kBucketShift;
+    for (uint64_t b = b0; b <= b1 && b < b0 + kBuckets; ++b) walk(int(b % kBuckets));
+    walk(kWide);
 }
 
 RasterBands* RasterBands::Create(LocalMemory& mem, int threads) {
@@ -138,6 +243,12 @@ RasterBands* RasterBands::Create(LocalMemory& mem, int threads) {
     void* p = std::aligned_alloc(64, (sizeof(RasterBands) + 63) & ~size_t(63));
     if (!p) return nullptr;
     auto* b = new (p) RasterBands(mem, threads);
+    b->copyData_ = static_cast<uint8_t*>(std::aligned_alloc(64, kCopyBytes));
+    b->covered_ = static_cast<uint8_t*>(std::aligned_alloc(64, kCopyBytes));
+    if (!b->copyData_ || !b->covered_) {
+        Destroy(b);
+        return nullptr;
+    }
     for (int i = 0; i < threads - 1; ++i) {
         void* wp = std::aligned_alloc(64, (sizeof(Worker) + 63) & ~size_t(63));
         if (!wp) {
@@ -171,6 +282,8 @@ void RasterBands::Destroy(RasterBands* b) {
         w->~Worker();
         std::free(w);
     }
+    std::free(b->copyData_);
+    std::free(b->covered_);
     b->~RasterBands();
     std::free(b);
 }
@@ -244,25 +357,44 @@ bool RasterBands::DrawStretch(Rasterizer& rast, int& start) {
     }
     return false;
 }
+void RasterBands::SetHeld(bool held) {
+    held_.store(held);
+    wake_.fetch_add(1);
+    WakeAll(wake_);
+}
+
 void RasterBands::Run(Worker& w) {
     for (;;) {
-        if (DrawStretch(w.rast, w.start)) continue;
+        if (!held_.load(std::memory_order_relaxed) && DrawStretch(w.rast, w.start)) continue;
         if (stop_.load()) return;
         bool more = false;
         for (int i = 0; i < kSpins && !more; ++i) {
             _mm_pause();
-            if ((i & 15) == 15) more = AnyWork() || stop_.load(std::memory_order_relaxed);
+            if ((i & 15) == 15)
+                more = (AnyWork() && !held_.load(std::memory_order_relaxed)) ||
+                       stop_.load(std::memory_order_relaxed);
         }
         if (more) continue;
         // Sleep until the producer publishes: it wakes us whenever it sees a sleeper after publishing.
         const uint32_t seen = wake_.load();
         sleepers_.fetch_add(1);
-        if (!AnyWork() && !stop_.load()) Sleep(wake_, seen);
+        if ((held_.load() || !AnyWork()) && !stop_.load()) Sleep(wake_, seen);
         sleepers_.fetch_sub(1);
     }
 }
 
+void RasterBands::DoCopy(const Copy& c, const uint8_t* from) {
+    uint8_t* m = mem_.Data();
+    for (uint32_t r = 0; r < c.rows; ++r)
+        std::memcpy(m + ((c.dst + r * c.pitch) & kMask), from + r * size_t(c.rowBytes), c.rowBytes);
+}
+
 void RasterBands::Draw(Rasterizer& rast, const Command& c) {
+    if (c.kind == kCopy) {
+        const Copy& cp = copies_[c.state];
+        DoCopy(cp, copyData_ + cp.data % kCopyBytes);
+        return;
+    }
     const DrawState& st = states_[c.state].st;
     switch (c.kind) {
         case PrimKind::kPoint:
@@ -354,18 +486,253 @@ void RasterBands::WaitDone(uint64_t target, Wait why) {
     if (timing_) stats_.waitSeconds[int(why)] += Now() - t0;
 }
 
+void RasterBands::ForgetTexture() {
+    lastTex_ = Range{0, 0};
+    lastTexNeeds_ = false;
+    lastRegion_ = -1;
+}
+
+void RasterBands::ClearLayout(int k) {
+    ForgetTexture();  // its blocks may have been marked as written
+    layouts_[k].Clear();
+    SyncKey(k);
+    if (k == copyLayout_) copiesPending_ = copiesPushed_;
+}
+
+bool RasterBands::NeedsFor(uint32_t start, uint32_t bytes, bool write, bool primitives, uint64_t* need) {
+    bool needs = false;
+    auto add = [&](const uint64_t* pos) {
+        for (int i = 0; i < kSlots; ++i) need[i] = needs ? std::max(need[i], pos[i]) : pos[i];
+        needs = true;
+    };
+    auto clashes = [&](const uint64_t* bits) {
+        return ForBlocks(start, bytes, kBlocks,
+                         [&](uint32_t b0, uint32_t b1) { return AnyBits(bits, b0, b1); });
+    };
+    if (write && clashes(reads_)) {
+        if (Drawn(readPos_)) {
+            std::memset(reads_, 0, sizeof(reads_));
+            ForgetTexture();
+        } else {
+            add(readPos_);
+        }
+    }
+    if (write) {
+        ForRegionsOver(Range{start, bytes}, [&](int k) {
+            Region& g = regions_[k];
+            if (Drawn(g.pos)) {
+                RetireRegion(k);
+            } else {
+                add(g.pos);
+            }
+        });
+    }
+    for (int k = 0; k < layoutCount_; ++k) {
+        if ((primitives && k == copyLayout_) || !clashes(layouts_[k].bits)) continue;
+        uint64_t pos[kSlots];
+        if (k == copyLayout_) {
+            if (CopiesOver(Range{start, bytes}, pos)) add(pos);
+        } else if (Drawn(layouts_[k].lastPos)) {
+            ClearLayout(k);
+        } else {
+            add(layouts_[k].lastPos);
+        }
+    }
+    return needs;
+}
+
+bool RasterBands::CopiesOver(const Range& r, uint64_t* need) {
+    // The oldest ones drawn are let go.
+    for (; copiesPending_ < copiesPushed_; ++copiesPending_) {
+        const Copy& c = copies_[copiesPending_ % kCopies];
+        if (drawnTo_[c.slot] <= c.pos && (drawnTo_[c.slot] = slots_[c.slot].done.load()) <= c.pos) break;
+    }
+    if (copiesPending_ == copiesPushed_ && copyLayout_ >= 0) {
+        ClearLayout(copyLayout_);
+        return false;
+    }
+    bool any = false;
+    for (uint64_t k = copiesPending_; k < copiesPushed_; ++k) {
+        const Copy& c = copies_[k % kCopies];
+        if (drawnTo_[c.slot] > c.pos ||
+            !Overlap(c.dst & kMask, (c.rows - 1) * c.pitch + c.rowBytes, r.start, r.bytes))
+            continue;
+        if (!any) std::memset(need, 0, sizeof(uint64_t) * kSlots);
+        any = true;
+        need[c.slot] = std::max(need[c.slot], c.pos + 1);
+    }
+    return any;
+}
+
 void RasterBands::Settle(uint32_t start, uint32_t bytes, bool write, Wait why) {
     if (!claimed_ || bytes == 0) return;
     bytes = std::min<uint32_t>(bytes, LocalMemory::kSize);
-    auto clashes = [&](const uint64_t* bits) {
-        return ForBlocks(start & kMask, bytes, kBlocks,
-                         [&](uint32_t b0, uint32_t b1) { return AnyBits(bits, b0, b1); });
-    };
-    bool clash = write && clashes(reads_);
-    for (int k = 0; k < pictureCount_ && write && !clash; ++k)
-        clash = Overlap(start & kMask, bytes, pictures_[k].tex.start, pictures_[k].tex.bytes);
-    for (int k = 0; k < layoutCount_ && !clash; ++k) clash = clashes(layouts_[k].bits);
-    if (clash) Join(why);
+    uint64_t need[kSlots];
+    if (NeedsFor(start & kMask, bytes, write, false, need)) Join(why);
+}
+
+void RasterBands::Write(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data) {
+    if (rows == 0 || rowBytes == 0) return;
+    const uint64_t span = uint64_t(rows - 1) * pitch + rowBytes;
+    uint64_t need[kSlots];
+    if (claimed_ && span <= LocalMemory::kSize && NeedsFor(dst & kMask, uint32_t(span), true, false, need)) {
+        if (copyLayout_ < 0 && layoutCount_ == kLayouts) {
+            Join(Wait::kLayouts);
+        } else {
+            // In pieces that fit the ring easily.
+            const uint32_t per = std::max<uint32_t>(1, uint32_t(kCopyBytes / 4 / rowBytes));
+            for (uint32_t r = 0; r < rows; r += per)
+                QueueCopy(dst + r * pitch, rowBytes, pitch, std::min(per, rows - r),
+                          data + size_t(r) * rowBytes, need);
+            return;
+        }
+    }
+    const Copy c{dst, rowBytes, pitch, rows, 0, 0, 0, 0};
+    DoCopy(c, data);
+}
+
+void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+                            const uint8_t* data, const uint64_t* need) {
+    if (copyLayout_ < 0) {
+        Layout& l = layouts_[layoutCount_];
+        l.base = l.width = l.bpp = 0;  // no primitive's layout has width 0
+        l.Clear();
+        SyncKey(layoutCount_);
+        copyLayout_ = layoutCount_++;
+    }
+    // Room in the ring (the bytes of one copy lie in one piece) and in the list of copies: the oldest
+    // copies there drawn first.
+    const uint64_t total = uint64_t(rows) * rowBytes;
+    uint64_t at = copyBytes_;
+    if (at % kCopyBytes + total > kCopyBytes) at += kCopyBytes - at % kCopyBytes;
+    const uint64_t end = at + total;
+    for (; copiesPending_ < copiesPushed_; ++copiesPending_) {
+        const Copy& old = copies_[copiesPending_ % kCopies];
+        if (old.command < floor_) continue;
+        if (old.data + kCopyBytes >= end && copiesPushed_ - copiesPending_ < kCopies) break;
+        WaitDone(old.command + 1, Wait::kTransfer);
+    }
+    std::memcpy(copyData_ + at % kCopyBytes, data, size_t(total));
+    copyBytes_ = end;
+    if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1, Wait::kCommands);
+    Claimed cl;
+    cl.needs = true;
+    cl.why = Wait::kTransfer;
+    std::memcpy(cl.need, need, sizeof(cl.need));
+    const uint64_t entry = (queued_ << kDepBits) | DepFor(cl);
+    // Listed in the slot with the least left to draw (often one no band of the screen uses): it waits
+    // there for what it depends on without holding up much behind it.
+    int best = 0;
+    uint64_t least = ~0ull;
+    for (int i = 0; i < kSlots; ++i) {
+        const uint64_t left = slots_[i].queued - std::min(slots_[i].queued, drawnTo_[i]);
+        if (left < least) {
+            least = left;
+            best = i;
+        }
+    }
+    const uint32_t index = uint32_t(copiesPushed_ % kCopies);
+    Slot& sl = slots_[best];
+    copies_[index] = Copy{dst, rowBytes, pitch, rows, at, queued_, best, sl.queued};
+    ++copiesPushed_;
+    Command& c = commands_[queued_ % kCommands];
+    c.kind = kCopy;
+    c.state = index;
+    sl.list[sl.queued % kCommands].store(entry, std::memory_order_relaxed);
+    ++sl.queued;
+    Layout& l = layouts_[copyLayout_];
+    l.lastPos[best] = sl.queued;
+    const uint64_t span = uint64_t(rows - 1) * pitch + rowBytes;
+    ForBlocks(dst & kMask, uint32_t(span), kBlocks, [&](uint32_t b0, uint32_t b1) {
+        l.Mark(b0, b1);
+        return false;
+    });
+    SyncKey(copyLayout_);
+    // What reads the last texture read waits for this too when it lands there.
+    if (Overlap(dst & kMask, uint32_t(span), lastTex_.start, lastTex_.bytes)) ForgetTexture();
+    claimed_ = true;
+    ++stats_.transfers;
+    ++queued_;
+    if (queued_ - handedOut_ >= kBatch) Publish(false);
+}
+
+bool RasterBands::CopiedLast(uint32_t start, uint32_t bytes) {
+    // One copy in one piece over them (a palette sent, say), queued after every primitive drawing there
+    // (NeedsFor has let go of the layouts drawn).
+    for (uint64_t k = copiesPushed_; k-- > copiesPending_;) {
+        const Copy& c = copies_[k % kCopies];
+        const uint32_t a = c.dst & kMask;
+        if ((c.rows > 1 && c.pitch != c.rowBytes) || uint64_t(a) > start ||
+            uint64_t(a) + uint64_t(c.rows) * c.rowBytes < uint64_t(start) + bytes)
+            continue;
+        for (int l = 0; l < layoutCount_; ++l) {
+            if (l == copyLayout_ || layouts_[l].lastCommand < c.command) continue;
+            if (ForBlocks(start, bytes, kBlocks,
+                          [&](uint32_t b0, uint32_t b1) { return layouts_[l].Any(b0, b1); }))
+                return false;
+        }
+        return true;
+    }
+    return false;
+}
+
+void RasterBands::ReadPiece(uint32_t start, uint32_t bytes, uint8_t* out) {
+    uint8_t* covered = covered_;
+    std::memset(covered, 0, bytes);
+    // Copies still queued, oldest first (a later one over the same bytes wins).
+    for (uint64_t k = copiesPending_; k < copiesPushed_; ++k) {
+        const Copy& c = copies_[k % kCopies];
+        if (slots_[c.slot].done.load() > c.pos) continue;  // in memory already
+        const uint8_t* from = copyData_ + c.data % kCopyBytes;
+        for (uint32_t r = 0; r < c.rows; ++r) {
+            const uint32_t a = (c.dst + r * c.pitch) & kMask;
+            const uint64_t lo = std::max<uint64_t>(a, start),
+                           hi = std::min<uint64_t>(uint64_t(a) + c.rowBytes, uint64_t(start) + bytes);
+            if (lo >= hi) continue;
+            std::memcpy(out + (lo - start), from + r * size_t(c.rowBytes) + (lo - a), size_t(hi - lo));
+            std::memset(covered + (lo - start), 1, size_t(hi - lo));
+        }
+    }
+    const uint8_t* m = mem_.Data();
+    for (uint32_t i = 0; i < bytes;) {
+        if (covered[i]) {
+            ++i;
+            continue;
+        }
+        uint32_t j = i;
+        while (j < bytes && !covered[j]) ++j;
+        std::memcpy(out + i, m + start + i, j - i);
+        i = j;
+    }
+}
+
+const uint8_t* RasterBands::Bytes(uint32_t start, uint32_t bytes, uint8_t* out, Wait why) {
+    start &= kMask;
+    bytes = std::min<uint32_t>(bytes, LocalMemory::kSize);
+    uint64_t need[kSlots];
+    // Waits for primitives drawing over the bytes; reads larger than the ring wait for everything.
+    if (claimed_ && bytes &&
+        (bytes > kCopyBytes / 2 || (NeedsFor(start, bytes, false, true, need) && !CopiedLast(start, bytes))))
+        Join(why);
+    const uint32_t first = std::min<uint32_t>(bytes, LocalMemory::kSize - start);
+    const bool copies =
+        claimed_ && copyLayout_ >= 0 && ForBlocks(start, bytes, kBlocks, [&](uint32_t b0, uint32_t b1) {
+            return layouts_[copyLayout_].Any(b0, b1);
+        });
+    if (!copies) {
+        if (first == bytes) return mem_.Data() + start;
+        std::memcpy(out, mem_.Data() + start, first);
+        std::memcpy(out + first, mem_.Data(), bytes - first);
+        return out;
+    }
+    ReadPiece(start, first, out);
+    if (bytes > first) ReadPiece(0, bytes - first, out + first);
+    return out;
+}
+
+void RasterBands::Read(uint32_t start, uint32_t bytes, uint8_t* out, Wait why) {
+    const uint8_t* from = Bytes(start, bytes, out, why);
+    if (from != out) std::memcpy(out, from, std::min<uint32_t>(bytes, LocalMemory::kSize));
 }
 
 void RasterBands::Join(Wait why) {
@@ -381,11 +748,19 @@ uint64_t RasterBands::PixelsProcessed() const {
 
 void RasterBands::ClearClaims() {
     floor_ = queued_;  // called with every command drawn
+    copiesPending_ = copiesPushed_;
+    copyLayout_ = -1;
+    ++layoutsGen_;
     if (!claimed_) return;
     std::memset(reads_, 0, sizeof(reads_));
     std::memset(readPos_, 0, sizeof(readPos_));
-    pictureCount_ = 0;
-    lastPicture_ = -1;
+    if (regionCount_) {
+        regionCount_ = 0;
+        std::memset(regionBits_, 0, sizeof(regionBits_));
+        std::fill(std::begin(regionHash_), std::end(regionHash_), -1);
+        std::fill(std::begin(bucketHead_), std::end(bucketHead_), -1);
+    }
+    lastRegion_ = -1;
     layoutCount_ = 0;
     lastTex_ = Range{0, 0};
     lastTexNeeds_ = false;
@@ -483,57 +858,65 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
         }
         for (int i = 0; i < kSlots; ++i) c->need[i] = std::max(c->need[i], pos[i]);
     };
-    // The texture last read is checked afresh next time (its claims changed).
-    auto forgetTexture = [this]() {
-        lastTex_ = Range{0, 0};
-        lastTexNeeds_ = false;
-        lastPicture_ = -1;
-    };
     bool writesRead = false;
     for (int i = 0; i < nUses; ++i) {
         const Use& u = uses[i];
-        for (int k = 0; k < layoutCount_; ++k) {
-            const Layout& l = layouts_[k];
-            if (sameLayout(u, l.base, l.width, l.bpp)) {
-                c->layout[i] = k;
+        const uint32_t ub0 = u.r.start / LocalMemory::kBlockBytes,
+                       ub1 = (u.r.start + u.r.bytes - 1) / LocalMemory::kBlockBytes;
+        KnownWrite& kw = known_[i];
+        const bool known = kw.gen == layoutsGen_ && kw.layout >= 0 && kw.base == u.base &&
+                           kw.width == u.width && kw.bpp == u.bpp && ub0 >= kw.lo && ub1 <= kw.hi;
+        if (!known) {
+            kw = KnownWrite{layoutsGen_, u.base, u.width, u.bpp, -1, 0, kBlocks - 1};
+            if (ub1 >= kBlocks) kw.hi = 0;  // wrapping: not kept
+        }
+        for (int k = 0; k < layoutCount_ && !known; ++k) {
+            const LayoutKey& key = keys_[k];
+            if (sameLayout(u, key.base, key.width, key.bpp)) {
+                kw.layout = k;
                 continue;
             }
+            // (A range wrapping past the end is looked at in full.)
+            if (key.lo <= key.hi) {
+                if (ub1 < key.lo) kw.hi = std::min(kw.hi, key.lo - 1);
+                if (ub0 > key.hi) kw.lo = std::max(kw.lo, key.hi + 1);
+            }
+            if (ub1 < kBlocks && (ub1 < key.lo || ub0 > key.hi)) continue;
+            kw.hi = 0;  // it meets another layout: looked at in full next time
+            const Layout& l = layouts_[k];
             if (!ForBlocks(u.r.start, u.r.bytes, kBlocks,
                            [&](uint32_t b0, uint32_t b1) { return l.Any(b0, b1); }))
                 continue;
-            if (Drawn(l.lastPos)) {
-                forgetTexture();  // its blocks may have been marked as written
-                layouts_[k].Clear();
+            if (k == copyLayout_) {
+                uint64_t pos[kSlots];
+                if (CopiesOver(u.r, pos)) need(pos, Wait::kWriteAfterRead);
+            } else if (Drawn(l.lastPos)) {
+                ClearLayout(k);
             } else {
                 need(l.lastPos, Wait::kWriteAfterRead);
             }
         }
+        c->layout[i] = kw.layout;
         if (ForBlocks(u.r.start, u.r.bytes, kBlocks,
                       [&](uint32_t b0, uint32_t b1) { return AnyBits(reads_, b0, b1); })) {
             if (Drawn(readPos_)) {
                 // Every queued plain read is drawn: none left to clash with.
                 std::memset(reads_, 0, sizeof(reads_));
-                forgetTexture();
+                ForgetTexture();
             } else {
                 need(readPos_, Wait::kWriteAfterRead);
                 writesRead = true;
             }
         }
-        for (int k = 0; k < pictureCount_;) {
-            if (!Overlap(u.r.start, u.r.bytes, pictures_[k].tex.start, pictures_[k].tex.bytes)) {
-                ++k;
-                continue;
+        ForRegionsOver(u.r, [&](int k) {
+            Region& g = regions_[k];
+            if (Drawn(g.pos)) {
+                RetireRegion(k);  // read by everything that reads it: forgotten
+            } else {
+                need(g.pos, Wait::kWriteAfterRead);
+                writesRead = true;
             }
-            if (Drawn(pictures_[k].pos)) {
-                // Read by everything that reads it: forgotten.
-                pictures_[k] = pictures_[--pictureCount_];
-                forgetTexture();
-                continue;
-            }
-            need(pictures_[k].pos, Wait::kWriteAfterRead);
-            writesRead = true;
-            ++k;
-        }
+        });
     }
     int newLayouts = 0;
     for (int i = 0; i < nUses; ++i)
@@ -545,47 +928,45 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
         return Fit::kQueueClash;
     }
     // A write into what textures read: the texture last read is checked afresh next time.
-    if (writesRead) forgetTexture();
+    if (writesRead) ForgetTexture();
     // The same texture as the last primitive's, claimed since the queue last drained: no write has
     // reached it since (writes are checked against the reads), its blocks are marked already, and it
     // waits for what that one waited for.
     const bool texKnown = tex.bytes && claimed_ && tex.start == lastTex_.start && tex.bytes == lastTex_.bytes;
     if (texKnown && lastTexNeeds_) need(lastTexNeed_, Wait::kReadAfterWrite);
-    c->picture = texKnown ? lastPicture_ : -1;
+    c->region = texKnown ? lastRegion_ : -1;
     bool plainRead = false;
     if (tex.bytes && !texKnown) {
         bool texNeeds = false;
         uint64_t texNeed[kSlots];
+        const uint32_t tb0 = tex.start / LocalMemory::kBlockBytes,
+                       tb1 = (tex.start + tex.bytes - 1) / LocalMemory::kBlockBytes;
         for (int k = 0; k < layoutCount_; ++k) {
+            if (tb1 < kBlocks && (tb1 < keys_[k].lo || tb0 > keys_[k].hi)) continue;
             const Layout& l = layouts_[k];
             if (!ForBlocks(tex.start, tex.bytes, kBlocks,
-                           [&](uint32_t b0, uint32_t b1) { return l.Any(b0, b1); }) ||
-                Drawn(l.lastPos))
+                           [&](uint32_t b0, uint32_t b1) { return l.Any(b0, b1); }))
                 continue;
-            for (int i = 0; i < kSlots; ++i)
-                texNeed[i] = texNeeds ? std::max(texNeed[i], l.lastPos[i]) : l.lastPos[i];
+            uint64_t copyPos[kSlots];
+            const uint64_t* pos = l.lastPos;
+            if (k == copyLayout_) {
+                // Only the queued image data it reads.
+                if (!CopiesOver(tex, copyPos)) continue;
+                pos = copyPos;
+            } else if (Drawn(l.lastPos)) {
+                continue;
+            }
+            for (int i = 0; i < kSlots; ++i) texNeed[i] = texNeeds ? std::max(texNeed[i], pos[i]) : pos[i];
             texNeeds = true;
         }
         if (texNeeds) need(texNeed, Wait::kReadAfterWrite);
         lastTex_ = tex;
         lastTexNeeds_ = texNeeds;
         if (texNeeds) std::memcpy(lastTexNeed_, texNeed, sizeof(texNeed));
-        // A picture the queue drew: its reads kept on their own (the same range read again shares one).
-        // So are a sprite's (a copy of a whole buffer, usually): what later draws over what it read then
-        // waits for the sprite alone, not for every texture read queued after it.
-        if (texNeeds || kind == PrimKind::kSprite) {
-            for (int k = 0; k < pictureCount_ && c->picture < 0; ++k)
-                if (pictures_[k].tex.start == tex.start && pictures_[k].tex.bytes == tex.bytes)
-                    c->picture = k;
-            if (c->picture < 0 && pictureCount_ < kPictureReads) {
-                PictureRead& pr = pictures_[pictureCount_];
-                pr.tex = tex;
-                std::memset(pr.pos, 0, sizeof(pr.pos));
-                c->picture = pictureCount_++;
-            }
-        }
-        plainRead = c->picture < 0;
-        lastPicture_ = c->picture;
+        // Its reads kept with the others of the same range.
+        c->region = RegionFor(tex);
+        plainRead = c->region < 0;
+        lastRegion_ = c->region;
     }
 
     // It fits: record what it touches.
@@ -594,7 +975,7 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
         if (c->layout[i] < 0) {
             // A layout new to the queue (the depth buffer may share the frame's, just added).
             for (int k = 0; k < layoutCount_; ++k)
-                if (sameLayout(u, layouts_[k].base, layouts_[k].width, layouts_[k].bpp)) c->layout[i] = k;
+                if (sameLayout(u, keys_[k].base, keys_[k].width, keys_[k].bpp)) c->layout[i] = k;
             if (c->layout[i] < 0) {
                 Layout& l = layouts_[layoutCount_];
                 l.base = u.base;
@@ -609,12 +990,13 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
             l.Mark(b0, b1);
             return false;
         });
+        SyncKey(c->layout[i]);
     }
     if (nUses == 2 && c->layout[1] == c->layout[0]) c->layout[1] = -1;
     if (plainRead)
         ForBlocks(tex.start, tex.bytes, kBlocks,
                   [&](uint32_t b0, uint32_t b1) { return SetBits(reads_, b0, b1); });
-    c->reads = tex.bytes != 0 && c->picture < 0;
+    c->reads = tex.bytes != 0 && c->region < 0;
     claimed_ = true;
     return Fit::kFits;
 }
@@ -651,8 +1033,27 @@ uint64_t RasterBands::DepFor(const Claimed& c) {
     return index + 1;
 }
 
+void RasterBands::PruneLayouts() {
+    for (int i = 0; i < kSlots; ++i) drawnTo_[i] = slots_[i].done.load();
+    for (int k = layoutCount_ - 1; k >= 0; --k) {
+        if (k == copyLayout_) continue;
+        bool drawn = true;
+        for (int i = 0; i < kSlots; ++i) drawn &= layouts_[k].lastPos[i] <= drawnTo_[i];
+        if (!drawn) continue;
+        const int last = --layoutCount_;
+        if (k != last) {
+            layouts_[k] = layouts_[last];
+            keys_[k] = keys_[last];
+            if (copyLayout_ == last) copyLayout_ = k;
+        }
+        ForgetTexture();
+        ++layoutsGen_;
+    }
+}
+
 bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersion, const GsVertex* v) {
     const int count = kind == PrimKind::kPoint ? 1 : (kind == PrimKind::kTriangle ? 3 : 2);
+    if (layoutCount_ >= 4 && queued_ % 128 == 0) PruneLayouts();
     Claimed cl;
     Fit fit = Claim(kind, st, v, count, &cl);
     if (fit == Fit::kEmpty) return true;  // nothing inside the scissor: nothing to draw
@@ -691,6 +1092,8 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     const uint32_t state = uint32_t((statesPushed_ - 1) % kStates);
     if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1, Wait::kCommands);
     const uint64_t entry = (queued_ << kDepBits) | DepFor(cl);
+    // The ring's lines were last read by the workers: fetched for writing a few commands ahead.
+    __builtin_prefetch(&commands_[(queued_ + 8) % kCommands], 1);
     Command& c = commands_[queued_ % kCommands];
     c.kind = kind;
     c.state = state;
@@ -707,8 +1110,10 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
         for (int u = 0; u < 2; ++u)
             if (cl.layout[u] >= 0) layouts_[cl.layout[u]].lastPos[i] = sl.queued;
         if (cl.reads) readPos_[i] = sl.queued;
-        if (cl.picture >= 0) pictures_[cl.picture].pos[i] = sl.queued;
+        if (cl.region >= 0) regions_[cl.region].pos[i] = sl.queued;
     }
+    for (int u = 0; u < 2; ++u)
+        if (cl.layout[u] >= 0) layouts_[cl.layout[u]].lastCommand = queued_;
     ++stats_.commands;
     stats_.listed += uint64_t(last - firstBand + 1);
     states_[state].lastCommand = queued_;

@@ -13,8 +13,10 @@
 // layout writes, is queued with a dependency: the slots' list positions that must be drawn before it. A
 // thread that reaches it in a slot before those are drawn leaves the slot and takes other work, so the
 // caller does not wait. One that overlaps itself that way (a texture read from its own frame) is drawn by
-// the caller alone after the queue drains. Everything outside drawing that touches local memory
-// (transfers, palette loads, the display readout) waits for the queued primitives it clashes with.
+// the caller alone after the queue drains. Image data sent into local memory over bytes queued
+// primitives still read or draw is queued too, behind them (its bytes copied), and what is queued after it
+// and touches those bytes waits for it in the same way. Everything else outside drawing that touches local
+// memory (reads back to the host, the display readout) waits for the queued primitives it clashes with.
 //
 // The caller's thread (the game's) never owns a slot: it queues, and when it has to wait for the workers
 // it takes stretches of work too, so waiting costs it no more than drawing. Idle workers poll for a few
@@ -71,10 +73,14 @@ public:
         uint64_t callerSleeps = 0;                      // times the caller slept waiting
         uint64_t dependencies[int(Wait::kCount)] = {};  // primitives queued behind others instead of a wait
         uint64_t dependencyRecords = 0;                 // the distinct dependencies made for them
+        uint64_t transfers = 0;                         // image data queued behind primitives
     };
     const Stats& Statistics() const { return stats_; }
     void ResetStatistics() { stats_ = Stats{}; }
     void SetTiming(bool on) { timing_ = on; }
+    // For tests: while held, the workers take no work (the caller still draws whatever it waits for), so
+    // what gets queued behind what does not depend on how fast they draw.
+    void SetHeld(bool held);
 
     // `threads` drawing threads (2..kMaxThreads): threads - 1 workers, and the caller, which draws too
     // whenever it waits for them. Null when the threads cannot be started.
@@ -90,6 +96,16 @@ public:
     // clashes with the caller's access (a write clashes with any use, a read with writes only). Transfers
     // and palette loads call this instead of Join, so they do not stall the workers over unrelated work.
     void Settle(uint32_t start, uint32_t bytes, bool write, Wait why);
+    // Image data into local memory: `rows` rows of `rowBytes` bytes from `data`, the first at byte `dst`,
+    // each next one `pitch` bytes on (none past the end of local memory). Copied now when nothing queued
+    // touches those bytes, else queued behind what does; the primitives queued later wait for it.
+    void Write(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
+    // Local memory bytes [start, start + bytes) (wrapping) as they will be once the queue is drawn: taken
+    // from image data still queued where it lands there, after waiting (`why`) only for queued primitives
+    // drawing over them. Copied into `out`, which Bytes returns, or (Bytes only) read in place when
+    // nothing queued lands there and they do not wrap.
+    void Read(uint32_t start, uint32_t bytes, uint8_t* out, Wait why);
+    const uint8_t* Bytes(uint32_t start, uint32_t bytes, uint8_t* out, Wait why);
     // Pixels the workers have processed (complete after Join).
     uint64_t PixelsProcessed() const;
     int Threads() const { return threads_; }
@@ -108,14 +124,26 @@ private:
     static constexpr uint32_t kBatch = 32, kWakeBatch = 512, kStretch = 64;
     static constexpr uint32_t kBlocks = LocalMemory::kSize / LocalMemory::kBlockBytes;
     static constexpr uint32_t kWords = kBlocks / 64;
-    static constexpr int kLayouts = 8, kPictureReads = 16;
+    static constexpr int kLayouts = 12;
     static_assert(kSlots <= 32, "a command's slots are bits of a 32-bit word");
 
+    // A command is a primitive, or image data to copy (kind kCopy: `state` indexes writes_).
     struct Command {
         PrimKind kind;
         uint32_t state;
         GsVertex v[3];
     };
+    static constexpr PrimKind kCopy = PrimKind(4);
+    // Image data queued: rows as Write takes them, the bytes at `data` in the ring writeData_ (a position
+    // counted from the start, taken modulo its size), and the command that copies them.
+    struct Copy {
+        uint32_t dst, rowBytes, pitch, rows;
+        uint64_t data, command;
+        int slot;      // the slot it is listed in
+        uint64_t pos;  // and its place in that slot's list
+    };
+    static constexpr uint32_t kCopies = 512;
+    static constexpr uint64_t kCopyBytes = uint64_t(2) << 20;
     struct StateSlot {
         DrawState st;
         uint64_t lastCommand;  // the last command drawn with it (the slot is free once that is done)
@@ -134,11 +162,13 @@ private:
         uint64_t lastCommand = 0;      // the last command that names it (the producer's)
     };
     // One slot's list of commands (indices into the queue, in order) and how far it is drawn.
+    // (What the producer writes, what the workers write and what the producer alone reads each have a cache
+    // line of their own.)
     struct alignas(64) Slot {
-        std::atomic<uint64_t> published{0};  // entries the workers may draw
-        std::atomic<uint64_t> done{0};       // entries drawn
-        std::atomic<bool> busy{false};       // a thread is drawing a stretch of it
-        uint64_t queued = 0;                 // entries queued (the producer's)
+        std::atomic<uint64_t> published{0};         // entries the workers may draw
+        alignas(64) std::atomic<uint64_t> done{0};  // entries drawn
+        std::atomic<bool> busy{false};              // a thread is drawing a stretch of it
+        alignas(64) uint64_t queued = 0;            // entries queued (the producer's)
         // The commands' entries (written before they are published, read after).
         std::atomic<uint64_t> list[kCommands];
     };
@@ -158,10 +188,12 @@ private:
     struct Layout {
         uint32_t base, width, bpp;
         uint64_t lastPos[kSlots];  // per slot, the list length after its last command through the layout
+        uint64_t lastCommand;      // and that command
         uint32_t lo, hi;           // the blocks marked lie in lo..hi (none when lo > hi)
         uint64_t bits[kWords];
         void Clear() {
             std::memset(lastPos, 0, sizeof(lastPos));
+            lastCommand = 0;
             std::memset(bits, 0, sizeof(bits));
             lo = kBlocks;
             hi = 0;
@@ -170,13 +202,51 @@ private:
         bool Any(uint32_t b0, uint32_t b1) const;
         void Mark(uint32_t b0, uint32_t b1);
     };
-    // Reads of a texture that queued primitives drew (a picture drawn, then read): kept apart from the
-    // other reads, each with its own list positions, so that drawing over the picture again waits only
-    // for the primitives that read it.
-    struct PictureRead {
+    // What the loops over the layouts look at first, kept together: each layout's key and lo..hi.
+    struct LayoutKey {
+        uint32_t base, width, bpp, lo, hi;
+    };
+    void SyncKey(int k) {
+        const Layout& l = layouts_[k];
+        if (keys_[k].lo != l.lo || keys_[k].hi != l.hi || keys_[k].base != l.base ||
+            keys_[k].width != l.width || keys_[k].bpp != l.bpp)
+            ++layoutsGen_;
+        keys_[k] = LayoutKey{l.base, l.width, l.bpp, l.lo, l.hi};
+    }
+    // Per buffer a primitive writes (frame, depth): the last layout found for it and the blocks around
+    // its write known to lie outside every other layout's lo..hi, while layoutsGen_ stays as it was.
+    struct KnownWrite {
+        uint64_t gen = 0;
+        uint32_t base = 0, width = 0, bpp = 0;
+        int layout = -1;
+        uint32_t lo = 1, hi = 0;
+    };
+    KnownWrite known_[2];
+    uint64_t layoutsGen_ = 1;  // changes whenever a layout or its lo..hi does
+    // Lets go of the layouts whose writes are all drawn (their blocks clash with nothing any more).
+    void PruneLayouts();
+    // The texture reads queued, one record per byte range read (the same texture read again shares it),
+    // each with its own list positions: what later writes over a texture waits only for the primitives
+    // that read it. Found by range through a hash table, and by place through lists per 64 KiB of local
+    // memory (a range over more than two of them is on a list of its own, looked through every time).
+    struct Region {
         Range tex;
+        bool live;  // false once every read of it is known drawn
+        int bucket[2];
+        int next[2], prev[2];  // its neighbours on each of its lists (-1: none)
         uint64_t pos[kSlots];
     };
+    static constexpr int kRegions = 1024, kRegionHash = 4096, kBucketShift = 16;
+    static constexpr int kBuckets = int(LocalMemory::kSize >> kBucketShift), kWide = kBuckets;
+    // The record for reads of `tex` (made, or live again, when needed); -1 when the records are full.
+    int RegionFor(const Range& tex);
+    void LinkRegion(int k);
+    // Every read of the record is drawn: off its lists, and its blocks let go when nothing else is there.
+    void RetireRegion(int k);
+    // Calls fn(record index) for each live record whose range may meet `r` (some more than once); fn
+    // may retire it.
+    template <class Fn>
+    void ForRegionsOver(const Range& r, Fn fn);
     // kEmpty: the primitive cannot cover a pixel inside the scissor.
     enum class Fit { kFits, kEmpty, kQueueClash, kSelfClash };
     // What a primitive touches, as Claim works it out: the rows it can cover (inclusive), the layouts it
@@ -185,7 +255,7 @@ private:
         int first, last;
         int layout[2];
         bool reads;
-        int picture;  // the picture read it is one of (-1: a plain texture read, or none)
+        int region;  // the record of reads it is one of (-1: a plain texture read, or none)
         bool needs;
         Wait why;
         uint64_t need[kSlots];
@@ -216,6 +286,24 @@ private:
     // Every command before the returned one is drawn (the caller's, remembered).
     uint64_t Floor();
     void ClearClaims();
+    // The list positions an access of bytes [start, start + bytes) must wait for: the queued reads of them
+    // (when `write`) and the queued writes (all of them, or those of primitives only when `primitives`).
+    // False when there are none.
+    bool NeedsFor(uint32_t start, uint32_t bytes, bool write, bool primitives, uint64_t* need);
+    // Queues image data (see Write) behind the list positions `need`.
+    void QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data,
+                   const uint64_t* need);
+    void DoCopy(const Copy& c, const uint8_t* from);
+    // The list positions of the queued image data not yet drawn over bytes `r`; false when there is none.
+    bool CopiesOver(const Range& r, uint64_t* need);
+    // Whether image data still queued lands on every byte of [start, start + bytes) after all the queued
+    // primitives drawing there.
+    bool CopiedLast(uint32_t start, uint32_t bytes);
+    void ReadPiece(uint32_t start, uint32_t bytes, uint8_t* out);
+    // The texture last read is checked afresh next time (what the queue touches changed).
+    void ForgetTexture();
+    // Forgets a layout's blocks once everything written through it is drawn.
+    void ClearLayout(int k);
 
     LocalMemory& mem_;
     int threads_;      // drawing threads: the workers and the caller
@@ -237,20 +325,33 @@ private:
     uint64_t handedOut_ = 0;          // commands published
     uint64_t wokenAt_ = 0;            // commands published when the sleepers were last woken
     uint64_t statesPushed_ = 0, lastVersion_ = 0;
+    Copy copies_[kCopies];
+    uint64_t copiesPushed_ = 0;
+    uint64_t copiesPending_ = 0;  // the first copy that may not be done (every one before it is)
+    uint64_t copyBytes_ = 0;      // bytes of the ring used so far
+    uint8_t* copyData_ = nullptr;
+    uint8_t* covered_ = nullptr;  // for Read: which bytes queued copies give (kCopyBytes of them)
+    int copyLayout_ = -1;         // the layout entry (width 0) the queued copies' blocks are marked in
     alignas(64) std::atomic<uint32_t> wake_{0};
     std::atomic<int> sleepers_{0};
     std::atomic<bool> stop_{false};
+    std::atomic<bool> held_{false};
     alignas(64) std::atomic<uint32_t> doneWake_{0};
     // The command count the producer waits for (none: all ones): the thread that gets there wakes it.
     std::atomic<uint64_t> waitTarget_{~0ull};
     // What the queued primitives touch.
     Layout layouts_[kLayouts];
+    LayoutKey keys_[kLayouts];
     int layoutCount_ = 0;
+    // Reads past the records' room: their blocks, and per slot the list length after the last one.
     uint64_t reads_[kWords];
-    uint64_t readPos_[kSlots] = {};  // per slot, the list length after its last command reading a texture
-    PictureRead pictures_[kPictureReads];
-    int pictureCount_ = 0;
-    int lastPicture_ = -1;  // the picture read the last texture was (-1: a plain one)
+    uint64_t readPos_[kSlots] = {};
+    Region regions_[kRegions];
+    int regionCount_ = 0;
+    int regionHash_[kRegionHash];
+    int bucketHead_[kBuckets + 1];
+    uint64_t regionBits_[kWords];  // the blocks of every record's range
+    int lastRegion_ = -1;          // the record the last texture read is in (-1: a plain read)
     bool claimed_ = false;
     Range lastTex_{0, 0};                    // the texel range last marked as read
     bool lastTexNeeds_ = false;              // and whether reading it had to wait for writes then

@@ -64,40 +64,40 @@ void PaletteTextures::Check(DrawState& st, uint64_t& versions, const uint8_t* me
     }
     checkedVersion_ = st.version;
     checkedGen_ = gen_;
-    stateWritesKept_ = WritesReachKept();
+    stateWritesKept_ = WritesReachWatched();
     if (stateWritesKept_) SuspectWrites();
 }
 
-PaletteTextures::Range PaletteTextures::Unsuspected() {
-    if (unsuspectedGen_ != gen_) {
+PaletteTextures::Range PaletteTextures::WatchedSpan() {
+    if (watchedGen_ != gen_) {
         // Expansions never wrap round the end of local memory (see Expansion).
         uint64_t lo = LocalMemory::kSize, hi = 0;
         for (const Entry& e : kept_) {
-            if (e.suspect) continue;
+            if (!Watched(e)) continue;
             lo = std::min<uint64_t>(lo, e.source.start);
             hi = std::max<uint64_t>(hi, e.source.start + e.source.bytes);
         }
-        unsuspected_ = hi > lo ? Range{uint32_t(lo), hi - lo} : Range{0, 0};
-        unsuspectedGen_ = gen_;
+        watched_ = hi > lo ? Range{uint32_t(lo), hi - lo} : Range{0, 0};
+        watchedGen_ = gen_;
     }
-    return unsuspected_;
+    return watched_;
 }
 
-bool PaletteTextures::WritesReachKept() {
-    const Range hull = Unsuspected();
+bool PaletteTextures::WritesReachWatched() {
+    const Range span = WatchedSpan();
     bool any = false;
-    for (int w = 0; w < writeCount_; ++w) any = any || Overlap(hull, writes_[w]);
+    for (int w = 0; w < writeCount_; ++w) any = any || Overlap(span, writes_[w]);
     if (!any) return false;
     for (const Entry& e : kept_)
         for (int w = 0; w < writeCount_; ++w)
-            if (!e.suspect && Overlap(e.source, writes_[w])) return true;
+            if (Watched(e) && Overlap(e.source, writes_[w])) return true;
     return false;
 }
 
-bool PaletteTextures::Unchanged(const Entry& e, const uint8_t* mem) {
+bool PaletteTextures::Unchanged(const Entry& e, const uint8_t* texels) {
     const size_t w = size_t(1) << e.tw, h = size_t(1) << e.th, stride = size_t(e.tbw) * 64u;
     for (size_t v = 0; v < h; ++v)
-        if (std::memcmp(e.indices.get() + v * w, mem + e.tBase + v * stride, w) != 0) return false;
+        if (std::memcmp(e.indices.get() + v * w, texels + v * stride, w) != 0) return false;
     return true;
 }
 
@@ -111,22 +111,43 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     // A texture the primitive draws into changes under it: read from memory as it is drawn.
     for (int i = 0; i < writeCount_; ++i)
         if (Overlap(source, writes_[i])) return nullptr;
+    // The texels as the primitive will find them: with threads, once the queued primitives drawing into
+    // them are drawn, and with image data still queued there taken where it waits.
+    const uint8_t* texels = mem + st.tBase;
+    auto settle = [&]() {
+        if (!bands) return;
+        if (scratchBytes_ < count) {
+            scratch_.reset(static_cast<uint8_t*>(std::malloc(size_t(count))));
+            scratchBytes_ = scratch_ ? size_t(count) : 0;
+        }
+        texels = scratch_
+                     ? bands->Bytes(st.tBase, uint32_t(count), scratch_.get(), RasterBands::Wait::kTexture)
+                     : nullptr;
+    };
     // Several expansions may have the same texture and palette: texels uploaded into the same place in
     // turn (the riders' pictures, say). The current one if it is known, else a suspect one whose texels
     // are those in memory now.
+    // Those known to hold first (any of them will do): a suspect one is checked against memory.
     bool settled = false;
+    auto same = [&](const Entry& e) {
+        return e.tBase == st.tBase && e.tbw == st.tbw && e.tw == st.tw && e.th == st.th &&
+               std::memcmp(e.palette.get(), st.clut, kPaletteBytes) == 0;
+    };
     for (Entry& e : kept_) {
-        if (e.tBase != st.tBase || e.tbw != st.tbw || e.tw != st.tw || e.th != st.th ||
-            std::memcmp(e.palette.get(), st.clut, kPaletteBytes) != 0)
-            continue;
+        if (!e.suspect && same(e)) {
+            e.lastUse = ++clock_;
+            return e.texels.get();
+        }
+    }
+    for (Entry& e : kept_) {
+        if (!same(e)) continue;
         if (e.suspect) {
-            // Queued primitives drawing into the texture's bytes first.
-            if (bands && !settled)
-                bands->Settle(st.tBase, uint32_t(count), false, RasterBands::Wait::kTexture);
+            if (!settled) settle();
             settled = true;
-            if (!Unchanged(e, mem)) continue;
+            if (!texels) return nullptr;
+            if (!Unchanged(e, texels)) continue;
             e.suspect = false;
-            unsuspectedGen_ = 0;
+            watchedGen_ = 0;
             ++confirmed_;
         }
         e.lastUse = ++clock_;
@@ -138,9 +159,10 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
             if (kept_[i].lastUse < kept_[oldest].lastUse) oldest = i;
         Retire(oldest, bands);
     }
-    if (bands && !settled) bands->Settle(st.tBase, uint32_t(count), false, RasterBands::Wait::kTexture);
-    Entry e{st.tBase, st.tbw,  st.tw,         st.th,    source, nullptr,
-            nullptr,  nullptr, size_t(count), ++clock_, false};
+    if (!settled) settle();
+    if (!texels) return nullptr;
+    Entry e{st.tBase, st.tbw,        st.tw,    st.th, source, nullptr, nullptr,
+            nullptr,  size_t(count), ++clock_, false, {},     0};
     e.palette.reset(static_cast<uint32_t*>(std::malloc(kPaletteBytes)));
     if (!e.palette) return nullptr;
     std::memcpy(e.palette.get(), st.clut, kPaletteBytes);
@@ -149,7 +171,7 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     e.indices.reset(static_cast<uint8_t*>(std::malloc(size_t(w * h))));
     if (!e.texels || !e.indices) return nullptr;
     for (size_t v = 0; v < size_t(h); ++v) {
-        const uint8_t* src = mem + st.tBase + v * size_t(stride);
+        const uint8_t* src = texels + v * size_t(stride);
         uint32_t* out = e.texels.get() + v * size_t(stride);
         std::memcpy(e.indices.get() + v * size_t(w), src, size_t(w));
         const uint32_t* palette = e.palette.get();
@@ -158,7 +180,7 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     keptTexels_ += size_t(count);
     ++expansions_;
     kept_.push_back(std::move(e));
-    unsuspectedGen_ = 0;
+    watchedGen_ = 0;
     return kept_.back().texels.get();
 }
 
@@ -170,8 +192,8 @@ void PaletteTextures::Retire(size_t index, RasterBands* bands) {
         retiredTexels_ += e.count;
         retired_.push_back(std::move(e.texels));
     }
-    // Order does not matter: two kept with the same texture and palette that both match memory hold the
-    // same texels.
+    // Order does not matter: two kept with the same texture and palette that both hold have the same
+    // texels.
     if (index + 1 != kept_.size()) kept_[index] = std::move(kept_.back());
     kept_.pop_back();
     ++gen_;
@@ -183,25 +205,63 @@ void PaletteTextures::Retire(size_t index, RasterBands* bands) {
 
 void PaletteTextures::SuspectWrites() {
     for (Entry& e : kept_)
-        for (int w = 0; w < writeCount_; ++w) e.suspect = e.suspect || Overlap(e.source, writes_[w]);
+        for (int w = 0; w < writeCount_; ++w)
+            if (Overlap(e.source, writes_[w])) MakeSuspect(e);
     stateWritesKept_ = false;
     ++gen_;
 }
 
 void PaletteTextures::Written(uint32_t start, uint64_t bytes) {
     const Range r{start, bytes};
-    if (!Overlap(Unsuspected(), r)) return;
+    if (!Overlap(WatchedSpan(), r)) return;
     for (Entry& e : kept_) {
-        if (!e.suspect && Overlap(e.source, r)) {
-            e.suspect = true;
+        if (Watched(e) && Overlap(e.source, r)) {
+            MakeSuspect(e);
             ++gen_;
         }
     }
 }
 
 void PaletteTextures::WrittenAnywhere() {
-    for (Entry& e : kept_) e.suspect = true;
+    for (Entry& e : kept_) MakeSuspect(e);
     ++gen_;
+}
+
+void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+                               const uint8_t* data) {
+    if (rows == 0 || rowBytes == 0) return;
+    dst &= LocalMemory::kMask;
+    const Range all{dst, uint64_t(rows - 1) * pitch + rowBytes};
+    for (Entry& e : kept_) {
+        if (!Overlap(e.source, all)) continue;
+        const uint64_t w = uint64_t(1) << e.tw, h = uint64_t(1) << e.th, stride = uint64_t(e.tbw) * 64u;
+        // Each data row against the texture rows it meets (the source lies inside local memory).
+        bool same = true;
+        for (uint32_t r = 0; r < rows && same; ++r) {
+            const uint64_t a = (uint64_t(dst) + uint64_t(r) * pitch) & LocalMemory::kMask, b = a + rowBytes;
+            if (b <= e.tBase || a >= e.tBase + e.count) continue;
+            const uint64_t v0 = a > e.tBase ? (a - e.tBase) / stride : 0;
+            const uint64_t v1 = std::min(h - 1, (b - 1 - e.tBase) / stride);
+            for (uint64_t v = v0; v <= v1 && same; ++v) {
+                const uint64_t rs = e.tBase + v * stride, lo = std::max(a, rs), hi = std::min(b, rs + w);
+                if (lo >= hi) continue;
+                same = std::memcmp(data + size_t(r) * rowBytes + (lo - a),
+                                   e.indices.get() + v * w + (lo - rs), size_t(hi - lo)) == 0;
+                if (same && e.suspect && lo == rs && hi == rs + w && !(e.rowsSeen[v / 64] >> (v % 64) & 1)) {
+                    e.rowsSeen[v / 64] |= uint64_t(1) << (v % 64);
+                    if (e.seen++ == 0) watchedGen_ = 0;
+                }
+            }
+        }
+        if (!same) {
+            MakeSuspect(e);
+            ++gen_;
+        } else if (e.suspect && e.seen == h) {
+            e.suspect = false;
+            ++confirmed_;
+            ++gen_;  // the state's writes are checked against it again
+        }
+    }
 }
 
 }  // namespace console::gs

@@ -43,6 +43,11 @@ public:
     }
     // Local memory bytes [start, start + bytes) (wrapping past its end) were written, or may have been.
     void Written(uint32_t start, uint64_t bytes);
+    // Image data was sent into local memory: `rows` rows of `rowBytes` bytes from `data`, the first at
+    // byte `dst`, each next `pitch` bytes on (none past the end of local memory). An expansion whose
+    // indices it rewrites with other values is suspect; one it rewrites with its own is not changed, and
+    // a suspect one is known good again once every row of it has been rewritten so.
+    void Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
     // Anything in local memory may have been written.
     void WrittenAnywhere();
     // Nothing queued reads retired expansions any more (the threads are joined): their memory goes.
@@ -76,18 +81,29 @@ private:
         size_t count;
         uint64_t lastUse;
         bool suspect;
+        // While suspect: the rows rewritten since with the indices expanded, and how many.
+        std::array<uint64_t, 16> rowsSeen;
+        uint32_t seen;
     };
+    static void MakeSuspect(Entry& e) {
+        e.suspect = true;
+        e.rowsSeen.fill(0);
+        e.seen = 0;
+    }
     void Check(DrawState& st, uint64_t& versions, const uint8_t* mem, RasterBands* bands);
     const uint32_t* Expansion(const DrawState& st, const uint8_t* mem, RasterBands* bands);
     // Makes the kept expansions that the current state's writes reach suspect.
     void SuspectWrites();
-    // Whether the current state's writes reach an expansion not yet suspect.
-    bool WritesReachKept();
-    // Bytes within which every expansion not yet suspect was made from.
-    Range Unsuspected();
+    // Whether a write there changes what is known of the expansion: it holds, or some of its rows were
+    // found rewritten with its own indices.
+    static bool Watched(const Entry& e) { return !e.suspect || e.seen != 0; }
+    // Whether the current state's writes reach a watched expansion.
+    bool WritesReachWatched();
+    // Bytes within which every watched expansion was made from.
+    Range WatchedSpan();
     void Retire(size_t index, RasterBands* bands);
-    // Whether a suspect expansion's indices are still those in memory.
-    static bool Unchanged(const Entry& e, const uint8_t* mem);
+    // Whether a suspect expansion's indices are still those of its texels (from its base on).
+    static bool Unchanged(const Entry& e, const uint8_t* texels);
     static bool Overlap(Range a, Range b) {
         const uint64_t size = LocalMemory::kSize, as = a.start & LocalMemory::kMask,
                        bs = b.start & LocalMemory::kMask;
@@ -100,16 +116,18 @@ private:
     HostVector<Entry> kept_{RowAllocator<Entry>(true)};
     HostVector<Texels> retired_{RowAllocator<Texels>(true)};
     size_t keptTexels_ = 0, retiredTexels_ = 0;
+    Bytes scratch_;  // a texture's bytes as read through the rasteriser threads
+    size_t scratchBytes_ = 0;
     uint64_t gen_ = 1, checkedGen_ = 0, checkedVersion_ = 0, clock_ = 0, expansions_ = 0, confirmed_ = 0;
-    // The checked state's frame and depth writes, and whether they reach a kept expansion not yet suspect.
+    // The watched expansions were made from bytes within `watched_` while `watchedGen_` is `gen_` (an
+    // expansion made, found unchanged or starting to be seen rewritten sets it to 0), so that most writes
+    // are cleared by one test.
+    Range watched_ = {};
+    uint64_t watchedGen_ = 0;
+    // The checked state's frame and depth writes, and whether they reach a watched expansion.
     Range writes_[2] = {};
     int writeCount_ = 0;
     bool stateWritesKept_ = false;
-    // The bytes the expansions not yet suspect were made from lie within `unsuspected_` while
-    // `unsuspectedGen_` is `gen_` (an expansion made or found unchanged sets it to 0), so that most
-    // writes are cleared by one test.
-    Range unsuspected_ = {};
-    uint64_t unsuspectedGen_ = 0;
 };
 
 }  // namespace console::gs

@@ -2,6 +2,7 @@
 // as they were, never for textures the primitive draws into or that cannot be read directly.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
 #include "console/gs/rasterizer_palette.h"
@@ -159,6 +160,42 @@ TEST(GsPaletteTextures, AFramesWorthOfTexturesIsKeptAndEachStillSeesWritesOverIt
     s.textures.Written(at, 1);
     EXPECT_TRUE(s.Matches(use(12)));
     EXPECT_EQ(s.textures.Expansions(), uint64_t(kTextures) + 4);
+}
+
+TEST(GsPaletteTextures, TexelsSentAgainUnchangedKeepAnExpansionUnlessDrawnOverMeanwhile) {
+    PaletteScene s;
+    const uint32_t* t = s.Draw();
+    ASSERT_NE(t, nullptr);
+    const DrawState textured = s.st;
+    auto send = [&s, &textured](uint32_t firstRow, uint32_t rows) {
+        // Rows of 32 texels, 64 apart: the texture's own indices as they stand.
+        std::vector<uint8_t> data(rows * 32);
+        for (uint32_t r = 0; r < rows; ++r)
+            std::memcpy(&data[r * 32], &s.mem[textured.tBase + (firstRow + r) * 64], 32);
+        s.textures.Uploaded(textured.tBase + firstRow * 64, 32, 64, rows, data.data());
+    };
+    // Sent again whole: good again without being made anew.
+    s.textures.Written(textured.tBase, 32 * 64);
+    send(0, 32);
+    EXPECT_EQ(s.Draw(), t);
+    EXPECT_EQ(s.textures.Expansions(), 1u);
+    // Half sent again, then a primitive draws over a row already sent, then the other half: the row
+    // drawn over is not what was expanded.
+    s.textures.Written(textured.tBase, 32 * 64);
+    send(0, 16);
+    s.st = DrawState{};
+    s.st.fbBase = textured.tBase + 3 * 64;
+    s.st.fbw = 1;
+    s.st.scy0 = s.st.scy1 = 0;
+    s.st.scx1 = 0;  // four bytes
+    s.st.version = ++s.versions;
+    EXPECT_EQ(s.Draw(), nullptr);
+    s.mem[textured.tBase + 3 * 64 + 1] ^= 0x77;
+    send(16, 16);
+    s.st = textured;
+    s.st.version = ++s.versions;
+    EXPECT_TRUE(s.Matches(s.Draw()));
+    EXPECT_EQ(s.textures.Expansions(), 2u);
 }
 
 TEST(GsPaletteTextures, OnlyEightBitTexturesReadDirectlyAreExpanded) {

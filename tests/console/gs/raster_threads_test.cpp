@@ -106,9 +106,12 @@ TEST(GsThreads, EveryThreadCountDrawsTheSameScreen) {
 // triangles, drawn over again while those still wait, and read again; then the whole screen copied (a
 // sprite, nearest or filtered, its texels clamped or repeated) into another buffer, and the next round
 // drawing over the screen and its depth while the copies may still wait.
-std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* stats = nullptr) {
+// (`held`: the workers held back, so that what is queued behind what is the same however fast they draw.)
+std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* stats = nullptr,
+                                bool held = false) {
     constexpr uint32_t kCopyPage = 320;
     Fixture f(threads);
+    if (held && f.gs->Bands()) f.gs->Bands()->SetHeld(true);
     Rng rnd{seed};
     AdPacket p;
     auto screen = [&]() {
@@ -181,8 +184,9 @@ TEST(GsThreads, PicturesAndCopiesKeepTheirOrderAtEveryThreadCount) {
         for (uint32_t i = 0; i < kW * kH * 4; i += 4) copied += one[320 * 8192 + i] != 0 ? 1 : 0;
         EXPECT_GT(copied, kW * kH / 2) << "the copy holds a screen";
         for (int threads : {2, 3, 4, 8}) {
+            EXPECT_TRUE(DrawRounds(threads, seed) == one) << threads << " threads, seed " << seed;
             RasterBands::Stats st;
-            EXPECT_TRUE(DrawRounds(threads, seed, &st) == one) << threads << " threads, seed " << seed;
+            EXPECT_TRUE(DrawRounds(threads, seed, &st, true) == one) << threads << " threads, held";
             // Queued behind each other, not drained by the caller, and nothing drawn by the caller alone.
             using W = RasterBands::Wait;
             EXPECT_GT(st.dependencies[int(W::kReadAfterWrite)], 0u) << threads << " threads";
@@ -246,6 +250,193 @@ TEST(GsThreads, DrawingOverACopysSourceWaitsForTheCopyAlone) {
         using W = RasterBands::Wait;
         EXPECT_EQ(st.requests[int(W::kWriteAfterRead)], 0u) << threads << " threads";
         EXPECT_LE(st.dependencyRecords, 1u) << threads << " threads";
+    }
+}
+
+// Texture uploads in the middle of a frame's drawing, over bytes queued primitives still read or draw:
+// a 32-bit texture and an 8-bit one with its palette (the palette's bytes share a block with the texture's
+// last row) sent again while triangles reading them wait; a picture drawn, part of it overwritten by an
+// upload while its drawing waits, a palette sent over another part and loaded, then the picture read; the
+// 8-bit texels sent again unchanged. The caller waits for none of it; a read back to the host at the end
+// sees everything drawn.
+struct Uploaded {
+    std::vector<uint8_t> memory, readBack;
+    RasterBands::Stats stats;
+};
+Uploaded UploadRounds(int threads, uint32_t seed, bool held = false) {
+    constexpr uint32_t kTex32 = 300 * 32, kTex8 = 304 * 32, kPal = kTex8 + 16, kPal2 = kPicturePage * 32 + 8;
+    Fixture f(threads);
+    if (held && f.gs->Bands()) f.gs->Bands()->SetHeld(true);
+    Rng rnd{seed};
+    std::vector<uint32_t> texels32(64 * 64), pal(256), pal2(256);
+    std::vector<uint8_t> texels8(64 * 64);
+    auto fill = [&]() {
+        for (uint32_t& t : texels32) t = rnd(1u << 24) * 0x9E3779B1u;
+        for (uint8_t& t : texels8) t = uint8_t(rnd(256));
+        for (uint32_t& c : pal) c = rnd(1u << 24) * 0x85EBCA6Bu;
+        for (uint32_t& c : pal2) c = rnd(1u << 24) * 0xC2B2AE35u;
+    };
+    auto upload = [&]() {
+        f.Upload(kTex32, 1, kPsmCt32, 64, 64, texels32.data(), texels32.size() * 4);
+        f.Upload(kPal, 0, kPsmCt32, 16, 16, pal.data(), pal.size() * 4);
+        f.Upload(kTex8, 1, kPsmT8, 64, 64, texels8.data(), texels8.size());
+    };
+    fill();
+    upload();
+    AdPacket p;
+    auto screen = [&]() {
+        p.Set(kRegFrame_1, Frame(kFramePage, kW / 64, kPsmCt32))
+            .Set(kRegZbuf_1, Zbuf(kDepthPage, kPsmZ24, false))
+            .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1))
+            .Set(kRegTest_1, TestReg(true, kZtstGequal))
+            .Set(kRegClamp_1, 0);
+    };
+    auto triangles = [&](int count, int w, int h, uint64_t tex0) {
+        p.Set(kRegTex0_1, tex0).Set(kRegTex1_1, rnd(2) ? 0x60 : 0);
+        for (int i = 0; i < count; ++i) {
+            p.Set(kRegPrim, Prim(kPrimTriangle, true, true, false, rnd(2) != 0, true));
+            const uint32_t size = rnd(6) == 0 ? 2400 : 300;
+            const int cx = int(rnd(uint32_t(w) * 16)), cy = int(rnd(uint32_t(h) * 16));
+            for (int v = 0; v < 3; ++v)
+                p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                    .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                    .Set(kRegXyz2, Xyz(cx + int(rnd(size)) - int(size / 2),
+                                       cy + int(rnd(size)) - int(size / 2), rnd(1u << 24)));
+        }
+    };
+    const uint64_t tex32 = Tex0(kTex32, 1, kPsmCt32, 6, 6, true, kTfxModulate);
+    auto tex8 = [&](uint32_t palette) {
+        return Tex0(kTex8, 1, kPsmT8, 6, 6, true, kTfxModulate, palette, kPsmCt32, 0, 0, 1);
+    };
+    auto send = [&]() {
+        f.Send(p);
+        p = AdPacket();
+    };
+    for (int round = 0; round < 3; ++round) {
+        screen();
+        f.Sprite(p, 0, 0, int(kW), int(kH), 0x80102030u + uint32_t(round), 0);
+        triangles(300, int(kW), int(kH), tex32);
+        triangles(300, int(kW), int(kH), tex8(kPal));
+        send();
+        const std::vector<uint8_t> same = texels8;
+        fill();
+        if (round == 2) texels8 = same;  // sent again unchanged
+        upload();
+        screen();
+        triangles(200, int(kW), int(kH), tex32);
+        triangles(200, int(kW), int(kH), tex8(kPal));
+        // A picture: drawn, then rows 16-31 overwritten and a palette sent over rows 2-3 while it waits.
+        p.Set(kRegFrame_1, Frame(kPicturePage, 1, kPsmCt32))
+            .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
+            .Set(kRegTest_1, TestReg(false, kZtstAlways));
+        triangles(100, 64, 64, tex32);
+        send();
+        f.StartUpload(kPicturePage * 32, 1, kPsmCt32, 64, 16, 0, 16);
+        f.Send(ImagePacket(texels32.data(), 64 * 16 * 4));
+        f.Upload(kPal2, 0, kPsmCt32, 16, 16, pal2.data(), pal2.size() * 4);
+        screen();
+        triangles(200, int(kW), int(kH), tex8(kPal2));
+        triangles(200, int(kW), int(kH), Tex0(kPicturePage * 32, 1, kPsmCt32, 6, 6, true, kTfxModulate));
+        send();
+    }
+    Uploaded out;
+    if (f.gs->Bands()) out.stats = f.gs->Bands()->Statistics();
+    // Read back while the last triangles may still be queued.
+    p.Set(kRegBitbltbuf, Bitbltbuf(kFramePage * 32, kW / 64, kPsmCt32, 0, 0, 0))
+        .Set(kRegTrxpos, Trxpos(100, 50, 0, 0))
+        .Set(kRegTrxreg, Trxreg(300, 200))
+        .Set(kRegTrxdir, kXdirLocalToHost);
+    send();
+    out.readBack.resize(300 * 200 * 4);
+    EXPECT_EQ(f.gs->ReadImage(out.readBack.data(), out.readBack.size()), out.readBack.size());
+    const uint8_t* d = f.gs->Memory().Data();
+    out.memory.assign(d, d + LocalMemory::kSize);
+    return out;
+}
+
+TEST(GsThreads, UploadsOverWhatQueuedPrimitivesUseAreQueuedBehindThem) {
+    for (uint32_t seed : {11u, 2024u}) {
+        const Uploaded one = UploadRounds(1, seed);
+        for (uint32_t y = 0; y < 200; y += 7)
+            for (uint32_t x = 0; x < 300; x += 5) {
+                uint32_t back, drawn;
+                std::memcpy(&back, one.readBack.data() + (y * 300 + x) * 4, 4);
+                std::memcpy(&drawn, one.memory.data() + ((50 + y) * kW + 100 + x) * 4, 4);
+                ASSERT_EQ(back, drawn) << x << "," << y;
+            }
+        for (int threads : {2, 3, 4, 8}) {
+            const Uploaded many = UploadRounds(threads, seed);
+            EXPECT_TRUE(many.memory == one.memory) << threads << " threads, seed " << seed;
+            EXPECT_TRUE(many.readBack == one.readBack) << threads << " threads, seed " << seed;
+            const Uploaded held = UploadRounds(threads, seed, true);
+            EXPECT_TRUE(held.memory == one.memory && held.readBack == one.readBack) << threads << " held";
+            using W = RasterBands::Wait;
+            EXPECT_EQ(many.stats.requests[int(W::kTransfer)] + many.stats.requests[int(W::kPalette)] +
+                          many.stats.requests[int(W::kTexture)],
+                      0u)
+                << threads << " threads";
+            const RasterBands::Stats& st = held.stats;
+            EXPECT_GE(st.transfers, 9u) << threads << " threads";
+            EXPECT_GT(st.dependencies[int(W::kTransfer)], 0u) << threads << " threads";
+            EXPECT_EQ(st.requests[int(W::kTransfer)] + st.requests[int(W::kPalette)] +
+                          st.requests[int(W::kTexture)] + st.requests[int(W::kAlone)],
+                      0u)
+                << threads << " threads";
+        }
+    }
+}
+
+// Textures read all over the screen, then a small picture drawn over one of them, a triangle at a time
+// between triangles reading the other: the picture waits for the readers of the texture it covers only,
+// all its triangles sharing one dependency.
+std::vector<uint8_t> DrawOverOneTexture(int threads, RasterBands::Stats* stats) {
+    constexpr uint32_t kTexA = kPicturePage * 32, kTexB = 300 * 32;
+    Fixture f(threads);
+    if (stats && f.gs->Bands()) f.gs->Bands()->SetHeld(true);
+    Rng rnd{77};
+    LocalMemory& mem = f.gs->Memory();
+    for (uint32_t i = 0; i < 2 * LocalMemory::kPageBytes; ++i) {
+        mem.Write8(kTexA * 256 + i, uint8_t(rnd(256)));
+        mem.Write8(kTexB * 256 + i, uint8_t(rnd(256)));
+    }
+    AdPacket p;
+    auto triangle = [&](int w, int h, uint32_t tex) {
+        p.Set(kRegTex0_1, Tex0(tex, 1, kPsmCt32, 6, 6, true, kTfxModulate))
+            .Set(kRegPrim, Prim(kPrimTriangle, true, true, false, false, true));
+        const int cx = int(rnd(uint32_t(w) * 16)), cy = int(rnd(uint32_t(h) * 16));
+        for (int v = 0; v < 3; ++v)
+            p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                .Set(kRegXyz2, Xyz(cx + int(rnd(400)) - 200, cy + int(rnd(400)) - 200, 0));
+    };
+    auto target = [&](uint32_t page, uint32_t width, uint32_t w, uint32_t h) {
+        p.Set(kRegFrame_1, Frame(page, width / 64, kPsmCt32)).Set(kRegScissor_1, Scissor(0, w - 1, 0, h - 1));
+    };
+    p.Set(kRegTest_1, TestReg(false, kZtstAlways));
+    target(kFramePage, kW, kW, kH);
+    for (int i = 0; i < 400; ++i) triangle(int(kW), int(kH), i % 2 ? kTexA : kTexB);
+    for (int i = 0; i < 300; ++i) {
+        target(kPicturePage, 64, 64, 32);  // the top half of texture A's bytes
+        triangle(64, 32, kTexB);
+        target(kFramePage, kW, kW, kH);
+        triangle(int(kW), int(kH), kTexB);
+    }
+    f.Send(p);
+    if (stats && f.gs->Bands()) *stats = f.gs->Bands()->Statistics();
+    const uint8_t* d = f.gs->Memory().Data();
+    return std::vector<uint8_t>(d, d + LocalMemory::kSize);
+}
+
+TEST(GsThreads, DrawingOverATextureWaitsForItsReadersAlone) {
+    const std::vector<uint8_t> one = DrawOverOneTexture(1, nullptr);
+    for (int threads : {2, 4}) {
+        EXPECT_TRUE(DrawOverOneTexture(threads, nullptr) == one) << threads << " threads";
+        RasterBands::Stats st;  // (the workers held back)
+        EXPECT_TRUE(DrawOverOneTexture(threads, &st) == one) << threads << " threads";
+        using W = RasterBands::Wait;
+        EXPECT_GT(st.dependencies[int(W::kWriteAfterRead)], 0u) << threads << " threads";
+        EXPECT_EQ(st.requests[int(W::kWriteAfterRead)], 0u) << threads << " threads";
+        EXPECT_LE(st.dependencyRecords, 2u) << threads << " threads";
     }
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "console/gs/gs_library.h"
+#include "console/gs/rasterizer_palette.h"
 #include "gs_test_util.h"
 
 namespace gstest {
@@ -86,6 +87,77 @@ TEST(GsTransfer, LocalToLocalCopiesARectangle) {
     EXPECT_EQ(f.Pixel(40, 50), 0x77u);
     EXPECT_EQ(f.Pixel(41, 51), 0x77u);
     EXPECT_EQ(f.Pixel(42, 51), 0u);
+}
+
+// An 8-bit texture's expansion against the image data sent over its texels (with threads the data may
+// still wait in the queue, so memory is not looked at): data equal to its texels leaves it as it was, and
+// makes a suspect one good once every row has come again; other data makes it suspect.
+TEST(GsTransfer, UploadsOfTheSameTexelsKeepTheirPaletteExpansion) {
+    std::vector<uint8_t> mem(LocalMemory::kSize);
+    Rng rnd{9};
+    for (auto& b : mem) b = uint8_t(rnd(256));
+    uint32_t pal[256];
+    for (auto& c : pal) c = rnd(1u << 24) * 0x9E3779B1u;
+    DrawState st;
+    st.textured = st.texFast = true;
+    st.tpsm = kPsmT8;
+    st.tw = st.th = 5;
+    st.tbw = 1;  // rows 64 bytes apart, 32 used
+    st.tBase = 0x20000;
+    st.clut = pal;
+    st.fbw = 1;
+    st.scx1 = st.scy1 = 63;
+    st.version = 1;
+    uint64_t versions = 1;
+    PaletteTextures textures;
+    auto draw = [&]() {
+        textures.BeforeDraw(st, versions, mem.data(), nullptr);
+        return st.texels32;
+    };
+    const uint32_t* t = draw();
+    ASSERT_NE(t, nullptr);
+    const std::vector<uint8_t> texels(mem.begin() + st.tBase, mem.begin() + st.tBase + 32 * 64);
+
+    // The same rows, in two pieces: nothing changes.
+    textures.Uploaded(st.tBase, 64, 64, 16, texels.data());
+    textures.Uploaded(st.tBase + 16 * 64, 64, 64, 16, texels.data() + 16 * 64);
+    EXPECT_EQ(draw(), t);
+    EXPECT_EQ(textures.Expansions(), 1u);
+    EXPECT_EQ(textures.Confirmed(), 0u);
+
+    // Made suspect, and memory no longer holding the texels (the data that restores them still queued):
+    // sending them again row by row makes it good without reading memory, but only once every row came.
+    textures.Written(st.tBase, 1);
+    std::vector<uint8_t> queued(texels);
+    for (uint32_t v = 0; v < 32; ++v) mem[st.tBase + v * 64] ^= 0xFF;
+    for (uint32_t v = 0; v < 31; ++v) textures.Uploaded(st.tBase + v * 64, 32, 0, 1, queued.data() + v * 64);
+    // 31 rows: still suspect, so memory is checked, found changed, and a new expansion made from it.
+    EXPECT_NE(draw(), t);
+    EXPECT_EQ(textures.Expansions(), 2u);
+    for (uint32_t v = 0; v < 32; ++v) mem[st.tBase + v * 64] ^= 0xFF;
+    textures.Written(st.tBase, 1);
+    for (uint32_t v = 0; v < 32; ++v) mem[st.tBase + v * 64] ^= 0xFF;
+    textures.Uploaded(st.tBase, 64, 64, 32, queued.data());
+    const uint32_t* again = draw();
+    EXPECT_EQ(textures.Expansions(), 2u);
+    EXPECT_GE(textures.Confirmed(), 1u);
+    for (uint32_t v = 0; v < 32; ++v)
+        for (uint32_t u = 0; u < 32; ++u)
+            ASSERT_EQ(again[v * 64 + u], pal[texels[v * 64 + u]]) << u << "," << v;
+
+    // One texel different: suspect, and the texels in memory (now the new ones) expanded afresh.
+    for (uint32_t v = 0; v < 32; ++v) mem[st.tBase + v * 64] ^= 0xFF;
+    queued[5 * 64 + 7] ^= 0x11;
+    textures.Uploaded(st.tBase, 64, 64, 32, queued.data());
+    std::copy(queued.begin(), queued.end(), mem.begin() + st.tBase);
+    const uint32_t* changed = draw();
+    EXPECT_EQ(textures.Expansions(), 3u);
+    EXPECT_EQ(changed[5 * 64 + 7], pal[queued[5 * 64 + 7]]);
+    // Data only beside the texels' rows (the unused half of each) changes nothing.
+    std::vector<uint8_t> beside(32, 0xEE);
+    textures.Uploaded(st.tBase + 32, 32, 64, 1, beside.data());
+    EXPECT_EQ(draw(), changed);
+    EXPECT_EQ(textures.Expansions(), 3u);
 }
 
 TEST(GsMalformed, TransferOutsideLocalMemoryIsLoggedAndWritesNothing) {
