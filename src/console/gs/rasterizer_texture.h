@@ -378,19 +378,19 @@ struct VectorTexture {
         return Row8{_mm256_broadcastss_ps(r.vs), _mm256_broadcastss_ps(r.vt), _mm256_broadcastss_ps(r.vq),
                     _mm256_broadcastss_ps(r.viq), r.iqOne};
     }
-    static QZ_INLINE __m256i ToFix8x8(__m256 x) {
+    // ToFix8x4 and ToFix8x4Scaled plus 2^23: positive (2^22 to 3 * 2^22), the same low eight bits.
+    static QZ_INLINE __m256i ToFix8x8Biased(__m256 x) {
         x = _mm256_max_ps(x, _mm256_set1_ps(-16384.0f));
         x = _mm256_min_ps(x, _mm256_set1_ps(16384.0f));
-        const __m256 biased =
-            _mm256_add_ps(_mm256_mul_ps(x, _mm256_set1_ps(256.0f)), _mm256_set1_ps(8388608.0f));
-        return _mm256_sub_epi32(_mm256_cvttps_epi32(biased), _mm256_set1_epi32(8388608));
+        return _mm256_cvttps_epi32(
+            _mm256_add_ps(_mm256_mul_ps(x, _mm256_set1_ps(256.0f)), _mm256_set1_ps(8388608.0f)));
     }
-    static QZ_INLINE __m256i ToFix8x8Scaled(__m256 x) {
+    static QZ_INLINE __m256i ToFix8x8ScaledBiased(__m256 x) {
         x = _mm256_max_ps(x, _mm256_set1_ps(-16384.0f * 256.0f));
         x = _mm256_min_ps(x, _mm256_set1_ps(16384.0f * 256.0f));
-        return _mm256_sub_epi32(_mm256_cvttps_epi32(_mm256_add_ps(x, _mm256_set1_ps(8388608.0f))),
-                                _mm256_set1_epi32(8388608));
+        return _mm256_cvttps_epi32(_mm256_add_ps(x, _mm256_set1_ps(8388608.0f)));
     }
+    // Coords's texel coordinates plus 2^23 (see ToFix8x8Biased).
     QZ_INLINE void Coords8(const Row8& r, __m256 fi, __m256i* uq, __m256i* vq8) const {
         __m256 u = _mm256_add_ps(r.vs, _mm256_mul_ps(fi, vds8));
         __m256 v = _mm256_add_ps(r.vt, _mm256_mul_ps(fi, vdt8));
@@ -406,19 +406,19 @@ struct VectorTexture {
                 v = _mm256_mul_ps(v, iq);
             }
             if (kBilinear) {
-                *uq = ToFix8x8Scaled(_mm256_sub_ps(_mm256_mul_ps(u, vtw2568), _mm256_set1_ps(128.0f)));
-                *vq8 = ToFix8x8Scaled(_mm256_sub_ps(_mm256_mul_ps(v, vth2568), _mm256_set1_ps(128.0f)));
+                *uq = ToFix8x8ScaledBiased(_mm256_sub_ps(_mm256_mul_ps(u, vtw2568), _mm256_set1_ps(128.0f)));
+                *vq8 = ToFix8x8ScaledBiased(_mm256_sub_ps(_mm256_mul_ps(v, vth2568), _mm256_set1_ps(128.0f)));
             } else {
-                *uq = ToFix8x8Scaled(_mm256_mul_ps(u, vtw2568));
-                *vq8 = ToFix8x8Scaled(_mm256_mul_ps(v, vth2568));
+                *uq = ToFix8x8ScaledBiased(_mm256_mul_ps(u, vtw2568));
+                *vq8 = ToFix8x8ScaledBiased(_mm256_mul_ps(v, vth2568));
             }
         } else {
             if (kBilinear) {
                 u = _mm256_sub_ps(u, _mm256_set1_ps(0.5f));
                 v = _mm256_sub_ps(v, _mm256_set1_ps(0.5f));
             }
-            *uq = ToFix8x8(u);
-            *vq8 = ToFix8x8(v);
+            *uq = ToFix8x8Biased(u);
+            *vq8 = ToFix8x8Biased(v);
         }
     }
     QZ_INLINE __m256i Wrap8(__m256i uv) const {
@@ -486,7 +486,10 @@ struct VectorTexture {
     QZ_INLINE void Texels8(const Row8& r, __m256 fi, __m256i* tlo, __m256i* thi) const {
         __m256i uq, vq8;
         Coords8(r, fi, &uq, &vq8);
-        const __m256i uv0 = _mm256_packs_epi32(_mm256_srai_epi32(uq, 8), _mm256_srai_epi32(vq8, 8));
+        // The integer parts plus 2^15, which fit 16 bits unsigned; a repeat's mask (below 2^15) drops the
+        // 2^15, a clamp needs it taken off.
+        __m256i uv0 = _mm256_packus_epi32(_mm256_srli_epi32(uq, 8), _mm256_srli_epi32(vq8, 8));
+        if (clampUV) uv0 = _mm256_xor_si256(uv0, _mm256_set1_epi16(int16_t(0x8000)));
         if (!kBilinear) {
             const __m256i tv = Gather8<kC>(IndexOf8(Wrap8(uv0)));
             *tlo = _mm256_unpacklo_epi8(tv, _mm256_setzero_si256());
