@@ -400,7 +400,7 @@ struct VectorSpan {
         const __m128i flat4 = _mm_packs_epi32(_mm_srai_epi32(r.colStart, 16), _mm_srai_epi32(r.colStart, 16));
         const __m256i flatFrag = _mm256_broadcastsi128_si256(flat4);
         __m256 vfi = _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f);
-        const auto texRow = tex.AtRow8(tex.AtRow(r.s, r.t, r.q));
+        const auto texRow = tex.AtRow8(tex.AtRow(r.s, r.t, r.q), n);
         const __m256i atestRef8 = _mm256_broadcastsi128_si256(atestRef),
                       atestFlip8 = _mm256_broadcastsi128_si256(atestFlip);
 
