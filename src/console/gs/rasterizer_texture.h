@@ -380,7 +380,9 @@ struct VectorTexture {
     // monotonic function of the pixel index (rounding keeps the order of a product by a constant and of a
     // sum), so the row's first and last pixels bound all of them. When those lie in [0, 16384) texels, no
     // pixel needs the clamp to the fixed-point range, and rounding to the nearest whole 1/256 (what adding
-    // and taking off 2^23 does to a coordinate that is not negative) is one conversion.
+    // and taking off 2^23 does to a coordinate that is not negative) is one conversion. kQRow: q is the same
+    // along every row of the primitive (or there is no q); otherwise no row is plain.
+    template <bool kQRow>
     QZ_INLINE Row8 AtRow8(const Row& r, int n) const {
         Row8 out{_mm256_broadcastss_ps(r.vs),
                  _mm256_broadcastss_ps(r.vt),
@@ -388,7 +390,7 @@ struct VectorTexture {
                  _mm256_broadcastss_ps(r.viq),
                  r.iqOne,
                  false};
-        if (kTexture && (!kPersp || qConst)) {
+        if (kTexture && kQRow) {
             const float s = _mm_cvtss_f32(r.vs), t = _mm_cvtss_f32(r.vt), iq = _mm_cvtss_f32(r.viq);
             // As Coords8 works out lane i, before the conversion.
             auto at = [&](float c, float d, float size256, float i) {
@@ -422,12 +424,13 @@ struct VectorTexture {
         return _mm256_cvttps_epi32(_mm256_add_ps(x, _mm256_set1_ps(8388608.0f)));
     }
     // Coords's texel coordinates plus 2^23 (see ToFix8x8Biased), or as they are in a plain row (see AtRow8).
+    template <bool kQRow>
     QZ_INLINE void Coords8(const Row8& r, __m256 fi, __m256i* uq, __m256i* vq8) const {
         __m256 u = _mm256_add_ps(r.vs, _mm256_mul_ps(fi, vds8));
         __m256 v = _mm256_add_ps(r.vt, _mm256_mul_ps(fi, vdt8));
         if (kPersp) {
             __m256 iq = r.viq;
-            if (!qConst) {
+            if (!kQRow && !qConst) {
                 const __m256 qi = _mm256_add_ps(r.vq, _mm256_mul_ps(fi, vdq8));
                 iq = _mm256_and_ps(_mm256_cmp_ps(qi, _mm256_setzero_ps(), _CMP_NEQ_UQ),
                                    _mm256_div_ps(_mm256_set1_ps(1.0f), qi));
@@ -442,7 +445,7 @@ struct VectorTexture {
                 u = _mm256_sub_ps(u, _mm256_set1_ps(128.0f));
                 v = _mm256_sub_ps(v, _mm256_set1_ps(128.0f));
             }
-            if (r.plain) {
+            if (kQRow && r.plain) {
                 *uq = _mm256_cvtps_epi32(u);
                 *vq8 = _mm256_cvtps_epi32(v);
             } else {
@@ -454,7 +457,7 @@ struct VectorTexture {
                 u = _mm256_sub_ps(u, _mm256_set1_ps(0.5f));
                 v = _mm256_sub_ps(v, _mm256_set1_ps(0.5f));
             }
-            if (r.plain) {
+            if (kQRow && r.plain) {
                 *uq = _mm256_cvtps_epi32(_mm256_mul_ps(u, _mm256_set1_ps(256.0f)));
                 *vq8 = _mm256_cvtps_epi32(_mm256_mul_ps(v, _mm256_set1_ps(256.0f)));
             } else {
@@ -524,14 +527,14 @@ struct VectorTexture {
         *thi = Lerp8(Lerp8(_mm256_unpackhi_epi8(c00, zero), _mm256_unpackhi_epi8(c10, zero), fuHi),
                      Lerp8(_mm256_unpackhi_epi8(c01, zero), _mm256_unpackhi_epi8(c11, zero), fuHi), fvHi);
     }
-    template <bool kC>
+    template <bool kC, bool kQRow>
     QZ_INLINE void Texels8(const Row8& r, __m256 fi, __m256i* tlo, __m256i* thi) const {
         __m256i uq, vq8;
-        Coords8(r, fi, &uq, &vq8);
+        Coords8<kQRow>(r, fi, &uq, &vq8);
         // The integer parts plus 2^15 (none in a plain row), which fit 16 bits unsigned; a repeat's mask
         // (below 2^15) drops the 2^15, a clamp needs it taken off.
         __m256i uv0 = _mm256_packus_epi32(_mm256_srli_epi32(uq, 8), _mm256_srli_epi32(vq8, 8));
-        if (clampUV && !r.plain) uv0 = _mm256_xor_si256(uv0, _mm256_set1_epi16(int16_t(0x8000)));
+        if (clampUV && !(kQRow && r.plain)) uv0 = _mm256_xor_si256(uv0, _mm256_set1_epi16(int16_t(0x8000)));
         if (!kBilinear) {
             const __m256i tv = Gather8<kC>(IndexOf8(Wrap8(uv0)));
             *tlo = _mm256_unpacklo_epi8(tv, _mm256_setzero_si256());

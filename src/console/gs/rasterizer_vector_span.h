@@ -376,8 +376,8 @@ struct VectorSpan {
     // A row eight pixels a step, lane for lane the arithmetic of Groups, pixels 0-3 of a step in the low
     // 128-bit half and 4-7 in the high one. A last step of fewer than eight pixels loads and stores only
     // the row's own pixels (masked loads and stores: nothing past the row end is read or written).
-    // kC: the common state (see commonState).
-    template <bool kC>
+    // kC: the common state (see commonState). kQRow: q the same along every row (or no q).
+    template <bool kC, bool kQRow>
     QZ_INLINE void Groups8(const Row& r) const {
         const int n = r.n;
         uint32_t* const fp = r.fp;
@@ -400,7 +400,7 @@ struct VectorSpan {
         const __m128i flat4 = _mm_packs_epi32(_mm_srai_epi32(r.colStart, 16), _mm_srai_epi32(r.colStart, 16));
         const __m256i flatFrag = _mm256_broadcastsi128_si256(flat4);
         __m256 vfi = _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f);
-        const auto texRow = tex.AtRow8(tex.AtRow(r.s, r.t, r.q), n);
+        const auto texRow = tex.template AtRow8<kQRow>(tex.AtRow(r.s, r.t, r.q), n);
         const __m256i atestRef8 = _mm256_broadcastsi128_si256(atestRef),
                       atestFlip8 = _mm256_broadcastsi128_si256(atestFlip);
 
@@ -444,7 +444,7 @@ struct VectorSpan {
             const int keepBits = _mm256_movemask_ps(_mm256_castsi256_ps(keep));
             if (keepBits == 0xFF) return;
             __m256i tlo = zero, thi = zero;
-            if constexpr (kTexture) tex.template Texels8<kC>(texRow, fi, &tlo, &thi);
+            if constexpr (kTexture) tex.template Texels8<kC, kQRow>(texRow, fi, &tlo, &thi);
             __m256i flo = flatFrag, fhi = flatFrag;
             if (kGouraud) {
                 // Pixels 1-3 of each half one step after another (modulo 2^32, the same sums).
@@ -649,11 +649,17 @@ struct VectorSpan {
 #if defined(QZ_SPANS_8WIDE)
         if constexpr (kCommonLoop) {
             if (commonState) {
-                Groups8<true>(r);
+                // Rows with q the same along them (the texel coordinates' steps then need no division)
+                // have their own loop in the common state.
+                if (!kPersp || tex.qConst) {
+                    Groups8<true, true>(r);
+                } else {
+                    Groups8<true, false>(r);
+                }
                 return n;
             }
         }
-        Groups8<false>(r);
+        Groups8<false, !kPersp>(r);
 #else
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
