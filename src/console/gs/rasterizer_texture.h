@@ -485,12 +485,15 @@ struct VectorTexture {
         *left = _mm256_set_m128i(l1, l0);
         *right = _mm256_set_m128i(r1, r0);
     }
-    // Weights per pixel spread over its four channel lanes: pixels 0-1 and 4-5 in *lo, 2-3 and 6-7 in *hi.
+    // The low bytes of the 32-bit lanes (weights of 0-255) spread over the four 16-bit channel lanes of
+    // their pixel: pixels 0-1 and 4-5 in *lo, 2-3 and 6-7 in *hi.
     static QZ_INLINE void Spread8(__m256i f32, __m256i* lo, __m256i* hi) {
-        const __m256i f16 = _mm256_packs_epi32(f32, f32);
-        const __m256i x = _mm256_unpacklo_epi16(f16, f16);
-        *lo = _mm256_unpacklo_epi32(x, x);
-        *hi = _mm256_unpackhi_epi32(x, x);
+        const __m256i toLo = _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1, 0, -1,
+                                              0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1);
+        const __m256i toHi = _mm256_setr_epi8(8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1, 8,
+                                              -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1);
+        *lo = _mm256_shuffle_epi8(f32, toLo);
+        *hi = _mm256_shuffle_epi8(f32, toHi);
     }
     // (a * (256 - f) + b * f) >> 8.
     static QZ_INLINE __m256i Lerp8(__m256i a, __m256i b, __m256i f) {
@@ -519,9 +522,8 @@ struct VectorTexture {
             c01 = Gather8<kC>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))));
         }
         __m256i fuLo, fuHi, fvLo, fvHi;
-        const __m256i m255 = _mm256_set1_epi32(255);
-        Spread8(_mm256_and_si256(uq, m255), &fuLo, &fuHi);
-        Spread8(_mm256_and_si256(vq8, m255), &fvLo, &fvHi);
+        Spread8(uq, &fuLo, &fuHi);
+        Spread8(vq8, &fvLo, &fvHi);
         *tlo = Lerp8(Lerp8(_mm256_unpacklo_epi8(c00, zero), _mm256_unpacklo_epi8(c10, zero), fuLo),
                      Lerp8(_mm256_unpacklo_epi8(c01, zero), _mm256_unpacklo_epi8(c11, zero), fuLo), fvLo);
         *thi = Lerp8(Lerp8(_mm256_unpackhi_epi8(c00, zero), _mm256_unpackhi_epi8(c10, zero), fuHi),
