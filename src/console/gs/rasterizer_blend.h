@@ -156,13 +156,24 @@ struct VectorBlend {
             _mm256_setr_epi16(-1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0, -1, -1, -1, 0);
         const __m256i unitAlpha =
             _mm256_setr_epi16(0, 0, 0, 128 << 7, 0, 0, 0, 128 << 7, 0, 0, 0, 128 << 7, 0, 0, 0, 128 << 7);
+        if constexpr (kBlend == 2) {
+            // The alpha lanes take Ad and then the source alpha back.
+            const __m256i alphaToRgb =
+                _mm256_setr_epi8(6, 7, 6, 7, 6, 7, -1, -1, 14, 15, 14, 15, 14, 15, -1, -1, 6, 7, 6, 7, 6, 7,
+                                 -1, -1, 14, 15, 14, 15, 14, 15, -1, -1);
+            const __m256i c7 = _mm256_slli_epi16(_mm256_shuffle_epi8(cs, alphaToRgb), 7);
+            __m256i mixed = _mm256_blend_epi16(
+                _mm256_add_epi16(_mm256_mulhi_epi16(_mm256_slli_epi16(_mm256_sub_epi16(cs, cd), 2), c7), cd),
+                cs, 0x88);
+            if (!kC && st.pabe) {
+                const __m256i plain = _mm256_cmpgt_epi16(_mm256_set1_epi16(0x80), AlphaOf8(cs));
+                mixed = _mm256_or_si256(_mm256_and_si256(plain, cs), _mm256_andnot_si256(plain, mixed));
+            }
+            return mixed;
+        }
         __m256i diff, c7, dv;
         const __m256i as = AlphaOf8(cs);
-        if (kBlend == 2) {
-            diff = _mm256_sub_epi16(cs, cd);
-            c7 = _mm256_slli_epi16(as, 7);
-            dv = cd;
-        } else {
+        {
             diff = _mm256_sub_epi16(Pick8(cs, cd, aS8, aD8), Pick8(cs, cd, bS8, bD8));
             c7 = _mm256_or_si256(_mm256_or_si256(_mm256_and_si256(_mm256_slli_epi16(as, 7), cSrc8),
                                                  _mm256_and_si256(_mm256_slli_epi16(AlphaOf8(cd), 7), cDst8)),

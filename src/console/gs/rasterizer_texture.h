@@ -373,30 +373,64 @@ struct VectorTexture {
     struct Row8 {
         __m256 vs, vt, vq, viq;
         bool iqOne;
+        // Every pixel's texel coordinates (times 256) lie in [0, 16384 * 256): see AtRow8.
+        bool plain;
     };
-    QZ_INLINE Row8 AtRow8(const Row& r) const {
-        return Row8{_mm256_broadcastss_ps(r.vs), _mm256_broadcastss_ps(r.vt), _mm256_broadcastss_ps(r.vq),
-                    _mm256_broadcastss_ps(r.viq), r.iqOne};
+    // The coordinates of a row of n pixels. Where q is the same along the row, each coordinate is a
+    // monotonic function of the pixel index (rounding keeps the order of a product by a constant and of a
+    // sum), so the row's first and last pixels bound all of them. When those lie in [0, 16384) texels, no
+    // pixel needs the clamp to the fixed-point range, and rounding to the nearest whole 1/256 (what adding
+    // and taking off 2^23 does to a coordinate that is not negative) is one conversion. kQRow: q is the same
+    // along every row of the primitive (or there is no q); otherwise no row is plain.
+    template <bool kQRow>
+    QZ_INLINE Row8 AtRow8(const Row& r, int n) const {
+        Row8 out{_mm256_broadcastss_ps(r.vs),
+                 _mm256_broadcastss_ps(r.vt),
+                 _mm256_broadcastss_ps(r.vq),
+                 _mm256_broadcastss_ps(r.viq),
+                 r.iqOne,
+                 false};
+        if (kTexture && kQRow) {
+            const float s = _mm_cvtss_f32(r.vs), t = _mm_cvtss_f32(r.vt), iq = _mm_cvtss_f32(r.viq);
+            // As Coords8 works out lane i, before the conversion.
+            auto at = [&](float c, float d, float size256, float i) {
+                float x = c + i * d;
+                if (kPersp) {
+                    if (!r.iqOne) x = x * iq;
+                    x = x * size256;
+                    if (kBilinear) x = x - 128.0f;
+                } else {
+                    if (kBilinear) x = x - 0.5f;
+                    x = x * 256.0f;
+                }
+                return x >= 0.0f && x < 16384.0f * 256.0f;
+            };
+            const float last = float(n - 1);
+            out.plain = at(s, ds, tw * 256.0f, 0.0f) && at(s, ds, tw * 256.0f, last) &&
+                        at(t, dt, th * 256.0f, 0.0f) && at(t, dt, th * 256.0f, last);
+        }
+        return out;
     }
-    static QZ_INLINE __m256i ToFix8x8(__m256 x) {
+    // ToFix8x4 and ToFix8x4Scaled plus 2^23: positive (2^22 to 3 * 2^22), the same low eight bits.
+    static QZ_INLINE __m256i ToFix8x8Biased(__m256 x) {
         x = _mm256_max_ps(x, _mm256_set1_ps(-16384.0f));
         x = _mm256_min_ps(x, _mm256_set1_ps(16384.0f));
-        const __m256 biased =
-            _mm256_add_ps(_mm256_mul_ps(x, _mm256_set1_ps(256.0f)), _mm256_set1_ps(8388608.0f));
-        return _mm256_sub_epi32(_mm256_cvttps_epi32(biased), _mm256_set1_epi32(8388608));
+        return _mm256_cvttps_epi32(
+            _mm256_add_ps(_mm256_mul_ps(x, _mm256_set1_ps(256.0f)), _mm256_set1_ps(8388608.0f)));
     }
-    static QZ_INLINE __m256i ToFix8x8Scaled(__m256 x) {
+    static QZ_INLINE __m256i ToFix8x8ScaledBiased(__m256 x) {
         x = _mm256_max_ps(x, _mm256_set1_ps(-16384.0f * 256.0f));
         x = _mm256_min_ps(x, _mm256_set1_ps(16384.0f * 256.0f));
-        return _mm256_sub_epi32(_mm256_cvttps_epi32(_mm256_add_ps(x, _mm256_set1_ps(8388608.0f))),
-                                _mm256_set1_epi32(8388608));
+        return _mm256_cvttps_epi32(_mm256_add_ps(x, _mm256_set1_ps(8388608.0f)));
     }
+    // Coords's texel coordinates plus 2^23 (see ToFix8x8Biased), or as they are in a plain row (see AtRow8).
+    template <bool kQRow>
     QZ_INLINE void Coords8(const Row8& r, __m256 fi, __m256i* uq, __m256i* vq8) const {
         __m256 u = _mm256_add_ps(r.vs, _mm256_mul_ps(fi, vds8));
         __m256 v = _mm256_add_ps(r.vt, _mm256_mul_ps(fi, vdt8));
         if (kPersp) {
             __m256 iq = r.viq;
-            if (!qConst) {
+            if (!kQRow && !qConst) {
                 const __m256 qi = _mm256_add_ps(r.vq, _mm256_mul_ps(fi, vdq8));
                 iq = _mm256_and_ps(_mm256_cmp_ps(qi, _mm256_setzero_ps(), _CMP_NEQ_UQ),
                                    _mm256_div_ps(_mm256_set1_ps(1.0f), qi));
@@ -405,20 +439,31 @@ struct VectorTexture {
                 u = _mm256_mul_ps(u, iq);
                 v = _mm256_mul_ps(v, iq);
             }
+            u = _mm256_mul_ps(u, vtw2568);
+            v = _mm256_mul_ps(v, vth2568);
             if (kBilinear) {
-                *uq = ToFix8x8Scaled(_mm256_sub_ps(_mm256_mul_ps(u, vtw2568), _mm256_set1_ps(128.0f)));
-                *vq8 = ToFix8x8Scaled(_mm256_sub_ps(_mm256_mul_ps(v, vth2568), _mm256_set1_ps(128.0f)));
+                u = _mm256_sub_ps(u, _mm256_set1_ps(128.0f));
+                v = _mm256_sub_ps(v, _mm256_set1_ps(128.0f));
+            }
+            if (kQRow && r.plain) {
+                *uq = _mm256_cvtps_epi32(u);
+                *vq8 = _mm256_cvtps_epi32(v);
             } else {
-                *uq = ToFix8x8Scaled(_mm256_mul_ps(u, vtw2568));
-                *vq8 = ToFix8x8Scaled(_mm256_mul_ps(v, vth2568));
+                *uq = ToFix8x8ScaledBiased(u);
+                *vq8 = ToFix8x8ScaledBiased(v);
             }
         } else {
             if (kBilinear) {
                 u = _mm256_sub_ps(u, _mm256_set1_ps(0.5f));
                 v = _mm256_sub_ps(v, _mm256_set1_ps(0.5f));
             }
-            *uq = ToFix8x8(u);
-            *vq8 = ToFix8x8(v);
+            if (kQRow && r.plain) {
+                *uq = _mm256_cvtps_epi32(_mm256_mul_ps(u, _mm256_set1_ps(256.0f)));
+                *vq8 = _mm256_cvtps_epi32(_mm256_mul_ps(v, _mm256_set1_ps(256.0f)));
+            } else {
+                *uq = ToFix8x8Biased(u);
+                *vq8 = ToFix8x8Biased(v);
+            }
         }
     }
     QZ_INLINE __m256i Wrap8(__m256i uv) const {
@@ -440,12 +485,15 @@ struct VectorTexture {
         *left = _mm256_set_m128i(l1, l0);
         *right = _mm256_set_m128i(r1, r0);
     }
-    // Weights per pixel spread over its four channel lanes: pixels 0-1 and 4-5 in *lo, 2-3 and 6-7 in *hi.
+    // The low bytes of the 32-bit lanes (weights of 0-255) spread over the four 16-bit channel lanes of
+    // their pixel: pixels 0-1 and 4-5 in *lo, 2-3 and 6-7 in *hi.
     static QZ_INLINE void Spread8(__m256i f32, __m256i* lo, __m256i* hi) {
-        const __m256i f16 = _mm256_packs_epi32(f32, f32);
-        const __m256i x = _mm256_unpacklo_epi16(f16, f16);
-        *lo = _mm256_unpacklo_epi32(x, x);
-        *hi = _mm256_unpackhi_epi32(x, x);
+        const __m256i toLo = _mm256_setr_epi8(0, -1, 0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1, 0, -1,
+                                              0, -1, 0, -1, 0, -1, 4, -1, 4, -1, 4, -1, 4, -1);
+        const __m256i toHi = _mm256_setr_epi8(8, -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1, 8,
+                                              -1, 8, -1, 8, -1, 8, -1, 12, -1, 12, -1, 12, -1, 12, -1);
+        *lo = _mm256_shuffle_epi8(f32, toLo);
+        *hi = _mm256_shuffle_epi8(f32, toHi);
     }
     // (a * (256 - f) + b * f) >> 8.
     static QZ_INLINE __m256i Lerp8(__m256i a, __m256i b, __m256i f) {
@@ -474,19 +522,21 @@ struct VectorTexture {
             c01 = Gather8<kC>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))));
         }
         __m256i fuLo, fuHi, fvLo, fvHi;
-        const __m256i m255 = _mm256_set1_epi32(255);
-        Spread8(_mm256_and_si256(uq, m255), &fuLo, &fuHi);
-        Spread8(_mm256_and_si256(vq8, m255), &fvLo, &fvHi);
+        Spread8(uq, &fuLo, &fuHi);
+        Spread8(vq8, &fvLo, &fvHi);
         *tlo = Lerp8(Lerp8(_mm256_unpacklo_epi8(c00, zero), _mm256_unpacklo_epi8(c10, zero), fuLo),
                      Lerp8(_mm256_unpacklo_epi8(c01, zero), _mm256_unpacklo_epi8(c11, zero), fuLo), fvLo);
         *thi = Lerp8(Lerp8(_mm256_unpackhi_epi8(c00, zero), _mm256_unpackhi_epi8(c10, zero), fuHi),
                      Lerp8(_mm256_unpackhi_epi8(c01, zero), _mm256_unpackhi_epi8(c11, zero), fuHi), fvHi);
     }
-    template <bool kC>
+    template <bool kC, bool kQRow>
     QZ_INLINE void Texels8(const Row8& r, __m256 fi, __m256i* tlo, __m256i* thi) const {
         __m256i uq, vq8;
-        Coords8(r, fi, &uq, &vq8);
-        const __m256i uv0 = _mm256_packs_epi32(_mm256_srai_epi32(uq, 8), _mm256_srai_epi32(vq8, 8));
+        Coords8<kQRow>(r, fi, &uq, &vq8);
+        // The integer parts plus 2^15 (none in a plain row), which fit 16 bits unsigned; a repeat's mask
+        // (below 2^15) drops the 2^15, a clamp needs it taken off.
+        __m256i uv0 = _mm256_packus_epi32(_mm256_srli_epi32(uq, 8), _mm256_srli_epi32(vq8, 8));
+        if (clampUV && !(kQRow && r.plain)) uv0 = _mm256_xor_si256(uv0, _mm256_set1_epi16(int16_t(0x8000)));
         if (!kBilinear) {
             const __m256i tv = Gather8<kC>(IndexOf8(Wrap8(uv0)));
             *tlo = _mm256_unpacklo_epi8(tv, _mm256_setzero_si256());

@@ -18,6 +18,7 @@ namespace console::gs::raster {
 // worth its own code).
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
 struct VectorSpan {
+    static constexpr bool kCommonLoop = kTexture && kBlend != 1;
     const DrawState& st;
     const Rasterizer::Planes& p;
     uint8_t* m;
@@ -84,9 +85,10 @@ struct VectorSpan {
         always = st.ztst == kZtstAlways;
         gequalOnly = zte && !always && gequal;
         // The common state gets a loop of its own with these settings fixed: depth tested GEQUAL and
-        // written, 32-bit texels addressed directly, texture alpha, no PABE.
-        commonState =
-            zte && gequalOnly && zwrite && (!kTexture || (tex.texDirect && !tex.t8)) && st.tcc && !st.pabe;
+        // written, 32-bit texels addressed directly, texture alpha, no PABE. Only textured spans without a
+        // general blend formula have it (the others are rare and keep one loop, which halves their code).
+        commonState = kCommonLoop && zte && gequalOnly && zwrite &&
+                      (!kTexture || (tex.texDirect && !tex.t8)) && st.tcc && !st.pabe;
         // MODULATE by 128 on every channel gives the texel back ((c * 128) >> 7 is c).
         const bool texelOut =
             decal || (!kGouraud && p.fr == 128 && p.fg == 128 && p.fb == 128 && p.fa == 128);
@@ -374,8 +376,8 @@ struct VectorSpan {
     // A row eight pixels a step, lane for lane the arithmetic of Groups, pixels 0-3 of a step in the low
     // 128-bit half and 4-7 in the high one. A last step of fewer than eight pixels loads and stores only
     // the row's own pixels (masked loads and stores: nothing past the row end is read or written).
-    // kC: the common state (see commonState).
-    template <bool kC>
+    // kC: the common state (see commonState). kQRow: q the same along every row (or no q).
+    template <bool kC, bool kQRow>
     QZ_INLINE void Groups8(const Row& r) const {
         const int n = r.n;
         uint32_t* const fp = r.fp;
@@ -394,12 +396,11 @@ struct VectorSpan {
         // steps.
         const __m128i d1 = r.colStep1;
         __m256i col = _mm256_set_m128i(_mm_add_epi32(r.colStart, _mm_slli_epi32(d1, 2)), r.colStart);
-        const __m256i dcol1 = _mm256_broadcastsi128_si256(d1), dcol2 = _mm256_slli_epi32(dcol1, 1),
-                      dcol3 = _mm256_add_epi32(dcol2, dcol1), dcol = _mm256_slli_epi32(dcol1, 3);
+        const __m256i dcol1 = _mm256_broadcastsi128_si256(d1), dcol = _mm256_slli_epi32(dcol1, 3);
         const __m128i flat4 = _mm_packs_epi32(_mm_srai_epi32(r.colStart, 16), _mm_srai_epi32(r.colStart, 16));
         const __m256i flatFrag = _mm256_broadcastsi128_si256(flat4);
         __m256 vfi = _mm256_setr_ps(0.0f, 1.0f, 2.0f, 3.0f, 4.0f, 5.0f, 6.0f, 7.0f);
-        const auto texRow = tex.AtRow8(tex.AtRow(r.s, r.t, r.q));
+        const auto texRow = tex.template AtRow8<kQRow>(tex.AtRow(r.s, r.t, r.q), n);
         const __m256i atestRef8 = _mm256_broadcastsi128_si256(atestRef),
                       atestFlip8 = _mm256_broadcastsi128_si256(atestFlip);
 
@@ -443,13 +444,14 @@ struct VectorSpan {
             const int keepBits = _mm256_movemask_ps(_mm256_castsi256_ps(keep));
             if (keepBits == 0xFF) return;
             __m256i tlo = zero, thi = zero;
-            if constexpr (kTexture) tex.template Texels8<kC>(texRow, fi, &tlo, &thi);
+            if constexpr (kTexture) tex.template Texels8<kC, kQRow>(texRow, fi, &tlo, &thi);
             __m256i flo = flatFrag, fhi = flatFrag;
             if (kGouraud) {
-                flo = _mm256_packs_epi32(_mm256_srai_epi32(c0, 16),
-                                         _mm256_srai_epi32(_mm256_add_epi32(c0, dcol1), 16));
-                fhi = _mm256_packs_epi32(_mm256_srai_epi32(_mm256_add_epi32(c0, dcol2), 16),
-                                         _mm256_srai_epi32(_mm256_add_epi32(c0, dcol3), 16));
+                // Pixels 1-3 of each half one step after another (modulo 2^32, the same sums).
+                const __m256i c1 = _mm256_add_epi32(c0, dcol1), c2 = _mm256_add_epi32(c1, dcol1),
+                              c3 = _mm256_add_epi32(c2, dcol1);
+                flo = _mm256_packs_epi32(_mm256_srai_epi32(c0, 16), _mm256_srai_epi32(c1, 16));
+                fhi = _mm256_packs_epi32(_mm256_srai_epi32(c2, 16), _mm256_srai_epi32(c3, 16));
             }
             if constexpr (!kTexture) {
                 tlo = flo;
@@ -645,19 +647,31 @@ struct VectorSpan {
         const int n = r.n;
         if (copyRows && CopyRow(r)) return n;
 #if defined(QZ_SPANS_8WIDE)
-        if (commonState) {
-            Groups8<true>(r);
-        } else {
-            Groups8<false>(r);
+        if constexpr (kCommonLoop) {
+            if (commonState) {
+                // Rows with q the same along them (the texel coordinates' steps then need no division)
+                // have their own loop in the common state.
+                if (!kPersp || tex.qConst) {
+                    Groups8<true, true>(r);
+                } else {
+                    Groups8<true, false>(r);
+                }
+                return n;
+            }
         }
+        Groups8<false, !kPersp>(r);
 #else
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
         const int groupEnd = r.tailInRow ? n : (n & ~3);
         int i = 0;
         if (groupEnd > i) {
-            if (commonState) {
-                Groups<true>(r, i, groupEnd);
+            if constexpr (kCommonLoop) {
+                if (commonState) {
+                    Groups<true>(r, i, groupEnd);
+                } else {
+                    Groups<false>(r, i, groupEnd);
+                }
             } else {
                 Groups<false>(r, i, groupEnd);
             }

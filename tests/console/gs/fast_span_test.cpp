@@ -457,6 +457,60 @@ TEST(GsFastSpan, ACoordinateSharedByAllVerticesKeepsInfinityApartFromFiniteValue
     }
 }
 
+// Texture coordinates near zero (just below it too), near the ends of the fixed-point range (+-16384
+// texels) and past them, on textures 2 to 1024 texels wide, repeated or clamped on either axis, point
+// sampled or bilinear, q constant or not: the spans work out texel addresses from coordinates offset to stay
+// positive, and must pick the texels the general path picks, under depth ALWAYS and under GEQUAL with depth
+// written (the common state, whose rows with one q along them have a loop of their own).
+std::vector<uint32_t> DrawEdgeCoordinates(bool general, uint32_t tw, uint32_t clamp, bool bilinear,
+                                          uint32_t ztst) {
+    const GeneralPath path(general);
+    Fixture f;
+    Rng rnd{tw * 16 + clamp * 2 + (bilinear ? 1 : 0)};
+    const uint32_t th = 2, tbw = std::max(1u, (1u << tw) / 64);
+    for (uint32_t i = 0; i < tbw * 64 * (1u << th); ++i)
+        f.gs->Memory().Write32(0x100 * 256 + i * 4, rnd(1u << 24) * 0x9E3779B1u);
+    AdPacket p;
+    p.Set(kRegTest_1, TestReg(true, ztst))
+        .Set(kRegTex0_1, Tex0(0x100, tbw, kPsmCt32, tw, th, true, kTfxModulate))
+        .Set(kRegTex1_1, bilinear ? 0x60 : 0)
+        .Set(kRegClamp_1, clamp);
+    const float texels[] = {0.0f,      -0.3f,     -1.7f, 0.49f, 16383.5f, 16384.5f,
+                            -16383.5f, -16390.0f, 1e6f,  -1e6f, 700.25f,  -700.75f};
+    const float size = float(1u << tw);
+    for (int i = 0; i < 24; ++i) {
+        p.Set(kRegPrim, Prim(kPrimTriangle, true, true));
+        const bool oneQ = rnd(2) != 0;
+        for (int v = 0; v < 3; ++v) {
+            const float q = oneQ ? 1.0f : 0.5f + float(rnd(64)) / 32.0f;
+            uint32_t qb;
+            std::memcpy(&qb, &q, 4);
+            const float u = texels[rnd(12)] + float(rnd(5)), w = texels[rnd(12)] + float(rnd(3));
+            p.Set(kRegSt, St(u / size * q, w / 4.0f * q))
+                .Set(kRegRgbaq,
+                     (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)) & 0xFFFFFFFFu) | (uint64_t(qb) << 32))
+                .Set(kRegXyz2, Xyz(int(rnd(80 * 16)) - 128, int(rnd(80 * 16)) - 128, 100 + rnd(200)));
+        }
+    }
+    f.Send(p);
+    return f.Snapshot();
+}
+
+TEST(GsFastSpan, TextureCoordinatesAtTheEndsOfTheirRangeMatchTheGeneralPath) {
+    for (const bool vex : {true, false}) {
+        const bool old = Rasterizer::AllowVexSpans(vex);
+        for (uint32_t tw = 1; tw <= 10; ++tw)
+            for (const uint32_t clamp : {0u, 1u, 4u, 5u})  // CLAMP: repeat or clamp on each axis
+                for (const bool bilinear : {false, true})
+                    for (const uint32_t ztst : {kZtstAlways, kZtstGequal})
+                        EXPECT_EQ(DrawEdgeCoordinates(false, tw, clamp, bilinear, ztst),
+                                  DrawEdgeCoordinates(true, tw, clamp, bilinear, ztst))
+                            << "width " << (1u << tw) << " clamp " << clamp << " bilinear " << bilinear
+                            << " ztst " << ztst << " vex " << vex;
+        Rasterizer::AllowVexSpans(old);
+    }
+}
+
 TEST(GsFastSpan, FourWideSpansMatchTheGeneralPath) {
     // The spans of processors without AVX2: on processors with it, the tests above ran the eight-wide ones
     // (whose rows end in the four-wide code, so both meet in every scene).
