@@ -657,31 +657,31 @@ void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uin
 }
 
 bool RasterBands::CopiedLast(const Shape& s) {
-    // One copy over all of them (a palette or a texture sent, say), in one piece or in rows as far apart,
-    // queued after every primitive drawing there (NeedsFor has let go of the layouts drawn).
-    const uint64_t span = uint64_t(s.rows - 1) * s.pitch + s.rowBytes;
-    for (uint64_t k = copiesPushed_; k-- > copiesPending_;) {
+    // Every byte of the rows lands from copies queued after every primitive drawing there (NeedsFor has
+    // let go of the layouts drawn): a palette or a texture sent, say.
+    const uint32_t span = (s.rows - 1) * s.pitch + s.rowBytes;
+    uint64_t after = 0;
+    for (int l = 0; l < layoutCount_; ++l)
+        if (l != copyLayout_ && layouts_[l].lastCommand >= after &&
+            ForBlocks(s.start, span, kBlocks,
+                      [&](uint32_t b0, uint32_t b1) { return layouts_[l].Any(b0, b1); }))
+            after = layouts_[l].lastCommand + 1;
+    uint8_t* covered = covered_;
+    std::memset(covered, 0, span);
+    for (uint64_t k = copiesPending_; k < copiesPushed_; ++k) {
         const Copy& c = copies_[k % kCopies];
-        const uint32_t a = c.dst & kMask;
-        if (a > s.start) continue;
-        const uint64_t d = s.start - a;
-        bool covers;
-        if (c.rows == 1 || c.pitch == c.rowBytes) {
-            covers = d + span <= uint64_t(c.rows) * c.rowBytes;
-        } else {
-            covers = c.pitch == s.pitch && d % c.pitch + s.rowBytes <= c.rowBytes &&
-                     d / c.pitch + s.rows <= c.rows;
+        if (c.command < after) continue;
+        for (uint32_t r = 0; r < c.rows; ++r) {
+            const uint32_t a = (c.dst + r * c.pitch) & kMask;
+            const uint64_t lo = std::max<uint64_t>(a, s.start),
+                           hi = std::min<uint64_t>(uint64_t(a) + c.rowBytes, uint64_t(s.start) + span);
+            if (lo < hi) std::memset(covered + (lo - s.start), 1, size_t(hi - lo));
         }
-        if (!covers) continue;
-        for (int l = 0; l < layoutCount_; ++l) {
-            if (l == copyLayout_ || layouts_[l].lastCommand < c.command) continue;
-            if (ForBlocks(s.start, uint32_t(span), kBlocks,
-                          [&](uint32_t b0, uint32_t b1) { return layouts_[l].Any(b0, b1); }))
-                return false;
-        }
-        return true;
     }
-    return false;
+    for (uint32_t r = 0; r < s.rows; ++r)
+        for (uint32_t i = r * s.pitch; i < r * s.pitch + s.rowBytes; ++i)
+            if (!covered[i]) return false;
+    return true;
 }
 
 void RasterBands::ReadPiece(const Shape& s, uint8_t* out) {
