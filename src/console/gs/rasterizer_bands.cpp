@@ -656,29 +656,38 @@ void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uin
     if (queued_ - handedOut_ >= kBatch) Publish(false);
 }
 
-bool RasterBands::CopiedLast(uint32_t start, uint32_t bytes) {
-    // One copy in one piece over them (a palette sent, say), queued after every primitive drawing there
-    // (NeedsFor has let go of the layouts drawn).
-    for (uint64_t k = copiesPushed_; k-- > copiesPending_;) {
+bool RasterBands::CopiedLast(const Shape& s) {
+    // Every byte of the rows lands from copies queued after every primitive drawing there (NeedsFor has
+    // let go of the layouts drawn): a palette or a texture sent, say.
+    const uint32_t span = (s.rows - 1) * s.pitch + s.rowBytes;
+    uint64_t after = 0;
+    for (int l = 0; l < layoutCount_; ++l)
+        if (l != copyLayout_ && layouts_[l].lastCommand >= after &&
+            ForBlocks(s.start, span, kBlocks,
+                      [&](uint32_t b0, uint32_t b1) { return layouts_[l].Any(b0, b1); }))
+            after = layouts_[l].lastCommand + 1;
+    uint8_t* covered = covered_;
+    std::memset(covered, 0, span);
+    for (uint64_t k = copiesPending_; k < copiesPushed_; ++k) {
         const Copy& c = copies_[k % kCopies];
-        const uint32_t a = c.dst & kMask;
-        if ((c.rows > 1 && c.pitch != c.rowBytes) || uint64_t(a) > start ||
-            uint64_t(a) + uint64_t(c.rows) * c.rowBytes < uint64_t(start) + bytes)
-            continue;
-        for (int l = 0; l < layoutCount_; ++l) {
-            if (l == copyLayout_ || layouts_[l].lastCommand < c.command) continue;
-            if (ForBlocks(start, bytes, kBlocks,
-                          [&](uint32_t b0, uint32_t b1) { return layouts_[l].Any(b0, b1); }))
-                return false;
+        if (c.command < after) continue;
+        for (uint32_t r = 0; r < c.rows; ++r) {
+            const uint32_t a = (c.dst + r * c.pitch) & kMask;
+            const uint64_t lo = std::max<uint64_t>(a, s.start),
+                           hi = std::min<uint64_t>(uint64_t(a) + c.rowBytes, uint64_t(s.start) + span);
+            if (lo < hi) std::memset(covered + (lo - s.start), 1, size_t(hi - lo));
         }
-        return true;
     }
-    return false;
+    for (uint32_t r = 0; r < s.rows; ++r)
+        for (uint32_t i = r * s.pitch; i < r * s.pitch + s.rowBytes; ++i)
+            if (!covered[i]) return false;
+    return true;
 }
 
-void RasterBands::ReadPiece(uint32_t start, uint32_t bytes, uint8_t* out) {
+void RasterBands::ReadPiece(const Shape& s, uint8_t* out) {
+    const uint32_t span = (s.rows - 1) * s.pitch + s.rowBytes;
     uint8_t* covered = covered_;
-    std::memset(covered, 0, bytes);
+    std::memset(covered, 0, span);
     // Copies still queued, oldest first (a later one over the same bytes wins).
     for (uint64_t k = copiesPending_; k < copiesPushed_; ++k) {
         const Copy& c = copies_[k % kCopies];
@@ -686,33 +695,48 @@ void RasterBands::ReadPiece(uint32_t start, uint32_t bytes, uint8_t* out) {
         const uint8_t* from = copyData_ + c.data % kCopyBytes;
         for (uint32_t r = 0; r < c.rows; ++r) {
             const uint32_t a = (c.dst + r * c.pitch) & kMask;
-            const uint64_t lo = std::max<uint64_t>(a, start),
-                           hi = std::min<uint64_t>(uint64_t(a) + c.rowBytes, uint64_t(start) + bytes);
+            const uint64_t lo = std::max<uint64_t>(a, s.start),
+                           hi = std::min<uint64_t>(uint64_t(a) + c.rowBytes, uint64_t(s.start) + span);
             if (lo >= hi) continue;
-            std::memcpy(out + (lo - start), from + r * size_t(c.rowBytes) + (lo - a), size_t(hi - lo));
-            std::memset(covered + (lo - start), 1, size_t(hi - lo));
+            std::memcpy(out + (lo - s.start), from + r * size_t(c.rowBytes) + (lo - a), size_t(hi - lo));
+            std::memset(covered + (lo - s.start), 1, size_t(hi - lo));
         }
     }
-    const uint8_t* m = mem_.Data();
-    for (uint32_t i = 0; i < bytes;) {
-        if (covered[i]) {
-            ++i;
-            continue;
+    // The rest of the rows from memory (what lies between them is not read).
+    const uint8_t* m = mem_.Data() + s.start;
+    for (uint32_t r = 0; r < s.rows; ++r) {
+        const uint32_t end = r * s.pitch + s.rowBytes;
+        for (uint32_t i = r * s.pitch; i < end;) {
+            if (covered[i]) {
+                ++i;
+                continue;
+            }
+            uint32_t j = i;
+            while (j < end && !covered[j]) ++j;
+            std::memcpy(out + i, m + i, j - i);
+            i = j;
         }
-        uint32_t j = i;
-        while (j < bytes && !covered[j]) ++j;
-        std::memcpy(out + i, m + start + i, j - i);
-        i = j;
     }
 }
 
-const uint8_t* RasterBands::Bytes(uint32_t start, uint32_t bytes, uint8_t* out, Wait why) {
+const uint8_t* RasterBands::Bytes(uint32_t start, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+                                  uint8_t* out, Wait why) {
     start &= kMask;
-    bytes = std::min<uint32_t>(bytes, LocalMemory::kSize);
+    if (rows == 0 || rowBytes == 0) return out;
+    uint64_t span = uint64_t(rows - 1) * pitch + rowBytes;
+    if (rows > 1 && (pitch < rowBytes || start + span > LocalMemory::kSize)) {
+        // Overlapping rows, or past the end: read in one piece.
+        rowBytes = uint32_t(std::min<uint64_t>(span, LocalMemory::kSize));
+        rows = 1;
+        pitch = 0;
+        span = rowBytes;
+    }
+    const uint32_t bytes = uint32_t(std::min<uint64_t>(span, LocalMemory::kSize));
+    const Shape shape{start, rowBytes, pitch, rows};
     uint64_t need[kSlots];
     // Waits for primitives drawing over the bytes; reads larger than the ring wait for everything.
-    if (claimed_ && bytes &&
-        (bytes > kCopyBytes / 2 || (NeedsFor(start, bytes, false, true, need) && !CopiedLast(start, bytes))))
+    if (claimed_ &&
+        (bytes > kCopyBytes / 2 || (NeedsFor(start, bytes, false, true, need) && !CopiedLast(shape))))
         Join(why);
     const uint32_t first = std::min<uint32_t>(bytes, LocalMemory::kSize - start);
     const bool copies =
@@ -725,13 +749,17 @@ const uint8_t* RasterBands::Bytes(uint32_t start, uint32_t bytes, uint8_t* out, 
         std::memcpy(out + first, mem_.Data(), bytes - first);
         return out;
     }
-    ReadPiece(start, first, out);
-    if (bytes > first) ReadPiece(0, bytes - first, out + first);
+    if (rows > 1 || first == bytes) {
+        ReadPiece(shape, out);
+        return out;
+    }
+    ReadPiece(Shape{start, first, 0, 1}, out);
+    ReadPiece(Shape{0, bytes - first, 0, 1}, out + first);
     return out;
 }
 
 void RasterBands::Read(uint32_t start, uint32_t bytes, uint8_t* out, Wait why) {
-    const uint8_t* from = Bytes(start, bytes, out, why);
+    const uint8_t* from = Bytes(start, bytes, bytes, 1, out, why);
     if (from != out) std::memcpy(out, from, std::min<uint32_t>(bytes, LocalMemory::kSize));
 }
 

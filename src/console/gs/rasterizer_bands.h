@@ -102,10 +102,13 @@ public:
     void Write(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
     // Local memory bytes [start, start + bytes) (wrapping) as they will be once the queue is drawn: taken
     // from image data still queued where it lands there, after waiting (`why`) only for queued primitives
-    // drawing over them. Copied into `out`, which Bytes returns, or (Bytes only) read in place when
-    // nothing queued lands there and they do not wrap.
+    // drawing over them. Copied into `out`.
     void Read(uint32_t start, uint32_t bytes, uint8_t* out, Wait why);
-    const uint8_t* Bytes(uint32_t start, uint32_t bytes, uint8_t* out, Wait why);
+    // The same for `rows` rows of `rowBytes` bytes, each `pitch` bytes after the one before (what lies
+    // between them is neither read nor waited for when it can be told apart): returns where row r starts
+    // at r * pitch, `out` (laid out so) or local memory itself when nothing queued lands there.
+    const uint8_t* Bytes(uint32_t start, uint32_t rowBytes, uint32_t pitch, uint32_t rows, uint8_t* out,
+                         Wait why);
     // Pixels the workers have processed (complete after Join).
     uint64_t PixelsProcessed() const;
     int Threads() const { return threads_; }
@@ -298,8 +301,11 @@ private:
     bool CopiesOver(const Range& r, uint64_t* need);
     // Whether image data still queued lands on every byte of [start, start + bytes) after all the queued
     // primitives drawing there.
-    bool CopiedLast(uint32_t start, uint32_t bytes);
-    void ReadPiece(uint32_t start, uint32_t bytes, uint8_t* out);
+    struct Shape {
+        uint32_t start, rowBytes, pitch, rows;  // rows as Bytes takes them, not past the end of memory
+    };
+    bool CopiedLast(const Shape& s);
+    void ReadPiece(const Shape& s, uint8_t* out);
     // The texture last read is checked afresh next time (what the queue touches changed).
     void ForgetTexture();
     // Forgets a layout's blocks once everything written through it is drawn.

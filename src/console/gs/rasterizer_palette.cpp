@@ -120,9 +120,9 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
             scratch_.reset(static_cast<uint8_t*>(std::malloc(size_t(count))));
             scratchBytes_ = scratch_ ? size_t(count) : 0;
         }
-        texels = scratch_
-                     ? bands->Bytes(st.tBase, uint32_t(count), scratch_.get(), RasterBands::Wait::kTexture)
-                     : nullptr;
+        texels = scratch_ ? bands->Bytes(st.tBase, uint32_t(w), uint32_t(stride), uint32_t(h), scratch_.get(),
+                                         RasterBands::Wait::kTexture)
+                          : nullptr;
     };
     // Several expansions may have the same texture and palette: texels uploaded into the same place in
     // turn (the riders' pictures, say). The current one if it is known, else a suspect one whose texels

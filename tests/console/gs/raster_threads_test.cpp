@@ -256,15 +256,16 @@ TEST(GsThreads, DrawingOverACopysSourceWaitsForTheCopyAlone) {
 // Texture uploads in the middle of a frame's drawing, over bytes queued primitives still read or draw:
 // a 32-bit texture and an 8-bit one with its palette (the palette's bytes share a block with the texture's
 // last row) sent again while triangles reading them wait; a picture drawn, part of it overwritten by an
-// upload while its drawing waits, a palette sent over another part and loaded, then the picture read; the
-// 8-bit texels sent again unchanged. The caller waits for none of it; a read back to the host at the end
-// sees everything drawn.
+// upload while its drawing waits, a palette and a small 8-bit texture sent over other parts and used, then
+// the picture read; the 8-bit texels sent again unchanged. The caller waits for none of it; a read back to
+// the host at the end sees everything drawn.
 struct Uploaded {
     std::vector<uint8_t> memory, readBack;
     RasterBands::Stats stats;
 };
 Uploaded UploadRounds(int threads, uint32_t seed, bool held = false) {
-    constexpr uint32_t kTex32 = 300 * 32, kTex8 = 304 * 32, kPal = kTex8 + 16, kPal2 = kPicturePage * 32 + 8;
+    constexpr uint32_t kTex32 = 300 * 32, kTex8 = 304 * 32, kPal = kTex8 + 16, kPal2 = kPicturePage * 32 + 8,
+                       kSmall8 = kPicturePage * 32 + 32;
     Fixture f(threads);
     if (held && f.gs->Bands()) f.gs->Bands()->SetHeld(true);
     Rng rnd{seed};
@@ -334,8 +335,12 @@ Uploaded UploadRounds(int threads, uint32_t seed, bool held = false) {
         f.StartUpload(kPicturePage * 32, 1, kPsmCt32, 64, 16, 0, 16);
         f.Send(ImagePacket(texels32.data(), 64 * 16 * 4));
         f.Upload(kPal2, 0, kPsmCt32, 16, 16, pal2.data(), pal2.size() * 4);
+        // And a 32 x 32 8-bit texture over rows 32-39 of the picture, its rows 64 bytes apart.
+        f.Upload(kSmall8, 1, kPsmT8, 32, 32, texels8.data(), 32 * 32);
         screen();
         triangles(200, int(kW), int(kH), tex8(kPal2));
+        triangles(100, int(kW), int(kH),
+                  Tex0(kSmall8, 1, kPsmT8, 5, 5, true, kTfxModulate, kPal, kPsmCt32, 0, 0, 1));
         triangles(200, int(kW), int(kH), Tex0(kPicturePage * 32, 1, kPsmCt32, 6, 6, true, kTfxModulate));
         send();
     }
