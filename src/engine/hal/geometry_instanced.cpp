@@ -37,7 +37,8 @@ void PatchSubpacket(uint8_t* data, const _FS_SUBPACKETINFO& info) {
     uint8_t* geo = data + info.offsetToSubPacketGeometry - 4;
     const uint32_t g = U32(geo);
     if (g & 0x8000) Put32(geo, (g & 0xFFFF0000u) | ((g & 0x7FFF) + kInstanceArea));
-    Put32(data + info.offsetToExecuteVifCommand, 0);
+    // Written only the first time: the same data may still be on its way to VIF1 from the last frame.
+    if (U32(data + info.offsetToExecuteVifCommand) != 0) Put32(data + info.offsetToExecuteVifCommand, 0);
 }
 
 bool Tag(uint8_t** last, uint32_t id, const void* addr, uint32_t qwc) {
