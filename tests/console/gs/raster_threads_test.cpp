@@ -101,6 +101,15 @@ TEST(GsThreads, EveryThreadCountDrawsTheSameScreen) {
     }
 }
 
+// The screen with a depth buffer tested greater-or-equal and textures repeated.
+void DepthTestedScreen(AdPacket& p) {
+    p.Set(kRegFrame_1, Frame(kFramePage, kW / 64, kPsmCt32))
+        .Set(kRegZbuf_1, Zbuf(kDepthPage, kPsmZ24, false))
+        .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1))
+        .Set(kRegTest_1, TestReg(true, kZtstGequal))
+        .Set(kRegClamp_1, 0);
+}
+
 // Rounds of a frame's drawing where the threads must keep to the order of primitives that depend on each
 // other without the caller draining the queue: a small picture drawn, read as a texture by the screen's
 // triangles, drawn over again while those still wait, and read again; then the whole screen copied (a
@@ -114,13 +123,7 @@ std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* 
     if (held && f.gs->Bands()) f.gs->Bands()->SetHeld(true);
     Rng rnd{seed};
     AdPacket p;
-    auto screen = [&]() {
-        p.Set(kRegFrame_1, Frame(kFramePage, kW / 64, kPsmCt32))
-            .Set(kRegZbuf_1, Zbuf(kDepthPage, kPsmZ24, false))
-            .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1))
-            .Set(kRegTest_1, TestReg(true, kZtstGequal))
-            .Set(kRegClamp_1, 0);
-    };
+    auto screen = [&]() { DepthTestedScreen(p); };
     auto triangles = [&](int count, int w, int h, bool textured) {
         p.Set(kRegTex0_1, Tex0(kPicturePage * 32, 1, kPsmCt32, 6, 6, true, kTfxModulate))
             .Set(kRegTex1_1, rnd(2) ? 0x60 : 0);
@@ -285,13 +288,7 @@ Uploaded UploadRounds(int threads, uint32_t seed, bool held = false) {
     fill();
     upload();
     AdPacket p;
-    auto screen = [&]() {
-        p.Set(kRegFrame_1, Frame(kFramePage, kW / 64, kPsmCt32))
-            .Set(kRegZbuf_1, Zbuf(kDepthPage, kPsmZ24, false))
-            .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1))
-            .Set(kRegTest_1, TestReg(true, kZtstGequal))
-            .Set(kRegClamp_1, 0);
-    };
+    auto screen = [&]() { DepthTestedScreen(p); };
     auto triangles = [&](int count, int w, int h, uint64_t tex0) {
         p.Set(kRegTex0_1, tex0).Set(kRegTex1_1, rnd(2) ? 0x60 : 0);
         for (int i = 0; i < count; ++i) {
