@@ -101,6 +101,21 @@ TEST(GsThreads, EveryThreadCountDrawsTheSameScreen) {
     }
 }
 
+// `count` Gouraud triangles, some blended, most small and one in six large, centred anywhere in the
+// w x h pixels, at random depths and texel coordinates.
+void RandomTriangles(AdPacket& p, Rng& rnd, int count, int w, int h, bool textured) {
+    for (int i = 0; i < count; ++i) {
+        p.Set(kRegPrim, Prim(kPrimTriangle, true, textured, false, rnd(2) != 0, true));
+        const uint32_t size = rnd(6) == 0 ? 2400 : 300;
+        const int cx = int(rnd(uint32_t(w) * 16)), cy = int(rnd(uint32_t(h) * 16));
+        for (int v = 0; v < 3; ++v)
+            p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                .Set(kRegXyz2, Xyz(cx + int(rnd(size)) - int(size / 2), cy + int(rnd(size)) - int(size / 2),
+                                   rnd(1u << 24)));
+    }
+}
+
 // The screen with a depth buffer tested greater-or-equal and textures repeated.
 void DepthTestedScreen(AdPacket& p) {
     p.Set(kRegFrame_1, Frame(kFramePage, kW / 64, kPsmCt32))
@@ -127,16 +142,7 @@ std::vector<uint8_t> DrawRounds(int threads, uint32_t seed, RasterBands::Stats* 
     auto triangles = [&](int count, int w, int h, bool textured) {
         p.Set(kRegTex0_1, Tex0(kPicturePage * 32, 1, kPsmCt32, 6, 6, true, kTfxModulate))
             .Set(kRegTex1_1, rnd(2) ? 0x60 : 0);
-        for (int i = 0; i < count; ++i) {
-            p.Set(kRegPrim, Prim(kPrimTriangle, true, textured, false, rnd(2) != 0, true));
-            const uint32_t size = rnd(6) == 0 ? 2400 : 300;
-            const int cx = int(rnd(uint32_t(w) * 16)), cy = int(rnd(uint32_t(h) * 16));
-            for (int v = 0; v < 3; ++v)
-                p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
-                    .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
-                    .Set(kRegXyz2, Xyz(cx + int(rnd(size)) - int(size / 2),
-                                       cy + int(rnd(size)) - int(size / 2), rnd(1u << 24)));
-        }
+        RandomTriangles(p, rnd, count, w, h, textured);
     };
     auto picture = [&]() {
         p.Set(kRegFrame_1, Frame(kPicturePage, 1, kPsmCt32))
@@ -291,16 +297,7 @@ Uploaded UploadRounds(int threads, uint32_t seed, bool held = false) {
     auto screen = [&]() { DepthTestedScreen(p); };
     auto triangles = [&](int count, int w, int h, uint64_t tex0) {
         p.Set(kRegTex0_1, tex0).Set(kRegTex1_1, rnd(2) ? 0x60 : 0);
-        for (int i = 0; i < count; ++i) {
-            p.Set(kRegPrim, Prim(kPrimTriangle, true, true, false, rnd(2) != 0, true));
-            const uint32_t size = rnd(6) == 0 ? 2400 : 300;
-            const int cx = int(rnd(uint32_t(w) * 16)), cy = int(rnd(uint32_t(h) * 16));
-            for (int v = 0; v < 3; ++v)
-                p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
-                    .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
-                    .Set(kRegXyz2, Xyz(cx + int(rnd(size)) - int(size / 2),
-                                       cy + int(rnd(size)) - int(size / 2), rnd(1u << 24)));
-        }
+        RandomTriangles(p, rnd, count, w, h, true);
     };
     const uint64_t tex32 = Tex0(kTex32, 1, kPsmCt32, 6, 6, true, kTfxModulate);
     auto tex8 = [&](uint32_t palette) {
