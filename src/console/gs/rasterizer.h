@@ -136,6 +136,10 @@ public:
     // Sends every triangle through the general row walk when set (not the short path of small ones): tests
     // compare the two. Returns the previous setting.
     static bool ForceGeneralSetup(bool force);
+    // Whether triangles may be set up with AVX2 (when the processor has it): four planes and eight pixel
+    // centres a step. Both give the same bits; tests switch it off to check the other set-up too. Returns the
+    // previous setting.
+    static bool AllowVexSetup(bool allow);
 
     struct Plane {
         double c, dx, dy;  // value at window pixel position (px, py) = c + dx * px + dy * py

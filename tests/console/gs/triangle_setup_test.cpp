@@ -1,5 +1,6 @@
 // Triangle set-up against its general path: the short path of small triangles and the split row walk
-// must give the rows of the four-bound walk, alone, in bands, and on the raster threads.
+// must give the rows of the four-bound walk, alone, in bands, and on the raster threads; and the AVX2
+// set-up (four planes at once, short triangles eight centres a step) the bits of both.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -15,13 +16,13 @@ constexpr uint32_t kDepthBase = 140 * LocalMemory::kPageBytes, kTexBase = 300 * 
 constexpr size_t kCompared = 150 * LocalMemory::kPageBytes;  // frame and depth buffer
 
 // The attribute sets a triangle is drawn with: flat or Gouraud, untextured or textured by ST (perspective)
-// or UV, fogged or not, depth tested or not, blended or not.
+// or UV, fogged or not, depth tested or not, blended or not, 24- or 32-bit depth (k from 0 to 191).
 DrawState StateFor(uint32_t k) {
     DrawState st;
     st.fbw = kFbw;
     st.fpsm = kPsmCt32;
     st.zBase = kDepthBase;
-    st.zpsm = kPsmZ24;
+    st.zpsm = k < 96 ? kPsmZ24 : kPsmZ32;
     st.zte = (k & 1) != 0;
     st.ztst = kZtstGequal;
     st.scx1 = int32_t(kW) - 1;
@@ -60,8 +61,8 @@ std::vector<Tri> RandomTriangles(uint32_t seed, int count) {
     Rng rnd{seed};
     std::vector<Tri> out(size_t(count), Tri{});
     for (Tri& t : out) {
-        t.state = rnd(96);
-        const int kind = int(rnd(9));
+        t.state = rnd(192);
+        const int kind = int(rnd(11));
         const int cx = int(rnd((kW + 40) * 16)) - 320, cy = int(rnd((kH + 40) * 16)) - 320;
         for (int i = 0; i < 3; ++i) {
             GsVertex& v = t.v[i];
@@ -100,6 +101,14 @@ std::vector<Tri> RandomTriangles(uint32_t seed, int count) {
                         v.y = int(t.v[0].y + f * (t.v[1].y - t.v[0].y));
                     }
                     break;
+                case 9:  // wide and short: up to 70 pixels wide, under 17 high (the AVX2 short path's limits)
+                    v.x = cx + int(rnd(i == 0 ? 1120 : 16)) + (i == 1 ? 1000 : 0);
+                    v.y = cy + int(rnd(272));
+                    break;
+                case 10:  // as wide, a vertex (or two) on one row of centres: horizontal edges
+                    v.x = cx + int(rnd(1100));
+                    v.y = (cy & ~15) + 8 + (i == 2 ? 16 * int(rnd(17)) - 128 : 0);
+                    break;
                 default:  // slivers: the third vertex a few sixteenths off the middle of the first two
                     if (i < 2) {
                         const int reach = kind == 7 ? 256 : 6000;
@@ -111,7 +120,7 @@ std::vector<Tri> RandomTriangles(uint32_t seed, int count) {
                     }
                     break;
             }
-            v.z = rnd(1u << 24);
+            v.z = t.state < 96 ? rnd(1u << 24) : rnd(1u << 24) << 8 | rnd(256);
             v.r = uint8_t(rnd(256));
             v.g = uint8_t(rnd(256));
             v.b = uint8_t(rnd(256));
@@ -122,6 +131,28 @@ std::vector<Tri> RandomTriangles(uint32_t seed, int count) {
             v.t = float(rnd(1000)) / 1000.0f * v.q;
             v.u = rnd(64 * 16);
             v.v = rnd(64 * 16);
+        }
+        // Attributes the same at every vertex, as most of a race's colours are (the set-up skips their
+        // divisions): the colour, the colour but alpha, depth, or depth and texture coordinates.
+        const uint32_t shared = rnd(6);
+        for (int i = 1; i < 3; ++i) {
+            GsVertex& v = t.v[i];
+            const GsVertex& v0 = t.v[0];
+            if (shared == 1 || shared == 2) {
+                v.r = v0.r;
+                v.g = v0.g;
+                v.b = v0.b;
+                v.a = shared == 1 ? v0.a : v.a;
+            }
+            if (shared >= 3) v.z = v0.z;
+            if (shared == 4) {
+                v.s = v0.s;
+                v.t = v0.t;
+                v.q = v0.q;
+                v.u = v0.u;
+                v.v = v0.v;
+                v.fog = v0.fog;
+            }
         }
     }
     return out;
@@ -134,11 +165,16 @@ std::unique_ptr<LocalMemory> MemoryWithTexture() {
     return mem;
 }
 
-// The general set-up (every triangle through the four-bound row walk) is what the others are measured by.
+// The general set-up (every triangle through the four-bound row walk, planes one at a time) is what the
+// others are measured by; `vex` allows the AVX2 set-up where the processor has it.
 struct GeneralSetup {
-    explicit GeneralSetup(bool on) : old(Rasterizer::ForceGeneralSetup(on)) {}
-    ~GeneralSetup() { Rasterizer::ForceGeneralSetup(old); }
-    bool old;
+    GeneralSetup(bool on, bool vex)
+        : old(Rasterizer::ForceGeneralSetup(on)), oldVex(Rasterizer::AllowVexSetup(vex)) {}
+    ~GeneralSetup() {
+        Rasterizer::ForceGeneralSetup(old);
+        Rasterizer::AllowVexSetup(oldVex);
+    }
+    bool old, oldVex;
 };
 
 struct Drawn {
@@ -146,8 +182,8 @@ struct Drawn {
     uint64_t pixels = 0;
 };
 
-Drawn DrawOne(const std::vector<Tri>& tris, bool general) {
-    const GeneralSetup g(general);
+Drawn DrawOne(const std::vector<Tri>& tris, bool general, bool vex = true) {
+    const GeneralSetup g(general, vex);
     auto mem = MemoryWithTexture();
     Rasterizer r(*mem);
     for (const Tri& t : tris) {
@@ -160,10 +196,13 @@ Drawn DrawOne(const std::vector<Tri>& tris, bool general) {
 TEST(GsTriangleSetup, RandomTrianglesDrawTheBitsOfTheGeneralSetup) {
     for (uint32_t seed : {1u, 2u}) {
         const std::vector<Tri> tris = RandomTriangles(seed, 2000);
-        const Drawn general = DrawOne(tris, true), fast = DrawOne(tris, false);
+        const Drawn general = DrawOne(tris, true);
         EXPECT_GT(general.pixels, 500000u) << "seed " << seed;
-        EXPECT_EQ(fast.pixels, general.pixels) << "seed " << seed;
-        EXPECT_TRUE(fast.bytes == general.bytes) << "seed " << seed;
+        for (bool vex : {true, false}) {
+            const Drawn fast = DrawOne(tris, false, vex);
+            EXPECT_EQ(fast.pixels, general.pixels) << "seed " << seed << ", vex " << vex;
+            EXPECT_TRUE(fast.bytes == general.bytes) << "seed " << seed << ", vex " << vex;
+        }
     }
 }
 
@@ -173,33 +212,40 @@ TEST(GsTriangleSetup, EachTriangleCoversTheRowsOfTheGeneralSetup) {
     int covering = 0;
     for (size_t i = 0; i < tris.size(); ++i) {
         const std::vector<Tri> one{tris[i]};
-        const Drawn general = DrawOne(one, true), fast = DrawOne(one, false);
+        const Drawn general = DrawOne(one, true);
         covering += general.pixels > 0 ? 1 : 0;
-        ASSERT_EQ(fast.pixels, general.pixels) << "triangle " << i;
-        ASSERT_TRUE(fast.bytes == general.bytes) << "triangle " << i;
+        for (bool vex : {true, false}) {
+            const Drawn fast = DrawOne(one, false, vex);
+            ASSERT_EQ(fast.pixels, general.pixels) << "triangle " << i << ", vex " << vex;
+            ASSERT_TRUE(fast.bytes == general.bytes) << "triangle " << i << ", vex " << vex;
+        }
     }
     EXPECT_GT(covering, 300);
 }
 
 // Rasterisers given one band of several each draw every triangle, starting both row walks and the short
-// path at their own first row: together, slot after slot in either order, they draw one rasteriser's bits
-// (each pixel's triangles still come in order).
+// paths at their own first row: together, slot after slot in either order, they draw the bits of one
+// rasteriser with the general set-up (each pixel's triangles still come in order).
 TEST(GsTriangleSetup, BandsDrawingEveryKindOfTriangleDrawWhatOneRasteriserDraws) {
     const std::vector<Tri> tris = RandomTriangles(17, 1000);
-    const Drawn one = DrawOne(tris, false);
-    for (int count : {3, 32}) {
-        for (bool reverse : {false, true}) {
-            auto mem = MemoryWithTexture();
-            uint64_t pixels = 0;
-            for (int k = 0; k < count; ++k) {
-                Rasterizer r(*mem);
-                r.SetBand(reverse ? count - 1 - k : k, count);
-                for (const Tri& t : tris) r.DrawTriangle(StateFor(t.state), t.v[0], t.v[1], t.v[2], t.v[2]);
-                pixels += r.PixelsProcessed();
+    const Drawn one = DrawOne(tris, true);
+    for (bool vex : {true, false}) {
+        const GeneralSetup g(false, vex);
+        for (int count : {3, 32}) {
+            for (bool reverse : {false, true}) {
+                auto mem = MemoryWithTexture();
+                uint64_t pixels = 0;
+                for (int k = 0; k < count; ++k) {
+                    Rasterizer r(*mem);
+                    r.SetBand(reverse ? count - 1 - k : k, count);
+                    for (const Tri& t : tris)
+                        r.DrawTriangle(StateFor(t.state), t.v[0], t.v[1], t.v[2], t.v[2]);
+                    pixels += r.PixelsProcessed();
+                }
+                EXPECT_EQ(pixels, one.pixels) << count << " bands, vex " << vex;
+                EXPECT_TRUE(std::vector<uint8_t>(mem->Data(), mem->Data() + kCompared) == one.bytes)
+                    << count << " bands, reverse " << reverse << ", vex " << vex;
             }
-            EXPECT_EQ(pixels, one.pixels) << count << " bands";
-            EXPECT_TRUE(std::vector<uint8_t>(mem->Data(), mem->Data() + kCompared) == one.bytes)
-                << count << " bands, reverse " << reverse;
         }
     }
 }
