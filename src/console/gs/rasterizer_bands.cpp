@@ -959,6 +959,8 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t
             }
         });
     }
+    // Its writes met what the queue holds: the next primitive's likely do too, and are worked out afresh.
+    const bool writesMet = c->needs || writesRead;
     int newLayouts = 0;
     for (int i = 0; i < nUses; ++i)
         if (c->layout[i] < 0 &&
@@ -1041,7 +1043,7 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t
     c->reads = tex.bytes != 0 && c->region < 0;
     claimed_ = true;
     // Kept for the next primitive (a sprite's texels depend on its corners: not kept).
-    if (version != 0 && kind != PrimKind::kSprite && quickClaims_) {
+    if (version != 0 && kind != PrimKind::kSprite && quickClaims_ && !writesMet) {
         QuickClaim& q = quick_;
         q.version = version;
         q.gen = claimGen_;
@@ -1167,7 +1169,9 @@ bool RasterBands::ClaimQuickly(const DrawState& st, int64_t xa, int64_t xb, int6
         c->region = lastRegion_;
         c->reads = c->region < 0;
         if (lastTexNeeds_) {
-            if (Drawn(lastTexNeed_)) {
+            bool drawn = true;  // as far as the caller last looked (DepFor looks again)
+            for (int i = 0; i < kSlots; ++i) drawn &= lastTexNeed_[i] <= drawnTo_[i];
+            if (drawn) {
                 lastTexNeeds_ = false;  // drawn for good
             } else {
                 std::memcpy(c->need, lastTexNeed_, sizeof(c->need));
