@@ -173,6 +173,7 @@ int RasterBands::RegionFor(const Range& tex) {
 void RasterBands::LinkRegion(int k) {
     Region& g = regions_[k];
     g.live = true;
+    ++claimGen_;
     for (int j = 0; j < 2; ++j) {
         g.next[j] = g.prev[j] = -1;
         if (g.bucket[j] < 0) continue;
@@ -191,6 +192,7 @@ void RasterBands::LinkRegion(int k) {
 void RasterBands::RetireRegion(int k) {
     Region& g = regions_[k];
     g.live = false;
+    ++claimGen_;
     if (k == lastRegion_) ForgetTexture();
     for (int j = 0; j < 2; ++j) {
         const int b = g.bucket[j];
@@ -487,6 +489,7 @@ void RasterBands::WaitDone(uint64_t target, Wait why) {
 }
 
 void RasterBands::ForgetTexture() {
+    ++claimGen_;
     lastTex_ = Range{0, 0};
     lastTexNeeds_ = false;
     lastRegion_ = -1;
@@ -593,6 +596,7 @@ void RasterBands::Write(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_
 
 void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
                             const uint8_t* data, const uint64_t* need) {
+    ++claimGen_;
     if (copyLayout_ < 0) {
         Layout& l = layouts_[layoutCount_];
         l.base = l.width = l.bpp = 0;  // no primitive's layout has width 0
@@ -779,6 +783,7 @@ void RasterBands::ClearClaims() {
     copiesPending_ = copiesPushed_;
     copyLayout_ = -1;
     ++layoutsGen_;
+    ++claimGen_;
     if (!claimed_) return;
     std::memset(reads_, 0, sizeof(reads_));
     std::memset(readPos_, 0, sizeof(readPos_));
@@ -794,8 +799,8 @@ void RasterBands::ClearClaims() {
     lastTexNeeds_ = false;
     claimed_ = false;
 }
-RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const GsVertex* v, int count,
-                                    Claimed* c) {
+RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t version, const GsVertex* v,
+                                    int count, Claimed* c) {
     // Pixels the primitive can cover: its vertices' box with a pixel to spare, inside the scissor.
     int32_t minX = v[0].x, maxX = v[0].x, minY = v[0].y, maxY = v[0].y;
     for (int i = 1; i < count; ++i) {
@@ -811,6 +816,14 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
     if (xa > xb || ya > yb) return Fit::kEmpty;
     c->first = int(ya);
     c->last = int(yb);
+    if (version != 0 && quick_.version == version && quick_.kind == kind && quick_.gen == claimGen_ &&
+        quick_.span >= 0 && ClaimQuickly(st, xa, xb, ya, yb, c)) {
+        ++stats_.quickClaims;
+        return Fit::kFits;
+    }
+    // Worked out afresh; the state's spans found unfit stay so (they depend on nothing else).
+    const bool unfit = quick_.version == version && quick_.span < 0;
+    quick_.version = 0;
     c->layout[0] = c->layout[1] = -1;
     c->reads = false;
     c->needs = false;
@@ -946,6 +959,8 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
             }
         });
     }
+    // Its writes met what the queue holds: the next primitive's likely do too, and are worked out afresh.
+    const bool writesMet = c->needs || writesRead;
     int newLayouts = 0;
     for (int i = 0; i < nUses; ++i)
         if (c->layout[i] < 0 &&
@@ -1020,13 +1035,161 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, const Gs
         });
         SyncKey(c->layout[i]);
     }
+    const int mark[2] = {c->layout[0], c->layout[1]};
     if (nUses == 2 && c->layout[1] == c->layout[0]) c->layout[1] = -1;
     if (plainRead)
         ForBlocks(tex.start, tex.bytes, kBlocks,
                   [&](uint32_t b0, uint32_t b1) { return SetBits(reads_, b0, b1); });
     c->reads = tex.bytes != 0 && c->region < 0;
     claimed_ = true;
+    // Kept for the next primitive (a sprite's texels depend on its corners: not kept).
+    if (version != 0 && kind != PrimKind::kSprite && quickClaims_ && !writesMet) {
+        QuickClaim& q = quick_;
+        q.version = version;
+        q.gen = claimGen_;
+        q.kind = kind;
+        q.uses = nUses;
+        for (int i = 0; i < nUses; ++i) {
+            q.base[i] = uses[i].base;
+            q.bpp[i] = uses[i].bpp;
+            q.mark[i] = mark[i];
+            q.layout[i] = c->layout[i];
+        }
+        if (nUses == 1) q.layout[1] = -1;
+        q.tex = tex;
+        q.span = unfit ? -1 : 0;
+        q.lo[0] = q.lo[1] = 1;
+        q.hi[0] = q.hi[1] = 0;
+    }
     return Fit::kFits;
+}
+
+bool RasterBands::QuickSpans(const DrawState& st, const uint32_t* b0, const uint32_t* b1) {
+    QuickClaim& q = quick_;
+    for (int i = 0; i < q.uses; ++i) {
+        // Blocks within eight words either side looked at: wide enough for the next few primitives.
+        constexpr uint32_t kReach = 8;
+        const uint32_t w0 = b0[i] / 64 >= kReach ? b0[i] / 64 - kReach : 0,
+                       w1 = std::min(b1[i] / 64 + kReach, kWords - 1);
+        uint64_t all[kWords];
+        for (uint32_t w = w0; w <= w1; ++w) all[w] = reads_[w];
+        // The texture reads queued there, by their own ranges (their blocks' bits are let go late).
+        const uint32_t a0 = w0 * 64, a1 = w1 * 64 + 63;
+        ForRegionsOver(Range{a0 * LocalMemory::kBlockBytes, (a1 - a0 + 1) * LocalMemory::kBlockBytes},
+                       [&](int k) {
+                           const Range& t = regions_[k].tex;
+                           ForBlocks(t.start, t.bytes, kBlocks, [&](uint32_t r0, uint32_t r1) {
+                               r0 = std::max(r0, a0);
+                               r1 = std::min(r1, a1);
+                               if (r0 <= r1) SetBits(all, r0, r1);
+                               return false;
+                           });
+                       });
+        for (int k = 0; k < layoutCount_; ++k) {
+            if (k == q.mark[i] || keys_[k].lo > keys_[k].hi || keys_[k].hi / 64 < w0 || keys_[k].lo / 64 > w1)
+                continue;
+            const uint64_t* bits = layouts_[k].bits;
+            for (uint32_t w = w0; w <= w1; ++w) all[w] |= bits[w];
+        }
+        if (AnyBits(all, b0[i], b1[i])) return false;
+        // The clear span around them.
+        uint32_t lo = w0 * 64, hi = w1 * 64 + 63;
+        for (uint32_t w = b0[i] / 64 + 1; w-- > w0;) {
+            const uint64_t m = all[w] & (w == b0[i] / 64 ? (uint64_t(1) << (b0[i] % 64)) - 1 : ~0ull);
+            if (m) {
+                lo = w * 64 + 64 - uint32_t(__builtin_clzll(m));
+                break;
+            }
+        }
+        for (uint32_t w = b1[i] / 64; w <= w1; ++w) {
+            const uint64_t m = all[w] & (w == b1[i] / 64 ? (~0ull << (b1[i] % 64)) << 1 : ~0ull);
+            if (m) {
+                hi = w * 64 + uint32_t(__builtin_ctzll(m)) - 1;
+                break;
+            }
+        }
+        q.lo[i] = lo;
+        q.hi[i] = hi;
+    }
+    return true;
+}
+
+bool RasterBands::ClaimQuickly(const DrawState& st, int64_t xa, int64_t xb, int64_t ya, int64_t yb,
+                               Claimed* c) {
+    QuickClaim& q = quick_;
+    const uint64_t w = uint64_t(st.fbw) * 64u;
+    if (q.span == 0) {
+        // Whatever a primitive drawn with the state covers lies inside the scissor: when the scissor's
+        // rows of each buffer do not wrap, lie apart from the other buffer's and from the texels, no
+        // primitive drawn with it clashes with itself, and its writes through one layout never reach
+        // the other's blocks.
+        q.span = -1;
+        if (w == 0 || st.scx0 < 0 || st.scy0 < 0 || st.scx0 > st.scx1 || st.scy0 > st.scy1 ||
+            uint64_t(st.scx1) >= w)
+            return false;
+        uint32_t s0[2], s1[2];
+        for (int i = 0; i < q.uses; ++i) {
+            if (uint64_t(st.scy1 - st.scy0 + 1) * w * q.bpp[i] > LocalMemory::kSize) return false;
+            const uint64_t first = q.base[i] + (uint64_t(st.scy0) * w + uint64_t(st.scx0)) * q.bpp[i],
+                           end = q.base[i] + (uint64_t(st.scy1) * w +
+                                              std::min<uint64_t>(uint64_t(st.scx1) + 3u, w - 1) + 1) *
+                                                 q.bpp[i];
+            if (end > LocalMemory::kSize) return false;
+            if (q.tex.bytes && !(i == 1 && st.zmsk) &&
+                Overlap(q.tex.start, q.tex.bytes, uint32_t(first), uint32_t(end - first)))
+                return false;
+            s0[i] = uint32_t(first / LocalMemory::kBlockBytes);
+            s1[i] = uint32_t((end - 1) / LocalMemory::kBlockBytes);
+        }
+        if (q.uses == 2 && q.mark[0] != q.mark[1] && s0[0] <= s1[1] && s0[1] <= s1[0]) return false;
+        // The texture as the last claim left it (it is the last one read).
+        if (q.tex.bytes && (q.tex.start != lastTex_.start || q.tex.bytes != lastTex_.bytes)) return false;
+        q.span = 1;
+    }
+    uint32_t b0[2], b1[2];
+    bool inside = true;
+    const uint64_t xe = std::min<uint64_t>(uint64_t(xb) + 3u, w - 1);
+    for (int i = 0; i < q.uses; ++i) {
+        const uint64_t first = q.base[i] + (uint64_t(ya) * w + uint64_t(xa)) * q.bpp[i],
+                       end = q.base[i] + (uint64_t(yb) * w + xe + 1) * q.bpp[i];
+        b0[i] = uint32_t(first / LocalMemory::kBlockBytes);
+        b1[i] = uint32_t((end - 1) / LocalMemory::kBlockBytes);
+        inside &= b0[i] >= q.lo[i] && b1[i] <= q.hi[i];
+    }
+    if (!inside && !QuickSpans(st, b0, b1)) return false;
+
+    c->layout[0] = q.layout[0];
+    c->layout[1] = q.layout[1];
+    c->needs = false;
+    if (q.tex.bytes == 0) {
+        c->region = -1;
+        c->reads = false;
+    } else {
+        // The same texture as the last primitive's (see Claim).
+        c->region = lastRegion_;
+        c->reads = c->region < 0;
+        if (lastTexNeeds_) {
+            bool drawn = true;  // as far as the caller last looked (DepFor looks again)
+            for (int i = 0; i < kSlots; ++i) drawn &= lastTexNeed_[i] <= drawnTo_[i];
+            if (drawn) {
+                lastTexNeeds_ = false;  // drawn for good
+            } else {
+                std::memcpy(c->need, lastTexNeed_, sizeof(c->need));
+                c->needs = true;
+                c->why = Wait::kReadAfterWrite;
+            }
+        }
+    }
+    for (int i = 0; i < q.uses; ++i) {
+        Layout& l = layouts_[q.mark[i]];
+        SetBits(l.bits, b0[i], b1[i]);
+        if (b0[i] < l.lo || b1[i] > l.hi) {
+            l.lo = std::min(l.lo, b0[i]);
+            l.hi = std::max(l.hi, b1[i]);
+            SyncKey(q.mark[i]);
+        }
+    }
+    return true;
 }
 
 bool RasterBands::Drawn(const uint64_t* pos) {
@@ -1083,11 +1246,11 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     const int count = kind == PrimKind::kPoint ? 1 : (kind == PrimKind::kTriangle ? 3 : 2);
     if (layoutCount_ >= 4 && queued_ % 128 == 0) PruneLayouts();
     Claimed cl;
-    Fit fit = Claim(kind, st, v, count, &cl);
+    Fit fit = Claim(kind, st, stateVersion, v, count, &cl);
     if (fit == Fit::kEmpty) return true;  // nothing inside the scissor: nothing to draw
     if (fit == Fit::kQueueClash) {
         Join(clashWhy_);
-        fit = Claim(kind, st, v, count, &cl);
+        fit = Claim(kind, st, stateVersion, v, count, &cl);
     }
     if (fit != Fit::kFits) {
         Join(Wait::kAlone);

@@ -74,6 +74,7 @@ public:
         uint64_t dependencies[int(Wait::kCount)] = {};  // primitives queued behind others instead of a wait
         uint64_t dependencyRecords = 0;                 // the distinct dependencies made for them
         uint64_t transfers = 0;                         // image data queued behind primitives
+        uint64_t quickClaims = 0;                       // primitives claimed from the one before's findings
     };
     const Stats& Statistics() const { return stats_; }
     void ResetStatistics() { stats_ = Stats{}; }
@@ -81,6 +82,11 @@ public:
     // For tests: while held, the workers take no work (the caller still draws whatever it waits for), so
     // what gets queued behind what does not depend on how fast they draw.
     void SetHeld(bool held);
+    // For tests: off, every primitive's claim is worked out afresh (see QuickClaim).
+    void SetQuickClaims(bool on) {
+        quickClaims_ = on;
+        quick_.version = 0;
+    }
 
     // `threads` drawing threads (2..kMaxThreads): threads - 1 workers, and the caller, which draws too
     // whenever it waits for them. Null when the threads cannot be started.
@@ -280,7 +286,32 @@ private:
     uint64_t DoneBelow() const;
     void WaitDone(uint64_t target, Wait why);
     void Publish(bool wakeAll);
-    Fit Claim(PrimKind kind, const DrawState& st, const GsVertex* v, int count, Claimed* c);
+    Fit Claim(PrimKind kind, const DrawState& st, uint64_t version, const GsVertex* v, int count, Claimed* c);
+    // Most primitives are drawn with the same state as the one before, over nearby pixels, with nothing
+    // else queued between them: what Claim found for the last one holds for the next while the records
+    // it looked at stay as they were (claimGen_), but for the bytes it writes. Those are checked against
+    // a span of blocks around them that nothing queued reads or writes through another layout.
+    struct QuickClaim {
+        uint64_t version = 0;  // the state's (0: none kept)
+        uint64_t gen = 0;      // claimGen_ then
+        PrimKind kind{};
+        int uses = 0;
+        uint32_t base[2] = {}, bpp[2] = {};
+        int mark[2] = {};    // the layout each use writes through
+        int layout[2] = {};  // and as the claim gives them
+        Range tex{0, 0};     // the texels it reads
+        int span = 0;        // 0: the clear spans not worked out yet, 1: worked out, -1: none will do
+        uint32_t lo[2] = {}, hi[2] = {};  // per use, blocks its writes may reach with nothing to clash with
+    };
+    QuickClaim quick_;
+    // Changes whenever the records a claim looks at change other than by the claims QuickClaim repeats.
+    uint64_t claimGen_ = 1;
+    bool quickClaims_ = true;
+    // The claim for a primitive covering pixels xa..xb, ya..yb drawn as quick_ says; false when it
+    // cannot be told that way (nothing changed then).
+    bool ClaimQuickly(const DrawState& st, int64_t xa, int64_t xb, int64_t ya, int64_t yb, Claimed* c);
+    // Works out quick_'s clear spans around the blocks `b0`/`b1` a primitive writes; false when none fit.
+    bool QuickSpans(const DrawState& st, const uint32_t* b0, const uint32_t* b1);
     // The entry's dependency field for a claim's needs (0: none), making a dependency when one is needed.
     uint64_t DepFor(const Claimed& c);
     // Whether the list positions are drawn, as far as the caller knows (its copy of the slots' progress,

@@ -439,6 +439,102 @@ TEST(GsThreads, DrawingOverATextureWaitsForItsReadersAlone) {
     }
 }
 
+// Long runs of triangles drawn with one state (what a primitive's claim repeats from the one before), with
+// what the queue keeps changed between two of them while the state stays: the texture they read sent again,
+// a rectangle of the screen sent over what they draw (a layout of its own), a picture drawn elsewhere and
+// read, and the depth buffer's rows sent over. `quick` off works out every claim afresh.
+std::vector<uint8_t> OneStateRuns(int threads, uint32_t seed, bool quick, RasterBands::Stats* stats) {
+    Fixture f(threads);
+    if (f.gs->Bands()) {
+        f.gs->Bands()->SetQuickClaims(quick);
+        if (stats) f.gs->Bands()->SetHeld(true);
+    }
+    Rng rnd{seed};
+    std::vector<uint32_t> texels(64 * 64), rect(64 * 32);
+    auto fill = [&](std::vector<uint32_t>& v) {
+        for (uint32_t& t : v) t = rnd(1u << 24) * 0x9E3779B1u;
+    };
+    fill(texels);
+    f.Upload(kTexBlock, 1, kPsmCt32, 64, 64, texels.data(), texels.size() * 4);
+    AdPacket p;
+    auto state = [&](uint64_t tex0) {
+        DepthTestedScreen(p);
+        p.Set(kRegTex0_1, tex0)
+            .Set(kRegTex1_1, 0)
+            .Set(kRegPrim, Prim(kPrimTriangle, true, true, false, false, true));
+    };
+    // Triangles with nothing but their vertices in between: the state stays as it was.
+    auto run = [&](int count, int w, int h) {
+        for (int i = 0; i < count; ++i) {
+            const uint32_t size = rnd(8) == 0 ? 2400 : 200;
+            const int cx = int(rnd(uint32_t(w) * 16)), cy = int(rnd(uint32_t(h) * 16));
+            for (int v = 0; v < 3; ++v)
+                p.Set(kRegUv, Uv(rnd(64 * 16), rnd(64 * 16)))
+                    .Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)))
+                    .Set(kRegXyz2, Xyz(cx + int(rnd(size)) - int(size / 2),
+                                       cy + int(rnd(size)) - int(size / 2), rnd(1u << 24)));
+        }
+        f.Send(p);
+        p = AdPacket();
+    };
+    const uint64_t tex = Tex0(kTexBlock, 1, kPsmCt32, 6, 6, true, kTfxModulate);
+    for (int round = 0; round < 3; ++round) {
+        state(tex);
+        run(150, int(kW), int(kH));
+        fill(texels);
+        f.Upload(kTexBlock, 1, kPsmCt32, 64, 64, texels.data(), texels.size() * 4);  // read after it is sent
+        run(150, int(kW), int(kH));
+        fill(rect);
+        f.StartUpload(kFramePage * 32, kW / 64, kPsmCt32, 64, 32, 64 * uint32_t(round + 1), 100);
+        f.Send(ImagePacket(rect.data(), rect.size() * 4));  // drawn over after it is sent
+        run(150, int(kW), int(kH));
+        fill(rect);
+        f.StartUpload(kDepthPage * 32, kW / 64, kPsmZ24, 64, 32, 200, 64 * uint32_t(round + 1));
+        f.Send(ImagePacket(rect.data(), rect.size() * 4));
+        run(150, int(kW), int(kH));
+        // A picture drawn and read, then the texture again.
+        p.Set(kRegFrame_1, Frame(kPicturePage, 1, kPsmCt32))
+            .Set(kRegScissor_1, Scissor(0, 63, 0, 63))
+            .Set(kRegTest_1, TestReg(false, kZtstAlways))
+            .Set(kRegTex0_1, tex)
+            .Set(kRegPrim, Prim(kPrimTriangle, true, true, false, false, true));
+        run(40, 64, 64);
+        state(Tex0(kPicturePage * 32, 1, kPsmCt32, 6, 6, true, kTfxModulate));
+        run(100, int(kW), int(kH));
+    }
+    if (stats && f.gs->Bands()) *stats = f.gs->Bands()->Statistics();
+    f.gs->Flush();
+    const uint8_t* d = f.gs->Memory().Data();
+    return std::vector<uint8_t>(d, d + LocalMemory::kSize);
+}
+
+TEST(GsThreads, ClaimsRepeatedForOneStateQueueWhatFreshOnesDo) {
+    for (uint32_t seed : {5u, 808u}) {
+        const std::vector<uint8_t> one = OneStateRuns(1, seed, true, nullptr);
+        for (int threads : {2, 4}) {
+            EXPECT_TRUE(OneStateRuns(threads, seed, true, nullptr) == one) << threads << " threads";
+            RasterBands::Stats quick, fresh;  // (the workers held back)
+            EXPECT_TRUE(OneStateRuns(threads, seed, true, &quick) == one) << threads << " threads, held";
+            EXPECT_TRUE(OneStateRuns(threads, seed, false, &fresh) == one) << threads << " threads, fresh";
+            EXPECT_GT(quick.quickClaims, quick.commands / 2) << threads << " threads";
+            EXPECT_EQ(fresh.quickClaims, 0u);
+            // The same primitives queued behind the same ones, the caller waiting as often.
+            using W = RasterBands::Wait;
+            for (int w = 0; w < int(W::kCount); ++w) {
+                EXPECT_EQ(quick.dependencies[w], fresh.dependencies[w]) << threads << " threads, why " << w;
+                EXPECT_EQ(quick.requests[w], fresh.requests[w]) << threads << " threads, why " << w;
+            }
+            EXPECT_EQ(quick.dependencyRecords, fresh.dependencyRecords) << threads << " threads";
+            EXPECT_EQ(quick.commands, fresh.commands) << threads << " threads";
+            EXPECT_EQ(quick.listed, fresh.listed) << threads << " threads";
+            // What the runs must wait for: the texture sent again, the rectangles sent over the screen.
+            EXPECT_GT(quick.dependencies[int(W::kReadAfterWrite)], 0u) << threads << " threads";
+            EXPECT_GT(quick.dependencies[int(W::kWriteAfterRead)], 0u) << threads << " threads";
+            EXPECT_GE(quick.transfers, 6u) << threads << " threads";
+        }
+    }
+}
+
 TEST(GsThreads, TheDefaultCountFitsTheMachine) {
     const int n = GsDevice::DefaultRasterThreads();
     EXPECT_GE(n, 1);
