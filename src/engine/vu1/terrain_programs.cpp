@@ -5,7 +5,6 @@
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
-#include <xmmintrin.h>
 #endif
 
 #include "engine/vu1/triangle_out.h"
@@ -181,37 +180,29 @@ void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t
     clamped = _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, clamped));
     const __m128 alpha = _mm_mul_ps(_mm_set1_ps(kTerrainDetailAlpha), clamped);
 
-    // Each lane's words side by side: the clip-space position and the output quadwords S/Q, T/Q, Q, 0 and
-    // X, Y, Z, 0 (base and detail), one transpose each; the colour quadword is the same for every lane
-    // but for the detail pass's alpha.
-    __m128 c0 = cc[0], c1 = cc[1], c2 = cc[2], c3 = cc[3];
-    _MM_TRANSPOSE4_PS(c0, c1, c2, c3);
-    const __m128 zero = _mm_setzero_ps();
-    __m128 b0 = sq, b1 = tq, b2 = inv, b3 = zero;
-    _MM_TRANSPOSE4_PS(b0, b1, b2, b3);
-    __m128 p0 = _mm_castsi128_ps(fx), p1 = _mm_castsi128_ps(fy), p2 = _mm_castsi128_ps(iz), p3 = zero;
-    _MM_TRANSPOSE4_PS(p0, p1, p2, p3);
-    __m128 d0 = dsq, d1 = dtq, d2 = inv, d3 = zero;
-    if (detail) _MM_TRANSPOSE4_PS(d0, d1, d2, d3);
-    const __m128 cs[4] = {c0, c1, c2, c3}, bs[4] = {b0, b1, b2, b3}, ps[4] = {p0, p1, p2, p3},
-                 ds[4] = {d0, d1, d2, d3};
-    // Clamp255 on each lane: maxps and minps pick as maxss and minss do (not a number gives 0).
-    const __m128i alphas = _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(alpha, zero), _mm_set1_ps(255.0f)));
-    alignas(16) float vdx[4], vdy[4], vs[4], vt[4];
-    alignas(16) int32_t vout[4], vfits[4], va[4];
+    alignas(16) float vc[4][4], vdx[4], vdy[4], vinv[4], vs[4], vt[4], vsq[4], vtq[4], vdsq[4], vdtq[4],
+        va[4];
+    alignas(16) int32_t vout[4], vfx[4], vfy[4], vz[4], vfits[4];
+    for (int j = 0; j < 4; ++j) _mm_store_ps(vc[j], cc[j]);
     _mm_store_ps(vdx, dx);
     _mm_store_ps(vdy, dy);
+    _mm_store_ps(vinv, inv);
     _mm_store_ps(vs, st);
     _mm_store_ps(vt, tt);
+    _mm_store_ps(vsq, sq);
+    _mm_store_ps(vtq, tq);
+    _mm_store_ps(vdsq, dsq);
+    _mm_store_ps(vdtq, dtq);
+    _mm_store_ps(va, alpha);
     _mm_store_si128(reinterpret_cast<__m128i*>(vout), out);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vfx), fx);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vfy), fy);
+    _mm_store_si128(reinterpret_cast<__m128i*>(vz), iz);
     _mm_store_si128(reinterpret_cast<__m128i*>(vfits), fits);
-    _mm_store_si128(reinterpret_cast<__m128i*>(va), alphas);
     const uint32_t colour = Clamp255(f.colour);
-    const __m128i baseColour =
-        _mm_setr_epi32(int32_t(colour), int32_t(colour), int32_t(colour), int32_t(Clamp255(128.0f)));
     for (int l = 0; l < 4; ++l) {
         TVertex& v = t[l];
-        _mm_storeu_ps(v.c, cs[l]);
+        for (int j = 0; j < 4; ++j) v.c[j] = vc[j][l];
         v.s = vs[l];
         v.t = vt[l];
         v.out = uint32_t(vout[l]);
@@ -220,14 +211,30 @@ void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t
         v.fits = vfits[l] != 0;
         v.screen = 0;
         if (!v.fits) continue;
-        _mm_storeu_ps(reinterpret_cast<float*>(v.base), bs[l]);
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(v.base + 4), baseColour);
-        _mm_storeu_ps(reinterpret_cast<float*>(v.base + 8), ps[l]);
+        // Word by word (a copy of words just written would wait for them to reach the cache).
+        uint32_t* o = v.base;
+        o[0] = FloatBits(vsq[l]);
+        o[1] = FloatBits(vtq[l]);
+        o[2] = FloatBits(vinv[l]);
+        o[3] = 0;
+        o[4] = o[5] = o[6] = colour;
+        o[7] = Clamp255(128.0f);
+        o[8] = uint32_t(vfx[l]);
+        o[9] = uint32_t(vfy[l]);
+        o[10] = uint32_t(vz[l]);
+        o[11] = 0;
         if (detail) {
-            _mm_storeu_ps(reinterpret_cast<float*>(v.detail), ds[l]);
-            _mm_storeu_si128(reinterpret_cast<__m128i*>(v.detail + 4),
-                             _mm_insert_epi16(_mm_insert_epi16(baseColour, va[l] & 0xFFFF, 6), 0, 7));
-            _mm_storeu_ps(reinterpret_cast<float*>(v.detail + 8), ps[l]);
+            uint32_t* d = v.detail;
+            d[0] = FloatBits(vdsq[l]);
+            d[1] = FloatBits(vdtq[l]);
+            d[2] = FloatBits(vinv[l]);
+            d[3] = 0;
+            d[4] = d[5] = d[6] = colour;
+            d[7] = Clamp255(va[l]);
+            d[8] = uint32_t(vfx[l]);
+            d[9] = uint32_t(vfy[l]);
+            d[10] = uint32_t(vz[l]);
+            d[11] = 0;
         }
     }
 }
