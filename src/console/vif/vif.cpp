@@ -1,11 +1,18 @@
 #include "console/vif/vif.h"
 
+#include <algorithm>
 #include <cstring>
+
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "console/dma/dma_stage.h"
 
 namespace console::vif {
 namespace {
+
+bool g_fastUnpack = true;
 
 uint32_t Extend(uint32_t v, int bits, bool unsignedData) {
     if (unsignedData || bits == 32) return v;
@@ -111,13 +118,21 @@ void Vif::Write(const uint32_t* w, size_t count) {
                 break;
             }
             case State::Unpack: {
+                if (have_ == 0 && need_ <= count - i) {
+                    // The whole payload is in this piece of the stream: unpacked from where it lies.
+                    FinishUnpack(w + i);
+                    i += need_;
+                    need_ = 0;
+                    state_ = State::Command;
+                    break;
+                }
                 const size_t take = need_ < count - i ? need_ : count - i;
                 std::memcpy(buf_ + have_, w + i, take * 4);
                 have_ += take;
                 i += take;
                 need_ -= take;
                 if (need_ == 0) {
-                    FinishUnpack();
+                    FinishUnpack(buf_);
                     have_ = 0;
                     state_ = State::Command;
                 }
@@ -220,10 +235,88 @@ void Vif::StartUnpack(uint32_t code) {
     need_ = (static_cast<size_t>(elements) * elemBits + 31) / 32;
     have_ = 0;
     state_ = need_ == 0 ? State::Command : State::Unpack;
-    if (need_ == 0) FinishUnpack();
+    if (need_ == 0) FinishUnpack(buf_);
 }
 
-void Vif::FinishUnpack() {
+bool Vif::FastUnpack(bool on) {
+    const bool old = g_fastUnpack;
+    g_fastUnpack = on;
+    return old;
+}
+
+void Vif::UnpackWhole(const uint32_t* src, uint32_t addr, uint32_t num, uint32_t vl, bool usn) {
+    if (vl == 0) {
+        // V4-32: a copy, in runs up to where the memory wraps.
+        uint32_t at = mem_->Wrap(addr);
+        while (num > 0) {
+            const uint32_t run = std::min(num, mem_->Qwords() - at);
+            std::memcpy(mem_->Qw(at), src, size_t(run) * 16);
+            src += run * 4;
+            num -= run;
+            at = 0;
+        }
+        return;
+    }
+    uint32_t i = 0;
+    if (vl == 1) {
+        // V4-16: four halfwords an element, zero- or sign-extended.
+#if defined(__SSE2__)
+        const __m128i zero = _mm_setzero_si128();
+        for (; i + 2 <= num; i += 2) {
+            const __m128i h = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i * 2));
+            __m128i lo, hi;
+            if (usn) {
+                lo = _mm_unpacklo_epi16(h, zero);
+                hi = _mm_unpackhi_epi16(h, zero);
+            } else {
+                lo = _mm_srai_epi32(_mm_unpacklo_epi16(zero, h), 16);
+                hi = _mm_srai_epi32(_mm_unpackhi_epi16(zero, h), 16);
+            }
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mem_->Qw(addr + i)), lo);
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mem_->Qw(addr + i + 1)), hi);
+        }
+#endif
+        for (; i < num; ++i) {
+            uint16_t h[4];
+            std::memcpy(h, src + i * 2, 8);
+            uint32_t* q = mem_->Qw(addr + i);
+            for (int c = 0; c < 4; ++c) q[c] = usn ? h[c] : uint32_t(int32_t(int16_t(h[c])));
+        }
+        return;
+    }
+    // V4-8: four bytes an element.
+#if defined(__SSE2__)
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 4 <= num; i += 4) {
+        const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+        __m128i q[4];
+        if (usn) {
+            const __m128i lo = _mm_unpacklo_epi8(b, zero), hi = _mm_unpackhi_epi8(b, zero);
+            q[0] = _mm_unpacklo_epi16(lo, zero);
+            q[1] = _mm_unpackhi_epi16(lo, zero);
+            q[2] = _mm_unpacklo_epi16(hi, zero);
+            q[3] = _mm_unpackhi_epi16(hi, zero);
+        } else {
+            // Each byte to the top of its word, then shifted down with its sign.
+            const __m128i lo = _mm_unpacklo_epi8(zero, b), hi = _mm_unpackhi_epi8(zero, b);
+            q[0] = _mm_srai_epi32(_mm_unpacklo_epi16(zero, lo), 24);
+            q[1] = _mm_srai_epi32(_mm_unpackhi_epi16(zero, lo), 24);
+            q[2] = _mm_srai_epi32(_mm_unpacklo_epi16(zero, hi), 24);
+            q[3] = _mm_srai_epi32(_mm_unpackhi_epi16(zero, hi), 24);
+        }
+        for (uint32_t k = 0; k < 4; ++k)
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(mem_->Qw(addr + i + k)), q[k]);
+    }
+#endif
+    for (; i < num; ++i) {
+        uint8_t b[4];
+        std::memcpy(b, src + i, 4);
+        uint32_t* q = mem_->Qw(addr + i);
+        for (int c = 0; c < 4; ++c) q[c] = usn ? b[c] : uint32_t(int32_t(int8_t(b[c])));
+    }
+}
+
+void Vif::FinishUnpack(const uint32_t* src) {
     const uint32_t code = code_;
     const uint32_t cmd = (code >> 24) & 0x7F;
     const uint32_t vn = (cmd >> 2) & 3, vl = cmd & 3;
@@ -233,13 +326,20 @@ void Vif::FinishUnpack() {
     uint32_t addr = code & 0x3FF;
     if (code & 0x8000) addr += base_;
     const uint32_t elemBytes = (vl == 3 ? 16 : (vn + 1) * (32u >> vl)) / 8;
-    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(buf_);
+    const uint8_t* bytes = reinterpret_cast<const uint8_t*>(src);
     const uint32_t cl = cl_ ? cl_ : 1, wl = wl_ ? wl_ : 1;
     const bool fill = wl > cl;
-    // The common case, whole quadwords written one after another unchanged, is a copy.
-    if (vl == 0 && vn == 3 && !masked && mode_ == 0 && cl == wl) {
-        for (uint32_t i = 0; i < num; ++i) std::memcpy(mem_->Qw(addr + i), buf_ + i * 4, 16);
-        return;
+    // The common cases: four fields an element of 32, 16 or 8 bits, unmasked, unchanged by the row
+    // register, written to one quadword after another.
+    if (vn == 3 && vl != 3 && !masked && mode_ == 0 && cl == wl) {
+        if (g_fastUnpack) {
+            UnpackWhole(src, addr, num, vl, usn);
+            return;
+        }
+        if (vl == 0) {
+            for (uint32_t i = 0; i < num; ++i) std::memcpy(mem_->Qw(addr + i), src + i * 4, 16);
+            return;
+        }
     }
 
     for (uint32_t i = 0; i < num; ++i) {

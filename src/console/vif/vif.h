@@ -68,13 +68,19 @@ public:
     uint64_t Errors() const { return errors_; }
     // Integer registers handed to programs (VU0 programs read counts from them).
     int32_t* IntRegs() { return vi_; }
+    // Whether the common UNPACK formats take their own loops rather than the general one (on by
+    // default; tests turn it off to compare). Returns the previous setting.
+    static bool FastUnpack(bool on);
 
 private:
     enum class State { Command, Stmask, Strow, Stcol, Mpg, Direct, Unpack, Drop };
 
     size_t Command(const uint32_t* words, size_t count);
     void StartUnpack(uint32_t code);
-    void FinishUnpack();
+    // Unpacks the current code's payload from `src` (the stream itself, or buf_ when it came in pieces).
+    void FinishUnpack(const uint32_t* src);
+    // V4-32, V4-16 or V4-8 (vl 0, 1, 2), unmasked, mode 0, one quadword after another from `addr`.
+    void UnpackWhole(const uint32_t* src, uint32_t addr, uint32_t num, uint32_t vl, bool usn);
     void Run(bool cont, uint32_t entry);
     void Fail(const char* what, uint32_t code);
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <random>
 #include <vector>
 
 #include "console/vu/microprogram.h"
@@ -132,6 +133,94 @@ TEST_F(VifTest, Vif0UnpacksIntoVu0AndRefusesDirect) {
     console::vif::Vif0().EndTransfer();
     console::vif::Vif0().Write(wrap, 5);
     EXPECT_EQ(console::vu::Vu0Memory().Qw(5)[0], 1u);
+}
+
+// Random streams of UNPACK codes in every format, with masks, the row register's modes, write cycles
+// (filling and skipping), TOPS-relative and wrapping addresses and counts of any size, fed whole and in
+// random pieces: the common formats' own loops and unpacking from the stream as it lies leave VU1's
+// memory and the row register as the general loop does from the copy it collects.
+struct UnpackRun {
+    std::vector<uint32_t> memory;
+    uint32_t row[4];
+    uint64_t errors;
+};
+
+UnpackRun RunUnpacks(const std::vector<uint32_t>& stream, const std::vector<size_t>& pieces, bool fast) {
+    const bool old = console::vif::Vif::FastUnpack(fast);
+    Vif1().Reset();
+    Vu1Memory().Clear();
+    const uint64_t errors = Vif1().Errors();
+    size_t at = 0;
+    for (size_t p : pieces) {
+        Vif1().Write(stream.data() + at, p);
+        at += p;
+    }
+    Vif1().EndTransfer();
+    console::vif::Vif::FastUnpack(old);
+    UnpackRun r;
+    r.memory.assign(Vu1Memory().Qw(0), Vu1Memory().Qw(0) + 4 * console::vu::kVu1Qwords);
+    for (int i = 0; i < 4; ++i) r.row[i] = Vif1().Row(i);
+    r.errors = Vif1().Errors() - errors;
+    return r;
+}
+
+TEST_F(VifTest, CommonUnpackFormatsMatchTheGeneralLoopWholeOrInPieces) {
+    std::mt19937 rng(1234);
+    auto pick = [&](uint32_t n) { return uint32_t(rng() % n); };
+    int fastCodes = 0;
+    for (int trial = 0; trial < 300; ++trial) {
+        std::vector<uint32_t> s;
+        s.push_back(0x30000000);  // STROW
+        for (int i = 0; i < 4; ++i) s.push_back(rng());
+        s.push_back(0x31000000);  // STCOL
+        for (int i = 0; i < 4; ++i) s.push_back(rng());
+        for (int code = 0; code < 8; ++code) {
+            // Mostly the common case (cycle 4/4, mode 0, V4 of 32/16/8 bits, unmasked), else anything.
+            const bool common = pick(3) != 0;
+            uint32_t cl = 4, wl = 4;
+            if (!common && pick(2)) {
+                cl = pick(5);
+                wl = pick(5);
+            }
+            s.push_back(0x01000000 | (wl << 8) | cl);          // STCYCL
+            s.push_back(0x05000000 | (common ? 0 : pick(3)));  // STMOD
+            s.push_back(0x20000000);                           // STMASK
+            s.push_back(rng());
+            s.push_back(0x03000000 | pick(1024));  // BASE
+            const uint32_t vn = common ? 3 : pick(4), vl = common ? pick(3) : (vn == 3 ? pick(4) : pick(3));
+            const bool masked = !common && pick(2);
+            const uint32_t num = pick(4) == 0 ? pick(256) : 1 + pick(20);  // 0 means 256
+            const uint32_t cmd = 0x60 | (masked ? 0x10 : 0) | (vn << 2) | vl;
+            // Addresses near the top of the memory wrap; FLG adds TOPS, USN picks the extension.
+            const uint32_t addr = pick(2) ? 1000 + pick(24) : pick(1024);
+            s.push_back(cmd << 24 | num << 16 | (pick(2) << 15) | (pick(2) << 14) | addr);
+            if (common && cl == wl) ++fastCodes;
+            const uint32_t n = num == 0 ? 256 : num;
+            const uint32_t bits = vl == 3 ? 16 : (vn + 1) * (32u >> vl);
+            uint32_t elements = n;
+            if (wl > cl && cl > 0) elements = (n / wl) * cl + (n % wl < cl ? n % wl : cl);
+            const size_t words = (size_t(elements) * bits + 31) / 32;
+            for (size_t w = 0; w < words; ++w) s.push_back(rng());
+        }
+        std::vector<size_t> whole{s.size()}, pieces;
+        for (size_t left = s.size(); left > 0;) {
+            const size_t p = std::min<size_t>(left, 1 + pick(pick(2) ? 8 : 200));
+            pieces.push_back(p);
+            left -= p;
+        }
+        const UnpackRun general = RunUnpacks(s, pieces, false);
+        for (const auto& [chunks, fast] :
+             {std::pair{whole, true}, std::pair{pieces, true}, std::pair{whole, false}}) {
+            const UnpackRun r = RunUnpacks(s, chunks, fast);
+            ASSERT_EQ(r.memory, general.memory) << "trial " << trial << (fast ? " fast" : " general")
+                                                << (chunks.size() == 1 ? " whole" : " in pieces");
+            ASSERT_EQ(std::vector<uint32_t>(r.row, r.row + 4),
+                      std::vector<uint32_t>(general.row, general.row + 4));
+            ASSERT_EQ(r.errors, general.errors);
+        }
+        EXPECT_EQ(general.errors, 0u) << "trial " << trial;
+    }
+    EXPECT_GT(fastCodes, 500);
 }
 
 }  // namespace
