@@ -1258,9 +1258,10 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     }
     if (statesPushed_ == 0 || stateVersion != lastVersion_) {
         StateSlot& s = states_[statesPushed_ % kStates];
-        if (statesPushed_ >= kStates) WaitDone(s.lastCommand + 1, Wait::kStates);
+        StateUse& use = stateUse_[statesPushed_ % kStates];
+        if (statesPushed_ >= kStates) WaitDone(use.lastCommand + 1, Wait::kStates);
         s.st = st;
-        s.palette = -1;
+        use.palette = -1;
         if (st.textured && (st.tpsm == kPsmT8 || st.tpsm == kPsmT4)) {
             // The device's palette may be reloaded while the command waits: draw with a copy, shared by
             // the states that follow while it stays the same.
@@ -1269,13 +1270,14 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
             if (!p || p->entries < entries ||
                 std::memcmp(p->clut, st.clut, entries * sizeof(uint32_t)) != 0) {
                 p = &palettes_[palettesPushed_ % kPalettes];
-                if (palettesPushed_ >= kPalettes) WaitDone(p->lastCommand + 1, Wait::kPalettes);
+                if (palettesPushed_ >= kPalettes)
+                    WaitDone(paletteLast_[palettesPushed_ % kPalettes] + 1, Wait::kPalettes);
                 std::memcpy(p->clut, st.clut, entries * sizeof(uint32_t));
                 p->entries = entries;
                 ++palettesPushed_;
             }
             s.st.clut = p->clut;
-            s.palette = int((palettesPushed_ - 1) % kPalettes);
+            use.palette = int((palettesPushed_ - 1) % kPalettes);
         }
         lastVersion_ = stateVersion;
         ++statesPushed_;
@@ -1307,8 +1309,9 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
         if (cl.layout[u] >= 0) layouts_[cl.layout[u]].lastCommand = queued_;
     ++stats_.commands;
     stats_.listed += uint64_t(last - firstBand + 1);
-    states_[state].lastCommand = queued_;
-    if (states_[state].palette >= 0) palettes_[states_[state].palette].lastCommand = queued_;
+    StateUse& use = stateUse_[state];
+    use.lastCommand = queued_;
+    if (use.palette >= 0) paletteLast_[use.palette] = queued_;
     ++queued_;
     if (queued_ - handedOut_ >= kBatch) Publish(false);
     return true;

@@ -155,6 +155,10 @@ private:
     static constexpr uint64_t kCopyBytes = uint64_t(2) << 20;
     struct StateSlot {
         DrawState st;
+    };
+    // The producer's own notes on a state slot, apart from the state the workers read (written with
+    // every primitive: on the state's cache lines they would take those lines from the workers).
+    struct StateUse {
         uint64_t lastCommand;  // the last command drawn with it (the slot is free once that is done)
         int palette;           // the palette slot it draws with (-1: none)
     };
@@ -162,7 +166,6 @@ private:
     struct PaletteSlot {
         uint32_t clut[256];
         uint32_t entries;  // how many of them were copied
-        uint64_t lastCommand;
     };
     // List positions, per slot, that must be drawn before the commands that name it.
     struct Dep {
@@ -350,7 +353,9 @@ private:
     int selfStart_ = 0;  // the slot it looks at first
     Command commands_[kCommands];
     StateSlot states_[kStates];
+    StateUse stateUse_[kStates] = {};
     PaletteSlot palettes_[kPalettes];
+    uint64_t paletteLast_[kPalettes] = {};  // the last command drawn with each palette slot (the producer's)
     uint64_t palettesPushed_ = 0;
     Slot slots_[kSlots];
     Dep deps_[kDeps];
