@@ -18,6 +18,7 @@ using namespace raster;
 
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
 void Rasterizer::RowsTexFast(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count) {
+    PrefetchFirstRows(mem_.Data(), st, rows, count);
     const VectorSpan<kTexture, kBilinear, kBlend, kPersp, kGouraud> span(st, p, mem_.Data(), sc_);
     pixels_ += ShadeRows(span, mem_.Data(), st, rows, count,
                          [&](const SpanRow& r) { SpanGeneral(st, p, r.y, r.x0, r.x1); });

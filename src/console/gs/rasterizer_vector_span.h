@@ -19,6 +19,8 @@ namespace console::gs::raster {
 template <bool kTexture, bool kBilinear, int kBlend, bool kPersp, bool kGouraud>
 struct VectorSpan {
     static constexpr bool kCommonLoop = kTexture && kBlend != 1;
+    // Unblended textured spans also have a loop for the common state without depth (see colourOnly).
+    static constexpr bool kColourOnlyLoop = kTexture && kBlend == 0;
     const DrawState& st;
     const Rasterizer::Planes& p;
     uint8_t* m;
@@ -26,6 +28,9 @@ struct VectorSpan {
     VectorBlend<kBlend> blend;
     // Without a texture the fragment colour goes through as a DECAL texel would.
     bool decal, zte, zwrite, gequal, always, gequalOnly, commonState, smallSteps;
+    // The common state but for depth, which is neither tested nor written (no Z test, or ALWAYS with the
+    // depth masked or not written).
+    bool colourOnly;
     // Rows may be plain copies of texture rows (see CopyRow): 32-bit texels addressed directly, one texel
     // per pixel along the row, the texel written as it is, nothing tested or blended, depth not written.
     bool copyRows;
@@ -81,19 +86,30 @@ struct VectorSpan {
         atestFlip = _mm_set1_epi32(kPassWhenTrue[st.atst & 7] ? -1 : 0);
         zte = st.zte;
         zwrite = st.zte && !st.zmsk;
+        // A NEVER test fails every pixel: with AFAIL 1 (the colour written, not the depth) that is the same
+        // as no alpha test with depth writes off.
+        if (ate && st.atst == 0 && afail == 1) {
+            ate = false;
+            zwrite = false;
+        }
         gequal = st.ztst == kZtstGequal;
         always = st.ztst == kZtstAlways;
         gequalOnly = zte && !always && gequal;
         // The common state gets a loop of its own with these settings fixed: depth tested GEQUAL and
         // written, 32-bit texels addressed directly, texture alpha, no PABE. Only textured spans without a
         // general blend formula have it (the others are rare and keep one loop, which halves their code).
-        commonState = kCommonLoop && zte && gequalOnly && zwrite &&
-                      (!kTexture || (tex.texDirect && !tex.t8)) && st.tcc && !st.pabe;
+        // (PABE matters only to a blend.)
+        const bool commonTexture =
+            (!kTexture || (tex.texDirect && !tex.t8)) && st.tcc && (kBlend == 0 || !st.pabe);
+        commonState = kCommonLoop && zte && gequalOnly && zwrite && commonTexture;
+        colourOnly = kColourOnlyLoop && (!zte || (always && !zwrite)) && commonTexture;
         // MODULATE by 128 on every channel gives the texel back ((c * 128) >> 7 is c).
         const bool texelOut =
             decal || (!kGouraud && p.fr == 128 && p.fg == 128 && p.fb == 128 && p.fa == 128);
         copyRows = kTexture && !kPersp && kBlend == 0 && !tex.t8 && tex.texDirect && st.tcc && texelOut &&
                    !ate && (!zte || (always && !zwrite)) && tex.ds == 1.0f && tex.dt == 0.0f;
+        // (Such rows are in the state of the loop without depth.)
+        copyRows = copyRows && colourOnly;
         zStep = p.flatZ ? 0 : static_cast<int64_t>(p.z.dx * 256.0);
         if (kGouraud) {
             rStep = static_cast<int64_t>(p.r.dx * 65536.0);
@@ -376,9 +392,14 @@ struct VectorSpan {
     // A row eight pixels a step, lane for lane the arithmetic of Groups, pixels 0-3 of a step in the low
     // 128-bit half and 4-7 in the high one. A last step of fewer than eight pixels loads and stores only
     // the row's own pixels (masked loads and stores: nothing past the row end is read or written).
-    // kC: the common state (see commonState). kQRow: q the same along every row (or no q).
-    template <bool kC, bool kQRow>
+    // kMode: 0 any state, 1 the common state (see commonState), 2 the common state without depth (see
+    // colourOnly). kQRow: q the same along every row (or no q).
+    template <int kMode, bool kQRow>
     QZ_INLINE void Groups8(const Row& r) const {
+        constexpr bool kC = kMode != 0;
+        // Depth read (and tested) and written: always in mode 1, never in mode 2.
+        const bool depthRead = kMode == 1 || (kMode == 0 && zte);
+        const bool depthWrite = kMode == 1 || (kMode == 0 && zwrite);
         const int n = r.n;
         uint32_t* const fp = r.fp;
         uint32_t* const zp = r.zp;
@@ -431,10 +452,10 @@ struct VectorSpan {
             const __m256i c0 = col;
             if (kGouraud) col = _mm256_add_epi32(col, dcol);
             __m256i zold = zero, keep = zero;
-            if (kC || zte) {
+            if (depthRead) {
                 zold = load(zp + i);
                 const __m256i zb = _mm256_and_si256(zold, low24);
-                if (kC || gequalOnly) {
+                if (kMode == 1 || gequalOnly) {
                     keep = _mm256_cmpgt_epi32(zb, z24);
                 } else if (!always) {
                     keep = _mm256_xor_si256(_mm256_cmpgt_epi32(z24, zb), ones);
@@ -495,13 +516,13 @@ struct VectorSpan {
                 if (afail == 0 || afail == 2) colourKeep = _mm256_or_si256(colourKeep, fail);
                 if (afail == 3) out = Select8(_mm256_and_si256(fail, hi8), out, oldc);
                 store(fp + i, Select8(colourKeep, out, oldc));
-                if (kC || zwrite) store(zp + i, Select8(depthKeep, nz, zold));
+                if (depthWrite) store(zp + i, Select8(depthKeep, nz, zold));
             } else if (keepBits == 0) {
                 store(fp + i, out);
-                if (kC || zwrite) store(zp + i, nz);
+                if (depthWrite) store(zp + i, nz);
             } else {
                 store(fp + i, Select8(keep, out, oldc));
-                if (kC || zwrite) store(zp + i, Select8(keep, nz, zold));
+                if (depthWrite) store(zp + i, Select8(keep, nz, zold));
             }
         };
         int i = 0;
@@ -624,6 +645,22 @@ struct VectorSpan {
             return _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(a, w0), _mm_mullo_epi16(b, w1)), 8);
         };
         int i = 0;
+#if defined(QZ_SPANS_8WIDE)
+        // Eight pixels a step, the same arithmetic lane for lane.
+        const __m256i zero8 = _mm256_setzero_si256(), w08 = _mm256_set1_epi16(int16_t(256 - fv)),
+                      w18 = _mm256_set1_epi16(int16_t(fv));
+        auto mix8 = [&](__m256i a, __m256i b) QZ_INLINE {
+            return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(a, w08), _mm256_mullo_epi16(b, w18)),
+                                     8);
+        };
+        for (; i + 8 <= r.n; i += 8) {
+            const __m256i a = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(top + size_t(i) * 4u));
+            const __m256i b = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bot + size_t(i) * 4u));
+            const __m256i lo = mix8(_mm256_unpacklo_epi8(a, zero8), _mm256_unpacklo_epi8(b, zero8));
+            const __m256i hi = mix8(_mm256_unpackhi_epi8(a, zero8), _mm256_unpackhi_epi8(b, zero8));
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(r.fp + i), _mm256_packus_epi16(lo, hi));
+        }
+#endif
         for (; i + 4 <= r.n; i += 4) {
             const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(top + size_t(i) * 4u));
             const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bot + size_t(i) * 4u));
@@ -640,27 +677,53 @@ struct VectorSpan {
         return true;
     }
 
-    // One row: per-row attribute values, then eight pixels per step where the processor has AVX2, else
-    // four per step and the scalar tail if any. Returns the row's pixel count.
+#if defined(QZ_SPANS_8WIDE)
+    // Every row of the primitive (as ShadeRows) through the loop of one state kind, kMode and kQRow as
+    // Groups8's: the kind is the same for all rows, so it is chosen once for them rather than on each row.
+    // Returns the pixels shaded here.
+    template <int kMode, bool kQRow, class General>
+    QZ_INLINE uint64_t RowsOf(const Rasterizer::SpanRow* rows, size_t count, General& general) const {
+        uint64_t pixels = 0;
+        for (size_t j = 0; j < count; ++j) {
+            const Rasterizer::SpanRow& sr = rows[j];
+            if (j + kPrefetchRows < count) {
+                const Rasterizer::SpanRow& ahead = rows[j + kPrefetchRows];
+                PrefetchRow(m, st, ahead.y, ahead.x0, ahead.x1);
+            }
+            if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
+                general(sr);
+                continue;
+            }
+            const Row r = StartRow(sr.y, sr.x0, sr.x1);
+            pixels += uint64_t(r.n);
+            if (kMode == 2 && copyRows && CopyRow(r)) continue;
+            Groups8<kMode, kQRow>(r);
+        }
+        return pixels;
+    }
+    // The rows of the primitive, eight pixels per step: through the common state's loops (rows with q the
+    // same along them, whose texel coordinates' steps then need no division, have their own) or the loop
+    // for any state.
+    template <class General>
+    QZ_INLINE uint64_t Rows(const Rasterizer::SpanRow* rows, size_t count, General& general) const {
+        const bool qRow = !kPersp || tex.qConst;
+        if constexpr (kCommonLoop) {
+            if (commonState)
+                return qRow ? RowsOf<1, true>(rows, count, general) : RowsOf<1, false>(rows, count, general);
+        }
+        if constexpr (kColourOnlyLoop) {
+            if (colourOnly)
+                return qRow ? RowsOf<2, true>(rows, count, general) : RowsOf<2, false>(rows, count, general);
+        }
+        return RowsOf<0, !kPersp>(rows, count, general);
+    }
+#else
+    // One row: per-row attribute values, then four pixels per step and the scalar tail if any. Returns the
+    // row's pixel count.
     QZ_INLINE int Shade(int y, int x0, int x1) const {
         const Row r = StartRow(y, x0, x1);
         const int n = r.n;
         if (copyRows && CopyRow(r)) return n;
-#if defined(QZ_SPANS_8WIDE)
-        if constexpr (kCommonLoop) {
-            if (commonState) {
-                // Rows with q the same along them (the texel coordinates' steps then need no division)
-                // have their own loop in the common state.
-                if (!kPersp || tex.qConst) {
-                    Groups8<true, true>(r);
-                } else {
-                    Groups8<true, false>(r);
-                }
-                return n;
-            }
-        }
-        Groups8<false, !kPersp>(r);
-#else
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
         // (lanes past the span end rewrite their old values).
         const int groupEnd = r.tailInRow ? n : (n & ~3);
@@ -682,20 +745,27 @@ struct VectorSpan {
             _mm_store_si128(reinterpret_cast<__m128i*>(dcs), r.colStep1);
             for (; i < n; ++i) ShadeOne(r, c0s, dcs, i);
         }
-#endif
         return n;
     }
+#endif
 };
 
-// Every row of a primitive through `span`, the lines of a row fetched a few rows before it is shaded. The
-// vector code addresses the frame and depth rows directly: a row that wraps around the end of local memory
-// goes to `general` instead. Returns the pixels the span shaded.
+// The lines of a primitive's first rows, fetched before its span is set up (which then hides their
+// latency).
+QZ_INLINE inline void PrefetchFirstRows(const uint8_t* m, const DrawState& st,
+                                        const Rasterizer::SpanRow* rows, size_t count) {
+    for (size_t j = 0; j < kPrefetchRows && j < count; ++j)
+        PrefetchRow(m, st, rows[j].y, rows[j].x0, rows[j].x1);
+}
+
+// Every row of a primitive through `span` (the four-wide spans; the eight-wide ones have VectorSpan::Rows),
+// the lines of a row fetched a few rows before it is shaded (the first ones by PrefetchFirstRows). The vector
+// code addresses the frame and depth rows directly: a row that wraps around the end of local memory goes to
+// `general` instead. Returns the pixels the span shaded.
 template <class Span, class General>
 QZ_INLINE inline uint64_t ShadeRows(const Span& span, const uint8_t* m, const DrawState& st,
                                     const Rasterizer::SpanRow* rows, size_t count, General&& general) {
     uint64_t pixels = 0;
-    for (size_t j = 1; j < kPrefetchRows && j < count; ++j)
-        PrefetchRow(m, st, rows[j].y, rows[j].x0, rows[j].x1);
     for (size_t j = 0; j < count; ++j) {
         const Rasterizer::SpanRow& sr = rows[j];
         if (j + kPrefetchRows < count) {

@@ -23,6 +23,7 @@ struct SceneState {
     bool wild;           // coordinates far outside the texture, infinite or not a number now and then
     bool copy;   // texel-sized sprites, u on texel centres: rows that are copies or mixes of texel rows
     bool small;  // triangles under 16 pixels each way (the set-up's short path)
+    bool zte = true;
 };
 
 SceneState RandomState(Rng& rnd) {
@@ -60,6 +61,10 @@ SceneState RandomState(Rng& rnd) {
         s.tcc = rnd(6) != 0;
         s.endOfMemory = s.endOfMemory && rnd(2) == 0;
     }
+    // Now and then no depth test, or an alpha test that every pixel fails with only the colour written
+    // (AFAIL 1), which the spans take as no alpha test and no depth write.
+    s.zte = rnd(6) != 0;
+    if (rnd(6) == 0) s.alphaTest = 1u | (rnd(256) << 4) | (1u << 12);
     return s;
 }
 
@@ -97,7 +102,7 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
         for (int x = 0; x < 64; x += 8)
             f.Sprite(p, x, y, x + 8, y + 8, rnd(1u << 31) * 2 + rnd(2), rnd(4000));
     }
-    p.Set(kRegTest_1, s.alphaTest | TestReg(true, s.ztst));
+    p.Set(kRegTest_1, s.alphaTest | TestReg(s.zte, s.ztst));
     p.Set(kRegZbuf_1, Zbuf(2, kPsmZ24, s.zmsk));
     p.Set(kRegTex0_1, Tex0(tbp, 1, s.t8 ? kPsmT8 : kPsmCt32, 5, 5, s.tcc, s.decal ? kTfxDecal : kTfxModulate,
                            0x180, kPsmCt32, 0, 0, 1));
@@ -216,6 +221,36 @@ std::vector<uint32_t> DrawSlivers(bool general, bool textured, uint32_t seed) {
 
 TEST(GsFastSpan, RandomStatesMatchTheGeneralPath) {
     CheckRandomStates();
+}
+
+// Textured states whose depth is neither tested nor written (no depth test; ALWAYS with the depth masked;
+// ALWAYS with an alpha test that every pixel fails writing only the colour) have a loop of their own in the
+// eight-wide spans; an alpha test like that under GEQUAL leaves the depth test but not the depth write. All
+// against the general path, with the rows shared out among threads too, and four pixels a step.
+TEST(GsFastSpan, StatesWithoutDepthMatchTheGeneralPath) {
+    Rng rnd{4242};
+    for (int kind = 0; kind < 4; ++kind) {
+        for (int i = 0; i < 16; ++i) {
+            SceneState s = RandomState(rnd);
+            s.textured = s.tcc = true;
+            s.blend = rnd(4) == 0;  // blended ones take the other loops
+            s.zte = kind != 0;
+            s.zmsk = kind == 1;
+            s.ztst = kind == 3 ? kZtstGequal : kZtstAlways;
+            s.alphaTest = kind >= 2 ? 1u | (rnd(256) << 4) | (1u << 12) : 0u;
+            s.small = i % 2 == 1 && !s.copy;
+            const uint32_t seed = rnd(1u << 30);
+            const auto general = DrawScene(s, seed, true);
+            EXPECT_EQ(DrawScene(s, seed, false), general) << "kind " << kind << " scene " << i;
+            EXPECT_EQ(DrawScene(s, seed, false, 16, 3), general)
+                << "threaded, kind " << kind << " scene " << i;
+            const bool old = Rasterizer::AllowVexSpans(false);
+            EXPECT_EQ(DrawScene(s, seed, false), general) << "four wide, kind " << kind << " scene " << i;
+            Rasterizer::AllowVexSpans(old);
+            // The scene draws something.
+            EXPECT_NE(general, DrawScene(s, seed, true, 0)) << "kind " << kind << " scene " << i;
+        }
+    }
 }
 
 TEST(GsFastSpan, SliverTrianglesMatchTheGeneralPath) {
