@@ -297,6 +297,24 @@ inline __m128i Lane(__m128i v) {
     return _mm_shuffle_epi32(v, _MM_SHUFFLE(i, i, i, i));
 }
 // The values of edge i at the first row's centres, four columns a group, and its step to the next row.
+// The three edges of a triangle in lanes 0-2, edge i from v[i] to v[i + 1]: the vertices' x and y, A and B
+// of the edge function A * (px - x) + B * (py - y), and the top-left rule's lanes (edges that own their
+// centres).
+struct EdgeLanes {
+    __m128i x, y, a, b, topLeft;
+};
+QZ_INLINE inline EdgeLanes EdgesOf(const GsVertex* const v[3]) {
+    EdgeLanes e;
+    e.x = _mm_setr_epi32(v[0]->x, v[1]->x, v[2]->x, 0);
+    e.y = _mm_setr_epi32(v[0]->y, v[1]->y, v[2]->y, 0);
+    e.a = _mm_sub_epi32(e.y, _mm_shuffle_epi32(e.y, _MM_SHUFFLE(3, 0, 2, 1)));
+    e.b = _mm_sub_epi32(_mm_shuffle_epi32(e.x, _MM_SHUFFLE(3, 0, 2, 1)), e.x);
+    const __m128i zero = _mm_setzero_si128();
+    e.topLeft = _mm_or_si128(_mm_cmpgt_epi32(e.a, zero),
+                             _mm_and_si128(_mm_cmpeq_epi32(e.a, zero), _mm_cmpgt_epi32(e.b, zero)));
+    return e;
+}
+
 template <int i, int kChunks>
 inline void SmallEdgeStart(__m128i at, __m128i colStep, __m128i rowStep, __m128i (&val)[3][kChunks],
                            __m128i (&step)[3]) {
@@ -322,13 +340,8 @@ size_t SmallTriangleRows(const GsVertex* const v[3], int y0, int y1, int bx0, in
     // The three edges in lanes 0-2, edge i from v[i] to v[i + 1]: A, B, the top-left rule's bias, and the
     // value at the first centre, A * (px - x) + B * (py - y) + bias, which is exact in floats (each product
     // is under 2^16 in magnitude).
-    const __m128i X = _mm_setr_epi32(v[0]->x, v[1]->x, v[2]->x, 0),
-                  Y = _mm_setr_epi32(v[0]->y, v[1]->y, v[2]->y, 0);
-    const __m128i A = _mm_sub_epi32(Y, _mm_shuffle_epi32(Y, _MM_SHUFFLE(3, 0, 2, 1)));
-    const __m128i B = _mm_sub_epi32(_mm_shuffle_epi32(X, _MM_SHUFFLE(3, 0, 2, 1)), X);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i topLeft = _mm_or_si128(_mm_cmpgt_epi32(A, zero),
-                                         _mm_and_si128(_mm_cmpeq_epi32(A, zero), _mm_cmpgt_epi32(B, zero)));
+    const EdgeLanes e = EdgesOf(v);
+    const __m128i X = e.x, Y = e.y, A = e.a, B = e.b, topLeft = e.topLeft;
     const __m128 px = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_set1_epi32(bx0 * 16 + 8), X));
     const __m128 py = _mm_cvtepi32_ps(_mm_sub_epi32(_mm_set1_epi32(y0 * 16 + 8), Y));
     const __m128i at = _mm_add_epi32(
@@ -472,13 +485,8 @@ QZ_VEX inline __m256i Lane8(__m128i v) {
 template <int kChunks, class Owns>
 QZ_VEX size_t ShortTriangleRowsVex(const GsVertex* const v[3], int y0, int y1, int bx0, int bx1,
                                    Rasterizer::SpanRow* out, Owns owns) {
-    const __m128i X = _mm_setr_epi32(v[0]->x, v[1]->x, v[2]->x, 0),
-                  Y = _mm_setr_epi32(v[0]->y, v[1]->y, v[2]->y, 0);
-    const __m128i A = _mm_sub_epi32(Y, _mm_shuffle_epi32(Y, _MM_SHUFFLE(3, 0, 2, 1)));
-    const __m128i B = _mm_sub_epi32(_mm_shuffle_epi32(X, _MM_SHUFFLE(3, 0, 2, 1)), X);
-    const __m128i zero = _mm_setzero_si128();
-    const __m128i topLeft = _mm_or_si128(_mm_cmpgt_epi32(A, zero),
-                                         _mm_and_si128(_mm_cmpeq_epi32(A, zero), _mm_cmpgt_epi32(B, zero)));
+    const EdgeLanes e = EdgesOf(v);
+    const __m128i X = e.x, Y = e.y, A = e.a, B = e.b, topLeft = e.topLeft;
     const __m128i at =
         _mm_add_epi32(_mm_add_epi32(_mm_mullo_epi32(A, _mm_sub_epi32(_mm_set1_epi32(bx0 * 16 + 8), X)),
                                     _mm_mullo_epi32(B, _mm_sub_epi32(_mm_set1_epi32(y0 * 16 + 8), Y))),

@@ -13,6 +13,28 @@
 
 namespace console::gs::raster {
 
+// Every row of a primitive through `shade` (which returns the pixels it shaded), the lines of each row
+// fetched a few rows before it is shaded. The vector code addresses the frame and depth rows directly: a row
+// that wraps around the end of local memory goes to `general` instead. Returns the pixels shaded.
+template <class General, class Shade>
+QZ_INLINE inline uint64_t ForEachRow(const uint8_t* m, const DrawState& st, const Rasterizer::SpanRow* rows,
+                                     size_t count, General& general, Shade&& shade) {
+    uint64_t pixels = 0;
+    for (size_t j = 0; j < count; ++j) {
+        const Rasterizer::SpanRow& sr = rows[j];
+        if (j + kPrefetchRows < count) {
+            const Rasterizer::SpanRow& ahead = rows[j + kPrefetchRows];
+            PrefetchRow(m, st, ahead.y, ahead.x0, ahead.x1);
+        }
+        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
+            general(sr);
+            continue;
+        }
+        pixels += uint64_t(shade(sr));
+    }
+    return pixels;
+}
+
 // One primitive's vector span: what depends only on the state and the primitive, worked out once for all
 // its rows, then each row. kBlend: 0 none, 1 any formula, 2 (Cs - Cd) * As + Cd (the usual transparency,
 // worth its own code).
@@ -683,23 +705,11 @@ struct VectorSpan {
     // Returns the pixels shaded here.
     template <int kMode, bool kQRow, class General>
     QZ_INLINE uint64_t RowsOf(const Rasterizer::SpanRow* rows, size_t count, General& general) const {
-        uint64_t pixels = 0;
-        for (size_t j = 0; j < count; ++j) {
-            const Rasterizer::SpanRow& sr = rows[j];
-            if (j + kPrefetchRows < count) {
-                const Rasterizer::SpanRow& ahead = rows[j + kPrefetchRows];
-                PrefetchRow(m, st, ahead.y, ahead.x0, ahead.x1);
-            }
-            if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
-                general(sr);
-                continue;
-            }
+        return ForEachRow(m, st, rows, count, general, [&](const Rasterizer::SpanRow& sr) QZ_INLINE {
             const Row r = StartRow(sr.y, sr.x0, sr.x1);
-            pixels += uint64_t(r.n);
-            if (kMode == 2 && copyRows && CopyRow(r)) continue;
-            Groups8<kMode, kQRow>(r);
-        }
-        return pixels;
+            if (!(kMode == 2 && copyRows && CopyRow(r))) Groups8<kMode, kQRow>(r);
+            return r.n;
+        });
     }
     // The rows of the primitive, eight pixels per step: through the common state's loops (rows with q the
     // same along them, whose texel coordinates' steps then need no division, have their own) or the loop
@@ -759,26 +769,13 @@ QZ_INLINE inline void PrefetchFirstRows(const uint8_t* m, const DrawState& st,
 }
 
 // Every row of a primitive through `span` (the four-wide spans; the eight-wide ones have VectorSpan::Rows),
-// the lines of a row fetched a few rows before it is shaded (the first ones by PrefetchFirstRows). The vector
-// code addresses the frame and depth rows directly: a row that wraps around the end of local memory goes to
-// `general` instead. Returns the pixels the span shaded.
+// as ForEachRow (the first rows fetched by PrefetchFirstRows). Returns the pixels the span shaded.
 template <class Span, class General>
 QZ_INLINE inline uint64_t ShadeRows(const Span& span, const uint8_t* m, const DrawState& st,
                                     const Rasterizer::SpanRow* rows, size_t count, General&& general) {
-    uint64_t pixels = 0;
-    for (size_t j = 0; j < count; ++j) {
-        const Rasterizer::SpanRow& sr = rows[j];
-        if (j + kPrefetchRows < count) {
-            const Rasterizer::SpanRow& ahead = rows[j + kPrefetchRows];
-            PrefetchRow(m, st, ahead.y, ahead.x0, ahead.x1);
-        }
-        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
-            general(sr);
-            continue;
-        }
-        pixels += uint64_t(span.Shade(sr.y, sr.x0, sr.x1));
-    }
-    return pixels;
+    return ForEachRow(m, st, rows, count, general, [&](const Rasterizer::SpanRow& sr) QZ_INLINE {
+        return span.Shade(sr.y, sr.x0, sr.x1);
+    });
 }
 
 }  // namespace console::gs::raster
