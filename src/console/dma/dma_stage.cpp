@@ -111,6 +111,9 @@ thread_local bool t_toGifRing = false;
 thread_local bool t_vifThread = false;
 // Set while this thread runs queued items (the stage's threads, or a producer that took over).
 thread_local int t_running = 0;
+// Set on the thread that feeds the stage (the game's): it alone may queue for the second half beside the
+// first half's runner, and only while the first half is empty.
+thread_local bool t_feeds = false;
 
 // The registers the VU1 programs cull against, as the GS will hold them when their output arrives. Made
 // stale by every drain (the game may write the GS directly once the stage is empty); the first half's
@@ -118,49 +121,46 @@ thread_local int t_running = 0;
 gif::GifWatch g_watch;
 std::atomic<bool> g_watchStale{true};
 
-// Which memory queued items still read, by 4 KB page (hashed into a table: two pages sharing a slot only
-// cost a wait that was not needed). A slot holds one past the count of the last item pushed that reads a
-// page there; the item is still queued while that is past the half's head.
+// Which memory the first half's queued items still read, by 4 KB page (hashed into a table: two pages
+// sharing a slot only cost a wait that was not needed). A slot holds one past the count of the last item
+// pushed that reads a page there; the item is still queued while that is past the half's head. The
+// producer's alone. (The second half reads only its own copies.)
 constexpr int kPageShift = 12;
 constexpr size_t kPageSlots = size_t(1) << 15;
-uint64_t g_vifPages[kPageSlots];               // the first half's: the producer's alone
-std::atomic<uint64_t> g_gifPages[kPageSlots];  // the second half's: the first half's runner writes
+uint64_t g_vifPages[kPageSlots];
 
-template <typename Slot>
-void MarkPages(Slot* table, const void* data, size_t bytes, uint64_t value) {
+void MarkPages(const void* data, size_t bytes, uint64_t value) {
     if (bytes == 0) return;
     const uintptr_t a = reinterpret_cast<uintptr_t>(data);
     const uintptr_t first = a >> kPageShift, last = (a + bytes - 1) >> kPageShift;
     const uintptr_t n = std::min<uintptr_t>(last - first + 1, kPageSlots);
-    for (uintptr_t p = 0; p < n; ++p) {
-        if constexpr (std::is_same_v<Slot, uint64_t>) {
-            table[(first + p) & (kPageSlots - 1)] = value;
-        } else {
-            table[(first + p) & (kPageSlots - 1)].store(value, std::memory_order_relaxed);
-        }
-    }
+    for (uintptr_t p = 0; p < n; ++p) g_vifPages[(first + p) & (kPageSlots - 1)] = value;
 }
 
-template <typename Slot>
-bool PagesQueued(const Slot* table, uintptr_t lo, uintptr_t hi, uint64_t head) {
+bool PagesQueued(uintptr_t lo, uintptr_t hi, uint64_t head) {
     const uintptr_t first = lo >> kPageShift, last = (hi - 1) >> kPageShift;
     const uintptr_t n = std::min<uintptr_t>(last - first + 1, kPageSlots);
-    for (uintptr_t p = 0; p < n; ++p) {
-        uint64_t v;
-        if constexpr (std::is_same_v<Slot, uint64_t>) {
-            v = table[(first + p) & (kPageSlots - 1)];
-        } else {
-            v = table[(first + p) & (kPageSlots - 1)].load(std::memory_order_relaxed);
-        }
-        if (v > head) return true;
-    }
+    for (uintptr_t p = 0; p < n; ++p)
+        if (g_vifPages[(first + p) & (kPageSlots - 1)] > head) return true;
     return false;
+}
+
+// The first half's runner, before it sends the GIF anything: after a full drain the GS's registers are
+// what the game left in them (the second half is empty, so they are settled).
+void FreshWatch() {
+    if (!g_watchStale.load(std::memory_order_acquire)) return;
+    g_watch.Load(gs::Gs());
+    g_watchStale.store(false, std::memory_order_relaxed);
 }
 
 // --- Running items ---------------------------------------------------------------------------------
 
 void RunGifItem(uint64_t index) {
     const GifItem& it = g_gifRing[index & (kGifItems - 1)];
+    // What the second half prints goes out now, in its place: never back into the ring it is emptying
+    // (a first-half runner that waits for room there runs it).
+    const bool was = t_toGifRing;
+    t_toGifRing = false;
     switch (it.kind) {
         case GifKind::kData:
             gif::Gif().Write(it.path, it.data, it.count);
@@ -172,22 +172,19 @@ void RunGifItem(uint64_t index) {
             std::fwrite(it.data, 1, it.count, it.path == 2 ? stderr : stdout);
             break;
     }
+    t_toGifRing = was;
     g_copiedDone.store(it.copiedEnd, std::memory_order_release);
 }
 
 void RunVifItem(uint64_t index) {
     const Item& it = g_ring[index & (kItems - 1)];
-    if (t_toGifRing && g_watchStale.load(std::memory_order_acquire)) {
-        // Both halves are empty: the GS's registers are what the game left in them.
-        g_watch.Load(gs::Gs());
-        g_watchStale.store(false, std::memory_order_relaxed);
-    }
+    if (t_toGifRing) FreshWatch();
     switch (it.kind) {
         case Kind::kData:
             if (it.channel == SCE_DMA_VIF1) {
                 vif::Vif1().Write(reinterpret_cast<const uint32_t*>(it.data), size_t(it.qwc) * 4);
             } else {
-                StageGifWrite(3, it.data, it.qwc, true);
+                StageGifWrite(3, it.data, it.qwc);
             }
             break;
         case Kind::kTagWords:
@@ -283,12 +280,22 @@ void TakeOverAndRun(Half& h) {
     h.producerWants.store(false, std::memory_order_seq_cst);
 }
 
-// The producer runs the rest of the first half itself; with a second half running beside it, what it sends
-// the GIF is queued behind what is there.
-void TakeOverVif() {
+// Whether what the first half sends the GIF is queued for the second half (which then runs on its own
+// thread, or in deferred mode at the next full drain) rather than run at once.
+bool GifQueues() {
+    return g_gif.threadRunning || g_mode == StageMode::kDeferred;
+}
+
+// The producer runs the rest of the first half itself (taking it over from the half's thread); what it
+// sends the GIF is queued behind what is there.
+void RunFirstHalfHere() {
     const bool was = t_toGifRing;
-    t_toGifRing = g_gif.threadRunning;
-    TakeOverAndRun(g_vif);
+    t_toGifRing = GifQueues();
+    if (g_vif.threadRunning) {
+        TakeOverAndRun(g_vif);
+    } else {
+        RunQueuedHere(g_vif);
+    }
     t_toGifRing = was;
 }
 
@@ -347,7 +354,8 @@ void MakeGifRoom(uint64_t bytes) {
 }
 
 // Queues one item, copying `bytes` from `copy` when given (in at most two pieces, where the byte ring
-// wraps: the GIF takes a packet in pieces as well as whole).
+// wraps: the GIF takes a packet in pieces as well as whole). Every copy starts on a quadword, so that a
+// packet cut at the ring's end is cut between quadwords even after a log line of any length.
 void PushGif(GifItem it, const void* copy, size_t bytes) {
     const uint8_t* src = static_cast<const uint8_t*>(copy);
     do {
@@ -355,12 +363,13 @@ void PushGif(GifItem it, const void* copy, size_t bytes) {
         if (src) {
             const size_t at = size_t(g_copiedTail % kCopyBytes);
             piece = std::min(bytes, kCopyBytes - at);
-            MakeGifRoom(piece);
+            const size_t taken = (piece + 15) & ~size_t(15);
+            MakeGifRoom(taken);
             std::memcpy(g_copies + at, src, piece);
             it.data = g_copies + at;
             if (it.kind == GifKind::kData) it.count = uint32_t(piece / 16);
             if (it.kind == GifKind::kLog) it.count = uint32_t(piece);
-            g_copiedTail += piece;
+            g_copiedTail += taken;
             src += piece;
         } else {
             MakeGifRoom(0);
@@ -379,7 +388,7 @@ void PushGif(GifItem it, const void* copy, size_t bytes) {
 
 void StopThreads() {
     if (!g_vif.threadRunning) return;
-    TakeOverVif();
+    RunFirstHalfHere();
     TakeOverAndRun(g_gif);
     for (Half* h : {&g_vif, &g_gif}) {
         h->stop.store(true, std::memory_order_seq_cst);
@@ -401,16 +410,13 @@ void AtExit() {
 }
 
 void Push(const Item& it) {
+    t_feeds = true;
     const uint64_t t = g_vif.tail.load(std::memory_order_relaxed);
     if (t - g_vif.head.load(std::memory_order_acquire) == kItems) {
         ++g_stats.fullWaits;
-        if (g_mode == StageMode::kDeferred) {
-            RunQueuedHere(g_vif);
-        } else {
-            TakeOverVif();
-        }
+        RunFirstHalfHere();
     }
-    if (it.kind == Kind::kData) MarkPages(g_vifPages, it.data, size_t(it.qwc) * 16, t + 1);
+    if (it.kind == Kind::kData) MarkPages(it.data, size_t(it.qwc) * 16, t + 1);
     g_ring[t & (kItems - 1)] = it;
     ++g_stats.items;
     g_vif.tail.store(t + 1, std::memory_order_seq_cst);
@@ -485,7 +491,7 @@ void StagePushEnd(int channel) {
     Push(Item{nullptr, 0, static_cast<uint8_t>(channel), Kind::kEnd, {0, 0}});
 }
 
-void StageGifWrite(int path, const void* data, size_t qwc, bool stable) {
+void StageGifWrite(int path, const void* data, size_t qwc) {
     if (!t_toGifRing) {
         gif::Gif().Write(path, data, qwc);
         return;
@@ -493,12 +499,27 @@ void StageGifWrite(int path, const void* data, size_t qwc, bool stable) {
     if (qwc == 0) return;
     g_watch.Write(path, data, qwc);
     GifItem it{static_cast<const uint8_t*>(data), uint32_t(qwc), uint8_t(path), GifKind::kData, 0};
-    if (stable || !data) {
-        if (data) MarkPages(g_gifPages, data, qwc * 16, g_gif.tail.load(std::memory_order_relaxed) + 1);
-        PushGif(it, nullptr, 0);
-    } else {
-        PushGif(it, data, qwc * 16);
+    // Copied even where it lies in a transfer's data: the second half may run on after the vertical blank,
+    // when the game writes its next lists over that data.
+    PushGif(it, data, data ? qwc * 16 : 0);
+}
+
+void StageSendGif(int path, const void* data, size_t qwc) {
+    t_feeds = true;
+    StageDrainFirstHalf();
+    if (!GifQueues()) {
+        gif::Gif().Write(path, data, qwc);
+        gif::Gif().EndTransfer(path);
+        return;
     }
+    // The first half is empty, and the game alone feeds it: nothing else fills the second half's ring
+    // until the next kick.
+    FreshWatch();
+    const bool was = t_toGifRing;
+    t_toGifRing = true;
+    StageGifWrite(path, data, qwc);
+    StageGifEnd(path);
+    t_toGifRing = was;
 }
 
 void StageGifEnd(int path) {
@@ -527,18 +548,43 @@ void StageLogf(const char* fmt, ...) {
 
 bool StageOrderOutput(int stream, const char* text, size_t len) {
     if (g_mode.load(std::memory_order_relaxed) == StageMode::kInline) return false;
+    const GifItem line{nullptr, 0, uint8_t(stream == 2 ? 2 : 1), GifKind::kLog, 0};
     if (t_toGifRing) {
-        PushGif(GifItem{nullptr, 0, uint8_t(stream == 2 ? 2 : 1), GifKind::kLog, 0}, text, len);
+        PushGif(line, text, len);
         return true;
     }
-    // The second half prints in order; the game prints once everything it sent before has run.
-    if (t_running == 0) StageDrain();
-    return false;
+    // The second half prints in order. The game's line waits for the first half (whose lines then sit in
+    // the second half's ring) and goes behind what the second half still holds, or out now when that is
+    // empty: the game goes on without waiting for the GS.
+    if (t_running != 0) return false;
+    if (!t_feeds) {
+        // Another thread's line: once everything sent before has run.
+        StageDrain();
+        return false;
+    }
+    StageDrainFirstHalf();
+    if (!GifQueues() ||
+        g_gif.head.load(std::memory_order_acquire) == g_gif.tail.load(std::memory_order_relaxed))
+        return false;
+    const bool was = t_toGifRing;
+    t_toGifRing = true;
+    PushGif(line, text, len);
+    t_toGifRing = was;
+    return true;
 }
 
 gs::GsDevice::DrawWindow StageDrawWindowFor(uint64_t prim) {
     if (t_toGifRing) return g_watch.WindowFor(prim);
     return gs::Gs().WindowFor(prim);
+}
+
+void StageDrainFirstHalf() {
+    if (g_mode == StageMode::kInline) return;
+    if (g_vif.head.load(std::memory_order_acquire) == g_vif.tail.load(std::memory_order_relaxed)) return;
+    ++g_stats.firstHalfDrains;
+    const uint64_t t0 = NowNanos();
+    RunFirstHalfHere();
+    g_stats.waitNanos += NowNanos() - t0;
 }
 
 void StageDrain() {
@@ -551,15 +597,13 @@ void StageDrain() {
     }
     ++g_stats.drains;
     const uint64_t t0 = NowNanos();
-    if (g_mode == StageMode::kDeferred) {
-        RunQueuedHere(g_vif);
+    if (g_vif.head.load(std::memory_order_acquire) != target) RunFirstHalfHere();
+    if (!g_gif.threadRunning) {
+        RunQueuedHere(g_gif);
+    } else if (g_takeOverGif) {
+        TakeOverAndRun(g_gif);
     } else {
-        if (g_vif.head.load(std::memory_order_acquire) != target) TakeOverVif();
-        if (g_takeOverGif) {
-            TakeOverAndRun(g_gif);
-        } else {
-            WaitUntilRun(g_gif);
-        }
+        WaitUntilRun(g_gif);
     }
     g_stats.waitNanos += NowNanos() - t0;
     g_watchStale.store(true, std::memory_order_release);
@@ -571,26 +615,20 @@ void StageDrainIfReading(const void* start, size_t bytes) {
     // The first half's items between the head and the tail are the producer's own writes, unchanged until
     // it pushes again: it may read them while the stage runs them. Only a page some queued item reads is
     // looked at item by item.
+    // The second half reads only its own copies: only the first half's items matter.
     const uint64_t t = g_vif.tail.load(std::memory_order_relaxed);
     const uint64_t vh = g_vif.head.load(std::memory_order_acquire);
-    if (vh != t && PagesQueued(g_vifPages, lo, hi, vh)) {
+    if (vh != t && PagesQueued(lo, hi, vh)) {
         ++g_stats.pageHits;
         for (uint64_t h = vh; h != t; ++h) {
             const Item& it = g_ring[h & (kItems - 1)];
             if (it.kind != Kind::kData) continue;
             const uintptr_t a = reinterpret_cast<uintptr_t>(it.data);
             if (a < hi && lo < a + size_t(it.qwc) * 16) {
-                StageDrain();
+                StageDrainFirstHalf();
                 return;
             }
         }
-    }
-    // What the first half has passed on to the second (GIF channel data, VIF DIRECT data): by page only.
-    // Everything the first half ran before the head read above has been marked.
-    const uint64_t gh = g_gif.head.load(std::memory_order_acquire);
-    if (gh != g_gif.tail.load(std::memory_order_acquire) && PagesQueued(g_gifPages, lo, hi, gh)) {
-        ++g_stats.pageHits;
-        StageDrain();
     }
 }
 

@@ -11,15 +11,20 @@
 // where and when they always did, on the game's thread.
 //
 // The stage is invisible to the game: everything that can see what it produces (a DMA wait, the GS's
-// registers and local memory, the vertical blank, image transfers in either direction, the display
-// readout, resets, VIF1 and VU1 state) waits for it to drain first. Frames, sound and logs are the same
-// bit for bit as running everything inline, provided the game does not write the data of a kicked
-// transfer before such a wait, as on the console.
+// drawing registers and local memory, image transfers in either direction, the display readout, resets,
+// VIF1 and VU1 state) waits for it to drain first. The vertical blank waits for the first half only: that
+// is where the game takes its DMA data back (it writes its next lists over them after the blank), and the
+// second half reads nothing of the game's but its own copies, so the GS goes on drawing into the next
+// frame as the console's did. What the blank and its handler touch of the GS (the field, the display
+// registers) does not depend on the drawing, and a drawing environment the game sends directly queues
+// behind the rest. Frames, sound and logs are the same bit for bit as running everything inline, provided
+// the game does not write the data of a kicked transfer before such a wait, as on the console.
 //
 // Modes: inline (every transfer runs inside the kick, on the caller's thread: the reference), thread (the
 // stage's own two threads; a drain takes over what is left of each, in order), deferred (nothing runs until a
-// drain, which runs everything queued on the caller's thread: the latest any transfer can be read, so a test
-// that compares it with inline finds every buffer the game rewrites too early). For measuring,
+// drain, which runs what it waits for on the caller's thread: the latest any transfer can be read, so a
+// test that compares it with inline finds every buffer the game rewrites too early, and every look at the
+// GS that forgets to wait for the second half). For measuring,
 // QZ_STAGE_GIF_WAIT=1 in the environment has a drain wait for the second thread to finish its queue
 // instead of taking it over.
 #pragma once
@@ -48,11 +53,13 @@ void StagePushTagWords(int channel, const uint8_t* tag);
 // The transfer on `channel` ended.
 void StagePushEnd(int channel);
 
-// What VIF1 (PATH2) and the VU1 programs (PATH1) send the GIF. On the stage's first thread it is queued
-// for the second, copied unless `stable` (data of a queued transfer, unchanged until the next drain);
-// anywhere else it goes to the GIF at once.
-void StageGifWrite(int path, const void* data, size_t qwc, bool stable);
+// What VIF1 (PATH2) and the VU1 programs (PATH1) send the GIF. Where the first half runs with the second
+// queued, it is copied into the second half's ring; anywhere else it goes to the GIF at once.
+void StageGifWrite(int path, const void* data, size_t qwc);
 void StageGifEnd(int path);
+// A whole GIF packet the game sends the GS itself (a drawing environment): once the first half has run,
+// queued behind what the second half still holds (or sent at once where nothing queues).
+void StageSendGif(int path, const void* data, size_t qwc);
 // A log line of VIF1's: queued the same way, so that it keeps its place among the GIF's lines.
 void StageLogf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));
 // For the host's hold on the process's output: called with text about to go to stdout (stream 1) or
@@ -74,19 +81,23 @@ void StageStopBeforeLaterStatics();
 
 // Waits until every queued item has run. Cheap when nothing is queued; a no-op in inline mode.
 void StageDrain();
+// Waits for the first half only (VIF1 and the VU1 programs): the data of every transfer kicked so far has
+// been read; the GS may still be drawing.
+void StageDrainFirstHalf();
 
-// The same, but only when a queued transfer reads some of the `bytes` bytes at `start` (memory about to
-// be given back, and perhaps written at once by its next owner).
+// The first half, but only when a queued transfer reads some of the `bytes` bytes at `start` (memory about
+// to be given back, and perhaps written at once by its next owner).
 void StageDrainIfReading(const void* start, size_t bytes);
 
 struct StageStats {
-    uint64_t items;         // items queued
-    uint64_t drains;        // drains that found work still queued
-    uint64_t waitNanos;     // time drains spent waiting
-    uint64_t fullWaits;     // pushes that found the queue full
-    uint64_t gifItems;      // items the first thread queued for the second
-    uint64_t gifFullWaits;  // of which found the second queue full
-    uint64_t pageHits;      // memory given back that a queued item may still read (looked at closer)
+    uint64_t items;            // items queued
+    uint64_t drains;           // drains that found work still queued
+    uint64_t firstHalfDrains;  // first-half drains that found work there
+    uint64_t waitNanos;        // time drains spent waiting
+    uint64_t fullWaits;        // pushes that found the queue full
+    uint64_t gifItems;         // items the first thread queued for the second
+    uint64_t gifFullWaits;     // of which found the second queue full
+    uint64_t pageHits;         // memory given back that a queued item may still read (looked at closer)
 };
 StageStats GetStageStats();
 

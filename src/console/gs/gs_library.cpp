@@ -181,7 +181,8 @@ void sceGsSetDefDispEnv(sceGsDispEnv* disp, short psm, short w, short h, short d
 }
 
 void sceGsPutDispEnv(const sceGsDispEnv* disp) {
-    console::dma::StageDrain();
+    // No wait for the geometry stage: nothing it draws reads or writes the display registers (the readout,
+    // which waits, does).
     GsDevice& gs = Gs();
     gs.WritePriv(kPrivPmode, RegBits(disp->pmode));
     gs.WritePriv(kPrivSmode2, RegBits(disp->smode2));
@@ -203,10 +204,8 @@ int sceGsSetHalfOffset2(sceGsDrawEnv2* draw, short centerx, short centery, short
 }
 
 int sceGsPutDrawEnv(const sceGifTag* giftag) {
-    // Sent at once, after whatever the geometry stage still holds.
-    console::dma::StageDrain();
-    console::gif::Gif().Write(3, giftag, console::gif::GifInterpreter::PacketQwords(*giftag));
-    console::gif::Gif().EndTransfer(3);
+    // Behind whatever the geometry stage still holds.
+    console::dma::StageSendGif(3, giftag, console::gif::GifInterpreter::PacketQwords(*giftag));
     return 0;
 }
 

@@ -22,8 +22,8 @@ uint32_t HwRead32(uint32_t addr) {
         case kRegVif1Fbrst:
             return 0;  // the reset/stall bits read back as 0
         case kRegGsCsr:
-            // The status is read once what was sent to the GS has arrived.
-            console::dma::StageDrain();
+            // Read without waiting for the geometry stage: the status holds the field, which the blank
+            // sets, and nothing the GS draws (see HwRead64).
             return static_cast<uint32_t>(gs::Gs().ReadPriv(gs::kPrivCsr));
         default:
             std::printf("hw: read of unknown register 0x%08X\n", addr);
@@ -59,7 +59,8 @@ void HwWrite32(uint32_t addr, uint32_t value) {
 
 uint64_t HwRead64(uint32_t addr) {
     if (addr >= gs::kPrivBase && addr < gs::kPrivBase + 0x2000) {
-        console::dma::StageDrain();
+        // The GS's own registers hold the field and what the game wrote there: the geometry stage never
+        // changes them, so there is nothing to wait for.
         return gs::Gs().ReadPriv(addr);
     }
     return HwRead32(addr);

@@ -23,8 +23,9 @@ constexpr uint64_t kMaxCatchUp = 8;
 }  // namespace
 
 uint64_t VsyncDeliver() {
-    // A blank is a meeting point with the GS: what was sent before it has been drawn.
-    console::dma::StageDrain();
+    // A blank is where the game takes its DMA data back: everything sent before it has been read (the GS
+    // may still be drawing it, as the console's could; whatever looks at its drawing waits for that).
+    console::dma::StageDrainFirstHalf();
     ClockTickVblank();
     gs::Gs().ToggleField();
     const uint64_t n = g_delivered.fetch_add(1) + 1;
@@ -72,7 +73,7 @@ uint64_t VsyncCount() {
 }
 
 bool VsyncOddField() {
-    console::dma::StageDrain();
+    // The field is the blank's, not the drawing's: nothing to wait for.
     return !gs::Gs().FieldBit();
 }
 

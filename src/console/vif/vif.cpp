@@ -99,14 +99,14 @@ void Vif::Write(const uint32_t* w, size_t count) {
                 if (have_ > 0) {
                     while (have_ < 4 && i < count) buf_[have_++] = w[i++];
                     if (have_ < 4) break;
-                    console::dma::StageGifWrite(2, buf_, 1, false);
+                    console::dma::StageGifWrite(2, buf_, 1);
                     have_ = 0;
                     need_ -= 4;
                 } else {
                     size_t qw = (count - i) / 4;
                     if (qw > need_ / 4) qw = need_ / 4;
                     if (qw > 0) {
-                        console::dma::StageGifWrite(2, w + i, qw, true);
+                        console::dma::StageGifWrite(2, w + i, qw);
                         i += qw * 4;
                         need_ -= qw * 4;
                     }

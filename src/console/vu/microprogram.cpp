@@ -44,7 +44,7 @@ bool RegisterMicroprogram(uint32_t id, Microprogram* program) {
 }
 
 void KickPath1(const void* qwords, size_t qwc) {
-    console::dma::StageGifWrite(1, qwords, qwc, false);
+    console::dma::StageGifWrite(1, qwords, qwc);
 }
 
 gs::GsDevice::DrawWindow DrawWindowFor(uint64_t prim) {

@@ -433,8 +433,6 @@ TEST_F(DmaStageTest, ManySmallPacketsOnEveryPathGiveTheSameResultInEveryMode) {
 TEST_F(DmaStageTest, EveryMeetingPointWaitsForBothHalves) {
     uint32_t pixels[4];
     sceGsStoreImage store;
-    const std::vector<Qw> drawEnv = AdPacket().Set(kRegTest_1, TestReg(true, kZtstAlways)).Build();
-    const uint64_t* given = nullptr;
     StageMode mode = StageMode::kDeferred;
     const std::pair<const char*, std::function<void()>> points[] = {
         {"VIF1 DMA wait", [&] { sceDmaSync(ch1_, 0, 0); }},
@@ -446,16 +444,10 @@ TEST_F(DmaStageTest, EveryMeetingPointWaitsForBothHalves) {
              sceGsSetDefStoreImage(&store, 0, 1, kPsmCt32, 0, 0, 2, 2);
              sceGsExecStoreImage(&store, pixels);
          }},
-        {"drawing environment", [&] { sceGsPutDrawEnv(reinterpret_cast<const sceGifTag*>(drawEnv.data())); }},
-        {"vertical blank", [] { console::VsyncDeliver(); }},
-        {"field read", [] { console::VsyncOddField(); }},
-        {"GS status read", [] { console::HwRead32(console::kRegGsCsr); }},
         {"GS status write", [] { console::HwWrite32(console::kRegGsCsr, 0); }},
-        {"GS register read", [] { console::HwRead64(kPrivBase); }},
         {"VIF1 reset", [] { sceDevVif1Reset(); }},
         {"VU1 reset", [] { sceDevVu1Reset(); }},
         {"program registered", [] { console::vu::RegisterMicroprogram(kCopyProgram, &g_copy); }},
-        {"memory given back", [&] { console::dma::StageDrainIfReading(given, 16); }},
         {"stage mode set", [&] { console::dma::SetStageMode(mode); }},
         {"DMA channels reset", [] { sceDmaReset(0); }},
         {"DMA reset", [] { console::dma::DmaReset(); }},
@@ -473,13 +465,65 @@ TEST_F(DmaStageTest, EveryMeetingPointWaitsForBothHalves) {
             sceDmaSend(ch1_, a.WindowChain(sprite));
             const uint64_t* direct = a.DirectChain(sprite);
             sceDmaSend(ch1_, direct);
-            given = direct + 6;  // the DIRECT data the GIF reads where it lies
             sceDmaSendN(ch2_, a.Put(sprite), int(sprite.size()));
             if (m == StageMode::kDeferred) {
                 EXPECT_EQ(Gs().PrimitivesDrawn(), drawn) << name;
             }
             meet();
             EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 3) << name << ", mode " << int(m);
+        }
+    }
+}
+
+// The vertical blank, a drawing environment the game sends and memory given back wait until the first
+// half has read every transfer (the game may write over their data at once) while the GS may go on
+// drawing; the field and the GS's own registers wait for nothing. Whatever looks at the drawing later
+// sees all of it, drawn from what the transfers held when they were read.
+TEST_F(DmaStageTest, TheBlankWaitsOnlyUntilTheTransfersAreRead) {
+    const std::vector<Qw> drawEnv = AdPacket().Set(kRegTest_1, TestReg(true, kZtstAlways)).Build();
+    const uint64_t* given = nullptr;
+    struct Point {
+        const char* name;
+        bool readsTransfers;
+        std::function<void()> meet;
+    };
+    const Point points[] = {
+        {"vertical blank", true, [] { console::VsyncDeliver(); }},
+        {"drawing environment", true,
+         [&] { sceGsPutDrawEnv(reinterpret_cast<const sceGifTag*>(drawEnv.data())); }},
+        {"memory given back", true, [&] { console::dma::StageDrainIfReading(given, 16); }},
+        {"field read", false, [] { console::VsyncOddField(); }},
+        {"GS status read", false, [] { console::HwRead32(console::kRegGsCsr); }},
+        {"GS register read", false, [] { console::HwRead64(kPrivBase); }},
+    };
+    for (StageMode m : {StageMode::kDeferred, StageMode::kThread}) {
+        SetUp();
+        console::dma::SetStageMode(m);
+        Arena a;
+        const std::vector<Qw> setup = FrameSetupPacket();
+        sceDmaSendN(ch2_, a.Put(setup), int(setup.size()));
+        sceGsSyncPath(0, 0);
+        uint32_t colour = 0xFF102030u;
+        for (const Point& p : points) {
+            colour += 0x00010101u;
+            const uint64_t drawn = Gs().PrimitivesDrawn();
+            uint64_t* const start = a.Take(0);
+            // Three sprites, each over the last, through a VU1 program, a DIRECT code and the GIF channel.
+            sceDmaSend(ch1_, a.Vif1Chain(SpritePacket(0, 0, 4, 4, colour - 2)));
+            const uint64_t* direct = a.DirectChain(SpritePacket(0, 0, 4, 4, colour - 1));
+            sceDmaSend(ch1_, direct);
+            given = direct + 6;
+            const std::vector<Qw> last = SpritePacket(0, 0, 4, 4, colour);
+            sceDmaSendN(ch2_, a.Put(last), int(last.size()));
+            p.meet();
+            if (m == StageMode::kDeferred) {
+                EXPECT_EQ(Gs().PrimitivesDrawn(), drawn) << p.name;
+            }
+            // The game's next lists over the data: too early unless the point waited for it to be read.
+            if (p.readsTransfers) std::memset(start, 0, size_t(a.Take(0) - start) * 8);
+            sceGsSyncPath(0, 0);
+            EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 3) << p.name << ", mode " << int(m);
+            EXPECT_EQ(Gs().Memory().ReadPixel(0, 1, kPsmCt32, 3, 3), colour) << p.name << ", mode " << int(m);
         }
     }
 }
@@ -532,6 +576,59 @@ TEST_F(DmaStageTest, PrintedLinesKeepTheirOrderInEveryMode) {
     }
 }
 
+// Enough image data to fill the second half's ring of copies over and over, lines of every length from
+// the game between the transfers (queued in that ring too, so that copies after them start anywhere) and
+// packets cut short, which the GIF reports while a full ring is being emptied: the same text and the same
+// pictures in every mode.
+struct Printed {
+    std::string text;
+    std::vector<uint32_t> image;
+};
+Printed ManyImagesAndLines(StageMode mode, sceDmaChan* ch2) {
+    console::dma::SetStageMode(mode);
+    const console::gs::GsLogSink old = console::gs::SetGsLogSink(&PrintInOrder);
+    testing::internal::CaptureStdout();
+    std::vector<uint32_t> pixels(128 * 128);
+    for (int i = 0; i < 160; ++i) {
+        Arena a;  // each transfer is read before the next overwrites it (the DMA wait below)
+        for (size_t k = 0; k < pixels.size(); ++k) pixels[k] = uint32_t(k * 2654435761u) ^ uint32_t(i);
+        AdPacket t;
+        t.Set(kRegBitbltbuf, Bitbltbuf(0, 0, 0, 512, 2, kPsmCt32))
+            .Set(kRegTrxpos, Trxpos(0, 0, 0, uint32_t(i % 3)))
+            .Set(kRegTrxreg, Trxreg(128, 125))
+            .Set(kRegTrxdir, kXdirHostToLocal);
+        std::vector<Qw> q = t.Build();
+        const std::vector<Qw> img = ImagePacket(pixels.data(), 128 * 125 * 4);
+        q.insert(q.end(), img.begin(), img.end());
+        if (i % 9 == 4) q.resize(q.size() - 1);  // cut short: the GIF says so
+        sceDmaSendN(ch2, a.Put(q), int(q.size()));
+        std::string line = "game " + std::to_string(i) + std::string(size_t(i % 17), '.') + "\n";
+        PrintInOrder(line.c_str());
+        console::dma::StageDrainIfReading(g_mem, sizeof g_mem);
+    }
+    sceGsSyncPath(0, 0);
+    std::fflush(stdout);
+    console::gs::SetGsLogSink(old);
+    Printed out;
+    out.text = testing::internal::GetCapturedStdout();
+    for (uint32_t y = 0; y < 128; ++y)
+        for (uint32_t x = 0; x < 128; ++x)
+            out.image.push_back(Gs().Memory().ReadPixel(512, 2, kPsmCt32, x, y));
+    return out;
+}
+
+TEST_F(DmaStageTest, AFullRingOfCopiesLosesNothingAndKeepsTheLinesInOrder) {
+    const Printed ref = ManyImagesAndLines(StageMode::kInline, ch2_);
+    EXPECT_NE(ref.text.find("game 159......\n"), std::string::npos);
+    EXPECT_NE(ref.text.find("GIF: PATH3 packet cut short"), std::string::npos);
+    for (StageMode mode : {StageMode::kThread, StageMode::kDeferred}) {
+        SetUp();
+        const Printed got = ManyImagesAndLines(mode, ch2_);
+        EXPECT_EQ(got.text, ref.text) << "mode " << int(mode);
+        EXPECT_TRUE(got.image == ref.image) << "mode " << int(mode);
+    }
+}
+
 TEST_F(DmaStageTest, BadChainsAreStillRefusedAtTheKick) {
     console::dma::SetStageMode(StageMode::kDeferred);
     Arena a;
@@ -579,9 +676,14 @@ TEST_F(DmaStageTest, GivingMemoryBackWaitsOnlyForTransfersThatReadIt) {
     uint64_t* elsewhere = a.Take(64);
     const uint64_t drawn = Gs().PrimitivesDrawn();
     sceDmaSendN(ch2_, packet, int(s.size()));
+    const uint64_t waits = console::dma::GetStageStats().firstHalfDrains;
     console::dma::StageDrainIfReading(elsewhere, 64 * 16);
-    EXPECT_EQ(Gs().PrimitivesDrawn(), drawn);
+    EXPECT_EQ(console::dma::GetStageStats().firstHalfDrains, waits);
     console::dma::StageDrainIfReading(packet + 2 * (s.size() - 1), 8);  // the packet's last quadword
+    EXPECT_EQ(console::dma::GetStageStats().firstHalfDrains, waits + 1);
+    // Read, not necessarily drawn: the packet may be written over at once.
+    std::memset(packet, 0, s.size() * 16);
+    sceGsSyncPath(0, 0);
     EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 1);
 }
 

@@ -11,6 +11,7 @@
 #include "console/dma/dma_stage.h"
 #include "console/gif/gif_tag.h"
 #include "console/gs/gs_device.h"
+#include "console/gs/gs_library.h"
 #include "console/mem/addr.h"
 #include "support/temp_dir.h"
 
@@ -119,7 +120,13 @@ TEST(GlobalHeap, FreeingWaitsForTheGeometryStageToReadTheBlock) {
     sceDmaSendN(sceDmaGetChan(2), q, 2);
     EXPECT_EQ(console::gs::Gs().ReadReg(console::gs::kRegPrim), 0u);  // queued
     x_free(q);
+    // Read by the time the block is given back (the GS may take it later): the next owner may write it.
+    auto* next = static_cast<uint64_t*>(x_fn_amalloc(32, 16));
+    ASSERT_NE(next, nullptr);
+    std::memset(next, 0, 32);
+    sceGsSyncPath(0, 0);
     EXPECT_EQ(console::gs::Gs().ReadReg(console::gs::kRegPrim), 6u);
+    x_free(next);
     console::dma::SetStageMode(console::dma::StageMode::kInline);
 }
 
