@@ -104,6 +104,8 @@ StageStats g_stats{};
 std::atomic<uint64_t> g_gifItems{0}, g_gifFullWaits{0};
 // A drain takes the second half over (true) or waits for its thread to finish (false).
 bool g_takeOverGif = true;
+// The second half's item count at the last vertical blank.
+uint64_t g_lastBlankMark = 0;
 
 // Set on the thread running the first half while the second half has a thread: the GIF's input goes to
 // the second half's ring. Off everywhere else: the GIF takes it at once.
@@ -200,12 +202,13 @@ void RunVifItem(uint64_t index) {
     }
 }
 
-// Runs everything queued in `h` on this thread; the caller holds the token (or the half has no thread).
-void RunQueuedHere(Half& h) {
+// Runs what is queued in `h` on this thread, everything or the items before `end`; the caller holds the
+// token (or the half has no thread).
+void RunQueuedHere(Half& h, uint64_t end = UINT64_MAX) {
     ++t_running;
     uint64_t i = h.head.load(std::memory_order_relaxed);
-    const uint64_t t = h.tail.load(std::memory_order_acquire);
-    while (i != t) {
+    const uint64_t t = std::min(h.tail.load(std::memory_order_acquire), end);
+    while (i < t) {
         h.run(i);
         ++i;
         h.head.store(i, std::memory_order_release);
@@ -262,8 +265,8 @@ void* HalfMain(void* arg) {
 }
 
 // Takes the token from the half's thread (which gives it up after its current item) and runs what is
-// queued here.
-void TakeOverAndRun(Half& h) {
+// queued here (the items before `end`).
+void TakeOverAndRun(Half& h, uint64_t end = UINT64_MAX) {
     h.producerWants.store(true, std::memory_order_seq_cst);
     for (int i = 0;; ++i) {
         const uint32_t r = h.released.load(std::memory_order_seq_cst);
@@ -275,7 +278,7 @@ void TakeOverAndRun(Half& h) {
             h.released.wait(r, std::memory_order_seq_cst);
         }
     }
-    RunQueuedHere(h);
+    RunQueuedHere(h, end);
     h.runner.store(kNobody, std::memory_order_release);
     h.producerWants.store(false, std::memory_order_seq_cst);
 }
@@ -299,17 +302,18 @@ void RunFirstHalfHere() {
     t_toGifRing = was;
 }
 
-// Waits until the half's thread has run everything queued (for comparison with taking it over).
-void WaitUntilRun(Half& h) {
-    const uint64_t t = h.tail.load(std::memory_order_relaxed);
-    for (int i = 0; h.head.load(std::memory_order_acquire) != t; ++i) {
+// Waits until the half's thread has run everything queued, or the items before `end` (for comparison with
+// taking it over).
+void WaitUntilRun(Half& h, uint64_t end = UINT64_MAX) {
+    const uint64_t t = std::min(h.tail.load(std::memory_order_relaxed), end);
+    for (int i = 0; h.head.load(std::memory_order_acquire) < t; ++i) {
         if (i < kSpins) {
             Pause();
             continue;
         }
         h.roomWanted.store(true, std::memory_order_seq_cst);
         const uint32_t p = h.progress.load(std::memory_order_seq_cst);
-        if (h.head.load(std::memory_order_seq_cst) != t) h.progress.wait(p, std::memory_order_seq_cst);
+        if (h.head.load(std::memory_order_seq_cst) < t) h.progress.wait(p, std::memory_order_seq_cst);
     }
     h.roomWanted.store(false, std::memory_order_relaxed);
 }
@@ -578,6 +582,19 @@ gs::GsDevice::DrawWindow StageDrawWindowFor(uint64_t prim) {
     return gs::Gs().WindowFor(prim);
 }
 
+namespace {
+// The second half's items before `end`, run here (taken over from its thread) or waited for.
+void RunSecondHalfUntil(uint64_t end) {
+    if (!g_gif.threadRunning) {
+        RunQueuedHere(g_gif, end);
+    } else if (g_takeOverGif) {
+        TakeOverAndRun(g_gif, end);
+    } else {
+        WaitUntilRun(g_gif, end);
+    }
+}
+}  // namespace
+
 void StageDrainFirstHalf() {
     if (g_mode == StageMode::kInline) return;
     if (g_vif.head.load(std::memory_order_acquire) == g_vif.tail.load(std::memory_order_relaxed)) return;
@@ -598,15 +615,23 @@ void StageDrain() {
     ++g_stats.drains;
     const uint64_t t0 = NowNanos();
     if (g_vif.head.load(std::memory_order_acquire) != target) RunFirstHalfHere();
-    if (!g_gif.threadRunning) {
-        RunQueuedHere(g_gif);
-    } else if (g_takeOverGif) {
-        TakeOverAndRun(g_gif);
-    } else {
-        WaitUntilRun(g_gif);
-    }
+    RunSecondHalfUntil(UINT64_MAX);
     g_stats.waitNanos += NowNanos() - t0;
     g_watchStale.store(true, std::memory_order_release);
+}
+
+void StageBlank() {
+    if (g_mode == StageMode::kInline) return;
+    StageDrainFirstHalf();
+    // The GS is at most one frame behind: what was sent before the last blank has been drawn. (Otherwise
+    // its lag would grow up to what its ring holds, a few frames, and a frame would cost the game and
+    // geometry only while the ring fills.)
+    if (g_gif.head.load(std::memory_order_acquire) < g_lastBlankMark) {
+        const uint64_t t0 = NowNanos();
+        RunSecondHalfUntil(g_lastBlankMark);
+        g_stats.waitNanos += NowNanos() - t0;
+    }
+    g_lastBlankMark = g_gif.tail.load(std::memory_order_acquire);
 }
 
 void StageDrainIfReading(const void* start, size_t bytes) {

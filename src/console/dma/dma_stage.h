@@ -15,10 +15,11 @@
 // VIF1 and VU1 state) waits for it to drain first. The vertical blank waits for the first half only: that
 // is where the game takes its DMA data back (it writes its next lists over them after the blank), and the
 // second half reads nothing of the game's but its own copies, so the GS goes on drawing into the next
-// frame as the console's did. What the blank and its handler touch of the GS (the field, the display
-// registers) does not depend on the drawing, and a drawing environment the game sends directly queues
-// behind the rest. Frames, sound and logs are the same bit for bit as running everything inline, provided
-// the game does not write the data of a kicked transfer before such a wait, as on the console.
+// frame (at most one frame behind: each blank also waits for what was sent before the last). What the blank
+// and its handler touch of the GS (the field, the display registers) does not depend on the drawing, and a
+// drawing environment the game sends directly queues behind the rest. Frames, sound and logs are the same bit
+// for bit as running everything inline, provided the game does not write the data of a kicked transfer before
+// such a wait, as on the console.
 //
 // Modes: inline (every transfer runs inside the kick, on the caller's thread: the reference), thread (the
 // stage's own two threads; a drain takes over what is left of each, in order), deferred (nothing runs until a
@@ -84,6 +85,9 @@ void StageDrain();
 // Waits for the first half only (VIF1 and the VU1 programs): the data of every transfer kicked so far has
 // been read; the GS may still be drawing.
 void StageDrainFirstHalf();
+// The vertical blank: the first half drained, and the second caught up with the blank before (the GS
+// draws at most a frame behind).
+void StageBlank();
 
 // The first half, but only when a queued transfer reads some of the `bytes` bytes at `start` (memory about
 // to be given back, and perhaps written at once by its next owner).

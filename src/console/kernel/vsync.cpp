@@ -24,8 +24,8 @@ constexpr uint64_t kMaxCatchUp = 8;
 
 uint64_t VsyncDeliver() {
     // A blank is where the game takes its DMA data back: everything sent before it has been read (the GS
-    // may still be drawing it, as the console's could; whatever looks at its drawing waits for that).
-    console::dma::StageDrainFirstHalf();
+    // may still be drawing it; whatever looks at its drawing waits for that).
+    console::dma::StageBlank();
     ClockTickVblank();
     gs::Gs().ToggleField();
     const uint64_t n = g_delivered.fetch_add(1) + 1;

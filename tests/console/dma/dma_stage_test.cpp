@@ -528,6 +528,24 @@ TEST_F(DmaStageTest, TheBlankWaitsOnlyUntilTheTransfersAreRead) {
     }
 }
 
+// The GS draws at most one frame behind: a blank waits for what was sent before the blank before it.
+TEST_F(DmaStageTest, TheGsIsAtMostAFrameBehind) {
+    console::dma::SetStageMode(StageMode::kDeferred);
+    Arena a;
+    const std::vector<Qw> setup = FrameSetupPacket();
+    sceDmaSendN(ch2_, a.Put(setup), int(setup.size()));
+    sceGsSyncPath(0, 0);
+    const uint64_t drawn = Gs().PrimitivesDrawn();
+    for (int frame = 0; frame < 4; ++frame) {
+        sceDmaSend(ch1_, a.Vif1Chain(SpritePacket(0, 0, 2, 2, 0xFF000000u | uint32_t(frame))));
+        console::VsyncDeliver();
+        // The frame's own sprite waits (deferred: as late as it may); the one before it is drawn.
+        EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + uint64_t(frame)) << "frame " << frame;
+    }
+    sceGsSyncPath(0, 0);
+    EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 4);
+}
+
 // The lines the stage's units print (a VU1 program, VIF1, the GIF) and the game's own come out in the
 // same order in every mode.
 std::string PrintedLines(StageMode mode, sceDmaChan* ch1, sceDmaChan* ch2) {
