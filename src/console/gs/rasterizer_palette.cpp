@@ -1,6 +1,7 @@
 #include "console/gs/rasterizer_palette.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,7 +12,12 @@
 namespace console::gs {
 namespace {
 constexpr size_t kPaletteBytes = 256 * sizeof(uint32_t);
+std::atomic<bool> wholeUploads{true};
 }  // namespace
+
+bool PaletteTextures::AllowWholeUploads(bool allow) {
+    return wholeUploads.exchange(allow);
+}
 
 bool PaletteTextures::OverlapWrapping(Range a, Range b) {
     // Each range as at most two pieces that do not wrap.
@@ -129,18 +135,20 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     // are those in memory now.
     // Those known to hold first (any of them will do): a suspect one is checked against memory.
     bool settled = false;
-    auto same = [&](const Entry& e) {
-        return e.tBase == st.tBase && e.tbw == st.tbw && e.tw == st.tw && e.th == st.th &&
-               std::memcmp(e.palette.get(), st.clut, kPaletteBytes) == 0;
+    const uint64_t texture = TextureKey(st.tBase, st.tbw, st.tw, st.th);
+    auto same = [&](size_t i) {
+        return keys_[i].texture == texture &&
+               std::memcmp(kept_[i].palette.get(), st.clut, kPaletteBytes) == 0;
     };
-    for (Entry& e : kept_) {
-        if (!e.suspect && same(e)) {
-            e.lastUse = ++clock_;
-            return e.texels.get();
+    for (size_t i = 0; i < kept_.size(); ++i) {
+        if (keys_[i].texture == texture && !kept_[i].suspect && same(i)) {
+            kept_[i].lastUse = ++clock_;
+            return kept_[i].texels.get();
         }
     }
-    for (Entry& e : kept_) {
-        if (!same(e)) continue;
+    for (size_t i = 0; i < kept_.size(); ++i) {
+        if (!same(i)) continue;
+        Entry& e = kept_[i];
         if (e.suspect) {
             if (!settled) settle();
             settled = true;
@@ -180,6 +188,7 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     keptTexels_ += size_t(count);
     ++expansions_;
     kept_.push_back(std::move(e));
+    keys_.push_back(Key{texture, st.tBase, uint32_t(st.tBase + count)});
     watchedGen_ = 0;
     return kept_.back().texels.get();
 }
@@ -194,8 +203,12 @@ void PaletteTextures::Retire(size_t index, RasterBands* bands) {
     }
     // Order does not matter: two kept with the same texture and palette that both hold have the same
     // texels.
-    if (index + 1 != kept_.size()) kept_[index] = std::move(kept_.back());
+    if (index + 1 != kept_.size()) {
+        kept_[index] = std::move(kept_.back());
+        keys_[index] = keys_.back();
+    }
     kept_.pop_back();
+    keys_.pop_back();
     ++gen_;
     if (bands && retiredTexels_ > kMaxKeptTexels) {
         bands->Join(RasterBands::Wait::kRetire);
@@ -232,36 +245,69 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
     if (rows == 0 || rowBytes == 0) return;
     dst &= LocalMemory::kMask;
     const Range all{dst, uint64_t(rows - 1) * pitch + rowBytes};
-    for (Entry& e : kept_) {
-        if (!Overlap(e.source, all)) continue;
-        const uint64_t w = uint64_t(1) << e.tw, h = uint64_t(1) << e.th, stride = uint64_t(e.tbw) * 64u;
-        // Each data row against the texture rows it meets (the source lies inside local memory).
-        bool same = true;
-        for (uint32_t r = 0; r < rows && same; ++r) {
-            const uint64_t a = (uint64_t(dst) + uint64_t(r) * pitch) & LocalMemory::kMask, b = a + rowBytes;
-            if (b <= e.tBase || a >= e.tBase + e.count) continue;
-            const uint64_t v0 = a > e.tBase ? (a - e.tBase) / stride : 0;
-            const uint64_t v1 = std::min(h - 1, (b - 1 - e.tBase) / stride);
-            for (uint64_t v = v0; v <= v1 && same; ++v) {
-                const uint64_t rs = e.tBase + v * stride, lo = std::max(a, rs), hi = std::min(b, rs + w);
-                if (lo >= hi) continue;
-                same = std::memcmp(data + size_t(r) * rowBytes + (lo - a),
-                                   e.indices.get() + v * w + (lo - rs), size_t(hi - lo)) == 0;
-                if (same && e.suspect && lo == rs && hi == rs + w && !(e.rowsSeen[v / 64] >> (v % 64) & 1)) {
-                    e.rowsSeen[v / 64] |= uint64_t(1) << (v % 64);
-                    if (e.seen++ == 0) watchedGen_ = 0;
-                }
-            }
-        }
-        if (!same) {
+    // Sources never wrap: when the upload does not either, one interval test per kept expansion.
+    const bool plain = dst + all.bytes <= LocalMemory::kSize;
+    const uint64_t allEnd = dst + all.bytes;
+    for (size_t i = 0; i < kept_.size(); ++i) {
+        const Key& k = keys_[i];
+        if (plain ? !(k.start < allEnd && dst < k.end) : !Overlap(kept_[i].source, all)) continue;
+        Entry& e = kept_[i];
+        if (!UploadMatches(e, dst, rowBytes, pitch, rows, data)) {
             MakeSuspect(e);
             ++gen_;
-        } else if (e.suspect && e.seen == h) {
+        } else if (e.suspect && e.seen == (uint32_t(1) << e.th)) {
             e.suspect = false;
             ++confirmed_;
             ++gen_;  // the state's writes are checked against it again
         }
     }
+}
+
+bool PaletteTextures::UploadMatches(Entry& e, uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+                                    const uint8_t* data) {
+    const uint64_t w = uint64_t(1) << e.tw, h = uint64_t(1) << e.th, stride = uint64_t(e.tbw) * 64u;
+    // Texels uploaded in rows that are the texture's rows, back to back in memory as in the upload (a
+    // texture as wide as its buffer): one comparison for all of them.
+    const uint64_t end = uint64_t(dst) + uint64_t(rows) * rowBytes;
+    if (rowBytes == w && pitch == w && stride == w && end <= LocalMemory::kSize &&
+        wholeUploads.load(std::memory_order_relaxed) &&
+        (dst >= e.tBase ? dst - e.tBase : e.tBase - dst) % w == 0) {
+        const uint64_t lo = std::max<uint64_t>(dst, e.tBase), hi = std::min<uint64_t>(end, e.tBase + e.count);
+        if (lo >= hi) return true;
+        if (std::memcmp(data + (lo - dst), e.indices.get() + (lo - e.tBase), size_t(hi - lo)) != 0)
+            return false;
+        if (e.suspect) {
+            // Every texture row in there was rewritten whole by one data row.
+            const uint32_t seenBefore = e.seen;
+            for (uint64_t v = (lo - e.tBase) / w, last = (hi - e.tBase) / w; v < last; ++v) {
+                const uint64_t bit = uint64_t(1) << (v % 64);
+                if (e.rowsSeen[v / 64] & bit) continue;
+                e.rowsSeen[v / 64] |= bit;
+                ++e.seen;
+            }
+            if (seenBefore == 0 && e.seen != 0) watchedGen_ = 0;
+        }
+        return true;
+    }
+    // Each data row against the texture rows it meets (the source lies inside local memory).
+    for (uint32_t r = 0; r < rows; ++r) {
+        const uint64_t a = (uint64_t(dst) + uint64_t(r) * pitch) & LocalMemory::kMask, b = a + rowBytes;
+        if (b <= e.tBase || a >= e.tBase + e.count) continue;
+        const uint64_t v0 = a > e.tBase ? (a - e.tBase) / stride : 0;
+        const uint64_t v1 = std::min(h - 1, (b - 1 - e.tBase) / stride);
+        for (uint64_t v = v0; v <= v1; ++v) {
+            const uint64_t rs = e.tBase + v * stride, lo = std::max(a, rs), hi = std::min(b, rs + w);
+            if (lo >= hi) continue;
+            if (std::memcmp(data + size_t(r) * rowBytes + (lo - a), e.indices.get() + v * w + (lo - rs),
+                            size_t(hi - lo)) != 0)
+                return false;
+            if (e.suspect && lo == rs && hi == rs + w && !(e.rowsSeen[v / 64] >> (v % 64) & 1)) {
+                e.rowsSeen[v / 64] |= uint64_t(1) << (v % 64);
+                if (e.seen++ == 0) watchedGen_ = 0;
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace console::gs

@@ -48,6 +48,10 @@ public:
     // indices it rewrites with other values is suspect; one it rewrites with its own is not changed, and
     // a suspect one is known good again once every row of it has been rewritten so.
     void Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
+    // Rows uploaded back to back over the rows of a texture as wide as its buffer are compared with its
+    // expansion in one piece, with the same outcome as row by row. Off: always row by row (for comparing
+    // the two). Returns the previous setting.
+    static bool AllowWholeUploads(bool allow);
     // Anything in local memory may have been written.
     void WrittenAnywhere();
     // Nothing queued reads retired expansions any more (the threads are joined): their memory goes.
@@ -85,6 +89,19 @@ private:
         std::array<uint64_t, 16> rowsSeen;
         uint32_t seen;
     };
+    // Of each kept expansion, in the same order: its texture and the bytes it was made from, packed
+    // together so that looking the kept through for a texture or an upload reads little memory.
+    struct Key {
+        uint64_t texture;     // see TextureKey
+        uint32_t start, end;  // the source's bytes (never wrapping round the end of local memory)
+    };
+    static uint64_t TextureKey(uint32_t tBase, uint32_t tbw, uint32_t tw, uint32_t th) {
+        return uint64_t(tBase) | (uint64_t(tbw) << 32) | (uint64_t(tw) << 40) | (uint64_t(th) << 48);
+    }
+    // An upload's rows compared with the rows of one expansion it meets (see Uploaded): false when it
+    // rewrites some of them with other indices.
+    bool UploadMatches(Entry& e, uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+                       const uint8_t* data);
     static void MakeSuspect(Entry& e) {
         e.suspect = true;
         e.rowsSeen.fill(0);
@@ -114,6 +131,7 @@ private:
     static bool OverlapWrapping(Range a, Range b);
 
     HostVector<Entry> kept_{RowAllocator<Entry>(true)};
+    HostVector<Key> keys_{RowAllocator<Key>(true)};
     HostVector<Texels> retired_{RowAllocator<Texels>(true)};
     size_t keptTexels_ = 0, retiredTexels_ = 0;
     Bytes scratch_;  // a texture's bytes as read through the rasteriser threads
