@@ -587,19 +587,20 @@ void GsDevice::LoadClut() {
     }
     ++stateVersion_;
     state_.version = stateVersion_;
+    const bool csm1 = eightBit && t.CSM == 0;
+    if (!bits16) {
+        // 32-bit entries are taken as they are; CSM1 swaps whole runs of eight.
+        for (uint32_t i = 0; i < count; i += 8)
+            std::memcpy(clut_ + first + i, source + (csm1 ? Csm1Position(i) : i) * 4, 8 * 4);
+        return;
+    }
     for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t pos = (eightBit && t.CSM == 0) ? Csm1Position(i) : i;
-        uint32_t c;
-        if (bits16) {
-            const uint32_t raw = uint32_t(source[pos * 2]) | (uint32_t(source[pos * 2 + 1]) << 8);
-            const uint32_t rgb = Expand16(raw) & 0xFFFFFFu;
-            const uint32_t a =
-                (raw & 0x8000) ? uint32_t(texa_.TA1) : ((texa_.AEM && rgb == 0) ? 0 : uint32_t(texa_.TA0));
-            c = rgb | (a << 24);
-        } else {
-            std::memcpy(&c, source + pos * 4, 4);
-        }
-        clut_[first + i] = c;
+        const uint32_t pos = csm1 ? Csm1Position(i) : i;
+        const uint32_t raw = uint32_t(source[pos * 2]) | (uint32_t(source[pos * 2 + 1]) << 8);
+        const uint32_t rgb = Expand16(raw) & 0xFFFFFFu;
+        const uint32_t a =
+            (raw & 0x8000) ? uint32_t(texa_.TA1) : ((texa_.AEM && rgb == 0) ? 0 : uint32_t(texa_.TA0));
+        clut_[first + i] = rgb | (a << 24);
     }
 }
 

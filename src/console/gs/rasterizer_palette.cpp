@@ -142,7 +142,7 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     };
     for (size_t i = 0; i < kept_.size(); ++i) {
         if (keys_[i].texture == texture && !kept_[i].suspect && same(i)) {
-            kept_[i].lastUse = ++clock_;
+            keys_[i].lastUse = ++clock_;
             return kept_[i].texels.get();
         }
     }
@@ -158,19 +158,21 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
             watchedGen_ = 0;
             ++confirmed_;
         }
-        e.lastUse = ++clock_;
+        keys_[i].lastUse = ++clock_;
         return e.texels.get();
     }
     while (!kept_.empty() && (keptTexels_ + count > kMaxKeptTexels || kept_.size() >= kMaxKept)) {
         size_t oldest = 0;
         for (size_t i = 1; i < kept_.size(); ++i)
-            if (kept_[i].lastUse < kept_[oldest].lastUse) oldest = i;
+            if (keys_[i].lastUse < keys_[oldest].lastUse) oldest = i;
         Retire(oldest, bands);
     }
     if (!settled) settle();
     if (!texels) return nullptr;
-    Entry e{st.tBase, st.tbw,        st.tw,    st.th, source, nullptr, nullptr,
-            nullptr,  size_t(count), ++clock_, false, {},     0};
+    Entry e{st.tBase, st.tbw,  st.tw,         st.th, source,  nullptr,
+            nullptr,  nullptr, size_t(count), false, nullptr, 0};
+    e.rowsSeen.reset(static_cast<uint64_t*>(std::calloc(kRowWords, sizeof(uint64_t))));
+    if (!e.rowsSeen) return nullptr;
     e.palette.reset(static_cast<uint32_t*>(std::malloc(kPaletteBytes)));
     if (!e.palette) return nullptr;
     std::memcpy(e.palette.get(), st.clut, kPaletteBytes);
@@ -188,9 +190,22 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     keptTexels_ += size_t(count);
     ++expansions_;
     kept_.push_back(std::move(e));
-    keys_.push_back(Key{texture, st.tBase, uint32_t(st.tBase + count)});
+    keys_.push_back(Key{texture, st.tBase, uint32_t(st.tBase + count), ++clock_});
+    Bucket(kept_.size() - 1, true);
     watchedGen_ = 0;
     return kept_.back().texels.get();
+}
+
+void PaletteTextures::Bucket(size_t index, bool in) {
+    const uint64_t bit = uint64_t(1) << (index % 64);
+    for (uint32_t b = keys_[index].start >> kBucketShift, last = (keys_[index].end - 1) >> kBucketShift;
+         b <= last; ++b) {
+        if (in) {
+            buckets_[b][index / 64] |= bit;
+        } else {
+            buckets_[b][index / 64] &= ~bit;
+        }
+    }
 }
 
 void PaletteTextures::Retire(size_t index, RasterBands* bands) {
@@ -203,9 +218,12 @@ void PaletteTextures::Retire(size_t index, RasterBands* bands) {
     }
     // Order does not matter: two kept with the same texture and palette that both hold have the same
     // texels.
+    Bucket(index, false);
     if (index + 1 != kept_.size()) {
+        Bucket(kept_.size() - 1, false);
         kept_[index] = std::move(kept_.back());
         keys_[index] = keys_.back();
+        Bucket(index, true);
     }
     kept_.pop_back();
     keys_.pop_back();
@@ -245,12 +263,7 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
     if (rows == 0 || rowBytes == 0) return;
     dst &= LocalMemory::kMask;
     const Range all{dst, uint64_t(rows - 1) * pitch + rowBytes};
-    // Sources never wrap: when the upload does not either, one interval test per kept expansion.
-    const bool plain = dst + all.bytes <= LocalMemory::kSize;
-    const uint64_t allEnd = dst + all.bytes;
-    for (size_t i = 0; i < kept_.size(); ++i) {
-        const Key& k = keys_[i];
-        if (plain ? !(k.start < allEnd && dst < k.end) : !Overlap(kept_[i].source, all)) continue;
+    auto meet = [&](size_t i) {
         Entry& e = kept_[i];
         if (!UploadMatches(e, dst, rowBytes, pitch, rows, data)) {
             MakeSuspect(e);
@@ -259,6 +272,23 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
             e.suspect = false;
             ++confirmed_;
             ++gen_;  // the state's writes are checked against it again
+        }
+    };
+    if (dst + all.bytes > LocalMemory::kSize) {
+        for (size_t i = 0; i < kept_.size(); ++i)
+            if (Overlap(kept_[i].source, all)) meet(i);
+        return;
+    }
+    // Sources never wrap, nor does the upload: the kept made from bytes in the 64 KiB pieces it reaches,
+    // in order, each with one interval test.
+    const uint64_t end = dst + all.bytes;
+    uint64_t near[kBucketWords] = {};
+    for (uint32_t b = dst >> kBucketShift, last = uint32_t((end - 1) >> kBucketShift); b <= last; ++b)
+        for (size_t k = 0; k < kBucketWords; ++k) near[k] |= buckets_[b][k];
+    for (size_t k = 0; k < kBucketWords; ++k) {
+        for (uint64_t bits = near[k]; bits != 0; bits &= bits - 1) {
+            const size_t i = k * 64 + size_t(__builtin_ctzll(bits));
+            if (keys_[i].start < end && dst < keys_[i].end) meet(i);
         }
     }
 }

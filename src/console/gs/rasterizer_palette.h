@@ -7,10 +7,10 @@
 // texture up with the new palette.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -74,6 +74,8 @@ private:
     };
     using Texels = std::unique_ptr<uint32_t[], Free>;
     using Bytes = std::unique_ptr<uint8_t[], Free>;
+    using RowBits = std::unique_ptr<uint64_t[], Free>;
+    static constexpr size_t kRowWords = 16;  // 1024 rows
     template <class T>
     using HostVector = std::vector<T, RowAllocator<T>>;
     struct Entry {
@@ -83,10 +85,10 @@ private:
         Texels texels;
         Bytes indices;  // the texels' indices, rows of 2^tw packed, as expanded
         size_t count;
-        uint64_t lastUse;
         bool suspect;
-        // While suspect: the rows rewritten since with the indices expanded, and how many.
-        std::array<uint64_t, 16> rowsSeen;
+        // While suspect: the rows rewritten since with the indices expanded (kRowWords words of bits,
+        // apart like the palette), and how many.
+        RowBits rowsSeen;
         uint32_t seen;
     };
     // Of each kept expansion, in the same order: its texture and the bytes it was made from, packed
@@ -94,17 +96,23 @@ private:
     struct Key {
         uint64_t texture;     // see TextureKey
         uint32_t start, end;  // the source's bytes (never wrapping round the end of local memory)
+        uint64_t lastUse;
     };
     static uint64_t TextureKey(uint32_t tBase, uint32_t tbw, uint32_t tw, uint32_t th) {
         return uint64_t(tBase) | (uint64_t(tbw) << 32) | (uint64_t(tw) << 40) | (uint64_t(th) << 48);
     }
+    // Which kept expansions (bits by index) were made from bytes in each 64 KiB of local memory, so that
+    // an upload looks at the few it may meet.
+    static constexpr uint32_t kBucketShift = 16, kBuckets = LocalMemory::kSize >> kBucketShift;
+    static constexpr size_t kBucketWords = (kMaxKept + 63) / 64;
+    void Bucket(size_t index, bool in);
     // An upload's rows compared with the rows of one expansion it meets (see Uploaded): false when it
     // rewrites some of them with other indices.
     bool UploadMatches(Entry& e, uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
                        const uint8_t* data);
     static void MakeSuspect(Entry& e) {
         e.suspect = true;
-        e.rowsSeen.fill(0);
+        std::memset(e.rowsSeen.get(), 0, kRowWords * sizeof(uint64_t));
         e.seen = 0;
     }
     void Check(DrawState& st, uint64_t& versions, const uint8_t* mem, RasterBands* bands);
@@ -132,6 +140,7 @@ private:
 
     HostVector<Entry> kept_{RowAllocator<Entry>(true)};
     HostVector<Key> keys_{RowAllocator<Key>(true)};
+    uint64_t buckets_[kBuckets][kBucketWords] = {};
     HostVector<Texels> retired_{RowAllocator<Texels>(true)};
     size_t keptTexels_ = 0, retiredTexels_ = 0;
     Bytes scratch_;  // a texture's bytes as read through the rasteriser threads

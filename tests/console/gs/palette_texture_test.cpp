@@ -203,11 +203,11 @@ TEST(GsPaletteTextures, TexelsSentAgainUnchangedKeepAnExpansionUnlessDrawnOverMe
 // texture or past its end, with the memory's own indices or one changed; random writes and draws between.
 // What the expansions know comes out the same whether such uploads are compared in one piece or row by
 // row: the same expansions made and confirmed, the same textures expanded, and every expansion drawn
-// holds the texels memory holds.
+// holds the texels memory holds. More expansions are made than are kept: the oldest go meanwhile.
 struct UploadTrace {
     std::vector<uint64_t> steps;
     int wrong = 0;
-    uint64_t confirmed = 0;
+    uint64_t confirmed = 0, expansions = 0;
 };
 
 UploadTrace RandomUploads(uint32_t seed, bool whole) {
@@ -223,10 +223,12 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
         const uint32_t tw = kind == 3 ? 5 : (kind == 2 ? 7 : 6), tbw = kind == 2 ? 2 : 1;
         texs.push_back(Tex{0x10000 + rnd(24) * 0x1000 + (rnd(2) ? 0 : rnd(16) * 64), tbw, tw, 2 + rnd(5)});
     }
-    uint32_t pal2[256];
-    for (auto& c : pal2) c = rnd(1u << 31);
+    // Palettes enough for more expansions than are kept, so that the oldest are let go meanwhile.
+    std::vector<std::vector<uint32_t>> pals(48, std::vector<uint32_t>(256));
+    for (auto& p : pals)
+        for (auto& c : p) c = rnd(1u << 31);
     UploadTrace out;
-    for (int step = 0; step < 600; ++step) {
+    for (int step = 0; step < 1500; ++step) {
         const Tex& t = texs[rnd(uint32_t(texs.size()))];
         const uint32_t w = 1u << t.tw, h = 1u << t.th, stride = t.tbw * 64;
         const uint32_t what = rnd(12);
@@ -235,7 +237,7 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
             s.st.tbw = t.tbw;
             s.st.tw = t.tw;
             s.st.th = t.th;
-            s.st.clut = rnd(3) ? s.pal : pal2;
+            s.st.clut = rnd(3) ? s.pal : pals[rnd(48)].data();
             s.st.version = ++s.versions;
             const uint32_t* x = s.Draw();
             out.steps.push_back(x != nullptr);
@@ -272,6 +274,7 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
         out.steps.push_back(s.textures.Confirmed());
     }
     out.confirmed = s.textures.Confirmed();
+    out.expansions = s.textures.Expansions();
     PaletteTextures::AllowWholeUploads(old);
     return out;
 }
@@ -285,6 +288,7 @@ TEST(GsPaletteTextures, UploadsComparedInOnePieceOrRowByRowAgree) {
         EXPECT_EQ(whole.wrong, 0) << "seed " << seed;
         EXPECT_EQ(rows.wrong, 0) << "seed " << seed;
         confirmed += whole.confirmed;
+        EXPECT_GT(whole.expansions, PaletteTextures::kMaxKept) << "seed " << seed;
     }
     // Plenty of suspect expansions were found good again.
     EXPECT_GT(confirmed, 200u);
