@@ -104,9 +104,15 @@ void GifInterpreter::StartTag(PathState& p, const uint8_t* qw) {
     p.loopsLeft = uint32_t(p.tag.NLOOP);
     p.nreg = p.tag.NREG ? uint32_t(p.tag.NREG) : 16u;
     p.reg = 0;
-    p.vertexRegs = p.tag.FLG == kFlgPacked && vertexLists.load(std::memory_order_relaxed)
-                       ? VertexListRegs(p.tag.REGS, p.nreg)
-                       : 0;
+    p.vertexRegs = 0;
+    if (p.tag.FLG == kFlgPacked && vertexLists.load(std::memory_order_relaxed)) {
+        if (p.listNreg != p.nreg || p.listRegs != p.tag.REGS) {
+            p.listRegs = p.tag.REGS;
+            p.listNreg = p.nreg;
+            p.listVertexRegs = VertexListRegs(p.tag.REGS, p.nreg);
+        }
+        p.vertexRegs = p.listVertexRegs;
+    }
     if (p.tag.PRE && p.tag.FLG != kFlgImage && p.tag.FLG != kFlgDisable)
         gs_.WriteReg(gs::kRegPrim, p.tag.PRIM);
     p.inPacket = p.loopsLeft != 0;
