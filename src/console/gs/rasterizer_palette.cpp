@@ -279,7 +279,7 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
             if (Overlap(kept_[i].source, all)) meet(i);
         return;
     }
-    // Sources never wrap, nor does the upload: the kept made from bytes in the 64 KiB pieces it reaches,
+    // Sources never wrap, nor does the upload: the kept made from bytes in the 64 KiB blocks it reaches,
     // in order, each with one interval test.
     const uint64_t end = dst + all.bytes;
     uint64_t near[kBucketWords] = {};

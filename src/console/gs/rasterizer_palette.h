@@ -49,7 +49,7 @@ public:
     // a suspect one is known good again once every row of it has been rewritten so.
     void Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
     // Rows uploaded back to back over the rows of a texture as wide as its buffer are compared with its
-    // expansion in one piece, with the same outcome as row by row. Off: always row by row (for comparing
+    // expansion in one comparison, with the same outcome as row by row. Off: always row by row (for comparing
     // the two). Returns the previous setting.
     static bool AllowWholeUploads(bool allow);
     // Anything in local memory may have been written.

@@ -201,7 +201,7 @@ TEST(GsPaletteTextures, TexelsSentAgainUnchangedKeepAnExpansionUnlessDrawnOverMe
 // Random uploads over textures as wide as their buffer (64 and 128 texels) and others (32 in a buffer of
 // 64), some overlapping: rows sent back to back, half rows, rows starting off a texture row, before the
 // texture or past its end, with the memory's own indices or one changed; random writes and draws between.
-// What the expansions know comes out the same whether such uploads are compared in one piece or row by
+// What the expansions know comes out the same whether such uploads are compared all at once or row by
 // row: the same expansions made and confirmed, the same textures expanded, and every expansion drawn
 // holds the texels memory holds. More expansions are made than are kept: the oldest go meanwhile.
 struct UploadTrace {
@@ -279,7 +279,7 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
     return out;
 }
 
-TEST(GsPaletteTextures, UploadsComparedInOnePieceOrRowByRowAgree) {
+TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowAgree) {
     uint64_t confirmed = 0;
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         const UploadTrace whole = RandomUploads(seed, true);
