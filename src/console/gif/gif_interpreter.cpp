@@ -104,9 +104,15 @@ void GifInterpreter::StartTag(PathState& p, const uint8_t* qw) {
     p.loopsLeft = uint32_t(p.tag.NLOOP);
     p.nreg = p.tag.NREG ? uint32_t(p.tag.NREG) : 16u;
     p.reg = 0;
-    p.vertexRegs = p.tag.FLG == kFlgPacked && vertexLists.load(std::memory_order_relaxed)
-                       ? VertexListRegs(p.tag.REGS, p.nreg)
-                       : 0;
+    p.vertexRegs = 0;
+    if (p.tag.FLG == kFlgPacked && vertexLists.load(std::memory_order_relaxed)) {
+        if (p.listNreg != p.nreg || p.listRegs != p.tag.REGS) {
+            p.listRegs = p.tag.REGS;
+            p.listNreg = p.nreg;
+            p.listVertexRegs = VertexListRegs(p.tag.REGS, p.nreg);
+        }
+        p.vertexRegs = p.listVertexRegs;
+    }
     if (p.tag.PRE && p.tag.FLG != kFlgImage && p.tag.FLG != kFlgDisable)
         gs_.WriteReg(gs::kRegPrim, p.tag.PRIM);
     p.inPacket = p.loopsLeft != 0;
@@ -178,38 +184,28 @@ void GifInterpreter::Reglist(uint64_t value, uint32_t desc) {
 
 void GifInterpreter::VertexLoops(const PathState& p, const uint8_t* qw, size_t loops) {
     const uint32_t per = p.vertexRegs;
-    const bool withSt = per == 3;
     const uint32_t perLoop = p.nreg / per;
-    // The XYZ descriptor of each vertex of a loop.
-    uint32_t xyzDesc[8];
-    for (uint32_t k = 0; k < perLoop; ++k)
-        xyzDesc[k] = uint32_t(p.tag.REGS >> (4 * (k * per + per - 1))) & 0xF;
-    uint32_t qbits;
-    std::memcpy(&qbits, &q_, 4);
-    constexpr size_t kBatch = 48;
-    gs::GsDevice::VertexWrite batch[kBatch];
-    size_t n = 0;
-    for (size_t l = 0; l < loops; ++l) {
-        for (uint32_t k = 0; k < perLoop; ++k, qw += 16 * per) {
-            gs::GsDevice::VertexWrite& w = batch[n];
-            const uint8_t* c = qw;
-            if (withSt) {
-                // ST leaves its third word as the Q of the RGBAQ that follows.
-                w.st = uint64_t(Word(qw, 0)) | (uint64_t(Word(qw, 1)) << 32);
-                qbits = Word(qw, 2);
-                c += 16;
-            } else {
-                w.st = 0;
-            }
-            w.rgbaq = PackedRgbaq(c, qbits);
-            w.xyzAddr = PackedXyz(c + 16, xyzDesc[k], &w.xyz);
-            if (++n == kBatch) {
-                gs_.WriteVertices(batch, n, withSt);
-                n = 0;
-            }
+    // The register each vertex's XYZ descriptor of a loop writes (before its ADC bit is looked at).
+    uint8_t xyzAddr[8];
+    for (uint32_t k = 0; k < perLoop; ++k) {
+        switch (uint32_t(p.tag.REGS >> (4 * (k * per + per - 1))) & 0xF) {
+            case kPackedXyzf2:
+                xyzAddr[k] = gs::kRegXyzf2;
+                break;
+            case kPackedXyzf3:
+                xyzAddr[k] = gs::kRegXyzf3;
+                break;
+            case kPackedXyz3:
+                xyzAddr[k] = gs::kRegXyz3;
+                break;
+            default:
+                xyzAddr[k] = gs::kRegXyz2;
+                break;
         }
     }
-    gs_.WriteVertices(batch, n, withSt);
+    uint32_t qbits;
+    std::memcpy(&qbits, &q_, 4);
+    gs_.WritePackedVertices(qw, loops * perLoop, per == 3, xyzAddr, perLoop, &qbits);
     std::memcpy(&q_, &qbits, 4);
 }
 

@@ -45,6 +45,10 @@ private:
         uint32_t reg = 0;  // next register descriptor of the current loop
         uint32_t nreg = 16;
         uint32_t vertexRegs = 0;  // a vertex list: registers per vertex (3 with ST, 2 without); else 0
+        // The last PACKED register list looked at and what it was (a path sends the same one again and
+        // again).
+        uint64_t listRegs = 0;
+        uint32_t listNreg = 0, listVertexRegs = 0;
     };
 
     void StartTag(PathState& p, const uint8_t* qw);

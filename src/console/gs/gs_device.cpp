@@ -129,9 +129,11 @@ GsDevice::DrawWindow GsDevice::WindowFor(uint64_t prim) const {
 void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
     switch (addr) {
         case kRegPrim:
+            // Every packet that starts a primitive writes PRIM, mostly with the value it has: the drawing
+            // state worked out from it still holds then.
+            if (value != RegBits(prim_)) stateDirty_ = true;
             prim_ = RegFrom<GsPrim>(value);
             queued_ = 0;
-            stateDirty_ = true;
             return;
         case kRegRgbaq:
             rgbaq_ = RegFrom<GsRgbaq>(value);
@@ -148,11 +150,9 @@ void GsDevice::WriteReg(uint32_t addr, uint64_t value) {
         case kRegXyz2:
         case kRegXyz3:
         case kRegXyzf2:
-        case kRegXyzf3: {
-            const VertexWrite w{RegBits(st_), RegBits(rgbaq_), value, addr};
-            WriteVertices(&w, 1, false);
+        case kRegXyzf3:
+            WriteXyz(addr, value);
             return;
-        }
         case kRegTex0_1:
         case kRegTex0_2: {
             GsTex0& t = ctx_[addr - kRegTex0_1].tex0;
@@ -354,41 +354,95 @@ uint64_t GsDevice::ReadReg(uint32_t addr) const {
 
 // --- Primitives -----------------------------------------------------------------------------------
 
-void GsDevice::WriteVertices(const VertexWrite* w, size_t count, bool withSt) {
+void GsDevice::WriteXyz(uint32_t addr, uint64_t value) {
+    const uint32_t ctxt = prmodecont_.AC != 0 ? uint32_t(prim_.CTXT) : uint32_t(prmode_.CTXT);
+    GsVertex& q = queue_[queued_++];
+    q.x = int32_t(value & 0xFFFF) - int32_t(ctx_[ctxt].xyoffset.OFX);
+    q.y = int32_t((value >> 16) & 0xFFFF) - int32_t(ctx_[ctxt].xyoffset.OFY);
+    if (addr == kRegXyzf2 || addr == kRegXyzf3) {
+        q.z = uint32_t((value >> 32) & 0xFFFFFF);
+        q.fog = uint8_t(value >> 56);
+    } else {
+        q.z = uint32_t(value >> 32);
+        q.fog = uint8_t(fog_.F);
+    }
+    q.r = uint8_t(rgbaq_.R);
+    q.g = uint8_t(rgbaq_.G);
+    q.b = uint8_t(rgbaq_.B);
+    q.a = uint8_t(rgbaq_.A);
+    q.q = FloatBits(uint32_t(rgbaq_.Q));
+    q.s = FloatBits(uint32_t(st_.S));
+    q.t = FloatBits(uint32_t(st_.T));
+    q.u = uint32_t(uv_.U);
+    q.v = uint32_t(uv_.V);
+    Kick(addr == kRegXyz2 || addr == kRegXyzf2);
+}
+
+void GsDevice::WritePackedVertices(const uint8_t* qw, size_t count, bool withSt, const uint8_t* xyzAddr,
+                                   uint32_t forms, uint32_t* qbits) {
     if (count == 0) return;
-    // Nothing a vertex list writes changes the context, its offset, UV or FOG: they are read once.
+    // Nothing a vertex list writes changes the primitive, the context, its offset, UV or FOG: they are
+    // read once.
     const uint32_t ctxt = prmodecont_.AC != 0 ? uint32_t(prim_.CTXT) : uint32_t(prmode_.CTXT);
     const int32_t ofx = int32_t(ctx_[ctxt].xyoffset.OFX), ofy = int32_t(ctx_[ctxt].xyoffset.OFY);
     const uint8_t fog = uint8_t(fog_.F);
     const uint32_t u = uint32_t(uv_.U), v = uint32_t(uv_.V);
+    const bool triangles = prim_.PRIM == kPrimTriangle;
     uint64_t st = RegBits(st_);
-    for (size_t i = 0; i < count; ++i) {
-        if (withSt) st = w[i].st;
-        const uint64_t c = w[i].rgbaq, xyz = w[i].xyz;
-        const uint32_t addr = w[i].xyzAddr;
+    uint32_t qb = *qbits;
+    uint32_t c[4] = {};
+    uint32_t form = 0;
+    const size_t stride = withSt ? 48 : 32;
+    for (size_t i = 0; i < count; ++i, qw += stride) {
+        const uint8_t* at = qw;
+        if (withSt) {
+            uint32_t w[3];
+            std::memcpy(w, qw, 12);
+            st = uint64_t(w[0]) | (uint64_t(w[1]) << 32);
+            qb = w[2];
+            at += 16;
+        }
+        uint32_t p[4];
+        std::memcpy(c, at, 16);
+        std::memcpy(p, at + 16, 16);
+        const uint32_t addr = xyzAddr[form];
+        if (++form == forms) form = 0;
         GsVertex& q = queue_[queued_++];
-        q.x = int32_t(xyz & 0xFFFF) - ofx;
-        q.y = int32_t((xyz >> 16) & 0xFFFF) - ofy;
+        q.x = int32_t(p[0] & 0xFFFF) - ofx;
+        q.y = int32_t(p[1] & 0xFFFF) - ofy;
         if (addr == kRegXyzf2 || addr == kRegXyzf3) {
-            q.z = uint32_t((xyz >> 32) & 0xFFFFFF);
-            q.fog = uint8_t(xyz >> 56);
+            q.z = (p[2] >> 4) & 0xFFFFFF;
+            q.fog = uint8_t(p[3] >> 4);
         } else {
-            q.z = uint32_t(xyz >> 32);
+            q.z = p[2];
             q.fog = fog;
         }
-        q.r = uint8_t(c);
-        q.g = uint8_t(c >> 8);
-        q.b = uint8_t(c >> 16);
-        q.a = uint8_t(c >> 24);
-        q.q = FloatBits(uint32_t(c >> 32));
+        q.r = uint8_t(c[0]);
+        q.g = uint8_t(c[1]);
+        q.b = uint8_t(c[2]);
+        q.a = uint8_t(c[3]);
+        q.q = FloatBits(qb);
         q.s = FloatBits(uint32_t(st));
         q.t = FloatBits(uint32_t(st >> 32));
         q.u = u;
         q.v = v;
-        Kick(addr == kRegXyz2 || addr == kRegXyzf2);
+        // The ADC bit (bit 15 of the last word) queues the vertex without drawing.
+        const bool draw = (addr == kRegXyz2 || addr == kRegXyzf2) && !((p[3] >> 15) & 1);
+        if (triangles) {
+            // Triangle lists, by far the most common: every third vertex ends a primitive.
+            if (queued_ == 3) {
+                if (draw) Draw();
+                queued_ = 0;
+            }
+        } else {
+            Kick(draw);
+        }
     }
     st_ = RegFrom<GsSt>(st);
-    rgbaq_ = RegFrom<GsRgbaq>(w[count - 1].rgbaq);
+    rgbaq_ = RegFrom<GsRgbaq>(uint64_t(c[0] & 0xFF) | (uint64_t(c[1] & 0xFF) << 8) |
+                              (uint64_t(c[2] & 0xFF) << 16) | (uint64_t(c[3] & 0xFF) << 24) |
+                              (uint64_t(qb) << 32));
+    *qbits = qb;
 }
 
 int GsDevice::QueuedVertices(GsVertex* out) const {
@@ -533,19 +587,20 @@ void GsDevice::LoadClut() {
     }
     ++stateVersion_;
     state_.version = stateVersion_;
+    const bool csm1 = eightBit && t.CSM == 0;
+    if (!bits16) {
+        // 32-bit entries are taken as they are; CSM1 swaps whole runs of eight.
+        for (uint32_t i = 0; i < count; i += 8)
+            std::memcpy(clut_ + first + i, source + (csm1 ? Csm1Position(i) : i) * 4, 8 * 4);
+        return;
+    }
     for (uint32_t i = 0; i < count; ++i) {
-        const uint32_t pos = (eightBit && t.CSM == 0) ? Csm1Position(i) : i;
-        uint32_t c;
-        if (bits16) {
-            const uint32_t raw = uint32_t(source[pos * 2]) | (uint32_t(source[pos * 2 + 1]) << 8);
-            const uint32_t rgb = Expand16(raw) & 0xFFFFFFu;
-            const uint32_t a =
-                (raw & 0x8000) ? uint32_t(texa_.TA1) : ((texa_.AEM && rgb == 0) ? 0 : uint32_t(texa_.TA0));
-            c = rgb | (a << 24);
-        } else {
-            std::memcpy(&c, source + pos * 4, 4);
-        }
-        clut_[first + i] = c;
+        const uint32_t pos = csm1 ? Csm1Position(i) : i;
+        const uint32_t raw = uint32_t(source[pos * 2]) | (uint32_t(source[pos * 2 + 1]) << 8);
+        const uint32_t rgb = Expand16(raw) & 0xFFFFFFu;
+        const uint32_t a =
+            (raw & 0x8000) ? uint32_t(texa_.TA1) : ((texa_.AEM && rgb == 0) ? 0 : uint32_t(texa_.TA0));
+        clut_[first + i] = rgb | (a << 24);
     }
 }
 

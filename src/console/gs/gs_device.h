@@ -56,16 +56,14 @@ public:
     void WriteReg(uint32_t addr, uint64_t value);
     uint64_t ReadReg(uint32_t addr) const;
 
-    // One vertex of a vertex list: the ST and RGBAQ values and then the XYZ write at `xyzAddr` (XYZ2,
-    // XYZ3, XYZF2 or XYZF3) that kicks it.
-    struct VertexWrite {
-        uint64_t st, rgbaq, xyz;
-        uint32_t xyzAddr;
-    };
-    // The register writes of `count` vertices in order (ST only when `withSt`, then RGBAQ and XYZ): the
-    // same registers, vertex queue and primitives as WriteReg one at a time, with the drawing context's
-    // offset and the other vertex registers read once.
-    void WriteVertices(const VertexWrite* v, size_t count, bool withSt);
+    // Vertices as a PACKED vertex list carries them, `count` of them from `qw`: each the quadwords of ST
+    // (when `withSt`), RGBAQ and XYZ. Vertex i's XYZ goes to xyzAddr[i % forms] (XYZ2, XYZ3, XYZF2 or
+    // XYZF3; the ADC bit of its data makes XYZ2 and XYZF2 the ones that do not draw). ST's third word is
+    // the Q of the RGBAQ that follows; without ST the Q is *qbits; *qbits is left with the last ST's.
+    // The same registers, vertex queue and primitives as the writes one register at a time, with the
+    // drawing context's offset and the other vertex registers read once.
+    void WritePackedVertices(const uint8_t* qw, size_t count, bool withSt, const uint8_t* xyzAddr,
+                             uint32_t forms, uint32_t* qbits);
     // The vertices waiting in the queue for the next kick (at most 3); returns how many.
     int QueuedVertices(GsVertex* out) const;
 
@@ -128,6 +126,8 @@ private:
     // Waits for the queued primitives that clash with an active transfer's rectangle.
     void SettleTransfer(const Transfer& t, bool write) const;
 
+    // An XYZ register write (XYZ2, XYZ3, XYZF2 or XYZF3) with the vertex registers as they stand.
+    void WriteXyz(uint32_t addr, uint64_t value);
     void Kick(bool draw);
     void Draw();
     void BuildState();

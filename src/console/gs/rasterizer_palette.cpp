@@ -1,6 +1,7 @@
 #include "console/gs/rasterizer_palette.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,7 +12,12 @@
 namespace console::gs {
 namespace {
 constexpr size_t kPaletteBytes = 256 * sizeof(uint32_t);
+std::atomic<bool> wholeUploads{true};
 }  // namespace
+
+bool PaletteTextures::AllowWholeUploads(bool allow) {
+    return wholeUploads.exchange(allow);
+}
 
 bool PaletteTextures::OverlapWrapping(Range a, Range b) {
     // Each range as at most two pieces that do not wrap.
@@ -129,18 +135,20 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     // are those in memory now.
     // Those known to hold first (any of them will do): a suspect one is checked against memory.
     bool settled = false;
-    auto same = [&](const Entry& e) {
-        return e.tBase == st.tBase && e.tbw == st.tbw && e.tw == st.tw && e.th == st.th &&
-               std::memcmp(e.palette.get(), st.clut, kPaletteBytes) == 0;
+    const uint64_t texture = TextureKey(st.tBase, st.tbw, st.tw, st.th);
+    auto same = [&](size_t i) {
+        return keys_[i].texture == texture &&
+               std::memcmp(kept_[i].palette.get(), st.clut, kPaletteBytes) == 0;
     };
-    for (Entry& e : kept_) {
-        if (!e.suspect && same(e)) {
-            e.lastUse = ++clock_;
-            return e.texels.get();
+    for (size_t i = 0; i < kept_.size(); ++i) {
+        if (keys_[i].texture == texture && !kept_[i].suspect && same(i)) {
+            keys_[i].lastUse = ++clock_;
+            return kept_[i].texels.get();
         }
     }
-    for (Entry& e : kept_) {
-        if (!same(e)) continue;
+    for (size_t i = 0; i < kept_.size(); ++i) {
+        if (!same(i)) continue;
+        Entry& e = kept_[i];
         if (e.suspect) {
             if (!settled) settle();
             settled = true;
@@ -150,19 +158,21 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
             watchedGen_ = 0;
             ++confirmed_;
         }
-        e.lastUse = ++clock_;
+        keys_[i].lastUse = ++clock_;
         return e.texels.get();
     }
     while (!kept_.empty() && (keptTexels_ + count > kMaxKeptTexels || kept_.size() >= kMaxKept)) {
         size_t oldest = 0;
         for (size_t i = 1; i < kept_.size(); ++i)
-            if (kept_[i].lastUse < kept_[oldest].lastUse) oldest = i;
+            if (keys_[i].lastUse < keys_[oldest].lastUse) oldest = i;
         Retire(oldest, bands);
     }
     if (!settled) settle();
     if (!texels) return nullptr;
-    Entry e{st.tBase, st.tbw,        st.tw,    st.th, source, nullptr, nullptr,
-            nullptr,  size_t(count), ++clock_, false, {},     0};
+    Entry e{st.tBase, st.tbw,  st.tw,         st.th, source,  nullptr,
+            nullptr,  nullptr, size_t(count), false, nullptr, 0};
+    e.rowsSeen.reset(static_cast<uint64_t*>(std::calloc(kRowWords, sizeof(uint64_t))));
+    if (!e.rowsSeen) return nullptr;
     e.palette.reset(static_cast<uint32_t*>(std::malloc(kPaletteBytes)));
     if (!e.palette) return nullptr;
     std::memcpy(e.palette.get(), st.clut, kPaletteBytes);
@@ -180,8 +190,22 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     keptTexels_ += size_t(count);
     ++expansions_;
     kept_.push_back(std::move(e));
+    keys_.push_back(Key{texture, st.tBase, uint32_t(st.tBase + count), ++clock_});
+    Bucket(kept_.size() - 1, true);
     watchedGen_ = 0;
     return kept_.back().texels.get();
+}
+
+void PaletteTextures::Bucket(size_t index, bool in) {
+    const uint64_t bit = uint64_t(1) << (index % 64);
+    for (uint32_t b = keys_[index].start >> kBucketShift, last = (keys_[index].end - 1) >> kBucketShift;
+         b <= last; ++b) {
+        if (in) {
+            buckets_[b][index / 64] |= bit;
+        } else {
+            buckets_[b][index / 64] &= ~bit;
+        }
+    }
 }
 
 void PaletteTextures::Retire(size_t index, RasterBands* bands) {
@@ -194,8 +218,15 @@ void PaletteTextures::Retire(size_t index, RasterBands* bands) {
     }
     // Order does not matter: two kept with the same texture and palette that both hold have the same
     // texels.
-    if (index + 1 != kept_.size()) kept_[index] = std::move(kept_.back());
+    Bucket(index, false);
+    if (index + 1 != kept_.size()) {
+        Bucket(kept_.size() - 1, false);
+        kept_[index] = std::move(kept_.back());
+        keys_[index] = keys_.back();
+        Bucket(index, true);
+    }
     kept_.pop_back();
+    keys_.pop_back();
     ++gen_;
     if (bands && retiredTexels_ > kMaxKeptTexels) {
         bands->Join(RasterBands::Wait::kRetire);
@@ -232,36 +263,81 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
     if (rows == 0 || rowBytes == 0) return;
     dst &= LocalMemory::kMask;
     const Range all{dst, uint64_t(rows - 1) * pitch + rowBytes};
-    for (Entry& e : kept_) {
-        if (!Overlap(e.source, all)) continue;
-        const uint64_t w = uint64_t(1) << e.tw, h = uint64_t(1) << e.th, stride = uint64_t(e.tbw) * 64u;
-        // Each data row against the texture rows it meets (the source lies inside local memory).
-        bool same = true;
-        for (uint32_t r = 0; r < rows && same; ++r) {
-            const uint64_t a = (uint64_t(dst) + uint64_t(r) * pitch) & LocalMemory::kMask, b = a + rowBytes;
-            if (b <= e.tBase || a >= e.tBase + e.count) continue;
-            const uint64_t v0 = a > e.tBase ? (a - e.tBase) / stride : 0;
-            const uint64_t v1 = std::min(h - 1, (b - 1 - e.tBase) / stride);
-            for (uint64_t v = v0; v <= v1 && same; ++v) {
-                const uint64_t rs = e.tBase + v * stride, lo = std::max(a, rs), hi = std::min(b, rs + w);
-                if (lo >= hi) continue;
-                same = std::memcmp(data + size_t(r) * rowBytes + (lo - a),
-                                   e.indices.get() + v * w + (lo - rs), size_t(hi - lo)) == 0;
-                if (same && e.suspect && lo == rs && hi == rs + w && !(e.rowsSeen[v / 64] >> (v % 64) & 1)) {
-                    e.rowsSeen[v / 64] |= uint64_t(1) << (v % 64);
-                    if (e.seen++ == 0) watchedGen_ = 0;
-                }
-            }
-        }
-        if (!same) {
+    auto meet = [&](size_t i) {
+        Entry& e = kept_[i];
+        if (!UploadMatches(e, dst, rowBytes, pitch, rows, data)) {
             MakeSuspect(e);
             ++gen_;
-        } else if (e.suspect && e.seen == h) {
+        } else if (e.suspect && e.seen == (uint32_t(1) << e.th)) {
             e.suspect = false;
             ++confirmed_;
             ++gen_;  // the state's writes are checked against it again
         }
+    };
+    if (dst + all.bytes > LocalMemory::kSize) {
+        for (size_t i = 0; i < kept_.size(); ++i)
+            if (Overlap(kept_[i].source, all)) meet(i);
+        return;
     }
+    // Sources never wrap, nor does the upload: the kept made from bytes in the 64 KiB blocks it reaches,
+    // in order, each with one interval test.
+    const uint64_t end = dst + all.bytes;
+    uint64_t near[kBucketWords] = {};
+    for (uint32_t b = dst >> kBucketShift, last = uint32_t((end - 1) >> kBucketShift); b <= last; ++b)
+        for (size_t k = 0; k < kBucketWords; ++k) near[k] |= buckets_[b][k];
+    for (size_t k = 0; k < kBucketWords; ++k) {
+        for (uint64_t bits = near[k]; bits != 0; bits &= bits - 1) {
+            const size_t i = k * 64 + size_t(__builtin_ctzll(bits));
+            if (keys_[i].start < end && dst < keys_[i].end) meet(i);
+        }
+    }
+}
+
+bool PaletteTextures::UploadMatches(Entry& e, uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+                                    const uint8_t* data) {
+    const uint64_t w = uint64_t(1) << e.tw, h = uint64_t(1) << e.th, stride = uint64_t(e.tbw) * 64u;
+    // Texels uploaded in rows that are the texture's rows, back to back in memory as in the upload (a
+    // texture as wide as its buffer): one comparison for all of them.
+    const uint64_t end = uint64_t(dst) + uint64_t(rows) * rowBytes;
+    if (rowBytes == w && pitch == w && stride == w && end <= LocalMemory::kSize &&
+        wholeUploads.load(std::memory_order_relaxed) &&
+        (dst >= e.tBase ? dst - e.tBase : e.tBase - dst) % w == 0) {
+        const uint64_t lo = std::max<uint64_t>(dst, e.tBase), hi = std::min<uint64_t>(end, e.tBase + e.count);
+        if (lo >= hi) return true;
+        if (std::memcmp(data + (lo - dst), e.indices.get() + (lo - e.tBase), size_t(hi - lo)) != 0)
+            return false;
+        if (e.suspect) {
+            // Every texture row in there was rewritten whole by one data row.
+            const uint32_t seenBefore = e.seen;
+            for (uint64_t v = (lo - e.tBase) / w, last = (hi - e.tBase) / w; v < last; ++v) {
+                const uint64_t bit = uint64_t(1) << (v % 64);
+                if (e.rowsSeen[v / 64] & bit) continue;
+                e.rowsSeen[v / 64] |= bit;
+                ++e.seen;
+            }
+            if (seenBefore == 0 && e.seen != 0) watchedGen_ = 0;
+        }
+        return true;
+    }
+    // Each data row against the texture rows it meets (the source lies inside local memory).
+    for (uint32_t r = 0; r < rows; ++r) {
+        const uint64_t a = (uint64_t(dst) + uint64_t(r) * pitch) & LocalMemory::kMask, b = a + rowBytes;
+        if (b <= e.tBase || a >= e.tBase + e.count) continue;
+        const uint64_t v0 = a > e.tBase ? (a - e.tBase) / stride : 0;
+        const uint64_t v1 = std::min(h - 1, (b - 1 - e.tBase) / stride);
+        for (uint64_t v = v0; v <= v1; ++v) {
+            const uint64_t rs = e.tBase + v * stride, lo = std::max(a, rs), hi = std::min(b, rs + w);
+            if (lo >= hi) continue;
+            if (std::memcmp(data + size_t(r) * rowBytes + (lo - a), e.indices.get() + v * w + (lo - rs),
+                            size_t(hi - lo)) != 0)
+                return false;
+            if (e.suspect && lo == rs && hi == rs + w && !(e.rowsSeen[v / 64] >> (v % 64) & 1)) {
+                e.rowsSeen[v / 64] |= uint64_t(1) << (v % 64);
+                if (e.seen++ == 0) watchedGen_ = 0;
+            }
+        }
+    }
+    return true;
 }
 
 }  // namespace console::gs

@@ -7,10 +7,10 @@
 // texture up with the new palette.
 #pragma once
 
-#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -48,6 +48,10 @@ public:
     // indices it rewrites with other values is suspect; one it rewrites with its own is not changed, and
     // a suspect one is known good again once every row of it has been rewritten so.
     void Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
+    // Rows uploaded back to back over the rows of a texture as wide as its buffer are compared with its
+    // expansion in one comparison, with the same outcome as row by row. Off: always row by row (for comparing
+    // the two). Returns the previous setting.
+    static bool AllowWholeUploads(bool allow);
     // Anything in local memory may have been written.
     void WrittenAnywhere();
     // Nothing queued reads retired expansions any more (the threads are joined): their memory goes.
@@ -70,6 +74,8 @@ private:
     };
     using Texels = std::unique_ptr<uint32_t[], Free>;
     using Bytes = std::unique_ptr<uint8_t[], Free>;
+    using RowBits = std::unique_ptr<uint64_t[], Free>;
+    static constexpr size_t kRowWords = 16;  // 1024 rows
     template <class T>
     using HostVector = std::vector<T, RowAllocator<T>>;
     struct Entry {
@@ -79,15 +85,34 @@ private:
         Texels texels;
         Bytes indices;  // the texels' indices, rows of 2^tw packed, as expanded
         size_t count;
-        uint64_t lastUse;
         bool suspect;
-        // While suspect: the rows rewritten since with the indices expanded, and how many.
-        std::array<uint64_t, 16> rowsSeen;
+        // While suspect: the rows rewritten since with the indices expanded (kRowWords words of bits,
+        // apart like the palette), and how many.
+        RowBits rowsSeen;
         uint32_t seen;
     };
+    // Of each kept expansion, in the same order: its texture and the bytes it was made from, packed
+    // together so that looking the kept through for a texture or an upload reads little memory.
+    struct Key {
+        uint64_t texture;     // see TextureKey
+        uint32_t start, end;  // the source's bytes (never wrapping round the end of local memory)
+        uint64_t lastUse;
+    };
+    static uint64_t TextureKey(uint32_t tBase, uint32_t tbw, uint32_t tw, uint32_t th) {
+        return uint64_t(tBase) | (uint64_t(tbw) << 32) | (uint64_t(tw) << 40) | (uint64_t(th) << 48);
+    }
+    // Which kept expansions (bits by index) were made from bytes in each 64 KiB of local memory, so that
+    // an upload looks at the few it may meet.
+    static constexpr uint32_t kBucketShift = 16, kBuckets = LocalMemory::kSize >> kBucketShift;
+    static constexpr size_t kBucketWords = (kMaxKept + 63) / 64;
+    void Bucket(size_t index, bool in);
+    // An upload's rows compared with the rows of one expansion it meets (see Uploaded): false when it
+    // rewrites some of them with other indices.
+    bool UploadMatches(Entry& e, uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+                       const uint8_t* data);
     static void MakeSuspect(Entry& e) {
         e.suspect = true;
-        e.rowsSeen.fill(0);
+        std::memset(e.rowsSeen.get(), 0, kRowWords * sizeof(uint64_t));
         e.seen = 0;
     }
     void Check(DrawState& st, uint64_t& versions, const uint8_t* mem, RasterBands* bands);
@@ -114,6 +139,8 @@ private:
     static bool OverlapWrapping(Range a, Range b);
 
     HostVector<Entry> kept_{RowAllocator<Entry>(true)};
+    HostVector<Key> keys_{RowAllocator<Key>(true)};
+    uint64_t buckets_[kBuckets][kBucketWords] = {};
     HostVector<Texels> retired_{RowAllocator<Texels>(true)};
     size_t keptTexels_ = 0, retiredTexels_ = 0;
     Bytes scratch_;  // a texture's bytes as read through the rasteriser threads

@@ -198,6 +198,102 @@ TEST(GsPaletteTextures, TexelsSentAgainUnchangedKeepAnExpansionUnlessDrawnOverMe
     EXPECT_EQ(s.textures.Expansions(), 2u);
 }
 
+// Random uploads over textures as wide as their buffer (64 and 128 texels) and others (32 in a buffer of
+// 64), some overlapping: rows sent back to back, half rows, rows starting off a texture row, before the
+// texture or past its end, with the memory's own indices or one changed; random writes and draws between.
+// What the expansions know comes out the same whether such uploads are compared all at once or row by
+// row: the same expansions made and confirmed, the same textures expanded, and every expansion drawn
+// holds the texels memory holds. More expansions are made than are kept: the oldest go meanwhile.
+struct UploadTrace {
+    std::vector<uint64_t> steps;
+    int wrong = 0;
+    uint64_t confirmed = 0, expansions = 0;
+};
+
+UploadTrace RandomUploads(uint32_t seed, bool whole) {
+    const bool old = PaletteTextures::AllowWholeUploads(whole);
+    PaletteScene s;
+    Rng rnd{seed};
+    struct Tex {
+        uint32_t base, tbw, tw, th;
+    };
+    std::vector<Tex> texs;
+    for (int i = 0; i < 8; ++i) {
+        const uint32_t kind = rnd(4);
+        const uint32_t tw = kind == 3 ? 5 : (kind == 2 ? 7 : 6), tbw = kind == 2 ? 2 : 1;
+        texs.push_back(Tex{0x10000 + rnd(24) * 0x1000 + (rnd(2) ? 0 : rnd(16) * 64), tbw, tw, 2 + rnd(5)});
+    }
+    // Palettes enough for more expansions than are kept, so that the oldest are let go meanwhile.
+    std::vector<std::vector<uint32_t>> pals(48, std::vector<uint32_t>(256));
+    for (auto& p : pals)
+        for (auto& c : p) c = rnd(1u << 31);
+    UploadTrace out;
+    for (int step = 0; step < 1500; ++step) {
+        const Tex& t = texs[rnd(uint32_t(texs.size()))];
+        const uint32_t w = 1u << t.tw, h = 1u << t.th, stride = t.tbw * 64;
+        const uint32_t what = rnd(12);
+        if (what < 5) {
+            s.st.tBase = t.base;
+            s.st.tbw = t.tbw;
+            s.st.tw = t.tw;
+            s.st.th = t.th;
+            s.st.clut = rnd(3) ? s.pal : pals[rnd(48)].data();
+            s.st.version = ++s.versions;
+            const uint32_t* x = s.Draw();
+            out.steps.push_back(x != nullptr);
+            if (x)
+                for (uint32_t v = 0; v < h; ++v)
+                    for (uint32_t u = 0; u < w; ++u)
+                        out.wrong += x[v * stride + u] != s.st.clut[s.mem[t.base + v * stride + u]];
+        } else if (what < 11) {
+            uint32_t rowBytes = w, pitch = w;
+            const uint32_t shape = rnd(4);
+            if (shape == 1) {
+                rowBytes = w / 2;
+                pitch = stride;
+            } else if (shape == 2) {
+                rowBytes = pitch = 64u << rnd(2);
+            }
+            int32_t row = int32_t(rnd(h + 2)) - 2;
+            uint32_t dst = uint32_t(int32_t(t.base) + row * int32_t(stride));
+            if (rnd(5) == 0) dst += 1 + rnd(w - 1);
+            const uint32_t rows = 1 + rnd(h + 4);
+            std::vector<uint8_t> data(size_t(rows) * rowBytes);
+            for (uint32_t r = 0; r < rows; ++r)
+                std::memcpy(&data[size_t(r) * rowBytes], &s.mem[dst + r * pitch], rowBytes);
+            if (rnd(3) == 0) data[rnd(uint32_t(data.size()))] ^= uint8_t(1 + rnd(255));
+            s.textures.Uploaded(dst, rowBytes, pitch, rows, data.data());
+            for (uint32_t r = 0; r < rows; ++r)
+                std::memcpy(&s.mem[dst + r * pitch], &data[size_t(r) * rowBytes], rowBytes);
+        } else {
+            const uint32_t at = t.base + rnd(h * stride);
+            s.textures.Written(at, 1 + rnd(64));
+            if (rnd(2)) s.mem[at] ^= 0x5A;
+        }
+        out.steps.push_back(s.textures.Expansions());
+        out.steps.push_back(s.textures.Confirmed());
+    }
+    out.confirmed = s.textures.Confirmed();
+    out.expansions = s.textures.Expansions();
+    PaletteTextures::AllowWholeUploads(old);
+    return out;
+}
+
+TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowAgree) {
+    uint64_t confirmed = 0;
+    for (uint32_t seed = 1; seed <= 40; ++seed) {
+        const UploadTrace whole = RandomUploads(seed, true);
+        const UploadTrace rows = RandomUploads(seed, false);
+        ASSERT_EQ(whole.steps, rows.steps) << "seed " << seed;
+        EXPECT_EQ(whole.wrong, 0) << "seed " << seed;
+        EXPECT_EQ(rows.wrong, 0) << "seed " << seed;
+        confirmed += whole.confirmed;
+        EXPECT_GT(whole.expansions, PaletteTextures::kMaxKept) << "seed " << seed;
+    }
+    // Plenty of suspect expansions were found good again.
+    EXPECT_GT(confirmed, 200u);
+}
+
 TEST(GsPaletteTextures, OnlyEightBitTexturesReadDirectlyAreExpanded) {
     PaletteScene s;
     s.st.tpsm = kPsmCt32;

@@ -142,7 +142,71 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-Outcome RunStreams(uint32_t seed, bool vertexLists, int threads = 1) {
+// Triangle lists as the geometry programs send them (ST, RGBAQ, XYZ2 with PRIM in the tag), the tag's
+// PRIM mostly the value it already has, with A+D writes between packets of the drawing registers that
+// PRIM leaves alone (blending, tests, texture, fog, offset) and of PRIM itself, the same or another; now
+// and then a strip, fan, sprite or line list and a loop of RGBAQ, XYZ only.
+Stream TriangleStream(Rng& rnd, int packets) {
+    Stream s;
+    const uint64_t prims[] = {Prim(kPrimTriangle, true, true), Prim(kPrimTriangle, true, true, false, true),
+                              Prim(kPrimTriangle, false, false, true)};
+    uint64_t prim = prims[0];
+    for (int k = 0; k < packets; ++k) {
+        const uint32_t kind = rnd(10);
+        if (kind < 7) {
+            const uint32_t other = rnd(8);
+            uint64_t p = other == 0 ? RandomPrim(rnd) : (other == 1 ? prims[rnd(3)] : prim);
+            if (rnd(4) != 0) prim = p;
+            const bool withSt = rnd(5) != 0;
+            const bool xyzf = rnd(6) == 0;
+            const uint64_t regs = withSt ? (xyzf ? 0x412 : 0x512) : (xyzf ? 0x41 : 0x51);
+            const uint32_t nreg = withSt ? 3 : 2;
+            const uint32_t nloop = rnd(16) == 0 ? 0 : 1 + rnd(30);
+            s.Tag(nloop, kFlgPacked, nreg, regs, rnd(6) != 0, uint32_t(p));
+            for (uint32_t l = 0; l < nloop; ++l)
+                for (uint32_t r = 0; r < nreg; ++r) PackedData(s, rnd, uint32_t(regs >> (4 * r)) & 0xF);
+        } else {
+            const uint32_t n = 1 + rnd(3);
+            s.Tag(n, kFlgPacked, 1, 0xE, false, 0);
+            for (uint32_t i = 0; i < n; ++i) {
+                uint32_t reg = kRegPrim;
+                uint64_t v = prim;
+                switch (rnd(8)) {
+                    case 0:
+                        reg = kRegAlpha_1;
+                        v = rnd(2) ? 0x44 : 0x48;
+                        break;
+                    case 1:
+                        reg = kRegTest_1;
+                        v = TestReg(true, rnd(2) ? kZtstAlways : kZtstGequal);
+                        break;
+                    case 2:
+                        reg = kRegTex0_1;
+                        v = Tex0(0x100, 1, kPsmCt32, 5, 5, rnd(2) != 0, rnd(2) ? kTfxModulate : kTfxDecal);
+                        break;
+                    case 3:
+                        reg = kRegFog;
+                        v = uint64_t(rnd(256)) << 56;
+                        break;
+                    case 4:
+                        reg = kRegXyoffset_1;
+                        v = uint64_t(rnd(8) * 16) | (uint64_t(rnd(8) * 16) << 32);
+                        break;
+                    case 5:
+                        v = prims[rnd(3)];
+                        break;
+                    default:
+                        break;  // PRIM again as it is
+                }
+                s.Words(uint32_t(v), uint32_t(v >> 32), reg, 0);
+            }
+        }
+    }
+    return s;
+}
+
+Outcome RunStreams(uint32_t seed, bool vertexLists, int threads = 1,
+                   Stream (*makeStream)(Rng&, int) = RandomStream) {
     const bool old = GifInterpreter::AllowVertexLists(vertexLists);
     Fixture f(threads);
     Rng rnd{seed};
@@ -159,7 +223,7 @@ Outcome RunStreams(uint32_t seed, bool vertexLists, int threads = 1) {
         .Set(kRegTex1_1, 0x60)
         .Set(kRegFogcol, 0x405060);
     f.Send(p);
-    const Stream a = RandomStream(rnd, 40), b = RandomStream(rnd, 20);
+    const Stream a = makeStream(rnd, 40), b = makeStream(rnd, 20);
     // Deliveries of 1 to 40 quadwords, from one stream or the other (path 3 and path 1).
     size_t ia = 0, ib = 0;
     while (ia < a.qws.size() || ib < b.qws.size()) {
@@ -212,6 +276,75 @@ TEST(GifVertexLists, RandomTagStreamsLeaveTheGsAsRegisterWritesDo) {
     // The streams draw plenty and leave vertices waiting now and then.
     EXPECT_EQ(drawn, 60);
     EXPECT_GT(queued, 10);
+}
+
+TEST(GifVertexLists, TriangleListsWithDrawingRegistersChangedBetweenPacketsMatchRegisterWrites) {
+    int drawn = 0;
+    for (uint32_t seed = 100; seed < 160; ++seed) {
+        const Outcome fast = RunStreams(seed, true, 1, TriangleStream);
+        const Outcome one = RunStreams(seed, false, 1, TriangleStream);
+        ASSERT_EQ(fast.regs, one.regs) << "seed " << seed;
+        ASSERT_EQ(fast.queue, one.queue) << "seed " << seed;
+        ASSERT_EQ(fast.prims, one.prims) << "seed " << seed;
+        ASSERT_EQ(fast.pixels, one.pixels) << "seed " << seed;
+        if (seed % 15 == 0) {
+            ASSERT_EQ(RunStreams(seed, true, 4, TriangleStream), fast) << "threaded, seed " << seed;
+        }
+        drawn += fast.prims > 100;
+    }
+    EXPECT_EQ(drawn, 60);
+}
+
+// PRIM written again with the value it has keeps the drawing state only while nothing else that the state
+// is made from changed: triangles drawn after a blending, texture or attribute-source change (PRIM then
+// written again as it was) or after PRIM itself changed come out as they do from a device that only ever
+// saw the second setting.
+TEST(GifVertexLists, PrimWrittenAgainWithItsValueStillSeesOtherRegistersChange) {
+    const uint64_t prim = Prim(kPrimTriangle, true, true, false, true);
+    auto triangles = [](Fixture& f, uint64_t p, uint32_t z) {
+        Stream s;
+        s.Tag(6, kFlgPacked, 3, 0x512, true, uint32_t(p));
+        const int xs[6] = {0, 60, 0, 60, 60, 5}, ys[6] = {0, 0, 60, 4, 60, 60};
+        for (int v = 0; v < 6; ++v) {
+            s.Words(0x3F000000u + uint32_t(v) * 0x100000u, 0x3E800000u, 0x3F800000u, 0);
+            s.Words(40u * uint32_t(v), 200, 90, 128);
+            s.Words(uint32_t(xs[v] * 16), uint32_t(ys[v] * 16), z, 0);
+        }
+        f.gif.Write(3, s.qws.data(), s.qws.size());
+    };
+    for (int change = 0; change < 4; ++change) {
+        Fixture both, second;
+        Rng rnd{uint32_t(7 + change)};
+        for (uint32_t i = 0; i < 32 * 64; ++i) {
+            const uint32_t c = rnd(1u << 31) * 2;
+            both.gs->Memory().Write32(0x100 * 256 + i * 4, c);
+            second.gs->Memory().Write32(0x100 * 256 + i * 4, c);
+        }
+        // The first setting: drawn with by one device only. Then both draw with the second.
+        AdPacket first;
+        first.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 5, 5, true, kTfxModulate))
+            .Set(kRegAlpha_1, 0x44)
+            .Set(kRegPrmodecont, 1);
+        both.Send(first);
+        second.Send(first);
+        triangles(both, prim, 50);
+        AdPacket next;
+        uint64_t prim2 = prim;
+        if (change == 0) next.Set(kRegAlpha_1, 0x48);
+        if (change == 1) next.Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, 4, 5, false, kTfxDecal));
+        if (change == 2) next.Set(kRegPrmode, Prim(0, false, false)).Set(kRegPrmodecont, 0);
+        if (change == 3) prim2 = Prim(kPrimTriangle, false, false);
+        next.Set(kRegPrim, prim2);
+        both.Send(next);
+        second.Send(next);
+        // The first device's frame and depth made what the second's are, so only the second drawing shows.
+        for (uint32_t i = 0; i < 2 * 64 * 64; ++i)
+            both.gs->Memory().Write32(i * 4, second.gs->Memory().Read32(i * 4));
+        triangles(both, prim2, 40);
+        triangles(second, prim2, 40);
+        EXPECT_EQ(both.Snapshot(), second.Snapshot()) << "change " << change;
+        EXPECT_EQ(both.gs->PrimitivesDrawn(), 4u);
+    }
 }
 
 // A triangle strip through a vertex list whose second vertex has the ADC bit: it is queued without a
