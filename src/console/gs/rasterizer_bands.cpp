@@ -90,6 +90,22 @@ uint32_t Behind(const uint64_t* pos, const uint64_t* drawn) {
     return m;
 }
 
+// into[i] = max(into[i], from[i]) for list positions (counts, far below 2^63: the sign of the difference
+// picks), two at a time.
+template <int kCount>
+void MaxInto(uint64_t* into, const uint64_t* from) {
+    static_assert(kCount % 2 == 0, "pairs of slots");
+    for (int i = 0; i < kCount; i += 2) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(into + i)),
+                      b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        // All ones in the lanes where a < b (the high half's sign copied over the low half).
+        const __m128i less =
+            _mm_shuffle_epi32(_mm_srai_epi32(_mm_sub_epi64(a, b), 31), _MM_SHUFFLE(3, 3, 1, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i),
+                         _mm_or_si128(_mm_andnot_si128(less, a), _mm_and_si128(less, b)));
+    }
+}
+
 // The largest texel coordinate a wrap mode gives on one axis.
 uint32_t MaxTexel(uint32_t mode, uint32_t log2Size, uint32_t mn, uint32_t mx) {
     switch (mode) {
@@ -526,7 +542,11 @@ void RasterBands::ClearLayout(int k) {
 bool RasterBands::NeedsFor(uint32_t start, uint32_t bytes, bool write, bool primitives, uint64_t* need) {
     bool needs = false;
     auto add = [&](const uint64_t* pos) {
-        for (int i = 0; i < kSlots; ++i) need[i] = needs ? std::max(need[i], pos[i]) : pos[i];
+        if (needs) {
+            MaxInto<kSlots>(need, pos);
+        } else {
+            std::memcpy(need, pos, sizeof(uint64_t) * kSlots);
+        }
         needs = true;
     };
     auto clashes = [&](const uint64_t* bits) {
@@ -920,7 +940,7 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t
             c->why = why;
             return;
         }
-        for (int i = 0; i < kSlots; ++i) c->need[i] = std::max(c->need[i], pos[i]);
+        MaxInto<kSlots>(c->need, pos);
     };
     bool writesRead = false;
     for (int i = 0; i < nUses; ++i) {
@@ -1022,7 +1042,11 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t
             } else if (Drawn(l.lastPos)) {
                 continue;
             }
-            for (int i = 0; i < kSlots; ++i) texNeed[i] = texNeeds ? std::max(texNeed[i], pos[i]) : pos[i];
+            if (texNeeds) {
+                MaxInto<kSlots>(texNeed, pos);
+            } else {
+                std::memcpy(texNeed, pos, sizeof(texNeed));
+            }
             texNeeds = true;
         }
         if (texNeeds) need(texNeed, Wait::kReadAfterWrite);
