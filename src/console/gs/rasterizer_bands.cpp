@@ -76,6 +76,36 @@ bool SetBits(uint64_t* bits, uint32_t b0, uint32_t b1) {
     return false;
 }
 
+// The slots (bits) whose list position in `pos` lies past the one in `drawn`: positions are counts, far
+// below 2^63, so the sign of drawn - pos tells, two slots at a time.
+template <int kCount>
+uint32_t Behind(const uint64_t* pos, const uint64_t* drawn) {
+    static_assert(kCount % 2 == 0 && kCount <= 32, "pairs of slots, bits of a word");
+    uint32_t m = 0;
+    for (int i = 0; i < kCount; i += 2) {
+        const __m128i d = _mm_sub_epi64(_mm_loadu_si128(reinterpret_cast<const __m128i*>(drawn + i)),
+                                        _mm_loadu_si128(reinterpret_cast<const __m128i*>(pos + i)));
+        m |= uint32_t(_mm_movemask_pd(_mm_castsi128_pd(d))) << i;
+    }
+    return m;
+}
+
+// into[i] = max(into[i], from[i]) for list positions (counts, far below 2^63: the sign of the difference
+// picks), two at a time.
+template <int kCount>
+void MaxInto(uint64_t* into, const uint64_t* from) {
+    static_assert(kCount % 2 == 0, "pairs of slots");
+    for (int i = 0; i < kCount; i += 2) {
+        const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(into + i)),
+                      b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + i));
+        // All ones in the lanes where a < b (the high half's sign copied over the low half).
+        const __m128i less =
+            _mm_shuffle_epi32(_mm_srai_epi32(_mm_sub_epi64(a, b), 31), _MM_SHUFFLE(3, 3, 1, 1));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(into + i),
+                         _mm_or_si128(_mm_andnot_si128(less, a), _mm_and_si128(less, b)));
+    }
+}
+
 // The largest texel coordinate a wrap mode gives on one axis.
 uint32_t MaxTexel(uint32_t mode, uint32_t log2Size, uint32_t mn, uint32_t mx) {
     switch (mode) {
@@ -417,8 +447,15 @@ void RasterBands::Draw(Rasterizer& rast, const Command& c) {
 void RasterBands::Publish(bool wakeAll) {
     if (handedOut_ != queued_) {
         handedOut_ = queued_;
-        for (Slot& sl : slots_)
-            if (sl.published.load(std::memory_order_relaxed) != sl.queued) sl.published.store(sl.queued);
+        // Only the slots given entries since the last time (each store takes a line the workers poll).
+        for (uint32_t m = unpublished_; m; m &= m - 1) {
+            const int i = __builtin_ctz(m);
+            slots_[i].published.store(listed_[i], std::memory_order_release);
+        }
+        unpublished_ = 0;
+        // The stores above come before the look at sleepers_ below, as a worker's count of itself as a
+        // sleeper comes before its look for work: one of the two sees the other.
+        std::atomic_thread_fence(std::memory_order_seq_cst);
     }
     // Waking a thread costs a system call and a trip through the scheduler: one sleeping worker is woken
     // when a good share of work has gathered since the last wake, every one when the producer is about to
@@ -505,7 +542,11 @@ void RasterBands::ClearLayout(int k) {
 bool RasterBands::NeedsFor(uint32_t start, uint32_t bytes, bool write, bool primitives, uint64_t* need) {
     bool needs = false;
     auto add = [&](const uint64_t* pos) {
-        for (int i = 0; i < kSlots; ++i) need[i] = needs ? std::max(need[i], pos[i]) : pos[i];
+        if (needs) {
+            MaxInto<kSlots>(need, pos);
+        } else {
+            std::memcpy(need, pos, sizeof(uint64_t) * kSlots);
+        }
         needs = true;
     };
     auto clashes = [&](const uint64_t* bits) {
@@ -629,7 +670,7 @@ void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uin
     int best = 0;
     uint64_t least = ~0ull;
     for (int i = 0; i < kSlots; ++i) {
-        const uint64_t left = slots_[i].queued - std::min(slots_[i].queued, drawnTo_[i]);
+        const uint64_t left = listed_[i] - std::min(listed_[i], drawnTo_[i]);
         if (left < least) {
             least = left;
             best = i;
@@ -637,15 +678,16 @@ void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uin
     }
     const uint32_t index = uint32_t(copiesPushed_ % kCopies);
     Slot& sl = slots_[best];
-    copies_[index] = Copy{dst, rowBytes, pitch, rows, at, queued_, best, sl.queued};
+    copies_[index] = Copy{dst, rowBytes, pitch, rows, at, queued_, best, listed_[best]};
     ++copiesPushed_;
     Command& c = commands_[queued_ % kCommands];
     c.kind = kCopy;
     c.state = index;
-    sl.list[sl.queued % kCommands].store(entry, std::memory_order_relaxed);
-    ++sl.queued;
+    sl.list[listed_[best] % kCommands].store(entry, std::memory_order_relaxed);
+    const uint64_t listed = ++listed_[best];
+    unpublished_ |= 1u << best;
     Layout& l = layouts_[copyLayout_];
-    l.lastPos[best] = sl.queued;
+    l.lastPos[best] = listed;
     const uint64_t span = uint64_t(rows - 1) * pitch + rowBytes;
     ForBlocks(dst & kMask, uint32_t(span), kBlocks, [&](uint32_t b0, uint32_t b1) {
         l.Mark(b0, b1);
@@ -809,10 +851,11 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t
         minY = std::min(minY, v[i].y);
         maxY = std::max(maxY, v[i].y);
     }
-    const int64_t xa = std::max<int64_t>(FloorDiv(minX, 16) - 1, st.scx0);
-    const int64_t xb = std::min<int64_t>(FloorDiv(maxX, 16) + 1, st.scx1);
-    const int64_t ya = std::max<int64_t>(FloorDiv(minY, 16) - 1, st.scy0);
-    const int64_t yb = std::min<int64_t>(FloorDiv(maxY, 16) + 1, st.scy1);
+    // (An arithmetic shift rounds down: the pixel under a 12.4 coordinate, negative ones too.)
+    const int64_t xa = std::max<int64_t>(int64_t(minX >> 4) - 1, st.scx0);
+    const int64_t xb = std::min<int64_t>(int64_t(maxX >> 4) + 1, st.scx1);
+    const int64_t ya = std::max<int64_t>(int64_t(minY >> 4) - 1, st.scy0);
+    const int64_t yb = std::min<int64_t>(int64_t(maxY >> 4) + 1, st.scy1);
     if (xa > xb || ya > yb) return Fit::kEmpty;
     c->first = int(ya);
     c->last = int(yb);
@@ -897,7 +940,7 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t
             c->why = why;
             return;
         }
-        for (int i = 0; i < kSlots; ++i) c->need[i] = std::max(c->need[i], pos[i]);
+        MaxInto<kSlots>(c->need, pos);
     };
     bool writesRead = false;
     for (int i = 0; i < nUses; ++i) {
@@ -999,7 +1042,11 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t
             } else if (Drawn(l.lastPos)) {
                 continue;
             }
-            for (int i = 0; i < kSlots; ++i) texNeed[i] = texNeeds ? std::max(texNeed[i], pos[i]) : pos[i];
+            if (texNeeds) {
+                MaxInto<kSlots>(texNeed, pos);
+            } else {
+                std::memcpy(texNeed, pos, sizeof(texNeed));
+            }
             texNeeds = true;
         }
         if (texNeeds) need(texNeed, Wait::kReadAfterWrite);
@@ -1060,6 +1107,16 @@ RasterBands::Fit RasterBands::Claim(PrimKind kind, const DrawState& st, uint64_t
         q.span = unfit ? -1 : 0;
         q.lo[0] = q.lo[1] = 1;
         q.hi[0] = q.hi[1] = 0;
+        q.markedLo[0] = q.markedLo[1] = 1;
+        q.markedHi[0] = q.markedHi[1] = 0;
+        for (int i = 0; i < nUses; ++i) {
+            const uint32_t b0 = uses[i].r.start / LocalMemory::kBlockBytes,
+                           b1 = (uses[i].r.start + uses[i].r.bytes - 1) / LocalMemory::kBlockBytes;
+            if (b1 < kBlocks) {  // (not when wrapping: two runs)
+                q.markedLo[i] = b0;
+                q.markedHi[i] = b1;
+            }
+        }
     }
     return Fit::kFits;
 }
@@ -1169,9 +1226,8 @@ bool RasterBands::ClaimQuickly(const DrawState& st, int64_t xa, int64_t xb, int6
         c->region = lastRegion_;
         c->reads = c->region < 0;
         if (lastTexNeeds_) {
-            bool drawn = true;  // as far as the caller last looked (DepFor looks again)
-            for (int i = 0; i < kSlots; ++i) drawn &= lastTexNeed_[i] <= drawnTo_[i];
-            if (drawn) {
+            // As far as the caller last looked (DepFor looks again).
+            if (Behind<kSlots>(lastTexNeed_, drawnTo_) == 0) {
                 lastTexNeeds_ = false;  // drawn for good
             } else {
                 std::memcpy(c->need, lastTexNeed_, sizeof(c->need));
@@ -1181,6 +1237,7 @@ bool RasterBands::ClaimQuickly(const DrawState& st, int64_t xa, int64_t xb, int6
         }
     }
     for (int i = 0; i < q.uses; ++i) {
+        if (b0[i] >= q.markedLo[i] && b1[i] <= q.markedHi[i]) continue;  // marked already
         Layout& l = layouts_[q.mark[i]];
         SetBits(l.bits, b0[i], b1[i]);
         if (b0[i] < l.lo || b1[i] > l.hi) {
@@ -1188,18 +1245,28 @@ bool RasterBands::ClaimQuickly(const DrawState& st, int64_t xa, int64_t xb, int6
             l.hi = std::max(l.hi, b1[i]);
             SyncKey(q.mark[i]);
         }
+        // One run of blocks known marked: joined with this one when they meet, else this one.
+        if (q.markedLo[i] <= q.markedHi[i] && b0[i] <= q.markedHi[i] + 1 && b1[i] + 1 >= q.markedLo[i]) {
+            q.markedLo[i] = std::min(q.markedLo[i], b0[i]);
+            q.markedHi[i] = std::max(q.markedHi[i], b1[i]);
+        } else {
+            q.markedLo[i] = b0[i];
+            q.markedHi[i] = b1[i];
+        }
     }
     return true;
 }
 
 bool RasterBands::Drawn(const uint64_t* pos) {
-    bool known = true;
-    for (int i = 0; i < kSlots; ++i) known &= pos[i] <= drawnTo_[i];
-    if (known) return true;
-    // Read after the writes the positions stand for: those are seen too.
-    for (int i = 0; i < kSlots; ++i) drawnTo_[i] = slots_[i].done.load();
-    for (int i = 0; i < kSlots; ++i)
+    uint32_t behind = Behind<kSlots>(pos, drawnTo_);
+    // Only the slots the caller's copy does not vouch for are read again (each one a line a worker
+    // writes), up to the first still short of its position. Read after the writes the positions stand
+    // for: those are seen too.
+    for (; behind; behind &= behind - 1) {
+        const int i = __builtin_ctz(behind);
+        drawnTo_[i] = slots_[i].done.load();
         if (pos[i] > drawnTo_[i]) return false;
+    }
     return true;
 }
 
@@ -1228,9 +1295,7 @@ void RasterBands::PruneLayouts() {
     for (int i = 0; i < kSlots; ++i) drawnTo_[i] = slots_[i].done.load();
     for (int k = layoutCount_ - 1; k >= 0; --k) {
         if (k == copyLayout_) continue;
-        bool drawn = true;
-        for (int i = 0; i < kSlots; ++i) drawn &= layouts_[k].lastPos[i] <= drawnTo_[i];
-        if (!drawn) continue;
+        if (Behind<kSlots>(layouts_[k].lastPos, drawnTo_) != 0) continue;
         const int last = --layoutCount_;
         if (k != last) {
             layouts_[k] = layouts_[last];
@@ -1285,8 +1350,12 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     const uint32_t state = uint32_t((statesPushed_ - 1) % kStates);
     if (queued_ >= kCommands) WaitDone(queued_ - kCommands + 1, Wait::kCommands);
     const uint64_t entry = (queued_ << kDepBits) | DepFor(cl);
-    // The ring's lines were last read by the workers: fetched for writing a few commands ahead.
-    __builtin_prefetch(&commands_[(queued_ + 8) % kCommands], 1);
+    // The ring's lines were last read by the workers: fetched for writing a few commands ahead (both
+    // lines of one).
+    static_assert(sizeof(Command) == 128, "a command is two cache lines");
+    const Command* ahead = &commands_[(queued_ + kAhead) % kCommands];
+    __builtin_prefetch(ahead, 1);
+    __builtin_prefetch(reinterpret_cast<const char*>(ahead) + 64, 1);
     Command& c = commands_[queued_ % kCommands];
     c.kind = kind;
     c.state = state;
@@ -1297,13 +1366,15 @@ bool RasterBands::Queue(PrimKind kind, const DrawState& st, uint64_t stateVersio
     const int last = lastBand - firstBand + 1 >= kSlots ? firstBand + kSlots - 1 : lastBand;
     for (int b = firstBand; b <= last; ++b) {
         const int i = b % kSlots;
-        Slot& sl = slots_[i];
-        sl.list[sl.queued % kCommands].store(entry, std::memory_order_relaxed);
-        ++sl.queued;
+        // (The slot's next line of entries fetched for writing ahead too.)
+        __builtin_prefetch(&slots_[i].list[(listed_[i] + 8) % kCommands], 1);
+        slots_[i].list[listed_[i] % kCommands].store(entry, std::memory_order_relaxed);
+        const uint64_t listed = ++listed_[i];
+        unpublished_ |= 1u << i;
         for (int u = 0; u < 2; ++u)
-            if (cl.layout[u] >= 0) layouts_[cl.layout[u]].lastPos[i] = sl.queued;
-        if (cl.reads) readPos_[i] = sl.queued;
-        if (cl.region >= 0) regions_[cl.region].pos[i] = sl.queued;
+            if (cl.layout[u] >= 0) layouts_[cl.layout[u]].lastPos[i] = listed;
+        if (cl.reads) readPos_[i] = listed;
+        if (cl.region >= 0) regions_[cl.region].pos[i] = listed;
     }
     for (int u = 0; u < 2; ++u)
         if (cl.layout[u] >= 0) layouts_[cl.layout[u]].lastCommand = queued_;

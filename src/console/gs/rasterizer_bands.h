@@ -131,13 +131,15 @@ private:
     // Commands are published this many at a time (and whenever the producer waits); sleeping workers are
     // woken once kWakeBatch have gathered. A thread takes at most kStretch commands of a slot at once.
     static constexpr uint32_t kBatch = 32, kWakeBatch = 512, kStretch = 64;
+    // How many commands ahead the queue's lines are fetched for writing.
+    static constexpr uint32_t kAhead = 12;
     static constexpr uint32_t kBlocks = LocalMemory::kSize / LocalMemory::kBlockBytes;
     static constexpr uint32_t kWords = kBlocks / 64;
     static constexpr int kLayouts = 12;
     static_assert(kSlots <= 32, "a command's slots are bits of a 32-bit word");
 
     // A command is a primitive, or image data to copy (kind kCopy: `state` indexes writes_).
-    struct Command {
+    struct alignas(64) Command {
         PrimKind kind;
         uint32_t state;
         GsVertex v[3];
@@ -174,15 +176,14 @@ private:
         uint64_t lastCommand = 0;      // the last command that names it (the producer's)
     };
     // One slot's list of commands (indices into the queue, in order) and how far it is drawn.
-    // (What the producer writes, what the workers write and what the producer alone reads each have a cache
-    // line of their own.)
+    // (What the producer writes and what the workers write each have a cache line of their own; the
+    // entries queued are counted apart, in listed_[], all slots' counts on a few lines of the producer's.)
     struct alignas(64) Slot {
         std::atomic<uint64_t> published{0};         // entries the workers may draw
         alignas(64) std::atomic<uint64_t> done{0};  // entries drawn
         std::atomic<bool> busy{false};              // a thread is drawing a stretch of it
-        alignas(64) uint64_t queued = 0;            // entries queued (the producer's)
         // The commands' entries (written before they are published, read after).
-        std::atomic<uint64_t> list[kCommands];
+        alignas(64) std::atomic<uint64_t> list[kCommands];
     };
     struct alignas(64) Worker {
         Worker(RasterBands* o, LocalMemory& mem) : owner(o), rast(mem, true) {}
@@ -305,6 +306,9 @@ private:
         Range tex{0, 0};     // the texels it reads
         int span = 0;        // 0: the clear spans not worked out yet, 1: worked out, -1: none will do
         uint32_t lo[2] = {}, hi[2] = {};  // per use, blocks its writes may reach with nothing to clash with
+        // Per use, blocks known marked in its layout already (by the claims repeated, or the one before):
+        // marks only grow while the records stay as they were, so a write inside needs none.
+        uint32_t markedLo[2] = {}, markedHi[2] = {};
     };
     QuickClaim quick_;
     // Changes whenever the records a claim looks at change other than by the claims QuickClaim repeats.
@@ -360,12 +364,14 @@ private:
     Slot slots_[kSlots];
     Dep deps_[kDeps];
     uint64_t depsPushed_ = 0;
-    uint64_t lastNeed_[kSlots] = {};  // the positions of the last dependency made
-    uint64_t floor_ = 0;              // commands known drawn
-    uint64_t drawnTo_[kSlots] = {};   // the slots' progress as the caller last read it
-    uint64_t queued_ = 0;             // commands queued
-    uint64_t handedOut_ = 0;          // commands published
-    uint64_t wokenAt_ = 0;            // commands published when the sleepers were last woken
+    uint64_t lastNeed_[kSlots] = {};            // the positions of the last dependency made
+    uint64_t floor_ = 0;                        // commands known drawn
+    uint64_t drawnTo_[kSlots] = {};             // the slots' progress as the caller last read it
+    uint64_t queued_ = 0;                       // commands queued
+    alignas(64) uint64_t listed_[kSlots] = {};  // entries queued per slot
+    uint32_t unpublished_ = 0;                  // the slots with entries queued since the last publish
+    uint64_t handedOut_ = 0;                    // commands published
+    uint64_t wokenAt_ = 0;                      // commands published when the sleepers were last woken
     uint64_t statesPushed_ = 0, lastVersion_ = 0;
     Copy copies_[kCopies];
     uint64_t copiesPushed_ = 0;

@@ -535,6 +535,76 @@ TEST(GsThreads, ClaimsRepeatedForOneStateQueueWhatFreshOnesDo) {
     }
 }
 
+// Runs of a few small triangles drawn with one state, each far from the one before (what one claim marks
+// as written does not meet what the claims before it marked), each run followed by small textures read from
+// rows of the screen it drew (one run's triangles drawn there or not) into a buffer of their own, which the
+// next run may draw over in turn, the queue drained now and then. A read of rows one triangle alone drew
+// must still wait for it, however its claim was made. `quick` off works out every claim afresh.
+std::vector<uint8_t> ScatteredRuns(int threads, uint32_t seed, bool quick, RasterBands::Stats* stats) {
+    constexpr uint32_t kReadPage = 320;
+    Fixture f(threads);
+    if (f.gs->Bands()) {
+        f.gs->Bands()->SetQuickClaims(quick);
+        if (stats) f.gs->Bands()->SetHeld(true);
+    }
+    Rng rnd{seed};
+    AdPacket p;
+    DepthTestedScreen(p);
+    f.Sprite(p, 0, 0, int(kW), int(kH), 0x80102030u, 0);
+    for (int round = 0; round < 40; ++round) {
+        DepthTestedScreen(p);
+        p.Set(kRegPrim, Prim(kPrimTriangle, true, false, false, false, true));
+        for (int i = 0; i < 10; ++i) {
+            // A few pixels across, anywhere on the screen.
+            const int cx = int(rnd(kW * 16)), cy = int(rnd(kH * 16));
+            for (int v = 0; v < 3; ++v)
+                p.Set(kRegRgbaq, Rgbaq(rnd(256), rnd(256), rnd(256), 128))
+                    .Set(kRegXyz2, Xyz(cx + int(rnd(64)) - 32, cy + int(rnd(64)) - 32, rnd(1u << 24)));
+        }
+        // Eight rows of the screen read as an 8 x 8 texture (its rows the screen's apart), drawn into the
+        // other buffer's rows.
+        const uint32_t row = rnd(kH - 8);
+        p.Set(kRegFrame_1, Frame(kReadPage, kW / 64, kPsmCt32))
+            .Set(kRegScissor_1, Scissor(0, kW - 1, 0, kH - 1))
+            .Set(kRegTest_1, TestReg(false, kZtstAlways))
+            .Set(kRegTex0_1,
+                 Tex0(kFramePage * 32 + row * (kW * 4 / 256), kW / 64, kPsmCt32, 3, 3, true, kTfxModulate))
+            .Set(kRegTex1_1, 0)
+            .Set(kRegClamp_1, 5);
+        RandomTriangles(p, rnd, 3, int(kW), int(kH), true);
+        f.Send(p);
+        p = AdPacket();
+        // Every few rounds the queue drains, so that a read meets only what the runs since have marked.
+        if (round % 4 == 3) f.gs->Flush();
+    }
+    if (stats && f.gs->Bands()) *stats = f.gs->Bands()->Statistics();
+    f.gs->Flush();
+    const uint8_t* d = f.gs->Memory().Data();
+    return std::vector<uint8_t>(d, d + LocalMemory::kSize);
+}
+
+TEST(GsThreads, ScatteredClaimsOfOneStateMarkWhatTheyDraw) {
+    for (uint32_t seed : {9u, 4242u}) {
+        const std::vector<uint8_t> one = ScatteredRuns(1, seed, true, nullptr);
+        for (int threads : {2, 4}) {
+            EXPECT_TRUE(ScatteredRuns(threads, seed, true, nullptr) == one) << threads << " threads";
+            RasterBands::Stats quick, fresh;  // (the workers held back)
+            EXPECT_TRUE(ScatteredRuns(threads, seed, true, &quick) == one) << threads << " threads, held";
+            EXPECT_TRUE(ScatteredRuns(threads, seed, false, &fresh) == one) << threads << " threads, fresh";
+            EXPECT_GT(quick.quickClaims, quick.commands / 3) << threads << " threads";
+            // Every read of rows a triangle drew waits for it, as when each claim is made afresh.
+            using W = RasterBands::Wait;
+            for (int w = 0; w < int(W::kCount); ++w) {
+                EXPECT_EQ(quick.dependencies[w], fresh.dependencies[w]) << threads << " threads, why " << w;
+                EXPECT_EQ(quick.requests[w], fresh.requests[w]) << threads << " threads, why " << w;
+            }
+            EXPECT_EQ(quick.dependencyRecords, fresh.dependencyRecords) << threads << " threads";
+            EXPECT_EQ(quick.listed, fresh.listed) << threads << " threads";
+            EXPECT_GT(quick.dependencies[int(W::kReadAfterWrite)], 0u) << threads << " threads";
+        }
+    }
+}
+
 TEST(GsThreads, TheDefaultCountFitsTheMachine) {
     const int n = GsDevice::DefaultRasterThreads();
     EXPECT_GE(n, 1);
