@@ -95,6 +95,11 @@ constexpr size_t kCopyBytes = size_t(8) << 20;
 alignas(64) uint8_t g_copies[kCopyBytes];
 uint64_t g_copiedTail = 0;              // bytes copied since power-on (the first half's runner)
 std::atomic<uint64_t> g_copiedDone{0};  // of which the second half no longer needs
+// A packet being built in the byte ring (StageGifReserve): its room starts at g_reservedAt (a count like
+// g_copiedTail) and is g_reservedBytes long. Items queued meanwhile free nothing from there on.
+bool g_reserved = false;
+uint64_t g_reservedAt = 0, g_reservedBytes = 0;
+constexpr size_t kMaxReserve = kCopyBytes / 8;
 
 // Read by the stage's threads too (their output goes through StageOrderOutput).
 std::atomic<StageMode> g_mode{StageMode::kInline};
@@ -322,7 +327,8 @@ bool GifRoom(uint64_t bytes) {
     const uint64_t t = g_gif.tail.load(std::memory_order_relaxed);
     const uint64_t h = g_gif.head.load(std::memory_order_seq_cst);
     if (t - h >= kGifItems) return false;
-    if (h == t) return true;  // nothing queued: every copy is free
+    // Nothing queued: every copy is free but an open reservation.
+    if (h == t) return g_copiedTail + bytes - (g_reserved ? g_reservedAt : g_copiedTail) <= kCopyBytes;
     return g_copiedTail + bytes - g_copiedDone.load(std::memory_order_acquire) <= kCopyBytes;
 }
 
@@ -330,8 +336,12 @@ void MakeGifRoom(uint64_t bytes) {
     if (GifRoom(bytes)) return;
     g_gifFullWaits.fetch_add(1, std::memory_order_relaxed);
     if (!t_vifThread) {
-        // The producer runs the first half itself: it runs the second half's queue too.
+        // The producer runs the first half itself: it runs the second half's queue too, and what that
+        // prints goes out now, in its place (not behind the queue).
+        const bool was = t_toGifRing;
+        t_toGifRing = false;
         TakeOverAndRun(g_gif);
+        t_toGifRing = was;
         return;
     }
     for (int i = 0; !GifRoom(bytes); ++i) {
@@ -365,7 +375,8 @@ void PushGif(GifItem it, const void* copy, size_t bytes) {
         } else {
             MakeGifRoom(0);
         }
-        it.copiedEnd = g_copiedTail;
+        // The room of an open reservation stays in use after this item has run.
+        it.copiedEnd = g_reserved ? g_reservedAt : g_copiedTail;
         const uint64_t t = g_gif.tail.load(std::memory_order_relaxed);
         g_gifRing[t & (kGifItems - 1)] = it;
         g_gifItems.fetch_add(1, std::memory_order_relaxed);
@@ -499,6 +510,33 @@ void StageGifWrite(int path, const void* data, size_t qwc, bool stable) {
     } else {
         PushGif(it, data, qwc * 16);
     }
+}
+
+void* StageGifReserve(size_t qwc) {
+    if (!t_toGifRing || g_reserved || qwc == 0 || qwc * 16 > kMaxReserve) return nullptr;
+    const uint64_t bytes = qwc * 16;
+    // The room is in one piece: where the ring would wrap inside it, the rest of the ring is skipped.
+    const size_t at = size_t(g_copiedTail % kCopyBytes);
+    const uint64_t skip = at + bytes > kCopyBytes ? kCopyBytes - at : 0;
+    MakeGifRoom(skip + bytes);
+    g_copiedTail += skip;
+    g_reservedAt = g_copiedTail;
+    g_reservedBytes = bytes;
+    g_copiedTail += bytes;
+    g_reserved = true;
+    return g_copies + size_t(g_reservedAt % kCopyBytes);
+}
+
+void StageGifCommit(int path, size_t qwc) {
+    if (!g_reserved) return;
+    const uint64_t bytes = std::min<uint64_t>(qwc * 16, g_reservedBytes);
+    // Nothing queued behind the room: what the packet leaves unused is free again.
+    if (g_copiedTail == g_reservedAt + g_reservedBytes) g_copiedTail = g_reservedAt + bytes;
+    g_reserved = false;
+    if (bytes == 0) return;
+    const uint8_t* data = g_copies + size_t(g_reservedAt % kCopyBytes);
+    g_watch.Write(path, data, bytes / 16);
+    PushGif(GifItem{data, uint32_t(bytes / 16), uint8_t(path), GifKind::kData, 0}, nullptr, 0);
 }
 
 void StageGifEnd(int path) {

@@ -52,6 +52,14 @@ void StagePushEnd(int channel);
 // for the second, copied unless `stable` (data of a queued transfer, unchanged until the next drain);
 // anywhere else it goes to the GIF at once.
 void StageGifWrite(int path, const void* data, size_t qwc, bool stable);
+// Room for a packet of up to `qwc` quadwords that the caller builds in place, in the byte ring the
+// second half reads (so that StageGifWrite need not copy it): null where the GIF takes its input at once
+// (off the stage's first thread), while another reservation is open, or for a packet too large. Until
+// StageGifCommit, whatever else is queued (packets, log lines) goes after the room, and keeps its place
+// before the packet. StageGifCommit queues the first `qwc` quadwords written there on `path` (0 queues
+// nothing) and gives the rest of the room back.
+void* StageGifReserve(size_t qwc);
+void StageGifCommit(int path, size_t qwc);
 void StageGifEnd(int path);
 // A log line of VIF1's: queued the same way, so that it keeps its place among the GIF's lines.
 void StageLogf(const char* fmt, ...) __attribute__((format(printf, 1, 2)));

@@ -13,6 +13,7 @@ namespace {
 
 uint64_t g_outsideWindow = 0;
 bool g_dropOutside = true;
+bool g_buildInPlace = true;
 
 OutVertex Lerp(const OutVertex& a, const OutVertex& b, float t) {
     OutVertex r;
@@ -69,6 +70,7 @@ bool InsideFrustum(const OutVertex& v) {
 }
 
 TriangleOut::TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {
+    Reserve();
     // Strips and fans share vertices between triangles: only independent triangles can be left out.
     if ((tmpl.PRIM & 7u) != console::gs::kPrimTriangle || !g_dropOutside) return;
     const console::gs::GsDevice::DrawWindow w = console::vu::DrawWindowFor(tmpl.PRIM);
@@ -85,6 +87,23 @@ TriangleOut::TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {
     right_ = ofx_ + 16 * scx1_ + 8;
     top_ = ofy_ + 16 * scy0_ + 8;
     bottom_ = ofy_ + 16 * scy1_ + 8;
+}
+
+TriangleOut::~TriangleOut() {
+    Flush();
+    if (reserved_) console::vu::CommitPath1(0);
+}
+
+void TriangleOut::Reserve() {
+    void* room = g_buildInPlace ? console::vu::ReservePath1(kMaxQwords) : nullptr;
+    reserved_ = room != nullptr;
+    buf_ = reserved_ ? static_cast<uint32_t*>(room) : local_;
+}
+
+bool TriangleOut::BuildInPlace(bool on) {
+    const bool old = g_buildInPlace;
+    g_buildInPlace = on;
+    return old;
 }
 
 uint64_t TriangleOut::OutsideWindow() {
@@ -205,6 +224,12 @@ void TriangleOut::Flush() {
     tag.NREG = 3;
     tag.REGS = 0x512;
     std::memcpy(buf_, &tag, sizeof tag);
+    if (reserved_) {
+        console::vu::CommitPath1(1 + 3 * n_);
+        n_ = 0;
+        Reserve();
+        return;
+    }
     KickPath1(buf_, 1 + 3 * n_);
     n_ = 0;
 }

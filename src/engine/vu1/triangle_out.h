@@ -39,7 +39,9 @@ public:
 
     // Takes the drawing window of the template's context from the graphics synthesizer's registers.
     explicit TriangleOut(const gif::GifTag& tmpl);
-    ~TriangleOut() { Flush(); }
+    ~TriangleOut();
+    TriangleOut(const TriangleOut&) = delete;
+    TriangleOut& operator=(const TriangleOut&) = delete;
 
     // One triangle. Without clipping a triangle with a vertex at or behind the eye, or outside the GS
     // coordinate range, is dropped whole. With `cull`, triangles running clockwise on the screen (y down)
@@ -109,6 +111,10 @@ public:
     // Whether such triangles are dropped (on by default; tests draw with it off to compare the pictures).
     // Returns the previous setting.
     static bool DropOutsideWindow(bool drop);
+    // Whether packets are built straight in the room the GIF's queue has for them, where there is a queue
+    // (on by default; tests turn it off to compare with building them here and copying). Returns the
+    // previous setting.
+    static bool BuildInPlace(bool on);
 
     // Whether the window test applies (independent triangles, dropping on).
     bool Windowed() const { return windowed_; }
@@ -152,9 +158,16 @@ private:
     // The same as bounds on a vertex's 12.4 position: a vertex left of left_ has no pixel centre of the
     // window at or left of it, and so on (a window-less output puts every vertex inside them).
     int32_t left_ = INT32_MIN, right_ = INT32_MAX, top_ = INT32_MIN, bottom_ = INT32_MAX;
-    alignas(16) uint32_t buf_[(1 + 3 * kMaxVertices) * 4];
+    static constexpr uint32_t kMaxQwords = 1 + 3 * kMaxVertices;
+    // Takes room in the GIF's queue for the next packet, or builds it in local_.
+    void Reserve();
+
+    // Where the packet is built: room reserved in the GIF's queue (reserved_), else local_.
+    uint32_t* buf_;
+    bool reserved_ = false;
     uint32_t n_ = 0;
     uint32_t drawn_ = 0, dropped_ = 0;
+    alignas(16) uint32_t local_[kMaxQwords * 4];
 };
 
 }  // namespace engine::vu1

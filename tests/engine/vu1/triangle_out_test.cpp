@@ -5,6 +5,9 @@
 #include <random>
 #include <vector>
 
+#include "console/dma/dma.h"
+#include "console/dma/dma_stage.h"
+#include "console/vu/microprogram.h"
 #include "engine/vu1/vu_data.h"
 #include "support/vu1_rig.h"
 
@@ -111,6 +114,74 @@ TEST_F(TriangleOutTest, TrianglesThatCannotDrawAreNotSentAndThePictureIsTheSame)
         size_t lit = 0;
         for (size_t i = 0; i < all.size(); i += 4) lit += all[i] | all[i + 1] | all[i + 2] ? 1 : 0;
         EXPECT_GT(lit, 10000u) << "the comparison covers drawn pixels";
+    }
+}
+
+// A program that sends the next 150 triangles of `g_batch` each call through two outputs at once (every
+// third triangle through the second), as the geometry stage's first thread runs it. `g_roomFree` counts
+// the calls that found the GIF queue's one room still free once the first output was made (there is a
+// queue, and that output does not build its packet in it).
+const std::vector<OutVertex>* g_batch = nullptr;
+size_t g_batchNext = 0;
+int g_roomFree = 0;
+class BatchProgram : public console::vu::Microprogram {
+public:
+    const char* Name() const override { return "batch"; }
+    void Call(console::vu::VuState&, uint32_t) override {
+        uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
+        console::gif::GifTag tmpl;
+        std::memcpy(&tmpl, tag, 16);
+        TriangleOut a(tmpl);
+        if (console::vu::ReservePath1(1)) {
+            console::vu::CommitPath1(0);
+            ++g_roomFree;
+        }
+        TriangleOut b(tmpl);
+        const std::vector<OutVertex>& v = *g_batch;
+        for (int t = 0; t < 150 && g_batchNext + 2 < v.size(); ++t, g_batchNext += 3)
+            (t % 3 == 1 ? b : a)
+                .Triangle(v[g_batchNext], v[g_batchNext + 1], v[g_batchNext + 2], false, false);
+    }
+};
+BatchProgram g_batchProgram;
+constexpr uint32_t kBatchProgram = 0x7E57;
+
+std::vector<uint8_t> DrawThroughStage(const std::vector<OutVertex>& v, console::dma::StageMode mode,
+                                      bool inPlace) {
+    std::memset(console::gs::Gs().Memory().Data(), 0, kFrameBytes);
+    console::vu::RegisterMicroprogram(kBatchProgram, &g_batchProgram);
+    console::dma::SetStageMode(mode);
+    const bool old = TriangleOut::BuildInPlace(inPlace);
+    g_batch = &v;
+    g_batchNext = 0;
+    g_roomFree = 0;
+    // MPG of the program's id, then MSCAL: one call a quadword.
+    alignas(16) static const uint32_t kCall[4] = {0x4A010000u, kBatchProgram, 0, 0x14000000u};
+    for (size_t i = 0; i < v.size() / 450 + 1; ++i)
+        console::dma::StagePushData(SCE_DMA_VIF1, reinterpret_cast<const uint8_t*>(kCall), 1);
+    console::dma::StagePushEnd(SCE_DMA_VIF1);
+    console::dma::StageDrain();
+    console::dma::SetStageMode(console::dma::StageMode::kInline);
+    TriangleOut::BuildInPlace(old);
+    const uint8_t* d = console::gs::Gs().Memory().Data();
+    return std::vector<uint8_t>(d, d + kFrameBytes);
+}
+
+// On the geometry stage's thread a packet is built straight in the GIF queue's room: the same frame as
+// building it in the output and copying it, or running the stage on the caller's thread (no queue).
+TEST_F(TriangleOutTest, PacketsBuiltInTheGifQueueDrawTheSameFrame) {
+    using console::dma::StageMode;
+    const auto tris = RandomTriangles(90, 6000);
+    const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
+    const std::vector<uint8_t> ref = DrawThroughStage(tris, StageMode::kDeferred, true);
+    const uint64_t sent = console::gs::Gs().PrimitivesDrawn() - p0;
+    EXPECT_EQ(g_roomFree, 0) << "no queue for the GIF on the caller's thread";
+    EXPECT_GT(sent, 1000u);
+    for (bool inPlace : {true, false, true}) {
+        const uint64_t p1 = console::gs::Gs().PrimitivesDrawn();
+        EXPECT_EQ(DrawThroughStage(tris, StageMode::kThread, inPlace), ref) << "in place " << inPlace;
+        EXPECT_EQ(console::gs::Gs().PrimitivesDrawn() - p1, sent);
+        EXPECT_EQ(g_roomFree, inPlace ? 0 : int(tris.size() / 450 + 1));
     }
 }
 
