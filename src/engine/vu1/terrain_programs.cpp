@@ -1,6 +1,8 @@
 #include "engine/vu1/terrain_programs.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstring>
 
 #if defined(__SSE2__)
@@ -58,15 +60,20 @@ uint32_t Outcode(const float c[4]) {
 // A vertex with what every triangle through it needs worked out once (a grid vertex serves six
 // triangles, twice with the detail pass): its outcode, its position after the divide (x and y, for the
 // back-face test) and, inside the frustum, the words it goes out as in the base and the detail pass.
-struct TVertex {
+// Laid out in quadwords so that MakeFour stores whole ones.
+struct alignas(16) TVertex {
     float c[4];  // clip-space position
+    uint32_t base[12], detail[12];
     float s, t;  // texture coordinates (the base pass's)
     uint32_t out;
     float dx, dy;
-    bool fits;        // inside the frustum and within the GS coordinate range: base and detail are set
     uint32_t screen;  // TriangleOut::ScreenCode of the window drawn into, when it is worked out (else 0)
-    uint32_t base[12], detail[12];
+    bool fits;        // inside the frustum and within the GS coordinate range: base and detail are set
 };
+static_assert(offsetof(TVertex, base) == 16 && offsetof(TVertex, detail) == 64 &&
+              offsetof(TVertex, s) == 112 && offsetof(TVertex, t) == 116 && offsetof(TVertex, out) == 120 &&
+              offsetof(TVertex, dx) == 124 && offsetof(TVertex, dy) == 128 &&
+              offsetof(TVertex, screen) == 132 && offsetof(TVertex, fits) == 136 && sizeof(TVertex) == 144);
 
 // The detail pass's version of a vertex: the texture repeated, alpha fading out with depth.
 void DetailVertex(OutVertex& v) {
@@ -180,62 +187,43 @@ void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t
     clamped = _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, clamped));
     const __m128 alpha = _mm_mul_ps(_mm_set1_ps(kTerrainDetailAlpha), clamped);
 
-    alignas(16) float vc[4][4], vdx[4], vdy[4], vinv[4], vs[4], vt[4], vsq[4], vtq[4], vdsq[4], vdtq[4],
-        va[4];
-    alignas(16) int32_t vout[4], vfx[4], vfy[4], vz[4], vfits[4];
-    for (int j = 0; j < 4; ++j) _mm_store_ps(vc[j], cc[j]);
-    _mm_store_ps(vdx, dx);
-    _mm_store_ps(vdy, dy);
-    _mm_store_ps(vinv, inv);
-    _mm_store_ps(vs, st);
-    _mm_store_ps(vt, tt);
-    _mm_store_ps(vsq, sq);
-    _mm_store_ps(vtq, tq);
-    _mm_store_ps(vdsq, dsq);
-    _mm_store_ps(vdtq, dtq);
-    _mm_store_ps(va, alpha);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vout), out);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vfx), fx);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vfy), fy);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vz), iz);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vfits), fits);
-    const uint32_t colour = Clamp255(f.colour);
+    // Lane by lane into the vertices: quadwords of four values of one lane each, gathered by transposing.
+    const int32_t grey = int32_t(Clamp255(f.colour));
+    const __m128i colour = _mm_set1_epi32(grey);
+    const __m128i baseRgba = _mm_setr_epi32(grey, grey, grey, int32_t(Clamp255(128.0f)));
+    // Clamp255 on each lane: maxps and minps pick as maxss and minss do (not a number goes to 0).
+    const __m128i ialpha =
+        _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(alpha, _mm_setzero_ps()), _mm_set1_ps(255.0f)));
+    __m128 pc[4] = {cc[0], cc[1], cc[2], cc[3]};
+    _MM_TRANSPOSE4_PS(pc[0], pc[1], pc[2], pc[3]);
+    __m128 pb[4] = {sq, tq, inv, _mm_setzero_ps()};
+    _MM_TRANSPOSE4_PS(pb[0], pb[1], pb[2], pb[3]);
+    __m128 pd[4] = {dsq, dtq, inv, _mm_setzero_ps()};
+    _MM_TRANSPOSE4_PS(pd[0], pd[1], pd[2], pd[3]);
+    __m128 pxyz[4] = {_mm_castsi128_ps(fx), _mm_castsi128_ps(fy), _mm_castsi128_ps(iz), _mm_setzero_ps()};
+    _MM_TRANSPOSE4_PS(pxyz[0], pxyz[1], pxyz[2], pxyz[3]);
+    __m128 prgba[4] = {_mm_castsi128_ps(colour), _mm_castsi128_ps(colour), _mm_castsi128_ps(colour),
+                       _mm_castsi128_ps(ialpha)};
+    _MM_TRANSPOSE4_PS(prgba[0], prgba[1], prgba[2], prgba[3]);
+    __m128 pst[4] = {st, tt, _mm_castsi128_ps(out), dx};
+    _MM_TRANSPOSE4_PS(pst[0], pst[1], pst[2], pst[3]);
+    // dy, screen (0 until a window is known) and fits as a bool (1 in its first byte).
+    __m128 pdy[4] = {dy, _mm_setzero_ps(), _mm_castsi128_ps(_mm_srli_epi32(fits, 31)), _mm_setzero_ps()};
+    _MM_TRANSPOSE4_PS(pdy[0], pdy[1], pdy[2], pdy[3]);
     for (int l = 0; l < 4; ++l) {
-        TVertex& v = t[l];
-        for (int j = 0; j < 4; ++j) v.c[j] = vc[j][l];
-        v.s = vs[l];
-        v.t = vt[l];
-        v.out = uint32_t(vout[l]);
-        v.dx = vdx[l];
-        v.dy = vdy[l];
-        v.fits = vfits[l] != 0;
-        v.screen = 0;
-        if (!v.fits) continue;
-        // Word by word (a copy of words just written would wait for them to reach the cache).
-        uint32_t* o = v.base;
-        o[0] = FloatBits(vsq[l]);
-        o[1] = FloatBits(vtq[l]);
-        o[2] = FloatBits(vinv[l]);
-        o[3] = 0;
-        o[4] = o[5] = o[6] = colour;
-        o[7] = Clamp255(128.0f);
-        o[8] = uint32_t(vfx[l]);
-        o[9] = uint32_t(vfy[l]);
-        o[10] = uint32_t(vz[l]);
-        o[11] = 0;
+        // Base and detail are written whether the vertex fits or not: they are read only when it does.
+        float* v = reinterpret_cast<float*>(&t[l]);
+        _mm_store_ps(v, pc[l]);
+        _mm_store_ps(v + 4, pb[l]);
+        _mm_store_si128(reinterpret_cast<__m128i*>(v + 8), baseRgba);
+        _mm_store_ps(v + 12, pxyz[l]);
         if (detail) {
-            uint32_t* d = v.detail;
-            d[0] = FloatBits(vdsq[l]);
-            d[1] = FloatBits(vdtq[l]);
-            d[2] = FloatBits(vinv[l]);
-            d[3] = 0;
-            d[4] = d[5] = d[6] = colour;
-            d[7] = Clamp255(va[l]);
-            d[8] = uint32_t(vfx[l]);
-            d[9] = uint32_t(vfy[l]);
-            d[10] = uint32_t(vz[l]);
-            d[11] = 0;
+            _mm_store_ps(v + 16, pd[l]);
+            _mm_store_ps(v + 20, prgba[l]);
+            _mm_store_ps(v + 24, pxyz[l]);
         }
+        _mm_store_ps(v + 28, pst[l]);
+        _mm_store_ps(v + 32, pdy[l]);
     }
 }
 #endif
@@ -366,6 +354,39 @@ void Tri(TriangleOut& out, const Frame& f, const TVertex& a, const TVertex& b, c
 
 uint64_t TerrainProgram::TrianglesDrawn() {
     return g_drawn;
+}
+
+void TerrainProgram::MakeVertices(const VuMemory& mem, const float* cx, const float* cz,
+                                  const uint32_t* samples, uint32_t n, bool detail, VertexWords* out) {
+    Frame f;
+    ReadFrame(mem, f);
+    for (uint32_t i = 0; i < n; i += 4) {
+        TVertex t[4];
+        const uint32_t k = std::min(4u, n - i);
+#if defined(__SSE2__)
+        if (g_fourAtATime && k == 4) {
+            MakeFour(f, cx + i, cz + i, samples + i, detail, t);
+        } else
+#endif
+        {
+            for (uint32_t l = 0; l < k; ++l)
+                MakeVertex(f, cx[i + l], cz[i + l], samples[i + l], detail, t[l]);
+        }
+        for (uint32_t l = 0; l < k; ++l) {
+            VertexWords& w = out[i + l];
+            std::memset(&w, 0, sizeof w);
+            std::memcpy(w.c, t[l].c, sizeof w.c);
+            w.s = t[l].s;
+            w.t = t[l].t;
+            w.dx = t[l].dx;
+            w.dy = t[l].dy;
+            w.out = t[l].out;
+            w.fits = t[l].fits;
+            // The words are set only for a vertex that fits.
+            if (w.fits) std::memcpy(w.base, t[l].base, sizeof w.base);
+            if (w.fits && detail) std::memcpy(w.detail, t[l].detail, sizeof w.detail);
+        }
+    }
 }
 
 bool TerrainProgram::FourAtATime(bool on) {

@@ -179,6 +179,80 @@ TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourAtATimeDrawTheSameAsOneByOne) {
     }
 }
 
+// A value for a matrix entry or parameter: mostly plain random numbers, often ones that land vertices
+// exactly on a frustum plane, on a pixel-centre tie or on the edge of the GS range, at the eye, at the
+// detail pass's fade limits, or far out (the sums overflow to infinity).
+float EdgeValue(std::mt19937& rng) {
+    static const float kEdges[] = {0.0f,    -0.0f,   1.0f,    -1.0f,       0.5f,        -0.5f,    2.0f,
+                                   16.0f,   2048.0f, 4095.0f, 4095.96875f, 4096.0f,     65536.0f, 3000.0f,
+                                   6000.0f, 1e-3f,   1e30f,   -1e30f,      16777215.0f, 0.03125f, 100.0f};
+    switch (rng() % 4) {
+        case 0:
+            return kEdges[rng() % (sizeof kEdges / sizeof kEdges[0])];
+        case 1:
+            return float(int(rng() % 64) - 32) * 0.25f;  // exact sums: ties and planes met exactly
+        default:
+            return std::uniform_real_distribution<float>(-5000.0f, 5000.0f)(rng);
+    }
+}
+
+// Made four at a time, every vertex has the same bits as made one by one: positions, outcodes and the
+// words sent in both passes, for random views and parameters full of edge values.
+TEST(TerrainVertices, FourAtATimeGivesTheBitsOfOneByOne) {
+    using Words = TerrainProgram::VertexWords;
+    std::mt19937 rng(2024);
+    size_t fits = 0, outside = 0, offRange = 0, faded = 0, total = 0;
+    for (int round = 0; round < 3000; ++round) {
+        console::vu::Vu1Memory().Clear();
+        // Usually a sensible view with a few entries changed, sometimes anything at all.
+        const bool wild = round % 5 == 0;
+        const float g = 100.0f;
+        float l2c[16] = {1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.3f, 1, 1.2f, 0, 4.5f * g, 0, 3 * g};
+        float c2s[16] = {1000, 0, 0, 0, 0, 1000, 0, 0, 0, 0, 20000, 0, 2048, 2048, 30000, 1};
+        for (int k = 0; k < (wild ? 16 : 3); ++k) l2c[rng() % 16] = EdgeValue(rng);
+        for (int k = 0; k < (wild ? 16 : 2); ++k) c2s[rng() % 16] = EdgeValue(rng);
+        PutMatrix(4, l2c);
+        PutMatrix(8, c2s);
+        const float gs = rng() % 3 ? g : EdgeValue(rng);
+        PutFloats(engine::vu1::kTerrainParamsAt, gs, rng() % 3 ? 0.4f * gs : EdgeValue(rng), gs, 0);
+        PutFloats(engine::vu1::kTerrainParamsAt + 1, rng() % 2 ? -28.0f : EdgeValue(rng),
+                  rng() % 2 ? 128.0f : EdgeValue(rng), rng() % 2 ? -4.0f : EdgeValue(rng),
+                  rng() % 2 ? 1.0f / 56 : EdgeValue(rng));
+        constexpr uint32_t kN = 58;  // the last two one by one either way
+        float cx[kN], cz[kN];
+        uint32_t samples[kN];
+        for (uint32_t i = 0; i < kN; ++i) {
+            cx[i] = rng() % 4 ? float(i % 56) : float(rng() % 256);
+            cz[i] = float(rng() % 64);
+            // Height samples as unpacked (16 bits), now and then a word with the top bit set.
+            samples[i] = rng() % 50 ? rng() % 65536 : rng();
+        }
+        for (bool detail : {false, true}) {
+            Words one[kN], four[kN];
+            const bool old = TerrainProgram::FourAtATime(false);
+            TerrainProgram::MakeVertices(console::vu::Vu1Memory(), cx, cz, samples, kN, detail, one);
+            TerrainProgram::FourAtATime(true);
+            TerrainProgram::MakeVertices(console::vu::Vu1Memory(), cx, cz, samples, kN, detail, four);
+            TerrainProgram::FourAtATime(old);
+            for (uint32_t i = 0; i < kN; ++i) {
+                ASSERT_EQ(std::memcmp(&one[i], &four[i], sizeof one[i]), 0)
+                    << "round " << round << " vertex " << i << " detail " << detail << " out " << one[i].out
+                    << "/" << four[i].out << " fits " << one[i].fits << "/" << four[i].fits;
+                ++total;
+                fits += one[i].fits;
+                outside += one[i].out != 0;
+                offRange += one[i].out == 0 && !one[i].fits;
+                faded += detail && one[i].fits && one[i].detail[7] == 0;
+            }
+        }
+    }
+    // The cases the values were chosen for all came up.
+    EXPECT_GT(fits, total / 20);
+    EXPECT_GT(outside, total / 20);
+    EXPECT_GT(offRange, total / 100);
+    EXPECT_GT(faded, 0u);
+}
+
 TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {
     // The guard band holds many triangles beside the window: dropped before they are sent (by their
     // corners' screen codes or the full test), the GS memory is the same as when the GS rejects them.
