@@ -124,11 +124,18 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
             TerrainProgram::KeepRows(false);
             TerrainProgram::FourAtATime(false);
             const std::vector<uint8_t> nextFresh = Subtile(id, seed, meddle);
+            // Rows made four at a time rather than eight (where the processor has no AVX2).
+            TerrainProgram::KeepRows(true);
+            TerrainProgram::FourAtATime(true);
+            const bool oldEight = TerrainProgram::EightAtATime(false);
+            const std::vector<uint8_t> keptFour = Subtile(id, seed, meddle);
+            TerrainProgram::EightAtATime(oldEight);
             TerrainProgram::KeepRows(old);
             TerrainProgram::FourAtATime(oldFour);
             EXPECT_TRUE(fresh == kept) << id << " " << meddle;
+            EXPECT_TRUE(fresh == keptFour) << id << " " << meddle;
             EXPECT_TRUE(next == nextFresh) << id << " " << meddle;
-            EXPECT_EQ(t2 - t1, t1 - t0 + TerrainProgram::TrianglesDrawn() - t2);
+            EXPECT_EQ(t2 - t1, 2 * (t1 - t0)) << "the same triangles drawn each time";
             EXPECT_GT(t1 - t0, 1000u);
             size_t lit = 0;
             for (size_t i = 0; i < 640 * 448 * 4; i += 4)
@@ -138,7 +145,7 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
         }
 }
 
-TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourAtATimeDrawTheSameAsOneByOne) {
+TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourOrEightAtATimeDrawTheSameAsOneByOne) {
     std::mt19937 rng(8);
     // Low detail: eight strips zigzagging across rows 20 .. 52, the last one vertex short.
     PutInts(engine::vu1::kTerrainLowDetailAt, 8, 0, 0, 0);
@@ -159,22 +166,27 @@ TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourAtATimeDrawTheSameAsOneByOne) {
                             engine::vu1::kProgTerrainStitchingMultiTexture,
                             engine::vu1::kProgTerrainStitching0};
     for (uint32_t id : ids) {
-        std::vector<uint8_t> frames[2];
-        uint64_t prims[2];
-        for (int four = 0; four < 2; ++four) {
-            const bool old = TerrainProgram::FourAtATime(four == 1);
+        // One by one, four at a time, eight at a time (where the processor can).
+        std::vector<uint8_t> frames[3];
+        uint64_t prims[3];
+        for (int four = 0; four < 3; ++four) {
+            const bool old = TerrainProgram::FourAtATime(four > 0);
+            const bool oldEight = TerrainProgram::EightAtATime(four == 2);
             std::memset(console::gs::Gs().Memory().Data(), 0, console::gs::LocalMemory::kSize);
             TextureNoise();
             TextureRegisters();
             const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
             Run(id, true, true);
             prims[four] = console::gs::Gs().PrimitivesDrawn() - p0;
+            TerrainProgram::EightAtATime(oldEight);
             TerrainProgram::FourAtATime(old);
             const uint8_t* d = console::gs::Gs().Memory().Data();
             frames[four].assign(d, d + console::gs::LocalMemory::kSize);
         }
         EXPECT_TRUE(frames[0] == frames[1]) << id;
+        EXPECT_TRUE(frames[0] == frames[2]) << id;
         EXPECT_EQ(prims[0], prims[1]) << id;
+        EXPECT_EQ(prims[0], prims[2]) << id;
         EXPECT_GT(prims[0], 40u) << id;
     }
 }
@@ -196,9 +208,9 @@ float EdgeValue(std::mt19937& rng) {
     }
 }
 
-// Made four at a time, every vertex has the same bits as made one by one: positions, outcodes and the
-// words sent in both passes, for random views and parameters full of edge values.
-TEST(TerrainVertices, FourAtATimeGivesTheBitsOfOneByOne) {
+// Made four or eight at a time, every vertex has the same bits as made one by one: positions, outcodes and
+// the words sent in both passes, for random views and parameters full of edge values.
+TEST(TerrainVertices, FourAndEightAtATimeGiveTheBitsOfOneByOne) {
     using Words = TerrainProgram::VertexWords;
     std::mt19937 rng(2024);
     size_t fits = 0, outside = 0, offRange = 0, faded = 0, total = 0;
@@ -228,16 +240,23 @@ TEST(TerrainVertices, FourAtATimeGivesTheBitsOfOneByOne) {
             samples[i] = rng() % 50 ? rng() % 65536 : rng();
         }
         for (bool detail : {false, true}) {
-            Words one[kN], four[kN];
+            Words one[kN], four[kN], eight[kN];
             const bool old = TerrainProgram::FourAtATime(false);
             TerrainProgram::MakeVertices(console::vu::Vu1Memory(), cx, cz, samples, kN, detail, one);
             TerrainProgram::FourAtATime(true);
+            const bool oldEight = TerrainProgram::EightAtATime(false);
             TerrainProgram::MakeVertices(console::vu::Vu1Memory(), cx, cz, samples, kN, detail, four);
+            // Eight at a time where the processor can (else four again).
+            TerrainProgram::EightAtATime(true);
+            TerrainProgram::MakeVertices(console::vu::Vu1Memory(), cx, cz, samples, kN, detail, eight);
+            TerrainProgram::EightAtATime(oldEight);
             TerrainProgram::FourAtATime(old);
             for (uint32_t i = 0; i < kN; ++i) {
                 ASSERT_EQ(std::memcmp(&one[i], &four[i], sizeof one[i]), 0)
                     << "round " << round << " vertex " << i << " detail " << detail << " out " << one[i].out
                     << "/" << four[i].out << " fits " << one[i].fits << "/" << four[i].fits;
+                ASSERT_EQ(std::memcmp(&one[i], &eight[i], sizeof one[i]), 0)
+                    << "eight at a time: round " << round << " vertex " << i << " detail " << detail;
                 ++total;
                 fits += one[i].fits;
                 outside += one[i].out != 0;
