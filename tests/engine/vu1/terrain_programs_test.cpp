@@ -272,6 +272,49 @@ TEST(TerrainVertices, FourAndEightAtATimeGiveTheBitsOfOneByOne) {
     EXPECT_GT(faded, 0u);
 }
 
+// Rows made several vertices at a time draw the triangles of rows made one by one, for views full of
+// edge values (corners at the eye, on planes, faces edge-on, the screen mirrored).
+TEST_F(TerrainProgramTest, RowsMadeSeveralAtATimeDrawTheSameInViewsFullOfEdgeValues) {
+    std::mt19937 rng(606);
+    uint64_t drawn = 0;
+    for (int view = 0; view < 60; ++view) {
+        const float g = 100.0f;
+        float l2c[16] = {1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.3f, 1, 1.2f, 0, 4.5f * g, 0, 3 * g};
+        float c2s[16] = {1000, 0, 0, 0, 0, 1000, 0, 0, 0, 0, 20000, 0, 2048, 2048, 30000, 1};
+        for (int k = 0; k < 3; ++k) l2c[rng() % 16] = EdgeValue(rng);
+        if (rng() % 3 == 0) c2s[rng() % 2 ? 0 : 5] *= -1.0f;
+        if (rng() % 4 == 0) c2s[rng() % 16] = EdgeValue(rng);
+        std::vector<uint32_t> heights(8 * 56);
+        for (uint32_t& h : heights) h = rng() % 4 ? rng() % 10 : rng() % 65536;
+        std::vector<uint8_t> frames[2];
+        uint64_t counts[2];
+        for (int four = 0; four < 2; ++four) {
+            const bool oldFour = TerrainProgram::FourAtATime(four == 1);
+            std::memset(console::gs::Gs().Memory().Data(), 0, 640 * 448 * 4);
+            PutScreen(0);
+            PutMatrix(4, l2c);
+            PutMatrix(8, c2s);
+            PutFloats(engine::vu1::kTerrainParamsAt, g, 0.4f * g, g, 256 * 0.4f * g);
+            PutFloats(engine::vu1::kTerrainParamsAt + 1, -28, 96, -4, 1.0f / 56);
+            const uint64_t t0 = TerrainProgram::TrianglesDrawn();
+            for (uint32_t r = 0; r < 8; ++r) {
+                uint32_t* w = console::vu::Vu1Memory().Qw(r & 1 ? engine::vu1::kTerrainRowB
+                                                                : engine::vu1::kTerrainRowA);
+                std::memcpy(w, &heights[r * 56], 56 * 4);
+                Run(kLod0Clip, r == 0);
+            }
+            counts[four] = TerrainProgram::TrianglesDrawn() - t0;
+            TerrainProgram::FourAtATime(oldFour);
+            const uint8_t* d = console::gs::Gs().Memory().Data();
+            frames[four].assign(d, d + 640 * 448 * 4);
+        }
+        EXPECT_EQ(counts[0], counts[1]) << "view " << view;
+        EXPECT_TRUE(frames[0] == frames[1]) << "view " << view;
+        drawn += counts[0];
+    }
+    EXPECT_GT(drawn, 5000u);
+}
+
 TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {
     // The guard band holds many triangles beside the window: dropped before they are sent (by their
     // corners' screen codes or the full test), the GS memory is the same as when the GS rejects them.
