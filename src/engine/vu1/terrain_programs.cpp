@@ -292,17 +292,18 @@ struct EightFrame {
     int32_t grey;
 };
 
-[[gnu::target("avx2")]] void BroadcastEight(const FourFrame& f, EightFrame& b) {
+[[gnu::target("avx2")]] void BroadcastEight(const Frame& f, EightFrame& b) {
+    const __m256 one = _mm256_set1_ps(1.0f);
     for (int i = 0; i < 16; ++i) {
-        b.l2c[i] = _mm256_set_m128(f.l2c[i], f.l2c[i]);
-        b.c2s[i] = _mm256_set_m128(f.c2s[i], f.c2s[i]);
+        b.l2c[i] = i < 12 ? _mm256_set1_ps(f.l2c[i]) : _mm256_mul_ps(one, _mm256_set1_ps(f.l2c[i]));
+        b.c2s[i] = i < 12 ? _mm256_set1_ps(f.c2s[i]) : _mm256_mul_ps(one, _mm256_set1_ps(f.c2s[i]));
     }
-    b.g = _mm256_set_m128(f.g, f.g);
-    b.sh = _mm256_set_m128(f.sh, f.sh);
-    b.x0 = _mm256_set_m128(f.x0, f.x0);
-    b.z0 = _mm256_set_m128(f.z0, f.z0);
-    b.step = _mm256_set_m128(f.step, f.step);
-    b.grey = f.grey;
+    b.g = _mm256_set1_ps(f.g);
+    b.sh = _mm256_set1_ps(f.sh);
+    b.x0 = _mm256_set1_ps(f.x0);
+    b.z0 = _mm256_set1_ps(f.z0);
+    b.step = _mm256_set1_ps(f.step);
+    b.grey = int32_t(Clamp255(f.colour));
 }
 
 // Lanes 0-3 (h = 0) or 4-7 (h = 1).
@@ -395,10 +396,10 @@ struct EightFrame {
 }
 
 // One grid row eight vertices at a time.
-[[gnu::target("avx2")]] void MakeRowEight(const FourFrame& four, float cz, const uint32_t* samples,
-                                          bool detail, TVertex* row) {
+[[gnu::target("avx2")]] void MakeRowEight(const Frame& f, float cz, const uint32_t* samples, bool detail,
+                                          TVertex* row) {
     EightFrame b;
-    BroadcastEight(four, b);
+    BroadcastEight(f, b);
     for (int c = 0; c < 56; c += 8) {
         alignas(32) float cx[8], czs[8];
         for (int i = 0; i < 8; ++i) {
@@ -414,10 +415,10 @@ uint32_t Sample(const uint32_t* v) {
 }
 
 // MakeList eight at a time (past the end, the last vertex again, made into the spare room).
-[[gnu::target("avx2")]] void MakeListEight(const FourFrame& four, const VuMemory& mem, uint32_t qw,
-                                           uint32_t n, bool detail, TVertex* t) {
+[[gnu::target("avx2")]] void MakeListEight(const Frame& f, const VuMemory& mem, uint32_t qw, uint32_t n,
+                                           bool detail, TVertex* t) {
     EightFrame b;
-    BroadcastEight(four, b);
+    BroadcastEight(f, b);
     for (uint32_t i = 0; i < n; i += 8) {
         alignas(32) float cx[8], cz[8];
         alignas(32) uint32_t samples[8];
@@ -442,15 +443,15 @@ uint32_t Sample(const uint32_t* v) {
 // One grid row of 56 vertices.
 void MakeRow(const Frame& f, float cz, const uint32_t* samples, bool detail, TVertex* row) {
 #if defined(__SSE2__)
+#if defined(QZ_TERRAIN_EIGHT)
+    if (g_fourAtATime && g_eightAtATime) {
+        MakeRowEight(f, cz, samples, detail, row);
+        return;
+    }
+#endif
     if (g_fourAtATime) {
         FourFrame b;
         Broadcast(f, b);
-#if defined(QZ_TERRAIN_EIGHT)
-        if (g_eightAtATime) {
-            MakeRowEight(b, cz, samples, detail, row);
-            return;
-        }
-#endif
         for (int c = 0; c < 56; c += 4) {
             const float cx[4] = {float(c), float(c + 1), float(c + 2), float(c + 3)},
                         czs[4] = {cz, cz, cz, cz};
@@ -467,14 +468,14 @@ void MakeRow(const Frame& f, float cz, const uint32_t* samples, bool detail, TVe
 void MakeList(const Frame& f, const VuMemory& mem, uint32_t qw, uint32_t n, bool detail, TVertex* t) {
     uint32_t i = 0;
 #if defined(__SSE2__)
-    FourFrame b;
-    if (g_fourAtATime) Broadcast(f, b);
 #if defined(QZ_TERRAIN_EIGHT)
     if (g_fourAtATime && g_eightAtATime) {
-        MakeListEight(b, mem, qw, n, detail, t);
+        MakeListEight(f, mem, qw, n, detail, t);
         return;
     }
 #endif
+    FourFrame b;
+    if (g_fourAtATime) Broadcast(f, b);
     if (g_fourAtATime)
         for (; i < n; i += 4) {
             float cx[4], cz[4];
@@ -590,10 +591,8 @@ void TerrainProgram::MakeVertices(const VuMemory& mem, const float* cx, const fl
 #if defined(QZ_TERRAIN_EIGHT)
         if (g_fourAtATime && g_eightAtATime && n - i >= 8) {
             k = 8;
-            FourFrame four;
-            Broadcast(f, four);
             EightFrame b;
-            BroadcastEight(four, b);
+            BroadcastEight(f, b);
             MakeEight(b, cx + i, cz + i, samples + i, detail, t);
         } else
 #endif
