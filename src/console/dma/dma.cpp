@@ -88,6 +88,19 @@ void EndTransfer(int channel) {
     }
 }
 
+// What checking a chain found, tag by tag, so that running it need not walk it again: its first
+// kRecorded steps (a longer chain is walked again). One record, taken by the outermost walk only.
+struct Step {
+    const uint8_t* tag;
+    const uint8_t* data;
+    uint32_t qwc;
+};
+constexpr uint32_t kRecorded = 4096;
+Step g_steps[kRecorded];
+uint32_t g_stepCount = 0;  // steps recorded, or kRecorded + 1 when the chain had more
+bool g_recording = false;
+int g_depth = 0;  // chains being run, one inside another
+
 // Walks a chain; with `run` false only checks it. Returns false (after a log line) for a bad chain.
 bool Walk(int channel, uint32_t tadr, bool tte, bool run) {
     uint32_t stack[2];
@@ -154,6 +167,9 @@ bool Walk(int channel, uint32_t tadr, bool tte, bool run) {
         if (run) {
             if (tte) FeedTagWords(channel, tag);
             Feed(channel, data, qwc);
+        } else if (g_recording) {
+            if (n < kRecorded) g_steps[n] = Step{tag, data, qwc};
+            g_stepCount = n < kRecorded ? n + 1 : kRecorded + 1;
         }
         if (irq && g_chan[channel].chcr.TIE) end = true;
         if (end) return true;
@@ -172,11 +188,26 @@ void Execute(const Request& r) {
     }
     g_toStage = r.channel != SCE_DMA_VIF0 && StageQueues();
     if (r.chain) {
-        if (Walk(r.channel, r.addr, r.tte, false)) {
+        // A chain run inside another's (from a handler) leaves the outer one's record alone.
+        const bool record = g_depth == 0;
+        ++g_depth;
+        g_recording = record;
+        if (record) g_stepCount = 0;
+        const bool good = Walk(r.channel, r.addr, r.tte, false);
+        g_recording = false;
+        const uint32_t steps = g_stepCount;
+        if (good && record && steps <= kRecorded) {
+            // The steps the check found, fed as a second walk would feed them.
+            for (uint32_t i = 0; i < steps; ++i) {
+                if (r.tte) FeedTagWords(r.channel, g_steps[i].tag);
+                Feed(r.channel, g_steps[i].data, g_steps[i].qwc);
+            }
+        } else if (good) {
             Walk(r.channel, r.addr, r.tte, true);
         } else {
             ++g_dropped;
         }
+        --g_depth;
     } else {
         const uint8_t* data = Resolve(r.addr, size_t(r.qwc) * 16);
         if (data) {

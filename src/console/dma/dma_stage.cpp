@@ -43,10 +43,11 @@ uint64_t NowNanos() {
 // Counters count items since power-on; their difference is what is queued.
 enum : int { kNobody = 0, kStageRuns = 1, kProducerRuns = 2 };
 
+// The filler writes the tail and the runner the head with every item: each on a cache line of its own.
 struct Half {
-    std::atomic<uint64_t> tail{0};
-    std::atomic<uint64_t> head{0};
-    std::atomic<int> runner{kNobody};
+    alignas(64) std::atomic<uint64_t> tail{0};
+    alignas(64) std::atomic<uint64_t> head{0};
+    alignas(64) std::atomic<int> runner{kNobody};
     std::atomic<bool> producerWants{false};
     std::atomic<bool> stop{false};
     std::atomic<bool> sleeping{false};
@@ -93,8 +94,21 @@ GifItem g_gifRing[kGifItems];
 Half g_gif;
 constexpr size_t kCopyBytes = size_t(8) << 20;
 alignas(64) uint8_t g_copies[kCopyBytes];
-uint64_t g_copiedTail = 0;              // bytes copied since power-on (the first half's runner)
-std::atomic<uint64_t> g_copiedDone{0};  // of which the second half no longer needs
+// Written by the second half's runner after every item: a cache line of its own.
+alignas(64) std::atomic<uint64_t> g_copiedDone{0};  // bytes the second half no longer needs
+// The first half's runner's own: what it has filled of the byte ring, on a line of its own too.
+struct alignas(64) Fill {
+    uint64_t copiedTail = 0;  // bytes copied since power-on
+    // A packet being built in the byte ring (StageGifReserve): its room starts at reservedAt (a count like
+    // copiedTail) and is reservedBytes long. Items queued meanwhile free nothing from there on.
+    bool reserved = false;
+    uint64_t reservedAt = 0, reservedBytes = 0;
+    // What it last read of the second half's progress. Both only grow: room by these is room now, found
+    // without reading the cache lines the second half's thread writes.
+    uint64_t headSeen = 0, doneSeen = 0;
+};
+Fill g_fill;
+constexpr size_t kMaxReserve = kCopyBytes / 8;
 
 // Read by the stage's threads too (their output goes through StageOrderOutput).
 std::atomic<StageMode> g_mode{StageMode::kInline};
@@ -331,17 +345,25 @@ void Wake(Half& h) {
 
 bool GifRoom(uint64_t bytes) {
     const uint64_t t = g_gif.tail.load(std::memory_order_relaxed);
+    if (t - g_fill.headSeen < kGifItems && g_fill.copiedTail + bytes - g_fill.doneSeen <= kCopyBytes)
+        return true;
     const uint64_t h = g_gif.head.load(std::memory_order_seq_cst);
+    g_fill.headSeen = h;
+    g_fill.doneSeen = g_copiedDone.load(std::memory_order_acquire);
     if (t - h >= kGifItems) return false;
-    if (h == t) return true;  // nothing queued: every copy is free
-    return g_copiedTail + bytes - g_copiedDone.load(std::memory_order_acquire) <= kCopyBytes;
+    // Nothing queued: every copy is free but an open reservation.
+    if (h == t)
+        return g_fill.copiedTail + bytes - (g_fill.reserved ? g_fill.reservedAt : g_fill.copiedTail) <=
+               kCopyBytes;
+    return g_fill.copiedTail + bytes - g_fill.doneSeen <= kCopyBytes;
 }
 
 void MakeGifRoom(uint64_t bytes) {
     if (GifRoom(bytes)) return;
     g_gifFullWaits.fetch_add(1, std::memory_order_relaxed);
     if (!t_vifThread) {
-        // The producer runs the first half itself: it runs the second half's queue too.
+        // The producer runs the first half itself: it runs the second half's queue too (what that prints
+        // goes out now, in its place: see RunGifItem).
         TakeOverAndRun(g_gif);
         return;
     }
@@ -365,7 +387,7 @@ void PushGif(GifItem it, const void* copy, size_t bytes) {
     do {
         size_t piece = bytes;
         if (src) {
-            const size_t at = size_t(g_copiedTail % kCopyBytes);
+            const size_t at = size_t(g_fill.copiedTail % kCopyBytes);
             piece = std::min(bytes, kCopyBytes - at);
             const size_t taken = (piece + 15) & ~size_t(15);
             MakeGifRoom(taken);
@@ -373,15 +395,17 @@ void PushGif(GifItem it, const void* copy, size_t bytes) {
             it.data = g_copies + at;
             if (it.kind == GifKind::kData) it.count = uint32_t(piece / 16);
             if (it.kind == GifKind::kLog) it.count = uint32_t(piece);
-            g_copiedTail += taken;
+            g_fill.copiedTail += taken;
             src += piece;
         } else {
             MakeGifRoom(0);
         }
-        it.copiedEnd = g_copiedTail;
+        // The room of an open reservation stays in use after this item has run.
+        it.copiedEnd = g_fill.reserved ? g_fill.reservedAt : g_fill.copiedTail;
         const uint64_t t = g_gif.tail.load(std::memory_order_relaxed);
         g_gifRing[t & (kGifItems - 1)] = it;
-        g_gifItems.fetch_add(1, std::memory_order_relaxed);
+        // One writer at a time (the runner): no locked add needed.
+        g_gifItems.store(g_gifItems.load(std::memory_order_relaxed) + 1, std::memory_order_relaxed);
         g_gif.tail.store(t + 1, std::memory_order_seq_cst);
         Wake(g_gif);
         bytes -= piece;
@@ -524,6 +548,34 @@ void StageSendGif(int path, const void* data, size_t qwc) {
     StageGifWrite(path, data, qwc);
     StageGifEnd(path);
     t_toGifRing = was;
+}
+
+void* StageGifReserve(size_t qwc) {
+    if (!t_toGifRing || g_fill.reserved || qwc == 0 || qwc * 16 > kMaxReserve) return nullptr;
+    const uint64_t bytes = qwc * 16;
+    // The room is in one piece: where the ring would wrap inside it, the rest of the ring is skipped.
+    const size_t at = size_t(g_fill.copiedTail % kCopyBytes);
+    const uint64_t skip = at + bytes > kCopyBytes ? kCopyBytes - at : 0;
+    MakeGifRoom(skip + bytes);
+    g_fill.copiedTail += skip;
+    g_fill.reservedAt = g_fill.copiedTail;
+    g_fill.reservedBytes = bytes;
+    g_fill.copiedTail += bytes;
+    g_fill.reserved = true;
+    return g_copies + size_t(g_fill.reservedAt % kCopyBytes);
+}
+
+void StageGifCommit(int path, size_t qwc) {
+    if (!g_fill.reserved) return;
+    const uint64_t bytes = std::min<uint64_t>(qwc * 16, g_fill.reservedBytes);
+    // Nothing queued behind the room: what the packet leaves unused is free again.
+    if (g_fill.copiedTail == g_fill.reservedAt + g_fill.reservedBytes)
+        g_fill.copiedTail = g_fill.reservedAt + bytes;
+    g_fill.reserved = false;
+    if (bytes == 0) return;
+    const uint8_t* data = g_copies + size_t(g_fill.reservedAt % kCopyBytes);
+    g_watch.Write(path, data, bytes / 16);
+    PushGif(GifItem{data, uint32_t(bytes / 16), uint8_t(path), GifKind::kData, 0}, nullptr, 0);
 }
 
 void StageGifEnd(int path) {

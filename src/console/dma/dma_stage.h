@@ -57,6 +57,15 @@ void StagePushEnd(int channel);
 // What VIF1 (PATH2) and the VU1 programs (PATH1) send the GIF. Where the first half runs with the second
 // queued, it is copied into the second half's ring; anywhere else it goes to the GIF at once.
 void StageGifWrite(int path, const void* data, size_t qwc);
+// Room for a packet of up to `qwc` quadwords that the caller builds in place, in the byte ring the
+// second half reads (so that StageGifWrite need not copy it): null where the GIF takes its input at once
+// (anywhere but the first half's runner while the second half queues), while another reservation is
+// open, or for a packet too large. Until
+// StageGifCommit, whatever else is queued (packets, log lines) goes after the room, and keeps its place
+// before the packet. StageGifCommit queues the first `qwc` quadwords written there on `path` (0 queues
+// nothing) and gives the rest of the room back.
+void* StageGifReserve(size_t qwc);
+void StageGifCommit(int path, size_t qwc);
 void StageGifEnd(int path);
 // A whole GIF packet the game sends the GS itself (a drawing environment): once the first half has run,
 // queued behind what the second half still holds (or sent at once where nothing queues).

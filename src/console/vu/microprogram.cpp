@@ -47,6 +47,14 @@ void KickPath1(const void* qwords, size_t qwc) {
     console::dma::StageGifWrite(1, qwords, qwc);
 }
 
+void* ReservePath1(size_t qwc) {
+    return console::dma::StageGifReserve(qwc);
+}
+
+void CommitPath1(size_t qwc) {
+    console::dma::StageGifCommit(1, qwc);
+}
+
 gs::GsDevice::DrawWindow DrawWindowFor(uint64_t prim) {
     return console::dma::StageDrawWindowFor(prim);
 }

@@ -42,6 +42,12 @@ bool RegisterMicroprogram(uint32_t id, Microprogram* program);
 // Sends a GIF packet built by a program (PATH1); the transfer ends when the program returns. The packet
 // is taken (or copied) at once: the program may reuse its buffer.
 void KickPath1(const void* qwords, size_t qwc);
+// Room for a PATH1 packet of up to `qwc` quadwords built in place, where the packet would otherwise be
+// copied to be queued; null where KickPath1 takes the packet at once (build it elsewhere and kick it).
+// CommitPath1 sends the first `qwc` quadwords written there (0 sends nothing) and ends the reservation;
+// one reservation is open at a time.
+void* ReservePath1(size_t qwc);
+void CommitPath1(size_t qwc);
 // Where primitives a program sends with PRIM `prim` can draw: the window of the GS's registers as they
 // will stand when the program's output reaches them (programs may run ahead of the GS).
 gs::GsDevice::DrawWindow DrawWindowFor(uint64_t prim);

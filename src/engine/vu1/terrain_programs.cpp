@@ -1,10 +1,15 @@
 #include "engine/vu1/terrain_programs.h"
 
+#include <algorithm>
 #include <array>
+#include <cstddef>
 #include <cstring>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
+#endif
+#if defined(__x86_64__) || defined(__i386__)
+#include <immintrin.h>
 #endif
 
 #include "engine/vu1/triangle_out.h"
@@ -58,15 +63,20 @@ uint32_t Outcode(const float c[4]) {
 // A vertex with what every triangle through it needs worked out once (a grid vertex serves six
 // triangles, twice with the detail pass): its outcode, its position after the divide (x and y, for the
 // back-face test) and, inside the frustum, the words it goes out as in the base and the detail pass.
-struct TVertex {
+// Laid out in quadwords so that MakeFour stores whole ones.
+struct alignas(16) TVertex {
     float c[4];  // clip-space position
+    uint32_t base[12], detail[12];
     float s, t;  // texture coordinates (the base pass's)
     uint32_t out;
     float dx, dy;
-    bool fits;        // inside the frustum and within the GS coordinate range: base and detail are set
     uint32_t screen;  // TriangleOut::ScreenCode of the window drawn into, when it is worked out (else 0)
-    uint32_t base[12], detail[12];
+    bool fits;        // inside the frustum and within the GS coordinate range: base and detail are set
 };
+static_assert(offsetof(TVertex, base) == 16 && offsetof(TVertex, detail) == 64 &&
+              offsetof(TVertex, s) == 112 && offsetof(TVertex, t) == 116 && offsetof(TVertex, out) == 120 &&
+              offsetof(TVertex, dx) == 124 && offsetof(TVertex, dy) == 128 &&
+              offsetof(TVertex, screen) == 132 && offsetof(TVertex, fits) == 136 && sizeof(TVertex) == 144);
 
 // The detail pass's version of a vertex: the texture repeated, alpha fading out with depth.
 void DetailVertex(OutVertex& v) {
@@ -119,22 +129,95 @@ void MakeVertex(const Frame& f, float cx, float cz, uint32_t sample, bool detail
 }
 
 #if defined(__SSE2__)
+// What MakeFour takes from the frame, each value in all four lanes: made once for a row or a list.
+struct FourFrame {
+    __m128 l2c[16];  // the last row times 1, as MakeVertex's w = 1 takes it
+    __m128 c2s[16];
+    __m128 g, sh, x0, z0, step;
+    int32_t grey;  // the vertex colour as the output packs it
+};
+
+void Broadcast(const Frame& f, FourFrame& b) {
+    const __m128 one = _mm_set1_ps(1.0f);
+    for (int i = 0; i < 16; ++i) {
+        b.l2c[i] = i < 12 ? _mm_set1_ps(f.l2c[i]) : _mm_mul_ps(one, _mm_set1_ps(f.l2c[i]));
+        b.c2s[i] = i < 12 ? _mm_set1_ps(f.c2s[i]) : _mm_mul_ps(one, _mm_set1_ps(f.c2s[i]));
+    }
+    b.g = _mm_set1_ps(f.g);
+    b.sh = _mm_set1_ps(f.sh);
+    b.x0 = _mm_set1_ps(f.x0);
+    b.z0 = _mm_set1_ps(f.z0);
+    b.step = _mm_set1_ps(f.step);
+    b.grey = int32_t(Clamp255(f.colour));
+}
+
+// Four vertices' values side by side, as MakeFour (or half of MakeEight) works them out.
+struct Lanes4 {
+    __m128 c[4], sq, tq, inv, dsq, dtq, alpha, st, tt, dx, dy;
+    __m128i fx, fy, iz, out, fits;
+};
+
+// Lane by lane into the vertices: quadwords of four values of one lane each, gathered by transposing.
+[[gnu::always_inline]] inline void StoreFour(const Lanes4& l, int32_t grey, bool detail, TVertex* t) {
+    const __m128i colour = _mm_set1_epi32(grey);
+    const __m128i baseRgba = _mm_setr_epi32(grey, grey, grey, int32_t(Clamp255(128.0f)));
+    // Clamp255 on each lane: maxps and minps pick as maxss and minss do (not a number goes to 0).
+    const __m128i ialpha =
+        _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(l.alpha, _mm_setzero_ps()), _mm_set1_ps(255.0f)));
+    __m128 pc[4] = {l.c[0], l.c[1], l.c[2], l.c[3]};
+    _MM_TRANSPOSE4_PS(pc[0], pc[1], pc[2], pc[3]);
+    __m128 pb[4] = {l.sq, l.tq, l.inv, _mm_setzero_ps()};
+    _MM_TRANSPOSE4_PS(pb[0], pb[1], pb[2], pb[3]);
+    __m128 pd[4] = {l.dsq, l.dtq, l.inv, _mm_setzero_ps()};
+    _MM_TRANSPOSE4_PS(pd[0], pd[1], pd[2], pd[3]);
+    __m128 pxyz[4] = {_mm_castsi128_ps(l.fx), _mm_castsi128_ps(l.fy), _mm_castsi128_ps(l.iz),
+                      _mm_setzero_ps()};
+    _MM_TRANSPOSE4_PS(pxyz[0], pxyz[1], pxyz[2], pxyz[3]);
+    __m128 prgba[4] = {_mm_castsi128_ps(colour), _mm_castsi128_ps(colour), _mm_castsi128_ps(colour),
+                       _mm_castsi128_ps(ialpha)};
+    _MM_TRANSPOSE4_PS(prgba[0], prgba[1], prgba[2], prgba[3]);
+    __m128 pst[4] = {l.st, l.tt, _mm_castsi128_ps(l.out), l.dx};
+    _MM_TRANSPOSE4_PS(pst[0], pst[1], pst[2], pst[3]);
+    // dy, screen (0 until a window is known) and fits as a bool (1 in its first byte).
+    __m128 pdy[4] = {l.dy, _mm_setzero_ps(), _mm_castsi128_ps(_mm_srli_epi32(l.fits, 31)), _mm_setzero_ps()};
+    _MM_TRANSPOSE4_PS(pdy[0], pdy[1], pdy[2], pdy[3]);
+    for (int k = 0; k < 4; ++k) {
+        // Base and detail are written whether the vertex fits or not: they are read only when it does.
+        float* v = reinterpret_cast<float*>(&t[k]);
+        _mm_store_ps(v, pc[k]);
+        _mm_store_ps(v + 4, pb[k]);
+        _mm_store_si128(reinterpret_cast<__m128i*>(v + 8), baseRgba);
+        _mm_store_ps(v + 12, pxyz[k]);
+        if (detail) {
+            _mm_store_ps(v + 16, pd[k]);
+            _mm_store_ps(v + 20, prgba[k]);
+            _mm_store_ps(v + 24, pxyz[k]);
+        }
+        _mm_store_ps(v + 28, pst[k]);
+        _mm_store_ps(v + 32, pdy[k]);
+    }
+}
+
 // Four vertices side by side: in every lane the same operations in the same order as MakeVertex, so the
 // same bits.
-void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t* samples, bool detail,
+void MakeFour(const FourFrame& f, const float* cxs, const float* czs, const uint32_t* samples, bool detail,
               TVertex* t) {
     const __m128 one = _mm_set1_ps(1.0f);
     const __m128 cx = _mm_loadu_ps(cxs), cz = _mm_loadu_ps(czs);
-    const __m128 x = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(f.x0), cx), _mm_set1_ps(f.g));
-    const __m128 y = _mm_mul_ps(_mm_setr_ps(static_cast<float>(samples[0]), static_cast<float>(samples[1]),
-                                            static_cast<float>(samples[2]), static_cast<float>(samples[3])),
-                                _mm_set1_ps(f.sh));
-    const __m128 z = _mm_mul_ps(_mm_add_ps(_mm_set1_ps(f.z0), cz), _mm_set1_ps(f.g));
+    const __m128 x = _mm_mul_ps(_mm_add_ps(f.x0, cx), f.g);
+    // Samples are 16 bits (below 2^31 a signed conversion is the same).
+    const __m128i si = _mm_loadu_si128(reinterpret_cast<const __m128i*>(samples));
+    const __m128 sf = _mm_movemask_ps(_mm_castsi128_ps(si)) == 0
+                          ? _mm_cvtepi32_ps(si)
+                          : _mm_setr_ps(static_cast<float>(samples[0]), static_cast<float>(samples[1]),
+                                        static_cast<float>(samples[2]), static_cast<float>(samples[3]));
+    const __m128 y = _mm_mul_ps(sf, f.sh);
+    const __m128 z = _mm_mul_ps(_mm_add_ps(f.z0, cz), f.g);
     __m128 cc[4];
     for (int j = 0; j < 4; ++j) {
-        __m128 r = _mm_add_ps(_mm_mul_ps(x, _mm_set1_ps(f.l2c[j])), _mm_mul_ps(y, _mm_set1_ps(f.l2c[4 + j])));
-        r = _mm_add_ps(r, _mm_mul_ps(z, _mm_set1_ps(f.l2c[8 + j])));
-        cc[j] = _mm_add_ps(r, _mm_mul_ps(one, _mm_set1_ps(f.l2c[12 + j])));
+        __m128 r = _mm_add_ps(_mm_mul_ps(x, f.l2c[j]), _mm_mul_ps(y, f.l2c[4 + j]));
+        r = _mm_add_ps(r, _mm_mul_ps(z, f.l2c[8 + j]));
+        cc[j] = _mm_add_ps(r, f.l2c[12 + j]);
     }
     // Plane outcode, the bits as Outcode gives them.
     const __m128 w = cc[3], nw = _mm_xor_ps(cc[3], _mm_set1_ps(-0.0f));
@@ -150,10 +233,9 @@ void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t
     const __m128 q0 = _mm_mul_ps(cc[0], inv), q1 = _mm_mul_ps(cc[1], inv), q2 = _mm_mul_ps(cc[2], inv);
     __m128 scr[3];
     for (int j = 0; j < 3; ++j) {
-        __m128 r =
-            _mm_add_ps(_mm_mul_ps(q0, _mm_set1_ps(f.c2s[j])), _mm_mul_ps(q1, _mm_set1_ps(f.c2s[4 + j])));
-        r = _mm_add_ps(r, _mm_mul_ps(q2, _mm_set1_ps(f.c2s[8 + j])));
-        scr[j] = _mm_add_ps(r, _mm_mul_ps(one, _mm_set1_ps(f.c2s[12 + j])));
+        __m128 r = _mm_add_ps(_mm_mul_ps(q0, f.c2s[j]), _mm_mul_ps(q1, f.c2s[4 + j]));
+        r = _mm_add_ps(r, _mm_mul_ps(q2, f.c2s[8 + j]));
+        scr[j] = _mm_add_ps(r, f.c2s[12 + j]);
     }
     // ToFixed on each lane; in range when no bit above the low 16 is set.
     const __m128 sixteen = _mm_set1_ps(16.0f);
@@ -166,8 +248,8 @@ void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t
     __m128 sz = _mm_and_ps(_mm_cmpge_ps(scr[2], _mm_setzero_ps()), scr[2]);
     sz = _mm_min_ps(sz, _mm_set1_ps(16777215.0f));
     const __m128i iz = _mm_cvttps_epi32(sz);
-    const __m128 st = _mm_mul_ps(cx, _mm_set1_ps(f.step));
-    const __m128 tt = _mm_mul_ps(cz, _mm_set1_ps(f.step));
+    const __m128 st = _mm_mul_ps(cx, f.step);
+    const __m128 tt = _mm_mul_ps(cz, f.step);
     const __m128 sq = _mm_mul_ps(st, inv), tq = _mm_mul_ps(tt, inv);
     // The detail pass: the texture repeated, alpha fading out with depth.
     const __m128 repeat = _mm_set1_ps(kTerrainDetailRepeat);
@@ -180,74 +262,200 @@ void MakeFour(const Frame& f, const float* cxs, const float* czs, const uint32_t
     clamped = _mm_or_ps(_mm_and_ps(above, one), _mm_andnot_ps(above, clamped));
     const __m128 alpha = _mm_mul_ps(_mm_set1_ps(kTerrainDetailAlpha), clamped);
 
-    alignas(16) float vc[4][4], vdx[4], vdy[4], vinv[4], vs[4], vt[4], vsq[4], vtq[4], vdsq[4], vdtq[4],
-        va[4];
-    alignas(16) int32_t vout[4], vfx[4], vfy[4], vz[4], vfits[4];
-    for (int j = 0; j < 4; ++j) _mm_store_ps(vc[j], cc[j]);
-    _mm_store_ps(vdx, dx);
-    _mm_store_ps(vdy, dy);
-    _mm_store_ps(vinv, inv);
-    _mm_store_ps(vs, st);
-    _mm_store_ps(vt, tt);
-    _mm_store_ps(vsq, sq);
-    _mm_store_ps(vtq, tq);
-    _mm_store_ps(vdsq, dsq);
-    _mm_store_ps(vdtq, dtq);
-    _mm_store_ps(va, alpha);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vout), out);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vfx), fx);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vfy), fy);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vz), iz);
-    _mm_store_si128(reinterpret_cast<__m128i*>(vfits), fits);
-    const uint32_t colour = Clamp255(f.colour);
-    for (int l = 0; l < 4; ++l) {
-        TVertex& v = t[l];
-        for (int j = 0; j < 4; ++j) v.c[j] = vc[j][l];
-        v.s = vs[l];
-        v.t = vt[l];
-        v.out = uint32_t(vout[l]);
-        v.dx = vdx[l];
-        v.dy = vdy[l];
-        v.fits = vfits[l] != 0;
-        v.screen = 0;
-        if (!v.fits) continue;
-        // Word by word (a copy of words just written would wait for them to reach the cache).
-        uint32_t* o = v.base;
-        o[0] = FloatBits(vsq[l]);
-        o[1] = FloatBits(vtq[l]);
-        o[2] = FloatBits(vinv[l]);
-        o[3] = 0;
-        o[4] = o[5] = o[6] = colour;
-        o[7] = Clamp255(128.0f);
-        o[8] = uint32_t(vfx[l]);
-        o[9] = uint32_t(vfy[l]);
-        o[10] = uint32_t(vz[l]);
-        o[11] = 0;
-        if (detail) {
-            uint32_t* d = v.detail;
-            d[0] = FloatBits(vdsq[l]);
-            d[1] = FloatBits(vdtq[l]);
-            d[2] = FloatBits(vinv[l]);
-            d[3] = 0;
-            d[4] = d[5] = d[6] = colour;
-            d[7] = Clamp255(va[l]);
-            d[8] = uint32_t(vfx[l]);
-            d[9] = uint32_t(vfy[l]);
-            d[10] = uint32_t(vz[l]);
-            d[11] = 0;
+    StoreFour(Lanes4{{cc[0], cc[1], cc[2], cc[3]},
+                     sq,
+                     tq,
+                     inv,
+                     dsq,
+                     dtq,
+                     alpha,
+                     st,
+                     tt,
+                     dx,
+                     dy,
+                     fx,
+                     fy,
+                     iz,
+                     out,
+                     fits},
+              f.grey, detail, t);
+}
+
+#if defined(__x86_64__) || defined(__i386__)
+#define QZ_TERRAIN_EIGHT 1
+// Eight vertices side by side where the processor has AVX2 (without FMA: no product is fused into a
+// sum): the same operations in the same order as MakeFour in every lane, then stored four at a time.
+// AVX's compare predicates give what SSE's cmpgt, cmplt and cmpge give, not a number included.
+struct EightFrame {
+    __m256 l2c[16], c2s[16];
+    __m256 g, sh, x0, z0, step;
+    int32_t grey;
+};
+
+[[gnu::target("avx2")]] void BroadcastEight(const Frame& f, EightFrame& b) {
+    const __m256 one = _mm256_set1_ps(1.0f);
+    for (int i = 0; i < 16; ++i) {
+        b.l2c[i] = i < 12 ? _mm256_set1_ps(f.l2c[i]) : _mm256_mul_ps(one, _mm256_set1_ps(f.l2c[i]));
+        b.c2s[i] = i < 12 ? _mm256_set1_ps(f.c2s[i]) : _mm256_mul_ps(one, _mm256_set1_ps(f.c2s[i]));
+    }
+    b.g = _mm256_set1_ps(f.g);
+    b.sh = _mm256_set1_ps(f.sh);
+    b.x0 = _mm256_set1_ps(f.x0);
+    b.z0 = _mm256_set1_ps(f.z0);
+    b.step = _mm256_set1_ps(f.step);
+    b.grey = int32_t(Clamp255(f.colour));
+}
+
+// Lanes 0-3 (h = 0) or 4-7 (h = 1).
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128 Half(__m256 v, int h) {
+    return h ? _mm256_extractf128_ps(v, 1) : _mm256_castps256_ps128(v);
+}
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i Half(__m256i v, int h) {
+    return h ? _mm256_extracti128_si256(v, 1) : _mm256_castsi256_si128(v);
+}
+
+[[gnu::target("avx2")]] void MakeEight(const EightFrame& f, const float* cxs, const float* czs,
+                                       const uint32_t* samples, bool detail, TVertex* t) {
+    const __m256 one = _mm256_set1_ps(1.0f), zero = _mm256_setzero_ps();
+    const __m256 cx = _mm256_loadu_ps(cxs), cz = _mm256_loadu_ps(czs);
+    const __m256 x = _mm256_mul_ps(_mm256_add_ps(f.x0, cx), f.g);
+    const __m256i si = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(samples));
+    __m256 sf;
+    if (_mm256_movemask_ps(_mm256_castsi256_ps(si)) == 0) {
+        sf = _mm256_cvtepi32_ps(si);
+    } else {
+        alignas(32) float u[8];
+        for (int i = 0; i < 8; ++i) u[i] = static_cast<float>(samples[i]);
+        sf = _mm256_load_ps(u);
+    }
+    const __m256 y = _mm256_mul_ps(sf, f.sh);
+    const __m256 z = _mm256_mul_ps(_mm256_add_ps(f.z0, cz), f.g);
+    __m256 cc[4];
+    for (int j = 0; j < 4; ++j) {
+        __m256 r = _mm256_add_ps(_mm256_mul_ps(x, f.l2c[j]), _mm256_mul_ps(y, f.l2c[4 + j]));
+        r = _mm256_add_ps(r, _mm256_mul_ps(z, f.l2c[8 + j]));
+        cc[j] = _mm256_add_ps(r, f.l2c[12 + j]);
+    }
+    const __m256 w = cc[3], nw = _mm256_xor_ps(cc[3], _mm256_set1_ps(-0.0f));
+    __m256i out = _mm256_setzero_si256();
+    for (int j = 0; j < 3; ++j) {
+        out = _mm256_or_si256(out, _mm256_and_si256(_mm256_castps_si256(_mm256_cmp_ps(cc[j], w, _CMP_GT_OS)),
+                                                    _mm256_set1_epi32(1 << j)));
+        out = _mm256_or_si256(out, _mm256_and_si256(_mm256_castps_si256(_mm256_cmp_ps(cc[j], nw, _CMP_LT_OS)),
+                                                    _mm256_set1_epi32(8 << j)));
+    }
+    const __m256 dx = _mm256_div_ps(cc[0], w), dy = _mm256_div_ps(cc[1], w);
+    const __m256 inv = _mm256_div_ps(one, w);
+    const __m256 q0 = _mm256_mul_ps(cc[0], inv), q1 = _mm256_mul_ps(cc[1], inv),
+                 q2 = _mm256_mul_ps(cc[2], inv);
+    __m256 scr[3];
+    for (int j = 0; j < 3; ++j) {
+        __m256 r = _mm256_add_ps(_mm256_mul_ps(q0, f.c2s[j]), _mm256_mul_ps(q1, f.c2s[4 + j]));
+        r = _mm256_add_ps(r, _mm256_mul_ps(q2, f.c2s[8 + j]));
+        scr[j] = _mm256_add_ps(r, f.c2s[12 + j]);
+    }
+    const __m256 sixteen = _mm256_set1_ps(16.0f);
+    const __m256i fx = _mm256_cvtps_epi32(_mm256_mul_ps(scr[0], sixteen));
+    const __m256i fy = _mm256_cvtps_epi32(_mm256_mul_ps(scr[1], sixteen));
+    const __m256i high = _mm256_and_si256(_mm256_or_si256(fx, fy), _mm256_set1_epi32(int32_t(0xFFFF0000u)));
+    const __m256i fits = _mm256_and_si256(_mm256_cmpeq_epi32(high, _mm256_setzero_si256()),
+                                          _mm256_cmpeq_epi32(out, _mm256_setzero_si256()));
+    __m256 sz = _mm256_and_ps(_mm256_cmp_ps(scr[2], zero, _CMP_GE_OS), scr[2]);
+    sz = _mm256_min_ps(sz, _mm256_set1_ps(16777215.0f));
+    const __m256i iz = _mm256_cvttps_epi32(sz);
+    const __m256 st = _mm256_mul_ps(cx, f.step);
+    const __m256 tt = _mm256_mul_ps(cz, f.step);
+    const __m256 sq = _mm256_mul_ps(st, inv), tq = _mm256_mul_ps(tt, inv);
+    const __m256 repeat = _mm256_set1_ps(kTerrainDetailRepeat);
+    const __m256 dsq = _mm256_mul_ps(_mm256_mul_ps(st, repeat), inv);
+    const __m256 dtq = _mm256_mul_ps(_mm256_mul_ps(tt, repeat), inv);
+    const __m256 fade = _mm256_div_ps(_mm256_sub_ps(_mm256_set1_ps(kTerrainDetailFar), w),
+                                      _mm256_set1_ps(0.5f * kTerrainDetailFar));
+    __m256 clamped = _mm256_andnot_ps(_mm256_cmp_ps(fade, zero, _CMP_LT_OS), fade);
+    const __m256 above = _mm256_cmp_ps(fade, one, _CMP_GT_OS);
+    clamped = _mm256_or_ps(_mm256_and_ps(above, one), _mm256_andnot_ps(above, clamped));
+    const __m256 alpha = _mm256_mul_ps(_mm256_set1_ps(kTerrainDetailAlpha), clamped);
+    for (int h = 0; h < 2; ++h)
+        StoreFour(Lanes4{{Half(cc[0], h), Half(cc[1], h), Half(cc[2], h), Half(cc[3], h)},
+                         Half(sq, h),
+                         Half(tq, h),
+                         Half(inv, h),
+                         Half(dsq, h),
+                         Half(dtq, h),
+                         Half(alpha, h),
+                         Half(st, h),
+                         Half(tt, h),
+                         Half(dx, h),
+                         Half(dy, h),
+                         Half(fx, h),
+                         Half(fy, h),
+                         Half(iz, h),
+                         Half(out, h),
+                         Half(fits, h)},
+                  f.grey, detail, t + 4 * h);
+}
+
+// One grid row eight vertices at a time.
+[[gnu::target("avx2")]] void MakeRowEight(const Frame& f, float cz, const uint32_t* samples, bool detail,
+                                          TVertex* row) {
+    EightFrame b;
+    BroadcastEight(f, b);
+    for (int c = 0; c < 56; c += 8) {
+        alignas(32) float cx[8], czs[8];
+        for (int i = 0; i < 8; ++i) {
+            cx[i] = float(c + i);
+            czs[i] = cz;
         }
+        MakeEight(b, cx, czs, samples + c, detail, row + c);
     }
 }
+
+uint32_t Sample(const uint32_t* v) {
+    return (v[1] & 0xFF) | ((v[3] & 0xFF) << 8);
+}
+
+// MakeList eight at a time (past the end, the last vertex again, made into the spare room).
+[[gnu::target("avx2")]] void MakeListEight(const Frame& f, const VuMemory& mem, uint32_t qw, uint32_t n,
+                                           bool detail, TVertex* t) {
+    EightFrame b;
+    BroadcastEight(f, b);
+    for (uint32_t i = 0; i < n; i += 8) {
+        alignas(32) float cx[8], cz[8];
+        alignas(32) uint32_t samples[8];
+        for (uint32_t l = 0; l < 8; ++l) {
+            const uint32_t* v = mem.Qw(qw + (i + l < n ? i + l : n - 1));
+            cx[l] = static_cast<float>(v[0]);
+            cz[l] = static_cast<float>(v[2]);
+            samples[l] = Sample(v);
+        }
+        MakeEight(b, cx, cz, samples, detail, t + i);
+    }
+}
+
+bool g_eightAtATime = __builtin_cpu_supports("avx2");
+#else
+uint32_t Sample(const uint32_t* v) {
+    return (v[1] & 0xFF) | ((v[3] & 0xFF) << 8);
+}
+#endif
 #endif
 
 // One grid row of 56 vertices.
 void MakeRow(const Frame& f, float cz, const uint32_t* samples, bool detail, TVertex* row) {
 #if defined(__SSE2__)
+#if defined(QZ_TERRAIN_EIGHT)
+    if (g_fourAtATime && g_eightAtATime) {
+        MakeRowEight(f, cz, samples, detail, row);
+        return;
+    }
+#endif
     if (g_fourAtATime) {
+        FourFrame b;
+        Broadcast(f, b);
         for (int c = 0; c < 56; c += 4) {
             const float cx[4] = {float(c), float(c + 1), float(c + 2), float(c + 3)},
                         czs[4] = {cz, cz, cz, cz};
-            MakeFour(f, cx, czs, samples + c, detail, row + c);
+            MakeFour(b, cx, czs, samples + c, detail, row + c);
         }
         return;
     }
@@ -255,14 +463,19 @@ void MakeRow(const Frame& f, float cz, const uint32_t* samples, bool detail, TVe
     for (int c = 0; c < 56; ++c) MakeVertex(f, static_cast<float>(c), cz, samples[c], detail, row[c]);
 }
 
-uint32_t Sample(const uint32_t* v) {
-    return (v[1] & 0xFF) | ((v[3] & 0xFF) << 8);
-}
-
-// The vertices of quadwords qw .. qw + n - 1 (V4-8: x, yLow, z, yHi) into t, which has room for n + 3.
+// The vertices of quadwords qw .. qw + n - 1 (V4-8: x, yLow, z, yHi) into t, which has room for n
+// rounded up to a multiple of eight.
 void MakeList(const Frame& f, const VuMemory& mem, uint32_t qw, uint32_t n, bool detail, TVertex* t) {
     uint32_t i = 0;
 #if defined(__SSE2__)
+#if defined(QZ_TERRAIN_EIGHT)
+    if (g_fourAtATime && g_eightAtATime) {
+        MakeListEight(f, mem, qw, n, detail, t);
+        return;
+    }
+#endif
+    FourFrame b;
+    if (g_fourAtATime) Broadcast(f, b);
     if (g_fourAtATime)
         for (; i < n; i += 4) {
             float cx[4], cz[4];
@@ -274,7 +487,7 @@ void MakeList(const Frame& f, const VuMemory& mem, uint32_t qw, uint32_t n, bool
                 cz[l] = static_cast<float>(v[2]);
                 samples[l] = Sample(v);
             }
-            MakeFour(f, cx, cz, samples, detail, t + i);
+            MakeFour(b, cx, cz, samples, detail, t + i);
         }
 #endif
     for (; i < n; ++i) {
@@ -368,6 +581,61 @@ uint64_t TerrainProgram::TrianglesDrawn() {
     return g_drawn;
 }
 
+void TerrainProgram::MakeVertices(const VuMemory& mem, const float* cx, const float* cz,
+                                  const uint32_t* samples, uint32_t n, bool detail, VertexWords* out) {
+    Frame f;
+    ReadFrame(mem, f);
+    for (uint32_t i = 0; i < n;) {
+        TVertex t[8];
+        uint32_t k = std::min(4u, n - i);
+#if defined(QZ_TERRAIN_EIGHT)
+        if (g_fourAtATime && g_eightAtATime && n - i >= 8) {
+            k = 8;
+            EightFrame b;
+            BroadcastEight(f, b);
+            MakeEight(b, cx + i, cz + i, samples + i, detail, t);
+        } else
+#endif
+#if defined(__SSE2__)
+            if (g_fourAtATime && k == 4) {
+            FourFrame b;
+            Broadcast(f, b);
+            MakeFour(b, cx + i, cz + i, samples + i, detail, t);
+        } else
+#endif
+        {
+            for (uint32_t l = 0; l < k; ++l)
+                MakeVertex(f, cx[i + l], cz[i + l], samples[i + l], detail, t[l]);
+        }
+        for (uint32_t l = 0; l < k; ++l) {
+            VertexWords& w = out[i + l];
+            std::memset(&w, 0, sizeof w);
+            std::memcpy(w.c, t[l].c, sizeof w.c);
+            w.s = t[l].s;
+            w.t = t[l].t;
+            w.dx = t[l].dx;
+            w.dy = t[l].dy;
+            w.out = t[l].out;
+            w.fits = t[l].fits;
+            // The words are set only for a vertex that fits.
+            if (w.fits) std::memcpy(w.base, t[l].base, sizeof w.base);
+            if (w.fits && detail) std::memcpy(w.detail, t[l].detail, sizeof w.detail);
+        }
+        i += k;
+    }
+}
+
+bool TerrainProgram::EightAtATime(bool on) {
+#if defined(QZ_TERRAIN_EIGHT)
+    const bool old = g_eightAtATime;
+    g_eightAtATime = on && __builtin_cpu_supports("avx2");
+    return old;
+#else
+    (void)on;
+    return false;
+#endif
+}
+
 bool TerrainProgram::FourAtATime(bool on) {
     const bool old = g_fourAtATime;
     g_fourAtATime = on;
@@ -411,8 +679,9 @@ namespace {
 
 // One set for each full-detail program (with and without clipping). Static: the heap is the game's.
 TerrainProgram::Rows g_rows[2];
-// The vertices of low-detail strips, or of a seam's two borders (at 0 and 64); room for four at a time.
-TVertex g_list[kTerrainMaxLowDetailVerts + 4];
+// The vertices of low-detail strips, or of a seam's two borders (at 0 and 64); room for eight at a time.
+TVertex g_list[kTerrainMaxLowDetailVerts + 8];
+static_assert(kTerrainMaxLowDetailVerts + 8 >= 128, "a seam's two borders, each made in eights");
 
 }  // namespace
 

@@ -57,7 +57,25 @@ public:
     // Whether full detail makes a row's vertices four at a time (on by default where the processor
     // allows; tests turn it off to compare). Returns the previous setting.
     static bool FourAtATime(bool on);
+    // Whether rows are made eight at a time where the processor has AVX2 (on by default where it does;
+    // tests turn it off to compare). Returns the previous setting.
+    static bool EightAtATime(bool on);
     struct Rows;  // full detail: the grid rows' vertices, kept from one MSCNT to the next
+
+    // What the programs make of a grid vertex before drawing: clip-space position, texture coordinates,
+    // plane outcode, position after the divide, whether it fits the GS range, and then the words it
+    // goes out as in the base pass and (with the detail pass) the detail pass.
+    struct VertexWords {
+        float c[4], s, t, dx, dy;
+        uint32_t out;
+        bool fits;
+        uint32_t base[12], detail[12];
+    };
+    // For tests: the vertices of grid points (cx[i], cz[i]) at height samples[i] under the matrices and
+    // parameters in `mem`, made as FourAtATime and EightAtATime say (a last group of fewer than four one
+    // by one).
+    static void MakeVertices(const VuMemory& mem, const float* cx, const float* cz, const uint32_t* samples,
+                             uint32_t n, bool detail, VertexWords* out);
 
 private:
     void FullDetailRows(VuState& vu);

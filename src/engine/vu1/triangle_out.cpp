@@ -13,6 +13,7 @@ namespace {
 
 uint64_t g_outsideWindow = 0;
 bool g_dropOutside = true;
+bool g_buildInPlace = true;
 
 OutVertex Lerp(const OutVertex& a, const OutVertex& b, float t) {
     OutVertex r;
@@ -69,6 +70,7 @@ bool InsideFrustum(const OutVertex& v) {
 }
 
 TriangleOut::TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {
+    Reserve();
     // Strips and fans share vertices between triangles: only independent triangles can be left out.
     if ((tmpl.PRIM & 7u) != console::gs::kPrimTriangle || !g_dropOutside) return;
     const console::gs::GsDevice::DrawWindow w = console::vu::DrawWindowFor(tmpl.PRIM);
@@ -87,6 +89,23 @@ TriangleOut::TriangleOut(const gif::GifTag& tmpl) : tmpl_(tmpl) {
     bottom_ = ofy_ + 16 * scy1_ + 8;
 }
 
+TriangleOut::~TriangleOut() {
+    Flush();
+    if (reserved_) console::vu::CommitPath1(0);
+}
+
+void TriangleOut::Reserve() {
+    void* room = g_buildInPlace ? console::vu::ReservePath1(kMaxQwords) : nullptr;
+    reserved_ = room != nullptr;
+    buf_ = reserved_ ? static_cast<uint32_t*>(room) : local_;
+}
+
+bool TriangleOut::BuildInPlace(bool on) {
+    const bool old = g_buildInPlace;
+    g_buildInPlace = on;
+    return old;
+}
+
 uint64_t TriangleOut::OutsideWindow() {
     return g_outsideWindow;
 }
@@ -102,14 +121,11 @@ void TriangleOut::CountOutsideWindow() {
 }
 
 bool TriangleOut::EmitTriangle(const OutVertex& a, const OutVertex& b, const OutVertex& c) {
-    const OutVertex* v[3] = {&a, &b, &c};
     if (!(a.h[3] > 0.0f && b.h[3] > 0.0f && c.h[3] > 0.0f)) return false;
     uint32_t* o = buf_ + 4 + n_ * 12;
-    float inv[4];
 #if defined(__SSE2__)
     // The three corners side by side (the fourth lane idle): each lane the divide and ToFixed's rounding.
     const __m128 inv4 = _mm_div_ps(_mm_set1_ps(1.0f), _mm_setr_ps(a.h[3], b.h[3], c.h[3], 1.0f));
-    _mm_storeu_ps(inv, inv4);
     const __m128 sixteen = _mm_set1_ps(16.0f);
     const __m128i x =
         _mm_cvtps_epi32(_mm_mul_ps(_mm_mul_ps(_mm_setr_ps(a.h[0], b.h[0], c.h[0], 0.0f), inv4), sixteen));
@@ -118,20 +134,35 @@ bool TriangleOut::EmitTriangle(const OutVertex& a, const OutVertex& b, const Out
     // In range when no bit above the low 16 is set (out of range and NaN convert to 0x80000000).
     const __m128i high = _mm_and_si128(_mm_or_si128(x, y), _mm_set1_epi32(int32_t(0xFFFF0000u)));
     if (_mm_movemask_epi8(_mm_cmpeq_epi32(high, _mm_setzero_si128())) != 0xFFFF) return false;
-    alignas(16) uint32_t xs[4], ys[4];
-    _mm_store_si128(reinterpret_cast<__m128i*>(xs), x);
-    _mm_store_si128(reinterpret_cast<__m128i*>(ys), y);
-    for (int k = 0; k < 3; ++k) {
-        o[k * 12 + 8] = xs[k];
-        o[k * 12 + 9] = ys[k];
+    // Depth as PackRest clamps it (not a number and below 0 to 0, at most kMaxZ, truncated), and then
+    // each corner's X, Y, Z, 0 as one quadword.
+    const __m128 z = _mm_mul_ps(_mm_setr_ps(a.h[2], b.h[2], c.h[2], 0.0f), inv4);
+    const __m128 zc = _mm_min_ps(_mm_and_ps(_mm_cmpge_ps(z, _mm_setzero_ps()), z), _mm_set1_ps(16777215.0f));
+    const __m128i iz = _mm_cvttps_epi32(zc);
+    const __m128i xyLo = _mm_unpacklo_epi32(x, y), xyHi = _mm_unpackhi_epi32(x, y);
+    const __m128i zLo = _mm_unpacklo_epi32(iz, _mm_setzero_si128());
+    const __m128i zHi = _mm_unpackhi_epi32(iz, _mm_setzero_si128());
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 8), _mm_unpacklo_epi64(xyLo, zLo));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 20), _mm_unpackhi_epi64(xyLo, zLo));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 32), _mm_unpacklo_epi64(xyHi, zHi));
+    // The window test needs nothing more than the positions.
+    if (windowed_ && !CanDraw(o, o + 12, o + 24)) {
+        ++g_outsideWindow;
+        return true;
     }
+    PackTexColour(_mm_shuffle_ps(inv4, inv4, 0x00), a, o);
+    PackTexColour(_mm_shuffle_ps(inv4, inv4, 0x55), b, o + 12);
+    PackTexColour(_mm_shuffle_ps(inv4, inv4, 0xAA), c, o + 24);
+    n_ += 3;
+    return true;
 #else
+    const OutVertex* v[3] = {&a, &b, &c};
+    float inv[3];
     for (int k = 0; k < 3; ++k) {
         inv[k] = 1.0f / v[k]->h[3];
         if (!ToFixed(v[k]->h[0] * inv[k], o[k * 12 + 8]) || !ToFixed(v[k]->h[1] * inv[k], o[k * 12 + 9]))
             return false;
     }
-#endif
     // The window test needs nothing more than the positions.
     if (windowed_ && !CanDraw(o, o + 12, o + 24)) {
         ++g_outsideWindow;
@@ -140,6 +171,7 @@ bool TriangleOut::EmitTriangle(const OutVertex& a, const OutVertex& b, const Out
     for (int k = 0; k < 3; ++k) PackRest(v[k]->h[2] * inv[k], inv[k], *v[k], o + k * 12);
     n_ += 3;
     return true;
+#endif
 }
 
 bool TriangleOut::EmitScreen(float sx, float sy, float sz, float invW, const OutVertex& v) {
@@ -205,6 +237,12 @@ void TriangleOut::Flush() {
     tag.NREG = 3;
     tag.REGS = 0x512;
     std::memcpy(buf_, &tag, sizeof tag);
+    if (reserved_) {
+        console::vu::CommitPath1(1 + 3 * n_);
+        n_ = 0;
+        Reserve();
+        return;
+    }
     KickPath1(buf_, 1 + 3 * n_);
     n_ = 0;
 }

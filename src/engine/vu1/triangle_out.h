@@ -39,7 +39,9 @@ public:
 
     // Takes the drawing window of the template's context from the graphics synthesizer's registers.
     explicit TriangleOut(const gif::GifTag& tmpl);
-    ~TriangleOut() { Flush(); }
+    ~TriangleOut();
+    TriangleOut(const TriangleOut&) = delete;
+    TriangleOut& operator=(const TriangleOut&) = delete;
 
     // One triangle. Without clipping a triangle with a vertex at or behind the eye, or outside the GS
     // coordinate range, is dropped whole. With `cull`, triangles running clockwise on the screen (y down)
@@ -63,14 +65,31 @@ public:
         constexpr float kMaxZ = 16777215.0f;
         if (!(sz >= 0.0f)) sz = 0.0f;
         if (sz > kMaxZ) sz = kMaxZ;
+#if defined(__SSE2__)
+        PackTexColour(_mm_set1_ps(invW), v, o);
+#else
         o[0] = FloatBits(v.s * invW);
         o[1] = FloatBits(v.t * invW);
         o[2] = FloatBits(invW);
         o[3] = 0;
         for (int i = 0; i < 4; ++i) o[4 + i] = Clamp255(v.rgba[i]);
+#endif
         o[10] = static_cast<uint32_t>(sz);
         o[11] = 0;
     }
+#if defined(__SSE2__)
+    // Words 0-7 of a vertex (S/Q, T/Q, Q, 0 and the colour clamped by Clamp255) as two quadwords, `inv`
+    // being Q in every lane: the same products and the same clamping, lane by lane.
+    static void PackTexColour(__m128 inv, const OutVertex& v, uint32_t o[12]) {
+        const __m128 st = _mm_mul_ps(_mm_setr_ps(v.s, v.t, 0.0f, 0.0f), inv);
+        // (S/Q, T/Q, Q, 0): Q's bits as they are.
+        const __m128 stq = _mm_movelh_ps(st, _mm_unpacklo_ps(inv, _mm_setzero_ps()));
+        // maxps and minps pick as Clamp255's maxss and minss do (not a number goes to 0).
+        const __m128 c = _mm_min_ps(_mm_max_ps(_mm_loadu_ps(v.rgba), _mm_setzero_ps()), _mm_set1_ps(255.0f));
+        _mm_storeu_ps(reinterpret_cast<float*>(o), stq);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(o + 4), _mm_cvttps_epi32(c));
+    }
+#endif
     // Appends one vertex from its homogeneous screen position; false at or behind the eye or off range.
     bool Emit(const OutVertex& v);
     // Emit of a, b and c, with the window test made on their positions before the rest is worked out;
@@ -90,28 +109,51 @@ public:
     // Appends such a triangle without the window test (one known to pass it).
     void AppendPacked(const uint32_t* a, const uint32_t* b, const uint32_t* c) {
         uint32_t* o = buf_ + 4 + n_ * 12;
+        // The room in the GIF's queue was last written a whole ring ago: asked for ahead of the writes
+        // (the windows of one triangle and the next overlap, so every line is asked for).
+        __builtin_prefetch(o + 128, 1);
+        __builtin_prefetch(o + 144, 1);
+        __builtin_prefetch(o + 160, 1);
         std::memcpy(o, a, 48);
         std::memcpy(o + 12, b, 48);
         std::memcpy(o + 24, c, 48);
         n_ += 3;
     }
     // Vertices buffered, and dropping the ones after the first n (a triangle that failed half way).
-    uint32_t Buffered() const { return n_; }
-    void Truncate(uint32_t n) { n_ = n; }
+    uint32_t Buffered() const {
+        return n_;
+    }
+    // The buffered vertices' words (12 a vertex, as EmitScreen writes them).
+    const uint32_t* Vertices() const {
+        return buf_ + 4;
+    }
+    void Truncate(uint32_t n) {
+        n_ = n;
+    }
 
     // Sends what is buffered.
     void Flush();
 
-    uint32_t Drawn() const { return drawn_; }
-    uint32_t Dropped() const { return dropped_; }
+    uint32_t Drawn() const {
+        return drawn_;
+    }
+    uint32_t Dropped() const {
+        return dropped_;
+    }
     // Triangles dropped since the start of the run because they cannot draw a pixel of the window.
     static uint64_t OutsideWindow();
     // Whether such triangles are dropped (on by default; tests draw with it off to compare the pictures).
     // Returns the previous setting.
     static bool DropOutsideWindow(bool drop);
+    // Whether packets are built straight in the room the GIF's queue has for them, where there is a queue
+    // (on by default; tests turn it off to compare with building them here and copying). Returns the
+    // previous setting.
+    static bool BuildInPlace(bool on);
 
     // Whether the window test applies (independent triangles, dropping on).
-    bool Windowed() const { return windowed_; }
+    bool Windowed() const {
+        return windowed_;
+    }
     // What the window test depends on: two outputs with the same give every triangle the same verdict.
     std::array<int32_t, 7> Window() const {
         return {windowed_ ? 1 : 0, ofx_, ofy_, scx0_, scx1_, scy0_, scy1_};
@@ -152,9 +194,16 @@ private:
     // The same as bounds on a vertex's 12.4 position: a vertex left of left_ has no pixel centre of the
     // window at or left of it, and so on (a window-less output puts every vertex inside them).
     int32_t left_ = INT32_MIN, right_ = INT32_MAX, top_ = INT32_MIN, bottom_ = INT32_MAX;
-    alignas(16) uint32_t buf_[(1 + 3 * kMaxVertices) * 4];
+    static constexpr uint32_t kMaxQwords = 1 + 3 * kMaxVertices;
+    // Takes room in the GIF's queue for the next packet, or builds it in local_.
+    void Reserve();
+
+    // Where the packet is built: room reserved in the GIF's queue (reserved_), else local_.
+    uint32_t* buf_;
+    bool reserved_ = false;
     uint32_t n_ = 0;
     uint32_t drawn_ = 0, dropped_ = 0;
+    alignas(16) uint32_t local_[kMaxQwords * 4];
 };
 
 }  // namespace engine::vu1

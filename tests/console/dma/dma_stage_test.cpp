@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstdio>
 #include <cstdlib>
@@ -96,6 +97,47 @@ public:
     }
 };
 LogThenPath1 g_log;
+
+constexpr uint32_t kReserveProgram = 0x5EA72;
+std::atomic<int> g_roomsGiven{0};
+
+// Sends the first of two GIF packets stored after a count at TOPS built in room reserved in the GIF's
+// queue, where there is a queue, else in a buffer of its own that it kicks. The count's words: the first
+// packet's length, the room asked for (at least that), whether to print a line while the room is open
+// (naming the sprite) and the length of the second packet, which is kicked while the room is open. A
+// first packet of no quadwords gives the room back unused.
+class ReserveToPath1 : public console::vu::Microprogram {
+public:
+    const char* Name() const override { return "reserve"; }
+    void Call(console::vu::VuState& vu, uint32_t) override {
+        const uint32_t* w = vu.mem->Qw(vu.tops);
+        const uint32_t n = w[0], room = std::max(w[0], w[1]), log = w[2], extra = w[3];
+        const uint32_t* q = nullptr;
+        if (n > 64 || !vu.mem->Span(vu.tops + 1, n + extra, &q)) return;
+        void* given = console::vu::ReservePath1(room);
+        if (given) ++g_roomsGiven;
+        uint8_t* dst = given ? static_cast<uint8_t*>(given) : reinterpret_cast<uint8_t*>(buf_);
+        // The tag first, then whatever else goes out meanwhile, then the rest of the packet.
+        if (n > 0) std::memcpy(dst, q, 16);
+        if (log && n >= 3) {
+            char line[64];
+            std::snprintf(line, sizeof line, "vu1: reserved for sprite %08X\n", q[8]);
+            PrintInOrder(line);
+        }
+        if (extra) console::vu::KickPath1(q + 4 * n, extra);
+        if (n > 1) std::memcpy(dst + 16, q + 4, (n - 1) * 16);
+        if (given) {
+            console::vu::CommitPath1(n);
+        } else if (n > 0) {
+            console::vu::KickPath1(buf_, n);
+        }
+        std::memset(buf_, 0xEE, sizeof buf_);
+    }
+
+private:
+    uint32_t buf_[64 * 4];
+};
+ReserveToPath1 g_reserve;
 
 uint64_t Tag(uint32_t id, uint32_t qwc, uint32_t addr = 0) {
     return uint64_t(qwc) | (uint64_t(id) << 28) | (uint64_t(addr) << 32);
@@ -201,6 +243,7 @@ protected:
         console::vu::RegisterMicroprogram(kCopyProgram, &g_copy);
         console::vu::RegisterMicroprogram(kWindowProgram, &g_window);
         console::vu::RegisterMicroprogram(kLogProgram, &g_log);
+        console::vu::RegisterMicroprogram(kReserveProgram, &g_reserve);
         std::memset(g_ends, 0, sizeof g_ends);
         AddDmacHandler(1, CountEnd, -1);
         AddDmacHandler(2, CountEnd, -1);
@@ -645,6 +688,149 @@ TEST_F(DmaStageTest, AFullRingOfCopiesLosesNothingAndKeepsTheLinesInOrder) {
         EXPECT_EQ(got.text, ref.text) << "mode " << int(mode);
         EXPECT_TRUE(got.image == ref.image) << "mode " << int(mode);
     }
+}
+
+// The GIF's lines slowed down: the first half of the stage runs ahead and fills the second's queue.
+void SlowPrint(const char* line) {
+    usleep(300);
+    PrintInOrder(line);
+}
+
+struct Reserved {
+    std::vector<uint32_t> frame;
+    std::string printed;
+    int rooms;
+    uint64_t fullWaits;
+};
+
+// Sprites built in reserved room of every size up to a megabyte (a few times more than the queue's byte
+// ring holds between them: it wraps, and it fills while the GIF's lines are slowed), some with a line
+// printed or a second packet sent while the room is open, some given back unused; with sprites on the
+// GIF channel between them and packets there cut short (the GIF reports them).
+Reserved ReserveAndSend(StageMode mode, sceDmaChan* ch1, sceDmaChan* ch2) {
+    console::dma::SetStageMode(mode);
+    const console::gs::GsLogSink old = console::gs::SetGsLogSink(&SlowPrint);
+    testing::internal::CaptureStdout();
+    const int rooms = g_roomsGiven;
+    const uint64_t fullWaits = console::dma::GetStageStats().gifFullWaits;
+    Arena a;
+    const std::vector<Qw> setupQw = FrameSetupPacket();
+    sceDmaSendN(ch2, a.Put(setupQw), int(setupQw.size()));
+    Rng rng{11};
+    for (int i = 0; i < 400; ++i) {
+        const int x = int(rng(60)), y = int(rng(60));
+        std::vector<Qw> sprite =
+            SpritePacket(x, y, x + 1 + int(rng(6)), y + 1 + int(rng(6)), 0xFF000000u | rng(1u << 24));
+        const uint32_t n = rng(9) == 0 ? 0 : uint32_t(sprite.size());
+        const uint32_t room = std::array<uint32_t, 4>{n, 100, 5000, 65000}[rng(4)];
+        const bool log = rng(3) == 0;
+        std::vector<Qw> packet(sprite.begin(), sprite.begin() + n);
+        uint32_t extra = 0;
+        if (rng(4) == 0) {
+            const std::vector<Qw> other = SpritePacket(y, x, y + 2, x + 2, 0xFF000000u | rng(1u << 24));
+            packet.insert(packet.end(), other.begin(), other.end());
+            extra = uint32_t(other.size());
+        }
+        if (packet.empty()) packet.push_back(Qw{});
+        uint64_t* c = a.Vif1Chain(packet);
+        c[2] = kReserveProgram;
+        c[6] = n | (uint64_t(room) << 32);
+        c[7] = uint64_t(log) | (uint64_t(extra) << 32);
+        sceDmaSend(ch1, c);
+        if (i % 5 == 2) sceDmaSendN(ch2, a.Put(sprite), int(sprite.size()));
+        if (i % 17 == 3) {
+            const std::vector<Qw> cut(sprite.begin(), sprite.begin() + 2);
+            sceDmaSendN(ch2, a.Put(cut), int(cut.size()));
+        }
+    }
+    sceDmaSync(ch1, 0, 0);
+    std::fflush(stdout);
+    console::gs::SetGsLogSink(old);
+    Reserved r;
+    r.printed = testing::internal::GetCapturedStdout();
+    for (int y = 0; y < 64; ++y)
+        for (int x = 0; x < 64; ++x)
+            r.frame.push_back(Gs().Memory().ReadPixel(0, 1, kPsmCt32, uint32_t(x), uint32_t(y)));
+    r.rooms = g_roomsGiven - rooms;
+    r.fullWaits = console::dma::GetStageStats().gifFullWaits - fullWaits;
+    return r;
+}
+
+TEST_F(DmaStageTest, PacketsBuiltInReservedRoomGoOutAsIfCopied) {
+    const Reserved ref = ReserveAndSend(StageMode::kInline, ch1_, ch2_);
+    EXPECT_EQ(ref.rooms, 0) << "no queue inline: the program kicks its own buffer";
+    EXPECT_NE(ref.printed.find("vu1: reserved for sprite"), std::string::npos);
+    EXPECT_NE(ref.printed.find("GIF: PATH3 packet cut short"), std::string::npos);
+    size_t lit = 0;
+    for (uint32_t p : ref.frame) lit += p != 0;
+    EXPECT_GT(lit, ref.frame.size() / 2);
+    for (StageMode mode : {StageMode::kThread, StageMode::kDeferred, StageMode::kThread}) {
+        SetUp();
+        const Reserved got = ReserveAndSend(mode, ch1_, ch2_);
+        EXPECT_EQ(got.frame, ref.frame) << "mode " << int(mode);
+        EXPECT_EQ(got.printed, ref.printed) << "mode " << int(mode);
+        // Wherever the first half queues for the second (on its thread, or deferred on the game's) it
+        // is given room.
+        EXPECT_GT(got.rooms, 300) << "mode " << int(mode);
+        if (mode == StageMode::kThread) {
+            EXPECT_GT(got.fullWaits, 0u) << "the byte ring filled up";
+        }
+    }
+}
+
+// The room is one piece wherever the byte ring wraps, one room at a time, and none off the stage's
+// threads or for more than the ring can spare.
+TEST_F(DmaStageTest, RoomIsOnePieceAndOnlyOnTheStagesFirstThread) {
+    console::dma::SetStageMode(StageMode::kThread);
+    EXPECT_EQ(console::dma::StageGifReserve(10), nullptr) << "the game's thread sends to the GIF at once";
+    console::dma::StageGifCommit(1, 0);  // nothing open: nothing happens
+    static int given, secondRefused, tooLargeRefused, wraps;
+    static uintptr_t lowest, highestEnd;
+    struct Probe : console::vu::Microprogram {
+        const char* Name() const override { return "probe"; }
+        void Call(console::vu::VuState&, uint32_t) override {
+            constexpr size_t kRoom = 19000;  // 300 KB: the 8 MB ring wraps every 28 rooms
+            uintptr_t last = 0;
+            for (int k = 0; k < 100; ++k) {
+                uint8_t* r = static_cast<uint8_t*>(console::vu::ReservePath1(kRoom));
+                if (!r) continue;
+                ++given;
+                secondRefused += console::vu::ReservePath1(1) == nullptr;
+                const uintptr_t at = reinterpret_cast<uintptr_t>(r);
+                lowest = std::min(lowest, at);
+                highestEnd = std::max(highestEnd, at + kRoom * 16);
+                wraps += at < last;
+                last = at;
+                std::memset(r, 0, kRoom * 16);  // every byte of it may be written
+                // A line queued while the room is open keeps the room from being given back.
+                console::dma::StageOrderOutput(1, "probe\n", 6);
+                // A tag of no loops: the GIF reads it and waits for the next.
+                const GifTag t = MakeGifTag(0, true, console::gif::kFlgPacked, 1, 0xE);
+                std::memcpy(r, &t, 16);
+                console::vu::CommitPath1(1);
+            }
+            tooLargeRefused = console::vu::ReservePath1(size_t(16) << 20) == nullptr;
+        }
+    } probe;
+    given = secondRefused = tooLargeRefused = wraps = 0;
+    lowest = UINTPTR_MAX;
+    highestEnd = 0;
+    console::vu::RegisterMicroprogram(0x5EA73, &probe);
+    testing::internal::CaptureStdout();
+    alignas(16) static const uint32_t kCall[4] = {0x4A010000u, 0x5EA73, 0, 0x14000000u};
+    console::dma::StagePushData(SCE_DMA_VIF1, reinterpret_cast<const uint8_t*>(kCall), 1);
+    console::dma::StagePushEnd(SCE_DMA_VIF1);
+    console::dma::StageDrain();
+    std::fflush(stdout);
+    const std::string printed = testing::internal::GetCapturedStdout();
+    EXPECT_EQ(given, 100);
+    EXPECT_EQ(secondRefused, 100);
+    EXPECT_EQ(tooLargeRefused, 1);
+    EXPECT_GE(wraps, 3);
+    EXPECT_LE(highestEnd - lowest, size_t(8) << 20) << "every room inside the ring";
+    EXPECT_EQ(std::count(printed.begin(), printed.end(), '\n'), 100);
+    console::dma::SetStageMode(StageMode::kInline);
+    console::vu::RegisterMicroprogram(0x5EA73, &g_copy);
 }
 
 TEST_F(DmaStageTest, BadChainsAreStillRefusedAtTheKick) {

@@ -86,6 +86,33 @@ TEST_F(DmaTest, ChainOfEveryKindFeedsVif1InOrder) {
     EXPECT_EQ(console::dma::DroppedChains(), 0u);
 }
 
+// Long chains: what checking found is fed without walking again, up to the steps it keeps, and a chain
+// longer than that is walked again; either way every tag's VIF words and data arrive in order.
+alignas(16) uint64_t g_long[2 * 2 * 6001];
+TEST_F(DmaTest, LongChainsFeedEveryTagInOrder) {
+    for (uint32_t n : {1u, 700u, 4095u, 4096u, 4097u, 6000u}) {
+        SetUp();
+        const uint64_t errors = console::vif::Vif1().Errors();
+        // Tag i: CNT of one quadword, unpacked at i mod 512 (later tags write over earlier ones); the
+        // last one an END.
+        for (uint32_t i = 0; i < n; ++i) {
+            uint64_t* t = g_long + 4 * i;
+            PutTag(t, Tag(i + 1 == n ? 7 : 1, 1), 0, Unpack(1, i % 512));
+            PutQw(t + 2, i, i * 3, i * 7 + 1, ~i);
+        }
+        ASSERT_EQ(sceDmaSend(ch1_, g_long), 0);
+        for (uint32_t a = 0; a < 512 && a < n; ++a) {
+            const uint32_t last = a + (n - 1 - a) / 512 * 512;  // the last tag unpacked there
+            const uint32_t* q = Vu1Memory().Qw(a);
+            ASSERT_EQ(q[0], last) << n << " tags, address " << a;
+            ASSERT_EQ(q[1], last * 3);
+            ASSERT_EQ(q[2], last * 7 + 1);
+            ASSERT_EQ(q[3], ~last);
+        }
+        EXPECT_EQ(console::vif::Vif1().Errors(), errors);
+    }
+}
+
 TEST_F(DmaTest, CallSendsItsOwnDataBeforeTheJumpAndReturnsPastIt) {
     // Each transfer overlaps the next one's first quadword, so the final contents show the order:
     // the CALL's two quadwords, then the subchain's RET data, then the tag after the CALL's data.

@@ -76,6 +76,7 @@ TEST_F(ScreenDumpTest, FailuresAreReportedNotCrashed) {
     testsupport::TempDir out;
     console::SetOutputDirectory(out.path().c_str());
     std::vector<void*> held;  // every block of the heap large enough for the image
+    held.reserve(4096);       // (its own room taken first: once the heap is full it cannot grow)
     for (uint32_t size : {16u << 20, 1u << 20, 64u << 10}) {
         while (void* p = x_fn_malloc(size, "", 0)) held.push_back(p);
     }

@@ -124,11 +124,18 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
             TerrainProgram::KeepRows(false);
             TerrainProgram::FourAtATime(false);
             const std::vector<uint8_t> nextFresh = Subtile(id, seed, meddle);
+            // Rows made four at a time rather than eight (where the processor has no AVX2).
+            TerrainProgram::KeepRows(true);
+            TerrainProgram::FourAtATime(true);
+            const bool oldEight = TerrainProgram::EightAtATime(false);
+            const std::vector<uint8_t> keptFour = Subtile(id, seed, meddle);
+            TerrainProgram::EightAtATime(oldEight);
             TerrainProgram::KeepRows(old);
             TerrainProgram::FourAtATime(oldFour);
             EXPECT_TRUE(fresh == kept) << id << " " << meddle;
+            EXPECT_TRUE(fresh == keptFour) << id << " " << meddle;
             EXPECT_TRUE(next == nextFresh) << id << " " << meddle;
-            EXPECT_EQ(t2 - t1, t1 - t0 + TerrainProgram::TrianglesDrawn() - t2);
+            EXPECT_EQ(t2 - t1, 2 * (t1 - t0)) << "the same triangles drawn each time";
             EXPECT_GT(t1 - t0, 1000u);
             size_t lit = 0;
             for (size_t i = 0; i < 640 * 448 * 4; i += 4)
@@ -138,7 +145,7 @@ TEST_F(TerrainProgramTest, RowsKeptForTheNextRowDrawTheSameAsRowsMadeAfresh) {
         }
 }
 
-TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourAtATimeDrawTheSameAsOneByOne) {
+TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourOrEightAtATimeDrawTheSameAsOneByOne) {
     std::mt19937 rng(8);
     // Low detail: eight strips zigzagging across rows 20 .. 52, the last one vertex short.
     PutInts(engine::vu1::kTerrainLowDetailAt, 8, 0, 0, 0);
@@ -159,24 +166,153 @@ TEST_F(TerrainProgramTest, StripsAndSeamsMadeFourAtATimeDrawTheSameAsOneByOne) {
                             engine::vu1::kProgTerrainStitchingMultiTexture,
                             engine::vu1::kProgTerrainStitching0};
     for (uint32_t id : ids) {
-        std::vector<uint8_t> frames[2];
-        uint64_t prims[2];
-        for (int four = 0; four < 2; ++four) {
-            const bool old = TerrainProgram::FourAtATime(four == 1);
+        // One by one, four at a time, eight at a time (where the processor can).
+        std::vector<uint8_t> frames[3];
+        uint64_t prims[3];
+        for (int four = 0; four < 3; ++four) {
+            const bool old = TerrainProgram::FourAtATime(four > 0);
+            const bool oldEight = TerrainProgram::EightAtATime(four == 2);
             std::memset(console::gs::Gs().Memory().Data(), 0, console::gs::LocalMemory::kSize);
             TextureNoise();
             TextureRegisters();
             const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
             Run(id, true, true);
             prims[four] = console::gs::Gs().PrimitivesDrawn() - p0;
+            TerrainProgram::EightAtATime(oldEight);
             TerrainProgram::FourAtATime(old);
             const uint8_t* d = console::gs::Gs().Memory().Data();
             frames[four].assign(d, d + console::gs::LocalMemory::kSize);
         }
         EXPECT_TRUE(frames[0] == frames[1]) << id;
+        EXPECT_TRUE(frames[0] == frames[2]) << id;
         EXPECT_EQ(prims[0], prims[1]) << id;
+        EXPECT_EQ(prims[0], prims[2]) << id;
         EXPECT_GT(prims[0], 40u) << id;
     }
+}
+
+// A value for a matrix entry or parameter: mostly plain random numbers, often ones that land vertices
+// exactly on a frustum plane, on a pixel-centre tie or on the edge of the GS range, at the eye, at the
+// detail pass's fade limits, or far out (the sums overflow to infinity).
+float EdgeValue(std::mt19937& rng) {
+    static const float kEdges[] = {0.0f,    -0.0f,   1.0f,    -1.0f,       0.5f,        -0.5f,    2.0f,
+                                   16.0f,   2048.0f, 4095.0f, 4095.96875f, 4096.0f,     65536.0f, 3000.0f,
+                                   6000.0f, 1e-3f,   1e30f,   -1e30f,      16777215.0f, 0.03125f, 100.0f};
+    switch (rng() % 4) {
+        case 0:
+            return kEdges[rng() % (sizeof kEdges / sizeof kEdges[0])];
+        case 1:
+            return float(int(rng() % 64) - 32) * 0.25f;  // exact sums: ties and planes met exactly
+        default:
+            return std::uniform_real_distribution<float>(-5000.0f, 5000.0f)(rng);
+    }
+}
+
+// Made four or eight at a time, every vertex has the same bits as made one by one: positions, outcodes and
+// the words sent in both passes, for random views and parameters full of edge values.
+TEST(TerrainVertices, FourAndEightAtATimeGiveTheBitsOfOneByOne) {
+    using Words = TerrainProgram::VertexWords;
+    std::mt19937 rng(2024);
+    size_t fits = 0, outside = 0, offRange = 0, faded = 0, total = 0;
+    for (int round = 0; round < 3000; ++round) {
+        console::vu::Vu1Memory().Clear();
+        // Usually a sensible view with a few entries changed, sometimes anything at all.
+        const bool wild = round % 5 == 0;
+        const float g = 100.0f;
+        float l2c[16] = {1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.3f, 1, 1.2f, 0, 4.5f * g, 0, 3 * g};
+        float c2s[16] = {1000, 0, 0, 0, 0, 1000, 0, 0, 0, 0, 20000, 0, 2048, 2048, 30000, 1};
+        for (int k = 0; k < (wild ? 16 : 3); ++k) l2c[rng() % 16] = EdgeValue(rng);
+        for (int k = 0; k < (wild ? 16 : 2); ++k) c2s[rng() % 16] = EdgeValue(rng);
+        PutMatrix(4, l2c);
+        PutMatrix(8, c2s);
+        const float gs = rng() % 3 ? g : EdgeValue(rng);
+        PutFloats(engine::vu1::kTerrainParamsAt, gs, rng() % 3 ? 0.4f * gs : EdgeValue(rng), gs, 0);
+        PutFloats(engine::vu1::kTerrainParamsAt + 1, rng() % 2 ? -28.0f : EdgeValue(rng),
+                  rng() % 2 ? 128.0f : EdgeValue(rng), rng() % 2 ? -4.0f : EdgeValue(rng),
+                  rng() % 2 ? 1.0f / 56 : EdgeValue(rng));
+        constexpr uint32_t kN = 58;  // the last two one by one either way
+        float cx[kN], cz[kN];
+        uint32_t samples[kN];
+        for (uint32_t i = 0; i < kN; ++i) {
+            cx[i] = rng() % 4 ? float(i % 56) : float(rng() % 256);
+            cz[i] = float(rng() % 64);
+            // Height samples as unpacked (16 bits), now and then a word with the top bit set.
+            samples[i] = rng() % 50 ? rng() % 65536 : rng();
+        }
+        for (bool detail : {false, true}) {
+            Words one[kN], four[kN], eight[kN];
+            const bool old = TerrainProgram::FourAtATime(false);
+            TerrainProgram::MakeVertices(console::vu::Vu1Memory(), cx, cz, samples, kN, detail, one);
+            TerrainProgram::FourAtATime(true);
+            const bool oldEight = TerrainProgram::EightAtATime(false);
+            TerrainProgram::MakeVertices(console::vu::Vu1Memory(), cx, cz, samples, kN, detail, four);
+            // Eight at a time where the processor can (else four again).
+            TerrainProgram::EightAtATime(true);
+            TerrainProgram::MakeVertices(console::vu::Vu1Memory(), cx, cz, samples, kN, detail, eight);
+            TerrainProgram::EightAtATime(oldEight);
+            TerrainProgram::FourAtATime(old);
+            for (uint32_t i = 0; i < kN; ++i) {
+                ASSERT_EQ(std::memcmp(&one[i], &four[i], sizeof one[i]), 0)
+                    << "round " << round << " vertex " << i << " detail " << detail << " out " << one[i].out
+                    << "/" << four[i].out << " fits " << one[i].fits << "/" << four[i].fits;
+                ASSERT_EQ(std::memcmp(&one[i], &eight[i], sizeof one[i]), 0)
+                    << "eight at a time: round " << round << " vertex " << i << " detail " << detail;
+                ++total;
+                fits += one[i].fits;
+                outside += one[i].out != 0;
+                offRange += one[i].out == 0 && !one[i].fits;
+                faded += detail && one[i].fits && one[i].detail[7] == 0;
+            }
+        }
+    }
+    // The cases the values were chosen for all came up.
+    EXPECT_GT(fits, total / 20);
+    EXPECT_GT(outside, total / 20);
+    EXPECT_GT(offRange, total / 100);
+    EXPECT_GT(faded, 0u);
+}
+
+// Rows made several vertices at a time draw the triangles of rows made one by one, for views full of
+// edge values (corners at the eye, on planes, faces edge-on, the screen mirrored).
+TEST_F(TerrainProgramTest, RowsMadeSeveralAtATimeDrawTheSameInViewsFullOfEdgeValues) {
+    std::mt19937 rng(606);
+    uint64_t drawn = 0;
+    for (int view = 0; view < 60; ++view) {
+        const float g = 100.0f;
+        float l2c[16] = {1, 0, 0, 0, 0, -0.5f, 0, 0, 0, -0.3f, 1, 1.2f, 0, 4.5f * g, 0, 3 * g};
+        float c2s[16] = {1000, 0, 0, 0, 0, 1000, 0, 0, 0, 0, 20000, 0, 2048, 2048, 30000, 1};
+        for (int k = 0; k < 3; ++k) l2c[rng() % 16] = EdgeValue(rng);
+        if (rng() % 3 == 0) c2s[rng() % 2 ? 0 : 5] *= -1.0f;
+        if (rng() % 4 == 0) c2s[rng() % 16] = EdgeValue(rng);
+        std::vector<uint32_t> heights(8 * 56);
+        for (uint32_t& h : heights) h = rng() % 4 ? rng() % 10 : rng() % 65536;
+        std::vector<uint8_t> frames[2];
+        uint64_t counts[2];
+        for (int four = 0; four < 2; ++four) {
+            const bool oldFour = TerrainProgram::FourAtATime(four == 1);
+            std::memset(console::gs::Gs().Memory().Data(), 0, 640 * 448 * 4);
+            PutScreen(0);
+            PutMatrix(4, l2c);
+            PutMatrix(8, c2s);
+            PutFloats(engine::vu1::kTerrainParamsAt, g, 0.4f * g, g, 256 * 0.4f * g);
+            PutFloats(engine::vu1::kTerrainParamsAt + 1, -28, 96, -4, 1.0f / 56);
+            const uint64_t t0 = TerrainProgram::TrianglesDrawn();
+            for (uint32_t r = 0; r < 8; ++r) {
+                uint32_t* w = console::vu::Vu1Memory().Qw(r & 1 ? engine::vu1::kTerrainRowB
+                                                                : engine::vu1::kTerrainRowA);
+                std::memcpy(w, &heights[r * 56], 56 * 4);
+                Run(kLod0Clip, r == 0);
+            }
+            counts[four] = TerrainProgram::TrianglesDrawn() - t0;
+            TerrainProgram::FourAtATime(oldFour);
+            const uint8_t* d = console::gs::Gs().Memory().Data();
+            frames[four].assign(d, d + 640 * 448 * 4);
+        }
+        EXPECT_EQ(counts[0], counts[1]) << "view " << view;
+        EXPECT_TRUE(frames[0] == frames[1]) << "view " << view;
+        drawn += counts[0];
+    }
+    EXPECT_GT(drawn, 5000u);
 }
 
 TEST_F(TerrainProgramTest, TrianglesLeftOutForTheWindowChangeNoPixel) {

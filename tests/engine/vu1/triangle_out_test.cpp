@@ -2,9 +2,13 @@
 
 #include <cmath>
 #include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
+#include "console/dma/dma.h"
+#include "console/dma/dma_stage.h"
+#include "console/vu/microprogram.h"
 #include "engine/vu1/vu_data.h"
 #include "support/vu1_rig.h"
 
@@ -112,6 +116,180 @@ TEST_F(TriangleOutTest, TrianglesThatCannotDrawAreNotSentAndThePictureIsTheSame)
         for (size_t i = 0; i < all.size(); i += 4) lit += all[i] | all[i + 1] | all[i + 2] ? 1 : 0;
         EXPECT_GT(lit, 10000u) << "the comparison covers drawn pixels";
     }
+}
+
+// A program that sends the next 150 triangles of `g_batch` each call through two outputs at once (every
+// third triangle through the second), as the geometry stage's first thread runs it. `g_roomFree` counts
+// the calls that found the GIF queue's one room still free once the first output was made (there is a
+// queue, and that output does not build its packet in it).
+const std::vector<OutVertex>* g_batch = nullptr;
+size_t g_batchNext = 0;
+int g_roomFree = 0;
+class BatchProgram : public console::vu::Microprogram {
+public:
+    const char* Name() const override { return "batch"; }
+    void Call(console::vu::VuState&, uint32_t) override {
+        uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
+        console::gif::GifTag tmpl;
+        std::memcpy(&tmpl, tag, 16);
+        TriangleOut a(tmpl);
+        if (console::vu::ReservePath1(1)) {
+            console::vu::CommitPath1(0);
+            ++g_roomFree;
+        }
+        TriangleOut b(tmpl);
+        const std::vector<OutVertex>& v = *g_batch;
+        for (int t = 0; t < 150 && g_batchNext + 2 < v.size(); ++t, g_batchNext += 3)
+            (t % 3 == 1 ? b : a)
+                .Triangle(v[g_batchNext], v[g_batchNext + 1], v[g_batchNext + 2], false, false);
+    }
+};
+BatchProgram g_batchProgram;
+constexpr uint32_t kBatchProgram = 0x7E57;
+
+std::vector<uint8_t> DrawThroughStage(const std::vector<OutVertex>& v, console::dma::StageMode mode,
+                                      bool inPlace) {
+    std::memset(console::gs::Gs().Memory().Data(), 0, kFrameBytes);
+    console::vu::RegisterMicroprogram(kBatchProgram, &g_batchProgram);
+    console::dma::SetStageMode(mode);
+    const bool old = TriangleOut::BuildInPlace(inPlace);
+    g_batch = &v;
+    g_batchNext = 0;
+    g_roomFree = 0;
+    // MPG of the program's id, then MSCAL: one call a quadword.
+    alignas(16) static const uint32_t kCall[4] = {0x4A010000u, kBatchProgram, 0, 0x14000000u};
+    for (size_t i = 0; i < v.size() / 450 + 1; ++i)
+        console::dma::StagePushData(SCE_DMA_VIF1, reinterpret_cast<const uint8_t*>(kCall), 1);
+    console::dma::StagePushEnd(SCE_DMA_VIF1);
+    console::dma::StageDrain();
+    console::dma::SetStageMode(console::dma::StageMode::kInline);
+    TriangleOut::BuildInPlace(old);
+    const uint8_t* d = console::gs::Gs().Memory().Data();
+    return std::vector<uint8_t>(d, d + kFrameBytes);
+}
+
+// On the geometry stage's thread a packet is built straight in the GIF queue's room: the same frame as
+// building it in the output and copying it, or running the stage on the caller's thread (no queue).
+TEST_F(TriangleOutTest, PacketsBuiltInTheGifQueueDrawTheSameFrame) {
+    using console::dma::StageMode;
+    const auto tris = RandomTriangles(90, 6000);
+    const uint64_t p0 = console::gs::Gs().PrimitivesDrawn();
+    const std::vector<uint8_t> ref = DrawThroughStage(tris, StageMode::kDeferred, true);
+    const uint64_t sent = console::gs::Gs().PrimitivesDrawn() - p0;
+    EXPECT_EQ(g_roomFree, 0) << "no queue for the GIF on the caller's thread";
+    EXPECT_GT(sent, 1000u);
+    for (bool inPlace : {true, false, true}) {
+        const uint64_t p1 = console::gs::Gs().PrimitivesDrawn();
+        EXPECT_EQ(DrawThroughStage(tris, StageMode::kThread, inPlace), ref) << "in place " << inPlace;
+        EXPECT_EQ(console::gs::Gs().PrimitivesDrawn() - p1, sent);
+        EXPECT_EQ(g_roomFree, inPlace ? 0 : int(tris.size() / 450 + 1));
+    }
+}
+
+// A value an output vertex may hold: plain numbers, and the edges of what the packing clamps and refuses
+// (not a number, infinities, signed zeros, the colour and depth limits, the GS range, pixel-centre ties).
+float EdgeFloat(std::mt19937& rng, float scale) {
+    static const float kEdges[] = {0.0f,
+                                   -0.0f,
+                                   std::numeric_limits<float>::quiet_NaN(),
+                                   -std::numeric_limits<float>::quiet_NaN(),
+                                   std::numeric_limits<float>::infinity(),
+                                   -std::numeric_limits<float>::infinity(),
+                                   255.0f,
+                                   255.5f,
+                                   256.0f,
+                                   -1.0f,
+                                   0.5f,
+                                   16777215.0f,
+                                   16777216.0f,
+                                   4095.96875f,
+                                   4096.0f,
+                                   1e-30f,
+                                   3e38f};
+    if (rng() % 5 == 0) return kEdges[rng() % (sizeof kEdges / sizeof kEdges[0])];
+    return std::uniform_real_distribution<float>(-0.2f, 1.2f)(rng) * scale;
+}
+
+// The words of a vertex as the scalar code makes them, for comparison with the vector code.
+void PackRestByHand(float sz, float invW, const OutVertex& v, uint32_t o[12]) {
+    if (!(sz >= 0.0f)) sz = 0.0f;
+    if (sz > 16777215.0f) sz = 16777215.0f;
+    o[0] = engine::vu1::FloatBits(v.s * invW);
+    o[1] = engine::vu1::FloatBits(v.t * invW);
+    o[2] = engine::vu1::FloatBits(invW);
+    o[3] = 0;
+    for (int i = 0; i < 4; ++i) {
+        const float c = v.rgba[i];
+        o[4 + i] = !(c > 0.0f) ? 0u : c >= 255.0f ? 255u : uint32_t(c);
+    }
+    o[10] = uint32_t(sz);
+    o[11] = 0;
+}
+
+// Packing a vertex, and a whole triangle at once, gives the bits of the scalar way and of three vertices
+// one by one, for values full of the edges the clamps and the range test meet.
+TEST_F(TriangleOutTest, VerticesPackedTogetherMatchTheScalarWordsBitForBit) {
+    std::mt19937 rng(41);
+    for (int i = 0; i < 200000; ++i) {
+        OutVertex v{};
+        v.s = EdgeFloat(rng, 4.0f);
+        v.t = EdgeFloat(rng, 4.0f);
+        for (float& c : v.rgba) c = EdgeFloat(rng, 300.0f);
+        // Q is never not a number here: such a vertex's position fails the range test first (and
+        // which of two such operands a product takes is the compiler's choice).
+        const float sz = EdgeFloat(rng, 2e7f);
+        float inv = EdgeFloat(rng, 2.0f);
+        if (std::isnan(inv)) inv = 0.5f;
+        uint32_t want[12], got[12];
+        std::memset(want, 0xAB, sizeof want);
+        std::memset(got, 0xAB, sizeof got);
+        PackRestByHand(sz, inv, v, want);
+        TriangleOut::PackRest(sz, inv, v, got);
+        if (std::memcmp(want, got, sizeof want) == 0) continue;
+        for (int w = 0; w < 12; ++w)
+            ASSERT_EQ(want[w], got[w])
+                << "vertex " << i << " word " << w << ": s " << v.s << " t " << v.t << " q " << inv << " z "
+                << sz << " colour " << v.rgba[0] << " " << v.rgba[1] << " " << v.rgba[2] << " " << v.rgba[3];
+    }
+    const bool oldDrop = TriangleOut::DropOutsideWindow(false);
+    uint64_t tag[2] = {(1ull << 15) | (1ull << 46) | (uint64_t(3 | 8) << 47) | (3ull << 60), 0x512};
+    console::gif::GifTag tmpl;
+    std::memcpy(&tmpl, tag, 16);
+    int sent = 0, refused = 0;
+    for (int round = 0; round < 400; ++round) {
+        TriangleOut together(tmpl), alone(tmpl);
+        for (int t = 0; t < 60; ++t) {
+            OutVertex v[3] = {};
+            for (OutVertex& o : v) {
+                o.h[3] = rng() % 8 ? std::uniform_real_distribution<float>(0.01f, 3.0f)(rng)
+                                   : EdgeFloat(rng, 2.0f);
+                o.h[0] = (rng() % 8 ? std::uniform_real_distribution<float>(-10.0f, 4200.0f)(rng)
+                                    : EdgeFloat(rng, 4096.0f)) *
+                         o.h[3];
+                o.h[1] = (rng() % 8 ? std::uniform_real_distribution<float>(-10.0f, 4200.0f)(rng)
+                                    : EdgeFloat(rng, 4096.0f)) *
+                         o.h[3];
+                o.h[2] = EdgeFloat(rng, 2e7f) * o.h[3];
+                o.s = EdgeFloat(rng, 4.0f);
+                o.t = EdgeFloat(rng, 4.0f);
+                for (float& c : o.rgba) c = EdgeFloat(rng, 300.0f);
+            }
+            const bool a = together.EmitTriangle(v[0], v[1], v[2]);
+            const uint32_t before = alone.Buffered();
+            const bool b = alone.Emit(v[0]) && alone.Emit(v[1]) && alone.Emit(v[2]);
+            if (!b) alone.Truncate(before);
+            ASSERT_EQ(a, b) << round << " " << t;
+            ASSERT_EQ(together.Buffered(), alone.Buffered());
+            sent += a;
+            refused += !a;
+        }
+        ASSERT_EQ(std::memcmp(together.Vertices(), alone.Vertices(), together.Buffered() * 48), 0) << round;
+        together.Truncate(0);  // compared, not drawn
+        alone.Truncate(0);
+    }
+    TriangleOut::DropOutsideWindow(oldDrop);
+    EXPECT_GT(sent, 3000);
+    EXPECT_GT(refused, 3000);
 }
 
 TEST_F(TriangleOutTest, StripsAreNeverThinnedOut) {
