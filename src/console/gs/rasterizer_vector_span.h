@@ -15,7 +15,8 @@ namespace console::gs::raster {
 
 // Every row of a primitive through `shade` (which returns the pixels it shaded), the lines of each row
 // fetched a few rows before it is shaded. The vector code addresses the frame and depth rows directly: a row
-// that wraps around the end of local memory goes to `general` instead. Returns the pixels shaded.
+// that wraps around the end of local memory (`shade` returns -1 for it, having written nothing) goes to
+// `general` instead. Returns the pixels shaded.
 template <class General, class Shade>
 QZ_INLINE inline uint64_t ForEachRow(const uint8_t* m, const DrawState& st, const Rasterizer::SpanRow* rows,
                                      size_t count, General& general, Shade&& shade) {
@@ -26,11 +27,12 @@ QZ_INLINE inline uint64_t ForEachRow(const uint8_t* m, const DrawState& st, cons
             const Rasterizer::SpanRow& ahead = rows[j + kPrefetchRows];
             PrefetchRow(m, st, ahead.y, ahead.x0, ahead.x1);
         }
-        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
+        const int n = shade(sr);
+        if (n < 0) {
             general(sr);
             continue;
         }
-        pixels += uint64_t(shade(sr));
+        pixels += uint64_t(n);
     }
     return pixels;
 }
@@ -85,6 +87,8 @@ struct VectorSpan {
         float s = 0, t = 0, q = 0;
         // A last group may run past the row end by up to three pixels (see Shade).
         bool tailInRow;
+        // The row's frame and depth pixels lie in local memory without wrapping round its end.
+        bool inside;
     };
 
     template <class Consts>
@@ -268,17 +272,19 @@ struct VectorSpan {
         r.dzc = uint32_t(z.d);
         r.fp = reinterpret_cast<uint32_t*>(m + (r.fa0 & kMask));
         r.zp = reinterpret_cast<uint32_t*>(m + (r.za0 & kMask));
-        r.tailInRow = ((r.fa0 & kMask) + uint32_t(r.n + 3) * 4u <= LocalMemory::kSize) &&
-                      ((r.za0 & kMask) + uint32_t(r.n + 3) * 4u <= LocalMemory::kSize) &&
-                      (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
+        // Where the later of the two rows ends (both offsets and the row below 2^23 bytes: no overflow).
+        const uint32_t end = std::max(r.fa0 & kMask, r.za0 & kMask) + uint32_t(r.n) * 4u;
+        r.inside = end <= LocalMemory::kSize;
+        r.tailInRow = end + 12u <= LocalMemory::kSize && (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
         return r;
     }
 
     // Pixels i.. of the row four at a time up to groupEnd (lanes past the row end keep their old values):
-    // the spans of processors without AVX2.
-    // kC: the common state (see commonState).
+    // the spans of processors without AVX2, and the eight-wide spans' short rows and last few pixels.
+    // kC: the common state (see commonState). `first`: the pixel of the texture row that pixel 0 of r is
+    // (r the end of a longer row whose texture coordinates start `first` pixels before it; see Tail4).
     template <bool kC>
-    QZ_INLINE void Groups(const Row& r, int& i, int groupEnd) const {
+    QZ_INLINE void Groups(const Row& r, int& i, int groupEnd, int first = 0) const {
         const int n = r.n;
         uint32_t* const fp = r.fp;
         uint32_t* const zp = r.zp;
@@ -300,7 +306,8 @@ struct VectorSpan {
         const __m128i dcol1 = r.colStep1, dcol2 = _mm_slli_epi32(dcol1, 1),
                       dcol3 = _mm_add_epi32(dcol2, dcol1), dcol = _mm_slli_epi32(dcol1, 2);
         const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col, 16), _mm_srai_epi32(col, 16));
-        __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
+        // (Whole numbers below 2^24: exact as floats, as are the lane offsets added to them.)
+        __m128 vfi = _mm_add_ps(_mm_set1_ps(float(first)), _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f));
         const auto texRow = tex.AtRow(r.s, r.t, r.q);
 
         for (; i < groupEnd; i += 4) {
@@ -560,8 +567,28 @@ struct VectorSpan {
         } else if (rest > 4) {
             step.template operator()<1>(i, valid);
         } else {
-            step.template operator()<2>(i, valid);
+            Tail4<kMode>(r, i);
         }
+    }
+    // Pixels i.. of a row, at most four, one four-wide group (lanes past the row end rewrite their old
+    // values: tailInRow): what an eight-wide step would do to them, with half the texels fetched. Lane for
+    // lane the same arithmetic: depth zc0 + k * dzc and colour colStart + k * colStep1 modulo 2^32, texture
+    // coordinates from the row's start values with lane offsets k.
+    template <int kMode>
+    QZ_INLINE void Tail4(const Row& r, int i) const {
+        Row t = r;
+        if (i != 0) {
+            t.n = r.n - i;
+            t.fp = r.fp + i;
+            t.zp = r.zp + i;
+            t.fa0 = r.fa0 + uint32_t(i) * 4u;
+            t.za0 = r.za0 + uint32_t(i) * 4u;
+            t.zc0 = r.zc0 + uint32_t(i) * r.dzc;
+            t.colStart = _mm_add_epi32(r.colStart, _mm_mullo_epi32(r.colStep1, _mm_set1_epi32(i)));
+        }
+        int k = 0;
+        // The loop without depth is the any-state loop with depth off (its state says so).
+        Groups<kMode == 1>(t, k, t.n, i);
     }
 #endif
 
@@ -707,7 +734,13 @@ struct VectorSpan {
     QZ_INLINE uint64_t RowsOf(const Rasterizer::SpanRow* rows, size_t count, General& general) const {
         return ForEachRow(m, st, rows, count, general, [&](const Rasterizer::SpanRow& sr) QZ_INLINE {
             const Row r = StartRow(sr.y, sr.x0, sr.x1);
-            if (!(kMode == 2 && copyRows && CopyRow(r))) Groups8<kMode, kQRow>(r);
+            if (!r.inside) return -1;
+            if (r.n <= 4 && r.tailInRow) {
+                // One four-wide group (most rows of small triangles).
+                Tail4<kMode>(r, 0);
+            } else if (!(kMode == 2 && copyRows && CopyRow(r))) {
+                Groups8<kMode, kQRow>(r);
+            }
             return r.n;
         });
     }
@@ -729,9 +762,10 @@ struct VectorSpan {
     }
 #else
     // One row: per-row attribute values, then four pixels per step and the scalar tail if any. Returns the
-    // row's pixel count.
+    // row's pixel count (-1: the row wraps round the end of local memory, nothing written).
     QZ_INLINE int Shade(int y, int x0, int x1) const {
         const Row r = StartRow(y, x0, x1);
+        if (!r.inside) return -1;
         const int n = r.n;
         if (copyRows && CopyRow(r)) return n;
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory
