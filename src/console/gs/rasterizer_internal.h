@@ -108,6 +108,15 @@ struct Lerp {
     }
 };
 
+// Whether a row's 32-bit frame and depth pixels x0..x1 lie in local memory without wrapping round its end
+// (the vector spans address them directly).
+inline bool RowInside(const DrawState& st, int y, int x0, int x1) {
+    const int n = x1 - x0 + 1;
+    const uint32_t row = uint32_t(y) * st.fbw * 64u;
+    return ((st.fbBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize &&
+           ((st.zBase + (row + uint32_t(x0)) * 4u) & kMask) + uint32_t(n) * 4u <= LocalMemory::kSize;
+}
+
 // Hints the cache about the frame and depth lines of a row's span (no effect on results).
 inline void PrefetchRow(const uint8_t* m, const DrawState& st, int y, int x0, int x1) {
     const uint32_t row = uint32_t(y) * st.fbw * 64u;

@@ -584,12 +584,6 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
 
     const int64_t area = int64_t(vb.x - va.x) * (vc.y - va.y) - int64_t(vc.x - va.x) * (vb.y - va.y);
     if (area == 0) return;
-    // The frame and depth lines of a small triangle's first rows, fetched now: the set-up below then hides
-    // their latency (its spans would otherwise wait for them on its first pixels).
-    if (bx1 - bx0 < 64) {
-        PrefetchRow(mem_.Data(), st, y0, bx0, bx1);
-        if (y0 < y1) PrefetchRow(mem_.Data(), st, y0 + 1, bx0, bx1);
-    }
     // b and c swapped when the area is negative, with no branch (the sign is anybody's guess).
     const uintptr_t swap = uintptr_t(-uintptr_t(area < 0)) & (uintptr_t(&vb) ^ uintptr_t(&vc));
     const GsVertex* const v[3] = {&va, reinterpret_cast<const GsVertex*>(uintptr_t(&vb) ^ swap),

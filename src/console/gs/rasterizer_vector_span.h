@@ -27,12 +27,11 @@ QZ_INLINE inline uint64_t ForEachRow(const uint8_t* m, const DrawState& st, cons
             const Rasterizer::SpanRow& ahead = rows[j + kPrefetchRows];
             PrefetchRow(m, st, ahead.y, ahead.x0, ahead.x1);
         }
-        const int n = shade(sr);
-        if (n < 0) {
+        if (!RowInside(st, sr.y, sr.x0, sr.x1)) {
             general(sr);
             continue;
         }
-        pixels += uint64_t(n);
+        pixels += uint64_t(shade(sr));
     }
     return pixels;
 }
@@ -97,30 +96,21 @@ struct VectorSpan {
         : st(state),
           p(planes),
           m(mem),
-          tex(state, planes, mem, sc.wrapMin, sc.wrapMax, sc.wrapMask, sc.strideOne, sc.clampUV,
-              sc.texDirect),
+          tex(state, planes, mem, sc),
           blend(state, sc.aS, sc.aD, sc.bS, sc.bD, sc.dS, sc.dD, sc.cSrc, sc.cDst, sc.cFix) {
-        decal = !kTexture || st.tfx == kTfxDecal;
+        // The tests as the state's set-up (PrepareSpans) worked them out.
+        decal = !kTexture || sc.decal;
         banded = sc.banded;
-        ate = st.ate && st.atst != 1;  // 1: always passes
-        afail = st.afail;
-        // ATST 0 never, 2 less, 3 less or equal, 4 equal, 5 greater or equal, 6 greater, 7 not equal.
-        static constexpr int kKind[8] = {3, 3, 0, 0, 1, 0, 2, 1};
-        static constexpr bool kPassWhenTrue[8] = {true, false, true, true, true, false, true, false};
-        atestKind = kKind[st.atst & 7];
-        atestRef = _mm_set1_epi32(int(st.aref) + (st.atst == 3 ? 1 : 0));
-        atestFlip = _mm_set1_epi32(kPassWhenTrue[st.atst & 7] ? -1 : 0);
-        zte = st.zte;
-        zwrite = st.zte && !st.zmsk;
-        // A NEVER test fails every pixel: with AFAIL 1 (the colour written, not the depth) that is the same
-        // as no alpha test with depth writes off.
-        if (ate && st.atst == 0 && afail == 1) {
-            ate = false;
-            zwrite = false;
-        }
-        gequal = st.ztst == kZtstGequal;
-        always = st.ztst == kZtstAlways;
-        gequalOnly = zte && !always && gequal;
+        ate = sc.ate;
+        afail = sc.afail;
+        atestKind = sc.atestKind;
+        atestRef = _mm_set1_epi32(sc.atestRef);
+        atestFlip = _mm_set1_epi32(sc.atestFlip);
+        zte = sc.zte;
+        zwrite = sc.zwrite;
+        gequal = sc.gequal;
+        always = sc.always;
+        gequalOnly = sc.gequalOnly;
         // The common state gets a loop of its own with these settings fixed: depth tested GEQUAL and
         // written, 32-bit texels addressed directly, texture alpha, no PABE. Only textured spans without a
         // general blend formula have it (the others are rare and keep one loop, which halves their code).
@@ -272,19 +262,17 @@ struct VectorSpan {
         r.dzc = uint32_t(z.d);
         r.fp = reinterpret_cast<uint32_t*>(m + (r.fa0 & kMask));
         r.zp = reinterpret_cast<uint32_t*>(m + (r.za0 & kMask));
-        // Where the later of the two rows ends (both offsets and the row below 2^23 bytes: no overflow).
-        const uint32_t end = std::max(r.fa0 & kMask, r.za0 & kMask) + uint32_t(r.n) * 4u;
-        r.inside = end <= LocalMemory::kSize;
-        r.tailInRow = end + 12u <= LocalMemory::kSize && (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
+        r.tailInRow = ((r.fa0 & kMask) + uint32_t(r.n + 3) * 4u <= LocalMemory::kSize) &&
+                      ((r.za0 & kMask) + uint32_t(r.n + 3) * 4u <= LocalMemory::kSize) &&
+                      (!banded || uint32_t(x1) + 3u < st.fbw * 64u);
         return r;
     }
 
     // Pixels i.. of the row four at a time up to groupEnd (lanes past the row end keep their old values):
-    // the spans of processors without AVX2, and the eight-wide spans' short rows and last few pixels.
-    // kC: the common state (see commonState). `first`: the pixel of the texture row that pixel 0 of r is
-    // (r the end of a longer row whose texture coordinates start `first` pixels before it; see Tail4).
+    // the spans of processors without AVX2.
+    // kC: the common state (see commonState).
     template <bool kC>
-    QZ_INLINE void Groups(const Row& r, int& i, int groupEnd, int first = 0) const {
+    QZ_INLINE void Groups(const Row& r, int& i, int groupEnd) const {
         const int n = r.n;
         uint32_t* const fp = r.fp;
         uint32_t* const zp = r.zp;
@@ -306,8 +294,7 @@ struct VectorSpan {
         const __m128i dcol1 = r.colStep1, dcol2 = _mm_slli_epi32(dcol1, 1),
                       dcol3 = _mm_add_epi32(dcol2, dcol1), dcol = _mm_slli_epi32(dcol1, 2);
         const __m128i flatFrag = _mm_packs_epi32(_mm_srai_epi32(col, 16), _mm_srai_epi32(col, 16));
-        // (Whole numbers below 2^24: exact as floats, as are the lane offsets added to them.)
-        __m128 vfi = _mm_add_ps(_mm_set1_ps(float(first)), _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f));
+        __m128 vfi = _mm_setr_ps(0.0f, 1.0f, 2.0f, 3.0f);
         const auto texRow = tex.AtRow(r.s, r.t, r.q);
 
         for (; i < groupEnd; i += 4) {
@@ -494,7 +481,8 @@ struct VectorSpan {
             const int keepBits = _mm256_movemask_ps(_mm256_castsi256_ps(keep));
             if (keepBits == 0xFF) return;
             __m256i tlo = zero, thi = zero;
-            if constexpr (kTexture) tex.template Texels8<kC, kQRow>(texRow, fi, &tlo, &thi);
+            // (A step of four pixels or fewer writes only the low halves: the texels of those.)
+            if constexpr (kTexture) tex.template Texels8<kC, kQRow, kPart == 2>(texRow, fi, &tlo, &thi);
             __m256i flo = flatFrag, fhi = flatFrag;
             if (kGouraud) {
                 // Pixels 1-3 of each half one step after another (modulo 2^32, the same sums).
@@ -567,28 +555,8 @@ struct VectorSpan {
         } else if (rest > 4) {
             step.template operator()<1>(i, valid);
         } else {
-            Tail4<kMode>(r, i);
+            step.template operator()<2>(i, valid);
         }
-    }
-    // Pixels i.. of a row, at most four, one four-wide group (lanes past the row end rewrite their old
-    // values: tailInRow): what an eight-wide step would do to them, with half the texels fetched. Lane for
-    // lane the same arithmetic: depth zc0 + k * dzc and colour colStart + k * colStep1 modulo 2^32, texture
-    // coordinates from the row's start values with lane offsets k.
-    template <int kMode>
-    QZ_INLINE void Tail4(const Row& r, int i) const {
-        Row t = r;
-        if (i != 0) {
-            t.n = r.n - i;
-            t.fp = r.fp + i;
-            t.zp = r.zp + i;
-            t.fa0 = r.fa0 + uint32_t(i) * 4u;
-            t.za0 = r.za0 + uint32_t(i) * 4u;
-            t.zc0 = r.zc0 + uint32_t(i) * r.dzc;
-            t.colStart = _mm_add_epi32(r.colStart, _mm_mullo_epi32(r.colStep1, _mm_set1_epi32(i)));
-        }
-        int k = 0;
-        // The loop without depth is the any-state loop with depth off (its state says so).
-        Groups<kMode == 1>(t, k, t.n, i);
     }
 #endif
 
@@ -734,13 +702,7 @@ struct VectorSpan {
     QZ_INLINE uint64_t RowsOf(const Rasterizer::SpanRow* rows, size_t count, General& general) const {
         return ForEachRow(m, st, rows, count, general, [&](const Rasterizer::SpanRow& sr) QZ_INLINE {
             const Row r = StartRow(sr.y, sr.x0, sr.x1);
-            if (!r.inside) return -1;
-            if (r.n <= 4 && r.tailInRow) {
-                // One four-wide group (most rows of small triangles).
-                Tail4<kMode>(r, 0);
-            } else if (!(kMode == 2 && copyRows && CopyRow(r))) {
-                Groups8<kMode, kQRow>(r);
-            }
+            if (!(kMode == 2 && copyRows && CopyRow(r))) Groups8<kMode, kQRow>(r);
             return r.n;
         });
     }
@@ -765,7 +727,6 @@ struct VectorSpan {
     // row's pixel count (-1: the row wraps round the end of local memory, nothing written).
     QZ_INLINE int Shade(int y, int x0, int x1) const {
         const Row r = StartRow(y, x0, x1);
-        if (!r.inside) return -1;
         const int n = r.n;
         if (copyRows && CopyRow(r)) return n;
         // A last group of fewer than four pixels runs masked when its full 16 bytes lie inside local memory

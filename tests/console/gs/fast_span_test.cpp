@@ -24,7 +24,7 @@ struct SceneState {
     bool copy;   // texel-sized sprites, u on texel centres: rows that are copies or mixes of texel rows
     bool small;  // triangles under 16 pixels each way (the set-up's short path)
     // Right triangles whose rows take every length from 1 to 24 pixels, starting anywhere in the frame (the
-    // eight-wide spans' short rows and last pixels in four-wide groups, rows ending at the frame's edge).
+    // eight-wide spans' short rows and last pixels, rows ending at the frame's edge).
     bool ramps;
     bool zte = true;
 };
@@ -268,9 +268,9 @@ TEST(GsFastSpan, StatesWithoutDepthMatchTheGeneralPath) {
     }
 }
 
-// Rows of every length up to 24 pixels under random states: rows of up to four pixels and the last one to
-// four pixels of longer rows go through four-wide groups in the eight-wide spans, which must start their
-// depth, colour and texture coordinates at the right pixel. Against the general path, eight and four pixels
+// Rows of every length up to 24 pixels under random states: the eight-wide spans fetch only four pixels'
+// texels for rows of up to four pixels and for the last one to four pixels of longer rows, and the row's
+// place in memory decides how its last pixels are written. Against the general path, eight and four pixels
 // a step, and with the rows shared out among threads.
 TEST(GsFastSpan, ShortRowsAndRowEndsMatchTheGeneralPath) {
     Rng rnd{9090};
