@@ -15,8 +15,7 @@ namespace console::gs::raster {
 
 // Every row of a primitive through `shade` (which returns the pixels it shaded), the lines of each row
 // fetched a few rows before it is shaded. The vector code addresses the frame and depth rows directly: a row
-// that wraps around the end of local memory (`shade` returns -1 for it, having written nothing) goes to
-// `general` instead. Returns the pixels shaded.
+// that wraps around the end of local memory goes to `general` instead. Returns the pixels shaded.
 template <class General, class Shade>
 QZ_INLINE inline uint64_t ForEachRow(const uint8_t* m, const DrawState& st, const Rasterizer::SpanRow* rows,
                                      size_t count, General& general, Shade&& shade) {
@@ -86,8 +85,6 @@ struct VectorSpan {
         float s = 0, t = 0, q = 0;
         // A last group may run past the row end by up to three pixels (see Shade).
         bool tailInRow;
-        // The row's frame and depth pixels lie in local memory without wrapping round its end.
-        bool inside;
     };
 
     template <class Consts>
@@ -724,7 +721,7 @@ struct VectorSpan {
     }
 #else
     // One row: per-row attribute values, then four pixels per step and the scalar tail if any. Returns the
-    // row's pixel count (-1: the row wraps round the end of local memory, nothing written).
+    // row's pixel count.
     QZ_INLINE int Shade(int y, int x0, int x1) const {
         const Row r = StartRow(y, x0, x1);
         const int n = r.n;
