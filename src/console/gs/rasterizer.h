@@ -158,7 +158,7 @@ public:
 
 private:
     using RowsFn = void (Rasterizer::*)(const DrawState&, const Planes&, const SpanRow*, size_t);
-    // What the vector span takes from the drawing state, worked out once per primitive rather than on
+    // What the vector span takes from the drawing state, worked out once per state rather than on
     // every row: 16-bit lane constants for texture wrapping and blend selection, and the span itself.
     struct SpanConsts {
         alignas(16) int16_t wrapMin[8], wrapMax[8], wrapMask[8];
@@ -168,6 +168,15 @@ private:
         bool texDirect = false;  // no wrapped texel address reaches past the end of local memory
         bool banded = false;     // rows shared out among workers (see TailInRow)
         RowsFn fn = nullptr;     // the vector spans of the state; null: the general path
+        // The vector span's settings that depend only on the state (see VectorSpan): depth and alpha tests,
+        // texture size and wrap as clamp-then-mask bounds.
+        bool decal = false, ate = false, zte = false, zwrite = false, gequal = false, always = false;
+        bool gequalOnly = false;
+        int atestKind = 3;
+        uint32_t afail = 0;
+        int32_t atestRef = 0, atestFlip = 0;
+        float texW = 1, texH = 1;
+        int umin = 0, umax = 0, umask = 0, vmin = 0, vmax = 0, vmask = 0;
     };
     // Sets up sc_ for the primitives drawn with `st` until the next call; nothing to do when it is set up
     // for the same version of the state already (the device's state, or a copy of it with Gouraud shading

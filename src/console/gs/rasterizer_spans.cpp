@@ -341,11 +341,41 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
         if (FlatFastApplies(st)) k.fn = &Rasterizer::RowsFlat;
         return;
     }
+    // The tests as the span applies them. ATST 0 never, 1 always, 2 less, 3 less or equal, 4 equal, 5
+    // greater or equal, 6 greater, 7 not equal: a pixel fails when (alpha cmp ref) XOR flip, cmp by kind 0
+    // less than, 1 equal, 2 greater than, 3 never true.
+    static constexpr int kKind[8] = {3, 3, 0, 0, 1, 0, 2, 1};
+    static constexpr bool kPassWhenTrue[8] = {true, false, true, true, true, false, true, false};
+    k.decal = !st.textured || st.tfx == kTfxDecal;
+    k.ate = st.ate && st.atst != 1;
+    k.afail = st.afail;
+    k.atestKind = kKind[st.atst & 7];
+    k.atestRef = int32_t(st.aref) + (st.atst == 3 ? 1 : 0);
+    k.atestFlip = kPassWhenTrue[st.atst & 7] ? -1 : 0;
+    k.zte = st.zte;
+    k.zwrite = st.zte && !st.zmsk;
+    // A NEVER test fails every pixel: with AFAIL 1 (the colour written, not the depth) that is the same as no
+    // alpha test with depth writes off.
+    if (k.ate && st.atst == 0 && k.afail == 1) {
+        k.ate = false;
+        k.zwrite = false;
+    }
+    k.gequal = st.ztst == kZtstGequal;
+    k.always = st.ztst == kZtstAlways;
+    k.gequalOnly = k.zte && !k.always && k.gequal;
     // Wrap bounds as 16-bit lanes (u in 0-3, v in 4-7), as the span's scalar `texel` applies them. Texel
     // coordinates fit 16 bits (|u| <= 16385), so the clamp-then-mask runs on 16-bit lanes.
     const int uw = int(1u << st.tw), vh = int(1u << st.th);
     const int umin = st.wms ? 0 : INT32_MIN, umax = st.wms ? uw - 1 : INT32_MAX, umask = st.wms ? -1 : uw - 1;
     const int vmin = st.wmt ? 0 : INT32_MIN, vmax = st.wmt ? vh - 1 : INT32_MAX, vmask = st.wmt ? -1 : vh - 1;
+    k.texW = float(uw);
+    k.texH = float(vh);
+    k.umin = umin;
+    k.umax = umax;
+    k.umask = umask;
+    k.vmin = vmin;
+    k.vmax = vmax;
+    k.vmask = vmask;
     auto b16 = [](int x) { return int16_t(std::clamp(x, -32768, 32767)); };
     for (int i = 0; i < 8; ++i) {
         k.wrapMin[i] = b16(i < 4 ? umin : vmin);

@@ -127,9 +127,10 @@ struct VectorTexture {
         bool iqOne;
     };
 
+    // `sc`: the state's constants (Rasterizer::SpanConsts): wrap bounds, texture size, the (1, stride) pair.
+    template <class Consts>
     QZ_INLINE VectorTexture(const DrawState& state, const Rasterizer::Planes& p, const uint8_t* mem,
-                            const int16_t* wrapMin16, const int16_t* wrapMax16, const int16_t* wrapMask16,
-                            int32_t strideOnePair, bool clamp, bool direct)
+                            const Consts& sc)
         : st(state),
           m(mem),
           texBytes(state.texels32 ? reinterpret_cast<const uint8_t*>(state.texels32)
@@ -140,23 +141,23 @@ struct VectorTexture {
             dt = float(p.t.dx);
             dq = float(p.q.dx);
         }
-        tw = kPersp ? float(1u << st.tw) : 1.0f;
-        th = kPersp ? float(1u << st.th) : 1.0f;
-        const int uw = int(1u << st.tw), vh = int(1u << st.th);
-        umin = st.wms ? 0 : INT32_MIN;
-        umax = st.wms ? uw - 1 : INT32_MAX;
-        umask = st.wms ? -1 : uw - 1;
-        vmin = st.wmt ? 0 : INT32_MIN;
-        vmax = st.wmt ? vh - 1 : INT32_MAX;
-        vmask = st.wmt ? -1 : vh - 1;
+        tw = kPersp ? sc.texW : 1.0f;
+        th = kPersp ? sc.texH : 1.0f;
+        umin = sc.umin;
+        umax = sc.umax;
+        umask = sc.umask;
+        vmin = sc.vmin;
+        vmax = sc.vmax;
+        vmask = sc.vmask;
         tstride = st.tbw * 64u;
         // An expanded palette texture reads as a 32-bit one, every texel inside its buffer.
         t8 = st.tpsm == kPsmT8 && !expanded;
-        wrapMin = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMin16));
-        wrapMax = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMax16));
-        wrapMask = _mm_load_si128(reinterpret_cast<const __m128i*>(wrapMask16));
-        clampUV = clamp;
-        texDirect = direct || expanded;
+        wrapMin = _mm_load_si128(reinterpret_cast<const __m128i*>(sc.wrapMin));
+        wrapMax = _mm_load_si128(reinterpret_cast<const __m128i*>(sc.wrapMax));
+        wrapMask = _mm_load_si128(reinterpret_cast<const __m128i*>(sc.wrapMask));
+        clampUV = sc.clampUV;
+        texDirect = sc.texDirect || expanded;
+        const int32_t strideOnePair = sc.strideOne;
         strideOne = _mm_set1_epi32(strideOnePair);
         vds = _mm_set1_ps(ds);
         vdt = _mm_set1_ps(dt);
@@ -473,14 +474,23 @@ struct VectorTexture {
     QZ_INLINE __m256i IndexOf8(__m256i uvw) const {
         return _mm256_madd_epi16(_mm256_unpacklo_epi16(uvw, _mm256_srli_si256(uvw, 8)), strideOne8);
     }
-    template <bool kC>
+    // kHalf (here and below): pixels 0-3 only, the high halves left zero (a row's last four pixels or
+    // fewer: half the texels fetched).
+    template <bool kC, bool kHalf = false>
     QZ_INLINE __m256i Gather8(__m256i idx) const {
+        if constexpr (kHalf) return _mm256_zextsi128_si256(Gather<kC>(_mm256_castsi256_si128(idx)));
         return _mm256_set_m128i(Gather<kC>(_mm256_extracti128_si256(idx, 1)),
                                 Gather<kC>(_mm256_castsi256_si128(idx)));
     }
+    template <bool kHalf = false>
     QZ_INLINE void PairsAt8(__m256i idx, __m256i* left, __m256i* right) const {
         __m128i l0, r0, l1, r1;
         PairsAt(_mm256_castsi256_si128(idx), &l0, &r0);
+        if constexpr (kHalf) {
+            *left = _mm256_zextsi128_si256(l0);
+            *right = _mm256_zextsi128_si256(r0);
+            return;
+        }
         PairsAt(_mm256_extracti128_si256(idx, 1), &l1, &r1);
         *left = _mm256_set_m128i(l1, l0);
         *right = _mm256_set_m128i(r1, r0);
@@ -502,24 +512,26 @@ struct VectorTexture {
                              _mm256_mullo_epi16(b, f)),
             8);
     }
-    template <bool kC>
+    template <bool kC, bool kHalf = false>
     QZ_INLINE void Bilinear8(__m256i uq, __m256i vq8, __m256i uv0, __m256i* tlo, __m256i* thi) const {
         const __m256i zero = _mm256_setzero_si256();
         const __m256i one16 = _mm256_set1_epi16(1);
         const __m256i w0 = Wrap8(uv0), w1 = Wrap8(_mm256_add_epi16(uv0, one16));
         __m256i c00, c10, c01, c11;
+        // (The u lanes of each half; of the low half only when kHalf.)
+        const uint32_t uLanes = kHalf ? 0xFFu : 0x00FF00FFu;
         const bool pairs =
             (kC || (texDirect && !t8)) &&
-            (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi16(w1, _mm256_add_epi16(w0, one16)))) &
-             0x00FF00FFu) == 0x00FF00FFu;
+            (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi16(w1, _mm256_add_epi16(w0, one16)))) & uLanes) ==
+                uLanes;
         if (pairs) {
-            PairsAt8(IndexOf8(w0), &c00, &c10);
-            PairsAt8(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))), &c01, &c11);
+            PairsAt8<kHalf>(IndexOf8(w0), &c00, &c10);
+            PairsAt8<kHalf>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))), &c01, &c11);
         } else {
-            c00 = Gather8<kC>(IndexOf8(w0));
-            c11 = Gather8<kC>(IndexOf8(w1));
-            c10 = Gather8<kC>(IndexOf8(_mm256_unpacklo_epi64(w1, _mm256_srli_si256(w0, 8))));
-            c01 = Gather8<kC>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))));
+            c00 = Gather8<kC, kHalf>(IndexOf8(w0));
+            c11 = Gather8<kC, kHalf>(IndexOf8(w1));
+            c10 = Gather8<kC, kHalf>(IndexOf8(_mm256_unpacklo_epi64(w1, _mm256_srli_si256(w0, 8))));
+            c01 = Gather8<kC, kHalf>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))));
         }
         __m256i fuLo, fuHi, fvLo, fvHi;
         Spread8(uq, &fuLo, &fuHi);
@@ -529,7 +541,7 @@ struct VectorTexture {
         *thi = Lerp8(Lerp8(_mm256_unpackhi_epi8(c00, zero), _mm256_unpackhi_epi8(c10, zero), fuHi),
                      Lerp8(_mm256_unpackhi_epi8(c01, zero), _mm256_unpackhi_epi8(c11, zero), fuHi), fvHi);
     }
-    template <bool kC, bool kQRow>
+    template <bool kC, bool kQRow, bool kHalf = false>
     QZ_INLINE void Texels8(const Row8& r, __m256 fi, __m256i* tlo, __m256i* thi) const {
         __m256i uq, vq8;
         Coords8<kQRow>(r, fi, &uq, &vq8);
@@ -538,11 +550,11 @@ struct VectorTexture {
         __m256i uv0 = _mm256_packus_epi32(_mm256_srli_epi32(uq, 8), _mm256_srli_epi32(vq8, 8));
         if (clampUV && !(kQRow && r.plain)) uv0 = _mm256_xor_si256(uv0, _mm256_set1_epi16(int16_t(0x8000)));
         if (!kBilinear) {
-            const __m256i tv = Gather8<kC>(IndexOf8(Wrap8(uv0)));
+            const __m256i tv = Gather8<kC, kHalf>(IndexOf8(Wrap8(uv0)));
             *tlo = _mm256_unpacklo_epi8(tv, _mm256_setzero_si256());
             *thi = _mm256_unpackhi_epi8(tv, _mm256_setzero_si256());
         } else {
-            Bilinear8<kC>(uq, vq8, uv0, tlo, thi);
+            Bilinear8<kC, kHalf>(uq, vq8, uv0, tlo, thi);
         }
     }
 #endif

@@ -93,30 +93,21 @@ struct VectorSpan {
         : st(state),
           p(planes),
           m(mem),
-          tex(state, planes, mem, sc.wrapMin, sc.wrapMax, sc.wrapMask, sc.strideOne, sc.clampUV,
-              sc.texDirect),
+          tex(state, planes, mem, sc),
           blend(state, sc.aS, sc.aD, sc.bS, sc.bD, sc.dS, sc.dD, sc.cSrc, sc.cDst, sc.cFix) {
-        decal = !kTexture || st.tfx == kTfxDecal;
+        // The tests as the state's set-up (PrepareSpans) worked them out.
+        decal = !kTexture || sc.decal;
         banded = sc.banded;
-        ate = st.ate && st.atst != 1;  // 1: always passes
-        afail = st.afail;
-        // ATST 0 never, 2 less, 3 less or equal, 4 equal, 5 greater or equal, 6 greater, 7 not equal.
-        static constexpr int kKind[8] = {3, 3, 0, 0, 1, 0, 2, 1};
-        static constexpr bool kPassWhenTrue[8] = {true, false, true, true, true, false, true, false};
-        atestKind = kKind[st.atst & 7];
-        atestRef = _mm_set1_epi32(int(st.aref) + (st.atst == 3 ? 1 : 0));
-        atestFlip = _mm_set1_epi32(kPassWhenTrue[st.atst & 7] ? -1 : 0);
-        zte = st.zte;
-        zwrite = st.zte && !st.zmsk;
-        // A NEVER test fails every pixel: with AFAIL 1 (the colour written, not the depth) that is the same
-        // as no alpha test with depth writes off.
-        if (ate && st.atst == 0 && afail == 1) {
-            ate = false;
-            zwrite = false;
-        }
-        gequal = st.ztst == kZtstGequal;
-        always = st.ztst == kZtstAlways;
-        gequalOnly = zte && !always && gequal;
+        ate = sc.ate;
+        afail = sc.afail;
+        atestKind = sc.atestKind;
+        atestRef = _mm_set1_epi32(sc.atestRef);
+        atestFlip = _mm_set1_epi32(sc.atestFlip);
+        zte = sc.zte;
+        zwrite = sc.zwrite;
+        gequal = sc.gequal;
+        always = sc.always;
+        gequalOnly = sc.gequalOnly;
         // The common state gets a loop of its own with these settings fixed: depth tested GEQUAL and
         // written, 32-bit texels addressed directly, texture alpha, no PABE. Only textured spans without a
         // general blend formula have it (the others are rare and keep one loop, which halves their code).
@@ -487,7 +478,8 @@ struct VectorSpan {
             const int keepBits = _mm256_movemask_ps(_mm256_castsi256_ps(keep));
             if (keepBits == 0xFF) return;
             __m256i tlo = zero, thi = zero;
-            if constexpr (kTexture) tex.template Texels8<kC, kQRow>(texRow, fi, &tlo, &thi);
+            // (A step of four pixels or fewer writes only the low halves: the texels of those.)
+            if constexpr (kTexture) tex.template Texels8<kC, kQRow, kPart == 2>(texRow, fi, &tlo, &thi);
             __m256i flo = flatFrag, fhi = flatFrag;
             if (kGouraud) {
                 // Pixels 1-3 of each half one step after another (modulo 2^32, the same sums).

@@ -23,6 +23,9 @@ struct SceneState {
     bool wild;           // coordinates far outside the texture, infinite or not a number now and then
     bool copy;   // texel-sized sprites, u on texel centres: rows that are copies or mixes of texel rows
     bool small;  // triangles under 16 pixels each way (the set-up's short path)
+    // Right triangles whose rows take every length from 1 to 24 pixels, starting anywhere in the frame (the
+    // eight-wide spans' short rows and last pixels, rows ending at the frame's edge).
+    bool ramps;
     bool zte = true;
 };
 
@@ -123,7 +126,7 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
         p.Set(kRegXyz2, Xyz(x + w, y + h, rnd(4200)));
     }
     for (int i = 0; i < prims && !s.copy; ++i) {
-        const bool sprite = rnd(4) == 0;
+        const bool sprite = !s.ramps && rnd(4) == 0;
         p.Set(kRegPrim,
               Prim(sprite ? kPrimSprite : kPrimTriangle, s.gouraud, s.textured, false, s.blend, s.uv));
         const float primQ = s.qMode == 1 ? 1.0f : 0.25f + float(rnd(100)) / 25.0f;
@@ -151,6 +154,18 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
                 // Within 15 pixels of the first vertex (at its left or right, above or below).
                 x = x0 + (x & 255) - (rnd(2) ? 255 : 0);
                 y = y0 + (y & 255) - (rnd(2) ? 255 : 0);
+            }
+            if (s.ramps) {
+                // Primitive i spans 1 + i % 24 pixels: a horizontal edge that long, then the third vertex
+                // below one of its ends. Now and then the first vertex is off the pixel grid.
+                const int len = 1 + i % 24;
+                if (v == 0) {
+                    x = int(rnd(uint32_t(64 - std::min(len, 63)))) * 16 + (rnd(4) == 0 ? int(rnd(16)) : 0);
+                    y = int(rnd(56)) * 16;
+                } else {
+                    x = x0 + (v == 1 || i % 2 == 0 ? len * 16 : 0);
+                    y = y0 + (v == 1 ? 0 : len * 16);
+                }
             }
             if (v == 0) {
                 x0 = x;
@@ -251,6 +266,29 @@ TEST(GsFastSpan, StatesWithoutDepthMatchTheGeneralPath) {
             EXPECT_NE(general, DrawScene(s, seed, true, 0)) << "kind " << kind << " scene " << i;
         }
     }
+}
+
+// Rows of every length up to 24 pixels under random states: the eight-wide spans fetch only four pixels'
+// texels for rows of up to four pixels and for the last one to four pixels of longer rows, and the row's
+// place in memory decides how its last pixels are written. Against the general path, eight and four pixels
+// a step, and with the rows shared out among threads.
+TEST(GsFastSpan, ShortRowsAndRowEndsMatchTheGeneralPath) {
+    Rng rnd{9090};
+    int drawn = 0;
+    for (int scene = 0; scene < 80; ++scene) {
+        SceneState s = RandomState(rnd);
+        if (s.copy) continue;  // sprites of their own
+        s.ramps = true;
+        const uint32_t seed = rnd(1u << 30);
+        const auto general = DrawScene(s, seed, true, 48);
+        EXPECT_EQ(DrawScene(s, seed, false, 48), general) << "scene " << scene;
+        EXPECT_EQ(DrawScene(s, seed, false, 48, 2 + scene % 3), general) << "threaded scene " << scene;
+        const bool old = Rasterizer::AllowVexSpans(false);
+        EXPECT_EQ(DrawScene(s, seed, false, 48), general) << "four wide, scene " << scene;
+        Rasterizer::AllowVexSpans(old);
+        drawn += general != DrawScene(s, seed, true, 0);
+    }
+    EXPECT_GT(drawn, 50);
 }
 
 TEST(GsFastSpan, SliverTrianglesMatchTheGeneralPath) {
