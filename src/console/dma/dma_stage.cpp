@@ -622,10 +622,7 @@ bool StageOrderOutput(int stream, const char* text, size_t len) {
     if (!GifQueues() ||
         g_gif.head.load(std::memory_order_acquire) == g_gif.tail.load(std::memory_order_relaxed))
         return false;
-    const bool was = t_toGifRing;
-    t_toGifRing = true;
     PushGif(line, text, len);
-    t_toGifRing = was;
     return true;
 }
 
