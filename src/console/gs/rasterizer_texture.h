@@ -520,11 +520,32 @@ struct VectorTexture {
         __m256i c00, c10, c01, c11;
         // (The u lanes of each half; of the low half only when kHalf.)
         const uint32_t uLanes = kHalf ? 0xFFu : 0x00FF00FFu;
+        // A magnified texture (the sky, the ground near the eye) often has every pixel of the step inside
+        // one square of four texels: equal integer coordinates, so equal wrapped ones. Those four texels
+        // are then fetched once and spread over the lanes.
+        const __m256i firstPixel = _mm256_setr_epi8(0, 1, 0, 1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9, 0, 1, 0,
+                                                    1, 0, 1, 0, 1, 8, 9, 8, 9, 8, 9, 8, 9);
+        const __m256i firstHalf = _mm256_shuffle_epi8(uv0, firstPixel);
+        const __m256i first = _mm256_permute2x128_si256(firstHalf, firstHalf, 0x00);
+        const uint32_t allLanes = kHalf ? 0xFFFFu : 0xFFFFFFFFu;
+        const bool oneSquare =
+            (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi16(uv0, first))) & allLanes) == allLanes;
         const bool pairs =
-            (kC || (texDirect && !t8)) &&
+            !oneSquare && (kC || (texDirect && !t8)) &&
             (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi16(w1, _mm256_add_epi16(w0, one16)))) & uLanes) ==
                 uLanes;
-        if (pairs) {
+        if (oneSquare) {
+            const __m128i a = _mm256_castsi256_si128(w0), b = _mm256_castsi256_si128(w1);
+            // (u, v) of the square's corners in Wrap's lane order (u 0-3, v 4-7): 00, 10, 01, 11.
+            const __m128i uu = _mm_unpacklo_epi16(a, b), vv = _mm_unpackhi_epi16(a, b);
+            const __m128i corners =
+                _mm_unpacklo_epi64(_mm_unpacklo_epi32(uu, uu), _mm_unpacklo_epi16(vv, vv));
+            const __m256i texels = _mm256_castsi128_si256(Gather<kC>(IndexOf(corners)));
+            c00 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(0));
+            c10 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(1));
+            c01 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(2));
+            c11 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(3));
+        } else if (pairs) {
             PairsAt8<kHalf>(IndexOf8(w0), &c00, &c10);
             PairsAt8<kHalf>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))), &c01, &c11);
         } else {

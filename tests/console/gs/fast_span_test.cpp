@@ -27,6 +27,9 @@ struct SceneState {
     // eight-wide spans' short rows and last pixels, rows ending at the frame's edge).
     bool ramps;
     bool zte = true;
+    // Coordinates spread over a few texels only (the sky, the ground near the eye): many pixels in a row
+    // sample the same square of four texels.
+    bool magnified;
 };
 
 SceneState RandomState(Rng& rnd) {
@@ -68,6 +71,7 @@ SceneState RandomState(Rng& rnd) {
     // (AFAIL 1), which the spans take as no alpha test and no depth write.
     s.zte = rnd(6) != 0;
     if (rnd(6) == 0) s.alphaTest = 1u | (rnd(256) << 4) | (1u << 12);
+    s.magnified = !s.copy && rnd(4) == 0;
     return s;
 }
 
@@ -130,15 +134,26 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
         p.Set(kRegPrim,
               Prim(sprite ? kPrimSprite : kPrimTriangle, s.gouraud, s.textured, false, s.blend, s.uv));
         const float primQ = s.qMode == 1 ? 1.0f : 0.25f + float(rnd(100)) / 25.0f;
+        // Magnified: the primitive's texels within three of (u0, v0) (now and then across the texture's
+        // edge).
+        const int u0 = int(rnd(40)) - 4, v0 = int(rnd(40)) - 4;
         int x0 = 0, y0 = 0;
         for (int v = 0; v < (sprite ? 2 : 3); ++v) {
             const float q = s.qMode == 0 ? (rnd(3) == 0 ? 1.0f : 0.5f + float(rnd(100)) / 50.0f) : primQ;
             uint32_t qb;
             std::memcpy(&qb, &q, 4);
             if (s.uv) {
-                p.Set(kRegUv, Uv(rnd(80 * 16) - 8 * 16, rnd(80 * 16) - 8 * 16));
+                if (s.magnified) {
+                    p.Set(kRegUv, Uv(uint32_t(u0 * 16) + rnd(48), uint32_t(v0 * 16) + rnd(48)));
+                } else {
+                    p.Set(kRegUv, Uv(rnd(80 * 16) - 8 * 16, rnd(80 * 16) - 8 * 16));
+                }
             } else {
                 float sv = (float(rnd(400)) / 100.0f - 0.5f) * q, tv = (float(rnd(400)) / 100.0f - 0.5f) * q;
+                if (s.magnified) {
+                    sv = (float(u0) + float(rnd(300)) / 100.0f) / 32.0f * q;
+                    tv = (float(v0) + float(rnd(300)) / 100.0f) / 32.0f * q;
+                }
                 if (s.wild) {
                     using L = std::numeric_limits<float>;
                     const float odd[] = {1e6f, -3e9f, 1e38f, L::infinity(), L::quiet_NaN(), 1e-40f};
