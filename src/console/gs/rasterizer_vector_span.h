@@ -97,6 +97,11 @@ struct VectorSpan {
           blend(state, sc.aS, sc.aD, sc.bS, sc.bD, sc.dS, sc.dD, sc.cSrc, sc.cDst, sc.cFix) {
         // The tests as the state's set-up (PrepareSpans) worked them out.
         decal = !kTexture || sc.decal;
+        // MODULATE by 128 on every channel of every pixel gives the texel back ((c * 128) >> 7 is c), as
+        // DECAL does: a flat colour of 128, or colour planes that are 128 everywhere (the sky).
+        auto all128 = [](const Rasterizer::Plane& c) { return c.c == 128.0 && c.dx == 0.0 && c.dy == 0.0; };
+        decal = decal || (kGouraud ? all128(p.r) && all128(p.g) && all128(p.b) && all128(p.a)
+                                   : p.fr == 128 && p.fg == 128 && p.fb == 128 && p.fa == 128);
         banded = sc.banded;
         ate = sc.ate;
         afail = sc.afail;
@@ -116,10 +121,7 @@ struct VectorSpan {
             (!kTexture || (tex.texDirect && !tex.t8)) && st.tcc && (kBlend == 0 || !st.pabe);
         commonState = kCommonLoop && zte && gequalOnly && zwrite && commonTexture;
         colourOnly = kColourOnlyLoop && (!zte || (always && !zwrite)) && commonTexture;
-        // MODULATE by 128 on every channel gives the texel back ((c * 128) >> 7 is c).
-        const bool texelOut =
-            decal || (!kGouraud && p.fr == 128 && p.fg == 128 && p.fb == 128 && p.fa == 128);
-        copyRows = kTexture && !kPersp && kBlend == 0 && !tex.t8 && tex.texDirect && st.tcc && texelOut &&
+        copyRows = kTexture && !kPersp && kBlend == 0 && !tex.t8 && tex.texDirect && st.tcc && decal &&
                    !ate && (!zte || (always && !zwrite)) && tex.ds == 1.0f && tex.dt == 0.0f;
         // (Such rows are in the state of the loop without depth.)
         copyRows = copyRows && colourOnly;

@@ -30,6 +30,8 @@ struct SceneState {
     // Coordinates spread over a few texels only (the sky, the ground near the eye): many pixels in a row
     // sample the same square of four texels.
     bool magnified;
+    // Every vertex coloured 128 (MODULATE then gives the texel back), alpha too or not.
+    bool grey, greyAlpha;
 };
 
 SceneState RandomState(Rng& rnd) {
@@ -72,6 +74,8 @@ SceneState RandomState(Rng& rnd) {
     s.zte = rnd(6) != 0;
     if (rnd(6) == 0) s.alphaTest = 1u | (rnd(256) << 4) | (1u << 12);
     s.magnified = !s.copy && rnd(4) == 0;
+    s.grey = !s.copy && rnd(4) == 0;
+    s.greyAlpha = rnd(2) != 0;
     return s;
 }
 
@@ -162,8 +166,9 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
                 }
                 p.Set(kRegSt, St(sv, tv));
             }
-            p.Set(kRegRgbaq,
-                  (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)) & 0xFFFFFFFFu) | (uint64_t(qb) << 32));
+            uint64_t colour = Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256));
+            if (s.grey) colour = Rgbaq(128, 128, 128, s.greyAlpha ? 128 : uint32_t(colour >> 24) & 255);
+            p.Set(kRegRgbaq, (colour & 0xFFFFFFFFu) | (uint64_t(qb) << 32));
             int x = int(rnd(76 * 16)) - 96, y = int(rnd(76 * 16)) - 96;
             if (s.small && v > 0) {
                 // Within 15 pixels of the first vertex (at its left or right, above or below).
