@@ -1,10 +1,10 @@
 // Triangle set-up of the graphics synthesizer stand-in's rasteriser: triangles drawn straight through one
 // rasteriser (no GIF, no device), in the sizes a race frame has most of: 1-16 pixels, ones that cover no
-// pixel centre, and 60-200 pixel ones, with the race's common state (8-bit palette texture, bilinear,
-// Gouraud, perspective, Z24 GEQUAL) and a flat untextured one; and the same small triangles as seen by one
-// band worker of 32 (most of them in other bands). Reports the time a triangle (ns_per_tri) and the time
-// stamp counter's cycles a triangle (tsc_per_tri); and the same triangles drawn by the band slots their rows
-// reach.
+// pixel centre, 60-200 pixel ones, and ones shaped as the race's terrain draws them, with the race's common
+// state (8-bit palette texture, bilinear, Gouraud, perspective, Z24 GEQUAL) and a flat untextured one; and
+// the same small triangles as seen by one band worker of 32 (most of them in other bands). Reports the time a
+// triangle (ns_per_tri) and the time stamp counter's cycles a triangle (tsc_per_tri); and the same triangles
+// drawn by the band slots their rows reach.
 #include <benchmark/benchmark.h>
 #include <x86intrin.h>
 

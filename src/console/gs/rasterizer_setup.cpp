@@ -671,8 +671,13 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
         const size_t need = size_t(y1 - y0 + 1);
         if (rows_.size() < need) rows_.resize(need);
         rows = rows_.data();
-        count = generalSetup ? WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns)
-                             : WalkSplitRows(v, e, y0, y1, bx0, bx1, rows, owns);
+        if (generalSetup) {
+            count = WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns);
+        } else if (oneBand) {
+            count = WalkSplitRows(v, e, y0, y1, bx0, bx1, rows, [](int) { return true; });
+        } else {
+            count = WalkSplitRows(v, e, y0, y1, bx0, bx1, rows, owns);
+        }
     }
     if (count == 0) return;  // thin or small triangles often cover no pixel centre
     if (vex) TrianglePlanesVex(st, v, flat, planes_);
