@@ -240,13 +240,18 @@ inline Bound EdgeBound(const Edge& ed, int y) {
 template <class Owns>
 size_t WalkBetween(Bound& lo, Bound& hi, int y0, int y1, int bx0, int bx1, Rasterizer::SpanRow* out,
                    Owns owns) {
+    // Stepped in copies, which stay in registers (the caller's may be one object written through the
+    // other's reference, as far as the compiler knows, and the out rows another).
+    Bound l = lo, h = hi;
     size_t count = 0;
     for (int y = y0; y <= y1; ++y) {
-        const int64_t l = std::max(int64_t(bx0), lo.q), h = std::min(int64_t(bx1), hi.q);
-        if (l <= h && owns(y)) out[count++] = Rasterizer::SpanRow{y, int(l), int(h)};
-        lo.Step();
-        hi.Step();
+        const int64_t a = std::max(int64_t(bx0), l.q), b = std::min(int64_t(bx1), h.q);
+        if (a <= b && owns(y)) out[count++] = Rasterizer::SpanRow{y, int(a), int(b)};
+        l.Step();
+        h.Step();
     }
+    lo = l;
+    hi = h;
     return count;
 }
 
