@@ -457,8 +457,8 @@ QZ_VEX inline __m256d Texture4(const GsVertex& v, bool uv) {
 }
 
 // TrianglePlanes four planes at once.
-QZ_VEX QZ_INLINE inline void PlanesVex(const DrawState& st, const GsVertex* const v[3], const GsVertex& flat,
-                                       Rasterizer::Planes& p) {
+QZ_VEX void TrianglePlanesVex(const DrawState& st, const GsVertex* const v[3], const GsVertex& flat,
+                              Rasterizer::Planes& p) {
     const PlaneSetup ps(v);
     const PlaneSetup4 g = Broadcast(ps);
     const GsVertex &a = *v[0], &b = *v[1], &c = *v[2];
@@ -497,11 +497,6 @@ QZ_VEX QZ_INLINE inline void PlanesVex(const DrawState& st, const GsVertex* cons
     p.fb = flat.b;
     p.fa = flat.a;
     if (st.fogging) ps.Plane(double(a.fog), double(b.fog), double(c.fog), p.f);
-}
-
-QZ_VEX void TrianglePlanesVex(const DrawState& st, const GsVertex* const v[3], const GsVertex& flat,
-                              Rasterizer::Planes& p) {
-    PlanesVex(st, v, flat, p);
 }
 
 // Lane i of `v` in all eight lanes.
@@ -556,25 +551,17 @@ QZ_VEX size_t ShortTriangleRowsVex(const GsVertex* const v[3], int y0, int y1, i
     return count;
 }
 
-// The rows of a triangle less than 64 pixels wide and 16 high, a row of up to 8, 16, 32 or 64 columns
-// at a time, and its planes when a row is covered (about one such triangle in six covers no centre), in
-// one call.
+// The rows of a triangle less than 64 pixels wide and 16 high, a row of up to 8, 16, 32 or 64 columns at
+// a time (a third of a race's triangles are under 8 columns wide). The planes are not worked out here: this
+// stays a small function for the triangles that cover no centre (about one in six).
 template <class Owns>
-QZ_VEX size_t ShortTriangleVex(const DrawState& st, const GsVertex* const v[3], const GsVertex& flat, int y0,
-                               int y1, int bx0, int bx1, Rasterizer::SpanRow* out, Owns owns,
-                               Rasterizer::Planes& p) {
+QZ_VEX size_t ShortRowsVex(const GsVertex* const v[3], int y0, int y1, int bx0, int bx1,
+                           Rasterizer::SpanRow* out, Owns owns) {
     const int w = bx1 - bx0;
-    size_t count;
-    if (w < 8)
-        count = ShortTriangleRowsVex<1>(v, y0, y1, bx0, bx1, out, owns);
-    else if (w < 16)
-        count = ShortTriangleRowsVex<2>(v, y0, y1, bx0, bx1, out, owns);
-    else if (w < 32)
-        count = ShortTriangleRowsVex<4>(v, y0, y1, bx0, bx1, out, owns);
-    else
-        count = ShortTriangleRowsVex<8>(v, y0, y1, bx0, bx1, out, owns);
-    if (count) PlanesVex(st, v, flat, p);
-    return count;
+    if (w < 8) return ShortTriangleRowsVex<1>(v, y0, y1, bx0, bx1, out, owns);
+    if (w < 16) return ShortTriangleRowsVex<2>(v, y0, y1, bx0, bx1, out, owns);
+    if (w < 32) return ShortTriangleRowsVex<4>(v, y0, y1, bx0, bx1, out, owns);
+    return ShortTriangleRowsVex<8>(v, y0, y1, bx0, bx1, out, owns);
 }
 
 #undef QZ_VEX
@@ -642,11 +629,10 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     SpanRow small[16];
     if (vex && maxX - minX < 1024 && maxY - minY < 256) {
         // (Every row this rasteriser's, the usual case: no test a row.)
-        const size_t count =
-            oneBand ? ShortTriangleVex(
-                          st, v, flat, y0, y1, bx0, bx1, small, [](int) { return true; }, planes_)
-                    : ShortTriangleVex(st, v, flat, y0, y1, bx0, bx1, small, owns, planes_);
+        const size_t count = oneBand ? ShortRowsVex(v, y0, y1, bx0, bx1, small, [](int) { return true; })
+                                     : ShortRowsVex(v, y0, y1, bx0, bx1, small, owns);
         if (count == 0) return;  // thin or small triangles often cover no pixel centre
+        TrianglePlanesVex(st, v, flat, planes_);
         PrepareSpans(st);
         Spans(st, planes_, small, count);
         return;
