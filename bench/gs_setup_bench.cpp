@@ -1,10 +1,10 @@
 // Triangle set-up of the graphics synthesizer stand-in's rasteriser: triangles drawn straight through one
 // rasteriser (no GIF, no device), in the sizes a race frame has most of: 1-16 pixels, ones that cover no
-// pixel centre, and 60-200 pixel ones, with the race's common state (8-bit palette texture, bilinear,
-// Gouraud, perspective, Z24 GEQUAL) and a flat untextured one; and the same small triangles as seen by one
-// band worker of 32 (most of them in other bands). Reports the time a triangle (ns_per_tri) and the time
-// stamp counter's cycles a triangle (tsc_per_tri); and the same triangles drawn by the band slots their rows
-// reach.
+// pixel centre, 60-200 pixel ones, and ones shaped as the race's terrain draws them, with the race's common
+// state (8-bit palette texture, bilinear, Gouraud, perspective, Z24 GEQUAL) and a flat untextured one; and
+// the same small triangles as seen by one band worker of 32 (most of them in other bands). Reports the time a
+// triangle (ns_per_tri) and the time stamp counter's cycles a triangle (tsc_per_tri); and the same triangles
+// drawn by the band slots their rows reach.
 #include <benchmark/benchmark.h>
 #include <x86intrin.h>
 
@@ -54,6 +54,42 @@ std::vector<Tri> MakeTriangles(int count, int minSize, int size, uint32_t seed) 
     return out;
 }
 
+// Triangles shaped as a race frame's terrain draws them (most of its triangles): 2-30 pixels wide, half of
+// them within one row of centres, three in ten 2-4 rows high, the rest up to 12; one colour at all three
+// vertices for most, perspective texture coordinates.
+std::vector<Tri> MakeTerrainTriangles(int count, uint32_t seed) {
+    std::vector<Tri> out(static_cast<size_t>(count));
+    uint32_t s = seed;
+    auto rnd = [&s](uint32_t m) {
+        s = s * 1103515245u + 12345u;
+        return (s >> 8) % m;
+    };
+    for (Tri& t : out) {
+        const int cx = int(rnd(600 * 16)) + 160, cy = int(rnd(420 * 16)) + 160;
+        const int w = 32 + int(rnd(28 * 16));
+        const uint32_t kind = rnd(10);
+        const int h = kind < 5 ? 8 + int(rnd(16)) : kind < 8 ? 32 + int(rnd(48)) : 80 + int(rnd(112));
+        const int xs[3] = {cx, cx + w, cx + int(rnd(uint32_t(w)))};
+        const int ys[3] = {cy, cy + int(rnd(9)) - 4, cy + (rnd(2) ? h : -h)};
+        const bool oneColour = rnd(100) < 85;
+        for (int i = 0; i < 3; ++i) {
+            GsVertex& v = t.v[i];
+            v = GsVertex{};
+            v.x = xs[i];
+            v.y = ys[i];
+            v.z = 100000 + rnd(1000);
+            v.r = oneColour ? 0x80 : uint8_t(rnd(256));
+            v.g = oneColour ? 0x80 : uint8_t(rnd(256));
+            v.b = oneColour ? 0x80 : uint8_t(rnd(256));
+            v.a = 0x80;
+            v.q = 0.5f + float(rnd(100)) / 100.0f;
+            v.s = float(rnd(100)) / 100.0f * v.q;
+            v.t = float(rnd(100)) / 100.0f * v.q;
+        }
+    }
+    return out;
+}
+
 DrawState RaceState(bool textured) {
     DrawState st;
     st.fbBase = 0;
@@ -83,7 +119,8 @@ DrawState RaceState(bool textured) {
     return st;
 }
 
-// Arguments: triangle kind (0: 1-16 pixels, 1: no pixel centre, 2: 60-200 pixels), textured, band worker.
+// Arguments: triangle kind (0: 1-16 pixels, 1: no pixel centre, 2: 60-200 pixels, 3: terrain's shapes),
+// textured, band worker.
 void BM_TriangleSetup(benchmark::State& state) {
     const int kind = int(state.range(0));
     const bool textured = state.range(1) != 0, band = state.range(2) != 0;
@@ -92,7 +129,8 @@ void BM_TriangleSetup(benchmark::State& state) {
     if (band) rast.SetBand(5, 32);
     const DrawState st = RaceState(textured);
     const int sizes[3][2] = {{40, 120}, {1, 12}, {300, 640}};
-    const std::vector<Tri> tris = MakeTriangles(4096, sizes[kind][0], sizes[kind][1], 7);
+    const std::vector<Tri> tris =
+        kind == 3 ? MakeTerrainTriangles(4096, 7) : MakeTriangles(4096, sizes[kind][0], sizes[kind][1], 7);
     uint64_t drawn = 0, tsc = 0;
     double seconds = 0;
     for (auto _ : state) {
@@ -154,6 +192,7 @@ BENCHMARK(BM_TriangleSetup)
     ->Args({0, 0, 0})
     ->Args({1, 1, 0})
     ->Args({2, 1, 0})
+    ->Args({3, 1, 0})
     ->Args({0, 1, 1});
 
 }  // namespace

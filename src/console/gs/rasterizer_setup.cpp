@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <climits>
 #include <cmath>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <utility>
@@ -44,6 +45,17 @@ inline void TriangleEdges(const GsVertex* const v[3], Edge e[3]) {
     e[2] = EdgeOf(*v[2], *v[0]);
 }
 
+// Vertex fields read together: (x, y), and (s, t, q) with the four bytes after them.
+static_assert(offsetof(GsVertex, y) == offsetof(GsVertex, x) + 4);
+static_assert(offsetof(GsVertex, t) == offsetof(GsVertex, s) + 4 &&
+              offsetof(GsVertex, q) == offsetof(GsVertex, s) + 8);
+static_assert(offsetof(GsVertex, s) + 16 <= sizeof(GsVertex));
+
+// A vertex's (x, y) in the low two lanes.
+inline __m128i XyOf(const GsVertex& v) {
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(&v.x));
+}
+
 // The planes a triangle's state uses (v in drawing order), written into `p`; planes the state does not use
 // keep what they held. A plane through (x0, y0, a0), (x1, y1, a1), (x2, y2, a2), positions in pixels:
 //   dx = ((a1 - a0) * (y2 - y0) - (a2 - a0) * (y1 - y0)) / det,
@@ -55,15 +67,21 @@ struct PlaneSetup {
     double x0, y0;
     __m128d ya, yb, xv, det;  // (y2 - y0, x1 - x0), (y1 - y0, x2 - x0), (x0, y0), (det, det)
     PlaneSetup(const GsVertex* const v[3]) {
-        const double X[3] = {v[0]->x / 16.0, v[1]->x / 16.0, v[2]->x / 16.0};
-        const double Y[3] = {v[0]->y / 16.0, v[1]->y / 16.0, v[2]->y / 16.0};
-        x0 = X[0];
-        y0 = Y[0];
-        const double d = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
-        ya = _mm_setr_pd(Y[2] - Y[0], X[1] - X[0]);
-        yb = _mm_setr_pd(Y[1] - Y[0], X[2] - X[0]);
-        xv = _mm_setr_pd(X[0], Y[0]);
-        det = _mm_set1_pd(d);
+        // Each vertex's (x, y) in pixels (exact: a sixteenth is a power of two).
+        const __m128d sixteenth = _mm_set1_pd(1.0 / 16.0);
+        const __m128d p0 = _mm_mul_pd(_mm_cvtepi32_pd(XyOf(*v[0])), sixteenth),
+                      p1 = _mm_mul_pd(_mm_cvtepi32_pd(XyOf(*v[1])), sixteenth),
+                      p2 = _mm_mul_pd(_mm_cvtepi32_pd(XyOf(*v[2])), sixteenth);
+        const __m128d d1 = _mm_sub_pd(p1, p0), d2 = _mm_sub_pd(p2, p0);  // (x1 - x0, y1 - y0), (x2 - ...)
+        ya = _mm_shuffle_pd(d2, d1, 1);
+        yb = _mm_shuffle_pd(d1, d2, 1);
+        xv = p0;
+        x0 = _mm_cvtsd_f64(p0);
+        y0 = _mm_cvtsd_f64(_mm_unpackhi_pd(p0, p0));
+        // ((y2 - y0) * (x1 - x0), (y1 - y0) * (x2 - x0)), their difference in both lanes.
+        const __m128d t = _mm_mul_pd(_mm_unpacklo_pd(ya, yb), _mm_unpackhi_pd(ya, yb));
+        const __m128d d = _mm_sub_sd(t, _mm_unpackhi_pd(t, t));
+        det = _mm_unpacklo_pd(d, d);
     }
     void Plane(double a0, double a1, double a2, Rasterizer::Plane& out) const {
         if (a0 == a1 && a0 == a2 && a0 - a0 == 0.0) {
@@ -222,13 +240,18 @@ inline Bound EdgeBound(const Edge& ed, int y) {
 template <class Owns>
 size_t WalkBetween(Bound& lo, Bound& hi, int y0, int y1, int bx0, int bx1, Rasterizer::SpanRow* out,
                    Owns owns) {
+    // Stepped in copies, which stay in registers (the caller's may be one object written through the
+    // other's reference, as far as the compiler knows, and the out rows another).
+    Bound l = lo, h = hi;
     size_t count = 0;
     for (int y = y0; y <= y1; ++y) {
-        const int64_t l = std::max(int64_t(bx0), lo.q), h = std::min(int64_t(bx1), hi.q);
-        if (l <= h && owns(y)) out[count++] = Rasterizer::SpanRow{y, int(l), int(h)};
-        lo.Step();
-        hi.Step();
+        const int64_t a = std::max(int64_t(bx0), l.q), b = std::min(int64_t(bx1), h.q);
+        if (a <= b && owns(y)) out[count++] = Rasterizer::SpanRow{y, int(a), int(b)};
+        l.Step();
+        h.Step();
     }
+    lo = l;
+    hi = h;
     return count;
 }
 
@@ -305,8 +328,10 @@ struct EdgeLanes {
 };
 QZ_INLINE inline EdgeLanes EdgesOf(const GsVertex* const v[3]) {
     EdgeLanes e;
-    e.x = _mm_setr_epi32(v[0]->x, v[1]->x, v[2]->x, 0);
-    e.y = _mm_setr_epi32(v[0]->y, v[1]->y, v[2]->y, 0);
+    const __m128i xy01 = _mm_unpacklo_epi32(XyOf(*v[0]), XyOf(*v[1]));         // x0, x1, y0, y1
+    const __m128i xy2 = _mm_unpacklo_epi32(XyOf(*v[2]), _mm_setzero_si128());  // x2, 0, y2, 0
+    e.x = _mm_unpacklo_epi64(xy01, xy2);
+    e.y = _mm_unpackhi_epi64(xy01, xy2);
     e.a = _mm_sub_epi32(e.y, _mm_shuffle_epi32(e.y, _MM_SHUFFLE(3, 0, 2, 1)));
     e.b = _mm_sub_epi32(_mm_shuffle_epi32(e.x, _MM_SHUFFLE(3, 0, 2, 1)), e.x);
     const __m128i zero = _mm_setzero_si128();
@@ -426,7 +451,8 @@ QZ_VEX inline __m256d Colour4(const GsVertex& v) {
 // A vertex's (s, t, q, z), or (u / 16, v / 16, 1, z) for texel coordinates, as doubles.
 QZ_VEX inline __m256d Texture4(const GsVertex& v, bool uv) {
     if (uv) return _mm256_setr_pd(v.u / 16.0, v.v / 16.0, 1.0, double(v.z));
-    const __m256d stq = _mm256_cvtps_pd(_mm_setr_ps(v.s, v.t, v.q, 0.0f));
+    // s, t, q and the bits of u, which z replaces.
+    const __m256d stq = _mm256_cvtps_pd(_mm_loadu_ps(&v.s));
     return _mm256_blend_pd(stq, _mm256_set1_pd(double(v.z)), 8);
 }
 
@@ -505,6 +531,7 @@ QZ_VEX size_t ShortTriangleRowsVex(const GsVertex* const v[3], int y0, int y1, i
     for (int y = y0; y <= y1; ++y) {
         uint64_t outside = 0;
         __m256i f0 = e0, f1 = e1, f2 = e2;
+#pragma GCC unroll 8
         for (int c = 0; c < kChunks; ++c) {
             const __m256i any = _mm256_or_si256(_mm256_or_si256(f0, f1), f2);
             outside |= uint64_t(uint32_t(_mm256_movemask_ps(_mm256_castsi256_ps(any)))) << (8 * c);
@@ -524,11 +551,16 @@ QZ_VEX size_t ShortTriangleRowsVex(const GsVertex* const v[3], int y0, int y1, i
     return count;
 }
 
+// The rows of a triangle less than 64 pixels wide and 16 high, a row of up to 8, 16, 32 or 64 columns at
+// a time (a third of a race's triangles are under 8 columns wide). The planes are not worked out here: this
+// stays a small function for the triangles that cover no centre (about one in six).
 template <class Owns>
 QZ_VEX size_t ShortRowsVex(const GsVertex* const v[3], int y0, int y1, int bx0, int bx1,
                            Rasterizer::SpanRow* out, Owns owns) {
-    if (bx1 - bx0 < 16) return ShortTriangleRowsVex<2>(v, y0, y1, bx0, bx1, out, owns);
-    if (bx1 - bx0 < 32) return ShortTriangleRowsVex<4>(v, y0, y1, bx0, bx1, out, owns);
+    const int w = bx1 - bx0;
+    if (w < 8) return ShortTriangleRowsVex<1>(v, y0, y1, bx0, bx1, out, owns);
+    if (w < 16) return ShortTriangleRowsVex<2>(v, y0, y1, bx0, bx1, out, owns);
+    if (w < 32) return ShortTriangleRowsVex<4>(v, y0, y1, bx0, bx1, out, owns);
     return ShortTriangleRowsVex<8>(v, y0, y1, bx0, bx1, out, owns);
 }
 
@@ -559,8 +591,9 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
                               const GsVertex& flat) {
     // Rows and columns whose centres can be inside, checked before anything else: most triangles a band
     // worker sees lie in other workers' bands.
-    const int32_t minY = std::min({va.y, vb.y, vc.y}), maxY = std::max({va.y, vb.y, vc.y});
-    const int32_t minX = std::min({va.x, vb.x, vc.x}), maxX = std::max({va.x, vb.x, vc.x});
+    // (Pairwise, which compiles to conditional moves: the vertices come in any order.)
+    const int32_t minY = std::min(va.y, std::min(vb.y, vc.y)), maxY = std::max(va.y, std::max(vb.y, vc.y));
+    const int32_t minX = std::min(va.x, std::min(vb.x, vc.x)), maxX = std::max(va.x, std::max(vb.x, vc.x));
     int y0 = int((int64_t(minY) + 7) >> 4), y1 = int((int64_t(maxY) - 8) >> 4);
     int bx0 = int((int64_t(minX) + 7) >> 4), bx1 = int((int64_t(maxX) - 8) >> 4);
     y0 = std::max(y0, st.scy0);
@@ -592,16 +625,22 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     // divisions for all, cost less than the triangles that cover no centre (about one in six) waste on
     // them: they come after the rows.
     const bool vex = hasAvx2 && allowVexSetup && !generalSetup;
-    if (!vex) TrianglePlanes(st, v, flat, planes_);
-
     const auto owns = [this, oneBand](int y) { return oneBand || OwnsRow(y); };
     SpanRow small[16];
+    if (vex && maxX - minX < 1024 && maxY - minY < 256) {
+        // (Every row this rasteriser's, the usual case: no test a row.)
+        const size_t count = oneBand ? ShortRowsVex(v, y0, y1, bx0, bx1, small, [](int) { return true; })
+                                     : ShortRowsVex(v, y0, y1, bx0, bx1, small, owns);
+        if (count == 0) return;  // thin or small triangles often cover no pixel centre
+        TrianglePlanesVex(st, v, flat, planes_);
+        PrepareSpans(st);
+        Spans(st, planes_, small, count);
+        return;
+    }
+    if (!vex) TrianglePlanes(st, v, flat, planes_);
     SpanRow* rows;
     size_t count;
-    if (vex && maxX - minX < 1024 && maxY - minY < 256) {
-        rows = small;
-        count = ShortRowsVex(v, y0, y1, bx0, bx1, rows, owns);
-    } else if (maxX - minX < 256 && maxY - minY < 256 && !generalSetup) {
+    if (maxX - minX < 256 && maxY - minY < 256 && !generalSetup) {
         rows = small;
         switch ((bx1 - bx0) >> 2) {
             case 0:
@@ -623,8 +662,13 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
         const size_t need = size_t(y1 - y0 + 1);
         if (rows_.size() < need) rows_.resize(need);
         rows = rows_.data();
-        count = generalSetup ? WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns)
-                             : WalkSplitRows(v, e, y0, y1, bx0, bx1, rows, owns);
+        if (generalSetup) {
+            count = WalkTriangleRows(e, y0, y1, bx0, bx1, rows, owns);
+        } else if (oneBand) {
+            count = WalkSplitRows(v, e, y0, y1, bx0, bx1, rows, [](int) { return true; });
+        } else {
+            count = WalkSplitRows(v, e, y0, y1, bx0, bx1, rows, owns);
+        }
     }
     if (count == 0) return;  // thin or small triangles often cover no pixel centre
     if (vex) TrianglePlanesVex(st, v, flat, planes_);

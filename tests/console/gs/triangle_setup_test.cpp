@@ -3,6 +3,7 @@
 // set-up (four planes at once, short triangles eight centres a step) the bits of both.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -247,6 +248,93 @@ TEST(GsTriangleSetup, BandsDrawingEveryKindOfTriangleDrawWhatOneRasteriserDraws)
                     << count << " bands, reverse " << reverse << ", vex " << vex;
             }
         }
+    }
+}
+
+// Triangles of the short path's sizes with their box's columns at each side of the widths where it changes
+// how many groups of eight columns a row takes (8, 16, 32 and 64 columns), one to 16 rows high, many of them
+// covering only a row or none.
+std::vector<Tri> ChunkEdgeTriangles(uint32_t seed, int count, int counts[5]) {
+    static constexpr int kWidths[] = {0, 1, 6, 7, 8, 9, 14, 15, 16, 17, 30, 31, 32, 33, 61, 62, 63};
+    Rng rnd{seed};
+    std::vector<Tri> out;
+    while (int(out.size()) < count) {
+        Tri t{};
+        t.state = rnd(192);
+        const int w = kWidths[rnd(sizeof(kWidths) / sizeof(kWidths[0]))];
+        const int h = int(rnd(16)) + 1;
+        const int bx0 = int(rnd(kW - 64)), y0 = int(rnd(kH - 16));
+        // Leftmost and rightmost vertices inside the columns whose centres bound the box, the third anywhere
+        // between them; rows likewise.
+        const int xl = bx0 * 16 + 8 - int(rnd(16)), xr = (bx0 + w) * 16 + 8 + int(rnd(16));
+        const int yt = y0 * 16 + 8 - int(rnd(16)), yb = (y0 + h - 1) * 16 + 8 + int(rnd(16));
+        const int xs[3] = {xl, xr, xl + int(rnd(uint32_t(xr - xl + 1)))};
+        const int ys[3] = {yt + int(rnd(uint32_t(yb - yt + 1))), yt + int(rnd(uint32_t(yb - yt + 1))),
+                           rnd(2) ? yt : yb};
+        const int turn = int(rnd(3));
+        for (int i = 0; i < 3; ++i) {
+            GsVertex& v = t.v[i];
+            v.x = xs[(i + turn) % 3];
+            v.y = ys[(i + turn) % 3];
+            v.z = t.state < 96 ? rnd(1u << 24) : rnd(1u << 24) << 8 | rnd(256);
+            v.r = uint8_t(rnd(256));
+            v.g = uint8_t(rnd(256));
+            v.b = uint8_t(rnd(256));
+            v.a = uint8_t(rnd(256));
+            v.fog = uint8_t(rnd(256));
+            v.q = 0.25f + float(rnd(1000)) / 500.0f;
+            v.s = float(rnd(1000)) / 1000.0f * v.q;
+            v.t = float(rnd(1000)) / 1000.0f * v.q;
+            v.u = rnd(64 * 16);
+            v.v = rnd(64 * 16);
+        }
+        // The box as set-up works it out: columns bx0..bx1 whose centres can be inside.
+        const int minX = std::min({t.v[0].x, t.v[1].x, t.v[2].x}),
+                  maxX = std::max({t.v[0].x, t.v[1].x, t.v[2].x});
+        const int cols = ((maxX - 8) >> 4) - ((minX + 7) >> 4);
+        if (cols < 0 || cols > 63) continue;
+        ++counts[cols < 8 ? 0 : cols < 16 ? 1 : cols < 32 ? 2 : 3];
+        counts[4] += h == 1 ? 1 : 0;
+        out.push_back(t);
+    }
+    return out;
+}
+
+// Every group count of the short path, at its edges, alone, one triangle at a time and in bands: the bits of
+// the general set-up.
+TEST(GsTriangleSetup, ShortTrianglesAtEachGroupCountDrawTheBitsOfTheGeneralSetup) {
+    int counts[5] = {};
+    const std::vector<Tri> tris = ChunkEdgeTriangles(31, 1600, counts);
+    for (int i = 0; i < 4; ++i) EXPECT_GT(counts[i], 150) << "group count class " << i;
+    EXPECT_GT(counts[4], 60);  // one row high
+    const Drawn general = DrawOne(tris, true);
+    EXPECT_GT(general.pixels, 50000u);
+    for (bool vex : {true, false}) {
+        const Drawn fast = DrawOne(tris, false, vex);
+        EXPECT_EQ(fast.pixels, general.pixels) << "vex " << vex;
+        EXPECT_TRUE(fast.bytes == general.bytes) << "vex " << vex;
+    }
+    for (size_t i = 0; i < 300; ++i) {
+        const std::vector<Tri> one{tris[i]};
+        const Drawn g = DrawOne(one, true);
+        const Drawn fast = DrawOne(one, false);
+        ASSERT_EQ(fast.pixels, g.pixels) << "triangle " << i;
+        ASSERT_TRUE(fast.bytes == g.bytes) << "triangle " << i;
+    }
+    // Rasterisers of 2 and 5 bands (rows 16 high: most of these triangles in one band, some in two).
+    const GeneralSetup g(false, true);
+    for (int bands : {2, 5}) {
+        auto mem = MemoryWithTexture();
+        uint64_t pixels = 0;
+        for (int k = 0; k < bands; ++k) {
+            Rasterizer r(*mem);
+            r.SetBand(k, bands);
+            for (const Tri& t : tris) r.DrawTriangle(StateFor(t.state), t.v[0], t.v[1], t.v[2], t.v[2]);
+            pixels += r.PixelsProcessed();
+        }
+        EXPECT_EQ(pixels, general.pixels) << bands << " bands";
+        EXPECT_TRUE(std::vector<uint8_t>(mem->Data(), mem->Data() + kCompared) == general.bytes)
+            << bands << " bands";
     }
 }
 
