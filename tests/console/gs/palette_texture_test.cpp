@@ -202,16 +202,19 @@ TEST(GsPaletteTextures, TexelsSentAgainUnchangedKeepAnExpansionUnlessDrawnOverMe
 // 64), some overlapping: rows sent back to back, half rows, rows starting off a texture row, before the
 // texture or past its end, with the memory's own indices or one changed; random writes and draws between.
 // What the expansions know comes out the same whether such uploads are compared all at once or row by
-// row: the same expansions made and confirmed, the same textures expanded, and every expansion drawn
-// holds the texels memory holds. More expansions are made than are kept: the oldest go meanwhile.
+// row, and whether they are first compared with the indices probed from each expansion's middle or not:
+// the same expansions made and confirmed, the same textures expanded, and every expansion drawn holds the
+// texels memory holds. More expansions are made than are kept: the oldest go meanwhile. Some uploads bring
+// other texels altogether, some differ from memory in one byte only (mostly missing the probe).
 struct UploadTrace {
     std::vector<uint64_t> steps;
     int wrong = 0;
     uint64_t confirmed = 0, expansions = 0;
 };
 
-UploadTrace RandomUploads(uint32_t seed, bool whole) {
+UploadTrace RandomUploads(uint32_t seed, bool whole, bool probes = true) {
     const bool old = PaletteTextures::AllowWholeUploads(whole);
+    const bool oldProbes = PaletteTextures::AllowProbes(probes);
     PaletteScene s;
     Rng rnd{seed};
     struct Tex {
@@ -261,7 +264,10 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
             std::vector<uint8_t> data(size_t(rows) * rowBytes);
             for (uint32_t r = 0; r < rows; ++r)
                 std::memcpy(&data[size_t(r) * rowBytes], &s.mem[dst + r * pitch], rowBytes);
-            if (rnd(3) == 0) data[rnd(uint32_t(data.size()))] ^= uint8_t(1 + rnd(255));
+            const uint32_t change = rnd(6);
+            if (change < 2) data[rnd(uint32_t(data.size()))] ^= uint8_t(1 + rnd(255));
+            if (change == 2)
+                for (auto& b : data) b = uint8_t(rnd(256));
             s.textures.Uploaded(dst, rowBytes, pitch, rows, data.data());
             for (uint32_t r = 0; r < rows; ++r)
                 std::memcpy(&s.mem[dst + r * pitch], &data[size_t(r) * rowBytes], rowBytes);
@@ -276,10 +282,11 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
     out.confirmed = s.textures.Confirmed();
     out.expansions = s.textures.Expansions();
     PaletteTextures::AllowWholeUploads(old);
+    PaletteTextures::AllowProbes(oldProbes);
     return out;
 }
 
-TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowAgree) {
+TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowWithOrWithoutProbesAgree) {
     uint64_t confirmed = 0;
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         const UploadTrace whole = RandomUploads(seed, true);
@@ -287,6 +294,11 @@ TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowAgree) {
         ASSERT_EQ(whole.steps, rows.steps) << "seed " << seed;
         EXPECT_EQ(whole.wrong, 0) << "seed " << seed;
         EXPECT_EQ(rows.wrong, 0) << "seed " << seed;
+        for (const bool w : {true, false}) {
+            const UploadTrace plain = RandomUploads(seed, w, false);
+            ASSERT_EQ(plain.steps, whole.steps) << "seed " << seed << (w ? " whole" : " rows");
+            EXPECT_EQ(plain.wrong, 0) << "seed " << seed;
+        }
         confirmed += whole.confirmed;
         EXPECT_GT(whole.expansions, PaletteTextures::kMaxKept) << "seed " << seed;
     }
