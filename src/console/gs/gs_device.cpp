@@ -908,7 +908,9 @@ void GsDevice::PutPixelFromStream(const uint8_t* src) {
 }
 
 void GsDevice::PutRows(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* src) {
-    textures_.Uploaded(dst, rowBytes, pitch, rows, src);
+    // Texels sent again as memory holds them need no copying (on one thread: with threads the copy is
+    // queued behind the primitives anyway).
+    if (textures_.Uploaded(dst, rowBytes, pitch, rows, src) && !bands_) return;
     if (bands_) {
         bands_->Write(dst, rowBytes, pitch, rows, src);
         return;

@@ -271,18 +271,25 @@ void PaletteTextures::WrittenAnywhere() {
     ++gen_;
 }
 
-void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+bool PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
                                const uint8_t* data) {
-    if (rows == 0 || rowBytes == 0) return;
+    if (rows == 0 || rowBytes == 0) return false;
     dst &= LocalMemory::kMask;
     const Range all{dst, uint64_t(rows - 1) * pitch + rowBytes};
+    // The data's bytes back to back (one row, or rows with no gap), for finding it all inside one texture.
+    const bool packed = rows == 1 || pitch == rowBytes;
+    bool held = false;
     auto meet = [&](size_t i) {
         Entry& e = kept_[i];
         // Suspect with no row seen rewritten: another texture's texels over it change nothing known.
-        const bool knownNothing = e.suspect && e.seen == 0;
+        const bool knownNothing = e.suspect && e.seen == 0, heldBefore = !e.suspect;
         if (!UploadMatches(e, dst, rowBytes, pitch, rows, data)) {
             MakeSuspect(e);
             if (!knownNothing) ++gen_;
+        } else if (heldBefore) {
+            // A texture as wide as its buffer has no bytes between its rows: all of the data compared.
+            held = held || (packed && uint64_t(e.tbw) * 64u == (uint64_t(1) << e.tw) && dst >= e.tBase &&
+                            uint64_t(dst) + all.bytes <= uint64_t(e.tBase) + e.count);
         } else if (e.suspect && e.seen == (uint32_t(1) << e.th)) {
             e.suspect = false;
             ++confirmed_;
@@ -292,7 +299,7 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
     if (dst + all.bytes > LocalMemory::kSize) {
         for (size_t i = 0; i < kept_.size(); ++i)
             if (Overlap(kept_[i].source, all)) meet(i);
-        return;
+        return false;
     }
     // Sources never wrap, nor does the upload: the kept made from bytes in the 64 KiB blocks it reaches,
     // in order, each with one interval test.
@@ -306,6 +313,7 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
             if (keys_[i].start < end && dst < keys_[i].end) meet(i);
         }
     }
+    return held;
 }
 
 bool PaletteTextures::UploadMatches(Entry& e, uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,

@@ -46,8 +46,10 @@ public:
     // Image data was sent into local memory: `rows` rows of `rowBytes` bytes from `data`, the first at
     // byte `dst`, each next `pitch` bytes on (none past the end of local memory). An expansion whose
     // indices it rewrites with other values is suspect; one it rewrites with its own is not changed, and
-    // a suspect one is known good again once every row of it has been rewritten so.
-    void Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
+    // a suspect one is known good again once every row of it has been rewritten so. Returns true when
+    // memory is known to hold the data already: every byte of it lies in the texels of one expansion that
+    // held before and was rewritten with its own indices.
+    bool Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
     // Rows uploaded back to back over the rows of a texture as wide as its buffer are compared with its
     // expansion in one comparison, with the same outcome as row by row. Off: always row by row (for comparing
     // the two). Returns the previous setting.

@@ -205,11 +205,12 @@ TEST(GsPaletteTextures, TexelsSentAgainUnchangedKeepAnExpansionUnlessDrawnOverMe
 // row, and whether they are first compared with the indices probed from each expansion's middle or not:
 // the same expansions made and confirmed, the same textures expanded, and every expansion drawn holds the
 // texels memory holds. More expansions are made than are kept: the oldest go meanwhile. Some uploads bring
-// other texels altogether, some differ from memory in one byte only (mostly missing the probe).
+// other texels altogether, some differ from memory in one byte only (mostly missing the probe), some bring
+// what memory held a while ago. Memory holds the data of every upload said to bring what it holds.
 struct UploadTrace {
     std::vector<uint64_t> steps;
     int wrong = 0;
-    uint64_t confirmed = 0, expansions = 0;
+    uint64_t confirmed = 0, expansions = 0, held = 0;
 };
 
 UploadTrace RandomUploads(uint32_t seed, bool whole, bool probes = true) {
@@ -231,7 +232,9 @@ UploadTrace RandomUploads(uint32_t seed, bool whole, bool probes = true) {
     for (auto& p : pals)
         for (auto& c : p) c = rnd(1u << 31);
     UploadTrace out;
+    std::vector<uint8_t> earlier = s.mem;
     for (int step = 0; step < 1500; ++step) {
+        if (rnd(40) == 0) earlier = s.mem;
         const Tex& t = texs[rnd(uint32_t(texs.size()))];
         const uint32_t w = 1u << t.tw, h = 1u << t.th, stride = t.tbw * 64;
         const uint32_t what = rnd(12);
@@ -261,14 +264,23 @@ UploadTrace RandomUploads(uint32_t seed, bool whole, bool probes = true) {
             uint32_t dst = uint32_t(int32_t(t.base) + row * int32_t(stride));
             if (rnd(5) == 0) dst += 1 + rnd(w - 1);
             const uint32_t rows = 1 + rnd(h + 4);
+            // Now and then the texels as memory held them a while ago (what an expansion made then holds).
+            const std::vector<uint8_t>& from = rnd(4) == 0 ? earlier : s.mem;
             std::vector<uint8_t> data(size_t(rows) * rowBytes);
             for (uint32_t r = 0; r < rows; ++r)
-                std::memcpy(&data[size_t(r) * rowBytes], &s.mem[dst + r * pitch], rowBytes);
+                std::memcpy(&data[size_t(r) * rowBytes], &from[dst + r * pitch], rowBytes);
             const uint32_t change = rnd(6);
             if (change < 2) data[rnd(uint32_t(data.size()))] ^= uint8_t(1 + rnd(255));
             if (change == 2)
                 for (auto& b : data) b = uint8_t(rnd(256));
-            s.textures.Uploaded(dst, rowBytes, pitch, rows, data.data());
+            if (s.textures.Uploaded(dst, rowBytes, pitch, rows, data.data())) {
+                // Memory is said to hold the data already: it must.
+                ++out.held;
+                for (uint32_t r = 0; r < rows; ++r)
+                    out.wrong +=
+                        std::memcmp(&s.mem[dst + r * pitch], &data[size_t(r) * rowBytes], rowBytes) != 0;
+            }
+            out.steps.push_back(out.held);
             for (uint32_t r = 0; r < rows; ++r)
                 std::memcpy(&s.mem[dst + r * pitch], &data[size_t(r) * rowBytes], rowBytes);
         } else {
@@ -287,7 +299,7 @@ UploadTrace RandomUploads(uint32_t seed, bool whole, bool probes = true) {
 }
 
 TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowWithOrWithoutProbesAgree) {
-    uint64_t confirmed = 0;
+    uint64_t confirmed = 0, held = 0;
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         const UploadTrace whole = RandomUploads(seed, true);
         const UploadTrace rows = RandomUploads(seed, false);
@@ -300,10 +312,13 @@ TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowWithOrWithoutProbesAgree)
             EXPECT_EQ(plain.wrong, 0) << "seed " << seed;
         }
         confirmed += whole.confirmed;
+        held += whole.held;
         EXPECT_GT(whole.expansions, PaletteTextures::kMaxKept) << "seed " << seed;
     }
-    // Plenty of suspect expansions were found good again.
+    // Plenty of suspect expansions were found good again, and plenty of uploads found to bring what memory
+    // holds.
     EXPECT_GT(confirmed, 200u);
+    EXPECT_GT(held, 100u);
 }
 
 TEST(GsPaletteTextures, OnlyEightBitTexturesReadDirectlyAreExpanded) {
