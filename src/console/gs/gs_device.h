@@ -130,6 +130,14 @@ private:
     void WriteXyz(uint32_t addr, uint64_t value);
     void Kick(bool draw);
     void Draw();
+    // Draw for the third vertex of a triangle list.
+    inline void DrawListTriangle();
+    // WritePackedVertices with every form fogged (XYZF2, XYZF3) or none; drawForms: the forms that draw,
+    // by bit.
+    template <bool kSt, bool kFogged>
+    void PackedVertexRun(const uint8_t* qw, size_t count, uint32_t drawForms, uint32_t forms);
+    void WritePackedVerticesMixed(const uint8_t* qw, size_t count, bool withSt, const uint8_t* xyzAddr,
+                                  uint32_t forms, uint32_t* qbits);
     void BuildState();
     void LoadClut();
     void StartTransfer();
@@ -165,6 +173,7 @@ private:
 
     GsVertex queue_[3]{};
     int queued_ = 0;
+    uint32_t qbitsIn_ = 0;  // the Q the GIF keeps, for a vertex list without ST
     uint64_t prims_ = 0;
 
     DrawState state_;

@@ -13,10 +13,15 @@ namespace console::gs {
 namespace {
 constexpr size_t kPaletteBytes = 256 * sizeof(uint32_t);
 std::atomic<bool> wholeUploads{true};
+std::atomic<bool> probes{true};
 }  // namespace
 
 bool PaletteTextures::AllowWholeUploads(bool allow) {
     return wholeUploads.exchange(allow);
+}
+
+bool PaletteTextures::AllowProbes(bool allow) {
+    return probes.exchange(allow);
 }
 
 bool PaletteTextures::OverlapWrapping(Range a, Range b) {
@@ -140,24 +145,28 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
         return keys_[i].texture == texture &&
                std::memcmp(kept_[i].palette.get(), st.clut, kPaletteBytes) == 0;
     };
+    // One pass: the first that holds is taken at once; the suspect ones with the palette are checked
+    // afterwards, in order.
+    uint16_t suspects[kMaxKept];
+    size_t nSuspects = 0;
     for (size_t i = 0; i < kept_.size(); ++i) {
-        if (keys_[i].texture == texture && !kept_[i].suspect && same(i)) {
+        if (!same(i)) continue;
+        if (!kept_[i].suspect) {
             keys_[i].lastUse = ++clock_;
             return kept_[i].texels.get();
         }
+        suspects[nSuspects++] = uint16_t(i);
     }
-    for (size_t i = 0; i < kept_.size(); ++i) {
-        if (!same(i)) continue;
+    for (size_t k = 0; k < nSuspects; ++k) {
+        const size_t i = suspects[k];
         Entry& e = kept_[i];
-        if (e.suspect) {
-            if (!settled) settle();
-            settled = true;
-            if (!texels) return nullptr;
-            if (!Unchanged(e, texels)) continue;
-            e.suspect = false;
-            watchedGen_ = 0;
-            ++confirmed_;
-        }
+        if (!settled) settle();
+        settled = true;
+        if (!texels) return nullptr;
+        if (!Unchanged(e, texels)) continue;
+        e.suspect = false;
+        watchedGen_ = 0;
+        ++confirmed_;
         keys_[i].lastUse = ++clock_;
         return e.texels.get();
     }
@@ -169,8 +178,8 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
     }
     if (!settled) settle();
     if (!texels) return nullptr;
-    Entry e{st.tBase, st.tbw,  st.tw,         st.th, source,  nullptr,
-            nullptr,  nullptr, size_t(count), false, nullptr, 0};
+    Entry e{st.tBase, st.tbw,        st.tw, st.th,   source, nullptr, nullptr,
+            nullptr,  size_t(count), false, nullptr, 0,      0,       0};
     e.rowsSeen.reset(static_cast<uint64_t*>(std::calloc(kRowWords, sizeof(uint64_t))));
     if (!e.rowsSeen) return nullptr;
     e.palette.reset(static_cast<uint32_t*>(std::malloc(kPaletteBytes)));
@@ -186,6 +195,10 @@ const uint32_t* PaletteTextures::Expansion(const DrawState& st, const uint8_t* m
         std::memcpy(e.indices.get() + v * size_t(w), src, size_t(w));
         const uint32_t* palette = e.palette.get();
         for (size_t u = 0; u < size_t(w); ++u) out[u] = palette[src[u]];
+    }
+    if (w >= 8) {
+        e.probeAt = uint32_t((h / 2) * stride + w / 2 - 4);
+        std::memcpy(&e.probe, texels + e.probeAt, 8);
     }
     keptTexels_ += size_t(count);
     ++expansions_;
@@ -258,16 +271,25 @@ void PaletteTextures::WrittenAnywhere() {
     ++gen_;
 }
 
-void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
+bool PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
                                const uint8_t* data) {
-    if (rows == 0 || rowBytes == 0) return;
+    if (rows == 0 || rowBytes == 0) return false;
     dst &= LocalMemory::kMask;
     const Range all{dst, uint64_t(rows - 1) * pitch + rowBytes};
+    // The data's bytes back to back (one row, or rows with no gap), for finding it all inside one texture.
+    const bool packed = rows == 1 || pitch == rowBytes;
+    bool held = false;
     auto meet = [&](size_t i) {
         Entry& e = kept_[i];
+        // Suspect with no row seen rewritten: another texture's texels over it change nothing known.
+        const bool knownNothing = e.suspect && e.seen == 0, heldBefore = !e.suspect;
         if (!UploadMatches(e, dst, rowBytes, pitch, rows, data)) {
             MakeSuspect(e);
-            ++gen_;
+            if (!knownNothing) ++gen_;
+        } else if (heldBefore) {
+            // A texture as wide as its buffer has no bytes between its rows: all of the data compared.
+            held = held || (packed && uint64_t(e.tbw) * 64u == (uint64_t(1) << e.tw) && dst >= e.tBase &&
+                            uint64_t(dst) + all.bytes <= uint64_t(e.tBase) + e.count);
         } else if (e.suspect && e.seen == (uint32_t(1) << e.th)) {
             e.suspect = false;
             ++confirmed_;
@@ -277,7 +299,7 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
     if (dst + all.bytes > LocalMemory::kSize) {
         for (size_t i = 0; i < kept_.size(); ++i)
             if (Overlap(kept_[i].source, all)) meet(i);
-        return;
+        return false;
     }
     // Sources never wrap, nor does the upload: the kept made from bytes in the 64 KiB blocks it reaches,
     // in order, each with one interval test.
@@ -291,11 +313,27 @@ void PaletteTextures::Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, 
             if (keys_[i].start < end && dst < keys_[i].end) meet(i);
         }
     }
+    return held;
 }
 
 bool PaletteTextures::UploadMatches(Entry& e, uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
                                     const uint8_t* data) {
     const uint64_t w = uint64_t(1) << e.tw, h = uint64_t(1) << e.th, stride = uint64_t(e.tbw) * 64u;
+    // The probe, when one data row (not wrapping) rewrites all of it: the comparisons below take in its
+    // bytes, so a difference there is their outcome.
+    if (w >= 8 && (rows == 1 || pitch >= rowBytes) && probes.load(std::memory_order_relaxed) &&
+        uint64_t(dst) + uint64_t(rows - 1) * pitch + rowBytes <= LocalMemory::kSize) {
+        const uint64_t at = uint64_t(e.tBase) + e.probeAt;
+        if (at >= dst) {
+            const uint64_t off = at - dst, r = rows == 1 ? 0 : off / pitch,
+                           col = rows == 1 ? off : off % pitch;
+            if (r < rows && col + 8 <= rowBytes) {
+                uint64_t got;
+                std::memcpy(&got, data + r * rowBytes + col, 8);
+                if (got != e.probe) return false;
+            }
+        }
+    }
     // Texels uploaded in rows that are the texture's rows, back to back in memory as in the upload (a
     // texture as wide as its buffer): one comparison for all of them.
     const uint64_t end = uint64_t(dst) + uint64_t(rows) * rowBytes;

@@ -46,12 +46,19 @@ public:
     // Image data was sent into local memory: `rows` rows of `rowBytes` bytes from `data`, the first at
     // byte `dst`, each next `pitch` bytes on (none past the end of local memory). An expansion whose
     // indices it rewrites with other values is suspect; one it rewrites with its own is not changed, and
-    // a suspect one is known good again once every row of it has been rewritten so.
-    void Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
+    // a suspect one is known good again once every row of it has been rewritten so. Returns true when
+    // memory is known to hold the data already: every byte of it lies in the texels of one expansion that
+    // held before and was rewritten with its own indices.
+    bool Uploaded(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows, const uint8_t* data);
     // Rows uploaded back to back over the rows of a texture as wide as its buffer are compared with its
     // expansion in one comparison, with the same outcome as row by row. Off: always row by row (for comparing
     // the two). Returns the previous setting.
     static bool AllowWholeUploads(bool allow);
+    // Uploads are first compared with eight indices from the middle of each expansion they meet, kept
+    // beside it (most uploads over a kept texture bring another one): a difference there settles it without
+    // reading the expansion's indices, with the same outcome as the whole comparison. Off: never (for
+    // comparing the two). Returns the previous setting.
+    static bool AllowProbes(bool allow);
     // Anything in local memory may have been written.
     void WrittenAnywhere();
     // Nothing queued reads retired expansions any more (the threads are joined): their memory goes.
@@ -90,6 +97,10 @@ private:
         // apart like the palette), and how many.
         RowBits rowsSeen;
         uint32_t seen;
+        // Eight indices from the middle of its middle row (textures at least eight wide), and where they
+        // are from the texture's base.
+        uint64_t probe;
+        uint32_t probeAt;
     };
     // Of each kept expansion, in the same order: its texture and the bytes it was made from, packed
     // together so that looking the kept through for a texture or an upload reads little memory.

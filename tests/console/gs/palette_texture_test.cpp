@@ -202,16 +202,20 @@ TEST(GsPaletteTextures, TexelsSentAgainUnchangedKeepAnExpansionUnlessDrawnOverMe
 // 64), some overlapping: rows sent back to back, half rows, rows starting off a texture row, before the
 // texture or past its end, with the memory's own indices or one changed; random writes and draws between.
 // What the expansions know comes out the same whether such uploads are compared all at once or row by
-// row: the same expansions made and confirmed, the same textures expanded, and every expansion drawn
-// holds the texels memory holds. More expansions are made than are kept: the oldest go meanwhile.
+// row, and whether they are first compared with the indices probed from each expansion's middle or not:
+// the same expansions made and confirmed, the same textures expanded, and every expansion drawn holds the
+// texels memory holds. More expansions are made than are kept: the oldest go meanwhile. Some uploads bring
+// other texels altogether, some differ from memory in one byte only (mostly missing the probe), some bring
+// what memory held a while ago. Memory holds the data of every upload said to bring what it holds.
 struct UploadTrace {
     std::vector<uint64_t> steps;
     int wrong = 0;
-    uint64_t confirmed = 0, expansions = 0;
+    uint64_t confirmed = 0, expansions = 0, held = 0;
 };
 
-UploadTrace RandomUploads(uint32_t seed, bool whole) {
+UploadTrace RandomUploads(uint32_t seed, bool whole, bool probes = true) {
     const bool old = PaletteTextures::AllowWholeUploads(whole);
+    const bool oldProbes = PaletteTextures::AllowProbes(probes);
     PaletteScene s;
     Rng rnd{seed};
     struct Tex {
@@ -228,7 +232,9 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
     for (auto& p : pals)
         for (auto& c : p) c = rnd(1u << 31);
     UploadTrace out;
+    std::vector<uint8_t> earlier = s.mem;
     for (int step = 0; step < 1500; ++step) {
+        if (rnd(40) == 0) earlier = s.mem;
         const Tex& t = texs[rnd(uint32_t(texs.size()))];
         const uint32_t w = 1u << t.tw, h = 1u << t.th, stride = t.tbw * 64;
         const uint32_t what = rnd(12);
@@ -258,11 +264,23 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
             uint32_t dst = uint32_t(int32_t(t.base) + row * int32_t(stride));
             if (rnd(5) == 0) dst += 1 + rnd(w - 1);
             const uint32_t rows = 1 + rnd(h + 4);
+            // Now and then the texels as memory held them a while ago (what an expansion made then holds).
+            const std::vector<uint8_t>& from = rnd(4) == 0 ? earlier : s.mem;
             std::vector<uint8_t> data(size_t(rows) * rowBytes);
             for (uint32_t r = 0; r < rows; ++r)
-                std::memcpy(&data[size_t(r) * rowBytes], &s.mem[dst + r * pitch], rowBytes);
-            if (rnd(3) == 0) data[rnd(uint32_t(data.size()))] ^= uint8_t(1 + rnd(255));
-            s.textures.Uploaded(dst, rowBytes, pitch, rows, data.data());
+                std::memcpy(&data[size_t(r) * rowBytes], &from[dst + r * pitch], rowBytes);
+            const uint32_t change = rnd(6);
+            if (change < 2) data[rnd(uint32_t(data.size()))] ^= uint8_t(1 + rnd(255));
+            if (change == 2)
+                for (auto& b : data) b = uint8_t(rnd(256));
+            if (s.textures.Uploaded(dst, rowBytes, pitch, rows, data.data())) {
+                // Memory is said to hold the data already: it must.
+                ++out.held;
+                for (uint32_t r = 0; r < rows; ++r)
+                    out.wrong +=
+                        std::memcmp(&s.mem[dst + r * pitch], &data[size_t(r) * rowBytes], rowBytes) != 0;
+            }
+            out.steps.push_back(out.held);
             for (uint32_t r = 0; r < rows; ++r)
                 std::memcpy(&s.mem[dst + r * pitch], &data[size_t(r) * rowBytes], rowBytes);
         } else {
@@ -276,22 +294,31 @@ UploadTrace RandomUploads(uint32_t seed, bool whole) {
     out.confirmed = s.textures.Confirmed();
     out.expansions = s.textures.Expansions();
     PaletteTextures::AllowWholeUploads(old);
+    PaletteTextures::AllowProbes(oldProbes);
     return out;
 }
 
-TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowAgree) {
-    uint64_t confirmed = 0;
+TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowWithOrWithoutProbesAgree) {
+    uint64_t confirmed = 0, held = 0;
     for (uint32_t seed = 1; seed <= 40; ++seed) {
         const UploadTrace whole = RandomUploads(seed, true);
         const UploadTrace rows = RandomUploads(seed, false);
         ASSERT_EQ(whole.steps, rows.steps) << "seed " << seed;
         EXPECT_EQ(whole.wrong, 0) << "seed " << seed;
         EXPECT_EQ(rows.wrong, 0) << "seed " << seed;
+        for (const bool w : {true, false}) {
+            const UploadTrace plain = RandomUploads(seed, w, false);
+            ASSERT_EQ(plain.steps, whole.steps) << "seed " << seed << (w ? " whole" : " rows");
+            EXPECT_EQ(plain.wrong, 0) << "seed " << seed;
+        }
         confirmed += whole.confirmed;
+        held += whole.held;
         EXPECT_GT(whole.expansions, PaletteTextures::kMaxKept) << "seed " << seed;
     }
-    // Plenty of suspect expansions were found good again.
+    // Plenty of suspect expansions were found good again, and plenty of uploads found to bring what memory
+    // holds.
     EXPECT_GT(confirmed, 200u);
+    EXPECT_GT(held, 100u);
 }
 
 TEST(GsPaletteTextures, OnlyEightBitTexturesReadDirectlyAreExpanded) {

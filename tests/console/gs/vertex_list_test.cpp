@@ -205,6 +205,42 @@ Stream TriangleStream(Rng& rnd, int packets) {
     return s;
 }
 
+// Vertex lists of every make-up the device builds whole vertices for in its own way: with and without ST,
+// every XYZ form plain (XYZ2, XYZ3), every one fogged (XYZF2, XYZF3), and the two kinds mixed in one loop;
+// triangle lists, strips, fans and sprites; now and then an A+D write of the offset, FOG, UV or ST between.
+Stream FormStream(Rng& rnd, int packets) {
+    Stream s;
+    const uint32_t plain[] = {console::gif::kPackedXyz2, console::gif::kPackedXyz3},
+                   fogged[] = {console::gif::kPackedXyzf2, console::gif::kPackedXyzf3};
+    for (int k = 0; k < packets; ++k) {
+        if (rnd(5) == 0) {
+            s.Tag(1, kFlgPacked, 1, 0xE, false, 0);
+            const uint32_t regs[] = {kRegXyoffset_1, kRegFog, kRegUv, kRegSt};
+            const uint32_t reg = regs[rnd(4)];
+            const uint64_t v = reg == kRegXyoffset_1 ? uint64_t(rnd(8) * 16) | (uint64_t(rnd(8) * 16) << 32)
+                                                     : (uint64_t(rnd(1u << 31)) << 32) | rnd(1u << 31);
+            s.Words(uint32_t(v), uint32_t(v >> 32), reg, 0);
+            continue;
+        }
+        const bool withSt = rnd(2) != 0;
+        const uint32_t per = withSt ? 3 : 2, verts = 1 + rnd(withSt ? 5 : 7), mix = rnd(3);
+        uint64_t regs = 0;
+        for (uint32_t v = 0; v < verts; ++v) {
+            const bool f = mix == 2 ? rnd(2) != 0 : mix == 1;
+            const uint64_t xyz = f ? fogged[rnd(4) == 0] : plain[rnd(4) == 0];
+            regs |= (withSt ? (xyz << 8) | 0x12 : (xyz << 4) | 1) << (4 * per * v);
+        }
+        const uint32_t kinds[] = {kPrimTriangle, kPrimTriangle, kPrimTriangleStrip, kPrimTriangleFan,
+                                  kPrimSprite};
+        const uint32_t nloop = 1 + rnd(12);
+        s.Tag(nloop, kFlgPacked, (per * verts) & 0xF, regs, true,
+              uint32_t(Prim(kinds[rnd(5)], rnd(2), rnd(2), rnd(3) == 0, rnd(2), rnd(3) == 0, false)));
+        for (uint32_t l = 0; l < nloop; ++l)
+            for (uint32_t r = 0; r < per * verts; ++r) PackedData(s, rnd, uint32_t(regs >> (4 * r)) & 0xF);
+    }
+    return s;
+}
+
 Outcome RunStreams(uint32_t seed, bool vertexLists, int threads = 1,
                    Stream (*makeStream)(Rng&, int) = RandomStream) {
     const bool old = GifInterpreter::AllowVertexLists(vertexLists);
@@ -293,6 +329,25 @@ TEST(GifVertexLists, TriangleListsWithDrawingRegistersChangedBetweenPacketsMatch
         drawn += fast.prims > 100;
     }
     EXPECT_EQ(drawn, 60);
+}
+
+TEST(GifVertexLists, PlainFoggedAndMixedXyzFormsMatchRegisterWrites) {
+    int drawn = 0, queued = 0;
+    for (uint32_t seed = 300; seed < 360; ++seed) {
+        const Outcome fast = RunStreams(seed, true, 1, FormStream);
+        const Outcome one = RunStreams(seed, false, 1, FormStream);
+        ASSERT_EQ(fast.regs, one.regs) << "seed " << seed;
+        ASSERT_EQ(fast.queue, one.queue) << "seed " << seed;
+        ASSERT_EQ(fast.prims, one.prims) << "seed " << seed;
+        ASSERT_EQ(fast.pixels, one.pixels) << "seed " << seed;
+        if (seed % 20 == 0) {
+            ASSERT_EQ(RunStreams(seed, true, 2, FormStream), fast) << "threaded, seed " << seed;
+        }
+        drawn += fast.prims > 50;
+        queued += !fast.queue.empty();
+    }
+    EXPECT_EQ(drawn, 60);
+    EXPECT_GT(queued, 10);
 }
 
 // PRIM written again with the value it has keeps the drawing state only while nothing else that the state
