@@ -604,6 +604,70 @@ TEST(GsFastSpan, TextureCoordinatesAtTheEndsOfTheirRangeMatchTheGeneralPath) {
     }
 }
 
+// Bilinear rows over a narrow texture repeated (or clamped) along u, one texel or so per pixel: the edge
+// where u + 1 wraps to the first column (or stays on the last) falls in one half of an eight-pixel step and
+// not the other, in the middle of rows and in their last pixels. The halves fetch their texel pairs apart,
+// and each must pick the texels the general path picks. UV or ST coordinates (q the same along a row or
+// not), depth tested GEQUAL and written (the common state) or ALWAYS.
+std::vector<uint32_t> DrawRepeatEdges(bool general, uint32_t tw, uint32_t clamp, bool st, uint32_t ztst,
+                                      uint32_t seed) {
+    const GeneralPath path(general);
+    Fixture f;
+    Rng rnd{seed};
+    for (uint32_t i = 0; i < 64 * 16; ++i)
+        f.gs->Memory().Write32(0x100 * 256 + i * 4, rnd(1u << 24) * 0x9E3779B1u);
+    AdPacket p;
+    p.Set(kRegTest_1, TestReg(true, ztst))
+        .Set(kRegTex0_1, Tex0(0x100, 1, kPsmCt32, tw, 4, true, kTfxModulate))
+        .Set(kRegTex1_1, 0x60)
+        .Set(kRegClamp_1, clamp);
+    const float size = float(1u << tw);
+    for (int i = 0; i < 40; ++i) {
+        p.Set(kRegPrim, Prim(kPrimTriangle, true, true, false, false, !st));
+        // A wide triangle, its rows 8 to 60 pixels long; u steps by about a texel per pixel.
+        const int x = int(rnd(16 * 16)), y = int(rnd(40 * 16)), w = 8 * 16 + int(rnd(52 * 16));
+        const int xs[3] = {x, x + w, x + int(rnd(uint32_t(w)))}, ys[3] = {y, y + int(rnd(32)), y + 24 * 16};
+        const float u0 = float(rnd(64)) / 4.0f - 8.0f, du = 0.75f + float(rnd(8)) / 16.0f;
+        const bool oneQ = rnd(2) != 0;
+        for (int v = 0; v < 3; ++v) {
+            const float u = u0 + du * float(xs[v] - x) / 16.0f, t = float(rnd(16 * 16)) / 16.0f;
+            const float q = oneQ ? 1.0f : 0.75f + float(rnd(32)) / 64.0f;
+            uint32_t qb;
+            std::memcpy(&qb, &q, 4);
+            if (st) {
+                p.Set(kRegSt, St(u / size * q, t / 16.0f * q));
+            } else {
+                p.Set(kRegUv, Uv(uint32_t(int((u + 64.0f) * 16.0f)), uint32_t(t * 16.0f)));
+            }
+            p.Set(kRegRgbaq,
+                  (Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256)) & 0xFFFFFFFFu) | (uint64_t(qb) << 32))
+                .Set(kRegXyz2, Xyz(xs[v], ys[v], 100 + rnd(300)));
+        }
+    }
+    f.Send(p);
+    return f.Snapshot();
+}
+
+TEST(GsFastSpan, BilinearRowsAcrossARepeatEdgeMatchTheGeneralPath) {
+    uint32_t seed = 1;
+    for (const bool vex : {true, false}) {
+        const bool old = Rasterizer::AllowVexSpans(vex);
+        for (const uint32_t tw : {2u, 3u, 4u})
+            for (const uint32_t clamp : {0u, 1u})  // CLAMP: u repeated or clamped
+                for (const bool st : {false, true})
+                    for (const uint32_t ztst : {kZtstAlways, kZtstGequal}) {
+                        const auto fast = DrawRepeatEdges(false, tw, clamp, st, ztst, seed);
+                        EXPECT_EQ(fast, DrawRepeatEdges(true, tw, clamp, st, ztst, seed))
+                            << "width " << (1u << tw) << " clamp " << clamp << " st " << st << " ztst "
+                            << ztst << " vex " << vex;
+                        // (Something is drawn: the frame is not all one colour.)
+                        EXPECT_NE(std::count(fast.begin(), fast.end(), fast[0]), std::ptrdiff_t(fast.size()));
+                        ++seed;
+                    }
+        Rasterizer::AllowVexSpans(old);
+    }
+}
+
 TEST(GsFastSpan, FourWideSpansMatchTheGeneralPath) {
     // The spans of processors without AVX2: on processors with it, the tests above ran the eight-wide ones
     // (whose rows end in the four-wide code, so both meet in every scene).
