@@ -606,8 +606,8 @@ TEST(GsFastSpan, TextureCoordinatesAtTheEndsOfTheirRangeMatchTheGeneralPath) {
 
 // Bilinear rows over a narrow texture repeated (or clamped) along u, one texel or so per pixel: the edge
 // where u + 1 wraps to the first column (or stays on the last) falls in one half of an eight-pixel step and
-// not the other, in the middle of rows and in their last pixels. The halves fetch their texel pairs apart,
-// and each must pick the texels the general path picks. UV or ST coordinates (q the same along a row or
+// not the other, in the middle of rows and in their last pixels. Such a step cannot fetch texel pairs, and
+// must pick the texels the general path picks. UV or ST coordinates (q the same along a row or
 // not), depth tested GEQUAL and written (the common state) or ALWAYS.
 std::vector<uint32_t> DrawRepeatEdges(bool general, uint32_t tw, uint32_t clamp, bool st, uint32_t ztst,
                                       uint32_t seed) {
