@@ -27,14 +27,19 @@ struct Tri {
     GsVertex v[3];
 };
 
+// A small linear congruential generator: the same triangles on every run.
+struct Lcg {
+    uint32_t s;
+    uint32_t operator()(uint32_t m) {
+        s = s * 1103515245u + 12345u;
+        return (s >> 8) % m;
+    }
+};
+
 // Triangles spread over a 640 x 448 screen; `size` is the largest extent in 1/16 pixels.
 std::vector<Tri> MakeTriangles(int count, int minSize, int size, uint32_t seed) {
     std::vector<Tri> out(static_cast<size_t>(count));
-    uint32_t s = seed;
-    auto rnd = [&s](uint32_t m) {
-        s = s * 1103515245u + 12345u;
-        return (s >> 8) % m;
-    };
+    Lcg rnd{seed};
     for (Tri& t : out) {
         const int cx = int(rnd(620 * 16)) + 160, cy = int(rnd(430 * 16)) + 160;
         for (GsVertex& v : t.v) {
@@ -59,11 +64,7 @@ std::vector<Tri> MakeTriangles(int count, int minSize, int size, uint32_t seed) 
 // vertices for most, perspective texture coordinates.
 std::vector<Tri> MakeTerrainTriangles(int count, uint32_t seed) {
     std::vector<Tri> out(static_cast<size_t>(count));
-    uint32_t s = seed;
-    auto rnd = [&s](uint32_t m) {
-        s = s * 1103515245u + 12345u;
-        return (s >> 8) % m;
-    };
+    Lcg rnd{seed};
     for (Tri& t : out) {
         const int cx = int(rnd(600 * 16)) + 160, cy = int(rnd(420 * 16)) + 160;
         const int w = 32 + int(rnd(28 * 16));

@@ -57,6 +57,21 @@ struct Tri {
     uint32_t state;
 };
 
+// Depth (24 or 32 bits by the state), colours, fog and texture coordinates at random.
+void RandomAttributes(Rng& rnd, uint32_t state, GsVertex& v) {
+    v.z = state < 96 ? rnd(1u << 24) : rnd(1u << 24) << 8 | rnd(256);
+    v.r = uint8_t(rnd(256));
+    v.g = uint8_t(rnd(256));
+    v.b = uint8_t(rnd(256));
+    v.a = uint8_t(rnd(256));
+    v.fog = uint8_t(rnd(256));
+    v.q = 0.25f + float(rnd(1000)) / 500.0f;
+    v.s = float(rnd(1000)) / 1000.0f * v.q;
+    v.t = float(rnd(1000)) / 1000.0f * v.q;
+    v.u = rnd(64 * 16);
+    v.v = rnd(64 * 16);
+}
+
 // Random triangles of every kind of shape set-up meets, with random attributes.
 std::vector<Tri> RandomTriangles(uint32_t seed, int count) {
     Rng rnd{seed};
@@ -121,17 +136,7 @@ std::vector<Tri> RandomTriangles(uint32_t seed, int count) {
                     }
                     break;
             }
-            v.z = t.state < 96 ? rnd(1u << 24) : rnd(1u << 24) << 8 | rnd(256);
-            v.r = uint8_t(rnd(256));
-            v.g = uint8_t(rnd(256));
-            v.b = uint8_t(rnd(256));
-            v.a = uint8_t(rnd(256));
-            v.fog = uint8_t(rnd(256));
-            v.q = 0.25f + float(rnd(1000)) / 500.0f;
-            v.s = float(rnd(1000)) / 1000.0f * v.q;
-            v.t = float(rnd(1000)) / 1000.0f * v.q;
-            v.u = rnd(64 * 16);
-            v.v = rnd(64 * 16);
+            RandomAttributes(rnd, t.state, v);
         }
         // Attributes the same at every vertex, as most of a race's colours are (the set-up skips their
         // divisions): the colour, the colour but alpha, depth, or depth and texture coordinates.
@@ -276,17 +281,7 @@ std::vector<Tri> ChunkEdgeTriangles(uint32_t seed, int count, int counts[5]) {
             GsVertex& v = t.v[i];
             v.x = xs[(i + turn) % 3];
             v.y = ys[(i + turn) % 3];
-            v.z = t.state < 96 ? rnd(1u << 24) : rnd(1u << 24) << 8 | rnd(256);
-            v.r = uint8_t(rnd(256));
-            v.g = uint8_t(rnd(256));
-            v.b = uint8_t(rnd(256));
-            v.a = uint8_t(rnd(256));
-            v.fog = uint8_t(rnd(256));
-            v.q = 0.25f + float(rnd(1000)) / 500.0f;
-            v.s = float(rnd(1000)) / 1000.0f * v.q;
-            v.t = float(rnd(1000)) / 1000.0f * v.q;
-            v.u = rnd(64 * 16);
-            v.v = rnd(64 * 16);
+            RandomAttributes(rnd, t.state, v);
         }
         // The box as set-up works it out: columns bx0..bx1 whose centres can be inside.
         const int minX = std::min({t.v[0].x, t.v[1].x, t.v[2].x}),
