@@ -168,6 +168,9 @@ private:
         bool texDirect = false;  // no wrapped texel address reaches past the end of local memory
         bool banded = false;     // rows shared out among workers (see TailInRow)
         RowsFn fn = nullptr;     // the vector spans of the state; null: the general path
+        // For a textured Gouraud state, the same spans with a flat colour (the planes' flat values): for
+        // triangles with one colour at every vertex, whose colour planes are that colour everywhere.
+        RowsFn fnOneColour = nullptr;
         // The vector span's settings that depend only on the state (see VectorSpan): depth and alpha tests,
         // texture size and wrap as clamp-then-mask bounds.
         bool decal = false, ate = false, zte = false, zwrite = false, gequal = false, always = false;
@@ -185,6 +188,9 @@ private:
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // The rows of one primitive, in order (sc_ prepared for `st`).
     void Spans(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
+    // A triangle's rows (its planes in planes_, the spans prepared for its state).
+    void TriangleSpans(const DrawState& st, const GsVertex& a, const GsVertex& b, const GsVertex& c,
+                       const GsVertex& flat, const SpanRow* rows, size_t count);
     // A row through the scalar pipeline (or the flat fill).
     void SpanGeneral(const DrawState& st, const Planes& p, int y, int x0, int x1);
     template <bool kTex, bool kGouraud>

@@ -634,7 +634,7 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
         if (count == 0) return;  // thin or small triangles often cover no pixel centre
         TrianglePlanesVex(st, v, flat, planes_);
         PrepareSpans(st);
-        Spans(st, planes_, small, count);
+        TriangleSpans(st, va, vb, vc, flat, small, count);
         return;
     }
     if (!vex) TrianglePlanes(st, v, flat, planes_);
@@ -673,6 +673,24 @@ void Rasterizer::DrawTriangle(const DrawState& st, const GsVertex& va, const GsV
     if (count == 0) return;  // thin or small triangles often cover no pixel centre
     if (vex) TrianglePlanesVex(st, v, flat, planes_);
     PrepareSpans(st);
+    TriangleSpans(st, va, vb, vc, flat, rows, count);
+}
+
+void Rasterizer::TriangleSpans(const DrawState& st, const GsVertex& a, const GsVertex& b, const GsVertex& c,
+                               const GsVertex& flat, const SpanRow* rows, size_t count) {
+    // One colour at every vertex (most of a race's Gouraud triangles): the flat span gives the same pixels
+    // without stepping colours.
+    if (sc_.fnOneColour) {
+        uint32_t ca, cb, cc, cf;
+        std::memcpy(&ca, &a.r, 4);
+        std::memcpy(&cb, &b.r, 4);
+        std::memcpy(&cc, &c.r, 4);
+        std::memcpy(&cf, &flat.r, 4);
+        if (ca == cb && ca == cc && ca == cf) {
+            (this->*sc_.fnOneColour)(st, planes_, rows, count);
+            return;
+        }
+    }
     Spans(st, planes_, rows, count);
 }
 

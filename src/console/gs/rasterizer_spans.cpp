@@ -334,7 +334,7 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
     preparedBands_ = bandCount_;
     preparedGouraud_ = st.gouraud;
     SpanConsts& k = sc_;
-    k.fn = nullptr;
+    k.fn = k.fnOneColour = nullptr;
     k.banded = bandCount_ > 1;
     if (forceGeneral) return;
     if (!st.texFast) {
@@ -408,6 +408,11 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
     }
 
     k.fn = VectorSpansFor(st, allowVex && hasAvx2);
+    if (st.gouraud && st.textured && k.fn) {
+        DrawState flat = st;
+        flat.gouraud = false;
+        k.fnOneColour = VectorSpansFor(flat, allowVex && hasAvx2);
+    }
 }
 
 void Rasterizer::Span(const DrawState& st, const Planes& p, int y, int x0, int x1) {

@@ -32,6 +32,9 @@ struct SceneState {
     bool magnified;
     // Every vertex coloured 128 (MODULATE then gives the texel back), alpha too or not.
     bool grey, greyAlpha;
+    // One colour at every vertex of a primitive (Gouraud primitives then take the flat spans), now and then
+    // at two of them only.
+    bool oneColour;
 };
 
 SceneState RandomState(Rng& rnd) {
@@ -76,6 +79,7 @@ SceneState RandomState(Rng& rnd) {
     s.magnified = !s.copy && rnd(4) == 0;
     s.grey = !s.copy && rnd(4) == 0;
     s.greyAlpha = rnd(2) != 0;
+    s.oneColour = !s.copy && rnd(4) == 0;
     return s;
 }
 
@@ -141,6 +145,7 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
         // Magnified: the primitive's texels within three of (u0, v0) (now and then across the texture's
         // edge).
         const int u0 = int(rnd(40)) - 4, v0 = int(rnd(40)) - 4;
+        const uint64_t primColour = Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256));
         int x0 = 0, y0 = 0;
         for (int v = 0; v < (sprite ? 2 : 3); ++v) {
             const float q = s.qMode == 0 ? (rnd(3) == 0 ? 1.0f : 0.5f + float(rnd(100)) / 50.0f) : primQ;
@@ -167,6 +172,8 @@ std::vector<uint32_t> DrawScene(const SceneState& s, uint32_t seed, bool general
                 p.Set(kRegSt, St(sv, tv));
             }
             uint64_t colour = Rgbaq(rnd(256), rnd(256), rnd(256), rnd(256));
+            // (Now and then the middle vertex's own colour: two of three alike.)
+            if (s.oneColour && (v != 1 || rnd(3) != 0)) colour = primColour;
             if (s.grey) colour = Rgbaq(128, 128, 128, s.greyAlpha ? 128 : uint32_t(colour >> 24) & 255);
             p.Set(kRegRgbaq, (colour & 0xFFFFFFFFu) | (uint64_t(qb) << 32));
             int x = int(rnd(76 * 16)) - 96, y = int(rnd(76 * 16)) - 96;
