@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstring>
 
 #include "console/gs/rasterizer_internal.h"
 
@@ -371,6 +372,15 @@ struct VectorTexture {
     __m256i wrapMin8, wrapMax8, wrapMask8, strideOne8;
     __m256 vds8, vdt8, vdq8, vtw8, vth8, vtw2568, vth2568;
 
+    // The four texels of the primitive's last one-square step (see Bilinear8), each in every lane, and the
+    // integer coordinates of its first pixel as they go to Wrap8 (key; all ones before the first such
+    // step), which with the state name the texels. Kept only for expanded palette textures, which no pixel
+    // write reaches: the same coordinates give the same texels all through the primitive.
+    struct Square8 {
+        uint32_t key = ~0u;
+        __m256i c00{}, c10{}, c01{}, c11{};
+    };
+    mutable Square8 square;
     struct Row8 {
         __m256 vs, vt, vq, viq;
         bool iqOne;
@@ -534,17 +544,50 @@ struct VectorTexture {
             !oneSquare && (kC || (texDirect && !t8)) &&
             (uint32_t(_mm256_movemask_epi8(_mm256_cmpeq_epi16(w1, _mm256_add_epi16(w0, one16)))) & uLanes) ==
                 uLanes;
-        if (oneSquare) {
+        // The first pixel's integer (u, v) (16-bit lanes 0 and 4) name the square.
+        const __m128i firstUV = _mm_setr_epi8(0, 1, 8, 9, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1, -1);
+        const uint32_t key =
+            oneSquare && expanded
+                ? uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(_mm256_castsi256_si128(uv0), firstUV)))
+                : ~0u;
+        if (oneSquare && key != ~0u && key == square.key) {
+            // The same square as the last one-square step: its texels as they were fetched.
+            c00 = square.c00;
+            c10 = square.c10;
+            c01 = square.c01;
+            c11 = square.c11;
+        } else if (oneSquare) {
             const __m128i a = _mm256_castsi256_si128(w0), b = _mm256_castsi256_si128(w1);
             // (u, v) of the square's corners in Wrap's lane order (u 0-3, v 4-7): 00, 10, 01, 11.
             const __m128i uu = _mm_unpacklo_epi16(a, b), vv = _mm_unpackhi_epi16(a, b);
             const __m128i corners =
                 _mm_unpacklo_epi64(_mm_unpacklo_epi32(uu, uu), _mm_unpacklo_epi16(vv, vv));
-            const __m256i texels = _mm256_castsi128_si256(Gather<kC>(IndexOf(corners)));
-            c00 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(0));
-            c10 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(1));
-            c01 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(2));
-            c11 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(3));
+            const __m128i idx = IndexOf(corners);
+            if (kC || (texDirect && !t8)) {
+                // Each texel loaded straight into every lane.
+                const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)),
+                               hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+                auto at = [&](uint32_t k) QZ_INLINE {
+                    int32_t c;
+                    std::memcpy(&c, texBytes + size_t(k) * 4, 4);
+                    return _mm256_set1_epi32(c);
+                };
+                c00 = at(uint32_t(lo));
+                c10 = at(uint32_t(lo >> 32));
+                c01 = at(uint32_t(hi));
+                c11 = at(uint32_t(hi >> 32));
+            } else {
+                const __m256i texels = _mm256_castsi128_si256(Gather<kC>(idx));
+                c00 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(0));
+                c10 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(1));
+                c01 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(2));
+                c11 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(3));
+            }
+            square.key = key;
+            square.c00 = c00;
+            square.c10 = c10;
+            square.c01 = c01;
+            square.c11 = c11;
         } else if (pairs) {
             PairsAt8<kHalf>(IndexOf8(w0), &c00, &c10);
             PairsAt8<kHalf>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))), &c01, &c11);
