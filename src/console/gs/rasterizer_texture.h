@@ -372,13 +372,14 @@ struct VectorTexture {
     __m256i wrapMin8, wrapMax8, wrapMask8, strideOne8;
     __m256 vds8, vdt8, vdq8, vtw8, vth8, vtw2568, vth2568;
 
-    // The four texels of the primitive's last one-square step (see Bilinear8), each in every lane, and the
-    // integer coordinates of its first pixel as they go to Wrap8 (key; all ones before the first such
+    // The four texels of the primitive's last one-square step (see Bilinear8), ready for its filter, and
+    // the integer coordinates of its first pixel as they go to Wrap8 (key; all ones before the first such
     // step), which with the state name the texels. Kept only for expanded palette textures, which no pixel
     // write reaches: the same coordinates give the same texels all through the primitive.
     struct Square8 {
         uint32_t key = ~0u;
-        __m256i c00{}, c10{}, c01{}, c11{};
+        // The left texels as 16-bit channel lanes, and twice the right less the left (see LerpBy).
+        __m256i top{}, bottom{}, topStep{}, bottomStep{};
     };
     mutable Square8 square;
     struct Row8 {
@@ -515,6 +516,15 @@ struct VectorTexture {
         *lo = _mm256_shuffle_epi8(f32, toLo);
         *hi = _mm256_shuffle_epi8(f32, toHi);
     }
+    // Lerp8's (a * (256 - f) + b * f) >> 8 as a + floor((b - a) * f / 256) (256 * a divides by 256 exactly),
+    // the product taken as the high half of 2 * (b - a) times 128 * f: `step` is 2 * (b - a) and `f7` is
+    // f * 128, both within 16 bits. One multiply, and a step kept from one pixel group to the next.
+    static QZ_INLINE __m256i LerpBy(__m256i a, __m256i step, __m256i f7) {
+        return _mm256_add_epi16(a, _mm256_mulhi_epi16(step, f7));
+    }
+    static QZ_INLINE __m256i Twice(__m256i v) {
+        return _mm256_add_epi16(v, v);
+    }
     // (a * (256 - f) + b * f) >> 8.
     static QZ_INLINE __m256i Lerp8(__m256i a, __m256i b, __m256i f) {
         return _mm256_srli_epi16(
@@ -550,45 +560,55 @@ struct VectorTexture {
             oneSquare && expanded
                 ? uint32_t(_mm_cvtsi128_si32(_mm_shuffle_epi8(_mm256_castsi256_si128(uv0), firstUV)))
                 : ~0u;
-        if (oneSquare && key != ~0u && key == square.key) {
-            // The same square as the last one-square step: its texels as they were fetched.
-            c00 = square.c00;
-            c10 = square.c10;
-            c01 = square.c01;
-            c11 = square.c11;
-        } else if (oneSquare) {
-            const __m128i a = _mm256_castsi256_si128(w0), b = _mm256_castsi256_si128(w1);
-            // (u, v) of the square's corners in Wrap's lane order (u 0-3, v 4-7): 00, 10, 01, 11.
-            const __m128i uu = _mm_unpacklo_epi16(a, b), vv = _mm_unpackhi_epi16(a, b);
-            const __m128i corners =
-                _mm_unpacklo_epi64(_mm_unpacklo_epi32(uu, uu), _mm_unpacklo_epi16(vv, vv));
-            const __m128i idx = IndexOf(corners);
-            if (kC || (texDirect && !t8)) {
-                // Each texel loaded straight into every lane.
-                const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)),
-                               hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
-                auto at = [&](uint32_t k) QZ_INLINE {
-                    int32_t c;
-                    std::memcpy(&c, texBytes + size_t(k) * 4, 4);
-                    return _mm256_set1_epi32(c);
-                };
-                c00 = at(uint32_t(lo));
-                c10 = at(uint32_t(lo >> 32));
-                c01 = at(uint32_t(hi));
-                c11 = at(uint32_t(hi >> 32));
-            } else {
-                const __m256i texels = _mm256_castsi128_si256(Gather<kC>(idx));
-                c00 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(0));
-                c10 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(1));
-                c01 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(2));
-                c11 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(3));
+        __m256i fuLo, fuHi, fvLo, fvHi;
+        Spread8(uq, &fuLo, &fuHi);
+        Spread8(vq8, &fvLo, &fvHi);
+        if (oneSquare) {
+            if (key == ~0u || key != square.key) {
+                const __m128i a = _mm256_castsi256_si128(w0), b = _mm256_castsi256_si128(w1);
+                // (u, v) of the square's corners in Wrap's lane order (u 0-3, v 4-7): 00, 10, 01, 11.
+                const __m128i uu = _mm_unpacklo_epi16(a, b), vv = _mm_unpackhi_epi16(a, b);
+                const __m128i corners =
+                    _mm_unpacklo_epi64(_mm_unpacklo_epi32(uu, uu), _mm_unpacklo_epi16(vv, vv));
+                const __m128i idx = IndexOf(corners);
+                if (kC || (texDirect && !t8)) {
+                    // Each texel loaded straight into every lane.
+                    const uint64_t lo = uint64_t(_mm_cvtsi128_si64(idx)),
+                                   hi = uint64_t(_mm_cvtsi128_si64(_mm_unpackhi_epi64(idx, idx)));
+                    auto at = [&](uint32_t k) QZ_INLINE {
+                        int32_t c;
+                        std::memcpy(&c, texBytes + size_t(k) * 4, 4);
+                        return _mm256_set1_epi32(c);
+                    };
+                    c00 = at(uint32_t(lo));
+                    c10 = at(uint32_t(lo >> 32));
+                    c01 = at(uint32_t(hi));
+                    c11 = at(uint32_t(hi >> 32));
+                } else {
+                    const __m256i texels = _mm256_castsi128_si256(Gather<kC>(idx));
+                    c00 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(0));
+                    c10 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(1));
+                    c01 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(2));
+                    c11 = _mm256_permutevar8x32_epi32(texels, _mm256_set1_epi32(3));
+                }
+                // Every lane holds the same texel, so its low and high bytes widen alike.
+                square.top = _mm256_unpacklo_epi8(c00, zero);
+                square.bottom = _mm256_unpacklo_epi8(c01, zero);
+                square.topStep = Twice(_mm256_sub_epi16(_mm256_unpacklo_epi8(c10, zero), square.top));
+                square.bottomStep = Twice(_mm256_sub_epi16(_mm256_unpacklo_epi8(c11, zero), square.bottom));
+                square.key = key;
             }
-            square.key = key;
-            square.c00 = c00;
-            square.c10 = c10;
-            square.c01 = c01;
-            square.c11 = c11;
-        } else if (pairs) {
+            // (Otherwise the same square as the last one-square step: its texels as they were fetched.)
+            const __m256i fuLo7 = _mm256_slli_epi16(fuLo, 7), fuHi7 = _mm256_slli_epi16(fuHi, 7);
+            const __m256i topLo = LerpBy(square.top, square.topStep, fuLo7),
+                          topHi = LerpBy(square.top, square.topStep, fuHi7);
+            const __m256i bottomLo = LerpBy(square.bottom, square.bottomStep, fuLo7),
+                          bottomHi = LerpBy(square.bottom, square.bottomStep, fuHi7);
+            *tlo = LerpBy(topLo, Twice(_mm256_sub_epi16(bottomLo, topLo)), _mm256_slli_epi16(fvLo, 7));
+            *thi = LerpBy(topHi, Twice(_mm256_sub_epi16(bottomHi, topHi)), _mm256_slli_epi16(fvHi, 7));
+            return;
+        }
+        if (pairs) {
             PairsAt8<kHalf>(IndexOf8(w0), &c00, &c10);
             PairsAt8<kHalf>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))), &c01, &c11);
         } else {
@@ -597,9 +617,6 @@ struct VectorTexture {
             c10 = Gather8<kC, kHalf>(IndexOf8(_mm256_unpacklo_epi64(w1, _mm256_srli_si256(w0, 8))));
             c01 = Gather8<kC, kHalf>(IndexOf8(_mm256_unpacklo_epi64(w0, _mm256_srli_si256(w1, 8))));
         }
-        __m256i fuLo, fuHi, fvLo, fvHi;
-        Spread8(uq, &fuLo, &fuHi);
-        Spread8(vq8, &fvLo, &fvHi);
         *tlo = Lerp8(Lerp8(_mm256_unpacklo_epi8(c00, zero), _mm256_unpacklo_epi8(c10, zero), fuLo),
                      Lerp8(_mm256_unpacklo_epi8(c01, zero), _mm256_unpacklo_epi8(c11, zero), fuLo), fvLo);
         *thi = Lerp8(Lerp8(_mm256_unpackhi_epi8(c00, zero), _mm256_unpackhi_epi8(c10, zero), fuHi),
