@@ -294,15 +294,21 @@ Outcome RunStreams(uint32_t seed, bool vertexLists, int threads = 1,
     return o;
 }
 
+// The vertex-list run against the register-write run of the same stream, part by part (the first that
+// differs is the one reported).
+void ExpectSameOutcome(const Outcome& fast, const Outcome& one, uint32_t seed) {
+    ASSERT_EQ(fast.regs, one.regs) << "seed " << seed;
+    ASSERT_EQ(fast.queue, one.queue) << "seed " << seed;
+    ASSERT_EQ(fast.prims, one.prims) << "seed " << seed;
+    ASSERT_EQ(fast.pixels, one.pixels) << "seed " << seed;
+}
+
 TEST(GifVertexLists, RandomTagStreamsLeaveTheGsAsRegisterWritesDo) {
     int drawn = 0, queued = 0;
     for (uint32_t seed = 1; seed <= 60; ++seed) {
         const Outcome fast = RunStreams(seed, true);
         const Outcome one = RunStreams(seed, false);
-        ASSERT_EQ(fast.regs, one.regs) << "seed " << seed;
-        ASSERT_EQ(fast.queue, one.queue) << "seed " << seed;
-        ASSERT_EQ(fast.prims, one.prims) << "seed " << seed;
-        ASSERT_EQ(fast.pixels, one.pixels) << "seed " << seed;
+        ASSERT_NO_FATAL_FAILURE(ExpectSameOutcome(fast, one, seed));
         if (seed % 10 == 0) {
             ASSERT_EQ(RunStreams(seed, true, 3), fast) << "threaded, seed " << seed;
         }
@@ -319,10 +325,7 @@ TEST(GifVertexLists, TriangleListsWithDrawingRegistersChangedBetweenPacketsMatch
     for (uint32_t seed = 100; seed < 160; ++seed) {
         const Outcome fast = RunStreams(seed, true, 1, TriangleStream);
         const Outcome one = RunStreams(seed, false, 1, TriangleStream);
-        ASSERT_EQ(fast.regs, one.regs) << "seed " << seed;
-        ASSERT_EQ(fast.queue, one.queue) << "seed " << seed;
-        ASSERT_EQ(fast.prims, one.prims) << "seed " << seed;
-        ASSERT_EQ(fast.pixels, one.pixels) << "seed " << seed;
+        ASSERT_NO_FATAL_FAILURE(ExpectSameOutcome(fast, one, seed));
         if (seed % 15 == 0) {
             ASSERT_EQ(RunStreams(seed, true, 4, TriangleStream), fast) << "threaded, seed " << seed;
         }
@@ -336,10 +339,7 @@ TEST(GifVertexLists, PlainFoggedAndMixedXyzFormsMatchRegisterWrites) {
     for (uint32_t seed = 300; seed < 360; ++seed) {
         const Outcome fast = RunStreams(seed, true, 1, FormStream);
         const Outcome one = RunStreams(seed, false, 1, FormStream);
-        ASSERT_EQ(fast.regs, one.regs) << "seed " << seed;
-        ASSERT_EQ(fast.queue, one.queue) << "seed " << seed;
-        ASSERT_EQ(fast.prims, one.prims) << "seed " << seed;
-        ASSERT_EQ(fast.pixels, one.pixels) << "seed " << seed;
+        ASSERT_NO_FATAL_FAILURE(ExpectSameOutcome(fast, one, seed));
         if (seed % 20 == 0) {
             ASSERT_EQ(RunStreams(seed, true, 2, FormStream), fast) << "threaded, seed " << seed;
         }
