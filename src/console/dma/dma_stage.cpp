@@ -55,6 +55,8 @@ struct Half {
     std::atomic<uint32_t> wake{0};
     // Bumped when the half's thread gives the token back to a producer that wants it.
     std::atomic<uint32_t> released{0};
+    // A producer waiting for the head to reach this count (UINT64_MAX: none), woken once when it does.
+    std::atomic<uint64_t> waitTarget{UINT64_MAX};
     // A producer waiting for room (the second half's ring is full while the first half's thread fills it).
     std::atomic<bool> roomWanted{false};
     std::atomic<uint32_t> progress{0};
@@ -264,7 +266,8 @@ void* HalfMain(void* arg) {
             h.run(i);
             ++i;
             h.head.store(i, std::memory_order_seq_cst);
-            if (h.roomWanted.load(std::memory_order_seq_cst)) {
+            if (h.roomWanted.load(std::memory_order_seq_cst) ||
+                i >= h.waitTarget.load(std::memory_order_seq_cst)) {
                 h.progress.fetch_add(1, std::memory_order_seq_cst);
                 h.progress.notify_all();
             }
@@ -277,6 +280,8 @@ void* HalfMain(void* arg) {
     }
     return nullptr;
 }
+
+void Wake(Half& h);
 
 // Takes the token from the half's thread (which gives it up after its current item) and runs what is
 // queued here (the items before `end`).
@@ -295,6 +300,9 @@ void TakeOverAndRun(Half& h, uint64_t end = UINT64_MAX) {
     RunQueuedHere(h, end);
     h.runner.store(kNobody, std::memory_order_release);
     h.producerWants.store(false, std::memory_order_seq_cst);
+    // What is left goes back to the half's thread, which may have gone to sleep meanwhile: the next push
+    // would otherwise be the first to wake it.
+    if (h.head.load(std::memory_order_relaxed) != h.tail.load(std::memory_order_seq_cst)) Wake(h);
 }
 
 // Whether what the first half sends the GIF is queued for the second half (which then runs on its own
@@ -325,11 +333,12 @@ void WaitUntilRun(Half& h, uint64_t end = UINT64_MAX) {
             Pause();
             continue;
         }
-        h.roomWanted.store(true, std::memory_order_seq_cst);
+        // Woken once the head gets there (not after every item: a drain can outlast thousands of them).
+        h.waitTarget.store(t, std::memory_order_seq_cst);
         const uint32_t p = h.progress.load(std::memory_order_seq_cst);
         if (h.head.load(std::memory_order_seq_cst) < t) h.progress.wait(p, std::memory_order_seq_cst);
     }
-    h.roomWanted.store(false, std::memory_order_relaxed);
+    h.waitTarget.store(UINT64_MAX, std::memory_order_relaxed);
 }
 
 void Wake(Half& h) {
