@@ -719,6 +719,7 @@ StageStats GetStageStats() {
     StageStats s = g_stats;
     s.gifItems = g_gifItems.load(std::memory_order_relaxed);
     s.gifFullWaits = g_gifFullWaits.load(std::memory_order_relaxed);
+    s.gifRun = g_gif.head.load(std::memory_order_acquire);
     return s;
 }
 

@@ -110,6 +110,7 @@ struct StageStats {
     uint64_t fullWaits;        // pushes that found the queue full
     uint64_t gifItems;         // items the first thread queued for the second
     uint64_t gifFullWaits;     // of which found the second queue full
+    uint64_t gifRun;           // of those the second half has run
     uint64_t pageHits;         // memory given back that a queued item may still read (looked at closer)
 };
 StageStats GetStageStats();

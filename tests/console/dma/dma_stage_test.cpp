@@ -7,11 +7,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <functional>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "../gs/gs_test_util.h"
@@ -587,6 +589,33 @@ TEST_F(DmaStageTest, TheGsIsAtMostAFrameBehind) {
     }
     sceGsSyncPath(0, 0);
     EXPECT_EQ(Gs().PrimitivesDrawn(), drawn + 4);
+}
+
+// A blank that takes the GS's queue over to catch up with the frame before leaves the next frame's work to
+// the stage's thread, which gave its queue up and may have gone to sleep meanwhile: that work is drawn with
+// nothing more sent.
+TEST_F(DmaStageTest, WhatABlankLeavesQueuedIsDrawnWithNothingMoreSent) {
+    console::dma::SetStageMode(StageMode::kThread);
+    Arena a;
+    const std::vector<Qw> s = FrameSetupPacket();
+    sceDmaSendN(ch2_, a.Put(s), int(s.size()));
+    // Whole-frame sprites enough that the second blank finds the GS still drawing them.
+    const std::vector<Qw> whole = SpritePacket(0, 0, 64, 64, 0xFF102030u);
+    uint64_t* wholeAt = a.Put(whole);
+    for (int i = 0; i < 4000; ++i) sceDmaSendN(ch2_, wholeAt, int(whole.size()));
+    console::VsyncDeliver();
+    const std::vector<Qw> next = SpritePacket(0, 0, 1, 1, 0xFF0000FFu);
+    sceDmaSendN(ch2_, a.Put(next), int(next.size()));
+    console::VsyncDeliver();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    console::dma::StageStats st = console::dma::GetStageStats();
+    while (st.gifRun != st.gifItems && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        st = console::dma::GetStageStats();
+    }
+    EXPECT_EQ(st.gifRun, st.gifItems);
+    sceGsSyncPath(0, 0);
+    EXPECT_EQ(Gs().Memory().ReadPixel(0, 1, kPsmCt32, 0, 0), 0xFF0000FFu);
 }
 
 // The lines the stage's units print (a VU1 program, VIF1, the GIF) and the game's own come out in the
