@@ -281,7 +281,14 @@ void* HalfMain(void* arg) {
     return nullptr;
 }
 
-void Wake(Half& h);
+void Wake(Half& h) {
+    // One wake-up however many items follow before the half's thread is running again.
+    if (h.threadRunning && h.sleeping.load(std::memory_order_seq_cst) &&
+        h.sleeping.exchange(false, std::memory_order_seq_cst)) {
+        h.wake.fetch_add(1, std::memory_order_seq_cst);
+        h.wake.notify_one();
+    }
+}
 
 // Takes the token from the half's thread (which gives it up after its current item) and runs what is
 // queued here (the items before `end`).
@@ -339,15 +346,6 @@ void WaitUntilRun(Half& h, uint64_t end = UINT64_MAX) {
         if (h.head.load(std::memory_order_seq_cst) < t) h.progress.wait(p, std::memory_order_seq_cst);
     }
     h.waitTarget.store(UINT64_MAX, std::memory_order_relaxed);
-}
-
-void Wake(Half& h) {
-    // One wake-up however many items follow before the half's thread is running again.
-    if (h.threadRunning && h.sleeping.load(std::memory_order_seq_cst) &&
-        h.sleeping.exchange(false, std::memory_order_seq_cst)) {
-        h.wake.fetch_add(1, std::memory_order_seq_cst);
-        h.wake.notify_one();
-    }
 }
 
 // --- The second half's ring, filled by the first half's runner -----------------------------------
