@@ -21,9 +21,22 @@ using namespace raster;
 
 namespace {
 
-// Pauses a waiting thread spends polling before it sleeps (a few microseconds): enough to bridge the gap
-// between two batches of primitives, short enough not to take a core from the game or another program.
-constexpr int kSpins = 300;
+// How long a waiting thread polls before it sleeps: enough to bridge the gap between two batches of
+// primitives (a wake-up through the kernel takes tens of microseconds), short enough not to take a core
+// from the game or another program. Timed by the clock: a pause lasts from a few to over a hundred cycles
+// depending on the processor.
+constexpr auto kSpinTime = std::chrono::microseconds(40);
+
+// Polls `ready` every few pauses until it holds (true) or kSpinTime has passed (false).
+template <class Ready>
+bool SpinUntil(Ready&& ready) {
+    const auto end = std::chrono::steady_clock::now() + kSpinTime;
+    for (;;) {
+        for (int i = 0; i < 16; ++i) _mm_pause();
+        if (ready()) return true;
+        if (std::chrono::steady_clock::now() >= end) return false;
+    }
+}
 
 // Sleeps while `word` holds `seen`, and wakes every sleeper on `word`: process-private futexes, the
 // cheapest the kernel offers (spurious wake-ups are fine, callers check their condition again).
@@ -399,13 +412,10 @@ void RasterBands::Run(Worker& w) {
     for (;;) {
         if (!held_.load(std::memory_order_relaxed) && DrawStretch(w.rast, w.start)) continue;
         if (stop_.load()) return;
-        bool more = false;
-        for (int i = 0; i < kSpins && !more; ++i) {
-            _mm_pause();
-            if ((i & 15) == 15)
-                more = (AnyWork() && !held_.load(std::memory_order_relaxed)) ||
-                       stop_.load(std::memory_order_relaxed);
-        }
+        const bool more = SpinUntil([&] {
+            return (AnyWork() && !held_.load(std::memory_order_relaxed)) ||
+                   stop_.load(std::memory_order_relaxed);
+        });
         if (more) continue;
         // Sleep until the producer publishes: it wakes us whenever it sees a sleeper after publishing.
         const uint32_t seen = wake_.load();
@@ -503,11 +513,7 @@ void RasterBands::WaitDone(uint64_t target, Wait why) {
             }
         }
         if (reached) break;
-        bool ready = false;
-        for (int s = 0; s < kSpins && !ready; ++s) {
-            _mm_pause();
-            if ((s & 15) == 15) ready = DoneBelow() >= target || AnyWork();
-        }
+        const bool ready = SpinUntil([&] { return DoneBelow() >= target || AnyWork(); });
         if (DoneBelow() >= target) break;
         if (ready) continue;  // work to take
         // Sleep until the target is reached: the thread that gets there wakes us (it stores its progress

@@ -19,8 +19,8 @@
 // memory (reads back to the host, the display readout) waits for the queued primitives it clashes with.
 //
 // The caller's thread (the game's) never owns a slot: it queues, and when it has to wait for the workers
-// it takes stretches of work too, so waiting costs it no more than drawing. Idle workers poll for a few
-// microseconds and then sleep; one is woken whenever a good batch of work has gathered (and a worker that
+// it takes stretches of work too, so waiting costs it no more than drawing. Idle workers poll for some tens
+// of microseconds and then sleep; one is woken whenever a good batch of work has gathered (and a worker that
 // finds more work than it can take wakes another), all of them when the caller waits.
 //
 // The workers never use the program's heap: it belongs to the game's own thread.
