@@ -19,6 +19,17 @@ inline constexpr int kRiderModels = 10;
 inline constexpr int kRaceRacers = 8;
 extern const QzRiderRow qzRiderAttributes[kRiderModels];
 
+// Per bike model: acceleration, top speed, traction, suspension (rows 10 and 11 are not raced).
+extern const uint8_t qzBikeAttributes[12][4];
+
+// The engine class bike model `model` (0..9) is raced and heard with, in cc: its acceleration level,
+// 1 = 125 cc, 2 = 250 cc, 3 = 400 cc (a level outside 1..3 counts as the nearest).
+inline int BikeEngineCc(int model) {
+    static constexpr int kCc[3] = {125, 250, 400};
+    const int level = qzBikeAttributes[model < 0 || model >= kRiderModels ? 0 : model][0];
+    return kCc[level < 1 ? 0 : level > 3 ? 2 : level - 1];
+}
+
 // A rider or bike number as a model index (outside 0..9: model 0).
 inline int RiderModelIndex(int32_t v) {
     return v < 0 || v >= kRiderModels ? 0 : static_cast<int>(v);

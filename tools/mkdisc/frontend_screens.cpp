@@ -96,8 +96,6 @@ const char* const kTrackNames[4][10] = {
 const char* RiderName(int k) {
     return qzRiderAttributes[k % kRiderModels].name;
 }
-const char* const kBikeNames[10] = {"QZ 125 SX",  "QZ 250 SX",   "HORNET 250", "VIPER 250", "BLAZE 450",
-                                    "RAPTOR 450", "TYPHOON 500", "GHOST 450",  "STORM 250", "NOVA 500"};
 
 // Ratings (1..10) of speed, acceleration and handling for each bike.
 int BikeRating(int bike, int stat) {
@@ -278,14 +276,18 @@ public:
     FeNode Difficulty() {
         FeNode root = Screen(kDifficulty, "DIFFICULTY", "X ACCEPT   TRIANGLE BACK");
         Menu(root, 76, 150, 60, {{1367, 1369}, {1370, 1372}, {1373, 1375}}, {"AMATEUR", "PRO", "EXPERT"});
-        Showcase(root, 1);
+        Showcase(root, 0);  // the first player's rider and bike: the screen comes before any choice
         return root;
     }
 
     FeNode ModeSelect() {
         FeNode root = Screen(kModeSelect, "RACE TYPE", "X ACCEPT   TRIANGLE BACK");
         Menu(root, 76, 124, 54, {{1350, 1352}, {1353, 1355}, {1356, 1358}, {1359, 1361}, {1362, 1364}},
-             {"BAJA", "INDOOR", "OUTDOOR", "FREESTYLE", "PRACTICE"}, {28, 30, 29, 27, kPractice});
+             {"BAJA", "INDOOR", "OUTDOOR", "FREESTYLE", "PRACTICE"}, {28, 30, 29, 27});
+        // PRACTICE opens nothing: its row stays dim, focused or not, and links nowhere.
+        for (FeNode& n : root.children)
+            if (n.id == 1362)
+                for (FeNode& label : n.children) label.font = label.hiFont = kFeDim;
         root.children.push_back(Panel(404, 100, 224, 296));
         for (int k = 0; k < 4; ++k) {
             int shown = 0;  // the kind's first track the disc holds
@@ -403,7 +405,7 @@ public:
         names.children.push_back(Text(12, 0, 20, 36, "<", kFeText, kFeTextHi));
         names.children.push_back(Text(236, 0, 20, 36, ">", kFeText, kFeTextHi));
         for (int k = 0; k < 10; ++k) {
-            FeNode t = Text(20, 0, 216, 36, kBikeNames[k], kFeText, kFeTextHi, 1 | 4, nameBase + 4 * k);
+            FeNode t = Text(20, 0, 216, 36, BikeName(k), kFeText, kFeTextHi, 1 | 4, nameBase + 4 * k);
             names.children.push_back(k == 0 ? t : Hidden(t));
         }
         root.children.push_back(names);
@@ -491,7 +493,7 @@ public:
             FeNode row = Button(60, 100 + 33 * i, 316, 30, kIds[i]);
             row.up = int16_t(kIds[(i + 8) % 9]);
             row.down = int16_t(kIds[(i + 1) % 9]);
-            row.children.push_back(Text(12, 0, 300, 30, kLabels[i], i >= 7 ? kFeDim : kFeText, kFeTextHi));
+            row.children.push_back(Text(12, 0, 300, 30, kLabels[i], kFeText, kFeTextHi));
             root.children.push_back(row);
         }
         root.focus = 240;
@@ -651,7 +653,8 @@ public:
         root.children.push_back(Hidden(Text(424, 94, 192, 20, "NEW!", kFeTextHi, -1, 1 | 4, 540)));
         root.children.push_back(Sprite(424, 336, 192, 40, kSprBar));
         FeNode back = Button(432, 336, 176, 40, 461);
-        back.children.push_back(Text(0, 0, 176, 40, "RETURN", kFeText, kFeTextHi, 1 | 4));
+        // X does nothing here: the focused item names the button that leaves.
+        back.children.push_back(Text(0, 0, 176, 40, "TRIANGLE: BACK", kFeText, kFeTextHi, 1 | 4));
         root.children.push_back(back);
         root.focus = 461;
         return root;
@@ -782,6 +785,15 @@ private:
 };
 
 }  // namespace
+
+std::string BikeName(int model) {
+    static const char* const kMakes[10] = {"QZ",     "QZ",      "HORNET", "VIPER", "BLAZE",
+                                           "RAPTOR", "TYPHOON", "GHOST",  "STORM", "NOVA"};
+    const int k = model < 0 || model >= 10 ? 0 : model;
+    char name[24];
+    std::snprintf(name, sizeof name, "%s %d%s", kMakes[k], BikeEngineCc(k), k < 2 ? " SX" : "");
+    return name;
+}
 
 FrontEndDesign DesignFrontEnd() {
     Designer d;

@@ -51,6 +51,10 @@ struct FrontEndDesign {
 // The whole front end. Deterministic.
 FrontEndDesign DesignFrontEnd();
 
+// The name the bike choice screens give bike model `model` (0..9): a make and the engine class the model
+// is raced and heard with (race/riders.h), e.g. "HORNET 400".
+std::string BikeName(int model);
+
 // The pre-race screen's pictures of the career's rider and bike: rider k and bike k have these ids plus k.
 inline constexpr int kFePreRaceRider0 = 1600, kFePreRaceBike0 = 1610;
 
