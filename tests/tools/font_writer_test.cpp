@@ -28,14 +28,23 @@ TEST(FontWriter, HeaderMetricsAndGlyphCells) {
     _font_data h;
     std::memcpy(&h, f.data(), sizeof h);
     EXPECT_EQ(h.ascent, 14);  // 7 rows of 2 pixels
+    EXPECT_EQ(h.descent, 4);  // and 2 more below the baseline
     EXPECT_EQ(f.size(), kFontHeaderBytes + size_t(h.bitmapWidth) * h.bitmapHeight + h.clutSize);
     EXPECT_EQ(h.charData[' '].defined + h.charData[0].defined + h.charData[127].defined, 0);
-    // Every printable character has a 10 x 14 cell inside the bitmap, cells not overlapping.
+    // Every printable character has a 10 x 18 cell inside the bitmap with the baseline 14 rows down,
+    // cells not overlapping; only g, j, p, q and y have pixels below the baseline.
+    const uint8_t* pixels = f.data() + kFontHeaderBytes;
     for (int c = 33; c <= 126; ++c) {
         const _char_data& cd = h.charData[c];
         ASSERT_EQ(cd.defined, 1) << c;
         EXPECT_EQ(cd.bounds.botRight.x - cd.bounds.topLeft.x, 10);
-        EXPECT_EQ(cd.bounds.botRight.y - cd.bounds.topLeft.y, 14);
+        EXPECT_EQ(cd.bounds.botRight.y - cd.bounds.topLeft.y, 18);
+        EXPECT_EQ(cd.baseline, 14);
+        bool below = false;
+        for (int y = cd.bounds.topLeft.y + 14; y < cd.bounds.botRight.y; ++y)
+            for (int x = cd.bounds.topLeft.x; x < cd.bounds.botRight.x; ++x)
+                below = below || pixels[size_t(y) * h.bitmapWidth + size_t(x)] != 0;
+        EXPECT_EQ(below, std::strchr("gjpqy", c) != nullptr) << char(c);
         EXPECT_LE(cd.bounds.botRight.x, h.bitmapWidth);
         EXPECT_LE(cd.bounds.botRight.y, h.bitmapHeight);
         if (c > 33) {
@@ -119,6 +128,40 @@ TEST_F(FontDrawing, GlyphLandsAtThePenInItsColour) {
         EXPECT_FALSE(Lit(x, y)) << x << "," << y;
     // The pen advanced by the width (10) plus the spacing (2).
     EXPECT_EQ(engine::cursorX, 112);
+}
+
+// 'p' hangs its stem two cells below the baseline (y 64 here), where 'I' ends; its bowl starts two cells
+// under the pen, as the lower-case letters without descenders do.
+TEST_F(FontDrawing, DescendersHangBelowTheBaseline) {
+    Draw([&] { veFontPrintfXY(font_, 100, 50, "Ip"); });
+    EXPECT_TRUE(Full(112, 62));
+    EXPECT_TRUE(Full(112, 66));  // the stem under the baseline
+    EXPECT_FALSE(Lit(112, 68));
+    EXPECT_FALSE(Lit(114, 52));  // nothing above the bowl
+    EXPECT_FALSE(Lit(104, 65));  // 'I' stops at the baseline
+    EXPECT_EQ(engine::cursorX, 124);
+}
+
+// The glyph-table fonts of the screens carry the descenders too: as tall as the nine rows, scaled, with
+// the shadow's row; 'y' has face pixels under the baseline, 'T' none.
+TEST(FontWriter, GlyphTableFontHoldsTheDescenders) {
+    const SMW_Font font = WriteGlyphTableFont(2, {{0xFFFF, 0x8000}});
+    EXPECT_EQ(font.MaxCharHeight, 19);
+    auto faceBelowBaseline = [&](char c) {
+        const SMW_Glyph& g = font.Glyphs[size_t(c - 32)];
+        EXPECT_EQ(g.Height, 19) << c;
+        bool face = false;
+        for (int y = 14; y < g.Height; ++y)
+            for (int x = 0; x < g.Advance; ++x) {
+                const size_t i = size_t(y) * size_t(g.Advance) + size_t(x);
+                face = face || ((g.Pixels[i / 2] >> (i % 2 ? 4 : 0)) & 15) == 1;
+            }
+        return face;
+    };
+    EXPECT_TRUE(faceBelowBaseline('y'));
+    EXPECT_TRUE(faceBelowBaseline('g'));
+    EXPECT_FALSE(faceBelowBaseline('T'));
+    EXPECT_FALSE(faceBelowBaseline('a'));
 }
 
 TEST_F(FontDrawing, PrintfHookDrawsWithTheDebugFont) {

@@ -20,15 +20,16 @@ SMW_Font WriteGlyphTableFont(int scale, const std::vector<GlyphPageColours>& pag
     SMW_Font font;
     font.Colours = 4;
     for (const GlyphPageColours& p : pages) font.Pages.push_back({0x0000, p.face, p.shadow, p.face});
-    const int height = 7 * scale + 1;
+    constexpr int kRows = kFontAscentRows + kFontDescentRows;
+    const int height = kRows * scale + 1;  // descenders included, and the shadow's row
     font.MaxCharHeight = uint16_t(height);
     font.MaxOffsetY = 0;
     font.Glyphs.resize(SM_FONT_CHARS);
     for (int code = 32; code < 127; ++code) {
         // Rows separated by '/', up to five cells each (the space's rows are shorter).
-        bool cells[7][5] = {};
+        bool cells[kRows][5] = {};
         int r0 = 0, c0 = 0;
-        for (const char* p = kSampleGlyphs[code - 32]; *p && r0 < 7; ++p) {
+        for (const char* p = kSampleGlyphs[code - 32]; *p && r0 < kRows; ++p) {
             if (*p == '/') {
                 ++r0, c0 = 0;
             } else {
@@ -38,7 +39,7 @@ SMW_Font WriteGlyphTableFont(int scale, const std::vector<GlyphPageColours>& pag
         }
         auto set = [&](int r, int c) { return cells[r][c]; };
         int first = 5, last = -1;
-        for (int row = 0; row < 7; ++row)
+        for (int row = 0; row < kRows; ++row)
             for (int col = 0; col < 5; ++col)
                 if (set(row, col)) first = col < first ? col : first, last = col > last ? col : last;
         SMW_Glyph& g = font.Glyphs[size_t(code - 32)];
@@ -54,7 +55,7 @@ SMW_Font WriteGlyphTableFont(int scale, const std::vector<GlyphPageColours>& pag
         g.DrawHeight = uint32_t(height);
         std::vector<uint8_t> index(size_t(g.Advance) * size_t(height), 0);
         for (int pass = 0; pass < 2; ++pass)  // the shadow first, the face over it
-            for (int row = 0; row < 7; ++row)
+            for (int row = 0; row < kRows; ++row)
                 for (int col = first; col <= last; ++col) {
                     if (!set(row, col)) continue;
                     for (int dy = 0; dy < scale; ++dy)

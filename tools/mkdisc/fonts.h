@@ -23,7 +23,8 @@ struct GlyphPageColours {
 };
 
 // A glyph-table font of the screen resource file from our 5 x 7 glyph set: proportional (each glyph as
-// wide as its set columns), each set cell a scale x scale block with a one-pixel drop shadow below and to
-// the right, 4 bits per pixel (colour 0 clear, 1 face, 2 shadow), one page per colour pair. The space
-// advances without a glyph; code 127 is not defined.
+// wide as its set columns, and as tall as the set's nine rows with the descenders), each set cell a
+// scale x scale block with a one-pixel drop shadow below and to the right, 4 bits per pixel (colour 0
+// clear, 1 face, 2 shadow), one page per colour pair. The space advances without a glyph; code 127 is
+// not defined.
 SMW_Font WriteGlyphTableFont(int scale, const std::vector<GlyphPageColours>& pages);

@@ -141,10 +141,11 @@ public:
     FeNode Text(int x, int y, int w, int h, const std::string& s, int8_t font, int8_t hi = -1,
                 uint16_t align = 4, int id = -1) {
         const int scale = kFontScale[font];
-        const int tw = TextWidth(s, font), th = 7 * scale;
+        // Placed by its capitals (seven rows); the node holds the descenders below them too.
+        const int tw = TextWidth(s, font), th = kFontAscentRows * scale;
         const int tx = x + ((align & 3) == 1 ? (w - tw) / 2 : (align & 3) == 2 ? w - tw : 0);
         const int ty = y + ((align & 12) == 4 ? (h - th) / 2 : (align & 12) == 8 ? h - th : 0);
-        FeNode n = Group(tx, ty, tw, th, id);
+        FeNode n = Group(tx, ty, tw, (kFontAscentRows + kFontDescentRows) * scale, id);
         n.type = 4;
         n.font = font, n.hiFont = hi, n.disFont = -1;
         n.align = 0;
@@ -819,16 +820,18 @@ FrontEndDesign DesignFrontEnd() {
 
     // Fonts: our glyph set in the front end's styles.
     constexpr uint32_t kWhiteF = 0x80FFFFFF, kYellowF = 0x8050E8FF, kHintF = 0x80E8C8B4, kDimF = 0x80A09080;
+    // The tallest character, descenders included: nine rows of the glyph set.
+    constexpr int kRows = kFontAscentRows + kFontDescentRows;
     out.fonts = {
-        {"frontend\\fe_text.fnt", WriteFont({2, kWhiteF, 2}, kSampleGlyphs), 14},
-        {"frontend\\fe_texthi.fnt", WriteFont({2, kYellowF, 2}, kSampleGlyphs), 14},
-        {"frontend\\fe_head.fnt", WriteFont({3, kWhiteF, 3}, kSampleGlyphs), 21},
-        {"frontend\\fe_hint.fnt", WriteFont({2, kHintF, 2}, kSampleGlyphs), 14},
-        {"frontend\\fe_big.fnt", WriteFont({4, 0x8020A0FF, 4}, kSampleGlyphs), 28},
-        {"frontend\\fe_dim.fnt", WriteFont({2, kDimF, 2}, kSampleGlyphs), 14},
+        {"frontend\\fe_text.fnt", WriteFont({2, kWhiteF, 2}, kSampleGlyphs), 2 * kRows},
+        {"frontend\\fe_texthi.fnt", WriteFont({2, kYellowF, 2}, kSampleGlyphs), 2 * kRows},
+        {"frontend\\fe_head.fnt", WriteFont({3, kWhiteF, 3}, kSampleGlyphs), 3 * kRows},
+        {"frontend\\fe_hint.fnt", WriteFont({2, kHintF, 2}, kSampleGlyphs), 2 * kRows},
+        {"frontend\\fe_big.fnt", WriteFont({4, 0x8020A0FF, 4}, kSampleGlyphs), 4 * kRows},
+        {"frontend\\fe_dim.fnt", WriteFont({2, kDimF, 2}, kSampleGlyphs), 2 * kRows},
     };
     // The name keyboard's keys: a glyph-table font, white with a navy shadow, yellow when focused.
-    FeFont keys{"frontend\\fe_keys.gly", {}, 15};
+    FeFont keys{"frontend\\fe_keys.gly", {}, 2 * kRows + 1};
     keys.glyphTable =
         WriteGlyphTableFont(2, {{0xFFFF, 0x8000 | 2 | 3 << 5 | 9 << 10},
                                 {0x8000 | 31 | 29 << 5 | 10 << 10, 0x8000 | 2 | 3 << 5 | 9 << 10}});

@@ -35,7 +35,7 @@ uint32_t Pow2AtLeast(uint32_t v) {
 std::vector<uint8_t> WriteFont(const FontStyle& st, const char* const glyphs[kFontGlyphs]) {
     if (st.scale < 1 || st.scale > 4) return {};
     const int s = st.scale;
-    const int cw = 5 * s, ch = 7 * s;
+    const int cw = 5 * s, ch = (kFontAscentRows + kFontDescentRows) * s;
     const uint32_t width = s == 1 ? 128 : 256;
     const int perRow = static_cast<int>(width) / (cw + 1);
     const int rows = (95 + perRow - 1) / perRow;
@@ -49,7 +49,7 @@ std::vector<uint8_t> WriteFont(const FontStyle& st, const char* const glyphs[kFo
         const int x0 = (i % perRow) * (cw + 1), y0 = (i / perRow) * (ch + 1);
         _char_data& cd = h.charData[c];
         cd.bounds = {{int16_t(x0), int16_t(y0)}, {int16_t(x0 + cw), int16_t(y0 + ch)}};
-        cd.baseline = static_cast<int8_t>(ch);
+        cd.baseline = static_cast<int8_t>(kFontAscentRows * s);
         cd.width = static_cast<int8_t>(cw);
         cd.defined = 1;
         for (int y = 0; y < ch; ++y)
@@ -61,9 +61,9 @@ std::vector<uint8_t> WriteFont(const FontStyle& st, const char* const glyphs[kFo
     h.maxWidth = static_cast<uint8_t>(cw + s);
     h.bitmapType = 1;
     h.numChars = 94;
-    h.height = static_cast<uint8_t>(9 * s);
-    h.ascent = static_cast<uint8_t>(ch);
-    h.descent = static_cast<uint8_t>(2 * s);
+    h.height = static_cast<uint8_t>(ch);
+    h.ascent = static_cast<uint8_t>(kFontAscentRows * s);
+    h.descent = static_cast<uint8_t>(kFontDescentRows * s);
     h.spacing = st.spacing;
     h.leading = static_cast<uint8_t>(s);
     h.wordSpacing = static_cast<uint8_t>(3 * s);
