@@ -100,8 +100,11 @@ void Dial(Canvas& c) {
     // Preload lamp socket and nitro sockets.
     c.fillRect(kPreX0, kPreY0, kPreX1, kPreY1, kDim);
     for (int i = 0; i < 5; ++i) c.disc(kNitroX0 + kNitroStep * float(i), kNitroY, kNitroR, kDim);
-    Label(c, int(kNitroX0 + 2.0f * kNitroStep) - Canvas::textWidth("NITRO", 2) / 2,
-          int(kNitroY + kNitroR) + 5, "NITRO", 2, Argb(255, 200, 200, 210));
+    // Under the sockets, ending where the last one ends: clear of the dial's ring, which at the label's
+    // left edge is already some 10 twice-size pixels above it.
+    const int nitroRight = int(kNitroX0 + 4.0f * kNitroStep + kNitroR);
+    Label(c, nitroRight - Canvas::textWidth("NITRO", 2), int(kNitroY + kNitroR) + 5, "NITRO", 2,
+          Argb(255, 200, 200, 210));
 }
 
 void PreloadLamp(Canvas& c, int state) {
@@ -122,24 +125,31 @@ void NitroLight(Canvas& c, int i) {
 // ---- stat box (screen 152 x 120) ----
 
 void StatBox(Canvas& c, bool freestyle) {
-    c.fillRect(0, 0, 304, 240, kPanel);
-    for (int i = 0; i < 3; ++i) {
-        c.fillRect(i, i, 304 - i, i + 1, kEdge);
-        c.fillRect(i, 239 - i, 304 - i, 240 - i, kEdge);
-        c.fillRect(i, i, i + 1, 240 - i, kEdge);
-        c.fillRect(303 - i, i, 304 - i, 240 - i, kEdge);
-    }
-    // Rows of 19 screen pixels from the box's top (the values print at 47 pixels in).
+    // The values print left-aligned 47 screen pixels in, one row every 19, the first 3 pixels above the
+    // box's top edge; each is 14 pixels high (twice-size units below: 94 in, 38 a row, -6 and 28 high).
+    // The box ends 3 pixels under the last row; below it the picture is clear. The top edge runs over
+    // the label column only and the column's divider rises to it: the first value stands in the open
+    // top of its column instead of under a border that would cross it. The top two rows stay clear too:
+    // the HUD draws with the texture repeating, and the box's bottom edge is filtered with them.
+    const int rows = freestyle ? 2 : 5;
+    constexpr int kTop = 2;
+    const int bottom = 38 * (rows - 1) - 6 + 28 + 6 + 3;  // last value, a gap, the edge
+    c.fillRect(0, kTop, 304, bottom, kPanel);
     static const char* const kRace[5] = {"TIME", "POS", "LAP T", "BEST", "LAP"};
     static const char* const kFree[2] = {"LEFT", "SCORE"};
-    const int rows = freestyle ? 2 : 5;
     for (int r = 0; r < rows; ++r) {
-        // The values' text stands 3 pixels above its row and is 14 pixels high.
-        const int y = 38 * r - 6;
-        if (r % 2 == 1) c.fillRect(4, y, 300, y + 38, Argb(60, 255, 255, 255));
-        Label(c, 10, y + 12, freestyle ? kFree[r] : kRace[r], 2, Argb(255, 255, 200, 60));
+        const int top = 38 * r - 6;  // the value's top
+        if (r % 2 == 1) c.fillRect(4, top - 4, 300, top + 34, Argb(60, 255, 255, 255));
+        // The label (14 high here) ends 2 above the value's foot, clear of the top edge on the first row.
+        Label(c, 10, top + 12, freestyle ? kFree[r] : kRace[r], 2, Argb(255, 255, 200, 60));
     }
-    c.fillRect(90, 6, 92, 2 * 19 * rows, Argb(160, 255, 170, 30));
+    for (int i = 0; i < 3; ++i) {
+        c.fillRect(i, kTop + i, 88, kTop + i + 1, kEdge);           // top, over the labels
+        c.fillRect(i, bottom - 1 - i, 304 - i, bottom - i, kEdge);  // bottom
+        c.fillRect(i, kTop + i, i + 1, bottom - i, kEdge);          // left
+        c.fillRect(303 - i, kTop, 304 - i, bottom - i, kEdge);      // right
+    }
+    c.fillRect(88, kTop, 91, bottom - 3, kEdge);  // the divider, up to the top edge
 }
 
 // ---- radar (bracket 144 x 136, arrow 20 x 20, blip 12 x 12) ----

@@ -220,8 +220,9 @@ void CHud::render(C3DView* view) {
     const CDemoLoopManager* dl = CDemoLoopManager::DLManPtr;
     if (dl && dl->getDemoLoopState() != DL_DISABLED && f) {
         veFontSetHorizontalAlignment(f, 1);
-        Print(f, 0, hudtext::kDemoCaptionY, "DEMO MODE");
-        Print(f, 0, hudtext::kDemoCaptionY + hudtext::kDemoCaptionStep, "Press Start Button");
+        // Rimmed: the caption stands on pale skies and on the guide arrow.
+        hudres::PrintOutlined(f, 0, hudtext::kDemoCaptionY, "DEMO MODE");
+        hudres::PrintOutlined(f, 0, hudtext::kDemoCaptionY + hudtext::kDemoCaptionStep, "Press Start Button");
         veFontSetHorizontalAlignment(f, 0);
     }
     veRenderSetWrapS(1);

@@ -29,19 +29,6 @@ void Print(_font* f, int x, int y, const char* s) {
     if (f) veFontPrintfXY(f, x, y, "%s", s);
 }
 
-// A warning over the course: the white letters inside a dark rim two pixels wide, readable on the
-// white arena walls and the sky alike.
-void PrintOutlined(_font* f, int x, int y, const char* s) {
-    if (!f) return;
-    const uint32_t colour = veFontGetColor(f);
-    veFontSetColor(f, hudtext::kOutlineColour);
-    for (int dy = -2; dy <= 2; dy += 2)
-        for (int dx = -2; dx <= 2; dx += 2)
-            if (dx || dy) veFontPrintfXY(f, x + dx, y + dy, "%s", s);
-    veFontSetColor(f, colour);
-    veFontPrintfXY(f, x, y, "%s", s);
-}
-
 bool AttractRace() {
     const CDemoLoopManager* dl = CDemoLoopManager::DLManPtr;
     return dl && dl->getDemoLoopState() != DL_DISABLED;
@@ -89,7 +76,7 @@ void CHud::trackToHud(float t, C3DView* view) {
         const float e = t - d.offTrackTimeStamp;
         if (e > 1.0f) {
             const bool missed = b->trackToHudMissedCheckPoint == 10 && CircuitTrack();
-            PrintOutlined(f, -55, 35, missed ? "MISSED CHECKPOINT" : "OFF TRACK");
+            hudres::PrintOutlined(f, -55, 35, missed ? "MISSED CHECKPOINT" : "OFF TRACK");
             renderCountDown(view, hudtext::CountdownFrame(e));
         }
     }
@@ -112,7 +99,7 @@ void CHud::trackToHud(float t, C3DView* view) {
         d.missedCheckPointTimeStamp = 0.0f;
     }
     if (CircuitTrack() && b->trackToHudWrongWay == 1 && b->trackToHudOffTrack != 2)
-        PrintOutlined(f, -50, 0, "WRONG WAY");
+        hudres::PrintOutlined(f, -50, 0, "WRONG WAY");
 }
 
 void CHud::checkTrackBonus(float t) {
@@ -195,8 +182,8 @@ void CHud::checkStuntsToHud(float t) {
                 ++d.stuntsToHudMoveDelay;
             else
                 c = c < 500 ? c + 5 : 500;
-            PrintOutlined(f, c, hudtext::kTrickListTop + hudtext::kTrickListStep * i,
-                          d.stuntsToHudStrings[i]);
+            hudres::PrintOutlined(f, c, hudtext::kTrickListTop + hudtext::kTrickListStep * i,
+                                  d.stuntsToHudStrings[i]);
         }
         if (f) veFontSetHorizontalAlignment(f, 0);
     }

@@ -10,6 +10,7 @@
 #include "game/files/geometry.h"
 #include "game/files/texture.h"
 #include "game/model/model.h"
+#include "race/hud/hud_text.h"
 
 namespace hudres {
 
@@ -105,6 +106,17 @@ bool UseTexture(int id) {
     if (!tex) return false;
     veDisplaySetActiveTexture(veTextureLoadTextureMem(&tex->fsBitmap));
     return true;
+}
+
+void PrintOutlined(_font* f, int x, int y, const char* s) {
+    if (!f) return;
+    const uint32_t colour = veFontGetColor(f);
+    veFontSetColor(f, hudtext::kOutlineColour);
+    for (int dy = -2; dy <= 2; dy += 2)
+        for (int dx = -2; dx <= 2; dx += 2)
+            if (dx || dy) veFontPrintfXY(f, x + dx, y + dy, "%s", s);
+    veFontSetColor(f, colour);
+    veFontPrintfXY(f, x, y, "%s", s);
 }
 
 }  // namespace hudres

@@ -22,5 +22,8 @@ void ReleaseFont(_font*& font);
 CModelObject* ModelObject(int id);
 // Makes texture `id` of the store resident and current; false when there is none.
 bool UseTexture(int id);
+// Prints `s` at (x, y) in the font's colour inside a dark rim two pixels wide, readable on the white
+// arena walls and the sky alike.
+void PrintOutlined(_font* f, int x, int y, const char* s);
 
 }  // namespace hudres
