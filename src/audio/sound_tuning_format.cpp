@@ -29,8 +29,9 @@ bool FloatInRange(float v, float top, int field, std::string* fault) {
 
 SoundTuning DefaultSoundTuning() {
     SoundTuning t;
-    // Music, effects, engine, checkpoint, collision, landing, announcer, crowd.
-    const float volumes[8] = {0.35f, 0.9f, 0.4f, 0.9f, 1.0f, 0.9f, 0.8f, 0.6f};
+    // Music, effects, engine, checkpoint, collision, landing, announcer, crowd. The music at full: the
+    // music setting (2 of 10 out of the box) scales it, and under a race's engines it is heard at that.
+    const float volumes[8] = {1.0f, 0.9f, 0.4f, 0.9f, 1.0f, 0.9f, 0.8f, 0.6f};
     for (int i = 0; i < 8; ++i) t.volumes[i] = volumes[i];
     t.announcerFrequency = 0.004f;  // chances per sound step
     t.crowdFrequency = 0.006f;

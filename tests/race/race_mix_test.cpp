@@ -209,4 +209,24 @@ TEST_F(RaceMix, EffectsAndMusicFollowTheVolumeSettings) {
     EXPECT_GT(music10, -40.0);
 }
 
+// Out of the box (effects 8, music 2, master 10) the race's music is heard under the field's engines:
+// within 10 dB of the effects' level with the throttle held; with the music setting at 0 there is none.
+TEST_F(RaceMix, MusicAtTheDefaultSettingsIsHeardUnderTheEngines) {
+    auto level = [&](int effects, int music) {
+        delete race_;
+        race_ = nullptr;
+        Start(B01, 7, effects, music);  // a full field, heard once it has left the grid
+        PauseMusic::setSong(0);
+        for (int f = 0; f < 150; ++f) Frame(true);
+        const size_t from = Heard();
+        for (int f = 0; f < 150; ++f) Frame(true);
+        return Db(MeanSquare(from, Heard()));
+    };
+    const double effects = level(8, 0), music = level(0, 2), none = level(0, 0);
+    std::printf("defaults: effects %.1f dBFS, music %.1f dBFS; music 0: %.1f dBFS\n", effects, music, none);
+    EXPECT_GT(music, effects - 10.0);
+    EXPECT_LT(music, effects);
+    EXPECT_LT(none, -90.0);
+}
+
 }  // namespace

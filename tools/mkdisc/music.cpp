@@ -141,6 +141,54 @@ void Lead(Loop& out, size_t at, size_t len, int midi, double gain, double pan) {
 const int kMinorProgressions[3][4] = {{0, 8, 3, 10}, {0, 5, 10, 3}, {0, 10, 8, 7}};
 const int kMajorProgressions[3][4] = {{0, 7, 9, 5}, {0, 5, 7, 5}, {0, 9, 5, 7}};
 
+// Brings a piece to the music's common loudness, kMusicRms of full scale, with no sample above
+// kMusicCeiling: the drums' hits would otherwise set the level, leaving the rest 17 dB under the peak. A
+// look-ahead limiter: the gain each sample needs to stay under the ceiling, met kAttack samples ahead of
+// the sample by a straight ramp and let go of at the release rate afterwards. Worked out around the loop
+// twice, so the gain at the end runs on into the start and the loop stays seamless.
+// The limiter's gain for every sample of `out` scaled by `gain`.
+std::vector<double> LimiterGain(const Loop& out, double gain) {
+    const size_t n = out.l.size();
+    std::vector<double> g(n);
+    for (size_t i = 0; i < n; ++i) {
+        const double v = gain * std::max(std::abs(out.l[i]), std::abs(out.r[i]));
+        g[i] = v > kMusicCeiling ? kMusicCeiling / v : 1.0;
+    }
+    constexpr double kAttack = 0.002 * kMusicRate, kRelease = 0.08 * kMusicRate;
+    for (size_t k = 2 * n; k-- > 0;) {  // ramps down ahead of each peak
+        const size_t i = k % n, next = (k + 1) % n;
+        g[i] = std::min(g[i], g[next] + 1.0 / kAttack);
+    }
+    for (size_t k = 1; k < 2 * n; ++k) {  // recovers slowly after it
+        const size_t i = k % n, prev = (k - 1) % n;
+        g[i] = std::min(g[i], g[prev] + 1.0 / kRelease);
+    }
+    return g;
+}
+
+void Level(Loop& out) {
+    const size_t n = out.l.size();
+    auto rms = [&](double gain, const std::vector<double>* g) {
+        double sum = 0;
+        for (size_t i = 0; i < n; ++i) {
+            const double k = gain * (g ? (*g)[i] : 1.0);
+            sum += 0.5 * k * k * (out.l[i] * out.l[i] + out.r[i] * out.r[i]);
+        }
+        return std::sqrt(std::max(sum / double(n), 1e-18));
+    };
+    // The limiter takes some loudness back: the gain is raised by what it took, a few times over.
+    double gain = kMusicRms / rms(1.0, nullptr);
+    std::vector<double> g = LimiterGain(out, gain);
+    for (int pass = 0; pass < 4; ++pass) {
+        gain *= kMusicRms / rms(gain, &g);
+        g = LimiterGain(out, gain);
+    }
+    for (size_t i = 0; i < n; ++i) {
+        out.l[i] *= gain * g[i];
+        out.r[i] *= gain * g[i];
+    }
+}
+
 }  // namespace
 
 const std::vector<MusicPiece>& MusicPieces() {
@@ -213,14 +261,12 @@ void RenderMusic(const MusicPiece& p, std::vector<int16_t>& left, std::vector<in
                     Lead(out, at(bar * 4 + b + 0.5), at(0.4), root + chord[c], 0.06, 0.0);
         }
     }
-    double peak = 1e-9;
-    for (size_t i = 0; i < frames; ++i) peak = std::max({peak, std::abs(out.l[i]), std::abs(out.r[i])});
-    const double scale16 = 0.7 * 32767 / peak;  // about -3 dB below full scale
+    Level(out);
     left.resize(frames);
     right.resize(frames);
     for (size_t i = 0; i < frames; ++i) {
-        left[i] = static_cast<int16_t>(std::lround(out.l[i] * scale16));
-        right[i] = static_cast<int16_t>(std::lround(out.r[i] * scale16));
+        left[i] = static_cast<int16_t>(std::lround(out.l[i] * 32767));
+        right[i] = static_cast<int16_t>(std::lround(out.r[i] * 32767));
     }
 }
 

@@ -18,10 +18,14 @@ struct MusicPiece {
 };
 
 inline constexpr uint32_t kMusicRate = 32000;
+// Every piece's loudness (RMS, both channels) and its highest sample, as fractions of full scale: -12.4
+// and -3 dB.
+inline constexpr double kMusicRms = 0.24, kMusicCeiling = 0.7;
 
 // The twelve pieces: the front end's three, then the race's nine, in playlist order.
 const std::vector<MusicPiece>& MusicPieces();
-// Renders a piece: left and right channels of equal length (a whole number of ADPCM blocks).
+// Renders a piece: left and right channels of equal length (a whole number of ADPCM blocks), at the
+// common loudness kMusicRms with no sample above kMusicCeiling.
 void RenderMusic(const MusicPiece& piece, std::vector<int16_t>& left, std::vector<int16_t>& right);
 // The stream file of a piece.
 std::vector<uint8_t> MusicStreamFile(const MusicPiece& piece);
