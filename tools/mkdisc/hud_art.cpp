@@ -140,8 +140,8 @@ void StatBox(Canvas& c, bool freestyle) {
     for (int r = 0; r < rows; ++r) {
         const int top = 38 * r - 6;  // the value's top
         if (r % 2 == 1) c.fillRect(4, top - 4, 300, top + 34, Argb(60, 255, 255, 255));
-        // The label (14 high here) ends 2 above the value's foot, clear of the top edge on the first row.
-        Label(c, 10, top + 12, freestyle ? kFree[r] : kRace[r], 2, Argb(255, 255, 200, 60));
+        // The label (14 high here) stands on the value's foot, clear of the top edge on the first row.
+        Label(c, 10, top + 14, freestyle ? kFree[r] : kRace[r], 2, Argb(255, 255, 200, 60));
     }
     for (int i = 0; i < 3; ++i) {
         c.fillRect(i, kTop + i, 88, kTop + i + 1, kEdge);           // top, over the labels
