@@ -23,8 +23,6 @@
 #include "host/pad_script.h"
 #include "host/platform.h"
 #include "host/wav_writer.h"
-#include "race/demo_loop.h"
-#include "race/race_game.h"
 
 #ifndef QZ_DEFAULT_DISC
 #define QZ_DEFAULT_DISC "disc"
@@ -133,8 +131,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     console::SetOutputDirectory(options.outDir);
-    DLManager.setSoak(static_cast<uint32_t>(options.soakFrames));
-    CQzGame::debugDraw = options.debugDraw;
+    qzSetSoak(static_cast<uint32_t>(options.soakFrames));
+    qzSetDebugDraw(options.debugDraw);
     // Rasteriser threads: as asked, else as many as suit the machine.
     const long gsThreads =
         options.gsThreads > 0 ? options.gsThreads : console::gs::GsDevice::DefaultRasterThreads();
