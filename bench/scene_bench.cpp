@@ -15,9 +15,9 @@
 #include <vector>
 
 #include "app/main_loop.h"
-#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
 #include "console/pad/pad.h"
+#include "console/stage/dma_stage.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
 #include "game/core/random.h"

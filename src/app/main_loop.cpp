@@ -67,6 +67,14 @@ void* qzStartUp(int argc, char** argv) {
     return GetFileManager()->loadFile(kCommonObjectsFile);
 }
 
+void qzSetSoak(uint32_t raceFrames) {
+    DLManager.setSoak(raceFrames);
+}
+
+void qzSetDebugDraw(bool on) {
+    CQzGame::debugDraw = on;
+}
+
 namespace {
 
 CFrontEndStep* frontEndStep = nullptr;

@@ -1,6 +1,8 @@
 // The life of the program: start-up, then the loop between the front end and a race.
 #pragma once
 
+#include <cstdint>
+
 #include "frontend/screens/frontend_step.h"
 #include "game/core/global_options.h"
 
@@ -18,6 +20,12 @@ void* qzStartUp(int argc, char** argv);
 
 // The whole program as the console ran it.
 QzExit qzMain(int argc, char** argv);
+
+// The developers' switches, set by the host before qzMain. Soak mode: the attract races take every track
+// in turn, each lasting `raceFrames` shown frames (0 switches it off). Debug drawing: every race draws its
+// colliders and riders' bodies as wire frames and its HUD's debug lines.
+void qzSetSoak(uint32_t raceFrames);
+void qzSetDebugDraw(bool on);
 
 // Installs the front-end step (null: the front-end shell). The step is not owned.
 void qzSetFrontEndStep(CFrontEndStep* step);

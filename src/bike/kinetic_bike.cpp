@@ -33,6 +33,7 @@
 #include "kinetic/vehicle/raycast_vehicle.h"
 #include "kinetic/vehicle/wheels_component.h"
 #include "world/objects/kinetic_collide.h"
+#include "world/objects/trigger_riders.h"
 #include "world/world_model.h"
 
 const unsigned int KineticBike::bikeCollisionGroups[kMaxRacers] = {7, 9, 11, 13, 15, 17, 19, 21};
@@ -123,10 +124,25 @@ int32_t turnAmount(uint8_t b) {
     return b < 51 ? 0 : static_cast<int32_t>(kTurnAmountBase + kTurnAmountPerByte * static_cast<float>(b));
 }
 
+// The bikes as the track's triggers see them (world/objects/trigger_riders.h).
+class BikeRiders : public triggers::Riders {
+public:
+    CStats* statsOf(CModelObject* object) override {
+        auto* bike = dynamic_cast<KineticBike*>(object);
+        return bike ? &bike->bikeStats : nullptr;
+    }
+    void raiseBonusPickup(CModelObject* object) override {
+        if (auto* bike = dynamic_cast<KineticBike*>(object)) bike->flags |= 1u << BIKE_BONUS_PICKUP;
+    }
+};
+
+BikeRiders bikeRiders;
+
 }  // namespace
 
 KineticBike::KineticBike(int descriptionId) : KineticVehicleObject(descriptionId) {
     bikeStats.bike = this;
+    triggers::setRiders(&bikeRiders);
 }
 
 KineticBike* KineticBike::create(int descriptionId, int cameraId, Kinetic::RigidCollection* rc,
@@ -143,6 +159,7 @@ KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidColle
                          unsigned int isCPUArg, unsigned int bikeIndexArg)
     : KineticVehicleObject(descriptionId) {
     bikeStats.bike = this;
+    triggers::setRiders(&bikeRiders);
     isCPU = isCPUArg != 0;
     isOffTrack = 0;
     rc = rcArg;

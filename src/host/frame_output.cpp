@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
+#include "console/stage/dma_stage.h"
 #include "host/png_writer.h"
 
 namespace host {

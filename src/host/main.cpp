@@ -11,10 +11,10 @@
 #include "app/main_loop.h"
 #include "console/cd/cd.h"
 #include "console/cd/host_output.h"
-#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
 #include "console/kernel/clock.h"
 #include "console/spu/spu.h"
+#include "console/stage/dma_stage.h"
 #include "engine/hal/display_sync.h"
 #include "engine/sys/heap.h"
 #include "host/frame_output.h"
@@ -23,8 +23,6 @@
 #include "host/pad_script.h"
 #include "host/platform.h"
 #include "host/wav_writer.h"
-#include "race/demo_loop.h"
-#include "race/race_game.h"
 
 #ifndef QZ_DEFAULT_DISC
 #define QZ_DEFAULT_DISC "disc"
@@ -133,8 +131,8 @@ int main(int argc, char** argv) {
         return 2;
     }
     console::SetOutputDirectory(options.outDir);
-    DLManager.setSoak(static_cast<uint32_t>(options.soakFrames));
-    CQzGame::debugDraw = options.debugDraw;
+    qzSetSoak(static_cast<uint32_t>(options.soakFrames));
+    qzSetDebugDraw(options.debugDraw);
     // Rasteriser threads: as asked, else as many as suit the machine.
     const long gsThreads =
         options.gsThreads > 0 ? options.gsThreads : console::gs::GsDevice::DefaultRasterThreads();

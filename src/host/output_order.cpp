@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "console/dma/dma_stage.h"
+#include "console/stage/dma_stage.h"
 
 extern "C" {
 size_t __real_fwrite(const void* data, size_t size, size_t count, FILE* stream);

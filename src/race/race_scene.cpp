@@ -3,14 +3,8 @@
 #include "bike/kinetic_bike.h"
 #include "bike/particle_sink.h"
 #include "bike/rider_model.h"
-#include "engine/hal/display.h"
-#include "engine/hal/draw_env.h"
-#include "engine/hal/geometry.h"
-#include "engine/hal/view_matrices.h"
 #include "game/files/file_manager.h"
-#include "game/files/geometry.h"
 #include "game/model/model.h"
-#include "game/model/object_description.h"
 #include "game/view/view_3d.h"
 #include "game/view/view_object_3d.h"
 #include "race/end_of_race.h"
@@ -18,6 +12,7 @@
 #include "race/scene/particle_system.h"
 #include "race/scene/particle_view.h"
 #include "race/scene/shadow_view.h"
+#include "race/scene/sky_view.h"
 #include "race/scene/track_camera.h"
 #include "world/world_file_format.h"
 
@@ -32,47 +27,6 @@ void AimTrackCamera(CTrackCamera* cam, int bikeId, KineticBike* bike) {
 uint32_t Options() {
     return CQzGame::gameOptions ? static_cast<uint32_t>(CQzGame::gameOptions->gameOptions) : 0u;
 }
-
-// The sky box follows the eye, so that wherever the camera goes the sky stays round it at the same
-// distance. It is drawn before anything else and writes colour only (its pixels fail a never-passing
-// alpha test that still keeps the colour, and leave the depth alone): the ground, the arena and the
-// scenery all draw over it, however far they are.
-class CSkyViewObject : public C3DViewObject {
-public:
-    using C3DViewObject::C3DViewObject;
-
-    void render(C3DView* view) override {
-        CModelObject* object = Object(modelObjectId);
-        CModelObject* camera = Object(view->_cameraID);
-        CObjectDescription* d = CResourceStorage<CObjectDescription>::instance().get(descriptionId);
-        if (!object || !camera || !d || d->geometryIdList.empty()) return;
-        CGeometry* g = CResourceStorage<CGeometry>::instance().get(d->geometryIdList[0]);
-        if (!g || !g->geo) return;
-        _matrix4 m;
-        Q_SetupMatrix(&object->qOrientation, &m);
-        M4_SetTranslation(&m, &camera->position);
-        veSetDefaultTestEnv1(1, kAlphaNever, 0, kFailKeepColour, 0, 0, 1, kDepthAlways);
-        veSetDefaultTestEnv2(1, kAlphaNever, 0, kFailKeepColour, 0, 0, 1, kDepthAlways);
-        veDisplaySetMode(0x80000);
-        veDisplayActivateView(&view->_view3d);
-        veEngineSetLocalToWorld(&m);
-        g->replaceTextures(&d->textureIdList[0]);
-        veEngineDrawGeometry(g->geo);
-        // What every other object draws with.
-        veSetDefaultTestEnv1(1, 6, 100, 0, 0, 0, 1, 2);
-        veSetDefaultTestEnv2(1, 6, 100, 0, 0, 0, 1, 2);
-        veDisplayActivateView(&view->_view3d);
-    }
-
-private:
-    static CModelObject* Object(int id) {
-        CModel* m = CModel::modelPtr;
-        return m && id >= 0 && static_cast<size_t>(id) < m->objects.size()
-                   ? m->objects[static_cast<size_t>(id)]
-                   : nullptr;
-    }
-    static constexpr int kAlphaNever = 0, kFailKeepColour = 1, kDepthAlways = 1;
-};
 
 }  // namespace
 

@@ -4,10 +4,10 @@
 #include <cstring>
 
 #include "console/dma/dma_memory.h"
-#include "console/dma/dma_stage.h"
 #include "console/gif/gif_interpreter.h"
 #include "console/kernel/intc.h"
 #include "console/mem/scratchpad.h"
+#include "console/stage/dma_stage.h"
 #include "console/vif/vif.h"
 
 namespace console::dma {

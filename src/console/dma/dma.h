@@ -4,7 +4,7 @@
 // that starts another transfer from there does not recurse: the request is queued and run once the
 // current one has finished, so transfers always run one after another in the order they were started.
 //
-// With the geometry stage on (console/dma/dma_stage.h), VIF1 and GIF transfers are walked and checked at
+// With the geometry stage on (console/stage/dma_stage.h), VIF1 and GIF transfers are walked and checked at
 // the kick as before and the end interrupt is raised at once, but the stage feeds the data to VIF1 or the
 // GIF later, beside the caller; sceDmaSync on those channels waits for it.
 //

@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "console/dma/dma_stage.h"
 #include "console/gif/gif_interpreter.h"
 #include "console/gs/gs_device.h"
+#include "console/stage/dma_stage.h"
 
 using namespace console::gs;
 

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstdio>
 
-#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
+#include "console/stage/dma_stage.h"
 
 namespace console {
 namespace {

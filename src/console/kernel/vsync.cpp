@@ -4,9 +4,9 @@
 #include <chrono>
 #include <thread>
 
-#include "console/dma/dma_stage.h"
 #include "console/gs/gs_device.h"
 #include "console/kernel/clock.h"
+#include "console/stage/dma_stage.h"
 
 namespace console {
 namespace {

@@ -7,7 +7,7 @@
 #include <emmintrin.h>
 #endif
 
-#include "console/dma/dma_stage.h"
+#include "console/stage/dma_stage.h"
 
 namespace console::vif {
 namespace {

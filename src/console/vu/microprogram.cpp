@@ -1,6 +1,6 @@
 #include "console/vu/microprogram.h"
 
-#include "console/dma/dma_stage.h"
+#include "console/stage/dma_stage.h"
 
 namespace console::vu {
 namespace {

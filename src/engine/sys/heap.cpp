@@ -3,8 +3,8 @@
 #include <bit>
 #include <cstring>
 
-#include "console/dma/dma_stage.h"
 #include "console/mem/addr.h"
+#include "console/stage/dma_stage.h"
 #include "engine/sys/files.h"
 
 // gcc says it builds for AddressSanitizer with __SANITIZE_ADDRESS__, clang through __has_feature.

@@ -1,6 +1,10 @@
 // One racer's race statistics: laps and lap times, the hole shot, jumps and air time, the stunts of the
 // current jump and their score, and the stunt advantage that earns nitro. The class statics hold the
 // race-position table, re-sorted by the race and read by the HUD and the results.
+//
+// The record and what works on it alone are here; the operations that read or write the bike it belongs
+// to (the race order, the hole shot, the stunt score and the stunt advantage) are defined on the bike's
+// floor, in bike/bike_stats.cpp.
 #pragma once
 
 #include <cstdint>

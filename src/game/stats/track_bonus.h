@@ -1,6 +1,9 @@
 // Track bonuses: up to five goals per track (hole shot, a lap or race under a time, air time, a given
 // trick, a number of tricks, a combo, a stunt score, all pickups, a target jump). Every human racer's
 // bike carries a record that is checked against its statistics in each update.
+//
+// The table and the record are here; update, which reads the bike's statistics and raises its flags, is
+// defined on the bike's floor, in bike/bike_track_bonus.cpp.
 #pragma once
 
 #include <cstdint>

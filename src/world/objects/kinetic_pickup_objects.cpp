@@ -1,12 +1,13 @@
 #include "world/objects/kinetic_pickup_objects.h"
 
-#include "bike/kinetic_bike.h"
 #include "engine/sys/files.h"
 #include "game/model/model.h"
 #include "game/model/phantom_event.h"
+#include "game/stats/stats.h"
 #include "kinetic/collide/primitive.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/dynamics/toolkit.h"
+#include "world/objects/trigger_riders.h"
 
 CKineticTriggerObject::CKineticTriggerObject(int descriptionId) : CKineticStaticRigidObject(descriptionId) {
     for (int i = 0; i < getRigidBodyCount(); ++i)
@@ -22,11 +23,11 @@ void CKineticTriggerObject::updateModelWorld() {
 
 void CKineticPickupObject::phantomCollisionHandler(CModelObject* other,
                                                    const Kinetic::CollisionEvent& event) {
-    auto* bike = dynamic_cast<KineticBike*>(other);
-    if (!bike || CPhantomEvent::StateOf(event) != Kinetic::PhantomPenetrationEvent::BEGAN) return;
-    bike->bikeStats.pickupsFound += 1;
+    CStats* stats = triggers::statsOf(other);
+    if (!stats || CPhantomEvent::StateOf(event) != Kinetic::PhantomPenetrationEvent::BEGAN) return;
+    stats->pickupsFound += 1;
     x_printf("Bonus picked up!!\n");
-    bike->flags |= 1u << BIKE_BONUS_PICKUP;
+    triggers::riders()->raiseBonusPickup(other);
     // The bonus is gone for the rest of the race: the model deletes it once the event delivery is over.
     GetModel()->deleteObject(this);
 }
@@ -35,13 +36,13 @@ namespace {
 
 // Entering sets the mark, leaving clears it; other states change nothing.
 void MarkArea(CModelObject* other, const Kinetic::CollisionEvent& event, uint8_t CStats::*mark) {
-    auto* bike = dynamic_cast<KineticBike*>(other);
-    if (!bike) return;
+    CStats* stats = triggers::statsOf(other);
+    if (!stats) return;
     const int state = CPhantomEvent::StateOf(event);
     if (state == Kinetic::PhantomPenetrationEvent::BEGAN)
-        bike->bikeStats.*mark = 1;
+        stats->*mark = 1;
     else if (state == Kinetic::PhantomPenetrationEvent::ENDED)
-        bike->bikeStats.*mark = 0;
+        stats->*mark = 0;
 }
 
 }  // namespace

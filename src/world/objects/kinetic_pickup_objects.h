@@ -1,5 +1,6 @@
 // Track triggers: built like static objects, but every primitive is a phantom, so the physics reports
-// overlaps and pushes nothing; not entered into the ray casts' static list. Only a bike's body counts.
+// overlaps and pushes nothing; not entered into the ray casts' static list. Only a bike's body counts,
+// which they find, with its statistics and flag, through trigger_riders.h.
 //
 // - CKineticPickupObject: the first bike to enter it counts one pickup, the pickup announces it and asks
 //   the model to remove it (the model defers that until its event delivery is over).

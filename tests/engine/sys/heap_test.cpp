@@ -8,11 +8,11 @@
 
 #include "console/cd/host_output.h"
 #include "console/dma/dma.h"
-#include "console/dma/dma_stage.h"
 #include "console/gif/gif_tag.h"
 #include "console/gs/gs_device.h"
 #include "console/gs/gs_library.h"
 #include "console/mem/addr.h"
+#include "console/stage/dma_stage.h"
 #include "support/temp_dir.h"
 
 #if defined(__SANITIZE_ADDRESS__)

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "console/dma/dma.h"
-#include "console/dma/dma_stage.h"
+#include "console/stage/dma_stage.h"
 #include "console/vu/microprogram.h"
 #include "engine/vu1/vu_data.h"
 #include "support/vu1_rig.h"

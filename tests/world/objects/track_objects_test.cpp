@@ -24,6 +24,7 @@
 #include "world/objects/kinetic_collide.h"
 #include "world/objects/kinetic_pickup_objects.h"
 #include "world/objects/kinetic_track_objects.h"
+#include "world/objects/trigger_riders.h"
 
 namespace {
 
@@ -288,6 +289,48 @@ TEST_F(TrackObjects, TargetAreasMarkEntryAndExit) {
         EXPECT_EQ(bike.bikeStats.inTargetLandArea, c.land);
         EXPECT_EQ(bike.bikeStats.inTargetJumpArea, c.jump);
     }
+}
+
+// The triggers know a bike only through the installed riders: with none, nothing is a rider; with a
+// stand-in, whatever it names is counted, marked and flagged, bike or not.
+struct StandInRiders : triggers::Riders {
+    CModelObject* rider = nullptr;
+    CStats stats;
+    int raised = 0;
+    CStats* statsOf(CModelObject* object) override { return object == rider ? &stats : nullptr; }
+    void raiseBonusPickup(CModelObject* object) override { raised += object == rider ? 1 : 100; }
+};
+
+TEST_F(TrackObjects, TriggersReachARiderOnlyThroughTheInstalledRiders) {
+    LogCapture log;
+    int deleted = 0;
+    auto* pickup = place(new CountedPickup(describe({Cube(1.0f)}, nullptr), &deleted), 0, 0, 0);
+    auto* land = place(new CKineticLandObject(describe({Cube(1.0f)})), 0, 0, 10);
+    Other rider, stranger;
+    StandInRiders riders;
+    riders.rider = &rider;
+    Kinetic::PhantomPenetrationEvent began;
+    triggers::Riders* const installed = triggers::riders();
+
+    triggers::setRiders(nullptr);
+    land->phantomCollisionHandler(&rider, CPhantomEvent(began));
+    pickup->phantomCollisionHandler(&rider, CPhantomEvent(began));
+    EXPECT_EQ(riders.stats.inTargetLandArea, 0);
+    EXPECT_EQ(riders.stats.pickupsFound, 0);
+    EXPECT_EQ(log.count("Bonus picked up!!\n"), 0);
+    EXPECT_EQ(deleted, 0);
+
+    triggers::setRiders(&riders);
+    pickup->phantomCollisionHandler(&stranger, CPhantomEvent(began));
+    EXPECT_EQ(deleted, 0);
+    land->phantomCollisionHandler(&rider, CPhantomEvent(began));
+    EXPECT_EQ(riders.stats.inTargetLandArea, 1);
+    pickup->phantomCollisionHandler(&rider, CPhantomEvent(began));  // deletes the pickup
+    EXPECT_EQ(riders.stats.pickupsFound, 1);
+    EXPECT_EQ(riders.raised, 1);
+    EXPECT_EQ(log.count("Bonus picked up!!\n"), 1);
+    EXPECT_EQ(deleted, 1);
+    triggers::setRiders(installed);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "console/dma/dma_stage.h"
+#include "console/stage/dma_stage.h"
 
 #include <pthread.h>
 #include <time.h>
