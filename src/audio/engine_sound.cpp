@@ -8,6 +8,8 @@ const uint32_t* CBikeSoundObject::gameStarted = nullptr;
 
 namespace {
 
+constexpr int kSustainsPlayed = 7;
+
 bool Bit(uint32_t flags, BikeFlags f) {
     return (flags >> f) & 1u;
 }
@@ -36,9 +38,11 @@ CSoundReader* CBikeSoundObject::getReader(int id) {
 }
 
 void CBikeSoundObject::build(const EngineSoundIds& ids, const int pairA[2], const int pairB[2]) {
-    // Sustain: the sustain samples one after another in shuffled order, for ever.
+    // Sustain: sustains 1 to 7 one after another in shuffled order, for ever (a class's eighth sample,
+    // loaded with the others, is not played).
     CComplexSoundReader* sustain = new CComplexSoundReader;
-    for (int id : ids.sust) sustain->addSound(id >= 0 ? getReader(id) : nullptr);
+    for (int i = 0; i < kSustainsPlayed; ++i)
+        sustain->addSound(ids.sust[i] >= 0 ? getReader(ids.sust[i]) : nullptr);
     sustain->loop = 1;
     sustain->setRandomize(true);
 

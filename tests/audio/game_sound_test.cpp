@@ -2,6 +2,9 @@
 // the engine's choice of composite, and the bike-flag, random and collision triggers.
 #include <gtest/gtest.h>
 
+#include <memory>
+#include <string>
+
 #include "audio/audio_fixture.h"
 #include "audio/engine_sound.h"
 #include "audio/game_sounds.h"
@@ -114,6 +117,62 @@ TEST_F(GameSounds, EngineChoosesItsComposite) {
     EXPECT_EQ(static_cast<CComplexSoundReader*>(engine.toMax.sounds[1].get())->sounds.size(),
               5u);  // five sustains
     CBikeSoundObject::gameStarted = nullptr;
+}
+
+// A reader tree written out: a sample as its id (with "L" when it loops), a composite as
+// "{r|s[L] parts...}" (random or sequential, looping or once).
+std::string Tree(const CSoundReader* r) {
+    if (const auto* c = dynamic_cast<const CComplexSoundReader*>(r)) {
+        std::string s = c->randomize ? "{r" : "{s";
+        if (c->loop) s += "L";
+        for (const auto& part : c->sounds) s += " " + Tree(part.get());
+        return s + "}";
+    }
+    return std::to_string(r->soundId) + (r->loop ? "L" : "");
+}
+
+// The five composites of each engine class, built from that class's sound ids: the sustain composite
+// takes sustains 1 to 7 that are loaded (125 cc 7, 250 cc 5, 400 cc 7: the eighth 400 cc sample is loaded
+// but not played), and the deceleration pairs are the class's own.
+TEST_F(GameSounds, EachEngineClassBuildsItsComposites) {
+    struct Class {
+        std::unique_ptr<CBikeSoundObject> engine;
+        int a[2], b[2];  // 0-based deceleration pairs
+        size_t sustains;
+    };
+    Class classes[3] = {
+        {std::make_unique<C125ccEngineSoundObject>(0), {0, 3}, {1, 2}, 7},
+        {std::make_unique<C250ccEngineSoundObject>(0), {0, 2}, {1, 3}, 5},
+        {std::make_unique<C400ccEngineSoundObject>(0), {0, 3}, {1, 2}, 7},
+    };
+    EXPECT_GE(CQZSoundIDs::engine[2].sust[7], 0);  // the eighth 400 cc sustain is still loaded
+    for (int cls = 0; cls < 3; ++cls) {
+        SCOPED_TRACE(cls);
+        const EngineSoundIds& e = CQZSoundIDs::engine[cls];
+        const Class& c = classes[cls];
+        auto n = [](int id) { return std::to_string(id); };
+        std::string sustain = "{rL";
+        size_t loaded = 0;
+        for (int i = 0; i < 7; ++i)
+            if (e.sust[i] >= 0) sustain += " " + n(e.sust[i]), ++loaded;
+        sustain += "}";
+        EXPECT_EQ(loaded, c.sustains);
+        const std::string chainA =
+            "{s {r " + n(e.decel[c.a[0]]) + " " + n(e.decel[c.a[1]]) + "} " + n(e.idle[0]) + "L}";
+        const std::string chainB =
+            "{s {r " + n(e.decel[c.b[0]]) + " " + n(e.decel[c.b[1]]) + "} " + n(e.idle[1]) + "L}";
+        CBikeSoundObject& s = *c.engine;
+        EXPECT_EQ(Tree(&s.toMax), "{s {r " + n(e.accel[0]) + " " + n(e.accel[1]) + "} " + sustain + "}");
+        EXPECT_EQ(Tree(&s.toMaxShort),
+                  "{s {r " + n(e.accelShort[0]) + " " + n(e.accelShort[1]) + "} " + sustain + "}");
+        EXPECT_EQ(Tree(&s.toIdle), "{r " + chainA + " " + chainB + "}");
+        EXPECT_EQ(Tree(&s.inAir), Tree(&s.toIdle));
+        EXPECT_EQ(Tree(&s.revs), "{s {r " + n(e.rev[0]) + " " + n(e.rev[1]) + "} {r " + n(e.idle[0]) + "L " +
+                                     n(e.idle[1]) + "L}}");
+        EXPECT_EQ(s.current, &s.toIdle);
+        // The unplayed eighth sample gets no reader.
+        for (const CSoundReader* r : s.cleanup) EXPECT_NE(r->soundId, e.sust[7]);
+    }
 }
 
 TEST_F(GameSounds, TriggersPlayOncePerRisingEdge) {

@@ -227,24 +227,28 @@ TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
     }
 }
 
-TEST_F(TrackWorlds, PlacedBalesFencesAndArenaWallsStandUprightOnTheGround) {
+TEST_F(TrackWorlds, PlacedBalesFencesGatesAndArenaWallsStandUprightOnTheGround) {
     // The body of each object from its description's collision block, at the pose of its placement
     // record (the arena upright at the world centre); its physics box, lowest point and top, against the
     // terrain under its centre. World and physics y point down.
     struct Case {
         TrackKind kind;
-        Prop prop;     // Count: the arena
-        float height;  // world units, ground to top
+        Prop prop;          // Count: the arena, or the first gate
+        float height;       // world units, ground to top
+        bool gate = false;  // the first checkpoint gate's posts
     };
     const int descriptionsBefore = CResourceStorage<CObjectDescription>::instance().count();
     const int collisionsBefore = CResourceStorage<CKineticCollide>::instance().count();
     for (const Case& c :
          {Case{TrackKind::Outdoor, Prop::HayBale, 50}, Case{TrackKind::Outdoor, Prop::Fence, 110},
-          Case{TrackKind::Indoor, Prop::HayBale, 50}, Case{TrackKind::Indoor, Prop::Count, 120}}) {
+          Case{TrackKind::Indoor, Prop::HayBale, 50}, Case{TrackKind::Indoor, Prop::Count, 120},
+          Case{TrackKind::Outdoor, Prop::Count, 440, true},
+          Case{TrackKind::Indoor, Prop::Count, 440, true}}) {
         const TrackSpec* spec = nullptr;
         for (const TrackSpec& s : TrackSpecs())
             if (!spec && s.kind == c.kind) spec = &s;
-        SCOPED_TRACE(std::string(spec->name) + " prop " + std::to_string(int(c.prop)));
+        SCOPED_TRACE(std::string(spec->name) + " prop " + std::to_string(int(c.prop)) +
+                     (c.gate ? " gate" : ""));
         const TrackDesign d = DesignTrack(*spec);
         testsupport::HeapImage image(PackWorld(d));
         CWorldModel world;
@@ -259,8 +263,15 @@ TEST_F(TrackWorlds, PlacedBalesFencesAndArenaWallsStandUprightOnTheGround) {
         unsigned label = worldfile::kLabelArena;
         _Placement pose{};
         pose.x = pose.z = d.side / 2, pose.qw = 1;
-        if (c.prop != Prop::Count) {
+        const bool arena = c.prop == Prop::Count && !c.gate;
+        if (!arena) {
             const Placement* want = nullptr;
+            Placement gate{};
+            if (c.gate) {
+                ASSERT_FALSE(d.gates.empty());
+                gate.x = d.gates[0].x, gate.z = d.gates[0].z;
+                want = &gate;
+            }
             for (const Placement& pl : d.placements)
                 if (!want && pl.prop == c.prop) want = &pl;
             ASSERT_NE(want, nullptr);
@@ -280,15 +291,14 @@ TEST_F(TrackWorlds, PlacedBalesFencesAndArenaWallsStandUprightOnTheGround) {
             }
             ASSERT_NE(label, 0u);
         }
-        ASSERT_EQ(fm.getSubfileCountForLabel(image.p, label), c.prop == Prop::Count ? 2 : 1);
-        const unsigned sub = fm.getLabelIndex(image.p, label) + (c.prop == Prop::Count ? 1 : 0);
+        ASSERT_EQ(fm.getSubfileCountForLabel(image.p, label), arena ? 2 : 1);
+        const unsigned sub = fm.getLabelIndex(image.p, label) + (arena ? 1 : 0);
         auto* description = new CObjectDescription();
         description->collisionIdList.push_back(CResourceStorage<CKineticCollide>::instance().add(
             new CKineticCollide(fm.loadSubFile(image.p, sub), size_t(fm.getSubFileLength(image.p, sub)))));
         const int id = CResourceStorage<CObjectDescription>::instance().add(description);
-        std::unique_ptr<CKineticStaticRigidObject> object(c.prop == Prop::Count
-                                                              ? new CKineticComplexStaticRigidObject(id)
-                                                              : new CKineticStaticRigidObject(id));
+        std::unique_ptr<CKineticStaticRigidObject> object(arena ? new CKineticComplexStaticRigidObject(id)
+                                                                : new CKineticStaticRigidObject(id));
         object->position = qzVector3d(pose.x, pose.y, pose.z);
         object->qOrientation.S = pose.qw;
         object->qOrientation.Axis = {pose.qx, pose.qy, pose.qz};

@@ -172,6 +172,13 @@ std::vector<uint8_t> PropCollision(Prop prop) {
     }
 }
 
+std::vector<uint8_t> GateCollision(float halfSpan) {
+    // The two posts (the banner across is above a racer's reach).
+    const float x = halfSpan / 100.0f;
+    return WriteBodyBlock({CollisionBox(-x - 0.1f, -4.4f, -0.1f, -x + 0.1f, 0.0f, 0.1f),
+                           CollisionBox(x - 0.1f, -4.4f, -0.1f, x + 0.1f, 0.0f, 0.1f)});
+}
+
 std::vector<uint8_t> GateGeometry(float halfSpan, bool finish) {
     GeoMaterial posts = Material(0xFF909090, 0xFF707070);
     AddBox(posts, -halfSpan, -220, 0, 10, 220, 10);

@@ -18,6 +18,8 @@ int PropLevels(Prop prop);
 std::vector<uint8_t> PropCollision(Prop prop);
 // A checkpoint or finish gate: two posts `halfSpan` either side of the lap and a banner across.
 std::vector<uint8_t> GateGeometry(float halfSpan, bool finish);
+// A gate's collision block: its two posts, which the racers near the gate get bodies for.
+std::vector<uint8_t> GateCollision(float halfSpan);
 
 // The sky around a world of side `side`, centred on the world centre (night skies are dark); at most
 // 70,000 units from its centre to a wall, so that drawn around the eye it stays inside the far plane.

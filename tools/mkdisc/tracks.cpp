@@ -80,7 +80,8 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
         w.typeTable.push_back(
             MakeTypeRecord(uint8_t(next + 1), worldfile::kKindGate, uint8_t(gates - 1), 0.5f, 0.2f, 0));
         for (int g = 0; g + 1 < gates; ++g) {
-            w.descriptions.push_back({{GateGeometry(d.gates[size_t(g)].halfSpan, false)}, {}});
+            w.descriptions.push_back({{GateGeometry(d.gates[size_t(g)].halfSpan, false)},
+                                      GateCollision(d.gates[size_t(g)].halfSpan)});
             const Gate& gt = d.gates[size_t(g)];
             w.placements.push_back({next + g, Record(gt.x, gt.height, gt.z, gt.heading)});
         }
@@ -90,7 +91,7 @@ std::vector<uint8_t> PackWorld(const TrackDesign& d) {
         const Gate& f = d.gates.back();
         w.typeTable.push_back(
             MakeTypeRecord(uint8_t(next + 1), worldfile::kKindFinishGate, 1, 0.5f, 0.2f, 0));
-        w.descriptions.push_back({{GateGeometry(f.halfSpan, true)}, {}});
+        w.descriptions.push_back({{GateGeometry(f.halfSpan, true)}, GateCollision(f.halfSpan)});
         w.placements.push_back({next, Record(f.x, f.height, f.z, f.heading)});
         ++next;
     }

@@ -58,20 +58,30 @@ bool Skinned(const CGeometry* g) {
     return g && g->geo && (g->geo->geoType & (kGeoSkinnedVu0 | kGeoSkinnedVu1 | kGeoSkeleton));
 }
 
-// The flattening: scale y to 0 and shear x and z along the light (softened), then place at `ground`.
-void Flatten(_matrix4& m, const qzVector3d& dir, const qzVector3d& ground) {
+// The flattening: scale y to 0 and shear x and z along the light by `k`, then place at `ground`.
+void Flatten(_matrix4& m, const qzVector3d& dir, float k, const qzVector3d& ground) {
     _matrix4 s;
     M4_Identity(&s);
     s.M[5] = 0.0f;
     if (dir.y != 0.0f) {
-        s.M[4] = -0.4f * dir.x / dir.y;
-        s.M[6] = -0.4f * dir.z / dir.y;
+        s.M[4] = -k * dir.x / dir.y;
+        s.M[6] = -k * dir.z / dir.y;
     }
     M4_Mult(&m, &s, &m);
     M4_TranslateBy(&m, &ground);
 }
 
+_matrix4 Turned(float aboutX, float aboutZ) {
+    _matrix4 m;
+    M4_Identity(&m);
+    M4_RotateXOn(&m, aboutX);
+    M4_RotateZOn(&m, aboutZ);
+    return m;
+}
+
 }  // namespace
+
+_matrix4 CShadowMotionView::preRotateMat, CShadowMotionView::crashPreRotateMat;
 
 qzVector3d CShadowView::lightDirection() {
     _matrix4 m;
@@ -98,7 +108,10 @@ void CShadowView::render(C3DView* view) {
     Q_SetupMatrix(&obj->qOrientation, &m);
     const qzVector3d lift(0.0f, obj->position.y - h, 0.0f);
     M4_TranslateBy(&m, &lift);
-    Flatten(m, dir, qzVector3d(obj->position.x, h - 20.0f, obj->position.z));
+    // The shear follows the light's elevation: cos of the angle that turns +z onto it about x.
+    float ax = 0.0f, ay = 0.0f;
+    V3_ZToVecRot(&dir, &ax, &ay);
+    Flatten(m, dir, x_cos(-ax), qzVector3d(obj->position.x, h - 20.0f, obj->position.z));
     veDisplaySetMode(0x1000000);
     veDisplayActivateView(&view->_view3d);
     veEngineSetLocalToWorld(&m);
@@ -143,6 +156,9 @@ CShadowMotionView::CShadowMotionView(int modelObjectId, int descriptionId, CMoti
     const uint32_t n = humans >= 2 ? 2 : 1;
     GAME_WIDTH = 640 / n;
     GAME_HEIGHT = 448 / n;
+    // Built here rather than at load time: the math library's tables may not be ready then.
+    preRotateMat = Turned(0.0f, X_PI);
+    crashPreRotateMat = Turned(X_HALF_PI, X_PI);
 }
 
 void CShadowMotionView::addLightSource(qzVector3d light) {
@@ -160,32 +176,41 @@ int32_t CShadowMotionView::lod() const {
     return _model1View ? _model1View->LOD : LOD;
 }
 
-void CShadowMotionView::createModelMatrix(CModelObject* model, const CGeometry* geom, qzVector3d& dir,
-                                          _matrix4& m) {
+void CShadowMotionView::createModelMatrix(CModelObject* model, qzVector3d& dir, _matrix4& m) {
     qzVector3d p = model->position;
     const float h = TerrainHeight(p.x, p.z);
-    // The object as its motion view draws it (skinned models carry the models' axis turn).
-    Q_SetupMatrix(&model->qOrientation, &m);
-    if (Skinned(geom)) {
-        _matrix4 axes;
-        M4_SetRotationsXYZ(&axes, X_HALF_PI, 0.0f, X_PI);
-        M4_Mult(&m, &m, &axes);
-    }
-    const qzVector3d lift(0.0f, p.y - h, 0.0f);
-    M4_TranslateBy(&m, &lift);
+    const float above = p.y - h;
     p.y = h;
-    Flatten(m, dir, p);
+    auto* bike = dynamic_cast<KineticBike*>(model);
+    if (bike && !bike->crashing) {
+        // A riding bike: its pitch against the terrain, its roll and its heading (angles in degrees).
+        constexpr float kRadians = 0.0174533f, kDegrees = 57.2958f;
+        M4_Identity(&m);
+        M4_RotateXOn(&m, -bike->bikeRelativePitch * kRadians);
+        M4_RotateZOn(&m, -bike->bikeRoll * kRadians);
+        const float heading = x_atan2(bike->forwardDir.x, bike->forwardDir.z) * kDegrees;
+        M4_RotateYOn(&m, heading * kRadians);
+        M4_Mult(&m, &m, &preRotateMat);
+    } else {
+        // The rider's body, or a crashing bike: as its body lies.
+        Q_SetupMatrix(&model->qOrientation, &m);
+        M4_Mult(&m, &m, &crashPreRotateMat);
+    }
+    const qzVector3d lift(0.0f, above, 0.0f);
+    M4_TranslateBy(&m, &lift);
+    Flatten(m, dir, 0.4f, p);
 }
 
 bool CShadowMotionView::areaUnder(CBoundingBox& box, CBoundingBox& grid, int& nx, int& nz) {
     CWorldModel* w = World();
     const float g = static_cast<float>(CSubtileModel::gridSize);
     if (!w || !(g > 0.0f)) return false;
-    // The area is the square of whole cells from the box's minimum corner: bound it by the list first.
-    const float cx = std::ceil(box.maxX / g) - std::floor(box.minX / g);
-    const float cz = std::ceil(box.maxZ / g) - std::floor(box.minZ / g);
-    const float side = std::max(cx, cz) + 1.0f;
-    if (!(side * side * 6.0f <= static_cast<float>(kMaxVerts))) return false;
+    // The area is the square of whole cells from the box's minimum corner: bound it by the list first,
+    // counting the cells as the terrain query will.
+    const float side = std::max(g * (std::ceil(box.maxX / g) - std::floor(box.minX / g)),
+                                g * (std::ceil(box.maxZ / g) - std::floor(box.minZ / g)));
+    const float cells = std::ceil(side / g);
+    if (!(cells * cells * 6.0f <= static_cast<float>(kMaxVerts))) return false;
     const int n = w->getAreaTris(&box, vertList, nx, nz);
     if (n <= 0) return false;
     const qzVector3d& a = vertList[0];
@@ -231,11 +256,11 @@ void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
 
     auto* bike = dynamic_cast<KineticBike*>(bikeObj);
     _matrix4 mb;
-    createModelMatrix(bikeObj, bs, dir, mb);
+    createModelMatrix(bikeObj, dir, mb);
     int nx = 0, nz = 0;
     if (bike && bike->crashing) {
         _matrix4 mr;
-        createModelMatrix(riderObj, rs, dir, mr);
+        createModelMatrix(riderObj, dir, mr);
         transformBBox(rs, &mr, riderBox);
         if (areaUnder(riderBox, riderGridBox, nx, nz)) {
             CGeometry* g[1] = {rs};

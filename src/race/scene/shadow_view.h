@@ -37,6 +37,9 @@ class CShadowMotionView : public CShadowView {
 public:
     static constexpr int kMaxVerts = 500;
     static qzVector3d vertList[kMaxVerts];
+    // The shadow models' turns before their object's rotation: riding (half a turn about z), and for
+    // bodies as they lie (a quarter turn about x, then half a turn about z). Built by the constructor.
+    static _matrix4 preRotateMat, crashPreRotateMat;
 
     // Alpha of a shadow seen from `depth` (squared distance / 10000) with fade depth `fade`; below 10
     // the shadow is not drawn.
@@ -49,9 +52,10 @@ public:
     void addLightSource(qzVector3d light);
     void render(C3DView* view) override;
     void renderShadow(C3DView* view, qzVector3d& lightSource);
-    // The matrix placing `model` (drawn with `geom`) flattened on the terrain along `lightSource`.
-    void createModelMatrix(CModelObject* model, const CGeometry* geom, qzVector3d& lightSource,
-                           _matrix4& modelMatrix);
+    // The matrix placing `model`'s shadow model flattened on the terrain along `lightSource`: a riding
+    // bike by its pitch, roll and heading, then preRotateMat; the rider's body or a crashing bike by its
+    // orientation, then crashPreRotateMat.
+    void createModelMatrix(CModelObject* model, qzVector3d& lightSource, _matrix4& modelMatrix);
 
     CBoundingBox bikeBox, riderBox, riderBikeBox, bikeGridBox, riderGridBox, riderBikeGridBox;
     CMotionView* _model1View;

@@ -2,6 +2,7 @@
 // detail, and racer shadows over a flat world (fade, split-screen size, crash pictures, missing models).
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
 #include "bike/kinetic_bike.h"
@@ -238,6 +239,56 @@ TEST_F(ShadowTest, PicturesPerStateAndMissingModels) {
 
     bike->crashing = 0;
     EXPECT_EQ(draw(2).texturesMade, 0);  // the rider has no shadow model: no shadow at all
+}
+
+// The rows of a matrix (4 x 4, row-major, translation in the last row) against the expected ones.
+void ExpectRows(const _matrix4& m, const std::array<float, 16>& want, const char* what) {
+    for (int i = 0; i < 16; ++i) EXPECT_NEAR(m.M[i], want[size_t(i)], 2e-3f) << what << " element " << i;
+}
+
+// The shadow models' turns, and the matrices that lay them on the ground: a riding bike from its pitch,
+// roll and heading, a crashing bike and the rider from their orientations. The angles are chosen so that
+// another order of the turns, or a turn the other way, gives a different answer.
+TEST_F(ShadowTest, ModelMatricesFollowTheBikeOrTheBody) {
+    CShadowMotionView& view = draw(1);
+    ExpectRows(CShadowMotionView::preRotateMat, {-1, 0, 0, 0, 0, -1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1}, "pre");
+    ExpectRows(CShadowMotionView::crashPreRotateMat, {-1, 0, 0, 0, 0, 0, 1, 0, 0, 1, 0, 0, 0, 0, 0, 1},
+               "crash pre");
+
+    const float px = bike->position.x, pz = bike->position.z, h = scene.world->getHeightAt(px, pz);
+    const float above = bike->position.y - h;  // -60: the bike is 60 units over the ground
+    qzVector3d dir(1.0f, 2.0f, -1.0f);
+    const float k0 = -0.4f * 1.0f / 2.0f, k2 = -0.4f * -1.0f / 2.0f;  // the shear along the light
+    const float tx = px + above * k0, tz = pz + above * k2;           // the lift, sheared, then placed
+
+    // Riding (pitch 30, roll 60, heading along +x): turned -30 degrees about x, -60 about z and 90 about
+    // y, then half a turn about z first; each row's y then goes into the shear.
+    const float s3 = std::sqrt(3.0f) / 2.0f;
+    const float r[3][3] = {{0, s3, 0.5f}, {0.5f, -s3 / 2, 0.75f}, {s3, 0.25f, -s3 / 2}};
+    auto sheared = [&](int i, int k) { return r[i][k] + r[i][1] * (k == 0 ? k0 : k2); };
+    bike->bikeRelativePitch = 30.0f;
+    bike->bikeRoll = 60.0f;
+    bike->forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+    _matrix4 m;
+    view.createModelMatrix(bike, dir, m);
+    ExpectRows(m,
+               {sheared(0, 0), 0, sheared(0, 2), 0, sheared(1, 0), 0, sheared(1, 2), 0, sheared(2, 0), 0,
+                sheared(2, 2), 0, tx, h, tz, 1},
+               "riding");
+
+    // Crashing, and the rider's body whatever the bike does: a quarter turn about y as the orientation,
+    // after the crash turn.
+    const float c = std::sqrt(0.5f);
+    for (CModelObject* o : {static_cast<CModelObject*>(bike), static_cast<CModelObject*>(rider)}) {
+        o->qOrientation.S = c;
+        o->qOrientation.Axis = {0.0f, c, 0.0f};
+    }
+    const std::array<float, 16> body = {0, 0, 1, 0, 1, 0, 0, 0, k0, 0, k2, 0, tx, h, tz, 1};
+    view.createModelMatrix(rider, dir, m);
+    ExpectRows(m, body, "rider");
+    bike->crashing = 1;
+    view.createModelMatrix(bike, dir, m);
+    ExpectRows(m, body, "crashing");
 }
 
 TEST(Shadow, FadeAndDisplaySize) {

@@ -181,6 +181,56 @@ TEST(WorldViewChecks, DrawingOptionsChooseTerrainAndScenery) {
     }
 }
 
+// The debug drawing: the bodies made for player 1 drawn as white wire frames. A gate with its posts'
+// collision block, seen head on from 15 m with player 1 standing at it: the posts are outlined in white,
+// one left and one right of the centre, from the ground up past the eye. With player 1 too far away for
+// the gate to have bodies, or without the debug option, nothing white is drawn.
+TEST(WorldViewChecks, DebugDrawingOutlinesTheGatePostsNearPlayerOne) {
+    WorldDescription w = worldtest::MakeWorld(2, kGrid, [](int, int) { return uint16_t(0); });
+    const float halfSpan = 400.0f;
+    w.descriptions[0] = {{GateGeometry(halfSpan, false)}, GateCollision(halfSpan)};
+    const float gx = w.placements[0].record.x, gz = w.placements[0].record.z;  // standing at y = 0
+    // Only the debug drawing: no terrain, no scenery, no sky.
+    WorldViewScene s(WriteWorldFile(w), TRACKTYPE_OUTDOOR, 0x1, false);
+    CModelObject player;
+    s.world->humanRacers = {&player};
+    s.look(gx, -220, gz - 1500, gx, -220, gz);
+
+    struct White {
+        int left = 0, right = 0, centre = 0, above = 0, below = 0;
+    };
+    auto draw = [&](int options, float playerX) {
+        player.position = qzVector3d(playerX, 0, gz);
+        gameOptions.gameOptions = 0x1;
+        s.world->update(0.0f);
+        gameOptions.gameOptions = options;
+        s.frame();
+        const std::vector<uint8_t> px = s.pixels();
+        White n;
+        for (int y = 0; y < 448; ++y)
+            for (int x = 0; x < 640; ++x) {
+                const uint8_t* p = &px[size_t(y * 640 + x) * 4];
+                if (p[0] < 250 || p[1] < 250 || p[2] < 250) continue;
+                (x < 280 ? n.left : x >= 360 ? n.right : n.centre)++;
+                (y < 224 ? n.above : n.below)++;
+            }
+        return n;
+    };
+    // Player 1 far from the gate (no bodies for it), then at the gate without the debug option.
+    const White away = draw(0x1 | 0x2, gx + 5000.0f);
+    EXPECT_EQ(away.left + away.right + away.centre, 0);
+    const White off = draw(0x1, gx);
+    EXPECT_EQ(off.left + off.right + off.centre, 0);
+
+    const White on = draw(0x1 | 0x2, gx);
+    EXPECT_GT(on.left, 100);
+    EXPECT_GT(on.right, 100);
+    EXPECT_NEAR(on.left, on.right, on.left / 5);  // the same post mirrored
+    EXPECT_EQ(on.centre, 0);                      // nothing between the posts
+    EXPECT_GT(on.above, 50);
+    EXPECT_GT(on.below, 50);
+}
+
 TEST(WorldViewChecks, CollidersFollowTheHumanRacers) {
     WorldViewScene s(TestWorld(false), TRACKTYPE_OUTDOOR, 0x1);
     CModelObject a, b;
