@@ -249,6 +249,20 @@ void veEngineInitGeo(_FS_GEO_HEADER* b) {
     }
 }
 
+void veEngineUninitGeo(_FS_GEO_HEADER* b) {
+    b->vertexInfoOffset -= Addr32(b);
+    uint8_t* next = reinterpret_cast<uint8_t*>(veEngineGetGeoMaterialTbl(b) + SlotCount(b->numMaterials));
+    for (int32_t m = 0; m < b->numMaterials; ++m) {
+        auto* bmp = reinterpret_cast<_FS_BITMAP*>(next);
+        const uint32_t px = static_cast<uint32_t>(veEngineGeoBitmapPixelBytes(bmp));
+        next = bmp->palettized ? Ptr<uint8_t>(bmp->coldata + 4 * bmp->numColors)
+                               : Ptr<uint8_t>(bmp->pixdata + px);
+        // Preparation moved only offsets below 128 (what the check lets through) by the pixels' start.
+        const uint32_t start = Addr32(reinterpret_cast<uint8_t*>(bmp) + 64);
+        if (bmp->pixdata >= start && bmp->pixdata - start < 128) bmp->pixdata -= start;
+    }
+}
+
 uint32_t* veEngineGetGeoMaterialTbl(_FS_GEO_HEADER* b) {
     return reinterpret_cast<uint32_t*>(Bytes(b) + b->materialOffset);
 }

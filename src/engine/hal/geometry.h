@@ -102,6 +102,11 @@ int veEngineLoadGeo(_FS_GEO_HEADER* block, size_t length);
 // Prepares a loaded block (once per block): relocates vertexInfoOffset, fills the material slots with
 // the bitmap headers' addresses and turns their offsets into addresses.
 void veEngineInitGeo(_FS_GEO_HEADER* block);
+// Undoes veEngineInitGeo on a block that stays loaded after its last user is gone: vertexInfoOffset and
+// the bitmaps' pixel offsets are offsets again, so the block passes veEngineCheckGeo and a later
+// veEngineInitGeo prepares it exactly as the first did. The material slots and palette addresses are
+// left as they are: preparation writes them whatever they hold.
+void veEngineUninitGeo(_FS_GEO_HEADER* block);
 
 void veEngineDrawGeometry(_FS_GEO_HEADER* block);
 void veEngineHardwareDrawGeometry(_FS_GEO_HEADER* block);

@@ -8,6 +8,10 @@ CGeometry::CGeometry(void* data) : geo(static_cast<_FS_GEO_HEADER*>(data)) {
     veEngineInitGeo(geo);
 }
 
+CGeometry::~CGeometry() {
+    if (geo) veEngineUninitGeo(geo);
+}
+
 void CGeometry::replaceTextures(const std::vector<int>* ids) {
     if (!ids || ids->empty() || !geo) return;
     uint32_t* slots = veEngineGetGeoMaterialTbl(geo);

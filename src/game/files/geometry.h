@@ -12,6 +12,11 @@ class CGeometry {
 public:
     // Prepares the block in place; the block is not owned.
     explicit CGeometry(void* data);
+    // Gives the block back as loaded, so that a master file kept loaded (the common objects, and the
+    // world and high-resolution files over a restart) can be prepared again by the next race.
+    ~CGeometry();
+    CGeometry(const CGeometry&) = delete;
+    CGeometry& operator=(const CGeometry&) = delete;
 
     // Material slot i takes the texture store's entry for ids[i] (none for an id outside the store),
     // for i below both the list length and the material count. An empty or null list changes nothing.

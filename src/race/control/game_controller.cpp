@@ -109,7 +109,12 @@ void CQZGameController::setState(controllerState s) {
             break;
     }
     sel4Frames = sel2Frames = 0;
-    std::memset(_previousAnalogData, 0, sizeof _previousAnalogData);
+    // A menu starts from the sticks as they are held: a stick still pushed from the riding steps the
+    // menu only once it has come back and been pushed again. The other states see a held stick at once.
+    if (s == STATE_PAUSED || s == STATE_ENDGAME)
+        std::memcpy(_previousAnalogData, _currentAnalogData, sizeof _previousAnalogData);
+    else
+        std::memset(_previousAnalogData, 0, sizeof _previousAnalogData);
 }
 
 void CQZGameController::enablePause() {

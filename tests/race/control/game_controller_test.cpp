@@ -185,6 +185,42 @@ TEST_F(PadControl, TheFreeCameraWaitsWhileAnotherPadHoldsTheRace) {
     EXPECT_EQ(camera_->modes, (std::vector<int>{0, 1}));
 }
 
+// A menu opened while riding starts from the stick as it is held: steering held hard right across the
+// finish line or into a pause moves no menu cursor; the stick steps the menu once it has come back to
+// the centre and been pushed again. (The race end turns player 0's controller to the end-game menu
+// between two input steps.)
+TEST_F(PadControl, AMenuOpenedWithTheStickHeldWaitsForItToComeBackAndBePushedAgain) {
+    for (const char* held : {"LX=255", "LX=0", "LY=0", "LY=255"}) {
+        SCOPED_TRACE(held);
+        controllers_.clear();
+        *pause_ = PauseDouble();
+        CQZGameController& c = make(0, 0, STATE_BIKE);
+        const std::string riding = std::string("0+ CROSS ") + held;
+        run({riding.c_str()}, 6);
+        c.setState(STATE_ENDGAME);
+        c._activeObject = kEndGame;
+        // Still held, accelerate let go: nothing reaches the results.
+        const std::string stillHeld = std::string("0+ ") + held;
+        EXPECT_EQ(run({stillHeld.c_str()}, 8), "");
+        // Back to the centre, pushed again: one step, and the step ends when the stick is back.
+        const std::string again = std::string("0-2 IDLE\n3-5 ") + held + "\n6+ IDLE";
+        const std::string packets = run({again.c_str()}, 8);
+        ASSERT_GT(packets.size(), 10u) << packets;
+        EXPECT_EQ(packets.substr(0, 4), "3:3:") << packets;
+        EXPECT_EQ(packets.substr(packets.size() - 6), " 6:3:0") << packets;
+        EXPECT_EQ(packets.find(' '), packets.size() - 6) << packets;
+
+        // START while steering: the pause menu sees no step until the stick is pushed again.
+        controllers_.clear();
+        *pause_ = PauseDouble();
+        CQZGameController& p = make(0, 0, STATE_BIKE);
+        const std::string pausing = riding + "\n3 START " + held + "\n4-9 " + held;
+        const std::string seen = run({pausing.c_str()}, 10);
+        EXPECT_EQ(p.controlState, STATE_PAUSED);
+        EXPECT_EQ(seen.find(":1:"), std::string::npos) << seen;
+    }
+}
+
 TEST_F(PadControl, SticksAndTheViewButtonInTheBikeState) {
     CQZGameController& c = make(0, 0, STATE_BIKE);
     // Left stick X: "action left-amount right-amount" of the packet.
