@@ -4,7 +4,8 @@
 # with these limits:
 #   console   includes only console
 #   engine    includes engine and console
-#   kinetic   includes kinetic and, of the console, only console/mem (addresses, scratchpad)
+#   kinetic   includes kinetic and, of the console, only console/mem (addresses, scratchpad) and the DMA
+#             controller's registers and memory check (scratchpad copies)
 #   game code includes kinetic, engine, console and, of the game code, its own floor and the floors below
 #   host      includes anything but tools and, of the game code, only app (the game is reached through it)
 #   tools     include the engine's, the game's and the console's format modules, console/mem and their own headers
@@ -61,7 +62,8 @@ allowed() {
     case "$from" in
     console) [[ $to == console ]] ;;
     engine) [[ $to == engine || $to == console ]] ;;
-    kinetic) [[ $to == kinetic || $inc == console/mem/* ]] ;;
+    kinetic) [[ $to == kinetic || $inc == console/mem/* || $inc == console/dma/dma_registers.h ||
+        $inc == console/dma/dma_memory.h ]] ;;
     game)
         [[ $to == host || $to == tools ]] && return 1
         [[ $to != game ]] && return 0

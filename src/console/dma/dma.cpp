@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "console/dma/dma_memory.h"
+#include "console/dma/dma_registers.h"
 #include "console/gif/gif_interpreter.h"
 #include "console/kernel/intc.h"
 #include "console/mem/scratchpad.h"
@@ -238,6 +239,7 @@ int Submit(const Request& r) {
         --g_count;
         Execute(cur);
         g_chan[cur.channel].chcr.STR = 0;
+        RaiseStatus(cur.channel);
         IntcDmacEnd(cur.channel);
     }
     g_running = false;
@@ -265,6 +267,10 @@ uint64_t DroppedChains() {
 uint64_t TransfersRun() {
     return g_runs;
 }
+void NoteTransfer(bool dropped) {
+    ++g_runs;
+    if (dropped) ++g_dropped;
+}
 
 void DmaReset() {
     StageDrain();
@@ -275,6 +281,7 @@ void DmaReset() {
     g_head = g_count = 0;
     g_running = false;
     g_dropped = g_runs = 0;
+    RegistersReset();
 }
 
 }  // namespace console::dma

@@ -1,6 +1,7 @@
 // The DMA controller's channels and the library calls the engine makes on them (sceDma*). Transfers run
 // synchronously: sceDmaSend walks the whole chain at once, feeding VIF0 (channel 0), VIF1 (channel 1) or
-// the GIF's PATH3 (channel 2), then raises the channel's end interrupt (console/kernel/intc). A handler
+// the GIF's PATH3 (channel 2), sets the channel's status flag and raises its end interrupt
+// (console/kernel/intc). A handler
 // that starts another transfer from there does not recurse: the request is queued and run once the
 // current one has finished, so transfers always run one after another in the order they were started.
 //
@@ -14,6 +15,9 @@
 // Every chain is walked and checked before any of it runs: a tag or data block outside known memory, a
 // misaligned tag, a call stack overflow or a chain that never ends is logged and the whole chain dropped
 // (the end interrupt is still raised, so whoever waits for it is not left waiting).
+//
+// Channel 9 (main memory to the scratchpad) is driven through its registers instead:
+// console/dma/dma_registers.h.
 #pragma once
 
 #include <cstdint>
@@ -53,7 +57,10 @@ namespace console::dma {
 // Chains dropped as bad and transfers run since power-on (tests, diagnostics).
 uint64_t DroppedChains();
 uint64_t TransfersRun();
-// Channels, counters and the pending queue back to power-on.
+// Counts a transfer that a channel ran outside the library's sends (channel 9, console/dma/dma_registers.h),
+// as dropped when it was refused.
+void NoteTransfer(bool dropped);
+// Channels, counters, the controller's registers and the pending queue back to power-on.
 void DmaReset();
 
 }  // namespace console::dma

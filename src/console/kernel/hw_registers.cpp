@@ -3,20 +3,19 @@
 #include <atomic>
 #include <cstdio>
 
+#include "console/dma/dma_registers.h"
 #include "console/gs/gs_device.h"
 #include "console/stage/dma_stage.h"
 
 namespace console {
 namespace {
-std::atomic<uint32_t> g_dstat{0};
 std::atomic<uint32_t> g_gifMode{0};
 std::atomic<uint32_t> g_vif1Fbrst{0};
 }  // namespace
 
 uint32_t HwRead32(uint32_t addr) {
+    if (dma::IsRegister(addr)) return dma::RegRead(addr);
     switch (addr) {
-        case kRegDStat:
-            return g_dstat.load();
         case kRegGifMode:
             return g_gifMode.load();
         case kRegVif1Fbrst:
@@ -32,15 +31,11 @@ uint32_t HwRead32(uint32_t addr) {
 }
 
 void HwWrite32(uint32_t addr, uint32_t value) {
+    if (dma::IsRegister(addr)) {
+        dma::RegWrite(addr, value);
+        return;
+    }
     switch (addr) {
-        case kRegDStat: {
-            // Status bits are cleared by writing 1, mask bits are toggled by writing 1.
-            uint32_t v = g_dstat.load();
-            v &= ~(value & 0xFFFFu);
-            v ^= (value & 0xFFFF0000u);
-            g_dstat.store(v);
-            break;
-        }
         case kRegGifMode:
             g_gifMode.store(value);
             break;
@@ -67,7 +62,7 @@ uint64_t HwRead64(uint32_t addr) {
 }
 
 void HwRegistersReset() {
-    g_dstat.store(0);
+    dma::RegistersReset();
     g_gifMode.store(0);
     g_vif1Fbrst.store(0);
 }

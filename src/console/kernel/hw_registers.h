@@ -2,7 +2,8 @@
 // the DMA status (D_STAT), the GIF mode (GIF_MODE) and VIF1's reset/stall control (VIF1_FBRST), plus
 // the graphics synthesizer's CSR, whose FIELD bit tells the vertical-blank handler which field is shown.
 // Transfers run synchronously here, so interrupt masks and stalls have nothing to act on: writes are
-// kept (so that a read returns what the game wrote) and otherwise ignored.
+// kept (so that a read returns what the game wrote) and otherwise ignored. The DMA controller's own
+// registers (D_STAT among them) belong to console/dma/dma_registers.h; reads and writes here reach them.
 #pragma once
 
 #include <cstdint>

@@ -1,5 +1,5 @@
 #include "console/mem/scratchpad.h"
 
 namespace console {
-alignas(64) uint8_t g_scratchpad[kScratchpadSize];
+alignas(kScratchpadSize) uint8_t g_scratchpad[kScratchpadSize];
 }

@@ -25,7 +25,7 @@ public:
         const Geometry* g = m_primitive->m_geometry;
         const Vector3* v = g->m_vertices;
         const Connectivity* c = m_primitive->m_connectivity;
-        if (!c || c->empty()) return scan(v, g->m_vertex_count, b);
+        if (!c || c->empty()) return scanCopy(v, g->m_vertex_count, b);
         float best = b.dot(v[m_current]);
         for (;;) {
             const uint16_t start = m_current;
@@ -44,6 +44,11 @@ public:
         return m_primitive->getBodyToWorldTransform().getTransformedPos(*p);
     }
     Vector3 startPoint() const { return m_primitive->getBodyToWorldTransform().getTranslation(); }
+
+    // The plain scan of a mesh without connectivity: the vertex array is copied into the scratchpad by
+    // DMA and the copy scanned when the scratch area has room and the controller can reach the array,
+    // else the array itself is scanned. Either way the answer designates the vertex in `v`.
+    static const Vector3* scanCopy(const Vector3* v, int n, const Vector3& b);
 
     // Of equal maxima the first in the array wins.
     static const Vector3* scan(const Vector3* v, int n, const Vector3& b) {
