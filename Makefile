@@ -32,7 +32,9 @@ deps:
 $(BUILD)/CMakeCache.txt: | deps
 	cmake --preset release
 
+# The disc is written again when mkdisc changes (build/release/disc.written); a removed disc too.
 configure: deps $(BUILD)/CMakeCache.txt
+	@[ -d $(BUILD)/disc ] || rm -f $(BUILD)/disc.written
 
 build: configure
 	cmake --build $(BUILD) -j$(JOBS)

@@ -72,7 +72,7 @@ TEST(PadScript, BadLinesAreReportedWithTheirLineNumber) {
     EXPECT_FALSE(s.Parse("0 LX=\n", "p", &err));
     EXPECT_EQ(std::string(err.Text()), "p:1: bad stick value in 'LX=' (give 0 to 255, 128 is the centre)");
     EXPECT_FALSE(s.Parse("0 LZ=3\n", "p", &err));
-    EXPECT_EQ(std::string(err.Text()).substr(0, 23), "p:1: unknown word 'LZ=3'");
+    EXPECT_EQ(std::string(err.Text()).substr(0, 24), "p:1: unknown word 'LZ=3'");
     EXPECT_FALSE(s.Parse("x CROSS\n", "p", &err));
     EXPECT_FALSE(s.Parse("+ CROSS\n", "p", &err));
     EXPECT_FALSE(s.Parse("99999999999999999999 CROSS\n", "p", &err));

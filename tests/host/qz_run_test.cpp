@@ -246,8 +246,17 @@ struct QzStreams {
 
 QzStreams RunQzSplit(const std::string& args, const std::string& shell = "") {
     testsupport::TempDir t;
-    QzResult r = RunQz(args + " 2>" + t.file("err.txt"), shell);
-    return {r.out, testsupport::ReadText(t.file("err.txt")), r.exitCode};
+    const std::string cmd = shell + std::string(QZ_BUILD_DIR) + "/qz " + args + " 2>" + t.file("err.txt");
+    QzStreams r{"", "", -1};
+    std::FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = testsupport::ReadText(t.file("err.txt"));
+    return r;
 }
 
 // The command line's own faults: the reason on standard error, what is allowed, exit 2, nothing run.
