@@ -2,6 +2,8 @@
 # (build/release); the sanitizer build lives in build/asan. `run`, `play` and `disc` build only what they
 # run (the game, the disc writer, the disc); `build`, `test` and `bench` build the tests and benchmarks too.
 JOBS     ?= $(shell nproc)
+# CMake's own make runs below this one: without this, each of its levels announces every directory.
+MAKEFLAGS += --no-print-directory
 BUILD    := build/release
 ASAN     := build/asan
 FRAMES   ?= 3600

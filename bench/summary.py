@@ -29,11 +29,20 @@ ROWS = [
 UNITS = {"ns": 1e-9, "us": 1e-6, "ms": 1e-3, "s": 1.0}
 
 
+def plain_name(name):
+    """The run name without the parts the benchmark library adds for how it timed (".../iterations:1",
+    ".../real_time", ".../manual_time", ".../min_time:0.050")."""
+    parts = [p for p in name.split("/")
+             if p not in ("real_time", "manual_time") and not p.startswith(("iterations:", "min_time:",
+                                                                              "repeats:"))]
+    return "/".join(parts)
+
+
 def pick(benchmarks):
     """run name -> the entry to report: the median aggregate, else the single run."""
     chosen = {}
     for b in benchmarks:
-        name = b.get("run_name", b["name"])
+        name = plain_name(b.get("run_name", b["name"]))
         if b.get("run_type") == "aggregate":
             if b.get("aggregate_name") == "median":
                 chosen[name] = b
