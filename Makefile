@@ -72,7 +72,7 @@ bench: configure
 	@echo "Running the benchmarks (a few minutes); full output: $(BENCH_OUT)/bench.txt"
 	$(BUILD)/qz_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
 	  --benchmark_out=$(BENCH_OUT)/bench.json --benchmark_out_format=json > $(BENCH_OUT)/bench.txt 2>&1
-	@python3 bench/summary.py $(BENCH_OUT)/bench.json
+	@python3 bench/summary.py $(BENCH_OUT)/bench.json $(BENCH_OUT)/bench.txt
 
 clean:
 	rm -rf build out
