@@ -1,16 +1,19 @@
 # Wrapper over the CMake presets. Everything builds in one optimised build with assertions on
-# (build/release); the sanitizer build lives in build/asan.
+# (build/release); the sanitizer build lives in build/asan. `run`, `play` and `disc` build only what they
+# run (the game, the disc writer, the disc); `build`, `test` and `bench` build the tests and benchmarks too.
 JOBS     ?= $(shell nproc)
+# CMake's own make runs below this one: without this, each of its levels announces every directory.
+MAKEFLAGS += --no-print-directory
 BUILD    := build/release
 ASAN     := build/asan
 FRAMES   ?= 3600
 OUT      ?= out
 
 # Debian packages the build needs; installed when missing. SDL2 is optional (the window).
-REQUIRED_PKGS := cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev zlib1g-dev
+REQUIRED_PKGS := cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev zlib1g-dev python3
 OPTIONAL_PKGS := ccache libsdl2-dev
 
-.PHONY: all deps build run play test asan-test bench disc clean format format-check fuzz
+.PHONY: all deps configure build game run play test asan-test bench disc clean format format-check fuzz
 
 all: build
 
@@ -31,17 +34,26 @@ deps:
 $(BUILD)/CMakeCache.txt: | deps
 	cmake --preset release
 
-build: deps $(BUILD)/CMakeCache.txt
+# The disc is written again when mkdisc changes (build/release/disc.written); a removed disc too.
+configure: deps $(BUILD)/CMakeCache.txt
+	@[ -d $(BUILD)/disc ] || rm -f $(BUILD)/disc.written
+
+build: configure
 	cmake --build $(BUILD) -j$(JOBS)
 
-disc: build
+# The game and the sample disc (mkdisc writes it), nothing else.
+game: configure
+	cmake --build $(BUILD) -j$(JOBS) --target qz disc
 
-run: build
+disc: configure
+	cmake --build $(BUILD) -j$(JOBS) --target disc
+
+run: game
 	mkdir -p $(OUT)
 	$(BUILD)/qz --out $(OUT) --frames $(FRAMES) --png-every 60 --wav $(OUT)/sound.wav
 	@echo "Frames and sound are in $(OUT)/"
 
-play: build
+play: game
 	$(BUILD)/qz --window --realtime
 
 test: build
@@ -52,8 +64,15 @@ asan-test: deps
 	cmake --build $(ASAN) -j$(JOBS)
 	cd $(ASAN) && ctest --output-on-failure -j$(JOBS)
 
-bench: build
-	$(BUILD)/qz_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true
+# The figures that matter as a short table; everything the benchmarks print is kept in $(BENCH_OUT).
+BENCH_OUT ?= $(BUILD)/bench
+bench: configure
+	cmake --build $(BUILD) -j$(JOBS) --target qz_bench disc
+	mkdir -p $(BENCH_OUT)
+	@echo "Running the benchmarks (a few minutes); full output: $(BENCH_OUT)/bench.txt"
+	$(BUILD)/qz_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
+	  --benchmark_out=$(BENCH_OUT)/bench.json --benchmark_out_format=json > $(BENCH_OUT)/bench.txt 2>&1
+	@python3 bench/summary.py $(BENCH_OUT)/bench.json $(BENCH_OUT)/bench.txt
 
 clean:
 	rm -rf build out

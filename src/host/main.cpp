@@ -17,6 +17,7 @@
 #include "console/stage/dma_stage.h"
 #include "engine/hal/display_sync.h"
 #include "engine/sys/heap.h"
+#include "host/disc_check.h"
 #include "host/frame_output.h"
 #include "host/options.h"
 #include "host/output_signals.h"
@@ -70,9 +71,11 @@ void OnSound(const int16_t* stereo, int frames, void*) {
 
 void OnFrameShown(void*) {
     host::Error error;
-    if (!g_run.output->OnFrameShown(&error)) {
+    if (g_run.status == 0 && !g_run.output->OnFrameShown(&error)) {
+        // The frames asked for can no longer all be written (a full disc): say so once and stop.
         Fail(error);
         g_run.status = 1;
+        qzQuitRequested = true;
     }
     if (g_run.frameLimit > 0 && g_run.output->FramesShown() >= static_cast<uint64_t>(g_run.frameLimit))
         qzQuitRequested = true;
@@ -100,6 +103,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "qz: %s\n%s", error.Text(), host::kUsage);
         return 2;
     }
+    if (options.help) {
+        std::fputs(host::kUsage, stdout);
+        std::fputs(host::kHelp, stdout);
+        return 0;
+    }
     if (x_SetHeapRegionSize(static_cast<size_t>(options.heapMb) * 1024 * 1024) != 0) {
         std::fprintf(stderr, "qz: the heap was set up before --heap-mb could be applied\n");
         return 2;
@@ -125,10 +133,20 @@ int main(int argc, char** argv) {
                      options.discDir);
         return 2;
     }
-    if (stat(options.outDir, &st) != 0) mkdir(options.outDir, 0755);
-    if (stat(options.outDir, &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::fprintf(stderr, "qz: output directory '%s' cannot be created\n", options.outDir);
+    if (const char* missing = host::MissingDiscFile(options.discDir)) {
+        std::fprintf(stderr,
+                     "qz: '%s' is not a game disc: it has no %s (run 'make disc' and give the directory it "
+                     "wrote, or give --disc DIR)\n",
+                     options.discDir, missing);
         return 2;
+    }
+    // Frames and diagnostic files go to --out: a directory that cannot take them is found now, not at
+    // the first frame.
+    if (options.pngEvery > 0 || std::strcmp(options.outDir, ".") != 0) {
+        if (!host::PrepareOutputDirectory(options.outDir, &error)) {
+            std::fprintf(stderr, "qz: %s\n", error.Text());
+            return 2;
+        }
     }
     console::SetOutputDirectory(options.outDir);
     qzSetSoak(static_cast<uint32_t>(options.soakFrames));

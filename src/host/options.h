@@ -29,9 +29,11 @@ struct Options {
     bool debugDraw;  // the game's debug drawing: collider and rider wire frames, the HUD's debug lines
     // Where the geometry stage (VIF1, VU1, GIF) runs: kStageAuto as ChosenStage says.
     int stage;
+    bool help;  // --help or -h: print the usage and stop
 };
 
-// Fills `out` from the arguments, defaults first. False for an unknown option or a bad value.
+// Fills `out` from the arguments, defaults first. False for an unknown option or a bad value (the
+// message names what the option takes).
 // Allocates nothing (the heap may not be set up yet).
 bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, Error* error);
 
@@ -41,5 +43,7 @@ bool ParseOptions(int argc, char** argv, const char* defaultDisc, Options* out, 
 StageChoice ChosenStage(const Options& options, long rasterThreads);
 
 extern const char kUsage[];
+// What --help prints after the usage: the options and the window's keys in a few lines.
+extern const char kHelp[];
 
 }  // namespace host

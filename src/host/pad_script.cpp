@@ -39,96 +39,116 @@ constexpr struct {
     int index;
 } kSticks[] = {{"RX", 0}, {"RY", 1}, {"LX", 2}, {"LY", 3}};
 
-bool ParseUnsigned(const char* s, const char* end, uint64_t limit, uint64_t* out) {
-    if (s == end) return false;
+bool ParseUnsigned(std::string_view s, uint64_t limit, uint64_t* out) {
+    if (s.empty()) return false;
     uint64_t v = 0;
-    for (const char* p = s; p < end; ++p) {
-        if (*p < '0' || *p > '9') return false;
-        v = v * 10 + static_cast<uint64_t>(*p - '0');
+    for (const char c : s) {
+        if (c < '0' || c > '9') return false;
+        v = v * 10 + static_cast<uint64_t>(c - '0');
         if (v > limit) return false;
     }
     *out = v;
     return true;
 }
 
-bool ParseFrames(const std::string& w, uint64_t* first, uint64_t* last) {
-    const char* s = w.c_str();
-    const char* end = s + w.size();
+bool ParseFrames(std::string_view w, uint64_t* first, uint64_t* last) {
     const uint64_t kLimit = 1ull << 40;
     if (w.back() == '+') {
         *last = UINT64_MAX;
-        return ParseUnsigned(s, end - 1, kLimit, first);
+        return ParseUnsigned(w.substr(0, w.size() - 1), kLimit, first);
     }
-    const char* dash = std::strchr(s, '-');
-    if (!dash) {
-        if (!ParseUnsigned(s, end, kLimit, first)) return false;
+    const size_t dash = w.find('-');
+    if (dash == std::string_view::npos) {
+        if (!ParseUnsigned(w, kLimit, first)) return false;
         *last = *first;
         return true;
     }
-    return ParseUnsigned(s, dash, kLimit, first) && ParseUnsigned(dash + 1, end, kLimit, last) &&
-           *first <= *last;
+    return ParseUnsigned(w.substr(0, dash), kLimit, first) &&
+           ParseUnsigned(w.substr(dash + 1), kLimit, last) && *first <= *last;
 }
 
-bool ParseWord(const std::string& w, console::PadInput* in) {
+bool Is(std::string_view w, const char* name) {
+    return w.size() == std::strlen(name) && strncasecmp(w.data(), name, w.size()) == 0;
+}
+
+// Why a word is refused, for the message: an unknown word, or a stick value out of its range.
+enum class WordFault { kNone, kUnknown, kStickValue };
+
+WordFault ParseWord(std::string_view w, console::PadInput* in) {
     for (const ButtonName& b : kButtons) {
-        if (strcasecmp(w.c_str(), b.name) == 0) {
+        if (Is(w, b.name)) {
             in->buttons |= b.bit;
-            return true;
+            return WordFault::kNone;
         }
     }
-    if (strcasecmp(w.c_str(), "IDLE") == 0) return true;
-    if (strcasecmp(w.c_str(), "UNPLUGGED") == 0) {
+    if (Is(w, "IDLE")) return WordFault::kNone;
+    if (Is(w, "UNPLUGGED")) {
         in->connected = false;
-        return true;
+        return WordFault::kNone;
     }
     const size_t eq = w.find('=');
-    if (eq == std::string::npos) return false;
-    const std::string key = w.substr(0, eq);
+    if (eq == std::string_view::npos) return WordFault::kUnknown;
+    const std::string_view key = w.substr(0, eq);
     for (const auto& s : kSticks) {
-        if (strcasecmp(key.c_str(), s.name) != 0) continue;
+        if (!Is(key, s.name)) continue;
         uint64_t v;
-        if (!ParseUnsigned(w.c_str() + eq + 1, w.c_str() + w.size(), 255, &v)) return false;
+        if (!ParseUnsigned(w.substr(eq + 1), 255, &v)) return WordFault::kStickValue;
         in->sticks[s.index] = static_cast<uint8_t>(v);
-        return true;
+        return WordFault::kNone;
     }
-    return false;
+    return WordFault::kUnknown;
+}
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r';
 }
 
 }  // namespace
 
-bool PadScript::Parse(const std::string& text, const char* name, Error* error) {
+bool PadScript::Parse(std::string_view text, const char* name, Error* error) {
     rules_.clear();
     int lineNo = 0;
     size_t pos = 0;
     while (pos <= text.size()) {
         size_t nl = text.find('\n', pos);
-        if (nl == std::string::npos) nl = text.size();
-        std::string line = text.substr(pos, nl - pos);
+        if (nl == std::string_view::npos) nl = text.size();
+        std::string_view line = text.substr(pos, nl - pos);
         pos = nl + 1;
         ++lineNo;
         const size_t hash = line.find('#');
-        if (hash != std::string::npos) line.resize(hash);
-        std::vector<std::string> words;
-        size_t i = 0;
-        while (i < line.size()) {
-            while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == '\r')) ++i;
-            size_t j = i;
-            while (j < line.size() && line[j] != ' ' && line[j] != '\t' && line[j] != '\r') ++j;
-            if (j > i) words.push_back(line.substr(i, j - i));
-            i = j;
-        }
-        if (words.empty()) continue;
+        if (hash != std::string_view::npos) line = line.substr(0, hash);
         Rule r;
         r.input = console::PadIdle();
-        if (!ParseFrames(words[0], &r.first, &r.last)) {
-            return error->Set("%s:%d: bad frame range '%s'", name, lineNo, words[0].c_str());
-        }
-        for (size_t k = 1; k < words.size(); ++k) {
-            if (!ParseWord(words[k], &r.input)) {
-                return error->Set("%s:%d: unknown word '%s'", name, lineNo, words[k].c_str());
+        bool first = true;
+        size_t i = 0;
+        while (i < line.size()) {
+            while (i < line.size() && IsBlank(line[i])) ++i;
+            size_t j = i;
+            while (j < line.size() && !IsBlank(line[j])) ++j;
+            if (j == i) break;
+            const std::string_view word = line.substr(i, j - i);
+            const int len = static_cast<int>(word.size());
+            i = j;
+            if (first) {
+                first = false;
+                if (!ParseFrames(word, &r.first, &r.last))
+                    return error->Set("%s:%d: bad frame range '%.*s'", name, lineNo, len, word.data());
+                continue;
+            }
+            switch (ParseWord(word, &r.input)) {
+                case WordFault::kNone:
+                    break;
+                case WordFault::kStickValue:
+                    return error->Set("%s:%d: bad stick value in '%.*s' (give 0 to 255, 128 is the centre)",
+                                      name, lineNo, len, word.data());
+                case WordFault::kUnknown:
+                    return error->Set(
+                        "%s:%d: unknown word '%.*s' (buttons: START SELECT CROSS CIRCLE SQUARE TRIANGLE "
+                        "UP DOWN LEFT RIGHT L1 L2 L3 R1 R2 R3; sticks LX= LY= RX= RY=; IDLE; UNPLUGGED)",
+                        name, lineNo, len, word.data());
             }
         }
-        rules_.push_back(r);
+        if (!first) rules_.push_back(r);
     }
     return true;
 }
@@ -139,7 +159,8 @@ bool PadScript::Load(const char* path, Error* error) {
         return error->Set("%s: is not a file; --pad1 and --pad2 take a pad script file", path);
     std::FILE* f = std::fopen(path, "rb");
     if (!f) return error->Set("%s: cannot read the pad script: %s", path, std::strerror(errno));
-    std::string text;
+    // The text is read into the host's memory and dropped once parsed.
+    std::vector<char, HostAllocator<char>> text;
     char buf[4096];
     size_t n;
     // Scripts are short; a huge file is a mistake, not a script, and is refused whole rather than cut.
@@ -149,12 +170,12 @@ bool PadScript::Load(const char* path, Error* error) {
             return error->Set("%s: the pad script is larger than %zu MiB; a pad script is a short text file",
                               path, kMaxScriptBytes >> 20);
         }
-        text.append(buf, n);
+        text.insert(text.end(), buf, buf + n);
     }
     const bool readError = std::ferror(f) != 0;
     std::fclose(f);
     if (readError) return error->Set("%s: cannot read the pad script", path);
-    return Parse(text, path, error);
+    return Parse(std::string_view(text.data(), text.size()), path, error);
 }
 
 console::PadInput PadScript::StateAt(uint64_t frame) const {

@@ -16,7 +16,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
+#include <new>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "console/pad/pad.h"
@@ -24,13 +27,34 @@
 
 namespace host {
 
+// Memory of the host program itself (malloc), not of the game: what the host reads for its own use
+// (pad scripts) must not take from, or show in, the engine heap the game runs in.
+template <typename T>
+struct HostAllocator {
+    using value_type = T;
+    HostAllocator() = default;
+    template <typename U>
+    HostAllocator(const HostAllocator<U>&) {}
+    T* allocate(size_t n) {
+        if (n > SIZE_MAX / sizeof(T)) throw std::bad_alloc();
+        if (void* p = std::malloc(n * sizeof(T))) return static_cast<T*>(p);
+        throw std::bad_alloc();
+    }
+    void deallocate(T* p, size_t) { std::free(p); }
+    template <typename U>
+    bool operator==(const HostAllocator<U>&) const {
+        return true;
+    }
+};
+
 class PadScript {
 public:
     // A longer file is refused: a script is a short text, and a cut one would mean other rules.
     static constexpr size_t kMaxScriptBytes = size_t{16} << 20;
     // False with "FILE:LINE: reason" in error on an unreadable file or a bad line.
     bool Load(const char* path, Error* error);
-    bool Parse(const std::string& text, const char* name, Error* error);
+    // Reads the rules from `text`; nothing of it is kept. The rules live in the host's memory.
+    bool Parse(std::string_view text, const char* name, Error* error);
 
     console::PadInput StateAt(uint64_t frame) const;
     // Hands the frame's state to the pad stand-in.
@@ -43,7 +67,7 @@ private:
         uint64_t last;
         console::PadInput input;
     };
-    std::vector<Rule> rules_;
+    std::vector<Rule, HostAllocator<Rule>> rules_;
 };
 
 }  // namespace host

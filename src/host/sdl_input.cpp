@@ -63,6 +63,7 @@ void SdlInput::CloseController(SDL_JoystickID id) {
 }
 
 void SdlInput::HandleEvent(const SDL_Event& event) {
+    NoteKey(event);
     if (event.type == SDL_CONTROLLERDEVICEADDED) OpenController(event.cdevice.which);
     if (event.type == SDL_CONTROLLERDEVICEREMOVED) CloseController(event.cdevice.which);
 }
@@ -73,25 +74,52 @@ PadInput SdlInput::FromKeyboard(const Uint8* keys) {
         SDL_Scancode code;
         uint16_t bit;
     };
+    // The keys are named as the screens name the buttons ("X ACCEPT", "O DELETE", "TRIANGLE BACK").
     static const Key kKeys[] = {
-        {SDL_SCANCODE_UP, kPadUp},       {SDL_SCANCODE_DOWN, kPadDown},    {SDL_SCANCODE_LEFT, kPadLeft},
-        {SDL_SCANCODE_RIGHT, kPadRight}, {SDL_SCANCODE_RETURN, kPadStart}, {SDL_SCANCODE_TAB, kPadSelect},
-        {SDL_SCANCODE_SPACE, kPadCross}, {SDL_SCANCODE_Z, kPadCross},      {SDL_SCANCODE_X, kPadCircle},
-        {SDL_SCANCODE_C, kPadSquare},    {SDL_SCANCODE_V, kPadTriangle},   {SDL_SCANCODE_Q, kPadL1},
-        {SDL_SCANCODE_E, kPadR1},        {SDL_SCANCODE_1, kPadL2},         {SDL_SCANCODE_3, kPadR2},
+        {SDL_SCANCODE_UP, kPadUp},
+        {SDL_SCANCODE_DOWN, kPadDown},
+        {SDL_SCANCODE_LEFT, kPadLeft},
+        {SDL_SCANCODE_RIGHT, kPadRight},
+        {SDL_SCANCODE_RETURN, kPadStart},
+        {SDL_SCANCODE_TAB, kPadSelect},
+        {SDL_SCANCODE_X, kPadCross},
+        {SDL_SCANCODE_SPACE, kPadCross},
+        {SDL_SCANCODE_O, kPadCircle},
+        {SDL_SCANCODE_S, kPadSquare},
+        {SDL_SCANCODE_T, kPadTriangle},
+        {SDL_SCANCODE_ESCAPE, kPadTriangle},
+        {SDL_SCANCODE_BACKSPACE, kPadTriangle},
+        {SDL_SCANCODE_Q, kPadL1},
+        {SDL_SCANCODE_E, kPadR1},
+        {SDL_SCANCODE_1, kPadL2},
+        {SDL_SCANCODE_3, kPadR2},
     };
     for (const Key& k : kKeys)
         if (keys[k.code]) in.buttons |= k.bit;
+    // The arrows are the d-pad alone: the game steers and leans with the d-pad as with the stick, and a
+    // menu that also stepped on the stick would move two rows for one press. I J K L are the right stick.
     auto axis = [&](SDL_Scancode minus, SDL_Scancode plus) -> uint8_t {
         if (keys[minus] && !keys[plus]) return 0;
         if (keys[plus] && !keys[minus]) return 255;
         return 128;
     };
-    in.sticks[2] = axis(SDL_SCANCODE_LEFT, SDL_SCANCODE_RIGHT);
-    in.sticks[3] = axis(SDL_SCANCODE_UP, SDL_SCANCODE_DOWN);
     in.sticks[0] = axis(SDL_SCANCODE_J, SDL_SCANCODE_L);
     in.sticks[1] = axis(SDL_SCANCODE_I, SDL_SCANCODE_K);
     return in;
+}
+
+void SdlInput::NoteKey(const SDL_Event& event) {
+    if (event.type == SDL_KEYDOWN && !event.key.repeat) {
+        const int code = event.key.keysym.scancode;
+        if (code >= 0 && code < SDL_NUM_SCANCODES) tapped_[code] = 1;
+    }
+}
+
+void SdlInput::KeysForPoll(const Uint8* held, int count, Uint8* tapped, Uint8* out) {
+    for (int i = 0; i < SDL_NUM_SCANCODES; ++i) {
+        out[i] = (i < count && held[i]) || tapped[i] ? 1 : 0;
+        tapped[i] = 0;
+    }
 }
 
 PadInput SdlInput::FromController(SDL_GameController* c) {
@@ -134,7 +162,12 @@ void SdlInput::Rumble(int pad, SDL_GameController* c) {
 }
 
 void SdlInput::Update() {
-    PadInput pad1 = FromKeyboard(SDL_GetKeyboardState(nullptr));
+    // A key pressed and released since the last poll counts as held for this one.
+    int count = 0;
+    const Uint8* held = SDL_GetKeyboardState(&count);
+    Uint8 keys[SDL_NUM_SCANCODES];
+    KeysForPoll(held, count, tapped_, keys);
+    PadInput pad1 = FromKeyboard(keys);
     if (controllers_[0]) {
         const PadInput c = FromController(controllers_[0]);
         pad1.buttons |= c.buttons;

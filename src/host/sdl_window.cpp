@@ -70,6 +70,25 @@ bool HasRealDisplay() {
     return asked && std::strcmp(asked, driver) == 0;
 }
 
+// Why no window could be opened: no display named, or the one named does not answer (SDL's own error then
+// only says that it fell back to a driver that draws nowhere).
+bool NoDisplay(Error* error) {
+    const char* display = std::getenv("DISPLAY");
+    const char* wayland = std::getenv("WAYLAND_DISPLAY");
+    if (display && *display)
+        return error->Set(
+            "--window cannot open the display DISPLAY='%s' (no X server answers there); start one, set "
+            "DISPLAY to one that runs, or run without --window",
+            display);
+    if (wayland && *wayland)
+        return error->Set(
+            "--window cannot open the display WAYLAND_DISPLAY='%s' (no compositor answers there); set "
+            "DISPLAY "
+            "or WAYLAND_DISPLAY to one that runs, or run without --window",
+            wayland);
+    return error->Set("--window found no display (DISPLAY is not set); set DISPLAY or run without --window");
+}
+
 }  // namespace
 
 SdlWindow::~SdlWindow() {
@@ -77,13 +96,10 @@ SdlWindow::~SdlWindow() {
 }
 
 bool SdlWindow::Open(const char* title, int width, int height, Error* error) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0)
-        return error->Set("--window found no display (%s); set DISPLAY or run without --window",
-                          SDL_GetError());
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return NoDisplay(error);
     if (!HasRealDisplay()) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
-        return error->Set(
-            "--window found no display (DISPLAY is not set); set DISPLAY or run without --window");
+        return NoDisplay(error);
     }
     SDL_Rect usable{0, 0, width, height};
     if (SDL_GetDisplayUsableBounds(0, &usable) != 0) usable = SDL_Rect{0, 0, width, height};

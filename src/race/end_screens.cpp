@@ -64,7 +64,12 @@ _font* MakeFont(void* common, int sub) {
 
 template <typename... Args>
 void Print(_font* f, int x, int y, const char* format, Args... args) {
-    if (f) veFontPrintfXY(f, x, y, format, args...);
+    if (!f) return;
+    // A text without arguments is printed as it is, never read as a format.
+    if constexpr (sizeof...(Args) == 0)
+        veFontPrintfXY(f, x, y, "%s", format);
+    else
+        veFontPrintfXY(f, x, y, format, args...);
 }
 
 void PrintCentred(_font* f, int x, int y, const char* text) {

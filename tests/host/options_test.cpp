@@ -38,7 +38,7 @@ TEST(HostOptions, BadCommandLinesSayWhy) {
     EXPECT_FALSE(Parse({"--frames"}, &o, &err));
     EXPECT_EQ(err, "--frames needs a number");
     EXPECT_FALSE(Parse({"--frames", "ten"}, &o, &err));
-    EXPECT_EQ(err, "bad value for --frames: 'ten'");
+    EXPECT_EQ(err, "bad value for --frames: 'ten' (give a whole number from 1 to 100000000)");
     EXPECT_FALSE(Parse({"--frames", "-3"}, &o, &err));
     EXPECT_FALSE(Parse({"--heap-mb", "4"}, &o, &err));
     // Below what a race needs: the message says what to give.

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "console/pad/pad.h"
+#include "engine/sys/heap.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -61,9 +62,17 @@ TEST(PadScript, BadLinesAreReportedWithTheirLineNumber) {
     EXPECT_FALSE(s.Parse("0 IDLE\n5-3 CROSS\n", "p1.txt", &err));
     EXPECT_EQ(std::string(err.Text()), "p1.txt:2: bad frame range '5-3'");
     EXPECT_FALSE(s.Parse("0 JUMP\n", "p1.txt", &err));
-    EXPECT_EQ(std::string(err.Text()), "p1.txt:1: unknown word 'JUMP'");
-    EXPECT_FALSE(s.Parse("0 LX=256\n", "p", &err));
+    EXPECT_EQ(
+        std::string(err.Text()),
+        "p1.txt:1: unknown word 'JUMP' (buttons: START SELECT CROSS CIRCLE SQUARE TRIANGLE UP DOWN LEFT "
+        "RIGHT L1 L2 L3 R1 R2 R3; sticks LX= LY= RX= RY=; IDLE; UNPLUGGED)");
+    // A stick word with a value out of range says the range, not that the word is unknown.
+    EXPECT_FALSE(s.Parse("0 IDLE\n1 CROSS LX=256 # too far\n", "p", &err));
+    EXPECT_EQ(std::string(err.Text()), "p:2: bad stick value in 'LX=256' (give 0 to 255, 128 is the centre)");
     EXPECT_FALSE(s.Parse("0 LX=\n", "p", &err));
+    EXPECT_EQ(std::string(err.Text()), "p:1: bad stick value in 'LX=' (give 0 to 255, 128 is the centre)");
+    EXPECT_FALSE(s.Parse("0 LZ=3\n", "p", &err));
+    EXPECT_EQ(std::string(err.Text()).substr(0, 24), "p:1: unknown word 'LZ=3'");
     EXPECT_FALSE(s.Parse("x CROSS\n", "p", &err));
     EXPECT_FALSE(s.Parse("+ CROSS\n", "p", &err));
     EXPECT_FALSE(s.Parse("99999999999999999999 CROSS\n", "p", &err));
@@ -85,6 +94,24 @@ TEST(PadScript, LoadsAFileAndFeedsThePadStandIn) {
     EXPECT_EQ(PadGetInput(0, 1).buttons, kPadSquare);
     EXPECT_EQ(PadGetInput(0, 1).sticks[0], 255);
     PadReset();
+}
+
+// The script is the host's input, not the game's: reading and keeping even a large one takes nothing
+// from the engine heap the game runs in.
+TEST(PadScript, IsKeptOutsideTheEngineHeap) {
+    testsupport::TempDir dir;
+    std::string text;
+    for (int f = 0; f < 200000; ++f)
+        text += std::to_string(f) + " CROSS LX=" + std::to_string(f % 256) + "\n";
+    dir.write("big.txt", text);
+    delete new int(0);  // the engine heap is set up by its first allocation
+    const int before = x_TotalMemoryFree();
+    host::PadScript s;
+    host::Error err;
+    ASSERT_TRUE(s.Load(dir.file("big.txt").c_str(), &err)) << err.Text();
+    EXPECT_EQ(s.RuleCount(), 200000u);
+    EXPECT_EQ(x_TotalMemoryFree(), before);
+    EXPECT_EQ(s.StateAt(199999).sticks[2], 199999 % 256);
 }
 
 // A script of exactly the limit is read whole; one byte more is refused, not cut to its first 16 MiB.

@@ -197,17 +197,19 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     struct Case {
         std::string args, shell;
         int exitCode;
-        const char* message;
+        std::string message;
     } cases[] = {
         {"--no-such-option", "", 2, "unknown option"},
         {"--disc /nonexistent/qz-disc", "", 2, "disc directory '/nonexistent/qz-disc' not found"},
-        {"--disc " + kDisc + " --out /nonexistent/qz-out", "", 2, "/nonexistent/qz-out"},
+        {"--disc " + kDisc + " --out /nonexistent/qz-out", "", 2,
+         "qz: output directory '/nonexistent/qz-out' cannot be created: No such file or directory (the "
+         "directory it is in must exist)\n"},
         {"--disc " + kDisc + "/SYSTEM/LIBSD.IRX", "", 2, "is a file, not a directory"},
-        {"--disc " + noModule.path() + to, "", 1,
-         "x_HardwareLoadModule: ERROR LOADING MODULE cdrom0:\\SYSTEM\\LIBSD.IRX\n"},
+        {"--disc " + noModule.path() + to, "", 2,
+         "qz: '" + noModule.path() + "' is not a game disc: it has no SYSTEM/LIBSD.IRX (run 'make disc'"},
         {"--disc " + junk.path() + to, "", 1, "is not a valid master file"},
-        {"--disc " + noCommon.path() + to, "", 1,
-         "FileManager: WARNING: COMMON\\qz02dat.bin does not exist!\n"},
+        {"--disc " + noCommon.path() + to, "", 2,
+         "qz: '" + noCommon.path() + "' is not a game disc: it has no COMMON/QZ02DAT.BIN"},
         {"--disc " + noScreens.path() + to, "", 1, kNoScreens},
         {"--disc " + junkScreens.path() + to, "", 1, kNoScreens},
         {base + " --frames 1 --pad1 " + kDisc, "", 2, "is not a file; --pad1 and --pad2 take a pad script"},
@@ -228,12 +230,97 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
         if (c.args.find(noModule.path()) != std::string::npos) {
             EXPECT_EQ(r.out.find("filename"), std::string::npos);  // nothing after the failed module ran
         }
-        if (c.message == kNoScreens) {
+        if (c.message == std::string(kNoScreens)) {
             EXPECT_EQ(r.out.find("Frontend done"), std::string::npos);  // no race was handed a world
         }
     }
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000001.png")).empty());
     EXPECT_TRUE(testsupport::ReadText(out.file("frame_000030.png")).empty());
 }
+
+// What the run printed on each stream, and how it ended.
+struct QzStreams {
+    std::string out, err;
+    int exitCode;
+};
+
+QzStreams RunQzSplit(const std::string& args, const std::string& shell = "") {
+    testsupport::TempDir t;
+    const std::string cmd = shell + std::string(QZ_BUILD_DIR) + "/qz " + args + " 2>" + t.file("err.txt");
+    QzStreams r{"", "", -1};
+    std::FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return r;
+    char buf[4096];
+    size_t n;
+    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+    const int status = pclose(p);
+    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    r.err = testsupport::ReadText(t.file("err.txt"));
+    return r;
+}
+
+// The command line's own faults: the reason on standard error, what is allowed, exit 2, nothing run.
+TEST(QzRun, CommandLineFaultsSayWhatIsAllowed) {
+    testsupport::TempDir out, empty, noCommon;
+    ASSERT_TRUE(noCommon.linkSampleDisc());
+    std::remove(noCommon.file("COMMON/qz02dat.bin").c_str());
+    out.write("a-file", std::string("x"));
+    const std::string disc = "--disc " + kDisc + " --frames 1 --out ";
+    struct Case {
+        std::string args;
+        std::string err;  // standard error, whole
+    } cases[] = {
+        {"--gs-threads 17", "qz: bad value for --gs-threads: '17' (give a whole number from 1 to 16)\n"},
+        {"--frames 0", "qz: bad value for --frames: '0' (give a whole number from 1 to 100000000)\n"},
+        {"--heap-mb lots", "qz: bad value for --heap-mb: 'lots' (give a whole number from 20 to 896)\n"},
+        {"--stage later", "qz: bad value for --stage: 'later' (give inline, thread or deferred)\n"},
+        {"--disc " + empty.path(),
+         "qz: '" + empty.path() +
+             "' is not a game disc: it has no SYSTEM/SIO2MAN.IRX (run 'make disc' and give the directory it "
+             "wrote, or give --disc DIR)\n"},
+        {"--disc " + noCommon.path(), "qz: '" + noCommon.path() +
+                                          "' is not a game disc: it has no COMMON/QZ02DAT.BIN (run 'make "
+                                          "disc' and give the directory it wrote, or give --disc DIR)\n"},
+        {disc + out.file("a-file"), "qz: --out '" + out.file("a-file") +
+                                        "' is a file, not a directory; give a directory for the frames and "
+                                        "sound\n"},
+        {disc + out.file("a-file/sub"),
+         "qz: output directory '" + out.file("a-file/sub") + "' cannot be created: Not a directory\n"},
+        // Refused even by root: found at the start, not at the first frame.
+        {disc + "/sys --png-every 1", "qz: output directory '/sys' cannot be written: Permission denied\n"},
+    };
+    for (const Case& c : cases) {
+        const QzStreams r = RunQzSplit(c.args);
+        EXPECT_EQ(r.exitCode, 2) << c.args;
+        // A usage line may follow a bad option; the reason comes first and alone on its line.
+        EXPECT_EQ(r.err.substr(0, c.err.size()), c.err) << c.args;
+        EXPECT_EQ(r.out, "") << c.args;  // nothing of the game ran
+    }
+    EXPECT_NE(RunQzSplit("--gs-threads 17").err.find("usage: qz"), std::string::npos);
+    // --help and -h print the usage and the window's keys, and end well.
+    for (const char* help : {"--help", "-h"}) {
+        const QzStreams r = RunQzSplit(help);
+        EXPECT_EQ(r.exitCode, 0) << help;
+        EXPECT_EQ(r.out.substr(0, 10), "usage: qz ") << help;
+        EXPECT_NE(r.out.find("Keys in a window: arrows"), std::string::npos) << r.out;
+        EXPECT_EQ(r.err, "");
+    }
+}
+
+#ifdef QZ_HAVE_SDL2
+// A DISPLAY that names no running server is said to be that, not "not set".
+TEST(QzRun, AWindowOnADisplayThatDoesNotAnswerSaysSo) {
+    const QzStreams r = RunQzSplit("--disc " + kDisc + " --frames 1 --window", "DISPLAY=:87 ");
+    EXPECT_EQ(r.exitCode, 2);
+    EXPECT_NE(r.err.find("qz: --window cannot open the display DISPLAY=':87' (no X server answers there); "
+                         "start one, set DISPLAY to one that runs, or run without --window\n"),
+              std::string::npos)
+        << r.err;
+    const QzStreams unset =
+        RunQzSplit("--disc " + kDisc + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ");
+    EXPECT_EQ(unset.exitCode, 2);
+    EXPECT_NE(unset.err.find("DISPLAY is not set"), std::string::npos) << unset.err;
+}
+#endif
 
 }  // namespace

@@ -68,7 +68,7 @@ SampledFrame Mirrored(const SampledFrame& f, const std::vector<_bone>& bones) {
 // A pose: the root's offset from its bind position and Euler angles per bone. Hands and feet may be given
 // targets (model space); the limbs are then bent to reach them.
 
-constexpr int kRiderBones = 27, kBikeBones = 12;
+constexpr int kRiderBones = 27;
 
 struct Pose {
     _vector3d root{0, 0, 0};

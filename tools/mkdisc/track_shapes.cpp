@@ -194,7 +194,7 @@ struct Hit {
 class LapField {
 public:
     LapField(const std::vector<CentrePoint>& c, float lap, float side, float cell, float reach)
-        : lap_(lap), cell_(cell), n_(int(std::ceil(side / cell))), count_(int(c.size())) {
+        : cell_(cell), n_(int(std::ceil(side / cell))), count_(int(c.size())) {
         for (int i = 0; i < count_; ++i) {
             const CentrePoint& a = c[size_t(i)];
             const CentrePoint& b = c[size_t((i + 1) % count_)];
@@ -273,7 +273,7 @@ private:
     }
 
     std::vector<Segment> seg_;
-    float lap_, cell_;
+    float cell_;
     int n_, count_;
     int span_ = 3;
     float radius_ = 0, maxHalfWidth_ = 0;

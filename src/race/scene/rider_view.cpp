@@ -62,7 +62,6 @@ const char* StuntName(uint32_t m) {
 
 namespace {
 
-constexpr float kStep = CMotionView::kStep;
 constexpr float kOneDegree = 0.0174533f;
 
 bool Bit(uint32_t word, BikeFlags f) {

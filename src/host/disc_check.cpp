@@ -1,0 +1,81 @@
+#include "host/disc_check.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace host {
+
+const char* const kDiscFilesNeeded[] = {
+    "SYSTEM/SIO2MAN.IRX", "SYSTEM/MTAPMAN.IRX",  "SYSTEM/PADMAN.IRX",
+    "SYSTEM/MCMAN.IRX",   "SYSTEM/MCSERV.IRX",   "SYSTEM/LIBSD.IRX",
+    "SYSTEM/SDRDRV.IRX",  "SYSTEM/BRNX_AMM.IRX", "COMMON/QZ02DAT.BIN",
+};
+const int kDiscFilesNeededCount = static_cast<int>(sizeof kDiscFilesNeeded / sizeof kDiscFilesNeeded[0]);
+
+namespace {
+
+// Whether `dir` has an entry named `name` (case-insensitively, as the disc matches names) of the kind
+// asked for; the name found is written to `found`. Reads the directory itself: nothing of this may come
+// from the engine heap, whose layout the game's log shows.
+bool HasEntry(const char* dir, const char* name, bool wantDir, char* found, size_t foundSize) {
+    DIR* d = opendir(dir);
+    if (!d) return false;
+    bool ok = false;
+    while (dirent* e = readdir(d)) {
+        if (strcasecmp(e->d_name, name) != 0) continue;
+        char path[4096];
+        std::snprintf(path, sizeof path, "%s/%s", dir, e->d_name);
+        struct stat st;
+        if (stat(path, &st) != 0 || S_ISDIR(st.st_mode) != wantDir) continue;
+        std::snprintf(found, foundSize, "%s", path);
+        ok = true;
+        break;
+    }
+    closedir(d);
+    return ok;
+}
+
+}  // namespace
+
+const char* MissingDiscFile(const char* discDir) {
+    for (const char* name : kDiscFilesNeeded) {
+        const char* slash = std::strchr(name, '/');
+        char folder[64], file[64], folderPath[4096], filePath[4096];
+        std::snprintf(folder, sizeof folder, "%.*s", static_cast<int>(slash - name), name);
+        std::snprintf(file, sizeof file, "%s", slash + 1);
+        if (!HasEntry(discDir, folder, true, folderPath, sizeof folderPath) ||
+            !HasEntry(folderPath, file, false, filePath, sizeof filePath))
+            return name;
+    }
+    return nullptr;
+}
+
+bool PrepareOutputDirectory(const char* dir, Error* error) {
+    struct stat st;
+    if (stat(dir, &st) == 0 && !S_ISDIR(st.st_mode))
+        return error->Set("--out '%s' is a file, not a directory; give a directory for the frames and sound",
+                          dir);
+    if (stat(dir, &st) != 0 && mkdir(dir, 0755) != 0) {
+        const int why = errno;
+        return error->Set("output directory '%s' cannot be created: %s%s", dir, std::strerror(why),
+                          why == ENOENT ? " (the directory it is in must exist)" : "");
+    }
+    // A file made and removed again: a directory without write permission, on a read-only file system or
+    // full of inodes says so now.
+    char probe[4200];
+    std::snprintf(probe, sizeof probe, "%s/.qz-write-check-%ld", dir, static_cast<long>(getpid()));
+    const int fd = open(probe, O_WRONLY | O_CREAT | O_EXCL, 0644);
+    if (fd < 0) return error->Set("output directory '%s' cannot be written: %s", dir, std::strerror(errno));
+    close(fd);
+    unlink(probe);
+    return true;
+}
+
+}  // namespace host
