@@ -3,7 +3,7 @@
 
     tools/damage_disc.py list [--disc build/release/disc]
     tools/damage_disc.py run  [--qz build/asan/qz] [--disc build/release/disc] [--out /tmp/qz-damage]
-                              [--jobs 4] [--frames 600] [--soak 300] [--only SUBSTRING]
+                              [--jobs 4] [--frames 600] [--soak 300] [--only SUBSTRING,...]
 
 Every variant damages one file of the disc and leaves the rest alone: the file truncated (empty, half,
 one byte short), zeroed, one bit flipped (first, middle, last byte). For packed master files also the
@@ -315,7 +315,8 @@ def main():
     ap.add_argument("--timeout", type=int, default=900)
     ap.add_argument("--only", default="")
     args = ap.parse_args()
-    todo = [v for v in variants(args.disc) if args.only in v[0]]
+    only = args.only.split(",")
+    todo = [v for v in variants(args.disc) if any(o in v[0] for o in only)]
     if args.what == "list":
         for name, rel, data in todo:
             print("%-50s %-28s %d bytes" % (name, rel, len(data)))

@@ -146,8 +146,9 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
         if (L.gates > kMaxGates) return Fail("more than 24 gates", L);
     }
 
-    // Placement blocks, then the cameras, all inside sub-file 0. A placement stands over the terrain:
-    // x and z inside the tile grid, y no further above or below the heights' span than the world is wide.
+    // Placement blocks, then the cameras, all inside sub-file 0. A placement or a track camera stands
+    // over the terrain: x and z inside the tile grid, y no further above or below the heights' span than
+    // the world is wide.
     const float extent = static_cast<float>(L.tilesPerSide * kTileCells * L.gridSize);
     const float lowest = -100.0f * h.scaleY - extent, deepest = extent;
     uint64_t at = kHeaderSize;
@@ -171,6 +172,9 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
         const _TrackCameraRecord c = Read<_TrackCameraRecord>(main + at);
         if (c.type == 0) break;
         if (!AllFinite(c.pos, 8)) return Fail("camera not finite", L);
+        if (!(c.pos[0] >= 0.0f && c.pos[0] <= extent && c.pos[2] >= 0.0f && c.pos[2] <= extent &&
+              c.pos[1] >= lowest && c.pos[1] <= deepest))
+            return Fail("camera outside the world's bounds", L);
         ++L.cameras;
     }
     L.splineOffset = static_cast<uint32_t>(at + kCameraSize);

@@ -120,9 +120,10 @@ TEST(WorldFileFormat, MalformedWorldsAreRefusedWithOneLogLine) {
     }
 }
 
-// A placement must stand over the terrain: x and z inside the tile grid, y within a world's width of the
-// heights' span. The edges themselves pass; the world is refused with one line naming the file.
-TEST(WorldFileFormat, PlacementsOutsideTheWorldAreRefused) {
+// A placement or a track camera must stand over the terrain: x and z inside the tile grid, y within a
+// world's width of the heights' span. The edges themselves pass; the world is refused with one line
+// naming the file.
+TEST(WorldFileFormat, PlacementsAndCamerasOutsideTheWorldAreRefused) {
     const auto good = worldtest::Flat(2, 500);  // 2 x 2 tiles of grid 1: 448 units a side, scaleY 100
     WorldImageMap map;
     ASSERT_TRUE(MapWorldImage(good, &map));
@@ -154,6 +155,20 @@ TEST(WorldFileFormat, PlacementsOutsideTheWorldAreRefused) {
         EXPECT_EQ(log.text(),
                   c.ok ? "" : "world WORLD\\i03.bin refused: placement outside the world's bounds\n")
             << c.x << " " << c.y << " " << c.z;
+    }
+    // A track camera likewise.
+    const uint32_t camera = map.main + map.layout.camerasOffset;
+    ASSERT_GT(map.layout.cameras, 0);
+    for (const Case& c : cases) {
+        auto img = good;
+        Poke(img, camera, c.x);
+        Poke(img, camera + 4, c.y);
+        Poke(img, camera + 8, c.z);
+        const WorldCheck check = Check(img);
+        EXPECT_EQ(check.ok, c.ok) << c.x << " " << c.y << " " << c.z;
+        if (!c.ok) {
+            EXPECT_STREQ(check.why, "camera outside the world's bounds");
+        }
     }
 }
 
