@@ -109,6 +109,10 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
     // Counts of the labels.
     if (img.labelEntries < static_cast<uint32_t>(kLabelFirstDescription + 2 * L.numObjects + 1))
         return Fail("label table lacks the object descriptions", L);
+    // Every sub-file belongs to a label the header accounts for: sub-files past the descriptions' labels
+    // mean an object count cut short (their objects would go unread).
+    if (img.labelFirst(kLabelFirstDescription + 2 * L.numObjects) != img.subFiles)
+        return Fail("sub-files past the object descriptions", L);
     if (img.count(kLabelTiles) != static_cast<uint32_t>(L.numTiles)) return Fail("tile height count", L);
     if (img.count(kLabelColour) != static_cast<uint32_t>(16 * L.numTiles))
         return Fail("colour bitmap count is not 16 per tile", L);

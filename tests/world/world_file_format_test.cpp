@@ -93,6 +93,7 @@ TEST(WorldFileFormat, MalformedWorldsAreRefusedWithOneLogLine) {
     // clang-format off
     const Case cases[] = {
         {"numObjects", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, numObjects), uint8_t(9)); }, "label table lacks the object descriptions"},
+        {"numObjects cut", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, numObjects), uint8_t(0)); }, "sub-files past the object descriptions"},
         {"placement count", [&](auto& i) { Poke(i, map.main + 80 + offsetof(_PlacementBlock, count), uint32_t(0x08000000)); }, "placement records past the end"},
         {"no tiles", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, worldMap), uint16_t(0xFFFF)); }, "tile count is not 4, 9 or 16"},
         {"tile order", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, worldMap) + 4, _TileCoord{0, 1}); }, "tile list not row by row and complete"},
