@@ -6,6 +6,7 @@
 #include "audio/sound_reader.h"
 #include "audio/sound_storage.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 #include "game/files/file_manager.h"
 
 int32_t CSoundFactory::defEnvId = -1;
@@ -18,7 +19,7 @@ int CSoundFactory::loadSound(void* file, int index, uint32_t location) {
     void* image = fm->loadSubFile(file, static_cast<unsigned>(index));
     auto storage = std::make_unique<CVemoSoundStorage>(image, static_cast<uint32_t>(length), location);
     if (!storage->valid()) {
-        x_printf("loadSound: sound %d not loaded (%d of %d engine samples in use)\n", index,
+        x_printf("%sloadSound: sound %d not loaded (%d of %d engine samples in use)\n", x_FileOf(file), index,
                  CResourceStorage<CSoundStorage>::instance().count(), veSoundGetMaxSamples());
         return -1;
     }

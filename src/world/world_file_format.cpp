@@ -109,6 +109,10 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
     // Counts of the labels.
     if (img.labelEntries < static_cast<uint32_t>(kLabelFirstDescription + 2 * L.numObjects + 1))
         return Fail("label table lacks the object descriptions", L);
+    // Every sub-file belongs to a label the header accounts for: sub-files past the descriptions' labels
+    // mean an object count cut short (their objects would go unread).
+    if (img.labelFirst(kLabelFirstDescription + 2 * L.numObjects) != img.subFiles)
+        return Fail("sub-files past the object descriptions", L);
     if (img.count(kLabelTiles) != static_cast<uint32_t>(L.numTiles)) return Fail("tile height count", L);
     if (img.count(kLabelColour) != static_cast<uint32_t>(16 * L.numTiles))
         return Fail("colour bitmap count is not 16 per tile", L);
@@ -146,7 +150,11 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
         if (L.gates > kMaxGates) return Fail("more than 24 gates", L);
     }
 
-    // Placement blocks, then the cameras, all inside sub-file 0.
+    // Placement blocks, then the cameras, all inside sub-file 0. A placement or a track camera stands
+    // over the terrain: x and z inside the tile grid, y no further above or below the heights' span than
+    // the world is wide.
+    const float extent = static_cast<float>(L.tilesPerSide * kTileCells * L.gridSize);
+    const float lowest = -100.0f * h.scaleY - extent, deepest = extent;
     uint64_t at = kHeaderSize;
     const uint64_t blocks = static_cast<uint64_t>(L.numObjects) * L.numTiles * kSubtilesPerTile;
     for (uint64_t b = 0; b < blocks; ++b) {
@@ -157,6 +165,9 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
         for (uint32_t k = 0; k < n; ++k, at += kPlacementSize) {
             const _Placement p = Read<_Placement>(main + at);
             if (!AllFinite(&p.x, 8)) return Fail("placement not finite", L);
+            if (!(p.x >= 0.0f && p.x <= extent && p.z >= 0.0f && p.z <= extent && p.y >= lowest &&
+                  p.y <= deepest))
+                return Fail("placement outside the world's bounds", L);
         }
     }
     L.camerasOffset = static_cast<uint32_t>(at);
@@ -165,6 +176,9 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
         const _TrackCameraRecord c = Read<_TrackCameraRecord>(main + at);
         if (c.type == 0) break;
         if (!AllFinite(c.pos, 8)) return Fail("camera not finite", L);
+        if (!(c.pos[0] >= 0.0f && c.pos[0] <= extent && c.pos[2] >= 0.0f && c.pos[2] <= extent &&
+              c.pos[1] >= lowest && c.pos[1] <= deepest))
+            return Fail("camera outside the world's bounds", L);
         ++L.cameras;
     }
     L.splineOffset = static_cast<uint32_t>(at + kCameraSize);

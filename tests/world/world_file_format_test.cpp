@@ -93,6 +93,7 @@ TEST(WorldFileFormat, MalformedWorldsAreRefusedWithOneLogLine) {
     // clang-format off
     const Case cases[] = {
         {"numObjects", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, numObjects), uint8_t(9)); }, "label table lacks the object descriptions"},
+        {"numObjects cut", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, numObjects), uint8_t(0)); }, "sub-files past the object descriptions"},
         {"placement count", [&](auto& i) { Poke(i, map.main + 80 + offsetof(_PlacementBlock, count), uint32_t(0x08000000)); }, "placement records past the end"},
         {"no tiles", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, worldMap), uint16_t(0xFFFF)); }, "tile count is not 4, 9 or 16"},
         {"tile order", [&](auto& i) { Poke(i, map.main + offsetof(_wlb_file, worldMap) + 4, _TileCoord{0, 1}); }, "tile list not row by row and complete"},
@@ -117,6 +118,58 @@ TEST(WorldFileFormat, MalformedWorldsAreRefusedWithOneLogLine) {
                          static_cast<uint32_t>(good.size()) - 16}) {
         testsupport::HeapImage copy(good, cut);
         EXPECT_FALSE(CheckWorldFile(copy.p, cut).ok) << cut;
+    }
+}
+
+// A placement or a track camera must stand over the terrain: x and z inside the tile grid, y within a
+// world's width of the heights' span. The edges themselves pass; the world is refused with one line
+// naming the file.
+TEST(WorldFileFormat, PlacementsAndCamerasOutsideTheWorldAreRefused) {
+    const auto good = worldtest::Flat(2, 500);  // 2 x 2 tiles of grid 1: 448 units a side, scaleY 100
+    WorldImageMap map;
+    ASSERT_TRUE(MapWorldImage(good, &map));
+    // The first record: after the first block whose count is not 0.
+    uint32_t at = map.main + worldfile::kHeaderSize;
+    while (Peek<uint32_t>(good, at) == 0) at += worldfile::kBlockHeaderSize;
+    const uint32_t record = at + worldfile::kBlockHeaderSize;
+    struct Case {
+        float x, y, z;
+        bool ok;
+    };
+    const float side = 448.0f, top = -100.0f * 100.0f - side;
+    const Case cases[] = {
+        {0.0f, 0.0f, 0.0f, true},          {side, top, side, true},
+        {side, side, 0.0f, true},          {1e30f, -1e30f, 1e30f, false},
+        {-0.5f, -10.0f, 10.0f, false},     {10.0f, -10.0f, side + 1.0f, false},
+        {10.0f, top - 1.0f, 10.0f, false}, {10.0f, side + 1.0f, 10.0f, false},
+    };
+    testsupport::LogCapture log;
+    for (const Case& c : cases) {
+        auto img = good;
+        Poke(img, record, c.x);
+        Poke(img, record + 4, c.y);
+        Poke(img, record + 8, c.z);
+        testsupport::HeapImage copy(img);
+        log.clear();
+        EXPECT_EQ(ValidateWorldFile(copy.p, static_cast<uint32_t>(copy.size), "WORLD\\i03.bin"), c.ok)
+            << c.x << " " << c.y << " " << c.z;
+        EXPECT_EQ(log.text(),
+                  c.ok ? "" : "world WORLD\\i03.bin refused: placement outside the world's bounds\n")
+            << c.x << " " << c.y << " " << c.z;
+    }
+    // A track camera likewise.
+    const uint32_t camera = map.main + map.layout.camerasOffset;
+    ASSERT_GT(map.layout.cameras, 0);
+    for (const Case& c : cases) {
+        auto img = good;
+        Poke(img, camera, c.x);
+        Poke(img, camera + 4, c.y);
+        Poke(img, camera + 8, c.z);
+        const WorldCheck check = Check(img);
+        EXPECT_EQ(check.ok, c.ok) << c.x << " " << c.y << " " << c.z;
+        if (!c.ok) {
+            EXPECT_STREQ(check.why, "camera outside the world's bounds");
+        }
     }
 }
 

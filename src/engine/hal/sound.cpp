@@ -8,6 +8,7 @@
 #include "engine/hal/sound_hw.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "engine/sys/loaded_files.h"
 
 // The engine's internal state (namespace engine) is used here unqualified.
 using namespace engine;
@@ -199,7 +200,8 @@ int veSoundFreeMem(uint32_t address) {
 
 int veSoundCheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* out) {
     if (!image || size < kSampleHeaderDiscBytes) {
-        x_printf("veSound: sample image of %u bytes has no 64-byte header\n", image ? size : 0u);
+        x_printf("%sveSound: sample image of %u bytes has no 64-byte header\n", x_FileOf(image),
+                 image ? size : 0u);
         return -1;
     }
     _SampleHeaderDisc disc;
@@ -207,26 +209,27 @@ int veSoundCheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* 
     _SampleHeaderRam h;
     std::memcpy(&h, &disc, sizeof h);
     if (const char* why = HeaderProblem(h)) {
-        x_printf("veSound: bad sample header: %s\n", why);
+        x_printf("%sveSound: bad sample header: %s\n", x_FileOf(image), why);
         return -1;
     }
     if (static_cast<uint32_t>(h.length) > size - kSampleHeaderDiscBytes) {
-        x_printf("veSound: sample data of %d bytes runs past the end of its %u-byte image\n", h.length, size);
+        x_printf("%sveSound: sample data of %d bytes runs past the end of its %u-byte image\n",
+                 x_FileOf(image), h.length, size);
         return -1;
     }
     const uint8_t* data = static_cast<const uint8_t*>(image) + kSampleHeaderDiscBytes;
     const int blocks = h.length / kAdpcmBlockBytes;
     for (int i = 0; i < blocks; ++i) {
         if (!AdpcmHeaderValid(data[i * kAdpcmBlockBytes])) {
-            x_printf("veSound: sample block %d has a bad shift or filter\n", i);
+            x_printf("%sveSound: sample block %d has a bad shift or filter\n", x_FileOf(image), i);
             return -1;
         }
     }
     const uint8_t lastFlags = data[(blocks - 1) * kAdpcmBlockBytes + 1];
     const bool repeats = (lastFlags & kAdpcmFlagRepeat) != 0;
     if (!(lastFlags & kAdpcmFlagLoopEnd) || repeats != (h.looped != 0)) {
-        x_printf("veSound: sample data does not end as its header says (looped %d, last flags 0x%02x)\n",
-                 h.looped, lastFlags);
+        x_printf("%sveSound: sample data does not end as its header says (looped %d, last flags 0x%02x)\n",
+                 x_FileOf(image), h.looped, lastFlags);
         return -1;
     }
     if (out) *out = h;

@@ -106,7 +106,8 @@ const _animation* CMotionView::motionBlock(int motion) const {
     if (!worldFile || motion < 0 || !hasPose()) return nullptr;
     CFileManager* files = GetFileManager();
     const int len = files->getSubFileLength(worldFile, static_cast<unsigned int>(motion));
-    if (len < static_cast<int>(sizeof(_animation))) return nullptr;
+    if (len < 0) return nullptr;
+    // A block shorter than its header is refused by the check, with a line naming the file.
     auto* a = static_cast<_animation*>(files->loadSubFile(worldFile, static_cast<unsigned int>(motion)));
     if (!a || veAnimCheckAnimation(a, static_cast<uint32_t>(len), &skel) != 0) return nullptr;
     veAnimInitAnimation(a);
