@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -87,6 +88,21 @@ void OnFrameShown(void*) {
     // Closing the window ends the game like the frame count does.
     if (g_run.platform->PollQuit()) qzQuitRequested = true;
     g_run.platform->ReadInput();
+}
+
+// The game's log goes to standard output: when a write there failed (a full disk, say), the log is not
+// whole and the run says so (true).
+bool LogLost() {
+    errno = 0;
+    const bool flushFailed = std::fflush(stdout) != 0;
+    const int e = flushFailed ? errno : 0;
+    if (!flushFailed && !std::ferror(stdout)) return false;
+    if (e != 0)
+        std::fprintf(stderr, "qz: the log could not all be written to standard output: %s\n",
+                     std::strerror(e));
+    else
+        std::fprintf(stderr, "qz: the log could not all be written to standard output\n");
+    return true;
 }
 
 // The game may end the process itself; the platform is still closed on the way out.
@@ -227,5 +243,6 @@ int main(int argc, char** argv) {
         Fail(error);
         g_run.status = 1;
     }
+    if (LogLost()) g_run.status = 1;
     return rc != 0 ? rc : g_run.status;
 }

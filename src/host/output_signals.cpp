@@ -28,6 +28,9 @@ void InstallOutputSignalHandlers(WavWriter* wav) {
     sa.sa_flags = SA_RESETHAND;
     sigaction(SIGINT, &sa, nullptr);
     sigaction(SIGTERM, &sa, nullptr);
+    // Past a file-size limit (ulimit -f) a write fails with EFBIG instead of ending the process, so the
+    // writer that met it says so and the files are finished.
+    std::signal(SIGXFSZ, SIG_IGN);
 }
 
 }  // namespace host

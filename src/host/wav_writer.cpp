@@ -60,6 +60,20 @@ bool PutSizes(int fd, uint32_t dataBytes) {
     return ::pwrite(fd, riff, 4, 4) == 4 && ::pwrite(fd, data, 4, 40) == 4;
 }
 
+// Cuts the file to whole frames after the header and writes the sizes of what it holds; async-signal-
+// safe. Returns the frames the header counts now, or -1 when the file is shorter than a header or its
+// sizes cannot be written.
+int64_t MatchHeaderToFile(int fd) {
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || st.st_size < static_cast<off_t>(kHeaderBytes)) return -1;
+    uint64_t data = static_cast<uint64_t>(st.st_size) - kHeaderBytes;
+    data -= data % kBytesPerFrame;
+    if (data > kMaxDataBytes) data = kMaxDataBytes - kMaxDataBytes % kBytesPerFrame;
+    if (::ftruncate(fd, static_cast<off_t>(kHeaderBytes + data)) != 0) return -1;
+    if (!PutSizes(fd, static_cast<uint32_t>(data))) return -1;
+    return static_cast<int64_t>(data / kBytesPerFrame);
+}
+
 }  // namespace
 
 WavWriter::~WavWriter() {
@@ -101,7 +115,12 @@ bool WavWriter::Flush() {
         ok = PutSizes(fd_, static_cast<uint32_t>(headerFrames_ * kBytesPerFrame));
     }
     writing_ = 0;
-    if (!ok) errno_ = errno ? errno : EIO;
+    if (!ok) {
+        errno_ = errno ? errno : EIO;
+        // Part of the samples may be on the file: the header counts what is there.
+        const int64_t onFile = MatchHeaderToFile(fd_);
+        if (onFile >= 0) headerFrames_ = static_cast<uint64_t>(onFile);
+    }
     return ok;
 }
 
@@ -149,14 +168,7 @@ void WavWriter::FinishFromSignal() {
         const size_t n = static_cast<size_t>(keptBytes_);
         if (WriteAll(fd, kept_, n)) keptBytes_ = 0;
     }
-    struct stat st;
-    if (::fstat(fd, &st) == 0 && st.st_size >= static_cast<off_t>(kHeaderBytes)) {
-        uint64_t data = static_cast<uint64_t>(st.st_size) - kHeaderBytes;
-        data -= data % kBytesPerFrame;
-        if (data > kMaxDataBytes) data = kMaxDataBytes - kMaxDataBytes % kBytesPerFrame;
-        if (::ftruncate(fd, static_cast<off_t>(kHeaderBytes + data)) == 0)
-            PutSizes(fd, static_cast<uint32_t>(data));
-    }
+    MatchHeaderToFile(fd);
     errno = savedErrno;
 }
 

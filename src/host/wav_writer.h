@@ -21,7 +21,8 @@ public:
 
     // Creates the file; false when it cannot be written.
     bool Open(const char* path, int sampleRate, Error* error);
-    // Appends interleaved left/right frames; false from the first write that fails.
+    // Appends interleaved left/right frames; false from the first write that fails. After a failed write
+    // the header counts the whole frames the file holds, and nothing more is written.
     bool Write(const int16_t* stereo, int frames, Error* error);
     // Writes what is kept, finishes the header and closes; false on a write error.
     bool Close(Error* error);

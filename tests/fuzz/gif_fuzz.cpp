@@ -1,6 +1,7 @@
 // libFuzzer target for the GIF interpreter and the graphics synthesizer behind it. The input is a path
 // number, a chunk length and then quadwords; whatever it holds, nothing may read past the input or touch
-// memory outside the 4 MiB local memory (run under AddressSanitizer).
+// memory outside the 4 MiB local memory (run under AddressSanitizer). Every input starts from the same
+// device: registers, local memory and every cache reset, so a crash file reproduces on its own.
 //   clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -Isrc tests/fuzz/gif_fuzz.cpp \
 //       src/console/gs/*.cpp src/console/gif/*.cpp -o gif_fuzz
 #include <cstddef>
@@ -19,7 +20,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }();
     static console::gif::GifInterpreter* gif = new console::gif::GifInterpreter(*gs);
     if (size < 2) return 0;
-    gs->Reset(false);
+    gs->Reset(true);
     gif->Reset();
     const int path = 1 + data[0] % 3;
     // Vertex lists whole or register by register (the top bit of the first byte).

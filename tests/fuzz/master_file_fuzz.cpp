@@ -22,12 +22,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             int len = fm.getSubFileLength(image, static_cast<unsigned>(i));
             if (sub && len > 0) sink = static_cast<uint8_t>(sink + sub[0] + sub[len - 1]);
         }
+        // By label, as the game reads them: a sub-file is read only as far as its length (an empty one,
+        // at the end of the image, points just past it).
         for (unsigned l = 0; l < 64; ++l) {
             int count = fm.getSubfileCountForLabel(image, l);
-            fm.getLabelIndex(image, l);
+            const int first = fm.getLabelIndex(image, l);
             for (int k = 0; k <= count && k < 64; ++k) {
                 auto* sub = static_cast<uint8_t*>(fm.loadSubFileLabel(image, l, static_cast<unsigned>(k)));
-                if (sub) sink = static_cast<uint8_t>(sink + sub[0]);
+                if (!sub) continue;
+                const auto index = static_cast<unsigned>(first + k);
+                if (first < 0 || sub != fm.loadSubFile(image, index)) __builtin_trap();
+                int len = fm.getSubFileLength(image, index);
+                if (len > 0) sink = static_cast<uint8_t>(sink + sub[0] + sub[len - 1]);
             }
         }
         (void)sink;

@@ -30,13 +30,11 @@ void Play(uint32_t addr, uint16_t pitch, int frames) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > (1u << 20)) return 0;
-    static bool once = [] {
-        console::SpuReset();
-        console::SpuWriteParam(console::kSdMasterVolL, 0x3FFF);
-        console::SpuWriteParam(console::kSdMasterVolR, 0x3FFF);
-        return true;
-    }();
-    (void)once;
+    // Every input starts from the same sound processor (memory, voices and decoded blocks reset), so a
+    // crash file reproduces on its own.
+    console::SpuReset();
+    console::SpuWriteParam(console::kSdMasterVolL, 0x3FFF);
+    console::SpuWriteParam(console::kSdMasterVolR, 0x3FFF);
     _SampleHeaderRam h;
     if (veSoundCheckSampleImage(data, static_cast<uint32_t>(size), &h) == 0) {
         console::SpuWriteMemory(kSoundMemBottom, data + kSampleHeaderDiscBytes,

@@ -178,6 +178,43 @@ TEST(QzRun, ADiscWithoutWorldsStillShowsFramesAndEnds) {
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000400.png")).empty());
 }
 
+// Outputs that fill up: the log on a full device, the sound past a file-size limit. Each is said on
+// stderr and the run exits 1; the sound file's header counts what the file holds.
+TEST(QzRun, OutputsThatCannotBeWrittenAreReported) {
+    testsupport::TempDir out;
+    const std::string base = "--disc " + kDisc + " --out " + out.path();
+    {
+        // Standard error alone comes back; standard output goes to the full device.
+        const std::string cmd = std::string(QZ_BUILD_DIR) + "/qz " + base + " --frames 1 2>&1 >/dev/full";
+        std::FILE* p = popen(cmd.c_str(), "r");
+        ASSERT_NE(p, nullptr);
+        std::string err;
+        char buf[4096];
+        size_t n;
+        while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) err.append(buf, n);
+        const int status = pclose(p);
+        ASSERT_TRUE(WIFEXITED(status)) << err;
+        EXPECT_EQ(WEXITSTATUS(status), 1) << err;
+        EXPECT_NE(err.find("qz: the log could not all be written to standard output"), std::string::npos)
+            << err;
+    }
+    const QzResult r = RunQz(base + " --frames 120 --wav " + out.file("s.wav"), "ulimit -f 300; ");
+    EXPECT_EQ(r.exitCode, 1) << r.out;
+    EXPECT_NE(r.out.find("cannot write the sound to " + out.file("s.wav") + ": File too large"),
+              std::string::npos)
+        << r.out;
+    const std::string wav = testsupport::ReadText(out.file("s.wav"));
+    ASSERT_GT(wav.size(), 44u);
+    EXPECT_EQ((wav.size() - 44) % 4, 0u);
+    auto u32 = [&wav](size_t at) {
+        uint32_t v = 0;
+        for (int i = 3; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(wav[at + static_cast<size_t>(i)]);
+        return v;
+    };
+    EXPECT_EQ(u32(4), wav.size() - 8);
+    EXPECT_EQ(u32(40), wav.size() - 44);
+}
+
 // What a user meets when a run cannot do what was asked: the reason and what to do, and a non-zero exit.
 TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     testsupport::TempDir out;

@@ -1,7 +1,11 @@
 #include "host/wav_writer.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
+#include <csignal>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -91,6 +95,40 @@ TEST(WavWriter, TheHeaderFollowsEachSecondAndASignalFinishesTheFile) {
     wav = onFile();
     EXPECT_EQ(wav.size(), 44u + 2500 * 4);
     EXPECT_EQ(U32(wav, 40), 2500u * 4);
+}
+
+// A write that fails part way (here a file-size limit, set in a child process, that falls inside a frame
+// of the second second): the file is cut to whole frames and the header counts them, and closing reports
+// the failure.
+TEST(WavWriter, AfterAFailedWriteTheHeaderCountsWhatTheFileHolds) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("f.wav");
+    const int rate = 1000;  // a second is 4000 bytes
+    const rlim_t limit = 44 + 4000 + 2 * 1000 + 3;
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        std::signal(SIGXFSZ, SIG_IGN);
+        const struct rlimit rl = {limit, limit};
+        if (setrlimit(RLIMIT_FSIZE, &rl) != 0) _exit(10);
+        host::WavWriter w;
+        host::Error err;
+        if (!w.Open(path.c_str(), rate, &err)) _exit(11);
+        std::vector<int16_t> frames(2 * 3000, 9);
+        if (!w.Write(frames.data(), 1000, &err)) _exit(12);  // the first second reaches the file
+        if (w.Write(frames.data(), 2000, &err)) _exit(13);   // the second does not, whole
+        if (w.FramesInHeader() != 1500) _exit(14);
+        if (w.Close(&err)) _exit(15);
+        _exit(std::string(err.Text()).find("File too large") == std::string::npos ? 16 : 0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status));
+    ASSERT_EQ(WEXITSTATUS(status), 0);
+    const std::string wav = testsupport::ReadText(path);
+    ASSERT_EQ(wav.size(), 44u + 1500 * 4);
+    EXPECT_EQ(U32(wav, 4), 36u + 1500 * 4);
+    EXPECT_EQ(U32(wav, 40), 1500u * 4);
 }
 
 TEST(WavWriter, ReportsAFileItCannotCreate) {

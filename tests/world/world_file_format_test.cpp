@@ -8,6 +8,7 @@
 #include <functional>
 #include <string>
 
+#include "game/files/file_manager.h"
 #include "game/files/master_file_format.h"
 #include "support/heap_image.h"
 #include "support/image_patch.h"
@@ -26,6 +27,25 @@ WorldCheck Check(const std::vector<uint8_t>& img) {
 
 uint32_t BlockCount(const WorldLayout& l) {
     return static_cast<uint32_t>(l.numObjects * l.numTiles * 16);
+}
+
+// The image written again with sub-file `index` empty, every other sub-file and label as it was.
+std::vector<uint8_t> WithEmptySubFile(std::vector<uint8_t> img, uint32_t index) {
+    const masterfile::Check c = masterfile::Validate(img.data(), static_cast<uint32_t>(img.size()));
+    MasterFileWriter w;
+    CFileManager fm;
+    for (uint32_t l = 0; l + 1 < c.labelEntries; ++l) {
+        w.beginLabel();
+        const int first = fm.getLabelIndex(img.data(), l);
+        for (int k = 0; k < fm.getSubfileCountForLabel(img.data(), l); ++k) {
+            const auto i = static_cast<unsigned>(first + k);
+            if (i == index)
+                w.add(std::vector<uint8_t>{});
+            else
+                w.add(fm.loadSubFile(img.data(), i), static_cast<size_t>(fm.getSubFileLength(img.data(), i)));
+        }
+    }
+    return w.build();
 }
 
 TEST(WorldFileFormat, WriterLayoutReadsBackAndContainerEdgeCases) {
@@ -72,6 +92,27 @@ TEST(WorldFileFormat, WriterLayoutReadsBackAndContainerEdgeCases) {
     }
     w.colourBitmaps.pop_back();  // the writer refuses what it cannot lay out
     EXPECT_TRUE(WriteWorldFile(w).empty());
+}
+
+// The parts the game reads by label that a race cannot do without, each empty in turn (the images lie on
+// the heap at their exact length): refused with their line, none read past its length.
+TEST(WorldFileFormat, EmptySubFilesReadByLabelAreRefused) {
+    const auto good = worldtest::Flat(2, 500);
+    const uint32_t labels = masterfile::LabelTableOffset(Peek<uint32_t>(good, 0));
+    auto first = [&](int label) { return Peek<uint32_t>(good, labels + 4 * static_cast<uint32_t>(label)); };
+    ASSERT_TRUE(Check(WithEmptySubFile(good, 0xFFFFFFFFu)).ok);  // written again as it was
+    const struct {
+        const char* part;
+        uint32_t index;
+        const char* why;
+    } cases[] = {
+        {"header", first(worldfile::kLabelMain), "header truncated"},
+        {"type table", first(worldfile::kLabelMain) + 1, "type records do not cover every description"},
+        {"bonus awards", first(worldfile::kLabelMain) + 2, "bonus awards truncated"},
+        {"first tile", first(worldfile::kLabelTiles), "tile heights not 114688 bytes"},
+        {"last tile", first(worldfile::kLabelTiles) + 3, "tile heights not 114688 bytes"},
+    };
+    for (const auto& c : cases) EXPECT_STREQ(Check(WithEmptySubFile(good, c.index)).why, c.why) << c.part;
 }
 
 // One malformed world per field class, each a named field of a written world patched.

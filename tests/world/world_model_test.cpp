@@ -15,7 +15,10 @@
 #include "console/cd/cd.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "game/files/file_manager.h"
+#include "game/files/geometry.h"
 #include "game/files/master_file_format.h"
+#include "game/files/texture.h"
 #include "game/model/bounding_model_object.h"
 #include "support/image_patch.h"
 #include "support/log_capture.h"
@@ -138,6 +141,31 @@ TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
     q.reset();
     EXPECT_TRUE(q.viewList.empty());
     EXPECT_EQ(q.viewList.capacity(), reserved);
+}
+
+// The parts of the shared label read by label and by length, each empty: the world is taken and the
+// model built without a detail bitmap, and the sky's geometry and the HUD's map, as the race reads them
+// (their label's sub-file with its length), are missing.
+TEST_F(WorldModelTest, EmptySharedSubFilesAreLeftOut) {
+    auto w = worldtest::MakeWorld(2, kGrid, Ramp);
+    w.detailBitmap.clear();
+    w.skyGeometry.clear();
+    w.hudMap.clear();
+    ASSERT_TRUE(Load(WriteWorldFile(w)));
+    EXPECT_EQ(CSubtileModel::detailBitmap, nullptr);
+    EXPECT_EQ(model_->stmList.size(), 64u);
+    CFileManager* fm = GetFileManager();
+    const int shared = fm->getLabelIndex(image_, worldfile::kLabelShared);
+    const auto sky = static_cast<unsigned>(shared + 1), map = static_cast<unsigned>(shared + 2);
+    log_.clear();
+    EXPECT_EQ(LoadGeometry(fm->loadSubFileLabel(image_, worldfile::kLabelShared, 1),
+                           fm->getSubFileLength(image_, sky), static_cast<int>(sky)),
+              nullptr);
+    EXPECT_EQ(LoadTexture(fm->loadSubFileLabel(image_, worldfile::kLabelShared, 2),
+                          fm->getSubFileLength(image_, map), static_cast<int>(map)),
+              nullptr);
+    EXPECT_TRUE(log_.has("geometry sub-file " + std::to_string(sky) + " missing\n")) << log_.text();
+    EXPECT_TRUE(log_.has("texture sub-file " + std::to_string(map) + " missing")) << log_.text();
 }
 
 TEST_F(WorldModelTest, HeightsNormalsAndNoTerrain) {

@@ -77,8 +77,11 @@ void GsDevice::SetRasterThreads(int threads) {
 
 void GsDevice::Reset(bool clearMemory) {
     Flush();
-    textures_.WrittenAnywhere();
-    textures_.Release();
+    // Nothing worked out before the reset is kept: the expansions and the drawing state go, so what the
+    // device does next depends only on what it is sent from now on (versions keep counting, so nothing
+    // prepared for an earlier state is taken for a later one).
+    textures_ = PaletteTextures();
+    state_ = DrawState{};
     if (clearMemory) mem_.Clear();
     std::memset(ctx_, 0, sizeof(ctx_));
     prim_ = {};

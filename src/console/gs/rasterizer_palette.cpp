@@ -361,6 +361,20 @@ bool PaletteTextures::UploadMatches(Entry& e, uint32_t dst, uint32_t rowBytes, u
     for (uint32_t r = 0; r < rows; ++r) {
         const uint64_t a = (uint64_t(dst) + uint64_t(r) * pitch) & LocalMemory::kMask, b = a + rowBytes;
         if (b <= e.tBase || a >= e.tBase + e.count) continue;
+        if (stride == 0) {
+            // A buffer width of 0: every texture row reads the same texels, those of row 0 (its source).
+            const uint64_t lo = std::max<uint64_t>(a, e.tBase), hi = std::min<uint64_t>(b, e.tBase + w);
+            if (std::memcmp(data + size_t(r) * rowBytes + (lo - a), e.indices.get() + (lo - e.tBase),
+                            size_t(hi - lo)) != 0)
+                return false;
+            // Rewritten whole, it is every row rewritten.
+            if (e.suspect && lo == e.tBase && hi == e.tBase + w && e.seen != h) {
+                if (e.seen == 0) watchedGen_ = 0;
+                for (uint64_t v = 0; v < h; ++v) e.rowsSeen[v / 64] |= uint64_t(1) << (v % 64);
+                e.seen = uint32_t(h);
+            }
+            continue;
+        }
         const uint64_t v0 = a > e.tBase ? (a - e.tBase) / stride : 0;
         const uint64_t v1 = std::min(h - 1, (b - 1 - e.tBase) / stride);
         for (uint64_t v = v0; v <= v1; ++v) {

@@ -321,6 +321,68 @@ TEST(GsPaletteTextures, UploadsComparedAtOnceOrRowByRowWithOrWithoutProbesAgree)
     EXPECT_GT(held, 100u);
 }
 
+// A buffer width of 0 (TEX0.TBW 0): every row of the texture reads row 0's texels. An image upload over a
+// texture kept with that width is compared with it like any other; the smallest GIF stream that does so:
+// a palette, a 4 x 4 texture drawn once, then texels sent over its row.
+TEST(GsPaletteTextures, ATextureOfBufferWidthZeroReadsRowZeroInEveryRowAndUploadsOverItAreCompared) {
+    Fixture f;
+    // Entries 0-7 only: a CSM1 palette keeps its first eight in place.
+    const uint32_t pal[8] = {0x80000000u, 0x800000FFu, 0x8000FF00u, 0x80FF0000u,
+                             0x80FFFF00u, 0x80FF00FFu, 0x8000FFFFu, 0x80FFFFFFu};
+    f.Upload(0x300, 1, kPsmCt32, 8, 1, pal, sizeof pal);
+    auto draw = [&f] {
+        AdPacket p;
+        p.Set(kRegTex0_1, Tex0(0x200, 0, kPsmT8, 2, 2, true, kTfxDecal, 0x300, kPsmCt32, 0, 0, 1))
+            .Set(kRegPrim, Prim(kPrimSprite, false, true, false, false, true))
+            .Set(kRegUv, Uv(0, 0))
+            .Set(kRegXyz2, Xyz(0, 0, 0))
+            .Set(kRegUv, Uv(4 * 16, 4 * 16))
+            .Set(kRegXyz2, Xyz(4 * 16, 4 * 16, 0));
+        f.Send(p);
+    };
+    auto drawnFrom = [&f, &pal](const uint8_t* row) {
+        for (int y = 0; y < 4; ++y)
+            for (int x = 0; x < 4; ++x)
+                if (f.Pixel(x, y) != pal[row[x]]) return false;
+        return true;
+    };
+    const uint8_t first[4] = {1, 2, 3, 4};
+    f.Upload(0x200, 1, kPsmT8, 4, 1, first, sizeof first);
+    draw();
+    EXPECT_TRUE(drawnFrom(first));
+    // The same texels again, then others over row 0 and the bytes after it (row 1 of a wider buffer).
+    f.Upload(0x200, 1, kPsmT8, 4, 1, first, sizeof first);
+    draw();
+    EXPECT_TRUE(drawnFrom(first));
+    const uint8_t second[8] = {5, 6, 7, 0, 1, 1, 1, 1};
+    f.Upload(0x200, 1, kPsmT8, 8, 1, second, sizeof second);
+    draw();
+    EXPECT_TRUE(drawnFrom(second));
+}
+
+TEST(GsPaletteTextures, RowZeroSentAgainConfirmsEveryRowOfATextureOfBufferWidthZero) {
+    PaletteScene s;
+    s.st.tbw = 0;
+    const uint32_t* t = s.Draw();
+    ASSERT_NE(t, nullptr);
+    for (uint32_t u = 0; u < 32; ++u) ASSERT_EQ(t[u], s.pal[s.mem[s.st.tBase + u]]) << u;
+    std::vector<uint8_t> row(s.mem.begin() + s.st.tBase, s.mem.begin() + s.st.tBase + 32);
+    // Suspect, then row 0 rewritten with its own indices: all 32 rows are, and it holds again.
+    s.textures.WrittenAnywhere();
+    s.textures.Uploaded(s.st.tBase + 8, 8, 8, 1, row.data() + 8);  // part of the row: still suspect
+    s.textures.Uploaded(s.st.tBase, 32, 32, 1, row.data());
+    EXPECT_EQ(s.textures.Confirmed(), 1u);
+    EXPECT_EQ(s.Draw(), t);
+    // Another texel there makes it anew.
+    row[5] ^= 0x40;
+    s.mem[s.st.tBase + 5] = row[5];
+    s.textures.Uploaded(s.st.tBase, 32, 32, 1, row.data());
+    const uint32_t* t2 = s.Draw();
+    ASSERT_NE(t2, nullptr);
+    EXPECT_EQ(t2[5], s.pal[row[5]]);
+    EXPECT_EQ(s.textures.Expansions(), 2u);
+}
+
 TEST(GsPaletteTextures, OnlyEightBitTexturesReadDirectlyAreExpanded) {
     PaletteScene s;
     s.st.tpsm = kPsmCt32;
