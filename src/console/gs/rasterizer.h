@@ -185,6 +185,10 @@ private:
     // for the same version of the state already (the device's state, or a copy of it with Gouraud shading
     // off, as sprites and points draw).
     void PrepareSpans(const DrawState& st);
+    // Its steps for the vector spans: the alpha and depth tests, the texture's size and wrap, the blend.
+    static void PrepareTests(SpanConsts& k, const DrawState& st);
+    static void PrepareTexture(SpanConsts& k, const DrawState& st);
+    static void PrepareBlend(SpanConsts& k, const DrawState& st);
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // The rows of one primitive, in order (sc_ prepared for `st`).
     void Spans(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
@@ -211,6 +215,12 @@ private:
     static bool FlatFastApplies(const DrawState& st);
     // One row of it; false when the row wraps around the end of local memory.
     bool SpanFlat(const DrawState& st, const Planes& p, int y, int x0, int x1);
+    // Its depth with a 32-bit buffer that always passes (written as the general path steps it).
+    static void FlatDepth32(const Planes& p, int y, int x0, int x1, uint32_t* zp);
+    // Its pixels with a 24-bit buffer, depth tested: four at a time (through the last group when
+    // `maskedTail` lets it run past the row end), the rest one by one.
+    static void FlatDepthTested(const DrawState& st, const Planes& p, int y, int x0, int x1, uint32_t colour,
+                                bool maskedTail, uint32_t* fp, uint32_t* zp);
     void RowsFlat(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
 
     // Whether a row's last group of four may run masked past the row end (rewriting the old values of up
