@@ -215,12 +215,6 @@ private:
     static bool FlatFastApplies(const DrawState& st);
     // One row of it; false when the row wraps around the end of local memory.
     bool SpanFlat(const DrawState& st, const Planes& p, int y, int x0, int x1);
-    // Its depth with a 32-bit buffer that always passes (written as the general path steps it).
-    static void FlatDepth32(const Planes& p, int y, int x0, int x1, uint32_t* zp);
-    // Its pixels with a 24-bit buffer, depth tested: four at a time (through the last group when
-    // `maskedTail` lets it run past the row end), the rest one by one.
-    static void FlatDepthTested(const DrawState& st, const Planes& p, int y, int x0, int x1, uint32_t colour,
-                                bool maskedTail, uint32_t* fp, uint32_t* zp);
     void RowsFlat(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);
 
     // Whether a row's last group of four may run masked past the row end (rewriting the old values of up

@@ -257,31 +257,17 @@ inline bool Rasterizer::SpanFlat(const DrawState& st, const Planes& p, int y, in
     if (st.zpsm == kPsmZ32) {
         // Always passes: the colour, and the depth as the general path steps it (32 bits, no packing).
         std::fill(fp, fp + n, colour);
-        if (!st.zmsk) FlatDepth32(p, y, x0, x1, zp);
+        if (st.zmsk) return true;
+        Lerp z32;
+        if (p.flatZ) {
+            z32.v = int64_t(p.fz) << 8;
+            z32.d = 0;
+        } else {
+            z32.Setup(p.z, x0 + 0.5, x1 + 0.5, y + 0.5, n, 0.0, double(ZMax(kPsmZ32)), 256.0);
+        }
+        for (int i = 0; i < n; ++i, z32.v += z32.d) zp[i] = uint32_t(uint64_t(z32.v) >> 8);
         return true;
     }
-    const bool maskedTail = ((fa & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
-                            ((za & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) && TailInRow(st, x1);
-    FlatDepthTested(st, p, y, x0, x1, colour, maskedTail, fp, zp);
-    return true;
-}
-
-QZ_INLINE inline void Rasterizer::FlatDepth32(const Planes& p, int y, int x0, int x1, uint32_t* zp) {
-    const int n = x1 - x0 + 1;
-    Lerp z32;
-    if (p.flatZ) {
-        z32.v = int64_t(p.fz) << 8;
-        z32.d = 0;
-    } else {
-        z32.Setup(p.z, x0 + 0.5, x1 + 0.5, y + 0.5, n, 0.0, double(ZMax(kPsmZ32)), 256.0);
-    }
-    for (int i = 0; i < n; ++i, z32.v += z32.d) zp[i] = uint32_t(uint64_t(z32.v) >> 8);
-}
-
-QZ_INLINE inline void Rasterizer::FlatDepthTested(const DrawState& st, const Planes& p, int y, int x0, int x1,
-                                                  uint32_t colour, bool maskedTail, uint32_t* fp,
-                                                  uint32_t* zp) {
-    const int n = x1 - x0 + 1;
     Lerp z;
     const double py = y + 0.5;
     if (p.flatZ) {
@@ -295,6 +281,8 @@ QZ_INLINE inline void Rasterizer::FlatDepthTested(const DrawState& st, const Pla
     const uint32_t dz = uint32_t(z.d);
     const bool always = st.ztst == kZtstAlways, gequal = st.ztst == kZtstGequal, writeZ = !st.zmsk;
     int i = 0;
+    const bool maskedTail = ((fa & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) &&
+                            ((za & kMask) + uint32_t(n + 3) * 4u <= LocalMemory::kSize) && TailInRow(st, x1);
     const int groupEnd = maskedTail ? n : (n & ~3);
     if (groupEnd > 0) {
         const __m128i vcol = _mm_set1_epi32(int(colour));
@@ -335,7 +323,7 @@ QZ_INLINE inline void Rasterizer::FlatDepthTested(const DrawState& st, const Pla
         }
         zc += uint32_t(i) * dz;
     }
-    if (i > n) return;
+    if (i > n) return true;
     for (; i < n; ++i, zc += dz) {
         const uint32_t z24 = zc >> 8;
         const uint32_t zb = zp[i] & 0xFFFFFFu;
@@ -343,6 +331,7 @@ QZ_INLINE inline void Rasterizer::FlatDepthTested(const DrawState& st, const Pla
         fp[i] = colour;
         if (writeZ) zp[i] = (zp[i] & 0xFF000000u) | z24;
     }
+    return true;
 }
 
 namespace {
