@@ -185,6 +185,10 @@ private:
     // for the same version of the state already (the device's state, or a copy of it with Gouraud shading
     // off, as sprites and points draw).
     void PrepareSpans(const DrawState& st);
+    // Its steps for the vector spans: the alpha and depth tests, the texture's size and wrap, the blend.
+    static void PrepareTests(SpanConsts& k, const DrawState& st);
+    static void PrepareTexture(SpanConsts& k, const DrawState& st);
+    static void PrepareBlend(SpanConsts& k, const DrawState& st);
     void Span(const DrawState& st, const Planes& p, int y, int x0, int x1);
     // The rows of one primitive, in order (sc_ prepared for `st`).
     void Spans(const DrawState& st, const Planes& p, const SpanRow* rows, size_t count);

@@ -272,6 +272,25 @@ private:
         bool needs;
         Wait why;
         uint64_t need[kSlots];
+        // Waits for the list positions `pos` too (`why`: the first reason it waits).
+        void Need(const uint64_t* pos, Wait why);
+    };
+    // The pixels a primitive can cover (inclusive).
+    struct Box {
+        int64_t xa, xb, ya, yb;
+    };
+    // A buffer a primitive writes (the frame, or the depth buffer when tested): its layout and the bytes
+    // it can reach through it.
+    struct BufferWrite {
+        uint32_t base, width, bpp;
+        Range r;
+        bool SameLayout(uint32_t b, uint32_t w, uint32_t p) const {
+            return base == b && width == w && bpp == p;
+        }
+    };
+    struct Writes {
+        BufferWrite use[2];
+        int count = 0;
     };
 
     RasterBands(LocalMemory& mem, int threads);
@@ -291,6 +310,35 @@ private:
     void WaitDone(uint64_t target, Wait why);
     void Publish(bool wakeAll);
     Fit Claim(PrimKind kind, const DrawState& st, uint64_t version, const GsVertex* v, int count, Claimed* c);
+    // Claim's steps, in order.
+    // The box of pixels the vertices can cover, inside the scissor.
+    static Box CoveredBox(const DrawState& st, const GsVertex* v, int count);
+    // The bytes the box's pixels take in the frame and (when tested) the depth buffer; false when the
+    // primitive would share bytes between its own rows or buffers.
+    static bool BuffersWritten(const DrawState& st, const Box& box, Writes* w);
+    // The bytes of the texels it can read (with room for a vector load past the last one).
+    static Range TexelsRead(PrimKind kind, const DrawState& st, const GsVertex* v);
+    // Whether those share bytes with what it writes (a depth buffer only read may share them).
+    static bool ReadsOwnWrites(const DrawState& st, const Writes& w, const Range& tex);
+    // Its writes against what the queue holds: other layouts' writes, and the reads. Adds what they
+    // must wait for to `c`, and the layouts they go through; true when they meet queued reads.
+    bool ClaimWrites(const Writes& w, Claimed* c);
+    // Use `i`'s write against the other layouts' writes; returns its own layout in the queue (-1: none).
+    int WriteAgainstLayouts(int i, const BufferWrite& u, Claimed* c);
+    // A write against the queued texture reads; true when it meets one not drawn yet.
+    bool WriteAgainstReads(const BufferWrite& u, Claimed* c);
+    // The layouts its writes would add to the queue.
+    int NewLayouts(const Writes& w, const Claimed& c) const;
+    // Its texture read against the queued writes, and the record it is kept in; true when it is a
+    // plain read (no record had room).
+    bool ClaimTexels(const Range& tex, Claimed* c);
+    // The list positions of the queued writes over bytes `tex`; false when there are none.
+    bool WritesUnder(const Range& tex, uint64_t* need);
+    // Marks its writes in their layouts (making the new ones); `mark` gets the layout each use writes.
+    void RecordWrites(const Writes& w, Claimed* c, int* mark);
+    // Keeps the claim for the next primitive drawn with the same state (see QuickClaim).
+    void KeepClaim(PrimKind kind, uint64_t version, const Writes& w, const int* mark, const Claimed& c,
+                   const Range& tex, bool unfit);
     // Most primitives are drawn with the same state as the one before, over nearby pixels, with nothing
     // else queued between them: what Claim found for the last one holds for the next while the records
     // it looked at stay as they were (claimGen_), but for the bytes it writes. Those are checked against
@@ -317,6 +365,11 @@ private:
     // The claim for a primitive covering pixels xa..xb, ya..yb drawn as quick_ says; false when it
     // cannot be told that way (nothing changed then).
     bool ClaimQuickly(const DrawState& st, int64_t xa, int64_t xb, int64_t ya, int64_t yb, Claimed* c);
+    // Whether the state's scissor keeps quick_'s writes apart from each other and from its texels (then
+    // its primitives can be claimed quickly at all).
+    bool ScissorApart(const DrawState& st) const;
+    // Marks the blocks `b0`..`b1` a quick claim writes (per use) in their layouts.
+    void MarkQuickly(const uint32_t* b0, const uint32_t* b1);
     // Works out quick_'s clear spans around the blocks `b0`/`b1` a primitive writes; false when none fit.
     bool QuickSpans(const DrawState& st, const uint32_t* b0, const uint32_t* b1);
     // The entry's dependency field for a claim's needs (0: none), making a dependency when one is needed.

@@ -45,56 +45,140 @@ QZ_INLINE inline void WriteDepth(uint8_t* m, const DrawState& st, uint32_t za, i
     }
 }
 
+// The general path's interpolants along a row: depth, colour and fog stepped a pixel at a time, the
+// texture coordinates (and q) from the span start.
+struct GeneralSteps {
+    Lerp z, r, g, b, a, f;
+    float s = 0, t = 0, q = 0, ds = 0, dt = 0, dq = 0;
+    QZ_INLINE void Step() {
+        z.v += z.d;
+        r.v += r.d;
+        g.v += g.d;
+        b.v += b.d;
+        a.v += a.d;
+        f.v += f.d;
+    }
+};
+
+template <bool kTex, bool kGouraud>
+QZ_INLINE inline GeneralSteps StartSteps(const DrawState& st, const Rasterizer::Planes& p, int y, int x0,
+                                         int x1) {
+    const int n = x1 - x0 + 1;
+    const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
+    GeneralSteps g;
+    if (p.flatZ) {
+        g.z.v = int64_t(p.fz) << 8;
+        g.z.d = 0;
+    } else {
+        g.z.Setup(p.z, pa, pb, py, n, 0.0, double(ZMax(st.zpsm)), 256.0);
+    }
+    if (kGouraud) {
+        g.r.Setup(p.r, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        g.g.Setup(p.g, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        g.b.Setup(p.b, pa, pb, py, n, 0.0, 255.0, 65536.0);
+        g.a.Setup(p.a, pa, pb, py, n, 0.0, 255.0, 65536.0);
+    }
+    if (st.fogging) g.f.Setup(p.f, pa, pb, py, n, 0.0, 255.0, 65536.0);
+    if (kTex) {
+        g.s = float(p.s.At(pa, py));
+        g.t = float(p.t.At(pa, py));
+        g.q = float(p.q.At(pa, py));
+        g.ds = float(p.s.dx);
+        g.dt = float(p.t.dx);
+        g.dq = float(p.q.dx);
+    }
+    return g;
+}
+
+// The general path's depth test of `zv` against the buffer at `za`.
+QZ_INLINE inline bool DepthPasses(const uint8_t* m, const DrawState& st, uint32_t za, int zBytes,
+                                  uint32_t zv) {
+    uint32_t zb = zBytes == 4 ? Load32(m, za) : Load16(m, za);
+    if (st.zpsm == kPsmZ24) zb &= 0xFFFFFFu;
+    if (st.ztst == kZtstNever) return false;
+    if (st.ztst == kZtstGequal && zv < zb) return false;
+    if (st.ztst == kZtstGreater && zv <= zb) return false;
+    return true;
+}
+
+// The general path's colour of pixel `i` of the row: interpolated or flat, textured, fogged.
+template <bool kTex, bool kGouraud>
+QZ_INLINE inline void PixelColour(const uint8_t* m, const DrawState& st, const Rasterizer::Planes& p,
+                                  const GeneralSteps& g, int i, int& cr, int& cg, int& cb, int& ca) {
+    if (kGouraud) {
+        cr = int(g.r.v >> 16);
+        cg = int(g.g.v >> 16);
+        cb = int(g.b.v >> 16);
+        ca = int(g.a.v >> 16);
+    } else {
+        cr = p.fr;
+        cg = p.fg;
+        cb = p.fb;
+        ca = p.fa;
+    }
+    if (kTex) {
+        // Coordinates from the span start, as the specialised paths compute them.
+        const float fi = float(i);
+        const float si = g.s + fi * g.ds, ti = g.t + fi * g.dt;
+        float u, v;
+        if (st.uvTexels) {
+            u = si;
+            v = ti;
+        } else {
+            const float qi = g.q + fi * g.dq;
+            const float iq = qi != 0.0f ? 1.0f / qi : 0.0f;
+            u = si * iq * float(1u << st.tw);
+            v = ti * iq * float(1u << st.th);
+        }
+        ApplyTextureFunction(st, SampleTexture(m, st, u, v), cr, cg, cb, ca);
+    }
+    if (st.fogging) {
+        const int fv = int(g.f.v >> 16);
+        cr = (fv * cr + (255 - fv) * int(st.fogR)) >> 8;
+        cg = (fv * cg + (255 - fv) * int(st.fogG)) >> 8;
+        cb = (fv * cb + (255 - fv) * int(st.fogB)) >> 8;
+    }
+}
+
+// What a pixel failing the alpha test still writes (AFAIL); false when it writes nothing.
+QZ_INLINE inline bool AlphaFailWrites(uint32_t afail, bool& writeColour, bool& writeAlpha, bool& writeZ) {
+    switch (afail) {
+        case 0:
+            return false;
+        case 1:
+            writeZ = false;
+            break;
+        case 2:
+            writeColour = false;
+            writeAlpha = false;
+            break;
+        default:
+            writeZ = false;
+            writeAlpha = false;
+            break;
+    }
+    return true;
+}
+
 }  // namespace
 
 // The general path: one row through the scalar pipeline, for every state the device accepts.
 template <bool kTex, bool kGouraud>
 void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0, int x1) {
     const int n = x1 - x0 + 1;
-    const double py = y + 0.5, pa = x0 + 0.5, pb = x1 + 0.5;
-    Lerp z, r, g, b, a, f;
-    if (p.flatZ) {
-        z.v = int64_t(p.fz) << 8;
-        z.d = 0;
-    } else {
-        z.Setup(p.z, pa, pb, py, n, 0.0, double(ZMax(st.zpsm)), 256.0);
-    }
-    if (kGouraud) {
-        r.Setup(p.r, pa, pb, py, n, 0.0, 255.0, 65536.0);
-        g.Setup(p.g, pa, pb, py, n, 0.0, 255.0, 65536.0);
-        b.Setup(p.b, pa, pb, py, n, 0.0, 255.0, 65536.0);
-        a.Setup(p.a, pa, pb, py, n, 0.0, 255.0, 65536.0);
-    }
-    if (st.fogging) f.Setup(p.f, pa, pb, py, n, 0.0, 255.0, 65536.0);
-    float s = 0, t = 0, q = 0, ds = 0, dt = 0, dq = 0;
-    if (kTex) {
-        s = float(p.s.At(pa, py));
-        t = float(p.t.At(pa, py));
-        q = float(p.q.At(pa, py));
-        ds = float(p.s.dx);
-        dt = float(p.t.dx);
-        dq = float(p.q.dx);
-    }
+    GeneralSteps g = StartSteps<kTex, kGouraud>(st, p, y, x0, x1);
     uint8_t* m = mem_.Data();
     const uint32_t row = uint32_t(y) * st.fbw * 64u;
     const int fbBytes = st.fpsm == kPsmCt32 || st.fpsm == kPsmCt24 ? 4 : 2;
     const int zBytes = st.zpsm == kPsmZ16 || st.zpsm == kPsmZ16S ? 2 : 4;
-    const float tw = float(1u << st.tw), th = float(1u << st.th);
     pixels_ += uint64_t(n);
 
-    for (int x = x0; x <= x1; ++x, z.v += z.d, r.v += r.d, g.v += g.d, b.v += b.d, a.v += a.d, f.v += f.d) {
+    for (int x = x0; x <= x1; ++x, g.Step()) {
         const uint32_t fa = st.fbBase + (row + uint32_t(x)) * uint32_t(fbBytes);
         const uint32_t za = st.zBase + (row + uint32_t(x)) * uint32_t(zBytes);
-        const uint32_t zv = uint32_t(uint64_t(z.v) >> 8);
+        const uint32_t zv = uint32_t(uint64_t(g.z.v) >> 8);
         // Depth test first: a failing pixel changes nothing whatever the other tests say.
-        uint32_t zb = 0;
-        if (st.zte) {
-            zb = zBytes == 4 ? Load32(m, za) : Load16(m, za);
-            if (st.zpsm == kPsmZ24) zb &= 0xFFFFFFu;
-            if (st.ztst == kZtstNever) continue;
-            if (st.ztst == kZtstGequal && zv < zb) continue;
-            if (st.ztst == kZtstGreater && zv <= zb) continue;
-        }
+        if (st.zte && !DepthPasses(m, st, za, zBytes, zv)) continue;
         uint32_t dst = 0;
         bool haveDst = false;
         auto readDst = [&]() {
@@ -110,57 +194,11 @@ void Rasterizer::SpanGeneric(const DrawState& st, const Planes& p, int y, int x0
             if (bit != st.datm) continue;
         }
         int cr, cg, cb, ca;
-        if (kGouraud) {
-            cr = int(r.v >> 16);
-            cg = int(g.v >> 16);
-            cb = int(b.v >> 16);
-            ca = int(a.v >> 16);
-        } else {
-            cr = p.fr;
-            cg = p.fg;
-            cb = p.fb;
-            ca = p.fa;
-        }
-        if (kTex) {
-            // Coordinates from the span start, as the specialised paths compute them.
-            const float fi = float(x - x0);
-            const float si = s + fi * ds, ti = t + fi * dt;
-            float u, v;
-            if (st.uvTexels) {
-                u = si;
-                v = ti;
-            } else {
-                const float qi = q + fi * dq;
-                const float iq = qi != 0.0f ? 1.0f / qi : 0.0f;
-                u = si * iq * tw;
-                v = ti * iq * th;
-            }
-            ApplyTextureFunction(st, SampleTexture(m, st, u, v), cr, cg, cb, ca);
-        }
-        if (st.fogging) {
-            const int fv = int(f.v >> 16);
-            cr = (fv * cr + (255 - fv) * int(st.fogR)) >> 8;
-            cg = (fv * cg + (255 - fv) * int(st.fogG)) >> 8;
-            cb = (fv * cb + (255 - fv) * int(st.fogB)) >> 8;
-        }
+        PixelColour<kTex, kGouraud>(m, st, p, g, x - x0, cr, cg, cb, ca);
         bool writeColour = true, writeAlpha = true, writeZ = st.zte && !st.zmsk;
-        if (st.ate && !AlphaPasses(st, uint32_t(ca))) {
-            switch (st.afail) {
-                case 0:
-                    continue;
-                case 1:
-                    writeZ = false;
-                    break;
-                case 2:
-                    writeColour = false;
-                    writeAlpha = false;
-                    break;
-                default:
-                    writeZ = false;
-                    writeAlpha = false;
-                    break;
-            }
-        }
+        if (st.ate && !AlphaPasses(st, uint32_t(ca)) &&
+            !AlphaFailWrites(st.afail, writeColour, writeAlpha, writeZ))
+            continue;
         if (writeColour) {
             if (st.blending && !(st.pabe && ca < 0x80)) {
                 BlendPixel(st, readDst(), cr, cg, cb, ca);
@@ -341,6 +379,18 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
         if (FlatFastApplies(st)) k.fn = &Rasterizer::RowsFlat;
         return;
     }
+    PrepareTests(k, st);
+    PrepareTexture(k, st);
+    PrepareBlend(k, st);
+    k.fn = VectorSpansFor(st, allowVex && hasAvx2);
+    if (st.gouraud && st.textured && k.fn) {
+        DrawState flat = st;
+        flat.gouraud = false;
+        k.fnOneColour = VectorSpansFor(flat, allowVex && hasAvx2);
+    }
+}
+
+void Rasterizer::PrepareTests(SpanConsts& k, const DrawState& st) {
     // The tests as the span applies them. ATST 0 never, 1 always, 2 less, 3 less or equal, 4 equal, 5
     // greater or equal, 6 greater, 7 not equal: a pixel fails when (alpha cmp ref) XOR flip, cmp by kind 0
     // less than, 1 equal, 2 greater than, 3 never true.
@@ -363,6 +413,9 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
     k.gequal = st.ztst == kZtstGequal;
     k.always = st.ztst == kZtstAlways;
     k.gequalOnly = k.zte && !k.always && k.gequal;
+}
+
+void Rasterizer::PrepareTexture(SpanConsts& k, const DrawState& st) {
     // Wrap bounds as 16-bit lanes (u in 0-3, v in 4-7), as the span's scalar `texel` applies them. Texel
     // coordinates fit 16 bits (|u| <= 16385), so the clamp-then-mask runs on 16-bit lanes.
     const int uw = int(1u << st.tw), vh = int(1u << st.th);
@@ -390,6 +443,9 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
     const uint64_t texEnd =
         uint64_t(st.tBase) + (uint64_t(vh - 1) * tstride + uint64_t(uw)) * (st.tpsm == kPsmT8 ? 1u : 4u);
     k.texDirect = texEnd <= LocalMemory::kSize;
+}
+
+void Rasterizer::PrepareBlend(SpanConsts& k, const DrawState& st) {
     // Blend selection: masks picking source or destination for A, B and D, with the alpha lanes fixed to
     // A = As, B = Ad, D = Ad (the span makes C = 1 there, so the written alpha is the source's).
     auto sel = [](int16_t* out, uint32_t s, uint32_t want, bool alpha) {
@@ -405,13 +461,6 @@ void Rasterizer::PrepareSpans(const DrawState& st) {
         k.cSrc[i] = int16_t(st.alphaC == 0 ? -1 : 0);
         k.cDst[i] = int16_t(st.alphaC == 1 ? -1 : 0);
         k.cFix[i] = int16_t(st.alphaC >= 2 ? st.fix << 7 : 0);
-    }
-
-    k.fn = VectorSpansFor(st, allowVex && hasAvx2);
-    if (st.gouraud && st.textured && k.fn) {
-        DrawState flat = st;
-        flat.gouraud = false;
-        k.fnOneColour = VectorSpansFor(flat, allowVex && hasAvx2);
     }
 }
 

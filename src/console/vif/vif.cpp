@@ -20,6 +20,40 @@ uint32_t Extend(uint32_t v, int bits, bool unsignedData) {
     return (v ^ sign) - sign;
 }
 
+// One element of an unpack's payload at `e` into `data`: its fields (vn + 1 of vl's size, or a 5:5:5:1
+// colour), a single one copied to all four. Returns how many fields it fills.
+int ReadElement(const uint8_t* e, uint32_t vn, uint32_t vl, bool usn, uint32_t* data) {
+    if (vl == 3) {
+        uint16_t v;
+        std::memcpy(&v, e, 2);
+        data[0] = (v & 0x1F) << 3;
+        data[1] = ((v >> 5) & 0x1F) << 3;
+        data[2] = ((v >> 10) & 0x1F) << 3;
+        data[3] = ((v >> 15) & 1) << 7;
+        return 4;
+    }
+    const int comps = static_cast<int>(vn + 1);
+    for (int c = 0; c < comps; ++c) {
+        uint32_t v = 0;
+        if (vl == 0) {
+            std::memcpy(&v, e + c * 4, 4);
+        } else if (vl == 1) {
+            uint16_t h;
+            std::memcpy(&h, e + c * 2, 2);
+            v = Extend(h, 16, usn);
+        } else {
+            v = Extend(e[c], 8, usn);
+        }
+        data[c] = v;
+    }
+    // A single value fills all four fields.
+    if (comps == 1) {
+        data[1] = data[2] = data[3] = data[0];
+        return 4;
+    }
+    return comps;
+}
+
 }  // namespace
 
 Vif& Vif0() {
@@ -79,70 +113,82 @@ void Vif::Write(const uint32_t* w, size_t count) {
                     state_ = State::Command;
                 }
                 break;
-            case State::Mpg: {
-                const size_t take = need_ < count - i ? need_ : count - i;
-                if (have_ == 0 && take > 0) {
-                    buf_[0] = w[i];
-                    have_ = 1;
-                }
-                i += take;
-                need_ -= take;
-                if (need_ == 0) {
-                    // The payload carries the program's id, not its code.
-                    program_ = buf_[0];
-                    have_ = 0;
-                    state_ = State::Command;
-                }
+            case State::Mpg:
+                i += MpgWords(w + i, count - i);
                 break;
-            }
-            case State::Direct: {
-                if (have_ > 0) {
-                    while (have_ < 4 && i < count) buf_[have_++] = w[i++];
-                    if (have_ < 4) break;
-                    console::dma::StageGifWrite(2, buf_, 1);
-                    have_ = 0;
-                    need_ -= 4;
-                } else {
-                    size_t qw = (count - i) / 4;
-                    if (qw > need_ / 4) qw = need_ / 4;
-                    if (qw > 0) {
-                        console::dma::StageGifWrite(2, w + i, qw);
-                        i += qw * 4;
-                        need_ -= qw * 4;
-                    }
-                    if (need_ > 0 && i < count && count - i < 4) {
-                        while (i < count) buf_[have_++] = w[i++];
-                    }
-                }
-                if (need_ == 0) state_ = State::Command;
+            case State::Direct:
+                i += DirectWords(w + i, count - i);
                 break;
-            }
-            case State::Unpack: {
-                if (have_ == 0 && need_ <= count - i) {
-                    // The whole payload is in this piece of the stream: unpacked from where it lies.
-                    FinishUnpack(w + i);
-                    i += need_;
-                    need_ = 0;
-                    state_ = State::Command;
-                    break;
-                }
-                const size_t take = need_ < count - i ? need_ : count - i;
-                std::memcpy(buf_ + have_, w + i, take * 4);
-                have_ += take;
-                i += take;
-                need_ -= take;
-                if (need_ == 0) {
-                    FinishUnpack(buf_);
-                    have_ = 0;
-                    state_ = State::Command;
-                }
+            case State::Unpack:
+                i += UnpackWords(w + i, count - i);
                 break;
-            }
             case State::Drop:
                 i = count;
                 break;
         }
     }
+}
+
+size_t Vif::MpgWords(const uint32_t* w, size_t count) {
+    const size_t take = need_ < count ? need_ : count;
+    if (have_ == 0 && take > 0) {
+        buf_[0] = w[0];
+        have_ = 1;
+    }
+    need_ -= take;
+    if (need_ == 0) {
+        // The payload carries the program's id, not its code.
+        program_ = buf_[0];
+        have_ = 0;
+        state_ = State::Command;
+    }
+    return take;
+}
+
+size_t Vif::DirectWords(const uint32_t* w, size_t count) {
+    size_t i = 0;
+    if (have_ > 0) {
+        // A quadword split between pieces of the stream: gathered first.
+        while (have_ < 4 && i < count) buf_[have_++] = w[i++];
+        if (have_ < 4) return i;
+        console::dma::StageGifWrite(2, buf_, 1);
+        have_ = 0;
+        need_ -= 4;
+    } else {
+        size_t qw = count / 4;
+        if (qw > need_ / 4) qw = need_ / 4;
+        if (qw > 0) {
+            console::dma::StageGifWrite(2, w, qw);
+            i += qw * 4;
+            need_ -= qw * 4;
+        }
+        if (need_ > 0 && i < count && count - i < 4) {
+            while (i < count) buf_[have_++] = w[i++];
+        }
+    }
+    if (need_ == 0) state_ = State::Command;
+    return i;
+}
+
+size_t Vif::UnpackWords(const uint32_t* w, size_t count) {
+    if (have_ == 0 && need_ <= count) {
+        // The whole payload is in this piece of the stream: unpacked from where it lies.
+        FinishUnpack(w);
+        const size_t took = need_;
+        need_ = 0;
+        state_ = State::Command;
+        return took;
+    }
+    const size_t take = need_ < count ? need_ : count;
+    std::memcpy(buf_ + have_, w, take * 4);
+    have_ += take;
+    need_ -= take;
+    if (need_ == 0) {
+        FinishUnpack(buf_);
+        have_ = 0;
+        state_ = State::Command;
+    }
+    return take;
 }
 
 size_t Vif::Command(const uint32_t* w, size_t) {
@@ -356,66 +402,37 @@ void Vif::FinishUnpack(const uint32_t* src) {
             elem = i;
         }
         uint32_t data[4] = {0, 0, 0, 0};
-        int comps = 0;
-        if (hasData) {
-            const uint8_t* e = bytes + static_cast<size_t>(elem) * elemBytes;
-            if (vl == 3) {
-                uint16_t v;
-                std::memcpy(&v, e, 2);
-                data[0] = (v & 0x1F) << 3;
-                data[1] = ((v >> 5) & 0x1F) << 3;
-                data[2] = ((v >> 10) & 0x1F) << 3;
-                data[3] = ((v >> 15) & 1) << 7;
-                comps = 4;
-            } else {
-                comps = static_cast<int>(vn + 1);
-                for (int c = 0; c < comps; ++c) {
-                    uint32_t v = 0;
-                    if (vl == 0) {
-                        std::memcpy(&v, e + c * 4, 4);
-                    } else if (vl == 1) {
-                        uint16_t h;
-                        std::memcpy(&h, e + c * 2, 2);
-                        v = Extend(h, 16, usn);
-                    } else {
-                        v = Extend(e[c], 8, usn);
-                    }
-                    data[c] = v;
+        const int comps =
+            hasData ? ReadElement(bytes + static_cast<size_t>(elem) * elemBytes, vn, vl, usn, data) : 0;
+        WriteFields(mem_->Qw(dest), data, comps, hasData, masked, j < 3 ? j : 3);
+    }
+}
+
+void Vif::WriteFields(uint32_t* q, const uint32_t* data, int comps, bool hasData, bool masked, uint32_t r) {
+    for (int c = 0; c < 4; ++c) {
+        uint32_t m = masked ? (mask_ >> (r * 8 + c * 2)) & 3 : 0;
+        if (!hasData && m == 0) m = 1;
+        if (m == 0 && c >= comps) m = 3;  // fields a V2/V3 element does not have are left alone
+        switch (m) {
+            case 0: {
+                uint32_t v = data[c];
+                if (mode_ == 1) {
+                    v += row_[c];
+                } else if (mode_ == 2) {
+                    row_[c] += v;
+                    v = row_[c];
                 }
-                // A single value fills all four fields.
-                if (comps == 1) {
-                    data[1] = data[2] = data[3] = data[0];
-                    comps = 4;
-                }
+                q[c] = v;
+                break;
             }
-        }
-        uint32_t* q = mem_->Qw(dest);
-        const uint32_t r = j < 3 ? j : 3;
-        for (int c = 0; c < 4; ++c) {
-            uint32_t m = masked ? (mask_ >> (r * 8 + c * 2)) & 3 : 0;
-            if (!hasData && m == 0) m = 1;
-            if (m == 0 && c >= comps) m = 3;  // fields a V2/V3 element does not have are left alone
-            switch (m) {
-                case 0: {
-                    uint32_t v = data[c];
-                    if (mode_ == 1) {
-                        v += row_[c];
-                    } else if (mode_ == 2) {
-                        row_[c] += v;
-                        v = row_[c];
-                    }
-                    q[c] = v;
-                    break;
-                }
-                case 1:
-                    q[c] = row_[c];
-                    break;
-                case 2:
-                    q[c] = col_[r];
-                    break;
-                default:
-                    break;
-            }
+            case 1:
+                q[c] = row_[c];
+                break;
+            case 2:
+                q[c] = col_[r];
+                break;
+            default:
+                break;
         }
     }
 }

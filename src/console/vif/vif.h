@@ -76,9 +76,17 @@ private:
     enum class State { Command, Stmask, Strow, Stcol, Mpg, Direct, Unpack, Drop };
 
     size_t Command(const uint32_t* words, size_t count);
+    // The payload words of an MPG, a DIRECT and an UNPACK, from a piece of the stream of `count` words;
+    // each returns the words it took.
+    size_t MpgWords(const uint32_t* w, size_t count);
+    size_t DirectWords(const uint32_t* w, size_t count);
+    size_t UnpackWords(const uint32_t* w, size_t count);
     void StartUnpack(uint32_t code);
     // Unpacks the current code's payload from `src` (the stream itself, or buf_ when it came in pieces).
     void FinishUnpack(const uint32_t* src);
+    // One quadword of the general unpack: the element's fields `data` (`comps` of them, none when the
+    // write cycle has no data) into `q` as the mask for row `r` and the mode say.
+    void WriteFields(uint32_t* q, const uint32_t* data, int comps, bool hasData, bool masked, uint32_t r);
     // V4-32, V4-16 or V4-8 (vl 0, 1, 2), unmasked, mode 0, one quadword after another from `addr`.
     void UnpackWhole(const uint32_t* src, uint32_t addr, uint32_t num, uint32_t vl, bool usn);
     void Run(bool cont, uint32_t entry);

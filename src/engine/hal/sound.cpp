@@ -236,6 +236,62 @@ int veSoundCheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* 
     return 0;
 }
 
+namespace {
+
+// The sample's data into I/O processor memory: at `address` (given), else in memory taken for it.
+// False after the log line when there is no room or the copy fails.
+bool PlaceInIopRam(_Sample* s, const void* data, uint32_t address, uint32_t length) {
+    s->mainRam = 0;
+    uint32_t iop = address;
+    if (iop) {
+        s->status |= kSampleIopRamGiven;
+    } else {
+        iop = veSoundAllocIopRam(length);
+        if (iop == 0) {
+            x_printf("veSoundCreateSampleFromPointer: no I/O processor memory for %u bytes\n", length);
+            return false;
+        }
+    }
+    s->iopRam = iop;
+    if (data && veSoundHardwareDownloadSampleToIOP(s, Addr32(data)) < 0) {
+        x_printf("veSoundCreateSampleFromPointer: sample data could not be copied\n");
+        if (!(s->status & kSampleIopRamGiven)) veSoundFreeIopRam(iop);
+        return false;
+    }
+    s->status &= ~(kSampleSoundRamGiven | kSamplePermanent | kSampleSent);
+    s->soundRam = 0;
+    return true;
+}
+
+// The sample's data into sound memory for good: at `address` (given), else in memory taken for it.
+// False after the log line when there is no room or the data cannot be sent.
+bool PlaceInSoundRam(_Sample* s, const void* data, uint32_t address, uint32_t length) {
+    s->mainRam = 0;
+    s->status |= kSamplePermanent;
+    uint32_t spu = address;
+    if (spu) {
+        s->status |= kSampleSoundRamGiven;
+    } else {
+        spu = veSoundAllocMem(length);
+        if (spu == 0) {
+            // Carrying on at address 0 would write over the system's part of sound memory.
+            x_printf("veSoundCreateSampleFromPointer: no sound memory for %u bytes\n", length);
+            return false;
+        }
+    }
+    s->soundRam = spu;
+    if (data && veSoundHardwareDownloadSample(s, Addr32(data)) < 0) {
+        // A permanent sample whose data never arrived would play whatever was there before.
+        x_printf("veSoundCreateSampleFromPointer: sample data could not be sent\n");
+        if (!(s->status & kSampleSoundRamGiven)) veSoundFreeMem(spu);
+        return false;
+    }
+    s->status |= kSampleSent;
+    return true;
+}
+
+}  // namespace
+
 _Sample* veSoundCreateSampleFromPointer(const void* header, const void* data, int storage, uint32_t address) {
     if (!header || !samples) return nullptr;
     _SampleHeaderRam h;
@@ -261,65 +317,25 @@ _Sample* veSoundCreateSampleFromPointer(const void* header, const void* data, in
     s->iopRam = 0;
     if (h.looped) s->status |= kSampleLoops;
     const uint32_t length = static_cast<uint32_t>(h.length);
+    bool placed = true;
     switch (storage) {
-        case kSampleStorageIopRam: {
-            s->mainRam = 0;
-            uint32_t iop = address;
-            if (iop) {
-                s->status |= kSampleIopRamGiven;
-            } else {
-                iop = veSoundAllocIopRam(length);
-                if (iop == 0) {
-                    x_printf("veSoundCreateSampleFromPointer: no I/O processor memory for %u bytes\n",
-                             length);
-                    std::memset(s, 0, sizeof *s);
-                    return nullptr;
-                }
-            }
-            s->iopRam = iop;
-            if (data && veSoundHardwareDownloadSampleToIOP(s, Addr32(data)) < 0) {
-                x_printf("veSoundCreateSampleFromPointer: sample data could not be copied\n");
-                if (!(s->status & kSampleIopRamGiven)) veSoundFreeIopRam(iop);
-                std::memset(s, 0, sizeof *s);
-                return nullptr;
-            }
-            s->status &= ~(kSampleSoundRamGiven | kSamplePermanent | kSampleSent);
-            s->soundRam = 0;
+        case kSampleStorageIopRam:
+            placed = PlaceInIopRam(s, data, address, length);
             break;
-        }
         case kSampleStorageMainRam:
             s->mainRam = Addr32(data);
             s->status &= ~(kSampleSoundRamGiven | kSamplePermanent | kSampleSent);
             s->soundRam = 0;
             break;
-        case kSampleStorageSoundRam: {
-            s->mainRam = 0;
-            s->status |= kSamplePermanent;
-            uint32_t spu = address;
-            if (spu) {
-                s->status |= kSampleSoundRamGiven;
-            } else {
-                spu = veSoundAllocMem(length);
-                if (spu == 0) {
-                    // Carrying on at address 0 would write over the system's part of sound memory.
-                    x_printf("veSoundCreateSampleFromPointer: no sound memory for %u bytes\n", length);
-                    std::memset(s, 0, sizeof *s);
-                    return nullptr;
-                }
-            }
-            s->soundRam = spu;
-            if (data && veSoundHardwareDownloadSample(s, Addr32(data)) < 0) {
-                // A permanent sample whose data never arrived would play whatever was there before.
-                x_printf("veSoundCreateSampleFromPointer: sample data could not be sent\n");
-                if (!(s->status & kSampleSoundRamGiven)) veSoundFreeMem(spu);
-                std::memset(s, 0, sizeof *s);
-                return nullptr;
-            }
-            s->status |= kSampleSent;
+        case kSampleStorageSoundRam:
+            placed = PlaceInSoundRam(s, data, address, length);
             break;
-        }
         default:
             break;
+    }
+    if (!placed) {
+        std::memset(s, 0, sizeof *s);  // the slot free again
+        return nullptr;
     }
     return s;
 }

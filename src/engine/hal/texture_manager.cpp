@@ -284,34 +284,19 @@ void veTextureDisableCache() {
     textureCacheEnabled = 0;
 }
 
-ve_texture_handle* veTextureLoadTextureMem(_FS_BITMAP* bmp) {
-    if (!bmp || bmp->pixdata == 0) {
-        x_printf("veTextureLoadTextureMem: bitmap without pixels\n");
-        return nullptr;
-    }
-    _ve_texture_setup* r = NextRecord();
-    if (!r) return nullptr;
-    if (textureCacheEnabled) {
-        for (_VramMCB* m = veTextureUsedMCB; m; m = m->next)
-            if (m->mainAddress == bmp->pixdata) {
-                if (m->textureHandle) return m->textureHandle;
-                break;
-            }
-    }
-    _ve_texture_configure c{};
-    c.bitsPerPixel = bmp->bitsPerPixel;
-    c.width = bmp->width;
-    c.height = bmp->height;
-    if (!veTextureConfigure(&c)) return nullptr;
-    if (bmp->palettized && bmp->coldata == 0) {
-        x_printf("veTextureLoadTextureMem: palettised bitmap without a palette\n");
-        return nullptr;
-    }
-    if (veTextureBasePtr + c.blockSize >= textureMemTop) veTextureBasePtr = textureMemBottom;
-    const uint32_t base = veTextureBasePtr;
-    veTextureMarkVramUsed(base, base + c.blockSize, bmp->pixdata, &r->texHandle);
+namespace {
 
-    uint64_t* q = r->q;
+// With the cache on: the handle of the texture already made from these pixels, if any.
+ve_texture_handle* CachedHandle(const _FS_BITMAP* bmp) {
+    if (!textureCacheEnabled) return nullptr;
+    for (_VramMCB* m = veTextureUsedMCB; m; m = m->next)
+        if (m->mainAddress == bmp->pixdata) return m->textureHandle;
+    return nullptr;
+}
+
+// The record's image upload: the transfer's registers, then the pixels in chunks, each a GIF tag and a
+// reference to its bytes.
+void WriteImageUpload(uint64_t* q, const _ve_texture_configure& c, uint32_t base, uint32_t pixdata) {
     q[W(32)] = uint64_t(base) << 32 | uint64_t(c.pagesWide) << 48 | uint64_t(c.pixelMode) << 56;
     q[W(48)] = 0;
     q[W(64)] = uint64_t(c.width) | uint64_t(c.height) << 32;
@@ -325,33 +310,31 @@ ve_texture_handle* veTextureLoadTextureMem(_FS_BITMAP* bmp) {
         const bool last = i + 1 == c.numDma;
         q[W(kGifTag[i])] = ImageTag(qwc, last);
         q[W(kGifTag[i]) + 1] = 0;
-        q[W(kRefTag[i])] = Tag(last ? kDmaRefe : kDmaRef, qwc, bmp->pixdata + i * kTextureChunkBytes);
+        q[W(kRefTag[i])] = Tag(last ? kDmaRefe : kDmaRef, qwc, pixdata + i * kTextureChunkBytes);
         q[W(kRefTag[i]) + 1] = 0;
         remaining -= bytes;
     }
-    if (bmp->deviceInfo[0] == 0 && bmp->deviceInfo[1] == 0) {
-        bmp->deviceInfo[0] = Log2(bmp->width);
-        bmp->deviceInfo[1] = Log2(bmp->height);
-    }
-    veDmaAddDmaTask(r, 2, 1);
-    ++g_uploads;
-    const bool pal = bmp->palettized != 0;
-    if (pal) {
-        // Only the palette that exists is sent, and never more than the CLUT rectangle holds.
-        const uint32_t cap = c.bitsPerPixel == 8 ? 64 : 4;
-        const uint64_t want = (uint64_t(bmp->numColors) + 3) / 4;
-        const uint32_t qwc = want < cap ? static_cast<uint32_t>(want) : cap;
-        q[W(352)] = uint64_t(base + c.paletteOffset) << 32;
-        q[W(368)] = 0;
-        q[W(384)] = c.bitsPerPixel == 8 ? (16ull | 16ull << 32) : (8ull | 2ull << 32);
-        q[W(400)] = 0;
-        q[W(416)] = ImageTag(qwc, true);
-        q[W(416) + 1] = 0;
-        q[W(432)] = Tag(kDmaRefe, qwc, bmp->coldata);
-        q[W(432) + 1] = 0;
-        if (qwc > 0) veDmaAddDmaTask(&q[W(320)], 2, 1);
-    }
-    ve_texture_handle& t = r->texHandle;
+}
+
+// The record's palette upload, sent when there is any palette.
+void SendPalette(uint64_t* q, const _ve_texture_configure& c, uint32_t base, const _FS_BITMAP* bmp) {
+    // Only the palette that exists is sent, and never more than the CLUT rectangle holds.
+    const uint32_t cap = c.bitsPerPixel == 8 ? 64 : 4;
+    const uint64_t want = (uint64_t(bmp->numColors) + 3) / 4;
+    const uint32_t qwc = want < cap ? static_cast<uint32_t>(want) : cap;
+    q[W(352)] = uint64_t(base + c.paletteOffset) << 32;
+    q[W(368)] = 0;
+    q[W(384)] = c.bitsPerPixel == 8 ? (16ull | 16ull << 32) : (8ull | 2ull << 32);
+    q[W(400)] = 0;
+    q[W(416)] = ImageTag(qwc, true);
+    q[W(416) + 1] = 0;
+    q[W(432)] = Tag(kDmaRefe, qwc, bmp->coldata);
+    q[W(432) + 1] = 0;
+    if (qwc > 0) veDmaAddDmaTask(&q[W(320)], 2, 1);
+}
+
+void FillHandle(ve_texture_handle& t, const _FS_BITMAP* bmp, const _ve_texture_configure& c, uint32_t base,
+                bool pal) {
     t.width = static_cast<uint16_t>(bmp->width);
     t.height = static_cast<uint16_t>(bmp->height);
     t.texAdr = base;
@@ -363,9 +346,44 @@ ve_texture_handle* veTextureLoadTextureMem(_FS_BITMAP* bmp) {
     t.texType = static_cast<uint16_t>(c.pixelMode);
     t.flags = 1;
     t.texData = bmp->pixdata;
+}
+
+}  // namespace
+
+ve_texture_handle* veTextureLoadTextureMem(_FS_BITMAP* bmp) {
+    if (!bmp || bmp->pixdata == 0) {
+        x_printf("veTextureLoadTextureMem: bitmap without pixels\n");
+        return nullptr;
+    }
+    _ve_texture_setup* r = NextRecord();
+    if (!r) return nullptr;
+    if (ve_texture_handle* cached = CachedHandle(bmp)) return cached;
+    _ve_texture_configure c{};
+    c.bitsPerPixel = bmp->bitsPerPixel;
+    c.width = bmp->width;
+    c.height = bmp->height;
+    if (!veTextureConfigure(&c)) return nullptr;
+    if (bmp->palettized && bmp->coldata == 0) {
+        x_printf("veTextureLoadTextureMem: palettised bitmap without a palette\n");
+        return nullptr;
+    }
+    if (veTextureBasePtr + c.blockSize >= textureMemTop) veTextureBasePtr = textureMemBottom;
+    const uint32_t base = veTextureBasePtr;
+    veTextureMarkVramUsed(base, base + c.blockSize, bmp->pixdata, &r->texHandle);
+
+    WriteImageUpload(r->q, c, base, bmp->pixdata);
+    if (bmp->deviceInfo[0] == 0 && bmp->deviceInfo[1] == 0) {
+        bmp->deviceInfo[0] = Log2(bmp->width);
+        bmp->deviceInfo[1] = Log2(bmp->height);
+    }
+    veDmaAddDmaTask(r, 2, 1);
+    ++g_uploads;
+    const bool pal = bmp->palettized != 0;
+    if (pal) SendPalette(r->q, c, base, bmp);
+    FillHandle(r->texHandle, bmp, c, base, pal);
     CountRecord();
     veTextureBasePtr = base + c.blockSize;
-    return &t;
+    return &r->texHandle;
 }
 
 ve_texture_handle* veTextureCreateRenderBuffer(int width, int height, int bpp, int withZ) {

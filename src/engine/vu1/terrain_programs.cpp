@@ -685,32 +685,31 @@ static_assert(kTerrainMaxLowDetailVerts + 8 >= 128, "a seam's two borders, each 
 
 }  // namespace
 
-void TerrainProgram::FullDetailRows(VuState& vu) {
-    const VuMemory& mem = *vu.mem;
-    if (row_ == 0 || row_ > 55) return;
-    Frame f;
-    ReadFrame(mem, f);
-    const uint32_t r = row_++;
-    const uint32_t* up = mem.Qw((r - 1) & 1 ? kTerrainRowB : kTerrainRowA);
-    const uint32_t* dn = mem.Qw(r & 1 ? kTerrainRowB : kTerrainRowA);
-    Rows& rows = g_rows[clip_ ? 1 : 0];
+namespace {
+
+// Rows r - 1 and r made (`up` and `dn` their samples) into `rows`; row r - 1 taken from the last call
+// when that kept it. Returns where row r - 1 lies in rows.row (row r is in the other).
+int MakeRows(TerrainProgram::Rows& rows, const Frame& f, uint32_t r, const uint32_t* up, const uint32_t* dn,
+             bool detail) {
     const bool reuse =
         g_keepRows && rows.kept && rows.keptRow == r - 1 &&
         std::memcmp(rows.samples, up, sizeof rows.samples) == 0 &&
         std::memcmp(&rows.params, static_cast<const VertexParams*>(&f), sizeof rows.params) == 0;
     const int upper = reuse ? rows.lower : 0;
-    TVertex* a = rows.row[upper];
-    TVertex* b = rows.row[1 - upper];
     rows.kept = false;
-    if (!reuse) MakeRow(f, static_cast<float>(r - 1), up, detail_, a);
-    MakeRow(f, static_cast<float>(r), dn, detail_, b);
+    if (!reuse) MakeRow(f, static_cast<float>(r - 1), up, detail, rows.row[upper]);
+    MakeRow(f, static_cast<float>(r), dn, detail, rows.row[1 - upper]);
     rows.kept = true;
     rows.lower = 1 - upper;
     rows.keptRow = r;
     std::memcpy(rows.samples, dn, sizeof rows.samples);
     rows.params = f;
-    // The cells' triangles that reach into the frustum and face the eye, found once for both passes.
-    const TVertex* tris[110][3];
+    return upper;
+}
+
+// The cells' triangles between rows a and b that reach into the frustum and face the eye, found once
+// for both passes (the cells' diagonals alternate with the row: `even`). Returns how many.
+int FacingTriangles(const Frame& f, const TVertex* a, const TVertex* b, bool even, const TVertex* tris[][3]) {
     int n = 0;
     auto add = [&](const TVertex& p, const TVertex& q, const TVertex& s) {
         if ((p.out & q.out & s.out) || BackFacing(f, p, q, s)) return;
@@ -719,7 +718,6 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
         tris[n][2] = &s;
         ++n;
     };
-    const bool even = ((r - 1) & 1) == 0;
     for (int c = 0; c < 55; ++c) {
         if (even) {
             add(a[c], b[c], a[c + 1]);
@@ -729,12 +727,19 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
             add(a[c], b[c + 1], a[c + 1]);
         }
     }
+    return n;
+}
+
+// The n triangles sent in the base pass and, with the detail pass, in the detail pass; those reaching
+// past the frustum clipped (when the program clips).
+void SendPasses(const Frame& f, TVertex* a, TVertex* b, const TVertex* const tris[][3], int n, bool clip,
+                bool detail) {
     // What became of each unclipped triangle in the base pass: the detail pass takes it over when its
     // window is the base pass's (the two passes' vertices have the same positions).
     enum : uint8_t { kNotSent, kSent, kOutsideWindow };
     uint8_t verdict[110];
     std::array<int32_t, 7> baseWindow{};
-    for (int pass = 0; pass < (detail_ ? 2 : 1); ++pass) {
+    for (int pass = 0; pass < (detail ? 2 : 1); ++pass) {
         TriangleOut out(pass == 0 ? f.base : f.detail);
         const bool again = pass == 1 && out.Window() == baseWindow;
         if (pass == 0) baseWindow = out.Window();
@@ -747,7 +752,7 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
             const TVertex &p = *tris[k][0], &q = *tris[k][1], &s = *tris[k][2];
             if (pass == 1 && BeyondDetail(p, q, s)) continue;
             if (p.out | q.out | s.out) {
-                if (clip_) DrawClipped(out, f, p, q, s, pass == 1);
+                if (clip) DrawClipped(out, f, p, q, s, pass == 1);
                 continue;
             }
             uint8_t v;
@@ -773,6 +778,25 @@ void TerrainProgram::FullDetailRows(VuState& vu) {
             }
         }
     }
+}
+
+}  // namespace
+
+void TerrainProgram::FullDetailRows(VuState& vu) {
+    const VuMemory& mem = *vu.mem;
+    if (row_ == 0 || row_ > 55) return;
+    Frame f;
+    ReadFrame(mem, f);
+    const uint32_t r = row_++;
+    const uint32_t* up = mem.Qw((r - 1) & 1 ? kTerrainRowB : kTerrainRowA);
+    const uint32_t* dn = mem.Qw(r & 1 ? kTerrainRowB : kTerrainRowA);
+    Rows& rows = g_rows[clip_ ? 1 : 0];
+    const int upper = MakeRows(rows, f, r, up, dn, detail_);
+    TVertex* a = rows.row[upper];
+    TVertex* b = rows.row[1 - upper];
+    const TVertex* tris[110][3];
+    const int n = FacingTriangles(f, a, b, ((r - 1) & 1) == 0, tris);
+    SendPasses(f, a, b, tris, n, clip_, detail_);
 }
 
 void TerrainProgram::LowDetail(VuState& vu) {

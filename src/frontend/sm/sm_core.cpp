@@ -483,6 +483,113 @@ int SM_GetSelectedControl() {
     return (top && top->Focus) ? top->Focus->ID : -1;
 }
 
+namespace {
+
+// Focus memory: the screen on top starts with its last focused control when restored from its copy.
+void KeepFocus(const _sm_screenentry* top) {
+    if (top && top->Root && g_backend && g_backend->PristineRoot)
+        if (_smdlhdr* copy = g_backend->PristineRoot(top->Screen))
+            *SM_RootSavedFocus(copy) = top->Focus ? Addr32(top->Focus) : 0;
+}
+
+// Back to the screen at stack entry `found` (`current` is on top): the screens above it popped, and
+// it (with the overlays beneath it) reloaded when it is no longer active. False when a handler linked
+// on meanwhile.
+bool BackTo(int found, int screen, int current) {
+    const bool active = found >= Smos->Bottom;
+    while (Smos->Top > found) SM_PopScreen();
+    // Linking to the current screen itself does not make it the leaving screen (its own messages
+    // would be dropped until the next link).
+    if (current != screen) Smos->Leaving = current;
+    ClearCache();
+    if (active) {
+        SystemToTop(SM_MSG_INITIALUPDATE, 0, 0, 0);
+        return true;
+    }
+    const int linked = Smos->Top;
+    ReloadTop();
+    // A handler that linked on from the reloaded screen's messages made another screen current: that
+    // link has set up the stack and the new screen's focus.
+    if (SM_GetCurScreen() != screen) {
+        ClearCache();
+        return false;
+    }
+    // An overlay brings back the screens beneath it, down to the first that is not one; only then do
+    // top and bottom move back to span them.
+    int lowest = linked;
+    while (lowest > 0 && Smos->Stack[lowest].Root && (Smos->Stack[lowest].Root->Flags & SM_FLAG_OVERLAY)) {
+        --lowest;
+        Smos->Top = Smos->Bottom = lowest;
+        ReloadTop();
+    }
+    if (lowest != linked) {
+        Smos->Top = linked;
+        Smos->Bottom = lowest;
+    }
+    ClearCache();
+    TopEntry()->Focus = SavedFocusOf(TopEntry()->Root);
+    return true;
+}
+
+// An overlay loaded (`root`) goes on top of the screens shown. False when it cannot.
+bool OverlayOn(_smdlhdr* root, int screen, const _sm_screenentry* top, int current) {
+    if (top && top->Focus) SM_SendMessage(top->Focus->ID, SM_MSG_FOCUSLOST, 0, 0, 0);
+    Smos->Leaving = current;
+    if (!Push(root, screen)) {
+        SM_ReleaseScreen(screen);
+        return false;
+    }
+    SM_StreamFlush(Smos->Stack[Smos->Top].State);
+    SystemToTop(SM_MSG_LOADED, 0, 0, 0);
+    SystemToTop(SM_MSG_INITIALUPDATE, 0, 0, 0);
+    return true;
+}
+
+// A screen loaded (`root`) replaces the screens shown. False when it cannot, or a handler linked on.
+bool ReplaceShown(_smdlhdr* root, int screen, int current) {
+    if (Smos->Top >= 0) {
+        SystemToAll(SM_MSG_SAVESTATE, 0, 0, 0);
+        SystemToAll(SM_MSG_DESTROY, screen, 0, 0);
+    }
+    for (int i = Smos->Bottom; i <= Smos->Top; ++i) {
+        _sm_screenentry& e = Smos->Stack[i];
+        if (e.Root) SM_ReleaseScreen(e.Screen);
+        e.Root = nullptr;
+        e.Focus = nullptr;
+    }
+    Smos->Bottom = Smos->Top < 0 ? 0 : Smos->Top;
+    Smos->Leaving = current;
+    if (!Push(root, screen)) {
+        SM_ReleaseScreen(screen);
+        return false;
+    }
+    Smos->Bottom = Smos->Top;
+    SystemToTop(SM_MSG_LOADED, 0, 0, 0);
+    SystemToTop(SM_MSG_INITIALUPDATE, 0, 0, 0);
+    if (SM_GetCurScreen() != screen) {
+        ClearCache();
+        return false;
+    }
+    return true;
+}
+
+// A screen not on the stack: loaded, as an overlay or in place of the screens shown, with its saved
+// focus. False when it does not become the current screen.
+bool LoadAndShow(int screen, const _sm_screenentry* top, int current) {
+    _smdlhdr* root = SM_LoadScreen(screen);
+    if (!root) {
+        x_printf("SM_ScreenLink: screen %d cannot be loaded\n", screen);
+        return false;
+    }
+    if (!((root->Flags & SM_FLAG_OVERLAY) ? OverlayOn(root, screen, top, current)
+                                          : ReplaceShown(root, screen, current)))
+        return false;
+    TopEntry()->Focus = SavedFocusOf(TopEntry()->Root);
+    return true;
+}
+
+}  // namespace
+
 void SM_ScreenLink(int screen) {
     if (!Smos) return;
     if (!SM_IsValidScreen(screen)) {
@@ -490,87 +597,12 @@ void SM_ScreenLink(int screen) {
         return;
     }
     _sm_screenentry* top = TopEntry();
-    // Focus memory: the screen starts with its last focused control when restored from its copy.
-    if (top && top->Root && g_backend && g_backend->PristineRoot)
-        if (_smdlhdr* copy = g_backend->PristineRoot(top->Screen))
-            *SM_RootSavedFocus(copy) = top->Focus ? Addr32(top->Focus) : 0;
-
+    KeepFocus(top);
     int found = -1;
     for (int i = 0; i <= Smos->Top && found < 0; ++i)
         if (Smos->Stack[i].Screen == screen) found = i;
-
     const int current = SM_GetCurScreen();
-    if (found >= 0) {
-        const bool active = found >= Smos->Bottom;
-        while (Smos->Top > found) SM_PopScreen();
-        // Linking to the current screen itself does not make it the leaving screen (its own messages
-        // would be dropped until the next link).
-        if (current != screen) Smos->Leaving = current;
-        ClearCache();
-        if (active) {
-            SystemToTop(SM_MSG_INITIALUPDATE, 0, 0, 0);
-        } else {
-            const int linked = Smos->Top;
-            ReloadTop();
-            // A handler that linked on from the reloaded screen's messages made another screen current:
-            // that link has set up the stack and the new screen's focus.
-            if (SM_GetCurScreen() != screen) {
-                ClearCache();
-                return;
-            }
-            // An overlay brings back the screens beneath it, down to the first that is not one; only then
-            // do top and bottom move back to span them.
-            int lowest = linked;
-            while (lowest > 0 && Smos->Stack[lowest].Root &&
-                   (Smos->Stack[lowest].Root->Flags & SM_FLAG_OVERLAY)) {
-                --lowest;
-                Smos->Top = Smos->Bottom = lowest;
-                ReloadTop();
-            }
-            if (lowest != linked) {
-                Smos->Top = linked;
-                Smos->Bottom = lowest;
-            }
-            ClearCache();
-            TopEntry()->Focus = SavedFocusOf(TopEntry()->Root);
-        }
-    } else {
-        _smdlhdr* root = SM_LoadScreen(screen);
-        if (!root) {
-            x_printf("SM_ScreenLink: screen %d cannot be loaded\n", screen);
-            return;
-        }
-        if (root->Flags & SM_FLAG_OVERLAY) {
-            if (top && top->Focus) SM_SendMessage(top->Focus->ID, SM_MSG_FOCUSLOST, 0, 0, 0);
-            Smos->Leaving = current;
-            if (!Push(root, screen)) return SM_ReleaseScreen(screen);
-            SM_StreamFlush(Smos->Stack[Smos->Top].State);
-            SystemToTop(SM_MSG_LOADED, 0, 0, 0);
-            SystemToTop(SM_MSG_INITIALUPDATE, 0, 0, 0);
-        } else {
-            if (Smos->Top >= 0) {
-                SystemToAll(SM_MSG_SAVESTATE, 0, 0, 0);
-                SystemToAll(SM_MSG_DESTROY, screen, 0, 0);
-            }
-            for (int i = Smos->Bottom; i <= Smos->Top; ++i) {
-                _sm_screenentry& e = Smos->Stack[i];
-                if (e.Root) SM_ReleaseScreen(e.Screen);
-                e.Root = nullptr;
-                e.Focus = nullptr;
-            }
-            Smos->Bottom = Smos->Top < 0 ? 0 : Smos->Top;
-            Smos->Leaving = current;
-            if (!Push(root, screen)) return SM_ReleaseScreen(screen);
-            Smos->Bottom = Smos->Top;
-            SystemToTop(SM_MSG_LOADED, 0, 0, 0);
-            SystemToTop(SM_MSG_INITIALUPDATE, 0, 0, 0);
-            if (SM_GetCurScreen() != screen) {
-                ClearCache();
-                return;
-            }
-        }
-        TopEntry()->Focus = SavedFocusOf(TopEntry()->Root);
-    }
+    if (!(found >= 0 ? BackTo(found, screen, current) : LoadAndShow(screen, top, current))) return;
     if (_smdlhdr* focus = TopEntry()->Focus) SM_SendMessage(focus->ID, SM_MSG_FOCUSGAINED, 0, 0, 0);
     const int32_t now = NowMs();
     SystemToTop(SM_MSG_SYNC, now - Smos->LastSync, now, 0);

@@ -307,96 +307,111 @@ int BuildFont(int32_t i, const uint8_t* img) {
     return 1;
 }
 
-int BuildDirectory(const uint8_t* img) {
+// Languages: the table and the whole string area (language blocks are cut from it).
+int BuildLanguages(const uint8_t* img) {
     _sm_resource& R = Resource;
     const _sm_resheader& h = R.Header;
+    if (!R.nLanguages) return 1;
+    if (!R.Languages.Alloc(size_t(R.nLanguages)) || !R.StringArea.Alloc(h.StringAreaSize))
+        return OutOfMemory("the language table", h.LangTableSize + h.StringAreaSize);
+    std::memcpy(R.Languages.data(), img + h.LangTableOfs, h.LangTableSize);
+    if (h.StringAreaSize) std::memcpy(R.StringArea.data(), img + h.StringAreaOfs, h.StringAreaSize);
+    if (!LoadLanguagePtr(0)) return 0;
+    StepBar(R.nLanguages);
+    return 1;
+}
 
-    // Languages: the table and the whole string area (language blocks are cut from it).
-    if (R.nLanguages) {
-        if (!R.Languages.Alloc(size_t(R.nLanguages)) || !R.StringArea.Alloc(h.StringAreaSize))
-            return OutOfMemory("the language table", h.LangTableSize + h.StringAreaSize);
-        std::memcpy(R.Languages.data(), img + h.LangTableOfs, h.LangTableSize);
-        if (h.StringAreaSize) std::memcpy(R.StringArea.data(), img + h.StringAreaOfs, h.StringAreaSize);
-        if (!LoadLanguagePtr(0)) return 0;
-        StepBar(R.nLanguages);
+// Screens: the table, and each screen's data in a block of its own.
+int BuildScreens(const uint8_t* img) {
+    _sm_resource& R = Resource;
+    const _sm_resheader& h = R.Header;
+    if (!R.nScreens) return 1;
+    const size_t n = size_t(R.nScreens);
+    if (!R.Screens.Alloc(n) || !R.UseCounts.Alloc(n) || !R.LockBits.Alloc(n) || !R.ScreenCopies.Alloc(n) ||
+        !R.ScreenBase.Alloc(n))
+        return OutOfMemory("the screen table", uint32_t(n * 34));
+    std::memcpy(R.Screens.data(), img + h.ScreenTableOfs, h.ScreenTableSize);
+    for (int32_t k = 0; k < R.nScreens; ++k) R.Screens[size_t(k)].Address = 0;
+    for (int32_t k = 0; k < R.nScreens; ++k) {
+        _sm_screenentry_file& e = R.Screens[size_t(k)];
+        R.ScreenBase[size_t(k)] = int64_t(e.Offset) - int64_t(R.Screens[0].Offset);
+        auto* mem = static_cast<uint8_t*>(x_fn_amalloc(e.Size, 16));
+        if (!mem) return OutOfMemory("a screen", e.Size);
+        std::memcpy(mem, img + h.ScreenDataOfs + e.Offset, e.Size);
+        e.Address = Addr32(mem);
+        StepBar(1);
     }
+    return 1;
+}
 
-    // Screens.
-    if (R.nScreens) {
-        const size_t n = size_t(R.nScreens);
-        if (!R.Screens.Alloc(n) || !R.UseCounts.Alloc(n) || !R.LockBits.Alloc(n) ||
-            !R.ScreenCopies.Alloc(n) || !R.ScreenBase.Alloc(n))
-            return OutOfMemory("the screen table", uint32_t(n * 34));
-        std::memcpy(R.Screens.data(), img + h.ScreenTableOfs, h.ScreenTableSize);
-        for (int32_t k = 0; k < R.nScreens; ++k) R.Screens[size_t(k)].Address = 0;
-        for (int32_t k = 0; k < R.nScreens; ++k) {
-            _sm_screenentry_file& e = R.Screens[size_t(k)];
-            R.ScreenBase[size_t(k)] = int64_t(e.Offset) - int64_t(R.Screens[0].Offset);
-            auto* mem = static_cast<uint8_t*>(x_fn_amalloc(e.Size, 16));
-            if (!mem) return OutOfMemory("a screen", e.Size);
-            std::memcpy(mem, img + h.ScreenDataOfs + e.Offset, e.Size);
-            e.Address = Addr32(mem);
+// Fonts: font files each in a 16-byte aligned block of their own, made engine fonts; glyph-table
+// fonts with their page tables, palettes and character records.
+int BuildFonts(const uint8_t* img) {
+    _sm_resource& R = Resource;
+    const _sm_resheader& h = R.Header;
+    if (!R.nFonts) return 1;
+    const bool v1 = h.Version == SM_RES_VERSION_GLYPHS;
+    const size_t entry = v1 ? SM_FONT_ENTRY_V1 : SM_FONT_ENTRY_V2;
+    const size_t n = size_t(R.nFonts);
+    if (!R.Fonts.Alloc(n) || !R.FontNames.Alloc(n * SM_FONT_NAME_BYTES) || !R.FontRecs.Alloc(n))
+        return OutOfMemory("the font table",
+                           uint32_t(n * (32 + SM_FONT_NAME_BYTES + sizeof(_sm_fontrecord))));
+    for (int32_t i = 0; i < R.nFonts; ++i) {
+        const uint8_t* e = img + h.FontTableOfs + size_t(i) * entry;
+        R.Fonts[size_t(i)] = Load<_sm_fontentry>(e);
+        if (!v1) {
+            std::memcpy(R.FontNames.data() + size_t(i) * SM_FONT_NAME_BYTES, e + sizeof(_sm_fontentry),
+                        SM_FONT_NAME_BYTES);
+            R.FontNames[size_t(i) * SM_FONT_NAME_BYTES + SM_FONT_NAME_BYTES - 1] = 0;
+        }
+    }
+    for (int32_t i = 0; i < R.nFonts; ++i) {
+        if (!BuildFont(i, img)) return 0;
+        StepBar(1);
+    }
+    return 1;
+}
+
+// Sprites: the table, residency and instances; the pixel data repacked on 16-byte boundaries.
+int BuildSprites(const uint8_t* img) {
+    _sm_resource& R = Resource;
+    const _sm_resheader& h = R.Header;
+    if (!R.nSprites) return 1;
+    const size_t n = size_t(R.nSprites);
+    if (!R.Sprites.Alloc(n) || !R.SpriteRes.Alloc(n) || !R.SpriteInstances.Alloc(n) ||
+        !R.SpritePixelAt.Alloc(n))
+        return OutOfMemory("the sprite table", uint32_t(n * 44));
+    std::memcpy(R.Sprites.data(), img + h.SpriteTableOfs, h.SpriteTableSize);
+    uint32_t total = 0;
+    for (int32_t i = 0; i < R.nSprites; ++i) {
+        _sm_spriteentry& s = R.Sprites[size_t(i)];
+        s.Flags = 0;
+        s.Cleared18 = 0;
+        R.SpritePixelAt[size_t(i)] = total;
+        total += Up16(PixelBytes(s)) + Up16(uint32_t(s.Colours) * 4);
+    }
+    R.SpriteData = static_cast<uint8_t*>(x_fn_amalloc(total ? total : 16, 16));
+    if (!R.SpriteData) return OutOfMemory("the sprite pictures", total);
+    const uint8_t* from = img + h.SpriteDataOfs;
+    for (int32_t i = 0; i < R.nSprites; ++i) {
+        const _sm_spriteentry& s = R.Sprites[size_t(i)];
+        const uint32_t pix = PixelBytes(s), pal = uint32_t(s.Colours) * 4;
+        uint8_t* to = R.SpriteData + R.SpritePixelAt[size_t(i)];
+        std::memcpy(to, from, pix);
+        std::memcpy(to + Up16(pix), from + pix, pal);
+        from += pix + pal;
+        if (R.Preload) {
+            if (!BuildSprite(i)) return OutOfMemory("a sprite's descriptor", sizeof(BMP_INSTANCE));
+            R.SpriteRes[size_t(i)].Locks += 1;
             StepBar(1);
-        }
-    }
-
-    // Fonts: font files each in a 16-byte aligned block of their own, made engine fonts; glyph-table
-    // fonts with their page tables, palettes and character records.
-    if (R.nFonts) {
-        const bool v1 = h.Version == SM_RES_VERSION_GLYPHS;
-        const size_t entry = v1 ? SM_FONT_ENTRY_V1 : SM_FONT_ENTRY_V2;
-        const size_t n = size_t(R.nFonts);
-        if (!R.Fonts.Alloc(n) || !R.FontNames.Alloc(n * SM_FONT_NAME_BYTES) || !R.FontRecs.Alloc(n))
-            return OutOfMemory("the font table",
-                               uint32_t(n * (32 + SM_FONT_NAME_BYTES + sizeof(_sm_fontrecord))));
-        for (int32_t i = 0; i < R.nFonts; ++i) {
-            const uint8_t* e = img + h.FontTableOfs + size_t(i) * entry;
-            R.Fonts[size_t(i)] = Load<_sm_fontentry>(e);
-            if (!v1) {
-                std::memcpy(R.FontNames.data() + size_t(i) * SM_FONT_NAME_BYTES, e + sizeof(_sm_fontentry),
-                            SM_FONT_NAME_BYTES);
-                R.FontNames[size_t(i) * SM_FONT_NAME_BYTES + SM_FONT_NAME_BYTES - 1] = 0;
-            }
-        }
-        for (int32_t i = 0; i < R.nFonts; ++i) {
-            if (!BuildFont(i, img)) return 0;
-            StepBar(1);
-        }
-    }
-
-    // Sprites: the table, residency and instances; the pixel data repacked on 16-byte boundaries.
-    if (R.nSprites) {
-        const size_t n = size_t(R.nSprites);
-        if (!R.Sprites.Alloc(n) || !R.SpriteRes.Alloc(n) || !R.SpriteInstances.Alloc(n) ||
-            !R.SpritePixelAt.Alloc(n))
-            return OutOfMemory("the sprite table", uint32_t(n * 44));
-        std::memcpy(R.Sprites.data(), img + h.SpriteTableOfs, h.SpriteTableSize);
-        uint32_t total = 0;
-        for (int32_t i = 0; i < R.nSprites; ++i) {
-            _sm_spriteentry& s = R.Sprites[size_t(i)];
-            s.Flags = 0;
-            s.Cleared18 = 0;
-            R.SpritePixelAt[size_t(i)] = total;
-            total += Up16(PixelBytes(s)) + Up16(uint32_t(s.Colours) * 4);
-        }
-        R.SpriteData = static_cast<uint8_t*>(x_fn_amalloc(total ? total : 16, 16));
-        if (!R.SpriteData) return OutOfMemory("the sprite pictures", total);
-        const uint8_t* from = img + h.SpriteDataOfs;
-        for (int32_t i = 0; i < R.nSprites; ++i) {
-            const _sm_spriteentry& s = R.Sprites[size_t(i)];
-            const uint32_t pix = PixelBytes(s), pal = uint32_t(s.Colours) * 4;
-            uint8_t* to = R.SpriteData + R.SpritePixelAt[size_t(i)];
-            std::memcpy(to, from, pix);
-            std::memcpy(to + Up16(pix), from + pix, pal);
-            from += pix + pal;
-            if (R.Preload) {
-                if (!BuildSprite(i)) return OutOfMemory("a sprite's descriptor", sizeof(BMP_INSTANCE));
-                R.SpriteRes[size_t(i)].Locks += 1;
-                StepBar(1);
-            }
         }
     }
     return 1;
+}
+
+// Everything the file holds, made ready to use. Returns 0 after the log line of what failed.
+int BuildDirectory(const uint8_t* img) {
+    return BuildLanguages(img) && BuildScreens(img) && BuildFonts(img) && BuildSprites(img) ? 1 : 0;
 }
 
 }  // namespace

@@ -395,6 +395,317 @@ bool Lay(const SMW_Node& n, int parent, ScreenLayout& L, std::string* error) {
     return true;
 }
 
+// Writes a resource file from its description, part after part in the file's order: each step appends
+// its part to `f` and notes where it lies in the header `h`. A step that finds something it cannot store
+// says what in `*error` and returns false.
+class ResourceWriter {
+public:
+    ResourceWriter(const SMW_Resource& d, std::string* error)
+        : d_(d), error_(error), f_(sizeof(_sm_resheader), 0), lay_(d.Screens.size()) {}
+
+    // Each screen's tree laid out, root first, then pre-order, and its ids gathered.
+    bool LayScreens() {
+        for (uint32_t k = 0; k < uint32_t(lay_.size()); ++k) {
+            ScreenLayout& L = lay_[k];
+            const SMW_Node& root = d_.Screens[k];
+            L.nodes.push_back(&root);
+            L.at.push_back(0);
+            L.parent.push_back(-1);
+            L.size = sizeof(_sm_screennode);
+            for (const SMW_Node& c : root.Children)
+                if (!Lay(c, 0, L, error_)) return Fail("screen " + std::to_string(k) + ": " + *error_);
+            for (size_t i = 1; i < L.nodes.size(); ++i) {
+                const int16_t id = L.nodes[i]->ID;
+                if (id == -1) continue;
+                if (id >= 0 && id < 35) return Fail("screen " + std::to_string(k) + ": node id below 35");
+                if (!L.ids.emplace(id, L.at[i]).second)
+                    return Fail("screen " + std::to_string(k) + ": id " + std::to_string(id) + " used twice");
+            }
+        }
+        return true;
+    }
+
+    bool SpriteTable() {
+        h_.SpriteTableOfs = uint32_t(f_.size());
+        h_.SpriteTableSize = uint32_t(d_.Sprites.size() * sizeof(_sm_spriteentry));
+        uint32_t spriteAt = 0;
+        for (size_t i = 0; i < d_.Sprites.size(); ++i) {
+            const SMW_Sprite& s = d_.Sprites[i];
+            _sm_spriteentry e{};
+            e.Bpp = s.Bpp, e.Width = s.Width, e.Height = s.Height;
+            e.Colours = uint16_t(s.Palette.size());
+            e.PixelOfs = spriteAt;
+            e.PaletteOfs = spriteAt + uint32_t(s.Pixels.size());
+            if (SpritePixelBytes(e) != s.Pixels.size())
+                return Fail("sprite " + std::to_string(i) + ": pixel bytes do not match its size");
+            spriteAt = e.PaletteOfs + uint32_t(s.Palette.size() * 4);
+            Append(f_, e);
+        }
+        return true;
+    }
+
+    // The font table. Each font's image (packed later): an engine font file, or its pages' colour tables
+    // followed by its glyphs' pixels; the glyph-table fonts' pages and character records are gathered
+    // for the glyph list.
+    bool FontTable() {
+        v1_ = d_.Version == SM_RES_VERSION_GLYPHS;
+        if (!v1_ && d_.Version != SM_RES_VERSION_FONTFILES) return Fail("unknown version");
+        h_.Version = d_.Version;
+        const size_t entrySize = v1_ ? SM_FONT_ENTRY_V1 : SM_FONT_ENTRY_V2;
+        h_.FontTableOfs = uint32_t(f_.size());
+        h_.FontTableSize = uint32_t(d_.Fonts.size() * entrySize);
+        f_.resize(f_.size() + h_.FontTableSize, 0);
+        for (size_t i = 0; i < d_.Fonts.size(); ++i) {
+            const SMW_Font& fo = d_.Fonts[i];
+            const std::string where = "font " + std::to_string(i) + ": ";
+            _sm_fontentry e{};
+            e.MaxOffsetY = fo.MaxOffsetY, e.MaxCharHeight = fo.MaxCharHeight, e.Kern = fo.Kern;
+            e.ImageOfs = uint32_t(fontImages_.size());
+            if (fo.Pages.empty()) {
+                if (v1_) return Fail(where + "a font file cannot be stored in a glyph-table file");
+                fontImages_.insert(fontImages_.end(), fo.Image.begin(), fo.Image.end());
+            } else if (!GlyphTable(fo, where, &e)) {
+                return false;
+            }
+            e.ImageSize = uint32_t(fontImages_.size()) - e.ImageOfs;
+            if (!v1_ && (fo.Name.empty() || fo.Name.size() >= SM_FONT_NAME_BYTES))
+                return Fail("font name empty or too long");
+            const size_t at = h_.FontTableOfs + i * entrySize;
+            Store(f_, at, e);
+            if (!v1_) std::memcpy(f_.data() + at + sizeof e, fo.Name.data(), fo.Name.size());
+        }
+        return true;
+    }
+
+    // The glyph list (where each page's colour table lies in the font images), then the character records.
+    void GlyphList() {
+        h_.GlyphListOfs = uint32_t(f_.size());
+        h_.GlyphListSize = uint32_t(glyphList_.size() * 4);
+        for (uint32_t v : glyphList_) Append(f_, v);
+        h_.CharDataOfs = uint32_t(f_.size());
+        f_.insert(f_.end(), charData_.begin(), charData_.end());
+    }
+
+    // Language 0 only, and its strings.
+    void Languages() {
+        h_.LangTableOfs = uint32_t(f_.size());
+        std::vector<uint8_t> block;
+        for (const std::string& s : d_.Strings)
+            block.insert(block.end(), s.c_str(), s.c_str() + s.size() + 1);
+        if (!d_.Strings.empty()) {
+            h_.LangTableSize = sizeof(_sm_langentry);
+            Append(f_, _sm_langentry{0, uint32_t(d_.Strings.size())});
+        }
+        h_.StringAreaOfs = uint32_t(f_.size());
+        h_.StringAreaSize = uint32_t(block.size());
+        f_.insert(f_.end(), block.begin(), block.end());
+        Align4(f_);
+    }
+
+    // The screen table, then each screen's nodes where the layout put them.
+    bool Screens() {
+        const uint32_t nScreens = uint32_t(lay_.size());
+        h_.ScreenTableOfs = uint32_t(f_.size());
+        h_.ScreenTableSize = nScreens * uint32_t(sizeof(_sm_screenentry_file));
+        std::vector<uint32_t> screenOfs(nScreens);
+        uint32_t dataAt = 0;
+        for (uint32_t k = 0; k < nScreens; ++k) {
+            screenOfs[k] = dataAt;
+            Append(f_, _sm_screenentry_file{dataAt, lay_[k].size, 0});
+            dataAt += lay_[k].size;
+        }
+        h_.ScreenDataOfs = uint32_t(f_.size());
+        f_.resize(f_.size() + dataAt, 0);
+        for (uint32_t k = 0; k < nScreens; ++k) {
+            const std::string where = "screen " + std::to_string(k) + ": ";
+            for (size_t i = 0; i < lay_[k].nodes.size(); ++i)
+                if (!Node(k, i, screenOfs[k], where)) return false;  // screen 0 sits at 0
+        }
+        return true;
+    }
+
+    // The sprites' pixels and palettes, packed.
+    void SpriteData() {
+        h_.SpriteDataOfs = uint32_t(f_.size());
+        for (const SMW_Sprite& s : d_.Sprites) {
+            f_.insert(f_.end(), s.Pixels.begin(), s.Pixels.end());
+            const size_t at = f_.size();
+            f_.resize(at + s.Palette.size() * 4);
+            if (!s.Palette.empty()) std::memcpy(f_.data() + at, s.Palette.data(), s.Palette.size() * 4);
+        }
+    }
+
+    // The font images, packed; then the header: the file is done.
+    std::vector<uint8_t> FontImages() {
+        h_.FontImageOfs = uint32_t(f_.size());
+        f_.insert(f_.end(), fontImages_.begin(), fontImages_.end());
+        Store(f_, 0, h_);
+        return std::move(f_);
+    }
+
+private:
+    bool Fail(std::string why) {
+        *error_ = std::move(why);
+        return false;
+    }
+
+    template <typename T>
+    static void Append(std::vector<uint8_t>& v, const T& value) {
+        const size_t at = v.size();
+        v.resize(at + sizeof value);
+        Store(v, at, value);
+    }
+
+    // A glyph-table font: its pages' colour tables and its glyphs' pixels into the font images, its
+    // character records gathered.
+    bool GlyphTable(const SMW_Font& fo, const std::string& where, _sm_fontentry* e) {
+        if (fo.Pages.size() > SM_MAX_GLYPH_PAGES || fo.Colours > 256 ||
+            fo.Glyphs.size() != size_t(SM_FONT_CHARS))
+            return Fail(where + "glyph table needs 1..64 pages, up to 256 colours and 96 glyphs");
+        e->Colours = fo.Colours;
+        e->GlyphPages = uint16_t(fo.Pages.size());
+        const int bpp = SM_GlyphBpp(fo.Colours);
+        for (const std::vector<uint16_t>& page : fo.Pages) {
+            if (page.size() != fo.Colours) return Fail(where + "page colour count");
+            glyphList_.push_back(uint32_t(fontImages_.size()));
+            const size_t at = fontImages_.size();
+            fontImages_.resize(at + SM_GlyphColourTableBytes(fo.Colours), 0);
+            if (!page.empty()) std::memcpy(fontImages_.data() + at, page.data(), page.size() * 2);
+        }
+        e->CharDataOfs = uint32_t(charData_.size());
+        for (size_t c = 0; c < fo.Glyphs.size(); ++c) {
+            const SMW_Glyph& g = fo.Glyphs[c];
+            _sm_charrecord r{};
+            r.Width = g.Width, r.Height = g.Height, r.Advance = g.Advance, r.OffsetY = g.OffsetY;
+            r.DrawHeight = g.DrawHeight;
+            const bool defined = g.Width != 0 && g.Height != 0;
+            if (defined && g.Pixels.size() != SM_GlyphPixelBytes(r, bpp))
+                return Fail(where + "glyph " + std::to_string(c + 32) + ": pixel bytes do not match");
+            if (defined) {
+                r.PixelOfs = uint32_t(fontImages_.size());
+                fontImages_.insert(fontImages_.end(), g.Pixels.begin(), g.Pixels.end());
+            }
+            Append(charData_, r);
+        }
+        if (fontImages_.size() == e->ImageOfs) fontImages_.push_back(0);  // a font image is never empty
+        return true;
+    }
+
+    // Node `i` of screen `k` (the screen's root first), its links and what its type holds.
+    bool Node(uint32_t k, size_t i, uint32_t base, const std::string& where) {
+        const ScreenLayout& L = lay_[k];
+        const SMW_Node& n = *L.nodes[i];
+        const size_t at = h_.ScreenDataOfs + base + L.at[i];
+        const _smdlhdr hd = NodeHeader(L, k, i, base);
+        Store(f_, at, hd);
+        if (hd.Flags & SM_FLAG_LINKS) {
+            _sm_linkblock l{};
+            if (!Pointer(L, base, where, n.Up, &l.Up) || !Pointer(L, base, where, n.Down, &l.Down) ||
+                !Pointer(L, base, where, n.Left, &l.Left) || !Pointer(L, base, where, n.Right, &l.Right))
+                return false;
+            if (n.LinkScreen < 0 || uint32_t(n.LinkScreen) >= lay_.size())
+                return Fail(where + "link screen out of range");
+            l.LinkScreen = n.LinkScreen;
+            Store(f_, at + sizeof hd, l);
+        }
+        return NodeBody(L, n, hd.Type, at, base, where);
+    }
+
+    _smdlhdr NodeHeader(const ScreenLayout& L, uint32_t k, size_t i, uint32_t base) const {
+        const SMW_Node& n = *L.nodes[i];
+        _smdlhdr hd{};
+        hd.ID = i == 0 ? int16_t(k) : n.ID;
+        hd.Type = i == 0 ? uint16_t(SM_TYPE_SCREEN) : n.Type;
+        hd.Alpha = n.Alpha;
+        hd.Flags = n.Flags;
+        if (hd.Type == SM_TYPE_SCREEN || hd.Type == SM_TYPE_BUTTON)
+            hd.Flags |= SM_FLAG_LINKS;
+        else
+            hd.Flags &= uint16_t(~SM_FLAG_LINKS);
+        hd.x = n.x, hd.y = n.y, hd.w = n.w, hd.h = n.h, hd.xOffset = n.xOffset, hd.yOffset = n.yOffset;
+        hd.xScale = n.xScale, hd.yScale = n.yScale, hd.UserData = n.UserData;
+        hd.pParent = i == 0 ? 0 : base + L.at[size_t(L.parent[i])];
+        if (!n.Children.empty()) hd.pChildren = base + L.at[i + 1];
+        // The next sibling is the next node in pre-order with the same parent.
+        if (i > 0)
+            for (size_t j = i + 1; j < L.nodes.size(); ++j)
+                if (L.parent[j] == L.parent[i]) {
+                    hd.pNext = base + L.at[j];
+                    break;
+                }
+        return hd;
+    }
+
+    // What a node of type `type` holds past its header.
+    bool NodeBody(const ScreenLayout& L, const SMW_Node& n, uint16_t type, size_t at, uint32_t base,
+                  const std::string& where) {
+        switch (type) {
+            case SM_TYPE_SCREEN: {
+                uint32_t focus = 0;
+                if (!Pointer(L, base, where, n.SavedFocus, &focus)) return false;
+                Store(f_, at + offsetof(_sm_screennode, SavedFocus), focus);
+                break;
+            }
+            case SM_TYPE_SPRITE:
+                Store(f_, at + offsetof(_sm_spritenode, Sprite), n.Sprite);
+                break;
+            case SM_TYPE_TEXT: {
+                const int8_t fp[6] = {n.Font, n.Clut, n.HiFont, n.HiClut, n.DisFont, n.DisClut};
+                std::memcpy(f_.data() + at + offsetof(_sm_textnode, Font), fp, sizeof fp);
+                Store(f_, at + offsetof(_sm_textnode, Align), n.Align);
+                Store(f_, at + offsetof(_sm_textnode, StringID), n.StringID);
+                break;
+            }
+            case SM_TYPE_GOURAUD:
+                for (int c = 0; c < 4; ++c)
+                    Store(f_, at + offsetof(_sm_gouraudnode, Colour) + 4 * c, n.Colour[c]);
+                break;
+            case SM_TYPE_INSTANCE:
+                for (int r = 0; r < 3; ++r) {
+                    uint32_t v = 0;
+                    if (!InstanceRef(n.Refs[r], where, &v)) return false;
+                    Store(f_, at + offsetof(_sm_instancenode, Ref) + 4 * r, v);
+                }
+                break;
+            default:
+                break;
+        }
+        return true;
+    }
+
+    // The file's pointer to the node of id `id` on a screen laid out at `base` (0 for id -1).
+    bool Pointer(const ScreenLayout& L, uint32_t base, const std::string& where, int16_t id, uint32_t* v) {
+        *v = 0;
+        if (id == -1) return true;
+        auto it = L.ids.find(id);
+        if (it == L.ids.end()) return Fail(where + "no node of id " + std::to_string(id));
+        *v = base + it->second;
+        return true;
+    }
+
+    // An instance's reference as stored: the screen in the high half, the node's offset in it low.
+    bool InstanceRef(const SMW_Node::Ref& ref, const std::string& where, uint32_t* v) {
+        *v = 0;
+        if (ref.Screen < 0) return true;
+        if (uint32_t(ref.Screen) >= lay_.size()) return Fail(where + "instance of a screen out of range");
+        const auto it = lay_[size_t(ref.Screen)].ids.find(ref.NodeID);
+        if (ref.NodeID == -1 || it == lay_[size_t(ref.Screen)].ids.end())
+            return Fail(where + "instance of no node of id " + std::to_string(ref.NodeID));
+        if (it->second >= 0x10000) return Fail(where + "instance target beyond 64 KB");
+        *v = uint32_t(ref.Screen) << 16 | it->second;
+        return true;
+    }
+
+    const SMW_Resource& d_;
+    std::string* error_;
+    std::vector<uint8_t> f_;
+    _sm_resheader h_{};
+    bool v1_ = false;  // glyph-table fonts only
+    std::vector<ScreenLayout> lay_;
+    std::vector<uint32_t> glyphList_;
+    std::vector<uint8_t> charData_, fontImages_;  // the character records, the fonts' images
+};
+
 }  // namespace
 
 int SM_ValidateResource(const void* image, size_t length) {
@@ -411,260 +722,13 @@ int SM_ValidateResource(const void* image, size_t length) {
 bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::string* error) {
     std::string scratch;
     if (!error) error = &scratch;
-    const uint32_t nScreens = uint32_t(d.Screens.size());
-    if (nScreens > 0x7FFF) return *error = "too many screens", false;
-
-    // Screens: lay out each tree, root first, then pre-order.
-    std::vector<ScreenLayout> lay(nScreens);
-    for (uint32_t k = 0; k < nScreens; ++k) {
-        ScreenLayout& L = lay[k];
-        const SMW_Node& root = d.Screens[k];
-        L.nodes.push_back(&root);
-        L.at.push_back(0);
-        L.parent.push_back(-1);
-        L.size = sizeof(_sm_screennode);
-        for (const SMW_Node& c : root.Children)
-            if (!Lay(c, 0, L, error)) return *error = "screen " + std::to_string(k) + ": " + *error, false;
-        for (size_t i = 1; i < L.nodes.size(); ++i) {
-            const int16_t id = L.nodes[i]->ID;
-            if (id == -1) continue;
-            if (id >= 0 && id < 35)
-                return *error = "screen " + std::to_string(k) + ": node id below 35", false;
-            if (!L.ids.emplace(id, L.at[i]).second)
-                return *error = "screen " + std::to_string(k) + ": id " + std::to_string(id) + " used twice",
-                       false;
-        }
-    }
-
-    std::vector<uint8_t> f(sizeof(_sm_resheader), 0);
-    _sm_resheader h{};
-
-    // Sprite table.
-    h.SpriteTableOfs = uint32_t(f.size());
-    h.SpriteTableSize = uint32_t(d.Sprites.size() * sizeof(_sm_spriteentry));
-    uint32_t spriteAt = 0;
-    for (size_t i = 0; i < d.Sprites.size(); ++i) {
-        const SMW_Sprite& s = d.Sprites[i];
-        _sm_spriteentry e{};
-        e.Bpp = s.Bpp, e.Width = s.Width, e.Height = s.Height;
-        e.Colours = uint16_t(s.Palette.size());
-        e.PixelOfs = spriteAt;
-        e.PaletteOfs = spriteAt + uint32_t(s.Pixels.size());
-        if (SpritePixelBytes(e) != s.Pixels.size())
-            return *error = "sprite " + std::to_string(i) + ": pixel bytes do not match its size", false;
-        spriteAt = e.PaletteOfs + uint32_t(s.Palette.size() * 4);
-        const size_t at = f.size();
-        f.resize(at + sizeof e);
-        Store(f, at, e);
-    }
-
-    // Font table, then the glyph list and the character records of the glyph-table fonts. Each font's
-    // image: an engine font file, or its pages' colour tables followed by its glyphs' pixels.
-    const bool v1 = d.Version == SM_RES_VERSION_GLYPHS;
-    if (!v1 && d.Version != SM_RES_VERSION_FONTFILES) return *error = "unknown version", false;
-    h.Version = d.Version;
-    const size_t entrySize = v1 ? SM_FONT_ENTRY_V1 : SM_FONT_ENTRY_V2;
-    h.FontTableOfs = uint32_t(f.size());
-    h.FontTableSize = uint32_t(d.Fonts.size() * entrySize);
-    f.resize(f.size() + h.FontTableSize, 0);
-    std::vector<uint32_t> glyphList;
-    std::vector<uint8_t> charData, fontImages;
-    for (size_t i = 0; i < d.Fonts.size(); ++i) {
-        const SMW_Font& fo = d.Fonts[i];
-        const std::string where = "font " + std::to_string(i) + ": ";
-        _sm_fontentry e{};
-        e.MaxOffsetY = fo.MaxOffsetY, e.MaxCharHeight = fo.MaxCharHeight, e.Kern = fo.Kern;
-        e.ImageOfs = uint32_t(fontImages.size());
-        if (fo.Pages.empty()) {
-            if (v1) return *error = where + "a font file cannot be stored in a glyph-table file", false;
-            fontImages.insert(fontImages.end(), fo.Image.begin(), fo.Image.end());
-        } else {
-            if (fo.Pages.size() > SM_MAX_GLYPH_PAGES || fo.Colours > 256 ||
-                fo.Glyphs.size() != size_t(SM_FONT_CHARS))
-                return *error = where + "glyph table needs 1..64 pages, up to 256 colours and 96 glyphs",
-                       false;
-            e.Colours = fo.Colours;
-            e.GlyphPages = uint16_t(fo.Pages.size());
-            const int bpp = SM_GlyphBpp(fo.Colours);
-            for (const std::vector<uint16_t>& page : fo.Pages) {
-                if (page.size() != fo.Colours) return *error = where + "page colour count", false;
-                glyphList.push_back(uint32_t(fontImages.size()));
-                const size_t at = fontImages.size();
-                fontImages.resize(at + SM_GlyphColourTableBytes(fo.Colours), 0);
-                if (!page.empty()) std::memcpy(fontImages.data() + at, page.data(), page.size() * 2);
-            }
-            e.CharDataOfs = uint32_t(charData.size());
-            for (size_t c = 0; c < fo.Glyphs.size(); ++c) {
-                const SMW_Glyph& g = fo.Glyphs[c];
-                _sm_charrecord r{};
-                r.Width = g.Width, r.Height = g.Height, r.Advance = g.Advance, r.OffsetY = g.OffsetY;
-                r.DrawHeight = g.DrawHeight;
-                const bool defined = g.Width != 0 && g.Height != 0;
-                if (defined && g.Pixels.size() != SM_GlyphPixelBytes(r, bpp))
-                    return *error = where + "glyph " + std::to_string(c + 32) + ": pixel bytes do not match",
-                           false;
-                if (defined) {
-                    r.PixelOfs = uint32_t(fontImages.size());
-                    fontImages.insert(fontImages.end(), g.Pixels.begin(), g.Pixels.end());
-                }
-                const size_t at = charData.size();
-                charData.resize(at + sizeof r);
-                Store(charData, at, r);
-            }
-            if (fontImages.size() == e.ImageOfs) fontImages.push_back(0);  // a font image is never empty
-        }
-        e.ImageSize = uint32_t(fontImages.size()) - e.ImageOfs;
-        if (!v1 && (fo.Name.empty() || fo.Name.size() >= SM_FONT_NAME_BYTES))
-            return *error = "font name empty or too long", false;
-        const size_t at = h.FontTableOfs + i * entrySize;
-        Store(f, at, e);
-        if (!v1) std::memcpy(f.data() + at + sizeof e, fo.Name.data(), fo.Name.size());
-    }
-    h.GlyphListOfs = uint32_t(f.size());
-    h.GlyphListSize = uint32_t(glyphList.size() * 4);
-    for (uint32_t v : glyphList) {
-        const size_t at = f.size();
-        f.resize(at + 4);
-        Store(f, at, v);
-    }
-    h.CharDataOfs = uint32_t(f.size());
-    f.insert(f.end(), charData.begin(), charData.end());
-
-    // Languages: language 0 only.
-    h.LangTableOfs = uint32_t(f.size());
-    std::vector<uint8_t> block;
-    for (const std::string& s : d.Strings) block.insert(block.end(), s.c_str(), s.c_str() + s.size() + 1);
-    if (!d.Strings.empty()) {
-        h.LangTableSize = sizeof(_sm_langentry);
-        const size_t at = f.size();
-        f.resize(at + sizeof(_sm_langentry));
-        Store(f, at, _sm_langentry{0, uint32_t(d.Strings.size())});
-    }
-    h.StringAreaOfs = uint32_t(f.size());
-    h.StringAreaSize = uint32_t(block.size());
-    f.insert(f.end(), block.begin(), block.end());
-    Align4(f);
-
-    // Screen table and data.
-    h.ScreenTableOfs = uint32_t(f.size());
-    h.ScreenTableSize = nScreens * uint32_t(sizeof(_sm_screenentry_file));
-    std::vector<uint32_t> screenOfs(nScreens);
-    uint32_t dataAt = 0;
-    for (uint32_t k = 0; k < nScreens; ++k) {
-        screenOfs[k] = dataAt;
-        const size_t at = f.size();
-        f.resize(at + sizeof(_sm_screenentry_file));
-        Store(f, at, _sm_screenentry_file{dataAt, lay[k].size, 0});
-        dataAt += lay[k].size;
-    }
-    h.ScreenDataOfs = uint32_t(f.size());
-    f.resize(f.size() + dataAt, 0);
-    for (uint32_t k = 0; k < nScreens; ++k) {
-        const ScreenLayout& L = lay[k];
-        const uint32_t base = screenOfs[k];  // screen 0 sits at 0
-        const std::string where = "screen " + std::to_string(k) + ": ";
-        auto ptr = [&](int16_t id, uint32_t* v) {
-            *v = 0;
-            if (id == -1) return true;
-            auto it = L.ids.find(id);
-            if (it == L.ids.end()) return *error = where + "no node of id " + std::to_string(id), false;
-            *v = base + it->second;
-            return true;
-        };
-        for (size_t i = 0; i < L.nodes.size(); ++i) {
-            const SMW_Node& n = *L.nodes[i];
-            const size_t at = h.ScreenDataOfs + base + L.at[i];
-            _smdlhdr hd{};
-            hd.ID = i == 0 ? int16_t(k) : n.ID;
-            hd.Type = i == 0 ? uint16_t(SM_TYPE_SCREEN) : n.Type;
-            hd.Alpha = n.Alpha;
-            hd.Flags = n.Flags;
-            if (hd.Type == SM_TYPE_SCREEN || hd.Type == SM_TYPE_BUTTON)
-                hd.Flags |= SM_FLAG_LINKS;
-            else
-                hd.Flags &= uint16_t(~SM_FLAG_LINKS);
-            hd.x = n.x, hd.y = n.y, hd.w = n.w, hd.h = n.h, hd.xOffset = n.xOffset, hd.yOffset = n.yOffset;
-            hd.xScale = n.xScale, hd.yScale = n.yScale, hd.UserData = n.UserData;
-            hd.pParent = i == 0 ? 0 : base + L.at[size_t(L.parent[i])];
-            if (!n.Children.empty()) hd.pChildren = base + L.at[i + 1];
-            // The next sibling is the next node in pre-order with the same parent.
-            if (i > 0)
-                for (size_t j = i + 1; j < L.nodes.size(); ++j)
-                    if (L.parent[j] == L.parent[i]) {
-                        hd.pNext = base + L.at[j];
-                        break;
-                    }
-            Store(f, at, hd);
-            if (hd.Flags & SM_FLAG_LINKS) {
-                _sm_linkblock l{};
-                if (!ptr(n.Up, &l.Up) || !ptr(n.Down, &l.Down) || !ptr(n.Left, &l.Left) ||
-                    !ptr(n.Right, &l.Right))
-                    return false;
-                if (n.LinkScreen < 0 || uint32_t(n.LinkScreen) >= nScreens)
-                    return *error = where + "link screen out of range", false;
-                l.LinkScreen = n.LinkScreen;
-                Store(f, at + sizeof hd, l);
-            }
-            switch (hd.Type) {
-                case SM_TYPE_SCREEN: {
-                    uint32_t focus = 0;
-                    if (!ptr(n.SavedFocus, &focus)) return false;
-                    Store(f, at + offsetof(_sm_screennode, SavedFocus), focus);
-                    break;
-                }
-                case SM_TYPE_SPRITE:
-                    Store(f, at + offsetof(_sm_spritenode, Sprite), n.Sprite);
-                    break;
-                case SM_TYPE_TEXT: {
-                    const int8_t fp[6] = {n.Font, n.Clut, n.HiFont, n.HiClut, n.DisFont, n.DisClut};
-                    std::memcpy(f.data() + at + offsetof(_sm_textnode, Font), fp, sizeof fp);
-                    Store(f, at + offsetof(_sm_textnode, Align), n.Align);
-                    Store(f, at + offsetof(_sm_textnode, StringID), n.StringID);
-                    break;
-                }
-                case SM_TYPE_GOURAUD:
-                    for (int c = 0; c < 4; ++c)
-                        Store(f, at + offsetof(_sm_gouraudnode, Colour) + 4 * c, n.Colour[c]);
-                    break;
-                case SM_TYPE_INSTANCE:
-                    for (int r = 0; r < 3; ++r) {
-                        const SMW_Node::Ref& ref = n.Refs[r];
-                        uint32_t v = 0;
-                        if (ref.Screen >= 0) {
-                            if (uint32_t(ref.Screen) >= nScreens)
-                                return *error = where + "instance of a screen out of range", false;
-                            const auto it = lay[size_t(ref.Screen)].ids.find(ref.NodeID);
-                            if (ref.NodeID == -1 || it == lay[size_t(ref.Screen)].ids.end())
-                                return *error =
-                                           where + "instance of no node of id " + std::to_string(ref.NodeID),
-                                       false;
-                            if (it->second >= 0x10000)
-                                return *error = where + "instance target beyond 64 KB", false;
-                            v = uint32_t(ref.Screen) << 16 | it->second;
-                        }
-                        Store(f, at + offsetof(_sm_instancenode, Ref) + 4 * r, v);
-                    }
-                    break;
-                default:
-                    break;
-            }
-        }
-    }
-
-    // Sprite data, packed.
-    h.SpriteDataOfs = uint32_t(f.size());
-    for (const SMW_Sprite& s : d.Sprites) {
-        f.insert(f.end(), s.Pixels.begin(), s.Pixels.end());
-        const size_t at = f.size();
-        f.resize(at + s.Palette.size() * 4);
-        if (!s.Palette.empty()) std::memcpy(f.data() + at, s.Palette.data(), s.Palette.size() * 4);
-    }
-
-    // Font images, packed.
-    h.FontImageOfs = uint32_t(f.size());
-    f.insert(f.end(), fontImages.begin(), fontImages.end());
-
-    Store(f, 0, h);
-    *out = std::move(f);
+    if (d.Screens.size() > 0x7FFF) return *error = "too many screens", false;
+    ResourceWriter w(d, error);
+    if (!w.LayScreens() || !w.SpriteTable() || !w.FontTable()) return false;
+    w.GlyphList();
+    w.Languages();
+    if (!w.Screens()) return false;
+    w.SpriteData();
+    *out = w.FontImages();
     return true;
 }

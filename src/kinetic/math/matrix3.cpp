@@ -55,14 +55,12 @@ bool Matrix3::isExactlyZero() const {
     return true;
 }
 
-bool Matrix3::makeEigenvectors() {
-    const float a00 = (*this)(0, 0), a01 = (*this)(0, 1), a02 = (*this)(0, 2);
-    const float a11 = (*this)(1, 1), a12 = (*this)(1, 2), a22 = (*this)(2, 2);
-    float d[3];
-    float e[3];
-    Matrix3& q = *this;
+namespace {
 
-    // One Householder step brings the matrix to tridiagonal form.
+// One Householder step brings the symmetric matrix a.. to tridiagonal form: diagonal d, off-diagonal e,
+// the step's rotation into q.
+void Tridiagonalize(float a00, float a01, float a02, float a11, float a12, float a22, float* d, float* e,
+                    Matrix3& q) {
     if (a02 == 0.0f) {
         d[0] = a00;
         d[1] = a11;
@@ -100,8 +98,11 @@ bool Matrix3::makeEigenvectors() {
         q(2, 1) = v;
         q(2, 2) = -u;
     }
+}
 
-    // Implicit QL with shifts on the tridiagonal matrix, rotations accumulated into q.
+// Implicit QL with shifts on the tridiagonal matrix d, e: d becomes the eigenvalues, the rotations
+// accumulated into q. False when it does not converge within 30 iterations.
+bool ImplicitQL(float* d, float* e, Matrix3& q) {
     for (int l = 0; l < 3; ++l) {
         int iter = 0;
         for (;;) {
@@ -150,6 +151,17 @@ bool Matrix3::makeEigenvectors() {
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool Matrix3::makeEigenvectors() {
+    const float a00 = (*this)(0, 0), a01 = (*this)(0, 1), a02 = (*this)(0, 2);
+    const float a11 = (*this)(1, 1), a12 = (*this)(1, 2), a22 = (*this)(2, 2);
+    float d[3];
+    float e[3];
+    Tridiagonalize(a00, a01, a02, a11, a12, a22, d, e, *this);
+    return ImplicitQL(d, e, *this);
 }
 
 }  // namespace Kinetic

@@ -63,79 +63,90 @@ void CAIBikeControl::TranslateAndAppend(CAIControlPacket& order, std::vector<CPa
 
 void CAIBikeControl::UseTheControls(CAIControlPacket& order, int bikeId, bool altLine, int numFrames) {
     const AIBikeFacts bike = AIBikeFactsOf(bikeId);
-    const qzVector3d v = bike.velocity, f = bike.forward;
-    const float S = std::sqrt(v * v);
-    const qzVector3d side(f.z, 0.0f, -f.x);
-    const float s = side * order.moveVec;
     buttonTime -= numFrames;
-    const float tol = order.tolerance;
-
     if (order.aiFlags & AI_STUNT) {
-        if (!(buttonFlags & AIB_STUNT_MODE)) {
-            // The first stunt step: let go of everything and hold the stunt button(s).
-            buttonFlags |= AIB_STUNT_MODE;
-            release(AIB_LEFT | AIB_RIGHT | AIB_ACCEL | AIB_STUNT_A | AIB_STUNT_B | AIB_WHIP | AIB_PRELOAD |
-                    AIB_UP | AIB_DOWN | AIB_NITRO | AIB_BRAKE | AIB_VIEW);
-            if (order.stuntI2 == STUNT_TYPE_BOTH)
-                press(AIB_STUNT_A | AIB_STUNT_B);
-            else if (order.stuntI2 == STUNT_TYPE_B)
-                press(AIB_STUNT_B);
-            else
-                press(AIB_STUNT_A);
-            return;
-        }
-        switch (order.stuntInfo) {
-            case DIR_LEFT:
-                release(AIB_DOWN | AIB_UP | AIB_RIGHT);
-                press(AIB_LEFT);
-                break;
-            case DIR_RIGHT:
-                release(AIB_DOWN | AIB_UP | AIB_LEFT);
-                press(AIB_RIGHT);
-                break;
-            case DIR_UP:
-                release(AIB_DOWN | AIB_RIGHT | AIB_LEFT);
-                press(AIB_UP);
-                break;
-            case DIR_DOWN:
-                release(AIB_UP | AIB_RIGHT | AIB_LEFT);
-                press(AIB_DOWN);
-                break;
-            case DIR_NUM_DIRS:
-            case DIR_NEUTRAL:
-                release(AIB_DOWN | AIB_UP | AIB_RIGHT | AIB_LEFT);
-                break;
-            default:
-                break;
-        }
+        StuntControls(order);
         return;
     }
-
     release(AIB_VIEW | AIB_BRAKE | AIB_NITRO | AIB_STUNT_B | AIB_STUNT_A | AIB_STUNT_MODE);
     if (order.aiFlags & AI_IN_AIR) {
-        // Pitch toward the ordered direction; no steering in the air.
-        const float e = f.y - order.moveVec.y;
-        if (e < -tol) {
-            press(AIB_UP);
-            release(AIB_DOWN);
-        } else if (e > tol) {
-            press(AIB_DOWN);
-            release(AIB_UP);
-        } else {
-            release(AIB_UP | AIB_DOWN);
-        }
-        release(AIB_LEFT | AIB_RIGHT);
+        AirControls(order, bike.forward);
         return;
     }
+    Steer(order, bike, altLine);
+    Throttle(order, bike, numFrames);
+}
 
-    auto hold = [&](uint32_t button) {
-        if (!(buttonFlags & button)) buttonTime = JITTER_CONTROL;
-        press(button);
-    };
+void CAIBikeControl::Hold(uint32_t button) {
+    if (!(buttonFlags & button)) buttonTime = JITTER_CONTROL;
+    press(button);
+}
+
+void CAIBikeControl::StuntControls(const CAIControlPacket& order) {
+    if (!(buttonFlags & AIB_STUNT_MODE)) {
+        // The first stunt step: let go of everything and hold the stunt button(s).
+        buttonFlags |= AIB_STUNT_MODE;
+        release(AIB_LEFT | AIB_RIGHT | AIB_ACCEL | AIB_STUNT_A | AIB_STUNT_B | AIB_WHIP | AIB_PRELOAD |
+                AIB_UP | AIB_DOWN | AIB_NITRO | AIB_BRAKE | AIB_VIEW);
+        if (order.stuntI2 == STUNT_TYPE_BOTH)
+            press(AIB_STUNT_A | AIB_STUNT_B);
+        else if (order.stuntI2 == STUNT_TYPE_B)
+            press(AIB_STUNT_B);
+        else
+            press(AIB_STUNT_A);
+        return;
+    }
+    switch (order.stuntInfo) {
+        case DIR_LEFT:
+            release(AIB_DOWN | AIB_UP | AIB_RIGHT);
+            press(AIB_LEFT);
+            break;
+        case DIR_RIGHT:
+            release(AIB_DOWN | AIB_UP | AIB_LEFT);
+            press(AIB_RIGHT);
+            break;
+        case DIR_UP:
+            release(AIB_DOWN | AIB_RIGHT | AIB_LEFT);
+            press(AIB_UP);
+            break;
+        case DIR_DOWN:
+            release(AIB_UP | AIB_RIGHT | AIB_LEFT);
+            press(AIB_DOWN);
+            break;
+        case DIR_NUM_DIRS:
+        case DIR_NEUTRAL:
+            release(AIB_DOWN | AIB_UP | AIB_RIGHT | AIB_LEFT);
+            break;
+        default:
+            break;
+    }
+}
+
+void CAIBikeControl::AirControls(const CAIControlPacket& order, const qzVector3d& forward) {
+    // Pitch toward the ordered direction; no steering in the air.
+    const float tol = order.tolerance;
+    const float e = forward.y - order.moveVec.y;
+    if (e < -tol) {
+        press(AIB_UP);
+        release(AIB_DOWN);
+    } else if (e > tol) {
+        press(AIB_DOWN);
+        release(AIB_UP);
+    } else {
+        release(AIB_UP | AIB_DOWN);
+    }
+    release(AIB_LEFT | AIB_RIGHT);
+}
+
+void CAIBikeControl::Steer(const CAIControlPacket& order, const AIBikeFacts& bike, bool altLine) {
+    const qzVector3d f = bike.forward;
+    const qzVector3d side(f.z, 0.0f, -f.x);
+    const float s = side * order.moveVec;
+    const float tol = order.tolerance;
     if (buttonTime <= 0 || altLine) {
-        if (s > tol) hold(AIB_RIGHT);
-        if (s < -tol) hold(AIB_LEFT);
-        if ((order.aiFlags & AI_NITRO) && bike.nitrosAvailable != 0) hold(AIB_NITRO);
+        if (s > tol) Hold(AIB_RIGHT);
+        if (s < -tol) Hold(AIB_LEFT);
+        if ((order.aiFlags & AI_NITRO) && bike.nitrosAvailable != 0) Hold(AIB_NITRO);
     }
     if (order.aiFlags & AI_WHEELIE)
         press(AIB_STUNT_A);
@@ -154,13 +165,15 @@ void CAIBikeControl::UseTheControls(CAIControlPacket& order, int bikeId, bool al
         release(AIB_LEFT);
     } else if (s < -tol) {
         release(AIB_RIGHT);
-    } else if (order.moveVec * v < 0.0f) {
-        hold(AIB_RIGHT);  // the target is behind: turn round to the right
+    } else if (order.moveVec * bike.velocity < 0.0f) {
+        Hold(AIB_RIGHT);  // the target is behind: turn round to the right
         release(AIB_LEFT);
     } else {
         release(AIB_LEFT | AIB_RIGHT);
     }
+}
 
+void CAIBikeControl::Throttle(const CAIControlPacket& order, const AIBikeFacts& bike, int numFrames) {
     const int32_t sp = order.speed;
     if (order.aiFlags & AI_TURN_BACK) {
         press(AIB_BRAKE);
@@ -170,7 +183,8 @@ void CAIBikeControl::UseTheControls(CAIControlPacket& order, int bikeId, bool al
         return;
     }
     if (buttonFlags & AIB_BRAKE) {
-        if ((order.aiFlags & AI_OFF_LINE) && S > 500.0f)
+        const qzVector3d v = bike.velocity;
+        if ((order.aiFlags & AI_OFF_LINE) && std::sqrt(v * v) > 500.0f)
             release(AIB_ACCEL);
         else
             release(AIB_BRAKE);

@@ -54,4 +54,12 @@ public:
 private:
     void press(uint32_t button, uint8_t amount = 255);
     void release(uint32_t buttons);
+    // Presses a button, starting the wait before the next steering change when it was up.
+    void Hold(uint32_t button);
+    // UseTheControls' cases: a stunt's buttons, the pitch in the air, and on the ground the steering,
+    // the stunt-like buttons and the throttle and brake.
+    void StuntControls(const CAIControlPacket& order);
+    void AirControls(const CAIControlPacket& order, const qzVector3d& forward);
+    void Steer(const CAIControlPacket& order, const AIBikeFacts& bike, bool altLine);
+    void Throttle(const CAIControlPacket& order, const AIBikeFacts& bike, int numFrames);
 };

@@ -556,52 +556,67 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     lastUpdateTime = gameTime;
 
     headTracking(bike);
-
-    const uint32_t up = Bit(bike->flags, BIKE_THROTTLE_UP) ? 1u : 0u;
-    if (up && !oldAccel && accelCount == 0)
-        accelCount = 1;
-    else if (accelCount)
-        accelCount = accelCount < 120 ? accelCount + 1 : 0;
-    oldAccel = up;
-
+    countThrottle(bike);
     if (currentFrame < 0.0f) currentFrame = 0.0f;
     const float roll = bike->bikeRoll;
-
-    if (Bit(bike->flags, BIKE_RECOVER) || Bit(bike->lastFlags, BIKE_RECOVER)) {
-        currentFrame = 0.0f;
-        if (bikeView) bikeView->setCurrentFrame(0.0f);
-        LoadMotion(kRide, 0, false, true);
-        if (bikeView) bikeView->doStunt(kBikeRide, 0);
-        riderState = kRiding;
-        direction = 1;
-    }
+    if (Bit(bike->flags, BIKE_RECOVER) || Bit(bike->lastFlags, BIKE_RECOVER)) restartRide();
 
     samplePose(angleArray, anim, currentFrame, false);
     if (doTransition) {
         checkTransition(bike);
         return;
     }
+    const FrameChoice choice = chooseMotion(rider, bike, roll);
+    if (doMirror) veAnimMirrorAnglesFast(angleArray, &skel);
+    if (!doTransition) advanceFrame(bike, roll, late, choice);
 
-    bool stopFired = false, wheelie = false, whip = false, requested = false;
+    IKMotion(rider, bike);
+    bike->stuntCrashFlag = checkStuntLanding(bike) ? 1 : 0;
+    noteStuntHeld(bike);
+    endOfMotion(bike, choice.stuntRequested);
+}
+
+// The frames since the throttle was last opened, up to 120.
+void CRiderView::countThrottle(KineticBike* bike) {
+    const uint32_t up = Bit(bike->flags, BIKE_THROTTLE_UP) ? 1u : 0u;
+    if (up && !oldAccel && accelCount == 0)
+        accelCount = 1;
+    else if (accelCount)
+        accelCount = accelCount < 120 ? accelCount + 1 : 0;
+    oldAccel = up;
+}
+
+// The bike put back on the track: riding again from the start.
+void CRiderView::restartRide() {
+    currentFrame = 0.0f;
+    if (bikeView) bikeView->setCurrentFrame(0.0f);
+    LoadMotion(kRide, 0, false, true);
+    if (bikeView) bikeView->doStunt(kBikeRide, 0);
+    riderState = kRiding;
+    direction = 1;
+}
+
+// The crash, air or ground chain picks the motion; then the way the frames run and the crash flags.
+CRiderView::FrameChoice CRiderView::chooseMotion(CRiderModel* rider, KineticBike* bike, float roll) {
+    FrameChoice c;
     if (rider->riderState != CRiderModel::kOnBike) {
         isCrashing = 1;
         if (bikeView) bikeView->isCrashing = 1;
         getCrashMotion(rider);
     } else if (bike->postCrashHitGround) {
         if (bike->getDistToGround() > 75.0f)
-            whip = airChain(bike, requested);
+            c.whip = airChain(bike, c.stuntRequested);
         else
-            groundChain(bike, roll, stopFired, wheelie);
+            groundChain(bike, roll, c.stopFired, c.wheelie);
     }
 
-    if (!(StuntState(riderState) || riderState == kCrashed || StuntState(gotoState) || stopFired ||
+    if (!(StuntState(riderState) || riderState == kCrashed || StuntState(gotoState) || c.stopFired ||
           reverse == 0))
         direction = 0;
 
-    int turn = 0;
     if (!Bit(bike->flags, BIKE_INAIR)) {
         if (currentMotion == kWhipMotion) getRiderMotion(bike);
-        if (!stopFired) turn = checkTurns(bike);
+        if (!c.stopFired) c.turn = checkTurns(bike);
         bike->inStunt = 0;
         holdStunt = 1;
     }
@@ -611,36 +626,39 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
         isCrashing = 0;
         if (bikeView) bikeView->isCrashing = 0;
     }
+    return c;
+}
 
-    if (doMirror) veAnimMirrorAnglesFast(angleArray, &skel);
-    if (!doTransition) {
-        if (bikeView) bikeView->setCurrentFrame(currentFrame);
-        const float step = late ? 2.0f * kStep : kStep;
-        if (direction == 1)
-            currentFrame += step;
-        else if (direction == 0)
-            currentFrame -= step;
-        float limit = -1.0f;
-        bool capped = true;
-        if (turn)
-            limit = motionFrames * std::min(std::fabs(roll), 40.0f) / 40.0f;
-        else if (currentMotion == kSlide &&
-                 !((riderState == kSlideLeft || riderState == kSlideRight) && std::fabs(roll) < 10.0f))
-            limit = motionFrames * std::min(std::fabs(roll), 50.0f) / 50.0f / 1.36f;
-        else if (wheelie)
-            limit = motionFrames * std::min(std::fabs(bike->bikePitch), 55.0f) / 55.0f / 2.0f;
-        else if (whip) {
-            limit = motionFrames / 2.0f * std::fabs(bike->inAirWhipPercent);
-            capped = false;
-        }
-        if (limit >= 0.0f) {
-            if (capped && limit >= motionFrames) limit = motionFrames - kStep;
-            currentFrame = std::min(currentFrame, limit);
-        }
+// One step forward or back (two when the frame came late), held to how far the turn, slide, wheelie or
+// whip reaches into its motion.
+void CRiderView::advanceFrame(KineticBike* bike, float roll, bool late, const FrameChoice& choice) {
+    if (bikeView) bikeView->setCurrentFrame(currentFrame);
+    const float step = late ? 2.0f * kStep : kStep;
+    if (direction == 1)
+        currentFrame += step;
+    else if (direction == 0)
+        currentFrame -= step;
+    float limit = -1.0f;
+    bool capped = true;
+    if (choice.turn)
+        limit = motionFrames * std::min(std::fabs(roll), 40.0f) / 40.0f;
+    else if (currentMotion == kSlide &&
+             !((riderState == kSlideLeft || riderState == kSlideRight) && std::fabs(roll) < 10.0f))
+        limit = motionFrames * std::min(std::fabs(roll), 50.0f) / 50.0f / 1.36f;
+    else if (choice.wheelie)
+        limit = motionFrames * std::min(std::fabs(bike->bikePitch), 55.0f) / 55.0f / 2.0f;
+    else if (choice.whip) {
+        limit = motionFrames / 2.0f * std::fabs(bike->inAirWhipPercent);
+        capped = false;
     }
+    if (limit >= 0.0f) {
+        if (capped && limit >= motionFrames) limit = motionFrames - kStep;
+        currentFrame = std::min(currentFrame, limit);
+    }
+}
 
-    IKMotion(rider, bike);
-    bike->stuntCrashFlag = checkStuntLanding(bike) ? 1 : 0;
+// A stunt near its motion's end is over; one still going counts its frames in the jump's statistics.
+void CRiderView::noteStuntHeld(KineticBike* bike) {
     if (currentFrame >= motionFrames - 5.0f * kStep) {
         holdStunt = 1;
         bike->inStunt = 0;
@@ -648,6 +666,10 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     CStats& st = bike->bikeStats;
     if (bike->inStunt && st.numStuntsThisJump > 0 && st.numStuntsThisJump <= CStats::kMaxStuntsPerJump)
         st.stuntsHeldThisJump[st.numStuntsThisJump - 1] = static_cast<float>(stuntFrames);
+}
+
+// At either end of the motion: the next one chosen, the crash or stand held, or the stop started.
+void CRiderView::endOfMotion(KineticBike* bike, bool stuntRequested) {
     if (currentFrame <= kStep && (riderState == kTurnLeft || riderState == kTurnRight)) getRiderMotion(bike);
     if (currentFrame <= 0.0f) {
         currentFrame = 0.0f;
@@ -656,7 +678,7 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     if (currentFrame + kStep > motionFrames) {
         currentFrame = motionFrames - kStep;
         if (reverse == 0) {
-            if (!requested && riderState != kWhip) getRiderMotion(bike);
+            if (!stuntRequested && riderState != kWhip) getRiderMotion(bike);
         } else if (riderState == kCrashed && !holdCrash) {
             currentFrame = 0.0f;
         } else if (riderState == kStandLeft || riderState == kStandRight) {

@@ -148,4 +148,16 @@ private:
     void groundChain(KineticBike* bike, float roll, bool& stopFired, bool& wheelie);
     float turnLimit(float length, float roll) const;
     float slideLimit(float length, float roll) const;
+    // UpdateFrame's steps.
+    // What the motion chosen this frame asks of the frame counter.
+    struct FrameChoice {
+        bool stopFired = false, wheelie = false, whip = false, stuntRequested = false;
+        int turn = 0;
+    };
+    void countThrottle(KineticBike* bike);
+    void restartRide();
+    FrameChoice chooseMotion(CRiderModel* rider, KineticBike* bike, float roll);
+    void advanceFrame(KineticBike* bike, float roll, bool late, const FrameChoice& choice);
+    void noteStuntHeld(KineticBike* bike);
+    void endOfMotion(KineticBike* bike, bool stuntRequested);
 };
