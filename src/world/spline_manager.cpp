@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 #include "world/spline_format.h"
 
 CSplineManager* CSplineManager::instance_ = nullptr;
@@ -75,7 +76,7 @@ void CSplineManager::loadSplines(const void* section, size_t length, float g, in
         CQZSpline& s = arraySpline[i];
         s.MakeNewArray();
         if (left < splinefile::kShortHeadSize) {
-            x_printf("Spline section ends inside record %d\n", i);
+            x_printf("%sSpline section ends inside record %d\n", x_FileOf(section), i);
             return;
         }
         const int n = Read<int16_t>(p);
@@ -86,7 +87,7 @@ void CSplineManager::loadSplines(const void* section, size_t length, float g, in
             head = splinefile::kHeadSize;
             const size_t need = head + size_t(n) * (splinefile::kPointSize + splinefile::kTweakSize);
             if (left < need) {
-                x_printf("Spline section ends inside record %d\n", i);
+                x_printf("%sSpline section ends inside record %d\n", x_FileOf(section), i);
                 return;
             }
             lap = Read<int16_t>(p + 4);

@@ -5,6 +5,7 @@
 #include <unordered_map>
 
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 namespace terrainmap {
 
@@ -26,7 +27,8 @@ float TileScale(int numTiles) {
 
 bool CheckMap(const void* map, size_t length) {
     if (!map || length < kRowTableBytes + 2) {
-        x_printf("terrain map: missing or %zu bytes, shorter than its row table and one run\n", length);
+        x_printf("%sterrain map: missing or %zu bytes, shorter than its row table and one run\n",
+                 x_FileOf(map), length);
         return false;
     }
     const auto* bytes = static_cast<const uint8_t*>(map);
@@ -41,8 +43,8 @@ bool CheckMap(const void* map, size_t length) {
         if (walked[at & 63] == at) continue;
         const uint32_t cell = entry / kCellPositions, row = entry % kCellPositions;
         if (at > runBytes - 2) {
-            x_printf("terrain map: cell %u row %u starts at %u, past the %zu bytes of run data\n", cell, row,
-                     at, runBytes);
+            x_printf("%sterrain map: cell %u row %u starts at %u, past the %zu bytes of run data\n",
+                     x_FileOf(map), cell, row, at, runBytes);
             return false;
         }
         uint32_t total = runs[at];
@@ -50,7 +52,8 @@ bool CheckMap(const void* map, size_t length) {
         while (total < kCellPositions - 1) {
             p += 2;
             if (p + 2 > runBytes) {
-                x_printf("terrain map: cell %u row %u ends at column %u, short of 111\n", cell, row, total);
+                x_printf("%sterrain map: cell %u row %u ends at column %u, short of 111\n", x_FileOf(map),
+                         cell, row, total);
                 return false;
             }
             total += runs[p];

@@ -1,6 +1,7 @@
 #include "world/terrain_type.h"
 
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 #include "world/terrain_map_format.h"
 
 CTerrainType* CTerrainType::instance_ = nullptr;
@@ -22,7 +23,7 @@ bool CTerrainType::setPointer(const void* map, size_t length, int numTiles, int 
     lookTable = nullptr;
     rawData = nullptr;
     if (gridSize <= 0) {
-        x_printf("terrain map: grid size %d of the world is not positive\n", gridSize);
+        x_printf("%sterrain map: grid size %d of the world is not positive\n", x_FileOf(map), gridSize);
         return false;
     }
     if (!terrainmap::CheckMap(map, length)) return false;

@@ -146,7 +146,10 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
         if (L.gates > kMaxGates) return Fail("more than 24 gates", L);
     }
 
-    // Placement blocks, then the cameras, all inside sub-file 0.
+    // Placement blocks, then the cameras, all inside sub-file 0. A placement stands over the terrain:
+    // x and z inside the tile grid, y no further above or below the heights' span than the world is wide.
+    const float extent = static_cast<float>(L.tilesPerSide * kTileCells * L.gridSize);
+    const float lowest = -100.0f * h.scaleY - extent, deepest = extent;
     uint64_t at = kHeaderSize;
     const uint64_t blocks = static_cast<uint64_t>(L.numObjects) * L.numTiles * kSubtilesPerTile;
     for (uint64_t b = 0; b < blocks; ++b) {
@@ -157,6 +160,9 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
         for (uint32_t k = 0; k < n; ++k, at += kPlacementSize) {
             const _Placement p = Read<_Placement>(main + at);
             if (!AllFinite(&p.x, 8)) return Fail("placement not finite", L);
+            if (!(p.x >= 0.0f && p.x <= extent && p.z >= 0.0f && p.z <= extent && p.y >= lowest &&
+                  p.y <= deepest))
+                return Fail("placement outside the world's bounds", L);
         }
     }
     L.camerasOffset = static_cast<uint32_t>(at);

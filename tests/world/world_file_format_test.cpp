@@ -120,4 +120,41 @@ TEST(WorldFileFormat, MalformedWorldsAreRefusedWithOneLogLine) {
     }
 }
 
+// A placement must stand over the terrain: x and z inside the tile grid, y within a world's width of the
+// heights' span. The edges themselves pass; the world is refused with one line naming the file.
+TEST(WorldFileFormat, PlacementsOutsideTheWorldAreRefused) {
+    const auto good = worldtest::Flat(2, 500);  // 2 x 2 tiles of grid 1: 448 units a side, scaleY 100
+    WorldImageMap map;
+    ASSERT_TRUE(MapWorldImage(good, &map));
+    // The first record: after the first block whose count is not 0.
+    uint32_t at = map.main + worldfile::kHeaderSize;
+    while (Peek<uint32_t>(good, at) == 0) at += worldfile::kBlockHeaderSize;
+    const uint32_t record = at + worldfile::kBlockHeaderSize;
+    struct Case {
+        float x, y, z;
+        bool ok;
+    };
+    const float side = 448.0f, top = -100.0f * 100.0f - side;
+    const Case cases[] = {
+        {0.0f, 0.0f, 0.0f, true},          {side, top, side, true},
+        {side, side, 0.0f, true},          {1e30f, -1e30f, 1e30f, false},
+        {-0.5f, -10.0f, 10.0f, false},     {10.0f, -10.0f, side + 1.0f, false},
+        {10.0f, top - 1.0f, 10.0f, false}, {10.0f, side + 1.0f, 10.0f, false},
+    };
+    testsupport::LogCapture log;
+    for (const Case& c : cases) {
+        auto img = good;
+        Poke(img, record, c.x);
+        Poke(img, record + 4, c.y);
+        Poke(img, record + 8, c.z);
+        testsupport::HeapImage copy(img);
+        log.clear();
+        EXPECT_EQ(ValidateWorldFile(copy.p, static_cast<uint32_t>(copy.size), "WORLD\\i03.bin"), c.ok)
+            << c.x << " " << c.y << " " << c.z;
+        EXPECT_EQ(log.text(),
+                  c.ok ? "" : "world WORLD\\i03.bin refused: placement outside the world's bounds\n")
+            << c.x << " " << c.y << " " << c.z;
+    }
+}
+
 }  // namespace

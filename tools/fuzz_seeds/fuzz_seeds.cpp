@@ -27,6 +27,7 @@
 #include "engine/hal/sound_format.h"
 #include "engine/sys/bitmap.h"
 #include "engine/sys/heap.h"
+#include "frontend/screens/names_file.h"
 #include "frontend/sm/sm_resource_format.h"
 #include "game/files/collision_data.h"
 #include "game/files/file_manager.h"
@@ -332,6 +333,10 @@ int main(int argc, char** argv) {
     edge.groupLimits[1] = 1;
     const std::string edgeText = WriteSoundTuning(edge);
     Add("sound_tuning", std::vector<uint8_t>(edgeText.begin(), edgeText.end()));
+
+    const std::string names =
+        namesfile::WriteNames({"MARA KOWALSKI", "DEV PATEL"}) + "rider X\r\ncredit \x01\n";
+    Add("names", std::vector<uint8_t>(names.begin(), names.end()));
 
     for (const char* target : {"anim", "bitmap", "collision", "description", "envelope_map", "font",
                                "geometry", "gif", "master_file", "music_stream", "sample", "sm_resource",

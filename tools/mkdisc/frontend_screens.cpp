@@ -1,10 +1,12 @@
 #include "mkdisc/frontend_screens.h"
 
 #include <cstdio>
+#include <iterator>
 #include <map>
 #include <utility>
 
 #include "engine/font/font_format.h"
+#include "frontend/screens/names_file.h"
 #include "mkdisc/fonts.h"
 #include "mkdisc/frontend_art.h"
 #include "mkdisc/track_design.h"
@@ -905,7 +907,6 @@ std::string FrontEndNamesText() {
     static const char* const kCreditPeople[9] = {"MARA KOWALSKI", "DEV PATEL",       "JONAS BERG",
                                                  "ELENA ROSSI",   "KOFI MENSAH",     "HANA SATO",
                                                  "LIAM O'NEILL",  "SOFIA LUNDQVIST", "TOMAS OKAFOR"};
-    std::string out;
-    for (const char* name : kCreditPeople) out += std::string("credit ") + name + "\n";
-    return out;
+    return namesfile::WriteNames(
+        std::vector<std::string>(std::begin(kCreditPeople), std::end(kCreditPeople)));
 }

@@ -5,6 +5,7 @@
 
 #include "engine/anim/anim_decode.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 namespace {
 
@@ -17,15 +18,17 @@ T Read(const uint8_t* p) {
 
 using ull = unsigned long long;
 
+const void* g_checked = nullptr;  // the block being checked: its disc file opens every refusal line
+
 int RefuseSkeleton(const char* why, ull a = 0, ull b = 0) {
-    x_printf("veAnimCheckSkeleton: ");
+    x_printf("%sveAnimCheckSkeleton: ", x_FileOf(g_checked));
     x_printf(why, a, b);
     x_printf("; skeleton refused\n");
     return -1;
 }
 
 bool Refuse(const char* why, ull a = 0, ull b = 0) {
-    x_printf("veAnimCheckAnimation: ");
+    x_printf("%sveAnimCheckAnimation: ", x_FileOf(g_checked));
     x_printf(why, a, b);
     x_printf("; animation refused\n");
     return false;
@@ -128,6 +131,7 @@ bool CheckDvo(const uint8_t* p, uint32_t size, const _skeleton* skel) {
 }  // namespace
 
 int veAnimCheckSkeleton(const _skeleton* skel) {
+    g_checked = skel ? static_cast<const void*>(skel->boneArray) : nullptr;
     if (!skel) return RefuseSkeleton("no skeleton");
     if (skel->boneCount == 0 || skel->boneCount > kAnimMaxBones)
         return RefuseSkeleton("bone count %llu, 1 to 40", skel->boneCount);
@@ -146,6 +150,7 @@ int veAnimCheckSkeleton(const _skeleton* skel) {
 
 int veAnimCheckAnimation(const _animation* anim, uint32_t size, const _skeleton* skel) {
     if (veAnimCheckSkeleton(skel) != 0) return -1;
+    g_checked = anim;
     if (!anim || size < sizeof(_animation)) {
         Refuse("block of %llu bytes is shorter than its header", anim ? size : 0);
         return -1;

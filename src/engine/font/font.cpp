@@ -10,6 +10,7 @@
 #include "engine/hal/texture_manager.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "engine/sys/loaded_files.h"
 
 // The engine's internal state (namespace engine) is used here unqualified.
 using namespace engine;
@@ -31,9 +32,10 @@ uint64_t PixelBytes(const _font_data& d) {
 }
 
 // The header's own checks; `available` = bytes after the header (UINT64_MAX: not known yet).
-bool CheckHeader(const _font_data& d, uint64_t available, const char* name) {
-    auto refuse = [name](const char* why, unsigned a) {
-        x_printf("veFont: \"%s\": ", name);
+// `where`: the image in memory, whose disc file opens the refusal line (null: `name` is the file).
+bool CheckHeader(const _font_data& d, uint64_t available, const char* name, const void* where) {
+    auto refuse = [name, where](const char* why, unsigned a) {
+        x_printf("%sveFont: \"%s\": ", x_FileOf(where), name);
         x_printf(why, a);
         x_printf("; font refused\n");
         return false;
@@ -129,12 +131,13 @@ void DebugPrint(const char* text, int x, int y) {
 
 int veFontCheckImage(const void* image, size_t length) {
     if (!image || length < kFontHeaderBytes) {
-        x_printf("veFont: image of %zu bytes is shorter than its header; font refused\n", image ? length : 0);
+        x_printf("%sveFont: image of %zu bytes is shorter than its header; font refused\n", x_FileOf(image),
+                 image ? length : 0);
         return 0;
     }
     _font_data d;
     std::memcpy(&d, image, sizeof d);
-    return CheckHeader(d, length - kFontHeaderBytes, "(memory)") ? 1 : 0;
+    return CheckHeader(d, length - kFontHeaderBytes, "(memory)", image) ? 1 : 0;
 }
 
 _font* veFontAlloc(const char* name) {
@@ -209,7 +212,7 @@ _font* veFontCreateFromFile(const char* name, int32_t ownView) {
         uint8_t* bits = nullptr;
         bool ok = d && x_fread(d, kFontHeaderBytes, 1, file) == 1;
         if (!ok && d) x_printf("veFontCreateFromFile: \"%s\" is shorter than its header\n", name);
-        ok = ok && CheckHeader(*d, UINT64_MAX, name);
+        ok = ok && CheckHeader(*d, UINT64_MAX, name, nullptr);
         uint64_t bytes = 0;
         if (ok) {
             bytes = PixelBytes(*d) + (d->bitmapType == 1 ? d->clutSize : 0);
@@ -242,7 +245,8 @@ _font* veFontCreateFromPointer(const char* name, _font_data* image, size_t lengt
     if (!veFontCheckImage(image, length)) return nullptr;
     // The bitmap is sent to the GS by DMA straight from the image.
     if (reinterpret_cast<uintptr_t>(image) % 16 != 0) {
-        x_printf("veFont: \"%s\": image not on a 16-byte boundary; font refused\n", name ? name : "");
+        x_printf("%sveFont: \"%s\": image not on a 16-byte boundary; font refused\n", x_FileOf(image),
+                 name ? name : "");
         return nullptr;
     }
     const uint8_t mem = owned ? 1 : 0;

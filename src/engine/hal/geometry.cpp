@@ -14,6 +14,7 @@
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 namespace {
 
@@ -38,8 +39,10 @@ uint32_t SlotCount(int32_t numMaterials) {
     return (static_cast<uint32_t>(numMaterials) + 3) & ~3u;
 }
 
+const void* g_checked = nullptr;  // the block being checked: its disc file opens every refusal line
+
 bool Refuse(const char* what, uint64_t a = 0, uint64_t b = 0) {
-    x_printf("veEngineCheckGeo: ");
+    x_printf("%sveEngineCheckGeo: ", x_FileOf(g_checked));
     x_printf(what, static_cast<unsigned long long>(a), static_cast<unsigned long long>(b));
     x_printf("; block refused\n");
     return false;
@@ -193,6 +196,7 @@ uint64_t veEngineGeoBitmapPixelBytes(const _FS_BITMAP* b) {
 }
 
 int veEngineCheckGeo(const void* block, size_t length) {
+    g_checked = block;
     const auto* p = static_cast<const uint8_t*>(block);
     if (!p || length < kHeaderBytes) return Refuse("block of %llu bytes is shorter than its header", length);
     if (reinterpret_cast<uintptr_t>(p) % 16 != 0)

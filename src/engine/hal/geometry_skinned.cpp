@@ -16,6 +16,7 @@
 #include "engine/hal/texture_manager.h"
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 #include "engine/vu1/skinned_programs.h"
 #include "engine/vu1/vu0_deform.h"
 
@@ -58,9 +59,11 @@ uint32_t FirstMaterial(const uint8_t* block) {
 
 bool g_quiet = false;  // a block refused again at its next draw is not logged again
 
+const void* g_checked = nullptr;  // the block being checked: its disc file opens every refusal line
+
 bool Refuse(const char* what, uint64_t a = 0, uint64_t b = 0, uint64_t c = 0) {
     if (g_quiet) return false;
-    x_printf("veEngineCheckSkinnedGeo: ");
+    x_printf("%sveEngineCheckSkinnedGeo: ", x_FileOf(g_checked));
     x_printf(what, static_cast<unsigned long long>(a), static_cast<unsigned long long>(b),
              static_cast<unsigned long long>(c));
     x_printf("; block refused\n");
@@ -253,6 +256,7 @@ _ve_vu_view* GroupView(const uint8_t* groupData) {
 }  // namespace
 
 int veEngineCheckSkinnedGeo(const void* block, size_t length) {
+    g_checked = block;
     const auto* p = static_cast<const uint8_t*>(block);
     if (!p || length < kHeaderBytes) return Refuse("block of %llu bytes is shorter than its header", length);
     _FS_GEO_HEADER h;

@@ -6,6 +6,7 @@
 
 #include "console/cd/host_output.h"
 #include "engine/sys/heap.h"
+#include "engine/sys/loaded_files.h"
 
 namespace {
 
@@ -366,6 +367,7 @@ void* x_LoadFileLength(const char* name, int* length) {
         return nullptr;
     }
     if (length) *length = size;
+    x_NoteLoadedFile(buffer, static_cast<uint32_t>(size), name);
     return buffer;
 }
 

@@ -6,6 +6,7 @@
 #include "console/mem/addr.h"
 #include "console/stage/dma_stage.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 // gcc says it builds for AddressSanitizer with __SANITIZE_ADDRESS__, clang through __has_feature.
 #if defined(__SANITIZE_ADDRESS__)
@@ -481,6 +482,7 @@ void* x_fn_amalloc(uint32_t size, uint32_t alignment) {
 
 void x_free(void* p) {
     if (!g_heap.initialised()) return;
+    x_ForgetLoadedFile(p);
     g_heap.release(p);
 }
 

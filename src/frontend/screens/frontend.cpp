@@ -15,6 +15,7 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "frontend/screens/frontend_step.h"
+#include "frontend/screens/names_file.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_input.h"
 #include "frontend/sm/sm_progress.h"
@@ -110,26 +111,10 @@ int FE_LoadNames() {
         x_printf("Frontend: frontend\\names.txt not found, using the built-in names.\n");
         return 0;
     }
-    std::string all(text, static_cast<size_t>(len));
+    const namesfile::Result r = namesfile::ReadNames(text, static_cast<size_t>(len), fe_creditNames,
+                                                     kCreditNames, "frontend\\names.txt");
     x_free(text);
-    int credit = 0;
-    size_t at = 0;
-    while (at < all.size()) {
-        size_t end = all.find('\n', at);
-        if (end == std::string::npos) end = all.size();
-        std::string line = all.substr(at, end - at);
-        at = end + 1;
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        auto take = [&](const char* key, char* out, size_t size) {
-            const size_t k = std::strlen(key);
-            if (line.compare(0, k, key) != 0) return false;
-            std::snprintf(out, size, "%s", line.c_str() + k);
-            return true;
-        };
-        if (credit < kCreditNames && take("credit ", fe_creditNames[credit], sizeof fe_creditNames[0]))
-            ++credit;
-    }
-    return credit;
+    return r.names;
 }
 
 // ---- sounds and music --------------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 
 #include "engine/font/font.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 size_t SM_NodeSize(uint16_t type) {
     switch (type) {
@@ -85,12 +86,13 @@ struct Validator {
     bool Started(uint32_t k, uint64_t slot) const { return startMem[startAt[k] + slot] != 0; }
 
     bool Fail(const char* what, long a = -1, long b = -1) {
+        const char* file = x_FileOf(img);
         if (b >= 0)
-            x_printf("SM resource: %s (%ld, %ld); file refused\n", what, a, b);
+            x_printf("%sSM resource: %s (%ld, %ld); file refused\n", file, what, a, b);
         else if (a >= 0)
-            x_printf("SM resource: %s (%ld); file refused\n", what, a);
+            x_printf("%sSM resource: %s (%ld); file refused\n", file, what, a);
         else
-            x_printf("SM resource: %s; file refused\n", what);
+            x_printf("%sSM resource: %s; file refused\n", file, what);
         return false;
     }
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 namespace collisiondata {
 
@@ -20,32 +21,34 @@ uint32_t U32(const uint8_t* p) {
 int CheckBlock(const void* block, size_t length, Part* parts, int maxParts) {
     const auto* bytes = static_cast<const uint8_t*>(block);
     if (!block || length < kHeaderBytes) {
-        x_printf("collision data: block missing or shorter than its header\n");
+        x_printf("%scollision data: block missing or shorter than its header\n", x_FileOf(block));
         return -1;
     }
     if (reinterpret_cast<uintptr_t>(block) % 4 != 0) {
-        x_printf("collision data: block not word-aligned\n");
+        x_printf("%scollision data: block not word-aligned\n", x_FileOf(block));
         return -1;
     }
     const uint32_t count = U32(bytes);
     if (count > kMaxParts) {
-        x_printf("collision data: %u parts is not a sane count\n", count);
+        x_printf("%scollision data: %u parts is not a sane count\n", x_FileOf(block), count);
         return -1;
     }
     uint64_t at = kHeaderBytes;
     for (uint32_t i = 0; i < count; ++i) {
         if (at + kPartHeaderBytes > length) {
-            x_printf("collision data: part %u starts past the end (%zu bytes)\n", i, length);
+            x_printf("%scollision data: part %u starts past the end (%zu bytes)\n", x_FileOf(block), i,
+                     length);
             return -1;
         }
         const uint32_t v = U32(bytes + at), t = U32(bytes + at + 4);
         if (v > kMaxVertices || t > kMaxTriangles) {
-            x_printf("collision data: part %u has %u vertices and %u triangles\n", i, v, t);
+            x_printf("%scollision data: part %u has %u vertices and %u triangles\n", x_FileOf(block), i, v,
+                     t);
             return -1;
         }
         const uint64_t end = at + kPartHeaderBytes + uint64_t(kVertexBytes) * v + TriangleBytes(t);
         if (end > length) {
-            x_printf("collision data: part %u runs past the end (%zu bytes)\n", i, length);
+            x_printf("%scollision data: part %u runs past the end (%zu bytes)\n", x_FileOf(block), i, length);
             return -1;
         }
         const uint8_t* tri = bytes + at + kPartHeaderBytes + uint64_t(kVertexBytes) * v;
@@ -53,7 +56,8 @@ int CheckBlock(const void* block, size_t length, Part* parts, int maxParts) {
             uint16_t index;
             std::memcpy(&index, tri + 2u * k, 2);
             if (index >= v) {
-                x_printf("collision data: part %u triangle %u names vertex %u of %u\n", i, k / 3, index, v);
+                x_printf("%scollision data: part %u triangle %u names vertex %u of %u\n", x_FileOf(block), i,
+                         k / 3, index, v);
                 return -1;
             }
         }

@@ -2,6 +2,7 @@
 
 #include "console/mem/addr.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 #include "game/files/texture.h"
 
 CGeometry::CGeometry(void* data) : geo(static_cast<_FS_GEO_HEADER*>(data)) {
@@ -21,11 +22,11 @@ void CGeometry::replaceTextures(const std::vector<int>* ids) {
 
 CGeometry* LoadGeometry(void* data, int length, int subFile) {
     if (!data || length <= 0) {
-        x_printf("geometry sub-file %d missing\n", subFile);
+        x_printf("%sgeometry sub-file %d missing\n", x_FileOf(data), subFile);
         return nullptr;
     }
     if (!veEngineCheckGeo(data, static_cast<size_t>(length))) {
-        x_printf("geometry sub-file %d refused\n", subFile);
+        x_printf("%sgeometry sub-file %d refused\n", x_FileOf(data), subFile);
         return nullptr;
     }
     return new CGeometry(data);

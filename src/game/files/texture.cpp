@@ -4,6 +4,7 @@
 
 #include "console/mem/addr.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 CTexture::CTexture(_FS_BITMAP* image) {
     std::memcpy(&fsBitmap, image, sizeof(_FS_BITMAP));
@@ -46,13 +47,13 @@ CPixelColor CTexture::getPixelColor(float u, float v) const {
 
 CTexture* LoadTexture(void* image, int length, int subFile) {
     if (!image || length < static_cast<int>(sizeof(_FS_BITMAP))) {
-        x_printf("texture sub-file %d missing or shorter than its header\n", subFile);
+        x_printf("%stexture sub-file %d missing or shorter than its header\n", x_FileOf(image), subFile);
         return nullptr;
     }
     FsBitmapLayout layout{};
     const FsBitmapResult r = fsCheckBitmap(image, static_cast<size_t>(length), &layout);
     if (r != FS_BITMAP_OK) {
-        x_printf("texture sub-file %d refused (%d)\n", subFile, static_cast<int>(r));
+        x_printf("%stexture sub-file %d refused (%d)\n", x_FileOf(image), subFile, static_cast<int>(r));
         return nullptr;
     }
     // In place the palette sits on the first 16-byte boundary after the pixels, which is not where the
@@ -63,7 +64,7 @@ CTexture* LoadTexture(void* image, int length, int subFile) {
         const uint64_t palette = (pixels + layout.pixelBytes + 15) & ~15ull;
         if (palette + layout.paletteBytes >
             reinterpret_cast<uintptr_t>(image) + static_cast<uint64_t>(length)) {
-            x_printf("texture sub-file %d: palette past the end\n", subFile);
+            x_printf("%stexture sub-file %d: palette past the end\n", x_FileOf(image), subFile);
             return nullptr;
         }
     }

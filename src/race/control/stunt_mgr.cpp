@@ -4,6 +4,7 @@
 #include <memory>
 
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 CStuntNode** CStuntNode::_nodeArray = nullptr;
 CStuntMgr* CStuntMgr::theStuntMgr = nullptr;
@@ -61,8 +62,8 @@ CStuntMgr* CStuntMgr::initialize(void* tree, size_t size, unsigned int numRacers
     shutdown();
     const stunttree::TreeCheck c = stunttree::CheckTree(tree, size);
     if (c.status != stunttree::TreeStatus::Ok) {
-        x_printf("StuntMgr: stunt tree refused (%s at node %u of %u); no tricks this race\n",
-                 stunttree::TreeStatusText(c.status), c.node, c.nodes);
+        x_printf("%sStuntMgr: stunt tree refused (%s at node %u of %u); no tricks this race\n",
+                 x_FileOf(tree), stunttree::TreeStatusText(c.status), c.node, c.nodes);
         return nullptr;
     }
     theStuntMgr = new CStuntMgr(tree, numRacers, bikeIDs);

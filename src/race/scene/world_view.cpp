@@ -15,6 +15,7 @@
 #include "engine/hal/view_matrices.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
+#include "engine/sys/loaded_files.h"
 #include "game/core/game_options.h"
 #include "game/core/global_options.h"
 #include "game/core/mem_log.h"
@@ -154,7 +155,7 @@ CWorldView::CWorldView(void* file, int worldModelId, int descriptionId)
         const unsigned sub = static_cast<unsigned>(lowDetail + stm->id);
         void* block = fm->loadSubFile(file, sub);
         if (!lowdetail::Check(block, static_cast<size_t>(fm->getSubFileLength(file, sub)))) {
-            x_printf("subtile %d: low-detail terrain refused\n", stm->id);
+            x_printf("%ssubtile %d: low-detail terrain refused\n", x_FileOf(file), stm->id);
             block = nullptr;
         }
         stvList.push_back(std::make_unique<CSubtileViewPS2>(stm, block, nullptr));

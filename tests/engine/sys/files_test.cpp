@@ -8,7 +8,9 @@
 
 #include "console/cd/cd.h"
 #include "console/cd/host_output.h"
+#include "engine/hal/geometry.h"
 #include "engine/sys/heap.h"
+#include "engine/sys/loaded_files.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
 
@@ -187,6 +189,36 @@ TEST_F(CdFiles, ConsoleTextIsCutToTheBuffer) {
     char dst[32];
     EXPECT_EQ(x_sprintf(dst, "%05d", 42), 5);
     EXPECT_STREQ(dst, "00042");
+}
+
+// A file loaded whole is known by its bytes until it is freed, so a reader refusing a part of it names
+// it; the oldest of more than kLoadedFileSlots held files is dropped.
+TEST_F(CdFiles, LoadedFilesAreNamedByTheirBytesUntilFreed) {
+    int length = 0;
+    auto* big = static_cast<uint8_t*>(x_LoadFileLength("COMMON\\qz02dat.bin", &length));
+    ASSERT_NE(big, nullptr);
+    auto* small = static_cast<uint8_t*>(x_LoadFileLength("A", nullptr));
+    ASSERT_NE(small, nullptr);
+    EXPECT_STREQ(x_FileOf(big), "COMMON\\qz02dat.bin: ");
+    EXPECT_STREQ(x_FileOf(big + length), "COMMON\\qz02dat.bin: ");  // an empty last sub-file
+    EXPECT_STREQ(x_FileOf(small + 99), "A: ");
+    EXPECT_STREQ(x_FileOf(&length), "");
+    EXPECT_STREQ(x_FileOf(nullptr), "");
+    // A refusal deep in a reader carries the name.
+    log_.clear();
+    EXPECT_EQ(veEngineCheckGeo(big + 4096, 8), 0);
+    EXPECT_EQ(log_.text().rfind("COMMON\\qz02dat.bin: veEngineCheckGeo: block of 8 bytes", 0), 0u)
+        << log_.text();
+    x_free(big);
+    EXPECT_STREQ(x_FileOf(big + 10), "");
+    EXPECT_STREQ(x_FileOf(small), "A: ");
+    std::vector<void*> held;
+    for (int i = 0; i < kLoadedFileSlots; ++i) held.push_back(x_LoadFileLength("A", nullptr));
+    EXPECT_STREQ(x_FileOf(small), "");  // dropped, the oldest
+    EXPECT_STREQ(x_FileOf(held.back()), "A: ");
+    for (void* p : held) x_free(p);
+    x_free(small);
+    EXPECT_STREQ(x_FileOf(held.back()), "");
 }
 
 }  // namespace
