@@ -26,8 +26,8 @@ struct FormatCheck {
         va_end(args);
         return c;
     }
-    // Marks this check failed with the reason `format` filled in; returns false (for `return c.Fail...`
-    // in checks that answer with a bool inside).
+    // Marks this check failed with the reason `format` filled in; returns false (for
+    // `return c.SetFail(...)` in the steps of a check that answer with a bool).
     bool SetFail(const char* format, ...) __attribute__((format(printf, 2, 3))) {
         va_list args;
         va_start(args, format);
@@ -35,13 +35,9 @@ struct FormatCheck {
         va_end(args);
         return false;
     }
+    // SetFail with the arguments as a va_list (for checks' own printf-like refusal helpers).
     void FailV(const char* format, va_list args) {
         ok = false;
         std::vsnprintf(why, sizeof why, format, args);
-    }
-    // Takes the result of another check (its reason with it).
-    void Take(const FormatCheck& other) {
-        ok = other.ok;
-        std::snprintf(why, sizeof why, "%s", other.why);
     }
 };
