@@ -31,7 +31,9 @@ private:
 };
 
 Check Fail(const char* why) {
-    return {false, why, 0};
+    Check c;
+    c.SetFail("%s", why);
+    return c;
 }
 
 void PutU32(std::vector<uint8_t>& out, uint32_t v) {
@@ -70,7 +72,9 @@ Check Validate(const void* image, uint32_t length) {
             }
         }
     }
-    return {true, nullptr, length - c.left()};
+    Check good;
+    good.bytes = length - c.left();
+    return good;
 }
 
 std::vector<uint8_t> Write(const std::vector<InputBlock>& blocks) {

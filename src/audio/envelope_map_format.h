@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/mem/format_check.h"
+
 namespace envmap {
 
 inline constexpr uint32_t kBlockHeaderBytes = 8;      // inputKind, outputCount
@@ -39,10 +41,8 @@ struct InputBlock {
 
 // Result of checking an image: on failure `why` names the first fault; `bytes` is the size the map
 // occupies when it is good.
-struct Check {
-    bool ok;
-    const char* why;
-    uint32_t bytes;
+struct Check : FormatCheck {
+    uint32_t bytes = 0;
 };
 
 // Every count against the bytes that remain, every float finite.

@@ -15,10 +15,9 @@ SoundTuning LoadSoundTuning() {
         return t;
     }
     // A file longer than the reader's buffer is refused whole rather than read cut.
-    std::string fault;
-    if (!ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(std::max(length, 0)), &t,
-                         &fault))
-        x_printf("%s: %s; the race uses the default sound tuning\n", kSoundTuningFile, fault.c_str());
+    const FormatCheck c =
+        ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(std::max(length, 0)), &t);
+    if (!c.ok) x_printf("%s: %s; the race uses the default sound tuning\n", kSoundTuningFile, c.why);
     x_free(text);
     return t;
 }

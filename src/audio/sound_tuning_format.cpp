@@ -12,17 +12,10 @@ const char* const kFieldNames[13] = {"music volume",       "effects volume",    
                                      "crowd frequency",    "engine group limit", "impact group limit",
                                      "effects group limit"};
 
-bool Fail(std::string* fault, const std::string& what) {
-    if (fault) *fault = what;
-    return false;
-}
-
-bool FloatInRange(float v, float top, int field, std::string* fault) {
+bool FloatInRange(float v, float top, int field, FormatCheck* c) {
     if (std::isfinite(v) && v >= 0.0f && v <= top) return true;
-    char text[96];
-    std::snprintf(text, sizeof text, "%s %g is outside 0..%g", kFieldNames[field], static_cast<double>(v),
-                  static_cast<double>(top));
-    return Fail(fault, text);
+    return c->SetFail("%s %g is outside 0..%g", kFieldNames[field], static_cast<double>(v),
+                      static_cast<double>(top));
 }
 
 }  // namespace
@@ -41,26 +34,25 @@ SoundTuning DefaultSoundTuning() {
     return t;
 }
 
-bool CheckSoundTuning(const SoundTuning& t, std::string* fault) {
+FormatCheck CheckSoundTuning(const SoundTuning& t) {
+    FormatCheck c;
     for (int i = 0; i < 8; ++i)
-        if (!FloatInRange(t.volumes[i], kSoundTuningMaxVolume, i, fault)) return false;
-    if (!FloatInRange(t.announcerFrequency, kSoundTuningMaxFrequency, 8, fault)) return false;
-    if (!FloatInRange(t.crowdFrequency, kSoundTuningMaxFrequency, 9, fault)) return false;
+        if (!FloatInRange(t.volumes[i], kSoundTuningMaxVolume, i, &c)) return c;
+    if (!FloatInRange(t.announcerFrequency, kSoundTuningMaxFrequency, 8, &c)) return c;
+    if (!FloatInRange(t.crowdFrequency, kSoundTuningMaxFrequency, 9, &c)) return c;
     for (int i = 0; i < 3; ++i) {
         if (t.groupLimits[i] >= 1 && t.groupLimits[i] <= kSoundTuningMaxGroupLimit) continue;
-        char text[96];
-        std::snprintf(text, sizeof text, "%s %d is outside 1..%d", kFieldNames[10 + i], t.groupLimits[i],
-                      kSoundTuningMaxGroupLimit);
-        return Fail(fault, text);
+        return FormatCheck::Fail("%s %d is outside 1..%d", kFieldNames[10 + i], t.groupLimits[i],
+                                 kSoundTuningMaxGroupLimit);
     }
-    return true;
+    return c;
 }
 
-bool ReadSoundTuning(const char* text, size_t length, SoundTuning* out, std::string* fault) {
-    if (!text) return Fail(fault, "no text");
-    if (length > kSoundTuningMaxBytes) return Fail(fault, "longer than 256 bytes");
+FormatCheck ReadSoundTuning(const char* text, size_t length, SoundTuning* out) {
+    if (!text) return FormatCheck::Fail("no text");
+    if (length > kSoundTuningMaxBytes) return FormatCheck::Fail("longer than 256 bytes");
     const std::string s(text, length);
-    if (s.find('\0') != std::string::npos) return Fail(fault, "holds a zero byte");
+    if (s.find('\0') != std::string::npos) return FormatCheck::Fail("holds a zero byte");
     SoundTuning t;
     float* v = t.volumes;
     int used = 0;
@@ -69,15 +61,16 @@ bool ReadSoundTuning(const char* text, size_t length, SoundTuning* out, std::str
                               &t.groupLimits[0], &t.groupLimits[1], &t.groupLimits[2], &used);
     if (n < 13) {
         const int field = n < 0 ? 0 : n;
-        return Fail(fault, std::string(field == 0 && s.find_first_not_of(" \t\r\n") == std::string::npos
-                                           ? "empty"
-                                           : "no " + std::string(kFieldNames[field])));
+        if (field == 0 && s.find_first_not_of(" \t\r\n") == std::string::npos)
+            return FormatCheck::Fail("empty");
+        return FormatCheck::Fail("no %s", kFieldNames[field]);
     }
     for (size_t i = static_cast<size_t>(used); i < s.size(); ++i)
-        if (!std::isspace(static_cast<unsigned char>(s[i]))) return Fail(fault, "text after the last field");
-    if (!CheckSoundTuning(t, fault)) return false;
-    *out = t;
-    return true;
+        if (!std::isspace(static_cast<unsigned char>(s[i])))
+            return FormatCheck::Fail("text after the last field");
+    const FormatCheck c = CheckSoundTuning(t);
+    if (c.ok) *out = t;
+    return c;
 }
 
 std::string WriteSoundTuning(const SoundTuning& t) {

@@ -10,6 +10,8 @@
 #include <cstddef>
 #include <string>
 
+#include "console/mem/format_check.h"
+
 inline constexpr const char* kSoundTuningFile = "AUDIO\\sound.txt";
 inline constexpr size_t kSoundTuningMaxBytes = 256;
 inline constexpr float kSoundTuningMaxVolume = 1.0f;
@@ -26,11 +28,11 @@ struct SoundTuning {
 // The tuning the sample disc carries, and what the race uses when the file is missing or unusable.
 SoundTuning DefaultSoundTuning();
 
-// Parses and checks the file's text (at most kSoundTuningMaxBytes of it). False, with `fault` (when
-// given) saying what is wrong in a few words, when the text is longer than the reader's buffer, lacks
-// a field, has text after the last field or a value outside its range; `out` is left alone then.
-bool ReadSoundTuning(const char* text, size_t length, SoundTuning* out, std::string* fault = nullptr);
-// The range check alone: false and the fault for the first value outside its range.
-bool CheckSoundTuning(const SoundTuning& tuning, std::string* fault = nullptr);
+// Parses and checks the file's text (at most kSoundTuningMaxBytes of it). Refused, saying what is wrong
+// in a few words, when the text is longer than the reader's buffer, lacks a field, has text after the
+// last field or a value outside its range; `out` is left alone then.
+FormatCheck ReadSoundTuning(const char* text, size_t length, SoundTuning* out);
+// The range check alone: refused with the fault of the first value outside its range.
+FormatCheck CheckSoundTuning(const SoundTuning& tuning);
 // The file's text.
 std::string WriteSoundTuning(const SoundTuning& tuning);

@@ -27,7 +27,10 @@ T Read(const uint8_t* p) {
 }
 
 SplineCheck Fail(const char* why, int spline) {
-    return SplineCheck{false, why, spline, 0};
+    SplineCheck c;
+    c.SetFail("%s", why);
+    c.spline = spline;
+    return c;
 }
 
 bool Finite(float a, float b, float c) {
@@ -81,7 +84,9 @@ SplineCheck CheckSplineSection(const void* data, uint32_t length, float gridSpac
     bool any = false;
     for (int n : counts) any = any || n > 0;
     if (any && counts[0] < 3) return Fail("the waypoint spline needs at least 3 points", 0);
-    return SplineCheck{true, nullptr, -1, at};
+    SplineCheck good;
+    good.length = at;
+    return good;
 }
 
 bool ValidateSplineSection(const void* data, uint32_t length, float gridSpacing, const char* name) {

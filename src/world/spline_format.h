@@ -22,6 +22,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/mem/format_check.h"
+
 namespace splinefile {
 
 inline constexpr int kSplineCount = 9;
@@ -60,11 +62,9 @@ static_assert(sizeof(_SplineTweak) == splinefile::kTweakSize);
 
 // ---- Checking -----------------------------------------------------------------------------------
 
-struct SplineCheck {
-    bool ok;
-    const char* why;  // the first fault found (static text); null when ok
-    int spline;       // the record it was found in (0-8); -1 when ok
-    uint32_t length;  // bytes the nine records take (valid when ok)
+struct SplineCheck : FormatCheck {
+    int spline = -1;      // the record the fault was found in (0-8); -1 when ok
+    uint32_t length = 0;  // bytes the nine records take (valid when ok)
 };
 
 // Checks the section of `length` bytes at `data` for a world of grid spacing `gridSpacing`:

@@ -70,24 +70,30 @@ const uint8_t* Packet(const void* block, uint32_t k, uint32_t* quadwords) {
     return p;
 }
 
-bool Check(const void* block, size_t length) {
-    if (!block || length < kFirstPacketAt) return false;
+FormatCheck Check(const void* block, size_t length) {
+    if (!block || length < kFirstPacketAt)
+        return FormatCheck::Fail("block missing or shorter than its %u-byte header", kFirstPacketAt);
     const uint32_t n = PacketCount(block);
-    if (n > kMaxPackets) return false;
+    if (n > kMaxPackets) return FormatCheck::Fail("%u packets, at most %u", n, kMaxPackets);
     size_t at = kFirstPacketAt;
     for (uint32_t k = 0; k < n; ++k) {
-        if (at + 48 > length) return false;
+        if (at + 48 > length) return FormatCheck::Fail("packet %u header past the end", k);
         const uint32_t qw = Get32(block, at), m = Get32(block, at + 16);
-        if (m == 0 || m > 60 || qw < 4 + m || at + 16 * size_t(qw) > length) return false;
+        if (m == 0 || m > 60) return FormatCheck::Fail("packet %u has %u strips, 1 to 60", k, m);
+        if (qw < 4 + m || at + 16 * size_t(qw) > length)
+            return FormatCheck::Fail("packet %u of %u quadwords does not fit", k, qw);
         uint32_t verts = 0;
         for (uint32_t s = 0; s < m; ++s) verts += Get32(block, at + 32 + 16 * size_t(s)) & 0x7FFF;
-        if (verts > kMaxPacketVerts || 3 + m + (verts + 3) / 4 + 1 != qw) return false;
+        if (verts > kMaxPacketVerts) return FormatCheck::Fail("packet %u has %u vertices", k, verts);
+        if (3 + m + (verts + 3) / 4 + 1 != qw)
+            return FormatCheck::Fail("packet %u length %u does not match its strips", k, qw);
         const auto* v = static_cast<const uint8_t*>(block) + at + 48 + 16 * size_t(m);
         for (uint32_t i = 0; i < verts; ++i)
-            if (v[4 * i] > 55 || v[4 * i + 2] > 55) return false;
+            if (v[4 * i] > 55 || v[4 * i + 2] > 55)
+                return FormatCheck::Fail("packet %u vertex %u lies outside the subtile", k, i);
         at += 16 * size_t(qw);
     }
-    return true;
+    return FormatCheck::Pass();
 }
 
 }  // namespace lowdetail

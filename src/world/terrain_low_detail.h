@@ -13,6 +13,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/mem/format_check.h"
+
 namespace lowdetail {
 
 inline constexpr uint32_t kCountAt = 168;
@@ -24,8 +26,8 @@ inline constexpr uint32_t kMaxPackets = 64;
 // one strip per band of rows.
 std::vector<uint8_t> Build(const uint16_t* samples, int step);
 
-// True when the block's packets lie inside `length` bytes and every count is in range.
-bool Check(const void* block, size_t length);
+// Passes when the block's packets lie inside `length` bytes and every count is in range; prints nothing.
+FormatCheck Check(const void* block, size_t length);
 
 // Calls fn(x, z, sample) for every vertex of every strip of a checked block, in order.
 template <typename Fn>

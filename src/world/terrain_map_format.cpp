@@ -1,5 +1,6 @@
 #include "world/terrain_map_format.h"
 
+#include <cstdarg>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -17,6 +18,18 @@ uint32_t RowOffset(const uint8_t* map, uint32_t entry) {
     return v;
 }
 
+// The refusal: its reason, logged after the map's disc file.
+FormatCheck Refuse(const void* map, const char* format, ...) __attribute__((format(printf, 2, 3)));
+FormatCheck Refuse(const void* map, const char* format, ...) {
+    FormatCheck c;
+    va_list args;
+    va_start(args, format);
+    c.FailV(format, args);
+    va_end(args);
+    x_printf("%s%s\n", x_FileOf(map), c.why);
+    return c;
+}
+
 }  // namespace
 
 float TileScale(int numTiles) {
@@ -25,12 +38,10 @@ float TileScale(int numTiles) {
     return 1.0f;
 }
 
-bool CheckMap(const void* map, size_t length) {
-    if (!map || length < kRowTableBytes + 2) {
-        x_printf("%sterrain map: missing or %zu bytes, shorter than its row table and one run\n",
-                 x_FileOf(map), length);
-        return false;
-    }
+FormatCheck CheckMap(const void* map, size_t length) {
+    if (!map || length < kRowTableBytes + 2)
+        return Refuse(map, "terrain map: missing or %zu bytes, shorter than its row table and one run",
+                      length);
     const auto* bytes = static_cast<const uint8_t*>(map);
     const size_t runBytes = length - kRowTableBytes;
     const uint8_t* runs = bytes + kRowTableBytes;
@@ -42,25 +53,21 @@ bool CheckMap(const void* map, size_t length) {
         const uint32_t at = RowOffset(bytes, entry);
         if (walked[at & 63] == at) continue;
         const uint32_t cell = entry / kCellPositions, row = entry % kCellPositions;
-        if (at > runBytes - 2) {
-            x_printf("%sterrain map: cell %u row %u starts at %u, past the %zu bytes of run data\n",
-                     x_FileOf(map), cell, row, at, runBytes);
-            return false;
-        }
+        if (at > runBytes - 2)
+            return Refuse(map, "terrain map: cell %u row %u starts at %u, past the %zu bytes of run data",
+                          cell, row, at, runBytes);
         uint32_t total = runs[at];
         size_t p = at;
         while (total < kCellPositions - 1) {
             p += 2;
-            if (p + 2 > runBytes) {
-                x_printf("%sterrain map: cell %u row %u ends at column %u, short of 111\n", x_FileOf(map),
-                         cell, row, total);
-                return false;
-            }
+            if (p + 2 > runBytes)
+                return Refuse(map, "terrain map: cell %u row %u ends at column %u, short of 111", cell, row,
+                              total);
             total += runs[p];
         }
         walked[at & 63] = at;
     }
-    return true;
+    return FormatCheck::Pass();
 }
 
 uint8_t CodeAt(const void* map, uint32_t x, uint32_t z) {

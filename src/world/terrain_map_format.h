@@ -20,6 +20,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/mem/format_check.h"
+
 namespace terrainmap {
 
 inline constexpr uint32_t kCells = 256;  // 16 x 16
@@ -34,9 +36,9 @@ inline constexpr float kMapUnits = 896.0f;
 float TileScale(int numTiles);
 
 // Checks a map of `length` bytes: the row table is whole, every row's run list starts inside the run
-// data and its runs reach column 111 before the end of the sub-file. Returns false with a log line naming
-// the first fault.
-bool CheckMap(const void* map, size_t length);
+// data and its runs reach column 111 before the end of the sub-file. Refused with a log line naming the
+// first fault (the reason after the map's disc file).
+FormatCheck CheckMap(const void* map, size_t length);
 
 // The code of map position (x, z) in half units, 0..1791 each, of a checked map.
 uint8_t CodeAt(const void* map, uint32_t x, uint32_t z);

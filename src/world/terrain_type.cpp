@@ -26,7 +26,7 @@ bool CTerrainType::setPointer(const void* map, size_t length, int numTiles, int 
         x_printf("%sterrain map: grid size %d of the world is not positive\n", x_FileOf(map), gridSize);
         return false;
     }
-    if (!terrainmap::CheckMap(map, length)) return false;
+    if (!terrainmap::CheckMap(map, length).ok) return false;
     lookTable = static_cast<const uint32_t*>(map);
     rawData = static_cast<const uint8_t*>(map) + terrainmap::kRowTableBytes;
     numTiles_ = numTiles;

@@ -70,7 +70,10 @@ bool ColourBitmapOk(const uint8_t* p, uint32_t length) {
 }
 
 WorldCheck Fail(const char* why, const WorldLayout& layout) {
-    return WorldCheck{false, why, layout};
+    WorldCheck c;
+    c.SetFail("%s", why);
+    c.layout = layout;
+    return c;
 }
 
 }  // namespace
@@ -205,7 +208,9 @@ WorldCheck CheckWorldFile(const void* image, uint32_t length) {
             return Fail("subtile colour bitmap not an 8-bit palettised image", L);
         if (img.len(kLabelLowDetail, s) < kLowDetailBytes) return Fail("low-detail block truncated", L);
     }
-    return WorldCheck{true, nullptr, L};
+    WorldCheck good;
+    good.layout = L;
+    return good;
 }
 
 bool ValidateWorldFile(const void* image, uint32_t length, const char* name) {

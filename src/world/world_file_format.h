@@ -29,6 +29,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/mem/format_check.h"
+
 #include "game/files/object_description_format.h"
 #include "game/files/object_type_table.h"
 #include "game/stats/track_bonus.h"  // TRACK_BONUS_TYPE
@@ -166,9 +168,7 @@ struct WorldLayout {
     uint32_t terrainMapLength = 0;
 };
 
-struct WorldCheck {
-    bool ok;
-    const char* why;  // the first fault found (static text); null when ok
+struct WorldCheck : FormatCheck {
     WorldLayout layout;
 };
 

@@ -33,9 +33,10 @@ void* LoadWorldFile(const char* name) {
     }
     if (ok) {
         const int map = fm->getLabelIndex(image, worldfile::kLabelTerrainMap);
-        ok = terrainmap::CheckMap(
-            fm->loadSubFile(image, static_cast<unsigned>(map)),
-            static_cast<size_t>(fm->getSubFileLength(image, static_cast<unsigned>(map))));
+        ok =
+            terrainmap::CheckMap(fm->loadSubFile(image, static_cast<unsigned>(map)),
+                                 static_cast<size_t>(fm->getSubFileLength(image, static_cast<unsigned>(map))))
+                .ok;
     }
     if (!ok) {
         x_free(image);

@@ -14,6 +14,14 @@
 
 namespace {
 
+// The reader's answer as a bool, with its reason in `fault` when it refuses.
+bool ReadTuning(const char* text, size_t length, SoundTuning* out, std::string* fault) {
+    const FormatCheck c = ReadSoundTuning(text, length, out);
+    *fault = c.why;
+    EXPECT_EQ(c.ok, fault->empty()) << *fault;
+    return c.ok;
+}
+
 void ExpectSame(const SoundTuning& a, const SoundTuning& b) {
     for (int i = 0; i < 8; ++i) EXPECT_FLOAT_EQ(a.volumes[i], b.volumes[i]) << i;
     EXPECT_FLOAT_EQ(a.announcerFrequency, b.announcerFrequency);
@@ -25,7 +33,7 @@ TEST(SoundTuning, TheWritersTextReadsBack) {
     const std::string disc = BuildSoundTuningText();
     SoundTuning t;
     std::string fault;
-    ASSERT_TRUE(ReadSoundTuning(disc.data(), disc.size(), &t, &fault)) << fault;
+    ASSERT_TRUE(ReadTuning(disc.data(), disc.size(), &t, &fault)) << fault;
     ExpectSame(t, DefaultSoundTuning());
     SoundTuning edge;  // every value at an end of its range
     for (float& v : edge.volumes) v = 0.0f;
@@ -35,7 +43,7 @@ TEST(SoundTuning, TheWritersTextReadsBack) {
     edge.groupLimits[0] = 1;
     edge.groupLimits[2] = kSoundTuningMaxGroupLimit;
     const std::string text = WriteSoundTuning(edge);
-    ASSERT_TRUE(ReadSoundTuning(text.data(), text.size(), &t, &fault)) << fault;
+    ASSERT_TRUE(ReadTuning(text.data(), text.size(), &t, &fault)) << fault;
     ExpectSame(t, edge);
 }
 
@@ -65,7 +73,7 @@ TEST(SoundTuning, MalformedTextIsRefusedWithItsFault) {
         SoundTuning t;
         t.volumes[0] = 0.123f;
         std::string fault;
-        EXPECT_FALSE(ReadSoundTuning(c.text, std::string(c.text).size(), &t, &fault)) << c.text;
+        EXPECT_FALSE(ReadTuning(c.text, std::string(c.text).size(), &t, &fault)) << c.text;
         EXPECT_NE(fault.find(c.fault), std::string::npos) << c.text << ": " << fault;
         EXPECT_FLOAT_EQ(t.volumes[0], 0.123f) << "left alone: " << c.text;
     }
@@ -74,15 +82,15 @@ TEST(SoundTuning, MalformedTextIsRefusedWithItsFault) {
     SoundTuning t;
     const std::string good = BuildSoundTuningText();
     const std::string padded = good + std::string(kSoundTuningMaxBytes, ' ');
-    EXPECT_FALSE(ReadSoundTuning(padded.data(), padded.size(), &t, &fault));
+    EXPECT_FALSE(ReadTuning(padded.data(), padded.size(), &t, &fault));
     EXPECT_EQ(fault, "longer than 256 bytes");
     std::string zero = good;
     zero[3] = '\0';
-    EXPECT_FALSE(ReadSoundTuning(zero.data(), zero.size(), &t, &fault));
+    EXPECT_FALSE(ReadTuning(zero.data(), zero.size(), &t, &fault));
     EXPECT_EQ(fault, "holds a zero byte");
     // Trailing white space and another layout of the same numbers are fine.
     const std::string spaced = "0.3\t0.9\n0.7 0.9 1 0.9 0.8 0.6 0.004 0.006 8 6 6\r\n\n";
-    EXPECT_TRUE(ReadSoundTuning(spaced.data(), spaced.size(), &t, &fault)) << fault;
+    EXPECT_TRUE(ReadTuning(spaced.data(), spaced.size(), &t, &fault)) << fault;
 }
 
 // The loader on a disc: each fault is one log line naming the file, and the defaults are used.

@@ -13,10 +13,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     auto* block = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(size ? size : 16), "", 0));
     if (!block) return 0;
     if (size) std::memcpy(block, data, size);
-    const int parts = collisiondata::CheckBlock(block, size);
+    int parts = 0;
+    const bool ok = collisiondata::CheckBlock(block, size, &parts).ok;
+    if (ok != (parts >= 0)) __builtin_trap();
     if (parts > 0) {
         std::vector<collisiondata::Part> list(static_cast<size_t>(parts));
-        collisiondata::CheckBlock(block, size, list.data(), parts);
+        collisiondata::CheckBlock(block, size, nullptr, list.data(), parts);
         volatile float sink = 0;
         for (const auto& p : list) {
             for (uint32_t v = 0; v < p.vertices; ++v) sink = sink + p.vertexData[4 * v];

@@ -20,7 +20,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!image) return 0;
     std::memcpy(image, data, size);
     CFileManager* fm = GetFileManager();
-    const int n = CheckObjectTypeTable(fm->loadSubFile(image, 0), fm->getSubFileLength(image, 0));
+    int n = 0;
+    CheckObjectTypeTable(fm->loadSubFile(image, 0), fm->getSubFileLength(image, 0), &n);
     volatile uint32_t sink = 0;
     const auto* types = static_cast<const _Info*>(fm->loadSubFile(image, 0));
     for (int i = 0; i < n; ++i) sink = sink + types[i].objType + types[i].numberOf;

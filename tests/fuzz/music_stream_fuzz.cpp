@@ -5,7 +5,7 @@
 #include "console/iop/music_stream_format.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    if (stm::Check(data, size)) return 0;
+    if (!stm::Check(data, size).ok) return 0;
     stm::Header h;
     stm::CheckHeader(data, size, size, &h);
     stm::ChannelDecoder dec[stm::kMaxChannels];

@@ -15,14 +15,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!text) return 0;
     if (size) std::memcpy(text, data, size);
     SoundTuning t;
-    std::string fault;
-    if (ReadSoundTuning(text, size, &t, &fault)) {
-        if (!CheckSoundTuning(t)) std::abort();
+    const FormatCheck read = ReadSoundTuning(text, size, &t);
+    if (read.ok) {
+        if (!CheckSoundTuning(t).ok) std::abort();
         const std::string again = WriteSoundTuning(t);
         SoundTuning u;
-        if (!ReadSoundTuning(again.data(), again.size(), &u)) std::abort();
-        if (!CheckSoundTuning(u)) std::abort();
-    } else if (fault.empty()) {
+        if (!ReadSoundTuning(again.data(), again.size(), &u).ok) std::abort();
+        if (!CheckSoundTuning(u).ok) std::abort();
+    } else if (read.why[0] == '\0') {
         std::abort();  // every refusal says why
     }
     std::free(text);

@@ -53,7 +53,9 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
         }
         const size_t n = static_cast<size_t>(len);
         EXPECT_TRUE(!common::IsGeometry(i) || veEngineCheckGeo(data, n) == 1) << i;
-        EXPECT_TRUE(!common::IsCollision(i) || collisiondata::CheckBlock(data, n) > 0) << i;
+        int parts = 0;
+        EXPECT_TRUE(!common::IsCollision(i) || (collisiondata::CheckBlock(data, n, &parts).ok && parts > 0))
+            << i;
         EXPECT_TRUE(!common::FontName(i) || veFontCheckImage(data, n) == 1) << i;
         const _skeleton* skeleton = nullptr;
         for (int r : {12, 15, 24, 74}) skeleton = r == i ? &rider : skeleton;
@@ -73,7 +75,7 @@ TEST(SampleDisc, HoldsTheBootFilesAndAValidCommonObjectsFile) {
     void* text = x_LoadFileLength(kSoundTuningFile, &len);
     ASSERT_NE(text, nullptr);
     SoundTuning tuning;
-    EXPECT_TRUE(ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(len), &tuning));
+    EXPECT_TRUE(ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(len), &tuning).ok);
     x_free(text);
     console::CdUnmount();
 }

@@ -97,8 +97,9 @@ TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
             for (int k = 0; k < fm.getSubfileCountForLabel(image, label); ++k) {
                 const void* sub = fm.loadSubFile(image, unsigned(first + k));
                 const size_t len = size_t(fm.getSubFileLength(image, unsigned(first + k)));
+                int parts = 0;
                 EXPECT_TRUE(geometry ? veEngineCheckGeo(sub, len) == 1
-                                     : collisiondata::CheckBlock(sub, len) > 0)
+                                     : collisiondata::CheckBlock(sub, len, &parts).ok && parts > 0)
                     << "label " << label << " sub-file " << k;
             }
         };
@@ -130,9 +131,12 @@ TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
             EXPECT_EQ(veEngineCheckGeo(fm.loadSubFile(image, unsigned(first)),
                                        size_t(fm.getSubFileLength(image, unsigned(first)))),
                       1);
-            EXPECT_GT(collisiondata::CheckBlock(fm.loadSubFile(image, unsigned(first + 1)),
-                                                size_t(fm.getSubFileLength(image, unsigned(first + 1)))),
-                      0);
+            int parts = 0;
+            EXPECT_TRUE(collisiondata::CheckBlock(fm.loadSubFile(image, unsigned(first + 1)),
+                                                  size_t(fm.getSubFileLength(image, unsigned(first + 1))),
+                                                  &parts)
+                            .ok);
+            EXPECT_GT(parts, 0);
         }
         for (int i = 0; i < numObjects; ++i) {
             checkLabel(unsigned(worldfile::kLabelFirstDescription + 2 * i), true);

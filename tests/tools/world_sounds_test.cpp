@@ -22,7 +22,7 @@ struct SubFile {
 
 std::vector<SubFile> SubFiles(const std::vector<uint8_t>& image) {
     const masterfile::Check c = masterfile::Validate(image.data(), uint32_t(image.size()));
-    EXPECT_TRUE(c.ok) << (c.why ? c.why : "");
+    EXPECT_TRUE(c.ok) << c.why;
     std::vector<SubFile> out;
     if (!c.ok) return out;
     for (uint32_t i = 0; i < c.subFiles; ++i) {

@@ -79,7 +79,8 @@ void Classify(const Bytes& sub) {
         Add("stunt_tree", sub);
     {
         HeapCopy c(sub);
-        if (collisiondata::CheckBlock(c.p, sub.size()) > 0) Add("collision", sub);
+        int parts = 0;
+        if (collisiondata::CheckBlock(c.p, sub.size(), &parts).ok && parts > 0) Add("collision", sub);
     }
     {
         HeapCopy c(sub);

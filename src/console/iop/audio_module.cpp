@@ -106,14 +106,15 @@ bool OpenEntry(uint32_t i) {
     const char* discName = strncasecmp(name, "cdrom0:", 7) == 0 ? name + 7 : name;
     Stream& s = g_music.s;
     sceCdlFILE f;
-    const char* why = "not on the disc";
+    FormatCheck c = FormatCheck::Fail("not on the disc");
     if (sceCdSearchFile(&f, discName)) {
         s.lsn = f.lsn;
         s.fileSize = f.size;
-        why = !ReadWindow(0) ? "read error" : stm::CheckHeader(g_window, sizeof g_window, f.size, &s.h);
+        c = !ReadWindow(0) ? FormatCheck::Fail("read error")
+                           : stm::CheckHeader(g_window, sizeof g_window, f.size, &s.h);
     }
-    if (why) {
-        std::printf("AMM: cannot play %s: %s\n", name, why);
+    if (!c.ok) {
+        std::printf("AMM: cannot play %s: %s\n", name, c.why);
         return false;
     }
     s.open = true;

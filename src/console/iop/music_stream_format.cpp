@@ -7,26 +7,28 @@
 
 namespace stm {
 
-const char* CheckHeader(const uint8_t* head, size_t headSize, uint64_t fileSize, Header* out) {
-    if (!head || headSize < kHeaderBytes || fileSize < kHeaderBytes) return "shorter than its header";
+FormatCheck CheckHeader(const uint8_t* head, size_t headSize, uint64_t fileSize, Header* out) {
+    if (!head || headSize < kHeaderBytes || fileSize < kHeaderBytes)
+        return FormatCheck::Fail("shorter than its header");
     Header h;
     std::memcpy(&h, head, sizeof h);
-    if (std::memcmp(h.magic, kMagic, 4) != 0) return "not a music stream";
-    if (h.version != kVersion) return "unknown version";
-    if (h.channels < 1 || h.channels > kMaxChannels) return "bad channel count";
-    if (h.sampleRate < kMinRate || h.sampleRate > kMaxRate) return "bad sample rate";
-    if (h.blockFrames == 0) return "no blocks";
-    if (h.imageBytes() > fileSize) return "blocks run past the end of the file";
+    if (std::memcmp(h.magic, kMagic, 4) != 0) return FormatCheck::Fail("not a music stream");
+    if (h.version != kVersion) return FormatCheck::Fail("unknown version");
+    if (h.channels < 1 || h.channels > kMaxChannels) return FormatCheck::Fail("bad channel count");
+    if (h.sampleRate < kMinRate || h.sampleRate > kMaxRate) return FormatCheck::Fail("bad sample rate");
+    if (h.blockFrames == 0) return FormatCheck::Fail("no blocks");
+    if (h.imageBytes() > fileSize) return FormatCheck::Fail("blocks run past the end of the file");
     if (out) *out = h;
-    return nullptr;
+    return FormatCheck::Pass();
 }
 
-const char* Check(const uint8_t* data, size_t size) {
+FormatCheck Check(const uint8_t* data, size_t size) {
     Header h;
-    if (const char* why = CheckHeader(data, size, size, &h)) return why;
+    const FormatCheck head = CheckHeader(data, size, size, &h);
+    if (!head.ok) return head;
     for (uint64_t off = kHeaderBytes; off < h.imageBytes(); off += kAdpcmBlockBytes)
-        if (!AdpcmHeaderValid(data[off])) return "bad block header";
-    return nullptr;
+        if (!AdpcmHeaderValid(data[off])) return FormatCheck::Fail("bad block header");
+    return FormatCheck::Pass();
 }
 
 void ChannelDecoder::decode(const uint8_t* block, int16_t* out28) {

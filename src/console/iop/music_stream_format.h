@@ -17,6 +17,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/mem/format_check.h"
+
 namespace stm {
 
 inline constexpr char kMagic[4] = {'Q', 'Z', 'M', 'S'};
@@ -41,10 +43,10 @@ struct Header {
 static_assert(sizeof(Header) == kHeaderBytes);
 
 // Checks the header at the start of a file of `fileSize` bytes (only the first 16 bytes of `head` are
-// read): null when usable, else what is wrong.
-const char* CheckHeader(const uint8_t* head, size_t headSize, uint64_t fileSize, Header* out);
+// read); the header goes to `out` when it is usable.
+FormatCheck CheckHeader(const uint8_t* head, size_t headSize, uint64_t fileSize, Header* out);
 // Checks a whole image: the header, and that every block header names a valid shift and filter.
-const char* Check(const uint8_t* data, size_t size);
+FormatCheck Check(const uint8_t* data, size_t size);
 
 // Decodes one channel's blocks in order (the history carries from block to block).
 struct ChannelDecoder {

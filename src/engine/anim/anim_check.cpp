@@ -19,15 +19,17 @@ T Read(const uint8_t* p) {
 using ull = unsigned long long;
 
 const void* g_checked = nullptr;  // the block being checked: its disc file opens every refusal line
+FormatCheck g_refusal;            // the reason of the last refusal of an animation
 
-int RefuseSkeleton(const char* why, ull a = 0, ull b = 0) {
+FormatCheck RefuseSkeleton(const char* why, ull a = 0, ull b = 0) {
     x_printf("%sveAnimCheckSkeleton: ", x_FileOf(g_checked));
     x_printf(why, a, b);
     x_printf("; skeleton refused\n");
-    return -1;
+    return FormatCheck::Fail(why, a, b);
 }
 
 bool Refuse(const char* why, ull a = 0, ull b = 0) {
+    g_refusal = FormatCheck::Fail(why, a, b);
     x_printf("%sveAnimCheckAnimation: ", x_FileOf(g_checked));
     x_printf(why, a, b);
     x_printf("; animation refused\n");
@@ -130,7 +132,7 @@ bool CheckDvo(const uint8_t* p, uint32_t size, const _skeleton* skel) {
 
 }  // namespace
 
-int veAnimCheckSkeleton(const _skeleton* skel) {
+FormatCheck CheckSkeleton(const _skeleton* skel) {
     g_checked = skel ? static_cast<const void*>(skel->boneArray) : nullptr;
     if (!skel) return RefuseSkeleton("no skeleton");
     if (skel->boneCount == 0 || skel->boneCount > kAnimMaxBones)
@@ -145,15 +147,20 @@ int veAnimCheckSkeleton(const _skeleton* skel) {
         if (!Finite(b.parentToBone.x) || !Finite(b.parentToBone.y) || !Finite(b.parentToBone.z))
             return RefuseSkeleton("bone %llu offset is not a number", i);
     }
-    return 0;
+    return FormatCheck::Pass();
 }
 
-int veAnimCheckAnimation(const _animation* anim, uint32_t size, const _skeleton* skel) {
-    if (veAnimCheckSkeleton(skel) != 0) return -1;
+int veAnimCheckSkeleton(const _skeleton* skel) {
+    return CheckSkeleton(skel).ok ? 0 : -1;
+}
+
+FormatCheck CheckAnimation(const _animation* anim, uint32_t size, const _skeleton* skel) {
+    const FormatCheck bones = CheckSkeleton(skel);
+    if (!bones.ok) return bones;
     g_checked = anim;
     if (!anim || size < sizeof(_animation)) {
         Refuse("block of %llu bytes is shorter than its header", anim ? size : 0);
-        return -1;
+        return g_refusal;
     }
     const uint8_t* p = reinterpret_cast<const uint8_t*>(anim);
     const uint16_t version = Read<uint16_t>(p);
@@ -175,5 +182,9 @@ int veAnimCheckAnimation(const _animation* anim, uint32_t size, const _skeleton*
             ok = Refuse("version %llu not known", version);
             break;
     }
-    return ok ? 0 : -1;
+    return ok ? FormatCheck::Pass() : g_refusal;
+}
+
+int veAnimCheckAnimation(const _animation* anim, uint32_t size, const _skeleton* skel) {
+    return CheckAnimation(anim, size, skel).ok ? 0 : -1;
 }

@@ -31,10 +31,13 @@ uint64_t PixelBytes(const _font_data& d) {
     return uint64_t(d.bitmapWidth) * d.bitmapHeight * d.bitmapType;
 }
 
+FormatCheck g_refusal;  // the reason of the last refusal
+
 // The header's own checks; `available` = bytes after the header (UINT64_MAX: not known yet).
 // `where`: the image in memory, whose disc file opens the refusal line (null: `name` is the file).
 bool CheckHeader(const _font_data& d, uint64_t available, const char* name, const void* where) {
     auto refuse = [name, where](const char* why, unsigned a) {
+        g_refusal = FormatCheck::Fail(why, a);
         x_printf("%sveFont: \"%s\": ", x_FileOf(where), name);
         x_printf(why, a);
         x_printf("; font refused\n");
@@ -129,15 +132,20 @@ void DebugPrint(const char* text, int x, int y) {
 
 }  // namespace
 
-int veFontCheckImage(const void* image, size_t length) {
+FormatCheck CheckFontImage(const void* image, size_t length) {
     if (!image || length < kFontHeaderBytes) {
-        x_printf("%sveFont: image of %zu bytes is shorter than its header; font refused\n", x_FileOf(image),
-                 image ? length : 0);
-        return 0;
+        const FormatCheck c =
+            FormatCheck::Fail("image of %zu bytes is shorter than its header", image ? length : size_t{0});
+        x_printf("%sveFont: %s; font refused\n", x_FileOf(image), c.why);
+        return c;
     }
     _font_data d;
     std::memcpy(&d, image, sizeof d);
-    return CheckHeader(d, length - kFontHeaderBytes, "(memory)", image) ? 1 : 0;
+    return CheckHeader(d, length - kFontHeaderBytes, "(memory)", image) ? FormatCheck::Pass() : g_refusal;
+}
+
+int veFontCheckImage(const void* image, size_t length) {
+    return CheckFontImage(image, length).ok ? 1 : 0;
 }
 
 _font* veFontAlloc(const char* name) {

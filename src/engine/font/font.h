@@ -11,6 +11,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "console/mem/format_check.h"
 #include "engine/hal/display.h"
 #include "engine/sys/bitmap.h"
 
@@ -88,7 +89,9 @@ extern char printfBuffer[256];
 }  // namespace engine
 
 // Checks a font image of `length` bytes (header, bitmap and palette sizes, cells inside the bitmap).
-// Returns 1, or 0 with a log line.
+// Refused with a log line (the reason before "; font refused").
+FormatCheck CheckFontImage(const void* image, size_t length);
+// The same answer as 1 (usable) or 0 (refused).
 int veFontCheckImage(const void* image, size_t length);
 
 // ownView 0 (the default): the font draws in whatever view is active.

@@ -40,8 +40,11 @@ uint32_t SlotCount(int32_t numMaterials) {
 }
 
 const void* g_checked = nullptr;  // the block being checked: its disc file opens every refusal line
+FormatCheck g_refusal;            // the reason of the last refusal
 
 bool Refuse(const char* what, uint64_t a = 0, uint64_t b = 0) {
+    g_refusal =
+        FormatCheck::Fail(what, static_cast<unsigned long long>(a), static_cast<unsigned long long>(b));
     x_printf("%sveEngineCheckGeo: ", x_FileOf(g_checked));
     x_printf(what, static_cast<unsigned long long>(a), static_cast<unsigned long long>(b));
     x_printf("; block refused\n");
@@ -195,7 +198,10 @@ uint64_t veEngineGeoBitmapPixelBytes(const _FS_BITMAP* b) {
     return b->bitsPerPixel == 4 ? px / 2 : px * (b->bitsPerPixel / 8u);
 }
 
-int veEngineCheckGeo(const void* block, size_t length) {
+namespace {
+
+// The whole check: false after the refusal's log line, its reason in g_refusal.
+bool CheckBlock(const void* block, size_t length) {
     g_checked = block;
     const auto* p = static_cast<const uint8_t*>(block);
     if (!p || length < kHeaderBytes) return Refuse("block of %llu bytes is shorter than its header", length);
@@ -221,12 +227,22 @@ int veEngineCheckGeo(const void* block, size_t length) {
     }
     // Skinned blocks keep their material records in the skinning layout, which has its own check.
     if (h.geoType & (kGeoSkinnedVu1 | kGeoSkinnedVu0)) {
-        if (!veEngineCheckSkinnedGeo(block, length)) return 0;
+        g_refusal = CheckSkinnedGeoImage(block, length);
+        if (!g_refusal.ok) return false;
     } else if (!CheckMaterials(p, length, h)) {
-        return 0;
+        return false;
     }
-    if (!CheckTable(p, length, h)) return 0;
-    return 1;
+    return CheckTable(p, length, h);
+}
+
+}  // namespace
+
+FormatCheck CheckGeoImage(const void* block, size_t length) {
+    return CheckBlock(block, length) ? FormatCheck::Pass() : g_refusal;
+}
+
+int veEngineCheckGeo(const void* block, size_t length) {
+    return CheckGeoImage(block, length).ok ? 1 : 0;
 }
 
 int veEngineLoadGeo(_FS_GEO_HEADER* block, size_t length) {

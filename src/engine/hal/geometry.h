@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "console/mem/format_check.h"
 #include "engine/sys/bitmap.h"
 
 struct _BBOX {
@@ -94,8 +95,10 @@ inline constexpr int32_t kGeoMaxBones = 40;
 uint64_t veEngineGeoBitmapPixelBytes(const _FS_BITMAP* b);
 
 // Checks a block image of `length` bytes before initialisation: header, skeleton, material records,
-// subpacket infos, material table and bitmaps must lie inside the image and hold sane counts. Returns
-// 1, or 0 with a log line naming what is wrong.
+// subpacket infos, material table and bitmaps must lie inside the image and hold sane counts. Refused
+// with a log line naming what is wrong (the reason after "veEngineCheckGeo: ").
+FormatCheck CheckGeoImage(const void* block, size_t length);
+// The same answer as 1 (usable) or 0 (refused).
 int veEngineCheckGeo(const void* block, size_t length);
 // Check, then initialise: 1, or 0 (refused, nothing changed).
 int veEngineLoadGeo(_FS_GEO_HEADER* block, size_t length);

@@ -60,8 +60,11 @@ uint32_t FirstMaterial(const uint8_t* block) {
 bool g_quiet = false;  // a block refused again at its next draw is not logged again
 
 const void* g_checked = nullptr;  // the block being checked: its disc file opens every refusal line
+FormatCheck g_refusal;            // the reason of the last refusal
 
 bool Refuse(const char* what, uint64_t a = 0, uint64_t b = 0, uint64_t c = 0) {
+    g_refusal = FormatCheck::Fail(what, static_cast<unsigned long long>(a),
+                                  static_cast<unsigned long long>(b), static_cast<unsigned long long>(c));
     if (g_quiet) return false;
     x_printf("%sveEngineCheckSkinnedGeo: ", x_FileOf(g_checked));
     x_printf(what, static_cast<unsigned long long>(a), static_cast<unsigned long long>(b),
@@ -253,9 +256,8 @@ _ve_vu_view* GroupView(const uint8_t* groupData) {
     return v;
 }
 
-}  // namespace
-
-int veEngineCheckSkinnedGeo(const void* block, size_t length) {
+// The whole check: false after the refusal's log line, its reason in g_refusal.
+bool CheckSkinned(const void* block, size_t length) {
     g_checked = block;
     const auto* p = static_cast<const uint8_t*>(block);
     if (!p || length < kHeaderBytes) return Refuse("block of %llu bytes is shorter than its header", length);
@@ -313,7 +315,7 @@ int veEngineCheckSkinnedGeo(const void* block, size_t length) {
                             return Refuse("material %llu group %llu bone index %llu out of range", m, g, idx);
                     }
                 }
-                if (!CheckStrip(p + data, next, geo, vsize, esize, vu0, m)) return 0;
+                if (!CheckStrip(p + data, next, geo, vsize, esize, vu0, m)) return false;
                 sp = data + next;
             }
         }
@@ -321,7 +323,17 @@ int veEngineCheckSkinnedGeo(const void* block, size_t length) {
     }
     if (h.materialOffset < at)
         return Refuse("material table at %llu overlaps the records ending at %llu", h.materialOffset, at);
-    return 1;
+    return true;
+}
+
+}  // namespace
+
+FormatCheck CheckSkinnedGeoImage(const void* block, size_t length) {
+    return CheckSkinned(block, length) ? FormatCheck::Pass() : g_refusal;
+}
+
+int veEngineCheckSkinnedGeo(const void* block, size_t length) {
+    return CheckSkinnedGeoImage(block, length).ok ? 1 : 0;
 }
 
 void veEngineSetBoneArray(const _matrix4* bones, const _geo_skeleton* skeleton) {

@@ -38,7 +38,10 @@ static_assert(sizeof(_motionInstanceData) == 7 * 16);
 inline constexpr int kSkinGroupBones = 12;
 
 // Checks the skinned parts of a block image: the skeleton's bone ids and parents, and every material,
-// group and strip (counts, sizes, bone indices, vertex bone slots). 1, or 0 with a log line.
+// group and strip (counts, sizes, bone indices, vertex bone slots). Refused with a log line (the reason
+// after "veEngineCheckSkinnedGeo: ").
+FormatCheck CheckSkinnedGeoImage(const void* block, size_t length);
+// The same answer as 1 (usable) or 0 (refused).
 int veEngineCheckSkinnedGeo(const void* block, size_t length);
 
 // Copies the skeleton's bone count (at most 40) of palette matrices into the bone array.

@@ -198,42 +198,39 @@ int veSoundFreeMem(uint32_t address) {
     return 0;
 }
 
-int veSoundCheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* out) {
-    if (!image || size < kSampleHeaderDiscBytes) {
-        x_printf("%sveSound: sample image of %u bytes has no 64-byte header\n", x_FileOf(image),
-                 image ? size : 0u);
-        return -1;
-    }
+FormatCheck CheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* out) {
+    // Each refusal is one log line: "veSound: " and the reason.
+    auto refuse = [image](const FormatCheck& c) {
+        x_printf("%sveSound: %s\n", x_FileOf(image), c.why);
+        return c;
+    };
+    if (!image || size < kSampleHeaderDiscBytes)
+        return refuse(FormatCheck::Fail("sample image of %u bytes has no 64-byte header", image ? size : 0u));
     _SampleHeaderDisc disc;
     std::memcpy(&disc, image, sizeof disc);
     _SampleHeaderRam h;
     std::memcpy(&h, &disc, sizeof h);
-    if (const char* why = HeaderProblem(h)) {
-        x_printf("%sveSound: bad sample header: %s\n", x_FileOf(image), why);
-        return -1;
-    }
-    if (static_cast<uint32_t>(h.length) > size - kSampleHeaderDiscBytes) {
-        x_printf("%sveSound: sample data of %d bytes runs past the end of its %u-byte image\n",
-                 x_FileOf(image), h.length, size);
-        return -1;
-    }
+    if (const char* why = HeaderProblem(h)) return refuse(FormatCheck::Fail("bad sample header: %s", why));
+    if (static_cast<uint32_t>(h.length) > size - kSampleHeaderDiscBytes)
+        return refuse(FormatCheck::Fail("sample data of %d bytes runs past the end of its %u-byte image",
+                                        h.length, size));
     const uint8_t* data = static_cast<const uint8_t*>(image) + kSampleHeaderDiscBytes;
     const int blocks = h.length / kAdpcmBlockBytes;
-    for (int i = 0; i < blocks; ++i) {
-        if (!AdpcmHeaderValid(data[i * kAdpcmBlockBytes])) {
-            x_printf("%sveSound: sample block %d has a bad shift or filter\n", x_FileOf(image), i);
-            return -1;
-        }
-    }
+    for (int i = 0; i < blocks; ++i)
+        if (!AdpcmHeaderValid(data[i * kAdpcmBlockBytes]))
+            return refuse(FormatCheck::Fail("sample block %d has a bad shift or filter", i));
     const uint8_t lastFlags = data[(blocks - 1) * kAdpcmBlockBytes + 1];
     const bool repeats = (lastFlags & kAdpcmFlagRepeat) != 0;
-    if (!(lastFlags & kAdpcmFlagLoopEnd) || repeats != (h.looped != 0)) {
-        x_printf("%sveSound: sample data does not end as its header says (looped %d, last flags 0x%02x)\n",
-                 x_FileOf(image), h.looped, lastFlags);
-        return -1;
-    }
+    if (!(lastFlags & kAdpcmFlagLoopEnd) || repeats != (h.looped != 0))
+        return refuse(
+            FormatCheck::Fail("sample data does not end as its header says (looped %d, last flags 0x%02x)",
+                              h.looped, lastFlags));
     if (out) *out = h;
-    return 0;
+    return FormatCheck::Pass();
+}
+
+int veSoundCheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* out) {
+    return CheckSampleImage(image, size, out).ok ? 0 : -1;
 }
 
 namespace {

@@ -5,6 +5,8 @@
 
 #include <cstdint>
 
+#include "console/mem/format_check.h"
+
 struct _Pan5Dot1 {
     float panLR;         // -1 full left .. +1 full right
     float panFB;         // -1 front .. +1 back
@@ -127,8 +129,10 @@ int veSoundFreeMem(uint32_t address);
 // Checks a sample image (64-byte header, then ADPCM data) of `size` bytes before it is used: the
 // length must be whole blocks inside the image and inside sound memory, the rate 1..192000 Hz, the
 // envelope 0 or 1, the pan finite, every block header valid, and the last block must end the sound
-// (loop end, with repeat exactly when the header says the sample loops). Logs the reason and returns
-// -1 when it is not usable; 0 and the header copied to `out` when it is.
+// (loop end, with repeat exactly when the header says the sample loops). Refused with a log line (the
+// reason after "veSound: ") when it is not usable; the header is copied to `out` when it is.
+FormatCheck CheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* out);
+// The same answer as 0 (usable) or -1 (refused).
 int veSoundCheckSampleImage(const void* image, uint32_t size, _SampleHeaderRam* out);
 
 _Sample* veSoundCreateSampleFromPointer(const void* header, const void* data, int storage, uint32_t address);

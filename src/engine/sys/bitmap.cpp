@@ -87,11 +87,42 @@ FsBitmapResult fsBitmapLayout(const _FS_BITMAP* h, uint64_t fileLength, FsBitmap
     return FS_BITMAP_OK;
 }
 
+const char* fsBitmapResultText(FsBitmapResult r) {
+    switch (r) {
+        case FS_BITMAP_OK:
+            return "";
+        case FS_BITMAP_CANNOT_OPEN:
+            return "cannot be opened";
+        case FS_BITMAP_TRUNCATED:
+            return "shorter than its header, extension, pixels and palette";
+        case FS_BITMAP_OLD_STYLE:
+            return "an old-style graphics file";
+        case FS_BITMAP_NOT_VALID:
+            return "not a graphics file";
+        case FS_BITMAP_BAD_SIZE:
+            return "no pixels, an unknown depth or an absurd size";
+        case FS_BITMAP_NO_MEMORY:
+            return "no memory for its pixels";
+    }
+    return "unknown outcome";
+}
+
+FormatCheck CheckBitmapImage(const void* data, size_t length, FsBitmapLayout* layout,
+                             FsBitmapResult* result) {
+    FsBitmapResult r = FS_BITMAP_TRUNCATED;
+    if (data && length >= kHeaderBytes) {
+        _FS_BITMAP h;
+        std::memcpy(&h, data, kHeaderBytes);
+        r = fsBitmapLayout(&h, length, layout);
+    }
+    if (result) *result = r;
+    return r == FS_BITMAP_OK ? FormatCheck::Pass() : FormatCheck::Fail("%s", fsBitmapResultText(r));
+}
+
 FsBitmapResult fsCheckBitmap(const void* data, size_t length, FsBitmapLayout* layout) {
-    if (!data || length < kHeaderBytes) return FS_BITMAP_TRUNCATED;
-    _FS_BITMAP h;
-    std::memcpy(&h, data, kHeaderBytes);
-    return fsBitmapLayout(&h, length, layout);
+    FsBitmapResult r;
+    CheckBitmapImage(data, length, layout, &r);
+    return r;
 }
 
 namespace {

@@ -17,6 +17,7 @@
 #include <cstdint>
 
 #include "console/mem/addr.h"
+#include "console/mem/format_check.h"
 
 struct _FS_BITMAP {
     uint32_t width;
@@ -72,7 +73,14 @@ uint64_t fsBitmapPixelBytes(const _FS_BITMAP* header);
 // the layout. Prints nothing.
 FsBitmapResult fsBitmapLayout(const _FS_BITMAP* header, uint64_t fileLength, FsBitmapLayout* layout);
 
-// Checks a graphics file image in memory (for images used in place). Prints nothing.
+// A few words for an outcome ("not a graphics file", ...); empty for FS_BITMAP_OK.
+const char* fsBitmapResultText(FsBitmapResult r);
+
+// Checks a graphics file image in memory (for images used in place) and fills the layout. Prints
+// nothing; the reason is fsBitmapResultText of the outcome, which goes to `result` when given.
+FormatCheck CheckBitmapImage(const void* data, size_t length, FsBitmapLayout* layout,
+                             FsBitmapResult* result = nullptr);
+// The same answer as its outcome.
 FsBitmapResult fsCheckBitmap(const void* data, size_t length, FsBitmapLayout* layout);
 
 // Reads a graphics file: header into *header, pixels and palette into one heap block. On any failure

@@ -74,25 +74,27 @@ struct Validator {
     SmTable<uint64_t> startAt;
     SmTable<uint8_t> startMem, covered;
     SmTable<Item> work;
+    FormatCheck result;  // the answer: the first fault found, as the refusal line says it
 
     ~Validator() { table.Free(), startAt.Free(), startMem.Free(), covered.Free(), work.Free(); }
 
     bool NoRoom(uint64_t bytes) {
-        x_printf("SM resource: no room in the heap to check the screens (%llu bytes); file not loaded\n",
-                 static_cast<unsigned long long>(bytes));
+        result.SetFail("no room in the heap to check the screens (%llu bytes)",
+                       static_cast<unsigned long long>(bytes));
+        x_printf("SM resource: %s; file not loaded\n", result.why);
         return false;
     }
     uint8_t* Starts(uint32_t k) { return startMem.data() + startAt[k]; }
     bool Started(uint32_t k, uint64_t slot) const { return startMem[startAt[k] + slot] != 0; }
 
     bool Fail(const char* what, long a = -1, long b = -1) {
-        const char* file = x_FileOf(img);
         if (b >= 0)
-            x_printf("%sSM resource: %s (%ld, %ld); file refused\n", file, what, a, b);
+            result.SetFail("%s (%ld, %ld)", what, a, b);
         else if (a >= 0)
-            x_printf("%sSM resource: %s (%ld); file refused\n", file, what, a);
+            result.SetFail("%s (%ld)", what, a);
         else
-            x_printf("%sSM resource: %s; file refused\n", file, what);
+            result.SetFail("%s", what);
+        x_printf("%sSM resource: %s; file refused\n", x_FileOf(img), result.why);
         return false;
     }
 
@@ -203,7 +205,7 @@ struct Validator {
                 pages += f.GlyphPages;
             } else if (v1) {
                 return Fail("glyph-table font without glyph pages", i);
-            } else if (!veFontCheckImage(img + h.FontImageOfs + at, f.ImageSize)) {
+            } else if (!CheckFontImage(img + h.FontImageOfs + at, f.ImageSize).ok) {
                 return Fail("font image damaged", i);
             }
             at += f.ImageSize;
@@ -708,15 +710,21 @@ private:
 
 }  // namespace
 
-int SM_ValidateResource(const void* image, size_t length) {
+FormatCheck SM_CheckResource(const void* image, size_t length) {
     if (!image) {
-        x_printf("SM resource: no image; file refused\n");
-        return 0;
+        const FormatCheck c = FormatCheck::Fail("no image");
+        x_printf("SM resource: %s; file refused\n", c.why);
+        return c;
     }
     Validator v;
     v.img = static_cast<const uint8_t*>(image);
     v.len = length;
-    return v.Header() && v.Sprites() && v.Fonts() && v.Languages() && v.Screens() ? 1 : 0;
+    if (v.Header() && v.Sprites() && v.Fonts() && v.Languages() && v.Screens()) return FormatCheck::Pass();
+    return v.result;
+}
+
+int SM_ValidateResource(const void* image, size_t length) {
+    return SM_CheckResource(image, length).ok ? 1 : 0;
 }
 
 bool SM_WriteResource(const SMW_Resource& d, std::vector<uint8_t>* out, std::string* error) {

@@ -32,6 +32,7 @@
 #include <string>
 #include <vector>
 
+#include "console/mem/format_check.h"
 #include "engine/sys/heap.h"
 #include "frontend/sm/sm_types.h"
 
@@ -155,7 +156,10 @@ size_t SM_NodeSize(uint16_t type);
 
 // Checks a whole resource file image: header, tables, every offset and size inside the file, sprite,
 // font and string data, every node record, pointer, link and instance reference, and that each screen
-// is a tree (each node reached once). Returns 1, or 0 after one log line naming what is wrong.
+// is a tree (each node reached once). Refused after one log line naming what is wrong (the reason
+// after "SM resource: ").
+FormatCheck SM_CheckResource(const void* image, size_t length);
+// The same answer as 1 (usable) or 0 (refused).
 int SM_ValidateResource(const void* image, size_t length);
 
 // ---------------------------------------------------------------------------------------------------

@@ -16,6 +16,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "console/mem/format_check.h"
+
 namespace collisiondata {
 
 inline constexpr uint32_t kHeaderBytes = 16;
@@ -46,9 +48,11 @@ struct Part {
 };
 
 // Checks a block of `length` bytes: the part count, every part's counts and extent, and every triangle
-// index against its part's vertex count. Returns the number of parts, or -1 with a log line naming the
-// fault. `parts` (room for `maxParts`) receives the parts found when given.
-int CheckBlock(const void* block, size_t length, Part* parts = nullptr, int maxParts = 0);
+// index against its part's vertex count. On a fault, one log line naming it (the reason after the
+// block's disc file). `partCount` receives the number of parts (-1 on a fault) and `parts` (room for
+// `maxParts`) the parts found, when given.
+FormatCheck CheckBlock(const void* block, size_t length, int* partCount = nullptr, Part* parts = nullptr,
+                       int maxParts = 0);
 
 // 100 x the largest distance of any vertex from the origin (world units): the radius of a checked block.
 float BlockRadius(const void* block, size_t length);

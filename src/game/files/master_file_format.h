@@ -17,6 +17,8 @@
 #include <cstring>
 #include <vector>
 
+#include "console/mem/format_check.h"
+
 namespace masterfile {
 
 inline constexpr uint32_t kAlign = 16;
@@ -38,12 +40,11 @@ inline uint32_t LabelTableOffset(uint32_t subFileCount) {
     return 8 + 4 * subFileCount;
 }
 
-// Result of checking an image against its length. On failure `why` names the first fault found.
-struct Check {
-    bool ok;
-    const char* why;
-    uint32_t subFiles;
-    uint32_t labelEntries;  // labelFirst[0..labelEntries-1]
+// Result of checking an image against its length. On failure `why` names the first fault found; the
+// counts are set when the image is good.
+struct Check : FormatCheck {
+    uint32_t subFiles = 0;
+    uint32_t labelEntries = 0;  // labelFirst[0..labelEntries-1]
 };
 
 // Checks the whole image: count, entries, slots and label table, so later lookups need only the image.

@@ -3,14 +3,17 @@
 #include "engine/sys/files.h"
 #include "engine/sys/loaded_files.h"
 
-int CheckObjectTypeTable(const void* table, int length) {
-    if (!table || length < 0) {
-        x_printf("%sobject type table missing\n", x_FileOf(table));
-        return -1;
+FormatCheck CheckObjectTypeTable(const void* table, int length, int* records) {
+    if (records) *records = -1;
+    FormatCheck c;
+    if (!table || length < 0)
+        c.SetFail("object type table missing");
+    else if (length % static_cast<int>(sizeof(_Info)) != 0)
+        c.SetFail("object type table: %d bytes is not a whole number of records", length);
+    if (!c.ok) {
+        x_printf("%s%s\n", x_FileOf(table), c.why);
+        return c;
     }
-    if (length % static_cast<int>(sizeof(_Info)) != 0) {
-        x_printf("%sobject type table: %d bytes is not a whole number of records\n", x_FileOf(table), length);
-        return -1;
-    }
-    return length / static_cast<int>(sizeof(_Info));
+    if (records) *records = length / static_cast<int>(sizeof(_Info));
+    return c;
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "console/mem/format_check.h"
+
 struct _Info {
     uint8_t objNum;   // 1-based number of the first description of the run
     uint8_t objType;  // object kind
@@ -19,6 +21,6 @@ struct _Info {
 };
 static_assert(sizeof(_Info) == 16, "type records are 16 bytes");
 
-// Number of whole records in a table of `length` bytes; -1 (with a log line) when the table is null or
-// its length is negative or not a whole number of records.
-int CheckObjectTypeTable(const void* table, int length);
+// Refused, with a log line, when the table is null or its length is negative or not a whole number of
+// records. `records` receives the number of whole records (-1 when refused).
+FormatCheck CheckObjectTypeTable(const void* table, int length, int* records = nullptr);

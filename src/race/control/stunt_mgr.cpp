@@ -61,9 +61,9 @@ void CStuntNode::setRootArray(CStuntNode** nodes) {
 CStuntMgr* CStuntMgr::initialize(void* tree, size_t size, unsigned int numRacers, const int* bikeIDs) {
     shutdown();
     const stunttree::TreeCheck c = stunttree::CheckTree(tree, size);
-    if (c.status != stunttree::TreeStatus::Ok) {
+    if (!c.ok) {
         x_printf("%sStuntMgr: stunt tree refused (%s at node %u of %u); no tricks this race\n",
-                 x_FileOf(tree), stunttree::TreeStatusText(c.status), c.node, c.nodes);
+                 x_FileOf(tree), c.why, c.node, c.nodes);
         return nullptr;
     }
     theStuntMgr = new CStuntMgr(tree, numRacers, bikeIDs);

@@ -20,9 +20,8 @@ bool TrickInRange(int32_t v) {
     return (v >= 0 && v < kTrickCount) || v == kNoTrick;
 }
 
-}  // namespace
-
-TreeCheck CheckTree(const void* data, size_t size) {
+// The walk itself: sets the status, counts and depth; CheckTree adds the answer.
+TreeCheck Walk(const void* data, size_t size) {
     TreeCheck c;
     const auto* p = static_cast<const uint8_t*>(data);
     if (!p || size < kHeaderBytes) {
@@ -96,6 +95,14 @@ TreeCheck CheckTree(const void* data, size_t size) {
             if (uint32_t(d) > c.depth) c.depth = uint32_t(d);
         }
     }
+    return c;
+}
+
+}  // namespace
+
+TreeCheck CheckTree(const void* data, size_t size) {
+    TreeCheck c = Walk(data, size);
+    if (c.status != TreeStatus::Ok) c.SetFail("%s", TreeStatusText(c.status));
     return c;
 }
 

@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "console/mem/format_check.h"
+
 namespace stunttree {
 
 inline constexpr uint32_t kHeaderBytes = 16;
@@ -49,7 +51,8 @@ enum class TreeStatus {
     BadTrick,  // a trick value outside 0..25 and not kNoTrick
 };
 
-struct TreeCheck {
+// ok is false exactly when status is not Ok; why is then TreeStatusText(status).
+struct TreeCheck : FormatCheck {
     TreeStatus status = TreeStatus::Ok;
     uint32_t nodes = 0;  // N (when the header could be read)
     uint32_t node = 0;   // the offending node, when there is one

@@ -154,7 +154,7 @@ CWorldView::CWorldView(void* file, int worldModelId, int descriptionId)
     for (CSubtileModel* stm : world_->stmList) {
         const unsigned sub = static_cast<unsigned>(lowDetail + stm->id);
         void* block = fm->loadSubFile(file, sub);
-        if (!lowdetail::Check(block, static_cast<size_t>(fm->getSubFileLength(file, sub)))) {
+        if (!lowdetail::Check(block, static_cast<size_t>(fm->getSubFileLength(file, sub))).ok) {
             x_printf("%ssubtile %d: low-detail terrain refused\n", x_FileOf(file), stm->id);
             block = nullptr;
         }

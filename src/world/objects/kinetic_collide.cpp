@@ -23,10 +23,11 @@ CKineticCollide::~CKineticCollide() {
 bool CKineticCollide::createCollisionGeometry() {
     geometry.clear();
     radius = 0.0f;
-    const int count = collisiondata::CheckBlock(collisionObject, length);
-    if (count <= 0) return count == 0;
+    int count = 0;
+    if (!collisiondata::CheckBlock(collisionObject, length, &count).ok) return false;
+    if (count == 0) return true;
     std::vector<collisiondata::Part> parts(static_cast<size_t>(count));
-    collisiondata::CheckBlock(collisionObject, length, parts.data(), count);
+    collisiondata::CheckBlock(collisionObject, length, nullptr, parts.data(), count);
     float largest = 0.0f;
     std::vector<Kinetic::Vector3> vertices;
     std::vector<Kinetic::TriangleIndices> triangles;

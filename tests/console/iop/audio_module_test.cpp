@@ -167,7 +167,7 @@ TEST_F(AudioModule, ADamagedBlockPlaysAsSilenceAndIsSaidOnce) {
 
 TEST(MusicStreamFormat, ChecksHeaderAndBlocks) {
     const std::vector<uint8_t> good = SineStream(300, 0.1, 22050);
-    EXPECT_EQ(stm::Check(good.data(), good.size()), nullptr);
+    EXPECT_TRUE(stm::Check(good.data(), good.size()).ok);
     struct Case {
         size_t offset;
         uint8_t value;
@@ -180,7 +180,7 @@ TEST(MusicStreamFormat, ChecksHeaderAndBlocks) {
         bad[c.offset] = c.value;
         if (c.offset == 12) std::memset(&bad[12], 0, 4);
         bad.resize(c.size);
-        EXPECT_NE(stm::Check(bad.data(), bad.size()), nullptr) << c.offset << " " << c.size;
+        EXPECT_FALSE(stm::Check(bad.data(), bad.size()).ok) << c.offset << " " << c.size;
     }
 }
 

@@ -15,8 +15,16 @@
 
 namespace {
 
-using collisiondata::CheckBlock;
 using collisiondata::Part;
+
+// The number of parts a block checks to, or -1 when it is refused (and then a reason is given).
+int CheckBlock(const void* block, size_t length, Part* parts = nullptr, int maxParts = 0) {
+    int count = 0;
+    const FormatCheck c = collisiondata::CheckBlock(block, length, &count, parts, maxParts);
+    EXPECT_EQ(c.ok, count >= 0);
+    EXPECT_EQ(c.ok, c.why[0] == '\0') << c.why;
+    return count;
+}
 
 using HeapBlock = testsupport::HeapImage;
 

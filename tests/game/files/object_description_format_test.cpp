@@ -21,6 +21,15 @@ namespace {
 
 using testsupport::HeapImage;
 
+// The records a type table checks to, or -1 when it is refused (and then a reason is given).
+int TypeRecords(const void* table, int length) {
+    int n = 0;
+    const FormatCheck c = CheckObjectTypeTable(table, length, &n);
+    EXPECT_EQ(c.ok, n >= 0);
+    EXPECT_EQ(c.ok, c.why[0] == '\0') << c.why;
+    return n;
+}
+
 std::vector<uint8_t> Block(float size) {
     GeoMesh mesh;
     mesh.materials.push_back(
@@ -41,7 +50,7 @@ TEST_F(DescriptionWriterTest, TypeRecordsRoundTrip) {
                                         MakeTypeRecord(3, 6, 0, 1.0f, 0.5f, 40)};
     const auto table = WriteObjectTypeTable(records);
     ASSERT_EQ(table.size(), 32u);
-    EXPECT_EQ(CheckObjectTypeTable(table.data(), static_cast<int>(table.size())), 2);
+    EXPECT_EQ(TypeRecords(table.data(), static_cast<int>(table.size())), 2);
     _Info back[2];
     std::memcpy(back, table.data(), sizeof back);
     EXPECT_EQ(back[0].objType, 29);
@@ -52,8 +61,10 @@ TEST_F(DescriptionWriterTest, TypeRecordsRoundTrip) {
     EXPECT_EQ(back[1].massInKg, 40);
     EXPECT_EQ(table[12], 500 & 0xFF);  // little-endian mass at offset 12
     EXPECT_EQ(table[14], 2);           // count at offset 14
-    EXPECT_EQ(CheckObjectTypeTable(table.data(), 17), -1);
-    EXPECT_EQ(CheckObjectTypeTable(nullptr, -1), -1);
+    EXPECT_EQ(TypeRecords(table.data(), 17), -1);
+    EXPECT_STREQ(CheckObjectTypeTable(table.data(), 17).why,
+                 "object type table: 17 bytes is not a whole number of records");
+    EXPECT_EQ(TypeRecords(nullptr, -1), -1);
 }
 
 TEST_F(DescriptionWriterTest, DescriptionsReadBackWithTheirLevelsAndCollision) {
@@ -66,7 +77,7 @@ TEST_F(DescriptionWriterTest, DescriptionsReadBackWithTheirLevelsAndCollision) {
     HeapImage image(w.build());
     CFileManager* fm = GetFileManager();
     auto* types = static_cast<_Info*>(fm->loadSubFile(image.p, 0));
-    ASSERT_EQ(CheckObjectTypeTable(types, fm->getSubFileLength(image.p, 0)), 1);
+    ASSERT_EQ(TypeRecords(types, fm->getSubFileLength(image.p, 0)), 1);
 
     const int first = AddDescriptionFromLabel(image.p, 1, types);
     const int second = AddDescriptionFromLabel(image.p, 3, types);
@@ -88,10 +99,12 @@ TEST_F(DescriptionWriterTest, DescriptionsReadBackWithTheirLevelsAndCollision) {
     EXPECT_EQ(fm->getSubfileCountForLabel(image.p, 2), 1);
     EXPECT_EQ(fm->getSubfileCountForLabel(image.p, 4), 0);
     const int at = fm->getLabelIndex(image.p, 2);
-    EXPECT_EQ(collisiondata::CheckBlock(
-                  fm->loadSubFile(image.p, static_cast<unsigned>(at)),
-                  static_cast<size_t>(fm->getSubFileLength(image.p, static_cast<unsigned>(at)))),
-              1);
+    int parts = 0;
+    EXPECT_TRUE(collisiondata::CheckBlock(
+                    fm->loadSubFile(image.p, static_cast<unsigned>(at)),
+                    static_cast<size_t>(fm->getSubFileLength(image.p, static_cast<unsigned>(at))), &parts)
+                    .ok);
+    EXPECT_EQ(parts, 1);
     // The box of a bounding object on the first description is the big geometry's.
     CGeometry* g = CResourceStorage<CGeometry>::instance().get(a->geometryIdList[0]);
     EXPECT_FLOAT_EQ(veEngineGetGeoBoundingBox(g->geo)->corner[1][0], 10.0f);

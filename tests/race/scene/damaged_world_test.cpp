@@ -127,11 +127,11 @@ TEST(DamagedWorldFile, BrokenRecordsAreRefusedWithALine) {
 // The terrain map: a row offset set to 0xFFFFFFFF is refused; a code byte changed is a different surface.
 TEST(DamagedWorldFile, TerrainMapOffsetsAreCheckedAndEveryCodeIsASurface) {
     std::vector<uint8_t> map = terrainmap::WriteMap(worldtest::Grid(2));
-    ASSERT_TRUE(terrainmap::CheckMap(map.data(), map.size()));
+    ASSERT_TRUE(terrainmap::CheckMap(map.data(), map.size()).ok);
     std::vector<uint8_t> offset = map;
     for (int b = 0; b < 4; ++b) offset[static_cast<size_t>(4 * 200 + b)] = 0xFF;  // cell 1 row 88
     testsupport::LogCapture log;
-    EXPECT_FALSE(terrainmap::CheckMap(offset.data(), offset.size()));
+    EXPECT_FALSE(terrainmap::CheckMap(offset.data(), offset.size()).ok);
     EXPECT_EQ(log.text(), "terrain map: cell 1 row 88 starts at 4294967295, past the " +
                               std::to_string(map.size() - terrainmap::kRowTableBytes) +
                               " bytes of run data\n");
@@ -139,7 +139,7 @@ TEST(DamagedWorldFile, TerrainMapOffsetsAreCheckedAndEveryCodeIsASurface) {
     // Every row shares the one run list: its first code byte changed changes every position's code.
     std::vector<uint8_t> code = map;
     code[terrainmap::kRowTableBytes + 1] = 0xFF;
-    EXPECT_TRUE(terrainmap::CheckMap(code.data(), code.size()));
+    EXPECT_TRUE(terrainmap::CheckMap(code.data(), code.size()).ok);
     EXPECT_EQ(log.text(), "");
     EXPECT_EQ(terrainmap::CodeAt(code.data(), 0, 0), 0xFF);
 }
