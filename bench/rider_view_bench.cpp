@@ -66,7 +66,7 @@ void BM_EightRidersAnimated(benchmark::State& state) {
         bike->rightDir = qzVector3d(1, 0, 0);
         bike->upDir = qzVector3d(0, 1, 0);
         bike->linearVelocityMag = 10.0f;
-        bike->flags = 1u << BIKE_ON_GROUND;
+        bike->status.flags = 1u << BIKE_ON_GROUND;
         model->objects.push_back(bike);
         const int bikeId = static_cast<int>(model->objects.size()) - 1;
         auto* rider = new CRiderModel(bikeId, -1);
@@ -84,8 +84,8 @@ void BM_EightRidersAnimated(benchmark::State& state) {
         for (int i = 0; i < 8; ++i) {
             KineticBike* b = bikes[size_t(i)];
             b->bikeRoll = 30.0f * std::sin(0.05f * float(frame + 10 * i));
-            b->flags = (1u << BIKE_ON_GROUND) | (b->bikeRoll > 5.0f ? 1u << BIKE_LEFT_TURN : 0u) |
-                       (b->bikeRoll < -5.0f ? 1u << BIKE_RIGHT_TURN : 0u);
+            b->status.flags = (1u << BIKE_ON_GROUND) | (b->bikeRoll > 5.0f ? 1u << BIKE_LEFT_TURN : 0u) |
+                              (b->bikeRoll < -5.0f ? 1u << BIKE_RIGHT_TURN : 0u);
             bikeViews[size_t(i)]->UpdateFrame(nullptr, 0);
             riderViews[size_t(i)]->UpdateFrame(nullptr, 0);
         }

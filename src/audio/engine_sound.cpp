@@ -74,7 +74,7 @@ void CBikeSoundObject::build(const EngineSoundIds& ids, const int pairA[2], cons
 CSoundReader* CBikeSoundObject::getCurrentSound(CModelObject* source) {
     auto* bike = dynamic_cast<KineticBike*>(source);
     if (!bike) return nullptr;
-    const uint32_t flags = bike->viewFlags;
+    const uint32_t flags = bike->status.viewFlags;
     const bool accel = Bit(flags, BIKE_ACCEL), decel = Bit(flags, BIKE_DECEL);
     const bool air = Bit(flags, BIKE_INAIR), crash = Bit(flags, BIKE_CRASH);
     const bool pressed = accel && !accelOnLastFrame;

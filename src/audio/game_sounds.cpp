@@ -57,8 +57,8 @@ CBikeStateSound::CBikeStateSound(int modelObjectId, int group_, CSoundReader* re
 bool CBikeStateSound::checkTrigger(CModelObject* source) {
     const auto* bike = dynamic_cast<const KineticBike*>(source);
     if (!bike) return false;
-    const bool on = Bit(bike->viewFlags, f);
-    const bool fire = on && !lastState && (notf < 0 || !Bit(bike->viewFlags, notf));
+    const bool on = Bit(bike->status.viewFlags, f);
+    const bool fire = on && !lastState && (notf < 0 || !Bit(bike->status.viewFlags, notf));
     lastState = on ? 1 : 0;
     return fire;
 }
@@ -102,7 +102,7 @@ CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
     if (current && current->finished()) current.reset();  // leaves every mixer channel first
     const auto* bike = dynamic_cast<const KineticBike*>(source);
     if (!bike) return current.get();
-    if (!Bit(bike->viewFlags, BIKE_COLLIDE)) return current.get();
+    if (!Bit(bike->status.viewFlags, BIKE_COLLIDE)) return current.get();
     current.reset();
     const CModelObject* hit = bike->collisionObject;
     if (!hit) return nullptr;

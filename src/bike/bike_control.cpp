@@ -76,7 +76,7 @@ void KineticBike::control() {
 }
 
 float KineticBike::pressedAmount(int action) const {
-    return static_cast<float>(pressed[action]) / kPressScale;
+    return static_cast<float>(input.pressed[action]) / kPressScale;
 }
 
 // Phase 1: the wheelie request.
@@ -87,7 +87,7 @@ void KineticBike::requestWheelie() {
         if (distToGround[1] > kNearGround) wheelieCounter = 180;
         if (static_cast<uint32_t>(wheelieCounter) < 180u) {
             wheelieRequested = 1;
-            flags |= 1u << BIKE_WHEELIE;
+            status.flags |= 1u << BIKE_WHEELIE;
         }
     }
     if (wheelieCondition && !wheelieRequested) {
@@ -163,7 +163,7 @@ uint32_t KineticBike::chooseGroundState(float& amount) {
     };
     auto slide = [&](int action, int turnAction, uint32_t turnState, uint32_t slideState) {
         if (eventStartVelocityMag < kSlideAsTurnSpeed && linearVelocityMag < kSlideAsTurnSpeed) {
-            pressed[turnAction] = pressed[action];
+            input.pressed[turnAction] = input.pressed[action];
             pick(turnState, action);
         } else {
             pick(slideState, action);

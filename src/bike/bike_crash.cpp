@@ -133,10 +133,10 @@ void BeginHandOver(KineticBike& b) {
     b.m_input->m_acceleratorPedalInput = 0.0f;
     b.m_input->m_brakePedalInput = 0.0f;
     b.m_input->m_steeringWheelInput = 0.0f;
-    b.suspendBikePacket = 1;
-    b.suspendedBikePacket = b.bikePacket;
-    for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) b.suspendedPressed[k] = b.pressed[k];
-    b.bikePacket = 0;
+    b.input.suspendBikePacket = 1;
+    b.input.suspendedBikePacket = b.input.bikePacket;
+    for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) b.input.suspendedPressed[k] = b.input.pressed[k];
+    b.input.bikePacket = 0;
     undoWeightShift(b);
     pairWithOthers(b, true);
     b.crashBike->setPinned(false);
@@ -200,10 +200,10 @@ void KineticBike::crashUpdate() {
 void KineticBike::crashWatchRiding() {
     if (!postCrashHitGround && (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact)) {
         postCrashHitGround = 1;
-        if (suspendBikePacket) {
-            bikePacket = suspendedBikePacket;
-            for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) pressed[k] = suspendedPressed[k];
-            suspendBikePacket = 0;
+        if (input.suspendBikePacket) {
+            input.bikePacket = input.suspendedBikePacket;
+            for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) input.pressed[k] = input.suspendedPressed[k];
+            input.suspendBikePacket = 0;
         }
     }
     ++postCrashCounter;
@@ -310,10 +310,10 @@ void KineticBike::crashTumble() {
     if (crashCounter >= kTumbleSteps) {
         crashState = 4;
         invulnerabilityCounter = 180;
-        flags |= bit(BIKE_RECOVER);
+        status.flags |= bit(BIKE_RECOVER);
     } else {
         dampenCrashVelocity(crashBike.get());
-        flags |= bit(BIKE_CRASH);
+        status.flags |= bit(BIKE_CRASH);
     }
     ++crashCounter;
 }
@@ -349,7 +349,7 @@ void KineticBike::crashPutBack() {
     freeze(crashBike.get());
     setStartPos(crashResetPos, crashResetDir);
     MoveCamera(*this, kCameraFollow);
-    flags |= bit(BIKE_RECOVER);
+    status.flags |= bit(BIKE_RECOVER);
     postCrashHitGround = 0;
     crashState = 5;
     ++crashCounter;
@@ -357,7 +357,7 @@ void KineticBike::crashPutBack() {
 
 // State 5: the chassis rides again.
 void KineticBike::crashResume() {
-    flags = 0;
+    status.flags = 0;
     if (constraint) constraint->setAngle(0.0f);
     chassis->setPinned(false);
     chassis->setActive(true, true);
@@ -402,7 +402,7 @@ void KineticBike::resetRidingInput() {
     turnStep = brakingScale = 0.0f;
     framesInAir = lastFramesInAir = crashFramesInAir = 0;
     turnCounter = powerSlideBrakeTurnCounter = powerSlideAccelTurnCounter = 0;
-    for (int32_t& p : pressed) p = 0;
+    for (int32_t& p : input.pressed) p = 0;
     numExhaustParticles = numTrailParticles = numMudParticles = 0.0f;
     numFrontDustParticles = numBackDustParticles = 0.0f;
     preLoadPressedCounter = preLoadWaitDelay = 0;
@@ -410,7 +410,7 @@ void KineticBike::resetRidingInput() {
     preLoadJump = preLoadJumpPending = 0;
     preLoadJumpCounter = preLoadReportState = 0;
     lastBikeStateCounter = 0;
-    throttleZero = lastThrottleZero = 1.0f;
+    input.throttleZero = input.lastThrottleZero = 1.0f;
     for (int i = 0; i < 17; ++i) {
         bikeStateCounter[i] = -1000;
         bikeStateSuspended[i] = 0;
@@ -530,7 +530,7 @@ void KineticBike::findSplineCrashResetPos() {
     CSplineManager* sm = CSplineManager::getSplineManager();
     const CQZSpline& way = sm->spline(CSplineManager::WayPoint);
     const unsigned tries = ResetSearchTries(way.count() > 0 ? way.GetPointTime(way.count() - 1) : 0.0f);
-    float t = curWayTime;
+    float t = laps.curWayTime;
     for (unsigned k = 0; k < tries; ++k, t -= kResetStep) {
         qzVector3d at, dir;
         if (!sm->getPoint(t, CSplineManager::WayPoint, at, dir)) break;

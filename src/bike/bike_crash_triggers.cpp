@@ -224,7 +224,7 @@ void KineticBike::collide() {
     if (crashState == 1) return;
     const bool riding = crashState == 0;
     if (collided) {
-        flags |= bit(BIKE_COLLIDE);
+        status.flags |= bit(BIKE_COLLIDE);
         collided = 0;
         collidedCounter = 0;
     }
@@ -278,7 +278,7 @@ void KineticBike::checkForAbruptVelocityChange() {
         const float l = x_sqrt(d * d);
         if (l > m) m = l;
     }
-    if (flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT)))
+    if (status.flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT)))
         m += kSlideDvMargin;
     else if (linearVelocityMag < kCrawl)
         m += kCrawlDvMargin;
@@ -289,7 +289,7 @@ void KineticBike::groundCrash() {
     const float L = attributes.stability * (isCPU ? cpuCrashScale : 1.0f);
     const qzVector3d lv = unit(lastLinearVelocity), v = unit(linearVelocity);
     const qzVector3d lvh = flatUnit(lv), fh = flatUnit(forwardDir);
-    const bool landed = (flags & bit(BIKE_LAND)) != 0;
+    const bool landed = (status.flags & bit(BIKE_LAND)) != 0;
     const bool slideBrake =
         checkMessage(BIKEACTION_LEFT_POWERSLIDE_BRAKE) || checkMessage(BIKEACTION_RIGHT_POWERSLIDE_BRAKE);
     const bool noBrakeSlide =

@@ -153,12 +153,12 @@ void KineticBike::tailTurnCounters() {
 
     auto left = [](int32_t c) { return (c < 0 ? c : 0) - 1; };
     auto right = [](int32_t c) { return (c > 0 ? c : 0) + 1; };
-    if (flags & bit(BIKE_LEFT_TURN)) {
+    if (status.flags & bit(BIKE_LEFT_TURN)) {
         turnCounter = left(turnCounter);
         powerSlideAccelTurnCounter = powerSlideBrakeTurnCounter = 0;
         powerSlideEnd = 0;
         turnPressedPercent = p.turnAmount;
-    } else if (flags & bit(BIKE_POWERSLIDE_LEFT)) {
+    } else if (status.flags & bit(BIKE_POWERSLIDE_LEFT)) {
         turnCounter = left(turnCounter);
         if (bikeState == kLeftSlideBrake) {
             powerSlideBrakeTurnCounter = left(powerSlideBrakeTurnCounter);
@@ -168,12 +168,12 @@ void KineticBike::tailTurnCounters() {
             powerSlideBrakeTurnCounter = 0;
         }
         turnPressedPercent = p.turnAmount;
-    } else if (flags & bit(BIKE_RIGHT_TURN)) {
+    } else if (status.flags & bit(BIKE_RIGHT_TURN)) {
         turnCounter = right(turnCounter);
         powerSlideAccelTurnCounter = powerSlideBrakeTurnCounter = 0;
         powerSlideEnd = 0;
         turnPressedPercent = p.turnAmount;
-    } else if (flags & bit(BIKE_POWERSLIDE_RIGHT)) {
+    } else if (status.flags & bit(BIKE_POWERSLIDE_RIGHT)) {
         turnCounter = right(turnCounter);
         if (bikeState == kRightSlideBrake) {
             powerSlideBrakeTurnCounter = right(powerSlideBrakeTurnCounter);
@@ -226,7 +226,7 @@ void KineticBike::tailPitchAndFriction() {
         p.pitchRate =
             kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kPitchCurvePeak, 1.0f, kPitchCurveEnd,
                                            0.0f, -bikeRelativePitch / kPitchPerDegree);
-    else if ((flags & bit(BIKE_STOPPIE)) && linearVelocityMag > kStoppie)
+    else if ((status.flags & bit(BIKE_STOPPIE)) && linearVelocityMag > kStoppie)
         p.pitchRate =
             -kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kPitchCurvePeak, 1.0f, kPitchCurveEnd,
                                             0.0f, bikeRelativePitch / kPitchPerDegree);
@@ -307,7 +307,7 @@ float KineticBike::tailSlopeAndBrakes() {
     for (float& t : brake->m_wheelsMaxBrakingTorque) t = kBrakeTorque + b * kBrakeTorque * k;
 
     if (!checkMessage(BIKEACTION_ACCEL) && !movingForward &&
-        !(flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))))
+        !(status.flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))))
         setResistance(engine, kReverse);
 
     float braking = 0.0f;
@@ -399,7 +399,8 @@ void KineticBike::tailChassisForces() {
     if (wheelOff && sliding) {
         force += down * kWheelOffPressDown;
         powerSlideBreakAway = 1;
-    } else if ((front && back && !wheelieRequested && !wheelieCondition && !(flags & bit(BIKE_STOPPIE))) ||
+    } else if ((front && back && !wheelieRequested && !wheelieCondition &&
+                !(status.flags & bit(BIKE_STOPPIE))) ||
                postCrashCounter < kPostCrashHoldFrames) {
         qzVector3d dir = fUpDir * -1.0f;
         if (checkMessage(BIKEACTION_ACCEL)) {

@@ -67,7 +67,7 @@ void KineticBike::addChassisTorque(const qzVector3d& t) {
 void KineticBike::airPitch(float pitch) {
     auto held = [this](int a) { return checkMessage(a); };
     auto pressOf = [this](int a) {
-        const float k = static_cast<float>(pressed[a]) / kFullPitchPress;
+        const float k = static_cast<float>(input.pressed[a]) / kFullPitchPress;
         return k < 1.0f ? k : 1.0f;
     };
     const bool forward = held(BIKEACTION_FORWARD), back = held(BIKEACTION_BACK);
@@ -104,7 +104,7 @@ void KineticBike::airTurn(float authority) {
         return;
     }
     const float side = turnSide == 0 ? 1.0f : -1.0f;
-    float t = static_cast<float>(pressed[turnAction]) / kFullTurnPress;
+    float t = static_cast<float>(input.pressed[turnAction]) / kFullTurnPress;
     if (t > 1.0f) t = 1.0f;
     const float turned = side * eventFromStartAngle;  // degrees turned the way of the input
     const bool whip = held(BIKEACTION_WHIP);

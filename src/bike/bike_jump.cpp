@@ -142,7 +142,7 @@ void KineticBike::preLoadHold() {
     const uint32_t preWindow = isCPU ? 6 : 12, windowEnd = isCPU ? 150 : 120;
     const uint32_t c = preLoadPressedCounter;
     if (c >= kHoldIgnored) return;
-    flags |= bit(BIKE_PRELOAD);
+    status.flags |= bit(BIKE_PRELOAD);
     if (c <= preWindow)
         preLoadJumpState = PRELOAD_PRE_WINDOW;
     else if (c <= windowEnd)
@@ -168,7 +168,7 @@ void KineticBike::preLoadRelease(bool takeOff) {
         default:
             return;
     }
-    flags |= bit(BIKE_PRELOAD);
+    status.flags |= bit(BIKE_PRELOAD);
     if (!preLoadJump) {
         preLoadJump = 1;
         preLoadJumpCounter = 0;
@@ -190,14 +190,14 @@ void KineticBike::preLoadRelease(bool takeOff) {
     if (!indoorOrOutdoor()) return;
     rampPair = CRamps::getInstance()->getJumpRampPair(bikePos);
     qzVector3d dir;
-    if (rampPair && x_fabs(curWayTime - rampPair->wayTime) < kNearRamp && splineDirAt(curWayTime, &dir) &&
-        forwardDir * dir > kAlongTrack)
+    if (rampPair && x_fabs(laps.curWayTime - rampPair->wayTime) < kNearRamp &&
+        splineDirAt(laps.curWayTime, &dir) && forwardDir * dir > kAlongTrack)
         preLoadSplineTangent = flatUnit(dir);
 }
 
 void KineticBike::jumpSpeed() {
     const bool allowed = gameOptions.trackType != TRACKTYPE_BAJA &&
-                         !(flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))) &&
+                         !(status.flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))) &&
                          !jumpConsistencyAssist && nitroState == NO_NITRO && checkMessage(BIKEACTION_ACCEL) &&
                          framesInAir < 4;
     if (!allowed) {
@@ -211,8 +211,8 @@ void KineticBike::jumpSpeed() {
         rampPair = CRamps::getInstance()->getJumpRampPair(bikePos);
         jumpSpeedRightWay = 0.0f;
         qzVector3d dir;
-        if (!rampPair || x_fabs(curWayTime - rampPair->wayTime) >= kNearRamp ||
-            !splineDirAt(curWayTime, &dir))
+        if (!rampPair || x_fabs(laps.curWayTime - rampPair->wayTime) >= kNearRamp ||
+            !splineDirAt(laps.curWayTime, &dir))
             jumpAssistFailed = 1;
         else
             jumpSpeedRightWay = forwardDir * unit(dir);
@@ -417,7 +417,8 @@ void KineticBike::crashResetPoints() {
     if (!indoorOrOutdoor()) return;
     if (terrainType == crash_begin && lastTerrainType != crash_begin) {
         crashRampPair = CRamps::getInstance()->getCrashRampPair(bikePos);
-        if (crashRampPair && x_fabs(curWayTime - crashRampPair->wayTime) > kNearRamp) crashRampPair = nullptr;
+        if (crashRampPair && x_fabs(laps.curWayTime - crashRampPair->wayTime) > kNearRamp)
+            crashRampPair = nullptr;
     } else if (terrainType == crash_end && lastTerrainType != crash_end && crashRampPair) {
         float d2 = 0.0f;
         qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &crashRampPair->landing);

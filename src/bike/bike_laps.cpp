@@ -42,28 +42,28 @@ constexpr float kBackTravelScale = 1.75f;      // ... and back
 
 void KineticBike::checkPoint() {
     const unsigned t = CTerrainType::getInstance()->getTypeAtPoint(bikePos.x, bikePos.z);
-    isOffTrack = crashState == 0 && IsOffTrackCode(t) ? 1 : 0;
+    laps.isOffTrack = crashState == 0 && IsOffTrackCode(t) ? 1 : 0;
     checkTerrainPoint();
-    lastPos = bikePos;
+    laps.lastPos = bikePos;
 }
 
 void KineticBike::checkTerrainPoint() {
     const CTerrainType* terrain = CTerrainType::getInstance();
-    const float dx = bikePos.x - lastPos.x, dz = bikePos.z - lastPos.z;
+    const float dx = bikePos.x - laps.lastPos.x, dz = bikePos.z - laps.lastPos.z;
     const float length = x_sqrt(dx * dx + dz * dz);
     const unsigned n = bikelaps::PathSamples(length, CSubtileModel::gridSize);
     const float k = n > 1 ? 0.5f * static_cast<float>(CSubtileModel::gridSize) / length : 0.0f;
     for (unsigned i = 0; i < n; ++i) {
         const float s = k * static_cast<float>(i);
-        const unsigned c = terrain->getCheckPoint(lastPos.x + dx * s, lastPos.z + dz * s);
-        if (c == currentCheckPoint) {
-            ++currentCheckPoint;
-            isOffTrack = 0;
-            trackToHudOffTrack = bikelaps::kHudOnTrack;
-            trackToHudMissedCheckPoint = bikelaps::kHudCheckPointTaken;
-        } else if (c < bikelaps::kNoCheckPoint && c > currentCheckPoint && !isCPU) {
-            x_printf("Missed checkpoint: %u, at %u\n", currentCheckPoint, c);
-            trackToHudMissedCheckPoint = bikelaps::kHudCheckPointMissed;
+        const unsigned c = terrain->getCheckPoint(laps.lastPos.x + dx * s, laps.lastPos.z + dz * s);
+        if (c == laps.currentCheckPoint) {
+            ++laps.currentCheckPoint;
+            laps.isOffTrack = 0;
+            laps.trackToHudOffTrack = bikelaps::kHudOnTrack;
+            laps.trackToHudMissedCheckPoint = bikelaps::kHudCheckPointTaken;
+        } else if (c < bikelaps::kNoCheckPoint && c > laps.currentCheckPoint && !isCPU) {
+            x_printf("Missed checkpoint: %u, at %u\n", laps.currentCheckPoint, c);
+            laps.trackToHudMissedCheckPoint = bikelaps::kHudCheckPointMissed;
         }
     }
 }
@@ -78,10 +78,10 @@ void KineticBike::setCurLap(int lap) {
         x_printf("********Time %i.%2.2f\n", static_cast<int>(minutes),
                  static_cast<double>(t - kSecondsPerMinute * minutes));
         bikeStats._currentLapTimeStamp = globalTime;
-        currentCheckPoint = 0;
+        laps.currentCheckPoint = 0;
         if (lap == gameOptions.duration) bikeStats.finishTime = bikeStats.raceTime;
     }
-    curLap = lap;
+    laps.curLap = lap;
 }
 
 float KineticBike::getSpeedometerReading() {

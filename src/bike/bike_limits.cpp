@@ -69,7 +69,7 @@ void KineticBike::getWheelieCondition() {
                                       kShortWheelie, linearVelocityMag);
         const auto limit = static_cast<int32_t>(static_cast<uint32_t>(kStepsPerSecond * kWheelieLength * t));
         throttleWheelie = throttleWheelieCounter < limit && throttleWheelieOffCounter >= 3 &&
-                          !throttleUpActive && !(flags & (1u << BIKE_WHEELIE));
+                          !throttleUpActive && !(status.flags & (1u << BIKE_WHEELIE));
     } else {
         if (throttleWheelieCounter != 0) throttleWheelieOffCounter = 0;
         ++throttleWheelieOffCounter;
@@ -165,7 +165,7 @@ void KineticBike::nitroBoost() {
         --nitrosAvailable;
         nitroState = RAMP_UP_NITRO;
         nitroCounter = 0;
-        flags |= 1u << BIKE_NITRO_BOOST;
+        status.flags |= 1u << BIKE_NITRO_BOOST;
     }
     switch (nitroState) {
         case RAMP_UP_NITRO: {

@@ -114,7 +114,7 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
     CFilter* filter[3] = {&bike.particalFilterR, &bike.particalFilterG, &bike.particalFilterB};
     const float channel[3] = {ground.x, ground.y, ground.z};
     float colour[3];
-    const bool landed = Has(bike.flags, BIKE_LAND);
+    const bool landed = Has(bike.status.flags, BIKE_LAND);
     for (int k = 0; k < 3; ++k) {
         if (landed) {
             filter[k]->lo0 = channel[k];
@@ -162,8 +162,9 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
     if (!bike.isCPU || particles::loadLevel() >= particles::kSlow) return;
     const uint32_t slides = (1u << BIKE_POWERSLIDE_LEFT) | (1u << BIKE_POWERSLIDE_RIGHT);
     const uint32_t turns = (1u << BIKEACTION_RIGHT_TURN) | (1u << BIKEACTION_LEFT_TURN);
-    const bool throwing = (bike.flags & slides) || (bike.bikePacket & turns) || Has(bike.flags, BIKE_LAND) ||
-                          bike.bikePitch > kMudPitch || bike.throttleWheelie;
+    const bool throwing = (bike.status.flags & slides) || (bike.input.bikePacket & turns) ||
+                          Has(bike.status.flags, BIKE_LAND) || bike.bikePitch > kMudPitch ||
+                          bike.throttleWheelie;
     if (!throwing) return;
     if (std::min(bike.linearVelocityMag, kMaxDustSpeed) < kMudMinSpeed) return;
     bike.numMudParticles = 1.0f;

@@ -102,7 +102,7 @@ void KineticBike::slideRunIn(bool right) {
     if (p.turnAmount < ramp) p.turnAmount = 1.0f;
     const float amount = p.turnAmount;
     p.groundHoldForce = kSlideGroundHold;
-    flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
+    status.flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
     setLeanTau(kSlideLeanTau);
     p.frictionTarget[0] = p.frictionTarget[1] = 2.0f * tFriction.turn.normal;
     const float n = static_cast<float>(bikeStateCounter[bikeState]);
@@ -128,7 +128,7 @@ void KineticBike::slideProper(bool right, bool braking) {
     const float m = static_cast<float>(bikeStateCounter3);
     const float amount = p.turnAmount;
     p.groundHoldForce = kSlideGroundHold;
-    flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
+    status.flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
     setLeanTau(kSlideLeanTau);
     const float grip = braking ? kBrakeSlideGrip * tFriction.psb.normal *
                                      getSlopePoint(0.0f, 0.0f, kBrakeGripFrom, 0.0f, kBrakeGripFull, 1.0f, m)
@@ -180,7 +180,7 @@ void KineticBike::slideEnd(bool right, bool braking) {
     const float amount = p.turnAmount;
     powerSlideEnd = 1;
     p.groundHoldForce = kSlideGroundHold;
-    flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
+    status.flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
     setLeanTau(kSlideLeanTau);
     p.steeringGain = kTurnSteeringGain;
     p.frictionTarget[0] = p.frictionTarget[1] = kEndGrip * tFriction.pse.normal;

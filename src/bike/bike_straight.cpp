@@ -50,7 +50,7 @@ void KineticBike::straightHandler() {
             row = {{kStoppieGrip, kStoppieGrip}, 0.0f, 0.0f, kPedalStep, {0.0f, 0.0f}, false};
             // Nearly stopped the weight goes back; moving, it goes forward over the front wheel.
             comShiftState = linearVelocityMag <= kStoppieWeightBackSpeed ? 2 : 1;
-            flags |= 1u << BIKE_STOPPIE;
+            status.flags |= 1u << BIKE_STOPPIE;
             break;
         default:  // coasting
             row = {{2.0f * d.coast, 2.0f * d.coast}, kGroundHold, 0.0f, 0.0f, {1.0f, kRearSteerShare}, false};
@@ -80,7 +80,7 @@ void KineticBike::wheelieTurnHandler(bool right) {
     const float n = static_cast<float>(bikeStateCounter[bikeState]);
     const float r = n / kTurnInFrames < 1.0f ? n / kTurnInFrames : 1.0f;
     comShiftState = wheelieRequested ? 2 : 1;
-    flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
+    status.flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
     p.frictionTarget[0] = p.frictionTarget[1] = tFriction.drive.accel;
     p.groundHoldForce = 0.0f;
     p.steeringGain = kWheelieSteeringGain;

@@ -86,7 +86,7 @@ void KineticBike::turningHandler(bool right) {
     const int32_t n = bikeStateCounter[bikeState];
     const bool accel = checkMessage(BIKEACTION_ACCEL), brake = checkMessage(BIKEACTION_BRAKE);
 
-    const uint32_t kind = chooseTurnKind(right, pressed[turnAction]);
+    const uint32_t kind = chooseTurnKind(right, input.pressed[turnAction]);
     const TurnShape shape = setUpTurn(right);
 
     // Driving out of the corner.
@@ -168,7 +168,7 @@ KineticBike::TurnShape KineticBike::setUpTurn(bool right) {
     const float side = right ? -1.0f : 1.0f;
     const int32_t n = bikeStateCounter[bikeState];
     const float amount = p.turnAmount;
-    flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
+    status.flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
     setLeanTau(kTurnLeanTau);
     p.groundHoldForce = kTurnGroundHold;
     p.frictionTarget[0] = p.frictionTarget[1] = 2.0f * tFriction.turn.normal;

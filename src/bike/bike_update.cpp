@@ -86,20 +86,20 @@ void KineticBike::maybeFlashWrongWay(const qzVector3d& trackDir, const qzVector3
     float d2 = 0.0f;
     qzMath::qzMathVectorDistanceSquared(&d2, &position, &trackPoint);
     if (d > 0.0f && d2 < kOnTrack2) {
-        flashWrong = 0;
-        trackToHudWrongWay = 4;
+        laps.flashWrong = 0;
+        laps.trackToHudWrongWay = 4;
         return;
     }
     if (crashing || recovering) return;
-    if ((d < kWrongWay || flashWrong || d2 > kFarOffTrack2) && !isCPU) {
-        flashWrong = 1;
-        trackToHudWrongWay = 1;
+    if ((d < kWrongWay || laps.flashWrong || d2 > kFarOffTrack2) && !isCPU) {
+        laps.flashWrong = 1;
+        laps.trackToHudWrongWay = 1;
     }
 }
 
 void KineticBike::update(float) {
     if (!vehicle) return;
-    ++frameCountForMessage;
+    ++laps.frameCountForMessage;
     updateModelObjectFromKinetic();
     wheelPos[0] = position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
     wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
@@ -109,12 +109,12 @@ void KineticBike::update(float) {
     if (isCPU) {
         const bool assisted =
             jumpAssist || jumpConsistencyPending || jumpConsistencyAssist || nitroState != NO_NITRO;
-        throttleZero = assisted ? 1.0f : lastThrottleZero;
+        input.throttleZero = assisted ? 1.0f : input.lastThrottleZero;
     }
     applyStartBoost();
 
-    lastFlags = flags;
-    flags = 0;
+    status.lastFlags = status.flags;
+    status.flags = 0;
 
     // The race clock in the bike's statistics.
     bikeStats.raceTime = globalTime - CStats::startTime;
@@ -134,7 +134,7 @@ void KineticBike::update(float) {
     limitMaximumSpeed();
     updateGroundAndAir();
 
-    if (!startRace) {
+    if (!laps.startRace) {
         holdBeforeStart();
         return;
     }
@@ -145,22 +145,22 @@ void KineticBike::update(float) {
 
 void KineticBike::updateOffTrack() {
     // Off the track: further than 2500 units from the racing line at the bike's way time.
-    if (isOffTrack && !isCPU) {
-        trackToHudOffTrack = 2;
+    if (laps.isOffTrack && !isCPU) {
+        laps.trackToHudOffTrack = 2;
     } else {
         qzVector3d point, dir;
         float d2 = 0.0f;
-        const bool found =
-            CSplineManager::getSplineManager()->getPoint(curWayTime, CSplineManager::WayPoint, point, dir);
+        const bool found = CSplineManager::getSplineManager()->getPoint(laps.curWayTime,
+                                                                        CSplineManager::WayPoint, point, dir);
         if (found) qzMath::qzMathVectorDistanceSquared(&d2, &point, &bikePos);
         if (!found || d2 < kOffTrack2) {
-            isOffTrack = 0;
-            trackToHudOffTrack = 8;
+            laps.isOffTrack = 0;
+            laps.trackToHudOffTrack = 8;
         }
     }
     if (crashing) {
-        isOffTrack = 0;
-        trackToHudOffTrack = 8;
+        laps.isOffTrack = 0;
+        laps.trackToHudOffTrack = 8;
     }
 }
 
@@ -179,7 +179,7 @@ void KineticBike::measureBikeOnce() {
 
 void KineticBike::applyStartBoost() {
     // Start boost: a push up the lap that grows over its first quarter second.
-    if (canBoost == 2) startBoostCounter = 60;
+    if (laps.canBoost == 2) startBoostCounter = 60;
     if (startBoostCounter != 0) {
         const float s = static_cast<float>(60 - startBoostCounter) / kStartBoostRampFrames;
         applyChassisImpulse(fForwardDir * (kStartBoostImpulse * (s < 1.0f ? s : 1.0f)));
@@ -241,10 +241,10 @@ void KineticBike::updateGroundAndAir() {
             engine->enableEngineBoost();
         else
             engine->disableEngineBoost();
-        if (checkMessage(BIKEACTION_BRAKE)) flags |= bit(BIKE_BRAKING);
-        flags |= bit(touching ? BIKE_ON_GROUND : BIKE_OFF_GROUND);
+        if (checkMessage(BIKEACTION_BRAKE)) status.flags |= bit(BIKE_BRAKING);
+        status.flags |= bit(touching ? BIKE_ON_GROUND : BIKE_OFF_GROUND);
         if (inAir && touching) {
-            flags |= bit(BIKE_LAND);
+            status.flags |= bit(BIKE_LAND);
             bikeLandCounter = 0;
             inAir = 0;
         }
@@ -259,12 +259,12 @@ void KineticBike::updateGroundAndAir() {
             framesInAir = 0;
         }
         if (framesInAir == kTakeOffFrames) {
-            flags |= bit(BIKE_TAKEOFF);
+            status.flags |= bit(BIKE_TAKEOFF);
             bikeStats.jumpStart(bikePos, globalTime);
             inAir = 1;
             takeOffPos = bikePos;
         }
-        if (inAir) flags |= bit(BIKE_INAIR);
+        if (inAir) status.flags |= bit(BIKE_INAIR);
     } else {
         bikeStats.jumpLandFailed(globalTime);
     }
@@ -288,7 +288,7 @@ void KineticBike::rideStep() {
     groundCrash();
     if (inAir && airAttitudeExceeded()) startCrash(1);
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
-    engine->setEngineBoost(throttleZero);
+    engine->setEngineBoost(input.throttleZero);
     dampenAngularVelocity();
     control();
     controlTail();
@@ -315,12 +315,12 @@ void KineticBike::finishUpdate() {
     if (particles::loadLevel() < particles::kSlow) bikeparticles::emitParticleTrail(*this);
 
     frontWheelTurnLeft = frontWheelTurnRight = 0;
-    if (checkMessage(BIKEACTION_LEFT_TURN) || (flags & bit(BIKE_LEFT_TURN)))
+    if (checkMessage(BIKEACTION_LEFT_TURN) || (status.flags & bit(BIKE_LEFT_TURN)))
         frontWheelTurnLeft = 1;
-    else if (checkMessage(BIKEACTION_RIGHT_TURN) || (flags & bit(BIKE_RIGHT_TURN)))
+    else if (checkMessage(BIKEACTION_RIGHT_TURN) || (status.flags & bit(BIKE_RIGHT_TURN)))
         frontWheelTurnRight = 1;
-    flags |= bit(checkMessage(BIKEACTION_ACCEL) ? BIKE_ACCEL : BIKE_DECEL);
-    if (throttleWheelie) flags |= bit(BIKE_THROTTLE_UP);
+    status.flags |= bit(checkMessage(BIKEACTION_ACCEL) ? BIKE_ACCEL : BIKE_DECEL);
+    if (throttleWheelie) status.flags |= bit(BIKE_THROTTLE_UP);
     collide();
     checkPoint();
     if (!isCPU) trackBonus.update(this);
@@ -328,9 +328,9 @@ void KineticBike::finishUpdate() {
     crashUpdate();
     // The first bike over the finish of the last lap goes back to where it waited for the start (a race
     // has at least one lap: a duration of 0 would move a bike at its first step).
-    if (gameOptions.duration > 0 && curLap == gameOptions.duration && !finishSetBack) {
+    if (gameOptions.duration > 0 && laps.curLap == gameOptions.duration && !finishSetBack) {
         finishSetBack = 1;
         setStartPos(startPosition, startDir);
     }
-    viewFlags = lastFlags | flags;
+    status.viewFlags = status.lastFlags | status.flags;
 }

@@ -132,7 +132,7 @@ public:
         return bike ? &bike->bikeStats : nullptr;
     }
     void raiseBonusPickup(CModelObject* object) override {
-        if (auto* bike = dynamic_cast<KineticBike*>(object)) bike->flags |= 1u << BIKE_BONUS_PICKUP;
+        if (auto* bike = dynamic_cast<KineticBike*>(object)) bike->status.flags |= 1u << BIKE_BONUS_PICKUP;
     }
 };
 
@@ -161,7 +161,7 @@ KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidColle
     bikeStats.bike = this;
     triggers::setRiders(&bikeRiders);
     isCPU = isCPUArg != 0;
-    isOffTrack = 0;
+    laps.isOffTrack = 0;
     rc = rcArg;
     bikeIndex = bikeIndexArg;
     cameraId = cameraIdArg;
@@ -473,8 +473,8 @@ void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int 
     maxSpeedFilter = CFilter{cpu ? slow : fast};
     for (CFilter* f : {&particalFilterR, &particalFilterG, &particalFilterB}) *f = CFilter{kSinPi30};
 
-    bikePacket = 0;
-    suspendBikePacket = 0;
+    input.bikePacket = 0;
+    input.suspendBikePacket = 0;
     wheelBase = bikeLength = 0.0f;
     for (int i = 0; i < 30; ++i) {
         safePos[i] = position;
@@ -491,7 +491,7 @@ void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int 
     }
     setupCollisionGroups();
     setAttributes();
-    flags = lastFlags = viewFlags = 0;
+    status.flags = status.lastFlags = status.viewFlags = 0;
 }
 
 void KineticBike::setupCollisionGroups() {
@@ -626,56 +626,56 @@ void KineticBike::setRiderTuning() {
 }
 
 bool KineticBike::checkMessage(int action) const {
-    return action >= 0 && action < BIKEACTION_NUM_STATES && (bikePacket & (1u << action)) != 0;
+    return action >= 0 && action < BIKEACTION_NUM_STATES && (input.bikePacket & (1u << action)) != 0;
 }
 
 void KineticBike::doAction(const CPacket& packet, float) {
-    bikePacket = static_cast<uint32_t>(packet._action);
+    input.bikePacket = static_cast<uint32_t>(packet._action);
     const uint8_t* b = packet._parms;
-    auto has = [this](int a) { return (bikePacket & (1u << a)) != 0; };
+    auto has = [this](int a) { return (input.bikePacket & (1u << a)) != 0; };
 
-    if (canBoost == 1 && has(BIKEACTION_ACCEL))
-        canBoost = 2;
-    else if (canBoost == 0 && has(BIKEACTION_ACCEL))
-        canBoost = 3;
-    throttleZero = lastThrottleZero = 1.0f;
+    if (laps.canBoost == 1 && has(BIKEACTION_ACCEL))
+        laps.canBoost = 2;
+    else if (laps.canBoost == 0 && has(BIKEACTION_ACCEL))
+        laps.canBoost = 3;
+    input.throttleZero = input.lastThrottleZero = 1.0f;
     if (has(BIKEACTION_ACCEL)) takeAccelerator(false, b[4]);
-    if (has(BIKEACTION_BRAKE)) pressed[BIKEACTION_BRAKE] = b[5];
+    if (has(BIKEACTION_BRAKE)) input.pressed[BIKEACTION_BRAKE] = b[5];
     if (has(BIKEACTION_FORWARD))
-        pressed[BIKEACTION_FORWARD] = b[0];
+        input.pressed[BIKEACTION_FORWARD] = b[0];
     else if (has(BIKEACTION_BACK))
-        pressed[BIKEACTION_BACK] = b[1];
+        input.pressed[BIKEACTION_BACK] = b[1];
     takeTurns(b);
-    if (has(BIKEACTION_STUNT)) pressed[BIKEACTION_STUNT] = b[9] ? -static_cast<int32_t>(b[8]) : b[8];
+    if (has(BIKEACTION_STUNT)) input.pressed[BIKEACTION_STUNT] = b[9] ? -static_cast<int32_t>(b[8]) : b[8];
 
-    if (suspendBikePacket) {
-        suspendedBikePacket = bikePacket;
-        for (int i = 0; i < BIKEACTION_NUM_STATES; ++i) suspendedPressed[i] = pressed[i];
-        bikePacket = 0;
+    if (input.suspendBikePacket) {
+        input.suspendedBikePacket = input.bikePacket;
+        for (int i = 0; i < BIKEACTION_NUM_STATES; ++i) input.suspendedPressed[i] = input.pressed[i];
+        input.bikePacket = 0;
     }
 }
 
 // The accelerator; `slide` marks the power-slide form, where a human sets only throttleZero.
 void KineticBike::takeAccelerator(bool slide, uint8_t amount) {
     if (isCPU) {
-        throttleZero = lastThrottleZero = kThrottlePerPercent * static_cast<float>(amount);
-        pressed[BIKEACTION_ACCEL] = 255;
+        input.throttleZero = input.lastThrottleZero = kThrottlePerPercent * static_cast<float>(amount);
+        input.pressed[BIKEACTION_ACCEL] = 255;
     } else {
-        if (slide) throttleZero = 1.0f;
-        pressed[BIKEACTION_ACCEL] = amount;
+        if (slide) input.throttleZero = 1.0f;
+        input.pressed[BIKEACTION_ACCEL] = amount;
     }
 }
 
 // Stores the turn amount of `action`; clears its bit in the dead zone. True when it is held.
 bool KineticBike::takeTurn(int action, uint8_t byte) {
-    pressed[action] = turnAmount(byte);
-    if (pressed[action] == 0) bikePacket &= ~(1u << action);
-    return pressed[action] != 0;
+    input.pressed[action] = turnAmount(byte);
+    if (input.pressed[action] == 0) input.bikePacket &= ~(1u << action);
+    return input.pressed[action] != 0;
 }
 
 // Turns, power slides and their braking forms, from the packet's left and right bytes.
 void KineticBike::takeTurns(const uint8_t* b) {
-    auto has = [this](int a) { return (bikePacket & (1u << a)) != 0; };
+    auto has = [this](int a) { return (input.bikePacket & (1u << a)) != 0; };
     if (has(BIKEACTION_LEFT_TURN))
         takeTurn(BIKEACTION_LEFT_TURN, b[2]);
     else if (has(BIKEACTION_RIGHT_TURN))
@@ -696,15 +696,15 @@ void KineticBike::takeTurns(const uint8_t* b) {
          {Side{BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_LEFT_POWERSLIDE_BRAKE, b[2]},
           Side{BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_RIGHT_POWERSLIDE_BRAKE, b[3]}}) {
         if (has(s.both) && takeTurn(s.both, s.byte)) {
-            pressed[BIKEACTION_BRAKE] = b[5];
-            bikePacket |= 1u << s.brake;
+            input.pressed[BIKEACTION_BRAKE] = b[5];
+            input.bikePacket |= 1u << s.brake;
         }
-        if (has(s.brake) && takeTurn(s.brake, s.byte)) pressed[BIKEACTION_BRAKE] = b[5];
+        if (has(s.brake) && takeTurn(s.brake, s.byte)) input.pressed[BIKEACTION_BRAKE] = b[5];
     }
 }
 
 qzVector3d KineticBike::getCameraForward() {
-    if ((flags & (1u << BIKE_INAIR)) || crashing || crashState == 1) return lastForwardDir;
+    if ((status.flags & (1u << BIKE_INAIR)) || crashing || crashState == 1) return lastForwardDir;
     lastForwardDir = forwardDir;
     lastUpDir = upDir;
     lastRightDir = rightDir;
@@ -799,8 +799,8 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
         x_printf("KineticBike: no world model, start height kept\n");
     }
     resetVars();
-    isOffTrack = 0;
-    trackToHudOffTrack = 8;
+    laps.isOffTrack = 0;
+    laps.trackToHudOffTrack = 8;
     position = pos;
     lastValidPos = pos;
     const float a = x_atan2(-dir.x, dir.z);
@@ -809,5 +809,5 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     qOrientation = Q;
     lastValidQzOrient = Q;
     updateModelWorld();
-    lastPos = pos;
+    laps.lastPos = pos;
 }

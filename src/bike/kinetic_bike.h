@@ -11,6 +11,9 @@
 #include <memory>
 
 #include "bike/attributes.h"
+#include "bike/state/input.h"
+#include "bike/state/laps.h"
+#include "bike/state/status.h"
 #include "game/stats/bike_attributes.h"
 #include "game/stats/rider_attributes.h"
 #include "game/stats/stats.h"
@@ -43,60 +46,6 @@ class SteeringComponent;
 class SuspensionComponent;
 class TransmissionComponent;
 }  // namespace Kinetic
-
-// Bit numbers of the bike's flag words (a set bit is 1 << value).
-enum BikeFlags : uint32_t {
-    BIKE_ACCEL = 0,
-    BIKE_DECEL = 1,
-    BIKE_THROTTLE_UP = 2,
-    BIKE_BRAKING = 3,
-    BIKE_LAND = 4,
-    BIKE_INAIR = 5,
-    BIKE_TAKEOFF = 6,
-    BIKE_COLLIDE = 7,
-    BIKE_PASSED_GATE = 8,
-    BIKE_ON_GROUND = 9,
-    BIKE_OFF_GROUND = 10,
-    BIKE_LEFT_TURN = 11,
-    BIKE_RIGHT_TURN = 12,
-    BIKE_POWERSLIDE_LEFT = 13,
-    BIKE_POWERSLIDE_RIGHT = 14,
-    BIKE_WHEELIE = 15,
-    BIKE_STOPPIE = 16,
-    BIKE_PRELOAD = 17,
-    BIKE_CRASH = 18,
-    BIKE_HOLESHOT = 19,
-    BIKE_BONUS_PICKUP = 20,
-    BIKE_RECOVER = 21,
-    BIKE_NITRO_BOOST = 22,
-    BIKE_NITRO_EARNED = 23,
-    BIKE_TRACK_BONUS_RECIEVED = 24,
-    BIKE_ALL_TRACK_BONUS_RECIEVED = 25,
-};
-
-// Action codes of a bike's packets; the packet's bit for action a is 1 << a.
-enum bikeActions : int32_t {
-    BIKEACTION_NOACTION = 0,
-    BIKEACTION_ACCEL = 1,
-    BIKEACTION_BRAKE = 2,
-    BIKEACTION_FORWARD = 3,
-    BIKEACTION_BACK = 4,
-    BIKEACTION_LEFT_TURN = 5,
-    BIKEACTION_RIGHT_TURN = 6,
-    BIKEACTION_LEFT_POWERSLIDE_ACCEL = 7,
-    BIKEACTION_RIGHT_POWERSLIDE_ACCEL = 8,
-    BIKEACTION_LEFT_POWERSLIDE_BRAKE = 9,
-    BIKEACTION_RIGHT_POWERSLIDE_BRAKE = 10,
-    BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE = 11,
-    BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE = 12,
-    BIKEACTION_WHEELIE = 13,
-    BIKEACTION_STOPPIE = 14,
-    BIKEACTION_PRELOAD = 15,
-    BIKEACTION_WHIP = 16,
-    BIKEACTION_STUNT = 17,
-    BIKEACTION_NITRO = 18,
-    BIKEACTION_NUM_STATES = 19,
-};
 
 enum PreLoadState : uint32_t {
     PRELOAD_NO_ATTEMPT_PENDING = 0,
@@ -377,6 +326,10 @@ public:
     // The roll tolerance of the collision tests: less for a leaning bike.
     float rollTolerance() const;
 
+    // The bike's state, by concern.
+    BikeInput input;  // packets and presses
+    BikeLaps laps;    // laps, checkpoints, clocks and HUD marks
+
     // identity
     uint8_t inStunt = 0;
     char playerName[20] = {};
@@ -405,9 +358,8 @@ public:
     float leanTarget = 0.0f;
     int32_t leanTargetSteps = 0;
     float leanPercent = 0.0f;
+    BikeStatus status;  // flag words (here, in the gap before the orientation)
     qzQuaternion q;
-    // input
-    int32_t pressed[BIKEACTION_NUM_STATES] = {};
     // frames
     qzVector3d forwardDir, upDir, rightDir, lastForwardDir, lastUpDir, lastRightDir;
     qzVector3d fForwardDir, fUpDir, fRightDir, lastFForwardDir, lastFUpDir, lastFRightDir;
@@ -445,8 +397,6 @@ public:
     uint8_t powerSlideLeftGround = 0, powerSlideAccelBoostEligible = 0, powerSlideBrakeBoostEligible = 0;
     float powerSlideAccelBoostVelocityMag = 0.0f, powerSlideBrakeBoostVelocityMag = 0.0f;
     float eventStartAngle = 0.0f, eventDeltaAngle = 0.0f, eventFromStartAngle = 0.0f;
-    // throttle factor from the packet; 1.0 for a human
-    float throttleZero = 1.0f, lastThrottleZero = 1.0f;
     // air
     uint32_t framesInAir = 0, lastFramesInAir = 0, crashFramesInAir = 0;
     uint8_t inAir = 0, crashLand = 0;
@@ -464,20 +414,12 @@ public:
     int32_t jumpConsistencyAngleDeltaCounter = 0;
     qzVector3d jumpConsistencyDir;
     float crashExtraGravity = 0.0f, preLoadExtraGravity = 0.0f, timeToLand = 0.0f, landingImpactScale = 0.0f;
-    // track progress
-    float curWayTime = 0.0f;
-    int32_t curLap = 0;
-    uint32_t currentCheckPoint = 0;
-    uint32_t canBoost = 0;
-    uint32_t startRace = 0;
     // racer
-    uint8_t isCPU = 0, flashWrong = 0, isOffTrack = 0;
+    uint8_t isCPU = 0;
     // particles
     int32_t dustCloudCounter = 0;
     float numExhaustParticles = 0.0f, numTrailParticles = 0.0f, numMudParticles = 0.0f;
     float numFrontDustParticles = 0.0f, numBackDustParticles = 0.0f, numDirtParticles = 0.0f;
-    uint32_t frameCountForMessage = 0;  // model steps this bike has taken
-    qzVector3d lastPos;
     // crash
     uint8_t collided = 0;
     uint32_t collidedCounter = 40;
@@ -499,10 +441,6 @@ public:
     // wheels: contact state of this and the previous update
     Kinetic::WheelInfo wheelInfo[2];
     Kinetic::WheelInfo lastWheelInfo[2];
-    // packet
-    uint32_t bikePacket = 0, suspendedBikePacket = 0;
-    uint8_t suspendBikePacket = 0;
-    int32_t suspendedPressed[BIKEACTION_NUM_STATES] = {};
     // filters
     uint8_t postCrashHitGround = 1;
     CFilter filterSAV, leanFilter;
@@ -618,12 +556,6 @@ public:
     CRiderAttributes riderAttributes;
     TerrainFriction tFriction;
     Attributes attributes;
-    // HUD
-    uint32_t trackToHudWrongWay = 0, trackToHudOffTrack = 0, trackToHudMissedCheckPoint = 0;
-    // flags (BikeFlags bit sets)
-    uint32_t flags = 0;
-    uint32_t lastFlags = 0;
-    uint32_t viewFlags = 0;
     // collision
     CModelObject* collisionObject = nullptr;
     qzVector3d collisionObjectPos;

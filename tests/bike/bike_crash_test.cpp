@@ -48,15 +48,15 @@ TEST(BikeCrash, CycleLastsItsStepsWithItsFlagsAndAPlacedBikeWaits) {
     ASSERT_EQ(b->crashState, 2u);
     std::vector<uint32_t> seen;
     while (b->crashState != 0 && seen.size() < 400) {
-        b->flags = bit(BIKE_ACCEL);
+        b->status.flags = bit(BIKE_ACCEL);
         b->crashUpdate();
-        seen.push_back(b->flags & ~bit(BIKE_ACCEL));
+        seen.push_back(b->status.flags & ~bit(BIKE_ACCEL));
     }
     ASSERT_EQ(seen.size(), 183u);
     for (size_t k = 1; k < 180; ++k) EXPECT_EQ(seen[k], bit(BIKE_CRASH)) << k;
     EXPECT_EQ(seen[180], bit(BIKE_RECOVER));
     EXPECT_EQ(seen[181], bit(BIKE_RECOVER));
-    EXPECT_EQ(b->flags, 0u);  // the recover step clears every flag
+    EXPECT_EQ(b->status.flags, 0u);  // the recover step clears every flag
     b->startCrash(0);
     EXPECT_EQ(b->crashState, 0u) << "a freshly placed bike crashed";
 }
@@ -89,7 +89,7 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
     ASSERT_TRUE(way.SetMaxNumPoints(21));
     for (int i = 0; i <= 20; ++i) ASSERT_TRUE(way.AddPoint(1000.0f * i, 0.0f, 0.0f, 1.0f));
     ASSERT_TRUE(way.MakeCurrentPointsIntoSpline());
-    b->curWayTime = 10000.0f;
+    b->laps.curWayTime = 10000.0f;
     other->position = qzVector3d(10000.0f, 0.0f, 300.0f);  // on the bike's own spline point
     b->findSplineCrashResetPos();
     EXPECT_NEAR(b->crashResetPos.x, 9000.0f, 1.0f);
@@ -102,7 +102,7 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
     b->findSplineCrashResetPos();
     EXPECT_EQ(b->crashResetPos.x, 12345.0f);
     CSplineManager::cleanUp();
-    b->curWayTime = 5000.0f;  // no spline: the newest safe point
+    b->laps.curWayTime = 5000.0f;  // no spline: the newest safe point
     b->safePos[0] = qzVector3d(77.0f, 0.0f, 0.0f);
     b->findSplineCrashResetPos();
     EXPECT_EQ(b->crashResetPos.x, 77.0f);
@@ -137,7 +137,7 @@ TEST(BikeCrash, ResetSearchFallsBackToTheNewestSafePointWhenEveryPointIsCrowded)
     b->safePos[0] = qzVector3d(55.0f, 0.0f, 0.0f);
     // Racers beside the points back from the bike's: 100 units off crowds them, 800 does not.
     for (float off : {800.0f, 100.0f}) {
-        b->curWayTime = 2000.0f;
+        b->laps.curWayTime = 2000.0f;
         for (int i = 0; i < 2; ++i) others[i]->position = qzVector3d(2000.0f - 1000.0f * i, 0.0f, off);
         b->findSplineCrashResetPos();
         EXPECT_NEAR(b->crashResetPos.x, off > 700.0f ? 2000.0f : 55.0f, 1.0f) << off;
@@ -181,7 +181,7 @@ TEST(BikeCrash, CollisionsJudgeBikesCountObjectsAndCrashAPinnedBike) {
 
     Ready(cpu1);
     cpu1->collisionObjectCounter = 1;
-    cpu1->bikePacket = 1u << BIKEACTION_ACCEL;
+    cpu1->input.bikePacket = 1u << BIKEACTION_ACCEL;
     int steps = 0;
     while (cpu1->crashState == 0 && steps < 100) {
         cpu1->collide();
@@ -206,7 +206,7 @@ TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
         b->attributes.stability = stability;
         b->changeInVelCounter = 1;
         b->movingForward = 0;
-        b->flags = 0;
+        b->status.flags = 0;
         b->crashLand = 0;
         b->wheelNormVec[0] = b->wheelNormVec[1] = qzVector3d(0.0f, -1.0f, 0.0f);
         b->lastLinearVelocity = qzVector3d();
@@ -215,7 +215,7 @@ TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
     for (TrackType track : {TRACKTYPE_OUTDOOR, TRACKTYPE_BAJA}) {
         Options o(track, 0);
         prepare(0.95f);
-        b->flags = bit(BIKE_LAND);
+        b->status.flags = bit(BIKE_LAND);
         b->lastLinearVelocity = qzVector3d(0.0f, 32.4074f, 0.0f);
         b->groundCrash();
         EXPECT_NEAR(b->landingImpactScale, 1.0f, 1e-5f);
@@ -339,12 +339,12 @@ TEST(BikeJump, PreloadLaunchesOnlyFromItsWindowAtFiftyKmhOrMore) {
         b->linearVelocityMag = c.speed;
         uint32_t report = 0;
         int steps = -1;
-        b->bikePacket = 1u << BIKEACTION_PRELOAD;
+        b->input.bikePacket = 1u << BIKEACTION_PRELOAD;
         for (uint32_t k = 0; k < c.hold && report == 0; ++k) {
             b->preLoad();
             report = b->preLoadReportState;
         }
-        b->bikePacket = 0;
+        b->input.bikePacket = 0;
         for (int k = 0; k < 100 && report == 0; ++k) {
             if (k >= static_cast<int>(c.wait)) b->lastTerrainType = preload2;  // on the lip
             b->preLoad();
@@ -374,12 +374,12 @@ TEST(BikeJump, SkillRampSetsTheTakeOffSpeedsAlongTheTravel) {
     const struct { float climb, after; } cases[] = {{15.0f, 29.489f}, {5.0f, 30.5556f}};
     for (const auto& c : cases) {
         b->attributes.jumpSpeedPercent = 100;
-        b->bikePacket = 1u << BIKEACTION_ACCEL;
-        b->flags = 0;
+        b->input.bikePacket = 1u << BIKEACTION_ACCEL;
+        b->status.flags = 0;
         b->nitroState = NO_NITRO;
         b->jumpConsistencyAssist = b->jumpAssist = 0;
         b->framesInAir = 0;
-        b->curWayTime = 5000.0f;
+        b->laps.curWayTime = 5000.0f;
         b->bikePos = qzVector3d();
         b->forwardDir = b->fForwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
         const float r = c.climb * 0.0174533f;

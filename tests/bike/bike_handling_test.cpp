@@ -18,10 +18,10 @@ class HandlingTest : public ::testing::Test {
 protected:
     // Holds `actions` with press amount `press` on every turn and slide action and 232 on forward and back.
     static void Hold(KineticBike* b, std::initializer_list<int> actions, int press = 244) {
-        b->bikePacket = 0;
+        b->input.bikePacket = 0;
         for (int a : actions) {
-            b->bikePacket |= 1u << a;
-            b->pressed[a] = (a == BIKEACTION_FORWARD || a == BIKEACTION_BACK) ? 232 : press;
+            b->input.bikePacket |= 1u << a;
+            b->input.pressed[a] = (a == BIKEACTION_FORWARD || a == BIKEACTION_BACK) ? 232 : press;
         }
     }
     // Wheels at `height` above the ground (0: both on it), riding at `speed` m/s.
@@ -99,11 +99,11 @@ TEST_F(HandlingTest, StateFollowsInputSpeedAndHeightAboveGround) {
     }
     // A slow slide ridden as a turn takes its press as the turn press.
     Hold(bike_, {BIKEACTION_LEFT_POWERSLIDE_ACCEL}, 180);
-    bike_->pressed[BIKEACTION_LEFT_TURN] = 0;
+    bike_->input.pressed[BIKEACTION_LEFT_TURN] = 0;
     Place(bike_, 0.0f, 12.0f);
     bike_->control();
     EXPECT_EQ(bike_->bikeState, BIKESTATE_LEFT_TURN);
-    EXPECT_EQ(bike_->pressed[BIKEACTION_LEFT_TURN], 180);
+    EXPECT_EQ(bike_->input.pressed[BIKEACTION_LEFT_TURN], 180);
 }
 
 TEST_F(HandlingTest, TurnAmountIsThePressOver244RaisedToAQuarterAndCappedAtOne) {
@@ -144,13 +144,13 @@ TEST_F(HandlingTest, WheelieHeldHighUpEndsTheAttemptAndReleasingOnTheFrontWheelR
     bike_->distToGround[1] = 35.0f;
     bike_->control();
     EXPECT_TRUE(bike_->wheelieRequested);
-    EXPECT_TRUE(bike_->flags & (1u << BIKE_WHEELIE));
-    bike_->flags = 0;
+    EXPECT_TRUE(bike_->status.flags & (1u << BIKE_WHEELIE));
+    bike_->status.flags = 0;
     bike_->distToGround[1] = 36.0f;
     bike_->control();
     EXPECT_EQ(bike_->wheelieCounter, 180);
     EXPECT_FALSE(bike_->wheelieRequested);
-    EXPECT_FALSE(bike_->flags & (1u << BIKE_WHEELIE));
+    EXPECT_FALSE(bike_->status.flags & (1u << BIKE_WHEELIE));
     Hold(bike_, {});
     bike_->wheelInfo[0].m_isInContact = true;
     bike_->control();
@@ -207,13 +207,13 @@ TEST_F(HandlingTest, TurnPedalStepsAndGripEasingInUnderBrakingAndInASharpTurn) {
                            Steps{{BIKEACTION_ACCEL, BIKEACTION_BRAKE}, 0.0f, 0.01f}}) {
         // clang-format on
         Hold(bike_, c.pedals);
-        bike_->bikePacket |= 1u << BIKEACTION_LEFT_TURN;
-        bike_->pressed[BIKEACTION_LEFT_TURN] = 200;
+        bike_->input.bikePacket |= 1u << BIKEACTION_LEFT_TURN;
+        bike_->input.pressed[BIKEACTION_LEFT_TURN] = 200;
         Place(bike_, 0.0f, 3.0f);
         Continue(bike_, BIKESTATE_LEFT_TURN, 20);
         EXPECT_EQ(bike_->handling.throttleStep, c.throttle);
         EXPECT_EQ(bike_->handling.brakeStep, c.brake);
-        EXPECT_TRUE(bike_->flags & (1u << BIKE_LEFT_TURN));
+        EXPECT_TRUE(bike_->status.flags & (1u << BIKE_LEFT_TURN));
     }
     bike_->tFriction.turn.normal = 1.0f;
     bike_->tFriction.slide.normal = 1.0f;
@@ -228,8 +228,8 @@ TEST_F(HandlingTest, TurnPedalStepsAndGripEasingInUnderBrakingAndInASharpTurn) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        bike_->bikePacket = 1u << BIKEACTION_LEFT_TURN | 1u << c.pedal;
-        bike_->pressed[BIKEACTION_LEFT_TURN] = bike_->lastLeftTurnPressed = 200;
+        bike_->input.bikePacket = 1u << BIKEACTION_LEFT_TURN | 1u << c.pedal;
+        bike_->input.pressed[BIKEACTION_LEFT_TURN] = bike_->lastLeftTurnPressed = 200;
         Place(bike_, 0.0f, c.speed);
         bike_->throttleUp = 1.0f;
         bike_->leftTurnBrakeCounter = bike_->sharpTurnCounter = c.counter;
@@ -248,7 +248,7 @@ TEST_F(HandlingTest, SlideTurnsThroughItsHeadingBudgetThenEnds) {
                           Case{true, 34.7222f, 201, false}, Case{false, 17.3611f, 134, true}, Case{false, 17.3611f, 136, false},
                           Case{true, 17.3611f, 99, true}, Case{true, 17.3611f, 101, false}}) {
         // clang-format on
-        bike_->flags = bike_->bikePacket = 0;
+        bike_->status.flags = bike_->input.bikePacket = 0;
         bike_->turnCounter = -19;
         bike_->powerSlideEnd = bike_->powerSlideBrakeTurnCounter = 0;
         bike_->eventStartVelocityMag = c.startSpeed;
@@ -256,7 +256,7 @@ TEST_F(HandlingTest, SlideTurnsThroughItsHeadingBudgetThenEnds) {
         bike_->bikeState = c.braking ? BIKESTATE_LEFT_POWERSLIDE_BRAKE : BIKESTATE_LEFT_POWERSLIDE_ACCEL;
         bike_->powerSlideHandler(false, c.braking);
         EXPECT_EQ(!bike_->powerSlideEnd, c.sliding) << c.braking << " " << c.turned;
-        EXPECT_TRUE(bike_->flags & (1u << BIKE_POWERSLIDE_LEFT));
+        EXPECT_TRUE(bike_->status.flags & (1u << BIKE_POWERSLIDE_LEFT));
     }
 }
 
@@ -290,7 +290,7 @@ TEST_F(HandlingTest, LightPressBecomesFullAsTheRunInGoesOn) {
         bike_->handling.turnAmount = c.amount;
         bike_->powerSlideHandler(c.right, false);
         EXPECT_FLOAT_EQ(bike_->handling.turnAmount, c.want) << c.right << " " << c.amount;
-        EXPECT_TRUE(bike_->flags & (1u << (c.right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN)));
+        EXPECT_TRUE(bike_->status.flags & (1u << (c.right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN)));
     }
 }
 
@@ -299,11 +299,11 @@ TEST_F(HandlingTest, StoppieShiftsTheWeightBackOnlyWhenNearlyStoppedAndAWheelieT
     for (auto [speed, shift] : {std::pair{2.0f, 2u}, {2.31481f, 2u}, {3.0f, 1u}}) {
         Hold(bike_, {BIKEACTION_STOPPIE});
         Place(bike_, 0.0f, speed);
-        bike_->flags = 0;
+        bike_->status.flags = 0;
         bike_->control();
         EXPECT_EQ(bike_->bikeState, BIKESTATE_STOPPIE);
         EXPECT_EQ(bike_->comShiftState, shift) << speed;
-        EXPECT_TRUE(bike_->flags & (1u << BIKE_STOPPIE));
+        EXPECT_TRUE(bike_->status.flags & (1u << BIKE_STOPPIE));
     }
     auto* engine = static_cast<Kinetic::CBikeEngine*>(bike_->m_engine);
     engine->setEngineBoost(1.0f);

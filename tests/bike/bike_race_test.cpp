@@ -72,8 +72,8 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
             for (int k = 0; k < 2; ++k) {
                 if (armed[k][i] < 0) continue;
                 if (s - armed[k][i] > kWindow) armed[k][i] = -1;
-                if (b->flags & (1u << BIKE_TAKEOFF)) launched[k] += 1;
-                if ((b->flags & (1u << BIKE_LAND)) && b->crashState == 0) {
+                if (b->status.flags & (1u << BIKE_TAKEOFF)) launched[k] += 1;
+                if ((b->status.flags & (1u << BIKE_LAND)) && b->crashState == 0) {
                     landed[k] += 1;
                     armed[k][i] = -1;
                 }
@@ -96,7 +96,7 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
                     r->riderState == CRiderModel::kOnBike && Distance(r->position, b->position) < 150.0f;
             }
             lastState[i] = b->crashState;
-            if (firstLapStep[i] < 0 && b->curLap == 1) firstLapStep[i] = s;
+            if (firstLapStep[i] < 0 && b->laps.curLap == 1) firstLapStep[i] = s;
         }
     }
     EXPECT_GE(launched[0], 2) << "preload launches that took off";
@@ -117,7 +117,7 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
     const KineticBike* leader = nullptr;
     for (unsigned i = 0; i < RaceSim::kRacers; ++i) {
         const KineticBike* b = race.driver->bikes[i];
-        ASSERT_GE(b->curLap, 1) << "bike " << i;
+        ASSERT_GE(b->laps.curLap, 1) << "bike " << i;
         EXPECT_NEAR(b->bikeStats.lapTimes[0], static_cast<float>(firstLapStep[i]) / 60.0f, 0.05f) << i;
         placed |= 1 << (b->bikeStats.getRacePosition() - 1);
         if (b->bikeStats.getRacePosition() == 1) leader = b;
@@ -125,8 +125,8 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
     EXPECT_EQ(placed, 0xff);
     ASSERT_NE(leader, nullptr);
     for (const KineticBike* b : race.driver->bikes)
-        EXPECT_GE(leader->curLap * 100 + static_cast<int>(leader->currentCheckPoint),
-                  b->curLap * 100 + static_cast<int>(b->currentCheckPoint));
+        EXPECT_GE(leader->laps.curLap * 100 + static_cast<int>(leader->laps.currentCheckPoint),
+                  b->laps.curLap * 100 + static_cast<int>(b->laps.currentCheckPoint));
 
     const std::vector<uint64_t> first = race.hashes;
     race_.reset();  // one race at a time: the model is the program's

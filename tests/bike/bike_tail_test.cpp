@@ -49,7 +49,7 @@ TEST_F(TailTest, TurnCountersRunSignedAndRestartOnADirectionChange) {
                                  {BIKE_RIGHT_TURN, 1},
                                  {BIKE_POWERSLIDE_RIGHT, 2},
                                  {-1, 0}}) {
-        bike_->flags = flag < 0 ? 0u : bit(flag);
+        bike_->status.flags = flag < 0 ? 0u : bit(flag);
         bike_->tailCountersFrictionLean();
         EXPECT_EQ(bike_->turnCounter, counter) << flag;
     }
@@ -60,7 +60,7 @@ TEST_F(TailTest, SlideExitBoostFiresOnlyInItsWindow) {
     for (auto [counter, fires] : {std::pair{-5, false}, {-6, true}, {-44, true}, {-45, false}}) {
         Engine()->setEngineBoost(1.0f);
         bike_->bikeState = 1;
-        bike_->bikePacket = bit(BIKEACTION_ACCEL);
+        bike_->input.bikePacket = bit(BIKEACTION_ACCEL);
         bike_->powerSlideAccelBoostEligible = 1;
         bike_->powerSlideAccelBoostVelocityMag = 20.0f;
         bike_->linearVelocityMag = 10.0f;
@@ -174,13 +174,13 @@ TEST_F(TailTest, WrongWayShowsForAHumanFacingBackOrFarFromTheLine) {
                           Case{false, -0.5f, 100.0f, 0}, Case{true, -1.0f, 3000.0f, 0}}) {
         // clang-format on
         bike_->isCPU = c.cpu;
-        bike_->flashWrong = 0;
+        bike_->laps.flashWrong = 0;
         const qzVector3d dir = bike_->forwardDir * c.facing;
         const qzVector3d point = bike_->position + bike_->rightDir * c.distance;
         bike_->maybeFlashWrongWay(dir, point);
-        EXPECT_EQ(bike_->flashWrong, c.flash) << c.cpu << " " << c.facing << " " << c.distance;
-        EXPECT_EQ(bike_->trackToHudWrongWay, c.flash ? 1u : (c.facing > 0.0f ? 4u : 0u));
-        bike_->trackToHudWrongWay = 0;
+        EXPECT_EQ(bike_->laps.flashWrong, c.flash) << c.cpu << " " << c.facing << " " << c.distance;
+        EXPECT_EQ(bike_->laps.trackToHudWrongWay, c.flash ? 1u : (c.facing > 0.0f ? 4u : 0u));
+        bike_->laps.trackToHudWrongWay = 0;
     }
     bike_->isCPU = 0;
 }
@@ -188,13 +188,13 @@ TEST_F(TailTest, WrongWayShowsForAHumanFacingBackOrFarFromTheLine) {
 TEST_F(TailTest, NitroRampsUpOnTheGroundOnlyThenRampsDownToTheClassLimit) {
     const float massInv = bike_->chassis->m_massInv;
     bike_->nitrosAvailable = 1;
-    bike_->bikePacket = bit(BIKEACTION_NITRO);
+    bike_->input.bikePacket = bit(BIKEACTION_NITRO);
     for (int frame = 0; frame < 20; ++frame) {
         const bool ground = frame < 10;
         Touch(ground, false);
         const float before = Forward();
         bike_->nitroBoost();
-        bike_->bikePacket = 0;
+        bike_->input.bikePacket = 0;
         const float want = ground ? 2000.0f * std::fmin(static_cast<float>(frame) / 15.0f, 1.0f) : 0.0f;
         EXPECT_NEAR((Forward() - before) / massInv, want, 0.5f) << frame;
     }
@@ -217,19 +217,19 @@ TEST_F(TailTest, ThrottleWheelieLastsFewerFramesTheFasterTheBike) {
         bike_->throttleUpActive = 0;
         bike_->movingForward = 1;
         bike_->linearVelocityMag = speed;
-        bike_->bikePacket = bit(BIKEACTION_ACCEL);
+        bike_->input.bikePacket = bit(BIKEACTION_ACCEL);
         int frames = 0;
         for (int i = 0; i < 200; ++i) {
-            bike_->flags = 0;
+            bike_->status.flags = 0;
             bike_->getWheelieCondition();
             frames += bike_->throttleWheelie;
         }
         EXPECT_EQ(frames, limit - 1) << speed;
     }
     // Released for fewer than three frames: no pop.
-    bike_->bikePacket = 0;
+    bike_->input.bikePacket = 0;
     bike_->getWheelieCondition();
-    bike_->bikePacket = bit(BIKEACTION_ACCEL);
+    bike_->input.bikePacket = bit(BIKEACTION_ACCEL);
     bike_->getWheelieCondition();
     EXPECT_FALSE(bike_->throttleWheelie);
 }

@@ -147,7 +147,7 @@ TEST_F(BikeGroundTest, WheelHeightsFollowContactAndTheTerrain) {
     }
     // A touching wheel 80 units over the terrain stands on a track object; held throttle counts it.
     bike->wheelPos[1].y -= 80.0f;
-    bike->bikePacket = 1u << BIKEACTION_ACCEL;
+    bike->input.bikePacket = 1u << BIKEACTION_ACCEL;
     bike->bikeTerrainInfo();
     bike->bikeTerrainInfo();
     EXPECT_EQ(bike->drivingOnObject, 1);

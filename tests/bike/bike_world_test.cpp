@@ -41,7 +41,7 @@ protected:
     }
     // Riding: the race has started (until then the bike holds its brake at the grid).
     void Drive(int steps, std::initializer_list<int> actions, uint8_t left = 0, uint8_t right = 0) {
-        bike_->startRace = 1;
+        bike_->laps.startRace = 1;
         for (int i = 0; i < steps; ++i)
             world_->Step({BikeWorld::Packet(bike_, actions, 255, 255, left, right)});
     }

@@ -195,14 +195,14 @@ TEST(BikeInput, PacketsBecomeBitsAndPressedAmounts) {
     for (const InputCase& c : cases) {
         KineticBike b;
         b.isCPU = c.cpu;
-        for (int& p : b.pressed) p = -7;  // entries of absent actions keep their value
+        for (int& p : b.input.pressed) p = -7;  // entries of absent actions keep their value
         int bits = 0;
         for (int a : c.actions) bits |= 1 << a;
         b.doAction(CPacket(0, PKT_ACTION, bits, c.parms), 0.0f);
-        EXPECT_EQ(b.bikePacket, c.bits) << c.name;
+        EXPECT_EQ(b.input.bikePacket, c.bits) << c.name;
         for (auto [action, amount] : c.pressed)
-            EXPECT_EQ(b.pressed[action], amount) << c.name << " " << action;
-        EXPECT_FLOAT_EQ(b.throttleZero, c.throttleZero) << c.name;
+            EXPECT_EQ(b.input.pressed[action], amount) << c.name << " " << action;
+        EXPECT_FLOAT_EQ(b.input.throttleZero, c.throttleZero) << c.name;
     }
 }
 
@@ -214,18 +214,18 @@ TEST(BikeInput, StartBoostSuspensionAndMessages) {
     struct Case { uint32_t before, after; };
     for (const Case& c : {Case{1, 2}, Case{0, 3}, Case{2, 2}, Case{4, 4}}) {
         // clang-format on
-        b.canBoost = c.before;
+        b.laps.canBoost = c.before;
         b.doAction(accel, 0.0f);
-        EXPECT_EQ(b.canBoost, c.after) << c.before;
+        EXPECT_EQ(b.laps.canBoost, c.after) << c.before;
     }
     EXPECT_TRUE(b.checkMessage(BIKEACTION_ACCEL));
     for (int action : {-1, 19, 31, int(BIKEACTION_BRAKE)}) EXPECT_FALSE(b.checkMessage(action)) << action;
 
-    b.suspendBikePacket = 1;
+    b.input.suspendBikePacket = 1;
     b.doAction(accel, 0.0f);
-    EXPECT_EQ(b.bikePacket, 0u);
-    EXPECT_EQ(b.suspendedBikePacket, 1u << BIKEACTION_ACCEL);
-    EXPECT_EQ(b.suspendedPressed[BIKEACTION_ACCEL], 255);
+    EXPECT_EQ(b.input.bikePacket, 0u);
+    EXPECT_EQ(b.input.suspendedBikePacket, 1u << BIKEACTION_ACCEL);
+    EXPECT_EQ(b.input.suspendedPressed[BIKEACTION_ACCEL], 255);
     for (int action = 0; action < BIKEACTION_NUM_STATES; ++action) EXPECT_FALSE(b.checkMessage(action));
 }
 
@@ -235,7 +235,7 @@ TEST_F(BikeTest, CameraHeadingHoldsInTheAirAndWhileCrashing) {
     const qzVector3d ground = b->getCameraForward();
     b->forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
     for (int state : {0, 1, 2, 3}) {  // in the air, crashing, a world-edge crash, riding
-        b->flags = state == 0 ? 1u << BIKE_INAIR : 0u;
+        b->status.flags = state == 0 ? 1u << BIKE_INAIR : 0u;
         b->crashing = state == 1;
         b->crashState = state == 2 ? 1 : 0;
         EXPECT_FLOAT_EQ(b->getCameraForward().z, state < 3 ? ground.z : 0.0f) << state;

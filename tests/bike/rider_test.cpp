@@ -34,7 +34,7 @@ int RiderDescription() {
 struct RiderWorld : ::testing::Test {
     RiderWorld() : w(FirstTrack(TrackKind::Outdoor), 1) {
         bike = w.AddBike(0, true);
-        bike->startRace = 1;
+        bike->laps.startRace = 1;
         rider = new CRiderModel(BikeWorld::IdOf(bike), RiderDescription());
         w.model->objects.push_back(rider);
         bike->rider = rider;
@@ -68,7 +68,7 @@ TEST_F(RiderWorld, DustAndMudFollowSpeedRiderKindAndLanding) {
     for (const Row& r : rows) {
         bike->linearVelocityMag = r.speed;
         bike->isCPU = r.cpu;
-        bike->flags = 1u << BIKE_LAND;
+        bike->status.flags = 1u << BIKE_LAND;
         bike->distToGround[1] = 0.0f;
         bike->numBackDustParticles = 0.999f;
         bike->wheelInfo[1].m_isInContact = true;
@@ -85,7 +85,7 @@ TEST_F(RiderWorld, DustAndMudFollowSpeedRiderKindAndLanding) {
     const particles::QuadParticle landed = sink.got.front();
     EXPECT_NEAR(landed.color.r, c.x, 8.0f);
     EXPECT_NEAR(landed.color.g, c.y, 8.0f);
-    bike->flags = 0;
+    bike->status.flags = 0;
     bike->particalFilterR.lo1 = 255.0f - bike->particalFilterR.lo0;
     sink.got.clear();
     bike->numBackDustParticles = 0.999f;

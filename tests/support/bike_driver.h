@@ -92,7 +92,7 @@ public:
     // A racer on the grid with its rider; returns its index among the driver's bikes.
     size_t Add(Rider rider, bool cpu = false) {
         bikes.push_back(world.AddBike(static_cast<unsigned>(bikes.size()), cpu));
-        bikes.back()->startRace = 1;  // the race is on: no hold at the grid
+        bikes.back()->laps.startRace = 1;  // the race is on: no hold at the grid
         riders.push_back(std::move(rider));
         traces.emplace_back();
         return bikes.size() - 1;
@@ -123,7 +123,7 @@ public:
                       b.chassis->m_linearVelocity.length(),
                       box ? box->m_transmissionRPM : 0.0f,
                       box ? box->m_currentGear : 0u,
-                      b.flags,
+                      b.status.flags,
                       b.bikeState,
                       CTerrainType::getInstance()->getTypeAtPoint(b.position.x, b.position.z)};
     }

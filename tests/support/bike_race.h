@@ -110,7 +110,7 @@ public:
                             : i == kRacers - 3 ? LineFollower(lines[i], 900.0f, 100.0f, 40.0f, 32.0f)
                                                : LineFollower(lines[i]);
             KineticBike* b = driver->bikes[driver->Add(r, i != 0)];
-            b->startRace = 0;  // one step of holding at the grid
+            b->laps.startRace = 0;  // one step of holding at the grid
             auto* rider = new CRiderModel(BikeWorld::IdOf(b), riderDescription);
             driver->world.model->objects.push_back(rider);  // after its bike: updated after it
             b->rider = rider;
@@ -118,7 +118,7 @@ public:
         }
         checkpoints = static_cast<uint32_t>(driver->world.design.checkpoints.size());
         Step();
-        for (KineticBike* b : driver->bikes) b->startRace = 1;
+        for (KineticBike* b : driver->bikes) b->laps.startRace = 1;
     }
     ~RaceSim() {
         driver.reset();
@@ -143,16 +143,16 @@ public:
         for (size_t i = 0; i < driver->bikes.size(); ++i) {
             KineticBike* b = driver->bikes[i];
             if (b->crashState == 0)
-                b->curWayTime = sm->advanceControlTime(b->curWayTime, b->position,
-                                                       static_cast<unsigned char>(b->currentCheckPoint));
-            if (checkpoints && b->currentCheckPoint >= checkpoints) {
-                b->setCurLap(b->curLap + 1);
-                b->curWayTime = 0.0f;
+                b->laps.curWayTime = sm->advanceControlTime(
+                    b->laps.curWayTime, b->position, static_cast<unsigned char>(b->laps.currentCheckPoint));
+            if (checkpoints && b->laps.currentCheckPoint >= checkpoints) {
+                b->setCurLap(b->laps.curLap + 1);
+                b->laps.curWayTime = 0.0f;
             }
             mix(&b->position, 12);
             mix(&b->qOrientation, 16);
             mix(&b->crashState, 4);
-            mix(&b->flags, 4);
+            mix(&b->status.flags, 4);
             mix(&riders[i]->position, 12);
         }
         CStats::updateRacePosition();
@@ -162,7 +162,7 @@ public:
     bool RunLaps(int laps, int limit) {
         for (int s = 0; s < limit; ++s) {
             bool done = true;
-            for (KineticBike* b : driver->bikes) done = done && b->curLap >= laps;
+            for (KineticBike* b : driver->bikes) done = done && b->laps.curLap >= laps;
             if (done) return true;
             Step();
         }

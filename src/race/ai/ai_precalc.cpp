@@ -60,7 +60,7 @@ CAIPreCalc::basicBikeInfo InfoOf(const KineticBike* b) {
     info.bikePos = b->position;
     info.bikeVel = b->linearVelocity * 100.0f;
     info.bikeFor = b->forwardDir;
-    info.lapNum = b->curLap;
+    info.lapNum = b->laps.curLap;
     return info;
 }
 
@@ -90,7 +90,7 @@ void CAIPreCalc::setBike(int id) {
     myBikeID = id;
     pModel = GetModel();
     pBike = AIBikeById(id);
-    curWayTime = pBike ? pBike->curWayTime : 0.0f;
+    curWayTime = pBike ? pBike->laps.curWayTime : 0.0f;
     bikeInfo = InfoOf(pBike);
     terrTypeStorage = CTerrainType::getInstance()->getTypeAtPoint(bikeInfo.bikePos.x, bikeInfo.bikePos.z);
     bikeIter = CAIBikeIter::getInstance();
@@ -125,8 +125,8 @@ float CAIPreCalc::relBikePos(int otherId) {
     const KineticBike* other = AIBikeById(otherId);
     if (!other || !pBike) return 0.0f;
     CSplineManager* s = CSplineManager::getSplineManager();
-    return (float(other->curLap) + s->wayTimeToPercent(other->curWayTime)) -
-           (float(pBike->curLap) + s->wayTimeToPercent(pBike->curWayTime));
+    return (float(other->laps.curLap) + s->wayTimeToPercent(other->laps.curWayTime)) -
+           (float(pBike->laps.curLap) + s->wayTimeToPercent(pBike->laps.curWayTime));
 }
 
 unsigned CAIPreCalc::getLandTime() {
@@ -172,7 +172,7 @@ void CAIPreCalc::fillSplineData() {
         out.NearVel = len > 0.01f ? v * (80.0f / len) : d;
         out.FarVel = out.AtVel = out.NearVel;
         const unsigned gate = CTerrainType::getInstance()->getCheckPoint(p.x, p.z);
-        gateToTake = pBike && gate < 255 && gate >= pBike->currentCheckPoint ? 1 : 0;
+        gateToTake = pBike && gate < 255 && gate >= pBike->laps.currentCheckPoint ? 1 : 0;
         return;
     }
     ST line = difficulty == 3   ? CSplineManager::AdvOne

@@ -67,7 +67,7 @@ void CHud::renderMap() {
             hudres::UseTexture(d.statsId);
             float gx = 256.0f * gates[i].position.x / W + 246.0f - ox;
             float gy = 256.0f * gates[i].position.z / W + 155.0f - oy;
-            if (i == own->currentCheckPoint) {
+            if (i == own->laps.currentCheckPoint) {
                 if (hudtext::InMapWindow(gx, gy) && hudres::UseTexture(d.blipID[d.frame % 20])) {
                     d.gtquadBlit = hudgeom::Rect(gx - 6, -(gy + 6), gx + 6, -(gy - 6));
                     Draw(d.gtquadBlit);

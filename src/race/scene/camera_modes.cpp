@@ -257,7 +257,7 @@ void CCamera::UpdateModeTrackCamPan() {
     if (!bike) return;
     qzVector3d p, dir;
     const bool onLine =
-        CSplineManager::getSplineManager()->getPoint(bike->curWayTime, CSplineManager::WayPoint, p, dir);
+        CSplineManager::getSplineManager()->getPoint(bike->laps.curWayTime, CSplineManager::WayPoint, p, dir);
     SetupBikeParams(bike);
     if (onLine) {
         const qzVector3d& centre = bike->bikeCenterOfMassPos;

@@ -183,12 +183,13 @@ void CRiderView::getRiderMotion(KineticBike* bike) {
 
 void CRiderView::doAccelerate(KineticBike* bike) {
     const float roll = bike->bikeRoll;
-    if (Bit(bike->flags, BIKE_ON_GROUND) && std::fabs(roll) < 15.0f && !StuntState(riderState) &&
+    if (Bit(bike->status.flags, BIKE_ON_GROUND) && std::fabs(roll) < 15.0f && !StuntState(riderState) &&
         riderState != kAccelerate && gotoState != kAccelerate) {
         start(kAccel, 0, kBikeRide, 0, kAccelerate, static_cast<int>(doMirror), 1);
         holdFrames = 0;
     } else if (riderState == kAccelerate) {
-        if (Bit(bike->flags, BIKE_THROTTLE_UP) && currentFrame > motionFrames * 0.5f && holdFrames < 120) {
+        if (Bit(bike->status.flags, BIKE_THROTTLE_UP) && currentFrame > motionFrames * 0.5f &&
+            holdFrames < 120) {
             direction = 2;
             ++holdFrames;
         } else {
@@ -201,7 +202,7 @@ void CRiderView::doAccelerate(KineticBike* bike) {
 }
 
 bool CRiderView::checkWheelies(KineticBike* bike) {
-    if (!Bit(bike->flags, BIKE_WHEELIE)) return false;
+    if (!Bit(bike->status.flags, BIKE_WHEELIE)) return false;
     if (!StuntState(riderState))
         start(kWheelie, 0, kBikeWheelie, 0, kBikeStunt, static_cast<int>(doMirror), 1);
     else if (currentMotion == kWheelie && currentFrame > motionFrames * 0.5f)
@@ -211,7 +212,7 @@ bool CRiderView::checkWheelies(KineticBike* bike) {
 
 bool CRiderView::checkPreloads(KineticBike* bike) {
     if (riderState == kTurnLeft || riderState == kTurnRight || riderState == kSlideLeft ||
-        riderState == kSlideRight || !Bit(bike->flags, BIKE_PRELOAD))
+        riderState == kSlideRight || !Bit(bike->status.flags, BIKE_PRELOAD))
         return false;
     if (!StuntState(riderState)) {
         if (currentMotion == kPreload) return false;
@@ -226,7 +227,8 @@ bool CRiderView::checkPreloads(KineticBike* bike) {
 }
 
 bool CRiderView::checkPowerslides(KineticBike* bike, float roll) {
-    const bool left = Bit(bike->flags, BIKE_POWERSLIDE_LEFT), right = Bit(bike->flags, BIKE_POWERSLIDE_RIGHT);
+    const bool left = Bit(bike->status.flags, BIKE_POWERSLIDE_LEFT),
+               right = Bit(bike->status.flags, BIKE_POWERSLIDE_RIGHT);
     if ((!left && !right) || !(bike->linearVelocityMag > 0.0f) || StuntState(riderState)) return false;
     int side = -1;
     if (right && riderState != kSlideRight)
@@ -282,8 +284,8 @@ bool CRiderView::checkStops(KineticBike* bike) {
 int CRiderView::checkTurns(KineticBike* bike) {
     if (riderState == kCrashed) return 0;
     const float roll = bike->bikeRoll;
-    const bool left = Bit(bike->flags, BIKE_LEFT_TURN) && roll > 0.0f;
-    const bool right = !left && Bit(bike->flags, BIKE_RIGHT_TURN) && roll < 0.0f;
+    const bool left = Bit(bike->status.flags, BIKE_LEFT_TURN) && roll > 0.0f;
+    const bool right = !left && Bit(bike->status.flags, BIKE_RIGHT_TURN) && roll < 0.0f;
     if (left || right) {
         const int state = left ? kTurnLeft : kTurnRight;
         if (riderState == state) {
@@ -409,7 +411,7 @@ bool CRiderView::checkStuntLanding(KineticBike*) {
 
 void CRiderView::headTracking(KineticBike* bike) {
     --headTimer;
-    if (!bike->startRace) return;
+    if (!bike->laps.startRace) return;
     auto bikeAt = [](int i) -> KineticBike* {
         return i >= 0 && i < static_cast<int>(KineticBike::kMaxRacers) ? KineticBike::racers[i] : nullptr;
     };
@@ -440,12 +442,12 @@ void CRiderView::headTracking(KineticBike* bike) {
         }
         return;
     }
-    if (doTrack || !bike->currentCheckPoint) return;
+    if (doTrack || !bike->laps.currentCheckPoint) return;
     for (unsigned i = 0; i < KineticBike::kMaxRacers; ++i) {
         KineticBike* o = KineticBike::racers[i];
-        if (!o || o == bike || o->currentCheckPoint != bike->currentCheckPoint) continue;
-        const float dt = std::fabs(o->curWayTime - bike->curWayTime);
-        if (dt < 10.0f && o->curWayTime != bike->curWayTime) {
+        if (!o || o == bike || o->laps.currentCheckPoint != bike->laps.currentCheckPoint) continue;
+        const float dt = std::fabs(o->laps.curWayTime - bike->laps.curWayTime);
+        if (dt < 10.0f && o->laps.curWayTime != bike->laps.curWayTime) {
             doTrack = 1;
             closestBike = static_cast<int32_t>(i);
             headTimer = 30;
@@ -504,7 +506,7 @@ void CRiderView::IKMotion(CModelObject* model, KineticBike* bike) {
 bool CRiderView::airChain(KineticBike* bike, bool& requested) {
     requested = bike->checkMessage(BIKEACTION_STUNT);
     if (requested && holdStunt) {
-        const int p = bike->pressed[BIKEACTION_STUNT];
+        const int p = bike->input.pressed[BIKEACTION_STUNT];
         doStunt(bike, p < 0 ? -p : p, p < 0 ? 1 : 0);
         return false;
     }
@@ -558,7 +560,7 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
 
     headTracking(bike);
 
-    const uint32_t up = Bit(bike->flags, BIKE_THROTTLE_UP) ? 1u : 0u;
+    const uint32_t up = Bit(bike->status.flags, BIKE_THROTTLE_UP) ? 1u : 0u;
     if (up && !oldAccel && accelCount == 0)
         accelCount = 1;
     else if (accelCount)
@@ -568,7 +570,7 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     if (currentFrame < 0.0f) currentFrame = 0.0f;
     const float roll = bike->bikeRoll;
 
-    if (Bit(bike->flags, BIKE_RECOVER) || Bit(bike->lastFlags, BIKE_RECOVER)) {
+    if (Bit(bike->status.flags, BIKE_RECOVER) || Bit(bike->status.lastFlags, BIKE_RECOVER)) {
         currentFrame = 0.0f;
         if (bikeView) bikeView->setCurrentFrame(0.0f);
         LoadMotion(kRide, 0, false, true);
@@ -600,7 +602,7 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
         direction = 0;
 
     int turn = 0;
-    if (!Bit(bike->flags, BIKE_INAIR)) {
+    if (!Bit(bike->status.flags, BIKE_INAIR)) {
         if (currentMotion == kWhipMotion) getRiderMotion(bike);
         if (!stopFired) turn = checkTurns(bike);
         bike->inStunt = 0;

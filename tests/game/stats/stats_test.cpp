@@ -72,12 +72,12 @@ TEST_F(StatsTest, RaceOrderFinishLapCheckpointThenWayTime) {
     TestBike* checkpointAhead = bike();
     for (TestBike* b : {slow, ahead, checkpointAhead}) {
         b->bikeStats.currentLapCount = 2;
-        b->currentCheckPoint = 3;
+        b->laps.currentCheckPoint = 3;
     }
-    slow->curWayTime = 10.0f;
-    ahead->curWayTime = 10.5f;
-    checkpointAhead->currentCheckPoint = 4;
-    checkpointAhead->curWayTime = 1.0f;
+    slow->laps.curWayTime = 10.0f;
+    ahead->laps.curWayTime = 10.5f;
+    checkpointAhead->laps.currentCheckPoint = 4;
+    checkpointAhead->laps.curWayTime = 1.0f;
     lapAhead->bikeStats.currentLapCount = 3;
     finished->bikeStats.currentLapCount = 1;  // finished first, whatever else it shows
     finished->bikeStats.finishTime = 95.0f;
@@ -240,7 +240,7 @@ TEST_F(StatsTest, StuntAdvantageEarnsNitroAtTheScaledThreshold) {
     s.updateStuntAdvantage();
     EXPECT_EQ(s.stuntAdvantageLevel, 1);
     EXPECT_EQ(b->nitrosAvailable, 1);
-    EXPECT_TRUE(b->flags & (1u << BIKE_NITRO_EARNED));
+    EXPECT_TRUE(b->status.flags & (1u << BIKE_NITRO_EARNED));
     s.stuntScore = 100000;  // one level per landing
     s.updateStuntAdvantage();
     EXPECT_EQ(s.stuntAdvantageLevel, 2);

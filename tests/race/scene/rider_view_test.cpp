@@ -198,7 +198,7 @@ TEST_F(Rig, WheelsSpinAndSuspensionFollowsThePhysics) {
 
 TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
     // Standing exactly still: the foot goes down; moving again runs it back to frame 0.
-    bike->flags = 1u << BIKE_ON_GROUND;
+    bike->status.flags = 1u << BIKE_ON_GROUND;
     Frame();
     EXPECT_EQ(view->currentMotion, static_cast<uint32_t>(kStop));
     EXPECT_EQ(view->startDone, 1);
@@ -212,7 +212,7 @@ TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
     EXPECT_EQ(view->startDone, 0);
 
     // A turn never goes past |roll| / 40 of the turn motion.
-    bike->flags |= 1u << BIKE_LEFT_TURN;
+    bike->status.flags |= 1u << BIKE_LEFT_TURN;
     bike->bikeRoll = 10.0f;
     Frame(40);
     ASSERT_EQ(view->currentMotion, static_cast<uint32_t>(kTurn));
@@ -220,7 +220,7 @@ TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
     EXPECT_GT(view->currentFrame, view->motionFrames * 0.25f - 2.0f * kStep);
 
     // A frame after more than 0.03 s of game time steps twice.
-    bike->flags = 1u << BIKE_ON_GROUND;
+    bike->status.flags = 1u << BIKE_ON_GROUND;
     bike->bikeRoll = 0.0f;
     Frame(60);
     ASSERT_EQ(view->currentMotion, static_cast<uint32_t>(kRide));
@@ -234,9 +234,9 @@ TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
     KineticBike rival;
     KineticBike::racers[1] = &rival;
     rival.position = qzVector3d(50, 0, 1);  // level with us, to the right
-    bike->startRace = 1;
-    bike->currentCheckPoint = rival.currentCheckPoint = 1;
-    rival.curWayTime = bike->curWayTime + 5.0f;
+    bike->laps.startRace = 1;
+    bike->laps.currentCheckPoint = rival.laps.currentCheckPoint = 1;
+    rival.laps.curWayTime = bike->laps.curWayTime + 5.0f;
     float last = view->currentAngle, most = 0.0f;
     for (int i = 0; i < 120; ++i) {
         Frame();
@@ -255,10 +255,10 @@ TEST_F(Rig, StuntsRecordedLandedAndBounded) {
     }
     bike->postCrashHitGround = 1;
     bike->distToGroundLevel[1] = 200.0f;
-    bike->flags = 1u << BIKE_INAIR;
-    bike->bikePacket = 1u << BIKEACTION_STUNT;
+    bike->status.flags = 1u << BIKE_INAIR;
+    bike->input.bikePacket = 1u << BIKEACTION_STUNT;
     view->holdStunt = 1;
-    bike->pressed[BIKEACTION_STUNT] = -3;
+    bike->input.pressed[BIKEACTION_STUNT] = -3;
     Frame();
     CStats& st = bike->bikeStats;
     ASSERT_EQ(st.numStuntsThisJump, 1);
@@ -270,7 +270,7 @@ TEST_F(Rig, StuntsRecordedLandedAndBounded) {
     // Out-of-range presses start nothing; a ninth stunt in one jump plays but is not recorded.
     for (int p : {40, -40}) {
         view->riderState = kRiding;
-        bike->pressed[BIKEACTION_STUNT] = p;
+        bike->input.pressed[BIKEACTION_STUNT] = p;
         Frame();
         EXPECT_EQ(st.numStuntsThisJump, 1);
     }
@@ -353,7 +353,7 @@ TEST(RiderViewLap, HandsAndFeetStayOnBarsAndPegs) {
     ASSERT_NE(view.pIk, nullptr);
     float worst = 0.0f;
     int solved = 0, frames = 0;
-    for (int step = 0; step < 6000 && bike->curLap < 1; ++step) {
+    for (int step = 0; step < 6000 && bike->laps.curLap < 1; ++step) {
         sim.Step();
         if (step % 2) continue;
         CMotionView::gameTime += 2.0f * kStep;
@@ -368,7 +368,7 @@ TEST(RiderViewLap, HandsAndFeetStayOnBarsAndPegs) {
         }
         ++solved;
     }
-    EXPECT_GE(bike->curLap, 1);
+    EXPECT_GE(bike->laps.curLap, 1);
     EXPECT_GT(solved, frames / 2);
     EXPECT_LE(worst, 1.0f);
     RecordProperty("worst_miss_units", std::to_string(worst));

@@ -54,7 +54,7 @@ protected:
     }
     void at(float x) {
         bike->position = qzVector3d(x, 0, 400);
-        bike->curWayTime = x;
+        bike->laps.curWayTime = x;
     }
     KineticBike* bike = nullptr;
     std::vector<uint8_t> bytes_;
