@@ -104,7 +104,7 @@ CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
     if (!bike) return current.get();
     if (!Bit(bike->status.viewFlags, BIKE_COLLIDE)) return current.get();
     current.reset();
-    const CModelObject* hit = bike->collisionObject;
+    const CModelObject* hit = bike->crash.collisionObject;
     if (!hit) return nullptr;
     const int desc = hit->descriptionId;
     const CObjectDescription* d = CResourceStorage<CObjectDescription>::instance().get(desc);
@@ -127,9 +127,9 @@ CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
     if (CEnvelopeMap* map = CSoundFactory::getDefaultEnvelopes()) {
         CEnvelope& e = (*map)(kEnvInImpactSpeed, kEnvOutVolume);
         e.defaultValue = 0.5f;
-        velocityVolumeScale = e.value(bike->crashSpeed);
+        velocityVolumeScale = e.value(bike->crash.crashSpeed);
     }
-    x_printf("Collision sound: DEBUG: nrv=%f, vvs=%f\n", static_cast<double>(bike->crashSpeed),
+    x_printf("Collision sound: DEBUG: nrv=%f, vvs=%f\n", static_cast<double>(bike->crash.crashSpeed),
              static_cast<double>(velocityVolumeScale));
     return current.get();
 }

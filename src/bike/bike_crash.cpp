@@ -73,28 +73,28 @@ unsigned ResetSearchTries(float length) {
 }  // namespace bikecrash
 
 void KineticBike::startCrash(unsigned int type) {
-    if (crashState == 1) return;
+    if (crash.crashState == 1) return;
     if ((type == 0 || type == 1) && isCPU) {
         unsigned others = 0;
         for (unsigned i = 0; i < racerCount(); ++i)
-            if (racers[i] && racers[i] != this && racers[i]->crashState != 0) ++others;
+            if (racers[i] && racers[i] != this && racers[i]->crash.crashState != 0) ++others;
         if (others >= 2) return;
     }
-    if (crashState != 0 || postCrashCounter < kPostCrashSteps) return;
+    if (crash.crashState != 0 || crash.postCrashCounter < kPostCrashSteps) return;
     float fastest = 0.0f;
     for (int i = 1; i < 30; ++i)
         if (lastVelocityMag[i] > fastest) fastest = lastVelocityMag[i];
-    preCrashVelocity = unit(lastVelocity[5]) * fastest;
+    crash.preCrashVelocity = unit(lastVelocity[5]) * fastest;
     crashUpDir = upDir;
     crashForwardDir = forwardDir;
     crashRightDir = rightDir;
-    crashState = 2;
-    crashType = type;
-    if (crashType != 2 && collisionObjectCounter != 0) crashType = 2;
-    collisionObjectCounter = 0;
-    willCrashFlag = 0;
+    crash.crashState = 2;
+    crash.crashType = type;
+    if (crash.crashType != 2 && crash.collisionObjectCounter != 0) crash.crashType = 2;
+    crash.collisionObjectCounter = 0;
+    crash.willCrashFlag = 0;
     inStunt = 0;
-    lockSuspension = 1;
+    crash.lockSuspension = 1;
 }
 
 // The steps a crash set-up and the world-edge throw share: input held back, the rider's weight shift
@@ -154,13 +154,13 @@ namespace {
 
 // The crash body's pose and velocities as the last accepted crash record.
 void takeValidRecord(KineticBike& b, const Kinetic::Quaternion& bodyOrient) {
-    b.lastValidCrashPos = b.bikePos;
-    if (b.minDistToGroundLevel < 0.0f) b.lastValidCrashPos.y += b.minDistToGroundLevel;
-    b.lastValidCrashQzOrient = b.qOrientation;
-    b.lastValidCrashKineticOrient = bodyOrient;
-    b.lastValidCrashDir = b.forwardDir;
-    b.lastValidCrashLinearVel = toModel(capLength(b.crashBike->m_linearVelocity, kValidSpeed));
-    b.lastValidCrashAngularVel = toModel(capLength(b.crashBike->m_angularVelocity, kValidSpeed));
+    b.reset.lastValidCrashPos = b.bikePos;
+    if (b.minDistToGroundLevel < 0.0f) b.reset.lastValidCrashPos.y += b.minDistToGroundLevel;
+    b.reset.lastValidCrashQzOrient = b.qOrientation;
+    b.reset.lastValidCrashKineticOrient = bodyOrient;
+    b.reset.lastValidCrashDir = b.forwardDir;
+    b.reset.lastValidCrashLinearVel = toModel(capLength(b.crashBike->m_linearVelocity, kValidSpeed));
+    b.reset.lastValidCrashAngularVel = toModel(capLength(b.crashBike->m_angularVelocity, kValidSpeed));
 }
 
 }  // namespace
@@ -174,7 +174,7 @@ void MoveCamera(const KineticBike& b, int mode) {
 }  // namespace bikecrash
 
 void KineticBike::crashUpdate() {
-    switch (crashState) {
+    switch (crash.crashState) {
         case 0:
             crashWatchRiding();
             return;
@@ -198,28 +198,28 @@ void KineticBike::crashUpdate() {
 // State 0, riding: the packet held back by a crash comes back at the first wheel contact, the
 // post-crash window runs out, and the trail of safe positions grows.
 void KineticBike::crashWatchRiding() {
-    if (!postCrashHitGround && (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact)) {
-        postCrashHitGround = 1;
+    if (!crash.postCrashHitGround && (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact)) {
+        crash.postCrashHitGround = 1;
         if (input.suspendBikePacket) {
             input.bikePacket = input.suspendedBikePacket;
             for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) input.pressed[k] = input.suspendedPressed[k];
             input.suspendBikePacket = 0;
         }
     }
-    ++postCrashCounter;
-    if (invulnerabilityCounter != 0) --invulnerabilityCounter;
-    if (postCrashCounter == kPostCrashSteps)
+    ++crash.postCrashCounter;
+    if (crash.invulnerabilityCounter != 0) --crash.invulnerabilityCounter;
+    if (crash.postCrashCounter == kPostCrashSteps)
         for (unsigned i = 0; i < racerCount(); ++i)
             if (i != bikeIndex) detector()->enableCollisionGroups(bikeCollisionGroup, bikeCollisionGroups[i]);
     float d2 = 0.0f;
-    qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &safePos[0]);
+    qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &reset.safePos[0]);
     if ((wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) && levelGround && d2 > kSafeGap2) {
         for (int k = 28; k >= 0; --k) {
-            safePos[k + 1] = safePos[k];
-            safeDir[k + 1] = safeDir[k];
+            reset.safePos[k + 1] = reset.safePos[k];
+            reset.safeDir[k + 1] = reset.safeDir[k];
         }
-        safePos[0] = bikePos;
-        safeDir[0] = forwardDir;
+        reset.safePos[0] = bikePos;
+        reset.safeDir[0] = forwardDir;
     }
 }
 
@@ -242,21 +242,21 @@ void KineticBike::crashHandOver() {
     crashBike->recomputeBoundingVolumes();
     updateModelObjectFromKinetic();
     MoveCamera(*this, kCameraCrash);
-    crashing = 1;
-    recovering = 0;
+    crash.crashing = 1;
+    crash.recovering = 0;
     crashBike->getDisplayToWorldTransform(p, r);
-    crashState = 3;
+    crash.crashState = 3;
     StopWheels(*this);
     if (rc && csolver) rc->removeAction(csolver.get());
     crashExtraGravity = 0.0f;
     findDistancesToGround();
     takeValidRecord(*this, r);
-    crashPos = lastValidCrashPos;
-    crashDir = lastValidCrashDir;
-    crashCounter = 0;
+    crash.crashPos = reset.lastValidCrashPos;
+    crash.crashDir = reset.lastValidCrashDir;
+    crash.crashCounter = 0;
     if (gameOptions.trackType == TRACKTYPE_INDOOR || gameOptions.trackType == TRACKTYPE_OUTDOOR)
         findSplineCrashResetPos();
-    ++crashCounter;
+    ++crash.crashCounter;
 }
 
 namespace {
@@ -290,16 +290,16 @@ void KineticBike::crashTumble() {
     findCrashOverlaps(*this, pairs, riderClear, bikeStuck);
     Kinetic::Vector3 p;
     Kinetic::Quaternion r;
-    if (crashCounter == 2) {
+    if (crash.crashCounter == 2) {
         bikeRiderCollisionOn = 0;
-        riderCrashing = 1;
+        crash.riderCrashing = 1;
     }
-    if (crashCounter >= 10 && !bikeRiderCollisionOn && riderClear) {
+    if (crash.crashCounter >= 10 && !bikeRiderCollisionOn && riderClear) {
         detector()->enableCollisionGroups(bikeCollisionGroup, riderCollisionGroup);
         bikeRiderCollisionOn = 1;
     }
     float d = 0.0f;
-    qzMath::qzMathVectorDistance(&d, &bikePos, &lastValidCrashPos);
+    qzMath::qzMathVectorDistance(&d, &bikePos, &reset.lastValidCrashPos);
     if (minDistToGroundLevel < 0.0f) bikePos.y += minDistToGroundLevel;
     if (d < kCrashDriftLimit && minDistToGroundLevel > -kCrashSinkLimit && !bikeStuck) {
         crashBike->getDisplayToWorldTransform(p, r);
@@ -307,52 +307,52 @@ void KineticBike::crashTumble() {
     } else {
         restoreLastValidCrashPose();
     }
-    if (crashCounter >= kTumbleSteps) {
-        crashState = 4;
-        invulnerabilityCounter = 180;
+    if (crash.crashCounter >= kTumbleSteps) {
+        crash.crashState = 4;
+        crash.invulnerabilityCounter = 180;
         status.flags |= bit(BIKE_RECOVER);
     } else {
         dampenCrashVelocity(crashBike.get());
         status.flags |= bit(BIKE_CRASH);
     }
-    ++crashCounter;
+    ++crash.crashCounter;
 }
 
 // The crash body went too far or too deep: it goes back to its last accepted pose and velocities.
 void KineticBike::restoreLastValidCrashPose() {
     resetBody(crashBike.get());
-    position = lastValidCrashPos;
-    qOrientation = lastValidCrashQzOrient;
-    crashBike->m_linearVelocity = toKinetic(lastValidCrashLinearVel);
-    crashBike->m_angularVelocity = toKinetic(lastValidCrashAngularVel);
-    const Kinetic::Vector3 at = toKinetic(lastValidCrashPos * kMetresPerModelUnit);
-    chassis->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
-    crashBike->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
-    validPositionOrientationCheck(at, lastValidCrashKineticOrient);
+    position = reset.lastValidCrashPos;
+    qOrientation = reset.lastValidCrashQzOrient;
+    crashBike->m_linearVelocity = toKinetic(reset.lastValidCrashLinearVel);
+    crashBike->m_angularVelocity = toKinetic(reset.lastValidCrashAngularVel);
+    const Kinetic::Vector3 at = toKinetic(reset.lastValidCrashPos * kMetresPerModelUnit);
+    chassis->setDisplayToWorldTransform(at, reset.lastValidCrashKineticOrient);
+    crashBike->setDisplayToWorldTransform(at, reset.lastValidCrashKineticOrient);
+    validPositionOrientationCheck(at, reset.lastValidCrashKineticOrient);
     wheelPos[0] = position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
     wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
     bikePos = position;
     findDistancesToGround();
-    lastValidCrashPos = bikePos;
-    if (minDistToGroundLevel < 0.0f) lastValidCrashPos.y += minDistToGroundLevel;
+    reset.lastValidCrashPos = bikePos;
+    if (minDistToGroundLevel < 0.0f) reset.lastValidCrashPos.y += minDistToGroundLevel;
 }
 
 // State 4, the tumble is over: control back to the rider, the bike placed at its reset position.
 void KineticBike::crashPutBack() {
     if (gameOptions.trackType == TRACKTYPE_BAJA || gameOptions.trackType == TRACKTYPE_FREESTYLE)
         findNonSplineCrashResetPos();
-    crashing = 0;
-    recovering = 1;
-    riderCrashing = 0;
+    crash.crashing = 0;
+    crash.recovering = 1;
+    crash.riderCrashing = 0;
     freeze(chassis.get());
     recover();
     freeze(crashBike.get());
-    setStartPos(crashResetPos, crashResetDir);
+    setStartPos(reset.crashResetPos, reset.crashResetDir);
     MoveCamera(*this, kCameraFollow);
     status.flags |= bit(BIKE_RECOVER);
-    postCrashHitGround = 0;
-    crashState = 5;
-    ++crashCounter;
+    crash.postCrashHitGround = 0;
+    crash.crashState = 5;
+    ++crash.crashCounter;
 }
 
 // State 5: the chassis rides again.
@@ -362,9 +362,9 @@ void KineticBike::crashResume() {
     chassis->setPinned(false);
     chassis->setActive(true, true);
     resetBody(chassis.get());
-    crashState = 0;
-    recovering = 0;
-    ++crashCounter;
+    crash.crashState = 0;
+    crash.recovering = 0;
+    ++crash.crashCounter;
 }
 
 void KineticBike::recover() {
@@ -376,7 +376,7 @@ void KineticBike::recover() {
         rc->addAction(csolver.get(), 0);
     }
     if (constraint) constraint->setAngle(0.0f);
-    lockSuspension = 0;
+    crash.lockSuspension = 0;
     crashExtraGravity = 0.0f;
 }
 
@@ -403,8 +403,8 @@ void KineticBike::resetRidingInput() {
     framesInAir = lastFramesInAir = crashFramesInAir = 0;
     turnCounter = powerSlideBrakeTurnCounter = powerSlideAccelTurnCounter = 0;
     for (int32_t& p : input.pressed) p = 0;
-    numExhaustParticles = numTrailParticles = numMudParticles = 0.0f;
-    numFrontDustParticles = numBackDustParticles = 0.0f;
+    particles.numExhaustParticles = particles.numTrailParticles = particles.numMudParticles = 0.0f;
+    particles.numFrontDustParticles = particles.numBackDustParticles = 0.0f;
     preLoadPressedCounter = preLoadWaitDelay = 0;
     preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
     preLoadJump = preLoadJumpPending = 0;
@@ -440,30 +440,30 @@ void KineticBike::resetRidingCounters() {
     turnPressedPercent = 0.0f;
     preLoadForceCounter = 0;
     powerSlideAccelBoostEligible = powerSlideBrakeBoostEligible = 0;
-    postCrashCounter = 0;
-    stuntCrashFlag = lockSuspension = willCrashFlag = 0;
+    crash.postCrashCounter = 0;
+    crash.stuntCrashFlag = crash.lockSuspension = crash.willCrashFlag = 0;
     changeInVelCounter = 0;
     lastBikePitchRollIndex = lastVelocityMagIndex = 0;
     landingImpactScale = 0.0f;
     throttleWheelieCounter = 0;
     throttleWheelie = 0;
-    crashSpeed = 0.0f;
+    crash.crashSpeed = 0.0f;
     frontWheelTurnLeft = frontWheelTurnRight = 0;
     jumpSpeedRightWay = 0.0f;
     powerSlideBreakAway = 0;
     brakeAppliedCounter = 0;
     drivingOnObject = 0;
     drivingOnObjectCounter = 0;
-    validCrashRestPos = 0;
+    reset.validCrashRestPos = 0;
     linearVelocityMag = forwardVelocityMag = 0.0f;
-    sideOfSteepHillCounter = collideCounterNoVelocity = 0;
+    crash.sideOfSteepHillCounter = crash.collideCounterNoVelocity = 0;
     crashRampPair = nullptr;
     landingSpeedScale = 1.0f;
     landingSpeedCounter = 5;
-    collidedCounter = 40;
+    crash.collidedCounter = 40;
     throttleWheelieOffCounter = 10;
     bikeLandCounter = 60;
-    abruptVelocityChangeCounter = 300;
+    crash.abruptVelocityChangeCounter = 300;
 }
 
 // The rider's displacement, the velocity and attitude histories and the filters.
@@ -522,8 +522,8 @@ void KineticBike::resetComponents() {
 void KineticBike::findSplineCrashResetPos() {
     if (gameOptions.trackType != TRACKTYPE_INDOOR && gameOptions.trackType != TRACKTYPE_OUTDOOR) return;
     if (crashRampPair) {
-        crashResetPos = crashRampPair->landing;
-        crashResetDir = crashRampPair->dir;
+        reset.crashResetPos = crashRampPair->landing;
+        reset.crashResetDir = crashRampPair->dir;
         crashRampPair = nullptr;
         return;
     }
@@ -542,33 +542,33 @@ void KineticBike::findSplineCrashResetPos() {
             if (d2 < kResetClear * kResetClear) clear = false;
         }
         if (clear) {
-            crashResetPos = at;
-            crashResetDir = dir;
+            reset.crashResetPos = at;
+            reset.crashResetDir = dir;
             return;
         }
     }
-    crashResetPos = safePos[0];
-    crashResetDir = safeDir[0];
+    reset.crashResetPos = reset.safePos[0];
+    reset.crashResetDir = reset.safeDir[0];
 }
 
 void KineticBike::findNonSplineCrashResetPos() {
-    switch (crashType) {
+    switch (crash.crashType) {
         case 0:
         case 1:
             if (levelGround) {
-                crashResetPos = bikePos;
-                crashResetDir = safeDir[0];
+                reset.crashResetPos = bikePos;
+                reset.crashResetDir = reset.safeDir[0];
             } else {
-                crashResetPos = safePos[1];
-                crashResetDir = safeDir[1];
+                reset.crashResetPos = reset.safePos[1];
+                reset.crashResetDir = reset.safeDir[1];
             }
             return;
         case 2:
             for (int k = 0; k < 30; ++k) {
-                crashResetPos = safePos[k];
-                crashResetDir = safeDir[k];
+                reset.crashResetPos = reset.safePos[k];
+                reset.crashResetDir = reset.safeDir[k];
                 float d2 = 0.0f;
-                qzMath::qzMathVectorDistanceSquared(&d2, &safePos[k], &crashPos);
+                qzMath::qzMathVectorDistanceSquared(&d2, &reset.safePos[k], &crash.crashPos);
                 if (d2 > kObjectGap2) return;
             }
             return;

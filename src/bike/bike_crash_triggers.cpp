@@ -112,8 +112,8 @@ float KineticBike::rollTolerance() const {
 void KineticBike::phantomCollisionHandler(CModelObject*, const Kinetic::CollisionEvent&) {}
 
 void KineticBike::collisionHandler(CModelObject* other, const Kinetic::CollisionEvent& event) {
-    if (crashState == 1) return;
-    crashSpeed = event.m_nrv;
+    if (crash.crashState == 1) return;
+    crash.crashSpeed = event.m_nrv;
     const bool aIsBike = ownerOf(event.m_objectA) &&
                          dynamic_cast<KineticBike*>(static_cast<CModelObject*>(ownerOf(event.m_objectA)));
     const Kinetic::Collidable* mine = aIsBike ? event.m_objectA : event.m_objectB;
@@ -122,15 +122,15 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
         ob->m_restitution = clampf(ob->m_restitution, 0.0f, kMaxContactRestitution);
     dropJumpHelp();
 
-    const Kinetic::RigidBody* counted = crashState == 0 ? chassis.get() : crashBike.get();
-    if (bodyOf(mine) != counted || !other || collidedCounter < kContactQuietFrames) return;
-    const bool riding = crashState == 0;
+    const Kinetic::RigidBody* counted = crash.crashState == 0 ? chassis.get() : crashBike.get();
+    if (bodyOf(mine) != counted || !other || crash.collidedCounter < kContactQuietFrames) return;
+    const bool riding = crash.crashState == 0;
 
     if (auto* bike = dynamic_cast<KineticBike*>(other)) {
-        collided = 1;
-        collidedCounter = 0;
+        crash.collided = 1;
+        crash.collidedCounter = 0;
         if (!riding) {
-            collisionObject = other;
+            crash.collisionObject = other;
             return;
         }
         bikeContact(bike, event);
@@ -138,17 +138,17 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
     }
     if (isRider(other)) {
         if (riding) return;
-        collided = 1;
-        collidedCounter = 0;
-        collisionObject = other;
+        crash.collided = 1;
+        crash.collidedCounter = 0;
+        crash.collisionObject = other;
         return;
     }
     if (dynamic_cast<CWorldModel*>(other)) return;
 
-    collided = 1;
-    collidedCounter = 0;
+    crash.collided = 1;
+    crash.collidedCounter = 0;
     if (!riding) {
-        collisionObject = other;
+        crash.collisionObject = other;
         return;
     }
     objectContact(other);
@@ -172,14 +172,14 @@ void KineticBike::dropJumpHelp() {
 // A riding bike touched another bike: whether the contact is worth a crash.
 void KineticBike::bikeContact(KineticBike* bike, const Kinetic::CollisionEvent& event) {
     CModelObject* other = bike;
-    collisionType = 2;
-    collisionObjectCounter = 1;
-    if (collisionObject != other) {
-        collisionObject = other;
-        collisionObjectPos = other->position;
+    crash.collisionType = 2;
+    crash.collisionObjectCounter = 1;
+    if (crash.collisionObject != other) {
+        crash.collisionObject = other;
+        crash.collisionObjectPos = other->position;
     }
-    collisionStartTime = globalTime;
-    collisionNormal = unit(toModel(event.m_normal));
+    crash.collisionStartTime = globalTime;
+    crash.collisionNormal = unit(toModel(event.m_normal));
     const qzVector3d dv = linearVelocity - bike->linearVelocity;
     const float df = dv * forwardDir, du = dv * upDir, dr = dv * rightDir;
     float m = df > du ? df : du;
@@ -194,49 +194,50 @@ void KineticBike::bikeContact(KineticBike* bike, const Kinetic::CollisionEvent& 
     const float limit =
         rollTolerance() * (attributes.deltaSpeedTolerance / kToleranceUnitsPerMs + kContactSpeedMargin * c);
     const bool worthy = m > limit || other->position.y - bikePos.y > kContactAboveHeight ||
-                        collisionNormal * upDir < kContactFromAbove || x_fabs(bikeRoll) > kContactRollLimit ||
-                        framesInAir >= kContactAirFrames || abruptVelocityChangeCounter < kAbruptChangeFrames;
-    if (worthy && !(isCPU && bike->isCPU)) willCrashFlag = 1;
+                        crash.collisionNormal * upDir < kContactFromAbove ||
+                        x_fabs(bikeRoll) > kContactRollLimit || framesInAir >= kContactAirFrames ||
+                        crash.abruptVelocityChangeCounter < kAbruptChangeFrames;
+    if (worthy && !(isCPU && bike->isCPU)) crash.willCrashFlag = 1;
     changeInVelCounter = kContactWindowFrames;
 }
 
 // A riding bike touched an object: pinned against the same one for five contacts, it crashes.
 void KineticBike::objectContact(CModelObject* other) {
-    collisionType = 1;
+    crash.collisionType = 1;
     const qzVector3d& at = other->position;
-    if (collisionObject != other || at.x != collisionObjectPos.x || at.y != collisionObjectPos.y ||
-        at.z != collisionObjectPos.z) {
-        collisionObjectCounter = 1;
-        collisionObject = other;
-        collisionObjectPos = at;
+    if (crash.collisionObject != other || at.x != crash.collisionObjectPos.x ||
+        at.y != crash.collisionObjectPos.y || at.z != crash.collisionObjectPos.z) {
+        crash.collisionObjectCounter = 1;
+        crash.collisionObject = other;
+        crash.collisionObjectPos = at;
     } else {
-        ++collisionObjectCounter;
+        ++crash.collisionObjectCounter;
     }
-    collisionStartTime = globalTime;
+    crash.collisionStartTime = globalTime;
     changeInVelCounter = kContactWindowFrames;
-    if (collisionObjectCounter >= kPinnedFrames && option(kObjectCrashes)) {
-        collided = 0;
+    if (crash.collisionObjectCounter >= kPinnedFrames && option(kObjectCrashes)) {
+        crash.collided = 0;
         startCrash(2);
     }
 }
 
 void KineticBike::collide() {
-    if (crashState == 1) return;
-    const bool riding = crashState == 0;
-    if (collided) {
+    if (crash.crashState == 1) return;
+    const bool riding = crash.crashState == 0;
+    if (crash.collided) {
         status.flags |= bit(BIKE_COLLIDE);
-        collided = 0;
-        collidedCounter = 0;
+        crash.collided = 0;
+        crash.collidedCounter = 0;
     }
-    if (collidedCounter < kContactWindowFrames && riding) {
-        if (willCrashFlag) {
-            if (option(kBikeCrashes)) startCrash(collisionType);
-        } else if (abruptVelocityChangeCounter < kAbruptChangeFrames) {
-            collided = 0;
-            if (collisionType == 1 && option(kObjectCrashes)) startCrash(2);
+    if (crash.collidedCounter < kContactWindowFrames && riding) {
+        if (crash.willCrashFlag) {
+            if (option(kBikeCrashes)) startCrash(crash.collisionType);
+        } else if (crash.abruptVelocityChangeCounter < kAbruptChangeFrames) {
+            crash.collided = 0;
+            if (crash.collisionType == 1 && option(kObjectCrashes)) startCrash(2);
         }
     }
-    if (collidedCounter >= kContactWindowFrames && collidedCounter < 40 &&
+    if (crash.collidedCounter >= kContactWindowFrames && crash.collidedCounter < 40 &&
         linearVelocityMag < kPinnedTurnSpeed && riding) {
         const float rate = checkMessage(BIKEACTION_LEFT_TURN)    ? kPinnedSpinRate
                            : checkMessage(BIKEACTION_RIGHT_TURN) ? -kPinnedSpinRate
@@ -251,26 +252,27 @@ void KineticBike::collide() {
         }
     }
     if (riding) {
-        if (globalTime - collisionStartTime > kContactMemory) {
-            collisionObjectCounter = 0;
-            collisionObject = nullptr;
+        if (globalTime - crash.collisionStartTime > kContactMemory) {
+            crash.collisionObjectCounter = 0;
+            crash.collisionObject = nullptr;
         }
-        if (collisionObjectCounter != 0) {
+        if (crash.collisionObjectCounter != 0) {
             if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag < kCrawl)
-                ++collideCounterNoVelocity;
+                ++crash.collideCounterNoVelocity;
             else
-                collideCounterNoVelocity = 0;
-            if (collideCounterNoVelocity >= kPinnedThrottleFrames && option(kBikeCrashes)) startCrash(3);
+                crash.collideCounterNoVelocity = 0;
+            if (crash.collideCounterNoVelocity >= kPinnedThrottleFrames && option(kBikeCrashes))
+                startCrash(3);
         } else {
-            collideCounterNoVelocity = 0;
+            crash.collideCounterNoVelocity = 0;
         }
     }
-    ++collidedCounter;
+    ++crash.collidedCounter;
 }
 
 void KineticBike::checkForAbruptVelocityChange() {
-    if (crashState != 0) return;
-    ++abruptVelocityChangeCounter;
+    if (crash.crashState != 0) return;
+    ++crash.abruptVelocityChangeCounter;
     const float k = rollTolerance();
     float m = 0.0f;
     for (const qzVector3d& v : lastVelocity) {
@@ -282,11 +284,11 @@ void KineticBike::checkForAbruptVelocityChange() {
         m += kSlideDvMargin;
     else if (linearVelocityMag < kCrawl)
         m += kCrawlDvMargin;
-    if (m >= attributes.deltaSpeedTolerance * k / kToleranceUnitsPerMs) abruptVelocityChangeCounter = 0;
+    if (m >= attributes.deltaSpeedTolerance * k / kToleranceUnitsPerMs) crash.abruptVelocityChangeCounter = 0;
 }
 
 void KineticBike::groundCrash() {
-    const float L = attributes.stability * (isCPU ? cpuCrashScale : 1.0f);
+    const float L = attributes.stability * (isCPU ? crash.cpuCrashScale : 1.0f);
     const qzVector3d lv = unit(lastLinearVelocity), v = unit(linearVelocity);
     const qzVector3d lvh = flatUnit(lv), fh = flatUnit(forwardDir);
     const bool landed = (status.flags & bit(BIKE_LAND)) != 0;
@@ -294,7 +296,7 @@ void KineticBike::groundCrash() {
         checkMessage(BIKEACTION_LEFT_POWERSLIDE_BRAKE) || checkMessage(BIKEACTION_RIGHT_POWERSLIDE_BRAKE);
     const bool noBrakeSlide =
         !slideBrake && bikeStateCounter[8] < kBrakeSlideGone && bikeStateCounter[7] < kBrakeSlideGone;
-    const bool straight = noBrakeSlide && movingForward;
+    const bool straight = noBrakeSlide && crash.movingForward;
 
     float sDv = 0.0f;
     if (changeInVelCounter != 0)
@@ -329,7 +331,7 @@ void KineticBike::groundCrash() {
     if (landed && !drivingOnObject) {
         if (straight) sSkew = (1.0f - lvh * fh) * lastLinearVelocityMag / kSkewLandSpeed;
         sTurn = (x_fabs(eventFromStartAngle) / kTurnLandAngle) * (linearVelocityMag / kTurnLandSpeed);
-        if (stuntCrashFlag && lastFramesInAir >= kStuntAirFrames) sStunt = L;
+        if (crash.stuntCrashFlag && lastFramesInAir >= kStuntAirFrames) sStunt = L;
     }
     const float sSink = sunkWheelScore(L);
     const float sHill = steepHillScore(L);
@@ -353,8 +355,8 @@ float KineticBike::sunkWheelScore(float limit) const {
 // Riding along the side of a steep hill for long crashes the bike.
 float KineticBike::steepHillScore(float limit) {
     const float s = fRightDir * wheelNormVec[0];
-    if (s > kSteepHillSide || s < -kSteepHillSide) ++sideOfSteepHillCounter;
-    return sideOfSteepHillCounter >= kSteepHillFrames ? limit : 0.0f;
+    if (s > kSteepHillSide || s < -kSteepHillSide) ++crash.sideOfSteepHillCounter;
+    return crash.sideOfSteepHillCounter >= kSteepHillFrames ? limit : 0.0f;
 }
 
 // The impact into the ground on touching it (the landing's impact scale kept for the views), scaled

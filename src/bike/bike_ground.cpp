@@ -68,8 +68,8 @@ void KineticBike::findDistancesToGround() {
 }
 
 void KineticBike::crashFindDistancesToGround() {
-    if (crashState == 0 || crashState == 1) {
-        crashOnGround = crashMoving = 0;
+    if (crash.crashState == 0 || crash.crashState == 1) {
+        crash.crashOnGround = crash.crashMoving = 0;
         return;
     }
     const qzVector3d C = bikePos + forwardDir * (0.5f * wheelBase - kCrashBoxInset) + upDir * kCrashBoxLift;
@@ -96,20 +96,20 @@ void KineticBike::crashFindDistancesToGround() {
                 slot[i] = slot[j];
                 slot[j] = t;
             }
-    crashDistToGround = dist[slot[0]];
+    crash.crashDistToGround = dist[slot[0]];
     // On its side: a top corner among the four lowest, on ground that stands across the bike's up axis.
-    validCrashRestPos = 0;
+    reset.validCrashRestPos = 0;
     for (int j = 0; j < 4; ++j) {
         if (slot[j] > 3) continue;
-        validCrashRestPos = x_fabs(normal[slot[j]] * upDir) < kRestingSide;
+        reset.validCrashRestPos = x_fabs(normal[slot[j]] * upDir) < kRestingSide;
         break;
     }
     for (int j = 0; j < 8; ++j) {
-        crashCorner[j] = corner[slot[j]];
-        cornerNormal[j] = normal[slot[j]];
-        crashCornerOnGround[j] = crashCornerDistToGround[j] < 0.0f;
-        crashCornerDistToGround[j] = dist[slot[j]];
+        crash.crashCorner[j] = corner[slot[j]];
+        crash.cornerNormal[j] = normal[slot[j]];
+        crash.crashCornerOnGround[j] = crash.crashCornerDistToGround[j] < 0.0f;
+        crash.crashCornerDistToGround[j] = dist[slot[j]];
     }
-    crashOnGround = crashDistToGround < 0.0f;
-    crashMoving = linearVelocityMag > kCrashMovingSpeed;
+    crash.crashOnGround = crash.crashDistToGround < 0.0f;
+    crash.crashMoving = linearVelocityMag > kCrashMovingSpeed;
 }

@@ -266,7 +266,7 @@ void KineticBike::tailDriveAndForces() {
     m_input->m_steeringWheelInput = turnStep * p.steeringGain;
     m_input->m_brakePedalInput = braking;
     m_input->m_acceleratorPedalInput =
-        (collidedCounter < kCollidedInputFrames || !postCrashHitGround) ? 0.0f : throttle;
+        (crash.collidedCounter < kCollidedInputFrames || !crash.postCrashHitGround) ? 0.0f : throttle;
 }
 
 // Throttle and engine resistance.
@@ -301,12 +301,12 @@ float KineticBike::tailSlopeAndBrakes() {
     if (g < 0.0f) g = 0.0f;
     if ((front || back) && !wheelieRequested && !wheelieCondition)
         engine->scaleEngineBoost(1.0f + kUphillBoostGain * g);
-    if (!movingForward) b = -b;
+    if (!crash.movingForward) b = -b;
     b = clampf(b, 0.0f, 1.0f);
     const float k = brakeAppliedCounter >= kLongBrakeFrames ? 1.0f : 0.0f;
     for (float& t : brake->m_wheelsMaxBrakingTorque) t = kBrakeTorque + b * kBrakeTorque * k;
 
-    if (!checkMessage(BIKEACTION_ACCEL) && !movingForward &&
+    if (!checkMessage(BIKEACTION_ACCEL) && !crash.movingForward &&
         !(status.flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))))
         setResistance(engine, kReverse);
 
@@ -401,7 +401,7 @@ void KineticBike::tailChassisForces() {
         powerSlideBreakAway = 1;
     } else if ((front && back && !wheelieRequested && !wheelieCondition &&
                 !(status.flags & bit(BIKE_STOPPIE))) ||
-               postCrashCounter < kPostCrashHoldFrames) {
+               crash.postCrashCounter < kPostCrashHoldFrames) {
         qzVector3d dir = fUpDir * -1.0f;
         if (checkMessage(BIKEACTION_ACCEL)) {
             dir = (wheelNormVec[0] + wheelNormVec[1]) * -0.5f;

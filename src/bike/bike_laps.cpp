@@ -42,7 +42,7 @@ constexpr float kBackTravelScale = 1.75f;      // ... and back
 
 void KineticBike::checkPoint() {
     const unsigned t = CTerrainType::getInstance()->getTypeAtPoint(bikePos.x, bikePos.z);
-    laps.isOffTrack = crashState == 0 && IsOffTrackCode(t) ? 1 : 0;
+    laps.isOffTrack = crash.crashState == 0 && IsOffTrackCode(t) ? 1 : 0;
     checkTerrainPoint();
     laps.lastPos = bikePos;
 }
@@ -86,10 +86,10 @@ void KineticBike::setCurLap(int lap) {
 
 float KineticBike::getSpeedometerReading() {
     float s = 0.0f;
-    if (crashState == 0 && postCrashCounter >= kSettleSteps) {
+    if (crash.crashState == 0 && crash.postCrashCounter >= kSettleSteps) {
         if (inAir)
             s = inAirLinearVelocityMag;
-        else if (movingForward)
+        else if (crash.movingForward)
             s = linearVelocityMag;
     }
     if (s < kStill) s = 0.0f;
@@ -97,7 +97,7 @@ float KineticBike::getSpeedometerReading() {
 }
 
 float KineticBike::getFrontWheelSuspensionCompression() const {
-    if (lockSuspension) return kLockedWheelOffset;
+    if (crash.lockSuspension) return kLockedWheelOffset;
     const auto* sus = static_cast<const Kinetic::CBikeSuspension*>(m_suspension);
     if (!sus || sus->suspensionCurrentLength.size() < 2) return kWheelRestOffset;
     return kWheelRestOffset + kFrontTravelScale * kModelUnitsPerMetre *
@@ -105,7 +105,7 @@ float KineticBike::getFrontWheelSuspensionCompression() const {
 }
 
 float KineticBike::getBackWheelSuspensionCompression() const {
-    if (lockSuspension) return kLockedWheelOffset;
+    if (crash.lockSuspension) return kLockedWheelOffset;
     const auto* sus = static_cast<const Kinetic::CBikeSuspension*>(m_suspension);
     if (!sus || sus->suspensionCurrentLength.size() < 2) return kWheelRestOffset;
     return kWheelRestOffset + kBackTravelScale * kModelUnitsPerMetre *

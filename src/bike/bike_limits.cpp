@@ -52,7 +52,7 @@ bool isTakeOffMarker(uint32_t t) {
 }  // namespace
 
 Kinetic::RigidBody* KineticBike::activeBody() const {
-    return crashState == 0 ? chassis.get() : crashBike.get();
+    return crash.crashState == 0 ? chassis.get() : crashBike.get();
 }
 
 void KineticBike::applyChassisImpulse(const qzVector3d& impulse) {
@@ -62,8 +62,8 @@ void KineticBike::applyChassisImpulse(const qzVector3d& impulse) {
 void KineticBike::getWheelieCondition() {
     wheelieCondition = 0;
     throttleWheelie = 0;
-    if (crashState == 1) return;
-    if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag > kPopSpeed && movingForward && !isCPU) {
+    if (crash.crashState == 1) return;
+    if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag > kPopSpeed && crash.movingForward && !isCPU) {
         ++throttleWheelieCounter;
         const float t = getSlopePoint(0.0f, 1.0f, kWheelieFadeSpeed, kShortWheelie, kWheelieShortSpeed,
                                       kShortWheelie, linearVelocityMag);
@@ -92,11 +92,11 @@ void KineticBike::zeroVelocity() {
         wheelInfo[1].m_isInContact && linearVelocityMag < threshold) {
         for (Kinetic::WheelInfo& w : m_wheels->m_wheelsInfo) w.m_spinVelocity = 0.0f;
         wheelInfo[0].m_spinVelocity = wheelInfo[1].m_spinVelocity = 0.0f;
-        if (crashState == 0) {
+        if (crash.crashState == 0) {
             chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
             const Kinetic::Vector3 f = toKinetic(forwardDir);
             chassis->m_angularVelocity = f * chassis->m_angularVelocity.dot(f);
-        } else if (crashState >= 2) {
+        } else if (crash.crashState >= 2) {
             crashBike->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
         }
     }
@@ -105,8 +105,8 @@ void KineticBike::zeroVelocity() {
 }
 
 void KineticBike::limitMaximumSpeed() {
-    if (crashState == 1 || !vehicle) return;
-    const bool penalised = crashState == 0 && !inAir;
+    if (crash.crashState == 1 || !vehicle) return;
+    const bool penalised = crash.crashState == 0 && !inAir;
     if (nitroState != NO_NITRO) {
         filteredMaxSpeed = attributes.nitroMaximumSpeed - (penalised ? terrainMaxSpeedPenalty : 0.0f);
     } else {
@@ -115,7 +115,7 @@ void KineticBike::limitMaximumSpeed() {
         if (penalised) target -= terrainMaxSpeedPenalty;
         filteredMaxSpeed = maxSpeedFilter.step(target);
     }
-    Kinetic::RigidBody* idle = crashState == 0 ? crashBike.get() : chassis.get();
+    Kinetic::RigidBody* idle = crash.crashState == 0 ? crashBike.get() : chassis.get();
     idle->m_linearVelocity = idle->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     const float limit = filteredMaxSpeed / kSpeedUnitsPerMs;
     if (linearVelocityMag <= limit) return;
@@ -129,7 +129,7 @@ void KineticBike::limitMaximumSpeed() {
 }
 
 void KineticBike::drivingOnObjects() {
-    if (gameOptions.trackType != TRACKTYPE_FREESTYLE || crashState != 0 || !drivingOnObject ||
+    if (gameOptions.trackType != TRACKTYPE_FREESTYLE || crash.crashState != 0 || !drivingOnObject ||
         !checkMessage(BIKEACTION_ACCEL))
         return;
     if (drivingOnObjectCounter == 1) drivingOnObjectVelMag = lastLinearVelocityMag;
@@ -153,7 +153,7 @@ void KineticBike::dampenAngularVelocity() {
     } else if (entered && p < 0.0f) {
         fp = front ? kRampNoseDownKept : kTakeOffNoseDownKept;
     }
-    if (gameOptions.trackType == TRACKTYPE_FREESTYLE && crashState == 0 && drivingOnObject)
+    if (gameOptions.trackType == TRACKTYPE_FREESTYLE && crash.crashState == 0 && drivingOnObject)
         fy = fr = fp = 1.0f;
     if (linearVelocityMag > kCrawl)
         chassis->m_angularVelocity = right * (p * fp) + up * (y * fy) + fwd * (r * fr);

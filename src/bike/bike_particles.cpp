@@ -90,16 +90,17 @@ void emitParticleTrail(KineticBike& bike) {
     if (!(gameOptions.gameOptions & kGroundParticlesOption)) return;
     const qzVector3d wheel(bike.bikePos.x, bike.heightAtWheel[1] - kWheelDustDrop, bike.bikePos.z);
     if (bike.distToGround[1] < kDustWheelHeight && bike.linearVelocityMag > kDustMinSpeed &&
-        !bike.crashMoving)
-        emitDust(bike, wheel, &bike.numBackDustParticles, kWheelDustRate);
-    bike.movingForward = !(bike.forwardVelocityMag < 0.0f);
-    if (bike.wheelInfo[1].m_isInContact && bike.movingForward && !bike.crashMoving) emitMud(bike, wheel);
-    if (!bike.crashMoving) return;
+        !bike.crash.crashMoving)
+        emitDust(bike, wheel, &bike.particles.numBackDustParticles, kWheelDustRate);
+    bike.crash.movingForward = !(bike.forwardVelocityMag < 0.0f);
+    if (bike.wheelInfo[1].m_isInContact && bike.crash.movingForward && !bike.crash.crashMoving)
+        emitMud(bike, wheel);
+    if (!bike.crash.crashMoving) return;
     for (int i = 0; i < 4; ++i) {
-        if (!bike.crashCornerOnGround[i]) continue;
-        const qzVector3d corner(bike.crashCorner[i].x, bike.heightAtWheel[1] - kCornerDustDrop,
-                                bike.crashCorner[i].z);
-        emitDust(bike, corner, &bike.numBackDustParticles, kCrashDustRate);
+        if (!bike.crash.crashCornerOnGround[i]) continue;
+        const qzVector3d corner(bike.crash.crashCorner[i].x, bike.heightAtWheel[1] - kCornerDustDrop,
+                                bike.crash.crashCorner[i].z);
+        emitDust(bike, corner, &bike.particles.numBackDustParticles, kCrashDustRate);
     }
 }
 
@@ -111,7 +112,8 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
     const qzVector3d hub = bike.position + bike.upDir * bike.getBackWheelSuspensionCompression();
     CWorldModel* world = World();
     const qzVector3d ground = world ? world->getLocationPixelColor(hub) : qzVector3d();
-    CFilter* filter[3] = {&bike.particalFilterR, &bike.particalFilterG, &bike.particalFilterB};
+    CFilter* filter[3] = {&bike.particles.particalFilterR, &bike.particles.particalFilterG,
+                          &bike.particles.particalFilterB};
     const float channel[3] = {ground.x, ground.y, ground.z};
     float colour[3];
     const bool landed = Has(bike.status.flags, BIKE_LAND);
@@ -128,7 +130,7 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
     particles::QuadParticle p;
     p.type = particles::kQuadParticle;
     p.flags = kDustFlags;
-    p.texID = bike.dustTexID;
+    p.texID = bike.particles.dustTexID;
     p.color = {Byte(colour[0]), Byte(colour[1]), Byte(colour[2]), 128};
     p.size = qzVector3d(grain + kGrainGrowth, 0.0f, grain + kGrainGrowth);
     p.expand = row.expand;
@@ -167,7 +169,7 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
                           bike.throttleWheelie;
     if (!throwing) return;
     if (std::min(bike.linearVelocityMag, kMaxDustSpeed) < kMudMinSpeed) return;
-    bike.numMudParticles = 1.0f;
+    bike.particles.numMudParticles = 1.0f;
 
     particles::QuadParticle p;
     p.type = particles::kQuadParticle;
@@ -175,7 +177,7 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
     p.duration = 40;
     p.time = GetRandomNumber(0.0f, kMudMaxTime);
     p.gravity = kMudGravity;
-    p.texID = bike.mudTexID;
+    p.texID = bike.particles.mudTexID;
     p.color = {0, 0, 0, 128};
     const float k = static_cast<float>(static_cast<int>(GetRandomNumber(kMudMinSize, kMudMaxSize)));
     p.size = qzVector3d(k, 0.0f, k);
@@ -186,10 +188,10 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
     p.colorRate.a = static_cast<int8_t>(-128 / 40);
 
     const qzVector3d back = Unit(bike.linearVelocity);
-    while (bike.numMudParticles >= 1.0f) {
-        p.pos = pos - back * (kMudSpacing * bike.numMudParticles);
+    while (bike.particles.numMudParticles >= 1.0f) {
+        p.pos = pos - back * (kMudSpacing * bike.particles.numMudParticles);
         Emit(p);
-        bike.numMudParticles -= 1.0f;
+        bike.particles.numMudParticles -= 1.0f;
     }
 }
 

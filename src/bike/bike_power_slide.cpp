@@ -162,7 +162,7 @@ void KineticBike::slideProper(bool right, bool braking) {
         if (!braking) addChassisVelocity((rightDir * -side - upDir) * push);
         limitChassisSpeed(braking ? kBrakeSlideSpeedCap * eventStartVelocityMag : eventStartVelocityMag);
     }
-    if (!movingForward && chassis) {
+    if (!crash.movingForward && chassis) {
         const Kinetic::Vector3 v = chassis->m_linearVelocity;
         const qzVector3d vel(v.x, v.y, v.z);
         const qzVector3d kept =
@@ -194,7 +194,7 @@ void KineticBike::slideEnd(bool right, bool braking) {
         p.yawRateTarget = 0.0f;
         leanPercent = 0.0f;
     }
-    if (!movingForward && chassis) chassis->m_linearVelocity = chassis->m_linearVelocity * kEndBackKept;
+    if (!crash.movingForward && chassis) chassis->m_linearVelocity = chassis->m_linearVelocity * kEndBackKept;
     p.leanSign = side;
     p.leanMagnitude = kEndLean;
     p.steeringPercent[0] = 1.0f;

@@ -102,7 +102,8 @@ void KineticBike::turningHandler(bool right) {
     } else if (brake) {
         p.brakeStep = kPedalStep;
         p.throttleStep = 0.0f;
-        if (eventDeltaAngle < kBrakeTurnMaxAngle && linearVelocityMag > kBrakeTurnSpeed && movingForward)
+        if (eventDeltaAngle < kBrakeTurnMaxAngle && linearVelocityMag > kBrakeTurnSpeed &&
+            crash.movingForward)
             p.frictionTarget[0] = p.frictionTarget[1] =
                 tFriction.turn.normal * getSlopePoint(0.0f, kBrakeTurnGrip, kBrakeGripHold, kBrakeTurnGrip,
                                                       kBrakeGripFull, 1.0f, static_cast<float>(brakeCounter));

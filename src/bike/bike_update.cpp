@@ -90,7 +90,7 @@ void KineticBike::maybeFlashWrongWay(const qzVector3d& trackDir, const qzVector3
         laps.trackToHudWrongWay = 4;
         return;
     }
-    if (crashing || recovering) return;
+    if (crash.crashing || crash.recovering) return;
     if ((d < kWrongWay || laps.flashWrong || d2 > kFarOffTrack2) && !isCPU) {
         laps.flashWrong = 1;
         laps.trackToHudWrongWay = 1;
@@ -125,7 +125,7 @@ void KineticBike::update(float) {
     updateVelocityHistory();
     zeroVelocity();
     limitMaximumSpeed();
-    if (crashState == 0) {
+    if (crash.crashState == 0) {
         jumpSpeed();
         jumpAngle();
         landSpeed();
@@ -139,7 +139,7 @@ void KineticBike::update(float) {
         return;
     }
     if (wheelBase == 0.0f) return;
-    if (crashState == 0) rideStep();
+    if (crash.crashState == 0) rideStep();
     finishUpdate();
 }
 
@@ -158,7 +158,7 @@ void KineticBike::updateOffTrack() {
             laps.trackToHudOffTrack = 8;
         }
     }
-    if (crashing) {
+    if (crash.crashing) {
         laps.isOffTrack = 0;
         laps.trackToHudOffTrack = 8;
     }
@@ -171,8 +171,8 @@ void KineticBike::measureBikeOnce() {
     wheelBase = wb;
     bikeLength = wheelBase + 2.0f * kModelUnitsPerMetre * m_wheels->m_wheelsRadius[1];
     for (int i = 0; i < 30; ++i) {
-        safePos[i] = bikePos;
-        safeDir[i] = forwardDir;
+        reset.safePos[i] = bikePos;
+        reset.safeDir[i] = forwardDir;
     }
     setAttributes();
 }
@@ -197,7 +197,7 @@ void KineticBike::readBikeState() {
     bikeTerrainInfo();
     getTerrainType();
     getWheelieCondition();
-    movingForward = !(forwardVelocityMag < 0.0f);
+    crash.movingForward = !(forwardVelocityMag < 0.0f);
     crashFindDistancesToGround();
     crashResetPoints();
     cameraLookAtPos = bikePos + upDir * kLookAtHeight + forwardDir * kLookAhead;
@@ -233,7 +233,7 @@ void KineticBike::updateVelocityHistory() {
 
 // Ground and air: the engine boost on both wheels, the ground flags, landing, take-off and air time.
 void KineticBike::updateGroundAndAir() {
-    if (crashState == 0) {
+    if (crash.crashState == 0) {
         const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
         const bool touching = front || back;
         auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
@@ -272,9 +272,9 @@ void KineticBike::updateGroundAndAir() {
 
 // Before the start the bike holds its brake, upright, and remembers where it stands.
 void KineticBike::holdBeforeStart() {
-    startPosition = bikePos;
-    startOrientation = q;
-    startDir = forwardDir;
+    reset.startPosition = bikePos;
+    reset.startOrientation = q;
+    reset.startDir = forwardDir;
     m_input->m_acceleratorPedalInput = 0.0f;
     m_input->m_brakePedalInput = 1.0f;
     m_input->m_steeringWheelInput = 0.0f;
@@ -330,7 +330,7 @@ void KineticBike::finishUpdate() {
     // has at least one lap: a duration of 0 would move a bike at its first step).
     if (gameOptions.duration > 0 && laps.curLap == gameOptions.duration && !finishSetBack) {
         finishSetBack = 1;
-        setStartPos(startPosition, startDir);
+        setStartPos(reset.startPosition, reset.startDir);
     }
     status.viewFlags = status.lastFlags | status.flags;
 }

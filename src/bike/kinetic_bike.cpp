@@ -171,7 +171,7 @@ KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidColle
     } else {
         x_printf("KineticBike: racer index %u out of range, no collision groups\n", bikeIndex);
     }
-    collidedCounter = 40;
+    crash.collidedCounter = 40;
     buildPhysics(physicsSetup, descriptionId, isCPUArg);
     if (bikeIndex < kMaxRacers) racers[bikeIndex] = this;
 }
@@ -448,7 +448,7 @@ void KineticBike::buildVehicle(const BikePhysicsSetup& s, BikeBlueprints& bp) {
 
 void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int cpu) {
     using namespace Kinetic;
-    dustCloudCounter = 0;
+    particles.dustCloudCounter = 0;
     comShiftState = lastComShiftState = 0;
     centerOfMass = qzVector3d();
     terrainMaxSpeedPenalty = 0.0f;
@@ -471,20 +471,21 @@ void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int 
     speedometerFilter = CFilter{slow};
     jumpConsistencyExtraGravityFilter = CFilter{kSinPi16};
     maxSpeedFilter = CFilter{cpu ? slow : fast};
-    for (CFilter* f : {&particalFilterR, &particalFilterG, &particalFilterB}) *f = CFilter{kSinPi30};
+    for (CFilter* f : {&particles.particalFilterR, &particles.particalFilterG, &particles.particalFilterB})
+        *f = CFilter{kSinPi30};
 
     input.bikePacket = 0;
     input.suspendBikePacket = 0;
     wheelBase = bikeLength = 0.0f;
     for (int i = 0; i < 30; ++i) {
-        safePos[i] = position;
-        safeDir[i] = forwardDir;
+        reset.safePos[i] = position;
+        reset.safeDir[i] = forwardDir;
     }
     startBoostCounter = 0;
     nitrosAvailable = 0;
-    worldEdgeCrash = 0;
-    postCrashHitGround = 1;
-    cpuCrashScale = 1.0f;
+    crash.worldEdgeCrash = 0;
+    crash.postCrashHitGround = 1;
+    crash.cpuCrashScale = 1.0f;
     for (RigidBody* b : {crashBike.get(), chassis.get()}) {
         b->m_linearVelocity = Vector3(0.0f, 0.0f, 0.0f);
         b->m_angularVelocity = Vector3(0.0f, 0.0f, 0.0f);
@@ -704,7 +705,7 @@ void KineticBike::takeTurns(const uint8_t* b) {
 }
 
 qzVector3d KineticBike::getCameraForward() {
-    if ((status.flags & (1u << BIKE_INAIR)) || crashing || crashState == 1) return lastForwardDir;
+    if ((status.flags & (1u << BIKE_INAIR)) || crash.crashing || crash.crashState == 1) return lastForwardDir;
     lastForwardDir = forwardDir;
     lastUpDir = upDir;
     lastRightDir = rightDir;
@@ -715,7 +716,7 @@ void KineticBike::updateModelObjectFromKinetic() {
     if (!chassis || !crashBike) return;
     Kinetic::Vector3 p;
     Kinetic::Quaternion r;
-    if (crashState == 0) {
+    if (crash.crashState == 0) {
         chassis->getDisplayToWorldTransform(p, r);
         crashBike->setDisplayToWorldTransform(p, r);
     } else {
@@ -739,20 +740,21 @@ void KineticBike::validPositionOrientationCheck(Kinetic::Vector3 pos, Kinetic::Q
     const qzVector3d P = toModel(pos) * kModelUnitsPerMetre;
     const qzQuaternion Q = kinetic_pose::toModel(r);
     float d2 = 0.0f;
-    if (crashState != 1) qzMath::qzMathVectorDistanceSquared(&d2, &P, &lastValidPos);
+    if (crash.crashState != 1) qzMath::qzMathVectorDistanceSquared(&d2, &P, &reset.lastValidPos);
     if (d2 < kValidJump2) {
-        lastValidPos = P;
-        lastValidQzOrient = Q;
-        lastValidKineticOrient = r;
+        reset.lastValidPos = P;
+        reset.lastValidQzOrient = Q;
+        reset.lastValidKineticOrient = r;
         position = P;
         qOrientation = Q;
         return;
     }
     for (Kinetic::RigidBody* b : {chassis.get(), crashBike.get()}) dropMotion(b);
-    position = lastValidPos;
-    qOrientation = lastValidQzOrient;
-    const Kinetic::Vector3 at(lastValidPos.x * kMetresPerModelUnit, lastValidPos.y * kMetresPerModelUnit,
-                              lastValidPos.z * kMetresPerModelUnit);
+    position = reset.lastValidPos;
+    qOrientation = reset.lastValidQzOrient;
+    const Kinetic::Vector3 at(reset.lastValidPos.x * kMetresPerModelUnit,
+                              reset.lastValidPos.y * kMetresPerModelUnit,
+                              reset.lastValidPos.z * kMetresPerModelUnit);
     for (Kinetic::RigidBody* b : {chassis.get(), crashBike.get()}) {
         b->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
         b->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
@@ -763,8 +765,8 @@ void KineticBike::validPositionOrientationCheck(Kinetic::Vector3 pos, Kinetic::Q
         lastVelocity[i] = qzVector3d();
         lastVelocityMag[i] = 0.0f;
     }
-    chassis->setDisplayToWorldTransform(at, lastValidKineticOrient);
-    crashBike->setDisplayToWorldTransform(at, lastValidKineticOrient);
+    chassis->setDisplayToWorldTransform(at, reset.lastValidKineticOrient);
+    crashBike->setDisplayToWorldTransform(at, reset.lastValidKineticOrient);
 }
 
 void KineticBike::updateModelWorld() {
@@ -802,12 +804,12 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     laps.isOffTrack = 0;
     laps.trackToHudOffTrack = 8;
     position = pos;
-    lastValidPos = pos;
+    reset.lastValidPos = pos;
     const float a = x_atan2(-dir.x, dir.z);
     qzQuaternion Q;
     Q_SetupFromAngles(&Q, 0.0f, -a, 0.0f);
     qOrientation = Q;
-    lastValidQzOrient = Q;
+    reset.lastValidQzOrient = Q;
     updateModelWorld();
     laps.lastPos = pos;
 }

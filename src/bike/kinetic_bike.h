@@ -11,8 +11,11 @@
 #include <memory>
 
 #include "bike/attributes.h"
+#include "bike/state/crash.h"
 #include "bike/state/input.h"
 #include "bike/state/laps.h"
+#include "bike/state/particles.h"
+#include "bike/state/reset.h"
 #include "bike/state/status.h"
 #include "game/stats/bike_attributes.h"
 #include "game/stats/rider_attributes.h"
@@ -327,8 +330,11 @@ public:
     float rollTolerance() const;
 
     // The bike's state, by concern.
-    BikeInput input;  // packets and presses
-    BikeLaps laps;    // laps, checkpoints, clocks and HUD marks
+    BikeInput input;          // packets and presses
+    BikeLaps laps;            // laps, checkpoints, clocks and HUD marks
+    BikeCrash crash;          // the crash, its triggers and the last collision
+    BikeReset reset;          // where the bike is put back
+    BikeParticles particles;  // particle counts, filters, textures and blocks
 
     // identity
     uint8_t inStunt = 0;
@@ -416,25 +422,6 @@ public:
     float crashExtraGravity = 0.0f, preLoadExtraGravity = 0.0f, timeToLand = 0.0f, landingImpactScale = 0.0f;
     // racer
     uint8_t isCPU = 0;
-    // particles
-    int32_t dustCloudCounter = 0;
-    float numExhaustParticles = 0.0f, numTrailParticles = 0.0f, numMudParticles = 0.0f;
-    float numFrontDustParticles = 0.0f, numBackDustParticles = 0.0f, numDirtParticles = 0.0f;
-    // crash
-    uint8_t collided = 0;
-    uint32_t collidedCounter = 40;
-    uint8_t crashing = 0, recovering = 0, riderCrashing = 0;
-    qzVector3d crashPos, crashDir, crashResetPos, crashResetDir;
-    float crashSpeed = 0.0f;
-    uint32_t crashState = 0, crashType = 0, collisionType = 0, crashStartCounter = 0;
-    uint8_t willCrashFlag = 0, lockSuspension = 0;
-    qzVector3d lastValidCrashPos;
-    qzQuaternion lastValidCrashQzOrient;
-    Kinetic::Quaternion lastValidCrashKineticOrient;
-    qzVector3d lastValidCrashDir, lastValidCrashLinearVel, lastValidCrashAngularVel;
-    qzVector3d lastValidPos;
-    qzQuaternion lastValidQzOrient;
-    Kinetic::Quaternion lastValidKineticOrient;
     // bonus
     CTrackBonus trackBonus;
     int32_t wheelieCounter = 0;
@@ -442,11 +429,9 @@ public:
     Kinetic::WheelInfo wheelInfo[2];
     Kinetic::WheelInfo lastWheelInfo[2];
     // filters
-    uint8_t postCrashHitGround = 1;
     CFilter filterSAV, leanFilter;
     CFilter frictionFilter[2];
     CFilter speedometerFilter, jumpConsistencyExtraGravityFilter, maxSpeedFilter;
-    CFilter particalFilterR, particalFilterG, particalFilterB;
     // wheelie, turns
     uint8_t throttleWheelie = 0;
     int32_t throttleWheelieCounter = 0, throttleWheelieOffCounter = 0;
@@ -472,14 +457,6 @@ public:
     // rider displacement
     qzVector3d riderRestPos, riderLastPos, riderCurrentPos, riderDelta, riderLastVelocity, riderVelocity,
         riderPos;
-    // crash timing
-    uint8_t movingForward = 0, stuntCrashFlag = 0;
-    uint32_t crashCounter = 0, postCrashCounter = 0;
-    uint8_t crashEnabled = 0;
-    int32_t invulnerabilityCounter = 0;
-    // reset history
-    qzVector3d safeDir[30];
-    qzVector3d safePos[30];
     // ground
     float jumpRange = 0.0f;
     uint8_t jumpRangePassed = 0;
@@ -499,31 +476,15 @@ public:
     qzVector3d wheelPos[2];
     qzVector3d bikePos, preLoadSplineTangent;
     // crash corners
-    uint8_t powerSlideBreakAway = 0, crashOnGround = 0, crashMoving = 0;
-    uint8_t crashCornerOnGround[8] = {};
-    qzVector3d cornerNormal[8];
-    qzVector3d crashCorner[8];
-    float crashCornerDistToGround[8] = {};
+    uint8_t powerSlideBreakAway = 0;
     // chassis
     qzVector3d centerOfMass;
-    // world edge
-    uint8_t worldEdgeCrashEnable = 0, worldEdgeCrash = 0;
-    uint32_t worldEdgeCrashState = 0;
-    int32_t worldEdgeCrashCounter = 0;
     // speed limit
     float terrainMaxSpeedPenalty = 0.0f, terrainMaxSpeedPenaltyTarget = 0.0f;
     int32_t brakeAppliedCounter = 0;
-    float cpuCrashScale = 1.0f;
     uint8_t jumpAssistFailed = 0, bikeRiderCollisionOn = 0, drivingOnObject = 0;
     int32_t drivingOnObjectCounter = 0;
     float drivingOnObjectVelMag = 0.0f, filteredMaxSpeed = 0.0f;
-    // start pose
-    qzVector3d startPosition;
-    qzQuaternion startOrientation;
-    qzVector3d startDir;
-    uint8_t validCrashRestPos = 0;
-    float crashDistToGround = 0.0f;
-    int32_t abruptVelocityChangeCounter = 0, sideOfSteepHillCounter = 0, collideCounterNoVelocity = 0;
     // links
     CRiderModel* rider = nullptr;          // not owned
     CPowerBands* bikePowerBand = nullptr;  // owned by the engine component
@@ -542,26 +503,16 @@ public:
     qzVector3d lastVelocity[30];
     float lastVelocityMag[30] = {};
     int32_t lastVelocityMagIndex = 0;
-    qzVector3d preCrashVelocity;
     // display
     float speedScale = 1.0f;
     int32_t cameraId = -1;
     qzVector3d cameraLookAtPos, bikeCenterOfMassPos;
-    int32_t dustTexID = -1, mudTexID = -1, TrailTexID = -1, dirtTexID = -1;
-    uint32_t dustParticleBlockID = 0, dirtParticleBlockID = 0, dirt2ParticleBlockID = 0;
-    uint32_t mudParticleBlockID = 0, trailParticleBlockID = 0;
     // statistics and tuning
     CStats bikeStats;
     CBikeAttributes bikeAttributes;
     CRiderAttributes riderAttributes;
     TerrainFriction tFriction;
     Attributes attributes;
-    // collision
-    CModelObject* collisionObject = nullptr;
-    qzVector3d collisionObjectPos;
-    uint32_t collisionObjectCounter = 0;
-    qzVector3d collisionNormal;
-    float collisionStartTime = 0.0f;
     // size (model units; 0 until the first update)
     float wheelBase = 0.0f;
     float bikeLength = 0.0f;

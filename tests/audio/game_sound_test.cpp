@@ -134,7 +134,7 @@ TEST_F(GameSounds, TriggersPlayOncePerRisingEdge) {
 
     // Collisions: hit sound 0 is silent; an object without a description plays the default.
     CModelObject hit(-1);
-    bike.collisionObject = &hit;
+    bike.crash.collisionObject = &hit;
     bike.status.viewFlags = 1u << BIKE_COLLIDE;
     CCollisionSound crash(0, 2);
     CSoundReader* r = crash.getCurrentSound(&bike);

@@ -30,8 +30,8 @@ struct Options {
 
 // A bike placed long enough ago to crash.
 void Ready(KineticBike* b) {
-    b->crashState = 0;
-    b->postCrashCounter = bikecrash::kPostCrashSteps;
+    b->crash.crashState = 0;
+    b->crash.postCrashCounter = bikecrash::kPostCrashSteps;
 }
 
 TEST(BikeCrash, CycleLastsItsStepsWithItsFlagsAndAPlacedBikeWaits) {
@@ -41,13 +41,13 @@ TEST(BikeCrash, CycleLastsItsStepsWithItsFlagsAndAPlacedBikeWaits) {
     b->setStartPos(qzVector3d(1000.0f, 0.0f, 1000.0f), qzVector3d(0.0f, 0.0f, 1.0f));
     for (int i = 0; i < 180; ++i) {
         b->startCrash(0);
-        ASSERT_EQ(b->crashState, 0u) << "step " << i;
+        ASSERT_EQ(b->crash.crashState, 0u) << "step " << i;
         b->crashUpdate();
     }
     b->startCrash(0);
-    ASSERT_EQ(b->crashState, 2u);
+    ASSERT_EQ(b->crash.crashState, 2u);
     std::vector<uint32_t> seen;
-    while (b->crashState != 0 && seen.size() < 400) {
+    while (b->crash.crashState != 0 && seen.size() < 400) {
         b->status.flags = bit(BIKE_ACCEL);
         b->crashUpdate();
         seen.push_back(b->status.flags & ~bit(BIKE_ACCEL));
@@ -58,7 +58,7 @@ TEST(BikeCrash, CycleLastsItsStepsWithItsFlagsAndAPlacedBikeWaits) {
     EXPECT_EQ(seen[181], bit(BIKE_RECOVER));
     EXPECT_EQ(b->status.flags, 0u);  // the recover step clears every flag
     b->startCrash(0);
-    EXPECT_EQ(b->crashState, 0u) << "a freshly placed bike crashed";
+    EXPECT_EQ(b->crash.crashState, 0u) << "a freshly placed bike crashed";
 }
 
 TEST(BikeCrash, TwoComputerCrashesRefuseAThirdOfLandingOrTipKind) {
@@ -70,13 +70,13 @@ TEST(BikeCrash, TwoComputerCrashesRefuseAThirdOfLandingOrTipKind) {
     b[0]->startCrash(0);
     b[1]->startCrash(1);
     b[2]->startCrash(0);
-    EXPECT_EQ(b[2]->crashState, 0u);
+    EXPECT_EQ(b[2]->crash.crashState, 0u);
     b[2]->startCrash(2);
-    EXPECT_EQ(b[2]->crashState, 2u);
-    EXPECT_EQ(b[0]->preCrashVelocity * b[0]->preCrashVelocity, 0.0f);
-    b[3]->collisionObjectCounter = 2;  // a pending object collision makes any crash type 2
+    EXPECT_EQ(b[2]->crash.crashState, 2u);
+    EXPECT_EQ(b[0]->crash.preCrashVelocity * b[0]->crash.preCrashVelocity, 0.0f);
+    b[3]->crash.collisionObjectCounter = 2;  // a pending object collision makes any crash type 2
     b[3]->startCrash(0);
-    EXPECT_EQ(b[3]->crashType, 2u);
+    EXPECT_EQ(b[3]->crash.crashType, 2u);
 }
 
 TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
@@ -92,23 +92,23 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
     b->laps.curWayTime = 10000.0f;
     other->position = qzVector3d(10000.0f, 0.0f, 300.0f);  // on the bike's own spline point
     b->findSplineCrashResetPos();
-    EXPECT_NEAR(b->crashResetPos.x, 9000.0f, 1.0f);
+    EXPECT_NEAR(b->reset.crashResetPos.x, 9000.0f, 1.0f);
     other->position = qzVector3d(50000.0f, 0.0f, 0.0f);
     b->findSplineCrashResetPos();
-    EXPECT_NEAR(b->crashResetPos.x, 10000.0f, 1.0f);
+    EXPECT_NEAR(b->reset.crashResetPos.x, 10000.0f, 1.0f);
     RampPair zone{};
     zone.landing = qzVector3d(12345.0f, 0.0f, 0.0f);
     b->crashRampPair = &zone;
     b->findSplineCrashResetPos();
-    EXPECT_EQ(b->crashResetPos.x, 12345.0f);
+    EXPECT_EQ(b->reset.crashResetPos.x, 12345.0f);
     CSplineManager::cleanUp();
     b->laps.curWayTime = 5000.0f;  // no spline: the newest safe point
-    b->safePos[0] = qzVector3d(77.0f, 0.0f, 0.0f);
+    b->reset.safePos[0] = qzVector3d(77.0f, 0.0f, 0.0f);
     b->findSplineCrashResetPos();
-    EXPECT_EQ(b->crashResetPos.x, 77.0f);
+    EXPECT_EQ(b->reset.crashResetPos.x, 77.0f);
 
-    for (int k = 0; k < 30; ++k) b->safePos[k] = qzVector3d(600.0f * k, 0.0f, 0.0f);
-    b->crashPos = qzVector3d();
+    for (int k = 0; k < 30; ++k) b->reset.safePos[k] = qzVector3d(600.0f * k, 0.0f, 0.0f);
+    b->crash.crashPos = qzVector3d();
     b->bikePos = qzVector3d(-5.0f, 0.0f, 0.0f);
     struct Case {
         unsigned type;
@@ -116,11 +116,11 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
         float x;
     } cases[] = {{0, 1, -5.0f}, {1, 0, 600.0f}, {2, 0, 2400.0f}, {4, 0, 1.0f}};
     for (const Case& c : cases) {
-        b->crashType = c.type;
+        b->crash.crashType = c.type;
         b->levelGround = c.level;
-        b->crashResetPos = qzVector3d(1.0f, 0.0f, 0.0f);
+        b->reset.crashResetPos = qzVector3d(1.0f, 0.0f, 0.0f);
         b->findNonSplineCrashResetPos();
-        EXPECT_EQ(b->crashResetPos.x, c.x) << "type " << c.type;
+        EXPECT_EQ(b->reset.crashResetPos.x, c.x) << "type " << c.type;
     }
 }
 
@@ -134,13 +134,13 @@ TEST(BikeCrash, ResetSearchFallsBackToTheNewestSafePointWhenEveryPointIsCrowded)
     ASSERT_TRUE(way.SetMaxNumPoints(5));
     for (int i = 0; i <= 4; ++i) ASSERT_TRUE(way.AddPoint(1000.0f * i, 0.0f, 0.0f, 1.0f));
     ASSERT_TRUE(way.MakeCurrentPointsIntoSpline());
-    b->safePos[0] = qzVector3d(55.0f, 0.0f, 0.0f);
+    b->reset.safePos[0] = qzVector3d(55.0f, 0.0f, 0.0f);
     // Racers beside the points back from the bike's: 100 units off crowds them, 800 does not.
     for (float off : {800.0f, 100.0f}) {
         b->laps.curWayTime = 2000.0f;
         for (int i = 0; i < 2; ++i) others[i]->position = qzVector3d(2000.0f - 1000.0f * i, 0.0f, off);
         b->findSplineCrashResetPos();
-        EXPECT_NEAR(b->crashResetPos.x, off > 700.0f ? 2000.0f : 55.0f, 1.0f) << off;
+        EXPECT_NEAR(b->reset.crashResetPos.x, off > 700.0f ? 2000.0f : 55.0f, 1.0f) << off;
     }
     CSplineManager::cleanUp();
 }
@@ -164,38 +164,38 @@ TEST(BikeCrash, CollisionsJudgeBikesCountObjectsAndCrashAPinnedBike) {
     for (KineticBike* k : {cpu0, cpu1, human}) Ready(k);
     cpu1->position = cpu0->bikePos + qzVector3d(0.0f, 100.0f, 0.0f);  // landing on it from above
     cpu0->collisionHandler(cpu1, Contact(cpu0, cpu1));
-    EXPECT_EQ(cpu0->willCrashFlag, 0) << "two computer bikes flagged each other";
+    EXPECT_EQ(cpu0->crash.willCrashFlag, 0) << "two computer bikes flagged each other";
     human->collisionHandler(cpu1, Contact(human, cpu1));
-    EXPECT_EQ(human->willCrashFlag, 1);
+    EXPECT_EQ(human->crash.willCrashFlag, 1);
     human->collide();
-    EXPECT_EQ(human->crashState, 2u);
+    EXPECT_EQ(human->crash.crashState, 2u);
 
     CModelObject bale;
     for (int hit = 1; hit <= 5; ++hit) {
-        EXPECT_EQ(cpu0->crashState, 0u) << "hit " << hit;
-        cpu0->collidedCounter = 40;
+        EXPECT_EQ(cpu0->crash.crashState, 0u) << "hit " << hit;
+        cpu0->crash.collidedCounter = 40;
         cpu0->collisionHandler(&bale, Contact(cpu0, nullptr));
     }
-    EXPECT_EQ(cpu0->crashState, 2u);
-    EXPECT_EQ(cpu0->crashType, 2u);
+    EXPECT_EQ(cpu0->crash.crashState, 2u);
+    EXPECT_EQ(cpu0->crash.crashType, 2u);
 
     Ready(cpu1);
-    cpu1->collisionObjectCounter = 1;
+    cpu1->crash.collisionObjectCounter = 1;
     cpu1->input.bikePacket = 1u << BIKEACTION_ACCEL;
     int steps = 0;
-    while (cpu1->crashState == 0 && steps < 100) {
+    while (cpu1->crash.crashState == 0 && steps < 100) {
         cpu1->collide();
         ++steps;
     }
     EXPECT_EQ(steps, 61);
-    EXPECT_EQ(cpu1->crashType, 2u);  // asked as 3; the pending object collision makes it 2
+    EXPECT_EQ(cpu1->crash.crashType, 2u);  // asked as 3; the pending object collision makes it 2
 
     gameOptions.gameOptions = 0;
     Ready(cpu1);
-    cpu1->willCrashFlag = 1;
-    cpu1->collidedCounter = 0;
+    cpu1->crash.willCrashFlag = 1;
+    cpu1->crash.collidedCounter = 0;
     for (int i = 0; i < 100; ++i) cpu1->collide();
-    EXPECT_EQ(cpu1->crashState, 0u) << "crashed with the collision options off";
+    EXPECT_EQ(cpu1->crash.crashState, 0u) << "crashed with the collision options off";
 }
 
 TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
@@ -205,7 +205,7 @@ TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
         Ready(b);
         b->attributes.stability = stability;
         b->changeInVelCounter = 1;
-        b->movingForward = 0;
+        b->crash.movingForward = 0;
         b->status.flags = 0;
         b->crashLand = 0;
         b->wheelNormVec[0] = b->wheelNormVec[1] = qzVector3d(0.0f, -1.0f, 0.0f);
@@ -219,24 +219,24 @@ TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
         b->lastLinearVelocity = qzVector3d(0.0f, 32.4074f, 0.0f);
         b->groundCrash();
         EXPECT_NEAR(b->landingImpactScale, 1.0f, 1e-5f);
-        EXPECT_EQ(b->crashState, track == TRACKTYPE_BAJA ? 0u : 2u);
+        EXPECT_EQ(b->crash.crashState, track == TRACKTYPE_BAJA ? 0u : 2u);
     }
     for (float pitch : {-76.0f, 81.0f}) {
         prepare(5.0f);
         b->crashLand = 1;
         b->lastBikePitch[3] = pitch;
         b->groundCrash();
-        EXPECT_EQ(b->crashState, 2u) << pitch;
+        EXPECT_EQ(b->crash.crashState, 2u) << pitch;
         b->lastBikePitch[3] = 0.0f;
     }
     prepare(5.0f);
     b->wheelNormVec[0] = b->fRightDir;
-    b->sideOfSteepHillCounter = 0;
+    b->crash.sideOfSteepHillCounter = 0;
     for (int i = 1; i <= 11; ++i) {
-        EXPECT_EQ(b->crashState, 0u) << i;
+        EXPECT_EQ(b->crash.crashState, 0u) << i;
         b->groundCrash();
     }
-    EXPECT_EQ(b->crashState, 2u);
+    EXPECT_EQ(b->crash.crashState, 2u);
 }
 
 TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
@@ -244,25 +244,25 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
         Options o(TRACKTYPE_OUTDOOR, 0);
         BikeWorld w(FirstTrack(TrackKind::Outdoor), 1);
         KineticBike* b = w.AddBike(0, false);
-        b->safePos[0] = b->position;
+        b->reset.safePos[0] = b->position;
         b->bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
         b->checkForWorldEdgeCrash();
-        EXPECT_EQ(b->crashState, 0u);
-        EXPECT_EQ(b->position.x, b->safePos[0].x);
+        EXPECT_EQ(b->crash.crashState, 0u);
+        EXPECT_EQ(b->position.x, b->reset.safePos[0].x);
         Options baja(TRACKTYPE_BAJA, 0);
         b->bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
         b->checkForWorldEdgeCrash();
         b->checkForWorldEdgeCrash();
-        EXPECT_EQ(b->crashState, 1u);
-        EXPECT_EQ(b->crashType, 4u);
-        EXPECT_GT(b->preCrashVelocity.x, 0.0f);  // toward the centre
-        EXPECT_LT(b->preCrashVelocity.y, 0.0f);  // and up
+        EXPECT_EQ(b->crash.crashState, 1u);
+        EXPECT_EQ(b->crash.crashType, 4u);
+        EXPECT_GT(b->crash.preCrashVelocity.x, 0.0f);  // toward the centre
+        EXPECT_LT(b->crash.preCrashVelocity.y, 0.0f);  // and up
     }
     LoneBikes lone;
     KineticBike* b = lone.Build();
     Kinetic::RigidBody* body = b->crashBike.get();
-    b->crashState = 3;
-    b->crashCounter = 0;
+    b->crash.crashState = 3;
+    b->crash.crashCounter = 0;
     body->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     b->dampenCrashVelocity(body);
     EXPECT_NEAR(body->m_angularVelocity.dot(bikecrash::toKinetic(b->forwardDir)), 9.25926f, 1e-4f);
@@ -271,7 +271,7 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
         float cap, friction;
     } cases[] = {{60, 10.0f / 2.16f, 1.0f}, {120, 7.5f / 2.16f, 1.0f}, {180, 5.0f / 2.16f, 0.75f}};
     for (const Case& k : cases) {
-        b->crashCounter = k.c;
+        b->crash.crashCounter = k.c;
         body->m_angularVelocity = bikecrash::toKinetic((b->forwardDir - b->upDir + b->rightDir) * 50.0f);
         b->dampenCrashVelocity(body);
         const Kinetic::Vector3 w = body->m_angularVelocity;

@@ -217,7 +217,7 @@ TEST_F(HandlingTest, TurnPedalStepsAndGripEasingInUnderBrakingAndInASharpTurn) {
     }
     bike_->tFriction.turn.normal = 1.0f;
     bike_->tFriction.slide.normal = 1.0f;
-    bike_->movingForward = 1;
+    bike_->crash.movingForward = 1;
     // clang-format off
     struct Case { int pedal; float speed, turned; int counter; float grip; };  // counter: braking or sharp frames
     const Case cases[] = {

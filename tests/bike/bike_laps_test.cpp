@@ -134,12 +134,12 @@ TEST(BikeLapsTest, OffTrackCodesMarkTheBike) {
     } rows[] = {{58, 0, 0}, {59, 0, 1}, {107, 0, 1}, {108, 0, 0}, {126, 0, 1}, {0, 0, 0}, {80, 2, 0}};
     for (const auto& r : rows) {
         UniformMap map(r.code);
-        b.crashState = r.crashState;
+        b.crash.crashState = r.crashState;
         b.laps.isOffTrack = 1 - r.off;
         StepAlong(b, 1000.0f, 1000.0f);
         EXPECT_EQ(b.laps.isOffTrack, r.off) << int(r.code) << " crash state " << r.crashState;
     }
-    b.crashState = 0;
+    b.crash.crashState = 0;
 }
 
 TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
@@ -179,7 +179,7 @@ TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
     // Speedometer: 0 while crashing and for 30 steps after a placing, then it eases toward the speed.
     b.speedScale = 1.0f;
     b.inAir = 0;
-    b.movingForward = 1;
+    b.crash.movingForward = 1;
     b.linearVelocityMag = 10.0f;
     const struct {
         uint32_t crashState, postCrash;
@@ -187,22 +187,22 @@ TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
     } rows[] = {{1, 100, false}, {0, 29, false}, {0, 30, true}};
     for (const auto& r : rows) {
         b.speedometerFilter = CFilter{};
-        b.crashState = r.crashState;
-        b.postCrashCounter = r.postCrash;
+        b.crash.crashState = r.crashState;
+        b.crash.postCrashCounter = r.postCrash;
         float v = 0.0f;
         for (int i = 0; i < 300; ++i) v = b.getSpeedometerReading();
         EXPECT_NEAR(v, r.reads ? 1000.0f : 0.0f, 1.0f) << r.crashState << " " << r.postCrash;
     }
-    b.crashState = 0;
+    b.crash.crashState = 0;
     b.speedometerFilter = CFilter{};
     EXPECT_LT(b.getSpeedometerReading(), 1.0f) << "the filter starts from rest";
 
     // Wheel offsets: 8 with the suspension locked; otherwise they grow with the compression, the back
     // wheel's faster.
-    b.lockSuspension = 1;
+    b.crash.lockSuspension = 1;
     EXPECT_EQ(b.getFrontWheelSuspensionCompression(), 8.0f);
     EXPECT_EQ(b.getBackWheelSuspensionCompression(), 8.0f);
-    b.lockSuspension = 0;
+    b.crash.lockSuspension = 0;
     auto* sus = static_cast<Kinetic::CBikeSuspension*>(b.m_suspension);
     ASSERT_GE(sus->suspensionCurrentLength.size(), 2u);
     sus->suspensionRestLength = {0.5f, 0.5f};

@@ -57,10 +57,10 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
         const KineticBike* e = race.driver->bikes[kPushed];
         race.Step();
         const KineticBike* h = race.driver->bikes[0];
-        if (s > kFenceStep && s < kFenceStep + kFenceSteps && !fenceCrash && h->crashState != 0)
-            fenceCrash = h->crashType + 1;
+        if (s > kFenceStep && s < kFenceStep + kFenceSteps && !fenceCrash && h->crash.crashState != 0)
+            fenceCrash = h->crash.crashType + 1;
         if (s == kEdgeStep + 2)
-            edgeBack = e->crashState == 0 && e->position.x > 2000.0f &&
+            edgeBack = e->crash.crashState == 0 && e->position.x > 2000.0f &&
                        OnTrack(CTerrainType::getInstance()->getTypeAtPoint(e->position.x, e->position.z));
         for (unsigned i = 0; i < RaceSim::kRacers; ++i) {
             const KineticBike* b = race.driver->bikes[i];
@@ -73,13 +73,14 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
                 if (armed[k][i] < 0) continue;
                 if (s - armed[k][i] > kWindow) armed[k][i] = -1;
                 if (b->status.flags & (1u << BIKE_TAKEOFF)) launched[k] += 1;
-                if ((b->status.flags & (1u << BIKE_LAND)) && b->crashState == 0) {
+                if ((b->status.flags & (1u << BIKE_LAND)) && b->crash.crashState == 0) {
                     landed[k] += 1;
                     armed[k][i] = -1;
                 }
             }
-            if (b->crashState == 3) riderAway[i] = std::max(riderAway[i], Distance(r->position, b->position));
-            if (lastState[i] == 3 && b->crashState == 4) {
+            if (b->crash.crashState == 3)
+                riderAway[i] = std::max(riderAway[i], Distance(r->position, b->position));
+            if (lastState[i] == 3 && b->crash.crashState == 4) {
                 // Into a fence the rider is thrown against it, 1.5 m from the bike: that crash is not
                 // counted.
                 const bool fenced = i == 0 && s < kFenceStep + kFenceSteps + 200;
@@ -87,7 +88,7 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
                 riderRested += r->rider->m_linearVelocity.length() < 1.0f;
                 riderAway[i] = 0.0f;
             }
-            if (lastState[i] == 5 && b->crashState == 0) {
+            if (lastState[i] == 5 && b->crash.crashState == 0) {
                 ++recoveries;
                 const unsigned code =
                     CTerrainType::getInstance()->getTypeAtPoint(b->position.x, b->position.z);
@@ -95,7 +96,7 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
                 riderBack +=
                     r->riderState == CRiderModel::kOnBike && Distance(r->position, b->position) < 150.0f;
             }
-            lastState[i] = b->crashState;
+            lastState[i] = b->crash.crashState;
             if (firstLapStep[i] < 0 && b->laps.curLap == 1) firstLapStep[i] = s;
         }
     }

@@ -114,7 +114,7 @@ TEST_F(TailTest, BrakeTorqueGrowsDownhillAfterTwoSecondsOfBraking) {
                           Case{-30.0f, 121, 11600.0f}, Case{45.0f, 121, 8000.0f}}) {
         // clang-format on
         bike_->terrainPitchAvg = c.pitch;
-        bike_->movingForward = 1;
+        bike_->crash.movingForward = 1;
         bike_->brakeAppliedCounter = 0;
         for (int i = 0; i < c.frame; ++i) {
             bike_->handling.brakeStep = 0.01f;
@@ -145,7 +145,7 @@ TEST_F(TailTest, ASidewaysSlideIsPushedBackAndDown) {
 
 TEST_F(TailTest, AcceleratorStaysShutForTwentyOneFramesAfterACollision) {
     for (uint32_t counter : {0u, 20u, 21u, 40u}) {
-        bike_->collidedCounter = counter;
+        bike_->crash.collidedCounter = counter;
         bike_->handling.throttleStep = 0.01f;
         bike_->tailDriveAndForces();
         const float accel = bike_->m_input->m_acceleratorPedalInput;
@@ -215,7 +215,7 @@ TEST_F(TailTest, ThrottleWheelieLastsFewerFramesTheFasterTheBike) {
         bike_->throttleWheelieCounter = 0;
         bike_->throttleWheelieOffCounter = 3;
         bike_->throttleUpActive = 0;
-        bike_->movingForward = 1;
+        bike_->crash.movingForward = 1;
         bike_->linearVelocityMag = speed;
         bike_->input.bikePacket = bit(BIKEACTION_ACCEL);
         int frames = 0;

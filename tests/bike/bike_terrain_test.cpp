@@ -201,37 +201,37 @@ TEST_F(BikeGroundTest, CrashBoxFindsTheLowestCornersAndRestOnItsSide) {
     const float h = World().getHeightAt(p.x, p.z);
     bike.forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
     // Riding (state 0): nothing measured.
-    bike.crashOnGround = bike.crashMoving = 1;
+    bike.crash.crashOnGround = bike.crash.crashMoving = 1;
     bike.crashFindDistancesToGround();
-    EXPECT_EQ(bike.crashOnGround + bike.crashMoving, 0);
+    EXPECT_EQ(bike.crash.crashOnGround + bike.crash.crashMoving, 0);
     // clang-format off
     struct Case { qzVector3d upAxis, right; float lift; bool rest; };  // of the bike's origin above the ground
     // Upright on its wheels (the box bottom is 30 below the origin), then lying on its right side.
     for (const Case& c : {Case{{0, -1, 0}, {0, 0, 1}, 20.0f, false}, Case{{0, 0, 1}, {0, 1, 0}, 20.0f, true}}) {
         // clang-format on
-        bike.crashState = 2;
+        bike.crash.crashState = 2;
         bike.upDir = c.upAxis;
         bike.rightDir = c.right;
         bike.bikePos = qzVector3d(p.x, h - c.lift, p.z);
-        for (int k = 0; k < 8; ++k) bike.crashCornerDistToGround[k] = 0.0f;
+        for (int k = 0; k < 8; ++k) bike.crash.crashCornerDistToGround[k] = 0.0f;
         bike.linearVelocityMag = 0.5f;
         bike.crashFindDistancesToGround();
-        EXPECT_EQ(bike.validCrashRestPos, c.rest);
-        EXPECT_EQ(bike.crashMoving, 0);
-        for (int j = 0; j < 8; ++j) EXPECT_EQ(bike.crashCornerOnGround[j], 0) << "before any distance";
+        EXPECT_EQ(bike.reset.validCrashRestPos, c.rest);
+        EXPECT_EQ(bike.crash.crashMoving, 0);
+        for (int j = 0; j < 8; ++j) EXPECT_EQ(bike.crash.crashCornerOnGround[j], 0) << "before any distance";
         for (int j = 1; j < 8; ++j)
-            EXPECT_LE(bike.crashCornerDistToGround[j - 1], bike.crashCornerDistToGround[j]);
-        EXPECT_EQ(bike.crashDistToGround, bike.crashCornerDistToGround[0]);
-        EXPECT_EQ(bike.crashOnGround, bike.crashDistToGround < 0.0f);
-        const float lowest =
-            World().getHeightAt(bike.crashCorner[0].x, bike.crashCorner[0].z) - bike.crashCorner[0].y;
-        EXPECT_FLOAT_EQ(lowest, bike.crashDistToGround);
+            EXPECT_LE(bike.crash.crashCornerDistToGround[j - 1], bike.crash.crashCornerDistToGround[j]);
+        EXPECT_EQ(bike.crash.crashDistToGround, bike.crash.crashCornerDistToGround[0]);
+        EXPECT_EQ(bike.crash.crashOnGround, bike.crash.crashDistToGround < 0.0f);
+        const float lowest = World().getHeightAt(bike.crash.crashCorner[0].x, bike.crash.crashCorner[0].z) -
+                             bike.crash.crashCorner[0].y;
+        EXPECT_FLOAT_EQ(lowest, bike.crash.crashDistToGround);
         // The flags lag one call: the second call reports the corners the first found below ground.
         int below = 0;
-        for (float d : bike.crashCornerDistToGround) below += d < 0.0f;
+        for (float d : bike.crash.crashCornerDistToGround) below += d < 0.0f;
         bike.crashFindDistancesToGround();
         int flagged = 0;
-        for (uint8_t f : bike.crashCornerOnGround) flagged += f;
+        for (uint8_t f : bike.crash.crashCornerOnGround) flagged += f;
         EXPECT_EQ(flagged, below);
         EXPECT_GT(below, 0);
     }

@@ -236,8 +236,8 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
     for (int i = 0; i < 30; ++i) Drive(1, {BIKEACTION_ACCEL});
     bike_->updateModelObjectFromKinetic();
     // A last valid pose on whole physics units, so that the distances below are exact in floats.
-    bike_->lastValidPos = qzVector3d(30000.0f, -2000.0f, 50000.0f);
-    const qzVector3d valid = bike_->lastValidPos;
+    bike_->reset.lastValidPos = qzVector3d(30000.0f, -2000.0f, 50000.0f);
+    const qzVector3d valid = bike_->reset.lastValidPos;
     Kinetic::Vector3 p;
     Kinetic::Quaternion q;
     bike_->chassis->getDisplayToWorldTransform(p, q);
@@ -246,8 +246,8 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
     // During a world-edge crash (state 1) every pose is taken.
     for (const Case& c : {Case{50.0f, 0, false}, Case{49.99f, 0, true}, Case{-100.0f, 1, true}}) {
         // clang-format on
-        bike_->lastValidPos = valid;
-        bike_->crashState = c.crashState;
+        bike_->reset.lastValidPos = valid;
+        bike_->crash.crashState = c.crashState;
         bike_->lastVelocityMag[7] = 3.0f;
         bike_->validPositionOrientationCheck(
             Kinetic::Vector3(valid.x * 0.01f + c.dx, valid.y * 0.01f, valid.z * 0.01f), q);
@@ -262,7 +262,7 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
         bike_->crashBike->getDisplayToWorldTransform(at, q);
         EXPECT_NEAR(at.x, valid.x * 0.01f, 1e-4f);
     }
-    bike_->crashState = 0;
+    bike_->crash.crashState = 0;
 }
 
 }  // namespace

@@ -151,9 +151,9 @@ TEST_F(BikeTest, FiltersStartWithTheirExactCoefficients) {
             {&b->speedometerFilter, 0.156434f},
             {&b->jumpConsistencyExtraGravityFilter, 0.195090f},
             {&b->maxSpeedFilter, cpu ? 0.156434f : 0.309017f},
-            {&b->particalFilterR, 0.104528f},
-            {&b->particalFilterG, 0.104528f},
-            {&b->particalFilterB, 0.104528f},
+            {&b->particles.particalFilterR, 0.104528f},
+            {&b->particles.particalFilterG, 0.104528f},
+            {&b->particles.particalFilterB, 0.104528f},
         };
         for (size_t i = 0; i < std::size(filters); ++i) {
             EXPECT_EQ(filters[i].first->loCoefficient, filters[i].second) << "filter " << i << " cpu " << cpu;
@@ -236,8 +236,8 @@ TEST_F(BikeTest, CameraHeadingHoldsInTheAirAndWhileCrashing) {
     b->forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
     for (int state : {0, 1, 2, 3}) {  // in the air, crashing, a world-edge crash, riding
         b->status.flags = state == 0 ? 1u << BIKE_INAIR : 0u;
-        b->crashing = state == 1;
-        b->crashState = state == 2 ? 1 : 0;
+        b->crash.crashing = state == 1;
+        b->crash.crashState = state == 2 ? 1 : 0;
         EXPECT_FLOAT_EQ(b->getCameraForward().z, state < 3 ? ground.z : 0.0f) << state;
     }
 }

@@ -142,7 +142,7 @@ public:
         CSplineManager* sm = CSplineManager::getSplineManager();
         for (size_t i = 0; i < driver->bikes.size(); ++i) {
             KineticBike* b = driver->bikes[i];
-            if (b->crashState == 0)
+            if (b->crash.crashState == 0)
                 b->laps.curWayTime = sm->advanceControlTime(
                     b->laps.curWayTime, b->position, static_cast<unsigned char>(b->laps.currentCheckPoint));
             if (checkpoints && b->laps.currentCheckPoint >= checkpoints) {
@@ -151,7 +151,7 @@ public:
             }
             mix(&b->position, 12);
             mix(&b->qOrientation, 16);
-            mix(&b->crashState, 4);
+            mix(&b->crash.crashState, 4);
             mix(&b->status.flags, 4);
             mix(&riders[i]->position, 12);
         }

@@ -84,7 +84,7 @@ void CAIInterface::recoverIfStuck(KineticBike& bike) {
         return;
     }
     // A crash runs its course (it puts the bike back by itself, often behind its way time).
-    if (step - drivenStep < kRecoverSteps || bike.crashing || bike.crashState != 0) return;
+    if (step - drivenStep < kRecoverSteps || bike.crash.crashing || bike.crash.crashState != 0) return;
     drivenStep = step;
     qzVector3d p, d;
     if (!CSplineManager::getSplineManager()->getPoint(bike.laps.curWayTime, CSplineManager::WayPoint, p, d))

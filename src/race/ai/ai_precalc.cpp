@@ -144,7 +144,7 @@ void CAIPreCalc::setBikeStability(float r) {
     const Row& row = kRows[d - 1];
     float s = 1.0f + (r > 0.0f ? row.ahead : row.behind) * r;
     s = s < row.lo ? row.lo : s > row.hi ? row.hi : s;
-    if (pBike) pBike->cpuCrashScale = s;
+    if (pBike) pBike->crash.cpuCrashScale = s;
 }
 
 void CAIPreCalc::fillOtherBike() {

@@ -95,7 +95,7 @@ void CKineticPhysicsView::render(C3DView* view) {
     veDisplayActivateView(&view->_view3d);  // resets the local-to-world matrix: set it after
     clipWithModelMatrix(view, bike, m);
     if (LOD == -1) return;
-    setupLights(bike->invulnerabilityCounter > 0 ? 1 : 0);
+    setupLights(bike->crash.invulnerabilityCounter > 0 ? 1 : 0);
     if (CPauseState::pauseSwitch == 0) {
         applySuspension(*bike);
         applyWheels(*bike);

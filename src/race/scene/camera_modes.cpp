@@ -230,7 +230,7 @@ void CCamera::UpdateModeCrash() {
     const qzVector3d& bikeCentre = bike->bikeCenterOfMassPos;
     float d = 0.0f;
     qzMath::qzMathVectorDistance(&d, &bikeCentre, &rider);
-    const float lo = bike->crashType == 4 ? 750.0f : 500.0f;
+    const float lo = bike->crash.crashType == 4 ? 750.0f : 500.0f;
     const float dist = std::fmax(lo, std::fmin(d, 1200.0f));
     qzVector3d focus;
     if (dist > 1199.9f) {

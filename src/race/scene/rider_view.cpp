@@ -590,7 +590,7 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
         isCrashing = 1;
         if (bikeView) bikeView->isCrashing = 1;
         getCrashMotion(rider);
-    } else if (bike->postCrashHitGround) {
+    } else if (bike->crash.postCrashHitGround) {
         if (bike->getDistToGround() > 75.0f)
             whip = airChain(bike, requested);
         else
@@ -610,7 +610,7 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     }
     if (doTransition) riderState = kTransition;
     if (rider->riderState != CRiderModel::kOnBike && !rider->crashMoving) direction = 2;
-    if (bike->postCrashHitGround && rider->riderState == CRiderModel::kOnBike) {
+    if (bike->crash.postCrashHitGround && rider->riderState == CRiderModel::kOnBike) {
         isCrashing = 0;
         if (bikeView) bikeView->isCrashing = 0;
     }
@@ -643,7 +643,7 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     }
 
     IKMotion(rider, bike);
-    bike->stuntCrashFlag = checkStuntLanding(bike) ? 1 : 0;
+    bike->crash.stuntCrashFlag = checkStuntLanding(bike) ? 1 : 0;
     if (currentFrame >= motionFrames - 5.0f * kStep) {
         holdStunt = 1;
         bike->inStunt = 0;
@@ -689,7 +689,7 @@ void CRiderView::render(C3DView* view) {
     veDisplayActivateView(&view->_view3d);
     clipWithModelMatrix(view, rider, m);
     if (LOD == -1) return;
-    setupLights(bike && bike->invulnerabilityCounter > 0 ? 1 : 0);
+    setupLights(bike && bike->crash.invulnerabilityCounter > 0 ? 1 : 0);
     drawSkinned();
     // Debug: the rider's body as a white wire frame.
     if (gameOptions.gameOptions & 0x40)

@@ -233,7 +233,7 @@ void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
     _matrix4 mb;
     createModelMatrix(bikeObj, bs, dir, mb);
     int nx = 0, nz = 0;
-    if (bike && bike->crashing) {
+    if (bike && bike->crash.crashing) {
         _matrix4 mr;
         createModelMatrix(riderObj, rs, dir, mr);
         transformBBox(rs, &mr, riderBox);

@@ -89,9 +89,10 @@ TEST(AIDecisionMaker, DifficultyAndCatchUpMoveSpeedCrashScaleAndNextDifficulty) 
         CAIControlPacket order;
         order.speed = in;
         dm.adjustSpeed(order, pre, r);
-        EXPECT_TRUE(order.speed == out && std::fabs(bike.cpuCrashScale - scale) < 1e-5f &&
+        EXPECT_TRUE(order.speed == out && std::fabs(bike.crash.cpuCrashScale - scale) < 1e-5f &&
                     dm.useDifficulty == next)
-            << d << " " << r << ": " << order.speed << " " << bike.cpuCrashScale << " " << dm.useDifficulty;
+            << d << " " << r << ": " << order.speed << " " << bike.crash.cpuCrashScale << " "
+            << dm.useDifficulty;
     }
 }
 

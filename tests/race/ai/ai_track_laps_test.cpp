@@ -163,10 +163,10 @@ TEST(AITrackLaps, ARiderStandingStillIsPutBackOnTheTrack) {
     steps(0);
     steps(0, 1000);  // paused: AI steps without bike steps
     steps(2, int(CAIInterface::kRecoverSteps / 2) - 1);
-    b->crashing = 1;
+    b->crash.crashing = 1;
     steps(2, 30);
     EXPECT_FALSE(log.has("put back")) << log.text();
-    b->crashing = 0;
+    b->crash.crashing = 0;
     steps(2);
     EXPECT_EQ(log.count("Rider put back on the track: bike "), 1) << log.text();
     EXPECT_TRUE(log.has("at way time 6000, from x 1000 z 1000")) << log.text();

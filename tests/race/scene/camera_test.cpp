@@ -208,7 +208,7 @@ TEST_F(CameraTest, CrashFramingByDistanceAndCrashType) {
     } rows[] = {{0, 200.0f, 603.6f, 400.0f}, {4, 250.0f, 905.3f, 600.0f}};
     rider->riderCenterOfMassPos = kBikeAt + qzVector3d(300.0f, 0.0f, 0.0f);
     for (const Row& r : rows) {
-        bike->crashType = r.crashType;
+        bike->crash.crashType = r.crashType;
         cam->SetMode(CAMMODE_CRASH);
         cam->update(0.0f);
         ExpectNear(cam->TargetPos, kFollowTarget + qzVector3d(r.side, -r.up, -r.back), 0.06f);

@@ -184,11 +184,11 @@ TEST_F(Rig, WheelsSpinAndSuspensionFollowsThePhysics) {
     EXPECT_NEAR(bikeView->swingArmAngle, 25.0f * a / 50.0f / 100.0f, 1e-6f);
     const float h = 25.0f * (-20.0f + 1.2f * 100.0f * 0.1f) / 50.0f - 25.0f;
     EXPECT_NEAR(bikeView->skel.boneArray[3].parentToBone.y, h * std::sin(-4.23f), 1e-4f);
-    bike->lockSuspension = 1;
+    bike->crash.lockSuspension = 1;
     bikeView->applySuspension(*bike);
     EXPECT_NEAR(bikeView->swingArmAngle, 25.0f * 8.0f / 50.0f / 100.0f, 1e-6f);
     // High up the fork and arm keep their last pose.
-    bike->lockSuspension = 0;
+    bike->crash.lockSuspension = 0;
     bike->wheelInfo[0].m_isInContact = false;
     bike->distToGroundLevel[1] = 21.0f;
     bikeView->applySuspension(*bike);
@@ -253,7 +253,7 @@ TEST_F(Rig, StuntsRecordedLandedAndBounded) {
         bike->riderAttributes.riderStuntList.push_back(static_cast<uint16_t>(kFirstStunt + s));
         bike->riderAttributes.bikeStuntList.push_back(0xFFFF);
     }
-    bike->postCrashHitGround = 1;
+    bike->crash.postCrashHitGround = 1;
     bike->distToGroundLevel[1] = 200.0f;
     bike->status.flags = 1u << BIKE_INAIR;
     bike->input.bikePacket = 1u << BIKEACTION_STUNT;
@@ -266,7 +266,7 @@ TEST_F(Rig, StuntsRecordedLandedAndBounded) {
     EXPECT_EQ(st.stuntPointValue[0], 800);
     EXPECT_STREQ(st.stuntName[0], stuntNames[3]);
     EXPECT_EQ(view->doMirror, 1u);
-    EXPECT_EQ(bike->stuntCrashFlag, 1);  // landing now would crash
+    EXPECT_EQ(bike->crash.stuntCrashFlag, 1);  // landing now would crash
     // Out-of-range presses start nothing; a ninth stunt in one jump plays but is not recorded.
     for (int p : {40, -40}) {
         view->riderState = kRiding;

@@ -229,14 +229,14 @@ TEST_F(ShadowTest, PicturesPerStateAndMissingModels) {
     EXPECT_EQ(one.passesDrawn, 1);
     EXPECT_EQ(one.pictureOrder[0], desc[0]);
 
-    bike->crashing = 1;
+    bike->crash.crashing = 1;
     const CShadowMotionView& two = draw(1);
     EXPECT_EQ(two.texturesMade, 2);
     EXPECT_EQ(two.passesDrawn, 2);
     EXPECT_EQ(two.pictureOrder[0], desc[1]);  // the rider first
     EXPECT_EQ(two.pictureOrder[1], desc[0]);
 
-    bike->crashing = 0;
+    bike->crash.crashing = 0;
     EXPECT_EQ(draw(2).texturesMade, 0);  // the rider has no shadow model: no shadow at all
 }
 
