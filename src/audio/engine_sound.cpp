@@ -92,7 +92,7 @@ CSoundReader* CBikeSoundObject::getCurrentSound(CModelObject* source) {
         }
     } else {
         if (accel && current != &toMax && current != &toMaxShort)
-            choice = bike->linearVelocityMag * 100.0f <= 200.0f ? &toMax : &toMaxShort;
+            choice = bike->frame.linearVelocityMag * 100.0f <= 200.0f ? &toMax : &toMaxShort;
         if ((decel || crash) && current != &toIdle) choice = &toIdle;
     }
     if (choice != current) {

@@ -68,7 +68,7 @@ CLandingSound::CLandingSound(int modelObjectId, int group_, CSoundReader* reader
 
 bool CLandingSound::checkTrigger(CModelObject* source) {
     if (!CBikeStateSound::checkTrigger(source)) return false;
-    volumeScale = static_cast<const KineticBike*>(source)->landingImpactScale;
+    volumeScale = static_cast<const KineticBike*>(source)->air.landingImpactScale;
     return true;
 }
 

@@ -41,15 +41,15 @@ constexpr float kBackTravelScale = 1.75f;      // ... and back
 }  // namespace
 
 void KineticBike::checkPoint() {
-    const unsigned t = CTerrainType::getInstance()->getTypeAtPoint(bikePos.x, bikePos.z);
+    const unsigned t = CTerrainType::getInstance()->getTypeAtPoint(ground.bikePos.x, ground.bikePos.z);
     laps.isOffTrack = crash.crashState == 0 && IsOffTrackCode(t) ? 1 : 0;
     checkTerrainPoint();
-    laps.lastPos = bikePos;
+    laps.lastPos = ground.bikePos;
 }
 
 void KineticBike::checkTerrainPoint() {
     const CTerrainType* terrain = CTerrainType::getInstance();
-    const float dx = bikePos.x - laps.lastPos.x, dz = bikePos.z - laps.lastPos.z;
+    const float dx = ground.bikePos.x - laps.lastPos.x, dz = ground.bikePos.z - laps.lastPos.z;
     const float length = x_sqrt(dx * dx + dz * dz);
     const unsigned n = bikelaps::PathSamples(length, CSubtileModel::gridSize);
     const float k = n > 1 ? 0.5f * static_cast<float>(CSubtileModel::gridSize) / length : 0.0f;
@@ -87,13 +87,13 @@ void KineticBike::setCurLap(int lap) {
 float KineticBike::getSpeedometerReading() {
     float s = 0.0f;
     if (crash.crashState == 0 && crash.postCrashCounter >= kSettleSteps) {
-        if (inAir)
-            s = inAirLinearVelocityMag;
+        if (air.inAir)
+            s = frame.inAirLinearVelocityMag;
         else if (crash.movingForward)
-            s = linearVelocityMag;
+            s = frame.linearVelocityMag;
     }
     if (s < kStill) s = 0.0f;
-    return speedometerFilter.step(kModelUnitsPerMetre * s * speedScale);
+    return ride.speedometerFilter.step(kModelUnitsPerMetre * s * speedScale);
 }
 
 float KineticBike::getFrontWheelSuspensionCompression() const {

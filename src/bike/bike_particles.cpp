@@ -88,17 +88,18 @@ bool Has(uint32_t bits, uint32_t bit) {
 
 void emitParticleTrail(KineticBike& bike) {
     if (!(gameOptions.gameOptions & kGroundParticlesOption)) return;
-    const qzVector3d wheel(bike.bikePos.x, bike.heightAtWheel[1] - kWheelDustDrop, bike.bikePos.z);
-    if (bike.distToGround[1] < kDustWheelHeight && bike.linearVelocityMag > kDustMinSpeed &&
+    const qzVector3d wheel(bike.ground.bikePos.x, bike.ground.heightAtWheel[1] - kWheelDustDrop,
+                           bike.ground.bikePos.z);
+    if (bike.ground.distToGround[1] < kDustWheelHeight && bike.frame.linearVelocityMag > kDustMinSpeed &&
         !bike.crash.crashMoving)
         emitDust(bike, wheel, &bike.particles.numBackDustParticles, kWheelDustRate);
-    bike.crash.movingForward = !(bike.forwardVelocityMag < 0.0f);
-    if (bike.wheelInfo[1].m_isInContact && bike.crash.movingForward && !bike.crash.crashMoving)
+    bike.crash.movingForward = !(bike.frame.forwardVelocityMag < 0.0f);
+    if (bike.ground.wheelInfo[1].m_isInContact && bike.crash.movingForward && !bike.crash.crashMoving)
         emitMud(bike, wheel);
     if (!bike.crash.crashMoving) return;
     for (int i = 0; i < 4; ++i) {
         if (!bike.crash.crashCornerOnGround[i]) continue;
-        const qzVector3d corner(bike.crash.crashCorner[i].x, bike.heightAtWheel[1] - kCornerDustDrop,
+        const qzVector3d corner(bike.crash.crashCorner[i].x, bike.ground.heightAtWheel[1] - kCornerDustDrop,
                                 bike.crash.crashCorner[i].z);
         emitDust(bike, corner, &bike.particles.numBackDustParticles, kCrashDustRate);
     }
@@ -109,7 +110,7 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
     const float grain = static_cast<float>(row.grain);
 
     // Colour of the ground under the back wheel's hub, snapped at a landing and filtered otherwise.
-    const qzVector3d hub = bike.position + bike.upDir * bike.getBackWheelSuspensionCompression();
+    const qzVector3d hub = bike.position + bike.frame.upDir * bike.getBackWheelSuspensionCompression();
     CWorldModel* world = World();
     const qzVector3d ground = world ? world->getLocationPixelColor(hub) : qzVector3d();
     CFilter* filter[3] = {&bike.particles.particalFilterR, &bike.particles.particalFilterG,
@@ -139,17 +140,18 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
 
     const int n = static_cast<int>(GetRandomNumber(grain - kGrainSpread, grain + kGrainSpread)) / 2;
     const float spacing = rate * static_cast<float>(n);
-    *owed = (*owed + kModelUnitsPerMetre * std::min(bike.linearVelocityMag, kMaxDustSpeed) / kStepsPerSecond /
-                         spacing) *
+    *owed = (*owed + kModelUnitsPerMetre * std::min(bike.frame.linearVelocityMag, kMaxDustSpeed) /
+                         kStepsPerSecond / spacing) *
             row.multiplier;
 
-    const qzVector3d base = pos + bike.upDir * kDustLift;
+    const qzVector3d base = pos + bike.frame.upDir * kDustLift;
     const qzVector3d trail = Unit(bike.linearVelocity) * -spacing;
     const float g = grain / kModelUnitsPerMetre, s = spacing / kModelUnitsPerMetre;
-    const qzVector3d o1 =
-        (bike.fRightDir * (kSideSpread * g) + bike.fForwardDir * (0.5f * s)) * kModelUnitsPerMetre;
-    const qzVector3d o2 = (bike.fRightDir * (-kSideSpread * g) + bike.fForwardDir * (0.5f * s - kSideBack)) *
+    const qzVector3d o1 = (bike.frame.fRightDir * (kSideSpread * g) + bike.frame.fForwardDir * (0.5f * s)) *
                           kModelUnitsPerMetre;
+    const qzVector3d o2 =
+        (bike.frame.fRightDir * (-kSideSpread * g) + bike.frame.fForwardDir * (0.5f * s - kSideBack)) *
+        kModelUnitsPerMetre;
     while (*owed >= 1.0f) {
         const qzVector3d q = base + trail * *owed;
         for (const qzVector3d& at : {q, q + o1, q + o2}) {
@@ -165,10 +167,10 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
     const uint32_t slides = (1u << BIKE_POWERSLIDE_LEFT) | (1u << BIKE_POWERSLIDE_RIGHT);
     const uint32_t turns = (1u << BIKEACTION_RIGHT_TURN) | (1u << BIKEACTION_LEFT_TURN);
     const bool throwing = (bike.status.flags & slides) || (bike.input.bikePacket & turns) ||
-                          Has(bike.status.flags, BIKE_LAND) || bike.bikePitch > kMudPitch ||
-                          bike.throttleWheelie;
+                          Has(bike.status.flags, BIKE_LAND) || bike.ground.bikePitch > kMudPitch ||
+                          bike.ride.throttleWheelie;
     if (!throwing) return;
-    if (std::min(bike.linearVelocityMag, kMaxDustSpeed) < kMudMinSpeed) return;
+    if (std::min(bike.frame.linearVelocityMag, kMaxDustSpeed) < kMudMinSpeed) return;
     bike.particles.numMudParticles = 1.0f;
 
     particles::QuadParticle p;
@@ -183,7 +185,8 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
     p.size = qzVector3d(k, 0.0f, k);
     p.expand = 0.0f;
     const qzVector3d d =
-        Unit(bike.fRightDir * (2.0f * std::clamp(bike.bikeRoll / kMudFullRoll, -1.0f, 1.0f)) + bike.fUpDir);
+        Unit(bike.frame.fRightDir * (2.0f * std::clamp(bike.ground.bikeRoll / kMudFullRoll, -1.0f, 1.0f)) +
+             bike.frame.fUpDir);
     p.vel = d * GetRandomNumber(0.0f, kMudMaxSpeed);
     p.colorRate.a = static_cast<int8_t>(-128 / 40);
 

@@ -79,7 +79,7 @@ void CStats::updateStuntAdvantage() {
     if (difficultyScale() * static_cast<float>(stuntScore) < need) return;
     if (bike) {
         bike->status.flags |= 1u << BIKE_NITRO_EARNED;
-        if (bike->nitrosAvailable < 5) bike->nitrosAvailable += 1;
+        if (bike->ride.nitrosAvailable < 5) bike->ride.nitrosAvailable += 1;
     }
     stuntAdvantageLevel += 1;
 }

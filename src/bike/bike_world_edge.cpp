@@ -64,7 +64,8 @@ CWorldModel* worldModel() {
 void KineticBike::checkForWorldEdgeCrash() {
     CWorldModel* world = worldModel();
     if (crash.crashState != 1) {
-        if (crash.crashState == 0 && world && world->checkNearEdgeOfWorld(bikePos)) crash.worldEdgeCrash = 1;
+        if (crash.crashState == 0 && world && world->checkNearEdgeOfWorld(ground.bikePos))
+            crash.worldEdgeCrash = 1;
         if (crash.crashState != 0 || !crash.worldEdgeCrash) return;
         crash.worldEdgeCrash = 0;
         if (gameOptions.trackType == TRACKTYPE_BAJA) {
@@ -86,19 +87,19 @@ void KineticBike::checkForWorldEdgeCrash() {
             if (crash.worldEdgeCrashCounter == kThrowRiderFrames)
                 GetModel()->kineticToolkit->m_defaultCollisionDetector->enableCollisionGroups(
                     bikeCollisionGroup, riderCollisionGroup);
-            if (crash.worldEdgeCrashCounter >= kThrowMinFrames && minDistToGround < kThrowLandHeight)
+            if (crash.worldEdgeCrashCounter >= kThrowMinFrames && ground.minDistToGround < kThrowLandHeight)
                 crash.worldEdgeCrashState = 2;
             break;
         case 2: {
             crash.crashState = 3;
-            reset.crashResetPos = bikePos;
+            reset.crashResetPos = ground.bikePos;
             Kinetic::Vector3 p;
             Kinetic::Quaternion r;
             crashBike->getDisplayToWorldTransform(p, r);
-            reset.lastValidCrashPos = bikePos;
+            reset.lastValidCrashPos = ground.bikePos;
             reset.lastValidCrashQzOrient = qOrientation;
             reset.lastValidCrashKineticOrient = r;
-            reset.lastValidCrashDir = forwardDir;
+            reset.lastValidCrashDir = frame.forwardDir;
             crash.crashCounter = 10;
             crash.riderCrashing = 1;
             crash.crashing = 1;
@@ -112,13 +113,13 @@ void KineticBike::checkForWorldEdgeCrash() {
 
 // The bike thrown in a ballistic arc toward the world centre, tumbling.
 void KineticBike::throwFromWorldEdge(CWorldModel* world) {
-    crashUpDir = upDir;
-    crashForwardDir = forwardDir;
-    crashRightDir = rightDir;
+    frame.crashUpDir = frame.upDir;
+    frame.crashForwardDir = frame.forwardDir;
+    frame.crashRightDir = frame.rightDir;
     crash.worldEdgeCrashCounter = 0;
     crash.worldEdgeCrashState = 1;
     BeginHandOver(*this);
-    const qzVector3d d = (world ? world->getWorldCenter() : bikePos) - bikePos;
+    const qzVector3d d = (world ? world->getWorldCenter() : ground.bikePos) - ground.bikePos;
     const float D = kMetresPerModelUnit * x_sqrt(d * d);
     reset.crashResetDir = flatUnit(d);
     const float s = x_sqrt(kGravity * D / x_sin(kThrowRangeAngle));
@@ -136,7 +137,7 @@ void KineticBike::throwFromWorldEdge(CWorldModel* world) {
     chassis->setPinned(true);
     chassis->setActive(false, true);
     updateModelObjectFromKinetic();
-    lastForwardDir = reset.crashResetDir;
+    frame.lastForwardDir = reset.crashResetDir;
     crash.crashType = 4;
     MoveCamera(*this, kCameraCrash);
     Kinetic::Vector3 p;
@@ -144,13 +145,14 @@ void KineticBike::throwFromWorldEdge(CWorldModel* world) {
     crashBike->getDisplayToWorldTransform(p, r);
     StopWheels(*this);
     if (rc && csolver) rc->removeAction(csolver.get());
-    crashExtraGravity = 0.0f;
+    air.crashExtraGravity = 0.0f;
 }
 
 void KineticBike::dampenCrashVelocity(Kinetic::RigidBody* body) {
     const float c = static_cast<float>(crash.crashCounter);
     const Kinetic::Vector3 w = body->m_angularVelocity;
-    float wu = w.dot(toKinetic(upDir)), wf = w.dot(toKinetic(forwardDir)), wr = w.dot(toKinetic(rightDir));
+    float wu = w.dot(toKinetic(frame.upDir)), wf = w.dot(toKinetic(frame.forwardDir)),
+          wr = w.dot(toKinetic(frame.rightDir));
     if (crash.crashCounter < 10 && x_fabs(wf) < kMinRoll) wf = wf < 0.0f ? -kMinRoll : kMinRoll;
     const float m = getSlopePoint(0.0f, kSpinLimitStart, kSpinLimitMidStep, kSpinLimitMid, kSpinLimitEndStep,
                                   kSpinLimitEnd, c) /
@@ -158,14 +160,14 @@ void KineticBike::dampenCrashVelocity(Kinetic::RigidBody* body) {
     wu = clampf(wu, -m, m);
     wf = clampf(wf, -m, m);
     wr = clampf(wr, -m, m);
-    body->m_angularVelocity = toKinetic(rightDir * wr + upDir * wu + forwardDir * wf);
+    body->m_angularVelocity = toKinetic(frame.rightDir * wr + frame.upDir * wu + frame.forwardDir * wf);
     body->m_friction = getSlopePoint(0.0f, 1.0f, kGripFadeStart, 1.0f, kGripFadeEnd, kGripFaded, c);
 
     Kinetic::Vector3 v = body->m_linearVelocity;
     v.y = clampf(v.y, kMaxRise, kMaxFlat);
     float h = kMaxFlat;
     float d2 = 0.0f;
-    qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &crash.crashPos);
+    qzMath::qzMathVectorDistanceSquared(&d2, &ground.bikePos, &crash.crashPos);
     if (crash.crashState != 1 && d2 > kFarFromCrash2 &&
         flatUnit(linearVelocity) * flatUnit(crash.preCrashVelocity) < kTurnedBack)
         h = kTurnedBackFlat;

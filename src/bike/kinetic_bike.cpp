@@ -449,9 +449,9 @@ void KineticBike::buildVehicle(const BikePhysicsSetup& s, BikeBlueprints& bp) {
 void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int cpu) {
     using namespace Kinetic;
     particles.dustCloudCounter = 0;
-    comShiftState = lastComShiftState = 0;
+    ride.comShiftState = ride.lastComShiftState = 0;
     centerOfMass = qzVector3d();
-    terrainMaxSpeedPenalty = 0.0f;
+    ride.terrainMaxSpeedPenalty = 0.0f;
     auto* transmission = static_cast<CBikeTransmission*>(m_transmission);
     transmission->setMinRPM(s.ridingMinRPM);
     transmission->setMaxRPM(s.ridingMaxRPM);
@@ -459,18 +459,19 @@ void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int 
     for (const BikePhysicsSetup::BandPoint& p : s.ridingPowerBand) bikePowerBand->setTorque(p.rpm, p.torque);
 
     getBaseVectors();
-    lastForwardDir = forwardDir;
-    lastUpDir = upDir;
-    lastRightDir = rightDir;
+    frame.lastForwardDir = frame.forwardDir;
+    frame.lastUpDir = frame.upDir;
+    frame.lastRightDir = frame.rightDir;
     cameraLookAtPos = toModel(chassis->m_position) * kModelUnitsPerMetre;
-    wheelInfo[0].m_spinVelocity = wheelInfo[1].m_spinVelocity = 0.0f;
+    ground.wheelInfo[0].m_spinVelocity = ground.wheelInfo[1].m_spinVelocity = 0.0f;
     dropMotion(chassis.get());
 
     const float fast = kSinPi10, slow = kSinPi20;
-    for (CFilter* f : {&filterSAV, &leanFilter, &frictionFilter[0], &frictionFilter[1]}) *f = CFilter{fast};
-    speedometerFilter = CFilter{slow};
-    jumpConsistencyExtraGravityFilter = CFilter{kSinPi16};
-    maxSpeedFilter = CFilter{cpu ? slow : fast};
+    for (CFilter* f : {&ride.filterSAV, &lean.leanFilter, &ride.frictionFilter[0], &ride.frictionFilter[1]})
+        *f = CFilter{fast};
+    ride.speedometerFilter = CFilter{slow};
+    air.jumpConsistencyExtraGravityFilter = CFilter{kSinPi16};
+    ride.maxSpeedFilter = CFilter{cpu ? slow : fast};
     for (CFilter* f : {&particles.particalFilterR, &particles.particalFilterG, &particles.particalFilterB})
         *f = CFilter{kSinPi30};
 
@@ -479,10 +480,10 @@ void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int 
     wheelBase = bikeLength = 0.0f;
     for (int i = 0; i < 30; ++i) {
         reset.safePos[i] = position;
-        reset.safeDir[i] = forwardDir;
+        reset.safeDir[i] = frame.forwardDir;
     }
-    startBoostCounter = 0;
-    nitrosAvailable = 0;
+    ride.startBoostCounter = 0;
+    ride.nitrosAvailable = 0;
     crash.worldEdgeCrash = 0;
     crash.postCrashHitGround = 1;
     crash.cpuCrashScale = 1.0f;
@@ -545,18 +546,18 @@ void KineticBike::getBaseVectors() {
     Kinetic::Vector3 p;
     Kinetic::Quaternion r;
     chassis->getDisplayToWorldTransform(p, r);
-    rightDir = toModel(r.getRotatedPos(Kinetic::Vector3(1.0f, 0.0f, 0.0f)));
-    forwardDir = toModel(r.getRotatedPos(Kinetic::Vector3(0.0f, 1.0f, 0.0f)));
-    upDir = toModel(r.getRotatedPos(Kinetic::Vector3(0.0f, 0.0f, 1.0f)));
-    lastFForwardDir = fForwardDir;
-    lastFUpDir = fUpDir;
-    lastFRightDir = fRightDir;
-    fRightDir = rightDir;
-    fRightDir.y = 0.0f;
-    qzMath::qzMathVectorNormalize(&fRightDir);
-    fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
+    frame.rightDir = toModel(r.getRotatedPos(Kinetic::Vector3(1.0f, 0.0f, 0.0f)));
+    frame.forwardDir = toModel(r.getRotatedPos(Kinetic::Vector3(0.0f, 1.0f, 0.0f)));
+    frame.upDir = toModel(r.getRotatedPos(Kinetic::Vector3(0.0f, 0.0f, 1.0f)));
+    frame.lastFForwardDir = frame.fForwardDir;
+    frame.lastFUpDir = frame.fUpDir;
+    frame.lastFRightDir = frame.fRightDir;
+    frame.fRightDir = frame.rightDir;
+    frame.fRightDir.y = 0.0f;
+    qzMath::qzMathVectorNormalize(&frame.fRightDir);
+    frame.fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
     // fUp x fRight with fUp = (0, -1, 0).
-    fForwardDir = qzVector3d(-fRightDir.z, 0.0f, fRightDir.x);
+    frame.fForwardDir = qzVector3d(-frame.fRightDir.z, 0.0f, frame.fRightDir.x);
 }
 
 void KineticBike::setAttributes() {
@@ -588,9 +589,9 @@ void KineticBike::setBikeTuning() {
     a.nitroMaximumSpeed = a.maximumSpeed + kExtraSpeed;
     a.cpuMaximumSpeed = a.maximumSpeed + kExtraSpeed;
     a.cpuMaximumSpeedInAir = a.maximumSpeed;
-    filteredMaxSpeed = isCPU ? a.cpuMaximumSpeed : a.maximumSpeed;
-    maxSpeedFilter.lo0 = filteredMaxSpeed;
-    maxSpeedFilter.lo1 = 0.0f;
+    ride.filteredMaxSpeed = isCPU ? a.cpuMaximumSpeed : a.maximumSpeed;
+    ride.maxSpeedFilter.lo0 = ride.filteredMaxSpeed;
+    ride.maxSpeedFilter.lo1 = 0.0f;
 
     const int acc = bikeAttributes.acceleration;
     if (bikeSpeedBand && acc >= 1 && acc <= 3)
@@ -705,11 +706,12 @@ void KineticBike::takeTurns(const uint8_t* b) {
 }
 
 qzVector3d KineticBike::getCameraForward() {
-    if ((status.flags & (1u << BIKE_INAIR)) || crash.crashing || crash.crashState == 1) return lastForwardDir;
-    lastForwardDir = forwardDir;
-    lastUpDir = upDir;
-    lastRightDir = rightDir;
-    return lastForwardDir;
+    if ((status.flags & (1u << BIKE_INAIR)) || crash.crashing || crash.crashState == 1)
+        return frame.lastForwardDir;
+    frame.lastForwardDir = frame.forwardDir;
+    frame.lastUpDir = frame.upDir;
+    frame.lastRightDir = frame.rightDir;
+    return frame.lastForwardDir;
 }
 
 void KineticBike::updateModelObjectFromKinetic() {
@@ -760,10 +762,10 @@ void KineticBike::validPositionOrientationCheck(Kinetic::Vector3 pos, Kinetic::Q
         b->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     }
     linearVelocity = qzVector3d();
-    linearVelocityMag = forwardVelocityMag = 0.0f;
+    frame.linearVelocityMag = frame.forwardVelocityMag = 0.0f;
     for (int i = 0; i < 30; ++i) {
-        lastVelocity[i] = qzVector3d();
-        lastVelocityMag[i] = 0.0f;
+        frame.lastVelocity[i] = qzVector3d();
+        frame.lastVelocityMag[i] = 0.0f;
     }
     chassis->setDisplayToWorldTransform(at, reset.lastValidKineticOrient);
     crashBike->setDisplayToWorldTransform(at, reset.lastValidKineticOrient);

@@ -248,8 +248,8 @@ void CRiderModel::placeOnBike() {
 }
 
 void CRiderModel::moveOffBike(const KineticBike& b) {
-    const qzVector3d v(0.0f, b.crashUpDir.y < 0.0f ? -1.0f : 1.0f, 0.0f);
-    position = position + (v * kOffBikeLevel + b.crashUpDir * kOffBikeUp) * riderFromBikeDist;
+    const qzVector3d v(0.0f, b.frame.crashUpDir.y < 0.0f ? -1.0f : 1.0f, 0.0f);
+    position = position + (v * kOffBikeLevel + b.frame.crashUpDir * kOffBikeUp) * riderFromBikeDist;
 }
 
 void CRiderModel::update(float) {

@@ -96,7 +96,7 @@ TEST_F(GameSounds, EngineChoosesItsComposite) {
     CBikeSoundObject::gameStarted = &started;
     C250ccEngineSoundObject engine(0);
     auto step = [&](uint32_t flags, float speed = 0) {
-        bike.status.viewFlags = flags, bike.linearVelocityMag = speed;
+        bike.status.viewFlags = flags, bike.frame.linearVelocityMag = speed;
         return engine.getCurrentSound(&bike);
     };
     const uint32_t accel = 1u << BIKE_ACCEL, decel = 1u << BIKE_DECEL, air = 1u << BIKE_INAIR;

@@ -98,7 +98,7 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
     EXPECT_NEAR(b->reset.crashResetPos.x, 10000.0f, 1.0f);
     RampPair zone{};
     zone.landing = qzVector3d(12345.0f, 0.0f, 0.0f);
-    b->crashRampPair = &zone;
+    b->air.crashRampPair = &zone;
     b->findSplineCrashResetPos();
     EXPECT_EQ(b->reset.crashResetPos.x, 12345.0f);
     CSplineManager::cleanUp();
@@ -109,7 +109,7 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
 
     for (int k = 0; k < 30; ++k) b->reset.safePos[k] = qzVector3d(600.0f * k, 0.0f, 0.0f);
     b->crash.crashPos = qzVector3d();
-    b->bikePos = qzVector3d(-5.0f, 0.0f, 0.0f);
+    b->ground.bikePos = qzVector3d(-5.0f, 0.0f, 0.0f);
     struct Case {
         unsigned type;
         uint8_t level;
@@ -117,7 +117,7 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
     } cases[] = {{0, 1, -5.0f}, {1, 0, 600.0f}, {2, 0, 2400.0f}, {4, 0, 1.0f}};
     for (const Case& c : cases) {
         b->crash.crashType = c.type;
-        b->levelGround = c.level;
+        b->ground.levelGround = c.level;
         b->reset.crashResetPos = qzVector3d(1.0f, 0.0f, 0.0f);
         b->findNonSplineCrashResetPos();
         EXPECT_EQ(b->reset.crashResetPos.x, c.x) << "type " << c.type;
@@ -162,7 +162,7 @@ TEST(BikeCrash, CollisionsJudgeBikesCountObjectsAndCrashAPinnedBike) {
     KineticBike* cpu1 = lone.Build(1, true);
     KineticBike* human = lone.Build(2, false);
     for (KineticBike* k : {cpu0, cpu1, human}) Ready(k);
-    cpu1->position = cpu0->bikePos + qzVector3d(0.0f, 100.0f, 0.0f);  // landing on it from above
+    cpu1->position = cpu0->ground.bikePos + qzVector3d(0.0f, 100.0f, 0.0f);  // landing on it from above
     cpu0->collisionHandler(cpu1, Contact(cpu0, cpu1));
     EXPECT_EQ(cpu0->crash.willCrashFlag, 0) << "two computer bikes flagged each other";
     human->collisionHandler(cpu1, Contact(human, cpu1));
@@ -204,33 +204,33 @@ TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
     auto prepare = [&](float stability) {
         Ready(b);
         b->attributes.stability = stability;
-        b->changeInVelCounter = 1;
+        b->air.changeInVelCounter = 1;
         b->crash.movingForward = 0;
         b->status.flags = 0;
-        b->crashLand = 0;
-        b->wheelNormVec[0] = b->wheelNormVec[1] = qzVector3d(0.0f, -1.0f, 0.0f);
-        b->lastLinearVelocity = qzVector3d();
-        b->distToGround[0] = b->distToGround[1] = 10.0f;
+        b->air.crashLand = 0;
+        b->ground.wheelNormVec[0] = b->ground.wheelNormVec[1] = qzVector3d(0.0f, -1.0f, 0.0f);
+        b->frame.lastLinearVelocity = qzVector3d();
+        b->ground.distToGround[0] = b->ground.distToGround[1] = 10.0f;
     };
     for (TrackType track : {TRACKTYPE_OUTDOOR, TRACKTYPE_BAJA}) {
         Options o(track, 0);
         prepare(0.95f);
         b->status.flags = bit(BIKE_LAND);
-        b->lastLinearVelocity = qzVector3d(0.0f, 32.4074f, 0.0f);
+        b->frame.lastLinearVelocity = qzVector3d(0.0f, 32.4074f, 0.0f);
         b->groundCrash();
-        EXPECT_NEAR(b->landingImpactScale, 1.0f, 1e-5f);
+        EXPECT_NEAR(b->air.landingImpactScale, 1.0f, 1e-5f);
         EXPECT_EQ(b->crash.crashState, track == TRACKTYPE_BAJA ? 0u : 2u);
     }
     for (float pitch : {-76.0f, 81.0f}) {
         prepare(5.0f);
-        b->crashLand = 1;
-        b->lastBikePitch[3] = pitch;
+        b->air.crashLand = 1;
+        b->ground.lastBikePitch[3] = pitch;
         b->groundCrash();
         EXPECT_EQ(b->crash.crashState, 2u) << pitch;
-        b->lastBikePitch[3] = 0.0f;
+        b->ground.lastBikePitch[3] = 0.0f;
     }
     prepare(5.0f);
-    b->wheelNormVec[0] = b->fRightDir;
+    b->ground.wheelNormVec[0] = b->frame.fRightDir;
     b->crash.sideOfSteepHillCounter = 0;
     for (int i = 1; i <= 11; ++i) {
         EXPECT_EQ(b->crash.crashState, 0u) << i;
@@ -245,12 +245,12 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
         BikeWorld w(FirstTrack(TrackKind::Outdoor), 1);
         KineticBike* b = w.AddBike(0, false);
         b->reset.safePos[0] = b->position;
-        b->bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
+        b->ground.bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
         b->checkForWorldEdgeCrash();
         EXPECT_EQ(b->crash.crashState, 0u);
         EXPECT_EQ(b->position.x, b->reset.safePos[0].x);
         Options baja(TRACKTYPE_BAJA, 0);
-        b->bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
+        b->ground.bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
         b->checkForWorldEdgeCrash();
         b->checkForWorldEdgeCrash();
         EXPECT_EQ(b->crash.crashState, 1u);
@@ -265,18 +265,19 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
     b->crash.crashCounter = 0;
     body->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     b->dampenCrashVelocity(body);
-    EXPECT_NEAR(body->m_angularVelocity.dot(bikecrash::toKinetic(b->forwardDir)), 9.25926f, 1e-4f);
+    EXPECT_NEAR(body->m_angularVelocity.dot(bikecrash::toKinetic(b->frame.forwardDir)), 9.25926f, 1e-4f);
     struct Case {
         uint32_t c;
         float cap, friction;
     } cases[] = {{60, 10.0f / 2.16f, 1.0f}, {120, 7.5f / 2.16f, 1.0f}, {180, 5.0f / 2.16f, 0.75f}};
     for (const Case& k : cases) {
         b->crash.crashCounter = k.c;
-        body->m_angularVelocity = bikecrash::toKinetic((b->forwardDir - b->upDir + b->rightDir) * 50.0f);
+        body->m_angularVelocity =
+            bikecrash::toKinetic((b->frame.forwardDir - b->frame.upDir + b->frame.rightDir) * 50.0f);
         b->dampenCrashVelocity(body);
         const Kinetic::Vector3 w = body->m_angularVelocity;
-        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->forwardDir)), k.cap, 1e-4f) << k.c;
-        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->upDir)), -k.cap, 1e-4f) << k.c;
+        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->frame.forwardDir)), k.cap, 1e-4f) << k.c;
+        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->frame.upDir)), -k.cap, 1e-4f) << k.c;
         EXPECT_NEAR(body->m_friction, k.friction, 1e-6f) << k.c;
     }
 }
@@ -291,10 +292,10 @@ TEST(BikeJump, LandingHoldFactorByAirTimeAndNoTimeToLandFarFromATakeOff) {
     b->attributes.landingSpeedRecoveryJumps = 0.9f;
     b->attributes.landingSpeedRecoveryWhoops = 0.6f;
     for (uint32_t air : {20u, 21u}) {
-        b->inAir = 1;
-        b->framesInAir = air;
-        b->landingSpeedCounter = 6;
-        b->wheelInfo[1].m_isInContact = true;
+        b->air.inAir = 1;
+        b->air.framesInAir = air;
+        b->air.landingSpeedCounter = 6;
+        b->ground.wheelInfo[1].m_isInContact = true;
         b->chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 10.0f);
         b->landSpeed();
         EXPECT_NEAR(b->chassis->m_linearVelocity.length(), air >= 21 ? 9.0f : 6.0f, 1e-4f) << air;
@@ -304,10 +305,10 @@ TEST(BikeJump, LandingHoldFactorByAirTimeAndNoTimeToLandFarFromATakeOff) {
     pair.takeoff = qzVector3d(0.0f, 0.0f, 0.0f);
     pair.landing = qzVector3d(0.0f, 0.0f, 3000.0f);
     CRamps::getInstance()->jumpRampPairSets.push_back(pair);
-    b->inAir = 0;
-    b->linearVelocity = b->fForwardDir * 20.0f;
+    b->air.inAir = 0;
+    b->linearVelocity = b->frame.fForwardDir * 20.0f;
     for (float z : {999.0f, 1001.0f}) {
-        b->bikePos = qzVector3d(0.0f, 0.0f, z);
+        b->ground.bikePos = qzVector3d(0.0f, 0.0f, z);
         const float t = b->getTimeToLand();
         EXPECT_EQ(t > 0.0f, z < 1000.0f) << z;
     }
@@ -330,25 +331,25 @@ TEST(BikeJump, PreloadLaunchesOnlyFromItsWindowAtFiftyKmhOrMore) {
         {120, 46, 20.0f, 2, 46}, {121, 0, 20.0f, 2, -1},  {60, 0, 13.6111f, 2, 46},
     };
     for (const Case& c : cases) {
-        b->preLoadWaitDelay = b->preLoadPressedCounter = b->preLoadJumpCounter = 0;
-        b->preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-        b->preLoadJump = 0;
-        b->framesInAir = 0;
-        b->wheelInfo[0].m_isInContact = b->wheelInfo[1].m_isInContact = true;
-        b->lastTerrainType = 0;
-        b->linearVelocityMag = c.speed;
+        b->air.preLoadWaitDelay = b->air.preLoadPressedCounter = b->air.preLoadJumpCounter = 0;
+        b->air.preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+        b->air.preLoadJump = 0;
+        b->air.framesInAir = 0;
+        b->ground.wheelInfo[0].m_isInContact = b->ground.wheelInfo[1].m_isInContact = true;
+        b->ground.lastTerrainType = 0;
+        b->frame.linearVelocityMag = c.speed;
         uint32_t report = 0;
         int steps = -1;
         b->input.bikePacket = 1u << BIKEACTION_PRELOAD;
         for (uint32_t k = 0; k < c.hold && report == 0; ++k) {
             b->preLoad();
-            report = b->preLoadReportState;
+            report = b->air.preLoadReportState;
         }
         b->input.bikePacket = 0;
         for (int k = 0; k < 100 && report == 0; ++k) {
-            if (k >= static_cast<int>(c.wait)) b->lastTerrainType = preload2;  // on the lip
+            if (k >= static_cast<int>(c.wait)) b->ground.lastTerrainType = preload2;  // on the lip
             b->preLoad();
-            report = b->preLoadReportState;
+            report = b->air.preLoadReportState;
             steps = k;
         }
         EXPECT_EQ(report, c.report) << c.hold << " " << c.wait << " " << c.speed;
@@ -376,30 +377,30 @@ TEST(BikeJump, SkillRampSetsTheTakeOffSpeedsAlongTheTravel) {
         b->attributes.jumpSpeedPercent = 100;
         b->input.bikePacket = 1u << BIKEACTION_ACCEL;
         b->status.flags = 0;
-        b->nitroState = NO_NITRO;
-        b->jumpConsistencyAssist = b->jumpAssist = 0;
-        b->framesInAir = 0;
+        b->ride.nitroState = NO_NITRO;
+        b->air.jumpConsistencyAssist = b->air.jumpAssist = 0;
+        b->air.framesInAir = 0;
         b->laps.curWayTime = 5000.0f;
-        b->bikePos = qzVector3d();
-        b->forwardDir = b->fForwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+        b->ground.bikePos = qzVector3d();
+        b->frame.forwardDir = b->frame.fForwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
         const float r = c.climb * 0.0174533f;
         const Kinetic::Vector3 n(std::cos(r), -std::sin(r), 0.0f);  // up is -y
         b->chassis->m_linearVelocity = n * 33.3333f;
-        b->linearVelocityMag = 33.3333f;
-        b->lastTerrainType = 0;
-        b->terrainType = jump_skill2;
+        b->frame.linearVelocityMag = 33.3333f;
+        b->ground.lastTerrainType = 0;
+        b->ground.terrainType = jump_skill2;
         b->jumpSpeed();
         Kinetic::Vector3 v = b->chassis->m_linearVelocity;
         EXPECT_NEAR(v.length(), 30.5556f, 1e-3f) << c.climb;
         EXPECT_NEAR(v.dot(n), v.length(), 1e-3f) << c.climb;
-        b->lastTerrainType = jump_skill2;
-        b->terrainType = 0;
-        b->framesInAir = 1;
-        b->linearVelocityMag = v.length();
+        b->ground.lastTerrainType = jump_skill2;
+        b->ground.terrainType = 0;
+        b->air.framesInAir = 1;
+        b->frame.linearVelocityMag = v.length();
         b->jumpSpeed();
         v = b->chassis->m_linearVelocity;
         EXPECT_NEAR(v.length(), c.after, 1e-4f) << c.climb;
-        EXPECT_EQ(b->jumpSpeedTarget, 29.489f) << c.climb;  // the flight's target, met or not
+        EXPECT_EQ(b->air.jumpSpeedTarget, 29.489f) << c.climb;  // the flight's target, met or not
         EXPECT_NEAR(v.dot(n), v.length(), 1e-3f) << c.climb;
     }
     CRamps::resetStatics();
@@ -418,20 +419,20 @@ TEST(BikeJump, InAirExtraGravityStaysWithinOneGravity) {
         int sign;
     } cases[] = {{10.0f, 10.0f, 1}, {-5.0f, -10.0f, -1}, {5.0f, 0.0f, -1}, {50.0f, 30.0f, 1}};
     for (const auto& c : cases) {
-        b->rampPair = &pair;
-        b->jumpConsistencyPending = 0;
-        b->jumpConsistencyPendingCounter = 0;
-        b->jumpConsistencyAssist = b->jumpConsistencyOverHalf = 1;
-        b->jumpConsistencyExtraGravityFilter = CFilter();
-        b->jumpConsistencyDir = qzVector3d(1.0f, 0.0f, 0.0f);
-        b->fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
-        b->wheelInfo[0].m_isInContact = b->wheelInfo[1].m_isInContact = false;
-        b->bikePos = qzVector3d(0.0f, -100.0f * c.height, 0.0f);
+        b->air.rampPair = &pair;
+        b->air.jumpConsistencyPending = 0;
+        b->air.jumpConsistencyPendingCounter = 0;
+        b->air.jumpConsistencyAssist = b->air.jumpConsistencyOverHalf = 1;
+        b->air.jumpConsistencyExtraGravityFilter = CFilter();
+        b->air.jumpConsistencyDir = qzVector3d(1.0f, 0.0f, 0.0f);
+        b->frame.fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
+        b->ground.wheelInfo[0].m_isInContact = b->ground.wheelInfo[1].m_isInContact = false;
+        b->ground.bikePos = qzVector3d(0.0f, -100.0f * c.height, 0.0f);
         b->linearVelocity = qzVector3d(20.0f, -c.up, 0.0f);
         float peak = 0.0f;
         for (int k = 0; k < 60; ++k) {
             b->inAirAdjust();
-            const float g = b->jumpConsistencyExtraGravity;
+            const float g = b->air.jumpConsistencyExtraGravity;
             EXPECT_LE(std::fabs(g), 15.1074f) << c.height << " " << c.up;
             peak = std::fabs(g) > std::fabs(peak) ? g : peak;
         }

@@ -57,7 +57,7 @@ struct BandMap {
 // One step of `bike` from x0 to x1 along the map's row z.
 void StepAlong(KineticBike& b, float x0, float x1) {
     b.laps.lastPos = qzVector3d(x0, 0.0f, BandMap::kZ);
-    b.bikePos = qzVector3d(x1, 0.0f, BandMap::kZ);
+    b.ground.bikePos = qzVector3d(x1, 0.0f, BandMap::kZ);
     b.checkPoint();
 }
 
@@ -178,15 +178,15 @@ TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
 
     // Speedometer: 0 while crashing and for 30 steps after a placing, then it eases toward the speed.
     b.speedScale = 1.0f;
-    b.inAir = 0;
+    b.air.inAir = 0;
     b.crash.movingForward = 1;
-    b.linearVelocityMag = 10.0f;
+    b.frame.linearVelocityMag = 10.0f;
     const struct {
         uint32_t crashState, postCrash;
         bool reads;
     } rows[] = {{1, 100, false}, {0, 29, false}, {0, 30, true}};
     for (const auto& r : rows) {
-        b.speedometerFilter = CFilter{};
+        b.ride.speedometerFilter = CFilter{};
         b.crash.crashState = r.crashState;
         b.crash.postCrashCounter = r.postCrash;
         float v = 0.0f;
@@ -194,7 +194,7 @@ TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
         EXPECT_NEAR(v, r.reads ? 1000.0f : 0.0f, 1.0f) << r.crashState << " " << r.postCrash;
     }
     b.crash.crashState = 0;
-    b.speedometerFilter = CFilter{};
+    b.ride.speedometerFilter = CFilter{};
     EXPECT_LT(b.getSpeedometerReading(), 1.0f) << "the filter starts from rest";
 
     // Wheel offsets: 8 with the suspension locked; otherwise they grow with the compression, the back
@@ -280,7 +280,8 @@ TEST(BikeLapsTest, RacingLineRiderCountsTwoLapsAndEveryCheckpointInOrder) {
         ++steps;
         for (uint32_t k = before; k < b.laps.currentCheckPoint; ++k) taken.push_back(k);
         // Past the start line with every checkpoint of the lap taken.
-        const float along = (b.bikePos.x - start.x) * start.dirX + (b.bikePos.z - start.z) * start.dirZ;
+        const float along =
+            (b.ground.bikePos.x - start.x) * start.dirX + (b.ground.bikePos.z - start.z) * start.dirZ;
         if (b.laps.currentCheckPoint == nCheck && along > 0.0f && along < 1500.0f)
             b.setCurLap(b.laps.curLap + 1);
     }

@@ -66,9 +66,9 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
             const KineticBike* b = race.driver->bikes[i];
             const CRiderModel* r = race.riders[i];
             // A launch or an assisted ramp counts when the bike takes off and lands within two seconds.
-            if (b->preLoadReportState == 1 && b->preLoadForceCounter == 19) armed[0][i] = s;
-            if (b->jumpAssist && !wasAssisted[i]) armed[1][i] = s;
-            wasAssisted[i] = b->jumpAssist;
+            if (b->air.preLoadReportState == 1 && b->air.preLoadForceCounter == 19) armed[0][i] = s;
+            if (b->air.jumpAssist && !wasAssisted[i]) armed[1][i] = s;
+            wasAssisted[i] = b->air.jumpAssist;
             for (int k = 0; k < 2; ++k) {
                 if (armed[k][i] < 0) continue;
                 if (s - armed[k][i] > kWindow) armed[k][i] = -1;

@@ -101,7 +101,7 @@ TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
                              {a.cpuMaximumSpeed, 100.0f},
                              {a.nitroMaximumSpeed, 100.0f},
                              {a.stabilityChangeInVel, 4.0f},
-                             {cpu->maxSpeedFilter.lo0, 100.0f}})
+                             {cpu->ride.maxSpeedFilter.lo0, 100.0f}})
         EXPECT_FLOAT_EQ(got, want);
     // Every call appends the turbo bands again; the first three decide.
     EXPECT_EQ(cpu->bikeSpeedBand->turboBands.size(), 3u);
@@ -144,20 +144,20 @@ TEST_F(BikeTest, FiltersStartWithTheirExactCoefficients) {
         const KineticBike* b = Build(cpu ? 1 : 0, cpu);
         ASSERT_NE(b, nullptr);
         const std::pair<const CFilter*, float> filters[] = {
-            {&b->filterSAV, 0.309017f},
-            {&b->leanFilter, 0.309017f},
-            {&b->frictionFilter[0], 0.309017f},
-            {&b->frictionFilter[1], 0.309017f},
-            {&b->speedometerFilter, 0.156434f},
-            {&b->jumpConsistencyExtraGravityFilter, 0.195090f},
-            {&b->maxSpeedFilter, cpu ? 0.156434f : 0.309017f},
+            {&b->ride.filterSAV, 0.309017f},
+            {&b->lean.leanFilter, 0.309017f},
+            {&b->ride.frictionFilter[0], 0.309017f},
+            {&b->ride.frictionFilter[1], 0.309017f},
+            {&b->ride.speedometerFilter, 0.156434f},
+            {&b->air.jumpConsistencyExtraGravityFilter, 0.195090f},
+            {&b->ride.maxSpeedFilter, cpu ? 0.156434f : 0.309017f},
             {&b->particles.particalFilterR, 0.104528f},
             {&b->particles.particalFilterG, 0.104528f},
             {&b->particles.particalFilterB, 0.104528f},
         };
         for (size_t i = 0; i < std::size(filters); ++i) {
             EXPECT_EQ(filters[i].first->loCoefficient, filters[i].second) << "filter " << i << " cpu " << cpu;
-            if (filters[i].first != &b->maxSpeedFilter) {
+            if (filters[i].first != &b->ride.maxSpeedFilter) {
                 EXPECT_EQ(filters[i].first->lo0, 0.0f) << i;
             }
             EXPECT_EQ(filters[i].first->lo1, 0.0f) << i;
@@ -231,9 +231,9 @@ TEST(BikeInput, StartBoostSuspensionAndMessages) {
 
 TEST_F(BikeTest, CameraHeadingHoldsInTheAirAndWhileCrashing) {
     KineticBike* b = Build(0);
-    b->forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
+    b->frame.forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
     const qzVector3d ground = b->getCameraForward();
-    b->forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+    b->frame.forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
     for (int state : {0, 1, 2, 3}) {  // in the air, crashing, a world-edge crash, riding
         b->status.flags = state == 0 ? 1u << BIKE_INAIR : 0u;
         b->crash.crashing = state == 1;

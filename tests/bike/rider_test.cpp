@@ -66,12 +66,12 @@ TEST_F(RiderWorld, DustAndMudFollowSpeedRiderKindAndLanding) {
         size_t dust, mud;  // particles of one call at a full owed count
     } rows[] = {{1.388889f, true, 0, 0}, {9.9f, true, 3, 0}, {10.0f, true, 3, 1}, {20.0f, false, 3, 0}};
     for (const Row& r : rows) {
-        bike->linearVelocityMag = r.speed;
+        bike->frame.linearVelocityMag = r.speed;
         bike->isCPU = r.cpu;
         bike->status.flags = 1u << BIKE_LAND;
-        bike->distToGround[1] = 0.0f;
+        bike->ground.distToGround[1] = 0.0f;
         bike->particles.numBackDustParticles = 0.999f;
-        bike->wheelInfo[1].m_isInContact = true;
+        bike->ground.wheelInfo[1].m_isInContact = true;
         sink.got.clear();
         bikeparticles::emitParticleTrail(*bike);
         size_t mud = 0;
@@ -93,7 +93,7 @@ TEST_F(RiderWorld, DustAndMudFollowSpeedRiderKindAndLanding) {
     ASSERT_FALSE(sink.got.empty());
     EXPECT_GT(sink.got.front().color.r, landed.color.r);
     // A slow bike owes a group only every few calls; the fraction carries.
-    bike->linearVelocityMag = 2.0f;
+    bike->frame.linearVelocityMag = 2.0f;
     bike->particles.numBackDustParticles = 0.0f;
     sink.got.clear();
     for (int i = 0; i < 120; ++i)

@@ -59,7 +59,7 @@ void SteerAlongTheLine(bool accelerate, uint16_t buttons = 0) {
     if (CSplineManager::getSplineManager()->getControlledPoint(b->laps.curWayTime, 1500.0f,
                                                                CSplineManager::MedOne, p, d)) {
         float err = std::atan2(p.x - b->position.x, p.z - b->position.z) -
-                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+                    std::atan2(b->frame.forwardDir.x, b->frame.forwardDir.z);
         while (err > 3.14159265f) err -= 6.2831853f;
         while (err < -3.14159265f) err += 6.2831853f;
         in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
@@ -177,7 +177,7 @@ TEST_F(RaceTest, EnginePitchFollowsTheRevsMusicPlaysUnderTheRaceAndLandingsAreHe
     for (int f = 0; f < 720 && landed.empty(); ++f) {
         frame(true);
         const KineticBike* b = CQzGame::bike[0];
-        if (((b->status.viewFlags >> BIKE_LAND) & 1) && b->landingImpactScale >= 0.3f)
+        if (((b->status.viewFlags >> BIKE_LAND) & 1) && b->air.landingImpactScale >= 0.3f)
             landed.push_back(g_heard.size() / 2);
     }
     frame(true);
@@ -437,7 +437,7 @@ TEST_F(RaceTest, TheSceneryNearAHumanGetsItsBodies) {
         const _Placement* target = NearestSolidPlacement(*race->world, b->position);
         ASSERT_NE(target, nullptr);
         float err = std::atan2(target->x - b->position.x, target->z - b->position.z) -
-                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+                    std::atan2(b->frame.forwardDir.x, b->frame.forwardDir.z);
         while (err > 3.14159265f) err -= 6.2831853f;
         while (err < -3.14159265f) err += 6.2831853f;
         console::PadInput in = console::PadIdle();

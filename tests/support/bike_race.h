@@ -30,7 +30,7 @@ inline Rider BadLander(const std::vector<qzVector3d>& line) {
     const Rider follow = LineFollower(line, 900.0f, 100.0f, 40.0f, 32.0f);
     return [follow](const KineticBike& b, int step) {
         Input in = follow(b, step);
-        if (b.inAir) {
+        if (b.air.inAir) {
             in.actions &= ~(1u << BIKEACTION_FORWARD);
             in.actions |= (1u << BIKEACTION_BACK) | (1u << BIKEACTION_ACCEL);
         }
@@ -54,7 +54,7 @@ inline Rider PreLoader(const std::vector<qzVector3d>& line) {
     return [follow](const KineticBike& b, int step) {
         Input in = follow(b, step);
         const CTerrainType* t = CTerrainType::getInstance();
-        const qzVector3d ahead = b.position + b.fForwardDir * 250.0f;
+        const qzVector3d ahead = b.position + b.frame.fForwardDir * 250.0f;
         const auto preload = [](unsigned c) { return c == preload2 || c == preload3 || c == preload4; };
         if (preload(t->getTypeAtPoint(ahead.x, ahead.z)) &&
             !preload(t->getTypeAtPoint(b.position.x, b.position.z)))
@@ -73,7 +73,7 @@ inline CKineticStaticRigidObject* FenceAcross(BikeWorld& world, const KineticBik
         CResourceStorage<CKineticCollide>::instance().add(new CKineticCollide(block.data(), block.size())));
     d->typeInfo = &record;
     auto* fence = new CKineticStaticRigidObject(CResourceStorage<CObjectDescription>::instance().add(d));
-    qzVector3d f = b.forwardDir;
+    qzVector3d f = b.frame.forwardDir;
     f.y = 0.0f;
     f = f * (1.0f / std::sqrt(f * f));
     fence->position = b.position + f * ahead;

@@ -46,8 +46,8 @@ AIBikeFacts AIBikeFactsOf(int id) {
     AIBikeFacts f;
     if (const KineticBike* b = AIBikeById(id)) {
         f.velocity = b->linearVelocity * 100.0f;
-        f.forward = b->forwardDir;
-        f.nitrosAvailable = b->nitrosAvailable;
+        f.forward = b->frame.forwardDir;
+        f.nitrosAvailable = b->ride.nitrosAvailable;
     }
     return f;
 }
@@ -59,7 +59,7 @@ CAIPreCalc::basicBikeInfo InfoOf(const KineticBike* b) {
     if (!b) return info;
     info.bikePos = b->position;
     info.bikeVel = b->linearVelocity * 100.0f;
-    info.bikeFor = b->forwardDir;
+    info.bikeFor = b->frame.forwardDir;
     info.lapNum = b->laps.curLap;
     return info;
 }
@@ -101,8 +101,8 @@ void CAIPreCalc::setBike(int id) {
         ticksToLand = 0;
     else if (ticksToLand != 0)
         --ticksToLand;
-    if (pBike && pBike->preLoadReportState == 1) preFlags |= 0x2;
-    if (pBike && pBike->powerSlideBreakAway) preFlags |= 0x4;
+    if (pBike && pBike->air.preLoadReportState == 1) preFlags |= 0x2;
+    if (pBike && pBike->ride.powerSlideBreakAway) preFlags |= 0x4;
     fillOtherBike();
     fillSplineData();
 }

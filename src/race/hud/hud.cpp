@@ -163,7 +163,7 @@ void CHud::update(C3DView*, float) {
     _CHudData& d = hudData;
     CStats& s = b->bikeStats;
     if (s.currentStuntScore > 0 && d.stuntDelayTime == 0.0f) d.stuntDelayTime = t;
-    d.preLoadState = b->preLoadReportState < 3 ? b->preLoadReportState : 2;
+    d.preLoadState = b->air.preLoadReportState < 3 ? b->air.preLoadReportState : 2;
     if (t >= 0.01f) {
         if (++d.frame >= 20) d.frame = 0;
         // A stunt score is held a second, then cleared.
@@ -250,7 +250,7 @@ void CHud::renderStatBox() {
     if (!m || !b || !m->_statsHudON) return;
     _CHudData& d = hudData;
     DrawTextured(d.statsId, d.gtquadStatBox);
-    const int nitros = b->nitrosAvailable;
+    const int nitros = b->ride.nitrosAvailable;
     for (int i = 0; i < nitros && i < 5; ++i) DrawTextured(d.nitroLightId[i], d.gtquadNitroLight);
     const int lit = hudtext::StuntSegments(b->bikeStats.getPercentOfNextStuntAdvantage(), nitros);
     for (int i = 0; i < lit; ++i) DrawTextured(d.stuntBonusId[i], d.gtquadStuntBonusLight);

@@ -91,7 +91,7 @@ void CHud::renderMap() {
         if (!racer) continue;
         hudres::UseTexture(d.arrowId);
         const KineticBike* b = i < static_cast<uint32_t>(CQzGame::kMaxRacers) ? CQzGame::bike[i] : nullptr;
-        const float a = b ? std::atan2(b->forwardDir.x, b->forwardDir.z) : 0.0f;
+        const float a = b ? std::atan2(b->frame.forwardDir.x, b->frame.forwardDir.z) : 0.0f;
         if (i == 0) {
             _ve_quad q = Turned(246.0f, 155.0f, a + 5.6f);
             Draw(q);

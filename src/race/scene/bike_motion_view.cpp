@@ -78,8 +78,8 @@ void CKineticPhysicsView::applySuspension(const KineticBike& bike) {
 }
 
 void CKineticPhysicsView::applyWheels(const KineticBike& bike) {
-    frontWheelAngle = SpinWheel(frontWheelAngle, bike.wheelInfo[0].m_spinVelocity);
-    backWheelAngle = SpinWheel(backWheelAngle, bike.wheelInfo[1].m_spinVelocity);
+    frontWheelAngle = SpinWheel(frontWheelAngle, bike.ground.wheelInfo[0].m_spinVelocity);
+    backWheelAngle = SpinWheel(backWheelAngle, bike.ground.wheelInfo[1].m_spinVelocity);
     SetBoneTurn(angleArray, kFrontWheel, frontWheelAngle);
     SetBoneTurn(angleArray, kRearWheel, backWheelAngle);
 }

@@ -178,7 +178,7 @@ void CCamera::UpdateModePan() {
 
 void CCamera::SetupPregameParams(KineticBike* bike) {
     const qzVector3d b = bike->bikeCenterOfMassPos;
-    qzVector3d start = b + bike->forwardDir * 1500.0f + bike->rightDir * 800.0f;
+    qzVector3d start = b + bike->frame.forwardDir * 1500.0f + bike->frame.rightDir * 800.0f;
     start.y -= 700.0f;
     SetupBikeParams(bike);
     qzVector3d end = hbPos;

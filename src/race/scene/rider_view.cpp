@@ -182,7 +182,7 @@ void CRiderView::getRiderMotion(KineticBike* bike) {
 }
 
 void CRiderView::doAccelerate(KineticBike* bike) {
-    const float roll = bike->bikeRoll;
+    const float roll = bike->ground.bikeRoll;
     if (Bit(bike->status.flags, BIKE_ON_GROUND) && std::fabs(roll) < 15.0f && !StuntState(riderState) &&
         riderState != kAccelerate && gotoState != kAccelerate) {
         start(kAccel, 0, kBikeRide, 0, kAccelerate, static_cast<int>(doMirror), 1);
@@ -229,7 +229,7 @@ bool CRiderView::checkPreloads(KineticBike* bike) {
 bool CRiderView::checkPowerslides(KineticBike* bike, float roll) {
     const bool left = Bit(bike->status.flags, BIKE_POWERSLIDE_LEFT),
                right = Bit(bike->status.flags, BIKE_POWERSLIDE_RIGHT);
-    if ((!left && !right) || !(bike->linearVelocityMag > 0.0f) || StuntState(riderState)) return false;
+    if ((!left && !right) || !(bike->frame.linearVelocityMag > 0.0f) || StuntState(riderState)) return false;
     int side = -1;
     if (right && riderState != kSlideRight)
         side = 1;
@@ -245,7 +245,7 @@ bool CRiderView::checkPowerslides(KineticBike* bike, float roll) {
 }
 
 bool CRiderView::checkStops(KineticBike* bike) {
-    if (bike->linearVelocityMag != 0.0f) {
+    if (bike->frame.linearVelocityMag != 0.0f) {
         if (!startDone) return false;
         direction = (riderState == kStandLeft || riderState == kStandRight) ? 1 : 0;
         return true;
@@ -268,9 +268,9 @@ bool CRiderView::checkStops(KineticBike* bike) {
             direction = 2;
         }
     };
-    if (bike->frontWheelTurnRight && riderState != kStandLeft)
+    if (bike->ride.frontWheelTurnRight && riderState != kStandLeft)
         standing(kStandRightMotion, kBikeStandRight, kStandRight);
-    else if (bike->frontWheelTurnLeft) {
+    else if (bike->ride.frontWheelTurnLeft) {
         if (riderState == kStandRight)
             direction = 1;
         else
@@ -283,7 +283,7 @@ bool CRiderView::checkStops(KineticBike* bike) {
 
 int CRiderView::checkTurns(KineticBike* bike) {
     if (riderState == kCrashed) return 0;
-    const float roll = bike->bikeRoll;
+    const float roll = bike->ground.bikeRoll;
     const bool left = Bit(bike->status.flags, BIKE_LEFT_TURN) && roll > 0.0f;
     const bool right = !left && Bit(bike->status.flags, BIKE_RIGHT_TURN) && roll < 0.0f;
     if (left || right) {
@@ -300,7 +300,7 @@ int CRiderView::checkTurns(KineticBike* bike) {
 }
 
 void CRiderView::doInAirWhip(KineticBike* bike) {
-    const int side = bike->inAirWhipPercent <= 0.0f ? 1 : 0;
+    const int side = bike->air.inAirWhipPercent <= 0.0f ? 1 : 0;
     if (currentMotion != kWhipMotion) {
         start(kWhipMotion, 0, kBikeWhip, side, kWhip, side, 2);
     } else {
@@ -367,11 +367,11 @@ void CRiderView::checkTransition(KineticBike* bike) {
     if (doMirror) veAnimMirrorAnglesFast(angleArray, &skel);
     float bf = -1.0f;
     if (gotoState == kTurnLeft || gotoState == kTurnRight)
-        bf = turnLimit(blendMotionFrames, bike->bikeRoll);
+        bf = turnLimit(blendMotionFrames, bike->ground.bikeRoll);
     else if (gotoState == kSlideLeft || gotoState == kSlideRight)
-        bf = slideLimit(blendMotionFrames, bike->bikeRoll);
+        bf = slideLimit(blendMotionFrames, bike->ground.bikeRoll);
     else if (gotoState == kWhip)
-        bf = std::fabs(bike->inAirWhipPercent) * blendMotionFrames * 0.5f;
+        bf = std::fabs(bike->air.inAirWhipPercent) * blendMotionFrames * 0.5f;
     if (bf >= 0.0f) {
         setBlendFrame(bf);
         if (bikeView) bikeView->setBlendFrame(bf);
@@ -465,8 +465,8 @@ void CRiderView::TrackHead(KineticBike* bike) {
     float c = 1.0f, s = 0.0f;
     if (len > 0.0f) {
         dir = dir / len;
-        c = dir * bike->forwardDir;
-        s = dir * bike->rightDir;
+        c = dir * bike->frame.forwardDir;
+        s = dir * bike->frame.rightDir;
     }
     targetAngle = doTrack ? std::min(std::acos(std::clamp(c, -1.0f, 1.0f)), X_PI / 4.0f) : 0.0f;
     if (s > 0.0f) targetAngle = -targetAngle;
@@ -486,7 +486,8 @@ void CRiderView::IKMotion(CModelObject* model, KineticBike* bike) {
     if (!rider || !bike || !hasPose()) return;
     if (rider->riderState == CRiderModel::kOnBike) {
         const qzVector3d d = bike->getRiderDisplacement();
-        rider->position = bike->position + bike->rightDir * d.x + bike->upDir * d.y + bike->forwardDir * d.z;
+        rider->position = bike->position + bike->frame.rightDir * d.x + bike->frame.upDir * d.y +
+                          bike->frame.forwardDir * d.z;
         if (!bike->isCPU && pIk) {
             const qzVector3d shift(-d.x, d.y, d.z);
             for (int i = 0; i < 4; ++i) {
@@ -513,7 +514,7 @@ bool CRiderView::airChain(KineticBike* bike, bool& requested) {
     if (StuntState(riderState)) {
         holdStunt = 0;
         direction = 1;
-    } else if (bike->inAirWhipPercent != 0.0f) {
+    } else if (bike->air.inAirWhipPercent != 0.0f) {
         doInAirWhip(bike);
         return true;
     } else {
@@ -568,7 +569,7 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     oldAccel = up;
 
     if (currentFrame < 0.0f) currentFrame = 0.0f;
-    const float roll = bike->bikeRoll;
+    const float roll = bike->ground.bikeRoll;
 
     if (Bit(bike->status.flags, BIKE_RECOVER) || Bit(bike->status.lastFlags, BIKE_RECOVER)) {
         currentFrame = 0.0f;
@@ -631,9 +632,9 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
                  !((riderState == kSlideLeft || riderState == kSlideRight) && std::fabs(roll) < 10.0f))
             limit = motionFrames * std::min(std::fabs(roll), 50.0f) / 50.0f / 1.36f;
         else if (wheelie)
-            limit = motionFrames * std::min(std::fabs(bike->bikePitch), 55.0f) / 55.0f / 2.0f;
+            limit = motionFrames * std::min(std::fabs(bike->ground.bikePitch), 55.0f) / 55.0f / 2.0f;
         else if (whip) {
-            limit = motionFrames / 2.0f * std::fabs(bike->inAirWhipPercent);
+            limit = motionFrames / 2.0f * std::fabs(bike->air.inAirWhipPercent);
             capped = false;
         }
         if (limit >= 0.0f) {

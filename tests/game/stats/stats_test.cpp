@@ -239,15 +239,15 @@ TEST_F(StatsTest, StuntAdvantageEarnsNitroAtTheScaledThreshold) {
     s.stuntScore = 1500;
     s.updateStuntAdvantage();
     EXPECT_EQ(s.stuntAdvantageLevel, 1);
-    EXPECT_EQ(b->nitrosAvailable, 1);
+    EXPECT_EQ(b->ride.nitrosAvailable, 1);
     EXPECT_TRUE(b->status.flags & (1u << BIKE_NITRO_EARNED));
     s.stuntScore = 100000;  // one level per landing
     s.updateStuntAdvantage();
     EXPECT_EQ(s.stuntAdvantageLevel, 2);
-    b->nitrosAvailable = 5;
+    b->ride.nitrosAvailable = 5;
     for (int i = 0; i < 20; ++i) s.updateStuntAdvantage();
     EXPECT_EQ(s.stuntAdvantageLevel, 10);
-    EXPECT_EQ(b->nitrosAvailable, 5);
+    EXPECT_EQ(b->ride.nitrosAvailable, 5);
     EXPECT_EQ(s.getPercentOfNextStuntAdvantage(), 100);  // no level past the last
     gameOptions.difficulty = 1;                          // scale 1.5
     b->attributes.stuntAdvantageScale = 1.2f;

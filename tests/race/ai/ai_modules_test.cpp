@@ -236,7 +236,7 @@ TEST(AIBikeControl, SteeringThrottleBrakeAndStuntButtonsFollowTheOrder) {
     auto* bike = new KineticBike();
     GetModel()->objects.push_back(bike);
     const int id = int(GetModel()->objects.size()) - 1;
-    bike->forwardDir = qzVector3d(0, 0, 1);
+    bike->frame.forwardDir = qzVector3d(0, 0, 1);
     bike->linearVelocity = qzVector3d(0, 0, 10);
     // ordered direction and speed, steering and throttle buttons held, throttle byte
     using Row = std::tuple<qzVector3d, int, uint32_t, int>;

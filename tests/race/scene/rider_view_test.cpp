@@ -71,9 +71,9 @@ struct Rig : ::testing::Test {
     Rig() {
         CModel* model = GetModel();
         bike = new KineticBike;
-        bike->forwardDir = qzVector3d(0, 0, 1);
-        bike->rightDir = qzVector3d(1, 0, 0);
-        bike->upDir = qzVector3d(0, 1, 0);
+        bike->frame.forwardDir = qzVector3d(0, 0, 1);
+        bike->frame.rightDir = qzVector3d(1, 0, 0);
+        bike->frame.upDir = qzVector3d(0, 1, 0);
         rider = new CRiderModel(0, -1);
         model->objects.insert(model->objects.end(), {bike, rider});
         bike->rider = rider;
@@ -178,7 +178,7 @@ TEST_F(Rig, WheelsSpinAndSuspensionFollowsThePhysics) {
     sus.suspensionRestLength = {0.5f, 0.5f};
     sus.suspensionCurrentLength = {0.4f, 0.3f};
     bike->m_suspension = &sus;
-    bike->wheelInfo[0].m_isInContact = true;
+    bike->ground.wheelInfo[0].m_isInContact = true;
     bikeView->applySuspension(*bike);
     const float a = -20.0f + 1.75f * 100.0f * 0.2f;
     EXPECT_NEAR(bikeView->swingArmAngle, 25.0f * a / 50.0f / 100.0f, 1e-6f);
@@ -189,8 +189,8 @@ TEST_F(Rig, WheelsSpinAndSuspensionFollowsThePhysics) {
     EXPECT_NEAR(bikeView->swingArmAngle, 25.0f * 8.0f / 50.0f / 100.0f, 1e-6f);
     // High up the fork and arm keep their last pose.
     bike->crash.lockSuspension = 0;
-    bike->wheelInfo[0].m_isInContact = false;
-    bike->distToGroundLevel[1] = 21.0f;
+    bike->ground.wheelInfo[0].m_isInContact = false;
+    bike->ground.distToGroundLevel[1] = 21.0f;
     bikeView->applySuspension(*bike);
     EXPECT_NEAR(bikeView->swingArmAngle, 25.0f * 8.0f / 50.0f / 100.0f, 1e-6f);
     bike->m_suspension = nullptr;
@@ -205,7 +205,7 @@ TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
     Frame(20);
     const float down = view->currentFrame;
     EXPECT_GT(down, 0.0f);
-    bike->linearVelocityMag = 1.0f;
+    bike->frame.linearVelocityMag = 1.0f;
     Frame();
     EXPECT_LT(view->currentFrame, down);
     Frame(60);
@@ -213,7 +213,7 @@ TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
 
     // A turn never goes past |roll| / 40 of the turn motion.
     bike->status.flags |= 1u << BIKE_LEFT_TURN;
-    bike->bikeRoll = 10.0f;
+    bike->ground.bikeRoll = 10.0f;
     Frame(40);
     ASSERT_EQ(view->currentMotion, static_cast<uint32_t>(kTurn));
     EXPECT_LE(view->currentFrame, view->motionFrames * 0.25f + 1e-6f);
@@ -221,7 +221,7 @@ TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
 
     // A frame after more than 0.03 s of game time steps twice.
     bike->status.flags = 1u << BIKE_ON_GROUND;
-    bike->bikeRoll = 0.0f;
+    bike->ground.bikeRoll = 0.0f;
     Frame(60);
     ASSERT_EQ(view->currentMotion, static_cast<uint32_t>(kRide));
     view->currentFrame = 0.1f;
@@ -254,7 +254,7 @@ TEST_F(Rig, StuntsRecordedLandedAndBounded) {
         bike->riderAttributes.bikeStuntList.push_back(0xFFFF);
     }
     bike->crash.postCrashHitGround = 1;
-    bike->distToGroundLevel[1] = 200.0f;
+    bike->ground.distToGroundLevel[1] = 200.0f;
     bike->status.flags = 1u << BIKE_INAIR;
     bike->input.bikePacket = 1u << BIKEACTION_STUNT;
     view->holdStunt = 1;
