@@ -42,7 +42,7 @@ void BM_EightBikesOnTheLargestWorld(benchmark::State& state) {
         }
         state.PauseTiming();
         for (KineticBike* b : bikes) {
-            speed += b->linearVelocityMag;
+            speed += b->frame.linearVelocityMag;
             const float ground = world->world->getHeightAt(b->position.x, b->position.z);
             worstHeight = std::max(worstHeight, static_cast<double>(std::fabs(b->position.y - ground)));
         }

@@ -44,7 +44,7 @@ void BM_RaceThreeLapsNoDrawing(benchmark::State& state) {
             if (f % 30 == 0) peak = std::max(peak, x_TotalMemory());
             bool done = true;
             for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i)
-                done = done && CQzGame::bike[i] && CQzGame::bike[i]->curLap >= 3;
+                done = done && CQzGame::bike[i] && CQzGame::bike[i]->laps.curLap >= 3;
             if (done) break;
         }
         peak = std::max(peak, x_TotalMemory());

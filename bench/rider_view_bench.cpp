@@ -62,11 +62,11 @@ void BM_EightRidersAnimated(benchmark::State& state) {
     std::vector<std::unique_ptr<CRiderView>> riderViews;
     for (int i = 0; i < 8; ++i) {
         auto* bike = new KineticBike;
-        bike->forwardDir = qzVector3d(0, 0, 1);
-        bike->rightDir = qzVector3d(1, 0, 0);
-        bike->upDir = qzVector3d(0, 1, 0);
-        bike->linearVelocityMag = 10.0f;
-        bike->flags = 1u << BIKE_ON_GROUND;
+        bike->frame.forwardDir = qzVector3d(0, 0, 1);
+        bike->frame.rightDir = qzVector3d(1, 0, 0);
+        bike->frame.upDir = qzVector3d(0, 1, 0);
+        bike->frame.linearVelocityMag = 10.0f;
+        bike->status.flags = 1u << BIKE_ON_GROUND;
         model->objects.push_back(bike);
         const int bikeId = static_cast<int>(model->objects.size()) - 1;
         auto* rider = new CRiderModel(bikeId, -1);
@@ -83,9 +83,10 @@ void BM_EightRidersAnimated(benchmark::State& state) {
         CMotionView::gameTime += 1.0f / 30.0f;
         for (int i = 0; i < 8; ++i) {
             KineticBike* b = bikes[size_t(i)];
-            b->bikeRoll = 30.0f * std::sin(0.05f * float(frame + 10 * i));
-            b->flags = (1u << BIKE_ON_GROUND) | (b->bikeRoll > 5.0f ? 1u << BIKE_LEFT_TURN : 0u) |
-                       (b->bikeRoll < -5.0f ? 1u << BIKE_RIGHT_TURN : 0u);
+            b->ground.bikeRoll = 30.0f * std::sin(0.05f * float(frame + 10 * i));
+            b->status.flags = (1u << BIKE_ON_GROUND) |
+                              (b->ground.bikeRoll > 5.0f ? 1u << BIKE_LEFT_TURN : 0u) |
+                              (b->ground.bikeRoll < -5.0f ? 1u << BIKE_RIGHT_TURN : 0u);
             bikeViews[size_t(i)]->UpdateFrame(nullptr, 0);
             riderViews[size_t(i)]->UpdateFrame(nullptr, 0);
         }

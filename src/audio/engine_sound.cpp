@@ -78,7 +78,7 @@ void CBikeSoundObject::build(const EngineSoundIds& ids, const int pairA[2], cons
 CSoundReader* CBikeSoundObject::getCurrentSound(CModelObject* source) {
     auto* bike = dynamic_cast<KineticBike*>(source);
     if (!bike) return nullptr;
-    const uint32_t flags = bike->viewFlags;
+    const uint32_t flags = bike->status.viewFlags;
     const bool accel = Bit(flags, BIKE_ACCEL), decel = Bit(flags, BIKE_DECEL);
     const bool air = Bit(flags, BIKE_INAIR), crash = Bit(flags, BIKE_CRASH);
     const bool pressed = accel && !accelOnLastFrame;
@@ -96,7 +96,7 @@ CSoundReader* CBikeSoundObject::getCurrentSound(CModelObject* source) {
         }
     } else {
         if (accel && current != &toMax && current != &toMaxShort)
-            choice = bike->linearVelocityMag * 100.0f <= 200.0f ? &toMax : &toMaxShort;
+            choice = bike->frame.linearVelocityMag * 100.0f <= 200.0f ? &toMax : &toMaxShort;
         if ((decel || crash) && current != &toIdle) choice = &toIdle;
     }
     if (choice != current) {

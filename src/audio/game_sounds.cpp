@@ -57,8 +57,8 @@ CBikeStateSound::CBikeStateSound(int modelObjectId, int group_, CSoundReader* re
 bool CBikeStateSound::checkTrigger(CModelObject* source) {
     const auto* bike = dynamic_cast<const KineticBike*>(source);
     if (!bike) return false;
-    const bool on = Bit(bike->viewFlags, f);
-    const bool fire = on && !lastState && (notf < 0 || !Bit(bike->viewFlags, notf));
+    const bool on = Bit(bike->status.viewFlags, f);
+    const bool fire = on && !lastState && (notf < 0 || !Bit(bike->status.viewFlags, notf));
     lastState = on ? 1 : 0;
     return fire;
 }
@@ -68,7 +68,7 @@ CLandingSound::CLandingSound(int modelObjectId, int group_, CSoundReader* reader
 
 bool CLandingSound::checkTrigger(CModelObject* source) {
     if (!CBikeStateSound::checkTrigger(source)) return false;
-    volumeScale = static_cast<const KineticBike*>(source)->landingImpactScale;
+    volumeScale = static_cast<const KineticBike*>(source)->air.landingImpactScale;
     return true;
 }
 
@@ -102,9 +102,9 @@ CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
     if (current && current->finished()) current.reset();  // leaves every mixer channel first
     const auto* bike = dynamic_cast<const KineticBike*>(source);
     if (!bike) return current.get();
-    if (!Bit(bike->viewFlags, BIKE_COLLIDE)) return current.get();
+    if (!Bit(bike->status.viewFlags, BIKE_COLLIDE)) return current.get();
     current.reset();
-    const CModelObject* hit = bike->collisionObject;
+    const CModelObject* hit = bike->crash.collisionObject;
     if (!hit) return nullptr;
     const int desc = hit->descriptionId;
     const CObjectDescription* d = CResourceStorage<CObjectDescription>::instance().get(desc);
@@ -127,9 +127,9 @@ CSoundReader* CCollisionSound::getCurrentSound(CModelObject* source) {
     if (CEnvelopeMap* map = CSoundFactory::getDefaultEnvelopes()) {
         CEnvelope& e = (*map)(kEnvInImpactSpeed, kEnvOutVolume);
         e.defaultValue = 0.5f;
-        velocityVolumeScale = e.value(bike->crashSpeed);
+        velocityVolumeScale = e.value(bike->crash.crashSpeed);
     }
-    x_printf("Collision sound: DEBUG: nrv=%f, vvs=%f\n", static_cast<double>(bike->crashSpeed),
+    x_printf("Collision sound: DEBUG: nrv=%f, vvs=%f\n", static_cast<double>(bike->crash.crashSpeed),
              static_cast<double>(velocityVolumeScale));
     return current.get();
 }

@@ -76,29 +76,29 @@ void KineticBike::control() {
 }
 
 float KineticBike::pressedAmount(int action) const {
-    return static_cast<float>(pressed[action]) / kPressScale;
+    return static_cast<float>(input.pressed[action]) / kPressScale;
 }
 
 // Phase 1: the wheelie request.
 void KineticBike::requestWheelie() {
     auto held = [this](int a) { return checkMessage(a); };
-    wheelieRequested = 0;
+    ride.wheelieRequested = 0;
     if (held(BIKEACTION_WHEELIE)) {
-        if (distToGround[1] > kNearGround) wheelieCounter = 180;
-        if (static_cast<uint32_t>(wheelieCounter) < 180u) {
-            wheelieRequested = 1;
-            flags |= 1u << BIKE_WHEELIE;
+        if (ground.distToGround[1] > kNearGround) ride.wheelieCounter = 180;
+        if (static_cast<uint32_t>(ride.wheelieCounter) < 180u) {
+            ride.wheelieRequested = 1;
+            status.flags |= 1u << BIKE_WHEELIE;
         }
     }
-    if (wheelieCondition && !wheelieRequested) {
-        if ((held(BIKEACTION_LEFT_POWERSLIDE_BRAKE) && bikeStateCounter[7] > 0) ||
-            (held(BIKEACTION_LEFT_POWERSLIDE_ACCEL) && bikeStateCounter[5] > 0) ||
-            (held(BIKEACTION_RIGHT_POWERSLIDE_BRAKE) && bikeStateCounter[8] > 0) ||
-            (held(BIKEACTION_RIGHT_POWERSLIDE_ACCEL) && bikeStateCounter[6] > 0))
-            wheelieCondition = 0;
+    if (ride.wheelieCondition && !ride.wheelieRequested) {
+        if ((held(BIKEACTION_LEFT_POWERSLIDE_BRAKE) && ride.bikeStateCounter[7] > 0) ||
+            (held(BIKEACTION_LEFT_POWERSLIDE_ACCEL) && ride.bikeStateCounter[5] > 0) ||
+            (held(BIKEACTION_RIGHT_POWERSLIDE_BRAKE) && ride.bikeStateCounter[8] > 0) ||
+            (held(BIKEACTION_RIGHT_POWERSLIDE_ACCEL) && ride.bikeStateCounter[6] > 0))
+            ride.wheelieCondition = 0;
     }
-    if (wheelieCondition) ++wheelieCounter;
-    if (!held(BIKEACTION_WHEELIE) && wheelInfo[0].m_isInContact) wheelieCounter = 0;
+    if (ride.wheelieCondition) ++ride.wheelieCounter;
+    if (!held(BIKEACTION_WHEELIE) && ground.wheelInfo[0].m_isInContact) ride.wheelieCounter = 0;
 }
 
 // Phase 2: the handling state, and the amount (0..1) of the action that chose it.
@@ -106,17 +106,17 @@ float KineticBike::chooseHandlingState() {
     HandlingParams& p = handling;
     p = HandlingParams{};
     p.frictionTarget[0] = p.frictionTarget[1] = 2.0f * tFriction.drive.coast;
-    p.onGround = minDistToGround <= 0.0f;
-    p.nearGround = distToGround[0] <= kNearGround && distToGround[1] <= kNearGround;
+    p.onGround = ground.minDistToGround <= 0.0f;
+    p.nearGround = ground.distToGround[0] <= kNearGround && ground.distToGround[1] <= kNearGround;
     float amount = 0.0f;
     uint32_t state = BIKESTATE_COAST;
-    if (p.onGround && (wheelieCondition || wheelieRequested))
+    if (p.onGround && (ride.wheelieCondition || ride.wheelieRequested))
         state = chooseWheelieState(amount);
     else if (p.onGround)
         state = chooseGroundState(amount);
     else
         state = chooseAirState(amount);
-    bikeState = state;
+    ride.bikeState = state;
     if (amount > 1.0f) amount = 1.0f;
     return amount;
 }
@@ -162,8 +162,8 @@ uint32_t KineticBike::chooseGroundState(float& amount) {
                                         : BIKESTATE_COAST;
     };
     auto slide = [&](int action, int turnAction, uint32_t turnState, uint32_t slideState) {
-        if (eventStartVelocityMag < kSlideAsTurnSpeed && linearVelocityMag < kSlideAsTurnSpeed) {
-            pressed[turnAction] = pressed[action];
+        if (ride.eventStartVelocityMag < kSlideAsTurnSpeed && frame.linearVelocityMag < kSlideAsTurnSpeed) {
+            input.pressed[turnAction] = input.pressed[action];
             pick(turnState, action);
         } else {
             pick(slideState, action);
@@ -172,12 +172,12 @@ uint32_t KineticBike::chooseGroundState(float& amount) {
     if (held(BIKEACTION_STOPPIE)) {
         state = BIKESTATE_STOPPIE;
     } else if (held(BIKEACTION_LEFT_TURN)) {
-        if (linearVelocityMag > kSlowTurnSpeed)
+        if (frame.linearVelocityMag > kSlowTurnSpeed)
             pick(BIKESTATE_LEFT_TURN, BIKEACTION_LEFT_TURN);
         else
             state = straight();
     } else if (held(BIKEACTION_RIGHT_TURN)) {
-        if (linearVelocityMag > kSlowTurnSpeed)
+        if (frame.linearVelocityMag > kSlowTurnSpeed)
             pick(BIKESTATE_RIGHT_TURN, BIKEACTION_RIGHT_TURN);
         else
             state = straight();
@@ -228,51 +228,52 @@ uint32_t KineticBike::chooseAirState(float& amount) {
 
 // Phase 3: a state change starts a new run; within a run the heading change is summed.
 void KineticBike::trackStateRun() {
-    const float heading = x_atan2(fForwardDir.x, fForwardDir.z) * kRadToDeg;
-    if (bikeState != lastFrameBikeState) {
-        lastBikeState = lastFrameBikeState;
-        lastBikeStateCounter = bikeStateCounter[lastBikeState % BIKESTATE_NUM_STATES];
-        bikeStateCounter[lastBikeState % BIKESTATE_NUM_STATES] = 0;
-        powerSlideLeftGround = 0;
-        eventStartVelocity = linearVelocity;
-        eventStartFRightDir = fRightDir;
-        eventStartVelocityMag = linearVelocityMag;
-        bikeStateCounter[bikeState] = 0;
-        eventStartAngle = heading;
-        eventDeltaAngle = 0.0f;
+    const float heading = x_atan2(frame.fForwardDir.x, frame.fForwardDir.z) * kRadToDeg;
+    if (ride.bikeState != ride.lastFrameBikeState) {
+        ride.lastBikeState = ride.lastFrameBikeState;
+        ride.lastBikeStateCounter = ride.bikeStateCounter[ride.lastBikeState % BIKESTATE_NUM_STATES];
+        ride.bikeStateCounter[ride.lastBikeState % BIKESTATE_NUM_STATES] = 0;
+        ride.powerSlideLeftGround = 0;
+        ride.eventStartVelocity = linearVelocity;
+        ride.eventStartFRightDir = frame.fRightDir;
+        ride.eventStartVelocityMag = frame.linearVelocityMag;
+        ride.bikeStateCounter[ride.bikeState] = 0;
+        ride.eventStartAngle = heading;
+        ride.eventDeltaAngle = 0.0f;
     } else {
         // Two unit vectors can give a dot product just past 1; the angle between them is then 0.
-        float dot = lastFForwardDir * fForwardDir;
+        float dot = frame.lastFForwardDir * frame.fForwardDir;
         if (dot > 1.0f) dot = 1.0f;
         if (dot < -1.0f) dot = -1.0f;
-        eventDeltaAngle += x_acos(dot) * kRadToDeg;
-        const float d1 = heading - eventStartAngle;
-        const float d2 = (heading + kFullCircle) - eventStartAngle;
-        const float d3 = (heading - kFullCircle) - eventStartAngle;
+        ride.eventDeltaAngle += x_acos(dot) * kRadToDeg;
+        const float d1 = heading - ride.eventStartAngle;
+        const float d2 = (heading + kFullCircle) - ride.eventStartAngle;
+        const float d3 = (heading - kFullCircle) - ride.eventStartAngle;
         if (x_fabs(d1) < x_fabs(d2))
-            eventFromStartAngle = x_fabs(d1) < x_fabs(d3) ? d1 : d3;
+            ride.eventFromStartAngle = x_fabs(d1) < x_fabs(d3) ? d1 : d3;
         else
-            eventFromStartAngle = x_fabs(d2) < x_fabs(d3) ? d2 : d3;
+            ride.eventFromStartAngle = x_fabs(d2) < x_fabs(d3) ? d2 : d3;
     }
-    lastFrameBikeState = bikeState;
+    ride.lastFrameBikeState = ride.bikeState;
 }
 
 // Phase 4: speed factors, handbrake and rear steering off, the ground frame.
 void KineticBike::prepareHandling(float amount) {
     HandlingParams& p = handling;
     p.slowFactor =
-        1.0f - (linearVelocityMag / kStandstillSpeed < 1.0f ? linearVelocityMag / kStandstillSpeed : 1.0f);
-    const float f = linearVelocityMag / kFullSpeed;
+        1.0f - (frame.linearVelocityMag / kStandstillSpeed < 1.0f ? frame.linearVelocityMag / kStandstillSpeed
+                                                                  : 1.0f);
+    const float f = frame.linearVelocityMag / kFullSpeed;
     p.speedFactor = f < 1.0f ? f : 1.0f;
     p.cappedSpeedFactor = f < kMaxCappedSpeedFactor ? f : kMaxCappedSpeedFactor;
-    p.speedChange = linearVelocityMag - lastLinearVelocityMag;
+    p.speedChange = frame.linearVelocityMag - frame.lastLinearVelocityMag;
     if (auto* brake = dynamic_cast<Kinetic::CBikeBrake*>(m_brakes))
         for (size_t i = 0; i < brake->m_wheelsIsConnectedToHandbrake.size() && i < 2; ++i)
             brake->m_wheelsIsConnectedToHandbrake[i] = false;
     if (m_input) m_input->m_handbrakeOn = false;
     setRearWheelSteers(false);
-    p.groundNormal = wheelNormVec[0];
-    p.rollAxis = cross(p.groundNormal, rightDir);
+    p.groundNormal = ground.wheelNormVec[0];
+    p.rollAxis = cross(p.groundNormal, frame.rightDir);
     p.pitchAxis = cross(p.rollAxis, p.groundNormal);
     if (chassis) {
         const qzVector3d w(chassis->m_angularVelocity.x, chassis->m_angularVelocity.y,
@@ -283,12 +284,12 @@ void KineticBike::prepareHandling(float amount) {
     p.pitchRateScale = 1.0f;
     if (amount > 0.0f && amount < kMinTurnAmount) amount = kMinTurnAmount;
     p.turnAmount = amount;
-    throttleUpActive = 0;
+    ride.throttleUpActive = 0;
 }
 
 // Phase 5: the state's handler.
 void KineticBike::runStateHandler() {
-    switch (bikeState) {
+    switch (ride.bikeState) {
         case BIKESTATE_COAST:
         case BIKESTATE_ACCEL:
         case BIKESTATE_BRAKE:
@@ -298,23 +299,23 @@ void KineticBike::runStateHandler() {
             break;
         case BIKESTATE_LEFT_TURN:
         case BIKESTATE_RIGHT_TURN:
-            turningHandler(bikeState == BIKESTATE_RIGHT_TURN);
+            turningHandler(ride.bikeState == BIKESTATE_RIGHT_TURN);
             break;
         case BIKESTATE_LEFT_POWERSLIDE_ACCEL:
         case BIKESTATE_RIGHT_POWERSLIDE_ACCEL:
         case BIKESTATE_LEFT_POWERSLIDE_BRAKE:
         case BIKESTATE_RIGHT_POWERSLIDE_BRAKE:
-            powerSlideHandler(bikeState == BIKESTATE_RIGHT_POWERSLIDE_ACCEL ||
-                                  bikeState == BIKESTATE_RIGHT_POWERSLIDE_BRAKE,
-                              bikeState == BIKESTATE_LEFT_POWERSLIDE_BRAKE ||
-                                  bikeState == BIKESTATE_RIGHT_POWERSLIDE_BRAKE);
+            powerSlideHandler(ride.bikeState == BIKESTATE_RIGHT_POWERSLIDE_ACCEL ||
+                                  ride.bikeState == BIKESTATE_RIGHT_POWERSLIDE_BRAKE,
+                              ride.bikeState == BIKESTATE_LEFT_POWERSLIDE_BRAKE ||
+                                  ride.bikeState == BIKESTATE_RIGHT_POWERSLIDE_BRAKE);
             break;
         case BIKESTATE_IN_AIR:
             inAirHandler();
             break;
         case BIKESTATE_WHEELIE_LEFT:
         case BIKESTATE_WHEELIE_RIGHT:
-            wheelieTurnHandler(bikeState == BIKESTATE_WHEELIE_RIGHT);
+            wheelieTurnHandler(ride.bikeState == BIKESTATE_WHEELIE_RIGHT);
             break;
         default:
             break;

@@ -73,28 +73,28 @@ unsigned ResetSearchTries(float length) {
 }  // namespace bikecrash
 
 void KineticBike::startCrash(unsigned int type) {
-    if (crashState == 1) return;
+    if (crash.crashState == 1) return;
     if ((type == 0 || type == 1) && isCPU) {
         unsigned others = 0;
         for (unsigned i = 0; i < racerCount(); ++i)
-            if (racers[i] && racers[i] != this && racers[i]->crashState != 0) ++others;
+            if (racers[i] && racers[i] != this && racers[i]->crash.crashState != 0) ++others;
         if (others >= 2) return;
     }
-    if (crashState != 0 || postCrashCounter < kPostCrashSteps) return;
+    if (crash.crashState != 0 || crash.postCrashCounter < kPostCrashSteps) return;
     float fastest = 0.0f;
     for (int i = 1; i < 30; ++i)
-        if (lastVelocityMag[i] > fastest) fastest = lastVelocityMag[i];
-    preCrashVelocity = unit(lastVelocity[5]) * fastest;
-    crashUpDir = upDir;
-    crashForwardDir = forwardDir;
-    crashRightDir = rightDir;
-    crashState = 2;
-    crashType = type;
-    if (crashType != 2 && collisionObjectCounter != 0) crashType = 2;
-    collisionObjectCounter = 0;
-    willCrashFlag = 0;
+        if (frame.lastVelocityMag[i] > fastest) fastest = frame.lastVelocityMag[i];
+    crash.preCrashVelocity = unit(frame.lastVelocity[5]) * fastest;
+    frame.crashUpDir = frame.upDir;
+    frame.crashForwardDir = frame.forwardDir;
+    frame.crashRightDir = frame.rightDir;
+    crash.crashState = 2;
+    crash.crashType = type;
+    if (crash.crashType != 2 && crash.collisionObjectCounter != 0) crash.crashType = 2;
+    crash.collisionObjectCounter = 0;
+    crash.willCrashFlag = 0;
     inStunt = 0;
-    lockSuspension = 1;
+    crash.lockSuspension = 1;
 }
 
 // The steps a crash set-up and the world-edge throw share: input held back, the rider's weight shift
@@ -122,7 +122,7 @@ void undoWeightShift(KineticBike& b) {
     b.chassis->shiftCentreOfMass(toKinetic(s));
     for (Kinetic::Vector3& h : b.m_suspension->m_wheelsHardpointCS) h -= toKinetic(s);
     b.centerOfMass = b.centerOfMass + s;
-    b.comShiftState = b.lastComShiftState = 0;
+    b.ride.comShiftState = b.ride.lastComShiftState = 0;
 }
 
 }  // namespace
@@ -133,10 +133,10 @@ void BeginHandOver(KineticBike& b) {
     b.m_input->m_acceleratorPedalInput = 0.0f;
     b.m_input->m_brakePedalInput = 0.0f;
     b.m_input->m_steeringWheelInput = 0.0f;
-    b.suspendBikePacket = 1;
-    b.suspendedBikePacket = b.bikePacket;
-    for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) b.suspendedPressed[k] = b.pressed[k];
-    b.bikePacket = 0;
+    b.input.suspendBikePacket = 1;
+    b.input.suspendedBikePacket = b.input.bikePacket;
+    for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) b.input.suspendedPressed[k] = b.input.pressed[k];
+    b.input.bikePacket = 0;
     undoWeightShift(b);
     pairWithOthers(b, true);
     b.crashBike->setPinned(false);
@@ -145,7 +145,7 @@ void BeginHandOver(KineticBike& b) {
 
 void StopWheels(KineticBike& b) {
     for (Kinetic::WheelInfo& w : b.m_wheels->m_wheelsInfo) w.m_spinVelocity = 0.0f;
-    b.wheelInfo[0].m_spinVelocity = b.wheelInfo[1].m_spinVelocity = 0.0f;
+    b.ground.wheelInfo[0].m_spinVelocity = b.ground.wheelInfo[1].m_spinVelocity = 0.0f;
 }
 
 }  // namespace bikecrash
@@ -154,13 +154,13 @@ namespace {
 
 // The crash body's pose and velocities as the last accepted crash record.
 void takeValidRecord(KineticBike& b, const Kinetic::Quaternion& bodyOrient) {
-    b.lastValidCrashPos = b.bikePos;
-    if (b.minDistToGroundLevel < 0.0f) b.lastValidCrashPos.y += b.minDistToGroundLevel;
-    b.lastValidCrashQzOrient = b.qOrientation;
-    b.lastValidCrashKineticOrient = bodyOrient;
-    b.lastValidCrashDir = b.forwardDir;
-    b.lastValidCrashLinearVel = toModel(capLength(b.crashBike->m_linearVelocity, kValidSpeed));
-    b.lastValidCrashAngularVel = toModel(capLength(b.crashBike->m_angularVelocity, kValidSpeed));
+    b.reset.lastValidCrashPos = b.ground.bikePos;
+    if (b.ground.minDistToGroundLevel < 0.0f) b.reset.lastValidCrashPos.y += b.ground.minDistToGroundLevel;
+    b.reset.lastValidCrashQzOrient = b.qOrientation;
+    b.reset.lastValidCrashKineticOrient = bodyOrient;
+    b.reset.lastValidCrashDir = b.frame.forwardDir;
+    b.reset.lastValidCrashLinearVel = toModel(capLength(b.crashBike->m_linearVelocity, kValidSpeed));
+    b.reset.lastValidCrashAngularVel = toModel(capLength(b.crashBike->m_angularVelocity, kValidSpeed));
 }
 
 }  // namespace
@@ -174,7 +174,7 @@ void MoveCamera(const KineticBike& b, int mode) {
 }  // namespace bikecrash
 
 void KineticBike::crashUpdate() {
-    switch (crashState) {
+    switch (crash.crashState) {
         case 0:
             crashWatchRiding();
             return;
@@ -198,28 +198,30 @@ void KineticBike::crashUpdate() {
 // State 0, riding: the packet held back by a crash comes back at the first wheel contact, the
 // post-crash window runs out, and the trail of safe positions grows.
 void KineticBike::crashWatchRiding() {
-    if (!postCrashHitGround && (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact)) {
-        postCrashHitGround = 1;
-        if (suspendBikePacket) {
-            bikePacket = suspendedBikePacket;
-            for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) pressed[k] = suspendedPressed[k];
-            suspendBikePacket = 0;
+    if (!crash.postCrashHitGround &&
+        (ground.wheelInfo[0].m_isInContact || ground.wheelInfo[1].m_isInContact)) {
+        crash.postCrashHitGround = 1;
+        if (input.suspendBikePacket) {
+            input.bikePacket = input.suspendedBikePacket;
+            for (int k = 0; k < BIKEACTION_NUM_STATES; ++k) input.pressed[k] = input.suspendedPressed[k];
+            input.suspendBikePacket = 0;
         }
     }
-    ++postCrashCounter;
-    if (invulnerabilityCounter != 0) --invulnerabilityCounter;
-    if (postCrashCounter == kPostCrashSteps)
+    ++crash.postCrashCounter;
+    if (crash.invulnerabilityCounter != 0) --crash.invulnerabilityCounter;
+    if (crash.postCrashCounter == kPostCrashSteps)
         for (unsigned i = 0; i < racerCount(); ++i)
             if (i != bikeIndex) detector()->enableCollisionGroups(bikeCollisionGroup, bikeCollisionGroups[i]);
     float d2 = 0.0f;
-    qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &safePos[0]);
-    if ((wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) && levelGround && d2 > kSafeGap2) {
+    qzMath::qzMathVectorDistanceSquared(&d2, &ground.bikePos, &reset.safePos[0]);
+    if ((ground.wheelInfo[0].m_isInContact || ground.wheelInfo[1].m_isInContact) && ground.levelGround &&
+        d2 > kSafeGap2) {
         for (int k = 28; k >= 0; --k) {
-            safePos[k + 1] = safePos[k];
-            safeDir[k + 1] = safeDir[k];
+            reset.safePos[k + 1] = reset.safePos[k];
+            reset.safeDir[k + 1] = reset.safeDir[k];
         }
-        safePos[0] = bikePos;
-        safeDir[0] = forwardDir;
+        reset.safePos[0] = ground.bikePos;
+        reset.safeDir[0] = frame.forwardDir;
     }
 }
 
@@ -233,30 +235,30 @@ void KineticBike::crashHandOver() {
     crashBike->m_angularVelocity = chassis->m_angularVelocity;
     freeze(chassis.get());
     Kinetic::Vector3 at =
-        toKinetic((bikePos + qzVector3d(0.0f, -kCrashBodyLift, 0.0f)) * kMetresPerModelUnit);
-    if (minDistToGroundLevel < kCrashBodyClearance)
-        at.y += kMetresPerModelUnit * (kCrashBodyClearance + minDistToGroundLevel);
+        toKinetic((ground.bikePos + qzVector3d(0.0f, -kCrashBodyLift, 0.0f)) * kMetresPerModelUnit);
+    if (ground.minDistToGroundLevel < kCrashBodyClearance)
+        at.y += kMetresPerModelUnit * (kCrashBodyClearance + ground.minDistToGroundLevel);
     crashBike->m_position = at;
     crashBike->m_startPosition = at;
     crashBike->recomputeTransform();
     crashBike->recomputeBoundingVolumes();
     updateModelObjectFromKinetic();
     MoveCamera(*this, kCameraCrash);
-    crashing = 1;
-    recovering = 0;
+    crash.crashing = 1;
+    crash.recovering = 0;
     crashBike->getDisplayToWorldTransform(p, r);
-    crashState = 3;
+    crash.crashState = 3;
     StopWheels(*this);
     if (rc && csolver) rc->removeAction(csolver.get());
-    crashExtraGravity = 0.0f;
+    air.crashExtraGravity = 0.0f;
     findDistancesToGround();
     takeValidRecord(*this, r);
-    crashPos = lastValidCrashPos;
-    crashDir = lastValidCrashDir;
-    crashCounter = 0;
+    crash.crashPos = reset.lastValidCrashPos;
+    crash.crashDir = reset.lastValidCrashDir;
+    crash.crashCounter = 0;
     if (gameOptions.trackType == TRACKTYPE_INDOOR || gameOptions.trackType == TRACKTYPE_OUTDOOR)
         findSplineCrashResetPos();
-    ++crashCounter;
+    ++crash.crashCounter;
 }
 
 namespace {
@@ -290,85 +292,86 @@ void KineticBike::crashTumble() {
     findCrashOverlaps(*this, pairs, riderClear, bikeStuck);
     Kinetic::Vector3 p;
     Kinetic::Quaternion r;
-    if (crashCounter == 2) {
+    if (crash.crashCounter == 2) {
         bikeRiderCollisionOn = 0;
-        riderCrashing = 1;
+        crash.riderCrashing = 1;
     }
-    if (crashCounter >= 10 && !bikeRiderCollisionOn && riderClear) {
+    if (crash.crashCounter >= 10 && !bikeRiderCollisionOn && riderClear) {
         detector()->enableCollisionGroups(bikeCollisionGroup, riderCollisionGroup);
         bikeRiderCollisionOn = 1;
     }
     float d = 0.0f;
-    qzMath::qzMathVectorDistance(&d, &bikePos, &lastValidCrashPos);
-    if (minDistToGroundLevel < 0.0f) bikePos.y += minDistToGroundLevel;
-    if (d < kCrashDriftLimit && minDistToGroundLevel > -kCrashSinkLimit && !bikeStuck) {
+    qzMath::qzMathVectorDistance(&d, &ground.bikePos, &reset.lastValidCrashPos);
+    if (ground.minDistToGroundLevel < 0.0f) ground.bikePos.y += ground.minDistToGroundLevel;
+    if (d < kCrashDriftLimit && ground.minDistToGroundLevel > -kCrashSinkLimit && !bikeStuck) {
         crashBike->getDisplayToWorldTransform(p, r);
         takeValidRecord(*this, r);
     } else {
         restoreLastValidCrashPose();
     }
-    if (crashCounter >= kTumbleSteps) {
-        crashState = 4;
-        invulnerabilityCounter = 180;
-        flags |= bit(BIKE_RECOVER);
+    if (crash.crashCounter >= kTumbleSteps) {
+        crash.crashState = 4;
+        crash.invulnerabilityCounter = 180;
+        status.flags |= bit(BIKE_RECOVER);
     } else {
         dampenCrashVelocity(crashBike.get());
-        flags |= bit(BIKE_CRASH);
+        status.flags |= bit(BIKE_CRASH);
     }
-    ++crashCounter;
+    ++crash.crashCounter;
 }
 
 // The crash body went too far or too deep: it goes back to its last accepted pose and velocities.
 void KineticBike::restoreLastValidCrashPose() {
     resetBody(crashBike.get());
-    position = lastValidCrashPos;
-    qOrientation = lastValidCrashQzOrient;
-    crashBike->m_linearVelocity = toKinetic(lastValidCrashLinearVel);
-    crashBike->m_angularVelocity = toKinetic(lastValidCrashAngularVel);
-    const Kinetic::Vector3 at = toKinetic(lastValidCrashPos * kMetresPerModelUnit);
-    chassis->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
-    crashBike->setDisplayToWorldTransform(at, lastValidCrashKineticOrient);
-    validPositionOrientationCheck(at, lastValidCrashKineticOrient);
-    wheelPos[0] = position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
-    wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
-    bikePos = position;
+    position = reset.lastValidCrashPos;
+    qOrientation = reset.lastValidCrashQzOrient;
+    crashBike->m_linearVelocity = toKinetic(reset.lastValidCrashLinearVel);
+    crashBike->m_angularVelocity = toKinetic(reset.lastValidCrashAngularVel);
+    const Kinetic::Vector3 at = toKinetic(reset.lastValidCrashPos * kMetresPerModelUnit);
+    chassis->setDisplayToWorldTransform(at, reset.lastValidCrashKineticOrient);
+    crashBike->setDisplayToWorldTransform(at, reset.lastValidCrashKineticOrient);
+    validPositionOrientationCheck(at, reset.lastValidCrashKineticOrient);
+    ground.wheelPos[0] =
+        position + frame.forwardDir * kFrontHub + frame.upDir * getFrontWheelSuspensionCompression();
+    ground.wheelPos[1] = position + frame.upDir * getBackWheelSuspensionCompression();
+    ground.bikePos = position;
     findDistancesToGround();
-    lastValidCrashPos = bikePos;
-    if (minDistToGroundLevel < 0.0f) lastValidCrashPos.y += minDistToGroundLevel;
+    reset.lastValidCrashPos = ground.bikePos;
+    if (ground.minDistToGroundLevel < 0.0f) reset.lastValidCrashPos.y += ground.minDistToGroundLevel;
 }
 
 // State 4, the tumble is over: control back to the rider, the bike placed at its reset position.
 void KineticBike::crashPutBack() {
     if (gameOptions.trackType == TRACKTYPE_BAJA || gameOptions.trackType == TRACKTYPE_FREESTYLE)
         findNonSplineCrashResetPos();
-    crashing = 0;
-    recovering = 1;
-    riderCrashing = 0;
+    crash.crashing = 0;
+    crash.recovering = 1;
+    crash.riderCrashing = 0;
     freeze(chassis.get());
     recover();
     freeze(crashBike.get());
-    setStartPos(crashResetPos, crashResetDir);
+    setStartPos(reset.crashResetPos, reset.crashResetDir);
     MoveCamera(*this, kCameraFollow);
-    flags |= bit(BIKE_RECOVER);
-    postCrashHitGround = 0;
-    crashState = 5;
-    ++crashCounter;
+    status.flags |= bit(BIKE_RECOVER);
+    crash.postCrashHitGround = 0;
+    crash.crashState = 5;
+    ++crash.crashCounter;
 }
 
 // State 5: the chassis rides again.
 void KineticBike::crashResume() {
-    flags = 0;
+    status.flags = 0;
     if (constraint) constraint->setAngle(0.0f);
     chassis->setPinned(false);
     chassis->setActive(true, true);
     resetBody(chassis.get());
-    crashState = 0;
-    recovering = 0;
-    ++crashCounter;
+    crash.crashState = 0;
+    crash.recovering = 0;
+    ++crash.crashCounter;
 }
 
 void KineticBike::recover() {
-    leanPercent = 0.0f;
+    lean.leanPercent = 0.0f;
     detector()->disableCollisionGroups(bikeCollisionGroup, riderCollisionGroup);
     pairWithOthers(*this, false);
     if (rc && csolver) {
@@ -376,8 +379,8 @@ void KineticBike::recover() {
         rc->addAction(csolver.get(), 0);
     }
     if (constraint) constraint->setAngle(0.0f);
-    lockSuspension = 0;
-    crashExtraGravity = 0.0f;
+    crash.lockSuspension = 0;
+    air.crashExtraGravity = 0.0f;
 }
 
 void KineticBike::resetVars() {
@@ -392,104 +395,104 @@ void KineticBike::resetVars() {
 void KineticBike::resetRidingInput() {
     if (chassis) {
         resetBody(chassis.get());
-        const Kinetic::Vector3 f = toKinetic(forwardDir), u = toKinetic(upDir);
+        const Kinetic::Vector3 f = toKinetic(frame.forwardDir), u = toKinetic(frame.upDir);
         chassis->m_angularVelocity = f * chassis->m_angularVelocity.dot(f);
         chassis->m_linearVelocity = u * chassis->m_linearVelocity.dot(u);
     }
     if (m_wheels) StopWheels(*this);
-    throttle = throttleUp = 0.0f;
-    throttleUpActive = 0;
-    turnStep = brakingScale = 0.0f;
-    framesInAir = lastFramesInAir = crashFramesInAir = 0;
-    turnCounter = powerSlideBrakeTurnCounter = powerSlideAccelTurnCounter = 0;
-    for (int32_t& p : pressed) p = 0;
-    numExhaustParticles = numTrailParticles = numMudParticles = 0.0f;
-    numFrontDustParticles = numBackDustParticles = 0.0f;
-    preLoadPressedCounter = preLoadWaitDelay = 0;
-    preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-    preLoadJump = preLoadJumpPending = 0;
-    preLoadJumpCounter = preLoadReportState = 0;
-    lastBikeStateCounter = 0;
-    throttleZero = lastThrottleZero = 1.0f;
+    ride.throttle = ride.throttleUp = 0.0f;
+    ride.throttleUpActive = 0;
+    ride.turnStep = ride.brakingScale = 0.0f;
+    air.framesInAir = air.lastFramesInAir = air.crashFramesInAir = 0;
+    ride.turnCounter = ride.powerSlideBrakeTurnCounter = ride.powerSlideAccelTurnCounter = 0;
+    for (int32_t& p : input.pressed) p = 0;
+    particles.numExhaustParticles = particles.numTrailParticles = particles.numMudParticles = 0.0f;
+    particles.numFrontDustParticles = particles.numBackDustParticles = 0.0f;
+    air.preLoadPressedCounter = air.preLoadWaitDelay = 0;
+    air.preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+    air.preLoadJump = air.preLoadJumpPending = 0;
+    air.preLoadJumpCounter = air.preLoadReportState = 0;
+    ride.lastBikeStateCounter = 0;
+    input.throttleZero = input.lastThrottleZero = 1.0f;
     for (int i = 0; i < 17; ++i) {
-        bikeStateCounter[i] = -1000;
-        bikeStateSuspended[i] = 0;
+        ride.bikeStateCounter[i] = -1000;
+        ride.bikeStateSuspended[i] = 0;
     }
-    bikeState = lastBikeState = lastFrameBikeState = 10;
+    ride.bikeState = ride.lastBikeState = ride.lastFrameBikeState = 10;
     if (chassis && m_suspension) undoWeightShift(*this);
     if (constraint) constraint->setAngle(0.0f);
 }
 
 // Jumps, turns, wheelies, crashes and their counters.
 void KineticBike::resetRidingCounters() {
-    jumpConsistencyPendingCounter = 0;
-    jumpConsistencyPending = jumpConsistencyAssist = jumpConsistencyOverHalf = 0;
-    jumpConsistencyExtraGravity = 0.0f;
-    jumpConsistencyAngleCounter = 0;
-    crashExtraGravity = preLoadExtraGravity = 0.0f;
-    jumpAssist = 0;
-    nitroState = NO_NITRO;
-    leftTurnType = rightTurnType = 0;
-    sharpTurnCounter = lastLeftTurnPressed = lastRightTurnPressed = 0;
-    sharpRightTurnPressedCounter = sharpLeftTurnPressedCounter = 0;
-    leftTurnBrakeCounter = rightTurnBrakeCounter = 0;
-    jumpSpeedCounter = 0;
-    jumpSpeedTarget = 0.0f;
-    wheelieCondition = wheelieRequested = 0;
-    wheelieCounter = 0;
-    turnPressedPercent = 0.0f;
-    preLoadForceCounter = 0;
-    powerSlideAccelBoostEligible = powerSlideBrakeBoostEligible = 0;
-    postCrashCounter = 0;
-    stuntCrashFlag = lockSuspension = willCrashFlag = 0;
-    changeInVelCounter = 0;
-    lastBikePitchRollIndex = lastVelocityMagIndex = 0;
-    landingImpactScale = 0.0f;
-    throttleWheelieCounter = 0;
-    throttleWheelie = 0;
-    crashSpeed = 0.0f;
-    frontWheelTurnLeft = frontWheelTurnRight = 0;
-    jumpSpeedRightWay = 0.0f;
-    powerSlideBreakAway = 0;
-    brakeAppliedCounter = 0;
-    drivingOnObject = 0;
-    drivingOnObjectCounter = 0;
-    validCrashRestPos = 0;
-    linearVelocityMag = forwardVelocityMag = 0.0f;
-    sideOfSteepHillCounter = collideCounterNoVelocity = 0;
-    crashRampPair = nullptr;
-    landingSpeedScale = 1.0f;
-    landingSpeedCounter = 5;
-    collidedCounter = 40;
-    throttleWheelieOffCounter = 10;
-    bikeLandCounter = 60;
-    abruptVelocityChangeCounter = 300;
+    air.jumpConsistencyPendingCounter = 0;
+    air.jumpConsistencyPending = air.jumpConsistencyAssist = air.jumpConsistencyOverHalf = 0;
+    air.jumpConsistencyExtraGravity = 0.0f;
+    air.jumpConsistencyAngleCounter = 0;
+    air.crashExtraGravity = air.preLoadExtraGravity = 0.0f;
+    air.jumpAssist = 0;
+    ride.nitroState = NO_NITRO;
+    ride.leftTurnType = ride.rightTurnType = 0;
+    ride.sharpTurnCounter = ride.lastLeftTurnPressed = ride.lastRightTurnPressed = 0;
+    ride.sharpRightTurnPressedCounter = ride.sharpLeftTurnPressedCounter = 0;
+    ride.leftTurnBrakeCounter = ride.rightTurnBrakeCounter = 0;
+    air.jumpSpeedCounter = 0;
+    air.jumpSpeedTarget = 0.0f;
+    ride.wheelieCondition = ride.wheelieRequested = 0;
+    ride.wheelieCounter = 0;
+    ride.turnPressedPercent = 0.0f;
+    air.preLoadForceCounter = 0;
+    ride.powerSlideAccelBoostEligible = ride.powerSlideBrakeBoostEligible = 0;
+    crash.postCrashCounter = 0;
+    crash.stuntCrashFlag = crash.lockSuspension = crash.willCrashFlag = 0;
+    air.changeInVelCounter = 0;
+    ground.lastBikePitchRollIndex = frame.lastVelocityMagIndex = 0;
+    air.landingImpactScale = 0.0f;
+    ride.throttleWheelieCounter = 0;
+    ride.throttleWheelie = 0;
+    crash.crashSpeed = 0.0f;
+    ride.frontWheelTurnLeft = ride.frontWheelTurnRight = 0;
+    air.jumpSpeedRightWay = 0.0f;
+    ride.powerSlideBreakAway = 0;
+    ride.brakeAppliedCounter = 0;
+    ground.drivingOnObject = 0;
+    ground.drivingOnObjectCounter = 0;
+    reset.validCrashRestPos = 0;
+    frame.linearVelocityMag = frame.forwardVelocityMag = 0.0f;
+    crash.sideOfSteepHillCounter = crash.collideCounterNoVelocity = 0;
+    air.crashRampPair = nullptr;
+    air.landingSpeedScale = 1.0f;
+    air.landingSpeedCounter = 5;
+    crash.collidedCounter = 40;
+    ride.throttleWheelieOffCounter = 10;
+    air.bikeLandCounter = 60;
+    crash.abruptVelocityChangeCounter = 300;
 }
 
 // The rider's displacement, the velocity and attitude histories and the filters.
 void KineticBike::resetRidingHistory() {
-    riderRestPos = riderCurrentPos = riderLastPos = riderVelocity = riderLastVelocity = riderDelta =
-        qzVector3d();
+    riderMotion.riderRestPos = riderMotion.riderCurrentPos = riderMotion.riderLastPos =
+        riderMotion.riderVelocity = riderMotion.riderLastVelocity = riderMotion.riderDelta = qzVector3d();
     linearVelocity = qzVector3d();
     for (int i = 0; i < 30; ++i) {
-        lastVelocity[i] = qzVector3d();
-        lastVelocityMag[i] = 0.0f;
+        frame.lastVelocity[i] = qzVector3d();
+        frame.lastVelocityMag[i] = 0.0f;
     }
     for (int i = 0; i < 5; ++i) {
-        lastBikePitch[i] = bikePitch;
-        lastBikeRoll[i] = bikeRoll;
-        lastBikeRelativePitch[i] = bikeRelativePitch;
-        lastBikeRelativeRoll[i] = bikeRelativeRoll;
+        ground.lastBikePitch[i] = ground.bikePitch;
+        ground.lastBikeRoll[i] = ground.bikeRoll;
+        ground.lastBikeRelativePitch[i] = ground.bikeRelativePitch;
+        ground.lastBikeRelativeRoll[i] = ground.bikeRelativeRoll;
     }
-    filterSAV.lo0 = filterSAV.lo1 = 0.0f;
-    leanFilter.lo0 = leanFilter.lo1 = 0.0f;
-    for (CFilter& f : frictionFilter) {
+    ride.filterSAV.lo0 = ride.filterSAV.lo1 = 0.0f;
+    lean.leanFilter.lo0 = lean.leanFilter.lo1 = 0.0f;
+    for (CFilter& f : ride.frictionFilter) {
         f.lo0 = 2.0f;
         f.lo1 = 0.0f;
     }
-    filteredMaxSpeed = isCPU ? attributes.cpuMaximumSpeed : attributes.maximumSpeed;
-    maxSpeedFilter.lo0 = filteredMaxSpeed;
-    maxSpeedFilter.lo1 = 0.0f;
+    ride.filteredMaxSpeed = isCPU ? attributes.cpuMaximumSpeed : attributes.maximumSpeed;
+    ride.maxSpeedFilter.lo0 = ride.filteredMaxSpeed;
+    ride.maxSpeedFilter.lo1 = 0.0f;
 }
 
 // The components as the riding code found them at the bike's construction.
@@ -521,16 +524,16 @@ void KineticBike::resetComponents() {
 
 void KineticBike::findSplineCrashResetPos() {
     if (gameOptions.trackType != TRACKTYPE_INDOOR && gameOptions.trackType != TRACKTYPE_OUTDOOR) return;
-    if (crashRampPair) {
-        crashResetPos = crashRampPair->landing;
-        crashResetDir = crashRampPair->dir;
-        crashRampPair = nullptr;
+    if (air.crashRampPair) {
+        reset.crashResetPos = air.crashRampPair->landing;
+        reset.crashResetDir = air.crashRampPair->dir;
+        air.crashRampPair = nullptr;
         return;
     }
     CSplineManager* sm = CSplineManager::getSplineManager();
     const CQZSpline& way = sm->spline(CSplineManager::WayPoint);
     const unsigned tries = ResetSearchTries(way.count() > 0 ? way.GetPointTime(way.count() - 1) : 0.0f);
-    float t = curWayTime;
+    float t = laps.curWayTime;
     for (unsigned k = 0; k < tries; ++k, t -= kResetStep) {
         qzVector3d at, dir;
         if (!sm->getPoint(t, CSplineManager::WayPoint, at, dir)) break;
@@ -542,33 +545,33 @@ void KineticBike::findSplineCrashResetPos() {
             if (d2 < kResetClear * kResetClear) clear = false;
         }
         if (clear) {
-            crashResetPos = at;
-            crashResetDir = dir;
+            reset.crashResetPos = at;
+            reset.crashResetDir = dir;
             return;
         }
     }
-    crashResetPos = safePos[0];
-    crashResetDir = safeDir[0];
+    reset.crashResetPos = reset.safePos[0];
+    reset.crashResetDir = reset.safeDir[0];
 }
 
 void KineticBike::findNonSplineCrashResetPos() {
-    switch (crashType) {
+    switch (crash.crashType) {
         case 0:
         case 1:
-            if (levelGround) {
-                crashResetPos = bikePos;
-                crashResetDir = safeDir[0];
+            if (ground.levelGround) {
+                reset.crashResetPos = ground.bikePos;
+                reset.crashResetDir = reset.safeDir[0];
             } else {
-                crashResetPos = safePos[1];
-                crashResetDir = safeDir[1];
+                reset.crashResetPos = reset.safePos[1];
+                reset.crashResetDir = reset.safeDir[1];
             }
             return;
         case 2:
             for (int k = 0; k < 30; ++k) {
-                crashResetPos = safePos[k];
-                crashResetDir = safeDir[k];
+                reset.crashResetPos = reset.safePos[k];
+                reset.crashResetDir = reset.safeDir[k];
                 float d2 = 0.0f;
-                qzMath::qzMathVectorDistanceSquared(&d2, &safePos[k], &crashPos);
+                qzMath::qzMathVectorDistanceSquared(&d2, &reset.safePos[k], &crash.crashPos);
                 if (d2 > kObjectGap2) return;
             }
             return;

@@ -104,7 +104,7 @@ bool isRider(const CModelObject* other) {
 
 float KineticBike::rollTolerance() const {
     const double kmin = isCPU ? kMinCpuRollTolerance : kMinRollTolerance;
-    const double r = static_cast<double>(x_fabs(bikeRoll)) / kRollToleranceSpan;
+    const double r = static_cast<double>(x_fabs(ground.bikeRoll)) / kRollToleranceSpan;
     const double k = 1.0 - (r < 1.0 ? r : 1.0);
     return static_cast<float>(k > kmin ? k : kmin);
 }
@@ -112,8 +112,8 @@ float KineticBike::rollTolerance() const {
 void KineticBike::phantomCollisionHandler(CModelObject*, const Kinetic::CollisionEvent&) {}
 
 void KineticBike::collisionHandler(CModelObject* other, const Kinetic::CollisionEvent& event) {
-    if (crashState == 1) return;
-    crashSpeed = event.m_nrv;
+    if (crash.crashState == 1) return;
+    crash.crashSpeed = event.m_nrv;
     const bool aIsBike = ownerOf(event.m_objectA) &&
                          dynamic_cast<KineticBike*>(static_cast<CModelObject*>(ownerOf(event.m_objectA)));
     const Kinetic::Collidable* mine = aIsBike ? event.m_objectA : event.m_objectB;
@@ -122,15 +122,15 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
         ob->m_restitution = clampf(ob->m_restitution, 0.0f, kMaxContactRestitution);
     dropJumpHelp();
 
-    const Kinetic::RigidBody* counted = crashState == 0 ? chassis.get() : crashBike.get();
-    if (bodyOf(mine) != counted || !other || collidedCounter < kContactQuietFrames) return;
-    const bool riding = crashState == 0;
+    const Kinetic::RigidBody* counted = crash.crashState == 0 ? chassis.get() : crashBike.get();
+    if (bodyOf(mine) != counted || !other || crash.collidedCounter < kContactQuietFrames) return;
+    const bool riding = crash.crashState == 0;
 
     if (auto* bike = dynamic_cast<KineticBike*>(other)) {
-        collided = 1;
-        collidedCounter = 0;
+        crash.collided = 1;
+        crash.collidedCounter = 0;
         if (!riding) {
-            collisionObject = other;
+            crash.collisionObject = other;
             return;
         }
         bikeContact(bike, event);
@@ -138,17 +138,17 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
     }
     if (isRider(other)) {
         if (riding) return;
-        collided = 1;
-        collidedCounter = 0;
-        collisionObject = other;
+        crash.collided = 1;
+        crash.collidedCounter = 0;
+        crash.collisionObject = other;
         return;
     }
     if (dynamic_cast<CWorldModel*>(other)) return;
 
-    collided = 1;
-    collidedCounter = 0;
+    crash.collided = 1;
+    crash.collidedCounter = 0;
     if (!riding) {
-        collisionObject = other;
+        crash.collisionObject = other;
         return;
     }
     objectContact(other);
@@ -156,180 +156,183 @@ void KineticBike::collisionHandler(CModelObject* other, const Kinetic::Collision
 
 // A contact drops the jump assist and the preload.
 void KineticBike::dropJumpHelp() {
-    jumpConsistencyPendingCounter = 0;
-    jumpConsistencyPending = jumpConsistencyAssist = jumpConsistencyOverHalf = 0;
-    jumpConsistencyExtraGravity = 0.0f;
-    jumpConsistencyAngleCounter = 0;
-    jumpAssist = 0;
-    jumpSpeedRightWay = 0.0f;
-    preLoadExtraGravity = 0.0f;
-    preLoadWaitDelay = 0;
-    preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-    preLoadJump = preLoadJumpPending = 0;
-    preLoadJumpCounter = preLoadReportState = 0;
+    air.jumpConsistencyPendingCounter = 0;
+    air.jumpConsistencyPending = air.jumpConsistencyAssist = air.jumpConsistencyOverHalf = 0;
+    air.jumpConsistencyExtraGravity = 0.0f;
+    air.jumpConsistencyAngleCounter = 0;
+    air.jumpAssist = 0;
+    air.jumpSpeedRightWay = 0.0f;
+    air.preLoadExtraGravity = 0.0f;
+    air.preLoadWaitDelay = 0;
+    air.preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+    air.preLoadJump = air.preLoadJumpPending = 0;
+    air.preLoadJumpCounter = air.preLoadReportState = 0;
 }
 
 // A riding bike touched another bike: whether the contact is worth a crash.
 void KineticBike::bikeContact(KineticBike* bike, const Kinetic::CollisionEvent& event) {
     CModelObject* other = bike;
-    collisionType = 2;
-    collisionObjectCounter = 1;
-    if (collisionObject != other) {
-        collisionObject = other;
-        collisionObjectPos = other->position;
+    crash.collisionType = 2;
+    crash.collisionObjectCounter = 1;
+    if (crash.collisionObject != other) {
+        crash.collisionObject = other;
+        crash.collisionObjectPos = other->position;
     }
-    collisionStartTime = globalTime;
-    collisionNormal = unit(toModel(event.m_normal));
+    crash.collisionStartTime = globalTime;
+    crash.collisionNormal = unit(toModel(event.m_normal));
     const qzVector3d dv = linearVelocity - bike->linearVelocity;
-    const float df = dv * forwardDir, du = dv * upDir, dr = dv * rightDir;
+    const float df = dv * frame.forwardDir, du = dv * frame.upDir, dr = dv * frame.rightDir;
     float m = df > du ? df : du;
     if (dr > m) m = dr;
     float d = 0.0f;
-    qzMath::qzMathVectorDistance(&d, &bikePos, &other->position);
+    qzMath::qzMathVectorDistance(&d, &ground.bikePos, &other->position);
     float c = 1.0f;
-    if (!(unit(other->position - bikePos) * forwardDir < 0.0f) && bikeLength != 0.0f) {
+    if (!(unit(other->position - ground.bikePos) * frame.forwardDir < 0.0f) && bikeLength != 0.0f) {
         const float q = d / bikeLength;
         c = 1.0f - (q < 1.0f ? q : 1.0f);
     }
     const float limit =
         rollTolerance() * (attributes.deltaSpeedTolerance / kToleranceUnitsPerMs + kContactSpeedMargin * c);
-    const bool worthy = m > limit || other->position.y - bikePos.y > kContactAboveHeight ||
-                        collisionNormal * upDir < kContactFromAbove || x_fabs(bikeRoll) > kContactRollLimit ||
-                        framesInAir >= kContactAirFrames || abruptVelocityChangeCounter < kAbruptChangeFrames;
-    if (worthy && !(isCPU && bike->isCPU)) willCrashFlag = 1;
-    changeInVelCounter = kContactWindowFrames;
+    const bool worthy = m > limit || other->position.y - ground.bikePos.y > kContactAboveHeight ||
+                        crash.collisionNormal * frame.upDir < kContactFromAbove ||
+                        x_fabs(ground.bikeRoll) > kContactRollLimit || air.framesInAir >= kContactAirFrames ||
+                        crash.abruptVelocityChangeCounter < kAbruptChangeFrames;
+    if (worthy && !(isCPU && bike->isCPU)) crash.willCrashFlag = 1;
+    air.changeInVelCounter = kContactWindowFrames;
 }
 
 // A riding bike touched an object: pinned against the same one for five contacts, it crashes.
 void KineticBike::objectContact(CModelObject* other) {
-    collisionType = 1;
+    crash.collisionType = 1;
     const qzVector3d& at = other->position;
-    if (collisionObject != other || at.x != collisionObjectPos.x || at.y != collisionObjectPos.y ||
-        at.z != collisionObjectPos.z) {
-        collisionObjectCounter = 1;
-        collisionObject = other;
-        collisionObjectPos = at;
+    if (crash.collisionObject != other || at.x != crash.collisionObjectPos.x ||
+        at.y != crash.collisionObjectPos.y || at.z != crash.collisionObjectPos.z) {
+        crash.collisionObjectCounter = 1;
+        crash.collisionObject = other;
+        crash.collisionObjectPos = at;
     } else {
-        ++collisionObjectCounter;
+        ++crash.collisionObjectCounter;
     }
-    collisionStartTime = globalTime;
-    changeInVelCounter = kContactWindowFrames;
-    if (collisionObjectCounter >= kPinnedFrames && option(kObjectCrashes)) {
-        collided = 0;
+    crash.collisionStartTime = globalTime;
+    air.changeInVelCounter = kContactWindowFrames;
+    if (crash.collisionObjectCounter >= kPinnedFrames && option(kObjectCrashes)) {
+        crash.collided = 0;
         startCrash(2);
     }
 }
 
 void KineticBike::collide() {
-    if (crashState == 1) return;
-    const bool riding = crashState == 0;
-    if (collided) {
-        flags |= bit(BIKE_COLLIDE);
-        collided = 0;
-        collidedCounter = 0;
+    if (crash.crashState == 1) return;
+    const bool riding = crash.crashState == 0;
+    if (crash.collided) {
+        status.flags |= bit(BIKE_COLLIDE);
+        crash.collided = 0;
+        crash.collidedCounter = 0;
     }
-    if (collidedCounter < kContactWindowFrames && riding) {
-        if (willCrashFlag) {
-            if (option(kBikeCrashes)) startCrash(collisionType);
-        } else if (abruptVelocityChangeCounter < kAbruptChangeFrames) {
-            collided = 0;
-            if (collisionType == 1 && option(kObjectCrashes)) startCrash(2);
+    if (crash.collidedCounter < kContactWindowFrames && riding) {
+        if (crash.willCrashFlag) {
+            if (option(kBikeCrashes)) startCrash(crash.collisionType);
+        } else if (crash.abruptVelocityChangeCounter < kAbruptChangeFrames) {
+            crash.collided = 0;
+            if (crash.collisionType == 1 && option(kObjectCrashes)) startCrash(2);
         }
     }
-    if (collidedCounter >= kContactWindowFrames && collidedCounter < 40 &&
-        linearVelocityMag < kPinnedTurnSpeed && riding) {
+    if (crash.collidedCounter >= kContactWindowFrames && crash.collidedCounter < 40 &&
+        frame.linearVelocityMag < kPinnedTurnSpeed && riding) {
         const float rate = checkMessage(BIKEACTION_LEFT_TURN)    ? kPinnedSpinRate
                            : checkMessage(BIKEACTION_RIGHT_TURN) ? -kPinnedSpinRate
                                                                  : 0.0f;
-        if (rate != 0.0f && linearVelocityMag < kPinnedSpinSpeed) {
-            Kinetic::Vector3 n = toKinetic(wheelNormVec[0]);
-            const Kinetic::Vector3 a = n.cross(toKinetic(rightDir));
+        if (rate != 0.0f && frame.linearVelocityMag < kPinnedSpinSpeed) {
+            Kinetic::Vector3 n = toKinetic(ground.wheelNormVec[0]);
+            const Kinetic::Vector3 a = n.cross(toKinetic(frame.rightDir));
             const Kinetic::Vector3 b = a.cross(n);
             const Kinetic::Vector3 w = chassis->m_angularVelocity;
-            filterSAV.step(rate);
-            chassis->m_angularVelocity = n * filterSAV.lo0 + a * w.dot(a) + b * w.dot(b);
+            ride.filterSAV.step(rate);
+            chassis->m_angularVelocity = n * ride.filterSAV.lo0 + a * w.dot(a) + b * w.dot(b);
         }
     }
     if (riding) {
-        if (globalTime - collisionStartTime > kContactMemory) {
-            collisionObjectCounter = 0;
-            collisionObject = nullptr;
+        if (globalTime - crash.collisionStartTime > kContactMemory) {
+            crash.collisionObjectCounter = 0;
+            crash.collisionObject = nullptr;
         }
-        if (collisionObjectCounter != 0) {
-            if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag < kCrawl)
-                ++collideCounterNoVelocity;
+        if (crash.collisionObjectCounter != 0) {
+            if (checkMessage(BIKEACTION_ACCEL) && frame.linearVelocityMag < kCrawl)
+                ++crash.collideCounterNoVelocity;
             else
-                collideCounterNoVelocity = 0;
-            if (collideCounterNoVelocity >= kPinnedThrottleFrames && option(kBikeCrashes)) startCrash(3);
+                crash.collideCounterNoVelocity = 0;
+            if (crash.collideCounterNoVelocity >= kPinnedThrottleFrames && option(kBikeCrashes))
+                startCrash(3);
         } else {
-            collideCounterNoVelocity = 0;
+            crash.collideCounterNoVelocity = 0;
         }
     }
-    ++collidedCounter;
+    ++crash.collidedCounter;
 }
 
 void KineticBike::checkForAbruptVelocityChange() {
-    if (crashState != 0) return;
-    ++abruptVelocityChangeCounter;
+    if (crash.crashState != 0) return;
+    ++crash.abruptVelocityChangeCounter;
     const float k = rollTolerance();
     float m = 0.0f;
-    for (const qzVector3d& v : lastVelocity) {
+    for (const qzVector3d& v : frame.lastVelocity) {
         const qzVector3d d = linearVelocity - v;
         const float l = x_sqrt(d * d);
         if (l > m) m = l;
     }
-    if (flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT)))
+    if (status.flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT)))
         m += kSlideDvMargin;
-    else if (linearVelocityMag < kCrawl)
+    else if (frame.linearVelocityMag < kCrawl)
         m += kCrawlDvMargin;
-    if (m >= attributes.deltaSpeedTolerance * k / kToleranceUnitsPerMs) abruptVelocityChangeCounter = 0;
+    if (m >= attributes.deltaSpeedTolerance * k / kToleranceUnitsPerMs) crash.abruptVelocityChangeCounter = 0;
 }
 
 void KineticBike::groundCrash() {
-    const float L = attributes.stability * (isCPU ? cpuCrashScale : 1.0f);
-    const qzVector3d lv = unit(lastLinearVelocity), v = unit(linearVelocity);
-    const qzVector3d lvh = flatUnit(lv), fh = flatUnit(forwardDir);
-    const bool landed = (flags & bit(BIKE_LAND)) != 0;
+    const float L = attributes.stability * (isCPU ? crash.cpuCrashScale : 1.0f);
+    const qzVector3d lv = unit(frame.lastLinearVelocity), v = unit(linearVelocity);
+    const qzVector3d lvh = flatUnit(lv), fh = flatUnit(frame.forwardDir);
+    const bool landed = (status.flags & bit(BIKE_LAND)) != 0;
     const bool slideBrake =
         checkMessage(BIKEACTION_LEFT_POWERSLIDE_BRAKE) || checkMessage(BIKEACTION_RIGHT_POWERSLIDE_BRAKE);
-    const bool noBrakeSlide =
-        !slideBrake && bikeStateCounter[8] < kBrakeSlideGone && bikeStateCounter[7] < kBrakeSlideGone;
-    const bool straight = noBrakeSlide && movingForward;
+    const bool noBrakeSlide = !slideBrake && ride.bikeStateCounter[8] < kBrakeSlideGone &&
+                              ride.bikeStateCounter[7] < kBrakeSlideGone;
+    const bool straight = noBrakeSlide && crash.movingForward;
 
     float sDv = 0.0f;
-    if (changeInVelCounter != 0)
-        --changeInVelCounter;
+    if (air.changeInVelCounter != 0)
+        --air.changeInVelCounter;
     else
-        sDv = attributes.stabilityChangeInVel * (1.0f - lv * v) * lastLinearVelocityMag * linearVelocityMag /
-              kDvScale;
+        sDv = attributes.stabilityChangeInVel * (1.0f - lv * v) * frame.lastLinearVelocityMag *
+              frame.linearVelocityMag / kDvScale;
     const float sImp = groundImpactScore(landed);
-    const float sideways = 0.5f * (1.0f - lvh * fh) * lastLinearVelocityMag;
+    const float sideways = 0.5f * (1.0f - lvh * fh) * frame.lastLinearVelocityMag;
     const float sSide = straight ? sideways / kSideSlideSpeed : 0.0f;
 
     float sRoll = 0.0f, sPitch = 0.0f, sNeg = 0.0f, sLand = 0.0f, sOver = 0.0f;
-    if (crashLand && !drivingOnObject) {
-        const float speedShare = lastLinearVelocityMag / kRollLimitSpeed;
+    if (air.crashLand && !ground.drivingOnObject) {
+        const float speedShare = frame.lastLinearVelocityMag / kRollLimitSpeed;
         const float rollLimit =
             kLandingRollLimit + kLandingRollGrowth * (speedShare < 1.0f ? speedShare : 1.0f);
-        const float r = x_fabs(lastBikeRelativeRoll[3]) / rollLimit;
+        const float r = x_fabs(ground.lastBikeRelativeRoll[3]) / rollLimit;
         sRoll = r < 1.0f ? r : 1.0f;
-        const float T = terrainPitchAvg;
+        const float T = ground.terrainPitchAvg;
         const float p = T < 0.0f ? getSlopePoint(0.0f, kPitchLimit, kPitchLimit, kPitchLimit,
                                                  kDownhillPitchEnd, kPitchLimitLow, -T)
                                  : getSlopePoint(0.0f, kPitchLimit, kUphillPitchMid, kUphillPitchMidLimit,
                                                  kUphillPitchEnd, kPitchLimitLow, T);
-        sPitch = p != 0.0f ? lastBikeRelativePitch[3] / p : 0.0f;
-        if (lastBikePitch[3] < kNoseDownLimit) sPitch = L;
-        sNeg = -lastBikeRelativePitch[3] / kNoseUpSpan;
-        if (lastBikePitch[3] > kNoseUpLimit) sNeg = L;
+        sPitch = p != 0.0f ? ground.lastBikeRelativePitch[3] / p : 0.0f;
+        if (ground.lastBikePitch[3] < kNoseDownLimit) sPitch = L;
+        sNeg = -ground.lastBikeRelativePitch[3] / kNoseUpSpan;
+        if (ground.lastBikePitch[3] > kNoseUpLimit) sNeg = L;
         if (straight) sLand = sideways / kSideLandSpeed;
-        if (noBrakeSlide && x_fabs(bikeRelativeRoll) > kRollOverLimit) sOver = L;
+        if (noBrakeSlide && x_fabs(ground.bikeRelativeRoll) > kRollOverLimit) sOver = L;
     }
     float sSkew = 0.0f, sTurn = 0.0f, sStunt = 0.0f;
-    if (landed && !drivingOnObject) {
-        if (straight) sSkew = (1.0f - lvh * fh) * lastLinearVelocityMag / kSkewLandSpeed;
-        sTurn = (x_fabs(eventFromStartAngle) / kTurnLandAngle) * (linearVelocityMag / kTurnLandSpeed);
-        if (stuntCrashFlag && lastFramesInAir >= kStuntAirFrames) sStunt = L;
+    if (landed && !ground.drivingOnObject) {
+        if (straight) sSkew = (1.0f - lvh * fh) * frame.lastLinearVelocityMag / kSkewLandSpeed;
+        sTurn =
+            (x_fabs(ride.eventFromStartAngle) / kTurnLandAngle) * (frame.linearVelocityMag / kTurnLandSpeed);
+        if (crash.stuntCrashFlag && air.lastFramesInAir >= kStuntAirFrames) sStunt = L;
     }
     const float sSink = sunkWheelScore(L);
     const float sHill = steepHillScore(L);
@@ -341,38 +344,39 @@ void KineticBike::groundCrash() {
             return;
         }
     }
-    if (landed) bikeStats.jumpLandSuccessful(bikePos, globalTime);
+    if (landed) bikeStats.jumpLandSuccessful(ground.bikePos, globalTime);
 }
 
 // A wheel sunk deep into the ground crashes the bike.
 float KineticBike::sunkWheelScore(float limit) const {
     const float sunk = kSunkWheelRadii * m_wheels->m_wheelsRadius[1];
-    return distToGroundLevel[0] < sunk || distToGroundLevel[1] < sunk ? limit : 0.0f;
+    return ground.distToGroundLevel[0] < sunk || ground.distToGroundLevel[1] < sunk ? limit : 0.0f;
 }
 
 // Riding along the side of a steep hill for long crashes the bike.
 float KineticBike::steepHillScore(float limit) {
-    const float s = fRightDir * wheelNormVec[0];
-    if (s > kSteepHillSide || s < -kSteepHillSide) ++sideOfSteepHillCounter;
-    return sideOfSteepHillCounter >= kSteepHillFrames ? limit : 0.0f;
+    const float s = frame.fRightDir * ground.wheelNormVec[0];
+    if (s > kSteepHillSide || s < -kSteepHillSide) ++crash.sideOfSteepHillCounter;
+    return crash.sideOfSteepHillCounter >= kSteepHillFrames ? limit : 0.0f;
 }
 
 // The impact into the ground on touching it (the landing's impact scale kept for the views), scaled
 // down on the baja and freestyle tracks.
 float KineticBike::groundImpactScore(bool landed) {
-    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    const bool front = ground.wheelInfo[0].m_isInContact, back = ground.wheelInfo[1].m_isInContact;
     const float t = gameOptions.trackType == TRACKTYPE_BAJA        ? kBajaImpactScale
                     : gameOptions.trackType == TRACKTYPE_FREESTYLE ? kFreestyleImpactScale
                                                                    : 1.0f;
-    const qzVector3d n = back && !front   ? wheelNormVec[1]
-                         : front && !back ? wheelNormVec[0]
-                                          : (wheelNormVec[0] + wheelNormVec[1]) * 0.5f;
+    const qzVector3d n = back && !front   ? ground.wheelNormVec[1]
+                         : front && !back ? ground.wheelNormVec[0]
+                                          : (ground.wheelNormVec[0] + ground.wheelNormVec[1]) * 0.5f;
     float sImp = 0.0f;
-    landingImpactScale = 0.0f;
-    if (!drivingOnObject && (distToGround[1] <= 0.0f || distToGround[0] <= 0.0f || landed)) {
-        const float i = (n * -1.0f) * lastLinearVelocity;
+    air.landingImpactScale = 0.0f;
+    if (!ground.drivingOnObject &&
+        (ground.distToGround[1] <= 0.0f || ground.distToGround[0] <= 0.0f || landed)) {
+        const float i = (n * -1.0f) * frame.lastLinearVelocity;
         sImp = t * i / kHardImpactSpeed;
-        landingImpactScale = clampf(i / kHardImpactSpeed, 0.0f, 1.0f);
+        air.landingImpactScale = clampf(i / kHardImpactSpeed, 0.0f, 1.0f);
     }
     return sImp;
 }

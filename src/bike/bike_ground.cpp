@@ -39,28 +39,29 @@ constexpr float kRestingSide = 0.25f;  // |normal . up| of a crash box face the 
 void KineticBike::measureWheelHeights(bool withNormals) {
     CWorldModel* world = worldModel();
     const float r = m_wheels ? kModelUnitsPerMetre * m_wheels->m_wheelsRadius[1] : 0.0f;
-    if (withNormals) drivingOnObject = 0;
+    if (withNormals) ground.drivingOnObject = 0;
     for (int i = 0; i < 2; ++i) {
         float h = 0.0f;
         if (world) {
             if (withNormals) {
-                world->getHeightAndNormalAt(wheelPos[i].x, wheelPos[i].z, h, wheelNormVec[i]);
-                heightAtWheel[i] = h;
+                world->getHeightAndNormalAt(ground.wheelPos[i].x, ground.wheelPos[i].z, h,
+                                            ground.wheelNormVec[i]);
+                ground.heightAtWheel[i] = h;
             } else {
-                h = world->getHeightAt(wheelPos[i].x, wheelPos[i].z);
+                h = world->getHeightAt(ground.wheelPos[i].x, ground.wheelPos[i].z);
             }
         }
-        const float d = h - (wheelPos[i].y + r);
-        const bool contact = wheelInfo[i].m_isInContact;
-        if (withNormals && contact && d > kOnObjectHeight) drivingOnObject = 1;
-        distToGroundLevel[i] = contact && d > 0.0f ? 0.0f : d;
-        distToGround[i] = distToGroundLevel[i] > 0.0f ? distToGroundLevel[i] : 0.0f;
+        const float d = h - (ground.wheelPos[i].y + r);
+        const bool contact = ground.wheelInfo[i].m_isInContact;
+        if (withNormals && contact && d > kOnObjectHeight) ground.drivingOnObject = 1;
+        ground.distToGroundLevel[i] = contact && d > 0.0f ? 0.0f : d;
+        ground.distToGround[i] = ground.distToGroundLevel[i] > 0.0f ? ground.distToGroundLevel[i] : 0.0f;
     }
-    minDistToGroundLevel = minOf(distToGroundLevel[0], distToGroundLevel[1]);
-    maxDistToGroundLevel = maxOf(distToGroundLevel[0], distToGroundLevel[1]);
-    minDistToGround = wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact
-                          ? 0.0f
-                          : minOf(distToGround[0], distToGround[1]);
+    ground.minDistToGroundLevel = minOf(ground.distToGroundLevel[0], ground.distToGroundLevel[1]);
+    ground.maxDistToGroundLevel = maxOf(ground.distToGroundLevel[0], ground.distToGroundLevel[1]);
+    ground.minDistToGround = ground.wheelInfo[0].m_isInContact || ground.wheelInfo[1].m_isInContact
+                                 ? 0.0f
+                                 : minOf(ground.distToGround[0], ground.distToGround[1]);
 }
 
 void KineticBike::findDistancesToGround() {
@@ -68,14 +69,15 @@ void KineticBike::findDistancesToGround() {
 }
 
 void KineticBike::crashFindDistancesToGround() {
-    if (crashState == 0 || crashState == 1) {
-        crashOnGround = crashMoving = 0;
+    if (crash.crashState == 0 || crash.crashState == 1) {
+        crash.crashOnGround = crash.crashMoving = 0;
         return;
     }
-    const qzVector3d C = bikePos + forwardDir * (0.5f * wheelBase - kCrashBoxInset) + upDir * kCrashBoxLift;
-    const qzVector3d F = forwardDir * (0.5f * bikeLength - kCrashBoxInset);
-    const qzVector3d U = upDir * kCrashBoxHalfHeight;
-    const qzVector3d S = rightDir * kCrashBoxHalfWidth;
+    const qzVector3d C =
+        ground.bikePos + frame.forwardDir * (0.5f * wheelBase - kCrashBoxInset) + frame.upDir * kCrashBoxLift;
+    const qzVector3d F = frame.forwardDir * (0.5f * bikeLength - kCrashBoxInset);
+    const qzVector3d U = frame.upDir * kCrashBoxHalfHeight;
+    const qzVector3d S = frame.rightDir * kCrashBoxHalfWidth;
     // Corners 0..3 on the +up side, 4..7 below them.
     const qzVector3d corner[8] = {C + U + F + S, C + U - F + S, C + U - F - S, C + U + F - S,
                                   C - U + F + S, C - U - F + S, C - U - F - S, C - U + F - S};
@@ -96,20 +98,20 @@ void KineticBike::crashFindDistancesToGround() {
                 slot[i] = slot[j];
                 slot[j] = t;
             }
-    crashDistToGround = dist[slot[0]];
+    crash.crashDistToGround = dist[slot[0]];
     // On its side: a top corner among the four lowest, on ground that stands across the bike's up axis.
-    validCrashRestPos = 0;
+    reset.validCrashRestPos = 0;
     for (int j = 0; j < 4; ++j) {
         if (slot[j] > 3) continue;
-        validCrashRestPos = x_fabs(normal[slot[j]] * upDir) < kRestingSide;
+        reset.validCrashRestPos = x_fabs(normal[slot[j]] * frame.upDir) < kRestingSide;
         break;
     }
     for (int j = 0; j < 8; ++j) {
-        crashCorner[j] = corner[slot[j]];
-        cornerNormal[j] = normal[slot[j]];
-        crashCornerOnGround[j] = crashCornerDistToGround[j] < 0.0f;
-        crashCornerDistToGround[j] = dist[slot[j]];
+        crash.crashCorner[j] = corner[slot[j]];
+        crash.cornerNormal[j] = normal[slot[j]];
+        crash.crashCornerOnGround[j] = crash.crashCornerDistToGround[j] < 0.0f;
+        crash.crashCornerDistToGround[j] = dist[slot[j]];
     }
-    crashOnGround = crashDistToGround < 0.0f;
-    crashMoving = linearVelocityMag > kCrashMovingSpeed;
+    crash.crashOnGround = crash.crashDistToGround < 0.0f;
+    crash.crashMoving = frame.linearVelocityMag > kCrashMovingSpeed;
 }

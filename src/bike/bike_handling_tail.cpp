@@ -146,50 +146,50 @@ void KineticBike::tailCountersFrictionLean() {
 void KineticBike::tailTurnCounters() {
     HandlingParams& p = handling;
     // Launch friction: both wheels grip harder as the launch ramp climbs on level ground.
-    if (throttleUpActive && throttleUp != 0.0f && throttleUp < 1.0f && levelGround) {
-        const float f = tFriction.fromStop.normal * kLaunchGripGain * throttleUp * p.speedFactor;
+    if (ride.throttleUpActive && ride.throttleUp != 0.0f && ride.throttleUp < 1.0f && ground.levelGround) {
+        const float f = tFriction.fromStop.normal * kLaunchGripGain * ride.throttleUp * p.speedFactor;
         p.frictionTarget[0] = p.frictionTarget[1] = f < kLaunchGripMax ? f : kLaunchGripMax;
     }
 
     auto left = [](int32_t c) { return (c < 0 ? c : 0) - 1; };
     auto right = [](int32_t c) { return (c > 0 ? c : 0) + 1; };
-    if (flags & bit(BIKE_LEFT_TURN)) {
-        turnCounter = left(turnCounter);
-        powerSlideAccelTurnCounter = powerSlideBrakeTurnCounter = 0;
-        powerSlideEnd = 0;
-        turnPressedPercent = p.turnAmount;
-    } else if (flags & bit(BIKE_POWERSLIDE_LEFT)) {
-        turnCounter = left(turnCounter);
-        if (bikeState == kLeftSlideBrake) {
-            powerSlideBrakeTurnCounter = left(powerSlideBrakeTurnCounter);
-            powerSlideAccelTurnCounter = 0;
+    if (status.flags & bit(BIKE_LEFT_TURN)) {
+        ride.turnCounter = left(ride.turnCounter);
+        ride.powerSlideAccelTurnCounter = ride.powerSlideBrakeTurnCounter = 0;
+        ride.powerSlideEnd = 0;
+        ride.turnPressedPercent = p.turnAmount;
+    } else if (status.flags & bit(BIKE_POWERSLIDE_LEFT)) {
+        ride.turnCounter = left(ride.turnCounter);
+        if (ride.bikeState == kLeftSlideBrake) {
+            ride.powerSlideBrakeTurnCounter = left(ride.powerSlideBrakeTurnCounter);
+            ride.powerSlideAccelTurnCounter = 0;
         } else {
-            powerSlideAccelTurnCounter = left(powerSlideAccelTurnCounter);
-            powerSlideBrakeTurnCounter = 0;
+            ride.powerSlideAccelTurnCounter = left(ride.powerSlideAccelTurnCounter);
+            ride.powerSlideBrakeTurnCounter = 0;
         }
-        turnPressedPercent = p.turnAmount;
-    } else if (flags & bit(BIKE_RIGHT_TURN)) {
-        turnCounter = right(turnCounter);
-        powerSlideAccelTurnCounter = powerSlideBrakeTurnCounter = 0;
-        powerSlideEnd = 0;
-        turnPressedPercent = p.turnAmount;
-    } else if (flags & bit(BIKE_POWERSLIDE_RIGHT)) {
-        turnCounter = right(turnCounter);
-        if (bikeState == kRightSlideBrake) {
-            powerSlideBrakeTurnCounter = right(powerSlideBrakeTurnCounter);
-            powerSlideAccelTurnCounter = 0;
+        ride.turnPressedPercent = p.turnAmount;
+    } else if (status.flags & bit(BIKE_RIGHT_TURN)) {
+        ride.turnCounter = right(ride.turnCounter);
+        ride.powerSlideAccelTurnCounter = ride.powerSlideBrakeTurnCounter = 0;
+        ride.powerSlideEnd = 0;
+        ride.turnPressedPercent = p.turnAmount;
+    } else if (status.flags & bit(BIKE_POWERSLIDE_RIGHT)) {
+        ride.turnCounter = right(ride.turnCounter);
+        if (ride.bikeState == kRightSlideBrake) {
+            ride.powerSlideBrakeTurnCounter = right(ride.powerSlideBrakeTurnCounter);
+            ride.powerSlideAccelTurnCounter = 0;
         } else {
-            powerSlideAccelTurnCounter = right(powerSlideAccelTurnCounter);
-            powerSlideBrakeTurnCounter = 0;
+            ride.powerSlideAccelTurnCounter = right(ride.powerSlideAccelTurnCounter);
+            ride.powerSlideBrakeTurnCounter = 0;
         }
-        turnPressedPercent = p.turnAmount;
+        ride.turnPressedPercent = p.turnAmount;
     } else {
-        turnCounter = powerSlideAccelTurnCounter = powerSlideBrakeTurnCounter = 0;
-        turnPressedPercent = 0.0f;
-        powerSlideEnd = 0;
+        ride.turnCounter = ride.powerSlideAccelTurnCounter = ride.powerSlideBrakeTurnCounter = 0;
+        ride.turnPressedPercent = 0.0f;
+        ride.powerSlideEnd = 0;
     }
-    if (bikeState != kLeftTurn) sharpLeftTurnPressedCounter = 0;
-    if (bikeState != kRightTurn) sharpRightTurnPressedCounter = 0;
+    if (ride.bikeState != kLeftTurn) ride.sharpLeftTurnPressedCounter = 0;
+    if (ride.bikeState != kRightTurn) ride.sharpRightTurnPressedCounter = 0;
 }
 
 // Power-slide exit boosts: accelerating away shortly after a slide ended. The counter of a state that
@@ -199,22 +199,22 @@ void KineticBike::tailExitBoost() {
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
     auto within = [](int32_t c, int32_t lo, int32_t hi) { return c >= lo && c <= hi; };
     auto leftWithin = [&](uint32_t a, uint32_t b, int32_t lo) {
-        return within(bikeStateCounter[a], lo, -6) || within(bikeStateCounter[b], lo, -6);
+        return within(ride.bikeStateCounter[a], lo, -6) || within(ride.bikeStateCounter[b], lo, -6);
     };
     const bool accelHeld = checkMessage(BIKEACTION_ACCEL);
-    if (powerSlideAccelBoostEligible && p.exitBoostAllowed &&
-        linearVelocityMag < powerSlideAccelBoostVelocityMag) {
+    if (ride.powerSlideAccelBoostEligible && p.exitBoostAllowed &&
+        frame.linearVelocityMag < ride.powerSlideAccelBoostVelocityMag) {
         if (leftWithin(kRightSlideAccel, kLeftSlideAccel, -44) && accelHeld) {
-            throttle = 1.0f;
+            ride.throttle = 1.0f;
             engine->scaleEngineBoost(kSlideAccelExitBoost);
-            bikeStateCounter[kLeftSlideBrake] = bikeStateCounter[kRightSlideBrake] = -1000;
+            ride.bikeStateCounter[kLeftSlideBrake] = ride.bikeStateCounter[kRightSlideBrake] = -1000;
         }
-    } else if (powerSlideBrakeBoostEligible && p.exitBoostAllowed &&
-               linearVelocityMag < powerSlideBrakeBoostVelocityMag) {
+    } else if (ride.powerSlideBrakeBoostEligible && p.exitBoostAllowed &&
+               frame.linearVelocityMag < ride.powerSlideBrakeBoostVelocityMag) {
         if (leftWithin(kRightSlideBrake, kLeftSlideBrake, -54) && accelHeld) {
-            throttle = 1.0f;
+            ride.throttle = 1.0f;
             engine->scaleEngineBoost(kSlideBrakeExitBoost);
-            bikeStateCounter[kLeftSlideAccel] = bikeStateCounter[kRightSlideAccel] = -1000;
+            ride.bikeStateCounter[kLeftSlideAccel] = ride.bikeStateCounter[kRightSlideAccel] = -1000;
         }
     }
 }
@@ -222,38 +222,38 @@ void KineticBike::tailExitBoost() {
 // Wheelie and stoppie pitch targets, the per-state counters and the wheels' friction.
 void KineticBike::tailPitchAndFriction() {
     HandlingParams& p = handling;
-    if (wheelieRequested && linearVelocityMag > kWheelie)
+    if (ride.wheelieRequested && frame.linearVelocityMag > kWheelie)
         p.pitchRate =
             kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kPitchCurvePeak, 1.0f, kPitchCurveEnd,
-                                           0.0f, -bikeRelativePitch / kPitchPerDegree);
-    else if ((flags & bit(BIKE_STOPPIE)) && linearVelocityMag > kStoppie)
+                                           0.0f, -ground.bikeRelativePitch / kPitchPerDegree);
+    else if ((status.flags & bit(BIKE_STOPPIE)) && frame.linearVelocityMag > kStoppie)
         p.pitchRate =
             -kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kPitchCurvePeak, 1.0f, kPitchCurveEnd,
-                                            0.0f, bikeRelativePitch / kPitchPerDegree);
+                                            0.0f, ground.bikeRelativePitch / kPitchPerDegree);
 
-    for (uint32_t s = 0; s < kNumStates; ++s) bikeStateCounter[s] += s == bikeState ? 1 : -1;
+    for (uint32_t s = 0; s < kNumStates; ++s) ride.bikeStateCounter[s] += s == ride.bikeState ? 1 : -1;
 
     // Wheel friction, fading out on steep ground under each wheel.
     for (int w = 0; w < 2; ++w) {
         const float factor =
-            getSlopePoint(0.0f, 1.0f, kFullGripPitch, 1.0f, kNoGripPitch, 0.0f, terrainPitch[w]);
+            getSlopePoint(0.0f, 1.0f, kFullGripPitch, 1.0f, kNoGripPitch, 0.0f, ground.terrainPitch[w]);
         m_wheels->m_wheelsFriction[static_cast<size_t>(w)] =
-            frictionFilter[w].step(p.frictionTarget[w] * factor);
+            ride.frictionFilter[w].step(p.frictionTarget[w] * factor);
     }
 }
 
 // Steering and lean, on or near the ground and rolling.
 void KineticBike::tailSteerAndLean() {
     HandlingParams& p = handling;
-    if (!(p.onGround || p.nearGround) || linearVelocityMag <= kCrawl) return;
+    if (!(p.onGround || p.nearGround) || frame.linearVelocityMag <= kCrawl) return;
     auto* steering = static_cast<Kinetic::CBikeSteering*>(m_steering);
     steering->setSteeringAnglePercent(0, p.steeringPercent[0]);
     steering->setSteeringAnglePercent(1, p.steeringPercent[1]);
     const float amount = clampf(p.turnAmount, kMinLeanAmount, kMaxLeanAmount);
-    leanRot = leanPercent * p.leanMagnitude * p.leanSign + amount * terrainRoll;
-    leanRot = clampf(leanRot, terrainRoll - kLeanLimit, terrainRoll + kLeanLimit);
-    leanRot = leanFilter.step(leanRot);
-    if (constraint) constraint->setAngle(leanRot * kRadPerDegree);
+    lean.leanRot = lean.leanPercent * p.leanMagnitude * p.leanSign + amount * ground.terrainRoll;
+    lean.leanRot = clampf(lean.leanRot, ground.terrainRoll - kLeanLimit, ground.terrainRoll + kLeanLimit);
+    lean.leanRot = lean.leanFilter.step(lean.leanRot);
+    if (constraint) constraint->setAngle(lean.leanRot * kRadPerDegree);
 }
 
 void KineticBike::tailDriveAndForces() {
@@ -263,29 +263,29 @@ void KineticBike::tailDriveAndForces() {
     tailSuspension(braking);
     tailChassisForces();
     tailCentreOfMass();
-    m_input->m_steeringWheelInput = turnStep * p.steeringGain;
+    m_input->m_steeringWheelInput = ride.turnStep * p.steeringGain;
     m_input->m_brakePedalInput = braking;
     m_input->m_acceleratorPedalInput =
-        (collidedCounter < kCollidedInputFrames || !postCrashHitGround) ? 0.0f : throttle;
+        (crash.collidedCounter < kCollidedInputFrames || !crash.postCrashHitGround) ? 0.0f : ride.throttle;
 }
 
 // Throttle and engine resistance.
 void KineticBike::tailThrottle() {
     HandlingParams& p = handling;
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
-    if (p.throttleStep == 0.0f || (wheelieCondition && -bikeRelativePitch > kWheelieCutPitch)) {
-        throttle = 0.0f;
+    if (p.throttleStep == 0.0f || (ride.wheelieCondition && -ground.bikeRelativePitch > kWheelieCutPitch)) {
+        ride.throttle = 0.0f;
         setResistance(engine, kCut);
     } else {
-        setResistance(engine, (wheelieCondition || wheelieRequested) ? kWheelieSet : kRide);
-        if (throttle == 0.0f) {
-            throttle = engine->getThrottle();
+        setResistance(engine, (ride.wheelieCondition || ride.wheelieRequested) ? kWheelieSet : kRide);
+        if (ride.throttle == 0.0f) {
+            ride.throttle = engine->getThrottle();
         } else {
-            throttle += p.throttleStep;
-            throttleUp += kLaunchRampStep;
+            ride.throttle += p.throttleStep;
+            ride.throttleUp += kLaunchRampStep;
         }
-        throttle = clampf(throttle, kMinThrottle, 1.0f);
-        if (throttleUp > 1.0f) throttleUp = 1.0f;
+        ride.throttle = clampf(ride.throttle, kMinThrottle, 1.0f);
+        if (ride.throttleUp > 1.0f) ride.throttleUp = 1.0f;
     }
 }
 
@@ -295,28 +295,29 @@ float KineticBike::tailSlopeAndBrakes() {
     HandlingParams& p = handling;
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
     auto* brake = static_cast<Kinetic::CBikeBrake*>(m_brakes);
-    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
-    float g = static_cast<float>(static_cast<int>(terrainPitchAvg / kRightAngle * kSlopeSteps)) * kSlopeStep;
+    const bool front = ground.wheelInfo[0].m_isInContact, back = ground.wheelInfo[1].m_isInContact;
+    float g =
+        static_cast<float>(static_cast<int>(ground.terrainPitchAvg / kRightAngle * kSlopeSteps)) * kSlopeStep;
     float b = kDownhillBrakeGain * g;
     if (g < 0.0f) g = 0.0f;
-    if ((front || back) && !wheelieRequested && !wheelieCondition)
+    if ((front || back) && !ride.wheelieRequested && !ride.wheelieCondition)
         engine->scaleEngineBoost(1.0f + kUphillBoostGain * g);
-    if (!movingForward) b = -b;
+    if (!crash.movingForward) b = -b;
     b = clampf(b, 0.0f, 1.0f);
-    const float k = brakeAppliedCounter >= kLongBrakeFrames ? 1.0f : 0.0f;
+    const float k = ride.brakeAppliedCounter >= kLongBrakeFrames ? 1.0f : 0.0f;
     for (float& t : brake->m_wheelsMaxBrakingTorque) t = kBrakeTorque + b * kBrakeTorque * k;
 
-    if (!checkMessage(BIKEACTION_ACCEL) && !movingForward &&
-        !(flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))))
+    if (!checkMessage(BIKEACTION_ACCEL) && !crash.movingForward &&
+        !(status.flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))))
         setResistance(engine, kReverse);
 
     float braking = 0.0f;
     if (p.brakeStep != 0.0f) {
-        brakingScale += p.brakeStep;
-        braking = brakingScale < 1.0f ? brakingScale : 1.0f;
-        ++brakeAppliedCounter;
+        ride.brakingScale += p.brakeStep;
+        braking = ride.brakingScale < 1.0f ? ride.brakingScale : 1.0f;
+        ++ride.brakeAppliedCounter;
     } else {
-        brakeAppliedCounter = 0;
+        ride.brakeAppliedCounter = 0;
     }
     return braking;
 }
@@ -338,23 +339,24 @@ void KineticBike::tailSuspension(float braking) {
     auto set = [&](const float(&x)[6]) {
         for (int v = 0; v < 3; ++v) target[v][0] = x[2 * v], target[v][1] = x[2 * v + 1];
     };
-    if (isTakeOffMarker(terrainType) && lastTerrainType != terrainType) {
+    if (isTakeOffMarker(ground.terrainType) && ground.lastTerrainType != ground.terrainType) {
         for (int v = 0; v < 3; ++v) (*values[v])[0] = (*values[v])[1] = airborne[v];
         const float takeOff[6] = {kSuspStrength,    kSuspStrength,   kSuspDampenRelax,
                                   kSuspDampenRelax, kSuspDampenComp, kSuspDampenComp};
         set(takeOff);
-    } else if (bikeLandCounter < kLandingFrames) {
+    } else if (air.bikeLandCounter < kLandingFrames) {
         set(kLandingSusp);
-    } else if (braking != 0.0f && linearVelocityMag > kBraking) {
+    } else if (braking != 0.0f && frame.linearVelocityMag > kBraking) {
         set(kBrakingSusp);
-        if (bikePitch > kBrakeDivePitch) chassis->m_torqueAccum += toKinetic(rightDir) * kBrakeDiveTorque;
-    } else if (throttleWheelie && !isCPU) {
+        if (ground.bikePitch > kBrakeDivePitch)
+            chassis->m_torqueAccum += toKinetic(frame.rightDir) * kBrakeDiveTorque;
+    } else if (ride.throttleWheelie && !isCPU) {
         set(kThrottleWheelieSusp);
         p.groundHoldForce = kWheelieHoldForce;
-        comShiftState = 2;
-        p.pitchRate =
-            kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kThrottleWheeliePeak, 1.0f,
-                                           kThrottleWheelieEnd, 0.0f, -bikeRelativePitch / kPitchPerDegree);
+        ride.comShiftState = 2;
+        p.pitchRate = kPitchRateGain * getSlopePoint(0.0f, kPitchCurveStart, kThrottleWheeliePeak, 1.0f,
+                                                     kThrottleWheelieEnd, 0.0f,
+                                                     -ground.bikeRelativePitch / kPitchPerDegree);
     } else {
         set(kRidingSusp);
     }
@@ -369,25 +371,25 @@ void KineticBike::tailSuspension(float braking) {
 // Chassis spin and pushes, on or near the ground and rolling.
 void KineticBike::tailChassisForces() {
     HandlingParams& p = handling;
-    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    const bool front = ground.wheelInfo[0].m_isInContact, back = ground.wheelInfo[1].m_isInContact;
     const bool grounded = p.onGround || p.nearGround;
-    if (!grounded || linearVelocityMag <= kCrawl) return;
-    const float yaw = filterSAV.step(p.yawRateTarget);
+    if (!grounded || frame.linearVelocityMag <= kCrawl) return;
+    const float yaw = ride.filterSAV.step(p.yawRateTarget);
     chassis->m_angularVelocity = toKinetic(p.groundNormal * yaw + p.rollAxis * p.rollRate +
                                            p.pitchAxis * (p.pitchRate * p.pitchRateScale));
-    const float d = rightDir * linearVelocity;
-    const qzVector3d push = d > 0.0f ? fRightDir * -1.0f : fRightDir;
-    const Kinetic::Vector3 down = toKinetic(fUpDir) * -1.0f;
+    const float d = frame.rightDir * linearVelocity;
+    const qzVector3d push = d > 0.0f ? frame.fRightDir * -1.0f : frame.fRightDir;
+    const Kinetic::Vector3 down = toKinetic(frame.fUpDir) * -1.0f;
     const bool wheelOff = p.nearGround && !(front && back);
     const bool slipping = d > kSideSlip || d < -kSideSlip;
-    const bool sliding = bikeState >= kLeftSlideAccel && bikeState <= kRightSlideBrake;
+    const bool sliding = ride.bikeState >= kLeftSlideAccel && ride.bikeState <= kRightSlideBrake;
     Kinetic::Vector3& force = chassis->m_forceAccum;
-    if (bikeState == kCoast || bikeState == kAccel) {
+    if (ride.bikeState == kCoast || ride.bikeState == kAccel) {
         if (slipping) {
             force += toKinetic(push) * kSlipPush;
             force += down * (wheelOff ? kWheelOffPressDown : kPressDown);
         }
-    } else if (bikeState == kLeftTurn || bikeState == kRightTurn) {
+    } else if (ride.bikeState == kLeftTurn || ride.bikeState == kRightTurn) {
         if (slipping) {
             force += toKinetic(push) * kTurnSlipPush;
             if (wheelOff) force += down * kWheelOffPressDown;
@@ -395,15 +397,16 @@ void KineticBike::tailChassisForces() {
     } else if (sliding && slipping) {
         force += toKinetic(push) * (isCPU ? kSlipPush : kTurnSlipPush);
     }
-    powerSlideBreakAway = 0;
+    ride.powerSlideBreakAway = 0;
     if (wheelOff && sliding) {
         force += down * kWheelOffPressDown;
-        powerSlideBreakAway = 1;
-    } else if ((front && back && !wheelieRequested && !wheelieCondition && !(flags & bit(BIKE_STOPPIE))) ||
-               postCrashCounter < kPostCrashHoldFrames) {
-        qzVector3d dir = fUpDir * -1.0f;
+        ride.powerSlideBreakAway = 1;
+    } else if ((front && back && !ride.wheelieRequested && !ride.wheelieCondition &&
+                !(status.flags & bit(BIKE_STOPPIE))) ||
+               crash.postCrashCounter < kPostCrashHoldFrames) {
+        qzVector3d dir = frame.fUpDir * -1.0f;
         if (checkMessage(BIKEACTION_ACCEL)) {
-            dir = (wheelNormVec[0] + wheelNormVec[1]) * -0.5f;
+            dir = (ground.wheelNormVec[0] + ground.wheelNormVec[1]) * -0.5f;
             qzMath::qzMathVectorNormalize(&dir);
         }
         force += toKinetic(dir) * p.groundHoldForce;
@@ -412,7 +415,7 @@ void KineticBike::tailChassisForces() {
 
 // Centre of mass: back for a wheelie, forward for a stoppie.
 void KineticBike::tailCentreOfMass() {
-    if (comShiftState == lastComShiftState) return;
+    if (ride.comShiftState == ride.lastComShiftState) return;
     auto* susp = static_cast<Kinetic::CBikeSuspension*>(m_suspension);
     auto shift = [this, susp](const qzVector3d& s) {
         chassis->shiftCentreOfMass(toKinetic(s));
@@ -420,7 +423,7 @@ void KineticBike::tailCentreOfMass() {
         for (Kinetic::Vector3& h : susp->m_wheelsHardpointCS) h -= toKinetic(s);
     };
     shift(centerOfMass * -1.0f);
-    if (comShiftState == 1) shift(qzVector3d(0.0f, kComShift, 0.0f));
-    if (comShiftState == 2) shift(qzVector3d(0.0f, -kComShift, 0.0f));
-    lastComShiftState = comShiftState;
+    if (ride.comShiftState == 1) shift(qzVector3d(0.0f, kComShift, 0.0f));
+    if (ride.comShiftState == 2) shift(qzVector3d(0.0f, -kComShift, 0.0f));
+    ride.lastComShiftState = ride.comShiftState;
 }

@@ -47,16 +47,16 @@ constexpr float kFullWhipRoll = 80.0f;   // degrees of roll for a full whip
 void KineticBike::inAirHandler() {
     HandlingParams& p = handling;
     setLeanTau(kAirLeanTau);
-    const float authority = airAuthority(bikeStateCounter[BIKESTATE_IN_AIR]);
+    const float authority = airAuthority(ride.bikeStateCounter[BIKESTATE_IN_AIR]);
     p.yawRateTarget = 0.0f;
     p.throttleStep = checkMessage(BIKEACTION_ACCEL) ? kPedalStep : 0.0f;
-    const float e = eventFromStartAngle;
+    const float e = ride.eventFromStartAngle;
     const float pitch = getSlopePoint(0.0f, 1.0f, kPitchFadeStart, kPitchFaded, kPitchFadeEnd, kPitchFaded,
                                       e < 0.0f ? -e : e);
     airPitch(pitch);
     airTurn(authority);
-    float whip = bikeRoll / kFullWhipRoll;
-    inAirWhipPercent = whip > 1.0f ? 1.0f : (whip < -1.0f ? -1.0f : whip);
+    float whip = ground.bikeRoll / kFullWhipRoll;
+    air.inAirWhipPercent = whip > 1.0f ? 1.0f : (whip < -1.0f ? -1.0f : whip);
 }
 
 void KineticBike::addChassisTorque(const qzVector3d& t) {
@@ -67,16 +67,16 @@ void KineticBike::addChassisTorque(const qzVector3d& t) {
 void KineticBike::airPitch(float pitch) {
     auto held = [this](int a) { return checkMessage(a); };
     auto pressOf = [this](int a) {
-        const float k = static_cast<float>(pressed[a]) / kFullPitchPress;
+        const float k = static_cast<float>(input.pressed[a]) / kFullPitchPress;
         return k < 1.0f ? k : 1.0f;
     };
     const bool forward = held(BIKEACTION_FORWARD), back = held(BIKEACTION_BACK);
     if (((held(BIKEACTION_BRAKE) && !back) || forward) && !inStunt) {
         const float k = forward ? pressOf(BIKEACTION_FORWARD) : kPedalPitch;
-        addChassisTorque(rightDir * (-kPitchTorque * k * pitch));
+        addChassisTorque(frame.rightDir * (-kPitchTorque * k * pitch));
     } else if (((held(BIKEACTION_ACCEL) && !forward) || back) && !inStunt) {
         const float k = back ? pressOf(BIKEACTION_BACK) : kPedalPitch;
-        addChassisTorque(rightDir * (kPitchTorque * k * pitch));
+        addChassisTorque(frame.rightDir * (kPitchTorque * k * pitch));
     }
 }
 
@@ -99,25 +99,25 @@ void KineticBike::airTurn(float authority) {
                 break;
             }
     if (turnSide < 0 || inStunt) {
-        eventStartVelocityMag = linearVelocityMag;
+        ride.eventStartVelocityMag = frame.linearVelocityMag;
         setLean(0.0f);
         return;
     }
     const float side = turnSide == 0 ? 1.0f : -1.0f;
-    float t = static_cast<float>(pressed[turnAction]) / kFullTurnPress;
+    float t = static_cast<float>(input.pressed[turnAction]) / kFullTurnPress;
     if (t > 1.0f) t = 1.0f;
-    const float turned = side * eventFromStartAngle;  // degrees turned the way of the input
+    const float turned = side * ride.eventFromStartAngle;  // degrees turned the way of the input
     const bool whip = held(BIKEACTION_WHIP);
     const float yaw =
         whip ? kWhipYawGain * t
              : getSlopePoint(0.0f, 0.0f, kTurnYawRise, kTurnYawMax, kTurnYawFull, kTurnYawMax, turned);
     const float push = whip ? kWhipPush : kTurnPush;
-    const qzVector3d& sideDir = whip ? eventStartFRightDir : fRightDir;
+    const qzVector3d& sideDir = whip ? ride.eventStartFRightDir : frame.fRightDir;
     const float response = getSlopePoint(0.0f, 0.0f, kResponseRise, kResponseMid, 1.0f, 1.0f, t);
     // Turned the other way the turn acts in full; past 45 degrees the input's own way it fades out.
     const float limit =
         turned > 0.0f ? 1.0f : getSlopePoint(0.0f, 1.0f, kTurnFadeStart, 1.0f, kTurnFadeEnd, 0.0f, -turned);
-    addChassisTorque(upDir * (side * kYawTorque * yaw * limit));
+    addChassisTorque(frame.upDir * (side * kYawTorque * yaw * limit));
     addChassisVelocity(sideDir *
                        ((chassis ? chassis->m_massInv : 0.0f) * -side * push * response * authority));
     float lean;

@@ -97,20 +97,20 @@ int TakeOffKind(uint32_t code) {
 }  // namespace bikecrash
 
 void KineticBike::preLoad() {
-    const bool takeOff = (!wheelInfo[0].m_isInContact && wheelInfo[1].m_isInContact &&
-                          terrainPitch[1] - terrainPitch[0] > kLipPitch) ||
-                         framesInAir == 1 || IsTakeOffCode(lastTerrainType);
+    const bool takeOff = (!ground.wheelInfo[0].m_isInContact && ground.wheelInfo[1].m_isInContact &&
+                          ground.terrainPitch[1] - ground.terrainPitch[0] > kLipPitch) ||
+                         air.framesInAir == 1 || IsTakeOffCode(ground.lastTerrainType);
     auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
     aero->m_extraGravity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
-    preLoadExtraGravity = 0.0f;
+    air.preLoadExtraGravity = 0.0f;
     const bool held = checkMessage(BIKEACTION_PRELOAD);
-    preLoadPressedCounter = held ? preLoadPressedCounter + 1 : 0;
+    air.preLoadPressedCounter = held ? air.preLoadPressedCounter + 1 : 0;
 
-    if (preLoadWaitDelay != 0) {
+    if (air.preLoadWaitDelay != 0) {
         preLoadPush();
         return;
     }
-    preLoadReportState = 0;
+    air.preLoadReportState = 0;
     if (held) {
         preLoadHold();
         return;
@@ -120,33 +120,33 @@ void KineticBike::preLoad() {
 
 // After a launch or a failed attempt: the launch's push along the track, then a lock-out.
 void KineticBike::preLoadPush() {
-    --preLoadWaitDelay;
-    if (preLoadForceCounter != 0) {
-        const float s = clampf(1.0f - static_cast<float>(preLoadForceCounter) / kPushFrames, 0.0f, 1.0f);
-        const qzVector3d d = unit(
-            qzVector3d(kPushAlong * preLoadSplineTangent.x, kPushUp, kPushAlong * preLoadSplineTangent.z));
+    --air.preLoadWaitDelay;
+    if (air.preLoadForceCounter != 0) {
+        const float s = clampf(1.0f - static_cast<float>(air.preLoadForceCounter) / kPushFrames, 0.0f, 1.0f);
+        const qzVector3d d = unit(qzVector3d(kPushAlong * air.preLoadSplineTangent.x, kPushUp,
+                                             kPushAlong * air.preLoadSplineTangent.z));
         chassis->m_linearVelocity += toKinetic(d) * (kPushImpulse * s * chassis->m_massInv);
-        --preLoadForceCounter;
+        --air.preLoadForceCounter;
     }
-    preLoadExtraGravity = kPreLoadGravity;
+    air.preLoadExtraGravity = kPreLoadGravity;
 }
 
 void KineticBike::preLoadFail() {
-    preLoadWaitDelay = kLockOut;
-    preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-    preLoadReportState = 2;
+    air.preLoadWaitDelay = kLockOut;
+    air.preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+    air.preLoadReportState = 2;
 }
 
 // The button held: too early, in the window, or held too long.
 void KineticBike::preLoadHold() {
     const uint32_t preWindow = isCPU ? 6 : 12, windowEnd = isCPU ? 150 : 120;
-    const uint32_t c = preLoadPressedCounter;
+    const uint32_t c = air.preLoadPressedCounter;
     if (c >= kHoldIgnored) return;
-    flags |= bit(BIKE_PRELOAD);
+    status.flags |= bit(BIKE_PRELOAD);
     if (c <= preWindow)
-        preLoadJumpState = PRELOAD_PRE_WINDOW;
+        air.preLoadJumpState = PRELOAD_PRE_WINDOW;
     else if (c <= windowEnd)
-        preLoadJumpState = PRELOAD_DURING_WINDOW;
+        air.preLoadJumpState = PRELOAD_DURING_WINDOW;
     else
         preLoadFail();
 }
@@ -154,11 +154,11 @@ void KineticBike::preLoadHold() {
 // The button released in the window: the launch, at the first take-off within the launch window.
 void KineticBike::preLoadRelease(bool takeOff) {
     const uint32_t launchWindow = isCPU ? 21 : 45;
-    switch (preLoadJumpState) {
+    switch (air.preLoadJumpState) {
         case PRELOAD_NO_ATTEMPT_PENDING:
-            preLoadPressedCounter = 0;
-            preLoadJump = 0;
-            preLoadJumpCounter = 0;
+            air.preLoadPressedCounter = 0;
+            air.preLoadJump = 0;
+            air.preLoadJumpCounter = 0;
             return;
         case PRELOAD_PRE_WINDOW:
             preLoadFail();
@@ -168,132 +168,133 @@ void KineticBike::preLoadRelease(bool takeOff) {
         default:
             return;
     }
-    flags |= bit(BIKE_PRELOAD);
-    if (!preLoadJump) {
-        preLoadJump = 1;
-        preLoadJumpCounter = 0;
+    status.flags |= bit(BIKE_PRELOAD);
+    if (!air.preLoadJump) {
+        air.preLoadJump = 1;
+        air.preLoadJumpCounter = 0;
     } else {
-        ++preLoadJumpCounter;
+        ++air.preLoadJumpCounter;
     }
-    if (framesInAir > 1 || preLoadJumpCounter > launchWindow) {
+    if (air.framesInAir > 1 || air.preLoadJumpCounter > launchWindow) {
         preLoadFail();
         return;
     }
-    if (!takeOff || linearVelocityMag < kLaunchSpeed) return;
+    if (!takeOff || frame.linearVelocityMag < kLaunchSpeed) return;
 
-    chassis->m_torqueAccum += toKinetic(fRightDir) * kPreLoadTorque;
-    preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-    preLoadWaitDelay = kLockOut;
-    preLoadReportState = 1;
-    preLoadForceCounter = kPushSteps;
-    preLoadSplineTangent = fForwardDir;
+    chassis->m_torqueAccum += toKinetic(frame.fRightDir) * kPreLoadTorque;
+    air.preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+    air.preLoadWaitDelay = kLockOut;
+    air.preLoadReportState = 1;
+    air.preLoadForceCounter = kPushSteps;
+    air.preLoadSplineTangent = frame.fForwardDir;
     if (!indoorOrOutdoor()) return;
-    rampPair = CRamps::getInstance()->getJumpRampPair(bikePos);
+    air.rampPair = CRamps::getInstance()->getJumpRampPair(ground.bikePos);
     qzVector3d dir;
-    if (rampPair && x_fabs(curWayTime - rampPair->wayTime) < kNearRamp && splineDirAt(curWayTime, &dir) &&
-        forwardDir * dir > kAlongTrack)
-        preLoadSplineTangent = flatUnit(dir);
+    if (air.rampPair && x_fabs(laps.curWayTime - air.rampPair->wayTime) < kNearRamp &&
+        splineDirAt(laps.curWayTime, &dir) && frame.forwardDir * dir > kAlongTrack)
+        air.preLoadSplineTangent = flatUnit(dir);
 }
 
 void KineticBike::jumpSpeed() {
     const bool allowed = gameOptions.trackType != TRACKTYPE_BAJA &&
-                         !(flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))) &&
-                         !jumpConsistencyAssist && nitroState == NO_NITRO && checkMessage(BIKEACTION_ACCEL) &&
-                         framesInAir < 4;
+                         !(status.flags & (bit(BIKE_POWERSLIDE_LEFT) | bit(BIKE_POWERSLIDE_RIGHT))) &&
+                         !air.jumpConsistencyAssist && ride.nitroState == NO_NITRO &&
+                         checkMessage(BIKEACTION_ACCEL) && air.framesInAir < 4;
     if (!allowed) {
-        jumpAssist = 0;
-        jumpSpeedRightWay = 0.0f;
+        air.jumpAssist = 0;
+        air.jumpSpeedRightWay = 0.0f;
         return;
     }
-    const bool onCode = IsTakeOffCode(terrainType);
-    if (onCode && lastTerrainType != terrainType &&
+    const bool onCode = IsTakeOffCode(ground.terrainType);
+    if (onCode && ground.lastTerrainType != ground.terrainType &&
         GetRandomNumber(0.0f, kPercent) <= static_cast<float>(attributes.jumpSpeedPercent)) {
-        rampPair = CRamps::getInstance()->getJumpRampPair(bikePos);
-        jumpSpeedRightWay = 0.0f;
+        air.rampPair = CRamps::getInstance()->getJumpRampPair(ground.bikePos);
+        air.jumpSpeedRightWay = 0.0f;
         qzVector3d dir;
-        if (!rampPair || x_fabs(curWayTime - rampPair->wayTime) >= kNearRamp ||
-            !splineDirAt(curWayTime, &dir))
-            jumpAssistFailed = 1;
+        if (!air.rampPair || x_fabs(laps.curWayTime - air.rampPair->wayTime) >= kNearRamp ||
+            !splineDirAt(laps.curWayTime, &dir))
+            air.jumpAssistFailed = 1;
         else
-            jumpSpeedRightWay = forwardDir * unit(dir);
+            air.jumpSpeedRightWay = frame.forwardDir * unit(dir);
     }
-    if (!(jumpSpeedRightWay > kAlongTrack)) return;
+    if (!(air.jumpSpeedRightWay > kAlongTrack)) return;
     const qzVector3d n = unit(toModel(chassis->m_linearVelocity));
     const float limit = (attributes.maximumSpeed - attributes.jumpSpeedTolerance) / kToleranceUnitsPerMs;
 
-    if (framesInAir <= 1 && onCode) {
-        jumpAssistType = TakeOffKind(terrainType);
-        jumpSpeedTarget = kRampSpeed;
-        if (linearVelocityMag <= limit && linearVelocityMag <= kRampSpeed) {
-            jumpAssist = 0;
-            jumpAssistFailed = 1;
+    if (air.framesInAir <= 1 && onCode) {
+        air.jumpAssistType = TakeOffKind(ground.terrainType);
+        air.jumpSpeedTarget = kRampSpeed;
+        if (frame.linearVelocityMag <= limit && frame.linearVelocityMag <= kRampSpeed) {
+            air.jumpAssist = 0;
+            air.jumpAssistFailed = 1;
             return;
         }
-        jumpAssist = 1;
+        air.jumpAssist = 1;
         chassis->m_linearVelocity = toKinetic(n * kRampSpeed);
-        changeInVelCounter = 2;
+        air.changeInVelCounter = 2;
         return;
     }
-    if (!jumpAssist) return;
-    jumpAssist = 0;
+    if (!air.jumpAssist) return;
+    air.jumpAssist = 0;
     jumpTakeOff(n, limit);
 }
 
 // Leaving the assisted ramp: the flight speed, the climb bent towards its target, the landing aimed at.
 void KineticBike::jumpTakeOff(const qzVector3d& n, float limit) {
-    const float a = degreesBetween(n, flatUnit(fForwardDir));
-    jumpSpeedTarget = kFlightSpeed;
-    if (linearVelocityMag <= limit && linearVelocityMag <= jumpSpeedTarget) {
-        jumpConsistencyPending = 0;
-        jumpConsistencyPendingCounter = 0;
-        jumpAssistFailed = 1;
+    const float a = degreesBetween(n, flatUnit(frame.fForwardDir));
+    air.jumpSpeedTarget = kFlightSpeed;
+    if (frame.linearVelocityMag <= limit && frame.linearVelocityMag <= air.jumpSpeedTarget) {
+        air.jumpConsistencyPending = 0;
+        air.jumpConsistencyPendingCounter = 0;
+        air.jumpAssistFailed = 1;
         return;
     }
     if (a >= kMinClimb && a < kTargetClimb) {
-        jumpConsistencyAngleCounter = static_cast<int32_t>((kTargetClimb - a) / kClimbStep);
-        jumpConsistencyAngleDelta = jumpConsistencyAngleCounter != 0
-                                        ? (kTargetClimb - a) / static_cast<float>(jumpConsistencyAngleCounter)
-                                        : 0.0f;
-        jumpConsistencyTargetAngle = a;
-        jumpConsistencyAngleDeltaCounter = 0;
+        air.jumpConsistencyAngleCounter = static_cast<int32_t>((kTargetClimb - a) / kClimbStep);
+        air.jumpConsistencyAngleDelta =
+            air.jumpConsistencyAngleCounter != 0
+                ? (kTargetClimb - a) / static_cast<float>(air.jumpConsistencyAngleCounter)
+                : 0.0f;
+        air.jumpConsistencyTargetAngle = a;
+        air.jumpConsistencyAngleDeltaCounter = 0;
     }
     if (a < kMinClimb) {
-        jumpAssistFailed = 1;
-        jumpConsistencyAngleCounter = 0;
+        air.jumpAssistFailed = 1;
+        air.jumpConsistencyAngleCounter = 0;
         return;
     }
-    chassis->m_linearVelocity = toKinetic(n * jumpSpeedTarget);
-    changeInVelCounter = 2;
-    if (!rampPair) {
-        jumpAssistFailed = 1;
-        jumpConsistencyAngleCounter = 0;
+    chassis->m_linearVelocity = toKinetic(n * air.jumpSpeedTarget);
+    air.changeInVelCounter = 2;
+    if (!air.rampPair) {
+        air.jumpAssistFailed = 1;
+        air.jumpConsistencyAngleCounter = 0;
         return;
     }
-    jumpConsistencyDir = flatUnit(rampPair->landing - rampPair->takeoff);
-    jumpRange = kRangePerModelUnit * ((rampPair->landing - bikePos) * jumpConsistencyDir);
-    const bool launched = preLoadReportState == 1;
-    if (jumpAssistType == 0 ? launched : !launched) {
-        jumpConsistencyPending = 1;
-        jumpConsistencyPendingCounter = 60;
+    air.jumpConsistencyDir = flatUnit(air.rampPair->landing - air.rampPair->takeoff);
+    air.jumpRange = kRangePerModelUnit * ((air.rampPair->landing - ground.bikePos) * air.jumpConsistencyDir);
+    const bool launched = air.preLoadReportState == 1;
+    if (air.jumpAssistType == 0 ? launched : !launched) {
+        air.jumpConsistencyPending = 1;
+        air.jumpConsistencyPendingCounter = 60;
     } else {
-        jumpConsistencyAngleCounter = 0;
-        jumpAssistFailed = 1;
+        air.jumpConsistencyAngleCounter = 0;
+        air.jumpAssistFailed = 1;
     }
 }
 
 void KineticBike::jumpAngle() {
-    if (jumpConsistencyAngleCounter == 0) return;
-    if (!jumpConsistencyPending && !jumpConsistencyAssist) {
-        jumpConsistencyAngleCounter = 0;
+    if (air.jumpConsistencyAngleCounter == 0) return;
+    if (!air.jumpConsistencyPending && !air.jumpConsistencyAssist) {
+        air.jumpConsistencyAngleCounter = 0;
         return;
     }
-    --jumpConsistencyAngleCounter;
-    jumpConsistencyTargetAngle += jumpConsistencyAngleDelta;
-    if (jumpConsistencyTargetAngle > kTargetClimb) jumpConsistencyTargetAngle = kTargetClimb;
-    const float target = jumpConsistencyTargetAngle;
+    --air.jumpConsistencyAngleCounter;
+    air.jumpConsistencyTargetAngle += air.jumpConsistencyAngleDelta;
+    if (air.jumpConsistencyTargetAngle > kTargetClimb) air.jumpConsistencyTargetAngle = kTargetClimb;
+    const float target = air.jumpConsistencyTargetAngle;
     auto climb = [this](const qzVector3d& v) {
         const qzVector3d n = unit(v);
-        const float t = degreesBetween(n, fForwardDir);
+        const float t = degreesBetween(n, frame.fForwardDir);
         return n.y > 0.0f ? -t : t;
     };
     qzVector3d v = toModel(chassis->m_linearVelocity);
@@ -310,26 +311,26 @@ void KineticBike::jumpAngle() {
             if (climb(v) < target) step *= 0.5f;
         }
     }
-    if (i == 20) jumpConsistencyAngleCounter = 0;
+    if (i == 20) air.jumpConsistencyAngleCounter = 0;
     chassis->m_linearVelocity = toKinetic(v);
-    lastLinearVelocity = v;
-    lastLinearVelocityMag = x_sqrt(v * v);
-    if (target == kTargetClimb) jumpConsistencyAngleCounter = 0;
+    frame.lastLinearVelocity = v;
+    frame.lastLinearVelocityMag = x_sqrt(v * v);
+    if (target == kTargetClimb) air.jumpConsistencyAngleCounter = 0;
 }
 
 // A pending assisted jump becomes an assisted flight once the bike is in the air.
 void KineticBike::startAssistedFlight() {
-    if (jumpConsistencyPendingCounter != 0 && --jumpConsistencyPendingCounter <= 0) {
-        jumpConsistencyPending = 0;
-        jumpAssistFailed = 1;
+    if (air.jumpConsistencyPendingCounter != 0 && --air.jumpConsistencyPendingCounter <= 0) {
+        air.jumpConsistencyPending = 0;
+        air.jumpAssistFailed = 1;
     }
-    if (jumpConsistencyPending && framesInAir != 0) {
-        jumpConsistencyPending = 0;
-        jumpConsistencyPendingCounter = 0;
-        jumpConsistencyAssist = 1;
-        jumpRangePassed = 0;
-        jumpConsistencyOverHalf = 0;
-        CFilter& f = jumpConsistencyExtraGravityFilter;
+    if (air.jumpConsistencyPending && air.framesInAir != 0) {
+        air.jumpConsistencyPending = 0;
+        air.jumpConsistencyPendingCounter = 0;
+        air.jumpConsistencyAssist = 1;
+        air.jumpRangePassed = 0;
+        air.jumpConsistencyOverHalf = 0;
+        CFilter& f = air.jumpConsistencyExtraGravityFilter;
         f.lo0 = f.lo1 = 0.0f;
         for (int i = 0; i < 5; ++i) f.step(0.0f);
     }
@@ -337,23 +338,25 @@ void KineticBike::startAssistedFlight() {
 
 void KineticBike::inAirAdjust() {
     startAssistedFlight();
-    const float vu = linearVelocity * fUpDir;
-    if (!jumpConsistencyAssist || !rampPair) {
-        jumpConsistencyAssist = 0;
-        if (inAir) {
+    const float vu = linearVelocity * frame.fUpDir;
+    if (!air.jumpConsistencyAssist || !air.rampPair) {
+        air.jumpConsistencyAssist = 0;
+        if (air.inAir) {
             const float rise = vu / kGravity;
-            timeToLand = (rise > 0.0f ? rise : 0.0f) + x_sqrt(kFallScale * distToGround[0] / kGravity);
+            air.timeToLand =
+                (rise > 0.0f ? rise : 0.0f) + x_sqrt(kFallScale * ground.distToGround[0] / kGravity);
         }
         return;
     }
-    const qzVector3d& landing = rampPair->landing;
-    const float D = kMetresPerModelUnit * ((landing - bikePos) * jumpConsistencyDir);
-    const float H = kMetresPerModelUnit * (landing.y - bikePos.y);
-    const float vh = linearVelocity * flatUnit(jumpConsistencyDir);
-    timeToLand = vh != 0.0f ? D / vh : 0.0f;
-    if (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact || D <= 0.0f || timeToLand <= 0.0f) {
-        jumpConsistencyAssist = 0;
-        jumpConsistencyExtraGravity = 0.0f;
+    const qzVector3d& landing = air.rampPair->landing;
+    const float D = kMetresPerModelUnit * ((landing - ground.bikePos) * air.jumpConsistencyDir);
+    const float H = kMetresPerModelUnit * (landing.y - ground.bikePos.y);
+    const float vh = linearVelocity * flatUnit(air.jumpConsistencyDir);
+    air.timeToLand = vh != 0.0f ? D / vh : 0.0f;
+    if (ground.wheelInfo[0].m_isInContact || ground.wheelInfo[1].m_isInContact || D <= 0.0f ||
+        air.timeToLand <= 0.0f) {
+        air.jumpConsistencyAssist = 0;
+        air.jumpConsistencyExtraGravity = 0.0f;
         return;
     }
     // The extra downward pull that brings a body `h` above its target with upward speed vu there in t.
@@ -361,66 +364,70 @@ void KineticBike::inAirAdjust() {
         return t != 0.0f ? 2.0f * (h + vu * t) / (t * t) - kGravity : 0.0f;
     };
     float g = 0.0f;
-    if (!jumpConsistencyOverHalf) {
-        const float M =
-            kMidwayScale * (((rampPair->takeoff + landing) * 0.5f - bikePos) * jumpConsistencyDir);
-        const float A = kMetresPerModelUnit * (landing.y - kRangeDrop * jumpRange - bikePos.y);
+    if (!air.jumpConsistencyOverHalf) {
+        const float M = kMidwayScale * (((air.rampPair->takeoff + landing) * 0.5f - ground.bikePos) *
+                                        air.jumpConsistencyDir);
+        const float A = kMetresPerModelUnit * (landing.y - kRangeDrop * air.jumpRange - ground.bikePos.y);
         const float t = vh != 0.0f ? M / vh : 0.0f;
         if (A > 0.0f && M > 0.0f) {
-            jumpConsistencyOverHalf = 1;
-            jumpConsistencyAngleCounter = 0;
+            air.jumpConsistencyOverHalf = 1;
+            air.jumpConsistencyAngleCounter = 0;
         } else {
             g = pull(A, t);
             if (g > 0.0f) {
                 g = 0.0f;
-                jumpConsistencyOverHalf = 1;
-                jumpConsistencyAngleCounter /= 4;
+                air.jumpConsistencyOverHalf = 1;
+                air.jumpConsistencyAngleCounter /= 4;
             }
         }
     }
-    if (jumpConsistencyOverHalf) {
-        g = pull(H, timeToLand);
-        jumpRangePassed = 1;
+    if (air.jumpConsistencyOverHalf) {
+        g = pull(H, air.timeToLand);
+        air.jumpRangePassed = 1;
     }
-    jumpConsistencyExtraGravity = jumpConsistencyExtraGravityFilter.step(clampf(g, -kGravity, kGravity));
+    air.jumpConsistencyExtraGravity =
+        air.jumpConsistencyExtraGravityFilter.step(clampf(g, -kGravity, kGravity));
 }
 
 void KineticBike::landSpeed() {
-    if (nitroState != NO_NITRO) return;
-    if (inAir && (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) && landingSpeedCounter >= 6) {
-        landingSpeedCounter = 0;
-        landingSpeedScale =
-            framesInAir >= 21 ? attributes.landingSpeedRecoveryJumps : attributes.landingSpeedRecoveryWhoops;
-        landingSpeedMag = chassis->m_linearVelocity.length();
+    if (ride.nitroState != NO_NITRO) return;
+    if (air.inAir && (ground.wheelInfo[0].m_isInContact || ground.wheelInfo[1].m_isInContact) &&
+        air.landingSpeedCounter >= 6) {
+        air.landingSpeedCounter = 0;
+        air.landingSpeedScale = air.framesInAir >= 21 ? attributes.landingSpeedRecoveryJumps
+                                                      : attributes.landingSpeedRecoveryWhoops;
+        air.landingSpeedMag = chassis->m_linearVelocity.length();
     }
-    if (landingSpeedCounter < 5) {
+    if (air.landingSpeedCounter < 5) {
         Kinetic::Vector3 v = chassis->m_linearVelocity;
-        if (v.normalize() > 0.0f) chassis->m_linearVelocity = v * (landingSpeedMag * landingSpeedScale);
+        if (v.normalize() > 0.0f)
+            chassis->m_linearVelocity = v * (air.landingSpeedMag * air.landingSpeedScale);
     }
-    ++landingSpeedCounter;
+    ++air.landingSpeedCounter;
 }
 
 float KineticBike::getTimeToLand() const {
-    if (inAir) return timeToLand;
-    const RampPair* pair = CRamps::getInstance()->getJumpRampPair(bikePos);
+    if (air.inAir) return air.timeToLand;
+    const RampPair* pair = CRamps::getInstance()->getJumpRampPair(ground.bikePos);
     if (!pair) return 0.0f;
     float d2 = 0.0f;
-    qzMath::qzMathVectorDistanceSquared(&d2, &pair->takeoff, &bikePos);
+    qzMath::qzMathVectorDistanceSquared(&d2, &pair->takeoff, &ground.bikePos);
     if (!(d2 < kRampReach2)) return 0.0f;
-    qzVector3d d = pair->landing - bikePos;
+    qzVector3d d = pair->landing - ground.bikePos;
     d.y = 0.0f;
-    const float s = linearVelocity * fForwardDir;
+    const float s = linearVelocity * frame.fForwardDir;
     return s != 0.0f ? x_sqrt(d * d) / (kModelUnitsPerMetre * s) : 0.0f;
 }
 
 void KineticBike::crashResetPoints() {
     if (!indoorOrOutdoor()) return;
-    if (terrainType == crash_begin && lastTerrainType != crash_begin) {
-        crashRampPair = CRamps::getInstance()->getCrashRampPair(bikePos);
-        if (crashRampPair && x_fabs(curWayTime - crashRampPair->wayTime) > kNearRamp) crashRampPair = nullptr;
-    } else if (terrainType == crash_end && lastTerrainType != crash_end && crashRampPair) {
+    if (ground.terrainType == crash_begin && ground.lastTerrainType != crash_begin) {
+        air.crashRampPair = CRamps::getInstance()->getCrashRampPair(ground.bikePos);
+        if (air.crashRampPair && x_fabs(laps.curWayTime - air.crashRampPair->wayTime) > kNearRamp)
+            air.crashRampPair = nullptr;
+    } else if (ground.terrainType == crash_end && ground.lastTerrainType != crash_end && air.crashRampPair) {
         float d2 = 0.0f;
-        qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &crashRampPair->landing);
-        if (d2 < kRampReach2) crashRampPair = nullptr;
+        qzMath::qzMathVectorDistanceSquared(&d2, &ground.bikePos, &air.crashRampPair->landing);
+        if (d2 < kRampReach2) air.crashRampPair = nullptr;
     }
 }

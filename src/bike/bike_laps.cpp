@@ -41,29 +41,29 @@ constexpr float kBackTravelScale = 1.75f;      // ... and back
 }  // namespace
 
 void KineticBike::checkPoint() {
-    const unsigned t = CTerrainType::getInstance()->getTypeAtPoint(bikePos.x, bikePos.z);
-    isOffTrack = crashState == 0 && IsOffTrackCode(t) ? 1 : 0;
+    const unsigned t = CTerrainType::getInstance()->getTypeAtPoint(ground.bikePos.x, ground.bikePos.z);
+    laps.isOffTrack = crash.crashState == 0 && IsOffTrackCode(t) ? 1 : 0;
     checkTerrainPoint();
-    lastPos = bikePos;
+    laps.lastPos = ground.bikePos;
 }
 
 void KineticBike::checkTerrainPoint() {
     const CTerrainType* terrain = CTerrainType::getInstance();
-    const float dx = bikePos.x - lastPos.x, dz = bikePos.z - lastPos.z;
+    const float dx = ground.bikePos.x - laps.lastPos.x, dz = ground.bikePos.z - laps.lastPos.z;
     const float length = x_sqrt(dx * dx + dz * dz);
     const unsigned n = bikelaps::PathSamples(length, CSubtileModel::gridSize);
     const float k = n > 1 ? 0.5f * static_cast<float>(CSubtileModel::gridSize) / length : 0.0f;
     for (unsigned i = 0; i < n; ++i) {
         const float s = k * static_cast<float>(i);
-        const unsigned c = terrain->getCheckPoint(lastPos.x + dx * s, lastPos.z + dz * s);
-        if (c == currentCheckPoint) {
-            ++currentCheckPoint;
-            isOffTrack = 0;
-            trackToHudOffTrack = bikelaps::kHudOnTrack;
-            trackToHudMissedCheckPoint = bikelaps::kHudCheckPointTaken;
-        } else if (c < bikelaps::kNoCheckPoint && c > currentCheckPoint && !isCPU) {
-            x_printf("Missed checkpoint: %u, at %u\n", currentCheckPoint, c);
-            trackToHudMissedCheckPoint = bikelaps::kHudCheckPointMissed;
+        const unsigned c = terrain->getCheckPoint(laps.lastPos.x + dx * s, laps.lastPos.z + dz * s);
+        if (c == laps.currentCheckPoint) {
+            ++laps.currentCheckPoint;
+            laps.isOffTrack = 0;
+            laps.trackToHudOffTrack = bikelaps::kHudOnTrack;
+            laps.trackToHudMissedCheckPoint = bikelaps::kHudCheckPointTaken;
+        } else if (c < bikelaps::kNoCheckPoint && c > laps.currentCheckPoint && !isCPU) {
+            x_printf("Missed checkpoint: %u, at %u\n", laps.currentCheckPoint, c);
+            laps.trackToHudMissedCheckPoint = bikelaps::kHudCheckPointMissed;
         }
     }
 }
@@ -78,26 +78,26 @@ void KineticBike::setCurLap(int lap) {
         x_printf("********Time %i.%2.2f\n", static_cast<int>(minutes),
                  static_cast<double>(t - kSecondsPerMinute * minutes));
         bikeStats._currentLapTimeStamp = globalTime;
-        currentCheckPoint = 0;
+        laps.currentCheckPoint = 0;
         if (lap == gameOptions.duration) bikeStats.finishTime = bikeStats.raceTime;
     }
-    curLap = lap;
+    laps.curLap = lap;
 }
 
 float KineticBike::getSpeedometerReading() {
     float s = 0.0f;
-    if (crashState == 0 && postCrashCounter >= kSettleSteps) {
-        if (inAir)
-            s = inAirLinearVelocityMag;
-        else if (movingForward)
-            s = linearVelocityMag;
+    if (crash.crashState == 0 && crash.postCrashCounter >= kSettleSteps) {
+        if (air.inAir)
+            s = frame.inAirLinearVelocityMag;
+        else if (crash.movingForward)
+            s = frame.linearVelocityMag;
     }
     if (s < kStill) s = 0.0f;
-    return speedometerFilter.step(kModelUnitsPerMetre * s * speedScale);
+    return ride.speedometerFilter.step(kModelUnitsPerMetre * s * speedScale);
 }
 
 float KineticBike::getFrontWheelSuspensionCompression() const {
-    if (lockSuspension) return kLockedWheelOffset;
+    if (crash.lockSuspension) return kLockedWheelOffset;
     const auto* sus = static_cast<const Kinetic::CBikeSuspension*>(m_suspension);
     if (!sus || sus->suspensionCurrentLength.size() < 2) return kWheelRestOffset;
     return kWheelRestOffset + kFrontTravelScale * kModelUnitsPerMetre *
@@ -105,7 +105,7 @@ float KineticBike::getFrontWheelSuspensionCompression() const {
 }
 
 float KineticBike::getBackWheelSuspensionCompression() const {
-    if (lockSuspension) return kLockedWheelOffset;
+    if (crash.lockSuspension) return kLockedWheelOffset;
     const auto* sus = static_cast<const Kinetic::CBikeSuspension*>(m_suspension);
     if (!sus || sus->suspensionCurrentLength.size() < 2) return kWheelRestOffset;
     return kWheelRestOffset + kBackTravelScale * kModelUnitsPerMetre *

@@ -52,7 +52,7 @@ bool isTakeOffMarker(uint32_t t) {
 }  // namespace
 
 Kinetic::RigidBody* KineticBike::activeBody() const {
-    return crashState == 0 ? chassis.get() : crashBike.get();
+    return crash.crashState == 0 ? chassis.get() : crashBike.get();
 }
 
 void KineticBike::applyChassisImpulse(const qzVector3d& impulse) {
@@ -60,133 +60,139 @@ void KineticBike::applyChassisImpulse(const qzVector3d& impulse) {
 }
 
 void KineticBike::getWheelieCondition() {
-    wheelieCondition = 0;
-    throttleWheelie = 0;
-    if (crashState == 1) return;
-    if (checkMessage(BIKEACTION_ACCEL) && linearVelocityMag > kPopSpeed && movingForward && !isCPU) {
-        ++throttleWheelieCounter;
+    ride.wheelieCondition = 0;
+    ride.throttleWheelie = 0;
+    if (crash.crashState == 1) return;
+    if (checkMessage(BIKEACTION_ACCEL) && frame.linearVelocityMag > kPopSpeed && crash.movingForward &&
+        !isCPU) {
+        ++ride.throttleWheelieCounter;
         const float t = getSlopePoint(0.0f, 1.0f, kWheelieFadeSpeed, kShortWheelie, kWheelieShortSpeed,
-                                      kShortWheelie, linearVelocityMag);
+                                      kShortWheelie, frame.linearVelocityMag);
         const auto limit = static_cast<int32_t>(static_cast<uint32_t>(kStepsPerSecond * kWheelieLength * t));
-        throttleWheelie = throttleWheelieCounter < limit && throttleWheelieOffCounter >= 3 &&
-                          !throttleUpActive && !(flags & (1u << BIKE_WHEELIE));
+        ride.throttleWheelie = ride.throttleWheelieCounter < limit && ride.throttleWheelieOffCounter >= 3 &&
+                               !ride.throttleUpActive && !(status.flags & (1u << BIKE_WHEELIE));
     } else {
-        if (throttleWheelieCounter != 0) throttleWheelieOffCounter = 0;
-        ++throttleWheelieOffCounter;
-        throttleWheelieCounter = 0;
+        if (ride.throttleWheelieCounter != 0) ride.throttleWheelieOffCounter = 0;
+        ++ride.throttleWheelieOffCounter;
+        ride.throttleWheelieCounter = 0;
     }
-    wheelieCondition = !wheelInfo[0].m_isInContact && distToGround[0] > kFrontWheelUp &&
-                       wheelInfo[1].m_isInContact && !throttleWheelie;
+    ride.wheelieCondition = !ground.wheelInfo[0].m_isInContact && ground.distToGround[0] > kFrontWheelUp &&
+                            ground.wheelInfo[1].m_isInContact && !ride.throttleWheelie;
 }
 
 void KineticBike::zeroVelocity() {
     if (!vehicle) return;
     float threshold = kCrawl;
     const bool fullBrake = m_input->m_brakePedalInput >= 1.0f;
-    if (fullBrake && brakeAppliedCounter >= 121) {
+    if (fullBrake && ride.brakeAppliedCounter >= 121) {
         threshold = kBrakeStop;
         chassis->m_linearVelocity *= kLongBrakeDecay;
     }
     const bool noThrottle = m_input->m_acceleratorPedalInput == 0.0f;
-    if (noThrottle && (fullBrake || levelGround) && wheelInfo[0].m_isInContact &&
-        wheelInfo[1].m_isInContact && linearVelocityMag < threshold) {
+    if (noThrottle && (fullBrake || ground.levelGround) && ground.wheelInfo[0].m_isInContact &&
+        ground.wheelInfo[1].m_isInContact && frame.linearVelocityMag < threshold) {
         for (Kinetic::WheelInfo& w : m_wheels->m_wheelsInfo) w.m_spinVelocity = 0.0f;
-        wheelInfo[0].m_spinVelocity = wheelInfo[1].m_spinVelocity = 0.0f;
-        if (crashState == 0) {
+        ground.wheelInfo[0].m_spinVelocity = ground.wheelInfo[1].m_spinVelocity = 0.0f;
+        if (crash.crashState == 0) {
             chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
-            const Kinetic::Vector3 f = toKinetic(forwardDir);
+            const Kinetic::Vector3 f = toKinetic(frame.forwardDir);
             chassis->m_angularVelocity = f * chassis->m_angularVelocity.dot(f);
-        } else if (crashState >= 2) {
+        } else if (crash.crashState >= 2) {
             crashBike->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
         }
     }
-    if (noThrottle && linearVelocityMag < kLaunchEnd) throttleUp = 0.0f;
-    if (noThrottle) throttleUpActive = 0;
+    if (noThrottle && frame.linearVelocityMag < kLaunchEnd) ride.throttleUp = 0.0f;
+    if (noThrottle) ride.throttleUpActive = 0;
 }
 
 void KineticBike::limitMaximumSpeed() {
-    if (crashState == 1 || !vehicle) return;
-    const bool penalised = crashState == 0 && !inAir;
-    if (nitroState != NO_NITRO) {
-        filteredMaxSpeed = attributes.nitroMaximumSpeed - (penalised ? terrainMaxSpeedPenalty : 0.0f);
+    if (crash.crashState == 1 || !vehicle) return;
+    const bool penalised = crash.crashState == 0 && !air.inAir;
+    if (ride.nitroState != NO_NITRO) {
+        ride.filteredMaxSpeed =
+            attributes.nitroMaximumSpeed - (penalised ? ride.terrainMaxSpeedPenalty : 0.0f);
     } else {
         float target = !isCPU ? attributes.maximumSpeed
-                              : (inAir ? attributes.cpuMaximumSpeedInAir : attributes.cpuMaximumSpeed);
-        if (penalised) target -= terrainMaxSpeedPenalty;
-        filteredMaxSpeed = maxSpeedFilter.step(target);
+                              : (air.inAir ? attributes.cpuMaximumSpeedInAir : attributes.cpuMaximumSpeed);
+        if (penalised) target -= ride.terrainMaxSpeedPenalty;
+        ride.filteredMaxSpeed = ride.maxSpeedFilter.step(target);
     }
-    Kinetic::RigidBody* idle = crashState == 0 ? crashBike.get() : chassis.get();
+    Kinetic::RigidBody* idle = crash.crashState == 0 ? crashBike.get() : chassis.get();
     idle->m_linearVelocity = idle->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
-    const float limit = filteredMaxSpeed / kSpeedUnitsPerMs;
-    if (linearVelocityMag <= limit) return;
+    const float limit = ride.filteredMaxSpeed / kSpeedUnitsPerMs;
+    if (frame.linearVelocityMag <= limit) return;
     Kinetic::RigidBody* body = activeBody();
-    body->m_linearVelocity = linearVelocityMag == 0.0f ? Kinetic::Vector3(0, 0, 0)
-                                                       : body->m_linearVelocity * (limit / linearVelocityMag);
+    body->m_linearVelocity = frame.linearVelocityMag == 0.0f
+                                 ? Kinetic::Vector3(0, 0, 0)
+                                 : body->m_linearVelocity * (limit / frame.linearVelocityMag);
     linearVelocity = toModel(body->m_linearVelocity);
-    linearVelocityMag = body->m_linearVelocity.length();
-    forwardVelocityMag = linearVelocity * forwardDir;
-    if (forwardVelocityMag > -kCrawl && forwardVelocityMag < kCrawl) forwardVelocityMag = 0.0f;
+    frame.linearVelocityMag = body->m_linearVelocity.length();
+    frame.forwardVelocityMag = linearVelocity * frame.forwardDir;
+    if (frame.forwardVelocityMag > -kCrawl && frame.forwardVelocityMag < kCrawl)
+        frame.forwardVelocityMag = 0.0f;
 }
 
 void KineticBike::drivingOnObjects() {
-    if (gameOptions.trackType != TRACKTYPE_FREESTYLE || crashState != 0 || !drivingOnObject ||
+    if (gameOptions.trackType != TRACKTYPE_FREESTYLE || crash.crashState != 0 || !ground.drivingOnObject ||
         !checkMessage(BIKEACTION_ACCEL))
         return;
-    if (drivingOnObjectCounter == 1) drivingOnObjectVelMag = lastLinearVelocityMag;
-    if (linearVelocityMag < drivingOnObjectVelMag)
+    if (ground.drivingOnObjectCounter == 1) ground.drivingOnObjectVelMag = frame.lastLinearVelocityMag;
+    if (frame.linearVelocityMag < ground.drivingOnObjectVelMag)
         chassis->m_linearVelocity =
-            linearVelocityMag == 0.0f
+            frame.linearVelocityMag == 0.0f
                 ? Kinetic::Vector3(0, 0, 0)
-                : chassis->m_linearVelocity * (drivingOnObjectVelMag / linearVelocityMag);
+                : chassis->m_linearVelocity * (ground.drivingOnObjectVelMag / frame.linearVelocityMag);
 }
 
 void KineticBike::dampenAngularVelocity() {
     const Kinetic::Vector3 w = chassis->m_angularVelocity;
-    const Kinetic::Vector3 up = toKinetic(upDir), fwd = toKinetic(forwardDir), right = toKinetic(rightDir);
+    const Kinetic::Vector3 up = toKinetic(frame.upDir), fwd = toKinetic(frame.forwardDir),
+                           right = toKinetic(frame.rightDir);
     const float y = w.dot(up), r = w.dot(fwd), p = w.dot(right);
-    const bool entered = isTakeOffMarker(terrainType) && lastTerrainType != terrainType;
-    const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    const bool entered = isTakeOffMarker(ground.terrainType) && ground.lastTerrainType != ground.terrainType;
+    const bool front = ground.wheelInfo[0].m_isInContact, back = ground.wheelInfo[1].m_isInContact;
     float fy = kGroundSpinKept, fr = 1.0f, fp = kGroundSpinKept;
     if (!front && !back) {
         fy = fr = kAirSpinKept;
-        fp = ((framesInAir < 5 || jumpAssist) && p < 0.0f) ? kTakeOffNoseDownKept : kAirSpinKept;
+        fp = ((air.framesInAir < 5 || air.jumpAssist) && p < 0.0f) ? kTakeOffNoseDownKept : kAirSpinKept;
     } else if (entered && p < 0.0f) {
         fp = front ? kRampNoseDownKept : kTakeOffNoseDownKept;
     }
-    if (gameOptions.trackType == TRACKTYPE_FREESTYLE && crashState == 0 && drivingOnObject)
+    if (gameOptions.trackType == TRACKTYPE_FREESTYLE && crash.crashState == 0 && ground.drivingOnObject)
         fy = fr = fp = 1.0f;
-    if (linearVelocityMag > kCrawl)
+    if (frame.linearVelocityMag > kCrawl)
         chassis->m_angularVelocity = right * (p * fp) + up * (y * fy) + fwd * (r * fr);
 }
 
 void KineticBike::nitroBoost() {
-    if (checkMessage(BIKEACTION_NITRO) && nitrosAvailable != 0 &&
-        (nitroState == NO_NITRO || nitroState == RAMP_DOWN_NITRO)) {
-        --nitrosAvailable;
-        nitroState = RAMP_UP_NITRO;
-        nitroCounter = 0;
-        flags |= 1u << BIKE_NITRO_BOOST;
+    if (checkMessage(BIKEACTION_NITRO) && ride.nitrosAvailable != 0 &&
+        (ride.nitroState == NO_NITRO || ride.nitroState == RAMP_DOWN_NITRO)) {
+        --ride.nitrosAvailable;
+        ride.nitroState = RAMP_UP_NITRO;
+        ride.nitroCounter = 0;
+        status.flags |= 1u << BIKE_NITRO_BOOST;
     }
-    switch (nitroState) {
+    switch (ride.nitroState) {
         case RAMP_UP_NITRO: {
-            if (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) {
-                const float s = static_cast<float>(nitroCounter) / kNitroRampFrames;
-                applyChassisImpulse(fForwardDir * (kNitroImpulse * (s < 1.0f ? s : 1.0f)));
+            if (ground.wheelInfo[0].m_isInContact || ground.wheelInfo[1].m_isInContact) {
+                const float s = static_cast<float>(ride.nitroCounter) / kNitroRampFrames;
+                applyChassisImpulse(frame.fForwardDir * (kNitroImpulse * (s < 1.0f ? s : 1.0f)));
             }
-            if (nitroCounter >= 60) nitroState = MID_NITRO;
+            if (ride.nitroCounter >= 60) ride.nitroState = MID_NITRO;
             break;
         }
         case MID_NITRO:
-            if (nitroCounter >= 150) nitroState = RAMP_DOWN_NITRO;
+            if (ride.nitroCounter >= 150) ride.nitroState = RAMP_DOWN_NITRO;
             break;
         case RAMP_DOWN_NITRO:
             // The class's top speed is stored as m/s x 2.16, as the speed limit reads it; the ramp-down
             // brakes until the bike is back under that speed.
-            applyChassisImpulse(fForwardDir * -kNitroBrake);
-            if (linearVelocityMag < attributes.maximumSpeed / kSpeedUnitsPerMs) nitroState = NO_NITRO;
+            applyChassisImpulse(frame.fForwardDir * -kNitroBrake);
+            if (frame.linearVelocityMag < attributes.maximumSpeed / kSpeedUnitsPerMs)
+                ride.nitroState = NO_NITRO;
             break;
         default:
             break;
     }
-    if (nitroState != NO_NITRO) ++nitroCounter;
+    if (ride.nitroState != NO_NITRO) ++ride.nitroCounter;
 }

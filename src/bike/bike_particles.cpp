@@ -88,18 +88,20 @@ bool Has(uint32_t bits, uint32_t bit) {
 
 void emitParticleTrail(KineticBike& bike) {
     if (!(gameOptions.gameOptions & kGroundParticlesOption)) return;
-    const qzVector3d wheel(bike.bikePos.x, bike.heightAtWheel[1] - kWheelDustDrop, bike.bikePos.z);
-    if (bike.distToGround[1] < kDustWheelHeight && bike.linearVelocityMag > kDustMinSpeed &&
-        !bike.crashMoving)
-        emitDust(bike, wheel, &bike.numBackDustParticles, kWheelDustRate);
-    bike.movingForward = !(bike.forwardVelocityMag < 0.0f);
-    if (bike.wheelInfo[1].m_isInContact && bike.movingForward && !bike.crashMoving) emitMud(bike, wheel);
-    if (!bike.crashMoving) return;
+    const qzVector3d wheel(bike.ground.bikePos.x, bike.ground.heightAtWheel[1] - kWheelDustDrop,
+                           bike.ground.bikePos.z);
+    if (bike.ground.distToGround[1] < kDustWheelHeight && bike.frame.linearVelocityMag > kDustMinSpeed &&
+        !bike.crash.crashMoving)
+        emitDust(bike, wheel, &bike.particles.numBackDustParticles, kWheelDustRate);
+    bike.crash.movingForward = !(bike.frame.forwardVelocityMag < 0.0f);
+    if (bike.ground.wheelInfo[1].m_isInContact && bike.crash.movingForward && !bike.crash.crashMoving)
+        emitMud(bike, wheel);
+    if (!bike.crash.crashMoving) return;
     for (int i = 0; i < 4; ++i) {
-        if (!bike.crashCornerOnGround[i]) continue;
-        const qzVector3d corner(bike.crashCorner[i].x, bike.heightAtWheel[1] - kCornerDustDrop,
-                                bike.crashCorner[i].z);
-        emitDust(bike, corner, &bike.numBackDustParticles, kCrashDustRate);
+        if (!bike.crash.crashCornerOnGround[i]) continue;
+        const qzVector3d corner(bike.crash.crashCorner[i].x, bike.ground.heightAtWheel[1] - kCornerDustDrop,
+                                bike.crash.crashCorner[i].z);
+        emitDust(bike, corner, &bike.particles.numBackDustParticles, kCrashDustRate);
     }
 }
 
@@ -108,13 +110,14 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
     const float grain = static_cast<float>(row.grain);
 
     // Colour of the ground under the back wheel's hub, snapped at a landing and filtered otherwise.
-    const qzVector3d hub = bike.position + bike.upDir * bike.getBackWheelSuspensionCompression();
+    const qzVector3d hub = bike.position + bike.frame.upDir * bike.getBackWheelSuspensionCompression();
     CWorldModel* world = World();
     const qzVector3d ground = world ? world->getLocationPixelColor(hub) : qzVector3d();
-    CFilter* filter[3] = {&bike.particalFilterR, &bike.particalFilterG, &bike.particalFilterB};
+    CFilter* filter[3] = {&bike.particles.particalFilterR, &bike.particles.particalFilterG,
+                          &bike.particles.particalFilterB};
     const float channel[3] = {ground.x, ground.y, ground.z};
     float colour[3];
-    const bool landed = Has(bike.flags, BIKE_LAND);
+    const bool landed = Has(bike.status.flags, BIKE_LAND);
     for (int k = 0; k < 3; ++k) {
         if (landed) {
             filter[k]->lo0 = channel[k];
@@ -128,7 +131,7 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
     particles::QuadParticle p;
     p.type = particles::kQuadParticle;
     p.flags = kDustFlags;
-    p.texID = bike.dustTexID;
+    p.texID = bike.particles.dustTexID;
     p.color = {Byte(colour[0]), Byte(colour[1]), Byte(colour[2]), 128};
     p.size = qzVector3d(grain + kGrainGrowth, 0.0f, grain + kGrainGrowth);
     p.expand = row.expand;
@@ -137,17 +140,18 @@ void emitDust(KineticBike& bike, qzVector3d pos, float* owed, float rate) {
 
     const int n = static_cast<int>(GetRandomNumber(grain - kGrainSpread, grain + kGrainSpread)) / 2;
     const float spacing = rate * static_cast<float>(n);
-    *owed = (*owed + kModelUnitsPerMetre * std::min(bike.linearVelocityMag, kMaxDustSpeed) / kStepsPerSecond /
-                         spacing) *
+    *owed = (*owed + kModelUnitsPerMetre * std::min(bike.frame.linearVelocityMag, kMaxDustSpeed) /
+                         kStepsPerSecond / spacing) *
             row.multiplier;
 
-    const qzVector3d base = pos + bike.upDir * kDustLift;
+    const qzVector3d base = pos + bike.frame.upDir * kDustLift;
     const qzVector3d trail = Unit(bike.linearVelocity) * -spacing;
     const float g = grain / kModelUnitsPerMetre, s = spacing / kModelUnitsPerMetre;
-    const qzVector3d o1 =
-        (bike.fRightDir * (kSideSpread * g) + bike.fForwardDir * (0.5f * s)) * kModelUnitsPerMetre;
-    const qzVector3d o2 = (bike.fRightDir * (-kSideSpread * g) + bike.fForwardDir * (0.5f * s - kSideBack)) *
+    const qzVector3d o1 = (bike.frame.fRightDir * (kSideSpread * g) + bike.frame.fForwardDir * (0.5f * s)) *
                           kModelUnitsPerMetre;
+    const qzVector3d o2 =
+        (bike.frame.fRightDir * (-kSideSpread * g) + bike.frame.fForwardDir * (0.5f * s - kSideBack)) *
+        kModelUnitsPerMetre;
     while (*owed >= 1.0f) {
         const qzVector3d q = base + trail * *owed;
         for (const qzVector3d& at : {q, q + o1, q + o2}) {
@@ -162,11 +166,12 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
     if (!bike.isCPU || particles::loadLevel() >= particles::kSlow) return;
     const uint32_t slides = (1u << BIKE_POWERSLIDE_LEFT) | (1u << BIKE_POWERSLIDE_RIGHT);
     const uint32_t turns = (1u << BIKEACTION_RIGHT_TURN) | (1u << BIKEACTION_LEFT_TURN);
-    const bool throwing = (bike.flags & slides) || (bike.bikePacket & turns) || Has(bike.flags, BIKE_LAND) ||
-                          bike.bikePitch > kMudPitch || bike.throttleWheelie;
+    const bool throwing = (bike.status.flags & slides) || (bike.input.bikePacket & turns) ||
+                          Has(bike.status.flags, BIKE_LAND) || bike.ground.bikePitch > kMudPitch ||
+                          bike.ride.throttleWheelie;
     if (!throwing) return;
-    if (std::min(bike.linearVelocityMag, kMaxDustSpeed) < kMudMinSpeed) return;
-    bike.numMudParticles = 1.0f;
+    if (std::min(bike.frame.linearVelocityMag, kMaxDustSpeed) < kMudMinSpeed) return;
+    bike.particles.numMudParticles = 1.0f;
 
     particles::QuadParticle p;
     p.type = particles::kQuadParticle;
@@ -174,21 +179,22 @@ void emitMud(KineticBike& bike, qzVector3d pos) {
     p.duration = 40;
     p.time = GetRandomNumber(0.0f, kMudMaxTime);
     p.gravity = kMudGravity;
-    p.texID = bike.mudTexID;
+    p.texID = bike.particles.mudTexID;
     p.color = {0, 0, 0, 128};
     const float k = static_cast<float>(static_cast<int>(GetRandomNumber(kMudMinSize, kMudMaxSize)));
     p.size = qzVector3d(k, 0.0f, k);
     p.expand = 0.0f;
     const qzVector3d d =
-        Unit(bike.fRightDir * (2.0f * std::clamp(bike.bikeRoll / kMudFullRoll, -1.0f, 1.0f)) + bike.fUpDir);
+        Unit(bike.frame.fRightDir * (2.0f * std::clamp(bike.ground.bikeRoll / kMudFullRoll, -1.0f, 1.0f)) +
+             bike.frame.fUpDir);
     p.vel = d * GetRandomNumber(0.0f, kMudMaxSpeed);
     p.colorRate.a = static_cast<int8_t>(-128 / 40);
 
     const qzVector3d back = Unit(bike.linearVelocity);
-    while (bike.numMudParticles >= 1.0f) {
-        p.pos = pos - back * (kMudSpacing * bike.numMudParticles);
+    while (bike.particles.numMudParticles >= 1.0f) {
+        p.pos = pos - back * (kMudSpacing * bike.particles.numMudParticles);
         Emit(p);
-        bike.numMudParticles -= 1.0f;
+        bike.particles.numMudParticles -= 1.0f;
     }
 }
 

@@ -68,27 +68,29 @@ constexpr int32_t kBrakeBoostFrames = 40;  // a braking slide's exit boost stays
 
 void KineticBike::powerSlideHandler(bool right, bool braking) {
     HandlingParams& p = handling;
-    uint8_t& eligible = braking ? powerSlideBrakeBoostEligible : powerSlideAccelBoostEligible;
+    uint8_t& eligible = braking ? ride.powerSlideBrakeBoostEligible : ride.powerSlideAccelBoostEligible;
 
     p.pitchRateScale = 0.5f;
-    comShiftState = 2;
-    (braking ? powerSlideBrakeBoostVelocityMag : powerSlideAccelBoostVelocityMag) = eventStartVelocityMag;
+    ride.comShiftState = 2;
+    (braking ? ride.powerSlideBrakeBoostVelocityMag : ride.powerSlideAccelBoostVelocityMag) =
+        ride.eventStartVelocityMag;
     eligible = 0;
-    const float budget = powerSlideHeadingBudget(eventStartVelocityMag, braking);
+    const float budget = powerSlideHeadingBudget(ride.eventStartVelocityMag, braking);
 
     const bool runIn =
-        (right ? turnCounter <= kPowerSlideRunIn : turnCounter >= -kPowerSlideRunIn) && !powerSlideLeftGround;
-    const bool brakeTurnEnded = right ? powerSlideBrakeTurnCounter > kBrakeTurnEndFrames
-                                      : powerSlideBrakeTurnCounter < -kBrakeTurnEndFrames;
+        (right ? ride.turnCounter <= kPowerSlideRunIn : ride.turnCounter >= -kPowerSlideRunIn) &&
+        !ride.powerSlideLeftGround;
+    const bool brakeTurnEnded = right ? ride.powerSlideBrakeTurnCounter > kBrakeTurnEndFrames
+                                      : ride.powerSlideBrakeTurnCounter < -kBrakeTurnEndFrames;
     if (runIn) {
         slideRunIn(right);
         eligible = 1;
-    } else if (eventDeltaAngle < budget && !powerSlideLeftGround && (braking || !brakeTurnEnded) &&
-               !powerSlideEnd) {
+    } else if (ride.eventDeltaAngle < budget && !ride.powerSlideLeftGround && (braking || !brakeTurnEnded) &&
+               !ride.powerSlideEnd) {
         slideProper(right, braking);
         eligible = 1;
-        bikeStateCounter2 = 0;
-        ++bikeStateCounter3;
+        ride.bikeStateCounter2 = 0;
+        ++ride.bikeStateCounter3;
     } else {
         slideEnd(right, braking);
     }
@@ -98,18 +100,18 @@ void KineticBike::powerSlideHandler(bool right, bool braking) {
 void KineticBike::slideRunIn(bool right) {
     HandlingParams& p = handling;
     const float side = right ? -1.0f : 1.0f;
-    const float ramp = side * -static_cast<float>(turnCounter) / kPowerSlideRunIn;
+    const float ramp = side * -static_cast<float>(ride.turnCounter) / kPowerSlideRunIn;
     if (p.turnAmount < ramp) p.turnAmount = 1.0f;
     const float amount = p.turnAmount;
     p.groundHoldForce = kSlideGroundHold;
-    flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
+    status.flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
     setLeanTau(kSlideLeanTau);
     p.frictionTarget[0] = p.frictionTarget[1] = 2.0f * tFriction.turn.normal;
-    const float n = static_cast<float>(bikeStateCounter[bikeState]);
+    const float n = static_cast<float>(ride.bikeStateCounter[ride.bikeState]);
     const float r = n / kRunInTurnFrames < 1.0f ? n / kRunInTurnFrames : 1.0f;
     p.steeringGain = kTurnSteeringGain;
-    turnStep = -side * r;
-    leanPercent = amount * p.speedFactor;
+    ride.turnStep = -side * r;
+    lean.leanPercent = amount * p.speedFactor;
     p.steeringPercent[0] = 1.0f;
     p.steeringPercent[1] = kRearSteerShare;
     p.leanMagnitude = kRunInLean;
@@ -118,17 +120,17 @@ void KineticBike::slideRunIn(bool right) {
     if (checkMessage(BIKEACTION_ACCEL) && p.speedChange < 0.0f) scaleEngineBoost(1.0f + p.slowFactor);
     p.throttleStep = kPedalStep;
     p.brakeStep = 0.0f;
-    bikeStateCounter3 = 0;
+    ride.bikeStateCounter3 = 0;
 }
 
 // The slide proper, with the rear wheel steering.
 void KineticBike::slideProper(bool right, bool braking) {
     HandlingParams& p = handling;
     const float side = right ? -1.0f : 1.0f;
-    const float m = static_cast<float>(bikeStateCounter3);
+    const float m = static_cast<float>(ride.bikeStateCounter3);
     const float amount = p.turnAmount;
     p.groundHoldForce = kSlideGroundHold;
-    flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
+    status.flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
     setLeanTau(kSlideLeanTau);
     const float grip = braking ? kBrakeSlideGrip * tFriction.psb.normal *
                                      getSlopePoint(0.0f, 0.0f, kBrakeGripFrom, 0.0f, kBrakeGripFull, 1.0f, m)
@@ -136,8 +138,8 @@ void KineticBike::slideProper(bool right, bool braking) {
                                      getSlopePoint(0.0f, 0.0f, kAccelGripFrom, 0.0f, kAccelGripFull, 1.0f, m);
     p.frictionTarget[0] = p.frictionTarget[1] = grip;
     p.steeringGain = 0.0f;
-    turnStep = 0.0f;
-    leanPercent = kSlideLeanPerSpeed * p.speedFactor < 1.0f ? kSlideLeanPerSpeed * p.speedFactor : 1.0f;
+    ride.turnStep = 0.0f;
+    lean.leanPercent = kSlideLeanPerSpeed * p.speedFactor < 1.0f ? kSlideLeanPerSpeed * p.speedFactor : 1.0f;
     p.yawRateTarget = side * (braking ? kBrakeSlideYawGain * tFriction.psb.ang * p.cappedSpeedFactor *
                                             getSlopePoint(0.0f, kSlideYawStart, kBrakeYawMidFrame,
                                                           kBrakeYawMid, kSlideYawEndFrame, 1.0f, m)
@@ -158,17 +160,18 @@ void KineticBike::slideProper(bool right, bool braking) {
         const float w = m / kPushRampFrames < 1.0f ? m / kPushRampFrames : 1.0f;
         const float force = braking ? tFriction.psb.force : tFriction.ps.force;
         const float push = massInv * kSlidePush * force * amount * x_sqrt(p.speedFactor) * w;
-        addChassisVelocity(fForwardDir * push);
-        if (!braking) addChassisVelocity((rightDir * -side - upDir) * push);
-        limitChassisSpeed(braking ? kBrakeSlideSpeedCap * eventStartVelocityMag : eventStartVelocityMag);
+        addChassisVelocity(frame.fForwardDir * push);
+        if (!braking) addChassisVelocity((frame.rightDir * -side - frame.upDir) * push);
+        limitChassisSpeed(braking ? kBrakeSlideSpeedCap * ride.eventStartVelocityMag
+                                  : ride.eventStartVelocityMag);
     }
-    if (!movingForward && chassis) {
+    if (!crash.movingForward && chassis) {
         const Kinetic::Vector3 v = chassis->m_linearVelocity;
         const qzVector3d vel(v.x, v.y, v.z);
         const qzVector3d kept =
-            rightDir * (vel * rightDir) +
-            forwardDir * ((vel * forwardDir) * (braking ? kBrakeBackKept : kAccelBackKept)) +
-            upDir * ((vel * upDir) * kBackUpKept);
+            frame.rightDir * (vel * frame.rightDir) +
+            frame.forwardDir * ((vel * frame.forwardDir) * (braking ? kBrakeBackKept : kAccelBackKept)) +
+            frame.upDir * ((vel * frame.upDir) * kBackUpKept);
         chassis->m_linearVelocity = Kinetic::Vector3(kept.x, kept.y, kept.z);
     }
 }
@@ -178,32 +181,32 @@ void KineticBike::slideEnd(bool right, bool braking) {
     HandlingParams& p = handling;
     const float side = right ? -1.0f : 1.0f;
     const float amount = p.turnAmount;
-    powerSlideEnd = 1;
+    ride.powerSlideEnd = 1;
     p.groundHoldForce = kSlideGroundHold;
-    flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
+    status.flags |= 1u << (right ? BIKE_POWERSLIDE_RIGHT : BIKE_POWERSLIDE_LEFT);
     setLeanTau(kSlideLeanTau);
     p.steeringGain = kTurnSteeringGain;
     p.frictionTarget[0] = p.frictionTarget[1] = kEndGrip * tFriction.pse.normal;
-    turnStep = braking ? -side : side;
-    if (linearVelocityMag > kSlideEndTurnSpeed) {
+    ride.turnStep = braking ? -side : side;
+    if (frame.linearVelocityMag > kSlideEndTurnSpeed) {
         const float c = getSlopePoint(0.0f, kStandstillTurnFactor, kLaunchMaxSpeed, kMidTurnFactor,
-                                      kFullSpeed, 1.0f, linearVelocityMag);
+                                      kFullSpeed, 1.0f, frame.linearVelocityMag);
         p.yawRateTarget = side * kEndYawGain * kYawRateGain * tFriction.pse.ang * amount * c;
-        leanPercent = amount * kEndLeanGain * c;
+        lean.leanPercent = amount * kEndLeanGain * c;
     } else {
         p.yawRateTarget = 0.0f;
-        leanPercent = 0.0f;
+        lean.leanPercent = 0.0f;
     }
-    if (!movingForward && chassis) chassis->m_linearVelocity = chassis->m_linearVelocity * kEndBackKept;
+    if (!crash.movingForward && chassis) chassis->m_linearVelocity = chassis->m_linearVelocity * kEndBackKept;
     p.leanSign = side;
     p.leanMagnitude = kEndLean;
     p.steeringPercent[0] = 1.0f;
     p.steeringPercent[1] = kRearSteerShare;
     if (checkMessage(BIKEACTION_ACCEL) && p.speedChange < 0.0f)
         scaleEngineBoost(1.0f + kExitBoostGain * p.slowFactor);
-    bikeStateCounter3 = 0;
+    ride.bikeStateCounter3 = 0;
     p.throttleStep = 0.0f;
     p.brakeStep = 0.0f;
-    ++bikeStateCounter2;
-    if (braking && bikeStateCounter2 < kBrakeBoostFrames) powerSlideBrakeBoostEligible = 1;
+    ++ride.bikeStateCounter2;
+    if (braking && ride.bikeStateCounter2 < kBrakeBoostFrames) ride.powerSlideBrakeBoostEligible = 1;
 }

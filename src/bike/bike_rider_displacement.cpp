@@ -27,30 +27,35 @@ float clampf(float v, float lo, float hi) {
 }  // namespace
 
 void KineticBike::riderDisplacement() {
-    riderLastPos = riderCurrentPos;
-    riderLastVelocity = riderVelocity;
-    const qzVector3d a = (linearVelocity - lastLinearVelocity) * kModelUnitsPerMetre;
-    const qzVector3d load(-(a * rightDir), -(a * upDir), -(a * forwardDir));
+    riderMotion.riderLastPos = riderMotion.riderCurrentPos;
+    riderMotion.riderLastVelocity = riderMotion.riderVelocity;
+    const qzVector3d a = (linearVelocity - frame.lastLinearVelocity) * kModelUnitsPerMetre;
+    const qzVector3d load(-(a * frame.rightDir), -(a * frame.upDir), -(a * frame.forwardDir));
     const qzVector3d force = load * kLoadPerAcceleration;
-    const qzVector3d spring(-riderDelta.x * kStiffness[0], -riderDelta.y * kStiffness[1],
-                            -riderDelta.z * kStiffness[2]);
-    riderVelocity = riderLastVelocity + (force + spring) * (kStep / kMass);
+    const qzVector3d spring(-riderMotion.riderDelta.x * kStiffness[0],
+                            -riderMotion.riderDelta.y * kStiffness[1],
+                            -riderMotion.riderDelta.z * kStiffness[2]);
+    riderMotion.riderVelocity = riderMotion.riderLastVelocity + (force + spring) * (kStep / kMass);
 
     // Friction against the sway, never reversing it.
-    const float v = x_sqrt(riderVelocity * riderVelocity);
-    const float d = x_sqrt(riderDelta * riderDelta);
-    const float k = (riderDelta * riderVelocity) < 0.0f ? kSwayFriction * d : 0.0f;
+    const float v = x_sqrt(riderMotion.riderVelocity * riderMotion.riderVelocity);
+    const float d = x_sqrt(riderMotion.riderDelta * riderMotion.riderDelta);
+    const float k = (riderMotion.riderDelta * riderMotion.riderVelocity) < 0.0f ? kSwayFriction * d : 0.0f;
     float f = kMass * (v - k) / kStep;
-    const float cap = riderDelta.y < 0.0f ? kMaxFrictionSunk : kMaxFriction;
+    const float cap = riderMotion.riderDelta.y < 0.0f ? kMaxFrictionSunk : kMaxFriction;
     if (f > cap) f = cap;
-    if (f > 0.0f) riderVelocity = riderVelocity - riderVelocity * (kStep * f / (kMass * v));
-    riderVelocity = riderVelocity * kDamping;
+    if (f > 0.0f)
+        riderMotion.riderVelocity =
+            riderMotion.riderVelocity - riderMotion.riderVelocity * (kStep * f / (kMass * v));
+    riderMotion.riderVelocity = riderMotion.riderVelocity * kDamping;
 
-    riderCurrentPos = riderLastPos + riderVelocity * kStep;
-    riderCurrentPos.x = clampf(riderCurrentPos.x, kLow[0], kHigh[0]);
-    riderCurrentPos.y = clampf(riderCurrentPos.y, kLow[1], kHigh[1]);
-    riderCurrentPos.z = clampf(riderCurrentPos.z, kLow[2], kHigh[2]);
-    riderDelta = riderCurrentPos - riderRestPos;
-    riderPos = position + upDir * kSeatHeight + forwardDir * kSeatAhead + rightDir * riderDelta.x +
-               upDir * riderDelta.y + forwardDir * riderDelta.z;
+    riderMotion.riderCurrentPos = riderMotion.riderLastPos + riderMotion.riderVelocity * kStep;
+    riderMotion.riderCurrentPos.x = clampf(riderMotion.riderCurrentPos.x, kLow[0], kHigh[0]);
+    riderMotion.riderCurrentPos.y = clampf(riderMotion.riderCurrentPos.y, kLow[1], kHigh[1]);
+    riderMotion.riderCurrentPos.z = clampf(riderMotion.riderCurrentPos.z, kLow[2], kHigh[2]);
+    riderMotion.riderDelta = riderMotion.riderCurrentPos - riderMotion.riderRestPos;
+    riderMotion.riderPos = position + frame.upDir * kSeatHeight + frame.forwardDir * kSeatAhead +
+                           frame.rightDir * riderMotion.riderDelta.x +
+                           frame.upDir * riderMotion.riderDelta.y +
+                           frame.forwardDir * riderMotion.riderDelta.z;
 }

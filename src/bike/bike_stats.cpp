@@ -14,11 +14,11 @@ int CStats::compareRacePosition(const void* pa, const void* pb) {
     if (!a || !b) return (a ? -1 : 0) + (b ? 1 : 0);
     if (a->finishTime != b->finishTime) return a->finishTime < b->finishTime ? -1 : 1;
     if (a->currentLapCount != b->currentLapCount) return a->currentLapCount > b->currentLapCount ? -1 : 1;
-    const uint32_t ca = a->bike ? a->bike->currentCheckPoint : 0;
-    const uint32_t cb = b->bike ? b->bike->currentCheckPoint : 0;
+    const uint32_t ca = a->bike ? a->bike->laps.currentCheckPoint : 0;
+    const uint32_t cb = b->bike ? b->bike->laps.currentCheckPoint : 0;
     if (ca != cb) return ca > cb ? -1 : 1;
-    const float wa = a->bike ? a->bike->curWayTime : 0.0f;
-    const float wb = b->bike ? b->bike->curWayTime : 0.0f;
+    const float wa = a->bike ? a->bike->laps.curWayTime : 0.0f;
+    const float wb = b->bike ? b->bike->laps.curWayTime : 0.0f;
     if (wa != wb) return wa > wb ? -1 : 1;
     return 0;
 }
@@ -78,8 +78,8 @@ void CStats::updateStuntAdvantage() {
         static_cast<float>(stuntAdvantagePointsNecessary[stuntAdvantageLevel]) * advantageScale();
     if (difficultyScale() * static_cast<float>(stuntScore) < need) return;
     if (bike) {
-        bike->flags |= 1u << BIKE_NITRO_EARNED;
-        if (bike->nitrosAvailable < 5) bike->nitrosAvailable += 1;
+        bike->status.flags |= 1u << BIKE_NITRO_EARNED;
+        if (bike->ride.nitrosAvailable < 5) bike->ride.nitrosAvailable += 1;
     }
     stuntAdvantageLevel += 1;
 }

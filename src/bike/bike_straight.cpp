@@ -34,7 +34,7 @@ void KineticBike::straightHandler() {
     };
     const DriveFriction& d = tFriction.drive;
     Row row{};
-    switch (bikeState) {
+    switch (ride.bikeState) {
         case BIKESTATE_ACCEL:
             row = {{2.0f * d.accel, 2.0f * d.accel}, kGroundHold, kPedalStep, 0.0f,
                    {1.0f, kRearSteerShare},          true};
@@ -44,13 +44,13 @@ void KineticBike::straightHandler() {
             break;
         case BIKESTATE_WHEELIE:
             row = {{d.accel, d.accel}, 0.0f, kPedalStep, 0.0f, {0.0f, 0.0f}, false};
-            comShiftState = wheelieRequested ? 2 : 1;
+            ride.comShiftState = ride.wheelieRequested ? 2 : 1;
             break;
         case BIKESTATE_STOPPIE:
             row = {{kStoppieGrip, kStoppieGrip}, 0.0f, 0.0f, kPedalStep, {0.0f, 0.0f}, false};
             // Nearly stopped the weight goes back; moving, it goes forward over the front wheel.
-            comShiftState = linearVelocityMag <= kStoppieWeightBackSpeed ? 2 : 1;
-            flags |= 1u << BIKE_STOPPIE;
+            ride.comShiftState = frame.linearVelocityMag <= kStoppieWeightBackSpeed ? 2 : 1;
+            status.flags |= 1u << BIKE_STOPPIE;
             break;
         default:  // coasting
             row = {{2.0f * d.coast, 2.0f * d.coast}, kGroundHold, 0.0f, 0.0f, {1.0f, kRearSteerShare}, false};
@@ -68,8 +68,8 @@ void KineticBike::straightHandler() {
     p.steeringGain = 0.0f;
     p.leanSign = 0.0f;
     p.leanMagnitude = kLean;
-    turnStep *= kTurnStepDecay;
-    leanPercent = 1.0f;
+    ride.turnStep *= kTurnStepDecay;
+    lean.leanPercent = 1.0f;
     setLeanTau(kLeanTau);
     setRearWheelSteers(false);
 }
@@ -77,18 +77,18 @@ void KineticBike::straightHandler() {
 void KineticBike::wheelieTurnHandler(bool right) {
     HandlingParams& p = handling;
     const float side = right ? -1.0f : 1.0f;
-    const float n = static_cast<float>(bikeStateCounter[bikeState]);
+    const float n = static_cast<float>(ride.bikeStateCounter[ride.bikeState]);
     const float r = n / kTurnInFrames < 1.0f ? n / kTurnInFrames : 1.0f;
-    comShiftState = wheelieRequested ? 2 : 1;
-    flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
+    ride.comShiftState = ride.wheelieRequested ? 2 : 1;
+    status.flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
     p.frictionTarget[0] = p.frictionTarget[1] = tFriction.drive.accel;
     p.groundHoldForce = 0.0f;
     p.steeringGain = kWheelieSteeringGain;
-    turnStep = -side * kWheelieTurnStep * r;
+    ride.turnStep = -side * kWheelieTurnStep * r;
     p.yawRateTarget = side * kWheelieYawGain * p.turnAmount;
     p.leanSign = side;
     p.leanMagnitude = kLean;
-    leanPercent = 0.5f * p.turnAmount * p.speedFactor;
+    lean.leanPercent = 0.5f * p.turnAmount * p.speedFactor;
     p.steeringPercent[0] = 0.5f;
     p.steeringPercent[1] = right ? 0.5f : 0.0f;
     scaleEngineBoost(kWheelieEngineShare);

@@ -98,23 +98,23 @@ constexpr float kFullTorque = 3000.0f;  // N m at 1000 RPM on full drive grip
 
 void KineticBike::getTerrainType() {
     using namespace bike_terrain;
-    lastTerrainType = terrainType;
-    terrainType = CTerrainType::getInstance()->getTypeAtPoint(bikePos.x, bikePos.z);
-    const unsigned c = getTerrainFrictionType(terrainType);
-    lastValidTerrainType = c;
-    terrainMaxSpeedPenaltyTarget = terrainFriction[c].maxSpeedPenalty;
+    ground.lastTerrainType = ground.terrainType;
+    ground.terrainType = CTerrainType::getInstance()->getTypeAtPoint(ground.bikePos.x, ground.bikePos.z);
+    const unsigned c = getTerrainFrictionType(ground.terrainType);
+    ground.lastValidTerrainType = c;
+    ride.terrainMaxSpeedPenaltyTarget = terrainFriction[c].maxSpeedPenalty;
     if (isCPU) {
-        terrainMaxSpeedPenalty = 0.0f;
-    } else if (terrainMaxSpeedPenalty < terrainMaxSpeedPenaltyTarget) {
+        ride.terrainMaxSpeedPenalty = 0.0f;
+    } else if (ride.terrainMaxSpeedPenalty < ride.terrainMaxSpeedPenaltyTarget) {
         // Climbs 0.2 a sub-step, never past the target.
-        terrainMaxSpeedPenalty += kPenaltyRise;
-        if (terrainMaxSpeedPenalty > terrainMaxSpeedPenaltyTarget)
-            terrainMaxSpeedPenalty = terrainMaxSpeedPenaltyTarget;
+        ride.terrainMaxSpeedPenalty += kPenaltyRise;
+        if (ride.terrainMaxSpeedPenalty > ride.terrainMaxSpeedPenaltyTarget)
+            ride.terrainMaxSpeedPenalty = ride.terrainMaxSpeedPenaltyTarget;
     } else {
-        terrainMaxSpeedPenalty = terrainMaxSpeedPenaltyTarget;
+        ride.terrainMaxSpeedPenalty = ride.terrainMaxSpeedPenaltyTarget;
     }
-    const bool offTrack = terrainType >= kOffTrackFirst && terrainType <= kOffTrackLast;
-    if (offTrack) terrainMaxSpeedPenalty = kOffTrackPenalty;
+    const bool offTrack = ground.terrainType >= kOffTrackFirst && ground.terrainType <= kOffTrackLast;
+    if (offTrack) ride.terrainMaxSpeedPenalty = kOffTrackPenalty;
     tFriction = frictionFor(attributes.traction, c, offTrack);
     if (bikePowerBand)
         bikePowerBand->setTorque(1000, static_cast<unsigned>(kFullTorque * tFriction.drive.torque));
@@ -153,31 +153,31 @@ void pushHistory(float (&h)[5], float v) {
 
 void KineticBike::bikeTerrainInfo() {
     measureWheelHeights(true);
-    drivingOnObjectCounter =
-        drivingOnObject && checkMessage(BIKEACTION_ACCEL) ? drivingOnObjectCounter + 1 : 0;
+    ground.drivingOnObjectCounter =
+        ground.drivingOnObject && checkMessage(BIKEACTION_ACCEL) ? ground.drivingOnObjectCounter + 1 : 0;
 
     // The heading over the ground: the forward axis while the nose is within 30 degrees of level
     // (reversed upside down), the up axis when the nose points steeply up or down.
-    const float s = forwardDir.y < 0.0f ? 1.0f : -1.0f;
+    const float s = frame.forwardDir.y < 0.0f ? 1.0f : -1.0f;
     qzVector3d H;
-    if (x_fabs(forwardDir.y) < 0.5f)
-        H = upDir.y < 0.0f ? forwardDir : forwardDir * -1.0f;
+    if (x_fabs(frame.forwardDir.y) < 0.5f)
+        H = frame.upDir.y < 0.0f ? frame.forwardDir : frame.forwardDir * -1.0f;
     else
-        H = forwardDir.y < 0.0f ? upDir * -1.0f : upDir;
+        H = frame.forwardDir.y < 0.0f ? frame.upDir * -1.0f : frame.upDir;
     H = flat(H);
-    const qzVector3d R = flat(rightDir);
+    const qzVector3d R = flat(frame.rightDir);
 
-    terrainRoll = -asinDeg(wheelNormVec[1] * R);
-    terrainPitch[1] = -asinDeg(wheelNormVec[1] * H);
-    terrainPitch[0] = -asinDeg(wheelNormVec[0] * H);
-    terrainPitchAvg = 0.5f * (terrainPitch[0] + terrainPitch[1]);
-    bikeRoll = kRightAngle - acosDeg(-rightDir.y);
-    bikePitch = s * acosDeg(forwardDir * H);
-    bikeRelativeRoll = terrainRoll - bikeRoll;
-    bikeRelativePitch = terrainPitchAvg - bikePitch;
-    pushHistory(lastBikePitch, bikePitch);
-    pushHistory(lastBikeRoll, bikeRoll);
-    pushHistory(lastBikeRelativePitch, bikeRelativePitch);
-    pushHistory(lastBikeRelativeRoll, bikeRelativeRoll);
-    levelGround = x_fabs(terrainPitchAvg) < kLevelPitch;
+    ground.terrainRoll = -asinDeg(ground.wheelNormVec[1] * R);
+    ground.terrainPitch[1] = -asinDeg(ground.wheelNormVec[1] * H);
+    ground.terrainPitch[0] = -asinDeg(ground.wheelNormVec[0] * H);
+    ground.terrainPitchAvg = 0.5f * (ground.terrainPitch[0] + ground.terrainPitch[1]);
+    ground.bikeRoll = kRightAngle - acosDeg(-frame.rightDir.y);
+    ground.bikePitch = s * acosDeg(frame.forwardDir * H);
+    ground.bikeRelativeRoll = ground.terrainRoll - ground.bikeRoll;
+    ground.bikeRelativePitch = ground.terrainPitchAvg - ground.bikePitch;
+    pushHistory(ground.lastBikePitch, ground.bikePitch);
+    pushHistory(ground.lastBikeRoll, ground.bikeRoll);
+    pushHistory(ground.lastBikeRelativePitch, ground.bikeRelativePitch);
+    pushHistory(ground.lastBikeRelativeRoll, ground.bikeRelativeRoll);
+    ground.levelGround = x_fabs(ground.terrainPitchAvg) < kLevelPitch;
 }

@@ -64,10 +64,11 @@ void CTrackBonus::update(KineticBike* bike) {
         if (!Achieved(a, bike->bikeStats)) continue;
         awardRecieved |= 1u << a.bonusType;
         currentBonusAwarded = i;
-        bike->flags |= 1u << (a.bonusType == STAT_HOLE_SHOT ? BIKE_HOLESHOT : BIKE_TRACK_BONUS_RECIEVED);
+        bike->status.flags |=
+            1u << (a.bonusType == STAT_HOLE_SHOT ? BIKE_HOLESHOT : BIKE_TRACK_BONUS_RECIEVED);
     }
     if (count == n) {
         allAwardsRecieved = 1;
-        bike->flags |= 1u << BIKE_ALL_TRACK_BONUS_RECIEVED;
+        bike->status.flags |= 1u << BIKE_ALL_TRACK_BONUS_RECIEVED;
     }
 }

@@ -82,11 +82,11 @@ void KineticBike::turningHandler(bool right) {
     const int slideAccel = right ? BIKEACTION_RIGHT_POWERSLIDE_ACCEL : BIKEACTION_LEFT_POWERSLIDE_ACCEL;
     const int slideBoth =
         right ? BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE : BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE;
-    int32_t& brakeCounter = right ? rightTurnBrakeCounter : leftTurnBrakeCounter;
-    const int32_t n = bikeStateCounter[bikeState];
+    int32_t& brakeCounter = right ? ride.rightTurnBrakeCounter : ride.leftTurnBrakeCounter;
+    const int32_t n = ride.bikeStateCounter[ride.bikeState];
     const bool accel = checkMessage(BIKEACTION_ACCEL), brake = checkMessage(BIKEACTION_BRAKE);
 
-    const uint32_t kind = chooseTurnKind(right, pressed[turnAction]);
+    const uint32_t kind = chooseTurnKind(right, input.pressed[turnAction]);
     const TurnShape shape = setUpTurn(right);
 
     // Driving out of the corner.
@@ -98,11 +98,12 @@ void KineticBike::turningHandler(bool right) {
         p.throttleStep = kPedalStep;
         p.brakeStep = 0.0f;
         brakeCounter = 0;
-        eventDeltaAngle = 0.0f;
+        ride.eventDeltaAngle = 0.0f;
     } else if (brake) {
         p.brakeStep = kPedalStep;
         p.throttleStep = 0.0f;
-        if (eventDeltaAngle < kBrakeTurnMaxAngle && linearVelocityMag > kBrakeTurnSpeed && movingForward)
+        if (ride.eventDeltaAngle < kBrakeTurnMaxAngle && frame.linearVelocityMag > kBrakeTurnSpeed &&
+            crash.movingForward)
             p.frictionTarget[0] = p.frictionTarget[1] =
                 tFriction.turn.normal * getSlopePoint(0.0f, kBrakeTurnGrip, kBrakeGripHold, kBrakeTurnGrip,
                                                       kBrakeGripFull, 1.0f, static_cast<float>(brakeCounter));
@@ -111,7 +112,7 @@ void KineticBike::turningHandler(bool right) {
         p.throttleStep = 0.0f;
         p.brakeStep = 0.0f;
     }
-    bikeStateCounter3 = 0;
+    ride.bikeStateCounter3 = 0;
     p.exitBoostAllowed = true;
 }
 
@@ -120,12 +121,12 @@ uint32_t KineticBike::chooseTurnKind(bool right, int32_t press) {
     const int slideAccel = right ? BIKEACTION_RIGHT_POWERSLIDE_ACCEL : BIKEACTION_LEFT_POWERSLIDE_ACCEL;
     const int slideBoth =
         right ? BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE : BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE;
-    uint32_t& kind = right ? rightTurnType : leftTurnType;
-    int32_t& lastPressed = right ? lastRightTurnPressed : lastLeftTurnPressed;
-    int32_t& sharpPressed = right ? sharpRightTurnPressedCounter : sharpLeftTurnPressedCounter;
-    const int32_t n = bikeStateCounter[bikeState];
+    uint32_t& kind = right ? ride.rightTurnType : ride.leftTurnType;
+    int32_t& lastPressed = right ? ride.lastRightTurnPressed : ride.lastLeftTurnPressed;
+    int32_t& sharpPressed = right ? ride.sharpRightTurnPressedCounter : ride.sharpLeftTurnPressedCounter;
+    const int32_t n = ride.bikeStateCounter[ride.bikeState];
     const float amount = handling.turnAmount;
-    const float speed = linearVelocityMag;
+    const float speed = frame.linearVelocityMag;
 
     const int32_t change = n == 0 ? press : press - lastPressed;
     lastPressed = press;
@@ -133,7 +134,7 @@ uint32_t KineticBike::chooseTurnKind(bool right, int32_t press) {
 
     if (isCPU || n == 0) {
         kind = TURN_NORMAL;
-    } else if (throttleUp < 1.0f) {
+    } else if (ride.throttleUp < 1.0f) {
         if (press < kFirmPress || speed <= kCreepSpeed || speed >= kLaunchMaxSpeed || amount == 0.0f) {
             kind = TURN_NORMAL;
         } else {
@@ -145,14 +146,14 @@ uint32_t KineticBike::chooseTurnKind(bool right, int32_t press) {
                 kind = TURN_LAUNCH_BRAKE_ACCEL;
             else
                 kind = TURN_LAUNCH;
-            throttleUpActive = 1;
+            ride.throttleUpActive = 1;
         }
     } else if (kind == TURN_NORMAL) {
         if (((change >= kSharpPressJump && press >= kSharpPress) || sharpPressed >= kSharpHoldFrames) &&
             speed > kSharpTurnSpeed) {
             kind = TURN_SHARP;
-            sharpTurnCounter = 0;
-            eventStartVelocityMag = speed;
+            ride.sharpTurnCounter = 0;
+            ride.eventStartVelocityMag = speed;
         }
     } else if (kind == TURN_SHARP) {
         if (press < kSharpReleasePress || speed < kSharpTurnSpeed) kind = TURN_NORMAL;
@@ -166,9 +167,9 @@ uint32_t KineticBike::chooseTurnKind(bool right, int32_t press) {
 KineticBike::TurnShape KineticBike::setUpTurn(bool right) {
     HandlingParams& p = handling;
     const float side = right ? -1.0f : 1.0f;
-    const int32_t n = bikeStateCounter[bikeState];
+    const int32_t n = ride.bikeStateCounter[ride.bikeState];
     const float amount = p.turnAmount;
-    flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
+    status.flags |= 1u << (right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN);
     setLeanTau(kTurnLeanTau);
     p.groundHoldForce = kTurnGroundHold;
     p.frictionTarget[0] = p.frictionTarget[1] = 2.0f * tFriction.turn.normal;
@@ -176,15 +177,15 @@ KineticBike::TurnShape KineticBike::setUpTurn(bool right) {
     const float r = n / kTurnInFrames < 1.0f ? static_cast<float>(n) / kTurnInFrames : 1.0f;
     float g = static_cast<float>(n) / kGainFrames;
     g = g < kMinGain ? kMinGain : (g > kMaxGain ? kMaxGain : g);
-    turnStep = -side * r;
+    ride.turnStep = -side * r;
     const float cornering = attributes.corneringPercent;
-    const float c = speedCurve(linearVelocityMag);
-    if (linearVelocityMag > kSlowTurnSpeed) {
+    const float c = speedCurve(frame.linearVelocityMag);
+    if (frame.linearVelocityMag > kSlowTurnSpeed) {
         p.yawRateTarget = side * g * kYawRateGain * cornering * amount * c;
-        leanPercent = g * cornering * amount * c;
+        lean.leanPercent = g * cornering * amount * c;
     } else {
         p.yawRateTarget = 0.0f;
-        leanPercent = 0.0f;
+        lean.leanPercent = 0.0f;
     }
     p.leanSign = side;
     p.leanMagnitude = kTurnLean;
@@ -202,8 +203,8 @@ void KineticBike::driveTurn(bool right, uint32_t kind, const TurnShape& shape) {
     const float cornering = attributes.corneringPercent;
     const TurnFriction& F = tFriction.fromStop;
     const float massInv = chassis ? chassis->m_massInv : 0.0f;
-    const qzVector3d sideDir = fRightDir * side;
-    auto kick = [&](float k) { addChassisVelocity(sideDir * (massInv * k * F.force * throttleUp)); };
+    const qzVector3d sideDir = frame.fRightDir * side;
+    auto kick = [&](float k) { addChassisVelocity(sideDir * (massInv * k * F.force * ride.throttleUp)); };
     switch (kind) {
         case TURN_LAUNCH:
             p.yawRateTarget = side * g * amount * kLaunchYawGain * F.ang * cornering * c;
@@ -211,7 +212,7 @@ void KineticBike::driveTurn(bool right, uint32_t kind, const TurnShape& shape) {
             break;
         case TURN_LAUNCH_SLIDE_BRAKE:
             relaunch(right, kSlideBrakeLaunchSpeed, false);
-            leanPercent = 1.0f;
+            lean.leanPercent = 1.0f;
             p.leanMagnitude = kSlideBrakeLaunchLean;
             p.yawRateTarget = side * g * amount * kSlideBrakeLaunchYawGain * F.ang * cornering * c;
             kick(kSlideLaunchKick);
@@ -219,26 +220,27 @@ void KineticBike::driveTurn(bool right, uint32_t kind, const TurnShape& shape) {
         case TURN_LAUNCH_BRAKE_ACCEL:
         case TURN_LAUNCH_SLIDE:
             relaunch(right, kSlideLaunchSpeed, true);
-            leanPercent = 1.0f;
+            lean.leanPercent = 1.0f;
             p.leanMagnitude = kSlideLaunchLean;
             p.yawRateTarget = side * g * amount * kLaunchYawGain * F.ang * cornering * c;
             kick(kSlideLaunchKick);
             break;
         case TURN_SHARP: {
-            int32_t& sharpPressed = right ? sharpRightTurnPressedCounter : sharpLeftTurnPressedCounter;
-            const float s = static_cast<float>(sharpTurnCounter);
+            int32_t& sharpPressed =
+                right ? ride.sharpRightTurnPressedCounter : ride.sharpLeftTurnPressedCounter;
+            const float s = static_cast<float>(ride.sharpTurnCounter);
             const float h = getSlopePoint(0.0f, 1.0f, kSharpPushFull, 1.0f, kSharpPushEnd, 0.0f, s);
-            if (sharpTurnCounter < kSharpTurnFrames) {
+            if (ride.sharpTurnCounter < kSharpTurnFrames) {
                 if (sharpPressed < kSharpGripPressFrames)
                     p.frictionTarget[0] = p.frictionTarget[1] =
                         2.0f * tFriction.slide.normal *
                         getSlopePoint(0.0f, 0.0f, kSharpGripFrom, 0.0f, kSharpGripFull, 1.0f, s);
                 const float ramp = s / kSharpPushFull < 1.0f ? s / kSharpPushFull : 1.0f;
-                addChassisVelocity(fForwardDir * (massInv * h * kSharpPush * tFriction.slide.force * amount *
-                                                  x_sqrt(p.speedFactor) * ramp));
-                if (h != 0.0f) limitChassisSpeed(eventStartVelocityMag);
+                addChassisVelocity(frame.fForwardDir * (massInv * h * kSharpPush * tFriction.slide.force *
+                                                        amount * x_sqrt(p.speedFactor) * ramp));
+                if (h != 0.0f) limitChassisSpeed(ride.eventStartVelocityMag);
             }
-            ++sharpTurnCounter;
+            ++ride.sharpTurnCounter;
             break;
         }
         default:
@@ -252,14 +254,14 @@ void KineticBike::relaunch(bool right, float forward, bool raiseOnly) {
     if (!chassis) return;
     const Kinetic::Vector3 v = chassis->m_linearVelocity;
     const qzVector3d vel(v.x, v.y, v.z);
-    float f = vel * forwardDir;
-    float s = vel * rightDir;
-    const float u = vel * upDir;
+    float f = vel * frame.forwardDir;
+    float s = vel * frame.rightDir;
+    const float u = vel * frame.upDir;
     f = raiseOnly ? (f > forward ? f : forward) : forward;
     if (right)
         s = s < -kLaunchSideSpeed ? -kLaunchSideSpeed : s;
     else
         s = s > kLaunchSideSpeed ? kLaunchSideSpeed : s;
-    const qzVector3d w = forwardDir * f + rightDir * s + upDir * u;
+    const qzVector3d w = frame.forwardDir * f + frame.rightDir * s + frame.upDir * u;
     chassis->m_linearVelocity = Kinetic::Vector3(w.x, w.y, w.z);
 }

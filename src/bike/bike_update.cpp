@@ -68,53 +68,54 @@ qzVector3d toModel(const Kinetic::Vector3& v) {
 }  // namespace
 
 bool KineticBike::airAttitudeExceeded() const {
-    const float r = x_fabs(bikeRoll);
+    const float r = x_fabs(ground.bikeRoll);
     const float upper =
         getSlopePoint(0.0f, kNoseUpLevel, kRollMid, kNoseUpRolled, kNoseUpRollEnd, kNoseUpRolled, r);
     const float lower =
         getSlopePoint(0.0f, kNoseDownLevel, kRollMid, kNoseDownRolled, kNoseDownRollEnd, kNoseDownRolled, r);
-    return bikePitch > upper || bikePitch < -lower;
+    return ground.bikePitch > upper || ground.bikePitch < -lower;
 }
 
 float KineticBike::getDistToGround() const {
-    if (wheelInfo[0].m_isInContact || wheelInfo[1].m_isInContact) return 0.0f;
-    return distToGroundLevel[1];
+    if (ground.wheelInfo[0].m_isInContact || ground.wheelInfo[1].m_isInContact) return 0.0f;
+    return ground.distToGroundLevel[1];
 }
 
 void KineticBike::maybeFlashWrongWay(const qzVector3d& trackDir, const qzVector3d& trackPoint) {
-    const float d = forwardDir * trackDir;
+    const float d = frame.forwardDir * trackDir;
     float d2 = 0.0f;
     qzMath::qzMathVectorDistanceSquared(&d2, &position, &trackPoint);
     if (d > 0.0f && d2 < kOnTrack2) {
-        flashWrong = 0;
-        trackToHudWrongWay = 4;
+        laps.flashWrong = 0;
+        laps.trackToHudWrongWay = 4;
         return;
     }
-    if (crashing || recovering) return;
-    if ((d < kWrongWay || flashWrong || d2 > kFarOffTrack2) && !isCPU) {
-        flashWrong = 1;
-        trackToHudWrongWay = 1;
+    if (crash.crashing || crash.recovering) return;
+    if ((d < kWrongWay || laps.flashWrong || d2 > kFarOffTrack2) && !isCPU) {
+        laps.flashWrong = 1;
+        laps.trackToHudWrongWay = 1;
     }
 }
 
 void KineticBike::update(float) {
     if (!vehicle) return;
-    ++frameCountForMessage;
+    ++laps.frameCountForMessage;
     updateModelObjectFromKinetic();
-    wheelPos[0] = position + forwardDir * kFrontHub + upDir * getFrontWheelSuspensionCompression();
-    wheelPos[1] = position + upDir * getBackWheelSuspensionCompression();
-    bikePos = position;
+    ground.wheelPos[0] =
+        position + frame.forwardDir * kFrontHub + frame.upDir * getFrontWheelSuspensionCompression();
+    ground.wheelPos[1] = position + frame.upDir * getBackWheelSuspensionCompression();
+    ground.bikePos = position;
     updateOffTrack();
     if (wheelBase == 0.0f) measureBikeOnce();
     if (isCPU) {
-        const bool assisted =
-            jumpAssist || jumpConsistencyPending || jumpConsistencyAssist || nitroState != NO_NITRO;
-        throttleZero = assisted ? 1.0f : lastThrottleZero;
+        const bool assisted = air.jumpAssist || air.jumpConsistencyPending || air.jumpConsistencyAssist ||
+                              ride.nitroState != NO_NITRO;
+        input.throttleZero = assisted ? 1.0f : input.lastThrottleZero;
     }
     applyStartBoost();
 
-    lastFlags = flags;
-    flags = 0;
+    status.lastFlags = status.flags;
+    status.flags = 0;
 
     // The race clock in the bike's statistics.
     bikeStats.raceTime = globalTime - CStats::startTime;
@@ -125,7 +126,7 @@ void KineticBike::update(float) {
     updateVelocityHistory();
     zeroVelocity();
     limitMaximumSpeed();
-    if (crashState == 0) {
+    if (crash.crashState == 0) {
         jumpSpeed();
         jumpAngle();
         landSpeed();
@@ -134,137 +135,138 @@ void KineticBike::update(float) {
     limitMaximumSpeed();
     updateGroundAndAir();
 
-    if (!startRace) {
+    if (!laps.startRace) {
         holdBeforeStart();
         return;
     }
     if (wheelBase == 0.0f) return;
-    if (crashState == 0) rideStep();
+    if (crash.crashState == 0) rideStep();
     finishUpdate();
 }
 
 void KineticBike::updateOffTrack() {
     // Off the track: further than 2500 units from the racing line at the bike's way time.
-    if (isOffTrack && !isCPU) {
-        trackToHudOffTrack = 2;
+    if (laps.isOffTrack && !isCPU) {
+        laps.trackToHudOffTrack = 2;
     } else {
         qzVector3d point, dir;
         float d2 = 0.0f;
-        const bool found =
-            CSplineManager::getSplineManager()->getPoint(curWayTime, CSplineManager::WayPoint, point, dir);
-        if (found) qzMath::qzMathVectorDistanceSquared(&d2, &point, &bikePos);
+        const bool found = CSplineManager::getSplineManager()->getPoint(laps.curWayTime,
+                                                                        CSplineManager::WayPoint, point, dir);
+        if (found) qzMath::qzMathVectorDistanceSquared(&d2, &point, &ground.bikePos);
         if (!found || d2 < kOffTrack2) {
-            isOffTrack = 0;
-            trackToHudOffTrack = 8;
+            laps.isOffTrack = 0;
+            laps.trackToHudOffTrack = 8;
         }
     }
-    if (crashing) {
-        isOffTrack = 0;
-        trackToHudOffTrack = 8;
+    if (crash.crashing) {
+        laps.isOffTrack = 0;
+        laps.trackToHudOffTrack = 8;
     }
 }
 
 // The wheel base and length, the reset history and the tuning, at the first update.
 void KineticBike::measureBikeOnce() {
     float wb = 0.0f;
-    qzMath::qzMathVectorDistance(&wb, &wheelPos[1], &wheelPos[0]);
+    qzMath::qzMathVectorDistance(&wb, &ground.wheelPos[1], &ground.wheelPos[0]);
     wheelBase = wb;
     bikeLength = wheelBase + 2.0f * kModelUnitsPerMetre * m_wheels->m_wheelsRadius[1];
     for (int i = 0; i < 30; ++i) {
-        safePos[i] = bikePos;
-        safeDir[i] = forwardDir;
+        reset.safePos[i] = ground.bikePos;
+        reset.safeDir[i] = frame.forwardDir;
     }
     setAttributes();
 }
 
 void KineticBike::applyStartBoost() {
     // Start boost: a push up the lap that grows over its first quarter second.
-    if (canBoost == 2) startBoostCounter = 60;
-    if (startBoostCounter != 0) {
-        const float s = static_cast<float>(60 - startBoostCounter) / kStartBoostRampFrames;
-        applyChassisImpulse(fForwardDir * (kStartBoostImpulse * (s < 1.0f ? s : 1.0f)));
-        --startBoostCounter;
+    if (laps.canBoost == 2) ride.startBoostCounter = 60;
+    if (ride.startBoostCounter != 0) {
+        const float s = static_cast<float>(60 - ride.startBoostCounter) / kStartBoostRampFrames;
+        applyChassisImpulse(frame.fForwardDir * (kStartBoostImpulse * (s < 1.0f ? s : 1.0f)));
+        --ride.startBoostCounter;
     }
 }
 
 // The frame, wheels, terrain and crash-box readings of this step.
 void KineticBike::readBikeState() {
     getBaseVectors();
-    lastWheelInfo[0] = wheelInfo[0];
-    lastWheelInfo[1] = wheelInfo[1];
-    wheelInfo[0] = m_wheels->m_wheelsInfo[0];
-    wheelInfo[1] = m_wheels->m_wheelsInfo[1];
+    ground.lastWheelInfo[0] = ground.wheelInfo[0];
+    ground.lastWheelInfo[1] = ground.wheelInfo[1];
+    ground.wheelInfo[0] = m_wheels->m_wheelsInfo[0];
+    ground.wheelInfo[1] = m_wheels->m_wheelsInfo[1];
     bikeTerrainInfo();
     getTerrainType();
     getWheelieCondition();
-    movingForward = !(forwardVelocityMag < 0.0f);
+    crash.movingForward = !(frame.forwardVelocityMag < 0.0f);
     crashFindDistancesToGround();
     crashResetPoints();
-    cameraLookAtPos = bikePos + upDir * kLookAtHeight + forwardDir * kLookAhead;
+    cameraLookAtPos = ground.bikePos + frame.upDir * kLookAtHeight + frame.forwardDir * kLookAhead;
     bikeCenterOfMassPos = toModel(chassis->m_position) * kModelUnitsPerMetre;
     zeroVelocity();
 }
 
 void KineticBike::updateVelocityHistory() {
     // Velocity and its history (newest first); a sharp change of direction inserts a stop.
-    lastLinearVelocity = linearVelocity;
-    lastLinearVelocityMag = linearVelocityMag;
+    frame.lastLinearVelocity = linearVelocity;
+    frame.lastLinearVelocityMag = frame.linearVelocityMag;
     for (int i = 29; i > 0; --i) {
-        lastVelocity[i] = lastVelocity[i - 1];
-        lastVelocityMag[i] = lastVelocityMag[i - 1];
+        frame.lastVelocity[i] = frame.lastVelocity[i - 1];
+        frame.lastVelocityMag[i] = frame.lastVelocityMag[i - 1];
     }
-    lastVelocity[0] = linearVelocity;
-    lastVelocityMag[0] = linearVelocityMag;
-    if (lastVelocity[0] * lastVelocity[1] < kTurnedBack) {
+    frame.lastVelocity[0] = linearVelocity;
+    frame.lastVelocityMag[0] = frame.linearVelocityMag;
+    if (frame.lastVelocity[0] * frame.lastVelocity[1] < kTurnedBack) {
         for (int i = 29; i > 1; --i) {
-            lastVelocity[i] = lastVelocity[i - 1];
-            lastVelocityMag[i] = lastVelocityMag[i - 1];
+            frame.lastVelocity[i] = frame.lastVelocity[i - 1];
+            frame.lastVelocityMag[i] = frame.lastVelocityMag[i - 1];
         }
-        lastVelocity[1] = qzVector3d();
-        lastVelocityMag[1] = 0.0f;
+        frame.lastVelocity[1] = qzVector3d();
+        frame.lastVelocityMag[1] = 0.0f;
     }
     linearVelocity = toModel(activeBody()->m_linearVelocity);
-    linearVelocityMag = activeBody()->m_linearVelocity.length();
-    forwardVelocityMag = linearVelocity * forwardDir;
-    if (forwardVelocityMag > -kCrawl && forwardVelocityMag < kCrawl) forwardVelocityMag = 0.0f;
-    if (framesInAir == 1) inAirLinearVelocityMag = linearVelocityMag;
-    inAirLinearVelocityMag -= kAirSpeedDecay;
+    frame.linearVelocityMag = activeBody()->m_linearVelocity.length();
+    frame.forwardVelocityMag = linearVelocity * frame.forwardDir;
+    if (frame.forwardVelocityMag > -kCrawl && frame.forwardVelocityMag < kCrawl)
+        frame.forwardVelocityMag = 0.0f;
+    if (air.framesInAir == 1) frame.inAirLinearVelocityMag = frame.linearVelocityMag;
+    frame.inAirLinearVelocityMag -= kAirSpeedDecay;
 }
 
 // Ground and air: the engine boost on both wheels, the ground flags, landing, take-off and air time.
 void KineticBike::updateGroundAndAir() {
-    if (crashState == 0) {
-        const bool front = wheelInfo[0].m_isInContact, back = wheelInfo[1].m_isInContact;
+    if (crash.crashState == 0) {
+        const bool front = ground.wheelInfo[0].m_isInContact, back = ground.wheelInfo[1].m_isInContact;
         const bool touching = front || back;
         auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
         if (front && back)
             engine->enableEngineBoost();
         else
             engine->disableEngineBoost();
-        if (checkMessage(BIKEACTION_BRAKE)) flags |= bit(BIKE_BRAKING);
-        flags |= bit(touching ? BIKE_ON_GROUND : BIKE_OFF_GROUND);
-        if (inAir && touching) {
-            flags |= bit(BIKE_LAND);
-            bikeLandCounter = 0;
-            inAir = 0;
+        if (checkMessage(BIKEACTION_BRAKE)) status.flags |= bit(BIKE_BRAKING);
+        status.flags |= bit(touching ? BIKE_ON_GROUND : BIKE_OFF_GROUND);
+        if (air.inAir && touching) {
+            status.flags |= bit(BIKE_LAND);
+            air.bikeLandCounter = 0;
+            air.inAir = 0;
         }
-        ++bikeLandCounter;
-        crashLand = crashFramesInAir >= 6 && touching;
+        ++air.bikeLandCounter;
+        air.crashLand = air.crashFramesInAir >= 6 && touching;
         if (!touching) {
-            if (minDistToGround > kCrashAirHeight) ++crashFramesInAir;
-            if (minDistToGround > kAirHeight) ++framesInAir;
+            if (ground.minDistToGround > kCrashAirHeight) ++air.crashFramesInAir;
+            if (ground.minDistToGround > kAirHeight) ++air.framesInAir;
         } else {
-            crashFramesInAir = 0;
-            lastFramesInAir = framesInAir;
-            framesInAir = 0;
+            air.crashFramesInAir = 0;
+            air.lastFramesInAir = air.framesInAir;
+            air.framesInAir = 0;
         }
-        if (framesInAir == kTakeOffFrames) {
-            flags |= bit(BIKE_TAKEOFF);
-            bikeStats.jumpStart(bikePos, globalTime);
-            inAir = 1;
-            takeOffPos = bikePos;
+        if (air.framesInAir == kTakeOffFrames) {
+            status.flags |= bit(BIKE_TAKEOFF);
+            bikeStats.jumpStart(ground.bikePos, globalTime);
+            air.inAir = 1;
+            air.takeOffPos = ground.bikePos;
         }
-        if (inAir) flags |= bit(BIKE_INAIR);
+        if (air.inAir) status.flags |= bit(BIKE_INAIR);
     } else {
         bikeStats.jumpLandFailed(globalTime);
     }
@@ -272,13 +274,13 @@ void KineticBike::updateGroundAndAir() {
 
 // Before the start the bike holds its brake, upright, and remembers where it stands.
 void KineticBike::holdBeforeStart() {
-    startPosition = bikePos;
-    startOrientation = q;
-    startDir = forwardDir;
+    reset.startPosition = ground.bikePos;
+    reset.startOrientation = q;
+    reset.startDir = frame.forwardDir;
     m_input->m_acceleratorPedalInput = 0.0f;
     m_input->m_brakePedalInput = 1.0f;
     m_input->m_steeringWheelInput = 0.0f;
-    leanRot = leanFilter.step(0.0f);
+    lean.leanRot = lean.leanFilter.step(0.0f);
     if (constraint) constraint->setAngle(0.0f);
 }
 
@@ -286,27 +288,27 @@ void KineticBike::holdBeforeStart() {
 void KineticBike::rideStep() {
     checkForAbruptVelocityChange();
     groundCrash();
-    if (inAir && airAttitudeExceeded()) startCrash(1);
+    if (air.inAir && airAttitudeExceeded()) startCrash(1);
     auto* engine = static_cast<Kinetic::CBikeEngine*>(m_engine);
-    engine->setEngineBoost(throttleZero);
+    engine->setEngineBoost(input.throttleZero);
     dampenAngularVelocity();
     control();
     controlTail();
     preLoad();
     inAirAdjust();
     auto* aero = static_cast<Kinetic::CBikeAerodynamics*>(m_aerodynamics);
-    const float extra = crashExtraGravity != 0.0f             ? crashExtraGravity
-                        : jumpConsistencyExtraGravity != 0.0f ? jumpConsistencyExtraGravity
-                                                              : preLoadExtraGravity;
+    const float extra = air.crashExtraGravity != 0.0f             ? air.crashExtraGravity
+                        : air.jumpConsistencyExtraGravity != 0.0f ? air.jumpConsistencyExtraGravity
+                                                                  : air.preLoadExtraGravity;
     aero->m_extraGravity = Kinetic::Vector3(0.0f, extra, 0.0f);
     nitroBoost();
     riderDisplacement();
-    engine->setVelocity(linearVelocityMag);
-    if (!checkMessage(BIKEACTION_ACCEL) && linearVelocityMag < kCrawl) {
-        linearVelocityMag = 0.0f;
+    engine->setVelocity(frame.linearVelocityMag);
+    if (!checkMessage(BIKEACTION_ACCEL) && frame.linearVelocityMag < kCrawl) {
+        frame.linearVelocityMag = 0.0f;
         linearVelocity = qzVector3d();
     }
-    if (linearVelocityMag > kCrawl) leanTargetEnabled = 0;
+    if (frame.linearVelocityMag > kCrawl) lean.leanTargetEnabled = 0;
 }
 
 // The end of every started step: particles, wheel turn and throttle flags, contacts, checkpoints,
@@ -314,13 +316,13 @@ void KineticBike::rideStep() {
 void KineticBike::finishUpdate() {
     if (particles::loadLevel() < particles::kSlow) bikeparticles::emitParticleTrail(*this);
 
-    frontWheelTurnLeft = frontWheelTurnRight = 0;
-    if (checkMessage(BIKEACTION_LEFT_TURN) || (flags & bit(BIKE_LEFT_TURN)))
-        frontWheelTurnLeft = 1;
-    else if (checkMessage(BIKEACTION_RIGHT_TURN) || (flags & bit(BIKE_RIGHT_TURN)))
-        frontWheelTurnRight = 1;
-    flags |= bit(checkMessage(BIKEACTION_ACCEL) ? BIKE_ACCEL : BIKE_DECEL);
-    if (throttleWheelie) flags |= bit(BIKE_THROTTLE_UP);
+    ride.frontWheelTurnLeft = ride.frontWheelTurnRight = 0;
+    if (checkMessage(BIKEACTION_LEFT_TURN) || (status.flags & bit(BIKE_LEFT_TURN)))
+        ride.frontWheelTurnLeft = 1;
+    else if (checkMessage(BIKEACTION_RIGHT_TURN) || (status.flags & bit(BIKE_RIGHT_TURN)))
+        ride.frontWheelTurnRight = 1;
+    status.flags |= bit(checkMessage(BIKEACTION_ACCEL) ? BIKE_ACCEL : BIKE_DECEL);
+    if (ride.throttleWheelie) status.flags |= bit(BIKE_THROTTLE_UP);
     collide();
     checkPoint();
     if (!isCPU) trackBonus.update(this);
@@ -328,9 +330,9 @@ void KineticBike::finishUpdate() {
     crashUpdate();
     // The first bike over the finish of the last lap goes back to where it waited for the start (a race
     // has at least one lap: a duration of 0 would move a bike at its first step).
-    if (gameOptions.duration > 0 && curLap == gameOptions.duration && !finishSetBack) {
+    if (gameOptions.duration > 0 && laps.curLap == gameOptions.duration && !finishSetBack) {
         finishSetBack = 1;
-        setStartPos(startPosition, startDir);
+        setStartPos(reset.startPosition, reset.startDir);
     }
-    viewFlags = lastFlags | flags;
+    status.viewFlags = status.lastFlags | status.flags;
 }

@@ -63,72 +63,73 @@ CWorldModel* worldModel() {
 
 void KineticBike::checkForWorldEdgeCrash() {
     CWorldModel* world = worldModel();
-    if (crashState != 1) {
-        if (crashState == 0 && world && world->checkNearEdgeOfWorld(bikePos)) worldEdgeCrash = 1;
-        if (crashState != 0 || !worldEdgeCrash) return;
-        worldEdgeCrash = 0;
+    if (crash.crashState != 1) {
+        if (crash.crashState == 0 && world && world->checkNearEdgeOfWorld(ground.bikePos))
+            crash.worldEdgeCrash = 1;
+        if (crash.crashState != 0 || !crash.worldEdgeCrash) return;
+        crash.worldEdgeCrash = 0;
         if (gameOptions.trackType == TRACKTYPE_BAJA) {
-            crashState = 1;
-            worldEdgeCrashState = 0;
+            crash.crashState = 1;
+            crash.worldEdgeCrashState = 0;
         } else {
             findSplineCrashResetPos();
-            const uint8_t hitGround = postCrashHitGround;
-            setStartPos(crashResetPos, crashResetDir);
-            postCrashHitGround = hitGround;
+            const uint8_t hitGround = crash.postCrashHitGround;
+            setStartPos(reset.crashResetPos, reset.crashResetDir);
+            crash.postCrashHitGround = hitGround;
         }
         return;
     }
-    switch (worldEdgeCrashState) {
+    switch (crash.worldEdgeCrashState) {
         case 0:
             throwFromWorldEdge(world);
             break;
         case 1:
-            if (worldEdgeCrashCounter == kThrowRiderFrames)
+            if (crash.worldEdgeCrashCounter == kThrowRiderFrames)
                 GetModel()->kineticToolkit->m_defaultCollisionDetector->enableCollisionGroups(
                     bikeCollisionGroup, riderCollisionGroup);
-            if (worldEdgeCrashCounter >= kThrowMinFrames && minDistToGround < kThrowLandHeight)
-                worldEdgeCrashState = 2;
+            if (crash.worldEdgeCrashCounter >= kThrowMinFrames && ground.minDistToGround < kThrowLandHeight)
+                crash.worldEdgeCrashState = 2;
             break;
         case 2: {
-            crashState = 3;
-            crashResetPos = bikePos;
+            crash.crashState = 3;
+            reset.crashResetPos = ground.bikePos;
             Kinetic::Vector3 p;
             Kinetic::Quaternion r;
             crashBike->getDisplayToWorldTransform(p, r);
-            lastValidCrashPos = bikePos;
-            lastValidCrashQzOrient = qOrientation;
-            lastValidCrashKineticOrient = r;
-            lastValidCrashDir = forwardDir;
-            crashCounter = 10;
-            riderCrashing = 1;
-            crashing = 1;
+            reset.lastValidCrashPos = ground.bikePos;
+            reset.lastValidCrashQzOrient = qOrientation;
+            reset.lastValidCrashKineticOrient = r;
+            reset.lastValidCrashDir = frame.forwardDir;
+            crash.crashCounter = 10;
+            crash.riderCrashing = 1;
+            crash.crashing = 1;
             break;
         }
         default:
             break;
     }
-    ++worldEdgeCrashCounter;
+    ++crash.worldEdgeCrashCounter;
 }
 
 // The bike thrown in a ballistic arc toward the world centre, tumbling.
 void KineticBike::throwFromWorldEdge(CWorldModel* world) {
-    crashUpDir = upDir;
-    crashForwardDir = forwardDir;
-    crashRightDir = rightDir;
-    worldEdgeCrashCounter = 0;
-    worldEdgeCrashState = 1;
+    frame.crashUpDir = frame.upDir;
+    frame.crashForwardDir = frame.forwardDir;
+    frame.crashRightDir = frame.rightDir;
+    crash.worldEdgeCrashCounter = 0;
+    crash.worldEdgeCrashState = 1;
     BeginHandOver(*this);
-    const qzVector3d d = (world ? world->getWorldCenter() : bikePos) - bikePos;
+    const qzVector3d d = (world ? world->getWorldCenter() : ground.bikePos) - ground.bikePos;
     const float D = kMetresPerModelUnit * x_sqrt(d * d);
-    crashResetDir = flatUnit(d);
+    reset.crashResetDir = flatUnit(d);
     const float s = x_sqrt(kGravity * D / x_sin(kThrowRangeAngle));
     qzVector3d up, dir;
     const qzVector3d ahead(0.0f, 0.0f, 1.0f);
     V3_RotateX(&up, &ahead, kThrowAngle);
     up = unit(up);
-    V3_RotateY(&dir, &up, x_atan2(crashResetDir.x, crashResetDir.z));
-    preCrashVelocity = dir * s;
-    crashBike->m_linearVelocity = toKinetic(preCrashVelocity);
+    V3_RotateY(&dir, &up, x_atan2(reset.crashResetDir.x, reset.crashResetDir.z));
+    crash.preCrashVelocity = dir * s;
+    crashBike->m_linearVelocity = toKinetic(crash.preCrashVelocity);
     const float r1 = GetRandomNumber(-kThrowSpin, kThrowSpin);
     const float r2 = GetRandomNumber(-kThrowSpin, kThrowSpin);
     const float r3 = GetRandomNumber(-kThrowSpin, kThrowSpin);
@@ -136,38 +137,39 @@ void KineticBike::throwFromWorldEdge(CWorldModel* world) {
     chassis->setPinned(true);
     chassis->setActive(false, true);
     updateModelObjectFromKinetic();
-    lastForwardDir = crashResetDir;
-    crashType = 4;
+    frame.lastForwardDir = reset.crashResetDir;
+    crash.crashType = 4;
     MoveCamera(*this, kCameraCrash);
     Kinetic::Vector3 p;
     Kinetic::Quaternion r;
     crashBike->getDisplayToWorldTransform(p, r);
     StopWheels(*this);
     if (rc && csolver) rc->removeAction(csolver.get());
-    crashExtraGravity = 0.0f;
+    air.crashExtraGravity = 0.0f;
 }
 
 void KineticBike::dampenCrashVelocity(Kinetic::RigidBody* body) {
-    const float c = static_cast<float>(crashCounter);
+    const float c = static_cast<float>(crash.crashCounter);
     const Kinetic::Vector3 w = body->m_angularVelocity;
-    float wu = w.dot(toKinetic(upDir)), wf = w.dot(toKinetic(forwardDir)), wr = w.dot(toKinetic(rightDir));
-    if (crashCounter < 10 && x_fabs(wf) < kMinRoll) wf = wf < 0.0f ? -kMinRoll : kMinRoll;
+    float wu = w.dot(toKinetic(frame.upDir)), wf = w.dot(toKinetic(frame.forwardDir)),
+          wr = w.dot(toKinetic(frame.rightDir));
+    if (crash.crashCounter < 10 && x_fabs(wf) < kMinRoll) wf = wf < 0.0f ? -kMinRoll : kMinRoll;
     const float m = getSlopePoint(0.0f, kSpinLimitStart, kSpinLimitMidStep, kSpinLimitMid, kSpinLimitEndStep,
                                   kSpinLimitEnd, c) /
                     kToleranceUnitsPerMs;
     wu = clampf(wu, -m, m);
     wf = clampf(wf, -m, m);
     wr = clampf(wr, -m, m);
-    body->m_angularVelocity = toKinetic(rightDir * wr + upDir * wu + forwardDir * wf);
+    body->m_angularVelocity = toKinetic(frame.rightDir * wr + frame.upDir * wu + frame.forwardDir * wf);
     body->m_friction = getSlopePoint(0.0f, 1.0f, kGripFadeStart, 1.0f, kGripFadeEnd, kGripFaded, c);
 
     Kinetic::Vector3 v = body->m_linearVelocity;
     v.y = clampf(v.y, kMaxRise, kMaxFlat);
     float h = kMaxFlat;
     float d2 = 0.0f;
-    qzMath::qzMathVectorDistanceSquared(&d2, &bikePos, &crashPos);
-    if (crashState != 1 && d2 > kFarFromCrash2 &&
-        flatUnit(linearVelocity) * flatUnit(preCrashVelocity) < kTurnedBack)
+    qzMath::qzMathVectorDistanceSquared(&d2, &ground.bikePos, &crash.crashPos);
+    if (crash.crashState != 1 && d2 > kFarFromCrash2 &&
+        flatUnit(linearVelocity) * flatUnit(crash.preCrashVelocity) < kTurnedBack)
         h = kTurnedBackFlat;
     const float flat = x_sqrt(v.x * v.x + v.z * v.z);
     if (flat > kMaxFlat) {
@@ -176,14 +178,14 @@ void KineticBike::dampenCrashVelocity(Kinetic::RigidBody* body) {
     }
     body->m_linearVelocity = v;
 
-    if (!validCrashRestPos) {
+    if (!reset.validCrashRestPos) {
         const float len = crashBike->m_angularVelocity.length();
         if (len == 0.0f)
             crashBike->m_angularVelocity = Kinetic::Vector3(kMinSpin, 0.0f, 0.0f);
         else if (len < kMinSpin)
             crashBike->m_angularVelocity = crashBike->m_angularVelocity * (kMinSpin / len);
     }
-    if (crashDistToGround < kCrashBodyLowHeight && crashMoving)
+    if (crash.crashDistToGround < kCrashBodyLowHeight && crash.crashMoving)
         crashBike->m_linearVelocity += Kinetic::Vector3(0.0f, kCrashBodyPull * crashBike->m_mass, 0.0f) *
                                        kStepTime * crashBike->m_massInv;
 }

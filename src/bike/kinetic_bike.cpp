@@ -132,7 +132,7 @@ public:
         return bike ? &bike->bikeStats : nullptr;
     }
     void raiseBonusPickup(CModelObject* object) override {
-        if (auto* bike = dynamic_cast<KineticBike*>(object)) bike->flags |= 1u << BIKE_BONUS_PICKUP;
+        if (auto* bike = dynamic_cast<KineticBike*>(object)) bike->status.flags |= 1u << BIKE_BONUS_PICKUP;
     }
 };
 
@@ -161,7 +161,7 @@ KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidColle
     bikeStats.bike = this;
     triggers::setRiders(&bikeRiders);
     isCPU = isCPUArg != 0;
-    isOffTrack = 0;
+    laps.isOffTrack = 0;
     rc = rcArg;
     bikeIndex = bikeIndexArg;
     cameraId = cameraIdArg;
@@ -171,7 +171,7 @@ KineticBike::KineticBike(int descriptionId, int cameraIdArg, Kinetic::RigidColle
     } else {
         x_printf("KineticBike: racer index %u out of range, no collision groups\n", bikeIndex);
     }
-    collidedCounter = 40;
+    crash.collidedCounter = 40;
     buildPhysics(physicsSetup, descriptionId, isCPUArg);
     if (bikeIndex < kMaxRacers) racers[bikeIndex] = this;
 }
@@ -448,10 +448,10 @@ void KineticBike::buildVehicle(const BikePhysicsSetup& s, BikeBlueprints& bp) {
 
 void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int cpu) {
     using namespace Kinetic;
-    dustCloudCounter = 0;
-    comShiftState = lastComShiftState = 0;
+    particles.dustCloudCounter = 0;
+    ride.comShiftState = ride.lastComShiftState = 0;
     centerOfMass = qzVector3d();
-    terrainMaxSpeedPenalty = 0.0f;
+    ride.terrainMaxSpeedPenalty = 0.0f;
     auto* transmission = static_cast<CBikeTransmission*>(m_transmission);
     transmission->setMinRPM(s.ridingMinRPM);
     transmission->setMaxRPM(s.ridingMaxRPM);
@@ -459,39 +459,41 @@ void KineticBike::initialiseRidingState(const BikePhysicsSetup& s, unsigned int 
     for (const BikePhysicsSetup::BandPoint& p : s.ridingPowerBand) bikePowerBand->setTorque(p.rpm, p.torque);
 
     getBaseVectors();
-    lastForwardDir = forwardDir;
-    lastUpDir = upDir;
-    lastRightDir = rightDir;
+    frame.lastForwardDir = frame.forwardDir;
+    frame.lastUpDir = frame.upDir;
+    frame.lastRightDir = frame.rightDir;
     cameraLookAtPos = toModel(chassis->m_position) * kModelUnitsPerMetre;
-    wheelInfo[0].m_spinVelocity = wheelInfo[1].m_spinVelocity = 0.0f;
+    ground.wheelInfo[0].m_spinVelocity = ground.wheelInfo[1].m_spinVelocity = 0.0f;
     dropMotion(chassis.get());
 
     const float fast = kSinPi10, slow = kSinPi20;
-    for (CFilter* f : {&filterSAV, &leanFilter, &frictionFilter[0], &frictionFilter[1]}) *f = CFilter{fast};
-    speedometerFilter = CFilter{slow};
-    jumpConsistencyExtraGravityFilter = CFilter{kSinPi16};
-    maxSpeedFilter = CFilter{cpu ? slow : fast};
-    for (CFilter* f : {&particalFilterR, &particalFilterG, &particalFilterB}) *f = CFilter{kSinPi30};
+    for (CFilter* f : {&ride.filterSAV, &lean.leanFilter, &ride.frictionFilter[0], &ride.frictionFilter[1]})
+        *f = CFilter{fast};
+    ride.speedometerFilter = CFilter{slow};
+    air.jumpConsistencyExtraGravityFilter = CFilter{kSinPi16};
+    ride.maxSpeedFilter = CFilter{cpu ? slow : fast};
+    for (CFilter* f : {&particles.particalFilterR, &particles.particalFilterG, &particles.particalFilterB})
+        *f = CFilter{kSinPi30};
 
-    bikePacket = 0;
-    suspendBikePacket = 0;
+    input.bikePacket = 0;
+    input.suspendBikePacket = 0;
     wheelBase = bikeLength = 0.0f;
     for (int i = 0; i < 30; ++i) {
-        safePos[i] = position;
-        safeDir[i] = forwardDir;
+        reset.safePos[i] = position;
+        reset.safeDir[i] = frame.forwardDir;
     }
-    startBoostCounter = 0;
-    nitrosAvailable = 0;
-    worldEdgeCrash = 0;
-    postCrashHitGround = 1;
-    cpuCrashScale = 1.0f;
+    ride.startBoostCounter = 0;
+    ride.nitrosAvailable = 0;
+    crash.worldEdgeCrash = 0;
+    crash.postCrashHitGround = 1;
+    crash.cpuCrashScale = 1.0f;
     for (RigidBody* b : {crashBike.get(), chassis.get()}) {
         b->m_linearVelocity = Vector3(0.0f, 0.0f, 0.0f);
         b->m_angularVelocity = Vector3(0.0f, 0.0f, 0.0f);
     }
     setupCollisionGroups();
     setAttributes();
-    flags = lastFlags = viewFlags = 0;
+    status.flags = status.lastFlags = status.viewFlags = 0;
 }
 
 void KineticBike::setupCollisionGroups() {
@@ -544,18 +546,18 @@ void KineticBike::getBaseVectors() {
     Kinetic::Vector3 p;
     Kinetic::Quaternion r;
     chassis->getDisplayToWorldTransform(p, r);
-    rightDir = toModel(r.getRotatedPos(Kinetic::Vector3(1.0f, 0.0f, 0.0f)));
-    forwardDir = toModel(r.getRotatedPos(Kinetic::Vector3(0.0f, 1.0f, 0.0f)));
-    upDir = toModel(r.getRotatedPos(Kinetic::Vector3(0.0f, 0.0f, 1.0f)));
-    lastFForwardDir = fForwardDir;
-    lastFUpDir = fUpDir;
-    lastFRightDir = fRightDir;
-    fRightDir = rightDir;
-    fRightDir.y = 0.0f;
-    qzMath::qzMathVectorNormalize(&fRightDir);
-    fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
+    frame.rightDir = toModel(r.getRotatedPos(Kinetic::Vector3(1.0f, 0.0f, 0.0f)));
+    frame.forwardDir = toModel(r.getRotatedPos(Kinetic::Vector3(0.0f, 1.0f, 0.0f)));
+    frame.upDir = toModel(r.getRotatedPos(Kinetic::Vector3(0.0f, 0.0f, 1.0f)));
+    frame.lastFForwardDir = frame.fForwardDir;
+    frame.lastFUpDir = frame.fUpDir;
+    frame.lastFRightDir = frame.fRightDir;
+    frame.fRightDir = frame.rightDir;
+    frame.fRightDir.y = 0.0f;
+    qzMath::qzMathVectorNormalize(&frame.fRightDir);
+    frame.fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
     // fUp x fRight with fUp = (0, -1, 0).
-    fForwardDir = qzVector3d(-fRightDir.z, 0.0f, fRightDir.x);
+    frame.fForwardDir = qzVector3d(-frame.fRightDir.z, 0.0f, frame.fRightDir.x);
 }
 
 void KineticBike::setAttributes() {
@@ -587,9 +589,9 @@ void KineticBike::setBikeTuning() {
     a.nitroMaximumSpeed = a.maximumSpeed + kExtraSpeed;
     a.cpuMaximumSpeed = a.maximumSpeed + kExtraSpeed;
     a.cpuMaximumSpeedInAir = a.maximumSpeed;
-    filteredMaxSpeed = isCPU ? a.cpuMaximumSpeed : a.maximumSpeed;
-    maxSpeedFilter.lo0 = filteredMaxSpeed;
-    maxSpeedFilter.lo1 = 0.0f;
+    ride.filteredMaxSpeed = isCPU ? a.cpuMaximumSpeed : a.maximumSpeed;
+    ride.maxSpeedFilter.lo0 = ride.filteredMaxSpeed;
+    ride.maxSpeedFilter.lo1 = 0.0f;
 
     const int acc = bikeAttributes.acceleration;
     if (bikeSpeedBand && acc >= 1 && acc <= 3)
@@ -626,56 +628,56 @@ void KineticBike::setRiderTuning() {
 }
 
 bool KineticBike::checkMessage(int action) const {
-    return action >= 0 && action < BIKEACTION_NUM_STATES && (bikePacket & (1u << action)) != 0;
+    return action >= 0 && action < BIKEACTION_NUM_STATES && (input.bikePacket & (1u << action)) != 0;
 }
 
 void KineticBike::doAction(const CPacket& packet, float) {
-    bikePacket = static_cast<uint32_t>(packet._action);
+    input.bikePacket = static_cast<uint32_t>(packet._action);
     const uint8_t* b = packet._parms;
-    auto has = [this](int a) { return (bikePacket & (1u << a)) != 0; };
+    auto has = [this](int a) { return (input.bikePacket & (1u << a)) != 0; };
 
-    if (canBoost == 1 && has(BIKEACTION_ACCEL))
-        canBoost = 2;
-    else if (canBoost == 0 && has(BIKEACTION_ACCEL))
-        canBoost = 3;
-    throttleZero = lastThrottleZero = 1.0f;
+    if (laps.canBoost == 1 && has(BIKEACTION_ACCEL))
+        laps.canBoost = 2;
+    else if (laps.canBoost == 0 && has(BIKEACTION_ACCEL))
+        laps.canBoost = 3;
+    input.throttleZero = input.lastThrottleZero = 1.0f;
     if (has(BIKEACTION_ACCEL)) takeAccelerator(false, b[4]);
-    if (has(BIKEACTION_BRAKE)) pressed[BIKEACTION_BRAKE] = b[5];
+    if (has(BIKEACTION_BRAKE)) input.pressed[BIKEACTION_BRAKE] = b[5];
     if (has(BIKEACTION_FORWARD))
-        pressed[BIKEACTION_FORWARD] = b[0];
+        input.pressed[BIKEACTION_FORWARD] = b[0];
     else if (has(BIKEACTION_BACK))
-        pressed[BIKEACTION_BACK] = b[1];
+        input.pressed[BIKEACTION_BACK] = b[1];
     takeTurns(b);
-    if (has(BIKEACTION_STUNT)) pressed[BIKEACTION_STUNT] = b[9] ? -static_cast<int32_t>(b[8]) : b[8];
+    if (has(BIKEACTION_STUNT)) input.pressed[BIKEACTION_STUNT] = b[9] ? -static_cast<int32_t>(b[8]) : b[8];
 
-    if (suspendBikePacket) {
-        suspendedBikePacket = bikePacket;
-        for (int i = 0; i < BIKEACTION_NUM_STATES; ++i) suspendedPressed[i] = pressed[i];
-        bikePacket = 0;
+    if (input.suspendBikePacket) {
+        input.suspendedBikePacket = input.bikePacket;
+        for (int i = 0; i < BIKEACTION_NUM_STATES; ++i) input.suspendedPressed[i] = input.pressed[i];
+        input.bikePacket = 0;
     }
 }
 
 // The accelerator; `slide` marks the power-slide form, where a human sets only throttleZero.
 void KineticBike::takeAccelerator(bool slide, uint8_t amount) {
     if (isCPU) {
-        throttleZero = lastThrottleZero = kThrottlePerPercent * static_cast<float>(amount);
-        pressed[BIKEACTION_ACCEL] = 255;
+        input.throttleZero = input.lastThrottleZero = kThrottlePerPercent * static_cast<float>(amount);
+        input.pressed[BIKEACTION_ACCEL] = 255;
     } else {
-        if (slide) throttleZero = 1.0f;
-        pressed[BIKEACTION_ACCEL] = amount;
+        if (slide) input.throttleZero = 1.0f;
+        input.pressed[BIKEACTION_ACCEL] = amount;
     }
 }
 
 // Stores the turn amount of `action`; clears its bit in the dead zone. True when it is held.
 bool KineticBike::takeTurn(int action, uint8_t byte) {
-    pressed[action] = turnAmount(byte);
-    if (pressed[action] == 0) bikePacket &= ~(1u << action);
-    return pressed[action] != 0;
+    input.pressed[action] = turnAmount(byte);
+    if (input.pressed[action] == 0) input.bikePacket &= ~(1u << action);
+    return input.pressed[action] != 0;
 }
 
 // Turns, power slides and their braking forms, from the packet's left and right bytes.
 void KineticBike::takeTurns(const uint8_t* b) {
-    auto has = [this](int a) { return (bikePacket & (1u << a)) != 0; };
+    auto has = [this](int a) { return (input.bikePacket & (1u << a)) != 0; };
     if (has(BIKEACTION_LEFT_TURN))
         takeTurn(BIKEACTION_LEFT_TURN, b[2]);
     else if (has(BIKEACTION_RIGHT_TURN))
@@ -696,26 +698,27 @@ void KineticBike::takeTurns(const uint8_t* b) {
          {Side{BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_LEFT_POWERSLIDE_BRAKE, b[2]},
           Side{BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE, BIKEACTION_RIGHT_POWERSLIDE_BRAKE, b[3]}}) {
         if (has(s.both) && takeTurn(s.both, s.byte)) {
-            pressed[BIKEACTION_BRAKE] = b[5];
-            bikePacket |= 1u << s.brake;
+            input.pressed[BIKEACTION_BRAKE] = b[5];
+            input.bikePacket |= 1u << s.brake;
         }
-        if (has(s.brake) && takeTurn(s.brake, s.byte)) pressed[BIKEACTION_BRAKE] = b[5];
+        if (has(s.brake) && takeTurn(s.brake, s.byte)) input.pressed[BIKEACTION_BRAKE] = b[5];
     }
 }
 
 qzVector3d KineticBike::getCameraForward() {
-    if ((flags & (1u << BIKE_INAIR)) || crashing || crashState == 1) return lastForwardDir;
-    lastForwardDir = forwardDir;
-    lastUpDir = upDir;
-    lastRightDir = rightDir;
-    return lastForwardDir;
+    if ((status.flags & (1u << BIKE_INAIR)) || crash.crashing || crash.crashState == 1)
+        return frame.lastForwardDir;
+    frame.lastForwardDir = frame.forwardDir;
+    frame.lastUpDir = frame.upDir;
+    frame.lastRightDir = frame.rightDir;
+    return frame.lastForwardDir;
 }
 
 void KineticBike::updateModelObjectFromKinetic() {
     if (!chassis || !crashBike) return;
     Kinetic::Vector3 p;
     Kinetic::Quaternion r;
-    if (crashState == 0) {
+    if (crash.crashState == 0) {
         chassis->getDisplayToWorldTransform(p, r);
         crashBike->setDisplayToWorldTransform(p, r);
     } else {
@@ -739,32 +742,33 @@ void KineticBike::validPositionOrientationCheck(Kinetic::Vector3 pos, Kinetic::Q
     const qzVector3d P = toModel(pos) * kModelUnitsPerMetre;
     const qzQuaternion Q = kinetic_pose::toModel(r);
     float d2 = 0.0f;
-    if (crashState != 1) qzMath::qzMathVectorDistanceSquared(&d2, &P, &lastValidPos);
+    if (crash.crashState != 1) qzMath::qzMathVectorDistanceSquared(&d2, &P, &reset.lastValidPos);
     if (d2 < kValidJump2) {
-        lastValidPos = P;
-        lastValidQzOrient = Q;
-        lastValidKineticOrient = r;
+        reset.lastValidPos = P;
+        reset.lastValidQzOrient = Q;
+        reset.lastValidKineticOrient = r;
         position = P;
         qOrientation = Q;
         return;
     }
     for (Kinetic::RigidBody* b : {chassis.get(), crashBike.get()}) dropMotion(b);
-    position = lastValidPos;
-    qOrientation = lastValidQzOrient;
-    const Kinetic::Vector3 at(lastValidPos.x * kMetresPerModelUnit, lastValidPos.y * kMetresPerModelUnit,
-                              lastValidPos.z * kMetresPerModelUnit);
+    position = reset.lastValidPos;
+    qOrientation = reset.lastValidQzOrient;
+    const Kinetic::Vector3 at(reset.lastValidPos.x * kMetresPerModelUnit,
+                              reset.lastValidPos.y * kMetresPerModelUnit,
+                              reset.lastValidPos.z * kMetresPerModelUnit);
     for (Kinetic::RigidBody* b : {chassis.get(), crashBike.get()}) {
         b->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
         b->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     }
     linearVelocity = qzVector3d();
-    linearVelocityMag = forwardVelocityMag = 0.0f;
+    frame.linearVelocityMag = frame.forwardVelocityMag = 0.0f;
     for (int i = 0; i < 30; ++i) {
-        lastVelocity[i] = qzVector3d();
-        lastVelocityMag[i] = 0.0f;
+        frame.lastVelocity[i] = qzVector3d();
+        frame.lastVelocityMag[i] = 0.0f;
     }
-    chassis->setDisplayToWorldTransform(at, lastValidKineticOrient);
-    crashBike->setDisplayToWorldTransform(at, lastValidKineticOrient);
+    chassis->setDisplayToWorldTransform(at, reset.lastValidKineticOrient);
+    crashBike->setDisplayToWorldTransform(at, reset.lastValidKineticOrient);
 }
 
 void KineticBike::updateModelWorld() {
@@ -799,15 +803,15 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
         x_printf("KineticBike: no world model, start height kept\n");
     }
     resetVars();
-    isOffTrack = 0;
-    trackToHudOffTrack = 8;
+    laps.isOffTrack = 0;
+    laps.trackToHudOffTrack = 8;
     position = pos;
-    lastValidPos = pos;
+    reset.lastValidPos = pos;
     const float a = x_atan2(-dir.x, dir.z);
     qzQuaternion Q;
     Q_SetupFromAngles(&Q, 0.0f, -a, 0.0f);
     qOrientation = Q;
-    lastValidQzOrient = Q;
+    reset.lastValidQzOrient = Q;
     updateModelWorld();
-    lastPos = pos;
+    laps.lastPos = pos;
 }

@@ -11,6 +11,18 @@
 #include <memory>
 
 #include "bike/attributes.h"
+#include "bike/state/air.h"
+#include "bike/state/crash.h"
+#include "bike/state/frame.h"
+#include "bike/state/ground.h"
+#include "bike/state/input.h"
+#include "bike/state/laps.h"
+#include "bike/state/lean.h"
+#include "bike/state/particles.h"
+#include "bike/state/reset.h"
+#include "bike/state/ride.h"
+#include "bike/state/rider_motion.h"
+#include "bike/state/status.h"
 #include "game/stats/bike_attributes.h"
 #include "game/stats/rider_attributes.h"
 #include "game/stats/stats.h"
@@ -25,7 +37,6 @@ class CModelObject;
 class CRiderModel;
 struct BikeBlueprints;
 class CWorldModel;
-struct RampPair;
 namespace Kinetic {
 class CollisionEvent;
 class AngularConstraint1D;
@@ -43,75 +54,6 @@ class SteeringComponent;
 class SuspensionComponent;
 class TransmissionComponent;
 }  // namespace Kinetic
-
-// Bit numbers of the bike's flag words (a set bit is 1 << value).
-enum BikeFlags : uint32_t {
-    BIKE_ACCEL = 0,
-    BIKE_DECEL = 1,
-    BIKE_THROTTLE_UP = 2,
-    BIKE_BRAKING = 3,
-    BIKE_LAND = 4,
-    BIKE_INAIR = 5,
-    BIKE_TAKEOFF = 6,
-    BIKE_COLLIDE = 7,
-    BIKE_PASSED_GATE = 8,
-    BIKE_ON_GROUND = 9,
-    BIKE_OFF_GROUND = 10,
-    BIKE_LEFT_TURN = 11,
-    BIKE_RIGHT_TURN = 12,
-    BIKE_POWERSLIDE_LEFT = 13,
-    BIKE_POWERSLIDE_RIGHT = 14,
-    BIKE_WHEELIE = 15,
-    BIKE_STOPPIE = 16,
-    BIKE_PRELOAD = 17,
-    BIKE_CRASH = 18,
-    BIKE_HOLESHOT = 19,
-    BIKE_BONUS_PICKUP = 20,
-    BIKE_RECOVER = 21,
-    BIKE_NITRO_BOOST = 22,
-    BIKE_NITRO_EARNED = 23,
-    BIKE_TRACK_BONUS_RECIEVED = 24,
-    BIKE_ALL_TRACK_BONUS_RECIEVED = 25,
-};
-
-// Action codes of a bike's packets; the packet's bit for action a is 1 << a.
-enum bikeActions : int32_t {
-    BIKEACTION_NOACTION = 0,
-    BIKEACTION_ACCEL = 1,
-    BIKEACTION_BRAKE = 2,
-    BIKEACTION_FORWARD = 3,
-    BIKEACTION_BACK = 4,
-    BIKEACTION_LEFT_TURN = 5,
-    BIKEACTION_RIGHT_TURN = 6,
-    BIKEACTION_LEFT_POWERSLIDE_ACCEL = 7,
-    BIKEACTION_RIGHT_POWERSLIDE_ACCEL = 8,
-    BIKEACTION_LEFT_POWERSLIDE_BRAKE = 9,
-    BIKEACTION_RIGHT_POWERSLIDE_BRAKE = 10,
-    BIKEACTION_LEFT_POWERSLIDE_ACCEL_BRAKE = 11,
-    BIKEACTION_RIGHT_POWERSLIDE_ACCEL_BRAKE = 12,
-    BIKEACTION_WHEELIE = 13,
-    BIKEACTION_STOPPIE = 14,
-    BIKEACTION_PRELOAD = 15,
-    BIKEACTION_WHIP = 16,
-    BIKEACTION_STUNT = 17,
-    BIKEACTION_NITRO = 18,
-    BIKEACTION_NUM_STATES = 19,
-};
-
-enum PreLoadState : uint32_t {
-    PRELOAD_NO_ATTEMPT_PENDING = 0,
-    PRELOAD_PRE_WINDOW = 1,
-    PRELOAD_DURING_WINDOW = 2,
-    PRELOAD_POST_WINDOW = 3,
-};
-
-enum NitroState : uint32_t {
-    NO_NITRO = 0,
-    RAMP_UP_NITRO = 1,
-    MID_NITRO = 2,
-    RAMP_DOWN_NITRO = 3,
-    NUM_NITRO_STATES = 4,
-};
 
 // The bike's physical set-up: everything the construction puts into its bodies, its vehicle components
 // and its lean constraint, read by KineticBike::buildPhysics. Physics units: lengths in metres (a model
@@ -314,7 +256,7 @@ public:
     void dampenAngularVelocity();
     void nitroBoost();
     void riderDisplacement();
-    qzVector3d getRiderDisplacement() const { return riderDelta; }
+    qzVector3d getRiderDisplacement() const { return riderMotion.riderDelta; }
     // The chassis's linear velocity gains impulse times its inverse mass.
     void applyChassisImpulse(const qzVector3d& impulse);
     // The body the bike rides on: the chassis, or the crash body while crashing.
@@ -377,9 +319,24 @@ public:
     // The roll tolerance of the collision tests: less for a leaning bike.
     float rollTolerance() const;
 
+    // The bike's state, by concern.
+    BikeInput input;              // packets and presses
+    BikeLaps laps;                // laps, checkpoints, clocks and HUD marks
+    BikeCrash crash;              // the crash, its triggers and the last collision
+    BikeReset reset;              // where the bike is put back
+    BikeParticles particles;      // particle counts, filters, textures and blocks
+    BikeFrame frame;              // axes, speeds and velocity history
+    BikeAir air;                  // preload, jumps, the air and landing
+    BikeGround ground;            // terrain, wheel contacts and heights, pitch and roll
+    BikeLean lean;                // the lean and its target
+    BikeStatus status;            // flag words
+    BikeRide ride;                // handling state, turns, slides, wheelies, nitro, speed limit
+    BikeRiderMotion riderMotion;  // the rider's displacement on the bike
+
     // identity
     uint8_t inStunt = 0;
     char playerName[20] = {};
+    uint8_t isCPU = 0;
     // components (owned by the vehicle)
     Kinetic::DefaultWheels* m_wheels = nullptr;
     Kinetic::DefaultChassis* m_chassis = nullptr;
@@ -400,236 +357,28 @@ public:
     std::unique_ptr<Kinetic::FastConstraintSolver> csolver;
     Kinetic::RigidCollection* rc = nullptr;
     Kinetic::Geometry* g = nullptr;
-    float leanRot = 0.0f;
-    uint8_t leanTargetEnabled = 0;
-    float leanTarget = 0.0f;
-    int32_t leanTargetSteps = 0;
-    float leanPercent = 0.0f;
     qzQuaternion q;
-    // input
-    int32_t pressed[BIKEACTION_NUM_STATES] = {};
-    // frames
-    qzVector3d forwardDir, upDir, rightDir, lastForwardDir, lastUpDir, lastRightDir;
-    qzVector3d fForwardDir, fUpDir, fRightDir, lastFForwardDir, lastFUpDir, lastFRightDir;
-    qzVector3d crashUpDir, crashForwardDir, crashRightDir;
-    // handling
-    float throttle = 0.0f;
-    float turnStep = 0.0f;
-    int32_t turnCounter = 0;
-    uint8_t powerSlideEnd = 0;
-    int32_t powerSlideBrakeTurnCounter = 0, powerSlideAccelTurnCounter = 0;
-    float turnPressedPercent = 0.0f;
-    uint32_t lastFrameBikeState = 0, bikeState = 0, lastBikeState = 0;
-    int32_t bikeStateCounter[17] = {};
-    uint8_t bikeStateSuspended[17] = {};
-    int32_t bikeStateCounter2 = 0, bikeStateCounter3 = 0, lastBikeStateCounter = 0;
-    float brakingScale = 0.0f;
-    // preload
-    uint32_t preLoadPressedCounter = 0, preLoadWaitDelay = 0;
-    PreLoadState preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-    uint8_t preLoadJump = 0;
-    uint32_t preLoadJumpCounter = 0;
-    uint8_t preLoadJumpPending = 0;
-    uint32_t preLoadReportState = 0;
-    int32_t preLoadForceCounter = 0;
-    // centre of mass
-    uint32_t comShiftState = 0, lastComShiftState = 0;
-    // speeds
-    float linearVelocityMag = 0.0f, forwardVelocityMag = 0.0f;
-    qzVector3d lastLinearVelocity;
-    float lastLinearVelocityMag = 0.0f, inAirLinearVelocityMag = 0.0f;
-    qzVector3d eventStartVelocity;
-    float eventStartVelocityMag = 0.0f;
-    qzVector3d eventStartFRightDir;
-    // power slides
-    uint8_t powerSlideLeftGround = 0, powerSlideAccelBoostEligible = 0, powerSlideBrakeBoostEligible = 0;
-    float powerSlideAccelBoostVelocityMag = 0.0f, powerSlideBrakeBoostVelocityMag = 0.0f;
-    float eventStartAngle = 0.0f, eventDeltaAngle = 0.0f, eventFromStartAngle = 0.0f;
-    // throttle factor from the packet; 1.0 for a human
-    float throttleZero = 1.0f, lastThrottleZero = 1.0f;
-    // air
-    uint32_t framesInAir = 0, lastFramesInAir = 0, crashFramesInAir = 0;
-    uint8_t inAir = 0, crashLand = 0;
-    uint32_t changeInVelCounter = 0;
-    qzVector3d takeOffPos;
-    RampPair* rampPair = nullptr;
-    RampPair* crashRampPair = nullptr;
-    // jump consistency
-    int32_t jumpConsistencyPendingCounter = 0;
-    uint8_t jumpConsistencyPending = 0, jumpConsistencyAssist = 0;
-    float jumpConsistencyExtraGravity = 0.0f;
-    uint8_t jumpConsistencyOverHalf = 0;
-    int32_t jumpConsistencyAngleCounter = 0;
-    float jumpConsistencyAngleDelta = 0.0f, jumpConsistencyTargetAngle = 0.0f;
-    int32_t jumpConsistencyAngleDeltaCounter = 0;
-    qzVector3d jumpConsistencyDir;
-    float crashExtraGravity = 0.0f, preLoadExtraGravity = 0.0f, timeToLand = 0.0f, landingImpactScale = 0.0f;
-    // track progress
-    float curWayTime = 0.0f;
-    int32_t curLap = 0;
-    uint32_t currentCheckPoint = 0;
-    uint32_t canBoost = 0;
-    uint32_t startRace = 0;
-    // racer
-    uint8_t isCPU = 0, flashWrong = 0, isOffTrack = 0;
-    // particles
-    int32_t dustCloudCounter = 0;
-    float numExhaustParticles = 0.0f, numTrailParticles = 0.0f, numMudParticles = 0.0f;
-    float numFrontDustParticles = 0.0f, numBackDustParticles = 0.0f, numDirtParticles = 0.0f;
-    uint32_t frameCountForMessage = 0;  // model steps this bike has taken
-    qzVector3d lastPos;
-    // crash
-    uint8_t collided = 0;
-    uint32_t collidedCounter = 40;
-    uint8_t crashing = 0, recovering = 0, riderCrashing = 0;
-    qzVector3d crashPos, crashDir, crashResetPos, crashResetDir;
-    float crashSpeed = 0.0f;
-    uint32_t crashState = 0, crashType = 0, collisionType = 0, crashStartCounter = 0;
-    uint8_t willCrashFlag = 0, lockSuspension = 0;
-    qzVector3d lastValidCrashPos;
-    qzQuaternion lastValidCrashQzOrient;
-    Kinetic::Quaternion lastValidCrashKineticOrient;
-    qzVector3d lastValidCrashDir, lastValidCrashLinearVel, lastValidCrashAngularVel;
-    qzVector3d lastValidPos;
-    qzQuaternion lastValidQzOrient;
-    Kinetic::Quaternion lastValidKineticOrient;
     // bonus
     CTrackBonus trackBonus;
-    int32_t wheelieCounter = 0;
-    // wheels: contact state of this and the previous update
-    Kinetic::WheelInfo wheelInfo[2];
-    Kinetic::WheelInfo lastWheelInfo[2];
-    // packet
-    uint32_t bikePacket = 0, suspendedBikePacket = 0;
-    uint8_t suspendBikePacket = 0;
-    int32_t suspendedPressed[BIKEACTION_NUM_STATES] = {};
-    // filters
-    uint8_t postCrashHitGround = 1;
-    CFilter filterSAV, leanFilter;
-    CFilter frictionFilter[2];
-    CFilter speedometerFilter, jumpConsistencyExtraGravityFilter, maxSpeedFilter;
-    CFilter particalFilterR, particalFilterG, particalFilterB;
-    // wheelie, turns
-    uint8_t throttleWheelie = 0;
-    int32_t throttleWheelieCounter = 0, throttleWheelieOffCounter = 0;
-    float throttleUp = 0.0f;
-    uint8_t throttleUpActive = 0;
-    uint32_t leftTurnType = 0, rightTurnType = 0;
-    int32_t sharpTurnCounter = 0, lastLeftTurnPressed = 0, lastRightTurnPressed = 0;
-    int32_t sharpRightTurnPressedCounter = 0, sharpLeftTurnPressedCounter = 0;
-    int32_t leftTurnBrakeCounter = 0, rightTurnBrakeCounter = 0;
-    // landing
-    int32_t landingSpeedCounter = 0;
-    float landingSpeedMag = 0.0f, landingSpeedScale = 0.0f, jumpSpeedTarget = 0.0f;
-    int32_t jumpSpeedCounter = 0;
-    // terrain
-    uint32_t terrainType = 0, lastTerrainType = 0, lastValidTerrainType = 0;
-    uint8_t jumpAssist = 0;
-    int32_t jumpAssistType = 0;
-    uint8_t wheelieCondition = 0, wheelieRequested = 0;
-    // nitro
-    NitroState nitroState = NO_NITRO;
-    int32_t nitrosAvailable = 0;
-    int32_t nitroCounter = 0;
-    // rider displacement
-    qzVector3d riderRestPos, riderLastPos, riderCurrentPos, riderDelta, riderLastVelocity, riderVelocity,
-        riderPos;
-    // crash timing
-    uint8_t movingForward = 0, stuntCrashFlag = 0;
-    uint32_t crashCounter = 0, postCrashCounter = 0;
-    uint8_t crashEnabled = 0;
-    int32_t invulnerabilityCounter = 0;
-    // reset history
-    qzVector3d safeDir[30];
-    qzVector3d safePos[30];
-    // ground
-    float jumpRange = 0.0f;
-    uint8_t jumpRangePassed = 0;
-    float distToGround[2] = {};
-    float distToGroundLevel[2] = {};
-    float minDistToGround = 0.0f, minDistToGroundLevel = 0.0f, maxDistToGroundLevel = 0.0f;
-    uint8_t levelGround = 0;
     // collision groups
     unsigned int bikeCollisionGroup = 0, riderCollisionGroup = 0, bikeIndex = 0;
-    // start
-    int32_t startBoostCounter = 0;
-    uint8_t frontWheelTurnLeft = 0, frontWheelTurnRight = 0;
-    float inAirWhipPercent = 0.0f;
-    int32_t bikeLandCounter = 0;
-    float jumpSpeedRightWay = 0.0f;
-    // geometry (model units)
-    qzVector3d wheelPos[2];
-    qzVector3d bikePos, preLoadSplineTangent;
-    // crash corners
-    uint8_t powerSlideBreakAway = 0, crashOnGround = 0, crashMoving = 0;
-    uint8_t crashCornerOnGround[8] = {};
-    qzVector3d cornerNormal[8];
-    qzVector3d crashCorner[8];
-    float crashCornerDistToGround[8] = {};
+    uint8_t bikeRiderCollisionOn = 0;
     // chassis
     qzVector3d centerOfMass;
-    // world edge
-    uint8_t worldEdgeCrashEnable = 0, worldEdgeCrash = 0;
-    uint32_t worldEdgeCrashState = 0;
-    int32_t worldEdgeCrashCounter = 0;
-    // speed limit
-    float terrainMaxSpeedPenalty = 0.0f, terrainMaxSpeedPenaltyTarget = 0.0f;
-    int32_t brakeAppliedCounter = 0;
-    float cpuCrashScale = 1.0f;
-    uint8_t jumpAssistFailed = 0, bikeRiderCollisionOn = 0, drivingOnObject = 0;
-    int32_t drivingOnObjectCounter = 0;
-    float drivingOnObjectVelMag = 0.0f, filteredMaxSpeed = 0.0f;
-    // start pose
-    qzVector3d startPosition;
-    qzQuaternion startOrientation;
-    qzVector3d startDir;
-    uint8_t validCrashRestPos = 0;
-    float crashDistToGround = 0.0f;
-    int32_t abruptVelocityChangeCounter = 0, sideOfSteepHillCounter = 0, collideCounterNoVelocity = 0;
     // links
     CRiderModel* rider = nullptr;          // not owned
     CPowerBands* bikePowerBand = nullptr;  // owned by the engine component
     CSpeedBands* bikeSpeedBand = nullptr;  // owned by the engine component
-    // terrain shape
-    qzVector3d wheelNormVec[2];
-    float heightAtWheel[2] = {};
-    float terrainPitchAvg = 0.0f;
-    float terrainPitch[2] = {};
-    float terrainRoll = 0.0f, bikePitch = 0.0f, bikeRoll = 0.0f, bikeRelativePitch = 0.0f,
-          bikeRelativeRoll = 0.0f;
-    float lastBikePitch[5] = {}, lastBikeRoll[5] = {}, lastBikeRelativePitch[5] = {},
-          lastBikeRelativeRoll[5] = {};
-    int32_t lastBikePitchRollIndex = 0;
-    // velocity history
-    qzVector3d lastVelocity[30];
-    float lastVelocityMag[30] = {};
-    int32_t lastVelocityMagIndex = 0;
-    qzVector3d preCrashVelocity;
     // display
     float speedScale = 1.0f;
     int32_t cameraId = -1;
     qzVector3d cameraLookAtPos, bikeCenterOfMassPos;
-    int32_t dustTexID = -1, mudTexID = -1, TrailTexID = -1, dirtTexID = -1;
-    uint32_t dustParticleBlockID = 0, dirtParticleBlockID = 0, dirt2ParticleBlockID = 0;
-    uint32_t mudParticleBlockID = 0, trailParticleBlockID = 0;
     // statistics and tuning
     CStats bikeStats;
     CBikeAttributes bikeAttributes;
     CRiderAttributes riderAttributes;
     TerrainFriction tFriction;
     Attributes attributes;
-    // HUD
-    uint32_t trackToHudWrongWay = 0, trackToHudOffTrack = 0, trackToHudMissedCheckPoint = 0;
-    // flags (BikeFlags bit sets)
-    uint32_t flags = 0;
-    uint32_t lastFlags = 0;
-    uint32_t viewFlags = 0;
-    // collision
-    CModelObject* collisionObject = nullptr;
-    qzVector3d collisionObjectPos;
-    uint32_t collisionObjectCounter = 0;
-    qzVector3d collisionNormal;
-    float collisionStartTime = 0.0f;
     // size (model units; 0 until the first update)
     float wheelBase = 0.0f;
     float bikeLength = 0.0f;

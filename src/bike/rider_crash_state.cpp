@@ -164,7 +164,7 @@ void CRiderModel::setRiderCrashState() {
 
 void CRiderModel::dampenCrashVelocity() {
     const KineticBike* b = bike();
-    const float t = b ? static_cast<float>(b->crashCounter) : 0.0f;
+    const float t = b ? static_cast<float>(b->crash.crashCounter) : 0.0f;
     rider->m_friction = getSlopePoint(0.0f, kGripStart, kGripMidStep, kGripMid, kGripEndStep, kGripEnd, t);
 
     const Kinetic::Vector3 w = Capped(rider->m_angularVelocity, kMaxSpin);

@@ -248,8 +248,8 @@ void CRiderModel::placeOnBike() {
 }
 
 void CRiderModel::moveOffBike(const KineticBike& b) {
-    const qzVector3d v(0.0f, b.crashUpDir.y < 0.0f ? -1.0f : 1.0f, 0.0f);
-    position = position + (v * kOffBikeLevel + b.crashUpDir * kOffBikeUp) * riderFromBikeDist;
+    const qzVector3d v(0.0f, b.frame.crashUpDir.y < 0.0f ? -1.0f : 1.0f, 0.0f);
+    position = position + (v * kOffBikeLevel + b.frame.crashUpDir * kOffBikeUp) * riderFromBikeDist;
 }
 
 void CRiderModel::update(float) {
@@ -257,7 +257,7 @@ void CRiderModel::update(float) {
     if (!b) return;
     if (riderState != kOnBike) position = internalRiderPos;
     drawOffset = qzVector3d();
-    if (b->crashState == 1 && b->worldEdgeCrashState == 0) {
+    if (b->crash.crashState == 1 && b->crash.worldEdgeCrashState == 0) {
         riderState = kWorldEdgeThrow;
         worldEdgeCrashState = 0;
     }
@@ -267,7 +267,7 @@ void CRiderModel::update(float) {
             lastValidQzOrient = qOrientation;
             qOrientation = b->qOrientation;
             updateKineticFromModelObject();
-            if (b->crashing) riderState = kCrashBegun;
+            if (b->crash.crashing) riderState = kCrashBegun;
             break;
         case kWorldEdgeThrow:
             updateWorldEdgeThrow(*b);
@@ -277,7 +277,7 @@ void CRiderModel::update(float) {
             updateKineticFromModelObject();
             moveOffBike(*b);
             updateKineticFromModelObject();
-            if (b->riderCrashing) riderState = kLaunch;
+            if (b->crash.riderCrashing) riderState = kLaunch;
             break;
         case kLaunch:
             launch(*b);
@@ -307,7 +307,7 @@ void CRiderModel::updateWorldEdgeThrow(const KineticBike& b) {
             crashCount = 0;
             worldEdgeCrashStateCounter = 0;
             worldEdgeCrashState = 1;
-            rider->m_linearVelocity = ToKinetic(b.preCrashVelocity);
+            rider->m_linearVelocity = ToKinetic(b.crash.preCrashVelocity);
             const float r1 = GetRandomNumber(-kThrowSpin, kThrowSpin);
             const float r2 = GetRandomNumber(-kThrowSpin, kThrowSpin);
             const float r3 = GetRandomNumber(-kThrowSpin, kThrowSpin);
@@ -322,7 +322,7 @@ void CRiderModel::updateWorldEdgeThrow(const KineticBike& b) {
             if (d2 > worldEdgeThrowDistance * worldEdgeThrowDistance)
                 rider->m_linearVelocity = ToKinetic(b.linearVelocity);
             if (worldEdgeCrashStateCounter >= 61 &&
-                (crashDistToGround < kThrowLandHeight || b.crashState == 3))
+                (crashDistToGround < kThrowLandHeight || b.crash.crashState == 3))
                 worldEdgeCrashState = 2;
             break;
         }
@@ -349,7 +349,7 @@ void CRiderModel::launch(const KineticBike& b) {
     rider->setPinned(false);
     rider->setActive(true, true);
     crashPos = position;
-    Kinetic::Vector3 v = ToKinetic(b.preCrashVelocity);
+    Kinetic::Vector3 v = ToKinetic(b.crash.preCrashVelocity);
     crashVelocityMag = v.length();
     if (crashVelocityMag > kLaunchSpeed) {
         v *= kLaunchSpeed / crashVelocityMag;
@@ -393,7 +393,7 @@ void CRiderModel::updateFreeCrash(KineticBike& b) {
         rider->m_angularVelocity = ToKinetic(lastValidCrashAngularVel);
         updateKineticFromModelObject();
     }
-    if (b.crashState == 4) {
+    if (b.crash.crashState == 4) {
         crashing = 0;
         rider->setPinned(true);
         rider->setActive(false, true);

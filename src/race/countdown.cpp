@@ -86,20 +86,20 @@ void CGameStart::update(C3DView* view, float) {
     for (int i = 0; i < 8; ++i) {
         KineticBike* b = bikeAt(i);
         if (!b) continue;
-        if (t > BOOST_START_TIME && t <= kBoostWindowEnd && b->canBoost == BOOST_NONE)
-            b->canBoost = BOOST_WINDOW_OPEN;
+        if (t > BOOST_START_TIME && t <= kBoostWindowEnd && b->laps.canBoost == BOOST_NONE)
+            b->laps.canBoost = BOOST_WINDOW_OPEN;
         if (t >= kBoostWindowEnd) {
-            if (b->canBoost == BOOST_PRESSED_IN_WINDOW)
-                b->canBoost = BOOST_START;
-            else if (b->canBoost == BOOST_PRESSED_OUTSIDE)
-                b->canBoost = BOOST_PLAIN_START;
-            else if (b->canBoost == BOOST_WINDOW_OPEN)
-                b->canBoost = BOOST_NONE;
+            if (b->laps.canBoost == BOOST_PRESSED_IN_WINDOW)
+                b->laps.canBoost = BOOST_START;
+            else if (b->laps.canBoost == BOOST_PRESSED_OUTSIDE)
+                b->laps.canBoost = BOOST_PLAIN_START;
+            else if (b->laps.canBoost == BOOST_WINDOW_OPEN)
+                b->laps.canBoost = BOOST_NONE;
         }
     }
     if (gameStartData.gameStarted || t < kReleaseTime) return;
     for (int i = 0; i < 8; ++i)
-        if (KineticBike* b = bikeAt(i)) b->startRace = 1;
+        if (KineticBike* b = bikeAt(i)) b->laps.startRace = 1;
     gameStartData.gameStarted = 1;
     if (!AttractRace() && _playerNum < 2 && CQzGame::controller[_playerNum])
         CQzGame::controller[_playerNum]->setState(STATE_BIKE);
@@ -112,7 +112,7 @@ void CGameStart::render(C3DView* view) {
     const float t = getRelativeTime();
     if (AttractRace() || !(t > 0.0f && t <= kIdleTime)) return;
     const KineticBike* own = _playerNum < 8 ? bikeAt(static_cast<int>(_playerNum)) : nullptr;
-    const int card = cardAt(t, own && own->canBoost == BOOST_START);
+    const int card = cardAt(t, own && own->laps.canBoost == BOOST_START);
     if (card != lastFrame && !(_flags & 1)) {
         const bool go = card >= kGoCard;
         PlaySound(go ? goLId : countLId);

@@ -14,7 +14,7 @@ void CheckGameOver(const RaceEndParts& p) {
     bool anyFinished = false;
     for (uint32_t i = 0; i < p.numHumans && i < 2; ++i) {
         const KineticBike* b = p.bike[i];
-        if (b && (p.options->timeOrLap ? b->curLap >= p.options->duration
+        if (b && (p.options->timeOrLap ? b->laps.curLap >= p.options->duration
                                        : b->bikeStats.raceTime >= static_cast<float>(p.options->duration)))
             anyFinished = true;
     }

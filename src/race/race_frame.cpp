@@ -1,6 +1,5 @@
 // One shown frame of a race: two 1/60 s sub-steps, the computer riders' schedule, the load governor,
 // the render and the answer to the main loop.
-#include "bike/kinetic_bike.h"
 #include "engine/hal/display.h"
 #include "engine/hal/engine.h"
 #include "engine/hal/prim.h"

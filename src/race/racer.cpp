@@ -211,9 +211,9 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     bikeId[i] = static_cast<int32_t>(model->objects.size()) - 1;
     b->bikeStats.bikeId = bikeId[i];
 
-    b->dustTexID = b->dirtTexID = dustTexID;
-    b->mudTexID = mudTexID;
-    b->TrailTexID = TrailTexID;
+    b->particles.dustTexID = b->particles.dirtTexID = dustTexID;
+    b->particles.mudTexID = mudTexID;
+    b->particles.TrailTexID = TrailTexID;
 
     auto* body = new CRiderModel(bikeId[i], riderDescriptionId[riderModel]);
     model->objects.push_back(body);

@@ -99,7 +99,7 @@ TEST_F(GameSounds, EngineChoosesItsComposite) {
     CBikeSoundObject::gameStarted = &started;
     C250ccEngineSoundObject engine(0);
     auto step = [&](uint32_t flags, float speed = 0) {
-        bike.viewFlags = flags, bike.linearVelocityMag = speed;
+        bike.status.viewFlags = flags, bike.frame.linearVelocityMag = speed;
         return engine.getCurrentSound(&bike);
     };
     const uint32_t accel = 1u << BIKE_ACCEL, decel = 1u << BIKE_DECEL, air = 1u << BIKE_INAIR;
@@ -181,7 +181,7 @@ TEST_F(GameSounds, TriggersPlayOncePerRisingEdge) {
     CBikeStateSound brakeSound(0, 3, CSoundFactory::getReader(CQZSoundIDs::brakeId), BIKE_BRAKING,
                                BIKE_INAIR);
     auto plays = [&](uint32_t flags) {
-        bike.viewFlags = flags;
+        bike.status.viewFlags = flags;
         return brakeSound.checkTrigger(&bike);
     };
     const std::pair<uint32_t, bool> steps[] = {
@@ -193,8 +193,8 @@ TEST_F(GameSounds, TriggersPlayOncePerRisingEdge) {
 
     // Collisions: hit sound 0 is silent; an object without a description plays the default.
     CModelObject hit(-1);
-    bike.collisionObject = &hit;
-    bike.viewFlags = 1u << BIKE_COLLIDE;
+    bike.crash.collisionObject = &hit;
+    bike.status.viewFlags = 1u << BIKE_COLLIDE;
     CCollisionSound crash(0, 2);
     CSoundReader* r = crash.getCurrentSound(&bike);
     ASSERT_NE(r, nullptr);

@@ -30,8 +30,8 @@ struct Options {
 
 // A bike placed long enough ago to crash.
 void Ready(KineticBike* b) {
-    b->crashState = 0;
-    b->postCrashCounter = bikecrash::kPostCrashSteps;
+    b->crash.crashState = 0;
+    b->crash.postCrashCounter = bikecrash::kPostCrashSteps;
 }
 
 TEST(BikeCrash, CycleLastsItsStepsWithItsFlagsAndAPlacedBikeWaits) {
@@ -41,24 +41,24 @@ TEST(BikeCrash, CycleLastsItsStepsWithItsFlagsAndAPlacedBikeWaits) {
     b->setStartPos(qzVector3d(1000.0f, 0.0f, 1000.0f), qzVector3d(0.0f, 0.0f, 1.0f));
     for (int i = 0; i < 180; ++i) {
         b->startCrash(0);
-        ASSERT_EQ(b->crashState, 0u) << "step " << i;
+        ASSERT_EQ(b->crash.crashState, 0u) << "step " << i;
         b->crashUpdate();
     }
     b->startCrash(0);
-    ASSERT_EQ(b->crashState, 2u);
+    ASSERT_EQ(b->crash.crashState, 2u);
     std::vector<uint32_t> seen;
-    while (b->crashState != 0 && seen.size() < 400) {
-        b->flags = bit(BIKE_ACCEL);
+    while (b->crash.crashState != 0 && seen.size() < 400) {
+        b->status.flags = bit(BIKE_ACCEL);
         b->crashUpdate();
-        seen.push_back(b->flags & ~bit(BIKE_ACCEL));
+        seen.push_back(b->status.flags & ~bit(BIKE_ACCEL));
     }
     ASSERT_EQ(seen.size(), 183u);
     for (size_t k = 1; k < 180; ++k) EXPECT_EQ(seen[k], bit(BIKE_CRASH)) << k;
     EXPECT_EQ(seen[180], bit(BIKE_RECOVER));
     EXPECT_EQ(seen[181], bit(BIKE_RECOVER));
-    EXPECT_EQ(b->flags, 0u);  // the recover step clears every flag
+    EXPECT_EQ(b->status.flags, 0u);  // the recover step clears every flag
     b->startCrash(0);
-    EXPECT_EQ(b->crashState, 0u) << "a freshly placed bike crashed";
+    EXPECT_EQ(b->crash.crashState, 0u) << "a freshly placed bike crashed";
 }
 
 TEST(BikeCrash, TwoComputerCrashesRefuseAThirdOfLandingOrTipKind) {
@@ -70,13 +70,13 @@ TEST(BikeCrash, TwoComputerCrashesRefuseAThirdOfLandingOrTipKind) {
     b[0]->startCrash(0);
     b[1]->startCrash(1);
     b[2]->startCrash(0);
-    EXPECT_EQ(b[2]->crashState, 0u);
+    EXPECT_EQ(b[2]->crash.crashState, 0u);
     b[2]->startCrash(2);
-    EXPECT_EQ(b[2]->crashState, 2u);
-    EXPECT_EQ(b[0]->preCrashVelocity * b[0]->preCrashVelocity, 0.0f);
-    b[3]->collisionObjectCounter = 2;  // a pending object collision makes any crash type 2
+    EXPECT_EQ(b[2]->crash.crashState, 2u);
+    EXPECT_EQ(b[0]->crash.preCrashVelocity * b[0]->crash.preCrashVelocity, 0.0f);
+    b[3]->crash.collisionObjectCounter = 2;  // a pending object collision makes any crash type 2
     b[3]->startCrash(0);
-    EXPECT_EQ(b[3]->crashType, 2u);
+    EXPECT_EQ(b[3]->crash.crashType, 2u);
 }
 
 TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
@@ -89,38 +89,38 @@ TEST(BikeCrash, ResetPositionsFollowTheZoneTheSplineAndTheSafeTrail) {
     ASSERT_TRUE(way.SetMaxNumPoints(21));
     for (int i = 0; i <= 20; ++i) ASSERT_TRUE(way.AddPoint(1000.0f * i, 0.0f, 0.0f, 1.0f));
     ASSERT_TRUE(way.MakeCurrentPointsIntoSpline());
-    b->curWayTime = 10000.0f;
+    b->laps.curWayTime = 10000.0f;
     other->position = qzVector3d(10000.0f, 0.0f, 300.0f);  // on the bike's own spline point
     b->findSplineCrashResetPos();
-    EXPECT_NEAR(b->crashResetPos.x, 9000.0f, 1.0f);
+    EXPECT_NEAR(b->reset.crashResetPos.x, 9000.0f, 1.0f);
     other->position = qzVector3d(50000.0f, 0.0f, 0.0f);
     b->findSplineCrashResetPos();
-    EXPECT_NEAR(b->crashResetPos.x, 10000.0f, 1.0f);
+    EXPECT_NEAR(b->reset.crashResetPos.x, 10000.0f, 1.0f);
     RampPair zone{};
     zone.landing = qzVector3d(12345.0f, 0.0f, 0.0f);
-    b->crashRampPair = &zone;
+    b->air.crashRampPair = &zone;
     b->findSplineCrashResetPos();
-    EXPECT_EQ(b->crashResetPos.x, 12345.0f);
+    EXPECT_EQ(b->reset.crashResetPos.x, 12345.0f);
     CSplineManager::cleanUp();
-    b->curWayTime = 5000.0f;  // no spline: the newest safe point
-    b->safePos[0] = qzVector3d(77.0f, 0.0f, 0.0f);
+    b->laps.curWayTime = 5000.0f;  // no spline: the newest safe point
+    b->reset.safePos[0] = qzVector3d(77.0f, 0.0f, 0.0f);
     b->findSplineCrashResetPos();
-    EXPECT_EQ(b->crashResetPos.x, 77.0f);
+    EXPECT_EQ(b->reset.crashResetPos.x, 77.0f);
 
-    for (int k = 0; k < 30; ++k) b->safePos[k] = qzVector3d(600.0f * k, 0.0f, 0.0f);
-    b->crashPos = qzVector3d();
-    b->bikePos = qzVector3d(-5.0f, 0.0f, 0.0f);
+    for (int k = 0; k < 30; ++k) b->reset.safePos[k] = qzVector3d(600.0f * k, 0.0f, 0.0f);
+    b->crash.crashPos = qzVector3d();
+    b->ground.bikePos = qzVector3d(-5.0f, 0.0f, 0.0f);
     struct Case {
         unsigned type;
         uint8_t level;
         float x;
     } cases[] = {{0, 1, -5.0f}, {1, 0, 600.0f}, {2, 0, 2400.0f}, {4, 0, 1.0f}};
     for (const Case& c : cases) {
-        b->crashType = c.type;
-        b->levelGround = c.level;
-        b->crashResetPos = qzVector3d(1.0f, 0.0f, 0.0f);
+        b->crash.crashType = c.type;
+        b->ground.levelGround = c.level;
+        b->reset.crashResetPos = qzVector3d(1.0f, 0.0f, 0.0f);
         b->findNonSplineCrashResetPos();
-        EXPECT_EQ(b->crashResetPos.x, c.x) << "type " << c.type;
+        EXPECT_EQ(b->reset.crashResetPos.x, c.x) << "type " << c.type;
     }
 }
 
@@ -134,13 +134,13 @@ TEST(BikeCrash, ResetSearchFallsBackToTheNewestSafePointWhenEveryPointIsCrowded)
     ASSERT_TRUE(way.SetMaxNumPoints(5));
     for (int i = 0; i <= 4; ++i) ASSERT_TRUE(way.AddPoint(1000.0f * i, 0.0f, 0.0f, 1.0f));
     ASSERT_TRUE(way.MakeCurrentPointsIntoSpline());
-    b->safePos[0] = qzVector3d(55.0f, 0.0f, 0.0f);
+    b->reset.safePos[0] = qzVector3d(55.0f, 0.0f, 0.0f);
     // Racers beside the points back from the bike's: 100 units off crowds them, 800 does not.
     for (float off : {800.0f, 100.0f}) {
-        b->curWayTime = 2000.0f;
+        b->laps.curWayTime = 2000.0f;
         for (int i = 0; i < 2; ++i) others[i]->position = qzVector3d(2000.0f - 1000.0f * i, 0.0f, off);
         b->findSplineCrashResetPos();
-        EXPECT_NEAR(b->crashResetPos.x, off > 700.0f ? 2000.0f : 55.0f, 1.0f) << off;
+        EXPECT_NEAR(b->reset.crashResetPos.x, off > 700.0f ? 2000.0f : 55.0f, 1.0f) << off;
     }
     CSplineManager::cleanUp();
 }
@@ -162,40 +162,40 @@ TEST(BikeCrash, CollisionsJudgeBikesCountObjectsAndCrashAPinnedBike) {
     KineticBike* cpu1 = lone.Build(1, true);
     KineticBike* human = lone.Build(2, false);
     for (KineticBike* k : {cpu0, cpu1, human}) Ready(k);
-    cpu1->position = cpu0->bikePos + qzVector3d(0.0f, 100.0f, 0.0f);  // landing on it from above
+    cpu1->position = cpu0->ground.bikePos + qzVector3d(0.0f, 100.0f, 0.0f);  // landing on it from above
     cpu0->collisionHandler(cpu1, Contact(cpu0, cpu1));
-    EXPECT_EQ(cpu0->willCrashFlag, 0) << "two computer bikes flagged each other";
+    EXPECT_EQ(cpu0->crash.willCrashFlag, 0) << "two computer bikes flagged each other";
     human->collisionHandler(cpu1, Contact(human, cpu1));
-    EXPECT_EQ(human->willCrashFlag, 1);
+    EXPECT_EQ(human->crash.willCrashFlag, 1);
     human->collide();
-    EXPECT_EQ(human->crashState, 2u);
+    EXPECT_EQ(human->crash.crashState, 2u);
 
     CModelObject bale;
     for (int hit = 1; hit <= 5; ++hit) {
-        EXPECT_EQ(cpu0->crashState, 0u) << "hit " << hit;
-        cpu0->collidedCounter = 40;
+        EXPECT_EQ(cpu0->crash.crashState, 0u) << "hit " << hit;
+        cpu0->crash.collidedCounter = 40;
         cpu0->collisionHandler(&bale, Contact(cpu0, nullptr));
     }
-    EXPECT_EQ(cpu0->crashState, 2u);
-    EXPECT_EQ(cpu0->crashType, 2u);
+    EXPECT_EQ(cpu0->crash.crashState, 2u);
+    EXPECT_EQ(cpu0->crash.crashType, 2u);
 
     Ready(cpu1);
-    cpu1->collisionObjectCounter = 1;
-    cpu1->bikePacket = 1u << BIKEACTION_ACCEL;
+    cpu1->crash.collisionObjectCounter = 1;
+    cpu1->input.bikePacket = 1u << BIKEACTION_ACCEL;
     int steps = 0;
-    while (cpu1->crashState == 0 && steps < 100) {
+    while (cpu1->crash.crashState == 0 && steps < 100) {
         cpu1->collide();
         ++steps;
     }
     EXPECT_EQ(steps, 61);
-    EXPECT_EQ(cpu1->crashType, 2u);  // asked as 3; the pending object collision makes it 2
+    EXPECT_EQ(cpu1->crash.crashType, 2u);  // asked as 3; the pending object collision makes it 2
 
     gameOptions.gameOptions = 0;
     Ready(cpu1);
-    cpu1->willCrashFlag = 1;
-    cpu1->collidedCounter = 0;
+    cpu1->crash.willCrashFlag = 1;
+    cpu1->crash.collidedCounter = 0;
     for (int i = 0; i < 100; ++i) cpu1->collide();
-    EXPECT_EQ(cpu1->crashState, 0u) << "crashed with the collision options off";
+    EXPECT_EQ(cpu1->crash.crashState, 0u) << "crashed with the collision options off";
 }
 
 TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
@@ -204,39 +204,39 @@ TEST(BikeCrash, GroundTestScoresImpactsForcedPitchesAndHillsides) {
     auto prepare = [&](float stability) {
         Ready(b);
         b->attributes.stability = stability;
-        b->changeInVelCounter = 1;
-        b->movingForward = 0;
-        b->flags = 0;
-        b->crashLand = 0;
-        b->wheelNormVec[0] = b->wheelNormVec[1] = qzVector3d(0.0f, -1.0f, 0.0f);
-        b->lastLinearVelocity = qzVector3d();
-        b->distToGround[0] = b->distToGround[1] = 10.0f;
+        b->air.changeInVelCounter = 1;
+        b->crash.movingForward = 0;
+        b->status.flags = 0;
+        b->air.crashLand = 0;
+        b->ground.wheelNormVec[0] = b->ground.wheelNormVec[1] = qzVector3d(0.0f, -1.0f, 0.0f);
+        b->frame.lastLinearVelocity = qzVector3d();
+        b->ground.distToGround[0] = b->ground.distToGround[1] = 10.0f;
     };
     for (TrackType track : {TRACKTYPE_OUTDOOR, TRACKTYPE_BAJA}) {
         Options o(track, 0);
         prepare(0.95f);
-        b->flags = bit(BIKE_LAND);
-        b->lastLinearVelocity = qzVector3d(0.0f, 32.4074f, 0.0f);
+        b->status.flags = bit(BIKE_LAND);
+        b->frame.lastLinearVelocity = qzVector3d(0.0f, 32.4074f, 0.0f);
         b->groundCrash();
-        EXPECT_NEAR(b->landingImpactScale, 1.0f, 1e-5f);
-        EXPECT_EQ(b->crashState, track == TRACKTYPE_BAJA ? 0u : 2u);
+        EXPECT_NEAR(b->air.landingImpactScale, 1.0f, 1e-5f);
+        EXPECT_EQ(b->crash.crashState, track == TRACKTYPE_BAJA ? 0u : 2u);
     }
     for (float pitch : {-76.0f, 81.0f}) {
         prepare(5.0f);
-        b->crashLand = 1;
-        b->lastBikePitch[3] = pitch;
+        b->air.crashLand = 1;
+        b->ground.lastBikePitch[3] = pitch;
         b->groundCrash();
-        EXPECT_EQ(b->crashState, 2u) << pitch;
-        b->lastBikePitch[3] = 0.0f;
+        EXPECT_EQ(b->crash.crashState, 2u) << pitch;
+        b->ground.lastBikePitch[3] = 0.0f;
     }
     prepare(5.0f);
-    b->wheelNormVec[0] = b->fRightDir;
-    b->sideOfSteepHillCounter = 0;
+    b->ground.wheelNormVec[0] = b->frame.fRightDir;
+    b->crash.sideOfSteepHillCounter = 0;
     for (int i = 1; i <= 11; ++i) {
-        EXPECT_EQ(b->crashState, 0u) << i;
+        EXPECT_EQ(b->crash.crashState, 0u) << i;
         b->groundCrash();
     }
-    EXPECT_EQ(b->crashState, 2u);
+    EXPECT_EQ(b->crash.crashState, 2u);
 }
 
 TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
@@ -244,39 +244,40 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
         Options o(TRACKTYPE_OUTDOOR, 0);
         BikeWorld w(FirstTrack(TrackKind::Outdoor), 1);
         KineticBike* b = w.AddBike(0, false);
-        b->safePos[0] = b->position;
-        b->bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
+        b->reset.safePos[0] = b->position;
+        b->ground.bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
         b->checkForWorldEdgeCrash();
-        EXPECT_EQ(b->crashState, 0u);
-        EXPECT_EQ(b->position.x, b->safePos[0].x);
+        EXPECT_EQ(b->crash.crashState, 0u);
+        EXPECT_EQ(b->position.x, b->reset.safePos[0].x);
         Options baja(TRACKTYPE_BAJA, 0);
-        b->bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
+        b->ground.bikePos = qzVector3d(100.0f, 0.0f, 100.0f);
         b->checkForWorldEdgeCrash();
         b->checkForWorldEdgeCrash();
-        EXPECT_EQ(b->crashState, 1u);
-        EXPECT_EQ(b->crashType, 4u);
-        EXPECT_GT(b->preCrashVelocity.x, 0.0f);  // toward the centre
-        EXPECT_LT(b->preCrashVelocity.y, 0.0f);  // and up
+        EXPECT_EQ(b->crash.crashState, 1u);
+        EXPECT_EQ(b->crash.crashType, 4u);
+        EXPECT_GT(b->crash.preCrashVelocity.x, 0.0f);  // toward the centre
+        EXPECT_LT(b->crash.preCrashVelocity.y, 0.0f);  // and up
     }
     LoneBikes lone;
     KineticBike* b = lone.Build();
     Kinetic::RigidBody* body = b->crashBike.get();
-    b->crashState = 3;
-    b->crashCounter = 0;
+    b->crash.crashState = 3;
+    b->crash.crashCounter = 0;
     body->m_angularVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
     b->dampenCrashVelocity(body);
-    EXPECT_NEAR(body->m_angularVelocity.dot(bikecrash::toKinetic(b->forwardDir)), 9.25926f, 1e-4f);
+    EXPECT_NEAR(body->m_angularVelocity.dot(bikecrash::toKinetic(b->frame.forwardDir)), 9.25926f, 1e-4f);
     struct Case {
         uint32_t c;
         float cap, friction;
     } cases[] = {{60, 10.0f / 2.16f, 1.0f}, {120, 7.5f / 2.16f, 1.0f}, {180, 5.0f / 2.16f, 0.75f}};
     for (const Case& k : cases) {
-        b->crashCounter = k.c;
-        body->m_angularVelocity = bikecrash::toKinetic((b->forwardDir - b->upDir + b->rightDir) * 50.0f);
+        b->crash.crashCounter = k.c;
+        body->m_angularVelocity =
+            bikecrash::toKinetic((b->frame.forwardDir - b->frame.upDir + b->frame.rightDir) * 50.0f);
         b->dampenCrashVelocity(body);
         const Kinetic::Vector3 w = body->m_angularVelocity;
-        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->forwardDir)), k.cap, 1e-4f) << k.c;
-        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->upDir)), -k.cap, 1e-4f) << k.c;
+        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->frame.forwardDir)), k.cap, 1e-4f) << k.c;
+        EXPECT_NEAR(w.dot(bikecrash::toKinetic(b->frame.upDir)), -k.cap, 1e-4f) << k.c;
         EXPECT_NEAR(body->m_friction, k.friction, 1e-6f) << k.c;
     }
 }
@@ -291,10 +292,10 @@ TEST(BikeJump, LandingHoldFactorByAirTimeAndNoTimeToLandFarFromATakeOff) {
     b->attributes.landingSpeedRecoveryJumps = 0.9f;
     b->attributes.landingSpeedRecoveryWhoops = 0.6f;
     for (uint32_t air : {20u, 21u}) {
-        b->inAir = 1;
-        b->framesInAir = air;
-        b->landingSpeedCounter = 6;
-        b->wheelInfo[1].m_isInContact = true;
+        b->air.inAir = 1;
+        b->air.framesInAir = air;
+        b->air.landingSpeedCounter = 6;
+        b->ground.wheelInfo[1].m_isInContact = true;
         b->chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 10.0f);
         b->landSpeed();
         EXPECT_NEAR(b->chassis->m_linearVelocity.length(), air >= 21 ? 9.0f : 6.0f, 1e-4f) << air;
@@ -304,10 +305,10 @@ TEST(BikeJump, LandingHoldFactorByAirTimeAndNoTimeToLandFarFromATakeOff) {
     pair.takeoff = qzVector3d(0.0f, 0.0f, 0.0f);
     pair.landing = qzVector3d(0.0f, 0.0f, 3000.0f);
     CRamps::getInstance()->jumpRampPairSets.push_back(pair);
-    b->inAir = 0;
-    b->linearVelocity = b->fForwardDir * 20.0f;
+    b->air.inAir = 0;
+    b->linearVelocity = b->frame.fForwardDir * 20.0f;
     for (float z : {999.0f, 1001.0f}) {
-        b->bikePos = qzVector3d(0.0f, 0.0f, z);
+        b->ground.bikePos = qzVector3d(0.0f, 0.0f, z);
         const float t = b->getTimeToLand();
         EXPECT_EQ(t > 0.0f, z < 1000.0f) << z;
     }
@@ -330,25 +331,25 @@ TEST(BikeJump, PreloadLaunchesOnlyFromItsWindowAtFiftyKmhOrMore) {
         {120, 46, 20.0f, 2, 46}, {121, 0, 20.0f, 2, -1},  {60, 0, 13.6111f, 2, 46},
     };
     for (const Case& c : cases) {
-        b->preLoadWaitDelay = b->preLoadPressedCounter = b->preLoadJumpCounter = 0;
-        b->preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
-        b->preLoadJump = 0;
-        b->framesInAir = 0;
-        b->wheelInfo[0].m_isInContact = b->wheelInfo[1].m_isInContact = true;
-        b->lastTerrainType = 0;
-        b->linearVelocityMag = c.speed;
+        b->air.preLoadWaitDelay = b->air.preLoadPressedCounter = b->air.preLoadJumpCounter = 0;
+        b->air.preLoadJumpState = PRELOAD_NO_ATTEMPT_PENDING;
+        b->air.preLoadJump = 0;
+        b->air.framesInAir = 0;
+        b->ground.wheelInfo[0].m_isInContact = b->ground.wheelInfo[1].m_isInContact = true;
+        b->ground.lastTerrainType = 0;
+        b->frame.linearVelocityMag = c.speed;
         uint32_t report = 0;
         int steps = -1;
-        b->bikePacket = 1u << BIKEACTION_PRELOAD;
+        b->input.bikePacket = 1u << BIKEACTION_PRELOAD;
         for (uint32_t k = 0; k < c.hold && report == 0; ++k) {
             b->preLoad();
-            report = b->preLoadReportState;
+            report = b->air.preLoadReportState;
         }
-        b->bikePacket = 0;
+        b->input.bikePacket = 0;
         for (int k = 0; k < 100 && report == 0; ++k) {
-            if (k >= static_cast<int>(c.wait)) b->lastTerrainType = preload2;  // on the lip
+            if (k >= static_cast<int>(c.wait)) b->ground.lastTerrainType = preload2;  // on the lip
             b->preLoad();
-            report = b->preLoadReportState;
+            report = b->air.preLoadReportState;
             steps = k;
         }
         EXPECT_EQ(report, c.report) << c.hold << " " << c.wait << " " << c.speed;
@@ -374,32 +375,32 @@ TEST(BikeJump, SkillRampSetsTheTakeOffSpeedsAlongTheTravel) {
     const struct { float climb, after; } cases[] = {{15.0f, 29.489f}, {5.0f, 30.5556f}};
     for (const auto& c : cases) {
         b->attributes.jumpSpeedPercent = 100;
-        b->bikePacket = 1u << BIKEACTION_ACCEL;
-        b->flags = 0;
-        b->nitroState = NO_NITRO;
-        b->jumpConsistencyAssist = b->jumpAssist = 0;
-        b->framesInAir = 0;
-        b->curWayTime = 5000.0f;
-        b->bikePos = qzVector3d();
-        b->forwardDir = b->fForwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+        b->input.bikePacket = 1u << BIKEACTION_ACCEL;
+        b->status.flags = 0;
+        b->ride.nitroState = NO_NITRO;
+        b->air.jumpConsistencyAssist = b->air.jumpAssist = 0;
+        b->air.framesInAir = 0;
+        b->laps.curWayTime = 5000.0f;
+        b->ground.bikePos = qzVector3d();
+        b->frame.forwardDir = b->frame.fForwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
         const float r = c.climb * 0.0174533f;
         const Kinetic::Vector3 n(std::cos(r), -std::sin(r), 0.0f);  // up is -y
         b->chassis->m_linearVelocity = n * 33.3333f;
-        b->linearVelocityMag = 33.3333f;
-        b->lastTerrainType = 0;
-        b->terrainType = jump_skill2;
+        b->frame.linearVelocityMag = 33.3333f;
+        b->ground.lastTerrainType = 0;
+        b->ground.terrainType = jump_skill2;
         b->jumpSpeed();
         Kinetic::Vector3 v = b->chassis->m_linearVelocity;
         EXPECT_NEAR(v.length(), 30.5556f, 1e-3f) << c.climb;
         EXPECT_NEAR(v.dot(n), v.length(), 1e-3f) << c.climb;
-        b->lastTerrainType = jump_skill2;
-        b->terrainType = 0;
-        b->framesInAir = 1;
-        b->linearVelocityMag = v.length();
+        b->ground.lastTerrainType = jump_skill2;
+        b->ground.terrainType = 0;
+        b->air.framesInAir = 1;
+        b->frame.linearVelocityMag = v.length();
         b->jumpSpeed();
         v = b->chassis->m_linearVelocity;
         EXPECT_NEAR(v.length(), c.after, 1e-4f) << c.climb;
-        EXPECT_EQ(b->jumpSpeedTarget, 29.489f) << c.climb;  // the flight's target, met or not
+        EXPECT_EQ(b->air.jumpSpeedTarget, 29.489f) << c.climb;  // the flight's target, met or not
         EXPECT_NEAR(v.dot(n), v.length(), 1e-3f) << c.climb;
     }
     CRamps::resetStatics();
@@ -418,20 +419,20 @@ TEST(BikeJump, InAirExtraGravityStaysWithinOneGravity) {
         int sign;
     } cases[] = {{10.0f, 10.0f, 1}, {-5.0f, -10.0f, -1}, {5.0f, 0.0f, -1}, {50.0f, 30.0f, 1}};
     for (const auto& c : cases) {
-        b->rampPair = &pair;
-        b->jumpConsistencyPending = 0;
-        b->jumpConsistencyPendingCounter = 0;
-        b->jumpConsistencyAssist = b->jumpConsistencyOverHalf = 1;
-        b->jumpConsistencyExtraGravityFilter = CFilter();
-        b->jumpConsistencyDir = qzVector3d(1.0f, 0.0f, 0.0f);
-        b->fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
-        b->wheelInfo[0].m_isInContact = b->wheelInfo[1].m_isInContact = false;
-        b->bikePos = qzVector3d(0.0f, -100.0f * c.height, 0.0f);
+        b->air.rampPair = &pair;
+        b->air.jumpConsistencyPending = 0;
+        b->air.jumpConsistencyPendingCounter = 0;
+        b->air.jumpConsistencyAssist = b->air.jumpConsistencyOverHalf = 1;
+        b->air.jumpConsistencyExtraGravityFilter = CFilter();
+        b->air.jumpConsistencyDir = qzVector3d(1.0f, 0.0f, 0.0f);
+        b->frame.fUpDir = qzVector3d(0.0f, -1.0f, 0.0f);
+        b->ground.wheelInfo[0].m_isInContact = b->ground.wheelInfo[1].m_isInContact = false;
+        b->ground.bikePos = qzVector3d(0.0f, -100.0f * c.height, 0.0f);
         b->linearVelocity = qzVector3d(20.0f, -c.up, 0.0f);
         float peak = 0.0f;
         for (int k = 0; k < 60; ++k) {
             b->inAirAdjust();
-            const float g = b->jumpConsistencyExtraGravity;
+            const float g = b->air.jumpConsistencyExtraGravity;
             EXPECT_LE(std::fabs(g), 15.1074f) << c.height << " " << c.up;
             peak = std::fabs(g) > std::fabs(peak) ? g : peak;
         }

@@ -18,23 +18,23 @@ class HandlingTest : public ::testing::Test {
 protected:
     // Holds `actions` with press amount `press` on every turn and slide action and 232 on forward and back.
     static void Hold(KineticBike* b, std::initializer_list<int> actions, int press = 244) {
-        b->bikePacket = 0;
+        b->input.bikePacket = 0;
         for (int a : actions) {
-            b->bikePacket |= 1u << a;
-            b->pressed[a] = (a == BIKEACTION_FORWARD || a == BIKEACTION_BACK) ? 232 : press;
+            b->input.bikePacket |= 1u << a;
+            b->input.pressed[a] = (a == BIKEACTION_FORWARD || a == BIKEACTION_BACK) ? 232 : press;
         }
     }
     // Wheels at `height` above the ground (0: both on it), riding at `speed` m/s.
     static void Place(KineticBike* b, float height, float speed) {
-        b->minDistToGround = b->distToGround[0] = b->distToGround[1] = height;
-        b->linearVelocityMag = b->lastLinearVelocityMag = b->eventStartVelocityMag = speed;
+        b->ground.minDistToGround = b->ground.distToGround[0] = b->ground.distToGround[1] = height;
+        b->frame.linearVelocityMag = b->frame.lastLinearVelocityMag = b->ride.eventStartVelocityMag = speed;
         b->chassis->m_linearVelocity = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
-        b->lastFForwardDir = b->fForwardDir;
+        b->frame.lastFForwardDir = b->frame.fForwardDir;
     }
     // Runs the step with the bike already in `state` for `frames` frames.
     static void Continue(KineticBike* b, uint32_t state, int frames) {
-        b->lastFrameBikeState = state;
-        b->bikeStateCounter[state] = frames;
+        b->ride.lastFrameBikeState = state;
+        b->ride.bikeStateCounter[state] = frames;
         b->control();
     }
     static float Speed(const KineticBike* b) { return b->chassis->m_linearVelocity.length(); }
@@ -84,26 +84,26 @@ TEST_F(HandlingTest, StateFollowsInputSpeedAndHeightAboveGround) {
     for (const Case& c : cases) {
         Hold(bike_, c.actions);
         Place(bike_, c.height, c.speed);
-        bike_->eventStartVelocityMag = c.startSpeed;
-        bike_->wheelieCondition = c.wheelie;
+        bike_->ride.eventStartVelocityMag = c.startSpeed;
+        bike_->ride.wheelieCondition = c.wheelie;
         bike_->control();
-        EXPECT_EQ(bike_->bikeState, c.want) << "case " << (&c - cases);
+        EXPECT_EQ(bike_->ride.bikeState, c.want) << "case " << (&c - cases);
     }
     // High above the ground every input is in the air.
-    bike_->wheelieCondition = false;
+    bike_->ride.wheelieCondition = false;
     Place(bike_, 36.0f, 20.0f);
     for (int a = BIKEACTION_NOACTION; a < BIKEACTION_NUM_STATES; ++a) {
         Hold(bike_, {a, BIKEACTION_ACCEL});
         bike_->control();
-        EXPECT_EQ(bike_->bikeState, BIKESTATE_IN_AIR) << "action " << a;
+        EXPECT_EQ(bike_->ride.bikeState, BIKESTATE_IN_AIR) << "action " << a;
     }
     // A slow slide ridden as a turn takes its press as the turn press.
     Hold(bike_, {BIKEACTION_LEFT_POWERSLIDE_ACCEL}, 180);
-    bike_->pressed[BIKEACTION_LEFT_TURN] = 0;
+    bike_->input.pressed[BIKEACTION_LEFT_TURN] = 0;
     Place(bike_, 0.0f, 12.0f);
     bike_->control();
-    EXPECT_EQ(bike_->bikeState, BIKESTATE_LEFT_TURN);
-    EXPECT_EQ(bike_->pressed[BIKEACTION_LEFT_TURN], 180);
+    EXPECT_EQ(bike_->ride.bikeState, BIKESTATE_LEFT_TURN);
+    EXPECT_EQ(bike_->input.pressed[BIKEACTION_LEFT_TURN], 180);
 }
 
 TEST_F(HandlingTest, TurnAmountIsThePressOver244RaisedToAQuarterAndCappedAtOne) {
@@ -120,8 +120,8 @@ TEST_F(HandlingTest, TurnAmountIsThePressOver244RaisedToAQuarterAndCappedAtOne) 
 TEST_F(HandlingTest, HeadingFromTheStartWrapsAcrossTheHalfTurn) {
     auto face = [this](float degrees) {
         const float r = degrees * 0.0174533f;
-        bike_->lastFForwardDir = bike_->fForwardDir;
-        bike_->fForwardDir = qzVector3d(std::sin(r), 0.0f, std::cos(r));
+        bike_->frame.lastFForwardDir = bike_->frame.fForwardDir;
+        bike_->frame.fForwardDir = qzVector3d(std::sin(r), 0.0f, std::cos(r));
     };
     // clang-format off
     struct Case { float from, to, want; };
@@ -129,32 +129,32 @@ TEST_F(HandlingTest, HeadingFromTheStartWrapsAcrossTheHalfTurn) {
         // clang-format on
         Hold(bike_, {BIKEACTION_ACCEL});
         Place(bike_, 0.0f, 10.0f);
-        bike_->lastFrameBikeState = BIKESTATE_COAST;  // a new run starts at `from`
+        bike_->ride.lastFrameBikeState = BIKESTATE_COAST;  // a new run starts at `from`
         face(c.from);
         bike_->control();
         face(c.to);
         bike_->control();
-        EXPECT_NEAR(bike_->eventFromStartAngle, c.want, 0.01f) << c.from << " to " << c.to;
+        EXPECT_NEAR(bike_->ride.eventFromStartAngle, c.want, 0.01f) << c.from << " to " << c.to;
     }
 }
 
 TEST_F(HandlingTest, WheelieHeldHighUpEndsTheAttemptAndReleasingOnTheFrontWheelRestartsIt) {
     Hold(bike_, {BIKEACTION_WHEELIE});
     Place(bike_, 0.0f, 10.0f);
-    bike_->distToGround[1] = 35.0f;
+    bike_->ground.distToGround[1] = 35.0f;
     bike_->control();
-    EXPECT_TRUE(bike_->wheelieRequested);
-    EXPECT_TRUE(bike_->flags & (1u << BIKE_WHEELIE));
-    bike_->flags = 0;
-    bike_->distToGround[1] = 36.0f;
+    EXPECT_TRUE(bike_->ride.wheelieRequested);
+    EXPECT_TRUE(bike_->status.flags & (1u << BIKE_WHEELIE));
+    bike_->status.flags = 0;
+    bike_->ground.distToGround[1] = 36.0f;
     bike_->control();
-    EXPECT_EQ(bike_->wheelieCounter, 180);
-    EXPECT_FALSE(bike_->wheelieRequested);
-    EXPECT_FALSE(bike_->flags & (1u << BIKE_WHEELIE));
+    EXPECT_EQ(bike_->ride.wheelieCounter, 180);
+    EXPECT_FALSE(bike_->ride.wheelieRequested);
+    EXPECT_FALSE(bike_->status.flags & (1u << BIKE_WHEELIE));
     Hold(bike_, {});
-    bike_->wheelInfo[0].m_isInContact = true;
+    bike_->ground.wheelInfo[0].m_isInContact = true;
     bike_->control();
-    EXPECT_EQ(bike_->wheelieCounter, 0);
+    EXPECT_EQ(bike_->ride.wheelieCounter, 0);
 }
 
 // Turning: a launch from near standstill on the throttle, then the sharp turn at speed.
@@ -163,7 +163,7 @@ TEST_F(HandlingTest, TurnKindsLaunchOnlyForHumansAfterTheFirstFrameAndKickFromTh
     for (KineticBike* b : {bike_, cpu}) {
         b->tFriction.fromStop = {1.0f, 1.0f, 1.0f};
         b->attributes.corneringPercent = 1.0f;
-        b->throttleUp = 0.5f;
+        b->ride.throttleUp = 0.5f;
     }
     // clang-format off
     struct Case { KineticBike* bike; int frame; uint32_t kind; bool kicked; };
@@ -173,12 +173,12 @@ TEST_F(HandlingTest, TurnKindsLaunchOnlyForHumansAfterTheFirstFrameAndKickFromTh
         Hold(c.bike, {BIKEACTION_LEFT_TURN, BIKEACTION_ACCEL}, 244);
         Place(c.bike, 0.0f, 3.0f);
         Continue(c.bike, BIKESTATE_LEFT_TURN, c.frame);
-        EXPECT_EQ(c.bike->leftTurnType, c.kind) << "frame " << c.frame;
+        EXPECT_EQ(c.bike->ride.leftTurnType, c.kind) << "frame " << c.frame;
         EXPECT_EQ(Speed(c.bike) > 0.0f, c.kicked) << "frame " << c.frame;
     }
     // The launch kick goes to the inside of the turn: right for a left turn.
     const qzVector3d v(bike_->chassis->m_linearVelocity.x, 0.0f, bike_->chassis->m_linearVelocity.z);
-    EXPECT_GT(v * bike_->fRightDir, 0.0f);
+    EXPECT_GT(v * bike_->frame.fRightDir, 0.0f);
 }
 
 TEST_F(HandlingTest, SharpTurnNeedsMoreThan23MetresASecond) {
@@ -191,12 +191,12 @@ TEST_F(HandlingTest, SharpTurnNeedsMoreThan23MetresASecond) {
         // clang-format on
         Hold(bike_, {BIKEACTION_RIGHT_TURN}, 244);
         Place(bike_, 0.0f, c.speed);
-        bike_->throttleUp = 1.0f;
-        bike_->rightTurnType = TURN_NORMAL;
-        bike_->lastRightTurnPressed = c.lastPress;
-        bike_->sharpRightTurnPressedCounter = c.held;
+        bike_->ride.throttleUp = 1.0f;
+        bike_->ride.rightTurnType = TURN_NORMAL;
+        bike_->ride.lastRightTurnPressed = c.lastPress;
+        bike_->ride.sharpRightTurnPressedCounter = c.held;
         Continue(bike_, BIKESTATE_RIGHT_TURN, 3);
-        EXPECT_EQ(bike_->rightTurnType, c.kind) << c.speed << " " << c.lastPress << " " << c.held;
+        EXPECT_EQ(bike_->ride.rightTurnType, c.kind) << c.speed << " " << c.lastPress << " " << c.held;
     }
 }
 
@@ -207,17 +207,17 @@ TEST_F(HandlingTest, TurnPedalStepsAndGripEasingInUnderBrakingAndInASharpTurn) {
                            Steps{{BIKEACTION_ACCEL, BIKEACTION_BRAKE}, 0.0f, 0.01f}}) {
         // clang-format on
         Hold(bike_, c.pedals);
-        bike_->bikePacket |= 1u << BIKEACTION_LEFT_TURN;
-        bike_->pressed[BIKEACTION_LEFT_TURN] = 200;
+        bike_->input.bikePacket |= 1u << BIKEACTION_LEFT_TURN;
+        bike_->input.pressed[BIKEACTION_LEFT_TURN] = 200;
         Place(bike_, 0.0f, 3.0f);
         Continue(bike_, BIKESTATE_LEFT_TURN, 20);
         EXPECT_EQ(bike_->handling.throttleStep, c.throttle);
         EXPECT_EQ(bike_->handling.brakeStep, c.brake);
-        EXPECT_TRUE(bike_->flags & (1u << BIKE_LEFT_TURN));
+        EXPECT_TRUE(bike_->status.flags & (1u << BIKE_LEFT_TURN));
     }
     bike_->tFriction.turn.normal = 1.0f;
     bike_->tFriction.slide.normal = 1.0f;
-    bike_->movingForward = 1;
+    bike_->crash.movingForward = 1;
     // clang-format off
     struct Case { int pedal; float speed, turned; int counter; float grip; };  // counter: braking or sharp frames
     const Case cases[] = {
@@ -228,13 +228,13 @@ TEST_F(HandlingTest, TurnPedalStepsAndGripEasingInUnderBrakingAndInASharpTurn) {
     };
     // clang-format on
     for (const Case& c : cases) {
-        bike_->bikePacket = 1u << BIKEACTION_LEFT_TURN | 1u << c.pedal;
-        bike_->pressed[BIKEACTION_LEFT_TURN] = bike_->lastLeftTurnPressed = 200;
+        bike_->input.bikePacket = 1u << BIKEACTION_LEFT_TURN | 1u << c.pedal;
+        bike_->input.pressed[BIKEACTION_LEFT_TURN] = bike_->ride.lastLeftTurnPressed = 200;
         Place(bike_, 0.0f, c.speed);
-        bike_->throttleUp = 1.0f;
-        bike_->leftTurnBrakeCounter = bike_->sharpTurnCounter = c.counter;
-        bike_->leftTurnType = c.pedal == BIKEACTION_ACCEL ? TURN_SHARP : TURN_NORMAL;
-        bike_->eventDeltaAngle = c.turned;
+        bike_->ride.throttleUp = 1.0f;
+        bike_->ride.leftTurnBrakeCounter = bike_->ride.sharpTurnCounter = c.counter;
+        bike_->ride.leftTurnType = c.pedal == BIKEACTION_ACCEL ? TURN_SHARP : TURN_NORMAL;
+        bike_->ride.eventDeltaAngle = c.turned;
         Continue(bike_, BIKESTATE_LEFT_TURN, 30);
         EXPECT_NEAR(bike_->handling.frictionTarget[0], c.grip, 1e-5f) << "case " << (&c - cases);
     }
@@ -248,15 +248,15 @@ TEST_F(HandlingTest, SlideTurnsThroughItsHeadingBudgetThenEnds) {
                           Case{true, 34.7222f, 201, false}, Case{false, 17.3611f, 134, true}, Case{false, 17.3611f, 136, false},
                           Case{true, 17.3611f, 99, true}, Case{true, 17.3611f, 101, false}}) {
         // clang-format on
-        bike_->flags = bike_->bikePacket = 0;
-        bike_->turnCounter = -19;
-        bike_->powerSlideEnd = bike_->powerSlideBrakeTurnCounter = 0;
-        bike_->eventStartVelocityMag = c.startSpeed;
-        bike_->eventDeltaAngle = c.turned;
-        bike_->bikeState = c.braking ? BIKESTATE_LEFT_POWERSLIDE_BRAKE : BIKESTATE_LEFT_POWERSLIDE_ACCEL;
+        bike_->status.flags = bike_->input.bikePacket = 0;
+        bike_->ride.turnCounter = -19;
+        bike_->ride.powerSlideEnd = bike_->ride.powerSlideBrakeTurnCounter = 0;
+        bike_->ride.eventStartVelocityMag = c.startSpeed;
+        bike_->ride.eventDeltaAngle = c.turned;
+        bike_->ride.bikeState = c.braking ? BIKESTATE_LEFT_POWERSLIDE_BRAKE : BIKESTATE_LEFT_POWERSLIDE_ACCEL;
         bike_->powerSlideHandler(false, c.braking);
-        EXPECT_EQ(!bike_->powerSlideEnd, c.sliding) << c.braking << " " << c.turned;
-        EXPECT_TRUE(bike_->flags & (1u << BIKE_POWERSLIDE_LEFT));
+        EXPECT_EQ(!bike_->ride.powerSlideEnd, c.sliding) << c.braking << " " << c.turned;
+        EXPECT_TRUE(bike_->status.flags & (1u << BIKE_POWERSLIDE_LEFT));
     }
 }
 
@@ -267,15 +267,15 @@ TEST_F(HandlingTest, SlideGripIsZeroAtFirstAndFullAfterItsRamp) {
     for (const Case& c : {Case{false, 0, 0}, Case{false, 60, 0}, Case{false, 90, 1}, Case{false, 120, 2},
                           Case{false, 200, 2}, Case{true, 40, 0}, Case{true, 60, 1.5f}, Case{true, 80, 3}}) {
         // clang-format on
-        bike_->turnCounter = 19;
-        bike_->powerSlideEnd = bike_->powerSlideBrakeTurnCounter = 0;
-        bike_->eventStartVelocityMag = 30.0f;
-        bike_->eventDeltaAngle = 0.0f;
-        bike_->bikeStateCounter3 = c.frame;
+        bike_->ride.turnCounter = 19;
+        bike_->ride.powerSlideEnd = bike_->ride.powerSlideBrakeTurnCounter = 0;
+        bike_->ride.eventStartVelocityMag = 30.0f;
+        bike_->ride.eventDeltaAngle = 0.0f;
+        bike_->ride.bikeStateCounter3 = c.frame;
         bike_->powerSlideHandler(true, c.braking);
         EXPECT_NEAR(bike_->handling.frictionTarget[0], c.grip, 1e-5f) << c.braking << " " << c.frame;
         EXPECT_EQ(bike_->handling.frictionTarget[1], bike_->handling.frictionTarget[0]);
-        EXPECT_EQ(bike_->bikeStateCounter3, c.frame + 1);
+        EXPECT_EQ(bike_->ride.bikeStateCounter3, c.frame + 1);
     }
 }
 
@@ -285,12 +285,12 @@ TEST_F(HandlingTest, LightPressBecomesFullAsTheRunInGoesOn) {
     for (const Case& c : {Case{false, -9, 0.4f, 1.0f}, Case{false, -9, 0.6f, 0.6f}, Case{true, 9, 0.4f, 1.0f},
                           Case{true, 9, 0.6f, 0.6f}, Case{false, 9, 0.4f, 0.4f}}) {
         // clang-format on
-        bike_->turnCounter = c.counter;
-        bike_->powerSlideLeftGround = 0;
+        bike_->ride.turnCounter = c.counter;
+        bike_->ride.powerSlideLeftGround = 0;
         bike_->handling.turnAmount = c.amount;
         bike_->powerSlideHandler(c.right, false);
         EXPECT_FLOAT_EQ(bike_->handling.turnAmount, c.want) << c.right << " " << c.amount;
-        EXPECT_TRUE(bike_->flags & (1u << (c.right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN)));
+        EXPECT_TRUE(bike_->status.flags & (1u << (c.right ? BIKE_RIGHT_TURN : BIKE_LEFT_TURN)));
     }
 }
 
@@ -299,20 +299,20 @@ TEST_F(HandlingTest, StoppieShiftsTheWeightBackOnlyWhenNearlyStoppedAndAWheelieT
     for (auto [speed, shift] : {std::pair{2.0f, 2u}, {2.31481f, 2u}, {3.0f, 1u}}) {
         Hold(bike_, {BIKEACTION_STOPPIE});
         Place(bike_, 0.0f, speed);
-        bike_->flags = 0;
+        bike_->status.flags = 0;
         bike_->control();
-        EXPECT_EQ(bike_->bikeState, BIKESTATE_STOPPIE);
-        EXPECT_EQ(bike_->comShiftState, shift) << speed;
-        EXPECT_TRUE(bike_->flags & (1u << BIKE_STOPPIE));
+        EXPECT_EQ(bike_->ride.bikeState, BIKESTATE_STOPPIE);
+        EXPECT_EQ(bike_->ride.comShiftState, shift) << speed;
+        EXPECT_TRUE(bike_->status.flags & (1u << BIKE_STOPPIE));
     }
     auto* engine = static_cast<Kinetic::CBikeEngine*>(bike_->m_engine);
     engine->setEngineBoost(1.0f);
     Hold(bike_, {BIKEACTION_RIGHT_TURN, BIKEACTION_ACCEL});
     Place(bike_, 0.0f, 10.0f);
-    bike_->wheelieCondition = 1;
+    bike_->ride.wheelieCondition = 1;
     for (int frame = 1; frame <= 3; ++frame) {
         bike_->control();
-        EXPECT_EQ(bike_->bikeState, BIKESTATE_WHEELIE_RIGHT);
+        EXPECT_EQ(bike_->ride.bikeState, BIKESTATE_WHEELIE_RIGHT);
         EXPECT_FLOAT_EQ(engine->engineBoost, std::pow(0.25f, static_cast<float>(frame)));
     }
 }
@@ -343,10 +343,10 @@ TEST_F(HandlingTest, AirPitchTorqueFollowsStickPedalsAndTurnedAngle) {
     for (const Case& c : cases) {
         Hold(bike_, c.actions);
         bike_->chassis->m_torqueAccum = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
-        bike_->eventFromStartAngle = c.turned;
+        bike_->ride.eventFromStartAngle = c.turned;
         bike_->inAirHandler();
         const Kinetic::Vector3 t = bike_->chassis->m_torqueAccum;
-        const qzVector3d& r = bike_->rightDir;
+        const qzVector3d& r = bike_->frame.rightDir;
         EXPECT_NEAR(t.x * r.x + t.y * r.y + t.z * r.z, c.torque, 0.5f) << "case " << (&c - cases);
     }
 }
@@ -360,16 +360,16 @@ TEST_F(HandlingTest, WhipLeansAgainstTheTurnAlreadyMadeAndItsPercentIsTheRollOve
                           Case{true, -10, 0}, Case{true, 20, -50}, Case{true, 48, -120}}) {
         // clang-format on
         Hold(bike_, {c.right ? BIKEACTION_RIGHT_TURN : BIKEACTION_LEFT_TURN, BIKEACTION_WHIP});
-        bike_->eventFromStartAngle = c.turned;
+        bike_->ride.eventFromStartAngle = c.turned;
         bike_->inAirHandler();
         EXPECT_NEAR(roll->get_roll_angle() * 57.2958f, c.lean, 1e-3f) << c.right << " " << c.turned;
         EXPECT_FLOAT_EQ(bike_->constraint->m_tau, 0.75f);
     }
     for (auto [rollAngle, percent] :
          {std::pair{40.0f, 0.5f}, {-40.0f, -0.5f}, {100.0f, 1.0f}, {-100.0f, -1.0f}, {0.0f, 0.0f}}) {
-        bike_->bikeRoll = rollAngle;
+        bike_->ground.bikeRoll = rollAngle;
         bike_->inAirHandler();
-        EXPECT_FLOAT_EQ(bike_->inAirWhipPercent, percent) << rollAngle;
+        EXPECT_FLOAT_EQ(bike_->air.inAirWhipPercent, percent) << rollAngle;
     }
     bike_->inStunt = 1;
     bike_->inAirHandler();
@@ -385,7 +385,7 @@ TEST_F(HandlingTest, InTheAirTheTailGetsCoastingValuesNotLeftovers) {
     Place(bike_, 100.0f, 20.0f);
     bike_->control();
     const KineticBike::HandlingParams& p = bike_->handling;
-    EXPECT_EQ(bike_->bikeState, BIKESTATE_IN_AIR);
+    EXPECT_EQ(bike_->ride.bikeState, BIKESTATE_IN_AIR);
     EXPECT_EQ(p.frictionTarget[0], 3.0f);
     EXPECT_EQ(p.frictionTarget[1], 3.0f);
     for (float zero : {p.steeringPercent[0], p.steeringPercent[1], p.steeringGain, p.leanSign,

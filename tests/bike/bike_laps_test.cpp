@@ -56,8 +56,8 @@ struct BandMap {
 
 // One step of `bike` from x0 to x1 along the map's row z.
 void StepAlong(KineticBike& b, float x0, float x1) {
-    b.lastPos = qzVector3d(x0, 0.0f, BandMap::kZ);
-    b.bikePos = qzVector3d(x1, 0.0f, BandMap::kZ);
+    b.laps.lastPos = qzVector3d(x0, 0.0f, BandMap::kZ);
+    b.ground.bikePos = qzVector3d(x1, 0.0f, BandMap::kZ);
     b.checkPoint();
 }
 
@@ -93,32 +93,32 @@ TEST(BikeLapsTest, CheckpointsOnTheWholePathOfAStepAreTakenInOrder) {
         {"standing in band 0", {{bd[0].x0 + 1.0f, bd[0].x0 + 1.0f}, {bd[0].x0 + 1.0f, bd[0].x0 + 2.0f}}, 1},
     };
     for (const Case& c : cases) {
-        b.currentCheckPoint = 0;
+        b.laps.currentCheckPoint = 0;
         std::vector<std::pair<float, float>> steps = c.steps;
         if (steps.empty())
             for (float x = bd[0].x0 - g; x < bd[2].x1 + g; x += 0.1f * g) steps.emplace_back(x, x + 0.1f * g);
         for (const auto& [x0, x1] : steps) StepAlong(b, x0, x1);
-        EXPECT_EQ(b.currentCheckPoint, c.expected) << c.name;
-        EXPECT_EQ(b.lastPos.x, steps.back().second) << c.name;
+        EXPECT_EQ(b.laps.currentCheckPoint, c.expected) << c.name;
+        EXPECT_EQ(b.laps.lastPos.x, steps.back().second) << c.name;
     }
 
     // Crossing 0, then 2, then 1: 2 is reported missed (a human bike only), 1 then advances to 2.
     for (const bool cpu : {false, true}) {
         testsupport::LogCapture log;
         b.isCPU = cpu;
-        b.currentCheckPoint = 0;
-        b.trackToHudMissedCheckPoint = 0;
+        b.laps.currentCheckPoint = 0;
+        b.laps.trackToHudMissedCheckPoint = 0;
         const float in0 = bd[0].x0 + 1.0f, in1 = bd[1].x0 + 1.0f, in2 = bd[2].x0 + 1.0f;
         StepAlong(b, in0, in0);
-        EXPECT_EQ(b.trackToHudMissedCheckPoint, bikelaps::kHudCheckPointTaken);
+        EXPECT_EQ(b.laps.trackToHudMissedCheckPoint, bikelaps::kHudCheckPointTaken);
         StepAlong(b, in2, in2);
-        EXPECT_EQ(b.currentCheckPoint, 1u);
+        EXPECT_EQ(b.laps.currentCheckPoint, 1u);
         EXPECT_EQ(log.has("Missed checkpoint: 1, at 2\n"), !cpu);
-        EXPECT_EQ(b.trackToHudMissedCheckPoint,
+        EXPECT_EQ(b.laps.trackToHudMissedCheckPoint,
                   cpu ? bikelaps::kHudCheckPointTaken : bikelaps::kHudCheckPointMissed);
         StepAlong(b, in1, in1);
-        EXPECT_EQ(b.currentCheckPoint, 2u);
-        EXPECT_EQ(b.trackToHudOffTrack, bikelaps::kHudOnTrack);
+        EXPECT_EQ(b.laps.currentCheckPoint, 2u);
+        EXPECT_EQ(b.laps.trackToHudOffTrack, bikelaps::kHudOnTrack);
     }
 }
 
@@ -134,12 +134,12 @@ TEST(BikeLapsTest, OffTrackCodesMarkTheBike) {
     } rows[] = {{58, 0, 0}, {59, 0, 1}, {107, 0, 1}, {108, 0, 0}, {126, 0, 1}, {0, 0, 0}, {80, 2, 0}};
     for (const auto& r : rows) {
         UniformMap map(r.code);
-        b.crashState = r.crashState;
-        b.isOffTrack = 1 - r.off;
+        b.crash.crashState = r.crashState;
+        b.laps.isOffTrack = 1 - r.off;
         StepAlong(b, 1000.0f, 1000.0f);
-        EXPECT_EQ(b.isOffTrack, r.off) << int(r.code) << " crash state " << r.crashState;
+        EXPECT_EQ(b.laps.isOffTrack, r.off) << int(r.code) << " crash state " << r.crashState;
     }
-    b.crashState = 0;
+    b.crash.crashState = 0;
 }
 
 TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
@@ -148,10 +148,10 @@ TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
     KineticBike& b = *driver.bikes[0];
     testsupport::LogCapture log;
     // Lap 0 only sets the lap.
-    b.currentCheckPoint = 3;
+    b.laps.currentCheckPoint = 3;
     b.setCurLap(0);
-    EXPECT_EQ(b.curLap, 0);
-    EXPECT_EQ(b.currentCheckPoint, 3u);
+    EXPECT_EQ(b.laps.curLap, 0);
+    EXPECT_EQ(b.laps.currentCheckPoint, 3u);
     EXPECT_EQ(b.bikeStats.currentLapCount, 0);
     EXPECT_TRUE(log.text().empty());
     // Laps 1 .. duration: each is recorded with its time and restarts the checkpoints; the last one
@@ -162,11 +162,11 @@ TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
     const float unfinished = b.bikeStats.finishTime;
     const float lapTimes[] = {61.25f, 59.5f};
     for (int lap = 1; lap <= 2; ++lap) {
-        b.currentCheckPoint = 3;
+        b.laps.currentCheckPoint = 3;
         b.bikeStats._currentLapTime = lapTimes[lap - 1];
         b.setCurLap(lap);
-        EXPECT_EQ(b.curLap, lap);
-        EXPECT_EQ(b.currentCheckPoint, 0u);
+        EXPECT_EQ(b.laps.curLap, lap);
+        EXPECT_EQ(b.laps.currentCheckPoint, 0u);
         EXPECT_EQ(b.bikeStats.currentLapCount, lap);
         EXPECT_EQ(b.bikeStats.lapTimes[lap - 1], lapTimes[lap - 1]);
         EXPECT_EQ(b.bikeStats.finishTime, lap == 2 ? 150.5f : unfinished) << lap;
@@ -178,31 +178,31 @@ TEST(BikeLapsTest, LapsReadingsAndWheelOffsets) {
 
     // Speedometer: 0 while crashing and for 30 steps after a placing, then it eases toward the speed.
     b.speedScale = 1.0f;
-    b.inAir = 0;
-    b.movingForward = 1;
-    b.linearVelocityMag = 10.0f;
+    b.air.inAir = 0;
+    b.crash.movingForward = 1;
+    b.frame.linearVelocityMag = 10.0f;
     const struct {
         uint32_t crashState, postCrash;
         bool reads;
     } rows[] = {{1, 100, false}, {0, 29, false}, {0, 30, true}};
     for (const auto& r : rows) {
-        b.speedometerFilter = CFilter{};
-        b.crashState = r.crashState;
-        b.postCrashCounter = r.postCrash;
+        b.ride.speedometerFilter = CFilter{};
+        b.crash.crashState = r.crashState;
+        b.crash.postCrashCounter = r.postCrash;
         float v = 0.0f;
         for (int i = 0; i < 300; ++i) v = b.getSpeedometerReading();
         EXPECT_NEAR(v, r.reads ? 1000.0f : 0.0f, 1.0f) << r.crashState << " " << r.postCrash;
     }
-    b.crashState = 0;
-    b.speedometerFilter = CFilter{};
+    b.crash.crashState = 0;
+    b.ride.speedometerFilter = CFilter{};
     EXPECT_LT(b.getSpeedometerReading(), 1.0f) << "the filter starts from rest";
 
     // Wheel offsets: 8 with the suspension locked; otherwise they grow with the compression, the back
     // wheel's faster.
-    b.lockSuspension = 1;
+    b.crash.lockSuspension = 1;
     EXPECT_EQ(b.getFrontWheelSuspensionCompression(), 8.0f);
     EXPECT_EQ(b.getBackWheelSuspensionCompression(), 8.0f);
-    b.lockSuspension = 0;
+    b.crash.lockSuspension = 0;
     auto* sus = static_cast<Kinetic::CBikeSuspension*>(b.m_suspension);
     ASSERT_GE(sus->suspensionCurrentLength.size(), 2u);
     sus->suspensionRestLength = {0.5f, 0.5f};
@@ -248,7 +248,7 @@ TEST(BikeLapsTest, RaceAndLapClocksAreTheGameClockAndTheLastLapCompletesTheRace)
     EXPECT_GT(b.bikeStats.finishTime - 2999.0f / 60.0f, 0.005f);  // a step count over 60 is 0.01 s short
     driver.Run(1, false);
     EXPECT_EQ(b.trackBonus.awardRecieved, 1u << STAT_FASTEST_RACE);
-    EXPECT_NE(b.flags & (1u << BIKE_TRACK_BONUS_RECIEVED), 0u);
+    EXPECT_NE(b.status.flags & (1u << BIKE_TRACK_BONUS_RECIEVED), 0u);
     char line[64];
     std::snprintf(line, sizeof line, "********LAP Time %f\n", static_cast<double>(clock(999)));
     EXPECT_TRUE(log.has(line)) << log.text();
@@ -274,17 +274,19 @@ TEST(BikeLapsTest, RacingLineRiderCountsTwoLapsAndEveryCheckpointInOrder) {
     std::vector<uint32_t> taken;  // checkpoint numbers in the order they were taken
     int steps = 0;
     const int limit = 60 * 600;
-    while (b.curLap < 2 && steps < limit) {
-        const uint32_t before = b.currentCheckPoint;
+    while (b.laps.curLap < 2 && steps < limit) {
+        const uint32_t before = b.laps.currentCheckPoint;
         driver.Run(1, false);
         ++steps;
-        for (uint32_t k = before; k < b.currentCheckPoint; ++k) taken.push_back(k);
+        for (uint32_t k = before; k < b.laps.currentCheckPoint; ++k) taken.push_back(k);
         // Past the start line with every checkpoint of the lap taken.
-        const float along = (b.bikePos.x - start.x) * start.dirX + (b.bikePos.z - start.z) * start.dirZ;
-        if (b.currentCheckPoint == nCheck && along > 0.0f && along < 1500.0f) b.setCurLap(b.curLap + 1);
+        const float along =
+            (b.ground.bikePos.x - start.x) * start.dirX + (b.ground.bikePos.z - start.z) * start.dirZ;
+        if (b.laps.currentCheckPoint == nCheck && along > 0.0f && along < 1500.0f)
+            b.setCurLap(b.laps.curLap + 1);
     }
     RecordProperty("two_laps_seconds", std::to_string(steps / 60.0f));
-    EXPECT_EQ(b.curLap, 2) << "in " << steps << " steps; checkpoints taken " << taken.size();
+    EXPECT_EQ(b.laps.curLap, 2) << "in " << steps << " steps; checkpoints taken " << taken.size();
     EXPECT_EQ(b.bikeStats.currentLapCount, 2);
     std::vector<uint32_t> expected;
     for (int lap = 0; lap < 2; ++lap)

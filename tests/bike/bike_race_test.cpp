@@ -57,29 +57,30 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
         const KineticBike* e = race.driver->bikes[kPushed];
         race.Step();
         const KineticBike* h = race.driver->bikes[0];
-        if (s > kFenceStep && s < kFenceStep + kFenceSteps && !fenceCrash && h->crashState != 0)
-            fenceCrash = h->crashType + 1;
+        if (s > kFenceStep && s < kFenceStep + kFenceSteps && !fenceCrash && h->crash.crashState != 0)
+            fenceCrash = h->crash.crashType + 1;
         if (s == kEdgeStep + 2)
-            edgeBack = e->crashState == 0 && e->position.x > 2000.0f &&
+            edgeBack = e->crash.crashState == 0 && e->position.x > 2000.0f &&
                        OnTrack(CTerrainType::getInstance()->getTypeAtPoint(e->position.x, e->position.z));
         for (unsigned i = 0; i < RaceSim::kRacers; ++i) {
             const KineticBike* b = race.driver->bikes[i];
             const CRiderModel* r = race.riders[i];
             // A launch or an assisted ramp counts when the bike takes off and lands within two seconds.
-            if (b->preLoadReportState == 1 && b->preLoadForceCounter == 19) armed[0][i] = s;
-            if (b->jumpAssist && !wasAssisted[i]) armed[1][i] = s;
-            wasAssisted[i] = b->jumpAssist;
+            if (b->air.preLoadReportState == 1 && b->air.preLoadForceCounter == 19) armed[0][i] = s;
+            if (b->air.jumpAssist && !wasAssisted[i]) armed[1][i] = s;
+            wasAssisted[i] = b->air.jumpAssist;
             for (int k = 0; k < 2; ++k) {
                 if (armed[k][i] < 0) continue;
                 if (s - armed[k][i] > kWindow) armed[k][i] = -1;
-                if (b->flags & (1u << BIKE_TAKEOFF)) launched[k] += 1;
-                if ((b->flags & (1u << BIKE_LAND)) && b->crashState == 0) {
+                if (b->status.flags & (1u << BIKE_TAKEOFF)) launched[k] += 1;
+                if ((b->status.flags & (1u << BIKE_LAND)) && b->crash.crashState == 0) {
                     landed[k] += 1;
                     armed[k][i] = -1;
                 }
             }
-            if (b->crashState == 3) riderAway[i] = std::max(riderAway[i], Distance(r->position, b->position));
-            if (lastState[i] == 3 && b->crashState == 4) {
+            if (b->crash.crashState == 3)
+                riderAway[i] = std::max(riderAway[i], Distance(r->position, b->position));
+            if (lastState[i] == 3 && b->crash.crashState == 4) {
                 // Into a fence the rider is thrown against it, 1.5 m from the bike: that crash is not
                 // counted.
                 const bool fenced = i == 0 && s < kFenceStep + kFenceSteps + 200;
@@ -87,7 +88,7 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
                 riderRested += r->rider->m_linearVelocity.length() < 1.0f;
                 riderAway[i] = 0.0f;
             }
-            if (lastState[i] == 5 && b->crashState == 0) {
+            if (lastState[i] == 5 && b->crash.crashState == 0) {
                 ++recoveries;
                 const unsigned code =
                     CTerrainType::getInstance()->getTypeAtPoint(b->position.x, b->position.z);
@@ -95,8 +96,8 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
                 riderBack +=
                     r->riderState == CRiderModel::kOnBike && Distance(r->position, b->position) < 150.0f;
             }
-            lastState[i] = b->crashState;
-            if (firstLapStep[i] < 0 && b->curLap == 1) firstLapStep[i] = s;
+            lastState[i] = b->crash.crashState;
+            if (firstLapStep[i] < 0 && b->laps.curLap == 1) firstLapStep[i] = s;
         }
     }
     EXPECT_GE(launched[0], 2) << "preload launches that took off";
@@ -117,7 +118,7 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
     const KineticBike* leader = nullptr;
     for (unsigned i = 0; i < RaceSim::kRacers; ++i) {
         const KineticBike* b = race.driver->bikes[i];
-        ASSERT_GE(b->curLap, 1) << "bike " << i;
+        ASSERT_GE(b->laps.curLap, 1) << "bike " << i;
         EXPECT_NEAR(b->bikeStats.lapTimes[0], static_cast<float>(firstLapStep[i]) / 60.0f, 0.05f) << i;
         placed |= 1 << (b->bikeStats.getRacePosition() - 1);
         if (b->bikeStats.getRacePosition() == 1) leader = b;
@@ -125,8 +126,8 @@ TEST(BikeRace, EightScriptedBikesJumpCrashRecoverAndCountLapsTheSameEachRun) {
     EXPECT_EQ(placed, 0xff);
     ASSERT_NE(leader, nullptr);
     for (const KineticBike* b : race.driver->bikes)
-        EXPECT_GE(leader->curLap * 100 + static_cast<int>(leader->currentCheckPoint),
-                  b->curLap * 100 + static_cast<int>(b->currentCheckPoint));
+        EXPECT_GE(leader->laps.curLap * 100 + static_cast<int>(leader->laps.currentCheckPoint),
+                  b->laps.curLap * 100 + static_cast<int>(b->laps.currentCheckPoint));
 
     const std::vector<uint64_t> first = race.hashes;
     race_.reset();  // one race at a time: the model is the program's

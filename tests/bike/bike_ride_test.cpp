@@ -81,15 +81,15 @@ Ride RideWithNitro(bool nitro) {
         return in;
     });
     KineticBike& bike = *driver.bikes[0];
-    bike.nitrosAvailable = 1;
+    bike.ride.nitrosAvailable = 1;
     Ride r;
     r.limit = bike.attributes.maximumSpeed / 2.16f;
     for (int i = 0; i < kRideSteps; ++i) {
         driver.Run(1);
-        r.nitro.push_back(bike.nitroState);
+        r.nitro.push_back(bike.ride.nitroState);
     }
     r.trace = driver.traces[0];
-    r.nitrosLeft = bike.nitrosAvailable;
+    r.nitrosLeft = bike.ride.nitrosAvailable;
     return r;
 }
 
@@ -185,8 +185,8 @@ TEST(BikeRideTest, ScriptedMovesGiveTheirStatesAndFlags) {
     };
     const uint32_t airFlags = bit(BIKE_INAIR) | bit(BIKE_OFF_GROUND) | bit(BIKE_ON_GROUND) |
                               bit(BIKE_LEFT_TURN) | bit(BIKE_RIGHT_TURN) | bit(BIKE_ACCEL);
-    const auto whipPercent = [](const KineticBike& b) { return b.inAirWhipPercent; };
-    const auto turned = [](const KineticBike& b) { return b.eventFromStartAngle; };  // degrees, left < 0
+    const auto whipPercent = [](const KineticBike& b) { return b.air.inAirWhipPercent; };
+    const auto turned = [](const KineticBike& b) { return b.ride.eventFromStartAngle; };  // degrees, left < 0
     const uint32_t turnFlags = bit(BIKE_LEFT_TURN) | bit(BIKE_RIGHT_TURN) | bit(BIKE_POWERSLIDE_LEFT) |
                                bit(BIKE_POWERSLIDE_RIGHT) | bit(BIKE_WHEELIE) | bit(BIKE_STOPPIE) |
                                bit(BIKE_ON_GROUND) | bit(BIKE_ACCEL) | bit(BIKE_BRAKING);
@@ -248,7 +248,8 @@ TEST(BikeRideTest, ScriptedMovesGiveTheirStatesAndFlags) {
         const Sample& s = driver.traces[0].back();
         EXPECT_EQ(s.bikeState, m.state) << m.name;
         if (m.kind != kAnyKind) {
-            EXPECT_EQ(m.state == BIKESTATE_LEFT_TURN ? b.leftTurnType : b.rightTurnType, m.kind) << m.name;
+            EXPECT_EQ(m.state == BIKESTATE_LEFT_TURN ? b.ride.leftTurnType : b.ride.rightTurnType, m.kind)
+                << m.name;
         }
         EXPECT_EQ(s.flags & m.mask, m.want) << m.name << " flags " << std::hex << s.flags;
         if (m.measure) {

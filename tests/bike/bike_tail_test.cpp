@@ -26,12 +26,12 @@ protected:
         bike_->handling.onGround = bike_->handling.nearGround = true;
     }
     void Touch(bool front, bool back) {
-        bike_->wheelInfo[0].m_isInContact = front;
-        bike_->wheelInfo[1].m_isInContact = back;
+        bike_->ground.wheelInfo[0].m_isInContact = front;
+        bike_->ground.wheelInfo[1].m_isInContact = back;
     }
     Kinetic::CBikeEngine* Engine() const { return static_cast<Kinetic::CBikeEngine*>(bike_->m_engine); }
     float Forward() const {
-        const qzVector3d& f = bike_->fForwardDir;
+        const qzVector3d& f = bike_->frame.fForwardDir;
         return bike_->chassis->m_linearVelocity.dot(Kinetic::Vector3(f.x, f.y, f.z));
     }
     // The chassis force along a model direction.
@@ -49,9 +49,9 @@ TEST_F(TailTest, TurnCountersRunSignedAndRestartOnADirectionChange) {
                                  {BIKE_RIGHT_TURN, 1},
                                  {BIKE_POWERSLIDE_RIGHT, 2},
                                  {-1, 0}}) {
-        bike_->flags = flag < 0 ? 0u : bit(flag);
+        bike_->status.flags = flag < 0 ? 0u : bit(flag);
         bike_->tailCountersFrictionLean();
-        EXPECT_EQ(bike_->turnCounter, counter) << flag;
+        EXPECT_EQ(bike_->ride.turnCounter, counter) << flag;
     }
 }
 
@@ -59,24 +59,24 @@ TEST_F(TailTest, SlideExitBoostFiresOnlyInItsWindow) {
     // The counter of the left accelerating slide before the frame, and whether the boost fires.
     for (auto [counter, fires] : {std::pair{-5, false}, {-6, true}, {-44, true}, {-45, false}}) {
         Engine()->setEngineBoost(1.0f);
-        bike_->bikeState = 1;
-        bike_->bikePacket = bit(BIKEACTION_ACCEL);
-        bike_->powerSlideAccelBoostEligible = 1;
-        bike_->powerSlideAccelBoostVelocityMag = 20.0f;
-        bike_->linearVelocityMag = 10.0f;
+        bike_->ride.bikeState = 1;
+        bike_->input.bikePacket = bit(BIKEACTION_ACCEL);
+        bike_->ride.powerSlideAccelBoostEligible = 1;
+        bike_->ride.powerSlideAccelBoostVelocityMag = 20.0f;
+        bike_->frame.linearVelocityMag = 10.0f;
         bike_->handling.exitBoostAllowed = true;
-        bike_->bikeStateCounter[5] = counter;
-        bike_->bikeStateCounter[6] = bike_->bikeStateCounter[7] = 0;
+        bike_->ride.bikeStateCounter[5] = counter;
+        bike_->ride.bikeStateCounter[6] = bike_->ride.bikeStateCounter[7] = 0;
         bike_->tailCountersFrictionLean();
         EXPECT_FLOAT_EQ(Engine()->engineBoost, fires ? 4.5f : 1.0f) << counter;
-        EXPECT_EQ(bike_->bikeStateCounter[7], fires ? -1001 : -1) << counter;
+        EXPECT_EQ(bike_->ride.bikeStateCounter[7], fires ? -1001 : -1) << counter;
     }
 }
 
 TEST_F(TailTest, FrictionFadesWithTheTerrainPitchUnderEachWheel) {
     for (auto [pitch, share] : {std::pair{0.0f, 1.0f}, {25.0f, 1.0f}, {57.5f, 0.5f}, {90.0f, 0.0f}}) {
-        bike_->terrainPitch[0] = pitch;
-        bike_->terrainPitch[1] = 0.0f;
+        bike_->ground.terrainPitch[0] = pitch;
+        bike_->ground.terrainPitch[1] = 0.0f;
         for (int i = 0; i < 300; ++i) {
             bike_->handling.frictionTarget[0] = bike_->handling.frictionTarget[1] = 4.0f;
             bike_->tailCountersFrictionLean();
@@ -92,17 +92,17 @@ TEST_F(TailTest, LeanIsHeldWithinSeventyDegreesOfTheTerrainRollAndOnlyWhileRolli
     for (const Case& c : {Case{80.0f, 0.0f, 5.0f, 70.0f}, Case{60.0f, 0.0f, 5.0f, 60.0f + 0.2f * 0.0f},
                           Case{80.0f, 20.0f, 5.0f, 80.0f + 0.2f * 20.0f}, Case{80.0f, 0.0f, 0.9f, 0.0f}}) {
         // clang-format on
-        bike_->leanRot = 0.0f;
-        bike_->leanFilter.lo0 = bike_->leanFilter.lo1 = 0.0f;
-        bike_->terrainRoll = c.terrainRoll;
-        bike_->linearVelocityMag = c.speed;
-        bike_->leanPercent = 1.0f;
+        bike_->lean.leanRot = 0.0f;
+        bike_->lean.leanFilter.lo0 = bike_->lean.leanFilter.lo1 = 0.0f;
+        bike_->ground.terrainRoll = c.terrainRoll;
+        bike_->frame.linearVelocityMag = c.speed;
+        bike_->lean.leanPercent = 1.0f;
         for (int i = 0; i < 300; ++i) {
             bike_->handling.leanSign = 1.0f;
             bike_->handling.leanMagnitude = c.magnitude;
             bike_->tailCountersFrictionLean();
         }
-        EXPECT_NEAR(bike_->leanRot, c.settles, 1e-2f) << c.magnitude << " " << c.speed;
+        EXPECT_NEAR(bike_->lean.leanRot, c.settles, 1e-2f) << c.magnitude << " " << c.speed;
     }
 }
 
@@ -113,9 +113,9 @@ TEST_F(TailTest, BrakeTorqueGrowsDownhillAfterTwoSecondsOfBraking) {
     for (const Case& c : {Case{-45.0f, 120, 8000.0f}, Case{-45.0f, 121, 14000.0f}, Case{-63.0f, 121, 16000.0f},
                           Case{-30.0f, 121, 11600.0f}, Case{45.0f, 121, 8000.0f}}) {
         // clang-format on
-        bike_->terrainPitchAvg = c.pitch;
-        bike_->movingForward = 1;
-        bike_->brakeAppliedCounter = 0;
+        bike_->ground.terrainPitchAvg = c.pitch;
+        bike_->crash.movingForward = 1;
+        bike_->ride.brakeAppliedCounter = 0;
         for (int i = 0; i < c.frame; ++i) {
             bike_->handling.brakeStep = 0.01f;
             bike_->tailDriveAndForces();
@@ -131,21 +131,22 @@ TEST_F(TailTest, ASidewaysSlideIsPushedBackAndDown) {
     for (const Case& c : {Case{0, 10.0f, 150000.0f, 100000.0f}, Case{1, -10.0f, 150000.0f, 100000.0f},
                           Case{3, 10.0f, 75000.0f, 0.0f}, Case{5, 10.0f, 75000.0f, 0.0f}, Case{0, 9.0f, 0.0f, 0.0f}}) {
         // clang-format on
-        bike_->bikeState = c.state;
-        bike_->linearVelocity = bike_->rightDir * c.sideways;
-        bike_->linearVelocityMag = std::fabs(c.sideways);
+        bike_->ride.bikeState = c.state;
+        bike_->linearVelocity = bike_->frame.rightDir * c.sideways;
+        bike_->frame.linearVelocityMag = std::fabs(c.sideways);
         bike_->chassis->m_forceAccum = Kinetic::Vector3(0.0f, 0.0f, 0.0f);
         bike_->handling.groundHoldForce = 0.0f;
         bike_->tailDriveAndForces();
         const float against = c.sideways > 0.0f ? -1.0f : 1.0f;
-        EXPECT_NEAR(ForceAlong(bike_->fRightDir) * against, c.push, 1.0f) << c.state << " " << c.sideways;
-        EXPECT_NEAR(-ForceAlong(bike_->fUpDir), c.down, 1.0f) << c.state << " " << c.sideways;
+        EXPECT_NEAR(ForceAlong(bike_->frame.fRightDir) * against, c.push, 1.0f)
+            << c.state << " " << c.sideways;
+        EXPECT_NEAR(-ForceAlong(bike_->frame.fUpDir), c.down, 1.0f) << c.state << " " << c.sideways;
     }
 }
 
 TEST_F(TailTest, AcceleratorStaysShutForTwentyOneFramesAfterACollision) {
     for (uint32_t counter : {0u, 20u, 21u, 40u}) {
-        bike_->collidedCounter = counter;
+        bike_->crash.collidedCounter = counter;
         bike_->handling.throttleStep = 0.01f;
         bike_->tailDriveAndForces();
         const float accel = bike_->m_input->m_acceleratorPedalInput;
@@ -161,8 +162,8 @@ TEST_F(TailTest, AirCrashLimitsWidenWithTheRoll) {
                           Case{60, 149.5f, false}, Case{60, 150.5f, true}, Case{-75, -129.5f, false},
                           Case{-75, -130.5f, true}}) {
         // clang-format on
-        bike_->bikeRoll = c.roll;
-        bike_->bikePitch = c.pitch;
+        bike_->ground.bikeRoll = c.roll;
+        bike_->ground.bikePitch = c.pitch;
         EXPECT_EQ(bike_->airAttitudeExceeded(), c.crash) << c.roll << " " << c.pitch;
     }
 }
@@ -174,64 +175,64 @@ TEST_F(TailTest, WrongWayShowsForAHumanFacingBackOrFarFromTheLine) {
                           Case{false, -0.5f, 100.0f, 0}, Case{true, -1.0f, 3000.0f, 0}}) {
         // clang-format on
         bike_->isCPU = c.cpu;
-        bike_->flashWrong = 0;
-        const qzVector3d dir = bike_->forwardDir * c.facing;
-        const qzVector3d point = bike_->position + bike_->rightDir * c.distance;
+        bike_->laps.flashWrong = 0;
+        const qzVector3d dir = bike_->frame.forwardDir * c.facing;
+        const qzVector3d point = bike_->position + bike_->frame.rightDir * c.distance;
         bike_->maybeFlashWrongWay(dir, point);
-        EXPECT_EQ(bike_->flashWrong, c.flash) << c.cpu << " " << c.facing << " " << c.distance;
-        EXPECT_EQ(bike_->trackToHudWrongWay, c.flash ? 1u : (c.facing > 0.0f ? 4u : 0u));
-        bike_->trackToHudWrongWay = 0;
+        EXPECT_EQ(bike_->laps.flashWrong, c.flash) << c.cpu << " " << c.facing << " " << c.distance;
+        EXPECT_EQ(bike_->laps.trackToHudWrongWay, c.flash ? 1u : (c.facing > 0.0f ? 4u : 0u));
+        bike_->laps.trackToHudWrongWay = 0;
     }
     bike_->isCPU = 0;
 }
 
 TEST_F(TailTest, NitroRampsUpOnTheGroundOnlyThenRampsDownToTheClassLimit) {
     const float massInv = bike_->chassis->m_massInv;
-    bike_->nitrosAvailable = 1;
-    bike_->bikePacket = bit(BIKEACTION_NITRO);
+    bike_->ride.nitrosAvailable = 1;
+    bike_->input.bikePacket = bit(BIKEACTION_NITRO);
     for (int frame = 0; frame < 20; ++frame) {
         const bool ground = frame < 10;
         Touch(ground, false);
         const float before = Forward();
         bike_->nitroBoost();
-        bike_->bikePacket = 0;
+        bike_->input.bikePacket = 0;
         const float want = ground ? 2000.0f * std::fmin(static_cast<float>(frame) / 15.0f, 1.0f) : 0.0f;
         EXPECT_NEAR((Forward() - before) / massInv, want, 0.5f) << frame;
     }
-    EXPECT_EQ(bike_->nitroCounter, 20) << "the counter runs on in the air";
-    EXPECT_EQ(bike_->nitrosAvailable, 0);
+    EXPECT_EQ(bike_->ride.nitroCounter, 20) << "the counter runs on in the air";
+    EXPECT_EQ(bike_->ride.nitrosAvailable, 0);
     // The ramp-down brakes until the speed is under the class's top speed in m/s.
     const float top = bike_->attributes.maximumSpeed / 2.16f;
-    bike_->nitroState = RAMP_DOWN_NITRO;
+    bike_->ride.nitroState = RAMP_DOWN_NITRO;
     for (float speed : {top + 5.0f, top + 0.1f, top - 0.1f}) {
-        bike_->linearVelocityMag = speed;
+        bike_->frame.linearVelocityMag = speed;
         bike_->nitroBoost();
-        EXPECT_EQ(bike_->nitroState, speed > top ? RAMP_DOWN_NITRO : NO_NITRO) << speed;
+        EXPECT_EQ(bike_->ride.nitroState, speed > top ? RAMP_DOWN_NITRO : NO_NITRO) << speed;
     }
 }
 
 TEST_F(TailTest, ThrottleWheelieLastsFewerFramesTheFasterTheBike) {
     for (auto [speed, limit] : {std::pair{5.6f, 105}, {27.8f, 48}, {40.0f, 48}}) {
-        bike_->throttleWheelieCounter = 0;
-        bike_->throttleWheelieOffCounter = 3;
-        bike_->throttleUpActive = 0;
-        bike_->movingForward = 1;
-        bike_->linearVelocityMag = speed;
-        bike_->bikePacket = bit(BIKEACTION_ACCEL);
+        bike_->ride.throttleWheelieCounter = 0;
+        bike_->ride.throttleWheelieOffCounter = 3;
+        bike_->ride.throttleUpActive = 0;
+        bike_->crash.movingForward = 1;
+        bike_->frame.linearVelocityMag = speed;
+        bike_->input.bikePacket = bit(BIKEACTION_ACCEL);
         int frames = 0;
         for (int i = 0; i < 200; ++i) {
-            bike_->flags = 0;
+            bike_->status.flags = 0;
             bike_->getWheelieCondition();
-            frames += bike_->throttleWheelie;
+            frames += bike_->ride.throttleWheelie;
         }
         EXPECT_EQ(frames, limit - 1) << speed;
     }
     // Released for fewer than three frames: no pop.
-    bike_->bikePacket = 0;
+    bike_->input.bikePacket = 0;
     bike_->getWheelieCondition();
-    bike_->bikePacket = bit(BIKEACTION_ACCEL);
+    bike_->input.bikePacket = bit(BIKEACTION_ACCEL);
     bike_->getWheelieCondition();
-    EXPECT_FALSE(bike_->throttleWheelie);
+    EXPECT_FALSE(bike_->ride.throttleWheelie);
 }
 
 // The rider's sway is held inside its box: x within 2 either side, y from -18 (sinking on a landing) to
@@ -252,31 +253,35 @@ TEST(RiderSway, OffsetStopsAtItsLimitsAndSpringsBack) {
     // clang-format on
     for (const Case& c : cases) {
         KineticBike b;
-        b.rightDir = right;
-        b.upDir = up;
-        b.forwardDir = forward;
-        b.riderCurrentPos = b.riderDelta = qzVector3d(0.5f, -0.5f, 0.5f);  // off rest on every axis
+        b.frame.rightDir = right;
+        b.frame.upDir = up;
+        b.frame.forwardDir = forward;
+        b.riderMotion.riderCurrentPos = b.riderMotion.riderDelta =
+            qzVector3d(0.5f, -0.5f, 0.5f);  // off rest on every axis
         for (int f = 0; f < 30; ++f) {
-            b.lastLinearVelocity = b.linearVelocity;
+            b.frame.lastLinearVelocity = b.linearVelocity;
             b.linearVelocity = b.linearVelocity + c.change;
             b.riderDisplacement();
             for (int k = 0; k < 3; ++k) {
-                ASSERT_GE(axis(b.riderDelta, k), lo[k]) << c.name << " frame " << f << " axis " << k;
-                ASSERT_LE(axis(b.riderDelta, k), hi[k]) << c.name << " frame " << f << " axis " << k;
+                ASSERT_GE(axis(b.riderMotion.riderDelta, k), lo[k])
+                    << c.name << " frame " << f << " axis " << k;
+                ASSERT_LE(axis(b.riderMotion.riderDelta, k), hi[k])
+                    << c.name << " frame " << f << " axis " << k;
             }
         }
-        EXPECT_EQ(axis(b.riderDelta, c.axis), c.limit) << c.name;
+        EXPECT_EQ(axis(b.riderMotion.riderDelta, c.axis), c.limit) << c.name;
         // Still pushing out past the limit: the clamp held the offset, not the velocity.
-        EXPECT_GT(axis(b.riderVelocity, c.axis) * (c.limit == 0.0f ? -1.0f : c.limit), 0.0f) << c.name;
+        EXPECT_GT(axis(b.riderMotion.riderVelocity, c.axis) * (c.limit == 0.0f ? -1.0f : c.limit), 0.0f)
+            << c.name;
         const qzVector3d seat = b.position + up * 95.0f + forward * 55.0f;
-        const qzVector3d off = b.riderPos - seat;
+        const qzVector3d off = b.riderMotion.riderPos - seat;
         EXPECT_NEAR(off * (c.axis == 0 ? right : c.axis == 1 ? up : forward), c.limit, 1e-4f) << c.name;
 
         for (int f = 0; f < 300; ++f) {
-            b.lastLinearVelocity = b.linearVelocity;
+            b.frame.lastLinearVelocity = b.linearVelocity;
             b.riderDisplacement();
         }
-        EXPECT_LT(std::sqrt(b.riderDelta * b.riderDelta), 0.05f) << c.name;
+        EXPECT_LT(std::sqrt(b.riderMotion.riderDelta * b.riderMotion.riderDelta), 0.05f) << c.name;
     }
 }
 

@@ -64,13 +64,13 @@ TEST(BikeTerrainTest, SurfaceUnderTheBikeSetsGripPenaltyAndTorque) {
         bike.bikePowerBand = &band;
         bike.isCPU = c.cpu;
         bike.attributes.traction = c.traction;
-        bike.bikePos = qzVector3d(5000.0f, 0.0f, 7000.0f);
+        bike.ground.bikePos = qzVector3d(5000.0f, 0.0f, 7000.0f);
         bike.getTerrainType();
-        EXPECT_EQ(bike.terrainType, c.code);
-        EXPECT_EQ(bike.lastValidTerrainType, getTerrainFrictionType(c.code));
+        EXPECT_EQ(bike.ground.terrainType, c.code);
+        EXPECT_EQ(bike.ground.lastValidTerrainType, getTerrainFrictionType(c.code));
         ExpectRows(bike.tFriction, c.turnRow, c.driveRow, "rows");
-        EXPECT_FLOAT_EQ(bike.terrainMaxSpeedPenalty, c.penalty) << int(c.code);
-        EXPECT_FLOAT_EQ(bike.terrainMaxSpeedPenaltyTarget, c.target) << int(c.code);
+        EXPECT_FLOAT_EQ(bike.ride.terrainMaxSpeedPenalty, c.penalty) << int(c.code);
+        EXPECT_FLOAT_EQ(bike.ride.terrainMaxSpeedPenaltyTarget, c.target) << int(c.code);
         EXPECT_EQ(band.getTorque(1000), std::floor(3000.0f * driveFriction[c.driveRow].torque))
             << int(c.code);
         bike.bikePowerBand = nullptr;
@@ -82,8 +82,8 @@ TEST(BikeTerrainTest, PenaltyClimbsOnSandAndDropsAtOnceOnHardpack) {
     auto steps = [&](uint8_t code, int n) {
         UniformMap map(code);
         for (int i = 0; i < n; ++i) bike.getTerrainType();
-        EXPECT_EQ(bike.terrainType, code);
-        return bike.terrainMaxSpeedPenalty;
+        EXPECT_EQ(bike.ground.terrainType, code);
+        return bike.ride.terrainMaxSpeedPenalty;
     };
     EXPECT_LT(steps(sand, 99), 20.0f);
     EXPECT_NEAR(steps(sand, 1), 20.0f, 1e-4f);
@@ -129,29 +129,29 @@ TEST_F(BikeGroundTest, WheelHeightsFollowContactAndTheTerrain) {
     for (const Case& c : cases) {
         for (int i = 0; i < 2; ++i) {
             const qzVector3d p = Centre(40 + static_cast<size_t>(i) * 3);
-            bike->wheelPos[i] = qzVector3d(p.x, World().getHeightAt(p.x, p.z) - r - c.above[i], p.z);
-            bike->wheelInfo[i].m_isInContact = c.contact[i];
+            bike->ground.wheelPos[i] = qzVector3d(p.x, World().getHeightAt(p.x, p.z) - r - c.above[i], p.z);
+            bike->ground.wheelInfo[i].m_isInContact = c.contact[i];
         }
         for (bool withNormals : {false, true}) {
             withNormals ? bike->bikeTerrainInfo() : bike->findDistancesToGround();
             for (int i = 0; i < 2; ++i) {
-                EXPECT_NEAR(bike->distToGroundLevel[i], c.level[i], 0.01f) << c.above[i];
-                EXPECT_NEAR(bike->distToGround[i], c.ground[i], 0.01f) << c.above[i];
+                EXPECT_NEAR(bike->ground.distToGroundLevel[i], c.level[i], 0.01f) << c.above[i];
+                EXPECT_NEAR(bike->ground.distToGround[i], c.ground[i], 0.01f) << c.above[i];
             }
-            EXPECT_NEAR(bike->minDistToGround, c.minGround, 0.01f);
-            EXPECT_EQ(bike->minDistToGroundLevel,
-                      std::fmin(bike->distToGroundLevel[0], bike->distToGroundLevel[1]));
-            EXPECT_EQ(bike->maxDistToGroundLevel,
-                      std::fmax(bike->distToGroundLevel[0], bike->distToGroundLevel[1]));
+            EXPECT_NEAR(bike->ground.minDistToGround, c.minGround, 0.01f);
+            EXPECT_EQ(bike->ground.minDistToGroundLevel,
+                      std::fmin(bike->ground.distToGroundLevel[0], bike->ground.distToGroundLevel[1]));
+            EXPECT_EQ(bike->ground.maxDistToGroundLevel,
+                      std::fmax(bike->ground.distToGroundLevel[0], bike->ground.distToGroundLevel[1]));
         }
     }
     // A touching wheel 80 units over the terrain stands on a track object; held throttle counts it.
-    bike->wheelPos[1].y -= 80.0f;
-    bike->bikePacket = 1u << BIKEACTION_ACCEL;
+    bike->ground.wheelPos[1].y -= 80.0f;
+    bike->input.bikePacket = 1u << BIKEACTION_ACCEL;
     bike->bikeTerrainInfo();
     bike->bikeTerrainInfo();
-    EXPECT_EQ(bike->drivingOnObject, 1);
-    EXPECT_EQ(bike->drivingOnObjectCounter, 2);
+    EXPECT_EQ(bike->ground.drivingOnObject, 1);
+    EXPECT_EQ(bike->ground.drivingOnObjectCounter, 2);
     world_->RemoveBike(bike);
 }
 
@@ -169,28 +169,29 @@ TEST_F(BikeGroundTest, AttitudeAgainstTheSlope) {
     const qzVector3d down(0.0f, 1.0f, 0.0f), upward(0.0f, -1.0f, 0.0f);
     for (const Case& k :
          {Case{f, upward, 1.0f, 0.0f}, Case{f, down, -1.0f, 180.0f}, Case{f * -1.0f, upward, -1.0f, 0.0f}}) {
-        bike.forwardDir = k.forward;
-        bike.upDir = k.upAxis;
-        bike.rightDir = qzVector3d(f.z, 0.0f, -f.x);
-        bike.wheelPos[0] = p + f * 84.0f;
-        bike.wheelPos[1] = p - f * 84.0f;
+        bike.frame.forwardDir = k.forward;
+        bike.frame.upDir = k.upAxis;
+        bike.frame.rightDir = qzVector3d(f.z, 0.0f, -f.x);
+        bike.ground.wheelPos[0] = p + f * 84.0f;
+        bike.ground.wheelPos[1] = p - f * 84.0f;
         bike.bikeTerrainInfo();
         const float rise0 = std::atan2(up(134.0f) - up(34.0f), 100.0f) * 57.29578f;
         const float rise1 = std::atan2(up(-34.0f) - up(-134.0f), 100.0f) * 57.29578f;
-        EXPECT_TRUE(std::fabs(bike.terrainPitch[0] - k.sign * rise0) < 1.0f &&
-                    std::fabs(bike.terrainPitch[1] - k.sign * rise1) < 1.0f &&
-                    std::fabs(bike.bikePitch) == k.pitch)
-            << k.sign << " " << bike.terrainPitch[0] << " " << bike.terrainPitch[1] << " " << bike.bikePitch;
-        EXPECT_EQ(bike.levelGround, std::fabs(bike.terrainPitchAvg) < 10.0f);
-        EXPECT_EQ(bike.lastBikeRelativePitch[0], bike.terrainPitchAvg - bike.bikePitch);
+        EXPECT_TRUE(std::fabs(bike.ground.terrainPitch[0] - k.sign * rise0) < 1.0f &&
+                    std::fabs(bike.ground.terrainPitch[1] - k.sign * rise1) < 1.0f &&
+                    std::fabs(bike.ground.bikePitch) == k.pitch)
+            << k.sign << " " << bike.ground.terrainPitch[0] << " " << bike.ground.terrainPitch[1] << " "
+            << bike.ground.bikePitch;
+        EXPECT_EQ(bike.ground.levelGround, std::fabs(bike.ground.terrainPitchAvg) < 10.0f);
+        EXPECT_EQ(bike.ground.lastBikeRelativePitch[0], bike.ground.terrainPitchAvg - bike.ground.bikePitch);
     }
     // Rounding past a unit dot product gives a square angle, not NaN; the histories shift.
-    bike.rightDir = qzVector3d(0.0f, -1.0000002f, 0.0f);
+    bike.frame.rightDir = qzVector3d(0.0f, -1.0000002f, 0.0f);
     bike.bikeTerrainInfo();
-    EXPECT_FLOAT_EQ(bike.bikeRoll, 90.0f);
-    EXPECT_FLOAT_EQ(bike.lastBikeRoll[0], 90.0f);
-    EXPECT_EQ(bike.lastBikeRoll[1], 0.0f);
-    EXPECT_FALSE(std::isnan(bike.terrainRoll));
+    EXPECT_FLOAT_EQ(bike.ground.bikeRoll, 90.0f);
+    EXPECT_FLOAT_EQ(bike.ground.lastBikeRoll[0], 90.0f);
+    EXPECT_EQ(bike.ground.lastBikeRoll[1], 0.0f);
+    EXPECT_FALSE(std::isnan(bike.ground.terrainRoll));
 }
 
 TEST_F(BikeGroundTest, CrashBoxFindsTheLowestCornersAndRestOnItsSide) {
@@ -199,39 +200,39 @@ TEST_F(BikeGroundTest, CrashBoxFindsTheLowestCornersAndRestOnItsSide) {
     bike.bikeLength = 240.0f;
     const qzVector3d p = Centre(30);
     const float h = World().getHeightAt(p.x, p.z);
-    bike.forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+    bike.frame.forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
     // Riding (state 0): nothing measured.
-    bike.crashOnGround = bike.crashMoving = 1;
+    bike.crash.crashOnGround = bike.crash.crashMoving = 1;
     bike.crashFindDistancesToGround();
-    EXPECT_EQ(bike.crashOnGround + bike.crashMoving, 0);
+    EXPECT_EQ(bike.crash.crashOnGround + bike.crash.crashMoving, 0);
     // clang-format off
     struct Case { qzVector3d upAxis, right; float lift; bool rest; };  // of the bike's origin above the ground
     // Upright on its wheels (the box bottom is 30 below the origin), then lying on its right side.
     for (const Case& c : {Case{{0, -1, 0}, {0, 0, 1}, 20.0f, false}, Case{{0, 0, 1}, {0, 1, 0}, 20.0f, true}}) {
         // clang-format on
-        bike.crashState = 2;
-        bike.upDir = c.upAxis;
-        bike.rightDir = c.right;
-        bike.bikePos = qzVector3d(p.x, h - c.lift, p.z);
-        for (int k = 0; k < 8; ++k) bike.crashCornerDistToGround[k] = 0.0f;
-        bike.linearVelocityMag = 0.5f;
+        bike.crash.crashState = 2;
+        bike.frame.upDir = c.upAxis;
+        bike.frame.rightDir = c.right;
+        bike.ground.bikePos = qzVector3d(p.x, h - c.lift, p.z);
+        for (int k = 0; k < 8; ++k) bike.crash.crashCornerDistToGround[k] = 0.0f;
+        bike.frame.linearVelocityMag = 0.5f;
         bike.crashFindDistancesToGround();
-        EXPECT_EQ(bike.validCrashRestPos, c.rest);
-        EXPECT_EQ(bike.crashMoving, 0);
-        for (int j = 0; j < 8; ++j) EXPECT_EQ(bike.crashCornerOnGround[j], 0) << "before any distance";
+        EXPECT_EQ(bike.reset.validCrashRestPos, c.rest);
+        EXPECT_EQ(bike.crash.crashMoving, 0);
+        for (int j = 0; j < 8; ++j) EXPECT_EQ(bike.crash.crashCornerOnGround[j], 0) << "before any distance";
         for (int j = 1; j < 8; ++j)
-            EXPECT_LE(bike.crashCornerDistToGround[j - 1], bike.crashCornerDistToGround[j]);
-        EXPECT_EQ(bike.crashDistToGround, bike.crashCornerDistToGround[0]);
-        EXPECT_EQ(bike.crashOnGround, bike.crashDistToGround < 0.0f);
-        const float lowest =
-            World().getHeightAt(bike.crashCorner[0].x, bike.crashCorner[0].z) - bike.crashCorner[0].y;
-        EXPECT_FLOAT_EQ(lowest, bike.crashDistToGround);
+            EXPECT_LE(bike.crash.crashCornerDistToGround[j - 1], bike.crash.crashCornerDistToGround[j]);
+        EXPECT_EQ(bike.crash.crashDistToGround, bike.crash.crashCornerDistToGround[0]);
+        EXPECT_EQ(bike.crash.crashOnGround, bike.crash.crashDistToGround < 0.0f);
+        const float lowest = World().getHeightAt(bike.crash.crashCorner[0].x, bike.crash.crashCorner[0].z) -
+                             bike.crash.crashCorner[0].y;
+        EXPECT_FLOAT_EQ(lowest, bike.crash.crashDistToGround);
         // The flags lag one call: the second call reports the corners the first found below ground.
         int below = 0;
-        for (float d : bike.crashCornerDistToGround) below += d < 0.0f;
+        for (float d : bike.crash.crashCornerDistToGround) below += d < 0.0f;
         bike.crashFindDistancesToGround();
         int flagged = 0;
-        for (uint8_t f : bike.crashCornerOnGround) flagged += f;
+        for (uint8_t f : bike.crash.crashCornerOnGround) flagged += f;
         EXPECT_EQ(flagged, below);
         EXPECT_GT(below, 0);
     }

@@ -31,17 +31,17 @@ protected:
     // The chassis's tilt from upright, in degrees.
     float Tilt() const {
         bike_->getBaseVectors();
-        const qzVector3d& u = bike_->upDir;
+        const qzVector3d& u = bike_->frame.upDir;
         return std::atan2(std::sqrt(u.x * u.x + u.z * u.z), -u.y) * 57.29578f;
     }
     float Speed() const { return bike_->chassis->m_linearVelocity.length(); }
     float Heading() const {
         bike_->getBaseVectors();
-        return std::atan2(bike_->forwardDir.x, bike_->forwardDir.z);
+        return std::atan2(bike_->frame.forwardDir.x, bike_->frame.forwardDir.z);
     }
     // Riding: the race has started (until then the bike holds its brake at the grid).
     void Drive(int steps, std::initializer_list<int> actions, uint8_t left = 0, uint8_t right = 0) {
-        bike_->startRace = 1;
+        bike_->laps.startRace = 1;
         for (int i = 0; i < steps; ++i)
             world_->Step({BikeWorld::Packet(bike_, actions, 255, 255, left, right)});
     }
@@ -236,8 +236,8 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
     for (int i = 0; i < 30; ++i) Drive(1, {BIKEACTION_ACCEL});
     bike_->updateModelObjectFromKinetic();
     // A last valid pose on whole physics units, so that the distances below are exact in floats.
-    bike_->lastValidPos = qzVector3d(30000.0f, -2000.0f, 50000.0f);
-    const qzVector3d valid = bike_->lastValidPos;
+    bike_->reset.lastValidPos = qzVector3d(30000.0f, -2000.0f, 50000.0f);
+    const qzVector3d valid = bike_->reset.lastValidPos;
     Kinetic::Vector3 p;
     Kinetic::Quaternion q;
     bike_->chassis->getDisplayToWorldTransform(p, q);
@@ -246,9 +246,9 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
     // During a world-edge crash (state 1) every pose is taken.
     for (const Case& c : {Case{50.0f, 0, false}, Case{49.99f, 0, true}, Case{-100.0f, 1, true}}) {
         // clang-format on
-        bike_->lastValidPos = valid;
-        bike_->crashState = c.crashState;
-        bike_->lastVelocityMag[7] = 3.0f;
+        bike_->reset.lastValidPos = valid;
+        bike_->crash.crashState = c.crashState;
+        bike_->frame.lastVelocityMag[7] = 3.0f;
         bike_->validPositionOrientationCheck(
             Kinetic::Vector3(valid.x * 0.01f + c.dx, valid.y * 0.01f, valid.z * 0.01f), q);
         EXPECT_EQ(bike_->position.x != valid.x, c.accepted) << c.dx;
@@ -256,13 +256,13 @@ TEST_F(BikeWorldTest, AJumpOfFiveThousandUnitsIsRejectedAndStopsTheBike) {
         EXPECT_FLOAT_EQ(bike_->position.x, valid.x);
         EXPECT_EQ(bike_->chassis->m_linearVelocity.length(), 0.0f);
         EXPECT_EQ(bike_->crashBike->m_angularVelocity.length(), 0.0f);
-        EXPECT_EQ(bike_->lastVelocityMag[7], 0.0f);
-        EXPECT_EQ(bike_->linearVelocityMag, 0.0f);
+        EXPECT_EQ(bike_->frame.lastVelocityMag[7], 0.0f);
+        EXPECT_EQ(bike_->frame.linearVelocityMag, 0.0f);
         Kinetic::Vector3 at;
         bike_->crashBike->getDisplayToWorldTransform(at, q);
         EXPECT_NEAR(at.x, valid.x * 0.01f, 1e-4f);
     }
-    bike_->crashState = 0;
+    bike_->crash.crashState = 0;
 }
 
 }  // namespace

@@ -101,7 +101,7 @@ TEST_F(BikeTest, AttributesFollowTheLevelsAndTheTrack) {
                              {a.cpuMaximumSpeed, 100.0f},
                              {a.nitroMaximumSpeed, 100.0f},
                              {a.stabilityChangeInVel, 4.0f},
-                             {cpu->maxSpeedFilter.lo0, 100.0f}})
+                             {cpu->ride.maxSpeedFilter.lo0, 100.0f}})
         EXPECT_FLOAT_EQ(got, want);
     // Every call appends the turbo bands again; the first three decide.
     EXPECT_EQ(cpu->bikeSpeedBand->turboBands.size(), 3u);
@@ -144,20 +144,20 @@ TEST_F(BikeTest, FiltersStartWithTheirExactCoefficients) {
         const KineticBike* b = Build(cpu ? 1 : 0, cpu);
         ASSERT_NE(b, nullptr);
         const std::pair<const CFilter*, float> filters[] = {
-            {&b->filterSAV, 0.309017f},
-            {&b->leanFilter, 0.309017f},
-            {&b->frictionFilter[0], 0.309017f},
-            {&b->frictionFilter[1], 0.309017f},
-            {&b->speedometerFilter, 0.156434f},
-            {&b->jumpConsistencyExtraGravityFilter, 0.195090f},
-            {&b->maxSpeedFilter, cpu ? 0.156434f : 0.309017f},
-            {&b->particalFilterR, 0.104528f},
-            {&b->particalFilterG, 0.104528f},
-            {&b->particalFilterB, 0.104528f},
+            {&b->ride.filterSAV, 0.309017f},
+            {&b->lean.leanFilter, 0.309017f},
+            {&b->ride.frictionFilter[0], 0.309017f},
+            {&b->ride.frictionFilter[1], 0.309017f},
+            {&b->ride.speedometerFilter, 0.156434f},
+            {&b->air.jumpConsistencyExtraGravityFilter, 0.195090f},
+            {&b->ride.maxSpeedFilter, cpu ? 0.156434f : 0.309017f},
+            {&b->particles.particalFilterR, 0.104528f},
+            {&b->particles.particalFilterG, 0.104528f},
+            {&b->particles.particalFilterB, 0.104528f},
         };
         for (size_t i = 0; i < std::size(filters); ++i) {
             EXPECT_EQ(filters[i].first->loCoefficient, filters[i].second) << "filter " << i << " cpu " << cpu;
-            if (filters[i].first != &b->maxSpeedFilter) {
+            if (filters[i].first != &b->ride.maxSpeedFilter) {
                 EXPECT_EQ(filters[i].first->lo0, 0.0f) << i;
             }
             EXPECT_EQ(filters[i].first->lo1, 0.0f) << i;
@@ -195,14 +195,14 @@ TEST(BikeInput, PacketsBecomeBitsAndPressedAmounts) {
     for (const InputCase& c : cases) {
         KineticBike b;
         b.isCPU = c.cpu;
-        for (int& p : b.pressed) p = -7;  // entries of absent actions keep their value
+        for (int& p : b.input.pressed) p = -7;  // entries of absent actions keep their value
         int bits = 0;
         for (int a : c.actions) bits |= 1 << a;
         b.doAction(CPacket(0, PKT_ACTION, bits, c.parms), 0.0f);
-        EXPECT_EQ(b.bikePacket, c.bits) << c.name;
+        EXPECT_EQ(b.input.bikePacket, c.bits) << c.name;
         for (auto [action, amount] : c.pressed)
-            EXPECT_EQ(b.pressed[action], amount) << c.name << " " << action;
-        EXPECT_FLOAT_EQ(b.throttleZero, c.throttleZero) << c.name;
+            EXPECT_EQ(b.input.pressed[action], amount) << c.name << " " << action;
+        EXPECT_FLOAT_EQ(b.input.throttleZero, c.throttleZero) << c.name;
     }
 }
 
@@ -214,30 +214,30 @@ TEST(BikeInput, StartBoostSuspensionAndMessages) {
     struct Case { uint32_t before, after; };
     for (const Case& c : {Case{1, 2}, Case{0, 3}, Case{2, 2}, Case{4, 4}}) {
         // clang-format on
-        b.canBoost = c.before;
+        b.laps.canBoost = c.before;
         b.doAction(accel, 0.0f);
-        EXPECT_EQ(b.canBoost, c.after) << c.before;
+        EXPECT_EQ(b.laps.canBoost, c.after) << c.before;
     }
     EXPECT_TRUE(b.checkMessage(BIKEACTION_ACCEL));
     for (int action : {-1, 19, 31, int(BIKEACTION_BRAKE)}) EXPECT_FALSE(b.checkMessage(action)) << action;
 
-    b.suspendBikePacket = 1;
+    b.input.suspendBikePacket = 1;
     b.doAction(accel, 0.0f);
-    EXPECT_EQ(b.bikePacket, 0u);
-    EXPECT_EQ(b.suspendedBikePacket, 1u << BIKEACTION_ACCEL);
-    EXPECT_EQ(b.suspendedPressed[BIKEACTION_ACCEL], 255);
+    EXPECT_EQ(b.input.bikePacket, 0u);
+    EXPECT_EQ(b.input.suspendedBikePacket, 1u << BIKEACTION_ACCEL);
+    EXPECT_EQ(b.input.suspendedPressed[BIKEACTION_ACCEL], 255);
     for (int action = 0; action < BIKEACTION_NUM_STATES; ++action) EXPECT_FALSE(b.checkMessage(action));
 }
 
 TEST_F(BikeTest, CameraHeadingHoldsInTheAirAndWhileCrashing) {
     KineticBike* b = Build(0);
-    b->forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
+    b->frame.forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
     const qzVector3d ground = b->getCameraForward();
-    b->forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+    b->frame.forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
     for (int state : {0, 1, 2, 3}) {  // in the air, crashing, a world-edge crash, riding
-        b->flags = state == 0 ? 1u << BIKE_INAIR : 0u;
-        b->crashing = state == 1;
-        b->crashState = state == 2 ? 1 : 0;
+        b->status.flags = state == 0 ? 1u << BIKE_INAIR : 0u;
+        b->crash.crashing = state == 1;
+        b->crash.crashState = state == 2 ? 1 : 0;
         EXPECT_FLOAT_EQ(b->getCameraForward().z, state < 3 ? ground.z : 0.0f) << state;
     }
 }

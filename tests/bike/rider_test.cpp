@@ -34,7 +34,7 @@ int RiderDescription() {
 struct RiderWorld : ::testing::Test {
     RiderWorld() : w(FirstTrack(TrackKind::Outdoor), 1) {
         bike = w.AddBike(0, true);
-        bike->startRace = 1;
+        bike->laps.startRace = 1;
         rider = new CRiderModel(BikeWorld::IdOf(bike), RiderDescription());
         w.model->objects.push_back(rider);
         bike->rider = rider;
@@ -66,12 +66,12 @@ TEST_F(RiderWorld, DustAndMudFollowSpeedRiderKindAndLanding) {
         size_t dust, mud;  // particles of one call at a full owed count
     } rows[] = {{1.388889f, true, 0, 0}, {9.9f, true, 3, 0}, {10.0f, true, 3, 1}, {20.0f, false, 3, 0}};
     for (const Row& r : rows) {
-        bike->linearVelocityMag = r.speed;
+        bike->frame.linearVelocityMag = r.speed;
         bike->isCPU = r.cpu;
-        bike->flags = 1u << BIKE_LAND;
-        bike->distToGround[1] = 0.0f;
-        bike->numBackDustParticles = 0.999f;
-        bike->wheelInfo[1].m_isInContact = true;
+        bike->status.flags = 1u << BIKE_LAND;
+        bike->ground.distToGround[1] = 0.0f;
+        bike->particles.numBackDustParticles = 0.999f;
+        bike->ground.wheelInfo[1].m_isInContact = true;
         sink.got.clear();
         bikeparticles::emitParticleTrail(*bike);
         size_t mud = 0;
@@ -85,19 +85,20 @@ TEST_F(RiderWorld, DustAndMudFollowSpeedRiderKindAndLanding) {
     const particles::QuadParticle landed = sink.got.front();
     EXPECT_NEAR(landed.color.r, c.x, 8.0f);
     EXPECT_NEAR(landed.color.g, c.y, 8.0f);
-    bike->flags = 0;
-    bike->particalFilterR.lo1 = 255.0f - bike->particalFilterR.lo0;
+    bike->status.flags = 0;
+    bike->particles.particalFilterR.lo1 = 255.0f - bike->particles.particalFilterR.lo0;
     sink.got.clear();
-    bike->numBackDustParticles = 0.999f;
-    bikeparticles::emitDust(*bike, at, &bike->numBackDustParticles, bikeparticles::kWheelDustRate);
+    bike->particles.numBackDustParticles = 0.999f;
+    bikeparticles::emitDust(*bike, at, &bike->particles.numBackDustParticles, bikeparticles::kWheelDustRate);
     ASSERT_FALSE(sink.got.empty());
     EXPECT_GT(sink.got.front().color.r, landed.color.r);
     // A slow bike owes a group only every few calls; the fraction carries.
-    bike->linearVelocityMag = 2.0f;
-    bike->numBackDustParticles = 0.0f;
+    bike->frame.linearVelocityMag = 2.0f;
+    bike->particles.numBackDustParticles = 0.0f;
     sink.got.clear();
     for (int i = 0; i < 120; ++i)
-        bikeparticles::emitDust(*bike, at, &bike->numBackDustParticles, bikeparticles::kWheelDustRate);
+        bikeparticles::emitDust(*bike, at, &bike->particles.numBackDustParticles,
+                                bikeparticles::kWheelDustRate);
     EXPECT_GT(sink.got.size(), 0u);
     EXPECT_LT(sink.got.size(), 3u * 30u);
     EXPECT_EQ(sink.got.size() % 3, 0u);
@@ -162,7 +163,7 @@ TEST_F(RiderWorld, CrashPosesAndDamping) {
     EXPECT_EQ(rider->riderCrashState, ONGROUND_STANDING_SIDEWAYS);
 
     // Past step 360: friction 0.125, spin caps 20, 10, 10 (times the decay); speed capped horizontally.
-    bike->crashCounter = 400;
+    bike->crash.crashCounter = 400;
     rider->crashVelocityMag = 6.0f;
     rider->crashPos = rider->position;
     rider->crashDistToGround = 500.0f;
@@ -187,7 +188,7 @@ TEST_F(RiderWorld, CrashPosesAndDamping) {
 TEST_F(RiderWorld, LaunchGroundBoxAndRestore) {
     Step(5);
     // Launch: 20 m/s is cut to 13.8889, then the downward part to 9.25926.
-    bike->preCrashVelocity = qzVector3d(0.0f, 16.0f, 12.0f);
+    bike->crash.preCrashVelocity = qzVector3d(0.0f, 16.0f, 12.0f);
     rider->riderState = CRiderModel::kLaunch;
     rider->update(0.0f);
     const Kinetic::Vector3 v = rider->rider->m_linearVelocity;
@@ -226,12 +227,12 @@ TEST_F(RiderWorld, LaunchGroundBoxAndRestore) {
 TEST_F(RiderWorld, ThrownOnACrashRestsOnTheGroundAndRidesAgain) {
     Step(200, true);
     ASSERT_EQ(rider->riderState, CRiderModel::kOnBike);
-    bike->postCrashCounter = bikecrash::kPostCrashSteps;
+    bike->crash.postCrashCounter = bikecrash::kPostCrashSteps;
     bike->startCrash(0);
-    ASSERT_EQ(bike->crashState, 2u);
+    ASSERT_EQ(bike->crash.crashState, 2u);
     std::vector<uint32_t> states;
     float farthest = 0.0f, restSpeed = 0.0f, restHeight = 0.0f;
-    for (int i = 0; i < 400 && bike->crashState != 4; ++i) {
+    for (int i = 0; i < 400 && bike->crash.crashState != 4; ++i) {
         Step(1);
         if (states.empty() || states.back() != rider->riderState) states.push_back(rider->riderState);
         const qzVector3d d = rider->internalRiderPos - bike->position;
@@ -251,15 +252,15 @@ TEST_F(RiderWorld, ThrownOnACrashRestsOnTheGroundAndRidesAgain) {
 
     // The world edge takes the rider off at once; the throw hands over to the free crash after 61 updates
     // (the rider alone, the bike's phases set by hand).
-    bike->crashState = 1;
-    bike->worldEdgeCrashState = 0;
+    bike->crash.crashState = 1;
+    bike->crash.worldEdgeCrashState = 0;
     auto updates = [&](int n) {
         for (int i = 0; i < n; ++i) rider->update(0.0f);
     };
     updates(1);
     EXPECT_EQ(rider->riderState, CRiderModel::kWorldEdgeThrow);
-    bike->worldEdgeCrashState = 1;
-    bike->crashState = 3;
+    bike->crash.worldEdgeCrashState = 1;
+    bike->crash.crashState = 3;
     updates(61);
     EXPECT_EQ(rider->riderState, CRiderModel::kWorldEdgeThrow);
     updates(2);

@@ -70,17 +70,17 @@ TEST_F(RaceClock, PauseAndFreeCameraHoldTimeAndLapTime) {
                  "1601 SELECT\n1602-1700 CROSS\n"});
     Run(race, pads, 0, 300);
     const KineticBike* b = CQzGame::bike[0];
-    ASSERT_EQ(b->startRace, 1u);
+    ASSERT_EQ(b->laps.startRace, 1u);
     ASSERT_GT(b->bikeStats.raceTime, 1.0f);
     const std::string before = Clocks(0);
     const float clock = globalTime;
-    const uint32_t steps = b->frameCountForMessage;
+    const uint32_t steps = b->laps.frameCountForMessage;
     testsupport::LogCapture log;
     Run(race, pads, 300, 901);
     EXPECT_EQ(CPauseState::pauseSwitch, 1);
     EXPECT_EQ(Clocks(0), before);
     EXPECT_EQ(globalTime, clock);
-    EXPECT_EQ(b->frameCountForMessage, steps) << "the paused bike is not stepped";
+    EXPECT_EQ(b->laps.frameCountForMessage, steps) << "the paused bike is not stepped";
     // The computer riders' way times stand still through the pause, but they have not been stuck.
     EXPECT_FALSE(log.has("put back")) << log.text();
 
@@ -118,7 +118,7 @@ TEST_F(RaceClock, SplitScreenClocksHoldTogetherThroughAPause) {
     const auto pads = Scripts(
         {"0-299 CROSS\n300 START\n901 START\n902-999 CROSS\n", "0-299 CROSS\n600 SELECT\n902-999 CROSS\n"});
     Run(race, pads, 0, 300);
-    ASSERT_EQ(CQzGame::bike[1]->startRace, 1u);
+    ASSERT_EQ(CQzGame::bike[1]->laps.startRace, 1u);
     const std::string before[2] = {Clocks(0), Clocks(1)};
     Run(race, pads, 300, 901);
     EXPECT_EQ(CPauseState::pauseSwitch, 1);

@@ -56,10 +56,10 @@ void SteerAlongTheLine(bool accelerate, uint16_t buttons = 0) {
     in.buttons = static_cast<uint16_t>(buttons | (accelerate ? console::kPadCross : 0));
     const KineticBike* b = CQzGame::bike[0];
     qzVector3d p, d;
-    if (CSplineManager::getSplineManager()->getControlledPoint(b->curWayTime, 1500.0f, CSplineManager::MedOne,
-                                                               p, d)) {
+    if (CSplineManager::getSplineManager()->getControlledPoint(b->laps.curWayTime, 1500.0f,
+                                                               CSplineManager::MedOne, p, d)) {
         float err = std::atan2(p.x - b->position.x, p.z - b->position.z) -
-                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+                    std::atan2(b->frame.forwardDir.x, b->frame.forwardDir.z);
         while (err > 3.14159265f) err -= 6.2831853f;
         while (err < -3.14159265f) err += 6.2831853f;
         in.sticks[2] = static_cast<uint8_t>(std::clamp(128.0f + err * 300.0f, 0.0f, 255.0f));
@@ -177,7 +177,7 @@ TEST_F(RaceTest, EnginePitchFollowsTheRevsMusicPlaysUnderTheRaceAndLandingsAreHe
     for (int f = 0; f < 720 && landed.empty(); ++f) {
         frame(true);
         const KineticBike* b = CQzGame::bike[0];
-        if (((b->viewFlags >> BIKE_LAND) & 1) && b->landingImpactScale >= 0.3f)
+        if (((b->status.viewFlags >> BIKE_LAND) & 1) && b->air.landingImpactScale >= 0.3f)
             landed.push_back(g_heard.size() / 2);
     }
     frame(true);
@@ -301,7 +301,7 @@ TEST_F(RaceTest, ComputerRidersRaceTheSameWayTwice) {
             if (i > 0) {
                 EXPECT_GT(d.x * d.x + d.z * d.z, 10000.0f * 10000.0f) << "racer " << i;
             }
-            runs[run].insert(runs[run].end(), {p.x, p.y, p.z, CQzGame::bike[i]->curWayTime});
+            runs[run].insert(runs[run].end(), {p.x, p.y, p.z, CQzGame::bike[i]->laps.curWayTime});
         }
         delete race;
     }
@@ -321,7 +321,7 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     }
     // The lap is done: the computer rides the human's bike on and the results are up.
     ASSERT_EQ(race->whoControls[0], CONTROL_AI_PLAYER) << "after " << f << " frames";
-    EXPECT_EQ(CQzGame::bike[0]->curLap, 1);
+    EXPECT_EQ(CQzGame::bike[0]->laps.curLap, 1);
     EXPECT_GT(CQzGame::bike[0]->bikeStats.raceTime, 20.0f);  // a whole lap was ridden
     EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
     SteerAlongTheLine(false);
@@ -437,7 +437,7 @@ TEST_F(RaceTest, TheSceneryNearAHumanGetsItsBodies) {
         const _Placement* target = NearestSolidPlacement(*race->world, b->position);
         ASSERT_NE(target, nullptr);
         float err = std::atan2(target->x - b->position.x, target->z - b->position.z) -
-                    std::atan2(b->forwardDir.x, b->forwardDir.z);
+                    std::atan2(b->frame.forwardDir.x, b->frame.forwardDir.z);
         while (err > 3.14159265f) err -= 6.2831853f;
         while (err < -3.14159265f) err += 6.2831853f;
         console::PadInput in = console::PadIdle();
@@ -479,7 +479,7 @@ struct SoundRenderProbe : CViewObject<CSoundView> {
         clock = globalTime;
         wayTimes.clear();
         for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i)
-            wayTimes.push_back(CQzGame::bike[i]->curWayTime);
+            wayTimes.push_back(CQzGame::bike[i]->laps.curWayTime);
     }
     void update(CSoundView*, float) override {}
     void modelObjectRemoved(CSoundView*) override {}
@@ -507,7 +507,8 @@ TEST_F(RaceTest, TheFrameSoundsAfterThePictureAndTheWaypointsBeforeTheClock) {
         ASSERT_FALSE(probe->frameOpen) << "frame " << f;
         EXPECT_EQ(probe->clock + 0.01667f, globalTime) << "frame " << f;
         for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i) {
-            ASSERT_EQ(probe->wayTimes[i], CQzGame::bike[i]->curWayTime) << "racer " << i << " frame " << f;
+            ASSERT_EQ(probe->wayTimes[i], CQzGame::bike[i]->laps.curWayTime)
+                << "racer " << i << " frame " << f;
             moved += probe->wayTimes[i] > 0.0f;
         }
     }

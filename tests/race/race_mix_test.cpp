@@ -169,7 +169,7 @@ TEST_F(RaceMix, ACollisionIsHeardInItsFrame) {
     int lastHit = -1000;
     for (int f = 0; f < 3000 && hits.size() < 4; ++f) {
         Frame(true, f % 90 < 45 ? 0 : 255);
-        if (!((CQzGame::bike[0]->viewFlags >> BIKE_COLLIDE) & 1)) continue;
+        if (!((CQzGame::bike[0]->status.viewFlags >> BIKE_COLLIDE) & 1)) continue;
         if (f - lastHit > 60) hits.push_back(Heard());
         lastHit = f;
     }

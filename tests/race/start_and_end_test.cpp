@@ -99,18 +99,18 @@ TEST_F(StartAndEndTest, BoostWindowDecidesTheStartAndTheGoCard) {
                 {-1.0f, BOOST_NONE, BOOST_NONE, 20}};
     for (const auto& r : rows) {
         globalTime = 0.0f;
-        bikes[0]->canBoost = 0;
+        bikes[0]->laps.canBoost = 0;
         CGameStart start(nullptr, ids, 0);
         if (r.press > 0) {
             TickUntil(r.press, {&start});
-            bikes[0]->canBoost =
-                bikes[0]->canBoost == BOOST_WINDOW_OPEN ? BOOST_PRESSED_IN_WINDOW : BOOST_PRESSED_OUTSIDE;
-            EXPECT_EQ(bikes[0]->canBoost, r.atPress);
+            bikes[0]->laps.canBoost = bikes[0]->laps.canBoost == BOOST_WINDOW_OPEN ? BOOST_PRESSED_IN_WINDOW
+                                                                                   : BOOST_PRESSED_OUTSIDE;
+            EXPECT_EQ(bikes[0]->laps.canBoost, r.atPress);
         }
         TickUntil(1.6f, {&start});
-        EXPECT_EQ(bikes[0]->canBoost, r.final) << "pressed at " << r.press;
-        EXPECT_EQ(bikes[1]->canBoost, BOOST_NONE) << "an idle bike's window closes";
-        EXPECT_EQ(CGameStart::cardAt(start.getRelativeTime(), bikes[0]->canBoost == BOOST_START),
+        EXPECT_EQ(bikes[0]->laps.canBoost, r.final) << "pressed at " << r.press;
+        EXPECT_EQ(bikes[1]->laps.canBoost, BOOST_NONE) << "an idle bike's window closes";
+        EXPECT_EQ(CGameStart::cardAt(start.getRelativeTime(), bikes[0]->laps.canBoost == BOOST_START),
                   r.final == BOOST_START ? CGameStart::kBoostGoCard : CGameStart::kGoCard);
         EXPECT_EQ(start.gameStartData.gameStarted, 0u);
     }
@@ -121,13 +121,13 @@ TEST_F(StartAndEndTest, TwoPlayersReleaseTogetherAndEachCardSoundsOnce) {
     CGameStart p0(nullptr, ids, 0), p1(nullptr, ids, 1);
     EXPECT_EQ(p0.gameStartData.bikeIDs[4], -1) << "entries past the field name no bike";
     TickUntil(1.99f, {&p0, &p1});
-    EXPECT_EQ(bikes[3]->startRace, 0u);
+    EXPECT_EQ(bikes[3]->laps.startRace, 0u);
     CStats::startTime = -1.0f;
     while (!p0.gameStartData.gameStarted) Tick({&p0, &p1});
     EXPECT_EQ(p1.gameStartData.gameStarted, 1u);
     EXPECT_FLOAT_EQ(CStats::startTime, globalTime);
     EXPECT_GE(p0.getRelativeTime(), 2.0f);
-    for (TestBike* b : bikes) EXPECT_EQ(b->startRace, 1u);
+    for (TestBike* b : bikes) EXPECT_EQ(b->laps.startRace, 1u);
     EXPECT_EQ(sounds, (std::vector<int>{10, 11, 10, 11, 10, 11, 20, 21}));
 }
 
@@ -186,10 +186,10 @@ TEST_F(StartAndEndTest, FinishHandsPlayersToTheComputerAndShowsResults) {
     C3DView* views[2] = {view, nullptr};
     RaceEndParts parts{&end, &gameOptions, 2, CQzGame::bike, ids, who, views, hud, 7, nullptr};
 
-    bikes[0]->curLap = 2;
+    bikes[0]->laps.curLap = 2;
     CheckGameOver(parts);
     EXPECT_EQ(end.getGameEndInited(), 0u);
-    bikes[0]->curLap = 3;
+    bikes[0]->laps.curLap = 3;
     CheckGameOver(parts);
     EXPECT_EQ(end.getGameEndInited(), 1u);
     EXPECT_EQ(end.getGameEnded(), 0u);
@@ -255,11 +255,11 @@ TEST_F(StartAndEndTest, AWinnerCaughtAtTheLineByTheLastSortScoresFirstPlace) {
     CStats::racerCount = 4;
     for (int i = 0; i < 4; ++i) CStats::racePositions[i] = &bikes[i]->bikeStats;
     for (int i = 1; i < 4; ++i) {
-        bikes[i]->currentCheckPoint = 5;
-        bikes[i]->curWayTime = 30000.0f + 100.0f * static_cast<float>(i);
+        bikes[i]->laps.currentCheckPoint = 5;
+        bikes[i]->laps.curWayTime = 30000.0f + 100.0f * static_cast<float>(i);
     }
-    bikes[0]->currentCheckPoint = 0;  // over the line: checkpoints and way time start again
-    bikes[0]->curWayTime = 20.0f;
+    bikes[0]->laps.currentCheckPoint = 0;  // over the line: checkpoints and way time start again
+    bikes[0]->laps.curWayTime = 20.0f;
     CStats::updateRacePosition();
     ASSERT_EQ(bikes[0]->bikeStats.getRacePosition(), 4);
 

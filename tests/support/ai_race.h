@@ -55,7 +55,7 @@ public:
         const CQZSpline& way = sm->spline(CSplineManager::WayPoint);
         for (unsigned i = 0; i < riders; ++i) {
             bikes.push_back(world.AddBike(i, true));
-            bikes[i]->startRace = 1;
+            bikes[i]->laps.startRace = 1;
             ids.push_back(biketest::BikeWorld::IdOf(bikes[i]));
             ai.push_back(std::make_unique<CAIInterface>());
             ai[i]->setActiveObject(ids[i]);
@@ -103,9 +103,9 @@ public:
         world.Step(packets_);
         world.Step();
         for (size_t i = size_t(frames % 2); i < bikes.size(); i += 2) {
-            const int before = bikes[i]->curLap;
+            const int before = bikes[i]->laps.curLap;
             ai[i]->advanceWayPos(*bikes[i]);
-            if (bikes[i]->curLap != before) logs[i].lapFrames.push_back(frames);
+            if (bikes[i]->laps.curLap != before) logs[i].lapFrames.push_back(frames);
         }
         ++frames;
     }

@@ -92,7 +92,7 @@ public:
     // A racer on the grid with its rider; returns its index among the driver's bikes.
     size_t Add(Rider rider, bool cpu = false) {
         bikes.push_back(world.AddBike(static_cast<unsigned>(bikes.size()), cpu));
-        bikes.back()->startRace = 1;  // the race is on: no hold at the grid
+        bikes.back()->laps.startRace = 1;  // the race is on: no hold at the grid
         riders.push_back(std::move(rider));
         traces.emplace_back();
         return bikes.size() - 1;
@@ -123,8 +123,8 @@ public:
                       b.chassis->m_linearVelocity.length(),
                       box ? box->m_transmissionRPM : 0.0f,
                       box ? box->m_currentGear : 0u,
-                      b.flags,
-                      b.bikeState,
+                      b.status.flags,
+                      b.ride.bikeState,
                       CTerrainType::getInstance()->getTypeAtPoint(b.position.x, b.position.z)};
     }
 
@@ -183,7 +183,8 @@ inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900
         size_t after = aim;
         while (dist2(after, line[aim % n]) < ahead * ahead && after < aim + n / 4) ++after;
         const qzVector3d& p = line[aim % n];
-        const float err = wrap(bearing(b.position, p) - std::atan2(b.forwardDir.x, b.forwardDir.z));
+        const float err =
+            wrap(bearing(b.position, p) - std::atan2(b.frame.forwardDir.x, b.frame.forwardDir.z));
         const float bend = std::fabs(wrap(bearing(p, line[after % n]) - bearing(b.position, p)));
         // Heading grows towards +x from +z: a right turn (as the bike's steering counts it) is positive.
         const float amount = std::fmin(1.0f, std::fabs(err) * 3.0f);
@@ -193,16 +194,16 @@ inline Rider LineFollower(const std::vector<qzVector3d>& line, float ahead = 900
         for (size_t i = *at; i <= after; ++i) ramp = std::fmax(ramp, std::fabs(line[i % n].y - b.position.y));
         float target = top - 16.0f * std::fmin(1.0f, (bend + std::fabs(err)) / 1.2f);  // m/s
         if (ramp > rampHeight) target = std::fmin(target, rampSpeed);
-        const float speed = b.linearVelocityMag;
+        const float speed = b.frame.linearVelocityMag;
         Input in = Input::Of({speed > target + 1.0f ? BIKEACTION_BRAKE : BIKEACTION_ACCEL});
         if (byte) in.actions |= 1u << (err > 0.0f ? BIKEACTION_RIGHT_TURN : BIKEACTION_LEFT_TURN);
         in.left = in.right = byte;
         in.brake = 160;
         // In the air: throttle off, and the bike levelled with the ground below.
-        if (b.inAir) {
+        if (b.air.inAir) {
             in.actions &= ~(1u << BIKEACTION_ACCEL);
-            if (b.bikeRelativePitch < -10.0f) in.actions |= 1u << BIKEACTION_FORWARD;
-            if (b.bikeRelativePitch > 10.0f) in.actions |= 1u << BIKEACTION_BACK;
+            if (b.ground.bikeRelativePitch < -10.0f) in.actions |= 1u << BIKEACTION_FORWARD;
+            if (b.ground.bikeRelativePitch > 10.0f) in.actions |= 1u << BIKEACTION_BACK;
             in.forward = in.back = 232;
         }
         return in;

@@ -30,7 +30,7 @@ inline Rider BadLander(const std::vector<qzVector3d>& line) {
     const Rider follow = LineFollower(line, 900.0f, 100.0f, 40.0f, 32.0f);
     return [follow](const KineticBike& b, int step) {
         Input in = follow(b, step);
-        if (b.inAir) {
+        if (b.air.inAir) {
             in.actions &= ~(1u << BIKEACTION_FORWARD);
             in.actions |= (1u << BIKEACTION_BACK) | (1u << BIKEACTION_ACCEL);
         }
@@ -54,7 +54,7 @@ inline Rider PreLoader(const std::vector<qzVector3d>& line) {
     return [follow](const KineticBike& b, int step) {
         Input in = follow(b, step);
         const CTerrainType* t = CTerrainType::getInstance();
-        const qzVector3d ahead = b.position + b.fForwardDir * 250.0f;
+        const qzVector3d ahead = b.position + b.frame.fForwardDir * 250.0f;
         const auto preload = [](unsigned c) { return c == preload2 || c == preload3 || c == preload4; };
         if (preload(t->getTypeAtPoint(ahead.x, ahead.z)) &&
             !preload(t->getTypeAtPoint(b.position.x, b.position.z)))
@@ -73,7 +73,7 @@ inline CKineticStaticRigidObject* FenceAcross(BikeWorld& world, const KineticBik
         CResourceStorage<CKineticCollide>::instance().add(new CKineticCollide(block.data(), block.size())));
     d->typeInfo = &record;
     auto* fence = new CKineticStaticRigidObject(CResourceStorage<CObjectDescription>::instance().add(d));
-    qzVector3d f = b.forwardDir;
+    qzVector3d f = b.frame.forwardDir;
     f.y = 0.0f;
     f = f * (1.0f / std::sqrt(f * f));
     fence->position = b.position + f * ahead;
@@ -110,7 +110,7 @@ public:
                             : i == kRacers - 3 ? LineFollower(lines[i], 900.0f, 100.0f, 40.0f, 32.0f)
                                                : LineFollower(lines[i]);
             KineticBike* b = driver->bikes[driver->Add(r, i != 0)];
-            b->startRace = 0;  // one step of holding at the grid
+            b->laps.startRace = 0;  // one step of holding at the grid
             auto* rider = new CRiderModel(BikeWorld::IdOf(b), riderDescription);
             driver->world.model->objects.push_back(rider);  // after its bike: updated after it
             b->rider = rider;
@@ -118,7 +118,7 @@ public:
         }
         checkpoints = static_cast<uint32_t>(driver->world.design.checkpoints.size());
         Step();
-        for (KineticBike* b : driver->bikes) b->startRace = 1;
+        for (KineticBike* b : driver->bikes) b->laps.startRace = 1;
     }
     ~RaceSim() {
         driver.reset();
@@ -142,17 +142,17 @@ public:
         CSplineManager* sm = CSplineManager::getSplineManager();
         for (size_t i = 0; i < driver->bikes.size(); ++i) {
             KineticBike* b = driver->bikes[i];
-            if (b->crashState == 0)
-                b->curWayTime = sm->advanceControlTime(b->curWayTime, b->position,
-                                                       static_cast<unsigned char>(b->currentCheckPoint));
-            if (checkpoints && b->currentCheckPoint >= checkpoints) {
-                b->setCurLap(b->curLap + 1);
-                b->curWayTime = 0.0f;
+            if (b->crash.crashState == 0)
+                b->laps.curWayTime = sm->advanceControlTime(
+                    b->laps.curWayTime, b->position, static_cast<unsigned char>(b->laps.currentCheckPoint));
+            if (checkpoints && b->laps.currentCheckPoint >= checkpoints) {
+                b->setCurLap(b->laps.curLap + 1);
+                b->laps.curWayTime = 0.0f;
             }
             mix(&b->position, 12);
             mix(&b->qOrientation, 16);
-            mix(&b->crashState, 4);
-            mix(&b->flags, 4);
+            mix(&b->crash.crashState, 4);
+            mix(&b->status.flags, 4);
             mix(&riders[i]->position, 12);
         }
         CStats::updateRacePosition();
@@ -162,7 +162,7 @@ public:
     bool RunLaps(int laps, int limit) {
         for (int s = 0; s < limit; ++s) {
             bool done = true;
-            for (KineticBike* b : driver->bikes) done = done && b->curLap >= laps;
+            for (KineticBike* b : driver->bikes) done = done && b->laps.curLap >= laps;
             if (done) return true;
             Step();
         }

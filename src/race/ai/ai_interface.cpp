@@ -25,7 +25,7 @@ void CAIInterface::setDifficulty(int difficulty) {
 
 void CAIInterface::startPos(float wayTime, float sideOffset) {
     KineticBike* bike = AIBikeById(decisionMaker.bikeID);
-    if (bike) bike->curWayTime = wayTime;
+    if (bike) bike->laps.curWayTime = wayTime;
     CSplineManager* sm = CSplineManager::getSplineManager();
     qzVector3d p, d;
     if (!sm->getPoint(wayTime, CSplineManager::WayPoint, p, d)) {
@@ -48,25 +48,25 @@ void CAIInterface::processAI(std::vector<CPacket>& packets, int numFrames) {
 
 void CAIInterface::advanceWayPos(KineticBike& bike) {
     CSplineManager* sm = CSplineManager::getSplineManager();
-    const float old = bike.curWayTime;
+    const float old = bike.laps.curWayTime;
     const float now =
-        sm->advanceControlTime(old, bike.position, static_cast<unsigned char>(bike.currentCheckPoint));
-    bike.curWayTime = now;
+        sm->advanceControlTime(old, bike.position, static_cast<unsigned char>(bike.laps.currentCheckPoint));
+    bike.laps.curWayTime = now;
     qzVector3d p, d;
     if (sm->getPoint(old, CSplineManager::WayPoint, p, d)) {
         qzMath::qzMathVectorNormalize(&d);
         bike.maybeFlashWrongWay(d, old < 10000.0f ? bike.position : p);
     }
     if (!bLapped && sm->isPastLap(now)) {
-        bike.setCurLap(bike.curLap + 1);
+        bike.setCurLap(bike.laps.curLap + 1);
         bLapped = 1;
     }
     if (now < old) bLapped = 0;
-    if (now != wayStillAt || bike.frameCountForMessage < wayStillSince) {
+    if (now != wayStillAt || bike.laps.frameCountForMessage < wayStillSince) {
         wayStillAt = now;
-        wayStillSince = bike.frameCountForMessage;
+        wayStillSince = bike.laps.frameCountForMessage;
         wayStillReported = 0;
-    } else if (!wayStillReported && bike.frameCountForMessage - wayStillSince >= kStillReportSteps) {
+    } else if (!wayStillReported && bike.laps.frameCountForMessage - wayStillSince >= kStillReportSteps) {
         x_printf("Way time stands still: bike %d (%s) at %.0f for %u s, at x %.0f z %.0f\n",
                  decisionMaker.bikeID, bike.isCPU ? "computer" : "player", static_cast<double>(now),
                  kStillReportSteps / 60, static_cast<double>(bike.position.x),
@@ -77,21 +77,21 @@ void CAIInterface::advanceWayPos(KineticBike& bike) {
 
 void CAIInterface::recoverIfStuck(KineticBike& bike) {
     // Counted in the bike's own steps: a paused race (no steps) stands nobody still.
-    const uint32_t step = bike.frameCountForMessage;
-    if (bike.curWayTime != drivenWayAt || step < drivenStep) {
-        drivenWayAt = bike.curWayTime;
+    const uint32_t step = bike.laps.frameCountForMessage;
+    if (bike.laps.curWayTime != drivenWayAt || step < drivenStep) {
+        drivenWayAt = bike.laps.curWayTime;
         drivenStep = step;
         return;
     }
     // A crash runs its course (it puts the bike back by itself, often behind its way time).
-    if (step - drivenStep < kRecoverSteps || bike.crashing || bike.crashState != 0) return;
+    if (step - drivenStep < kRecoverSteps || bike.crash.crashing || bike.crash.crashState != 0) return;
     drivenStep = step;
     qzVector3d p, d;
-    if (!CSplineManager::getSplineManager()->getPoint(bike.curWayTime, CSplineManager::WayPoint, p, d))
+    if (!CSplineManager::getSplineManager()->getPoint(bike.laps.curWayTime, CSplineManager::WayPoint, p, d))
         return;
     x_printf("Rider put back on the track: bike %d at way time %.0f, from x %.0f z %.0f\n",
-             decisionMaker.bikeID, static_cast<double>(bike.curWayTime), static_cast<double>(bike.position.x),
-             static_cast<double>(bike.position.z));
+             decisionMaker.bikeID, static_cast<double>(bike.laps.curWayTime),
+             static_cast<double>(bike.position.x), static_cast<double>(bike.position.z));
     qzMath::qzMathVectorNormalize(&d);
     bike.setStartPos(p, d);
 }

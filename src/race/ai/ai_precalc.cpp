@@ -46,8 +46,8 @@ AIBikeFacts AIBikeFactsOf(int id) {
     AIBikeFacts f;
     if (const KineticBike* b = AIBikeById(id)) {
         f.velocity = b->linearVelocity * 100.0f;
-        f.forward = b->forwardDir;
-        f.nitrosAvailable = b->nitrosAvailable;
+        f.forward = b->frame.forwardDir;
+        f.nitrosAvailable = b->ride.nitrosAvailable;
     }
     return f;
 }
@@ -59,8 +59,8 @@ CAIPreCalc::basicBikeInfo InfoOf(const KineticBike* b) {
     if (!b) return info;
     info.bikePos = b->position;
     info.bikeVel = b->linearVelocity * 100.0f;
-    info.bikeFor = b->forwardDir;
-    info.lapNum = b->curLap;
+    info.bikeFor = b->frame.forwardDir;
+    info.lapNum = b->laps.curLap;
     return info;
 }
 
@@ -90,7 +90,7 @@ void CAIPreCalc::setBike(int id) {
     myBikeID = id;
     pModel = GetModel();
     pBike = AIBikeById(id);
-    curWayTime = pBike ? pBike->curWayTime : 0.0f;
+    curWayTime = pBike ? pBike->laps.curWayTime : 0.0f;
     bikeInfo = InfoOf(pBike);
     terrTypeStorage = CTerrainType::getInstance()->getTypeAtPoint(bikeInfo.bikePos.x, bikeInfo.bikePos.z);
     bikeIter = CAIBikeIter::getInstance();
@@ -101,8 +101,8 @@ void CAIPreCalc::setBike(int id) {
         ticksToLand = 0;
     else if (ticksToLand != 0)
         --ticksToLand;
-    if (pBike && pBike->preLoadReportState == 1) preFlags |= 0x2;
-    if (pBike && pBike->powerSlideBreakAway) preFlags |= 0x4;
+    if (pBike && pBike->air.preLoadReportState == 1) preFlags |= 0x2;
+    if (pBike && pBike->ride.powerSlideBreakAway) preFlags |= 0x4;
     fillOtherBike();
     fillSplineData();
 }
@@ -125,8 +125,8 @@ float CAIPreCalc::relBikePos(int otherId) {
     const KineticBike* other = AIBikeById(otherId);
     if (!other || !pBike) return 0.0f;
     CSplineManager* s = CSplineManager::getSplineManager();
-    return (float(other->curLap) + s->wayTimeToPercent(other->curWayTime)) -
-           (float(pBike->curLap) + s->wayTimeToPercent(pBike->curWayTime));
+    return (float(other->laps.curLap) + s->wayTimeToPercent(other->laps.curWayTime)) -
+           (float(pBike->laps.curLap) + s->wayTimeToPercent(pBike->laps.curWayTime));
 }
 
 unsigned CAIPreCalc::getLandTime() {
@@ -144,7 +144,7 @@ void CAIPreCalc::setBikeStability(float r) {
     const Row& row = kRows[d - 1];
     float s = 1.0f + (r > 0.0f ? row.ahead : row.behind) * r;
     s = s < row.lo ? row.lo : s > row.hi ? row.hi : s;
-    if (pBike) pBike->cpuCrashScale = s;
+    if (pBike) pBike->crash.cpuCrashScale = s;
 }
 
 void CAIPreCalc::fillOtherBike() {
@@ -172,7 +172,7 @@ void CAIPreCalc::fillSplineData() {
         out.NearVel = len > 0.01f ? v * (80.0f / len) : d;
         out.FarVel = out.AtVel = out.NearVel;
         const unsigned gate = CTerrainType::getInstance()->getCheckPoint(p.x, p.z);
-        gateToTake = pBike && gate < 255 && gate >= pBike->currentCheckPoint ? 1 : 0;
+        gateToTake = pBike && gate < 255 && gate >= pBike->laps.currentCheckPoint ? 1 : 0;
         return;
     }
     ST line = difficulty == 3   ? CSplineManager::AdvOne

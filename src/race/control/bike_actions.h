@@ -5,8 +5,8 @@
 
 #include <cstdint>
 
-// The action codes themselves (bikeActions) are the bike's: it defines them beside its handling.
-#include "bike/kinetic_bike.h"
+// The action codes themselves (bikeActions) are the bike's: it defines them with its input.
+#include "bike/state/input.h"
 
 constexpr uint32_t BikeActionBit(bikeActions a) {
     return 1u << a;

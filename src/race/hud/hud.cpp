@@ -136,9 +136,9 @@ void CHud::aimGuideArrow() {
     if (!b || !arrow || !world || !Baja()) return;
     const auto& gates = world->gateObjects;
     const CModelObject* camera = hudres::ModelObject(b->cameraId);
-    if (!camera || b->currentCheckPoint >= gates.size()) return;
+    if (!camera || b->laps.currentCheckPoint >= gates.size()) return;
     // The arrow lies level: it points at the gate across the ground, whatever the slope.
-    qzVector3d forward = gates[b->currentCheckPoint].position - camera->position;
+    qzVector3d forward = gates[b->laps.currentCheckPoint].position - camera->position;
     forward.y = 0.0f;
     float length = 0.0f;
     qzMath::qzMathVectorLength(&length, &forward);
@@ -163,7 +163,7 @@ void CHud::update(C3DView*, float) {
     _CHudData& d = hudData;
     CStats& s = b->bikeStats;
     if (s.currentStuntScore > 0 && d.stuntDelayTime == 0.0f) d.stuntDelayTime = t;
-    d.preLoadState = b->preLoadReportState < 3 ? b->preLoadReportState : 2;
+    d.preLoadState = b->air.preLoadReportState < 3 ? b->air.preLoadReportState : 2;
     if (t >= 0.01f) {
         if (++d.frame >= 20) d.frame = 0;
         // A stunt score is held a second, then cleared.
@@ -250,7 +250,7 @@ void CHud::renderStatBox() {
     if (!m || !b || !m->_statsHudON) return;
     _CHudData& d = hudData;
     DrawTextured(d.statsId, d.gtquadStatBox);
-    const int nitros = b->nitrosAvailable;
+    const int nitros = b->ride.nitrosAvailable;
     for (int i = 0; i < nitros && i < 5; ++i) DrawTextured(d.nitroLightId[i], d.gtquadNitroLight);
     const int lit = hudtext::StuntSegments(b->bikeStats.getPercentOfNextStuntAdvantage(), nitros);
     for (int i = 0; i < lit; ++i) DrawTextured(d.stuntBonusId[i], d.gtquadStuntBonusLight);
@@ -264,7 +264,7 @@ void CHud::renderStats(int x, int y) {
     const CStats& s = b->bikeStats;
     veFontSetHorizontalAlignment(f, 0);
     const int cx = x + 47;
-    const float r = b->startRace ? s.raceTime : 0.0f;
+    const float r = b->laps.startRace ? s.raceTime : 0.0f;
     char tm[32];
     if (Freestyle()) {
         const int duration = CQzGame::gameOptions ? CQzGame::gameOptions->duration : 0;
@@ -283,7 +283,7 @@ void CHud::renderStats(int x, int y) {
         hudtext::FormatTime(tm, sizeof tm, r);
         Print(f, cx, y, tm);
         hudtext::FormatTime(tm, sizeof tm,
-                            s.currentLapCount >= 1 ? (b->startRace ? s._currentLapTime : 0.0f) : r);
+                            s.currentLapCount >= 1 ? (b->laps.startRace ? s._currentLapTime : 0.0f) : r);
         Print(f, cx, y + 38, tm);
         hudtext::FormatFastestLap(tm, sizeof tm, s.fastestLapTime);
         Print(f, cx, y + 57, tm);
@@ -299,9 +299,9 @@ void CHud::renderStats(int x, int y) {
         return;
     }
     if (CSplineManager* sm = CSplineManager::getSplineManager())
-        veFontPrintfXY(
-            f, -310, 125, "Bike Tracker = %.4f",
-            static_cast<double>(sm->wayTimeToPercent(b->curWayTime) + static_cast<float>(b->curLap)));
+        veFontPrintfXY(f, -310, 125, "Bike Tracker = %.4f",
+                       static_cast<double>(sm->wayTimeToPercent(b->laps.curWayTime) +
+                                           static_cast<float>(b->laps.curLap)));
     veFontPrintfXY(f, -310, 145, "Bike.X = %.1f", static_cast<double>(b->position.x));
     veFontPrintfXY(f, -310, 165, "Bike.Y = %.1f", static_cast<double>(b->position.y));
     veFontPrintfXY(f, -310, 185, "Bike.Z = %.1f", static_cast<double>(b->position.z));

@@ -67,7 +67,7 @@ void CHud::renderMap() {
             hudres::UseTexture(d.statsId);
             float gx = 256.0f * gates[i].position.x / W + 246.0f - ox;
             float gy = 256.0f * gates[i].position.z / W + 155.0f - oy;
-            if (i == own->currentCheckPoint) {
+            if (i == own->laps.currentCheckPoint) {
                 if (hudtext::InMapWindow(gx, gy) && hudres::UseTexture(d.blipID[d.frame % 20])) {
                     d.gtquadBlit = hudgeom::Rect(gx - 6, -(gy + 6), gx + 6, -(gy - 6));
                     Draw(d.gtquadBlit);
@@ -91,7 +91,7 @@ void CHud::renderMap() {
         if (!racer) continue;
         hudres::UseTexture(d.arrowId);
         const KineticBike* b = i < static_cast<uint32_t>(CQzGame::kMaxRacers) ? CQzGame::bike[i] : nullptr;
-        const float a = b ? std::atan2(b->forwardDir.x, b->forwardDir.z) : 0.0f;
+        const float a = b ? std::atan2(b->frame.forwardDir.x, b->frame.forwardDir.z) : 0.0f;
         if (i == 0) {
             _ve_quad q = Turned(246.0f, 155.0f, a + 5.6f);
             Draw(q);

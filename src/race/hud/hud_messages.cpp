@@ -41,7 +41,7 @@ bool CircuitTrack() {
 
 // Four seconds after the stamp the bike goes back onto the track at its way position.
 void ResetToTrack(KineticBike* b, const qzVector3d& point, const qzVector3d& dir) {
-    b->trackToHudMissedCheckPoint = 8;
+    b->laps.trackToHudMissedCheckPoint = 8;
     b->setStartPos(point, dir);
 }
 
@@ -62,7 +62,7 @@ void CHud::trackToHud(float t, C3DView* view) {
     CSplineManager* sm = CSplineManager::getSplineManager();
     if (!b || !sm) return;
     qzVector3d point, dir;
-    if (!sm->getPoint(b->curWayTime, CSplineManager::WayPoint, point, dir)) return;
+    if (!sm->getPoint(b->laps.curWayTime, CSplineManager::WayPoint, point, dir)) return;
     _CHudData& d = hudData;
     _font* f = d.speedMeterFont;
     auto expire = [&](float stamp) {
@@ -75,7 +75,7 @@ void CHud::trackToHud(float t, C3DView* view) {
         expire(d.offTrackTimeStamp);
         const float e = t - d.offTrackTimeStamp;
         if (e > 1.0f) {
-            const bool missed = b->trackToHudMissedCheckPoint == 10 && CircuitTrack();
+            const bool missed = b->laps.trackToHudMissedCheckPoint == 10 && CircuitTrack();
             hudres::PrintOutlined(f, -55, 35, missed ? "MISSED CHECKPOINT" : "OFF TRACK");
             renderCountDown(view, hudtext::CountdownFrame(e));
         }
@@ -84,21 +84,21 @@ void CHud::trackToHud(float t, C3DView* view) {
         expire(d.missedCheckPointTimeStamp);
         renderCountDown(view, hudtext::CountdownFrame(t - d.missedCheckPointTimeStamp));
     }
-    if (b->trackToHudOffTrack == 2) {
+    if (b->laps.trackToHudOffTrack == 2) {
         d.offTrackActive = 1;
         if (d.offTrackTimeStamp == 0.0f) d.offTrackTimeStamp = globalTime;
     } else {
         d.offTrackActive = 0;
         d.offTrackTimeStamp = 0.0f;
     }
-    if (b->trackToHudMissedCheckPoint == 10) {
+    if (b->laps.trackToHudMissedCheckPoint == 10) {
         d.missedCheckPointActive = 1;
         if (d.missedCheckPointTimeStamp == 0.0f) d.missedCheckPointTimeStamp = globalTime;
     } else {
         d.missedCheckPointActive = 0;
         d.missedCheckPointTimeStamp = 0.0f;
     }
-    if (CircuitTrack() && b->trackToHudWrongWay == 1 && b->trackToHudOffTrack != 2)
+    if (CircuitTrack() && b->laps.trackToHudWrongWay == 1 && b->laps.trackToHudOffTrack != 2)
         hudres::PrintOutlined(f, -50, 0, "WRONG WAY");
 }
 

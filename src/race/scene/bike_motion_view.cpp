@@ -78,8 +78,8 @@ void CKineticPhysicsView::applySuspension(const KineticBike& bike) {
 }
 
 void CKineticPhysicsView::applyWheels(const KineticBike& bike) {
-    frontWheelAngle = SpinWheel(frontWheelAngle, bike.wheelInfo[0].m_spinVelocity);
-    backWheelAngle = SpinWheel(backWheelAngle, bike.wheelInfo[1].m_spinVelocity);
+    frontWheelAngle = SpinWheel(frontWheelAngle, bike.ground.wheelInfo[0].m_spinVelocity);
+    backWheelAngle = SpinWheel(backWheelAngle, bike.ground.wheelInfo[1].m_spinVelocity);
     SetBoneTurn(angleArray, kFrontWheel, frontWheelAngle);
     SetBoneTurn(angleArray, kRearWheel, backWheelAngle);
 }
@@ -95,7 +95,7 @@ void CKineticPhysicsView::render(C3DView* view) {
     veDisplayActivateView(&view->_view3d);  // resets the local-to-world matrix: set it after
     clipWithModelMatrix(view, bike, m);
     if (LOD == -1) return;
-    setupLights(bike->invulnerabilityCounter > 0 ? 1 : 0);
+    setupLights(bike->crash.invulnerabilityCounter > 0 ? 1 : 0);
     if (CPauseState::pauseSwitch == 0) {
         applySuspension(*bike);
         applyWheels(*bike);

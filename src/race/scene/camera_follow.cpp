@@ -35,7 +35,7 @@ void CCamera::SetupBikeParams(KineticBike* bike) {
         flatYForward = qzVector3d(0.0f, 1.0f, 0.0f);
         flatYRight = qzVector3d(1.0f, 0.0f, 0.0f);
     }
-    if (targetAir < 300.0f) targetSpeed = 100.0f * bike->linearVelocityMag;
+    if (targetAir < 300.0f) targetSpeed = 100.0f * bike->frame.linearVelocityMag;
     toAirCam = 0.0f;
 }
 

@@ -178,7 +178,7 @@ void CCamera::UpdateModePan() {
 
 void CCamera::SetupPregameParams(KineticBike* bike) {
     const qzVector3d b = bike->bikeCenterOfMassPos;
-    qzVector3d start = b + bike->forwardDir * 1500.0f + bike->rightDir * 800.0f;
+    qzVector3d start = b + bike->frame.forwardDir * 1500.0f + bike->frame.rightDir * 800.0f;
     start.y -= 700.0f;
     SetupBikeParams(bike);
     qzVector3d end = hbPos;
@@ -230,7 +230,7 @@ void CCamera::UpdateModeCrash() {
     const qzVector3d& bikeCentre = bike->bikeCenterOfMassPos;
     float d = 0.0f;
     qzMath::qzMathVectorDistance(&d, &bikeCentre, &rider);
-    const float lo = bike->crashType == 4 ? 750.0f : 500.0f;
+    const float lo = bike->crash.crashType == 4 ? 750.0f : 500.0f;
     const float dist = std::fmax(lo, std::fmin(d, 1200.0f));
     qzVector3d focus;
     if (dist > 1199.9f) {
@@ -257,7 +257,7 @@ void CCamera::UpdateModeTrackCamPan() {
     if (!bike) return;
     qzVector3d p, dir;
     const bool onLine =
-        CSplineManager::getSplineManager()->getPoint(bike->curWayTime, CSplineManager::WayPoint, p, dir);
+        CSplineManager::getSplineManager()->getPoint(bike->laps.curWayTime, CSplineManager::WayPoint, p, dir);
     SetupBikeParams(bike);
     if (onLine) {
         const qzVector3d& centre = bike->bikeCenterOfMassPos;

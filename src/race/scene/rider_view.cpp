@@ -181,13 +181,13 @@ void CRiderView::getRiderMotion(KineticBike* bike) {
 }
 
 void CRiderView::doAccelerate(KineticBike* bike) {
-    const float roll = bike->bikeRoll;
-    if (Bit(bike->flags, BIKE_ON_GROUND) && std::fabs(roll) < 15.0f && !StuntState(riderState) &&
+    const float roll = bike->ground.bikeRoll;
+    if (Bit(bike->status.flags, BIKE_ON_GROUND) && std::fabs(roll) < 15.0f && !StuntState(riderState) &&
         riderState != kAccelerate && gotoState != kAccelerate) {
         start(kAccel, 0, kBikeRide, 0, kAccelerate, static_cast<int>(doMirror), 1);
         holdFrames = 0;
     } else if (riderState == kAccelerate) {
-        if (Bit(bike->flags, BIKE_THROTTLE_UP) && currentFrame > motionFrames * 0.5f && holdFrames < 120) {
+        if (Bit(bike->status.flags, BIKE_THROTTLE_UP) && currentFrame > motionFrames * 0.5f && holdFrames < 120) {
             direction = 2;
             ++holdFrames;
         } else {
@@ -200,7 +200,7 @@ void CRiderView::doAccelerate(KineticBike* bike) {
 }
 
 bool CRiderView::checkWheelies(KineticBike* bike) {
-    if (!Bit(bike->flags, BIKE_WHEELIE)) return false;
+    if (!Bit(bike->status.flags, BIKE_WHEELIE)) return false;
     if (!StuntState(riderState))
         start(kWheelie, 0, kBikeWheelie, 0, kBikeStunt, static_cast<int>(doMirror), 1);
     else if (currentMotion == kWheelie && currentFrame > motionFrames * 0.5f)
@@ -210,7 +210,7 @@ bool CRiderView::checkWheelies(KineticBike* bike) {
 
 bool CRiderView::checkPreloads(KineticBike* bike) {
     if (riderState == kTurnLeft || riderState == kTurnRight || riderState == kSlideLeft ||
-        riderState == kSlideRight || !Bit(bike->flags, BIKE_PRELOAD))
+        riderState == kSlideRight || !Bit(bike->status.flags, BIKE_PRELOAD))
         return false;
     if (!StuntState(riderState)) {
         if (currentMotion == kPreload) return false;
@@ -225,8 +225,8 @@ bool CRiderView::checkPreloads(KineticBike* bike) {
 }
 
 bool CRiderView::checkPowerslides(KineticBike* bike, float roll) {
-    const bool left = Bit(bike->flags, BIKE_POWERSLIDE_LEFT), right = Bit(bike->flags, BIKE_POWERSLIDE_RIGHT);
-    if ((!left && !right) || !(bike->linearVelocityMag > 0.0f) || StuntState(riderState)) return false;
+    const bool left = Bit(bike->status.flags, BIKE_POWERSLIDE_LEFT), right = Bit(bike->status.flags, BIKE_POWERSLIDE_RIGHT);
+    if ((!left && !right) || !(bike->frame.linearVelocityMag > 0.0f) || StuntState(riderState)) return false;
     int side = -1;
     if (right && riderState != kSlideRight)
         side = 1;
@@ -242,7 +242,7 @@ bool CRiderView::checkPowerslides(KineticBike* bike, float roll) {
 }
 
 bool CRiderView::checkStops(KineticBike* bike) {
-    if (bike->linearVelocityMag != 0.0f) {
+    if (bike->frame.linearVelocityMag != 0.0f) {
         if (!startDone) return false;
         direction = (riderState == kStandLeft || riderState == kStandRight) ? 1 : 0;
         return true;
@@ -265,9 +265,9 @@ bool CRiderView::checkStops(KineticBike* bike) {
             direction = 2;
         }
     };
-    if (bike->frontWheelTurnRight && riderState != kStandLeft)
+    if (bike->ride.frontWheelTurnRight && riderState != kStandLeft)
         standing(kStandRightMotion, kBikeStandRight, kStandRight);
-    else if (bike->frontWheelTurnLeft) {
+    else if (bike->ride.frontWheelTurnLeft) {
         if (riderState == kStandRight)
             direction = 1;
         else
@@ -280,9 +280,9 @@ bool CRiderView::checkStops(KineticBike* bike) {
 
 int CRiderView::checkTurns(KineticBike* bike) {
     if (riderState == kCrashed) return 0;
-    const float roll = bike->bikeRoll;
-    const bool left = Bit(bike->flags, BIKE_LEFT_TURN) && roll > 0.0f;
-    const bool right = !left && Bit(bike->flags, BIKE_RIGHT_TURN) && roll < 0.0f;
+    const float roll = bike->ground.bikeRoll;
+    const bool left = Bit(bike->status.flags, BIKE_LEFT_TURN) && roll > 0.0f;
+    const bool right = !left && Bit(bike->status.flags, BIKE_RIGHT_TURN) && roll < 0.0f;
     if (left || right) {
         const int state = left ? kTurnLeft : kTurnRight;
         if (riderState == state) {
@@ -297,7 +297,7 @@ int CRiderView::checkTurns(KineticBike* bike) {
 }
 
 void CRiderView::doInAirWhip(KineticBike* bike) {
-    const int side = bike->inAirWhipPercent <= 0.0f ? 1 : 0;
+    const int side = bike->air.inAirWhipPercent <= 0.0f ? 1 : 0;
     if (currentMotion != kWhipMotion) {
         start(kWhipMotion, 0, kBikeWhip, side, kWhip, side, 2);
     } else {
@@ -364,11 +364,11 @@ void CRiderView::checkTransition(KineticBike* bike) {
     if (doMirror) veAnimMirrorAnglesFast(angleArray, &skel);
     float bf = -1.0f;
     if (gotoState == kTurnLeft || gotoState == kTurnRight)
-        bf = turnLimit(blendMotionFrames, bike->bikeRoll);
+        bf = turnLimit(blendMotionFrames, bike->ground.bikeRoll);
     else if (gotoState == kSlideLeft || gotoState == kSlideRight)
-        bf = slideLimit(blendMotionFrames, bike->bikeRoll);
+        bf = slideLimit(blendMotionFrames, bike->ground.bikeRoll);
     else if (gotoState == kWhip)
-        bf = std::fabs(bike->inAirWhipPercent) * blendMotionFrames * 0.5f;
+        bf = std::fabs(bike->air.inAirWhipPercent) * blendMotionFrames * 0.5f;
     if (bf >= 0.0f) {
         setBlendFrame(bf);
         if (bikeView) bikeView->setBlendFrame(bf);
@@ -408,7 +408,7 @@ bool CRiderView::checkStuntLanding(KineticBike*) {
 
 void CRiderView::headTracking(KineticBike* bike) {
     --headTimer;
-    if (!bike->startRace) return;
+    if (!bike->laps.startRace) return;
     auto bikeAt = [](int i) -> KineticBike* {
         return i >= 0 && i < static_cast<int>(KineticBike::kMaxRacers) ? KineticBike::racers[i] : nullptr;
     };
@@ -439,12 +439,12 @@ void CRiderView::headTracking(KineticBike* bike) {
         }
         return;
     }
-    if (doTrack || !bike->currentCheckPoint) return;
+    if (doTrack || !bike->laps.currentCheckPoint) return;
     for (unsigned i = 0; i < KineticBike::kMaxRacers; ++i) {
         KineticBike* o = KineticBike::racers[i];
-        if (!o || o == bike || o->currentCheckPoint != bike->currentCheckPoint) continue;
-        const float dt = std::fabs(o->curWayTime - bike->curWayTime);
-        if (dt < 10.0f && o->curWayTime != bike->curWayTime) {
+        if (!o || o == bike || o->laps.currentCheckPoint != bike->laps.currentCheckPoint) continue;
+        const float dt = std::fabs(o->laps.curWayTime - bike->laps.curWayTime);
+        if (dt < 10.0f && o->laps.curWayTime != bike->laps.curWayTime) {
             doTrack = 1;
             closestBike = static_cast<int32_t>(i);
             headTimer = 30;
@@ -462,8 +462,8 @@ void CRiderView::TrackHead(KineticBike* bike) {
     float c = 1.0f, s = 0.0f;
     if (len > 0.0f) {
         dir = dir / len;
-        c = dir * bike->forwardDir;
-        s = dir * bike->rightDir;
+        c = dir * bike->frame.forwardDir;
+        s = dir * bike->frame.rightDir;
     }
     targetAngle = doTrack ? std::min(std::acos(std::clamp(c, -1.0f, 1.0f)), X_PI / 4.0f) : 0.0f;
     if (s > 0.0f) targetAngle = -targetAngle;
@@ -483,7 +483,7 @@ void CRiderView::IKMotion(CModelObject* model, KineticBike* bike) {
     if (!rider || !bike || !hasPose()) return;
     if (rider->riderState == CRiderModel::kOnBike) {
         const qzVector3d d = bike->getRiderDisplacement();
-        rider->position = bike->position + bike->rightDir * d.x + bike->upDir * d.y + bike->forwardDir * d.z;
+        rider->position = bike->position + bike->frame.rightDir * d.x + bike->frame.upDir * d.y + bike->frame.forwardDir * d.z;
         if (!bike->isCPU && pIk) {
             const qzVector3d shift(-d.x, d.y, d.z);
             for (int i = 0; i < 4; ++i) {
@@ -503,14 +503,14 @@ void CRiderView::IKMotion(CModelObject* model, KineticBike* bike) {
 bool CRiderView::airChain(KineticBike* bike, bool& requested) {
     requested = bike->checkMessage(BIKEACTION_STUNT);
     if (requested && holdStunt) {
-        const int p = bike->pressed[BIKEACTION_STUNT];
+        const int p = bike->input.pressed[BIKEACTION_STUNT];
         doStunt(bike, p < 0 ? -p : p, p < 0 ? 1 : 0);
         return false;
     }
     if (StuntState(riderState)) {
         holdStunt = 0;
         direction = 1;
-    } else if (bike->inAirWhipPercent != 0.0f) {
+    } else if (bike->air.inAirWhipPercent != 0.0f) {
         doInAirWhip(bike);
         return true;
     } else {
@@ -558,8 +558,8 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     headTracking(bike);
     countThrottle(bike);
     if (currentFrame < 0.0f) currentFrame = 0.0f;
-    const float roll = bike->bikeRoll;
-    if (Bit(bike->flags, BIKE_RECOVER) || Bit(bike->lastFlags, BIKE_RECOVER)) restartRide();
+    const float roll = bike->ground.bikeRoll;
+    if (Bit(bike->status.flags, BIKE_RECOVER) || Bit(bike->status.lastFlags, BIKE_RECOVER)) restartRide();
 
     samplePose(angleArray, anim, currentFrame, false);
     if (doTransition) {
@@ -571,14 +571,14 @@ void CRiderView::UpdateFrame(C3DView*, unsigned int) {
     if (!doTransition) advanceFrame(bike, roll, late, choice);
 
     IKMotion(rider, bike);
-    bike->stuntCrashFlag = checkStuntLanding(bike) ? 1 : 0;
+    bike->crash.stuntCrashFlag = checkStuntLanding(bike) ? 1 : 0;
     noteStuntHeld(bike);
     endOfMotion(bike, choice.stuntRequested);
 }
 
 // The frames since the throttle was last opened, up to 120.
 void CRiderView::countThrottle(KineticBike* bike) {
-    const uint32_t up = Bit(bike->flags, BIKE_THROTTLE_UP) ? 1u : 0u;
+    const uint32_t up = Bit(bike->status.flags, BIKE_THROTTLE_UP) ? 1u : 0u;
     if (up && !oldAccel && accelCount == 0)
         accelCount = 1;
     else if (accelCount)
@@ -603,7 +603,7 @@ CRiderView::FrameChoice CRiderView::chooseMotion(CRiderModel* rider, KineticBike
         isCrashing = 1;
         if (bikeView) bikeView->isCrashing = 1;
         getCrashMotion(rider);
-    } else if (bike->postCrashHitGround) {
+    } else if (bike->crash.postCrashHitGround) {
         if (bike->getDistToGround() > 75.0f)
             c.whip = airChain(bike, c.stuntRequested);
         else
@@ -614,7 +614,7 @@ CRiderView::FrameChoice CRiderView::chooseMotion(CRiderModel* rider, KineticBike
           reverse == 0))
         direction = 0;
 
-    if (!Bit(bike->flags, BIKE_INAIR)) {
+    if (!Bit(bike->status.flags, BIKE_INAIR)) {
         if (currentMotion == kWhipMotion) getRiderMotion(bike);
         if (!c.stopFired) c.turn = checkTurns(bike);
         bike->inStunt = 0;
@@ -622,7 +622,7 @@ CRiderView::FrameChoice CRiderView::chooseMotion(CRiderModel* rider, KineticBike
     }
     if (doTransition) riderState = kTransition;
     if (rider->riderState != CRiderModel::kOnBike && !rider->crashMoving) direction = 2;
-    if (bike->postCrashHitGround && rider->riderState == CRiderModel::kOnBike) {
+    if (bike->crash.postCrashHitGround && rider->riderState == CRiderModel::kOnBike) {
         isCrashing = 0;
         if (bikeView) bikeView->isCrashing = 0;
     }
@@ -646,9 +646,9 @@ void CRiderView::advanceFrame(KineticBike* bike, float roll, bool late, const Fr
              !((riderState == kSlideLeft || riderState == kSlideRight) && std::fabs(roll) < 10.0f))
         limit = motionFrames * std::min(std::fabs(roll), 50.0f) / 50.0f / 1.36f;
     else if (choice.wheelie)
-        limit = motionFrames * std::min(std::fabs(bike->bikePitch), 55.0f) / 55.0f / 2.0f;
+        limit = motionFrames * std::min(std::fabs(bike->ground.bikePitch), 55.0f) / 55.0f / 2.0f;
     else if (choice.whip) {
-        limit = motionFrames / 2.0f * std::fabs(bike->inAirWhipPercent);
+        limit = motionFrames / 2.0f * std::fabs(bike->air.inAirWhipPercent);
         capped = false;
     }
     if (limit >= 0.0f) {
@@ -708,7 +708,7 @@ void CRiderView::render(C3DView* view) {
     veDisplayActivateView(&view->_view3d);
     clipWithModelMatrix(view, rider, m);
     if (LOD == -1) return;
-    setupLights(bike && bike->invulnerabilityCounter > 0 ? 1 : 0);
+    setupLights(bike && bike->crash.invulnerabilityCounter > 0 ? 1 : 0);
     drawSkinned();
     // Debug: the rider's body as a white wire frame.
     if (gameOptions.gameOptions & 0x40)

@@ -182,13 +182,13 @@ void CShadowMotionView::createModelMatrix(CModelObject* model, qzVector3d& dir, 
     const float above = p.y - h;
     p.y = h;
     auto* bike = dynamic_cast<KineticBike*>(model);
-    if (bike && !bike->crashing) {
+    if (bike && !bike->crash.crashing) {
         // A riding bike: its pitch against the terrain, its roll and its heading (angles in degrees).
         constexpr float kRadians = 0.0174533f, kDegrees = 57.2958f;
         M4_Identity(&m);
-        M4_RotateXOn(&m, -bike->bikeRelativePitch * kRadians);
-        M4_RotateZOn(&m, -bike->bikeRoll * kRadians);
-        const float heading = x_atan2(bike->forwardDir.x, bike->forwardDir.z) * kDegrees;
+        M4_RotateXOn(&m, -bike->ground.bikeRelativePitch * kRadians);
+        M4_RotateZOn(&m, -bike->ground.bikeRoll * kRadians);
+        const float heading = x_atan2(bike->frame.forwardDir.x, bike->frame.forwardDir.z) * kDegrees;
         M4_RotateYOn(&m, heading * kRadians);
         M4_Mult(&m, &m, &preRotateMat);
     } else {
@@ -258,7 +258,7 @@ void CShadowMotionView::renderShadow(C3DView* view, qzVector3d& dir) {
     _matrix4 mb;
     createModelMatrix(bikeObj, dir, mb);
     int nx = 0, nz = 0;
-    if (bike && bike->crashing) {
+    if (bike && bike->crash.crashing) {
         _matrix4 mr;
         createModelMatrix(riderObj, dir, mr);
         transformBBox(rs, &mr, riderBox);

@@ -45,7 +45,8 @@ void CTrackCamera::findBikeOnTrack(KineticBike* bike) {
 int CTrackCamera::selectTrackCamBySpline(KineticBike* bike) {
     if (_numCameras == 0 || _currentIndex < 0) return _currentIndex;
     qzVector3d p, dir;
-    if (!CSplineManager::getSplineManager()->getPoint(bike->curWayTime, CSplineManager::WayPoint, p, dir))
+    if (!CSplineManager::getSplineManager()->getPoint(bike->laps.curWayTime, CSplineManager::WayPoint, p,
+                                                      dir))
         return _currentIndex;
     const uint32_t next = (static_cast<uint32_t>(_currentIndex) + 1) % _numCameras;
     return Dist2(RecordPos(_cameraInfo[next]), p) < Dist2(RecordPos(_cameraInfo[_currentIndex]), p)

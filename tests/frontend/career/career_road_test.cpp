@@ -94,7 +94,7 @@ protected:
             result = race->updateGame();
         EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u) << "no finish after " << f << " frames";
         if (!byTime) {
-            EXPECT_EQ(CQzGame::bike[0]->curLap, 1);  // the whole lap ridden
+            EXPECT_EQ(CQzGame::bike[0]->laps.curLap, 1);  // the whole lap ridden
         }
         for (int k = 0; k < 120 && result == 0; ++k) {
             console::PadInput in = console::PadIdle();

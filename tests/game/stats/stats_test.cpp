@@ -72,12 +72,12 @@ TEST_F(StatsTest, RaceOrderFinishLapCheckpointThenWayTime) {
     TestBike* checkpointAhead = bike();
     for (TestBike* b : {slow, ahead, checkpointAhead}) {
         b->bikeStats.currentLapCount = 2;
-        b->currentCheckPoint = 3;
+        b->laps.currentCheckPoint = 3;
     }
-    slow->curWayTime = 10.0f;
-    ahead->curWayTime = 10.5f;
-    checkpointAhead->currentCheckPoint = 4;
-    checkpointAhead->curWayTime = 1.0f;
+    slow->laps.curWayTime = 10.0f;
+    ahead->laps.curWayTime = 10.5f;
+    checkpointAhead->laps.currentCheckPoint = 4;
+    checkpointAhead->laps.curWayTime = 1.0f;
     lapAhead->bikeStats.currentLapCount = 3;
     finished->bikeStats.currentLapCount = 1;  // finished first, whatever else it shows
     finished->bikeStats.finishTime = 95.0f;
@@ -239,15 +239,15 @@ TEST_F(StatsTest, StuntAdvantageEarnsNitroAtTheScaledThreshold) {
     s.stuntScore = 1500;
     s.updateStuntAdvantage();
     EXPECT_EQ(s.stuntAdvantageLevel, 1);
-    EXPECT_EQ(b->nitrosAvailable, 1);
-    EXPECT_TRUE(b->flags & (1u << BIKE_NITRO_EARNED));
+    EXPECT_EQ(b->ride.nitrosAvailable, 1);
+    EXPECT_TRUE(b->status.flags & (1u << BIKE_NITRO_EARNED));
     s.stuntScore = 100000;  // one level per landing
     s.updateStuntAdvantage();
     EXPECT_EQ(s.stuntAdvantageLevel, 2);
-    b->nitrosAvailable = 5;
+    b->ride.nitrosAvailable = 5;
     for (int i = 0; i < 20; ++i) s.updateStuntAdvantage();
     EXPECT_EQ(s.stuntAdvantageLevel, 10);
-    EXPECT_EQ(b->nitrosAvailable, 5);
+    EXPECT_EQ(b->ride.nitrosAvailable, 5);
     EXPECT_EQ(s.getPercentOfNextStuntAdvantage(), 100);  // no level past the last
     gameOptions.difficulty = 1;                          // scale 1.5
     b->attributes.stuntAdvantageScale = 1.2f;

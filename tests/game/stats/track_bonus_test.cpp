@@ -24,7 +24,7 @@ protected:
         CTrackBonus::numTrackBonuses = 0;
         CTrackBonus::pickupIconCount = nullptr;
     }
-    static bool Flag(const KineticBike& b, BikeFlags f) { return (b.flags & (1u << f)) != 0; }
+    static bool Flag(const KineticBike& b, BikeFlags f) { return (b.status.flags & (1u << f)) != 0; }
     static int Add(TRACK_BONUS_TYPE t, float v) {
         return CTrackBonus::addTrackBonusAward(t, v, "text", "got it");
     }

@@ -47,9 +47,9 @@ TEST_F(AIDiscRace, NoComputerRiderStandsStillOnI03) {
                 ASSERT_EQ(race->updateGame(), CQzGame::kGoOn) << f;
                 for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i) {
                     const KineticBike* b = CQzGame::bike[i];
-                    if (!b || !b->startRace || !b->isCPU) continue;
-                    still[i] = b->curWayTime == way[i] ? still[i] + 1 : 0;
-                    way[i] = b->curWayTime;
+                    if (!b || !b->laps.startRace || !b->isCPU) continue;
+                    still[i] = b->laps.curWayTime == way[i] ? still[i] + 1 : 0;
+                    way[i] = b->laps.curWayTime;
                     longest[i] = std::max(longest[i], still[i]);
                 }
             }

@@ -89,9 +89,10 @@ TEST(AIDecisionMaker, DifficultyAndCatchUpMoveSpeedCrashScaleAndNextDifficulty) 
         CAIControlPacket order;
         order.speed = in;
         dm.adjustSpeed(order, pre, r);
-        EXPECT_TRUE(order.speed == out && std::fabs(bike.cpuCrashScale - scale) < 1e-5f &&
+        EXPECT_TRUE(order.speed == out && std::fabs(bike.crash.cpuCrashScale - scale) < 1e-5f &&
                     dm.useDifficulty == next)
-            << d << " " << r << ": " << order.speed << " " << bike.cpuCrashScale << " " << dm.useDifficulty;
+            << d << " " << r << ": " << order.speed << " " << bike.crash.cpuCrashScale << " "
+            << dm.useDifficulty;
     }
 }
 
@@ -235,7 +236,7 @@ TEST(AIBikeControl, SteeringThrottleBrakeAndStuntButtonsFollowTheOrder) {
     auto* bike = new KineticBike();
     GetModel()->objects.push_back(bike);
     const int id = int(GetModel()->objects.size()) - 1;
-    bike->forwardDir = qzVector3d(0, 0, 1);
+    bike->frame.forwardDir = qzVector3d(0, 0, 1);
     bike->linearVelocity = qzVector3d(0, 0, 10);
     // ordered direction and speed, steering and throttle buttons held, throttle byte
     using Row = std::tuple<qzVector3d, int, uint32_t, int>;

@@ -66,19 +66,19 @@ TEST(AIRace, RiderSwervesPastAStoppedBikeOnItsLine) {
     KineticBike* rider = race.bikes[0];
     float closest = 1e9f;
     bool swerved = false;
-    while (race.frames < 30 * 20 && !(rider->curLap == 1 && rider->curWayTime > 8000.0f)) {
+    while (race.frames < 30 * 20 && !(rider->laps.curLap == 1 && rider->laps.curWayTime > 8000.0f)) {
         race.Frame();
         closest = std::fmin(closest, std::hypot(rider->position.x - at.x, rider->position.z - at.z));
         swerved |= race.ai[0]->decisionMaker.bAltLine != 0;
     }
-    EXPECT_GT(rider->curWayTime, 8000.0f) << "the rider got past";
+    EXPECT_GT(rider->laps.curWayTime, 8000.0f) << "the rider got past";
     EXPECT_TRUE(swerved);
     EXPECT_GT(closest, 150.0f);
     EXPECT_LT(std::hypot(stopped->position.x - at.x, stopped->position.z - at.z), 50.0f) << "not hit";
 
     // A way time that never wraps counts one lap at most.
     race.ai[0]->bLapped = 0;
-    const int lap = stopped->curLap;
+    const int lap = stopped->laps.curLap;
     for (int k = 0; k < 5; ++k) race.ai[0]->advanceWayPos(*stopped);
-    EXPECT_EQ(stopped->curLap, lap + 1);
+    EXPECT_EQ(stopped->laps.curLap, lap + 1);
 }

@@ -29,7 +29,7 @@ TEST(AITrackLaps, TheRacingLinesTakeEveryCheckpointInOrderOnEveryWorld) {
             std::vector<unsigned> entered;
             unsigned last = 255;
             int skipped = 0, longestStill = 0, still = 0;
-            float way = bike->curWayTime;
+            float way = bike->laps.curWayTime;
             const int limit = 30 * 240;
             while (race.logs[0].lapFrames.size() < 2 && race.frames < limit) {
                 race.Frame();
@@ -38,11 +38,11 @@ TEST(AITrackLaps, TheRacingLinesTakeEveryCheckpointInOrderOnEveryWorld) {
                 if (c != 255 && c != last && !race.logs[0].lapFrames.empty() &&
                     (entered.empty() || entered.back() != c))
                     entered.push_back(c);
-                if (c != 255 && c > bike->currentCheckPoint) ++skipped;
+                if (c != 255 && c > bike->laps.currentCheckPoint) ++skipped;
                 last = c;
-                still = bike->curWayTime == way ? still + 1 : 0;
+                still = bike->laps.curWayTime == way ? still + 1 : 0;
                 longestStill = std::max(longestStill, still);
-                way = bike->curWayTime;
+                way = bike->laps.curWayTime;
             }
             ASSERT_EQ(race.logs[0].lapFrames.size(), 2u)
                 << "the lap was not finished in " << limit / 30 << " s";
@@ -64,10 +64,10 @@ TEST(AITrackLaps, AWayTimeStandingStillIsReportedOnce) {
     KineticBike* stopped = race.Park(6000.0f, CSplineManager::MedOne);
     CAIInterface watch;
     watch.decisionMaker.bikeID = biketest::BikeWorld::IdOf(stopped);
-    stopped->curWayTime = 6000.0f;
+    stopped->laps.curWayTime = 6000.0f;
     testsupport::LogCapture log;
-    const uint32_t start = stopped->frameCountForMessage;
-    while (stopped->frameCountForMessage - start < CAIInterface::kStillReportSteps - 2) {
+    const uint32_t start = stopped->laps.frameCountForMessage;
+    while (stopped->laps.frameCountForMessage - start < CAIInterface::kStillReportSteps - 2) {
         race.Frame();
         watch.advanceWayPos(*stopped);
     }
@@ -79,7 +79,7 @@ TEST(AITrackLaps, AWayTimeStandingStillIsReportedOnce) {
     EXPECT_EQ(log.count("Way time stands still: bike "), 1) << log.text();
     EXPECT_TRUE(log.has("at 6000 for 10 s")) << log.text();
     // Moved on: the watch starts again.
-    stopped->curWayTime = 6500.0f;
+    stopped->laps.curWayTime = 6500.0f;
     watch.advanceWayPos(*stopped);
     for (int f = 0; f < 320; ++f) {
         race.Frame();
@@ -131,12 +131,13 @@ TEST(AITrackLaps, ARiderPastGateThreeOnI03TurnsBackThroughIt) {
         KineticBike* b = race.bikes[0];
         b->setStartPos(qzVector3d(c.x, 0.0f, c.z), qzVector3d(c.dirX, 0.0f, 0.0f));
         b->chassis->m_linearVelocity = Kinetic::Vector3(c.dirX * c.speed, 0.0f, 0.0f);
-        b->curWayTime = entry;
-        b->currentCheckPoint = 3;
+        b->laps.curWayTime = entry;
+        b->laps.currentCheckPoint = 3;
         race.frames = 100;  // the rider is under way
         int frames = 0;
-        for (; b->currentCheckPoint == 3 && frames < 30 * 30; ++frames) race.Frame();
-        EXPECT_EQ(b->currentCheckPoint, 4u) << "still circling at " << b->position.x << " " << b->position.z;
+        for (; b->laps.currentCheckPoint == 3 && frames < 30 * 30; ++frames) race.Frame();
+        EXPECT_EQ(b->laps.currentCheckPoint, 4u)
+            << "still circling at " << b->position.x << " " << b->position.z;
         EXPECT_LT(frames, 5 * 30) << "gate 3 taken after " << frames / 30.0f << " s";
         EXPECT_FALSE(log.has("put back")) << log.text();
     }
@@ -152,20 +153,20 @@ TEST(AITrackLaps, ARiderStandingStillIsPutBackOnTheTrack) {
     CAIInterface& ai = *race.ai[0];
     testsupport::LogCapture log;
     b->setStartPos(qzVector3d(1000.0f, 0.0f, 1000.0f), qzVector3d(1.0f, 0.0f, 0.0f));
-    b->curWayTime = 6000.0f;
+    b->laps.curWayTime = 6000.0f;
     auto steps = [&](uint32_t n, int calls = 1) {
         for (int k = 0; k < calls; ++k) {
-            b->frameCountForMessage += n;
+            b->laps.frameCountForMessage += n;
             ai.recoverIfStuck(*b);
         }
     };
     steps(0);
     steps(0, 1000);  // paused: AI steps without bike steps
     steps(2, int(CAIInterface::kRecoverSteps / 2) - 1);
-    b->crashing = 1;
+    b->crash.crashing = 1;
     steps(2, 30);
     EXPECT_FALSE(log.has("put back")) << log.text();
-    b->crashing = 0;
+    b->crash.crashing = 0;
     steps(2);
     EXPECT_EQ(log.count("Rider put back on the track: bike "), 1) << log.text();
     EXPECT_TRUE(log.has("at way time 6000, from x 1000 z 1000")) << log.text();
@@ -174,7 +175,7 @@ TEST(AITrackLaps, ARiderStandingStillIsPutBackOnTheTrack) {
     EXPECT_NEAR(b->position.x, p.x, 1.0f);
     EXPECT_NEAR(b->position.z, p.z, 1.0f);
     // Moving on starts the count again.
-    b->curWayTime = 6100.0f;
+    b->laps.curWayTime = 6100.0f;
     steps(4);
     steps(4, int(CAIInterface::kRecoverSteps / 4) - 1);
     EXPECT_EQ(log.count("put back"), 1);

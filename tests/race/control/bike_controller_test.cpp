@@ -23,7 +23,7 @@ protected:
         CStuntMgr::shutdown();
         delete CModel::modelPtr;
     }
-    void height(float h) { bike_->distToGroundLevel[1] = h; }
+    void height(float h) { bike_->ground.distToGroundLevel[1] = h; }
     // One step with these flags and stick amounts (up, down, left, right); the packets it sent.
     std::vector<CPacket> step(uint32_t flags, std::array<uint8_t, 4> sticks = {}) {
         uint8_t amounts[10] = {sticks[0], sticks[1], sticks[2], sticks[3]};

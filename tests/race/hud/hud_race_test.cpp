@@ -309,7 +309,7 @@ TEST_F(HudRace, SplitScreenPauseMenuAndResultsAreWhole) {
     ASSERT_EQ(CPauseState::pauseSwitch, 0);
 
     // The results, as when player 1 finishes: the menu at the foot of the screen, in player 2's half.
-    CQzGame::bike[0]->curLap = o.duration;
+    CQzGame::bike[0]->laps.curLap = o.duration;
     for (int f = 0; f < 10; ++f) race->updateGame();
     ASSERT_EQ(race->gameEnd->getGameEndInited(), 1u);
     EXPECT_EQ(race->whoControls[1], CONTROL_AI_PLAYER) << "no one rides unseen under the results";
@@ -479,9 +479,9 @@ TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
     const CModelObject* camera = hudres::ModelObject(CQzGame::bike[0]->cameraId);
     ASSERT_TRUE(arrow && camera && race->world);
     const auto& gates = race->world->gateObjects;
-    ASSERT_LT(CQzGame::bike[0]->currentCheckPoint, gates.size());
+    ASSERT_LT(CQzGame::bike[0]->laps.currentCheckPoint, gates.size());
     // The arrow rides in front of the camera, and its nose (its -y) runs level towards the gate.
-    qzVector3d toGate = gates[CQzGame::bike[0]->currentCheckPoint].position - camera->position;
+    qzVector3d toGate = gates[CQzGame::bike[0]->laps.currentCheckPoint].position - camera->position;
     toGate.y = 0.0f;
     qzMath::qzMathVectorNormalize(&toGate);
     _matrix4 m;

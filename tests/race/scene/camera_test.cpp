@@ -30,8 +30,8 @@ protected:
         CModel* model = GetModel();
         model->worldId = -1;
         bike = new KineticBike;
-        bike->forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
-        bike->rightDir = qzVector3d(1.0f, 0.0f, 0.0f);
+        bike->frame.forwardDir = qzVector3d(0.0f, 0.0f, 1.0f);
+        bike->frame.rightDir = qzVector3d(1.0f, 0.0f, 0.0f);
         bike->cameraLookAtPos = bike->bikeCenterOfMassPos = kBikeAt;
         rider = new CRiderModel(0, -1);
         cam = new CCamera;
@@ -130,7 +130,7 @@ TEST_F(CameraTest, FollowSnapsBeyondFifteenThousandAndHoldsStillOnTarget) {
     ExpectNear(cam->position, eye, 0.0f);
     ExpectNear(cam->lookPos, look, 0.0f);
 
-    bike->forwardDir = qzVector3d(0.0f, 1.0f, 0.0f);  // straight along +y
+    bike->frame.forwardDir = qzVector3d(0.0f, 1.0f, 0.0f);  // straight along +y
     cam->teleportIfFollowing();
     ExpectNear(cam->TargetPos, kBikeAt - qzVector3d(350.0f, 0.0f, 0.0f));
     ExpectNear(cam->tryLookPos, kBikeAt + qzVector3d(0.0f, 100.0f, 0.0f));
@@ -208,7 +208,7 @@ TEST_F(CameraTest, CrashFramingByDistanceAndCrashType) {
     } rows[] = {{0, 200.0f, 603.6f, 400.0f}, {4, 250.0f, 905.3f, 600.0f}};
     rider->riderCenterOfMassPos = kBikeAt + qzVector3d(300.0f, 0.0f, 0.0f);
     for (const Row& r : rows) {
-        bike->crashType = r.crashType;
+        bike->crash.crashType = r.crashType;
         cam->SetMode(CAMMODE_CRASH);
         cam->update(0.0f);
         ExpectNear(cam->TargetPos, kFollowTarget + qzVector3d(r.side, -r.up, -r.back), 0.06f);

@@ -71,9 +71,9 @@ struct Rig : ::testing::Test {
     Rig() {
         CModel* model = GetModel();
         bike = new KineticBike;
-        bike->forwardDir = qzVector3d(0, 0, 1);
-        bike->rightDir = qzVector3d(1, 0, 0);
-        bike->upDir = qzVector3d(0, 1, 0);
+        bike->frame.forwardDir = qzVector3d(0, 0, 1);
+        bike->frame.rightDir = qzVector3d(1, 0, 0);
+        bike->frame.upDir = qzVector3d(0, 1, 0);
         rider = new CRiderModel(0, -1);
         model->objects.insert(model->objects.end(), {bike, rider});
         bike->rider = rider;
@@ -178,19 +178,19 @@ TEST_F(Rig, WheelsSpinAndSuspensionFollowsThePhysics) {
     sus.suspensionRestLength = {0.5f, 0.5f};
     sus.suspensionCurrentLength = {0.4f, 0.3f};
     bike->m_suspension = &sus;
-    bike->wheelInfo[0].m_isInContact = true;
+    bike->ground.wheelInfo[0].m_isInContact = true;
     bikeView->applySuspension(*bike);
     const float a = -20.0f + 1.75f * 100.0f * 0.2f;
     EXPECT_NEAR(bikeView->swingArmAngle, 25.0f * a / 50.0f / 100.0f, 1e-6f);
     const float h = 25.0f * (-20.0f + 1.2f * 100.0f * 0.1f) / 50.0f - 25.0f;
     EXPECT_NEAR(bikeView->skel.boneArray[3].parentToBone.y, h * std::sin(-4.23f), 1e-4f);
-    bike->lockSuspension = 1;
+    bike->crash.lockSuspension = 1;
     bikeView->applySuspension(*bike);
     EXPECT_NEAR(bikeView->swingArmAngle, 25.0f * 8.0f / 50.0f / 100.0f, 1e-6f);
     // High up the fork and arm keep their last pose.
-    bike->lockSuspension = 0;
-    bike->wheelInfo[0].m_isInContact = false;
-    bike->distToGroundLevel[1] = 21.0f;
+    bike->crash.lockSuspension = 0;
+    bike->ground.wheelInfo[0].m_isInContact = false;
+    bike->ground.distToGroundLevel[1] = 21.0f;
     bikeView->applySuspension(*bike);
     EXPECT_NEAR(bikeView->swingArmAngle, 25.0f * 8.0f / 50.0f / 100.0f, 1e-6f);
     bike->m_suspension = nullptr;
@@ -198,30 +198,30 @@ TEST_F(Rig, WheelsSpinAndSuspensionFollowsThePhysics) {
 
 TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
     // Standing exactly still: the foot goes down; moving again runs it back to frame 0.
-    bike->flags = 1u << BIKE_ON_GROUND;
+    bike->status.flags = 1u << BIKE_ON_GROUND;
     Frame();
     EXPECT_EQ(view->currentMotion, static_cast<uint32_t>(kStop));
     EXPECT_EQ(view->startDone, 1);
     Frame(20);
     const float down = view->currentFrame;
     EXPECT_GT(down, 0.0f);
-    bike->linearVelocityMag = 1.0f;
+    bike->frame.linearVelocityMag = 1.0f;
     Frame();
     EXPECT_LT(view->currentFrame, down);
     Frame(60);
     EXPECT_EQ(view->startDone, 0);
 
     // A turn never goes past |roll| / 40 of the turn motion.
-    bike->flags |= 1u << BIKE_LEFT_TURN;
-    bike->bikeRoll = 10.0f;
+    bike->status.flags |= 1u << BIKE_LEFT_TURN;
+    bike->ground.bikeRoll = 10.0f;
     Frame(40);
     ASSERT_EQ(view->currentMotion, static_cast<uint32_t>(kTurn));
     EXPECT_LE(view->currentFrame, view->motionFrames * 0.25f + 1e-6f);
     EXPECT_GT(view->currentFrame, view->motionFrames * 0.25f - 2.0f * kStep);
 
     // A frame after more than 0.03 s of game time steps twice.
-    bike->flags = 1u << BIKE_ON_GROUND;
-    bike->bikeRoll = 0.0f;
+    bike->status.flags = 1u << BIKE_ON_GROUND;
+    bike->ground.bikeRoll = 0.0f;
     Frame(60);
     ASSERT_EQ(view->currentMotion, static_cast<uint32_t>(kRide));
     view->currentFrame = 0.1f;
@@ -234,9 +234,9 @@ TEST_F(Rig, StandingTurningLateFramesAndHeadTurn) {
     KineticBike rival;
     KineticBike::racers[1] = &rival;
     rival.position = qzVector3d(50, 0, 1);  // level with us, to the right
-    bike->startRace = 1;
-    bike->currentCheckPoint = rival.currentCheckPoint = 1;
-    rival.curWayTime = bike->curWayTime + 5.0f;
+    bike->laps.startRace = 1;
+    bike->laps.currentCheckPoint = rival.laps.currentCheckPoint = 1;
+    rival.laps.curWayTime = bike->laps.curWayTime + 5.0f;
     float last = view->currentAngle, most = 0.0f;
     for (int i = 0; i < 120; ++i) {
         Frame();
@@ -253,12 +253,12 @@ TEST_F(Rig, StuntsRecordedLandedAndBounded) {
         bike->riderAttributes.riderStuntList.push_back(static_cast<uint16_t>(kFirstStunt + s));
         bike->riderAttributes.bikeStuntList.push_back(0xFFFF);
     }
-    bike->postCrashHitGround = 1;
-    bike->distToGroundLevel[1] = 200.0f;
-    bike->flags = 1u << BIKE_INAIR;
-    bike->bikePacket = 1u << BIKEACTION_STUNT;
+    bike->crash.postCrashHitGround = 1;
+    bike->ground.distToGroundLevel[1] = 200.0f;
+    bike->status.flags = 1u << BIKE_INAIR;
+    bike->input.bikePacket = 1u << BIKEACTION_STUNT;
     view->holdStunt = 1;
-    bike->pressed[BIKEACTION_STUNT] = -3;
+    bike->input.pressed[BIKEACTION_STUNT] = -3;
     Frame();
     CStats& st = bike->bikeStats;
     ASSERT_EQ(st.numStuntsThisJump, 1);
@@ -266,11 +266,11 @@ TEST_F(Rig, StuntsRecordedLandedAndBounded) {
     EXPECT_EQ(st.stuntPointValue[0], 800);
     EXPECT_STREQ(st.stuntName[0], stuntNames[3]);
     EXPECT_EQ(view->doMirror, 1u);
-    EXPECT_EQ(bike->stuntCrashFlag, 1);  // landing now would crash
+    EXPECT_EQ(bike->crash.stuntCrashFlag, 1);  // landing now would crash
     // Out-of-range presses start nothing; a ninth stunt in one jump plays but is not recorded.
     for (int p : {40, -40}) {
         view->riderState = kRiding;
-        bike->pressed[BIKEACTION_STUNT] = p;
+        bike->input.pressed[BIKEACTION_STUNT] = p;
         Frame();
         EXPECT_EQ(st.numStuntsThisJump, 1);
     }
@@ -353,7 +353,7 @@ TEST(RiderViewLap, HandsAndFeetStayOnBarsAndPegs) {
     ASSERT_NE(view.pIk, nullptr);
     float worst = 0.0f;
     int solved = 0, frames = 0;
-    for (int step = 0; step < 6000 && bike->curLap < 1; ++step) {
+    for (int step = 0; step < 6000 && bike->laps.curLap < 1; ++step) {
         sim.Step();
         if (step % 2) continue;
         CMotionView::gameTime += 2.0f * kStep;
@@ -368,7 +368,7 @@ TEST(RiderViewLap, HandsAndFeetStayOnBarsAndPegs) {
         }
         ++solved;
     }
-    EXPECT_GE(bike->curLap, 1);
+    EXPECT_GE(bike->laps.curLap, 1);
     EXPECT_GT(solved, frames / 2);
     EXPECT_LE(worst, 1.0f);
     RecordProperty("worst_miss_units", std::to_string(worst));

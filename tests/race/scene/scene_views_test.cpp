@@ -55,7 +55,7 @@ protected:
     }
     void at(float x) {
         bike->position = qzVector3d(x, 0, 400);
-        bike->curWayTime = x;
+        bike->laps.curWayTime = x;
     }
     KineticBike* bike = nullptr;
     std::vector<uint8_t> bytes_;
@@ -230,14 +230,14 @@ TEST_F(ShadowTest, PicturesPerStateAndMissingModels) {
     EXPECT_EQ(one.passesDrawn, 1);
     EXPECT_EQ(one.pictureOrder[0], desc[0]);
 
-    bike->crashing = 1;
+    bike->crash.crashing = 1;
     const CShadowMotionView& two = draw(1);
     EXPECT_EQ(two.texturesMade, 2);
     EXPECT_EQ(two.passesDrawn, 2);
     EXPECT_EQ(two.pictureOrder[0], desc[1]);  // the rider first
     EXPECT_EQ(two.pictureOrder[1], desc[0]);
 
-    bike->crashing = 0;
+    bike->crash.crashing = 0;
     EXPECT_EQ(draw(2).texturesMade, 0);  // the rider has no shadow model: no shadow at all
 }
 
@@ -266,9 +266,9 @@ TEST_F(ShadowTest, ModelMatricesFollowTheBikeOrTheBody) {
     const float s3 = std::sqrt(3.0f) / 2.0f;
     const float r[3][3] = {{0, s3, 0.5f}, {0.5f, -s3 / 2, 0.75f}, {s3, 0.25f, -s3 / 2}};
     auto sheared = [&](int i, int k) { return r[i][k] + r[i][1] * (k == 0 ? k0 : k2); };
-    bike->bikeRelativePitch = 30.0f;
-    bike->bikeRoll = 60.0f;
-    bike->forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
+    bike->ground.bikeRelativePitch = 30.0f;
+    bike->ground.bikeRoll = 60.0f;
+    bike->frame.forwardDir = qzVector3d(1.0f, 0.0f, 0.0f);
     _matrix4 m;
     view.createModelMatrix(bike, dir, m);
     ExpectRows(m,
@@ -286,7 +286,7 @@ TEST_F(ShadowTest, ModelMatricesFollowTheBikeOrTheBody) {
     const std::array<float, 16> body = {0, 0, 1, 0, 1, 0, 0, 0, k0, 0, k2, 0, tx, h, tz, 1};
     view.createModelMatrix(rider, dir, m);
     ExpectRows(m, body, "rider");
-    bike->crashing = 1;
+    bike->crash.crashing = 1;
     view.createModelMatrix(bike, dir, m);
     ExpectRows(m, body, "crashing");
 }

@@ -244,7 +244,8 @@ TEST_F(TrackObjects, APickupTouchedByTwoBikesAtOnceCountsOnceAndIsDeleted) {
     step(3);
     EXPECT_EQ(first.bikeStats.pickupsFound + second.bikeStats.pickupsFound, 1);
     EXPECT_EQ(log.count("Bonus picked up!!\n"), 1);
-    EXPECT_EQ((first.flags | second.flags) & (1u << BIKE_BONUS_PICKUP), 1u << BIKE_BONUS_PICKUP);
+    EXPECT_EQ((first.status.flags | second.status.flags) & (1u << BIKE_BONUS_PICKUP),
+              1u << BIKE_BONUS_PICKUP);
     EXPECT_EQ(model->objects.back(), nullptr);
     EXPECT_EQ(deleted, 1);  // out of the world and freed, once
     (void)pickup;
