@@ -37,7 +37,7 @@ uint64_t PrimitiveProgram::Dropped() {
     return g_dropped;
 }
 
-void PrimitiveProgram::Call(VuState& vu, uint32_t) {
+void PrimitiveProgram::Continue(VuState& vu) {
     const VuMemory& mem = *vu.mem;
     const uint32_t* tagWords = mem.Qw(vu.tops + 2);
     gif::GifTag tag;

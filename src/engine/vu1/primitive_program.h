@@ -14,6 +14,11 @@
 // 2D view (the local-to-clip matrix is zero): x and y are scaled and offset by local-to-screen and the
 // vertex's z, already the view's running depth, is used as it is, once, clamped to the 24-bit Z range.
 // Colours are on the GS scale (128 = 1.0) and clamped to 255.
+//
+// Each primitive packet ends with MSCNT: the continuation draws the primitive at TOPS. A call (MSCAL) draws
+// nothing: the view packets end with MSCAL 0 for whatever program is resident, and with this one resident
+// (the last thing drawn was a primitive) the buffer at TOPS still holds an earlier primitive, which would
+// be drawn again with the new view's matrices.
 #pragma once
 
 #include "engine/vu1/programs.h"
@@ -23,8 +28,8 @@ namespace engine::vu1 {
 class PrimitiveProgram : public Microprogram {
 public:
     const char* Name() const override { return "primitiveMicroCode"; }
-    void Call(VuState& vu, uint32_t entry) override;
-    void Continue(VuState& vu) override { Call(vu, 0); }
+    void Call(VuState&, uint32_t) override {}
+    void Continue(VuState& vu) override;
 
     // Primitives dropped (bad input or out of range) since start-up, for tests.
     static uint64_t Dropped();

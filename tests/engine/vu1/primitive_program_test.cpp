@@ -22,7 +22,8 @@ protected:
         PutFloats(kTops + 4 + 3 * i, 0, 0, 1.0f, 0);
         PutInts(kTops + 5 + 3 * i, r, g, b, 128);
     }
-    static void Run() { Vu1Rig::Run(engine::vu1::kProgPrimitive, true); }
+    // As a primitive packet runs it: MSCNT.
+    static void Run() { Vu1Rig::Run(engine::vu1::kProgPrimitive, false); }
 };
 
 TEST_F(PrimitiveProgramTest, BadVertexCountsAndOutOfRangePointsAreDropped) {
@@ -41,6 +42,20 @@ TEST_F(PrimitiveProgramTest, BadVertexCountsAndOutOfRangePointsAreDropped) {
     Run();
     EXPECT_EQ(engine::vu1::PrimitiveProgram::Dropped(), before + 3);
     EXPECT_EQ(Pixel(1, 1), 0u);
+}
+
+// A view packet ends with MSCAL 0 whatever program is resident. With this one resident, the call finds the
+// last primitive still in the buffer: it must not draw it again. The packet's own MSCNT draws it.
+TEST_F(PrimitiveProgramTest, OnlyTheContinuationDrawsTheBufferedPrimitive) {
+    PutScreen(0);  // a 2D view: local-to-clip (4-7) left zero
+    Tag(2, kPrimLine);
+    Vertex(0, 10, 20, 1, 255, 255, 255);
+    Vertex(1, 30, 20, 1, 255, 255, 255);
+    Vu1Rig::Run(engine::vu1::kProgPrimitive, true);
+    EXPECT_EQ(Pixel(15, 20), 0u);
+    Run();
+    EXPECT_EQ(Pixel(15, 20), 0xFFFFFFu);
+    EXPECT_EQ(Pixel(15, 21), 0u);
 }
 
 }  // namespace

@@ -184,7 +184,8 @@ TEST(WorldViewChecks, DrawingOptionsChooseTerrainAndScenery) {
 // The debug drawing: the bodies made for player 1 drawn as white wire frames. A gate with its posts'
 // collision block, seen head on from 15 m with player 1 standing at it: the posts are outlined in white,
 // one left and one right of the centre, from the ground up past the eye. With player 1 too far away for
-// the gate to have bodies, or without the debug option, nothing white is drawn.
+// the gate to have bodies, or without the debug option (also in the frames after it was on), nothing white
+// is drawn.
 TEST(WorldViewChecks, DebugDrawingOutlinesTheGatePostsNearPlayerOne) {
     WorldDescription w = worldtest::MakeWorld(2, kGrid, [](int, int) { return uint16_t(0); });
     const float halfSpan = 400.0f;
@@ -229,6 +230,12 @@ TEST(WorldViewChecks, DebugDrawingOutlinesTheGatePostsNearPlayerOne) {
     EXPECT_EQ(on.centre, 0);                      // nothing between the posts
     EXPECT_GT(on.above, 50);
     EXPECT_GT(on.below, 50);
+    // Off again: nothing white in the next frames, which the display shows by fields of both parities in
+    // turn (the view matrices' call must not draw the last line again from the vector unit's buffer).
+    for (int k = 0; k < 2; ++k) {
+        const White again = draw(0x1, gx);
+        EXPECT_EQ(again.left + again.right + again.centre, 0) << "frame " << k;
+    }
 }
 
 TEST(WorldViewChecks, CollidersFollowTheHumanRacers) {
