@@ -24,6 +24,10 @@ using Clock = std::chrono::steady_clock;
 
 void BM_RaceThreeLapsNoDrawing(benchmark::State& state) {
     void* common = benchrace::BootSampleDisc();
+    if (!common) {
+        state.SkipWithError("the sample disc could not be booted");
+        return;
+    }
     CQzGame::cpuTimeSource = racetest::ZeroCpu;
     CQzGame::drawFrames = false;
     DLManager.setDemoLoopState(DL_DISABLED);

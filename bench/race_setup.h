@@ -16,22 +16,29 @@
 
 namespace benchrace {
 
-// Boots on the first call (with pad 2 plugged in when `padTwo`); answers the common objects file.
+// Boots on the first call; on every call puts back what the benchmarks before may have changed: the sample
+// disc mounted (others mount their own discs or none) with the CD layer's files and buffers reset, the log
+// silenced, and pad 2 plugged in when `padTwo`, absent otherwise. Answers the common objects file, or null
+// when the disc or the boot failed.
 inline void* BootSampleDisc(bool padTwo = false) {
     static void* common = nullptr;
-    if (common) return common;
-    console::CdMount(QZ_BENCH_DISC);
-    if (padTwo) {
-        console::PadReset();
-        console::PadSetInput(1, 0, console::PadIdle());
+    static bool booted = false, bootFailed = false;
+    if (bootFailed || !console::CdMount(QZ_BENCH_DISC)) return nullptr;
+    PS2CD_ResetFiles();
+    console::PadSetInput(1, 0, padTwo ? console::PadIdle() : console::PadInput{});
+    if (!booted) {
+        booted = true;
+        console::ClockReset();
+        console::VsyncReset();
+        veClockReset();
+        if (x_HardwareBootSystem() != 0) {
+            bootFailed = true;
+            return nullptr;
+        }
+        veEngineInit(0, nullptr);
     }
-    console::ClockReset();
-    console::VsyncReset();
-    veClockReset();
-    if (x_HardwareBootSystem() != 0) return nullptr;
-    veEngineInit(0, nullptr);
     x_GetIODriver()->FnPrint = [](const char*) {};
-    common = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
+    if (!common) common = GetFileManager()->loadFile("COMMON\\qz02dat.bin");
     return common;
 }
 

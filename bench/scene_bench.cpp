@@ -18,6 +18,7 @@
 #include "console/gs/gs_device.h"
 #include "console/pad/pad.h"
 #include "console/stage/dma_stage.h"
+#include "console/vif/vif.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
 #include "game/core/random.h"
@@ -36,6 +37,21 @@ using Clock = std::chrono::steady_clock;
 double Median(std::vector<double> t) {
     std::nth_element(t.begin(), t.begin() + t.size() / 2, t.end());
     return t[t.size() / 2];
+}
+
+// Fails the benchmark, with false answered, when the disc could not be booted or when geometry transfers
+// were dropped since `errorsBefore` (the frames measured were then not whole).
+bool SceneSound(benchmark::State& state, const void* common, uint64_t errorsBefore) {
+    if (!common) {
+        state.SkipWithError("the sample disc could not be booted");
+        return false;
+    }
+    console::dma::StageDrain();
+    if (console::vif::Vif1().Errors() != errorsBefore) {
+        state.SkipWithError("geometry transfers were dropped: the frames measured were not whole");
+        return false;
+    }
+    return true;
 }
 
 // With QZ_BANDS_STATS set in the environment: the rasteriser threads' waits over the drawn frames, timed, on
@@ -93,6 +109,8 @@ struct BandStats {
 
 void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     void* common = benchrace::BootSampleDisc();
+    if (!SceneSound(state, common, console::vif::Vif1().Errors())) return;
+    const uint64_t errorsBefore = console::vif::Vif1().Errors();
     console::gs::Gs().SetRasterThreads(int(state.range(0)));
     console::dma::SetStageMode(state.range(1) ? console::dma::StageMode::kThread
                                               : console::dma::StageMode::kInline);
@@ -149,8 +167,10 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
         delete race;
     }
     if (bandStats) bands->SetTiming(false);
+    const bool whole = SceneSound(state, common, errorsBefore);
     console::dma::SetStageMode(console::dma::StageMode::kInline);
     console::gs::Gs().SetRasterThreads(1);
+    if (!whole) return;
     const double full = Median(t[0]), undrawn = Median(t[4]);
     stats.Print("race", int(state.range(0)), full * 1000.0);
     const double drawing = std::max(full - undrawn, 1e-9);
@@ -170,6 +190,8 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
 // median drawn frame and the median undrawn one, as frames a second.
 void BM_SceneSplitScreen(benchmark::State& state) {
     void* common = benchrace::BootSampleDisc(true);
+    if (!SceneSound(state, common, console::vif::Vif1().Errors())) return;
+    const uint64_t errorsBefore = console::vif::Vif1().Errors();
     console::gs::Gs().SetRasterThreads(int(state.range(0)));
     console::dma::SetStageMode(state.range(1) ? console::dma::StageMode::kThread
                                               : console::dma::StageMode::kInline);
@@ -211,8 +233,10 @@ void BM_SceneSplitScreen(benchmark::State& state) {
         delete race;
     }
     if (bandStats) bands->SetTiming(false);
+    const bool whole = SceneSound(state, common, errorsBefore);
     console::dma::SetStageMode(console::dma::StageMode::kInline);
     console::gs::Gs().SetRasterThreads(1);
+    if (!whole) return;
     const double full = Median(t[0]), undrawn = Median(t[1]);
     stats.Print("split", int(state.range(0)), full * 1000.0);
     state.counters["views"] = double(CQzGame::numOfHumanRacers);

@@ -39,12 +39,14 @@ def plain_name(name):
 
 
 def pick(benchmarks):
-    """run name -> the entry to report: the median aggregate, else the single run."""
+    """run name -> the entry to report: a failed run, else the median aggregate, else the single run."""
     chosen = {}
     for b in benchmarks:
         name = plain_name(b.get("run_name", b["name"]))
-        if b.get("run_type") == "aggregate":
-            if b.get("aggregate_name") == "median":
+        if b.get("error_occurred"):
+            chosen[name] = b  # a failed repetition outweighs the others' figures
+        elif b.get("run_type") == "aggregate":
+            if b.get("aggregate_name") == "median" and not chosen.get(name, {}).get("error_occurred"):
                 chosen[name] = b
         else:
             chosen.setdefault(name, b)
@@ -52,6 +54,8 @@ def pick(benchmarks):
 
 
 def figure(entry, what):
+    if entry.get("error_occurred"):
+        return "FAILED: %s" % entry.get("error_message", "")
     if what == "time":
         seconds = entry["real_time"] * UNITS[entry.get("time_unit", "ns")]
         if seconds >= 1:
@@ -84,7 +88,8 @@ def main():
     if len(sys.argv) == 3:
         # The game's own complaints among the benchmark output mean the scenes did not draw what they should.
         with open(sys.argv[2], errors="replace") as f:
-            dropped = sum(1 for line in f if "transfer ended inside code" in line)
+            dropped = sum(1 for line in f
+                          if "transfer ended inside code" in line or "rest of the transfer dropped" in line)
         if dropped:
             print("WARNING: %d geometry transfers were dropped during the benchmarks (see %s): the scene "
                   "figures above are not whole frames" % (dropped, sys.argv[2]))
