@@ -187,7 +187,8 @@ void CRiderView::doAccelerate(KineticBike* bike) {
         start(kAccel, 0, kBikeRide, 0, kAccelerate, static_cast<int>(doMirror), 1);
         holdFrames = 0;
     } else if (riderState == kAccelerate) {
-        if (Bit(bike->status.flags, BIKE_THROTTLE_UP) && currentFrame > motionFrames * 0.5f && holdFrames < 120) {
+        if (Bit(bike->status.flags, BIKE_THROTTLE_UP) && currentFrame > motionFrames * 0.5f &&
+            holdFrames < 120) {
             direction = 2;
             ++holdFrames;
         } else {
@@ -225,7 +226,8 @@ bool CRiderView::checkPreloads(KineticBike* bike) {
 }
 
 bool CRiderView::checkPowerslides(KineticBike* bike, float roll) {
-    const bool left = Bit(bike->status.flags, BIKE_POWERSLIDE_LEFT), right = Bit(bike->status.flags, BIKE_POWERSLIDE_RIGHT);
+    const bool left = Bit(bike->status.flags, BIKE_POWERSLIDE_LEFT),
+               right = Bit(bike->status.flags, BIKE_POWERSLIDE_RIGHT);
     if ((!left && !right) || !(bike->frame.linearVelocityMag > 0.0f) || StuntState(riderState)) return false;
     int side = -1;
     if (right && riderState != kSlideRight)
@@ -483,7 +485,8 @@ void CRiderView::IKMotion(CModelObject* model, KineticBike* bike) {
     if (!rider || !bike || !hasPose()) return;
     if (rider->riderState == CRiderModel::kOnBike) {
         const qzVector3d d = bike->getRiderDisplacement();
-        rider->position = bike->position + bike->frame.rightDir * d.x + bike->frame.upDir * d.y + bike->frame.forwardDir * d.z;
+        rider->position = bike->position + bike->frame.rightDir * d.x + bike->frame.upDir * d.y +
+                          bike->frame.forwardDir * d.z;
         if (!bike->isCPU && pIk) {
             const qzVector3d shift(-d.x, d.y, d.z);
             for (int i = 0; i < 4; ++i) {
