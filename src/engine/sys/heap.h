@@ -44,6 +44,24 @@ int x_DonateHeapSpace();
 void x_DonateBlock(void* address, uint32_t size);
 
 void* x_fn_malloc(uint32_t size, const char* file, int line);
+
+// The host's own memory. Global operator new takes from the engine heap only on the game's thread (the
+// program's main thread) and only outside a HostMemoryScope; other threads (the rasteriser's and the
+// geometry stage's workers, a window's) and host code inside a scope take the C runtime's malloc.
+// Whatever the host does (output paths, PNG and WAV writing, worker timing) then leaves the engine heap's
+// layout, and the figures the game prints from it, alone. Operator delete tells the two apart by
+// address.
+class HostMemoryScope {
+public:
+    HostMemoryScope();
+    ~HostMemoryScope();
+    HostMemoryScope(const HostMemoryScope&) = delete;
+    HostMemoryScope& operator=(const HostMemoryScope&) = delete;
+};
+// True when operator new on this thread takes from the engine heap right now.
+bool x_NewUsesEngineHeap();
+// True when `p` lies in the engine heap's region.
+bool x_InHeapRegion(const void* p);
 void* x_fn_hmalloc(int heap, uint32_t size, const char* file, int line);
 void x_free(void* p);
 
