@@ -1,6 +1,7 @@
 // The engine heap: a best-fit allocator over one region, 32-byte block headers, power-of-two size
-// buckets, 16-byte aligned user memory. Every dynamic allocation of the program comes from it (global
-// operator new and delete forward here), so every address the game hands to the console fits 32 bits.
+// buckets, 16-byte aligned user memory. Every dynamic allocation of the game comes from it (global
+// operator new and delete forward here on the game's thread), so every address the game hands to the
+// console fits 32 bits; the host's own allocations do not (see HostMemoryScope).
 #pragma once
 
 #include <cstddef>
