@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 #include "app/main_loop.h"
 #include "console/cd/cd.h"
@@ -57,6 +58,7 @@ void ApplyPads(uint64_t frame) {
 }
 
 void OnSound(const int16_t* stereo, int frames, void*) {
+    const HostMemoryScope hostMemory;
     if (!g_run.wav) {
         g_run.platform->QueueSound(stereo, frames);
         return;
@@ -71,6 +73,7 @@ void OnSound(const int16_t* stereo, int frames, void*) {
 }
 
 void OnFrameShown(void*) {
+    const HostMemoryScope hostMemory;
     host::Error error;
     if (g_run.status == 0 && !g_run.output->OnFrameShown(&error)) {
         // The frames asked for can no longer all be written (a full disc): say so once and stop.
@@ -113,6 +116,10 @@ void ClosePlatform() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // What the host sets up for itself (paths, the disc's file list, pad scripts, the WAV and PNG
+    // writers, the platform, the picture read back) lives in the host's memory, not the game's heap.
+    std::optional<HostMemoryScope> hostMemory;
+    hostMemory.emplace();
     host::Options options;
     host::Error error;
     if (!host::ParseOptions(argc, argv, QZ_DEFAULT_DISC, &options, &error)) {
@@ -227,7 +234,9 @@ int main(int argc, char** argv) {
     console::SpuSetSink(&OnSound, nullptr);
     veDisplaySetFrameShownCallback(OnFrameShown, nullptr);
 
+    hostMemory.reset();
     const QzExit end = qzMain(argc, argv);
+    hostMemory.emplace();
     // What the last frames kicked may still be queued: it runs now, and the stage's threads stop, before
     // anything it reaches is torn down.
     console::dma::SetStageMode(console::dma::StageMode::kInline);

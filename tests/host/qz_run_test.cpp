@@ -1,5 +1,6 @@
 // Runs the real program on a disc directory and checks what it logs and how it ends.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 
 #include <cstdio>
@@ -107,6 +108,28 @@ TEST(QzRun, RasteriserThreadsGiveTheSameFramesAndSound) {
         ASSERT_EQ(testsupport::ReadText(four.file(name)), png) << name;
         ASSERT_EQ(testsupport::ReadText(deferred.file(name)), png) << name;
     }
+}
+
+// Where the frames and the sound go is the host's business: the game's log (its heap figures among it)
+// is the same for a short and a long output path, and with pad scripts read from either.
+TEST(QzRun, OutputPathsLeaveTheGameLogAlone) {
+    testsupport::TempDir shortRoot, longRoot;
+    const std::string longName(180, 'd');
+    ASSERT_EQ(mkdir(longRoot.file(longName).c_str(), 0755), 0);
+    auto run = [](const testsupport::TempDir& root, const std::string& sub) {
+        const std::string dir = sub.empty() ? root.path() : root.file(sub);
+        root.write(sub.empty() ? "pad1.txt" : sub + "/pad1.txt", std::string("0-5 IDLE\n6-9 START\n"));
+        return RunQz("--disc " + kDisc + " --out " + dir + " --frames 30 --png-every 10 --wav " + dir +
+                     "/s.wav --pad1 " + dir + "/pad1.txt");
+    };
+    const QzResult a = run(shortRoot, ""), b = run(longRoot, longName);
+    ASSERT_EQ(a.exitCode, 0) << a.out;
+    ASSERT_NE(a.out.find("Before Frontend Used Mem = "), std::string::npos) << a.out;
+    EXPECT_EQ(b.out, a.out);
+    EXPECT_EQ(testsupport::ReadText(longRoot.file(longName + "/s.wav")),
+              testsupport::ReadText(shortRoot.file("s.wav")));
+    EXPECT_EQ(testsupport::ReadText(longRoot.file(longName + "/frame_000030.png")),
+              testsupport::ReadText(shortRoot.file("frame_000030.png")));
 }
 
 // Soak mode: short attract races on the tracks in turn, drawn; every race gives the heap back whole.

@@ -486,6 +486,12 @@ void x_free(void* p) {
     g_heap.release(p);
 }
 
+bool x_InHeapRegion(const void* p) {
+    const auto base = reinterpret_cast<uintptr_t>(console::ArenaBase());
+    const auto at = reinterpret_cast<uintptr_t>(p);
+    return base != 0 && at >= base && at - base < console::ArenaSize();
+}
+
 int x_TotalMemory() {
     return g_heap.initialised() ? g_heap.totalUsed() : 0;
 }

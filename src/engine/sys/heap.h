@@ -1,6 +1,7 @@
 // The engine heap: a best-fit allocator over one region, 32-byte block headers, power-of-two size
-// buckets, 16-byte aligned user memory. Every dynamic allocation of the program comes from it (global
-// operator new and delete forward here), so every address the game hands to the console fits 32 bits.
+// buckets, 16-byte aligned user memory. Every dynamic allocation of the game comes from it (global
+// operator new and delete forward here on the game's thread), so every address the game hands to the
+// console fits 32 bits; the host's own allocations do not (see HostMemoryScope).
 #pragma once
 
 #include <cstddef>
@@ -44,6 +45,24 @@ int x_DonateHeapSpace();
 void x_DonateBlock(void* address, uint32_t size);
 
 void* x_fn_malloc(uint32_t size, const char* file, int line);
+
+// The host's own memory. Global operator new takes from the engine heap only on the game's thread (the
+// program's main thread) and only outside a HostMemoryScope; other threads (the rasteriser's and the
+// geometry stage's workers, a window's) and host code inside a scope take the C runtime's malloc.
+// Whatever the host does (output paths, PNG and WAV writing, worker timing) then leaves the engine heap's
+// layout, and the figures the game prints from it, alone. Operator delete tells the two apart by
+// address.
+class HostMemoryScope {
+public:
+    HostMemoryScope();
+    ~HostMemoryScope();
+    HostMemoryScope(const HostMemoryScope&) = delete;
+    HostMemoryScope& operator=(const HostMemoryScope&) = delete;
+};
+// True when operator new on this thread takes from the engine heap right now.
+bool x_NewUsesEngineHeap();
+// True when `p` lies in the engine heap's region.
+bool x_InHeapRegion(const void* p);
 void* x_fn_hmalloc(int heap, uint32_t size, const char* file, int line);
 void x_free(void* p);
 
