@@ -186,6 +186,14 @@ private:
     void initRamps();
     void startDemo();  // an attract race: the computer rides for every human
     void printResourceFill();
+
+    // The steps of taking a race apart, in the destructor's order.
+    void freeModel();        // the vehicle actions, then the model with every object in it
+    void freeViews();        // the players' views and the overlay
+    void freeRaceObjects();  // height field, splines, AI, controllers, stunts and the race's singletons
+    void emptyStorages();    // the resource storages and the debug font
+    void freeMasterFiles();  // the world and high-resolution files (not when restarting)
+    void printMemoryLost();
 };
 
 // Puts the race's singletons back as a program start leaves them: the race's shared statics, the stunt
