@@ -199,22 +199,65 @@ void InitStunts() {
 
 CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restart) {
     nullAllIDs();
+    printVersion();
+    resetCounters();
+    takeOptions(options, commonObjects);
+    fixFieldSize(options);
+    veDisplaySetBackColor(54, 84, 0);
+    model = GetModel();
+    makePlayerViews();
+    // The pause menu and the results: nearer the eye than the players' 2D views, whose prims climb in depth
+    // one step each from 0.001 (a frame's HUD takes a few hundred steps), so nothing the HUD drew wins the
+    // depth test over them.
+    veDisplayCreateView2D(&pauseView, 0, 0, 640, 448, 1, 0.0001f);
+    globalTime = 0.0f;
+    GetFileManager();
+    initSound(restart);
+    loadHighResModels(options, restart);
+    loadWorldFile(options, restart);
+    loadDebugFont(commonObjects);
+    initBikeResources();
+    initRiderResources();
+    initScenery();
+    MakeWorldView(*this);
+    pGameSplines = CSplineManager::getSplineManager();
+    bikeIterator = CAIBikeIter::getInstance();
+    initRacers();
+    CStats::numLaps = options->duration;
+    radarTexId = -1;
+    initPlayers();
+    InitStunts();
+    initRamps();
+    racescene::MakeParticles(*this);
+    racesound::StartMusic();
+    veDisplayDisableDisplay();
+    GetTimer();
+    if (options->demoMode == 1) startDemo();
+    printResourceFill();
+}
+
+void CQzGame::printVersion() {
     PrintStars(62);
     x_printf("Version Number %s\n", QZ_VERSION);
     PrintStars(62);
+}
 
+void CQzGame::resetCounters() {
     frameStripe = 0;
     freeMemBefore = static_cast<uint32_t>(x_TotalMemoryFree() / 1024);
     for (float& h : performanceHistory) h = 0.0f;
     performanceHistoryId = 0;
     performance = PERFORMANCE_VERY_FAST;
+}
 
+void CQzGame::takeOptions(CGameOptions* options, void* commonObjects) {
     masterFileCommonObjects = commonObjects;
     gameOptions = options;
     setGameOptions(options);
     if (debugDraw) options->gameOptions |= kDebugOptionBits;
+}
 
-    // Field size.
+void CQzGame::fixFieldSize(CGameOptions* options) {
     numOfHumanRacers = static_cast<uint32_t>(options->numHumanPlayers);
     if (numOfHumanRacers < 1) numOfHumanRacers = 1;
     if (numOfHumanRacers > 2) numOfHumanRacers = 2;
@@ -234,11 +277,9 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     options->numCPURacers = numOfTotalRacers - 1;
     if (options->cpuRiders == 0) numOfTotalRacers = numOfHumanRacers;
     KineticBike::numOfTotalRacers = numOfTotalRacers;
+}
 
-    veDisplaySetBackColor(54, 84, 0);
-    model = GetModel();
-
-    // One 3D view and chase camera per human.
+void CQzGame::makePlayerViews() {
     splitScreen = numOfHumanRacers >= 2 ? 1 : 0;
     overlayView = std::make_unique<C3DView>(0, 1);  // made first: each view made activates its own
     viewTable_ = std::make_unique<C3DView*[]>(numOfHumanRacers);
@@ -251,15 +292,9 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         cameraId[i] = MakeChaseCamera(*this);
         view[i]->_cameraID = cameraId[i];
     }
-    // The pause menu and the results: nearer the eye than the players' 2D views, whose prims climb in depth
-    // one step each from 0.001 (a frame's HUD takes a few hundred steps), so nothing the HUD drew wins the
-    // depth test over them.
-    veDisplayCreateView2D(&pauseView, 0, 0, 640, 448, 1, 0.0001f);
-    globalTime = 0.0f;
-    GetFileManager();
-    initSound(restart);
+}
 
-    // High-resolution looks of player 0's bike and rider (single screen only).
+void CQzGame::loadHighResModels(const CGameOptions* options, unsigned int restart) {
     static const char* const kHiRider[kModels] = {
         "COMMON\\hiRidr01.bin", "COMMON\\hiRidr02.bin", "COMMON\\hiRidr03.bin", "COMMON\\hiRidr04.bin",
         "COMMON\\hiRidr05.bin", "COMMON\\hiRidr06.bin", "COMMON\\hiRidr07.bin", "COMMON\\hiRidr08.bin",
@@ -275,7 +310,9 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         masterHiResRider = GetFileManager()->loadFile(kHiRider[model0(options->rider[0])]);
         masterHiResBike = GetFileManager()->loadFile(kHiBike[model0(options->bike[0])]);
     }
+}
 
+void CQzGame::loadWorldFile(const CGameOptions* options, unsigned int restart) {
     if (restart) {
         x_printf("RESTART: World File loaded from previous game! \n");
     } else {
@@ -285,15 +322,17 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         masterFileWorld = LoadWorldFile(name);
     }
     worldMissing = masterFileWorld == nullptr;
+}
 
+void CQzGame::loadDebugFont(void* commonObjects) {
     CFileManager* fm = GetFileManager();
     f = veFontCreateFromPointer(
         "debug.fnt", static_cast<_font_data*>(fm->loadSubFile(commonObjects, common::kDebugFont)),
         static_cast<size_t>(fm->getSubFileLength(commonObjects, common::kDebugFont)), 0, 0);
     if (f) veFontSetMonoSpacing(f);
+}
 
-    initBikeResources();
-    initRiderResources();
+void CQzGame::initScenery() {
     if (!worldMissing) {
         initWorld();
         initSky();
@@ -301,31 +340,29 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     } else {
         x_printf("no world: the race ends at once\n");
     }
-    MakeWorldView(*this);
+}
 
-    pGameSplines = CSplineManager::getSplineManager();
-    bikeIterator = CAIBikeIter::getInstance();
+void CQzGame::initRacers() {
     for (int32_t& t : trackList) t = -1;
     orthogDist = 0.0f;
     startSplineTime = 0.1f;
-    if (!worldMissing) {
-        for (uint32_t i = 0; i < numOfTotalRacers; ++i) {
-            initRacer(i, i < numOfHumanRacers ? 0 : 1);
-            // The grid: after an even racer move 300 further out on this side, after an odd one
-            // change sides.
-            if (i % 2 == 0)
-                orthogDist = orthogDist >= 0.0f ? orthogDist + 300.0f : orthogDist - 300.0f;
-            else
-                orthogDist = -orthogDist;
-        }
-        // The scenery near each human gets its bodies.
-        world->humanRacers.clear();
-        for (uint32_t i = 0; i < numOfHumanRacers; ++i) world->humanRacers.push_back(bike[i]);
-        if (worldView) worldView->addAmbientSounds(racesound::View());  // after every racer's sounds
+    if (worldMissing) return;
+    for (uint32_t i = 0; i < numOfTotalRacers; ++i) {
+        initRacer(i, i < numOfHumanRacers ? 0 : 1);
+        // The grid: after an even racer move 300 further out on this side, after an odd one
+        // change sides.
+        if (i % 2 == 0)
+            orthogDist = orthogDist >= 0.0f ? orthogDist + 300.0f : orthogDist - 300.0f;
+        else
+            orthogDist = -orthogDist;
     }
-    CStats::numLaps = options->duration;
-    radarTexId = -1;
+    // The scenery near each human gets its bodies.
+    world->humanRacers.clear();
+    for (uint32_t i = 0; i < numOfHumanRacers; ++i) world->humanRacers.push_back(bike[i]);
+    if (worldView) worldView->addAmbientSounds(racesound::View());  // after every racer's sounds
+}
 
+void CQzGame::initPlayers() {
     for (uint32_t i = 0; i < numOfHumanRacers; ++i)
         initHud(dynamic_cast<CCamera*>(model->objects[static_cast<size_t>(cameraId[i])]), i);
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
@@ -338,29 +375,26 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
         }
         controller[i] = MakeController(*this, i);
     }
-    InitStunts();
+}
 
+void CQzGame::initRamps() {
     CRamps::resetStatics();
-    if (!worldMissing) {
-        CRamps* ramps = CRamps::getInstance();
-        CWorldModel* w = world;
-        ramps->heightAt = [w](float x, float z) { return w->getHeightAt(x, z); };
-        ramps->preProcessJumpRamps();
-        ramps->preProcessCrashRamps();
+    if (worldMissing) return;
+    CRamps* ramps = CRamps::getInstance();
+    CWorldModel* w = world;
+    ramps->heightAt = [w](float x, float z) { return w->getHeightAt(x, z); };
+    ramps->preProcessJumpRamps();
+    ramps->preProcessCrashRamps();
+}
+
+void CQzGame::startDemo() {
+    for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
+        whoControls[i] = CONTROL_AI_PLAYER;
+        if (controller[i]) controller[i]->setState(STATE_DEMOLOOP);
     }
-    racescene::MakeParticles(*this);
+}
 
-    racesound::StartMusic();
-    veDisplayDisableDisplay();
-    GetTimer();
-
-    if (options->demoMode == 1) {
-        for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
-            whoControls[i] = CONTROL_AI_PLAYER;
-            if (controller[i]) controller[i]->setState(STATE_DEMOLOOP);
-        }
-    }
-
+void CQzGame::printResourceFill() {
     x_printf("geometry Resource contains        %d objects of %d\n",
              CResourceStorage<CGeometry>::instance().count(), 160);
     x_printf("texture Resource contains         %d objects of %d\n",

@@ -170,6 +170,30 @@ private:
     static std::array<std::unique_ptr<C3DView>, 2> views_;
     static std::unique_ptr<C3DView*[]> viewTable_;
     void renderViews();
+
+    // The steps of building a race, in the constructor's order.
+    void printVersion();
+    void resetCounters();  // the AI frame counter, the free memory at the start, the load governor
+    void takeOptions(CGameOptions* options, void* commonObjects);
+    void fixFieldSize(CGameOptions* options);  // the racer counts (written back into the options)
+    void makePlayerViews();                    // one 3D view and chase camera per human
+    void loadHighResModels(const CGameOptions* options, unsigned int restart);
+    void loadWorldFile(const CGameOptions* options, unsigned int restart);
+    void loadDebugFont(void* commonObjects);
+    void initScenery();  // world, sky and arena (none without a world file)
+    void initRacers();   // the start grid and every racer on it
+    void initPlayers();  // each human's HUD, camera target, countdown, pause and end screens, controller
+    void initRamps();
+    void startDemo();  // an attract race: the computer rides for every human
+    void printResourceFill();
+
+    // The steps of taking a race apart, in the destructor's order.
+    void freeModel();        // the vehicle actions, then the model with every object in it
+    void freeViews();        // the players' views and the overlay
+    void freeRaceObjects();  // height field, splines, AI, controllers, stunts and the race's singletons
+    void emptyStorages();    // the resource storages and the debug font
+    void freeMasterFiles();  // the world and high-resolution files (not when restarting)
+    void printMemoryLost();
 };
 
 // Puts the race's singletons back as a program start leaves them: the race's shared statics, the stunt

@@ -68,7 +68,18 @@ CQzGame::~CQzGame() {
     veEngineEndFrame();
     delete CTimer::timerPtr;
     CRamps::resetStatics();
+    freeModel();
+    freeViews();
+    racesound::Teardown(restarting);
+    PrintMemoryLine("Free Sound: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
+    freeRaceObjects();
+    emptyStorages();
+    if (!restarting) freeMasterFiles();
+    printMemoryLost();
+    std::vector<CPacket>().swap(packets);
+}
 
+void CQzGame::freeModel() {
     // The vehicle actions leave the physics world before the bikes go with the model.
     for (Kinetic::KineticVehicleAction* a : vehicleActions_) {
         model->kineticToolkit->m_defaultRigidCollection->removeAction(a);
@@ -81,17 +92,18 @@ CQzGame::~CQzGame() {
     pauseModel = nullptr;
     for (KineticBike*& b : bike) b = nullptr;
     ground_ = nullptr;  // the physics toolkit's clean-up deleted it with the model
+}
 
+void CQzGame::freeViews() {
     if (worldView) worldView->clearStvList();
     worldView = nullptr;
     for (std::unique_ptr<C3DView>& v : views_) v.reset();
     viewTable_.reset();
     view = nullptr;
     overlayView.reset();
+}
 
-    racesound::Teardown(restarting);
-    PrintMemoryLine("Free Sound: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
-
+void CQzGame::freeRaceObjects() {
     delete qzHeightfield;
     qzHeightfield = nullptr;
     CSplineManager::cleanUp();
@@ -115,29 +127,33 @@ CQzGame::~CQzGame() {
     delete CIntersection::intersectionPtr;
     CWorldModel::resetStatics();
     CSubtileModel::resetStatics();
+}
 
+void CQzGame::emptyStorages() {
     Empty<CGeometry>();
     Empty<CTexture>();
     Empty<CObjectDescription>();
     Empty<CKineticCollide>();
     if (f) veFontDestroy(f);
     f = nullptr;
+}
 
-    if (!restarting) {
-        PrintMemoryLine("Free MasterFile Before: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
-        x_free(masterFileWorld);
-        masterFileWorld = nullptr;
-        PrintMemoryLine("Free MasterFile After: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
-        if (numOfHumanRacers == 1) {
-            x_free(masterHiResBike);
-            masterHiResBike = nullptr;
-            PrintMemoryLine("Free masterHiResBike: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
-            x_free(masterHiResRider);
-            masterHiResRider = nullptr;
-            PrintMemoryLine("Free masterHiResRider: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
-        }
+void CQzGame::freeMasterFiles() {
+    PrintMemoryLine("Free MasterFile Before: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
+    x_free(masterFileWorld);
+    masterFileWorld = nullptr;
+    PrintMemoryLine("Free MasterFile After: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
+    if (numOfHumanRacers == 1) {
+        x_free(masterHiResBike);
+        masterHiResBike = nullptr;
+        PrintMemoryLine("Free masterHiResBike: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
+        x_free(masterHiResRider);
+        masterHiResRider = nullptr;
+        PrintMemoryLine("Free masterHiResRider: Used Mem= %dk   Free Mem = %dk   Largest Free = %dk\n");
     }
+}
 
+void CQzGame::printMemoryLost() {
     freeMemAfter = static_cast<uint32_t>(x_TotalMemoryFree() / 1024);
     PrintStars();
     Framecounter = 0;
@@ -147,7 +163,6 @@ CQzGame::~CQzGame() {
              static_cast<int>(freeMemBefore) - static_cast<int>(freeMemAfter));
     PrintStars();
     x_printf("DInit QZ Game\n");
-    std::vector<CPacket>().swap(packets);
 }
 
 void ResetRaceSingletons() {

@@ -126,6 +126,14 @@ private:
     // Waits for the queued primitives that clash with an active transfer's rectangle.
     void SettleTransfer(const Transfer& t, bool write) const;
 
+    // WriteReg's groups; each returns false for a register not in it.
+    bool WriteContextReg(uint32_t addr, uint64_t value);   // the registers each drawing context has twice
+    bool WriteModeReg(uint32_t addr, uint64_t value);      // the drawing modes the two contexts share
+    bool WriteTransferReg(uint32_t addr, uint64_t value);  // image transfers
+    static bool IsPaletted(uint32_t psm) { return psm == kPsmT8 || psm == kPsmT4; }
+    // A TEX0 value written (by TEX0 or TEX2): asks for the CLUT load it names.
+    void SetTex0(GsTex0& t, GsTex0 value);
+
     // An XYZ register write (XYZ2, XYZ3, XYZF2 or XYZF3) with the vertex registers as they stand.
     void WriteXyz(uint32_t addr, uint64_t value);
     void Kick(bool draw);
