@@ -1,6 +1,5 @@
 #include "world/terrain_map_format.h"
 
-#include <cstdarg>
 #include <cstring>
 #include <string>
 #include <unordered_map>
@@ -18,18 +17,6 @@ uint32_t RowOffset(const uint8_t* map, uint32_t entry) {
     return v;
 }
 
-// The refusal: its reason, logged after the map's disc file.
-FormatCheck Refuse(const void* map, const char* format, ...) __attribute__((format(printf, 2, 3)));
-FormatCheck Refuse(const void* map, const char* format, ...) {
-    FormatCheck c;
-    va_list args;
-    va_start(args, format);
-    c.FailV(format, args);
-    va_end(args);
-    x_printf("%s%s\n", x_FileOf(map), c.why);
-    return c;
-}
-
 }  // namespace
 
 float TileScale(int numTiles) {
@@ -40,8 +27,8 @@ float TileScale(int numTiles) {
 
 FormatCheck CheckMap(const void* map, size_t length) {
     if (!map || length < kRowTableBytes + 2)
-        return Refuse(map, "terrain map: missing or %zu bytes, shorter than its row table and one run",
-                      length);
+        return x_RefuseInFile(
+            map, "terrain map: missing or %zu bytes, shorter than its row table and one run", length);
     const auto* bytes = static_cast<const uint8_t*>(map);
     const size_t runBytes = length - kRowTableBytes;
     const uint8_t* runs = bytes + kRowTableBytes;
@@ -54,15 +41,16 @@ FormatCheck CheckMap(const void* map, size_t length) {
         if (walked[at & 63] == at) continue;
         const uint32_t cell = entry / kCellPositions, row = entry % kCellPositions;
         if (at > runBytes - 2)
-            return Refuse(map, "terrain map: cell %u row %u starts at %u, past the %zu bytes of run data",
-                          cell, row, at, runBytes);
+            return x_RefuseInFile(map,
+                                  "terrain map: cell %u row %u starts at %u, past the %zu bytes of run data",
+                                  cell, row, at, runBytes);
         uint32_t total = runs[at];
         size_t p = at;
         while (total < kCellPositions - 1) {
             p += 2;
             if (p + 2 > runBytes)
-                return Refuse(map, "terrain map: cell %u row %u ends at column %u, short of 111", cell, row,
-                              total);
+                return x_RefuseInFile(map, "terrain map: cell %u row %u ends at column %u, short of 111",
+                                      cell, row, total);
             total += runs[p];
         }
         walked[at & 63] = at;

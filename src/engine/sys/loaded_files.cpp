@@ -1,7 +1,10 @@
 #include "engine/sys/loaded_files.h"
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
+
+#include "engine/sys/files.h"
 
 namespace {
 
@@ -48,4 +51,14 @@ const char* x_FileOf(const void* p) {
         if (b >= at && b - at <= f.length) return f.prefix;
     }
     return "";
+}
+
+FormatCheck x_RefuseInFile(const void* p, const char* format, ...) {
+    FormatCheck c;
+    va_list args;
+    va_start(args, format);
+    c.FailV(format, args);
+    va_end(args);
+    x_printf("%s%s\n", x_FileOf(p), c.why);
+    return c;
 }

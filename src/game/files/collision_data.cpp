@@ -1,7 +1,6 @@
 #include "game/files/collision_data.h"
 
 #include <cmath>
-#include <cstdarg>
 #include <cstring>
 
 #include "engine/sys/files.h"
@@ -17,46 +16,36 @@ uint32_t U32(const uint8_t* p) {
     return v;
 }
 
-// The refusal: its reason, logged after the block's disc file.
-FormatCheck Refuse(const void* block, const char* format, ...) __attribute__((format(printf, 2, 3)));
-FormatCheck Refuse(const void* block, const char* format, ...) {
-    FormatCheck c;
-    va_list args;
-    va_start(args, format);
-    c.FailV(format, args);
-    va_end(args);
-    x_printf("%s%s\n", x_FileOf(block), c.why);
-    return c;
-}
-
 }  // namespace
 
 FormatCheck CheckBlock(const void* block, size_t length, int* partCount, Part* parts, int maxParts) {
     if (partCount) *partCount = -1;
     const auto* bytes = static_cast<const uint8_t*>(block);
     if (!block || length < kHeaderBytes)
-        return Refuse(block, "collision data: block missing or shorter than its header");
+        return x_RefuseInFile(block, "collision data: block missing or shorter than its header");
     if (reinterpret_cast<uintptr_t>(block) % 4 != 0)
-        return Refuse(block, "collision data: block not word-aligned");
+        return x_RefuseInFile(block, "collision data: block not word-aligned");
     const uint32_t count = U32(bytes);
-    if (count > kMaxParts) return Refuse(block, "collision data: %u parts is not a sane count", count);
+    if (count > kMaxParts)
+        return x_RefuseInFile(block, "collision data: %u parts is not a sane count", count);
     uint64_t at = kHeaderBytes;
     for (uint32_t i = 0; i < count; ++i) {
         if (at + kPartHeaderBytes > length)
-            return Refuse(block, "collision data: part %u starts past the end (%zu bytes)", i, length);
+            return x_RefuseInFile(block, "collision data: part %u starts past the end (%zu bytes)", i,
+                                  length);
         const uint32_t v = U32(bytes + at), t = U32(bytes + at + 4);
         if (v > kMaxVertices || t > kMaxTriangles)
-            return Refuse(block, "collision data: part %u has %u vertices and %u triangles", i, v, t);
+            return x_RefuseInFile(block, "collision data: part %u has %u vertices and %u triangles", i, v, t);
         const uint64_t end = at + kPartHeaderBytes + uint64_t(kVertexBytes) * v + TriangleBytes(t);
         if (end > length)
-            return Refuse(block, "collision data: part %u runs past the end (%zu bytes)", i, length);
+            return x_RefuseInFile(block, "collision data: part %u runs past the end (%zu bytes)", i, length);
         const uint8_t* tri = bytes + at + kPartHeaderBytes + uint64_t(kVertexBytes) * v;
         for (uint32_t k = 0; k < 3u * t; ++k) {
             uint16_t index;
             std::memcpy(&index, tri + 2u * k, 2);
             if (index >= v)
-                return Refuse(block, "collision data: part %u triangle %u names vertex %u of %u", i, k / 3,
-                              index, v);
+                return x_RefuseInFile(block, "collision data: part %u triangle %u names vertex %u of %u", i,
+                                      k / 3, index, v);
         }
         if (parts && static_cast<int>(i) < maxParts) {
             parts[i].offset = static_cast<uint32_t>(at);
