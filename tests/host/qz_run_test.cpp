@@ -370,7 +370,10 @@ TEST(QzRun, CommandLineFaultsSayWhatIsAllowed) {
 #ifdef QZ_HAVE_SDL2
 // A DISPLAY that names no running server is said to be that, not "not set".
 TEST(QzRun, AWindowOnADisplayThatDoesNotAnswerSaysSo) {
-    const QzStreams r = RunQzSplit("--disc " + kDisc + " --frames 1 --window", "DISPLAY=:87 ");
+    // The system's D-Bus library, which SDL's video start-up loads, keeps a block LeakSanitizer counts as
+    // a leak at exit (and would turn the exit code into its own); it is not ours to free.
+    const QzStreams r =
+        RunQzSplit("--disc " + kDisc + " --frames 1 --window", "DISPLAY=:87 ASAN_OPTIONS=detect_leaks=0 ");
     EXPECT_EQ(r.exitCode, 2);
     EXPECT_NE(r.err.find("qz: --window cannot open the display DISPLAY=':87' (no X server answers there); "
                          "start one, set DISPLAY to one that runs, or run without --window\n"),

@@ -59,12 +59,6 @@ public:
             addBackdrop(static_cast<unsigned>(fm->getLabelIndex(image_.p, worldfile::kLabelArena)), centre);
     }
     ~WorldViewScene() {
-        // A frame's list runs at the next frame's start: run what is still queued before the world it
-        // points into is freed, so the next scene starts from no pending list.
-        for (int k = 0; k < 2; ++k) {
-            veEngineBeginFrame();
-            veEngineEndFrame();
-        }
         worldView.reset();
         view.reset();
         for (CModelObject* o : model_->objects) delete o;

@@ -108,6 +108,8 @@ TEST_F(DescriptionWriterTest, DescriptionsReadBackWithTheirLevelsAndCollision) {
     // The box of a bounding object on the first description is the big geometry's.
     CGeometry* g = CResourceStorage<CGeometry>::instance().get(a->geometryIdList[0]);
     EXPECT_FLOAT_EQ(veEngineGetGeoBoundingBox(g->geo)->corner[1][0], 10.0f);
+    // The geometries are given back as loaded while their file is still held.
+    CResourceStorage<CGeometry>::instance().deleteAll();
 }
 
 }  // namespace

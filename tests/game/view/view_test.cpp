@@ -287,6 +287,8 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     unknown.render(&view);
     EXPECT_EQ(veDisplayGetActiveView(), &elsewhere);
     veEngineEndFrame();
+    // The geometries are given back as loaded while their file is still held.
+    CResourceStorage<CGeometry>::instance().deleteAll();
 }
 
 // A camera object that counts its updates and its set-ups.
