@@ -38,6 +38,24 @@ TEST(SdlInput, KeysAreTheButtonsTheScreensName) {
     EXPECT_EQ(right.sticks[1], 0);
 }
 
+// The keys the README gives for the free camera: Tab takes it, the shoulder keys climb, sink and change
+// the speed, I J K L fly on the right stick.
+TEST(SdlInput, TheFreeCameraKeysAreItsButtons) {
+    EXPECT_EQ(With({SDL_SCANCODE_TAB}).buttons, kPadSelect);
+    EXPECT_EQ(With({SDL_SCANCODE_Q}).buttons, kPadL1);
+    EXPECT_EQ(With({SDL_SCANCODE_E}).buttons, kPadR1);
+    EXPECT_EQ(With({SDL_SCANCODE_1}).buttons, kPadL2);
+    EXPECT_EQ(With({SDL_SCANCODE_3}).buttons, kPadR2);
+    const PadInput back = With({SDL_SCANCODE_K, SDL_SCANCODE_J});
+    EXPECT_EQ(back.buttons, 0);
+    EXPECT_EQ(back.sticks[0], 0);
+    EXPECT_EQ(back.sticks[1], 255);
+    EXPECT_EQ(back.sticks[2], 128);  // the left stick stays centred
+    EXPECT_EQ(back.sticks[3], 128);
+    // Both keys of one axis cancel.
+    EXPECT_EQ(With({SDL_SCANCODE_I, SDL_SCANCODE_K}).sticks[1], 128);
+}
+
 // A key pressed and let go between two polls is held for the next poll only.
 TEST(SdlInput, ATapBetweenTwoPollsCountsForOnePoll) {
     std::vector<Uint8> held(SDL_NUM_SCANCODES, 0), tapped(SDL_NUM_SCANCODES, 0), keys(SDL_NUM_SCANCODES, 0);
