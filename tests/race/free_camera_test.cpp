@@ -10,10 +10,10 @@
 #include "game/model/global_time.h"
 #include "game/model/model.h"
 #include "game/model/pause_state.h"
-#include "kinetic/dynamics/world.h"
 #include "game/view/util.h"
 #include "game/view/view_3d.h"
 #include "host/pad_script.h"
+#include "kinetic/dynamics/world.h"
 #include "race/control/game_controller.h"
 #include "race/race_game.h"
 #include "race/scene/camera.h"
@@ -39,9 +39,12 @@ protected:
         std::vector<qzVector3d> bikes;
     };
     static Frozen RaceNow() {
-        Frozen s{globalTime, CModel::modelPtr->kineticWorld->m_currentTime,
-                 CQzGame::bike[0]->bikeStats.raceTime, {}};
-        for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i) s.bikes.push_back(CQzGame::bike[i]->position);
+        Frozen s{globalTime,
+                 CModel::modelPtr->kineticWorld->m_currentTime,
+                 CQzGame::bike[0]->bikeStats.raceTime,
+                 {}};
+        for (uint32_t i = 0; i < CQzGame::numOfTotalRacers; ++i)
+            s.bikes.push_back(CQzGame::bike[i]->position);
         return s;
     }
     static void ExpectStill(const Frozen& a, const Frozen& b) {
@@ -60,12 +63,13 @@ protected:
 };
 
 // Pad 1 rides for 300 frames, SELECT at 300, then: TRIANGLE held 302-361 (ahead), LEFT 364-373 (turn),
-// R1 376-385 (rise); SELECT at 390 rides on.
+// R1 376-385 (climb), UP 388-393 (tilt); SELECT at 398 rides on.
 TEST_F(FreeCamera, SelectFliesTheEyeWhileTheRaceStandsStill) {
     host::Error e;
-    ASSERT_TRUE(pad_.Parse("0-299 CROSS\n300-305 SELECT\n302-361 TRIANGLE\n364-373 LEFT\n376-385 R1\n"
-                           "390-395 SELECT\n396+ CROSS\n",
-                           "test", &e));
+    ASSERT_TRUE(
+        pad_.Parse("0-299 CROSS\n300-305 SELECT\n302-361 TRIANGLE\n364-373 LEFT\n376-385 R1\n"
+                   "388-393 UP\n398-403 SELECT\n404+ CROSS\n",
+                   "test", &e));
     CGameOptions o = racetest::RaceOptions(O01);
     CQzGame::drawFrames = false;
     auto* race = new CQzGame(&o, common_, 0);
@@ -79,7 +83,7 @@ TEST_F(FreeCamera, SelectFliesTheEyeWhileTheRaceStandsStill) {
     CQzGame::drawFrames = false;
     ASSERT_EQ(cam->Mode, CAMMODE_FOLLOW);
     ASSERT_GT(CQzGame::bike[0]->bikeStats.raceTime, 1.0f);
-    const qzVector3d eye = cam->position, ahead = cam->forwardVec;
+    const qzVector3d eye = cam->position, ahead = cam->forwardVec, right = cam->rightVec;
 
     // SELECT: the race freezes without the pause menu; the free camera starts where the view was.
     Run(race, 300, 302);
@@ -88,7 +92,9 @@ TEST_F(FreeCamera, SelectFliesTheEyeWhileTheRaceStandsStill) {
     ASSERT_EQ(cam->Mode, CAMMODE_FREE);
     EXPECT_EQ(CQzGame::controller[0]->controlState, STATE_FREECAM);
     EXPECT_NEAR(Dot(cam->forwardVec, ahead), 1.0f, 1e-4f);
+    EXPECT_NEAR(Dot(cam->rightVec, right), 1.0f, 1e-4f);
     EXPECT_EQ(cam->position.x, eye.x);
+    EXPECT_EQ(cam->position.y, eye.y);
     EXPECT_EQ(cam->position.z, eye.z);
     const Frozen frozen = RaceNow();
 
@@ -104,15 +110,25 @@ TEST_F(FreeCamera, SelectFliesTheEyeWhileTheRaceStandsStill) {
     EXPECT_LT(Dot(cam->forwardVec, ahead), 0.99f);
     EXPECT_NEAR(cam->forwardVec.y, ahead.y, 1e-3f);
     EXPECT_EQ(cam->position.x, there.x);
+    EXPECT_EQ(cam->position.y, there.y);
     EXPECT_EQ(cam->position.z, there.z);
 
-    // R1 climbs (up is -y).
-    Run(race, 376, 390);
-    EXPECT_LT(cam->position.y, there.y - 1000.0f);
+    // R1 climbs: 20 steps of 75 against the view's up vector, which points down the screen as +y points
+    // down in the world.
+    Run(race, 376, 388);
+    EXPECT_NEAR(Dot(cam->position - there, cam->upVec), -20 * 75.0f, 1.0f);
+    EXPECT_LT(cam->position.y, there.y - 1400.0f);
+    // UP tilts the view about its own right-hand axis, which stays put, and the eye with it.
+    const qzVector3d turned = cam->forwardVec, side = cam->rightVec, high = cam->position;
+    Run(race, 388, 398);
+    EXPECT_LT(Dot(cam->forwardVec, turned), 0.99f);
+    EXPECT_GT(cam->forwardVec.y, turned.y) << "UP tilts the view down, as a flight stick does";
+    EXPECT_NEAR(Dot(cam->rightVec, side), 1.0f, 1e-4f);
+    EXPECT_EQ(cam->position.y, high.y);
     ExpectStill(frozen, RaceNow());
 
     // SELECT again: the camera follows the bike and the race goes on.
-    Run(race, 390, 420);
+    Run(race, 398, 430);
     EXPECT_EQ(CPauseState::pauseSwitch, 0);
     EXPECT_EQ(cam->Mode, CAMMODE_FOLLOW);
     EXPECT_EQ(CQzGame::controller[0]->controlState, STATE_BIKE);
