@@ -176,18 +176,21 @@ TEST_F(RaceHooks, APickupAwardIsWonByTakingEveryIconAndNotOneFewer) {
     Kinetic::CollisionEvent touch;
     const uint32_t bit = 1u << PICKUP_ICON;
     for (size_t k = 0; k + 1 < icons.size(); ++k) {
-        static_cast<CKineticPickupObject*>(CModel::modelPtr->objects[icons[k]])->phantomCollisionHandler(me, touch);
+        static_cast<CKineticPickupObject*>(CModel::modelPtr->objects[icons[k]])
+            ->phantomCollisionHandler(me, touch);
         ASSERT_EQ(race->updateGame(), 0);
         EXPECT_EQ(me->trackBonus.awardRecieved & bit, 0u) << k + 1 << " of " << icons.size();
     }
-    static_cast<CKineticPickupObject*>(CModel::modelPtr->objects[icons.back()])->phantomCollisionHandler(me, touch);
+    static_cast<CKineticPickupObject*>(CModel::modelPtr->objects[icons.back()])
+        ->phantomCollisionHandler(me, touch);
     ASSERT_EQ(race->updateGame(), 0);
     EXPECT_EQ(me->trackBonus.awardRecieved & bit, bit);
     // The HUD has taken it and shows its message.
     const CHud* hud = CameraOf(*race, 0)->hudPointer;
     ASSERT_NE(hud, nullptr);
     EXPECT_EQ(hud->hudData.trackBonusActivated, 1);
-    EXPECT_STREQ(hud->hudData.trackBonusFlavorString, CTrackBonus::trackBonusAwards[award].bonusFlavorRecText);
+    EXPECT_STREQ(hud->hudData.trackBonusFlavorString,
+                 CTrackBonus::trackBonusAwards[award].bonusFlavorRecText);
     delete race;
 }
 
