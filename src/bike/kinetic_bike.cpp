@@ -41,6 +41,7 @@ const unsigned int KineticBike::riderCollisionGroups[kMaxRacers] = {8, 10, 12, 1
 unsigned int KineticBike::numOfTotalRacers = 1;
 KineticBike* KineticBike::racers[kMaxRacers] = {};
 void (*KineticBike::cameraModeHook)(int, int) = nullptr;
+void (*KineticBike::cameraTeleportHook)(int) = nullptr;
 uint8_t KineticBike::finishSetBack = 0;
 
 namespace {
@@ -813,5 +814,13 @@ void KineticBike::setStartPos(qzVector3d pos, qzVector3d dir) {
     qOrientation = Q;
     reset.lastValidQzOrient = Q;
     updateModelWorld();
+    // A camera following this bike cuts to it at once rather than gliding across the track.
+    if (cameraId != -1 && cameraTeleportHook) {
+        cameraLookAtPos = pos;
+        frame.forwardDir = dir;
+        frame.lastForwardDir = dir;
+        cameraTeleportHook(cameraId);
+    }
+    checkTerrainPoint();
     laps.lastPos = pos;
 }

@@ -148,9 +148,13 @@ public:
     // The race's bikes by racer index (each bike enters itself when built and leaves when destroyed);
     // the crash code counts and avoids the other racers through it.
     static KineticBike* racers[kMaxRacers];
-    // Set by the race: switches the camera object `cameraId` to `mode` (1 follow, 2 crash). Without
-    // one a crash moves no camera.
+    // Installed by the race for the length of a race: switches the camera object
+    // `cameraId` to `mode` (1 follow, 2 crash). Without it a crash moves no camera.
     static void (*cameraModeHook)(int cameraId, int mode);
+    // Installed with it: a camera object `cameraId` that follows its bike snaps onto the bike's look point
+    // and heading (a camera in any other mode, or an object that is no camera, is left alone). Without it
+    // placing a bike moves no camera.
+    static void (*cameraTeleportHook)(int cameraId);
     // Set by the first bike to finish the race's last lap, which is then put back where it stood before
     // the start; every bike shares it and the game never clears it (a test that finishes a race does).
     static uint8_t finishSetBack;
@@ -185,6 +189,8 @@ public:
 
     void validPositionOrientationCheck(Kinetic::Vector3 pos, Kinetic::Quaternion q);
     void updateModelWorld();
+    // Puts the bike at rest 75 units above the ground at `pos`, heading `dir`: riding state cleared, a
+    // following camera cut to it, the checkpoints under its last step taken.
     void setStartPos(qzVector3d pos, qzVector3d dir);
 
     // Handling: the control step and its handlers (turning, power slides, straight riding, wheelies,

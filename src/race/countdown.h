@@ -42,8 +42,9 @@ public:
     // The card last shown by any countdown (-1 before the first); kept across races so that with two
     // players a card sounds once.
     static int32_t lastFrame;
-    // Left and right channel sounds of the count and go cards (-1: not loaded), and how a sound is
-    // played; installed by the race's sound code. Without a player no sound is made.
+    // Left and right channel sounds of the count and go cards (-1: not loaded; set by the race's sound
+    // code), and how a sound is played (installed by the race, race/race_hooks.cpp). Without a player no
+    // sound is made.
     static int32_t countLId, countRId, goLId, goRId;
     static void (*triggerSound)(int soundId);
 

@@ -27,7 +27,7 @@ struct RaceEndParts {
 };
 
 // How a finished player's HUD is switched off and the track camera aimed at bike `bikeId`; installed by
-// the HUD and track-camera code. Without them the HUD stays and the camera is only made the view's.
+// the race (race/race_hooks.cpp). Without them the HUD stays and the camera is only made the view's.
 extern void (*raceEndHudOff)(int hudId);
 extern void (*raceEndAimTrackCamera)(CTrackCamera* cam, int bikeId, KineticBike* bike);
 

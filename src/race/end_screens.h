@@ -83,8 +83,8 @@ struct FreestyleRanking {
 
 class CGameEnd : public C3DViewObject {
 public:
-    // How the HUD model `hudId` gives its freestyle ranking; installed by the HUD code. Without it the
-    // freestyle table has empty rows.
+    // How the HUD model `hudId` gives its freestyle ranking; installed by the race (race/race_hooks.cpp).
+    // Without it the freestyle table has empty rows.
     static bool (*freestyleRanking)(int hudId, FreestyleRanking& out);
 
     CGameEnd(_ve_view* view, void* commonObjects, const int* bikeIds, int endObjectId, int hudId);

@@ -1,4 +1,5 @@
 #include "race/race_game.h"
+#include "race/race_hooks.h"
 #include "race/race_sound.h"
 
 #include <algorithm>
@@ -207,6 +208,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     veDisplaySetBackColor(54, 84, 0);
     model = GetModel();
     makePlayerViews();
+    racehooks::Install();
     // The pause menu and the results: nearer the eye than the players' 2D views, whose prims climb in depth
     // one step each from 0.001 (a frame's HUD takes a few hundred steps), so nothing the HUD drew wins the
     // depth test over them.
@@ -224,6 +226,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     pGameSplines = CSplineManager::getSplineManager();
     bikeIterator = CAIBikeIter::getInstance();
     initRacers();
+    countPickupIcons();
     CStats::numLaps = options->duration;
     radarTexId = -1;
     initPlayers();
@@ -448,9 +451,6 @@ int CQzGame::initWorld() {
     CTerrainType::getInstance()->setPointer(fm->loadSubFile(masterFileWorld, static_cast<unsigned>(map)),
                                             static_cast<size_t>(c.layout.terrainMapLength), c.layout.numTiles,
                                             c.layout.gridSize);
-    CStats::terrainTypeAt = [](float x, float z) {
-        return static_cast<int>(CTerrainType::getInstance()->getTypeAtPoint(x, z));
-    };
 
     // Levels of detail.
     const LodRow& row = LodFor(gameOptions->trackType);

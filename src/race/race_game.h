@@ -182,6 +182,9 @@ private:
     void loadDebugFont(void* commonObjects);
     void initScenery();  // world, sky and arena (none without a world file)
     void initRacers();   // the start grid and every racer on it
+    // Once the world has placed its icons and the racers are built: the pickup award's value and every
+    // racer's number of icons to find are the world's icon count (a world without icons leaves them).
+    void countPickupIcons();
     void initPlayers();  // each human's HUD, camera target, countdown, pause and end screens, controller
     void initRamps();
     void startDemo();  // an attract race: the computer rides for every human

@@ -7,7 +7,6 @@
 #include "game/model/model.h"
 #include "game/view/view_3d.h"
 #include "game/view/view_object_3d.h"
-#include "race/end_of_race.h"
 #include "race/race_game.h"
 #include "race/scene/particle_system.h"
 #include "race/scene/particle_view.h"
@@ -19,10 +18,6 @@
 namespace racescene {
 
 namespace {
-
-void AimTrackCamera(CTrackCamera* cam, int bikeId, KineticBike* bike) {
-    if (cam) cam->aimAt(bikeId, bike);
-}
 
 uint32_t Options() {
     return CQzGame::gameOptions ? static_cast<uint32_t>(CQzGame::gameOptions->gameOptions) : 0u;
@@ -45,7 +40,6 @@ void LoadTrackCamera(CQzGame& race, const WorldLayout& layout) {
     race.model->objects.push_back(cam);
     race.trackCamID = static_cast<int32_t>(race.model->objects.size()) - 1;
     CQzGame::trackCam = cam;
-    raceEndAimTrackCamera = AimTrackCamera;
 }
 
 void MakeParticles(CQzGame& race) {

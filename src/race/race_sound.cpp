@@ -19,7 +19,6 @@
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
 #include "race/countdown.h"
-#include "race/hud/pause_menu.h"
 #include "race/race_game.h"
 
 namespace {
@@ -39,13 +38,6 @@ void LoadAndFree(const char* name, const char* fallback, void (*use)(void*)) {
 }
 
 bool g_indoor = false;
-
-void SetSong(int song) {
-    if (g_view) g_view->playlistSetSong(song);
-}
-void PauseSong(bool pause) {
-    if (g_view) g_view->pauseMusic(pause);
-}
 
 }  // namespace
 
@@ -95,7 +87,6 @@ void Init(bool restart, int cameraId, const char* worldFile, bool indoor) {
     CGameStart::countRId = CQZSoundIDs::countRId;
     CGameStart::goLId = CQZSoundIDs::goLId;
     CGameStart::goRId = CQZSoundIDs::goRId;
-    CGameStart::triggerSound = CSoundFactory::triggerVemoSound;
 }
 
 float SettingsGain(const CGameOptions* options, int32_t CGameOptions::*setting) {
@@ -116,8 +107,6 @@ void Tune(bool indoor) {
     if (indoor) AddIndoorCrowd(*g_view, 0.0f);
     g_view->setPlaylist(kRaceStreams, race_playlist);
     g_view->playlistSetSong(rand() % kRaceStreams);
-    PauseMusic::setSong = SetSong;
-    PauseMusic::pause = PauseSong;
 }
 
 void StartMusic() {
@@ -141,9 +130,6 @@ void Render(bool paused) {
 }
 
 void Teardown(bool restarting) {
-    PauseMusic::setSong = nullptr;
-    PauseMusic::pause = nullptr;
-    CGameStart::triggerSound = nullptr;
     CBikeSoundObject::gameStarted = nullptr;
     if (g_view) g_view->stopSFX(false);  // a race left while paused gives the front end its sound back
     delete g_mixer;

@@ -23,8 +23,7 @@ float SettingsGain(const CGameOptions* options, int32_t CGameOptions::*setting);
 // After the race has read its sound tuning (race_game.h): the view's music and effects volumes (the
 // tuning's, scaled by the options' volume settings), the mixer's group limits and the game sounds' levels
 // from it, then the indoor crowd and announcer (indoor
-// tracks) and the race playlist with a song drawn by rand() % 9. The pause menu's music calls go to the
-// view from here on.
+// tracks) and the race playlist with a song drawn by rand() % 9.
 void Tune(bool indoor);
 // The music starts (the module waits paused after its set-up).
 void StartMusic();

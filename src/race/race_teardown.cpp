@@ -27,6 +27,7 @@
 #include "race/control/stunt_mgr.h"
 #include "race/pause_obj.h"
 #include "race/race_game.h"
+#include "race/race_hooks.h"
 #include "race/race_sound.h"
 #include "race/scene/world_view.h"
 #include "world/objects/kinetic_collide.h"
@@ -64,6 +65,7 @@ void PrintStars() {
 CQzGame::~CQzGame() {
     const bool restarting = pauseModel && pauseModel->restartGame != 0;
 
+    racehooks::Clear();  // nothing reaches back into the race while it is taken apart
     GetTimer();
     veEngineBeginFrame();
     veEngineEndFrame();
@@ -125,7 +127,6 @@ void CQzGame::freeRaceObjects() {
     delete CStuntMgr::theStuntMgr;
     CStuntMgr::theStuntMgr = nullptr;
     CTerrainType::resetStatics();
-    CStats::terrainTypeAt = nullptr;
     delete CIntersection::intersectionPtr;
     CWorldModel::resetStatics();
     CSubtileModel::resetStatics();

@@ -15,6 +15,7 @@
 #include "game/files/texture.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
+#include "game/stats/track_bonus.h"
 #include "kinetic/dynamics/rigid_collection.h"
 #include "kinetic/dynamics/toolkit.h"
 #include "kinetic/vehicle/kinetic_vehicle_action.h"
@@ -258,4 +259,12 @@ int CQzGame::initRacer(unsigned int i, unsigned int isAI) {
     racesound::AddRacer(bikeId[i], engineClass, !isAI);
     racescene::MakeShadow(*this, i);
     return 1;
+}
+
+void CQzGame::countPickupIcons() {
+    CTrackBonus::recountPickupIcons();
+    const int icons = CTrackBonus::pickupIconCount ? CTrackBonus::pickupIconCount() : 0;
+    if (icons <= 0) return;
+    for (uint32_t i = 0; i < numOfTotalRacers; ++i)
+        if (bike[i]) bike[i]->bikeStats.pickupsCount = icons;
 }

@@ -27,8 +27,8 @@ public:
     static float startTime;
     static int32_t holeShotAwarded;
     static const int32_t stuntAdvantagePointsNecessary[kMaxStuntAdvantageLevel];
-    // The terrain code under a point (x, z) of the track; installed by the terrain code. Without it no
-    // hole shot can be found.
+    // The terrain code under a point (x, z) of the track; installed by the race for the length of a race.
+    // Without it no hole shot can be found.
     static int (*terrainTypeAt)(float x, float z);
     static constexpr int kHoleShotTerrain = 124;
 

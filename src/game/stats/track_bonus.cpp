@@ -31,6 +31,14 @@ int CTrackBonus::addTrackBonusAward(TRACK_BONUS_TYPE type, float value, const ch
     return numTrackBonuses++;
 }
 
+void CTrackBonus::recountPickupIcons() {
+    if (!pickupIconCount) return;
+    const int n = numTrackBonuses < 0 ? 0 : numTrackBonuses > kMaxAwards ? kMaxAwards : numTrackBonuses;
+    for (int i = 0; i < n; ++i)
+        if (trackBonusAwards[i].bonusType == PICKUP_ICON)
+            trackBonusAwards[i].bonusValue = static_cast<float>(pickupIconCount());
+}
+
 int CTrackBonus::getNumTrackBonusAwards() {
     return numTrackBonuses;
 }

@@ -36,8 +36,8 @@ public:
     static constexpr int kMaxAwards = 5;
     static _TrackBonusAward trackBonusAwards[kMaxAwards];
     static int32_t numTrackBonuses;
-    // The track's number of pickup icons, which a pickup award takes as its value; installed by the
-    // world code. Without it the award keeps the value it was given.
+    // The track's number of pickup icons, which a pickup award takes as its value; installed by the race
+    // for the length of a race. Without it the award keeps the value it was given.
     static int (*pickupIconCount)();
 
     CTrackBonus();
@@ -46,6 +46,9 @@ public:
     // Returns the new award's index, or -1 when nothing was added (no type, or the table is full).
     static int addTrackBonusAward(TRACK_BONUS_TYPE type, float value, const char* text,
                                   const char* receivedText);
+    // Every pickup award of the table takes the track's icon count afresh (the icons are placed after
+    // the awards are read); nothing without pickupIconCount.
+    static void recountPickupIcons();
     static int getNumTrackBonusAwards();
     // The type of award i; TRACK_BONUS_NONE outside the table.
     static TRACK_BONUS_TYPE getTrackBonusType(int i);

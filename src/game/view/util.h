@@ -12,7 +12,8 @@ class RigidBody;
 
 class CUtil {
 public:
-    // The race's views (one per human); set by the race when it builds them, null otherwise.
+    // The race's views (one per human); installed by the race once it has made them, null outside a
+    // race.
     static C3DView** raceViews;
 
     // The camera of the first view gets update(time), so it keeps moving while the game is paused.

@@ -13,8 +13,8 @@ class CModelObject;
 class C3DView : public CView<C3DView> {
 public:
     static CRecycleBin<C3DView>* _recycleBin;
-    // How a camera object prepares a view before it is drawn; installed by the camera code. Without it
-    // the view draws with the camera it last had.
+    // How a camera object prepares a view before it is drawn; installed by the race for the length of a
+    // race. Without it the view draws with the camera it last had.
     static void (*setupCamera)(CModelObject* camera, C3DView* view);
 
     // Viewport `v` of `n` (1 or 2) stacked viewports of the 640 x 448 screen.

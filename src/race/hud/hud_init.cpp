@@ -4,8 +4,6 @@
 #include "game/files/texture.h"
 #include "game/model/model.h"
 #include "game/view/view_3d.h"
-#include "race/end_of_race.h"
-#include "race/end_screens.h"
 #include "race/hud/hud.h"
 #include "race/hud/hud_model.h"
 #include "race/hud/hud_resources.h"
@@ -21,33 +19,11 @@ int AddToModel(CModel* model, CModelObject* o) {
     return static_cast<int>(model->objects.size()) - 1;
 }
 
-void ArrowPos(CHud* hud, const qzVector3d& p) {
-    if (hud) hud->setHudArrowPos(p.x, p.y, p.z);
-}
-
-void HudOff(int hudId) {
-    if (auto* m = dynamic_cast<CHudModel*>(hudres::ModelObject(hudId))) m->allHudOff();
-}
-
-bool Ranking(int hudId, FreestyleRanking& out) {
-    const auto* m = dynamic_cast<const CHudModel*>(hudres::ModelObject(hudId));
-    if (!m) return false;
-    for (int i = 0; i < 8; ++i) {
-        out.names[i] = m->_freeStyleRankNames[i];
-        out.scores[i] = m->_freeStyleRankScores[i];
-    }
-    out.playerPos = m->_freeStylePlayerPos;
-    return true;
-}
-
 }  // namespace
 
 namespace hud {
 
 void InitHud(CQzGame& race, CCamera* camera, unsigned int playerNum) {
-    CCamera::setHudArrowPos = ArrowPos;
-    raceEndHudOff = HudOff;
-    CGameEnd::freestyleRanking = Ranking;
     CHud::debugText = CQzGame::debugDraw;
     if (race.radarTexId < 0 && CQzGame::masterFileWorld) {
         CFileManager* fm = GetFileManager();

@@ -1,6 +1,5 @@
-// The race's HUD hook: per human a HUD model and a HUD in that player's view, the radar picture loaded
-// once per race, the pause object with its menu, and the hooks the race, the cameras and the end screen
-// call back through.
+// The race's HUD: per human a HUD model and a HUD in that player's view, the radar picture loaded once
+// per race, and the pause object with its menu.
 #pragma once
 
 class CQzGame;

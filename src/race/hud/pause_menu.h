@@ -29,8 +29,8 @@ struct _CPauseObjData {
     int16_t oldActionObjID = -1;
 };
 
-// How the pause menu reaches the music: the race's sound code installs these. Without them no music
-// call is made.
+// How the pause menu reaches the music; installed by the race (race/race_hooks.cpp). Without them no
+// music call is made.
 struct PauseMusic {
     static void (*setSong)(int track);
     static void (*pause)(bool paused);

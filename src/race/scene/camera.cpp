@@ -31,10 +31,6 @@ enum : uint32_t {
 
 constexpr float kRotationRate = X_PI * 0.005f;
 
-void ViewSetup(CModelObject* object, C3DView* view) {
-    if (auto* camera = dynamic_cast<CCamera*>(object)) camera->setupCamera(view);
-}
-
 }  // namespace
 
 CCamera::CCamera() {
@@ -50,7 +46,6 @@ CCamera::CCamera() {
     forwardVec = qzVector3d(0.0f, 0.0f, 1.0f);
     rightVec = qzVector3d(-1.0f, 0.0f, 0.0f);
     upVec = qzVector3d(0.0f, 1.0f, 0.0f);
-    C3DView::setupCamera = &ViewSetup;
 }
 
 CCamera::~CCamera() = default;

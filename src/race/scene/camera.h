@@ -45,8 +45,8 @@ enum FreeCamButton : uint16_t {
 // The pad controller reaches it through CCameraTarget.
 class CCamera : public CDynamicObject, public CCameraTarget {
 public:
-    // The HUD's 3D guide arrow: the HUD installs this so that a camera with a hudPointer can move the
-    // arrow to a world point. Without it the point is only kept in hudArrowPos.
+    // The HUD's 3D guide arrow, so that a camera with a hudPointer can move the arrow to a world point;
+    // installed by the race (race/race_hooks.cpp). Without it the point is only kept in hudArrowPos.
     static void (*setHudArrowPos)(CHud* hud, const qzVector3d& pos);
 
     CCamera();

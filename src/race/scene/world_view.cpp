@@ -250,7 +250,8 @@ void CWorldView::addObjectsToWorld(const std::vector<C3DView*>& views, CSoundVie
                 stm->objectList[static_cast<size_t>(i)] = records;  // scenery drawn with its subtile
                 continue;
             }
-            if (kind >= 22 && kind <= 26) ++CWorldModel::bonus1Count;
+            // Every icon counts, however many one subtile holds: the pickup award asks for them all.
+            if (kind >= 22 && kind <= 26) CWorldModel::bonus1Count += static_cast<int>(n);
             for (uint32_t r = 0; r < n && model; ++r) {
                 const _Placement& p = records[r];
                 KineticRigidObject* o = nullptr;
