@@ -28,7 +28,6 @@
 #include "game/model/timer.h"
 #include "game/stats/stats.h"
 #include "game/stats/track_bonus.h"
-#include "game/view/util.h"
 #include "game/view/view_3d.h"
 #include "game/view/view_object_3d.h"
 #include "kinetic/collide/primitive.h"
@@ -296,7 +295,6 @@ void CQzGame::makePlayerViews() {
         cameraId[i] = MakeChaseCamera(*this);
         view[i]->_cameraID = cameraId[i];
     }
-    CUtil::raceViews = view;  // the first view's camera goes on moving while the race is frozen
 }
 
 void CQzGame::loadHighResModels(const CGameOptions* options, unsigned int restart) {

@@ -15,7 +15,6 @@
 #include "game/model/timer.h"
 #include "game/stats/stats.h"
 #include "game/stats/track_bonus.h"
-#include "game/view/util.h"
 #include "game/view/view_3d.h"
 #include "kinetic/dynamics/rigid_body.h"
 #include "kinetic/dynamics/rigid_collection.h"
@@ -101,7 +100,6 @@ void CQzGame::freeViews() {
     if (worldView) worldView->clearStvList();
     worldView = nullptr;
     for (std::unique_ptr<C3DView>& v : views_) v.reset();
-    CUtil::raceViews = nullptr;
     viewTable_.reset();
     view = nullptr;
     overlayView.reset();
