@@ -43,6 +43,7 @@
 #include "race/end_of_race.h"
 #include "race/end_screens.h"
 #include "race/hud/hud_init.h"
+#include "race/loading_bar.h"
 #include "race/pause_obj.h"
 #include "race/race_scene.h"
 #include "race/scene/camera.h"
@@ -215,8 +216,10 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     globalTime = 0.0f;
     GetFileManager();
     initSound(restart);
+    loadingbar::Step({5, 0, 0});
     loadHighResModels(options, restart);
     loadWorldFile(options, restart);
+    loadingbar::Step({17, 0, 0, 8, 0, 0});
     loadDebugFont(commonObjects);
     initBikeResources();
     initRiderResources();
@@ -232,10 +235,12 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     InitStunts();
     initRamps();
     racescene::MakeParticles(*this);
+    loadingbar::Step({10});
     racesound::StartMusic();
     veDisplayDisableDisplay();
     GetTimer();
     if (options->demoMode == 1) startDemo();
+    loadingbar::Destroy();
     printResourceFill();
 }
 

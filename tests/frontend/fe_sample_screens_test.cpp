@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "console/cd/cd.h"
 #include "engine/hal/engine_fixture.h"
+#include "engine/hal/texture_manager.h"
 #include "engine/sys/bitmap.h"
 #include "engine/sys/heap.h"
 #include "frontend/sm/sm_core.h"
@@ -155,6 +157,14 @@ TEST_F(SampleScreens, FileAndLoadingPicturesPassTheirChecksAndHoldEveryLookedUpC
         std::vector<uint8_t> pic = LoadDiscFile(name);
         FsBitmapLayout layout;
         EXPECT_EQ(fsCheckBitmap(pic.data(), pic.size(), &layout), FS_BITMAP_OK) << name;
+        // Each fits the texture pool, so the loading bar can draw it.
+        _FS_BITMAP header;
+        std::memcpy(&header, pic.data(), sizeof header);
+        _ve_texture_configure c{};
+        c.bitsPerPixel = header.bitsPerPixel;
+        c.width = header.width;
+        c.height = header.height;
+        EXPECT_EQ(veTextureConfigure(&c), 1) << name;
     }
     StartFrontEnd();
     for (int s = 0; s < 35; ++s) EXPECT_TRUE(SM_IsValidScreen(s)) << s;

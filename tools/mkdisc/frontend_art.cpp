@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "mkdisc/fonts.h"
+#include "mkdisc/race_art.h"
 #include "mkdisc/team_colours.h"
 
 namespace {
@@ -520,7 +521,8 @@ BitmapImage LoadingScreenImage() {
             uint32_t top = Mix(s.at(x0, y0), s.at(x1, y0), tx), bot = Mix(s.at(x0, y1), s.at(x1, y1), tx);
             out.blend(x, y, Mix(top, bot, ty));
         }
-    return out.image32("loadscrn");
+    // Palettised: at 32 bits a 512 x 512 picture needs more graphics memory than the texture pool holds.
+    return Palettised(out, "loadscrn");
 }
 
 BitmapImage LoadingBarImage() {

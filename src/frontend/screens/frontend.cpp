@@ -23,6 +23,7 @@
 #include "frontend/sm/sm_translate.h"
 #include "game/core/global_options.h"
 #include "race/demo_loop.h"
+#include "race/loading_bar.h"
 #include "race/riders.h"
 
 // ---- selection state ---------------------------------------------------------------------------------
@@ -202,6 +203,41 @@ int fe_EventCallback(_input_event* event) {
     return 0;
 }
 
+// ---- the loading bar the race steps ------------------------------------------------------------------
+namespace {
+// The bar has drawn a frame the engine has not sent yet: a frame goes out when the next one begins, and
+// reads the bar's pictures then, so they are freed only after that.
+bool barFramePending = false;
+int barBytesFreed = 0;
+
+int32_t StepLoadingBar(int32_t steps) {
+    const uint64_t frame = veEngineFrame.load();
+    const int32_t value = SM_StepProgressBar(progressbar, steps);
+    if (veEngineFrame.load() != frame) barFramePending = true;
+    return value;
+}
+
+void FreeLoadingBar() {
+    if (!progressbar) return;
+    if (barFramePending) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+        barFramePending = false;
+    }
+    const int before = x_TotalMemoryFree();
+    SM_DestroyProgressBar(progressbar);
+    progressbar = nullptr;
+    barBytesFreed += x_TotalMemoryFree() - before;
+    raceLoadingBar = RaceLoadingBar{};  // the next front end hands its own bar over
+}
+}  // namespace
+
+int FE_TakeLoadingBarBytesFreed() {
+    const int n = barBytesFreed;
+    barBytesFreed = 0;
+    return n;
+}
+
 // ---- CFrontend ---------------------------------------------------------------------------------------
 // Why the front end last built could not open, or null (a field would change the object's size on the
 // heap, and one front end is open at a time).
@@ -232,12 +268,14 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
     SM_RegisterEventTransCallback(fe_EventCallback);
     SM_SetJoystickThreshold(100);
 
-    // The loading bar outlives the front end: the race draws its progress with it.
+    // The loading bar outlives the front end: the race draws its progress with it while it is built, then
+    // frees it, so each front end makes a fresh, empty one (a bar no race has taken yet is kept).
     if (!progressbar) {
         progressbar = SM_InitProgressBar(nullptr, nullptr, 248, 170, 198, 10, 0, 100, 1);
         SM_LoadProgressBarTextures(progressbar, "frontend\\loadscrn\\loadscrn.ps2",
                                    "frontend\\loadscrn\\loadbar.ps2");
     }
+    raceLoadingBar = RaceLoadingBar{StepLoadingBar, FreeLoadingBar};
 
     int length = 0;
     FrontendData = x_LoadFileLength(kResourceFile, &length);

@@ -94,6 +94,9 @@ extern _font* f_fe;
 extern _font* fh_fe;
 extern void* FrontendData;
 extern _progressBar* progressbar;
+// The heap bytes the races have given back by freeing the loading bar since the last call (the bar is the
+// front end's, made before a race is built and freed by it once built).
+int FE_TakeLoadingBarBytesFreed();
 extern _sm_dldc FullScreenDC;
 extern int kInitialized;
 
