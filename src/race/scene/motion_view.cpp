@@ -245,5 +245,6 @@ void CMotionView::drawSkinned() const {
     if (!g) return;
     veTextureDisableCache();
     veEngineDrawGeometry(g);
+    veEngineReSetLocalToWorld();
     veTextureEnableCache();
 }
