@@ -21,7 +21,7 @@
 // records. The camera records follow the last block, ended by a whole record of type 0; the spline
 // section (world/spline_format.h) follows that ending record and runs to the end of sub-file 0.
 //
-// Every world is checked once by ValidateWorldFile before anything reads it; the readers then trust
+// Every world is checked once by CheckWorldFile before anything reads it; the readers then trust
 // the counts, offsets and lengths it checked. WriteWorldFile builds images from a world description.
 #pragma once
 

@@ -52,10 +52,8 @@ bool CWorldQuadTree::IsOverlapped(CModelObject* a, CModelObject* b) {
 
 bool CWorldQuadTree::IsContained(CModelObject* container, CModelObject* object) {
     CBoundingBox* c = container->getBounds();
-    const CBoundingBox* o = object->getBounds();
-    if (!(o->minX >= c->minX - 0.5f && o->minZ >= c->minZ - 0.5f && o->maxX <= c->maxX + 0.5f &&
-          o->maxZ <= c->maxZ + 0.5f))
-        return false;
+    CBoundingBox* o = object->getBounds();
+    if (!o->isContainedXZ(c)) return false;
     c->setBoundingBox(c->minX, std::min(c->minY, o->minY), c->minZ, c->maxX, std::max(c->maxY, o->maxY),
                       c->maxZ);
     return true;

@@ -541,6 +541,27 @@ TEST_F(SmResource, AShortHeapFailsTheLoadWithOneLineAndKeepsNothing) {
     }
 }
 
+TEST_F(SmResource, ShuttingTheScreenManagerDownStopsTheModuleAndALaterLoadFreesTheHeldFile) {
+    const std::vector<uint8_t> f = Write(Sample());
+    Load(f);
+    // One shell's life: the screen manager up and down, then the file loaded again while still held.
+    auto cycle = [&] {
+        SM_InitSystem(255, nullptr);
+        ASSERT_TRUE(SM_IsInitialised());
+        EXPECT_EQ(Resource.Ready, 1);
+        SM_KillSystem();
+        EXPECT_EQ(Resource.Ready, 0);
+        EXPECT_EQ(Resource.Loaded, 1);  // the file stays until it is freed
+        Load(f);
+        EXPECT_EQ(Resource.Ready, 1);
+        EXPECT_NE(SM_ResScreenRoot(0), nullptr);
+    };
+    cycle();
+    const int settled = x_TotalMemoryFree();
+    cycle();
+    EXPECT_EQ(x_TotalMemoryFree(), settled);  // the held file was freed, not lost
+}
+
 TEST_F(SmResource, AShortHeapLeavesTheScreenManagerAndItsControlsUnbuilt) {
     testsupport::g_log.reserve(1 << 16);
     const int32_t widths[2] = {10, 10}, heights[2] = {10, 10};

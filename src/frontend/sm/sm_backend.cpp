@@ -28,6 +28,7 @@ void Start(int width, int height) {
 
 void Stop() {
     SM_KillDListModule();
+    SM_KillResourceModule();
 }
 
 void Resolution(int* width, int* height) {

@@ -418,8 +418,9 @@ int BuildDirectory(const uint8_t* img) {
 
 int SM_InitResourcePtr(const void* image, size_t length, uint32_t offset, _progressBar* bar) {
     if (!SM_GetBackend()) SM_InstallResourceBackend();
-    if (!Resource.Ready) SM_InitResourceModule();
+    // A file still held (the module may have been stopped since) is freed before the module starts again.
     if (Resource.Loaded) SM_KillResource();
+    if (!Resource.Ready) SM_InitResourceModule();
     if (!image || offset > length) {
         x_printf("SM resource: no file image; file refused\n");
         return 0;

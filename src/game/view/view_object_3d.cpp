@@ -106,4 +106,5 @@ void C3DViewObject::render(C3DView* view) {
     // Levels without a texture list keep the geometry's textures.
     if (lod < 5) g->replaceTextures(&d->textureIdList[lod]);
     veEngineDrawGeometry(g->geo);
+    veEngineReSetLocalToWorld();
 }

@@ -107,5 +107,8 @@ void CKineticPhysicsView::render(C3DView* view) {
     computePalette();
     setBoneArray();
     veDisplaySetMode(0x4000200);
-    if (_FS_GEO_HEADER* g = lodGeometry()) veEngineDrawGeometry(g);
+    if (_FS_GEO_HEADER* g = lodGeometry()) {
+        veEngineDrawGeometry(g);
+        veEngineReSetLocalToWorld();
+    }
 }

@@ -187,6 +187,8 @@ void CMotionView::setupLights(unsigned int flash) {
     veLightSetLightDirection(2, &off);
     veLightSetColor(2, &off);
     veLightSetAmbient(&amb);
+    // The lit drawing paths read the colours through the colour matrix.
+    veLightCreateLightColorMatrix();
 }
 
 void CMotionView::calculateLodDepth(C3DView* view, CModelObject* object) {
@@ -245,5 +247,6 @@ void CMotionView::drawSkinned() const {
     if (!g) return;
     veTextureDisableCache();
     veEngineDrawGeometry(g);
+    veEngineReSetLocalToWorld();
     veTextureEnableCache();
 }

@@ -116,6 +116,7 @@ void CShadowView::render(C3DView* view) {
     veDisplayActivateView(&view->_view3d);
     veEngineSetLocalToWorld(&m);
     veEngineDrawGeometry(s->geo);
+    veEngineReSetLocalToWorld();
 }
 
 // ---- the racer's shadow ----
@@ -336,6 +337,7 @@ ve_texture_handle* CShadowMotionView::createShadowTexture(CGeometry** shadowGeom
         }
         veEngineSetLocalToWorld(&objLocalToWorld[numGeoms == 2 ? i : 0]);
         veEngineDrawGeometry(g->geo);
+        veEngineReSetLocalToWorld();
     }
     return tex;
 }

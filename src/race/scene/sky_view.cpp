@@ -28,6 +28,7 @@ void CSkyViewObject::render(C3DView* view) {
     veEngineSetLocalToWorld(&m);
     g->replaceTextures(&d->textureIdList[0]);
     veEngineDrawGeometry(g->geo);
+    veEngineReSetLocalToWorld();
     // What every other object draws with.
     veSetDefaultTestEnv1(1, 6, 100, 0, 0, 0, 1, 2);
     veSetDefaultTestEnv2(1, 6, 100, 0, 0, 0, 1, 2);

@@ -89,6 +89,7 @@ void CViewObjectClip::render(C3DView* view) {
     veEngineSetLocalToWorld(&m);
     g->replaceTextures(&desc->textureIdList[LOD]);
     veEngineDrawGeometry(g->geo);
+    veEngineReSetLocalToWorld();
 }
 
 void CWorldViewObject::render(C3DView* view) {
@@ -117,4 +118,5 @@ void CWorldViewObject::render(C3DView* view) {
                            CWorldModel::worldRGBA[3]};
     veEngineSetGeoRGBAOverWrite(&colour);
     veEngineDrawGeometry(g->geo);
+    veEngineReSetLocalToWorld();
 }

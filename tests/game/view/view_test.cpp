@@ -240,6 +240,7 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     mesh.materials.push_back(
         MakeBox(10, 10, 10, 1, 0x80808080, CheckerTexture(16, 4, 0xFF0000FF, 0xFF00FF00)));
     mesh.materials.push_back(MakeBox(5, 5, 5, 1, 0x80808080, CheckerTexture(16, 4, 0xFFFF0000, 0xFF00FF00)));
+    mesh.scale = 2.0f;  // the draw scales local-to-world by it
     HeapBytes block(WriteGeometry(mesh));
     ASSERT_GT(block.size, 0u);
     CGeometry* g = LoadGeometry(block.p, static_cast<int>(block.size), 0);
@@ -257,6 +258,7 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     view._cameraID = addObject(new CModelObject());
     auto* thing = new CModelObject(descriptionId);
     thing->position = qzVector3d(0, 0, 500);
+    thing->qOrientation.S = 1.0f;
     const int thingId = addObject(thing);
     _ve_view elsewhere{};
     veDisplayCreateView3D(&elsewhere, 0, 0, 64, 64, 1, 1.0f, 1000.0f);
@@ -280,6 +282,10 @@ TEST_F(ViewTest, RenderDrawsTheGeometryOfItsLevelWithItsTextures) {
     EXPECT_EQ(veDisplayGetActiveView(), &view._view3d);
     EXPECT_EQ(slots[0], Addr32(&CResourceStorage<CTexture>::instance().get(textureId)->fsBitmap));
     EXPECT_EQ(slots[1], 0u);
+    // The block's scale is undone after the draw: the next draw starts from the object's placement.
+    EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[0], 1.0f);
+    EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[5], 1.0f);
+    EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[14], 500.0f);
     // A view object whose model object was removed, or whose description is unknown, draws nothing.
     veDisplaySetActiveView(&elsewhere);
     C3DViewObject gone(57, descriptionId), unknown(thingId, 57);

@@ -15,6 +15,7 @@
 #include "engine/hal/display.h"
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/geometry_skinned.h"
+#include "engine/hal/lights.h"
 #include "engine/hal/view_matrices.h"
 #include "game/files/geometry.h"
 #include "game/files/master_file_format.h"
@@ -135,6 +136,13 @@ TEST_F(Rig, MotionViewFramesBlendsLightsAndDetail) {
         levels.push_back(view->curLightLevel);
     }
     EXPECT_EQ(levels, (std::vector<float>{128, 53, 0, 75, 128, 53, 0}));
+    // The colour matrix the lit paths read follows the lights: light 0 at the last level, lights 1 and 2
+    // off, the flash's ambient last.
+    const float* colours = veLightGetColorMatrix()->M;
+    EXPECT_EQ(std::vector<float>(colours, colours + 16),
+              (std::vector<float>{0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 36, 36, 36, 0}));
+    view->setupLights(1);
+    EXPECT_EQ(std::vector<float>(colours, colours + 4), (std::vector<float>{75, 75, 75, 0}));
 
     // Level of detail: camera at the origin, the rider on the z axis.
     auto* camera = new CModelObject;

@@ -8,6 +8,7 @@
 #include "bike/kinetic_bike.h"
 #include "bike/rider_model.h"
 #include "engine/hal/engine.h"
+#include "engine/hal/geometry_format.h"
 #include "game/files/geometry.h"
 #include "game/files/object_type_table.h"
 #include "game/model/model.h"
@@ -15,8 +16,10 @@
 #include "kinetic/dynamics/rigid_body.h"
 #include "mkdisc/scene_art.h"
 #include "race/scene/shadow_view.h"
+#include "race/scene/sky_view.h"
 #include "race/scene/track_camera.h"
 #include "race/scene/world_view_object.h"
+#include "support/heap_image.h"
 #include "support/world_view_scene.h"
 #include "world/objects/kinetic_track_objects.h"
 #include "world/spline_format.h"
@@ -164,6 +167,51 @@ TEST(SceneViewObjects, LevelsOfDetailAndWaking) {
     EXPECT_FALSE(dyn->getRigidBody(0)->isPinned());
     delete CModel::modelPtr;
     CResourceStorage<CObjectDescription>::instance().deleteAll();
+}
+
+// A scaled block scales local-to-world while it draws; the sky and the world's objects undo it after, so
+// that nothing drawn next inherits the scale.
+TEST(SceneViewObjects, ABlocksScaleIsUndoneAfterItsDraw) {
+    testsupport::BootEngineOnce();
+    GeoMesh mesh;
+    mesh.materials.push_back(
+        MakeBox(10, 10, 10, 1, 0x80808080, CheckerTexture(16, 4, 0xFF0000FF, 0xFF00FF00)));
+    mesh.scale = 2.0f;
+    testsupport::HeapImage block(WriteGeometry(mesh));
+    ASSERT_GT(block.size, 0u);
+    const int geo =
+        CResourceStorage<CGeometry>::instance().add(LoadGeometry(block.p, static_cast<int>(block.size), 0));
+    auto* d = new CObjectDescription();
+    d->geometryIdList = {geo, geo, geo};
+    const int desc = CResourceStorage<CObjectDescription>::instance().add(d);
+    CModel* model = GetModel();
+    auto* camera = new CModelObject();
+    auto* thing = new CModelObject(desc);
+    thing->position = qzVector3d(0, 0, 100);
+    thing->qOrientation.S = 1.0f;
+    camera->qOrientation.S = 1.0f;
+    model->objects = {camera, thing};
+    C3DView view(0, 1);
+    view._cameraID = 0;
+    C3DViewObject::objectLod1DepthSquared = 100;
+    C3DViewObject::objectLod2DepthSquared = 200;
+    C3DViewObject::objectFarClipDepthSquared = 900;
+    CWorldViewObject world(1, desc);
+    CViewObjectClip clip(1, desc);
+    CSkyViewObject sky(1, desc);
+    veEngineBeginFrame();
+    clip.overrideObjectLod1DepthSquared = 100;
+    clip.overrideObjectLod2DepthSquared = 200;
+    clip.overrideObjectFarClipDepthSquared = 900;
+    for (C3DViewObject* o : std::initializer_list<C3DViewObject*>{&world, &clip, &sky}) {
+        o->render(&view);
+        EXPECT_EQ(o->LOD, 0);
+        for (int k : {0, 5, 10}) EXPECT_FLOAT_EQ(veEngineLocalToWorld->M[k], 1.0f) << k;
+    }
+    veEngineEndFrame();
+    delete CModel::modelPtr;
+    CResourceStorage<CObjectDescription>::instance().deleteAll();
+    CResourceStorage<CGeometry>::instance().deleteAll();
 }
 
 // ---- shadows ----
