@@ -468,9 +468,10 @@ public:
                                              G(20, 30, 70, 200), G(16, 24, 56, 200)));
                 char races[16];
                 std::snprintf(races, sizeof races, "%d RACES", kSeriesRaces[s]);
-                root.children.push_back(Text(x, y, 98, 33, races, kFeHint, -1, 1 | 4));
-                root.children.push_back(Hidden(Sprite(x + 76, y - 6, 24, 24, kSprPadlock, kLocked[s])));
-                root.children.push_back(Hidden(Sprite(x + 76, y - 6, 24, 24, kSprCheck, kWon[s])));
+                // The count on the left of the cell, the lock or the won mark beside it on the right.
+                root.children.push_back(Text(x + 2, y, 78, 33, races, kFeHint, -1, 0 | 4));
+                root.children.push_back(Hidden(Sprite(x + 81, y + 7, 16, 16, kSprPadlock, kLocked[s])));
+                root.children.push_back(Hidden(Sprite(x + 81, y + 7, 16, 16, kSprCheck, kWon[s])));
             }
         }
         // The cursor frame (moved by the screen in steps of 102 x 37) and the exit item.
@@ -518,9 +519,10 @@ public:
             root.children.push_back(k == 0 ? t : Hidden(t));
         }
         root.children.push_back(Panel(170, 100, 390, 290));
-        // The screen prints "race  of  races" at (438, 147), and the names and points from y 200.
-        root.children.push_back(Text(370, 140, 60, 28, "RACE", kFeHint, -1, 0));
-        root.children.push_back(Text(486, 140, 40, 28, "OF", kFeHint, -1, 0));
+        // The screen prints "race       races" with its tops at (438, 147), the second number 60 px on:
+        // the words sit on that line, "OF" halfway between the numbers. Names and points from y 200.
+        root.children.push_back(Text(372, 147, 60, 28, "RACE", kFeHint, -1, 0));
+        root.children.push_back(Text(466, 147, 30, 28, "OF", kFeHint, -1, 0));
         root.children.push_back(Text(200, 176, 160, 20, "RIDER", kFeHint));
         root.children.push_back(Text(400, 176, 120, 20, "POINTS", kFeHint));
         root.children.push_back(Fill(190, 194, 350, 1, G(255, 138, 28, 200)));

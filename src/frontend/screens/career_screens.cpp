@@ -246,7 +246,8 @@ intptr_t Standings_Render(_smdlhdr*, int32_t, intptr_t p1, intptr_t, intptr_t) {
     if (!Drawing(p1) || !f_fe) return 0;
     const CareerData& c = Slot();
     const int s = std::clamp<int>(c.currentseries, 0, kCareerSeries - 1);
-    veFontPrintfXY(f_fe, 438, 147, "%i       %i", c.currentrace[s], c.numraces[s]);
+    veFontPrintfXY(f_fe, kStandingsRaceX, kStandingsRaceY, kStandingsRaceFormat, c.currentrace[s],
+                   c.numraces[s]);
     for (int i = 0; i < SeriesRacers(c); ++i) {
         veFontPrintfXY(f_fe, 200, 200 + 22 * i, "%s", c.playersorted[i].name);
         veFontPrintfXY(f_fe, 400, 200 + 22 * i, "%i", c.playersorted[i].points[s]);

@@ -31,6 +31,11 @@ inline bool Drawing(intptr_t p1) {
     return p1 != 0;
 }
 
+// The standings' count of races, "race       races": printed from this point (the tops of its digits);
+// the screen's "RACE" and "OF" stand before the first number and between the two.
+inline constexpr int kStandingsRaceX = 438, kStandingsRaceY = 147;
+inline constexpr char kStandingsRaceFormat[] = "%i       %i";
+
 // Message handlers shared by these screens' message maps.
 inline intptr_t Ack() {
     SM_AcknowledgeMsg();

@@ -219,10 +219,10 @@ void CHud::render(C3DView* view) {
     if (Freestyle()) checkForPosChangeInStuntList(t);
     const CDemoLoopManager* dl = CDemoLoopManager::DLManPtr;
     if (dl && dl->getDemoLoopState() != DL_DISABLED && f) {
-        veFontSetHorizontalAlignment(f, 1);
-        // Rimmed: the caption stands on pale skies and on the guide arrow.
-        hudres::PrintOutlined(f, 0, hudtext::kDemoCaptionY, "DEMO MODE");
-        hudres::PrintOutlined(f, 0, hudtext::kDemoCaptionY + hudtext::kDemoCaptionStep, "Press Start Button");
+        veFontSetHorizontalAlignment(f, 2);
+        // Rimmed: the caption stands on pale skies and dust.
+        hudres::PrintOutlined(f, hudtext::kDemoModeX, hudtext::kDemoModeY, "DEMO MODE");
+        hudres::PrintOutlined(f, hudtext::kPressStartX, hudtext::kPressStartY, "Press Start Button");
         veFontSetHorizontalAlignment(f, 0);
     }
     veRenderSetWrapS(1);

@@ -48,6 +48,8 @@ CPauseObj* MakePauseObject(CQzGame& race) {
     CQzGame::pauseId = id;
     race.overlayView->insertObject(
         new CPauseMenu(id, &race.pauseView, CQzGame::masterFileCommonObjects, 0, 0));
+    // The attract race shows no dial, stat box or radar: its caption takes the dial's corner.
+    if (CQzGame::gameOptions && CQzGame::gameOptions->demoMode == 1) HudOff(race.hudId[0]);
     return pause;
 }
 

@@ -12,8 +12,9 @@ inline constexpr uint32_t kOutlineColour = 0x80000000u;
 // The jump's trick lines: right-aligned under the radar (which ends at y -87), one line of the main
 // font (14 high) every 20.
 inline constexpr int kTrickListTop = -78, kTrickListStep = 20;
-// The attract race's caption, centred at the top between the stat box and the radar.
-inline constexpr int kDemoCaptionY = -214, kDemoCaptionStep = 20;
+// The attract race's caption, right-aligned low on the right where the dial is in a race (the attract
+// race has the dial, stat box and radar off), away from the guide arrow above the course.
+inline constexpr int kDemoModeX = 260, kDemoModeY = 195, kPressStartX = 290, kPressStartY = 210;
 
 // "m.ss.hh" with a zero before single-digit seconds ("1.05.25", "0.07.50").
 void FormatTime(char* out, size_t n, float seconds);

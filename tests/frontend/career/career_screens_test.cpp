@@ -17,6 +17,7 @@
 #include "console/iop/iop.h"
 #include "console/kernel/clock.h"
 #include "console/spu/spu.h"
+#include "engine/font/font.h"
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/sound.h"
 #include "engine/sys/boot.h"
@@ -24,6 +25,8 @@
 #include "frontend/screens/career_ui.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_resource.h"
+#include "mkdisc/frontend_screens.h"
+#include "support/heap_image.h"
 #include "support/log_capture.h"
 
 // The front end's music view (frontend/screens/fe_music.cpp).
@@ -374,6 +377,68 @@ TEST_F(CareerScreens, ControllerPresetsAndOptionsMenu) {
     EXPECT_EQ(Pairs(FE_ACCEPT), accepts + 2);
     EXPECT_EQ(SM_GetCurScreen(), 20);
     EXPECT_EQ(log.count("Saving Career and Trophy Files.\n"), 1);
+}
+
+// The sample disc's words beside what the screens print and show over them, measured with the fonts
+// they are drawn in: the standings' "RACE" and "OF" around the two numbers of every count of races, on
+// their line; the series grid's race counts clear of the lock and won marks, all inside the cell.
+TEST_F(CareerScreens, CareerWordsStayClearOfNumbersAndMarks) {
+    const FrontEndDesign d = DesignFrontEnd();
+    testsupport::HeapImage hintImage(d.fonts.at(kFeHint).file);
+    _font* hint = veFontCreateFromPointer("hint", hintImage.as<_font_data>(), hintImage.size, 0, 0);
+    _font* printed = veFontCreateFromFile("frontend\\uni18.fnt");  // the standings print with it
+    ASSERT_TRUE(hint && printed);
+    auto text = [&](const FeNode& n) { return d.strings.at(size_t(n.string)); };
+    auto width = [](_font* f, const std::string& s) { return int(veFontGetStrWidth(f, s.c_str())); };
+
+    const FeNode *race = nullptr, *of = nullptr;
+    for (const FeNode& n : d.screens.at(3).children)
+        if (n.type == 4 && text(n) == "RACE")
+            race = &n;
+        else if (n.type == 4 && text(n) == "OF")
+            of = &n;
+    ASSERT_TRUE(race && of);
+    EXPECT_EQ(race->y, careerui::kStandingsRaceY);
+    EXPECT_EQ(of->y, careerui::kStandingsRaceY);
+    constexpr int kAir = 8;
+    EXPECT_LE(race->x + width(hint, "RACE") + kAir, careerui::kStandingsRaceX);
+    for (int races = 1; races <= 8; ++races)
+        for (int r = 1; r <= races; ++r) {
+            char line[32];
+            std::snprintf(line, sizeof line, careerui::kStandingsRaceFormat, r, races);
+            const int firstEnd = careerui::kStandingsRaceX + width(printed, std::to_string(r));
+            const int secondStart =
+                careerui::kStandingsRaceX + width(printed, line) - width(printed, std::to_string(races));
+            EXPECT_GE(of->x, firstEnd + kAir) << line;
+            EXPECT_LE(of->x + width(hint, "OF") + kAir, secondStart) << line;
+        }
+
+    // Each lock and won mark sits in a cell of the grid, right of that cell's race count.
+    const std::vector<FeNode>& grid = d.screens.at(7).children;
+    int marks = 0;
+    for (const FeNode& mark : grid) {
+        if (mark.type != 3 || mark.id < 265 || mark.id > 297) continue;
+        ++marks;
+        const FeNode *cell = nullptr, *count = nullptr;
+        for (const FeNode& n : grid)
+            if (n.type == 6 && n.x <= mark.x && mark.x < n.x + n.w && n.y <= mark.y && mark.y < n.y + n.h &&
+                (!cell || n.w * n.h < cell->w * cell->h))
+                cell = &n;
+        ASSERT_NE(cell, nullptr) << mark.id;
+        for (const FeNode& n : grid)
+            if (n.type == 4 && cell->x <= n.x && n.x < cell->x + cell->w && cell->y <= n.y &&
+                n.y < cell->y + cell->h)
+                count = &n;
+        ASSERT_NE(count, nullptr) << mark.id;
+        EXPECT_NE(text(*count).find("RACES"), std::string::npos) << text(*count);
+        EXPECT_LT(count->x + width(hint, text(*count)), mark.x) << mark.id << " on " << text(*count);
+        EXPECT_LE(mark.x + mark.w, cell->x + cell->w) << mark.id;
+        EXPECT_LE(mark.y + mark.h, cell->y + cell->h) << mark.id;
+        EXPECT_GE(mark.y, cell->y) << mark.id;
+    }
+    EXPECT_EQ(marks, 24);
+    veFontDestroy(printed);
+    veFontDestroy(hint);
 }
 
 }  // namespace

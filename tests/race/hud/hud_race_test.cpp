@@ -494,4 +494,84 @@ TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
     delete race;
 }
 
+// The largest 4-connected patch of pixels that `take` accepts, as a box (x0, y0, x1, y1); 0 pixels when
+// none.
+struct Patch {
+    int x0 = 640, y0 = 448, x1 = -1, y1 = -1, pixels = 0;
+    // Closer than `gap` pixels to `o`, or over it.
+    bool near(const Patch& o, int gap) const {
+        return x0 - gap <= o.x1 && o.x0 <= x1 + gap && y0 - gap <= o.y1 && o.y0 <= y1 + gap;
+    }
+};
+template <class Take>
+Patch LargestPatch(const std::vector<uint8_t>& rgba, Take take) {
+    std::vector<uint8_t> seen(640 * 448, 0);
+    Patch best;
+    std::vector<int> stack;
+    for (int start = 0; start < 640 * 448; ++start) {
+        if (seen[size_t(start)] || !take(&rgba[size_t(start) * 4])) continue;
+        Patch p;
+        stack.assign(1, start);
+        seen[size_t(start)] = 1;
+        while (!stack.empty()) {
+            const int i = stack.back(), x = i % 640, y = i / 640;
+            stack.pop_back();
+            p = {std::min(p.x0, x), std::min(p.y0, y), std::max(p.x1, x), std::max(p.y1, y), p.pixels + 1};
+            for (int n :
+                 {x > 0 ? i - 1 : -1, x < 639 ? i + 1 : -1, y > 0 ? i - 640 : -1, y < 447 ? i + 640 : -1})
+                if (n >= 0 && !seen[size_t(n)] && take(&rgba[size_t(n) * 4])) {
+                    seen[size_t(n)] = 1;
+                    stack.push_back(n);
+                }
+        }
+        if (p.pixels > best.pixels) best = p;
+    }
+    return best;
+}
+
+// The attract race on a baja track: the HUD's dial, stat box and radar are off, and the caption the demo
+// loop adds stands clear of the yellow guide arrow.
+TEST_F(HudRace, AttractCaptionStandsClearOfTheBajaGuideArrow) {
+    CDemoLoopManager attract;
+    attract.setDemoLoopState(DL_IN_GAME);
+    CDemoLoopManager::DLManPtr = &attract;
+    struct Restore {
+        ~Restore() { CDemoLoopManager::DLManPtr = &DLManager; }
+    } restore;
+    CGameOptions o = Options(B01, 1);
+    o.demoMode = 1;
+    auto* race = new CQzGame(&o, common_, 0);
+    for (int f = 0; f < 240; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
+    Look("attract_baja.png");
+    const CHudModel* m = Hud(race, 0);
+    ASSERT_NE(m, nullptr);
+    EXPECT_FALSE(m->_speedHudON || m->_statsHudON || m->_radarHudON);
+    std::vector<uint8_t> rgba(640 * 448 * 4);
+    ASSERT_TRUE(console::gs::Gs().ReadDisplay(rgba.data()));
+    // The arrow: the biggest yellow patch. The caption: white letters with the black rim 2 px out.
+    const Patch arrow = LargestPatch(
+        rgba, [](const uint8_t* p) { return p[0] > 180 && p[1] > 110 && p[2] < 70 && p[0] >= p[1]; });
+    Patch caption;
+    for (int y = 2; y < 446; ++y)
+        for (int x = 2; x < 638; ++x) {
+            const uint8_t* p = &rgba[(size_t(y) * 640 + size_t(x)) * 4];
+            if (std::min({p[0], p[1], p[2]}) <= 225) continue;
+            bool rim = false;
+            for (int d : {-2, 2, -2 * 640, 2 * 640}) {
+                const uint8_t* q = p + d * 4;
+                rim = rim || (q[0] == 0 && q[1] == 0 && q[2] == 0);
+            }
+            if (!rim) continue;
+            caption = {std::min(caption.x0, x), std::min(caption.y0, y), std::max(caption.x1, x),
+                       std::max(caption.y1, y), caption.pixels + 1};
+        }
+    EXPECT_GT(arrow.pixels, 500) << "the arrow in sight";
+    EXPECT_GT(caption.pixels, 150) << "both caption lines";
+    // Its rim (2 px) and a little air between the letters and the arrow.
+    EXPECT_FALSE(caption.near(arrow, 4))
+        << "caption " << caption.x0 << "," << caption.y0 << " to " << caption.x1 << "," << caption.y1
+        << "; arrow " << arrow.x0 << "," << arrow.y0 << " to " << arrow.x1 << "," << arrow.y1;
+    delete race;
+}
+
 }  // namespace
