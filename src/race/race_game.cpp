@@ -1,6 +1,7 @@
 #include "race/race_game.h"
 #include "race/race_hooks.h"
 #include "race/race_sound.h"
+#include "race/scene/track_camera.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -399,6 +400,11 @@ void CQzGame::startDemo() {
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         whoControls[i] = CONTROL_AI_PLAYER;
         if (controller[i]) controller[i]->setState(STATE_DEMOLOOP);
+    }
+    // The attract race is filmed by the track's cameras, as a finished racer is.
+    if (trackCamID != -1 && trackCam && view && view[0]) {
+        trackCam->aimAt(bikeId[0], bike[0]);
+        view[0]->_cameraID = trackCamID;
     }
 }
 

@@ -49,7 +49,9 @@ CPauseObj* MakePauseObject(CQzGame& race) {
     race.overlayView->insertObject(
         new CPauseMenu(id, &race.pauseView, CQzGame::masterFileCommonObjects, 0, 0));
     // The attract race shows no dial, stat box or radar: its caption takes the dial's corner.
-    if (CQzGame::gameOptions && CQzGame::gameOptions->demoMode == 1) HudOff(race.hudId[0]);
+    if (CQzGame::gameOptions && CQzGame::gameOptions->demoMode == 1) {
+        if (auto* m = dynamic_cast<CHudModel*>(hudres::ModelObject(race.hudId[0]))) m->allHudOff();
+    }
     return pause;
 }
 
