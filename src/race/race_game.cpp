@@ -90,34 +90,6 @@ int AddToModel(CModel* model, CModelObject* o) {
     return static_cast<int>(model->objects.size()) - 1;
 }
 
-// The distances of one track type: terrain LOD 1, LOD 2, far; objects LOD 1, LOD 2, far.
-struct LodRow {
-    float terrain[3];
-    float objects[3];
-};
-
-const LodRow& LodFor(TrackType type) {
-    static const LodRow kBaja{{100, 240, 600}, {80, 250, 500}};
-    static const LodRow kIndoor{{90, 150, 400}, {50, 90, 180}};
-    static const LodRow kOutdoor{{90, 180, 500}, {90, 180, 320}};
-    static const LodRow kFreestyle{{100, 300, 600}, {100, 250, 500}};
-    switch (type) {
-        case TRACKTYPE_INDOOR:
-            return kIndoor;
-        case TRACKTYPE_OUTDOOR:
-            return kOutdoor;
-        case TRACKTYPE_FREESTYLE:
-            return kFreestyle;
-        default:
-            return kBaja;
-    }
-}
-
-uint32_t SquareOf(float d) {
-    const auto u = static_cast<uint32_t>(d);
-    return u * u;
-}
-
 // A NUL-terminated copy of a fixed-size text of the world file.
 void CopyText(char (&out)[worldfile::kBonusTextSize + 1], const char* in) {
     std::memcpy(out, in, worldfile::kBonusTextSize);
@@ -462,14 +434,7 @@ int CQzGame::initWorld() {
                                             c.layout.gridSize);
 
     // Levels of detail.
-    const LodRow& row = LodFor(gameOptions->trackType);
-    const float lod2 = splitScreen ? 0.8f : 1.0f, far = splitScreen ? 0.6f : 1.0f;
-    CWorldModel::terrainLod1DepthSquared = static_cast<float>(SquareOf(row.terrain[0]));
-    CWorldModel::terrainLod2DepthSquared = static_cast<float>(SquareOf(row.terrain[1] * lod2));
-    CWorldModel::terrainFarClipDepthSquared = static_cast<float>(SquareOf(row.terrain[2] * far));
-    C3DViewObject::objectLod1DepthSquared = SquareOf(row.objects[0]);
-    C3DViewObject::objectLod2DepthSquared = SquareOf(row.objects[1] * lod2);
-    C3DViewObject::objectFarClipDepthSquared = SquareOf(row.objects[2] * far);
+    CWorldView::installDrawDistances(gameOptions->trackType, splitScreen != 0);
     CWorldModel::worldWidth = CWorldModel::worldDepth = static_cast<float>(CSubtileModel::gridSize * 896);
     racescene::LoadTrackCamera(*this, c.layout);
 
