@@ -44,8 +44,8 @@ protected:
     // object is told to restart, or none. The race is deleted.
     void Run(CGameOptions& o, unsigned restartFlag, bool restartAfter, std::vector<uint64_t>* hashes) {
         ResetRandom();
-        // The display is interlaced: a build starts on the field the blanks before it left, and a picture
-        // is placed by its field. The builds compared start on the same one.
+        // The display is interlaced: a build starts on the field the blanks before it left (field_ picks
+        // it), and each field places its copy of a picture a little differently.
         if (field_ >= 0 && console::VsyncOddField() != (field_ == 1)) console::VsyncDeliver();
         auto* race = new CQzGame(&o, common_, restartFlag);
         for (int f = 0; f < kFrames; ++f) {
@@ -74,7 +74,8 @@ protected:
     std::vector<uint8_t> rgba_ = std::vector<uint8_t>(640 * 448 * 4);
 };
 
-// One and two players on an outdoor track: a fresh build, restarted twice, then left.
+// One and two players on an outdoor track: a fresh build, restarted twice (the second time on the other
+// field), then left.
 TEST_F(RaceRestart, ARestartedRaceShowsWhatAFreshBuildShowsAndGivesTheHeapBack) {
     testsupport::LogCapture log;
     testsupport::g_log.reserve(1 << 22);  // the log's text is on the heap too
@@ -90,7 +91,9 @@ TEST_F(RaceRestart, ARestartedRaceShowsWhatAFreshBuildShowsAndGivesTheHeapBack) 
         const size_t before = x_TotalMemoryFree();
         Run(o, 0, true, &fresh);
         Run(o, 1, true, &restarted);
+        field_ = 1 - field_;  // the last build starts on the other field: its pictures are the same
         Run(o, 1, false, &again);
+        field_ = -1;
         EXPECT_EQ(x_TotalMemoryFree(), before);
         EXPECT_EQ(log.count("RESTART: World File loaded from previous game!"), 2);
         EXPECT_EQ(log.count("refused"), 0) << log.text().substr(0, 2000);

@@ -30,6 +30,8 @@ void veDisplaySetMaxFPS(uint32_t n);
 uint32_t veDisplayGetFPS();
 void veDisplaySetDebugTimings(uint32_t on);
 void veDisplayShowStatistics();
+// Enable waits for the odd field's blank (as start-up does) before the frames reach the display again, so
+// that frames shown every second blank always land on the same field; disable freezes the display.
 void veDisplayHardwareEnableDisplay();
 void veDisplayHardwareDisableDisplay();
 

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "engine/hal/dma_tasks.h"
 #include "engine_fixture.h"
 
@@ -57,6 +59,36 @@ TEST_F(EngineTest, FrameRateFollowsTheLimitAndAFrozenDisplayDropsToZero) {
     while (console::ClockCycles() - cycles0 < 2 * console::kCpuCyclesPerSecond) RunFrames(1);
     EXPECT_NEAR(double(veDisplayShownFrames() - shown), 60.0, 1.0);
     EXPECT_EQ(veEngineGetFPS(), 30u);
+}
+
+// The two fields copy the frame differently (the odd one's filter reads two and a half rows lower) and
+// read the display buffer from a different row. At 30 frames a second every frame lands on one field:
+// whichever field the frozen stretch ended on, the display comes back on in the same phase, so every
+// frame is shown on the even field, as at start-up.
+TEST_F(EngineTest, AtThirtyFramesTheDisplayComesBackOnTheSameFieldWhateverTheFrozenStretchLeft) {
+    static std::vector<uint32_t> rows;  // the display buffer's first row read for each shown frame
+    veDisplaySetFrameShownCallback(
+        [](void*) {
+            const uint64_t fb = console::gs::Gs().ReadPriv(console::gs::kPrivDispfb1);
+            rows.push_back(console::gs::RegFrom<console::gs::GsDispfb>(fb).DBY);
+        },
+        nullptr);
+    for (int extra = 0; extra < 4; ++extra) {
+        SCOPED_TRACE(extra);
+        veEngineSetMaxFPS(0);
+        RunFrames(3);
+        veDisplayDisableDisplay();
+        RunFrames(4);
+        for (int b = 0; b < extra; ++b) console::VsyncWait();  // a load that took blanks of its own
+        veEngineSetMaxFPS(1);
+        veEngineBeginFrame();
+        veEngineEndFrame();
+        veDisplayEnableDisplay();
+        rows.clear();
+        RunFrames(20);
+        ASSERT_GE(rows.size(), 15u);
+        for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i], 0u) << "shown frame " << i;
+    }
 }
 
 TEST_F(EngineTest, TimesAreCyclesOverTheClockRateAndPrintOnlyWithDebugTimings) {
