@@ -31,6 +31,7 @@
 #include "game/model/timer.h"
 #include "game/view/view_object_3d.h"
 #include "kinetic/vehicle/engine_component.h"
+#include "race/control/controller_targets.h"
 #include "race/countdown.h"
 #include "race/demo_loop.h"
 #include "race/end_screens.h"
@@ -324,8 +325,11 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     EXPECT_EQ(CQzGame::bike[0]->laps.curLap, 1);
     EXPECT_GT(CQzGame::bike[0]->bikeStats.raceTime, 20.0f);  // a whole lap was ridden
     EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
-    SteerAlongTheLine(false);
-    EXPECT_EQ(race->updateGame(), 0);
+    // The menu takes a press once the results are on the screen.
+    for (uint32_t k = 0; k <= CMenuTarget::kFramesToScreen; ++k) {
+        SteerAlongTheLine(false);
+        EXPECT_EQ(race->updateGame(), 0);
+    }
     SteerAlongTheLine(true);  // confirm on the first item, "Quit To Main"
     int result = 0;
     for (int k = 0; k < 3 && result == 0; ++k) result = race->updateGame();
@@ -336,6 +340,7 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     // The second item restarts.
     race = new CQzGame(&o, common_, 0);
     race->gameEnd->setGameEndInited(1);
+    for (int k = 0; k < 10 && !race->gameEndModel->menuOnScreen(); ++k) EXPECT_EQ(race->updateGame(), 0);
     SteerAlongTheLine(false, console::kPadLeft);
     EXPECT_EQ(race->updateGame(), 0);
     SteerAlongTheLine(false);

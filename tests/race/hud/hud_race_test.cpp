@@ -21,6 +21,7 @@
 #include "game/stats/track_bonus.h"
 #include "game/view/view_3d.h"
 #include "host/png_writer.h"
+#include "race/control/controller_targets.h"
 #include "race/demo_loop.h"
 #include "race/end_screens.h"
 #include "race/hud/hud.h"
@@ -62,6 +63,11 @@ protected:
             if (const int k = race->updateGame(); r == 0) r = k;
         }
         return r;
+    }
+    // Idle frames until a menu that came up with the last press is on the screen and takes presses.
+    static void Settle(CQzGame* race) {
+        console::PadSetInput(0, 0, console::PadIdle());
+        for (uint32_t k = 0; k < CMenuTarget::kFramesToScreen; ++k) race->updateGame();
     }
     static void Look(const char* name) {
         const char* dir = std::getenv("QZ_HUD_PNG");
@@ -153,6 +159,7 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
     // Pause, up five lines from the music line to "Restart Game", confirm.
     CQzGame::drawFrames = false;
     Press(race, console::kPadStart);
+    Settle(race);
     for (int k = 0; k < 5; ++k) Press(race, console::kPadUp);
     EXPECT_EQ(Press(race, console::kPadCross), CQzGame::kRestart);
     delete race;
@@ -163,6 +170,7 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
     for (int f = 0; f < 10; ++f) race->updateGame();
     Press(race, console::kPadStart);
     EXPECT_EQ(CPauseState::pauseSwitch, 1);
+    Settle(race);
     Press(race, console::kPadDown);
     Press(race, console::kPadDown);
     EXPECT_EQ(Press(race, console::kPadCross), CQzGame::kLeave);
