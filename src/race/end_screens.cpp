@@ -158,6 +158,7 @@ void CGameEnd::setGameEndInited(unsigned int on) {
         return;
     }
     d.gameEndOnOff = 1;
+    if (CGameEndObj* menu = endObject()) menu->framesDrawn = 0;
     if (pad) {
         pad->setState(STATE_ENDGAME);
         d.oldActiveObj = pad->_activeObject;
@@ -262,6 +263,12 @@ void CGameEnd::drawCurrentBonusPic(int earned, int, int j) {
     const _TrackBonusAward& a = CTrackBonus::trackBonusAwards[j];
     Print(gameEndData.statFont18, -180, 25 + kLineDrop + 27 * j, "%s",
           earned ? a.bonusFlavorRecText : a.bonusFlavorText);
+}
+
+void CGameEnd::update(C3DView*, float) {
+    CGameEndObj* menu = endObject();
+    if (!gameEndData.gameEndOnOff || !menu || menu->endGameMode < 1 || menu->endGameMode > 4) return;
+    if (menu->framesDrawn <= CMenuTarget::kFramesToScreen) ++menu->framesDrawn;  // no further: on screen
 }
 
 void CGameEnd::render(C3DView*) {

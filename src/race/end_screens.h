@@ -9,6 +9,7 @@
 #include "engine/hal/prim.h"
 #include "game/model/dynamic_object.h"
 #include "game/view/view_object_3d.h"
+#include "race/control/controller_targets.h"
 
 struct _font;
 struct _ve_view;
@@ -17,7 +18,7 @@ struct ve_texture_handle;
 // Item 0: "Continue" in a career, else "Quit To Main"; item 1: "Restart Race".
 extern char EGMenuString[2][30];
 
-class CGameEndObj : public CDynamicObject {
+class CGameEndObj : public CDynamicObject, public CMenuTarget {
 public:
     explicit CGameEndObj(int pauseID);
 
@@ -26,10 +27,13 @@ public:
     // (0x20) leaves (item 0) or restarts (item 1) through the pause object.
     void doAction(const CPacket& packet, float dt) override;
 
+    uint32_t menuFramesDrawn() const override { return framesDrawn; }
+
     int32_t endGameMode = 4;
     int32_t endGameMaxSelections = 2;
     int32_t currentSelected = 0;
     int32_t pauseID;
+    uint32_t framesDrawn = 0;  // frames the results have been drawn in (counted by CGameEnd)
 };
 
 struct _CGameEndData {
@@ -95,7 +99,8 @@ public:
     uint32_t getGameEndInited() const { return gameEndData.gameEndOnOff; }
     uint32_t getGameEnded() const { return gameEndData.gameEndOnOff ? gameEndData.gameOver : 0; }
 
-    void update(C3DView*, float) override {}
+    // Counts the frames the results are drawn in, for the menu (the view pass of a frame that draws them).
+    void update(C3DView*, float) override;
     void render(C3DView* view) override;
     void drawCurrentBonusPic(int earned, int type, int index);
     void renderSprite(short x, short y, unsigned short halfW, unsigned short halfH, ve_texture_handle* handle,

@@ -31,6 +31,7 @@
 #include "game/model/timer.h"
 #include "game/view/view_object_3d.h"
 #include "kinetic/vehicle/engine_component.h"
+#include "race/control/controller_targets.h"
 #include "race/countdown.h"
 #include "race/demo_loop.h"
 #include "race/end_screens.h"
@@ -324,8 +325,11 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     EXPECT_EQ(CQzGame::bike[0]->laps.curLap, 1);
     EXPECT_GT(CQzGame::bike[0]->bikeStats.raceTime, 20.0f);  // a whole lap was ridden
     EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
-    SteerAlongTheLine(false);
-    EXPECT_EQ(race->updateGame(), 0);
+    // The menu takes a press once the results are on the screen.
+    for (uint32_t k = 0; k <= CMenuTarget::kFramesToScreen; ++k) {
+        SteerAlongTheLine(false);
+        EXPECT_EQ(race->updateGame(), 0);
+    }
     SteerAlongTheLine(true);  // confirm on the first item, "Quit To Main"
     int result = 0;
     for (int k = 0; k < 3 && result == 0; ++k) result = race->updateGame();
@@ -336,6 +340,7 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     // The second item restarts.
     race = new CQzGame(&o, common_, 0);
     race->gameEnd->setGameEndInited(1);
+    for (int k = 0; k < 10 && !race->gameEndModel->menuOnScreen(); ++k) EXPECT_EQ(race->updateGame(), 0);
     SteerAlongTheLine(false, console::kPadLeft);
     EXPECT_EQ(race->updateGame(), 0);
     SteerAlongTheLine(false);
@@ -345,6 +350,44 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     for (int k = 0; k < 3 && result == 0; ++k) result = race->updateGame();
     EXPECT_EQ(result, CQzGame::kRestart);
     delete race;
+    CQzGame::drawFrames = true;
+}
+
+// The throttle pulsed over the finish line: a fresh press (with the stick pushed left, which would pick
+// "Restart Race") one frame before the line, on it, or in the frames after it before the results can
+// have been seen, leaves the results up with the cursor on the first item; a press once they are on the
+// screen acts. The line is brought to a chosen frame by ending the race at the laps already ridden.
+TEST_F(RaceTest, APressAtTheFinishLineWaitsForTheResultsToBeSeen) {
+    constexpr int kLine = 120;  // the frame whose end-of-race check finds the player finished
+    constexpr int kFirstSeen = kLine + 1 + static_cast<int>(CMenuTarget::kFramesToScreen) + 1;
+    CGameOptions o = RaceOptions(O01);
+    CQzGame::drawFrames = false;
+    // Throttle held, let go for three frames, pressed again at frame `press` and held.
+    auto ride = [&](int press, bool stick) {
+        o.duration = 1;
+        auto* race = new CQzGame(&o, common_, 0);
+        int result = 0, f = 0;
+        for (; f < kFirstSeen + 6 && result == 0; ++f) {
+            if (f == kLine) o.duration = 0;
+            console::PadInput in = console::PadIdle();
+            const bool pressed = f < press - 3 || f >= press;
+            in.buttons = pressed ? console::kPadCross : 0;
+            if (stick && f >= press) in.sticks[2] = 0;
+            console::PadSetInput(0, 0, in);
+            result = race->updateGame();
+        }
+        EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
+        const int cursor = race->gameEndModel->currentSelected;
+        delete race;
+        return std::make_pair(result, result ? f - 1 : cursor);
+    };
+    for (int press = kLine - 1; press < kFirstSeen; ++press) {
+        SCOPED_TRACE(press - kLine);
+        EXPECT_EQ(ride(press, true), std::make_pair(0, 0));
+    }
+    // Pressed once the results are on the screen: the first item leaves, the stick picks the restart.
+    EXPECT_EQ(ride(kFirstSeen, false), std::make_pair(int(CQzGame::kLeave), kFirstSeen));
+    EXPECT_EQ(ride(kFirstSeen, true), std::make_pair(int(CQzGame::kRestart), kFirstSeen));
     CQzGame::drawFrames = true;
 }
 

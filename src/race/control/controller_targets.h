@@ -34,3 +34,19 @@ public:
     virtual ~CDemoLoopTarget() = default;
     virtual void setDLCounter(int counter) = 0;
 };
+
+// A menu the pad steers in the pause and end-game states (the pause menu, the results). It takes only a
+// press that begins once it is on the screen: a press made before the player could see it (a throttle
+// pulsed over the finish line, a button mashed with START) is held, as a stick held into it is.
+class CMenuTarget {
+public:
+    // A frame's picture reaches the screen this many frames after the frame that draws it (its display
+    // list runs during the next frame and is shown at the vertical blank after that): a press read in an
+    // earlier frame was made before the player had seen the menu.
+    static constexpr uint32_t kFramesToScreen = 2;
+
+    virtual ~CMenuTarget() = default;
+    // The frames drawn since the menu came up, counted by whoever draws it.
+    virtual uint32_t menuFramesDrawn() const = 0;
+    bool menuOnScreen() const { return menuFramesDrawn() > kFramesToScreen; }
+};

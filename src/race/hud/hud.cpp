@@ -11,6 +11,7 @@
 #include "game/model/bounding_model_object.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
+#include "game/model/pause_state.h"
 #include "game/stats/stats.h"
 #include "race/demo_loop.h"
 #include "race/hud/hud_model.h"
@@ -41,6 +42,10 @@ namespace {
 
 bool Freestyle() {
     return CQzGame::gameOptions && CQzGame::gameOptions->trackType == TRACKTYPE_FREESTYLE;
+}
+
+bool RacePaused() {
+    return CPauseState::pauseSwitch == 1;
 }
 
 bool Baja() {
@@ -165,7 +170,7 @@ void CHud::update(C3DView*, float) {
     if (s.currentStuntScore > 0 && d.stuntDelayTime == 0.0f) d.stuntDelayTime = t;
     d.preLoadState = b->air.preLoadReportState < 3 ? b->air.preLoadReportState : 2;
     if (t >= 0.01f) {
-        if (++d.frame >= 20) d.frame = 0;
+        if (!RacePaused() && ++d.frame >= 20) d.frame = 0;  // the checkpoint blip stands still in a pause
         // A stunt score is held a second, then cleared.
         if (t - d.stuntDelayTime >= 1.0f) {
             d.stuntDelayTime = 0.0f;
@@ -235,9 +240,12 @@ void CHud::renderSpeedMeter() {
     if (!m || !b || !m->_speedHudON) return;
     _CHudData& d = hudData;
     DrawTextured(d.speedMeterId, d.gtquadSpeedMeter);
+    // Each reading steps the needle's smoothing: a paused race (or the free camera's frozen one) keeps
+    // showing the last reading rather than let the needle settle on the stopped bike's speed.
+    if (!RacePaused()) d.speedShown = b->getSpeedometerReading();
     if (d.digFont) {
         veFontSetHorizontalAlignment(d.digFont, 2);
-        veFontPrintfXY(d.digFont, 260, 157, "%d", hudtext::SpeedDigits(b->getSpeedometerReading()));
+        veFontPrintfXY(d.digFont, 260, 157, "%d", hudtext::SpeedDigits(d.speedShown));
         veFontSetHorizontalAlignment(d.digFont, 0);
     }
     d.gtquadPreLoadLight = hudgeom::Rect(182, 100, 320, 250);

@@ -50,6 +50,7 @@ struct _CHudData {
     float offTrackTimeStamp = 0.0f;
     int32_t missedCheckPointActive = 0;
     float missedCheckPointTimeStamp = 0.0f;
+    float speedShown = 0.0f;  // the speedometer's last reading, shown again while the race is paused
 };
 
 class CHud : public C3DViewObject {

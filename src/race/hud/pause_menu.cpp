@@ -72,6 +72,7 @@ void CHudPauseObj::setPauseSwitch(int32_t objectId) {
         return;
     }
     if (MusicOn() && PauseMusic::pause) PauseMusic::pause(true);
+    framesDrawn = 0;
     CPauseObj::setPauseSwitch(objectId);
     CPauseState::pauseDraw = 1;
 }
@@ -161,6 +162,12 @@ void CPauseMenu::renderSprite(int16_t x, int16_t y, uint16_t hw, uint16_t hh, in
     q.v4 = {cx - w, cy + h, 250, 1, 0, 1, 1, 0, 128, 128, 128, 64};
     veRenderContextEnable(kRenderAlpha | kRenderTexture);
     vePrimDrawQuad(&q);
+}
+
+void CPauseMenu::update(C3DView*, float) {
+    if (CPauseState::pauseSwitch == 0 || CPauseState::pauseDraw != 1) return;
+    auto* pause = dynamic_cast<CHudPauseObj*>(hudres::ModelObject(modelObjectId));
+    if (pause && _pauseView && pause->framesDrawn <= CMenuTarget::kFramesToScreen) ++pause->framesDrawn;
 }
 
 void CPauseMenu::render(C3DView*) {

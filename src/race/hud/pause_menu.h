@@ -37,7 +37,7 @@ struct PauseMusic {
 };
 
 // The race's pause object with the menu behind it.
-class CHudPauseObj : public CPauseObj {
+class CHudPauseObj : public CPauseObj, public CMenuTarget {
 public:
     CHudPauseObj(const int32_t* hudIds, unsigned int numHumans);
 
@@ -47,8 +47,10 @@ public:
     void updateHudString() const;
     // The HUD model of the pausing player, or null (no pausing player, no such model).
     CHudModel* pausingHud() const;
+    uint32_t menuFramesDrawn() const override { return framesDrawn; }
 
     _CPauseObjData pauseObjData;
+    uint32_t framesDrawn = 0;  // frames the menu has been drawn in since the race was paused
 };
 
 struct _CPauseMenuData {
@@ -78,7 +80,8 @@ public:
     CPauseMenu(int pauseObjectId, _ve_view* view, void* commonObjects, int16_t x, int16_t y);
     ~CPauseMenu() override;
     void render(C3DView* view) override;
-    void update(C3DView*, float) override {}
+    // Counts the frames the menu is drawn in, for the pad (the view pass of a frame that draws it).
+    void update(C3DView*, float) override;
     void renderSprite(int16_t x, int16_t y, uint16_t halfWidth, uint16_t halfHeight, int textureId);
 
     _CPauseMenuData pauseMenuData;

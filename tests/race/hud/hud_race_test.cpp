@@ -21,6 +21,7 @@
 #include "game/stats/track_bonus.h"
 #include "game/view/view_3d.h"
 #include "host/png_writer.h"
+#include "race/control/controller_targets.h"
 #include "race/demo_loop.h"
 #include "race/end_screens.h"
 #include "race/hud/hud.h"
@@ -62,6 +63,11 @@ protected:
             if (const int k = race->updateGame(); r == 0) r = k;
         }
         return r;
+    }
+    // Idle frames until a menu that came up with the last press is on the screen and takes presses.
+    static void Settle(CQzGame* race) {
+        console::PadSetInput(0, 0, console::PadIdle());
+        for (uint32_t k = 0; k < CMenuTarget::kFramesToScreen; ++k) race->updateGame();
     }
     static void Look(const char* name) {
         const char* dir = std::getenv("QZ_HUD_PNG");
@@ -153,6 +159,7 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
     // Pause, up five lines from the music line to "Restart Game", confirm.
     CQzGame::drawFrames = false;
     Press(race, console::kPadStart);
+    Settle(race);
     for (int k = 0; k < 5; ++k) Press(race, console::kPadUp);
     EXPECT_EQ(Press(race, console::kPadCross), CQzGame::kRestart);
     delete race;
@@ -163,12 +170,62 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
     for (int f = 0; f < 10; ++f) race->updateGame();
     Press(race, console::kPadStart);
     EXPECT_EQ(CPauseState::pauseSwitch, 1);
+    Settle(race);
     Press(race, console::kPadDown);
     Press(race, console::kPadDown);
     EXPECT_EQ(Press(race, console::kPadCross), CQzGame::kLeave);
     EXPECT_EQ(o.gameEndState, GAME_END_RACE_QUIT);
     delete race;
     EXPECT_EQ(MasterVolumes(), 4u * 0x3FFF);
+}
+
+// START pressed with the throttle pulsed: the pause menu takes neither that press nor one made before it
+// can have been seen, and the paused picture stands still, the speedometer with it (each reading steps
+// its smoothing). Once the menu is on the screen a press moves its cursor.
+TEST_F(HudRace, APausedRaceHoldsItsPictureAndItsMenuWaitsToBeSeen) {
+    CGameOptions o = Options(O01, 1);
+    CQzGame::drawFrames = false;
+    auto* race = new CQzGame(&o, common_, 0);
+    CHud* hud = nullptr;
+    for (auto* obj : CQzGame::view[0]->_objects)
+        if (auto* h = dynamic_cast<CHud*>(obj)) hud = h;
+    auto* pause = dynamic_cast<CHudPauseObj*>(hudres::ModelObject(CQzGame::pauseId));
+    ASSERT_TRUE(hud && pause);
+    auto frame = [&](uint16_t buttons) {
+        console::PadInput in = console::PadIdle();
+        in.buttons = buttons;
+        console::PadSetInput(0, 0, in);
+        EXPECT_EQ(race->updateGame(), CQzGame::kGoOn);
+    };
+    for (int f = 0; f < 200; ++f) frame(console::kPadCross);  // the start, then riding away
+    CQzGame::drawFrames = true;
+    std::vector<float> riding;
+    for (int f = 0; f < 6; ++f) {
+        frame(console::kPadCross);
+        riding.push_back(hud->hudData.speedShown);
+    }
+    EXPECT_GT(riding.back(), riding.front());  // the needle is still climbing
+    frame(0);
+    const float held = hud->hudData.speedShown;
+    EXPECT_GT(held, riding.back());
+    frame(console::kPadStart | console::kPadCross);  // "Resume Game" is not taken
+    ASSERT_EQ(CPauseState::pauseSwitch, 1);
+    frame(console::kPadDown);  // nor a step made before the menu reached the screen
+    frame(0);
+    std::vector<std::vector<uint8_t>> shown;
+    for (int f = 0; f < 4; ++f) {
+        frame(0);
+        shown.emplace_back(640 * 448 * 4);
+        ASSERT_TRUE(console::gs::Gs().ReadDisplay(shown.back().data()));
+        EXPECT_EQ(hud->hudData.speedShown, held);
+    }
+    for (int f = 1; f < 4; ++f) EXPECT_TRUE(shown[f] == shown[0]) << "paused frame " << f;
+    EXPECT_EQ(CPauseState::pauseSwitch, 1);
+    EXPECT_EQ(pause->pauseObjData.currentSelected, 0);
+    Press(race, console::kPadDown);
+    EXPECT_EQ(pause->pauseObjData.currentSelected, 1);
+    Look("paused_still.png");
+    delete race;
 }
 
 TEST_F(HudRace, SplitScreenHalvesShowTheirOwnHudAndMessages) {
