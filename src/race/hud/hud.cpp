@@ -280,7 +280,7 @@ void CHud::renderStats(int x, int y) {
         veFontPrintfXY(f, cx, y + 19, "%i", s.stuntScore);
         if (m->_freeStylePlayerPos >= 0 && m->_freeStylePlayerPos < 10)
             m->_freeStyleRankScores[m->_freeStylePlayerPos] = s.stuntScore;
-        hudtext::FormatTime(tm, sizeof tm, static_cast<float>(duration) - r);
+        hudtext::FormatTime(tm, sizeof tm, hudtext::TimeLeft(duration, r));
         Print(f, cx, y, tm);
     } else {
         if (static_cast<uint32_t>(s.currentLapCount) != _lastLap) {

@@ -19,6 +19,10 @@ void FormatTime(char* out, size_t n, float t) {
     std::snprintf(out, n, s < 10.0f ? "%i.0%2.2f" : "%i.%2.2f", m, static_cast<double>(s));
 }
 
+float TimeLeft(int durationSeconds, float raceTime) {
+    return std::fmax(0.0f, static_cast<float>(durationSeconds) - raceTime);
+}
+
 void FormatLastLap(char* out, size_t n, float delta) {
     char t[32];
     FormatTime(t, sizeof t, std::fabs(delta));

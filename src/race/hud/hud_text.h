@@ -18,6 +18,8 @@ inline constexpr int kDemoModeX = 260, kDemoModeY = 195, kPressStartX = 290, kPr
 
 // "m.ss.hh" with a zero before single-digit seconds ("1.05.25", "0.07.50").
 void FormatTime(char* out, size_t n, float seconds);
+// A freestyle session's time left: none once it has run out (the last step can overshoot the limit).
+float TimeLeft(int durationSeconds, float raceTime);
 // "Last Lap +m.ss.hh" when `delta` (previous lap minus this one) is 0 or more, else "Last Lap -...".
 void FormatLastLap(char* out, size_t n, float delta);
 // The fastest lap, "N/A" while no lap has been done (the time still holds 1e8).

@@ -30,6 +30,9 @@ TEST(HudText, TimesSpeedLightsAndCountdown) {
     hudtext::FormatFastestLap(s, sizeof s, 1e8f);
     EXPECT_STREQ(s, "N/A");
     EXPECT_EQ(Time(71.0f), "1.11.00");
+    // A freestyle session's last step overshoots its limit: the time left reads nought, not "-1.59.99".
+    EXPECT_EQ(Time(hudtext::TimeLeft(60, 60.01f)), "0.00.00");
+    EXPECT_EQ(Time(hudtext::TimeLeft(60, 0.5f)), "0.59.50");
     EXPECT_EQ(hudtext::SpeedDigits(2000.0f), 43);
     const struct {
         int percent, nitros, lit;
