@@ -59,12 +59,14 @@ void Sprite(_ve_sprite* s, int context) {
     s->tex0 = {0xEA8028000ull, kRegTex0_1 + c};
     s->tex1 = {0x100000261ull, kRegTex1_1 + c};
     s->prim = {context ? 0x316u : 0x116u, kRegPrim};
-    const uint64_t v0 = context ? 2 * 16 : 0;
-    s->uv0 = {0 | (v0 << 16), kRegUv};
+    // Both contexts read the frame buffer from its first row: the odd field's half-pixel offset alone
+    // makes its copy the blend of each row with the one below (the interlace filter). Starting that
+    // field's texture lower would show its picture that many rows higher than the even field's, a bob
+    // of every 60 Hz screen.
+    s->uv0 = {0, kRegUv};
     s->rgbaq = {(128ull << 24) | (uint64_t(0x3F800000) << 32), kRegRgbaq};
     s->xyz0 = {uint64_t(1728 * 16) | (uint64_t(1824 * 16) << 16) | (10000ull << 32), kRegXyz2};
-    const uint64_t v1 = context ? 450 * 16 : 448 * 16;
-    s->uv1 = {uint64_t(640 * 16) | (v1 << 16), kRegUv};
+    s->uv1 = {uint64_t(640 * 16) | (uint64_t(448 * 16) << 16), kRegUv};
     s->xyz1 = {uint64_t(2368 * 16) | (uint64_t(2272 * 16) << 16) | (10000ull << 32), kRegXyz2};
 }
 

@@ -119,9 +119,8 @@ void veDisplayShowStatistics() {
 
 void veDisplayHardwareEnableDisplay() {
     // The display comes back on in the phase start-up gave it: after the odd field's blank. Each field
-    // copies and places the picture its own way (the odd field's filter samples two and a half rows
-    // lower), so with a frame limit the fields a frozen stretch left would otherwise decide where every
-    // later picture sits.
+    // copies the picture its own way (the odd field's filter blends each row with the one below), so with a
+    // frame limit the fields a frozen stretch left would otherwise decide where every later picture sits.
     veEngineHardwareWaitOdd();
     veDisplayVSyncNoUpdateEnabled.store(0);
 }

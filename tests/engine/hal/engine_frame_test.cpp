@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <vector>
 
+#include "console/stage/dma_stage.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine_fixture.h"
 
@@ -26,9 +28,9 @@ TEST_F(EngineTest, StartUpShowsAnEmptyFrameOfTheBackColour) {
         veEngineBeginFrame();
     }
     // The display buffer holds the frame buffer's clear colour (0, 0, 128) everywhere the copy samples
-    // the frame buffer only (the odd field's filter reads two and a half rows lower: the last rows blend
-    // with the memory after the frame buffer).
-    for (int y = 0; y < 444; y += 5)
+    // the frame buffer only (the odd field's filter blends each row with the one below: the last row
+    // blends with the memory after the frame buffer).
+    for (int y = 0; y < 447; y += 5)
         for (int x = 0; x < 640; x += 7) ASSERT_EQ(Rgb(DisplayPixel(x, y)), 0x800000u) << x << "," << y;
     std::vector<uint8_t> rgba(640 * 448 * 4);
     ASSERT_TRUE(console::gs::Gs().ReadDisplay(rgba.data()));
@@ -61,8 +63,8 @@ TEST_F(EngineTest, FrameRateFollowsTheLimitAndAFrozenDisplayDropsToZero) {
     EXPECT_EQ(veEngineGetFPS(), 30u);
 }
 
-// The two fields copy the frame differently (the odd one's filter reads two and a half rows lower) and
-// read the display buffer from a different row. At 30 frames a second every frame lands on one field:
+// The two fields copy the frame differently (the odd one's filter blends each row with the one below)
+// and read the display buffer from a different row. At 30 frames a second every frame lands on one field:
 // whichever field the frozen stretch ended on, the display comes back on in the same phase, so every
 // frame is shown on the even field, as at start-up.
 TEST_F(EngineTest, AtThirtyFramesTheDisplayComesBackOnTheSameFieldWhateverTheFrozenStretchLeft) {
@@ -89,6 +91,63 @@ TEST_F(EngineTest, AtThirtyFramesTheDisplayComesBackOnTheSameFieldWhateverTheFro
         ASSERT_GE(rows.size(), 15u);
         for (size_t i = 0; i < rows.size(); ++i) EXPECT_EQ(rows[i], 0u) << "shown frame " << i;
     }
+}
+
+// At 60 frames a second the shown frames alternate fields. An unchanging picture (a white band across
+// rows 100 to 199) stays where it is on both: at most the rows at its edges blend with their neighbours.
+TEST_F(EngineTest, AnUnchangingPictureStaysPutAcrossFields) {
+    static std::vector<std::vector<uint8_t>> pictures;
+    static std::vector<uint32_t> rows;
+    pictures.clear();
+    rows.clear();
+    veDisplaySetFrameShownCallback(
+        [](void*) {
+            std::vector<uint8_t> rgba(640 * 448 * 4);
+            console::dma::StageDrain();
+            console::gs::Gs().ReadDisplay(rgba.data());
+            pictures.push_back(std::move(rgba));
+            const uint64_t fb = console::gs::Gs().ReadPriv(console::gs::kPrivDispfb1);
+            rows.push_back(console::gs::RegFrom<console::gs::GsDispfb>(fb).DBY);
+        },
+        nullptr);
+    veEngineSetMaxFPS(0);
+    for (int f = 0; f < 8; ++f) {
+        veEngineBeginFrame();
+        console::dma::StageDrain();
+        console::gs::LocalMemory& m = console::gs::Gs().Memory();
+        for (uint32_t y = 100; y < 200; ++y)
+            for (uint32_t x = 0; x < 640; ++x) m.WritePixel(0, 10, console::gs::kPsmCt32, x, y, 0xFFFFFFu);
+        veEngineEndFrame();
+    }
+    veEngineBeginFrame();
+    veEngineEndFrame();
+    ASSERT_GE(pictures.size(), 6u);
+    const size_t first = pictures.size() - 6;  // the first frames were shown before the band was drawn
+    int fields[2] = {0, 0};
+    for (size_t i = first; i < pictures.size(); ++i) {
+        SCOPED_TRACE(i);
+        ++fields[rows[i] & 1];
+        const std::vector<uint8_t>& p = pictures[i];
+        auto rgb = [&](int x, int y) {
+            const uint8_t* o = &p[(size_t(y) * 640 + size_t(x)) * 4];
+            return uint32_t(o[0]) | uint32_t(o[1]) << 8 | uint32_t(o[2]) << 16;
+        };
+        for (int x = 0; x < 640; x += 37) {
+            EXPECT_EQ(rgb(x, 98), 0x800000u) << x;
+            EXPECT_EQ(rgb(x, 100), 0xFFFFFFu) << x;
+            EXPECT_EQ(rgb(x, 198), 0xFFFFFFu) << x;
+            EXPECT_EQ(rgb(x, 200), 0x800000u) << x;
+        }
+        if (i == first) continue;
+        // Consecutive frames differ in the band's edge rows at most.
+        for (int y = 0; y < 447; ++y) {
+            if (y == 99 || y == 199) continue;
+            const size_t row = size_t(y) * 640 * 4;
+            ASSERT_EQ(0, std::memcmp(&p[row], &pictures[i - 1][row], 640 * 4)) << "row " << y;
+        }
+    }
+    EXPECT_GE(fields[0], 2);
+    EXPECT_GE(fields[1], 2);
 }
 
 TEST_F(EngineTest, TimesAreCyclesOverTheClockRateAndPrintOnlyWithDebugTimings) {
