@@ -4,10 +4,56 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
 
 namespace host {
+namespace {
+
+// The hold in force, for a process that ends while holding (a library that exits, a crash, a sanitizer's
+// abort): what was held is written out before it goes, so nothing that explains the end is lost.
+volatile int g_savedFd = -1;
+volatile int g_heldFd = -1;
+
+constexpr int kFatalSignals[] = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
+struct sigaction g_previous[sizeof kFatalSignals / sizeof kFatalSignals[0]];
+
+// Standard error back where it was and the held text written to it. Safe in a signal handler.
+void PutBack() {
+    const int saved = g_savedFd, held = g_heldFd;
+    g_savedFd = -1;
+    g_heldFd = -1;
+    if (saved < 0) return;
+    dup2(saved, STDERR_FILENO);
+    char buf[4096];
+    ssize_t n;
+    off_t at = 0;
+    while ((n = pread(held, buf, sizeof buf, at)) > 0) {
+        if (write(STDERR_FILENO, buf, static_cast<size_t>(n)) < 0) break;
+        at += n;
+    }
+}
+
+void RestoreSignals() {
+    for (size_t i = 0; i < sizeof kFatalSignals / sizeof kFatalSignals[0]; ++i)
+        sigaction(kFatalSignals[i], &g_previous[i], nullptr);
+}
+
+// A fault returns to the faulting instruction, which faults again into the handler that was there
+// before (a sanitizer's, with the fault's own details); a signal sent is sent again.
+void OnFatalSignal(int signal, siginfo_t* info, void*) {
+    PutBack();
+    RestoreSignals();
+    if (signal == SIGABRT || info->si_code <= 0) raise(signal);
+}
+
+void AtExit() {
+    PutBack();
+}
+
+}  // namespace
 
 HeldStderr* HeldStderr::holding_ = nullptr;
 
@@ -24,6 +70,16 @@ HeldStderr::HeldStderr() {
         return;
     }
     holding_ = this;
+    static const bool registered = std::atexit(AtExit) == 0;
+    (void)registered;
+    struct sigaction action = {};
+    action.sa_sigaction = OnFatalSignal;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < sizeof kFatalSignals / sizeof kFatalSignals[0]; ++i)
+        sigaction(kFatalSignals[i], &action, &g_previous[i]);
+    g_heldFd = held_;
+    g_savedFd = saved_;
 }
 
 void HeldStderr::Say(const char* format, ...) {
@@ -55,6 +111,9 @@ void HeldStderr::ReleaseAfter(const char* format, ...) {
         return;
     }
     holding_ = nullptr;
+    g_savedFd = -1;
+    g_heldFd = -1;
+    RestoreSignals();
     std::fflush(stderr);
     dup2(saved_, STDERR_FILENO);
     close(saved_);

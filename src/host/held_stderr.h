@@ -1,7 +1,8 @@
 // Standard error held back while a device is tried: the libraries SDL loads (ALSA, Wayland, Xlib) print
 // their complaints straight to the process's descriptor 2, before the program can say in one line what
 // failed. The program's own lines come first when the hold ends, then what the libraries printed;
-// nothing is dropped.
+// nothing is dropped, not even when the process ends while holding (an exit, an abort, a crash: the held
+// text is written out first).
 #pragma once
 
 #include <cstddef>

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -75,6 +76,32 @@ TEST(HeldStderr, TheProgramsLinesComeBeforeTheLibrariesNoiseAndNothingIsDropped)
         }
         EXPECT_EQ(capture.Restore(), "a library's warning\n");
     }
+}
+
+// A library that ends the process while the hold is on (an exit, an abort) does not take what it
+// printed with it.
+TEST(HeldStderrDeathTest, WhatWasHeldIsWrittenWhenTheProcessEnds) {
+    EXPECT_EXIT(
+        {
+            host::HeldStderr held;
+            LibraryNoise("Xlib: connection refused\n");
+            std::exit(3);
+        },
+        testing::ExitedWithCode(3), "Xlib: connection refused");
+    EXPECT_DEATH(
+        {
+            host::HeldStderr held;
+            LibraryNoise("assertion failed in a library\n");
+            std::abort();
+        },
+        "assertion failed in a library");
+    EXPECT_DEATH(
+        {
+            host::HeldStderr held;
+            LibraryNoise("about to crash\n");
+            *static_cast<volatile int*>(nullptr) = 1;
+        },
+        "about to crash");
 }
 
 }  // namespace
