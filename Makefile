@@ -85,7 +85,7 @@ BENCH_OUT ?= $(BUILD)/bench
 bench: configure
 	cmake --build $(BUILD) -j$(JOBS) --target qz_bench disc
 	mkdir -p $(BENCH_OUT)
-	@echo "Running the benchmarks (about 20 minutes on a busy machine); full output: $(BENCH_OUT)/bench.txt"
+	@echo "Running the benchmarks (10 to 20 minutes, by how busy the machine is); full output: $(BENCH_OUT)/bench.txt"
 	$(BUILD)/qz_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
 	  --benchmark_out=$(BENCH_OUT)/bench.json --benchmark_out_format=json > $(BENCH_OUT)/bench.txt 2>&1
 	@python3 bench/summary.py $(BENCH_OUT)/bench.json $(BENCH_OUT)/bench.txt
