@@ -9,11 +9,14 @@
 #include <cstdio>
 #include <cstdlib>
 
+// Present in a sanitizer build only.
+extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__((weak));
+
 namespace host {
 namespace {
 
-// The hold in force, for a process that ends while holding (a library that exits, a crash, a sanitizer's
-// abort): what was held is written out before it goes, so nothing that explains the end is lost.
+// The hold in force, for a process that ends while holding (a library that exits or aborts, a crash):
+// what was held is written out before it goes, so nothing that explains the end is lost.
 volatile int g_savedFd = -1;
 volatile int g_heldFd = -1;
 
@@ -57,8 +60,12 @@ void AtExit() {
 
 HeldStderr* HeldStderr::holding_ = nullptr;
 
+bool HeldStderr::CanHold() {
+    return !__sanitizer_set_death_callback;
+}
+
 HeldStderr::HeldStderr() {
-    if (holding_) return;
+    if (holding_ || !CanHold()) return;
     std::fflush(stderr);
     held_ = memfd_create("qz-stderr", MFD_CLOEXEC);
     if (held_ < 0) return;

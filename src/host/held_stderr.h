@@ -26,6 +26,10 @@ public:
     // One of the program's own lines: on standard error now, or first when the hold ends.
     [[gnu::format(printf, 1, 2)]] static void Say(const char* format, ...);
 
+    // False in a sanitizer build: a sanitizer's report ends the process with _exit, past every hook that
+    // could write out what was held, so there nothing is held (the order is the libraries').
+    static bool CanHold();
+
 private:
     static HeldStderr* holding_;
     int saved_ = -1;  // standard error as it was; -1 when nothing is held

@@ -298,6 +298,16 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     EXPECT_TRUE(testsupport::ReadText(out.file("frame_000030.png")).empty());
 }
 
+// The program's own line about a device comes first on standard error, before what the libraries print
+// while they look for it; a sanitizer build prints theirs as it comes.
+bool SaysFirst(const std::string& err, const std::string& line) {
+#ifdef __SANITIZE_ADDRESS__
+    return err.find(line) != std::string::npos;
+#else
+    return err.rfind(line, 0) == 0;
+#endif
+}
+
 // What the run printed on each stream, and how it ended.
 struct QzStreams {
     std::string out, err;
@@ -392,7 +402,7 @@ TEST(QzRun, RunFailuresNameTheFileAndTheReason) {
     const QzStreams window = RunQzSplit("--disc " + kDisc + " --frames 1 --window --wav " + out.file("w.wav"),
                                         "unset DISPLAY WAYLAND_DISPLAY; ASAN_OPTIONS=detect_leaks=0 ");
     EXPECT_EQ(window.exitCode, 2);
-    EXPECT_EQ(window.err.rfind("qz: ", 0), 0u) << window.err;
+    EXPECT_TRUE(SaysFirst(window.err, "qz: --window")) << window.err;
     struct stat st;
     EXPECT_NE(stat(out.file("w.wav").c_str(), &st), 0);
 
@@ -412,15 +422,14 @@ TEST(QzRun, AWindowOnADisplayThatDoesNotAnswerSaysSo) {
     const QzStreams r =
         RunQzSplit("--disc " + kDisc + " --frames 1 --window", "DISPLAY=:87 ASAN_OPTIONS=detect_leaks=0 ");
     EXPECT_EQ(r.exitCode, 2);
-    EXPECT_EQ(r.err.rfind("qz: --window cannot open the display DISPLAY=':87' (no X server answers there); "
-                          "start one, set DISPLAY to one that runs, or run without --window\n",
-                          0),
-              0u)
+    EXPECT_TRUE(SaysFirst(r.err,
+                          "qz: --window cannot open the display DISPLAY=':87' (no X server answers there); "
+                          "start one, set DISPLAY to one that runs, or run without --window\n"))
         << r.err;
     const QzStreams unset =
         RunQzSplit("--disc " + kDisc + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ");
     EXPECT_EQ(unset.exitCode, 2);
-    EXPECT_EQ(unset.err.rfind("qz: --window found no display (DISPLAY is not set)", 0), 0u) << unset.err;
+    EXPECT_TRUE(SaysFirst(unset.err, "qz: --window found no display (DISPLAY is not set)")) << unset.err;
 }
 #endif
 
