@@ -9,27 +9,43 @@ ASAN     := build/asan
 FRAMES   ?= 3600
 OUT      ?= out
 
-# Debian packages the build needs; installed when missing. SDL2 is optional (the window).
+# Debian packages the build needs; installed with apt-get when missing (which needs root). SDL2 is
+# optional (the window). `make fuzz` needs clang and its sanitizer and libFuzzer runtime besides.
 REQUIRED_PKGS := cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev libpng-dev zlib1g-dev python3
 OPTIONAL_PKGS := ccache libsdl2-dev
+FUZZ_PKGS     := clang libclang-rt-dev
 
-.PHONY: all deps configure build game run play test asan-test bench disc clean format format-check fuzz
+.PHONY: all deps fuzz-deps configure build game run play test asan-test bench disc clean format format-check fuzz
 
 all: build
 
-deps:
-	@missing=""; for p in $(REQUIRED_PKGS); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
+# $(call install,PACKAGES): installs those not installed; stops with the command to give when not root.
+define install
+	@missing=""; for p in $(1); do dpkg -s $$p >/dev/null 2>&1 || missing="$$missing $$p"; done; \
 	if [ -n "$$missing" ]; then \
+	  if [ "$$(id -u)" != 0 ]; then \
+	    echo "make: missing Debian packages:$$missing; install them as root: apt-get install$$missing" >&2; \
+	    exit 1; \
+	  fi; \
 	  echo "Installing:$$missing"; \
 	  (apt-get update -qq || true) && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$missing; \
-	fi; \
-	opt=""; for p in $(OPTIONAL_PKGS); do dpkg -s $$p >/dev/null 2>&1 || opt="$$opt $$p"; done; \
-	if [ -n "$$opt" ]; then \
+	fi
+endef
+
+deps:
+	$(call install,$(REQUIRED_PKGS))
+	@opt=""; for p in $(OPTIONAL_PKGS); do dpkg -s $$p >/dev/null 2>&1 || opt="$$opt $$p"; done; \
+	if [ -n "$$opt" ] && [ "$$(id -u)" != 0 ]; then \
+	  echo "Optional packages not installed:$$opt (no window, no ccache); as root: apt-get install$$opt"; \
+	elif [ -n "$$opt" ]; then \
 	  echo "Installing optional:$$opt"; \
 	  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$opt >/dev/null 2>&1 || \
 	  { (apt-get update -qq || true) && DEBIAN_FRONTEND=noninteractive apt-get install -y -qq $$opt >/dev/null 2>&1; } || \
 	  echo "Optional packages not installed:$$opt (no window, no ccache)"; \
 	fi
+
+fuzz-deps: deps
+	$(call install,$(FUZZ_PKGS))
 
 $(BUILD)/CMakeCache.txt: | deps
 	cmake --preset release
@@ -69,7 +85,7 @@ BENCH_OUT ?= $(BUILD)/bench
 bench: configure
 	cmake --build $(BUILD) -j$(JOBS) --target qz_bench disc
 	mkdir -p $(BENCH_OUT)
-	@echo "Running the benchmarks (a few minutes); full output: $(BENCH_OUT)/bench.txt"
+	@echo "Running the benchmarks (10 to 20 minutes, by how busy the machine is); full output: $(BENCH_OUT)/bench.txt"
 	$(BUILD)/qz_bench --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
 	  --benchmark_out=$(BENCH_OUT)/bench.json --benchmark_out_format=json > $(BENCH_OUT)/bench.txt 2>&1
 	@python3 bench/summary.py $(BENCH_OUT)/bench.json $(BENCH_OUT)/bench.txt
@@ -89,7 +105,7 @@ format-check:
 # produce (build/fuzz/corpus/<target>), and runs each target from it for FUZZ_SECONDS.
 FUZZ_SECONDS ?= 20
 FUZZ_CORPUS  := build/fuzz/corpus
-fuzz: deps
+fuzz: fuzz-deps
 	cmake --preset fuzz
 	cmake --build build/fuzz -j$(JOBS)
 	mkdir -p $(FUZZ_CORPUS)

@@ -2,7 +2,7 @@
 """Damages the sample disc file by file and runs the game on each damaged disc (outside CI; minutes).
 
     tools/damage_disc.py list [--disc build/release/disc]
-    tools/damage_disc.py run  [--qz build/asan/qz] [--disc build/release/disc] [--out /tmp/qz-damage]
+    tools/damage_disc.py run  [--qz build/release/qz] [--disc build/release/disc] [--out /tmp/qz-damage]
                               [--jobs 4] [--frames 600] [--soak 300] [--only SUBSTRING,...]
 
 Every variant damages one file of the disc and leaves the rest alone: the file truncated (empty, half,
@@ -25,6 +25,9 @@ addresses and cache lines masked) and the variant is classed:
   logged     the log holds lines the undamaged run does not
   silent=    no new line, and frames and sound are the undamaged run's (the damage changed nothing seen)
   silent!    no new line, yet frames or sound differ: the damage was taken silently
+
+The game is the one `make run` builds; give `--qz build/asan/qz` (built by `make asan-test`) to have
+AddressSanitizer and UBSan watch every run too (slower).
 
 Refusal lines (new lines with "refused", "ERROR", "WARNING", "not a valid", "missing", "cut",
 "ignored") must name the damaged file; those that do not are listed. Writes OUT/report.txt and prints it.
@@ -306,7 +309,7 @@ def classify(base, r):
 def main():
     ap = argparse.ArgumentParser()
     ap.add_argument("what", choices=["list", "run"])
-    ap.add_argument("--qz", default="build/asan/qz")
+    ap.add_argument("--qz", default="build/release/qz")
     ap.add_argument("--disc", default="build/release/disc")
     ap.add_argument("--out", default="/tmp/qz-damage")
     ap.add_argument("--jobs", type=int, default=4)
@@ -322,6 +325,10 @@ def main():
             print("%-50s %-28s %d bytes" % (name, rel, len(data)))
         print("%d variants" % len(todo))
         return 0
+    if not os.access(args.qz, os.X_OK):
+        print("damage_disc.py: no game at %s (make run builds build/release/qz, make asan-test build/asan/qz)"
+              % args.qz, file=sys.stderr)
+        return 2
     os.makedirs(args.out, exist_ok=True)
     base = run_one(args, "undamaged", "", None)
     if base["rc"] != 0:

@@ -21,6 +21,8 @@ volatile bool qzQuitRequested = false;
 namespace {
 const char kCommonObjectsFile[] = "COMMON\\qz02dat.bin";
 const char kDefaultWorld[] = "i04.bin";
+const char kModuleRefusal[] =
+    "an I/O-processor module could not be loaded (the log names it); rebuild the disc ('make disc')";
 
 void PrintSeparator() {
     for (int i = 0; i < 39; ++i) x_printf("<>");
@@ -28,9 +30,14 @@ void PrintSeparator() {
 }
 }  // namespace
 
-void* qzStartUp(int argc, char** argv) {
+void* qzStartUp(int argc, char** argv, const char** why) {
+    static char refusal[kFormatWhyBytes + 160];
+    *why = nullptr;
     x_BuildHostPrefix();
-    if (x_HardwareBootSystem() != 0) return nullptr;
+    if (x_HardwareBootSystem() != 0) {
+        *why = kModuleRefusal;
+        return nullptr;
+    }
 
     veEngineSetDMACountLimit(15000);
     veEngineSetNonBonedViewMatrixLimit(200);
@@ -42,7 +49,10 @@ void* qzStartUp(int argc, char** argv) {
     veSoundSetMaxSamples(120);
     veSoundSetSpeakerConfig(3);
     veSoundInit();
-    if (x_HardwareLoadModule("BRNX_AMM.IRX") != 0) return nullptr;
+    if (x_HardwareLoadModule("BRNX_AMM.IRX") != 0) {
+        *why = kModuleRefusal;
+        return nullptr;
+    }
 
     // The options record is a static object (its constructor allocates nothing, so it can be built
     // before the heap); start-up gives it its defaults.
@@ -64,7 +74,18 @@ void* qzStartUp(int argc, char** argv) {
     gameOptions.trackType = TRACKTYPE_INDOOR;
     StartDemoLoop(&gameOptions);
 
-    return GetFileManager()->loadFile(kCommonObjectsFile);
+    void* common = GetFileManager()->loadFile(kCommonObjectsFile);
+    if (!common) {
+        // Named as the file is found in the disc directory.
+        char onDisc[sizeof kCommonObjectsFile];
+        for (size_t i = 0; i < sizeof onDisc; ++i)
+            onDisc[i] = kCommonObjectsFile[i] == '\\' ? '/' : kCommonObjectsFile[i];
+        std::snprintf(refusal, sizeof refusal,
+                      "the common-objects file %s %s; rebuild the disc ('make disc')", onDisc,
+                      GetFileManager()->lastRefusal());
+        *why = refusal;
+    }
+    return common;
 }
 
 void qzSetSoak(uint32_t raceFrames) {
@@ -179,7 +200,8 @@ QzExit qzRunLoop(void* common) {
 }
 
 QzExit qzMain(int argc, char** argv) {
-    void* common = qzStartUp(argc, argv);
-    if (!common) return QzExit{1};
+    const char* why = nullptr;
+    void* common = qzStartUp(argc, argv, &why);
+    if (!common) return QzExit{1, why};
     return qzRunLoop(common);
 }

@@ -15,8 +15,8 @@ struct QzExit {
 
 // Start-up: boot, engine and sound limits, default options, and the common-objects master file.
 // Returns the loaded common-objects image, or null when a driver module or that file could not be
-// loaded (the log says which).
-void* qzStartUp(int argc, char** argv);
+// loaded: the log says which, and `why` the line for the user (the file and the reason).
+void* qzStartUp(int argc, char** argv, const char** why);
 
 // The whole program as the console ran it.
 QzExit qzMain(int argc, char** argv);

@@ -21,6 +21,7 @@
 #include "engine/sys/heap.h"
 #include "host/disc_check.h"
 #include "host/frame_output.h"
+#include "host/held_stderr.h"
 #include "host/options.h"
 #include "host/output_signals.h"
 #include "host/pad_script.h"
@@ -93,18 +94,18 @@ void OnFrameShown(void*) {
     g_run.platform->ReadInput();
 }
 
-// The game's log goes to standard output: when a write there failed (a full disk, say), the log is not
-// whole and the run says so (true).
-bool LogLost() {
+// The game's log (or the help) goes to standard output: when a write there failed (a full disk, say),
+// `what` is not whole and the run says so (true).
+bool OutputLost(const char* what) {
     errno = 0;
     const bool flushFailed = std::fflush(stdout) != 0;
     const int e = flushFailed ? errno : 0;
     if (!flushFailed && !std::ferror(stdout)) return false;
     if (e != 0)
-        std::fprintf(stderr, "qz: the log could not all be written to standard output: %s\n",
+        std::fprintf(stderr, "qz: %s could not all be written to standard output: %s\n", what,
                      std::strerror(e));
     else
-        std::fprintf(stderr, "qz: the log could not all be written to standard output\n");
+        std::fprintf(stderr, "qz: %s could not all be written to standard output\n", what);
     return true;
 }
 
@@ -129,7 +130,8 @@ int main(int argc, char** argv) {
     if (options.help) {
         std::fputs(host::kUsage, stdout);
         std::fputs(host::kHelp, stdout);
-        return 0;
+        // Help that did not reach its reader (a full disk, a closed pipe) is a failed run.
+        return OutputLost("the help") ? 1 : 0;
     }
     if (x_SetHeapRegionSize(static_cast<size_t>(options.heapMb) * 1024 * 1024) != 0) {
         std::fprintf(stderr, "qz: the heap was set up before --heap-mb could be applied\n");
@@ -198,31 +200,37 @@ int main(int argc, char** argv) {
     }
     ApplyPads(0);
 
-    static host::WavWriter wav;  // static: a game that ends the process still gets its header finished
-    if (options.wavPath) {
-        if (!wav.Open(options.wavPath, 48000, &error)) {
-            std::fprintf(stderr, "qz: %s\n", error.Text());
-            return 2;
-        }
-        g_run.wav = &wav;
-    }
-    host::InstallOutputSignalHandlers(g_run.wav);
-
     std::unique_ptr<host::Platform> platform;
     if (options.window) {
         // Sound is played unless it is recorded; keyboard and gamepads drive the pads no script drives.
         const host::WindowSetup setup{host::FrameOutput::kWidth, host::FrameOutput::kHeight, !options.wavPath,
                                       !options.padScript[0] && !options.padScript[1]};
+        // What the display's libraries print while they look for one follows the program's own line.
+        host::HeldStderr held;
         platform = host::OpenWindowPlatform(setup, &error);
         if (!platform) {
-            std::fprintf(stderr, "qz: %s\n", error.Text());
+            held.ReleaseAfter("qz: %s\n", error.Text());
             return 2;
         }
+        held.Release();
         std::atexit(ClosePlatform);
     } else {
         platform = host::MakeHeadlessPlatform();
     }
     g_run.platform = platform.get();
+
+    // The sound file is made only once everything before it is known to work (a window refused leaves
+    // no empty file behind).
+    static host::WavWriter wav;  // static: a game that ends the process still gets its header finished
+    if (options.wavPath) {
+        if (!wav.Open(options.wavPath, 48000, &error)) {
+            std::fprintf(stderr, "qz: %s\n", error.Text());
+            g_run.platform = nullptr;  // closed as it goes out of scope
+            return 2;
+        }
+        g_run.wav = &wav;
+    }
+    host::InstallOutputSignalHandlers(g_run.wav);
     // A window runs at the wall clock's pace; headless runs are deterministic unless asked otherwise.
     if (options.realtime || options.window) console::ClockSetMode(console::ClockMode::RealTime);
 
@@ -252,6 +260,6 @@ int main(int argc, char** argv) {
         Fail(error);
         g_run.status = 1;
     }
-    if (LogLost()) g_run.status = 1;
+    if (OutputLost("the log")) g_run.status = 1;
     return rc != 0 ? rc : g_run.status;
 }

@@ -132,7 +132,10 @@ bool PadScript::Parse(std::string_view text, const char* name, Error* error) {
             if (first) {
                 first = false;
                 if (!ParseFrames(word, &r.first, &r.last))
-                    return error->Set("%s:%d: bad frame range '%.*s'", name, lineNo, len, word.data());
+                    return error->Set(
+                        "%s:%d: bad frame range '%.*s' (give N, N-M with M not below N, or N+; shown frames "
+                        "counted from 0)",
+                        name, lineNo, len, word.data());
                 continue;
             }
             switch (ParseWord(word, &r.input)) {

@@ -16,14 +16,35 @@ namespace {
 
 struct PngErrorState {
     char message[200];
+    std::FILE* file = nullptr;
+    int writeErrno = 0;  // why the file refused a write (libpng's own message says only "Write Error")
 };
 
 void OnPngError(png_structp png, png_const_charp msg) {
     auto* st = static_cast<PngErrorState*>(png_get_error_ptr(png));
-    std::snprintf(st->message, sizeof(st->message), "%s", msg);
+    std::snprintf(st->message, sizeof(st->message), "%s",
+                  st->writeErrno != 0 ? std::strerror(st->writeErrno) : msg);
     png_longjmp(png, 1);
 }
 void OnPngWarning(png_structp, png_const_charp) {}
+
+// libpng's writes, to the file, keeping the system's reason when one fails.
+void WriteToFile(png_structp png, png_bytep data, png_size_t length) {
+    auto* st = static_cast<PngErrorState*>(png_get_io_ptr(png));
+    errno = 0;
+    if (std::fwrite(data, 1, length, st->file) != length) {
+        st->writeErrno = errno != 0 ? errno : EIO;
+        png_error(png, "Write Error");
+    }
+}
+void FlushFile(png_structp png) {
+    auto* st = static_cast<PngErrorState*>(png_get_io_ptr(png));
+    errno = 0;
+    if (std::fflush(st->file) != 0) {
+        st->writeErrno = errno != 0 ? errno : EIO;
+        png_error(png, "Write Error");
+    }
+}
 
 // The temporary file being written, for a signal handler to remove; empty when none.
 char g_inProgress[4096];
@@ -75,6 +96,7 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
     }
 
     PngErrorState st{};
+    st.file = f;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, &st, OnPngError, OnPngWarning);
     png_infop info = png ? png_create_info_struct(png) : nullptr;
     if (!png || !info) {
@@ -90,7 +112,7 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
         Abandon(f, tmp);
         return error->Set("cannot write the frame to %s: %s", path.c_str(), st.message);
     }
-    png_init_io(png, f);
+    png_set_write_fn(png, &st, WriteToFile, FlushFile);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
                  rgbaOut ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB, PNG_INTERLACE_NONE,
                  PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);

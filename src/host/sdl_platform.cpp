@@ -4,6 +4,7 @@
 
 #include <cstdio>
 
+#include "host/held_stderr.h"
 #include "host/platform.h"
 #include "host/sdl_audio.h"
 #include "host/sdl_input.h"
@@ -19,15 +20,17 @@ public:
     ~SdlPlatform() override { Close(); }
 
     bool Open(const WindowSetup& setup, int width, int height, Error* error) {
+        // What the libraries print while they look for the devices comes after the program's own lines.
+        HeldStderr held;
         if (!window_.Open("qz", width, height, error)) return false;
         Error why;
         // A machine without sound or gamepads still plays.
         if (setup.sound && !audio_.Open(kAudioBufferFrames, &why))
-            std::fprintf(stderr, "qz: %s; playing without sound\n", why.Text());
+            HeldStderr::Say("qz: %s; playing without sound\n", why.Text());
         // The keyboard needs nothing started, so pad 1 follows it even without gamepad support.
         readInput_ = setup.input;
         if (setup.input && !input_.Init(&why))
-            std::fprintf(stderr, "qz: %s; the keyboard still drives pad 1\n", why.Text());
+            HeldStderr::Say("qz: %s; the keyboard still drives pad 1\n", why.Text());
         return true;
     }
 

@@ -60,7 +60,13 @@ TEST(PadScript, BadLinesAreReportedWithTheirLineNumber) {
     host::PadScript s;
     host::Error err;
     EXPECT_FALSE(s.Parse("0 IDLE\n5-3 CROSS\n", "p1.txt", &err));
-    EXPECT_EQ(std::string(err.Text()), "p1.txt:2: bad frame range '5-3'");
+    EXPECT_EQ(std::string(err.Text()),
+              "p1.txt:2: bad frame range '5-3' (give N, N-M with M not below N, or N+; shown frames counted "
+              "from 0)");
+    for (const char* bad : {"x START\n", "-3 START\n", "3- START\n", "+ START\n", "1-2-3 START\n"}) {
+        EXPECT_FALSE(s.Parse(bad, "p", &err)) << bad;
+        EXPECT_NE(std::string(err.Text()).find("(give N, N-M"), std::string::npos) << bad;
+    }
     EXPECT_FALSE(s.Parse("0 JUMP\n", "p1.txt", &err));
     EXPECT_EQ(
         std::string(err.Text()),

@@ -46,17 +46,23 @@ bool WriteFile(const std::string& dir, const std::string& rel, const void* data,
     std::string path = dir + "/" + rel;
     size_t slash = path.rfind('/');
     if (!MakeDirs(path.substr(0, slash))) {
-        std::fprintf(stderr, "mkdisc: cannot create directory for %s\n", path.c_str());
+        std::fprintf(stderr, "mkdisc: cannot create the directory for %s: %s\n", path.c_str(),
+                     std::strerror(errno));
         return false;
     }
     std::FILE* f = std::fopen(path.c_str(), "wb");
     if (!f) {
-        std::fprintf(stderr, "mkdisc: cannot write %s\n", path.c_str());
+        std::fprintf(stderr, "mkdisc: cannot write %s: %s\n", path.c_str(), std::strerror(errno));
         return false;
     }
+    errno = 0;
     bool ok = size == 0 || std::fwrite(data, 1, size, f) == size;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok) std::fprintf(stderr, "mkdisc: error writing %s\n", path.c_str());
+    int e = errno;
+    if (std::fclose(f) != 0 && ok) {
+        ok = false;
+        e = errno;
+    }
+    if (!ok) std::fprintf(stderr, "mkdisc: error writing %s: %s\n", path.c_str(), std::strerror(e ? e : EIO));
     return ok;
 }
 
@@ -277,7 +283,7 @@ bool WriteMusic(const std::string& dir) {
 
 bool WriteSampleDisc(const std::string& dir) {
     if (!MakeDirs(dir)) {
-        std::fprintf(stderr, "mkdisc: cannot create %s\n", dir.c_str());
+        std::fprintf(stderr, "mkdisc: cannot create %s: %s\n", dir.c_str(), std::strerror(errno));
         return false;
     }
     return WriteSystemFiles(dir) && WriteAudio(dir) && WriteMusic(dir) && WriteCommonObjects(dir) &&

@@ -1,5 +1,7 @@
 #include "game/files/file_manager.h"
 
+#include <cstdio>
+
 #include "console/mem/addr.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
@@ -30,6 +32,7 @@ uint32_t LabelFirst(const void* image, uint32_t l) {
 }  // namespace
 
 void* CFileManager::loadFile(const char* name) {
+    refusal_[0] = '\0';
     x_printf("filename %s\n", name);
     int length = 0;
     void* image = x_LoadFileLength(name, &length);
@@ -38,12 +41,18 @@ void* CFileManager::loadFile(const char* name) {
         masterfile::Check check = masterfile::Validate(image, static_cast<uint32_t>(length));
         if (!check.ok) {
             x_printf("FileManager: ERROR: %s is not a valid master file: %s\n", name, check.why);
+            std::snprintf(refusal_, sizeof refusal_, "is not a valid master file (%s)", check.why);
             x_free(image);
             image = nullptr;
         }
     }
     x_printf("fileMem %d\n", image ? static_cast<int>(Addr32(image)) : 0);
-    if (!found) x_printf("FileManager: WARNING: %s does not exist!\n", name);
+    if (!found) {
+        x_printf("FileManager: WARNING: %s does not exist!\n", name);
+        std::snprintf(refusal_, sizeof refusal_,
+                      "could not be read (missing, unreadable or larger than the "
+                      "engine heap)");
+    }
     return image;
 }
 

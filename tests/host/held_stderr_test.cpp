@@ -1,0 +1,108 @@
+#include "host/held_stderr.h"
+
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "support/temp_dir.h"
+
+namespace {
+
+// Standard error goes to a file for the test's length; what reached it is read back.
+class StderrToFile {
+public:
+    explicit StderrToFile(const std::string& path) : path_(path) {
+        std::fflush(stderr);
+        saved_ = dup(STDERR_FILENO);
+        const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+        dup2(fd, STDERR_FILENO);
+        close(fd);
+    }
+    ~StderrToFile() { Restore(); }
+    std::string Restore() {
+        if (saved_ >= 0) {
+            std::fflush(stderr);
+            dup2(saved_, STDERR_FILENO);
+            close(saved_);
+            saved_ = -1;
+        }
+        return testsupport::ReadText(path_);
+    }
+
+private:
+    std::string path_;
+    int saved_ = -1;
+};
+
+// What a library writes to descriptor 2 behind stdio's back.
+void LibraryNoise(const char* text) {
+    if (write(STDERR_FILENO, text, std::strlen(text)) < 0) {
+    }
+}
+
+TEST(HeldStderr, TheProgramsLinesComeBeforeTheLibrariesNoiseAndNothingIsDropped) {
+    if (!host::HeldStderr::CanHold()) GTEST_SKIP() << "a sanitizer build holds nothing back";
+    testsupport::TempDir t;
+    {
+        StderrToFile capture(t.file("err.txt"));
+        host::HeldStderr held;
+        LibraryNoise("ALSA lib pcm.c: Unknown PCM default\n");
+        host::HeldStderr::Say("qz: no sound device; playing without sound\n");
+        {
+            host::HeldStderr inner;  // while one is held, a second only adds its lines to it
+            LibraryNoise("error: XDG_RUNTIME_DIR is not set\n");
+            inner.ReleaseAfter("qz: the inner line\n");
+        }
+        held.ReleaseAfter("qz: --window found no display\n");
+        host::HeldStderr::Say("qz: after the hold\n");  // straight through once released
+        EXPECT_EQ(capture.Restore(),
+                  "qz: --window found no display\n"
+                  "qz: no sound device; playing without sound\n"
+                  "qz: the inner line\n"
+                  "ALSA lib pcm.c: Unknown PCM default\n"
+                  "error: XDG_RUNTIME_DIR is not set\n"
+                  "qz: after the hold\n");
+    }
+    {
+        // A hold that ends well passes the noise on as it was.
+        StderrToFile capture(t.file("err2.txt"));
+        {
+            host::HeldStderr held;
+            LibraryNoise("a library's warning\n");
+        }
+        EXPECT_EQ(capture.Restore(), "a library's warning\n");
+    }
+}
+
+// A library that ends the process while the hold is on (an exit, an abort) does not take what it
+// printed with it.
+TEST(HeldStderrDeathTest, WhatWasHeldIsWrittenWhenTheProcessEnds) {
+    EXPECT_EXIT(
+        {
+            host::HeldStderr held;
+            LibraryNoise("Xlib: connection refused\n");
+            std::exit(3);
+        },
+        testing::ExitedWithCode(3), "Xlib: connection refused");
+    EXPECT_DEATH(
+        {
+            host::HeldStderr held;
+            LibraryNoise("assertion failed in a library\n");
+            std::abort();
+        },
+        "assertion failed in a library");
+    EXPECT_DEATH(
+        {
+            host::HeldStderr held;
+            LibraryNoise("about to crash\n");
+            *static_cast<volatile int*>(nullptr) = 1;
+        },
+        "about to crash");
+}
+
+}  // namespace
