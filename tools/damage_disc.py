@@ -25,6 +25,8 @@ addresses and cache lines masked) and the variant is classed:
   logged     the log holds lines the undamaged run does not
   silent=    no new line, and frames and sound are the undamaged run's (the damage changed nothing seen)
   silent!    no new line, yet frames or sound differ: the damage was taken silently
+  silent~    as silent!, but the damaged bytes are still good data (a texel's palette index still inside
+             its palette, a palette colour, the envelope map zeroed into an empty map): no refusal is due
 
 The game is the one `make run` builds; give `--qz build/asan/qz` (built by `make asan-test`) to have
 AddressSanitizer and UBSan watch every run too (slower).
@@ -135,6 +137,51 @@ def master_variants(data):
         put32(b, 4 + 4 * k, (u32(b, 4 + 4 * k) & ~15) | 15)
         out.append(("S%d.cut15" % k, bytes(b)))
     return out
+
+
+# Sub-files whose format reads all-zero bytes as a good, empty record.
+ZEROED_IS_EMPTY = {
+    ("AUDIO/qz02Audi.bin", 82): "the envelope map with inputCount 0: an empty map, every envelope at its default",
+}
+
+
+def still_good(rel, original, damaged):
+    """Why the damaged bytes are still good data, or None: only damage the tool can judge cheaply."""
+    t = master_tables(original)
+    if not t or len(original) != len(damaged):
+        return None
+    offs, lens, _ = t
+    diff = [i for i in range(len(original)) if original[i] != damaged[i]]
+    if not diff:
+        return None
+    k = next((k for k in range(len(lens)) if offs[k] <= diff[0] < offs[k] + lens[k]), None)
+    if k is None or diff[-1] >= offs[k] + lens[k]:
+        return None
+    at, ln = offs[k], lens[k]
+    if (rel, k) in ZEROED_IS_EMPTY and not any(damaged[at:at + ln]):
+        return "sub-file %d zeroed is %s" % (k, ZEROED_IS_EMPTY[(rel, k)])
+    # One byte inside the pixels or the palette of a palettised bitmap (the sub-file's header checked
+    # as the game checks it: dimensions, depth, extension and palette inside the sub-file).
+    if len(diff) != 1 or ln < 64 or original[at + 16:at + 23] != b"BRANNOX":
+        return None
+    width, height, colours, depth, palettised = struct.unpack_from("<IIIHH", original, at)
+    ext = u32(original, at + 48)
+    if not palettised or depth not in (4, 8) or not 0 < colours <= (1 << depth):
+        return None
+    pixels = at + 64 + ext
+    pixel_bytes = (width * height * depth + 7) // 8
+    palette = pixels + ((pixel_bytes + 15) & ~15)
+    if palette + 4 * colours > at + ln:
+        return None
+    i = diff[0]
+    if pixels <= i < pixels + pixel_bytes:
+        indices = [damaged[i]] if depth == 8 else [damaged[i] & 15, damaged[i] >> 4]
+        if all(x < colours for x in indices):
+            return "sub-file %d bitmap: a texel's palette index %d -> %d, inside its %d colours" % (
+                k, original[i], damaged[i], colours)
+    if palette <= i < palette + 4 * colours:
+        return "sub-file %d bitmap: palette colour %d changed" % (k, (i - palette) // 4)
+    return None
 
 
 def world_main(data):
@@ -299,6 +346,9 @@ def classify(base, r):
         cls = "logged"
     elif r["frames"] == base["frames"] and r["sound"] == base["sound"]:
         cls = "silent="
+    elif r.get("good"):
+        cls = "silent~"
+        new_lines = ["(still good data: %s)" % r["good"]]
     else:
         cls = "silent!"
     names = dos_names(r["file"])
@@ -320,6 +370,7 @@ def main():
     args = ap.parse_args()
     only = args.only.split(",")
     todo = [v for v in variants(args.disc) if any(o in v[0] for o in only)]
+    originals = {}
     if args.what == "list":
         for name, rel, data in todo:
             print("%-50s %-28s %d bytes" % (name, rel, len(data)))
@@ -336,9 +387,13 @@ def main():
         return 1
     results = []
     with concurrent.futures.ThreadPoolExecutor(args.jobs) as pool:
-        futs = [pool.submit(run_one, args, n, rel, d) for n, rel, d in todo]
+        futs = {pool.submit(run_one, args, n, rel, d): (rel, d) for n, rel, d in todo}
         for f in concurrent.futures.as_completed(futs):
             r = f.result()
+            rel, damaged = futs[f]
+            if rel not in originals:
+                originals[rel] = open(os.path.join(args.disc, rel), "rb").read()
+            r["good"] = still_good(rel, originals[rel], damaged)
             cls, new_lines, unnamed = classify(base, r)
             r.update(cls=cls, new=new_lines, unnamed=unnamed)
             del r["log"]
