@@ -6,6 +6,7 @@
 
 #include "audio/envelope_map_format.h"
 #include "engine/sys/files.h"
+#include "engine/sys/loaded_files.h"
 
 namespace {
 
@@ -64,7 +65,7 @@ bool CEnvelopeMap::load(const void* image, uint32_t length) {
     clear();
     const envmap::Check check = envmap::Validate(image, length);
     if (!check.ok) {
-        x_printf("CEnvelopeMap: bad envelope map: %s\n", check.why);
+        x_printf("%sCEnvelopeMap: bad envelope map: %s\n", x_FileOf(image), check.why);
         return false;
     }
     const uint8_t* cursor = static_cast<const uint8_t*>(image);

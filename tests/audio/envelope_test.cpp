@@ -6,7 +6,9 @@
 #include <vector>
 
 #include "audio/envelope_map_format.h"
+#include "engine/sys/loaded_files.h"
 #include "support/heap_image.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -70,6 +72,14 @@ TEST(EnvelopeMap, TruncatedOversizedAndNonFiniteImagesAreRefused) {
     EXPECT_FALSE(patched(20, 3));            // point count
     EXPECT_FALSE(patched(24, 0x7FC00000u));  // a NaN x
     EXPECT_TRUE(patched(0, 1));
+    // A refusal names the disc file the map came from.
+    testsupport::HeapImage cut(good, 6);
+    x_NoteLoadedFile(cut.p, 6, "AUDIO\\qz02Audi.bin");
+    testsupport::LogCapture log;
+    CEnvelopeMap map;
+    EXPECT_FALSE(map.load(cut.p, 6));
+    EXPECT_TRUE(log.has("AUDIO\\qz02Audi.bin: CEnvelopeMap: bad envelope map")) << log.text();
+    x_ForgetLoadedFile(cut.p);
 }
 
 }  // namespace
