@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -351,24 +352,11 @@ bool SaysFirst(const std::string& err, const std::string& line) {
 }
 
 // What the run printed on each stream, and how it ended.
-struct QzStreams {
-    std::string out, err;
-    int exitCode;
-};
+using QzStreams = testsupport::CommandRun;
 
+// qz with `args`; `shell` comes before it (variables, ulimit, unset).
 QzStreams RunQzSplit(const std::string& args, const std::string& shell = "") {
-    testsupport::TempDir t;
-    const std::string cmd = shell + std::string(QZ_BUILD_DIR) + "/qz " + args + " 2>" + t.file("err.txt");
-    QzStreams r{"", "", -1};
-    std::FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = testsupport::ReadText(t.file("err.txt"));
-    return r;
+    return testsupport::RunCommand(shell + std::string(QZ_BUILD_DIR) + "/qz " + args);
 }
 
 // The command line's own faults: the reason on standard error, what is allowed, exit 2, nothing run.

@@ -6,30 +6,17 @@
 #include <cstdio>
 #include <string>
 
+#include "support/run_command.h"
 #include "support/temp_dir.h"
 
 namespace {
 
-struct MkdiscRun {
-    std::string out, err;
-    int exitCode = -1;
-};
+using MkdiscRun = testsupport::CommandRun;
 
 // Runs mkdisc with `args` from the directory `cwd`; `redirect` replaces standard output's pipe.
 MkdiscRun Mkdisc(const std::string& cwd, const std::string& args, const std::string& redirect = "") {
-    testsupport::TempDir t;
-    const std::string cmd = "cd '" + cwd + "' && " + std::string(QZ_BUILD_DIR) + "/mkdisc " + args + " 2>" +
-                            t.file("err.txt") + redirect;
-    MkdiscRun r;
-    std::FILE* p = popen(cmd.c_str(), "r");
-    if (!p) return r;
-    char buf[4096];
-    size_t n;
-    while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-    const int status = pclose(p);
-    r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    r.err = testsupport::ReadText(t.file("err.txt"));
-    return r;
+    return testsupport::RunCommand("cd '" + cwd + "' && " + std::string(QZ_BUILD_DIR) + "/mkdisc " + args +
+                                   redirect);
 }
 
 bool Exists(const std::string& path) {
