@@ -149,6 +149,10 @@ private:
     void BuildState();
     void LoadClut();
     void StartTransfer();
+    // Sets `t` up for a rectangle of local memory; false (and `t` inactive) for an empty one or one outside
+    // local memory, which is logged with the register side's name ("D" or "S").
+    bool OpenTransfer(Transfer& t, const char* what, const char* side, uint32_t bp, uint32_t bw, uint32_t psm,
+                      uint32_t x, uint32_t y, uint32_t w, uint32_t h);
     void LocalToLocal();
     bool RectInside(uint32_t bp, uint32_t bw, uint32_t psm, uint32_t x, uint32_t y, uint32_t w, uint32_t h,
                     uint32_t* stride) const;

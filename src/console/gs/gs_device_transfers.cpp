@@ -57,6 +57,25 @@ void GsDevice::SettleTransfer(const Transfer& t, bool write) const {
     bands_->Settle(uint32_t(t.base + a), uint32_t(b - a), write, RasterBands::Wait::kTransfer);
 }
 
+bool GsDevice::OpenTransfer(Transfer& t, const char* what, const char* side, uint32_t bp, uint32_t bw,
+                            uint32_t psm, uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
+    t = Transfer{};
+    if (w == 0 || h == 0) return false;
+    t.base = bp * LocalMemory::kBlockBytes;
+    t.psm = psm;
+    t.x0 = x;
+    t.y0 = y;
+    t.w = w;
+    t.h = h;
+    if (StreamBytes(psm) < 0 || !RectInside(bp, bw, psm, x, y, w, h, &t.stride)) {
+        GsLogf("GS: %s transfer outside local memory (%sBP 0x%X %sBW %u PSM 0x%X, %ux%u at %u,%u) ignored\n",
+               what, side, bp, side, bw, psm, w, h, x, y);
+        return false;
+    }
+    t.active = true;
+    return true;
+}
+
 void GsDevice::StartTransfer() {
     const uint32_t dir = uint32_t(trxdir_.XDIR);
     const uint32_t w = uint32_t(trxreg_.RRW), h = uint32_t(trxreg_.RRH);
@@ -66,47 +85,16 @@ void GsDevice::StartTransfer() {
         return;
     }
     if (dir == kXdirHostToLocal) {
-        Transfer& t = hostToLocal_;
-        t = Transfer{};
         discardImage_ = true;  // whatever happens, the IMAGE data that follows belongs to this transfer
-        if (w == 0 || h == 0) return;
-        t.base = uint32_t(bitbltbuf_.DBP) * LocalMemory::kBlockBytes;
-        t.psm = uint32_t(bitbltbuf_.DPSM);
-        t.x0 = uint32_t(trxpos_.DSAX);
-        t.y0 = uint32_t(trxpos_.DSAY);
-        t.w = w;
-        t.h = h;
-        if (StreamBytes(t.psm) < 0 || !RectInside(uint32_t(bitbltbuf_.DBP), uint32_t(bitbltbuf_.DBW), t.psm,
-                                                  t.x0, t.y0, w, h, &t.stride)) {
-            GsLogf(
-                "GS: host-to-local transfer outside local memory (DBP 0x%X DBW %u PSM 0x%X, %ux%u at %u,%u) "
-                "ignored\n",
-                unsigned(bitbltbuf_.DBP), unsigned(bitbltbuf_.DBW), t.psm, w, h, t.x0, t.y0);
-            return;
-        }
-        t.active = true;
+        OpenTransfer(hostToLocal_, "host-to-local", "D", uint32_t(bitbltbuf_.DBP), uint32_t(bitbltbuf_.DBW),
+                     uint32_t(bitbltbuf_.DPSM), uint32_t(trxpos_.DSAX), uint32_t(trxpos_.DSAY), w, h);
         return;
     }
     if (dir == kXdirLocalToHost) {
-        Transfer& t = localToHost_;
-        t = Transfer{};
-        if (w == 0 || h == 0) return;
-        t.base = uint32_t(bitbltbuf_.SBP) * LocalMemory::kBlockBytes;
-        t.psm = uint32_t(bitbltbuf_.SPSM);
-        t.x0 = uint32_t(trxpos_.SSAX);
-        t.y0 = uint32_t(trxpos_.SSAY);
-        t.w = w;
-        t.h = h;
-        if (StreamBytes(t.psm) < 0 || !RectInside(uint32_t(bitbltbuf_.SBP), uint32_t(bitbltbuf_.SBW), t.psm,
-                                                  t.x0, t.y0, w, h, &t.stride)) {
-            GsLogf(
-                "GS: local-to-host transfer outside local memory (SBP 0x%X SBW %u PSM 0x%X, %ux%u at %u,%u) "
-                "ignored\n",
-                unsigned(bitbltbuf_.SBP), unsigned(bitbltbuf_.SBW), t.psm, w, h, t.x0, t.y0);
-            return;
-        }
-        t.active = true;
-        SettleTransfer(t, false);
+        if (OpenTransfer(localToHost_, "local-to-host", "S", uint32_t(bitbltbuf_.SBP),
+                         uint32_t(bitbltbuf_.SBW), uint32_t(bitbltbuf_.SPSM), uint32_t(trxpos_.SSAX),
+                         uint32_t(trxpos_.SSAY), w, h))
+            SettleTransfer(localToHost_, false);
         return;
     }
     Flush();
