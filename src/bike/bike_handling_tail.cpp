@@ -151,38 +151,32 @@ void KineticBike::tailTurnCounters() {
         p.frictionTarget[0] = p.frictionTarget[1] = f < kLaunchGripMax ? f : kLaunchGripMax;
     }
 
+    // Counters run negative while turning left and positive while turning right, starting again from 0 when
+    // the side changes.
     auto left = [](int32_t c) { return (c < 0 ? c : 0) - 1; };
     auto right = [](int32_t c) { return (c > 0 ? c : 0) + 1; };
+    auto turn = [&](int32_t (*step)(int32_t)) {
+        ride.turnCounter = step(ride.turnCounter);
+        ride.powerSlideAccelTurnCounter = ride.powerSlideBrakeTurnCounter = 0;
+        ride.powerSlideEnd = 0;
+        ride.turnPressedPercent = p.turnAmount;
+    };
+    auto slide = [&](int32_t (*step)(int32_t), bool braking) {
+        ride.turnCounter = step(ride.turnCounter);
+        int32_t& counting = braking ? ride.powerSlideBrakeTurnCounter : ride.powerSlideAccelTurnCounter;
+        int32_t& other = braking ? ride.powerSlideAccelTurnCounter : ride.powerSlideBrakeTurnCounter;
+        counting = step(counting);
+        other = 0;
+        ride.turnPressedPercent = p.turnAmount;
+    };
     if (status.flags & bit(BIKE_LEFT_TURN)) {
-        ride.turnCounter = left(ride.turnCounter);
-        ride.powerSlideAccelTurnCounter = ride.powerSlideBrakeTurnCounter = 0;
-        ride.powerSlideEnd = 0;
-        ride.turnPressedPercent = p.turnAmount;
+        turn(left);
     } else if (status.flags & bit(BIKE_POWERSLIDE_LEFT)) {
-        ride.turnCounter = left(ride.turnCounter);
-        if (ride.bikeState == kLeftSlideBrake) {
-            ride.powerSlideBrakeTurnCounter = left(ride.powerSlideBrakeTurnCounter);
-            ride.powerSlideAccelTurnCounter = 0;
-        } else {
-            ride.powerSlideAccelTurnCounter = left(ride.powerSlideAccelTurnCounter);
-            ride.powerSlideBrakeTurnCounter = 0;
-        }
-        ride.turnPressedPercent = p.turnAmount;
+        slide(left, ride.bikeState == kLeftSlideBrake);
     } else if (status.flags & bit(BIKE_RIGHT_TURN)) {
-        ride.turnCounter = right(ride.turnCounter);
-        ride.powerSlideAccelTurnCounter = ride.powerSlideBrakeTurnCounter = 0;
-        ride.powerSlideEnd = 0;
-        ride.turnPressedPercent = p.turnAmount;
+        turn(right);
     } else if (status.flags & bit(BIKE_POWERSLIDE_RIGHT)) {
-        ride.turnCounter = right(ride.turnCounter);
-        if (ride.bikeState == kRightSlideBrake) {
-            ride.powerSlideBrakeTurnCounter = right(ride.powerSlideBrakeTurnCounter);
-            ride.powerSlideAccelTurnCounter = 0;
-        } else {
-            ride.powerSlideAccelTurnCounter = right(ride.powerSlideAccelTurnCounter);
-            ride.powerSlideBrakeTurnCounter = 0;
-        }
-        ride.turnPressedPercent = p.turnAmount;
+        slide(right, ride.bikeState == kRightSlideBrake);
     } else {
         ride.turnCounter = ride.powerSlideAccelTurnCounter = ride.powerSlideBrakeTurnCounter = 0;
         ride.turnPressedPercent = 0.0f;
