@@ -9,27 +9,10 @@
 namespace console::gs {
 namespace {
 
-// Bytes one pixel takes in an image stream (host-to-local and back); 0 for 4-bit pixels.
+// Bytes one pixel takes in an image stream (host-to-local and back); 0 for 4-bit pixels. Only 24-bit pixels
+// differ from their size in local memory: the stream packs them into three bytes.
 int StreamBytes(uint32_t psm) {
-    switch (psm) {
-        case kPsmCt32:
-        case kPsmZ32:
-            return 4;
-        case kPsmCt24:
-        case kPsmZ24:
-            return 3;
-        case kPsmCt16:
-        case kPsmCt16S:
-        case kPsmZ16:
-        case kPsmZ16S:
-            return 2;
-        case kPsmT8:
-            return 1;
-        case kPsmT4:
-            return 0;
-        default:
-            return -1;
-    }
+    return psm == kPsmCt24 || psm == kPsmZ24 ? 3 : PsmBytes(psm);
 }
 
 }  // namespace
