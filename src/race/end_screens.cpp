@@ -1,8 +1,10 @@
 #include "race/end_screens.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "bike/kinetic_bike.h"
 #include "engine/font/font.h"
@@ -18,6 +20,7 @@
 #include "game/stats/stats.h"
 #include "game/stats/track_bonus.h"
 #include "race/control/game_controller.h"
+#include "race/hud/hud.h"
 #include "race/hud/hud_resources.h"
 #include "race/pause_obj.h"
 #include "race/race_game.h"
@@ -183,6 +186,50 @@ void CGameEnd::setGameEndInited(unsigned int on) {
             s.isHuman = 0;
         }
     }
+    // On a freestyle track the results are the player's place in the freestyle ranking.
+    FreestyleRanking ranking;
+    if (o->trackType == TRACKTYPE_FREESTYLE && freestyleTable(ranking)) recordFreestylePlaces(ranking);
+}
+
+bool CGameEnd::freestyleTable(FreestyleRanking& out) const {
+    out = FreestyleRanking{};
+    if (!freestyleRanking || !freestyleRanking(hud_id, out)) return false;
+    int p = out.playerPos;
+    if (p < 0 || p > 7) return false;
+    auto swapRows = [&out](int a, int b) {
+        std::swap(out.names[a], out.names[b]);
+        std::swap(out.scores[a], out.scores[b]);
+    };
+    // Up past every lower score, down past every higher one; a tie leaves the row where it is.
+    for (; p > 0 && out.scores[p - 1] < out.scores[p]; --p) swapRows(p, p - 1);
+    for (; p < 7 && out.scores[p + 1] > out.scores[p]; ++p) swapRows(p, p + 1);
+    out.playerPos = p;
+    return true;
+}
+
+void CGameEnd::freestylePlaces(const FreestyleRanking& ranking, int32_t places[8]) {
+    const int player = std::clamp(ranking.playerPos, 0, 7);
+    auto surname = [&ranking](int row) {
+        for (int k = 0; k < 8; ++k)
+            if (ranking.names[row] && std::strcmp(ranking.names[row], CHud::kRivalNames[k]) == 0) return k;
+        return 8;
+    };
+    int rivals[7], n = 0;
+    for (int row = 0; row < 8; ++row)
+        if (row != player) rivals[n++] = row;
+    std::stable_sort(rivals, rivals + n, [&](int a, int b) { return surname(a) < surname(b); });
+    places[0] = player + 1;
+    for (int k = 0; k < n; ++k) places[k + 1] = rivals[k] + 1;
+}
+
+void CGameEnd::recordFreestylePlaces(const FreestyleRanking& ranking) const {
+    int32_t places[8];
+    freestylePlaces(ranking, places);
+    CGameOptions* o = Options();
+    for (int i = 0; i < 8; ++i) {
+        o->sInfo[i].riderPos = places[i];
+        o->sInfo[i].isHuman = i == 0 ? 1 : 0;
+    }
 }
 
 void CGameEnd::initEndGameStats() {
@@ -319,8 +366,9 @@ void CGameEnd::render(C3DView*) {
         Print(d.font18Yellow, x0 + 64, y0 + 60, "RANK");
         Print(d.font18Yellow, x0 + 160, y0 + 60, "NAME");
         Print(d.font18Yellow, x0 + 384, y0 + 60, "SCORE");
+        // The places go to the front end as they are shown, frame by frame, as the bonuses do.
         FreestyleRanking fr;
-        if (freestyleRanking) freestyleRanking(hud_id, fr);
+        if (freestyleTable(fr)) recordFreestylePlaces(fr);
         for (int r = 0; r < 8; ++r) {
             if (r == fr.playerPos)
                 renderSprite(static_cast<short>(x0 + 32),

@@ -108,6 +108,14 @@ public:
 
     // The results table of a race track: one row per racer, in racer order.
     int resultRows(ResultRow* rows, int capacity) const;
+    // The freestyle ranking as the results show it and the front end scores it: the HUD's table with the
+    // player's row at the place its score has among the rivals (the HUD moves the row only between its
+    // sliding displays, so its own table may not have caught up). False when there is none.
+    bool freestyleTable(FreestyleRanking& out) const;
+    // The places of a freestyle ranking, one per entry of the front end's results: [0] the player's
+    // place; [1..7] the rivals' places, the rivals taken in the order of the HUD's rival surnames (a rival
+    // of another name after them, in table order). Together they are the places 1 to 8.
+    static void freestylePlaces(const FreestyleRanking& ranking, int32_t places[8]);
     // Minutes and seconds as the results print them: 65.5 -> "1.05.50"; `prefix` goes in front.
     static void formatTime(char* out, int size, float seconds, const char* prefix = "");
     // "1st", "2nd", "3rd", "4th", ...
@@ -119,6 +127,8 @@ public:
 
 private:
     CGameEndObj* endObject() const;
+    // Hands the places of the freestyle ranking to the front end's results (racer 0 the player).
+    void recordFreestylePlaces(const FreestyleRanking& ranking) const;
     void drawQuad(int textureId, float x0, float y0, float x1, float y1, const uint32_t rgba[4],
                   float z = 0.0f);
 };

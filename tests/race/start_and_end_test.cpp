@@ -19,9 +19,13 @@
 #include "race/countdown.h"
 #include "race/end_of_race.h"
 #include "race/end_screens.h"
+#include "race/hud/hud.h"
+#include "race/hud/hud_model.h"
 #include "race/pause_obj.h"
 #include "race/race_game.h"
+#include "race/race_hooks.h"
 #include "race/scene/camera.h"
+#include "support/log_capture.h"
 
 namespace {
 
@@ -283,6 +287,81 @@ TEST_F(StartAndEndTest, AWinnerCaughtAtTheLineByTheLastSortScoresFirstPlace) {
     Career_ScoreRace(career, gameOptions, inCareer);
     EXPECT_EQ(career.player[0].points[0], CareerPointsForPlace(1));
     EXPECT_EQ(career.player[3].points[0], CareerPointsForPlace(2));
+}
+
+// A freestyle run is ridden alone and ranked in the HUD's table against seven rivals. The career scores
+// the place the results show: last of the table scores nothing and the rivals' points take the series;
+// a score above every rival is first place, even before the HUD's own table (which moves the player's
+// row only between its sliding displays) has caught up, and wins the series.
+TEST_F(StartAndEndTest, AFreestyleCareerRunScoresThePlaceItsResultsShow) {
+    gameOptions.trackType = TRACKTYPE_FREESTYLE;
+    gameOptions.timeOrLap = 0;
+    gameOptions.duration = 60;
+    gameOptions.numCPURacers = 0;
+    gameOptions.isCareer = 1;
+    CQzGame::numOfTotalRacers = 1;
+    CQzGame::numOfHumanRacers = 1;
+    racehooks::Install();  // the results read the HUD's table through the race's hook
+    struct Cleared {
+        ~Cleared() { racehooks::Clear(); }
+    } cleared;
+    auto* hudModel = new CHudModel(0);
+    const int hudId = Add(hudModel);
+    // The rivals, best first; the first surname in the HUD's list sits third.
+    const int kRivals[7] = {5, 3, 0, 6, 1, 4, 2};  // surname index of rows 0..6
+    for (const int playerScore : {600, 12000}) {
+        SCOPED_TRACE(playerScore);
+        for (int r = 0; r < 7; ++r) {
+            std::snprintf(hudModel->_freeStyleRankNames[r], 20, "%s", CHud::kRivalNames[kRivals[r]]);
+            hudModel->_freeStyleRankScores[r] = 9000 - 900 * r;
+        }
+        std::snprintf(hudModel->_freeStyleRankNames[7], 20, "%s", bikes[0]->playerName);
+        hudModel->_freeStyleRankScores[7] = playerScore;
+        hudModel->_freeStylePlayerPos = 7;
+        for (_SeriesInfo& s : gameOptions.sInfo) s.riderPos = 1;
+
+        Add(new CGameEndObj(-1));
+        CGameEnd end(nullptr, nullptr, ids, static_cast<int>(CModel::modelPtr->objects.size()) - 1, hudId);
+        int32_t who[8] = {}, hud[2] = {hudId, -1};
+        C3DView* views[2] = {view, nullptr};
+        RaceEndParts parts{&end, &gameOptions, 1, CQzGame::bike, ids, who, views, hud, -1, nullptr};
+        bikes[0]->isCPU = 0;
+        bikes[0]->bikeStats.raceTime = 60.0f;
+        CheckGameOver(parts);
+        ASSERT_EQ(end.getGameEndInited(), 1u);
+
+        // The table the results draw: the player's row where its score belongs.
+        const bool first = playerScore > 9000;
+        FreestyleRanking shown;
+        ASSERT_TRUE(end.freestyleTable(shown));
+        EXPECT_EQ(shown.playerPos, first ? 0 : 7);
+        EXPECT_STREQ(shown.names[shown.playerPos], bikes[0]->playerName);
+        for (int r = 1; r < 8; ++r) EXPECT_GE(shown.scores[r - 1], shown.scores[r]) << r;
+        // The front end's results: the player's place, the rivals' places in their surnames' order.
+        EXPECT_EQ(gameOptions.sInfo[0].riderPos, shown.playerPos + 1);
+        EXPECT_EQ(gameOptions.sInfo[0].isHuman, 1);
+        unsigned placesSeen = 0;
+        for (const _SeriesInfo& s : gameOptions.sInfo) placesSeen |= 1u << s.riderPos;
+        EXPECT_EQ(placesSeen, 0x1FEu) << "places 1 to 8, each once";
+        EXPECT_EQ(gameOptions.sInfo[1].riderPos, first ? 4 : 3) << "the first surname";
+        EXPECT_EQ(gameOptions.sInfo[7].riderPos, first ? 5 : 4) << "the last surname";
+
+        // The series' last race scored by the career.
+        CareerData career;
+        const char* const roster[8] = {"Me", "P1", "P2", "P3", "P4", "P5", "P6", "P7"};
+        Career_ChooseSeries(career, 9, roster);
+        career.currentrace[9] = career.numraces[9];
+        unsigned char inCareer = 1;
+        gameOptions.gameEndState = GAME_END_RACE_FINISHED;
+        testsupport::LogCapture log;
+        EXPECT_EQ(Career_ScoreRace(career, gameOptions, inCareer), kScreenCareerSeriesChoice);
+        EXPECT_TRUE(log.has(first ? "Awarded -player 0-14 points for coming in place 1.\n"
+                                  : "Awarded -player 0-0 points for coming in place 8.\n"));
+        EXPECT_EQ(log.has("You have failed to win this series.\n"), !first);
+        EXPECT_EQ(career.status[9], first ? 1 : 0);
+        EXPECT_EQ(career.status[10], first ? 0 : -1);
+        EXPECT_EQ(career.abilitypoints, first ? 1 : 0);
+    }
 }
 
 // The lap that finishes the race is counted after the frame's bike updates, and the same frame hands

@@ -101,13 +101,15 @@ int CareerPointsForPlace(int place) {
 }
 
 int CareerRacerCount(const CGameOptions& options) {
+    // A freestyle run is ridden alone but ranked against the seven rivals of its table.
+    if (options.trackType == TRACKTYPE_FREESTYLE) return kCareerRacers;
     return static_cast<int>(std::min<uint32_t>(options.numCPURacers, kCareerRacers - 1)) + 1;
 }
 
 int CareerFieldSize(int series) {
     switch (std::clamp(series, 0, kCareerSeries - 1) / 3) {
         case TRACKTYPE_FREESTYLE:
-            return 1;
+            return kCareerRacers;
         case TRACKTYPE_INDOOR:
         case TRACKTYPE_OUTDOOR:
             return 7;

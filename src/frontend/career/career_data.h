@@ -68,11 +68,12 @@ extern const int8_t kCareerNumRaces[kCareerSeries];
 // place scores nothing.
 int CareerPointsForPlace(int place);
 
-// The eight racers the race reported on (numCPURacers + 1, at most 8).
+// The racers the race reported on: numCPURacers + 1, at most 8; on a freestyle track the eight entries
+// of its ranking (the player and seven rivals).
 int CareerRacerCount(const CGameOptions& options);
 // The racers of a career race in series `series`: the race's field for one player on the series' kind of
-// track (baja 6, indoor and outdoor 7, freestyle alone). The standings show this many before the series'
-// first race too, whatever race was run last.
+// track (baja 6, indoor and outdoor 7, freestyle the eight of its ranking). The standings show this many
+// before the series' first race too, whatever race was run last.
 int CareerFieldSize(int series);
 
 // Scores a finished career race (only when the race finished and inCareer is set): awards points, sorts

@@ -154,7 +154,7 @@ TEST(CareerRules, TestResultsAdvanceAndEndTheSeries) {
     EXPECT_EQ(c.player[0].points[9], 14);
     EXPECT_EQ(Career_TestResult(c, 1, false), kScreenCareerSeriesChoice);
     EXPECT_TRUE(log.has("FAILURE on race 2 of 2 (8th place).\n"));
-    EXPECT_EQ(c.status[9], 1);  // alone on a freestyle track the human always wins
+    EXPECT_EQ(c.status[9], 1);  // a field of one: the human wins alone
     EXPECT_EQ(c.status[10], 0);
 }
 

@@ -15,11 +15,13 @@
 #include "engine/sys/xrand.h"
 #include "frontend/screens/career_ui.h"
 #include "game/core/random.h"
+#include "game/model/model.h"
 #include "game/model/packet.h"
 #include "host/pad_script.h"
 #include "race/control/game_controller.h"
 #include "race/demo_loop.h"
 #include "race/end_screens.h"
+#include "race/hud/hud_model.h"
 #include "race/race_game.h"
 #include "race/riders.h"
 #include "support/disc_race_test.h"
@@ -80,21 +82,29 @@ protected:
         }
     }
     // The loading screen has ended the front end: the race, ridden by the computer for the player as
-    // in the attract race and cut to one lap; CROSS on the results continues. Answers the screen the
-    // loop opens the next front end on.
-    int Race() {
+    // in the attract race and cut to one lap; CROSS on the results continues. On a freestyle track the
+    // player's score is `stuntScore` in the HUD's table. Answers the screen the loop opens the next front
+    // end on; `shownPlace_` is the player's place on the results.
+    int Race(int stuntScore = 0) {
         const bool byTime = options_.trackType == TRACKTYPE_FREESTYLE;
         options_.demoMode = 1;
         options_.duration = byTime ? 20 : 1;
         options_.timeOrLap = byTime ? 0 : 1;
         auto* race = new CQzGame(&options_, common_, 0);
         console::PadSetInput(0, 0, console::PadIdle());
+        auto* table = dynamic_cast<CHudModel*>(CModel::modelPtr->objects[size_t(race->hudId[0])]);
         int result = 0, f = 0;
-        for (; f < 60 * 240 && result == 0 && !race->gameEnd->gameEndData.gameEndOnOff; ++f)
+        for (; f < 60 * 240 && result == 0 && !race->gameEnd->gameEndData.gameEndOnOff; ++f) {
+            if (byTime && table) table->_freeStyleRankScores[table->_freeStylePlayerPos] = stuntScore;
             result = race->updateGame();
+        }
         EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u) << "no finish after " << f << " frames";
+        shownPlace_ = 0;
         if (!byTime) {
             EXPECT_EQ(CQzGame::bike[0]->laps.curLap, 1);  // the whole lap ridden
+            shownPlace_ = CQzGame::bike[0]->bikeStats.getRacePosition();
+        } else if (FreestyleRanking shown; race->gameEnd->freestyleTable(shown)) {
+            shownPlace_ = shown.playerPos + 1;
         }
         for (int k = 0; k < 120 && result == 0; ++k) {
             console::PadInput in = console::PadIdle();
@@ -116,6 +126,7 @@ protected:
 
     CGameOptions options_;
     CFrontend* fe_ = nullptr;
+    int shownPlace_ = 0;
 };
 
 TEST_F(CareerRoad, NameRideScoreFinishTheSeriesAndSeeTheTrophy) {
@@ -145,6 +156,7 @@ TEST_F(CareerRoad, NameRideScoreFinishTheSeriesAndSeeTheTrophy) {
     EXPECT_EQ(SM_GetCurScreen(), 6);
     const int place = options_.sInfo[0].riderPos;
     const int kPoints[9] = {0, 14, 6, 3, 2, 1, 0, 0, 0};
+    EXPECT_EQ(place, shownPlace_);
     ASSERT_GE(place, 1);
     ASSERT_LE(place, 6);  // six racers on a baja track
     EXPECT_EQ(c.player[0].points[0], kPoints[place]);
@@ -156,15 +168,21 @@ TEST_F(CareerRoad, NameRideScoreFinishTheSeriesAndSeeTheTrophy) {
     EXPECT_EQ(c.currentrace[0], 2);
     EXPECT_EQ(inCareer, 0);
 
-    // Where the baja field ends is the race's; alone on a freestyle track the player always wins. The
-    // first freestyle series from the series choice: a 20-second run, then a won test result ends it.
+    // Where the baja field ends is the race's; on a freestyle track the player is ranked against the
+    // seven rivals of the HUD's table. The first freestyle series from the series choice: a 20-second run
+    // that out-scores every rival, then a won test result ends it.
     Play("DOWN*4 CROSS DOWN*3 CROSS");
     ASSERT_EQ(c.currentseries, 9);
     Play("DOWN*6 CROSS");
     Close();
-    ASSERT_EQ(Race(), 6);
+    ASSERT_EQ(Race(20000), 6);
     Open(6);
+    EXPECT_EQ(shownPlace_, 1);
+    EXPECT_EQ(options_.sInfo[0].riderPos, 1);
     EXPECT_EQ(c.player[0].points[9], 14);
+    int rivals = 0;
+    for (int i = 1; i < 8; ++i) rivals += c.player[i].points[9];
+    EXPECT_EQ(rivals, 6 + 3 + 2 + 1) << "the rivals score the places after the player's";
     Play("DOWN*7 CROSS");
     ASSERT_EQ(SM_GetCurScreen(), 7);
     EXPECT_EQ(c.status[9], 1);
