@@ -315,7 +315,7 @@ void CGameEnd::drawCurrentBonusPic(int earned, int, int j) {
 void CGameEnd::update(C3DView*, float) {
     CGameEndObj* menu = endObject();
     if (!gameEndData.gameEndOnOff || !menu || menu->endGameMode < 1 || menu->endGameMode > 4) return;
-    if (menu->framesDrawn <= CMenuTarget::kFramesToScreen) ++menu->framesDrawn;  // no further: on screen
+    if (menu->framesDrawn < CMenuTarget::kFramesBeforePresses) ++menu->framesDrawn;  // no further: read
 }
 
 void CGameEnd::render(C3DView*) {

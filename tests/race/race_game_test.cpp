@@ -325,8 +325,8 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     EXPECT_EQ(CQzGame::bike[0]->laps.curLap, 1);
     EXPECT_GT(CQzGame::bike[0]->bikeStats.raceTime, 20.0f);  // a whole lap was ridden
     EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
-    // The menu takes a press once the results are on the screen.
-    for (uint32_t k = 0; k <= CMenuTarget::kFramesToScreen; ++k) {
+    // The menu takes a press once the results have been on the screen for half a second.
+    for (uint32_t k = 0; k < CMenuTarget::kFramesBeforePresses; ++k) {
         SteerAlongTheLine(false);
         EXPECT_EQ(race->updateGame(), 0);
     }
@@ -340,7 +340,7 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     // The second item restarts.
     race = new CQzGame(&o, common_, 0);
     race->gameEnd->setGameEndInited(1);
-    for (int k = 0; k < 10 && !race->gameEndModel->menuOnScreen(); ++k) EXPECT_EQ(race->updateGame(), 0);
+    for (int k = 0; k < 30 && !race->gameEndModel->menuTakesPresses(); ++k) EXPECT_EQ(race->updateGame(), 0);
     SteerAlongTheLine(false, console::kPadLeft);
     EXPECT_EQ(race->updateGame(), 0);
     SteerAlongTheLine(false);
@@ -353,41 +353,53 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     CQzGame::drawFrames = true;
 }
 
-// The throttle pulsed over the finish line: a fresh press (with the stick pushed left, which would pick
-// "Restart Race") one frame before the line, on it, or in the frames after it before the results can
-// have been seen, leaves the results up with the cursor on the first item; a press once they are on the
-// screen acts. The line is brought to a chosen frame by ending the race at the laps already ridden.
-TEST_F(RaceTest, APressAtTheFinishLineWaitsForTheResultsToBeSeen) {
+// The throttle pulsed over the finish line, on a circuit and when a freestyle run's time is up: a fresh
+// press (with the stick pushed left, which would pick "Restart Race") at any frame from three before the
+// line until the results have been on the screen for half a second is held and leaves the results up with
+// the cursor on the first item; a press after that acts in its own frame. The line is brought to a chosen
+// frame by ending the race at the laps (or the time) already ridden.
+TEST_F(RaceTest, APressAtTheFinishLineWaitsForTheResultsToBeRead) {
     constexpr int kLine = 120;  // the frame whose end-of-race check finds the player finished
-    constexpr int kFirstSeen = kLine + 1 + static_cast<int>(CMenuTarget::kFramesToScreen) + 1;
-    CGameOptions o = RaceOptions(O01);
+    // The results are first drawn in the frame after the line and reach the screen two frames later.
+    constexpr int kFirstTaken = kLine + 1 + static_cast<int>(CMenuTarget::kFramesBeforePresses);
+    static_assert(kFirstTaken == kLine + 18, "half a second (15 frames) on the screen from frame L + 3");
     CQzGame::drawFrames = false;
-    // Throttle held, let go for three frames, pressed again at frame `press` and held.
-    auto ride = [&](int press, bool stick) {
-        o.duration = 1;
-        auto* race = new CQzGame(&o, common_, 0);
-        int result = 0, f = 0;
-        for (; f < kFirstSeen + 6 && result == 0; ++f) {
-            if (f == kLine) o.duration = 0;
-            console::PadInput in = console::PadIdle();
-            const bool pressed = f < press - 3 || f >= press;
-            in.buttons = pressed ? console::kPadCross : 0;
-            if (stick && f >= press) in.sticks[2] = 0;
-            console::PadSetInput(0, 0, in);
-            result = race->updateGame();
+    for (Worlds_Enum world : {O01, F01}) {
+        CGameOptions o = RaceOptions(world);
+        const bool freestyle = o.trackType == TRACKTYPE_FREESTYLE;
+        SCOPED_TRACE(freestyle ? "freestyle" : "circuit");
+        o.timeOrLap = freestyle ? 0 : 1;
+        // Throttle held, let go for three frames, pressed again at frame `press` and held. Answers the
+        // race's answer and the frame it came in, or the cursor when the results stayed up.
+        auto ride = [&](int press, bool stick) {
+            o.duration = freestyle ? 600 : 1;
+            auto* race = new CQzGame(&o, common_, 0);
+            int result = 0, f = 0;
+            for (; f < kLine + 30 && result == 0; ++f) {
+                if (f == kLine) o.duration = 0;
+                console::PadInput in = console::PadIdle();
+                const bool pressed = f < press - 3 || f >= press;
+                in.buttons = pressed ? console::kPadCross : 0;
+                if (stick && f >= press) in.sticks[2] = 0;
+                console::PadSetInput(0, 0, in);
+                result = race->updateGame();
+                EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, f >= kLine ? 1u : 0u) << f;
+            }
+            const int cursor = race->gameEndModel->currentSelected;
+            delete race;
+            return std::make_pair(result, result ? f - 1 : cursor);
+        };
+        for (int press = kLine - 3; press <= kLine + 20; ++press) {
+            SCOPED_TRACE(press - kLine);
+            if (press < kFirstTaken) {
+                EXPECT_EQ(ride(press, true), std::make_pair(0, 0));
+            } else {
+                EXPECT_EQ(ride(press, false), std::make_pair(int(CQzGame::kLeave), press));
+            }
         }
-        EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
-        const int cursor = race->gameEndModel->currentSelected;
-        delete race;
-        return std::make_pair(result, result ? f - 1 : cursor);
-    };
-    for (int press = kLine - 1; press < kFirstSeen; ++press) {
-        SCOPED_TRACE(press - kLine);
-        EXPECT_EQ(ride(press, true), std::make_pair(0, 0));
+        // The first press taken with the stick pushed left picks the restart.
+        EXPECT_EQ(ride(kFirstTaken, true), std::make_pair(int(CQzGame::kRestart), kFirstTaken));
     }
-    // Pressed once the results are on the screen: the first item leaves, the stick picks the restart.
-    EXPECT_EQ(ride(kFirstSeen, false), std::make_pair(int(CQzGame::kLeave), kFirstSeen));
-    EXPECT_EQ(ride(kFirstSeen, true), std::make_pair(int(CQzGame::kRestart), kFirstSeen));
     CQzGame::drawFrames = true;
 }
 

@@ -36,17 +36,23 @@ public:
 };
 
 // A menu the pad steers in the pause and end-game states (the pause menu, the results). It takes only a
-// press that begins once it is on the screen: a press made before the player could see it (a throttle
-// pulsed over the finish line, a button mashed with START) is held, as a stick held into it is.
+// press that begins once it has been on the screen for half a second: nobody reads a screen in one frame,
+// and a press made before (a throttle pulsed over the finish line, a button mashed with START) is held,
+// as a stick held into it is.
 class CMenuTarget {
 public:
     // A frame's picture reaches the screen this many frames after the frame that draws it (its display
     // list runs during the next frame and is shown at the vertical blank after that): a press read in an
     // earlier frame was made before the player had seen the menu.
     static constexpr uint32_t kFramesToScreen = 2;
+    // Half a second of the race's shown frames (30 a second): the menu takes no press while it has been
+    // on the screen for less.
+    static constexpr uint32_t kFramesToRead = 15;
+    // The frames a menu is drawn in before it takes a press; its count need go no further.
+    static constexpr uint32_t kFramesBeforePresses = kFramesToScreen + kFramesToRead;
 
     virtual ~CMenuTarget() = default;
     // The frames drawn since the menu came up, counted by whoever draws it.
     virtual uint32_t menuFramesDrawn() const = 0;
-    bool menuOnScreen() const { return menuFramesDrawn() > kFramesToScreen; }
+    bool menuTakesPresses() const { return menuFramesDrawn() >= kFramesBeforePresses; }
 };

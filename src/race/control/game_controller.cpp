@@ -318,8 +318,10 @@ void CQZGameController::processMenu(uint32_t& state, uint32_t& buttons, bool con
                   {CONTROL_LEFT, 0x8, 2},
                   {CONTROL_RIGHT, 0x10, 3},
                   {CONTROL_ACCEL, 0x20, 4}};
-    // Until the menu is on the screen the pad is only watched: a press begun meanwhile counts as held.
-    if (const CMenuTarget* menu = ModelObjectAs<CMenuTarget>(_activeObject); menu && !menu->menuOnScreen())
+    // Until the menu has been on the screen long enough to be read the pad is only watched: a press begun
+    // meanwhile counts as held.
+    if (const CMenuTarget* menu = ModelObjectAs<CMenuTarget>(_activeObject);
+        menu && !menu->menuTakesPresses())
         return;
     const uint32_t before = buttons;
     bool pressedThisStep = false;

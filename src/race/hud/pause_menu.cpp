@@ -167,7 +167,7 @@ void CPauseMenu::renderSprite(int16_t x, int16_t y, uint16_t hw, uint16_t hh, in
 void CPauseMenu::update(C3DView*, float) {
     if (CPauseState::pauseSwitch == 0 || CPauseState::pauseDraw != 1) return;
     auto* pause = dynamic_cast<CHudPauseObj*>(hudres::ModelObject(modelObjectId));
-    if (pause && _pauseView && pause->framesDrawn <= CMenuTarget::kFramesToScreen) ++pause->framesDrawn;
+    if (pause && _pauseView && pause->framesDrawn < CMenuTarget::kFramesBeforePresses) ++pause->framesDrawn;
 }
 
 void CPauseMenu::render(C3DView*) {

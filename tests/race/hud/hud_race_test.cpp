@@ -67,7 +67,7 @@ protected:
     // Idle frames until a menu that came up with the last press is on the screen and takes presses.
     static void Settle(CQzGame* race) {
         console::PadSetInput(0, 0, console::PadIdle());
-        for (uint32_t k = 0; k < CMenuTarget::kFramesToScreen; ++k) race->updateGame();
+        for (uint32_t k = 0; k < CMenuTarget::kFramesBeforePresses; ++k) race->updateGame();
     }
     static void Look(const char* name) {
         const char* dir = std::getenv("QZ_HUD_PNG");
@@ -133,6 +133,7 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
     EXPECT_EQ(std::count(block.begin(), block.end(), 0), 1600);
 
     // Speed, radar and stats off with down and confirm; the music line takes track 2.
+    Settle(race);
     for (int k = 0; k < 3; ++k) Press(race, console::kPadDown);
     for (int k = 0; k < 3; ++k) {
         Press(race, console::kPadCross);
@@ -180,8 +181,8 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
 }
 
 // START pressed with the throttle pulsed: the pause menu takes neither that press nor one made before it
-// can have been seen, and the paused picture stands still, the speedometer with it (each reading steps
-// its smoothing). Once the menu is on the screen a press moves its cursor.
+// can have been seen or read, and the paused picture stands still, the speedometer with it (each reading
+// steps its smoothing). Once the menu has been on the screen for half a second a press moves its cursor.
 TEST_F(HudRace, APausedRaceHoldsItsPictureAndItsMenuWaitsToBeSeen) {
     CGameOptions o = Options(O01, 1);
     CQzGame::drawFrames = false;
@@ -221,7 +222,12 @@ TEST_F(HudRace, APausedRaceHoldsItsPictureAndItsMenuWaitsToBeSeen) {
     }
     for (int f = 1; f < 4; ++f) EXPECT_TRUE(shown[f] == shown[0]) << "paused frame " << f;
     EXPECT_EQ(CPauseState::pauseSwitch, 1);
-    EXPECT_EQ(pause->pauseObjData.currentSelected, 0);
+    // Nor a step tapped in its first half second on the screen; the first tap after it moves the cursor.
+    while (!pause->menuTakesPresses()) {
+        Press(race, console::kPadDown);
+        ASSERT_EQ(pause->pauseObjData.currentSelected, 0) << "menu drawn " << pause->framesDrawn;
+    }
+    EXPECT_EQ(pause->framesDrawn, CMenuTarget::kFramesBeforePresses);
     Press(race, console::kPadDown);
     EXPECT_EQ(pause->pauseObjData.currentSelected, 1);
     Look("paused_still.png");
@@ -325,6 +331,7 @@ TEST_F(HudRace, SplitScreenPauseMenuAndResultsAreWhole) {
     for (int f = 0; f < 30; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
     ASSERT_EQ(Press(race, console::kPadStart), CQzGame::kGoOn);
     ASSERT_EQ(CPauseState::pauseSwitch, 1);
+    Settle(race);
     int lastBar = -1;
     for (int row = 0; row < 7; ++row) {
         SCOPED_TRACE(row);
@@ -497,6 +504,7 @@ TEST_F(HudRace, FreestyleTrickListAndEightResultRowsStayClear) {
     for (int f = 0; f < 600 && !race->gameEnd->getGameEndInited(); ++f) race->updateGame();
     for (int f = 0; f < 5; ++f) race->updateGame();
     ASSERT_EQ(race->gameEnd->getGameEndInited(), 1u);
+    EXPECT_EQ(gameOptions.sInfo[0].riderPos, Hud(race, 0)->_freeStylePlayerPos + 1) << "the place shown";
     Look("freestyle_results.png");
     std::vector<int> orangeRows(448, 0), whiteRows(448, 0);
     for (int y = 120; y < 300; ++y) {
