@@ -36,6 +36,12 @@ void StopWheels(KineticBike& b);
 // A human racer's camera to `mode`, through the race's hook.
 void MoveCamera(const KineticBike& b, int mode);
 
+// Whether `p` lies within the edge zone of the race's world (false with no world).
+bool NearWorldEdge(const qzVector3d& p);
+// The bike's reset place moved away from the world edge: the newest safe position of its trail outside
+// the edge zone, else where it started, facing the world centre.
+void PlaceAwayFromEdge(KineticBike& b);
+
 // Terrain codes of the take-off areas (jump and preload ramps) and their kind: 0 preload, 1 skill.
 bool IsTakeOffCode(uint32_t code);
 int TakeOffKind(uint32_t code);

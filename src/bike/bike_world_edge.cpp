@@ -1,7 +1,8 @@
 // The world edge and the tumbling crash body. Near the edge of a baja course the bike is thrown in a
 // ballistic arc back toward the world centre and becomes an ordinary crash once it has come down; on
-// the other tracks it is put straight back on the track. While a crash tumbles, its spin and speed are
-// held within limits that shrink as the crash goes on, so it looks violent at first and then settles.
+// the other tracks it is put straight back on the track, or in a freestyle arena at its newest safe
+// place away from the edge. While a crash tumbles, its spin and speed are held within limits that
+// shrink as the crash goes on, so it looks violent at first and then settles.
 #include "bike/bike_control.h"
 #include "bike/bike_crash.h"
 #include "bike/kinetic_bike.h"
@@ -61,6 +62,30 @@ CWorldModel* worldModel() {
 
 }  // namespace
 
+bool bikecrash::NearWorldEdge(const qzVector3d& p) {
+    CWorldModel* world = worldModel();
+    return world && world->checkNearEdgeOfWorld(p);
+}
+
+// The newest safe position of the trail that lies away from the edge, else where the bike started;
+// facing the world centre, as a bike thrown back from the edge of a baja course comes down.
+void bikecrash::PlaceAwayFromEdge(KineticBike& b) {
+    CWorldModel* world = worldModel();
+    if (!world) return;
+    BikeReset& reset = b.reset;
+    const qzVector3d* pos = &reset.startPosition;
+    const qzVector3d* dir = &reset.startDir;
+    for (int k = 0; k < 30; ++k)
+        if (!world->checkNearEdgeOfWorld(reset.safePos[k])) {
+            pos = &reset.safePos[k];
+            dir = &reset.safeDir[k];
+            break;
+        }
+    reset.crashResetPos = *pos;
+    const qzVector3d toCentre = flatUnit(world->getWorldCenter() - *pos);
+    reset.crashResetDir = toCentre * toCentre > 0.0f ? toCentre : *dir;
+}
+
 void KineticBike::checkForWorldEdgeCrash() {
     CWorldModel* world = worldModel();
     if (crash.crashState != 1) {
@@ -72,7 +97,11 @@ void KineticBike::checkForWorldEdgeCrash() {
             crash.crashState = 1;
             crash.worldEdgeCrashState = 0;
         } else {
+            // A freestyle arena has no racing line to search, and a crash can leave the last reset
+            // place at the edge itself.
             findSplineCrashResetPos();
+            if (gameOptions.trackType == TRACKTYPE_FREESTYLE || NearWorldEdge(reset.crashResetPos))
+                PlaceAwayFromEdge(*this);
             const uint8_t hitGround = crash.postCrashHitGround;
             setStartPos(reset.crashResetPos, reset.crashResetDir);
             crash.postCrashHitGround = hitGround;

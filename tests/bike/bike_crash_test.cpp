@@ -258,6 +258,39 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
         EXPECT_GT(b->crash.preCrashVelocity.x, 0.0f);  // toward the centre
         EXPECT_LT(b->crash.preCrashVelocity.y, 0.0f);  // and up
     }
+    {
+        // A freestyle arena has no racing line: the bike goes to the newest safe place away from the
+        // edge, not to the reset place it has never been given (the world's corner), facing the centre.
+        Options o(TRACKTYPE_FREESTYLE, 0);
+        BikeWorld w(FirstTrack(TrackKind::Freestyle), 1);
+        KineticBike* b = w.AddBike(0, false);
+        const qzVector3d start = b->reset.startPosition = b->position;
+        const qzVector3d centre = w.world->getWorldCenter();
+        const qzVector3d atEdge(300.0f, 0.0f, centre.z), inside(3000.0f, 0.0f, centre.z);
+        for (int k = 0; k < 30; ++k) b->reset.safePos[k] = k == 0 ? atEdge : inside;
+        b->reset.crashResetPos = qzVector3d();
+        b->ground.bikePos = qzVector3d(100.0f, 0.0f, centre.z);
+        b->checkForWorldEdgeCrash();
+        EXPECT_EQ(b->crash.crashState, 0u);
+        EXPECT_NEAR(b->position.x, inside.x, 1.0f);
+        EXPECT_NEAR(b->position.z, inside.z, 1.0f);
+        EXPECT_NEAR(b->reset.crashResetDir.x, 1.0f, 1e-5f);  // toward the centre
+        // With the whole trail at the edge, where it started.
+        for (qzVector3d& p : b->reset.safePos) p = atEdge;
+        b->ground.bikePos = qzVector3d(100.0f, 0.0f, centre.z);
+        b->checkForWorldEdgeCrash();
+        EXPECT_NEAR(b->position.x, start.x, 1.0f);
+        EXPECT_NEAR(b->position.z, start.z, 1.0f);
+        // A crash that came to rest at the edge is not put back there.
+        b->reset.safePos[3] = inside;
+        b->crash.crashState = 4;
+        b->crash.crashType = 0;
+        b->ground.levelGround = 1;
+        b->ground.bikePos = atEdge;
+        b->crashUpdate();
+        EXPECT_NEAR(b->position.x, inside.x, 1.0f);
+        EXPECT_FALSE(w.world->checkNearEdgeOfWorld(b->position));
+    }
     LoneBikes lone;
     KineticBike* b = lone.Build();
     Kinetic::RigidBody* body = b->crashBike.get();
