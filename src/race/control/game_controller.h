@@ -56,9 +56,9 @@ public:
     static constexpr uint32_t kViewHoldSteps = 6;
     // The demo loop's counter value that ends the attract race.
     static constexpr int kDemoLoopEnd = 3000;
-    // The first race frame (the race's Framecounter) in which a pad may pause: the race puts its first
-    // picture on the screen in frame 5, and a pause stands over the picture last drawn unpaused, so
-    // before frame 6 it would stand over a race never stepped nor drawn (a blank picture).
+    // The first race frame (the race's Framecounter) in which a pad may pause: the race's views first
+    // update and draw in frame 5, and while the race is paused they hold what they had, so a pause
+    // taken earlier would stand over a race never drawn (no camera placed, no rider posed).
     static constexpr uint32_t kFirstPausableFrame = 6;
 
     // The race's demo loop (null outside attract mode).

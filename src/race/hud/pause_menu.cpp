@@ -195,7 +195,7 @@ void CPauseMenu::render(C3DView*) {
     if (notice[0] && pauseMenuData.pauseFont) {
         veFontSetHorizontalAlignment(pauseMenuData.pauseFont, 0);
         veFontPrintfXY(pauseMenuData.pauseFont, -veFontGetStrWidth(pauseMenuData.pauseFont, notice) / 2,
-                       static_cast<int32_t>(kPausePlate[3]) + 3, "%s", notice);
+                       static_cast<int32_t>(kPausePlate[3]) + kPauseNoticeDrop, "%s", notice);
     }
     const _CPauseObjData& d = pause->pauseObjData;
     if (d.pauseMenuMode != 1) return;
