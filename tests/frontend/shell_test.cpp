@@ -9,8 +9,10 @@
 
 #include "app/main_loop.h"
 #include "console/cd/cd.h"
+#include "console/gs/gs_device.h"
 #include "console/iop/audio_module.h"
 #include "console/iop/iop.h"
+#include "console/pad/pad.h"
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/sound.h"
 #include "engine/sys/boot.h"
@@ -39,8 +41,13 @@ const INPUT_PadSource kPad{[] { return 1u; }, [](int pad) { return pad == 0 ? g_
 class Shell : public enginetest::EngineTest {
 protected:
     void SetUp() override {
-        EngineTest::SetUp();
+        // The disc's driver modules loaded as the boot loads them: the pad library binds pad 1 (the main
+        // menu asks it whether a second pad is plugged in).
         ASSERT_TRUE(console::CdMount(QZ_DISC_DIR));
+        console::PadReset();
+        console::IopReset();
+        ASSERT_EQ(x_HardwareBootSystem(), 0);
+        EngineTest::SetUp();
         INPUT_SetPadSource(&kPad);
         options_ = CGameOptions();
         std::strcpy(options_.WorldFile, "untouched");
@@ -145,6 +152,7 @@ TEST_F(Shell, PadScriptReachesARaceWithTheOptionsTheChoicesImply) {
     for (const Road& road : roads) {
         SCOPED_TRACE(road.world);
         ResetCursors();
+        if (road.players == 2) console::PadSetInput(1, 0, console::PadIdle());  // pad 2 plugged in
         Open(34);
         for (uint32_t b : road.presses) {
             ASSERT_EQ(fe_->Frontend_done, 0) << "ended early on screen " << SM_GetCurScreen();
@@ -374,6 +382,46 @@ TEST_F(Shell, CrossStillHeldFromTheRaceLandsOnTheMainMenu) {
     EXPECT_EQ(fe_pairsPlayed[FE_ACCEPT], accepts);
     Press({kAccept});
     EXPECT_EQ(SM_GetCurScreen(), 32);
+}
+
+// Two players need a second pad: without one the main menu refuses them with the error sound and says
+// why under the title until the cursor moves; with pad 2 plugged in they go on to the difficulty.
+TEST_F(Shell, TwoPlayersWaitForASecondPad) {
+    // Bright pixels of the shown picture in the band between the title and the menu, once the frames
+    // drawn so far have reached the screen.
+    auto noticePixels = [this] {
+        Frame();
+        std::vector<uint8_t> rgba(640 * 448 * 4);
+        EXPECT_TRUE(console::gs::Gs().ReadDisplay(rgba.data()));
+        int n = 0;
+        for (int y = 80; y < 100; ++y)
+            for (int x = 40; x < 400; ++x) {
+                const uint8_t* p = &rgba[size_t(y * 640 + x) * 4];
+                n += p[0] > 180 && p[1] > 180 && p[2] > 180;
+            }
+        return n;
+    };
+    playerx = 1;
+    Open(33);
+    Press({kDown});
+    EXPECT_EQ(noticePixels(), 0);
+    const int errors = fe_pairsPlayed[FE_ERROR];
+    Press({kAccept});
+    EXPECT_EQ(SM_GetCurScreen(), 33);
+    EXPECT_EQ(playerx, 1);
+    EXPECT_EQ(fe_pairsPlayed[FE_ERROR], errors + 1);
+    EXPECT_GT(noticePixels(), 200);
+    Press({kUp});
+    EXPECT_EQ(noticePixels(), 0);
+    Press({kDown, kAccept});
+    EXPECT_GT(noticePixels(), 200);
+    console::PadSetInput(1, 0, console::PadIdle());
+    for (int f = 0; f < 4; ++f) Frame();
+    EXPECT_EQ(noticePixels(), 0) << "pad 2 is in";
+    Press({kAccept});
+    EXPECT_EQ(SM_GetCurScreen(), 32);
+    EXPECT_EQ(playerx, 2);
+    EXPECT_EQ(fe_pairsPlayed[FE_ERROR], errors + 2);
 }
 
 // Every hint bar fits the screen and names the buttons that work: where it says TRIANGLE leads back,

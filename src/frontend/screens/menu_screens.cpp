@@ -2,6 +2,8 @@
 // that does not wrap, and Accept that records the choice and opens the next screen.
 #include <cmath>
 
+#include "engine/font/font.h"
+#include "engine/hal/control.h"
 #include "engine/sys/clock.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
@@ -28,6 +30,21 @@ const MenuDef kModeSelect{
 
 // Rows start off screen: even rows on the left, odd rows on the right.
 constexpr int16_t kOffLeft = -210, kOffRight = 640;
+
+// The main menu's two-player entry, and why it refuses: the race gives player 2 the second pad plugged
+// in, and without one it could not go on (the line stands between the title band and the menu).
+constexpr int kTwoPlayers = 1;
+constexpr char kNoSecondPad[] = "CONNECT A SECOND CONTROLLER FOR 2 PLAYERS";
+constexpr int32_t kNoticeX = 48, kNoticeY = 83;
+// Two players were refused and the cursor has not moved since.
+bool g_twoPlayersRefused = false;
+
+bool SecondPadConnected() {
+    veControlUpdatePhysicalConnectionBits();
+    const uint32_t pads = veControlGetPhysicalPadConnectionBits();
+    const int first = veControlFindFirstPhysicalPad(pads);
+    return first >= 0 && veControlFindNextPhysicalPad(pads, first) >= 0;
+}
 
 void MenuInitialUpdate(const MenuDef& m, _smdlhdr* root) {
     currenttime = veClockGetSeconds();
@@ -97,6 +114,7 @@ void MenuMove(const MenuDef& m, int dir) {
 
 // ---- main menu ----
 intptr_t Mainmenu_OnInitialUpdate(_smdlhdr* root, int32_t, intptr_t, intptr_t, intptr_t) {
+    g_twoPlayersRefused = false;
     if (currentmusic != 0) FE_PlayStream(0);
     MenuInitialUpdate(kMainMenu, root);
     DLManager.setDemoLoopState(DL_DISABLED);
@@ -108,6 +126,12 @@ intptr_t Mainmenu_OnSync(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
 }
 intptr_t Mainmenu_OnAccept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     static const int kNext[5] = {32, 32, 11, 12, 20};
+    if (modenum_mm == kTwoPlayers && !SecondPadConnected()) {
+        g_twoPlayersRefused = true;
+        FE_PlayPair(FE_ERROR);
+        SM_AcknowledgeMsg();
+        return 0;
+    }
     FE_PlayPair(FE_ACCEPT);
     if (modenum_mm == 0) playerx = 1;
     if (modenum_mm == 1) playerx = 2;
@@ -120,11 +144,21 @@ intptr_t Mainmenu_OnCancel(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     return 0;
 }
 intptr_t Mainmenu_OnUp(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
+    g_twoPlayersRefused = false;
     MenuMove(kMainMenu, -1);
     return 0;
 }
 intptr_t Mainmenu_OnDown(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
+    g_twoPlayersRefused = false;
     MenuMove(kMainMenu, 1);
+    return 0;
+}
+// Drawn over the screen (p1 1): why two players were refused, until the cursor moves or a second pad
+// is plugged in.
+intptr_t Mainmenu_OnRender(_smdlhdr*, int32_t, intptr_t p1, intptr_t, intptr_t) {
+    if (p1 == 0 || !g_twoPlayersRefused || !f_fe || SecondPadConnected()) return 0;
+    veFontSetHorizontalAlignment(f_fe, 0);
+    veFontPrintfXY(f_fe, kNoticeX, kNoticeY, "%s", kNoSecondPad);
     return 0;
 }
 const _sm_msgmapstruct kMainmenuMap[] = {
@@ -134,6 +168,7 @@ const _sm_msgmapstruct kMainmenuMap[] = {
     {SM_MSG_CANCEL, 33, Mainmenu_OnCancel},
     {SM_MSG_UP, 33, Mainmenu_OnUp},
     {SM_MSG_DOWN, 33, Mainmenu_OnDown},
+    {SM_MSG_RENDER, 33, Mainmenu_OnRender},
     {0, 0, nullptr},
 };
 

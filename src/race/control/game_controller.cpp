@@ -9,6 +9,7 @@
 #include "game/model/model_object.h"
 #include "game/model/pause_state.h"
 #include "race/control/controller_targets.h"
+#include "race/race_game.h"
 
 CDemoLoopTarget* CQZGameController::demoLoop = nullptr;
 
@@ -56,7 +57,8 @@ CQZGameController::CQZGameController(unsigned int padNumber, unsigned int preset
       endGameButtons(0),
       sel4Frames(0),
       sel2Frames(0),
-      pressed{} {}
+      pressed{},
+      takenFromPad(-1) {}
 
 CQZGameController::~CQZGameController() = default;
 
@@ -127,20 +129,67 @@ void CQZGameController::enablePause() {
         pause->setPausePlayer(_padNumber);
         pause->setPauseSwitch(oldObjID);
     } else if (_activeObject == pauseId && pause->pausePlayer() == _padNumber) {
+        // The race cannot go on without the player whose pad is missing.
+        if (takenFromPad >= 0 && !veControlGetIsVirtualPadConnected(takenFromPad)) return;
+        takenFromPad = -1;
         _activeObject = oldObjID;
         pause->setPauseSwitch(-1);
         setState(prevControlState);
     }
 }
 
+int32_t CQZGameController::missingPad() const {
+    if (takenFromPad >= 0) return veControlGetIsVirtualPadConnected(takenFromPad) ? -1 : takenFromPad;
+    return veControlGetIsVirtualPadConnected(_padNumber) ? -1 : _padNumber;
+}
+
+void CQZGameController::takeOverPause() {
+    CPauseTarget* pause = pauseObject();
+    if (!pause || _activeObject == pauseId || controlState == STATE_DEMOLOOP) return;
+    // Only a pause with its menu up: a pad pulled out in the free camera first turns it into one.
+    const int32_t holder = pause->pausePlayer();
+    if (holder < 0 || holder == _padNumber || veControlGetIsVirtualPadConnected(holder) ||
+        CPauseState::pauseSwitch != 1 || CPauseState::pauseDraw != 1)
+        return;
+    setState(STATE_PAUSED);
+    oldObjID = _activeObject;
+    _activeObject = pauseId;
+    takenFromPad = holder;
+    pause->setPausePlayer(_padNumber);  // the race stays paused
+}
+
+void CQZGameController::followPause() {
+    if (_activeObject != pauseId) return;
+    const CPauseTarget* pause = pauseObject();
+    if (!pause || pause->pausePlayer() == _padNumber) return;
+    _activeObject = oldObjID;
+    setState(prevControlState);
+}
+
+void CQZGameController::leaveFreeCamera() {
+    setState(STATE_BIKE);
+    if (CPauseTarget* pause = pauseObject()) pause->setPauseSwitch(-1);
+    if (CCameraTarget* cam = camera()) cam->SetMode(1);
+}
+
 void CQZGameController::PadActionToInputActions(unsigned int digitalBits, int* analog,
                                                 std::vector<CPacket>& packets) {
-    if (!veControlGetIsVirtualPadConnected(_padNumber) && _activeObject != pauseId) enablePause();
+    const bool pausable = Framecounter >= kFirstPausableFrame;
+    const bool connected = veControlGetIsVirtualPadConnected(_padNumber);
+    followPause();
+    if (pausable && !connected && _activeObject != pauseId) {
+        // A pulled-out pad pauses the race; in the free camera it leaves it first, so that the pause
+        // menu comes up for the other player to take over.
+        if (controlState == STATE_FREECAM) leaveFreeCamera();
+        enablePause();
+    }
+    if (pausable && connected) takeOverPause();
     ++frameCounterForRand;
     _currentDigitalData = digitalBits;
     for (int k = 0; k < 4; ++k) _currentAnalogData[k] = analog ? analog[k] : 0;
 
-    if (freshPress(CONTROL_START) && controlState != STATE_ENDGAME && controlState != STATE_DEMOLOOP)
+    if (pausable && freshPress(CONTROL_START) && controlState != STATE_ENDGAME &&
+        controlState != STATE_DEMOLOOP)
         enablePause();
 
     switch (controlState) {
@@ -264,11 +313,7 @@ void CQZGameController::processForCamera(std::vector<CPacket>& packets) {
             if (e.byte >= 0) pressed[e.byte] = 0;
         }
     }
-    if (freshPress(CONTROL_SELECT)) {
-        setState(STATE_BIKE);
-        if (CPauseTarget* pause = pauseObject()) pause->setPauseSwitch(-1);
-        if (CCameraTarget* cam = camera()) cam->SetMode(1);
-    }
+    if (freshPress(CONTROL_SELECT)) leaveFreeCamera();
 
     // Sticks, re-evaluated when they move, threshold 61.
     static constexpr struct {

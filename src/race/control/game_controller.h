@@ -56,6 +56,10 @@ public:
     static constexpr uint32_t kViewHoldSteps = 6;
     // The demo loop's counter value that ends the attract race.
     static constexpr int kDemoLoopEnd = 3000;
+    // The first race frame (the race's Framecounter) in which a pad may pause: the race's views first
+    // update and draw in frame 5, and while the race is paused they hold what they had, so a pause
+    // taken earlier would stand over a race never drawn (no camera placed, no rider posed).
+    static constexpr uint32_t kFirstPausableFrame = 6;
 
     // The race's demo loop (null outside attract mode).
     static CDemoLoopTarget* demoLoop;
@@ -68,8 +72,12 @@ public:
 
     void setBikeId(int id);
     void setState(controllerState s);
-    // START: pauses the race for this pad, or resumes it if this pad paused it.
+    // START: pauses the race for this pad, or resumes it if this pad paused it. A pause this pad took
+    // over from a pulled-out pad does not end while that pad is missing.
     void enablePause();
+    // The pad whose absence keeps the race paused while this pad holds the pause (this pad itself when
+    // it is pulled out, or the pulled-out pad it took the pause over from); -1 when there is none.
+    int32_t missingPad() const;
 
     void processForBike(std::vector<CPacket>& packets);
     void processForCamera(std::vector<CPacket>& packets);
@@ -96,8 +104,17 @@ public:
     uint32_t sel4Frames;
     uint32_t sel2Frames;
     uint8_t pressed[10];
+    // The pulled-out pad this pad took the pause over from, -1 when none.
+    int32_t takenFromPad;
 
 private:
+    // A pad pulled out leaves the race paused, and a pause it holds passes to a pad still connected, so
+    // that the other player can resume (once the pad is back), restart or leave the race; the pad that
+    // lost its pause goes back to what it did before it.
+    void takeOverPause();
+    void followPause();
+    // Leaves the free camera: the race runs again and the camera follows the bike.
+    void leaveFreeCamera();
     // The pause object and the camera by id, null when the id names no such object.
     CPauseTarget* pauseObject() const;
     CCameraTarget* camera() const;

@@ -175,15 +175,27 @@ void CPauseMenu::render(C3DView*) {
     auto* pause = dynamic_cast<CHudPauseObj*>(hudres::ModelObject(modelObjectId));
     if (!pause || !_pauseView) return;
     veDisplayActivateView(_pauseView);
+    // A player whose pad is missing keeps the race paused: a line under the menu says who.
+    char notice[40] = "";
+    const int32_t holder = pause->pausePlayer();
+    if (holder >= 0 && holder < 2 && CQzGame::controller[holder])
+        if (const int32_t missing = CQzGame::controller[holder]->missingPad(); missing >= 0)
+            std::snprintf(notice, sizeof notice, "Player %d controller missing", missing + 1);
     if (hudres::UseTexture(pauseMenuData.blackPlateId)) {
         _ve_quad q{};
-        const float x0 = kPausePlate[0], y0 = kPausePlate[1], x1 = kPausePlate[2], y1 = kPausePlate[3];
+        const float x0 = kPausePlate[0], y0 = kPausePlate[1], x1 = kPausePlate[2];
+        const float y1 = kPausePlate[3] + (notice[0] ? kPauseNoticeHeight : 0);
         q.v1 = {x0, y0, 0, 1, 0, 0, 1, 0, 128, 128, 128, 128};
         q.v2 = {x1, y0, 0, 1, 1, 0, 1, 0, 128, 128, 128, 128};
         q.v3 = {x1, y1, 0, 1, 1, 1, 1, 0, 128, 128, 128, 128};
         q.v4 = {x0, y1, 0, 1, 0, 1, 1, 0, 128, 128, 128, 128};
         veRenderContextEnable(kRenderAlpha | kRenderTexture);
         vePrimDrawQuad(&q);
+    }
+    if (notice[0] && pauseMenuData.pauseFont) {
+        veFontSetHorizontalAlignment(pauseMenuData.pauseFont, 0);
+        veFontPrintfXY(pauseMenuData.pauseFont, -veFontGetStrWidth(pauseMenuData.pauseFont, notice) / 2,
+                       static_cast<int32_t>(kPausePlate[3]) + kPauseNoticeDrop, "%s", notice);
     }
     const _CPauseObjData& d = pause->pauseObjData;
     if (d.pauseMenuMode != 1) return;

@@ -73,6 +73,10 @@ inline constexpr int32_t T_Y_BAR = -59, T_OFFSET_BAR = 23, T_BAR_W = 144, T_BAR_
 inline constexpr int32_t kPauseGlyphDrop = 19;
 // The back plate around the bars and lines (x0, y0, x1, y1).
 inline constexpr float kPausePlate[4] = {-156.0f, -82.0f, 156.0f, 100.0f};
+// The plate grows this much at the foot for the line saying whose pad is missing, printed this far
+// below the plate's usual foot.
+inline constexpr float kPauseNoticeHeight = 24.0f;
+inline constexpr int32_t kPauseNoticeDrop = 3;
 inline constexpr int16_t T_X_BAR = 0;
 
 class CPauseMenu : public C3DViewObject {

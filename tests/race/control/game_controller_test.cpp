@@ -16,21 +16,25 @@
 #include "engine/hal/engine_fixture.h"
 #include "engine/sys/math.h"
 #include "game/model/model.h"
+#include "game/model/pause_state.h"
 #include "host/pad_script.h"
 #include "mkdisc/frontend_screens.h"
 #include "race/control/controller_targets.h"
 #include "race/control/game_controller.h"
+#include "race/race_game.h"
 
 namespace {
 
 constexpr int kBike = 0, kPause = 1, kCamera = 2, kEndGame = 3;
 
+// Pauses and resumes as the race's pause object does, menu and all.
 struct PauseDouble : CModelObject, CPauseTarget {
     int32_t pausePlayer() const override { return player; }
     void setPausePlayer(int32_t pad) override { player = pad; }
     void setPauseSwitch(int32_t id) override {
         switches.push_back(id);
         if (id == -1) player = -1;
+        CPauseState::pauseSwitch = CPauseState::pauseDraw = id == -1 ? 0 : 1;
     }
     int32_t player = -1;
     std::vector<int> switches;
@@ -53,6 +57,7 @@ class PadControl : public ::testing::Test {
 protected:
     void SetUp() override {
         enginetest::StartControls();
+        Framecounter = CQZGameController::kFirstPausableFrame;  // the race is on the screen
         camera_->now = &frame_;
         GetModel()->objects = {new KineticBike(), pause_, camera_};
         CQZGameController::demoLoop = &demo_;
@@ -61,6 +66,8 @@ protected:
         controllers_.clear();
         delete CModel::modelPtr;
         CQZGameController::demoLoop = nullptr;
+        Framecounter = 0;
+        CPauseState::pauseSwitch = CPauseState::pauseDraw = 0;
         veControlReset();
         console::PadReset();
     }
@@ -152,15 +159,84 @@ TEST_F(PadControl, OnlyThePadThatPausedResumes) {
     EXPECT_EQ(p0.controlState, STATE_BIKE);
     EXPECT_EQ(p1._activeObject, kPause);
     EXPECT_EQ(pause_->switches, (std::vector<int>{kBike, -1, kBike}));
-    // A pulled-out pad pauses the race at once.
     run({"", "0 START"}, 1);
-    run({"0+ UNPLUGGED", ""}, 2);
-    EXPECT_EQ(pause_->player, 0);
+    EXPECT_EQ(pause_->player, -1);
     // A pause id that names something else pauses nothing.
     p1.pauseId = kCamera;
     run({"", "0 START"}, 1);
     EXPECT_EQ(p1.controlState, STATE_BIKE);
+    EXPECT_EQ(pause_->player, -1);
+    p1.pauseId = kPause;
+    // A pulled-out pad pauses the race at once (and the pad still in takes the pause over, below).
+    run({"0+ UNPLUGGED", ""}, 1);
+    EXPECT_EQ(pause_->switches.back(), kBike);
+    EXPECT_EQ(p0.controlState, STATE_PAUSED);
+    EXPECT_EQ(CPauseState::pauseSwitch, 1);
+}
+
+// A pad pulled out pauses the race, and the pause passes to the pad still in: its player steers the menu
+// (to restart or leave), but cannot resume while the other pad is missing. Plugged back, the pad rides
+// on and the race resumes on the holder's START.
+TEST_F(PadControl, APausePassesFromAPulledOutPadToThePadStillIn) {
+    console::PadSetInput(1, 0, console::PadIdle());
+    for (int i = 0; i < 4; ++i) veControlMaintenance();
+    CQZGameController& p0 = make(0, 0, STATE_BIKE);
+    CQZGameController& p1 = make(1, 0, STATE_BIKE);
+    EXPECT_EQ(p0.missingPad(), -1);
+    run({"", "0+ UNPLUGGED"}, 2);
     EXPECT_EQ(pause_->player, 0);
+    EXPECT_EQ(p0.controlState, STATE_PAUSED);
+    EXPECT_EQ(p0._activeObject, kPause);
+    EXPECT_EQ(p0.missingPad(), 1);
+    EXPECT_EQ(p1.controlState, STATE_BIKE) << "the pad that lost the pause goes back to riding";
+    EXPECT_EQ(p1._activeObject, kBike);
+    // The menu takes pad 1's steps; its START does not resume.
+    EXPECT_EQ(run({"0 DOWN\n2 START\n4 CROSS", "0+ UNPLUGGED"}, 6), "0:1:4 1:1:0 4:1:20 5:1:0");
+    EXPECT_EQ(pause_->switches, std::vector<int>{kBike});
+    EXPECT_EQ(p0.controlState, STATE_PAUSED);
+    // Pad 2 back: nothing missing, and pad 1's START resumes.
+    run({"", "0+ IDLE"}, 4);
+    EXPECT_EQ(p0.missingPad(), -1);
+    EXPECT_EQ(pause_->player, 0);
+    run({"0 START", "0+ IDLE"}, 2);
+    EXPECT_EQ(pause_->switches, (std::vector<int>{kBike, -1}));
+    EXPECT_EQ(pause_->player, -1);
+    EXPECT_EQ(p0.controlState, STATE_BIKE);
+    EXPECT_EQ(p1.controlState, STATE_BIKE);
+    EXPECT_EQ(p0._activeObject, kBike);
+}
+
+// A pause taken before the race has drawn an unpaused frame would stand over a blank picture: until
+// then neither START nor a missing pad pauses. A pad pulled out in the free camera leaves it, so that
+// the pause menu comes up for the other pad.
+TEST_F(PadControl, APauseWaitsForTheRacesPictureAndAPulledPadLeavesTheFreeCamera) {
+    Framecounter = CQZGameController::kFirstPausableFrame - 1;
+    CQZGameController& c = make(0, 0, STATE_PREGAME);
+    run({"0 START\n2+ UNPLUGGED"}, 4);
+    EXPECT_EQ(pause_->player, -1);
+    EXPECT_EQ(c.controlState, STATE_PREGAME);
+    Framecounter = CQZGameController::kFirstPausableFrame;
+    run({"0+ UNPLUGGED"}, 1);
+    EXPECT_EQ(pause_->player, 0);
+    EXPECT_EQ(c.controlState, STATE_PAUSED);
+
+    controllers_.clear();
+    *pause_ = PauseDouble();
+    CPauseState::pauseSwitch = CPauseState::pauseDraw = 0;
+    for (int port = 0; port < 2; ++port) console::PadSetInput(port, 0, console::PadIdle());
+    for (int i = 0; i < 4; ++i) veControlMaintenance();
+    CQZGameController& p0 = make(0, 0, STATE_BIKE);
+    CQZGameController& p1 = make(1, 0, STATE_BIKE);
+    run({"", "0 SELECT"}, 2);
+    ASSERT_EQ(p1.controlState, STATE_FREECAM);
+    EXPECT_EQ(CPauseState::pauseDraw, 0);
+    run({"", "0+ UNPLUGGED"}, 2);
+    EXPECT_EQ(camera_->modes, (std::vector<int>{0, 1}));
+    EXPECT_EQ(pause_->switches, (std::vector<int>{kBike, -1, kCamera}));
+    EXPECT_EQ(CPauseState::pauseDraw, 1);
+    EXPECT_EQ(pause_->player, 0);
+    EXPECT_EQ(p0.controlState, STATE_PAUSED);
+    EXPECT_EQ(p0.missingPad(), 1);
 }
 
 // SELECT freezes the race for the free camera only while nobody holds it: a second pad's SELECT
