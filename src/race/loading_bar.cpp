@@ -13,6 +13,10 @@ void Step(std::initializer_list<int32_t> amounts) {
         if (raceLoadingBar.step(amount) < 0) return;
 }
 
+void Show() {
+    if (raceLoadingBar.show && CQzGame::drawFrames) raceLoadingBar.show();
+}
+
 void Destroy() {
     if (raceLoadingBar.destroy) raceLoadingBar.destroy();
 }

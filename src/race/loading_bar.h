@@ -12,6 +12,8 @@ struct RaceLoadingBar {
     int32_t (*step)(int32_t steps) = nullptr;
     // Frees the bar (its last frame sent first) and forgets it; nothing without a bar.
     void (*destroy)() = nullptr;
+    // Sends the bar's last frame out and waits until the display has shown it; nothing without a bar.
+    void (*show)() = nullptr;
 };
 
 // Installed by the front end; the race only calls it.
@@ -20,6 +22,8 @@ extern RaceLoadingBar raceLoadingBar;
 namespace loadingbar {
 // One step of the bar per amount, in order, each drawing its frame: nothing without a bar.
 void Step(std::initializer_list<int32_t> amounts);
+// Puts the bar's last frame on the screen before the display goes off for the race's first frames.
+void Show();
 // Frees the bar once the race is built.
 void Destroy();
 }  // namespace loadingbar

@@ -1,6 +1,7 @@
 // One shown frame of a race: two 1/60 s sub-steps, the computer riders' schedule, the load governor,
 // the render and the answer to the main loop.
 #include "engine/hal/display.h"
+#include "engine/hal/display_hw.h"
 #include "engine/hal/engine.h"
 #include "engine/hal/prim.h"
 #include "game/model/model.h"
@@ -77,6 +78,11 @@ void CQzGame::renderViews() {
         if (numOfHumanRacers > 0) veDisplayActivateView(&view[0]->_view3d);
         return;
     }
+    // The display was off since the race was built, and a frame the display does not show is not cleared
+    // after it: the frame buffer still holds what was drawn last (the loading screen, the race before a
+    // restart, its pause menu or results) with its depths, and the scene would be drawn only where it
+    // lies in front of them. The first picture starts from a clear frame buffer.
+    if (Framecounter == 5 && drawFrames) veDisplayClearFrameBuffer(&pauseView, 1);
     CMotionView::gameTime = globalTime;  // the motion views step by game time
     for (uint32_t i = 0; i < numOfHumanRacers; ++i) {
         view[i]->update(0.0f);

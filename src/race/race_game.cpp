@@ -210,6 +210,7 @@ CQzGame::CQzGame(CGameOptions* options, void* commonObjects, unsigned int restar
     racescene::MakeParticles(*this);
     loadingbar::Step({10});
     racesound::StartMusic();
+    loadingbar::Show();
     veDisplayDisableDisplay();
     GetTimer();
     if (options->demoMode == 1) startDemo();

@@ -5,12 +5,14 @@
 #include <vector>
 
 #include "console/gs/gs_device.h"
+#include "console/kernel/vsync.h"
 #include "console/stage/dma_stage.h"
 #include "engine/hal/display_sync.h"
 #include "engine/hal/dma_tasks.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/heap.h"
 #include "frontend/screens/frontend.h"
+#include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_progress.h"
 #include "race/loading_bar.h"
 #include "race/pause_obj.h"
@@ -46,23 +48,27 @@ void FakeDestroy() {
     if (barLeft) Note(-1);
     barLeft = false;
 }
+void FakeShow() {
+    if (barLeft) Note(-2);
+}
 
 TEST_F(LoadingBar, TheBuildStepsTheBarAtItsPointsAndFreesItOnceBuilt) {
     calls.clear();
     barLeft = true;
-    raceLoadingBar = RaceLoadingBar{FakeStep, FakeDestroy};
+    raceLoadingBar = RaceLoadingBar{FakeStep, FakeDestroy, FakeShow};
     CGameOptions o = RaceOptions(O01);
     auto* race = new CQzGame(&o, common_, 0);
-    ASSERT_EQ(calls.size(), 11u);
-    const int32_t amounts[11] = {5, 0, 0, 17, 0, 0, 8, 0, 0, 10, -1};
+    ASSERT_EQ(calls.size(), 12u);
+    // The steps, the last one put on the screen (-2), the bar freed (-1).
+    const int32_t amounts[12] = {5, 0, 0, 17, 0, 0, 8, 0, 0, 10, -2, -1};
     for (size_t i = 0; i < calls.size(); ++i) {
         const Call& c = calls[i];
         EXPECT_EQ(c.amount, amounts[i]) << i;
-        EXPECT_TRUE(c.sound) << i;                   // after the sound
-        EXPECT_EQ(c.world, i >= 3) << i;             // the world file read between the first two groups
-        EXPECT_EQ(c.racers, i >= 9) << i;            // the last step after the racers ...
-        EXPECT_EQ(c.particles, i >= 9) << i;         // ... and the particles
-        EXPECT_EQ(c.displayOn, c.amount >= 0) << i;  // freed once the display is off
+        EXPECT_TRUE(c.sound) << i;                    // after the sound
+        EXPECT_EQ(c.world, i >= 3) << i;              // the world file read between the first two groups
+        EXPECT_EQ(c.racers, i >= 9) << i;             // the last step after the racers ...
+        EXPECT_EQ(c.particles, i >= 9) << i;          // ... and the particles
+        EXPECT_EQ(c.displayOn, c.amount != -1) << i;  // shown while the display is on, freed once it is off
     }
     // Restarted: the bar went with the first build, so nothing is stepped or freed.
     calls.clear();
@@ -76,7 +82,7 @@ TEST_F(LoadingBar, TheBuildStepsTheBarAtItsPointsAndFreesItOnceBuilt) {
     raceLoadingBar = RaceLoadingBar{};
     delete new CQzGame(&o, common_, 0);
     barLeft = true;
-    raceLoadingBar = RaceLoadingBar{FakeStep, FakeDestroy};
+    raceLoadingBar = RaceLoadingBar{FakeStep, FakeDestroy, FakeShow};
     CQzGame::drawFrames = false;
     delete new CQzGame(&o, common_, 0);
     CQzGame::drawFrames = true;
@@ -96,8 +102,8 @@ struct Shown {
     }
 };
 
-// The filled width of the loading bar in a picture: the bar's colour from x 248 on, then its dark trough
-// on to the right end at x 446; -1 when no row shows that (not the loading screen).
+// The filled width of the loading bar in a picture: the bar's colour from x 248 on (none while empty),
+// then its dark trough on to the right end at x 446; -1 when no row shows that (not the loading screen).
 int BarWidth(const std::vector<uint8_t>& rgba) {
     int width = -1;
     for (int y = 160; y < 190; ++y) {
@@ -106,37 +112,49 @@ int BarWidth(const std::vector<uint8_t>& rgba) {
         int x = 248;
         while (x < 446 && row[4 * x] > 180 && row[4 * x + 2] < 100) ++x;
         const int filled = x - 248;
-        bool trough = filled > 0;
+        bool trough = true;
         for (x = 248 + filled + 3; x < 444 && trough; ++x) trough = dark(x);
         if (trough && filled > width) width = filled;
     }
     return width;
 }
 
+// The front end's last frames and the race's loading: once the loading screen opens, every picture is
+// the loading screen with its bar, from empty to the last step, and then the race.
 TEST_F(LoadingBar, TheFrontEndsBarIsDrawnInStepsThenFreedAndNeverShownAgain) {
     CGameOptions o = RaceOptions(I04);
     auto* fe = new CFrontend(&o, 33);
     for (int f = 0; f < 4; ++f) fe->update();
+    // The loading screen opens: the front end is done at once. Its last frame and the one that sends it
+    // out (the front end's teardown) are the loading screen's, the bar empty; the screen manager's own
+    // LOADING screen is never shown.
+    SM_ScreenLink(21);
+    fe->update();
+    ASSERT_NE(fe->Frontend_done, 0);
     delete fe;
     ASSERT_NE(progressbar, nullptr);
     ASSERT_NE(raceLoadingBar.step, nullptr);
-
     Shown shown;
     veDisplaySetFrameShownCallback(Shown::Take, &shown);
+    sceGsSyncV(0);
+    ASSERT_EQ(shown.pictures.size(), 1u);
+    EXPECT_EQ(BarWidth(shown.pictures[0]), 0) << "the front end's last frame";
+    shown.pictures.clear();
+
     const uint64_t frame = veEngineFrame.load();
     auto* race = new CQzGame(&o, common_, 0);
-    // Ten steps of the bar, each its frame, and one empty frame that sends the last before the bar goes.
+    // Ten steps of the bar, each its frame, and one empty frame that sends the last out; the race waits
+    // until it is shown before the display goes off.
     EXPECT_EQ(veEngineFrame.load() - frame, 11u);
     EXPECT_EQ(progressbar, nullptr);
     EXPECT_EQ(raceLoadingBar.step, nullptr);
     EXPECT_EQ(veDmaBuild->numTasks, 0u) << "a frame still to be sent reads the freed pictures";
-    // The loading screen, its bar growing: 5 steps (2 pixels each), then 22, then 30.
+    // The front end's teardown frame (the bar empty), then each step's picture, the last one too: 5 steps
+    // (2 pixels each), twice nothing, 17, twice nothing, 8, twice nothing and the last 10 (40 of 100).
     std::vector<int> widths;
-    for (const auto& p : shown.pictures)
-        if (const int w = BarWidth(p); w >= 0 && (widths.empty() || widths.back() != w)) widths.push_back(w);
-    EXPECT_EQ(widths, (std::vector<int>{10, 44, 60}));
+    for (const auto& p : shown.pictures) widths.push_back(BarWidth(p));
+    EXPECT_EQ(widths, (std::vector<int>{0, 10, 10, 10, 44, 44, 44, 60, 60, 60, 80}));
     const size_t loadingFrames = shown.pictures.size();
-    EXPECT_GE(loadingFrames, 8u);
 
     for (int f = 0; f < 30; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
     ASSERT_GT(shown.pictures.size(), loadingFrames + 20);

@@ -11,8 +11,10 @@
 #include "console/gs/gs_device.h"
 #include "console/kernel/vsync.h"
 #include "console/pad/pad.h"
+#include "engine/hal/engine.h"
 #include "engine/sys/heap.h"
 #include "engine/sys/xrand.h"
+#include "frontend/sm/sm_progress.h"
 #include "game/core/random.h"
 #include "host/png_writer.h"
 #include "race/pause_obj.h"
@@ -23,9 +25,10 @@
 namespace {
 
 constexpr int kFrames = 90;
-// The first frames of a build still show the race before it (the pictures go through the pipeline, and
-// the first one drawn is drawn over what that race left): the pictures compared start after them.
-constexpr int kFirstCompared = 7;
+// The first frames of a build still show the race before it: nothing is drawn in the first four and the
+// display stays off until the fifth is drawn, which is shown once the sixth is. The pictures compared
+// start with that first one.
+constexpr int kFirstCompared = 6;
 
 class RaceRestart : public racetest::DiscRaceTest {
 protected:
@@ -108,6 +111,34 @@ TEST_F(RaceRestart, ARestartedRaceShowsWhatAFreshBuildShowsAndGivesTheHeapBack) 
             EXPECT_EQ(again[i], fresh[i]) << "frame " << i + kFirstCompared;
         }
     }
+}
+
+// The first picture of a race is its whole scene, whatever the frame buffer held when it was built: a
+// frame the display does not show is not cleared after it, and the loading screen (or a race's pause
+// menu or results before a restart) lies nearer than anything of the race.
+TEST_F(RaceRestart, TheFirstPictureIsTheWholeSceneWhateverTheScreenHeldBefore) {
+    CGameOptions o = racetest::RaceOptions(O01, 1, 1);
+    Run(o, 0, false, nullptr);  // what lasts the program set up
+    field_ = console::VsyncOddField() ? 1 : 0;
+    // A clear frame buffer: each frame shown clears it once copied to the display.
+    for (int i = 0; i < 3; ++i) {
+        veEngineBeginFrame();
+        veEngineEndFrame();
+    }
+    std::vector<uint64_t> clean, afterLoading;
+    Run(o, 0, false, &clean);
+    // The loading screen drawn last before the build, sent out and left in the frame buffer.
+    _progressBar* bar = SM_InitProgressBar(nullptr, nullptr, 248, 170, 198, 10, 0, 100, 1);
+    SM_LoadProgressBarTextures(bar, "frontend\\loadscrn\\loadscrn.ps2", "frontend\\loadscrn\\loadbar.ps2");
+    ASSERT_EQ(SM_StepProgressBar(bar, 40), 40);
+    veEngineBeginFrame();
+    veEngineEndFrame();
+    Run(o, 0, false, &afterLoading);
+    SM_DestroyProgressBar(bar);
+    field_ = -1;
+    ASSERT_EQ(afterLoading.size(), clean.size());
+    for (size_t i = 0; i < clean.size(); ++i)
+        EXPECT_EQ(afterLoading[i], clean[i]) << "frame " << i + kFirstCompared;
 }
 
 }  // namespace

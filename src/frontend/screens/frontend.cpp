@@ -10,6 +10,7 @@
 #include "console/kernel/vsync.h"
 #include "engine/font/font.h"
 #include "engine/hal/control.h"
+#include "engine/hal/display_sync.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
@@ -217,6 +218,16 @@ int32_t StepLoadingBar(int32_t steps) {
     return value;
 }
 
+// The bar's last frame sent out and on the screen: the display shows each frame only once the frame
+// after it has been drawn, so without this the last steps would never be seen.
+void ShowLoadingBar() {
+    if (!progressbar || !barFramePending) return;
+    veEngineBeginFrame();
+    veEngineEndFrame();
+    barFramePending = false;
+    while (!veDisplayFrameRenderDone.load()) sceGsSyncV(0);
+}
+
 void FreeLoadingBar() {
     if (!progressbar) return;
     if (barFramePending) {
@@ -275,7 +286,7 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
         SM_LoadProgressBarTextures(progressbar, "frontend\\loadscrn\\loadscrn.ps2",
                                    "frontend\\loadscrn\\loadbar.ps2");
     }
-    raceLoadingBar = RaceLoadingBar{StepLoadingBar, FreeLoadingBar};
+    raceLoadingBar = RaceLoadingBar{StepLoadingBar, FreeLoadingBar, ShowLoadingBar};
 
     int length = 0;
     FrontendData = x_LoadFileLength(kResourceFile, &length);
@@ -309,7 +320,12 @@ void CFrontend::update() {
     veEngineBeginFrame();
     veDisplayActivateView(&view2d);
     SM_SendMessage(SM_GetCurScreen(), SM_MSG_SYNC, 0, 0, 0);
-    SM_Render();
+    // Once the loading screen has opened the front end is done: what the player sees from this frame on
+    // is the race's loading screen (drawn with the bar), not the last screens' pictures.
+    if (Doneflag && progressbar)
+        SM_DrawProgressBar(progressbar);
+    else
+        SM_Render();
     if (DLManager.getDemoLoopState() == DL_CREDITS && f_fe) {
         veFontPrintfXY(f_fe, 415, 400, "%s", "DEMO LOOP");
         veFontPrintfXY(f_fe, 370, 417, "%s", "Press Start Button");
@@ -332,7 +348,13 @@ CFrontend::~CFrontend() {
         for (int i = 0; i < 5; ++i) sceGsSyncV(0);
         // Only a race the player chose takes the selection; the attract loop has set its own options.
         if (DLManager.getDemoLoopState() == DL_DISABLED) setupGameOptions(gameOptions);
+        // The frame that sends the last one out is the loading screen's too: it is on the screen until
+        // the race's first step of the bar replaces it.
         veEngineBeginFrame();
+        if (progressbar) {
+            SM_DrawProgressBar(progressbar);
+            barFramePending = true;
+        }
         veEngineEndFrame();
         // The world the race will load: the player's choice, or the attract race's own.
         char world[sizeof gameOptions->WorldFile + 1] = {};

@@ -79,22 +79,27 @@ void SM_AddProgressBarRange(_progressBar* bar, int32_t more) {
     if (bar) bar->max += more;
 }
 
+void SM_DrawProgressBar(_progressBar* bar) {
+    if (!bar) return;
+    veDisplayActivateView(&bar->progressView);
+    veRenderContextEnable(kRenderAlpha | kRenderTexture);
+    const float W = float(veDisplayGetXRes()), H = float(veDisplayGetYRes());
+    if (bar->pBackground && bar->pBackground->pixdata) Picture(bar->pBackground, 0, 0, W, H);
+    const int32_t filled = SM_ProgressBarFilled(bar);
+    if (bar->pProgressBar && bar->pProgressBar->pixdata && filled > 0)
+        Picture(bar->pProgressBar, float(bar->x), float(bar->y), float(bar->x + filled),
+                float(bar->y + bar->h));
+}
+
 int32_t SM_StepProgressBar(_progressBar* bar, int32_t steps) {
     if (!bar) return -1;
     if (bar->currentValue >= bar->max) return bar->currentValue;
     veEngineEndFrame();
     veDisplayActivateView(&bar->progressView);
     veEngineBeginFrame();
-    veDisplayActivateView(&bar->progressView);
-    veRenderContextEnable(kRenderAlpha | kRenderTexture);
-    const float W = float(veDisplayGetXRes()), H = float(veDisplayGetYRes());
-    if (bar->pBackground && bar->pBackground->pixdata) Picture(bar->pBackground, 0, 0, W, H);
     for (int32_t i = 0; i < steps && bar->currentValue < bar->max; ++i) bar->currentValue += bar->increment;
     if (bar->currentValue > bar->max) bar->currentValue = bar->max;
-    const int32_t filled = SM_ProgressBarFilled(bar);
-    if (bar->pProgressBar && bar->pProgressBar->pixdata && filled > 0)
-        Picture(bar->pProgressBar, float(bar->x), float(bar->y), float(bar->x + filled),
-                float(bar->y + bar->h));
+    SM_DrawProgressBar(bar);
     veEngineEndFrame();
     return bar->currentValue;
 }

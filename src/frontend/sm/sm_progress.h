@@ -22,6 +22,9 @@ _progressBar* SM_InitProgressBar(_FS_BITMAP* background, _FS_BITMAP* bar, int32_
                                  int32_t h, int32_t min, int32_t max, int32_t increment);
 // Loads the pictures (null name: none); the bar owns them from now on.
 void SM_LoadProgressBarTextures(_progressBar* bar, const char* background, const char* barPicture);
+// Draws the loading screen with the bar at its current value into the frame being built (its own view,
+// nothing stepped). A null bar draws nothing.
+void SM_DrawProgressBar(_progressBar* bar);
 // Advances by `steps` increments (stopping at max) and draws a frame; the current value, or -1
 // without a bar. A full bar returns at once without drawing.
 int32_t SM_StepProgressBar(_progressBar* bar, int32_t steps);
