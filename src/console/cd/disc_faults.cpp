@@ -168,7 +168,7 @@ DiscFileFault CdFileFault(const char* root, const char* discName) {
 const char* CdFaultReason(const DiscFileFault& f, char* out, size_t size) {
     char where[sizeof f.part + 40] = "";
     if (f.atFolder)
-        std::snprintf(where, sizeof where, f.part[0] ? " on the folder %s" : " on the disc directory",
+        std::snprintf(where, sizeof where, " on %s%s", f.part[0] ? "the folder " : "the disc directory",
                       f.part);
     switch (f.kind) {
         case DiscFault::kMissing:
