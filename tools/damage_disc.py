@@ -26,7 +26,8 @@ addresses and cache lines masked) and the variant is classed:
   silent=    no new line, and frames and sound are the undamaged run's (the damage changed nothing seen)
   silent!    no new line, yet frames or sound differ: the damage was taken silently
   silent~    as silent!, but the damaged bytes are still good data (a texel's palette index still inside
-             its palette, a palette colour, the envelope map zeroed into an empty map): no refusal is due
+             its palette, a palette colour, the envelope map zeroed into an empty map, a world's
+             collision block zeroed into a block without parts): no refusal is due
 
 The game is the one `make run` builds; give `--qz build/asan/qz` (built by `make asan-test`) to have
 AddressSanitizer and UBSan watch every run too (slower).
@@ -143,6 +144,24 @@ def master_variants(data):
 ZEROED_IS_EMPTY = {
     ("AUDIO/qz02Audi.bin", 82): "the envelope map with inputCount 0: an empty map, every envelope at its default",
 }
+ZEROED_COLLISION = "a collision block with part count 0: a block without parts, an object without collision"
+
+
+def label_of(labels, k):
+    """The label whose sub-files hold sub-file k (labels: each label's first sub-file, then the end)."""
+    return next((l for l in range(len(labels) - 1) if labels[l] <= k < labels[l + 1]), None)
+
+
+def zeroed_is_empty(rel, labels, k):
+    """Why sub-file k of `rel` zeroed whole is still a good, empty record, or None."""
+    if (rel, k) in ZEROED_IS_EMPTY:
+        return ZEROED_IS_EMPTY[(rel, k)]
+    # A world's collision blocks: label 9 + 2i (object description i) and the arena's, label 7's second.
+    if rel.startswith("WORLD/") and not rel.startswith("WORLD/SNDS/"):
+        label = label_of(labels, k)
+        if label is not None and ((label >= 9 and label % 2 == 1) or (label == 7 and k == labels[7] + 1)):
+            return ZEROED_COLLISION
+    return None
 
 
 def still_good(rel, original, damaged):
@@ -150,7 +169,7 @@ def still_good(rel, original, damaged):
     t = master_tables(original)
     if not t or len(original) != len(damaged):
         return None
-    offs, lens, _ = t
+    offs, lens, labels = t
     diff = [i for i in range(len(original)) if original[i] != damaged[i]]
     if not diff:
         return None
@@ -158,8 +177,9 @@ def still_good(rel, original, damaged):
     if k is None or diff[-1] >= offs[k] + lens[k]:
         return None
     at, ln = offs[k], lens[k]
-    if (rel, k) in ZEROED_IS_EMPTY and not any(damaged[at:at + ln]):
-        return "sub-file %d zeroed is %s" % (k, ZEROED_IS_EMPTY[(rel, k)])
+    empty = zeroed_is_empty(rel, labels, k)
+    if empty and not any(damaged[at:at + ln]):
+        return "sub-file %d zeroed is %s" % (k, empty)
     # One byte inside the pixels or the palette of a palettised bitmap (the sub-file's header checked
     # as the game checks it: dimensions, depth, extension and palette inside the sub-file).
     if len(diff) != 1 or ln < 64 or original[at + 16:at + 23] != b"BRANNOX":

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "console/cd/disc_faults.h"
 #include "console/iop/iop.h"
 #include "console/spu/sd_remote.h"
 #include "engine/hal/engine.h"
@@ -21,8 +22,15 @@ volatile bool qzQuitRequested = false;
 namespace {
 const char kCommonObjectsFile[] = "COMMON\\qz02dat.bin";
 const char kDefaultWorld[] = "i04.bin";
-const char kModuleRefusal[] =
-    "an I/O-processor module could not be loaded (the log names it); rebuild the disc ('make disc')";
+
+// Why start-up stopped when a driver module could not be loaded, with the advice for the disc given.
+const char* ModuleRefusal() {
+    static char why[600];
+    char advice[512];
+    std::snprintf(why, sizeof why, "an I/O-processor module could not be loaded (the log names it); %s",
+                  console::CdFaultAdvice(nullptr, advice, sizeof advice));
+    return why;
+}
 
 void PrintSeparator() {
     for (int i = 0; i < 39; ++i) x_printf("<>");
@@ -31,11 +39,11 @@ void PrintSeparator() {
 }  // namespace
 
 void* qzStartUp(int argc, char** argv, const char** why) {
-    static char refusal[kFormatWhyBytes + 160];
+    static char refusal[kFormatWhyBytes + 1400];
     *why = nullptr;
     x_BuildHostPrefix();
     if (x_HardwareBootSystem() != 0) {
-        *why = kModuleRefusal;
+        *why = ModuleRefusal();
         return nullptr;
     }
 
@@ -50,7 +58,7 @@ void* qzStartUp(int argc, char** argv, const char** why) {
     veSoundSetSpeakerConfig(3);
     veSoundInit();
     if (x_HardwareLoadModule("BRNX_AMM.IRX") != 0) {
-        *why = kModuleRefusal;
+        *why = ModuleRefusal();
         return nullptr;
     }
 
@@ -80,9 +88,10 @@ void* qzStartUp(int argc, char** argv, const char** why) {
         char onDisc[sizeof kCommonObjectsFile];
         for (size_t i = 0; i < sizeof onDisc; ++i)
             onDisc[i] = kCommonObjectsFile[i] == '\\' ? '/' : kCommonObjectsFile[i];
-        std::snprintf(refusal, sizeof refusal,
-                      "the common-objects file %s %s; rebuild the disc ('make disc')", onDisc,
-                      GetFileManager()->lastRefusal());
+        char advice[1200];
+        std::snprintf(refusal, sizeof refusal, "the common-objects file %s %s; %s", onDisc,
+                      GetFileManager()->lastRefusal(),
+                      console::CdFaultAdvice(console::CdFaultOf(kCommonObjectsFile), advice, sizeof advice));
         *why = refusal;
     }
     return common;

@@ -7,7 +7,9 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 namespace host {
@@ -55,6 +57,65 @@ const char* MissingDiscFile(const char* discDir) {
             return name;
     }
     return nullptr;
+}
+
+bool NeededDiscFilesReadable(const char* discDir, Error* error) {
+    for (const char* name : kDiscFilesNeeded) {
+        const console::DiscFileFault f = console::CdFileFault(discDir, name);
+        if (f.kind == console::DiscFault::kNone || f.kind == console::DiscFault::kMissing) continue;
+        char reason[256], advice[1200];
+        return error->Set("'%s' cannot be used as the disc: %s %s; %s", discDir, f.file,
+                          console::CdFaultReason(f, reason, sizeof reason),
+                          console::CdFaultAdvice(&f, advice, sizeof advice));
+    }
+    return true;
+}
+
+void SetRemakeAdvice(const char* discDir, const char* defaultDisc) {
+    char disc[PATH_MAX], built[PATH_MAX];
+    if (realpath(discDir, disc) && realpath(defaultDisc, built) && std::strcmp(disc, built) == 0) {
+        console::CdSetRemakeAdvice("rebuild the disc ('make disc')");
+        return;
+    }
+    // 'make disc' writes only the build tree's disc: another directory is written again by mkdisc,
+    // which the build puts beside this program.
+    const char* mkdisc = "mkdisc";
+    char beside[PATH_MAX + 8];
+    const ssize_t n = readlink("/proc/self/exe", beside, PATH_MAX - 1);
+    if (n > 0) {
+        beside[n] = '\0';
+        if (char* slash = std::strrchr(beside, '/')) {
+            std::memcpy(slash, "/mkdisc", sizeof "/mkdisc");
+            if (access(beside, X_OK) == 0) mkdisc = beside;
+        }
+    }
+    char advice[2 * PATH_MAX + 64];
+    std::snprintf(advice, sizeof advice, "write the disc again with mkdisc ('%s %s')", mkdisc, discDir);
+    console::CdSetRemakeAdvice(advice);
+}
+
+void DescribeDiscFault(const console::DiscFileFault& fault, Error* out) {
+    char reason[256], advice[1200];
+    out->Set("disc file %s %s; the game goes on without it; %s", fault.file,
+             console::CdFaultReason(fault, reason, sizeof reason),
+             console::CdFaultAdvice(&fault, advice, sizeof advice));
+}
+
+bool RecallDiscFaults(Error* out) {
+    const int count = console::CdFaultCount();
+    if (count == 0) return false;
+    char names[400] = "";
+    size_t used = 0;
+    for (int i = 0; i < count && used < sizeof names; ++i) {
+        const int n = std::snprintf(names + used, sizeof names - used, "%s%s", i ? ", " : "",
+                                    console::CdFaultAt(i)->file);
+        if (n < 0) break;
+        used += static_cast<size_t>(n);
+    }
+    if (used >= sizeof names) std::snprintf(names + sizeof names - 5, 5, "...");
+    out->Set("the run went on without %d disc file%s it could not read (each named above): %s", count,
+             count == 1 ? "" : "s", names);
+    return true;
 }
 
 bool PrepareOutputDirectory(const char* dir, Error* error) {

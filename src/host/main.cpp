@@ -12,6 +12,7 @@
 
 #include "app/main_loop.h"
 #include "console/cd/cd.h"
+#include "console/cd/disc_faults.h"
 #include "console/cd/host_output.h"
 #include "console/gs/gs_device.h"
 #include "console/kernel/clock.h"
@@ -109,6 +110,14 @@ bool OutputLost(const char* what) {
     return true;
 }
 
+// A disc file the game goes on without: said when met, on standard error, once per file.
+void OnDiscFault(const console::DiscFileFault& fault, void*) {
+    host::Error line;
+    host::DescribeDiscFault(fault, &line);
+    std::fflush(stdout);
+    std::fprintf(stderr, "qz: %s\n", line.Text());
+}
+
 // The game may end the process itself; the platform is still closed on the way out.
 void ClosePlatform() {
     if (g_run.platform) g_run.platform->Close();
@@ -156,6 +165,11 @@ int main(int argc, char** argv) {
     if (!console::CdMount(options.discDir)) {
         std::fprintf(stderr, "qz: disc directory '%s' not found (run 'make disc' or give --disc DIR)\n",
                      options.discDir);
+        return 2;
+    }
+    host::SetRemakeAdvice(options.discDir, QZ_DEFAULT_DISC);
+    if (!host::NeededDiscFilesReadable(options.discDir, &error)) {
+        std::fprintf(stderr, "qz: %s\n", error.Text());
         return 2;
     }
     if (const char* missing = host::MissingDiscFile(options.discDir)) {
@@ -241,6 +255,7 @@ int main(int argc, char** argv) {
     g_run.frameLimit = options.frames;
     console::SpuSetSink(&OnSound, nullptr);
     veDisplaySetFrameShownCallback(OnFrameShown, nullptr);
+    console::CdSetFaultSink(&OnDiscFault, nullptr);
 
     hostMemory.reset();
     const QzExit end = qzMain(argc, argv);
@@ -261,5 +276,9 @@ int main(int argc, char** argv) {
         g_run.status = 1;
     }
     if (OutputLost("the log")) g_run.status = 1;
-    return rc != 0 ? rc : g_run.status;
+    // The game went on without some disc files: the run did not do all it was asked.
+    const bool discFaults = host::RecallDiscFaults(&error);
+    if (discFaults) std::fprintf(stderr, "qz: %s\n", error.Text());
+    if (rc != 0) return rc;
+    return g_run.status != 0 ? g_run.status : discFaults ? 1 : 0;
 }

@@ -74,6 +74,8 @@ FormatCheck Check(const void* block, size_t length) {
     if (!block || length < kFirstPacketAt)
         return FormatCheck::Fail("block missing or shorter than its %u-byte header", kFirstPacketAt);
     const uint32_t n = PacketCount(block);
+    // Every subtile has terrain: a block of no packets would leave a hole where the subtile lies.
+    if (n == 0) return FormatCheck::Fail("no packets (a subtile's terrain has at least 1)");
     if (n > kMaxPackets) return FormatCheck::Fail("%u packets, at most %u", n, kMaxPackets);
     size_t at = kFirstPacketAt;
     for (uint32_t k = 0; k < n; ++k) {

@@ -26,7 +26,8 @@ inline constexpr uint32_t kMaxPackets = 64;
 // one strip per band of rows.
 std::vector<uint8_t> Build(const uint16_t* samples, int step);
 
-// Passes when the block's packets lie inside `length` bytes and every count is in range; prints nothing.
+// Passes when the block has 1 to kMaxPackets packets, they lie inside `length` bytes and every count is in
+// range; prints nothing.
 FormatCheck Check(const void* block, size_t length);
 
 // Calls fn(x, z, sample) for every vertex of every strip of a checked block, in order.

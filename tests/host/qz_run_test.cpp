@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +34,14 @@ QzResult RunQz(const std::string& args, const std::string& shell = "") {
     int status = pclose(p);
     r.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return r;
+}
+
+// What the run printed on each stream, and how it ended.
+using QzStreams = testsupport::CommandRun;
+
+// qz with `args`; `shell` comes before it (variables, ulimit, unset).
+QzStreams RunQzSplit(const std::string& args, const std::string& shell = "") {
+    return testsupport::RunCommand(shell + std::string(QZ_BUILD_DIR) + "/qz " + args);
 }
 
 // A few frames: reading the common objects takes longer the further out the disc puts them.
@@ -231,7 +240,8 @@ TEST(QzRun, TheSmallestHeapAcceptedRacesAndComesBack) {
 }
 
 // A disc without its worlds: each race ends at its first frame and the game goes on showing frames (the
-// title, the next attract race), so --frames ends the run and a pad script keeps being read.
+// title, the next attract race), so --frames ends the run and a pad script keeps being read. The user
+// hears of each world missing, and the run ends with code 1.
 TEST(QzRun, ADiscWithoutWorldsStillShowsFramesAndEnds) {
     testsupport::TempDir disc, out;
     ASSERT_TRUE(disc.linkSampleDisc());
@@ -239,9 +249,113 @@ TEST(QzRun, ADiscWithoutWorldsStillShowsFramesAndEnds) {
     const QzResult r =
         RunQz("--disc " + disc.path() + " --out " + out.path() + " --soak 30 --frames 400 --png-every 400",
               "timeout 120 ");
-    ASSERT_EQ(r.exitCode, 0) << r.out;
+    ASSERT_EQ(r.exitCode, 1) << r.out;
     EXPECT_NE(r.out.find("Init QZ Game"), std::string::npos) << r.out;  // a race was started
+    EXPECT_NE(
+        r.out.find("qz: disc file WORLD/b01.bin is missing (no folder WORLD); the game goes on without it"),
+        std::string::npos)
+        << r.out;
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000400.png")).empty());
+}
+
+// How many times `part` appears in `text`.
+int Count(const std::string& text, const std::string& part) {
+    int n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+    return n;
+}
+
+// A file missing in the middle of a run: the game goes on as it always did (the race on a missing world
+// ends at once, a race without its sound file has no sound) and its log says what it said; the program
+// names each file and the reason once on standard error, recalls them at the end and exits with 1.
+TEST(QzRun, FilesMissingInTheRunAreNamedOnceAndEndItWithCode1) {
+    testsupport::TempDir out, noWorld, noSound, worldFile, audioFile;
+    for (const testsupport::TempDir* d : {&noWorld, &noSound, &worldFile, &audioFile})
+        ASSERT_TRUE(d->linkSampleDisc());
+    std::remove(noWorld.file("WORLD/i03.bin").c_str());
+    std::remove(noSound.file("AUDIO/qz02Audi.bin").c_str());
+    ASSERT_EQ(
+        std::system(("rm -rf '" + worldFile.file("WORLD") + "' '" + audioFile.file("AUDIO") + "'").c_str()),
+        0);
+    worldFile.write("WORLD", std::string("a file"));
+    audioFile.write("AUDIO", std::string("a file"));
+    const struct {
+        const testsupport::TempDir* disc;
+        std::string said, log;  // a line of standard error, of the game's log
+    } cases[] = {
+        {&noWorld, "disc file WORLD/i03.bin is missing;",
+         "FileManager: WARNING: WORLD\\i03.bin does not exist!\n"},
+        {&noSound, "disc file AUDIO/qz02Audi.bin is missing;",
+         "FileManager: WARNING: AUDIO\\qz02Audi.bin does not exist!\n"},
+        {&worldFile, "disc file WORLD/i03.bin is missing: WORLD is a file, not a folder;",
+         "FileManager: WARNING: WORLD\\i03.bin does not exist!\n"},
+        {&audioFile, "disc file AUDIO/qz02Audi.bin is missing: AUDIO is a file, not a folder;",
+         "AMM: cannot play cdrom0:\\AUDIO\\TITLE.STM: not on the disc\n"},
+    };
+    for (const auto& c : cases) {
+        const QzStreams r =
+            RunQzSplit("--disc " + c.disc->path() + " --out " + out.path() + " --frames 1600");
+        EXPECT_EQ(r.exitCode, 1) << c.said << "\n" << r.err;
+        const std::string line = "qz: " + c.said +
+                                 " the game goes on without it; write the disc again with mkdisc ('" +
+                                 std::string(QZ_BUILD_DIR) + "/mkdisc " + c.disc->path() + "')\n";
+        EXPECT_EQ(Count(r.err, line), 1) << r.err;
+        EXPECT_NE(r.out.find(c.log), std::string::npos) << c.said;
+        EXPECT_EQ(r.out.find("qz:"), std::string::npos) << c.said;  // the game's log stays the game's
+        // Every line on standard error is the program's; the last recalls the files.
+        EXPECT_EQ(Count(r.err, "\n"), Count(r.err, "qz: ")) << r.err;
+        const std::string recall = "qz: the run went on without ";
+        ASSERT_NE(r.err.rfind(recall), std::string::npos) << r.err;
+        EXPECT_EQ(r.err.find('\n', r.err.rfind(recall)), r.err.size() - 1) << r.err;
+        EXPECT_NE(r.err.find(c.said.substr(10, c.said.find(' ', 10) - 10), r.err.rfind(recall)),
+                  std::string::npos)
+            << r.err;
+    }
+}
+
+// Root reads what mode 000 forbids, so a run as root is made as the unprivileged user to meet the refusal.
+std::string AsUnprivileged() {
+    return geteuid() == 0 ? "setpriv --reuid=65534 --regid=65534 --clear-groups " : "";
+}
+
+// A file or folder the user may not read: said as such (not as missing), with the permission to give;
+// at the start (a run cannot begin without it: code 2) or in the run (the game goes on: code 1).
+TEST(QzRun, UnreadableDiscFilesAreNamedWithThePermissionToGive) {
+    if (geteuid() == 0 && std::system("setpriv --reuid=65534 --regid=65534 --clear-groups true") != 0)
+        GTEST_SKIP() << "run as root without setpriv: the refusal cannot be met";
+    testsupport::TempDir out, world, system;
+    for (const testsupport::TempDir* d : {&world, &system}) {
+        ASSERT_TRUE(d->linkSampleDisc());
+        ASSERT_EQ(chmod(d->path().c_str(), 0755), 0);
+    }
+    ASSERT_EQ(chmod(out.path().c_str(), 0777), 0);
+    std::remove(world.file("WORLD/i03.bin").c_str());
+    ASSERT_EQ(std::system(("cp '" + kDisc + "/WORLD/i03.bin' '" + world.file("WORLD/i03.bin") + "'").c_str()),
+              0);
+    ASSERT_EQ(chmod(world.file("WORLD/i03.bin").c_str(), 0), 0);
+    ASSERT_EQ(chmod(system.file("SYSTEM").c_str(), 0), 0);
+
+    const QzStreams inRun =
+        RunQzSplit("--disc " + world.path() + " --out " + out.path() + " --frames 1600", AsUnprivileged());
+    EXPECT_EQ(inRun.exitCode, 1) << inRun.err;
+    EXPECT_EQ(Count(inRun.err,
+                    "qz: disc file WORLD/i03.bin cannot be read: permission denied; the game goes on "
+                    "without it; let the user running qz read it: chmod a+rX '" +
+                        world.file("WORLD/i03.bin") + "'\n"),
+              1)
+        << inRun.err;
+    EXPECT_NE(inRun.out.find("x_LoadFile: read error on WORLD\\i03.bin\n"), std::string::npos);
+
+    const QzStreams atStart =
+        RunQzSplit("--disc " + system.path() + " --out " + out.path() + " --frames 1", AsUnprivileged());
+    EXPECT_EQ(atStart.exitCode, 2);
+    EXPECT_EQ(atStart.err,
+              "qz: '" + system.path() +
+                  "' cannot be used as the disc: SYSTEM/SIO2MAN.IRX cannot be read: permission denied on "
+                  "the folder SYSTEM; let the user running qz read it: chmod a+rX '" +
+                  system.file("SYSTEM") + "'\n");
+    EXPECT_EQ(atStart.out, "");
+    chmod(system.file("SYSTEM").c_str(), 0755);  // so the scratch directory can be removed
 }
 
 // Outputs that fill up: the log on a full device, the sound past a file-size limit. Each is said on
@@ -351,14 +465,6 @@ bool SaysFirst(const std::string& err, const std::string& line) {
 #endif
 }
 
-// What the run printed on each stream, and how it ended.
-using QzStreams = testsupport::CommandRun;
-
-// qz with `args`; `shell` comes before it (variables, ulimit, unset).
-QzStreams RunQzSplit(const std::string& args, const std::string& shell = "") {
-    return testsupport::RunCommand(shell + std::string(QZ_BUILD_DIR) + "/qz " + args);
-}
-
 // The command line's own faults: the reason on standard error, what is allowed, exit 2, nothing run.
 TEST(QzRun, CommandLineFaultsSayWhatIsAllowed) {
     testsupport::TempDir out, empty, noCommon;
@@ -415,9 +521,11 @@ TEST(QzRun, RunFailuresNameTheFileAndTheReason) {
     junk.write("COMMON/qz02dat.bin", std::string("\xff\xff\xff\x7f junk", 9));
     const QzStreams damaged = RunQzSplit("--disc " + junk.path() + " --out " + out.path() + " --frames 1");
     EXPECT_EQ(damaged.exitCode, 1);
+    // The disc given is a copy: 'make disc' would not mend it, the mkdisc beside the program does.
     EXPECT_EQ(damaged.err,
               "qz: the common-objects file COMMON/qz02dat.bin is not a valid master file (file too short for "
-              "its header); rebuild the disc ('make disc')\n");
+              "its header); write the disc again with mkdisc ('" +
+                  std::string(QZ_BUILD_DIR) + "/mkdisc " + junk.path() + "')\n");
 
     // A frame that cannot be written says why, not libpng's bare "Write Error" (the frame has a picture
     // on it: its compressed rows reach the file limit inside libpng's own writes).

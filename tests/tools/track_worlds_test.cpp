@@ -33,6 +33,7 @@
 #include "world/spline_format.h"
 #include "world/spline_manager.h"
 #include "world/subtile_model.h"
+#include "world/terrain_low_detail.h"
 #include "world/terrain_map_format.h"
 #include "world/terrain_type.h"
 #include "world/world_file_format.h"
@@ -141,6 +142,15 @@ TEST_F(TrackWorlds, EveryWorldLoadsAndKeepsItsLapOnTheTrack) {
         for (int i = 0; i < numObjects; ++i) {
             checkLabel(unsigned(worldfile::kLabelFirstDescription + 2 * i), true);
             checkLabel(unsigned(worldfile::kLabelFirstDescription + 2 * i + 1), false);
+        }
+        // Every subtile's low-detail terrain, with its packets (a block of none is refused).
+        const int lowDetail = fm.getLabelIndex(image, worldfile::kLabelLowDetail);
+        ASSERT_EQ(fm.getSubfileCountForLabel(image, worldfile::kLabelLowDetail), 16 * numTiles);
+        for (int s = 0; s < 16 * numTiles; ++s) {
+            const void* block = fm.loadSubFile(image, unsigned(lowDetail + s));
+            const FormatCheck c =
+                lowdetail::Check(block, size_t(fm.getSubFileLength(image, unsigned(lowDetail + s))));
+            EXPECT_TRUE(c.ok) << "subtile " << s << ": " << c.why;
         }
 
         // Terrain types and splines attached as the race attaches them.

@@ -7,10 +7,13 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
+
+#include "console/cd/disc_faults.h"
 
 namespace console {
 namespace {
@@ -20,6 +23,7 @@ struct DiscFile {
     std::string hostPath;  // path on the host
     uint32_t lsn;
     uint32_t size;
+    int readError;  // see CdReadErrorOf
 };
 
 // The first sectors of a disc hold its system area and directory records; files start after them.
@@ -53,7 +57,7 @@ void Walk(const std::string& hostDir, const std::string& keyDir, std::vector<Dis
         if (S_ISDIR(st.st_mode)) {
             Walk(host, key, out, depth + 1);
         } else if (S_ISREG(st.st_mode) && st.st_size <= 0x7FFFFFFF) {
-            out.push_back({key, host, 0, static_cast<uint32_t>(st.st_size)});
+            out.push_back({key, host, 0, static_cast<uint32_t>(st.st_size), 0});
         }
     }
     closedir(d);
@@ -98,18 +102,24 @@ bool ReadSector(uint32_t lsn, uint8_t* dst) {
     if (index != g_cachedIndex) {
         CloseCached();
         g_cachedFd = open(it->hostPath.c_str(), O_RDONLY);
-        if (g_cachedFd < 0) return false;
+        if (g_cachedFd < 0) {
+            it->readError = errno != 0 ? errno : EIO;
+            return false;
+        }
         g_cachedIndex = index;
     }
     size_t want = static_cast<size_t>(std::min<uint64_t>(kCdSectorSize, it->size - offset));
     ssize_t got = pread(g_cachedFd, dst, want, static_cast<off_t>(offset));
-    return got == static_cast<ssize_t>(want);
+    if (got == static_cast<ssize_t>(want)) return true;
+    it->readError = got < 0 ? (errno != 0 ? errno : EIO) : -1;
+    return false;
 }
 
 }  // namespace
 
 bool CdMount(const char* dir) {
     CdUnmount();
+    CdForgetFaults();
     struct stat st;
     if (!dir || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
     g_root = dir;
@@ -133,6 +143,7 @@ void CdUnmount() {
     g_mounted = false;
     g_injectedErrors = 0;
     g_lastStatus = 0;
+    CdForgetFaults();
 }
 
 bool CdMounted() {
@@ -153,6 +164,11 @@ bool CdHostPath(const char* discName, char* out, int outSize) {
     if (!f || static_cast<int>(f->hostPath.size()) >= outSize) return false;
     std::snprintf(out, static_cast<size_t>(outSize), "%s", f->hostPath.c_str());
     return true;
+}
+
+int CdReadErrorOf(const char* discName) {
+    const DiscFile* f = Find(KeyOf(discName));
+    return f ? f->readError : 0;
 }
 
 }  // namespace console

@@ -50,5 +50,8 @@ uint64_t CdReadCount();
 void CdInjectReadErrors(int count);
 // Host path of a disc file found by sceCdSearchFile-style name, or false.
 bool CdHostPath(const char* discName, char* out, int outSize);
+// What the last failed read of a mounted disc file met: the system's error number on opening or reading
+// it, -1 when it had become shorter than when the disc was mounted; 0 when none failed (or no such file).
+int CdReadErrorOf(const char* discName);
 
 }  // namespace console

@@ -8,6 +8,7 @@
 #include <cstring>
 
 #include "console/cd/cd.h"
+#include "console/cd/disc_faults.h"
 #include "console/iop/iop.h"
 #include "console/iop/music_stream_format.h"
 #include "console/mem/addr.h"
@@ -107,14 +108,19 @@ bool OpenEntry(uint32_t i) {
     Stream& s = g_music.s;
     sceCdlFILE f;
     FormatCheck c = FormatCheck::Fail("not on the disc");
-    if (sceCdSearchFile(&f, discName)) {
+    const bool found = sceCdSearchFile(&f, discName) != 0;
+    bool read = false;
+    if (found) {
         s.lsn = f.lsn;
         s.fileSize = f.size;
-        c = !ReadWindow(0) ? FormatCheck::Fail("read error")
-                           : stm::CheckHeader(g_window, sizeof g_window, f.size, &s.h);
+        read = ReadWindow(0);
+        c = !read ? FormatCheck::Fail("read error")
+                  : stm::CheckHeader(g_window, sizeof g_window, f.size, &s.h);
     }
     if (!c.ok) {
         std::printf("AMM: cannot play %s: %s\n", name, c.why);
+        // A stream that is not there or cannot be read is the disc's fault: the user hears of it.
+        if (!found || !read) CdReportUnavailable(discName);
         return false;
     }
     s.open = true;

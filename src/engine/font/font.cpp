@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console/cd/disc_faults.h"
 #include "console/mem/addr.h"
 #include "engine/hal/prim.h"
 #include "engine/hal/render_context.h"
@@ -213,6 +214,7 @@ _font* veFontCreateFromFile(const char* name, int32_t ownView) {
         X_FILE* file = x_fopen(name, "rb");
         if (!file) {
             x_printf("veFontCreateFromFile: cannot open \"%s\"\n", name);
+            console::CdReportUnavailable(name);  // the user hears why
             veFontFree(f);
             return nullptr;
         }

@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "console/cd/disc_faults.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 
@@ -143,6 +144,7 @@ FsBitmapResult fsLoadBitmap(_FS_BITMAP* header, const char* name) {
     if (!f) {
         ClearPointers(header);
         Report(FS_BITMAP_CANNOT_OPEN, name, nullptr, 0);
+        console::CdReportUnavailable(name);  // the user hears why
         return FS_BITMAP_CANNOT_OPEN;
     }
     x_fseek(f, 0, 2);

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "console/cd/disc_faults.h"
 #include "console/cd/host_output.h"
 #include "engine/sys/heap.h"
 #include "engine/sys/loaded_files.h"
@@ -345,7 +346,11 @@ int x_feof(X_FILE* f) {
 
 void* x_LoadFileLength(const char* name, int* length) {
     X_FILE* f = x_fopen(name, "rb");
-    if (!f) return nullptr;
+    if (!f) {
+        // The game goes on without it, as its own log says; the program tells the user why.
+        console::CdReportUnavailable(name);
+        return nullptr;
+    }
     x_fseek(f, 0, 2);
     int size = x_ftell(f);
     x_fseek(f, 0, 0);
@@ -364,6 +369,7 @@ void* x_LoadFileLength(const char* name, int* length) {
     if (got != size) {
         x_printf("x_LoadFile: read error on %s\n", name);
         x_free(buffer);
+        console::CdReportUnavailable(name);
         return nullptr;
     }
     if (length) *length = size;

@@ -49,6 +49,8 @@ int x_fwrite(const void* src, int size, int count, X_FILE* f);
 int x_fseek(X_FILE* f, int offset, int whence);
 int x_ftell(X_FILE* f);
 int x_feof(X_FILE* f);
+// A disc file loaded whole into a new heap buffer, or null. A file missing or unreadable is reported
+// to the CD stand-in's record of unavailable files (console/cd/disc_faults.h) with its reason.
 void* x_LoadFile(const char* name);
 void* x_LoadFileLength(const char* name, int* length);
 

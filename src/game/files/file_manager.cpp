@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "console/cd/disc_faults.h"
 #include "console/mem/addr.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
@@ -49,9 +50,13 @@ void* CFileManager::loadFile(const char* name) {
     x_printf("fileMem %d\n", image ? static_cast<int>(Addr32(image)) : 0);
     if (!found) {
         x_printf("FileManager: WARNING: %s does not exist!\n", name);
-        std::snprintf(refusal_, sizeof refusal_,
-                      "could not be read (missing, unreadable or larger than the "
-                      "engine heap)");
+        // The disc's reason when it gave one (the CD stand-in recorded it); else the heap could not hold it.
+        if (const console::DiscFileFault* fault = console::CdFaultOf(name))
+            console::CdFaultReason(*fault, refusal_, sizeof refusal_);
+        else
+            std::snprintf(refusal_, sizeof refusal_,
+                          "could not be read (missing, unreadable or larger than the "
+                          "engine heap)");
     }
     return image;
 }

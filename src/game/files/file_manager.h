@@ -12,8 +12,9 @@ public:
     // The whole file in a new heap buffer, or null (missing, unreadable or not a valid master file).
     // The caller frees it with x_free.
     void* loadFile(const char* name);
-    // Why the last loadFile gave null, for a message to the user: "could not be read" or "is not a valid
-    // master file (...)"; empty after a load that worked.
+    // Why the last loadFile gave null, for a message to the user: the disc's reason ("is missing", "cannot
+    // be read: permission denied", ...), "could not be read (...)" or "is not a valid master file (...)";
+    // empty after a load that worked.
     const char* lastRefusal() const { return refusal_; }
 
     // Lookups on a loaded image. Out of range (or a null image) gives null, a negative length or 0.

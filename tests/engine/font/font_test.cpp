@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "console/cd/cd.h"
+#include "console/cd/disc_faults.h"
 #include "engine/font/font_format.h"
 #include "engine/hal/engine_fixture.h"
 #include "engine/hal/prim.h"
@@ -90,6 +91,8 @@ TEST_F(Fonts, FileFontsShareTheirImageByName) {
 TEST_F(Fonts, MissingShortAndCorruptFilesGiveNullAndReturnTheirRecords) {
     // The pool is made by the first allocation, which a missing file also makes (and gives back).
     EXPECT_EQ(veFontCreateFromFile("FONTS\\NONE.FNT", 0), nullptr);
+    ASSERT_NE(console::CdFaultOf("FONTS\\NONE.FNT"), nullptr);  // for the program to tell the user
+    EXPECT_EQ(console::CdFaultOf("FONTS\\NONE.FNT")->kind, console::DiscFault::kMissing);
     auto pooled = [] {
         int n = 0;
         for (_font* f = engine::freefonts; f; f = f->next) ++n;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "console/cd/cd.h"
+#include "console/cd/disc_faults.h"
 #include "engine/sys/bitmap_format.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
@@ -189,6 +190,8 @@ TEST_F(BitmapFiles, MissingFileAndNoMemoryLoadNothing) {
     EXPECT_EQ(b.width, 77u);
     EXPECT_EQ(b.pixdata, 0u);
     EXPECT_NE(g_log.find("NONE.BMP"), std::string::npos);
+    ASSERT_NE(console::CdFaultOf("TEX\\NONE.BMP"), nullptr);  // for the program to tell the user
+    EXPECT_EQ(console::CdFaultOf("TEX\\NONE.BMP")->kind, console::DiscFault::kMissing);
     // A file claiming more pixels than the heap can give: the allocation fails, nothing is read.
     const uint32_t side = 8192;  // 256 MiB at 32 bits
     const uint64_t bytes = uint64_t(side) * side * 4;

@@ -1,12 +1,14 @@
 #include "engine/sys/files.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "console/cd/cd.h"
+#include "console/cd/disc_faults.h"
 #include "console/cd/host_output.h"
 #include "engine/hal/geometry.h"
 #include "engine/sys/heap.h"
@@ -162,6 +164,31 @@ TEST_F(CdFiles, FailedSectorReadLeavesPositionAndLoadFails) {
     EXPECT_EQ(0, std::memcmp(image, big_.data(), big_.size()));
     x_free(image);
     EXPECT_EQ(x_LoadFile("nothere.bin"), nullptr);
+}
+
+// A file the game loads whole and cannot have is recorded with its reason, once, for the program to tell
+// the user; the game's own log says what it always said.
+TEST_F(CdFiles, AFileThatCannotBeLoadedIsRecordedWithItsReason) {
+    char reason[256];
+    EXPECT_EQ(x_LoadFile("WORLD\\i03.bin"), nullptr);
+    EXPECT_EQ(x_LoadFile("world\\I03.BIN"), nullptr);
+    ASSERT_EQ(console::CdFaultCount(), 1);
+    EXPECT_STREQ(console::CdFaultAt(0)->file, "WORLD/i03.bin");
+    EXPECT_STREQ(console::CdFaultReason(*console::CdFaultAt(0), reason, sizeof reason),
+                 "is missing (no folder WORLD)");
+    // Cut short after the disc was mounted: the read fails, the log says so, the record says why.
+    ASSERT_EQ(truncate(disc_.file("A").c_str(), 10), 0);
+    int length = -1;
+    EXPECT_EQ(x_LoadFileLength("A", &length), nullptr);
+    EXPECT_NE(log_.text().find("x_LoadFile: read error on A\n"), std::string::npos) << log_.text();
+    ASSERT_EQ(console::CdFaultCount(), 2);
+    EXPECT_STREQ(console::CdFaultReason(*console::CdFaultAt(1), reason, sizeof reason),
+                 "cannot be read: shorter than when the run started");
+    // What loads is not recorded.
+    void* image = x_LoadFile("COMMON\\qz02dat.bin");
+    EXPECT_NE(image, nullptr);
+    x_free(image);
+    EXPECT_EQ(console::CdFaultCount(), 2);
 }
 
 TEST_F(CdFiles, WritesGoToTheOutputDirectory) {

@@ -63,6 +63,13 @@ TEST(CollisionWriterTest, AnEmptyBlockHasNoPartsAndNoRadius) {
     HeapBlock b(bytes);
     EXPECT_EQ(CheckBlock(b.p, b.size), 0);
     EXPECT_EQ(collisiondata::BlockRadius(b.p, b.size), 0.0f);
+    // A written block zeroed whole reads as such an empty block, its bytes past the header unread: the
+    // format allows a block without parts (a thing without collision), so it is taken, not refused (the
+    // disc writer writes none; tools/damage_disc.py names a zeroed one as still good data).
+    const auto box = WriteCollisionBlock({CollisionBox(-1, -2, -3, 1, 2, 3)});
+    HeapBlock zeroed(std::vector<uint8_t>(box.size(), 0));
+    EXPECT_EQ(CheckBlock(zeroed.p, zeroed.size), 0);
+    EXPECT_EQ(collisiondata::BlockRadius(zeroed.p, zeroed.size), 0.0f);
 }
 
 TEST(CollisionWriterTest, TheWriterRefusesTrianglesNamingMissingVertices) {

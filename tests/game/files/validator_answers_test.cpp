@@ -150,8 +150,8 @@ TEST(ValidatorAnswers, TheGamesAndTheConsolesChecksGiveTheReasonTheirLogLineGive
     EXPECT_EQ(log.text(), "");
 }
 
-// The low-detail terrain of a subtile: the writer's block passes; every damaged variant is refused with
-// its fault named, and a refusal never reads past the block.
+// The low-detail terrain of a subtile: the writer's block passes; every damaged variant (the block
+// zeroed among them) is refused with its fault named, and a refusal never reads past the block.
 TEST(ValidatorAnswers, LowDetailTerrainIsRefusedWithItsFault) {
     std::vector<uint16_t> samples(56 * 56);
     for (size_t i = 0; i < samples.size(); ++i) samples[i] = uint16_t(1000 + 7 * i);
@@ -167,6 +167,9 @@ TEST(ValidatorAnswers, LowDetailTerrainIsRefusedWithItsFault) {
     const size_t first = lowdetail::kFirstPacketAt;
     refused(std::vector<uint8_t>(block.begin(), block.begin() + 100), SIZE_MAX, 0, "shorter than");
     refused(block, lowdetail::kCountAt, 65, "packets, at most 64");
+    // No packets: the subtile would have no terrain at low detail. The writer always writes some.
+    refused(block, lowdetail::kCountAt, 0, "no packets");
+    refused(std::vector<uint8_t>(block.size(), 0), SIZE_MAX, 0, "no packets");
     refused(std::vector<uint8_t>(block.begin(), block.end() - 16), SIZE_MAX, 0, "does not fit");
     refused(block, first + 16, 0, "strips, 1 to 60");
     refused(block, first, 0xFF, "does not fit");

@@ -1,0 +1,151 @@
+// Disc files the game could not have: the reason found in the disc directory, as the user is told it, and
+// the record the host reads (once per file).
+#include "console/cd/disc_faults.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <string>
+#include <vector>
+
+#include "console/cd/cd.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using console::DiscFault;
+using console::DiscFileFault;
+
+std::string Reason(const DiscFileFault& f) {
+    char text[256];
+    return console::CdFaultReason(f, text, sizeof text);
+}
+
+std::string Advice(const DiscFileFault* f) {
+    char text[1200];
+    return console::CdFaultAdvice(f, text, sizeof text);
+}
+
+class DiscFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        disc_.write("WORLD/b01.bin", std::string(5000, 'w'));
+        disc_.write("AUDIO/qz02Audi.bin", std::string(100, 'a'));
+        disc_.write("COMMON/x", "x");
+        console::CdSetRemakeAdvice("rebuild the disc ('make disc')");
+    }
+    void TearDown() override {
+        console::CdSetFaultSink(nullptr, nullptr);
+        console::CdUnmount();
+    }
+    testsupport::TempDir disc_;
+};
+
+// Each way a name can fail to lead to a readable file, found as the CD matches names (any case).
+TEST_F(DiscFaults, TheReasonIsWhatTheDiscDirectoryHolds) {
+    ASSERT_EQ(mkdir(disc_.file("WORLD/i03.bin").c_str(), 0755), 0);  // a folder where the file should be
+    const struct {
+        const char* name;
+        DiscFault kind;
+        std::string file, reason, place;
+    } cases[] = {
+        {"world\\B01.BIN", DiscFault::kNone, "world/B01.BIN", "could not be read", "WORLD/b01.bin"},
+        {"WORLD\\i04.bin", DiscFault::kMissing, "WORLD/i04.bin", "is missing", "WORLD/i04.bin"},
+        {"cdrom0:\\SNDS\\snd_b01.bin;1", DiscFault::kMissing, "SNDS/snd_b01.bin",
+         "is missing (no folder SNDS)", "SNDS"},
+        {"COMMON\\x\\y.bin", DiscFault::kNotAFolder, "COMMON/x/y.bin",
+         "is missing: COMMON/x is a file, not a folder", "COMMON/x"},
+        {"\\WORLD\\I03.BIN", DiscFault::kNotAFile, "WORLD/I03.BIN", "is not a file (a folder)",
+         "WORLD/i03.bin"},
+    };
+    for (const auto& c : cases) {
+        const DiscFileFault f = console::CdFileFault(disc_.path().c_str(), c.name);
+        EXPECT_EQ(f.kind, c.kind) << c.name;
+        EXPECT_EQ(std::string(f.file), c.file) << c.name;
+        EXPECT_EQ(Reason(f), c.reason) << c.name;
+        EXPECT_EQ(std::string(f.place), disc_.file(c.place)) << c.name;
+        EXPECT_EQ(Advice(&f), "rebuild the disc ('make disc')") << c.name;
+    }
+    // A disc directory that is not there: its first name is missing.
+    const DiscFileFault none = console::CdFileFault(disc_.file("gone").c_str(), "WORLD\\b01.bin");
+    EXPECT_EQ(none.kind, DiscFault::kUnreadable);
+    EXPECT_EQ(Reason(none), "cannot be read: no such file or directory on the disc directory");
+}
+
+// What the system refuses: the reason named, and the command that lets the program read the entry. Run
+// by root, a file at mode 000 is read all the same, so the refusal is also given as the file layer
+// records it (the system's error number).
+TEST_F(DiscFaults, AnUnreadableEntryIsNamedWithThePermissionToGive) {
+    DiscFileFault f;
+    f.kind = DiscFault::kUnreadable;
+    f.error = EACCES;
+    std::snprintf(f.file, sizeof f.file, "WORLD/i03.bin");
+    std::snprintf(f.place, sizeof f.place, "/d/WORLD/i03.bin");
+    EXPECT_EQ(Reason(f), "cannot be read: permission denied");
+    EXPECT_EQ(Advice(&f), "let the user running qz read it: chmod a+rX '/d/WORLD/i03.bin'");
+    f.atFolder = true;
+    std::snprintf(f.part, sizeof f.part, "WORLD");
+    std::snprintf(f.place, sizeof f.place, "/d/WORLD");
+    EXPECT_EQ(Reason(f), "cannot be read: permission denied on the folder WORLD");
+    EXPECT_EQ(Advice(&f), "let the user running qz read it: chmod a+rX '/d/WORLD'");
+    f.error = EIO;  // not a permission: the disc is to be had again
+    EXPECT_EQ(Advice(&f), "rebuild the disc ('make disc')");
+    EXPECT_EQ(Advice(nullptr), "rebuild the disc ('make disc')");
+
+    if (geteuid() != 0) {
+        ASSERT_EQ(chmod(disc_.file("WORLD/b01.bin").c_str(), 0), 0);
+        const DiscFileFault real = console::CdFileFault(disc_.path().c_str(), "WORLD\\b01.bin");
+        EXPECT_EQ(Reason(real), "cannot be read: permission denied");
+        ASSERT_EQ(chmod(disc_.file("WORLD").c_str(), 0), 0);
+        EXPECT_EQ(Reason(console::CdFileFault(disc_.path().c_str(), "WORLD\\b01.bin")),
+                  "cannot be read: permission denied on the folder WORLD");
+        chmod(disc_.file("WORLD").c_str(), 0755);
+    }
+}
+
+// A file that was there when the disc was mounted and no longer reads whole: the CD's failed read is the
+// reason given.
+TEST_F(DiscFaults, AFailedReadOfAMountedFileIsItsReason) {
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    sceCdlFILE entry;
+    ASSERT_EQ(sceCdSearchFile(&entry, "\\WORLD\\B01.BIN;1"), 1);
+    ASSERT_EQ(truncate(disc_.file("WORLD/b01.bin").c_str(), 1000), 0);
+    std::vector<uint8_t> sectors(3 * kCdSectorSize);
+    ASSERT_EQ(sceCdRead(entry.lsn, 3, sectors.data(), nullptr), 1);
+    EXPECT_NE(sceCdSync(0), 0);
+    EXPECT_EQ(console::CdReadErrorOf("WORLD\\b01.bin"), -1);
+    const DiscFileFault f = console::CdFileFault(disc_.path().c_str(), "WORLD\\b01.bin");
+    EXPECT_EQ(f.kind, DiscFault::kUnreadable);
+    EXPECT_EQ(Reason(f), "cannot be read: shorter than when the run started");
+    // Another directory by the same names knows nothing of the mounted disc's reads.
+    EXPECT_EQ(console::CdFileFault((disc_.path() + "/.").c_str(), "WORLD\\b01.bin").kind, DiscFault::kNone);
+}
+
+// The record: once per file whatever the spelling, handed to the sink as met, forgotten with the disc.
+TEST_F(DiscFaults, EachFileIsRecordedOnceAndHandedToTheSink) {
+    std::vector<std::string> heard;
+    console::CdSetFaultSink(
+        [](const DiscFileFault& f, void* user) {
+            static_cast<std::vector<std::string>*>(user)->push_back(std::string(f.file) + " " + Reason(f));
+        },
+        &heard);
+    console::CdReportUnavailable("WORLD\\i03.bin");  // no disc mounted: nothing to say
+    EXPECT_EQ(console::CdFaultCount(), 0);
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    console::CdReportUnavailable("WORLD\\i03.bin");
+    console::CdReportUnavailable("\\world\\I03.BIN;1");
+    console::CdReportUnavailable("AUDIO\\TITLE.STM");
+    const std::vector<std::string> expected = {"WORLD/i03.bin is missing", "AUDIO/TITLE.STM is missing"};
+    EXPECT_EQ(heard, expected);
+    ASSERT_EQ(console::CdFaultCount(), 2);
+    EXPECT_STREQ(console::CdFaultAt(1)->file, "AUDIO/TITLE.STM");
+    EXPECT_EQ(console::CdFaultAt(2), nullptr);
+    EXPECT_EQ(console::CdFaultOf("cdrom0:\\WORLD\\I03.BIN;1"), console::CdFaultAt(0));
+    EXPECT_EQ(console::CdFaultOf("WORLD\\b01.bin"), nullptr);
+    console::CdUnmount();
+    EXPECT_EQ(console::CdFaultCount(), 0);
+}
+
+}  // namespace
