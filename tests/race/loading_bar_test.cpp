@@ -51,8 +51,8 @@ TEST_F(LoadingBar, TheBuildStepsTheBarAtItsPointsAndFreesItOnceBuilt) {
     calls.clear();
     barLeft = true;
     raceLoadingBar = RaceLoadingBar{FakeStep, FakeDestroy};
-    CGameOptions o = RaceOptions(O01);
-    auto* race = new CQzGame(&o, common_, 0);
+    RaceOptions(O01);
+    auto* race = racetest::NewRace(common_);
     ASSERT_EQ(calls.size(), 11u);
     const int32_t amounts[11] = {5, 0, 0, 17, 0, 0, 8, 0, 0, 10, -1};
     for (size_t i = 0; i < calls.size(); ++i) {
@@ -68,17 +68,17 @@ TEST_F(LoadingBar, TheBuildStepsTheBarAtItsPointsAndFreesItOnceBuilt) {
     calls.clear();
     race->pauseModel->restartGame = 1;
     delete race;
-    race = new CQzGame(&o, common_, 1);
+    race = racetest::NewRace(common_, 1);
     EXPECT_TRUE(calls.empty());
     delete race;
     // Without hooks (no front end) a race builds as before; one that runs no engine frames steps nothing
     // but still frees the bar.
     raceLoadingBar = RaceLoadingBar{};
-    delete new CQzGame(&o, common_, 0);
+    delete racetest::NewRace(common_);
     barLeft = true;
     raceLoadingBar = RaceLoadingBar{FakeStep, FakeDestroy};
     CQzGame::drawFrames = false;
-    delete new CQzGame(&o, common_, 0);
+    delete racetest::NewRace(common_);
     CQzGame::drawFrames = true;
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].amount, -1);
@@ -114,7 +114,7 @@ int BarWidth(const std::vector<uint8_t>& rgba) {
 }
 
 TEST_F(LoadingBar, TheFrontEndsBarIsDrawnInStepsThenFreedAndNeverShownAgain) {
-    CGameOptions o = RaceOptions(I04);
+    CGameOptions& o = RaceOptions(I04);
     auto* fe = new CFrontend(&o, 33);
     for (int f = 0; f < 4; ++f) fe->update();
     delete fe;
@@ -124,7 +124,7 @@ TEST_F(LoadingBar, TheFrontEndsBarIsDrawnInStepsThenFreedAndNeverShownAgain) {
     Shown shown;
     veDisplaySetFrameShownCallback(Shown::Take, &shown);
     const uint64_t frame = veEngineFrame.load();
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     // Ten steps of the bar, each its frame, and one empty frame that sends the last before the bar goes.
     EXPECT_EQ(veEngineFrame.load() - frame, 11u);
     EXPECT_EQ(progressbar, nullptr);
@@ -148,7 +148,7 @@ TEST_F(LoadingBar, TheFrontEndsBarIsDrawnInStepsThenFreedAndNeverShownAgain) {
     race->pauseModel->restartGame = 1;
     delete race;
     const uint64_t rebuilt = veEngineFrame.load();
-    race = new CQzGame(&o, common_, 1);
+    race = racetest::NewRace(common_, 1);
     EXPECT_EQ(veEngineFrame.load(), rebuilt);
     delete race;
     // What the build freed of the front end's is the bar, counted for the main loop's heap check.
