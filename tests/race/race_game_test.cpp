@@ -26,6 +26,7 @@
 #include "engine/sys/heap.h"
 #include "frontend/screens/frontend.h"
 #include "game/core/random.h"
+#include "game/files/collision_storage.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
@@ -456,6 +457,31 @@ TEST_F(RaceTest, TeardownGivesBackEveryByteAndRestartKeepsTheFiles) {
     EXPECT_EQ(x_TotalMemoryFree(), before);
     EXPECT_EQ(CResourceStorage<CSoundStorage>::instance().count(), 0);
     veSoundReset();
+}
+
+// The run's first race makes the resource stores at their reserved sizes, whatever its track: a later
+// race on a track with more collision meshes than the first takes nothing more from the heap, so the
+// main loop's check that a race gives back every byte holds from the second race on. (The collision
+// store was made without its reserve when the program was linked with one of the files that use it
+// without seeing its capacity first; it then grew on the first track with more meshes.)
+TEST_F(RaceTest, TheFirstRaceReservesTheStoresSoALaterTrackWithMoreObjectsTakesNoMore) {
+    testsupport::g_log.clear();
+    testsupport::g_log.reserve(1 << 20);  // the log's text is on the heap too
+    const CResourceStorage<CKineticCollide>& meshes = CResourceStorage<CKineticCollide>::instance();
+    EXPECT_EQ(meshes.reservedSize, CResourceStorageSize<CKineticCollide>::value);
+    int count[2] = {};
+    size_t before = 0;
+    for (Worlds_Enum w : {I03, B03}) {
+        const bool first = w == I03;
+        if (!first) before = x_TotalMemoryFree();
+        RaceOptions(w);
+        auto* race = racetest::NewRace(common_);
+        ASSERT_EQ(race->updateGame(), 0);
+        count[first ? 0 : 1] = meshes.count();
+        delete race;
+    }
+    EXPECT_GT(count[1], count[0]) << "the second track has more collision meshes";
+    EXPECT_EQ(x_TotalMemoryFree(), before);
 }
 
 // The scenery placement with a body nearest to `p` (trees, fences, bales, stands).
