@@ -28,8 +28,8 @@ void BM_HudTwoPlayers(benchmark::State& state) {
     CQzGame::cpuTimeSource = racetest::ZeroCpu;
     CQzGame::drawFrames = false;
     DLManager.setDemoLoopState(DL_DISABLED);
-    CGameOptions o = racetest::RaceOptions(O01, 0, 2);
-    auto* race = new CQzGame(&o, common, 0);
+    racetest::RaceOptions(O01, 0, 2);
+    auto* race = racetest::NewRace(common);
     console::PadInput go = console::PadIdle();
     go.buttons = console::kPadCross;
     for (int f = 0; f < 150; ++f) {

@@ -34,13 +34,13 @@ void BM_RaceThreeLapsNoDrawing(benchmark::State& state) {
     double gameSeconds = 0.0, wallSeconds = 0.0;
     int peakKb = 0, racers = 0, frames = 0;
     for (auto _ : state) {
-        CGameOptions o = benchrace::AttractOptions();
+        benchrace::AttractOptions();
         ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // every repetition rides the same race
         RandomNumber = Randomizer = 0;
         const int usedBefore = x_TotalMemory();
         int peak = usedBefore;
         const auto t0 = Clock::now();
-        auto* race = new CQzGame(&o, common, 0);
+        auto* race = racetest::NewRace(common);
         racers = static_cast<int>(CQzGame::numOfTotalRacers);
         int f = 0;
         for (; f < 30 * 60 * 10; ++f) {  // ten minutes of game at most

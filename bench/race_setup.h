@@ -42,9 +42,10 @@ inline void* BootSampleDisc(bool padTwo = false) {
     return common;
 }
 
-// One player and the outdoor field, the first racer ridden by the computer too.
-inline CGameOptions AttractOptions() {
-    CGameOptions o = racetest::RaceOptions(O01);
+// One player and the outdoor field, the first racer ridden by the computer too, in the game's options
+// record.
+inline CGameOptions& AttractOptions() {
+    CGameOptions& o = racetest::RaceOptions(O01);
     o.demoMode = 1;
     return o;
 }

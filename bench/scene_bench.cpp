@@ -129,11 +129,10 @@ void BM_SceneFrameWithShadowsAndParticles(benchmark::State& state) {
     if (bandStats) bands->SetTiming(true);
     BandStats stats;
     for (auto _ : state) {
-        // The bikes read the game's own options record.
-        gameOptions = benchrace::AttractOptions();
+        benchrace::AttractOptions();
         ri0 = ri1 = ri2 = ri3 = ri4 = 0;  // every thread count rides the same race
         RandomNumber = Randomizer = 0;
-        auto* race = new CQzGame(&gameOptions, common, 0);
+        auto* race = racetest::NewRace(common);
         racers = static_cast<int>(CQzGame::numOfTotalRacers);
         const uint32_t shadowsOn = CShadowView::raceOptions, particlesOn = CParticleSystem::raceOptions,
                        modelsOn = CMotionView::raceOptions;
@@ -208,9 +207,8 @@ void BM_SceneSplitScreen(benchmark::State& state) {
     for (auto _ : state) {
         ri0 = ri1 = ri2 = ri3 = ri4 = 0;
         RandomNumber = Randomizer = 0;
-        CGameOptions o = racetest::RaceOptions(O01, 1, 2);
-        o.demoMode = 1;
-        auto* race = new CQzGame(&o, common, 0);
+        racetest::RaceOptions(O01, 1, 2).demoMode = 1;
+        auto* race = racetest::NewRace(common);
         CQzGame::drawFrames = false;
         for (int f = 0; f < kWarmUp; ++f) {
             for (int port = 0; port < 2; ++port) console::PadSetInput(port, 0, go);

@@ -454,6 +454,10 @@ int CQzGame::initWorld() {
     ground_->setFixed();
     model->kineticToolkit->addRigidBody(ground_, Kinetic::Vector3(0.0f, -140.0f, 0.0f),
                                         Kinetic::Quaternion());
+    // The ray casts (every bike's vehicle among them) share one list of the fixed bodies, which the
+    // ground, the arena and every static object enter as they join the world and leave as they go: the
+    // scenery near a rider gets and loses its bodies all race long, so a copy of the fixed bodies taken
+    // as each racer is built would miss them.
     GetIntersection()->m_raycaster.addRigidBody(ground_);
 
     // Track bonuses.

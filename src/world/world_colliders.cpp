@@ -5,6 +5,7 @@
 
 #include "engine/sys/files.h"
 #include "game/core/global_options.h"
+#include "game/files/collision_storage.h"
 #include "game/model/object_description.h"
 #include "world/objects/kinetic_collide.h"
 #include "world/objects/kinetic_track_objects.h"

@@ -70,9 +70,9 @@ TEST_F(FreeCamera, SelectFliesTheEyeWhileTheRaceStandsStill) {
         pad_.Parse("0-299 CROSS\n300-305 SELECT\n302-361 TRIANGLE\n364-373 LEFT\n376-385 R1\n"
                    "388-393 UP\n398-403 SELECT\n404+ CROSS\n",
                    "test", &e));
-    CGameOptions o = racetest::RaceOptions(O01);
+    racetest::RaceOptions(O01);
     CQzGame::drawFrames = false;
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     EXPECT_EQ(CUtil::raceViews, CQzGame::view);
     auto* cam = dynamic_cast<CCamera*>(CModel::modelPtr->objects[size_t(CQzGame::view[0]->_cameraID)]);
     ASSERT_NE(cam, nullptr);

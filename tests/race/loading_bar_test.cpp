@@ -56,8 +56,8 @@ TEST_F(LoadingBar, TheBuildStepsTheBarAtItsPointsAndFreesItOnceBuilt) {
     calls.clear();
     barLeft = true;
     raceLoadingBar = RaceLoadingBar{FakeStep, FakeDestroy, FakeShow};
-    CGameOptions o = RaceOptions(O01);
-    auto* race = new CQzGame(&o, common_, 0);
+    RaceOptions(O01);
+    auto* race = racetest::NewRace(common_);
     ASSERT_EQ(calls.size(), 12u);
     // The steps, the last one put on the screen (-2), the bar freed (-1).
     const int32_t amounts[12] = {5, 0, 0, 17, 0, 0, 8, 0, 0, 10, -2, -1};
@@ -74,17 +74,17 @@ TEST_F(LoadingBar, TheBuildStepsTheBarAtItsPointsAndFreesItOnceBuilt) {
     calls.clear();
     race->pauseModel->restartGame = 1;
     delete race;
-    race = new CQzGame(&o, common_, 1);
+    race = racetest::NewRace(common_, 1);
     EXPECT_TRUE(calls.empty());
     delete race;
     // Without hooks (no front end) a race builds as before; one that runs no engine frames steps nothing
     // but still frees the bar.
     raceLoadingBar = RaceLoadingBar{};
-    delete new CQzGame(&o, common_, 0);
+    delete racetest::NewRace(common_);
     barLeft = true;
     raceLoadingBar = RaceLoadingBar{FakeStep, FakeDestroy, FakeShow};
     CQzGame::drawFrames = false;
-    delete new CQzGame(&o, common_, 0);
+    delete racetest::NewRace(common_);
     CQzGame::drawFrames = true;
     ASSERT_EQ(calls.size(), 1u);
     EXPECT_EQ(calls[0].amount, -1);
@@ -122,7 +122,7 @@ int BarWidth(const std::vector<uint8_t>& rgba) {
 // The front end's last frames and the race's loading: once the loading screen opens, every picture is
 // the loading screen with its bar, from empty to the last step, and then the race.
 TEST_F(LoadingBar, TheFrontEndsBarIsDrawnInStepsThenFreedAndNeverShownAgain) {
-    CGameOptions o = RaceOptions(I04);
+    CGameOptions& o = RaceOptions(I04);
     auto* fe = new CFrontend(&o, 33);
     for (int f = 0; f < 4; ++f) fe->update();
     // The loading screen opens: the front end is done at once. Its last frame and the one that sends it
@@ -142,7 +142,7 @@ TEST_F(LoadingBar, TheFrontEndsBarIsDrawnInStepsThenFreedAndNeverShownAgain) {
     shown.pictures.clear();
 
     const uint64_t frame = veEngineFrame.load();
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     // Ten steps of the bar, each its frame, and one empty frame that sends the last out; the race waits
     // until it is shown before the display goes off.
     EXPECT_EQ(veEngineFrame.load() - frame, 11u);
@@ -166,7 +166,7 @@ TEST_F(LoadingBar, TheFrontEndsBarIsDrawnInStepsThenFreedAndNeverShownAgain) {
     race->pauseModel->restartGame = 1;
     delete race;
     const uint64_t rebuilt = veEngineFrame.load();
-    race = new CQzGame(&o, common_, 1);
+    race = racetest::NewRace(common_, 1);
     EXPECT_EQ(veEngineFrame.load(), rebuilt);
     delete race;
     // What the build freed of the front end's is the bar, counted for the main loop's heap check.

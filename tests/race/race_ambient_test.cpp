@@ -31,10 +31,10 @@ std::vector<int16_t>& g_out = racetest::HeardOutput();  // every output frame, i
 class RaceAmbient : public racetest::HeardRaceTest {
 protected:
     void Start(Worlds_Enum world) {
-        options_ = racetest::RaceOptions(world, 0);
+        racetest::RaceOptions(world, 0);
         options_.soundVolume = 10;
         options_.musicVolume = 0;
-        race_ = new CQzGame(&options_, common_, 0);
+        race_ = racetest::NewRace(common_);
     }
     void Frames(int n) {
         for (int f = 0; f < n; ++f) {

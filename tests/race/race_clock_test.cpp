@@ -62,9 +62,9 @@ protected:
 // the free camera for 600 frames (SELECT at 1000 and 1601). Neither the pause nor the look adds a
 // moment to TIME or LAP T, and the clock is the float sum of the unpaused steps.
 TEST_F(RaceClock, PauseAndFreeCameraHoldTimeAndLapTime) {
-    CGameOptions o = racetest::RaceOptions(O01);
+    racetest::RaceOptions(O01);
     CQzGame::drawFrames = false;
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     const auto pads =
         Scripts({"0-299 CROSS\n300 START\n901 START\n902-999 CROSS\n1000 SELECT\n"
                  "1601 SELECT\n1602-1700 CROSS\n"});
@@ -112,9 +112,9 @@ TEST_F(RaceClock, PauseAndFreeCameraHoldTimeAndLapTime) {
 // Split screen: pad 1 pauses for 600 frames; both players' clocks hold, and pad 2's SELECT in the
 // middle neither resumes the race nor takes the free camera. After it both players read one clock.
 TEST_F(RaceClock, SplitScreenClocksHoldTogetherThroughAPause) {
-    CGameOptions o = racetest::RaceOptions(O01, 0, 2);
+    racetest::RaceOptions(O01, 0, 2);
     CQzGame::drawFrames = false;
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     const auto pads = Scripts(
         {"0-299 CROSS\n300 START\n901 START\n902-999 CROSS\n", "0-299 CROSS\n600 SELECT\n902-999 CROSS\n"});
     Run(race, pads, 0, 300);

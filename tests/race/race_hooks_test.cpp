@@ -63,8 +63,8 @@ void UntilFollowing(CQzGame& race) {
 
 TEST_F(RaceHooks, EveryHookIsSetWhileARaceRunsAndNoneIsLeftAfterIt) {
     for (Worlds_Enum w : {B01, F01}) {
-        CGameOptions o = racetest::RaceOptions(w);
-        auto* race = new CQzGame(&o, common_, 0);
+        racetest::RaceOptions(w);
+        auto* race = racetest::NewRace(common_);
         for (const auto& [name, set] : Hooks()) EXPECT_TRUE(set) << name;
         EXPECT_EQ(CUtil::raceViews, CQzGame::view);
         EXPECT_EQ(race->updateGame(), CQzGame::kGoOn);
@@ -84,8 +84,8 @@ void RecordSwitch(int cameraId, int mode) {
 }
 
 TEST_F(RaceHooks, AHumansCrashFramesItWithTheCrashCameraAndTheResetCutsBackAComputerRiderTouchesNone) {
-    CGameOptions o = racetest::RaceOptions(B01);
-    auto* race = new CQzGame(&o, common_, 0);
+    racetest::RaceOptions(B01);
+    auto* race = racetest::NewRace(common_);
     UntilFollowing(*race);
     g_raceSwitch = KineticBike::cameraModeHook;
     KineticBike::cameraModeHook = RecordSwitch;
@@ -130,8 +130,8 @@ TEST_F(RaceHooks, AHumansCrashFramesItWithTheCrashCameraAndTheResetCutsBackAComp
 }
 
 TEST_F(RaceHooks, PlacingABikeCutsAFollowingCameraToItAndLeavesAnyOtherCamera) {
-    CGameOptions o = racetest::RaceOptions(B01);
-    auto* race = new CQzGame(&o, common_, 0);
+    racetest::RaceOptions(B01);
+    auto* race = racetest::NewRace(common_);
     UntilFollowing(*race);
     KineticBike* me = CQzGame::bike[0];
     CCamera* cam = CameraOf(*race, 0);
@@ -157,8 +157,8 @@ TEST_F(RaceHooks, PlacingABikeCutsAFollowingCameraToItAndLeavesAnyOtherCamera) {
 
 // The award of a freestyle world that asks for every icon, taken icon by icon.
 TEST_F(RaceHooks, APickupAwardIsWonByTakingEveryIconAndNotOneFewer) {
-    CGameOptions o = racetest::RaceOptions(F01);
-    auto* race = new CQzGame(&o, common_, 0);
+    racetest::RaceOptions(F01);
+    auto* race = racetest::NewRace(common_);
     int award = -1;
     for (int i = 0; i < CTrackBonus::getNumTrackBonusAwards(); ++i)
         if (CTrackBonus::getTrackBonusType(i) == PICKUP_ICON) award = i;

@@ -11,6 +11,7 @@
 
 #include "audio/engine_sound.h"
 #include "audio/envelope.h"
+#include "audio/game_sounds.h"
 #include "audio/sound_factory.h"
 #include "audio/sound_storage.h"
 #include "audio/sound_view.h"
@@ -155,13 +156,15 @@ TEST_F(RaceMix, EngineNeverFallsSilentWhileTheThrottleIsHeld) {
     EXPECT_GT(sorted.front(), -40.0);
 }
 
-// The player weaves alone across an indoor track with the engines turned down and hits the arena's
-// walls: each collision of its bike is heard in its frame (the collision's frame or the next,
-// as the sound batch ends the frame).
+// The player weaves alone across an indoor track with every sound but the collisions turned down (the
+// engine, the crowd and announcer, the rider's and bike's event sounds) and hits the arena's walls and
+// objects: each collision of its bike is heard in its frame (the collision's frame or the next, as the
+// sound batch ends the frame).
 TEST_F(RaceMix, ACollisionIsHeardInItsFrame) {
     Start(I03, 0, 10, 0);
     for (auto* obj : racesound::View()->_objects)
-        if (auto* engine = dynamic_cast<CBikeSoundObject*>(obj)) engine->volume = 0.0f;
+        if (auto* sound = dynamic_cast<CSoundObject*>(obj); sound && !dynamic_cast<CCollisionSound*>(obj))
+            sound->volume = 0.0f;
     while (!CQzGame::gameStart->gameStartData.gameStarted) Frame(false);
     // Output frames at the end of each collision frame (a race frame is two steps, 1/30 s); a hit soon
     // after the last one may fall while that one still rings, so only hits after two quiet seconds count.

@@ -45,21 +45,21 @@ protected:
     // Builds the race (restart flag as given) and runs kFrames drawn frames with the pads idle, keeping in
     // `hashes` (FNV-1a) the pictures shown from kFirstCompared on; then one more frame after the pause
     // object is told to restart, or none. The race is deleted.
-    void Run(CGameOptions& o, unsigned restartFlag, bool restartAfter, std::vector<uint64_t>* hashes) {
+    void Run(unsigned restartFlag, bool restartAfter, std::vector<uint64_t>* hashes) {
+        const int humans = gameOptions.numHumanPlayers;
         ResetRandom();
         // The display is interlaced: a build starts on the field the blanks before it left (field_ picks
         // it), and each field places its copy of a picture a little differently.
         if (field_ >= 0 && console::VsyncOddField() != (field_ == 1)) console::VsyncDeliver();
-        auto* race = new CQzGame(&o, common_, restartFlag);
+        auto* race = racetest::NewRace(common_, restartFlag);
         for (int f = 0; f < kFrames; ++f) {
-            for (int port = 0; port < o.numHumanPlayers; ++port)
-                console::PadSetInput(port, 0, console::PadIdle());
+            for (int port = 0; port < humans; ++port) console::PadSetInput(port, 0, console::PadIdle());
             EXPECT_EQ(race->updateGame(), CQzGame::kGoOn);
             if (!hashes || f < kFirstCompared) continue;
             console::gs::Gs().ReadDisplay(rgba_.data());
             if (const char* dir = std::getenv("QZ_RESTART_PNG"); dir && f % 30 == 0) {
                 host::Error e;
-                host::WritePng(std::string(dir) + "/" + std::to_string(o.numHumanPlayers) + "p_" +
+                host::WritePng(std::string(dir) + "/" + std::to_string(humans) + "p_" +
                                    (restartFlag ? "restarted_" : "fresh_") + std::to_string(f) + ".png",
                                rgba_.data(), 640, 448, 4, true, &e);
             }
@@ -84,18 +84,18 @@ TEST_F(RaceRestart, ARestartedRaceShowsWhatAFreshBuildShowsAndGivesTheHeapBack) 
     testsupport::g_log.reserve(1 << 22);  // the log's text is on the heap too
     for (int humans : {1, 2}) {
         SCOPED_TRACE(humans);
-        CGameOptions o = racetest::RaceOptions(O01, 1, humans);
+        racetest::RaceOptions(O01, 1, humans);
         // A first race sets up what lasts the program; the races compared follow a race of the same length.
-        Run(o, 0, false, nullptr);
+        Run(0, false, nullptr);
         field_ = console::VsyncOddField() ? 1 : 0;
         std::vector<uint64_t> fresh, restarted, again;
         for (auto* v : {&fresh, &restarted, &again}) v->reserve(kFrames);
         log.clear();
         const size_t before = x_TotalMemoryFree();
-        Run(o, 0, true, &fresh);
-        Run(o, 1, true, &restarted);
+        Run(0, true, &fresh);
+        Run(1, true, &restarted);
         field_ = 1 - field_;  // the last build starts on the other field: its pictures are the same
-        Run(o, 1, false, &again);
+        Run(1, false, &again);
         field_ = -1;
         EXPECT_EQ(x_TotalMemoryFree(), before);
         EXPECT_EQ(log.count("RESTART: World File loaded from previous game!"), 2);
@@ -117,8 +117,8 @@ TEST_F(RaceRestart, ARestartedRaceShowsWhatAFreshBuildShowsAndGivesTheHeapBack) 
 // frame the display does not show is not cleared after it, and the loading screen (or a race's pause
 // menu or results before a restart) lies nearer than anything of the race.
 TEST_F(RaceRestart, TheFirstPictureIsTheWholeSceneWhateverTheScreenHeldBefore) {
-    CGameOptions o = racetest::RaceOptions(O01, 1, 1);
-    Run(o, 0, false, nullptr);  // what lasts the program set up
+    racetest::RaceOptions(O01, 1, 1);
+    Run(0, false, nullptr);  // what lasts the program set up
     field_ = console::VsyncOddField() ? 1 : 0;
     // A clear frame buffer: each frame shown clears it once copied to the display.
     for (int i = 0; i < 3; ++i) {
@@ -126,14 +126,14 @@ TEST_F(RaceRestart, TheFirstPictureIsTheWholeSceneWhateverTheScreenHeldBefore) {
         veEngineEndFrame();
     }
     std::vector<uint64_t> clean, afterLoading;
-    Run(o, 0, false, &clean);
+    Run(0, false, &clean);
     // The loading screen drawn last before the build, sent out and left in the frame buffer.
     _progressBar* bar = SM_InitProgressBar(nullptr, nullptr, 248, 170, 198, 10, 0, 100, 1);
     SM_LoadProgressBarTextures(bar, "frontend\\loadscrn\\loadscrn.ps2", "frontend\\loadscrn\\loadbar.ps2");
     ASSERT_EQ(SM_StepProgressBar(bar, 40), 40);
     veEngineBeginFrame();
     veEngineEndFrame();
-    Run(o, 0, false, &afterLoading);
+    Run(0, false, &afterLoading);
     SM_DestroyProgressBar(bar);
     field_ = -1;
     ASSERT_EQ(afterLoading.size(), clean.size());

@@ -28,9 +28,9 @@ protected:
         console::gs::Gs().SetRasterThreads(threads);
         ri0 = ri1 = ri2 = ri3 = ri4 = 0;
         RandomNumber = Randomizer = 0;
-        CGameOptions o = racetest::RaceOptions(O01, 1, humans);
+        CGameOptions& o = racetest::RaceOptions(O01, 1, humans);
         o.demoMode = 1;
-        auto* race = new CQzGame(&o, common_, 0);
+        auto* race = racetest::NewRace(common_);
         console::PadInput go = console::PadIdle();
         go.buttons = console::kPadCross;
         std::vector<uint64_t> hashes;

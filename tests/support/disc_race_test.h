@@ -1,5 +1,6 @@
 // Races on the sample disc: its boot's driver modules loaded (the pad library binds pad 1), the engine
-// started and the common objects loaded; the race's processor time reads zero, the demo loop is off.
+// started and the common objects loaded; the race's processor time reads zero, the demo loop is off. The
+// game's options record is given back as the test found it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -10,6 +11,7 @@
 #include "engine/hal/engine_fixture.h"
 #include "engine/sys/boot.h"
 #include "engine/sys/heap.h"
+#include "game/core/global_options.h"
 #include "game/files/file_manager.h"
 #include "race/demo_loop.h"
 #include "race/race_game.h"
@@ -23,6 +25,7 @@ protected:
     void TearDown() override {
         x_free(common_);
         EngineTest::TearDown();
+        gameOptions = savedOptions_;
     }
     // `padTwo`: pad 2 plugged in too; `afterBoot` runs between the hardware boot and the engine's start.
     void BootDisc(bool padTwo = false, void (*afterBoot)() = nullptr) {
@@ -40,6 +43,7 @@ protected:
         DLManager.setDemoLoopState(DL_DISABLED);
     }
     void* common_ = nullptr;
+    const CGameOptions savedOptions_ = gameOptions;
 };
 
 }  // namespace racetest

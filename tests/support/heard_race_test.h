@@ -44,8 +44,8 @@ protected:
         veSoundReset();
         DiscRaceTest::TearDown();
     }
-    CGameOptions options_;
-    CQzGame* race_ = nullptr;  // deleted at the end of the test
+    CGameOptions& options_ = gameOptions;  // the game's options record, which the race reads
+    CQzGame* race_ = nullptr;              // deleted at the end of the test
 };
 
 }  // namespace racetest

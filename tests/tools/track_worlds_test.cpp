@@ -20,6 +20,7 @@
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/collision_data.h"
+#include "game/files/collision_storage.h"
 #include "game/files/file_manager.h"
 #include "game/model/object_description.h"
 #include "kinetic/collide/primitive.h"

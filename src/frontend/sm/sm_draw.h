@@ -28,7 +28,10 @@ void ENG_Get2DClipArea(int32_t* L, int32_t* T, int32_t* R, int32_t* B);
 void ENG_GetResolution(int16_t* width, int16_t* height);
 float ENG_GetRunTime();
 uint32_t ENG_GetPageFlipCount();
-// Counts a page flip (the front end calls it once per shown frame).
+// Counts a page flip. Nothing in the game calls it: the count stays at 0, so no sprite's or glyph's
+// expiry (the count + 30 at its last use) ever passes and SM_ManageResource frees nothing for age: what
+// the front end fetches stays loaded until it is released or the front end ends (SM_KillResource).
+// Tests call it to age what they fetched.
 void ENG_CountPageFlip();
 
 // An image instance is one word: the address of the bitmap descriptor it shows, or 0.

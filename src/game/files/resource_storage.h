@@ -41,11 +41,12 @@ public:
     uint32_t reservedSize;
 };
 
-// The reserved capacities of the race's stores.
+// The reserved capacity of each kind's store, given next to the kind (a specialization with `value`).
+// There is no default: a file that used a store without seeing its kind's capacity would make the store
+// with another capacity than the rest of the program, and which of the two the program ends up with
+// would depend on how it is linked.
 template <typename T>
-struct CResourceStorageSize {
-    static constexpr uint32_t value = 0;
-};
+struct CResourceStorageSize;
 
 template <typename T>
 CResourceStorage<T>& CResourceStorage<T>::instance() {

@@ -19,6 +19,7 @@
 #include "game/core/game_options.h"
 #include "game/core/global_options.h"
 #include "game/core/mem_log.h"
+#include "game/files/collision_storage.h"
 #include "game/files/file_manager.h"
 #include "game/files/geometry.h"
 #include "game/files/resource_loader.h"

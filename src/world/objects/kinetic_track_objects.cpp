@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "engine/sys/files.h"
+#include "game/files/collision_storage.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"

@@ -47,6 +47,7 @@ class CareerRoad : public racetest::DiscRaceTest {
 protected:
     void SetUp() override {
         BootDisc();
+        options_ = CGameOptions();  // as the program starts
         CQzGame::drawFrames = false;
         for (CareerData& c : CareerFile) c.reset();
         cfc = 0;
@@ -90,7 +91,7 @@ protected:
         options_.demoMode = 1;
         options_.duration = byTime ? 20 : 1;
         options_.timeOrLap = byTime ? 0 : 1;
-        auto* race = new CQzGame(&options_, common_, 0);
+        auto* race = racetest::NewRace(common_);
         console::PadSetInput(0, 0, console::PadIdle());
         auto* table = dynamic_cast<CHudModel*>(CModel::modelPtr->objects[size_t(race->hudId[0])]);
         int result = 0, f = 0;
@@ -124,7 +125,8 @@ protected:
         fe_ = nullptr;
     }
 
-    CGameOptions options_;
+    // The game's options record: the front end fills it and the race reads it.
+    CGameOptions& options_ = gameOptions;
     CFrontend* fe_ = nullptr;
     int shownPlace_ = 0;
 };
@@ -213,7 +215,7 @@ TEST_F(CareerRoad, ControllerPresetDecidesWhichButtonAcceleratesInTheRace) {
     ASSERT_EQ(options_.numHumanPlayers, 2);
     EXPECT_EQ(options_.presetHumanControls[0], 1);
     EXPECT_EQ(options_.presetHumanControls[1], 2);
-    auto* race = new CQzGame(&options_, common_, 0);
+    auto* race = racetest::NewRace(common_);
     host::PadScript pads[2];
     host::Error e;
     ASSERT_TRUE(pads[0].Parse("1 CIRCLE\n3 CROSS\n", "pad1", &e));
@@ -259,7 +261,7 @@ TEST_F(CareerRoad, PickedRiderRacesUnderOneNameInTheRaceAndTheStandings) {
         EXPECT_EQ(options_.cpuRiders, 1);  // a career race by the career's rules
         EXPECT_EQ(options_.duration, 3);
         EXPECT_EQ(options_.timeOrLap, 1);
-        auto* race = new CQzGame(&options_, common_, 0);
+        auto* race = racetest::NewRace(common_);
         // The standings, before the series' first race too, list the field the race has.
         const int racers = int(CQzGame::numOfTotalRacers);
         ASSERT_EQ(racers, CareerFieldSize(c.currentseries));

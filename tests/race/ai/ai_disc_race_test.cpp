@@ -33,12 +33,12 @@ TEST_F(AIDiscRace, NoComputerRiderStandsStillOnI03) {
         for (int difficulty = 0; difficulty < 3; ++difficulty) {
             SCOPED_TRACE(std::string(attract ? "attract" : "player") + " difficulty " +
                          std::to_string(difficulty));
-            CGameOptions o = racetest::RaceOptions(I03);
+            CGameOptions& o = racetest::RaceOptions(I03);
             o.demoMode = attract ? 1 : 0;
             o.difficulty = difficulty;
             CQzGame::drawFrames = false;
             testsupport::LogCapture log;
-            auto* race = new CQzGame(&o, common_, 0);
+            auto* race = racetest::NewRace(common_);
             ASSERT_EQ(CQzGame::numOfTotalRacers, 7u);
             float way[8] = {};
             int still[8] = {}, longest[8] = {};

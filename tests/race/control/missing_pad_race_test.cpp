@@ -31,8 +31,8 @@ int SkyPixels(int x0, int x1, int y0, int y1) {
 }
 
 TEST_F(MissingPadRace, PausesOverTheRaceAndPadOneCanLeaveButNotResume) {
-    CGameOptions o = racetest::RaceOptions(O01, 1, 2);
-    auto* race = new CQzGame(&o, common_, 0);
+    CGameOptions& o = racetest::RaceOptions(O01, 1, 2);
+    auto* race = racetest::NewRace(common_);
     ASSERT_TRUE(CQzGame::splitScreen);
     auto frame = [&](uint16_t buttons) {
         console::PadInput in = console::PadIdle();

@@ -47,8 +47,8 @@ protected:
         CQzGame::drawFrames = true;
         DiscRaceTest::TearDown();
     }
-    static CGameOptions Options(Worlds_Enum world, int32_t humans) {
-        CGameOptions o = racetest::RaceOptions(world, humans == 1, humans);
+    static CGameOptions& Options(Worlds_Enum world, int32_t humans) {
+        CGameOptions& o = racetest::RaceOptions(world, humans == 1, humans);
         o.musicVolume = 5;
         return o;
     }
@@ -90,9 +90,9 @@ protected:
 };
 
 TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
-    CGameOptions o = Options(O01, 1);
+    CGameOptions& o = Options(O01, 1);
     CQzGame::drawFrames = false;
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     music.clear();
     // Record the menu's music calls and pass them on to the race's music.
     static void (*raceSetSong)(int) = nullptr;
@@ -167,7 +167,7 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
     EXPECT_EQ(MasterVolumes(), 4u * 0x3FFF);  // the rebuilt race is not silent
 
     // The rebuilt race: pause, two lines down to "Exit Game", confirm: back to the front end.
-    race = new CQzGame(&o, common_, 1);
+    race = racetest::NewRace(common_, 1);
     for (int f = 0; f < 10; ++f) race->updateGame();
     Press(race, console::kPadStart);
     EXPECT_EQ(CPauseState::pauseSwitch, 1);
@@ -184,9 +184,9 @@ TEST_F(HudRace, PadPausesSwitchesHudPicksMusicRestartsAndQuits) {
 // can have been seen or read, and the paused picture stands still, the speedometer with it (each reading
 // steps its smoothing). Once the menu has been on the screen for half a second a press moves its cursor.
 TEST_F(HudRace, APausedRaceHoldsItsPictureAndItsMenuWaitsToBeSeen) {
-    CGameOptions o = Options(O01, 1);
+    Options(O01, 1);
     CQzGame::drawFrames = false;
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     CHud* hud = nullptr;
     for (auto* obj : CQzGame::view[0]->_objects)
         if (auto* h = dynamic_cast<CHud*>(obj)) hud = h;
@@ -235,8 +235,8 @@ TEST_F(HudRace, APausedRaceHoldsItsPictureAndItsMenuWaitsToBeSeen) {
 }
 
 TEST_F(HudRace, SplitScreenHalvesShowTheirOwnHudAndMessages) {
-    CGameOptions o = Options(O01, 2);
-    auto* race = new CQzGame(&o, common_, 0);
+    Options(O01, 2);
+    auto* race = racetest::NewRace(common_);
     ASSERT_TRUE(CQzGame::splitScreen);
     console::PadInput go = console::PadIdle();
     go.buttons = console::kPadCross;
@@ -326,8 +326,8 @@ void Bands(int x0, int x1, int y0, int y1, Band& orange, Band& white) {
 // Split screen: the pause menu and the results are drawn over both halves. Each menu line is printed on
 // its own highlight bar, all seven inside the back plate, the lower lines in player 2's half too.
 TEST_F(HudRace, SplitScreenPauseMenuAndResultsAreWhole) {
-    CGameOptions o = Options(O01, 2);
-    auto* race = new CQzGame(&o, common_, 0);
+    CGameOptions& o = Options(O01, 2);
+    auto* race = racetest::NewRace(common_);
     for (int f = 0; f < 30; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
     ASSERT_EQ(Press(race, console::kPadStart), CQzGame::kGoOn);
     ASSERT_EQ(CPauseState::pauseSwitch, 1);
@@ -392,12 +392,11 @@ TEST_F(HudRace, SplitScreenPauseMenuAndResultsAreWhole) {
 // The developers' switch: the race's debug option bits, the rider's body as a white wire frame and the
 // HUD's debug lines (build label, bike tracker and position). A player's race shows none of it.
 TEST_F(HudRace, DebugDrawSwitchShowsTheRiderWireFrameAndTheHudDebugLines) {
-    const CGameOptions saved = gameOptions;
     int white[2][2] = {};  // [switch][the bike and rider, the debug lines]
     for (int on = 0; on < 2; ++on) {
         CQzGame::debugDraw = on == 1;
-        gameOptions = Options(O01, 1);
-        auto* race = new CQzGame(&gameOptions, common_, 0);
+        Options(O01, 1);
+        auto* race = racetest::NewRace(common_);
         EXPECT_EQ(gameOptions.gameOptions & CQzGame::kDebugOptionBits, on ? CQzGame::kDebugOptionBits : 0);
         EXPECT_EQ(CHud::debugText, on == 1);
         console::PadInput go = console::PadIdle();
@@ -424,7 +423,6 @@ TEST_F(HudRace, DebugDrawSwitchShowsTheRiderWireFrameAndTheHudDebugLines) {
     }
     CQzGame::debugDraw = false;
     CHud::debugText = false;
-    gameOptions = saved;
     EXPECT_GT(white[1][0], white[0][0] + 100) << "the rider's body as a white wire frame";
     EXPECT_LT(white[0][1], 20) << "no debug lines in a player's race";
     EXPECT_GT(white[1][1], 300) << "the HUD's debug lines";
@@ -433,9 +431,9 @@ TEST_F(HudRace, DebugDrawSwitchShowsTheRiderWireFrameAndTheHudDebugLines) {
 // The pause menu covers what the HUD prints at the middle of the screen (the off-track warning and its
 // countdown card, a hole shot banner): its plate and lines win over the HUD drawn earlier in the frame.
 TEST_F(HudRace, PauseMenuCoversTheOffTrackCountdown) {
-    CGameOptions o = Options(O01, 1);
+    Options(O01, 1);
     CQzGame::drawFrames = false;
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     console::PadInput go = console::PadIdle();
     go.buttons = console::kPadCross;
     for (int f = 0; f < 300; ++f) {
@@ -477,11 +475,10 @@ TEST_F(HudRace, PauseMenuCoversTheOffTrackCountdown) {
 // Freestyle: the jump's trick list under the radar is printed in the HUD's main font, clear of the radar;
 // the results' eight ranking rows stay clear of the divider bar above the bonus list.
 TEST_F(HudRace, FreestyleTrickListAndEightResultRowsStayClear) {
-    const CGameOptions saved = gameOptions;
-    gameOptions = Options(F01, 1);
+    Options(F01, 1);
     gameOptions.timeOrLap = 0;
     gameOptions.duration = 8;
-    auto* race = new CQzGame(&gameOptions, common_, 0);
+    auto* race = racetest::NewRace(common_);
     for (int f = 0; f < 240; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
     CStats& s = CQzGame::bike[0]->bikeStats;
     std::snprintf(s._stuntsToHudStuntStrings[0], 30, "Superman");
@@ -523,12 +520,11 @@ TEST_F(HudRace, FreestyleTrickListAndEightResultRowsStayClear) {
     for (int y = 121; y < bar; ++y) lit += whiteRows[size_t(y)] > 0;
     EXPECT_GE(lit, 8 * 8) << "eight ranking rows above the bar";
     delete race;
-    gameOptions = saved;
 }
 
 TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
-    CGameOptions o = Options(B01, 1);
-    auto* race = new CQzGame(&o, common_, 0);
+    Options(B01, 1);
+    auto* race = racetest::NewRace(common_);
     console::PadInput go = console::PadIdle();
     go.buttons = console::kPadCross;
     for (int f = 0; f < 120; ++f) {
@@ -603,9 +599,9 @@ TEST_F(HudRace, AttractRaceShowsItsCaptionAloneFromTheTrackCameras) {
     struct Restore {
         ~Restore() { CDemoLoopManager::DLManPtr = &DLManager; }
     } restore;
-    CGameOptions o = Options(B01, 1);
+    CGameOptions& o = Options(B01, 1);
     o.demoMode = 1;
-    auto* race = new CQzGame(&o, common_, 0);
+    auto* race = racetest::NewRace(common_);
     for (int f = 0; f < 240; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
     Look("attract_baja.png");
     const CHudModel* m = Hud(race, 0);

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "engine/hal/view_matrices.h"
+#include "game/files/collision_storage.h"
 #include "mkdisc/track_objects.h"
 #include "race/scene/subtile_view.h"
 #include "support/log_capture.h"

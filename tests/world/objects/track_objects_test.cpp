@@ -8,6 +8,7 @@
 
 #include "bike/kinetic_bike.h"
 #include "game/files/collision_format.h"
+#include "game/files/collision_storage.h"
 #include "game/model/intersection.h"
 #include "game/model/model.h"
 #include "game/model/object_description.h"
