@@ -54,13 +54,16 @@ EdgeRide RideFromGo(Worlds_Enum w, void* common, int seconds, bool offTheEdge = 
     if (offTheEdge) {
         qzVector3d p = bike->position, out(-1.0f, 0.0f, 0.0f);
         const float gaps[4] = {p.x, side - p.x, p.z, side - p.z};
-        const qzVector3d outs[4] = {{-1.0f, 0.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f}, {0.0f, 0.0f, 1.0f}};
+        const qzVector3d outs[4] = {
+            {-1.0f, 0.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, -1.0f}, {0.0f, 0.0f, 1.0f}};
         int k = 0;
         for (int i = 1; i < 4; ++i)
             if (gaps[i] < gaps[k]) k = i;
         out = outs[k];
-        if (k < 2) p.x = k == 0 ? 1500.0f : side - 1500.0f;
-        else p.z = k == 2 ? 1500.0f : side - 1500.0f;
+        if (k < 2)
+            p.x = k == 0 ? 1500.0f : side - 1500.0f;
+        else
+            p.z = k == 2 ? 1500.0f : side - 1500.0f;
         bike->setStartPos(p, out);
     }
     EdgeRide r;
@@ -103,15 +106,18 @@ EdgeRide RideFromGo(Worlds_Enum w, void* common, int seconds, bool offTheEdge = 
     return r;
 }
 
-// Inside the world, never riding at its edge, riding again within a second of every placing.
+// Inside the world, never riding at its edge, riding again within a second of every placing. A bike held
+// against a track object with the throttle open stands still until the pinned crash takes it (about 35
+// frames of the race); nothing holds it longer.
 void ExpectKeptInside(const EdgeRide& r, Worlds_Enum w) {
     const char* name = CDemoLoopManager::getWorldString(w);
-    std::printf("%s: placed %d, thrown %d, worst wait %d steps, at the edge %d, outside %d, still %d frames\n",
-                name, r.placings, r.throws, r.worstWait, r.framesAtEdge, r.framesOutside, r.longestStill);
+    std::printf(
+        "%s: placed %d, thrown %d, worst wait %d steps, at the edge %d, outside %d, still %d frames\n", name,
+        r.placings, r.throws, r.worstWait, r.framesAtEdge, r.framesOutside, r.longestStill);
     EXPECT_EQ(r.framesOutside, 0) << name;
     EXPECT_EQ(r.framesAtEdge, 0) << name;
     EXPECT_LE(r.worstWait, 60) << name;
-    EXPECT_LE(r.longestStill, 30) << name;
+    EXPECT_LE(r.longestStill, 45) << name;
 }
 
 // Ridden straight from the start with the throttle held, each arena is left several times: the first

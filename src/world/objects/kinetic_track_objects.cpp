@@ -121,9 +121,13 @@ void CKineticStaticRigidObject::doAction(const CPacket&, float) {}
 void CKineticStaticRigidObject::phantomCollisionHandler(CModelObject*, const Kinetic::CollisionEvent&) {}
 
 void CKineticStaticRigidObject::updateModelWorld() {
+    updateKineticFromModelObject();
     for (int i = 0; i < getRigidBodyCount(); ++i) {
         Kinetic::RigidBody* body = getRigidBody(i);
-        Kit()->addRigidBody(body, Kinetic::Vector3(0, 0, 0), Kinetic::Quaternion(1, 0, 0, 0));
+        Kinetic::Vector3 p;
+        Kinetic::Quaternion q;
+        body->getDisplayToWorldTransform(p, q);
+        Kit()->addRigidBody(body, p, q);
         GetIntersection()->m_raycaster.addRigidBody(body);
     }
     updateKineticFromModelObject();
