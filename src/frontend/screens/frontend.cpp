@@ -10,6 +10,7 @@
 #include "console/kernel/vsync.h"
 #include "engine/font/font.h"
 #include "engine/hal/control.h"
+#include "engine/hal/display.h"
 #include "engine/hal/display_sync.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/clock.h"
@@ -331,6 +332,9 @@ void CFrontend::update() {
         veFontPrintfXY(f_fe, 370, 417, "%s", "Press Start Button");
     }
     veEngineEndFrame();
+    // A race left turns the display off with its last picture on the screen: the front end's first
+    // picture, drawn whole, turns it back on (and is shown once the next frame has been drawn).
+    if (veDisplayVSyncNoUpdateEnabled.load()) veDisplayEnableDisplay();
     veSoundMaintenance();
     veControlMaintenance();
     SM_InputCheckDevices();
