@@ -319,6 +319,12 @@ void CFrontend::update() {
     }
     veDisplayActivateView(&view2d);
     veEngineBeginFrame();
+    // A race left turns the display off with its last picture on the screen. The frame just begun is the
+    // front end's first: the display comes back on for it, and it is the first picture shown after the
+    // race's (the race's empty last frame, sent out as this one began, never is). Turning it on waits for
+    // a blank, as beginning a frame waits for one while the display is on: the screens' clocks have moved
+    // on when they draw, and the title, which fades in from nothing, is not first drawn as nothing.
+    if (veDisplayVSyncNoUpdateEnabled.load()) veDisplayEnableDisplay();
     veDisplayActivateView(&view2d);
     SM_SendMessage(SM_GetCurScreen(), SM_MSG_SYNC, 0, 0, 0);
     // Once the loading screen has opened the front end is done: what the player sees from this frame on
@@ -332,9 +338,6 @@ void CFrontend::update() {
         veFontPrintfXY(f_fe, 370, 417, "%s", "Press Start Button");
     }
     veEngineEndFrame();
-    // A race left turns the display off with its last picture on the screen: the front end's first
-    // picture, drawn whole, turns it back on (and is shown once the next frame has been drawn).
-    if (veDisplayVSyncNoUpdateEnabled.load()) veDisplayEnableDisplay();
     veSoundMaintenance();
     veControlMaintenance();
     SM_InputCheckDevices();
