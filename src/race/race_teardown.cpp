@@ -1,7 +1,10 @@
 // Taking a race apart: everything the race built is freed; on a restart the world and high-resolution
 // files stay loaded for the next build.
 #include "bike/kinetic_bike.h"
+#include "console/kernel/vsync.h"
 #include "engine/font/font.h"
+#include "engine/hal/display.h"
+#include "engine/hal/display_sync.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
@@ -59,6 +62,17 @@ void PrintStars() {
     for (int i = 0; i < 65; ++i) x_printf("*");
     x_printf("\n");
 }
+
+// The teardown's empty frame sends the race's last picture out; the display shows it once that frame has
+// ended, and would show the empty frame itself (a bare background) once the next one does. The last
+// picture is waited for and the display goes off: it stays on the screen while the race is taken apart
+// and whatever follows is built, and the front end (or the restarted race) turns the display back on
+// with its first whole picture. Shown, it is cleared from the frame buffer, so the next picture starts
+// from a clear one.
+void ShowLastPicture() {
+    while (!veDisplayFrameRenderDone.load()) sceGsSyncV(0);
+    veDisplayDisableDisplay();
+}
 }  // namespace
 
 CQzGame::~CQzGame() {
@@ -68,6 +82,7 @@ CQzGame::~CQzGame() {
     GetTimer();
     veEngineBeginFrame();
     veEngineEndFrame();
+    ShowLastPicture();
     delete CTimer::timerPtr;
     CRamps::resetStatics();
     freeModel();

@@ -10,6 +10,7 @@
 #include "console/kernel/vsync.h"
 #include "engine/font/font.h"
 #include "engine/hal/control.h"
+#include "engine/hal/display.h"
 #include "engine/hal/display_sync.h"
 #include "engine/hal/engine.h"
 #include "engine/sys/clock.h"
@@ -318,6 +319,12 @@ void CFrontend::update() {
     }
     veDisplayActivateView(&view2d);
     veEngineBeginFrame();
+    // A race left turns the display off with its last picture on the screen. The frame just begun is the
+    // front end's first: the display comes back on for it, and it is the first picture shown after the
+    // race's (the race's empty last frame, sent out as this one began, never is). Turning it on waits for
+    // a blank, as beginning a frame waits for one while the display is on: the screens' clocks have moved
+    // on when they draw, and the title, which fades in from nothing, is not first drawn as nothing.
+    if (veDisplayVSyncNoUpdateEnabled.load()) veDisplayEnableDisplay();
     veDisplayActivateView(&view2d);
     SM_SendMessage(SM_GetCurScreen(), SM_MSG_SYNC, 0, 0, 0);
     // Once the loading screen has opened the front end is done: what the player sees from this frame on
