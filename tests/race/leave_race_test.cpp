@@ -44,8 +44,8 @@ bool Plain(const std::vector<uint8_t>& rgba) {
 TEST_F(LeaveRace, TheRacesLastPictureIsFollowedByTheFrontEndsWithNoEmptyFrameBetween) {
     for (int screen : {33, 34}) {
         SCOPED_TRACE(screen);
-        CGameOptions o = racetest::RaceOptions(O01);
-        auto* race = new CQzGame(&o, common_, 0);
+        CGameOptions& o = racetest::RaceOptions(O01);
+        auto* race = racetest::NewRace(common_);
         Shown shown;
         veDisplaySetFrameShownCallback(Shown::Take, &shown);
         for (int f = 0; f < 30; ++f) ASSERT_EQ(race->updateGame(), CQzGame::kGoOn);
