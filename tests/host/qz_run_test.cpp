@@ -3,9 +3,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/run_command.h"
@@ -460,6 +462,25 @@ TEST(QzRun, AWindowOnADisplayThatDoesNotAnswerSaysSo) {
         RunQzSplit("--disc " + kDisc + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ");
     EXPECT_EQ(unset.exitCode, 2);
     EXPECT_TRUE(SaysFirst(unset.err, "qz: --window found no display (DISPLAY is not set)")) << unset.err;
+}
+
+// A run that ends while its window opens: a library that aborts there, or a SIGTERM sent meanwhile. The
+// program's line about the sound comes first, then the library's, and the run ends by the signal (not
+// with 0, as if its window had been closed). SDL's dummy driver stands in for a display; the preloaded
+// shim refuses the sound and ends the process as the gamepads start.
+TEST(QzRun, AWindowRunEndedWhileTheWindowOpensSaysItsLineAndEndsByTheSignal) {
+    const std::string shell =
+        "SDL_VIDEODRIVER=dummy ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 "
+        "LD_PRELOAD=" QZ_SDL_END_SHIM " QZ_END=";
+    for (const auto& [end, code] : {std::pair{"abort", 128 + SIGABRT}, std::pair{"sigterm", 128 + SIGTERM}}) {
+        const QzStreams r = RunQzSplit("--disc " + kDisc + " --frames 30 --window", shell + end + " ");
+        EXPECT_EQ(r.exitCode, code) << end << "\n" << r.err;
+        EXPECT_TRUE(SaysFirst(r.err,
+                              "qz: no sound device (the test refused the sound); playing without sound\n"
+                              "library: about to end\n"))
+            << end << "\n"
+            << r.err;
+    }
 }
 #endif
 
