@@ -67,7 +67,11 @@ disc: configure
 run: game
 	mkdir -p $(OUT)
 	$(BUILD)/qz --out $(OUT) --frames $(FRAMES) --png-every 60 --wav $(OUT)/sound.wav
-	@echo "Frames and sound are in $(OUT)/"
+	@n=$$(($(FRAMES) / 60)); seconds=$$((($$(stat -c %s $(OUT)/sound.wav) - 44) / 192000)); echo; \
+	echo "In $(OUT)/ (any image viewer and sound player opens them, or a web browser: file://$(abspath $(OUT))/):"; \
+	echo "  $$n frames as PNG (640x448), every 60th frame shown: frame_000060.png to $$(printf 'frame_%06d.png' $$((n * 60)))"; \
+	echo "    show the title screen (\"PRESS START\") to frame 1500, then the first attract race (\"DEMO MODE\")"; \
+	echo "  sound.wav: $$seconds seconds of the run's sound, 48 kHz stereo (the title shows 60 frames a second, a race 30)"
 
 play: game
 	$(BUILD)/qz --window --realtime

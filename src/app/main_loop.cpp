@@ -32,6 +32,16 @@ const char* ModuleRefusal() {
     return why;
 }
 
+// Why the run cannot go on names its disc files as they are found in the disc directory
+// (COMMON/qz02dat.bin), not as the game asks for them (COMMON\qz02dat.bin): that is where one looks.
+const char* NamedOnDisc(const char* why) {
+    static char text[kFormatWhyBytes + 1400];
+    std::snprintf(text, sizeof text, "%s", why);
+    for (char* c = text; *c; ++c)
+        if (*c == '\\') *c = '/';
+    return text;
+}
+
 void PrintSeparator() {
     for (int i = 0; i < 39; ++i) x_printf("<>");
     x_printf("\n");
@@ -84,15 +94,11 @@ void* qzStartUp(int argc, char** argv, const char** why) {
 
     void* common = GetFileManager()->loadFile(kCommonObjectsFile);
     if (!common) {
-        // Named as the file is found in the disc directory.
-        char onDisc[sizeof kCommonObjectsFile];
-        for (size_t i = 0; i < sizeof onDisc; ++i)
-            onDisc[i] = kCommonObjectsFile[i] == '\\' ? '/' : kCommonObjectsFile[i];
         char advice[1200];
-        std::snprintf(refusal, sizeof refusal, "the common-objects file %s %s; %s", onDisc,
+        std::snprintf(refusal, sizeof refusal, "the common-objects file %s %s; %s", kCommonObjectsFile,
                       GetFileManager()->lastRefusal(),
                       console::CdFaultAdvice(console::CdFaultOf(kCommonObjectsFile), advice, sizeof advice));
-        *why = refusal;
+        *why = NamedOnDisc(refusal);
     }
     return common;
 }
@@ -189,7 +195,7 @@ QzExit qzRunLoop(void* common) {
             PrintMemoryLine("Before Frontend Used Mem = %dk   Free Mem = %dk   Largest Free = %dk\n");
             PrintSeparator();
             CFrontEndStep* step = frontEndStep ? frontEndStep : FE_ShellStep();
-            if (const char* why = step->begin(&gameOptions, screen)) return QzExit{1, why};
+            if (const char* why = step->begin(&gameOptions, screen)) return QzExit{1, NamedOnDisc(why)};
             while (!step->update())
                 if (qzQuitRequested) return QzExit{};
             gameState = GAMESTATE_GAME;

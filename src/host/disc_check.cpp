@@ -17,7 +17,7 @@ namespace host {
 const char* const kDiscFilesNeeded[] = {
     "SYSTEM/SIO2MAN.IRX", "SYSTEM/MTAPMAN.IRX",  "SYSTEM/PADMAN.IRX",
     "SYSTEM/MCMAN.IRX",   "SYSTEM/MCSERV.IRX",   "SYSTEM/LIBSD.IRX",
-    "SYSTEM/SDRDRV.IRX",  "SYSTEM/BRNX_AMM.IRX", "COMMON/QZ02DAT.BIN",
+    "SYSTEM/SDRDRV.IRX",  "SYSTEM/BRNX_AMM.IRX", "COMMON/qz02dat.bin",
 };
 const int kDiscFilesNeededCount = static_cast<int>(sizeof kDiscFilesNeeded / sizeof kDiscFilesNeeded[0]);
 
@@ -42,6 +42,20 @@ bool HasEntry(const char* dir, const char* name, bool wantDir, char* found, size
     }
     closedir(d);
     return ok;
+}
+
+// Whether the directory `path` would be made in exists (a file system such as /proc refuses new
+// directories with the same error as a missing parent).
+bool ParentExists(const char* path) {
+    char parent[4096];
+    std::snprintf(parent, sizeof parent, "%s", path);
+    size_t end = std::strlen(parent);
+    while (end > 1 && parent[end - 1] == '/') parent[--end] = '\0';
+    char* slash = std::strrchr(parent, '/');
+    if (!slash) return true;  // the current directory
+    slash[slash == parent ? 1 : 0] = '\0';
+    struct stat st;
+    return stat(parent, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 }  // namespace
@@ -121,12 +135,13 @@ bool RecallDiscFaults(Error* out) {
 bool PrepareOutputDirectory(const char* dir, Error* error) {
     struct stat st;
     if (stat(dir, &st) == 0 && !S_ISDIR(st.st_mode))
-        return error->Set("--out '%s' is a file, not a directory; give a directory for the frames and sound",
-                          dir);
+        return error->Set(
+            "--out '%s' is a file, not a directory; give a directory for the frames and diagnostic files",
+            dir);
     if (stat(dir, &st) != 0 && mkdir(dir, 0755) != 0) {
         const int why = errno;
         return error->Set("output directory '%s' cannot be created: %s%s", dir, std::strerror(why),
-                          why == ENOENT ? " (the directory it is in must exist)" : "");
+                          why == ENOENT && !ParentExists(dir) ? " (the directory it is in must exist)" : "");
     }
     // A file made and removed again: a directory without write permission, on a read-only file system or
     // full of inodes says so now.

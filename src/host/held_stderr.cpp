@@ -4,6 +4,9 @@
 #include <sys/mman.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
 #include <csignal>
 #include <cstdarg>
 #include <cstdio>
@@ -15,41 +18,62 @@ extern "C" void __sanitizer_set_death_callback(void (*callback)()) __attribute__
 namespace host {
 namespace {
 
-// The hold in force, for a process that ends while holding (a library that exits or aborts, a crash):
-// what was held is written out before it goes, so nothing that explains the end is lost.
-volatile int g_savedFd = -1;
-volatile int g_heldFd = -1;
+// The hold in force, for a process that ends while holding (a library that exits or aborts, a crash, a
+// SIGINT or SIGTERM): the program's lines and what was held are written out before it goes, so nothing
+// that explains the end is lost. Who takes the saved descriptor writes them, once.
+std::atomic<int> g_savedFd{-1};
+std::atomic<int> g_heldFd{-1};
 
-constexpr int kFatalSignals[] = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL};
-struct sigaction g_previous[sizeof kFatalSignals / sizeof kFatalSignals[0]];
+// The program's own lines while held (Say), kept apart from the libraries' so that they come first.
+char g_said[2048];
+std::atomic<size_t> g_saidLength{0};
 
-// Standard error back where it was and the held text written to it. Safe in a signal handler.
+// The signals that end the process as it stands. SIGINT and SIGTERM are here too: a run stopped while
+// its window opens ends by the signal, as it does anywhere else, with what was held written out.
+constexpr int kEndingSignals[] = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGINT, SIGTERM};
+constexpr size_t kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
+struct sigaction g_previous[kEndingSignalCount];
+
+void WriteAll(const char* p, size_t n) {
+    while (n > 0) {
+        const ssize_t w = write(STDERR_FILENO, p, n);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) return;
+        p += w;
+        n -= static_cast<size_t>(w);
+    }
+}
+
+// Standard error back where it was, then the program's lines and the held text written to it. Safe in a
+// signal handler.
 void PutBack() {
-    const int saved = g_savedFd, held = g_heldFd;
-    g_savedFd = -1;
-    g_heldFd = -1;
+    const int saved = g_savedFd.exchange(-1);
+    const int held = g_heldFd.exchange(-1);
     if (saved < 0) return;
     dup2(saved, STDERR_FILENO);
+    WriteAll(g_said, g_saidLength.exchange(0));
     char buf[4096];
     ssize_t n;
     off_t at = 0;
     while ((n = pread(held, buf, sizeof buf, at)) > 0) {
-        if (write(STDERR_FILENO, buf, static_cast<size_t>(n)) < 0) break;
+        WriteAll(buf, static_cast<size_t>(n));
         at += n;
     }
 }
 
 void RestoreSignals() {
-    for (size_t i = 0; i < sizeof kFatalSignals / sizeof kFatalSignals[0]; ++i)
-        sigaction(kFatalSignals[i], &g_previous[i], nullptr);
+    for (size_t i = 0; i < kEndingSignalCount; ++i) sigaction(kEndingSignals[i], &g_previous[i], nullptr);
 }
 
 // A fault returns to the faulting instruction, which faults again into the handler that was there
-// before (a sanitizer's, with the fault's own details); a signal sent is sent again.
-void OnFatalSignal(int signal, siginfo_t* info, void*) {
+// before (a sanitizer's, with the fault's own details); a signal sent is sent again, to the handler
+// that was there before (the default ends the process by it).
+void OnEndingSignal(int signal, siginfo_t* info, void*) {
+    const int savedErrno = errno;
     PutBack();
     RestoreSignals();
-    if (signal == SIGABRT || info->si_code <= 0) raise(signal);
+    if (signal == SIGABRT || signal == SIGINT || signal == SIGTERM || info->si_code <= 0) raise(signal);
+    errno = savedErrno;
 }
 
 void AtExit() {
@@ -79,25 +103,24 @@ HeldStderr::HeldStderr() {
     holding_ = this;
     static const bool registered = std::atexit(AtExit) == 0;
     (void)registered;
-    struct sigaction action = {};
-    action.sa_sigaction = OnFatalSignal;
-    action.sa_flags = SA_SIGINFO;
-    sigemptyset(&action.sa_mask);
-    for (size_t i = 0; i < sizeof kFatalSignals / sizeof kFatalSignals[0]; ++i)
-        sigaction(kFatalSignals[i], &action, &g_previous[i]);
+    g_saidLength = 0;
     g_heldFd = held_;
     g_savedFd = saved_;
+    struct sigaction action = {};
+    action.sa_sigaction = OnEndingSignal;
+    action.sa_flags = SA_SIGINFO;
+    sigemptyset(&action.sa_mask);
+    for (size_t i = 0; i < kEndingSignalCount; ++i) sigaction(kEndingSignals[i], &action, &g_previous[i]);
 }
 
 void HeldStderr::Say(const char* format, ...) {
     va_list args;
     va_start(args, format);
-    HeldStderr* h = holding_;
-    if (h && h->saidLength_ < sizeof h->said_) {
-        const int n =
-            std::vsnprintf(h->said_ + h->saidLength_, sizeof h->said_ - h->saidLength_, format, args);
-        if (n > 0) h->saidLength_ += static_cast<size_t>(n);
-        if (h->saidLength_ >= sizeof h->said_) h->saidLength_ = sizeof h->said_ - 1;  // cut, not lost whole
+    const size_t at = g_saidLength;
+    if (holding_ && at < sizeof g_said) {
+        // The length grows only once the line is whole: a signal meanwhile writes out the lines before it.
+        const int n = std::vsnprintf(g_said + at, sizeof g_said - at, format, args);
+        if (n > 0) g_saidLength = std::min(at + static_cast<size_t>(n), sizeof g_said - 1);  // cut, not lost
     } else {
         std::vfprintf(stderr, format, args);
     }
@@ -121,14 +144,14 @@ void HeldStderr::ReleaseAfter(const char* format, ...) {
     g_savedFd = -1;
     g_heldFd = -1;
     RestoreSignals();
+    const size_t said = g_saidLength.exchange(0);
     std::fflush(stderr);
     dup2(saved_, STDERR_FILENO);
     close(saved_);
     saved_ = -1;
     if (format) std::vfprintf(stderr, format, args);
     va_end(args);
-    std::fwrite(said_, 1, saidLength_, stderr);
-    saidLength_ = 0;
+    std::fwrite(g_said, 1, said, stderr);
     char buf[4096];
     ssize_t n;
     off_t at = 0;

@@ -1,11 +1,10 @@
 // Standard error held back while a device is tried: the libraries SDL loads (ALSA, Wayland, Xlib) print
 // their complaints straight to the process's descriptor 2, before the program can say in one line what
 // failed. The program's own lines come first when the hold ends, then what the libraries printed;
-// nothing is dropped, not even when the process ends while holding (an exit, an abort, a crash: the held
-// text is written out first).
+// nothing is dropped, not even when the process ends while holding (an exit, an abort, a crash, SIGINT or
+// SIGTERM: the program's lines and the held text are written out first, then the process ends as it
+// would have).
 #pragma once
-
-#include <cstddef>
 
 namespace host {
 
@@ -34,8 +33,6 @@ private:
     static HeldStderr* holding_;
     int saved_ = -1;  // standard error as it was; -1 when nothing is held
     int held_ = -1;   // where it went meanwhile
-    char said_[2048] = {};
-    size_t saidLength_ = 0;
 };
 
 }  // namespace host

@@ -103,6 +103,27 @@ bool IsBlank(char c) {
     return c == ' ' || c == '\t' || c == '\r';
 }
 
+// A word as a message shows it: printable characters as they are, any other byte as \xNN (a binary file
+// would write its raw bytes to the terminal), and no more than the first kShownBytes of it.
+constexpr size_t kShownBytes = 40;
+struct ShownWord {
+    char text[kShownBytes * 4 + 4];
+};
+
+ShownWord Shown(std::string_view word) {
+    ShownWord shown;
+    char* at = shown.text;
+    for (size_t i = 0; i < word.size() && i < kShownBytes; ++i) {
+        const auto c = static_cast<unsigned char>(word[i]);
+        if (c >= 0x20 && c < 0x7f)
+            *at++ = static_cast<char>(c);
+        else
+            at += std::snprintf(at, 5, "\\x%02x", c);
+    }
+    std::snprintf(at, 4, "%s", word.size() > kShownBytes ? "..." : "");
+    return shown;
+}
+
 }  // namespace
 
 bool PadScript::Parse(std::string_view text, const char* name, Error* error) {
@@ -127,28 +148,27 @@ bool PadScript::Parse(std::string_view text, const char* name, Error* error) {
             while (j < line.size() && !IsBlank(line[j])) ++j;
             if (j == i) break;
             const std::string_view word = line.substr(i, j - i);
-            const int len = static_cast<int>(word.size());
             i = j;
             if (first) {
                 first = false;
                 if (!ParseFrames(word, &r.first, &r.last))
                     return error->Set(
-                        "%s:%d: bad frame range '%.*s' (give N, N-M with M not below N, or N+; shown frames "
+                        "%s:%d: bad frame range '%s' (give N, N-M with M not below N, or N+; shown frames "
                         "counted from 0)",
-                        name, lineNo, len, word.data());
+                        name, lineNo, Shown(word).text);
                 continue;
             }
             switch (ParseWord(word, &r.input)) {
                 case WordFault::kNone:
                     break;
                 case WordFault::kStickValue:
-                    return error->Set("%s:%d: bad stick value in '%.*s' (give 0 to 255, 128 is the centre)",
-                                      name, lineNo, len, word.data());
+                    return error->Set("%s:%d: bad stick value in '%s' (give 0 to 255, 128 is the centre)",
+                                      name, lineNo, Shown(word).text);
                 case WordFault::kUnknown:
                     return error->Set(
-                        "%s:%d: unknown word '%.*s' (buttons: START SELECT CROSS CIRCLE SQUARE TRIANGLE "
+                        "%s:%d: unknown word '%s' (buttons: START SELECT CROSS CIRCLE SQUARE TRIANGLE "
                         "UP DOWN LEFT RIGHT L1 L2 L3 R1 R2 R3; sticks LX= LY= RX= RY=; IDLE; UNPLUGGED)",
-                        name, lineNo, len, word.data());
+                        name, lineNo, Shown(word).text);
             }
         }
         if (!first) rules_.push_back(r);

@@ -92,7 +92,7 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
     if (!f) {
         const int e = errno;
         g_inProgressSet = 0;
-        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(e));
+        return error->Set("cannot write the frame to '%s': %s", path.c_str(), std::strerror(e));
     }
 
     PngErrorState st{};
@@ -110,7 +110,7 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
     if (setjmp(png_jmpbuf(png))) {
         png_destroy_write_struct(&png, &info);
         Abandon(f, tmp);
-        return error->Set("cannot write the frame to %s: %s", path.c_str(), st.message);
+        return error->Set("cannot write the frame to '%s': %s", path.c_str(), st.message);
     }
     png_set_write_fn(png, &st, WriteToFile, FlushFile);
     png_set_IHDR(png, info, png_uint_32(width), png_uint_32(height), 8,
@@ -137,17 +137,17 @@ bool WritePng(const std::string& path, const unsigned char* pixels, int width, i
     if (std::fflush(f) != 0 || std::ferror(f)) {
         const int e = errno ? errno : EIO;
         Abandon(f, tmp);
-        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(e));
+        return error->Set("cannot write the frame to '%s': %s", path.c_str(), std::strerror(e));
     }
     if (std::fclose(f) != 0) {
         const int e = errno;
         Abandon(nullptr, tmp);
-        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(e));
+        return error->Set("cannot write the frame to '%s': %s", path.c_str(), std::strerror(e));
     }
     if (std::rename(tmp.c_str(), path.c_str()) != 0) {
         const int e = errno;
         Abandon(nullptr, tmp);
-        return error->Set("cannot write the frame to %s: %s", path.c_str(), std::strerror(e));
+        return error->Set("cannot write the frame to '%s': %s", path.c_str(), std::strerror(e));
     }
     g_inProgressSet = 0;
     return true;

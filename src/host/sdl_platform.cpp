@@ -22,6 +22,9 @@ public:
     bool Open(const WindowSetup& setup, int width, int height, Error* error) {
         // What the libraries print while they look for the devices comes after the program's own lines.
         HeldStderr held;
+        // SIGINT and SIGTERM are the program's (they end the run, its files finished): SDL would turn them
+        // into a quit event, and a run stopped so would end as if its window had been closed, with 0.
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         if (!window_.Open("qz", width, height, error)) return false;
         Error why;
         // A machine without sound or gamepads still plays.

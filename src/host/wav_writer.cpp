@@ -90,13 +90,13 @@ bool WavWriter::Open(const char* path, int sampleRate, Error* error) {
     keptCapacity_ = static_cast<size_t>(sampleRate > 0 ? sampleRate : 1) * kBytesPerFrame;
     kept_ = static_cast<uint8_t*>(std::malloc(keptCapacity_));
     keptBytes_ = 0;
-    if (!kept_) return error->Set("cannot write the sound to %s: out of memory", path);
+    if (!kept_) return error->Set("cannot write the sound to '%s': out of memory", path);
     fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd_ < 0) {
         const int e = errno;
         std::free(kept_);
         kept_ = nullptr;
-        return error->Set("cannot write the sound to %s: %s", path, std::strerror(e));
+        return error->Set("cannot write the sound to '%s': %s", path, std::strerror(e));
     }
     uint8_t h[kHeaderBytes];
     Header(h, sampleRate, 0);
@@ -141,7 +141,7 @@ bool WavWriter::Write(const int16_t* stereo, int frames, Error* error) {
     }
     frames_ += static_cast<uint64_t>(frames);
     if (errno_ != 0)
-        return error->Set("cannot write the sound to %s: %s", path_.c_str(), std::strerror(errno_));
+        return error->Set("cannot write the sound to '%s': %s", path_.c_str(), std::strerror(errno_));
     return true;
 }
 
@@ -154,7 +154,7 @@ bool WavWriter::Close(Error* error) {
     kept_ = nullptr;
     keptBytes_ = 0;
     if (errno_ != 0)
-        return error->Set("cannot write the sound to %s: %s", path_.c_str(), std::strerror(errno_));
+        return error->Set("cannot write the sound to '%s': %s", path_.c_str(), std::strerror(errno_));
     return true;
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -103,6 +104,58 @@ TEST(HeldStderrDeathTest, WhatWasHeldIsWrittenWhenTheProcessEnds) {
             *static_cast<volatile int*>(nullptr) = 1;
         },
         "about to crash");
+}
+
+// The program's own line held while a library printed first comes out before the library's words on
+// every way the process can end while holding, and the process ends as it would have.
+TEST(HeldStderrDeathTest, TheProgramsHeldLineComesFirstWhenTheProcessEnds) {
+    if (!host::HeldStderr::CanHold()) GTEST_SKIP() << "a sanitizer build holds nothing back";
+    const char* const kBoth = "qz: no sound device; playing without sound\nlibrary noise\n";
+    auto hold = [] {
+        new host::HeldStderr;  // never released: a library ends the process while it holds
+        LibraryNoise("library noise\n");
+        host::HeldStderr::Say("qz: no sound device; playing without sound\n");
+    };
+    EXPECT_EXIT(
+        {
+            hold();
+            std::exit(3);
+        },
+        testing::ExitedWithCode(3), kBoth);
+    EXPECT_EXIT(
+        {
+            hold();
+            std::abort();
+        },
+        testing::KilledBySignal(SIGABRT), kBoth);
+    EXPECT_EXIT(
+        {
+            hold();
+            *static_cast<volatile int*>(nullptr) = 1;
+        },
+        testing::KilledBySignal(SIGSEGV), kBoth);
+    // Sent rather than met: SIGINT and SIGTERM stop a run whose window is opening as they stop any other.
+    for (const int signal : {SIGSEGV, SIGFPE, SIGINT, SIGTERM}) {
+        EXPECT_EXIT(
+            {
+                hold();
+                raise(signal);
+            },
+            testing::KilledBySignal(signal), kBoth)
+            << signal;
+    }
+    // A hold released writes its lines once: the process that ends later writes nothing again.
+    EXPECT_EXIT(
+        {
+            {
+                host::HeldStderr held;
+                LibraryNoise("library noise\n");
+                host::HeldStderr::Say("qz: no sound device; playing without sound\n");
+            }
+            host::HeldStderr::Say("qz: after\n");
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "sound\nlibrary noise\nqz: after\n$");
 }
 
 }  // namespace

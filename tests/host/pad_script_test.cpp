@@ -86,6 +86,31 @@ TEST(PadScript, BadLinesAreReportedWithTheirLineNumber) {
     EXPECT_NE(std::string(err.Text()).find("/nonexistent/pad.txt"), std::string::npos);
 }
 
+// A binary file given as a script: the message shows its bytes as printable text (a terminal escape, a
+// NUL, bytes past ASCII) and only the start of a word that runs on.
+TEST(PadScript, AWordThatIsNotTextIsShownInPrintableCharacters) {
+    host::PadScript s;
+    host::Error err;
+    // Octal escapes: \177 is 0x7f, \033 the terminal's escape, \303\251 an accented letter in UTF-8.
+    const std::string elf =
+        std::string("\177ELF\002\001\001\000\033[2J\303\251", 14) + std::string(100, 'A') + "\n";
+    EXPECT_FALSE(s.Parse(elf, "game.bin", &err));
+    EXPECT_EQ(std::string(err.Text()),
+              "game.bin:1: bad frame range '\\x7fELF\\x02\\x01\\x01\\x00\\x1b[2J\\xc3\\xa9" +
+                  std::string(26, 'A') +
+                  "...' (give N, N-M with M not below N, or N+; shown frames counted from 0)");
+    EXPECT_FALSE(s.Parse("0 CR\x1b]0;x\x07OSS\n", "p", &err));
+    EXPECT_EQ(std::string(err.Text()).rfind("p:1: unknown word 'CR\\x1b]0;x\\x07OSS' (", 0), 0u)
+        << err.Text();
+    EXPECT_FALSE(s.Parse("0 LX=\2331\n", "p", &err));
+    EXPECT_EQ(std::string(err.Text()),
+              "p:1: bad stick value in 'LX=\\x9b1' (give 0 to 255, 128 is the centre)");
+    // Exactly the bytes shown: no "..." after a word that fits.
+    EXPECT_FALSE(s.Parse(std::string(40, 'B') + " CROSS\n", "p", &err));
+    EXPECT_NE(std::string(err.Text()).find("'" + std::string(40, 'B') + "' ("), std::string::npos)
+        << err.Text();
+}
+
 TEST(PadScript, LoadsAFileAndFeedsThePadStandIn) {
     testsupport::TempDir dir;
     dir.write("pad2.txt", std::string("0-9 UNPLUGGED\r\n10+ SQUARE RX=255\r\n"));

@@ -4,9 +4,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/run_command.h"
@@ -380,7 +382,7 @@ TEST(QzRun, OutputsThatCannotBeWrittenAreReported) {
     }
     const QzResult r = RunQz(base + " --frames 120 --wav " + out.file("s.wav"), "ulimit -f 300; ");
     EXPECT_EQ(r.exitCode, 1) << r.out;
-    EXPECT_NE(r.out.find("cannot write the sound to " + out.file("s.wav") + ": File too large"),
+    EXPECT_NE(r.out.find("cannot write the sound to '" + out.file("s.wav") + "': File too large"),
               std::string::npos)
         << r.out;
     const std::string wav = testsupport::ReadText(out.file("s.wav"));
@@ -409,7 +411,7 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     std::remove(noScreens.file("frontend/FE_game.exp").c_str());
     junkScreens.write("frontend/FE_game.exp", std::string("not a screen file"));
     const char* const kNoScreens =
-        "qz: the front end's screen file frontend\\FE_game.exp is missing or damaged; rebuild the disc\n";
+        "qz: the front end's screen file frontend/FE_game.exp is missing or damaged; rebuild the disc\n";
     const std::string to = " --out " + out.path();
     struct Case {
         std::string args, shell;
@@ -426,14 +428,15 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
          "qz: '" + noModule.path() + "' is not a game disc: it has no SYSTEM/LIBSD.IRX (run 'make disc'"},
         {"--disc " + junk.path() + to, "", 1, "is not a valid master file"},
         {"--disc " + noCommon.path() + to, "", 2,
-         "qz: '" + noCommon.path() + "' is not a game disc: it has no COMMON/QZ02DAT.BIN"},
+         "qz: '" + noCommon.path() + "' is not a game disc: it has no COMMON/qz02dat.bin"},
         {"--disc " + noScreens.path() + to, "", 1, kNoScreens},
         {"--disc " + junkScreens.path() + to, "", 1, kNoScreens},
         {base + " --frames 1 --pad1 " + kDisc, "", 2, "is not a file; --pad1 and --pad2 take a pad script"},
         {base + " --frames 1 --heap-mb 19", "", 2, "give --heap-mb 20 or more"},
         {base + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ", 2, "--window"},
         // Stops at the first failed write: of 300 frames asked for, far fewer are shown (checked below).
-        {base + " --frames 200 --png-every 1 --wav /dev/full", "", 1, "cannot write the sound to /dev/full"},
+        {base + " --frames 200 --png-every 1 --wav /dev/full", "", 1,
+         "cannot write the sound to '/dev/full'"},
 #ifndef __SANITIZE_ADDRESS__  // the sanitizer's own shadow memory does not fit such a limit
         {base + " --frames 1", "ulimit -v 150000; ", 1, "arena of 192 MB could not be mapped"},
         {base + " --frames 2 --heap-mb 32", "ulimit -v 150000; ", 0,
@@ -471,6 +474,7 @@ TEST(QzRun, CommandLineFaultsSayWhatIsAllowed) {
     ASSERT_TRUE(noCommon.linkSampleDisc());
     std::remove(noCommon.file("COMMON/qz02dat.bin").c_str());
     out.write("a-file", std::string("x"));
+    out.write("binary", std::string("\177ELF\002\001\001\000\033[2J\n", 13));
     const std::string disc = "--disc " + kDisc + " --frames 1 --out ";
     struct Case {
         std::string args;
@@ -485,13 +489,22 @@ TEST(QzRun, CommandLineFaultsSayWhatIsAllowed) {
              "' is not a game disc: it has no SYSTEM/SIO2MAN.IRX (run 'make disc' and give the directory it "
              "wrote, or give --disc DIR)\n"},
         {"--disc " + noCommon.path(), "qz: '" + noCommon.path() +
-                                          "' is not a game disc: it has no COMMON/QZ02DAT.BIN (run 'make "
+                                          "' is not a game disc: it has no COMMON/qz02dat.bin (run 'make "
                                           "disc' and give the directory it wrote, or give --disc DIR)\n"},
         {disc + out.file("a-file"), "qz: --out '" + out.file("a-file") +
                                         "' is a file, not a directory; give a directory for the frames and "
-                                        "sound\n"},
+                                        "diagnostic files\n"},
         {disc + out.file("a-file/sub"),
          "qz: output directory '" + out.file("a-file/sub") + "' cannot be created: Not a directory\n"},
+        // A directory that refuses new ones as if it were missing: no advice to make what is there.
+        {disc + "/proc/qz", "qz: output directory '/proc/qz' cannot be created: No such file or directory\n"},
+        // Names are quoted, an empty one too.
+        {disc + out.path() + " --wav ''", "qz: cannot write the sound to '': No such file or directory\n"},
+        // A binary file given as a pad script: its bytes are shown as printable text.
+        {disc + out.path() + " --pad1 " + out.file("binary"),
+         "qz: " + out.file("binary") +
+             ":1: bad frame range '\\x7fELF\\x02\\x01\\x01\\x00\\x1b[2J' (give N, N-M with M not below N, or "
+             "N+; shown frames counted from 0)\n"},
         // Refused even by root: found at the start, not at the first frame.
         {disc + "/sys --png-every 1", "qz: output directory '/sys' cannot be written: Permission denied\n"},
     };
@@ -533,7 +546,7 @@ TEST(QzRun, RunFailuresNameTheFileAndTheReason) {
         "--disc " + kDisc + " --out " + out.path() + " --frames 60 --png-every 60", "ulimit -f 8; ");
     EXPECT_EQ(png.exitCode, 1);
     EXPECT_EQ(png.err,
-              "qz: cannot write the frame to " + out.file("frame_000060.png") + ": File too large\n");
+              "qz: cannot write the frame to '" + out.file("frame_000060.png") + "': File too large\n");
     EXPECT_TRUE(testsupport::ReadText(out.file("frame_000060.png.tmp")).empty());
 
     // A window refused makes no sound file: the window is tried first.
@@ -568,6 +581,25 @@ TEST(QzRun, AWindowOnADisplayThatDoesNotAnswerSaysSo) {
         RunQzSplit("--disc " + kDisc + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ");
     EXPECT_EQ(unset.exitCode, 2);
     EXPECT_TRUE(SaysFirst(unset.err, "qz: --window found no display (DISPLAY is not set)")) << unset.err;
+}
+
+// A run that ends while its window opens: a library that aborts there, or a SIGTERM sent meanwhile. The
+// program's line about the sound comes first, then the library's, and the run ends by the signal (not
+// with 0, as if its window had been closed). SDL's dummy driver stands in for a display; the preloaded
+// shim refuses the sound and ends the process as the gamepads start.
+TEST(QzRun, AWindowRunEndedWhileTheWindowOpensSaysItsLineAndEndsByTheSignal) {
+    const std::string shell =
+        "SDL_VIDEODRIVER=dummy ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0 "
+        "LD_PRELOAD=" QZ_SDL_END_SHIM " QZ_END=";
+    for (const auto& [end, code] : {std::pair{"abort", 128 + SIGABRT}, std::pair{"sigterm", 128 + SIGTERM}}) {
+        const QzStreams r = RunQzSplit("--disc " + kDisc + " --frames 30 --window", shell + end + " ");
+        EXPECT_EQ(r.exitCode, code) << end << "\n" << r.err;
+        EXPECT_TRUE(SaysFirst(r.err,
+                              "qz: no sound device (the test refused the sound); playing without sound\n"
+                              "library: about to end\n"))
+            << end << "\n"
+            << r.err;
+    }
 }
 #endif
 
