@@ -276,8 +276,9 @@ int main(int argc, char** argv) {
         g_run.status = 1;
     }
     if (OutputLost("the log")) g_run.status = 1;
-    // The game went on without some disc files: the run did not do all it was asked.
-    const bool discFaults = host::RecallDiscFaults(&error);
+    // The game went on without some disc files: the run did not do all it was asked. A run that stopped
+    // has said why already.
+    const bool discFaults = !end.why && host::RecallDiscFaults(&error);
     if (discFaults) std::fprintf(stderr, "qz: %s\n", error.Text());
     if (rc != 0) return rc;
     return g_run.status != 0 ? g_run.status : discFaults ? 1 : 0;

@@ -7,6 +7,7 @@
 
 #include "audio/audio_memory_manager.h"
 #include "audio/sound_view.h"
+#include "console/cd/disc_faults.h"
 #include "console/kernel/vsync.h"
 #include "engine/font/font.h"
 #include "engine/hal/control.h"
@@ -292,10 +293,14 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
     int length = 0;
     FrontendData = x_LoadFileLength(kResourceFile, &length);
     if (!FrontendData || SM_InitResourcePtr(FrontendData, static_cast<size_t>(length), 0, nullptr) != 1) {
-        static char why[128];
-        std::snprintf(why, sizeof why,
-                      "the front end's screen file %s is missing or damaged; rebuild the disc",
-                      kResourceFile);
+        // The disc's reason and the advice that fits it (a permission fault, a copied disc) when the file
+        // could not be had; a file that was read but refused is damaged.
+        static char why[1600];
+        char reason[256], advice[1200];
+        const console::DiscFileFault* fault = console::CdFaultOf(kResourceFile);
+        std::snprintf(why, sizeof why, "the front end's screen file %s %s; %s", kResourceFile,
+                      fault ? console::CdFaultReason(*fault, reason, sizeof reason) : "is damaged",
+                      console::CdFaultAdvice(fault, advice, sizeof advice));
         g_openFailure = why;
         return;
     }
