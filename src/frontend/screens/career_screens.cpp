@@ -8,6 +8,7 @@
 #include "frontend/screens/career_ui.h"
 #include "frontend/sm/sm_dlist.h"
 #include "game/core/global_options.h"
+#include "race/hud/hud.h"
 
 using namespace careerui;
 
@@ -123,6 +124,10 @@ intptr_t Series_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     FE_FillRoster(1, &rider);
     const char* roster[kCareerRacers];
     for (int i = 0; i < kCareerRacers; ++i) roster[i] = fe_roster[i];
+    // A freestyle run is ranked against the HUD's rivals, and the results hand their places back in the
+    // order of its surname table: the standings show the rivals the results show.
+    if (currentsel / 3 == TRACKTYPE_FREESTYLE)
+        for (int i = 1; i < kCareerRacers; ++i) roster[i] = CHud::kRivalNames[i - 1];
     Career_ChooseSeries(Slot(), currentsel, roster);
     FE_PlayPair(FE_ACCEPT);
     SM_ScreenLink(kPreRace);

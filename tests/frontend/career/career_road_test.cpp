@@ -106,6 +106,12 @@ protected:
             shownPlace_ = CQzGame::bike[0]->bikeStats.getRacePosition();
         } else if (FreestyleRanking shown; race->gameEnd->freestyleTable(shown)) {
             shownPlace_ = shown.playerPos + 1;
+            // Each rival of the results is the standings' racer of the place the results give it.
+            int32_t places[8];
+            CGameEnd::freestylePlaces(shown, places);
+            const CareerData& slot = CareerFile[size_t(cfc)];
+            for (int i = 1; i < 8; ++i)
+                EXPECT_STREQ(shown.names[places[i] - 1], slot.player[i].name) << "standings racer " << i;
         }
         for (int k = 0; k < 120 && result == 0; ++k) {
             console::PadInput in = console::PadIdle();
