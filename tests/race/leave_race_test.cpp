@@ -14,21 +14,13 @@
 #include "race/pause_obj.h"
 #include "race/race_game.h"
 #include "support/disc_race_test.h"
+#include "support/shown_pictures.h"
 
 namespace {
 
 using LeaveRace = racetest::DiscRaceTest;
 
-// Pictures the display showed, read as each is shown.
-struct Shown {
-    std::vector<std::vector<uint8_t>> pictures;
-    static void Take(void* self) {
-        console::dma::StageDrain();
-        std::vector<uint8_t> rgba(640 * 448 * 4);
-        console::gs::Gs().ReadDisplay(rgba.data());
-        static_cast<Shown*>(self)->pictures.push_back(std::move(rgba));
-    }
-};
+using Shown = testsupport::ShownPictures;
 
 // One colour over the whole screen: an empty frame's bare background.
 bool Plain(const std::vector<uint8_t>& rgba) {

@@ -20,6 +20,7 @@
 #include "race/race_sound.h"
 #include "race/scene/particle_system.h"
 #include "support/disc_race_test.h"
+#include "support/shown_pictures.h"
 
 namespace {
 
@@ -91,16 +92,7 @@ TEST_F(LoadingBar, TheBuildStepsTheBarAtItsPointsAndFreesItOnceBuilt) {
     raceLoadingBar = RaceLoadingBar{};
 }
 
-// Pictures the display showed, read as each is shown.
-struct Shown {
-    std::vector<std::vector<uint8_t>> pictures;
-    static void Take(void* self) {
-        console::dma::StageDrain();
-        std::vector<uint8_t> rgba(640 * 448 * 4);
-        console::gs::Gs().ReadDisplay(rgba.data());
-        static_cast<Shown*>(self)->pictures.push_back(std::move(rgba));
-    }
-};
+using Shown = testsupport::ShownPictures;
 
 // The filled width of the loading bar in a picture: the bar's colour from x 248 on (none while empty),
 // then its dark trough on to the right end at x 446; -1 when no row shows that (not the loading screen).
