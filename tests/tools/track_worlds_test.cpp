@@ -3,7 +3,7 @@
 // spline stays on the riding surface along its whole length, the checkpoints come in lap order, the
 // ramp store finds one pair for every jump and crash zone built, and the start grid stands on the track;
 // a placed bale and fence and the arena walls, built as the race builds their bodies, stand upright on
-// the ground.
+// the ground; and no solid object stands near a racing line.
 #include "mkdisc/tracks.h"
 
 #include <gtest/gtest.h>
@@ -349,6 +349,115 @@ TEST_F(TrackWorlds, PlacedBalesFencesGatesAndArenaWallsStandUprightOnTheGround) 
     for (size_t i = size_t(collisionsBefore); i < collisions.size(); ++i) delete collisions[i];
     descriptions.resize(size_t(descriptionsBefore));
     collisions.resize(size_t(collisionsBefore));
+}
+
+// Every fixed object a racer collides with (bales, fences, gate posts, trees, grandstands and the arena
+// walls), as the world file places it with its collision block, against every racing line as the game
+// reads it: no part of an object's footprint stands within a clear margin of a line. The computer riders
+// follow these lines and run wide of them in the tight corners; an object that close is met in every race.
+TEST_F(TrackWorlds, NoFixedObjectStandsNearARacingLine) {
+    constexpr float kClearance = 600.0f;  // world units from a line point to the nearest footprint edge
+    // A collision part's footprint: its box in the owner's model frame (x across, z along its heading),
+    // then where the owner stands and how it is turned.
+    struct Footprint {
+        float cx, cz, sinH, cosH;  // owner position and heading
+        float x0, z0, x1, z1;      // box in the model frame, world units
+        int description;
+    };
+    for (const TrackSpec& spec : TrackSpecs()) {
+        SCOPED_TRACE(spec.name);
+        const TrackDesign d = DesignTrack(spec);
+        testsupport::HeapImage image(PackWorld(d));
+        const WorldCheck check = CheckWorldFile(image.p, uint32_t(image.size));
+        ASSERT_TRUE(check.ok);
+        CFileManager fm;
+        const auto* main =
+            static_cast<const uint8_t*>(fm.loadSubFileLabel(image.p, worldfile::kLabelMain, 0));
+
+        // The footprints of one collision block at a pose (a body's block holds the model turned half
+        // about x: model x = x, model z = -z).
+        std::vector<Footprint> feet;
+        auto addBlock = [&](unsigned sub, float x, float z, float heading, int description) {
+            const void* block = fm.loadSubFile(image.p, sub);
+            const size_t len = size_t(fm.getSubFileLength(image.p, sub));
+            int count = 0;
+            ASSERT_TRUE(collisiondata::CheckBlock(block, len, &count).ok);
+            std::vector<collisiondata::Part> parts(static_cast<size_t>(count));
+            collisiondata::CheckBlock(block, len, nullptr, parts.data(), count);
+            for (const collisiondata::Part& part : parts) {
+                Footprint f{x,     z,     std::sin(heading), std::cos(heading), 1e9f, 1e9f,
+                            -1e9f, -1e9f, description};
+                for (uint32_t v = 0; v < part.vertices; ++v) {
+                    const float mx = 100 * part.vertexData[4 * v], mz = -100 * part.vertexData[4 * v + 2];
+                    f.x0 = std::min(f.x0, mx), f.x1 = std::max(f.x1, mx);
+                    f.z0 = std::min(f.z0, mz), f.z1 = std::max(f.z1, mz);
+                }
+                feet.push_back(f);
+            }
+        };
+        // What a description is: the gates' come first, then one per prop kind placed, in kind order.
+        auto nameOf = [&d](int description) -> std::string {
+            static const char* kProps[] = {"hay bale", "banner", "fence", "start gate",
+                                           "pickup",   "tyres",  "tree",  "grandstand"};
+            if (description < 0) return "arena walls";
+            if (description < int(d.gates.size())) return "gate posts";
+            int k = description - int(d.gates.size());
+            for (int p = 0; p < int(Prop::Count); ++p) {
+                bool used = false;
+                for (const Placement& pl : d.placements) used = used || pl.prop == Prop(p);
+                if (used && k-- == 0) return kProps[p];
+            }
+            return "?";
+        };
+        const int blocksPerDescription = check.layout.numTiles * worldfile::kSubtilesPerTile;
+        uint32_t at = worldfile::kHeaderSize;
+        for (int b = 0; b < check.layout.numObjects * blocksPerDescription; ++b) {
+            uint32_t n;
+            std::memcpy(&n, main + at, 4);
+            at += worldfile::kBlockHeaderSize;
+            const int description = b / blocksPerDescription;
+            const unsigned label = unsigned(worldfile::kLabelFirstDescription + 2 * description + 1);
+            for (uint32_t r = 0; r < n; ++r, at += worldfile::kPlacementSize) {
+                _Placement p;
+                std::memcpy(&p, main + at, sizeof p);
+                // Scenery without collision, and the freestyle pickups, there to be ridden through.
+                if (fm.getSubfileCountForLabel(image.p, label) < 1 || nameOf(description) == "pickup")
+                    continue;
+                addBlock(unsigned(fm.getLabelIndex(image.p, label)), p.x, p.z, 2 * std::atan2(p.qy, p.qw),
+                         description);
+            }
+        }
+        if (fm.getSubfileCountForLabel(image.p, worldfile::kLabelArena) == 2)
+            addBlock(unsigned(fm.getLabelIndex(image.p, worldfile::kLabelArena) + 1), d.side / 2, d.side / 2,
+                     0, -1);
+        ASSERT_FALSE(feet.empty());
+
+        CSplineManager* splines = CSplineManager::getSplineManager();
+        splines->loadSplines(main + check.layout.splineOffset, check.layout.splineLength,
+                             float(check.layout.gridSize), check.layout.numTiles);
+        for (int s = 0; s < CSplineManager::lastEntry; ++s) {
+            const CQZSpline& line = splines->spline(CSplineManager::SplineType(s));
+            ASSERT_TRUE(line.valid()) << "spline " << s;
+            float worst = 1e9f;
+            const Footprint* nearest = nullptr;
+            for (float t = 0.1f; t <= line.GetPointTime(line.count() - 1); t += 50.0f) {
+                float x, y, z;
+                ASSERT_TRUE(line.GetRawPointOnSpline(t, x, y, z, nullptr));
+                for (const Footprint& f : feet) {
+                    // The line point in the box's frame, and its distance to the box (0 inside).
+                    const float dx = x - f.cx, dz = z - f.cz;
+                    const float lx = dx * f.cosH - dz * f.sinH, lz = dx * f.sinH + dz * f.cosH;
+                    const float ex = std::max({f.x0 - lx, 0.0f, lx - f.x1});
+                    const float ez = std::max({f.z0 - lz, 0.0f, lz - f.z1});
+                    const float e = std::hypot(ex, ez);
+                    if (e < worst) worst = e, nearest = &f;
+                }
+            }
+            EXPECT_GE(worst, kClearance) << "spline " << s << ": " << nameOf(nearest->description) << " at ("
+                                         << nearest->cx << ", " << nearest->cz << ")";
+        }
+        CSplineManager::cleanUp();
+    }
 }
 
 }  // namespace

@@ -1157,6 +1157,12 @@ bool Generator::clearOfLap(float x, float z, float margin) const {
     return !h.near || std::fabs(h.d) > h.hw + margin;
 }
 
+// Run-off between the riding surface and the solid things beside it: the computer riders run a few
+// metres wide of their lines in the tight corners, and a bale or gate post at the very edge is hit by
+// one rider or another on nearly every lap.
+constexpr float kBaleRunOff = 400;      // from the edge to a bale's centre, outside a tight corner
+constexpr float kGatePostRunOff = 400;  // from the edge to a checkpoint gate's posts
+
 void Generator::buildObjects() {
     auto place = [&](Prop prop, float x, float z, float heading) {
         d_.placements.push_back({prop, x, z, d_.heightAt(x, z), heading});
@@ -1167,7 +1173,7 @@ void Generator::buildObjects() {
         for (float s : d_.checkpoints) {
             const CentrePoint& c = at(s);
             d_.gates.push_back(
-                {c.x, c.z, d_.heightAt(c.x, c.z), headingOf(c.dirX, c.dirZ), c.halfWidth + 150});
+                {c.x, c.z, d_.heightAt(c.x, c.z), headingOf(c.dirX, c.dirZ), c.halfWidth + kGatePostRunOff});
         }
         const CentrePoint& f = d_.centre[0];
         d_.gates.push_back({f.x, f.z, d_.heightAt(f.x, f.z), headingOf(f.dirX, f.dirZ), f.halfWidth + 150});
@@ -1193,7 +1199,7 @@ void Generator::buildObjects() {
         const float side = c.curvature > 0 ? -1.0f : 1.0f;  // outside of the turn
         for (int b = -2; b <= 2; ++b) {
             const CentrePoint& q = at(c.s + float(b) * 200);
-            const float off = side * (q.halfWidth + 130);
+            const float off = side * (q.halfWidth + kBaleRunOff);
             const float x = q.x - q.dirZ * off, z = q.z + q.dirX * off;
             if (clearOfLap(x, z, 80)) place(Prop::HayBale, x, z, headingOf(q.dirX, q.dirZ)), ++bales;
         }
