@@ -16,6 +16,8 @@
 #include "console/pad/pad.h"
 #include "console/spu/sd_remote.h"
 #include "console/spu/spu.h"
+#include "frontend/career/career_data.h"
+#include "frontend/screens/career_ui.h"
 #include "game/model/model_object.h"
 #include "game/model/pause_state.h"
 #include "game/stats/track_bonus.h"
@@ -520,6 +522,61 @@ TEST_F(HudRace, FreestyleTrickListAndEightResultRowsStayClear) {
     for (int y = 121; y < bar; ++y) lit += whiteRows[size_t(y)] > 0;
     EXPECT_GE(lit, 8 * 8) << "eight ranking rows above the bar";
     delete race;
+}
+
+// A freestyle career run is ranked in the HUD's table and scored by the standings the series choice
+// starts: whatever the player is named, the standings name the table's seven rivals and each gets the
+// place it took there. A player named after a rival meets that surname in neither (the eighth takes it).
+TEST_F(HudRace, AFreestyleCareerRunCreditsEachRivalItsOwnPlace) {
+    for (const char* name : {"", "Okafor", "Hollister", "Kowalczyk"}) {  // "": the rider's own name
+        SCOPED_TRACE(name);
+        Options(F01, 1);
+        gameOptions.timeOrLap = 0;
+        gameOptions.duration = 2;
+        CQzGame::drawFrames = false;
+        auto* race = racetest::NewRace(common_);
+        CHud* hud = nullptr;
+        for (auto* obj : CQzGame::view[0]->_objects)
+            if (auto* h = dynamic_cast<CHud*>(obj)) hud = h;
+        ASSERT_NE(hud, nullptr);
+        KineticBike* bike = CQzGame::bike[0];
+        if (*name) {
+            std::snprintf(bike->playerName, sizeof bike->playerName, "%s", name);
+            hud->initFreeStyleStuntData();
+        }
+        const std::string player = bike->playerName;
+        int named = 0;
+        for (const char* row : Hud(race, 0)->_freeStyleRankNames) named += player == row;
+        EXPECT_EQ(named, 1) << "the player's own row alone";
+        for (int f = 0; f < 900 && !race->gameEnd->getGameEndInited(); ++f) race->updateGame();
+        ASSERT_EQ(race->gameEnd->getGameEndInited(), 1u);
+        FreestyleRanking shown;
+        ASSERT_TRUE(race->gameEnd->freestyleTable(shown));
+
+        // The champion freestyle series as the series choice starts it, scored with these results.
+        const char* names[kCareerRacers] = {player.c_str(), "P1", "P2", "P3", "P4", "P5", "P6", "P7"};
+        const char* roster[kCareerRacers];
+        FE_SeriesRoster(9, names, roster);
+        CareerData career;
+        career.reset();
+        Career_ChooseSeries(career, 9, roster);
+        career.currentrace[9] = 1;
+        unsigned char inCareer = 1;
+        gameOptions.gameEndState = GAME_END_RACE_FINISHED;
+        Career_ScoreRace(career, gameOptions, inCareer);
+        for (int k = 0; k < kCareerRacers; ++k) {
+            const std::string who = career.player[k].name;
+            int row = -1;
+            for (int r = 0; r < 8; ++r)
+                if (shown.names[r] && who == shown.names[r]) row = r;
+            ASSERT_GE(row, 0) << who << " is not in the HUD's table";
+            EXPECT_EQ(row == shown.playerPos, k == 0) << who;
+            EXPECT_EQ(gameOptions.sInfo[k].riderPos, row + 1) << who;
+            EXPECT_EQ(career.player[k].points[9], CareerPointsForPlace(row + 1)) << who;
+        }
+        delete race;
+    }
+    CQzGame::drawFrames = true;
 }
 
 TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
