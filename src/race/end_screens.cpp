@@ -209,15 +209,17 @@ bool CGameEnd::freestyleTable(FreestyleRanking& out) const {
 
 void CGameEnd::freestylePlaces(const FreestyleRanking& ranking, int32_t places[8]) {
     const int player = std::clamp(ranking.playerPos, 0, 7);
-    auto surname = [&ranking](int row) {
-        for (int k = 0; k < 8; ++k)
-            if (ranking.names[row] && std::strcmp(ranking.names[row], CHud::kRivalNames[k]) == 0) return k;
-        return 8;
+    const char* list[7];
+    CHud::FreestyleRivals(ranking.names[player], list);
+    auto listed = [&ranking, &list](int row) {
+        for (int k = 0; k < 7; ++k)
+            if (ranking.names[row] && std::strcmp(ranking.names[row], list[k]) == 0) return k;
+        return 7;
     };
     int rivals[7], n = 0;
     for (int row = 0; row < 8; ++row)
         if (row != player) rivals[n++] = row;
-    std::stable_sort(rivals, rivals + n, [&](int a, int b) { return surname(a) < surname(b); });
+    std::stable_sort(rivals, rivals + n, [&](int a, int b) { return listed(a) < listed(b); });
     places[0] = player + 1;
     for (int k = 0; k < n; ++k) places[k + 1] = rivals[k] + 1;
 }

@@ -113,8 +113,9 @@ public:
     // sliding displays, so its own table may not have caught up). False when there is none.
     bool freestyleTable(FreestyleRanking& out) const;
     // The places of a freestyle ranking, one per entry of the front end's results: [0] the player's
-    // place; [1..7] the rivals' places, the rivals taken in the order of the HUD's rival surnames (a rival
-    // of another name after them, in table order). Together they are the places 1 to 8.
+    // place; [1..7] the rivals' places, the rivals taken in the order of the HUD's rival list for the
+    // player (CHud::FreestyleRivals; a rival of another name after them, in table order). Together they
+    // are the places 1 to 8.
     static void freestylePlaces(const FreestyleRanking& ranking, int32_t places[8]);
     // Minutes and seconds as the results print them: 65.5 -> "1.05.50"; `prefix` goes in front.
     static void formatTime(char* out, int size, float seconds, const char* prefix = "");

@@ -19,6 +19,7 @@
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
 #include "frontend/sm/sm_input.h"
+#include "frontend/sm/sm_types.h"
 #include "mkdisc/frontend_screens.h"
 #include "race/demo_loop.h"
 
@@ -320,6 +321,39 @@ TEST_F(Shell, TitleCreditsAndPracticeScreens) {
     Close();
     Open(26);
     EXPECT_EQ(Shown(1052, 1, 1), 1);  // entry 1's picture again
+}
+
+// The credits' hint line says where the buttons lead where the credits stand: in the attract loop X,
+// TRIANGLE and START each go back to the title; reached from the options in the same front end, X goes
+// to the main menu and TRIANGLE back to the options.
+TEST_F(Shell, CreditsHintSaysWhereTheButtonsLead) {
+    auto hint = []() -> std::string {
+        auto* t = reinterpret_cast<_sm_textnode*>(SM_FindControlByID(kFeCreditsHint));
+        return t && t->Hdr.Type == SM_TYPE_TEXT && t->Text ? std::string(Ptr<const char>(t->Text)) : "";
+    };
+    for (uint32_t button : {kAccept, kCancel, kStart}) {
+        DLManager.setDemoLoopState(DL_CREDITS);
+        DLManager.creditsDone = 0;
+        Open(1);
+        EXPECT_EQ(hint(), "X, TRIANGLE OR START  TITLE");
+        Press({button});
+        EXPECT_EQ(SM_GetCurScreen(), 34) << button;
+        EXPECT_EQ(DLManager.getDemoLoopState(), DL_FRONT_END);
+        if (button != kStart) Close();
+    }
+    Press({kStart});  // the title leads to the main menu, which ends the attract loop
+    ASSERT_EQ(SM_GetCurScreen(), 33);
+    EXPECT_EQ(DLManager.getDemoLoopState(), DL_DISABLED);
+    SM_ScreenLink(20);
+    SM_ScreenLink(1);
+    Frame();
+    EXPECT_EQ(hint(), "X MENU   TRIANGLE OPTIONS");
+    Press({kCancel});
+    EXPECT_EQ(SM_GetCurScreen(), 20);
+    SM_ScreenLink(1);
+    Frame();
+    Press({kAccept});
+    EXPECT_EQ(SM_GetCurScreen(), 33);
 }
 
 // Idle on the title: the attract race starts after the demo loop's frame count and the options are the

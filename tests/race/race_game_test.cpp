@@ -341,7 +341,7 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
     EXPECT_GT(CQzGame::bike[0]->bikeStats.raceTime, 20.0f);  // a whole lap was ridden
     EXPECT_EQ(race->gameEnd->gameEndData.gameEndOnOff, 1u);
     // The menu takes a press once the results have been on the screen for half a second.
-    for (uint32_t k = 0; k < CMenuTarget::kFramesBeforePresses; ++k) {
+    for (int k = 0; k < 17; ++k) {
         SteerAlongTheLine(false);
         EXPECT_EQ(race->updateGame(), 0);
     }
@@ -375,9 +375,10 @@ TEST_F(RaceTest, HumanRacesToTheFinishThenQuitsOrRestarts) {
 // frame by ending the race at the laps (or the time) already ridden.
 TEST_F(RaceTest, APressAtTheFinishLineWaitsForTheResultsToBeRead) {
     constexpr int kLine = 120;  // the frame whose end-of-race check finds the player finished
-    // The results are first drawn in the frame after the line and reach the screen two frames later.
-    constexpr int kFirstTaken = kLine + 1 + static_cast<int>(CMenuTarget::kFramesBeforePresses);
-    static_assert(kFirstTaken == kLine + 18, "half a second (15 frames) on the screen from frame L + 3");
+    // The results are first drawn in the frame after the line and reach the screen two frames later: half
+    // a second (15 frames) on the screen from frame L + 3 is frame L + 18. Counted here, not taken from
+    // the game's constant, so that a shorter or longer wait fails.
+    constexpr int kFirstTaken = kLine + 18;
     CQzGame::drawFrames = false;
     for (Worlds_Enum world : {O01, F01}) {
         CGameOptions& o = RaceOptions(world);

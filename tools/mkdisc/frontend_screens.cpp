@@ -432,7 +432,8 @@ public:
         // The hint keeps to the left of the band: in the attract loop the front end writes "DEMO LOOP"
         // and "Press Start Button" over the band's right half (x 370 on, y 400 to 435).
         FeNode root = Screen(kCredits, "", "");
-        root.children.push_back(Text(24, 410, 320, 28, "X MENU   TRIANGLE OPTIONS", kFeHint, -1, 0 | 4));
+        root.children.push_back(
+            Text(24, 410, 320, 28, "X MENU   TRIANGLE OPTIONS", kFeHint, -1, 0 | 4, kFeCreditsHint));
         root.children.push_back(Sprite(192, 6, 256, 128, kSprTitle));
         // The credit lines scroll from y 340 up to 181 at x 200.
         root.children.push_back(Panel(170, 168, 300, 200));

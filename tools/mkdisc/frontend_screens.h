@@ -57,6 +57,8 @@ std::string BikeName(int model);
 
 // The pre-race screen's pictures of the career's rider and bike: rider k and bike k have these ids plus k.
 inline constexpr int kFePreRaceRider0 = 1600, kFePreRaceBike0 = 1610;
+// The credits' hint line: the attract loop's credits put their own words in it.
+inline constexpr int kFeCreditsHint = 1620;
 
 // Font numbers of the design's font table.
 // kFeKeys is a glyph-table font (page 0 white, page 1 yellow), drawn by the screen manager's text buffer.

@@ -122,12 +122,10 @@ intptr_t Series_Accept(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t) {
     // The standings name the racers as the race will: the career's rider first.
     const int32_t rider = Slot().ridernum;
     FE_FillRoster(1, &rider);
+    const char* names[kCareerRacers];
+    for (int i = 0; i < kCareerRacers; ++i) names[i] = fe_roster[i];
     const char* roster[kCareerRacers];
-    for (int i = 0; i < kCareerRacers; ++i) roster[i] = fe_roster[i];
-    // A freestyle run is ranked against the HUD's rivals, and the results hand their places back in the
-    // order of its surname table: the standings show the rivals the results show.
-    if (currentsel / 3 == TRACKTYPE_FREESTYLE)
-        for (int i = 1; i < kCareerRacers; ++i) roster[i] = CHud::kRivalNames[i - 1];
+    FE_SeriesRoster(currentsel, names, roster);
     Career_ChooseSeries(Slot(), currentsel, roster);
     FE_PlayPair(FE_ACCEPT);
     SM_ScreenLink(kPreRace);
@@ -440,6 +438,11 @@ const _sm_msgmapstruct kRiderChoiceMap[] = {
 };
 
 }  // namespace
+
+void FE_SeriesRoster(int series, const char* const names[kCareerRacers], const char* roster[kCareerRacers]) {
+    for (int i = 0; i < kCareerRacers; ++i) roster[i] = names[i];
+    if (series / 3 == TRACKTYPE_FREESTYLE) CHud::FreestyleRivals(names[0], roster + 1);
+}
 
 intptr_t CareerSeriesChoiceProc(_smdlhdr* n, int32_t m, intptr_t a, intptr_t b, intptr_t c) {
     return SM_ProcessMsgMap(kSeriesMap, n, m, a, b, c);

@@ -72,6 +72,12 @@ intptr_t AudioProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
 intptr_t ControlProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
 intptr_t OptionsProc(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_t);
 
+// The names a career series' standings start with, from `names` (the career's rider first, then the
+// racers a race puts beside it). A freestyle run is ranked against the HUD's rivals for that rider, and
+// the results hand back their places in that list's order: on a freestyle series the standings name
+// those rivals, so that each place goes to the rival who took it.
+void FE_SeriesRoster(int series, const char* const names[kCareerRacers], const char* roster[kCareerRacers]);
+
 // Screen state kept between visits (tests and the scripted career read them).
 extern int8_t modenum_prerace, currentsel, cscy, careerbikechosen, careerRiderView, maxpts;
 extern int8_t allocpts[4];

@@ -3,12 +3,14 @@
 // practice track viewer.
 #include <cstdio>
 
+#include "console/mem/addr.h"
 #include "engine/font/font.h"
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "frontend/screens/frontend.h"
 #include "frontend/sm/sm_core.h"
+#include "frontend/sm/sm_types.h"
 #include "race/demo_loop.h"
 
 // ---- credits ---------------------------------------------------------------------------------------
@@ -79,6 +81,18 @@ const _sm_msgmapstruct kStartMap[] = {
 };
 
 // ---- credits ----
+// The hint band's line says what the buttons do. From the options X leads to the main menu and
+// TRIANGLE back to the options, as the disc's line says; in the attract loop X, TRIANGLE and START all
+// go back to the title.
+constexpr int kCreditsHint = 1620;
+const char kAttractCreditsHint[] = "X, TRIANGLE OR START  TITLE";
+void ShowCreditsHint() {
+    _smdlhdr* n = SM_FindControlByID(kCreditsHint);
+    if (!n || n->Type != SM_TYPE_TEXT) return;
+    // 0: the disc's line, looked up again when next drawn.
+    reinterpret_cast<_sm_textnode*>(n)->Text = DemoLoopRunning() ? Addr32(kAttractCreditsHint) : 0;
+}
+
 void FreeCredits() {
     if (Credits) x_free(Credits);
     Credits = nullptr;
@@ -100,6 +114,7 @@ intptr_t Credits_OnInitialUpdate(_smdlhdr*, int32_t, intptr_t, intptr_t, intptr_
     Credits[16].name = "    The End";
     Credits[0].y = 340;
     currenttime = veClockGetSeconds();
+    ShowCreditsHint();
     if (DemoLoopRunning()) FE_PlayStream(1);
     return 0;
 }

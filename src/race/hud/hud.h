@@ -61,6 +61,10 @@ public:
     static const char* buildLabel;
     // The eight rival surnames of the freestyle rank table.
     static const char kRivalNames[8][20];
+    // The seven rivals a freestyle run of `player` is ranked against: the surnames in their table's
+    // order but the one the player is named after. The results hand back the rivals' places, and the
+    // career's standings name them, in this order.
+    static void FreestyleRivals(const char* player, const char* rivals[7]);
 
     // `racerIds`: the race's 10 racer object ids (-1 none), `hudId` the player's HUD model,
     // `radarTexId` the world's radar picture in the texture store, `world` for the gates and extent.
@@ -99,7 +103,6 @@ public:
     // gate) and description; drawn in the player's view in baja races only.
     int32_t arrow3dId = -1, arrow3dDescId = -1;
     CWorldModel* world;
-    int32_t rivalCursor = 0;
 };
 
 namespace hudgeom {

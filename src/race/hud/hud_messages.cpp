@@ -198,6 +198,12 @@ void CHud::checkStuntsToHud(float t) {
     d.stuntsToHudMoveDelay = 0;
 }
 
+void CHud::FreestyleRivals(const char* player, const char* rivals[7]) {
+    int n = 0;
+    for (int k = 0; k < 8 && n < 7; ++k)
+        if (!player || std::strcmp(kRivalNames[k], player) != 0) rivals[n++] = kRivalNames[k];
+}
+
 void CHud::initFreeStyleStuntData() {
     CHudModel* m = hudModel();
     KineticBike* b = bike();
@@ -205,11 +211,10 @@ void CHud::initFreeStyleStuntData() {
     _freeStyleChangeActivated = 0;
     std::snprintf(m->_freeStyleRankNames[0], 20, "%.19s", b ? b->playerName : "PLAYER 1");
     m->_freeStyleRankScores[0] = 0;
+    const char* rivals[7];
+    FreestyleRivals(m->_freeStyleRankNames[0], rivals);
     for (int i = 1; i < 8; ++i) {
-        if (std::strcmp(kRivalNames[rivalCursor], m->_freeStyleRankNames[0]) == 0)
-            rivalCursor = (rivalCursor + 1) % 8;
-        std::snprintf(m->_freeStyleRankNames[i], 20, "%s", kRivalNames[rivalCursor]);
-        rivalCursor = (rivalCursor + 1) % 8;
+        std::snprintf(m->_freeStyleRankNames[i], 20, "%s", rivals[i - 1]);
         m->_freeStyleRankScores[i] = static_cast<int32_t>(GetRandomNumber(3000.0f, 10000.0f));
     }
     for (int pass = 0; pass < 8; ++pass)

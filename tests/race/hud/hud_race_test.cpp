@@ -16,6 +16,8 @@
 #include "console/pad/pad.h"
 #include "console/spu/sd_remote.h"
 #include "console/spu/spu.h"
+#include "frontend/career/career_data.h"
+#include "frontend/screens/career_ui.h"
 #include "game/model/model_object.h"
 #include "game/model/pause_state.h"
 #include "game/stats/track_bonus.h"
@@ -64,10 +66,11 @@ protected:
         }
         return r;
     }
-    // Idle frames until a menu that came up with the last press is on the screen and takes presses.
+    // Idle frames until a menu that came up with the last press is on the screen and takes presses (it
+    // takes them from its 17th frame: two to reach the screen, half a second of 30 frames a second).
     static void Settle(CQzGame* race) {
         console::PadSetInput(0, 0, console::PadIdle());
-        for (uint32_t k = 0; k < CMenuTarget::kFramesBeforePresses; ++k) race->updateGame();
+        for (int k = 0; k < 17; ++k) race->updateGame();
     }
     static void Look(const char* name) {
         const char* dir = std::getenv("QZ_HUD_PNG");
@@ -222,12 +225,12 @@ TEST_F(HudRace, APausedRaceHoldsItsPictureAndItsMenuWaitsToBeSeen) {
     }
     for (int f = 1; f < 4; ++f) EXPECT_TRUE(shown[f] == shown[0]) << "paused frame " << f;
     EXPECT_EQ(CPauseState::pauseSwitch, 1);
-    // Nor a step tapped in its first half second on the screen; the first tap after it moves the cursor.
-    while (!pause->menuTakesPresses()) {
+    // Nor a step tapped in its first half second on the screen: counted from the frame START was pressed
+    // in (frame 0), the taps at frames 7, 9, 11, 13 and 15 are held; the tap at frame 17 moves the cursor.
+    for (int tap = 7; tap <= 15; tap += 2) {
         Press(race, console::kPadDown);
-        ASSERT_EQ(pause->pauseObjData.currentSelected, 0) << "menu drawn " << pause->framesDrawn;
+        EXPECT_EQ(pause->pauseObjData.currentSelected, 0) << "the tap at frame " << tap;
     }
-    EXPECT_EQ(pause->framesDrawn, CMenuTarget::kFramesBeforePresses);
     Press(race, console::kPadDown);
     EXPECT_EQ(pause->pauseObjData.currentSelected, 1);
     Look("paused_still.png");
@@ -520,6 +523,89 @@ TEST_F(HudRace, FreestyleTrickListAndEightResultRowsStayClear) {
     for (int y = 121; y < bar; ++y) lit += whiteRows[size_t(y)] > 0;
     EXPECT_GE(lit, 8 * 8) << "eight ranking rows above the bar";
     delete race;
+}
+
+// The pause menu's half second, to the frame: counted from the frame START is pressed in (frame 0), a
+// step tapped at frame 16 is held and one tapped at frame 17 moves the cursor.
+TEST_F(HudRace, ThePauseMenuTakesATapFromItsSeventeenthFrame) {
+    Options(O01, 1);
+    for (const int tap : {16, 17}) {
+        SCOPED_TRACE(tap);
+        auto* race = racetest::NewRace(common_);
+        auto* pause = dynamic_cast<CHudPauseObj*>(hudres::ModelObject(CQzGame::pauseId));
+        ASSERT_NE(pause, nullptr);
+        auto frame = [&](uint16_t buttons) {
+            console::PadInput in = console::PadIdle();
+            in.buttons = buttons;
+            console::PadSetInput(0, 0, in);
+            EXPECT_EQ(race->updateGame(), CQzGame::kGoOn);
+        };
+        CQzGame::drawFrames = false;
+        for (int f = 0; f < 30; ++f) frame(0);
+        CQzGame::drawFrames = true;  // the menu counts the frames it is drawn in
+        frame(console::kPadStart);
+        ASSERT_EQ(CPauseState::pauseSwitch, 1);
+        for (int f = 1; f < tap; ++f) frame(0);
+        frame(console::kPadDown);
+        frame(0);
+        EXPECT_EQ(pause->pauseObjData.currentSelected, tap >= 17 ? 1 : 0);
+        delete race;
+    }
+}
+
+// A freestyle career run is ranked in the HUD's table and scored by the standings the series choice
+// starts: whatever the player is named, the standings name the table's seven rivals and each gets the
+// place it took there. A player named after a rival meets that surname in neither (the eighth takes it).
+TEST_F(HudRace, AFreestyleCareerRunCreditsEachRivalItsOwnPlace) {
+    for (const char* name : {"", "Okafor", "Hollister", "Kowalczyk"}) {  // "": the rider's own name
+        SCOPED_TRACE(name);
+        Options(F01, 1);
+        gameOptions.timeOrLap = 0;
+        gameOptions.duration = 2;
+        CQzGame::drawFrames = false;
+        auto* race = racetest::NewRace(common_);
+        CHud* hud = nullptr;
+        for (auto* obj : CQzGame::view[0]->_objects)
+            if (auto* h = dynamic_cast<CHud*>(obj)) hud = h;
+        ASSERT_NE(hud, nullptr);
+        KineticBike* bike = CQzGame::bike[0];
+        if (*name) {
+            std::snprintf(bike->playerName, sizeof bike->playerName, "%s", name);
+            hud->initFreeStyleStuntData();
+        }
+        const std::string player = bike->playerName;
+        int named = 0;
+        for (const char* row : Hud(race, 0)->_freeStyleRankNames) named += player == row;
+        EXPECT_EQ(named, 1) << "the player's own row alone";
+        for (int f = 0; f < 900 && !race->gameEnd->getGameEndInited(); ++f) race->updateGame();
+        ASSERT_EQ(race->gameEnd->getGameEndInited(), 1u);
+        FreestyleRanking shown;
+        ASSERT_TRUE(race->gameEnd->freestyleTable(shown));
+
+        // The champion freestyle series as the series choice starts it, scored with these results.
+        const char* names[kCareerRacers] = {player.c_str(), "P1", "P2", "P3", "P4", "P5", "P6", "P7"};
+        const char* roster[kCareerRacers];
+        FE_SeriesRoster(9, names, roster);
+        CareerData career;
+        career.reset();
+        Career_ChooseSeries(career, 9, roster);
+        career.currentrace[9] = 1;
+        unsigned char inCareer = 1;
+        gameOptions.gameEndState = GAME_END_RACE_FINISHED;
+        Career_ScoreRace(career, gameOptions, inCareer);
+        for (int k = 0; k < kCareerRacers; ++k) {
+            const std::string who = career.player[k].name;
+            int row = -1;
+            for (int r = 0; r < 8; ++r)
+                if (shown.names[r] && who == shown.names[r]) row = r;
+            ASSERT_GE(row, 0) << who << " is not in the HUD's table";
+            EXPECT_EQ(row == shown.playerPos, k == 0) << who;
+            EXPECT_EQ(gameOptions.sInfo[k].riderPos, row + 1) << who;
+            EXPECT_EQ(career.player[k].points[9], CareerPointsForPlace(row + 1)) << who;
+        }
+        delete race;
+    }
+    CQzGame::drawFrames = true;
 }
 
 TEST_F(HudRace, BajaGuideArrowPointsFromTheCameraAtTheNextGate) {
