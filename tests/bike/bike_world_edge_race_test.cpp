@@ -138,7 +138,11 @@ TEST_F(EdgeRace, EveryFreestyleArenaRiddenOffFromTheStartKeepsTheBikeInside) {
     for (Worlds_Enum w : {F01, F02, F03, F04}) {
         const EdgeRide r = RideFromGo(w, common_, 60);
         ExpectKeptInside(r, w);
+        // Put back away from the edge and facing the centre, the bike crosses the arena before it meets
+        // the edge again (3 or 4 placings in these rides); one put back at the edge meets it again and
+        // again (10 to 24).
         EXPECT_GT(r.placings, 0) << "never reached the edge";
+        EXPECT_LE(r.placings, 8) << "put back at the edge";
         // Back on the floor the off-track count has ended: it would put the riding bike back four seconds
         // after it began.
         EXPECT_GT(r.offTrack, 0) << "never off the track";
