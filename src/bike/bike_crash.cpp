@@ -344,10 +344,8 @@ void KineticBike::restoreLastValidCrashPose() {
 void KineticBike::crashPutBack() {
     if (gameOptions.trackType == TRACKTYPE_BAJA || gameOptions.trackType == TRACKTYPE_FREESTYLE)
         findNonSplineCrashResetPos();
-    // Away from a baja course the world edge only puts a bike back, so a crash that came to rest at the
-    // edge must not put it back there.
-    if (gameOptions.trackType != TRACKTYPE_BAJA && NearWorldEdge(reset.crashResetPos))
-        PlaceAwayFromEdge(*this);
+    // A crash that came to rest at the edge must not put the bike back there.
+    KeepResetOffEdge(*this);
     crash.crashing = 0;
     crash.recovering = 1;
     crash.riderCrashing = 0;

@@ -39,8 +39,11 @@ void MoveCamera(const KineticBike& b, int mode);
 // Whether `p` lies within the edge zone of the race's world (false with no world).
 bool NearWorldEdge(const qzVector3d& p);
 // The bike's reset place moved away from the world edge: the newest safe position of its trail outside
-// the edge zone, else where it started, facing the world centre.
+// the edge zone, else where it started if that is outside, else the world centre; facing the centre.
 void PlaceAwayFromEdge(KineticBike& b);
+// A reset place within the edge zone moved away from it (PlaceAwayFromEdge), except on a baja course:
+// elsewhere the edge only puts a bike back, so a reset place at it would put the bike straight back.
+void KeepResetOffEdge(KineticBike& b);
 
 // Terrain codes of the take-off areas (jump and preload ramps) and their kind: 0 preload, 1 skill.
 bool IsTakeOffCode(uint32_t code);

@@ -6,6 +6,7 @@
 // the finisher put back at its start, and the flag words the views and the sound read. Also the wrong-way
 // sign and the height above ground that the race and the views ask for.
 #include "bike/bike_control.h"
+#include "bike/bike_laps.h"
 #include "bike/bike_particles.h"
 #include "bike/components/bike_aerodynamics.h"
 #include "bike/components/bike_driver_input.h"
@@ -145,9 +146,13 @@ void KineticBike::update(float) {
 }
 
 void KineticBike::updateOffTrack() {
-    // Off the track: further than 2500 units from the racing line at the bike's way time.
+    // Back on the track: within 2500 units of the racing line at the bike's way time. A freestyle arena's
+    // way time does not follow the bike, so there the bike is back as soon as it leaves the off-track
+    // surface: the whole floor is the track.
     if (laps.isOffTrack && !isCPU) {
         laps.trackToHudOffTrack = 2;
+    } else if (gameOptions.trackType == TRACKTYPE_FREESTYLE) {
+        laps.trackToHudOffTrack = bikelaps::kHudOnTrack;
     } else {
         qzVector3d point, dir;
         float d2 = 0.0f;

@@ -67,13 +67,16 @@ bool bikecrash::NearWorldEdge(const qzVector3d& p) {
     return world && world->checkNearEdgeOfWorld(p);
 }
 
-// The newest safe position of the trail that lies away from the edge, else where the bike started;
-// facing the world centre, as a bike thrown back from the edge of a baja course comes down.
+// The newest safe position of the trail that lies away from the edge, else where the bike started if
+// that does, else the world centre; facing the world centre, as a bike thrown back from the edge of a
+// baja course comes down.
 void bikecrash::PlaceAwayFromEdge(KineticBike& b) {
     CWorldModel* world = worldModel();
     if (!world) return;
     BikeReset& reset = b.reset;
-    const qzVector3d* pos = &reset.startPosition;
+    const qzVector3d centre = world->getWorldCenter();
+    const bool startClear = !world->checkNearEdgeOfWorld(reset.startPosition);
+    const qzVector3d* pos = startClear ? &reset.startPosition : &centre;
     const qzVector3d* dir = &reset.startDir;
     for (int k = 0; k < 30; ++k)
         if (!world->checkNearEdgeOfWorld(reset.safePos[k])) {
@@ -82,8 +85,12 @@ void bikecrash::PlaceAwayFromEdge(KineticBike& b) {
             break;
         }
     reset.crashResetPos = *pos;
-    const qzVector3d toCentre = flatUnit(world->getWorldCenter() - *pos);
+    const qzVector3d toCentre = flatUnit(centre - *pos);
     reset.crashResetDir = toCentre * toCentre > 0.0f ? toCentre : *dir;
+}
+
+void bikecrash::KeepResetOffEdge(KineticBike& b) {
+    if (gameOptions.trackType != TRACKTYPE_BAJA && NearWorldEdge(b.reset.crashResetPos)) PlaceAwayFromEdge(b);
 }
 
 void KineticBike::checkForWorldEdgeCrash() {
@@ -97,11 +104,14 @@ void KineticBike::checkForWorldEdgeCrash() {
             crash.crashState = 1;
             crash.worldEdgeCrashState = 0;
         } else {
-            // A freestyle arena has no racing line to search, and a crash can leave the last reset
-            // place at the edge itself.
-            findSplineCrashResetPos();
-            if (gameOptions.trackType == TRACKTYPE_FREESTYLE || NearWorldEdge(reset.crashResetPos))
+            // A freestyle arena has no racing line to search: the trail is its only reset place. On a
+            // track the place found can lie at the edge itself.
+            if (gameOptions.trackType == TRACKTYPE_FREESTYLE) {
                 PlaceAwayFromEdge(*this);
+            } else {
+                findSplineCrashResetPos();
+                KeepResetOffEdge(*this);
+            }
             const uint8_t hitGround = crash.postCrashHitGround;
             setStartPos(reset.crashResetPos, reset.crashResetDir);
             crash.postCrashHitGround = hitGround;

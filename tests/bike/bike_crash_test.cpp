@@ -281,6 +281,13 @@ TEST(BikeCrash, WorldEdgeTeleportsOrThrowsAndTumblingIsLimited) {
         b->checkForWorldEdgeCrash();
         EXPECT_NEAR(b->position.x, start.x, 1.0f);
         EXPECT_NEAR(b->position.z, start.z, 1.0f);
+        // With the start at the edge too, the world centre.
+        b->reset.startPosition = atEdge;
+        b->ground.bikePos = qzVector3d(100.0f, 0.0f, centre.z);
+        b->checkForWorldEdgeCrash();
+        EXPECT_NEAR(b->position.x, centre.x, 1.0f);
+        EXPECT_NEAR(b->position.z, centre.z, 1.0f);
+        b->reset.startPosition = start;
         // A crash that came to rest at the edge is not put back there.
         b->reset.safePos[3] = inside;
         b->crash.crashState = 4;

@@ -3,7 +3,7 @@
 // spline stays on the riding surface along its whole length, the checkpoints come in lap order, the
 // ramp store finds one pair for every jump and crash zone built, and the start grid stands on the track;
 // a placed bale and fence and the arena walls, built as the race builds their bodies, stand upright on
-// the ground; and no solid object stands near a racing line.
+// the ground; and no solid object stands near a racing line, nor a gate post near the riding surface.
 #include "mkdisc/tracks.h"
 
 #include <gtest/gtest.h>
@@ -431,6 +431,28 @@ TEST_F(TrackWorlds, NoFixedObjectStandsNearARacingLine) {
             addBlock(unsigned(fm.getLabelIndex(image.p, worldfile::kLabelArena) + 1), d.side / 2, d.side / 2,
                      0, -1);
         ASSERT_FALSE(feet.empty());
+
+        // Gate posts (the finish gate's too) stand 4 m clear of the riding surface itself: a post's box lies
+        // at least 3.8 m (less its half width and a margin for the sampled centre line) from the nearest
+        // stretch of the centre line, less the half width there.
+        constexpr float kPostClearance = 380.0f;
+        for (const Footprint& f : feet) {
+            if (f.description < 0 || f.description >= int(d.gates.size())) continue;
+            const float lx = 0.5f * (f.x0 + f.x1), lz = 0.5f * (f.z0 + f.z1);
+            const float px = f.cx + lx * f.cosH + lz * f.sinH, pz = f.cz - lx * f.sinH + lz * f.cosH;
+            const float half = 0.5f * std::max(f.x1 - f.x0, f.z1 - f.z0);
+            float worst = 1e9f;
+            for (size_t i = 0; i < d.centre.size(); ++i) {
+                const CentrePoint &a = d.centre[i], &b = d.centre[(i + 1) % d.centre.size()];
+                const float ex = b.x - a.x, ez = b.z - a.z, len2 = ex * ex + ez * ez;
+                const float t =
+                    len2 > 0 ? std::clamp(((px - a.x) * ex + (pz - a.z) * ez) / len2, 0.0f, 1.0f) : 0;
+                const float hw = a.halfWidth + t * (b.halfWidth - a.halfWidth);
+                worst = std::min(worst, std::hypot(px - a.x - t * ex, pz - a.z - t * ez) - hw - half);
+            }
+            EXPECT_GE(worst, kPostClearance) << "gate post at (" << px << ", " << pz << ") of gate "
+                                             << f.description << " of " << d.gates.size();
+        }
 
         CSplineManager* splines = CSplineManager::getSplineManager();
         splines->loadSplines(main + check.layout.splineOffset, check.layout.splineLength,

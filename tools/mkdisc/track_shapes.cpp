@@ -1161,22 +1161,38 @@ bool Generator::clearOfLap(float x, float z, float margin) const {
 // metres wide of their lines in the tight corners, and a bale or gate post at the very edge is hit by
 // one rider or another on nearly every lap.
 constexpr float kBaleRunOff = 400;      // from the edge to a bale's centre, outside a tight corner
-constexpr float kGatePostRunOff = 400;  // from the edge to a checkpoint gate's posts
+constexpr float kGatePostRunOff = 400;  // from the edge to a gate's posts
+constexpr float kGateReach = 3000;      // along the lap either side of a gate: the surface its posts clear
+constexpr float kGateStepOut = 25;      // a post moved out this much at a time until it is clear
 
 void Generator::buildObjects() {
     auto place = [&](Prop prop, float x, float z, float heading) {
         d_.placements.push_back({prop, x, z, d_.heightAt(x, z), heading});
     };
     auto headingOf = [](float dx, float dz) { return std::atan2(dx, dz); };
-    // Gates: one per checkpoint, then the finish gate on the start line.
-    if (spec_.kind != TrackKind::Freestyle) {
-        for (float s : d_.checkpoints) {
-            const CentrePoint& c = at(s);
-            d_.gates.push_back(
-                {c.x, c.z, d_.heightAt(c.x, c.z), headingOf(c.dirX, c.dirZ), c.halfWidth + kGatePostRunOff});
+    // Gates: one per checkpoint, then the finish gate on the start line. The posts stand the run-off clear
+    // of the surface near the gate, not only of its width at the gate: where the track widens toward the
+    // start, a post set out from the narrower surface would stand at the edge of the wider one a little on.
+    auto clearance = [&](float s, float x, float z) {
+        float nearest = 1e9f;
+        for (float k = -kGateReach; k <= kGateReach; k += d_.step) {
+            const CentrePoint& q = at(s + k);
+            nearest = std::min(nearest, std::hypot(x - q.x, z - q.z) - q.halfWidth);
         }
-        const CentrePoint& f = d_.centre[0];
-        d_.gates.push_back({f.x, f.z, d_.heightAt(f.x, f.z), headingOf(f.dirX, f.dirZ), f.halfWidth + 150});
+        return nearest;
+    };
+    auto gateAt = [&](float s) {
+        const CentrePoint& c = at(s);
+        float half = c.halfWidth + kGatePostRunOff;
+        while (half < c.halfWidth + kGatePostRunOff + kGateReach &&
+               std::min(clearance(s, c.x - c.dirZ * half, c.z + c.dirX * half),
+                        clearance(s, c.x + c.dirZ * half, c.z - c.dirX * half)) < kGatePostRunOff - 1)
+            half += kGateStepOut;
+        d_.gates.push_back({c.x, c.z, d_.heightAt(c.x, c.z), headingOf(c.dirX, c.dirZ), half});
+    };
+    if (spec_.kind != TrackKind::Freestyle) {
+        for (float s : d_.checkpoints) gateAt(s);
+        gateAt(0);
     }
     // The start gate a little ahead of the grid.
     {

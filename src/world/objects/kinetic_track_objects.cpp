@@ -130,7 +130,6 @@ void CKineticStaticRigidObject::updateModelWorld() {
         Kit()->addRigidBody(body, p, q);
         GetIntersection()->m_raycaster.addRigidBody(body);
     }
-    updateKineticFromModelObject();
 }
 
 // ---- dynamic ----

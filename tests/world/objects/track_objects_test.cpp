@@ -3,6 +3,7 @@
 // fence that stops a body, a bale that is pushed, a pickup collected once and a target area entered.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <vector>
 
@@ -24,6 +25,7 @@
 #include "support/log_capture.h"
 #include "world/objects/kinetic_collide.h"
 #include "world/objects/kinetic_pickup_objects.h"
+#include "world/objects/kinetic_rigid_object.h"
 #include "world/objects/kinetic_track_objects.h"
 #include "world/objects/trigger_riders.h"
 
@@ -222,6 +224,29 @@ TEST_F(TrackObjects, AFenceAndAComplexObjectsPartsStopBodiesAndABaleIsPushed) {
     delete pusher;
     step(120);
     EXPECT_TRUE(bale->getRigidBody(0)->isPinned());
+}
+
+// A fixed body's collision bounds are worked out where the physics world takes it in: a placed static
+// object's body stays at that pose (its turn normalised as the world takes it), not set again from the
+// model's unnormalised turn.
+TEST_F(TrackObjects, APlacedStaticObjectStaysWhereThePhysicsWorldTookItIn) {
+    int unnormalised = 0;
+    for (float heading = 0.05f; heading < 6.3f; heading += 0.1f) {
+        auto* o = new CKineticStaticRigidObject(describe({Cube(0.5f)}));
+        o->qOrientation.S = std::cos(heading / 2);  // turned about up, as a world file turns its objects
+        o->qOrientation.Axis = {0.0f, std::sin(heading / 2), 0.0f};
+        place(o, 1, 0, 2);
+        const Kinetic::Quaternion turn = kinetic_pose::toKinetic(o->qOrientation) * kinetic_pose::halfTurnX();
+        auto* taken = new Kinetic::RigidBody();
+        model->kineticToolkit->addRigidBody(taken, Kinetic::Vector3(1, 0, 2), turn);
+        const Kinetic::Quaternion &got = o->getRigidBody(0)->m_rotation, &want = taken->m_rotation;
+        unnormalised += turn.m_imag.x != want.m_imag.x || turn.m_imag.z != want.m_imag.z;
+        EXPECT_EQ(got.m_real, want.m_real) << heading;
+        EXPECT_EQ(got.m_imag.x, want.m_imag.x) << heading;
+        EXPECT_EQ(got.m_imag.y, want.m_imag.y) << heading;
+        EXPECT_EQ(got.m_imag.z, want.m_imag.z) << heading;
+    }
+    EXPECT_GT(unnormalised, 0);
 }
 
 // A pickup that says when it is deleted.
