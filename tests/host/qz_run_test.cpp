@@ -625,6 +625,14 @@ TEST(QzRun, AWindowOnADisplayThatDoesNotAnswerSaysSo) {
         RunQzSplit("--disc " + kDisc + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ");
     EXPECT_EQ(unset.exitCode, 2);
     EXPECT_TRUE(SaysFirst(unset.err, "qz: --window found no display (DISPLAY is not set)")) << unset.err;
+    // A driver named in SDL_VIDEODRIVER that will not start is blamed with SDL's reason, not the display.
+    const QzStreams bogus = RunQzSplit("--disc " + kDisc + " --frames 1 --window",
+                                       "DISPLAY=:87 SDL_VIDEODRIVER=bogus ASAN_OPTIONS=detect_leaks=0 ");
+    EXPECT_EQ(bogus.exitCode, 2);
+    EXPECT_TRUE(
+        SaysFirst(bogus.err, "qz: --window cannot start SDL's video driver SDL_VIDEODRIVER='bogus' ("))
+        << bogus.err;
+    EXPECT_NE(bogus.err.find("): SDL has no such driver; name one it has ("), std::string::npos) << bogus.err;
 }
 
 // A run that ends while its window opens: a library that aborts there, or a SIGTERM sent meanwhile. The
