@@ -388,6 +388,11 @@ def main():
     ap.add_argument("--timeout", type=int, default=900)
     ap.add_argument("--only", default="")
     args = ap.parse_args()
+    # No disc, no variants: that is a missing disc, not an empty list.
+    if not os.path.isfile(os.path.join(args.disc, "COMMON/qz02dat.bin")):
+        print("damage_disc.py: no game disc at %s (build it with 'make disc', or give --disc DIR)" % args.disc,
+              file=sys.stderr)
+        return 2
     only = args.only.split(",")
     todo = [v for v in variants(args.disc) if any(o in v[0] for o in only)]
     originals = {}

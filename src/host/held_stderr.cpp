@@ -1,6 +1,7 @@
 #include "host/held_stderr.h"
 
 #include <fcntl.h>
+#include <pthread.h>
 #include <sys/mman.h>
 #include <unistd.h>
 
@@ -29,10 +30,18 @@ char g_said[2048];
 std::atomic<size_t> g_saidLength{0};
 
 // The signals that end the process as it stands. SIGINT and SIGTERM are here too: a run stopped while
-// its window opens ends by the signal, as it does anywhere else, with what was held written out.
+// its window opens ends by the signal, as it does anywhere else, with what was held written out. Those
+// two are left alone when the process was started with them ignored (a run put in the background by a
+// script): then they end nothing.
 constexpr int kEndingSignals[] = {SIGABRT, SIGSEGV, SIGBUS, SIGFPE, SIGILL, SIGINT, SIGTERM};
 constexpr size_t kEndingSignalCount = sizeof kEndingSignals / sizeof kEndingSignals[0];
 struct sigaction g_previous[kEndingSignalCount];
+bool g_taken[kEndingSignalCount];  // the handler below is in place
+
+bool IgnoredWhenSent(int signal, const struct sigaction& action) {
+    return (signal == SIGINT || signal == SIGTERM) && !(action.sa_flags & SA_SIGINFO) &&
+           action.sa_handler == SIG_IGN;
+}
 
 void WriteAll(const char* p, size_t n) {
     while (n > 0) {
@@ -44,8 +53,8 @@ void WriteAll(const char* p, size_t n) {
     }
 }
 
-// Standard error back where it was, then the program's lines and the held text written to it. Safe in a
-// signal handler.
+// Standard error back where it was, then the program's lines and the held text written to it, by
+// whoever takes the saved descriptor first. Safe in a signal handler.
 void PutBack() {
     const int saved = g_savedFd.exchange(-1);
     const int held = g_heldFd.exchange(-1);
@@ -62,7 +71,10 @@ void PutBack() {
 }
 
 void RestoreSignals() {
-    for (size_t i = 0; i < kEndingSignalCount; ++i) sigaction(kEndingSignals[i], &g_previous[i], nullptr);
+    for (size_t i = 0; i < kEndingSignalCount; ++i) {
+        if (g_taken[i]) sigaction(kEndingSignals[i], &g_previous[i], nullptr);
+        g_taken[i] = false;
+    }
 }
 
 // A fault returns to the faulting instruction, which faults again into the handler that was there
@@ -110,7 +122,11 @@ HeldStderr::HeldStderr() {
     action.sa_sigaction = OnEndingSignal;
     action.sa_flags = SA_SIGINFO;
     sigemptyset(&action.sa_mask);
-    for (size_t i = 0; i < kEndingSignalCount; ++i) sigaction(kEndingSignals[i], &action, &g_previous[i]);
+    for (size_t i = 0; i < kEndingSignalCount; ++i) {
+        g_taken[i] = sigaction(kEndingSignals[i], nullptr, &g_previous[i]) == 0 &&
+                     !IgnoredWhenSent(kEndingSignals[i], g_previous[i]) &&
+                     sigaction(kEndingSignals[i], &action, nullptr) == 0;
+    }
 }
 
 void HeldStderr::Say(const char* format, ...) {
@@ -141,7 +157,16 @@ void HeldStderr::ReleaseAfter(const char* format, ...) {
         return;
     }
     holding_ = nullptr;
-    g_savedFd = -1;
+    // A SIGINT or SIGTERM meanwhile waits until the hold is over and its text out, then does what it
+    // would have done.
+    sigset_t sent, before;
+    sigemptyset(&sent);
+    sigaddset(&sent, SIGINT);
+    sigaddset(&sent, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &sent, &before);
+    // A signal whose handler returned (one the process had a handler of its own for) may have written
+    // the held text out already: then it is not written again, and only this line is left to say.
+    const bool mine = g_savedFd.exchange(-1) >= 0;
     g_heldFd = -1;
     RestoreSignals();
     const size_t said = g_saidLength.exchange(0);
@@ -155,13 +180,14 @@ void HeldStderr::ReleaseAfter(const char* format, ...) {
     char buf[4096];
     ssize_t n;
     off_t at = 0;
-    while ((n = pread(held_, buf, sizeof buf, at)) > 0) {
+    while (mine && (n = pread(held_, buf, sizeof buf, at)) > 0) {
         std::fwrite(buf, 1, static_cast<size_t>(n), stderr);
         at += n;
     }
     std::fflush(stderr);
     close(held_);
     held_ = -1;
+    pthread_sigmask(SIG_SETMASK, &before, nullptr);
 }
 
 }  // namespace host

@@ -26,8 +26,14 @@ void InstallOutputSignalHandlers(WavWriter* wav) {
     sigaddset(&sa.sa_mask, SIGINT);
     sigaddset(&sa.sa_mask, SIGTERM);
     sa.sa_flags = SA_RESETHAND;
-    sigaction(SIGINT, &sa, nullptr);
-    sigaction(SIGTERM, &sa, nullptr);
+    // A signal the process was started with ignored (a run put in the background by a script) ends
+    // nothing, and stays so.
+    for (const int sig : {SIGINT, SIGTERM}) {
+        struct sigaction now;
+        if (sigaction(sig, nullptr, &now) == 0 && !(now.sa_flags & SA_SIGINFO) && now.sa_handler == SIG_IGN)
+            continue;
+        sigaction(sig, &sa, nullptr);
+    }
     // Past a file-size limit (ulimit -f) a write fails with EFBIG instead of ending the process, so the
     // writer that met it says so and the files are finished.
     std::signal(SIGXFSZ, SIG_IGN);

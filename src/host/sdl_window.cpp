@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <thread>
 
 #include "host/display_fit.h"
@@ -89,6 +90,29 @@ bool NoDisplay(Error* error) {
     return error->Set("--window found no display (DISPLAY is not set); set DISPLAY or run without --window");
 }
 
+// The driver SDL_VIDEODRIVER names did not start: SDL's own reason, with the drivers this SDL has when
+// the name is none of them.
+bool AskedDriverFailed(const char* asked, Error* error) {
+    const std::string reason = SDL_GetError();
+    std::string known;
+    bool found = false;
+    for (int i = 0; i < SDL_GetNumVideoDrivers(); ++i) {
+        const char* name = SDL_GetVideoDriver(i);
+        if (!name) continue;
+        found = found || SDL_strcasecmp(name, asked) == 0;
+        known += known.empty() ? name : std::string(", ") + name;
+    }
+    if (!found)
+        return error->Set(
+            "--window cannot start SDL's video driver SDL_VIDEODRIVER='%s' (%s): SDL has no such driver; "
+            "name one it has (%s), unset SDL_VIDEODRIVER, or run without --window",
+            asked, reason.c_str(), known.c_str());
+    return error->Set(
+        "--window cannot start SDL's video driver SDL_VIDEODRIVER='%s' (%s); check that the display it "
+        "draws on runs (DISPLAY, WAYLAND_DISPLAY), unset SDL_VIDEODRIVER, or run without --window",
+        asked, reason.c_str());
+}
+
 }  // namespace
 
 SdlWindow::~SdlWindow() {
@@ -96,7 +120,11 @@ SdlWindow::~SdlWindow() {
 }
 
 bool SdlWindow::Open(const char* title, int width, int height, Error* error) {
-    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return NoDisplay(error);
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        // A driver asked for by name failed for a reason of its own, which SDL gives.
+        const char* asked = std::getenv("SDL_VIDEODRIVER");
+        return asked && *asked ? AskedDriverFailed(asked, error) : NoDisplay(error);
+    }
     if (!HasRealDisplay()) {
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return NoDisplay(error);

@@ -74,6 +74,50 @@ int64_t MatchHeaderToFile(int fd) {
     return static_cast<int64_t>(data / kBytesPerFrame);
 }
 
+// A WAV file's sizes go into its header as the sound comes, so the file must be one the writer can go
+// back into, and not the one the game's log goes to (standard output). Checked before the file is made
+// or cut, and before an open that would wait for a pipe's reader.
+bool FitTarget(const char* path, Error* error) {
+    struct stat st, out;
+    if (::stat(path, &st) != 0) return true;  // open makes it, or says why not
+    // A character device (/dev/null) may well be standard output too: nothing of the log is lost there.
+    if (!S_ISCHR(st.st_mode) && ::fstat(STDOUT_FILENO, &out) == 0 && st.st_dev == out.st_dev &&
+        st.st_ino == out.st_ino)
+        return error->Set(
+            "cannot write the sound to '%s': it is standard output, which carries the game's log; give "
+            "--wav a file of its own",
+            path);
+    if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
+        return error->Set(
+            "cannot write the sound to '%s': it is a pipe, and a WAV file's sizes are written into its "
+            "header last; give --wav a regular file",
+            path);
+    return true;
+}
+
+// The file for the sound, made or cut; -1 with the reason when it cannot take a WAV.
+int OpenTarget(const char* path, Error* error) {
+    if (!FitTarget(path, error)) return -1;
+    // Not blocking: a pipe made since the check, with no reader, fails here rather than waits.
+    const int fd = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NONBLOCK, 0644);
+    if (fd < 0) {
+        error->Set("cannot write the sound to '%s': %s", path, std::strerror(errno));
+        return -1;
+    }
+    if (::lseek(fd, 0, SEEK_CUR) < 0) {  // a terminal, say
+        error->Set(
+            "cannot write the sound to '%s': it cannot seek (%s), and a WAV file's sizes are written into "
+            "its header last; give --wav a regular file",
+            path, std::strerror(errno));
+        ::close(fd);
+        return -1;
+    }
+    // Writes wait for room again, as a file's do.
+    const int flags = ::fcntl(fd, F_GETFL);
+    if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+    return fd;
+}
+
 }  // namespace
 
 WavWriter::~WavWriter() {
@@ -91,12 +135,11 @@ bool WavWriter::Open(const char* path, int sampleRate, Error* error) {
     kept_ = static_cast<uint8_t*>(std::malloc(keptCapacity_));
     keptBytes_ = 0;
     if (!kept_) return error->Set("cannot write the sound to '%s': out of memory", path);
-    fd_ = ::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    fd_ = OpenTarget(path, error);
     if (fd_ < 0) {
-        const int e = errno;
         std::free(kept_);
         kept_ = nullptr;
-        return error->Set("cannot write the sound to '%s': %s", path, std::strerror(e));
+        return false;
     }
     uint8_t h[kHeaderBytes];
     Header(h, sampleRate, 0);

@@ -19,7 +19,8 @@ public:
     WavWriter(const WavWriter&) = delete;
     WavWriter& operator=(const WavWriter&) = delete;
 
-    // Creates the file; false when it cannot be written.
+    // Creates the file; false when it cannot be written, or cannot take a WAV (a pipe, a terminal, the
+    // file standard output goes to).
     bool Open(const char* path, int sampleRate, Error* error);
     // Appends interleaved left/right frames; false from the first write that fails. After a failed write
     // the header counts the whole frames the file holds, and nothing more is written.

@@ -144,6 +144,32 @@ TEST(HeldStderrDeathTest, TheProgramsHeldLineComesFirstWhenTheProcessEnds) {
             testing::KilledBySignal(signal), kBoth)
             << signal;
     }
+    // A SIGINT the process was started with ignored (a run put in the background by a script) is left
+    // ignored: the run goes on, and the release writes every line once, in order.
+    EXPECT_EXIT(
+        {
+            std::signal(SIGINT, SIG_IGN);
+            host::HeldStderr held;
+            LibraryNoise("library noise\n");
+            host::HeldStderr::Say("qz: said\n");
+            raise(SIGINT);
+            held.ReleaseAfter("qz: the line\n");
+            raise(SIGINT);  // still ignored
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "^qz: the line\nqz: said\nlibrary noise\n$");
+    // A handler of the process's own that returns: what the signal wrote out is not written again.
+    EXPECT_EXIT(
+        {
+            std::signal(SIGTERM, [](int) {});
+            host::HeldStderr held;
+            host::HeldStderr::Say("qz: said\n");
+            LibraryNoise("library noise\n");
+            raise(SIGTERM);
+            held.ReleaseAfter("qz: the line\n");
+            std::exit(0);
+        },
+        testing::ExitedWithCode(0), "^qz: said\nlibrary noise\nqz: the line\n$");
     // A hold released writes its lines once: the process that ends later writes nothing again.
     EXPECT_EXIT(
         {

@@ -189,6 +189,46 @@ TEST(QzRun, RecordsSoundAndReadsPadScripts) {
     EXPECT_EQ(r.exitCode, 2);
 }
 
+// A WAV's header is written last, in place: a sound file that cannot take that is refused before the
+// run starts (not waited on, not found out a second into the sound), and never written into the log.
+TEST(QzRun, ASoundFileThatCannotTakeAWavIsRefusedAtTheStart) {
+    testsupport::TempDir out;
+    ASSERT_EQ(mkfifo(out.file("fifo").c_str(), 0644), 0);
+    const std::string run = "--disc " + kDisc + " --out " + out.path() + " --frames 1 --wav ";
+    const std::string kPipe =
+        "': it is a pipe, and a WAV file's sizes are written into its header last; give --wav a regular file";
+    const std::string kLog =
+        "': it is standard output, which carries the game's log; give --wav a file of its own";
+    struct Case {
+        std::string args, err;
+    } cases[] = {
+        {run + out.file("fifo"), "qz: cannot write the sound to '" + out.file("fifo") + kPipe},
+        {run + "/dev/stdout", "qz: cannot write the sound to '/dev/stdout" + kLog},  // a pipe here
+        {run + out.file("log") + " >" + out.file("log"),
+         "qz: cannot write the sound to '" + out.file("log") + kLog},
+    };
+    for (const Case& c : cases) {
+        // A run that waits for a reader is stopped, and fails the test.
+        const QzStreams r = RunQzSplit(c.args, "timeout 20 ");
+        EXPECT_EQ(r.exitCode, 2) << c.args;
+        EXPECT_EQ(r.err, c.err + "\n") << c.args;
+        EXPECT_EQ(r.out, "") << c.args;
+    }
+    EXPECT_EQ(testsupport::ReadText(out.file("log")).size(), 0u);  // no sound written into the log
+    // A terminal cannot seek (and is a character device, never refused as standard output).
+    if (testsupport::RunCommand("command -v script >/dev/null").exitCode == 0) {
+        const QzStreams tty =
+            testsupport::RunCommand("script -qec '" + std::string(QZ_BUILD_DIR) + "/qz " + run +
+                                    "/dev/stdout 2>" + out.file("err") + "' /dev/null >/dev/null");
+        EXPECT_EQ(tty.exitCode, 2);
+        EXPECT_EQ(testsupport::ReadText(out.file("err")),
+                  "qz: cannot write the sound to '/dev/stdout': it cannot seek (Illegal seek), and a WAV "
+                  "file's sizes are written into its header last; give --wav a regular file\n");
+    }
+    // Nothing is lost when the log and the sound both go to /dev/null.
+    EXPECT_EQ(RunQzSplit(run + "/dev/null >/dev/null").exitCode, 0);
+}
+
 // The title's START and nine CROSS presses from the main menu reach a baja race, `shift` frames later
 // than the first script.
 std::string RoadToARace(int shift) {
@@ -585,6 +625,14 @@ TEST(QzRun, AWindowOnADisplayThatDoesNotAnswerSaysSo) {
         RunQzSplit("--disc " + kDisc + " --frames 1 --window", "unset DISPLAY WAYLAND_DISPLAY; ");
     EXPECT_EQ(unset.exitCode, 2);
     EXPECT_TRUE(SaysFirst(unset.err, "qz: --window found no display (DISPLAY is not set)")) << unset.err;
+    // A driver named in SDL_VIDEODRIVER that will not start is blamed with SDL's reason, not the display.
+    const QzStreams bogus = RunQzSplit("--disc " + kDisc + " --frames 1 --window",
+                                       "DISPLAY=:87 SDL_VIDEODRIVER=bogus ASAN_OPTIONS=detect_leaks=0 ");
+    EXPECT_EQ(bogus.exitCode, 2);
+    EXPECT_TRUE(
+        SaysFirst(bogus.err, "qz: --window cannot start SDL's video driver SDL_VIDEODRIVER='bogus' ("))
+        << bogus.err;
+    EXPECT_NE(bogus.err.find("): SDL has no such driver; name one it has ("), std::string::npos) << bogus.err;
 }
 
 // A run that ends while its window opens: a library that aborts there, or a SIGTERM sent meanwhile. The
@@ -604,6 +652,14 @@ TEST(QzRun, AWindowRunEndedWhileTheWindowOpensSaysItsLineAndEndsByTheSignal) {
             << end << "\n"
             << r.err;
     }
+    // Started with SIGINT ignored (as a script's background run is), the run takes no notice of one sent
+    // while the window opens: it plays on, and each line comes once, in order.
+    const QzStreams ignored =
+        RunQzSplit("--disc " + kDisc + " --frames 30 --window", "trap '' INT; " + shell + "sigint ");
+    EXPECT_EQ(ignored.exitCode, 0) << ignored.err;
+    EXPECT_EQ(ignored.err,
+              "qz: no sound device (the test refused the sound); playing without sound\n"
+              "library: about to end\n");
 }
 #endif
 

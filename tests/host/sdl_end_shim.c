@@ -1,6 +1,7 @@
 // Preloaded into qz by the window tests (LD_PRELOAD): SDL's sound refuses to start, and the process ends
 // as the gamepads start, the way QZ_END says (abort: a library that aborts; sigterm: a SIGTERM sent while
-// the window opens). Without QZ_END the gamepads start as usual.
+// the window opens; sigint: a SIGINT sent then, which ends the process unless it is ignored). Without
+// QZ_END the gamepads start as usual.
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <signal.h>
@@ -23,6 +24,7 @@ int SDL_InitSubSystem(unsigned flags) {
         }
         if (!strcmp(end, "abort")) abort();
         if (!strcmp(end, "sigterm")) kill(getpid(), SIGTERM);
+        if (!strcmp(end, "sigint")) kill(getpid(), SIGINT);
     }
     return real(flags);
 }

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "host/output_signals.h"
 #include "support/temp_dir.h"
 
 namespace {
@@ -129,6 +130,30 @@ TEST(WavWriter, AfterAFailedWriteTheHeaderCountsWhatTheFileHolds) {
     ASSERT_EQ(wav.size(), 44u + 1500 * 4);
     EXPECT_EQ(U32(wav, 4), 36u + 1500 * 4);
     EXPECT_EQ(U32(wav, 40), 1500u * 4);
+}
+
+// A run started with SIGINT ignored (put in the background by a script) is not ended by one: the
+// recording goes on and is finished as usual.
+TEST(WavWriterDeathTest, ASignalIgnoredAtTheStartStaysIgnored) {
+    testsupport::TempDir dir;
+    const std::string path = dir.file("i.wav");
+    EXPECT_EXIT(
+        {
+            std::signal(SIGINT, SIG_IGN);
+            static host::WavWriter w;
+            host::Error err;
+            if (!w.Open(path.c_str(), 1000, &err)) std::_Exit(3);
+            host::InstallOutputSignalHandlers(&w);
+            const std::vector<int16_t> frames(2 * 1500, 1);
+            w.Write(frames.data(), 1500, &err);
+            std::raise(SIGINT);
+            w.Write(frames.data(), 1500, &err);
+            std::_Exit(w.Close(&err) ? 0 : 4);
+        },
+        testing::ExitedWithCode(0), "");
+    const std::string wav = testsupport::ReadText(path);
+    ASSERT_EQ(wav.size(), 44u + 3000 * 4);
+    EXPECT_EQ(U32(wav, 40), 3000u * 4);
 }
 
 TEST(WavWriter, ReportsAFileItCannotCreate) {
