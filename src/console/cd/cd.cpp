@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/cd/disc_faults.h"
@@ -37,30 +40,73 @@ int g_injectedErrors = 0;
 int g_lastStatus = 0;
 int g_cachedFd = -1;
 int g_cachedIndex = -1;
+char g_refusal[128] = "";
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
-void Walk(const std::string& hostDir, const std::string& keyDir, std::vector<DiscFile>& out, int depth) {
-    if (depth > 16) return;
+// A disc's folders go eight deep at most, and a disc holds far fewer files than this: the walk stops
+// there, so that a directory that is no disc (a whole file system, a folder of links) cannot keep it going.
+constexpr int kMaxDepth = 8;
+constexpr size_t kMaxEntries = size_t{1} << 15;
+
+struct WalkState {
+    std::string root;                              // the disc directory, links resolved
+    std::vector<std::pair<dev_t, ino_t>> folders;  // the folders from the disc directory to the one walked
+    std::vector<DiscFile> files;
+    size_t entries = 0;  // entries looked at
+};
+
+bool Inside(const std::string& path, const std::string& root) {
+    return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+                            (root.back() == '/' || path[root.size()] == '/'));
+}
+
+// Whether the folder `host` (met as `st`) may be walked: a link to a folder is followed only when it
+// stays on the disc, and no folder is entered again below itself (a link to "." or "..", a bind mount).
+bool MayEnter(const WalkState& w, const std::string& host, const struct stat& st, bool isLink) {
+    for (const auto& f : w.folders)
+        if (f.first == st.st_dev && f.second == st.st_ino) return false;
+    if (!isLink) return true;
+    char* real = realpath(host.c_str(), nullptr);
+    if (!real) return false;
+    const bool inside = Inside(real, w.root);
+    std::free(real);
+    return inside;
+}
+
+// False when the directory holds more than a disc can.
+bool Walk(WalkState& w, const std::string& hostDir, const std::string& keyDir, int depth) {
     DIR* d = opendir(hostDir.c_str());
-    if (!d) return;
+    if (!d) return true;
+    bool ok = true;
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
         if (name == "." || name == "..") continue;
+        if (++w.entries > kMaxEntries) {
+            ok = false;
+            break;
+        }
         std::string host = hostDir + "/" + name;
-        struct stat st;
-        if (stat(host.c_str(), &st) != 0) continue;
+        struct stat lst, st;
+        if (lstat(host.c_str(), &lst) != 0 || stat(host.c_str(), &st) != 0) continue;
         std::string key = keyDir + "\\" + Upper(name);
         if (S_ISDIR(st.st_mode)) {
-            Walk(host, key, out, depth + 1);
+            if (depth >= kMaxDepth || !MayEnter(w, host, st, S_ISLNK(lst.st_mode))) continue;
+            w.folders.emplace_back(st.st_dev, st.st_ino);
+            ok = Walk(w, host, key, depth + 1);
+            w.folders.pop_back();
+            if (!ok) break;
         } else if (S_ISREG(st.st_mode) && st.st_size <= 0x7FFFFFFF) {
-            out.push_back({key, host, 0, static_cast<uint32_t>(st.st_size), 0});
+            // A link to a file is followed wherever it points (a copy of a disc made of links): a file
+            // cannot lead the walk anywhere.
+            w.files.push_back({key, host, 0, static_cast<uint32_t>(st.st_size), 0});
         }
     }
     closedir(d);
+    return ok;
 }
 
 // "\DIR\NAME.EXT;1", "DIR/NAME.EXT" -> "\DIR\NAME.EXT"
@@ -120,20 +166,45 @@ bool ReadSector(uint32_t lsn, uint8_t* dst) {
 bool CdMount(const char* dir) {
     CdUnmount();
     CdForgetFaults();
+    g_refusal[0] = '\0';
     struct stat st;
-    if (!dir || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    g_root = dir;
-    std::vector<DiscFile> files;
-    Walk(g_root, "", files, 0);
-    std::sort(files.begin(), files.end(), [](const DiscFile& a, const DiscFile& b) { return a.key < b.key; });
-    uint32_t lsn = kFirstFileSector;
-    for (DiscFile& f : files) {
-        f.lsn = lsn;
-        lsn += (f.size + kCdSectorSize - 1) / kCdSectorSize;
+    if (!dir || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::snprintf(g_refusal, sizeof g_refusal, "is not a directory");
+        return false;
     }
+    WalkState w;
+    if (char* real = realpath(dir, nullptr)) {
+        w.root = real;
+        std::free(real);
+    } else {
+        w.root = dir;
+    }
+    w.folders.emplace_back(st.st_dev, st.st_ino);
+    if (!Walk(w, dir, "", 0)) {
+        std::snprintf(g_refusal, sizeof g_refusal,
+                      "holds more than %zu files and folders (a game disc holds a few hundred)", kMaxEntries);
+        return false;
+    }
+    std::vector<DiscFile>& files = w.files;
+    std::sort(files.begin(), files.end(), [](const DiscFile& a, const DiscFile& b) { return a.key < b.key; });
+    uint64_t lsn = kFirstFileSector;
+    for (DiscFile& f : files) {
+        if (lsn > UINT32_MAX) break;
+        f.lsn = static_cast<uint32_t>(lsn);
+        lsn += (uint64_t{f.size} + kCdSectorSize - 1) / kCdSectorSize;
+    }
+    if (lsn > UINT32_MAX) {
+        std::snprintf(g_refusal, sizeof g_refusal, "holds more than the 8 TB a disc's sector numbers reach");
+        return false;
+    }
+    g_root = dir;
     g_files = std::move(files);
     g_mounted = true;
     return true;
+}
+
+const char* CdMountRefusal() {
+    return g_refusal;
 }
 
 void CdUnmount() {

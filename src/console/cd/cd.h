@@ -39,8 +39,12 @@ int sceCdGetDiskType();
 
 namespace console {
 
-// Mounts a host directory as the disc. False when it is not a readable directory.
+// Mounts a host directory as the disc: its folders and files, eight folders deep at most; a link to a
+// folder is followed only when it stays in the directory and does not lead back up. False when it is
+// not a directory or holds more than a disc can (CdMountRefusal says which).
 bool CdMount(const char* dir);
+// Why the last CdMount refused, as the end of a sentence about the directory ("holds more than ...").
+const char* CdMountRefusal();
 void CdUnmount();
 bool CdMounted();
 const char* CdRoot();
