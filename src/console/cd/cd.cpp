@@ -40,6 +40,7 @@ int g_injectedErrors = 0;
 int g_lastStatus = 0;
 int g_cachedFd = -1;
 int g_cachedIndex = -1;
+uint32_t g_lastIntact = 0;
 char g_refusal[128] = "";
 
 std::string Upper(std::string s) {
@@ -133,31 +134,40 @@ void CloseCached() {
     g_cachedIndex = -1;
 }
 
-// Copies sector `lsn` into dst (2048 bytes); zeros where no file lies.
-bool ReadSector(uint32_t lsn, uint8_t* dst) {
-    std::memset(dst, 0, kCdSectorSize);
+// The file whose data holds sector `lsn`, or -1 where no file lies (the system area, the slack past
+// a file's last byte, past the last file).
+int FileAt(uint32_t lsn) {
     auto it = std::upper_bound(g_files.begin(), g_files.end(), lsn,
                                [](uint32_t l, const DiscFile& f) { return l < f.lsn; });
-    if (it == g_files.begin()) return true;
+    if (it == g_files.begin()) return -1;
     --it;
     // Zero-length files share their sector number with the next file; find the one that holds data.
     while (it != g_files.begin() && it->size == 0) --it;
-    uint64_t offset = static_cast<uint64_t>(lsn - it->lsn) * kCdSectorSize;
-    if (offset >= it->size) return true;
-    int index = static_cast<int>(it - g_files.begin());
+    if (static_cast<uint64_t>(lsn - it->lsn) * kCdSectorSize >= it->size) return -1;
+    return static_cast<int>(it - g_files.begin());
+}
+
+// Copies sector `lsn`, which lies in file `index` (FileAt), into dst (2048 bytes); zeros where no file
+// lies. False when the file cannot be opened or read, with the reason kept for CdReadErrorOf.
+bool ReadSector(uint32_t lsn, int index, uint8_t* dst) {
+    std::memset(dst, 0, kCdSectorSize);
+    if (index < 0) return true;
+    DiscFile& f = g_files[static_cast<size_t>(index)];
+    const uint64_t offset = static_cast<uint64_t>(lsn - f.lsn) * kCdSectorSize;
     if (index != g_cachedIndex) {
         CloseCached();
-        g_cachedFd = open(it->hostPath.c_str(), O_RDONLY);
+        g_cachedFd = open(f.hostPath.c_str(), O_RDONLY);
         if (g_cachedFd < 0) {
-            it->readError = errno != 0 ? errno : EIO;
+            f.readError = errno != 0 ? errno : EIO;
             return false;
         }
         g_cachedIndex = index;
     }
-    size_t want = static_cast<size_t>(std::min<uint64_t>(kCdSectorSize, it->size - offset));
+    size_t want = static_cast<size_t>(std::min<uint64_t>(kCdSectorSize, f.size - offset));
     ssize_t got = pread(g_cachedFd, dst, want, static_cast<off_t>(offset));
     if (got == static_cast<ssize_t>(want)) return true;
-    it->readError = got < 0 ? (errno != 0 ? errno : EIO) : -1;
+    std::memset(dst, 0, kCdSectorSize);
+    f.readError = got < 0 ? (errno != 0 ? errno : EIO) : -1;
     return false;
 }
 
@@ -276,13 +286,28 @@ int sceCdRead(uint32_t lsn, uint32_t sectors, void* buf, sceCdRMode*) {
     if (g_injectedErrors > 0) {
         --g_injectedErrors;
         g_lastStatus = 0x30;  // read error
+        g_lastIntact = 0;
         return 1;
     }
     g_lastStatus = 0;
+    g_lastIntact = sectors;
     auto* dst = static_cast<uint8_t*>(buf);
-    for (uint32_t i = 0; i < sectors; ++i)
-        if (!ReadSector(lsn + i, dst + static_cast<size_t>(i) * kCdSectorSize)) g_lastStatus = 0x30;
+    // The read is one of the file holding its first sector. Sectors of another file that cannot be read
+    // come back as zeros, as between files, and do not fail it: that file's fault is its own.
+    const int owner = FileAt(lsn);
+    for (uint32_t i = 0; i < sectors; ++i) {
+        const int index = FileAt(lsn + i);
+        if (ReadSector(lsn + i, index, dst + static_cast<size_t>(i) * kCdSectorSize)) continue;
+        if (index == owner)
+            g_lastStatus = 0x30;
+        else
+            g_lastIntact = std::min(g_lastIntact, i);
+    }
     return 1;
+}
+
+uint32_t console::CdLastReadIntact() {
+    return g_lastIntact;
 }
 
 int sceCdSync(int) {

@@ -31,7 +31,9 @@ int sceCdDiskReady(int mode);
 // 1 when found (entry filled), 0 otherwise.
 int sceCdSearchFile(sceCdlFILE* entry, const char* name);
 // 1 when the read was accepted. Sectors past a file's end read as whatever follows (the next file's
-// sectors, or zeros past the last file), as a real disc does.
+// sectors, or zeros past the last file), as a real disc does. The read is one of the file holding its
+// first sector: only that file's faults fail it; another file's sectors that cannot be read come back
+// as zeros (CdLastReadIntact says where they begin).
 int sceCdRead(uint32_t lsn, uint32_t sectors, void* buf, sceCdRMode* mode);
 // 0 when the last read succeeded, otherwise the error status.
 int sceCdSync(int mode);
@@ -50,6 +52,9 @@ bool CdMounted();
 const char* CdRoot();
 // Number of sceCdRead calls that reached the drive (tests use it to see cache hits).
 uint64_t CdReadCount();
+// How many sectors from the start of the last sceCdRead hold what the disc holds: the read's count
+// unless another file's sectors in it could not be read and stand as zeros.
+uint32_t CdLastReadIntact();
 // The next `count` reads fail: sceCdSync then reports an error status.
 void CdInjectReadErrors(int count);
 // Host path of a disc file found by sceCdSearchFile-style name, or false.

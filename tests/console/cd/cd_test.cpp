@@ -5,7 +5,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <string>
+#include <vector>
 
 #include "support/temp_dir.h"
 
@@ -67,6 +69,31 @@ TEST_F(CdMountTest, TheWalkStaysOnTheDiscAndEnds) {
     EXPECT_STREQ(console::CdMountRefusal(),
                  "holds more than 32768 files and folders (a game disc holds a few hundred)");
     EXPECT_FALSE(console::CdMounted());
+}
+
+// A read runs on past its file's end into the next file's sectors: when those cannot be read they come
+// back as zeros and the read stands; its own file's fault fails it and is kept against that file.
+TEST_F(CdMountTest, AReadFailsOnlyForTheFileItIsFor) {
+    disc_.write("A", std::string(3000, 'a'));  // sectors 24-25
+    disc_.write("B", std::string(100, 'b'));   // sector 26
+    disc_.write("C", std::string(100, 'c'));   // sector 27
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    ASSERT_EQ(std::remove(disc_.file("B").c_str()), 0);
+    std::vector<uint8_t> buf(16 * kCdSectorSize, 0xEE);
+    ASSERT_EQ(sceCdRead(24, 16, buf.data(), nullptr), 1);
+    EXPECT_EQ(sceCdSync(0), 0);
+    EXPECT_EQ(console::CdLastReadIntact(), 2u);
+    EXPECT_EQ(buf[2999], 'a');
+    EXPECT_EQ(buf[3000], 0);
+    EXPECT_EQ(buf[2 * kCdSectorSize], 0);    // B's sector
+    EXPECT_EQ(buf[3 * kCdSectorSize], 'c');  // C's, past it
+    EXPECT_EQ(console::CdReadErrorOf("A"), 0);
+    ASSERT_EQ(sceCdRead(26, 16, buf.data(), nullptr), 1);
+    EXPECT_NE(sceCdSync(0), 0);
+    EXPECT_EQ(console::CdReadErrorOf("\\B;1"), ENOENT);
+    ASSERT_EQ(sceCdRead(27, 1, buf.data(), nullptr), 1);
+    EXPECT_EQ(sceCdSync(0), 0);
+    EXPECT_EQ(console::CdLastReadIntact(), 1u);
 }
 
 }  // namespace
