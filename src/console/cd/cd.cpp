@@ -42,6 +42,8 @@ int g_cachedFd = -1;
 int g_cachedIndex = -1;
 uint32_t g_lastIntact = 0;
 char g_refusal[128] = "";
+int g_linksOut = 0;
+std::string g_linkOut, g_linkOutTarget;
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -57,7 +59,9 @@ struct WalkState {
     std::string root;                              // the disc directory, links resolved
     std::vector<std::pair<dev_t, ino_t>> folders;  // the folders from the disc directory to the one walked
     std::vector<DiscFile> files;
-    size_t entries = 0;  // entries looked at
+    size_t entries = 0;                  // entries looked at
+    int linksOut = 0;                    // links to folders outside the disc directory, left out
+    std::string linkOut, linkOutTarget;  // the first of them and where it leads
 };
 
 bool Inside(const std::string& path, const std::string& root) {
@@ -67,13 +71,17 @@ bool Inside(const std::string& path, const std::string& root) {
 
 // Whether the folder `host` (met as `st`) may be walked: a link to a folder is followed only when it
 // stays on the disc, and no folder is entered again below itself (a link to "." or "..", a bind mount).
-bool MayEnter(const WalkState& w, const std::string& host, const struct stat& st, bool isLink) {
+bool MayEnter(WalkState& w, const std::string& host, const struct stat& st, bool isLink) {
     for (const auto& f : w.folders)
         if (f.first == st.st_dev && f.second == st.st_ino) return false;
     if (!isLink) return true;
     char* real = realpath(host.c_str(), nullptr);
     if (!real) return false;
     const bool inside = Inside(real, w.root);
+    if (!inside && w.linksOut++ == 0) {
+        w.linkOut = host;
+        w.linkOutTarget = real;
+    }
     std::free(real);
     return inside;
 }
@@ -209,6 +217,9 @@ bool CdMount(const char* dir) {
     }
     g_root = dir;
     g_files = std::move(files);
+    g_linksOut = w.linksOut;
+    g_linkOut = w.linkOut;
+    g_linkOutTarget = w.linkOutTarget;
     g_mounted = true;
     return true;
 }
@@ -217,10 +228,19 @@ const char* CdMountRefusal() {
     return g_refusal;
 }
 
+int CdFolderLinksLeftOut(const char** link, const char** target) {
+    if (link) *link = g_linkOut.c_str();
+    if (target) *target = g_linkOutTarget.c_str();
+    return g_linksOut;
+}
+
 void CdUnmount() {
     CloseCached();
     g_files.clear();
     g_root.clear();
+    g_linksOut = 0;
+    g_linkOut.clear();
+    g_linkOutTarget.clear();
     g_mounted = false;
     g_injectedErrors = 0;
     g_lastStatus = 0;

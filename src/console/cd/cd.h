@@ -45,6 +45,9 @@ namespace console {
 // folder is followed only when it stays in the directory and does not lead back up. False when it is
 // not a directory or holds more than a disc can (CdMountRefusal says which).
 bool CdMount(const char* dir);
+// The links to folders outside the directory that the mount left out: how many, and the first met (its
+// host path and where it leads).
+int CdFolderLinksLeftOut(const char** link, const char** target);
 // Why the last CdMount refused, as the end of a sentence about the directory ("holds more than ...").
 const char* CdMountRefusal();
 void CdUnmount();

@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -48,6 +49,13 @@ TEST_F(CdMountTest, TheWalkStaysOnTheDiscAndEnds) {
     EXPECT_FALSE(OnDisc("\\L1\\SYSTEM\\A.IRX;1"));
     EXPECT_FALSE(OnDisc("\\SYSTEM\\UP\\SYSTEM\\A.IRX;1"));
     EXPECT_FALSE(OnDisc("\\AWAY\\F.BIN;1"));
+    const char* link = nullptr;
+    const char* target = nullptr;
+    EXPECT_EQ(console::CdFolderLinksLeftOut(&link, &target), 1);  // the loops are no loss: not said
+    EXPECT_EQ(std::string(link), disc_.file("AWAY"));
+    char* real = realpath(elsewhere_.path().c_str(), nullptr);
+    EXPECT_STREQ(target, real);
+    std::free(real);
     // Four files sort before this one: nothing else was kept.
     sceCdlFILE last;
     ASSERT_EQ(sceCdSearchFile(&last, "\\SYSTEM\\FE\\B.FNT"), 1);
