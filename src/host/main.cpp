@@ -156,17 +156,19 @@ int main(int argc, char** argv) {
         return 1;
     }
     struct stat st;
-    if (stat(options.discDir, &st) == 0 && !S_ISDIR(st.st_mode)) {
+    if (stat(options.discDir, &st) != 0) {
+        std::fprintf(stderr, "qz: disc directory '%s' not found (run 'make disc' or give --disc DIR)\n",
+                     options.discDir);
+        return 2;
+    }
+    if (!S_ISDIR(st.st_mode)) {
         std::fprintf(stderr,
                      "qz: --disc '%s' is a file, not a directory (give the directory 'make disc' wrote)\n",
                      options.discDir);
         return 2;
     }
-    if (!console::CdMount(options.discDir)) {
-        std::fprintf(stderr, "qz: disc directory '%s' not found (run 'make disc' or give --disc DIR)\n",
-                     options.discDir);
-        return 2;
-    }
+    // A directory is looked at as a disc before it is walked: a wrong one (the root of the file system, a
+    // folder of links) is named at once instead of walked at length.
     host::SetRemakeAdvice(options.discDir, QZ_DEFAULT_DISC);
     if (!host::NeededDiscFilesReadable(options.discDir, &error)) {
         std::fprintf(stderr, "qz: %s\n", error.Text());
@@ -179,6 +181,22 @@ int main(int argc, char** argv) {
                      options.discDir, missing);
         return 2;
     }
+    if (!console::CdMount(options.discDir)) {
+        std::fprintf(
+            stderr,
+            "qz: '%s' is not a game disc: it %s (run 'make disc' and give the directory it wrote, or "
+            "give --disc DIR)\n",
+            options.discDir, console::CdMountRefusal());
+        return 2;
+    }
+    // What lies behind such a link is not on the disc: said now, not as files that cannot be read later.
+    const char* linkOut = nullptr;
+    const char* linkTarget = nullptr;
+    if (const int linksOut = console::CdFolderLinksLeftOut(&linkOut, &linkTarget); linksOut > 0)
+        std::fprintf(stderr,
+                     "qz: the disc leaves out '%s', a link to the folder '%s' outside the disc directory%s; "
+                     "copy the folder into it to use what it holds\n",
+                     linkOut, linkTarget, linksOut > 1 ? " (and more such links)" : "");
     // Frames and diagnostic files go to --out: a directory that cannot take them is found now, not at
     // the first frame.
     if (options.pngEvery > 0 || std::strcmp(options.outDir, ".") != 0) {

@@ -4,6 +4,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -568,6 +569,37 @@ TEST(QzRun, CommandLineFaultsSayWhatIsAllowed) {
         EXPECT_NE(r.out.find("Keys in a window: arrows"), std::string::npos) << r.out;
         EXPECT_EQ(r.err, "");
     }
+}
+
+// A directory that is no disc is named at once, however much it holds; a disc holding links round a loop
+// or out of it still runs, and says what it left out. (Both were walked for as long as the memory lasted.)
+TEST(QzRun, AWrongDiscIsNamedAtOnceAndLinksDoNotLeadTheWalkAway) {
+    testsupport::TempDir loop, linked;
+    ASSERT_TRUE(linked.linkSampleDisc());
+    for (const char* l : {"a", "b", "c", "d"}) {
+        ASSERT_EQ(symlink(".", loop.file(l).c_str()), 0);
+        ASSERT_EQ(symlink(".", linked.file(l).c_str()), 0);
+    }
+    ASSERT_EQ(symlink("..", linked.file("WORLD/up").c_str()), 0);
+    ASSERT_EQ(symlink("/", linked.file("root").c_str()), 0);
+    for (const std::string& dir : {std::string("/"), loop.path()}) {
+        const auto start = std::chrono::steady_clock::now();
+        const QzStreams r = RunQzSplit("--disc " + dir + " --frames 5", "timeout 20 ");
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5)) << dir;
+        EXPECT_EQ(r.exitCode, 2) << dir;
+        EXPECT_EQ(r.err,
+                  "qz: '" + dir +
+                      "' is not a game disc: it has no SYSTEM/SIO2MAN.IRX (run 'make disc' and give the "
+                      "directory it wrote, or give --disc DIR)\n");
+        EXPECT_EQ(r.out, "");
+    }
+    testsupport::TempDir out;
+    const QzStreams r =
+        RunQzSplit("--disc " + linked.path() + " --out " + out.path() + " --frames 2", "timeout 20 ");
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.err, "qz: the disc leaves out '" + linked.file("root") +
+                         "', a link to the folder '/' outside the disc directory; copy the folder into it to "
+                         "use what it holds\n");
 }
 
 // Failures met once the command line is read: each is one qz: line on standard error naming the file

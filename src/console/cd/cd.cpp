@@ -8,9 +8,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "console/cd/disc_faults.h"
@@ -37,30 +40,82 @@ int g_injectedErrors = 0;
 int g_lastStatus = 0;
 int g_cachedFd = -1;
 int g_cachedIndex = -1;
+uint32_t g_lastIntact = 0;
+char g_refusal[128] = "";
+int g_linksOut = 0;
+std::string g_linkOut, g_linkOutTarget;
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
     return s;
 }
 
-void Walk(const std::string& hostDir, const std::string& keyDir, std::vector<DiscFile>& out, int depth) {
-    if (depth > 16) return;
+// A disc's folders go eight deep at most, and a disc holds far fewer files than this: the walk stops
+// there, so that a directory that is no disc (a whole file system, a folder of links) cannot keep it going.
+constexpr int kMaxDepth = 8;
+constexpr size_t kMaxEntries = size_t{1} << 15;
+
+struct WalkState {
+    std::string root;                              // the disc directory, links resolved
+    std::vector<std::pair<dev_t, ino_t>> folders;  // the folders from the disc directory to the one walked
+    std::vector<DiscFile> files;
+    size_t entries = 0;                  // entries looked at
+    int linksOut = 0;                    // links to folders outside the disc directory, left out
+    std::string linkOut, linkOutTarget;  // the first of them and where it leads
+};
+
+bool Inside(const std::string& path, const std::string& root) {
+    return path == root || (path.size() > root.size() && path.compare(0, root.size(), root) == 0 &&
+                            (root.back() == '/' || path[root.size()] == '/'));
+}
+
+// Whether the folder `host` (met as `st`) may be walked: a link to a folder is followed only when it
+// stays on the disc, and no folder is entered again below itself (a link to "." or "..", a bind mount).
+bool MayEnter(WalkState& w, const std::string& host, const struct stat& st, bool isLink) {
+    for (const auto& f : w.folders)
+        if (f.first == st.st_dev && f.second == st.st_ino) return false;
+    if (!isLink) return true;
+    char* real = realpath(host.c_str(), nullptr);
+    if (!real) return false;
+    const bool inside = Inside(real, w.root);
+    if (!inside && w.linksOut++ == 0) {
+        w.linkOut = host;
+        w.linkOutTarget = real;
+    }
+    std::free(real);
+    return inside;
+}
+
+// False when the directory holds more than a disc can.
+bool Walk(WalkState& w, const std::string& hostDir, const std::string& keyDir, int depth) {
     DIR* d = opendir(hostDir.c_str());
-    if (!d) return;
+    if (!d) return true;
+    bool ok = true;
     while (dirent* e = readdir(d)) {
         std::string name = e->d_name;
         if (name == "." || name == "..") continue;
+        if (++w.entries > kMaxEntries) {
+            ok = false;
+            break;
+        }
         std::string host = hostDir + "/" + name;
-        struct stat st;
-        if (stat(host.c_str(), &st) != 0) continue;
+        struct stat lst, st;
+        if (lstat(host.c_str(), &lst) != 0 || stat(host.c_str(), &st) != 0) continue;
         std::string key = keyDir + "\\" + Upper(name);
         if (S_ISDIR(st.st_mode)) {
-            Walk(host, key, out, depth + 1);
+            if (depth >= kMaxDepth || !MayEnter(w, host, st, S_ISLNK(lst.st_mode))) continue;
+            w.folders.emplace_back(st.st_dev, st.st_ino);
+            ok = Walk(w, host, key, depth + 1);
+            w.folders.pop_back();
+            if (!ok) break;
         } else if (S_ISREG(st.st_mode) && st.st_size <= 0x7FFFFFFF) {
-            out.push_back({key, host, 0, static_cast<uint32_t>(st.st_size), 0});
+            // A link to a file is followed wherever it points (a copy of a disc made of links): a file
+            // cannot lead the walk anywhere.
+            w.files.push_back({key, host, 0, static_cast<uint32_t>(st.st_size), 0});
         }
     }
     closedir(d);
+    return ok;
 }
 
 // "\DIR\NAME.EXT;1", "DIR/NAME.EXT" -> "\DIR\NAME.EXT"
@@ -87,31 +142,40 @@ void CloseCached() {
     g_cachedIndex = -1;
 }
 
-// Copies sector `lsn` into dst (2048 bytes); zeros where no file lies.
-bool ReadSector(uint32_t lsn, uint8_t* dst) {
-    std::memset(dst, 0, kCdSectorSize);
+// The file whose data holds sector `lsn`, or -1 where no file lies (the system area, the slack past
+// a file's last byte, past the last file).
+int FileAt(uint32_t lsn) {
     auto it = std::upper_bound(g_files.begin(), g_files.end(), lsn,
                                [](uint32_t l, const DiscFile& f) { return l < f.lsn; });
-    if (it == g_files.begin()) return true;
+    if (it == g_files.begin()) return -1;
     --it;
     // Zero-length files share their sector number with the next file; find the one that holds data.
     while (it != g_files.begin() && it->size == 0) --it;
-    uint64_t offset = static_cast<uint64_t>(lsn - it->lsn) * kCdSectorSize;
-    if (offset >= it->size) return true;
-    int index = static_cast<int>(it - g_files.begin());
+    if (static_cast<uint64_t>(lsn - it->lsn) * kCdSectorSize >= it->size) return -1;
+    return static_cast<int>(it - g_files.begin());
+}
+
+// Copies sector `lsn`, which lies in file `index` (FileAt), into dst (2048 bytes); zeros where no file
+// lies. False when the file cannot be opened or read, with the reason kept for CdReadErrorOf.
+bool ReadSector(uint32_t lsn, int index, uint8_t* dst) {
+    std::memset(dst, 0, kCdSectorSize);
+    if (index < 0) return true;
+    DiscFile& f = g_files[static_cast<size_t>(index)];
+    const uint64_t offset = static_cast<uint64_t>(lsn - f.lsn) * kCdSectorSize;
     if (index != g_cachedIndex) {
         CloseCached();
-        g_cachedFd = open(it->hostPath.c_str(), O_RDONLY);
+        g_cachedFd = open(f.hostPath.c_str(), O_RDONLY);
         if (g_cachedFd < 0) {
-            it->readError = errno != 0 ? errno : EIO;
+            f.readError = errno != 0 ? errno : EIO;
             return false;
         }
         g_cachedIndex = index;
     }
-    size_t want = static_cast<size_t>(std::min<uint64_t>(kCdSectorSize, it->size - offset));
+    size_t want = static_cast<size_t>(std::min<uint64_t>(kCdSectorSize, f.size - offset));
     ssize_t got = pread(g_cachedFd, dst, want, static_cast<off_t>(offset));
     if (got == static_cast<ssize_t>(want)) return true;
-    it->readError = got < 0 ? (errno != 0 ? errno : EIO) : -1;
+    std::memset(dst, 0, kCdSectorSize);
+    f.readError = got < 0 ? (errno != 0 ? errno : EIO) : -1;
     return false;
 }
 
@@ -120,26 +184,63 @@ bool ReadSector(uint32_t lsn, uint8_t* dst) {
 bool CdMount(const char* dir) {
     CdUnmount();
     CdForgetFaults();
+    g_refusal[0] = '\0';
     struct stat st;
-    if (!dir || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-    g_root = dir;
-    std::vector<DiscFile> files;
-    Walk(g_root, "", files, 0);
-    std::sort(files.begin(), files.end(), [](const DiscFile& a, const DiscFile& b) { return a.key < b.key; });
-    uint32_t lsn = kFirstFileSector;
-    for (DiscFile& f : files) {
-        f.lsn = lsn;
-        lsn += (f.size + kCdSectorSize - 1) / kCdSectorSize;
+    if (!dir || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) {
+        std::snprintf(g_refusal, sizeof g_refusal, "is not a directory");
+        return false;
     }
+    WalkState w;
+    if (char* real = realpath(dir, nullptr)) {
+        w.root = real;
+        std::free(real);
+    } else {
+        w.root = dir;
+    }
+    w.folders.emplace_back(st.st_dev, st.st_ino);
+    if (!Walk(w, dir, "", 0)) {
+        std::snprintf(g_refusal, sizeof g_refusal,
+                      "holds more than %zu files and folders (a game disc holds a few hundred)", kMaxEntries);
+        return false;
+    }
+    std::vector<DiscFile>& files = w.files;
+    std::sort(files.begin(), files.end(), [](const DiscFile& a, const DiscFile& b) { return a.key < b.key; });
+    uint64_t lsn = kFirstFileSector;
+    for (DiscFile& f : files) {
+        if (lsn > UINT32_MAX) break;
+        f.lsn = static_cast<uint32_t>(lsn);
+        lsn += (uint64_t{f.size} + kCdSectorSize - 1) / kCdSectorSize;
+    }
+    if (lsn > UINT32_MAX) {
+        std::snprintf(g_refusal, sizeof g_refusal, "holds more than the 8 TB a disc's sector numbers reach");
+        return false;
+    }
+    g_root = dir;
     g_files = std::move(files);
+    g_linksOut = w.linksOut;
+    g_linkOut = w.linkOut;
+    g_linkOutTarget = w.linkOutTarget;
     g_mounted = true;
     return true;
+}
+
+const char* CdMountRefusal() {
+    return g_refusal;
+}
+
+int CdFolderLinksLeftOut(const char** link, const char** target) {
+    if (link) *link = g_linkOut.c_str();
+    if (target) *target = g_linkOutTarget.c_str();
+    return g_linksOut;
 }
 
 void CdUnmount() {
     CloseCached();
     g_files.clear();
     g_root.clear();
+    g_linksOut = 0;
+    g_linkOut.clear();
+    g_linkOutTarget.clear();
     g_mounted = false;
     g_injectedErrors = 0;
     g_lastStatus = 0;
@@ -205,13 +306,28 @@ int sceCdRead(uint32_t lsn, uint32_t sectors, void* buf, sceCdRMode*) {
     if (g_injectedErrors > 0) {
         --g_injectedErrors;
         g_lastStatus = 0x30;  // read error
+        g_lastIntact = 0;
         return 1;
     }
     g_lastStatus = 0;
+    g_lastIntact = sectors;
     auto* dst = static_cast<uint8_t*>(buf);
-    for (uint32_t i = 0; i < sectors; ++i)
-        if (!ReadSector(lsn + i, dst + static_cast<size_t>(i) * kCdSectorSize)) g_lastStatus = 0x30;
+    // The read is one of the file holding its first sector. Sectors of another file that cannot be read
+    // come back as zeros, as between files, and do not fail it: that file's fault is its own.
+    const int owner = FileAt(lsn);
+    for (uint32_t i = 0; i < sectors; ++i) {
+        const int index = FileAt(lsn + i);
+        if (ReadSector(lsn + i, index, dst + static_cast<size_t>(i) * kCdSectorSize)) continue;
+        if (index == owner)
+            g_lastStatus = 0x30;
+        else
+            g_lastIntact = std::min(g_lastIntact, i);
+    }
     return 1;
+}
+
+uint32_t console::CdLastReadIntact() {
+    return g_lastIntact;
 }
 
 int sceCdSync(int) {

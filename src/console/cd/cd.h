@@ -31,7 +31,9 @@ int sceCdDiskReady(int mode);
 // 1 when found (entry filled), 0 otherwise.
 int sceCdSearchFile(sceCdlFILE* entry, const char* name);
 // 1 when the read was accepted. Sectors past a file's end read as whatever follows (the next file's
-// sectors, or zeros past the last file), as a real disc does.
+// sectors, or zeros past the last file), as a real disc does. The read is one of the file holding its
+// first sector: only that file's faults fail it; another file's sectors that cannot be read come back
+// as zeros (CdLastReadIntact says where they begin).
 int sceCdRead(uint32_t lsn, uint32_t sectors, void* buf, sceCdRMode* mode);
 // 0 when the last read succeeded, otherwise the error status.
 int sceCdSync(int mode);
@@ -39,13 +41,23 @@ int sceCdGetDiskType();
 
 namespace console {
 
-// Mounts a host directory as the disc. False when it is not a readable directory.
+// Mounts a host directory as the disc: its folders and files, eight folders deep at most; a link to a
+// folder is followed only when it stays in the directory and does not lead back up. False when it is
+// not a directory or holds more than a disc can (CdMountRefusal says which).
 bool CdMount(const char* dir);
+// The links to folders outside the directory that the mount left out: how many, and the first met (its
+// host path and where it leads).
+int CdFolderLinksLeftOut(const char** link, const char** target);
+// Why the last CdMount refused, as the end of a sentence about the directory ("holds more than ...").
+const char* CdMountRefusal();
 void CdUnmount();
 bool CdMounted();
 const char* CdRoot();
 // Number of sceCdRead calls that reached the drive (tests use it to see cache hits).
 uint64_t CdReadCount();
+// How many sectors from the start of the last sceCdRead hold what the disc holds: the read's count
+// unless another file's sectors in it could not be read and stand as zeros.
+uint32_t CdLastReadIntact();
 // The next `count` reads fail: sceCdSync then reports an error status.
 void CdInjectReadErrors(int count);
 // Host path of a disc file found by sceCdSearchFile-style name, or false.

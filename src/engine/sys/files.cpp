@@ -32,6 +32,9 @@ int64_t RBufASector = kNoSector;
 int64_t RBufBSector = kNoSector;
 uint8_t* const ReadBuffer[2] = {ReadBufferA, ReadBufferB};
 int64_t* const ReadBufferSector[2] = {&RBufASector, &RBufBSector};
+// Sectors of each buffer that hold what the disc holds: a chunk runs on past the file it was read for,
+// and another file's sectors there that could not be read stand as zeros the cache must not hand out.
+int64_t ReadBufferIntact[2] = {0, 0};
 int LRUBuffer = 0;
 int LastCDError = 0;
 
@@ -74,11 +77,13 @@ sceCdRMode ReadMode() {
 
 bool ReadChunk(int buffer, int64_t lsn, sceCdRMode* mode) {
     *ReadBufferSector[buffer] = kNoSector;
+    ReadBufferIntact[buffer] = 0;
     if (sceCdRead(static_cast<uint32_t>(lsn), kReadBufferSectors, ReadBuffer[buffer], mode) != 1)
         return false;
     LastCDError = sceCdSync(0);
     if (LastCDError != 0) return false;
     *ReadBufferSector[buffer] = lsn;
+    ReadBufferIntact[buffer] = std::min<int64_t>(kReadBufferSectors, console::CdLastReadIntact());
     return true;
 }
 
@@ -129,6 +134,7 @@ void PS2CD_ResetFiles() {
     LRUBuffer = 0;
     RBufASector = kNoSector;
     RBufBSector = kNoSector;
+    ReadBufferIntact[0] = ReadBufferIntact[1] = 0;
 }
 
 X_FILE* PS2CD_Open(const char* name, const char* mode) {
@@ -202,15 +208,15 @@ int PS2CD_Read(void* dst, int size, int count, X_FILE* f) {
 
     for (int b = 0; b < 2; ++b) {
         const int64_t B = *ReadBufferSector[b];
-        if (!(B <= F && F < B + kReadBufferSectors)) continue;
+        if (!(B <= F && F < B + ReadBufferIntact[b])) continue;
         const uint8_t* src = ReadBuffer[b] + (F - B) * 2048 + O;
-        if (L < B + kReadBufferSectors) {
+        if (L < B + ReadBufferIntact[b]) {
             x_printf("PS2CD: Full cache hit\n");
             std::memcpy(out, src, static_cast<size_t>(bytes));
             rec->position += static_cast<int>(bytes);
             return static_cast<int>(bytes / size);
         }
-        const int64_t k = kReadBufferSectors - (F - B);
+        const int64_t k = ReadBufferIntact[b] - (F - B);
         const int64_t copied = k * 2048 - O;
         std::memcpy(out, src, static_cast<size_t>(copied));
         x_printf("PS2CD: Partial cache hit [%ld of %ld]\n", static_cast<long>(copied),

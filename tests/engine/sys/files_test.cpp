@@ -191,6 +191,34 @@ TEST_F(CdFiles, AFileThatCannotBeLoadedIsRecordedWithItsReason) {
     EXPECT_EQ(console::CdFaultCount(), 2);
 }
 
+// A's chunk runs on into the common-objects file's sectors: that file gone does not fail A's load, the
+// cache never hands out the zeros read in its place, and its own load names it.
+TEST_F(CdFiles, AFileGoneFailsOnlyItsOwnLoad) {
+    ASSERT_EQ(std::remove(disc_.file("COMMON/qz02dat.bin").c_str()), 0);
+    int length = -1;
+    auto* a = static_cast<uint8_t*>(x_LoadFileLength("A", &length));
+    ASSERT_NE(a, nullptr);
+    EXPECT_EQ(length, 100);
+    EXPECT_EQ(0, std::memcmp(a, small_.data(), small_.size()));
+    x_free(a);
+    EXPECT_EQ(console::CdFaultCount(), 0);
+
+    disc_.write("COMMON/qz02dat.bin", big_);  // back: read from the disc, not from A's chunk
+    void* image = x_LoadFileLength("COMMON\\qz02dat.bin", &length);
+    ASSERT_NE(image, nullptr);
+    EXPECT_EQ(0, std::memcmp(image, big_.data(), big_.size()));
+    x_free(image);
+
+    ASSERT_EQ(std::remove(disc_.file("COMMON/qz02dat.bin").c_str()), 0);
+    ASSERT_NE(a = static_cast<uint8_t*>(x_LoadFile("A")), nullptr);
+    x_free(a);
+    EXPECT_EQ(x_LoadFile("COMMON\\qz02dat.bin"), nullptr);
+    ASSERT_EQ(console::CdFaultCount(), 1);
+    EXPECT_STREQ(console::CdFaultAt(0)->file, "COMMON/qz02dat.bin");
+    char reason[256];
+    EXPECT_STREQ(console::CdFaultReason(*console::CdFaultAt(0), reason, sizeof reason), "is missing");
+}
+
 TEST_F(CdFiles, WritesGoToTheOutputDirectory) {
     testsupport::TempDir out;
     X_FILE* none = x_fopen("memfail.txt", "wt");
