@@ -16,11 +16,15 @@
 namespace console {
 namespace {
 
-constexpr int kMaxRecords = 64;
+// Far more files than the game asks for on an undamaged disc (about 150); a damaged list file can name
+// any number, and past this bound they are counted as more, not told one by one (a file not recorded
+// could not be told only once).
+constexpr int kMaxRecords = 256;
 
 std::mutex g_mutex;
 DiscFileFault g_records[kMaxRecords];
 int g_count = 0;
+bool g_overflow = false;  // a file past the bound was met
 CdFaultSink g_sink = nullptr;
 void* g_sinkUser = nullptr;
 char g_remake[512] = "rebuild the disc ('make disc')";
@@ -251,7 +255,11 @@ void CdReportUnavailable(const char* discName) {
         const std::lock_guard<std::mutex> lock(g_mutex);
         for (int i = 0; i < g_count; ++i)
             if (strcasecmp(g_records[i].file, f.file) == 0) return;
-        if (g_count < kMaxRecords) g_records[g_count++] = f;
+        if (g_count == kMaxRecords) {
+            g_overflow = true;
+            return;
+        }
+        g_records[g_count++] = f;
         sink = g_sink;
         user = g_sinkUser;
     }
@@ -267,6 +275,11 @@ void CdSetFaultSink(CdFaultSink sink, void* user) {
 int CdFaultCount() {
     const std::lock_guard<std::mutex> lock(g_mutex);
     return g_count;
+}
+
+bool CdFaultsPastCount() {
+    const std::lock_guard<std::mutex> lock(g_mutex);
+    return g_overflow;
 }
 
 const DiscFileFault* CdFaultAt(int index) {
@@ -286,6 +299,7 @@ const DiscFileFault* CdFaultOf(const char* discName) {
 void CdForgetFaults() {
     const std::lock_guard<std::mutex> lock(g_mutex);
     g_count = 0;
+    g_overflow = false;
 }
 
 }  // namespace console

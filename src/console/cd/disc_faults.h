@@ -54,7 +54,10 @@ void CdReportUnavailable(const char* discName);
 using CdFaultSink = void (*)(const DiscFileFault& fault, void* user);
 void CdSetFaultSink(CdFaultSink sink, void* user);
 // The files recorded since the disc was mounted (CdMount and CdUnmount forget them), in the order met.
+// A few hundred are kept; CdFaultsPastCount says whether further files were met and not recorded (nor
+// handed to the sink).
 int CdFaultCount();
+bool CdFaultsPastCount();
 const DiscFileFault* CdFaultAt(int index);
 // The record of the disc file `discName`, or null when none was made.
 const DiscFileFault* CdFaultOf(const char* discName);

@@ -217,4 +217,30 @@ TEST_F(DiscFaults, EachFileIsRecordedOnceAndHandedToTheSink) {
     EXPECT_EQ(console::CdFaultCount(), 0);
 }
 
+// However many files are met, each is told once and the count is true: past what the record holds they
+// are no longer told, and the record says there were more.
+TEST_F(DiscFaults, PastTheRecordNoFileIsToldAgain) {
+    int heard = 0;
+    console::CdSetFaultSink([](const DiscFileFault&, void* user) { ++*static_cast<int*>(user); }, &heard);
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    auto name = [](int i) { return "WORLD\\x" + std::to_string(i) + ".bin"; };
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 70; ++i) console::CdReportUnavailable(name(i).c_str());
+    EXPECT_EQ(heard, 70);
+    EXPECT_EQ(console::CdFaultCount(), 70);
+    EXPECT_FALSE(console::CdFaultsPastCount());
+    ASSERT_NE(console::CdFaultOf(name(69).c_str()), nullptr);
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 1000; ++i) console::CdReportUnavailable(name(i).c_str());
+    const int kept = console::CdFaultCount();
+    EXPECT_GE(kept, 200);  // far more than the game asks for on an undamaged disc
+    EXPECT_LT(kept, 1000);
+    EXPECT_EQ(heard, kept);
+    EXPECT_TRUE(console::CdFaultsPastCount());
+    EXPECT_NE(console::CdFaultAt(kept - 1), nullptr);
+    EXPECT_EQ(console::CdFaultAt(kept), nullptr);
+    console::CdUnmount();
+    EXPECT_FALSE(console::CdFaultsPastCount());
+}
+
 }  // namespace
