@@ -25,6 +25,10 @@ std::mutex g_mutex;
 DiscFileFault g_records[kMaxRecords];
 int g_count = 0;
 bool g_overflow = false;  // a file past the bound was met
+// Files the run stops without (CdSetVital), as disc paths.
+constexpr int kMaxVital = 4;
+char g_vital[kMaxVital][sizeof DiscFileFault::file];
+int g_vitalCount = 0;
 CdFaultSink g_sink = nullptr;
 void* g_sinkUser = nullptr;
 char g_remake[512] = "rebuild the disc ('make disc')";
@@ -260,10 +264,21 @@ void CdReportUnavailable(const char* discName) {
             return;
         }
         g_records[g_count++] = f;
+        for (int i = 0; i < g_vitalCount; ++i)
+            if (strcasecmp(g_vital[i], f.file) == 0) return;  // the run says why it stops
         sink = g_sink;
         user = g_sinkUser;
     }
     if (sink) sink(f, user);
+}
+
+void CdSetVital(const char* discName) {
+    char file[sizeof g_vital[0]];
+    DiscPath(discName ? discName : "", file, sizeof file);
+    const std::lock_guard<std::mutex> lock(g_mutex);
+    for (int i = 0; i < g_vitalCount; ++i)
+        if (strcasecmp(g_vital[i], file) == 0) return;
+    if (g_vitalCount < kMaxVital) std::memcpy(g_vital[g_vitalCount++], file, sizeof file);
 }
 
 void CdSetFaultSink(CdFaultSink sink, void* user) {
@@ -300,6 +315,7 @@ void CdForgetFaults() {
     const std::lock_guard<std::mutex> lock(g_mutex);
     g_count = 0;
     g_overflow = false;
+    g_vitalCount = 0;
 }
 
 }  // namespace console

@@ -243,4 +243,22 @@ TEST_F(DiscFaults, PastTheRecordNoFileIsToldAgain) {
     EXPECT_FALSE(console::CdFaultsPastCount());
 }
 
+// A file the run stops without is recorded for the run to say why it stops, not told as one it goes on
+// without.
+TEST_F(DiscFaults, AVitalFileIsRecordedNotHandedToTheSink) {
+    std::vector<std::string> heard;
+    console::CdSetFaultSink(
+        [](const DiscFileFault& f, void* user) {
+            static_cast<std::vector<std::string>*>(user)->push_back(f.file);
+        },
+        &heard);
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    console::CdSetVital("frontend\\FE_game.exp");
+    console::CdReportUnavailable("\\FRONTEND\\FE_GAME.EXP;1");
+    console::CdReportUnavailable("WORLD\\i03.bin");
+    EXPECT_EQ(heard, std::vector<std::string>{"WORLD/i03.bin"});
+    ASSERT_NE(console::CdFaultOf("frontend\\FE_game.exp"), nullptr);
+    EXPECT_EQ(Reason(*console::CdFaultOf("frontend\\FE_game.exp")), "is missing (no folder FRONTEND)");
+}
+
 }  // namespace
