@@ -92,6 +92,7 @@ void* qzStartUp(int argc, char** argv, const char** why) {
     gameOptions.trackType = TRACKTYPE_INDOOR;
     StartDemoLoop(&gameOptions);
 
+    console::CdSetVital(kCommonObjectsFile);  // without it the run stops, and says why below
     void* common = GetFileManager()->loadFile(kCommonObjectsFile);
     if (!common) {
         char advice[1200];

@@ -127,8 +127,12 @@ bool RecallDiscFaults(Error* out) {
         used += static_cast<size_t>(n);
     }
     if (used >= sizeof names) std::snprintf(names + sizeof names - 5, 5, "...");
-    out->Set("the run went on without %d disc file%s it could not read (each named above): %s", count,
-             count == 1 ? "" : "s", names);
+    if (console::CdFaultsPastCount())  // those past the record were not named
+        out->Set("the run went on without more than %d disc files it could not read (%d named above): %s",
+                 count, count, names);
+    else
+        out->Set("the run went on without %d disc file%s it could not read (each named above): %s", count,
+                 count == 1 ? "" : "s", names);
     return true;
 }
 

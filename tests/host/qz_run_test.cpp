@@ -497,6 +497,7 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
         if (c.message == kNoScreens || c.message == kJunkScreens) {
             EXPECT_EQ(r.out.find("Frontend done"), std::string::npos);  // no race was handed a world
             EXPECT_EQ(r.out.find("the run went on without"), std::string::npos);  // it stopped, and said why
+            EXPECT_EQ(r.out.find("goes on without"), std::string::npos);  // and said nothing else of it
         }
     }
     EXPECT_FALSE(testsupport::ReadText(out.file("frame_000001.png")).empty());

@@ -16,11 +16,19 @@
 namespace console {
 namespace {
 
-constexpr int kMaxRecords = 64;
+// Far more files than the game asks for on an undamaged disc (about 150); a damaged list file can name
+// any number, and past this bound they are counted as more, not told one by one (a file not recorded
+// could not be told only once).
+constexpr int kMaxRecords = 256;
 
 std::mutex g_mutex;
 DiscFileFault g_records[kMaxRecords];
 int g_count = 0;
+bool g_overflow = false;  // a file past the bound was met
+// Files the run stops without (CdSetVital), as disc paths.
+constexpr int kMaxVital = 4;
+char g_vital[kMaxVital][sizeof DiscFileFault::file];
+int g_vitalCount = 0;
 CdFaultSink g_sink = nullptr;
 void* g_sinkUser = nullptr;
 char g_remake[512] = "rebuild the disc ('make disc')";
@@ -32,23 +40,6 @@ void DiscPath(const char* name, char* out, size_t size) {
     size_t n = 0;
     for (; *name && *name != ';' && n + 1 < size; ++name) out[n++] = *name == '\\' ? '/' : *name;
     out[n] = '\0';
-}
-
-// Finds the entry of folder `dir` named `name` (case-insensitively) and writes its name to `found`:
-// 0, ENOENT when there is none, or minus the reason the folder cannot be listed.
-int FindEntry(const char* dir, const char* name, char* found, size_t size) {
-    errno = 0;
-    DIR* d = opendir(dir);
-    if (!d) return errno != 0 ? -errno : -EIO;
-    int result = ENOENT;
-    while (dirent* e = readdir(d)) {
-        if (strcasecmp(e->d_name, name) != 0) continue;
-        std::snprintf(found, size, "%s", e->d_name);
-        result = 0;
-        break;
-    }
-    closedir(d);
-    return result;
 }
 
 // `dir`/`name` into `out` (just `name` when `dir` is empty), cut to `size`.
@@ -66,103 +57,148 @@ void Place(DiscFileFault* f, const char* hostPath, const char* discPath) {
     Join(f->part, sizeof f->part, "", discPath);
 }
 
-// Where the walk down a disc file's path stands: a folder, by host path and by path below the disc.
-struct Walker {
+// A folder the walk down a disc file's path looks in, by host path and by path below the disc.
+struct Folder {
     char path[1024];
     char disc[128];
 };
 
-// Looks at the entry `found` of the walker's folder, the last name of the file's path when `last`:
-// fills `f` and returns true when the walk ends there, else steps the walker into the folder found.
-bool LookAt(DiscFileFault* f, Walker* w, const char* found, bool last) {
-    char entry[sizeof w->path], entryDisc[sizeof w->disc];
-    Join(entry, sizeof entry, w->path, found);
-    Join(entryDisc, sizeof entryDisc, w->disc, found);
+// The CD matches names in any case, so one name on the way may be several folders ("FRONTEND" and
+// "frontend"), whose files it merges: the walk looks in each, as many as a name could sensibly be spelt.
+constexpr int kMaxSpellings = 8;
+
+struct Folders {
+    Folder at[kMaxSpellings];
+    int count = 0;
+    // Keeps the folders in name order, so the fault given does not hang on the order a folder lists in.
+    void Add(const char* path, const char* disc) {
+        if (count == kMaxSpellings) return;
+        int i = count++;
+        for (; i > 0 && std::strcmp(at[i - 1].disc, disc) > 0; --i) at[i] = at[i - 1];
+        Join(at[i].path, sizeof at[i].path, "", path);
+        Join(at[i].disc, sizeof at[i].disc, "", disc);
+    }
+};
+
+// The walk down one disc file's path, and the fault to give when the file is found nowhere. With folders
+// merged the file may have been meant to be in either, so a fault that names what stands in the way (a
+// refusal, an entry of the wrong kind) is told before one that only says a name is missing, and of those
+// of the faults that say a name is missing, the deepest (a folder missing from one spelling of the path
+// is no fault when another spelling has it).
+struct Walk {
+    DiscFileFault best;
+    int depth = 0;      // the name of the path looked for: 0 for the first
+    int bestDepth = 0;  // where `best` was found
+
+    // A fault of the entry `hostPath` (`discPath` below the disc) or of the folder on its way.
+    void Keep(DiscFault kind, int error, bool atFolder, const char* hostPath, const char* discPath,
+              bool isFolder = false) {
+        const bool better =
+            best.kind == DiscFault::kNone ||
+            (best.kind == DiscFault::kMissing && (kind != DiscFault::kMissing || depth > bestDepth));
+        if (!better) return;
+        best.kind = kind;
+        best.error = error;
+        best.atFolder = atFolder;
+        best.isFolder = isFolder;
+        Place(&best, hostPath, discPath);
+        bestDepth = depth;
+    }
+};
+
+// Looks at the entry `name` of `in`, the last name of the file's path when `last`: true when it is
+// the file, there and opening; a folder on the way joins `next`; any other entry is a fault kept.
+bool LookAt(Walk* w, const Folder& in, const char* name, bool last, Folders* next) {
+    char entry[sizeof in.path], entryDisc[sizeof in.disc];
+    Join(entry, sizeof entry, in.path, name);
+    Join(entryDisc, sizeof entryDisc, in.disc, name);
     struct stat st;
     if (stat(entry, &st) != 0) {
         const int e = errno;
-        if (e == ENOENT) {  // a link to nothing
-            f->kind = DiscFault::kMissing;
-            f->atFolder = !last;
-            Place(f, entry, entryDisc);
-        } else {  // listed but not to be looked into: the folder holding it refuses
-            f->kind = DiscFault::kUnreadable;
-            f->error = e;
-            f->atFolder = true;
-            Place(f, w->path, w->disc);
-        }
-        return true;
+        if (e == ENOENT)  // a link to nothing
+            w->Keep(DiscFault::kMissing, 0, !last, entry, entryDisc);
+        else  // listed but not to be looked into: the folder holding it refuses
+            w->Keep(DiscFault::kUnreadable, e, true, in.path, in.disc);
+        return false;
     }
     if (!last) {
-        if (S_ISDIR(st.st_mode)) {
-            Join(w->path, sizeof w->path, "", entry);
-            Join(w->disc, sizeof w->disc, "", entryDisc);
-            return false;
-        }
-        f->kind = DiscFault::kNotAFolder;
-        f->atFolder = true;
-        Place(f, entry, entryDisc);
-        return true;
+        if (S_ISDIR(st.st_mode))
+            next->Add(entry, entryDisc);
+        else
+            w->Keep(DiscFault::kNotAFolder, 0, true, entry, entryDisc);
+        return false;
     }
-    Place(f, entry, entryDisc);
     if (!S_ISREG(st.st_mode)) {
-        f->kind = DiscFault::kNotAFile;
-        f->isFolder = S_ISDIR(st.st_mode);
-        return true;
+        w->Keep(DiscFault::kNotAFile, 0, false, entry, entryDisc, S_ISDIR(st.st_mode));
+        return false;
     }
     const int fd = open(entry, O_RDONLY);
     if (fd < 0) {
-        f->kind = DiscFault::kUnreadable;
-        f->error = errno;
-        return true;
+        w->Keep(DiscFault::kUnreadable, errno, false, entry, entryDisc);
+        return false;
     }
     close(fd);
+    w->best.kind = DiscFault::kNone;
+    w->best.error = 0;
+    w->best.atFolder = false;
+    w->best.isFolder = false;
+    Place(&w->best, entry, entryDisc);
     return true;
+}
+
+// Looks for the entries named `asked` (in any case) in `in`: true when one is the file, readable.
+bool LookIn(Walk* w, const Folder& in, const char* asked, bool last, Folders* next) {
+    errno = 0;
+    DIR* d = opendir(in.path);
+    if (!d) {  // this folder cannot be listed
+        w->Keep(DiscFault::kUnreadable, errno != 0 ? errno : EIO, true, in.path, in.disc);
+        return false;
+    }
+    bool listed = false, found = false;
+    while (dirent* e = readdir(d)) {
+        if (strcasecmp(e->d_name, asked) != 0) continue;
+        listed = true;
+        if ((found = LookAt(w, in, e->d_name, last, next))) break;
+    }
+    closedir(d);
+    if (!listed) {
+        char entry[sizeof in.path], entryDisc[sizeof in.disc];
+        Join(entry, sizeof entry, in.path, asked);
+        Join(entryDisc, sizeof entryDisc, in.disc, asked);
+        w->Keep(DiscFault::kMissing, 0, !last, entry, entryDisc);
+    }
+    return found;
 }
 
 }  // namespace
 
 DiscFileFault CdFileFault(const char* root, const char* discName) {
-    DiscFileFault f;
-    DiscPath(discName ? discName : "", f.file, sizeof f.file);
-    Walker w;
-    Join(w.path, sizeof w.path, "", root ? root : "");
-    w.disc[0] = '\0';
-    for (const char* rest = f.file;;) {
+    Walk w;
+    DiscPath(discName ? discName : "", w.best.file, sizeof w.best.file);
+    Folders here, next;
+    here.Add(root ? root : "", "");
+    bool found = false;
+    for (const char* rest = w.best.file; !found && here.count > 0; ++w.depth) {
         const char* slash = std::strchr(rest, '/');
         const bool last = slash == nullptr;
-        char asked[128], found[256];
+        char asked[128];
         const size_t length = last ? std::strlen(rest) : static_cast<size_t>(slash - rest);
         Join(asked, length + 1 < sizeof asked ? length + 1 : sizeof asked, "", rest);
-        const int e = FindEntry(w.path, asked, found, sizeof found);
-        if (e == ENOENT) {
-            char entry[sizeof w.path], entryDisc[sizeof w.disc];
-            Join(entry, sizeof entry, w.path, asked);
-            Join(entryDisc, sizeof entryDisc, w.disc, asked);
-            f.kind = DiscFault::kMissing;
-            f.atFolder = !last;
-            Place(&f, entry, entryDisc);
-            return f;
-        }
-        if (e != 0) {  // this folder cannot be listed
-            f.kind = DiscFault::kUnreadable;
-            f.error = -e;
-            f.atFolder = true;
-            Place(&f, w.path, w.disc);
-            return f;
-        }
-        if (LookAt(&f, &w, found, last)) break;
+        next.count = 0;
+        for (int i = 0; i < here.count && !found; ++i) found = LookIn(&w, here.at[i], asked, last, &next);
+        if (last) break;
+        here = next;
         rest = slash + 1;
     }
     // There and readable now: what the mounted disc met when it read the file.
-    if (f.kind == DiscFault::kNone && CdMounted() && root && std::strcmp(root, CdRoot()) == 0) {
+    if (found && CdMounted() && root && std::strcmp(root, CdRoot()) == 0) {
         const int e = CdReadErrorOf(discName);
         if (e != 0) {
-            f.kind = DiscFault::kUnreadable;
-            f.error = e;
+            w.best.kind = DiscFault::kUnreadable;
+            w.best.error = e;
         }
     }
-    return f;
+    return w.best;
 }
 
 const char* CdFaultReason(const DiscFileFault& f, char* out, size_t size) {
@@ -223,11 +259,26 @@ void CdReportUnavailable(const char* discName) {
         const std::lock_guard<std::mutex> lock(g_mutex);
         for (int i = 0; i < g_count; ++i)
             if (strcasecmp(g_records[i].file, f.file) == 0) return;
-        if (g_count < kMaxRecords) g_records[g_count++] = f;
+        if (g_count == kMaxRecords) {
+            g_overflow = true;
+            return;
+        }
+        g_records[g_count++] = f;
+        for (int i = 0; i < g_vitalCount; ++i)
+            if (strcasecmp(g_vital[i], f.file) == 0) return;  // the run says why it stops
         sink = g_sink;
         user = g_sinkUser;
     }
     if (sink) sink(f, user);
+}
+
+void CdSetVital(const char* discName) {
+    char file[sizeof g_vital[0]];
+    DiscPath(discName ? discName : "", file, sizeof file);
+    const std::lock_guard<std::mutex> lock(g_mutex);
+    for (int i = 0; i < g_vitalCount; ++i)
+        if (strcasecmp(g_vital[i], file) == 0) return;
+    if (g_vitalCount < kMaxVital) std::memcpy(g_vital[g_vitalCount++], file, sizeof file);
 }
 
 void CdSetFaultSink(CdFaultSink sink, void* user) {
@@ -239,6 +290,11 @@ void CdSetFaultSink(CdFaultSink sink, void* user) {
 int CdFaultCount() {
     const std::lock_guard<std::mutex> lock(g_mutex);
     return g_count;
+}
+
+bool CdFaultsPastCount() {
+    const std::lock_guard<std::mutex> lock(g_mutex);
+    return g_overflow;
 }
 
 const DiscFileFault* CdFaultAt(int index) {
@@ -258,6 +314,8 @@ const DiscFileFault* CdFaultOf(const char* discName) {
 void CdForgetFaults() {
     const std::lock_guard<std::mutex> lock(g_mutex);
     g_count = 0;
+    g_overflow = false;
+    g_vitalCount = 0;
 }
 
 }  // namespace console

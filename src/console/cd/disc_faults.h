@@ -49,12 +49,20 @@ const char* CdFaultAdvice(const DiscFileFault* fault, char* out, size_t size);
 void CdSetRemakeAdvice(const char* advice);
 
 // The game could not have the disc file `discName`: records it with its reason, once per file, and
-// hands it to the sink. Does nothing while no disc is mounted.
+// hands it to the sink (but for a file the run stops without, see CdSetVital). Does nothing while no
+// disc is mounted.
 void CdReportUnavailable(const char* discName);
+// The run stops without the disc file `discName` and says why itself, from the record (CdFaultOf): its
+// fault is recorded but not handed to the sink, which tells of files the game goes on without. A few
+// such files can be named; forgotten with the faults.
+void CdSetVital(const char* discName);
 using CdFaultSink = void (*)(const DiscFileFault& fault, void* user);
 void CdSetFaultSink(CdFaultSink sink, void* user);
 // The files recorded since the disc was mounted (CdMount and CdUnmount forget them), in the order met.
+// A few hundred are kept; CdFaultsPastCount says whether further files were met and not recorded (nor
+// handed to the sink).
 int CdFaultCount();
+bool CdFaultsPastCount();
 const DiscFileFault* CdFaultAt(int index);
 // The record of the disc file `discName`, or null when none was made.
 const DiscFileFault* CdFaultOf(const char* discName);

@@ -218,19 +218,33 @@ _font* veFontCreateFromFile(const char* name, int32_t ownView) {
             veFontFree(f);
             return nullptr;
         }
+        // A read that falls short of what the file holds failed on the disc: that is no damaged font.
+        x_fseek(file, 0, 2);
+        const int size = x_ftell(file);
+        x_fseek(file, 0, 0);
+        const uint64_t fileLength = size > 0 ? static_cast<uint64_t>(size) : 0;
+        bool unread = false;
         auto* d = static_cast<_font_data*>(x_fn_malloc(kFontHeaderBytes, "", 0));
         uint8_t* bits = nullptr;
         bool ok = d && x_fread(d, kFontHeaderBytes, 1, file) == 1;
-        if (!ok && d) x_printf("veFontCreateFromFile: \"%s\" is shorter than its header\n", name);
+        if (!ok && d) {
+            unread = fileLength >= kFontHeaderBytes;
+            if (!unread) x_printf("veFontCreateFromFile: \"%s\" is shorter than its header\n", name);
+        }
         ok = ok && CheckHeader(*d, UINT64_MAX, name, nullptr);
         uint64_t bytes = 0;
         if (ok) {
             bytes = PixelBytes(*d) + (d->bitmapType == 1 ? d->clutSize : 0);
             bits = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(bytes), "", 0));
             ok = bits && x_fread(bits, static_cast<int>(bytes), 1, file) == 1;
-            if (!ok) x_printf("veFontCreateFromFile: \"%s\" is shorter than its bitmap\n", name);
+            unread = !ok && bits && fileLength >= kFontHeaderBytes + bytes;
+            if (!ok && !unread) x_printf("veFontCreateFromFile: \"%s\" is shorter than its bitmap\n", name);
         }
         x_fclose(file);
+        if (unread) {
+            x_printf("veFontCreateFromFile: cannot read \"%s\"\n", name);
+            console::CdReportUnavailable(name);  // the user hears why
+        }
         if (!ok) {
             if (bits) x_free(bits);
             if (d) x_free(d);

@@ -44,6 +44,9 @@ void Report(FsBitmapResult r, const char* name, const _FS_BITMAP* h, uint64_t fi
         case FS_BITMAP_NO_MEMORY:
             x_printf("fsLoadBitmap: no memory for %s\n", name);
             break;
+        case FS_BITMAP_CANNOT_READ:
+            x_printf("fsLoadBitmap: cannot read %s\n", name);
+            break;
     }
 }
 
@@ -104,6 +107,8 @@ const char* fsBitmapResultText(FsBitmapResult r) {
             return "no pixels, an unknown depth or an absurd size";
         case FS_BITMAP_NO_MEMORY:
             return "no memory for its pixels";
+        case FS_BITMAP_CANNOT_READ:
+            return "cannot be read";
     }
     return "unknown outcome";
 }
@@ -154,11 +159,13 @@ FsBitmapResult fsLoadBitmap(_FS_BITMAP* header, const char* name) {
 
     _FS_BITMAP h;
     FsBitmapResult r;
+    // A read that falls short of what the file holds failed on the disc: the user hears why.
     if (fileLength < kHeaderBytes || x_fread(&h, kHeaderBytes, 1, f) != 1) {
         ClearPointers(header);
-        r = FS_BITMAP_TRUNCATED;
+        r = fileLength < kHeaderBytes ? FS_BITMAP_TRUNCATED : FS_BITMAP_CANNOT_READ;
         Report(r, name, nullptr, fileLength);
         x_fclose(f);
+        if (r == FS_BITMAP_CANNOT_READ) console::CdReportUnavailable(name);
         return r;
     }
     *header = h;
@@ -168,9 +175,10 @@ FsBitmapResult fsLoadBitmap(_FS_BITMAP* header, const char* name) {
     if (r == FS_BITMAP_OK) {
         // Skip the extension block (of any length) and read pixels, padding and palette in one go.
         x_fseek(f, static_cast<int>(kHeaderBytes + l.extensionBytes), 0);
+        // The layout fits the file's length, so a short read is the disc's.
         if (x_fread(header->Pixels(), static_cast<int>(l.dataBytes), 1, f) != 1) {
             x_free(header->Pixels());
-            r = FS_BITMAP_TRUNCATED;
+            r = FS_BITMAP_CANNOT_READ;
         }
     }
     if (r != FS_BITMAP_OK) {
@@ -178,6 +186,7 @@ FsBitmapResult fsLoadBitmap(_FS_BITMAP* header, const char* name) {
         Report(r, name, &h, fileLength);
     }
     x_fclose(f);
+    if (r == FS_BITMAP_CANNOT_READ) console::CdReportUnavailable(name);
     return r;
 }
 

@@ -54,6 +54,7 @@ enum FsBitmapResult {
     FS_BITMAP_NOT_VALID,  // any other id
     FS_BITMAP_BAD_SIZE,   // no pixels, an unknown depth or an absurd size
     FS_BITMAP_NO_MEMORY,
+    FS_BITMAP_CANNOT_READ,  // opened, but the disc failed to read what the file holds
 };
 
 // Where the parts of a graphics file lie.

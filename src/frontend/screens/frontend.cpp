@@ -291,6 +291,7 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
     raceLoadingBar = RaceLoadingBar{StepLoadingBar, FreeLoadingBar, ShowLoadingBar};
 
     int length = 0;
+    console::CdSetVital(kResourceFile);  // without it the run stops, and says why below
     FrontendData = x_LoadFileLength(kResourceFile, &length);
     if (!FrontendData || SM_InitResourcePtr(FrontendData, static_cast<size_t>(length), 0, nullptr) != 1) {
         // The disc's reason and the advice that fits it (a permission fault, a copied disc) when the file

@@ -2,11 +2,14 @@
 // the record the host reads (once per file).
 #include "console/cd/disc_faults.h"
 
+#include <grp.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,6 +29,29 @@ std::string Reason(const DiscFileFault& f) {
 std::string Advice(const DiscFileFault* f) {
     char text[1200];
     return console::CdFaultAdvice(f, text, sizeof text);
+}
+
+// The reason an unprivileged user is given: root reads what mode 000 forbids, so as root the question is
+// asked in a child that has given its rights up.
+std::string ReasonAsUnprivileged(const std::string& root, const char* name) {
+    int fds[2];
+    if (pipe(fds) != 0) return "no pipe";
+    const pid_t pid = fork();
+    if (pid == 0) {
+        close(fds[0]);
+        if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0))
+            _exit(2);
+        const std::string text = Reason(console::CdFileFault(root.c_str(), name));
+        _exit(write(fds[1], text.data(), text.size()) == static_cast<ssize_t>(text.size()) ? 0 : 3);
+    }
+    close(fds[1]);
+    std::string text;
+    char buf[256];
+    for (ssize_t n; (n = read(fds[0], buf, sizeof buf)) > 0;) text.append(buf, static_cast<size_t>(n));
+    close(fds[0]);
+    int status = 0;
+    waitpid(pid, &status, 0);
+    return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? text : "child failed";
 }
 
 class DiscFaults : public ::testing::Test {
@@ -72,6 +98,49 @@ TEST_F(DiscFaults, TheReasonIsWhatTheDiscDirectoryHolds) {
     const DiscFileFault none = console::CdFileFault(disc_.file("gone").c_str(), "WORLD\\b01.bin");
     EXPECT_EQ(none.kind, DiscFault::kUnreadable);
     EXPECT_EQ(Reason(none), "cannot be read: no such file or directory on the disc directory");
+}
+
+// The CD merges folders whose names differ only in case (the disc has FRONTEND/ and frontend/): a file
+// is looked for in each, and the fault given is the one on the way to where it would be.
+TEST_F(DiscFaults, FoldersOfOneNameInAnyCaseAreAllLookedIn) {
+    disc_.write("FRONTEND/SOUND/move_r.snd", "s");
+    disc_.write("frontend/loadscrn/loadbar.ps2", "b");
+    disc_.write("frontend/uni18.fnt", "f");
+    ASSERT_EQ(mkdir(disc_.file("FRONTEND/names.txt").c_str(), 0755), 0);
+    const struct {
+        const char* name;
+        DiscFault kind;
+        std::string reason, place;
+    } cases[] = {
+        {"FRONTEND\\SOUND\\move_l.snd", DiscFault::kMissing, "is missing", "FRONTEND/SOUND/move_l.snd"},
+        {"frontend\\loadscrn\\loadscrn.ps2", DiscFault::kMissing, "is missing",
+         "frontend/loadscrn/loadscrn.ps2"},
+        {"frontend\\SOUND\\move_r.snd", DiscFault::kNone, "could not be read", "FRONTEND/SOUND/move_r.snd"},
+        {"FRONTEND\\uni18.fnt", DiscFault::kNone, "could not be read", "frontend/uni18.fnt"},
+        {"frontend\\names.txt", DiscFault::kNotAFile, "is not a file (a folder)", "FRONTEND/names.txt"},
+        {"frontend\\none\\x.bin", DiscFault::kMissing, "is missing (no folder FRONTEND/none)",
+         "FRONTEND/none"},
+    };
+    for (const auto& c : cases) {
+        const DiscFileFault f = console::CdFileFault(disc_.path().c_str(), c.name);
+        EXPECT_EQ(f.kind, c.kind) << c.name;
+        EXPECT_EQ(Reason(f), c.reason) << c.name;
+        EXPECT_EQ(std::string(f.place), disc_.file(c.place)) << c.name;
+    }
+    // Every file the mounted disc serves is there to the lookup too.
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    for (const char* name :
+         {"FRONTEND\\SOUND\\MOVE_R.SND", "FRONTEND\\UNI18.FNT", "FRONTEND\\LOADSCRN\\LOADBAR.PS2"}) {
+        sceCdlFILE entry;
+        EXPECT_EQ(sceCdSearchFile(&entry, name), 1) << name;
+        EXPECT_EQ(console::CdFileFault(disc_.path().c_str(), name).kind, DiscFault::kNone) << name;
+    }
+    // A folder of one spelling the user may not read: the refusal, not a folder missing from the other.
+    ASSERT_EQ(chmod(disc_.path().c_str(), 0755), 0);
+    ASSERT_EQ(chmod(disc_.file("FRONTEND/SOUND").c_str(), 0), 0);
+    EXPECT_EQ(ReasonAsUnprivileged(disc_.path(), "FRONTEND\\SOUND\\move_r.snd"),
+              "cannot be read: permission denied on the folder FRONTEND/SOUND");
+    chmod(disc_.file("FRONTEND/SOUND").c_str(), 0755);
 }
 
 // What the system refuses: the reason named, and the command that lets the program read the entry. Run
@@ -146,6 +215,50 @@ TEST_F(DiscFaults, EachFileIsRecordedOnceAndHandedToTheSink) {
     EXPECT_EQ(console::CdFaultOf("WORLD\\b01.bin"), nullptr);
     console::CdUnmount();
     EXPECT_EQ(console::CdFaultCount(), 0);
+}
+
+// However many files are met, each is told once and the count is true: past what the record holds they
+// are no longer told, and the record says there were more.
+TEST_F(DiscFaults, PastTheRecordNoFileIsToldAgain) {
+    int heard = 0;
+    console::CdSetFaultSink([](const DiscFileFault&, void* user) { ++*static_cast<int*>(user); }, &heard);
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    auto name = [](int i) { return "WORLD\\x" + std::to_string(i) + ".bin"; };
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 70; ++i) console::CdReportUnavailable(name(i).c_str());
+    EXPECT_EQ(heard, 70);
+    EXPECT_EQ(console::CdFaultCount(), 70);
+    EXPECT_FALSE(console::CdFaultsPastCount());
+    ASSERT_NE(console::CdFaultOf(name(69).c_str()), nullptr);
+    for (int round = 0; round < 2; ++round)
+        for (int i = 0; i < 1000; ++i) console::CdReportUnavailable(name(i).c_str());
+    const int kept = console::CdFaultCount();
+    EXPECT_GE(kept, 200);  // far more than the game asks for on an undamaged disc
+    EXPECT_LT(kept, 1000);
+    EXPECT_EQ(heard, kept);
+    EXPECT_TRUE(console::CdFaultsPastCount());
+    EXPECT_NE(console::CdFaultAt(kept - 1), nullptr);
+    EXPECT_EQ(console::CdFaultAt(kept), nullptr);
+    console::CdUnmount();
+    EXPECT_FALSE(console::CdFaultsPastCount());
+}
+
+// A file the run stops without is recorded for the run to say why it stops, not told as one it goes on
+// without.
+TEST_F(DiscFaults, AVitalFileIsRecordedNotHandedToTheSink) {
+    std::vector<std::string> heard;
+    console::CdSetFaultSink(
+        [](const DiscFileFault& f, void* user) {
+            static_cast<std::vector<std::string>*>(user)->push_back(f.file);
+        },
+        &heard);
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    console::CdSetVital("frontend\\FE_game.exp");
+    console::CdReportUnavailable("\\FRONTEND\\FE_GAME.EXP;1");
+    console::CdReportUnavailable("WORLD\\i03.bin");
+    EXPECT_EQ(heard, std::vector<std::string>{"WORLD/i03.bin"});
+    ASSERT_NE(console::CdFaultOf("frontend\\FE_game.exp"), nullptr);
+    EXPECT_EQ(Reason(*console::CdFaultOf("frontend\\FE_game.exp")), "is missing (no folder FRONTEND)");
 }
 
 }  // namespace

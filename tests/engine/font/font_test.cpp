@@ -1,6 +1,7 @@
 #include "engine/font/font.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <list>
@@ -110,8 +111,38 @@ TEST_F(Fonts, MissingShortAndCorruptFilesGiveNullAndReturnTheirRecords) {
         enginetest::g_log.clear();
         EXPECT_EQ(veFontCreateFromFile(name, 0), nullptr);
         EXPECT_NE(enginetest::g_log.find(why), std::string::npos) << enginetest::g_log;
+        EXPECT_EQ(console::CdFaultOf(name), nullptr);  // the file's own damage, not the disc's
     }
     EXPECT_EQ(pooled(), before);
+    for (int i = 0; i < kPs2FileCount; ++i) EXPECT_FALSE(PS2CD_FileRecord(i)->inUse) << i;
+}
+
+// A font the disc fails to read, header or bitmap (here cut short after the disc was mounted, as when it
+// changes in a run), is the disc's fault: recorded with the reason, for the program to tell the user.
+TEST_F(Fonts, AFontTheDiscFailsToReadIsReportedAsTheDiscs) {
+    const char* const kFull = "#####/#####/#####/#####/#####/#####/#####";
+    const char* glyphs[kFontGlyphs];
+    for (const char*& g : glyphs) g = kFull;
+    FontStyle style;
+    style.scale = 4;
+    const std::vector<uint8_t> large = WriteFont(style, glyphs);
+    ASSERT_GT(large.size(), 50000u);
+    WriteFile("HEAD.FNT", SmallFont());
+    WriteFile("BITS.FNT", large);
+    // 100 bytes: the header is not there; 40000: the header is, read in the first 32 KB, the bitmap not.
+    for (const auto& [name, keep] : {std::pair{"HEAD.FNT", 100}, std::pair{"BITS.FNT", 40000}}) {
+        ASSERT_EQ(truncate(disc_.file(std::string("FONTS/") + name).c_str(), keep), 0);
+        const std::string file = std::string("FONTS\\") + name;
+        enginetest::g_log.clear();
+        EXPECT_EQ(veFontCreateFromFile(file.c_str(), 0), nullptr) << name;
+        EXPECT_NE(enginetest::g_log.find("cannot read \"" + file + "\""), std::string::npos)
+            << enginetest::g_log;
+        const console::DiscFileFault* fault = console::CdFaultOf(file.c_str());
+        ASSERT_NE(fault, nullptr) << name;
+        char reason[256];
+        EXPECT_STREQ(console::CdFaultReason(*fault, reason, sizeof reason),
+                     "cannot be read: shorter than when the run started");
+    }
     for (int i = 0; i < kPs2FileCount; ++i) EXPECT_FALSE(PS2CD_FileRecord(i)->inUse) << i;
 }
 

@@ -181,6 +181,33 @@ TEST_F(BitmapFiles, TruncatedAndOversizedFilesAreRefused) {
     }
 }
 
+// A graphics file the disc fails to read, header or pixels (here cut short after the disc was mounted,
+// as when it changes in a run), is the disc's fault: recorded with the reason, for the program to tell
+// the user. A file that is itself short is only damage.
+TEST_F(BitmapFiles, AFileTheDiscFailsToReadIsReportedAsTheDiscs) {
+    const std::vector<uint8_t> large = WriteBitmap(Checker(256, 256, 8, 256));
+    _FS_BITMAP b;
+    ASSERT_NE(Load("CUT.BMP", std::vector<uint8_t>(large.begin(), large.begin() + 40000), &b), FS_BITMAP_OK);
+    EXPECT_EQ(console::CdFaultOf("TEX\\CUT.BMP"), nullptr);
+    // 10 bytes: the header is not there; 40000: the header is, read in the first 32 KB, the pixels not.
+    for (const auto& [name, keep] : {std::pair{"HEAD.BMP", 10}, std::pair{"PIXELS.BMP", 40000}}) {
+        ASSERT_EQ(Load(name, large, &b), FS_BITMAP_OK) << name;
+        x_free(b.Pixels());
+        ASSERT_EQ(truncate(disc_.file(std::string("TEX/") + name).c_str(), keep), 0);
+        PS2CD_ResetFiles();  // nothing of it cached
+        g_log.clear();
+        const std::string file = std::string("TEX\\") + name;
+        EXPECT_EQ(fsLoadBitmap(&b, file.c_str()), FS_BITMAP_CANNOT_READ) << name;
+        EXPECT_EQ(b.pixdata, 0u);
+        EXPECT_NE(g_log.find("fsLoadBitmap: cannot read " + file + "\n"), std::string::npos) << g_log;
+        const console::DiscFileFault* fault = console::CdFaultOf(file.c_str());
+        ASSERT_NE(fault, nullptr) << name;
+        char reason[256];
+        EXPECT_STREQ(console::CdFaultReason(*fault, reason, sizeof reason),
+                     "cannot be read: shorter than when the run started");
+    }
+}
+
 TEST_F(BitmapFiles, MissingFileAndNoMemoryLoadNothing) {
     _FS_BITMAP b;
     std::memset(&b, 0, sizeof b);
