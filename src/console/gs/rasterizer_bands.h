@@ -401,6 +401,9 @@ private:
     void ForgetTexture();
     // Forgets a layout's blocks once everything written through it is drawn.
     void ClearLayout(int k);
+    // Adds a layout with no blocks marked; returns its index. Always a change of the layouts (for
+    // KnownWrite), whatever the entry held before: a layout made again as an earlier one was still is one.
+    int AddLayout(uint32_t base, uint32_t width, uint32_t bpp);
 
     LocalMemory& mem_;
     int threads_;      // drawing threads: the workers and the caller
@@ -442,7 +445,7 @@ private:
     std::atomic<uint64_t> waitTarget_{~0ull};
     // What the queued primitives touch.
     Layout layouts_[kLayouts];
-    LayoutKey keys_[kLayouts];
+    LayoutKey keys_[kLayouts] = {};
     int layoutCount_ = 0;
     // Reads past the records' room: their blocks, and per slot the list length after the last one.
     uint64_t reads_[kWords];

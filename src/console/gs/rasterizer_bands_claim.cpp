@@ -334,14 +334,7 @@ void RasterBands::RecordWrites(const Writes& w, Claimed* c, int* mark) {
             // A layout new to the queue (the depth buffer may share the frame's, just added).
             for (int k = 0; k < layoutCount_; ++k)
                 if (u.SameLayout(keys_[k].base, keys_[k].width, keys_[k].bpp)) c->layout[i] = k;
-            if (c->layout[i] < 0) {
-                Layout& l = layouts_[layoutCount_];
-                l.base = u.base;
-                l.width = u.width;
-                l.bpp = u.bpp;
-                l.Clear();
-                c->layout[i] = layoutCount_++;
-            }
+            if (c->layout[i] < 0) c->layout[i] = AddLayout(u.base, u.width, u.bpp);
         }
         Layout& l = layouts_[c->layout[i]];
         ForBlocks(u.r.start, u.r.bytes, kBlocks, [&](uint32_t b0, uint32_t b1) {

@@ -117,6 +117,18 @@ void RasterBands::ForgetTexture() {
     lastRegion_ = -1;
 }
 
+int RasterBands::AddLayout(uint32_t base, uint32_t width, uint32_t bpp) {
+    const int k = layoutCount_++;
+    Layout& l = layouts_[k];
+    l.base = base;
+    l.width = width;
+    l.bpp = bpp;
+    l.Clear();
+    keys_[k] = LayoutKey{base, width, bpp, l.lo, l.hi};
+    ++layoutsGen_;
+    return k;
+}
+
 void RasterBands::ClearLayout(int k) {
     ForgetTexture();  // its blocks may have been marked as written
     layouts_[k].Clear();

@@ -119,13 +119,7 @@ void RasterBands::Write(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_
 void RasterBands::QueueCopy(uint32_t dst, uint32_t rowBytes, uint32_t pitch, uint32_t rows,
                             const uint8_t* data, const uint64_t* need) {
     ++claimGen_;
-    if (copyLayout_ < 0) {
-        Layout& l = layouts_[layoutCount_];
-        l.base = l.width = l.bpp = 0;  // no primitive's layout has width 0
-        l.Clear();
-        SyncKey(layoutCount_);
-        copyLayout_ = layoutCount_++;
-    }
+    if (copyLayout_ < 0) copyLayout_ = AddLayout(0, 0, 0);  // no primitive's layout has width 0
     // Room in the ring (the bytes of one copy lie in one piece) and in the list of copies: the oldest
     // copies there drawn first.
     const uint64_t total = uint64_t(rows) * rowBytes;
