@@ -182,21 +182,19 @@ int main(int argc, char** argv) {
         return 2;
     }
     if (!console::CdMount(options.discDir)) {
-        std::fprintf(
-            stderr,
-            "qz: '%s' is not a game disc: it %s (run 'make disc' and give the directory it wrote, or "
-            "give --disc DIR)\n",
-            options.discDir, console::CdMountRefusal());
+        const char* target = nullptr;
+        if (const char* link = console::CdMountRefusalLink(&target))
+            std::fprintf(stderr,
+                         "qz: the disc '%s' %s once its link '%s' is followed to '%s'; remove that link or "
+                         "point it at a folder the game needs\n",
+                         options.discDir, console::CdMountRefusal(), link, target);
+        else
+            std::fprintf(stderr,
+                         "qz: '%s' is not a game disc: it %s (run 'make disc' and give the directory it "
+                         "wrote, or give --disc DIR)\n",
+                         options.discDir, console::CdMountRefusal());
         return 2;
     }
-    // What lies behind such a link is not on the disc: said now, not as files that cannot be read later.
-    const char* linkOut = nullptr;
-    const char* linkTarget = nullptr;
-    if (const int linksOut = console::CdFolderLinksLeftOut(&linkOut, &linkTarget); linksOut > 0)
-        std::fprintf(stderr,
-                     "qz: the disc leaves out '%s', a link to the folder '%s' outside the disc directory%s; "
-                     "copy the folder into it to use what it holds\n",
-                     linkOut, linkTarget, linksOut > 1 ? " (and more such links)" : "");
     // Frames and diagnostic files go to --out: a directory that cannot take them is found now, not at
     // the first frame.
     if (options.pngEvery > 0 || std::strcmp(options.outDir, ".") != 0) {

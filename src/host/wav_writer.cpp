@@ -75,18 +75,24 @@ int64_t MatchHeaderToFile(int fd) {
 }
 
 // A WAV file's sizes go into its header as the sound comes, so the file must be one the writer can go
-// back into, and not the one the game's log goes to (standard output). Checked before the file is made
-// or cut, and before an open that would wait for a pipe's reader.
+// back into, and not the one the game's log (standard output) or the program's messages (standard error)
+// go to. Checked before the file is made or cut, and before an open that would wait for a pipe's reader.
 bool FitTarget(const char* path, Error* error) {
-    struct stat st, out;
+    struct stat st;
     if (::stat(path, &st) != 0) return true;  // open makes it, or says why not
     // A character device (/dev/null) may well be standard output too: nothing of the log is lost there.
-    if (!S_ISCHR(st.st_mode) && ::fstat(STDOUT_FILENO, &out) == 0 && st.st_dev == out.st_dev &&
-        st.st_ino == out.st_ino)
-        return error->Set(
-            "cannot write the sound to '%s': it is standard output, which carries the game's log; give "
-            "--wav a file of its own",
-            path);
+    const struct {
+        int fd;
+        const char* what;
+    } streams[] = {{STDOUT_FILENO, "standard output, which carries the game's log"},
+                   {STDERR_FILENO, "standard error, which carries the program's messages"}};
+    for (const auto& stream : streams) {
+        struct stat taken;
+        if (!S_ISCHR(st.st_mode) && ::fstat(stream.fd, &taken) == 0 && st.st_dev == taken.st_dev &&
+            st.st_ino == taken.st_ino)
+            return error->Set("cannot write the sound to '%s': it is %s; give --wav a file of its own", path,
+                              stream.what);
+    }
     if (S_ISFIFO(st.st_mode) || S_ISSOCK(st.st_mode))
         return error->Set(
             "cannot write the sound to '%s': it is a pipe, and a WAV file's sizes are written into its "

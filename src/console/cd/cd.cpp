@@ -41,9 +41,8 @@ int g_lastStatus = 0;
 int g_cachedFd = -1;
 int g_cachedIndex = -1;
 uint32_t g_lastIntact = 0;
-char g_refusal[128] = "";
-int g_linksOut = 0;
-std::string g_linkOut, g_linkOutTarget;
+std::string g_refusal;
+std::string g_refusalLink, g_refusalLinkTarget;  // the link that led the walk out to too much
 
 std::string Upper(std::string s) {
     for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -59,9 +58,9 @@ struct WalkState {
     std::string root;                              // the disc directory, links resolved
     std::vector<std::pair<dev_t, ino_t>> folders;  // the folders from the disc directory to the one walked
     std::vector<DiscFile> files;
-    size_t entries = 0;                  // entries looked at
-    int linksOut = 0;                    // links to folders outside the disc directory, left out
-    std::string linkOut, linkOutTarget;  // the first of them and where it leads
+    size_t entries = 0;                    // entries looked at
+    std::string linkOut, linkOutTarget;    // the link on the way to the folder walked that leads out of root
+    std::string blamedLink, blamedTarget;  // that link when the walk met more entries than a disc holds
 };
 
 bool Inside(const std::string& path, const std::string& root) {
@@ -69,21 +68,13 @@ bool Inside(const std::string& path, const std::string& root) {
                             (root.back() == '/' || path[root.size()] == '/'));
 }
 
-// Whether the folder `host` (met as `st`) may be walked: a link to a folder is followed only when it
-// stays on the disc, and no folder is entered again below itself (a link to "." or "..", a bind mount).
-bool MayEnter(WalkState& w, const std::string& host, const struct stat& st, bool isLink) {
+// A folder already on the way to the one walked (a link to "." or "..", a bind mount) is not entered again:
+// the walk would never end. Anything else is, wherever a link leads: a disc assembled from links to
+// folders elsewhere is an ordinary set-up.
+bool OnTheWay(const WalkState& w, const struct stat& st) {
     for (const auto& f : w.folders)
-        if (f.first == st.st_dev && f.second == st.st_ino) return false;
-    if (!isLink) return true;
-    char* real = realpath(host.c_str(), nullptr);
-    if (!real) return false;
-    const bool inside = Inside(real, w.root);
-    if (!inside && w.linksOut++ == 0) {
-        w.linkOut = host;
-        w.linkOutTarget = real;
-    }
-    std::free(real);
-    return inside;
+        if (f.first == st.st_dev && f.second == st.st_ino) return true;
+    return false;
 }
 
 // False when the directory holds more than a disc can.
@@ -95,6 +86,8 @@ bool Walk(WalkState& w, const std::string& hostDir, const std::string& keyDir, i
         std::string name = e->d_name;
         if (name == "." || name == "..") continue;
         if (++w.entries > kMaxEntries) {
+            w.blamedLink = w.linkOut;
+            w.blamedTarget = w.linkOutTarget;
             ok = false;
             break;
         }
@@ -103,14 +96,27 @@ bool Walk(WalkState& w, const std::string& hostDir, const std::string& keyDir, i
         if (lstat(host.c_str(), &lst) != 0 || stat(host.c_str(), &st) != 0) continue;
         std::string key = keyDir + "\\" + Upper(name);
         if (S_ISDIR(st.st_mode)) {
-            if (depth >= kMaxDepth || !MayEnter(w, host, st, S_ISLNK(lst.st_mode))) continue;
+            if (depth >= kMaxDepth || OnTheWay(w, st)) continue;
+            // The first link on the way that leads out of the disc directory is the one to blame if what
+            // lies behind it is more than a disc holds (a stray link to "/").
+            const bool firstOut = S_ISLNK(lst.st_mode) && w.linkOut.empty();
+            if (firstOut) {
+                char* real = realpath(host.c_str(), nullptr);
+                if (real && !Inside(real, w.root)) {
+                    w.linkOut = host;
+                    w.linkOutTarget = real;
+                }
+                std::free(real);
+            }
             w.folders.emplace_back(st.st_dev, st.st_ino);
             ok = Walk(w, host, key, depth + 1);
             w.folders.pop_back();
+            if (firstOut) {
+                w.linkOut.clear();
+                w.linkOutTarget.clear();
+            }
             if (!ok) break;
         } else if (S_ISREG(st.st_mode) && st.st_size <= 0x7FFFFFFF) {
-            // A link to a file is followed wherever it points (a copy of a disc made of links): a file
-            // cannot lead the walk anywhere.
             w.files.push_back({key, host, 0, static_cast<uint32_t>(st.st_size), 0});
         }
     }
@@ -184,10 +190,12 @@ bool ReadSector(uint32_t lsn, int index, uint8_t* dst) {
 bool CdMount(const char* dir) {
     CdUnmount();
     CdForgetFaults();
-    g_refusal[0] = '\0';
+    g_refusal.clear();
+    g_refusalLink.clear();
+    g_refusalLinkTarget.clear();
     struct stat st;
     if (!dir || stat(dir, &st) != 0 || !S_ISDIR(st.st_mode)) {
-        std::snprintf(g_refusal, sizeof g_refusal, "is not a directory");
+        g_refusal = "is not a directory";
         return false;
     }
     WalkState w;
@@ -199,8 +207,10 @@ bool CdMount(const char* dir) {
     }
     w.folders.emplace_back(st.st_dev, st.st_ino);
     if (!Walk(w, dir, "", 0)) {
-        std::snprintf(g_refusal, sizeof g_refusal,
-                      "holds more than %zu files and folders (a game disc holds a few hundred)", kMaxEntries);
+        g_refusal = "holds more than " + std::to_string(kMaxEntries) +
+                    " files and folders (a game disc holds a few hundred)";
+        g_refusalLink = w.blamedLink;
+        g_refusalLinkTarget = w.blamedTarget;
         return false;
     }
     std::vector<DiscFile>& files = w.files;
@@ -212,35 +222,28 @@ bool CdMount(const char* dir) {
         lsn += (uint64_t{f.size} + kCdSectorSize - 1) / kCdSectorSize;
     }
     if (lsn > UINT32_MAX) {
-        std::snprintf(g_refusal, sizeof g_refusal, "holds more than the 8 TB a disc's sector numbers reach");
+        g_refusal = "holds more than the 8 TB a disc's sector numbers reach";
         return false;
     }
     g_root = dir;
     g_files = std::move(files);
-    g_linksOut = w.linksOut;
-    g_linkOut = w.linkOut;
-    g_linkOutTarget = w.linkOutTarget;
     g_mounted = true;
     return true;
 }
 
 const char* CdMountRefusal() {
-    return g_refusal;
+    return g_refusal.c_str();
 }
 
-int CdFolderLinksLeftOut(const char** link, const char** target) {
-    if (link) *link = g_linkOut.c_str();
-    if (target) *target = g_linkOutTarget.c_str();
-    return g_linksOut;
+const char* CdMountRefusalLink(const char** target) {
+    if (target) *target = g_refusalLinkTarget.c_str();
+    return g_refusalLink.empty() ? nullptr : g_refusalLink.c_str();
 }
 
 void CdUnmount() {
     CloseCached();
     g_files.clear();
     g_root.clear();
-    g_linksOut = 0;
-    g_linkOut.clear();
-    g_linkOutTarget.clear();
     g_mounted = false;
     g_injectedErrors = 0;
     g_lastStatus = 0;

@@ -41,15 +41,16 @@ int sceCdGetDiskType();
 
 namespace console {
 
-// Mounts a host directory as the disc: its folders and files, eight folders deep at most; a link to a
-// folder is followed only when it stays in the directory and does not lead back up. False when it is
-// not a directory or holds more than a disc can (CdMountRefusal says which).
+// Mounts a host directory as the disc: its folders and files, eight folders deep at most; a link is
+// followed wherever it leads, but never back into a folder on its own way. False when it is not a
+// directory or holds more than a disc can (CdMountRefusal says which, and names the link that led out of
+// the directory to what was too much, when one did).
 bool CdMount(const char* dir);
-// The links to folders outside the directory that the mount left out: how many, and the first met (its
-// host path and where it leads).
-int CdFolderLinksLeftOut(const char** link, const char** target);
 // Why the last CdMount refused, as the end of a sentence about the directory ("holds more than ...").
 const char* CdMountRefusal();
+// The link on the disc that led the last refused mount out of the directory to more than a disc holds
+// (its host path; `target`: where it leads), or null when the directory itself held too much.
+const char* CdMountRefusalLink(const char** target);
 void CdUnmount();
 bool CdMounted();
 const char* CdRoot();

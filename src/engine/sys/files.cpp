@@ -222,7 +222,9 @@ int PS2CD_Read(void* dst, int size, int count, X_FILE* f) {
         x_printf("PS2CD: Partial cache hit [%ld of %ld]\n", static_cast<long>(copied),
                  static_cast<long>(bytes));
         out += copied;
-        F = B + kReadBufferSectors;
+        // On from the first sector the buffer lacks: a chunk that met another file's unreadable sectors
+        // holds fewer than it was read with.
+        F += k;
         O = 0;
         N -= k;
         break;

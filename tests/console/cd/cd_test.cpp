@@ -25,9 +25,9 @@ protected:
     testsupport::TempDir disc_, elsewhere_;
 };
 
-// Links round a loop or out of the disc are not followed, folders go eight deep, and links to files
-// (a disc copied as links) and to folders on the disc still count.
-TEST_F(CdMountTest, TheWalkStaysOnTheDiscAndEnds) {
+// Links round a loop are not followed, folders go eight deep, and links to files (a disc copied as
+// links) and to folders, on the disc or elsewhere (a disc assembled from links), count as the disc's own.
+TEST_F(CdMountTest, TheWalkFollowsLinksButNotRoundALoop) {
     disc_.write("SYSTEM/A.IRX", "a");
     disc_.write("frontend/B.FNT", "b");
     elsewhere_.write("F.BIN", "f");
@@ -38,6 +38,7 @@ TEST_F(CdMountTest, TheWalkStaysOnTheDiscAndEnds) {
     for (const char* l : {"L1", "L2"}) ASSERT_EQ(symlink(".", disc_.file(l).c_str()), 0);
     ASSERT_EQ(symlink("..", disc_.file("SYSTEM/UP").c_str()), 0);
     ASSERT_EQ(symlink(elsewhere_.path().c_str(), disc_.file("AWAY").c_str()), 0);
+    ASSERT_EQ(symlink(disc_.path().c_str(), elsewhere_.file("SUB/BACK").c_str()), 0);  // out and back in
     ASSERT_EQ(symlink(elsewhere_.file("F.BIN").c_str(), disc_.file("SYSTEM/F.BIN").c_str()), 0);
     ASSERT_EQ(symlink("../frontend", disc_.file("SYSTEM/FE").c_str()), 0);
     ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
@@ -48,18 +49,13 @@ TEST_F(CdMountTest, TheWalkStaysOnTheDiscAndEnds) {
     EXPECT_FALSE(OnDisc(("\\" + deep + "\\D9\\OUT.BIN").c_str()));
     EXPECT_FALSE(OnDisc("\\L1\\SYSTEM\\A.IRX;1"));
     EXPECT_FALSE(OnDisc("\\SYSTEM\\UP\\SYSTEM\\A.IRX;1"));
-    EXPECT_FALSE(OnDisc("\\AWAY\\F.BIN;1"));
-    const char* link = nullptr;
-    const char* target = nullptr;
-    EXPECT_EQ(console::CdFolderLinksLeftOut(&link, &target), 1);  // the loops are no loss: not said
-    EXPECT_EQ(std::string(link), disc_.file("AWAY"));
-    char* real = realpath(elsewhere_.path().c_str(), nullptr);
-    EXPECT_STREQ(target, real);
-    std::free(real);
-    // Four files sort before this one: nothing else was kept.
+    EXPECT_TRUE(OnDisc("\\AWAY\\F.BIN;1"));
+    EXPECT_TRUE(OnDisc("\\AWAY\\SUB\\G.BIN;1"));
+    EXPECT_FALSE(OnDisc("\\AWAY\\SUB\\BACK\\SYSTEM\\A.IRX;1"));
+    // Six files sort before this one: nothing else was kept.
     sceCdlFILE last;
     ASSERT_EQ(sceCdSearchFile(&last, "\\SYSTEM\\FE\\B.FNT"), 1);
-    EXPECT_EQ(last.lsn, 24u + 4u);
+    EXPECT_EQ(last.lsn, 24u + 6u);
 
     // A tree of links each to the next folder on the disc, twenty wide: more than a disc holds long
     // before it is walked.
@@ -76,7 +72,18 @@ TEST_F(CdMountTest, TheWalkStaysOnTheDiscAndEnds) {
     EXPECT_FALSE(console::CdMount(wide.path().c_str()));
     EXPECT_STREQ(console::CdMountRefusal(),
                  "holds more than 32768 files and folders (a game disc holds a few hundred)");
+    const char* target = nullptr;
+    EXPECT_EQ(console::CdMountRefusalLink(&target), nullptr);  // the directory itself held too much
     EXPECT_FALSE(console::CdMounted());
+
+    // The same tree behind a link on a small disc: the link that led out is named.
+    ASSERT_EQ(symlink(wide.path().c_str(), disc_.file("STRAY").c_str()), 0);
+    EXPECT_FALSE(console::CdMount(disc_.path().c_str()));
+    ASSERT_NE(console::CdMountRefusalLink(&target), nullptr);
+    EXPECT_EQ(std::string(console::CdMountRefusalLink(nullptr)), disc_.file("STRAY"));
+    char* real = realpath(wide.path().c_str(), nullptr);
+    EXPECT_STREQ(target, real);
+    std::free(real);
 }
 
 // A read runs on past its file's end into the next file's sectors: when those cannot be read they come

@@ -219,6 +219,44 @@ TEST_F(CdFiles, AFileGoneFailsOnlyItsOwnLoad) {
     EXPECT_STREQ(console::CdFaultReason(*console::CdFaultAt(0), reason, sizeof reason), "is missing");
 }
 
+// A's chunk holds A and the start of B, and B was cut after the disc was mounted: the chunk holds B's
+// first sectors only. B's read takes those from the cache and must go on at the first sector the cache
+// lacks, not at the chunk's end: either B's own bytes or a failed read, never C's bytes in B's place.
+TEST_F(CdFiles, APartialCacheHitGoesOnWhereTheCachedSectorsEnd) {
+    auto sectors = [](int count, uint8_t first) {
+        std::vector<uint8_t> bytes;
+        for (int s = 0; s < count; ++s) bytes.insert(bytes.end(), 2048, static_cast<uint8_t>(first + s));
+        return bytes;
+    };
+    const std::vector<uint8_t> b = sectors(8, 0x10), c = sectors(40, 0x80);
+    disc_.write("B", b);
+    disc_.write("C", c);
+    ASSERT_TRUE(console::CdMount(disc_.path().c_str()));
+    for (const bool restored : {false, true}) {
+        SCOPED_TRACE(restored ? "B whole again" : "B cut");
+        PS2CD_ResetFiles();
+        ASSERT_EQ(truncate(disc_.file("B").c_str(), 3 * 2048), 0);
+        void* a = x_LoadFile("A");  // reads A's chunk: A, B's 3 sectors, then sectors that cannot be read
+        ASSERT_NE(a, nullptr);
+        x_free(a);
+        if (restored) disc_.write("B", b);
+        X_FILE* f = x_fopen("B", "rb");
+        ASSERT_NE(f, nullptr);
+        std::vector<uint8_t> out(b.size(), 0xEE);
+        g_log.clear();
+        const int got = x_fread(out.data(), 1, static_cast<int>(out.size()), f);
+        EXPECT_NE(g_log.find("PS2CD: Partial cache hit [6144 of 16384]\n"), std::string::npos) << g_log;
+        if (restored) {
+            EXPECT_EQ(got, static_cast<int>(b.size()));
+            EXPECT_EQ(out, b);
+        } else {
+            EXPECT_EQ(got, 0);
+            EXPECT_EQ(x_ftell(f), 0);
+        }
+        x_fclose(f);
+    }
+}
+
 TEST_F(CdFiles, WritesGoToTheOutputDirectory) {
     testsupport::TempDir out;
     X_FILE* none = x_fopen("memfail.txt", "wt");
