@@ -311,13 +311,17 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
     console::CdSetVital(kResourceFile);  // without it the run stops, and says why below
     FrontendData = x_LoadFileLength(kResourceFile, &length);
     if (!FrontendData || SM_InitResourcePtr(FrontendData, static_cast<size_t>(length), 0, nullptr) != 1) {
-        // The disc's reason and the advice that fits it (a permission fault, a copied disc) when the file
-        // could not be had; a file that was read but refused is damaged.
+        // A file that was read but refused is damaged: recorded with what its check found (the run stops
+        // and says so below, once).
+        if (FrontendData && SM_ResourceRefusal()[0])
+            console::CdReportDamaged(kResourceFile, SM_ResourceRefusal());
+        // The disc's reason and the advice that fits it (a permission fault, a copied disc).
         static char why[1600];
-        char reason[256], advice[1200];
+        char reason[320], advice[1200];
         const console::DiscFileFault* fault = console::CdFaultOf(kResourceFile);
         std::snprintf(why, sizeof why, "the front end's screen file %s %s; %s", kResourceFile,
-                      fault ? console::CdFaultReason(*fault, reason, sizeof reason) : "is damaged",
+                      fault ? console::CdFaultReason(*fault, reason, sizeof reason)
+                            : "could not be loaded (no room in the engine heap)",
                       console::CdFaultAdvice(fault, advice, sizeof advice));
         g_openFailure = why;
         return;
