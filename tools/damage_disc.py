@@ -17,11 +17,14 @@ out of the world; i03 with every placement moved out, raced as b01; and frontend
 
 Each variant's disc is a tree of symbolic links to the sample disc with the one damaged file written in
 its place. The game runs `--soak SOAK --frames FRAMES` on it (front end, then a race on b01) with a PNG
-every 100 frames and the sound; the run's log is set against the undamaged disc's run (memory figures,
-addresses and cache lines masked) and the variant is classed:
+every 100 frames and the sound; the run's log (standard output) is set against the undamaged disc's run
+(memory figures, addresses and cache lines masked), its standard error is searched for the damaged
+file's name, and the variant is classed:
 
   sanitizer  an AddressSanitizer / UBSan report
-  exit N     the run ended with code N (a refused file the game cannot run without)
+  refused    the run ended with code 1 and named the damaged file on standard error: the game refused
+             it whole and went on without it (or stopped for want of it), and said so
+  exit N     any other ending with code N (a signal: -N), or code 1 without the damaged file named
   logged     the log holds lines the undamaged run does not
   silent=    no new line, and frames and sound are the undamaged run's (the damage changed nothing seen)
   silent!    no new line, yet frames or sound differ: the damage was taken silently
@@ -33,7 +36,11 @@ The game is the one `make run` builds; give `--qz build/asan/qz` (built by `make
 AddressSanitizer and UBSan watch every run too (slower).
 
 Refusal lines (new lines with "refused", "ERROR", "WARNING", "not a valid", "missing", "cut",
-"ignored") must name the damaged file; those that do not are listed. Writes OUT/report.txt and prints it.
+"ignored") must name the damaged file; those that do not are listed. So are the variants whose log says
+the damaged file was refused whole (the game's own lines for that: a master file or world refused, a font,
+picture, sound, stream, screen file, names file or sound tuning not used) yet that are not classed
+refused: each such file must be named on standard error and end the run with 1. Writes OUT/report.txt
+and prints it.
 """
 import argparse
 import collections
@@ -59,6 +66,16 @@ RUN_FILES = [
 ]
 
 REFUSAL = re.compile(r"refused|ERROR|WARNING|not a valid|missing|cut|ignored|kept", re.I)
+# The game's lines for a disc file refused whole, which it goes on without (or stops for want of): the
+# file manager's and the world loader's refusals (a world's terrain map among them), a font, a graphics
+# file, a front-end sound, a music stream, the front end's screen file, the credits' names and the sound
+# tuning not used.
+WHOLE = re.compile(r"is not a valid master file|^world .* refused|: terrain map: |^veFont: \"[^\"]*\": .*; font refused"
+                   r"|^veFontCreateFromFile: \".*\" is shorter|Brannox Studios Graphics File"
+                   r"|^fsLoadBitmap: .* (is truncated|has a bad size)|SM resource: .*; file refused"
+                   r"|^Frontend: sound .* missing or unusable|^AMM: cannot play"
+                   r"|file not read, names kept|no credit line; names kept"
+                   r"|the race uses the default sound tuning")
 MASK = re.compile(r"Mem|fileMem|heap free|Kept by|cache hit|bytes, largest")
 
 
@@ -322,9 +339,9 @@ def run_one(args, name, rel, data):
                UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1")
     cmd = [args.qz, "--disc", disc, "--out", work, "--soak", str(args.soak), "--frames", str(args.frames),
            "--png-every", "100", "--wav", os.path.join(work, "s.wav"), "--gs-threads", "1"]
-    with open(os.path.join(work, "log.txt"), "wb") as log:
+    with open(os.path.join(work, "log.txt"), "wb") as log, open(os.path.join(work, "err.txt"), "wb") as err:
         try:
-            rc = subprocess.run(cmd, stdout=log, stderr=subprocess.STDOUT, env=env, timeout=args.timeout).returncode
+            rc = subprocess.run(cmd, stdout=log, stderr=err, env=env, timeout=args.timeout).returncode
         except subprocess.TimeoutExpired:
             rc = "timeout"
     h = hashlib.sha256()
@@ -338,7 +355,9 @@ def run_one(args, name, rel, data):
         if f.endswith(".png") or f.endswith(".wav"):
             os.remove(os.path.join(work, f))
     log = open(os.path.join(work, "log.txt"), "rb").read().decode("latin-1")
-    return {"name": name, "file": rel, "rc": rc, "frames": h.hexdigest(), "sound": sound, "log": log}
+    err = open(os.path.join(work, "err.txt"), "rb").read().decode("latin-1")
+    return {"name": name, "file": rel, "rc": rc, "frames": h.hexdigest(), "sound": sound, "log": log,
+            "err": err}
 
 
 def masked(log):
@@ -358,8 +377,12 @@ def classify(base, r):
         if left[l] > 0:
             new_lines.append(l)
             left[l] -= 1
-    if re.search(r"AddressSanitizer|LeakSanitizer|runtime error", r["log"]):
+    # Standard error names disc files by their path on the disc (WORLD/i03.bin).
+    told = r["file"].lower() in r["err"].lower()
+    if re.search(r"AddressSanitizer|LeakSanitizer|runtime error", r["log"] + r["err"]):
         cls = "sanitizer"
+    elif r["rc"] == 1 and told:
+        cls = "refused"
     elif r["rc"] != 0:
         cls = "exit %s" % r["rc"]
     elif new_lines:
@@ -373,7 +396,10 @@ def classify(base, r):
         cls = "silent!"
     names = dos_names(r["file"])
     unnamed = [l for l in new_lines if REFUSAL.search(l) and not any(n in l.lower() for n in names)]
-    return cls, new_lines, unnamed
+    # Refused whole by the game (its log says so of the damaged file) must be told as refused.
+    whole = any(WHOLE.search(l) and any(n in l.lower() for n in names) for l in new_lines)
+    untold = whole and cls != "refused"
+    return cls, new_lines, unnamed, untold
 
 
 def main():
@@ -419,8 +445,8 @@ def main():
             if rel not in originals:
                 originals[rel] = open(os.path.join(args.disc, rel), "rb").read()
             r["good"] = still_good(rel, originals[rel], damaged)
-            cls, new_lines, unnamed = classify(base, r)
-            r.update(cls=cls, new=new_lines, unnamed=unnamed)
+            cls, new_lines, unnamed, untold = classify(base, r)
+            r.update(cls=cls, new=new_lines, unnamed=unnamed, untold=untold)
             del r["log"]
             results.append(r)
             print("%-9s %s" % (cls, r["name"]), flush=True)
@@ -430,9 +456,13 @@ def main():
     unnamed = [(r["name"], l) for r in results for l in r["unnamed"]]
     lines.append("refusal lines not naming their file: %d" % len(unnamed))
     lines += ["  %s: %s" % u for u in unnamed]
+    untold = [r["name"] for r in results if r["untold"]]
+    lines.append("files refused whole yet not named on standard error with exit 1: %d" % len(untold))
+    lines += ["  %s (%s)" % (n, next(r["cls"] for r in results if r["name"] == n)) for n in untold]
     for r in results:
         lines.append("%-9s %s" % (r["cls"], r["name"]))
         lines += ["          | " + l for l in r["new"][:4]]
+        lines += ["          ! " + l for l in r["err"].splitlines()[:2]]
     report = "\n".join(lines) + "\n"
     open(os.path.join(args.out, "report.txt"), "w").write(report)
     json.dump(results, open(os.path.join(args.out, "results.json"), "w"), indent=1)

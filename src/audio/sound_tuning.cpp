@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "console/cd/disc_faults.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 
@@ -17,7 +18,10 @@ SoundTuning LoadSoundTuning() {
     // A file longer than the reader's buffer is refused whole rather than read cut.
     const FormatCheck c =
         ReadSoundTuning(static_cast<const char*>(text), static_cast<size_t>(std::max(length, 0)), &t);
-    if (!c.ok) x_printf("%s: %s; the race uses the default sound tuning\n", kSoundTuningFile, c.why);
+    if (!c.ok) {
+        x_printf("%s: %s; the race uses the default sound tuning\n", kSoundTuningFile, c.why);
+        console::CdReportDamaged(kSoundTuningFile, c.why);  // gone without: the user hears why
+    }
     x_free(text);
     return t;
 }

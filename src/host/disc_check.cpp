@@ -128,11 +128,12 @@ bool RecallDiscFaults(Error* out) {
     }
     if (used >= sizeof names) std::snprintf(names + sizeof names - 5, 5, "...");
     if (console::CdFaultsPastCount())  // those past the record were not named
-        out->Set("the run went on without more than %d disc files it could not read (%d named above): %s",
-                 count, count, names);
+        out->Set(
+            "the run went on without more than %d disc files it could not read or use (%d named above): %s",
+            count, count, names);
     else
-        out->Set("the run went on without %d disc file%s it could not read (each named above): %s", count,
-                 count == 1 ? "" : "s", names);
+        out->Set("the run went on without %d disc file%s it could not read or use (each named above): %s",
+                 count, count == 1 ? "" : "s", names);
     return true;
 }
 

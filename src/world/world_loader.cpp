@@ -1,7 +1,9 @@
 #include "world/world_loader.h"
 
+#include <cstdio>
 #include <memory>
 
+#include "console/cd/disc_faults.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
@@ -23,22 +25,29 @@ void* LoadWorldFile(const char* name) {
     // One check of everything the race will read, each part by its own module: the container, then the
     // spline section and the terrain map it locates. The first fault refuses the world with one line.
     const WorldCheck c = CheckWorldFile(image, length);
-    bool ok = c.ok;
-    if (!ok) x_printf("world %s refused: %s\n", name, c.why);
+    FormatCheck fault = c;
+    if (!c.ok) x_printf("world %s refused: %s\n", name, c.why);
     CFileManager* fm = GetFileManager();
-    if (ok) {
+    if (fault.ok) {
         const auto* main = static_cast<const uint8_t*>(fm->loadSubFileLabel(image, worldfile::kLabelMain, 0));
-        ok = ValidateSplineSection(main + c.layout.splineOffset, c.layout.splineLength,
-                                   static_cast<float>(c.layout.gridSize), name);
+        const SplineCheck s = CheckSplineSection(main + c.layout.splineOffset, c.layout.splineLength,
+                                                 static_cast<float>(c.layout.gridSize));
+        if (!s.ok) {
+            x_printf("world %s refused: spline %d: %s\n", name, s.spline, s.why);
+            fault.SetFail("spline %d: %s", s.spline, s.why);
+        }
     }
-    if (ok) {
+    if (fault.ok) {
         const int map = fm->getLabelIndex(image, worldfile::kLabelTerrainMap);
-        ok =
-            terrainmap::CheckMap(fm->loadSubFile(image, static_cast<unsigned>(map)),
-                                 static_cast<size_t>(fm->getSubFileLength(image, static_cast<unsigned>(map))))
-                .ok;
+        fault = terrainmap::CheckMap(
+            fm->loadSubFile(image, static_cast<unsigned>(map)),
+            static_cast<size_t>(fm->getSubFileLength(image, static_cast<unsigned>(map))));
     }
-    if (!ok) {
+    if (!fault.ok) {
+        // The race ends at once without its world, as without a missing one: the program tells the user.
+        char why[sizeof fault.why + 32];
+        std::snprintf(why, sizeof why, "not a valid world (%s)", fault.why);
+        console::CdReportDamaged(name, why);
         x_free(image);
         return nullptr;
     }

@@ -466,7 +466,8 @@ TEST(QzRun, FailuresSayWhatFailedAndWhatToDo) {
     const std::string kNoScreens =
         "qz: the front end's screen file frontend/FE_game.exp is missing; write the disc again with mkdisc";
     const std::string kJunkScreens =
-        "qz: the front end's screen file frontend/FE_game.exp is damaged; write the disc again with mkdisc";
+        "qz: the front end's screen file frontend/FE_game.exp is damaged: shorter than its header (17); "
+        "write the disc again with mkdisc";
     const std::string to = " --out " + out.path();
     struct Case {
         std::string args, shell;

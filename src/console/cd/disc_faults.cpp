@@ -231,6 +231,9 @@ const char* CdFaultReason(const DiscFileFault& f, char* out, size_t size) {
             std::snprintf(out, size, "cannot be read: %s%s", why, where);
             break;
         }
+        case DiscFault::kDamaged:
+            std::snprintf(out, size, "is damaged: %s", f.damage);
+            break;
         case DiscFault::kNone:
             std::snprintf(out, size, "could not be read");
             break;
@@ -250,9 +253,11 @@ void CdSetRemakeAdvice(const char* advice) {
     std::snprintf(g_remake, sizeof g_remake, "%s", advice ? advice : "");
 }
 
-void CdReportUnavailable(const char* discName) {
-    if (!CdMounted() || !discName) return;
-    const DiscFileFault f = CdFileFault(CdRoot(), discName);
+namespace {
+
+// Records `f` unless its file is recorded already, and hands it to the sink unless the run stops
+// without that file (and says why itself).
+void Record(const DiscFileFault& f) {
     CdFaultSink sink = nullptr;
     void* user = nullptr;
     {
@@ -270,6 +275,26 @@ void CdReportUnavailable(const char* discName) {
         user = g_sinkUser;
     }
     if (sink) sink(f, user);
+}
+
+}  // namespace
+
+void CdReportUnavailable(const char* discName) {
+    if (!CdMounted() || !discName) return;
+    Record(CdFileFault(CdRoot(), discName));
+}
+
+void CdReportDamaged(const char* discName, const char* why) {
+    if (!CdMounted() || !discName) return;
+    // Where the file lies on the host, for the record; what the system says of it no longer matters: it
+    // was read whole.
+    DiscFileFault f = CdFileFault(CdRoot(), discName);
+    f.kind = DiscFault::kDamaged;
+    f.error = 0;
+    f.atFolder = false;
+    f.isFolder = false;
+    std::snprintf(f.damage, sizeof f.damage, "%s", why && why[0] ? why : "refused by its check");
+    Record(f);
 }
 
 void CdSetVital(const char* discName) {

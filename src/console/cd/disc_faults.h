@@ -1,7 +1,8 @@
 // Disc files the game asked for and could not have, with the reason the host's file system gives (the
 // disc is a host directory): missing, a folder where a file should be, a file where a folder should be,
-// or refused by the system (permission denied). The game goes on without such a file as it always did;
-// the host program hears of each once, through a sink it installs, and recalls them at the end of the run.
+// or refused by the system (permission denied); and files it read but refused whole as damaged, with the
+// reason its check gave. The game goes on without such a file as it always did; the host program hears
+// of each once, through a sink it installs, and recalls them at the end of the run.
 // Everything here lives in fixed buffers: nothing comes from the engine heap, whose figures the log shows.
 #pragma once
 
@@ -15,6 +16,7 @@ enum class DiscFault {
     kNotAFile,    // the name is a folder, or another kind of entry
     kNotAFolder,  // a name on its way is a file, not a folder
     kUnreadable,  // the system refused to open or read it, or a folder on its way (`error`)
+    kDamaged,     // read whole, and refused whole by the game's check of it (`damage` says why)
 };
 
 struct DiscFileFault {
@@ -27,6 +29,7 @@ struct DiscFileFault {
     char file[128] = {};    // the disc file as a path below the disc directory: "WORLD/i03.bin"
     char place[1024] = {};  // host path of the entry at fault (the file, or the folder)
     char part[128] = {};    // the name of that entry, as found on the disc (or as asked, when missing)
+    char damage[256] = {};  // for kDamaged: what the check found wrong ("sub-file offset past the end ...")
 };
 
 // Why the disc file `discName` ("WORLD\i03.bin", "\AUDIO\TITLE.STM;1", "cdrom0:\...") cannot be had from
@@ -37,12 +40,13 @@ DiscFileFault CdFileFault(const char* root, const char* discName);
 
 // The reason as the end of a sentence whose subject is the file: "is missing", "is missing (no folder
 // WORLD)", "is missing: WORLD is a file, not a folder", "is not a file (a folder)", "cannot be read:
-// permission denied", "cannot be read: permission denied on the folder WORLD", "could not be read".
+// permission denied", "cannot be read: permission denied on the folder WORLD", "is damaged: sub-file
+// offset past the end of the file", "could not be read".
 const char* CdFaultReason(const DiscFileFault& fault, char* out, size_t size);
 
 // What the user can do about it: for a permission fault the command that lets the program read the
 // entry; otherwise the remaking advice the host gave (CdSetRemakeAdvice). A null fault gives the
-// remaking advice (a file that is there but damaged).
+// remaking advice (as for a damaged file).
 const char* CdFaultAdvice(const DiscFileFault* fault, char* out, size_t size);
 // How to get a whole disc again, as the host knows it (the build tree's disc is rebuilt by 'make disc';
 // another directory is written again by mkdisc). Default: "rebuild the disc ('make disc')".
@@ -52,6 +56,11 @@ void CdSetRemakeAdvice(const char* advice);
 // hands it to the sink (but for a file the run stops without, see CdSetVital). Does nothing while no
 // disc is mounted.
 void CdReportUnavailable(const char* discName);
+// The game read the disc file `discName` and refused it whole as damaged, for the reason `why` (its
+// check's words): recorded and handed to the sink as CdReportUnavailable does, once per file (a file
+// already recorded, as unreadable or damaged, is not recorded again). Does nothing while no disc is
+// mounted.
+void CdReportDamaged(const char* discName, const char* why);
 // The run stops without the disc file `discName` and says why itself, from the record (CdFaultOf): its
 // fault is recorded but not handed to the sink, which tells of files the game goes on without. A few
 // such files can be named; forgotten with the faults.

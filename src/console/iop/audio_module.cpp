@@ -119,8 +119,12 @@ bool OpenEntry(uint32_t i) {
     }
     if (!c.ok) {
         std::printf("AMM: cannot play %s: %s\n", name, c.why);
-        // A stream that is not there or cannot be read is the disc's fault: the user hears of it.
-        if (!found || !read) CdReportUnavailable(discName);
+        // A stream that is not there or cannot be read is the disc's fault, one whose header is refused
+        // is damaged: the music goes on without it, and the user hears of it.
+        if (!found || !read)
+            CdReportUnavailable(discName);
+        else
+            CdReportDamaged(discName, c.why);
         return false;
     }
     s.open = true;

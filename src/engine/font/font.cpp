@@ -226,25 +226,39 @@ _font* veFontCreateFromFile(const char* name, int32_t ownView) {
         bool unread = false;
         auto* d = static_cast<_font_data*>(x_fn_malloc(kFontHeaderBytes, "", 0));
         uint8_t* bits = nullptr;
+        // What is wrong with the font file when it is refused whole (null: it was not, or for want of
+        // memory or a read).
+        const char* damage = nullptr;
         bool ok = d && x_fread(d, kFontHeaderBytes, 1, file) == 1;
         if (!ok && d) {
             unread = fileLength >= kFontHeaderBytes;
-            if (!unread) x_printf("veFontCreateFromFile: \"%s\" is shorter than its header\n", name);
+            if (!unread) {
+                x_printf("veFontCreateFromFile: \"%s\" is shorter than its header\n", name);
+                damage = "shorter than its header";
+            }
         }
-        ok = ok && CheckHeader(*d, UINT64_MAX, name, nullptr);
+        if (ok && !CheckHeader(*d, UINT64_MAX, name, nullptr)) {
+            ok = false;
+            damage = g_refusal.why;
+        }
         uint64_t bytes = 0;
         if (ok) {
             bytes = PixelBytes(*d) + (d->bitmapType == 1 ? d->clutSize : 0);
             bits = static_cast<uint8_t*>(x_fn_malloc(static_cast<uint32_t>(bytes), "", 0));
             ok = bits && x_fread(bits, static_cast<int>(bytes), 1, file) == 1;
             unread = !ok && bits && fileLength >= kFontHeaderBytes + bytes;
-            if (!ok && !unread) x_printf("veFontCreateFromFile: \"%s\" is shorter than its bitmap\n", name);
+            if (!ok && bits && !unread) {
+                x_printf("veFontCreateFromFile: \"%s\" is shorter than its bitmap\n", name);
+                damage = "shorter than its bitmap";
+            }
         }
         x_fclose(file);
         if (unread) {
             x_printf("veFontCreateFromFile: cannot read \"%s\"\n", name);
             console::CdReportUnavailable(name);  // the user hears why
         }
+        // The game goes on without the font, as without a missing one: the user hears why.
+        if (damage) console::CdReportDamaged(name, damage);
         if (!ok) {
             if (bits) x_free(bits);
             if (d) x_free(d);

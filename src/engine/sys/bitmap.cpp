@@ -50,6 +50,16 @@ void Report(FsBitmapResult r, const char* name, const _FS_BITMAP* h, uint64_t fi
     }
 }
 
+// What a failed load tells of the disc file: that it could not be read, or that it was read and refused
+// whole for what it holds. The game goes on without the picture either way; the user hears why.
+void ReportToDisc(FsBitmapResult r, const char* name) {
+    if (r == FS_BITMAP_CANNOT_READ)
+        console::CdReportUnavailable(name);
+    else if (r == FS_BITMAP_TRUNCATED || r == FS_BITMAP_OLD_STYLE || r == FS_BITMAP_NOT_VALID ||
+             r == FS_BITMAP_BAD_SIZE)
+        console::CdReportDamaged(name, fsBitmapResultText(r));
+}
+
 void ClearPointers(_FS_BITMAP* h) {
     h->pixdata = 0;
     h->coldata = 0;
@@ -165,7 +175,7 @@ FsBitmapResult fsLoadBitmap(_FS_BITMAP* header, const char* name) {
         r = fileLength < kHeaderBytes ? FS_BITMAP_TRUNCATED : FS_BITMAP_CANNOT_READ;
         Report(r, name, nullptr, fileLength);
         x_fclose(f);
-        if (r == FS_BITMAP_CANNOT_READ) console::CdReportUnavailable(name);
+        ReportToDisc(r, name);
         return r;
     }
     *header = h;
@@ -186,7 +196,7 @@ FsBitmapResult fsLoadBitmap(_FS_BITMAP* header, const char* name) {
         Report(r, name, &h, fileLength);
     }
     x_fclose(f);
-    if (r == FS_BITMAP_CANNOT_READ) console::CdReportUnavailable(name);
+    ReportToDisc(r, name);
     return r;
 }
 

@@ -14,6 +14,7 @@
 #include "engine/hal/display.h"
 #include "engine/hal/display_sync.h"
 #include "engine/hal/engine.h"
+#include "engine/hal/sound.h"
 #include "engine/sys/clock.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
@@ -85,8 +86,15 @@ void LoadSounds() {
         int len = 0;
         auto* file = static_cast<uint8_t*>(x_LoadFileLength(kSoundFiles[i], &len));
         _SampleHeaderRam header;
-        if (!file || len < 64 || veSoundCheckSampleImage(file, static_cast<uint32_t>(len), &header) != 0) {
+        FormatCheck check;
+        if (file && len < 64)
+            check.SetFail("shorter than its 64-byte header");
+        else if (file)
+            check = CheckSampleImage(file, static_cast<uint32_t>(len), &header);
+        if (!file || !check.ok) {
             x_printf("Frontend: sound %s missing or unusable, it will not play.\n", kSoundFiles[i]);
+            // Read and refused whole: the front end goes on without it, and the user hears why.
+            if (file) console::CdReportDamaged(kSoundFiles[i], check.why);
         } else {
             SampleHandles[i] = veSoundCreateSampleFromPointer(file, file + 64, kSampleStorageSoundRam, 0);
         }
@@ -118,6 +126,15 @@ int FE_LoadNames() {
     const namesfile::Result r = namesfile::ReadNames(text, static_cast<size_t>(len), fe_creditNames,
                                                      kCreditNames, "frontend\\names.txt");
     x_free(text);
+    // A file that gives no name at all is gone without (the built-in names stay): the user hears why.
+    // One that gives some, with lines left out or cut, is used.
+    char why[80];
+    if (r.tooLong) {
+        std::snprintf(why, sizeof why, "%d bytes, more than the %zu it may hold", len, namesfile::kMaxBytes);
+        console::CdReportDamaged("frontend\\names.txt", why);
+    } else if (r.names == 0)
+        console::CdReportDamaged("frontend\\names.txt",
+                                 r.withNul ? "no credit line without a NUL byte" : "no credit line");
     return r.names;
 }
 
@@ -294,13 +311,17 @@ CFrontend::CFrontend(CGameOptions* options, int startScreen) {
     console::CdSetVital(kResourceFile);  // without it the run stops, and says why below
     FrontendData = x_LoadFileLength(kResourceFile, &length);
     if (!FrontendData || SM_InitResourcePtr(FrontendData, static_cast<size_t>(length), 0, nullptr) != 1) {
-        // The disc's reason and the advice that fits it (a permission fault, a copied disc) when the file
-        // could not be had; a file that was read but refused is damaged.
+        // A file that was read but refused is damaged: recorded with what its check found (the run stops
+        // and says so below, once).
+        if (FrontendData && SM_ResourceRefusal()[0])
+            console::CdReportDamaged(kResourceFile, SM_ResourceRefusal());
+        // The disc's reason and the advice that fits it (a permission fault, a copied disc).
         static char why[1600];
-        char reason[256], advice[1200];
+        char reason[320], advice[1200];
         const console::DiscFileFault* fault = console::CdFaultOf(kResourceFile);
         std::snprintf(why, sizeof why, "the front end's screen file %s %s; %s", kResourceFile,
-                      fault ? console::CdFaultReason(*fault, reason, sizeof reason) : "is damaged",
+                      fault ? console::CdFaultReason(*fault, reason, sizeof reason)
+                            : "could not be loaded (no room in the engine heap)",
                       console::CdFaultAdvice(fault, advice, sizeof advice));
         g_openFailure = why;
         return;

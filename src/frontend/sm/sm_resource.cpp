@@ -14,6 +14,9 @@ _sm_resource Resource;
 
 namespace {
 
+// Why the last image given to SM_InitResourcePtr was refused; empty when it was not.
+char g_refusal[kFormatWhyBytes];
+
 uint32_t Up16(uint32_t n) {
     return (n + 15u) & ~15u;
 }
@@ -421,13 +424,19 @@ int SM_InitResourcePtr(const void* image, size_t length, uint32_t offset, _progr
     // A file still held (the module may have been stopped since) is freed before the module starts again.
     if (Resource.Loaded) SM_KillResource();
     if (!Resource.Ready) SM_InitResourceModule();
+    g_refusal[0] = '\0';
     if (!image || offset > length) {
         x_printf("SM resource: no file image; file refused\n");
+        std::memcpy(g_refusal, "no file image", sizeof "no file image");
         return 0;
     }
     const uint8_t* img = static_cast<const uint8_t*>(image) + offset;
     const size_t len = length - offset;
-    if (!SM_ValidateResource(img, len)) return 0;
+    const FormatCheck check = SM_CheckResource(img, len);
+    if (!check.ok) {
+        std::memcpy(g_refusal, check.why, sizeof g_refusal);
+        return 0;
+    }
 
     _sm_resource& R = Resource;
     R.Bar = bar;
@@ -452,6 +461,10 @@ int SM_InitResourcePtr(const void* image, size_t length, uint32_t offset, _progr
         FixupPointers(SM_ResScreenRoot(k), Ptr<uint8_t>(R.Screens[size_t(k)].Address),
                       R.ScreenBase[size_t(k)]);
     return 1;
+}
+
+const char* SM_ResourceRefusal() {
+    return g_refusal;
 }
 
 uint32_t* SM_GetSpriteImage(int32_t sprite, int32_t mode) {

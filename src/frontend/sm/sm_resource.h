@@ -89,6 +89,9 @@ void SM_PrepSetResourcePreload(int32_t bufferSize);
 // the directory and returns 1. The image stays the caller's: everything needed is copied. When the
 // engine heap cannot hold what the file needs, the load fails with one log line and frees what it took.
 int SM_InitResourcePtr(const void* image, size_t length, uint32_t offset, _progressBar* bar);
+// Why SM_InitResourcePtr last refused the image it was given (what its check found wrong); empty when
+// it took it, or failed only for want of heap.
+const char* SM_ResourceRefusal();
 void SM_KillResource();
 void SM_ManageResource();
 

@@ -43,20 +43,31 @@ void* CFileManager::loadFile(const char* name) {
         if (!check.ok) {
             x_printf("FileManager: ERROR: %s is not a valid master file: %s\n", name, check.why);
             std::snprintf(refusal_, sizeof refusal_, "is not a valid master file (%s)", check.why);
+            // The game goes on without it, as without a missing file: the program tells the user.
+            char why[sizeof refusal_];
+            std::snprintf(why, sizeof why, "not a valid master file (%s)", check.why);
+            console::CdReportDamaged(name, why);
             x_free(image);
             image = nullptr;
         }
     }
     x_printf("fileMem %d\n", image ? static_cast<int>(Addr32(image)) : 0);
     if (!found) {
-        x_printf("FileManager: WARNING: %s does not exist!\n", name);
         // The disc's reason when it gave one (the CD stand-in recorded it); else the heap could not hold it.
-        if (const console::DiscFileFault* fault = console::CdFaultOf(name))
+        const console::DiscFileFault* fault = console::CdFaultOf(name);
+        if (fault)
             console::CdFaultReason(*fault, refusal_, sizeof refusal_);
         else
             std::snprintf(refusal_, sizeof refusal_,
                           "could not be read (missing, unreadable or larger than the "
                           "engine heap)");
+        // The system's own line for a file that is not there; a file that is there says what kept it.
+        const bool missing = fault && (fault->kind == console::DiscFault::kMissing ||
+                                       fault->kind == console::DiscFault::kNotAFolder);
+        if (missing)
+            x_printf("FileManager: WARNING: %s does not exist!\n", name);
+        else
+            x_printf("FileManager: WARNING: %s %s!\n", name, refusal_);
     }
     return image;
 }

@@ -111,7 +111,12 @@ TEST_F(Fonts, MissingShortAndCorruptFilesGiveNullAndReturnTheirRecords) {
         enginetest::g_log.clear();
         EXPECT_EQ(veFontCreateFromFile(name, 0), nullptr);
         EXPECT_NE(enginetest::g_log.find(why), std::string::npos) << enginetest::g_log;
-        EXPECT_EQ(console::CdFaultOf(name), nullptr);  // the file's own damage, not the disc's
+        // The file's own damage, not a read the disc failed: recorded as damaged, with the reason, for the
+        // program to tell the user the game goes on without the font.
+        const console::DiscFileFault* fault = console::CdFaultOf(name);
+        ASSERT_NE(fault, nullptr) << name;
+        EXPECT_EQ(fault->kind, console::DiscFault::kDamaged) << name;
+        EXPECT_NE(std::string(fault->damage).find(why), std::string::npos) << fault->damage;
     }
     EXPECT_EQ(pooled(), before);
     for (int i = 0; i < kPs2FileCount; ++i) EXPECT_FALSE(PS2CD_FileRecord(i)->inUse) << i;

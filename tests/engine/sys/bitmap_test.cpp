@@ -183,12 +183,15 @@ TEST_F(BitmapFiles, TruncatedAndOversizedFilesAreRefused) {
 
 // A graphics file the disc fails to read, header or pixels (here cut short after the disc was mounted,
 // as when it changes in a run), is the disc's fault: recorded with the reason, for the program to tell
-// the user. A file that is itself short is only damage.
+// the user. A file that is itself short is recorded as damaged.
 TEST_F(BitmapFiles, AFileTheDiscFailsToReadIsReportedAsTheDiscs) {
     const std::vector<uint8_t> large = WriteBitmap(Checker(256, 256, 8, 256));
     _FS_BITMAP b;
     ASSERT_NE(Load("CUT.BMP", std::vector<uint8_t>(large.begin(), large.begin() + 40000), &b), FS_BITMAP_OK);
-    EXPECT_EQ(console::CdFaultOf("TEX\\CUT.BMP"), nullptr);
+    ASSERT_NE(console::CdFaultOf("TEX\\CUT.BMP"), nullptr);
+    EXPECT_EQ(console::CdFaultOf("TEX\\CUT.BMP")->kind, console::DiscFault::kDamaged);
+    EXPECT_STREQ(console::CdFaultOf("TEX\\CUT.BMP")->damage,
+                 "shorter than its header, extension, pixels and palette");
     // 10 bytes: the header is not there; 40000: the header is, read in the first 32 KB, the pixels not.
     for (const auto& [name, keep] : {std::pair{"HEAD.BMP", 10}, std::pair{"PIXELS.BMP", 40000}}) {
         ASSERT_EQ(Load(name, large, &b), FS_BITMAP_OK) << name;
