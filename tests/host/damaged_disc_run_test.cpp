@@ -3,6 +3,7 @@
 // reason and recalled at the end, and the run ends with code 1; a file the run stops without is said once.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <string>
 
 #include "support/run_command.h"
@@ -134,3 +135,24 @@ TEST(DamagedDiscRun, ADamagedFileTheRunStopsWithoutIsSaidOnce) {
 }
 
 }  // namespace
+
+// The credits' names file: "not found" only when it is not there; a folder in its place says so.
+TEST(DamagedDiscRun, TheNamesFileThatCannotBeHadIsLoggedForWhatItIs) {
+    testsupport::TempDir gone, folder, out;
+    ASSERT_TRUE(gone.linkSampleDisc());
+    ASSERT_TRUE(folder.linkSampleDisc());
+    ASSERT_EQ(std::remove(gone.file("frontend/names.txt").c_str()), 0);
+    ASSERT_EQ(std::remove(folder.file("frontend/names.txt").c_str()), 0);
+    folder.write("frontend/names.txt/inside", "x");
+    const testsupport::CommandRun missing = RunQz(gone, out, 5);
+    EXPECT_EQ(missing.exitCode, 1) << missing.err;
+    EXPECT_NE(missing.out.find("Frontend: frontend\\names.txt not found, using the built-in names.\n"),
+              std::string::npos)
+        << missing.out;
+    const testsupport::CommandRun notAFile = RunQz(folder, out, 5);
+    EXPECT_EQ(notAFile.exitCode, 1) << notAFile.err;
+    EXPECT_NE(notAFile.out.find(
+                  "Frontend: frontend\\names.txt is not a file (a folder), using the built-in names.\n"),
+              std::string::npos)
+        << notAFile.out;
+}

@@ -120,7 +120,19 @@ int FE_LoadNames() {
     int len = 0;
     auto* text = static_cast<char*>(x_LoadFileLength("frontend\\names.txt", &len));
     if (!text) {
-        x_printf("Frontend: frontend\\names.txt not found, using the built-in names.\n");
+        // "not found" only when it is not there: a file there that cannot be read says why.
+        const console::DiscFileFault* fault = console::CdFaultOf("frontend\\names.txt");
+        char reason[256];
+        if (fault && fault->kind != console::DiscFault::kMissing &&
+            fault->kind != console::DiscFault::kNotAFolder)
+            x_printf("Frontend: frontend\\names.txt %s, using the built-in names.\n",
+                     console::CdFaultReason(*fault, reason, sizeof reason));
+        else if (fault)
+            x_printf("Frontend: frontend\\names.txt not found, using the built-in names.\n");
+        else
+            x_printf(
+                "Frontend: frontend\\names.txt could not be loaded (larger than the engine heap holds), "
+                "using the built-in names.\n");
         return 0;
     }
     const namesfile::Result r = namesfile::ReadNames(text, static_cast<size_t>(len), fe_creditNames,
