@@ -1,6 +1,5 @@
-// Master files and worlds the game reads from the disc and cannot use: a file refused whole for damage is
-// recorded with the check's reason, for the program to tell the user; the log says what is true of a file
-// that could not be had (missing, a folder, cut short in the run).
+// Master files the game reads from the disc and cannot have: the log says what is true of a file that
+// could not be had (missing, a folder, cut short in the run).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -8,26 +7,13 @@
 #include <vector>
 
 #include "console/cd/cd.h"
-#include "console/cd/disc_faults.h"
 #include "engine/sys/files.h"
-#include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
-#include "game/files/master_file_format.h"
-#include "support/image_patch.h"
 #include "support/log_capture.h"
 #include "support/temp_dir.h"
-#include "world/world_file_format.h"
-#include "world/world_loader.h"
 #include "world_fixture.h"
 
 namespace {
-
-std::string Reason(const char* file) {
-    const console::DiscFileFault* f = console::CdFaultOf(file);
-    if (!f) return "(not recorded)";
-    char text[400];
-    return console::CdFaultReason(*f, text, sizeof text);
-}
 
 class DamagedWorldFiles : public ::testing::Test {
 protected:
@@ -48,42 +34,6 @@ protected:
     testsupport::LogCapture log_;
     testsupport::TempDir disc_;
 };
-
-// A world whose master file holds but whose container, splines or terrain map are refused: recorded as
-// damaged with the reason its check gave.
-TEST_F(DamagedWorldFiles, AWorldRefusedForItsContentIsRecordedAsDamaged) {
-    const auto good = worldtest::Flat(2, 0);
-    WorldImageMap map;
-    ASSERT_TRUE(MapWorldImage(good, &map));
-    const uint32_t n = testsupport::Peek<uint32_t>(good, 0);
-    const uint32_t terrainEntry = masterfile::EntryOffset(
-        testsupport::Peek<uint32_t>(good, masterfile::LabelTableOffset(n) + 4 * worldfile::kLabelTerrainMap));
-    const uint32_t terrainMap = testsupport::Peek<uint32_t>(good, terrainEntry) & masterfile::kOffsetMask;
-    const struct {
-        uint32_t at;
-        int16_t value;
-        const char* reason;  // how the record's reason starts
-    } cases[] = {
-        {map.main + 4, 5, "is damaged: not a valid world (tile list not row by row and complete)"},
-        {map.main + map.layout.splineOffset, 1, "is damaged: not a valid world (spline 0: "},
-        {terrainMap + 2, 0x7FFF, "is damaged: not a valid world (terrain map: cell 0 row 0 starts at "},
-    };
-    for (const auto& c : cases) {
-        auto bad = good;
-        testsupport::Poke(bad, c.at, c.value);
-        disc_.write("WORLD/b01.bin", bad);
-        Mount();
-        EXPECT_EQ(LoadWorldFile("WORLD\\b01.bin"), nullptr) << c.reason;
-        EXPECT_EQ(Reason("WORLD\\b01.bin").rfind(c.reason, 0), 0u) << Reason("WORLD\\b01.bin");
-    }
-    // The good world is no fault.
-    disc_.write("WORLD/b01.bin", good);
-    Mount();
-    void* image = LoadWorldFile("WORLD\\b01.bin");
-    EXPECT_NE(image, nullptr) << log_.text();
-    x_free(image);
-    EXPECT_EQ(console::CdFaultCount(), 0);
-}
 
 // The file manager's warning for a file it could not load says what is true of it: "does not exist" only
 // for a file that is not there.

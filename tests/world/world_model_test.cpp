@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "console/cd/cd.h"
+#include "console/cd/disc_faults.h"
 #include "engine/sys/files.h"
 #include "engine/sys/heap.h"
 #include "game/files/file_manager.h"
@@ -89,10 +90,14 @@ TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
         uint32_t at;
         int16_t value;
         const char* line;
+        const char* reason;  // how the disc-fault record's reason starts: the program tells the user
     } cases[] = {
-        {map.main + 4, 5, "world WORLD\\b01.bin refused: tile list not row by row and complete\n"},
-        {map.main + map.layout.splineOffset, 1, "world WORLD\\b01.bin refused: spline 0: "},
-        {terrainMap + 2, 0x7FFF, "terrain map: cell 0 row 0 starts at "},
+        {map.main + 4, 5, "world WORLD\\b01.bin refused: tile list not row by row and complete\n",
+         "is damaged: not a valid world (tile list not row by row and complete)"},
+        {map.main + map.layout.splineOffset, 1,
+         "world WORLD\\b01.bin refused: spline 0: ", "is damaged: not a valid world (spline 0: "},
+        {terrainMap + 2, 0x7FFF, "terrain map: cell 0 row 0 starts at ",
+         "is damaged: not a valid world (terrain map: cell 0 row 0 starts at "},
     };
     for (const auto& c : cases) {
         auto bad = good;
@@ -105,9 +110,15 @@ TEST_F(WorldModelTest, LoadsThroughTheFileManagerAndRefusesABadWorld) {
         EXPECT_EQ(LoadWorldFile("WORLD\\b01.bin"), nullptr) << c.line;
         EXPECT_TRUE(log_.has(c.line)) << log_.text();
         EXPECT_EQ(log_.count("\n"), 3) << log_.text();  // "filename", "fileMem", the refusal
+        const console::DiscFileFault* fault = console::CdFaultOf("WORLD\\b01.bin");
+        ASSERT_NE(fault, nullptr) << c.reason;
+        char reason[400];
+        EXPECT_EQ(std::string(console::CdFaultReason(*fault, reason, sizeof reason)).rfind(c.reason, 0), 0u)
+            << reason;
     }
 
     ASSERT_TRUE(Load(WriteWorldFile(worldtest::MakeWorld(3, kGrid, Bumpy))));
+    EXPECT_EQ(console::CdFaultCount(), 0);  // a good world is no fault
     EXPECT_EQ(CWorldModel::worldDepthInTiles, 3);
     EXPECT_EQ(CWorldModel::worldWidth, 896.0f * kGrid);
     ASSERT_EQ(model_->stmList.size(), 144u);
