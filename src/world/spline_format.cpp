@@ -89,10 +89,10 @@ SplineCheck CheckSplineSection(const void* data, uint32_t length, float gridSpac
     return good;
 }
 
-bool ValidateSplineSection(const void* data, uint32_t length, float gridSpacing, const char* name) {
+SplineCheck ValidateSplineSection(const void* data, uint32_t length, float gridSpacing, const char* name) {
     const SplineCheck check = CheckSplineSection(data, length, gridSpacing);
     if (!check.ok) x_printf("world %s refused: spline %d: %s\n", name ? name : "?", check.spline, check.why);
-    return check.ok;
+    return check;
 }
 
 std::vector<uint8_t> WriteSplineSection(const SplineSection& section) {

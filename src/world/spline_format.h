@@ -82,7 +82,7 @@ SplineCheck CheckSplineSection(const void* data, uint32_t length, float gridSpac
 
 // CheckSplineSection, printing one log line "world <name> refused: spline <i>: <why>" when the section
 // is bad.
-bool ValidateSplineSection(const void* data, uint32_t length, float gridSpacing, const char* name);
+SplineCheck ValidateSplineSection(const void* data, uint32_t length, float gridSpacing, const char* name);
 
 // ---- Writing ------------------------------------------------------------------------------------
 

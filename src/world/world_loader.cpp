@@ -30,12 +30,9 @@ void* LoadWorldFile(const char* name) {
     CFileManager* fm = GetFileManager();
     if (fault.ok) {
         const auto* main = static_cast<const uint8_t*>(fm->loadSubFileLabel(image, worldfile::kLabelMain, 0));
-        const SplineCheck s = CheckSplineSection(main + c.layout.splineOffset, c.layout.splineLength,
-                                                 static_cast<float>(c.layout.gridSize));
-        if (!s.ok) {
-            x_printf("world %s refused: spline %d: %s\n", name, s.spline, s.why);
-            fault.SetFail("spline %d: %s", s.spline, s.why);
-        }
+        const SplineCheck s = ValidateSplineSection(main + c.layout.splineOffset, c.layout.splineLength,
+                                                    static_cast<float>(c.layout.gridSize), name);
+        if (!s.ok) fault.SetFail("spline %d: %s", s.spline, s.why);
     }
     if (fault.ok) {
         const int map = fm->getLabelIndex(image, worldfile::kLabelTerrainMap);

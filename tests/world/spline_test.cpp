@@ -346,7 +346,7 @@ TEST(SplineSection, DamagedSectionsAreRefused) {
     shortWay[0].lapWaypoint = 1;
     const std::vector<uint8_t> bytes = WriteSplineSection(shortWay);
     testsupport::LogCapture log;
-    EXPECT_FALSE(ValidateSplineSection(bytes.data(), uint32_t(bytes.size()), kGrid, "o01.bin"));
+    EXPECT_FALSE(ValidateSplineSection(bytes.data(), uint32_t(bytes.size()), kGrid, "o01.bin").ok);
     EXPECT_EQ(log.text(), "world o01.bin refused: spline 0: the waypoint spline needs at least 3 points\n");
     SplineSection bad;  // the writer refuses tweaks that do not match the points
     bad[3].points.resize(3, _SplinePoint{0, 0, 0, 1});
